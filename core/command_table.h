@@ -1,0 +1,31 @@
+#pragma once
+#include <cstdint>
+#include <span>
+
+#include "core/interp.h"
+
+// One command of the table: its number, its handler and the kinds of its operand words, one
+// letter each, in order: 'l' integer cell, 'f' float cell, 's' string cell, 'a' code position,
+// 'd' DATA position, '*' any number of words whose count the command's own first operand
+// does not tell (the walk of the loader stops checking kinds at such a command).
+struct CommandDef {
+  int32_t number;
+  CommandHandler handler;
+  const char* operands;
+};
+
+inline constexpr int kCommandSlots = 10000;
+
+extern CommandHandler g_commandTable[kCommandSlots];
+extern const char* g_commandOperands[kCommandSlots];
+
+// Fills the table: every listed command number gets the placeholder for handlers that are
+// not built yet, then each family of handlers puts its own in place.
+void InitCommandTable();
+// True for the 879 command numbers that have a handler in the finished system.
+bool IsListedCommand(int number);
+int ListedCommandCount();
+// Handler family lists (one per family file); the table is assembled from them.
+std::span<const CommandDef> CoreCommands();
+// Number of the command being run by the placeholder when it stopped the program (0: none).
+extern int32_t g_unavailableCommand;

@@ -1,0 +1,37 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+// The pending run-time error of the running program.
+extern int32_t g_errorCode;   // 0 none; system codes from 10000
+extern uint8_t g_errorKind;   // 0 error, 1 warning
+
+inline constexpr int kErrorSlots = 200;
+
+// Reports an error: stores it, ends the slice and posts the quit message. Codes of the
+// warning list are passed on to RunWarning.
+void RunError(int32_t code);
+// Reports a warning: like an error in a development run; ignored in a built game.
+void RunWarning(uint32_t code);
+
+// Fills the 200 text slots with "ERROR %d" and their numbers; FreeErrorTexts empties them.
+void InitErrorTexts();
+void FreeErrorTexts();
+// Replaces the text of one slot (the language file supplies real texts).
+void SetErrorSlotText(int slot, const std::string& text);
+// Slot of a code (-1 when the code has none).
+int ErrorSlotOf(int32_t code);
+// Text of a code: its slot's text, a fixed text, or "" for a code without either.
+std::string GetErrorText(int32_t code);
+// "Runtime Error : text. engine text" and its variants, for the stored error.
+std::string FormatErrorMessage();
+// Appends the message to "VK.LOG" in the program folder (debug mode only).
+void AppendErrorLog(const std::string& message);
+void LogStringOutput(const std::string& text);
+// The state dump put on the clipboard by every error when RUNTIMETEST is on.
+std::string FormatProgramState(const intptr_t* commandWord);
+void DumpProgramStateToClipboard(const intptr_t* commandWord);
+// The numbered source listing "VK.VKA" written by the compiler in debug mode.
+void WriteDebugListing(const char* source, uint32_t length);
+// Last display-engine error text (empty when none); set by the display.
+extern std::string g_lastEngineError;

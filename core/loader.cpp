@@ -1,0 +1,242 @@
+#include "core/loader.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <stdexcept>
+
+#include "core/arrays.h"
+#include "core/command_table.h"
+#include "core/interp.h"
+#include "core/strings.h"
+#include "platform/fs.h"
+
+LoadedProgram g_program;
+VarCell* g_cells = nullptr;
+CodeWord* CommandStream = nullptr;
+int64_t g_codeWordCount = 0;
+int32_t g_dataReadPosition = 0;
+
+namespace {
+
+constexpr int64_t kHeaderWords = 1024;
+
+uint32_t Word(const uint8_t* bytes, int64_t index) {
+  const uint8_t* p = bytes + index * 4;
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+bool Fail(std::string* error, const char* why) {
+  if (error) *error = why;
+  FreeProgramStrings();
+  return false;
+}
+
+// Copies a zero-terminated text that must end before limit (a byte offset) into a string block.
+bool TakeText(const uint8_t* bytes, int64_t& pos, int64_t limit, char*& out, int64_t& length) {
+  int64_t start = pos;
+  while (pos < limit && bytes[pos] != 0) ++pos;
+  length = pos - start;
+  out = NewString(reinterpret_cast<const char*>(bytes + start), size_t(length));
+  return true;
+}
+
+bool InRange(int32_t cell, int lo, int hi) { return cell >= lo && cell < hi; }
+
+bool CellOfKind(int32_t cell, char kind) {
+  switch (kind) {
+    case 'l': return InRange(cell, 0, 1000) || InRange(cell, 3000, 5000) || InRange(cell, 9000, 11000);
+    case 'f': return InRange(cell, 1000, 2000) || InRange(cell, 5000, 7000) || InRange(cell, 11000, 13000);
+    case 's': return InRange(cell, 2000, 3000) || InRange(cell, 7000, 9000) || InRange(cell, 13000, 15000);
+    case 'v': return InRange(cell, 0, 15000);
+    default: return false;
+  }
+}
+
+// Checks each instruction's operands against the kinds its command declares, from the raw
+// (not yet relocated) words. Stops quietly at a command whose operands are not declared.
+bool CheckOperandKinds(const uint8_t* bytes, int64_t codeStart, int64_t count, int32_t dataCount,
+                       std::string* error) {
+  std::vector<uint8_t> starts(size_t(count) + 1, 0);
+  std::vector<int64_t> targets;
+  starts[size_t(count)] = 1;  // the guard word
+  int64_t i = 0;
+  bool complete = true;
+  while (i < count) {
+    int32_t cmd = int32_t(Word(bytes, codeStart + i));
+    starts[size_t(i)] = 1;
+    if (cmd <= 0 || cmd >= kCommandSlots) {  // no handler: the program stops here if it gets here
+      ++i;
+      continue;
+    }
+    const char* kinds = g_commandOperands[cmd];
+    if (!kinds || std::strchr(kinds, '*')) {
+      complete = false;
+      break;
+    }
+    int64_t n = int64_t(std::strlen(kinds));
+    if (i + n >= count) {
+      if (error) *error = "an instruction runs past the end of the code";
+      return false;
+    }
+    for (int64_t k = 0; k < n; ++k) {
+      int32_t w = int32_t(Word(bytes, codeStart + i + 1 + k));
+      char kind = kinds[k];
+      bool ok;
+      if (kind == 'a') {
+        ok = w >= 37000 && int64_t(w) - 37000 <= count;
+        if (ok) targets.push_back(int64_t(w) - 37000);
+      } else if (kind == 'd') {
+        ok = w >= 25000 && w < 35000 && w - 25000 <= dataCount;
+      } else if (kind == 'n') {
+        ok = true;
+      } else {
+        ok = w >= 10000 && w < 25000 && CellOfKind(w - 10000, kind);
+      }
+      if (!ok) {
+        if (error) *error = "an operand does not fit its command";
+        return false;
+      }
+    }
+    i += 1 + n;
+  }
+  if (complete) {
+    for (int64_t t : targets) {
+      if (!starts[size_t(t)]) {
+        if (error) *error = "a jump lands inside an instruction";
+        return false;
+      }
+    }
+  }
+  g_program.checkedWholeCode = complete;
+  return true;
+}
+
+}  // namespace
+
+bool ProgramLoaded() { return CommandStream != nullptr; }
+
+bool LoadProgram(const std::string& file, std::string* error) {
+  std::string bytes;
+  if (!FsReadFile(file, bytes)) {
+    if (error) *error = "cannot open the program image";
+    return false;
+  }
+  return LoadProgramFromBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), error);
+}
+
+bool LoadProgramFromBytes(const uint8_t* bytes, size_t size, std::string* error) {
+  FreeProgramStrings();
+  if (size % 4 != 0 || size < size_t(kHeaderWords) * 4 || size > 0x40000000u)
+    return Fail(error, "the program image has a wrong size");
+  const int64_t total = int64_t(size / 4);
+  if (Word(bytes, 0) != 1) return Fail(error, "the program image has an unknown format version");
+  const int64_t intStart = Word(bytes, 1), floatStart = Word(bytes, 2), textStart = Word(bytes, 3);
+  const int64_t textCount = Word(bytes, 4), typeStart = Word(bytes, 5), dataCount = Word(bytes, 6);
+  const int64_t codeStart = Word(bytes, 7), stringVars = Word(bytes, 10), scopeWords = Word(bytes, 11);
+  if (intStart != kHeaderWords || floatStart < intStart || textStart < floatStart || typeStart < textStart ||
+      codeStart < typeStart || codeStart > total)
+    return Fail(error, "the program image has inconsistent block starts");
+  if (floatStart - intStart > 2000 || textStart - floatStart > 2000 || textCount > 2000 || stringVars > 2000 ||
+      dataCount > kDataCellCount)
+    return Fail(error, "the program image holds more items than there are cells");
+  const int64_t valueStart = typeStart + dataCount / 4 + 1;
+  const int64_t scopeStart = codeStart - scopeWords;
+  if (valueStart > codeStart || scopeWords < 3 || scopeStart < valueStart)
+    return Fail(error, "the program image has inconsistent DATA or scope blocks");
+
+  try {
+    g_cells = static_cast<VarCell*>(std::calloc(kCellCount, sizeof(VarCell)));
+    if (!g_cells) throw std::bad_alloc();
+    for (int64_t w = intStart; w < floatStart; ++w) g_cells[kCellIntLiteral + (w - intStart)].i = int32_t(Word(bytes, w));
+    for (int64_t w = floatStart; w < textStart; ++w) g_cells[kCellFloatLiteral + (w - floatStart)].raw = Word(bytes, w);
+
+    int64_t pos = textStart * 4, limit = typeStart * 4, len;
+    for (int64_t k = 0; k < textCount; ++k) {
+      if (pos >= limit) throw std::runtime_error("string literals run past their block");
+      TakeText(bytes, pos, limit, g_cells[kCellStringLiteral + k].s, len);
+      ++pos;
+    }
+    g_program.stringLiteralCount = int32_t(textCount);
+
+    g_program.dataTypes.assign(reinterpret_cast<const char*>(bytes + typeStart * 4), size_t(dataCount));
+    int64_t word = valueStart;
+    for (int64_t k = 0; k < dataCount; ++k) {
+      char type = g_program.dataTypes[size_t(k)];
+      VarCell& cell = g_cells[kCellData + k];
+      if (word >= scopeStart) throw std::runtime_error("DATA values run past their block");
+      if (type == 'l' || type == 'f') {
+        cell.raw = 0;
+        cell.i = int32_t(Word(bytes, word));
+        ++word;
+      } else if (type == 's') {
+        int64_t p = word * 4;
+        TakeText(bytes, p, scopeStart * 4, cell.s, len);
+        if (p >= scopeStart * 4) throw std::runtime_error("a DATA text runs past its block");
+        word += (len + 1) / 4 + 1;
+      } else {
+        throw std::runtime_error("a DATA item has an unknown type");
+      }
+    }
+
+    for (int64_t k = 0; k < stringVars; ++k) g_cells[kCellStringVar + k].s = NewString("", 0);
+    g_program.stringVariableCount = int32_t(stringVars);
+
+    int64_t at = scopeStart;
+    for (auto& table : g_program.scopeTables) {
+      if (at >= codeStart) throw std::runtime_error("the scope tables run past their block");
+      int64_t count = Word(bytes, at++);
+      if (count > 2000 || at + count > codeStart) throw std::runtime_error("a scope table runs past its block");
+      for (int64_t k = 0; k < count; ++k) table.push_back(int32_t(Word(bytes, at++)));
+    }
+
+    const int64_t count = total - codeStart;
+    if (!CheckOperandKinds(bytes, codeStart, count, int32_t(dataCount), error)) {
+      FreeProgramStrings();
+      return false;
+    }
+    CommandStream = static_cast<CodeWord*>(std::calloc(size_t(count) + 1, sizeof(CodeWord)));
+    if (!CommandStream) throw std::bad_alloc();
+    g_codeWordCount = count;
+    for (int64_t k = 0; k < count; ++k) {
+      int32_t w = int32_t(Word(bytes, codeStart + k));
+      CodeWord& out = CommandStream[k];
+      if (w >= 10000 && w < 25000) {
+        out = reinterpret_cast<CodeWord>(&g_cells[w - 10000]);
+      } else if (w >= 25000 && w < 35000) {
+        if (w - 25000 > dataCount) throw std::runtime_error("a DATA position lies past the DATA items");
+        out = w - 25000;
+      } else if (w >= 35000 && w < 37000) {
+        throw std::runtime_error("the program image holds an unresolved name");
+      } else if (w >= 37000) {
+        if (int64_t(w) - 37000 > count) throw std::runtime_error("a jump lands outside the code");
+        out = reinterpret_cast<CodeWord>(&CommandStream[w - 37000]);
+      } else {
+        out = w;
+      }
+    }
+    CommandStream[count] = 0;  // guard: running off the end stops the program
+  } catch (const std::exception& e) {
+    return Fail(error, e.what());
+  }
+  g_dataReadPosition = 0;
+  return true;
+}
+
+void FreeProgramStrings() {
+  if (g_cells) {
+    for (int c = kCellStringTemp; c < kCellStringTemp + 1000; ++c) FreeString(g_cells[c].s);
+    for (int c = kCellStringLiteral; c < kCellStringLiteral + 2000; ++c) FreeString(g_cells[c].s);
+    for (size_t k = 0; k < g_program.dataTypes.size(); ++k)
+      if (g_program.dataTypes[k] == 's') FreeString(g_cells[kCellData + k].s);
+  }
+  FreeAllArrays();
+  if (g_cells)
+    for (int c = kCellStringVar; c < kCellStringVar + 2000; ++c) FreeString(g_cells[c].s);
+  g_program = LoadedProgram{};
+  std::free(g_cells);
+  g_cells = nullptr;
+  std::free(CommandStream);
+  CommandStream = nullptr;
+  g_codeWordCount = 0;
+}

@@ -1,0 +1,24 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// What the loader keeps of the program image besides the cells and the code.
+struct LoadedProgram {
+  std::string dataTypes;                 // one letter 'l', 'f' or 's' per DATA item
+  std::vector<int32_t> scopeTables[3];   // owner function of each integer, float, string variable
+  int32_t stringVariableCount = 0;
+  int32_t stringLiteralCount = 0;
+  bool checkedWholeCode = false;         // every instruction's operands were checked by kind
+};
+extern LoadedProgram g_program;
+
+// Loads a program image file; on failure nothing stays loaded and the reason is in error.
+bool LoadProgram(const std::string& file, std::string* error = nullptr);
+bool LoadProgramFromBytes(const uint8_t* bytes, size_t size, std::string* error = nullptr);
+// Frees everything the loaded program and its arrays hold.
+void FreeProgramStrings();
+bool ProgramLoaded();
+
+void ResetRuntimeState();
+void ResetRenderDefaults();

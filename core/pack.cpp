@@ -1,0 +1,177 @@
+#include "core/pack.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdio>
+
+#include "platform/fs.h"
+
+VirtualFiles* g_packReader = nullptr;
+
+namespace {
+
+uint32_t ReadU32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+
+void PutU32(std::vector<uint8_t>& out, uint32_t v) {
+  for (int i = 0; i < 4; ++i) out.push_back(uint8_t(v >> (8 * i)));
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+bool ValidExtension(const std::string& ext) {
+  if (ext.empty() || ext.size() > 16) return false;
+  for (char c : ext)
+    if (!std::isalnum(static_cast<unsigned char>(c))) return false;
+  return true;
+}
+
+// Reads the trailer and the pack of an open file into out; false when inconsistent.
+bool ReadPackBytes(int fd, std::vector<uint8_t>& out) {
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 8 || st.st_size > 0xFFFFFFFFLL) return false;
+  uint64_t fileSize = uint64_t(st.st_size);
+  uint8_t trailer[4];
+  if (pread(fd, trailer, 4, off_t(fileSize - 4)) != 4) return false;
+  uint64_t stub = ReadU32(trailer);
+  if (stub + 8 > fileSize) return false;
+  out.resize(size_t(fileSize - stub));
+  size_t done = 0;
+  while (done < out.size()) {
+    ssize_t n = pread(fd, out.data() + done, out.size() - done, off_t(stub + done));
+    if (n <= 0) return false;
+    done += size_t(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool VirtualFiles::Parse() {
+  entries_.clear();
+  size_t size = pack_.size();
+  if (size < 8) return false;
+  size_t end = size - 4;  // the trailing stub size
+  size_t pos = 0;
+  while (pos < end) {
+    if (end - pos < 4) return false;
+    uint32_t nameLen = ReadU32(pack_.data() + pos);
+    pos += 4;
+    if (nameLen == 0) return pos == end;  // the zero word must sit right before the trailer
+    if (nameLen > 256 || end - pos < uint64_t(nameLen) + 4) return false;
+    const uint8_t* name = pack_.data() + pos;
+    if (name[nameLen - 1] != 0) return false;
+    PackEntry e;
+    e.name = Lower(std::string(reinterpret_cast<const char*>(name)));
+    if (e.name.size() != nameLen - 1) return false;  // a zero byte inside the name
+    pos += nameLen;
+    uint32_t dataSize = ReadU32(pack_.data() + pos);
+    pos += 4;
+    if (end - pos < dataSize) return false;
+    e.offset = pos;
+    e.size = dataSize;
+    pos += dataSize;
+    entries_.push_back(std::move(e));
+  }
+  return pos == end;  // the list ended exactly at the trailer, without a zero word
+}
+
+bool VirtualFiles::LoadPack(const std::string& file) {
+  Cleanup();
+  int fd = open(FsResolve(file).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = ReadPackBytes(fd, pack_) && Parse();
+  close(fd);
+  if (!ok) Cleanup();
+  return ok;
+}
+
+bool VirtualFiles::LoadPackFromBytes(const uint8_t* bytes, size_t size) {
+  Cleanup();
+  if (size < 8) return false;
+  uint64_t stub = ReadU32(bytes + size - 4);
+  if (stub + 8 > size) return false;
+  pack_.assign(bytes + stub, bytes + size);
+  if (!Parse()) {
+    Cleanup();
+    return false;
+  }
+  return true;
+}
+
+std::string VirtualFiles::WriteCopy(const PackEntry& e, const std::string& extension) {
+  if (!ValidExtension(extension)) return "";
+  std::string path = FsCreateTempFile("_virtual." + extension, EntryData(e), e.size);
+  if (!path.empty()) copies_.insert(path);
+  return path;
+}
+
+bool VirtualFiles::MapVirtualFile(std::string& name, const std::string& extension) {
+  std::string key = Lower(name);
+  for (char& c : key)
+    if (c == '/') c = '\\';
+  for (const PackEntry& e : entries_) {
+    if (e.name != key) continue;
+    std::string path = WriteCopy(e, extension);
+    if (!path.empty()) {
+      name = path;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool VirtualFiles::MapVirtualFileByBaseName(std::string& name, const std::string& extension) {
+  std::string key = Lower(name);
+  for (const PackEntry& e : entries_) {
+    size_t slash = e.name.find_last_of('\\');
+    std::string base = slash == std::string::npos || slash == 0 ? e.name : e.name.substr(slash + 1);
+    if (base != key) continue;
+    std::string path = WriteCopy(e, extension);
+    if (!path.empty()) {
+      name = path;
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string VirtualFiles::ExtractPackedProgram() {
+  if (entries_.empty()) return "";
+  return WriteCopy(entries_.front(), "dat");
+}
+
+void VirtualFiles::Cleanup() {
+  for (const std::string& p : copies_) unlink(p.c_str());
+  copies_.clear();
+  std::vector<uint8_t>().swap(pack_);
+  entries_.clear();
+}
+
+bool FileHasPack(const std::string& file) {
+  VirtualFiles reader;
+  return reader.LoadPack(file) && !reader.Entries().empty();
+}
+
+bool MapThroughPack(std::string& name, const std::string& extension) {
+  return g_packReader && g_packReader->MapVirtualFile(name, extension);
+}
+
+std::vector<uint8_t> BuildPack(const std::vector<PackInput>& entries, uint32_t stubSize) {
+  std::vector<uint8_t> out;
+  for (const PackInput& e : entries) {
+    PutU32(out, uint32_t(e.name.size() + 1));
+    out.insert(out.end(), e.name.begin(), e.name.end());
+    out.push_back(0);
+    PutU32(out, uint32_t(e.data.size()));
+    out.insert(out.end(), e.data.begin(), e.data.end());
+  }
+  PutU32(out, 0);
+  PutU32(out, stubSize);
+  return out;
+}

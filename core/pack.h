@@ -1,0 +1,68 @@
+#pragma once
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+// One entry of a pack: its lower-cased name (relative path with backslashes) and where its
+// data lies in the pack copy.
+struct PackEntry {
+  std::string name;
+  size_t offset = 0;
+  uint32_t size = 0;
+};
+
+// The pack appended to a built game: the runtime part of S bytes, then entries
+// {u32 name length with its zero, name, u32 data size, data}, then u32 0, then u32 S.
+// Every file a program opens is looked up here first; a packed entry is written to a
+// temporary copy that the caller opens instead.
+class VirtualFiles {
+ public:
+  VirtualFiles() = default;
+  ~VirtualFiles() { Cleanup(); }
+  VirtualFiles(const VirtualFiles&) = delete;
+  VirtualFiles& operator=(const VirtualFiles&) = delete;
+
+  // Reads the pack at the end of the file. False when the file cannot be opened or holds no
+  // consistent pack (then the reader stays empty).
+  bool LoadPack(const std::string& file);
+  // The same over bytes already in memory (the whole file).
+  bool LoadPackFromBytes(const uint8_t* bytes, size_t size);
+
+  // When the name (any case, '/' or '\') is packed, writes the entry to "_virtual.<ext>" in
+  // the temporary folder and replaces name with that path. The extension may hold letters
+  // and digits only.
+  bool MapVirtualFile(std::string& name, const std::string& extension);
+  // The same, comparing with the part of each entry's name after its last backslash.
+  bool MapVirtualFileByBaseName(std::string& name, const std::string& extension);
+  // Writes the first entry (the program image) to "_virtual.dat"; "" when there is none.
+  std::string ExtractPackedProgram();
+
+  const std::vector<PackEntry>& Entries() const { return entries_; }
+  const uint8_t* EntryData(const PackEntry& e) const { return pack_.data() + e.offset; }
+  // Deletes every temporary copy made and empties the reader.
+  void Cleanup();
+
+ private:
+  std::string WriteCopy(const PackEntry& e, const std::string& extension);
+  bool Parse();
+
+  std::vector<uint8_t> pack_;
+  std::vector<PackEntry> entries_;
+  std::set<std::string> copies_;
+};
+
+// True when the file ends in a pack with at least one entry.
+bool FileHasPack(const std::string& file);
+
+// The pack reader of the running program (nullptr when there is none).
+extern VirtualFiles* g_packReader;
+// Maps a file name through the running program's pack (no change when not packed).
+bool MapThroughPack(std::string& name, const std::string& extension);
+
+// Builds the bytes of a pack for a runtime part of stubSize bytes.
+struct PackInput {
+  std::string name;
+  std::vector<uint8_t> data;
+};
+std::vector<uint8_t> BuildPack(const std::vector<PackInput>& entries, uint32_t stubSize);

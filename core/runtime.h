@@ -1,0 +1,42 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// How a run was asked for: a built game, or the tool's exec/run with its options.
+struct RunOptions {
+  bool headless = false;
+  bool windowMode = false;   // --window: force window mode
+  bool debug = false;        // --debug: debug mode as if DEBUGMODE=1
+  bool standalone = false;   // --standalone: run as a built game (warnings ignored)
+  bool virtualClock = false;
+  int64_t frames = -1;       // end after this many frames (-1: no limit)
+  std::string grabFile, transcriptFile, inputFile;
+  std::vector<std::string> args;  // the program's command line
+};
+
+// Process-wide state of the player (one instance).
+struct RuntimeState {
+  RunOptions options;
+  std::string commandLine;       // returned by the command-line command
+  std::string programFile;       // path of the running file or image
+  std::string programFolder;     // folder of the running file, ending in '/'
+  std::string startFolder;       // current folder at start
+  std::string runFolder;         // current folder once the display is up
+  std::string workFileTmp, workFileTmp2, workFileWav;
+  std::string externalEditor;
+  uint8_t debugMode = 0, traceMode = 0, runtimeTest = 0;
+  uint32_t standalone = 0;       // 1 while running as a built game
+  uint8_t lastCharacter = 0;     // character of the latest key message
+  int32_t windowOriginX = 0, windowOriginY = 0;
+  uint32_t windowWidth = 0, windowHeight = 0;
+  int32_t mouseX = 320, mouseY = 240;
+  int32_t mouseWheel = 50;
+  uint16_t messageMouseButtons = 0;
+  int64_t framesRun = 0;
+};
+
+extern RuntimeState g_runtime;
+
+// Number of the development environment's mode: 0 while a program runs on its own.
+extern int32_t g_environmentMode;

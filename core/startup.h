@@ -1,0 +1,22 @@
+#pragma once
+#include <string>
+
+#include "core/runtime.h"
+
+// Exit statuses of a run.
+enum : int { kExitOk = 0, kExitRunError = 1, kExitCompileError = 2, kExitLoadError = 3 };
+
+// A built game: runs the program packed at the end of the running file. Failures to read
+// the pack or load the program end silently (status 0).
+int RunBuiltGame(const std::string& exePath, const std::vector<std::string>& args);
+// The tool's exec: runs a program image file with the given options. A damaged image ends
+// with status 3 and a message on stderr.
+int RunImageFile(const std::string& imagePath, const RunOptions& options);
+
+// The steps of start-up and shutdown, for tests.
+void SetupWorkPaths(const std::string& runningFile);
+void ReadRuntimeSettings(uint32_t* fullScreen, uint32_t* windowMode);
+bool StartDisplayAndEngines(uint32_t fullScreen, uint32_t windowMode, bool keepDevice);
+void StopDisplayAndEngines(bool keepDevice);
+void ShutdownRuntimeSubsystems();
+void DeleteWorkFiles();

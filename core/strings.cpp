@@ -1,0 +1,29 @@
+#include "core/strings.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+char* NewString(const char* text, size_t length) {
+  char* s = static_cast<char*>(std::malloc(length == 0 ? 2 : length + 1));
+  if (!s) throw std::bad_alloc();
+  if (length) std::memcpy(s, text, length);
+  s[length] = 0;
+  if (length == 0) s[1] = 0;
+  return s;
+}
+
+char* NewString(const char* text) { return NewString(text ? text : "", text ? std::strlen(text) : 0); }
+
+void FreeString(char*& s) {
+  std::free(s);
+  s = nullptr;
+}
+
+void SetCellString(VarCell* cell, const char* text, size_t length) {
+  char* fresh = NewString(text, length);
+  std::free(cell->s);
+  cell->s = fresh;
+}
+
+void SetCellString(VarCell* cell, const char* text) { SetCellString(cell, text ? text : "", text ? std::strlen(text) : 0); }

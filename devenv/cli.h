@@ -1,0 +1,13 @@
+#pragma once
+#include <string>
+#include <vector>
+
+// The tool's command line: run, compile, check, exec, build, edit.
+int ToolMain(const std::vector<std::string>& args);
+// Path of the running executable ("" when unknown).
+std::string SelfExecutablePath();
+// Writes a stand-alone game: the runtime executable followed by a pack whose first entry is
+// the program image and whose other entries are media files (name in the pack, file path).
+bool WriteGameFile(const std::string& runtimeExe, const std::string& imageFile,
+                   const std::vector<std::pair<std::string, std::string>>& media, const std::string& output,
+                   std::string* error);

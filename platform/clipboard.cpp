@@ -1,0 +1,24 @@
+#include "platform/clipboard.h"
+
+#include <SDL.h>
+
+#include "platform/codepage.h"
+#include "platform/window.h"
+
+namespace {
+std::string g_private;
+}
+
+bool ClipboardSetText(const std::string& text) {
+  g_private = text;
+  if (PlatformIsHeadless() || !SDL_WasInit(SDL_INIT_VIDEO)) return true;
+  return SDL_SetClipboardText(Cp1252ToUtf8(text).c_str()) == 0;
+}
+
+std::string ClipboardGetText() {
+  if (PlatformIsHeadless() || !SDL_WasInit(SDL_INIT_VIDEO)) return g_private;
+  char* t = SDL_GetClipboardText();
+  std::string out = t ? Utf8ToCp1252(t) : std::string();
+  SDL_free(t);
+  return out;
+}

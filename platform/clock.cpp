@@ -1,0 +1,44 @@
+#include "platform/clock.h"
+
+#include <chrono>
+#include <thread>
+
+namespace {
+bool g_virtual = false;
+uint64_t g_virtualMicros = 0;
+const auto g_epoch = std::chrono::steady_clock::now();
+}  // namespace
+
+uint32_t TimeMs() {
+  if (g_virtual) return static_cast<uint32_t>(g_virtualMicros / 1000);
+  auto d = std::chrono::steady_clock::now() - g_epoch;
+  return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(d).count());
+}
+
+void SleepMs(uint32_t ms) {
+  if (g_virtual) {
+    ClockAdvanceMs(ms);
+    return;
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+void ClockUseVirtual(bool on, uint32_t startMs) {
+  g_virtual = on;
+  g_virtualMicros = uint64_t(startMs) * 1000;
+}
+
+bool ClockIsVirtual() { return g_virtual; }
+void ClockAdvanceMicros(uint32_t us) { g_virtualMicros += us; }
+void ClockAdvanceMs(uint32_t ms) { g_virtualMicros += uint64_t(ms) * 1000; }
+
+uint32_t ClockWaitElapsed(uint32_t since, uint32_t ms) {
+  uint32_t now = TimeMs();
+  if (g_virtual) {
+    uint32_t elapsed = now - since;
+    if (elapsed < ms) ClockAdvanceMs(ms - elapsed);
+    return TimeMs();
+  }
+  while (now - since < ms) now = TimeMs();
+  return now;
+}

@@ -1,0 +1,17 @@
+#pragma once
+#include <cstdint>
+
+// Millisecond clock. TimeMs wraps at 2^32 like the system tick counter; callers compare
+// unsigned differences. A virtual clock replaces real time for tests and --clock virtual:
+// it only moves when told to.
+uint32_t TimeMs();
+void SleepMs(uint32_t ms);
+
+void ClockUseVirtual(bool on, uint32_t startMs = 0);
+bool ClockIsVirtual();
+// Virtual clock: advance by microseconds (the interpreter's per-command step) or milliseconds.
+void ClockAdvanceMicros(uint32_t us);
+void ClockAdvanceMs(uint32_t ms);
+// Waits until TimeMs() - since >= ms (unsigned), spinning on the real clock so frames are
+// paced to the millisecond; the virtual clock jumps there at once. Returns the time reached.
+uint32_t ClockWaitElapsed(uint32_t since, uint32_t ms);

@@ -1,0 +1,64 @@
+#include "platform/codepage.h"
+
+#include <cstdint>
+
+namespace {
+// Code points of bytes 0x80-0x9F; 0 where the code page leaves the byte undefined.
+const uint16_t kHigh[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                            0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                            0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                            0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+void AppendUtf8(std::string& out, uint32_t cp) {
+  if (cp < 0x80) {
+    out += char(cp);
+  } else if (cp < 0x800) {
+    out += char(0xC0 | (cp >> 6));
+    out += char(0x80 | (cp & 0x3F));
+  } else {
+    out += char(0xE0 | (cp >> 12));
+    out += char(0x80 | ((cp >> 6) & 0x3F));
+    out += char(0x80 | (cp & 0x3F));
+  }
+}
+}  // namespace
+
+std::string Cp1252ToUtf8(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (unsigned char c : text) {
+    uint32_t cp = c;
+    if (c >= 0x80 && c < 0xA0) cp = kHigh[c - 0x80] ? kHigh[c - 0x80] : c;
+    AppendUtf8(out, cp);
+  }
+  return out;
+}
+
+std::string Utf8ToCp1252(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size();) {
+    unsigned char c = text[i];
+    uint32_t cp;
+    int len;
+    if (c < 0x80) { cp = c; len = 1; }
+    else if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; len = 2; }
+    else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; len = 3; }
+    else if ((c & 0xF8) == 0xF0) { cp = c & 0x07; len = 4; }
+    else { out += '?'; ++i; continue; }
+    if (i + len > text.size()) { out += '?'; break; }
+    bool bad = false;
+    for (int k = 1; k < len; ++k) {
+      unsigned char cc = text[i + k];
+      if ((cc & 0xC0) != 0x80) bad = true;
+      cp = (cp << 6) | (cc & 0x3F);
+    }
+    i += bad ? 1 : len;
+    if (bad) { out += '?'; continue; }
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) { out += char(cp); continue; }
+    char mapped = '?';
+    for (int k = 0; k < 32; ++k)
+      if (kHigh[k] == cp) mapped = char(0x80 + k);
+    out += mapped;
+  }
+  return out;
+}

@@ -1,0 +1,146 @@
+#include "platform/events.h"
+
+#include <SDL.h>
+
+#include <deque>
+#include <string>
+
+#include "platform/codepage.h"
+
+namespace {
+std::deque<Message> g_queue;
+bool g_quit = false;
+bool g_sdlEvents = false;
+bool g_keys[256] = {};
+RawEventHook g_hook = nullptr;
+
+// Key state follows the keys as they arrive (like a physical key state), not as they are taken.
+void Track(const Message& m) {
+  if (m.kind == MsgKind::KeyDown || m.kind == MsgKind::KeyUp) g_keys[m.a & 255] = m.kind == MsgKind::KeyDown;
+}
+
+void Push(MsgKind kind, int32_t a = 0, int32_t b = 0) {
+  Message m{kind, a, b};
+  Track(m);
+  g_queue.push_back(m);
+}
+
+void Translate(const SDL_Event& e) {
+  switch (e.type) {
+    case SDL_QUIT:
+      Push(MsgKind::Close);
+      break;
+    case SDL_WINDOWEVENT:
+      switch (e.window.event) {
+        case SDL_WINDOWEVENT_CLOSE: Push(MsgKind::Close); break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED: Push(MsgKind::Activate, 1); break;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+          // Keys released while the window cannot see them must not stay down.
+          for (bool& k : g_keys) k = false;
+          Push(MsgKind::Activate, 0);
+          break;
+        case SDL_WINDOWEVENT_MOVED: Push(MsgKind::Move, e.window.data1, e.window.data2); break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED: Push(MsgKind::Size, e.window.data1, e.window.data2); break;
+        case SDL_WINDOWEVENT_EXPOSED: Push(MsgKind::Paint); break;
+        default: break;
+      }
+      break;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: {
+      int vk = VirtualKeyOfSdlKey(e.key.keysym.sym);
+      if (vk) Push(e.type == SDL_KEYDOWN ? MsgKind::KeyDown : MsgKind::KeyUp, vk);
+      // Control characters that arrive as keys rather than text input.
+      if (e.type == SDL_KEYDOWN && (vk == 8 || vk == 9 || vk == 13 || vk == 27)) Push(MsgKind::Char, vk);
+      break;
+    }
+    case SDL_TEXTINPUT:
+      for (unsigned char c : Utf8ToCp1252(e.text.text)) Push(MsgKind::Char, c);
+      break;
+    case SDL_MOUSEMOTION:
+      Push(MsgKind::MouseMove, e.motion.x, e.motion.y);
+      break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: {
+      bool down = e.type == SDL_MOUSEBUTTONDOWN;
+      if (e.button.button == SDL_BUTTON_LEFT) Push(down ? MsgKind::LButtonDown : MsgKind::LButtonUp, e.button.x, e.button.y);
+      if (e.button.button == SDL_BUTTON_RIGHT) Push(down ? MsgKind::RButtonDown : MsgKind::RButtonUp, e.button.x, e.button.y);
+      if (e.button.button == SDL_BUTTON_MIDDLE) Push(down ? MsgKind::MButtonDown : MsgKind::MButtonUp, e.button.x, e.button.y);
+      break;
+    }
+    case SDL_MOUSEWHEEL:
+      Push(MsgKind::MouseWheel, e.wheel.y * 120);
+      break;
+    default:
+      break;
+  }
+}
+}  // namespace
+
+void EventsInit(bool headless) { g_sdlEvents = !headless && SDL_WasInit(SDL_INIT_VIDEO); }
+
+void EventsReset() {
+  g_queue.clear();
+  g_quit = false;
+  for (bool& k : g_keys) k = false;
+}
+
+void PumpPlatformEvents() {
+  if (!g_sdlEvents) return;
+  SDL_Event e;
+  while (SDL_PollEvent(&e)) {
+    if (g_hook) g_hook(e);
+    Translate(e);
+  }
+}
+
+bool PeekWindowMessage(Message& m) {
+  PumpPlatformEvents();
+  if (!g_queue.empty()) {
+    m = g_queue.front();
+    g_queue.pop_front();
+    return true;
+  }
+  if (g_quit) {
+    m = Message{MsgKind::Quit, 0, 0};
+    return true;
+  }
+  return false;
+}
+
+void PostWindowMessage(const Message& m) {
+  Track(m);
+  g_queue.push_back(m);
+}
+void PostQuit() { g_quit = true; }
+bool QuitPosted() { return g_quit; }
+bool IsVirtualKeyDown(int vk) { return vk >= 0 && vk < 256 && g_keys[vk]; }
+void EventsSetRawHook(RawEventHook hook) { g_hook = hook; }
+
+int VirtualKeyOfSdlKey(int32_t k) {
+  if (k >= 'a' && k <= 'z') return k - 'a' + 'A';
+  if (k >= '0' && k <= '9') return k;
+  if (k >= SDLK_F1 && k <= SDLK_F12) return 112 + (k - SDLK_F1);
+  switch (k) {
+    case SDLK_BACKSPACE: return 8;
+    case SDLK_TAB: return 9;
+    case SDLK_RETURN: case SDLK_KP_ENTER: return 13;
+    case SDLK_LSHIFT: case SDLK_RSHIFT: return 16;
+    case SDLK_LCTRL: case SDLK_RCTRL: return 17;
+    case SDLK_LALT: case SDLK_RALT: return 18;
+    case SDLK_PAUSE: return 19;
+    case SDLK_CAPSLOCK: return 20;
+    case SDLK_ESCAPE: return 27;
+    case SDLK_SPACE: return 32;
+    case SDLK_PAGEUP: return 33;
+    case SDLK_PAGEDOWN: return 34;
+    case SDLK_END: return 35;
+    case SDLK_HOME: return 36;
+    case SDLK_LEFT: return 37;
+    case SDLK_UP: return 38;
+    case SDLK_RIGHT: return 39;
+    case SDLK_DOWN: return 40;
+    case SDLK_INSERT: return 45;
+    case SDLK_DELETE: return 46;
+    default: return 0;
+  }
+}

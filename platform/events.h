@@ -1,0 +1,43 @@
+#pragma once
+#include <cstdint>
+
+union SDL_Event;
+
+// The window message queue: platform events (SDL) become messages of a small set of kinds
+// modelled on the classic window messages. Tests and --input inject messages directly.
+enum class MsgKind : uint8_t {
+  Quit, Close, Activate, Move, Size, Paint,
+  KeyDown, KeyUp, Char,          // a = virtual-key code / character byte
+  MouseMove,                     // a, b = client x, y
+  LButtonDown, LButtonUp, RButtonDown, RButtonUp, MButtonDown, MButtonUp,
+  MouseWheel,                    // a = delta, 120 a notch
+};
+
+struct Message {
+  MsgKind kind = MsgKind::Paint;
+  int32_t a = 0;
+  int32_t b = 0;
+};
+
+// Starts the event source; headless means no SDL events at all.
+void EventsInit(bool headless);
+// Empties the queue, withdraws a posted quit and releases every key (start of a run).
+void EventsReset();
+// Takes the next message, pumping platform events first. Queued messages come first; once
+// the queue is empty a posted quit is returned, and it stays posted so it is never lost.
+bool PeekWindowMessage(Message& m);
+void PostWindowMessage(const Message& m);
+void PostQuit();
+bool QuitPosted();
+// Moves waiting platform events into the queue.
+void PumpPlatformEvents();
+// Key state kept from the KeyDown and KeyUp messages (virtual-key codes 0-255).
+bool IsVirtualKeyDown(int vk);
+// Called for every SDL event before it becomes a message (the input layer keeps its own state).
+using RawEventHook = void (*)(const SDL_Event&);
+void EventsSetRawHook(RawEventHook hook);
+// Virtual-key code of an SDL key code (0 when it has none).
+int VirtualKeyOfSdlKey(int32_t sdlKey);
+
+// Virtual-key codes used by the runtime.
+enum : int { kVkEscape = 27, kVkF11 = 122, kVkF12 = 123 };

@@ -1,0 +1,36 @@
+#pragma once
+#include <string>
+
+// The path layer: every file name the system opens passes through here. Both '\' and '/'
+// separate folders, a drive letter "X:" maps to the file-system root, and each component of
+// a path is matched case-insensitively against what exists (an exact match wins).
+std::string FsResolve(const std::string& name);
+// As FsResolve, for a file about to be created: existing folders are matched, the rest is
+// kept as given (with '/' separators).
+std::string FsResolveForWrite(const std::string& name);
+// Turns a host path into the system's own form with backslashes (for texts shown to programs).
+std::string FsToSystemPath(const std::string& hostPath);
+
+bool FsEqualsNoCase(const std::string& a, const std::string& b);
+bool FsFileExists(const std::string& name);
+bool FsFolderExists(const std::string& name);
+bool FsDeleteFile(const std::string& name);
+std::string FsCurrentFolder();
+bool FsChangeFolder(const std::string& name);
+// Folder part of a path, without the trailing separator ("" when none).
+std::string FsFolderOf(const std::string& path);
+
+bool FsReadFile(const std::string& name, std::string& out);
+// Writes a temporary file beside the target and renames it into place.
+bool FsWriteFileAtomic(const std::string& name, const std::string& data);
+
+// The private temporary folder of this process: created on first use with mode 0700 inside
+// a per-user folder that is checked to belong to the user and not to be a link; removed
+// with everything in it by FsRemoveTempFolder (at shutdown).
+const std::string& FsTempFolder();
+void FsRemoveTempFolder();
+// Creates (or replaces) a file in the temporary folder without following links, truncated,
+// mode 0600. Returns the full path, or "" on failure.
+std::string FsCreateTempFile(const std::string& fileName, const void* data, size_t size);
+// The per-user settings folder ($XDG_CONFIG_HOME/vellumark), created when missing.
+std::string FsConfigFolder();

@@ -1,0 +1,100 @@
+#include "platform/ini.h"
+
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "platform/fs.h"
+
+namespace {
+
+std::string Trim(const std::string& s) {
+  size_t b = s.find_first_not_of(" \t\r\n");
+  if (b == std::string::npos) return "";
+  size_t e = s.find_last_not_of(" \t\r\n");
+  return s.substr(b, e - b + 1);
+}
+
+bool SameText(const std::string& a, const std::string& b) { return FsEqualsNoCase(a, b); }
+
+std::vector<std::string> ReadLines(const std::string& path) {
+  std::vector<std::string> lines;
+  std::ifstream in(path, std::ios::binary);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+// Section name of a "[name]" line, or false.
+bool SectionOf(const std::string& line, std::string& name) {
+  std::string t = Trim(line);
+  if (t.size() < 2 || t.front() != '[') return false;
+  size_t close = t.find(']');
+  if (close == std::string::npos) return false;
+  name = Trim(t.substr(1, close - 1));
+  return true;
+}
+
+bool KeyOf(const std::string& line, std::string& key, std::string& value) {
+  size_t eq = line.find('=');
+  if (eq == std::string::npos) return false;
+  key = Trim(line.substr(0, eq));
+  // Only trailing blanks leave the value: " 1" is not "1".
+  value = line.substr(eq + 1);
+  size_t end = value.find_last_not_of(" \t\r\n");
+  value = end == std::string::npos ? std::string() : value.substr(0, end + 1);
+  return true;
+}
+
+}  // namespace
+
+std::string IniGetString(const std::string& file, const std::string& section, const std::string& key,
+                         const std::string& defaultValue) {
+  std::string path = FsResolve(file);
+  bool inSection = false;
+  for (const std::string& line : ReadLines(path)) {
+    std::string name, k, v;
+    if (SectionOf(line, name)) {
+      inSection = SameText(name, section);
+    } else if (inSection && KeyOf(line, k, v) && SameText(k, key)) {
+      if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        v = v.substr(1, v.size() - 2);
+      return v;
+    }
+  }
+  return defaultValue;
+}
+
+bool IniWriteString(const std::string& file, const std::string& section, const std::string& key,
+                    const std::string& value) {
+  if (key.empty() || section.empty()) return false;
+  std::string path = FsResolveForWrite(file);
+  std::vector<std::string> lines = ReadLines(path);
+  int sectionLine = -1, lastInSection = -1, keyLine = -1;
+  bool inSection = false;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    std::string name, k, v;
+    if (SectionOf(lines[i], name)) {
+      inSection = SameText(name, section);
+      if (inSection && sectionLine < 0) sectionLine = lastInSection = int(i);
+    } else if (inSection) {
+      if (!Trim(lines[i]).empty()) lastInSection = int(i);
+      if (keyLine < 0 && KeyOf(lines[i], k, v) && SameText(k, key)) keyLine = int(i);
+    }
+  }
+  std::string entry = key + "=" + value;
+  if (keyLine >= 0) {
+    lines[keyLine] = entry;
+  } else if (sectionLine >= 0) {
+    lines.insert(lines.begin() + lastInSection + 1, entry);
+  } else {
+    lines.push_back("[" + section + "]");
+    lines.push_back(entry);
+  }
+  std::ostringstream out;
+  for (const std::string& l : lines) out << l << "\r\n";
+  return FsWriteFileAtomic(path, out.str());
+}

@@ -1,0 +1,12 @@
+#pragma once
+#include <string>
+
+// INI files with the usual semantics: sections and keys match case-insensitively, a missing
+// file, section or key gives the default, writing creates what is missing. Values are
+// trimmed of surrounding blanks. File names go through the path layer.
+std::string IniGetString(const std::string& file, const std::string& section, const std::string& key,
+                         const std::string& defaultValue);
+// Writes (or replaces) one key; an empty key name removes nothing and writes nothing.
+// Returns false when the file cannot be written.
+bool IniWriteString(const std::string& file, const std::string& section, const std::string& key,
+                    const std::string& value);

@@ -1,0 +1,68 @@
+#include "platform/window.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+
+#include "platform/codepage.h"
+#include "platform/events.h"
+
+namespace {
+bool g_headless = false;
+bool g_videoStarted = false;
+SDL_Window* g_window = nullptr;
+}  // namespace
+
+void PlatformSetHeadless(bool on) { g_headless = on; }
+bool PlatformIsHeadless() { return g_headless; }
+
+bool PlatformVideoInit() {
+  if (!g_headless && !g_videoStarted) {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0) {
+      g_videoStarted = true;
+    } else {
+      std::fprintf(stderr, "vellumark: no display available (%s); running headless\n", SDL_GetError());
+      g_headless = true;
+    }
+  }
+  EventsInit(g_headless);
+  return true;
+}
+
+void PlatformVideoQuit() {
+  WindowDestroy();
+  if (g_videoStarted) SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+  g_videoStarted = false;
+  EventsInit(true);
+}
+
+bool WindowCreate(const std::string& title, int width, int height, bool fullScreen) {
+  if (g_headless) return true;
+  if (g_window) return true;
+  Uint32 flags = SDL_WINDOW_SHOWN | (fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+  g_window = SDL_CreateWindow(Cp1252ToUtf8(title).c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                              width, height, flags);
+  if (g_window) SDL_StartTextInput();
+  return g_window != nullptr;
+}
+
+void WindowDestroy() {
+  if (g_window) SDL_DestroyWindow(g_window);
+  g_window = nullptr;
+}
+
+void WindowSetTitle(const std::string& title) {
+  if (g_window) SDL_SetWindowTitle(g_window, Cp1252ToUtf8(title).c_str());
+}
+
+SDL_Window* WindowHandle() { return g_window; }
+
+void ShowMessageBox(const std::string& text, const std::string& title, bool isError) {
+  if (g_headless || !g_videoStarted) {
+    std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
+    return;
+  }
+  if (SDL_ShowSimpleMessageBox(isError ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION,
+                               Cp1252ToUtf8(title).c_str(), Cp1252ToUtf8(text).c_str(), g_window) != 0)
+    std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
+}

@@ -1,0 +1,21 @@
+#pragma once
+#include <string>
+
+struct SDL_Window;
+
+// The main window over SDL. Headless runs have no window: every call then succeeds and does
+// nothing, and message boxes go to stderr.
+void PlatformSetHeadless(bool on);
+bool PlatformIsHeadless();
+// Starts SDL video unless headless; when no display can be opened the platform switches to
+// headless by itself and says so on stderr. Returns false only on an unexpected failure.
+bool PlatformVideoInit();
+void PlatformVideoQuit();
+
+bool WindowCreate(const std::string& title, int width, int height, bool fullScreen);
+void WindowDestroy();
+void WindowSetTitle(const std::string& title);
+SDL_Window* WindowHandle();
+
+// A modal message box; stderr when headless.
+void ShowMessageBox(const std::string& text, const std::string& title, bool isError);

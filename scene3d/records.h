@@ -1,0 +1,33 @@
+#pragma once
+#include <cstdint>
+#include <vector>
+
+// Pooled records of the 3D scene: the fields the pools touch. The scene adds the rest.
+
+struct LimbRecord {
+  int32_t shown;
+  int32_t meshData[2];  // mesh data records, 0 none
+  int32_t textureImage, ownTexture;
+};
+
+struct ModelHandle;
+
+// A 3D object or matrix.
+struct ObjectRecord {
+  uint32_t next, prev;
+  int32_t inStaticWorld;
+  int32_t gluedTo;
+  ModelHandle* model;
+  void* playingAnimation;
+  int32_t limbCount;
+  std::vector<LimbRecord> limbs;  // its size is the limb capacity
+};
+
+struct LightRecord {
+  uint32_t next, prev;
+  int32_t enabledInDevice;
+};
+
+// Release steps of the object and light pools, implemented by the scene.
+void ReleaseObjectRecordContents(uint32_t object);
+void DisableDeviceLight(LightRecord& light, uint32_t index);

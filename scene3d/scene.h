@@ -1,0 +1,19 @@
+#pragma once
+#include <cstdint>
+
+// The 3D scene as the runtime core sees it.
+int InitScene3D();
+int ResetSceneDefaults();
+int CreatePointerSprites(int32_t saveBackground);
+void ReleasePointerSprites();
+void DrawBackdrop();
+void RunScene3DStep();
+void SaveSpriteBackgrounds();
+void UpdateObjectAnimations();
+void ClearStaticWorld();
+// The scene's share of the run-time reset (object collisions on).
+void ResetSceneRunState();
+// The scene's share of the render defaults (fog, ambient light, camera ranges).
+void ResetSceneRenderDefaults();
+// True while the runtime's pointer sprites exist (the window then leaves the mouse to input).
+bool PointerSpritesPresent();

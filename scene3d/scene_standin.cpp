@@ -1,0 +1,41 @@
+// Least 3D scene the runtime core needs until the scene is built: the pools are cleared and
+// record 0 of the image, object, mesh and texture pools is reserved, so no user item gets it.
+#include "core/record_pools.h"
+#include "scene3d/records.h"
+#include "scene3d/scene.h"
+
+int InitScene3D() {
+  ClearScenePools();
+  ResetScenePoolLists();
+  AllocImageRecord();
+  AllocObjectRecord();
+  AllocMeshData();
+  AllocTextureRecord();
+  return 1;
+}
+int ResetSceneDefaults() { return 1; }
+int CreatePointerSprites(int32_t) { return 1; }
+void ReleasePointerSprites() {}
+bool PointerSpritesPresent() { return false; }
+void DrawBackdrop() {}
+void RunScene3DStep() {}
+void SaveSpriteBackgrounds() {}
+void UpdateObjectAnimations() {}
+void ClearStaticWorld() {}
+void ResetSceneRunState() {}
+void ResetSceneRenderDefaults() {}
+
+void ReleaseObjectRecordContents(uint32_t object) {
+  if (!g_objectPool.InUse(object)) return;
+  ObjectRecord& o = g_objectPool[object];
+  for (LimbRecord& limb : o.limbs) {
+    for (int32_t& mesh : limb.meshData) {
+      if (mesh > 0) FreeMeshData(uint32_t(mesh));
+      mesh = 0;
+    }
+  }
+  o.limbs.clear();
+  o.limbs.shrink_to_fit();
+}
+
+void DisableDeviceLight(LightRecord& light, uint32_t) { light.enabledInDevice = 0; }

@@ -1,0 +1,14 @@
+#pragma once
+
+// What the runtime core calls of sound and music.
+void SelectMciMusic();
+bool InitSoundEngine();
+void InitSoundListener();
+void PauseAllAudio();
+void ResumeAllAudio();
+void CloseAllMusic();
+void FreeAllSounds();
+void ShutdownSound();
+int SoundFrameHook();
+void UpdateSound3D();
+void PollMusicStatus();

@@ -1,0 +1,9 @@
+#pragma once
+#include <cstdint>
+
+// Window and system state the runtime core resets and reads.
+extern uint8_t g_windowModeFlag;  // set by the window-mode commands
+void ResetWindowState();
+void FtpShutdown();
+// Empties the query result list (run start).
+void ClearChecklist();
