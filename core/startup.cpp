@@ -20,6 +20,8 @@
 #include "system/system_services.h"
 
 RuntimeState g_runtime;
+std::function<void()> g_afterRunHook;
+std::function<void()> g_testTableHook;
 int32_t g_environmentMode = 0;
 
 namespace {
@@ -73,8 +75,10 @@ int RunSession(const std::string& runningFile, VirtualFiles* reader, const std::
   if (g_runtime.options.debug) g_runtime.debugMode = 1;
   PlatformSetHeadless(g_runtime.options.headless);
   ClockUseVirtual(g_runtime.options.virtualClock);
+  EventsReset();
   InitErrorTexts();
   InitCommandTable();
+  if (g_testTableHook) g_testTableHook();
   g_errorCode = 0;
   g_errorKind = 0;
   int status = kExitOk;
@@ -95,6 +99,7 @@ int RunSession(const std::string& runningFile, VirtualFiles* reader, const std::
         if (StartDisplayAndEngines(fullScreen, windowMode, false)) {
           if (!toolMode) g_runtime.standalone = 1;
           RunProgram();
+          if (g_afterRunHook) g_afterRunHook();
         }
         g_packReader = nullptr;
         if (reader) reader->Cleanup();

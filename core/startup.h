@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 #include "core/runtime.h"
 
@@ -12,6 +13,14 @@ int RunBuiltGame(const std::string& exePath, const std::vector<std::string>& arg
 // The tool's exec: runs a program image file with the given options. A damaged image ends
 // with status 3 and a message on stderr.
 int RunImageFile(const std::string& imagePath, const RunOptions& options);
+
+#include <functional>
+
+// Called when the run loop has ended, before anything is released: tests read the program's
+// variables here.
+extern std::function<void()> g_afterRunHook;
+// Called once the command table is set up for a run (tests install test commands here).
+extern std::function<void()> g_testTableHook;
 
 // The steps of start-up and shutdown, for tests.
 void SetupWorkPaths(const std::string& runningFile);

@@ -148,6 +148,13 @@ bool WriteGameFile(const std::string& runtimeExe, const std::string& imageFile,
   return true;
 }
 
+bool IsToolCommand(const std::vector<std::string>& args) {
+  if (args.empty()) return false;
+  for (const char* c : {"run", "compile", "check", "exec", "build", "edit", "help", "--help", "-h"})
+    if (args[0] == c) return true;
+  return false;
+}
+
 int ToolMain(const std::vector<std::string>& args) {
   if (args.empty()) return Usage();
   const std::string& cmd = args[0];

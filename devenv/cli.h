@@ -4,6 +4,8 @@
 
 // The tool's command line: run, compile, check, exec, build, edit.
 int ToolMain(const std::vector<std::string>& args);
+// True when the arguments start with one of the tool's commands.
+bool IsToolCommand(const std::vector<std::string>& args);
 // Path of the running executable ("" when unknown).
 std::string SelfExecutablePath();
 // Writes a stand-alone game: the runtime executable followed by a pack whose first entry is

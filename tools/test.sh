@@ -12,13 +12,13 @@ jobs=$(nproc)
 
 echo "== release build"
 tools/build.sh
-(cd build && ctest --no-tests=error --output-on-failure -j "$jobs")
+(cd build && ctest --no-tests=error --output-on-failure -j "$jobs") | tee build/ctest.log | grep -vE '^ *(Start|[0-9]+/[0-9]+ Test)' 
 
 echo "== sanitizer build"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 CC=clang CXX=clang++ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVK_SANITIZE=ON -DVK_FUZZ=ON >/dev/null
 cmake --build build-asan
-(cd build-asan && ctest --no-tests=error --output-on-failure -j "$jobs")
+(cd build-asan && ctest --no-tests=error --output-on-failure -j "$jobs") | tee build-asan/ctest.log | grep -vE '^ *(Start|[0-9]+/[0-9]+ Test)' 
 
 echo "== fuzzing"
 secs=${VK_FUZZ_SECONDS:-20}
@@ -32,4 +32,5 @@ for f in build-asan/tests/fuzz_*; do
   echo "-- $name (${secs}s)"
   "$f" -max_total_time="$secs" -timeout=10 -rss_limit_mb=4096 -print_final_stats=0 "$corpus" $( [[ -d $seeds ]] && echo "$seeds" ) 2>&1 | tail -n 3
 done
-echo "all tests passed"
+count() { grep -oE 'out of [0-9]+' "$1" | tail -1 | grep -oE '[0-9]+'; }
+echo "suite: $(( $(count build/ctest.log) + $(count build-asan/ctest.log) )) passed, 0 failed"

@@ -1,0 +1,179 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "core/command_table.h"
+#include "core/errors.h"
+#include "core/interp.h"
+#include "core/record_pools.h"
+#include "core/run_loop.h"
+#include "core/runtime.h"
+#include "core/startup.h"
+#include "display/display.h"
+#include "platform/clock.h"
+#include "platform/events.h"
+#include "tests/support/image_builder.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+// Test commands, put into numbers that have no handler of their own.
+constexpr int kCount = 13, kThrow = 14, kCountedMode = 15, kPressF11 = 16, kCountedOnly = 17;
+
+int64_t g_count = 0;
+std::vector<int64_t> g_perFrame;  // commands run by each frame's slice
+
+int64_t g_stopAfter = -1;
+
+void CmdCountAndJump() {  // count, then jump to operand 0
+  ++g_count;
+  ProgramCounter = OpTarget(0);
+  if (g_count == g_stopAfter) {
+    PostQuit();
+    LeaveSlice = 1;
+  }
+}
+void CmdThrow() { throw std::runtime_error("test failure"); }
+void CmdCountedMode() {
+  g_timing.timeSliceMode = 0;
+  for (int i = 0; i < 32001; ++i) AllocDrawOp();
+  SkipOperands(0);
+}
+void CmdCountedOnly() { g_timing.timeSliceMode = 0; }
+void CmdPressF11() { PostWindowMessage(Message{MsgKind::KeyDown, kVkF11, 0}); }
+
+class InterpTest : public testing::Test {
+ protected:
+  void SetUp() override { g_count = 0; }
+  void TearDown() override { g_afterRunHook = nullptr; }
+
+  // Runs the image headless on the virtual clock; the test commands are installed by a hook
+  // that runs before the interpreter starts (the run installs its own table first).
+  int Run(const ImageBuilder& b, int64_t frames, bool standalone = false) {
+    std::string path = dir.File("test.img");
+    b.WriteFile(path);
+    RunOptions o;
+    o.headless = true;
+    o.virtualClock = true;
+    o.frames = frames;
+    o.standalone = standalone;
+    g_testTableHook = [] {
+      g_commandTable[kCount] = CmdCountAndJump;
+      g_commandOperands[kCount] = "a";
+      g_commandTable[kThrow] = CmdThrow;
+      g_commandOperands[kThrow] = "";
+      g_commandTable[kCountedMode] = CmdCountedMode;
+      g_commandOperands[kCountedMode] = "";
+      g_commandTable[kCountedOnly] = CmdCountedOnly;
+      g_commandOperands[kCountedOnly] = "";
+      g_commandTable[kPressF11] = CmdPressF11;
+      g_commandOperands[kPressF11] = "";
+    };
+    int status = RunImageFile(path, o);
+    g_testTableHook = nullptr;
+    return status;
+  }
+  TempDir dir;
+};
+
+TEST_F(InterpTest, AZeroFirstWordEndsTheProgramSilently) {
+  ImageBuilder b;
+  EXPECT_EQ(Run(b, -1), kExitOk);
+  EXPECT_EQ(g_errorCode, 0);
+}
+
+TEST_F(InterpTest, TheFirstSliceRunsNoCommand) {
+  ImageBuilder b;
+  b.Emit({kCount, 37000});
+  EXPECT_EQ(Run(b, 1), kExitOk);
+  EXPECT_EQ(g_count, 0);
+  EXPECT_EQ(Run(b, 2), kExitOk);
+  EXPECT_GT(g_count, 0);
+}
+
+TEST_F(InterpTest, TimedSlicesEndAtTheFirstCommandAfterTheirLength) {
+  ImageBuilder b;
+  b.Emit({kCount, 37000});
+  EXPECT_EQ(Run(b, 2), kExitOk);
+  // 10 us of virtual time a command: a 33 ms slice ends between 33 and 35 ms in.
+  EXPECT_GE(g_count, 3300);
+  EXPECT_LE(g_count, 3500);
+}
+
+TEST_F(InterpTest, AnExceptionInACommandIsSystemError10010) {
+  ImageBuilder b;
+  b.Emit({kThrow});
+  EXPECT_EQ(Run(b, 10), kExitRunError);
+  EXPECT_EQ(g_errorCode, 10010);
+}
+
+TEST_F(InterpTest, CountedModeEndsTheSliceWhenTheDrawQueueIsFull) {
+  ImageBuilder b;
+  b.Emit({kCountedMode});
+  b.Emit({kCount, 37001});
+  EXPECT_EQ(Run(b, 2), kExitOk);
+  EXPECT_EQ(g_count, 200);  // the mode command and 200 more, then the check ends the slice
+}
+
+TEST_F(InterpTest, StopKeysEndCountedSlicesOnlyInDevelopmentRuns) {
+  ImageBuilder b;
+  b.Emit({kPressF11});
+  b.Emit({kCountedOnly});
+  b.Emit({kCount, 37002});
+  EXPECT_EQ(Run(b, 2), kExitOk);
+  EXPECT_EQ(g_count, 200);  // the mode command counts as the first of 201
+  // A built game ignores the stop keys: the slice never ends on its own, so give the
+  // interpreter a way out after a while.
+  g_count = 0;
+  ImageBuilder game;
+  game.Emit({kPressF11});
+  game.Emit({kCountedOnly});
+  int32_t loop = game.Emit({kCount, 0});
+  game.Patch(loop + 1, 37000 + loop);
+  g_stopAfter = 5000;
+  EXPECT_EQ(Run(game, 2, true), kExitOk);
+  g_stopAfter = -1;
+  EXPECT_EQ(g_count, 5000);
+}
+
+TEST_F(InterpTest, NumbersWithoutAHandlerQuitWithoutAnError) {
+  ImageBuilder b;
+  b.Emit({11, 1, 2});
+  EXPECT_EQ(Run(b, 10), kExitOk);
+  EXPECT_EQ(g_errorCode, 0);
+  ImageBuilder big;
+  big.Emit({12345});
+  EXPECT_EQ(Run(big, 10), kExitOk);
+}
+
+TEST_F(InterpTest, CommandsNotBuiltYetStopTheProgramNamingThem) {
+  ImageBuilder b;
+  b.Emit({7016});
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(Run(b, 10), kExitRunError);
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("command 7016"), std::string::npos);
+  EXPECT_EQ(g_unavailableCommand, 7016);
+}
+
+TEST_F(InterpTest, WithLeaveSliceSetNoCommandRuns) {
+  InitCommandTable();
+  g_commandTable[kCount] = CmdCountAndJump;
+  CodeWord code[] = {kCount, 0, 0};
+  code[1] = reinterpret_cast<CodeWord>(&code[0]);
+  CommandStream = code;
+  g_codeWordCount = 2;
+  ProgramCounter = code;
+  g_display.active = 1;
+  LeaveSlice = 1;
+  InterpretSlice();
+  EXPECT_EQ(g_count, 0);
+  EXPECT_EQ(LeaveSlice, 0);
+  g_display.active = 0;
+  CommandStream = nullptr;
+  ProgramCounter = nullptr;
+  g_codeWordCount = 0;
+  InitCommandTable();
+}
+
+}  // namespace

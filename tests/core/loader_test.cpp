@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "core/command_table.h"
+#include "core/loader.h"
+#include "tests/support/image_builder.h"
+
+namespace {
+
+class LoaderTest : public testing::Test {
+ protected:
+  void SetUp() override { InitCommandTable(); }
+  void TearDown() override {
+    FreeProgramStrings();
+    InitCommandTable();
+  }
+  bool Load(const std::vector<uint8_t>& image) { return LoadProgramFromBytes(image.data(), image.size(), &why); }
+  std::string why;
+};
+
+TEST_F(LoaderTest, EmptyProgramHasTheSmallestLayout) {
+  ImageBuilder b;
+  std::vector<uint8_t> image = b.Build();
+  EXPECT_EQ(ImageWord(image, 1), 1024u);
+  EXPECT_EQ(ImageWord(image, 3), 1024u);
+  EXPECT_EQ(ImageWord(image, 5), 1025u);
+  EXPECT_EQ(ImageWord(image, 7), 1029u);
+  ASSERT_TRUE(Load(image)) << why;
+  EXPECT_EQ(g_codeWordCount, 1);
+  EXPECT_EQ(CommandStream[0], 0);
+  EXPECT_EQ(CommandStream[1], 0);  // guard
+}
+
+TEST_F(LoaderTest, LiteralsDataAndStringVariablesFillTheirCells) {
+  ImageBuilder b;
+  b.Int(-5);
+  b.Int(7);
+  b.Float(1.5f);
+  b.Text("ab");
+  b.Text("");
+  b.Text("c");
+  b.DataText("abc");   // 2 words
+  b.DataInt(11);
+  b.DataText("abcd");  // 2 words
+  b.DataText("");      // 1 word
+  b.DataFloat(-0.25f);
+  b.StringVar();
+  b.StringVar();
+  b.IntVar(3);
+  ASSERT_TRUE(Load(b.Build())) << why;
+  EXPECT_EQ(g_cells[9000].i, -5);
+  EXPECT_EQ(g_cells[9001].i, 7);
+  EXPECT_EQ(g_cells[11000].f, 1.5f);
+  EXPECT_STREQ(g_cells[13000].s, "ab");
+  ASSERT_NE(g_cells[13001].s, nullptr);  // an empty text is a real empty string
+  EXPECT_STREQ(g_cells[13001].s, "");
+  EXPECT_STREQ(g_cells[13002].s, "c");
+  EXPECT_EQ(g_cells[13003].s, nullptr);
+  EXPECT_STREQ(g_cells[15000].s, "abc");
+  EXPECT_EQ(g_cells[15001].i, 11);
+  EXPECT_STREQ(g_cells[15002].s, "abcd");
+  ASSERT_NE(g_cells[15003].s, nullptr);
+  EXPECT_STREQ(g_cells[15003].s, "");
+  EXPECT_EQ(g_cells[15004].f, -0.25f);
+  EXPECT_EQ(g_program.dataTypes, "slssf");
+  EXPECT_STREQ(g_cells[7000].s, "");
+  EXPECT_STREQ(g_cells[7001].s, "");
+  EXPECT_EQ(g_cells[7002].s, nullptr);
+  ASSERT_EQ(g_program.scopeTables[0].size(), 1u);
+  EXPECT_EQ(g_program.scopeTables[0][0], 3);
+  FreeProgramStrings();
+  EXPECT_EQ(g_cells, nullptr);
+  EXPECT_EQ(CommandStream, nullptr);
+}
+
+TEST_F(LoaderTest, OperandsBecomeCellAddressesCodeAddressesAndDataIndices) {
+  ImageBuilder b;
+  int32_t lit = b.Int(3);
+  int32_t data = b.DataInt(1);
+  b.DataInt(2);
+  b.Emit({9999, lit, 37000, data + 1, -4});
+  ASSERT_TRUE(Load(b.Build())) << why;
+  EXPECT_EQ(CommandStream[0], 9999);
+  EXPECT_EQ(reinterpret_cast<VarCell*>(CommandStream[1]), &g_cells[9000]);
+  EXPECT_EQ(reinterpret_cast<CodeWord*>(CommandStream[2]), &CommandStream[0]);
+  EXPECT_EQ(CommandStream[3], 1);
+  EXPECT_EQ(CommandStream[4], -4);
+}
+
+TEST_F(LoaderTest, DamagedImagesLoadNothing) {
+  ImageBuilder b;
+  b.Text("hello");
+  b.DataText("world");
+  b.Emit({1, 2, 3});
+  const std::vector<uint8_t> good = b.Build();
+  ASSERT_TRUE(Load(good));
+
+  auto expectRefused = [&](std::vector<uint8_t> image, const char* what) {
+    EXPECT_FALSE(Load(image)) << what;
+    EXPECT_EQ(g_cells, nullptr) << what;
+    EXPECT_EQ(CommandStream, nullptr) << what;
+    EXPECT_FALSE(why.empty()) << what;
+  };
+  std::vector<uint8_t> img = good;
+  SetImageWord(img, 0, 2);
+  expectRefused(img, "format version");
+  expectRefused(std::vector<uint8_t>(good.begin(), good.begin() + 4000), "shorter than a header");
+  expectRefused(std::vector<uint8_t>(good.begin(), good.end() - 1), "not whole words");
+  img = good;
+  SetImageWord(img, 7, uint32_t(good.size() / 4 + 1));
+  expectRefused(img, "code start past the end");
+  img = good;
+  SetImageWord(img, 4, 5000);
+  expectRefused(img, "too many string literals");
+  img = good;
+  SetImageWord(img, 6, 100000);
+  expectRefused(img, "too many DATA items");
+  img = good;
+  SetImageWord(img, 11, 2000);
+  expectRefused(img, "scope tables before the data");
+  img = good;
+  SetImageWord(img, ImageWord(good, 7), 37000 + 50);
+  expectRefused(img, "jump outside the code");
+  img = good;
+  SetImageWord(img, ImageWord(good, 7), 35000);
+  expectRefused(img, "unresolved name");
+  img = good;
+  SetImageWord(img, ImageWord(good, 7), 25000 + 2);
+  expectRefused(img, "DATA position past the items");
+}
+
+void CmdTestNothing() { SkipOperands(2); }
+
+TEST_F(LoaderTest, OperandKindsOfDeclaredCommandsAreChecked) {
+  g_commandTable[42] = CmdTestNothing;
+  g_commandOperands[42] = "la";
+  ImageBuilder b;
+  int32_t i = b.IntVar(), f = b.FloatVar();
+  int32_t start = b.Emit({42, i, 37000});
+  ASSERT_TRUE(Load(b.Build())) << why;
+  EXPECT_TRUE(g_program.checkedWholeCode);
+
+  ImageBuilder wrongType;
+  wrongType.IntVar();
+  f = wrongType.FloatVar();
+  wrongType.Emit({42, f, 37000});
+  EXPECT_FALSE(Load(wrongType.Build()));
+
+  ImageBuilder intoOperand;
+  i = intoOperand.IntVar();
+  intoOperand.Emit({42, i, 37001});  // lands on the operand word
+  EXPECT_FALSE(Load(intoOperand.Build()));
+
+  ImageBuilder truncated;
+  i = truncated.IntVar();
+  truncated.Emit({42, i});
+  EXPECT_FALSE(Load(truncated.Build(true)));
+  (void)start;
+}
+
+TEST_F(LoaderTest, UndeclaredCommandsStopTheKindCheckButStillLoad) {
+  ImageBuilder b;
+  b.Emit({7000, 1, 2, 3});  // a placeholder: its operands are not declared
+  ASSERT_TRUE(Load(b.Build())) << why;
+  EXPECT_FALSE(g_program.checkedWholeCode);
+}
+
+}  // namespace

@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "devenv/cli.h"
+#include "tests/support/image_builder.h"
+#include "tests/support/process.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+// The temporary folders runs left behind under a TMPDIR (there should be none).
+size_t LeftoverRunFolders(const std::string& tmp) {
+  std::string root = tmp + "/vellumark-" + std::to_string(getuid());
+  size_t n = 0;
+  std::error_code ec;
+  for (auto& e : std::filesystem::directory_iterator(root, ec)) n += e.path().filename().string().rfind("run-", 0) == 0;
+  return n;
+}
+
+TEST(GameFile, ABuiltGameRunsItsPackedProgramAndCleansUp) {
+  TempDir dir;
+  ImageBuilder b;
+  b.Text("unused literal");
+  ASSERT_TRUE(b.WriteFile(dir.File("game.img")));
+  std::string error;
+  ASSERT_TRUE(WriteGameFile(VellumarkExe(), dir.File("game.img"), {{"media\\a.txt", dir.File("game.img")}},
+                            dir.File("game"), &error))
+      << error;
+  EXPECT_EQ(std::filesystem::status(dir.File("game")).permissions() & std::filesystem::perms::owner_exec,
+            std::filesystem::perms::owner_exec);
+  std::filesystem::create_directory(dir.File("tmp"));
+  ProcessResult r = RunProcess(dir.File("game"), {"--not-an-option"}, dir.path(), {"TMPDIR=" + dir.File("tmp")});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(std::filesystem::exists(dir.File("tmp/vellumark-" + std::to_string(getuid()))));
+  EXPECT_EQ(LeftoverRunFolders(dir.File("tmp")), 0u);
+
+  // A game built from a game keeps one runtime part and one pack.
+  ASSERT_TRUE(WriteGameFile(dir.File("game"), dir.File("game.img"), {}, dir.File("game2"), &error)) << error;
+  EXPECT_EQ(std::filesystem::file_size(dir.File("game2")) < std::filesystem::file_size(dir.File("game")), true);
+  EXPECT_EQ(RunProcess(dir.File("game2"), {}, dir.path()).status, 0);
+}
+
+TEST(GameFile, AGameWithADamagedTrailerEndsSilently) {
+  TempDir dir;
+  ImageBuilder b;
+  ASSERT_TRUE(b.WriteFile(dir.File("game.img")));
+  std::string error;
+  ASSERT_TRUE(WriteGameFile(VellumarkExe(), dir.File("game.img"), {}, dir.File("game"), &error)) << error;
+  std::string bytes = dir.Read("game");
+  bytes[bytes.size() - 2] = char(0x7F);  // the stub size now points outside the file
+  dir.Write("broken", bytes);
+  std::filesystem::permissions(dir.File("broken"), std::filesystem::perms::owner_all);
+  ProcessResult r = RunProcess(dir.File("broken"), {}, dir.path());
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_FALSE(std::filesystem::exists(dir.File("_virtual.dat")));
+}
+
+TEST(GameFile, ExecOfADamagedImageEndsWithStatus3) {
+  TempDir dir;
+  dir.Write("bad.img", std::string(4100, '\x01'));
+  ProcessResult r = RunProcess(VellumarkExe(), {"exec", dir.File("bad.img"), "--headless"});
+  EXPECT_EQ(r.status, 3);
+  EXPECT_NE(r.err.find("bad.img"), std::string::npos);
+  EXPECT_EQ(RunProcess(VellumarkExe(), {"exec", dir.File("missing.img"), "--headless"}).status, 3);
+}
+
+TEST(GameFile, ExecRunsAnImageAndReportsBadOptions) {
+  TempDir dir;
+  ImageBuilder b;
+  ASSERT_TRUE(b.WriteFile(dir.File("ok.img")));
+  EXPECT_EQ(RunProcess(VellumarkExe(), {"exec", dir.File("ok.img"), "--headless", "--frames", "3"}).status, 0);
+  EXPECT_EQ(RunProcess(VellumarkExe(), {"exec", dir.File("ok.img"), "--frames"}).status, 2);
+  EXPECT_EQ(RunProcess(VellumarkExe(), {"exec", dir.File("ok.img"), "--clock", "fast"}).status, 2);
+}
+
+TEST(GameFile, ARunTimeErrorEndsWithStatus1AndItsMessage) {
+  TempDir dir;
+  ImageBuilder b;
+  b.Emit({7016});  // a command whose subsystem is not built: stops naming it
+  ASSERT_TRUE(b.WriteFile(dir.File("err.img")));
+  ProcessResult r = RunProcess(VellumarkExe(), {"exec", dir.File("err.img"), "--headless"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("7016"), std::string::npos);
+}
+
+}  // namespace

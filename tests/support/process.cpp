@@ -1,0 +1,41 @@
+#include "tests/support/process.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
+                         const std::string& workingDir, const std::vector<std::string>& env) {
+  ProcessResult result;
+  int pipeFds[2];
+  if (pipe(pipeFds) != 0) return result;
+  pid_t pid = fork();
+  if (pid < 0) return result;
+  if (pid == 0) {
+    dup2(pipeFds[1], 2);
+    close(pipeFds[0]);
+    close(pipeFds[1]);
+    int devnull = open("/dev/null", O_RDONLY);
+    if (devnull >= 0) dup2(devnull, 0);
+    for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
+    if (!workingDir.empty() && chdir(workingDir.c_str()) != 0) _exit(127);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  close(pipeFds[1]);
+  char buf[4096];
+  ssize_t n;
+  while ((n = read(pipeFds[0], buf, sizeof buf)) > 0) result.err.append(buf, size_t(n));
+  close(pipeFds[0]);
+  int status = 0;
+  if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) result.status = WEXITSTATUS(status);
+  return result;
+}
+
+std::string VellumarkExe() { return std::string(VK_BINARY_DIR) + "/vellumark"; }

@@ -1,0 +1,15 @@
+#pragma once
+#include <string>
+#include <vector>
+
+// Runs a program with arguments, without a shell; returns its exit status (-1 when it could
+// not run or died of a signal) and what it wrote to stderr.
+struct ProcessResult {
+  int status = -1;
+  std::string err;
+};
+// env: extra environment variables for the child ("NAME=value").
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
+                         const std::string& workingDir = "", const std::vector<std::string>& env = {});
+// The vellumark executable of this build.
+std::string VellumarkExe();
