@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/clock.h"
+#include "platform/codepage.h"
+#include "platform/events.h"
+#include "platform/fs.h"
+#include "platform/ini.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+TEST(Ini, SectionsAndKeysIgnoreCaseAndWritesKeepTheRest) {
+  TempDir dir;
+  dir.Write("SETUP.INI", "; comment\r\n[Settings]\r\nWindowMode=1\r\nDebugMode = 0 \r\n\r\n[OTHER]\r\nA=b\r\n");
+  std::string f = dir.File("setup.ini");  // found by any case
+  EXPECT_EQ(IniGetString(f, "SETTINGS", "WINDOWMODE", "0"), "1");
+  EXPECT_EQ(IniGetString(f, "settings", "debugmode", "x"), " 0");  // leading blanks are kept
+  EXPECT_EQ(IniGetString(f, "SETTINGS", "MISSING", "dflt"), "dflt");
+  EXPECT_EQ(IniGetString(dir.File("none.ini"), "S", "K", "d"), "d");
+
+  EXPECT_TRUE(IniWriteString(f, "settings", "WINDOWMODE", "0"));
+  EXPECT_TRUE(IniWriteString(f, "SETTINGS", "NEW", "v"));
+  EXPECT_TRUE(IniWriteString(f, "FRESH", "K", "1"));
+  EXPECT_EQ(IniGetString(f, "SETTINGS", "WINDOWMODE", ""), "0");
+  EXPECT_EQ(IniGetString(f, "SETTINGS", "NEW", ""), "v");
+  EXPECT_EQ(IniGetString(f, "OTHER", "A", ""), "b");
+  EXPECT_EQ(IniGetString(f, "FRESH", "K", ""), "1");
+  std::string text = dir.Read("SETUP.INI");
+  EXPECT_NE(text.find("; comment"), std::string::npos);
+  EXPECT_LT(text.find("NEW=v"), text.find("[OTHER]"));  // a new key joins its own section
+}
+
+TEST(Fs, PathsMatchAnyCaseWithEitherSeparator) {
+  TempDir dir;
+  std::filesystem::create_directories(dir.File("Media/Sub"));
+  dir.Write("Media/Sub/Tree.JPG", "x");
+  EXPECT_EQ(FsResolve(dir.path() + "\\media\\SUB\\tree.jpg"), dir.File("Media/Sub/Tree.JPG"));
+  EXPECT_TRUE(FsFileExists(dir.path() + "/MEDIA/sub/TREE.jpg"));
+  EXPECT_FALSE(FsFileExists(dir.path() + "/media/sub"));
+  EXPECT_TRUE(FsFolderExists(dir.path() + "/media/sub"));
+  // A file about to be created keeps its own name in the matched folder.
+  EXPECT_EQ(FsResolveForWrite(dir.path() + "/media/New.txt"), dir.File("Media/New.txt"));
+  EXPECT_EQ(FsResolve("C:\\tmp"), "/tmp");
+  EXPECT_EQ(FsFolderOf("a\\b\\c.txt"), "a/b");
+  EXPECT_EQ(FsToSystemPath("/a/b"), "\\a\\b");
+}
+
+TEST(Fs, AtomicWritesReplaceTheWholeFile) {
+  TempDir dir;
+  dir.Write("f.txt", "a much longer old content");
+  EXPECT_TRUE(FsWriteFileAtomic(dir.File("F.TXT"), "new"));
+  EXPECT_EQ(dir.Read("f.txt"), "new");
+  EXPECT_FALSE(FsWriteFileAtomic(dir.File("missing/f.txt"), "x"));
+  for (auto& e : std::filesystem::directory_iterator(dir.path()))
+    EXPECT_EQ(e.path().filename().string().find(".tmp"), std::string::npos);
+}
+
+TEST(Fs, TempFolderIsPrivateAndCopiesDoNotFollowLinks) {
+  std::string folder = FsTempFolder();
+  ASSERT_FALSE(folder.empty());
+  EXPECT_EQ(std::filesystem::status(folder).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_all);
+  TempDir dir;
+  dir.Write("victim", "keep me");
+  std::filesystem::create_symlink(dir.File("victim"), folder + "/_virtual.dat");
+  std::string path = FsCreateTempFile("_virtual.dat", "new", 3);
+  ASSERT_FALSE(path.empty());
+  EXPECT_EQ(dir.Read("victim"), "keep me");  // the link was replaced, not followed
+  EXPECT_FALSE(std::filesystem::is_symlink(path));
+  FsRemoveTempFolder();
+  EXPECT_FALSE(std::filesystem::exists(folder));
+}
+
+TEST(Codepage, Windows1252RoundTripsThroughUtf8) {
+  std::string all;
+  for (int c = 1; c < 256; ++c)
+    if (c < 0x80 || c >= 0xA0 || (c != 0x81 && c != 0x8D && c != 0x8F && c != 0x90 && c != 0x9D)) all += char(c);
+  EXPECT_EQ(Utf8ToCp1252(Cp1252ToUtf8(all)), all);
+  EXPECT_EQ(Cp1252ToUtf8("\x80"), "\xE2\x82\xAC");  // euro sign
+  EXPECT_EQ(Utf8ToCp1252("\xE4\xB8\xAD"), "?");      // no such character
+  EXPECT_EQ(Utf8ToCp1252("\xC3"), "?");              // cut short
+}
+
+TEST(Clock, VirtualClockMovesOnlyWhenTold) {
+  ClockUseVirtual(true, 0xFFFFFFF0u);  // just before the wrap
+  uint32_t start = TimeMs();
+  EXPECT_EQ(TimeMs(), start);
+  ClockAdvanceMicros(1500);
+  EXPECT_EQ(TimeMs() - start, 1u);
+  uint32_t reached = ClockWaitElapsed(start, 25);  // across the wrap
+  EXPECT_EQ(uint32_t(reached - start), 25u);
+  EXPECT_LT(reached, start);
+  SleepMs(10);
+  EXPECT_EQ(uint32_t(TimeMs() - start), 35u);
+  ClockUseVirtual(false);
+  uint32_t real = TimeMs();
+  EXPECT_GE(uint32_t(ClockWaitElapsed(real, 2) - real), 2u);
+}
+
+TEST(Events, APostedQuitIsNeverLost) {
+  EventsReset();
+  PostWindowMessage(Message{MsgKind::Char, 'a', 0});
+  PostQuit();
+  PostWindowMessage(Message{MsgKind::KeyDown, kVkEscape, 0});
+  EXPECT_TRUE(IsVirtualKeyDown(kVkEscape));
+  Message m;
+  ASSERT_TRUE(PeekWindowMessage(m));
+  EXPECT_EQ(m.kind, MsgKind::Char);
+  ASSERT_TRUE(PeekWindowMessage(m));
+  EXPECT_EQ(m.kind, MsgKind::KeyDown);
+  for (int i = 0; i < 3; ++i) {  // however often messages are taken, the quit stays
+    ASSERT_TRUE(PeekWindowMessage(m));
+    EXPECT_EQ(m.kind, MsgKind::Quit);
+  }
+  EventsReset();
+  EXPECT_FALSE(PeekWindowMessage(m));
+  EXPECT_FALSE(IsVirtualKeyDown(kVkEscape));
+}
+
+}  // namespace
