@@ -14,6 +14,16 @@
 #include "system/system_services.h"
 
 RunTiming g_timing;
+std::vector<std::string>* g_frameTrace = nullptr;
+
+namespace {
+inline void Trace(const char* step) {
+  if (g_frameTrace) g_frameTrace->push_back(step);
+}
+}  // namespace
+
+// Runs one frame step, recording its name when a trace is set.
+#define FRAME_STEP(step) (Trace(#step), step())
 
 void HandleWindowMessage(const Message& m) {
   g_runtime.lastCharacter = 0;
@@ -108,7 +118,7 @@ void RunProgram() {
       continue;
     }
     BeginFrame();
-    InterpretSlice();
+    FRAME_STEP(InterpretSlice);
     EndFrame();
     CountFrame();
   }
@@ -141,17 +151,17 @@ void BeginFrame() {
     g_display.surfacesLost = 1;
     if (!TryRestoreDisplay()) return;
   }
-  UpdatePointerSprites();
-  ClearZBuffer();
-  RestoreSpriteBackgrounds();
-  DrawBackdrop();
-  if (g_timing.scene3DAfter2D == 0) RunScene3DStep();
-  RunDrawQueue();
+  FRAME_STEP(UpdatePointerSprites);
+  FRAME_STEP(ClearZBuffer);
+  FRAME_STEP(RestoreSpriteBackgrounds);
+  FRAME_STEP(DrawBackdrop);
+  if (g_timing.scene3DAfter2D == 0) FRAME_STEP(RunScene3DStep);
+  FRAME_STEP(RunDrawQueue);
 }
 
 void EndFrame() {
   if (!g_display.active) return;
-  TickRecordLifetimes();
+  FRAME_STEP(TickRecordLifetimes);
   if (g_timing.framePeriod < 1) {
     // At least until the millisecond counter has moved on once.
     ClockWaitElapsed(g_timing.lastFrameTime, 1);
@@ -159,20 +169,21 @@ void EndFrame() {
     ClockWaitElapsed(g_timing.lastFrameTime, uint32_t(g_timing.framePeriod));
   }
   g_timing.lastFrameTime = TimeMs();
-  UpdateAnimations();
-  SaveSpriteBackgrounds();
-  if (g_timing.scene3DAfter2D == 1) RunScene3DStep();
-  DrawAllSprites();
-  SoundFrameHook();
-  UpdateSound3D();
-  PollMusicStatus();
-  UpdateObjectAnimations();
-  PresentFrame();
+  Trace("FrameWait");
+  FRAME_STEP(UpdateAnimations);
+  FRAME_STEP(SaveSpriteBackgrounds);
+  if (g_timing.scene3DAfter2D == 1) FRAME_STEP(RunScene3DStep);
+  FRAME_STEP(DrawAllSprites);
+  FRAME_STEP(SoundFrameHook);
+  FRAME_STEP(UpdateSound3D);
+  FRAME_STEP(PollMusicStatus);
+  FRAME_STEP(UpdateObjectAnimations);
+  FRAME_STEP(PresentFrame);
   if (g_captureRequested) {
-    CaptureScreenToFile();
+    FRAME_STEP(CaptureScreenToFile);
     g_captureRequested = 0;
   }
-  ClearMouseMovement();
+  FRAME_STEP(ClearMouseMovement);
 }
 
 void PumpMessagesOccasionally() {

@@ -21,6 +21,11 @@ struct RunTiming {
 };
 extern RunTiming g_timing;
 
+// When set, the frame steps append their names here (tests check the order).
+#include <string>
+#include <vector>
+extern std::vector<std::string>* g_frameTrace;
+
 // Runs the loaded program until the quit message.
 void RunProgram();
 uint32_t ResetInterpreter();

@@ -13,7 +13,7 @@
 #include "platform/clock.h"
 #include "platform/events.h"
 #include "tests/support/image_builder.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/run_image.h"
 
 namespace {
 
@@ -42,38 +42,29 @@ void CmdCountedMode() {
 void CmdCountedOnly() { g_timing.timeSliceMode = 0; }
 void CmdPressF11() { PostWindowMessage(Message{MsgKind::KeyDown, kVkF11, 0}); }
 
+void InstallTestCommands() {
+  g_commandTable[kCount] = CmdCountAndJump;
+  g_commandOperands[kCount] = "a";
+  g_commandTable[kThrow] = CmdThrow;
+  g_commandOperands[kThrow] = "";
+  g_commandTable[kCountedMode] = CmdCountedMode;
+  g_commandOperands[kCountedMode] = "";
+  g_commandTable[kCountedOnly] = CmdCountedOnly;
+  g_commandOperands[kCountedOnly] = "";
+  g_commandTable[kPressF11] = CmdPressF11;
+  g_commandOperands[kPressF11] = "";
+}
+
 class InterpTest : public testing::Test {
  protected:
   void SetUp() override { g_count = 0; }
-  void TearDown() override { g_afterRunHook = nullptr; }
-
-  // Runs the image headless on the virtual clock; the test commands are installed by a hook
-  // that runs before the interpreter starts (the run installs its own table first).
   int Run(const ImageBuilder& b, int64_t frames, bool standalone = false) {
-    std::string path = dir.File("test.img");
-    b.WriteFile(path);
-    RunOptions o;
-    o.headless = true;
-    o.virtualClock = true;
-    o.frames = frames;
-    o.standalone = standalone;
-    g_testTableHook = [] {
-      g_commandTable[kCount] = CmdCountAndJump;
-      g_commandOperands[kCount] = "a";
-      g_commandTable[kThrow] = CmdThrow;
-      g_commandOperands[kThrow] = "";
-      g_commandTable[kCountedMode] = CmdCountedMode;
-      g_commandOperands[kCountedMode] = "";
-      g_commandTable[kCountedOnly] = CmdCountedOnly;
-      g_commandOperands[kCountedOnly] = "";
-      g_commandTable[kPressF11] = CmdPressF11;
-      g_commandOperands[kPressF11] = "";
-    };
-    int status = RunImageFile(path, o);
-    g_testTableHook = nullptr;
-    return status;
+    TestRun run;
+    run.frames = frames;
+    run.standalone = standalone;
+    run.install = InstallTestCommands;
+    return RunTestImage(b, run);
   }
-  TempDir dir;
 };
 
 TEST_F(InterpTest, AZeroFirstWordEndsTheProgramSilently) {

@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include "core/command_table.h"
+#include "core/errors.h"
+#include "core/interp.h"
+#include "core/run_loop.h"
+#include "core/startup.h"
+#include "platform/clock.h"
+#include "platform/events.h"
+#include "tests/support/run_image.h"
+
+namespace {
+
+constexpr int kMark = 13, kQuitNow = 14, kSetPeriod = 15, kScene3DLast = 16, kPost = 17, kNoEscape = 18;
+
+std::vector<std::string> g_trace;
+std::vector<uint32_t> g_times;
+
+void CmdMark() {  // record the time and end the slice, then jump to operand 0
+  g_trace.push_back("mark");
+  g_times.push_back(TimeMs());
+  ProgramCounter = OpTarget(0);
+  LeaveSlice = 1;
+}
+void CmdQuitNow() { PostQuit(); }
+void CmdSetPeriod() {
+  g_timing.framePeriod = OpInt(0);
+  SkipOperands(1);
+}
+void CmdScene3DLast() { g_timing.scene3DAfter2D = 1; }
+void CmdPost() {  // post a key message with operand 0 as its key
+  PostWindowMessage(Message{MsgKind::KeyDown, OpInt(0), 0});
+  SkipOperands(1);
+  LeaveSlice = 1;
+}
+void CmdNoEscape() { g_timing.escapeEndsProgram = 0; }
+
+void Install() {
+  g_commandTable[kMark] = CmdMark;
+  g_commandOperands[kMark] = "a";
+  g_commandTable[kQuitNow] = CmdQuitNow;
+  g_commandOperands[kQuitNow] = "";
+  g_commandTable[kSetPeriod] = CmdSetPeriod;
+  g_commandOperands[kSetPeriod] = "l";
+  g_commandTable[kScene3DLast] = CmdScene3DLast;
+  g_commandOperands[kScene3DLast] = "";
+  g_commandTable[kPost] = CmdPost;
+  g_commandOperands[kPost] = "l";
+  g_commandTable[kNoEscape] = CmdNoEscape;
+  g_commandOperands[kNoEscape] = "";
+}
+
+class RunLoopTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    g_trace.clear();
+    g_times.clear();
+    g_frameTrace = &g_trace;
+  }
+  void TearDown() override { g_frameTrace = nullptr; }
+  int Run(const ImageBuilder& b, int64_t frames) {
+    TestRun run;
+    run.frames = frames;
+    run.install = Install;
+    return RunTestImage(b, run);
+  }
+};
+
+const std::vector<std::string> kBegin = {"UpdatePointerSprites", "ClearZBuffer", "RestoreSpriteBackgrounds",
+                                         "DrawBackdrop", "RunScene3DStep", "RunDrawQueue", "InterpretSlice"};
+const std::vector<std::string> kEnd = {"TickRecordLifetimes", "FrameWait", "UpdateAnimations",
+                                       "SaveSpriteBackgrounds", "DrawAllSprites", "SoundFrameHook",
+                                       "UpdateSound3D", "PollMusicStatus", "UpdateObjectAnimations",
+                                       "PresentFrame", "ClearMouseMovement"};
+
+TEST_F(RunLoopTest, AFrameRunsItsStepsInOrder) {
+  ImageBuilder b;
+  b.Emit({kMark, 37000});
+  EXPECT_EQ(Run(b, 2), kExitOk);
+  std::vector<std::string> expected = kBegin;
+  expected.insert(expected.end(), kEnd.begin(), kEnd.end());
+  std::vector<std::string> second = kBegin;
+  second.push_back("mark");
+  second.insert(second.end(), kEnd.begin(), kEnd.end());
+  expected.insert(expected.end(), second.begin(), second.end());
+  EXPECT_EQ(g_trace, expected);
+}
+
+TEST_F(RunLoopTest, TheSceneStepCanMoveAfterTheSprites) {
+  ImageBuilder b;
+  b.Emit({kScene3DLast});
+  b.Emit({kMark, 37001});
+  EXPECT_EQ(Run(b, 3), kExitOk);
+  // Third frame: no scene step at its start, one between the background save and the sprites.
+  auto third = std::find(g_trace.rbegin(), g_trace.rend(), "UpdatePointerSprites").base() - 1;
+  std::vector<std::string> tail(third, g_trace.end());
+  EXPECT_EQ(std::count(tail.begin(), tail.end(), "RunScene3DStep"), 1);
+  auto scene = std::find(tail.begin(), tail.end(), "RunScene3DStep");
+  EXPECT_EQ(*(scene - 1), "SaveSpriteBackgrounds");
+  EXPECT_EQ(*(scene + 1), "DrawAllSprites");
+}
+
+TEST_F(RunLoopTest, FramesArePacedByTheFramePeriod) {
+  ImageBuilder b;
+  b.Emit({kMark, 37000});
+  EXPECT_EQ(Run(b, 6), kExitOk);
+  ASSERT_GE(g_times.size(), 4u);
+  for (size_t i = 1; i < g_times.size(); ++i) EXPECT_EQ(g_times[i] - g_times[i - 1], 25u);
+
+  g_times.clear();
+  ImageBuilder zero;
+  int32_t period = zero.Int(0);
+  zero.Emit({kSetPeriod, period});
+  zero.Emit({kMark, 37002});
+  EXPECT_EQ(Run(zero, 6), kExitOk);
+  ASSERT_GE(g_times.size(), 3u);
+  for (size_t i = 1; i < g_times.size(); ++i) EXPECT_EQ(g_times[i] - g_times[i - 1], 1u);  // at least 1 ms
+}
+
+TEST_F(RunLoopTest, AQuitPostedInASliceLetsTheFrameFinish) {
+  ImageBuilder b;
+  b.Emit({kQuitNow});
+  b.Emit({kMark, 37001});
+  EXPECT_EQ(Run(b, -1), kExitOk);
+  ASSERT_FALSE(g_trace.empty());
+  EXPECT_EQ(g_trace.back(), "ClearMouseMovement");
+  EXPECT_EQ(std::count(g_trace.begin(), g_trace.end(), "mark"), 1);
+}
+
+TEST_F(RunLoopTest, EscapeEndsTheProgramOnlyWhileAllowed) {
+  ImageBuilder b;
+  int32_t escape = b.Int(kVkEscape);
+  b.Emit({kPost, escape});
+  b.Emit({kMark, 37002});
+  EXPECT_EQ(Run(b, 50), kExitOk);
+  EXPECT_EQ(std::count(g_trace.begin(), g_trace.end(), "mark"), 0);
+
+  g_trace.clear();
+  ImageBuilder allowed;
+  escape = allowed.Int(kVkEscape);
+  allowed.Emit({kNoEscape});
+  allowed.Emit({kPost, escape});
+  allowed.Emit({kMark, 37003});
+  EXPECT_EQ(Run(allowed, 10), kExitOk);
+  EXPECT_GT(std::count(g_trace.begin(), g_trace.end(), "mark"), 5);
+}
+
+}  // namespace

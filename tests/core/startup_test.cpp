@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "core/command_table.h"
+#include "core/errors.h"
+#include "core/interp.h"
+#include "core/startup.h"
+#include "platform/fs.h"
+#include "tests/support/image_builder.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+void CmdFail105() { RunError(105); }
+
+class StartupTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    oldFolder = FsCurrentFolder();
+    FsChangeFolder(dir.path());
+  }
+  void TearDown() override {
+    FsChangeFolder(oldFolder);
+    g_testTableHook = nullptr;
+  }
+  int RunFailing() {
+    ImageBuilder b;
+    b.Emit({13});
+    b.WriteFile(dir.File("prog.img"));
+    g_testTableHook = [] {
+      g_commandTable[13] = CmdFail105;
+      g_commandOperands[13] = "";
+    };
+    RunOptions o;
+    o.headless = true;
+    o.virtualClock = true;
+    o.frames = 20;
+    testing::internal::CaptureStderr();
+    int status = RunImageFile(dir.File("prog.img"), o);
+    err = testing::internal::GetCapturedStderr();
+    return status;
+  }
+  TempDir dir;
+  std::string oldFolder, err;
+};
+
+TEST_F(StartupTest, OnlyAnExactOneSwitchesASettingOn) {
+  g_runtime.programFolder = dir.path() + "/";
+  for (const char* value : {"0", " 1", "yes", "11", "1"}) {
+    dir.Write("SETUP.INI", std::string("[SETTINGS]\nWINDOWMODE=") + value + "\n");
+    uint32_t fullScreen = 1, windowMode = 0;
+    ReadRuntimeSettings(&fullScreen, &windowMode);
+    bool on = std::string(value) == "1";
+    EXPECT_EQ(windowMode, on ? 1u : 0u) << value;
+    EXPECT_EQ(fullScreen, on ? 0u : 1u) << value;
+  }
+}
+
+TEST_F(StartupTest, ARunTimeErrorIsReportedWithStatus1) {
+  EXPECT_EQ(RunFailing(), kExitRunError);
+  EXPECT_NE(err.find("Error In Program: Runtime Error : ERROR 10. "), std::string::npos) << err;
+  EXPECT_FALSE(std::filesystem::exists(dir.File("VK.LOG")));
+}
+
+TEST_F(StartupTest, DebugModeStartsAFreshLogAndRecordsTheError) {
+  dir.Write("VK.LOG", "[OLD]\nX=1\n");
+  dir.Write("SETUP.INI", "[SETTINGS]\nDEBUGMODE=1\n");
+  EXPECT_EQ(RunFailing(), kExitRunError);
+  std::string log = dir.Read("VK.LOG");
+  EXPECT_EQ(log.find("[OLD]"), std::string::npos);
+  EXPECT_NE(log.find("RUNTIMEERROR ON "), std::string::npos);
+  EXPECT_NE(log.find("[VELLUMARKLOOPMIDDLE]"), std::string::npos);  // the per-command trace
+  EXPECT_NE(log.find("PC0=13"), std::string::npos);
+}
+
+TEST_F(StartupTest, RuntimeTestModeSuppressesTheReport) {
+  dir.Write("SETUP.INI", "[SETTINGS]\nRUNTIMETEST=1\n");
+  EXPECT_EQ(RunFailing(), kExitRunError);
+  EXPECT_EQ(err.find("Error In Program"), std::string::npos);
+}
+
+}  // namespace

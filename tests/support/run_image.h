@@ -1,0 +1,17 @@
+#pragma once
+#include <functional>
+
+#include "core/runtime.h"
+#include "tests/support/image_builder.h"
+
+// Runs a built image through the tool's exec path (headless, virtual clock by default).
+// install runs once the command table is set up, to put test commands in place.
+struct TestRun {
+  int64_t frames = -1;
+  bool standalone = false;
+  bool virtualClock = true;
+  bool debug = false;
+  std::function<void()> install;
+  std::function<void()> afterRun;  // before anything is released
+};
+int RunTestImage(const ImageBuilder& image, const TestRun& run);
