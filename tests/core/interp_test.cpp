@@ -43,16 +43,11 @@ void CmdCountedOnly() { g_timing.timeSliceMode = 0; }
 void CmdPressF11() { PostWindowMessage(Message{MsgKind::KeyDown, kVkF11, 0}); }
 
 void InstallTestCommands() {
-  g_commandTable[kCount] = CmdCountAndJump;
-  g_commandOperands[kCount] = "a";
-  g_commandTable[kThrow] = CmdThrow;
-  g_commandOperands[kThrow] = "";
-  g_commandTable[kCountedMode] = CmdCountedMode;
-  g_commandOperands[kCountedMode] = "";
-  g_commandTable[kCountedOnly] = CmdCountedOnly;
-  g_commandOperands[kCountedOnly] = "";
-  g_commandTable[kPressF11] = CmdPressF11;
-  g_commandOperands[kPressF11] = "";
+  InstallTestCommand(kCount, CmdCountAndJump, "a");
+  InstallTestCommand(kThrow, CmdThrow, "");
+  InstallTestCommand(kCountedMode, CmdCountedMode, "");
+  InstallTestCommand(kCountedOnly, CmdCountedOnly, "");
+  InstallTestCommand(kPressF11, CmdPressF11, "");
 }
 
 class InterpTest : public testing::Test {

@@ -36,18 +36,12 @@ void CmdPost() {  // post a key message with operand 0 as its key
 void CmdNoEscape() { g_timing.escapeEndsProgram = 0; }
 
 void Install() {
-  g_commandTable[kMark] = CmdMark;
-  g_commandOperands[kMark] = "a";
-  g_commandTable[kQuitNow] = CmdQuitNow;
-  g_commandOperands[kQuitNow] = "";
-  g_commandTable[kSetPeriod] = CmdSetPeriod;
-  g_commandOperands[kSetPeriod] = "l";
-  g_commandTable[kScene3DLast] = CmdScene3DLast;
-  g_commandOperands[kScene3DLast] = "";
-  g_commandTable[kPost] = CmdPost;
-  g_commandOperands[kPost] = "l";
-  g_commandTable[kNoEscape] = CmdNoEscape;
-  g_commandOperands[kNoEscape] = "";
+  InstallTestCommand(kMark, CmdMark, "a");
+  InstallTestCommand(kQuitNow, CmdQuitNow, "");
+  InstallTestCommand(kSetPeriod, CmdSetPeriod, "l");
+  InstallTestCommand(kScene3DLast, CmdScene3DLast, "");
+  InstallTestCommand(kPost, CmdPost, "l");
+  InstallTestCommand(kNoEscape, CmdNoEscape, "");
 }
 
 class RunLoopTest : public testing::Test {

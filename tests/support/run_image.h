@@ -15,3 +15,10 @@ struct TestRun {
   std::function<void()> afterRun;  // before anything is released
 };
 int RunTestImage(const ImageBuilder& image, const TestRun& run);
+
+// Puts a test command into the command table (operand kinds as the loader checks them).
+#include "core/command_table.h"
+inline void InstallTestCommand(int number, CommandHandler handler, const char* operands) {
+  g_commandTable[number] = handler;
+  g_commandOperands[number] = operands;
+}
