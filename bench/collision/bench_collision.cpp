@@ -22,17 +22,17 @@ struct Pose {
   CollisionTransform transform;
 };
 
+// libccd's support of a placed box, through the same rotation matrix our transform holds, so
+// that both sides pay the same for their support points and only the GJK loops differ.
 void CcdBoxSupport(const void* obj, const ccd_vec3_t* dir, ccd_vec3_t* out) {
   const Pose* p = static_cast<const Pose*>(obj);
-  ccd_quat_t inv;
-  ccdQuatInvert2(&inv, &p->quat);
-  ccd_vec3_t d;
-  ccdVec3Copy(&d, dir);
-  ccdQuatRotVec(&d, &inv);
-  ccdVec3Set(out, ccdSign(ccdVec3X(&d)) * p->half[0], ccdSign(ccdVec3Y(&d)) * p->half[1],
-             ccdSign(ccdVec3Z(&d)) * p->half[2]);
-  ccdQuatRotVec(out, &p->quat);
-  ccdVec3Add(out, &p->pos);
+  const Mat3& r = p->transform.basis;
+  Vec3 d{dir->v[0], dir->v[1], dir->v[2]};
+  Vec3 local = MatrixTransposeTimesVector(r, d);
+  Vec3 corner{local.x < 0 ? -p->half[0] : p->half[0], local.y < 0 ? -p->half[1] : p->half[1],
+              local.z < 0 ? -p->half[2] : p->half[2]};
+  Vec3 w = p->transform.Apply(corner);
+  ccdVec3Set(out, w.x, w.y, w.z);
 }
 
 // Our basis rotates exactly as libccd's quaternion does: column c is the rotated axis c.
