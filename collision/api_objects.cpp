@@ -1,0 +1,148 @@
+// Object calls of the flat interface: creation, selection, placement and the test loop.
+#include <vector>
+
+#include "collision/collision.h"
+#include "collision/world.h"
+
+namespace {
+
+CollisionObject* Selected() { return g_collision.selected; }
+
+// Brings the selected object's end points up to date with its transform (caching on).
+void RefreshSelectedObject() {
+  if (g_collision.caching && g_collision.selected) UpdateObjectBBox(*g_collision.selected);
+}
+
+// Takes an object out of the world; while a test loop runs it is freed only when the loop ends.
+void DestroyObject(CollisionObject* object) {
+  CollisionWorld& w = g_collision;
+  if (w.selected == object) w.selected = nullptr;
+  RemoveObjectEncounters(object);
+  if (w.testDepth > 0) {
+    object->UnlinkEndpoints();
+    object->dead = true;
+    w.graveyard.push_back(object);
+  } else {
+    delete object;
+  }
+}
+
+template <class Edit>
+void EditSelected(Edit edit) {
+  if (CollisionObject* o = Selected()) edit(o->current);
+}
+
+}  // namespace
+
+void CreateCollisionObject(CollisionKey key, CollisionShape* shape) {
+  CollisionWorld& w = g_collision;
+  RefreshSelectedObject();
+  auto it = w.objects.find(key);
+  if (it != w.objects.end()) DestroyObject(it->second);
+  auto* object = new CollisionObject(key, w.shapes.count(shape) ? shape : nullptr, w.nextSerial++);
+  w.objects[key] = object;
+  w.selected = object;
+}
+
+void SelectCollisionObject(CollisionKey key) {
+  CollisionWorld& w = g_collision;
+  auto it = w.objects.find(key);
+  if (it == w.objects.end()) return;
+  RefreshSelectedObject();
+  w.selected = it->second;
+}
+
+void DeleteCollisionObject(CollisionKey key) {
+  CollisionWorld& w = g_collision;
+  if (auto it = w.objects.find(key); it != w.objects.end()) {
+    CollisionObject* object = it->second;
+    w.objects.erase(it);
+    DestroyObject(object);
+  }
+  RemoveKeyResponses(key);
+}
+
+void SetCollisionPosition(double x, double y, double z) {
+  EditSelected([&](CollisionTransform& t) { TranslateTransform(t, {x, y, z}); });
+}
+
+void SetCollisionOrientation(double x, double y, double z, double w) {
+  const double q[4] = {x, y, z, w};
+  EditSelected([&](CollisionTransform& t) { RotateTransform(t, q); });
+}
+
+void SetCollisionScaling(double sx, double sy, double sz) {
+  EditSelected([&](CollisionTransform& t) { ScaleTransform(t, sx, sy, sz); });
+}
+
+void ResetCollisionTransform() {
+  EditSelected([](CollisionTransform& t) { SetTransformIdentity(t); });
+}
+
+void SetCollisionMatrixF(const float m[16]) {
+  EditSelected([&](CollisionTransform& t) { SetTransformFromMatrixF(t, m); });
+}
+
+void SetCollisionMatrixD(const double m[16]) {
+  EditSelected([&](CollisionTransform& t) { SetTransformFromMatrixD(t, m); });
+}
+
+void MultCollisionMatrixF(const float m[16]) {
+  CollisionTransform other;
+  SetTransformFromMatrixF(other, m);
+  EditSelected([&](CollisionTransform& t) { MultiplyTransform(t, other); });
+}
+
+void MultCollisionMatrixD(const double m[16]) {
+  CollisionTransform other;
+  SetTransformFromMatrixD(other, m);
+  EditSelected([&](CollisionTransform& t) { MultiplyTransform(t, other); });
+}
+
+void ProceedCollisions() {
+  for (ComplexShape* shape : g_collision.complexShapes) shape->ProceedBase();
+  for (auto& [key, object] : g_collision.objects) object->previous = object->current;
+}
+
+void EnableCollisionCaching() {
+  for (auto& [key, object] : g_collision.objects) UpdateObjectBBox(*object);
+  g_collision.caching = true;
+}
+
+void DisableCollisionCaching() { g_collision.caching = false; }
+
+void SetCollisionTolerance(double relative) { g_collision.relativeTolerance = relative; }
+
+int32_t TestAllCollisions() {
+  CollisionWorld& w = g_collision;
+  RefreshSelectedObject();
+  int32_t count = 0;
+  ++w.testDepth;
+  if (w.caching) {
+    // The pairs as they stand; a callback may add or remove encounters while the loop runs.
+    std::vector<EncounterPair> pairs;
+    pairs.reserve(w.encounters.size());
+    for (const auto& [pair, v] : w.encounters) pairs.push_back(pair);
+    for (const EncounterPair& pair : pairs) {
+      auto it = w.encounters.find(pair);
+      if (it == w.encounters.end()) continue;
+      if (TestCollisionPair(*pair.first, *pair.second, it->second)) ++count;
+    }
+  } else {
+    std::vector<CollisionObject*> objects;
+    objects.reserve(w.objects.size());
+    for (const auto& [key, object] : w.objects) objects.push_back(object);
+    for (size_t i = 1; i < objects.size(); ++i)
+      for (size_t j = 0; j < i; ++j) {
+        if (objects[i]->dead || objects[j]->dead) continue;
+        EncounterPair pair = OrderEncounter(objects[j], objects[i]);
+        Vec3 v{0, 0, 0};
+        if (TestCollisionPair(*pair.first, *pair.second, v)) ++count;
+      }
+  }
+  if (--w.testDepth == 0) {
+    for (CollisionObject* object : w.graveyard) delete object;
+    w.graveyard.clear();
+  }
+  return count;
+}
