@@ -21,6 +21,7 @@
 
 RuntimeState g_runtime;
 int32_t g_environmentMode = 0;
+void (*g_runFinishedHook)() = nullptr;
 
 namespace {
 
@@ -73,6 +74,7 @@ int RunSession(const std::string& runningFile, VirtualFiles* reader, const std::
   if (g_runtime.options.debug) g_runtime.debugMode = 1;
   PlatformSetHeadless(g_runtime.options.headless);
   ClockUseVirtual(g_runtime.options.virtualClock);
+  EventsReset();
   InitErrorTexts();
   InitCommandTable();
   g_errorCode = 0;
@@ -95,6 +97,7 @@ int RunSession(const std::string& runningFile, VirtualFiles* reader, const std::
         if (StartDisplayAndEngines(fullScreen, windowMode, false)) {
           if (!toolMode) g_runtime.standalone = 1;
           RunProgram();
+          if (g_runFinishedHook) g_runFinishedHook();
         }
         g_packReader = nullptr;
         if (reader) reader->Cleanup();

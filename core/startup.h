@@ -13,6 +13,9 @@ int RunBuiltGame(const std::string& exePath, const std::vector<std::string>& arg
 // with status 3 and a message on stderr.
 int RunImageFile(const std::string& imagePath, const RunOptions& options);
 
+// Called when a run's loop has ended, before anything is taken down (tests read the cells).
+extern void (*g_runFinishedHook)();
+
 // The steps of start-up and shutdown, for tests.
 void SetupWorkPaths(const std::string& runningFile);
 void ReadRuntimeSettings(uint32_t* fullScreen, uint32_t* windowMode);
