@@ -62,6 +62,7 @@ int32_t CommandCall::Run(int number, int operandCount) {
   words[0] = number;
   for (int k = 0; k < operandCount && k < 8; ++k) words[k + 1] = reinterpret_cast<CodeWord>(&cells[k]);
   ClearRunErrors();
+  if (!g_commandTable[number]) InitCommandTable();
   ProgramCounter = words + 1;
   g_commandTable[number]();
   EXPECT_EQ(ProgramCounter, words + 1 + operandCount) << "command " << number << " left its counter elsewhere";
