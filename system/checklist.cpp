@@ -59,7 +59,7 @@ const ChecklistRow* CheckedRow(int32_t row, bool wantsText) {
 
 void CmdEmptyChecklist() { ClearChecklist(); }
 
-void CmdChecklistQuantity() {
+void CmdChecklistCount() {
   if (!g_checklist.made) RunError(9005);
   else OpCell(0)->i = g_checklist.count;
   SkipOperands(1);
@@ -78,7 +78,7 @@ void CmdChecklistString() {
 
 const CommandDef kChecklistCommands[] = {
     {9501, CmdEmptyChecklist, ""},
-    {9551, CmdChecklistQuantity, "l"},
+    {9551, CmdChecklistCount, "l"},
     {9552, CmdChecklistValue<&ChecklistRow::a>, "ll"},
     {9553, CmdChecklistValue<&ChecklistRow::b>, "ll"},
     {9554, CmdChecklistValue<&ChecklistRow::c>, "ll"},

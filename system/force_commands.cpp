@@ -70,6 +70,15 @@ void CmdForceWater() {
   StartEffect(kWaterSecond);
 }
 
+void CmdForceUp() { CmdForcePush<1>(); }
+void CmdForceDown() { CmdForcePush<2>(); }
+void CmdForceLeft() { CmdForcePush<3>(); }
+void CmdForceRight() { CmdForcePush<4>(); }
+// A shake of 50 ms period, a push from the front and a slower shake, each for a given time.
+void CmdForceVibrate() { CmdForceTimed<kTimedA, SetTimedEffectA>(); }
+void CmdForceKick() { CmdForceTimed<kTimedB, SetTimedEffectB>(); }
+void CmdForceRumble() { CmdForceTimed<kTimedC, SetTimedEffectC>(); }
+
 void CmdForceStop() {
   if (ForcePresent()) StopAllEffects();
 }
@@ -83,14 +92,14 @@ void CmdForceAutoCentreOff() {
 }
 
 const CommandDef kForceCommands[] = {
-    {4101, CmdForcePush<1>, "l"},
-    {4102, CmdForcePush<2>, "l"},
-    {4103, CmdForcePush<3>, "l"},
-    {4104, CmdForcePush<4>, "l"},
+    {4101, CmdForceUp, "l"},
+    {4102, CmdForceDown, "l"},
+    {4103, CmdForceLeft, "l"},
+    {4104, CmdForceRight, "l"},
     {4105, CmdForceAngle, "lll"},
-    {4106, CmdForceTimed<kTimedA, SetTimedEffectA>, "ll"},
-    {4107, CmdForceTimed<kTimedB, SetTimedEffectB>, "ll"},
-    {4108, CmdForceTimed<kTimedC, SetTimedEffectC>, "ll"},
+    {4106, CmdForceVibrate, "ll"},
+    {4107, CmdForceKick, "ll"},
+    {4108, CmdForceRumble, "ll"},
     {4109, CmdForceStop, ""},
     {4110, CmdForceWater, "ll"},
     {4112, CmdForceAutoCentreOn, ""},
