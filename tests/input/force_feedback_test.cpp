@@ -1,6 +1,8 @@
 // Force-feedback effects as handed to the haptic layer, and the checks of the force commands.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "core/errors.h"
 #include "core/runtime.h"
 #include "system/input.h"
@@ -9,7 +11,7 @@
 
 namespace {
 
-int32_t Force(int command, std::initializer_list<int32_t> operands) {
+int32_t Force(int command, const std::vector<int32_t>& operands) {
   CommandCall c;
   int k = 0;
   for (int32_t v : operands) c.cells[k++].i = v;
@@ -158,7 +160,7 @@ TEST_F(ForceFeedback, ChecksRunInOrderMagnitudeAngleTime) {
 }
 
 TEST_F(ForceFeedback, WithoutForceFeedbackEveryCommandWarns) {
-  const std::pair<int, std::initializer_list<int32_t>> commands[] = {
+  const std::pair<int, std::vector<int32_t>> commands[] = {
       {4101, {10}}, {4102, {10}}, {4103, {10}}, {4104, {10}}, {4105, {10, 10, 10}}, {4106, {10, 10}},
       {4107, {10, 10}}, {4108, {10, 10}}, {4109, {}}, {4110, {10, 10}}, {4112, {}}, {4113, {}}};
   for (const auto& [command, operands] : commands) {

@@ -37,8 +37,11 @@ RunOutcome RunTestProgram(const ImageBuilder& image, const RunOptionsForTest& op
 // error code it raised (0 none) and checks that it moved past all its operands.
 // String cells are marked as such (SetText, or MarkText for a result) and freed at the end.
 struct CommandCall {
-  VarCell cells[8] = {};
+  VarCell cells[8];
   bool isText[8] = {};
+  CommandCall() {
+    for (VarCell& c : cells) c.raw = 0;  // all eight bytes: a string cell reads them all
+  }
   int32_t Run(int number, int operandCount);
   void SetText(int k, const char* text);
   void MarkText(int k) { isText[k] = true; }
