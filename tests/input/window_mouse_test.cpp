@@ -3,6 +3,9 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include "core/command_table.h"
+#include "core/loader.h"
+#include "core/run_loop.h"
 #include "core/runtime.h"
 #include "display/display.h"
 #include "platform/events.h"
@@ -85,4 +88,42 @@ TEST_F(WindowMouse, PlacingThePointerMovesNoRelativeMouse) {
   PlatformVideoQuit();
   PlatformSetHeadless(true);
   g_display.pictureOffsetX = g_display.pictureOffsetY = 0;
+}
+
+// In program-controlled mode a loop that never synchronises still stops for Escape: the
+// stop-key check takes in the window's events.
+TEST(StopKeys, EscapeEndsAProgramControlledSliceWithoutInputQueries) {
+  PlatformSetHeadless(false);
+  if (!PlatformVideoInit() || PlatformIsHeadless()) {
+    PlatformVideoQuit();
+    PlatformSetHeadless(true);
+    GTEST_SKIP() << "no video driver";
+  }
+  EventsReset();
+  ImageBuilder b;
+  int32_t t = b.IntVar();
+  b.Emit({403});
+  for (int k = 0; k < 1000; ++k) b.Emit({260, t});
+  b.Emit({213});
+  std::vector<uint8_t> bytes = b.Build();
+  ASSERT_TRUE(LoadProgramFromBytes(bytes.data(), bytes.size()));
+  InitCommandTable();
+  g_runtime = RuntimeState{};
+  g_display.active = 1;
+  ResetInterpreter();
+  LeaveSlice = 0;
+  InterpretSlice();  // sync on
+  SDL_Event e{};
+  e.type = SDL_KEYDOWN;
+  e.key.keysym.sym = SDLK_ESCAPE;
+  e.key.keysym.scancode = SDL_SCANCODE_ESCAPE;
+  SDL_PushEvent(&e);
+  InterpretSlice();
+  EXPECT_LT(CodeIndexOf(ProgramCounter), 2 + 2 * 300);
+  EXPECT_FALSE(QuitPosted());
+  FreeProgramStrings();
+  EventsReset();
+  PlatformVideoQuit();
+  PlatformSetHeadless(true);
+  g_display.active = 0;
 }
