@@ -77,4 +77,8 @@ void InitCommandTable() {
     for (int n = r.first; n <= r.last; ++n) g_commandTable[n] = CmdUnavailable;
   g_unavailableCommand = 0;
   Install(CoreCommands());
+  Install(TimingCommands());
+  Install(InputCommands());
+  Install(ForceCommands());
+  Install(ChecklistCommands());
 }

@@ -27,5 +27,9 @@ bool IsListedCommand(int number);
 int ListedCommandCount();
 // Handler family lists (one per family file); the table is assembled from them.
 std::span<const CommandDef> CoreCommands();
+std::span<const CommandDef> TimingCommands();
+std::span<const CommandDef> InputCommands();
+std::span<const CommandDef> ForceCommands();
+std::span<const CommandDef> ChecklistCommands();
 // Number of the command being run by the placeholder when it stopped the program (0: none).
 extern int32_t g_unavailableCommand;

@@ -44,6 +44,8 @@ inline void CheckSliceEnd() {
     return;
   }
   if (++g_timing.commandCounter > 200) {
+    // The stop keys are seen only through events: take them in, or a loop could never stop.
+    if (!g_runtime.standalone) PumpPlatformEvents();
     if (!g_runtime.standalone &&
         (IsVirtualKeyDown(kVkEscape) || IsVirtualKeyDown(kVkF11) || IsVirtualKeyDown(kVkF12)))
       LeaveSlice = 1;

@@ -18,6 +18,7 @@ struct RunTiming {
   int32_t pumpCounter = 0;
   double waitDeadline = -1.0;
   int32_t lineInputLength = -1;
+  uint8_t ended = 0;             // set by the end command
 };
 extern RunTiming g_timing;
 

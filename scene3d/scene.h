@@ -6,6 +6,8 @@ int InitScene3D();
 int ResetSceneDefaults();
 int CreatePointerSprites(int32_t saveBackground);
 void ReleasePointerSprites();
+// Hides the pointer sprites (the hide-mouse command); CreatePointerSprites shows them again.
+int HidePointerSprites();
 void DrawBackdrop();
 void RunScene3DStep();
 void SaveSpriteBackgrounds();

@@ -16,6 +16,7 @@ int InitScene3D() {
 int ResetSceneDefaults() { return 1; }
 int CreatePointerSprites(int32_t) { return 1; }
 void ReleasePointerSprites() {}
+int HidePointerSprites() { return 1; }
 bool PointerSpritesPresent() { return false; }
 void DrawBackdrop() {}
 void RunScene3DStep() {}

@@ -4,4 +4,3 @@
 uint8_t g_windowModeFlag = 0;
 void ResetWindowState() { g_windowModeFlag = 0; }
 void FtpShutdown() {}
-void ClearChecklist() {}

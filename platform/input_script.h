@@ -1,0 +1,24 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Input files (--input FILE): keys, characters and mouse events by frame number, one event a
+// line; '#' starts a comment line:
+//   FRAME key NAME down|up     a key by SDL's name ("Left", "A", "Space") or key code 1..255
+//   FRAME type TEXT            the characters of TEXT (UTF-8), one character message each
+//   FRAME char CODE            one character byte 1..255
+//   FRAME mouse X Y            the pointer moves to X, Y of the picture
+//   FRAME button B down|up     B: left, right, middle or fourth
+//   FRAME wheel N              N notches of the wheel (positive: away from the user)
+// An event of frame N is delivered before frame N runs (the first frame is 0).
+struct ScriptEvent {
+  enum class Kind : uint8_t { KeyDown, KeyUp, Char, MouseTo, ButtonDown, ButtonUp, Wheel };
+  int64_t frame = 0;
+  Kind kind = Kind::Char;
+  int32_t a = 0, b = 0;  // key code, character, x and y, button (0..3) or notches
+};
+
+// Parses an input file's text into events ordered by frame (lines of one frame keep their
+// order). On failure: false, and "line N: why" in error.
+bool ParseInputScript(const std::string& text, std::vector<ScriptEvent>& events, std::string* error);

@@ -1,0 +1,74 @@
+// The --input file: its events reach the window's messages and the input layer when their
+// frame comes, as if the user had typed and moved the mouse.
+#include <vector>
+
+#include "core/runtime.h"
+#include "display/display.h"
+#include "platform/events.h"
+#include "platform/fs.h"
+#include "platform/input_script.h"
+#include "system/input.h"
+
+namespace {
+
+std::vector<ScriptEvent> g_script;
+size_t g_next = 0;
+
+void DeliverKey(int code, bool down) {
+  InputSetKey(code, down);
+  int vk = VirtualKeyOfKeyCode(code);
+  if (!vk) return;
+  PostWindowMessage(Message{down ? MsgKind::KeyDown : MsgKind::KeyUp, vk, 0});
+  // These keys type a character of their own, as the window's keyboard does.
+  if (down && (vk == 8 || vk == 9 || vk == 13 || vk == 27)) PostWindowMessage(Message{MsgKind::Char, vk, 0});
+}
+
+void DeliverButton(int button, bool down) {
+  InputSetMouseButton(button, down);
+  static const MsgKind kDown[3] = {MsgKind::LButtonDown, MsgKind::RButtonDown, MsgKind::MButtonDown};
+  static const MsgKind kUp[3] = {MsgKind::LButtonUp, MsgKind::RButtonUp, MsgKind::MButtonUp};
+  if (button < 3) PostWindowMessage(Message{down ? kDown[button] : kUp[button], 0, 0});
+}
+
+}  // namespace
+
+bool LoadInputScript(const std::string& file, std::string* error) {
+  std::string text;
+  if (!FsReadFile(file, text)) {
+    if (error) *error = "cannot be read";
+    return false;
+  }
+  g_next = 0;
+  return ParseInputScript(text, g_script, error);
+}
+
+void ClearInputScript() {
+  g_script.clear();
+  g_next = 0;
+}
+
+void DeliverScriptEvents() {
+  // Movement is measured from where the pointer is now; the poll that follows applies it.
+  int32_t x = g_runtime.mouseX, y = g_runtime.mouseY;
+  while (g_next < g_script.size() && g_script[g_next].frame <= g_runtime.framesRun) {
+    const ScriptEvent& e = g_script[g_next++];
+    switch (e.kind) {
+      case ScriptEvent::Kind::KeyDown: DeliverKey(e.a, true); break;
+      case ScriptEvent::Kind::KeyUp: DeliverKey(e.a, false); break;
+      case ScriptEvent::Kind::Char: PostWindowMessage(Message{MsgKind::Char, e.a, 0}); break;
+      case ScriptEvent::Kind::MouseTo:
+        InputAddMouseMotion(e.a - x, e.b - y);
+        x = e.a;
+        y = e.b;
+        PostWindowMessage(Message{MsgKind::MouseMove, e.a + g_display.pictureOffsetX - g_runtime.windowOriginX,
+                                  e.b + g_display.pictureOffsetY - g_runtime.windowOriginY});
+        break;
+      case ScriptEvent::Kind::ButtonDown: DeliverButton(e.a, true); break;
+      case ScriptEvent::Kind::ButtonUp: DeliverButton(e.a, false); break;
+      case ScriptEvent::Kind::Wheel:
+        InputAddMouseWheel(e.a * 120);
+        PostWindowMessage(Message{MsgKind::MouseWheel, e.a * 120, 0});
+        break;
+    }
+  }
+}
