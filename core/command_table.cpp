@@ -4,6 +4,7 @@
 
 #include "core/errors.h"
 #include "core/runtime.h"
+#include "display/commands.h"
 #include "platform/events.h"
 
 CommandHandler g_commandTable[kCommandSlots];
@@ -77,4 +78,5 @@ void InitCommandTable() {
     for (int n = r.first; n <= r.last; ++n) g_commandTable[n] = CmdUnavailable;
   g_unavailableCommand = 0;
   Install(CoreCommands());
+  Install(DisplayCommands());
 }
