@@ -1,4 +1,5 @@
 // Display set-up, mode changes, restore and release.
+#include <algorithm>
 #include <cstdio>
 
 #include "core/errors.h"
@@ -8,6 +9,7 @@
 #include "display/text_state.h"
 #include "display/display.h"
 #include "platform/clock.h"
+#include "platform/events.h"
 #include "platform/present.h"
 #include "platform/window.h"
 #include "scene3d/scene.h"
@@ -58,6 +60,8 @@ void SetFullScreenFlag(uint32_t fullScreen) { g_display.fullScreen = uint8_t(ful
 
 bool CreateDisplayWindow(const std::string& title, bool windowMode) {
   if (!PlatformVideoInit()) return false;
+  // A new window starts with an empty message queue (no quit left from an earlier run).
+  EventsReset();
   if (!WindowCreate(title, g_display.width, g_display.height, !windowMode)) return false;
   WindowSetTitle(title);
   return true;
@@ -366,6 +370,12 @@ void ResetDisplayRunState() {
 
 void ResetDisplayRenderDefaults() {
   g_display.surfacesLost = 0;
+  g_display.depth = kDefaultDepth;
+  // Black background, white foreground in the display format.
+  g_draw.backgroundPixel = 0;
+  std::fill(g_draw.background, g_draw.background + 3, uint8_t(0));
+  g_draw.foregroundPixel = PixelFromRgb(FormatForDepth(g_display.depth), 0xFFFFFF);
+  std::fill(g_draw.foreground, g_draw.foreground + 3, uint8_t(255));
   g_display.ambientLevel = 0.5;
   g_display.ambientColour = 0xFFFFFF;
 }
