@@ -1,6 +1,8 @@
 // Whole programs run headless with --transcript and --grab.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <string>
 
 #include "core/startup.h"
@@ -18,7 +20,7 @@ struct RunResult {
 
 RunResult RunProgramImage(const ImageBuilder& b, int64_t frames) {
   // Not the run's own temporary folder: that goes at the end of the run.
-  std::string dir = testing::TempDir();
+  std::string dir = testing::TempDir() + "vk_" + std::to_string(getpid()) + "_";
   std::string image = dir + "vk_program.img", transcript = dir + "vk_program.txt", grab = dir + "vk_program.png";
   EXPECT_TRUE(b.WriteFile(image));
   RunOptions o;
