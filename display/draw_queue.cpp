@@ -51,14 +51,20 @@ void CopyRecordText(DrawOp& op, const char* text) {
 }
 
 uint32_t TakeDrawOp(uint32_t code, int8_t lifetime) {
-  uint32_t r = AllocDrawOp();
-  if (r == kNoRecord) return r;
-  DrawOp& op = g_drawOpPool[r];
-  op.code = code;
-  op.lifetime = lifetime;
-  op.bitmapAtQueue = g_draw.programBitmap;
-  op.hadTarget = g_draw.programHasTarget;
-  return r;
+  // Every field but the text is set; the text is emptied, not cleared.
+  return g_drawOpPool.Alloc([&](DrawOp& op) {
+    op.code = code;
+    op.a = op.b = op.c = op.d = 0;
+    op.fc = op.fd = 0.0f;
+    op.lifetime = lifetime;
+    op.bitmapAtQueue = g_draw.programBitmap;
+    op.hadTarget = g_draw.programHasTarget;
+    op.object = 0;
+    op.flag = op.newLine = op.transcribed = 0;
+    op.cell = nullptr;
+    std::fill(op.values, op.values + 10, 0);
+    op.text[0] = 0;
+  });
 }
 
 namespace {

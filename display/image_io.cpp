@@ -36,7 +36,7 @@ uint32_t Le(const std::string& d, size_t at, int bytes) {
 SurfacePtr LoadBmp(const std::string& d, int32_t depth) {
   if (d.size() < 54 || d[0] != 'B' || d[1] != 'M') return nullptr;
   uint32_t offset = Le(d, 10, 4), header = Le(d, 14, 4);
-  int32_t w = int32_t(Le(d, 18, 4)), h = int32_t(Le(d, 22, 4));
+  int64_t w = int32_t(Le(d, 18, 4)), h = int32_t(Le(d, 22, 4));
   uint32_t bits = Le(d, 28, 2), compression = Le(d, 30, 4), colours = Le(d, 46, 4);
   bool bottomUp = h > 0;
   if (h < 0) h = -h;
@@ -52,9 +52,9 @@ SurfacePtr LoadBmp(const std::string& d, int32_t depth) {
   size_t stride = (size_t(w) * bits / 8 + 3) & ~size_t(3);
   if (offset > d.size() || stride * size_t(h) > d.size() - offset) return nullptr;
   std::vector<uint32_t> rgb(size_t(w) * size_t(h));
-  for (int32_t y = 0; y < h; ++y) {
+  for (int64_t y = 0; y < h; ++y) {
     size_t row = offset + stride * size_t(bottomUp ? h - 1 - y : y);
-    for (int32_t x = 0; x < w; ++x) {
+    for (int64_t x = 0; x < w; ++x) {
       uint32_t v;
       if (bits == 8) {
         uint8_t i = uint8_t(d[row + size_t(x)]);
@@ -65,7 +65,7 @@ SurfacePtr LoadBmp(const std::string& d, int32_t depth) {
       rgb[size_t(y) * size_t(w) + size_t(x)] = v;
     }
   }
-  return SurfaceFromRgb(rgb, w, h, depth);
+  return SurfaceFromRgb(rgb, int32_t(w), int32_t(h), depth);
 }
 
 SurfacePtr LoadPng(const std::string& d, int32_t depth) {

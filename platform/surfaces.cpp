@@ -221,20 +221,28 @@ int32_t SurfaceFill(Surface* dst, const SurfRect* rect, uint32_t pixel) {
   d.bottom = std::min(d.bottom, dst->Height());
   if (d.Width() <= 0 || d.Height() <= 0) return kSurfOk;
   const int32_t bpp = dst->Format().BytesPerPixel();
-  const size_t rowBytes = size_t(d.Width()) * size_t(bpp);
-  // Fill the first row pixel by pixel, then copy it down.
-  uint8_t* first = dst->Row(d.top) + d.left * bpp;
-  if (bpp == 2) {
-    uint16_t v = uint16_t(pixel);
-    uint16_t* p = reinterpret_cast<uint16_t*>(__builtin_assume_aligned(first, 2));
-    std::fill(p, p + d.Width(), v);
-  } else if (bpp == 4) {
-    uint32_t* p = reinterpret_cast<uint32_t*>(__builtin_assume_aligned(first, 4));
-    std::fill(p, p + d.Width(), pixel);
-  } else {
-    for (int32_t col = 0; col < d.Width(); ++col) StorePixel(first + col * bpp, bpp, pixel);
+  if (bpp == 2 || bpp == 4) {
+    // Rows are written with 8-byte stores of the repeated pixel, then the odd pixel.
+    const uint64_t pattern = bpp == 2 ? uint64_t(uint16_t(pixel)) * 0x0001000100010001ull
+                                      : uint64_t(pixel) * 0x0000000100000001ull;
+    const uint64_t block[4] = {pattern, pattern, pattern, pattern};
+    const size_t rowBytes = size_t(d.Width()) * size_t(bpp);
+    for (int32_t row = d.top; row < d.bottom; ++row) {
+      uint8_t* p = dst->Row(row) + d.left * bpp;
+      size_t k = 0;
+      for (; k + 64 <= rowBytes; k += 64) {
+        std::memcpy(p + k, block, 32);
+        std::memcpy(p + k + 32, block, 32);
+      }
+      for (; k + 8 <= rowBytes; k += 8) std::memcpy(p + k, &pattern, 8);
+      for (; k < rowBytes; k += size_t(bpp)) StorePixel(p + k, bpp, pixel);
+    }
+    return kSurfOk;
   }
-  for (int32_t row = d.top + 1; row < d.bottom; ++row) std::memcpy(dst->Row(row) + d.left * bpp, first, rowBytes);
+  for (int32_t row = d.top; row < d.bottom; ++row) {
+    uint8_t* p = dst->Row(row) + d.left * bpp;
+    for (int32_t col = 0; col < d.Width(); ++col) StorePixel(p + col * bpp, bpp, pixel);
+  }
   return kSurfOk;
 }
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
 
 #include "core/embedded_data.h"
@@ -144,8 +145,17 @@ std::string FamilyFor(const std::string& face) {
   return face;
 }
 
+// Fontconfig is started once and finished at exit (no fontconfig object outlives a call).
+bool StartFontconfig() {
+  if (!g_fcReady && FcInit() == FcTrue) {
+    g_fcReady = true;
+    std::atexit([] { FcFini(); });
+  }
+  return g_fcReady;
+}
+
 bool FindFontFile(const FontSpec& spec, std::string* path, int* index) {
-  if (!g_fcReady) g_fcReady = FcInit() == FcTrue;
+  StartFontconfig();
   if (!g_fcReady) return false;
   FcPattern* pat = FcPatternCreate();
   if (!pat) return false;
@@ -228,8 +238,7 @@ void TextOut(const TextContext& dc, int32_t x, int32_t y, const char* text, size
 
 std::vector<std::string> TextFontFamilies() {
   std::vector<std::string> names = {"Fixedsys", "System"};
-  if (!g_fcReady) g_fcReady = FcInit() == FcTrue;
-  if (!g_fcReady) return names;
+  if (!StartFontconfig()) return names;
   FcPattern* pat = FcPatternCreate();
   FcObjectSet* os = FcObjectSetBuild(FC_FAMILY, nullptr);
   FcFontSet* set = pat && os ? FcFontList(nullptr, pat, os) : nullptr;
