@@ -60,6 +60,23 @@ int32_t CheckPair(Surface* dst, Surface* src) {
   return kSurfOk;
 }
 
+// Fills rows of 2 or 4-byte pixels with 64-byte stores of the repeated pixel, then the rest;
+// built for the widest vector unit the processor has.
+__attribute__((target_clones("avx512f", "avx2", "default"))) void FillRows(uint8_t* first, size_t pitch,
+                                                                            int32_t rows, size_t rowBytes,
+                                                                            uint64_t pattern, int32_t bpp,
+                                                                            uint32_t pixel) {
+  uint64_t block[8];
+  for (uint64_t& b : block) b = pattern;
+  for (int32_t row = 0; row < rows; ++row) {
+    uint8_t* p = first + size_t(row) * pitch;
+    size_t k = 0;
+    for (; k + 64 <= rowBytes; k += 64) std::memcpy(p + k, block, 64);
+    for (; k + 8 <= rowBytes; k += 8) std::memcpy(p + k, &pattern, 8);
+    for (; k < rowBytes; k += size_t(bpp)) StorePixel(p + k, bpp, pixel);
+  }
+}
+
 }  // namespace
 
 PixelFormat FormatForDepth(int32_t depth) {
@@ -222,21 +239,10 @@ int32_t SurfaceFill(Surface* dst, const SurfRect* rect, uint32_t pixel) {
   if (d.Width() <= 0 || d.Height() <= 0) return kSurfOk;
   const int32_t bpp = dst->Format().BytesPerPixel();
   if (bpp == 2 || bpp == 4) {
-    // Rows are written with 8-byte stores of the repeated pixel, then the odd pixel.
     const uint64_t pattern = bpp == 2 ? uint64_t(uint16_t(pixel)) * 0x0001000100010001ull
                                       : uint64_t(pixel) * 0x0000000100000001ull;
-    const uint64_t block[4] = {pattern, pattern, pattern, pattern};
-    const size_t rowBytes = size_t(d.Width()) * size_t(bpp);
-    for (int32_t row = d.top; row < d.bottom; ++row) {
-      uint8_t* p = dst->Row(row) + d.left * bpp;
-      size_t k = 0;
-      for (; k + 64 <= rowBytes; k += 64) {
-        std::memcpy(p + k, block, 32);
-        std::memcpy(p + k + 32, block, 32);
-      }
-      for (; k + 8 <= rowBytes; k += 8) std::memcpy(p + k, &pattern, 8);
-      for (; k < rowBytes; k += size_t(bpp)) StorePixel(p + k, bpp, pixel);
-    }
+    FillRows(dst->Row(d.top) + d.left * bpp, size_t(dst->Pitch()), d.Height(), size_t(d.Width()) * size_t(bpp),
+             pattern, bpp, pixel);
     return kSurfOk;
   }
   for (int32_t row = d.top; row < d.bottom; ++row) {
