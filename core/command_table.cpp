@@ -4,6 +4,7 @@
 
 #include "core/errors.h"
 #include "core/runtime.h"
+#include "display/commands.h"
 #include "platform/events.h"
 
 CommandHandler g_commandTable[kCommandSlots];
@@ -81,4 +82,5 @@ void InitCommandTable() {
   Install(InputCommands());
   Install(ForceCommands());
   Install(ChecklistCommands());
+  Install(DisplayCommands());
 }

@@ -1,41 +1,103 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
-// The display as the runtime core sees it: set-up and release, the steps of a frame and
-// presenting it.
+#include "platform/device3d.h"
+#include "platform/surfaces.h"
+
+// The display: the CPU back buffer that all 2D drawing goes to, the presented frame, the 3D
+// device facade, the mode, window settings and capability levels. One global record, reset
+// by ResetDisplayState.
 struct DisplayState {
   uint8_t active = 0;        // the interpreter runs only while set
   uint8_t fullScreen = 1;
   uint8_t pageFlipped = 0;
   uint8_t surfacesLost = 0;
-  int32_t width = 640, height = 480, depth = 16;
+  int32_t width = 640, height = 480, depth = 16;  // screen size and depth
   int32_t pictureOffsetX = 0, pictureOffsetY = 0;  // where the picture sits in the client area
   uint8_t cardChooserShown = 0;
+
+  // Surfaces: the primary holds the last presented frame (X8R8G8B8, gamma applied).
+  SurfacePtr primary, backBuffer, defaultBitmap;
+  Device3DPtr device;
+  int32_t chosenDepth = 16;
+  int32_t modeWidth = 640, modeHeight = 480, modeDepth = 16;  // commands 1551-1553
+  int32_t systemMemory = 1, software = 0, allowTnL = 1, hardwareDevice = 0;
+  const char* deviceName = "";
+  uint8_t recreated = 0;
+  int32_t directDrawReady = 0;
+  int32_t gammaAvailable = 0;
+  GammaRamp gamma{};
+  int32_t viewportWidth = 0, viewportHeight = 0;
+
+  // Capability levels of the 3D device.
+  int32_t blendLevel = 0, multiplyBlendLevel = 0;
+  uint32_t blendSrc = 0, blendDest = 0, multiplySrc = 0, multiplyDest = 0;
+  int32_t filterLevel = 0, fog = 0, vertexFog = 0, tableFogOnly = 0, wBuffer = 0, transformedVertices = 0;
+  int32_t mipmap = 0, addressWrap = 0, addressMirror = 0, addressClamp = 0, premultipliedAlpha = 0;
+  std::vector<PixelFormat> textureFormats;
+  Material materials[3];  // default, black, white
+  double ambientLevel = 0.5;
+  uint32_t ambientColour = 0xFFFFFF;
+
+  // Card in use.
+  std::string cardName, cardDescription, driverName;
+
+  // Window settings and frame counting.
+  std::string title = "Vellumark";
+  uint32_t style = 0x800A0000;
+  int32_t showState = 10;
+  int32_t clientWidth = 0, clientHeight = 0, frameWidth = 0, captionHeight = 0, clientX = 0, clientY = 0;
+  uint8_t borderFill = 1, cursorShown = 0;
+  int32_t bufferIndex = 0;
+  uint32_t frameCounter = 0, counterAtLast = 0, lastMeasure = 0, currentTime = 0, fps = 0, fpsReported = 0;
+  uint8_t framePresented = 0;  // a frame reached the primary since the display was made
 };
 extern DisplayState g_display;
 
 inline constexpr int32_t kDefaultDepth = 16;
+// Retries of one surface call before it counts as a failed restore.
+inline constexpr int32_t kSurfaceRetryLimit = 1000;
+inline constexpr uint32_t kSurfaceRetryMs = 2000;
 
 // Start-up and release.
 bool CreateDisplayWindow(const std::string& title, bool windowMode);
 void DestroyMainWindow();
 void ChooseDisplayCard();
 void SetFullScreenFlag(uint32_t fullScreen);
-bool CreateDirectDrawOnCard(int card, uint32_t fullScreen);
+bool CreateDirectDrawOnCard(int forcePrimary, uint32_t exclusive);
 bool SetVideoMode(int32_t width, int32_t height, int32_t depth);
-bool CreateD3DAndSurfaces(int32_t width, int32_t height, int32_t flags);
-void ClearBackBuffer();
+bool CreateD3DAndSurfaces(int32_t width, int32_t height, int32_t with3D);
+int32_t CreateDisplaySurfaces(int32_t with3D);
+bool CreateD3DDevice();
+bool InitRenderStates();
+void InitTransforms();
+bool SetDisplayColorKeys();
+int32_t RestoreDisplaySurfaces();
+void ReleaseDisplaySurfaces();
+void ReleaseD3D();
+bool ClearBackBuffer();
 void LoadDefaultBitmapSurface(int32_t flag);
 void ReleaseDefaultBitmapSurface();
 void FreeProgramResources();
 void ReleaseDisplay(bool keepDevice);
 void RestoreFullScreenWindow();
 void PaintCardChooser();
+int32_t SetDisplayMode(int32_t* width, int32_t* height, int32_t* depth, int32_t* software, int32_t oldWidth,
+                       int32_t oldHeight, int32_t oldDepth, int32_t oldSoftware);
+int32_t ProbeDisplayCapabilities(int32_t* hardwareOK, int32_t* depth, int32_t* blend, int32_t* filter, int32_t* fog);
+int32_t HasBlendCapability();
+int32_t HasTextureFiltering();
+int32_t HasFogCapability();
+int32_t IsDisplayDeviceReady();
+int32_t GetCurrentDisplayDepth(int32_t fromChooser);
 // The display's share of the run-time reset: text state, draw target, draw-op lifetime.
 void ResetDisplayRunState();
 // The display's share of the render defaults (inks, depth).
 void ResetDisplayRenderDefaults();
+// Back to the state of a new process (tests and the in-process environment).
+void ResetDisplayState();
 
 // Frame steps.
 bool TryRestoreDisplay();      // a lost display: one restore attempt; true when active again
@@ -48,7 +110,49 @@ void UpdateAnimations();
 void ReleaseAllAnimations();
 void DrawAllSprites();
 void PresentFrame();
+void CountPresentedFrame();
 extern uint8_t g_captureRequested;
 void CaptureScreenToFile();
 // Number of queued draw operations.
 int32_t DrawQueueSize();
+
+// Surface calls under the retry rule: repeated while busy, the destination restored when
+// lost; bounded by kSurfaceRetryLimit tries or kSurfaceRetryMs, after which (or when a
+// restore fails) the display-active flag is cleared. Returns the last result.
+template <class Call>
+int32_t RetrySurfaceCall(Surface* dst, Call&& call);
+int32_t RetryAfterResult(Surface* dst, int32_t result, int32_t* tries, uint32_t* start);
+
+// Blit routines of the environment and the 3D side (flag 1: source colour key).
+int32_t BltSurfaceWhole(Surface* dst, Surface* src);
+int32_t BltSurfaceSized(Surface* dst, int32_t x, int32_t y, Surface* src, int32_t w, int32_t h, uint32_t flags);
+int32_t BltSurfaceSourceRect(Surface* dst, int32_t x, int32_t y, Surface* src, int32_t sx, int32_t sy, int32_t w,
+                             int32_t h, uint32_t flags);
+int32_t BltSurfaceAt(Surface* dst, int32_t x, int32_t y, Surface* src, uint32_t flags);
+int32_t FillSurfaceRect(Surface* surface, const SurfRect& rect, uint32_t colour);
+int32_t SetSurfaceKeyColour(Surface* surface, uint32_t colour);
+
+// Engine error log: the latest failure text (also in the final error message) and, in debug
+// mode, an entry in "VK.LOG".
+void LogEngineError(const std::string& message);
+const std::string& GetLastEngineError();
+// Name of a surface result code ("none" for unknown codes), for traces.
+const char* SurfaceResultName(int32_t code);
+
+// --grab and --transcript.
+void WriteGrabFile();
+void TranscriptWrite(const char* text, size_t length, bool newLine);
+void TranscriptClose();
+// Writes a 32-bit X8R8G8B8 surface as an RGB PNG (temporary file renamed into place).
+bool SavePngFile(const Surface& surface, const std::string& path);
+
+template <class Call>
+int32_t RetrySurfaceCall(Surface* dst, Call&& call) {
+  int32_t tries = 0;
+  uint32_t start = 0;
+  for (;;) {
+    int32_t r = call();
+    if (r == kSurfOk) return r;
+    if (RetryAfterResult(dst, r, &tries, &start) == 0) return r;
+  }
+}

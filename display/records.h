@@ -1,6 +1,9 @@
 #pragma once
 #include <cstdint>
 
+#include "core/cells.h"
+#include "platform/surfaces.h"
+
 // Pooled records of the display: the fields the pools and the runtime core touch. The
 // display adds the rest of each record as it is built.
 
@@ -16,12 +19,10 @@ struct FrameRecord {
   int32_t imageRecord;
 };
 
-struct Surface;
-
 // An entry of the image bank.
 struct ImageRecord {
   uint32_t next, prev;
-  Surface* surface;
+  Surface* surface;  // owned: freed by ReleaseImageRecordSurface
   int32_t width, height;
   int32_t texture;
   int32_t countdown;
@@ -35,10 +36,23 @@ struct TextureRecord {
 };
 
 // One deferred 2D or text drawing operation.
+// The target is named by bitmap number and resolved when the record runs, so a record that
+// outlives a display change never holds a released surface.
 struct DrawOp {
   uint32_t next, prev;
-  int32_t code;
-  int32_t lifetime;
+  uint32_t code;
+  int32_t a, b, c, d;
+  float fc, fd;               // code 106: the radii
+  int8_t lifetime;            // refreshes left
+  uint32_t bitmapAtQueue;     // the program's current bitmap when the record was taken
+  uint8_t hadTarget;          // that bitmap had a surface then (0: the record does nothing)
+  uint32_t object;            // bitmap, image or sprite number
+  uint8_t flag;               // code 102: opaque background
+  uint8_t newLine;            // code 102: printing moved to a new line (transcript)
+  uint8_t transcribed;        // the text went to the transcript already
+  VarCell* cell;              // code 109: the result cell
+  int32_t values[10];         // further operands (copy rectangles, amounts, sizes)
+  char text[256];             // file name, text or font name
 };
 
 // Releases what an image record's surface holds (image pool release step).

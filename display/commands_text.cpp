@@ -1,0 +1,92 @@
+// Text and font commands.
+#include "core/interp.h"
+#include "core/run_loop.h"
+#include "core/strings.h"
+#include "display/commands_list.h"
+#include "display/draw_queue.h"
+#include "display/text_state.h"
+
+namespace {
+
+void AutoRefresh() { LeaveSlice = g_timing.autoRefresh; }
+
+void CmdSetTextFont() {
+  QueueTextState(201, 0, OpString(0));
+  SkipOperands(1);
+  AutoRefresh();
+}
+
+void CmdSetTextSize() {
+  QueueTextState(202, OpInt(0), "");
+  SkipOperands(1);
+  AutoRefresh();
+}
+
+void CmdSetTextOpaque() { QueueTextState(205, 0, ""); }
+void CmdSetTextTransparent() { QueueTextState(206, 0, ""); }
+void CmdSetTextToNormal() {
+  QueueTextState(207, 0, "");
+  AutoRefresh();
+}
+void CmdSetTextToItalic() {
+  QueueTextState(208, 0, "");
+  AutoRefresh();
+}
+void CmdSetTextToBold() {
+  QueueTextState(209, 0, "");
+  AutoRefresh();
+}
+void CmdSetTextToBoldItalic() {
+  QueueTextState(210, 0, "");
+  AutoRefresh();
+}
+
+void CmdText() {
+  QueueTextAtPoint(212, OpInt(0), OpInt(1), OpString(2));
+  SkipOperands(3);
+  if (g_draw.programBitmap == 0) AutoRefresh();
+}
+
+void CmdCenterText() {
+  QueueTextAtPoint(213, OpInt(0), OpInt(1), OpString(2));
+  SkipOperands(3);
+  if (g_draw.programBitmap == 0) AutoRefresh();
+}
+
+void CmdTextFont() {
+  SetCellString(OpCell(0), g_text.face.c_str());
+  SkipOperands(1);
+}
+void CmdTextSize() {
+  OpCell(0)->i = g_text.size;
+  SkipOperands(1);
+}
+void CmdTextBackgroundType() {
+  OpCell(0)->i = g_text.background;
+  SkipOperands(1);
+}
+void CmdTextStyle() {
+  OpCell(0)->i = g_text.style;
+  SkipOperands(1);
+}
+void CmdTextWidth() {
+  OpCell(0)->i = MeasureTextFont(OpString(1)).cx;
+  SkipOperands(2);
+}
+void CmdTextHeight() {
+  OpCell(0)->i = MeasureTextFont(OpString(1)).cy;
+  SkipOperands(2);
+}
+
+const CommandDef kTextCommands[] = {
+    {6002, CmdSetTextFont, "s"},       {6003, CmdSetTextSize, "l"},         {6004, CmdSetTextOpaque, ""},
+    {6005, CmdSetTextTransparent, ""}, {6006, CmdSetTextToNormal, ""},      {6007, CmdSetTextToItalic, ""},
+    {6008, CmdSetTextToBold, ""},      {6009, CmdSetTextToBoldItalic, ""},  {6010, CmdText, "lls"},
+    {6011, CmdCenterText, "lls"},      {6501, CmdTextFont, "s"},            {6502, CmdTextSize, "l"},
+    {6503, CmdTextBackgroundType, "l"}, {6504, CmdTextStyle, "l"},          {6505, CmdTextWidth, "ls"},
+    {6506, CmdTextHeight, "ls"},
+};
+
+}  // namespace
+
+std::span<const CommandDef> TextCommands() { return kTextCommands; }

@@ -1,0 +1,398 @@
+// Display set-up, mode changes, restore and release.
+#include <algorithm>
+#include <cstdio>
+
+#include "core/errors.h"
+#include "core/runtime.h"
+#include "display/bitmaps.h"
+#include "display/draw_queue.h"
+#include "display/text_state.h"
+#include "display/display.h"
+#include "platform/clock.h"
+#include "platform/events.h"
+#include "platform/present.h"
+#include "platform/window.h"
+#include "scene3d/scene.h"
+
+DisplayState g_display;
+uint8_t g_captureRequested = 0;
+
+namespace {
+
+int32_t ValidDepth(int32_t depth) { return depth == 24 || depth == 32 ? depth : 16; }
+
+// Blend level and pair from the device's blend factor sets; later matches overwrite earlier.
+void ReadBlendLevels(const DeviceCaps& caps) {
+  struct Test {
+    uint32_t s, d;
+    int32_t level, multiply;
+  };
+  const Test tests[] = {
+      {kBlendZero, kBlendInvSrcColor, 9, 0},     {kBlendInvDestColor, kBlendInvSrcColor, 8, 0},
+      {kBlendDestColor, kBlendZero, 6, 6},       {kBlendDestColor, kBlendSrcColor, 5, 5},
+      {kBlendZero, kBlendSrcColor, 7, 7},        {kBlendDestColor, kBlendOne, 4, 0},
+      {kBlendOne, kBlendOne, 3, 0},              {kBlendInvDestColor, kBlendOne, 2, 0},
+      {kBlendOne, kBlendInvSrcColor, 1, 0},
+  };
+  g_display.blendLevel = g_display.multiplyBlendLevel = 0;
+  for (const Test& t : tests) {
+    if ((caps.srcBlend & BlendBit(t.s)) && (caps.destBlend & BlendBit(t.d))) {
+      g_display.blendLevel = t.level;
+      if (t.multiply) g_display.multiplyBlendLevel = t.multiply;
+    }
+  }
+}
+
+const uint32_t kBlendPairs[10][2] = {{0, 0},
+                                     {kBlendOne, kBlendInvSrcColor},
+                                     {kBlendInvDestColor, kBlendOne},
+                                     {kBlendOne, kBlendOne},
+                                     {kBlendDestColor, kBlendOne},
+                                     {kBlendDestColor, kBlendSrcColor},
+                                     {kBlendDestColor, kBlendZero},
+                                     {kBlendZero, kBlendSrcColor},
+                                     {kBlendInvDestColor, kBlendInvSrcColor},
+                                     {kBlendZero, kBlendInvSrcColor}};
+
+}  // namespace
+
+void SetFullScreenFlag(uint32_t fullScreen) { g_display.fullScreen = uint8_t(fullScreen == 1); }
+
+bool CreateDisplayWindow(const std::string& title, bool windowMode) {
+  if (!PlatformVideoInit()) return false;
+  // A new window starts with an empty message queue (no quit left from an earlier run).
+  EventsReset();
+  if (!WindowCreate(title, g_display.width, g_display.height, !windowMode)) return false;
+  WindowSetTitle(title);
+  return true;
+}
+
+void DestroyMainWindow() {
+  g_display.primary.reset();
+  PlatformVideoQuit();
+}
+
+bool CreateDirectDrawOnCard(int /*forcePrimary*/, uint32_t /*exclusive*/) {
+  g_display.primary.reset();
+  g_display.backBuffer.reset();
+  g_display.defaultBitmap.reset();
+  ReleaseAllBitmapSurfaces();
+  // One display: the primary driver.
+  g_display.cardName = "Primary Display Driver";
+  g_display.directDrawReady = 1;
+  return true;
+}
+
+bool SetVideoMode(int32_t width, int32_t height, int32_t depth) {
+  if (!g_display.fullScreen) return true;
+  if (width < 1 || height < 1 || width > 8192 || height > 8192 || (depth != 16 && depth != 24 && depth != 32)) {
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "Could not set a display mode of %dx%dx%d", width, height, depth);
+    LogEngineError(buf);
+    return false;
+  }
+  g_display.depth = depth;
+  WindowSetFullScreen(true);
+  return true;
+}
+
+bool CreateD3DAndSurfaces(int32_t width, int32_t height, int32_t with3D) {
+  g_display.width = width;
+  g_display.height = height;
+  if (CreateDisplaySurfaces(with3D) != kSurfOk) return false;
+  if (!SetDisplayColorKeys()) {
+    ReleaseDisplaySurfaces();
+    return false;
+  }
+  if (with3D && !CreateD3DDevice()) {
+    ReleaseDisplaySurfaces();
+    return false;
+  }
+  g_display.active = 1;
+  return true;
+}
+
+int32_t CreateDisplaySurfaces(int32_t /*with3D*/) {
+  g_display.systemMemory = 1;
+  g_display.pageFlipped = 0;
+  g_display.depth = ValidDepth(g_display.depth);
+  g_display.primary = SurfaceCreate(g_display.width, g_display.height, 32);
+  if (!g_display.primary) {
+    LogEngineError("Failed to create a Primary Surface");
+    return kSurfNoMemory;
+  }
+  g_display.backBuffer = SurfaceCreate(g_display.width, g_display.height, g_display.depth);
+  if (!g_display.backBuffer) {
+    g_display.primary.reset();
+    LogEngineError("Failed to create a BackBuffer in system memory");
+    return kSurfNoMemory;
+  }
+  g_display.gammaAvailable = 1;
+  SetIdentityGammaRamp(g_display.gamma);
+  g_display.framePresented = 0;
+  SetBitmapInfo(0, g_display.width, g_display.height, g_display.depth);
+  SetScreenPersistence(g_display.pageFlipped ? 2 : 1);
+  return kSurfOk;
+}
+
+bool SetDisplayColorKeys() {
+  uint32_t key = ImageColourKeyPixel();
+  g_display.primary->hasKey = g_display.backBuffer->hasKey = true;
+  g_display.primary->key = g_display.backBuffer->key = key;
+  return true;
+}
+
+bool CreateD3DDevice() {
+  g_display.device.reset();
+  // The device renders offscreen; the facade is the null device until a 3D draw needs GL.
+  g_display.device = CreateNullDevice();
+  g_display.deviceName = g_display.software ? "RGB" : "HAL";
+  g_display.hardwareDevice = 0;
+  DeviceCaps caps = g_display.device->Caps();
+  g_display.transformedVertices = caps.drawTransformedVertices;
+  ReadBlendLevels(caps);
+  g_display.filterLevel = caps.linearFilter ? 1 : 0;
+  if (caps.anisotropicFilter) g_display.filterLevel = 2;
+  g_display.fog = caps.fogTable || caps.fogVertex;
+  g_display.wBuffer = caps.wBuffer;
+  g_display.vertexFog = caps.fogVertex;
+  g_display.tableFogOnly = caps.fogTable && !caps.fogVertex;
+  g_display.mipmap = caps.mipFilter;
+  g_display.addressWrap = caps.addressWrap;
+  g_display.addressMirror = caps.addressMirror;
+  g_display.addressClamp = caps.addressClamp;
+  g_display.premultipliedAlpha = 0;
+  g_display.textureFormats = g_display.device->TextureFormats();
+  if (g_display.textureFormats.size() > 100) g_display.textureFormats.resize(100);
+  if (!g_display.device->SetViewport(0, 0, g_display.width, g_display.height, 0.0f, 1.0f)) {
+    LogEngineError("Failed to set Viewport Properties");
+    return false;
+  }
+  g_display.viewportWidth = g_display.width;
+  g_display.viewportHeight = g_display.height;
+  if (!InitRenderStates()) return false;
+  InitTransforms();
+  return true;
+}
+
+bool InitRenderStates() {
+  Device3D* d = g_display.device.get();
+  if (!d) return false;
+  d->SetRenderState(kRsZEnable, g_display.wBuffer ? 2 : 1);
+  d->SetRenderState(kRsZWriteEnable, 1);
+  if (g_display.blendLevel > 0) {
+    g_display.blendSrc = kBlendPairs[g_display.blendLevel][0];
+    g_display.blendDest = kBlendPairs[g_display.blendLevel][1];
+    if (g_display.blendLevel >= 2) {
+      d->SetRenderState(kRsSrcBlend, g_display.blendSrc);
+      d->SetRenderState(kRsDestBlend, g_display.blendDest);
+    }
+  }
+  if (g_display.multiplyBlendLevel >= 5) {
+    g_display.multiplySrc = kBlendPairs[g_display.multiplyBlendLevel][0];
+    g_display.multiplyDest = kBlendPairs[g_display.multiplyBlendLevel][1];
+  }
+  d->SetRenderState(kRsTexturePerspective, 1);
+  d->SetRenderState(kRsSpecularEnable, 0);
+  d->SetRenderState(kRsShadeMode, 2);
+  if (g_display.software) {
+    d->SetRenderState(kRsDitherEnable, 0);
+    g_display.filterLevel = 0;
+  } else {
+    d->SetRenderState(kRsDitherEnable, 1);
+  }
+  d->SetTextureStageState(0, kTssMipFilter, 3);
+  d->SetRenderState(kRsFillMode, 3);
+  d->SetRenderState(kRsCullMode, 3);
+  d->SetRenderState(kRsNormalizeNormals, 1);
+  d->SetRenderState(kRsLocalViewer, 0);
+  d->SetRenderState(kRsAmbient, g_display.ambientColour);
+  d->SetTextureStageState(0, kTssAddress, 1);
+  float a = float(g_display.ambientLevel);
+  Material& def = g_display.materials[0];
+  for (int i = 0; i < 3; ++i) {
+    def.diffuse[i] = 1.0f - a;
+    def.ambient[i] = a;
+    g_display.materials[1].diffuse[i] = 0.0f;
+    g_display.materials[1].ambient[i] = 1.0f;
+    g_display.materials[2].diffuse[i] = 1.0f;
+    g_display.materials[2].ambient[i] = 0.0f;
+  }
+  return d->SetMaterial(def);
+}
+
+void InitTransforms() {
+  const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+  if (!g_display.device) return;
+  g_display.device->SetTransform(kTransformWorld, identity);
+  g_display.device->SetTransform(kTransformView, identity);
+}
+
+int32_t RestoreDisplaySurfaces() {
+  // The primary of a full-screen display stays lost while the window is not focused.
+  if (g_display.fullScreen && !WindowHasFocus()) {
+    g_display.active = 0;
+    return kSurfLost;
+  }
+  for (Surface* s : {g_display.primary.get(), g_display.backBuffer.get()}) {
+    if (!s) continue;
+    int32_t r = SurfaceRestore(s);
+    if (r != kSurfOk) {
+      g_display.active = 0;
+      return r;
+    }
+  }
+  return kSurfOk;
+}
+
+void ReleaseDisplaySurfaces() {
+  g_display.gammaAvailable = 0;
+  g_display.primary.reset();
+  g_display.backBuffer.reset();
+}
+
+void ReleaseD3D() { g_display.device.reset(); }
+
+void ReleaseDisplay(bool keepDevice) {
+  ReleaseAllBitmapSurfaces();
+  ReleaseD3D();
+  if (!keepDevice) WriteGrabFile();
+  ReleaseDisplaySurfaces();
+  if (!keepDevice) g_display.directDrawReady = 0;
+}
+
+void LoadDefaultBitmapSurface(int32_t) {
+  // The pointer pictures are cut from this surface; it starts black and keyed.
+  g_display.defaultBitmap = SurfaceCreate(64, 64, g_display.depth);
+  if (g_display.defaultBitmap) {
+    g_display.defaultBitmap->hasKey = true;
+    g_display.defaultBitmap->key = ImageColourKeyPixel();
+  }
+}
+
+void ReleaseDefaultBitmapSurface() { g_display.defaultBitmap.reset(); }
+
+void ClearZBuffer() {
+  if (g_display.device)
+    g_display.device->Clear(kClearZBuffer, SurfRect{0, 0, g_display.width, g_display.height}, 0, 1.0f, 0);
+}
+
+void FreeProgramResources() {
+  ClearStaticWorld();
+  TranscriptClose();
+}
+
+int32_t SetDisplayMode(int32_t* width, int32_t* height, int32_t* depth, int32_t* software, int32_t oldWidth,
+                       int32_t oldHeight, int32_t oldDepth, int32_t oldSoftware) {
+  FlushDrawQueue();
+  ReleaseDefaultBitmapSurface();
+  ReleaseAllAnimations();
+  ReleaseDisplay(true);
+  if (!CreateDirectDrawOnCard(*software == 1, 1)) {
+    RunError(10003);
+    return 0;
+  }
+  int32_t result = 1;
+  if (SetVideoMode(*width, *height, *depth)) {
+    g_display.width = *width;
+    g_display.height = *height;
+    if (g_display.fullScreen) g_display.depth = *depth;
+  } else {
+    *width = oldWidth;
+    *height = oldHeight;
+    *depth = oldDepth;
+    *software = oldSoftware;
+    SetVideoMode(oldWidth, oldHeight, oldDepth);
+    RunWarning(1503);
+    result = 0;
+  }
+  if (!CreateD3DAndSurfaces(*width, *height, 1)) {
+    *software = 1;
+    g_display.software = 1;
+    if (!CreateD3DAndSurfaces(*width, *height, 1)) {
+      *width = oldWidth;
+      *height = oldHeight;
+      *depth = oldDepth;
+      *software = oldSoftware;
+      SetVideoMode(oldWidth, oldHeight, oldDepth);
+      RunWarning(1504);
+      result = 0;
+      g_display.depth = oldDepth;
+      // Without surfaces nothing can run: a third failure ends the program.
+      if (!CreateD3DAndSurfaces(oldWidth, oldHeight, 1)) {
+        RunError(10005);
+        return 0;
+      }
+    }
+  }
+  ClearZBuffer();
+  ClearBackBuffer();
+  PresentFrame();
+  ClearBackBuffer();
+  PresentFrame();
+  SetDrawTargetsToBackBuffer();
+  LoadDefaultBitmapSurface(1);
+  g_display.recreated = 1;
+  return result;
+}
+
+int32_t ProbeDisplayCapabilities(int32_t* hardwareOK, int32_t* depth, int32_t* blend, int32_t* filter, int32_t* fog) {
+  // The one display is the software one: every depth works, none in hardware.
+  *hardwareOK = 0;
+  *depth = 16;
+  DeviceCaps caps = CreateNullDevice()->Caps();
+  ReadBlendLevels(caps);
+  *blend = g_display.blendLevel > 0;
+  *filter = caps.linearFilter || caps.anisotropicFilter;
+  *fog = caps.fogTable || caps.fogVertex;
+  return 0;
+}
+
+int32_t HasBlendCapability() { return g_display.blendLevel > 0; }
+int32_t HasTextureFiltering() { return g_display.filterLevel > 0; }
+int32_t HasFogCapability() { return g_display.fog == 1; }
+int32_t IsDisplayDeviceReady() { return g_display.directDrawReady; }
+
+int32_t GetCurrentDisplayDepth(int32_t fromChooser) { return fromChooser ? g_display.chosenDepth : g_display.depth; }
+
+bool TryRestoreDisplay() {
+  if (!g_display.primary) return false;
+  if (RestoreDisplaySurfaces() != kSurfOk) return false;
+  g_display.active = 1;
+  g_display.recreated = 1;
+  return true;
+}
+
+void ResetDisplayRunState() {
+  ResetTextState();
+  SetDrawTargetsToBackBuffer();
+}
+
+void ResetDisplayRenderDefaults() {
+  g_display.surfacesLost = 0;
+  g_display.depth = kDefaultDepth;
+  // Black background, white foreground in the display format.
+  g_draw.backgroundPixel = 0;
+  std::fill(g_draw.background, g_draw.background + 3, uint8_t(0));
+  g_draw.foregroundPixel = PixelFromRgb(FormatForDepth(g_display.depth), 0xFFFFFF);
+  std::fill(g_draw.foreground, g_draw.foreground + 3, uint8_t(255));
+  g_display.ambientLevel = 0.5;
+  g_display.ambientColour = 0xFFFFFF;
+}
+
+void ResetDisplayState() {
+  g_display = DisplayState{};
+  g_captureRequested = 0;
+  ResetBitmapTable();
+  ResetDrawQueueState();
+  ResetTextState();
+}
+
+// Parts of the frame that belong to subsystems not built yet.
+void UpdatePointerSprites() {}
+void RestoreSpriteBackgrounds() {}
+void TickRecordLifetimes() {}
+void UpdateAnimations() {}
+void ReleaseAllAnimations() {}
+void DrawAllSprites() {}
+void PaintCardChooser() {}

@@ -1,0 +1,271 @@
+// The draw-queue executor: what each operation code does when its record runs.
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "core/errors.h"
+#include "core/pack.h"
+#include "display/bitmaps.h"
+#include "display/display.h"
+#include "display/draw_queue.h"
+#include "display/text_state.h"
+#include "platform/fs.h"
+
+namespace {
+
+// Coordinates beyond any surface are pulled in so that +1 and rectangles cannot overflow.
+int32_t Pull(int64_t v) { return int32_t(std::clamp<int64_t>(v, -2, 1 << 20)); }
+
+Surface* TargetOf(const DrawOp& op) {
+  if (!op.hadTarget || op.bitmapAtQueue >= 32) return nullptr;
+  return BitmapSurface(int32_t(op.bitmapAtQueue));
+}
+
+int32_t Fill(Surface* t, const SurfRect& r, uint32_t pixel) {
+  return RetrySurfaceCall(t, [&] { return SurfaceFill(t, &r, pixel); });
+}
+
+bool FillPixel(Surface* t, int32_t x, int32_t y) {
+  int32_t r = Fill(t, SurfRect{x, y, x + 1, y + 1}, g_draw.foregroundPixel);
+  return r == kSurfOk;
+}
+
+// Points a + i * step for i = 0 .. steps; only the stretch that can touch the surface runs.
+void DrawLine(Surface* t, int32_t a, int32_t b, int32_t c, int32_t d) {
+  const double dx = double(c) - a, dy = double(d) - b;
+  const double steps = std::sqrt(dx * dx + dy * dy);
+  const double xs = steps > 0 ? dx / steps : 0, ys = steps > 0 ? dy / steps : 0;
+  // Parameter range of the segment inside the surface, widened by a pixel for truncation.
+  double lo = 0, hi = steps;
+  const double minX = -2, maxX = t->Width() + 1, minY = -2, maxY = t->Height() + 1;
+  auto narrow = [&](double start, double step, double min, double max) {
+    if (step == 0) {
+      if (start < min || start > max) hi = -1;
+      return;
+    }
+    double t0 = (min - start) / step, t1 = (max - start) / step;
+    if (t0 > t1) std::swap(t0, t1);
+    lo = std::max(lo, t0);
+    hi = std::min(hi, t1);
+  };
+  narrow(a, xs, minX, maxX);
+  narrow(b, ys, minY, maxY);
+  if (hi < lo) return;
+  int64_t first = std::max<int64_t>(0, int64_t(std::floor(lo)) - 1);
+  double x = a + double(first) * xs, y = b + double(first) * ys;
+  for (int64_t i = first; double(i) <= steps && double(i) <= hi + 1; ++i) {
+    if (!FillPixel(t, int32_t(x), int32_t(y))) return;
+    x += xs;
+    y += ys;
+  }
+}
+
+void DrawEllipse(Surface* t, int32_t a, int32_t b, float rx, float ry) {
+  auto px = [&](float ang) { return Pull(int64_t(std::cos(ang) * rx + float(a) + 0.5f)); };
+  auto py = [&](float ang) { return Pull(int64_t(std::sin(ang) * ry + float(b) + 0.5f)); };
+  if (!std::isfinite(rx) || !std::isfinite(ry)) return;
+  int32_t lastX = px(0.0f), lastY = py(0.0f);
+  for (float ang = -0.06f; ang <= 6.33f; ang += 0.0628f) {
+    int32_t x = px(ang), y = py(ang);
+    DrawLine(t, lastX, lastY, x, y);
+    lastX = x;
+    lastY = y;
+  }
+}
+
+// Copies src into dst at 0,0, scaled down to fit when it is larger.
+void CopySurfaceClipped(Surface* dst, Surface* src) {
+  SurfRect r{0, 0, std::min(src->Width(), dst->Width()), std::min(src->Height(), dst->Height())};
+  int32_t res = RetrySurfaceCall(dst, [&] { return SurfaceBlt(dst, &r, src, nullptr, 0); });
+  if (res != kSurfOk) RunError(1000);
+}
+
+void LoadIntoBitmap(DrawOp& op) {
+  const int32_t n = int32_t(op.object);
+  if (n < 0 || n > 31) return RunError(1001);
+  std::string name = op.text;
+  if (name.size() >= 3) MapThroughPack(name, name.substr(name.size() - 3));
+  if (!FsFileExists(name)) return RunError(105);
+  g_draw.execBitmap = uint32_t(n);
+  SurfacePtr loaded = LoadImageByExtension(name, g_display.depth);
+  if (!loaded) {
+    if (op.lifetime <= 0) RunWarning(1003);
+    return;
+  }
+  if (n == 0) {
+    CopySurfaceClipped(g_display.backBuffer.get(), loaded.get());
+  } else if (!BitmapSurface(n)) {
+    if (!IsDdsFileName(op.text)) {
+      loaded->hasKey = true;
+      loaded->key = ImageColourKeyPixel();
+    }
+    BitmapSlot(n) = std::move(loaded);
+  } else {
+    CopySurfaceClipped(BitmapSurface(n), loaded.get());
+  }
+  Surface* s = BitmapSurface(n);
+  if (s) SetBitmapInfo(n, s->Width(), s->Height(), s->Depth());
+  g_draw.programBitmap = g_draw.execBitmap = uint32_t(n);
+  g_draw.programHasTarget = s != nullptr;
+}
+
+void SaveBitmap(DrawOp& op) {
+  const int32_t n = int32_t(op.object);
+  if (n < 0 || n > 31) return RunError(1001);
+  Surface* s = BitmapSurface(n);
+  if (!s) return RunError(1002);
+  if (!SaveImageByExtension(*s, FsResolveForWrite(op.text))) return RunError(1004);
+  g_draw.execBitmap = uint32_t(n);
+}
+
+void CreateBitmap(DrawOp& op) {
+  const int32_t n = int32_t(op.object);
+  if (n == 0) return RunError(1009);
+  if (n < 0 || n > 31) return RunError(1001);
+  if (!CreateBitmapSurface(n, op.c, op.d)) return RunError(1005);
+  g_draw.programBitmap = g_draw.execBitmap = uint32_t(n);
+  g_draw.programHasTarget = 1;
+}
+
+void DeleteBitmap(DrawOp& op) {
+  const int32_t n = int32_t(op.object);
+  if (n < 0 || n > 31) return RunError(1001);
+  if (n == 0) return RunError(1006);
+  if (!BitmapSurface(n)) return RunError(1002);
+  ReleaseSurfaceSlot(n);
+  if (g_draw.execBitmap == uint32_t(n)) g_draw.execBitmap = 0;
+}
+
+bool RectInside(const SurfRect& r, const Surface* s) {
+  return r.left >= 0 && r.top >= 0 && r.right <= s->Width() && r.bottom <= s->Height();
+}
+
+void CopyBitmap(DrawOp& op) {
+  const int32_t from = int32_t(op.object), to = op.values[4];
+  if (from < 0 || from > 31 || to < 0 || to > 31) return RunError(1001);
+  if (op.a == 0 && from == to) return RunError(1007);
+  Surface* src = BitmapSurface(from);
+  Surface* dst = BitmapSurface(to);
+  if (!src || !dst) return RunError(1002);
+  int32_t res;
+  if (op.a == 0) {
+    if (dst->Width() < src->Width() || dst->Height() < src->Height()) return RunError(1008);
+    res = RetrySurfaceCall(dst, [&] { return SurfaceBltFast(dst, 0, 0, src, nullptr, 0); });
+  } else {
+    const int32_t* v = op.values;
+    SurfRect s{v[0], v[1], Pull(int64_t(v[2]) + 1), Pull(int64_t(v[3]) + 1)};
+    SurfRect d{v[5], v[6], Pull(int64_t(v[7]) + 1), Pull(int64_t(v[8]) + 1)};
+    if (!RectInside(s, src)) return RunError(1010);
+    if (v[2] <= v[0] || v[3] <= v[1]) return RunError(1011);
+    if (!RectInside(d, dst)) return RunError(1010);
+    if (v[7] <= v[5] || v[8] <= v[6]) return RunError(1011);
+    res = RetrySurfaceCall(dst, [&] { return SurfaceBlt(dst, &d, src, &s, 0); });
+  }
+  if (res != kSurfOk && res != kSurfStillDrawing && g_display.active) RunError(1000);
+}
+
+void BitmapEffect(DrawOp& op) {
+  const int32_t n = int32_t(op.object);
+  if (n < 0 || n > 31) return RunError(1001);
+  Surface* s = BitmapSurface(n);
+  if (!s) return RunError(1002);
+  switch (op.code) {
+    case 8: MirrorSurface(s); break;
+    case 9: FlipSurface(s); break;
+    case 10:
+      if (op.values[0] < 1 || op.values[0] > 8) return RunError(1012);
+      BlurSurface(s, op.values[0] + 1);
+      break;
+    case 11:
+      if (op.values[0] < 0 || op.values[0] > 100) return RunError(1013);
+      FadeSurface(s, op.values[0]);
+      break;
+  }
+}
+
+void Clear(DrawOp& op, Surface* t) {
+  if (!t) return;
+  const int32_t n = int32_t(op.bitmapAtQueue);
+  SurfRect area = n == 0 ? SurfRect{0, 0, g_display.width, g_display.height}
+                         : SurfRect{0, 0, g_bitmapInfo[n].width, g_bitmapInfo[n].height};
+  const bool device = op.values[0] == 1 || (g_draw.backgroundPixel == 0 && n == 0 &&
+                                            g_display.viewportWidth == g_display.width &&
+                                            g_display.viewportHeight == g_display.height);
+  if (device && n == 0) {
+    uint32_t colour = op.values[0] == 1 ? uint32_t(op.values[1]) : 0;
+    if (g_display.device) g_display.device->Clear(kClearTarget, area, colour, 1.0f, 0);
+    // The CPU back buffer is the picture 2D work sees: it is cleared the same way.
+    Fill(t, area, PixelFromRgb(t->Format(), colour));
+    return;
+  }
+  Fill(t, area, g_draw.backgroundPixel);
+}
+
+}  // namespace
+
+void ExecuteDrawOp(DrawOp& op) {
+  Surface* t = TargetOf(op);
+  switch (op.code) {
+    case 1: {
+      int32_t n = int32_t(g_draw.programBitmap);
+      if (n < 0 || n > 31) return RunError(1001);
+      if (!BitmapSurface(n)) return RunError(1002);
+      g_draw.execBitmap = uint32_t(n);
+      break;
+    }
+    case 2: LoadIntoBitmap(op); break;
+    case 3: SaveBitmap(op); break;
+    case 4: CreateBitmap(op); break;
+    case 5: DeleteBitmap(op); break;
+    case 6: CopyBitmap(op); break;
+    case 8:
+    case 9:
+    case 10:
+    case 11: BitmapEffect(op); break;
+    case 101: Clear(op, t); break;
+    case 103:
+      if (t) FillPixel(t, op.a, op.b);
+      break;
+    case 104:
+      if (t) Fill(t, SurfRect{Pull(op.a), Pull(op.b), Pull(int64_t(op.c) + 1), Pull(int64_t(op.d) + 1)},
+                  g_draw.foregroundPixel);
+      break;
+    case 105:
+      if (t) DrawLine(t, op.a, op.b, op.c, op.d);
+      break;
+    case 106:
+      if (t) DrawEllipse(t, op.a, op.b, op.fc, op.fd);
+      break;
+    case 107:
+      if (t) {
+        ComputePixelShifts(t);
+        SetDrawColours(uint32_t(op.c), int64_t(uint32_t(op.d)));
+      }
+      break;
+    case 108:
+      if (t) {
+        ComputePixelShifts(t);
+        SetDrawColours(uint32_t(op.c), -1);
+      }
+      break;
+    case 109: {
+      const int32_t n = int32_t(op.bitmapAtQueue);
+      if (t && op.a >= 0 && op.b >= 0 && n < 32 && op.a < g_bitmapInfo[n].width && op.b < g_bitmapInfo[n].height)
+        ReadSurfacePixel(t, op.a, op.b, op.cell);
+      break;
+    }
+    case 102:
+    case 110:
+    case 201:
+    case 202:
+    case 205:
+    case 206:
+    case 207:
+    case 208:
+    case 209:
+    case 210:
+    case 212:
+    case 213: ExecuteTextOp(op, t); break;
+    default: break;
+  }
+}

@@ -1,0 +1,33 @@
+// The engine error log: the latest display-engine failure and its "VK.LOG" entry.
+#include <ctime>
+
+#include "core/errors.h"
+#include "core/runtime.h"
+#include "display/display.h"
+#include "platform/ini.h"
+
+void LogEngineError(const std::string& message) {
+  g_lastEngineError = message.substr(0, 255);
+  if (!g_runtime.debugMode) return;
+  std::time_t t = std::time(nullptr);
+  std::tm utc{};
+  gmtime_r(&t, &utc);
+  char key[96];
+  std::snprintf(key, sizeof key, "ENGINEERROR ON %d/%d/%d AT %d:%d", utc.tm_mday, utc.tm_mon + 1, utc.tm_year + 1900,
+                utc.tm_hour, utc.tm_min);
+  IniWriteString(g_runtime.programFolder + "VK.LOG", "ERRORLOG", key, g_lastEngineError);
+}
+
+const std::string& GetLastEngineError() { return g_lastEngineError; }
+
+const char* SurfaceResultName(int32_t code) {
+  switch (code) {
+    case kSurfOk: return "SURF_OK";
+    case kSurfLost: return "SURF_LOST";
+    case kSurfStillDrawing: return "SURF_STILLDRAWING";
+    case kSurfInvalid: return "SURF_INVALID";
+    case kSurfNoMemory: return "SURF_NOMEMORY";
+    case kSurfFormat: return "SURF_FORMAT";
+    default: return "none";
+  }
+}

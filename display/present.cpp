@@ -1,0 +1,139 @@
+// Presenting frames, clearing the back buffer, frame counting and the blit routines with the
+// lost-surface rule.
+#include <cstdio>
+
+#include "core/runtime.h"
+#include "display/display.h"
+#include "display/draw_queue.h"
+#include "platform/clock.h"
+#include "platform/present.h"
+#include "system/system_services.h"
+
+int32_t RetryAfterResult(Surface* dst, int32_t result, int32_t* tries, uint32_t* start) {
+  if (result != kSurfLost && result != kSurfStillDrawing) return 0;
+  if (*tries == 0) *start = TimeMs();
+  ++*tries;
+  if (*tries >= kSurfaceRetryLimit || (!ClockIsVirtual() && TimeMs() - *start >= kSurfaceRetryMs)) {
+    // Too long: counted as a failed restore.
+    g_display.active = 0;
+    return 0;
+  }
+  if (result == kSurfLost && SurfaceRestore(dst) != kSurfOk) {
+    g_display.active = 0;
+    return 0;
+  }
+  return 1;
+}
+
+namespace {
+
+// The back buffer as the picture is shown: exact expansion to 8 bits a channel, then the
+// gamma ramp.
+void ComposeFrame() {
+  Surface* back = g_display.backBuffer.get();
+  Surface* prim = g_display.primary.get();
+  const GammaRamp& g = g_display.gamma;
+  const PixelFormat& f = back->Format();
+  const int32_t w = std::min(back->Width(), prim->Width()), h = std::min(back->Height(), prim->Height());
+  bool identity = true;
+  for (int i = 0; i < 256 && identity; ++i)
+    identity = g.red[i] == (i << 8) && g.green[i] == (i << 8) && g.blue[i] == (i << 8);
+  for (int32_t y = 0; y < h; ++y) {
+    uint32_t* out = reinterpret_cast<uint32_t*>(prim->Row(y));
+    for (int32_t x = 0; x < w; ++x) {
+      uint32_t rgb = ExpandPixelToRgb(f, back->GetPixel(x, y));
+      if (!identity)
+        rgb = uint32_t(g.red[(rgb >> 16) & 255] >> 8) << 16 | uint32_t(g.green[(rgb >> 8) & 255] >> 8) << 8 |
+              uint32_t(g.blue[rgb & 255] >> 8);
+      out[x] = rgb;
+    }
+  }
+}
+
+}  // namespace
+
+void PresentFrame() {
+  if (!g_display.primary || !g_display.backBuffer) return;
+  int32_t r = RetrySurfaceCall(g_display.primary.get(), [] { return SurfaceCheck(g_display.primary.get()); });
+  if (r != kSurfOk) {
+    if (r == kSurfLost) RestoreDisplaySurfaces();
+    return;
+  }
+  ComposeFrame();
+  g_display.framePresented = 1;
+  int32_t px = 0, py = 0;
+  if (PresentToWindow(reinterpret_cast<const uint32_t*>(g_display.primary->Row(0)), g_display.primary->Width(),
+                      g_display.primary->Height(), g_display.fullScreen && !g_windowModeFlag, g_display.borderFill,
+                      &px, &py)) {
+    g_display.pictureOffsetX = px;
+    g_display.pictureOffsetY = py;
+  }
+  CountPresentedFrame();
+}
+
+void CountPresentedFrame() {
+  ++g_display.frameCounter;
+  g_display.currentTime = TimeMs();
+  uint32_t elapsed = g_display.currentTime - g_display.lastMeasure;
+  if (elapsed > 1000) {
+    g_display.fps = (g_display.frameCounter - g_display.counterAtLast) * 1000 / elapsed;
+    g_display.lastMeasure = g_display.currentTime;
+    g_display.counterAtLast = g_display.frameCounter;
+  }
+  g_display.fpsReported = g_display.fps;
+}
+
+bool ClearBackBuffer() {
+  Surface* b = g_display.backBuffer.get();
+  if (!b) return false;
+  SurfRect r{0, 0, g_display.width, g_display.height};
+  RetrySurfaceCall(b, [&] { return SurfaceFill(b, &r, g_draw.backgroundPixel); });
+  return g_display.active != 0;
+}
+
+void RestoreFullScreenWindow() {
+  if (!g_windowModeFlag) return;
+  g_windowModeFlag = 0;
+  g_display.borderFill = 1;
+  g_display.clientX = g_display.clientY = 0;
+  g_display.title = "Vellumark";
+  g_display.showState = 10;
+  g_display.style = 0x800A0000;
+}
+
+int32_t BltSurfaceWhole(Surface* dst, Surface* src) { return BltSurfaceAt(dst, 0, 0, src, 0); }
+
+int32_t BltSurfaceSized(Surface* dst, int32_t x, int32_t y, Surface* src, int32_t w, int32_t h, uint32_t flags) {
+  return BltSurfaceSourceRect(dst, x, y, src, 0, 0, w, h, flags);
+}
+
+int32_t BltSurfaceSourceRect(Surface* dst, int32_t x, int32_t y, Surface* src, int32_t sx, int32_t sy, int32_t w,
+                             int32_t h, uint32_t flags) {
+  SurfRect r{sx, sy, sx + w, sy + h};
+  RetrySurfaceCall(dst, [&] { return SurfaceBltFast(dst, x, y, src, &r, (flags & 1) ? uint32_t(kBltKeySrc) : 0u); });
+  return 1;
+}
+
+int32_t BltSurfaceAt(Surface* dst, int32_t x, int32_t y, Surface* src, uint32_t flags) {
+  RetrySurfaceCall(dst, [&] { return SurfaceBltFast(dst, x, y, src, nullptr, (flags & 1) ? uint32_t(kBltKeySrc) : 0u); });
+  return 1;
+}
+
+int32_t FillSurfaceRect(Surface* surface, const SurfRect& rect, uint32_t colour) {
+  SurfaceFill(surface, &rect, colour);
+  return 1;
+}
+
+int32_t SetSurfaceKeyColour(Surface* surface, uint32_t colour) {
+  if (surface) {
+    surface->hasKey = true;
+    surface->key = colour;
+  }
+  return 1;
+}
+
+void WriteGrabFile() {
+  const std::string& file = g_runtime.options.grabFile;
+  if (file.empty() || !g_display.primary || !g_display.framePresented) return;
+  if (!SavePngFile(*g_display.primary, file)) std::fprintf(stderr, "vellumark: cannot write %s\n", file.c_str());
+}

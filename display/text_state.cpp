@@ -1,0 +1,131 @@
+// Text output and fonts: the text state, font creation and the text operations of the queue.
+#include "display/text_state.h"
+
+#include <cstring>
+
+#include "core/record_pools.h"
+#include "display/display.h"
+#include "display/draw_queue.h"
+
+TextState g_text;
+int32_t g_cursorX = 0, g_cursorY = 0;
+
+void ResetTextState() {
+  g_text.face = "system";
+  g_text.size = 10;
+  g_text.background = 0;
+  g_text.style = 0;
+  g_text.printFont = TextDefaultFont();
+  CreateTextFont(0, 10, "system");
+  g_cursorX = g_cursorY = 0;
+}
+
+void CreateTextFont(int32_t style, int32_t size, const std::string& face) {
+  FontSpec spec;
+  spec.face = face;
+  spec.height = size;
+  spec.bold = style == 2 || style == 3;
+  spec.italic = style == 1 || style == 3;
+  g_text.textFont = TextCreateFont(spec);
+  if (!g_text.textFont) g_text.textFont = TextDefaultFont();
+}
+
+TextExtent MeasurePrintText(const char* text) {
+  // Measured in the device context's own font, which is the bundled system font.
+  return TextMeasure(TextDefaultFont().get(), text, std::strlen(text));
+}
+
+TextExtent MeasureTextFont(const char* text) { return TextMeasure(g_text.textFont.get(), text, std::strlen(text)); }
+
+void QueueTextWithExtent(const char* text, int32_t* x, int32_t* y, bool stayOnLine, bool opaque, bool wrap) {
+  uint32_t r = TakeDrawOp(102, ScreenLifetime());
+  DrawOp* op = r == kNoRecord ? nullptr : &g_drawOpPool[r];
+  if (op) {
+    op->a = *x;
+    op->b = *y;
+    op->flag = opaque ? 1 : 0;
+    CopyRecordText(*op, text);
+  }
+  TextExtent e = MeasurePrintText(text);
+  bool newLine = false;
+  if (stayOnLine) {
+    *x = int32_t(uint32_t(*x) + uint32_t(e.cx));
+  } else {
+    *x = 0;
+    *y = int32_t(uint32_t(*y) + uint32_t(e.cy));
+    newLine = true;
+  }
+  if (wrap && *x >= g_display.width) {
+    *x = 0;
+    *y = int32_t(uint32_t(*y) + uint32_t(e.cy));
+    newLine = true;
+  }
+  if (op) op->newLine = newLine;
+}
+
+namespace {
+
+uint32_t PixelOf(const Surface* s, const uint8_t rgb[3]) {
+  return NarrowRgbToPixel(s->Format(), uint32_t(rgb[0]) << 16 | uint32_t(rgb[1]) << 8 | rgb[2]);
+}
+
+void Draw(Surface* target, const TextFontPtr& font, int32_t x, int32_t y, const char* text, bool opaque, bool blank) {
+  TextContext dc;
+  dc.surface = target;
+  dc.font = font;
+  dc.opaque = opaque;
+  dc.backPixel = PixelOf(target, g_draw.background);
+  dc.textPixel = blank ? dc.backPixel : PixelOf(target, g_draw.foreground);
+  TextOut(dc, x, y, text, std::strlen(text));
+}
+
+void Transcribe(DrawOp& op, bool newLine) {
+  if (op.transcribed) return;
+  op.transcribed = 1;
+  TranscriptWrite(op.text, std::strlen(op.text), newLine);
+}
+
+}  // namespace
+
+void ExecuteTextOp(DrawOp& op, Surface* t) {
+  switch (op.code) {
+    case 102:
+      if (!t) return;
+      Draw(t, g_text.printFont, op.a, op.b, op.text, op.flag == 1, false);
+      Transcribe(op, op.newLine);
+      break;
+    case 110:
+      if (t) Draw(t, g_text.printFont, op.a, op.b, op.text, true, true);
+      break;
+    case 212:
+      if (!t) return;
+      Draw(t, g_text.textFont, op.a, op.b, op.text, g_text.background == 1, false);
+      Transcribe(op, true);
+      break;
+    case 213: {
+      if (!t) return;
+      TextExtent e = TextMeasure(g_text.textFont.get(), op.text, std::strlen(op.text));
+      Draw(t, g_text.textFont, op.a - e.cx / 2, op.b, op.text, g_text.background == 1, false);
+      Transcribe(op, true);
+      break;
+    }
+    case 201:
+      g_text.face = op.text;
+      CreateTextFont(g_text.style, g_text.size, g_text.face);
+      break;
+    case 202:
+      g_text.size = op.values[0];
+      CreateTextFont(g_text.style, g_text.size, g_text.face);
+      break;
+    case 205: g_text.background = 1; break;
+    case 206: g_text.background = 0; break;
+    case 207:
+    case 208:
+    case 209:
+    case 210:
+      g_text.style = int16_t(op.code - 207);
+      CreateTextFont(g_text.style, g_text.size, g_text.face);
+      break;
+    default: break;
+  }
+}

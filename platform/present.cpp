@@ -1,0 +1,59 @@
+#include "platform/present.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+
+#include "platform/window.h"
+
+bool PresentToWindow(const uint32_t* xrgb, int32_t width, int32_t height, bool fullScreen, bool borderFill,
+                     int32_t* pictureX, int32_t* pictureY) {
+  SDL_Window* w = WindowHandle();
+  if (!w || !xrgb || width < 1 || height < 1) return false;
+  SDL_Surface* target = SDL_GetWindowSurface(w);
+  if (!target) return false;
+  SDL_Surface* frame = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(xrgb), width, height, 32, width * 4,
+                                                          SDL_PIXELFORMAT_XRGB8888);
+  if (!frame) return false;
+  SDL_Rect dst;
+  if (fullScreen) {
+    // Scale to fit, keeping the picture's shape.
+    double sx = double(target->w) / width, sy = double(target->h) / height, s = std::min(sx, sy);
+    dst.w = int(width * s);
+    dst.h = int(height * s);
+    dst.x = (target->w - dst.w) / 2;
+    dst.y = (target->h - dst.h) / 2;
+  } else {
+    dst = {(target->w - width) / 2, (target->h - height) / 2, width, height};
+  }
+  if (borderFill || fullScreen) {
+    const Uint32 black = SDL_MapRGB(target->format, 0, 0, 0);
+    SDL_Rect strips[4] = {{0, 0, target->w, dst.y},
+                          {0, dst.y + dst.h, target->w, target->h - (dst.y + dst.h)},
+                          {0, 0, dst.x, target->h},
+                          {dst.x + dst.w, 0, target->w - (dst.x + dst.w), target->h}};
+    for (const SDL_Rect& r : strips)
+      if (r.w > 0 && r.h > 0) SDL_FillRect(target, &r, black);
+  }
+  if (pictureX) *pictureX = dst.x;
+  if (pictureY) *pictureY = dst.y;
+  int rc = fullScreen ? SDL_BlitScaled(frame, nullptr, target, &dst) : SDL_BlitSurface(frame, nullptr, target, &dst);
+  SDL_FreeSurface(frame);
+  return rc == 0 && SDL_UpdateWindowSurface(w) == 0;
+}
+
+void WindowClientSize(int32_t* width, int32_t* height) {
+  int w = 0, h = 0;
+  if (SDL_Window* win = WindowHandle()) SDL_GetWindowSize(win, &w, &h);
+  *width = w;
+  *height = h;
+}
+
+bool WindowHasFocus() {
+  SDL_Window* w = WindowHandle();
+  return !w || (SDL_GetWindowFlags(w) & SDL_WINDOW_INPUT_FOCUS) != 0;
+}
+
+void WindowSetFullScreen(bool on) {
+  if (SDL_Window* w = WindowHandle()) SDL_SetWindowFullscreen(w, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+}

@@ -1,0 +1,257 @@
+#include "platform/text.h"
+
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+
+#include "core/embedded_data.h"
+
+namespace {
+
+const uint16_t kHigh[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+                            0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+                            0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+uint32_t CodePointOf(uint8_t c) { return c >= 0x80 && c < 0xA0 ? kHigh[c - 0x80] : c; }
+
+FT_Library g_ft = nullptr;
+bool g_fcReady = false;
+
+FT_Library FreeType() {
+  if (!g_ft && FT_Init_FreeType(&g_ft) != 0) g_ft = nullptr;
+  return g_ft;
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// One rendered glyph: a 1-bit mask, its placement against the pen and its advance.
+struct Glyph {
+  int32_t left = 0, top = 0, width = 0, rows = 0, advance = 0;
+  std::vector<uint8_t> mask;  // width * rows bytes, 1 = ink
+};
+
+}  // namespace
+
+class TextFont {
+ public:
+  // Bundled bitmap font.
+  TextFont(const uint8_t* cells, int32_t cellW, int32_t cellH, int32_t base, const FontSpec& spec)
+      : spec_(spec), bitmap_(cells) {
+    int32_t h = std::abs(spec.height);
+    scale_ = std::max(1, (h + cellH / 2) / cellH);
+    cellW_ = cellW;
+    cellH_ = cellH;
+    ascent_ = base * scale_;
+    height_ = cellH * scale_;
+    for (int c = 0; c < 256; ++c) BuildBitmapGlyph(c);
+  }
+  // FreeType face (owned).
+  TextFont(FT_Face face, const FontSpec& spec) : spec_(spec), face_(face) {
+    int32_t h = std::max(1, std::abs(spec.height));
+    FT_Size_RequestRec req{};
+    req.type = spec.height < 0 ? FT_SIZE_REQUEST_TYPE_NOMINAL : FT_SIZE_REQUEST_TYPE_REAL_DIM;
+    req.height = FT_Long(h) << 6;
+    if (FT_Request_Size(face_, &req) != 0) FT_Set_Pixel_Sizes(face_, 0, FT_UInt(h));
+    ascent_ = int32_t((face_->size->metrics.ascender + 32) >> 6);
+    int32_t descent = int32_t((-face_->size->metrics.descender + 32) >> 6);
+    height_ = ascent_ + descent;
+    for (int c = 0; c < 256; ++c) BuildFaceGlyph(c);
+  }
+  ~TextFont() {
+    if (face_) FT_Done_Face(face_);
+  }
+  TextFont(const TextFont&) = delete;
+  TextFont& operator=(const TextFont&) = delete;
+
+  const Glyph& GlyphOf(uint8_t c) const { return glyphs_[c]; }
+  int32_t Ascent() const { return ascent_; }
+  int32_t Height() const { return height_; }
+  const FontSpec& Spec() const { return spec_; }
+
+ private:
+  void BuildBitmapGlyph(int c) {
+    Glyph& g = glyphs_[size_t(c)];
+    int32_t extra = spec_.bold ? 1 : 0;
+    g.advance = cellW_ * scale_ + extra;
+    if (c < 32) return;
+    const uint8_t* rows = bitmap_ + size_t(c - 32) * size_t(cellH_);
+    g.width = cellW_ * scale_ + extra + (spec_.italic ? height_ / 4 : 0);
+    g.rows = height_;
+    g.left = 0;
+    g.top = ascent_;
+    g.mask.assign(size_t(g.width) * size_t(g.rows), 0);
+    for (int32_t y = 0; y < height_; ++y) {
+      uint8_t bits = rows[y / scale_];
+      int32_t slant = spec_.italic ? (height_ - 1 - y) / 4 : 0;
+      for (int32_t x = 0; x < cellW_ * scale_; ++x) {
+        if (!(bits & (0x80 >> (x / scale_)))) continue;
+        g.mask[size_t(y) * size_t(g.width) + size_t(x + slant)] = 1;
+        if (extra) g.mask[size_t(y) * size_t(g.width) + size_t(x + slant + 1)] = 1;
+      }
+    }
+  }
+  void BuildFaceGlyph(int c) {
+    Glyph& g = glyphs_[size_t(c)];
+    uint32_t cp = CodePointOf(uint8_t(c));
+    if (c < 32 || cp == 0) cp = '?';
+    if (FT_Load_Char(face_, cp, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO | FT_LOAD_MONOCHROME) != 0) return;
+    FT_GlyphSlot slot = face_->glyph;
+    g.advance = int32_t((slot->advance.x + 32) >> 6);
+    g.left = slot->bitmap_left;
+    g.top = slot->bitmap_top;
+    g.width = int32_t(slot->bitmap.width);
+    g.rows = int32_t(slot->bitmap.rows);
+    g.mask.assign(size_t(g.width) * size_t(g.rows), 0);
+    for (int32_t y = 0; y < g.rows; ++y) {
+      const uint8_t* src = slot->bitmap.buffer + ptrdiff_t(y) * slot->bitmap.pitch;
+      for (int32_t x = 0; x < g.width; ++x)
+        if (src[x / 8] & (0x80 >> (x % 8))) g.mask[size_t(y) * size_t(g.width) + size_t(x)] = 1;
+    }
+  }
+
+  FontSpec spec_;
+  const uint8_t* bitmap_ = nullptr;
+  FT_Face face_ = nullptr;
+  int32_t scale_ = 1, cellW_ = 0, cellH_ = 0;
+  int32_t ascent_ = 0, height_ = 0;
+  std::array<Glyph, 256> glyphs_;
+};
+
+namespace {
+
+TextFontPtr MakeBitmapFont(const FontSpec& spec) {
+  const EmbeddedFile* f = FindEmbeddedFile("system_font.bin");
+  if (!f || f->size < 8 || std::memcmp(f->data, "VKF1", 4) != 0) return nullptr;
+  int32_t w = f->data[4], h = f->data[5], base = f->data[6];
+  if (w < 1 || w > 8 || h < 1 || base > h || f->size < 8 + size_t(224) * size_t(h)) return nullptr;
+  return std::make_shared<const TextFont>(f->data + 8, w, h, base, spec);
+}
+
+// The family fontconfig is asked for.
+std::string FamilyFor(const std::string& face) {
+  std::string l = Lower(face);
+  if (l == "arial") return "Liberation Sans";
+  if (l == "times new roman") return "Liberation Serif";
+  if (l == "courier new" || l == "courier") return "Liberation Mono";
+  return face;
+}
+
+// Fontconfig is started once and finished at exit (no fontconfig object outlives a call).
+bool StartFontconfig() {
+  if (!g_fcReady && FcInit() == FcTrue) {
+    g_fcReady = true;
+    std::atexit([] { FcFini(); });
+  }
+  return g_fcReady;
+}
+
+bool FindFontFile(const FontSpec& spec, std::string* path, int* index) {
+  StartFontconfig();
+  if (!g_fcReady) return false;
+  FcPattern* pat = FcPatternCreate();
+  if (!pat) return false;
+  std::string family = FamilyFor(spec.face);
+  FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+  FcPatternAddInteger(pat, FC_WEIGHT, spec.bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+  FcPatternAddInteger(pat, FC_SLANT, spec.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+  FcPatternAddBool(pat, FC_SCALABLE, FcTrue);
+  FcConfigSubstitute(nullptr, pat, FcMatchPattern);
+  FcDefaultSubstitute(pat);
+  FcResult result;
+  FcPattern* match = FcFontMatch(nullptr, pat, &result);
+  FcPatternDestroy(pat);
+  if (!match) return false;
+  FcChar8* file = nullptr;
+  bool ok = FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file;
+  if (ok) {
+    *path = reinterpret_cast<const char*>(file);
+    if (FcPatternGetInteger(match, FC_INDEX, 0, index) != FcResultMatch) *index = 0;
+  }
+  FcPatternDestroy(match);
+  return ok;
+}
+
+}  // namespace
+
+TextFontPtr TextCreateFont(const FontSpec& spec) {
+  std::string l = Lower(spec.face);
+  if (l == "system" || l == "fixedsys") return MakeBitmapFont(spec);
+  std::string path;
+  int index = 0;
+  if (!FreeType() || !FindFontFile(spec, &path, &index)) return nullptr;
+  FT_Face face = nullptr;
+  if (FT_New_Face(g_ft, path.c_str(), index, &face) != 0) return nullptr;
+  return std::make_shared<const TextFont>(face, spec);
+}
+
+TextFontPtr TextDefaultFont() {
+  static TextFontPtr font = MakeBitmapFont(FontSpec{"system", 10});
+  return font;
+}
+
+TextExtent TextMeasure(const TextFont* font, const char* text, size_t length) {
+  TextExtent e;
+  if (!font) return e;
+  e.cy = font->Height();
+  for (size_t i = 0; i < length; ++i) e.cx += font->GlyphOf(uint8_t(text[i])).advance;
+  return e;
+}
+
+void TextOut(const TextContext& dc, int32_t x, int32_t y, const char* text, size_t length) {
+  Surface* s = dc.surface;
+  const TextFont* font = dc.font.get();
+  if (!s || !font || s->Depth() == 8) return;
+  TextExtent e = TextMeasure(font, text, length);
+  if (dc.opaque) {
+    SurfRect r{x, y, x + e.cx, y + e.cy};
+    SurfaceFill(s, &r, dc.backPixel);
+  }
+  const int32_t baseline = y + font->Ascent();
+  int32_t pen = x;
+  for (size_t i = 0; i < length; ++i) {
+    const Glyph& g = font->GlyphOf(uint8_t(text[i]));
+    for (int32_t gy = 0; gy < g.rows; ++gy) {
+      int32_t py = baseline - g.top + gy;
+      if (py < 0 || py >= s->Height()) continue;
+      for (int32_t gx = 0; gx < g.width; ++gx) {
+        int32_t px = pen + g.left + gx;
+        if (px < 0 || px >= s->Width() || !g.mask[size_t(gy) * size_t(g.width) + size_t(gx)]) continue;
+        s->PutPixel(px, py, dc.textPixel);
+      }
+    }
+    pen += g.advance;
+  }
+  if (font->Spec().underline) {
+    SurfRect r{x, baseline + 1, pen, baseline + 2};
+    SurfaceFill(s, &r, dc.textPixel);
+  }
+}
+
+std::vector<std::string> TextFontFamilies() {
+  std::vector<std::string> names = {"Fixedsys", "System"};
+  if (!StartFontconfig()) return names;
+  FcPattern* pat = FcPatternCreate();
+  FcObjectSet* os = FcObjectSetBuild(FC_FAMILY, nullptr);
+  FcFontSet* set = pat && os ? FcFontList(nullptr, pat, os) : nullptr;
+  if (set) {
+    for (int i = 0; i < set->nfont; ++i) {
+      FcChar8* fam = nullptr;
+      if (FcPatternGetString(set->fonts[i], FC_FAMILY, 0, &fam) != FcResultMatch || !fam) continue;
+      std::string name = reinterpret_cast<const char*>(fam);
+      if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+    }
+    FcFontSetDestroy(set);
+  }
+  if (os) FcObjectSetDestroy(os);
+  if (pat) FcPatternDestroy(pat);
+  return names;
+}

@@ -1,0 +1,143 @@
+#include <cstring>
+#include <string>
+
+#include "platform/fs.h"
+#include "tests/display/display_fixture.h"
+
+namespace {
+
+class TextTest : public DisplayTest {};
+
+// Leftmost and rightmost lit columns of the back buffer (-1 when nothing is lit).
+std::pair<int, int> LitColumns(Surface* s) {
+  int lo = -1, hi = -1;
+  for (int32_t x = 0; x < s->Width(); ++x)
+    for (int32_t y = 0; y < s->Height(); ++y)
+      if (s->GetPixel(x, y) != 0) {
+        if (lo < 0) lo = x;
+        hi = x;
+        break;
+      }
+  return {lo, hi};
+}
+
+TEST_F(TextTest, BundledFontHasTheSameExtentsEverywhere) {
+  TextExtent e = MeasurePrintText("Hello");
+  EXPECT_EQ(e.cx, 40);
+  EXPECT_EQ(e.cy, 16);
+  EXPECT_EQ(MeasurePrintText("").cx, 0);
+  FontSpec big{"fixedsys", 32};
+  EXPECT_EQ(TextMeasure(TextCreateFont(big).get(), "ab", 2).cx, 32);
+  FontSpec bold{"system", 10, true};
+  EXPECT_EQ(TextMeasure(TextCreateFont(bold).get(), "ab", 2).cx, 18);
+}
+
+TEST_F(TextTest, PrintCursorMovesAndWraps) {
+  int32_t x = 0, y = 0;
+  QueueTextWithExtent("AB", &x, &y, true, false, true);
+  EXPECT_EQ(x, 16);
+  EXPECT_EQ(y, 0);
+  QueueTextWithExtent("C", &x, &y, false, false, false);
+  EXPECT_EQ(x, 0);
+  EXPECT_EQ(y, 16);
+  x = 632;
+  QueueTextWithExtent("AB", &x, &y, true, false, true);
+  EXPECT_EQ(x, 0);
+  EXPECT_EQ(y, 32);
+  x = 632;
+  QueueTextWithExtent("AB", &x, &y, true, false, false);
+  EXPECT_EQ(x, 648);
+  EXPECT_EQ(DrawQueueSize(), 4);
+}
+
+TEST_F(TextTest, PrintedTextIsDrawnInTheForegroundAtTheCursor) {
+  int32_t x = 100, y = 50;
+  QueueTextWithExtent("I", &x, &y, true, false, false);
+  RunDrawQueue();
+  auto [lo, hi] = LitColumns(Back());
+  EXPECT_GE(lo, 100);
+  EXPECT_LT(hi, 108);
+  bool any = false;
+  for (int32_t yy = 50; yy < 66; ++yy)
+    for (int32_t xx = 100; xx < 108; ++xx) any |= Px(xx, yy) == White();
+  EXPECT_TRUE(any);
+  EXPECT_EQ(CountLit() > 0, true);
+}
+
+TEST_F(TextTest, OpaqueAndBlankedEcho) {
+  QueueInk(0xFFFFFF, 0x0000FF);
+  RunDrawQueue();
+  int32_t x = 0, y = 0;
+  QueueTextWithExtent("W", &x, &y, true, true, false);
+  RunDrawQueue();
+  EXPECT_EQ(Px(0, 0), 0x1Fu);  // the cell is painted in the background
+  QueueTextAt("WWW", &x, &y);  // at 8,0: cells in the background colour only
+  RunDrawQueue();
+  for (int32_t yy = 0; yy < 16; ++yy)
+    for (int32_t xx = 8; xx < 32; ++xx) ASSERT_EQ(Px(xx, yy), 0x1Fu);
+}
+
+TEST_F(TextTest, CentredTextStartsHalfItsWidthLeft) {
+  QueueTextState(209, 0, "");  // bold: 9 pixels a character
+  QueueTextAtPoint(213, 100, 0, "a");
+  RunDrawQueue();
+  auto [lo, hi] = LitColumns(Back());
+  EXPECT_GE(lo, 96);  // 100 - 9 / 2
+  EXPECT_LT(hi, 105);
+  EXPECT_LT(lo, 100);
+}
+
+TEST_F(TextTest, TextStateChangesWhenTheQueueRuns) {
+  QueueTextState(208, 0, "");
+  QueueTextState(209, 0, "");
+  QueueTextState(201, 0, "Arial");
+  QueueTextState(202, 24, "");
+  EXPECT_EQ(g_text.style, 0);
+  EXPECT_EQ(g_text.face, "system");
+  RunDrawQueue();
+  EXPECT_EQ(g_text.style, 2);
+  EXPECT_EQ(g_text.face, "Arial");
+  EXPECT_EQ(g_text.size, 24);
+  TextExtent e = MeasureTextFont("Hello");
+  EXPECT_GT(e.cx, 20);
+  EXPECT_GE(e.cy, 20);
+  EXPECT_LE(e.cy, 30);
+  QueueTextState(205, 0, "");
+  RunDrawQueue();
+  EXPECT_EQ(g_text.background, 1);
+}
+
+TEST_F(TextTest, UnknownFacesStillGiveAFont) {
+  CreateTextFont(0, 12, "No Such Face Anywhere");
+  ASSERT_NE(g_text.textFont, nullptr);
+  EXPECT_GT(MeasureTextFont("x").cx, 0);
+  CreateTextFont(0, 12, "Courier New");
+  TextExtent a = MeasureTextFont("iiii"), b = MeasureTextFont("WWWW");
+  EXPECT_EQ(a.cx, b.cx);  // a fixed-pitch face
+}
+
+TEST_F(TextTest, LongTextIsBoundedInTheRecord) {
+  std::string longText(600, 'x');
+  QueueTextAtPoint(212, 0, 0, longText.c_str());
+  const DrawOp& op = g_drawOpPool[g_drawOpPool.UsedTail()];
+  EXPECT_EQ(std::strlen(op.text), 255u);
+}
+
+TEST_F(TextTest, TranscriptHasTheTextAndLineBreaksOnce) {
+  std::string file = FsTempFolder() + "/transcript.txt";
+  g_runtime.options.transcriptFile = file;
+  SetScreenPersistence(2);
+  int32_t x = 0, y = 0;
+  QueueTextWithExtent("5", &x, &y, true, false, true);
+  QueueTextWithExtent("6", &x, &y, true, false, true);
+  QueueTextWithExtent("done", &x, &y, false, false, false);
+  QueueTextAtPoint(212, 0, 100, "label");
+  RunDrawQueue();
+  RunDrawQueue();
+  TranscriptClose();
+  std::string text;
+  ASSERT_TRUE(FsReadFile(file, text));
+  EXPECT_EQ(text, "56done\nlabel\n");
+}
+
+}  // namespace
