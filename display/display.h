@@ -53,6 +53,10 @@ struct DisplayState {
   int32_t bufferIndex = 0;
   uint32_t frameCounter = 0, counterAtLast = 0, lastMeasure = 0, currentTime = 0, fps = 0, fpsReported = 0;
   uint8_t framePresented = 0;  // a frame reached the primary since the display was made
+  // The CPU back buffer and the device's render target are kept in step: backBufferChanged
+  // when 2D work changed the CPU copy since the last upload, deviceDrew when the device drew
+  // since the last read-back.
+  uint8_t backBufferChanged = 0, deviceDrew = 0;
 };
 extern DisplayState g_display;
 
@@ -98,6 +102,16 @@ void ResetDisplayRunState();
 void ResetDisplayRenderDefaults();
 // Back to the state of a new process (tests and the in-process environment).
 void ResetDisplayState();
+
+// The 3D side calls PrepareDevice3D before it draws (the OpenGL device is made on first use
+// and given the CPU picture when that changed) and MarkDeviceDrew after; 2D work and
+// presenting call PrepareBackBuffer2D, which reads the device's picture back when it drew.
+Device3D* PrepareDevice3D();
+void MarkDeviceDrew();
+void PrepareBackBuffer2D();
+
+// Window settings (title, style, placement, show state) made real; full = 0 only shows.
+int32_t ApplyWindowSettings(uint8_t full);
 
 // Frame steps.
 bool TryRestoreDisplay();      // a lost display: one restore attempt; true when active again

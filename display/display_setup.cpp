@@ -175,6 +175,36 @@ bool CreateD3DDevice() {
   return true;
 }
 
+Device3D* PrepareDevice3D() {
+  if (!g_display.backBuffer) return g_display.device.get();
+  if (!g_display.device || std::string(g_display.device->Kind()) == "null") {
+    Device3DPtr gl = CreateGlDevice(g_display.width, g_display.height);
+    if (gl) {
+      // The new device gets the states the facade was given.
+      g_display.device = std::move(gl);
+      g_display.device->SetViewport(0, 0, g_display.width, g_display.height, 0.0f, 1.0f);
+      InitRenderStates();
+      InitTransforms();
+      g_display.backBufferChanged = 1;
+    } else if (!g_display.device) {
+      g_display.device = CreateNullDevice();
+    }
+  }
+  if (g_display.backBufferChanged) {
+    if (!g_display.device->UploadFrom(*g_display.backBuffer)) LogEngineError("Failed to upload the BackBuffer");
+    g_display.backBufferChanged = 0;
+  }
+  return g_display.device.get();
+}
+
+void MarkDeviceDrew() { g_display.deviceDrew = 1; }
+
+void PrepareBackBuffer2D() {
+  if (!g_display.deviceDrew || !g_display.device || !g_display.backBuffer) return;
+  if (!g_display.device->ReadBackInto(g_display.backBuffer.get())) LogEngineError("Failed to read the BackBuffer");
+  g_display.deviceDrew = 0;
+}
+
 bool InitRenderStates() {
   Device3D* d = g_display.device.get();
   if (!d) return false;

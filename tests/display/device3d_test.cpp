@@ -84,3 +84,32 @@ TEST_F(DisplayTest, PresentCentresNothingHeadlessButKeepsTheFrame) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(DisplayTest, BackBufferAndDeviceStayInStep) {
+  QueueDot(1, 1);
+  RunDrawQueue();
+  EXPECT_STREQ(g_display.device->Kind(), "null");  // no 3D yet: no GL
+  Device3D* d = PrepareDevice3D();
+  if (std::string(d->Kind()) != "GL") GTEST_SKIP() << "no OpenGL through EGL on this machine";
+  EXPECT_EQ(g_display.backBufferChanged, 0);
+  d->Clear(kClearTarget, SurfRect{100, 100, 110, 110}, 0x00FF00, 1.0f, 0);
+  MarkDeviceDrew();
+  QueueDot(2, 2);
+  RunDrawQueue();  // reads the device's picture back first
+  EXPECT_EQ(Px(1, 1), White());
+  EXPECT_EQ(Px(2, 2), White());
+  EXPECT_EQ(Px(105, 105), 0x07E0u);
+  EXPECT_EQ(Px(110, 110), 0u);
+  EXPECT_EQ(g_display.deviceDrew, 0);
+  // Untouched pixels survive another trip exactly.
+  for (int32_t x = 0; x < 640; ++x) Back()->PutPixel(x, 300, uint32_t(x * 97));
+  g_display.backBufferChanged = 1;
+  PrepareDevice3D();
+  MarkDeviceDrew();
+  PrepareBackBuffer2D();
+  for (int32_t x = 0; x < 640; ++x) ASSERT_EQ(Px(x, 300), uint32_t(x * 97) & 0xFFFF);
+}
+
+}  // namespace

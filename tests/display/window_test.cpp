@@ -1,0 +1,52 @@
+// Presenting into a real (offscreen-driver) window.
+#include <SDL.h>
+
+#include "platform/present.h"
+#include "tests/display/display_fixture.h"
+
+namespace {
+
+class WindowPresentTest : public DisplayTest {
+ protected:
+  void SetUp() override {}
+  // A window of the given client size, a 640 x 480 picture with its corners lit.
+  bool Open(int w, int h) {
+    StartDisplay(16);
+    PlatformSetHeadless(false);
+    if (!PlatformVideoInit() || PlatformIsHeadless() || !WindowCreate("present", w, h, false)) return false;
+    Back()->PutPixel(0, 0, 0xFFFF);
+    Back()->PutPixel(639, 479, 0xF800);
+    PresentFrame();
+    return true;
+  }
+  void TearDown() override {
+    PlatformVideoQuit();
+    PlatformSetHeadless(true);
+    DisplayTest::TearDown();
+  }
+  uint32_t WindowPixel(int x, int y) {
+    SDL_Surface* s = SDL_GetWindowSurface(WindowHandle());
+    uint8_t r, g, b;
+    uint32_t p = *reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(s->pixels) + y * s->pitch + x * 4);
+    SDL_GetRGB(p, s->format, &r, &g, &b);
+    return uint32_t(r) << 16 | uint32_t(g) << 8 | b;
+  }
+};
+
+TEST_F(WindowPresentTest, PictureIsCentredWithBlackAround) {
+  if (!Open(800, 601)) GTEST_SKIP() << "no window";
+  EXPECT_EQ(g_display.pictureOffsetX, 80);
+  EXPECT_EQ(g_display.pictureOffsetY, 60);  // an odd difference puts it nearer the top
+  EXPECT_EQ(WindowPixel(80, 60), 0xFFFFFFu);
+  EXPECT_EQ(WindowPixel(79, 60), 0u);
+  EXPECT_EQ(WindowPixel(719, 539), 0xFF0000u);
+  EXPECT_EQ(WindowPixel(799, 600), 0u);
+}
+
+TEST_F(WindowPresentTest, SmallerWindowCutsThePictureOnAllSides) {
+  if (!Open(600, 400)) GTEST_SKIP() << "no window";
+  EXPECT_EQ(g_display.pictureOffsetX, -20);
+  EXPECT_EQ(g_display.pictureOffsetY, -40);
+}
+
+}  // namespace
