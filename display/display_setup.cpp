@@ -425,4 +425,3 @@ void TickRecordLifetimes() {}
 void UpdateAnimations() {}
 void ReleaseAllAnimations() {}
 void DrawAllSprites() {}
-void PaintCardChooser() {}
