@@ -96,6 +96,7 @@ int32_t HasTextureFiltering();
 int32_t HasFogCapability();
 int32_t IsDisplayDeviceReady();
 int32_t GetCurrentDisplayDepth(int32_t fromChooser);
+int32_t EvictManagedTextures();
 // The display's share of the run-time reset: text state, draw target, draw-op lifetime.
 void ResetDisplayRunState();
 // The display's share of the render defaults (inks, depth).

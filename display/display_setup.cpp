@@ -425,3 +425,6 @@ void TickRecordLifetimes() {}
 void UpdateAnimations() {}
 void ReleaseAllAnimations() {}
 void DrawAllSprites() {}
+
+// The device keeps no managed textures of its own; nothing to evict.
+int32_t EvictManagedTextures() { return 1; }
