@@ -15,6 +15,7 @@ namespace {
 
 // Coordinates beyond any surface are pulled in so that +1 and rectangles cannot overflow.
 int32_t Pull(int64_t v) { return int32_t(std::clamp<int64_t>(v, -2, 1 << 20)); }
+int32_t PullReal(double v) { return std::isfinite(v) ? int32_t(std::clamp(v, -4.0, double(1 << 21))) : -4; }
 
 Surface* TargetOf(const DrawOp& op) {
   if (!op.hadTarget || op.bitmapAtQueue >= 32) return nullptr;
@@ -26,6 +27,8 @@ int32_t Fill(Surface* t, const SurfRect& r, uint32_t pixel) {
 }
 
 bool FillPixel(Surface* t, int32_t x, int32_t y) {
+  x = Pull(x);
+  y = Pull(y);
   int32_t r = Fill(t, SurfRect{x, y, x + 1, y + 1}, g_draw.foregroundPixel);
   return r == kSurfOk;
 }
@@ -61,8 +64,8 @@ void DrawLine(Surface* t, int32_t a, int32_t b, int32_t c, int32_t d) {
 }
 
 void DrawEllipse(Surface* t, int32_t a, int32_t b, float rx, float ry) {
-  auto px = [&](float ang) { return Pull(int64_t(std::cos(ang) * rx + float(a) + 0.5f)); };
-  auto py = [&](float ang) { return Pull(int64_t(std::sin(ang) * ry + float(b) + 0.5f)); };
+  auto px = [&](float ang) { return PullReal(std::trunc(double(std::cos(ang) * rx + float(a) + 0.5f))); };
+  auto py = [&](float ang) { return PullReal(std::trunc(double(std::sin(ang) * ry + float(b) + 0.5f))); };
   if (!std::isfinite(rx) || !std::isfinite(ry)) return;
   int32_t lastX = px(0.0f), lastY = py(0.0f);
   for (float ang = -0.06f; ang <= 6.33f; ang += 0.0628f) {

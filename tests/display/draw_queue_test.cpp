@@ -91,6 +91,27 @@ TEST_F(DisplayTest, ClsUsesTheBackgroundAndTheDeviceClearForBlack) {
   EXPECT_EQ(Px(0, 0), 0xF800u);
 }
 
+TEST_F(DisplayTest, ExtremeCoordinatesDrawNothingAndNeverOverflow) {
+  QueueDot(INT32_MAX, INT32_MIN);
+  QueueLine(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX);
+  QueueEllipse(INT32_MAX, 0, 1e30f, 1e30f);
+  QueueEllipse(0, 0, std::nanf(""), 5.0f);
+  QueueTextAtPoint(212, INT32_MAX, INT32_MAX, "far away");
+  QueueTextAtPoint(213, INT32_MIN, 0, "far away");
+  QueueTextState(205, 0, "");
+  QueueTextAtPoint(212, INT32_MAX - 3, 0, "opaque");
+  RunDrawQueue();
+  EXPECT_EQ(g_errorCode, 0);
+  // The diagonal through the whole plane crosses the screen's corner pixels only if it
+  // passes them; what it draws stays on the diagonal.
+  for (int32_t y = 0; y < 480; ++y)
+    for (int32_t x = 0; x < 640; ++x) {
+      if (Px(x, y) != 0) {
+        ASSERT_LE(std::abs(x - y), 1) << x << "," << y;
+      }
+    }
+}
+
 TEST_F(DisplayTest, ColourConversionTableOfTheDrawingColours) {
   ComputePixelShifts(Back());
   SetDrawColours(0x808080, 0xC864FF);
