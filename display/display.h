@@ -144,6 +144,7 @@ int32_t BltSurfaceSized(Surface* dst, int32_t x, int32_t y, Surface* src, int32_
 int32_t BltSurfaceSourceRect(Surface* dst, int32_t x, int32_t y, Surface* src, int32_t sx, int32_t sy, int32_t w,
                              int32_t h, uint32_t flags);
 int32_t BltSurfaceAt(Surface* dst, int32_t x, int32_t y, Surface* src, uint32_t flags);
+int32_t BltSurfaceRectAtPoint(Surface* dst, int32_t x, int32_t y, Surface* src, const SurfRect& rect);
 int32_t FillSurfaceRect(Surface* surface, const SurfRect& rect, uint32_t colour);
 int32_t SetSurfaceKeyColour(Surface* surface, uint32_t colour);
 

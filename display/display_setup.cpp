@@ -386,10 +386,11 @@ int32_t IsDisplayDeviceReady() { return g_display.directDrawReady; }
 int32_t GetCurrentDisplayDepth(int32_t fromChooser) { return fromChooser ? g_display.chosenDepth : g_display.depth; }
 
 bool TryRestoreDisplay() {
+  // A frame that begins with the display inactive counts as a re-created display.
+  g_display.recreated = 1;
   if (!g_display.primary) return false;
   if (RestoreDisplaySurfaces() != kSurfOk) return false;
   g_display.active = 1;
-  g_display.recreated = 1;
   return true;
 }
 

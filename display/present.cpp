@@ -143,6 +143,11 @@ int32_t BltSurfaceAt(Surface* dst, int32_t x, int32_t y, Surface* src, uint32_t 
   return 1;
 }
 
+int32_t BltSurfaceRectAtPoint(Surface* dst, int32_t x, int32_t y, Surface* src, const SurfRect& rect) {
+  RetrySurfaceCall(dst, [&] { return SurfaceBltFast(dst, x, y, src, &rect, 0); });
+  return 1;
+}
+
 int32_t FillSurfaceRect(Surface* surface, const SurfRect& rect, uint32_t colour) {
   SurfaceFill(surface, &rect, colour);
   return 1;
