@@ -113,3 +113,30 @@ TEST_F(DisplayTest, BackBufferAndDeviceStayInStep) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(DisplayTest, ModesOf24And32BitsDrawAndPresentTheSame) {
+  SetFullScreenFlag(1);
+  for (int32_t depth : {24, 32, 16}) {
+    int32_t w = 320, h = 200, d = depth, sw = 0;
+    ASSERT_EQ(SetDisplayMode(&w, &h, &d, &sw, 640, 480, 16, 0), 1) << depth;
+    EXPECT_EQ(Back()->Depth(), depth);
+    EXPECT_EQ(g_bitmapInfo[0].depth, depth);
+    EXPECT_EQ(g_bitmapInfo[0].width, 320);
+    ComputePixelShifts(Back());
+    QueueInk(0x00FF00, 0x000080);
+    QueueCls();
+    QueueDot(319, 199);
+    RunDrawQueue();
+    PresentFrame();
+    EXPECT_EQ(g_display.primary->GetPixel(319, 199), 0x00FF00u);
+    // Background 0x80 is 15 of 31 at five bits (truncated): 0x7B once widened.
+    EXPECT_EQ(g_display.primary->GetPixel(0, 0), depth == 16 ? 0x00007Bu : 0x000080u);
+    VarCell cell{};
+    ReadSurfacePixel(Back(), 319, 199, &cell);
+    EXPECT_EQ(cell.i, 0x00FF00);
+  }
+}
+
+}  // namespace

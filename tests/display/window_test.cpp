@@ -60,4 +60,17 @@ TEST_F(WindowPresentTest, SmallerWindowCutsThePictureOnAllSides) {
   EXPECT_EQ(g_display.pictureOffsetY, -40);
 }
 
+TEST_F(WindowPresentTest, FullScreenScalesWithLetterboxing) {
+  if (!Open(1280, 720)) GTEST_SKIP() << "no window";
+  int32_t x = 0, y = 0;
+  ASSERT_TRUE(PresentToWindow(reinterpret_cast<const uint32_t*>(g_display.primary->Row(0)), 640, 480, true, &x, &y));
+  EXPECT_EQ(x, 160);  // 960 x 720 in the middle
+  EXPECT_EQ(y, 0);
+  EXPECT_EQ(WindowPixel(159, 0), 0u);
+  EXPECT_EQ(WindowPixel(160, 0), 0xFFFFFFu);
+  EXPECT_EQ(WindowPixel(161, 1), 0xFFFFFFu);  // one picture pixel is 1.5 window pixels
+  EXPECT_EQ(WindowPixel(1119, 719), 0xFF0000u);
+  EXPECT_EQ(WindowPixel(1120, 719), 0u);
+}
+
 }  // namespace
