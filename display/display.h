@@ -111,6 +111,13 @@ Device3D* PrepareDevice3D();
 void MarkDeviceDrew();
 void PrepareBackBuffer2D();
 
+// The environment's window helpers: a close message for the main window; switching between
+// the exclusive full screen and a window (1 when already so or done).
+int32_t PostCloseMessage();
+int32_t EnterExclusiveMode();
+int32_t LeaveExclusiveMode();
+void ReleaseD3DAndSurfaces();
+
 // Window settings (title, style, placement, show state) made real; full = 0 only shows.
 int32_t ApplyWindowSettings(uint8_t full);
 

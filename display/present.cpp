@@ -6,6 +6,7 @@
 #include "display/display.h"
 #include "display/draw_queue.h"
 #include "platform/clock.h"
+#include "platform/events.h"
 #include "platform/present.h"
 #include "platform/window.h"
 #include "system/system_services.h"
@@ -165,4 +166,28 @@ void WriteGrabFile() {
   const std::string& file = g_runtime.options.grabFile;
   if (file.empty() || !g_display.primary || !g_display.framePresented) return;
   if (!SavePngFile(*g_display.primary, file)) std::fprintf(stderr, "vellumark: cannot write %s\n", file.c_str());
+}
+
+int32_t PostCloseMessage() {
+  PostWindowMessage(Message{MsgKind::Close, 0, 0});
+  return 1;
+}
+
+int32_t EnterExclusiveMode() {
+  if (g_display.fullScreen == 1) return 1;
+  SetFullScreenFlag(1);
+  WindowSetFullScreen(true);
+  return 1;
+}
+
+int32_t LeaveExclusiveMode() {
+  if (g_display.fullScreen == 0) return 1;
+  SetFullScreenFlag(0);
+  WindowSetFullScreen(false);
+  return 1;
+}
+
+void ReleaseD3DAndSurfaces() {
+  ReleaseD3D();
+  ReleaseDisplaySurfaces();
 }

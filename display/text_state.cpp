@@ -133,3 +133,13 @@ void ExecuteTextOp(DrawOp& op, Surface* t) {
     default: break;
   }
 }
+
+std::vector<std::string> FontFamilyList() {
+  std::vector<std::string> names;
+  for (const std::string& name : TextFontFamilies()) {
+    if (std::find(names.begin(), names.end(), name) != names.end()) continue;
+    names.push_back(name.substr(0, 255));
+    if (names.size() >= 255) break;
+  }
+  return names;
+}
