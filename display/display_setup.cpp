@@ -59,6 +59,8 @@ const uint32_t kBlendPairs[10][2] = {{0, 0},
 void SetFullScreenFlag(uint32_t fullScreen) { g_display.fullScreen = uint8_t(fullScreen == 1); }
 
 bool CreateDisplayWindow(const std::string& title, bool windowMode) {
+  // Every run starts from the same display state, first run of the process or not.
+  ResetDisplayState();
   if (!PlatformVideoInit()) return false;
   // A new window starts with an empty message queue (no quit left from an earlier run).
   EventsReset();
@@ -355,6 +357,12 @@ int32_t SetDisplayMode(int32_t* width, int32_t* height, int32_t* depth, int32_t*
       }
     }
   }
+  // The inks keep their colours in the new pixel format.
+  if (g_display.backBuffer) {
+    ComputePixelShifts(g_display.backBuffer.get());
+    auto rgb = [](const uint8_t* c) { return uint32_t(c[0]) << 16 | uint32_t(c[1]) << 8 | c[2]; };
+    SetDrawColours(rgb(g_draw.background), int64_t(rgb(g_draw.foreground)));
+  }
   ClearZBuffer();
   ClearBackBuffer();
   PresentFrame();
@@ -413,6 +421,7 @@ void ResetDisplayRenderDefaults() {
 
 void ResetDisplayState() {
   g_display = DisplayState{};
+  g_lastEngineError.clear();
   g_captureRequested = 0;
   ResetBitmapTable();
   ResetDrawQueueState();

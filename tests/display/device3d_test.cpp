@@ -140,3 +140,19 @@ TEST_F(DisplayTest, ModesOf24And32BitsDrawAndPresentTheSame) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(DisplayTest, InksKeepTheirColoursThroughADepthChange) {
+  QueueInk(0xFFFFFF, 0x0000FF);
+  RunDrawQueue();
+  SetFullScreenFlag(1);
+  int32_t w = 640, h = 480, d = 32, sw = 0;
+  ASSERT_EQ(SetDisplayMode(&w, &h, &d, &sw, 640, 480, 16, 0), 1);
+  QueueDot(5, 5);
+  RunDrawQueue();
+  EXPECT_EQ(Px(5, 5), 0xFFFFFFu);
+  EXPECT_EQ(Px(0, 0), 0x0000FFu);  // cleared in the background colour (255 survives 5 bits)
+}
+
+}  // namespace
