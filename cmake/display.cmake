@@ -3,3 +3,7 @@ pkg_check_modules(VK_PNG REQUIRED IMPORTED_TARGET libpng)
 pkg_check_modules(VK_FREETYPE REQUIRED IMPORTED_TARGET freetype2)
 pkg_check_modules(VK_FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
 target_link_libraries(vellumark_lib PUBLIC PkgConfig::VK_PNG PkgConfig::VK_FREETYPE PkgConfig::VK_FONTCONFIG)
+# The 3D device: OpenGL through EGL (no window needed).
+pkg_check_modules(VK_EGL REQUIRED IMPORTED_TARGET egl)
+pkg_check_modules(VK_OPENGL REQUIRED IMPORTED_TARGET opengl)
+target_link_libraries(vellumark_lib PUBLIC PkgConfig::VK_EGL PkgConfig::VK_OPENGL)

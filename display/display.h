@@ -53,6 +53,10 @@ struct DisplayState {
   int32_t bufferIndex = 0;
   uint32_t frameCounter = 0, counterAtLast = 0, lastMeasure = 0, currentTime = 0, fps = 0, fpsReported = 0;
   uint8_t framePresented = 0;  // a frame reached the primary since the display was made
+  // The CPU back buffer and the device's render target are kept in step: backBufferChanged
+  // when 2D work changed the CPU copy since the last upload, deviceDrew when the device drew
+  // since the last read-back.
+  uint8_t backBufferChanged = 0, deviceDrew = 0;
 };
 extern DisplayState g_display;
 
@@ -92,12 +96,30 @@ int32_t HasTextureFiltering();
 int32_t HasFogCapability();
 int32_t IsDisplayDeviceReady();
 int32_t GetCurrentDisplayDepth(int32_t fromChooser);
+int32_t EvictManagedTextures();
 // The display's share of the run-time reset: text state, draw target, draw-op lifetime.
 void ResetDisplayRunState();
 // The display's share of the render defaults (inks, depth).
 void ResetDisplayRenderDefaults();
 // Back to the state of a new process (tests and the in-process environment).
 void ResetDisplayState();
+
+// The 3D side calls PrepareDevice3D before it draws (the OpenGL device is made on first use
+// and given the CPU picture when that changed) and MarkDeviceDrew after; 2D work and
+// presenting call PrepareBackBuffer2D, which reads the device's picture back when it drew.
+Device3D* PrepareDevice3D();
+void MarkDeviceDrew();
+void PrepareBackBuffer2D();
+
+// The environment's window helpers: a close message for the main window; switching between
+// the exclusive full screen and a window (1 when already so or done).
+int32_t PostCloseMessage();
+int32_t EnterExclusiveMode();
+int32_t LeaveExclusiveMode();
+void ReleaseD3DAndSurfaces();
+
+// Window settings (title, style, placement, show state) made real; full = 0 only shows.
+int32_t ApplyWindowSettings(uint8_t full);
 
 // Frame steps.
 bool TryRestoreDisplay();      // a lost display: one restore attempt; true when active again
@@ -129,6 +151,7 @@ int32_t BltSurfaceSized(Surface* dst, int32_t x, int32_t y, Surface* src, int32_
 int32_t BltSurfaceSourceRect(Surface* dst, int32_t x, int32_t y, Surface* src, int32_t sx, int32_t sy, int32_t w,
                              int32_t h, uint32_t flags);
 int32_t BltSurfaceAt(Surface* dst, int32_t x, int32_t y, Surface* src, uint32_t flags);
+int32_t BltSurfaceRectAtPoint(Surface* dst, int32_t x, int32_t y, Surface* src, const SurfRect& rect);
 int32_t FillSurfaceRect(Surface* surface, const SurfRect& rect, uint32_t colour);
 int32_t SetSurfaceKeyColour(Surface* surface, uint32_t colour);
 

@@ -59,6 +59,8 @@ const uint32_t kBlendPairs[10][2] = {{0, 0},
 void SetFullScreenFlag(uint32_t fullScreen) { g_display.fullScreen = uint8_t(fullScreen == 1); }
 
 bool CreateDisplayWindow(const std::string& title, bool windowMode) {
+  // Every run starts from the same display state, first run of the process or not.
+  ResetDisplayState();
   if (!PlatformVideoInit()) return false;
   // A new window starts with an empty message queue (no quit left from an earlier run).
   EventsReset();
@@ -173,6 +175,36 @@ bool CreateD3DDevice() {
   if (!InitRenderStates()) return false;
   InitTransforms();
   return true;
+}
+
+Device3D* PrepareDevice3D() {
+  if (!g_display.backBuffer) return g_display.device.get();
+  if (!g_display.device || std::string(g_display.device->Kind()) == "null") {
+    Device3DPtr gl = CreateGlDevice(g_display.width, g_display.height);
+    if (gl) {
+      // The new device gets the states the facade was given.
+      g_display.device = std::move(gl);
+      g_display.device->SetViewport(0, 0, g_display.width, g_display.height, 0.0f, 1.0f);
+      InitRenderStates();
+      InitTransforms();
+      g_display.backBufferChanged = 1;
+    } else if (!g_display.device) {
+      g_display.device = CreateNullDevice();
+    }
+  }
+  if (g_display.backBufferChanged) {
+    if (!g_display.device->UploadFrom(*g_display.backBuffer)) LogEngineError("Failed to upload the BackBuffer");
+    g_display.backBufferChanged = 0;
+  }
+  return g_display.device.get();
+}
+
+void MarkDeviceDrew() { g_display.deviceDrew = 1; }
+
+void PrepareBackBuffer2D() {
+  if (!g_display.deviceDrew || !g_display.device || !g_display.backBuffer) return;
+  if (!g_display.device->ReadBackInto(g_display.backBuffer.get())) LogEngineError("Failed to read the BackBuffer");
+  g_display.deviceDrew = 0;
 }
 
 bool InitRenderStates() {
@@ -325,6 +357,12 @@ int32_t SetDisplayMode(int32_t* width, int32_t* height, int32_t* depth, int32_t*
       }
     }
   }
+  // The inks keep their colours in the new pixel format.
+  if (g_display.backBuffer) {
+    ComputePixelShifts(g_display.backBuffer.get());
+    auto rgb = [](const uint8_t* c) { return uint32_t(c[0]) << 16 | uint32_t(c[1]) << 8 | c[2]; };
+    SetDrawColours(rgb(g_draw.background), int64_t(rgb(g_draw.foreground)));
+  }
   ClearZBuffer();
   ClearBackBuffer();
   PresentFrame();
@@ -356,10 +394,11 @@ int32_t IsDisplayDeviceReady() { return g_display.directDrawReady; }
 int32_t GetCurrentDisplayDepth(int32_t fromChooser) { return fromChooser ? g_display.chosenDepth : g_display.depth; }
 
 bool TryRestoreDisplay() {
+  // A frame that begins with the display inactive counts as a re-created display.
+  g_display.recreated = 1;
   if (!g_display.primary) return false;
   if (RestoreDisplaySurfaces() != kSurfOk) return false;
   g_display.active = 1;
-  g_display.recreated = 1;
   return true;
 }
 
@@ -382,6 +421,7 @@ void ResetDisplayRenderDefaults() {
 
 void ResetDisplayState() {
   g_display = DisplayState{};
+  g_lastEngineError.clear();
   g_captureRequested = 0;
   ResetBitmapTable();
   ResetDrawQueueState();
@@ -395,4 +435,6 @@ void TickRecordLifetimes() {}
 void UpdateAnimations() {}
 void ReleaseAllAnimations() {}
 void DrawAllSprites() {}
-void PaintCardChooser() {}
+
+// The device keeps no managed textures of its own; nothing to evict.
+int32_t EvictManagedTextures() { return 1; }

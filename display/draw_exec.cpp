@@ -15,6 +15,11 @@ namespace {
 
 // Coordinates beyond any surface are pulled in so that +1 and rectangles cannot overflow.
 int32_t Pull(int64_t v) { return int32_t(std::clamp<int64_t>(v, -2, 1 << 20)); }
+// Ellipse points: radii come from 32-bit integers, so points stay far inside this range.
+int64_t PointOf(double v) {
+  constexpr double kLimit = double(int64_t(1) << 40);
+  return std::isfinite(v) ? int64_t(std::clamp(v, -kLimit, kLimit)) : 0;
+}
 
 Surface* TargetOf(const DrawOp& op) {
   if (!op.hadTarget || op.bitmapAtQueue >= 32) return nullptr;
@@ -26,13 +31,15 @@ int32_t Fill(Surface* t, const SurfRect& r, uint32_t pixel) {
 }
 
 bool FillPixel(Surface* t, int32_t x, int32_t y) {
+  x = Pull(x);
+  y = Pull(y);
   int32_t r = Fill(t, SurfRect{x, y, x + 1, y + 1}, g_draw.foregroundPixel);
   return r == kSurfOk;
 }
 
 // Points a + i * step for i = 0 .. steps; only the stretch that can touch the surface runs.
-void DrawLine(Surface* t, int32_t a, int32_t b, int32_t c, int32_t d) {
-  const double dx = double(c) - a, dy = double(d) - b;
+void DrawLine(Surface* t, int64_t a, int64_t b, int64_t c, int64_t d) {
+  const double dx = double(c) - double(a), dy = double(d) - double(b);
   const double steps = std::sqrt(dx * dx + dy * dy);
   const double xs = steps > 0 ? dx / steps : 0, ys = steps > 0 ? dy / steps : 0;
   // Parameter range of the segment inside the surface, widened by a pixel for truncation.
@@ -48,11 +55,11 @@ void DrawLine(Surface* t, int32_t a, int32_t b, int32_t c, int32_t d) {
     lo = std::max(lo, t0);
     hi = std::min(hi, t1);
   };
-  narrow(a, xs, minX, maxX);
-  narrow(b, ys, minY, maxY);
+  narrow(double(a), xs, minX, maxX);
+  narrow(double(b), ys, minY, maxY);
   if (hi < lo) return;
   int64_t first = std::max<int64_t>(0, int64_t(std::floor(lo)) - 1);
-  double x = a + double(first) * xs, y = b + double(first) * ys;
+  double x = double(a) + double(first) * xs, y = double(b) + double(first) * ys;
   for (int64_t i = first; double(i) <= steps && double(i) <= hi + 1; ++i) {
     if (!FillPixel(t, int32_t(x), int32_t(y))) return;
     x += xs;
@@ -61,12 +68,12 @@ void DrawLine(Surface* t, int32_t a, int32_t b, int32_t c, int32_t d) {
 }
 
 void DrawEllipse(Surface* t, int32_t a, int32_t b, float rx, float ry) {
-  auto px = [&](float ang) { return Pull(int64_t(std::cos(ang) * rx + float(a) + 0.5f)); };
-  auto py = [&](float ang) { return Pull(int64_t(std::sin(ang) * ry + float(b) + 0.5f)); };
+  auto px = [&](float ang) { return PointOf(double(std::cos(ang) * rx + float(a) + 0.5f)); };
+  auto py = [&](float ang) { return PointOf(double(std::sin(ang) * ry + float(b) + 0.5f)); };
   if (!std::isfinite(rx) || !std::isfinite(ry)) return;
-  int32_t lastX = px(0.0f), lastY = py(0.0f);
+  int64_t lastX = px(0.0f), lastY = py(0.0f);
   for (float ang = -0.06f; ang <= 6.33f; ang += 0.0628f) {
-    int32_t x = px(ang), y = py(ang);
+    int64_t x = px(ang), y = py(ang);
     DrawLine(t, lastX, lastY, x, y);
     lastX = x;
     lastY = y;

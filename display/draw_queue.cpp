@@ -225,6 +225,9 @@ void QueueTextAtPoint(uint32_t code, int32_t x, int32_t y, const char* text) {
 
 void RunDrawQueue() {
   if (!g_display.backBuffer || !g_drawOpPool.Created()) return;
+  if (g_drawOpPool.UsedHead() == kNoRecord) return;
+  PrepareBackBuffer2D();
+  g_display.backBufferChanged = 1;
   for (uint32_t r = g_drawOpPool.UsedHead(); r != kNoRecord;) {
     DrawOp& op = g_drawOpPool[r];
     op.lifetime = int8_t(op.lifetime - 1);

@@ -6,7 +6,9 @@
 #include "display/display.h"
 #include "display/draw_queue.h"
 #include "platform/clock.h"
+#include "platform/events.h"
 #include "platform/present.h"
+#include "platform/window.h"
 #include "system/system_services.h"
 
 int32_t RetryAfterResult(Surface* dst, int32_t result, int32_t* tries, uint32_t* start) {
@@ -59,12 +61,12 @@ void PresentFrame() {
     if (r == kSurfLost) RestoreDisplaySurfaces();
     return;
   }
+  PrepareBackBuffer2D();
   ComposeFrame();
   g_display.framePresented = 1;
   int32_t px = 0, py = 0;
   if (PresentToWindow(reinterpret_cast<const uint32_t*>(g_display.primary->Row(0)), g_display.primary->Width(),
-                      g_display.primary->Height(), g_display.fullScreen && !g_windowModeFlag, g_display.borderFill,
-                      &px, &py)) {
+                      g_display.primary->Height(), g_display.fullScreen && !g_windowModeFlag, &px, &py)) {
     g_display.pictureOffsetX = px;
     g_display.pictureOffsetY = py;
   }
@@ -88,7 +90,29 @@ bool ClearBackBuffer() {
   if (!b) return false;
   SurfRect r{0, 0, g_display.width, g_display.height};
   RetrySurfaceCall(b, [&] { return SurfaceFill(b, &r, g_draw.backgroundPixel); });
+  g_display.backBufferChanged = 1;
+  g_display.deviceDrew = 0;
   return g_display.active != 0;
+}
+
+int32_t ApplyWindowSettings(uint8_t full) {
+  if (full) {
+    WindowSetTitle(g_display.title);
+    // A caption (WS_CAPTION) means a framed window; the platform adds the frame itself.
+    WindowSetFramed((g_display.style & 0x00C00000u) != 0);
+    WindowPlaceClient(g_display.clientX, g_display.clientY, g_display.clientWidth, g_display.clientHeight);
+  }
+  WindowApplyShowState(g_display.showState);
+  if (full) {
+    if (!g_windowModeFlag && g_display.cursorShown) {
+      g_display.cursorShown = 0;
+      WindowShowCursor(false);
+    } else if (g_windowModeFlag && !g_display.cursorShown) {
+      g_display.cursorShown = 1;
+      WindowShowCursor(true);
+    }
+  }
+  return 1;
 }
 
 void RestoreFullScreenWindow() {
@@ -99,6 +123,7 @@ void RestoreFullScreenWindow() {
   g_display.title = "Vellumark";
   g_display.showState = 10;
   g_display.style = 0x800A0000;
+  ApplyWindowSettings(1);
 }
 
 int32_t BltSurfaceWhole(Surface* dst, Surface* src) { return BltSurfaceAt(dst, 0, 0, src, 0); }
@@ -119,6 +144,11 @@ int32_t BltSurfaceAt(Surface* dst, int32_t x, int32_t y, Surface* src, uint32_t 
   return 1;
 }
 
+int32_t BltSurfaceRectAtPoint(Surface* dst, int32_t x, int32_t y, Surface* src, const SurfRect& rect) {
+  RetrySurfaceCall(dst, [&] { return SurfaceBltFast(dst, x, y, src, &rect, 0); });
+  return 1;
+}
+
 int32_t FillSurfaceRect(Surface* surface, const SurfRect& rect, uint32_t colour) {
   SurfaceFill(surface, &rect, colour);
   return 1;
@@ -136,4 +166,28 @@ void WriteGrabFile() {
   const std::string& file = g_runtime.options.grabFile;
   if (file.empty() || !g_display.primary || !g_display.framePresented) return;
   if (!SavePngFile(*g_display.primary, file)) std::fprintf(stderr, "vellumark: cannot write %s\n", file.c_str());
+}
+
+int32_t PostCloseMessage() {
+  PostWindowMessage(Message{MsgKind::Close, 0, 0});
+  return 1;
+}
+
+int32_t EnterExclusiveMode() {
+  if (g_display.fullScreen == 1) return 1;
+  SetFullScreenFlag(1);
+  WindowSetFullScreen(true);
+  return 1;
+}
+
+int32_t LeaveExclusiveMode() {
+  if (g_display.fullScreen == 0) return 1;
+  SetFullScreenFlag(0);
+  WindowSetFullScreen(false);
+  return 1;
+}
+
+void ReleaseD3DAndSurfaces() {
+  ReleaseD3D();
+  ReleaseDisplaySurfaces();
 }

@@ -1,6 +1,8 @@
 // Text output and fonts: the text state, font creation and the text operations of the queue.
 #include "display/text_state.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "core/record_pools.h"
@@ -105,7 +107,9 @@ void ExecuteTextOp(DrawOp& op, Surface* t) {
     case 213: {
       if (!t) return;
       TextExtent e = TextMeasure(g_text.textFont.get(), op.text, std::strlen(op.text));
-      Draw(t, g_text.textFont, op.a - e.cx / 2, op.b, op.text, g_text.background == 1, false);
+      int64_t left = int64_t(op.a) - e.cx / 2;
+      Draw(t, g_text.textFont, int32_t(std::max<int64_t>(left, INT32_MIN)), op.b, op.text, g_text.background == 1,
+           false);
       Transcribe(op, true);
       break;
     }
@@ -128,4 +132,14 @@ void ExecuteTextOp(DrawOp& op, Surface* t) {
       break;
     default: break;
   }
+}
+
+std::vector<std::string> FontFamilyList() {
+  std::vector<std::string> names;
+  for (const std::string& name : TextFontFamilies()) {
+    if (std::find(names.begin(), names.end(), name) != names.end()) continue;
+    names.push_back(name.substr(0, 255));
+    if (names.size() >= 255) break;
+  }
+  return names;
 }

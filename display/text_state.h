@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "display/records.h"
 #include "platform/text.h"
@@ -27,3 +28,5 @@ TextExtent MeasureTextFont(const char* text);
 // Queues code 102 at the cursor and moves the cursor (see the print commands).
 void QueueTextWithExtent(const char* text, int32_t* x, int32_t* y, bool stayOnLine, bool opaque, bool wrap);
 void ExecuteTextOp(DrawOp& op, Surface* target);
+// The font list: the installed face names, each once (exact compare), at most 255.
+std::vector<std::string> FontFamilyList();

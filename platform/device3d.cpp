@@ -13,6 +13,9 @@ std::vector<PixelFormat> Device3D::TextureFormats() const {
   return {FormatForDepth(16), FormatForDepth(32), {16, 0x7C00, 0x03E0, 0x001F}};
 }
 
+bool Device3D::UploadFrom(const Surface&) { return true; }
+bool Device3D::ReadBackInto(Surface*) { return true; }
+
 namespace {
 
 class NullDevice : public Device3D {

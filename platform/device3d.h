@@ -53,9 +53,17 @@ class Device3D {
   virtual bool SetTextureStageState(uint32_t stage, uint32_t state, uint32_t value) = 0;
   virtual bool SetMaterial(const Material& m) = 0;
   virtual bool SetTransform(uint32_t which, const float matrix[16]) = 0;
+  // The render target and the CPU back buffer of the same size: upload before 3D drawing
+  // when the CPU copy changed, read back before 2D work when the device drew. The null and
+  // recording devices keep no pixels and answer true.
+  virtual bool UploadFrom(const Surface& s);
+  virtual bool ReadBackInto(Surface* s);
 };
 using Device3DPtr = std::unique_ptr<Device3D>;
 
 Device3DPtr CreateNullDevice();
+// An OpenGL 3.3 device rendering offscreen (EGL, no window) into a framebuffer of the given
+// size; nullptr when no GL can be had.
+Device3DPtr CreateGlDevice(int32_t width, int32_t height);
 // Every call appends one line ("clear 3 0,0,640,480 00000000 1", "rs 7 1", ...) to *log.
 Device3DPtr CreateRecordingDevice(std::vector<std::string>* log);

@@ -6,8 +6,8 @@
 
 #include "platform/window.h"
 
-bool PresentToWindow(const uint32_t* xrgb, int32_t width, int32_t height, bool fullScreen, bool borderFill,
-                     int32_t* pictureX, int32_t* pictureY) {
+bool PresentToWindow(const uint32_t* xrgb, int32_t width, int32_t height, bool fullScreen, int32_t* pictureX,
+                     int32_t* pictureY) {
   SDL_Window* w = WindowHandle();
   if (!w || !xrgb || width < 1 || height < 1) return false;
   SDL_Surface* target = SDL_GetWindowSurface(w);
@@ -26,7 +26,8 @@ bool PresentToWindow(const uint32_t* xrgb, int32_t width, int32_t height, bool f
   } else {
     dst = {(target->w - width) / 2, (target->h - height) / 2, width, height};
   }
-  if (borderFill || fullScreen) {
+  {
+    // The whole client area outside the picture is black.
     const Uint32 black = SDL_MapRGB(target->format, 0, 0, 0);
     SDL_Rect strips[4] = {{0, 0, target->w, dst.y},
                           {0, dst.y + dst.h, target->w, target->h - (dst.y + dst.h)},
@@ -56,4 +57,36 @@ bool WindowHasFocus() {
 
 void WindowSetFullScreen(bool on) {
   if (SDL_Window* w = WindowHandle()) SDL_SetWindowFullscreen(w, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+}
+
+void WindowPlaceClient(int32_t x, int32_t y, int32_t width, int32_t height) {
+  SDL_Window* w = WindowHandle();
+  if (!w) return;
+  SDL_SetWindowFullscreen(w, 0);
+  if (width > 0 && height > 0) SDL_SetWindowSize(w, width, height);
+  SDL_SetWindowPosition(w, x, y);
+}
+
+void WindowSetFramed(bool framed) {
+  if (SDL_Window* w = WindowHandle()) SDL_SetWindowBordered(w, framed ? SDL_TRUE : SDL_FALSE);
+}
+
+void WindowApplyShowState(int32_t show) {
+  SDL_Window* w = WindowHandle();
+  if (!w) return;
+  switch (show) {
+    case 0: SDL_HideWindow(w); break;
+    case 2:
+    case 6:
+    case 7: SDL_MinimizeWindow(w); break;
+    case 3: SDL_MaximizeWindow(w); break;
+    default:
+      SDL_ShowWindow(w);
+      SDL_RestoreWindow(w);
+      break;
+  }
+}
+
+void WindowShowCursor(bool on) {
+  if (WindowHandle()) SDL_ShowCursor(on ? SDL_ENABLE : SDL_DISABLE);
 }

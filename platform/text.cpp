@@ -211,27 +211,29 @@ void TextOut(const TextContext& dc, int32_t x, int32_t y, const char* text, size
   const TextFont* font = dc.font.get();
   if (!s || !font || s->Depth() == 8) return;
   TextExtent e = TextMeasure(font, text, length);
+  // Positions are worked out in 64 bits: text may start far off the surface.
+  auto clampRect = [](int64_t v) { return int32_t(std::clamp<int64_t>(v, -1, 1 << 20)); };
   if (dc.opaque) {
-    SurfRect r{x, y, x + e.cx, y + e.cy};
+    SurfRect r{clampRect(x), clampRect(y), clampRect(int64_t(x) + e.cx), clampRect(int64_t(y) + e.cy)};
     SurfaceFill(s, &r, dc.backPixel);
   }
-  const int32_t baseline = y + font->Ascent();
-  int32_t pen = x;
-  for (size_t i = 0; i < length; ++i) {
+  const int64_t baseline = int64_t(y) + font->Ascent();
+  int64_t pen = x;
+  for (size_t i = 0; i < length && pen < s->Width(); ++i) {
     const Glyph& g = font->GlyphOf(uint8_t(text[i]));
     for (int32_t gy = 0; gy < g.rows; ++gy) {
-      int32_t py = baseline - g.top + gy;
+      int64_t py = baseline - g.top + gy;
       if (py < 0 || py >= s->Height()) continue;
       for (int32_t gx = 0; gx < g.width; ++gx) {
-        int32_t px = pen + g.left + gx;
+        int64_t px = pen + g.left + gx;
         if (px < 0 || px >= s->Width() || !g.mask[size_t(gy) * size_t(g.width) + size_t(gx)]) continue;
-        s->PutPixel(px, py, dc.textPixel);
+        s->PutPixel(int32_t(px), int32_t(py), dc.textPixel);
       }
     }
     pen += g.advance;
   }
   if (font->Spec().underline) {
-    SurfRect r{x, baseline + 1, pen, baseline + 2};
+    SurfRect r{clampRect(x), clampRect(baseline + 1), clampRect(pen), clampRect(baseline + 2)};
     SurfaceFill(s, &r, dc.textPixel);
   }
 }

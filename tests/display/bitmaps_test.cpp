@@ -87,6 +87,24 @@ TEST_F(BitmapTest, WholeAndRectangleCopies) {
   EXPECT_EQ(g_errorCode, 1010);
 }
 
+TEST_F(BitmapTest, AFailedRectangleCopyReports1000AndCopiesNothing) {
+  ASSERT_TRUE(CreateBitmapSurface(1, 8, 8));
+  Surface* s = BitmapSurface(1);
+  Pattern(s);
+  // A stretch within one bitmap needs a scratch copy; its creation fails.
+  g_surfaceFaults.createFailures = 1;
+  QueueCopyBitmapRect(1, 0, 0, 1, 1, 1, 4, 4, 7, 7);
+  RunDrawQueue();
+  EXPECT_EQ(g_errorCode, 1000);
+  for (int32_t y = 0; y < 8; ++y)
+    for (int32_t x = 0; x < 8; ++x) ASSERT_EQ(s->GetPixel(x, y), uint32_t(1 + x + 100 * y));
+  g_errorCode = 0;
+  QueueCopyBitmapRect(1, 0, 0, 1, 1, 1, 4, 4, 7, 7);
+  RunDrawQueue();
+  EXPECT_EQ(g_errorCode, 0);
+  EXPECT_EQ(s->GetPixel(7, 7), 1u + 1 + 100);
+}
+
 TEST_F(BitmapTest, MirrorAndFlipTwiceRestore) {
   ASSERT_TRUE(CreateBitmapSurface(1, 5, 3));
   Surface* s = BitmapSurface(1);

@@ -1,4 +1,5 @@
 #include <cmath>
+#include <set>
 
 #include "tests/display/display_fixture.h"
 
@@ -89,6 +90,27 @@ TEST_F(DisplayTest, ClsUsesTheBackgroundAndTheDeviceClearForBlack) {
   QueueClsDevice(0xFF0000);
   RunDrawQueue();
   EXPECT_EQ(Px(0, 0), 0xF800u);
+}
+
+TEST_F(DisplayTest, ExtremeCoordinatesDrawNothingAndNeverOverflow) {
+  QueueDot(INT32_MAX, INT32_MIN);
+  QueueLine(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX);
+  QueueEllipse(INT32_MAX, 0, 1e30f, 1e30f);
+  QueueEllipse(0, 0, std::nanf(""), 5.0f);
+  QueueTextAtPoint(212, INT32_MAX, INT32_MAX, "far away");
+  QueueTextAtPoint(213, INT32_MIN, 0, "far away");
+  QueueTextState(205, 0, "");
+  QueueTextAtPoint(212, INT32_MAX - 3, 0, "opaque");
+  RunDrawQueue();
+  EXPECT_EQ(g_errorCode, 0);
+  // The diagonal through the whole plane crosses the screen's corner pixels only if it
+  // passes them; what it draws stays on the diagonal.
+  for (int32_t y = 0; y < 480; ++y)
+    for (int32_t x = 0; x < 640; ++x) {
+      if (Px(x, y) != 0) {
+        ASSERT_LE(std::abs(x - y), 1) << x << "," << y;
+      }
+    }
 }
 
 TEST_F(DisplayTest, ColourConversionTableOfTheDrawingColours) {
@@ -191,6 +213,43 @@ TEST_F(DisplayTest, BusySurfaceRetriesAreBounded) {
   EXPECT_EQ(Px(6, 6), 0u);
   EXPECT_EQ(g_display.active, 0);  // counted as a failed restore
   EXPECT_GT(g_surfaceFaults.stillDrawing, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// The line walk exactly as defined, pixel by pixel with no clipping shortcut.
+std::set<std::pair<int, int>> NaiveLine(int a, int b, int c, int d, int w, int h) {
+  std::set<std::pair<int, int>> out;
+  double dx = double(c) - a, dy = double(d) - b, steps = std::sqrt(dx * dx + dy * dy);
+  double xs = steps > 0 ? dx / steps : 0, ys = steps > 0 ? dy / steps : 0, x = a, y = b;
+  for (int64_t i = 0; double(i) <= steps; ++i) {
+    int px = int(x), py = int(y);
+    if (px >= 0 && py >= 0 && px < w && py < h) out.insert({px, py});
+    x += xs;
+    y += ys;
+  }
+  return out;
+}
+
+TEST_F(DisplayTest, ClippedLinesDrawTheSamePixelsAsTheFullWalk) {
+  uint32_t seed = 12345;
+  auto next = [&](int range) {
+    seed = seed * 1103515245u + 12345u;
+    return int((seed >> 8) % uint32_t(range)) - range / 4;
+  };
+  for (int k = 0; k < 200; ++k) {
+    int a = next(1200), b = next(900), c = next(1200), d = next(900);
+    SurfaceFill(Back(), nullptr, 0);
+    QueueLine(a, b, c, d);
+    RunDrawQueue();
+    std::set<std::pair<int, int>> drawn;
+    for (int32_t y = 0; y < 480; ++y)
+      for (int32_t x = 0; x < 640; ++x)
+        if (Px(x, y)) drawn.insert({x, y});
+    ASSERT_EQ(drawn, NaiveLine(a, b, c, d, 640, 480)) << a << "," << b << " to " << c << "," << d;
+  }
 }
 
 }  // namespace

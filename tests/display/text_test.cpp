@@ -1,4 +1,5 @@
 #include <cstring>
+#include <set>
 #include <string>
 
 #include "platform/fs.h"
@@ -138,6 +139,20 @@ TEST_F(TextTest, TranscriptHasTheTextAndLineBreaksOnce) {
   std::string text;
   ASSERT_TRUE(FsReadFile(file, text));
   EXPECT_EQ(text, "56done\nlabel\n");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FontList, DistinctNamesWithTheBundledFontsAndTheMappedFaces) {
+  std::vector<std::string> names = FontFamilyList();
+  ASSERT_LE(names.size(), 255u);
+  EXPECT_EQ(names[0], "Fixedsys");
+  EXPECT_EQ(names[1], "System");
+  std::set<std::string> unique(names.begin(), names.end());
+  EXPECT_EQ(unique.size(), names.size());
+  EXPECT_TRUE(unique.count("Liberation Sans"));
 }
 
 }  // namespace

@@ -1,0 +1,76 @@
+// Presenting into a real (offscreen-driver) window.
+#include <SDL.h>
+
+#include "platform/present.h"
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#include <sanitizer/lsan_interface.h>
+#define VK_LSAN 1
+#endif
+#endif
+#include "tests/display/display_fixture.h"
+
+namespace {
+
+class WindowPresentTest : public DisplayTest {
+ protected:
+  void SetUp() override {}
+  // A window of the given client size, a 640 x 480 picture with its corners lit.
+  bool Open(int w, int h) {
+#ifdef VK_LSAN
+    // The video driver's own software renderer keeps a few blocks it never frees.
+    __lsan::ScopedDisabler noLeakChecks;
+#endif
+    StartDisplay(16);
+    PlatformSetHeadless(false);
+    if (!PlatformVideoInit() || PlatformIsHeadless() || !WindowCreate("present", w, h, false)) return false;
+    Back()->PutPixel(0, 0, 0xFFFF);
+    Back()->PutPixel(639, 479, 0xF800);
+    PresentFrame();
+    return true;
+  }
+  void TearDown() override {
+    // Video stays started: the driver's libraries keep what they made until the process ends.
+    WindowDestroy();
+    PlatformSetHeadless(true);
+    DisplayTest::TearDown();
+  }
+  uint32_t WindowPixel(int x, int y) {
+    SDL_Surface* s = SDL_GetWindowSurface(WindowHandle());
+    uint8_t r, g, b;
+    uint32_t p = *reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(s->pixels) + y * s->pitch + x * 4);
+    SDL_GetRGB(p, s->format, &r, &g, &b);
+    return uint32_t(r) << 16 | uint32_t(g) << 8 | b;
+  }
+};
+
+TEST_F(WindowPresentTest, PictureIsCentredWithBlackAround) {
+  if (!Open(800, 601)) GTEST_SKIP() << "no window";
+  EXPECT_EQ(g_display.pictureOffsetX, 80);
+  EXPECT_EQ(g_display.pictureOffsetY, 60);  // an odd difference puts it nearer the top
+  EXPECT_EQ(WindowPixel(80, 60), 0xFFFFFFu);
+  EXPECT_EQ(WindowPixel(79, 60), 0u);
+  EXPECT_EQ(WindowPixel(719, 539), 0xFF0000u);
+  EXPECT_EQ(WindowPixel(799, 600), 0u);
+}
+
+TEST_F(WindowPresentTest, SmallerWindowCutsThePictureOnAllSides) {
+  if (!Open(600, 400)) GTEST_SKIP() << "no window";
+  EXPECT_EQ(g_display.pictureOffsetX, -20);
+  EXPECT_EQ(g_display.pictureOffsetY, -40);
+}
+
+TEST_F(WindowPresentTest, FullScreenScalesWithLetterboxing) {
+  if (!Open(1280, 720)) GTEST_SKIP() << "no window";
+  int32_t x = 0, y = 0;
+  ASSERT_TRUE(PresentToWindow(reinterpret_cast<const uint32_t*>(g_display.primary->Row(0)), 640, 480, true, &x, &y));
+  EXPECT_EQ(x, 160);  // 960 x 720 in the middle
+  EXPECT_EQ(y, 0);
+  EXPECT_EQ(WindowPixel(159, 0), 0u);
+  EXPECT_EQ(WindowPixel(160, 0), 0xFFFFFFu);
+  EXPECT_EQ(WindowPixel(161, 1), 0xFFFFFFu);  // one picture pixel is 1.5 window pixels
+  EXPECT_EQ(WindowPixel(1119, 719), 0xFF0000u);
+  EXPECT_EQ(WindowPixel(1120, 719), 0u);
+}
+
+}  // namespace
