@@ -74,6 +74,8 @@ int RunSession(const std::string& runningFile, VirtualFiles* reader, const std::
   PlatformSetHeadless(g_runtime.options.headless);
   ClockUseVirtual(g_runtime.options.virtualClock);
   InitErrorTexts();
+  for (size_t k = 0; k < g_runtime.options.errorTexts.size(); ++k)
+    if (!g_runtime.options.errorTexts[k].empty()) SetErrorSlotText(int(k), g_runtime.options.errorTexts[k]);
   InitCommandTable();
   g_errorCode = 0;
   g_errorKind = 0;

@@ -1,0 +1,47 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+// One keyword: its name, command number and parameter letters. For a bracket keyword (a
+// function or operator, written with a trailing "[" in the list) the first letter is the
+// result type and the rest the argument types; "0" marks a statement without arguments and
+// "e" one that compiles to no instruction.
+struct KeywordEntry {
+  std::string name;
+  std::string params;
+  int32_t number = 0;
+  int8_t block = -1;  // index in the block keyword table, -1 when none
+};
+
+inline constexpr size_t kMaxMainKeywords = 768;
+inline constexpr size_t kMaxBracketKeywords = 512;
+
+struct KeywordTable {
+  std::vector<KeywordEntry> main, bracket;
+  int firstAt = -1;  // first bracket entry whose name begins with "@"
+  int maxWords = 1;  // most words in one main keyword name
+  std::unordered_map<std::string, int> mainFirst, bracketFirst, mainLast;
+  std::unordered_map<int32_t, int> byNumber;
+
+  void Clear();
+  // First main entry of a name (-1 when none); last main entry of a name.
+  int FindMain(const std::string& name) const;
+  int FindBracket(const std::string& name) const;
+  int NumberOfName(const std::string& name) const;
+  // Name of the first main entry with that number ("" when none).
+  std::string GetKeywordName(int32_t number, int* index = nullptr) const;
+  char GetKeywordParamChar(int index, int position) const;
+};
+
+// One parsed line of the keyword list. Returns false for a malformed line (a missing "%",
+// a name of more than 255 characters, more than 32 parameter letters, a bad number).
+struct KeywordLine {
+  std::string name, params;
+  int32_t number = 0;
+};
+bool ParseKeywordLine(const std::string& line, KeywordLine* out);
+// Fills the table from a list text; malformed lines are skipped and counted in *bad (with
+// their text in warnings when given). Entries beyond a part's size are ignored.
+void FillKeywordTable(KeywordTable& table, const std::string& text, std::vector<std::string>* warnings);
