@@ -167,7 +167,8 @@ bool Compiler::LineLoop(int mode, int32_t firstIncluded) {
       if (mode == 1 && currentLine_ >= firstIncluded) {
         if (errorText_.empty()) Fail(44);
         else errorText_ += " " + Msg(45) + " " + Trim(line);
-        int k = FindIncludeOfOffset(int64_t(lineStart));
+        // The line's own text starts after the LF of the line break in front of it.
+        int k = FindIncludeOfOffset(int64_t(lineStart) + (working_[lineStart] == '\n' ? 1 : 0));
         if (k < int(includes_.size())) errorLine_ = includes_[size_t(k)].line;
       } else {
         Fail(58, Trim(line));

@@ -113,11 +113,12 @@ int32_t Compiler::ExpandIncludes() {
               return -1;
             }
             includes_.push_back({line, int64_t(working_.size())});
+            // The line break in front of a line belongs to the text before it.
             AppendFile(name, int(includes_.size()) - 1);
           } else {
             // A file named inside an included file belongs to the include that brought in
             // the text naming it.
-            AppendFile(name, FindIncludeOfOffset(int64_t(lineStart)));
+            AppendFile(name, FindIncludeOfOffset(int64_t(lineStart + i)));
           }
           added = true;
         }
