@@ -177,7 +177,7 @@ bool Compiler::CompileExpression(std::string text, int32_t* number, char* type) 
   for (size_t i = 0; i < text.size(); ++i)
     if (mask[i] && IsOperatorChar(text[i])) present[uint8_t(text[i])] = true;
   for (int level = 0; level < 13; ++level) {
-    if (!present[uint8_t(kLevelChar[level])] && !(level == 5 && present['>']) && !(level == 6 && present['<'])) continue;
+    if (!present[uint8_t(kLevelChar[level])] && !(level == 5 && present[uint8_t('>')]) && !(level == 6 && present[uint8_t('<')])) continue;
     size_t from = 1;
     for (;;) {
       TopLevelMask(text, mask);

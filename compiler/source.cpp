@@ -1,5 +1,7 @@
 // Source text and included files: the input text, the working text built from it and the
 // include table that maps a position of the working text back to an include line.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
 
@@ -39,6 +41,14 @@ bool GatherLine(const std::string& text, size_t& pos, std::string& line) {
   return true;
 }
 
+// Reads a source or included file: regular files only (a device or a pipe named by an
+// include line would never end), and of a size a program can have.
+bool ReadSourceFile(const std::string& name, std::string& out) {
+  struct stat st {};
+  if (stat(FsResolve(name).c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > (256 << 20)) return false;
+  return FsReadFile(name, out);
+}
+
 }  // namespace
 
 bool Compiler::LoadSourceFile(const std::string& file) {
@@ -48,7 +58,7 @@ bool Compiler::LoadSourceFile(const std::string& file) {
     return true;
   }
   std::string bytes;
-  if (!FsReadFile(file, bytes)) return false;
+  if (!ReadSourceFile(file, bytes)) return false;
   input_ = NormalizeLineEnds(bytes);
   haveInput_ = true;
   return true;
@@ -61,7 +71,7 @@ void Compiler::SetSourceFromString(const std::string& text) {
 
 bool Compiler::AppendFile(const std::string& file, int root) {
   std::string bytes;
-  if (!FsReadFile(file, bytes)) return false;
+  if (!ReadSourceFile(file, bytes)) return false;
   int64_t start = int64_t(working_.size());
   working_ += NormalizeLineEnds(bytes);
   segments_.push_back({start, int64_t(working_.size()), root});
