@@ -94,7 +94,7 @@ void Compiler::Fail(int n, const std::string& extra) {
   if (!errorText_.empty()) return;
   std::string text = Msg(n);
   // A failure always has a text: a missing message is named by its number.
-  if (text.empty() && n >= 0) text = "Error " + std::to_string(n);
+  if (text.empty() && n >= 0) text.append("Error ").append(std::to_string(n));
   if (!extra.empty()) text = text.empty() ? extra : text + " " + extra;
   if (text.size() > kTextLimit) text.resize(kTextLimit);
   errorText_ = text;

@@ -9,6 +9,13 @@
 
 namespace {
 
+// "?" followed by the decimal operand number: a reduced part of an expression.
+std::string Marker(int32_t number) {
+  std::string m(1, '?');
+  m += std::to_string(number);
+  return m;
+}
+
 bool IsOperatorChar(char c) { return c != 0 && std::strchr("^/*+-><=!&|", c) != nullptr; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -161,7 +168,7 @@ bool Compiler::CompileFullExpression(const std::string& input, int32_t* number, 
     int32_t inner = 0;
     char innerType = 0;
     if (!CompileExpression(text.substr(bestOpen + 1, bestClose - bestOpen - 1), &inner, &innerType)) return false;
-    text.replace(bestOpen, bestClose - bestOpen + 1, "?" + std::to_string(inner));
+    text.replace(bestOpen, bestClose - bestOpen + 1, Marker(inner));
   }
 }
 
@@ -233,7 +240,7 @@ bool Compiler::CompileExpression(std::string text, int32_t* number, char* type) 
       int32_t temp = AllocTempOperand(entry.params[0]);
       if (!temp) return false;
       if (!prePass_) EmitInstruction(entry.number, {temp, a, b});
-      std::string marker = "?" + std::to_string(temp);
+      std::string marker = Marker(temp);
       text.replace(leftStart, r - leftStart, marker);
       if (text.size() >= 255) {
         Fail(43);
@@ -246,7 +253,7 @@ bool Compiler::CompileExpression(std::string text, int32_t* number, char* type) 
     }
   }
   if (!reduced) return CompileOperand(text, number, type);
-  if (Trim(text) != "?" + std::to_string(last)) {
+  if (Trim(text) != Marker(last)) {
     Fail(22);
     return false;
   }

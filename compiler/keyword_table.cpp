@@ -11,15 +11,21 @@ void KeywordTable::Clear() {
   mainFirst.clear();
   bracketFirst.clear();
   mainLast.clear();
+  firstWords.clear();
   byNumber.clear();
 }
 
-int KeywordTable::FindMain(const std::string& name) const {
+int KeywordTable::MaxWordsStartingWith(std::string_view word) const {
+  auto it = firstWords.find(word);
+  return it == firstWords.end() ? 0 : it->second;
+}
+
+int KeywordTable::FindMain(std::string_view name) const {
   auto it = mainFirst.find(name);
   return it == mainFirst.end() ? -1 : it->second;
 }
 
-int KeywordTable::FindBracket(const std::string& name) const {
+int KeywordTable::FindBracket(std::string_view name) const {
   auto it = bracketFirst.find(name);
   return it == bracketFirst.end() ? -1 : it->second;
 }
@@ -98,6 +104,8 @@ void FillKeywordTable(KeywordTable& table, const std::string& text, std::vector<
       int words = 1;
       for (char c : e.name) words += c == ' ';
       if (words > table.maxWords) table.maxWords = words;
+      int& most = table.firstWords[e.name.substr(0, e.name.find(' '))];
+      if (words > most) most = words;
       table.mainFirst.emplace(e.name, index);
       table.mainLast[e.name] = index;
       table.byNumber.emplace(e.number, index);

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -15,6 +16,13 @@ struct KeywordEntry {
   int8_t block = -1;  // index in the block keyword table, -1 when none
 };
 
+// Hashing that lets a map of strings be searched with a string_view.
+struct TextHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
+using TextMap = std::unordered_map<std::string, int, TextHash, std::equal_to<>>;
+
 inline constexpr size_t kMaxMainKeywords = 768;
 inline constexpr size_t kMaxBracketKeywords = 512;
 
@@ -22,13 +30,17 @@ struct KeywordTable {
   std::vector<KeywordEntry> main, bracket;
   int firstAt = -1;  // first bracket entry whose name begins with "@"
   int maxWords = 1;  // most words in one main keyword name
-  std::unordered_map<std::string, int> mainFirst, bracketFirst, mainLast;
+  TextMap mainFirst, bracketFirst, mainLast;
+  // The most words of a main keyword that begins with a given word.
+  TextMap firstWords;
   std::unordered_map<int32_t, int> byNumber;
 
   void Clear();
   // First main entry of a name (-1 when none); last main entry of a name.
-  int FindMain(const std::string& name) const;
-  int FindBracket(const std::string& name) const;
+  int FindMain(std::string_view name) const;
+  int FindBracket(std::string_view name) const;
+  // Most words of a keyword beginning with this word (0 when none begins with it).
+  int MaxWordsStartingWith(std::string_view word) const;
   int NumberOfName(const std::string& name) const;
   // Name of the first main entry with that number ("" when none).
   std::string GetKeywordName(int32_t number, int* index = nullptr) const;

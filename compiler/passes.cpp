@@ -62,7 +62,8 @@ bool Compiler::MainPass(int mode, int16_t startFunction) {
   errorMessage_.clear();
   errorLine_ = 0;
   failedWithoutLine_ = false;
-  const std::string suffix = mode == 1 ? " " + Msg(47) + " " : "";
+  std::string suffix;
+  if (mode == 1) suffix.append(" ").append(Msg(47)).append(" ");
   auto finishWithLine = [&](int32_t line) {
     errorLine_ = line;
     Cut(errorText_);
@@ -166,7 +167,7 @@ bool Compiler::LineLoop(int mode, int32_t firstIncluded) {
       errorLine_ = currentLine_;
       if (mode == 1 && currentLine_ >= firstIncluded) {
         if (errorText_.empty()) Fail(44);
-        else errorText_ += " " + Msg(45) + " " + Trim(line);
+        else errorText_.append(" ").append(Msg(45)).append(" ").append(Trim(line));
         // The line's own text starts after the LF of the line break in front of it.
         int k = FindIncludeOfOffset(int64_t(lineStart) + (working_[lineStart] == '\n' ? 1 : 0));
         if (k < int(includes_.size())) errorLine_ = includes_[size_t(k)].line;

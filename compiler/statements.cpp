@@ -12,12 +12,13 @@ const char kSelectVariable[] = "welldoneifyoufindthistempvarzub";
 
 // The statement's words: split at blanks outside quotes; a ":" outside quotes is a word of
 // its own. starts[i] is the offset of word i in the text.
-void Tokenize(const std::string& text, std::vector<std::string>& words, std::vector<size_t>& starts) {
+void Tokenize(const std::string& text, std::vector<std::string>& words, std::vector<size_t>& starts,
+              size_t maxWords = SIZE_MAX) {
   words.clear();
   starts.clear();
   bool quoted = false;
   size_t i = 0;
-  while (i < text.size()) {
+  while (i < text.size() && words.size() < maxWords) {
     while (i < text.size() && text[i] == ' ') ++i;
     if (i >= text.size()) break;
     if (text[i] == ':') {
@@ -80,7 +81,7 @@ bool Compiler::CompileStatement(const std::string& input) {
     std::vector<std::string> words;
     std::vector<size_t> starts;
     Tokenize(text, words, starts);
-    for (int n = std::min<int>(int(words.size()), keywords_.maxWords); n >= 1; --n) {
+    for (int n = std::min<int>(int(words.size()), keywords_.MaxWordsStartingWith(words[0])); n >= 1; --n) {
       int k = keywords_.FindMain(Join(words, 0, size_t(n)));
       if (k < 0) continue;
       if (keywords_.main[size_t(k)].number == kCmdCommentEnd) commentBlock_ = false;
@@ -98,9 +99,17 @@ bool Compiler::CompileStatement(const std::string& input) {
   }
   std::vector<std::string> words;
   std::vector<size_t> starts;
+  Tokenize(text, words, starts, 1);
+  if (words[0][0] == '`' || words[0] == "rem") return true;
+  {
+    // Only the rewritten forms need all the words.
+    const std::string& w = words[0];
+    if (w != "if" && w != "for" && w != "dim" && w != "undim" && w != "select" && w != "case" && w != "endcase" &&
+        w != "endselect")
+      return CompileKeywordText(text);
+  }
   Tokenize(text, words, starts);
   const std::string& first = words[0];
-  if (first[0] == '`' || first == "rem") return true;
   auto hasWord = [&](const char* w) {
     for (size_t i = 2; i < words.size(); ++i)
       if (words[i] == w) return true;
@@ -138,11 +147,13 @@ bool Compiler::CompileRest() {
 bool Compiler::CompileKeywordText(const std::string& text) {
   std::vector<std::string> words;
   std::vector<size_t> starts;
-  Tokenize(text, words, starts);
+  Tokenize(text, words, starts, 1);
   int keyword = -1;
   size_t used = 0;
-  for (int n = std::min<int>(int(words.size()), keywords_.maxWords); n >= 1 && keyword < 0; --n) {
-    keyword = keywords_.FindMain(Join(words, 0, size_t(n)));
+  const int most = words.empty() ? 0 : keywords_.MaxWordsStartingWith(words[0]);
+  if (most > 1) Tokenize(text, words, starts, size_t(most) + 1);
+  for (int n = std::min<int>(int(words.size()), most); n >= 1 && keyword < 0; --n) {
+    keyword = n == 1 ? keywords_.FindMain(words[0]) : keywords_.FindMain(Join(words, 0, size_t(n)));
     used = size_t(n);
   }
   int32_t statementStart = int32_t(code_.size());
@@ -178,7 +189,8 @@ bool Compiler::CompileKeywordText(const std::string& text) {
     return CompileRest();
   }
   const KeywordEntry* entry = &keywords_.main[size_t(keyword)];
-  std::string args = used < words.size() ? text.substr(starts[used]) : "";
+  // The argument text: everything after the keyword's last word.
+  std::string args = Trim(text.substr(starts[used - 1] + words[used - 1].size()));
   const bool isPrint = entry->name == "print", isRead = entry->name == "read", isInput = entry->name == "input";
   if (isPrint || isRead) {
     bool quoted = false;

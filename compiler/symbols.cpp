@@ -13,8 +13,12 @@ constexpr int kTempWindow = 50;
 
 int TypeIndex(char t) { return t == 'l' ? 0 : t == 'f' ? 1 : t == 's' ? 2 : -1; }
 
-std::string VarKey(int16_t owner, bool array, const std::string& name) {
-  std::string key = std::to_string(owner);
+// Key of a variable row: owner, array flag and name in one text (built in a reused buffer).
+const std::string& VarKey(int16_t owner, bool array, const std::string& name) {
+  static thread_local std::string key;
+  key.clear();
+  key += char('A' + (owner & 63));
+  key += char('A' + ((owner >> 6) & 63));
   key += array ? '[' : ':';
   key += name;
   return key;
