@@ -270,11 +270,17 @@ bool Compiler::CompileOperand(const std::string& input, int32_t* number, char* t
   if (text[0] == '?' && text.size() > 1) {
     bool digits = true;
     for (size_t i = 1; i < text.size(); ++i) digits = digits && IsDigit(text[i]);
-    if (digits) {
-      *number = int32_t(std::atol(text.c_str() + 1));
+    // Only cell operands: a DATA position or a code position written this way in a
+    // source would reach a command as a cell it is not.
+    long n = digits && text.size() <= 6 ? std::atol(text.c_str() + 1) : 0;
+    if (n >= 10000 && n < 25000) {
+      *number = int32_t(n);
       *type = OperandTypeFromIndex(*number);
-      return *type != 0;
+      return true;
     }
+    *type = 'x';
+    Fail(22);
+    return false;
   }
   // A call form.
   bool quoted = false;

@@ -104,7 +104,8 @@ bool Compiler::MainPass(int mode, int16_t startFunction) {
   if (!LineLoop(mode, firstIncluded)) {
     Cut(errorText_);
     errorMessage_ = errorText_;
-    resultText_ = errorText_ + suffix + std::to_string(errorLine_);
+    resultText_ = errorText_;
+    if (mode == 1) resultText_.append(suffix).append(std::to_string(errorLine_));
     Cut(resultText_);
     EmitCodeDword(0);
     lines_.back() = 0;

@@ -14,6 +14,7 @@
 #include "core/startup.h"
 #include "devenv/language.h"
 #include "platform/fs.h"
+#include "platform/ini.h"
 
 namespace {
 
@@ -122,6 +123,8 @@ bool CompileFile(const std::string& source, const std::string& image) {
   const std::string keep = FsCurrentFolder();
   std::string folder = FsFolderOf(sourcePath);
   FsChangeFolder(folder.empty() ? "/" : folder);
+  // RUNTIMETEST in the source folder's settings asks for the numbered listing.
+  compiler.SetDebugListing(IniGetString("SETUP.INI", "SETTINGS", "RUNTIMETEST", "0") == "1");
   bool ok = compiler.CompileToImageFile(sourcePath, imagePath);
   FsChangeFolder(keep);
   if (!ok) {

@@ -114,3 +114,25 @@ TEST(Listing, BlanksInsideStringsAreKeptInUserFunctionArguments) {
   std::string bytes(image.begin(), image.end());
   EXPECT_NE(bytes.find(std::string("a b\0", 4)), std::string::npos);
 }
+
+TEST(Listing, ALabelUsedByGotoAndRestoreGetsBothKinds) {
+  EXPECT_EQ(Listing("data 9\nx:\ndata 1\ngoto x\nrestore x\n"), "42 37000 31 25001 213");
+}
+
+TEST(Listing, MarkersInTheSourceOnlyNameCells) {
+  EXPECT_EQ(Listing("print ?25000\n").substr(0, 7), "FAILED:");
+  EXPECT_EQ(Listing("print ?37000\n").substr(0, 7), "FAILED:");
+}
+
+TEST(Listing, MemoryCompileAppendsToTheLastFileCompile) {
+  Compiler& c = TestCompiler();
+  ASSERT_TRUE(c.CompileText("a=5\n"));
+  ASSERT_TRUE(c.CompileFromMemory("print a\n", 0)) << c.ResultText();
+  std::vector<int32_t> expected = {151, 13000, 19000, 213, 301, 13000, 0};
+  EXPECT_EQ(c.Code(), expected);
+  ASSERT_TRUE(c.CompileFromMemory("print a+1\n", 0));
+  expected = {151, 13000, 19000, 213, 81, 10000, 13000, 19001, 301, 10000, 0};
+  EXPECT_EQ(c.Code(), expected);
+  EXPECT_FALSE(c.CompileFromMemory("foo bar\n", 0));
+  EXPECT_EQ(c.ResultText(), "Command not understood");
+}
