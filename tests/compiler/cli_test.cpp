@@ -97,3 +97,19 @@ TEST(CommandLine, BuildCompilesAndPacks) {
   EXPECT_EQ(bad.status, 2);
   EXPECT_FALSE(FsFileExists(game + "2"));
 }
+
+TEST(CommandLine, TheStatementsExampleCompiles) {
+  Result r = Tool(std::string("check ") + VK_SOURCE_DIR + "/examples/statements.vka");
+  EXPECT_EQ(r.status, 0) << r.output;
+  std::string image = TempFolder() + "/statements.img";
+  ASSERT_EQ(Tool(std::string("compile ") + VK_SOURCE_DIR + "/examples/statements.vka -o " + image).status, 0);
+  std::string bytes;
+  ASSERT_TRUE(FsReadFile(image, bytes));
+  // No jump-target name survives into the image.
+  uint32_t codeStart = uint8_t(bytes[28]) | uint8_t(bytes[29]) << 8 | uint8_t(bytes[30]) << 16 | uint32_t(uint8_t(bytes[31])) << 24;
+  for (size_t at = size_t(codeStart) * 4; at + 4 <= bytes.size(); at += 4) {
+    int32_t w = int32_t(uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8 | uint8_t(bytes[at + 2]) << 16 |
+                        uint32_t(uint8_t(bytes[at + 3])) << 24);
+    EXPECT_FALSE(w >= 35000 && w < 37000) << "word " << at / 4;
+  }
+}
