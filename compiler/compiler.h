@@ -151,6 +151,7 @@ class Compiler {
 
   KeywordTable keywords_;
   int32_t blockNumbers_[12] = {};
+  int operatorFirst_[13] = {};  // first bracket entry of each operator level
   std::vector<std::string> messages_;
   std::function<void(int)> progress_;
   bool debugListing_ = false;
@@ -221,6 +222,9 @@ enum : int32_t {
   kCmdCommentStart = 401,
   kCmdCommentEnd = 402,
 };
+
+// Keyword names of the operator levels, in the order they are reduced.
+extern const char* const kLevelKeyword[13];
 
 // Type letter of an operand number by its range ('l', 'f', 's' or 0).
 char OperandTypeFromIndex(int32_t number);

@@ -88,7 +88,11 @@ bool OperatorAt(const std::string& t, size_t i, int level, size_t* width) {
   return false;
 }
 
+}  // namespace
+
 const char* const kLevelKeyword[13] = {"^", "/", "*", "+", "-", ">=", "<=", ">", "<", "==", "!", "&", "|"};
+namespace {
+
 const char kLevelChar[13] = {'^', '/', '*', '+', '-', '=', '=', '>', '<', '=', '!', '&', '|'};
 
 std::string ArgLetters(const std::string& params, bool bracket) {
@@ -223,11 +227,12 @@ bool Compiler::CompileExpression(std::string text, int32_t* number, char* type) 
         Fail(22);
         return false;
       }
-      int k2 = keywords_.FindBracket(kLevelKeyword[level]);
       int chosen = -1;
-      std::string letters{ta, tb};
-      for (int e = k2; e >= 0 && size_t(e) < keywords_.bracket.size() && keywords_.bracket[size_t(e)].name == kLevelKeyword[level]; ++e) {
-        if (ArgLetters(keywords_.bracket[size_t(e)].params, true) == letters) {
+      for (int e = operatorFirst_[level]; e >= 0 && size_t(e) < keywords_.bracket.size() &&
+                                          keywords_.bracket[size_t(e)].name == kLevelKeyword[level];
+           ++e) {
+        const std::string& p = keywords_.bracket[size_t(e)].params;
+        if (p.size() == 3 && p[1] == ta && p[2] == tb) {
           chosen = e;
           break;
         }

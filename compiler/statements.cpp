@@ -2,6 +2,7 @@
 // DIM, assignment, PRINT/READ/INPUT lists, several statements on a line), keyword statements
 // with their overload choice, DATA, and the block keywords with their jump patches.
 #include <cstring>
+#include <string_view>
 
 #include "compiler/compiler.h"
 #include "compiler/text_util.h"
@@ -36,6 +37,22 @@ void Tokenize(const std::string& text, std::vector<std::string>& words, std::vec
     words.push_back(text.substr(start, i - start));
     starts.push_back(start);
   }
+}
+
+// The first word of a statement, as Tokenize would give it.
+std::string_view FirstWord(const std::string& text, size_t* start) {
+  size_t i = 0;
+  while (i < text.size() && text[i] == ' ') ++i;
+  *start = i;
+  if (i < text.size() && text[i] == ':') return std::string_view(text).substr(i, 1);
+  bool quoted = false;
+  size_t j = i;
+  for (; j < text.size(); ++j) {
+    char c = text[j];
+    if (c == '"') quoted = !quoted;
+    else if (!quoted && (c == ' ' || c == ':')) break;
+  }
+  return std::string_view(text).substr(i, j - i);
 }
 
 std::string Join(const std::vector<std::string>& words, size_t from, size_t to) {
@@ -97,17 +114,17 @@ bool Compiler::CompileStatement(const std::string& input) {
     if (!CompileFunctionHeader(text, &done)) return false;
     if (done) return true;
   }
-  std::vector<std::string> words;
-  std::vector<size_t> starts;
-  Tokenize(text, words, starts, 1);
-  if (words[0][0] == '`' || words[0] == "rem") return true;
   {
+    size_t at = 0;
+    std::string_view w = FirstWord(text, &at);
+    if (w[0] == '`' || w == "rem") return true;
     // Only the rewritten forms need all the words.
-    const std::string& w = words[0];
     if (w != "if" && w != "for" && w != "dim" && w != "undim" && w != "select" && w != "case" && w != "endcase" &&
         w != "endselect")
       return CompileKeywordText(text);
   }
+  std::vector<std::string> words;
+  std::vector<size_t> starts;
   Tokenize(text, words, starts);
   const std::string& first = words[0];
   auto hasWord = [&](const char* w) {
@@ -145,16 +162,21 @@ bool Compiler::CompileRest() {
 }
 
 bool Compiler::CompileKeywordText(const std::string& text) {
-  std::vector<std::string> words;
-  std::vector<size_t> starts;
-  Tokenize(text, words, starts, 1);
+  size_t firstAt = 0, argStart = 0;
+  const std::string_view first = FirstWord(text, &firstAt);
   int keyword = -1;
-  size_t used = 0;
-  const int most = words.empty() ? 0 : keywords_.MaxWordsStartingWith(words[0]);
-  if (most > 1) Tokenize(text, words, starts, size_t(most) + 1);
-  for (int n = std::min<int>(int(words.size()), most); n >= 1 && keyword < 0; --n) {
-    keyword = n == 1 ? keywords_.FindMain(words[0]) : keywords_.FindMain(Join(words, 0, size_t(n)));
-    used = size_t(n);
+  const int most = first.empty() ? 0 : keywords_.MaxWordsStartingWith(first);
+  if (most == 1) {
+    keyword = keywords_.FindMain(first);
+    argStart = firstAt + first.size();
+  } else if (most > 1) {
+    std::vector<std::string> words;
+    std::vector<size_t> starts;
+    Tokenize(text, words, starts, size_t(most));
+    for (int n = std::min<int>(int(words.size()), most); n >= 1 && keyword < 0; --n) {
+      keyword = n == 1 ? keywords_.FindMain(words[0]) : keywords_.FindMain(Join(words, 0, size_t(n)));
+      argStart = starts[size_t(n) - 1] + words[size_t(n) - 1].size();
+    }
   }
   int32_t statementStart = int32_t(code_.size());
   if (keyword < 0) {
@@ -190,7 +212,7 @@ bool Compiler::CompileKeywordText(const std::string& text) {
   }
   const KeywordEntry* entry = &keywords_.main[size_t(keyword)];
   // The argument text: everything after the keyword's last word.
-  std::string args = Trim(text.substr(starts[used - 1] + words[used - 1].size()));
+  std::string args = Trim(text.substr(argStart));
   const bool isPrint = entry->name == "print", isRead = entry->name == "read", isInput = entry->name == "input";
   if (isPrint || isRead) {
     bool quoted = false;
