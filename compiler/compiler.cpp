@@ -61,6 +61,8 @@ void Compiler::InitCompilePass() {
   static const char* const kBlockNames[12] = {"if", "else", "endif", "do", "exit", "loop",
                                               "for", "next", "while", "endwhile", "repeat", "until"};
   for (int b = 0; b < 12; ++b) blockNumbers_[b] = keywords_.NumberOfName(kBlockNames[b]);
+  assignKeyword_ = keywords_.FindMain("=");
+  elementAssignKeyword_ = keywords_.FindMain("@=");
   for (int level = 0; level < 13; ++level) operatorFirst_[level] = keywords_.FindBracket(kLevelKeyword[level]);
   for (KeywordEntry& e : keywords_.main) {
     e.block = -1;

@@ -84,6 +84,7 @@ class Compiler {
   bool CompileDim(const std::string& text);
   bool CompileSelect(const std::vector<std::string>& words, const std::vector<size_t>& starts, const std::string& text);
   bool CompileAssignment(const std::string& text, bool* isAssignment);
+  bool CompileAssignmentArgs(int keyword, const char* name, const std::string& args);
   bool CompileData(const std::string& args);
   bool HandleBlock(int block, int32_t jumpPosition, bool* emitJump, int32_t* jumpValue, int32_t statementStart);
   // ---- expressions (expressions.cpp)
@@ -152,6 +153,7 @@ class Compiler {
   KeywordTable keywords_;
   int32_t blockNumbers_[12] = {};
   int operatorFirst_[13] = {};  // first bracket entry of each operator level
+  int assignKeyword_ = -1, elementAssignKeyword_ = -1;  // the keywords "=" and "@="
   std::vector<std::string> messages_;
   std::function<void(int)> progress_;
   bool debugListing_ = false;

@@ -16,7 +16,15 @@ std::string Marker(int32_t number) {
   return m;
 }
 
-bool IsOperatorChar(char c) { return c != 0 && std::strchr("^/*+-><=!&|", c) != nullptr; }
+struct OperatorChars {
+  bool is[256] = {};
+  OperatorChars() {
+    for (const char* p = "^/*+-><=!&|"; *p; ++p) is[uint8_t(*p)] = true;
+  }
+};
+const OperatorChars kOperatorChars;
+
+bool IsOperatorChar(char c) { return kOperatorChars.is[uint8_t(c)]; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Marks the characters that lie outside double quotes and outside any parentheses.
@@ -228,9 +236,8 @@ bool Compiler::CompileExpression(std::string text, int32_t* number, char* type) 
         return false;
       }
       int chosen = -1;
-      for (int e = operatorFirst_[level]; e >= 0 && size_t(e) < keywords_.bracket.size() &&
-                                          keywords_.bracket[size_t(e)].name == kLevelKeyword[level];
-           ++e) {
+      const int first = operatorFirst_[level];
+      for (int e = first; e >= 0 && e <= keywords_.bracket[size_t(first)].last; ++e) {
         const std::string& p = keywords_.bracket[size_t(e)].params;
         if (p.size() == 3 && p[1] == ta && p[2] == tb) {
           chosen = e;
@@ -434,7 +441,8 @@ bool Compiler::CompileCall(const std::string& callName, const std::string& argTe
     arrayFlag_ = true;
   }
   const auto& part = keywords_.bracket;
-  auto sameName = [&](int e) { return e >= 0 && size_t(e) < part.size() && part[size_t(e)].name == name; };
+  const int groupLast = part[size_t(k)].last;
+  auto sameName = [&](int e) { return e >= k && e <= groupLast; };
   std::vector<std::string> items;
   if (!Trim(args).empty())
     for (const std::string& item : SplitTopLevel(args)) items.push_back(Trim(item));

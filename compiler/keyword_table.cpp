@@ -73,6 +73,16 @@ bool ParseKeywordLine(const std::string& line, KeywordLine* out) {
   return out->number > 0;
 }
 
+namespace {
+
+// Each entry learns where the run of entries of its name ends.
+void MarkNameGroups(std::vector<KeywordEntry>& part) {
+  for (size_t i = part.size(); i-- > 0;)
+    part[i].last = i + 1 < part.size() && part[i + 1].name == part[i].name ? part[i + 1].last : int(i);
+}
+
+}  // namespace
+
 void FillKeywordTable(KeywordTable& table, const std::string& text, std::vector<std::string>* warnings) {
   table.Clear();
   size_t pos = 0;
@@ -112,4 +122,6 @@ void FillKeywordTable(KeywordTable& table, const std::string& text, std::vector<
       table.main.push_back(std::move(e));
     }
   }
+  MarkNameGroups(table.main);
+  MarkNameGroups(table.bracket);
 }

@@ -14,6 +14,7 @@ struct KeywordEntry {
   std::string params;
   int32_t number = 0;
   int8_t block = -1;  // index in the block keyword table, -1 when none
+  int last = 0;       // index of the last consecutive entry of the same name
 };
 
 // Hashing that lets a map of strings be searched with a string_view.

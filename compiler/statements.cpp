@@ -276,7 +276,8 @@ bool Compiler::CompileKeywordStatement(int k, const std::string& argText, int32_
     if (head.number == kCmdCommentStart) commentBlock_ = true;
     return true;
   }
-  auto sameName = [&](int e) { return e >= 0 && size_t(e) < part.size() && part[size_t(e)].name == name; };
+  const int groupLast = head.last;
+  auto sameName = [&](int e) { return e >= k && e <= groupLast; };
   std::vector<std::string> items;
   if (!Trim(argText).empty()) items = SplitTopLevel(argText);
   int candidate = k;
@@ -628,12 +629,27 @@ bool Compiler::CompileAssignment(const std::string& text, bool* isAssignment) {
       Fail(23);
       return false;
     }
-    std::string statement = "@= " + target.substr(0, open) + "," + target.substr(open + 1, close - open - 1) + " " +
-                            target.substr(close + 1) + "," + value;
+    std::string args = target.substr(0, open);
+    args.append(",").append(target, open + 1, close - open - 1).append(" ").append(target, close + 1);
+    args.append(",").append(value);
     arrayFlag_ = true;
-    return CompileKeywordText(statement);
+    return CompileAssignmentArgs(elementAssignKeyword_, "@= ", args);
   }
-  return CompileKeywordText("= " + target + "," + value);
+  std::string args = target;
+  args.append(",").append(value);
+  return CompileAssignmentArgs(assignKeyword_, "= ", args);
+}
+
+// The keyword statement "=" or "@=" with its arguments. A ";" in them ends the statement as
+// it ends any keyword statement; that rare case takes the general road.
+bool Compiler::CompileAssignmentArgs(int keyword, const char* name, const std::string& args) {
+  bool quoted = false;
+  for (char c : args) {
+    if (c == '"') quoted = !quoted;
+    else if (!quoted && c == ';') keyword = -1;
+  }
+  if (keyword < 0) return CompileKeywordText(name + args);
+  return CompileKeywordStatement(keyword, Trim(args), int32_t(code_.size()));
 }
 
 bool Compiler::CompileData(const std::string& args) {
