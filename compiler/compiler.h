@@ -64,12 +64,12 @@ class Compiler {
   bool AppendFile(const std::string& file, int root);
   int FindIncludeOfOffset(int64_t offset) const;
   // ---- symbols (symbols.cpp)
-  int32_t DeclareVariable(int type, const std::string& name, bool array);
+  int32_t DeclareVariable(int type, std::string_view name, bool array);
   int32_t DeclareJumpTarget(const std::string& name, int kind, bool reference, bool global);
   int AddUserFunction(const std::string& name, const std::string& letters);
   int32_t AllocTempOperand(char type);
   void ResetTemporaries();
-  bool DeclareVariableByName(const std::string& text, char* type, int32_t* number);
+  bool DeclareVariableByName(std::string_view text, char* type, int32_t* number);
   bool DeclareFunctions(int mode, int32_t firstIncluded, int32_t* lineCount);
   int FindUserFunction(const std::string& name) const;
   // ---- statements (statements.cpp)
@@ -90,7 +90,7 @@ class Compiler {
   // ---- expressions (expressions.cpp)
   bool CompileFullExpression(const std::string& text, int32_t* number, char* type);
   bool CompileExpression(std::string text, int32_t* number, char* type);
-  bool CompileOperand(const std::string& text, int32_t* number, char* type);
+  bool CompileOperand(std::string_view text, int32_t* number, char* type);
   bool CompileCall(const std::string& name, const std::string& args, int32_t* number, char* type);
   bool CompileUserCall(int function, const std::string& args, int32_t* number, char* type);
   int32_t Convert(int command, int32_t operand);
@@ -172,7 +172,7 @@ class Compiler {
   std::vector<std::string> dataTexts_;
   // Symbols.
   std::vector<VariableRow> vars_[3];
-  std::unordered_map<std::string, int32_t> varIndex_[3];
+  TextMap varIndex_[3];
   std::vector<JumpTarget> targets_;
   std::unordered_map<std::string, std::vector<int>> targetIndex_;
   std::vector<DeclaredName> declared_;

@@ -1,6 +1,7 @@
 // Expressions: grouping parentheses, operators by a fixed precedence, operands, calls of
 // keyword functions, array elements and user functions, and the emission of code words.
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 
@@ -195,11 +196,13 @@ bool Compiler::CompileExpression(std::string text, int32_t* number, char* type) 
   bool present[128] = {};
   for (size_t i = 0; i < text.size(); ++i)
     if (mask[i] && IsOperatorChar(text[i])) present[uint8_t(text[i])] = true;
+  bool any = false;
+  for (bool p : present) any = any || p;
+  if (!any) return CompileOperand(text, number, type);
   for (int level = 0; level < 13; ++level) {
     if (!present[uint8_t(kLevelChar[level])] && !(level == 5 && present[uint8_t('>')]) && !(level == 6 && present[uint8_t('<')])) continue;
     size_t from = 1;
     for (;;) {
-      TopLevelMask(text, mask);
       size_t op = std::string::npos, width = 1;
       for (size_t i = from; i < text.size(); ++i) {
         if (mask[i] && OperatorAt(text, i, level, &width)) {
@@ -223,8 +226,8 @@ bool Compiler::CompileExpression(std::string text, int32_t* number, char* type) 
       while (r < text.size() && text[r] == ' ') ++r;
       if (r < text.size() && text[r] == '-') ++r;
       while (r < text.size() && !(mask[r] && IsOperatorChar(text[r]))) ++r;
-      std::string left = Trim(text.substr(leftStart, op - leftStart));
-      std::string right = Trim(text.substr(op + width, r - op - width));
+      std::string_view left = TrimView(std::string_view(text).substr(leftStart, op - leftStart));
+      std::string_view right = TrimView(std::string_view(text).substr(op + width, r - op - width));
       if (left.empty() || right.empty()) {
         Fail(22);
         return false;
@@ -254,6 +257,9 @@ bool Compiler::CompileExpression(std::string text, int32_t* number, char* type) 
       if (!prePass_) EmitInstruction(entry.number, {temp, a, b});
       std::string marker = Marker(temp);
       text.replace(leftStart, r - leftStart, marker);
+      // The reduced part lay outside quotes and brackets, so the rest of the mask holds.
+      mask.erase(mask.begin() + long(leftStart), mask.begin() + long(r));
+      mask.insert(mask.begin() + long(leftStart), marker.size(), 1);
       if (text.size() >= 255) {
         Fail(43);
         return false;
@@ -274,23 +280,21 @@ bool Compiler::CompileExpression(std::string text, int32_t* number, char* type) 
   return true;
 }
 
-bool Compiler::CompileOperand(const std::string& input, int32_t* number, char* type) {
-  std::string text = Trim(input);
+bool Compiler::CompileOperand(std::string_view input, int32_t* number, char* type) {
+  const std::string_view text = TrimView(input);
   *type = 'x';
   if (text.empty()) return false;
   // A reduced part.
   if (text[0] == '?' && text.size() > 1) {
-    bool digits = true;
-    for (size_t i = 1; i < text.size(); ++i) digits = digits && IsDigit(text[i]);
     // Only cell operands: a DATA position or a code position written this way in a
     // source would reach a command as a cell it is not.
-    long n = digits && text.size() <= 6 ? std::atol(text.c_str() + 1) : 0;
-    if (n >= 10000 && n < 25000) {
-      *number = int32_t(n);
-      *type = OperandTypeFromIndex(*number);
+    int32_t n = 0;
+    auto [end, ec] = std::from_chars(text.data() + 1, text.data() + text.size(), n);
+    if (ec == std::errc() && end == text.data() + text.size() && n >= 10000 && n < 25000) {
+      *number = n;
+      *type = OperandTypeFromIndex(n);
       return true;
     }
-    *type = 'x';
     Fail(22);
     return false;
   }
@@ -306,11 +310,12 @@ bool Compiler::CompileOperand(const std::string& input, int32_t* number, char* t
       Fail(23);
       return false;
     }
-    if (!Trim(text.substr(close + 1)).empty()) {
+    if (!TrimView(text.substr(close + 1)).empty()) {
       Fail(22);
       return false;
     }
-    return CompileCall(Trim(text.substr(0, i)), text.substr(i + 1, close - i - 1), number, type);
+    return CompileCall(std::string(TrimView(text.substr(0, i))), std::string(text.substr(i + 1, close - i - 1)), number,
+                       type);
   }
   // Numbers.
   bool intChars = true, floatChars = true, digit = false, dot = false;
@@ -322,10 +327,12 @@ bool Compiler::CompileOperand(const std::string& input, int32_t* number, char* t
     floatChars = floatChars && (d || c == '-' || c == '+' || c == '.');
   }
   if (digit && intChars) {
-    const char* s = text.c_str();
-    if (*s == '+') ++s;
-    errno = 0;
-    long long v = std::strtoll(s, nullptr, 10);
+    std::string_view digits = text[0] == '+' ? text.substr(1) : text;
+    int64_t v = 0;
+    auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), v);
+    (void)end;
+    if (ec == std::errc::result_out_of_range) v = digits[0] == '-' ? INT64_MIN : INT64_MAX;
+    else if (ec != std::errc()) v = 0;
     if (v > INT32_MAX) v = INT32_MAX;
     if (v < INT32_MIN) v = INT32_MIN;
     *type = 'l';
@@ -349,9 +356,8 @@ bool Compiler::CompileOperand(const std::string& input, int32_t* number, char* t
     return true;
   }
   if (digit && dot && floatChars) {
-    const char* s = text.c_str();
-    if (*s == '+') ++s;
-    float f = float(std::strtod(s, nullptr));
+    std::string digits(text[0] == '+' ? text.substr(1) : text);
+    float f = float(std::strtod(digits.c_str(), nullptr));
     uint32_t bits;
     std::memcpy(&bits, &f, 4);
     *type = 'f';
@@ -391,7 +397,7 @@ bool Compiler::CompileOperand(const std::string& input, int32_t* number, char* t
       return false;
     }
     *number = 23000 + int32_t(stringLiterals_.size());
-    stringLiterals_.push_back(text.substr(1, text.size() - 2));
+    stringLiterals_.emplace_back(text.substr(1, text.size() - 2));
     return true;
   }
   char t = 0;

@@ -14,7 +14,7 @@ constexpr int kTempWindow = 50;
 int TypeIndex(char t) { return t == 'l' ? 0 : t == 'f' ? 1 : t == 's' ? 2 : -1; }
 
 // Key of a variable row: owner, array flag and name in one text (built in a reused buffer).
-const std::string& VarKey(int16_t owner, bool array, const std::string& name) {
+const std::string& VarKey(int16_t owner, bool array, std::string_view name) {
   static thread_local std::string key;
   key.clear();
   key += char('A' + (owner & 63));
@@ -33,7 +33,7 @@ char OperandTypeFromIndex(int32_t n) {
   return 0;
 }
 
-int32_t Compiler::DeclareVariable(int type, const std::string& name, bool array) {
+int32_t Compiler::DeclareVariable(int type, std::string_view name, bool array) {
   auto& index = varIndex_[type];
   auto it = index.find(VarKey(currentFunction_, array, name));
   if (it != index.end()) return it->second;
@@ -46,16 +46,16 @@ int32_t Compiler::DeclareVariable(int type, const std::string& name, bool array)
     Fail(1 + type);
     return -1;
   }
-  vars_[type].push_back({currentFunction_, name, number, uint8_t(array), currentLine_});
+  vars_[type].push_back({currentFunction_, std::string(name), number, uint8_t(array), currentLine_});
   index.emplace(VarKey(currentFunction_, array, name), number);
   return number;
 }
 
-bool Compiler::DeclareVariableByName(const std::string& text, char* type, int32_t* number) {
+bool Compiler::DeclareVariableByName(std::string_view text, char* type, int32_t* number) {
   bool array = arrayFlag_;
   arrayFlag_ = false;
   if (!IsVariableName(text)) return false;
-  char t = text.find('#') != std::string::npos ? 'f' : text.find('$') != std::string::npos ? 's' : 'l';
+  char t = text.find('#') != std::string_view::npos ? 'f' : text.find('$') != std::string_view::npos ? 's' : 'l';
   *type = t;
   if (prePass_) {
     *number = kVarBase[TypeIndex(t)];

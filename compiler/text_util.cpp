@@ -15,7 +15,14 @@ std::string Trim(const std::string& text) {
   return text.substr(a, b - a);
 }
 
-bool IsVariableName(const std::string& text) {
+std::string_view TrimView(std::string_view text) {
+  size_t a = 0, b = text.size();
+  while (a < b && static_cast<unsigned char>(text[a]) <= 32) ++a;
+  while (b > a && static_cast<unsigned char>(text[b - 1]) <= 32) --b;
+  return text.substr(a, b - a);
+}
+
+bool IsVariableName(std::string_view text) {
   if (text.empty()) return false;
   for (char c : text)
     if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '#' || c == '$')) return false;
@@ -61,7 +68,7 @@ void SplitFunctionHeader(const std::string& text, std::string* name, std::string
   *params = close != std::string::npos && close > open ? text.substr(open + 1, close - open - 1) : text.substr(open + 1);
 }
 
-size_t MatchingBracket(const std::string& text, size_t open) {
+size_t MatchingBracket(std::string_view text, size_t open) {
   bool quoted = false;
   int depth = 0;
   for (size_t i = open; i < text.size(); ++i) {
