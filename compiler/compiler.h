@@ -88,7 +88,7 @@ class Compiler {
   bool CompileData(const std::string& args);
   bool HandleBlock(int block, int32_t jumpPosition, bool* emitJump, int32_t* jumpValue, int32_t statementStart);
   // ---- expressions (expressions.cpp)
-  bool CompileFullExpression(const std::string& text, int32_t* number, char* type);
+  bool CompileFullExpression(std::string_view text, int32_t* number, char* type);
   bool CompileExpression(std::string text, int32_t* number, char* type);
   bool CompileOperand(std::string_view text, int32_t* number, char* type);
   bool CompileCall(const std::string& name, const std::string& args, int32_t* number, char* type);

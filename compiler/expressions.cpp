@@ -136,8 +136,11 @@ int32_t Compiler::Convert(int command, int32_t operand) {
   return temp;
 }
 
-bool Compiler::CompileFullExpression(const std::string& input, int32_t* number, char* type) {
-  std::string text = input;
+bool Compiler::CompileFullExpression(std::string_view input, int32_t* number, char* type) {
+  // Without brackets there is no group to take out.
+  if (input.find('(') == std::string_view::npos && input.find(')') == std::string_view::npos)
+    return CompileExpression(std::string(input), number, type);
+  std::string text(input);
   for (;;) {
     bool quoted = false;
     std::vector<size_t> open;

@@ -278,24 +278,26 @@ bool Compiler::CompileKeywordStatement(int k, const std::string& argText, int32_
   }
   const int groupLast = head.last;
   auto sameName = [&](int e) { return e >= k && e <= groupLast; };
-  std::vector<std::string> items;
-  if (!Trim(argText).empty()) items = SplitTopLevel(argText);
+  std::vector<std::string_view> items;
+  if (!TrimView(argText).empty()) items = SplitTopLevelViews(argText);
   int candidate = k;
   std::string letters;
   std::vector<int32_t> operands;
+  std::string condition;
   for (size_t i = 0; i < items.size(); ++i) {
-    std::string item = items[i];
+    std::string_view item = items[i];
     if (head.block >= 0) {
-      item = ReplaceOutsideQuotes(item, "<>", "!");
-      item = ReplaceOutsideQuotes(item, " and ", "&");
-      item = ReplaceOutsideQuotes(item, " or ", "|");
+      condition = ReplaceOutsideQuotes(std::string(item), "<>", "!");
+      condition = ReplaceOutsideQuotes(condition, " and ", "&");
+      condition = ReplaceOutsideQuotes(condition, " or ", "|");
+      item = condition;
     }
     const std::string& p = part[size_t(candidate)].params;
     char letter = i < p.size() ? p[i] : 0;
     int32_t n = 0;
     char t = 'x';
     if (letter == 'a') {
-      std::string label = Trim(item);
+      std::string label(TrimView(item));
       if (!IsPlainName(label)) {
         Fail(24, Msg(33));
         return false;

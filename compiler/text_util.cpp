@@ -56,6 +56,26 @@ std::vector<std::string> SplitTopLevel(const std::string& text) {
   return items;
 }
 
+std::vector<std::string_view> SplitTopLevelViews(std::string_view text) {
+  std::vector<std::string_view> items;
+  bool quoted = false;
+  int depth = 0;
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '"') quoted = !quoted;
+    else if (quoted) continue;
+    else if (c == '(') ++depth;
+    else if (c == ')') --depth;
+    else if (depth == 0 && c == ',') {
+      items.push_back(text.substr(start, i - start));
+      start = i + 1;
+    }
+  }
+  items.push_back(text.substr(start));
+  return items;
+}
+
 void SplitFunctionHeader(const std::string& text, std::string* name, std::string* params) {
   size_t open = text.find('(');
   if (open == std::string::npos) {
