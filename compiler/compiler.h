@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <string>
 #include <unordered_map>
@@ -83,7 +84,7 @@ class Compiler {
   bool CompileFor(const std::string& text);
   bool CompileDim(const std::string& text);
   bool CompileSelect(const std::vector<std::string>& words, const std::vector<size_t>& starts, const std::string& text);
-  bool CompileAssignment(const std::string& text, bool* isAssignment);
+  bool CompileAssignment(std::string_view text, bool* isAssignment);
   bool CompileAssignmentArgs(int keyword, const char* name, const std::string& args);
   bool CompileData(const std::string& args);
   bool HandleBlock(int block, int32_t jumpPosition, bool* emitJump, int32_t* jumpValue, int32_t statementStart);
@@ -97,6 +98,8 @@ class Compiler {
   std::string OverloadText(const std::string& name, bool bracket);
   void EmitCodeDword(int32_t word);
   void EmitInstruction(int32_t command, const std::vector<int32_t>& operands);
+  void EmitInstruction(int32_t command, std::initializer_list<int32_t> operands);
+  void EmitInstruction(int32_t command, const int32_t* operands, size_t count);
   // ---- writer and checks (image_writer.cpp)
   bool ResolveFunctionCalls();
   bool CheckArrayUse();
@@ -152,6 +155,8 @@ class Compiler {
 
   KeywordTable keywords_;
   int32_t blockNumbers_[12] = {};
+  std::deque<std::vector<uint8_t>> maskPool_;  // one mask per nesting depth (a deque keeps them in place)
+  size_t maskDepth_ = 0;
   int operatorFirst_[13] = {};  // first bracket entry of each operator level
   int assignKeyword_ = -1, elementAssignKeyword_ = -1;  // the keywords "=" and "@="
   std::vector<std::string> messages_;

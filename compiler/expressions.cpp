@@ -118,8 +118,17 @@ void Compiler::EmitCodeDword(int32_t word) {
 }
 
 void Compiler::EmitInstruction(int32_t command, const std::vector<int32_t>& operands) {
+  EmitInstruction(command, operands.data(), operands.size());
+}
+
+void Compiler::EmitInstruction(int32_t command, std::initializer_list<int32_t> operands) {
+  EmitInstruction(command, operands.begin(), operands.size());
+}
+
+void Compiler::EmitInstruction(int32_t command, const int32_t* operands, size_t count) {
   EmitCodeDword(command);
-  for (int32_t w : operands) {
+  for (size_t i = 0; i < count; ++i) {
+    const int32_t w = operands[i];
     if (w >= 35000 && w < 37000) {
       JumpTarget& t = targets_[size_t(w - 35000)];
       t.refs.push_back({int32_t(code_.size()), t.kind});
@@ -189,11 +198,24 @@ bool Compiler::CompileFullExpression(std::string_view input, int32_t* number, ch
 }
 
 bool Compiler::CompileExpression(std::string text, int32_t* number, char* type) {
-  text = Trim(text);
+  {
+    size_t a = 0, b = text.size();
+    while (a < b && static_cast<unsigned char>(text[a]) <= 32) ++a;
+    while (b > a && static_cast<unsigned char>(text[b - 1]) <= 32) --b;
+    text.erase(b);
+    text.erase(0, a);
+  }
   bool reduced = false;
   int32_t last = 0;
   char lastType = 0;
-  std::vector<uint8_t> mask;
+  // A mask buffer of this nesting depth (calls inside operands compile expressions too).
+  if (maskPool_.size() <= maskDepth_) maskPool_.resize(maskDepth_ + 1);
+  std::vector<uint8_t>& mask = maskPool_[maskDepth_];
+  struct DepthGuard {
+    size_t& depth;
+    explicit DepthGuard(size_t& d) : depth(d) { ++depth; }
+    ~DepthGuard() { --depth; }
+  } guard(maskDepth_);
   // Quick test: which operator characters occur at the top level at all.
   TopLevelMask(text, mask);
   bool present[128] = {};

@@ -181,23 +181,26 @@ bool Compiler::CompileKeywordText(const std::string& text) {
   int32_t statementStart = int32_t(code_.size());
   if (keyword < 0) {
     // Not a keyword: a user-function call or an assignment, after splitting off the rest.
-    std::string body = text, rest;
+    std::string_view body = text;
+    std::string rest;
     bool quoted = false;
     for (size_t i = 0; i < text.size(); ++i) {
       if (text[i] == '"') quoted = !quoted;
       if (!quoted && text[i] == ':') {
-        body = text.substr(0, i);
+        body = body.substr(0, i);
         rest = text.substr(i + 1);
         break;
       }
     }
-    body = Trim(body);
+    body = TrimView(body);
     size_t open = body.find('(');
-    if (open != std::string::npos && body.back() == ')' && FindUserFunction(Trim(body.substr(0, open))) >= 0 &&
-        MatchingBracket(body, open) == body.size() - 1) {
+    if (open != std::string::npos && body.back() == ')' &&
+        FindUserFunction(std::string(TrimView(body.substr(0, open)))) >= 0 && MatchingBracket(body, open) == body.size() - 1) {
       int32_t n = 0;
       char t = 0;
-      if (!CompileCall(Trim(body.substr(0, open)), body.substr(open + 1, body.size() - open - 2), &n, &t)) return false;
+      if (!CompileCall(std::string(TrimView(body.substr(0, open))), std::string(body.substr(open + 1, body.size() - open - 2)),
+                       &n, &t))
+        return false;
       rest_ = rest;
       return CompileRest();
     }
@@ -604,14 +607,14 @@ bool Compiler::CompileSelect(const std::vector<std::string>& words, const std::v
   return CompileRest();
 }
 
-bool Compiler::CompileAssignment(const std::string& text, bool* isAssignment) {
+bool Compiler::CompileAssignment(std::string_view text, bool* isAssignment) {
   *isAssignment = false;
   size_t eq = text.find('=');
-  if (eq == std::string::npos) return true;
-  std::string target = text.substr(0, eq);
-  while (!target.empty() && target.back() == ' ') target.pop_back();
-  std::string value = text.substr(eq + 1);
-  if (Trim(value).empty() || Trim(target).empty()) return true;
+  if (eq == std::string_view::npos) return true;
+  std::string_view target = text.substr(0, eq);
+  while (!target.empty() && target.back() == ' ') target.remove_suffix(1);
+  std::string_view value = text.substr(eq + 1);
+  if (TrimView(value).empty() || TrimView(target).empty()) return true;
   {
     bool quoted = false;
     int depth = 0;
@@ -623,22 +626,22 @@ bool Compiler::CompileAssignment(const std::string& text, bool* isAssignment) {
     }
   }
   *isAssignment = true;
-  target = Trim(target);
+  target = TrimView(target);
   size_t open = target.find('(');
-  if (open != std::string::npos) {
+  std::string args;
+  args.reserve(target.size() + value.size() + 3);
+  if (open != std::string_view::npos) {
     size_t close = MatchingBracket(target, open);
-    if (close == std::string::npos) {
+    if (close == std::string_view::npos) {
       Fail(23);
       return false;
     }
-    std::string args = target.substr(0, open);
-    args.append(",").append(target, open + 1, close - open - 1).append(" ").append(target, close + 1);
-    args.append(",").append(value);
+    args.append(target.substr(0, open)).append(",").append(target.substr(open + 1, close - open - 1)).append(" ");
+    args.append(target.substr(close + 1)).append(",").append(value);
     arrayFlag_ = true;
     return CompileAssignmentArgs(elementAssignKeyword_, "@= ", args);
   }
-  std::string args = target;
-  args.append(",").append(value);
+  args.append(target).append(",").append(value);
   return CompileAssignmentArgs(assignKeyword_, "= ", args);
 }
 
@@ -651,7 +654,7 @@ bool Compiler::CompileAssignmentArgs(int keyword, const char* name, const std::s
     else if (!quoted && c == ';') keyword = -1;
   }
   if (keyword < 0) return CompileKeywordText(name + args);
-  return CompileKeywordStatement(keyword, Trim(args), int32_t(code_.size()));
+  return CompileKeywordStatement(keyword, args, int32_t(code_.size()));
 }
 
 bool Compiler::CompileData(const std::string& args) {
