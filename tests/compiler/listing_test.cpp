@@ -136,3 +136,9 @@ TEST(Listing, MemoryCompileAppendsToTheLastFileCompile) {
   EXPECT_FALSE(c.CompileFromMemory("foo bar\n", 0));
   EXPECT_EQ(c.ResultText(), "Command not understood");
 }
+
+TEST(Listing, CallsInsideOperandsCompileTheirOwnExpressions) {
+  EXPECT_EQ(Listing("a=len(str$(1+2))+3\n"),
+            "81 10000 19000 19001 312 12000 10000 234 10001 12000 81 10002 10001 19002 151 13000 10002 213");
+  EXPECT_EQ(Listing("a=abs(abs(abs(1.5-2)-3)-4)+1\n").substr(0, 3), "95 ");
+}
