@@ -219,10 +219,13 @@ bool Compiler::CompileExpression(std::string text, int32_t* number, char* type) 
   // Quick test: which operator characters occur at the top level at all.
   TopLevelMask(text, mask);
   bool present[128] = {};
-  for (size_t i = 0; i < text.size(); ++i)
-    if (mask[i] && IsOperatorChar(text[i])) present[uint8_t(text[i])] = true;
   bool any = false;
-  for (bool p : present) any = any || p;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (mask[i] && IsOperatorChar(text[i])) {
+      present[uint8_t(text[i])] = true;
+      any = true;
+    }
+  }
   if (!any) return CompileOperand(text, number, type);
   for (int level = 0; level < 13; ++level) {
     if (!present[uint8_t(kLevelChar[level])] && !(level == 5 && present[uint8_t('>')]) && !(level == 6 && present[uint8_t('<')])) continue;
