@@ -177,7 +177,7 @@ class Compiler {
   std::vector<std::string> dataTexts_;
   // Symbols.
   std::vector<VariableRow> vars_[3];
-  TextMap varIndex_[3];
+  std::vector<TextMap> varIndex_[3];  // per type, by owner x 2 + array flag: name -> number
   std::vector<JumpTarget> targets_;
   std::unordered_map<std::string, std::vector<int>> targetIndex_;
   std::vector<DeclaredName> declared_;

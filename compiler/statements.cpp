@@ -71,7 +71,7 @@ std::string ReplaceOutsideQuotes(const std::string& text, const char* from, cons
   bool quoted = false;
   for (size_t i = 0; i < text.size();) {
     if (text[i] == '"') quoted = !quoted;
-    if (!quoted && text.compare(i, n, from) == 0) {
+    if (!quoted && text[i] == from[0] && text.compare(i, n, from) == 0) {
       out += to;
       i += n;
       continue;

@@ -13,17 +13,6 @@ constexpr int kTempWindow = 50;
 
 int TypeIndex(char t) { return t == 'l' ? 0 : t == 'f' ? 1 : t == 's' ? 2 : -1; }
 
-// Key of a variable row: owner, array flag and name in one text (built in a reused buffer).
-const std::string& VarKey(int16_t owner, bool array, std::string_view name) {
-  static thread_local std::string key;
-  key.clear();
-  key += char('A' + (owner & 63));
-  key += char('A' + ((owner >> 6) & 63));
-  key += array ? '[' : ':';
-  key += name;
-  return key;
-}
-
 }  // namespace
 
 char OperandTypeFromIndex(int32_t n) {
@@ -34,12 +23,19 @@ char OperandTypeFromIndex(int32_t n) {
 }
 
 int32_t Compiler::DeclareVariable(int type, std::string_view name, bool array) {
-  auto& index = varIndex_[type];
-  auto it = index.find(VarKey(currentFunction_, array, name));
-  if (it != index.end()) return it->second;
+  auto& tables = varIndex_[type];
+  auto table = [&](int16_t owner) -> TextMap& {
+    size_t slot = size_t(owner) * 2 + (array ? 1 : 0);
+    if (tables.size() <= slot) tables.resize(slot + 1);
+    return tables[slot];
+  };
+  TextMap& own = table(currentFunction_);
+  auto it = own.find(name);
+  if (it != own.end()) return it->second;
   if (array && currentFunction_ != 0) {
-    it = index.find(VarKey(0, true, name));
-    if (it != index.end()) return it->second;
+    TextMap& main = table(0);
+    it = main.find(name);
+    if (it != main.end()) return it->second;
   }
   int32_t number = kVarBase[type] + int32_t(vars_[type].size());
   if (number >= kVarBase[type] + 1999) {
@@ -47,7 +43,7 @@ int32_t Compiler::DeclareVariable(int type, std::string_view name, bool array) {
     return -1;
   }
   vars_[type].push_back({currentFunction_, std::string(name), number, uint8_t(array), currentLine_});
-  index.emplace(VarKey(currentFunction_, array, name), number);
+  table(currentFunction_).emplace(std::string(name), number);
   return number;
 }
 
