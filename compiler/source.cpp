@@ -30,17 +30,6 @@ std::string NormalizeLineEnds(const std::string& in) {
   return out;
 }
 
-// Gathers one line the way the passes do: up to the next CR, with the LF behind the
-// previous CR as its first character. Returns false at the end of the text.
-bool GatherLine(const std::string& text, size_t& pos, std::string& line) {
-  if (pos >= text.size()) return false;
-  size_t cr = text.find('\r', pos);
-  if (cr == std::string::npos) cr = text.size();
-  line.assign(text, pos, cr - pos);
-  pos = cr + 1;
-  return true;
-}
-
 // Reads a source or included file: regular files only (a device or a pipe named by an
 // include line would never end), and of a size a program can have.
 bool ReadSourceFile(const std::string& name, std::string& out) {
@@ -87,12 +76,16 @@ int32_t Compiler::ExpandIncludes() {
   bool added = true;
   for (int pass = 0; added; ++pass) {
     added = false;
-    const std::string scan = working_;
+    // The pass scans the text as it stood at its start; files are appended behind it.
+    const size_t scanEnd = working_.size();
     size_t pos = 0;
     int32_t line = 1;
-    std::string raw;
-    while (GatherLine(scan, pos, raw)) {
-      size_t lineStart = pos - raw.size() - 1;
+    while (pos < scanEnd) {
+      size_t cr = working_.find('\r', pos);
+      if (cr == std::string::npos || cr > scanEnd) cr = scanEnd;
+      const size_t lineStart = pos;
+      const std::string_view raw = std::string_view(working_).substr(pos, cr - pos);
+      pos = cr + 1;
       if (raw.size() >= 255) {
         currentLine_ = line;
         errorLine_ = line;
@@ -100,10 +93,10 @@ int32_t Compiler::ExpandIncludes() {
       }
       size_t i = 0;
       while (i < raw.size() && static_cast<unsigned char>(raw[i]) < 32) ++i;
-      if (raw.compare(i, 9, "#include ") == 0 || raw.compare(i, 9, "#INCLUDE ") == 0 ||
-          (raw.size() - i >= 9 && std::equal(raw.begin() + long(i), raw.begin() + long(i) + 9, "#include ",
-                                             [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; }))) {
-        std::string rest = raw.substr(i + 9);
+      if (raw.size() - i >= 9 && raw[i] == '#' &&
+          std::equal(raw.begin() + long(i), raw.begin() + long(i) + 9, "#include ",
+                     [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; })) {
+        std::string rest(raw.substr(i + 9));
         std::string name;
         size_t k = rest.find_first_not_of(" \"");
         if (k != std::string::npos) {
@@ -123,7 +116,6 @@ int32_t Compiler::ExpandIncludes() {
               return -1;
             }
             includes_.push_back({line, int64_t(working_.size())});
-            // The line break in front of a line belongs to the text before it.
             AppendFile(name, int(includes_.size()) - 1);
           } else {
             // A file named inside an included file belongs to the include that brought in

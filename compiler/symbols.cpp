@@ -136,10 +136,20 @@ bool Compiler::DeclareFunctions(int mode, int32_t firstIncluded, int32_t* lineCo
     if (cr == std::string::npos) cr = working_.size();
     size_t start = pos;
     while (start < cr && static_cast<unsigned char>(working_[start]) <= 32) ++start;
-    text.assign(working_, start, cr - start);
-    LowerOutsideQuotes(text);
+    // Only the lines that open or close a function are needed as text.
+    auto startsWith = [&](const char* word, size_t n) {
+      if (cr - start < n) return false;
+      for (size_t i = 0; i < n; ++i)
+        if (std::tolower(static_cast<unsigned char>(working_[start + i])) != word[i]) return false;
+      return true;
+    };
+    const bool opens = startsWith("function ", 9), closes = !opens && startsWith("endfunction", 11);
+    if (opens || closes) {
+      text.assign(working_, start, cr - start);
+      LowerOutsideQuotes(text);
+    }
     currentLine_ = line;
-    if (text.compare(0, 9, "function ") == 0) {
+    if (opens) {
       std::string rest = Trim(text.substr(9));
       if (rest.empty()) {
         Fail(38);
@@ -169,7 +179,7 @@ bool Compiler::DeclareFunctions(int mode, int32_t firstIncluded, int32_t* lineCo
         }
       }
       inside = true;
-    } else if (text.compare(0, 11, "endfunction") == 0) {
+    } else if (closes) {
       if (!inside) {
         Fail(40);
         errorLine_ = line;
