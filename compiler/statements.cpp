@@ -91,8 +91,17 @@ constexpr int kAfter[12] = {3, 2, 0, 0, 2, 2, 0, 3, 0, 2, 0, 3};
 }  // namespace
 
 bool Compiler::CompileStatement(const std::string& input) {
-  std::string text = Trim(input);
-  while (!text.empty() && text[0] == ':') text = Trim(text.substr(1));
+  // Most statements arrive trimmed already: copy only when blanks or a ":" must go.
+  std::string trimmed;
+  const std::string* source = &input;
+  if (input.empty()) return true;
+  if (static_cast<unsigned char>(input.front()) <= 32 || static_cast<unsigned char>(input.back()) <= 32 ||
+      input.front() == ':') {
+    trimmed = Trim(input);
+    while (!trimmed.empty() && trimmed[0] == ':') trimmed = Trim(trimmed.substr(1));
+    source = &trimmed;
+  }
+  const std::string& text = *source;
   if (text.empty()) return true;
   if (commentBlock_) {
     std::vector<std::string> words;
@@ -157,7 +166,7 @@ bool Compiler::CompileStatement(const std::string& input) {
 bool Compiler::CompileRest() {
   std::string rest;
   rest.swap(rest_);
-  if (Trim(rest).empty()) return true;
+  if (TrimView(rest).empty()) return true;
   return CompileStatement(rest);
 }
 
@@ -215,7 +224,7 @@ bool Compiler::CompileKeywordText(const std::string& text) {
   }
   const KeywordEntry* entry = &keywords_.main[size_t(keyword)];
   // The argument text: everything after the keyword's last word.
-  std::string args = Trim(text.substr(argStart));
+  std::string args(TrimView(std::string_view(text).substr(argStart)));
   const bool isPrint = entry->name == "print", isRead = entry->name == "read", isInput = entry->name == "input";
   if (isPrint || isRead) {
     bool quoted = false;
