@@ -102,3 +102,23 @@ TEST(Image, WriterWritesTheImageFileAndFailsClearly) {
   EXPECT_FALSE(c.CompileText("print 1\n", TempFolder() + "/no/such/folder/out.img"));
   EXPECT_NE(c.ResultText().find("Cannot write the program image"), std::string::npos);
 }
+
+TEST(Image, CodeDumpAppendsNumberedWords) {
+  Compiler& c = TestCompiler();
+  ASSERT_TRUE(c.CompileText("a=1\n"));
+  std::string file = WriteTempFile("dump.txt", "before\r\n");
+  ASSERT_TRUE(c.DumpCode(file));
+  std::string text;
+  ASSERT_TRUE(FsReadFile(file, text));
+  EXPECT_EQ(text, "before\r\n0: 151\r\n1: 13000\r\n2: 19000\r\n3: 213\r\n4: 0\r\n5: ");
+  EXPECT_FALSE(c.DumpCode(TempFolder() + "/no_such_dump.txt"));
+}
+
+TEST(Image, KeywordNamesByNumber) {
+  const KeywordTable& k = TestCompiler().Keywords();
+  int index = -1;
+  EXPECT_EQ(k.GetKeywordName(303, &index), "print");
+  EXPECT_EQ(k.GetKeywordParamChar(index, 0), 's');
+  EXPECT_EQ(k.GetKeywordName(9999, &index), "");
+  EXPECT_EQ(index, 0);
+}
