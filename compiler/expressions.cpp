@@ -146,9 +146,14 @@ int32_t Compiler::Convert(int command, int32_t operand) {
 }
 
 bool Compiler::CompileFullExpression(std::string_view input, int32_t* number, char* type) {
-  // Without brackets there is no group to take out.
-  if (input.find('(') == std::string_view::npos && input.find(')') == std::string_view::npos)
-    return CompileExpression(std::string(input), number, type);
+  // Without brackets there is no group to take out; without operators a single operand.
+  bool brackets = false, operators = false;
+  for (char c : input) {
+    brackets = brackets || c == '(' || c == ')';
+    operators = operators || IsOperatorChar(c);
+  }
+  if (!brackets && !operators) return CompileOperand(input, number, type);
+  if (!brackets) return CompileExpression(std::string(input), number, type);
   std::string text(input);
   for (;;) {
     bool quoted = false;

@@ -282,7 +282,7 @@ bool Compiler::CompileKeywordStatement(int k, const std::string& argText, int32_
     Fail(58, head.name);
     return false;
   }
-  const std::string name = head.name;
+  const std::string& name = head.name;
   if (!head.params.empty() && head.params[0] == 'e') {
     if (name == "data") return CompileData(argText);
     if (head.number == kCmdCommentStart) commentBlock_ = true;
@@ -295,6 +295,7 @@ bool Compiler::CompileKeywordStatement(int k, const std::string& argText, int32_
   int candidate = k;
   std::string letters;
   std::vector<int32_t> operands;
+  operands.reserve(items.size() + 1);
   std::string condition;
   for (size_t i = 0; i < items.size(); ++i) {
     std::string_view item = items[i];
