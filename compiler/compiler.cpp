@@ -15,7 +15,6 @@ void Compiler::ResetCompiler() {
   errorMessage_.clear();
   outputName_.clear();
   errorLine_ = 0;
-  haveInput_ = false;
   input_.clear();
   working_.clear();
   haveSnapshot_ = false;
@@ -114,7 +113,6 @@ bool Compiler::CompileToDefaultImage(const std::string& source) {
 }
 
 bool Compiler::CompileSourceFile(const std::string& source) {
-  sourceName_ = source;
   if (!LoadSourceFile(source)) {
     InitCompilePass();
     Fail(46, source);
@@ -127,7 +125,6 @@ bool Compiler::CompileSourceFile(const std::string& source) {
 
 bool Compiler::CompileText(const std::string& text, const std::string& image) {
   outputName_ = image;
-  sourceName_.clear();
   SetSourceFromString(text);
   return RunCompile();
 }
@@ -139,6 +136,5 @@ void Compiler::FreeCompilerBuffers() {
   std::vector<std::string>().swap(dataTexts_);
   std::string().swap(input_);
   std::string().swap(working_);
-  haveInput_ = false;
   for (JumpTarget& t : targets_) std::vector<JumpRef>().swap(t.refs);
 }

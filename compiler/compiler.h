@@ -194,12 +194,9 @@ class Compiler {
   bool commentBlock_ = false, inFunction_ = false, prePass_ = false, arrayFlag_ = false;
   int16_t currentFunction_ = 0;
   char expectedType_ = 0;
-  int mode_ = 1;
   std::string rest_;
   // Source.
-  std::string sourceName_;
   std::string input_;
-  bool haveInput_ = false;
   std::string working_;
   struct IncludeEntry {
     int32_t line;
@@ -212,8 +209,7 @@ class Compiler {
   int32_t errorLine_ = 0;
   std::string targetName_, arrayName_;  // the name an end-of-pass check failed on
   bool failedWithoutLine_ = false;
-  // Snapshots of the state after the last file compile, for memory compiles.
-  struct Snapshot;
+  // The code of the last file compile, which memory compiles append to.
   std::vector<int32_t> snapshotCode_, snapshotLines_;
   bool haveSnapshot_ = false;
   int lastProgressStep_ = 0;

@@ -55,6 +55,6 @@ struct KeywordLine {
   int32_t number = 0;
 };
 bool ParseKeywordLine(const std::string& line, KeywordLine* out);
-// Fills the table from a list text; malformed lines are skipped and counted in *bad (with
-// their text in warnings when given). Entries beyond a part's size are ignored.
+// Fills the table from a list text; malformed lines are skipped (their text goes to warnings
+// when given). Entries beyond a part's size are ignored.
 void FillKeywordTable(KeywordTable& table, const std::string& text, std::vector<std::string>* warnings);

@@ -56,7 +56,6 @@ void Compiler::ShowProgress(int32_t line) {
 }
 
 bool Compiler::MainPass(int mode, int16_t startFunction) {
-  mode_ = mode;
   errorText_.clear();
   resultText_.clear();
   errorMessage_.clear();
@@ -117,7 +116,6 @@ bool Compiler::MainPass(int mode, int16_t startFunction) {
     resultText_ = errorMessage_ = errorText_;
     errorLine_ = 0;
   } else {
-    std::string name;
     auto check = [&](int message, const std::string& what, int32_t line) {
       errorText_.clear();
       Fail(message, what);

@@ -43,19 +43,16 @@ bool ReadSourceFile(const std::string& name, std::string& out) {
 bool Compiler::LoadSourceFile(const std::string& file) {
   if (file.empty()) {
     input_ = "\r\n";
-    haveInput_ = true;
     return true;
   }
   std::string bytes;
   if (!ReadSourceFile(file, bytes)) return false;
   input_ = NormalizeLineEnds(bytes);
-  haveInput_ = true;
   return true;
 }
 
 void Compiler::SetSourceFromString(const std::string& text) {
   input_ = NormalizeLineEnds(text);
-  haveInput_ = true;
 }
 
 bool Compiler::AppendFile(const std::string& file, int root) {
