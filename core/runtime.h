@@ -13,6 +13,7 @@ struct RunOptions {
   int64_t frames = -1;       // end after this many frames (-1: no limit)
   std::string grabFile, transcriptFile, inputFile;
   std::vector<std::string> args;  // the program's command line
+  std::vector<std::string> errorTexts;  // texts for the error slots (the language file); empty: "ERROR %d"
 };
 
 // Process-wide state of the player (one instance).

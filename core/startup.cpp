@@ -77,6 +77,8 @@ int RunSession(const std::string& runningFile, VirtualFiles* reader, const std::
   ClockUseVirtual(g_runtime.options.virtualClock);
   EventsReset();
   InitErrorTexts();
+  for (size_t k = 0; k < g_runtime.options.errorTexts.size(); ++k)
+    if (!g_runtime.options.errorTexts[k].empty()) SetErrorSlotText(int(k), g_runtime.options.errorTexts[k]);
   InitCommandTable();
   if (g_testTableHook) g_testTableHook();
   g_errorCode = 0;

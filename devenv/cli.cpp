@@ -7,9 +7,14 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <filesystem>
+
+#include "compiler/compiler.h"
 #include "core/pack.h"
 #include "core/startup.h"
+#include "devenv/language.h"
 #include "platform/fs.h"
+#include "platform/ini.h"
 
 namespace {
 
@@ -84,16 +89,150 @@ int Exec(const std::vector<std::string>& args) {
   return RunImageFile(args[1], o);
 }
 
+std::string ExeFolder() {
+  std::string folder = FsFolderOf(SelfExecutablePath());
+  return folder.empty() ? "" : folder + "/";
+}
+
+std::string AbsolutePath(const std::string& path) {
+  std::string resolved = FsResolveForWrite(path);
+  if (!resolved.empty() && resolved[0] == '/') return resolved;
+  return FsCurrentFolder() + "/" + resolved;
+}
+
+// Compiles a source file into an image file (none: check only) with the source's folder as
+// the current folder, so that included files are read relative to it. Errors go to stderr
+// as FILE:LINE: message.
+bool CompileFile(const std::string& source, const std::string& image) {
+  LoadLanguageTables(ExeFolder());
+  Compiler compiler;
+  compiler.ResetCompiler();
+  std::string overrideList;
+  if (FsFileExists(ExeFolder() + "keywords.txt") && FsReadFile(ExeFolder() + "keywords.txt", overrideList)) {
+    std::vector<std::string> skipped;
+    compiler.LoadKeywordTableFromText(overrideList, &skipped);
+    const std::string& what = g_language.compiler[0];
+    for (const std::string& line : skipped)
+      std::fprintf(stderr, "vellumark: keywords.txt: %s %s\n", what.c_str(), line.c_str());
+  } else {
+    compiler.LoadKeywordTable();
+  }
+  compiler.SetMessageTexts(g_language.compiler);
+  const std::string sourcePath = AbsolutePath(source);
+  const std::string imagePath = image.empty() ? "" : AbsolutePath(image);
+  const std::string keep = FsCurrentFolder();
+  std::string folder = FsFolderOf(sourcePath);
+  FsChangeFolder(folder.empty() ? "/" : folder);
+  // RUNTIMETEST in the source folder's settings asks for the numbered listing.
+  compiler.SetDebugListing(IniGetString("SETUP.INI", "SETTINGS", "RUNTIMETEST", "0") == "1");
+  bool ok = compiler.CompileToImageFile(sourcePath, imagePath);
+  FsChangeFolder(keep);
+  if (!ok) {
+    if (compiler.ErrorLine() > 0)
+      std::fprintf(stderr, "%s:%d: %s\n", source.c_str(), compiler.ErrorLine(), compiler.ErrorMessage().c_str());
+    else
+      std::fprintf(stderr, "%s: %s\n", source.c_str(), compiler.ErrorMessage().c_str());
+  }
+  compiler.FreeCompilerBuffers();
+  return ok;
+}
+
+std::string DefaultImageName(const std::string& source) {
+  std::string base = source;
+  size_t dot = base.rfind('.');
+  size_t slash = base.find_last_of("/\\");
+  if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) base.resize(dot);
+  return base + ".img";
+}
+
+int Compile(const std::vector<std::string>& args) {
+  if (args.size() < 2) return Usage();
+  std::string output = DefaultImageName(args[1]);
+  for (size_t i = 2; i < args.size(); ++i) {
+    if (args[i] == "-o" && i + 1 < args.size()) output = args[++i];
+    else return Usage();
+  }
+  return CompileFile(args[1], output) ? kExitOk : kExitCompileError;
+}
+
+int Check(const std::vector<std::string>& args) {
+  if (args.size() != 2) return Usage();
+  return CompileFile(args[1], "") ? kExitOk : kExitCompileError;
+}
+
+int Run(const std::vector<std::string>& args) {
+  if (args.size() < 2) return Usage();
+  RunOptions o;
+  if (!ParseRunOptions(args, 2, o)) return Usage();
+  const std::string image = FsTempFolder() + "/program.img";
+  if (!CompileFile(args[1], image)) return kExitCompileError;
+  o.standalone = false;
+  o.errorTexts = g_language.errors;
+  // The program runs with its source's folder as the current folder.
+  const std::string keep = FsCurrentFolder();
+  std::string folder = FsFolderOf(AbsolutePath(args[1]));
+  FsChangeFolder(folder.empty() ? "/" : folder);
+  int status = RunImageFile(image, o);
+  FsChangeFolder(keep);
+  return status;
+}
+
+bool IsMediaFile(const std::string& name) {
+  static const char* const kExtensions[] = {"bmp", "rle", "dib", "dds", "jpg", "pcx", "png", "psd", "tga", "tif",
+                                            "wav", "mp2", "mp3", "avi", "mpg", "mid", "arr", "dat", "txt", "3ds"};
+  if (name.empty()) return false;
+  if (name.back() == 'x' || name.back() == 'X') return true;
+  if (name.size() < 3) return false;
+  std::string last = name.substr(name.size() - 3);
+  for (char& c : last) c = char(std::tolower(static_cast<unsigned char>(c)));
+  for (const char* e : kExtensions)
+    if (last == e) return true;
+  return false;
+}
+
+// Every media file under a folder, named by its path relative to it with "\" between folders.
+void CollectMedia(const std::filesystem::path& folder, const std::string& prefix,
+                  std::vector<std::pair<std::string, std::string>>& out) {
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+    std::string name = entry.path().filename().string();
+    if (entry.is_directory(ec)) {
+      if (entry.path().string().size() <= 255) CollectMedia(entry.path(), prefix + name + "\\", out);
+    } else if (IsMediaFile(name)) {
+      out.emplace_back(prefix + name, entry.path().string());
+    }
+  }
+}
+
 int Build(const std::vector<std::string>& args) {
-  std::string image, output;
+  std::string image, output, source;
+  bool media = false;
   for (size_t i = 1; i < args.size(); ++i) {
     if (args[i] == "--image" && i + 1 < args.size()) image = args[++i];
     else if (args[i] == "-o" && i + 1 < args.size()) output = args[++i];
+    else if (args[i] == "--media") media = true;
+    else if (source.empty() && image.empty() && args[i][0] != '-') source = args[i];
     else return Usage();
   }
-  if (image.empty() || output.empty()) return Usage();
+  if (image.empty() == source.empty()) return Usage();
+  if (output.empty()) {
+    if (source.empty()) return Usage();
+    output = DefaultImageName(source);
+    output.resize(output.size() - 4);
+  }
+  if (!source.empty()) {
+    image = FsTempFolder() + "/_exefile.dat";
+    if (!CompileFile(source, image)) {
+      FsRemoveTempFolder();
+      return kExitCompileError;
+    }
+  }
+  std::vector<std::pair<std::string, std::string>> files;
+  if (media && !source.empty()) CollectMedia(FsFolderOf(AbsolutePath(source)), "", files);
   std::string error;
-  if (!WriteGameFile(SelfExecutablePath(), image, {}, output, &error)) {
+  bool ok = WriteGameFile(SelfExecutablePath(), image, files, output, &error);
+  if (!source.empty()) FsRemoveTempFolder();
+  if (!ok) {
     std::fprintf(stderr, "vellumark: build: %s\n", error.c_str());
     return kExitLoadError;
   }
@@ -159,6 +298,9 @@ int ToolMain(const std::vector<std::string>& args) {
   if (args.empty()) return Usage();
   const std::string& cmd = args[0];
   if (cmd == "exec") return Exec(args);
+  if (cmd == "run") return Run(args);
+  if (cmd == "compile") return Compile(args);
+  if (cmd == "check") return Check(args);
   if (cmd == "build") return Build(args);
   if (cmd == "--help" || cmd == "-h" || cmd == "help") {
     std::fputs(kUsage, stdout);

@@ -1,0 +1,233 @@
+#pragma once
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "compiler/keyword_table.h"
+
+// Message numbers of the language file's section "COMPILER" that the compiler reports.
+inline constexpr int kCompilerMessageCount = 60;
+
+// The compiler object: turns BASIC source text (with its included files) into a program
+// image. Usage: ResetCompiler, LoadKeywordTable, CompileToImageFile, FreeCompilerBuffers.
+// Every failing step copies a numbered message into the error text and returns false.
+class Compiler {
+ public:
+  Compiler();
+
+  void ResetCompiler();
+  // Fills the keyword table from the embedded list, or from the override file when one is
+  // given (malformed lines of an override are skipped and reported in warnings).
+  bool LoadKeywordTable();
+  bool LoadKeywordTableFromText(const std::string& text, std::vector<std::string>* warnings = nullptr);
+  bool CompileToImageFile(const std::string& source, const std::string& image);
+  bool CompileToDefaultImage(const std::string& source);
+  bool CompileSourceFile(const std::string& source);
+  // Compiles a text held in memory (no file); with an image name the image is written too.
+  bool CompileText(const std::string& text, const std::string& image = "");
+  bool CompileFromMemory(const std::string& text, int16_t startFunction);
+  void FreeCompilerBuffers();
+
+  // The 60 message texts (index = message number); missing ones are empty.
+  void SetMessageTexts(const std::vector<std::string>& texts);
+  // Called with a percentage 0..100, at most ten times per pass.
+  void SetProgressCallback(std::function<void(int)> progress) { progress_ = std::move(progress); }
+  // Writes the debug listing of the working text before compiling (the RUNTIMETEST setting).
+  void SetDebugListing(bool on) { debugListing_ = on; }
+
+  const std::string& ResultText() const { return resultText_; }
+  // The message of a failed compile without the line suffix.
+  const std::string& ErrorMessage() const { return errorMessage_; }
+  int32_t ErrorLine() const { return errorLine_; }
+  const std::vector<int32_t>& Code() const { return code_; }
+  const std::vector<int32_t>& CodeLines() const { return lines_; }
+  const KeywordTable& Keywords() const { return keywords_; }
+  // The image bytes of the last successful compile (as the writer would write them).
+  std::vector<uint8_t> BuildImage() const;
+  // Appends the numbered list of code words to an existing text file.
+  bool DumpCode(const std::string& file) const;
+
+ private:
+  // ---- passes (passes.cpp)
+  bool RunCompile();
+  void InitCompilePass();
+  bool MainPass(int mode, int16_t startFunction);
+  bool LineLoop(int mode, int32_t firstIncluded);
+  void ShowProgress(int32_t line);
+  void ComposeStatementFailure(int mode, int32_t firstIncluded, int64_t lineOffset, const std::string& lineText);
+  // ---- source (source.cpp)
+  bool LoadSourceFile(const std::string& file);
+  void SetSourceFromString(const std::string& text);
+  int32_t ExpandIncludes();
+  bool AppendFile(const std::string& file, int root);
+  int FindIncludeOfOffset(int64_t offset) const;
+  // ---- symbols (symbols.cpp)
+  int32_t DeclareVariable(int type, std::string_view name, bool array);
+  int32_t DeclareJumpTarget(const std::string& name, int kind, bool reference, bool global);
+  int AddUserFunction(const std::string& name, const std::string& letters);
+  int32_t AllocTempOperand(char type);
+  void ResetTemporaries();
+  bool DeclareVariableByName(std::string_view text, char* type, int32_t* number);
+  bool DeclareFunctions(int mode, int32_t firstIncluded, int32_t* lineCount);
+  int FindUserFunction(const std::string& name) const;
+  // ---- statements (statements.cpp)
+  bool CompileStatement(const std::string& text);
+  bool CompileKeywordText(const std::string& text);
+  bool CompileKeywordStatement(int keyword, const std::string& args, int32_t statementStart);
+  bool CompileRest();
+  bool CompileLabel(const std::string& text, bool* isLabel);
+  bool CompileFunctionHeader(const std::string& text, bool* handled);
+  bool CompileSingleLineIf(const std::vector<std::string>& words);
+  bool CompileFor(const std::string& text);
+  bool CompileDim(const std::string& text);
+  bool CompileSelect(const std::vector<std::string>& words, const std::vector<size_t>& starts, const std::string& text);
+  bool CompileAssignment(std::string_view text, bool* isAssignment);
+  bool CompileAssignmentArgs(int keyword, const char* name, const std::string& args);
+  bool CompileData(const std::string& args);
+  bool HandleBlock(int block, int32_t jumpPosition, bool* emitJump, int32_t* jumpValue, int32_t statementStart);
+  // ---- expressions (expressions.cpp)
+  bool CompileFullExpression(std::string_view text, int32_t* number, char* type);
+  bool CompileExpression(std::string text, int32_t* number, char* type);
+  bool CompileOperand(std::string_view text, int32_t* number, char* type);
+  bool CompileCall(const std::string& name, const std::string& args, int32_t* number, char* type);
+  bool CompileUserCall(int function, const std::string& args, int32_t* number, char* type);
+  int32_t Convert(int command, int32_t operand);
+  std::string OverloadText(const std::string& name, bool bracket);
+  void EmitCodeDword(int32_t word);
+  void EmitInstruction(int32_t command, const std::vector<int32_t>& operands);
+  void EmitInstruction(int32_t command, std::initializer_list<int32_t> operands);
+  void EmitInstruction(int32_t command, const int32_t* operands, size_t count);
+  // ---- writer and checks (image_writer.cpp)
+  bool ResolveFunctionCalls();
+  bool CheckArrayUse();
+  bool WriteProgramImage();
+
+  // Sets the error text to message n (with extra text) unless one is set already.
+  void Fail(int n, const std::string& extra = "");
+  std::string Msg(int n) const;
+
+  struct VariableRow {
+    int16_t owner;
+    std::string name;
+    int32_t number;
+    uint8_t array;
+    int32_t line;
+  };
+  struct JumpRef {
+    int32_t position;
+    uint8_t kind;
+  };
+  struct JumpTarget {
+    int16_t owner;
+    std::string name;
+    int32_t number;
+    uint8_t kind;
+    int32_t line;
+    int32_t dataSlot;
+    std::vector<JumpRef> refs;
+  };
+  struct DeclaredName {
+    std::string name;
+    int32_t owner;
+    int32_t position;
+  };
+  struct UserFunction {
+    std::string name, params;
+    int32_t number, line;
+    char returnType;
+  };
+  struct BlockRecord {
+    int kind;
+    int32_t jump = -1, start = 0, elseJump = -1, afterElse = 0;
+    std::vector<int32_t> exits;
+  };
+  struct DimRow {
+    std::string name;
+    int16_t owner;
+  };
+  struct Segment {  // a range of the working text brought in by first-pass include k
+    int64_t start, end;
+    int root;
+  };
+
+  KeywordTable keywords_;
+  int32_t blockNumbers_[12] = {};
+  std::deque<std::vector<uint8_t>> maskPool_;  // one mask per nesting depth (a deque keeps them in place)
+  size_t maskDepth_ = 0;
+  int operatorFirst_[13] = {};  // first bracket entry of each operator level
+  int assignKeyword_ = -1, elementAssignKeyword_ = -1;  // the keywords "=" and "@="
+  std::vector<std::string> messages_;
+  std::function<void(int)> progress_;
+  bool debugListing_ = false;
+
+  // Code and the line of each code word.
+  std::vector<int32_t> code_, lines_;
+  int32_t instructionCount_ = 0;
+  // Literals and DATA.
+  std::vector<int32_t> intLiterals_;
+  std::vector<uint32_t> floatLiterals_;
+  std::vector<std::string> stringLiterals_;
+  std::unordered_map<int32_t, int32_t> intIndex_;
+  std::unordered_map<uint32_t, int32_t> floatIndex_;
+  std::string dataTypes_;
+  std::vector<int32_t> dataValues_;
+  std::vector<std::string> dataTexts_;
+  // Symbols.
+  std::vector<VariableRow> vars_[3];
+  std::vector<TextMap> varIndex_[3];  // per type, by owner x 2 + array flag: name -> number
+  std::vector<JumpTarget> targets_;
+  std::unordered_map<std::string, std::vector<int>> targetIndex_;
+  std::vector<DeclaredName> declared_;
+  std::vector<UserFunction> functions_;
+  std::unordered_map<std::string, int> functionIndex_;
+  std::vector<DimRow> dims_;
+  int32_t tempNext_[3] = {}, tempEnd_[3] = {};
+  // Blocks and select.
+  std::vector<BlockRecord> blocks_;
+  bool selectOpen_ = false, defaultSeen_ = false;
+  std::string selectExpression_;
+  // Pass state.
+  int32_t currentLine_ = 1;
+  bool commentBlock_ = false, inFunction_ = false, prePass_ = false, arrayFlag_ = false;
+  int16_t currentFunction_ = 0;
+  char expectedType_ = 0;
+  std::string rest_;
+  // Source.
+  std::string input_;
+  std::string working_;
+  struct IncludeEntry {
+    int32_t line;
+    int64_t start;
+  };
+  std::vector<IncludeEntry> includes_;
+  std::vector<Segment> segments_;
+  // Texts.
+  std::string errorText_, resultText_, errorMessage_, outputName_;
+  int32_t errorLine_ = 0;
+  std::string targetName_, arrayName_;  // the name an end-of-pass check failed on
+  bool failedWithoutLine_ = false;
+  // The code of the last file compile, which memory compiles append to.
+  std::vector<int32_t> snapshotCode_, snapshotLines_;
+  bool haveSnapshot_ = false;
+  int lastProgressStep_ = 0;
+  int32_t progressTotal_ = 1;
+};
+
+// The compiler's fixed command numbers.
+enum : int32_t {
+  kCmdCallFunction = 21,
+  kCmdFunctionGuard = 26,
+  kCmdFloatToInt = 154,
+  kCmdIntToFloat = 155,
+  kCmdCommentStart = 401,
+  kCmdCommentEnd = 402,
+};
+
+// Keyword names of the operator levels, in the order they are reduced.
+extern const char* const kLevelKeyword[13];
+
+// Type letter of an operand number by its range ('l', 'f', 's' or 0).
+char OperandTypeFromIndex(int32_t number);

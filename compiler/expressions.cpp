@@ -1,0 +1,596 @@
+// Expressions: grouping parentheses, operators by a fixed precedence, operands, calls of
+// keyword functions, array elements and user functions, and the emission of code words.
+#include <cerrno>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+
+#include "compiler/compiler.h"
+#include "compiler/text_util.h"
+
+namespace {
+
+// "?" followed by the decimal operand number: a reduced part of an expression.
+std::string Marker(int32_t number) {
+  std::string m(1, '?');
+  m += std::to_string(number);
+  return m;
+}
+
+struct OperatorChars {
+  bool is[256] = {};
+  OperatorChars() {
+    for (const char* p = "^/*+-><=!&|"; *p; ++p) is[uint8_t(*p)] = true;
+  }
+};
+const OperatorChars kOperatorChars;
+
+bool IsOperatorChar(char c) { return kOperatorChars.is[uint8_t(c)]; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Marks the characters that lie outside double quotes and outside any parentheses.
+void TopLevelMask(const std::string& text, std::vector<uint8_t>& mask) {
+  mask.assign(text.size(), 0);
+  bool quoted = false;
+  int depth = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '"') {
+      quoted = !quoted;
+      continue;
+    }
+    if (quoted) continue;
+    if (c == '(') {
+      ++depth;
+      continue;
+    }
+    if (c == ')') {
+      --depth;
+      continue;
+    }
+    mask[i] = depth == 0;
+  }
+}
+
+// Previous non-blank character before i (0 when none).
+char PreviousNonBlank(const std::string& text, size_t i) {
+  while (i > 0) {
+    --i;
+    if (text[i] != ' ') return text[i];
+  }
+  return 0;
+}
+
+struct Level {
+  const char* keyword;
+  char a, b;  // the operator's characters (b: a second spelling's first char for two-char forms)
+};
+
+// Operator at level L starting at i, or 0; *width gets its length.
+bool OperatorAt(const std::string& t, size_t i, int level, size_t* width) {
+  char c = t[i];
+  char n = i + 1 < t.size() ? t[i + 1] : 0;
+  *width = 1;
+  switch (level) {
+    case 0: return c == '^';
+    case 1: return c == '/';
+    case 2: return c == '*';
+    case 3: return c == '+';
+    case 4: {
+      if (c != '-') return false;
+      char p = PreviousNonBlank(t, i);
+      return p != 0 && !IsOperatorChar(p);
+    }
+    case 5:
+      *width = 2;
+      return (c == '>' && n == '=') || (c == '=' && n == '>');
+    case 6:
+      *width = 2;
+      return (c == '<' && n == '=') || (c == '=' && n == '<');
+    case 7: return c == '>';
+    case 8: return c == '<';
+    case 9: return c == '=';
+    case 10: return c == '!';
+    case 11: return c == '&';
+    case 12: return c == '|';
+  }
+  return false;
+}
+
+}  // namespace
+
+const char* const kLevelKeyword[13] = {"^", "/", "*", "+", "-", ">=", "<=", ">", "<", "==", "!", "&", "|"};
+namespace {
+
+const char kLevelChar[13] = {'^', '/', '*', '+', '-', '=', '=', '>', '<', '=', '!', '&', '|'};
+
+std::string ArgLetters(const std::string& params, bool bracket) {
+  std::string s = bracket ? (params.empty() ? "" : params.substr(1)) : params;
+  if (!s.empty() && (s[0] == '0' || s[0] == 'e')) return "";
+  return s;
+}
+
+}  // namespace
+
+void Compiler::EmitCodeDword(int32_t word) {
+  code_.push_back(word);
+  lines_.push_back(currentLine_);
+}
+
+void Compiler::EmitInstruction(int32_t command, const std::vector<int32_t>& operands) {
+  EmitInstruction(command, operands.data(), operands.size());
+}
+
+void Compiler::EmitInstruction(int32_t command, std::initializer_list<int32_t> operands) {
+  EmitInstruction(command, operands.begin(), operands.size());
+}
+
+void Compiler::EmitInstruction(int32_t command, const int32_t* operands, size_t count) {
+  EmitCodeDword(command);
+  for (size_t i = 0; i < count; ++i) {
+    const int32_t w = operands[i];
+    if (w >= 35000 && w < 37000) {
+      JumpTarget& t = targets_[size_t(w - 35000)];
+      t.refs.push_back({int32_t(code_.size()), t.kind});
+    }
+    EmitCodeDword(w);
+  }
+  ++instructionCount_;
+}
+
+int32_t Compiler::Convert(int command, int32_t operand) {
+  int32_t temp = AllocTempOperand(command == kCmdIntToFloat ? 'f' : 'l');
+  if (!temp) return 0;
+  if (!prePass_) EmitInstruction(command, {temp, operand});
+  return temp;
+}
+
+bool Compiler::CompileFullExpression(std::string_view input, int32_t* number, char* type) {
+  // Without brackets there is no group to take out; without operators a single operand.
+  bool brackets = false, operators = false;
+  for (char c : input) {
+    brackets = brackets || c == '(' || c == ')';
+    operators = operators || IsOperatorChar(c);
+  }
+  if (!brackets && !operators) return CompileOperand(input, number, type);
+  if (!brackets) return CompileExpression(std::string(input), number, type);
+  std::string text(input);
+  for (;;) {
+    bool quoted = false;
+    std::vector<size_t> open;
+    size_t bestOpen = std::string::npos, bestClose = 0, bestDepth = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+      char c = text[i];
+      if (c == '"') quoted = !quoted;
+      if (quoted || c == '"') continue;
+      if (c == '(') {
+        if (i > 0 && IsCallNameChar(text[i - 1])) {
+          size_t close = MatchingBracket(text, i);
+          if (close == std::string::npos) {
+            Fail(23);
+            return false;
+          }
+          i = close;
+          continue;
+        }
+        open.push_back(i);
+      } else if (c == ')') {
+        if (open.empty()) {
+          Fail(23);
+          return false;
+        }
+        size_t depth = open.size();
+        if (depth > bestDepth) {
+          bestDepth = depth;
+          bestOpen = open.back();
+          bestClose = i;
+        }
+        open.pop_back();
+      }
+    }
+    if (!open.empty() || quoted) {
+      if (!open.empty()) {
+        Fail(23);
+        return false;
+      }
+    }
+    if (bestOpen == std::string::npos) return CompileExpression(text, number, type);
+    int32_t inner = 0;
+    char innerType = 0;
+    if (!CompileExpression(text.substr(bestOpen + 1, bestClose - bestOpen - 1), &inner, &innerType)) return false;
+    text.replace(bestOpen, bestClose - bestOpen + 1, Marker(inner));
+  }
+}
+
+bool Compiler::CompileExpression(std::string text, int32_t* number, char* type) {
+  {
+    size_t a = 0, b = text.size();
+    while (a < b && static_cast<unsigned char>(text[a]) <= 32) ++a;
+    while (b > a && static_cast<unsigned char>(text[b - 1]) <= 32) --b;
+    text.erase(b);
+    text.erase(0, a);
+  }
+  bool reduced = false;
+  int32_t last = 0;
+  char lastType = 0;
+  // A mask buffer of this nesting depth (calls inside operands compile expressions too).
+  if (maskPool_.size() <= maskDepth_) maskPool_.resize(maskDepth_ + 1);
+  std::vector<uint8_t>& mask = maskPool_[maskDepth_];
+  struct DepthGuard {
+    size_t& depth;
+    explicit DepthGuard(size_t& d) : depth(d) { ++depth; }
+    ~DepthGuard() { --depth; }
+  } guard(maskDepth_);
+  // Quick test: which operator characters occur at the top level at all.
+  TopLevelMask(text, mask);
+  bool present[128] = {};
+  bool any = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (mask[i] && IsOperatorChar(text[i])) {
+      present[uint8_t(text[i])] = true;
+      any = true;
+    }
+  }
+  if (!any) return CompileOperand(text, number, type);
+  for (int level = 0; level < 13; ++level) {
+    if (!present[uint8_t(kLevelChar[level])] && !(level == 5 && present[uint8_t('>')]) && !(level == 6 && present[uint8_t('<')])) continue;
+    size_t from = 1;
+    for (;;) {
+      size_t op = std::string::npos, width = 1;
+      for (size_t i = from; i < text.size(); ++i) {
+        if (mask[i] && OperatorAt(text, i, level, &width)) {
+          op = i;
+          break;
+        }
+      }
+      if (op == std::string::npos) break;
+      // Left operand: back to the previous operator; a sign before a digit belongs to it.
+      size_t k = op;
+      while (k > 0 && !(mask[k - 1] && IsOperatorChar(text[k - 1]))) --k;
+      size_t leftStart = k;
+      if (k > 0 && text[k - 1] == '-') {
+        size_t d = k;
+        while (d < op && text[d] == ' ') ++d;
+        char before = PreviousNonBlank(text, k - 1);
+        if (d < op && IsDigit(text[d]) && (before == 0 || IsOperatorChar(before))) leftStart = k - 1;
+      }
+      // Right operand: up to the next operator, a leading "-" included.
+      size_t r = op + width;
+      while (r < text.size() && text[r] == ' ') ++r;
+      if (r < text.size() && text[r] == '-') ++r;
+      while (r < text.size() && !(mask[r] && IsOperatorChar(text[r]))) ++r;
+      std::string_view left = TrimView(std::string_view(text).substr(leftStart, op - leftStart));
+      std::string_view right = TrimView(std::string_view(text).substr(op + width, r - op - width));
+      if (left.empty() || right.empty()) {
+        Fail(22);
+        return false;
+      }
+      int32_t a = 0, b = 0;
+      char ta = 0, tb = 0;
+      if (!CompileOperand(left, &a, &ta) || !CompileOperand(right, &b, &tb)) {
+        Fail(22);
+        return false;
+      }
+      int chosen = -1;
+      const int first = operatorFirst_[level];
+      for (int e = first; e >= 0 && e <= keywords_.bracket[size_t(first)].last; ++e) {
+        const std::string& p = keywords_.bracket[size_t(e)].params;
+        if (p.size() == 3 && p[1] == ta && p[2] == tb) {
+          chosen = e;
+          break;
+        }
+      }
+      if (chosen < 0) {
+        Fail(22);
+        return false;
+      }
+      const KeywordEntry& entry = keywords_.bracket[size_t(chosen)];
+      int32_t temp = AllocTempOperand(entry.params[0]);
+      if (!temp) return false;
+      if (!prePass_) EmitInstruction(entry.number, {temp, a, b});
+      std::string marker = Marker(temp);
+      text.replace(leftStart, r - leftStart, marker);
+      // The reduced part lay outside quotes and brackets, so the rest of the mask holds.
+      mask.erase(mask.begin() + long(leftStart), mask.begin() + long(r));
+      mask.insert(mask.begin() + long(leftStart), marker.size(), 1);
+      if (text.size() >= 255) {
+        Fail(43);
+        return false;
+      }
+      reduced = true;
+      last = temp;
+      lastType = entry.params[0];
+      from = leftStart + marker.size();
+    }
+  }
+  if (!reduced) return CompileOperand(text, number, type);
+  if (Trim(text) != Marker(last)) {
+    Fail(22);
+    return false;
+  }
+  *number = last;
+  *type = lastType;
+  return true;
+}
+
+bool Compiler::CompileOperand(std::string_view input, int32_t* number, char* type) {
+  const std::string_view text = TrimView(input);
+  *type = 'x';
+  if (text.empty()) return false;
+  // A reduced part.
+  if (text[0] == '?' && text.size() > 1) {
+    // Only cell operands: a DATA position or a code position written this way in a
+    // source would reach a command as a cell it is not.
+    int32_t n = 0;
+    auto [end, ec] = std::from_chars(text.data() + 1, text.data() + text.size(), n);
+    if (ec == std::errc() && end == text.data() + text.size() && n >= 10000 && n < 25000) {
+      *number = n;
+      *type = OperandTypeFromIndex(n);
+      return true;
+    }
+    Fail(22);
+    return false;
+  }
+  // A call form.
+  bool quoted = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '"') quoted = !quoted;
+    if (quoted || c != '(') continue;
+    if (i == 0 || !IsCallNameChar(text[i - 1])) break;
+    size_t close = MatchingBracket(text, i);
+    if (close == std::string::npos) {
+      Fail(23);
+      return false;
+    }
+    if (!TrimView(text.substr(close + 1)).empty()) {
+      Fail(22);
+      return false;
+    }
+    return CompileCall(std::string(TrimView(text.substr(0, i))), std::string(text.substr(i + 1, close - i - 1)), number,
+                       type);
+  }
+  // Numbers.
+  bool intChars = true, floatChars = true, digit = false, dot = false;
+  for (char c : text) {
+    bool d = IsDigit(c);
+    digit = digit || d;
+    dot = dot || c == '.';
+    intChars = intChars && (d || c == '-' || c == '+');
+    floatChars = floatChars && (d || c == '-' || c == '+' || c == '.');
+  }
+  if (digit && intChars) {
+    std::string_view digits = text[0] == '+' ? text.substr(1) : text;
+    int64_t v = 0;
+    auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), v);
+    (void)end;
+    if (ec == std::errc::result_out_of_range) v = digits[0] == '-' ? INT64_MIN : INT64_MAX;
+    else if (ec != std::errc()) v = 0;
+    if (v > INT32_MAX) v = INT32_MAX;
+    if (v < INT32_MIN) v = INT32_MIN;
+    *type = 'l';
+    if (prePass_) {
+      *number = 19000;
+      return true;
+    }
+    auto it = intIndex_.find(int32_t(v));
+    if (it != intIndex_.end()) {
+      *number = it->second;
+      return true;
+    }
+    if (intLiterals_.size() >= 1999) {
+      Fail(18);
+      *type = 'x';
+      return false;
+    }
+    *number = 19000 + int32_t(intLiterals_.size());
+    intLiterals_.push_back(int32_t(v));
+    intIndex_.emplace(int32_t(v), *number);
+    return true;
+  }
+  if (digit && dot && floatChars) {
+    std::string digits(text[0] == '+' ? text.substr(1) : text);
+    float f = float(std::strtod(digits.c_str(), nullptr));
+    uint32_t bits;
+    std::memcpy(&bits, &f, 4);
+    *type = 'f';
+    if (prePass_) {
+      *number = 21000;
+      return true;
+    }
+    auto it = floatIndex_.find(bits);
+    if (it != floatIndex_.end()) {
+      *number = it->second;
+      return true;
+    }
+    if (floatLiterals_.size() >= 1999) {
+      Fail(19);
+      *type = 'x';
+      return false;
+    }
+    *number = 21000 + int32_t(floatLiterals_.size());
+    floatLiterals_.push_back(bits);
+    floatIndex_.emplace(bits, *number);
+    return true;
+  }
+  // A string literal.
+  if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
+    if (text.size() > 255) {
+      Fail(20);
+      return false;
+    }
+    *type = 's';
+    if (prePass_) {
+      *number = 23000;
+      return true;
+    }
+    if (stringLiterals_.size() >= 1999) {
+      Fail(21);
+      *type = 'x';
+      return false;
+    }
+    *number = 23000 + int32_t(stringLiterals_.size());
+    stringLiterals_.emplace_back(text.substr(1, text.size() - 2));
+    return true;
+  }
+  char t = 0;
+  if (DeclareVariableByName(text, &t, number)) {
+    *type = t;
+    return true;
+  }
+  Fail(22);
+  return false;
+}
+
+std::string Compiler::OverloadText(const std::string& name, bool bracket) {
+  const std::vector<KeywordEntry>& part = bracket ? keywords_.bracket : keywords_.main;
+  int first = bracket ? keywords_.FindBracket(name) : keywords_.FindMain(name);
+  if (first < 0) return Msg(9) + " " + name + " " + Msg(10);
+  size_t last = size_t(first);
+  while (last + 1 < part.size() && part[last + 1].name == name) ++last;
+  std::string desc;
+  for (char c : ArgLetters(part[last].params, bracket)) {
+    int m = c == 'l' ? 6 : c == 'f' ? 7 : c == 's' ? 8 : 0;
+    if (!m) continue;
+    if (!desc.empty()) desc += ", ";
+    desc += Msg(m);
+  }
+  if (desc.empty()) desc = Msg(13);
+  std::string text = Msg(11) + " ";
+  if (name == "=") return text + Msg(14) + " " + desc;
+  if (name == "@=") return text + Msg(15) + " " + desc;
+  if (name == "@") return text + Msg(16) + " " + desc;
+  return text + name + " " + Msg(12) + " " + desc;
+}
+
+bool Compiler::CompileCall(const std::string& callName, const std::string& argText, int32_t* number, char* type) {
+  *type = 'x';
+  int function = FindUserFunction(callName);
+  if (function >= 0) return CompileUserCall(function, argText, number, type);
+  std::string name = callName, args = argText;
+  int k = keywords_.FindBracket(name);
+  if (k < 0) {
+    if (keywords_.firstAt < 0) {
+      Fail(9, name);
+      return false;
+    }
+    k = keywords_.firstAt;
+    args = name + "," + args;
+    name = keywords_.bracket[size_t(k)].name;
+    arrayFlag_ = true;
+  }
+  const auto& part = keywords_.bracket;
+  const int groupLast = part[size_t(k)].last;
+  auto sameName = [&](int e) { return e >= k && e <= groupLast; };
+  std::vector<std::string> items;
+  if (!Trim(args).empty())
+    for (const std::string& item : SplitTopLevel(args)) items.push_back(Trim(item));
+  if (items.size() > 32) {
+    Fail(25);
+    return false;
+  }
+  int candidate = k;
+  if (expectedType_) {
+    int e = k, lastOfName = k;
+    candidate = -1;
+    for (; sameName(e); ++e) {
+      lastOfName = e;
+      if (candidate < 0 && part[size_t(e)].params[0] == expectedType_) candidate = e;
+    }
+    if (candidate < 0) candidate = lastOfName;
+  }
+  const char saveExpected = expectedType_;
+  std::vector<int32_t> operands(1, 0);
+  std::string letters;
+  for (size_t i = 0; i < items.size(); ++i) {
+    const std::string& p = part[size_t(candidate)].params;
+    expectedType_ = i + 1 < p.size() ? p[i + 1] : 0;
+    int32_t n = 0;
+    char t = 'x';
+    bool ok = CompileFullExpression(items[i], &n, &t);
+    expectedType_ = saveExpected;
+    if (!ok) return false;
+    auto search = [&](const std::string& want) {
+      for (int e = candidate; sameName(e); ++e) {
+        const std::string& q = part[size_t(e)].params;
+        if (q.size() > want.size() && q.compare(1, want.size(), want) == 0) return e;
+      }
+      for (int e = k; sameName(e); ++e) {
+        const std::string& q = part[size_t(e)].params;
+        if (q.size() > want.size() && q.compare(1, want.size(), want) == 0) return e;
+      }
+      return -1;
+    };
+    int found = search(letters + t);
+    if (found < 0 && (t == 'l' || t == 'f')) {
+      n = Convert(t == 'l' ? kCmdIntToFloat : kCmdFloatToInt, n);
+      if (!n) return false;
+      t = t == 'l' ? 'f' : 'l';
+      found = search(letters + t);
+    }
+    if (found >= 0) candidate = found;
+    letters += t;
+    operands.push_back(n);
+  }
+  int chosen = -1;
+  for (int e = k; sameName(e); ++e) {
+    if (ArgLetters(part[size_t(e)].params, true) != letters) continue;
+    if (chosen < 0) chosen = e;
+    if (part[size_t(e)].params[0] == part[size_t(candidate)].params[0]) {
+      chosen = e;
+      break;
+    }
+  }
+  if (chosen < 0) {
+    Fail(-1, OverloadText(name, true));
+    return false;
+  }
+  const KeywordEntry& entry = part[size_t(chosen)];
+  int32_t result = AllocTempOperand(entry.params[0]);
+  if (!result) return false;
+  operands[0] = result;
+  if (!prePass_) EmitInstruction(entry.number, operands);
+  *number = result;
+  *type = entry.params[0];
+  return true;
+}
+
+bool Compiler::CompileUserCall(int function, const std::string& argText, int32_t* number, char* type) {
+  const UserFunction& f = functions_[size_t(function)];
+  // Blanks and control characters go, but not inside string literals.
+  std::string args;
+  bool quoted = false;
+  for (char c : argText) {
+    if (c == '"') quoted = !quoted;
+    if (!quoted && static_cast<unsigned char>(c) <= 32) continue;
+    args += c;
+  }
+  std::vector<std::string> items;
+  if (!args.empty()) items = SplitTopLevel(args);
+  std::vector<int32_t> operands;
+  int32_t target = prePass_ ? 35000 : DeclareJumpTarget(f.name, 1, true, true);
+  if (target < 0) return false;
+  int32_t count = 0;
+  char countType = 0;
+  if (!CompileOperand(std::to_string(f.params.size()), &count, &countType)) return false;
+  operands = {target, 0, count};
+  std::string letters;
+  for (const std::string& item : items) {
+    int32_t n = 0;
+    char t = 'x';
+    if (!CompileFullExpression(item, &n, &t)) return false;
+    letters += t;
+    operands.push_back(n);
+  }
+  if (letters != f.params) {
+    Fail(17);
+    return false;
+  }
+  int32_t result = AllocTempOperand(f.returnType);
+  if (!result) return false;
+  operands[1] = result;
+  if (!prePass_) EmitInstruction(kCmdCallFunction, operands);
+  *number = result;
+  *type = f.returnType;
+  return true;
+}

@@ -1,0 +1,60 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+// One keyword: its name, command number and parameter letters. For a bracket keyword (a
+// function or operator, written with a trailing "[" in the list) the first letter is the
+// result type and the rest the argument types; "0" marks a statement without arguments and
+// "e" one that compiles to no instruction.
+struct KeywordEntry {
+  std::string name;
+  std::string params;
+  int32_t number = 0;
+  int8_t block = -1;  // index in the block keyword table, -1 when none
+  int last = 0;       // index of the last consecutive entry of the same name
+};
+
+// Hashing that lets a map of strings be searched with a string_view.
+struct TextHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
+using TextMap = std::unordered_map<std::string, int, TextHash, std::equal_to<>>;
+
+inline constexpr size_t kMaxMainKeywords = 768;
+inline constexpr size_t kMaxBracketKeywords = 512;
+
+struct KeywordTable {
+  std::vector<KeywordEntry> main, bracket;
+  int firstAt = -1;  // first bracket entry whose name begins with "@"
+  int maxWords = 1;  // most words in one main keyword name
+  TextMap mainFirst, bracketFirst, mainLast;
+  // The most words of a main keyword that begins with a given word.
+  TextMap firstWords;
+  std::unordered_map<int32_t, int> byNumber;
+
+  void Clear();
+  // First main entry of a name (-1 when none); last main entry of a name.
+  int FindMain(std::string_view name) const;
+  int FindBracket(std::string_view name) const;
+  // Most words of a keyword beginning with this word (0 when none begins with it).
+  int MaxWordsStartingWith(std::string_view word) const;
+  int NumberOfName(const std::string& name) const;
+  // Name of the first main entry with that number ("" when none).
+  std::string GetKeywordName(int32_t number, int* index = nullptr) const;
+  char GetKeywordParamChar(int index, int position) const;
+};
+
+// One parsed line of the keyword list. Returns false for a malformed line (a missing "%",
+// a name of more than 255 characters, more than 32 parameter letters, a bad number).
+struct KeywordLine {
+  std::string name, params;
+  int32_t number = 0;
+};
+bool ParseKeywordLine(const std::string& line, KeywordLine* out);
+// Fills the table from a list text; malformed lines are skipped (their text goes to warnings
+// when given). Entries beyond a part's size are ignored.
+void FillKeywordTable(KeywordTable& table, const std::string& text, std::vector<std::string>* warnings);

@@ -1,0 +1,182 @@
+// The passes: the pre-pass that declares the user functions, the line loop of the main pass,
+// the end-of-pass checks and the composition of the result text.
+#include <climits>
+
+#include "compiler/compiler.h"
+#include "compiler/text_util.h"
+#include "core/errors.h"
+
+namespace {
+constexpr size_t kTextLimit = 255;
+
+void Cut(std::string& s) {
+  if (s.size() > kTextLimit) s.resize(kTextLimit);
+}
+}  // namespace
+
+bool Compiler::RunCompile() {
+  InitCompilePass();
+  bool ok = MainPass(1, 0);
+  if (ok) {
+    snapshotCode_ = code_;
+    snapshotLines_ = lines_;
+    haveSnapshot_ = true;
+  }
+  return ok;
+}
+
+bool Compiler::CompileFromMemory(const std::string& text, int16_t startFunction) {
+  if (!haveSnapshot_) {
+    Fail(58);
+    resultText_ = errorMessage_ = errorText_;
+    return false;
+  }
+  // Each memory compile appends its code after the code of the last file compile.
+  code_ = snapshotCode_;
+  lines_ = snapshotLines_;
+  if (!code_.empty()) {  // the end word of the file compile is replaced
+    code_.pop_back();
+    lines_.pop_back();
+  }
+  SetSourceFromString(text);
+  std::string keepOutput;
+  keepOutput.swap(outputName_);
+  bool ok = MainPass(2, startFunction);
+  outputName_.swap(keepOutput);
+  return ok;
+}
+
+void Compiler::ShowProgress(int32_t line) {
+  int64_t percent = int64_t(100) * line / (progressTotal_ > 0 ? progressTotal_ : 1);
+  if (percent > 100) percent = 100;
+  if (percent / 10 > lastProgressStep_) {
+    ++lastProgressStep_;
+    if (progress_) progress_(int(percent));
+  }
+}
+
+bool Compiler::MainPass(int mode, int16_t startFunction) {
+  errorText_.clear();
+  resultText_.clear();
+  errorMessage_.clear();
+  errorLine_ = 0;
+  failedWithoutLine_ = false;
+  std::string suffix;
+  if (mode == 1) suffix.append(" ").append(Msg(47)).append(" ");
+  auto finishWithLine = [&](int32_t line) {
+    errorLine_ = line;
+    Cut(errorText_);
+    errorMessage_ = errorText_;
+    resultText_ = errorText_ + (mode == 1 ? suffix + std::to_string(line) : "");
+    Cut(resultText_);
+    return false;
+  };
+  int32_t firstIncluded = INT32_MAX;
+  if (mode == 1) {
+    firstIncluded = ExpandIncludes();
+    if (firstIncluded == -2) {
+      Fail(41);
+      return finishWithLine(errorLine_);
+    }
+    if (firstIncluded == -1) {
+      Fail(42);
+      return finishWithLine(errorLine_);
+    }
+  } else {
+    working_ = input_;
+    includes_.clear();
+    segments_.clear();
+  }
+  prePass_ = true;
+  int32_t total = 1;
+  currentFunction_ = 0;
+  bool ok = DeclareFunctions(mode, firstIncluded, &total);
+  prePass_ = false;
+  if (!ok) return finishWithLine(errorLine_);
+  progressTotal_ = total > 0 ? total : 1;
+  lastProgressStep_ = 0;
+  if (debugListing_) WriteDebugListing(working_.data(), uint32_t(working_.size()));
+  inFunction_ = false;
+  currentFunction_ = startFunction;
+  errorText_.clear();
+  currentLine_ = 1;
+  if (!LineLoop(mode, firstIncluded)) {
+    Cut(errorText_);
+    errorMessage_ = errorText_;
+    resultText_ = errorText_;
+    if (mode == 1) resultText_.append(suffix).append(std::to_string(errorLine_));
+    Cut(resultText_);
+    EmitCodeDword(0);
+    lines_.back() = 0;
+    return false;
+  }
+  if (!errorText_.empty()) {
+    // A parameter that is not a variable name: the pass fails with that text and no line.
+    Cut(errorText_);
+    resultText_ = errorMessage_ = errorText_;
+    errorLine_ = 0;
+  } else {
+    auto check = [&](int message, const std::string& what, int32_t line) {
+      errorText_.clear();
+      Fail(message, what);
+      errorMessage_ = errorText_;
+      errorLine_ = line;
+      resultText_ = errorText_ + (mode == 1 ? suffix + std::to_string(line) : "");
+      Cut(resultText_);
+    };
+    if (ResolveFunctionCalls()) check(48, targetName_, errorLine_);
+    if (CheckArrayUse()) check(49, arrayName_, errorLine_);
+    if (!blocks_.empty()) check(50, "", currentLine_);
+    errorText_.clear();
+  }
+  EmitCodeDword(0);
+  lines_.back() = 0;
+  working_.clear();
+  if (!resultText_.empty()) return false;
+  if (!outputName_.empty() && !WriteProgramImage()) {
+    Fail(59, outputName_);
+    resultText_ = errorMessage_ = errorText_;
+    errorLine_ = 0;
+    return false;
+  }
+  return true;
+}
+
+bool Compiler::LineLoop(int mode, int32_t firstIncluded) {
+  size_t pos = 0;
+  std::string line;
+  while (pos < working_.size()) {
+    size_t cr = working_.find('\r', pos);
+    if (cr == std::string::npos) cr = working_.size();
+    const size_t lineStart = pos;
+    if (cr - pos >= 255) {
+      Fail(43);
+      errorLine_ = currentLine_;
+      return false;
+    }
+    line.assign(working_, pos, cr - pos);
+    pos = cr + 1;
+    size_t lead = 0;
+    while (lead < line.size() && static_cast<unsigned char>(line[lead]) < 32) ++lead;
+    line.erase(0, lead);
+    LowerOutsideQuotes(line);
+    arrayFlag_ = false;
+    if (!CompileStatement(line)) {
+      // A statement that fails without a message still fails clearly.
+      errorLine_ = currentLine_;
+      if (mode == 1 && currentLine_ >= firstIncluded) {
+        if (errorText_.empty()) Fail(44);
+        else errorText_.append(" ").append(Msg(45)).append(" ").append(Trim(line));
+        // The line's own text starts after the LF of the line break in front of it.
+        int k = FindIncludeOfOffset(int64_t(lineStart) + (working_[lineStart] == '\n' ? 1 : 0));
+        if (k < int(includes_.size())) errorLine_ = includes_[size_t(k)].line;
+      } else {
+        Fail(58, Trim(line));
+      }
+      return false;
+    }
+    ShowProgress(currentLine_);
+    ++currentLine_;
+  }
+  return true;
+}

@@ -1,0 +1,137 @@
+// Source text and included files: the input text, the working text built from it and the
+// include table that maps a position of the working text back to an include line.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+
+#include "compiler/compiler.h"
+#include "platform/fs.h"
+
+namespace {
+
+// Every line ends in CR LF: lone CR, lone LF and a NUL byte end a line as CR LF does, and
+// the text always ends with a line break, so an appended file never merges into the next.
+std::string NormalizeLineEnds(const std::string& in) {
+  std::string out;
+  out.reserve(in.size() + in.size() / 16 + 2);
+  for (size_t i = 0; i < in.size(); ++i) {
+    char c = in[i];
+    if (c == '\r') {
+      out += "\r\n";
+      if (i + 1 < in.size() && in[i + 1] == '\n') ++i;
+    } else if (c == '\n' || c == '\0') {
+      out += "\r\n";
+    } else {
+      out += c;
+    }
+  }
+  if (out.size() < 2 || out.compare(out.size() - 2, 2, "\r\n") != 0) out += "\r\n";
+  return out;
+}
+
+// Reads a source or included file: regular files only (a device or a pipe named by an
+// include line would never end), and of a size a program can have.
+bool ReadSourceFile(const std::string& name, std::string& out) {
+  struct stat st {};
+  if (stat(FsResolve(name).c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > (256 << 20)) return false;
+  return FsReadFile(name, out);
+}
+
+}  // namespace
+
+bool Compiler::LoadSourceFile(const std::string& file) {
+  if (file.empty()) {
+    input_ = "\r\n";
+    return true;
+  }
+  std::string bytes;
+  if (!ReadSourceFile(file, bytes)) return false;
+  input_ = NormalizeLineEnds(bytes);
+  return true;
+}
+
+void Compiler::SetSourceFromString(const std::string& text) {
+  input_ = NormalizeLineEnds(text);
+}
+
+bool Compiler::AppendFile(const std::string& file, int root) {
+  std::string bytes;
+  if (!ReadSourceFile(file, bytes)) return false;
+  int64_t start = int64_t(working_.size());
+  working_ += NormalizeLineEnds(bytes);
+  segments_.push_back({start, int64_t(working_.size()), root});
+  return true;
+}
+
+int32_t Compiler::ExpandIncludes() {
+  working_ = input_ + "end\r\n";
+  includes_.clear();
+  segments_.clear();
+  std::vector<std::string> names;
+  int32_t firstIncluded = 0;
+  bool added = true;
+  for (int pass = 0; added; ++pass) {
+    added = false;
+    // The pass scans the text as it stood at its start; files are appended behind it.
+    const size_t scanEnd = working_.size();
+    size_t pos = 0;
+    int32_t line = 1;
+    while (pos < scanEnd) {
+      size_t cr = working_.find('\r', pos);
+      if (cr == std::string::npos || cr > scanEnd) cr = scanEnd;
+      const size_t lineStart = pos;
+      const std::string_view raw = std::string_view(working_).substr(pos, cr - pos);
+      pos = cr + 1;
+      if (raw.size() >= 255) {
+        currentLine_ = line;
+        errorLine_ = line;
+        return -2;
+      }
+      size_t i = 0;
+      while (i < raw.size() && static_cast<unsigned char>(raw[i]) < 32) ++i;
+      if (raw.size() - i >= 9 && raw[i] == '#' &&
+          std::equal(raw.begin() + long(i), raw.begin() + long(i) + 9, "#include ",
+                     [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; })) {
+        std::string rest(raw.substr(i + 9));
+        std::string name;
+        size_t k = rest.find_first_not_of(" \"");
+        if (k != std::string::npos) {
+          size_t e = rest.find(' ', k);
+          name = rest.substr(k, e == std::string::npos ? std::string::npos : e - k);
+          while (!name.empty() && (name.back() == '"' || name.back() == ' ' || static_cast<unsigned char>(name.back()) < 32))
+            name.pop_back();
+          while (!name.empty() && name[0] == '"') name.erase(0, 1);
+        }
+        bool known = name.empty() || std::any_of(names.begin(), names.end(),
+                                                 [&](const std::string& n) { return FsEqualsNoCase(n, name); });
+        if (!known) {
+          names.push_back(name);
+          if (pass == 0) {
+            if (includes_.size() >= 255) {
+              errorLine_ = includes_.back().line;
+              return -1;
+            }
+            includes_.push_back({line, int64_t(working_.size())});
+            AppendFile(name, int(includes_.size()) - 1);
+          } else {
+            // A file named inside an included file belongs to the include that brought in
+            // the text naming it.
+            AppendFile(name, FindIncludeOfOffset(int64_t(lineStart + i)));
+          }
+          added = true;
+        }
+      }
+      ++line;
+    }
+    if (pass == 0) firstIncluded = line - 1;
+  }
+  // firstIncluded is the line number of the first line after the "end" line.
+  return firstIncluded;
+}
+
+int Compiler::FindIncludeOfOffset(int64_t offset) const {
+  for (const Segment& s : segments_)
+    if (offset >= s.start && offset < s.end) return s.root;
+  return int(includes_.size());
+}

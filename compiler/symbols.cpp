@@ -1,0 +1,213 @@
+// Symbols: variables of the three types, jump-target names, declared names, user functions
+// and the temporaries of a statement.
+#include <cctype>
+
+#include "compiler/compiler.h"
+#include "compiler/text_util.h"
+
+namespace {
+
+constexpr int32_t kVarBase[3] = {13000, 15000, 17000};
+constexpr int32_t kTempBase[3] = {10000, 11000, 12000};
+constexpr int kTempWindow = 50;
+
+int TypeIndex(char t) { return t == 'l' ? 0 : t == 'f' ? 1 : t == 's' ? 2 : -1; }
+
+}  // namespace
+
+char OperandTypeFromIndex(int32_t n) {
+  if ((n >= 10000 && n < 11000) || (n >= 13000 && n < 15000) || (n >= 19000 && n < 21000)) return 'l';
+  if ((n >= 11000 && n < 12000) || (n >= 15000 && n < 17000) || (n >= 21000 && n < 23000)) return 'f';
+  if ((n >= 12000 && n < 13000) || (n >= 17000 && n < 19000) || (n >= 23000 && n < 35000)) return 's';
+  return 0;
+}
+
+int32_t Compiler::DeclareVariable(int type, std::string_view name, bool array) {
+  auto& tables = varIndex_[type];
+  auto table = [&](int16_t owner) -> TextMap& {
+    size_t slot = size_t(owner) * 2 + (array ? 1 : 0);
+    if (tables.size() <= slot) tables.resize(slot + 1);
+    return tables[slot];
+  };
+  TextMap& own = table(currentFunction_);
+  auto it = own.find(name);
+  if (it != own.end()) return it->second;
+  if (array && currentFunction_ != 0) {
+    TextMap& main = table(0);
+    it = main.find(name);
+    if (it != main.end()) return it->second;
+  }
+  int32_t number = kVarBase[type] + int32_t(vars_[type].size());
+  if (number >= kVarBase[type] + 1999) {
+    Fail(1 + type);
+    return -1;
+  }
+  vars_[type].push_back({currentFunction_, std::string(name), number, uint8_t(array), currentLine_});
+  table(currentFunction_).emplace(std::string(name), number);
+  return number;
+}
+
+bool Compiler::DeclareVariableByName(std::string_view text, char* type, int32_t* number) {
+  bool array = arrayFlag_;
+  arrayFlag_ = false;
+  if (!IsVariableName(text)) return false;
+  char t = text.find('#') != std::string_view::npos ? 'f' : text.find('$') != std::string_view::npos ? 's' : 'l';
+  *type = t;
+  if (prePass_) {
+    *number = kVarBase[TypeIndex(t)];
+    return true;
+  }
+  *number = DeclareVariable(TypeIndex(t), text, array);
+  return *number >= 0;
+}
+
+int32_t Compiler::DeclareJumpTarget(const std::string& name, int kind, bool reference, bool global) {
+  auto it = targetIndex_.find(name);
+  if (it != targetIndex_.end()) {
+    for (int row : it->second) {
+      JumpTarget& t = targets_[size_t(row)];
+      if (!global && t.owner != currentFunction_) continue;
+      if (reference) {
+        t.kind = uint8_t(kind);
+        return t.number;
+      }
+      if (t.dataSlot != -1) return -2;
+      t.dataSlot = int32_t(dataTypes_.size());
+      return t.number;
+    }
+  }
+  int32_t number = 35000 + int32_t(targets_.size());
+  if (number >= 36999) {
+    Fail(4);
+    return -1;
+  }
+  JumpTarget t{int16_t(global ? -1 : currentFunction_), name, number, uint8_t(kind), currentLine_, -1, {}};
+  if (!reference) t.dataSlot = int32_t(dataTypes_.size());
+  targetIndex_[name].push_back(int(targets_.size()));
+  targets_.push_back(std::move(t));
+  return number;
+}
+
+int Compiler::FindUserFunction(const std::string& name) const {
+  auto it = functionIndex_.find(name);
+  return it == functionIndex_.end() ? -1 : it->second;
+}
+
+int Compiler::AddUserFunction(const std::string& name, const std::string& letters) {
+  int existing = FindUserFunction(name);
+  if (existing >= 0) return existing;
+  if (functions_.size() >= 1023) {
+    Fail(5);
+    return -1;
+  }
+  int number = int(functions_.size());
+  functions_.push_back({name, letters, number, currentLine_, 'l'});
+  functionIndex_.emplace(name, number);
+  return number;
+}
+
+void Compiler::ResetTemporaries() {
+  int offset = currentFunction_ > 0 ? kTempWindow * currentFunction_ : 0;
+  if (offset > 950) offset = 950;
+  for (int t = 0; t < 3; ++t) {
+    tempNext_[t] = kTempBase[t] + offset;
+    tempEnd_[t] = tempNext_[t] + kTempWindow;
+  }
+}
+
+int32_t Compiler::AllocTempOperand(char type) {
+  int t = TypeIndex(type);
+  if (t < 0) return 0;
+  if (tempNext_[t] >= tempEnd_[t]) {
+    Fail(56);
+    return 0;
+  }
+  return tempNext_[t]++;
+}
+
+bool Compiler::DeclareFunctions(int mode, int32_t firstIncluded, int32_t* lineCount) {
+  size_t pos = 0;
+  int32_t line = 1;
+  bool inside = false;
+  int current = -1;
+  std::string text;
+  while (pos < working_.size()) {
+    size_t cr = working_.find('\r', pos);
+    if (cr == std::string::npos) cr = working_.size();
+    size_t start = pos;
+    while (start < cr && static_cast<unsigned char>(working_[start]) <= 32) ++start;
+    // Only the lines that open or close a function are needed as text.
+    auto startsWith = [&](const char* word, size_t n) {
+      if (cr - start < n) return false;
+      for (size_t i = 0; i < n; ++i)
+        if (std::tolower(static_cast<unsigned char>(working_[start + i])) != word[i]) return false;
+      return true;
+    };
+    const bool opens = startsWith("function ", 9), closes = !opens && startsWith("endfunction", 11);
+    if (opens || closes) {
+      text.assign(working_, start, cr - start);
+      LowerOutsideQuotes(text);
+    }
+    currentLine_ = line;
+    if (opens) {
+      std::string rest = Trim(text.substr(9));
+      if (rest.empty()) {
+        Fail(38);
+        errorLine_ = line;
+        return false;
+      }
+      std::string name, params;
+      SplitFunctionHeader(rest, &name, &params);
+      if (!name.empty()) {
+        std::string letters;
+        for (const std::string& p : SplitTopLevel(params)) {
+          std::string v = Trim(p);
+          if (v.empty() && params.find_first_not_of(' ') == std::string::npos) break;
+          char type = 0;
+          int32_t number = 0;
+          if (!DeclareVariableByName(v, &type, &number)) {
+            Fail(38);
+            errorLine_ = line;
+            return false;
+          }
+          letters += type;
+        }
+        current = AddUserFunction(name, letters);
+        if (current < 0) {
+          errorLine_ = line;
+          return false;
+        }
+      }
+      inside = true;
+    } else if (closes) {
+      if (!inside) {
+        Fail(40);
+        errorLine_ = line;
+        return false;
+      }
+      inside = false;
+      std::string expr = Trim(text.substr(11));
+      if (current >= 0) {
+        char type = 'l';
+        if (!expr.empty()) {
+          int32_t number = 0;
+          ResetTemporaries();
+          if (!CompileFullExpression(expr, &number, &type) || type == 'x') {
+            errorText_.clear();
+            Fail(39);
+            errorLine_ = line;
+            return false;
+          }
+        }
+        functions_[size_t(current)].returnType = type;
+      }
+      current = -1;
+    } else if (mode == 1 && !inside && line >= firstIncluded && start < cr) {
+      working_[start] = '`';
+    }
+    pos = cr + 1;
+    ++line;
+  }
+  *lineCount = line - 1;
+  return true;
+}

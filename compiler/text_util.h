@@ -1,0 +1,27 @@
+#pragma once
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Small text helpers of the compiler. Texts are lower case outside double quotes.
+
+// Lowers A-Z outside double quotes.
+void LowerOutsideQuotes(std::string& text);
+// Removes leading and trailing blanks (and control characters).
+std::string Trim(const std::string& text);
+std::string_view TrimView(std::string_view text);
+// Letters a-z, digits, "_", "#" and "$" only (not empty).
+bool IsVariableName(std::string_view text);
+// Letters a-z, digits and "_" only (not empty): a label or function name.
+bool IsPlainName(const std::string& text);
+// Splits at commas outside double quotes and brackets.
+std::vector<std::string> SplitTopLevel(const std::string& text);
+std::vector<std::string_view> SplitTopLevelViews(std::string_view text);
+// "name(params)": the name before the first "(", the params up to the last ")".
+void SplitFunctionHeader(const std::string& text, std::string* name, std::string* params);
+// Index of the ")" matching the "(" at open, outside quotes (npos when none).
+size_t MatchingBracket(std::string_view text, size_t open);
+// True when c may stand directly before a call bracket.
+inline bool IsCallNameChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '$' || c == '#' || c == '_';
+}

@@ -1,0 +1,137 @@
+// Every compiler message that a source can cause, with its line number.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include "platform/fs.h"
+#include "tests/compiler/compile_helpers.h"
+
+namespace {
+
+std::string Repeat(const std::string& piece, int n) {
+  std::string s;
+  for (int i = 0; i < n; ++i) s += piece;
+  return s;
+}
+
+std::string Numbered(const char* fmt, int n) {
+  std::string s;
+  char buf[128];
+  for (int i = 0; i < n; ++i) {
+    std::snprintf(buf, sizeof buf, fmt, i, i);
+    s += buf;
+  }
+  return s;
+}
+
+}  // namespace
+
+TEST(Messages, StatementErrorsNameTheirLine) {
+  EXPECT_EQ(Failure("a=1\nfoo bar\n"), "2: Command not understood");
+  EXPECT_EQ(Failure("\n\na=(1+2\n"), "3: Brackets do not balance");
+  EXPECT_EQ(Failure("a=1+\n"), "1: Expression not understood");
+  EXPECT_EQ(Failure("a=b$+1\n"), "1: Expression not understood");
+  EXPECT_EQ(Failure("x:\nx:\n"), "2: Label declared twice: x");
+  EXPECT_EQ(Failure("goto 12x-\n"), "1: Label name expected after GOTO, GOSUB or RESTORE");
+  EXPECT_EQ(Failure("if 1\nelse\nelse\nendif\n"), "3: Block out of place (IF, ELSE, ENDIF, DO, LOOP, FOR, NEXT, WHILE, ENDWHILE, REPEAT, UNTIL or EXIT)");
+  EXPECT_EQ(Failure("exit\n").substr(0, 20), "1: Block out of plac");
+  EXPECT_EQ(Failure("do\nnext i\n").substr(0, 20), "2: Block out of plac");
+  EXPECT_EQ(Failure("data 1,x\n"), "1: DATA item is not a number or a string: x");
+  EXPECT_EQ(Failure("line 1,2\n"), "1: Parameters do not match the command. Parameter types do not match: line expects integer, integer, integer, integer");
+  EXPECT_EQ(Failure("a$=1\n"), "1: Parameters do not match the command. Parameter types do not match: assignment expects string, string");
+  EXPECT_EQ(Failure("a=left$(1)\n"), "1: Parameter types do not match: left$ expects string, integer");
+  EXPECT_EQ(Failure("a=f(1.5)\nend\nfunction f(n)\nendfunction\n"), "1: User function called with parameters that do not match its declaration");
+  EXPECT_EQ(Failure("a$=\"" + std::string(260, 'x') + "\"\n").substr(0, 3), "1: ");
+  EXPECT_EQ(Failure("a=rgb(" + Repeat("1,", 32) + "1)\n"), "1: Too many parameters (at most 32)");
+  EXPECT_EQ(Failure("for i=1 t 10\n"), "1: Expression not understood");
+  EXPECT_EQ(Failure("for i 1 to 10\n"), "1: FOR statement not understood");
+  EXPECT_EQ(Failure("for a#=1 to 10\nnext a#\n"), "1: FOR needs an integer variable: a#");
+  EXPECT_EQ(Failure("dim a(\"x\")\n").substr(0, 39), "1: Parameters do not match the command.");
+  EXPECT_EQ(Failure("case 1\n"), "1: SELECT or CASE out of place");
+  EXPECT_EQ(Failure("select a b\n"), "1: SELECT or CASE out of place");
+  EXPECT_EQ(Failure("select a\ncase default\nendcase\ncase 2\n"), "4: CASE after CASE DEFAULT");
+  EXPECT_EQ(Failure("select a\ncase " + Repeat("100000,", 30) + "1\n"), "2: CASE list too long");
+  EXPECT_EQ(Failure("a=1\n" + std::string(300, 'b') + "\n"), "2: Line too long (255 characters or more)");
+}
+
+TEST(Messages, FunctionDeclarations) {
+  EXPECT_EQ(Failure("function \n"), "1: Function declaration not understood");
+  EXPECT_EQ(Failure("function f(a+b)\nendfunction\n"), "1: Function declaration not understood");
+  EXPECT_EQ(Failure("a=1\nendfunction\n"), "2: ENDFUNCTION without FUNCTION");
+  EXPECT_EQ(Failure("function f()\nendfunction (1\n"), "2: Function return value not understood");
+  EXPECT_EQ(Failure("end\nfunction f()\nendfunction\nfunction f()\nendfunction\n"), "4: Function declared twice: f");
+}
+
+TEST(Messages, EndOfPassChecks) {
+  EXPECT_EQ(Failure("a=1\ngoto nowhere\n"), "2: Label or function not found: nowhere");
+  EXPECT_EQ(Failure("a=1\nb=c(2)\n"), "2: Array used without DIM: c");
+  EXPECT_EQ(Failure("do\na=1\n"), "5: Block not closed at the end of the program");
+  // A label inside a function cannot be reached from the main program.
+  EXPECT_EQ(Failure("goto inner\nend\nfunction f()\ninner:\nendfunction\n"), "1: Label or function not found: inner");
+}
+
+TEST(Messages, LimitsAreClearErrors) {
+  EXPECT_EQ(Failure("do\n" + Repeat("exit\n", 33) + "loop\n"), "34: Too many EXIT statements in one loop (at most 32)");
+  EXPECT_EQ(Failure(Numbered("v%d=%d\n", 2000)), "2000: Too many integer variables (at most 1999)");
+  EXPECT_EQ(Failure(Numbered("v%d#=%d.5\n", 2000)).substr(0, 30), "2000: Too many float variables");
+  EXPECT_EQ(Failure(Numbered("a=%d\n", 2000)), "2000: Too many different integer numbers (at most 1999)");
+  EXPECT_EQ(Failure(Numbered("l%d:\n", 2000)), "2000: Too many labels and function names (at most 1999)");
+  EXPECT_EQ(Failure("a=" + Repeat("(", 1) + "1" + Repeat("+1", 60) + ")\n"), "1: Too many values in one statement");
+  EXPECT_EQ(Failure(Repeat("data 1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21,22,23,24,25,26,27,28,29,30\n", 334)),
+            "334: Too many DATA items (at most 9999)");
+  EXPECT_EQ(Failure(Numbered("dim a%d(1)\n", 700) + Numbered("dim b%d#(1)\n", 700) + Numbered("dim c%d$(1)\n", 601)),
+            "2001: Too many DIM statements (at most 2000)");
+}
+
+TEST(Messages, KeywordWithoutCommandFailsClearly) {
+  Compiler c;
+  c.LoadKeywordTableFromText("=%151%ll\nbroken%0%0\n");
+  c.SetMessageTexts({});
+  EXPECT_FALSE(c.CompileText("a=1\n"));  // "end" is not a keyword here
+  EXPECT_NE(c.ResultText(), "");
+}
+
+TEST(Messages, SourceFilesAndIncludes) {
+  const std::string folder = TempFolder();
+  WriteTempFile("inc_ok.vka", "function twice(n)\nendfunction n*2\n");
+  WriteTempFile("inc_bad.vka", "function broken()\na=(\nendfunction\n");
+  WriteTempFile("inc_outer.vka", "#include \"inc_inner.vka\"\nfunction outer()\nendfunction\n");
+  WriteTempFile("inc_inner.vka", "function inner()\nfoo bar\nendfunction\n");
+  WriteTempFile("inc_nobreak.vka", "function nb()\nendfunction");
+  const std::string keep = FsCurrentFolder();
+  ASSERT_TRUE(FsChangeFolder(folder));
+  Compiler& c = TestCompiler();
+  EXPECT_TRUE(c.CompileText("#include \"inc_ok.vka\"\nprint twice(2)\n#INCLUDE inc_OK.vka\n")) << c.ResultText();
+  EXPECT_EQ(Failure("a=1\n#include \"inc_bad.vka\"\n"), "2: Brackets do not balance in included line: a=(");
+  // An error in a file included by an included file reports the main file's include line.
+  EXPECT_EQ(Failure("\n\n#include inc_outer.vka\n"), "3: Command not understood in included line: foo bar");
+  // An included file without a final line break does not merge into the next one.
+  EXPECT_TRUE(c.CompileText("#include inc_nobreak.vka\n#include inc_ok.vka\nprint nb()+twice(1)\n")) << c.ResultText();
+  // A missing include is silent; the call it should supply then fails.
+  EXPECT_EQ(Failure("#include missing.vka\nprint gone(1)\n"), "2: Array used without DIM: gone");
+  FsChangeFolder(keep);
+  EXPECT_FALSE(c.CompileSourceFile(folder + "/does_not_exist.vka"));
+  EXPECT_EQ(c.ErrorMessage().substr(0, 27), "Cannot read the source file");
+  EXPECT_EQ(c.ResultText().substr(0, 27), "Cannot read the source file");
+}
+
+TEST(Messages, ResultTextCarriesTheLineSuffix) {
+  Compiler& c = TestCompiler();
+  EXPECT_FALSE(c.CompileText("\nfoo bar\n"));
+  EXPECT_EQ(c.ResultText(), "Command not understood at line 2");
+  EXPECT_EQ(c.ErrorLine(), 2);
+  EXPECT_FALSE(c.CompileText("a$=\"" + std::string(250, 'x') + "\" + " + "\"" + std::string(250, 'y') + "\"\n"));
+  EXPECT_LE(c.ResultText().size(), 255u);
+}
+
+TEST(Messages, ProgressIsReportedTenTimesAtMost) {
+  Compiler c;
+  c.LoadKeywordTable();
+  std::vector<int> shown;
+  c.SetProgressCallback([&](int p) { shown.push_back(p); });
+  ASSERT_TRUE(c.CompileText(Numbered("a%d=%d\n", 200)));
+  ASSERT_FALSE(shown.empty());
+  EXPECT_LE(shown.size(), 10u);
+  EXPECT_LE(shown.back(), 100);
+  for (size_t i = 1; i < shown.size(); ++i) EXPECT_GT(shown[i], shown[i - 1]);
+}
