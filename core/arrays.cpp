@@ -1,5 +1,74 @@
 #include "core/arrays.h"
 
-// The array commands are not built yet; the table stays empty.
-void FreeAllArrays() {}
-void ClearArrayTable() {}
+#include <cstdlib>
+#include <cstring>
+
+#include "core/language.h"
+
+ArrayEntry g_arrays[kArrayCount];
+ElementRef g_elementRefs[kElementRefCount];
+
+namespace {
+
+bool IsStringEntry(const ArrayEntry& e) { return &e - g_arrays >= 4000; }
+
+// Frees an entry's block (and its texts); the variable's cell is left to the caller.
+void FreeEntryBlock(ArrayEntry& e) {
+  if (!e.data) return;
+  if (IsStringEntry(e)) {
+    char** texts = static_cast<char**>(e.data);
+    for (int64_t k = 0; k < e.total; ++k) std::free(texts[k]);
+  }
+  std::free(e.data);
+  e.data = nullptr;
+  ++e.generation;
+}
+
+}  // namespace
+
+void ReleaseArrayBlock(ArrayEntry& e) { FreeEntryBlock(e); }
+
+void FreeAllArrays() {
+  for (int k = 0; k < kArrayCount; ++k) {
+    ArrayEntry& e = g_arrays[k];
+    if (!e.data) continue;
+    FreeEntryBlock(e);
+    if (g_cells) g_cells[kCellIntVar + k].p = nullptr;  // the cell held the block
+  }
+  for (ElementRef& r : g_elementRefs) r = ElementRef{};
+}
+
+void ClearArrayTable() {
+  for (ArrayEntry& e : g_arrays) {
+    FreeEntryBlock(e);
+    e = ArrayEntry{};
+  }
+  for (ElementRef& r : g_elementRefs) r = ElementRef{};
+}
+
+namespace {
+
+// The element a temporary refers to, when the reference is still good and of that type.
+void* RefElement(const VarCell* temp, int type, size_t elementSize) {
+  ptrdiff_t t = temp - g_cells;
+  if (t < type * 1000 || t >= (type + 1) * 1000) return nullptr;
+  const ElementRef& r = g_elementRefs[t];
+  if (r.entry < type * 2000 || r.entry >= (type + 1) * 2000) return nullptr;
+  const ArrayEntry& e = g_arrays[r.entry];
+  if (!e.data || e.generation != r.generation || r.flat < 0 || r.flat >= e.total) return nullptr;
+  return static_cast<char*>(e.data) + size_t(r.flat) * elementSize;
+}
+
+}  // namespace
+
+int32_t* ElementRefInt(const VarCell* temp) {
+  return static_cast<int32_t*>(RefElement(temp, 0, sizeof(int32_t)));
+}
+float* ElementRefFloat(const VarCell* temp) { return static_cast<float*>(RefElement(temp, 1, sizeof(float))); }
+char** ElementRefString(const VarCell* temp) { return static_cast<char**>(RefElement(temp, 2, sizeof(char*))); }
+
+void StoreElementText(char** element, const char* text) {
+  char* fresh = NewString(text, strnlen(text, kMaxText));
+  std::free(*element);
+  *element = fresh;
+}

@@ -6,7 +6,9 @@
 
 // One command of the table: its number, its handler and the kinds of its operand words, one
 // letter each, in order: 'l' integer cell, 'f' float cell, 's' string cell, 'a' code position,
-// 'd' DATA position, '*' any number of words whose count the command's own first operand
+// 'd' DATA position, 'v' any cell of a temporary, variable or literal, 'n' a plain word,
+// 'c' an integer literal followed by that many 'v' words, 'p' variable cells followed by a
+// function number (a function definition's parameter list), '*' any number of words whose count the command's own first operand
 // does not tell (the walk of the loader stops checking kinds at such a command).
 struct CommandDef {
   int32_t number;

@@ -1,4 +1,16 @@
-// Command families of the runtime core are gathered here as their handlers are built.
-#include "core/command_table.h"
+// The command families of the runtime core's language commands, gathered for the table.
+#include <vector>
 
-std::span<const CommandDef> CoreCommands() { return {}; }
+#include "core/command_table.h"
+#include "core/language.h"
+
+std::span<const CommandDef> CoreCommands() {
+  static const std::vector<CommandDef> all = [] {
+    std::vector<CommandDef> v;
+    for (auto family : {ControlCommands(), DataCommands(), OperatorCommands(), ArrayCommands(), StringCommands(),
+                        MathsCommands()})
+      v.insert(v.end(), family.begin(), family.end());
+    return v;
+  }();
+  return all;
+}

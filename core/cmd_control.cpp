@@ -1,0 +1,213 @@
+// Control flow: jumps, the counted-loop step, subroutines and user functions.
+#include <cstdlib>
+#include <vector>
+
+#include "core/call_stack.h"
+#include "core/command_table.h"
+#include "core/errors.h"
+#include "core/language.h"
+#include "platform/events.h"
+
+namespace {
+
+void CmdJumpIfFalse() {
+  if (OpInt(0) == 0) ProgramCounter = OpTarget(1);
+  else ProgramCounter += 2;
+}
+
+void CmdJump() { ProgramCounter = OpTarget(0); }
+
+void CmdJumpOperand1() { ProgramCounter = OpTarget(1); }
+
+// Both bounds inclusive; a step of 0 never leaves the loop.
+void CmdForNextStep() {
+  VarCell* v = OpCell(0);
+  const int32_t limit = OpInt(1), step = OpInt(2);
+  const int32_t x = WrapAdd(v->i, step);
+  v->i = x;
+  if (step > 0 ? x > limit : (step < 0 && x < limit)) ProgramCounter = OpTarget(3);
+  else ProgramCounter += 4;
+}
+
+void CmdGosub() {
+  const int32_t d = g_callStack.depth;
+  if (d + 1 >= kCallStackLevels) {
+    RunError(108);
+    return;
+  }
+  CallLevel& level = g_callLevels[d];
+  level.returnPoint = ProgramCounter + 1;
+  level.entry = nullptr;
+  level.argCount = 0;
+  level.isFunction = 0;
+  level.savedBegin = level.savedEnd = 0;
+  g_callStack.depth = d + 1;
+  ProgramCounter = OpTarget(0);
+}
+
+// Only a subroutine level is popped: a RETURN met while a user function is the innermost call
+// goes on with the next command, as at depth 0.
+void CmdReturn() {
+  const int32_t d = g_callStack.depth;
+  if (d > 0 && !g_callLevels[d - 1].isFunction) {
+    g_callStack.depth = d - 1;
+    ProgramCounter = g_callLevels[d - 1].returnPoint;
+  }
+}
+
+bool IsStringOperandCell(const VarCell* c) {
+  return CellInRange(c, kCellStringTemp, kCellIntVar) || CellInRange(c, kCellStringVar, kCellIntLiteral) ||
+         CellInRange(c, kCellStringLiteral, kCellData);
+}
+
+// The entry of a call must be a parameter list of n variable cells followed by the
+// function's number, inside the code.
+bool ValidEntry(const CodeWord* entry, int32_t n) {
+  if (entry < CommandStream || entry + n >= CommandStream + g_codeWordCount) return false;
+  for (int32_t i = 0; i < n; ++i) {
+    const void* p = reinterpret_cast<const void*>(entry[i]);
+    if (!IsCellAddress(p) || !CellInRange(static_cast<const VarCell*>(p), kCellIntVar, kCellIntLiteral)) return false;
+  }
+  return entry[n] > 0 && entry[n] < 32768;
+}
+
+// Operands: entry, result cell, argument count, then one argument per parameter.
+void CmdCallFunction() {
+  const int32_t d = g_callStack.depth;
+  if (d + 1 >= kCallStackLevels) {
+    RunError(108);
+    return;
+  }
+  CodeWord* call = ProgramCounter;
+  CodeWord* entry = OpTarget(0);
+  const int32_t n = OpInt(2) < 0 ? 0 : OpInt(2);
+  if (!ValidEntry(entry, n)) {
+    RunError(10010);
+    return;
+  }
+  // Take every argument before any parameter changes: an argument may be a parameter or a
+  // temporary of the caller (a recursive call), which the save below moves away.
+  constexpr int kInline = 16;
+  VarCell inlineValues[kInline];
+  std::vector<VarCell> heapValues;
+  VarCell* values = inlineValues;
+  if (n > kInline) {
+    heapValues.resize(size_t(n));
+    values = heapValues.data();
+  }
+  for (int32_t i = 0; i < n; ++i) {
+    VarCell* param = reinterpret_cast<VarCell*>(entry[i]);
+    VarCell* arg = OpCell(3 + i);
+    if (IsStringVariableCell(param)) {
+      if (!IsStringOperandCell(arg)) {
+        for (int32_t k = 0; k < i; ++k)
+          if (IsStringVariableCell(reinterpret_cast<VarCell*>(entry[k]))) std::free(values[k].s);
+        RunError(10010);
+        return;
+      }
+      const char* text = CellText(arg);
+      values[i].s = NewString(text, strnlen(text, kMaxText));
+    } else {
+      values[i].raw = 0;
+      values[i].i = arg->i;
+    }
+  }
+  CallLevel& level = g_callLevels[d];
+  level.returnPoint = call;
+  level.entry = entry;
+  level.argCount = n;
+  level.isFunction = 1;
+  level.savedBegin = level.savedEnd = 0;
+  if (d > 0) SaveFunctionLocals(d);
+  for (int32_t i = 0; i < n; ++i) {
+    VarCell* param = reinterpret_cast<VarCell*>(entry[i]);
+    if (IsStringVariableCell(param)) {
+      std::free(param->s);
+      param->s = values[i].s;
+    } else {
+      param->i = values[i].i;
+    }
+  }
+  level.callerFunction = g_callStack.currentFunction;
+  g_callStack.currentFunction = int16_t(entry[n]);
+  ProgramCounter = entry + n + 1;
+  g_callStack.depth = d + 1;
+}
+
+enum class ReturnKind { None, Value, Text };
+
+// Returns from the innermost user-function call, dropping the subroutine levels opened inside
+// it. The caller's locals are put back before the result is written, since the result cell
+// is one of the caller's temporaries. With no function call open, the command is passed over.
+void ReturnFromFunction(ReturnKind kind) {
+  int32_t value = 0;
+  char* text = nullptr;
+  if (kind == ReturnKind::Value) value = OpInt(0);
+  if (kind == ReturnKind::Text) {
+    const char* t = OpString(0);
+    text = NewString(t, strnlen(t, kMaxText));
+  }
+  int32_t k = g_callStack.depth - 1;
+  while (k >= 0 && !g_callLevels[k].isFunction) --k;
+  if (k < 0) {
+    std::free(text);
+    if (kind != ReturnKind::None) ProgramCounter += 1;
+    return;
+  }
+  CallLevel& level = g_callLevels[k];
+  g_callStack.depth = k;
+  g_callStack.currentFunction = level.callerFunction;
+  RestoreFunctionLocals(k);
+  level.isFunction = 0;
+  CodeWord* call = level.returnPoint;
+  VarCell* result = reinterpret_cast<VarCell*>(call[1]);
+  const bool stringResult = IsStringOperandCell(result);
+  if (stringResult) {
+    std::free(result->s);
+    result->s = text ? text : NewString("", 0);
+  } else {
+    std::free(text);
+    result->i = value;
+  }
+  ProgramCounter = call + 3 + level.argCount;
+}
+
+void CmdFunctionReturn() { ReturnFromFunction(ReturnKind::None); }
+void CmdFunctionReturnValue() { ReturnFromFunction(ReturnKind::Value); }
+void CmdFunctionReturnString() { ReturnFromFunction(ReturnKind::Text); }
+
+// Reached only by running into a function definition from the code above it.
+void CmdStopWithError21() {
+  PostQuit();
+  LeaveSlice = 1;
+  RunError(21);
+}
+
+const CommandDef kControl[] = {
+    {1, CmdJumpIfFalse, "la"},
+    {9, CmdJumpIfFalse, "la"},
+    {12, CmdJumpIfFalse, "la"},
+    {2, CmdJump, "a"},
+    {5, CmdJump, "a"},
+    {6, CmdJump, "a"},
+    {10, CmdJump, "a"},
+    {42, CmdJump, "a"},
+    {8, CmdJumpOperand1, "na"},
+    {7, CmdForNextStep, "llla"},
+    {41, CmdGosub, "a"},
+    {43, CmdReturn, ""},
+    {21, CmdCallFunction, "avc"},
+    {22, CmdFunctionReturn, ""},
+    {27, CmdFunctionReturn, ""},
+    {23, CmdFunctionReturnValue, "l"},
+    {28, CmdFunctionReturnValue, "l"},
+    {24, CmdFunctionReturnValue, "f"},
+    {29, CmdFunctionReturnValue, "f"},
+    {25, CmdFunctionReturnString, "s"},
+    {30, CmdFunctionReturnString, "s"},
+    {26, CmdStopWithError21, "p"},
+};
+
+}  // namespace
+
+std::span<const CommandDef> ControlCommands() { return kControl; }
