@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "core/cells.h"
 
@@ -33,6 +34,9 @@ inline bool CellHasArray(const VarCell* cell) {
   return e && e->data;
 }
 
+// Fills an existing array from the bytes of an array file: 4-byte little-endian values for
+// integer and float arrays (missing values 0), CR LF separated lines for string arrays.
+void FillArrayFromFile(ArrayEntry& e, const std::string& bytes);
 // Releases an entry's element block (and the texts of a string array).
 void ReleaseArrayBlock(ArrayEntry& e);
 

@@ -156,11 +156,6 @@ ArrayEntry* FileArray(int type) {
   return e;
 }
 
-uint32_t ReadLe32(const std::string& s, size_t at) {
-  return uint32_t(uint8_t(s[at])) | uint32_t(uint8_t(s[at + 1])) << 8 | uint32_t(uint8_t(s[at + 2])) << 16 |
-         uint32_t(uint8_t(s[at + 3])) << 24;
-}
-
 // Reads the array file through the pack's virtual files, creating it empty when it is missing.
 bool ReadArrayFile(std::string& bytes) {
   std::string name = OpString(0);
@@ -178,29 +173,8 @@ void CmdLoadArray() {
     RunError(109);
   } else if (!ReadArrayFile(bytes)) {
     RunError(104);
-  } else if constexpr (Type != 2) {
-    uint32_t* values = static_cast<uint32_t*>(e->data);
-    const int64_t whole = int64_t(bytes.size() / 4);
-    for (int64_t k = 0; k < e->total; ++k) values[k] = k < whole ? ReadLe32(bytes, size_t(k) * 4) : 0;
   } else {
-    // Lines end at CR LF; a line longer than 255 characters goes on in the next element.
-    char** texts = static_cast<char**>(e->data);
-    size_t at = 0;
-    const size_t end = bytes.size();
-    for (int64_t k = 0; k < e->total; ++k) {
-      size_t start = at, length = 0;
-      if (at < end) {
-        while (at < end && length < kMaxText && !(bytes[at] == '\r' && at + 1 < end && bytes[at + 1] == '\n')) {
-          ++at;
-          ++length;
-        }
-        while (at < end && bytes[at] == '\r') ++at;
-        while (at < end && bytes[at] == '\n') ++at;
-      }
-      char* fresh = NewString(bytes.data() + start, length);
-      std::free(texts[k]);
-      texts[k] = fresh;
-    }
+    FillArrayFromFile(*e, bytes);
   }
   ProgramCounter += 2;
 }
