@@ -17,16 +17,24 @@ void CmdJumpIfFalse() {
 
 void CmdJump() { ProgramCounter = OpTarget(0); }
 
-void CmdJumpOperand1() { ProgramCounter = OpTarget(1); }
-
 // Both bounds inclusive; a step of 0 never leaves the loop.
-void CmdForNextStep() {
-  VarCell* v = OpCell(0);
-  const int32_t limit = OpInt(1), step = OpInt(2);
+inline void ForNextStep(CodeWord* operands) {
+  VarCell* v = reinterpret_cast<VarCell*>(operands[0]);
+  const int32_t limit = reinterpret_cast<VarCell*>(operands[1])->i;
+  const int32_t step = reinterpret_cast<VarCell*>(operands[2])->i;
   const int32_t x = WrapAdd(v->i, step);
   v->i = x;
-  if (step > 0 ? x > limit : (step < 0 && x < limit)) ProgramCounter = OpTarget(3);
-  else ProgramCounter += 4;
+  if (step > 0 ? x > limit : (step < 0 && x < limit)) ProgramCounter = reinterpret_cast<CodeWord*>(operands[3]);
+  else ProgramCounter = operands + 4;
+}
+
+void CmdForNextStep() { ForNextStep(ProgramCounter); }
+
+// NEXT jumps back to the loop's step, which it runs at once when dispatch allows.
+void CmdJumpOperand1() {
+  CodeWord* target = OpTarget(1);
+  if (*target == 7 && g_fastDispatch) ForNextStep(target + 1);
+  else ProgramCounter = target;
 }
 
 void CmdGosub() {

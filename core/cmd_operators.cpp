@@ -11,16 +11,37 @@
 namespace {
 
 inline void Done3() { ProgramCounter += 3; }
+
+// Numeric results are nearly always assigned to a variable by the next command, and
+// comparisons tested by a conditional jump: when dispatch allows, those follow-ups run here.
+inline void DoneValue() {
+  CodeWord* next = ProgramCounter + 3;
+  if (g_fastDispatch && (next[0] == 151 || next[0] == 152) && next[2] == ProgramCounter[0]) {
+    reinterpret_cast<VarCell*>(next[1])->i = OpInt(0);
+    ProgramCounter = next + 3;
+  } else {
+    ProgramCounter = next;
+  }
+}
+
+inline void DoneCondition() {
+  CodeWord* next = ProgramCounter + 3;
+  if (g_fastDispatch && (next[0] == 1 || next[0] == 9 || next[0] == 12) && next[1] == ProgramCounter[0]) {
+    ProgramCounter = OpInt(0) == 0 ? reinterpret_cast<CodeWord*>(next[2]) : next + 3;
+  } else {
+    ProgramCounter = next;
+  }
+}
 inline double D(int k) { return double(OpFloat(k)); }
 inline double I(int k) { return double(OpInt(k)); }
 inline void SetInt(int32_t v) { OpCell(0)->i = v; }
 inline void SetFloat(double v) { OpCell(0)->f = float(v); }
 
 // Power: the C library's pow on the operands widened to double.
-void CmdPowerIntInt() { SetInt(FloatToInt(std::pow(I(1), I(2)))); Done3(); }
-void CmdPowerFloatFloat() { SetFloat(std::pow(D(1), D(2))); Done3(); }
-void CmdPowerIntFloat() { SetFloat(std::pow(I(1), D(2))); Done3(); }
-void CmdPowerFloatInt() { SetFloat(std::pow(D(1), I(2))); Done3(); }
+void CmdPowerIntInt() { SetInt(FloatToInt(std::pow(I(1), I(2)))); DoneValue(); }
+void CmdPowerFloatFloat() { SetFloat(std::pow(D(1), D(2))); DoneValue(); }
+void CmdPowerIntFloat() { SetFloat(std::pow(I(1), D(2))); DoneValue(); }
+void CmdPowerFloatInt() { SetFloat(std::pow(D(1), I(2))); DoneValue(); }
 
 // Division by zero gives 0 and warning 111 (a built game goes on with the 0). The 32-bit
 // quotient of -2147483648 by -1 wraps to -2147483648.
@@ -57,20 +78,20 @@ void CmdDivideFloat() {
   Done3();
 }
 
-void CmdMultiplyInt() { SetInt(WrapMul(OpInt(1), OpInt(2))); Done3(); }
-void CmdMultiplyIntFloat() { SetFloat(I(1) * D(2)); Done3(); }
-void CmdMultiplyFloatInt() { SetFloat(D(1) * I(2)); Done3(); }
-void CmdMultiplyFloat() { SetFloat(D(1) * D(2)); Done3(); }
-void CmdAddInt() { SetInt(WrapAdd(OpInt(1), OpInt(2))); Done3(); }
-void CmdAddIntFloat() { SetFloat(I(1) + D(2)); Done3(); }
-void CmdAddFloatInt() { SetFloat(D(1) + I(2)); Done3(); }
-void CmdAddFloat() { SetFloat(D(1) + D(2)); Done3(); }
-void CmdSubtractInt() { SetInt(WrapSub(OpInt(1), OpInt(2))); Done3(); }
-void CmdSubtractIntFloat() { SetFloat(I(1) - D(2)); Done3(); }
-void CmdSubtractFloatInt() { SetFloat(D(1) - I(2)); Done3(); }
-void CmdSubtractFloat() { SetFloat(D(1) - D(2)); Done3(); }
-void CmdBitAnd() { SetInt(OpInt(1) & OpInt(2)); Done3(); }
-void CmdBitOr() { SetInt(OpInt(1) | OpInt(2)); Done3(); }
+void CmdMultiplyInt() { SetInt(WrapMul(OpInt(1), OpInt(2))); DoneValue(); }
+void CmdMultiplyIntFloat() { SetFloat(I(1) * D(2)); DoneValue(); }
+void CmdMultiplyFloatInt() { SetFloat(D(1) * I(2)); DoneValue(); }
+void CmdMultiplyFloat() { SetFloat(D(1) * D(2)); DoneValue(); }
+void CmdAddInt() { SetInt(WrapAdd(OpInt(1), OpInt(2))); DoneValue(); }
+void CmdAddIntFloat() { SetFloat(I(1) + D(2)); DoneValue(); }
+void CmdAddFloatInt() { SetFloat(D(1) + I(2)); DoneValue(); }
+void CmdAddFloat() { SetFloat(D(1) + D(2)); DoneValue(); }
+void CmdSubtractInt() { SetInt(WrapSub(OpInt(1), OpInt(2))); DoneValue(); }
+void CmdSubtractIntFloat() { SetFloat(I(1) - D(2)); DoneValue(); }
+void CmdSubtractFloatInt() { SetFloat(D(1) - I(2)); DoneValue(); }
+void CmdSubtractFloat() { SetFloat(D(1) - D(2)); DoneValue(); }
+void CmdBitAnd() { SetInt(OpInt(1) & OpInt(2)); DoneValue(); }
+void CmdBitOr() { SetInt(OpInt(1) | OpInt(2)); DoneValue(); }
 
 // Concatenation: error 107 when the text would reach 256 characters; the result stays as it was.
 void CmdConcatStrings() {
@@ -111,7 +132,7 @@ void CmdStringMinus() {
 
 // Comparisons: the result is 1 when the relation holds, else 0. Mixed forms compare exact values.
 #define VK_COMPARE(name, left, op, right) \
-  void name() { SetInt((left(1) op right(2)) ? 1 : 0); Done3(); }
+  void name() { SetInt((left(1) op right(2)) ? 1 : 0); DoneCondition(); }
 inline int32_t L(int k) { return OpInt(k); }
 inline float F(int k) { return OpFloat(k); }
 VK_COMPARE(CmdEqualsInt, L, ==, L)
@@ -142,10 +163,10 @@ VK_COMPARE(CmdNotEqualFloatInt, D, !=, I)
 
 // Texts compare byte by byte as unsigned values.
 inline int CompareTexts() { return std::strcmp(OpString(1), OpString(2)); }
-void CmdEqualsString() { SetInt(CompareTexts() == 0); Done3(); }
-void CmdNotEqualString() { SetInt(CompareTexts() != 0); Done3(); }
-void CmdGreaterString() { SetInt(CompareTexts() > 0); Done3(); }
-void CmdLessString() { SetInt(CompareTexts() < 0); Done3(); }
+void CmdEqualsString() { SetInt(CompareTexts() == 0); DoneCondition(); }
+void CmdNotEqualString() { SetInt(CompareTexts() != 0); DoneCondition(); }
+void CmdGreaterString() { SetInt(CompareTexts() > 0); DoneCondition(); }
+void CmdLessString() { SetInt(CompareTexts() < 0); DoneCondition(); }
 
 void CmdAssignValue() {
   OpCell(0)->i = OpInt(1);

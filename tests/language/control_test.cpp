@@ -116,8 +116,9 @@ void EmitFib(ImageBuilder& b, int32_t function, int32_t& entryWordOut, std::vect
   b.Emit({23, o + 5});
 }
 
-int32_t RunFib(int32_t function, int32_t arg) {
+int32_t RunFib(int32_t function, int32_t arg, bool realClock = false) {
   ProgramRun run;
+  run.realClock = realClock;
   ImageBuilder b;
   int32_t out = b.IntVar(), one = b.Int(1), a = b.Int(arg);
   std::vector<int32_t> sites;
@@ -138,6 +139,7 @@ TEST(Control, RecursiveFunctionsKeepTheirTemporaries) {
   EXPECT_EQ(RunFib(1, 1), 1);
   // Functions from 19 on share the last temporary window.
   EXPECT_EQ(RunFib(20, 12), 144);
+  EXPECT_EQ(RunFib(1, 20, true), 6765);
 }
 
 // f(s$, n): IF n = 0 THEN return s$; r$ = f(s$ + "x", n - 1); return s$ + r$

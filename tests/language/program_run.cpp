@@ -28,7 +28,7 @@ bool ProgramRun::Load(const ImageBuilder& image) {
   g_randomState = 1;
   ClearArrayTable();
   g_timing = RunTiming{};
-  ClockUseVirtual(true);
+  ClockUseVirtual(!realClock);
   g_timing.sliceStart = TimeMs();
   LeaveSlice = 1;
   ProgramCounter = CommandStream;
@@ -44,7 +44,7 @@ bool ProgramRun::Run(int maxSlices) {
   for (int k = 0; k < maxSlices; ++k) {
     if (QuitPosted()) return true;
     InterpretSlice();
-    ClockAdvanceMs(1);
+    if (!realClock) ClockAdvanceMs(1);
   }
   return QuitPosted();
 }

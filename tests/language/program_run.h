@@ -24,6 +24,8 @@ class ProgramRun {
   static std::string Text(int32_t operand) { return Cell(operand).s ? Cell(operand).s : "<null>"; }
 
   std::string loadError;
+  // Runs on the real clock, where the interpreter takes its fast path (fused follow-ups).
+  bool realClock = false;
 };
 
 // The stored run-time error code and kind (0 error, 1 warning) of the last run.
