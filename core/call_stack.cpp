@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <new>
 #include <vector>
 
 #include "core/arrays.h"
@@ -16,16 +17,19 @@ namespace {
 // One saved cell of a caller: its value, or for a string cell the text it owned.
 struct SavedCell {
   VarCell* cell;
-  VarCell value;
-  bool isString;
+  uint64_t raw;
 };
 
 // The saved cells of every open call, in call order (calls nest, so this is a stack).
-std::vector<SavedCell> g_saved;
+SavedCell* g_saved = nullptr;
+uint32_t g_savedCount = 0, g_savedCapacity = 0;
 
-// Per function number: the variable cells it owns, integers, floats, then strings.
+// Per function number: the numeric and the string variable cells it owns.
 constexpr int kMaxFunctions = 1024;
-std::vector<std::vector<VarCell*>> g_owned;
+struct OwnedCells {
+  std::vector<VarCell*> numbers, texts;
+};
+std::vector<OwnedCells> g_owned;
 // Per temporary type and window (function n uses window min(n, 19)): how many of its 50
 // cells the code uses.
 constexpr int kWindows = 20, kWindowCells = 50;
@@ -44,7 +48,9 @@ void ScanProgram() {
     const std::vector<int32_t>& table = g_program.scopeTables[t];
     for (size_t k = 0; k < table.size() && k < 2000; ++k) {
       int owner = int16_t(table[k]);
-      if (owner >= 0 && owner < kMaxFunctions) g_owned[size_t(owner)].push_back(&g_cells[bases[t] + int(k)]);
+      if (owner < 0 || owner >= kMaxFunctions) continue;
+      VarCell* cell = &g_cells[bases[t] + int(k)];
+      (t == 2 ? g_owned[size_t(owner)].texts : g_owned[size_t(owner)].numbers).push_back(cell);
     }
   }
   std::fill(&g_windowUsed[0][0], &g_windowUsed[0][0] + sizeof g_windowUsed, 0);
@@ -62,29 +68,38 @@ void ScanProgram() {
   g_programScanned = true;
 }
 
-void Save(VarCell* cell, bool moveText) {
-  SavedCell s{cell, *cell, IsStringCell(cell)};
-  if (s.isString) {
-    if (!cell->s) return;  // a string without a text is not saved
-    if (moveText) cell->s = nullptr;
-    else s.value.s = NewString(cell->s, strnlen(cell->s, kMaxText));
-  }
-  g_saved.push_back(s);
+void Grow() {
+  uint32_t capacity = g_savedCapacity ? g_savedCapacity * 2 : 1024;
+  void* fresh = std::realloc(g_saved, size_t(capacity) * sizeof(SavedCell));
+  if (!fresh) throw std::bad_alloc();
+  g_saved = static_cast<SavedCell*>(fresh);
+  g_savedCapacity = capacity;
 }
 
-void PutBack(SavedCell& s) {
+inline void Push(VarCell* cell, uint64_t raw) {
+  if (g_savedCount == g_savedCapacity) Grow();
+  g_saved[g_savedCount++] = SavedCell{cell, raw};
+}
+
+// A string variable keeps its text during the call: the saved value is a copy.
+inline void SaveText(VarCell* cell) {
+  if (cell->s) Push(cell, reinterpret_cast<uintptr_t>(NewString(cell->s, strnlen(cell->s, kMaxText))));
+}
+
+void PutBack(const SavedCell& s) {
+  const bool text = IsStringCell(s.cell);
   if (CellHasArray(s.cell)) {  // the variable became an array meanwhile: its cell is the array's
-    if (s.isString) std::free(s.value.s);
+    if (text) std::free(reinterpret_cast<char*>(s.raw));
     return;
   }
-  if (s.isString) std::free(s.cell->s);
-  *s.cell = s.value;
+  if (text) std::free(s.cell->s);
+  s.cell->raw = s.raw;
 }
 
 void DropSaved() {
-  for (SavedCell& s : g_saved)
-    if (s.isString) std::free(s.value.s);
-  g_saved.clear();
+  for (uint32_t k = 0; k < g_savedCount; ++k)
+    if (IsStringCell(g_saved[k].cell)) std::free(reinterpret_cast<char*>(g_saved[k].raw));
+  g_savedCount = 0;
 }
 
 }  // namespace
@@ -93,7 +108,6 @@ void ResetCallStack() {
   if (!g_callLevels) g_callLevels = new CallLevel[kCallStackLevels];
   std::fill(g_callLevels, g_callLevels + kCallStackLevels, CallLevel{});
   DropSaved();
-  g_saved.reserve(1024);
   g_callStack = CallStack{};
   g_programScanned = false;
 }
@@ -101,33 +115,48 @@ void ResetCallStack() {
 void SaveFunctionLocals(int32_t d) {
   if (!g_programScanned) ScanProgram();
   CallLevel& level = g_callLevels[d];
-  level.savedBegin = uint32_t(g_saved.size());
+  level.savedBegin = g_savedCount;
   // The parameters of the caller, as the call that entered it recorded them.
   const CallLevel& below = g_callLevels[d - 1];
-  if (below.isFunction)
-    for (int32_t i = 0; i < below.argCount; ++i) Save(reinterpret_cast<VarCell*>(below.entry[i]), false);
-  // The variables the caller owns, but those that hold arrays.
-  const int caller = g_callStack.currentFunction;
-  if (caller >= 0 && caller < kMaxFunctions)
-    for (VarCell* cell : g_owned[size_t(caller)])
-      if (!CellHasArray(cell)) Save(cell, false);
-  // The caller's temporaries: a recursive call (or a function sharing the last window)
-  // computes in the same cells.
-  if (caller > 0) {
-    int window = std::min(int(caller), kWindows - 1);
-    for (int t = 0; t < 3; ++t) {
-      VarCell* base = &g_cells[t * 1000 + window * kWindowCells];
-      for (int k = 0; k < g_windowUsed[t][window]; ++k) Save(base + k, true);
+  if (below.isFunction) {
+    for (int32_t i = 0; i < below.argCount; ++i) {
+      VarCell* cell = reinterpret_cast<VarCell*>(below.entry[i]);
+      if (IsStringCell(cell)) SaveText(cell);
+      else Push(cell, cell->raw);
     }
   }
-  level.savedEnd = uint32_t(g_saved.size());
+  // The variables the caller owns, but those that hold arrays.
+  const int caller = g_callStack.currentFunction;
+  if (caller >= 0 && caller < kMaxFunctions) {
+    const OwnedCells& owned = g_owned[size_t(caller)];
+    for (VarCell* cell : owned.numbers)
+      if (!CellHasArray(cell)) Push(cell, cell->raw);
+    for (VarCell* cell : owned.texts)
+      if (!CellHasArray(cell)) SaveText(cell);
+  }
+  // The caller's temporaries: a recursive call (or a function sharing the last window)
+  // computes in the same cells. Their texts move to the save and come back.
+  if (caller > 0) {
+    const int window = std::min(int(caller), kWindows - 1);
+    for (int t = 0; t < 2; ++t) {
+      VarCell* base = &g_cells[t * 1000 + window * kWindowCells];
+      for (int k = 0; k < g_windowUsed[t][window]; ++k) Push(base + k, base[k].raw);
+    }
+    VarCell* base = &g_cells[kCellStringTemp + window * kWindowCells];
+    for (int k = 0; k < g_windowUsed[2][window]; ++k) {
+      if (!base[k].s) continue;
+      Push(base + k, reinterpret_cast<uintptr_t>(base[k].s));
+      base[k].s = nullptr;
+    }
+  }
+  level.savedEnd = g_savedCount;
 }
 
 void RestoreFunctionLocals(int32_t d) {
   CallLevel& level = g_callLevels[d];
   if (level.savedEnd > level.savedBegin) {
     for (uint32_t i = level.savedEnd; i-- > level.savedBegin;) PutBack(g_saved[i]);
-    g_saved.resize(level.savedBegin);
+    g_savedCount = level.savedBegin;
   }
   level.savedBegin = level.savedEnd = 0;
 }

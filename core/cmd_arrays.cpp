@@ -20,8 +20,8 @@ size_t ElementSize(int type) { return type == 2 ? sizeof(char*) : 4; }
 
 // The entry of operand k when it is an array variable of the type; otherwise system error
 // 10010 (a damaged program) and nullptr.
-ArrayEntry* EntryOf(int k, int type) {
-  ArrayEntry* e = ArrayEntryOfCell(OpCell(k));
+ArrayEntry* EntryOf(const CodeWord* pc, int k, int type) {
+  ArrayEntry* e = ArrayEntryOfCell(Cell(pc, k));
   if (!e || (e - g_arrays) / 2000 != type) {
     RunError(10010);
     return nullptr;
@@ -31,7 +31,7 @@ ArrayEntry* EntryOf(int k, int type) {
 
 template <int Type, int Dims>
 void CmdDimArray() {
-  ArrayEntry* e = EntryOf(0, Type);
+  ArrayEntry* e = EntryOf(ProgramCounter, 0, Type);
   if (e) {
     VarCell* cell = OpCell(0);
     const bool had = e->data != nullptr;
@@ -68,7 +68,7 @@ void CmdDimArray() {
 
 template <int Type>
 void CmdUndimArray() {
-  if (ArrayEntry* e = EntryOf(0, Type)) {
+  if (ArrayEntry* e = EntryOf(ProgramCounter, 0, Type)) {
     VarCell* cell = OpCell(0);
     const bool had = e->data != nullptr;
     ReleaseArrayBlock(*e);
@@ -85,51 +85,52 @@ void CmdUndimArray() {
 // Flat index of the Dims indices from operand k, first index fastest; -1 when outside the
 // array (only the flat index is tested, as the language defines).
 template <int Dims>
-int64_t FlatIndex(const ArrayEntry& e, int k) {
-  __int128 flat = OpInt(k), stride = 1;
-  for (int i = 1; i < Dims; ++i) {
-    stride *= e.size[i - 1];
-    flat += stride * OpInt(k + i);
+int64_t FlatIndex(const ArrayEntry& e, const CodeWord* pc, int k) {
+  if constexpr (Dims == 1) {
+    const int64_t flat = Cell(pc, k)->i;
+    return flat >= 0 && flat < e.total ? flat : -1;
+  } else {
+    __int128 flat = Cell(pc, k)->i, stride = 1;
+    for (int i = 1; i < Dims; ++i) {
+      stride *= e.size[i - 1];
+      flat += stride * Cell(pc, k + i)->i;
+    }
+    return flat >= 0 && flat < e.total ? int64_t(flat) : -1;
   }
-  return flat >= 0 && flat < e.total ? int64_t(flat) : -1;
 }
 
 // Store: a, i1 ... ik, value. Type 3 stores an integer value into a float array.
 template <int Type, int Dims>
-void CmdStoreElement() {
+CodeWord* StoreElement(CodeWord* pc) {
   constexpr int kArrayType = Type == 3 ? 1 : Type;
-  ArrayEntry* e = EntryOf(0, kArrayType);
+  ArrayEntry* e = EntryOf(pc, 0, kArrayType);
   if (e && e->data) {
-    const int64_t flat = FlatIndex<Dims>(*e, 1);
-    if (flat < 0) {
-      RunError(102);
-    } else if constexpr (Type == 0) {
-      static_cast<int32_t*>(e->data)[flat] = OpInt(1 + Dims);
-    } else if constexpr (Type == 1) {
-      static_cast<float*>(e->data)[flat] = OpFloat(1 + Dims);
-    } else if constexpr (Type == 3) {
-      static_cast<float*>(e->data)[flat] = float(OpInt(1 + Dims));
-    } else {
-      StoreElementText(&static_cast<char**>(e->data)[flat], OpString(1 + Dims));
-    }
+    const int64_t flat = FlatIndex<Dims>(*e, pc, 1);
+    const VarCell* value = Cell(pc, 1 + Dims);
+    if (flat < 0) RunError(102);
+    else if constexpr (Type == 0) static_cast<int32_t*>(e->data)[flat] = value->i;
+    else if constexpr (Type == 1) static_cast<float*>(e->data)[flat] = value->f;
+    else if constexpr (Type == 3) static_cast<float*>(e->data)[flat] = float(value->i);
+    else StoreElementText(&static_cast<char**>(e->data)[flat], CellText(value));
   }
-  ProgramCounter += 2 + Dims;
+  return pc + 2 + Dims;
 }
 
 // Fetch: destination, a, i1 ... ik. A string element without a text reads as the empty
 // text through the one-index form and as one blank through the others.
 template <int Type, int Dims>
-void CmdFetchElement() {
-  VarCell* dest = OpCell(0);
+CodeWord* FetchElement(CodeWord* pc) {
+  VarCell* dest = Cell(pc, 0);
   const ptrdiff_t destIndex = dest - g_cells;
-  ArrayEntry* e = EntryOf(1, Type);
-  if (destIndex >= 0 && destIndex < kElementRefCount) g_elementRefs[destIndex].entry = -1;
+  const bool temporary = destIndex >= 0 && destIndex < kElementRefCount;
+  ArrayEntry* e = EntryOf(pc, 1, Type);
+  if (temporary) g_elementRefs[destIndex].entry = -1;
   if (e) {
     const char* missing = Dims == 1 ? "" : " ";
     if (!e->data) {
-      if (Type == 2) StoreText(dest, missing);
+      if constexpr (Type == 2) StoreText(dest, missing);
       else dest->i = 0;
-    } else if (const int64_t flat = FlatIndex<Dims>(*e, 2); flat < 0) {
+    } else if (const int64_t flat = FlatIndex<Dims>(*e, pc, 2); flat < 0) {
       RunError(102);
     } else {
       if constexpr (Type == 0) dest->i = static_cast<int32_t*>(e->data)[flat];
@@ -138,11 +139,10 @@ void CmdFetchElement() {
         const char* text = static_cast<char**>(e->data)[flat];
         StoreText(dest, text ? text : missing);
       }
-      if (destIndex >= 0 && destIndex < kElementRefCount)
-        g_elementRefs[destIndex] = ElementRef{int32_t(e - g_arrays), e->generation, flat};
+      if (temporary) g_elementRefs[destIndex] = ElementRef{int32_t(e - g_arrays), e->generation, flat};
     }
   }
-  ProgramCounter += 2 + Dims;
+  return pc + 2 + Dims;
 }
 
 // The array of an array-file command is the array operand of the one-index element fetch
@@ -204,31 +204,72 @@ void CmdSaveArray() {
   ProgramCounter += 2;
 }
 
+const FastCommand kFastArrays[] = {
+    {561, SlowForm<StoreElement<0, 1>>, StoreElement<0, 1>, "lll"},
+    {562, SlowForm<StoreElement<0, 2>>, StoreElement<0, 2>, "llll"},
+    {563, SlowForm<StoreElement<0, 3>>, StoreElement<0, 3>, "lllll"},
+    {564, SlowForm<StoreElement<0, 4>>, StoreElement<0, 4>, "llllll"},
+    {565, SlowForm<StoreElement<0, 5>>, StoreElement<0, 5>, "lllllll"},
+    {566, SlowForm<StoreElement<1, 1>>, StoreElement<1, 1>, "flf"},
+    {567, SlowForm<StoreElement<1, 2>>, StoreElement<1, 2>, "fllf"},
+    {568, SlowForm<StoreElement<1, 3>>, StoreElement<1, 3>, "flllf"},
+    {569, SlowForm<StoreElement<1, 4>>, StoreElement<1, 4>, "fllllf"},
+    {570, SlowForm<StoreElement<1, 5>>, StoreElement<1, 5>, "flllllf"},
+    {571, SlowForm<StoreElement<2, 1>>, StoreElement<2, 1>, "sls"},
+    {572, SlowForm<StoreElement<2, 2>>, StoreElement<2, 2>, "slls"},
+    {573, SlowForm<StoreElement<2, 3>>, StoreElement<2, 3>, "sllls"},
+    {574, SlowForm<StoreElement<2, 4>>, StoreElement<2, 4>, "slllls"},
+    {575, SlowForm<StoreElement<2, 5>>, StoreElement<2, 5>, "sllllls"},
+    {576, SlowForm<StoreElement<3, 1>>, StoreElement<3, 1>, "fll"},
+    {577, SlowForm<StoreElement<3, 2>>, StoreElement<3, 2>, "flll"},
+    {578, SlowForm<StoreElement<3, 3>>, StoreElement<3, 3>, "fllll"},
+    {579, SlowForm<StoreElement<3, 4>>, StoreElement<3, 4>, "flllll"},
+    {580, SlowForm<StoreElement<3, 5>>, StoreElement<3, 5>, "fllllll"},
+    {661, SlowForm<FetchElement<0, 1>>, FetchElement<0, 1>, "lll"},
+    {662, SlowForm<FetchElement<0, 2>>, FetchElement<0, 2>, "llll"},
+    {663, SlowForm<FetchElement<0, 3>>, FetchElement<0, 3>, "lllll"},
+    {664, SlowForm<FetchElement<0, 4>>, FetchElement<0, 4>, "llllll"},
+    {665, SlowForm<FetchElement<0, 5>>, FetchElement<0, 5>, "lllllll"},
+    {666, SlowForm<FetchElement<1, 1>>, FetchElement<1, 1>, "ffl"},
+    {667, SlowForm<FetchElement<1, 2>>, FetchElement<1, 2>, "ffll"},
+    {668, SlowForm<FetchElement<1, 3>>, FetchElement<1, 3>, "fflll"},
+    {669, SlowForm<FetchElement<1, 4>>, FetchElement<1, 4>, "ffllll"},
+    {670, SlowForm<FetchElement<1, 5>>, FetchElement<1, 5>, "fflllll"},
+    {671, SlowForm<FetchElement<2, 1>>, FetchElement<2, 1>, "ssl"},
+    {672, SlowForm<FetchElement<2, 2>>, FetchElement<2, 2>, "ssll"},
+    {673, SlowForm<FetchElement<2, 3>>, FetchElement<2, 3>, "sslll"},
+    {674, SlowForm<FetchElement<2, 4>>, FetchElement<2, 4>, "ssllll"},
+    {675, SlowForm<FetchElement<2, 5>>, FetchElement<2, 5>, "sslllll"},
+};
+
 const CommandDef kArrays[] = {
-    {501, CmdDimArray<0, 1>, "ll"},      {502, CmdDimArray<0, 2>, "lll"},     {503, CmdDimArray<0, 3>, "llll"},
-    {504, CmdDimArray<0, 4>, "lllll"},   {505, CmdDimArray<0, 5>, "llllll"},  {511, CmdDimArray<1, 1>, "fl"},
-    {512, CmdDimArray<1, 2>, "fll"},     {513, CmdDimArray<1, 3>, "flll"},    {514, CmdDimArray<1, 4>, "fllll"},
-    {515, CmdDimArray<1, 5>, "flllll"},  {521, CmdDimArray<2, 1>, "sl"},      {522, CmdDimArray<2, 2>, "sll"},
-    {523, CmdDimArray<2, 3>, "slll"},    {524, CmdDimArray<2, 4>, "sllll"},   {525, CmdDimArray<2, 5>, "slllll"},
-    {506, CmdUndimArray<0>, "l"},        {516, CmdUndimArray<1>, "f"},        {526, CmdUndimArray<2>, "s"},
-    {561, CmdStoreElement<0, 1>, "lll"}, {562, CmdStoreElement<0, 2>, "llll"}, {563, CmdStoreElement<0, 3>, "lllll"},
-    {564, CmdStoreElement<0, 4>, "llllll"}, {565, CmdStoreElement<0, 5>, "lllllll"},
-    {566, CmdStoreElement<1, 1>, "flf"}, {567, CmdStoreElement<1, 2>, "fllf"}, {568, CmdStoreElement<1, 3>, "flllf"},
-    {569, CmdStoreElement<1, 4>, "fllllf"}, {570, CmdStoreElement<1, 5>, "flllllf"},
-    {571, CmdStoreElement<2, 1>, "sls"}, {572, CmdStoreElement<2, 2>, "slls"}, {573, CmdStoreElement<2, 3>, "sllls"},
-    {574, CmdStoreElement<2, 4>, "slllls"}, {575, CmdStoreElement<2, 5>, "sllllls"},
-    {576, CmdStoreElement<3, 1>, "fll"}, {577, CmdStoreElement<3, 2>, "flll"}, {578, CmdStoreElement<3, 3>, "fllll"},
-    {579, CmdStoreElement<3, 4>, "flllll"}, {580, CmdStoreElement<3, 5>, "fllllll"},
-    {661, CmdFetchElement<0, 1>, "lll"}, {662, CmdFetchElement<0, 2>, "llll"}, {663, CmdFetchElement<0, 3>, "lllll"},
-    {664, CmdFetchElement<0, 4>, "llllll"}, {665, CmdFetchElement<0, 5>, "lllllll"},
-    {666, CmdFetchElement<1, 1>, "ffl"}, {667, CmdFetchElement<1, 2>, "ffll"}, {668, CmdFetchElement<1, 3>, "fflll"},
-    {669, CmdFetchElement<1, 4>, "ffllll"}, {670, CmdFetchElement<1, 5>, "fflllll"},
-    {671, CmdFetchElement<2, 1>, "ssl"}, {672, CmdFetchElement<2, 2>, "ssll"}, {673, CmdFetchElement<2, 3>, "sslll"},
-    {674, CmdFetchElement<2, 4>, "ssllll"}, {675, CmdFetchElement<2, 5>, "sslllll"},
-    {5001, CmdLoadArray<0>, "sn"},       {5002, CmdLoadArray<1>, "sn"},       {5003, CmdLoadArray<2>, "sn"},
-    {5004, CmdSaveArray<0>, "sn"},       {5005, CmdSaveArray<1>, "sn"},       {5006, CmdSaveArray<2>, "sn"},
+    {501, CmdDimArray<0, 1>, "ll"},
+    {502, CmdDimArray<0, 2>, "lll"},
+    {503, CmdDimArray<0, 3>, "llll"},
+    {504, CmdDimArray<0, 4>, "lllll"},
+    {505, CmdDimArray<0, 5>, "llllll"},
+    {511, CmdDimArray<1, 1>, "fl"},
+    {512, CmdDimArray<1, 2>, "fll"},
+    {513, CmdDimArray<1, 3>, "flll"},
+    {514, CmdDimArray<1, 4>, "fllll"},
+    {515, CmdDimArray<1, 5>, "flllll"},
+    {521, CmdDimArray<2, 1>, "sl"},
+    {522, CmdDimArray<2, 2>, "sll"},
+    {523, CmdDimArray<2, 3>, "slll"},
+    {524, CmdDimArray<2, 4>, "sllll"},
+    {525, CmdDimArray<2, 5>, "slllll"},
+    {506, CmdUndimArray<0>, "l"},
+    {516, CmdUndimArray<1>, "f"},
+    {526, CmdUndimArray<2>, "s"},
+    {5001, CmdLoadArray<0>, "sn"},
+    {5002, CmdLoadArray<1>, "sn"},
+    {5003, CmdLoadArray<2>, "sn"},
+    {5004, CmdSaveArray<0>, "sn"},
+    {5005, CmdSaveArray<1>, "sn"},
+    {5006, CmdSaveArray<2>, "sn"},
 };
 
 }  // namespace
 
 std::span<const CommandDef> ArrayCommands() { return kArrays; }
+std::span<const FastCommand> FastArrayCommands() { return kFastArrays; }

@@ -10,31 +10,29 @@
 
 namespace {
 
-void CmdJumpIfFalse() {
-  if (OpInt(0) == 0) ProgramCounter = OpTarget(1);
-  else ProgramCounter += 2;
+CodeWord* JumpIfFalse(CodeWord* pc) {
+  return Cell(pc, 0)->i == 0 ? reinterpret_cast<CodeWord*>(pc[1]) : pc + 2;
 }
 
-void CmdJump() { ProgramCounter = OpTarget(0); }
+CodeWord* Jump(CodeWord* pc) { return reinterpret_cast<CodeWord*>(pc[0]); }
 
 // Both bounds inclusive; a step of 0 never leaves the loop.
-inline void ForNextStep(CodeWord* operands) {
-  VarCell* v = reinterpret_cast<VarCell*>(operands[0]);
-  const int32_t limit = reinterpret_cast<VarCell*>(operands[1])->i;
-  const int32_t step = reinterpret_cast<VarCell*>(operands[2])->i;
+inline CodeWord* ForNextStep(CodeWord* pc) {
+  VarCell* v = Cell(pc, 0);
+  const int32_t limit = Cell(pc, 1)->i, step = Cell(pc, 2)->i;
   const int32_t x = WrapAdd(v->i, step);
   v->i = x;
-  if (step > 0 ? x > limit : (step < 0 && x < limit)) ProgramCounter = reinterpret_cast<CodeWord*>(operands[3]);
-  else ProgramCounter = operands + 4;
+  if (step > 0 ? x > limit : (step < 0 && x < limit)) return reinterpret_cast<CodeWord*>(pc[3]);
+  return pc + 4;
 }
 
-void CmdForNextStep() { ForNextStep(ProgramCounter); }
+CodeWord* ForNextStepCmd(CodeWord* pc) { return ForNextStep(pc); }
 
-// NEXT jumps back to the loop's step, which it runs at once when dispatch allows.
-void CmdJumpOperand1() {
-  CodeWord* target = OpTarget(1);
-  if (*target == 7 && g_fastDispatch) ForNextStep(target + 1);
-  else ProgramCounter = target;
+// NEXT jumps back to the loop's step, which it runs at once on the fast path.
+CodeWord* JumpOperand1(CodeWord* pc) {
+  CodeWord* target = reinterpret_cast<CodeWord*>(pc[1]);
+  if (*target == 7 && g_fastDispatch) return ForNextStep(target + 1);
+  return target;
 }
 
 void CmdGosub() {
@@ -191,17 +189,16 @@ void CmdStopWithError21() {
   RunError(21);
 }
 
+#define VK_OP(number, fn, kinds) {number, SlowForm<fn>, fn, kinds}
+const FastCommand kFastControl[] = {
+    VK_OP(1, JumpIfFalse, "la"), VK_OP(9, JumpIfFalse, "la"), VK_OP(12, JumpIfFalse, "la"),
+    VK_OP(2, Jump, "a"),         VK_OP(5, Jump, "a"),         VK_OP(6, Jump, "a"),
+    VK_OP(10, Jump, "a"),        VK_OP(42, Jump, "a"),        VK_OP(8, JumpOperand1, "na"),
+    VK_OP(7, ForNextStepCmd, "llla"),
+};
+#undef VK_OP
+
 const CommandDef kControl[] = {
-    {1, CmdJumpIfFalse, "la"},
-    {9, CmdJumpIfFalse, "la"},
-    {12, CmdJumpIfFalse, "la"},
-    {2, CmdJump, "a"},
-    {5, CmdJump, "a"},
-    {6, CmdJump, "a"},
-    {10, CmdJump, "a"},
-    {42, CmdJump, "a"},
-    {8, CmdJumpOperand1, "na"},
-    {7, CmdForNextStep, "llla"},
     {41, CmdGosub, "a"},
     {43, CmdReturn, ""},
     {21, CmdCallFunction, "avc"},
@@ -219,3 +216,4 @@ const CommandDef kControl[] = {
 }  // namespace
 
 std::span<const CommandDef> ControlCommands() { return kControl; }
+std::span<const FastCommand> FastControlCommands() { return kFastControl; }

@@ -10,110 +10,116 @@
 
 namespace {
 
-inline void Done3() { ProgramCounter += 3; }
+inline int32_t L(const CodeWord* pc, int k) { return Cell(pc, k)->i; }
+inline float F(const CodeWord* pc, int k) { return Cell(pc, k)->f; }
+inline double D(const CodeWord* pc, int k) { return double(Cell(pc, k)->f); }
+inline double I(const CodeWord* pc, int k) { return double(Cell(pc, k)->i); }
+inline const char* S(const CodeWord* pc, int k) { return CellText(Cell(pc, k)); }
+inline void SetInt(CodeWord* pc, int32_t v) { Cell(pc, 0)->i = v; }
+inline void SetFloat(CodeWord* pc, double v) { Cell(pc, 0)->f = float(v); }
 
 // Numeric results are nearly always assigned to a variable by the next command, and
-// comparisons tested by a conditional jump: when dispatch allows, those follow-ups run here.
-inline void DoneValue() {
-  CodeWord* next = ProgramCounter + 3;
-  if (g_fastDispatch && (next[0] == 151 || next[0] == 152) && next[2] == ProgramCounter[0]) {
-    reinterpret_cast<VarCell*>(next[1])->i = OpInt(0);
-    ProgramCounter = next + 3;
-  } else {
-    ProgramCounter = next;
+// comparisons tested by a conditional jump: on the fast path those follow-ups run here.
+inline CodeWord* DoneValue(CodeWord* pc) {
+  CodeWord* next = pc + 3;
+  if (g_fastDispatch && (next[0] == 151 || next[0] == 152) && next[2] == pc[0]) {
+    Cell(next, 1)->i = Cell(pc, 0)->i;
+    return next + 3;
   }
+  return next;
 }
 
-inline void DoneCondition() {
-  CodeWord* next = ProgramCounter + 3;
-  if (g_fastDispatch && (next[0] == 1 || next[0] == 9 || next[0] == 12) && next[1] == ProgramCounter[0]) {
-    ProgramCounter = OpInt(0) == 0 ? reinterpret_cast<CodeWord*>(next[2]) : next + 3;
-  } else {
-    ProgramCounter = next;
-  }
+inline CodeWord* DoneCondition(CodeWord* pc) {
+  CodeWord* next = pc + 3;
+  if (g_fastDispatch && (next[0] == 1 || next[0] == 9 || next[0] == 12) && next[1] == pc[0])
+    return Cell(pc, 0)->i == 0 ? reinterpret_cast<CodeWord*>(next[2]) : next + 3;
+  return next;
 }
-inline double D(int k) { return double(OpFloat(k)); }
-inline double I(int k) { return double(OpInt(k)); }
-inline void SetInt(int32_t v) { OpCell(0)->i = v; }
-inline void SetFloat(double v) { OpCell(0)->f = float(v); }
 
+#define VK_VALUE(name, expr)   \
+  CodeWord* name(CodeWord* pc) { \
+    expr;                      \
+    return DoneValue(pc);      \
+  }
 // Power: the C library's pow on the operands widened to double.
-void CmdPowerIntInt() { SetInt(FloatToInt(std::pow(I(1), I(2)))); DoneValue(); }
-void CmdPowerFloatFloat() { SetFloat(std::pow(D(1), D(2))); DoneValue(); }
-void CmdPowerIntFloat() { SetFloat(std::pow(I(1), D(2))); DoneValue(); }
-void CmdPowerFloatInt() { SetFloat(std::pow(D(1), I(2))); DoneValue(); }
+VK_VALUE(PowerIntInt, SetInt(pc, FloatToInt(std::pow(I(pc, 1), I(pc, 2)))))
+VK_VALUE(PowerFloatFloat, SetFloat(pc, std::pow(D(pc, 1), D(pc, 2))))
+VK_VALUE(PowerIntFloat, SetFloat(pc, std::pow(I(pc, 1), D(pc, 2))))
+VK_VALUE(PowerFloatInt, SetFloat(pc, std::pow(D(pc, 1), I(pc, 2))))
+VK_VALUE(MultiplyInt, SetInt(pc, WrapMul(L(pc, 1), L(pc, 2))))
+VK_VALUE(MultiplyIntFloat, SetFloat(pc, I(pc, 1) * D(pc, 2)))
+VK_VALUE(MultiplyFloatInt, SetFloat(pc, D(pc, 1) * I(pc, 2)))
+VK_VALUE(MultiplyFloat, SetFloat(pc, D(pc, 1) * D(pc, 2)))
+VK_VALUE(AddInt, SetInt(pc, WrapAdd(L(pc, 1), L(pc, 2))))
+VK_VALUE(AddIntFloat, SetFloat(pc, I(pc, 1) + D(pc, 2)))
+VK_VALUE(AddFloatInt, SetFloat(pc, D(pc, 1) + I(pc, 2)))
+VK_VALUE(AddFloat, SetFloat(pc, D(pc, 1) + D(pc, 2)))
+VK_VALUE(SubtractInt, SetInt(pc, WrapSub(L(pc, 1), L(pc, 2))))
+VK_VALUE(SubtractIntFloat, SetFloat(pc, I(pc, 1) - D(pc, 2)))
+VK_VALUE(SubtractFloatInt, SetFloat(pc, D(pc, 1) - I(pc, 2)))
+VK_VALUE(SubtractFloat, SetFloat(pc, D(pc, 1) - D(pc, 2)))
+VK_VALUE(BitAnd, SetInt(pc, L(pc, 1) & L(pc, 2)))
+VK_VALUE(BitOr, SetInt(pc, L(pc, 1) | L(pc, 2)))
+#undef VK_VALUE
 
 // Division by zero gives 0 and warning 111 (a built game goes on with the 0). The 32-bit
 // quotient of -2147483648 by -1 wraps to -2147483648.
-void DivideByZero() {
-  OpCell(0)->i = 0;
+CodeWord* DivideByZero(CodeWord* pc) {
+  Cell(pc, 0)->i = 0;
   RunWarning(111);
+  return pc + 3;
 }
 
-void CmdDivideInt() {
-  const int32_t a = OpInt(1), b = OpInt(2);
-  if (b == 0) DivideByZero();
-  else SetInt(b == -1 ? WrapSub(0, a) : a / b);
-  Done3();
+CodeWord* DivideInt(CodeWord* pc) {
+  const int32_t a = L(pc, 1), b = L(pc, 2);
+  if (b == 0) return DivideByZero(pc);
+  SetInt(pc, b == -1 ? WrapSub(0, a) : a / b);
+  return DoneValue(pc);
 }
 
-void CmdDivideIntFloat() {
-  const double b = D(2);
-  if (!(b < 0 || b > 0)) DivideByZero();
-  else SetFloat(I(1) / b);
-  Done3();
+CodeWord* DivideIntFloat(CodeWord* pc) {
+  const double b = D(pc, 2);
+  if (!(b < 0 || b > 0)) return DivideByZero(pc);
+  SetFloat(pc, I(pc, 1) / b);
+  return DoneValue(pc);
 }
 
-void CmdDivideFloatInt() {
-  const double b = double(float(OpInt(2)));
-  if (!(b < 0 || b > 0)) DivideByZero();
-  else SetFloat(D(1) / I(2));
-  Done3();
+// The integer divisor is tested after its conversion to float.
+CodeWord* DivideFloatInt(CodeWord* pc) {
+  const double b = double(float(L(pc, 2)));
+  if (!(b < 0 || b > 0)) return DivideByZero(pc);
+  SetFloat(pc, D(pc, 1) / I(pc, 2));
+  return DoneValue(pc);
 }
 
-void CmdDivideFloat() {
-  const double b = D(2);
-  if (!(b < 0 || b > 0)) DivideByZero();
-  else SetFloat(D(1) / b);
-  Done3();
+CodeWord* DivideFloat(CodeWord* pc) {
+  const double b = D(pc, 2);
+  if (!(b < 0 || b > 0)) return DivideByZero(pc);
+  SetFloat(pc, D(pc, 1) / b);
+  return DoneValue(pc);
 }
-
-void CmdMultiplyInt() { SetInt(WrapMul(OpInt(1), OpInt(2))); DoneValue(); }
-void CmdMultiplyIntFloat() { SetFloat(I(1) * D(2)); DoneValue(); }
-void CmdMultiplyFloatInt() { SetFloat(D(1) * I(2)); DoneValue(); }
-void CmdMultiplyFloat() { SetFloat(D(1) * D(2)); DoneValue(); }
-void CmdAddInt() { SetInt(WrapAdd(OpInt(1), OpInt(2))); DoneValue(); }
-void CmdAddIntFloat() { SetFloat(I(1) + D(2)); DoneValue(); }
-void CmdAddFloatInt() { SetFloat(D(1) + I(2)); DoneValue(); }
-void CmdAddFloat() { SetFloat(D(1) + D(2)); DoneValue(); }
-void CmdSubtractInt() { SetInt(WrapSub(OpInt(1), OpInt(2))); DoneValue(); }
-void CmdSubtractIntFloat() { SetFloat(I(1) - D(2)); DoneValue(); }
-void CmdSubtractFloatInt() { SetFloat(D(1) - I(2)); DoneValue(); }
-void CmdSubtractFloat() { SetFloat(D(1) - D(2)); DoneValue(); }
-void CmdBitAnd() { SetInt(OpInt(1) & OpInt(2)); DoneValue(); }
-void CmdBitOr() { SetInt(OpInt(1) | OpInt(2)); DoneValue(); }
 
 // Concatenation: error 107 when the text would reach 256 characters; the result stays as it was.
-void CmdConcatStrings() {
-  const char* a = OpString(1);
-  const char* b = OpString(2);
+CodeWord* ConcatStrings(CodeWord* pc) {
+  const char* a = S(pc, 1);
+  const char* b = S(pc, 2);
   const size_t la = strnlen(a, 256), lb = strnlen(b, 256);
   if (la + lb < 256) {
     char work[256];
     std::memcpy(work, a, la);
     std::memcpy(work + la, b, lb);
-    SetCellString(OpCell(0), work, la + lb);
+    SetCellString(Cell(pc, 0), work, la + lb);
   } else {
     RunError(107);
   }
-  Done3();
+  return pc + 3;
 }
 
 // a with the first occurrence of b taken out (an empty b removes nothing).
-void CmdStringMinus() {
+CodeWord* StringMinus(CodeWord* pc) {
   char work[256];
-  const char* a = OpString(1);
-  const char* b = OpString(2);
+  const char* a = S(pc, 1);
+  const char* b = S(pc, 2);
   size_t la = strnlen(a, kMaxText);
   const size_t lb = strnlen(b, kMaxText);
   std::memcpy(work, a, la);
@@ -126,91 +132,94 @@ void CmdStringMinus() {
       }
     }
   }
-  SetCellString(OpCell(0), work, la);
-  Done3();
+  SetCellString(Cell(pc, 0), work, la);
+  return pc + 3;
 }
 
-// Comparisons: the result is 1 when the relation holds, else 0. Mixed forms compare exact values.
-#define VK_COMPARE(name, left, op, right) \
-  void name() { SetInt((left(1) op right(2)) ? 1 : 0); DoneCondition(); }
-inline int32_t L(int k) { return OpInt(k); }
-inline float F(int k) { return OpFloat(k); }
-VK_COMPARE(CmdEqualsInt, L, ==, L)
-VK_COMPARE(CmdEqualsFloat, F, ==, F)
-VK_COMPARE(CmdEqualsIntFloat, I, ==, D)
-VK_COMPARE(CmdEqualsFloatInt, D, ==, I)
-VK_COMPARE(CmdGreaterInt, L, >, L)
-VK_COMPARE(CmdGreaterFloat, F, >, F)
-VK_COMPARE(CmdGreaterIntFloat, I, >, D)
-VK_COMPARE(CmdGreaterFloatInt, D, >, I)
-VK_COMPARE(CmdGreaterEqualInt, L, >=, L)
-VK_COMPARE(CmdGreaterEqualFloat, F, >=, F)
-VK_COMPARE(CmdGreaterEqualIntFloat, I, >=, D)
-VK_COMPARE(CmdGreaterEqualFloatInt, D, >=, I)
-VK_COMPARE(CmdLessInt, L, <, L)
-VK_COMPARE(CmdLessFloat, F, <, F)
-VK_COMPARE(CmdLessIntFloat, I, <, D)
-VK_COMPARE(CmdLessFloatInt, D, <, I)
-VK_COMPARE(CmdLessEqualInt, L, <=, L)
-VK_COMPARE(CmdLessEqualFloat, F, <=, F)
-VK_COMPARE(CmdLessEqualIntFloat, I, <=, D)
-VK_COMPARE(CmdLessEqualFloatInt, D, <=, I)
-VK_COMPARE(CmdNotEqualInt, L, !=, L)
-VK_COMPARE(CmdNotEqualFloat, F, !=, F)
-VK_COMPARE(CmdNotEqualIntFloat, I, !=, D)
-VK_COMPARE(CmdNotEqualFloatInt, D, !=, I)
+// Comparisons: the result is 1 when the relation holds, else 0. Mixed forms compare exact
+// values; texts compare byte by byte as unsigned values.
+#define VK_COMPARE(name, left, op, right)                 \
+  CodeWord* name(CodeWord* pc) {                          \
+    SetInt(pc, (left(pc, 1) op right(pc, 2)) ? 1 : 0);    \
+    return DoneCondition(pc);                             \
+  }
+// For texts, "T(1) op T(2)" is "strcmp(a, b) op 0".
+inline int T(const CodeWord* pc, int k) { return k == 1 ? std::strcmp(S(pc, 1), S(pc, 2)) : 0; }
+VK_COMPARE(EqualsInt, L, ==, L)
+VK_COMPARE(EqualsFloat, F, ==, F)
+VK_COMPARE(EqualsIntFloat, I, ==, D)
+VK_COMPARE(EqualsFloatInt, D, ==, I)
+VK_COMPARE(EqualsString, T, ==, T)
+VK_COMPARE(GreaterInt, L, >, L)
+VK_COMPARE(GreaterFloat, F, >, F)
+VK_COMPARE(GreaterIntFloat, I, >, D)
+VK_COMPARE(GreaterFloatInt, D, >, I)
+VK_COMPARE(GreaterString, T, >, T)
+VK_COMPARE(GreaterEqualInt, L, >=, L)
+VK_COMPARE(GreaterEqualFloat, F, >=, F)
+VK_COMPARE(GreaterEqualIntFloat, I, >=, D)
+VK_COMPARE(GreaterEqualFloatInt, D, >=, I)
+VK_COMPARE(LessInt, L, <, L)
+VK_COMPARE(LessFloat, F, <, F)
+VK_COMPARE(LessIntFloat, I, <, D)
+VK_COMPARE(LessFloatInt, D, <, I)
+VK_COMPARE(LessString, T, <, T)
+VK_COMPARE(LessEqualInt, L, <=, L)
+VK_COMPARE(LessEqualFloat, F, <=, F)
+VK_COMPARE(LessEqualIntFloat, I, <=, D)
+VK_COMPARE(LessEqualFloatInt, D, <=, I)
+VK_COMPARE(NotEqualInt, L, !=, L)
+VK_COMPARE(NotEqualFloat, F, !=, F)
+VK_COMPARE(NotEqualIntFloat, I, !=, D)
+VK_COMPARE(NotEqualFloatInt, D, !=, I)
+VK_COMPARE(NotEqualString, T, !=, T)
 #undef VK_COMPARE
 
-// Texts compare byte by byte as unsigned values.
-inline int CompareTexts() { return std::strcmp(OpString(1), OpString(2)); }
-void CmdEqualsString() { SetInt(CompareTexts() == 0); DoneCondition(); }
-void CmdNotEqualString() { SetInt(CompareTexts() != 0); DoneCondition(); }
-void CmdGreaterString() { SetInt(CompareTexts() > 0); DoneCondition(); }
-void CmdLessString() { SetInt(CompareTexts() < 0); DoneCondition(); }
-
-void CmdAssignValue() {
-  OpCell(0)->i = OpInt(1);
-  ProgramCounter += 2;
+CodeWord* AssignValue(CodeWord* pc) {
+  Cell(pc, 0)->i = Cell(pc, 1)->i;
+  return pc + 2;
 }
 
-void CmdAssignString() {
-  StoreText(OpCell(0), OpString(1));
-  ProgramCounter += 2;
+CodeWord* AssignString(CodeWord* pc) {
+  StoreText(Cell(pc, 0), S(pc, 1));
+  return pc + 2;
 }
 
-void CmdFloatToInt() {
-  OpCell(0)->i = FloatToInt(OpFloat(1));
-  ProgramCounter += 2;
+CodeWord* FloatToIntCmd(CodeWord* pc) {
+  Cell(pc, 0)->i = FloatToInt(F(pc, 1));
+  return pc + 2;
 }
 
-void CmdIntToFloat() {
-  OpCell(0)->f = float(OpInt(1));
-  ProgramCounter += 2;
+CodeWord* IntToFloat(CodeWord* pc) {
+  Cell(pc, 0)->f = float(L(pc, 1));
+  return pc + 2;
 }
 
-const CommandDef kOperators[] = {
-    {51, CmdPowerIntInt, "lll"},       {52, CmdPowerFloatFloat, "fff"},   {53, CmdPowerIntFloat, "flf"},
-    {54, CmdPowerFloatInt, "ffl"},     {61, CmdDivideInt, "lll"},         {64, CmdDivideIntFloat, "flf"},
-    {65, CmdDivideFloatInt, "ffl"},    {66, CmdDivideFloat, "fff"},       {71, CmdMultiplyInt, "lll"},
-    {74, CmdMultiplyIntFloat, "flf"},  {75, CmdMultiplyFloatInt, "ffl"},  {76, CmdMultiplyFloat, "fff"},
-    {81, CmdAddInt, "lll"},            {84, CmdAddIntFloat, "flf"},       {85, CmdAddFloatInt, "ffl"},
-    {86, CmdAddFloat, "fff"},          {87, CmdConcatStrings, "sss"},     {91, CmdSubtractInt, "lll"},
-    {94, CmdSubtractIntFloat, "flf"},  {95, CmdSubtractFloatInt, "ffl"},  {96, CmdSubtractFloat, "fff"},
-    {97, CmdStringMinus, "sss"},       {123, CmdBitAnd, "lll"},           {124, CmdBitOr, "lll"},
-    {101, CmdEqualsInt, "lll"},        {102, CmdEqualsFloat, "lff"},      {131, CmdEqualsIntFloat, "llf"},
-    {132, CmdEqualsFloatInt, "lfl"},   {103, CmdEqualsString, "lss"},     {111, CmdGreaterInt, "lll"},
-    {112, CmdGreaterFloat, "lff"},     {133, CmdGreaterIntFloat, "llf"},  {134, CmdGreaterFloatInt, "lfl"},
-    {143, CmdGreaterString, "lss"},    {113, CmdGreaterEqualInt, "lll"},  {114, CmdGreaterEqualFloat, "lff"},
-    {135, CmdGreaterEqualIntFloat, "llf"}, {136, CmdGreaterEqualFloatInt, "lfl"},
-    {115, CmdLessInt, "lll"},          {116, CmdLessFloat, "lff"},        {137, CmdLessIntFloat, "llf"},
-    {138, CmdLessFloatInt, "lfl"},     {144, CmdLessString, "lss"},       {117, CmdLessEqualInt, "lll"},
-    {118, CmdLessEqualFloat, "lff"},   {139, CmdLessEqualIntFloat, "llf"}, {140, CmdLessEqualFloatInt, "lfl"},
-    {119, CmdNotEqualInt, "lll"},      {120, CmdNotEqualFloat, "lff"},    {141, CmdNotEqualIntFloat, "llf"},
-    {142, CmdNotEqualFloatInt, "lfl"}, {121, CmdNotEqualString, "lss"},
-    {151, CmdAssignValue, "ll"},       {152, CmdAssignValue, "ff"},       {153, CmdAssignString, "ss"},
-    {154, CmdFloatToInt, "lf"},        {155, CmdIntToFloat, "fl"},
+#define VK_OP(number, fn, kinds) {number, SlowForm<fn>, fn, kinds}
+const FastCommand kOperators[] = {
+    VK_OP(51, PowerIntInt, "lll"),        VK_OP(52, PowerFloatFloat, "fff"),    VK_OP(53, PowerIntFloat, "flf"),
+    VK_OP(54, PowerFloatInt, "ffl"),      VK_OP(61, DivideInt, "lll"),          VK_OP(64, DivideIntFloat, "flf"),
+    VK_OP(65, DivideFloatInt, "ffl"),     VK_OP(66, DivideFloat, "fff"),        VK_OP(71, MultiplyInt, "lll"),
+    VK_OP(74, MultiplyIntFloat, "flf"),   VK_OP(75, MultiplyFloatInt, "ffl"),   VK_OP(76, MultiplyFloat, "fff"),
+    VK_OP(81, AddInt, "lll"),             VK_OP(84, AddIntFloat, "flf"),        VK_OP(85, AddFloatInt, "ffl"),
+    VK_OP(86, AddFloat, "fff"),           VK_OP(87, ConcatStrings, "sss"),      VK_OP(91, SubtractInt, "lll"),
+    VK_OP(94, SubtractIntFloat, "flf"),   VK_OP(95, SubtractFloatInt, "ffl"),   VK_OP(96, SubtractFloat, "fff"),
+    VK_OP(97, StringMinus, "sss"),        VK_OP(123, BitAnd, "lll"),            VK_OP(124, BitOr, "lll"),
+    VK_OP(101, EqualsInt, "lll"),         VK_OP(102, EqualsFloat, "lff"),       VK_OP(131, EqualsIntFloat, "llf"),
+    VK_OP(132, EqualsFloatInt, "lfl"),    VK_OP(103, EqualsString, "lss"),      VK_OP(111, GreaterInt, "lll"),
+    VK_OP(112, GreaterFloat, "lff"),      VK_OP(133, GreaterIntFloat, "llf"),   VK_OP(134, GreaterFloatInt, "lfl"),
+    VK_OP(143, GreaterString, "lss"),     VK_OP(113, GreaterEqualInt, "lll"),   VK_OP(114, GreaterEqualFloat, "lff"),
+    VK_OP(135, GreaterEqualIntFloat, "llf"), VK_OP(136, GreaterEqualFloatInt, "lfl"),
+    VK_OP(115, LessInt, "lll"),           VK_OP(116, LessFloat, "lff"),         VK_OP(137, LessIntFloat, "llf"),
+    VK_OP(138, LessFloatInt, "lfl"),      VK_OP(144, LessString, "lss"),        VK_OP(117, LessEqualInt, "lll"),
+    VK_OP(118, LessEqualFloat, "lff"),    VK_OP(139, LessEqualIntFloat, "llf"), VK_OP(140, LessEqualFloatInt, "lfl"),
+    VK_OP(119, NotEqualInt, "lll"),       VK_OP(120, NotEqualFloat, "lff"),     VK_OP(141, NotEqualIntFloat, "llf"),
+    VK_OP(142, NotEqualFloatInt, "lfl"),  VK_OP(121, NotEqualString, "lss"),
+    VK_OP(151, AssignValue, "ll"),        VK_OP(152, AssignValue, "ff"),        VK_OP(153, AssignString, "ss"),
+    VK_OP(154, FloatToIntCmd, "lf"),      VK_OP(155, IntToFloat, "fl"),
 };
+#undef VK_OP
 
 }  // namespace
 
-std::span<const CommandDef> OperatorCommands() { return kOperators; }
+std::span<const FastCommand> FastOperatorCommands() { return kOperators; }

@@ -19,6 +19,15 @@ struct CommandDef {
 inline constexpr int kCommandSlots = 10000;
 
 extern CommandHandler g_commandTable[kCommandSlots];
+
+// Register-passing forms of hot commands (the language commands): the interpreter calls
+// entry n's fast form, with the operand words as argument and the next code word as result,
+// while g_commandTable[n] still holds the entry's ordinary handler.
+struct FastEntry {
+  CommandHandler slow;
+  CodeWord* (*fast)(CodeWord* operands);
+};
+extern FastEntry g_fastEntries[kCommandSlots];
 extern const char* g_commandOperands[kCommandSlots];
 
 // Fills the table: every listed command number gets the placeholder for handlers that are

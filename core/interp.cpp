@@ -104,7 +104,9 @@ void RunCommandsExactly(bool trace, bool virtualClock) {
 }
 
 // The command loop; returns when the slice ends. Exceptions leave it and are handled outside,
-// so the loop itself carries no per-command cost for them.
+// so the loop itself carries no per-command cost for them. The fast path keeps the program
+// counter in a register across the fast forms of the language commands; ProgramCounter is
+// set to the operands before every handler, as the handler convention wants.
 void RunCommands() {
   g_fastDispatch = !g_runtime.debugMode && !ClockIsVirtual();
   if (!g_fastDispatch) {
@@ -112,12 +114,29 @@ void RunCommands() {
     return;
   }
   uint32_t batch = g_timing.timeSliceMode ? g_checkInterval : uint32_t(std::max(1, 201 - g_timing.commandCounter));
+  CodeWord* pc = ProgramCounter;
   for (;;) {
     uint32_t left = batch;
     while (!LeaveSlice) {
-      Dispatch();
+      const uintptr_t number = uintptr_t(*pc);
+      ProgramCounter = pc + 1;
+      if (number < uintptr_t(kCommandSlots)) {
+        const CommandHandler handler = g_commandTable[number];
+        const FastEntry& fast = g_fastEntries[number];
+        if (fast.slow == handler && handler) {
+          pc = fast.fast(pc + 1);
+        } else {
+          if (handler) handler();
+          else NoHandler();
+          pc = ProgramCounter;
+        }
+      } else {
+        NoHandler();
+        pc = ProgramCounter;
+      }
       if (--left == 0) break;
     }
+    ProgramCounter = pc;
     batch = CheckSliceEndAfter(batch - left);
     if (LeaveSlice) {
       LeaveSlice = 0;

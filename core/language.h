@@ -54,12 +54,32 @@ inline void StoreText(VarCell* cell, const char* text, size_t length) {
   SetCellString(cell, text, length > kMaxText ? kMaxText : length);
 }
 
+// The hot commands also have a form that takes its operand words in a register and returns
+// where the program goes on; the interpreter's fast path calls it directly (keeping
+// ProgramCounter on the operands while it runs), and the table's ordinary handler is the
+// same code through ProgramCounter. A fast form is used only while the table holds its
+// ordinary handler.
+using FastHandler = CodeWord* (*)(CodeWord* operands);
+struct FastCommand {
+  int32_t number;
+  CommandHandler slow;
+  FastHandler fast;
+  const char* operands;
+};
+template <FastHandler F>
+void SlowForm() {
+  ProgramCounter = F(ProgramCounter);
+}
+inline VarCell* Cell(const CodeWord* pc, int k) { return reinterpret_cast<VarCell*>(pc[k]); }
+
 // Command families of the runtime core, each in its own file.
 #include <span>
 struct CommandDef;
+std::span<const FastCommand> FastControlCommands();
+std::span<const FastCommand> FastOperatorCommands();
+std::span<const FastCommand> FastArrayCommands();
 std::span<const CommandDef> ControlCommands();
 std::span<const CommandDef> DataCommands();
-std::span<const CommandDef> OperatorCommands();
 std::span<const CommandDef> ArrayCommands();
 std::span<const CommandDef> StringCommands();
 std::span<const CommandDef> MathsCommands();

@@ -1,5 +1,6 @@
 #include "bench/interp/bench_programs.h"
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -81,14 +82,17 @@ std::vector<BenchProgram> MakeBenchPrograms(double scale) {
                 "\nlocal s = 0\nfor i = 1, n do s = add(i, 1) end");
     out.push_back(std::move(p));
   }
-  {  // r = fib(27)
+  {  // FOR k = 1 TO n: r = fib(27): NEXT
     BenchProgram p{"recursive fib(27)", {}, ""};
     ImageBuilder& b = p.image;
-    int32_t r = b.IntVar(), one = b.Int(1), two = b.Int(2), arg = b.Int(27);
+    int32_t R = std::max(1, n(30));
+    int32_t r = b.IntVar(), k = b.IntVar(), one = b.Int(1), two = b.Int(2), arg = b.Int(27);
     int32_t nv = b.IntVar(1);
     std::vector<int32_t> sites;
-    sites.push_back(b.Emit({21, 0, 10000, one, arg}) + 1);
-    b.Emit({151, r, 10000});
+    ForLoop(b, k, one, b.Int(R), [&] {
+      sites.push_back(b.Emit({21, 0, 10001, one, arg}) + 1);
+      b.Emit({151, r, 10001});
+    });
     b.Emit({0});
     int32_t entry = b.Emit({26, nv, 1}) + 1;
     int32_t test = b.Emit({115, 10050, nv, two});
@@ -104,7 +108,7 @@ std::vector<BenchProgram> MakeBenchPrograms(double scale) {
     for (int32_t site : sites) b.Patch(site, 37000 + entry);
     p.lua = Lua(
         "local function fib(n) if n < 2 then return n end return fib(n - 1) + fib(n - 2) end\n"
-        "local r = fib(27)");
+        "local r\nfor k = 1, " + std::to_string(R) + " do r = fib(27) end");
     out.push_back(std::move(p));
   }
   {  // The Byte Sieve, 8191 flags.
