@@ -35,6 +35,12 @@ std::vector<OwnedCells> g_owned;
 constexpr int kWindows = 20, kWindowCells = 50;
 uint8_t g_windowUsed[3][kWindows];
 bool g_programScanned = false;
+// Owner function of each variable cell (cells 3000-8999), from the scope tables.
+int16_t g_cellOwner[6000];
+
+// The numeric temporaries of open calls, window after window.
+std::vector<uint64_t> g_blocks;
+uint32_t g_blockCount = 0;
 
 bool IsStringCell(const VarCell* c) {
   return CellInRange(c, kCellStringTemp, kCellIntVar) || CellInRange(c, kCellStringVar, kCellIntLiteral);
@@ -43,11 +49,13 @@ bool IsStringCell(const VarCell* c) {
 // Learns, once per run, the owned variables of each function and which temporaries the code uses.
 void ScanProgram() {
   g_owned.assign(kMaxFunctions, {});
+  std::fill(g_cellOwner, g_cellOwner + 6000, int16_t(-1));
   const int bases[3] = {kCellIntVar, kCellFloatVar, kCellStringVar};
   for (int t = 0; t < 3; ++t) {
     const std::vector<int32_t>& table = g_program.scopeTables[t];
     for (size_t k = 0; k < table.size() && k < 2000; ++k) {
       int owner = int16_t(table[k]);
+      g_cellOwner[bases[t] - kCellIntVar + int(k)] = int16_t(owner);
       if (owner < 0 || owner >= kMaxFunctions) continue;
       VarCell* cell = &g_cells[bases[t] + int(k)];
       (t == 2 ? g_owned[size_t(owner)].texts : g_owned[size_t(owner)].numbers).push_back(cell);
@@ -100,6 +108,7 @@ void DropSaved() {
   for (uint32_t k = 0; k < g_savedCount; ++k)
     if (IsStringCell(g_saved[k].cell)) std::free(reinterpret_cast<char*>(g_saved[k].raw));
   g_savedCount = 0;
+  g_blockCount = 0;
 }
 
 }  // namespace
@@ -109,47 +118,79 @@ void ResetCallStack() {
   std::fill(g_callLevels, g_callLevels + kCallStackLevels, CallLevel{});
   DropSaved();
   g_callStack = CallStack{};
+  g_blockCount = 0;
   g_programScanned = false;
 }
 
+// What a call made inside function c saves of c: its numeric variables and the integer and
+// float temporaries of its window (none for the main program) as one block of raw values,
+// its string variables one by one, and the texts of its string temporaries. Numeric cells own
+// nothing, so a variable that holds an array just gets its own block address back.
+struct SavePlan {
+  bool built = false;
+  std::vector<VarCell*> numbers;
+  const std::vector<VarCell*>* texts = nullptr;
+  VarCell* textTemps = nullptr;
+  int textTempCount = 0;
+};
+std::vector<SavePlan> g_plans;
+
+const SavePlan& PlanOf(int caller) {
+  SavePlan& plan = g_plans[size_t(caller)];
+  if (plan.built) return plan;
+  plan.numbers = g_owned[size_t(caller)].numbers;
+  plan.texts = &g_owned[size_t(caller)].texts;
+  if (caller > 0) {
+    const int window = std::min(caller, kWindows - 1);
+    for (int t = 0; t < 2; ++t)
+      for (int k = 0; k < g_windowUsed[t][window]; ++k) plan.numbers.push_back(&g_cells[t * 1000 + window * kWindowCells + k]);
+    plan.textTemps = &g_cells[kCellStringTemp + window * kWindowCells];
+    plan.textTempCount = g_windowUsed[2][window];
+  }
+  plan.built = true;
+  return plan;
+}
+
 void SaveFunctionLocals(int32_t d) {
-  if (!g_programScanned) ScanProgram();
+  if (!g_programScanned) {
+    ScanProgram();
+    g_plans.assign(kMaxFunctions, {});
+  }
   CallLevel& level = g_callLevels[d];
   level.savedBegin = g_savedCount;
-  // The parameters of the caller, as the call that entered it recorded them.
+  level.blockBegin = level.blockEnd = g_blockCount;
+  const int caller = g_callStack.currentFunction;
+  // The parameters of the caller, as the call that entered it recorded them (those it owns
+  // are saved with its variables below).
   const CallLevel& below = g_callLevels[d - 1];
   if (below.isFunction) {
     for (int32_t i = 0; i < below.argCount; ++i) {
       VarCell* cell = reinterpret_cast<VarCell*>(below.entry[i]);
+      if (g_cellOwner[cell - g_cells - kCellIntVar] == caller) continue;
       if (IsStringCell(cell)) SaveText(cell);
       else Push(cell, cell->raw);
     }
   }
-  // The variables the caller owns, but those that hold arrays.
-  const int caller = g_callStack.currentFunction;
-  if (caller >= 0 && caller < kMaxFunctions) {
-    const OwnedCells& owned = g_owned[size_t(caller)];
-    for (VarCell* cell : owned.numbers)
-      if (!CellHasArray(cell)) Push(cell, cell->raw);
-    for (VarCell* cell : owned.texts)
-      if (!CellHasArray(cell)) SaveText(cell);
+  if (caller < 0 || caller >= kMaxFunctions) {
+    level.savedEnd = g_savedCount;
+    return;
   }
-  // The caller's temporaries: a recursive call (or a function sharing the last window)
-  // computes in the same cells. Their texts move to the save and come back.
-  if (caller > 0) {
-    const int window = std::min(int(caller), kWindows - 1);
-    for (int t = 0; t < 2; ++t) {
-      VarCell* base = &g_cells[t * 1000 + window * kWindowCells];
-      for (int k = 0; k < g_windowUsed[t][window]; ++k) Push(base + k, base[k].raw);
-    }
-    VarCell* base = &g_cells[kCellStringTemp + window * kWindowCells];
-    for (int k = 0; k < g_windowUsed[2][window]; ++k) {
-      if (!base[k].s) continue;
-      Push(base + k, reinterpret_cast<uintptr_t>(base[k].s));
-      base[k].s = nullptr;
-    }
+  const SavePlan& plan = PlanOf(caller);
+  for (VarCell* cell : *plan.texts)
+    if (!CellHasArray(cell)) SaveText(cell);
+  for (int k = 0; k < plan.textTempCount; ++k) {
+    VarCell* cell = plan.textTemps + k;
+    if (!cell->s) continue;
+    Push(cell, reinterpret_cast<uintptr_t>(cell->s));
+    cell->s = nullptr;
   }
   level.savedEnd = g_savedCount;
+  const uint32_t count = uint32_t(plan.numbers.size());
+  if (g_blockCount + count > g_blocks.size()) g_blocks.resize(g_blocks.size() * 2 + count + 256);
+  uint64_t* out = g_blocks.data() + g_blockCount;
+  for (uint32_t k = 0; k < count; ++k) out[k] = plan.numbers[k]->raw;
+  g_blockCount += count;
+  level.blockEnd = g_blockCount;
 }
 
 void RestoreFunctionLocals(int32_t d) {
@@ -158,7 +199,13 @@ void RestoreFunctionLocals(int32_t d) {
     for (uint32_t i = level.savedEnd; i-- > level.savedBegin;) PutBack(g_saved[i]);
     g_savedCount = level.savedBegin;
   }
-  level.savedBegin = level.savedEnd = 0;
+  if (level.blockEnd > level.blockBegin) {
+    const std::vector<VarCell*>& numbers = g_plans[size_t(level.callerFunction)].numbers;
+    const uint64_t* in = g_blocks.data() + level.blockBegin;
+    for (size_t k = 0; k < numbers.size(); ++k) numbers[k]->raw = in[k];
+    g_blockCount = level.blockBegin;
+  }
+  level.savedBegin = level.savedEnd = level.blockBegin = level.blockEnd = 0;
 }
 
 void UnwindFunctionCalls() {

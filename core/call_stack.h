@@ -14,6 +14,8 @@ struct CallLevel {
   uint8_t isFunction = 0;           // 0: a GOSUB level
   uint32_t savedBegin = 0;          // the caller's saved cells in the save stack, [begin, end)
   uint32_t savedEnd = 0;
+  uint32_t blockBegin = 0;          // the caller's numeric temporaries in the block stack
+  uint32_t blockEnd = 0;
 };
 
 struct CallStack {

@@ -1,4 +1,5 @@
 // Control flow: jumps, the counted-loop step, subroutines and user functions.
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -78,18 +79,17 @@ bool ValidEntry(const CodeWord* entry, int32_t n) {
 }
 
 // Operands: entry, result cell, argument count, then one argument per parameter.
-void CmdCallFunction() {
+CodeWord* CallFunction(CodeWord* pc) {
   const int32_t d = g_callStack.depth;
   if (d + 1 >= kCallStackLevels) {
     RunError(108);
-    return;
+    return pc;
   }
-  CodeWord* call = ProgramCounter;
-  CodeWord* entry = OpTarget(0);
-  const int32_t n = OpInt(2) < 0 ? 0 : OpInt(2);
+  CodeWord* entry = reinterpret_cast<CodeWord*>(pc[0]);
+  const int32_t n = std::max(Cell(pc, 2)->i, 0);
   if (!ValidEntry(entry, n)) {
     RunError(10010);
-    return;
+    return pc;
   }
   // Take every argument before any parameter changes: an argument may be a parameter or a
   // temporary of the caller (a recursive call), which the save below moves away.
@@ -103,13 +103,13 @@ void CmdCallFunction() {
   }
   for (int32_t i = 0; i < n; ++i) {
     VarCell* param = reinterpret_cast<VarCell*>(entry[i]);
-    VarCell* arg = OpCell(3 + i);
+    VarCell* arg = Cell(pc, 3 + i);
     if (IsStringVariableCell(param)) {
       if (!IsStringOperandCell(arg)) {
         for (int32_t k = 0; k < i; ++k)
           if (IsStringVariableCell(reinterpret_cast<VarCell*>(entry[k]))) std::free(values[k].s);
         RunError(10010);
-        return;
+        return pc;
       }
       const char* text = CellText(arg);
       values[i].s = NewString(text, strnlen(text, kMaxText));
@@ -119,11 +119,11 @@ void CmdCallFunction() {
     }
   }
   CallLevel& level = g_callLevels[d];
-  level.returnPoint = call;
+  level.returnPoint = pc;
   level.entry = entry;
   level.argCount = n;
   level.isFunction = 1;
-  level.savedBegin = level.savedEnd = 0;
+  level.savedBegin = level.savedEnd = level.blockBegin = level.blockEnd = 0;
   if (d > 0) SaveFunctionLocals(d);
   for (int32_t i = 0; i < n; ++i) {
     VarCell* param = reinterpret_cast<VarCell*>(entry[i]);
@@ -136,8 +136,8 @@ void CmdCallFunction() {
   }
   level.callerFunction = g_callStack.currentFunction;
   g_callStack.currentFunction = int16_t(entry[n]);
-  ProgramCounter = entry + n + 1;
   g_callStack.depth = d + 1;
+  return entry + n + 1;
 }
 
 enum class ReturnKind { None, Value, Text };
@@ -145,20 +145,20 @@ enum class ReturnKind { None, Value, Text };
 // Returns from the innermost user-function call, dropping the subroutine levels opened inside
 // it. The caller's locals are put back before the result is written, since the result cell
 // is one of the caller's temporaries. With no function call open, the command is passed over.
-void ReturnFromFunction(ReturnKind kind) {
+template <ReturnKind kind>
+CodeWord* ReturnFromFunction(CodeWord* pc) {
   int32_t value = 0;
   char* text = nullptr;
-  if (kind == ReturnKind::Value) value = OpInt(0);
+  if (kind == ReturnKind::Value) value = Cell(pc, 0)->i;
   if (kind == ReturnKind::Text) {
-    const char* t = OpString(0);
+    const char* t = CellText(Cell(pc, 0));
     text = NewString(t, strnlen(t, kMaxText));
   }
   int32_t k = g_callStack.depth - 1;
   while (k >= 0 && !g_callLevels[k].isFunction) --k;
   if (k < 0) {
     std::free(text);
-    if (kind != ReturnKind::None) ProgramCounter += 1;
-    return;
+    return kind != ReturnKind::None ? pc + 1 : pc;
   }
   CallLevel& level = g_callLevels[k];
   g_callStack.depth = k;
@@ -175,12 +175,12 @@ void ReturnFromFunction(ReturnKind kind) {
     std::free(text);
     result->i = value;
   }
-  ProgramCounter = call + 3 + level.argCount;
+  return call + 3 + level.argCount;
 }
 
-void CmdFunctionReturn() { ReturnFromFunction(ReturnKind::None); }
-void CmdFunctionReturnValue() { ReturnFromFunction(ReturnKind::Value); }
-void CmdFunctionReturnString() { ReturnFromFunction(ReturnKind::Text); }
+constexpr FastHandler FunctionReturn = ReturnFromFunction<ReturnKind::None>;
+constexpr FastHandler FunctionReturnValue = ReturnFromFunction<ReturnKind::Value>;
+constexpr FastHandler FunctionReturnString = ReturnFromFunction<ReturnKind::Text>;
 
 // Reached only by running into a function definition from the code above it.
 void CmdStopWithError21() {
@@ -195,21 +195,21 @@ const FastCommand kFastControl[] = {
     VK_OP(2, Jump, "a"),         VK_OP(5, Jump, "a"),         VK_OP(6, Jump, "a"),
     VK_OP(10, Jump, "a"),        VK_OP(42, Jump, "a"),        VK_OP(8, JumpOperand1, "na"),
     VK_OP(7, ForNextStepCmd, "llla"),
+    VK_OP(21, CallFunction, "avc"),
+    VK_OP(22, FunctionReturn, ""),
+    VK_OP(27, FunctionReturn, ""),
+    VK_OP(23, FunctionReturnValue, "l"),
+    VK_OP(28, FunctionReturnValue, "l"),
+    VK_OP(24, FunctionReturnValue, "f"),
+    VK_OP(29, FunctionReturnValue, "f"),
+    VK_OP(25, FunctionReturnString, "s"),
+    VK_OP(30, FunctionReturnString, "s"),
 };
 #undef VK_OP
 
 const CommandDef kControl[] = {
     {41, CmdGosub, "a"},
     {43, CmdReturn, ""},
-    {21, CmdCallFunction, "avc"},
-    {22, CmdFunctionReturn, ""},
-    {27, CmdFunctionReturn, ""},
-    {23, CmdFunctionReturnValue, "l"},
-    {28, CmdFunctionReturnValue, "l"},
-    {24, CmdFunctionReturnValue, "f"},
-    {29, CmdFunctionReturnValue, "f"},
-    {25, CmdFunctionReturnString, "s"},
-    {30, CmdFunctionReturnString, "s"},
     {26, CmdStopWithError21, "p"},
 };
 
