@@ -90,10 +90,16 @@ int64_t FlatIndex(const ArrayEntry& e, const CodeWord* pc, int k) {
     const int64_t flat = Cell(pc, k)->i;
     return flat >= 0 && flat < e.total ? flat : -1;
   } else {
+    // The sizes may be left over from another creation of the variable (the one-index
+    // forms write none): a stride beyond any block makes every other index but 0 outside.
+    constexpr __int128 kHuge = __int128(1) << 62;
     __int128 flat = Cell(pc, k)->i, stride = 1;
     for (int i = 1; i < Dims; ++i) {
-      stride *= e.size[i - 1];
-      flat += stride * Cell(pc, k + i)->i;
+      const int32_t index = Cell(pc, k + i)->i;
+      if (stride > -kHuge && stride < kHuge) stride *= e.size[i - 1];
+      if (index == 0) continue;
+      if (stride <= -kHuge || stride >= kHuge) return -1;
+      flat += stride * index;
     }
     return flat >= 0 && flat < e.total ? int64_t(flat) : -1;
   }

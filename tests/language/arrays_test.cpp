@@ -289,3 +289,25 @@ TEST_F(ArrayFiles, ErrorsOfArrayFiles) {
 }
 
 }  // namespace
+
+namespace {
+
+// Strides of huge sizes (an empty array, or sizes left from a failed creation) must not
+// overflow the flat index: every access is outside.
+TEST(Arrays, LeftOverSizesNeverReachOutside) {
+  ProgramRun run;
+  ImageBuilder b;
+  int32_t a = b.IntVar(), big = b.Int(2147483646);
+  b.Emit({505, a, big, big, big, big, big});  // fails: error 101 ends the run
+  ASSERT_TRUE(run.LoadAndRun(b));
+  EXPECT_EQ(LastErrorCode(), 101);
+  ImageBuilder c;
+  int32_t a2 = c.IntVar(), big2 = c.Int(2147483646), two = c.Int(2), m = c.Int(-1);
+  c.Emit({505, a2, big2, big2, big2, big2, m});  // total 0: an empty array
+  c.Emit({665, 10000, a2, two, two, two, two, two});
+  ASSERT_TRUE(run.Load(c));
+  run.Run();
+  EXPECT_EQ(LastErrorCode(), 102);
+}
+
+}  // namespace
