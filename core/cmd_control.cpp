@@ -47,7 +47,7 @@ void CmdGosub() {
   level.entry = nullptr;
   level.argCount = 0;
   level.isFunction = 0;
-  level.savedBegin = level.savedEnd = 0;
+  level.savedBegin = level.savedEnd = level.blockBegin = level.blockEnd = 0;
   g_callStack.depth = d + 1;
   ProgramCounter = OpTarget(0);
 }
@@ -70,7 +70,8 @@ bool IsStringOperandCell(const VarCell* c) {
 // The entry of a call must be a parameter list of n variable cells followed by the
 // function's number, inside the code.
 bool ValidEntry(const CodeWord* entry, int32_t n) {
-  if (entry < CommandStream || entry + n >= CommandStream + g_codeWordCount) return false;
+  const int64_t at = entry - CommandStream;
+  if (at < 0 || at + n >= g_codeWordCount) return false;
   for (int32_t i = 0; i < n; ++i) {
     const void* p = reinterpret_cast<const void*>(entry[i]);
     if (!IsCellAddress(p) || !CellInRange(static_cast<const VarCell*>(p), kCellIntVar, kCellIntLiteral)) return false;

@@ -155,11 +155,14 @@ void InterpretSlice() {
   for (;;) {
     try {
       RunCommands();
+      g_fastDispatch = false;  // handlers called outside the loop do only their own work
       return;
     } catch (const std::exception& e) {
+      g_fastDispatch = false;
       if (!g_runtime.standalone) std::fprintf(stderr, "vellumark: exception in a command: %s\n", e.what());
       RunError(10010);
     } catch (...) {
+      g_fastDispatch = false;
       RunError(10010);
     }
     CheckSliceEnd();
