@@ -10,6 +10,8 @@
 #include "core/loader.h"
 
 CallStack g_callStack;
+std::vector<int32_t> g_checkedEntries;
+std::vector<uint8_t> g_entryHasText;
 CallLevel* g_callLevels = nullptr;
 
 namespace {
@@ -120,6 +122,8 @@ void ResetCallStack() {
   g_callStack = CallStack{};
   g_blockCount = 0;
   g_programScanned = false;
+  g_checkedEntries.clear();
+  g_entryHasText.clear();
 }
 
 // What a call made inside function c saves of c: its numeric variables and the integer and
@@ -218,4 +222,6 @@ void UnwindFunctionCalls() {
     DropSaved();
   }
   g_callStack = CallStack{};
+  g_checkedEntries.clear();
+  g_entryHasText.clear();
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <vector>
 
 #include "core/interp.h"
 
@@ -24,6 +25,12 @@ struct CallStack {
 };
 extern CallStack g_callStack;
 extern CallLevel* g_callLevels;  // kCallStackLevels entries
+
+// Function entries already checked by a call (per code word: the argument count the entry
+// was found valid for, or -1), and whether that entry has string parameters. Emptied with
+// the call stack and whenever the calls are unwound.
+extern std::vector<int32_t> g_checkedEntries;
+extern std::vector<uint8_t> g_entryHasText;
 
 // Empties the call stack of subroutines and user functions (run start).
 void ResetCallStack();

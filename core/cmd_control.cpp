@@ -68,15 +68,25 @@ bool IsStringOperandCell(const VarCell* c) {
 }
 
 // The entry of a call must be a parameter list of n variable cells followed by the
-// function's number, inside the code.
+// function's number, inside the code. Each entry is checked once per argument count.
 bool ValidEntry(const CodeWord* entry, int32_t n) {
   const int64_t at = entry - CommandStream;
   if (at < 0 || at + n >= g_codeWordCount) return false;
+  if (g_checkedEntries.size() != size_t(g_codeWordCount)) {
+    g_checkedEntries.assign(size_t(g_codeWordCount), -1);
+    g_entryHasText.assign(size_t(g_codeWordCount), 0);
+  }
+  if (g_checkedEntries[size_t(at)] == n) return true;
+  bool text = false;
   for (int32_t i = 0; i < n; ++i) {
     const void* p = reinterpret_cast<const void*>(entry[i]);
     if (!IsCellAddress(p) || !CellInRange(static_cast<const VarCell*>(p), kCellIntVar, kCellIntLiteral)) return false;
+    text |= IsStringVariableCell(static_cast<const VarCell*>(p));
   }
-  return entry[n] > 0 && entry[n] < 32768;
+  if (entry[n] <= 0 || entry[n] >= 32768) return false;
+  g_checkedEntries[size_t(at)] = n;
+  g_entryHasText[size_t(at)] = text;
+  return true;
 }
 
 // Operands: entry, result cell, argument count, then one argument per parameter.
@@ -92,47 +102,48 @@ CodeWord* CallFunction(CodeWord* pc) {
     RunError(10010);
     return pc;
   }
-  // Take every argument before any parameter changes: an argument may be a parameter or a
-  // temporary of the caller (a recursive call), which the save below moves away.
-  constexpr int kInline = 16;
-  VarCell inlineValues[kInline];
-  std::vector<VarCell> heapValues;
-  VarCell* values = inlineValues;
-  if (n > kInline) {
-    heapValues.resize(size_t(n));
-    values = heapValues.data();
-  }
-  for (int32_t i = 0; i < n; ++i) {
-    VarCell* param = reinterpret_cast<VarCell*>(entry[i]);
-    VarCell* arg = Cell(pc, 3 + i);
-    if (IsStringVariableCell(param)) {
-      if (!IsStringOperandCell(arg)) {
-        for (int32_t k = 0; k < i; ++k)
-          if (IsStringVariableCell(reinterpret_cast<VarCell*>(entry[k]))) std::free(values[k].s);
-        RunError(10010);
-        return pc;
-      }
-      const char* text = CellText(arg);
-      values[i].s = NewString(text, strnlen(text, kMaxText));
-    } else {
-      values[i].raw = 0;
-      values[i].i = arg->i;
-    }
-  }
   CallLevel& level = g_callLevels[d];
   level.returnPoint = pc;
   level.entry = entry;
   level.argCount = n;
   level.isFunction = 1;
   level.savedBegin = level.savedEnd = level.blockBegin = level.blockEnd = 0;
-  if (d > 0) SaveFunctionLocals(d);
-  for (int32_t i = 0; i < n; ++i) {
-    VarCell* param = reinterpret_cast<VarCell*>(entry[i]);
-    if (IsStringVariableCell(param)) {
-      std::free(param->s);
-      param->s = values[i].s;
-    } else {
-      param->i = values[i].i;
+  // Take every argument before any parameter changes: an argument may be a parameter or a
+  // temporary of the caller (a recursive call), which the save below moves away.
+  constexpr int kInline = 8;
+  if (!g_entryHasText[size_t(entry - CommandStream)] && n <= kInline) {
+    int32_t values[kInline];
+    for (int32_t i = 0; i < n; ++i) values[i] = Cell(pc, 3 + i)->i;
+    if (d > 0) SaveFunctionLocals(d);
+    for (int32_t i = 0; i < n; ++i) Cell(entry, i)->i = values[i];
+  } else {
+    std::vector<VarCell> values(static_cast<size_t>(n));
+    for (int32_t i = 0; i < n; ++i) {
+      VarCell* param = Cell(entry, i);
+      VarCell* arg = Cell(pc, 3 + i);
+      if (IsStringVariableCell(param)) {
+        if (!IsStringOperandCell(arg)) {
+          for (int32_t k = 0; k < i; ++k)
+            if (IsStringVariableCell(Cell(entry, k))) std::free(values[size_t(k)].s);
+          level.isFunction = 0;
+          RunError(10010);
+          return pc;
+        }
+        const char* text = CellText(arg);
+        values[size_t(i)].s = NewString(text, strnlen(text, kMaxText));
+      } else {
+        values[size_t(i)].i = arg->i;
+      }
+    }
+    if (d > 0) SaveFunctionLocals(d);
+    for (int32_t i = 0; i < n; ++i) {
+      VarCell* param = Cell(entry, i);
+      if (IsStringVariableCell(param)) {
+        std::free(param->s);
+        param->s = values[size_t(i)].s;
+      } else {
+        param->i = values[size_t(i)].i;
+      }
     }
   }
   level.callerFunction = g_callStack.currentFunction;
