@@ -41,3 +41,49 @@ TEST(FastPath, LoopsAssignmentsAndConditionsGiveTheSameResults) {
 }
 
 }  // namespace
+
+#include "core/interp.h"
+#include "core/run_loop.h"
+
+namespace {
+
+// FOR i = 1 TO n: NEXT, ended by a command without a handler.
+ImageBuilder CountingLoop(int32_t n, int32_t& counter) {
+  ImageBuilder b;
+  counter = b.IntVar();
+  int32_t one = b.Int(1), limit = b.Int(n);
+  int32_t head = b.Here();
+  int32_t exitWord = b.Emit({7, counter, limit, one, 0}) + 4;
+  b.Emit({8, counter, head});
+  b.Patch(exitWord, b.Here());
+  return b;
+}
+
+TEST(FastPath, ASliceEnteredWithLeaveSliceRunsNothing) {
+  ProgramRun run;
+  run.realClock = true;
+  int32_t counter;
+  ASSERT_TRUE(run.Load(CountingLoop(10, counter)));
+  LeaveSlice = 1;
+  InterpretSlice();
+  EXPECT_EQ(LeaveSlice, 0);
+  EXPECT_EQ(ProgramRun::Int(counter), 0);
+  EXPECT_TRUE(run.Run());
+  EXPECT_EQ(ProgramRun::Int(counter), 11);
+}
+
+TEST(FastPath, ProgramControlledSlicesCheckEvery200Commands) {
+  ProgramRun run;
+  run.realClock = true;
+  int32_t counter;
+  ASSERT_TRUE(run.Load(CountingLoop(1000, counter)));
+  LeaveSlice = 0;
+  g_timing.timeSliceMode = 0;
+  InputStale = 0;
+  InterpretSlice();  // runs to the end: nothing in the loop ends a program-controlled slice
+  EXPECT_EQ(ProgramRun::Int(counter), 1001);
+  EXPECT_EQ(InputStale, 1);
+  EXPECT_LE(g_timing.commandCounter, 200);
+}
+
+}  // namespace
