@@ -1,6 +1,43 @@
 #pragma once
+#include <cstdint>
+#include <vector>
+
+#include "core/interp.h"
+
+// The return stack shared by subroutine calls and user-function calls.
+inline constexpr int32_t kCallStackLevels = 65535;
+
+struct CallLevel {
+  CodeWord* returnPoint = nullptr;  // GOSUB: the word after the call; function: the call's first operand
+  CodeWord* entry = nullptr;        // function: the called function's parameter list
+  int32_t argCount = 0;             // function: the call's argument count
+  int16_t callerFunction = 0;       // function: the current function number before the call
+  uint8_t isFunction = 0;           // 0: a GOSUB level
+  uint32_t savedBegin = 0;          // the caller's saved cells in the save stack, [begin, end)
+  uint32_t savedEnd = 0;
+  uint32_t blockBegin = 0;          // the caller's numeric temporaries in the block stack
+  uint32_t blockEnd = 0;
+};
+
+struct CallStack {
+  int32_t depth = 0;            // levels in use
+  int16_t currentFunction = 0;  // 0: the main program; n: user function n
+};
+extern CallStack g_callStack;
+extern CallLevel* g_callLevels;  // kCallStackLevels entries
+
+// Function entries already checked by a call (per code word: the argument count the entry
+// was found valid for, or -1), and whether that entry has string parameters. Emptied with
+// the call stack and whenever the calls are unwound.
+extern std::vector<int32_t> g_checkedEntries;
+extern std::vector<uint8_t> g_entryHasText;
 
 // Empties the call stack of subroutines and user functions (run start).
 void ResetCallStack();
 // Unwinds every open user-function call (restoring the callers' locals).
 void UnwindFunctionCalls();
+
+// Saves the locals and temporaries of the current function for the call at level d.
+void SaveFunctionLocals(int32_t d);
+// Puts back the locals saved for level d and releases them.
+void RestoreFunctionLocals(int32_t d);

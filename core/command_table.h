@@ -6,7 +6,9 @@
 
 // One command of the table: its number, its handler and the kinds of its operand words, one
 // letter each, in order: 'l' integer cell, 'f' float cell, 's' string cell, 'a' code position,
-// 'd' DATA position, '*' any number of words whose count the command's own first operand
+// 'd' DATA position, 'v' any cell of a temporary, variable or literal, 'n' a plain word,
+// 'c' an integer literal followed by that many 'v' words, 'p' variable cells followed by a
+// function number (a function definition's parameter list), '*' any number of words whose count the command's own first operand
 // does not tell (the walk of the loader stops checking kinds at such a command).
 struct CommandDef {
   int32_t number;
@@ -17,6 +19,15 @@ struct CommandDef {
 inline constexpr int kCommandSlots = 10000;
 
 extern CommandHandler g_commandTable[kCommandSlots];
+
+// Register-passing forms of hot commands (the language commands): the interpreter calls
+// entry n's fast form, with the operand words as argument and the next code word as result,
+// while g_commandTable[n] still holds the entry's ordinary handler.
+struct FastEntry {
+  CommandHandler slow;
+  CodeWord* (*fast)(CodeWord* operands);
+};
+extern FastEntry g_fastEntries[kCommandSlots];
 extern const char* g_commandOperands[kCommandSlots];
 
 // Fills the table: every listed command number gets the placeholder for handlers that are

@@ -1,4 +1,23 @@
-// Command families of the runtime core are gathered here as their handlers are built.
-#include "core/command_table.h"
+// The command families of the runtime core's language commands, gathered for the table.
+#include <vector>
 
-std::span<const CommandDef> CoreCommands() { return {}; }
+#include "core/command_table.h"
+#include "core/language.h"
+
+FastEntry g_fastEntries[kCommandSlots];
+
+std::span<const CommandDef> CoreCommands() {
+  static const std::vector<CommandDef> all = [] {
+    std::vector<CommandDef> v;
+    for (auto family : {ControlCommands(), DataCommands(), ArrayCommands(), StringCommands(), MathsCommands()})
+      v.insert(v.end(), family.begin(), family.end());
+    for (auto family : {FastControlCommands(), FastOperatorCommands(), FastArrayCommands()}) {
+      for (const FastCommand& c : family) {
+        v.push_back(CommandDef{c.number, c.slow, c.operands});
+        g_fastEntries[c.number] = FastEntry{c.slow, c.fast};
+      }
+    }
+    return v;
+  }();
+  return all;
+}

@@ -1,5 +1,6 @@
 #include "core/interp.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 
@@ -15,11 +16,19 @@
 CodeWord* ProgramCounter = nullptr;
 uint8_t LeaveSlice = 1;
 uint8_t InputStale = 0;
+bool g_fastDispatch = false;
 
 namespace {
 
 // Virtual clock: each command takes this long, so timed slices end in repeatable places.
 constexpr uint32_t kVirtualCommandMicros = 10;
+
+// Timed slices read the clock only every so many commands: the interval adapts so that
+// reads are 100 to 250 microseconds apart, which keeps the slice end well within a
+// millisecond of its length while the clock costs next to nothing per command.
+constexpr uint32_t kMaxCheckInterval = 1 << 16;
+uint32_t g_checkInterval = 1;
+uint64_t g_lastCheckUs = 0;
 
 void TraceCommand() {
   char key[32], value[32];
@@ -37,29 +46,53 @@ void NoHandler() {
   WaitAndRetry();
 }
 
-// The slice-end test after each command.
+// Program-controlled mode, after every 200 commands: the stop keys, the draw queue and input.
+void EveryTwoHundredCommands() {
+  // The stop keys are seen only through events: take them in, or a loop could never stop.
+  if (!g_runtime.standalone) PumpPlatformEvents();
+  if (!g_runtime.standalone &&
+      (IsVirtualKeyDown(kVkEscape) || IsVirtualKeyDown(kVkF11) || IsVirtualKeyDown(kVkF12)))
+    LeaveSlice = 1;
+  if (DrawQueueSize() > 32000) LeaveSlice = 1;
+  g_timing.commandCounter = 0;
+  InputStale = 1;
+}
+
+// The slice-end test after each command (the exact form, for traced and virtual-clock runs).
 inline void CheckSliceEnd() {
   if (g_timing.timeSliceMode) {
     if (TimeMs() - g_timing.sliceStart > g_timing.sliceLength) LeaveSlice = 1;
     return;
   }
-  if (++g_timing.commandCounter > 200) {
-    // The stop keys are seen only through events: take them in, or a loop could never stop.
-    if (!g_runtime.standalone) PumpPlatformEvents();
-    if (!g_runtime.standalone &&
-        (IsVirtualKeyDown(kVkEscape) || IsVirtualKeyDown(kVkF11) || IsVirtualKeyDown(kVkF12)))
-      LeaveSlice = 1;
-    if (DrawQueueSize() > 32000) LeaveSlice = 1;
-    g_timing.commandCounter = 0;
-    InputStale = 1;
-  }
+  if (++g_timing.commandCounter > 200) EveryTwoHundredCommands();
 }
 
-// The command loop; returns when the slice ends. Exceptions leave it and are handled outside,
-// so the loop itself carries no per-command cost for them.
-void RunCommands() {
-  const bool trace = g_runtime.debugMode;
-  const bool virtualClock = ClockIsVirtual();
+// The slice-end test after a batch of commands; returns the size of the next batch.
+uint32_t CheckSliceEndAfter(uint32_t ran) {
+  if (g_timing.timeSliceMode) {
+    const uint64_t now = TimeUs();
+    if (uint32_t(now / 1000) - g_timing.sliceStart > g_timing.sliceLength) LeaveSlice = 1;
+    const uint64_t gap = now - g_lastCheckUs;
+    g_lastCheckUs = now;
+    if (gap < 100) g_checkInterval = std::min(g_checkInterval * 2, kMaxCheckInterval);
+    else if (gap > 250) g_checkInterval = std::max(g_checkInterval / 2, 1u);
+    return g_checkInterval;
+  }
+  g_timing.commandCounter += int32_t(ran);
+  if (g_timing.commandCounter > 200) EveryTwoHundredCommands();
+  return uint32_t(201 - g_timing.commandCounter);
+}
+
+inline void Dispatch() {
+  const uintptr_t number = uintptr_t(*ProgramCounter++);
+  const CommandHandler handler = number < uintptr_t(kCommandSlots) ? g_commandTable[number] : nullptr;
+  if (handler) handler();
+  else NoHandler();
+}
+
+// Traced or virtual-clock runs: every command is traced, advances the clock and is followed
+// by the full slice-end test.
+void RunCommandsExactly(bool trace, bool virtualClock) {
   for (;;) {
     if (LeaveSlice) {
       LeaveSlice = 0;
@@ -67,11 +100,50 @@ void RunCommands() {
     }
     if (trace) TraceCommand();
     if (virtualClock) ClockAdvanceMicros(kVirtualCommandMicros);
-    uintptr_t number = uintptr_t(*ProgramCounter++);
-    CommandHandler handler = number < uintptr_t(kCommandSlots) ? g_commandTable[number] : nullptr;
-    if (handler) handler();
-    else NoHandler();
+    Dispatch();
     CheckSliceEnd();
+  }
+}
+
+// The command loop; returns when the slice ends. Exceptions leave it and are handled outside,
+// so the loop itself carries no per-command cost for them. The fast path keeps the program
+// counter in a register across the fast forms of the language commands; ProgramCounter is
+// set to the operands before every handler, as the handler convention wants.
+void RunCommands() {
+  g_fastDispatch = !g_runtime.debugMode && !ClockIsVirtual();
+  if (!g_fastDispatch) {
+    RunCommandsExactly(g_runtime.debugMode != 0, ClockIsVirtual());
+    return;
+  }
+  uint32_t batch = g_timing.timeSliceMode ? g_checkInterval : uint32_t(std::max(1, 201 - g_timing.commandCounter));
+  CodeWord* pc = ProgramCounter;
+  for (;;) {
+    uint32_t left = batch;
+    while (!LeaveSlice) {
+      const uintptr_t number = uintptr_t(*pc);
+      ProgramCounter = pc + 1;
+      if (number < uintptr_t(kCommandSlots)) {
+        const CommandHandler handler = g_commandTable[number];
+        const FastEntry& fast = g_fastEntries[number];
+        if (fast.slow == handler && handler) {
+          pc = fast.fast(pc + 1);
+        } else {
+          if (handler) handler();
+          else NoHandler();
+          pc = ProgramCounter;
+        }
+      } else {
+        NoHandler();
+        pc = ProgramCounter;
+      }
+      if (--left == 0) break;
+    }
+    ProgramCounter = pc;
+    batch = CheckSliceEndAfter(batch - left);
+    if (LeaveSlice) {
+      LeaveSlice = 0;
+      return;
+    }
   }
 }
 
@@ -81,14 +153,18 @@ void InterpretSlice() {
   if (!g_display.active || !ProgramCounter) return;
   InputStale = 0;
   g_timing.sliceStart = TimeMs();
+  g_lastCheckUs = TimeUs();
   for (;;) {
     try {
       RunCommands();
+      g_fastDispatch = false;  // handlers called outside the loop do only their own work
       return;
     } catch (const std::exception& e) {
+      g_fastDispatch = false;
       if (!g_runtime.standalone) std::fprintf(stderr, "vellumark: exception in a command: %s\n", e.what());
       RunError(10010);
     } catch (...) {
+      g_fastDispatch = false;
       RunError(10010);
     }
     CheckSliceEnd();

@@ -18,6 +18,10 @@ extern uint8_t LeaveSlice;
 // Set every 200 commands in program-controlled mode: input queries poll the devices again.
 extern uint8_t InputStale;
 
+// True while commands run without trace or virtual clock: a handler may then run the
+// command it jumps to itself (the loop step after NEXT), saving a dispatch.
+extern bool g_fastDispatch;
+
 // Operand accessors for handlers (operand k = ProgramCounter[k]).
 inline VarCell* OpCell(int k) { return reinterpret_cast<VarCell*>(ProgramCounter[k]); }
 inline int32_t OpInt(int k) { return OpCell(k)->i; }

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "core/arrays.h"
+#include "core/call_stack.h"
 #include "core/command_table.h"
 #include "core/interp.h"
 #include "core/strings.h"
@@ -73,6 +74,41 @@ bool CheckOperandKinds(const uint8_t* bytes, int64_t codeStart, int64_t count, i
     if (!kinds || std::strchr(kinds, '*')) {
       complete = false;
       break;
+    }
+    // Two kinds stand for runs of words: 'c' is an integer literal holding the count of the
+    // cells that follow it (a function call's arguments), 'p' a function definition's
+    // parameter variables followed by its function number.
+    std::string expanded;
+    if (const char* special = std::strpbrk(kinds, "cp")) {
+      int64_t at = i + 1 + (special - kinds);
+      if (at >= count) {
+        if (error) *error = "an instruction runs past the end of the code";
+        return false;
+      }
+      expanded.assign(kinds, size_t(special - kinds));
+      if (*special == 'c') {
+        int32_t w = int32_t(Word(bytes, codeStart + at));
+        int64_t args = w >= 19000 && w < 21000 ? g_cells[w - 10000].i : -1;
+        if (args < 0 || args > count) {
+          if (error) *error = "a call has no valid argument count";
+          return false;
+        }
+        expanded += 'l';
+        expanded.append(size_t(args), 'v');
+      } else {
+        starts[size_t(at)] = 1;  // calls enter at the parameter list
+        while (at < count && Word(bytes, codeStart + at) >= 13000 && Word(bytes, codeStart + at) < 19000) {
+          expanded += 'v';
+          ++at;
+        }
+        uint32_t number = at < count ? Word(bytes, codeStart + at) : 0;
+        if (number == 0 || number > 32767) {
+          if (error) *error = "a function definition has no valid function number";
+          return false;
+        }
+        expanded += 'n';
+      }
+      kinds = expanded.c_str();
     }
     int64_t n = int64_t(std::strlen(kinds));
     if (i + n >= count) {
@@ -224,6 +260,7 @@ bool LoadProgramFromBytes(const uint8_t* bytes, size_t size, std::string* error)
 }
 
 void FreeProgramStrings() {
+  UnwindFunctionCalls();
   if (g_cells) {
     for (int c = kCellStringTemp; c < kCellStringTemp + 1000; ++c) FreeString(g_cells[c].s);
     for (int c = kCellStringLiteral; c < kCellStringLiteral + 2000; ++c) FreeString(g_cells[c].s);

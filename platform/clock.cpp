@@ -15,6 +15,12 @@ uint32_t TimeMs() {
   return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(d).count());
 }
 
+uint64_t TimeUs() {
+  if (g_virtual) return g_virtualMicros;
+  auto d = std::chrono::steady_clock::now() - g_epoch;
+  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(d).count());
+}
+
 void SleepMs(uint32_t ms) {
   if (g_virtual) {
     ClockAdvanceMs(ms);

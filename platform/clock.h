@@ -5,6 +5,8 @@
 // unsigned differences. A virtual clock replaces real time for tests and --clock virtual:
 // it only moves when told to.
 uint32_t TimeMs();
+// The same clock in microseconds (TimeMs() is its value / 1000, wrapped to 32 bits).
+uint64_t TimeUs();
 void SleepMs(uint32_t ms);
 
 void ClockUseVirtual(bool on, uint32_t startMs = 0);

@@ -1,0 +1,281 @@
+// Arrays: create, release, store and fetch elements, and array files. Element types by the
+// array variable: 0 integer, 1 float, 2 string. Sizes and flat indices are computed in 64 bits.
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "core/arrays.h"
+#include "core/command_table.h"
+#include "core/errors.h"
+#include "core/language.h"
+#include "core/pack.h"
+#include "platform/fs.h"
+
+namespace {
+
+// The block of an array is at most 2^31 - 1 bytes of 4-byte elements, as the language had it.
+constexpr int64_t kMaxElements = 0x7fffffff / 4;
+
+size_t ElementSize(int type) { return type == 2 ? sizeof(char*) : 4; }
+
+// The entry of operand k when it is an array variable of the type; otherwise system error
+// 10010 (a damaged program) and nullptr.
+ArrayEntry* EntryOf(const CodeWord* pc, int k, int type) {
+  ArrayEntry* e = ArrayEntryOfCell(Cell(pc, k));
+  if (!e || (e - g_arrays) / 2000 != type) {
+    RunError(10010);
+    return nullptr;
+  }
+  return e;
+}
+
+template <int Type, int Dims>
+void CmdDimArray() {
+  ArrayEntry* e = EntryOf(ProgramCounter, 0, Type);
+  if (e) {
+    VarCell* cell = OpCell(0);
+    const bool had = e->data != nullptr;
+    ReleaseArrayBlock(*e);
+    if (Type == 2) {
+      if (!had) std::free(cell->s);  // the cell held the variable's text, not the block
+      cell->s = nullptr;
+    }
+    int64_t total = 1;
+    bool negative = false, empty = false;
+    for (int i = 0; i < Dims; ++i) {
+      const int64_t size = int64_t(OpInt(1 + i)) + 1;
+      if (Dims > 1) e->size[i] = int32_t(size);
+      negative |= size < 0;
+      empty |= size == 0;
+      if (size > 0 && total <= kMaxElements) total *= size;  // stops growing once too large
+    }
+    if (empty) total = 0;
+    e->total = negative ? -1 : total;
+    void* block = nullptr;
+    if (!negative && total <= kMaxElements) block = std::calloc(size_t(total ? total : 1), ElementSize(Type));
+    if (block) {
+      e->data = block;
+      ++e->generation;
+      cell->p = block;
+    } else {
+      if (Type == 2) cell->s = NewString("", 0);
+      else cell->p = nullptr;
+      RunError(101);
+    }
+  }
+  ProgramCounter += 1 + Dims;
+}
+
+template <int Type>
+void CmdUndimArray() {
+  if (ArrayEntry* e = EntryOf(ProgramCounter, 0, Type)) {
+    VarCell* cell = OpCell(0);
+    const bool had = e->data != nullptr;
+    ReleaseArrayBlock(*e);
+    if (Type == 2) {
+      if (!had) std::free(cell->s);
+      cell->s = NewString("", 0);
+    } else {
+      cell->p = nullptr;
+    }
+  }
+  ProgramCounter += 1;
+}
+
+// Flat index of the Dims indices from operand k, first index fastest; -1 when outside the
+// array (only the flat index is tested, as the language defines).
+template <int Dims>
+int64_t FlatIndex(const ArrayEntry& e, const CodeWord* pc, int k) {
+  if constexpr (Dims == 1) {
+    const int64_t flat = Cell(pc, k)->i;
+    return flat >= 0 && flat < e.total ? flat : -1;
+  } else {
+    // The sizes may be left over from another creation of the variable (the one-index
+    // forms write none): a stride beyond any block makes every other index but 0 outside.
+    constexpr __int128 kHuge = __int128(1) << 62;
+    __int128 flat = Cell(pc, k)->i, stride = 1;
+    for (int i = 1; i < Dims; ++i) {
+      const int32_t index = Cell(pc, k + i)->i;
+      if (stride > -kHuge && stride < kHuge) stride *= e.size[i - 1];
+      if (index == 0) continue;
+      if (stride <= -kHuge || stride >= kHuge) return -1;
+      flat += stride * index;
+    }
+    return flat >= 0 && flat < e.total ? int64_t(flat) : -1;
+  }
+}
+
+// Store: a, i1 ... ik, value. Type 3 stores an integer value into a float array.
+template <int Type, int Dims>
+CodeWord* StoreElement(CodeWord* pc) {
+  constexpr int kArrayType = Type == 3 ? 1 : Type;
+  ArrayEntry* e = EntryOf(pc, 0, kArrayType);
+  if (e && e->data) {
+    const int64_t flat = FlatIndex<Dims>(*e, pc, 1);
+    const VarCell* value = Cell(pc, 1 + Dims);
+    if (flat < 0) RunError(102);
+    else if constexpr (Type == 0) static_cast<int32_t*>(e->data)[flat] = value->i;
+    else if constexpr (Type == 1) static_cast<float*>(e->data)[flat] = value->f;
+    else if constexpr (Type == 3) static_cast<float*>(e->data)[flat] = float(value->i);
+    else StoreElementText(&static_cast<char**>(e->data)[flat], CellText(value));
+  }
+  return pc + 2 + Dims;
+}
+
+// Fetch: destination, a, i1 ... ik. A string element without a text reads as the empty
+// text through the one-index form and as one blank through the others.
+template <int Type, int Dims>
+CodeWord* FetchElement(CodeWord* pc) {
+  VarCell* dest = Cell(pc, 0);
+  const ptrdiff_t destIndex = dest - g_cells;
+  const bool temporary = destIndex >= 0 && destIndex < kElementRefCount;
+  ArrayEntry* e = EntryOf(pc, 1, Type);
+  if (temporary) g_elementRefs[destIndex].entry = -1;
+  if (e) {
+    const char* missing = Dims == 1 ? "" : " ";
+    if (!e->data) {
+      if constexpr (Type == 2) StoreText(dest, missing);
+      else dest->i = 0;
+    } else if (const int64_t flat = FlatIndex<Dims>(*e, pc, 2); flat < 0) {
+      RunError(102);
+    } else {
+      if constexpr (Type == 0) dest->i = static_cast<int32_t*>(e->data)[flat];
+      else if constexpr (Type == 1) dest->f = static_cast<float*>(e->data)[flat];
+      else {
+        const char* text = static_cast<char**>(e->data)[flat];
+        StoreText(dest, text ? text : missing);
+      }
+      if (temporary) g_elementRefs[destIndex] = ElementRef{int32_t(e - g_arrays), e->generation, flat};
+    }
+  }
+  return pc + 2 + Dims;
+}
+
+// The array of an array-file command is the array operand of the one-index element fetch
+// just before it: three words before the command's first operand.
+ArrayEntry* FileArray(int type) {
+  if (ProgramCounter - 3 < CommandStream) return nullptr;
+  const void* p = reinterpret_cast<const void*>(ProgramCounter[-3]);
+  if (!IsCellAddress(p)) return nullptr;
+  ArrayEntry* e = ArrayEntryOfCell(static_cast<const VarCell*>(p));
+  if (!e || (e - g_arrays) / 2000 != type || !e->data) return nullptr;
+  return e;
+}
+
+// Reads the array file through the pack's virtual files, creating it empty when it is missing.
+bool ReadArrayFile(std::string& bytes) {
+  std::string name = OpString(0);
+  MapThroughPack(name, "dat");
+  if (FsReadFile(name, bytes)) return true;
+  bytes.clear();
+  return !FsFileExists(name) && FsWriteFileAtomic(name, "");
+}
+
+template <int Type>
+void CmdLoadArray() {
+  ArrayEntry* e = FileArray(Type);
+  std::string bytes;
+  if (!e) {
+    RunError(109);
+  } else if (!ReadArrayFile(bytes)) {
+    RunError(104);
+  } else {
+    FillArrayFromFile(*e, bytes);
+  }
+  ProgramCounter += 2;
+}
+
+template <int Type>
+void CmdSaveArray() {
+  ArrayEntry* e = FileArray(Type);
+  if (!e) {
+    RunError(109);
+    ProgramCounter += 2;
+    return;
+  }
+  std::string bytes;
+  if constexpr (Type != 2) {
+    const uint32_t* values = static_cast<const uint32_t*>(e->data);
+    bytes.resize(size_t(e->total) * 4);
+    for (int64_t k = 0; k < e->total; ++k)
+      for (int b = 0; b < 4; ++b) bytes[size_t(k) * 4 + size_t(b)] = char(values[k] >> (8 * b));
+  } else {
+    char* const* texts = static_cast<char* const*>(e->data);
+    for (int64_t k = 0; k < e->total; ++k) {
+      if (texts[k]) bytes += texts[k];
+      bytes += "\r\n";
+    }
+  }
+  if (!FsWriteFileAtomic(OpString(0), bytes)) RunError(104);
+  ProgramCounter += 2;
+}
+
+const FastCommand kFastArrays[] = {
+    {561, SlowForm<StoreElement<0, 1>>, StoreElement<0, 1>, "lll"},
+    {562, SlowForm<StoreElement<0, 2>>, StoreElement<0, 2>, "llll"},
+    {563, SlowForm<StoreElement<0, 3>>, StoreElement<0, 3>, "lllll"},
+    {564, SlowForm<StoreElement<0, 4>>, StoreElement<0, 4>, "llllll"},
+    {565, SlowForm<StoreElement<0, 5>>, StoreElement<0, 5>, "lllllll"},
+    {566, SlowForm<StoreElement<1, 1>>, StoreElement<1, 1>, "flf"},
+    {567, SlowForm<StoreElement<1, 2>>, StoreElement<1, 2>, "fllf"},
+    {568, SlowForm<StoreElement<1, 3>>, StoreElement<1, 3>, "flllf"},
+    {569, SlowForm<StoreElement<1, 4>>, StoreElement<1, 4>, "fllllf"},
+    {570, SlowForm<StoreElement<1, 5>>, StoreElement<1, 5>, "flllllf"},
+    {571, SlowForm<StoreElement<2, 1>>, StoreElement<2, 1>, "sls"},
+    {572, SlowForm<StoreElement<2, 2>>, StoreElement<2, 2>, "slls"},
+    {573, SlowForm<StoreElement<2, 3>>, StoreElement<2, 3>, "sllls"},
+    {574, SlowForm<StoreElement<2, 4>>, StoreElement<2, 4>, "slllls"},
+    {575, SlowForm<StoreElement<2, 5>>, StoreElement<2, 5>, "sllllls"},
+    {576, SlowForm<StoreElement<3, 1>>, StoreElement<3, 1>, "fll"},
+    {577, SlowForm<StoreElement<3, 2>>, StoreElement<3, 2>, "flll"},
+    {578, SlowForm<StoreElement<3, 3>>, StoreElement<3, 3>, "fllll"},
+    {579, SlowForm<StoreElement<3, 4>>, StoreElement<3, 4>, "flllll"},
+    {580, SlowForm<StoreElement<3, 5>>, StoreElement<3, 5>, "fllllll"},
+    {661, SlowForm<FetchElement<0, 1>>, FetchElement<0, 1>, "lll"},
+    {662, SlowForm<FetchElement<0, 2>>, FetchElement<0, 2>, "llll"},
+    {663, SlowForm<FetchElement<0, 3>>, FetchElement<0, 3>, "lllll"},
+    {664, SlowForm<FetchElement<0, 4>>, FetchElement<0, 4>, "llllll"},
+    {665, SlowForm<FetchElement<0, 5>>, FetchElement<0, 5>, "lllllll"},
+    {666, SlowForm<FetchElement<1, 1>>, FetchElement<1, 1>, "ffl"},
+    {667, SlowForm<FetchElement<1, 2>>, FetchElement<1, 2>, "ffll"},
+    {668, SlowForm<FetchElement<1, 3>>, FetchElement<1, 3>, "fflll"},
+    {669, SlowForm<FetchElement<1, 4>>, FetchElement<1, 4>, "ffllll"},
+    {670, SlowForm<FetchElement<1, 5>>, FetchElement<1, 5>, "fflllll"},
+    {671, SlowForm<FetchElement<2, 1>>, FetchElement<2, 1>, "ssl"},
+    {672, SlowForm<FetchElement<2, 2>>, FetchElement<2, 2>, "ssll"},
+    {673, SlowForm<FetchElement<2, 3>>, FetchElement<2, 3>, "sslll"},
+    {674, SlowForm<FetchElement<2, 4>>, FetchElement<2, 4>, "ssllll"},
+    {675, SlowForm<FetchElement<2, 5>>, FetchElement<2, 5>, "sslllll"},
+};
+
+const CommandDef kArrays[] = {
+    {501, CmdDimArray<0, 1>, "ll"},
+    {502, CmdDimArray<0, 2>, "lll"},
+    {503, CmdDimArray<0, 3>, "llll"},
+    {504, CmdDimArray<0, 4>, "lllll"},
+    {505, CmdDimArray<0, 5>, "llllll"},
+    {511, CmdDimArray<1, 1>, "fl"},
+    {512, CmdDimArray<1, 2>, "fll"},
+    {513, CmdDimArray<1, 3>, "flll"},
+    {514, CmdDimArray<1, 4>, "fllll"},
+    {515, CmdDimArray<1, 5>, "flllll"},
+    {521, CmdDimArray<2, 1>, "sl"},
+    {522, CmdDimArray<2, 2>, "sll"},
+    {523, CmdDimArray<2, 3>, "slll"},
+    {524, CmdDimArray<2, 4>, "sllll"},
+    {525, CmdDimArray<2, 5>, "slllll"},
+    {506, CmdUndimArray<0>, "l"},
+    {516, CmdUndimArray<1>, "f"},
+    {526, CmdUndimArray<2>, "s"},
+    {5001, CmdLoadArray<0>, "sn"},
+    {5002, CmdLoadArray<1>, "sn"},
+    {5003, CmdLoadArray<2>, "sn"},
+    {5004, CmdSaveArray<0>, "sn"},
+    {5005, CmdSaveArray<1>, "sn"},
+    {5006, CmdSaveArray<2>, "sn"},
+};
+
+}  // namespace
+
+std::span<const CommandDef> ArrayCommands() { return kArrays; }
+std::span<const FastCommand> FastArrayCommands() { return kFastArrays; }

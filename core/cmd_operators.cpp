@@ -1,0 +1,225 @@
+// Operators, comparisons, assignment and conversions. Operands: result, a, b (assignment and
+// conversion: destination, source). Integer arithmetic wraps at 32 bits; mixed integer-float
+// forms convert the integer exactly and compute in double precision.
+#include <cmath>
+#include <cstring>
+
+#include "core/command_table.h"
+#include "core/errors.h"
+#include "core/language.h"
+
+namespace {
+
+inline int32_t L(const CodeWord* pc, int k) { return Cell(pc, k)->i; }
+inline float F(const CodeWord* pc, int k) { return Cell(pc, k)->f; }
+inline double D(const CodeWord* pc, int k) { return double(Cell(pc, k)->f); }
+inline double I(const CodeWord* pc, int k) { return double(Cell(pc, k)->i); }
+inline const char* S(const CodeWord* pc, int k) { return CellText(Cell(pc, k)); }
+inline void SetInt(CodeWord* pc, int32_t v) { Cell(pc, 0)->i = v; }
+inline void SetFloat(CodeWord* pc, double v) { Cell(pc, 0)->f = float(v); }
+
+// Numeric results are nearly always assigned to a variable by the next command, and
+// comparisons tested by a conditional jump: on the fast path those follow-ups run here.
+inline CodeWord* DoneValue(CodeWord* pc) {
+  CodeWord* next = pc + 3;
+  if (g_fastDispatch && (next[0] == 151 || next[0] == 152) && next[2] == pc[0]) {
+    Cell(next, 1)->i = Cell(pc, 0)->i;
+    return next + 3;
+  }
+  return next;
+}
+
+inline CodeWord* DoneCondition(CodeWord* pc) {
+  CodeWord* next = pc + 3;
+  if (g_fastDispatch && (next[0] == 1 || next[0] == 9 || next[0] == 12) && next[1] == pc[0])
+    return Cell(pc, 0)->i == 0 ? reinterpret_cast<CodeWord*>(next[2]) : next + 3;
+  return next;
+}
+
+#define VK_VALUE(name, expr)   \
+  CodeWord* name(CodeWord* pc) { \
+    expr;                      \
+    return DoneValue(pc);      \
+  }
+// Power: the C library's pow on the operands widened to double.
+VK_VALUE(PowerIntInt, SetInt(pc, FloatToInt(std::pow(I(pc, 1), I(pc, 2)))))
+VK_VALUE(PowerFloatFloat, SetFloat(pc, std::pow(D(pc, 1), D(pc, 2))))
+VK_VALUE(PowerIntFloat, SetFloat(pc, std::pow(I(pc, 1), D(pc, 2))))
+VK_VALUE(PowerFloatInt, SetFloat(pc, std::pow(D(pc, 1), I(pc, 2))))
+VK_VALUE(MultiplyInt, SetInt(pc, WrapMul(L(pc, 1), L(pc, 2))))
+VK_VALUE(MultiplyIntFloat, SetFloat(pc, I(pc, 1) * D(pc, 2)))
+VK_VALUE(MultiplyFloatInt, SetFloat(pc, D(pc, 1) * I(pc, 2)))
+VK_VALUE(MultiplyFloat, SetFloat(pc, D(pc, 1) * D(pc, 2)))
+VK_VALUE(AddInt, SetInt(pc, WrapAdd(L(pc, 1), L(pc, 2))))
+VK_VALUE(AddIntFloat, SetFloat(pc, I(pc, 1) + D(pc, 2)))
+VK_VALUE(AddFloatInt, SetFloat(pc, D(pc, 1) + I(pc, 2)))
+VK_VALUE(AddFloat, SetFloat(pc, D(pc, 1) + D(pc, 2)))
+VK_VALUE(SubtractInt, SetInt(pc, WrapSub(L(pc, 1), L(pc, 2))))
+VK_VALUE(SubtractIntFloat, SetFloat(pc, I(pc, 1) - D(pc, 2)))
+VK_VALUE(SubtractFloatInt, SetFloat(pc, D(pc, 1) - I(pc, 2)))
+VK_VALUE(SubtractFloat, SetFloat(pc, D(pc, 1) - D(pc, 2)))
+VK_VALUE(BitAnd, SetInt(pc, L(pc, 1) & L(pc, 2)))
+VK_VALUE(BitOr, SetInt(pc, L(pc, 1) | L(pc, 2)))
+#undef VK_VALUE
+
+// Division by zero gives 0 and warning 111 (a built game goes on with the 0). The 32-bit
+// quotient of -2147483648 by -1 wraps to -2147483648.
+CodeWord* DivideByZero(CodeWord* pc) {
+  Cell(pc, 0)->i = 0;
+  RunWarning(111);
+  return pc + 3;
+}
+
+CodeWord* DivideInt(CodeWord* pc) {
+  const int32_t a = L(pc, 1), b = L(pc, 2);
+  if (b == 0) return DivideByZero(pc);
+  SetInt(pc, b == -1 ? WrapSub(0, a) : a / b);
+  return DoneValue(pc);
+}
+
+CodeWord* DivideIntFloat(CodeWord* pc) {
+  const double b = D(pc, 2);
+  if (!(b < 0 || b > 0)) return DivideByZero(pc);
+  SetFloat(pc, I(pc, 1) / b);
+  return DoneValue(pc);
+}
+
+// The integer divisor is tested after its conversion to float.
+CodeWord* DivideFloatInt(CodeWord* pc) {
+  const double b = double(float(L(pc, 2)));
+  if (!(b < 0 || b > 0)) return DivideByZero(pc);
+  SetFloat(pc, D(pc, 1) / I(pc, 2));
+  return DoneValue(pc);
+}
+
+CodeWord* DivideFloat(CodeWord* pc) {
+  const double b = D(pc, 2);
+  if (!(b < 0 || b > 0)) return DivideByZero(pc);
+  SetFloat(pc, D(pc, 1) / b);
+  return DoneValue(pc);
+}
+
+// Concatenation: error 107 when the text would reach 256 characters; the result stays as it was.
+CodeWord* ConcatStrings(CodeWord* pc) {
+  const char* a = S(pc, 1);
+  const char* b = S(pc, 2);
+  const size_t la = strnlen(a, 256), lb = strnlen(b, 256);
+  if (la + lb < 256) {
+    char work[256];
+    std::memcpy(work, a, la);
+    std::memcpy(work + la, b, lb);
+    SetCellString(Cell(pc, 0), work, la + lb);
+  } else {
+    RunError(107);
+  }
+  return pc + 3;
+}
+
+// a with the first occurrence of b taken out (an empty b removes nothing).
+CodeWord* StringMinus(CodeWord* pc) {
+  char work[256];
+  const char* a = S(pc, 1);
+  const char* b = S(pc, 2);
+  size_t la = strnlen(a, kMaxText);
+  const size_t lb = strnlen(b, kMaxText);
+  std::memcpy(work, a, la);
+  if (lb <= la) {
+    for (size_t i = 0; i + lb <= la; ++i) {
+      if (std::memcmp(work + i, b, lb) == 0) {
+        std::memmove(work + i, work + i + lb, la - i - lb);
+        la -= lb;
+        break;
+      }
+    }
+  }
+  SetCellString(Cell(pc, 0), work, la);
+  return pc + 3;
+}
+
+// Comparisons: the result is 1 when the relation holds, else 0. Mixed forms compare exact
+// values; texts compare byte by byte as unsigned values.
+#define VK_COMPARE(name, left, op, right)                 \
+  CodeWord* name(CodeWord* pc) {                          \
+    SetInt(pc, (left(pc, 1) op right(pc, 2)) ? 1 : 0);    \
+    return DoneCondition(pc);                             \
+  }
+// For texts, "T(1) op T(2)" is "strcmp(a, b) op 0".
+inline int T(const CodeWord* pc, int k) { return k == 1 ? std::strcmp(S(pc, 1), S(pc, 2)) : 0; }
+VK_COMPARE(EqualsInt, L, ==, L)
+VK_COMPARE(EqualsFloat, F, ==, F)
+VK_COMPARE(EqualsIntFloat, I, ==, D)
+VK_COMPARE(EqualsFloatInt, D, ==, I)
+VK_COMPARE(EqualsString, T, ==, T)
+VK_COMPARE(GreaterInt, L, >, L)
+VK_COMPARE(GreaterFloat, F, >, F)
+VK_COMPARE(GreaterIntFloat, I, >, D)
+VK_COMPARE(GreaterFloatInt, D, >, I)
+VK_COMPARE(GreaterString, T, >, T)
+VK_COMPARE(GreaterEqualInt, L, >=, L)
+VK_COMPARE(GreaterEqualFloat, F, >=, F)
+VK_COMPARE(GreaterEqualIntFloat, I, >=, D)
+VK_COMPARE(GreaterEqualFloatInt, D, >=, I)
+VK_COMPARE(LessInt, L, <, L)
+VK_COMPARE(LessFloat, F, <, F)
+VK_COMPARE(LessIntFloat, I, <, D)
+VK_COMPARE(LessFloatInt, D, <, I)
+VK_COMPARE(LessString, T, <, T)
+VK_COMPARE(LessEqualInt, L, <=, L)
+VK_COMPARE(LessEqualFloat, F, <=, F)
+VK_COMPARE(LessEqualIntFloat, I, <=, D)
+VK_COMPARE(LessEqualFloatInt, D, <=, I)
+VK_COMPARE(NotEqualInt, L, !=, L)
+VK_COMPARE(NotEqualFloat, F, !=, F)
+VK_COMPARE(NotEqualIntFloat, I, !=, D)
+VK_COMPARE(NotEqualFloatInt, D, !=, I)
+VK_COMPARE(NotEqualString, T, !=, T)
+#undef VK_COMPARE
+
+CodeWord* AssignValue(CodeWord* pc) {
+  Cell(pc, 0)->i = Cell(pc, 1)->i;
+  return pc + 2;
+}
+
+CodeWord* AssignString(CodeWord* pc) {
+  StoreText(Cell(pc, 0), S(pc, 1));
+  return pc + 2;
+}
+
+CodeWord* FloatToIntCmd(CodeWord* pc) {
+  Cell(pc, 0)->i = FloatToInt(F(pc, 1));
+  return pc + 2;
+}
+
+CodeWord* IntToFloat(CodeWord* pc) {
+  Cell(pc, 0)->f = float(L(pc, 1));
+  return pc + 2;
+}
+
+#define VK_OP(number, fn, kinds) {number, SlowForm<fn>, fn, kinds}
+const FastCommand kOperators[] = {
+    VK_OP(51, PowerIntInt, "lll"),        VK_OP(52, PowerFloatFloat, "fff"),    VK_OP(53, PowerIntFloat, "flf"),
+    VK_OP(54, PowerFloatInt, "ffl"),      VK_OP(61, DivideInt, "lll"),          VK_OP(64, DivideIntFloat, "flf"),
+    VK_OP(65, DivideFloatInt, "ffl"),     VK_OP(66, DivideFloat, "fff"),        VK_OP(71, MultiplyInt, "lll"),
+    VK_OP(74, MultiplyIntFloat, "flf"),   VK_OP(75, MultiplyFloatInt, "ffl"),   VK_OP(76, MultiplyFloat, "fff"),
+    VK_OP(81, AddInt, "lll"),             VK_OP(84, AddIntFloat, "flf"),        VK_OP(85, AddFloatInt, "ffl"),
+    VK_OP(86, AddFloat, "fff"),           VK_OP(87, ConcatStrings, "sss"),      VK_OP(91, SubtractInt, "lll"),
+    VK_OP(94, SubtractIntFloat, "flf"),   VK_OP(95, SubtractFloatInt, "ffl"),   VK_OP(96, SubtractFloat, "fff"),
+    VK_OP(97, StringMinus, "sss"),        VK_OP(123, BitAnd, "lll"),            VK_OP(124, BitOr, "lll"),
+    VK_OP(101, EqualsInt, "lll"),         VK_OP(102, EqualsFloat, "lff"),       VK_OP(131, EqualsIntFloat, "llf"),
+    VK_OP(132, EqualsFloatInt, "lfl"),    VK_OP(103, EqualsString, "lss"),      VK_OP(111, GreaterInt, "lll"),
+    VK_OP(112, GreaterFloat, "lff"),      VK_OP(133, GreaterIntFloat, "llf"),   VK_OP(134, GreaterFloatInt, "lfl"),
+    VK_OP(143, GreaterString, "lss"),     VK_OP(113, GreaterEqualInt, "lll"),   VK_OP(114, GreaterEqualFloat, "lff"),
+    VK_OP(135, GreaterEqualIntFloat, "llf"), VK_OP(136, GreaterEqualFloatInt, "lfl"),
+    VK_OP(115, LessInt, "lll"),           VK_OP(116, LessFloat, "lff"),         VK_OP(137, LessIntFloat, "llf"),
+    VK_OP(138, LessFloatInt, "lfl"),      VK_OP(144, LessString, "lss"),        VK_OP(117, LessEqualInt, "lll"),
+    VK_OP(118, LessEqualFloat, "lff"),    VK_OP(139, LessEqualIntFloat, "llf"), VK_OP(140, LessEqualFloatInt, "lfl"),
+    VK_OP(119, NotEqualInt, "lll"),       VK_OP(120, NotEqualFloat, "lff"),     VK_OP(141, NotEqualIntFloat, "llf"),
+    VK_OP(142, NotEqualFloatInt, "lfl"),  VK_OP(121, NotEqualString, "lss"),
+    VK_OP(151, AssignValue, "ll"),        VK_OP(152, AssignValue, "ff"),        VK_OP(153, AssignString, "ss"),
+    VK_OP(154, FloatToIntCmd, "lf"),      VK_OP(155, IntToFloat, "fl"),
+};
+#undef VK_OP
+
+}  // namespace
+
+std::span<const FastCommand> FastOperatorCommands() { return kOperators; }

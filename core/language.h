@@ -1,0 +1,90 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "core/cells.h"
+#include "core/interp.h"
+#include "core/strings.h"
+
+// Helpers shared by the language command families (control flow, DATA, operators, arrays,
+// strings, maths).
+
+// The longest text of the language; work buffers hold it and its terminator.
+inline constexpr size_t kMaxText = 255;
+
+// Float to integer: truncation toward zero; NaN and values outside int32 give INT32_MIN.
+inline int32_t FloatToInt(double v) {
+  if (!(v > -2147483649.0 && v < 2147483648.0)) return INT32_MIN;
+  return int32_t(v);
+}
+
+// 32-bit two's complement arithmetic without undefined behaviour.
+inline int32_t WrapAdd(int32_t a, int32_t b) { return int32_t(uint32_t(a) + uint32_t(b)); }
+inline int32_t WrapSub(int32_t a, int32_t b) { return int32_t(uint32_t(a) - uint32_t(b)); }
+inline int32_t WrapMul(int32_t a, int32_t b) { return int32_t(uint32_t(a) * uint32_t(b)); }
+
+// The C library's decimal conversions, independent of the process locale: leading blanks,
+// a sign and digits (and for floats a point and an exponent); 0 when no number starts the text.
+// Integers are read as 64 bits and clamped to int32.
+int32_t TextToInt(const char* text);
+double TextToDouble(const char* text);
+// "%g" of a double in the C locale; returns the length written into out (at least 32 bytes).
+size_t FormatG(double value, char* out);
+
+// Cell ranges of the cell map.
+inline bool CellInRange(const VarCell* c, int lo, int hi) {
+  ptrdiff_t i = c - g_cells;
+  return i >= lo && i < hi;
+}
+inline bool IsIntVariableCell(const VarCell* c) { return CellInRange(c, kCellIntVar, kCellFloatVar); }
+inline bool IsFloatVariableCell(const VarCell* c) { return CellInRange(c, kCellFloatVar, kCellStringVar); }
+inline bool IsStringVariableCell(const VarCell* c) { return CellInRange(c, kCellStringVar, kCellIntLiteral); }
+
+// Text of a string cell ("" for a cell without a buffer).
+inline const char* CellText(const VarCell* c) { return c->s ? c->s : ""; }
+
+// Stores a copy of at most 255 characters of text into a string cell (the work-buffer rule:
+// the text is copied before the old buffer is released, so a cell may be given its own text).
+inline void StoreText(VarCell* cell, const char* text) {
+  size_t n = strnlen(text, kMaxText);
+  SetCellString(cell, text, n);
+}
+inline void StoreText(VarCell* cell, const char* text, size_t length) {
+  SetCellString(cell, text, length > kMaxText ? kMaxText : length);
+}
+
+// The hot commands also have a form that takes its operand words in a register and returns
+// where the program goes on; the interpreter's fast path calls it directly (keeping
+// ProgramCounter on the operands while it runs), and the table's ordinary handler is the
+// same code through ProgramCounter. A fast form is used only while the table holds its
+// ordinary handler.
+using FastHandler = CodeWord* (*)(CodeWord* operands);
+struct FastCommand {
+  int32_t number;
+  CommandHandler slow;
+  FastHandler fast;
+  const char* operands;
+};
+template <FastHandler F>
+void SlowForm() {
+  ProgramCounter = F(ProgramCounter);
+}
+inline VarCell* Cell(const CodeWord* pc, int k) { return reinterpret_cast<VarCell*>(pc[k]); }
+
+// Command families of the runtime core, each in its own file.
+#include <span>
+struct CommandDef;
+std::span<const FastCommand> FastControlCommands();
+std::span<const FastCommand> FastOperatorCommands();
+std::span<const FastCommand> FastArrayCommands();
+std::span<const CommandDef> ControlCommands();
+std::span<const CommandDef> DataCommands();
+std::span<const CommandDef> ArrayCommands();
+std::span<const CommandDef> StringCommands();
+std::span<const CommandDef> MathsCommands();
+
+// The DATA read position: index of the next DATA item (0 ... item count).
+extern int32_t g_dataReadPosition;
+// State of the random generator (1 at program start).
+extern uint32_t g_randomState;

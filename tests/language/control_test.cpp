@@ -1,0 +1,274 @@
+// Loops, subroutines and user functions, as the compiler lays them out.
+#include "core/call_stack.h"
+#include "tests/language/program_run.h"
+
+namespace {
+
+// FOR v = start TO limit STEP step: counts the passes of the body into the returned variable.
+int32_t CountLoop(ProgramRun& run, int32_t start, int32_t limit, int32_t step, int slices = 2000) {
+  ImageBuilder b;
+  int32_t v = b.IntVar(), count = b.IntVar(), first = b.Int(start), lim = b.Int(limit), st = b.Int(step);
+  int32_t t = 10000;
+  b.Emit({91, t, first, st});  // v = start - step
+  b.Emit({151, v, t});
+  int32_t head = b.Here();
+  int32_t exitWord = b.Emit({7, v, lim, st, 0}) + 4;
+  b.Emit({412, count});
+  b.Emit({8, v, head});
+  b.Patch(exitWord, b.Here());
+  run.LoadAndRun(b, slices);
+  return count;
+}
+
+TEST(Control, CountedLoopsRunTheLimitItself) {
+  {
+    ProgramRun run;
+    int32_t count = CountLoop(run, 1, 10, 1);
+    EXPECT_EQ(ProgramRun::Int(count), 10);
+  }
+  {
+    ProgramRun run;
+    int32_t count = CountLoop(run, 10, 1, -1);
+    EXPECT_EQ(ProgramRun::Int(count), 10);
+  }
+  {
+    ProgramRun run;
+    int32_t count = CountLoop(run, 10, 1, -3);  // 10, 7, 4, 1
+    EXPECT_EQ(ProgramRun::Int(count), 4);
+  }
+  {
+    ProgramRun run;
+    int32_t count = CountLoop(run, 5, 1, 1);  // never entered
+    EXPECT_EQ(ProgramRun::Int(count), 0);
+  }
+}
+
+TEST(Control, StepZeroNeverEnds) {
+  ProgramRun run;
+  ImageBuilder b;
+  int32_t v = b.IntVar(), count = b.IntVar(), lim = b.Int(10), zero = b.Int(0);
+  int32_t head = b.Here();
+  int32_t exitWord = b.Emit({7, v, lim, zero, 0}) + 4;
+  b.Emit({412, count});
+  b.Emit({8, v, head});
+  b.Patch(exitWord, b.Here());
+  ASSERT_TRUE(run.Load(b));
+  EXPECT_FALSE(run.Run(5));
+  EXPECT_GT(ProgramRun::Int(count), 1000);
+}
+
+TEST(Control, ReturnWithoutGosubGoesOn) {
+  ProgramRun run;
+  ImageBuilder b;
+  int32_t x = b.IntVar();
+  b.Emit({43});
+  b.Emit({412, x});
+  EXPECT_TRUE(run.LoadAndRun(b));
+  EXPECT_EQ(ProgramRun::Int(x), 1);
+  EXPECT_EQ(LastErrorCode(), 0);
+}
+
+TEST(Control, GosubNestsTo65534LevelsThenError108) {
+  ProgramRun run;
+  ImageBuilder b;
+  int32_t count = b.IntVar();
+  int32_t sub = b.Here();
+  b.Emit({412, count});
+  b.Emit({41, sub});
+  EXPECT_TRUE(run.LoadAndRun(b, 100000));
+  EXPECT_EQ(LastErrorCode(), 108);
+  EXPECT_EQ(g_callStack.depth, 65534);
+  EXPECT_EQ(ProgramRun::Int(count), 65535);
+}
+
+TEST(Control, GosubReturnsAfterItsOperand) {
+  ProgramRun run;
+  ImageBuilder b;
+  int32_t x = b.IntVar(), y = b.IntVar();
+  int32_t call = b.Emit({41, 0});
+  b.Emit({412, y});
+  b.Emit({0});
+  b.Patch(call + 1, b.Here());
+  b.Emit({412, x});
+  b.Emit({43});
+  EXPECT_TRUE(run.LoadAndRun(b));
+  EXPECT_EQ(ProgramRun::Int(x), 1);
+  EXPECT_EQ(ProgramRun::Int(y), 1);
+  EXPECT_EQ(g_callStack.depth, 0);
+}
+
+// fib(n): IF n < 2 THEN return n ELSE return fib(n-1) + fib(n-2); temporaries in the
+// function's window as the compiler numbers them.
+void EmitFib(ImageBuilder& b, int32_t function, int32_t& entryWordOut, std::vector<int32_t>& callSites) {
+  int32_t n = b.IntVar(function), one = b.Int(1), two = b.Int(2);
+  int32_t o = 10000 + std::min(50 * function, 950);
+  int32_t def = b.Emit({26, n, function});
+  entryWordOut = def + 1;
+  int32_t jump = b.Emit({115, o, n, two}) + 4;
+  b.Emit({1, o, 0});
+  b.Emit({23, n});
+  b.Patch(jump + 2, b.Here());
+  b.Emit({91, o + 1, n, one});
+  callSites.push_back(b.Emit({21, 0, o + 2, one, o + 1}) + 1);
+  b.Emit({91, o + 3, n, two});
+  callSites.push_back(b.Emit({21, 0, o + 4, one, o + 3}) + 1);
+  b.Emit({81, o + 5, o + 2, o + 4});
+  b.Emit({23, o + 5});
+}
+
+int32_t RunFib(int32_t function, int32_t arg, bool realClock = false) {
+  ProgramRun run;
+  run.realClock = realClock;
+  ImageBuilder b;
+  int32_t out = b.IntVar(), one = b.Int(1), a = b.Int(arg);
+  std::vector<int32_t> sites;
+  sites.push_back(b.Emit({21, 0, 10000, one, a}) + 1);
+  b.Emit({151, out, 10000});
+  b.Emit({0});
+  int32_t entry;
+  EmitFib(b, function, entry, sites);
+  for (int32_t s : sites) b.Patch(s, 37000 + entry);
+  if (!run.LoadAndRun(b)) return -1;
+  EXPECT_EQ(LastErrorCode(), 0);
+  EXPECT_EQ(g_callStack.depth, 0);
+  return ProgramRun::Int(out);
+}
+
+TEST(Control, RecursiveFunctionsKeepTheirTemporaries) {
+  EXPECT_EQ(RunFib(1, 15), 610);
+  EXPECT_EQ(RunFib(1, 1), 1);
+  // Functions from 19 on share the last temporary window.
+  EXPECT_EQ(RunFib(20, 12), 144);
+  EXPECT_EQ(RunFib(1, 20, true), 6765);
+}
+
+// f(s$, n): IF n = 0 THEN return s$; r$ = f(s$ + "x", n - 1); return s$ + r$
+TEST(Control, RecursiveStringParametersAreRestored) {
+  ProgramRun run;
+  ImageBuilder b;
+  int32_t out = b.StringVar(), two = b.Int(2), start = b.Text("a"), x = b.Text("x"), one = b.Int(1), zero = b.Int(0);
+  int32_t s = b.StringVar(1), n = b.IntVar(1), r = b.StringVar(1);
+  std::vector<int32_t> sites;
+  sites.push_back(b.Emit({21, 0, 12000, two, start, two}) + 1);
+  b.Emit({153, out, 12000});
+  b.Emit({0});
+  int32_t entry = b.Emit({26, s, n, 1}) + 1;
+  int32_t test = b.Emit({101, 10050, n, zero});
+  b.Emit({1, 10050, 0});
+  b.Emit({25, s});
+  b.Patch(test + 6, b.Here());
+  b.Emit({87, 12050, s, x});
+  b.Emit({91, 10051, n, one});
+  sites.push_back(b.Emit({21, 0, 12051, two, 12050, 10051}) + 1);
+  b.Emit({153, r, 12051});
+  b.Emit({87, 12052, s, r});
+  b.Emit({25, 12052});
+  for (int32_t site : sites) b.Patch(site, 37000 + entry);
+  EXPECT_TRUE(run.LoadAndRun(b));
+  EXPECT_EQ(LastErrorCode(), 0);
+  EXPECT_EQ(ProgramRun::Text(out), "aaxaxx");
+  EXPECT_EQ(ProgramRun::Text(s), "a");  // the outermost call's parameter is back too
+}
+
+// A call made from a subroutine of the main program saves the main program's variables;
+// a call from the main program itself saves nothing.
+TEST(Control, CallsInsideSubroutinesSaveTheMainVariables) {
+  ProgramRun run;
+  ImageBuilder b;
+  int32_t x = b.IntVar(), y = b.IntVar(), zero = b.Int(0), five = b.Int(5), big = b.Int(99);
+  b.Emit({151, x, five});
+  int32_t g = b.Emit({41, 0});
+  b.Emit({151, y, x});              // y = x after the call from the subroutine
+  int32_t direct = b.Emit({21, 0, 10000, zero}) + 1;
+  b.Emit({0});
+  b.Patch(g + 1, b.Here());
+  int32_t inSub = b.Emit({21, 0, 10000, zero}) + 1;
+  b.Emit({43});
+  int32_t entry = b.Emit({26, 1}) + 1;
+  b.Emit({151, x, big});
+  b.Emit({22});
+  b.Patch(direct, 37000 + entry);
+  b.Patch(inSub, 37000 + entry);
+  EXPECT_TRUE(run.LoadAndRun(b));
+  EXPECT_EQ(ProgramRun::Int(y), 5);
+  EXPECT_EQ(ProgramRun::Int(x), 99);
+  EXPECT_EQ(ProgramRun::Int(10000), 0);  // a function without a value gives 0
+}
+
+// A function that returns from inside a subroutine of its own drops that subroutine's level;
+// a RETURN met directly in the function body does nothing.
+TEST(Control, FunctionReturnsUnwindSubroutineLevels) {
+  ProgramRun run;
+  ImageBuilder b;
+  int32_t out = b.IntVar(), after = b.IntVar(), zero = b.Int(0), seven = b.Int(7);
+  int32_t call = b.Emit({21, 0, 10000, zero}) + 1;
+  b.Emit({151, out, 10000});
+  b.Emit({23, seven});  // a value return at depth 0 moves past its operand
+  b.Emit({412, after});
+  b.Emit({0});
+  int32_t entry = b.Emit({26, 1}) + 1;
+  b.Emit({43});
+  int32_t g = b.Emit({41, 0});
+  b.Emit({22});
+  b.Patch(g + 1, b.Here());
+  b.Emit({28, seven});
+  b.Patch(call, 37000 + entry);
+  EXPECT_TRUE(run.LoadAndRun(b));
+  EXPECT_EQ(LastErrorCode(), 0);
+  EXPECT_EQ(ProgramRun::Int(out), 7);
+  EXPECT_EQ(ProgramRun::Int(after), 1);
+  EXPECT_EQ(g_callStack.depth, 0);
+}
+
+TEST(Control, RunningIntoAFunctionDefinitionIsError21) {
+  ProgramRun run;
+  ImageBuilder b;
+  int32_t p = b.IntVar(1);
+  b.Emit({26, p, 1});
+  b.Emit({22});
+  EXPECT_TRUE(run.LoadAndRun(b));
+  EXPECT_EQ(LastErrorCode(), 21);
+}
+
+// Arguments are all taken before any parameter changes: f(b, a) called inside f(a, b).
+TEST(Control, SwappedArgumentsOfARecursiveCall) {
+  ProgramRun run;
+  ImageBuilder b;
+  int32_t outA = b.IntVar(), outB = b.IntVar(), two = b.Int(2), one = b.Int(1), three = b.Int(3), zero = b.Int(0);
+  int32_t pa = b.IntVar(1), pb = b.IntVar(1), depthVar = b.IntVar(1);
+  std::vector<int32_t> sites;
+  sites.push_back(b.Emit({21, 0, 10000, three, one, two, zero}) + 1);
+  b.Emit({0});
+  int32_t entry = b.Emit({26, pa, pb, depthVar, 1}) + 1;
+  int32_t test = b.Emit({101, 10050, depthVar, one});
+  b.Emit({1, 10050, 0});
+  b.Emit({151, outA, pa});
+  b.Emit({151, outB, pb});
+  b.Emit({22});
+  b.Patch(test + 6, b.Here());
+  sites.push_back(b.Emit({21, 0, 10051, three, pb, pa, one}) + 1);
+  b.Emit({22});
+  for (int32_t s : sites) b.Patch(s, 37000 + entry);
+  EXPECT_TRUE(run.LoadAndRun(b));
+  EXPECT_EQ(ProgramRun::Int(outA), 2);
+  EXPECT_EQ(ProgramRun::Int(outB), 1);
+}
+
+TEST(Control, LoaderChecksCallsAndDefinitions) {
+  ProgramRun run;
+  ImageBuilder b;
+  int32_t p = b.IntVar(1), count = b.Int(2), x = b.Int(1);
+  int32_t call = b.Emit({21, 0, 10000, count, x});  // the count says 2, one argument follows
+  b.Emit({0});
+  int32_t entry = b.Emit({26, p, 1}) + 1;
+  b.Emit({22});
+  b.Patch(call + 1, 37000 + entry);
+  EXPECT_FALSE(run.Load(b));
+  ImageBuilder c;  // a definition whose function number is missing
+  int32_t q = c.IntVar(1);
+  c.Emit({43});
+  c.Emit({26, q, q});
+  EXPECT_FALSE(run.Load(c));
+}
+
+}  // namespace
