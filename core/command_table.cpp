@@ -57,6 +57,18 @@ void Install(std::span<const CommandDef> defs) {
 
 }  // namespace
 
+namespace {
+bool g_tableFilled = false;
+}
+
+void EnsureCommandTable() {
+  if (!g_tableFilled) InitCommandTable();
+}
+
+bool IsCommandBuilt(int number) {
+  return number > 0 && number < kCommandSlots && g_commandTable[number] && g_commandTable[number] != CmdUnavailable;
+}
+
 bool IsListedCommand(int number) {
   for (const NumberRange& r : kListed)
     if (number >= r.first && number <= r.last) return true;
@@ -77,6 +89,7 @@ void InitCommandTable() {
   for (const NumberRange& r : kListed)
     for (int n = r.first; n <= r.last; ++n) g_commandTable[n] = CmdUnavailable;
   g_unavailableCommand = 0;
+  g_tableFilled = true;
   Install(CoreCommands());
   Install(TimingCommands());
   Install(InputCommands());

@@ -33,6 +33,10 @@ extern const char* g_commandOperands[kCommandSlots];
 // Fills the table: every listed command number gets the placeholder for handlers that are
 // not built yet, then each family of handlers puts its own in place.
 void InitCommandTable();
+// Fills the table unless it was filled already.
+void EnsureCommandTable();
+// True when the command has its own handler (not the placeholder of an unbuilt subsystem).
+bool IsCommandBuilt(int number);
 // True for the 879 command numbers that have a handler in the finished system.
 bool IsListedCommand(int number);
 int ListedCommandCount();
