@@ -53,6 +53,25 @@ TEST(Surfaces, FillClipsAndRefusesInvertedRectangles) {
   }
 }
 
+TEST(Surfaces, FillsCoverExactlyTheirRectangleAtEveryAlignment) {
+  for (int depth : {16, 24, 32}) {
+    SurfacePtr s = SurfaceCreate(90, 3, depth);
+    for (int left = 0; left < 6; ++left) {
+      for (int width = 1; width <= 80; ++width) {
+        SurfaceFill(s.get(), nullptr, 0);
+        SurfRect r{left, 1, left + width, 2};
+        ASSERT_EQ(SurfaceFill(s.get(), &r, 0xA5C3E1), kSurfOk);
+        const uint32_t want = depth == 16 ? 0xC3E1u : 0xA5C3E1u;
+        for (int y = 0; y < 3; ++y)
+          for (int x = 0; x < 90; ++x) {
+            bool inside = y == 1 && x >= left && x < left + width;
+            ASSERT_EQ(s->GetPixel(x, y), inside ? want : 0u) << depth << " " << left << " " << width << " " << x;
+          }
+      }
+    }
+  }
+}
+
 TEST(Surfaces, BltFastClipsAndHonoursTheColourKey) {
   SurfacePtr src = SurfaceCreate(3, 2, 16), dst = SurfaceCreate(4, 4, 16);
   for (int y = 0; y < 2; ++y)
