@@ -40,7 +40,7 @@ bool g_programScanned = false;
 // Owner function of each variable cell (cells 3000-8999), from the scope tables.
 int16_t g_cellOwner[6000];
 
-// The numeric temporaries of open calls, window after window.
+// The numeric cells saved by open calls, one block of raw values per call.
 std::vector<uint64_t> g_blocks;
 uint32_t g_blockCount = 0;
 

@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <span>
 
 #include "core/cells.h"
 #include "core/interp.h"
@@ -73,7 +74,6 @@ void SlowForm() {
 inline VarCell* Cell(const CodeWord* pc, int k) { return reinterpret_cast<VarCell*>(pc[k]); }
 
 // Command families of the runtime core, each in its own file.
-#include <span>
 struct CommandDef;
 std::span<const FastCommand> FastControlCommands();
 std::span<const FastCommand> FastOperatorCommands();
