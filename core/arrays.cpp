@@ -34,7 +34,7 @@ void FreeAllArrays() {
     ArrayEntry& e = g_arrays[k];
     if (!e.data) continue;
     FreeEntryBlock(e);
-    if (g_cells) g_cells[kCellIntVar + k].p = nullptr;  // the cell held the block
+    if (g_cells && !IsStringEntry(e)) g_cells[kCellIntVar + k].p = nullptr;  // the cell held the block
   }
   for (ElementRef& r : g_elementRefs) r = ElementRef{};
 }

@@ -7,7 +7,9 @@
 
 // Dimensioned arrays, one table entry per array variable: integer variables (cells 3000-4999)
 // use entries 0-1999, float variables 2000-3999, string variables 4000-5999. Integer and float
-// elements are 4 bytes, string elements text pointers (nullptr: no text yet).
+// elements are 4 bytes, string elements text pointers (nullptr: no text yet). Elements are
+// reached through the entry; a numeric array variable's cell also holds the block's address,
+// a string array variable's cell keeps the empty text.
 inline constexpr int kArrayCount = 6000;
 
 struct ArrayEntry {

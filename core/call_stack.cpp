@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -40,8 +41,8 @@ bool g_programScanned = false;
 // Owner function of each variable cell (cells 3000-8999), from the scope tables.
 int16_t g_cellOwner[6000];
 
-// The numeric temporaries of open calls, window after window.
-std::vector<uint64_t> g_blocks;
+// The numeric cells saved by open calls, one block of raw values per call.
+std::vector<uint64_t> g_blocks;  // VarCell-sized words
 uint32_t g_blockCount = 0;
 
 bool IsStringCell(const VarCell* c) {
@@ -130,29 +131,46 @@ void ResetCallStack() {
 // float temporaries of its window (none for the main program) as one block of raw values,
 // its string variables one by one, and the texts of its string temporaries. Numeric cells own
 // nothing, so a variable that holds an array just gets its own block address back.
+struct CellRun {
+  VarCell* first;
+  uint32_t count;
+};
 struct SavePlan {
   bool built = false;
-  std::vector<VarCell*> numbers;
+  std::vector<CellRun> numbers;  // runs of neighbouring cells
+  uint32_t numberCount = 0;
   const std::vector<VarCell*>* texts = nullptr;
   VarCell* textTemps = nullptr;
   int textTempCount = 0;
 };
 std::vector<SavePlan> g_plans;
 
-const SavePlan& PlanOf(int caller) {
+void AddCell(SavePlan& plan, VarCell* cell) {
+  if (!plan.numbers.empty() && plan.numbers.back().first + plan.numbers.back().count == cell)
+    ++plan.numbers.back().count;
+  else
+    plan.numbers.push_back(CellRun{cell, 1});
+  ++plan.numberCount;
+}
+
+SavePlan& BuildPlan(int caller) {
   SavePlan& plan = g_plans[size_t(caller)];
-  if (plan.built) return plan;
-  plan.numbers = g_owned[size_t(caller)].numbers;
+  for (VarCell* cell : g_owned[size_t(caller)].numbers) AddCell(plan, cell);
   plan.texts = &g_owned[size_t(caller)].texts;
   if (caller > 0) {
     const int window = std::min(caller, kWindows - 1);
     for (int t = 0; t < 2; ++t)
-      for (int k = 0; k < g_windowUsed[t][window]; ++k) plan.numbers.push_back(&g_cells[t * 1000 + window * kWindowCells + k]);
+      for (int k = 0; k < g_windowUsed[t][window]; ++k) AddCell(plan, &g_cells[t * 1000 + window * kWindowCells + k]);
     plan.textTemps = &g_cells[kCellStringTemp + window * kWindowCells];
     plan.textTempCount = g_windowUsed[2][window];
   }
   plan.built = true;
   return plan;
+}
+
+inline const SavePlan& PlanOf(int caller) {
+  SavePlan& plan = g_plans[size_t(caller)];
+  return plan.built ? plan : BuildPlan(caller);
 }
 
 void SaveFunctionLocals(int32_t d) {
@@ -189,10 +207,13 @@ void SaveFunctionLocals(int32_t d) {
     cell->s = nullptr;
   }
   level.savedEnd = g_savedCount;
-  const uint32_t count = uint32_t(plan.numbers.size());
+  const uint32_t count = plan.numberCount;
   if (g_blockCount + count > g_blocks.size()) g_blocks.resize(g_blocks.size() * 2 + count + 256);
-  uint64_t* out = g_blocks.data() + g_blockCount;
-  for (uint32_t k = 0; k < count; ++k) out[k] = plan.numbers[k]->raw;
+  VarCell* out = reinterpret_cast<VarCell*>(g_blocks.data() + g_blockCount);
+  for (const CellRun& run : plan.numbers) {
+    std::memcpy(out, run.first, run.count * sizeof(VarCell));
+    out += run.count;
+  }
   g_blockCount += count;
   level.blockEnd = g_blockCount;
 }
@@ -204,9 +225,11 @@ void RestoreFunctionLocals(int32_t d) {
     g_savedCount = level.savedBegin;
   }
   if (level.blockEnd > level.blockBegin) {
-    const std::vector<VarCell*>& numbers = g_plans[size_t(level.callerFunction)].numbers;
-    const uint64_t* in = g_blocks.data() + level.blockBegin;
-    for (size_t k = 0; k < numbers.size(); ++k) numbers[k]->raw = in[k];
+    const VarCell* in = reinterpret_cast<const VarCell*>(g_blocks.data() + level.blockBegin);
+    for (const CellRun& run : g_plans[size_t(level.callerFunction)].numbers) {
+      std::memcpy(run.first, in, run.count * sizeof(VarCell));
+      in += run.count;
+    }
     g_blockCount = level.blockBegin;
   }
   level.savedBegin = level.savedEnd = level.blockBegin = level.blockEnd = 0;

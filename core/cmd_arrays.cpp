@@ -34,12 +34,8 @@ void CmdDimArray() {
   ArrayEntry* e = EntryOf(ProgramCounter, 0, Type);
   if (e) {
     VarCell* cell = OpCell(0);
-    const bool had = e->data != nullptr;
     ReleaseArrayBlock(*e);
-    if (Type == 2) {
-      if (!had) std::free(cell->s);  // the cell held the variable's text, not the block
-      cell->s = nullptr;
-    }
+    if (Type == 2) SetCellString(cell, "", 0);
     int64_t total = 1;
     bool negative = false, empty = false;
     for (int i = 0; i < Dims; ++i) {
@@ -53,13 +49,14 @@ void CmdDimArray() {
     e->total = negative ? -1 : total;
     void* block = nullptr;
     if (!negative && total <= kMaxElements) block = std::calloc(size_t(total ? total : 1), ElementSize(Type));
+    // A numeric array variable's cell holds the block's address; a string array variable's
+    // cell keeps its (empty) text, so that it can never be released as one.
     if (block) {
       e->data = block;
       ++e->generation;
-      cell->p = block;
+      if (Type != 2) cell->p = block;
     } else {
-      if (Type == 2) cell->s = NewString("", 0);
-      else cell->p = nullptr;
+      if (Type != 2) cell->p = nullptr;
       RunError(101);
     }
   }
@@ -70,14 +67,9 @@ template <int Type>
 void CmdUndimArray() {
   if (ArrayEntry* e = EntryOf(ProgramCounter, 0, Type)) {
     VarCell* cell = OpCell(0);
-    const bool had = e->data != nullptr;
     ReleaseArrayBlock(*e);
-    if (Type == 2) {
-      if (!had) std::free(cell->s);
-      cell->s = NewString("", 0);
-    } else {
-      cell->p = nullptr;
-    }
+    if (Type == 2) SetCellString(cell, "", 0);
+    else cell->p = nullptr;
   }
   ProgramCounter += 1;
 }

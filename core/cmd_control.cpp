@@ -216,12 +216,12 @@ const FastCommand kFastControl[] = {
     VK_OP(29, FunctionReturnValue, "f"),
     VK_OP(25, FunctionReturnString, "s"),
     VK_OP(30, FunctionReturnString, "s"),
+    {41, CmdGosub, AsFast<CmdGosub>, "a"},
+    {43, CmdReturn, AsFast<CmdReturn>, ""},
 };
 #undef VK_OP
 
 const CommandDef kControl[] = {
-    {41, CmdGosub, "a"},
-    {43, CmdReturn, ""},
     {26, CmdStopWithError21, "p"},
 };
 

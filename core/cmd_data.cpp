@@ -55,14 +55,14 @@ void CmdReadString() {
   ProgramCounter += 1;
 }
 
-const CommandDef kData[] = {
-    {31, CmdRestoreToLabel, "d"},
-    {32, CmdRestore, ""},
-    {33, CmdReadInt, "l"},
-    {34, CmdReadFloat, "f"},
-    {35, CmdReadString, "s"},
+const FastCommand kData[] = {
+    {31, CmdRestoreToLabel, AsFast<CmdRestoreToLabel>, "d"},
+    {32, CmdRestore, AsFast<CmdRestore>, ""},
+    {33, CmdReadInt, AsFast<CmdReadInt>, "l"},
+    {34, CmdReadFloat, AsFast<CmdReadFloat>, "f"},
+    {35, CmdReadString, AsFast<CmdReadString>, "s"},
 };
 
 }  // namespace
 
-std::span<const CommandDef> DataCommands() { return kData; }
+std::span<const FastCommand> FastDataCommands() { return kData; }

@@ -150,15 +150,27 @@ void CmdWinDirString() {
   ProgramCounter += 1;
 }
 
-const CommandDef kStrings[] = {
-    {203, CmdAsc, "ls"},           {206, CmdBinString, "sl"},     {209, CmdChrString, "sl"},
-    {211, CmdCommandLineString, "s"}, {223, CmdHexString, "sl"},  {233, CmdLeftString, "ssl"},
-    {234, CmdLen, "ls"},           {236, CmdLowerString, "ss"},   {237, CmdMidString, "ssl"},
-    {248, CmdRightString, "ssl"},  {256, CmdSpaceString, "sl"},   {261, CmdUpperString, "ss"},
-    {311, CmdStrFloat, "sf"},      {312, CmdStrInt, "sl"},        {321, CmdValFloat, "fs"},
-    {322, CmdValInt, "ls"},        {426, CmdAppNameString, "s"},  {427, CmdWinDirString, "s"},
+const FastCommand kStrings[] = {
+    {203, CmdAsc, AsFast<CmdAsc>, "ls"},
+    {206, CmdBinString, AsFast<CmdBinString>, "sl"},
+    {209, CmdChrString, AsFast<CmdChrString>, "sl"},
+    {211, CmdCommandLineString, AsFast<CmdCommandLineString>, "s"},
+    {223, CmdHexString, AsFast<CmdHexString>, "sl"},
+    {233, CmdLeftString, AsFast<CmdLeftString>, "ssl"},
+    {234, CmdLen, AsFast<CmdLen>, "ls"},
+    {236, CmdLowerString, AsFast<CmdLowerString>, "ss"},
+    {237, CmdMidString, AsFast<CmdMidString>, "ssl"},
+    {248, CmdRightString, AsFast<CmdRightString>, "ssl"},
+    {256, CmdSpaceString, AsFast<CmdSpaceString>, "sl"},
+    {261, CmdUpperString, AsFast<CmdUpperString>, "ss"},
+    {311, CmdStrFloat, AsFast<CmdStrFloat>, "sf"},
+    {312, CmdStrInt, AsFast<CmdStrInt>, "sl"},
+    {321, CmdValFloat, AsFast<CmdValFloat>, "fs"},
+    {322, CmdValInt, AsFast<CmdValInt>, "ls"},
+    {426, CmdAppNameString, AsFast<CmdAppNameString>, "s"},
+    {427, CmdWinDirString, AsFast<CmdWinDirString>, "s"},
 };
 
 }  // namespace
 
-std::span<const CommandDef> StringCommands() { return kStrings; }
+std::span<const FastCommand> FastStringCommands() { return kStrings; }

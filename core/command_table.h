@@ -8,8 +8,9 @@
 // letter each, in order: 'l' integer cell, 'f' float cell, 's' string cell, 'a' code position,
 // 'd' DATA position, 'v' any cell of a temporary, variable or literal, 'n' a plain word,
 // 'c' an integer literal followed by that many 'v' words, 'p' variable cells followed by a
-// function number (a function definition's parameter list), '*' any number of words whose count the command's own first operand
-// does not tell (the walk of the loader stops checking kinds at such a command).
+// function number (a function definition's parameter list), '*' any number of words whose
+// count the command's own first operand does not tell (the walk of the loader stops checking
+// kinds at such a command).
 struct CommandDef {
   int32_t number;
   CommandHandler handler;

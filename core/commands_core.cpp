@@ -9,9 +9,9 @@ FastEntry g_fastEntries[kCommandSlots];
 std::span<const CommandDef> CoreCommands() {
   static const std::vector<CommandDef> all = [] {
     std::vector<CommandDef> v;
-    for (auto family : {ControlCommands(), DataCommands(), ArrayCommands(), StringCommands(), MathsCommands()})
-      v.insert(v.end(), family.begin(), family.end());
-    for (auto family : {FastControlCommands(), FastOperatorCommands(), FastArrayCommands()}) {
+    for (auto family : {ControlCommands(), ArrayCommands()}) v.insert(v.end(), family.begin(), family.end());
+    for (auto family : {FastControlCommands(), FastDataCommands(), FastOperatorCommands(), FastArrayCommands(),
+                        FastStringCommands(), FastMathsCommands()}) {
       for (const FastCommand& c : family) {
         v.push_back(CommandDef{c.number, c.slow, c.operands});
         g_fastEntries[c.number] = FastEntry{c.slow, c.fast};

@@ -23,10 +23,12 @@ namespace {
 // Virtual clock: each command takes this long, so timed slices end in repeatable places.
 constexpr uint32_t kVirtualCommandMicros = 10;
 
-// Timed slices read the clock only every so many commands: the interval adapts so that
-// reads are 100 to 250 microseconds apart, which keeps the slice end well within a
-// millisecond of its length while the clock costs next to nothing per command.
-constexpr uint32_t kMaxCheckInterval = 1 << 16;
+// Timed slices test the clock after every command of another family (such a command may
+// take long) and otherwise every so many language commands, each of which takes a short,
+// bounded time: the interval adapts so that reads are 100 to 250 microseconds apart, which
+// keeps the slice end well within a millisecond of its length while the clock costs next to
+// nothing per command.
+constexpr uint32_t kMaxCheckInterval = 4096;
 uint32_t g_checkInterval = 1;
 uint64_t g_lastCheckUs = 0;
 
@@ -65,6 +67,11 @@ inline void CheckSliceEnd() {
     return;
   }
   if (++g_timing.commandCounter > 200) EveryTwoHundredCommands();
+}
+
+// The timed slice-end test after a command of another family.
+[[gnu::noinline]] void CheckAfterOtherCommand() {
+  if (g_timing.timeSliceMode && TimeMs() - g_timing.sliceStart > g_timing.sliceLength) LeaveSlice = 1;
 }
 
 // The slice-end test after a batch of commands; returns the size of the next batch.
@@ -131,6 +138,7 @@ void RunCommands() {
           if (handler) handler();
           else NoHandler();
           pc = ProgramCounter;
+          CheckAfterOtherCommand();
         }
       } else {
         NoHandler();

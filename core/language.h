@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <span>
 
 #include "core/cells.h"
 #include "core/interp.h"
@@ -54,11 +55,11 @@ inline void StoreText(VarCell* cell, const char* text, size_t length) {
   SetCellString(cell, text, length > kMaxText ? kMaxText : length);
 }
 
-// The hot commands also have a form that takes its operand words in a register and returns
-// where the program goes on; the interpreter's fast path calls it directly (keeping
-// ProgramCounter on the operands while it runs), and the table's ordinary handler is the
-// same code through ProgramCounter. A fast form is used only while the table holds its
-// ordinary handler.
+// The language commands of short, bounded work also have a form that takes its operand words
+// in a register and returns where the program goes on; the interpreter's fast path calls it
+// directly (keeping ProgramCounter on the operands while it runs) and tests the slice's
+// time only every so many of them. The table's ordinary handler is the same code through
+// ProgramCounter. A fast form is used only while the table holds its ordinary handler.
 using FastHandler = CodeWord* (*)(CodeWord* operands);
 struct FastCommand {
   int32_t number;
@@ -70,19 +71,25 @@ template <FastHandler F>
 void SlowForm() {
   ProgramCounter = F(ProgramCounter);
 }
+// The fast form of a handler written through ProgramCounter (commands of short, bounded work).
+template <CommandHandler H>
+CodeWord* AsFast(CodeWord* pc) {
+  ProgramCounter = pc;
+  H();
+  return ProgramCounter;
+}
 inline VarCell* Cell(const CodeWord* pc, int k) { return reinterpret_cast<VarCell*>(pc[k]); }
 
 // Command families of the runtime core, each in its own file.
-#include <span>
 struct CommandDef;
 std::span<const FastCommand> FastControlCommands();
 std::span<const FastCommand> FastOperatorCommands();
 std::span<const FastCommand> FastArrayCommands();
 std::span<const CommandDef> ControlCommands();
-std::span<const CommandDef> DataCommands();
+std::span<const FastCommand> FastDataCommands();
+std::span<const FastCommand> FastStringCommands();
+std::span<const FastCommand> FastMathsCommands();
 std::span<const CommandDef> ArrayCommands();
-std::span<const CommandDef> StringCommands();
-std::span<const CommandDef> MathsCommands();
 
 // The DATA read position: index of the next DATA item (0 ... item count).
 extern int32_t g_dataReadPosition;

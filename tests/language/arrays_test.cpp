@@ -311,3 +311,23 @@ TEST(Arrays, LeftOverSizesNeverReachOutside) {
 }
 
 }  // namespace
+
+namespace {
+
+// A string array variable's cell keeps a text of its own: used as a plain string (a damaged
+// program), it is never taken for the element block.
+TEST(Arrays, StringArrayCellsStayTexts) {
+  ProgramRun run;
+  ImageBuilder b;
+  int32_t sa = b.StringVar(), s = b.StringVar(), one = b.Int(1);
+  b.Emit({521, sa, one});
+  b.Emit({571, sa, one, b.Text("kept")});
+  b.Emit({153, sa, b.Text("plain")});
+  b.Emit({671, s, sa, one});
+  EXPECT_TRUE(run.LoadAndRun(b));
+  EXPECT_EQ(LastErrorCode(), 0);
+  EXPECT_EQ(ProgramRun::Text(s), "kept");
+  EXPECT_EQ(ProgramRun::Text(sa), "plain");
+}
+
+}  // namespace

@@ -1,4 +1,5 @@
 // Loops, subroutines and user functions, as the compiler lays them out.
+#include "core/arrays.h"
 #include "core/call_stack.h"
 #include "tests/language/program_run.h"
 
@@ -269,6 +270,43 @@ TEST(Control, LoaderChecksCallsAndDefinitions) {
   c.Emit({43});
   c.Emit({26, q, q});
   EXPECT_FALSE(run.Load(c));
+}
+
+}  // namespace
+
+namespace {
+
+// f(n): a(n) = n: IF n > 0 THEN loc = n * 10: f(n - 1): b(n) = loc. The local comes back
+// after each inner call; the main program's arrays keep what the inner calls stored.
+TEST(Control, RecursionKeepsLocalsButNotArrays) {
+  ProgramRun run;
+  ImageBuilder b;
+  int32_t a = b.IntVar(), bb = b.IntVar(), five = b.Int(5), three = b.Int(3), one = b.Int(1), zero = b.Int(0);
+  int32_t ten = b.Int(10);
+  int32_t n = b.IntVar(1), loc = b.IntVar(1);
+  b.Emit({501, a, five});
+  b.Emit({501, bb, five});
+  std::vector<int32_t> sites;
+  sites.push_back(b.Emit({21, 0, 10000, one, three}) + 1);
+  b.Emit({0});
+  int32_t entry = b.Emit({26, n, 1}) + 1;
+  b.Emit({561, a, n, n});
+  b.Emit({111, 10050, n, zero});
+  int32_t skip = b.Emit({1, 10050, 0}) + 2;
+  b.Emit({71, 10051, n, ten});
+  b.Emit({151, loc, 10051});
+  b.Emit({91, 10052, n, one});
+  sites.push_back(b.Emit({21, 0, 10053, one, 10052}) + 1);
+  b.Emit({561, bb, n, loc});
+  b.Patch(skip, b.Here());
+  b.Emit({22});
+  for (int32_t s : sites) b.Patch(s, 37000 + entry);
+  EXPECT_TRUE(run.LoadAndRun(b));
+  EXPECT_EQ(LastErrorCode(), 0);
+  const int32_t* av = static_cast<const int32_t*>(g_arrays[0].data);
+  const int32_t* bv = static_cast<const int32_t*>(g_arrays[1].data);
+  for (int k = 0; k <= 3; ++k) EXPECT_EQ(av[k], k);
+  for (int k = 1; k <= 3; ++k) EXPECT_EQ(bv[k], 10 * k);
 }
 
 }  // namespace

@@ -87,3 +87,36 @@ TEST(FastPath, ProgramControlledSlicesCheckEvery200Commands) {
 }
 
 }  // namespace
+
+#include <chrono>
+#include <thread>
+
+#include "core/command_table.h"
+
+namespace {
+
+void SlowCommandOfAnotherFamily() { std::this_thread::sleep_for(std::chrono::milliseconds(2)); }
+
+// A command of another family may take long: a timed slice tests the clock after each one,
+// so a loop of them ends its 33 ms slice long before the loop is done.
+TEST(FastPath, TimedSlicesEndAfterSlowCommandsOfOtherFamilies) {
+  ProgramRun run;
+  run.realClock = true;
+  ImageBuilder b;
+  int32_t counter = b.IntVar(), one = b.Int(1), limit = b.Int(200);
+  int32_t head = b.Here();
+  int32_t exitWord = b.Emit({7, counter, limit, one, 0}) + 4;
+  b.Emit({9990});
+  b.Emit({8, counter, head});
+  b.Patch(exitWord, b.Here());
+  ASSERT_TRUE(run.Load(b));
+  g_commandTable[9990] = SlowCommandOfAnotherFamily;
+  g_commandOperands[9990] = "";
+  LeaveSlice = 0;
+  InterpretSlice();
+  EXPECT_GT(ProgramRun::Int(counter), 0);
+  EXPECT_LT(ProgramRun::Int(counter), 100);
+  InitCommandTable();
+}
+
+}  // namespace
