@@ -20,14 +20,14 @@ const Size kClassicSizes[] = {{320, 200},  {320, 240},  {400, 300},   {512, 384}
                               {800, 600},  {1024, 768}, {1152, 864},  {1280, 960},  {1280, 1024}, {1600, 1200}};
 const int32_t kDepths[] = {16, 24, 32};
 
-// Sizes of the screen SDL reports; false when SDL cannot say.
+// Sizes of the screen SDL reports, the desktop's own included (some drivers list only empty
+// modes); false when SDL cannot say.
 bool ScreenSizes(std::vector<Size>* sizes) {
+  SDL_DisplayMode mode;
+  if (SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.w > 0 && mode.h > 0) sizes->push_back({mode.w, mode.h});
   int count = SDL_GetNumDisplayModes(0);
-  if (count < 1) return false;
-  for (int i = 0; i < count; ++i) {
-    SDL_DisplayMode mode;
+  for (int i = 0; i < count; ++i)
     if (SDL_GetDisplayMode(0, i, &mode) == 0 && mode.w > 0 && mode.h > 0) sizes->push_back({mode.w, mode.h});
-  }
   return !sizes->empty();
 }
 

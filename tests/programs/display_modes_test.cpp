@@ -10,6 +10,7 @@
 #include "core/errors.h"
 #include "core/interp.h"
 #include "platform/display_modes.h"
+#include "platform/window.h"
 #include "system/checklist.h"
 #include "tests/programs/vka_run.h"
 
@@ -61,6 +62,12 @@ TEST(DisplayModePrograms, DepthIsCheckedBeforeTheSizes) {
     EXPECT_NE(r.err.find(c.error), std::string::npos) << c.statement << ": " << r.err;
     EXPECT_EQ(r.transcript.find("after"), std::string::npos) << c.statement;
   }
+}
+
+TEST(DisplayModePrograms, ChangingTheModeAlwaysEndsTheSlice) {
+  const std::string source = "sync on\nfor i = 1 to 20\n  set display mode 640,480,16\nnext i\nprint \"done\"\nsync\n";
+  EXPECT_EQ(RunVkaSource(source, 10).transcript, "");
+  EXPECT_EQ(RunVkaSource(source, 40).transcript, "done\n");
 }
 
 TEST(DisplayModePrograms, FontListHoldsNamesOnly) {
@@ -145,6 +152,36 @@ TEST(DisplayModeCommands, HeadlessListHasTheClassicModes) {
     EXPECT_TRUE(has(1024, 768, d));
   }
   for (const DisplayModeInfo& m : modes) EXPECT_GE(m.depth, 16);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DisplayModeCommands, ScreenListAddsTheClassicSizesThatFit) {
+  PlatformSetHeadless(false);
+  if (!PlatformVideoInit() || PlatformIsHeadless()) {
+    PlatformSetHeadless(false);
+    GTEST_SKIP() << "no video driver";
+  }
+  std::vector<DisplayModeInfo> modes;
+  bool read = PlatformDisplayModes(&modes);
+  PlatformVideoQuit();
+  ASSERT_TRUE(read);
+  ASSERT_EQ(modes.size() % 3, 0u);
+  bool has640 = false;
+  for (size_t k = 0; k < modes.size(); k += 3) {
+    EXPECT_EQ(modes[k].depth, 16);
+    EXPECT_EQ(modes[k + 1].depth, 24);
+    EXPECT_EQ(modes[k + 2].depth, 32);
+    EXPECT_EQ(modes[k].width, modes[k + 2].width);
+    if (k) {
+      EXPECT_TRUE(modes[k - 3].width < modes[k].width ||
+                  (modes[k - 3].width == modes[k].width && modes[k - 3].height < modes[k].height));
+    }
+    has640 |= modes[k].width == 640 && modes[k].height == 480;
+  }
+  EXPECT_TRUE(has640);
 }
 
 }  // namespace
