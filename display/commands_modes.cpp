@@ -50,8 +50,7 @@ void CmdSetDisplayMode() {
     RunError(1501);
     return;
   }
-  int32_t software = g_display.software;
-  if (SetDisplayMode(&width, &height, &depth, &software, g_display.modeWidth, g_display.modeHeight,
+  if (SetDisplayMode(&width, &height, &depth, &g_display.software, g_display.modeWidth, g_display.modeHeight,
                      g_display.modeDepth, g_display.software) == 1) {
     g_display.modeWidth = width;
     g_display.modeHeight = height;
