@@ -7,7 +7,7 @@
 std::span<const CommandDef> DisplayCommands() {
   static const std::vector<CommandDef> all = [] {
     std::vector<CommandDef> v;
-    for (auto family : {BitmapCommands(), DrawCommands(), TextCommands(), PrintCommands()})
+    for (auto family : {BitmapCommands(), DrawCommands(), TextCommands(), PrintCommands(), ModeCommands()})
       v.insert(v.end(), family.begin(), family.end());
     return v;
   }();

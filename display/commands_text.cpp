@@ -5,6 +5,7 @@
 #include "display/commands_list.h"
 #include "display/draw_queue.h"
 #include "display/text_state.h"
+#include "system/checklist.h"
 
 namespace {
 
@@ -53,6 +54,17 @@ void CmdCenterText() {
   if (g_draw.programBitmap == 0) AutoRefresh();
 }
 
+// The font families into the checklist: names only, each once, at most 255.
+void CmdChecklistFonts() {
+  BeginChecklist(false, true);
+  for (const std::string& name : FontFamilyList()) {
+    ChecklistRow* row = AddChecklistRow();
+    if (!row) break;
+    SetChecklistText(*row, name.c_str());
+  }
+  g_checklist.made = g_checklist.count > 0 ? 1 : 0;
+}
+
 void CmdTextFont() {
   SetCellString(OpCell(0), g_text.face.c_str());
   SkipOperands(1);
@@ -79,7 +91,7 @@ void CmdTextHeight() {
 }
 
 const CommandDef kTextCommands[] = {
-    {6002, CmdSetTextFont, "s"},       {6003, CmdSetTextSize, "l"},         {6004, CmdSetTextOpaque, ""},
+    {6001, CmdChecklistFonts, ""},     {6002, CmdSetTextFont, "s"},       {6003, CmdSetTextSize, "l"},         {6004, CmdSetTextOpaque, ""},
     {6005, CmdSetTextTransparent, ""}, {6006, CmdSetTextToNormal, ""},      {6007, CmdSetTextToItalic, ""},
     {6008, CmdSetTextToBold, ""},      {6009, CmdSetTextToBoldItalic, ""},  {6010, CmdText, "lls"},
     {6011, CmdCenterText, "lls"},      {6501, CmdTextFont, "s"},            {6502, CmdTextSize, "l"},

@@ -1,6 +1,7 @@
 // Display set-up, mode changes, restore and release.
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include "core/errors.h"
 #include "core/runtime.h"
@@ -9,6 +10,7 @@
 #include "display/text_state.h"
 #include "display/display.h"
 #include "platform/clock.h"
+#include "platform/display_modes.h"
 #include "platform/events.h"
 #include "platform/present.h"
 #include "platform/window.h"
@@ -18,6 +20,15 @@ DisplayState g_display;
 uint8_t g_captureRequested = 0;
 
 namespace {
+
+// A full-screen mode must be one of the listed modes; a list that cannot be read refuses none.
+bool ScreenOffersMode(int32_t width, int32_t height, int32_t depth) {
+  std::vector<DisplayModeInfo> modes;
+  if (!PlatformDisplayModes(&modes)) return true;
+  for (const DisplayModeInfo& m : modes)
+    if (m.width == width && m.height == height && m.depth == depth) return true;
+  return false;
+}
 
 int32_t ValidDepth(int32_t depth) { return depth == 24 || depth == 32 ? depth : 16; }
 
@@ -87,7 +98,8 @@ bool CreateDirectDrawOnCard(int /*forcePrimary*/, uint32_t /*exclusive*/) {
 
 bool SetVideoMode(int32_t width, int32_t height, int32_t depth) {
   if (!g_display.fullScreen) return true;
-  if (width < 1 || height < 1 || width > 8192 || height > 8192 || (depth != 16 && depth != 24 && depth != 32)) {
+  if (width < 1 || height < 1 || width > 8192 || height > 8192 || (depth != 16 && depth != 24 && depth != 32) ||
+      !ScreenOffersMode(width, height, depth)) {
     char buf[96];
     std::snprintf(buf, sizeof buf, "Could not set a display mode of %dx%dx%d", width, height, depth);
     LogEngineError(buf);
