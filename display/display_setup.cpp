@@ -440,13 +440,5 @@ void ResetDisplayState() {
   ResetTextState();
 }
 
-// Parts of the frame that belong to subsystems not built yet.
-void UpdatePointerSprites() {}
-void RestoreSpriteBackgrounds() {}
-void TickRecordLifetimes() {}
-void UpdateAnimations() {}
-void ReleaseAllAnimations() {}
-void DrawAllSprites() {}
-
 // The device keeps no managed textures of its own; nothing to evict.
 int32_t EvictManagedTextures() { return 1; }
