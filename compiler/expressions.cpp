@@ -304,7 +304,7 @@ bool Compiler::CompileExpression(std::string text, int32_t* number, char* type) 
     }
   }
   if (!reduced) return CompileOperand(text, number, type);
-  if (Trim(text) != Marker(last)) {
+  if (TrimView(text) != std::string_view(Marker(last))) {
     Fail(22);
     return false;
   }

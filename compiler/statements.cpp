@@ -324,19 +324,24 @@ bool Compiler::CompileKeywordStatement(int k, const std::string& argText, int32_
       expectedType_ = 0;
       if (!ok) return false;
     }
-    auto search = [&](const std::string& want) {
+    // An entry whose letters begin with the letters so far and then the new one.
+    auto search = [&](char next) {
+      auto fits = [&](int e) {
+        const std::string& q = part[size_t(e)].params;
+        return q.size() > letters.size() && q.compare(0, letters.size(), letters) == 0 && q[letters.size()] == next;
+      };
       for (int e = candidate; sameName(e); ++e)
-        if (part[size_t(e)].params.compare(0, want.size(), want) == 0) return e;
-      for (int e = k; sameName(e); ++e)
-        if (part[size_t(e)].params.compare(0, want.size(), want) == 0) return e;
+        if (fits(e)) return e;
+      for (int e = k; e < candidate; ++e)
+        if (fits(e)) return e;
       return -1;
     };
-    int found = search(letters + t);
+    int found = search(t);
     if (found < 0 && (t == 'l' || t == 'f')) {
       n = Convert(t == 'l' ? kCmdIntToFloat : kCmdFloatToInt, n);
       if (!n) return false;
       t = t == 'l' ? 'f' : 'l';
-      found = search(letters + t);
+      found = search(t);
     }
     if (found >= 0) candidate = found;
     letters += t;
