@@ -182,7 +182,7 @@ class Compiler {
   std::unordered_map<std::string, std::vector<int>> targetIndex_;
   std::vector<DeclaredName> declared_;
   std::vector<UserFunction> functions_;
-  std::unordered_map<std::string, int> functionIndex_;
+  TextMap functionIndex_;
   std::vector<DimRow> dims_;
   int32_t tempNext_[3] = {}, tempEnd_[3] = {};
   // Blocks and select.

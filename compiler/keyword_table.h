@@ -5,6 +5,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "compiler/text_map.h"
+
 // One keyword: its name, command number and parameter letters. For a bracket keyword (a
 // function or operator, written with a trailing "[" in the list) the first letter is the
 // result type and the rest the argument types; "0" marks a statement without arguments and
@@ -16,13 +18,6 @@ struct KeywordEntry {
   int8_t block = -1;  // index in the block keyword table, -1 when none
   int last = 0;       // index of the last consecutive entry of the same name
 };
-
-// Hashing that lets a map of strings be searched with a string_view.
-struct TextHash {
-  using is_transparent = void;
-  size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-};
-using TextMap = std::unordered_map<std::string, int, TextHash, std::equal_to<>>;
 
 inline constexpr size_t kMaxMainKeywords = 768;
 inline constexpr size_t kMaxBracketKeywords = 512;
