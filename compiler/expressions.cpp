@@ -11,11 +11,15 @@
 namespace {
 
 // "?" followed by the decimal operand number: a reduced part of an expression.
-std::string Marker(int32_t number) {
-  std::string m(1, '?');
-  m += std::to_string(number);
-  return m;
-}
+struct Marker {
+  char text[16];
+  size_t size;
+  explicit Marker(int32_t number) {
+    text[0] = '?';
+    size = size_t(std::to_chars(text + 1, text + sizeof text, number).ptr - text);
+  }
+  std::string_view view() const { return std::string_view(text, size); }
+};
 
 struct OperatorChars {
   bool is[256] = {};
@@ -198,7 +202,8 @@ bool Compiler::CompileFullExpression(std::string_view input, int32_t* number, ch
     int32_t inner = 0;
     char innerType = 0;
     if (!CompileExpression(text.substr(bestOpen + 1, bestClose - bestOpen - 1), &inner, &innerType)) return false;
-    text.replace(bestOpen, bestClose - bestOpen + 1, Marker(inner));
+    const Marker marker(inner);
+    text.replace(bestOpen, bestClose - bestOpen + 1, marker.text, marker.size);
   }
 }
 
@@ -288,11 +293,11 @@ bool Compiler::CompileExpression(std::string text, int32_t* number, char* type) 
       int32_t temp = AllocTempOperand(entry.params[0]);
       if (!temp) return false;
       if (!prePass_) EmitInstruction(entry.number, {temp, a, b});
-      std::string marker = Marker(temp);
-      text.replace(leftStart, r - leftStart, marker);
+      const Marker marker(temp);
+      text.replace(leftStart, r - leftStart, marker.text, marker.size);
       // The reduced part lay outside quotes and brackets, so the rest of the mask holds.
       mask.erase(mask.begin() + long(leftStart), mask.begin() + long(r));
-      mask.insert(mask.begin() + long(leftStart), marker.size(), 1);
+      mask.insert(mask.begin() + long(leftStart), marker.size, 1);
       if (text.size() >= 255) {
         Fail(43);
         return false;
@@ -300,11 +305,11 @@ bool Compiler::CompileExpression(std::string text, int32_t* number, char* type) 
       reduced = true;
       last = temp;
       lastType = entry.params[0];
-      from = leftStart + marker.size();
+      from = leftStart + marker.size;
     }
   }
   if (!reduced) return CompileOperand(text, number, type);
-  if (TrimView(text) != std::string_view(Marker(last))) {
+  if (TrimView(text) != Marker(last).view()) {
     Fail(22);
     return false;
   }
