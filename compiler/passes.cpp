@@ -100,6 +100,9 @@ bool Compiler::MainPass(int mode, int16_t startFunction) {
   currentFunction_ = startFunction;
   errorText_.clear();
   currentLine_ = 1;
+  // About one code word for every three bytes of source: grown once instead of doubling.
+  code_.reserve(code_.size() + working_.size() / 3);
+  lines_.reserve(code_.capacity());
   if (!LineLoop(mode, firstIncluded)) {
     Cut(errorText_);
     errorMessage_ = errorText_;
