@@ -127,9 +127,11 @@ bool Compiler::CompileStatement(const std::string& input) {
     size_t at = 0;
     std::string_view w = FirstWord(text, &at);
     if (w[0] == '`' || w == "rem") return true;
-    // Only the rewritten forms need all the words.
-    if (w != "if" && w != "for" && w != "dim" && w != "undim" && w != "select" && w != "case" && w != "endcase" &&
-        w != "endselect")
+    // Only the rewritten forms need all the words; an "if" without a "then" or a "for"
+    // without a "to" anywhere is a plain keyword statement.
+    if ((w != "if" && w != "for" && w != "dim" && w != "undim" && w != "select" && w != "case" && w != "endcase" &&
+         w != "endselect") ||
+        (w == "if" && text.find("then") == std::string::npos) || (w == "for" && text.find("to") == std::string::npos))
       return CompileKeywordText(text);
   }
   std::vector<std::string> words;
@@ -299,7 +301,8 @@ bool Compiler::CompileKeywordStatement(int k, const std::string& argText, int32_
   std::string condition;
   for (size_t i = 0; i < items.size(); ++i) {
     std::string_view item = items[i];
-    if (head.block >= 0) {
+    if (head.block >= 0 && (item.find("<>") != std::string_view::npos || item.find(" and ") != std::string_view::npos ||
+                            item.find(" or ") != std::string_view::npos)) {
       condition = ReplaceOutsideQuotes(std::string(item), "<>", "!");
       condition = ReplaceOutsideQuotes(condition, " and ", "&");
       condition = ReplaceOutsideQuotes(condition, " or ", "|");
