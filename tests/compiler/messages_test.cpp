@@ -135,3 +135,13 @@ TEST(Messages, ProgressIsReportedTenTimesAtMost) {
   EXPECT_LE(shown.back(), 100);
   for (size_t i = 1; i < shown.size(); ++i) EXPECT_GT(shown[i], shown[i - 1]);
 }
+
+TEST(Messages, LineLengthLimits) {
+  // The first line holds 254 characters; later lines 253, their text gathered behind the
+  // line feed of the break before them.
+  const std::string rem254 = "rem " + std::string(250, 'x'), rem253 = "rem " + std::string(249, 'x');
+  EXPECT_EQ(Failure(rem254 + "\n"), "compiled");
+  EXPECT_EQ(Failure(rem254 + "x\n"), "1: Line too long (255 characters or more)");
+  EXPECT_EQ(Failure("a=1\n" + rem253 + "\n"), "compiled");
+  EXPECT_EQ(Failure("a=1\n" + rem254 + "\n"), "2: Line too long (255 characters or more)");
+}
