@@ -3,6 +3,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -157,6 +158,8 @@ class Compiler {
   int32_t blockNumbers_[12] = {};
   std::deque<std::vector<uint8_t>> maskPool_;  // one mask per nesting depth (a deque keeps them in place)
   size_t maskDepth_ = 0;
+  std::vector<std::string_view> statementItems_;
+  std::vector<int32_t> statementOperands_;
   int operatorFirst_[13] = {};  // first bracket entry of each operator level
   int assignKeyword_ = -1, elementAssignKeyword_ = -1;  // the keywords "=" and "@="
   std::vector<std::string> messages_;

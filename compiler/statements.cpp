@@ -292,12 +292,15 @@ bool Compiler::CompileKeywordStatement(int k, const std::string& argText, int32_
   }
   const int groupLast = head.last;
   auto sameName = [&](int e) { return e >= k && e <= groupLast; };
-  std::vector<std::string_view> items;
-  if (!TrimView(argText).empty()) items = SplitTopLevelViews(argText);
+  // A keyword statement never compiles another one while it gathers its operands, so the
+  // two lists are kept from statement to statement.
+  std::vector<std::string_view>& items = statementItems_;
+  items.clear();
+  if (!TrimView(argText).empty()) SplitTopLevelViews(argText, items);
   int candidate = k;
   std::string letters;
-  std::vector<int32_t> operands;
-  operands.reserve(items.size() + 1);
+  std::vector<int32_t>& operands = statementOperands_;
+  operands.clear();
   std::string condition;
   for (size_t i = 0; i < items.size(); ++i) {
     std::string_view item = items[i];

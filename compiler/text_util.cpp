@@ -56,8 +56,8 @@ std::vector<std::string> SplitTopLevel(const std::string& text) {
   return items;
 }
 
-std::vector<std::string_view> SplitTopLevelViews(std::string_view text) {
-  std::vector<std::string_view> items;
+void SplitTopLevelViews(std::string_view text, std::vector<std::string_view>& items) {
+  items.clear();
   bool quoted = false;
   int depth = 0;
   size_t start = 0;
@@ -73,7 +73,6 @@ std::vector<std::string_view> SplitTopLevelViews(std::string_view text) {
     }
   }
   items.push_back(text.substr(start));
-  return items;
 }
 
 void SplitFunctionHeader(const std::string& text, std::string* name, std::string* params) {

@@ -16,7 +16,7 @@ bool IsVariableName(std::string_view text);
 bool IsPlainName(const std::string& text);
 // Splits at commas outside double quotes and brackets.
 std::vector<std::string> SplitTopLevel(const std::string& text);
-std::vector<std::string_view> SplitTopLevelViews(std::string_view text);
+void SplitTopLevelViews(std::string_view text, std::vector<std::string_view>& items);
 // "name(params)": the name before the first "(", the params up to the last ")".
 void SplitFunctionHeader(const std::string& text, std::string* name, std::string* params);
 // Index of the ")" matching the "(" at open, outside quotes (npos when none).
