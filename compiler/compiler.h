@@ -91,7 +91,7 @@ class Compiler {
   bool HandleBlock(int block, int32_t jumpPosition, bool* emitJump, int32_t* jumpValue, int32_t statementStart);
   // ---- expressions (expressions.cpp)
   bool CompileFullExpression(std::string_view text, int32_t* number, char* type);
-  bool CompileExpression(std::string text, int32_t* number, char* type);
+  bool CompileExpression(std::string_view text, int32_t* number, char* type);
   bool CompileOperand(std::string_view text, int32_t* number, char* type);
   bool CompileCall(const std::string& name, const std::string& args, int32_t* number, char* type);
   bool CompileUserCall(int function, const std::string& args, int32_t* number, char* type);
@@ -157,9 +157,11 @@ class Compiler {
   KeywordTable keywords_;
   int32_t blockNumbers_[12] = {};
   std::deque<std::vector<uint8_t>> maskPool_;  // one mask per nesting depth (a deque keeps them in place)
+  std::deque<std::string> textPool_;           // one expression text per nesting depth
   size_t maskDepth_ = 0;
   std::vector<std::string_view> statementItems_;
   std::vector<int32_t> statementOperands_;
+  std::string assignmentArgs_;
   int operatorFirst_[13] = {};  // first bracket entry of each operator level
   int assignKeyword_ = -1, elementAssignKeyword_ = -1;  // the keywords "=" and "@="
   std::vector<std::string> messages_;

@@ -157,7 +157,7 @@ bool Compiler::CompileFullExpression(std::string_view input, int32_t* number, ch
     operators = operators || IsOperatorChar(c);
   }
   if (!brackets && !operators) return CompileOperand(input, number, type);
-  if (!brackets) return CompileExpression(std::string(input), number, type);
+  if (!brackets) return CompileExpression(input, number, type);
   std::string text(input);
   for (;;) {
     bool quoted = false;
@@ -201,26 +201,26 @@ bool Compiler::CompileFullExpression(std::string_view input, int32_t* number, ch
     if (bestOpen == std::string::npos) return CompileExpression(text, number, type);
     int32_t inner = 0;
     char innerType = 0;
-    if (!CompileExpression(text.substr(bestOpen + 1, bestClose - bestOpen - 1), &inner, &innerType)) return false;
+    if (!CompileExpression(std::string_view(text).substr(bestOpen + 1, bestClose - bestOpen - 1), &inner, &innerType))
+      return false;
     const Marker marker(inner);
     text.replace(bestOpen, bestClose - bestOpen + 1, marker.text, marker.size);
   }
 }
 
-bool Compiler::CompileExpression(std::string text, int32_t* number, char* type) {
-  {
-    size_t a = 0, b = text.size();
-    while (a < b && static_cast<unsigned char>(text[a]) <= 32) ++a;
-    while (b > a && static_cast<unsigned char>(text[b - 1]) <= 32) --b;
-    text.erase(b);
-    text.erase(0, a);
+bool Compiler::CompileExpression(std::string_view input, int32_t* number, char* type) {
+  // Text and mask buffers of this nesting depth (calls inside operands compile expressions
+  // too); the input is never one of them.
+  if (maskPool_.size() <= maskDepth_) {
+    maskPool_.resize(maskDepth_ + 1);
+    textPool_.resize(maskDepth_ + 1);
   }
+  std::vector<uint8_t>& mask = maskPool_[maskDepth_];
+  std::string& text = textPool_[maskDepth_];
+  text.assign(TrimView(input));
   bool reduced = false;
   int32_t last = 0;
   char lastType = 0;
-  // A mask buffer of this nesting depth (calls inside operands compile expressions too).
-  if (maskPool_.size() <= maskDepth_) maskPool_.resize(maskDepth_ + 1);
-  std::vector<uint8_t>& mask = maskPool_[maskDepth_];
   struct DepthGuard {
     size_t& depth;
     explicit DepthGuard(size_t& d) : depth(d) { ++depth; }

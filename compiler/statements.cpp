@@ -649,8 +649,9 @@ bool Compiler::CompileAssignment(std::string_view text, bool* isAssignment) {
   *isAssignment = true;
   target = TrimView(target);
   size_t open = target.find('(');
-  std::string args;
-  args.reserve(target.size() + value.size() + 3);
+  // The statement's arguments; nothing compiles another assignment while they are in use.
+  std::string& args = assignmentArgs_;
+  args.clear();
   if (open != std::string_view::npos) {
     size_t close = MatchingBracket(target, open);
     if (close == std::string_view::npos) {
