@@ -62,6 +62,10 @@ void Compiler::InitCompilePass() {
   for (int b = 0; b < 12; ++b) blockNumbers_[b] = keywords_.NumberOfName(kBlockNames[b]);
   assignKeyword_ = keywords_.FindMain("=");
   elementAssignKeyword_ = keywords_.FindMain("@=");
+  printKeyword_ = keywords_.FindMain("print");
+  printcKeyword_ = keywords_.FindMain("printc");
+  readKeyword_ = keywords_.FindMain("read");
+  inputKeyword_ = keywords_.FindMain("input");
   for (int level = 0; level < 13; ++level) operatorFirst_[level] = keywords_.FindBracket(kLevelKeyword[level]);
   for (KeywordEntry& e : keywords_.main) {
     e.block = -1;

@@ -164,6 +164,7 @@ class Compiler {
   std::string assignmentArgs_;
   int operatorFirst_[13] = {};  // first bracket entry of each operator level
   int assignKeyword_ = -1, elementAssignKeyword_ = -1;  // the keywords "=" and "@="
+  int printKeyword_ = -1, printcKeyword_ = -1, readKeyword_ = -1, inputKeyword_ = -1;
   std::vector<std::string> messages_;
   std::function<void(int)> progress_;
   bool debugListing_ = false;

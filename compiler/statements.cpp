@@ -129,10 +129,18 @@ bool Compiler::CompileStatement(const std::string& input) {
     if (w[0] == '`' || w == "rem") return true;
     // Only the rewritten forms need all the words; an "if" without a "then" or a "for"
     // without a "to" anywhere is a plain keyword statement.
-    if ((w != "if" && w != "for" && w != "dim" && w != "undim" && w != "select" && w != "case" && w != "endcase" &&
-         w != "endselect") ||
-        (w == "if" && text.find("then") == std::string::npos) || (w == "for" && text.find("to") == std::string::npos))
-      return CompileKeywordText(text);
+    bool rewritten = false;
+    switch (w.empty() ? 0 : w[0]) {
+      case 'i': rewritten = w == "if" && text.find("then") != std::string::npos; break;
+      case 'f': rewritten = w == "for" && text.find("to") != std::string::npos; break;
+      case 'd': rewritten = w == "dim"; break;
+      case 'u': rewritten = w == "undim"; break;
+      case 's': rewritten = w == "select"; break;
+      case 'c': rewritten = w == "case"; break;
+      case 'e': rewritten = w == "endcase" || w == "endselect"; break;
+      default: break;
+    }
+    if (!rewritten) return CompileKeywordText(text);
   }
   std::vector<std::string> words;
   std::vector<size_t> starts;
@@ -227,7 +235,7 @@ bool Compiler::CompileKeywordText(const std::string& text) {
   const KeywordEntry* entry = &keywords_.main[size_t(keyword)];
   // The argument text: everything after the keyword's last word.
   std::string args(TrimView(std::string_view(text).substr(argStart)));
-  const bool isPrint = entry->name == "print", isRead = entry->name == "read", isInput = entry->name == "input";
+  const bool isPrint = keyword == printKeyword_, isRead = keyword == readKeyword_, isInput = keyword == inputKeyword_;
   if (isPrint || isRead) {
     bool quoted = false;
     int depth = 0;
@@ -257,11 +265,11 @@ bool Compiler::CompileKeywordText(const std::string& text) {
     }
   }
   if (isPrint && separator == ';') {
-    keyword = keywords_.FindMain("printc");
+    keyword = printcKeyword_;
     std::string rest = Trim(rest_);
     rest_ = !rest.empty() && rest[0] != ':' ? "print " + rest : rest;
   } else if (isInput && (separator == ';' || separator == ',')) {
-    keyword = keywords_.FindMain("printc");
+    keyword = printcKeyword_;
     rest_ = "input " + rest_;
   } else if (isRead && separator == ';') {
     rest_ = "read " + rest_;
