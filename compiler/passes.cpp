@@ -157,11 +157,11 @@ bool Compiler::LineLoop(int mode, int32_t firstIncluded) {
       errorLine_ = currentLine_;
       return false;
     }
-    line.assign(working_, pos, cr - pos);
+    // Characters below 32 in front of the line (the LF of the break) are dropped.
+    size_t lead = pos;
+    while (lead < cr && static_cast<unsigned char>(working_[lead]) < 32) ++lead;
+    line.assign(working_, lead, cr - lead);
     pos = cr + 1;
-    size_t lead = 0;
-    while (lead < line.size() && static_cast<unsigned char>(line[lead]) < 32) ++lead;
-    line.erase(0, lead);
     LowerOutsideQuotes(line);
     arrayFlag_ = false;
     if (!CompileStatement(line)) {
