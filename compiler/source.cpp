@@ -15,17 +15,16 @@ namespace {
 std::string NormalizeLineEnds(const std::string& in) {
   std::string out;
   out.reserve(in.size() + in.size() / 16 + 2);
+  size_t start = 0;
   for (size_t i = 0; i < in.size(); ++i) {
-    char c = in[i];
-    if (c == '\r') {
-      out += "\r\n";
-      if (i + 1 < in.size() && in[i + 1] == '\n') ++i;
-    } else if (c == '\n' || c == '\0') {
-      out += "\r\n";
-    } else {
-      out += c;
-    }
+    const char c = in[i];
+    if (c != '\r' && c != '\n' && c != '\0') continue;
+    out.append(in, start, i - start);
+    out += "\r\n";
+    if (c == '\r' && i + 1 < in.size() && in[i + 1] == '\n') ++i;
+    start = i + 1;
   }
+  out.append(in, start, in.size() - start);
   if (out.size() < 2 || out.compare(out.size() - 2, 2, "\r\n") != 0) out += "\r\n";
   return out;
 }
