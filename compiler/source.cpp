@@ -64,7 +64,10 @@ bool Compiler::AppendFile(const std::string& file, int root) {
 }
 
 int32_t Compiler::ExpandIncludes() {
-  working_ = input_ + "end\r\n";
+  // The input becomes the working text: it is not read again after this.
+  working_.swap(input_);
+  input_.clear();
+  working_ += "end\r\n";
   includes_.clear();
   segments_.clear();
   std::vector<std::string> names;
