@@ -338,7 +338,8 @@ bool Compiler::CompileOperand(std::string_view input, int32_t* number, char* typ
   }
   // A call form.
   bool quoted = false;
-  for (size_t i = 0; i < text.size(); ++i) {
+  const size_t scanCall = text.find('(') == std::string_view::npos ? 0 : text.size();
+  for (size_t i = 0; i < scanCall; ++i) {
     char c = text[i];
     if (c == '"') quoted = !quoted;
     if (quoted || c != '(') continue;
@@ -355,9 +356,11 @@ bool Compiler::CompileOperand(std::string_view input, int32_t* number, char* typ
     return CompileCall(std::string(TrimView(text.substr(0, i))), std::string(text.substr(i + 1, close - i - 1)), number,
                        type);
   }
-  // Numbers.
+  // Numbers (only digits, signs and a point).
   bool intChars = true, floatChars = true, digit = false, dot = false;
-  for (char c : text) {
+  const char first = text[0];
+  if (!IsDigit(first) && first != '-' && first != '+' && first != '.') intChars = floatChars = false;
+  for (char c : intChars ? text : std::string_view()) {
     bool d = IsDigit(c);
     digit = digit || d;
     dot = dot || c == '.';
