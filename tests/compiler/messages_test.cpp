@@ -145,3 +145,12 @@ TEST(Messages, LineLengthLimits) {
   EXPECT_EQ(Failure("a=1\n" + rem253 + "\n"), "compiled");
   EXPECT_EQ(Failure("a=1\n" + rem254 + "\n"), "2: Line too long (255 characters or more)");
 }
+
+TEST(Messages, MoreLimits) {
+  EXPECT_EQ(Failure(Numbered("a$=\"%d\"\n", 2000)), "2000: Too many strings (at most 1999)");
+  EXPECT_EQ(Failure(Numbered("a#=%d.5\n", 2000)), "2000: Too many different float numbers (at most 1999)");
+  EXPECT_EQ(Failure(Numbered("s%d$=a$\n", 2000)), "1999: Too many string variables (at most 1999)");  // a$ is one too
+  EXPECT_EQ(Failure("end\n" + Numbered("function f%d()\nendfunction\n", 1024)), "2048: Too many user functions (at most 1023)");
+  EXPECT_EQ(Failure(Numbered("#include missing%d.vka\n", 256)), "255: Too many include files (at most 255)");
+  EXPECT_EQ(Failure("a=" + Repeat("1^1+", 60) + "1\n"), "1: Line or expression too long");
+}
