@@ -30,6 +30,25 @@ struct OperatorChars {
 const OperatorChars kOperatorChars;
 
 bool IsOperatorChar(char c) { return kOperatorChars.is[uint8_t(c)]; }
+
+// For each character, the operator levels it can take part in (bit n: level n).
+struct LevelsOfChar {
+  uint32_t bits[256] = {};
+  LevelsOfChar() {
+    bits[uint8_t('^')] = 1u << 0;
+    bits[uint8_t('/')] = 1u << 1;
+    bits[uint8_t('*')] = 1u << 2;
+    bits[uint8_t('+')] = 1u << 3;
+    bits[uint8_t('-')] = 1u << 4;
+    bits[uint8_t('>')] = 1u << 5 | 1u << 7;
+    bits[uint8_t('<')] = 1u << 6 | 1u << 8;
+    bits[uint8_t('=')] = 1u << 5 | 1u << 6 | 1u << 9;
+    bits[uint8_t('!')] = 1u << 10;
+    bits[uint8_t('&')] = 1u << 11;
+    bits[uint8_t('|')] = 1u << 12;
+  }
+};
+const LevelsOfChar kLevelsOfChar;
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Marks the characters that lie outside double quotes and outside any parentheses.
@@ -104,9 +123,8 @@ bool OperatorAt(const std::string& t, size_t i, int level, size_t* width) {
 }  // namespace
 
 const char* const kLevelKeyword[13] = {"^", "/", "*", "+", "-", ">=", "<=", ">", "<", "==", "!", "&", "|"};
-namespace {
 
-const char kLevelChar[13] = {'^', '/', '*', '+', '-', '=', '=', '>', '<', '=', '!', '&', '|'};
+namespace {
 
 std::string ArgLetters(const std::string& params, bool bracket) {
   std::string s = bracket ? (params.empty() ? "" : params.substr(1)) : params;
@@ -228,17 +246,14 @@ bool Compiler::CompileExpression(std::string_view input, int32_t* number, char* 
   } guard(maskDepth_);
   // Quick test: which operator characters occur at the top level at all.
   TopLevelMask(text, mask);
-  bool present[128] = {};
-  bool any = false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (mask[i] && IsOperatorChar(text[i])) {
-      present[uint8_t(text[i])] = true;
-      any = true;
-    }
-  }
-  if (!any) return CompileOperand(text, number, type);
+  // The levels whose operator characters occur (">=" and "=>" can only be at levels 5 and
+  // 6 when a ">" or "<" and a "=" occur).
+  uint32_t levels = 0;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (mask[i]) levels |= kLevelsOfChar.bits[uint8_t(text[i])];
+  if (!levels) return CompileOperand(text, number, type);
   for (int level = 0; level < 13; ++level) {
-    if (!present[uint8_t(kLevelChar[level])] && !(level == 5 && present[uint8_t('>')]) && !(level == 6 && present[uint8_t('<')])) continue;
+    if (!(levels & (1u << level))) continue;
     size_t from = 1;
     for (;;) {
       size_t op = std::string::npos, width = 1;
