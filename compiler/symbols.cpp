@@ -50,8 +50,16 @@ int32_t Compiler::DeclareVariable(int type, std::string_view name, bool array) {
 bool Compiler::DeclareVariableByName(std::string_view text, char* type, int32_t* number) {
   bool array = arrayFlag_;
   arrayFlag_ = false;
-  if (!IsVariableName(text)) return false;
-  char t = text.find('#') != std::string_view::npos ? 'f' : text.find('$') != std::string_view::npos ? 's' : 'l';
+  // Letters, digits, "_", "#" and "$" only: a "#" makes a float, else a "$" a string.
+  if (text.empty()) return false;
+  bool hash = false, dollar = false;
+  for (char c : text) {
+    if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_') continue;
+    if (c == '#') hash = true;
+    else if (c == '$') dollar = true;
+    else return false;
+  }
+  char t = hash ? 'f' : dollar ? 's' : 'l';
   *type = t;
   if (prePass_) {
     *number = kVarBase[TypeIndex(t)];
