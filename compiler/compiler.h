@@ -74,7 +74,7 @@ class Compiler {
   bool DeclareVariableByName(std::string_view text, char* type, int32_t* number);
   bool DeclareFunctions(int mode, int32_t firstIncluded, int32_t* lineCount);
   int FindUserFunction(const std::string& name) const;
-  // ---- statements (statements.cpp)
+  // ---- statements (statements.cpp, rewrites.cpp, blocks.cpp)
   bool CompileStatement(const std::string& text);
   bool CompileKeywordText(const std::string& text);
   bool CompileKeywordStatement(int keyword, const std::string& args, int32_t statementStart);
@@ -88,7 +88,8 @@ class Compiler {
   bool CompileAssignment(std::string_view text, bool* isAssignment);
   bool CompileAssignmentArgs(int keyword, const char* name, const std::string& args);
   bool CompileData(const std::string& args);
-  bool HandleBlock(int block, int32_t jumpPosition, bool* emitJump, int32_t* jumpValue, int32_t statementStart);
+  bool HandleBlock(int block, int32_t jumpPosition, bool* emitJump, int32_t* jumpValue, int32_t statementStart,
+                   bool* emit);
   // ---- expressions (expressions.cpp)
   bool CompileFullExpression(std::string_view text, int32_t* number, char* type);
   bool CompileExpression(std::string_view text, int32_t* number, char* type);
