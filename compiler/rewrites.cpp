@@ -71,13 +71,15 @@ bool Compiler::CompileSingleLineIf(const std::vector<std::string>& words) {
   while (words[then] != "then") ++then;
   size_t otherwise = then + 1;
   while (otherwise < words.size() && words[otherwise] != "else") ++otherwise;
-  if (!CompileStatement("if " + Join(words, 1, then))) return false;
+  // The condition holds no "then" and the block words are plain keyword statements, so they
+  // go to keyword recognition directly; the statements in between are full statements.
+  if (!CompileKeywordText("if " + Join(words, 1, then))) return false;
   if (!CompileStatement(Join(words, then + 1, otherwise))) return false;
   if (otherwise < words.size()) {
-    if (!CompileStatement("else")) return false;
+    if (!CompileKeywordText("else")) return false;
     if (!CompileStatement(Join(words, otherwise + 1, words.size()))) return false;
   }
-  return CompileStatement("endif");
+  return CompileKeywordText("endif");
 }
 
 bool Compiler::CompileFor(const std::string& text) {

@@ -146,7 +146,7 @@ bool Compiler::DeclareFunctions(int mode, int32_t firstIncluded, int32_t* lineCo
     while (start < cr && static_cast<unsigned char>(working_[start]) <= 32) ++start;
     // Only the lines that open or close a function are needed as text.
     auto startsWith = [&](const char* word, size_t n) {
-      if (cr - start < n) return false;
+      if (cr - start < n || (working_[start] | 0x20) != word[0]) return false;
       for (size_t i = 0; i < n; ++i)
         if (std::tolower(static_cast<unsigned char>(working_[start + i])) != word[i]) return false;
       return true;
