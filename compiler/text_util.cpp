@@ -108,6 +108,8 @@ void Tokenize(const std::string& text, std::vector<std::string>& words, std::vec
               size_t maxWords) {
   words.clear();
   starts.clear();
+  words.reserve(16);
+  starts.reserve(16);
   bool quoted = false;
   size_t i = 0;
   while (i < text.size() && words.size() < maxWords) {
