@@ -27,7 +27,8 @@ struct KeywordTable {
   int firstAt = -1;  // first bracket entry whose name begins with "@"
   int maxWords = 1;  // most words in one main keyword name
   TextMap mainFirst, bracketFirst, mainLast;
-  // The most words of a main keyword that begins with a given word.
+  // For each first word of a main keyword: the most words of a keyword beginning with it
+  // (high 16 bits) and the index + 1 of the keyword that is that word alone (low bits).
   TextMap firstWords;
   std::unordered_map<int32_t, int> byNumber;
 
@@ -37,6 +38,9 @@ struct KeywordTable {
   int FindBracket(std::string_view name) const;
   // Most words of a keyword beginning with this word (0 when none begins with it).
   int MaxWordsStartingWith(std::string_view word) const;
+  // Both at once: the most words (0: no keyword begins with the word) and the index of the
+  // one-word keyword (-1: none).
+  int LookUpFirstWord(std::string_view word, int* singleIndex) const;
   int NumberOfName(const std::string& name) const;
   // Name of the first main entry with that number ("" when none).
   std::string GetKeywordName(int32_t number, int* index = nullptr) const;

@@ -101,9 +101,10 @@ bool Compiler::CompileKeywordText(const std::string& text) {
   size_t firstAt = 0, argStart = 0;
   const std::string_view first = FirstWord(text, &firstAt);
   int keyword = -1;
-  const int most = first.empty() ? 0 : keywords_.MaxWordsStartingWith(first);
+  int single = -1;
+  const int most = first.empty() ? 0 : keywords_.LookUpFirstWord(first, &single);
   if (most == 1) {
-    keyword = keywords_.FindMain(first);
+    keyword = single;
     argStart = firstAt + first.size();
   } else if (most > 1) {
     std::vector<std::string> words;
