@@ -216,8 +216,8 @@ class Compiler {
   int32_t errorLine_ = 0;
   std::string targetName_, arrayName_;  // the name an end-of-pass check failed on
   bool failedWithoutLine_ = false;
-  // The code of the last file compile, which memory compiles append to.
-  std::vector<int32_t> snapshotCode_, snapshotLines_;
+  // The code words of the last file compile, which memory compiles append to.
+  size_t fileCodeSize_ = 0;
   bool haveSnapshot_ = false;
   int lastProgressStep_ = 0;
   int32_t progressTotal_ = 1;

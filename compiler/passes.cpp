@@ -17,11 +17,9 @@ void Cut(std::string& s) {
 bool Compiler::RunCompile() {
   InitCompilePass();
   bool ok = MainPass(1, 0);
-  if (ok) {
-    snapshotCode_ = code_;
-    snapshotLines_ = lines_;
-    haveSnapshot_ = true;
-  }
+  // Memory compiles append to this code: they cut the code back to its end each time.
+  fileCodeSize_ = code_.size();
+  haveSnapshot_ = ok;
   return ok;
 }
 
@@ -32,12 +30,10 @@ bool Compiler::CompileFromMemory(const std::string& text, int16_t startFunction)
     return false;
   }
   // Each memory compile appends its code after the code of the last file compile.
-  code_ = snapshotCode_;
-  lines_ = snapshotLines_;
-  if (!code_.empty()) {  // the end word of the file compile is replaced
-    code_.pop_back();
-    lines_.pop_back();
-  }
+  // The end word of the file compile is replaced.
+  const size_t keep = fileCodeSize_ > 0 ? fileCodeSize_ - 1 : 0;
+  code_.resize(keep);
+  lines_.resize(keep);
   SetSourceFromString(text);
   std::string keepOutput;
   keepOutput.swap(outputName_);
