@@ -249,8 +249,13 @@ bool Compiler::CompileExpression(std::string_view input, int32_t* number, char* 
   // The levels whose operator characters occur (">=" and "=>" can only be at levels 5 and
   // 6 when a ">" or "<" and a "=" occur).
   uint32_t levels = 0;
-  for (size_t i = 0; i < text.size(); ++i)
-    if (mask[i]) levels |= kLevelsOfChar.bits[uint8_t(text[i])];
+  size_t operators = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (!mask[i]) continue;
+    const uint32_t bits = kLevelsOfChar.bits[uint8_t(text[i])];
+    levels |= bits;
+    operators += bits != 0;
+  }
   if (!levels) return CompileOperand(text, number, type);
   for (int level = 0; level < 13; ++level) {
     if (!(levels & (1u << level))) continue;
@@ -308,6 +313,12 @@ bool Compiler::CompileExpression(std::string_view input, int32_t* number, char* 
       int32_t temp = AllocTempOperand(entry.params[0]);
       if (!temp) return false;
       if (!prePass_) EmitInstruction(entry.number, {temp, a, b});
+      if (operators == 1) {
+        // The only operator: its operands were the whole text, which is now the temporary.
+        *number = temp;
+        *type = entry.params[0];
+        return true;
+      }
       const Marker marker(temp);
       text.replace(leftStart, r - leftStart, marker.text, marker.size);
       // The reduced part lay outside quotes and brackets, so the rest of the mask holds.
