@@ -177,8 +177,7 @@ class Compiler {
   std::vector<int32_t> intLiterals_;
   std::vector<uint32_t> floatLiterals_;
   std::vector<std::string> stringLiterals_;
-  std::unordered_map<int32_t, int32_t> intIndex_;
-  std::unordered_map<uint32_t, int32_t> floatIndex_;
+  ValueMap intIndex_, floatIndex_;  // literal value (float bits) -> operand number
   std::string dataTypes_;
   std::vector<int32_t> dataValues_;
   std::vector<std::string> dataTexts_;

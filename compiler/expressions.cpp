@@ -407,9 +407,9 @@ bool Compiler::CompileOperand(std::string_view input, int32_t* number, char* typ
       *number = 19000;
       return true;
     }
-    auto it = intIndex_.find(int32_t(v));
-    if (it != intIndex_.end()) {
-      *number = it->second;
+    const int32_t known = intIndex_.Find(uint32_t(int32_t(v)));
+    if (known >= 0) {
+      *number = known;
       return true;
     }
     if (intLiterals_.size() >= 1999) {
@@ -419,7 +419,7 @@ bool Compiler::CompileOperand(std::string_view input, int32_t* number, char* typ
     }
     *number = 19000 + int32_t(intLiterals_.size());
     intLiterals_.push_back(int32_t(v));
-    intIndex_.emplace(int32_t(v), *number);
+    intIndex_.Insert(uint32_t(int32_t(v)), *number);
     return true;
   }
   if (digit && dot && floatChars) {
@@ -432,9 +432,9 @@ bool Compiler::CompileOperand(std::string_view input, int32_t* number, char* typ
       *number = 21000;
       return true;
     }
-    auto it = floatIndex_.find(bits);
-    if (it != floatIndex_.end()) {
-      *number = it->second;
+    const int32_t known = floatIndex_.Find(bits);
+    if (known >= 0) {
+      *number = known;
       return true;
     }
     if (floatLiterals_.size() >= 1999) {
@@ -444,7 +444,7 @@ bool Compiler::CompileOperand(std::string_view input, int32_t* number, char* typ
     }
     *number = 21000 + int32_t(floatLiterals_.size());
     floatLiterals_.push_back(bits);
-    floatIndex_.emplace(bits, *number);
+    floatIndex_.Insert(bits, *number);
     return true;
   }
   // A string literal.

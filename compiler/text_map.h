@@ -32,3 +32,48 @@ class TextMap {
   std::vector<uint32_t> hashes_;
   std::vector<int32_t> slots_;  // entry index + 1; 0 is an empty slot
 };
+
+// A map from 32-bit values to numbers (the literal tables): open addressing, power of two.
+class ValueMap {
+ public:
+  // The number stored for a value, or -1.
+  int32_t Find(uint32_t key) const {
+    if (slots_.empty()) return -1;
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = Hash(key) & mask;; i = (i + 1) & mask) {
+      const Slot& s = slots_[i];
+      if (s.value < 0) return -1;
+      if (s.key == key) return s.value;
+    }
+  }
+  // Stores a number for a value that is not there yet.
+  void Insert(uint32_t key, int32_t value) {
+    if ((count_ + 1) * 2 > slots_.size()) Grow();
+    const size_t mask = slots_.size() - 1;
+    size_t i = Hash(key) & mask;
+    while (slots_[i].value >= 0) i = (i + 1) & mask;
+    slots_[i] = {key, value};
+    ++count_;
+  }
+  void clear() {
+    slots_.clear();
+    count_ = 0;
+  }
+
+ private:
+  struct Slot {
+    uint32_t key;
+    int32_t value;  // -1: empty
+  };
+  static size_t Hash(uint32_t key) { return size_t((uint64_t(key) * 0x9E3779B97F4A7C15ull) >> 32); }
+  void Grow() {
+    std::vector<Slot> old;
+    old.swap(slots_);
+    slots_.assign(old.empty() ? 64 : old.size() * 2, Slot{0, -1});
+    count_ = 0;
+    for (const Slot& s : old)
+      if (s.value >= 0) Insert(s.key, s.value);
+  }
+  std::vector<Slot> slots_;
+  size_t count_ = 0;
+};
