@@ -58,6 +58,7 @@ class Compiler {
   bool MainPass(int mode, int16_t startFunction);
   bool LineLoop(int mode, int32_t firstIncluded);
   void ShowProgress(int32_t line);
+  int32_t NextProgressLine() const;
   void ComposeStatementFailure(int mode, int32_t firstIncluded, int64_t lineOffset, const std::string& lineText);
   // ---- source (source.cpp)
   bool LoadSourceFile(const std::string& file);
@@ -219,7 +220,7 @@ class Compiler {
   size_t fileCodeSize_ = 0;
   bool haveSnapshot_ = false;
   int lastProgressStep_ = 0;
-  int32_t progressTotal_ = 1;
+  int32_t progressTotal_ = 1, nextProgressLine_ = 0;
 };
 
 // The compiler's fixed command numbers.

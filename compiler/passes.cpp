@@ -42,13 +42,22 @@ bool Compiler::CompileFromMemory(const std::string& text, int16_t startFunction)
   return ok;
 }
 
+// The first line at which percent / 10 reaches the step after the last one shown.
+int32_t Compiler::NextProgressLine() const {
+  if (lastProgressStep_ >= 10) return INT32_MAX;
+  const int64_t total = progressTotal_ > 0 ? progressTotal_ : 1;
+  return int32_t((int64_t(lastProgressStep_ + 1) * total + 9) / 10);
+}
+
 void Compiler::ShowProgress(int32_t line) {
+  if (line < nextProgressLine_) return;
   int64_t percent = int64_t(100) * line / (progressTotal_ > 0 ? progressTotal_ : 1);
   if (percent > 100) percent = 100;
   if (percent / 10 > lastProgressStep_) {
     ++lastProgressStep_;
     if (progress_) progress_(int(percent));
   }
+  nextProgressLine_ = NextProgressLine();
 }
 
 bool Compiler::MainPass(int mode, int16_t startFunction) {
@@ -91,6 +100,7 @@ bool Compiler::MainPass(int mode, int16_t startFunction) {
   if (!ok) return finishWithLine(errorLine_);
   progressTotal_ = total > 0 ? total : 1;
   lastProgressStep_ = 0;
+  nextProgressLine_ = NextProgressLine();
   if (debugListing_) WriteDebugListing(working_.data(), uint32_t(working_.size()));
   inFunction_ = false;
   currentFunction_ = startFunction;

@@ -15,6 +15,17 @@ namespace {
 std::string NormalizeLineEnds(const std::string& in) {
   std::string out;
   out.reserve(in.size() + in.size() / 16 + 2);
+  if (in.find('\r') == std::string::npos && in.find('\0') == std::string::npos) {
+    // Only LF breaks: each becomes CR LF.
+    size_t start = 0;
+    for (size_t lf = in.find('\n'); lf != std::string::npos; lf = in.find('\n', start)) {
+      out.append(in, start, lf - start).append("\r\n");
+      start = lf + 1;
+    }
+    out.append(in, start, std::string::npos);
+    if (out.size() < 2 || out.compare(out.size() - 2, 2, "\r\n") != 0) out += "\r\n";
+    return out;
+  }
   size_t start = 0;
   for (size_t i = 0; i < in.size(); ++i) {
     const char c = in[i];
