@@ -1,6 +1,7 @@
 // Statements: classification of a statement, keyword recognition with the PRINT, READ and
 // INPUT lists and several statements on a line, and keyword statements with their typed
 // overload choice.
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -260,7 +261,10 @@ bool Compiler::CompileKeywordStatement(int k, const std::string& argText, int32_
     auto search = [&](char next) {
       auto fits = [&](int e) {
         const std::string& q = part[size_t(e)].params;
-        return q.size() > letters.size() && q.compare(0, letters.size(), letters) == 0 && q[letters.size()] == next;
+        if (q.size() <= letters.size() || q[letters.size()] != next) return false;
+        for (size_t j = 0; j < letters.size(); ++j)
+          if (q[j] != letters[j]) return false;
+        return true;
       };
       for (int e = candidate; sameName(e); ++e)
         if (fits(e)) return e;
@@ -282,7 +286,9 @@ bool Compiler::CompileKeywordStatement(int k, const std::string& argText, int32_
   int chosen = -1;
   for (int e = k; sameName(e) && chosen < 0; ++e) {
     const std::string& p = part[size_t(e)].params;
-    if (p == letters || (letters.empty() && !p.empty() && p[0] == '0')) chosen = e;
+    if ((p.size() == letters.size() && std::equal(p.begin(), p.end(), letters.begin())) ||
+        (letters.empty() && !p.empty() && p[0] == '0'))
+      chosen = e;
   }
   if (chosen < 0) {
     Fail(37, OverloadText(name, false));
