@@ -77,7 +77,8 @@ class Compiler {
   int FindUserFunction(const std::string& name) const;
   // ---- statements (statements.cpp, rewrites.cpp, blocks.cpp)
   bool CompileStatement(const std::string& text);
-  bool CompileKeywordText(const std::string& text);
+  // Keyword recognition; the first word's place may be known already.
+  bool CompileKeywordText(const std::string& text, size_t knownAt = std::string::npos, size_t knownSize = 0);
   bool CompileKeywordStatement(int keyword, const std::string& args, int32_t statementStart);
   bool CompileRest();
   bool CompileLabel(const std::string& text, bool* isLabel);

@@ -34,16 +34,20 @@ bool Compiler::CompileStatement(const std::string& input) {
     return true;
   }
   ResetTemporaries();
+  size_t at = 0;
+  const std::string_view w = FirstWord(text, &at);
+  const size_t wordEnd = at + w.size();
   bool done = false;
-  if (!CompileLabel(text, &done)) return false;
-  if (done) return true;
-  if (text.compare(0, 9, "function ") == 0) {
+  // A label is a name directly followed by ":", so its first word ends at the ":".
+  if (wordEnd < text.size() && text[wordEnd] == ':') {
+    if (!CompileLabel(text, &done)) return false;
+    if (done) return true;
+  }
+  if (w == "function" && wordEnd < text.size() && text[wordEnd] == ' ') {
     if (!CompileFunctionHeader(text, &done)) return false;
     if (done) return true;
   }
   {
-    size_t at = 0;
-    std::string_view w = FirstWord(text, &at);
     if (w[0] == '`' || w == "rem") return true;
     // Only the rewritten forms need all the words; an "if" without a "then" or a "for"
     // without a "to" anywhere is a plain keyword statement.
@@ -58,7 +62,7 @@ bool Compiler::CompileStatement(const std::string& input) {
       case 'e': rewritten = w == "endcase" || w == "endselect"; break;
       default: break;
     }
-    if (!rewritten) return CompileKeywordText(text);
+    if (!rewritten) return CompileKeywordText(text, at, w.size());
   }
   std::vector<std::string> words;
   std::vector<size_t> starts;
@@ -98,9 +102,10 @@ bool Compiler::CompileRest() {
   return CompileStatement(rest);
 }
 
-bool Compiler::CompileKeywordText(const std::string& text) {
-  size_t firstAt = 0, argStart = 0;
-  const std::string_view first = FirstWord(text, &firstAt);
+bool Compiler::CompileKeywordText(const std::string& text, size_t knownAt, size_t knownSize) {
+  size_t firstAt = knownAt, argStart = 0;
+  const std::string_view first =
+      knownAt != std::string::npos ? std::string_view(text).substr(knownAt, knownSize) : FirstWord(text, &firstAt);
   int keyword = -1;
   int single = -1;
   const int most = first.empty() ? 0 : keywords_.LookUpFirstWord(first, &single);
