@@ -139,6 +139,7 @@ void Compiler::FreeCompilerBuffers() {
   std::vector<std::string>().swap(stringLiterals_);
   std::vector<std::string>().swap(dataTexts_);
   std::string().swap(input_);
+  std::string().swap(fileBytes_);
   std::string().swap(working_);
   for (JumpTarget& t : targets_) std::vector<JumpRef>().swap(t.refs);
 }

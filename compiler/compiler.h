@@ -204,7 +204,7 @@ class Compiler {
   char expectedType_ = 0;
   std::string rest_;
   // Source.
-  std::string input_;
+  std::string input_, fileBytes_;
   std::string working_;
   struct IncludeEntry {
     int32_t line;
