@@ -62,6 +62,10 @@ void Compiler::InitCompilePass() {
   for (int b = 0; b < 12; ++b) blockNumbers_[b] = keywords_.NumberOfName(kBlockNames[b]);
   assignKeyword_ = keywords_.FindMain("=");
   elementAssignKeyword_ = keywords_.FindMain("@=");
+  printKeyword_ = keywords_.FindMain("print");
+  printcKeyword_ = keywords_.FindMain("printc");
+  readKeyword_ = keywords_.FindMain("read");
+  inputKeyword_ = keywords_.FindMain("input");
   for (int level = 0; level < 13; ++level) operatorFirst_[level] = keywords_.FindBracket(kLevelKeyword[level]);
   for (KeywordEntry& e : keywords_.main) {
     e.block = -1;
@@ -135,6 +139,7 @@ void Compiler::FreeCompilerBuffers() {
   std::vector<std::string>().swap(stringLiterals_);
   std::vector<std::string>().swap(dataTexts_);
   std::string().swap(input_);
+  std::string().swap(fileBytes_);
   std::string().swap(working_);
   for (JumpTarget& t : targets_) std::vector<JumpRef>().swap(t.refs);
 }

@@ -3,6 +3,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -57,6 +58,7 @@ class Compiler {
   bool MainPass(int mode, int16_t startFunction);
   bool LineLoop(int mode, int32_t firstIncluded);
   void ShowProgress(int32_t line);
+  int32_t NextProgressLine() const;
   void ComposeStatementFailure(int mode, int32_t firstIncluded, int64_t lineOffset, const std::string& lineText);
   // ---- source (source.cpp)
   bool LoadSourceFile(const std::string& file);
@@ -73,9 +75,10 @@ class Compiler {
   bool DeclareVariableByName(std::string_view text, char* type, int32_t* number);
   bool DeclareFunctions(int mode, int32_t firstIncluded, int32_t* lineCount);
   int FindUserFunction(const std::string& name) const;
-  // ---- statements (statements.cpp)
+  // ---- statements (statements.cpp, rewrites.cpp, blocks.cpp)
   bool CompileStatement(const std::string& text);
-  bool CompileKeywordText(const std::string& text);
+  // Keyword recognition; the first word's place may be known already.
+  bool CompileKeywordText(const std::string& text, size_t knownAt = std::string::npos, size_t knownSize = 0);
   bool CompileKeywordStatement(int keyword, const std::string& args, int32_t statementStart);
   bool CompileRest();
   bool CompileLabel(const std::string& text, bool* isLabel);
@@ -87,10 +90,11 @@ class Compiler {
   bool CompileAssignment(std::string_view text, bool* isAssignment);
   bool CompileAssignmentArgs(int keyword, const char* name, const std::string& args);
   bool CompileData(const std::string& args);
-  bool HandleBlock(int block, int32_t jumpPosition, bool* emitJump, int32_t* jumpValue, int32_t statementStart);
+  bool HandleBlock(int block, int32_t jumpPosition, bool* emitJump, int32_t* jumpValue, int32_t statementStart,
+                   bool* emit);
   // ---- expressions (expressions.cpp)
   bool CompileFullExpression(std::string_view text, int32_t* number, char* type);
-  bool CompileExpression(std::string text, int32_t* number, char* type);
+  bool CompileExpression(std::string_view text, int32_t* number, char* type);
   bool CompileOperand(std::string_view text, int32_t* number, char* type);
   bool CompileCall(const std::string& name, const std::string& args, int32_t* number, char* type);
   bool CompileUserCall(int function, const std::string& args, int32_t* number, char* type);
@@ -156,9 +160,14 @@ class Compiler {
   KeywordTable keywords_;
   int32_t blockNumbers_[12] = {};
   std::deque<std::vector<uint8_t>> maskPool_;  // one mask per nesting depth (a deque keeps them in place)
+  std::deque<std::string> textPool_;           // one expression text per nesting depth
   size_t maskDepth_ = 0;
+  std::vector<std::string_view> statementItems_;
+  std::vector<int32_t> statementOperands_;
+  std::string assignmentArgs_;
   int operatorFirst_[13] = {};  // first bracket entry of each operator level
   int assignKeyword_ = -1, elementAssignKeyword_ = -1;  // the keywords "=" and "@="
+  int printKeyword_ = -1, printcKeyword_ = -1, readKeyword_ = -1, inputKeyword_ = -1;
   std::vector<std::string> messages_;
   std::function<void(int)> progress_;
   bool debugListing_ = false;
@@ -170,8 +179,7 @@ class Compiler {
   std::vector<int32_t> intLiterals_;
   std::vector<uint32_t> floatLiterals_;
   std::vector<std::string> stringLiterals_;
-  std::unordered_map<int32_t, int32_t> intIndex_;
-  std::unordered_map<uint32_t, int32_t> floatIndex_;
+  ValueMap intIndex_, floatIndex_;  // literal value (float bits) -> operand number
   std::string dataTypes_;
   std::vector<int32_t> dataValues_;
   std::vector<std::string> dataTexts_;
@@ -182,7 +190,7 @@ class Compiler {
   std::unordered_map<std::string, std::vector<int>> targetIndex_;
   std::vector<DeclaredName> declared_;
   std::vector<UserFunction> functions_;
-  std::unordered_map<std::string, int> functionIndex_;
+  TextMap functionIndex_;
   std::vector<DimRow> dims_;
   int32_t tempNext_[3] = {}, tempEnd_[3] = {};
   // Blocks and select.
@@ -196,7 +204,7 @@ class Compiler {
   char expectedType_ = 0;
   std::string rest_;
   // Source.
-  std::string input_;
+  std::string input_, fileBytes_;
   std::string working_;
   struct IncludeEntry {
     int32_t line;
@@ -209,11 +217,11 @@ class Compiler {
   int32_t errorLine_ = 0;
   std::string targetName_, arrayName_;  // the name an end-of-pass check failed on
   bool failedWithoutLine_ = false;
-  // The code of the last file compile, which memory compiles append to.
-  std::vector<int32_t> snapshotCode_, snapshotLines_;
+  // The code words of the last file compile, which memory compiles append to.
+  size_t fileCodeSize_ = 0;
   bool haveSnapshot_ = false;
   int lastProgressStep_ = 0;
-  int32_t progressTotal_ = 1;
+  int32_t progressTotal_ = 1, nextProgressLine_ = 0;
 };
 
 // The compiler's fixed command numbers.

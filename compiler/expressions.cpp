@@ -11,11 +11,15 @@
 namespace {
 
 // "?" followed by the decimal operand number: a reduced part of an expression.
-std::string Marker(int32_t number) {
-  std::string m(1, '?');
-  m += std::to_string(number);
-  return m;
-}
+struct Marker {
+  char text[16];
+  size_t size;
+  explicit Marker(int32_t number) {
+    text[0] = '?';
+    size = size_t(std::to_chars(text + 1, text + sizeof text, number).ptr - text);
+  }
+  std::string_view view() const { return std::string_view(text, size); }
+};
 
 struct OperatorChars {
   bool is[256] = {};
@@ -26,6 +30,25 @@ struct OperatorChars {
 const OperatorChars kOperatorChars;
 
 bool IsOperatorChar(char c) { return kOperatorChars.is[uint8_t(c)]; }
+
+// For each character, the operator levels it can take part in (bit n: level n).
+struct LevelsOfChar {
+  uint32_t bits[256] = {};
+  LevelsOfChar() {
+    bits[uint8_t('^')] = 1u << 0;
+    bits[uint8_t('/')] = 1u << 1;
+    bits[uint8_t('*')] = 1u << 2;
+    bits[uint8_t('+')] = 1u << 3;
+    bits[uint8_t('-')] = 1u << 4;
+    bits[uint8_t('>')] = 1u << 5 | 1u << 7;
+    bits[uint8_t('<')] = 1u << 6 | 1u << 8;
+    bits[uint8_t('=')] = 1u << 5 | 1u << 6 | 1u << 9;
+    bits[uint8_t('!')] = 1u << 10;
+    bits[uint8_t('&')] = 1u << 11;
+    bits[uint8_t('|')] = 1u << 12;
+  }
+};
+const LevelsOfChar kLevelsOfChar;
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Marks the characters that lie outside double quotes and outside any parentheses.
@@ -100,9 +123,8 @@ bool OperatorAt(const std::string& t, size_t i, int level, size_t* width) {
 }  // namespace
 
 const char* const kLevelKeyword[13] = {"^", "/", "*", "+", "-", ">=", "<=", ">", "<", "==", "!", "&", "|"};
-namespace {
 
-const char kLevelChar[13] = {'^', '/', '*', '+', '-', '=', '=', '>', '<', '=', '!', '&', '|'};
+namespace {
 
 std::string ArgLetters(const std::string& params, bool bracket) {
   std::string s = bracket ? (params.empty() ? "" : params.substr(1)) : params;
@@ -153,7 +175,7 @@ bool Compiler::CompileFullExpression(std::string_view input, int32_t* number, ch
     operators = operators || IsOperatorChar(c);
   }
   if (!brackets && !operators) return CompileOperand(input, number, type);
-  if (!brackets) return CompileExpression(std::string(input), number, type);
+  if (!brackets) return CompileExpression(input, number, type);
   std::string text(input);
   for (;;) {
     bool quoted = false;
@@ -197,25 +219,26 @@ bool Compiler::CompileFullExpression(std::string_view input, int32_t* number, ch
     if (bestOpen == std::string::npos) return CompileExpression(text, number, type);
     int32_t inner = 0;
     char innerType = 0;
-    if (!CompileExpression(text.substr(bestOpen + 1, bestClose - bestOpen - 1), &inner, &innerType)) return false;
-    text.replace(bestOpen, bestClose - bestOpen + 1, Marker(inner));
+    if (!CompileExpression(std::string_view(text).substr(bestOpen + 1, bestClose - bestOpen - 1), &inner, &innerType))
+      return false;
+    const Marker marker(inner);
+    text.replace(bestOpen, bestClose - bestOpen + 1, marker.text, marker.size);
   }
 }
 
-bool Compiler::CompileExpression(std::string text, int32_t* number, char* type) {
-  {
-    size_t a = 0, b = text.size();
-    while (a < b && static_cast<unsigned char>(text[a]) <= 32) ++a;
-    while (b > a && static_cast<unsigned char>(text[b - 1]) <= 32) --b;
-    text.erase(b);
-    text.erase(0, a);
+bool Compiler::CompileExpression(std::string_view input, int32_t* number, char* type) {
+  // Text and mask buffers of this nesting depth (calls inside operands compile expressions
+  // too); the input is never one of them.
+  if (maskPool_.size() <= maskDepth_) {
+    maskPool_.resize(maskDepth_ + 1);
+    textPool_.resize(maskDepth_ + 1);
   }
+  std::vector<uint8_t>& mask = maskPool_[maskDepth_];
+  std::string& text = textPool_[maskDepth_];
+  text.assign(TrimView(input));
   bool reduced = false;
   int32_t last = 0;
   char lastType = 0;
-  // A mask buffer of this nesting depth (calls inside operands compile expressions too).
-  if (maskPool_.size() <= maskDepth_) maskPool_.resize(maskDepth_ + 1);
-  std::vector<uint8_t>& mask = maskPool_[maskDepth_];
   struct DepthGuard {
     size_t& depth;
     explicit DepthGuard(size_t& d) : depth(d) { ++depth; }
@@ -223,17 +246,19 @@ bool Compiler::CompileExpression(std::string text, int32_t* number, char* type) 
   } guard(maskDepth_);
   // Quick test: which operator characters occur at the top level at all.
   TopLevelMask(text, mask);
-  bool present[128] = {};
-  bool any = false;
+  // The levels whose operator characters occur (">=" and "=>" can only be at levels 5 and
+  // 6 when a ">" or "<" and a "=" occur).
+  uint32_t levels = 0;
+  size_t operators = 0;
   for (size_t i = 0; i < text.size(); ++i) {
-    if (mask[i] && IsOperatorChar(text[i])) {
-      present[uint8_t(text[i])] = true;
-      any = true;
-    }
+    if (!mask[i]) continue;
+    const uint32_t bits = kLevelsOfChar.bits[uint8_t(text[i])];
+    levels |= bits;
+    operators += bits != 0;
   }
-  if (!any) return CompileOperand(text, number, type);
+  if (!levels) return CompileOperand(text, number, type);
   for (int level = 0; level < 13; ++level) {
-    if (!present[uint8_t(kLevelChar[level])] && !(level == 5 && present[uint8_t('>')]) && !(level == 6 && present[uint8_t('<')])) continue;
+    if (!(levels & (1u << level))) continue;
     size_t from = 1;
     for (;;) {
       size_t op = std::string::npos, width = 1;
@@ -288,11 +313,17 @@ bool Compiler::CompileExpression(std::string text, int32_t* number, char* type) 
       int32_t temp = AllocTempOperand(entry.params[0]);
       if (!temp) return false;
       if (!prePass_) EmitInstruction(entry.number, {temp, a, b});
-      std::string marker = Marker(temp);
-      text.replace(leftStart, r - leftStart, marker);
+      if (operators == 1) {
+        // The only operator: its operands were the whole text, which is now the temporary.
+        *number = temp;
+        *type = entry.params[0];
+        return true;
+      }
+      const Marker marker(temp);
+      text.replace(leftStart, r - leftStart, marker.text, marker.size);
       // The reduced part lay outside quotes and brackets, so the rest of the mask holds.
       mask.erase(mask.begin() + long(leftStart), mask.begin() + long(r));
-      mask.insert(mask.begin() + long(leftStart), marker.size(), 1);
+      mask.insert(mask.begin() + long(leftStart), marker.size, 1);
       if (text.size() >= 255) {
         Fail(43);
         return false;
@@ -300,11 +331,11 @@ bool Compiler::CompileExpression(std::string text, int32_t* number, char* type) 
       reduced = true;
       last = temp;
       lastType = entry.params[0];
-      from = leftStart + marker.size();
+      from = leftStart + marker.size;
     }
   }
   if (!reduced) return CompileOperand(text, number, type);
-  if (Trim(text) != Marker(last)) {
+  if (TrimView(text) != Marker(last).view()) {
     Fail(22);
     return false;
   }
@@ -333,7 +364,8 @@ bool Compiler::CompileOperand(std::string_view input, int32_t* number, char* typ
   }
   // A call form.
   bool quoted = false;
-  for (size_t i = 0; i < text.size(); ++i) {
+  const size_t scanCall = text.find('(') == std::string_view::npos ? 0 : text.size();
+  for (size_t i = 0; i < scanCall; ++i) {
     char c = text[i];
     if (c == '"') quoted = !quoted;
     if (quoted || c != '(') continue;
@@ -350,9 +382,11 @@ bool Compiler::CompileOperand(std::string_view input, int32_t* number, char* typ
     return CompileCall(std::string(TrimView(text.substr(0, i))), std::string(text.substr(i + 1, close - i - 1)), number,
                        type);
   }
-  // Numbers.
+  // Numbers (only digits, signs and a point).
   bool intChars = true, floatChars = true, digit = false, dot = false;
-  for (char c : text) {
+  const char first = text[0];
+  if (!IsDigit(first) && first != '-' && first != '+' && first != '.') intChars = floatChars = false;
+  for (char c : intChars ? text : std::string_view()) {
     bool d = IsDigit(c);
     digit = digit || d;
     dot = dot || c == '.';
@@ -373,9 +407,9 @@ bool Compiler::CompileOperand(std::string_view input, int32_t* number, char* typ
       *number = 19000;
       return true;
     }
-    auto it = intIndex_.find(int32_t(v));
-    if (it != intIndex_.end()) {
-      *number = it->second;
+    const int32_t known = intIndex_.Find(uint32_t(int32_t(v)));
+    if (known >= 0) {
+      *number = known;
       return true;
     }
     if (intLiterals_.size() >= 1999) {
@@ -385,7 +419,7 @@ bool Compiler::CompileOperand(std::string_view input, int32_t* number, char* typ
     }
     *number = 19000 + int32_t(intLiterals_.size());
     intLiterals_.push_back(int32_t(v));
-    intIndex_.emplace(int32_t(v), *number);
+    intIndex_.Insert(uint32_t(int32_t(v)), *number);
     return true;
   }
   if (digit && dot && floatChars) {
@@ -398,9 +432,9 @@ bool Compiler::CompileOperand(std::string_view input, int32_t* number, char* typ
       *number = 21000;
       return true;
     }
-    auto it = floatIndex_.find(bits);
-    if (it != floatIndex_.end()) {
-      *number = it->second;
+    const int32_t known = floatIndex_.Find(bits);
+    if (known >= 0) {
+      *number = known;
       return true;
     }
     if (floatLiterals_.size() >= 1999) {
@@ -410,7 +444,7 @@ bool Compiler::CompileOperand(std::string_view input, int32_t* number, char* typ
     }
     *number = 21000 + int32_t(floatLiterals_.size());
     floatLiterals_.push_back(bits);
-    floatIndex_.emplace(bits, *number);
+    floatIndex_.Insert(bits, *number);
     return true;
   }
   // A string literal.

@@ -17,7 +17,17 @@ void KeywordTable::Clear() {
 
 int KeywordTable::MaxWordsStartingWith(std::string_view word) const {
   auto it = firstWords.find(word);
-  return it == firstWords.end() ? 0 : it->second;
+  return it == firstWords.end() ? 0 : it->second >> 16;
+}
+
+int KeywordTable::LookUpFirstWord(std::string_view word, int* singleIndex) const {
+  auto it = firstWords.find(word);
+  if (it == firstWords.end()) {
+    *singleIndex = -1;
+    return 0;
+  }
+  *singleIndex = (it->second & 0xffff) - 1;
+  return it->second >> 16;
 }
 
 int KeywordTable::FindMain(std::string_view name) const {
@@ -114,8 +124,9 @@ void FillKeywordTable(KeywordTable& table, const std::string& text, std::vector<
       int words = 1;
       for (char c : e.name) words += c == ' ';
       if (words > table.maxWords) table.maxWords = words;
-      int& most = table.firstWords[e.name.substr(0, e.name.find(' '))];
-      if (words > most) most = words;
+      int& first = table.firstWords[e.name.substr(0, e.name.find(' '))];
+      if (words > (first >> 16)) first = (words << 16) | (first & 0xffff);
+      if (words == 1 && (first & 0xffff) == 0) first |= index + 1;
       table.mainFirst.emplace(e.name, index);
       table.mainLast[e.name] = index;
       table.byNumber.emplace(e.number, index);

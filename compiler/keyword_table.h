@@ -5,6 +5,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "compiler/text_map.h"
+
 // One keyword: its name, command number and parameter letters. For a bracket keyword (a
 // function or operator, written with a trailing "[" in the list) the first letter is the
 // result type and the rest the argument types; "0" marks a statement without arguments and
@@ -17,13 +19,6 @@ struct KeywordEntry {
   int last = 0;       // index of the last consecutive entry of the same name
 };
 
-// Hashing that lets a map of strings be searched with a string_view.
-struct TextHash {
-  using is_transparent = void;
-  size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-};
-using TextMap = std::unordered_map<std::string, int, TextHash, std::equal_to<>>;
-
 inline constexpr size_t kMaxMainKeywords = 768;
 inline constexpr size_t kMaxBracketKeywords = 512;
 
@@ -32,7 +27,8 @@ struct KeywordTable {
   int firstAt = -1;  // first bracket entry whose name begins with "@"
   int maxWords = 1;  // most words in one main keyword name
   TextMap mainFirst, bracketFirst, mainLast;
-  // The most words of a main keyword that begins with a given word.
+  // For each first word of a main keyword: the most words of a keyword beginning with it
+  // (high 16 bits) and the index + 1 of the keyword that is that word alone (low bits).
   TextMap firstWords;
   std::unordered_map<int32_t, int> byNumber;
 
@@ -42,6 +38,9 @@ struct KeywordTable {
   int FindBracket(std::string_view name) const;
   // Most words of a keyword beginning with this word (0 when none begins with it).
   int MaxWordsStartingWith(std::string_view word) const;
+  // Both at once: the most words (0: no keyword begins with the word) and the index of the
+  // one-word keyword (-1: none).
+  int LookUpFirstWord(std::string_view word, int* singleIndex) const;
   int NumberOfName(const std::string& name) const;
   // Name of the first main entry with that number ("" when none).
   std::string GetKeywordName(int32_t number, int* index = nullptr) const;

@@ -17,11 +17,9 @@ void Cut(std::string& s) {
 bool Compiler::RunCompile() {
   InitCompilePass();
   bool ok = MainPass(1, 0);
-  if (ok) {
-    snapshotCode_ = code_;
-    snapshotLines_ = lines_;
-    haveSnapshot_ = true;
-  }
+  // Memory compiles append to this code: they cut the code back to its end each time.
+  fileCodeSize_ = code_.size();
+  haveSnapshot_ = ok;
   return ok;
 }
 
@@ -32,12 +30,10 @@ bool Compiler::CompileFromMemory(const std::string& text, int16_t startFunction)
     return false;
   }
   // Each memory compile appends its code after the code of the last file compile.
-  code_ = snapshotCode_;
-  lines_ = snapshotLines_;
-  if (!code_.empty()) {  // the end word of the file compile is replaced
-    code_.pop_back();
-    lines_.pop_back();
-  }
+  // The end word of the file compile is replaced.
+  const size_t keep = fileCodeSize_ > 0 ? fileCodeSize_ - 1 : 0;
+  code_.resize(keep);
+  lines_.resize(keep);
   SetSourceFromString(text);
   std::string keepOutput;
   keepOutput.swap(outputName_);
@@ -46,13 +42,22 @@ bool Compiler::CompileFromMemory(const std::string& text, int16_t startFunction)
   return ok;
 }
 
+// The first line at which percent / 10 reaches the step after the last one shown.
+int32_t Compiler::NextProgressLine() const {
+  if (lastProgressStep_ >= 10) return INT32_MAX;
+  const int64_t total = progressTotal_ > 0 ? progressTotal_ : 1;
+  return int32_t((int64_t(lastProgressStep_ + 1) * total + 9) / 10);
+}
+
 void Compiler::ShowProgress(int32_t line) {
+  if (line < nextProgressLine_) return;
   int64_t percent = int64_t(100) * line / (progressTotal_ > 0 ? progressTotal_ : 1);
   if (percent > 100) percent = 100;
   if (percent / 10 > lastProgressStep_) {
     ++lastProgressStep_;
     if (progress_) progress_(int(percent));
   }
+  nextProgressLine_ = NextProgressLine();
 }
 
 bool Compiler::MainPass(int mode, int16_t startFunction) {
@@ -95,11 +100,15 @@ bool Compiler::MainPass(int mode, int16_t startFunction) {
   if (!ok) return finishWithLine(errorLine_);
   progressTotal_ = total > 0 ? total : 1;
   lastProgressStep_ = 0;
+  nextProgressLine_ = NextProgressLine();
   if (debugListing_) WriteDebugListing(working_.data(), uint32_t(working_.size()));
   inFunction_ = false;
   currentFunction_ = startFunction;
   errorText_.clear();
   currentLine_ = 1;
+  // About one code word for every three bytes of source: grown once instead of doubling.
+  code_.reserve(code_.size() + working_.size() / 3);
+  lines_.reserve(code_.capacity());
   if (!LineLoop(mode, firstIncluded)) {
     Cut(errorText_);
     errorMessage_ = errorText_;
@@ -154,11 +163,11 @@ bool Compiler::LineLoop(int mode, int32_t firstIncluded) {
       errorLine_ = currentLine_;
       return false;
     }
-    line.assign(working_, pos, cr - pos);
+    // Characters below 32 in front of the line (the LF of the break) are dropped.
+    size_t lead = pos;
+    while (lead < cr && static_cast<unsigned char>(working_[lead]) < 32) ++lead;
+    line.assign(working_, lead, cr - lead);
     pos = cr + 1;
-    size_t lead = 0;
-    while (lead < line.size() && static_cast<unsigned char>(line[lead]) < 32) ++lead;
-    line.erase(0, lead);
     LowerOutsideQuotes(line);
     arrayFlag_ = false;
     if (!CompileStatement(line)) {

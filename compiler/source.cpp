@@ -10,24 +10,33 @@
 
 namespace {
 
-// Every line ends in CR LF: lone CR, lone LF and a NUL byte end a line as CR LF does, and
-// the text always ends with a line break, so an appended file never merges into the next.
-std::string NormalizeLineEnds(const std::string& in) {
-  std::string out;
-  out.reserve(in.size() + in.size() / 16 + 2);
-  for (size_t i = 0; i < in.size(); ++i) {
-    char c = in[i];
-    if (c == '\r') {
-      out += "\r\n";
-      if (i + 1 < in.size() && in[i + 1] == '\n') ++i;
-    } else if (c == '\n' || c == '\0') {
-      out += "\r\n";
-    } else {
-      out += c;
+// Appends a text with every line ended by CR LF: lone CR, lone LF and a NUL byte end a line
+// as CR LF does, and the text always ends with a line break, so an appended file never
+// merges into the next.
+void AppendNormalized(const std::string& in, std::string& out) {
+  out.reserve(out.size() + in.size() + in.size() / 16 + 2);
+  const size_t begin = out.size();
+  if (in.find('\r') == std::string::npos && in.find('\0') == std::string::npos) {
+    // Only LF breaks: each becomes CR LF.
+    size_t start = 0;
+    for (size_t lf = in.find('\n'); lf != std::string::npos; lf = in.find('\n', start)) {
+      out.append(in, start, lf - start).append("\r\n");
+      start = lf + 1;
     }
+    out.append(in, start, std::string::npos);
+  } else {
+    size_t start = 0;
+    for (size_t i = 0; i < in.size(); ++i) {
+      const char c = in[i];
+      if (c != '\r' && c != '\n' && c != '\0') continue;
+      out.append(in, start, i - start);
+      out += "\r\n";
+      if (c == '\r' && i + 1 < in.size() && in[i + 1] == '\n') ++i;
+      start = i + 1;
+    }
+    out.append(in, start, in.size() - start);
   }
-  if (out.size() < 2 || out.compare(out.size() - 2, 2, "\r\n") != 0) out += "\r\n";
-  return out;
+  if (out.size() - begin < 2 || out.compare(out.size() - 2, 2, "\r\n") != 0) out += "\r\n";
 }
 
 // Reads a source or included file: regular files only (a device or a pipe named by an
@@ -45,27 +54,32 @@ bool Compiler::LoadSourceFile(const std::string& file) {
     input_ = "\r\n";
     return true;
   }
-  std::string bytes;
-  if (!ReadSourceFile(file, bytes)) return false;
-  input_ = NormalizeLineEnds(bytes);
+  // The buffers keep their room from one compile to the next.
+  if (!ReadSourceFile(file, fileBytes_)) return false;
+  input_.clear();
+  AppendNormalized(fileBytes_, input_);
   return true;
 }
 
 void Compiler::SetSourceFromString(const std::string& text) {
-  input_ = NormalizeLineEnds(text);
+  input_.clear();
+  AppendNormalized(text, input_);
 }
 
 bool Compiler::AppendFile(const std::string& file, int root) {
   std::string bytes;
   if (!ReadSourceFile(file, bytes)) return false;
   int64_t start = int64_t(working_.size());
-  working_ += NormalizeLineEnds(bytes);
+  AppendNormalized(bytes, working_);
   segments_.push_back({start, int64_t(working_.size()), root});
   return true;
 }
 
 int32_t Compiler::ExpandIncludes() {
-  working_ = input_ + "end\r\n";
+  // The input becomes the working text: it is not read again after this.
+  working_.swap(input_);
+  input_.clear();
+  working_ += "end\r\n";
   includes_.clear();
   segments_.clear();
   std::vector<std::string> names;

@@ -50,8 +50,16 @@ int32_t Compiler::DeclareVariable(int type, std::string_view name, bool array) {
 bool Compiler::DeclareVariableByName(std::string_view text, char* type, int32_t* number) {
   bool array = arrayFlag_;
   arrayFlag_ = false;
-  if (!IsVariableName(text)) return false;
-  char t = text.find('#') != std::string_view::npos ? 'f' : text.find('$') != std::string_view::npos ? 's' : 'l';
+  // Letters, digits, "_", "#" and "$" only: a "#" makes a float, else a "$" a string.
+  if (text.empty()) return false;
+  bool hash = false, dollar = false;
+  for (char c : text) {
+    if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_') continue;
+    if (c == '#') hash = true;
+    else if (c == '$') dollar = true;
+    else return false;
+  }
+  char t = hash ? 'f' : dollar ? 's' : 'l';
   *type = t;
   if (prePass_) {
     *number = kVarBase[TypeIndex(t)];
@@ -138,7 +146,7 @@ bool Compiler::DeclareFunctions(int mode, int32_t firstIncluded, int32_t* lineCo
     while (start < cr && static_cast<unsigned char>(working_[start]) <= 32) ++start;
     // Only the lines that open or close a function are needed as text.
     auto startsWith = [&](const char* word, size_t n) {
-      if (cr - start < n) return false;
+      if (cr - start < n || (working_[start] | 0x20) != word[0]) return false;
       for (size_t i = 0; i < n; ++i)
         if (std::tolower(static_cast<unsigned char>(working_[start + i])) != word[i]) return false;
       return true;

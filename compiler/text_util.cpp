@@ -1,5 +1,7 @@
 #include "compiler/text_util.h"
 
+#include <cstring>
+
 void LowerOutsideQuotes(std::string& text) {
   bool quoted = false;
   for (char& c : text) {
@@ -56,8 +58,8 @@ std::vector<std::string> SplitTopLevel(const std::string& text) {
   return items;
 }
 
-std::vector<std::string_view> SplitTopLevelViews(std::string_view text) {
-  std::vector<std::string_view> items;
+void SplitTopLevelViews(std::string_view text, std::vector<std::string_view>& items) {
+  items.clear();
   bool quoted = false;
   int depth = 0;
   size_t start = 0;
@@ -73,7 +75,6 @@ std::vector<std::string_view> SplitTopLevelViews(std::string_view text) {
     }
   }
   items.push_back(text.substr(start));
-  return items;
 }
 
 void SplitFunctionHeader(const std::string& text, std::string* name, std::string* params) {
@@ -99,4 +100,76 @@ size_t MatchingBracket(std::string_view text, size_t open) {
     else if (c == ')' && --depth == 0) return i;
   }
   return std::string::npos;
+}
+
+// The statement's words: split at blanks outside quotes; a ":" outside quotes is a word of
+// its own. starts[i] is the offset of word i in the text.
+void Tokenize(const std::string& text, std::vector<std::string>& words, std::vector<size_t>& starts,
+              size_t maxWords) {
+  words.clear();
+  starts.clear();
+  words.reserve(16);
+  starts.reserve(16);
+  bool quoted = false;
+  size_t i = 0;
+  while (i < text.size() && words.size() < maxWords) {
+    while (i < text.size() && text[i] == ' ') ++i;
+    if (i >= text.size()) break;
+    if (text[i] == ':') {
+      words.emplace_back(":");
+      starts.push_back(i++);
+      continue;
+    }
+    size_t start = i;
+    while (i < text.size()) {
+      char c = text[i];
+      if (c == '"') quoted = !quoted;
+      else if (!quoted && (c == ' ' || c == ':')) break;
+      ++i;
+    }
+    words.push_back(text.substr(start, i - start));
+    starts.push_back(start);
+  }
+}
+
+// The first word of a statement, as Tokenize would give it.
+std::string_view FirstWord(const std::string& text, size_t* start) {
+  size_t i = 0;
+  while (i < text.size() && text[i] == ' ') ++i;
+  *start = i;
+  if (i < text.size() && text[i] == ':') return std::string_view(text).substr(i, 1);
+  bool quoted = false;
+  size_t j = i;
+  for (; j < text.size(); ++j) {
+    char c = text[j];
+    if (c == '"') quoted = !quoted;
+    else if (!quoted && (c == ' ' || c == ':')) break;
+  }
+  return std::string_view(text).substr(i, j - i);
+}
+
+std::string Join(const std::vector<std::string>& words, size_t from, size_t to) {
+  std::string s;
+  for (size_t i = from; i < to && i < words.size(); ++i) {
+    if (!s.empty()) s += ' ';
+    s += words[i];
+  }
+  return s;
+}
+
+// Replaces a pattern outside double quotes.
+std::string ReplaceOutsideQuotes(const std::string& text, const char* from, const char* to) {
+  std::string out;
+  size_t n = std::strlen(from);
+  bool quoted = false;
+  for (size_t i = 0; i < text.size();) {
+    if (text[i] == '"') quoted = !quoted;
+    if (!quoted && text[i] == from[0] && text.compare(i, n, from) == 0) {
+      out += to;
+      i += n;
+      continue;
+    }
+    out += text[i++];
+  }
+  return out;
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,7 +17,7 @@ bool IsVariableName(std::string_view text);
 bool IsPlainName(const std::string& text);
 // Splits at commas outside double quotes and brackets.
 std::vector<std::string> SplitTopLevel(const std::string& text);
-std::vector<std::string_view> SplitTopLevelViews(std::string_view text);
+void SplitTopLevelViews(std::string_view text, std::vector<std::string_view>& items);
 // "name(params)": the name before the first "(", the params up to the last ")".
 void SplitFunctionHeader(const std::string& text, std::string* name, std::string* params);
 // Index of the ")" matching the "(" at open, outside quotes (npos when none).
@@ -25,3 +26,13 @@ size_t MatchingBracket(std::string_view text, size_t open);
 inline bool IsCallNameChar(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '$' || c == '#' || c == '_';
 }
+// The statement's words: split at blanks outside quotes; a ":" outside quotes is a word of
+// its own. starts[i] is the offset of word i in the text. At most maxWords words.
+void Tokenize(const std::string& text, std::vector<std::string>& words, std::vector<size_t>& starts,
+              size_t maxWords = SIZE_MAX);
+// The first word of a statement, as Tokenize would give it, and its offset.
+std::string_view FirstWord(const std::string& text, size_t* start);
+// Words from..to-1 joined by single blanks.
+std::string Join(const std::vector<std::string>& words, size_t from, size_t to);
+// Replaces every occurrence of a pattern outside double quotes.
+std::string ReplaceOutsideQuotes(const std::string& text, const char* from, const char* to);

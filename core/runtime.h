@@ -14,6 +14,7 @@ struct RunOptions {
   std::string grabFile, transcriptFile, inputFile;
   std::vector<std::string> args;  // the program's command line
   std::vector<std::string> errorTexts;  // texts for the error slots (the language file); empty: "ERROR %d"
+  std::string programFile;              // the running file when not the image (run: the source)
 };
 
 // Process-wide state of the player (one instance).

@@ -239,5 +239,6 @@ int RunImageFile(const std::string& imagePath, const RunOptions& options) {
   g_runtime.options = options;
   g_runtime.commandLine = JoinArgs(options.args);
   g_runtime.standalone = options.standalone ? 1 : 0;
-  return RunSession(FsResolve(imagePath), nullptr, FsResolve(imagePath), true);
+  const std::string running = options.programFile.empty() ? FsResolve(imagePath) : options.programFile;
+  return RunSession(running, nullptr, FsResolve(imagePath), true);
 }

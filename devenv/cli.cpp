@@ -168,6 +168,8 @@ int Run(const std::vector<std::string>& args) {
   if (!CompileFile(args[1], image)) return kExitCompileError;
   o.standalone = false;
   o.errorTexts = g_language.errors;
+  // The source is the running file: its folder is the program folder (SETUP.INI, VK.LOG).
+  o.programFile = AbsolutePath(args[1]);
   // The program runs with its source's folder as the current folder.
   const std::string keep = FsCurrentFolder();
   std::string folder = FsFolderOf(AbsolutePath(args[1]));

@@ -98,27 +98,24 @@ int main(int argc, char** argv) {
   compiler.LoadKeywordTable();
   LoadLanguageTables("");
   compiler.SetMessageTexts(g_language.compiler);
-  double best = 1e9;
-  for (int run = 0; run < 5; ++run) {
+  // Rounds alternate between the two so that a busy machine slows both alike; the best
+  // time of each counts.
+  double best = 1e9, luaBest = 1e9;
+  for (int round = 0; round < 7; ++round) {
     auto start = std::chrono::steady_clock::now();
     bool ok = compiler.CompileToDefaultImage(basicFile);
-    double t = Seconds(start);
+    best = std::min(best, Seconds(start));
     if (!ok) {
       std::fprintf(stderr, "compile failed: %s\n", compiler.ResultText().c_str());
       return 1;
     }
-    best = std::min(best, t);
-  }
-  double luaBest = 1e9;
-  for (int run = 0; run < 5; ++run) {
-    auto start = std::chrono::steady_clock::now();
+    start = std::chrono::steady_clock::now();
     int status = std::system(("luac5.4 -p " + luaFile).c_str());
-    double t = Seconds(start);
+    luaBest = std::min(luaBest, Seconds(start));
     if (status != 0) {
       std::fprintf(stderr, "luac5.4 failed (status %d)\n", status);
       return 1;
     }
-    luaBest = std::min(luaBest, t);
   }
   const double ours = p.basicLines / best, theirs = p.luaLines / luaBest;
   std::printf("vellumark compile: %d lines in %.3f s = %.0f lines/s\n", p.basicLines, best, ours);

@@ -148,3 +148,20 @@ TEST(KeywordList, MalformedLinesAreSkippedWithAWarning) {
   FillKeywordTable(table, many, nullptr);
   EXPECT_EQ(table.main.size(), kMaxMainKeywords);
 }
+
+TEST(TextMapTable, FindsEveryKeyThroughGrowth) {
+  TextMap map;
+  for (int i = 0; i < 5000; ++i) map.emplace("name" + std::to_string(i), i);
+  map.emplace("name7", 99);  // an existing key keeps its value
+  EXPECT_EQ(map.size(), 5000u);
+  for (int i = 0; i < 5000; ++i) {
+    const TextMap::Entry* e = map.find("name" + std::to_string(i));
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->second, i);
+  }
+  EXPECT_EQ(map.find("name5000"), map.end());
+  map["x"] += 3;
+  EXPECT_EQ(map.find("x")->second, 3);
+  map.clear();
+  EXPECT_EQ(map.find("x"), nullptr);
+}

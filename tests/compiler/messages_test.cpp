@@ -135,3 +135,22 @@ TEST(Messages, ProgressIsReportedTenTimesAtMost) {
   EXPECT_LE(shown.back(), 100);
   for (size_t i = 1; i < shown.size(); ++i) EXPECT_GT(shown[i], shown[i - 1]);
 }
+
+TEST(Messages, LineLengthLimits) {
+  // The first line holds 254 characters; later lines 253, their text gathered behind the
+  // line feed of the break before them.
+  const std::string rem254 = "rem " + std::string(250, 'x'), rem253 = "rem " + std::string(249, 'x');
+  EXPECT_EQ(Failure(rem254 + "\n"), "compiled");
+  EXPECT_EQ(Failure(rem254 + "x\n"), "1: Line too long (255 characters or more)");
+  EXPECT_EQ(Failure("a=1\n" + rem253 + "\n"), "compiled");
+  EXPECT_EQ(Failure("a=1\n" + rem254 + "\n"), "2: Line too long (255 characters or more)");
+}
+
+TEST(Messages, MoreLimits) {
+  EXPECT_EQ(Failure(Numbered("a$=\"%d\"\n", 2000)), "2000: Too many strings (at most 1999)");
+  EXPECT_EQ(Failure(Numbered("a#=%d.5\n", 2000)), "2000: Too many different float numbers (at most 1999)");
+  EXPECT_EQ(Failure(Numbered("s%d$=a$\n", 2000)), "1999: Too many string variables (at most 1999)");  // a$ is one too
+  EXPECT_EQ(Failure("end\n" + Numbered("function f%d()\nendfunction\n", 1024)), "2048: Too many user functions (at most 1023)");
+  EXPECT_EQ(Failure(Numbered("#include missing%d.vka\n", 256)), "255: Too many include files (at most 255)");
+  EXPECT_EQ(Failure("a=" + Repeat("1^1+", 60) + "1\n"), "1: Line or expression too long");
+}

@@ -1,0 +1,79 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A map from names to numbers for the compiler's hot lookups (keywords, variables, user
+// functions): open addressing over a power-of-two table, searched with a string_view.
+class TextMap {
+ public:
+  struct Entry {
+    std::string first;
+    int second;
+  };
+
+  Entry* find(std::string_view key) { return const_cast<Entry*>(static_cast<const TextMap*>(this)->find(key)); }
+  const Entry* find(std::string_view key) const;
+  const Entry* end() const { return nullptr; }
+  // Adds the key unless it is there already.
+  void emplace(std::string_view key, int value);
+  // The value of the key, added as 0 when missing.
+  int& operator[](std::string_view key);
+  void clear();
+  size_t size() const { return entries_.size(); }
+
+ private:
+  static uint32_t Hash(std::string_view key);
+  size_t SlotOf(std::string_view key, uint32_t hash) const;
+  void Grow();
+
+  std::vector<Entry> entries_;
+  std::vector<uint32_t> hashes_;
+  std::vector<int32_t> slots_;  // entry index + 1; 0 is an empty slot
+};
+
+// A map from 32-bit values to numbers (the literal tables): open addressing, power of two.
+class ValueMap {
+ public:
+  // The number stored for a value, or -1.
+  int32_t Find(uint32_t key) const {
+    if (slots_.empty()) return -1;
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = Hash(key) & mask;; i = (i + 1) & mask) {
+      const Slot& s = slots_[i];
+      if (s.value < 0) return -1;
+      if (s.key == key) return s.value;
+    }
+  }
+  // Stores a number for a value that is not there yet.
+  void Insert(uint32_t key, int32_t value) {
+    if ((count_ + 1) * 2 > slots_.size()) Grow();
+    const size_t mask = slots_.size() - 1;
+    size_t i = Hash(key) & mask;
+    while (slots_[i].value >= 0) i = (i + 1) & mask;
+    slots_[i] = {key, value};
+    ++count_;
+  }
+  void clear() {
+    slots_.clear();
+    count_ = 0;
+  }
+
+ private:
+  struct Slot {
+    uint32_t key;
+    int32_t value;  // -1: empty
+  };
+  static size_t Hash(uint32_t key) { return size_t((uint64_t(key) * 0x9E3779B97F4A7C15ull) >> 32); }
+  void Grow() {
+    std::vector<Slot> old;
+    old.swap(slots_);
+    slots_.assign(old.empty() ? 64 : old.size() * 2, Slot{0, -1});
+    count_ = 0;
+    for (const Slot& s : old)
+      if (s.value >= 0) Insert(s.key, s.value);
+  }
+  std::vector<Slot> slots_;
+  size_t count_ = 0;
+};
