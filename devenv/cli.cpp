@@ -35,6 +35,13 @@ int Usage() {
 }
 
 // Parses run options from args[from...]; false on an unknown or incomplete option.
+// Files named on the command line are relative to the caller's folder, also when the run
+// then changes into the program's folder.
+std::string FromCallersFolder(const std::string& path) {
+  if (path.empty() || path[0] == '/') return path;
+  return FsCurrentFolder() + "/" + path;
+}
+
 bool ParseRunOptions(const std::vector<std::string>& args, size_t from, RunOptions& o) {
   for (size_t i = from; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -63,10 +70,13 @@ bool ParseRunOptions(const std::vector<std::string>& args, size_t from, RunOptio
       o.frames = n;
     } else if (a == "--grab") {
       if (!value(o.grabFile)) return false;
+      o.grabFile = FromCallersFolder(o.grabFile);
     } else if (a == "--transcript") {
       if (!value(o.transcriptFile)) return false;
+      if (o.transcriptFile != "-") o.transcriptFile = FromCallersFolder(o.transcriptFile);
     } else if (a == "--input") {
       if (!value(o.inputFile)) return false;
+      o.inputFile = FromCallersFolder(o.inputFile);
     } else if (a == "--clock") {
       if (!value(v) || v != "virtual") return false;
       o.virtualClock = true;

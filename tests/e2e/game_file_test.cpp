@@ -90,3 +90,22 @@ TEST(GameFile, ARunTimeErrorEndsWithStatus1AndItsMessage) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RunCommand, OutputFilesAreRelativeToTheCallersFolder) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.File("src"));
+  std::filesystem::create_directory(dir.File("work"));
+  dir.Write("src/prog.vka", "print \"hi\"\r\n");
+  ProcessResult r = RunProcess(VellumarkExe(),
+                               {"run", dir.File("src/prog.vka"), "--headless", "--clock", "virtual", "--frames", "5",
+                                "--transcript", "out.txt", "--grab", "out.png"},
+                               dir.File("work"));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(dir.Read("work/out.txt"), "hi\n");
+  EXPECT_TRUE(std::filesystem::exists(dir.File("work/out.png")));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("src/out.txt")));
+}
+
+}  // namespace
