@@ -23,12 +23,12 @@ void ResetTextState() {
 }
 
 void CreateTextFont(int32_t style, int32_t size, const std::string& face) {
-  FontSpec spec;
-  spec.face = face;
-  spec.height = size;
-  spec.bold = style == 2 || style == 3;
-  spec.italic = style == 1 || style == 3;
-  g_text.textFont = TextCreateFont(spec);
+  FontSpec request;
+  request.face = face;
+  request.height = size;
+  request.bold = style == 2 || style == 3;
+  request.italic = style == 1 || style == 3;
+  g_text.textFont = TextCreateFont(request);
   if (!g_text.textFont) g_text.textFont = TextDefaultFont();
 }
 

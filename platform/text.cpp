@@ -44,9 +44,9 @@ struct Glyph {
 class TextFont {
  public:
   // Bundled bitmap font.
-  TextFont(const uint8_t* cells, int32_t cellW, int32_t cellH, int32_t base, const FontSpec& spec)
-      : spec_(spec), bitmap_(cells) {
-    int32_t h = std::abs(spec.height);
+  TextFont(const uint8_t* cells, int32_t cellW, int32_t cellH, int32_t base, const FontSpec& request)
+      : request_(request), bitmap_(cells) {
+    int32_t h = std::abs(request.height);
     scale_ = std::max(1, (h + cellH / 2) / cellH);
     cellW_ = cellW;
     cellH_ = cellH;
@@ -55,10 +55,10 @@ class TextFont {
     for (int c = 0; c < 256; ++c) BuildBitmapGlyph(c);
   }
   // FreeType face (owned).
-  TextFont(FT_Face face, const FontSpec& spec) : spec_(spec), face_(face) {
-    int32_t h = std::max(1, std::abs(spec.height));
+  TextFont(FT_Face face, const FontSpec& request) : request_(request), face_(face) {
+    int32_t h = std::max(1, std::abs(request.height));
     FT_Size_RequestRec req{};
-    req.type = spec.height < 0 ? FT_SIZE_REQUEST_TYPE_NOMINAL : FT_SIZE_REQUEST_TYPE_REAL_DIM;
+    req.type = request.height < 0 ? FT_SIZE_REQUEST_TYPE_NOMINAL : FT_SIZE_REQUEST_TYPE_REAL_DIM;
     req.height = FT_Long(h) << 6;
     if (FT_Request_Size(face_, &req) != 0) FT_Set_Pixel_Sizes(face_, 0, FT_UInt(h));
     ascent_ = int32_t((face_->size->metrics.ascender + 32) >> 6);
@@ -75,23 +75,23 @@ class TextFont {
   const Glyph& GlyphOf(uint8_t c) const { return glyphs_[c]; }
   int32_t Ascent() const { return ascent_; }
   int32_t Height() const { return height_; }
-  const FontSpec& Spec() const { return spec_; }
+  const FontSpec& Spec() const { return request_; }
 
  private:
   void BuildBitmapGlyph(int c) {
     Glyph& g = glyphs_[size_t(c)];
-    int32_t extra = spec_.bold ? 1 : 0;
+    int32_t extra = request_.bold ? 1 : 0;
     g.advance = cellW_ * scale_ + extra;
     if (c < 32) return;
     const uint8_t* rows = bitmap_ + size_t(c - 32) * size_t(cellH_);
-    g.width = cellW_ * scale_ + extra + (spec_.italic ? height_ / 4 : 0);
+    g.width = cellW_ * scale_ + extra + (request_.italic ? height_ / 4 : 0);
     g.rows = height_;
     g.left = 0;
     g.top = ascent_;
     g.mask.assign(size_t(g.width) * size_t(g.rows), 0);
     for (int32_t y = 0; y < height_; ++y) {
       uint8_t bits = rows[y / scale_];
-      int32_t slant = spec_.italic ? (height_ - 1 - y) / 4 : 0;
+      int32_t slant = request_.italic ? (height_ - 1 - y) / 4 : 0;
       for (int32_t x = 0; x < cellW_ * scale_; ++x) {
         if (!(bits & (0x80 >> (x / scale_)))) continue;
         g.mask[size_t(y) * size_t(g.width) + size_t(x + slant)] = 1;
@@ -118,7 +118,7 @@ class TextFont {
     }
   }
 
-  FontSpec spec_;
+  FontSpec request_;
   const uint8_t* bitmap_ = nullptr;
   FT_Face face_ = nullptr;
   int32_t scale_ = 1, cellW_ = 0, cellH_ = 0;
@@ -128,12 +128,12 @@ class TextFont {
 
 namespace {
 
-TextFontPtr MakeBitmapFont(const FontSpec& spec) {
+TextFontPtr MakeBitmapFont(const FontSpec& request) {
   const EmbeddedFile* f = FindEmbeddedFile("system_font.bin");
   if (!f || f->size < 8 || std::memcmp(f->data, "VKF1", 4) != 0) return nullptr;
   int32_t w = f->data[4], h = f->data[5], base = f->data[6];
   if (w < 1 || w > 8 || h < 1 || base > h || f->size < 8 + size_t(224) * size_t(h)) return nullptr;
-  return std::make_shared<const TextFont>(f->data + 8, w, h, base, spec);
+  return std::make_shared<const TextFont>(f->data + 8, w, h, base, request);
 }
 
 // The family fontconfig is asked for.
@@ -154,15 +154,15 @@ bool StartFontconfig() {
   return g_fcReady;
 }
 
-bool FindFontFile(const FontSpec& spec, std::string* path, int* index) {
+bool FindFontFile(const FontSpec& request, std::string* path, int* index) {
   StartFontconfig();
   if (!g_fcReady) return false;
   FcPattern* pat = FcPatternCreate();
   if (!pat) return false;
-  std::string family = FamilyFor(spec.face);
+  std::string family = FamilyFor(request.face);
   FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
-  FcPatternAddInteger(pat, FC_WEIGHT, spec.bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-  FcPatternAddInteger(pat, FC_SLANT, spec.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+  FcPatternAddInteger(pat, FC_WEIGHT, request.bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+  FcPatternAddInteger(pat, FC_SLANT, request.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
   FcPatternAddBool(pat, FC_SCALABLE, FcTrue);
   FcConfigSubstitute(nullptr, pat, FcMatchPattern);
   FcDefaultSubstitute(pat);
@@ -182,15 +182,15 @@ bool FindFontFile(const FontSpec& spec, std::string* path, int* index) {
 
 }  // namespace
 
-TextFontPtr TextCreateFont(const FontSpec& spec) {
-  std::string l = Lower(spec.face);
-  if (l == "system" || l == "fixedsys") return MakeBitmapFont(spec);
+TextFontPtr TextCreateFont(const FontSpec& request) {
+  std::string l = Lower(request.face);
+  if (l == "system" || l == "fixedsys") return MakeBitmapFont(request);
   std::string path;
   int index = 0;
-  if (!FreeType() || !FindFontFile(spec, &path, &index)) return nullptr;
+  if (!FreeType() || !FindFontFile(request, &path, &index)) return nullptr;
   FT_Face face = nullptr;
   if (FT_New_Face(g_ft, path.c_str(), index, &face) != 0) return nullptr;
-  return std::make_shared<const TextFont>(face, spec);
+  return std::make_shared<const TextFont>(face, request);
 }
 
 TextFontPtr TextDefaultFont() {

@@ -22,7 +22,7 @@ class TextFont;
 using TextFontPtr = std::shared_ptr<const TextFont>;
 
 // Makes a font; nullptr when no face could be loaded.
-TextFontPtr TextCreateFont(const FontSpec& spec);
+TextFontPtr TextCreateFont(const FontSpec& request);
 // The bundled font at height 10 (always available).
 TextFontPtr TextDefaultFont();
 
