@@ -137,6 +137,7 @@ struct CellRun {
 };
 struct SavePlan {
   bool built = false;
+  bool hasText = false;          // string variables or string temporaries to save
   std::vector<CellRun> numbers;  // runs of neighbouring cells
   uint32_t numberCount = 0;
   const std::vector<VarCell*>* texts = nullptr;
@@ -164,6 +165,7 @@ SavePlan& BuildPlan(int caller) {
     plan.textTemps = &g_cells[kCellStringTemp + window * kWindowCells];
     plan.textTempCount = g_windowUsed[2][window];
   }
+  plan.hasText = !plan.texts->empty() || plan.textTempCount > 0;
   plan.built = true;
   return plan;
 }
@@ -173,6 +175,20 @@ inline const SavePlan& PlanOf(int caller) {
   return plan.built ? plan : BuildPlan(caller);
 }
 
+// Runs are short (a few cells): a plain word loop beats a library call or a vector loop.
+inline void CopyCells(VarCell* to, const VarCell* from, uint32_t count) {
+  if (count == 1) {
+    to->raw = from->raw;
+    return;
+  }
+  for (uint32_t k = 0; k < count; ++k) {
+    to[k].raw = from[k].raw;
+    asm("" ::: "memory");  // keeps the loop scalar
+  }
+}
+
+[[gnu::noinline]] static void GrowBlocks(uint32_t count) { g_blocks.resize(g_blocks.size() * 2 + count + 256); }
+
 void SaveFunctionLocals(int32_t d) {
   if (!g_programScanned) {
     ScanProgram();
@@ -180,7 +196,6 @@ void SaveFunctionLocals(int32_t d) {
   }
   CallLevel& level = g_callLevels[d];
   level.savedBegin = g_savedCount;
-  level.blockBegin = level.blockEnd = g_blockCount;
   const int caller = g_callStack.currentFunction;
   // The parameters of the caller, as the call that entered it recorded them (those it owns
   // are saved with its variables below).
@@ -195,27 +210,31 @@ void SaveFunctionLocals(int32_t d) {
   }
   if (caller < 0 || caller >= kMaxFunctions) {
     level.savedEnd = g_savedCount;
+    level.blockBegin = level.blockEnd = g_blockCount;
     return;
   }
   const SavePlan& plan = PlanOf(caller);
-  for (VarCell* cell : *plan.texts)
-    if (!CellHasArray(cell)) SaveText(cell);
-  for (int k = 0; k < plan.textTempCount; ++k) {
-    VarCell* cell = plan.textTemps + k;
-    if (!cell->s) continue;
-    Push(cell, reinterpret_cast<uintptr_t>(cell->s));
-    cell->s = nullptr;
+  if (plan.hasText) {
+    for (VarCell* cell : *plan.texts)
+      if (!CellHasArray(cell)) SaveText(cell);
+    for (int k = 0; k < plan.textTempCount; ++k) {
+      VarCell* cell = plan.textTemps + k;
+      if (!cell->s) continue;
+      Push(cell, reinterpret_cast<uintptr_t>(cell->s));
+      cell->s = nullptr;
+    }
   }
   level.savedEnd = g_savedCount;
-  const uint32_t count = plan.numberCount;
-  if (g_blockCount + count > g_blocks.size()) g_blocks.resize(g_blocks.size() * 2 + count + 256);
-  VarCell* out = reinterpret_cast<VarCell*>(g_blocks.data() + g_blockCount);
+  const uint32_t begin = g_blockCount, count = plan.numberCount;
+  if (begin + count > g_blocks.size()) GrowBlocks(count);
+  VarCell* out = reinterpret_cast<VarCell*>(g_blocks.data() + begin);
   for (const CellRun& run : plan.numbers) {
-    std::memcpy(out, run.first, run.count * sizeof(VarCell));
+    CopyCells(out, run.first, run.count);
     out += run.count;
   }
-  g_blockCount += count;
-  level.blockEnd = g_blockCount;
+  g_blockCount = begin + count;
+  level.blockBegin = begin;
+  level.blockEnd = begin + count;
 }
 
 void RestoreFunctionLocals(int32_t d) {
@@ -227,7 +246,7 @@ void RestoreFunctionLocals(int32_t d) {
   if (level.blockEnd > level.blockBegin) {
     const VarCell* in = reinterpret_cast<const VarCell*>(g_blocks.data() + level.blockBegin);
     for (const CellRun& run : g_plans[size_t(level.callerFunction)].numbers) {
-      std::memcpy(run.first, in, run.count * sizeof(VarCell));
+      CopyCells(run.first, in, run.count);
       in += run.count;
     }
     g_blockCount = level.blockBegin;

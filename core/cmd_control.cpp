@@ -7,6 +7,7 @@
 #include "core/command_table.h"
 #include "core/errors.h"
 #include "core/language.h"
+#include "core/threaded_code.h"
 #include "platform/events.h"
 
 namespace {
@@ -34,6 +35,16 @@ CodeWord* JumpOperand1(CodeWord* pc) {
   CodeWord* target = reinterpret_cast<CodeWord*>(pc[1]);
   if (*target == 7 && g_fastDispatch) return ForNextStep(target + 1);
   return target;
+}
+
+// NEXT at a place whose jump lands on the loop step.
+CodeWord* NextThenStep(CodeWord* pc) { return ForNextStep(reinterpret_cast<CodeWord*>(pc[1]) + 1); }
+
+// A code position inside the code with at least `words` words from it.
+bool InsideCode(const CodeWord* p, int64_t words) {
+  const uintptr_t at = reinterpret_cast<uintptr_t>(p), begin = reinterpret_cast<uintptr_t>(CommandStream);
+  return at >= begin && (at - begin) % sizeof(CodeWord) == 0 &&
+         int64_t((at - begin) / sizeof(CodeWord)) + words <= g_codeWordCount + 1;
 }
 
 void CmdGosub() {
@@ -226,6 +237,14 @@ const CommandDef kControl[] = {
 };
 
 }  // namespace
+
+ThreadedHandler ControlFormAt(const CodeWord* at, int64_t room) {
+  if (at[0] == 8 && room >= 3) {
+    const CodeWord* target = reinterpret_cast<const CodeWord*>(at[2]);
+    if (InsideCode(target, 5) && target[0] == 7 && HasFastForm(7)) return NextThenStep;
+  }
+  return nullptr;
+}
 
 std::span<const CommandDef> ControlCommands() { return kControl; }
 std::span<const FastCommand> FastControlCommands() { return kFastControl; }

@@ -3,10 +3,12 @@
 // forms convert the integer exactly and compute in double precision.
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "core/command_table.h"
 #include "core/errors.h"
 #include "core/language.h"
+#include "core/threaded_code.h"
 
 namespace {
 
@@ -36,11 +38,39 @@ inline CodeWord* DoneCondition(CodeWord* pc) {
   return next;
 }
 
-#define VK_VALUE(name, expr)   \
-  CodeWord* name(CodeWord* pc) { \
-    expr;                      \
-    return DoneValue(pc);      \
-  }
+// Each value operator is written once as its computation; it gets the ordinary fast form and
+// the forms of the threaded code (alone, or with the assignment of its result after it).
+using Compute = void (*)(CodeWord* pc);
+template <Compute C>
+CodeWord* ValueForm(CodeWord* pc) {
+  C(pc);
+  return DoneValue(pc);
+}
+template <Compute C>
+CodeWord* ValueAlone(CodeWord* pc) {
+  C(pc);
+  return pc + 3;
+}
+template <Compute C>
+CodeWord* ValueThenAssign(CodeWord* pc) {
+  C(pc);
+  Cell(pc, 4)->i = Cell(pc, 0)->i;
+  return pc + 6;
+}
+template <Compute C>
+CodeWord* ConditionForm(CodeWord* pc) {
+  C(pc);
+  return DoneCondition(pc);
+}
+template <Compute C>
+CodeWord* ConditionThenTest(CodeWord* pc) {
+  C(pc);
+  return Cell(pc, 0)->i == 0 ? reinterpret_cast<CodeWord*>(pc[5]) : pc + 6;
+}
+
+#define VK_VALUE(name, expr) \
+  inline void name##Value(CodeWord* pc) { expr; } \
+  constexpr FastHandler name = ValueForm<name##Value>;
 // Power: the C library's pow on the operands widened to double.
 VK_VALUE(PowerIntInt, SetInt(pc, FloatToInt(std::pow(I(pc, 1), I(pc, 2)))))
 VK_VALUE(PowerFloatFloat, SetFloat(pc, std::pow(D(pc, 1), D(pc, 2))))
@@ -138,11 +168,9 @@ CodeWord* StringMinus(CodeWord* pc) {
 
 // Comparisons: the result is 1 when the relation holds, else 0. Mixed forms compare exact
 // values; texts compare byte by byte as unsigned values.
-#define VK_COMPARE(name, left, op, right)                 \
-  CodeWord* name(CodeWord* pc) {                          \
-    SetInt(pc, (left(pc, 1) op right(pc, 2)) ? 1 : 0);    \
-    return DoneCondition(pc);                             \
-  }
+#define VK_COMPARE(name, left, op, right)                                             \
+  inline void name##Value(CodeWord* pc) { SetInt(pc, (left(pc, 1) op right(pc, 2)) ? 1 : 0); } \
+  constexpr FastHandler name = ConditionForm<name##Value>;
 // For texts, "T(1) op T(2)" is "strcmp(a, b) op 0".
 inline int T(const CodeWord* pc, int k) { return k == 1 ? std::strcmp(S(pc, 1), S(pc, 2)) : 0; }
 VK_COMPARE(EqualsInt, L, ==, L)
@@ -221,5 +249,77 @@ const FastCommand kOperators[] = {
 #undef VK_OP
 
 }  // namespace
+
+// The forms of the threaded code: alone, or with the command after it (the assignment of a
+// value, the conditional jump on a comparison) when that one uses the result.
+struct PlacedForms {
+  int32_t number;
+  FastHandler alone, paired;
+};
+const PlacedForms kPlaced[] = {
+    {51, ValueAlone<PowerIntIntValue>, ValueThenAssign<PowerIntIntValue>},
+    {52, ValueAlone<PowerFloatFloatValue>, ValueThenAssign<PowerFloatFloatValue>},
+    {53, ValueAlone<PowerIntFloatValue>, ValueThenAssign<PowerIntFloatValue>},
+    {54, ValueAlone<PowerFloatIntValue>, ValueThenAssign<PowerFloatIntValue>},
+    {71, ValueAlone<MultiplyIntValue>, ValueThenAssign<MultiplyIntValue>},
+    {74, ValueAlone<MultiplyIntFloatValue>, ValueThenAssign<MultiplyIntFloatValue>},
+    {75, ValueAlone<MultiplyFloatIntValue>, ValueThenAssign<MultiplyFloatIntValue>},
+    {76, ValueAlone<MultiplyFloatValue>, ValueThenAssign<MultiplyFloatValue>},
+    {81, ValueAlone<AddIntValue>, ValueThenAssign<AddIntValue>},
+    {84, ValueAlone<AddIntFloatValue>, ValueThenAssign<AddIntFloatValue>},
+    {85, ValueAlone<AddFloatIntValue>, ValueThenAssign<AddFloatIntValue>},
+    {86, ValueAlone<AddFloatValue>, ValueThenAssign<AddFloatValue>},
+    {91, ValueAlone<SubtractIntValue>, ValueThenAssign<SubtractIntValue>},
+    {94, ValueAlone<SubtractIntFloatValue>, ValueThenAssign<SubtractIntFloatValue>},
+    {95, ValueAlone<SubtractFloatIntValue>, ValueThenAssign<SubtractFloatIntValue>},
+    {96, ValueAlone<SubtractFloatValue>, ValueThenAssign<SubtractFloatValue>},
+    {123, ValueAlone<BitAndValue>, ValueThenAssign<BitAndValue>},
+    {124, ValueAlone<BitOrValue>, ValueThenAssign<BitOrValue>},
+    {101, ValueAlone<EqualsIntValue>, ConditionThenTest<EqualsIntValue>},
+    {102, ValueAlone<EqualsFloatValue>, ConditionThenTest<EqualsFloatValue>},
+    {131, ValueAlone<EqualsIntFloatValue>, ConditionThenTest<EqualsIntFloatValue>},
+    {132, ValueAlone<EqualsFloatIntValue>, ConditionThenTest<EqualsFloatIntValue>},
+    {103, ValueAlone<EqualsStringValue>, ConditionThenTest<EqualsStringValue>},
+    {111, ValueAlone<GreaterIntValue>, ConditionThenTest<GreaterIntValue>},
+    {112, ValueAlone<GreaterFloatValue>, ConditionThenTest<GreaterFloatValue>},
+    {133, ValueAlone<GreaterIntFloatValue>, ConditionThenTest<GreaterIntFloatValue>},
+    {134, ValueAlone<GreaterFloatIntValue>, ConditionThenTest<GreaterFloatIntValue>},
+    {143, ValueAlone<GreaterStringValue>, ConditionThenTest<GreaterStringValue>},
+    {113, ValueAlone<GreaterEqualIntValue>, ConditionThenTest<GreaterEqualIntValue>},
+    {114, ValueAlone<GreaterEqualFloatValue>, ConditionThenTest<GreaterEqualFloatValue>},
+    {135, ValueAlone<GreaterEqualIntFloatValue>, ConditionThenTest<GreaterEqualIntFloatValue>},
+    {136, ValueAlone<GreaterEqualFloatIntValue>, ConditionThenTest<GreaterEqualFloatIntValue>},
+    {115, ValueAlone<LessIntValue>, ConditionThenTest<LessIntValue>},
+    {116, ValueAlone<LessFloatValue>, ConditionThenTest<LessFloatValue>},
+    {137, ValueAlone<LessIntFloatValue>, ConditionThenTest<LessIntFloatValue>},
+    {138, ValueAlone<LessFloatIntValue>, ConditionThenTest<LessFloatIntValue>},
+    {144, ValueAlone<LessStringValue>, ConditionThenTest<LessStringValue>},
+    {117, ValueAlone<LessEqualIntValue>, ConditionThenTest<LessEqualIntValue>},
+    {118, ValueAlone<LessEqualFloatValue>, ConditionThenTest<LessEqualFloatValue>},
+    {139, ValueAlone<LessEqualIntFloatValue>, ConditionThenTest<LessEqualIntFloatValue>},
+    {140, ValueAlone<LessEqualFloatIntValue>, ConditionThenTest<LessEqualFloatIntValue>},
+    {119, ValueAlone<NotEqualIntValue>, ConditionThenTest<NotEqualIntValue>},
+    {120, ValueAlone<NotEqualFloatValue>, ConditionThenTest<NotEqualFloatValue>},
+    {141, ValueAlone<NotEqualIntFloatValue>, ConditionThenTest<NotEqualIntFloatValue>},
+    {142, ValueAlone<NotEqualFloatIntValue>, ConditionThenTest<NotEqualFloatIntValue>},
+    {121, ValueAlone<NotEqualStringValue>, ConditionThenTest<NotEqualStringValue>},
+};
+
+ThreadedHandler OperatorFormAt(const CodeWord* at, int64_t room) {
+  static const std::vector<const PlacedForms*> byNumber = [] {
+    std::vector<const PlacedForms*> v(200, nullptr);
+    for (const PlacedForms& f : kPlaced) v[size_t(f.number)] = &f;
+    return v;
+  }();
+  if (at[0] < 0 || at[0] >= CodeWord(byNumber.size()) || !byNumber[size_t(at[0])] || room < 4) return nullptr;
+  const PlacedForms& f = *byNumber[size_t(at[0])];
+  const CodeWord* next = at + 4;
+  if (room < 7 || !HasFastForm(next[0])) return f.alone;
+  const bool comparison = f.number >= 101 && f.number <= 144 &&
+                          f.number != 123 && f.number != 124;
+  if (!comparison && (next[0] == 151 || next[0] == 152) && next[2] == at[1]) return f.paired;
+  if (comparison && (next[0] == 1 || next[0] == 9 || next[0] == 12) && next[1] == at[1]) return f.paired;
+  return f.alone;
+}
 
 std::span<const FastCommand> FastOperatorCommands() { return kOperators; }

@@ -1,0 +1,35 @@
+#pragma once
+#include <cstdint>
+
+#include "core/interp.h"
+
+// Pre-decoded dispatch for the interpreter's fast path: beside the loaded code, one handler
+// per code word, the fast form to run when a command starts at that word (a command of
+// another family, or a number without a handler, gets a stand-in that runs it the ordinary
+// way). Built when a slice starts, from the code and the command table as they are then; the
+// command numbers in the code stay as they are. A word may get a form made for its place, one
+// that also runs the command after it (a result assigned next, a comparison tested next),
+// since on the fast path nothing is traced or counted between the two.
+using ThreadedHandler = CodeWord* (*)(CodeWord* operands);
+
+// The words covered: [g_threadedBegin, g_threadedBegin + g_threadedBytes / 8); the handler
+// of word p is at byte address p + g_threadedDelta. g_threadedBytes is 0 while there is none.
+extern uintptr_t g_threadedBegin;
+extern uintptr_t g_threadedBytes;
+extern intptr_t g_threadedDelta;
+
+// The stand-in for commands without a fast form (defined with the command loop).
+CodeWord* RunOtherCommand(CodeWord* operands);
+
+// Makes the threaded handlers match the loaded code and the command table; false when the
+// code was not loaded by the loader (nothing is then covered).
+bool PrepareThreadedCode();
+// Drops the handlers (the loader calls it when the code changes).
+void DropThreadedCode();
+
+// The handler a command family has for the command at word `at` in its place, or nullptr for
+// its ordinary fast form. `room` words of code (counting the guard word) start at `at`.
+ThreadedHandler ControlFormAt(const CodeWord* at, int64_t room);
+ThreadedHandler OperatorFormAt(const CodeWord* at, int64_t room);
+// True when the table runs command number n with its fast form (the ordinary handler).
+bool HasFastForm(CodeWord n);

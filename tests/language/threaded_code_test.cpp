@@ -1,0 +1,82 @@
+// The threaded code of the fast path: forms made for their place behave as the commands one
+// by one, and the handlers follow changes of the command table and of the loaded code.
+#include "core/command_table.h"
+#include "core/errors.h"
+#include "core/interp.h"
+#include "core/run_loop.h"
+#include "tests/language/program_run.h"
+
+namespace {
+
+TEST(ThreadedCode, PairsAndLonePartsGiveTheSameResults) {
+  for (bool real : {false, true}) {
+    SCOPED_TRACE(real);
+    ProgramRun run;
+    run.realClock = real;
+    ImageBuilder b;
+    int32_t i = b.IntVar(), q = b.IntVar(), n = b.IntVar(), hits = b.IntVar(), f = b.FloatVar();
+    int32_t zero = b.Int(0), one = b.Int(1), three = b.Int(3), ten = b.Int(10), half = b.Float(0.5f);
+    b.Emit({151, i, zero});
+    int32_t head = b.Here();
+    int32_t exitWord = b.Emit({7, i, ten, one, 0}) + 4;
+    b.Emit({61, 10000, i, zero});  // division by zero: 0 (a warning), then the assignment
+    b.Emit({151, q, 10000});
+    int32_t ifJump = b.Emit({115, 10001, i, three}) + 4 + 2;  // IF i < 3 THEN hits = hits + 1
+    b.Emit({1, 10001, 0});
+    b.Emit({81, 10002, hits, one});
+    b.Emit({151, hits, 10002});
+    b.Patch(ifJump, b.Here());
+    b.Emit({76, 11000, f, half});  // f# = f# * 0.5 + 1: a result used by the next operator
+    b.Emit({86, 11001, 11000, b.Float(1.0f)});
+    b.Emit({152, f, 11001});
+    b.Emit({81, 10003, n, one});  // assigned to another cell than the result: not a pair
+    b.Emit({151, n, 10004});
+    b.Emit({8, i, head});
+    b.Patch(exitWord, b.Here());
+    b.Emit({111, 10005, i, ten});  // a comparison as the last command before the end
+    SetBuiltGame(true);  // the warning does not stop a built game
+    EXPECT_TRUE(run.LoadAndRun(b));
+    SetBuiltGame(false);
+    EXPECT_EQ(ProgramRun::Int(q), 0);
+    EXPECT_EQ(ProgramRun::Int(hits), 2);
+    EXPECT_FLOAT_EQ(ProgramRun::Float(f), 2.0f - 1.0f / 512.0f);
+    EXPECT_EQ(ProgramRun::Int(n), 0);
+    EXPECT_EQ(ProgramRun::Int(10003), 1);
+    EXPECT_EQ(ProgramRun::Int(10005), 1);
+    EXPECT_EQ(ProgramRun::Int(i), 11);
+  }
+}
+
+int32_t g_replacedRuns = 0;
+void CountInstead() {
+  ++g_replacedRuns;
+  ProgramCounter += 3;
+}
+
+// A handler put in the table between slices is the one that runs, also where a pair was formed.
+TEST(ThreadedCode, HandlersFollowTheCommandTable) {
+  ProgramRun run;
+  run.realClock = true;
+  ImageBuilder b;
+  int32_t s = b.IntVar(), one = b.Int(1);
+  b.Emit({81, 10000, s, one});
+  b.Emit({151, s, 10000});
+  b.Emit({81, 10000, s, one});
+  b.Emit({151, s, 10000});
+  ASSERT_TRUE(run.Load(b));
+  LeaveSlice = 0;
+  g_timing.timeSliceMode = 0;
+  InterpretSlice();  // a program-controlled slice runs the whole program
+  EXPECT_EQ(ProgramRun::Int(s), 2);
+  ASSERT_TRUE(run.Load(b));
+  g_commandTable[81] = CountInstead;
+  g_replacedRuns = 0;
+  LeaveSlice = 0;
+  g_timing.timeSliceMode = 0;
+  InterpretSlice();
+  EXPECT_EQ(g_replacedRuns, 2);
+  EXPECT_EQ(ProgramRun::Int(s), 0);
+  InitCommandTable();
+}
+
+}  // namespace
