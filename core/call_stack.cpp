@@ -12,7 +12,7 @@
 
 CallStack g_callStack;
 std::vector<int32_t> g_checkedEntries;
-std::vector<uint8_t> g_entryHasText;
+std::vector<uint8_t> g_entryFlags;
 CallLevel* g_callLevels = nullptr;
 
 namespace {
@@ -124,7 +124,7 @@ void ResetCallStack() {
   g_blockCount = 0;
   g_programScanned = false;
   g_checkedEntries.clear();
-  g_entryHasText.clear();
+  g_entryFlags.clear();
 }
 
 // What a call made inside function c saves of c: its numeric variables and the integer and
@@ -175,32 +175,44 @@ inline const SavePlan& PlanOf(int caller) {
   return plan.built ? plan : BuildPlan(caller);
 }
 
-// Runs are short (a few cells): a plain word loop beats a library call or a vector loop.
+// Runs are short (a few cells): blocks of four and a tail, no library call.
 inline void CopyCells(VarCell* to, const VarCell* from, uint32_t count) {
-  if (count == 1) {
-    to->raw = from->raw;
-    return;
-  }
-  for (uint32_t k = 0; k < count; ++k) {
-    to[k].raw = from[k].raw;
-    asm("" ::: "memory");  // keeps the loop scalar
+  for (; count >= 4; count -= 4, to += 4, from += 4) std::memcpy(to, from, 4 * sizeof(VarCell));
+  switch (count) {
+    case 3: to[2].raw = from[2].raw; [[fallthrough]];
+    case 2: to[1].raw = from[1].raw; [[fallthrough]];
+    case 1: to[0].raw = from[0].raw; [[fallthrough]];
+    default: break;
   }
 }
 
 [[gnu::noinline]] static void GrowBlocks(uint32_t count) { g_blocks.resize(g_blocks.size() * 2 + count + 256); }
 
-void SaveFunctionLocals(int32_t d) {
+inline void EnsureProgramScanned() {
   if (!g_programScanned) {
     ScanProgram();
     g_plans.assign(kMaxFunctions, {});
   }
+}
+
+bool ParametersOwnedByFunction(const CodeWord* entry, int32_t n) {
+  EnsureProgramScanned();
+  for (int32_t i = 0; i < n; ++i) {
+    const VarCell* cell = reinterpret_cast<const VarCell*>(entry[i]);
+    if (g_cellOwner[cell - g_cells - kCellIntVar] != int16_t(entry[n])) return false;
+  }
+  return true;
+}
+
+void SaveFunctionLocals(int32_t d) {
+  EnsureProgramScanned();
   CallLevel& level = g_callLevels[d];
   level.savedBegin = g_savedCount;
   const int caller = g_callStack.currentFunction;
   // The parameters of the caller, as the call that entered it recorded them (those it owns
   // are saved with its variables below).
   const CallLevel& below = g_callLevels[d - 1];
-  if (below.isFunction) {
+  if (below.isFunction && !below.ownsParameters) {
     for (int32_t i = 0; i < below.argCount; ++i) {
       VarCell* cell = reinterpret_cast<VarCell*>(below.entry[i]);
       if (g_cellOwner[cell - g_cells - kCellIntVar] == caller) continue;
@@ -265,5 +277,5 @@ void UnwindFunctionCalls() {
   }
   g_callStack = CallStack{};
   g_checkedEntries.clear();
-  g_entryHasText.clear();
+  g_entryFlags.clear();
 }

@@ -85,7 +85,7 @@ bool ValidEntry(const CodeWord* entry, int32_t n) {
   if (at < 0 || at + n >= g_codeWordCount) return false;
   if (g_checkedEntries.size() != size_t(g_codeWordCount)) {
     g_checkedEntries.assign(size_t(g_codeWordCount), -1);
-    g_entryHasText.assign(size_t(g_codeWordCount), 0);
+    g_entryFlags.assign(size_t(g_codeWordCount), 0);
   }
   if (g_checkedEntries[size_t(at)] == n) return true;
   bool text = false;
@@ -96,7 +96,8 @@ bool ValidEntry(const CodeWord* entry, int32_t n) {
   }
   if (entry[n] <= 0 || entry[n] >= 32768) return false;
   g_checkedEntries[size_t(at)] = n;
-  g_entryHasText[size_t(at)] = text;
+  g_entryFlags[size_t(at)] = uint8_t((text ? kEntryHasText : 0) |
+                                       (ParametersOwnedByFunction(entry, n) ? kEntryOwnsParameters : 0));
   return true;
 }
 
@@ -118,11 +119,13 @@ CodeWord* CallFunction(CodeWord* pc) {
   level.entry = entry;
   level.argCount = n;
   level.isFunction = 1;
+  const uint8_t flags = g_entryFlags[size_t(entry - CommandStream)];
+  level.ownsParameters = (flags & kEntryOwnsParameters) != 0;
   level.savedBegin = level.savedEnd = level.blockBegin = level.blockEnd = 0;
   // Take every argument before any parameter changes: an argument may be a parameter or a
   // temporary of the caller (a recursive call), which the save below moves away.
   constexpr int kInline = 8;
-  if (!g_entryHasText[size_t(entry - CommandStream)] && n <= kInline) {
+  if (!(flags & kEntryHasText) && n <= kInline) {
     int32_t values[kInline];
     for (int32_t i = 0; i < n; ++i) values[i] = Cell(pc, 3 + i)->i;
     if (d > 0) SaveFunctionLocals(d);
