@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/arrays.h"
+#include "core/call_liveness.h"
 #include "core/language.h"
 #include "core/loader.h"
 
@@ -27,6 +28,9 @@ struct SavedCell {
 SavedCell* g_saved = nullptr;
 uint32_t g_savedCount = 0, g_savedCapacity = 0;
 
+// Per call site (code index of a call's first operand): its save plan, or -1.
+std::vector<int32_t> g_sites;
+
 // Per function number: the numeric and the string variable cells it owns.
 constexpr int kMaxFunctions = 1024;
 struct OwnedCells {
@@ -43,6 +47,8 @@ int16_t g_cellOwner[6000];
 
 // The numeric cells saved by open calls, one block of raw values per call.
 std::vector<uint64_t> g_blocks;  // VarCell-sized words
+uint64_t* g_blockData = nullptr;  // g_blocks.data(), and its size
+uint32_t g_blockCapacity = 0;
 uint32_t g_blockCount = 0;
 
 bool IsStringCell(const VarCell* c) {
@@ -123,6 +129,7 @@ void ResetCallStack() {
   g_callStack = CallStack{};
   g_blockCount = 0;
   g_programScanned = false;
+  g_sites.clear();
   g_checkedEntries.clear();
   g_entryFlags.clear();
 }
@@ -131,28 +138,17 @@ void ResetCallStack() {
 // float temporaries of its window (none for the main program) as one block of raw values,
 // its string variables one by one, and the texts of its string temporaries. Numeric cells own
 // nothing, so a variable that holds an array just gets its own block address back.
-struct CellRun {
-  VarCell* first;
-  uint32_t count;
-};
 struct SavePlan {
   bool built = false;
-  bool hasText = false;          // string variables or string temporaries to save
-  std::vector<CellRun> numbers;  // runs of neighbouring cells
-  uint32_t numberCount = 0;
+  bool hasText = false;            // string variables or string temporaries to save
+  std::vector<VarCell*> numbers;  // the numeric cells, saved as one block
   const std::vector<VarCell*>* texts = nullptr;
   VarCell* textTemps = nullptr;
   int textTempCount = 0;
 };
 std::vector<SavePlan> g_plans;
 
-void AddCell(SavePlan& plan, VarCell* cell) {
-  if (!plan.numbers.empty() && plan.numbers.back().first + plan.numbers.back().count == cell)
-    ++plan.numbers.back().count;
-  else
-    plan.numbers.push_back(CellRun{cell, 1});
-  ++plan.numberCount;
-}
+void AddCell(SavePlan& plan, VarCell* cell) { plan.numbers.push_back(cell); }
 
 SavePlan& BuildPlan(int caller) {
   SavePlan& plan = g_plans[size_t(caller)];
@@ -175,26 +171,76 @@ inline const SavePlan& PlanOf(int caller) {
   return plan.built ? plan : BuildPlan(caller);
 }
 
-// Copies cells as 32-bit halves: the handlers have just written most of these cells through
-// their 32-bit members, and a wider load of a freshly stored narrower value waits for the
-// store to reach the cache instead of taking the value from it.
-inline void CopyCells(VarCell* to, const VarCell* from, uint32_t count) {
-  uint32_t* out = reinterpret_cast<uint32_t*>(to);
-  const uint32_t* in = reinterpret_cast<const uint32_t*>(from);
-  for (uint32_t k = 0; k < 2 * count; k += 2) {
-    const uint32_t low = in[k], high = in[k + 1];
-    out[k] = low;
-    out[k + 1] = high;
-    asm("" ::: "memory");  // keeps the 32-bit accesses
+// A call site's own plan: the caller's plan without the temporaries the caller writes before
+// it reads them after the call. Appended to g_plans after the per-function plans; the site
+// records which caller and argument count it was made for.
+struct SitePlan {
+  int16_t caller;
+  int32_t argCount;
+};
+std::vector<SitePlan> g_sitePlans;  // parallel to g_plans from kMaxFunctions on
+
+int32_t BuildSitePlan(const CodeWord* call, int32_t argCount, int caller) {
+  const SavePlan base = PlanOf(caller);
+  SavePlan plan;
+  plan.texts = base.texts;
+  plan.textTemps = base.textTemps;
+  plan.textTempCount = base.textTempCount;
+  plan.hasText = base.hasText;
+  plan.built = true;
+  TemporaryWindow window{};
+  const int w = std::min(caller, kWindows - 1);
+  for (int t = 0; t < 2; ++t) {
+    window.first[t] = &g_cells[t * 1000 + w * kWindowCells];
+    window.count[t] = caller > 0 ? g_windowUsed[t][w] : 0;
   }
+  FindLiveTemporaries(call, argCount, window);
+  for (VarCell* cell : base.numbers) {
+    bool keep = true;
+    for (int t = 0; t < 2; ++t)
+      if (cell >= window.first[t] && cell < window.first[t] + window.count[t]) keep = window.live[t][cell - window.first[t]];
+    if (keep) AddCell(plan, cell);
+  }
+  g_plans.push_back(std::move(plan));
+  g_sitePlans.push_back(SitePlan{int16_t(caller), argCount});
+  return int32_t(g_plans.size() - 1);
 }
 
-[[gnu::noinline]] static void GrowBlocks(uint32_t count) { g_blocks.resize(g_blocks.size() * 2 + count + 256); }
+// The plan for the call whose operands start at `call`.
+inline int32_t PlanIndexFor(const CodeWord* call, int32_t argCount, int caller) {
+  const int64_t site = call - CommandStream;
+  if (site < 0 || site >= g_codeWordCount) return caller;
+  if (g_sites.size() != size_t(g_codeWordCount)) g_sites.assign(size_t(g_codeWordCount), -1);
+  int32_t& index = g_sites[size_t(site)];
+  if (index < 0) {
+    index = BuildSitePlan(call, argCount, caller);
+    return index;
+  }
+  const SitePlan& s = g_sitePlans[size_t(index - kMaxFunctions)];
+  return s.caller == caller && s.argCount == argCount ? index : caller;
+}
+
+// Reads a cell as two 32-bit halves: the handlers have just written most of these cells
+// through their 32-bit members, and a wider load of a freshly stored narrower value waits for
+// the store to reach the cache instead of taking the value from it.
+inline uint64_t ReadCell(const VarCell* cell) {
+  const volatile uint32_t* half = reinterpret_cast<const volatile uint32_t*>(cell);
+  const uint32_t low = half[0], high = half[1];
+  return uint64_t(high) << 32 | low;
+}
+
+[[gnu::noinline]] static void GrowBlocks(uint32_t count) {
+  g_blocks.resize(g_blocks.size() * 2 + count + 256);
+  g_blockData = g_blocks.data();
+  g_blockCapacity = uint32_t(std::min<size_t>(g_blocks.size(), UINT32_MAX));
+}
 
 inline void EnsureProgramScanned() {
   if (!g_programScanned) {
     ScanProgram();
     g_plans.assign(kMaxFunctions, {});
+    g_sitePlans.clear();
+    g_sites.clear();
   }
 }
 
@@ -228,7 +274,8 @@ void SaveFunctionLocals(int32_t d) {
     level.blockBegin = level.blockEnd = g_blockCount;
     return;
   }
-  const SavePlan& plan = PlanOf(caller);
+  level.plan = PlanIndexFor(level.returnPoint, level.argCount, caller);
+  const SavePlan& plan = g_plans[size_t(level.plan)];
   if (plan.hasText) {
     for (VarCell* cell : *plan.texts)
       if (!CellHasArray(cell)) SaveText(cell);
@@ -240,13 +287,11 @@ void SaveFunctionLocals(int32_t d) {
     }
   }
   level.savedEnd = g_savedCount;
-  const uint32_t begin = g_blockCount, count = plan.numberCount;
-  if (begin + count > g_blocks.size()) GrowBlocks(count);
-  VarCell* out = reinterpret_cast<VarCell*>(g_blocks.data() + begin);
-  for (const CellRun& run : plan.numbers) {
-    CopyCells(out, run.first, run.count);
-    out += run.count;
-  }
+  const uint32_t begin = g_blockCount, count = uint32_t(plan.numbers.size());
+  if (uint64_t(begin) + count > g_blockCapacity) GrowBlocks(count);
+  uint64_t* out = g_blockData + begin;
+  VarCell* const* cells = plan.numbers.data();
+  for (uint32_t k = 0; k < count; ++k) out[k] = ReadCell(cells[k]);
   g_blockCount = begin + count;
   level.blockBegin = begin;
   level.blockEnd = begin + count;
@@ -259,11 +304,10 @@ void RestoreFunctionLocals(int32_t d) {
     g_savedCount = level.savedBegin;
   }
   if (level.blockEnd > level.blockBegin) {
-    const VarCell* in = reinterpret_cast<const VarCell*>(g_blocks.data() + level.blockBegin);
-    for (const CellRun& run : g_plans[size_t(level.callerFunction)].numbers) {
-      CopyCells(run.first, in, run.count);
-      in += run.count;
-    }
+    const uint64_t* in = g_blockData + level.blockBegin;
+    VarCell* const* cells = g_plans[size_t(level.plan)].numbers.data();
+    const uint32_t count = level.blockEnd - level.blockBegin;
+    for (uint32_t k = 0; k < count; ++k) cells[k]->raw = in[k];
     g_blockCount = level.blockBegin;
   }
   level.savedBegin = level.savedEnd = level.blockBegin = level.blockEnd = 0;

@@ -18,6 +18,7 @@ struct CallLevel {
   uint32_t savedEnd = 0;
   uint32_t blockBegin = 0;          // the caller's numeric temporaries in the block stack
   uint32_t blockEnd = 0;
+  int32_t plan = 0;                 // function: what was saved of the caller (a save plan)
 };
 
 struct CallStack {

@@ -102,7 +102,7 @@ bool ValidEntry(const CodeWord* entry, int32_t n) {
 }
 
 // Operands: entry, result cell, argument count, then one argument per parameter.
-CodeWord* CallFunction(CodeWord* pc) {
+[[gnu::noinline]] CodeWord* CallFunctionInGeneral(CodeWord* pc) {
   const int32_t d = g_callStack.depth;
   if (d + 1 >= kCallStackLevels) {
     RunError(108);
@@ -166,13 +166,42 @@ CodeWord* CallFunction(CodeWord* pc) {
   return entry + n + 1;
 }
 
+// The common call: an entry checked before for this argument count, numeric parameters only,
+// a few of them.
+CodeWord* CallFunction(CodeWord* pc) {
+  constexpr int32_t kInline = 8;
+  const int32_t d = g_callStack.depth;
+  const int32_t n = Cell(pc, 2)->i;
+  const uintptr_t at = (uintptr_t(pc[0]) - reinterpret_cast<uintptr_t>(CommandStream)) / sizeof(CodeWord);
+  if (d + 1 >= kCallStackLevels || n < 0 || n > kInline || at >= g_checkedEntries.size() ||
+      g_checkedEntries[at] != n || (g_entryFlags[at] & kEntryHasText) ||
+      uintptr_t(pc[0]) != reinterpret_cast<uintptr_t>(CommandStream + at))
+    return CallFunctionInGeneral(pc);
+  CodeWord* entry = CommandStream + at;
+  CallLevel& level = g_callLevels[d];
+  level.returnPoint = pc;
+  level.entry = entry;
+  level.argCount = n;
+  level.isFunction = 1;
+  level.ownsParameters = (g_entryFlags[at] & kEntryOwnsParameters) != 0;
+  level.savedBegin = level.savedEnd = level.blockBegin = level.blockEnd = 0;
+  int32_t values[kInline];
+  for (int32_t i = 0; i < n; ++i) values[i] = Cell(pc, 3 + i)->i;
+  if (d > 0) SaveFunctionLocals(d);
+  for (int32_t i = 0; i < n; ++i) Cell(entry, i)->i = values[i];
+  level.callerFunction = g_callStack.currentFunction;
+  g_callStack.currentFunction = int16_t(entry[n]);
+  g_callStack.depth = d + 1;
+  return entry + n + 1;
+}
+
 enum class ReturnKind { None, Value, Text };
 
 // Returns from the innermost user-function call, dropping the subroutine levels opened inside
 // it. The caller's locals are put back before the result is written, since the result cell
 // is one of the caller's temporaries. With no function call open, the command is passed over.
 template <ReturnKind kind>
-CodeWord* ReturnFromFunction(CodeWord* pc) {
+[[gnu::noinline]] CodeWord* ReturnFromFunction(CodeWord* pc) {
   int32_t value = 0;
   char* text = nullptr;
   if (kind == ReturnKind::Value) value = Cell(pc, 0)->i;
@@ -204,8 +233,25 @@ CodeWord* ReturnFromFunction(CodeWord* pc) {
   return call + 3 + level.argCount;
 }
 
+// The common return of a number: the innermost call is a user function's.
+CodeWord* ReturnValue(CodeWord* pc) {
+  const int32_t k = g_callStack.depth - 1;
+  if (k < 0 || !g_callLevels[k].isFunction ||
+      IsStringOperandCell(reinterpret_cast<VarCell*>(g_callLevels[k].returnPoint[1])))
+    return ReturnFromFunction<ReturnKind::Value>(pc);
+  const int32_t value = Cell(pc, 0)->i;
+  CallLevel& level = g_callLevels[k];
+  g_callStack.depth = k;
+  g_callStack.currentFunction = level.callerFunction;
+  RestoreFunctionLocals(k);
+  level.isFunction = 0;
+  CodeWord* call = level.returnPoint;
+  reinterpret_cast<VarCell*>(call[1])->i = value;
+  return call + 3 + level.argCount;
+}
+
 constexpr FastHandler FunctionReturn = ReturnFromFunction<ReturnKind::None>;
-constexpr FastHandler FunctionReturnValue = ReturnFromFunction<ReturnKind::Value>;
+constexpr FastHandler FunctionReturnValue = ReturnValue;
 constexpr FastHandler FunctionReturnString = ReturnFromFunction<ReturnKind::Text>;
 
 // Reached only by running into a function definition from the code above it.
