@@ -142,6 +142,8 @@ struct SavePlan {
   bool built = false;
   bool hasText = false;            // string variables or string temporaries to save
   std::vector<VarCell*> numbers;  // the numeric cells, saved as one block
+  int16_t caller = -1;            // a call site's plan: the caller and argument count it is for
+  int32_t argCount = -1;
   const std::vector<VarCell*>* texts = nullptr;
   VarCell* textTemps = nullptr;
   int textTempCount = 0;
@@ -172,13 +174,7 @@ inline const SavePlan& PlanOf(int caller) {
 }
 
 // A call site's own plan: the caller's plan without the temporaries the caller writes before
-// it reads them after the call. Appended to g_plans after the per-function plans; the site
-// records which caller and argument count it was made for.
-struct SitePlan {
-  int16_t caller;
-  int32_t argCount;
-};
-std::vector<SitePlan> g_sitePlans;  // parallel to g_plans from kMaxFunctions on
+// it reads them after the call. Appended to g_plans after the per-function plans.
 
 int32_t BuildSitePlan(const CodeWord* call, int32_t argCount, int caller) {
   const SavePlan base = PlanOf(caller);
@@ -188,6 +184,8 @@ int32_t BuildSitePlan(const CodeWord* call, int32_t argCount, int caller) {
   plan.textTempCount = base.textTempCount;
   plan.hasText = base.hasText;
   plan.built = true;
+  plan.caller = int16_t(caller);
+  plan.argCount = argCount;
   TemporaryWindow window{};
   const int w = std::min(caller, kWindows - 1);
   for (int t = 0; t < 2; ++t) {
@@ -202,21 +200,19 @@ int32_t BuildSitePlan(const CodeWord* call, int32_t argCount, int caller) {
     if (keep) AddCell(plan, cell);
   }
   g_plans.push_back(std::move(plan));
-  g_sitePlans.push_back(SitePlan{int16_t(caller), argCount});
   return int32_t(g_plans.size() - 1);
 }
 
 // The plan for the call whose operands start at `call`.
 inline int32_t PlanIndexFor(const CodeWord* call, int32_t argCount, int caller) {
   const int64_t site = call - CommandStream;
-  if (site < 0 || site >= g_codeWordCount) return caller;
-  if (g_sites.size() != size_t(g_codeWordCount)) g_sites.assign(size_t(g_codeWordCount), -1);
+  if (site < 0 || size_t(site) >= g_sites.size()) return caller;
   int32_t& index = g_sites[size_t(site)];
   if (index < 0) {
     index = BuildSitePlan(call, argCount, caller);
     return index;
   }
-  const SitePlan& s = g_sitePlans[size_t(index - kMaxFunctions)];
+  const SavePlan& s = g_plans[size_t(index)];
   return s.caller == caller && s.argCount == argCount ? index : caller;
 }
 
@@ -239,8 +235,7 @@ inline void EnsureProgramScanned() {
   if (!g_programScanned) {
     ScanProgram();
     g_plans.assign(kMaxFunctions, {});
-    g_sitePlans.clear();
-    g_sites.clear();
+    g_sites.assign(size_t(std::max<int64_t>(g_codeWordCount, 0)), -1);
   }
 }
 

@@ -287,6 +287,9 @@ const CommandDef kControl[] = {
 
 }  // namespace
 
+CodeWord* CallUserFunction(CodeWord* operands) { return CallFunction(operands); }
+CodeWord* ReturnNumber(CodeWord* operands) { return ReturnValue(operands); }
+
 ThreadedHandler ControlFormAt(const CodeWord* at, int64_t room) {
   if (at[0] == 8 && room >= 3) {
     const CodeWord* target = reinterpret_cast<const CodeWord*>(at[2]);

@@ -58,6 +58,18 @@ CodeWord* ValueThenAssign(CodeWord* pc) {
   return pc + 6;
 }
 template <Compute C>
+CodeWord* ValueThenCall(CodeWord* pc) {
+  C(pc);
+  ProgramCounter = pc + 4;
+  return CallUserFunction(pc + 4);
+}
+template <Compute C>
+CodeWord* ValueThenReturn(CodeWord* pc) {
+  C(pc);
+  ProgramCounter = pc + 4;
+  return ReturnNumber(pc + 4);
+}
+template <Compute C>
 CodeWord* ConditionForm(CodeWord* pc) {
   C(pc);
   return DoneCondition(pc);
@@ -251,58 +263,59 @@ const FastCommand kOperators[] = {
 }  // namespace
 
 // The forms of the threaded code: alone, or with the command after it (the assignment of a
-// value, the conditional jump on a comparison) when that one uses the result.
+// value, the conditional jump on a comparison) when that one uses the result; a value also
+// with a user-function call or a return of a number after it (an argument, a result).
 struct PlacedForms {
   int32_t number;
-  FastHandler alone, paired;
+  FastHandler alone, paired, thenCall, thenReturn;
 };
 const PlacedForms kPlaced[] = {
-    {51, ValueAlone<PowerIntIntValue>, ValueThenAssign<PowerIntIntValue>},
-    {52, ValueAlone<PowerFloatFloatValue>, ValueThenAssign<PowerFloatFloatValue>},
-    {53, ValueAlone<PowerIntFloatValue>, ValueThenAssign<PowerIntFloatValue>},
-    {54, ValueAlone<PowerFloatIntValue>, ValueThenAssign<PowerFloatIntValue>},
-    {71, ValueAlone<MultiplyIntValue>, ValueThenAssign<MultiplyIntValue>},
-    {74, ValueAlone<MultiplyIntFloatValue>, ValueThenAssign<MultiplyIntFloatValue>},
-    {75, ValueAlone<MultiplyFloatIntValue>, ValueThenAssign<MultiplyFloatIntValue>},
-    {76, ValueAlone<MultiplyFloatValue>, ValueThenAssign<MultiplyFloatValue>},
-    {81, ValueAlone<AddIntValue>, ValueThenAssign<AddIntValue>},
-    {84, ValueAlone<AddIntFloatValue>, ValueThenAssign<AddIntFloatValue>},
-    {85, ValueAlone<AddFloatIntValue>, ValueThenAssign<AddFloatIntValue>},
-    {86, ValueAlone<AddFloatValue>, ValueThenAssign<AddFloatValue>},
-    {91, ValueAlone<SubtractIntValue>, ValueThenAssign<SubtractIntValue>},
-    {94, ValueAlone<SubtractIntFloatValue>, ValueThenAssign<SubtractIntFloatValue>},
-    {95, ValueAlone<SubtractFloatIntValue>, ValueThenAssign<SubtractFloatIntValue>},
-    {96, ValueAlone<SubtractFloatValue>, ValueThenAssign<SubtractFloatValue>},
-    {123, ValueAlone<BitAndValue>, ValueThenAssign<BitAndValue>},
-    {124, ValueAlone<BitOrValue>, ValueThenAssign<BitOrValue>},
-    {101, ValueAlone<EqualsIntValue>, ConditionThenTest<EqualsIntValue>},
-    {102, ValueAlone<EqualsFloatValue>, ConditionThenTest<EqualsFloatValue>},
-    {131, ValueAlone<EqualsIntFloatValue>, ConditionThenTest<EqualsIntFloatValue>},
-    {132, ValueAlone<EqualsFloatIntValue>, ConditionThenTest<EqualsFloatIntValue>},
-    {103, ValueAlone<EqualsStringValue>, ConditionThenTest<EqualsStringValue>},
-    {111, ValueAlone<GreaterIntValue>, ConditionThenTest<GreaterIntValue>},
-    {112, ValueAlone<GreaterFloatValue>, ConditionThenTest<GreaterFloatValue>},
-    {133, ValueAlone<GreaterIntFloatValue>, ConditionThenTest<GreaterIntFloatValue>},
-    {134, ValueAlone<GreaterFloatIntValue>, ConditionThenTest<GreaterFloatIntValue>},
-    {143, ValueAlone<GreaterStringValue>, ConditionThenTest<GreaterStringValue>},
-    {113, ValueAlone<GreaterEqualIntValue>, ConditionThenTest<GreaterEqualIntValue>},
-    {114, ValueAlone<GreaterEqualFloatValue>, ConditionThenTest<GreaterEqualFloatValue>},
-    {135, ValueAlone<GreaterEqualIntFloatValue>, ConditionThenTest<GreaterEqualIntFloatValue>},
-    {136, ValueAlone<GreaterEqualFloatIntValue>, ConditionThenTest<GreaterEqualFloatIntValue>},
-    {115, ValueAlone<LessIntValue>, ConditionThenTest<LessIntValue>},
-    {116, ValueAlone<LessFloatValue>, ConditionThenTest<LessFloatValue>},
-    {137, ValueAlone<LessIntFloatValue>, ConditionThenTest<LessIntFloatValue>},
-    {138, ValueAlone<LessFloatIntValue>, ConditionThenTest<LessFloatIntValue>},
-    {144, ValueAlone<LessStringValue>, ConditionThenTest<LessStringValue>},
-    {117, ValueAlone<LessEqualIntValue>, ConditionThenTest<LessEqualIntValue>},
-    {118, ValueAlone<LessEqualFloatValue>, ConditionThenTest<LessEqualFloatValue>},
-    {139, ValueAlone<LessEqualIntFloatValue>, ConditionThenTest<LessEqualIntFloatValue>},
-    {140, ValueAlone<LessEqualFloatIntValue>, ConditionThenTest<LessEqualFloatIntValue>},
-    {119, ValueAlone<NotEqualIntValue>, ConditionThenTest<NotEqualIntValue>},
-    {120, ValueAlone<NotEqualFloatValue>, ConditionThenTest<NotEqualFloatValue>},
-    {141, ValueAlone<NotEqualIntFloatValue>, ConditionThenTest<NotEqualIntFloatValue>},
-    {142, ValueAlone<NotEqualFloatIntValue>, ConditionThenTest<NotEqualFloatIntValue>},
-    {121, ValueAlone<NotEqualStringValue>, ConditionThenTest<NotEqualStringValue>},
+    {51, ValueAlone<PowerIntIntValue>, ValueThenAssign<PowerIntIntValue>, ValueThenCall<PowerIntIntValue>, ValueThenReturn<PowerIntIntValue>},
+    {52, ValueAlone<PowerFloatFloatValue>, ValueThenAssign<PowerFloatFloatValue>, ValueThenCall<PowerFloatFloatValue>, ValueThenReturn<PowerFloatFloatValue>},
+    {53, ValueAlone<PowerIntFloatValue>, ValueThenAssign<PowerIntFloatValue>, ValueThenCall<PowerIntFloatValue>, ValueThenReturn<PowerIntFloatValue>},
+    {54, ValueAlone<PowerFloatIntValue>, ValueThenAssign<PowerFloatIntValue>, ValueThenCall<PowerFloatIntValue>, ValueThenReturn<PowerFloatIntValue>},
+    {71, ValueAlone<MultiplyIntValue>, ValueThenAssign<MultiplyIntValue>, ValueThenCall<MultiplyIntValue>, ValueThenReturn<MultiplyIntValue>},
+    {74, ValueAlone<MultiplyIntFloatValue>, ValueThenAssign<MultiplyIntFloatValue>, ValueThenCall<MultiplyIntFloatValue>, ValueThenReturn<MultiplyIntFloatValue>},
+    {75, ValueAlone<MultiplyFloatIntValue>, ValueThenAssign<MultiplyFloatIntValue>, ValueThenCall<MultiplyFloatIntValue>, ValueThenReturn<MultiplyFloatIntValue>},
+    {76, ValueAlone<MultiplyFloatValue>, ValueThenAssign<MultiplyFloatValue>, ValueThenCall<MultiplyFloatValue>, ValueThenReturn<MultiplyFloatValue>},
+    {81, ValueAlone<AddIntValue>, ValueThenAssign<AddIntValue>, ValueThenCall<AddIntValue>, ValueThenReturn<AddIntValue>},
+    {84, ValueAlone<AddIntFloatValue>, ValueThenAssign<AddIntFloatValue>, ValueThenCall<AddIntFloatValue>, ValueThenReturn<AddIntFloatValue>},
+    {85, ValueAlone<AddFloatIntValue>, ValueThenAssign<AddFloatIntValue>, ValueThenCall<AddFloatIntValue>, ValueThenReturn<AddFloatIntValue>},
+    {86, ValueAlone<AddFloatValue>, ValueThenAssign<AddFloatValue>, ValueThenCall<AddFloatValue>, ValueThenReturn<AddFloatValue>},
+    {91, ValueAlone<SubtractIntValue>, ValueThenAssign<SubtractIntValue>, ValueThenCall<SubtractIntValue>, ValueThenReturn<SubtractIntValue>},
+    {94, ValueAlone<SubtractIntFloatValue>, ValueThenAssign<SubtractIntFloatValue>, ValueThenCall<SubtractIntFloatValue>, ValueThenReturn<SubtractIntFloatValue>},
+    {95, ValueAlone<SubtractFloatIntValue>, ValueThenAssign<SubtractFloatIntValue>, ValueThenCall<SubtractFloatIntValue>, ValueThenReturn<SubtractFloatIntValue>},
+    {96, ValueAlone<SubtractFloatValue>, ValueThenAssign<SubtractFloatValue>, ValueThenCall<SubtractFloatValue>, ValueThenReturn<SubtractFloatValue>},
+    {123, ValueAlone<BitAndValue>, ValueThenAssign<BitAndValue>, ValueThenCall<BitAndValue>, ValueThenReturn<BitAndValue>},
+    {124, ValueAlone<BitOrValue>, ValueThenAssign<BitOrValue>, ValueThenCall<BitOrValue>, ValueThenReturn<BitOrValue>},
+    {101, ValueAlone<EqualsIntValue>, ConditionThenTest<EqualsIntValue>, nullptr, nullptr},
+    {102, ValueAlone<EqualsFloatValue>, ConditionThenTest<EqualsFloatValue>, nullptr, nullptr},
+    {131, ValueAlone<EqualsIntFloatValue>, ConditionThenTest<EqualsIntFloatValue>, nullptr, nullptr},
+    {132, ValueAlone<EqualsFloatIntValue>, ConditionThenTest<EqualsFloatIntValue>, nullptr, nullptr},
+    {103, ValueAlone<EqualsStringValue>, ConditionThenTest<EqualsStringValue>, nullptr, nullptr},
+    {111, ValueAlone<GreaterIntValue>, ConditionThenTest<GreaterIntValue>, nullptr, nullptr},
+    {112, ValueAlone<GreaterFloatValue>, ConditionThenTest<GreaterFloatValue>, nullptr, nullptr},
+    {133, ValueAlone<GreaterIntFloatValue>, ConditionThenTest<GreaterIntFloatValue>, nullptr, nullptr},
+    {134, ValueAlone<GreaterFloatIntValue>, ConditionThenTest<GreaterFloatIntValue>, nullptr, nullptr},
+    {143, ValueAlone<GreaterStringValue>, ConditionThenTest<GreaterStringValue>, nullptr, nullptr},
+    {113, ValueAlone<GreaterEqualIntValue>, ConditionThenTest<GreaterEqualIntValue>, nullptr, nullptr},
+    {114, ValueAlone<GreaterEqualFloatValue>, ConditionThenTest<GreaterEqualFloatValue>, nullptr, nullptr},
+    {135, ValueAlone<GreaterEqualIntFloatValue>, ConditionThenTest<GreaterEqualIntFloatValue>, nullptr, nullptr},
+    {136, ValueAlone<GreaterEqualFloatIntValue>, ConditionThenTest<GreaterEqualFloatIntValue>, nullptr, nullptr},
+    {115, ValueAlone<LessIntValue>, ConditionThenTest<LessIntValue>, nullptr, nullptr},
+    {116, ValueAlone<LessFloatValue>, ConditionThenTest<LessFloatValue>, nullptr, nullptr},
+    {137, ValueAlone<LessIntFloatValue>, ConditionThenTest<LessIntFloatValue>, nullptr, nullptr},
+    {138, ValueAlone<LessFloatIntValue>, ConditionThenTest<LessFloatIntValue>, nullptr, nullptr},
+    {144, ValueAlone<LessStringValue>, ConditionThenTest<LessStringValue>, nullptr, nullptr},
+    {117, ValueAlone<LessEqualIntValue>, ConditionThenTest<LessEqualIntValue>, nullptr, nullptr},
+    {118, ValueAlone<LessEqualFloatValue>, ConditionThenTest<LessEqualFloatValue>, nullptr, nullptr},
+    {139, ValueAlone<LessEqualIntFloatValue>, ConditionThenTest<LessEqualIntFloatValue>, nullptr, nullptr},
+    {140, ValueAlone<LessEqualFloatIntValue>, ConditionThenTest<LessEqualFloatIntValue>, nullptr, nullptr},
+    {119, ValueAlone<NotEqualIntValue>, ConditionThenTest<NotEqualIntValue>, nullptr, nullptr},
+    {120, ValueAlone<NotEqualFloatValue>, ConditionThenTest<NotEqualFloatValue>, nullptr, nullptr},
+    {141, ValueAlone<NotEqualIntFloatValue>, ConditionThenTest<NotEqualIntFloatValue>, nullptr, nullptr},
+    {142, ValueAlone<NotEqualFloatIntValue>, ConditionThenTest<NotEqualFloatIntValue>, nullptr, nullptr},
+    {121, ValueAlone<NotEqualStringValue>, ConditionThenTest<NotEqualStringValue>, nullptr, nullptr},
 };
 
 ThreadedHandler OperatorFormAt(const CodeWord* at, int64_t room) {
@@ -318,6 +331,8 @@ ThreadedHandler OperatorFormAt(const CodeWord* at, int64_t room) {
   const bool comparison = f.number >= 101 && f.number <= 144 &&
                           f.number != 123 && f.number != 124;
   if (!comparison && (next[0] == 151 || next[0] == 152) && next[2] == at[1]) return f.paired;
+  if (!comparison && next[0] == 21) return f.thenCall;
+  if (!comparison && (next[0] == 23 || next[0] == 24 || next[0] == 28 || next[0] == 29)) return f.thenReturn;
   if (comparison && (next[0] == 1 || next[0] == 9 || next[0] == 12) && next[1] == at[1]) return f.paired;
   return f.alone;
 }

@@ -31,5 +31,9 @@ void DropThreadedCode();
 // its ordinary fast form. `room` words of code (counting the guard word) start at `at`.
 ThreadedHandler ControlFormAt(const CodeWord* at, int64_t room);
 ThreadedHandler OperatorFormAt(const CodeWord* at, int64_t room);
+// The fast forms of a user-function call and of the return of a number, for forms that run
+// them after their own command.
+CodeWord* CallUserFunction(CodeWord* operands);
+CodeWord* ReturnNumber(CodeWord* operands);
 // True when the table runs command number n with its fast form (the ordinary handler).
 bool HasFastForm(CodeWord n);
