@@ -8,6 +8,7 @@
 #include "core/command_table.h"
 #include "core/errors.h"
 #include "core/language.h"
+#include "core/threaded_code.h"
 #include "core/pack.h"
 #include "platform/fs.h"
 
@@ -20,13 +21,14 @@ size_t ElementSize(int type) { return type == 2 ? sizeof(char*) : 4; }
 
 // The entry of operand k when it is an array variable of the type; otherwise system error
 // 10010 (a damaged program) and nullptr.
-ArrayEntry* EntryOf(const CodeWord* pc, int k, int type) {
-  ArrayEntry* e = ArrayEntryOfCell(Cell(pc, k));
-  if (!e || (e - g_arrays) / 2000 != type) {
+inline ArrayEntry* EntryOf(const CodeWord* pc, int k, int type) {
+  const uintptr_t i = (uintptr_t(pc[k]) - reinterpret_cast<uintptr_t>(g_cells + kCellIntVar)) / sizeof(VarCell);
+  if (i - uintptr_t(type) * 2000 >= 2000 ||
+      uintptr_t(pc[k]) != reinterpret_cast<uintptr_t>(g_cells + kCellIntVar + i)) {
     RunError(10010);
     return nullptr;
   }
-  return e;
+  return &g_arrays[i];
 }
 
 template <int Type, int Dims>
@@ -268,6 +270,25 @@ const CommandDef kArrays[] = {
 };
 
 }  // namespace
+
+// The one- and two-index numeric element commands go on with the next command themselves.
+PlacedForm ArrayFormAt(const CodeWord* at, int64_t room, bool mayChain) {
+  if (!mayChain) return {};
+  struct Chained {
+    int32_t number, words;
+    ThreadedHandler form;
+  };
+  static const Chained kChained[] = {
+      {561, 4, ThenNext<StoreElement<0, 1>>}, {562, 5, ThenNext<StoreElement<0, 2>>},
+      {566, 4, ThenNext<StoreElement<1, 1>>}, {567, 5, ThenNext<StoreElement<1, 2>>},
+      {576, 4, ThenNext<StoreElement<3, 1>>}, {577, 5, ThenNext<StoreElement<3, 2>>},
+      {661, 4, ThenNext<FetchElement<0, 1>>}, {662, 5, ThenNext<FetchElement<0, 2>>},
+      {666, 4, ThenNext<FetchElement<1, 1>>}, {667, 5, ThenNext<FetchElement<1, 2>>},
+  };
+  for (const Chained& c : kChained)
+    if (at[0] == c.number && room > c.words && HasFastForm(at[c.words])) return {c.form, c.words};
+  return {};
+}
 
 std::span<const CommandDef> ArrayCommands() { return kArrays; }
 std::span<const FastCommand> FastArrayCommands() { return kFastArrays; }

@@ -290,12 +290,12 @@ const CommandDef kControl[] = {
 CodeWord* CallUserFunction(CodeWord* operands) { return CallFunction(operands); }
 CodeWord* ReturnNumber(CodeWord* operands) { return ReturnValue(operands); }
 
-ThreadedHandler ControlFormAt(const CodeWord* at, int64_t room) {
+PlacedForm ControlFormAt(const CodeWord* at, int64_t room, bool) {
   if (at[0] == 8 && room >= 3) {
     const CodeWord* target = reinterpret_cast<const CodeWord*>(at[2]);
-    if (InsideCode(target, 5) && target[0] == 7 && HasFastForm(7)) return NextThenStep;
+    if (InsideCode(target, 5) && target[0] == 7 && HasFastForm(7)) return {NextThenStep, 0};
   }
-  return nullptr;
+  return {};
 }
 
 std::span<const CommandDef> ControlCommands() { return kControl; }

@@ -58,6 +58,11 @@ CodeWord* ValueThenAssign(CodeWord* pc) {
   return pc + 6;
 }
 template <Compute C>
+CodeWord* ValueThenNext(CodeWord* pc) {
+  C(pc);
+  return RunThreadedNext(pc + 3);
+}
+template <Compute C>
 CodeWord* ValueThenCall(CodeWord* pc) {
   C(pc);
   ProgramCounter = pc + 4;
@@ -264,77 +269,79 @@ const FastCommand kOperators[] = {
 
 // The forms of the threaded code: alone, or with the command after it (the assignment of a
 // value, the conditional jump on a comparison) when that one uses the result; a value also
-// with a user-function call or a return of a number after it (an argument, a result).
+// with a user-function call or a return of a number after it (an argument, a result). Before
+// any other command of a fast form, the operator runs that command's threaded handler itself.
 struct PlacedForms {
   int32_t number;
-  FastHandler alone, paired, thenCall, thenReturn;
+  FastHandler alone, thenNext, paired, thenCall, thenReturn;
 };
 const PlacedForms kPlaced[] = {
-    {51, ValueAlone<PowerIntIntValue>, ValueThenAssign<PowerIntIntValue>, ValueThenCall<PowerIntIntValue>, ValueThenReturn<PowerIntIntValue>},
-    {52, ValueAlone<PowerFloatFloatValue>, ValueThenAssign<PowerFloatFloatValue>, ValueThenCall<PowerFloatFloatValue>, ValueThenReturn<PowerFloatFloatValue>},
-    {53, ValueAlone<PowerIntFloatValue>, ValueThenAssign<PowerIntFloatValue>, ValueThenCall<PowerIntFloatValue>, ValueThenReturn<PowerIntFloatValue>},
-    {54, ValueAlone<PowerFloatIntValue>, ValueThenAssign<PowerFloatIntValue>, ValueThenCall<PowerFloatIntValue>, ValueThenReturn<PowerFloatIntValue>},
-    {71, ValueAlone<MultiplyIntValue>, ValueThenAssign<MultiplyIntValue>, ValueThenCall<MultiplyIntValue>, ValueThenReturn<MultiplyIntValue>},
-    {74, ValueAlone<MultiplyIntFloatValue>, ValueThenAssign<MultiplyIntFloatValue>, ValueThenCall<MultiplyIntFloatValue>, ValueThenReturn<MultiplyIntFloatValue>},
-    {75, ValueAlone<MultiplyFloatIntValue>, ValueThenAssign<MultiplyFloatIntValue>, ValueThenCall<MultiplyFloatIntValue>, ValueThenReturn<MultiplyFloatIntValue>},
-    {76, ValueAlone<MultiplyFloatValue>, ValueThenAssign<MultiplyFloatValue>, ValueThenCall<MultiplyFloatValue>, ValueThenReturn<MultiplyFloatValue>},
-    {81, ValueAlone<AddIntValue>, ValueThenAssign<AddIntValue>, ValueThenCall<AddIntValue>, ValueThenReturn<AddIntValue>},
-    {84, ValueAlone<AddIntFloatValue>, ValueThenAssign<AddIntFloatValue>, ValueThenCall<AddIntFloatValue>, ValueThenReturn<AddIntFloatValue>},
-    {85, ValueAlone<AddFloatIntValue>, ValueThenAssign<AddFloatIntValue>, ValueThenCall<AddFloatIntValue>, ValueThenReturn<AddFloatIntValue>},
-    {86, ValueAlone<AddFloatValue>, ValueThenAssign<AddFloatValue>, ValueThenCall<AddFloatValue>, ValueThenReturn<AddFloatValue>},
-    {91, ValueAlone<SubtractIntValue>, ValueThenAssign<SubtractIntValue>, ValueThenCall<SubtractIntValue>, ValueThenReturn<SubtractIntValue>},
-    {94, ValueAlone<SubtractIntFloatValue>, ValueThenAssign<SubtractIntFloatValue>, ValueThenCall<SubtractIntFloatValue>, ValueThenReturn<SubtractIntFloatValue>},
-    {95, ValueAlone<SubtractFloatIntValue>, ValueThenAssign<SubtractFloatIntValue>, ValueThenCall<SubtractFloatIntValue>, ValueThenReturn<SubtractFloatIntValue>},
-    {96, ValueAlone<SubtractFloatValue>, ValueThenAssign<SubtractFloatValue>, ValueThenCall<SubtractFloatValue>, ValueThenReturn<SubtractFloatValue>},
-    {123, ValueAlone<BitAndValue>, ValueThenAssign<BitAndValue>, ValueThenCall<BitAndValue>, ValueThenReturn<BitAndValue>},
-    {124, ValueAlone<BitOrValue>, ValueThenAssign<BitOrValue>, ValueThenCall<BitOrValue>, ValueThenReturn<BitOrValue>},
-    {101, ValueAlone<EqualsIntValue>, ConditionThenTest<EqualsIntValue>, nullptr, nullptr},
-    {102, ValueAlone<EqualsFloatValue>, ConditionThenTest<EqualsFloatValue>, nullptr, nullptr},
-    {131, ValueAlone<EqualsIntFloatValue>, ConditionThenTest<EqualsIntFloatValue>, nullptr, nullptr},
-    {132, ValueAlone<EqualsFloatIntValue>, ConditionThenTest<EqualsFloatIntValue>, nullptr, nullptr},
-    {103, ValueAlone<EqualsStringValue>, ConditionThenTest<EqualsStringValue>, nullptr, nullptr},
-    {111, ValueAlone<GreaterIntValue>, ConditionThenTest<GreaterIntValue>, nullptr, nullptr},
-    {112, ValueAlone<GreaterFloatValue>, ConditionThenTest<GreaterFloatValue>, nullptr, nullptr},
-    {133, ValueAlone<GreaterIntFloatValue>, ConditionThenTest<GreaterIntFloatValue>, nullptr, nullptr},
-    {134, ValueAlone<GreaterFloatIntValue>, ConditionThenTest<GreaterFloatIntValue>, nullptr, nullptr},
-    {143, ValueAlone<GreaterStringValue>, ConditionThenTest<GreaterStringValue>, nullptr, nullptr},
-    {113, ValueAlone<GreaterEqualIntValue>, ConditionThenTest<GreaterEqualIntValue>, nullptr, nullptr},
-    {114, ValueAlone<GreaterEqualFloatValue>, ConditionThenTest<GreaterEqualFloatValue>, nullptr, nullptr},
-    {135, ValueAlone<GreaterEqualIntFloatValue>, ConditionThenTest<GreaterEqualIntFloatValue>, nullptr, nullptr},
-    {136, ValueAlone<GreaterEqualFloatIntValue>, ConditionThenTest<GreaterEqualFloatIntValue>, nullptr, nullptr},
-    {115, ValueAlone<LessIntValue>, ConditionThenTest<LessIntValue>, nullptr, nullptr},
-    {116, ValueAlone<LessFloatValue>, ConditionThenTest<LessFloatValue>, nullptr, nullptr},
-    {137, ValueAlone<LessIntFloatValue>, ConditionThenTest<LessIntFloatValue>, nullptr, nullptr},
-    {138, ValueAlone<LessFloatIntValue>, ConditionThenTest<LessFloatIntValue>, nullptr, nullptr},
-    {144, ValueAlone<LessStringValue>, ConditionThenTest<LessStringValue>, nullptr, nullptr},
-    {117, ValueAlone<LessEqualIntValue>, ConditionThenTest<LessEqualIntValue>, nullptr, nullptr},
-    {118, ValueAlone<LessEqualFloatValue>, ConditionThenTest<LessEqualFloatValue>, nullptr, nullptr},
-    {139, ValueAlone<LessEqualIntFloatValue>, ConditionThenTest<LessEqualIntFloatValue>, nullptr, nullptr},
-    {140, ValueAlone<LessEqualFloatIntValue>, ConditionThenTest<LessEqualFloatIntValue>, nullptr, nullptr},
-    {119, ValueAlone<NotEqualIntValue>, ConditionThenTest<NotEqualIntValue>, nullptr, nullptr},
-    {120, ValueAlone<NotEqualFloatValue>, ConditionThenTest<NotEqualFloatValue>, nullptr, nullptr},
-    {141, ValueAlone<NotEqualIntFloatValue>, ConditionThenTest<NotEqualIntFloatValue>, nullptr, nullptr},
-    {142, ValueAlone<NotEqualFloatIntValue>, ConditionThenTest<NotEqualFloatIntValue>, nullptr, nullptr},
-    {121, ValueAlone<NotEqualStringValue>, ConditionThenTest<NotEqualStringValue>, nullptr, nullptr},
+    {51, ValueAlone<PowerIntIntValue>, ValueThenNext<PowerIntIntValue>, ValueThenAssign<PowerIntIntValue>, ValueThenCall<PowerIntIntValue>, ValueThenReturn<PowerIntIntValue>},
+    {52, ValueAlone<PowerFloatFloatValue>, ValueThenNext<PowerFloatFloatValue>, ValueThenAssign<PowerFloatFloatValue>, ValueThenCall<PowerFloatFloatValue>, ValueThenReturn<PowerFloatFloatValue>},
+    {53, ValueAlone<PowerIntFloatValue>, ValueThenNext<PowerIntFloatValue>, ValueThenAssign<PowerIntFloatValue>, ValueThenCall<PowerIntFloatValue>, ValueThenReturn<PowerIntFloatValue>},
+    {54, ValueAlone<PowerFloatIntValue>, ValueThenNext<PowerFloatIntValue>, ValueThenAssign<PowerFloatIntValue>, ValueThenCall<PowerFloatIntValue>, ValueThenReturn<PowerFloatIntValue>},
+    {71, ValueAlone<MultiplyIntValue>, ValueThenNext<MultiplyIntValue>, ValueThenAssign<MultiplyIntValue>, ValueThenCall<MultiplyIntValue>, ValueThenReturn<MultiplyIntValue>},
+    {74, ValueAlone<MultiplyIntFloatValue>, ValueThenNext<MultiplyIntFloatValue>, ValueThenAssign<MultiplyIntFloatValue>, ValueThenCall<MultiplyIntFloatValue>, ValueThenReturn<MultiplyIntFloatValue>},
+    {75, ValueAlone<MultiplyFloatIntValue>, ValueThenNext<MultiplyFloatIntValue>, ValueThenAssign<MultiplyFloatIntValue>, ValueThenCall<MultiplyFloatIntValue>, ValueThenReturn<MultiplyFloatIntValue>},
+    {76, ValueAlone<MultiplyFloatValue>, ValueThenNext<MultiplyFloatValue>, ValueThenAssign<MultiplyFloatValue>, ValueThenCall<MultiplyFloatValue>, ValueThenReturn<MultiplyFloatValue>},
+    {81, ValueAlone<AddIntValue>, ValueThenNext<AddIntValue>, ValueThenAssign<AddIntValue>, ValueThenCall<AddIntValue>, ValueThenReturn<AddIntValue>},
+    {84, ValueAlone<AddIntFloatValue>, ValueThenNext<AddIntFloatValue>, ValueThenAssign<AddIntFloatValue>, ValueThenCall<AddIntFloatValue>, ValueThenReturn<AddIntFloatValue>},
+    {85, ValueAlone<AddFloatIntValue>, ValueThenNext<AddFloatIntValue>, ValueThenAssign<AddFloatIntValue>, ValueThenCall<AddFloatIntValue>, ValueThenReturn<AddFloatIntValue>},
+    {86, ValueAlone<AddFloatValue>, ValueThenNext<AddFloatValue>, ValueThenAssign<AddFloatValue>, ValueThenCall<AddFloatValue>, ValueThenReturn<AddFloatValue>},
+    {91, ValueAlone<SubtractIntValue>, ValueThenNext<SubtractIntValue>, ValueThenAssign<SubtractIntValue>, ValueThenCall<SubtractIntValue>, ValueThenReturn<SubtractIntValue>},
+    {94, ValueAlone<SubtractIntFloatValue>, ValueThenNext<SubtractIntFloatValue>, ValueThenAssign<SubtractIntFloatValue>, ValueThenCall<SubtractIntFloatValue>, ValueThenReturn<SubtractIntFloatValue>},
+    {95, ValueAlone<SubtractFloatIntValue>, ValueThenNext<SubtractFloatIntValue>, ValueThenAssign<SubtractFloatIntValue>, ValueThenCall<SubtractFloatIntValue>, ValueThenReturn<SubtractFloatIntValue>},
+    {96, ValueAlone<SubtractFloatValue>, ValueThenNext<SubtractFloatValue>, ValueThenAssign<SubtractFloatValue>, ValueThenCall<SubtractFloatValue>, ValueThenReturn<SubtractFloatValue>},
+    {123, ValueAlone<BitAndValue>, ValueThenNext<BitAndValue>, ValueThenAssign<BitAndValue>, ValueThenCall<BitAndValue>, ValueThenReturn<BitAndValue>},
+    {124, ValueAlone<BitOrValue>, ValueThenNext<BitOrValue>, ValueThenAssign<BitOrValue>, ValueThenCall<BitOrValue>, ValueThenReturn<BitOrValue>},
+    {101, ValueAlone<EqualsIntValue>, ValueThenNext<EqualsIntValue>, ConditionThenTest<EqualsIntValue>, nullptr, nullptr},
+    {102, ValueAlone<EqualsFloatValue>, ValueThenNext<EqualsFloatValue>, ConditionThenTest<EqualsFloatValue>, nullptr, nullptr},
+    {131, ValueAlone<EqualsIntFloatValue>, ValueThenNext<EqualsIntFloatValue>, ConditionThenTest<EqualsIntFloatValue>, nullptr, nullptr},
+    {132, ValueAlone<EqualsFloatIntValue>, ValueThenNext<EqualsFloatIntValue>, ConditionThenTest<EqualsFloatIntValue>, nullptr, nullptr},
+    {103, ValueAlone<EqualsStringValue>, ValueThenNext<EqualsStringValue>, ConditionThenTest<EqualsStringValue>, nullptr, nullptr},
+    {111, ValueAlone<GreaterIntValue>, ValueThenNext<GreaterIntValue>, ConditionThenTest<GreaterIntValue>, nullptr, nullptr},
+    {112, ValueAlone<GreaterFloatValue>, ValueThenNext<GreaterFloatValue>, ConditionThenTest<GreaterFloatValue>, nullptr, nullptr},
+    {133, ValueAlone<GreaterIntFloatValue>, ValueThenNext<GreaterIntFloatValue>, ConditionThenTest<GreaterIntFloatValue>, nullptr, nullptr},
+    {134, ValueAlone<GreaterFloatIntValue>, ValueThenNext<GreaterFloatIntValue>, ConditionThenTest<GreaterFloatIntValue>, nullptr, nullptr},
+    {143, ValueAlone<GreaterStringValue>, ValueThenNext<GreaterStringValue>, ConditionThenTest<GreaterStringValue>, nullptr, nullptr},
+    {113, ValueAlone<GreaterEqualIntValue>, ValueThenNext<GreaterEqualIntValue>, ConditionThenTest<GreaterEqualIntValue>, nullptr, nullptr},
+    {114, ValueAlone<GreaterEqualFloatValue>, ValueThenNext<GreaterEqualFloatValue>, ConditionThenTest<GreaterEqualFloatValue>, nullptr, nullptr},
+    {135, ValueAlone<GreaterEqualIntFloatValue>, ValueThenNext<GreaterEqualIntFloatValue>, ConditionThenTest<GreaterEqualIntFloatValue>, nullptr, nullptr},
+    {136, ValueAlone<GreaterEqualFloatIntValue>, ValueThenNext<GreaterEqualFloatIntValue>, ConditionThenTest<GreaterEqualFloatIntValue>, nullptr, nullptr},
+    {115, ValueAlone<LessIntValue>, ValueThenNext<LessIntValue>, ConditionThenTest<LessIntValue>, nullptr, nullptr},
+    {116, ValueAlone<LessFloatValue>, ValueThenNext<LessFloatValue>, ConditionThenTest<LessFloatValue>, nullptr, nullptr},
+    {137, ValueAlone<LessIntFloatValue>, ValueThenNext<LessIntFloatValue>, ConditionThenTest<LessIntFloatValue>, nullptr, nullptr},
+    {138, ValueAlone<LessFloatIntValue>, ValueThenNext<LessFloatIntValue>, ConditionThenTest<LessFloatIntValue>, nullptr, nullptr},
+    {144, ValueAlone<LessStringValue>, ValueThenNext<LessStringValue>, ConditionThenTest<LessStringValue>, nullptr, nullptr},
+    {117, ValueAlone<LessEqualIntValue>, ValueThenNext<LessEqualIntValue>, ConditionThenTest<LessEqualIntValue>, nullptr, nullptr},
+    {118, ValueAlone<LessEqualFloatValue>, ValueThenNext<LessEqualFloatValue>, ConditionThenTest<LessEqualFloatValue>, nullptr, nullptr},
+    {139, ValueAlone<LessEqualIntFloatValue>, ValueThenNext<LessEqualIntFloatValue>, ConditionThenTest<LessEqualIntFloatValue>, nullptr, nullptr},
+    {140, ValueAlone<LessEqualFloatIntValue>, ValueThenNext<LessEqualFloatIntValue>, ConditionThenTest<LessEqualFloatIntValue>, nullptr, nullptr},
+    {119, ValueAlone<NotEqualIntValue>, ValueThenNext<NotEqualIntValue>, ConditionThenTest<NotEqualIntValue>, nullptr, nullptr},
+    {120, ValueAlone<NotEqualFloatValue>, ValueThenNext<NotEqualFloatValue>, ConditionThenTest<NotEqualFloatValue>, nullptr, nullptr},
+    {141, ValueAlone<NotEqualIntFloatValue>, ValueThenNext<NotEqualIntFloatValue>, ConditionThenTest<NotEqualIntFloatValue>, nullptr, nullptr},
+    {142, ValueAlone<NotEqualFloatIntValue>, ValueThenNext<NotEqualFloatIntValue>, ConditionThenTest<NotEqualFloatIntValue>, nullptr, nullptr},
+    {121, ValueAlone<NotEqualStringValue>, ValueThenNext<NotEqualStringValue>, ConditionThenTest<NotEqualStringValue>, nullptr, nullptr},
 };
 
-ThreadedHandler OperatorFormAt(const CodeWord* at, int64_t room) {
+PlacedForm OperatorFormAt(const CodeWord* at, int64_t room, bool mayChain) {
   static const std::vector<const PlacedForms*> byNumber = [] {
     std::vector<const PlacedForms*> v(200, nullptr);
     for (const PlacedForms& f : kPlaced) v[size_t(f.number)] = &f;
     return v;
   }();
-  if (at[0] < 0 || at[0] >= CodeWord(byNumber.size()) || !byNumber[size_t(at[0])] || room < 4) return nullptr;
+  if (at[0] < 0 || at[0] >= CodeWord(byNumber.size()) || !byNumber[size_t(at[0])] || room < 4) return {};
   const PlacedForms& f = *byNumber[size_t(at[0])];
   const CodeWord* next = at + 4;
-  if (room < 7 || !HasFastForm(next[0])) return f.alone;
-  const bool comparison = f.number >= 101 && f.number <= 144 &&
-                          f.number != 123 && f.number != 124;
-  if (!comparison && (next[0] == 151 || next[0] == 152) && next[2] == at[1]) return f.paired;
-  if (!comparison && next[0] == 21) return f.thenCall;
-  if (!comparison && (next[0] == 23 || next[0] == 24 || next[0] == 28 || next[0] == 29)) return f.thenReturn;
-  if (comparison && (next[0] == 1 || next[0] == 9 || next[0] == 12) && next[1] == at[1]) return f.paired;
-  return f.alone;
+  if (room < 5 || !HasFastForm(next[0])) return {f.alone, 0};
+  const bool comparison = f.number >= 101 && f.number <= 144 && f.number != 123 && f.number != 124;
+  if (room >= 7) {
+    if (!comparison && (next[0] == 151 || next[0] == 152) && next[2] == at[1]) return {f.paired, 0};
+    if (!comparison && next[0] == 21) return {f.thenCall, 0};
+    if (!comparison && (next[0] == 23 || next[0] == 24 || next[0] == 28 || next[0] == 29)) return {f.thenReturn, 0};
+    if (comparison && (next[0] == 1 || next[0] == 9 || next[0] == 12) && next[1] == at[1]) return {f.paired, 0};
+  }
+  return mayChain ? PlacedForm{f.thenNext, 4} : PlacedForm{f.alone, 0};
 }
 
 std::span<const FastCommand> FastOperatorCommands() { return kOperators; }

@@ -27,12 +27,24 @@ bool TableUnchanged() {
   return true;
 }
 
+PlacedForm FormAt(int64_t k, int64_t count, bool mayChain) {
+  const CodeWord* at = &CommandStream[k];
+  PlacedForm form = ControlFormAt(at, count - k, mayChain);
+  if (!form.handler) form = OperatorFormAt(at, count - k, mayChain);
+  if (!form.handler) form = ArrayFormAt(at, count - k, mayChain);
+  if (form.chainsTo < 0 || k + form.chainsTo >= count) return mayChain ? FormAt(k, count, false) : PlacedForm{};
+  return form;
+}
+
 void Build() {
   const int64_t count = g_codeWordCount + 1;  // the guard word too
   g_handlers.assign(size_t(count), RunOtherCommand);
   g_used.clear();
   std::vector<uint8_t> seen(kCommandSlots, 0);
-  for (int64_t k = 0; k < count; ++k) {
+  // From the end, so that the chain after each word is known: the commands a dispatch at
+  // word k runs through chains.
+  std::vector<uint8_t> chain(size_t(count), 0);
+  for (int64_t k = count; k-- > 0;) {
     const CodeWord n = CommandStream[k];
     if (n < 0 || n >= kCommandSlots) continue;
     if (!seen[size_t(n)]) {
@@ -40,9 +52,10 @@ void Build() {
       g_used.push_back(UsedNumber{int32_t(n), g_commandTable[n]});
     }
     if (!HasFastForm(n)) continue;
-    ThreadedHandler form = ControlFormAt(&CommandStream[k], count - k);
-    if (!form) form = OperatorFormAt(&CommandStream[k], count - k);
-    g_handlers[size_t(k)] = form ? form : g_fastEntries[n].fast;
+    PlacedForm form = FormAt(k, count, true);
+    if (form.chainsTo && chain[size_t(k + form.chainsTo)] >= kMaxChain) form = FormAt(k, count, false);
+    if (form.chainsTo) chain[size_t(k)] = uint8_t(chain[size_t(k + form.chainsTo)] + 1);
+    g_handlers[size_t(k)] = form.handler ? form.handler : g_fastEntries[n].fast;
   }
   g_builtGeneration = g_codeGeneration;
 }

@@ -21,16 +21,41 @@ extern intptr_t g_threadedDelta;
 // The stand-in for commands without a fast form (defined with the command loop).
 CodeWord* RunOtherCommand(CodeWord* operands);
 
+// Runs the command at `at` through its threaded handler (for a threaded form that goes on
+// with the next command itself).
+inline CodeWord* RunThreadedNext(CodeWord* at) {
+  ProgramCounter = at + 1;
+  return (*reinterpret_cast<ThreadedHandler*>(reinterpret_cast<uintptr_t>(at) + uintptr_t(g_threadedDelta)))(at + 1);
+}
+
+// The fast form F, then the command after it through its threaded handler, unless F ended
+// the slice.
+template <ThreadedHandler F>
+CodeWord* ThenNext(CodeWord* pc) {
+  CodeWord* next = F(pc);
+  if (LeaveSlice) return next;
+  return RunThreadedNext(next);
+}
+
 // Makes the threaded handlers match the loaded code and the command table; false when the
 // code was not loaded by the loader (nothing is then covered).
 bool PrepareThreadedCode();
 // Drops the handlers (the loader calls it when the code changes).
 void DropThreadedCode();
 
-// The handler a command family has for the command at word `at` in its place, or nullptr for
-// its ordinary fast form. `room` words of code (counting the guard word) start at `at`.
-ThreadedHandler ControlFormAt(const CodeWord* at, int64_t room);
-ThreadedHandler OperatorFormAt(const CodeWord* at, int64_t room);
+// A form for a place. A form that runs the command after its own through that command's
+// threaded handler (a chain) tells how many words on that command is; chains are kept short,
+// so that one dispatch runs a bounded number of commands.
+struct PlacedForm {
+  ThreadedHandler handler = nullptr;  // nullptr: the command's ordinary fast form
+  int32_t chainsTo = 0;               // 0: returns to the interpreter
+};
+inline constexpr int kMaxChain = 8;
+// The form a command family has for the command at word `at` in its place. `room` words of
+// code (counting the guard word) start at `at`; mayChain false asks for a form without a chain.
+PlacedForm ControlFormAt(const CodeWord* at, int64_t room, bool mayChain);
+PlacedForm OperatorFormAt(const CodeWord* at, int64_t room, bool mayChain);
+PlacedForm ArrayFormAt(const CodeWord* at, int64_t room, bool mayChain);
 // The fast forms of a user-function call and of the return of a number, for forms that run
 // them after their own command.
 CodeWord* CallUserFunction(CodeWord* operands);

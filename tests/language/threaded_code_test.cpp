@@ -47,6 +47,35 @@ TEST(ThreadedCode, PairsAndLonePartsGiveTheSameResults) {
   }
 }
 
+// Commands that run the next one themselves: a long straight line of them, and an element
+// store outside its array, after which nothing more runs.
+TEST(ThreadedCode, ChainsRunEveryCommandAndStopAtAnError) {
+  for (bool real : {false, true}) {
+    SCOPED_TRACE(real);
+    ProgramRun run;
+    run.realClock = real;
+    ImageBuilder b;
+    int32_t i = b.IntVar(), s = b.IntVar(), a = b.IntVar(), x = b.IntVar();
+    int32_t zero = b.Int(0), one = b.Int(1), ten = b.Int(10), big = b.Int(11);
+    b.Emit({501, a, ten});
+    b.Emit({151, i, zero});
+    int32_t head = b.Here();
+    int32_t exitWord = b.Emit({7, i, ten, one, 0}) + 4;
+    for (int k = 0; k < 30; ++k) b.Emit({81, 10000 + k, k == 0 ? s : 10000 + k - 1, one});  // s + 30
+    b.Emit({561, a, i, 10029});
+    b.Emit({661, 10030, a, i});
+    b.Emit({151, s, 10030});
+    b.Emit({8, i, head});
+    b.Patch(exitWord, b.Here());
+    b.Emit({561, a, big, one});  // error 102
+    b.Emit({151, x, one});
+    EXPECT_TRUE(run.LoadAndRun(b));
+    EXPECT_EQ(LastErrorCode(), 102);
+    EXPECT_EQ(ProgramRun::Int(s), 300);
+    EXPECT_EQ(ProgramRun::Int(x), 0);
+  }
+}
+
 int32_t g_replacedRuns = 0;
 void CountInstead() {
   ++g_replacedRuns;
