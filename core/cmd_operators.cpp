@@ -1,6 +1,7 @@
 // Operators, comparisons, assignment and conversions. Operands: result, a, b (assignment and
 // conversion: destination, source). Integer arithmetic wraps at 32 bits; mixed integer-float
 // forms convert the integer exactly and compute in double precision.
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -19,6 +20,10 @@ inline double I(const CodeWord* pc, int k) { return double(Cell(pc, k)->i); }
 inline const char* S(const CodeWord* pc, int k) { return CellText(Cell(pc, k)); }
 inline void SetInt(CodeWord* pc, int32_t v) { Cell(pc, 0)->i = v; }
 inline void SetFloat(CodeWord* pc, double v) { Cell(pc, 0)->f = float(v); }
+// The bits of a result as its cell holds them.
+inline uint32_t IntBits(int32_t v) { return uint32_t(v); }
+inline uint32_t FloatBits(double v) { return std::bit_cast<uint32_t>(float(v)); }
+inline void Put(VarCell* cell, uint32_t bits) { cell->i = int32_t(bits); }
 
 // Numeric results are nearly always assigned to a variable by the next command, and
 // comparisons tested by a conditional jump: on the fast path those follow-ups run here.
@@ -40,73 +45,84 @@ inline CodeWord* DoneCondition(CodeWord* pc) {
 
 // Each value operator is written once as its computation; it gets the ordinary fast form and
 // the forms of the threaded code (alone, or with the assignment of its result after it).
-using Compute = void (*)(CodeWord* pc);
+// A computation returns the bits of its result; the forms store them (into the result cell,
+// and for a pair also into the assigned variable, without reading the result back).
+using Compute = uint32_t (*)(const CodeWord* pc);
 template <Compute C>
 CodeWord* ValueForm(CodeWord* pc) {
-  C(pc);
+  Put(Cell(pc, 0), C(pc));
   return DoneValue(pc);
 }
 template <Compute C>
 CodeWord* ValueAlone(CodeWord* pc) {
-  C(pc);
+  Put(Cell(pc, 0), C(pc));
   return pc + 3;
 }
 template <Compute C>
 CodeWord* ValueThenAssign(CodeWord* pc) {
-  C(pc);
-  Cell(pc, 4)->i = Cell(pc, 0)->i;
+  const uint32_t bits = C(pc);
+  Put(Cell(pc, 0), bits);
+  Put(Cell(pc, 4), bits);
   return pc + 6;
 }
 template <Compute C>
+CodeWord* ValueThenAssignThenNext(CodeWord* pc) {
+  const uint32_t bits = C(pc);
+  Put(Cell(pc, 0), bits);
+  Put(Cell(pc, 4), bits);
+  return RunThreadedNext(pc + 6);
+}
+template <Compute C>
 CodeWord* ValueThenNext(CodeWord* pc) {
-  C(pc);
+  Put(Cell(pc, 0), C(pc));
   return RunThreadedNext(pc + 3);
 }
 template <Compute C>
 CodeWord* ValueThenCall(CodeWord* pc) {
-  C(pc);
+  Put(Cell(pc, 0), C(pc));
   ProgramCounter = pc + 4;
   return CallUserFunction(pc + 4);
 }
 template <Compute C>
 CodeWord* ValueThenReturn(CodeWord* pc) {
-  C(pc);
+  Put(Cell(pc, 0), C(pc));
   ProgramCounter = pc + 4;
   return ReturnNumber(pc + 4);
 }
 template <Compute C>
 CodeWord* ConditionForm(CodeWord* pc) {
-  C(pc);
+  Put(Cell(pc, 0), C(pc));
   return DoneCondition(pc);
 }
 template <Compute C>
 CodeWord* ConditionThenTest(CodeWord* pc) {
-  C(pc);
-  return Cell(pc, 0)->i == 0 ? reinterpret_cast<CodeWord*>(pc[5]) : pc + 6;
+  const uint32_t holds = C(pc);
+  Put(Cell(pc, 0), holds);
+  return holds == 0 ? reinterpret_cast<CodeWord*>(pc[5]) : pc + 6;
 }
 
 #define VK_VALUE(name, expr) \
-  inline void name##Value(CodeWord* pc) { expr; } \
+  inline uint32_t name##Value(const CodeWord* pc) { return expr; } \
   constexpr FastHandler name = ValueForm<name##Value>;
 // Power: the C library's pow on the operands widened to double.
-VK_VALUE(PowerIntInt, SetInt(pc, FloatToInt(std::pow(I(pc, 1), I(pc, 2)))))
-VK_VALUE(PowerFloatFloat, SetFloat(pc, std::pow(D(pc, 1), D(pc, 2))))
-VK_VALUE(PowerIntFloat, SetFloat(pc, std::pow(I(pc, 1), D(pc, 2))))
-VK_VALUE(PowerFloatInt, SetFloat(pc, std::pow(D(pc, 1), I(pc, 2))))
-VK_VALUE(MultiplyInt, SetInt(pc, WrapMul(L(pc, 1), L(pc, 2))))
-VK_VALUE(MultiplyIntFloat, SetFloat(pc, I(pc, 1) * D(pc, 2)))
-VK_VALUE(MultiplyFloatInt, SetFloat(pc, D(pc, 1) * I(pc, 2)))
-VK_VALUE(MultiplyFloat, SetFloat(pc, D(pc, 1) * D(pc, 2)))
-VK_VALUE(AddInt, SetInt(pc, WrapAdd(L(pc, 1), L(pc, 2))))
-VK_VALUE(AddIntFloat, SetFloat(pc, I(pc, 1) + D(pc, 2)))
-VK_VALUE(AddFloatInt, SetFloat(pc, D(pc, 1) + I(pc, 2)))
-VK_VALUE(AddFloat, SetFloat(pc, D(pc, 1) + D(pc, 2)))
-VK_VALUE(SubtractInt, SetInt(pc, WrapSub(L(pc, 1), L(pc, 2))))
-VK_VALUE(SubtractIntFloat, SetFloat(pc, I(pc, 1) - D(pc, 2)))
-VK_VALUE(SubtractFloatInt, SetFloat(pc, D(pc, 1) - I(pc, 2)))
-VK_VALUE(SubtractFloat, SetFloat(pc, D(pc, 1) - D(pc, 2)))
-VK_VALUE(BitAnd, SetInt(pc, L(pc, 1) & L(pc, 2)))
-VK_VALUE(BitOr, SetInt(pc, L(pc, 1) | L(pc, 2)))
+VK_VALUE(PowerIntInt, IntBits(FloatToInt(std::pow(I(pc, 1), I(pc, 2)))))
+VK_VALUE(PowerFloatFloat, FloatBits(std::pow(D(pc, 1), D(pc, 2))))
+VK_VALUE(PowerIntFloat, FloatBits(std::pow(I(pc, 1), D(pc, 2))))
+VK_VALUE(PowerFloatInt, FloatBits(std::pow(D(pc, 1), I(pc, 2))))
+VK_VALUE(MultiplyInt, IntBits(WrapMul(L(pc, 1), L(pc, 2))))
+VK_VALUE(MultiplyIntFloat, FloatBits(I(pc, 1) * D(pc, 2)))
+VK_VALUE(MultiplyFloatInt, FloatBits(D(pc, 1) * I(pc, 2)))
+VK_VALUE(MultiplyFloat, FloatBits(D(pc, 1) * D(pc, 2)))
+VK_VALUE(AddInt, IntBits(WrapAdd(L(pc, 1), L(pc, 2))))
+VK_VALUE(AddIntFloat, FloatBits(I(pc, 1) + D(pc, 2)))
+VK_VALUE(AddFloatInt, FloatBits(D(pc, 1) + I(pc, 2)))
+VK_VALUE(AddFloat, FloatBits(D(pc, 1) + D(pc, 2)))
+VK_VALUE(SubtractInt, IntBits(WrapSub(L(pc, 1), L(pc, 2))))
+VK_VALUE(SubtractIntFloat, FloatBits(I(pc, 1) - D(pc, 2)))
+VK_VALUE(SubtractFloatInt, FloatBits(D(pc, 1) - I(pc, 2)))
+VK_VALUE(SubtractFloat, FloatBits(D(pc, 1) - D(pc, 2)))
+VK_VALUE(BitAnd, IntBits(L(pc, 1) & L(pc, 2)))
+VK_VALUE(BitOr, IntBits(L(pc, 1) | L(pc, 2)))
 #undef VK_VALUE
 
 // Division by zero gives 0 and warning 111 (a built game goes on with the 0). The 32-bit
@@ -186,7 +202,7 @@ CodeWord* StringMinus(CodeWord* pc) {
 // Comparisons: the result is 1 when the relation holds, else 0. Mixed forms compare exact
 // values; texts compare byte by byte as unsigned values.
 #define VK_COMPARE(name, left, op, right)                                             \
-  inline void name##Value(CodeWord* pc) { SetInt(pc, (left(pc, 1) op right(pc, 2)) ? 1 : 0); } \
+  inline uint32_t name##Value(const CodeWord* pc) { return (left(pc, 1) op right(pc, 2)) ? 1 : 0; } \
   constexpr FastHandler name = ConditionForm<name##Value>;
 // For texts, "T(1) op T(2)" is "strcmp(a, b) op 0".
 inline int T(const CodeWord* pc, int k) { return k == 1 ? std::strcmp(S(pc, 1), S(pc, 2)) : 0; }
@@ -273,55 +289,55 @@ const FastCommand kOperators[] = {
 // any other command of a fast form, the operator runs that command's threaded handler itself.
 struct PlacedForms {
   int32_t number;
-  FastHandler alone, thenNext, paired, thenCall, thenReturn;
+  FastHandler alone, thenNext, paired, pairedThenNext, thenCall, thenReturn;
 };
 const PlacedForms kPlaced[] = {
-    {51, ValueAlone<PowerIntIntValue>, ValueThenNext<PowerIntIntValue>, ValueThenAssign<PowerIntIntValue>, ValueThenCall<PowerIntIntValue>, ValueThenReturn<PowerIntIntValue>},
-    {52, ValueAlone<PowerFloatFloatValue>, ValueThenNext<PowerFloatFloatValue>, ValueThenAssign<PowerFloatFloatValue>, ValueThenCall<PowerFloatFloatValue>, ValueThenReturn<PowerFloatFloatValue>},
-    {53, ValueAlone<PowerIntFloatValue>, ValueThenNext<PowerIntFloatValue>, ValueThenAssign<PowerIntFloatValue>, ValueThenCall<PowerIntFloatValue>, ValueThenReturn<PowerIntFloatValue>},
-    {54, ValueAlone<PowerFloatIntValue>, ValueThenNext<PowerFloatIntValue>, ValueThenAssign<PowerFloatIntValue>, ValueThenCall<PowerFloatIntValue>, ValueThenReturn<PowerFloatIntValue>},
-    {71, ValueAlone<MultiplyIntValue>, ValueThenNext<MultiplyIntValue>, ValueThenAssign<MultiplyIntValue>, ValueThenCall<MultiplyIntValue>, ValueThenReturn<MultiplyIntValue>},
-    {74, ValueAlone<MultiplyIntFloatValue>, ValueThenNext<MultiplyIntFloatValue>, ValueThenAssign<MultiplyIntFloatValue>, ValueThenCall<MultiplyIntFloatValue>, ValueThenReturn<MultiplyIntFloatValue>},
-    {75, ValueAlone<MultiplyFloatIntValue>, ValueThenNext<MultiplyFloatIntValue>, ValueThenAssign<MultiplyFloatIntValue>, ValueThenCall<MultiplyFloatIntValue>, ValueThenReturn<MultiplyFloatIntValue>},
-    {76, ValueAlone<MultiplyFloatValue>, ValueThenNext<MultiplyFloatValue>, ValueThenAssign<MultiplyFloatValue>, ValueThenCall<MultiplyFloatValue>, ValueThenReturn<MultiplyFloatValue>},
-    {81, ValueAlone<AddIntValue>, ValueThenNext<AddIntValue>, ValueThenAssign<AddIntValue>, ValueThenCall<AddIntValue>, ValueThenReturn<AddIntValue>},
-    {84, ValueAlone<AddIntFloatValue>, ValueThenNext<AddIntFloatValue>, ValueThenAssign<AddIntFloatValue>, ValueThenCall<AddIntFloatValue>, ValueThenReturn<AddIntFloatValue>},
-    {85, ValueAlone<AddFloatIntValue>, ValueThenNext<AddFloatIntValue>, ValueThenAssign<AddFloatIntValue>, ValueThenCall<AddFloatIntValue>, ValueThenReturn<AddFloatIntValue>},
-    {86, ValueAlone<AddFloatValue>, ValueThenNext<AddFloatValue>, ValueThenAssign<AddFloatValue>, ValueThenCall<AddFloatValue>, ValueThenReturn<AddFloatValue>},
-    {91, ValueAlone<SubtractIntValue>, ValueThenNext<SubtractIntValue>, ValueThenAssign<SubtractIntValue>, ValueThenCall<SubtractIntValue>, ValueThenReturn<SubtractIntValue>},
-    {94, ValueAlone<SubtractIntFloatValue>, ValueThenNext<SubtractIntFloatValue>, ValueThenAssign<SubtractIntFloatValue>, ValueThenCall<SubtractIntFloatValue>, ValueThenReturn<SubtractIntFloatValue>},
-    {95, ValueAlone<SubtractFloatIntValue>, ValueThenNext<SubtractFloatIntValue>, ValueThenAssign<SubtractFloatIntValue>, ValueThenCall<SubtractFloatIntValue>, ValueThenReturn<SubtractFloatIntValue>},
-    {96, ValueAlone<SubtractFloatValue>, ValueThenNext<SubtractFloatValue>, ValueThenAssign<SubtractFloatValue>, ValueThenCall<SubtractFloatValue>, ValueThenReturn<SubtractFloatValue>},
-    {123, ValueAlone<BitAndValue>, ValueThenNext<BitAndValue>, ValueThenAssign<BitAndValue>, ValueThenCall<BitAndValue>, ValueThenReturn<BitAndValue>},
-    {124, ValueAlone<BitOrValue>, ValueThenNext<BitOrValue>, ValueThenAssign<BitOrValue>, ValueThenCall<BitOrValue>, ValueThenReturn<BitOrValue>},
-    {101, ValueAlone<EqualsIntValue>, ValueThenNext<EqualsIntValue>, ConditionThenTest<EqualsIntValue>, nullptr, nullptr},
-    {102, ValueAlone<EqualsFloatValue>, ValueThenNext<EqualsFloatValue>, ConditionThenTest<EqualsFloatValue>, nullptr, nullptr},
-    {131, ValueAlone<EqualsIntFloatValue>, ValueThenNext<EqualsIntFloatValue>, ConditionThenTest<EqualsIntFloatValue>, nullptr, nullptr},
-    {132, ValueAlone<EqualsFloatIntValue>, ValueThenNext<EqualsFloatIntValue>, ConditionThenTest<EqualsFloatIntValue>, nullptr, nullptr},
-    {103, ValueAlone<EqualsStringValue>, ValueThenNext<EqualsStringValue>, ConditionThenTest<EqualsStringValue>, nullptr, nullptr},
-    {111, ValueAlone<GreaterIntValue>, ValueThenNext<GreaterIntValue>, ConditionThenTest<GreaterIntValue>, nullptr, nullptr},
-    {112, ValueAlone<GreaterFloatValue>, ValueThenNext<GreaterFloatValue>, ConditionThenTest<GreaterFloatValue>, nullptr, nullptr},
-    {133, ValueAlone<GreaterIntFloatValue>, ValueThenNext<GreaterIntFloatValue>, ConditionThenTest<GreaterIntFloatValue>, nullptr, nullptr},
-    {134, ValueAlone<GreaterFloatIntValue>, ValueThenNext<GreaterFloatIntValue>, ConditionThenTest<GreaterFloatIntValue>, nullptr, nullptr},
-    {143, ValueAlone<GreaterStringValue>, ValueThenNext<GreaterStringValue>, ConditionThenTest<GreaterStringValue>, nullptr, nullptr},
-    {113, ValueAlone<GreaterEqualIntValue>, ValueThenNext<GreaterEqualIntValue>, ConditionThenTest<GreaterEqualIntValue>, nullptr, nullptr},
-    {114, ValueAlone<GreaterEqualFloatValue>, ValueThenNext<GreaterEqualFloatValue>, ConditionThenTest<GreaterEqualFloatValue>, nullptr, nullptr},
-    {135, ValueAlone<GreaterEqualIntFloatValue>, ValueThenNext<GreaterEqualIntFloatValue>, ConditionThenTest<GreaterEqualIntFloatValue>, nullptr, nullptr},
-    {136, ValueAlone<GreaterEqualFloatIntValue>, ValueThenNext<GreaterEqualFloatIntValue>, ConditionThenTest<GreaterEqualFloatIntValue>, nullptr, nullptr},
-    {115, ValueAlone<LessIntValue>, ValueThenNext<LessIntValue>, ConditionThenTest<LessIntValue>, nullptr, nullptr},
-    {116, ValueAlone<LessFloatValue>, ValueThenNext<LessFloatValue>, ConditionThenTest<LessFloatValue>, nullptr, nullptr},
-    {137, ValueAlone<LessIntFloatValue>, ValueThenNext<LessIntFloatValue>, ConditionThenTest<LessIntFloatValue>, nullptr, nullptr},
-    {138, ValueAlone<LessFloatIntValue>, ValueThenNext<LessFloatIntValue>, ConditionThenTest<LessFloatIntValue>, nullptr, nullptr},
-    {144, ValueAlone<LessStringValue>, ValueThenNext<LessStringValue>, ConditionThenTest<LessStringValue>, nullptr, nullptr},
-    {117, ValueAlone<LessEqualIntValue>, ValueThenNext<LessEqualIntValue>, ConditionThenTest<LessEqualIntValue>, nullptr, nullptr},
-    {118, ValueAlone<LessEqualFloatValue>, ValueThenNext<LessEqualFloatValue>, ConditionThenTest<LessEqualFloatValue>, nullptr, nullptr},
-    {139, ValueAlone<LessEqualIntFloatValue>, ValueThenNext<LessEqualIntFloatValue>, ConditionThenTest<LessEqualIntFloatValue>, nullptr, nullptr},
-    {140, ValueAlone<LessEqualFloatIntValue>, ValueThenNext<LessEqualFloatIntValue>, ConditionThenTest<LessEqualFloatIntValue>, nullptr, nullptr},
-    {119, ValueAlone<NotEqualIntValue>, ValueThenNext<NotEqualIntValue>, ConditionThenTest<NotEqualIntValue>, nullptr, nullptr},
-    {120, ValueAlone<NotEqualFloatValue>, ValueThenNext<NotEqualFloatValue>, ConditionThenTest<NotEqualFloatValue>, nullptr, nullptr},
-    {141, ValueAlone<NotEqualIntFloatValue>, ValueThenNext<NotEqualIntFloatValue>, ConditionThenTest<NotEqualIntFloatValue>, nullptr, nullptr},
-    {142, ValueAlone<NotEqualFloatIntValue>, ValueThenNext<NotEqualFloatIntValue>, ConditionThenTest<NotEqualFloatIntValue>, nullptr, nullptr},
-    {121, ValueAlone<NotEqualStringValue>, ValueThenNext<NotEqualStringValue>, ConditionThenTest<NotEqualStringValue>, nullptr, nullptr},
+    {51, ValueAlone<PowerIntIntValue>, ValueThenNext<PowerIntIntValue>, ValueThenAssign<PowerIntIntValue>, ValueThenAssignThenNext<PowerIntIntValue>, ValueThenCall<PowerIntIntValue>, ValueThenReturn<PowerIntIntValue>},
+    {52, ValueAlone<PowerFloatFloatValue>, ValueThenNext<PowerFloatFloatValue>, ValueThenAssign<PowerFloatFloatValue>, ValueThenAssignThenNext<PowerFloatFloatValue>, ValueThenCall<PowerFloatFloatValue>, ValueThenReturn<PowerFloatFloatValue>},
+    {53, ValueAlone<PowerIntFloatValue>, ValueThenNext<PowerIntFloatValue>, ValueThenAssign<PowerIntFloatValue>, ValueThenAssignThenNext<PowerIntFloatValue>, ValueThenCall<PowerIntFloatValue>, ValueThenReturn<PowerIntFloatValue>},
+    {54, ValueAlone<PowerFloatIntValue>, ValueThenNext<PowerFloatIntValue>, ValueThenAssign<PowerFloatIntValue>, ValueThenAssignThenNext<PowerFloatIntValue>, ValueThenCall<PowerFloatIntValue>, ValueThenReturn<PowerFloatIntValue>},
+    {71, ValueAlone<MultiplyIntValue>, ValueThenNext<MultiplyIntValue>, ValueThenAssign<MultiplyIntValue>, ValueThenAssignThenNext<MultiplyIntValue>, ValueThenCall<MultiplyIntValue>, ValueThenReturn<MultiplyIntValue>},
+    {74, ValueAlone<MultiplyIntFloatValue>, ValueThenNext<MultiplyIntFloatValue>, ValueThenAssign<MultiplyIntFloatValue>, ValueThenAssignThenNext<MultiplyIntFloatValue>, ValueThenCall<MultiplyIntFloatValue>, ValueThenReturn<MultiplyIntFloatValue>},
+    {75, ValueAlone<MultiplyFloatIntValue>, ValueThenNext<MultiplyFloatIntValue>, ValueThenAssign<MultiplyFloatIntValue>, ValueThenAssignThenNext<MultiplyFloatIntValue>, ValueThenCall<MultiplyFloatIntValue>, ValueThenReturn<MultiplyFloatIntValue>},
+    {76, ValueAlone<MultiplyFloatValue>, ValueThenNext<MultiplyFloatValue>, ValueThenAssign<MultiplyFloatValue>, ValueThenAssignThenNext<MultiplyFloatValue>, ValueThenCall<MultiplyFloatValue>, ValueThenReturn<MultiplyFloatValue>},
+    {81, ValueAlone<AddIntValue>, ValueThenNext<AddIntValue>, ValueThenAssign<AddIntValue>, ValueThenAssignThenNext<AddIntValue>, ValueThenCall<AddIntValue>, ValueThenReturn<AddIntValue>},
+    {84, ValueAlone<AddIntFloatValue>, ValueThenNext<AddIntFloatValue>, ValueThenAssign<AddIntFloatValue>, ValueThenAssignThenNext<AddIntFloatValue>, ValueThenCall<AddIntFloatValue>, ValueThenReturn<AddIntFloatValue>},
+    {85, ValueAlone<AddFloatIntValue>, ValueThenNext<AddFloatIntValue>, ValueThenAssign<AddFloatIntValue>, ValueThenAssignThenNext<AddFloatIntValue>, ValueThenCall<AddFloatIntValue>, ValueThenReturn<AddFloatIntValue>},
+    {86, ValueAlone<AddFloatValue>, ValueThenNext<AddFloatValue>, ValueThenAssign<AddFloatValue>, ValueThenAssignThenNext<AddFloatValue>, ValueThenCall<AddFloatValue>, ValueThenReturn<AddFloatValue>},
+    {91, ValueAlone<SubtractIntValue>, ValueThenNext<SubtractIntValue>, ValueThenAssign<SubtractIntValue>, ValueThenAssignThenNext<SubtractIntValue>, ValueThenCall<SubtractIntValue>, ValueThenReturn<SubtractIntValue>},
+    {94, ValueAlone<SubtractIntFloatValue>, ValueThenNext<SubtractIntFloatValue>, ValueThenAssign<SubtractIntFloatValue>, ValueThenAssignThenNext<SubtractIntFloatValue>, ValueThenCall<SubtractIntFloatValue>, ValueThenReturn<SubtractIntFloatValue>},
+    {95, ValueAlone<SubtractFloatIntValue>, ValueThenNext<SubtractFloatIntValue>, ValueThenAssign<SubtractFloatIntValue>, ValueThenAssignThenNext<SubtractFloatIntValue>, ValueThenCall<SubtractFloatIntValue>, ValueThenReturn<SubtractFloatIntValue>},
+    {96, ValueAlone<SubtractFloatValue>, ValueThenNext<SubtractFloatValue>, ValueThenAssign<SubtractFloatValue>, ValueThenAssignThenNext<SubtractFloatValue>, ValueThenCall<SubtractFloatValue>, ValueThenReturn<SubtractFloatValue>},
+    {123, ValueAlone<BitAndValue>, ValueThenNext<BitAndValue>, ValueThenAssign<BitAndValue>, ValueThenAssignThenNext<BitAndValue>, ValueThenCall<BitAndValue>, ValueThenReturn<BitAndValue>},
+    {124, ValueAlone<BitOrValue>, ValueThenNext<BitOrValue>, ValueThenAssign<BitOrValue>, ValueThenAssignThenNext<BitOrValue>, ValueThenCall<BitOrValue>, ValueThenReturn<BitOrValue>},
+    {101, ValueAlone<EqualsIntValue>, ValueThenNext<EqualsIntValue>, ConditionThenTest<EqualsIntValue>, nullptr, nullptr, nullptr},
+    {102, ValueAlone<EqualsFloatValue>, ValueThenNext<EqualsFloatValue>, ConditionThenTest<EqualsFloatValue>, nullptr, nullptr, nullptr},
+    {131, ValueAlone<EqualsIntFloatValue>, ValueThenNext<EqualsIntFloatValue>, ConditionThenTest<EqualsIntFloatValue>, nullptr, nullptr, nullptr},
+    {132, ValueAlone<EqualsFloatIntValue>, ValueThenNext<EqualsFloatIntValue>, ConditionThenTest<EqualsFloatIntValue>, nullptr, nullptr, nullptr},
+    {103, ValueAlone<EqualsStringValue>, ValueThenNext<EqualsStringValue>, ConditionThenTest<EqualsStringValue>, nullptr, nullptr, nullptr},
+    {111, ValueAlone<GreaterIntValue>, ValueThenNext<GreaterIntValue>, ConditionThenTest<GreaterIntValue>, nullptr, nullptr, nullptr},
+    {112, ValueAlone<GreaterFloatValue>, ValueThenNext<GreaterFloatValue>, ConditionThenTest<GreaterFloatValue>, nullptr, nullptr, nullptr},
+    {133, ValueAlone<GreaterIntFloatValue>, ValueThenNext<GreaterIntFloatValue>, ConditionThenTest<GreaterIntFloatValue>, nullptr, nullptr, nullptr},
+    {134, ValueAlone<GreaterFloatIntValue>, ValueThenNext<GreaterFloatIntValue>, ConditionThenTest<GreaterFloatIntValue>, nullptr, nullptr, nullptr},
+    {143, ValueAlone<GreaterStringValue>, ValueThenNext<GreaterStringValue>, ConditionThenTest<GreaterStringValue>, nullptr, nullptr, nullptr},
+    {113, ValueAlone<GreaterEqualIntValue>, ValueThenNext<GreaterEqualIntValue>, ConditionThenTest<GreaterEqualIntValue>, nullptr, nullptr, nullptr},
+    {114, ValueAlone<GreaterEqualFloatValue>, ValueThenNext<GreaterEqualFloatValue>, ConditionThenTest<GreaterEqualFloatValue>, nullptr, nullptr, nullptr},
+    {135, ValueAlone<GreaterEqualIntFloatValue>, ValueThenNext<GreaterEqualIntFloatValue>, ConditionThenTest<GreaterEqualIntFloatValue>, nullptr, nullptr, nullptr},
+    {136, ValueAlone<GreaterEqualFloatIntValue>, ValueThenNext<GreaterEqualFloatIntValue>, ConditionThenTest<GreaterEqualFloatIntValue>, nullptr, nullptr, nullptr},
+    {115, ValueAlone<LessIntValue>, ValueThenNext<LessIntValue>, ConditionThenTest<LessIntValue>, nullptr, nullptr, nullptr},
+    {116, ValueAlone<LessFloatValue>, ValueThenNext<LessFloatValue>, ConditionThenTest<LessFloatValue>, nullptr, nullptr, nullptr},
+    {137, ValueAlone<LessIntFloatValue>, ValueThenNext<LessIntFloatValue>, ConditionThenTest<LessIntFloatValue>, nullptr, nullptr, nullptr},
+    {138, ValueAlone<LessFloatIntValue>, ValueThenNext<LessFloatIntValue>, ConditionThenTest<LessFloatIntValue>, nullptr, nullptr, nullptr},
+    {144, ValueAlone<LessStringValue>, ValueThenNext<LessStringValue>, ConditionThenTest<LessStringValue>, nullptr, nullptr, nullptr},
+    {117, ValueAlone<LessEqualIntValue>, ValueThenNext<LessEqualIntValue>, ConditionThenTest<LessEqualIntValue>, nullptr, nullptr, nullptr},
+    {118, ValueAlone<LessEqualFloatValue>, ValueThenNext<LessEqualFloatValue>, ConditionThenTest<LessEqualFloatValue>, nullptr, nullptr, nullptr},
+    {139, ValueAlone<LessEqualIntFloatValue>, ValueThenNext<LessEqualIntFloatValue>, ConditionThenTest<LessEqualIntFloatValue>, nullptr, nullptr, nullptr},
+    {140, ValueAlone<LessEqualFloatIntValue>, ValueThenNext<LessEqualFloatIntValue>, ConditionThenTest<LessEqualFloatIntValue>, nullptr, nullptr, nullptr},
+    {119, ValueAlone<NotEqualIntValue>, ValueThenNext<NotEqualIntValue>, ConditionThenTest<NotEqualIntValue>, nullptr, nullptr, nullptr},
+    {120, ValueAlone<NotEqualFloatValue>, ValueThenNext<NotEqualFloatValue>, ConditionThenTest<NotEqualFloatValue>, nullptr, nullptr, nullptr},
+    {141, ValueAlone<NotEqualIntFloatValue>, ValueThenNext<NotEqualIntFloatValue>, ConditionThenTest<NotEqualIntFloatValue>, nullptr, nullptr, nullptr},
+    {142, ValueAlone<NotEqualFloatIntValue>, ValueThenNext<NotEqualFloatIntValue>, ConditionThenTest<NotEqualFloatIntValue>, nullptr, nullptr, nullptr},
+    {121, ValueAlone<NotEqualStringValue>, ValueThenNext<NotEqualStringValue>, ConditionThenTest<NotEqualStringValue>, nullptr, nullptr, nullptr},
 };
 
 PlacedForm OperatorFormAt(const CodeWord* at, int64_t room, bool mayChain) {
@@ -336,7 +352,10 @@ PlacedForm OperatorFormAt(const CodeWord* at, int64_t room, bool mayChain) {
   if (room < 5 || !HasFastForm(next[0])) return {f.alone, 0};
   const bool comparison = f.number >= 101 && f.number <= 144 && f.number != 123 && f.number != 124;
   if (room >= 7) {
-    if (!comparison && (next[0] == 151 || next[0] == 152) && next[2] == at[1]) return {f.paired, 0};
+    if (!comparison && (next[0] == 151 || next[0] == 152) && next[2] == at[1]) {
+      if (mayChain && room >= 8 && HasFastForm(at[7])) return {f.pairedThenNext, 7};
+      return {f.paired, 0};
+    }
     if (!comparison && next[0] == 21) return {f.thenCall, 0};
     if (!comparison && (next[0] == 23 || next[0] == 24 || next[0] == 28 || next[0] == 29)) return {f.thenReturn, 0};
     if (comparison && (next[0] == 1 || next[0] == 9 || next[0] == 12) && next[1] == at[1]) return {f.paired, 0};
