@@ -308,6 +308,81 @@ void RestoreFunctionLocals(int32_t d) {
   level.savedBegin = level.savedEnd = level.blockBegin = level.blockEnd = 0;
 }
 
+// The save of a call whose caller has only numeric cells to save and whose site plan is
+// made: false when the general save must run.
+inline bool SaveNumbersQuickly(CallLevel& level, int32_t d, int caller) {
+  if (!g_programScanned || caller < 0 || caller >= kMaxFunctions) return false;
+  const CallLevel& below = g_callLevels[d - 1];
+  if (below.isFunction && !below.ownsParameters) return false;
+  const uintptr_t site = (reinterpret_cast<uintptr_t>(level.returnPoint) - reinterpret_cast<uintptr_t>(CommandStream)) /
+                         sizeof(CodeWord);
+  if (site >= g_sites.size()) return false;
+  const int32_t index = g_sites[site];
+  if (index < 0) return false;
+  const SavePlan& plan = g_plans[size_t(index)];
+  if (plan.caller != caller || plan.argCount != level.argCount || plan.hasText) return false;
+  const uint32_t begin = g_blockCount, count = uint32_t(plan.numbers.size());
+  if (uint64_t(begin) + count > g_blockCapacity) return false;
+  uint64_t* out = g_blockData + begin;
+  VarCell* const* cells = plan.numbers.data();
+  for (uint32_t k = 0; k < count; ++k) out[k] = ReadCell(cells[k]);
+  g_blockCount = begin + count;
+  level.plan = index;
+  level.savedBegin = level.savedEnd = g_savedCount;
+  level.blockBegin = begin;
+  level.blockEnd = begin + count;
+  return true;
+}
+
+CodeWord* EnterNumericCall(CodeWord* call, CodeWord* entry, int32_t n, bool ownsParameters) {
+  constexpr int32_t kMaxArguments = 8;
+  const int32_t d = g_callStack.depth;
+  CallLevel& level = g_callLevels[d];
+  level.returnPoint = call;
+  level.entry = entry;
+  level.argCount = n;
+  level.isFunction = 1;
+  level.ownsParameters = ownsParameters;
+  // Every argument is taken before any parameter changes: an argument may be a parameter or
+  // a temporary of the caller (a recursive call).
+  int32_t values[kMaxArguments];
+  for (int32_t i = 0; i < n && i < kMaxArguments; ++i) values[i] = reinterpret_cast<VarCell*>(call[3 + i])->i;
+  const int16_t caller = g_callStack.currentFunction;
+  if (d == 0) {
+    level.savedBegin = level.savedEnd = level.blockBegin = level.blockEnd = 0;
+  } else if (!SaveNumbersQuickly(level, d, caller)) {
+    level.savedBegin = level.savedEnd = level.blockBegin = level.blockEnd = 0;
+    SaveFunctionLocals(d);
+  }
+  for (int32_t i = 0; i < n && i < kMaxArguments; ++i) reinterpret_cast<VarCell*>(entry[i])->i = values[i];
+  level.callerFunction = caller;
+  g_callStack.currentFunction = int16_t(entry[n]);
+  g_callStack.depth = d + 1;
+  return entry + n + 1;
+}
+
+CodeWord* LeaveNumericCall(int32_t k, int32_t value) {
+  CallLevel& level = g_callLevels[k];
+  g_callStack.depth = k;
+  g_callStack.currentFunction = level.callerFunction;
+  if (level.savedEnd > level.savedBegin) {
+    RestoreFunctionLocals(k);
+  } else {
+    if (level.blockEnd > level.blockBegin) {
+      const uint64_t* in = g_blockData + level.blockBegin;
+      VarCell* const* cells = g_plans[size_t(level.plan)].numbers.data();
+      const uint32_t count = level.blockEnd - level.blockBegin;
+      for (uint32_t i = 0; i < count; ++i) cells[i]->raw = in[i];
+      g_blockCount = level.blockBegin;
+    }
+    level.savedBegin = level.savedEnd = level.blockBegin = level.blockEnd = 0;
+  }
+  level.isFunction = 0;
+  CodeWord* call = level.returnPoint;
+  reinterpret_cast<VarCell*>(call[1])->i = value;
+  return call + 3 + level.argCount;
+}
+
 void UnwindFunctionCalls() {
   if (!g_callLevels) return;
   if (!g_cells) {

@@ -45,6 +45,13 @@ void UnwindFunctionCalls();
 // variable the scope tables give to that function.
 bool ParametersOwnedByFunction(const CodeWord* entry, int32_t n);
 
+// The common call of a user function: `call` is the call's first operand, the entry was
+// checked for n (at most 8) numeric arguments; returns where the function starts.
+CodeWord* EnterNumericCall(CodeWord* call, CodeWord* entry, int32_t n, bool ownsParameters);
+// The common return of a number from the user-function call at level k (the innermost call,
+// with a numeric result cell); returns where the caller goes on.
+CodeWord* LeaveNumericCall(int32_t k, int32_t value);
+
 // Saves the locals and temporaries of the current function for the call at level d.
 void SaveFunctionLocals(int32_t d);
 // Puts back the locals saved for level d and releases them.

@@ -177,22 +177,7 @@ CodeWord* CallFunction(CodeWord* pc) {
       g_checkedEntries[at] != n || (g_entryFlags[at] & kEntryHasText) ||
       uintptr_t(pc[0]) != reinterpret_cast<uintptr_t>(CommandStream + at))
     return CallFunctionInGeneral(pc);
-  CodeWord* entry = CommandStream + at;
-  CallLevel& level = g_callLevels[d];
-  level.returnPoint = pc;
-  level.entry = entry;
-  level.argCount = n;
-  level.isFunction = 1;
-  level.ownsParameters = (g_entryFlags[at] & kEntryOwnsParameters) != 0;
-  level.savedBegin = level.savedEnd = level.blockBegin = level.blockEnd = 0;
-  int32_t values[kInline];
-  for (int32_t i = 0; i < n; ++i) values[i] = Cell(pc, 3 + i)->i;
-  if (d > 0) SaveFunctionLocals(d);
-  for (int32_t i = 0; i < n; ++i) Cell(entry, i)->i = values[i];
-  level.callerFunction = g_callStack.currentFunction;
-  g_callStack.currentFunction = int16_t(entry[n]);
-  g_callStack.depth = d + 1;
-  return entry + n + 1;
+  return EnterNumericCall(pc, CommandStream + at, n, (g_entryFlags[at] & kEntryOwnsParameters) != 0);
 }
 
 enum class ReturnKind { None, Value, Text };
@@ -239,15 +224,7 @@ CodeWord* ReturnValue(CodeWord* pc) {
   if (k < 0 || !g_callLevels[k].isFunction ||
       IsStringOperandCell(reinterpret_cast<VarCell*>(g_callLevels[k].returnPoint[1])))
     return ReturnFromFunction<ReturnKind::Value>(pc);
-  const int32_t value = Cell(pc, 0)->i;
-  CallLevel& level = g_callLevels[k];
-  g_callStack.depth = k;
-  g_callStack.currentFunction = level.callerFunction;
-  RestoreFunctionLocals(k);
-  level.isFunction = 0;
-  CodeWord* call = level.returnPoint;
-  reinterpret_cast<VarCell*>(call[1])->i = value;
-  return call + 3 + level.argCount;
+  return LeaveNumericCall(k, Cell(pc, 0)->i);
 }
 
 constexpr FastHandler FunctionReturn = ReturnFromFunction<ReturnKind::None>;
