@@ -40,6 +40,16 @@ CodeWord* JumpOperand1(CodeWord* pc) {
 // NEXT at a place whose jump lands on the loop step.
 CodeWord* NextThenStep(CodeWord* pc) { return ForNextStep(reinterpret_cast<CodeWord*>(pc[1]) + 1); }
 
+// NEXT right after its loop step (a loop without a body): up to kMaxChain turns at once.
+CodeWord* RepeatEmptyLoop(CodeWord* pc) {
+  CodeWord* step = reinterpret_cast<CodeWord*>(pc[1]);
+  for (int k = 0; k < kMaxChain; ++k) {
+    CodeWord* next = ForNextStep(step + 1);
+    if (next != pc - 1) return next;
+  }
+  return pc - 1;
+}
+
 // A code position inside the code with at least `words` words from it.
 bool InsideCode(const CodeWord* p, int64_t words) {
   const uintptr_t at = reinterpret_cast<uintptr_t>(p), begin = reinterpret_cast<uintptr_t>(CommandStream);
@@ -267,10 +277,11 @@ const CommandDef kControl[] = {
 CodeWord* CallUserFunction(CodeWord* operands) { return CallFunction(operands); }
 CodeWord* ReturnNumber(CodeWord* operands) { return ReturnValue(operands); }
 
-PlacedForm ControlFormAt(const CodeWord* at, int64_t room, bool) {
+PlacedForm ControlFormAt(const CodeWord* at, int64_t room, bool mayChain) {
   if (at[0] == 8 && room >= 3) {
     const CodeWord* target = reinterpret_cast<const CodeWord*>(at[2]);
-    if (InsideCode(target, 5) && target[0] == 7 && HasFastForm(7)) return {NextThenStep, 0};
+    if (InsideCode(target, 5) && target[0] == 7 && HasFastForm(7))
+      return {mayChain && target + 5 == at && HasFastForm(8) ? RepeatEmptyLoop : NextThenStep, 0};
   }
   return {};
 }

@@ -346,6 +346,12 @@ PlacedForm OperatorFormAt(const CodeWord* at, int64_t room, bool mayChain) {
     for (const PlacedForms& f : kPlaced) v[size_t(f.number)] = &f;
     return v;
   }();
+  if (at[0] >= 151 && at[0] <= 155 && at[0] != 153) {  // numeric assignments and conversions
+    if (!mayChain || room < 4 || !HasFastForm(at[3])) return {};
+    if (at[0] == 154) return {ThenNext<FloatToIntCmd>, 3};
+    if (at[0] == 155) return {ThenNext<IntToFloat>, 3};
+    return {ThenNext<AssignValue>, 3};
+  }
   if (at[0] < 0 || at[0] >= CodeWord(byNumber.size()) || !byNumber[size_t(at[0])] || room < 4) return {};
   const PlacedForms& f = *byNumber[size_t(at[0])];
   const CodeWord* next = at + 4;

@@ -176,6 +176,7 @@ CodeWord* RunOtherCommand(CodeWord* pc) {
     NoHandler();
   }
   if (g_codeGeneration != generation) DropThreadedCode();
+  else SelectThreadedHandlers();
   return ProgramCounter;
 }
 

@@ -4,6 +4,7 @@
 
 #include "core/command_table.h"
 #include "core/loader.h"
+#include "core/run_loop.h"
 
 uintptr_t g_threadedBegin = 0;
 uintptr_t g_threadedBytes = 0;
@@ -11,7 +12,9 @@ intptr_t g_threadedDelta = 0;
 
 namespace {
 
-std::vector<ThreadedHandler> g_handlers;
+// Two sets of handlers: with chains, for timed slices, and without, for program-controlled
+// slices, which count the commands they run (a chain would run several as one).
+std::vector<ThreadedHandler> g_handlers, g_plainHandlers;
 uint64_t g_builtGeneration = 0;
 // The command numbers met in the code, with the table's handler when the handlers were built:
 // if any of them changed, the handlers are built again.
@@ -39,6 +42,7 @@ PlacedForm FormAt(int64_t k, int64_t count, bool mayChain) {
 void Build() {
   const int64_t count = g_codeWordCount + 1;  // the guard word too
   g_handlers.assign(size_t(count), RunOtherCommand);
+  g_plainHandlers.assign(size_t(count), RunOtherCommand);
   g_used.clear();
   std::vector<uint8_t> seen(kCommandSlots, 0);
   // From the end, so that the chain after each word is known: the commands a dispatch at
@@ -56,6 +60,8 @@ void Build() {
     if (form.chainsTo && chain[size_t(k + form.chainsTo)] >= kMaxChain) form = FormAt(k, count, false);
     if (form.chainsTo) chain[size_t(k)] = uint8_t(chain[size_t(k + form.chainsTo)] + 1);
     g_handlers[size_t(k)] = form.handler ? form.handler : g_fastEntries[n].fast;
+    const PlacedForm plain = FormAt(k, count, false);
+    g_plainHandlers[size_t(k)] = plain.handler ? plain.handler : g_fastEntries[n].fast;
   }
   g_builtGeneration = g_codeGeneration;
 }
@@ -81,6 +87,12 @@ bool PrepareThreadedCode() {
   if (g_builtGeneration != g_codeGeneration || !TableUnchanged()) Build();
   g_threadedBegin = reinterpret_cast<uintptr_t>(CommandStream);
   g_threadedBytes = uintptr_t(g_codeWordCount + 1) * sizeof(CodeWord);
-  g_threadedDelta = intptr_t(reinterpret_cast<uintptr_t>(g_handlers.data()) - g_threadedBegin);
+  SelectThreadedHandlers();
   return true;
+}
+
+void SelectThreadedHandlers() {
+  const std::vector<ThreadedHandler>& handlers = g_timing.timeSliceMode ? g_handlers : g_plainHandlers;
+  if (handlers.size() * sizeof(CodeWord) == g_threadedBytes)
+    g_threadedDelta = intptr_t(reinterpret_cast<uintptr_t>(handlers.data()) - g_threadedBegin);
 }

@@ -40,6 +40,8 @@ CodeWord* ThenNext(CodeWord* pc) {
 // Makes the threaded handlers match the loaded code and the command table; false when the
 // code was not loaded by the loader (nothing is then covered).
 bool PrepareThreadedCode();
+// Takes the handlers for the slice mode (after a command that may have changed it).
+void SelectThreadedHandlers();
 // Drops the handlers (the loader calls it when the code changes).
 void DropThreadedCode();
 
