@@ -66,6 +66,12 @@ CodeWord* ValueThenAssign(CodeWord* pc) {
   return pc + 6;
 }
 template <Compute C>
+CodeWord* ConditionThenTestThenNext(CodeWord* pc) {
+  const uint32_t holds = C(pc);
+  Put(Cell(pc, 0), holds);
+  return RunThreadedNext(holds == 0 ? reinterpret_cast<CodeWord*>(pc[5]) : pc + 6);
+}
+template <Compute C>
 CodeWord* ValueThenAssignThenNext(CodeWord* pc) {
   const uint32_t bits = C(pc);
   Put(Cell(pc, 0), bits);
@@ -310,34 +316,34 @@ const PlacedForms kPlaced[] = {
     {96, ValueAlone<SubtractFloatValue>, ValueThenNext<SubtractFloatValue>, ValueThenAssign<SubtractFloatValue>, ValueThenAssignThenNext<SubtractFloatValue>, ValueThenCall<SubtractFloatValue>, ValueThenReturn<SubtractFloatValue>},
     {123, ValueAlone<BitAndValue>, ValueThenNext<BitAndValue>, ValueThenAssign<BitAndValue>, ValueThenAssignThenNext<BitAndValue>, ValueThenCall<BitAndValue>, ValueThenReturn<BitAndValue>},
     {124, ValueAlone<BitOrValue>, ValueThenNext<BitOrValue>, ValueThenAssign<BitOrValue>, ValueThenAssignThenNext<BitOrValue>, ValueThenCall<BitOrValue>, ValueThenReturn<BitOrValue>},
-    {101, ValueAlone<EqualsIntValue>, ValueThenNext<EqualsIntValue>, ConditionThenTest<EqualsIntValue>, nullptr, nullptr, nullptr},
-    {102, ValueAlone<EqualsFloatValue>, ValueThenNext<EqualsFloatValue>, ConditionThenTest<EqualsFloatValue>, nullptr, nullptr, nullptr},
-    {131, ValueAlone<EqualsIntFloatValue>, ValueThenNext<EqualsIntFloatValue>, ConditionThenTest<EqualsIntFloatValue>, nullptr, nullptr, nullptr},
-    {132, ValueAlone<EqualsFloatIntValue>, ValueThenNext<EqualsFloatIntValue>, ConditionThenTest<EqualsFloatIntValue>, nullptr, nullptr, nullptr},
-    {103, ValueAlone<EqualsStringValue>, ValueThenNext<EqualsStringValue>, ConditionThenTest<EqualsStringValue>, nullptr, nullptr, nullptr},
-    {111, ValueAlone<GreaterIntValue>, ValueThenNext<GreaterIntValue>, ConditionThenTest<GreaterIntValue>, nullptr, nullptr, nullptr},
-    {112, ValueAlone<GreaterFloatValue>, ValueThenNext<GreaterFloatValue>, ConditionThenTest<GreaterFloatValue>, nullptr, nullptr, nullptr},
-    {133, ValueAlone<GreaterIntFloatValue>, ValueThenNext<GreaterIntFloatValue>, ConditionThenTest<GreaterIntFloatValue>, nullptr, nullptr, nullptr},
-    {134, ValueAlone<GreaterFloatIntValue>, ValueThenNext<GreaterFloatIntValue>, ConditionThenTest<GreaterFloatIntValue>, nullptr, nullptr, nullptr},
-    {143, ValueAlone<GreaterStringValue>, ValueThenNext<GreaterStringValue>, ConditionThenTest<GreaterStringValue>, nullptr, nullptr, nullptr},
-    {113, ValueAlone<GreaterEqualIntValue>, ValueThenNext<GreaterEqualIntValue>, ConditionThenTest<GreaterEqualIntValue>, nullptr, nullptr, nullptr},
-    {114, ValueAlone<GreaterEqualFloatValue>, ValueThenNext<GreaterEqualFloatValue>, ConditionThenTest<GreaterEqualFloatValue>, nullptr, nullptr, nullptr},
-    {135, ValueAlone<GreaterEqualIntFloatValue>, ValueThenNext<GreaterEqualIntFloatValue>, ConditionThenTest<GreaterEqualIntFloatValue>, nullptr, nullptr, nullptr},
-    {136, ValueAlone<GreaterEqualFloatIntValue>, ValueThenNext<GreaterEqualFloatIntValue>, ConditionThenTest<GreaterEqualFloatIntValue>, nullptr, nullptr, nullptr},
-    {115, ValueAlone<LessIntValue>, ValueThenNext<LessIntValue>, ConditionThenTest<LessIntValue>, nullptr, nullptr, nullptr},
-    {116, ValueAlone<LessFloatValue>, ValueThenNext<LessFloatValue>, ConditionThenTest<LessFloatValue>, nullptr, nullptr, nullptr},
-    {137, ValueAlone<LessIntFloatValue>, ValueThenNext<LessIntFloatValue>, ConditionThenTest<LessIntFloatValue>, nullptr, nullptr, nullptr},
-    {138, ValueAlone<LessFloatIntValue>, ValueThenNext<LessFloatIntValue>, ConditionThenTest<LessFloatIntValue>, nullptr, nullptr, nullptr},
-    {144, ValueAlone<LessStringValue>, ValueThenNext<LessStringValue>, ConditionThenTest<LessStringValue>, nullptr, nullptr, nullptr},
-    {117, ValueAlone<LessEqualIntValue>, ValueThenNext<LessEqualIntValue>, ConditionThenTest<LessEqualIntValue>, nullptr, nullptr, nullptr},
-    {118, ValueAlone<LessEqualFloatValue>, ValueThenNext<LessEqualFloatValue>, ConditionThenTest<LessEqualFloatValue>, nullptr, nullptr, nullptr},
-    {139, ValueAlone<LessEqualIntFloatValue>, ValueThenNext<LessEqualIntFloatValue>, ConditionThenTest<LessEqualIntFloatValue>, nullptr, nullptr, nullptr},
-    {140, ValueAlone<LessEqualFloatIntValue>, ValueThenNext<LessEqualFloatIntValue>, ConditionThenTest<LessEqualFloatIntValue>, nullptr, nullptr, nullptr},
-    {119, ValueAlone<NotEqualIntValue>, ValueThenNext<NotEqualIntValue>, ConditionThenTest<NotEqualIntValue>, nullptr, nullptr, nullptr},
-    {120, ValueAlone<NotEqualFloatValue>, ValueThenNext<NotEqualFloatValue>, ConditionThenTest<NotEqualFloatValue>, nullptr, nullptr, nullptr},
-    {141, ValueAlone<NotEqualIntFloatValue>, ValueThenNext<NotEqualIntFloatValue>, ConditionThenTest<NotEqualIntFloatValue>, nullptr, nullptr, nullptr},
-    {142, ValueAlone<NotEqualFloatIntValue>, ValueThenNext<NotEqualFloatIntValue>, ConditionThenTest<NotEqualFloatIntValue>, nullptr, nullptr, nullptr},
-    {121, ValueAlone<NotEqualStringValue>, ValueThenNext<NotEqualStringValue>, ConditionThenTest<NotEqualStringValue>, nullptr, nullptr, nullptr},
+    {101, ValueAlone<EqualsIntValue>, ValueThenNext<EqualsIntValue>, ConditionThenTest<EqualsIntValue>, ConditionThenTestThenNext<EqualsIntValue>, nullptr, nullptr},
+    {102, ValueAlone<EqualsFloatValue>, ValueThenNext<EqualsFloatValue>, ConditionThenTest<EqualsFloatValue>, ConditionThenTestThenNext<EqualsFloatValue>, nullptr, nullptr},
+    {131, ValueAlone<EqualsIntFloatValue>, ValueThenNext<EqualsIntFloatValue>, ConditionThenTest<EqualsIntFloatValue>, ConditionThenTestThenNext<EqualsIntFloatValue>, nullptr, nullptr},
+    {132, ValueAlone<EqualsFloatIntValue>, ValueThenNext<EqualsFloatIntValue>, ConditionThenTest<EqualsFloatIntValue>, ConditionThenTestThenNext<EqualsFloatIntValue>, nullptr, nullptr},
+    {103, ValueAlone<EqualsStringValue>, ValueThenNext<EqualsStringValue>, ConditionThenTest<EqualsStringValue>, ConditionThenTestThenNext<EqualsStringValue>, nullptr, nullptr},
+    {111, ValueAlone<GreaterIntValue>, ValueThenNext<GreaterIntValue>, ConditionThenTest<GreaterIntValue>, ConditionThenTestThenNext<GreaterIntValue>, nullptr, nullptr},
+    {112, ValueAlone<GreaterFloatValue>, ValueThenNext<GreaterFloatValue>, ConditionThenTest<GreaterFloatValue>, ConditionThenTestThenNext<GreaterFloatValue>, nullptr, nullptr},
+    {133, ValueAlone<GreaterIntFloatValue>, ValueThenNext<GreaterIntFloatValue>, ConditionThenTest<GreaterIntFloatValue>, ConditionThenTestThenNext<GreaterIntFloatValue>, nullptr, nullptr},
+    {134, ValueAlone<GreaterFloatIntValue>, ValueThenNext<GreaterFloatIntValue>, ConditionThenTest<GreaterFloatIntValue>, ConditionThenTestThenNext<GreaterFloatIntValue>, nullptr, nullptr},
+    {143, ValueAlone<GreaterStringValue>, ValueThenNext<GreaterStringValue>, ConditionThenTest<GreaterStringValue>, ConditionThenTestThenNext<GreaterStringValue>, nullptr, nullptr},
+    {113, ValueAlone<GreaterEqualIntValue>, ValueThenNext<GreaterEqualIntValue>, ConditionThenTest<GreaterEqualIntValue>, ConditionThenTestThenNext<GreaterEqualIntValue>, nullptr, nullptr},
+    {114, ValueAlone<GreaterEqualFloatValue>, ValueThenNext<GreaterEqualFloatValue>, ConditionThenTest<GreaterEqualFloatValue>, ConditionThenTestThenNext<GreaterEqualFloatValue>, nullptr, nullptr},
+    {135, ValueAlone<GreaterEqualIntFloatValue>, ValueThenNext<GreaterEqualIntFloatValue>, ConditionThenTest<GreaterEqualIntFloatValue>, ConditionThenTestThenNext<GreaterEqualIntFloatValue>, nullptr, nullptr},
+    {136, ValueAlone<GreaterEqualFloatIntValue>, ValueThenNext<GreaterEqualFloatIntValue>, ConditionThenTest<GreaterEqualFloatIntValue>, ConditionThenTestThenNext<GreaterEqualFloatIntValue>, nullptr, nullptr},
+    {115, ValueAlone<LessIntValue>, ValueThenNext<LessIntValue>, ConditionThenTest<LessIntValue>, ConditionThenTestThenNext<LessIntValue>, nullptr, nullptr},
+    {116, ValueAlone<LessFloatValue>, ValueThenNext<LessFloatValue>, ConditionThenTest<LessFloatValue>, ConditionThenTestThenNext<LessFloatValue>, nullptr, nullptr},
+    {137, ValueAlone<LessIntFloatValue>, ValueThenNext<LessIntFloatValue>, ConditionThenTest<LessIntFloatValue>, ConditionThenTestThenNext<LessIntFloatValue>, nullptr, nullptr},
+    {138, ValueAlone<LessFloatIntValue>, ValueThenNext<LessFloatIntValue>, ConditionThenTest<LessFloatIntValue>, ConditionThenTestThenNext<LessFloatIntValue>, nullptr, nullptr},
+    {144, ValueAlone<LessStringValue>, ValueThenNext<LessStringValue>, ConditionThenTest<LessStringValue>, ConditionThenTestThenNext<LessStringValue>, nullptr, nullptr},
+    {117, ValueAlone<LessEqualIntValue>, ValueThenNext<LessEqualIntValue>, ConditionThenTest<LessEqualIntValue>, ConditionThenTestThenNext<LessEqualIntValue>, nullptr, nullptr},
+    {118, ValueAlone<LessEqualFloatValue>, ValueThenNext<LessEqualFloatValue>, ConditionThenTest<LessEqualFloatValue>, ConditionThenTestThenNext<LessEqualFloatValue>, nullptr, nullptr},
+    {139, ValueAlone<LessEqualIntFloatValue>, ValueThenNext<LessEqualIntFloatValue>, ConditionThenTest<LessEqualIntFloatValue>, ConditionThenTestThenNext<LessEqualIntFloatValue>, nullptr, nullptr},
+    {140, ValueAlone<LessEqualFloatIntValue>, ValueThenNext<LessEqualFloatIntValue>, ConditionThenTest<LessEqualFloatIntValue>, ConditionThenTestThenNext<LessEqualFloatIntValue>, nullptr, nullptr},
+    {119, ValueAlone<NotEqualIntValue>, ValueThenNext<NotEqualIntValue>, ConditionThenTest<NotEqualIntValue>, ConditionThenTestThenNext<NotEqualIntValue>, nullptr, nullptr},
+    {120, ValueAlone<NotEqualFloatValue>, ValueThenNext<NotEqualFloatValue>, ConditionThenTest<NotEqualFloatValue>, ConditionThenTestThenNext<NotEqualFloatValue>, nullptr, nullptr},
+    {141, ValueAlone<NotEqualIntFloatValue>, ValueThenNext<NotEqualIntFloatValue>, ConditionThenTest<NotEqualIntFloatValue>, ConditionThenTestThenNext<NotEqualIntFloatValue>, nullptr, nullptr},
+    {142, ValueAlone<NotEqualFloatIntValue>, ValueThenNext<NotEqualFloatIntValue>, ConditionThenTest<NotEqualFloatIntValue>, ConditionThenTestThenNext<NotEqualFloatIntValue>, nullptr, nullptr},
+    {121, ValueAlone<NotEqualStringValue>, ValueThenNext<NotEqualStringValue>, ConditionThenTest<NotEqualStringValue>, ConditionThenTestThenNext<NotEqualStringValue>, nullptr, nullptr},
 };
 
 PlacedForm OperatorFormAt(const CodeWord* at, int64_t room, bool mayChain) {
@@ -364,7 +370,15 @@ PlacedForm OperatorFormAt(const CodeWord* at, int64_t room, bool mayChain) {
     }
     if (!comparison && next[0] == 21) return {f.thenCall, 0};
     if (!comparison && (next[0] == 23 || next[0] == 24 || next[0] == 28 || next[0] == 29)) return {f.thenReturn, 0};
-    if (comparison && (next[0] == 1 || next[0] == 9 || next[0] == 12) && next[1] == at[1]) return {f.paired, 0};
+    if (comparison && (next[0] == 1 || next[0] == 9 || next[0] == 12) && next[1] == at[1]) {
+      // Both ways on must lie ahead, so that a chain never runs a loop.
+      const uintptr_t target = uintptr_t(next[2]), here = reinterpret_cast<uintptr_t>(at);
+      const int64_t jump = int64_t(target - here) / int64_t(sizeof(CodeWord));
+      if (mayChain && room >= 8 && target > here && (target - here) % sizeof(CodeWord) == 0 && jump < room &&
+          HasFastForm(at[7]) && HasFastForm(at[jump]))
+        return {f.pairedThenNext, 7, int32_t(jump)};
+      return {f.paired, 0};
+    }
   }
   return mayChain ? PlacedForm{f.thenNext, 4} : PlacedForm{f.alone, 0};
 }

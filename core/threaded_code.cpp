@@ -1,5 +1,6 @@
 #include "core/threaded_code.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "core/command_table.h"
@@ -35,7 +36,9 @@ PlacedForm FormAt(int64_t k, int64_t count, bool mayChain) {
   PlacedForm form = ControlFormAt(at, count - k, mayChain);
   if (!form.handler) form = OperatorFormAt(at, count - k, mayChain);
   if (!form.handler) form = ArrayFormAt(at, count - k, mayChain);
-  if (form.chainsTo < 0 || k + form.chainsTo >= count) return mayChain ? FormAt(k, count, false) : PlacedForm{};
+  if (form.chainsTo < 0 || k + form.chainsTo >= count || form.orChainsTo < 0 || k + form.orChainsTo >= count ||
+      (form.orChainsTo && !form.chainsTo))
+    return mayChain ? FormAt(k, count, false) : PlacedForm{};
   return form;
 }
 
@@ -57,8 +60,11 @@ void Build() {
     }
     if (!HasFastForm(n)) continue;
     PlacedForm form = FormAt(k, count, true);
-    if (form.chainsTo && chain[size_t(k + form.chainsTo)] >= kMaxChain) form = FormAt(k, count, false);
-    if (form.chainsTo) chain[size_t(k)] = uint8_t(chain[size_t(k + form.chainsTo)] + 1);
+    auto after = [&](const PlacedForm& f) {
+      return std::max(chain[size_t(k + f.chainsTo)], f.orChainsTo ? chain[size_t(k + f.orChainsTo)] : uint8_t(0));
+    };
+    if (form.chainsTo && after(form) >= kMaxChain) form = FormAt(k, count, false);
+    if (form.chainsTo) chain[size_t(k)] = uint8_t(after(form) + 1);
     g_handlers[size_t(k)] = form.handler ? form.handler : g_fastEntries[n].fast;
     const PlacedForm plain = FormAt(k, count, false);
     g_plainHandlers[size_t(k)] = plain.handler ? plain.handler : g_fastEntries[n].fast;

@@ -51,6 +51,7 @@ void DropThreadedCode();
 struct PlacedForm {
   ThreadedHandler handler = nullptr;  // nullptr: the command's ordinary fast form
   int32_t chainsTo = 0;               // 0: returns to the interpreter
+  int32_t orChainsTo = 0;             // a form with two ways on (a test): the other one, later in the code
 };
 inline constexpr int kMaxChain = 8;
 // The form a command family has for the command at word `at` in its place. `room` words of

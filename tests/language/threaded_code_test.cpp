@@ -76,6 +76,39 @@ TEST(ThreadedCode, ChainsRunEveryCommandAndStopAtAnError) {
   }
 }
 
+// WHILE k < 100: k = k + 7: WEND, and IF ... THEN with both ways on ahead in a loop.
+TEST(ThreadedCode, TestsGoOnBothWays) {
+  for (bool real : {false, true}) {
+    SCOPED_TRACE(real);
+    ProgramRun run;
+    run.realClock = real;
+    ImageBuilder b;
+    int32_t k = b.IntVar(), odd = b.IntVar(), i = b.IntVar();
+    int32_t zero = b.Int(0), one = b.Int(1), seven = b.Int(7), hundred = b.Int(100), ten = b.Int(10);
+    int32_t head = b.Here();
+    b.Emit({115, 10000, k, hundred});
+    int32_t exitJump = b.Emit({9, 10000, 0}) + 2;
+    b.Emit({81, 10001, k, seven});
+    b.Emit({151, k, 10001});
+    b.Emit({10, head});
+    b.Patch(exitJump, b.Here());
+    b.Emit({151, i, zero});
+    int32_t loop = b.Here();
+    int32_t exitWord = b.Emit({7, i, ten, one, 0}) + 4;
+    b.Emit({123, 10002, i, one});
+    int32_t ifJump = b.Emit({101, 10003, 10002, one}) + 4 + 2;
+    b.Emit({1, 10003, 0});
+    b.Emit({81, 10004, odd, one});
+    b.Emit({151, odd, 10004});
+    b.Patch(ifJump, b.Here());
+    b.Emit({8, i, loop});
+    b.Patch(exitWord, b.Here());
+    EXPECT_TRUE(run.LoadAndRun(b));
+    EXPECT_EQ(ProgramRun::Int(k), 105);
+    EXPECT_EQ(ProgramRun::Int(odd), 5);
+  }
+}
+
 int32_t g_replacedRuns = 0;
 void CountInstead() {
   ++g_replacedRuns;
