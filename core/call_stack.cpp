@@ -334,9 +334,17 @@ inline bool SaveNumbersQuickly(CallLevel& level, int32_t d, int caller) {
   return true;
 }
 
-CodeWord* EnterNumericCall(CodeWord* call, CodeWord* entry, int32_t n, bool ownsParameters) {
+CodeWord* CallUserFunction(CodeWord* call) {
   constexpr int32_t kMaxArguments = 8;
   const int32_t d = g_callStack.depth;
+  const int32_t n = reinterpret_cast<const VarCell*>(call[2])->i;
+  const uintptr_t at = (uintptr_t(call[0]) - reinterpret_cast<uintptr_t>(CommandStream)) / sizeof(CodeWord);
+  if (d + 1 >= kCallStackLevels || n < 0 || n > kMaxArguments || at >= g_checkedEntries.size() ||
+      g_checkedEntries[at] != n || (g_entryFlags[at] & kEntryHasText) ||
+      uintptr_t(call[0]) != reinterpret_cast<uintptr_t>(CommandStream + at))
+    return CallFunctionInGeneral(call);
+  CodeWord* entry = CommandStream + at;
+  const bool ownsParameters = (g_entryFlags[at] & kEntryOwnsParameters) != 0;
   CallLevel& level = g_callLevels[d];
   level.returnPoint = call;
   level.entry = entry;
@@ -346,7 +354,7 @@ CodeWord* EnterNumericCall(CodeWord* call, CodeWord* entry, int32_t n, bool owns
   // Every argument is taken before any parameter changes: an argument may be a parameter or
   // a temporary of the caller (a recursive call).
   int32_t values[kMaxArguments];
-  for (int32_t i = 0; i < n && i < kMaxArguments; ++i) values[i] = reinterpret_cast<VarCell*>(call[3 + i])->i;
+  for (int32_t i = 0; i < n; ++i) values[i] = reinterpret_cast<VarCell*>(call[3 + i])->i;
   const int16_t caller = g_callStack.currentFunction;
   if (d == 0) {
     level.savedBegin = level.savedEnd = level.blockBegin = level.blockEnd = 0;
@@ -354,15 +362,22 @@ CodeWord* EnterNumericCall(CodeWord* call, CodeWord* entry, int32_t n, bool owns
     level.savedBegin = level.savedEnd = level.blockBegin = level.blockEnd = 0;
     SaveFunctionLocals(d);
   }
-  for (int32_t i = 0; i < n && i < kMaxArguments; ++i) reinterpret_cast<VarCell*>(entry[i])->i = values[i];
+  for (int32_t i = 0; i < n; ++i) reinterpret_cast<VarCell*>(entry[i])->i = values[i];
   level.callerFunction = caller;
   g_callStack.currentFunction = int16_t(entry[n]);
   g_callStack.depth = d + 1;
   return entry + n + 1;
 }
 
-CodeWord* LeaveNumericCall(int32_t k, int32_t value) {
+CodeWord* ReturnNumber(CodeWord* pc) {
+  const int32_t k = g_callStack.depth - 1;
+  if (k < 0 || !g_callLevels[k].isFunction) return ReturnNumberInGeneral(pc);
   CallLevel& level = g_callLevels[k];
+  VarCell* result = reinterpret_cast<VarCell*>(level.returnPoint[1]);
+  if (CellInRange(result, kCellStringTemp, kCellIntVar) || CellInRange(result, kCellStringVar, kCellIntLiteral) ||
+      CellInRange(result, kCellStringLiteral, kCellData))
+    return ReturnNumberInGeneral(pc);
+  const int32_t value = reinterpret_cast<const VarCell*>(pc[0])->i;
   g_callStack.depth = k;
   g_callStack.currentFunction = level.callerFunction;
   if (level.savedEnd > level.savedBegin) {
@@ -378,9 +393,8 @@ CodeWord* LeaveNumericCall(int32_t k, int32_t value) {
     level.savedBegin = level.savedEnd = level.blockBegin = level.blockEnd = 0;
   }
   level.isFunction = 0;
-  CodeWord* call = level.returnPoint;
-  reinterpret_cast<VarCell*>(call[1])->i = value;
-  return call + 3 + level.argCount;
+  result->i = value;
+  return level.returnPoint + 3 + level.argCount;
 }
 
 void UnwindFunctionCalls() {

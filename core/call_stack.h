@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "core/interp.h"
+#include "core/language.h"
 
 // The return stack shared by subroutine calls and user-function calls.
 inline constexpr int32_t kCallStackLevels = 65535;
@@ -45,12 +46,14 @@ void UnwindFunctionCalls();
 // variable the scope tables give to that function.
 bool ParametersOwnedByFunction(const CodeWord* entry, int32_t n);
 
-// The common call of a user function: `call` is the call's first operand, the entry was
-// checked for n (at most 8) numeric arguments; returns where the function starts.
-CodeWord* EnterNumericCall(CodeWord* call, CodeWord* entry, int32_t n, bool ownsParameters);
-// The common return of a number from the user-function call at level k (the innermost call,
-// with a numeric result cell); returns where the caller goes on.
-CodeWord* LeaveNumericCall(int32_t k, int32_t value);
+// The fast forms of a user-function call (operands: entry, result cell, argument count,
+// arguments) and of the return of a number. The common cases (an entry checked before for
+// this argument count, a few numeric parameters; a numeric result cell) are done here, the
+// rest by the general forms of the control commands.
+CodeWord* CallUserFunction(CodeWord* operands);
+CodeWord* ReturnNumber(CodeWord* operands);
+CodeWord* CallFunctionInGeneral(CodeWord* operands);
+CodeWord* ReturnNumberInGeneral(CodeWord* operands);
 
 // Saves the locals and temporaries of the current function for the call at level d.
 void SaveFunctionLocals(int32_t d);

@@ -112,7 +112,7 @@ bool ValidEntry(const CodeWord* entry, int32_t n) {
 }
 
 // Operands: entry, result cell, argument count, then one argument per parameter.
-[[gnu::noinline]] CodeWord* CallFunctionInGeneral(CodeWord* pc) {
+CodeWord* CallFunctionGeneral(CodeWord* pc) {
   const int32_t d = g_callStack.depth;
   if (d + 1 >= kCallStackLevels) {
     RunError(108);
@@ -176,20 +176,6 @@ bool ValidEntry(const CodeWord* entry, int32_t n) {
   return entry + n + 1;
 }
 
-// The common call: an entry checked before for this argument count, numeric parameters only,
-// a few of them.
-CodeWord* CallFunction(CodeWord* pc) {
-  constexpr int32_t kInline = 8;
-  const int32_t d = g_callStack.depth;
-  const int32_t n = Cell(pc, 2)->i;
-  const uintptr_t at = (uintptr_t(pc[0]) - reinterpret_cast<uintptr_t>(CommandStream)) / sizeof(CodeWord);
-  if (d + 1 >= kCallStackLevels || n < 0 || n > kInline || at >= g_checkedEntries.size() ||
-      g_checkedEntries[at] != n || (g_entryFlags[at] & kEntryHasText) ||
-      uintptr_t(pc[0]) != reinterpret_cast<uintptr_t>(CommandStream + at))
-    return CallFunctionInGeneral(pc);
-  return EnterNumericCall(pc, CommandStream + at, n, (g_entryFlags[at] & kEntryOwnsParameters) != 0);
-}
-
 enum class ReturnKind { None, Value, Text };
 
 // Returns from the innermost user-function call, dropping the subroutine levels opened inside
@@ -228,17 +214,8 @@ template <ReturnKind kind>
   return call + 3 + level.argCount;
 }
 
-// The common return of a number: the innermost call is a user function's.
-CodeWord* ReturnValue(CodeWord* pc) {
-  const int32_t k = g_callStack.depth - 1;
-  if (k < 0 || !g_callLevels[k].isFunction ||
-      IsStringOperandCell(reinterpret_cast<VarCell*>(g_callLevels[k].returnPoint[1])))
-    return ReturnFromFunction<ReturnKind::Value>(pc);
-  return LeaveNumericCall(k, Cell(pc, 0)->i);
-}
-
 constexpr FastHandler FunctionReturn = ReturnFromFunction<ReturnKind::None>;
-constexpr FastHandler FunctionReturnValue = ReturnValue;
+constexpr FastHandler FunctionReturnValue = ReturnNumber;
 constexpr FastHandler FunctionReturnString = ReturnFromFunction<ReturnKind::Text>;
 
 // Reached only by running into a function definition from the code above it.
@@ -254,7 +231,7 @@ const FastCommand kFastControl[] = {
     VK_OP(2, Jump, "a"),         VK_OP(5, Jump, "a"),         VK_OP(6, Jump, "a"),
     VK_OP(10, Jump, "a"),        VK_OP(42, Jump, "a"),        VK_OP(8, JumpOperand1, "na"),
     VK_OP(7, ForNextStepCmd, "llla"),
-    VK_OP(21, CallFunction, "avc"),
+    VK_OP(21, CallUserFunction, "avc"),
     VK_OP(22, FunctionReturn, ""),
     VK_OP(27, FunctionReturn, ""),
     VK_OP(23, FunctionReturnValue, "l"),
@@ -274,8 +251,8 @@ const CommandDef kControl[] = {
 
 }  // namespace
 
-CodeWord* CallUserFunction(CodeWord* operands) { return CallFunction(operands); }
-CodeWord* ReturnNumber(CodeWord* operands) { return ReturnValue(operands); }
+CodeWord* CallFunctionInGeneral(CodeWord* operands) { return CallFunctionGeneral(operands); }
+CodeWord* ReturnNumberInGeneral(CodeWord* operands) { return ReturnFromFunction<ReturnKind::Value>(operands); }
 
 PlacedForm ControlFormAt(const CodeWord* at, int64_t room, bool mayChain) {
   if (at[0] == 8 && room >= 3) {

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/call_stack.h"
 #include "core/command_table.h"
 #include "core/errors.h"
 #include "core/language.h"

@@ -59,9 +59,5 @@ inline constexpr int kMaxChain = 8;
 PlacedForm ControlFormAt(const CodeWord* at, int64_t room, bool mayChain);
 PlacedForm OperatorFormAt(const CodeWord* at, int64_t room, bool mayChain);
 PlacedForm ArrayFormAt(const CodeWord* at, int64_t room, bool mayChain);
-// The fast forms of a user-function call and of the return of a number, for forms that run
-// them after their own command.
-CodeWord* CallUserFunction(CodeWord* operands);
-CodeWord* ReturnNumber(CodeWord* operands);
 // True when the table runs command number n with its fast form (the ordinary handler).
 bool HasFastForm(CodeWord n);
