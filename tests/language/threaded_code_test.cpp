@@ -141,4 +141,20 @@ TEST(ThreadedCode, HandlersFollowTheCommandTable) {
   InitCommandTable();
 }
 
+// Two programs of the same size loaded one after the other (the code may land at the same
+// address): the second runs its own commands.
+TEST(ThreadedCode, HandlersFollowTheLoadedCode) {
+  ProgramRun run;
+  run.realClock = true;
+  for (int32_t op : {81, 91, 71}) {
+    SCOPED_TRACE(op);
+    ImageBuilder b;
+    int32_t x = b.IntVar(), six = b.Int(6), three = b.Int(3);
+    b.Emit({op, 10000, six, three});
+    b.Emit({151, x, 10000});
+    EXPECT_TRUE(run.LoadAndRun(b));
+    EXPECT_EQ(ProgramRun::Int(x), op == 81 ? 9 : op == 91 ? 3 : 18);
+  }
+}
+
 }  // namespace
