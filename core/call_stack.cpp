@@ -7,12 +7,13 @@
 #include <vector>
 
 #include "core/arrays.h"
+#include "core/call_liveness.h"
 #include "core/language.h"
 #include "core/loader.h"
 
 CallStack g_callStack;
 std::vector<int32_t> g_checkedEntries;
-std::vector<uint8_t> g_entryHasText;
+std::vector<uint8_t> g_entryFlags;
 CallLevel* g_callLevels = nullptr;
 
 namespace {
@@ -26,6 +27,9 @@ struct SavedCell {
 // The saved cells of every open call, in call order (calls nest, so this is a stack).
 SavedCell* g_saved = nullptr;
 uint32_t g_savedCount = 0, g_savedCapacity = 0;
+
+// Per call site (code index of a call's first operand): its save plan, or -1.
+std::vector<int32_t> g_sites;
 
 // Per function number: the numeric and the string variable cells it owns.
 constexpr int kMaxFunctions = 1024;
@@ -43,6 +47,8 @@ int16_t g_cellOwner[6000];
 
 // The numeric cells saved by open calls, one block of raw values per call.
 std::vector<uint64_t> g_blocks;  // VarCell-sized words
+uint64_t* g_blockData = nullptr;  // g_blocks.data(), and its size
+uint32_t g_blockCapacity = 0;
 uint32_t g_blockCount = 0;
 
 bool IsStringCell(const VarCell* c) {
@@ -123,35 +129,28 @@ void ResetCallStack() {
   g_callStack = CallStack{};
   g_blockCount = 0;
   g_programScanned = false;
+  g_sites.clear();
   g_checkedEntries.clear();
-  g_entryHasText.clear();
+  g_entryFlags.clear();
 }
 
 // What a call made inside function c saves of c: its numeric variables and the integer and
 // float temporaries of its window (none for the main program) as one block of raw values,
 // its string variables one by one, and the texts of its string temporaries. Numeric cells own
 // nothing, so a variable that holds an array just gets its own block address back.
-struct CellRun {
-  VarCell* first;
-  uint32_t count;
-};
 struct SavePlan {
   bool built = false;
-  std::vector<CellRun> numbers;  // runs of neighbouring cells
-  uint32_t numberCount = 0;
+  bool hasText = false;            // string variables or string temporaries to save
+  std::vector<VarCell*> numbers;  // the numeric cells, saved as one block
+  int16_t caller = -1;            // a call site's plan: the caller and argument count it is for
+  int32_t argCount = -1;
   const std::vector<VarCell*>* texts = nullptr;
   VarCell* textTemps = nullptr;
   int textTempCount = 0;
 };
 std::vector<SavePlan> g_plans;
 
-void AddCell(SavePlan& plan, VarCell* cell) {
-  if (!plan.numbers.empty() && plan.numbers.back().first + plan.numbers.back().count == cell)
-    ++plan.numbers.back().count;
-  else
-    plan.numbers.push_back(CellRun{cell, 1});
-  ++plan.numberCount;
-}
+void AddCell(SavePlan& plan, VarCell* cell) { plan.numbers.push_back(cell); }
 
 SavePlan& BuildPlan(int caller) {
   SavePlan& plan = g_plans[size_t(caller)];
@@ -164,6 +163,7 @@ SavePlan& BuildPlan(int caller) {
     plan.textTemps = &g_cells[kCellStringTemp + window * kWindowCells];
     plan.textTempCount = g_windowUsed[2][window];
   }
+  plan.hasText = !plan.texts->empty() || plan.textTempCount > 0;
   plan.built = true;
   return plan;
 }
@@ -173,19 +173,90 @@ inline const SavePlan& PlanOf(int caller) {
   return plan.built ? plan : BuildPlan(caller);
 }
 
-void SaveFunctionLocals(int32_t d) {
+// A call site's own plan: the caller's plan without the temporaries the caller writes before
+// it reads them after the call. Appended to g_plans after the per-function plans.
+
+int32_t BuildSitePlan(const CodeWord* call, int32_t argCount, int caller) {
+  const SavePlan base = PlanOf(caller);
+  SavePlan plan;
+  plan.texts = base.texts;
+  plan.textTemps = base.textTemps;
+  plan.textTempCount = base.textTempCount;
+  plan.hasText = base.hasText;
+  plan.built = true;
+  plan.caller = int16_t(caller);
+  plan.argCount = argCount;
+  TemporaryWindow window{};
+  const int w = std::min(caller, kWindows - 1);
+  for (int t = 0; t < 2; ++t) {
+    window.first[t] = &g_cells[t * 1000 + w * kWindowCells];
+    window.count[t] = caller > 0 ? g_windowUsed[t][w] : 0;
+  }
+  FindLiveTemporaries(call, argCount, window);
+  for (VarCell* cell : base.numbers) {
+    bool keep = true;
+    for (int t = 0; t < 2; ++t)
+      if (cell >= window.first[t] && cell < window.first[t] + window.count[t]) keep = window.live[t][cell - window.first[t]];
+    if (keep) AddCell(plan, cell);
+  }
+  g_plans.push_back(std::move(plan));
+  return int32_t(g_plans.size() - 1);
+}
+
+// The plan for the call whose operands start at `call`.
+inline int32_t PlanIndexFor(const CodeWord* call, int32_t argCount, int caller) {
+  const int64_t site = call - CommandStream;
+  if (site < 0 || size_t(site) >= g_sites.size()) return caller;
+  int32_t& index = g_sites[size_t(site)];
+  if (index < 0) {
+    index = BuildSitePlan(call, argCount, caller);
+    return index;
+  }
+  const SavePlan& s = g_plans[size_t(index)];
+  return s.caller == caller && s.argCount == argCount ? index : caller;
+}
+
+// Reads a cell as two 32-bit halves: the handlers have just written most of these cells
+// through their 32-bit members, and a wider load of a freshly stored narrower value waits for
+// the store to reach the cache instead of taking the value from it.
+inline uint64_t ReadCell(const VarCell* cell) {
+  const volatile uint32_t* half = reinterpret_cast<const volatile uint32_t*>(cell);
+  const uint32_t low = half[0], high = half[1];
+  return uint64_t(high) << 32 | low;
+}
+
+[[gnu::noinline]] static void GrowBlocks(uint32_t count) {
+  g_blocks.resize(g_blocks.size() * 2 + count + 256);
+  g_blockData = g_blocks.data();
+  g_blockCapacity = uint32_t(std::min<size_t>(g_blocks.size(), UINT32_MAX));
+}
+
+inline void EnsureProgramScanned() {
   if (!g_programScanned) {
     ScanProgram();
     g_plans.assign(kMaxFunctions, {});
+    g_sites.assign(size_t(std::max<int64_t>(g_codeWordCount, 0)), -1);
   }
+}
+
+bool ParametersOwnedByFunction(const CodeWord* entry, int32_t n) {
+  EnsureProgramScanned();
+  for (int32_t i = 0; i < n; ++i) {
+    const VarCell* cell = reinterpret_cast<const VarCell*>(entry[i]);
+    if (g_cellOwner[cell - g_cells - kCellIntVar] != int16_t(entry[n])) return false;
+  }
+  return true;
+}
+
+void SaveFunctionLocals(int32_t d) {
+  EnsureProgramScanned();
   CallLevel& level = g_callLevels[d];
   level.savedBegin = g_savedCount;
-  level.blockBegin = level.blockEnd = g_blockCount;
   const int caller = g_callStack.currentFunction;
   // The parameters of the caller, as the call that entered it recorded them (those it owns
   // are saved with its variables below).
   const CallLevel& below = g_callLevels[d - 1];
-  if (below.isFunction) {
+  if (below.isFunction && !below.ownsParameters) {
     for (int32_t i = 0; i < below.argCount; ++i) {
       VarCell* cell = reinterpret_cast<VarCell*>(below.entry[i]);
       if (g_cellOwner[cell - g_cells - kCellIntVar] == caller) continue;
@@ -195,27 +266,30 @@ void SaveFunctionLocals(int32_t d) {
   }
   if (caller < 0 || caller >= kMaxFunctions) {
     level.savedEnd = g_savedCount;
+    level.blockBegin = level.blockEnd = g_blockCount;
     return;
   }
-  const SavePlan& plan = PlanOf(caller);
-  for (VarCell* cell : *plan.texts)
-    if (!CellHasArray(cell)) SaveText(cell);
-  for (int k = 0; k < plan.textTempCount; ++k) {
-    VarCell* cell = plan.textTemps + k;
-    if (!cell->s) continue;
-    Push(cell, reinterpret_cast<uintptr_t>(cell->s));
-    cell->s = nullptr;
+  level.plan = PlanIndexFor(level.returnPoint, level.argCount, caller);
+  const SavePlan& plan = g_plans[size_t(level.plan)];
+  if (plan.hasText) {
+    for (VarCell* cell : *plan.texts)
+      if (!CellHasArray(cell)) SaveText(cell);
+    for (int k = 0; k < plan.textTempCount; ++k) {
+      VarCell* cell = plan.textTemps + k;
+      if (!cell->s) continue;
+      Push(cell, reinterpret_cast<uintptr_t>(cell->s));
+      cell->s = nullptr;
+    }
   }
   level.savedEnd = g_savedCount;
-  const uint32_t count = plan.numberCount;
-  if (g_blockCount + count > g_blocks.size()) g_blocks.resize(g_blocks.size() * 2 + count + 256);
-  VarCell* out = reinterpret_cast<VarCell*>(g_blocks.data() + g_blockCount);
-  for (const CellRun& run : plan.numbers) {
-    std::memcpy(out, run.first, run.count * sizeof(VarCell));
-    out += run.count;
-  }
-  g_blockCount += count;
-  level.blockEnd = g_blockCount;
+  const uint32_t begin = g_blockCount, count = uint32_t(plan.numbers.size());
+  if (uint64_t(begin) + count > g_blockCapacity) GrowBlocks(count);
+  uint64_t* out = g_blockData + begin;
+  VarCell* const* cells = plan.numbers.data();
+  for (uint32_t k = 0; k < count; ++k) out[k] = ReadCell(cells[k]);
+  g_blockCount = begin + count;
+  level.blockBegin = begin;
+  level.blockEnd = begin + count;
 }
 
 void RestoreFunctionLocals(int32_t d) {
@@ -225,14 +299,102 @@ void RestoreFunctionLocals(int32_t d) {
     g_savedCount = level.savedBegin;
   }
   if (level.blockEnd > level.blockBegin) {
-    const VarCell* in = reinterpret_cast<const VarCell*>(g_blocks.data() + level.blockBegin);
-    for (const CellRun& run : g_plans[size_t(level.callerFunction)].numbers) {
-      std::memcpy(run.first, in, run.count * sizeof(VarCell));
-      in += run.count;
-    }
+    const uint64_t* in = g_blockData + level.blockBegin;
+    VarCell* const* cells = g_plans[size_t(level.plan)].numbers.data();
+    const uint32_t count = level.blockEnd - level.blockBegin;
+    for (uint32_t k = 0; k < count; ++k) cells[k]->raw = in[k];
     g_blockCount = level.blockBegin;
   }
   level.savedBegin = level.savedEnd = level.blockBegin = level.blockEnd = 0;
+}
+
+// The save of a call whose caller has only numeric cells to save and whose site plan is
+// made: false when the general save must run.
+inline bool SaveNumbersQuickly(CallLevel& level, int32_t d, int caller) {
+  if (!g_programScanned || caller < 0 || caller >= kMaxFunctions) return false;
+  const CallLevel& below = g_callLevels[d - 1];
+  if (below.isFunction && !below.ownsParameters) return false;
+  const uintptr_t site = (reinterpret_cast<uintptr_t>(level.returnPoint) - reinterpret_cast<uintptr_t>(CommandStream)) /
+                         sizeof(CodeWord);
+  if (site >= g_sites.size()) return false;
+  const int32_t index = g_sites[site];
+  if (index < 0) return false;
+  const SavePlan& plan = g_plans[size_t(index)];
+  if (plan.caller != caller || plan.argCount != level.argCount || plan.hasText) return false;
+  const uint32_t begin = g_blockCount, count = uint32_t(plan.numbers.size());
+  if (uint64_t(begin) + count > g_blockCapacity) return false;
+  uint64_t* out = g_blockData + begin;
+  VarCell* const* cells = plan.numbers.data();
+  for (uint32_t k = 0; k < count; ++k) out[k] = ReadCell(cells[k]);
+  g_blockCount = begin + count;
+  level.plan = index;
+  level.savedBegin = level.savedEnd = g_savedCount;
+  level.blockBegin = begin;
+  level.blockEnd = begin + count;
+  return true;
+}
+
+CodeWord* CallUserFunction(CodeWord* call) {
+  constexpr int32_t kMaxArguments = 8;
+  const int32_t d = g_callStack.depth;
+  const int32_t n = reinterpret_cast<const VarCell*>(call[2])->i;
+  const uintptr_t at = (uintptr_t(call[0]) - reinterpret_cast<uintptr_t>(CommandStream)) / sizeof(CodeWord);
+  if (d + 1 >= kCallStackLevels || n < 0 || n > kMaxArguments || at >= g_checkedEntries.size() ||
+      g_checkedEntries[at] != n || (g_entryFlags[at] & kEntryHasText) ||
+      uintptr_t(call[0]) != reinterpret_cast<uintptr_t>(CommandStream + at))
+    return CallFunctionInGeneral(call);
+  CodeWord* entry = CommandStream + at;
+  const bool ownsParameters = (g_entryFlags[at] & kEntryOwnsParameters) != 0;
+  CallLevel& level = g_callLevels[d];
+  level.returnPoint = call;
+  level.entry = entry;
+  level.argCount = n;
+  level.isFunction = 1;
+  level.ownsParameters = ownsParameters;
+  // Every argument is taken before any parameter changes: an argument may be a parameter or
+  // a temporary of the caller (a recursive call).
+  int32_t values[kMaxArguments];
+  for (int32_t i = 0; i < n; ++i) values[i] = reinterpret_cast<VarCell*>(call[3 + i])->i;
+  const int16_t caller = g_callStack.currentFunction;
+  if (d == 0) {
+    level.savedBegin = level.savedEnd = level.blockBegin = level.blockEnd = 0;
+  } else if (!SaveNumbersQuickly(level, d, caller)) {
+    level.savedBegin = level.savedEnd = level.blockBegin = level.blockEnd = 0;
+    SaveFunctionLocals(d);
+  }
+  for (int32_t i = 0; i < n; ++i) reinterpret_cast<VarCell*>(entry[i])->i = values[i];
+  level.callerFunction = caller;
+  g_callStack.currentFunction = int16_t(entry[n]);
+  g_callStack.depth = d + 1;
+  return entry + n + 1;
+}
+
+CodeWord* ReturnNumber(CodeWord* pc) {
+  const int32_t k = g_callStack.depth - 1;
+  if (k < 0 || !g_callLevels[k].isFunction) return ReturnNumberInGeneral(pc);
+  CallLevel& level = g_callLevels[k];
+  VarCell* result = reinterpret_cast<VarCell*>(level.returnPoint[1]);
+  if (CellInRange(result, kCellStringTemp, kCellIntVar) || CellInRange(result, kCellStringVar, kCellIntLiteral) ||
+      CellInRange(result, kCellStringLiteral, kCellData))
+    return ReturnNumberInGeneral(pc);
+  const int32_t value = reinterpret_cast<const VarCell*>(pc[0])->i;
+  g_callStack.depth = k;
+  g_callStack.currentFunction = level.callerFunction;
+  if (level.savedEnd > level.savedBegin) {
+    RestoreFunctionLocals(k);
+  } else {
+    if (level.blockEnd > level.blockBegin) {
+      const uint64_t* in = g_blockData + level.blockBegin;
+      VarCell* const* cells = g_plans[size_t(level.plan)].numbers.data();
+      const uint32_t count = level.blockEnd - level.blockBegin;
+      for (uint32_t i = 0; i < count; ++i) cells[i]->raw = in[i];
+      g_blockCount = level.blockBegin;
+    }
+    level.savedBegin = level.savedEnd = level.blockBegin = level.blockEnd = 0;
+  }
+  level.isFunction = 0;
+  result->i = value;
+  return level.returnPoint + 3 + level.argCount;
 }
 
 void UnwindFunctionCalls() {
@@ -246,5 +408,5 @@ void UnwindFunctionCalls() {
   }
   g_callStack = CallStack{};
   g_checkedEntries.clear();
-  g_entryHasText.clear();
+  g_entryFlags.clear();
 }

@@ -8,6 +8,7 @@
 #include "core/command_table.h"
 #include "core/errors.h"
 #include "core/language.h"
+#include "core/threaded_code.h"
 #include "core/pack.h"
 #include "platform/fs.h"
 
@@ -20,13 +21,14 @@ size_t ElementSize(int type) { return type == 2 ? sizeof(char*) : 4; }
 
 // The entry of operand k when it is an array variable of the type; otherwise system error
 // 10010 (a damaged program) and nullptr.
-ArrayEntry* EntryOf(const CodeWord* pc, int k, int type) {
-  ArrayEntry* e = ArrayEntryOfCell(Cell(pc, k));
-  if (!e || (e - g_arrays) / 2000 != type) {
+inline ArrayEntry* EntryOf(const CodeWord* pc, int k, int type) {
+  const uintptr_t i = (uintptr_t(pc[k]) - reinterpret_cast<uintptr_t>(g_cells + kCellIntVar)) / sizeof(VarCell);
+  if (i - uintptr_t(type) * 2000 >= 2000 ||
+      uintptr_t(pc[k]) != reinterpret_cast<uintptr_t>(g_cells + kCellIntVar + i)) {
     RunError(10010);
     return nullptr;
   }
-  return e;
+  return &g_arrays[i];
 }
 
 template <int Type, int Dims>
@@ -99,7 +101,7 @@ int64_t FlatIndex(const ArrayEntry& e, const CodeWord* pc, int k) {
 
 // Store: a, i1 ... ik, value. Type 3 stores an integer value into a float array.
 template <int Type, int Dims>
-CodeWord* StoreElement(CodeWord* pc) {
+[[gnu::noinline]] CodeWord* StoreElementInGeneral(CodeWord* pc) {
   constexpr int kArrayType = Type == 3 ? 1 : Type;
   ArrayEntry* e = EntryOf(pc, 0, kArrayType);
   if (e && e->data) {
@@ -114,10 +116,26 @@ CodeWord* StoreElement(CodeWord* pc) {
   return pc + 2 + Dims;
 }
 
+template <int Type, int Dims>
+CodeWord* StoreElement(CodeWord* pc) {
+  if constexpr ((Type == 0 || Type == 1) && Dims == 1) {  // the common case at once, as FetchElement
+    const uintptr_t i = (uintptr_t(pc[0]) - reinterpret_cast<uintptr_t>(g_cells + kCellIntVar)) / sizeof(VarCell);
+    if (i - uintptr_t(Type) * 2000 < 2000 && uintptr_t(pc[0]) == reinterpret_cast<uintptr_t>(g_cells + kCellIntVar + i)) {
+      const ArrayEntry& e = g_arrays[i];
+      const int64_t flat = Cell(pc, 1)->i;
+      if (e.data && flat >= 0 && flat < e.total) {
+        static_cast<int32_t*>(e.data)[flat] = Cell(pc, 2)->i;
+        return pc + 3;
+      }
+    }
+  }
+  return StoreElementInGeneral<Type, Dims>(pc);
+}
+
 // Fetch: destination, a, i1 ... ik. A string element without a text reads as the empty
 // text through the one-index form and as one blank through the others.
 template <int Type, int Dims>
-CodeWord* FetchElement(CodeWord* pc) {
+[[gnu::noinline]] CodeWord* FetchElementInGeneral(CodeWord* pc) {
   VarCell* dest = Cell(pc, 0);
   const ptrdiff_t destIndex = dest - g_cells;
   const bool temporary = destIndex >= 0 && destIndex < kElementRefCount;
@@ -141,6 +159,26 @@ CodeWord* FetchElement(CodeWord* pc) {
     }
   }
   return pc + 2 + Dims;
+}
+
+template <int Type, int Dims>
+CodeWord* FetchElement(CodeWord* pc) {
+  if constexpr (Type != 2 && Dims == 1) {  // the common case at once: a numeric element inside its array
+    const uintptr_t i = (uintptr_t(pc[1]) - reinterpret_cast<uintptr_t>(g_cells + kCellIntVar)) / sizeof(VarCell);
+    if (i - uintptr_t(Type) * 2000 < 2000 && uintptr_t(pc[1]) == reinterpret_cast<uintptr_t>(g_cells + kCellIntVar + i)) {
+      const ArrayEntry& e = g_arrays[i];
+      const int64_t flat = Cell(pc, 2)->i;
+      if (e.data && flat >= 0 && flat < e.total) {
+        VarCell* dest = Cell(pc, 0);
+        dest->i = static_cast<const int32_t*>(e.data)[flat];
+        const uintptr_t destIndex = (uintptr_t(pc[0]) - reinterpret_cast<uintptr_t>(g_cells)) / sizeof(VarCell);
+        if (destIndex < uintptr_t(kElementRefCount))
+          g_elementRefs[destIndex] = ElementRef{int32_t(i), e.generation, flat};
+        return pc + 3;
+      }
+    }
+  }
+  return FetchElementInGeneral<Type, Dims>(pc);
 }
 
 // The array of an array-file command is the array operand of the one-index element fetch
@@ -268,6 +306,25 @@ const CommandDef kArrays[] = {
 };
 
 }  // namespace
+
+// The one- and two-index numeric element commands go on with the next command themselves.
+PlacedForm ArrayFormAt(const CodeWord* at, int64_t room, bool mayChain) {
+  if (!mayChain) return {};
+  struct Chained {
+    int32_t number, words;
+    ThreadedHandler form;
+  };
+  static const Chained kChained[] = {
+      {561, 4, ThenNext<StoreElement<0, 1>>}, {562, 5, ThenNext<StoreElement<0, 2>>},
+      {566, 4, ThenNext<StoreElement<1, 1>>}, {567, 5, ThenNext<StoreElement<1, 2>>},
+      {576, 4, ThenNext<StoreElement<3, 1>>}, {577, 5, ThenNext<StoreElement<3, 2>>},
+      {661, 4, ThenNext<FetchElement<0, 1>>}, {662, 5, ThenNext<FetchElement<0, 2>>},
+      {666, 4, ThenNext<FetchElement<1, 1>>}, {667, 5, ThenNext<FetchElement<1, 2>>},
+  };
+  for (const Chained& c : kChained)
+    if (at[0] == c.number && room > c.words && HasFastForm(at[c.words])) return {c.form, c.words};
+  return {};
+}
 
 std::span<const CommandDef> ArrayCommands() { return kArrays; }
 std::span<const FastCommand> FastArrayCommands() { return kFastArrays; }

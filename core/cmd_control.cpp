@@ -7,6 +7,7 @@
 #include "core/command_table.h"
 #include "core/errors.h"
 #include "core/language.h"
+#include "core/threaded_code.h"
 #include "platform/events.h"
 
 namespace {
@@ -34,6 +35,26 @@ CodeWord* JumpOperand1(CodeWord* pc) {
   CodeWord* target = reinterpret_cast<CodeWord*>(pc[1]);
   if (*target == 7 && g_fastDispatch) return ForNextStep(target + 1);
   return target;
+}
+
+// NEXT at a place whose jump lands on the loop step.
+CodeWord* NextThenStep(CodeWord* pc) { return ForNextStep(reinterpret_cast<CodeWord*>(pc[1]) + 1); }
+
+// NEXT right after its loop step (a loop without a body): up to kMaxChain turns at once.
+CodeWord* RepeatEmptyLoop(CodeWord* pc) {
+  CodeWord* step = reinterpret_cast<CodeWord*>(pc[1]);
+  for (int k = 0; k < kMaxChain; ++k) {
+    CodeWord* next = ForNextStep(step + 1);
+    if (next != pc - 1) return next;
+  }
+  return pc - 1;
+}
+
+// A code position inside the code with at least `words` words from it.
+bool InsideCode(const CodeWord* p, int64_t words) {
+  const uintptr_t at = reinterpret_cast<uintptr_t>(p), begin = reinterpret_cast<uintptr_t>(CommandStream);
+  return at >= begin && (at - begin) % sizeof(CodeWord) == 0 &&
+         int64_t((at - begin) / sizeof(CodeWord)) + words <= g_codeWordCount + 1;
 }
 
 void CmdGosub() {
@@ -74,7 +95,7 @@ bool ValidEntry(const CodeWord* entry, int32_t n) {
   if (at < 0 || at + n >= g_codeWordCount) return false;
   if (g_checkedEntries.size() != size_t(g_codeWordCount)) {
     g_checkedEntries.assign(size_t(g_codeWordCount), -1);
-    g_entryHasText.assign(size_t(g_codeWordCount), 0);
+    g_entryFlags.assign(size_t(g_codeWordCount), 0);
   }
   if (g_checkedEntries[size_t(at)] == n) return true;
   bool text = false;
@@ -85,12 +106,13 @@ bool ValidEntry(const CodeWord* entry, int32_t n) {
   }
   if (entry[n] <= 0 || entry[n] >= 32768) return false;
   g_checkedEntries[size_t(at)] = n;
-  g_entryHasText[size_t(at)] = text;
+  g_entryFlags[size_t(at)] = uint8_t((text ? kEntryHasText : 0) |
+                                       (ParametersOwnedByFunction(entry, n) ? kEntryOwnsParameters : 0));
   return true;
 }
 
 // Operands: entry, result cell, argument count, then one argument per parameter.
-CodeWord* CallFunction(CodeWord* pc) {
+CodeWord* CallFunctionGeneral(CodeWord* pc) {
   const int32_t d = g_callStack.depth;
   if (d + 1 >= kCallStackLevels) {
     RunError(108);
@@ -107,11 +129,13 @@ CodeWord* CallFunction(CodeWord* pc) {
   level.entry = entry;
   level.argCount = n;
   level.isFunction = 1;
+  const uint8_t flags = g_entryFlags[size_t(entry - CommandStream)];
+  level.ownsParameters = (flags & kEntryOwnsParameters) != 0;
   level.savedBegin = level.savedEnd = level.blockBegin = level.blockEnd = 0;
   // Take every argument before any parameter changes: an argument may be a parameter or a
   // temporary of the caller (a recursive call), which the save below moves away.
   constexpr int kInline = 8;
-  if (!g_entryHasText[size_t(entry - CommandStream)] && n <= kInline) {
+  if (!(flags & kEntryHasText) && n <= kInline) {
     int32_t values[kInline];
     for (int32_t i = 0; i < n; ++i) values[i] = Cell(pc, 3 + i)->i;
     if (d > 0) SaveFunctionLocals(d);
@@ -158,7 +182,7 @@ enum class ReturnKind { None, Value, Text };
 // it. The caller's locals are put back before the result is written, since the result cell
 // is one of the caller's temporaries. With no function call open, the command is passed over.
 template <ReturnKind kind>
-CodeWord* ReturnFromFunction(CodeWord* pc) {
+[[gnu::noinline]] CodeWord* ReturnFromFunction(CodeWord* pc) {
   int32_t value = 0;
   char* text = nullptr;
   if (kind == ReturnKind::Value) value = Cell(pc, 0)->i;
@@ -191,7 +215,7 @@ CodeWord* ReturnFromFunction(CodeWord* pc) {
 }
 
 constexpr FastHandler FunctionReturn = ReturnFromFunction<ReturnKind::None>;
-constexpr FastHandler FunctionReturnValue = ReturnFromFunction<ReturnKind::Value>;
+constexpr FastHandler FunctionReturnValue = ReturnNumber;
 constexpr FastHandler FunctionReturnString = ReturnFromFunction<ReturnKind::Text>;
 
 // Reached only by running into a function definition from the code above it.
@@ -207,7 +231,7 @@ const FastCommand kFastControl[] = {
     VK_OP(2, Jump, "a"),         VK_OP(5, Jump, "a"),         VK_OP(6, Jump, "a"),
     VK_OP(10, Jump, "a"),        VK_OP(42, Jump, "a"),        VK_OP(8, JumpOperand1, "na"),
     VK_OP(7, ForNextStepCmd, "llla"),
-    VK_OP(21, CallFunction, "avc"),
+    VK_OP(21, CallUserFunction, "avc"),
     VK_OP(22, FunctionReturn, ""),
     VK_OP(27, FunctionReturn, ""),
     VK_OP(23, FunctionReturnValue, "l"),
@@ -226,6 +250,18 @@ const CommandDef kControl[] = {
 };
 
 }  // namespace
+
+CodeWord* CallFunctionInGeneral(CodeWord* operands) { return CallFunctionGeneral(operands); }
+CodeWord* ReturnNumberInGeneral(CodeWord* operands) { return ReturnFromFunction<ReturnKind::Value>(operands); }
+
+PlacedForm ControlFormAt(const CodeWord* at, int64_t room, bool mayChain) {
+  if (at[0] == 8 && room >= 3) {
+    const CodeWord* target = reinterpret_cast<const CodeWord*>(at[2]);
+    if (InsideCode(target, 5) && target[0] == 7 && HasFastForm(7))
+      return {mayChain && target + 5 == at && HasFastForm(8) ? RepeatEmptyLoop : NextThenStep, 0};
+  }
+  return {};
+}
 
 std::span<const CommandDef> ControlCommands() { return kControl; }
 std::span<const FastCommand> FastControlCommands() { return kFastControl; }

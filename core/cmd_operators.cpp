@@ -1,12 +1,16 @@
 // Operators, comparisons, assignment and conversions. Operands: result, a, b (assignment and
 // conversion: destination, source). Integer arithmetic wraps at 32 bits; mixed integer-float
 // forms convert the integer exactly and compute in double precision.
+#include <bit>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
+#include "core/call_stack.h"
 #include "core/command_table.h"
 #include "core/errors.h"
 #include "core/language.h"
+#include "core/threaded_code.h"
 
 namespace {
 
@@ -17,6 +21,10 @@ inline double I(const CodeWord* pc, int k) { return double(Cell(pc, k)->i); }
 inline const char* S(const CodeWord* pc, int k) { return CellText(Cell(pc, k)); }
 inline void SetInt(CodeWord* pc, int32_t v) { Cell(pc, 0)->i = v; }
 inline void SetFloat(CodeWord* pc, double v) { Cell(pc, 0)->f = float(v); }
+// The bits of a result as its cell holds them.
+inline uint32_t IntBits(int32_t v) { return uint32_t(v); }
+inline uint32_t FloatBits(double v) { return std::bit_cast<uint32_t>(float(v)); }
+inline void Put(VarCell* cell, uint32_t bits) { cell->i = int32_t(bits); }
 
 // Numeric results are nearly always assigned to a variable by the next command, and
 // comparisons tested by a conditional jump: on the fast path those follow-ups run here.
@@ -36,30 +44,92 @@ inline CodeWord* DoneCondition(CodeWord* pc) {
   return next;
 }
 
-#define VK_VALUE(name, expr)   \
-  CodeWord* name(CodeWord* pc) { \
-    expr;                      \
-    return DoneValue(pc);      \
-  }
+// Each value operator is written once as its computation; it gets the ordinary fast form and
+// the forms of the threaded code (alone, or with the assignment of its result after it).
+// A computation returns the bits of its result; the forms store them (into the result cell,
+// and for a pair also into the assigned variable, without reading the result back).
+using Compute = uint32_t (*)(const CodeWord* pc);
+template <Compute C>
+CodeWord* ValueForm(CodeWord* pc) {
+  Put(Cell(pc, 0), C(pc));
+  return DoneValue(pc);
+}
+template <Compute C>
+CodeWord* ValueAlone(CodeWord* pc) {
+  Put(Cell(pc, 0), C(pc));
+  return pc + 3;
+}
+template <Compute C>
+CodeWord* ValueThenAssign(CodeWord* pc) {
+  const uint32_t bits = C(pc);
+  Put(Cell(pc, 0), bits);
+  Put(Cell(pc, 4), bits);
+  return pc + 6;
+}
+template <Compute C>
+CodeWord* ConditionThenTestThenNext(CodeWord* pc) {
+  const uint32_t holds = C(pc);
+  Put(Cell(pc, 0), holds);
+  return RunThreadedNext(holds == 0 ? reinterpret_cast<CodeWord*>(pc[5]) : pc + 6);
+}
+template <Compute C>
+CodeWord* ValueThenAssignThenNext(CodeWord* pc) {
+  const uint32_t bits = C(pc);
+  Put(Cell(pc, 0), bits);
+  Put(Cell(pc, 4), bits);
+  return RunThreadedNext(pc + 6);
+}
+template <Compute C>
+CodeWord* ValueThenNext(CodeWord* pc) {
+  Put(Cell(pc, 0), C(pc));
+  return RunThreadedNext(pc + 3);
+}
+template <Compute C>
+CodeWord* ValueThenCall(CodeWord* pc) {
+  Put(Cell(pc, 0), C(pc));
+  ProgramCounter = pc + 4;
+  return CallUserFunction(pc + 4);
+}
+template <Compute C>
+CodeWord* ValueThenReturn(CodeWord* pc) {
+  Put(Cell(pc, 0), C(pc));
+  ProgramCounter = pc + 4;
+  return ReturnNumber(pc + 4);
+}
+template <Compute C>
+CodeWord* ConditionForm(CodeWord* pc) {
+  Put(Cell(pc, 0), C(pc));
+  return DoneCondition(pc);
+}
+template <Compute C>
+CodeWord* ConditionThenTest(CodeWord* pc) {
+  const uint32_t holds = C(pc);
+  Put(Cell(pc, 0), holds);
+  return holds == 0 ? reinterpret_cast<CodeWord*>(pc[5]) : pc + 6;
+}
+
+#define VK_VALUE(name, expr) \
+  inline uint32_t name##Value(const CodeWord* pc) { return expr; } \
+  constexpr FastHandler name = ValueForm<name##Value>;
 // Power: the C library's pow on the operands widened to double.
-VK_VALUE(PowerIntInt, SetInt(pc, FloatToInt(std::pow(I(pc, 1), I(pc, 2)))))
-VK_VALUE(PowerFloatFloat, SetFloat(pc, std::pow(D(pc, 1), D(pc, 2))))
-VK_VALUE(PowerIntFloat, SetFloat(pc, std::pow(I(pc, 1), D(pc, 2))))
-VK_VALUE(PowerFloatInt, SetFloat(pc, std::pow(D(pc, 1), I(pc, 2))))
-VK_VALUE(MultiplyInt, SetInt(pc, WrapMul(L(pc, 1), L(pc, 2))))
-VK_VALUE(MultiplyIntFloat, SetFloat(pc, I(pc, 1) * D(pc, 2)))
-VK_VALUE(MultiplyFloatInt, SetFloat(pc, D(pc, 1) * I(pc, 2)))
-VK_VALUE(MultiplyFloat, SetFloat(pc, D(pc, 1) * D(pc, 2)))
-VK_VALUE(AddInt, SetInt(pc, WrapAdd(L(pc, 1), L(pc, 2))))
-VK_VALUE(AddIntFloat, SetFloat(pc, I(pc, 1) + D(pc, 2)))
-VK_VALUE(AddFloatInt, SetFloat(pc, D(pc, 1) + I(pc, 2)))
-VK_VALUE(AddFloat, SetFloat(pc, D(pc, 1) + D(pc, 2)))
-VK_VALUE(SubtractInt, SetInt(pc, WrapSub(L(pc, 1), L(pc, 2))))
-VK_VALUE(SubtractIntFloat, SetFloat(pc, I(pc, 1) - D(pc, 2)))
-VK_VALUE(SubtractFloatInt, SetFloat(pc, D(pc, 1) - I(pc, 2)))
-VK_VALUE(SubtractFloat, SetFloat(pc, D(pc, 1) - D(pc, 2)))
-VK_VALUE(BitAnd, SetInt(pc, L(pc, 1) & L(pc, 2)))
-VK_VALUE(BitOr, SetInt(pc, L(pc, 1) | L(pc, 2)))
+VK_VALUE(PowerIntInt, IntBits(FloatToInt(std::pow(I(pc, 1), I(pc, 2)))))
+VK_VALUE(PowerFloatFloat, FloatBits(std::pow(D(pc, 1), D(pc, 2))))
+VK_VALUE(PowerIntFloat, FloatBits(std::pow(I(pc, 1), D(pc, 2))))
+VK_VALUE(PowerFloatInt, FloatBits(std::pow(D(pc, 1), I(pc, 2))))
+VK_VALUE(MultiplyInt, IntBits(WrapMul(L(pc, 1), L(pc, 2))))
+VK_VALUE(MultiplyIntFloat, FloatBits(I(pc, 1) * D(pc, 2)))
+VK_VALUE(MultiplyFloatInt, FloatBits(D(pc, 1) * I(pc, 2)))
+VK_VALUE(MultiplyFloat, FloatBits(D(pc, 1) * D(pc, 2)))
+VK_VALUE(AddInt, IntBits(WrapAdd(L(pc, 1), L(pc, 2))))
+VK_VALUE(AddIntFloat, FloatBits(I(pc, 1) + D(pc, 2)))
+VK_VALUE(AddFloatInt, FloatBits(D(pc, 1) + I(pc, 2)))
+VK_VALUE(AddFloat, FloatBits(D(pc, 1) + D(pc, 2)))
+VK_VALUE(SubtractInt, IntBits(WrapSub(L(pc, 1), L(pc, 2))))
+VK_VALUE(SubtractIntFloat, FloatBits(I(pc, 1) - D(pc, 2)))
+VK_VALUE(SubtractFloatInt, FloatBits(D(pc, 1) - I(pc, 2)))
+VK_VALUE(SubtractFloat, FloatBits(D(pc, 1) - D(pc, 2)))
+VK_VALUE(BitAnd, IntBits(L(pc, 1) & L(pc, 2)))
+VK_VALUE(BitOr, IntBits(L(pc, 1) | L(pc, 2)))
 #undef VK_VALUE
 
 // Division by zero gives 0 and warning 111 (a built game goes on with the 0). The 32-bit
@@ -138,11 +208,9 @@ CodeWord* StringMinus(CodeWord* pc) {
 
 // Comparisons: the result is 1 when the relation holds, else 0. Mixed forms compare exact
 // values; texts compare byte by byte as unsigned values.
-#define VK_COMPARE(name, left, op, right)                 \
-  CodeWord* name(CodeWord* pc) {                          \
-    SetInt(pc, (left(pc, 1) op right(pc, 2)) ? 1 : 0);    \
-    return DoneCondition(pc);                             \
-  }
+#define VK_COMPARE(name, left, op, right)                                             \
+  inline uint32_t name##Value(const CodeWord* pc) { return (left(pc, 1) op right(pc, 2)) ? 1 : 0; } \
+  constexpr FastHandler name = ConditionForm<name##Value>;
 // For texts, "T(1) op T(2)" is "strcmp(a, b) op 0".
 inline int T(const CodeWord* pc, int k) { return k == 1 ? std::strcmp(S(pc, 1), S(pc, 2)) : 0; }
 VK_COMPARE(EqualsInt, L, ==, L)
@@ -221,5 +289,99 @@ const FastCommand kOperators[] = {
 #undef VK_OP
 
 }  // namespace
+
+// The forms of the threaded code: alone, or with the command after it (the assignment of a
+// value, the conditional jump on a comparison) when that one uses the result; a value also
+// with a user-function call or a return of a number after it (an argument, a result). Before
+// any other command of a fast form, the operator runs that command's threaded handler itself.
+struct PlacedForms {
+  int32_t number;
+  FastHandler alone, thenNext, paired, pairedThenNext, thenCall, thenReturn;
+};
+const PlacedForms kPlaced[] = {
+    {51, ValueAlone<PowerIntIntValue>, ValueThenNext<PowerIntIntValue>, ValueThenAssign<PowerIntIntValue>, ValueThenAssignThenNext<PowerIntIntValue>, ValueThenCall<PowerIntIntValue>, ValueThenReturn<PowerIntIntValue>},
+    {52, ValueAlone<PowerFloatFloatValue>, ValueThenNext<PowerFloatFloatValue>, ValueThenAssign<PowerFloatFloatValue>, ValueThenAssignThenNext<PowerFloatFloatValue>, ValueThenCall<PowerFloatFloatValue>, ValueThenReturn<PowerFloatFloatValue>},
+    {53, ValueAlone<PowerIntFloatValue>, ValueThenNext<PowerIntFloatValue>, ValueThenAssign<PowerIntFloatValue>, ValueThenAssignThenNext<PowerIntFloatValue>, ValueThenCall<PowerIntFloatValue>, ValueThenReturn<PowerIntFloatValue>},
+    {54, ValueAlone<PowerFloatIntValue>, ValueThenNext<PowerFloatIntValue>, ValueThenAssign<PowerFloatIntValue>, ValueThenAssignThenNext<PowerFloatIntValue>, ValueThenCall<PowerFloatIntValue>, ValueThenReturn<PowerFloatIntValue>},
+    {71, ValueAlone<MultiplyIntValue>, ValueThenNext<MultiplyIntValue>, ValueThenAssign<MultiplyIntValue>, ValueThenAssignThenNext<MultiplyIntValue>, ValueThenCall<MultiplyIntValue>, ValueThenReturn<MultiplyIntValue>},
+    {74, ValueAlone<MultiplyIntFloatValue>, ValueThenNext<MultiplyIntFloatValue>, ValueThenAssign<MultiplyIntFloatValue>, ValueThenAssignThenNext<MultiplyIntFloatValue>, ValueThenCall<MultiplyIntFloatValue>, ValueThenReturn<MultiplyIntFloatValue>},
+    {75, ValueAlone<MultiplyFloatIntValue>, ValueThenNext<MultiplyFloatIntValue>, ValueThenAssign<MultiplyFloatIntValue>, ValueThenAssignThenNext<MultiplyFloatIntValue>, ValueThenCall<MultiplyFloatIntValue>, ValueThenReturn<MultiplyFloatIntValue>},
+    {76, ValueAlone<MultiplyFloatValue>, ValueThenNext<MultiplyFloatValue>, ValueThenAssign<MultiplyFloatValue>, ValueThenAssignThenNext<MultiplyFloatValue>, ValueThenCall<MultiplyFloatValue>, ValueThenReturn<MultiplyFloatValue>},
+    {81, ValueAlone<AddIntValue>, ValueThenNext<AddIntValue>, ValueThenAssign<AddIntValue>, ValueThenAssignThenNext<AddIntValue>, ValueThenCall<AddIntValue>, ValueThenReturn<AddIntValue>},
+    {84, ValueAlone<AddIntFloatValue>, ValueThenNext<AddIntFloatValue>, ValueThenAssign<AddIntFloatValue>, ValueThenAssignThenNext<AddIntFloatValue>, ValueThenCall<AddIntFloatValue>, ValueThenReturn<AddIntFloatValue>},
+    {85, ValueAlone<AddFloatIntValue>, ValueThenNext<AddFloatIntValue>, ValueThenAssign<AddFloatIntValue>, ValueThenAssignThenNext<AddFloatIntValue>, ValueThenCall<AddFloatIntValue>, ValueThenReturn<AddFloatIntValue>},
+    {86, ValueAlone<AddFloatValue>, ValueThenNext<AddFloatValue>, ValueThenAssign<AddFloatValue>, ValueThenAssignThenNext<AddFloatValue>, ValueThenCall<AddFloatValue>, ValueThenReturn<AddFloatValue>},
+    {91, ValueAlone<SubtractIntValue>, ValueThenNext<SubtractIntValue>, ValueThenAssign<SubtractIntValue>, ValueThenAssignThenNext<SubtractIntValue>, ValueThenCall<SubtractIntValue>, ValueThenReturn<SubtractIntValue>},
+    {94, ValueAlone<SubtractIntFloatValue>, ValueThenNext<SubtractIntFloatValue>, ValueThenAssign<SubtractIntFloatValue>, ValueThenAssignThenNext<SubtractIntFloatValue>, ValueThenCall<SubtractIntFloatValue>, ValueThenReturn<SubtractIntFloatValue>},
+    {95, ValueAlone<SubtractFloatIntValue>, ValueThenNext<SubtractFloatIntValue>, ValueThenAssign<SubtractFloatIntValue>, ValueThenAssignThenNext<SubtractFloatIntValue>, ValueThenCall<SubtractFloatIntValue>, ValueThenReturn<SubtractFloatIntValue>},
+    {96, ValueAlone<SubtractFloatValue>, ValueThenNext<SubtractFloatValue>, ValueThenAssign<SubtractFloatValue>, ValueThenAssignThenNext<SubtractFloatValue>, ValueThenCall<SubtractFloatValue>, ValueThenReturn<SubtractFloatValue>},
+    {123, ValueAlone<BitAndValue>, ValueThenNext<BitAndValue>, ValueThenAssign<BitAndValue>, ValueThenAssignThenNext<BitAndValue>, ValueThenCall<BitAndValue>, ValueThenReturn<BitAndValue>},
+    {124, ValueAlone<BitOrValue>, ValueThenNext<BitOrValue>, ValueThenAssign<BitOrValue>, ValueThenAssignThenNext<BitOrValue>, ValueThenCall<BitOrValue>, ValueThenReturn<BitOrValue>},
+    {101, ValueAlone<EqualsIntValue>, ValueThenNext<EqualsIntValue>, ConditionThenTest<EqualsIntValue>, ConditionThenTestThenNext<EqualsIntValue>, nullptr, nullptr},
+    {102, ValueAlone<EqualsFloatValue>, ValueThenNext<EqualsFloatValue>, ConditionThenTest<EqualsFloatValue>, ConditionThenTestThenNext<EqualsFloatValue>, nullptr, nullptr},
+    {131, ValueAlone<EqualsIntFloatValue>, ValueThenNext<EqualsIntFloatValue>, ConditionThenTest<EqualsIntFloatValue>, ConditionThenTestThenNext<EqualsIntFloatValue>, nullptr, nullptr},
+    {132, ValueAlone<EqualsFloatIntValue>, ValueThenNext<EqualsFloatIntValue>, ConditionThenTest<EqualsFloatIntValue>, ConditionThenTestThenNext<EqualsFloatIntValue>, nullptr, nullptr},
+    {103, ValueAlone<EqualsStringValue>, ValueThenNext<EqualsStringValue>, ConditionThenTest<EqualsStringValue>, ConditionThenTestThenNext<EqualsStringValue>, nullptr, nullptr},
+    {111, ValueAlone<GreaterIntValue>, ValueThenNext<GreaterIntValue>, ConditionThenTest<GreaterIntValue>, ConditionThenTestThenNext<GreaterIntValue>, nullptr, nullptr},
+    {112, ValueAlone<GreaterFloatValue>, ValueThenNext<GreaterFloatValue>, ConditionThenTest<GreaterFloatValue>, ConditionThenTestThenNext<GreaterFloatValue>, nullptr, nullptr},
+    {133, ValueAlone<GreaterIntFloatValue>, ValueThenNext<GreaterIntFloatValue>, ConditionThenTest<GreaterIntFloatValue>, ConditionThenTestThenNext<GreaterIntFloatValue>, nullptr, nullptr},
+    {134, ValueAlone<GreaterFloatIntValue>, ValueThenNext<GreaterFloatIntValue>, ConditionThenTest<GreaterFloatIntValue>, ConditionThenTestThenNext<GreaterFloatIntValue>, nullptr, nullptr},
+    {143, ValueAlone<GreaterStringValue>, ValueThenNext<GreaterStringValue>, ConditionThenTest<GreaterStringValue>, ConditionThenTestThenNext<GreaterStringValue>, nullptr, nullptr},
+    {113, ValueAlone<GreaterEqualIntValue>, ValueThenNext<GreaterEqualIntValue>, ConditionThenTest<GreaterEqualIntValue>, ConditionThenTestThenNext<GreaterEqualIntValue>, nullptr, nullptr},
+    {114, ValueAlone<GreaterEqualFloatValue>, ValueThenNext<GreaterEqualFloatValue>, ConditionThenTest<GreaterEqualFloatValue>, ConditionThenTestThenNext<GreaterEqualFloatValue>, nullptr, nullptr},
+    {135, ValueAlone<GreaterEqualIntFloatValue>, ValueThenNext<GreaterEqualIntFloatValue>, ConditionThenTest<GreaterEqualIntFloatValue>, ConditionThenTestThenNext<GreaterEqualIntFloatValue>, nullptr, nullptr},
+    {136, ValueAlone<GreaterEqualFloatIntValue>, ValueThenNext<GreaterEqualFloatIntValue>, ConditionThenTest<GreaterEqualFloatIntValue>, ConditionThenTestThenNext<GreaterEqualFloatIntValue>, nullptr, nullptr},
+    {115, ValueAlone<LessIntValue>, ValueThenNext<LessIntValue>, ConditionThenTest<LessIntValue>, ConditionThenTestThenNext<LessIntValue>, nullptr, nullptr},
+    {116, ValueAlone<LessFloatValue>, ValueThenNext<LessFloatValue>, ConditionThenTest<LessFloatValue>, ConditionThenTestThenNext<LessFloatValue>, nullptr, nullptr},
+    {137, ValueAlone<LessIntFloatValue>, ValueThenNext<LessIntFloatValue>, ConditionThenTest<LessIntFloatValue>, ConditionThenTestThenNext<LessIntFloatValue>, nullptr, nullptr},
+    {138, ValueAlone<LessFloatIntValue>, ValueThenNext<LessFloatIntValue>, ConditionThenTest<LessFloatIntValue>, ConditionThenTestThenNext<LessFloatIntValue>, nullptr, nullptr},
+    {144, ValueAlone<LessStringValue>, ValueThenNext<LessStringValue>, ConditionThenTest<LessStringValue>, ConditionThenTestThenNext<LessStringValue>, nullptr, nullptr},
+    {117, ValueAlone<LessEqualIntValue>, ValueThenNext<LessEqualIntValue>, ConditionThenTest<LessEqualIntValue>, ConditionThenTestThenNext<LessEqualIntValue>, nullptr, nullptr},
+    {118, ValueAlone<LessEqualFloatValue>, ValueThenNext<LessEqualFloatValue>, ConditionThenTest<LessEqualFloatValue>, ConditionThenTestThenNext<LessEqualFloatValue>, nullptr, nullptr},
+    {139, ValueAlone<LessEqualIntFloatValue>, ValueThenNext<LessEqualIntFloatValue>, ConditionThenTest<LessEqualIntFloatValue>, ConditionThenTestThenNext<LessEqualIntFloatValue>, nullptr, nullptr},
+    {140, ValueAlone<LessEqualFloatIntValue>, ValueThenNext<LessEqualFloatIntValue>, ConditionThenTest<LessEqualFloatIntValue>, ConditionThenTestThenNext<LessEqualFloatIntValue>, nullptr, nullptr},
+    {119, ValueAlone<NotEqualIntValue>, ValueThenNext<NotEqualIntValue>, ConditionThenTest<NotEqualIntValue>, ConditionThenTestThenNext<NotEqualIntValue>, nullptr, nullptr},
+    {120, ValueAlone<NotEqualFloatValue>, ValueThenNext<NotEqualFloatValue>, ConditionThenTest<NotEqualFloatValue>, ConditionThenTestThenNext<NotEqualFloatValue>, nullptr, nullptr},
+    {141, ValueAlone<NotEqualIntFloatValue>, ValueThenNext<NotEqualIntFloatValue>, ConditionThenTest<NotEqualIntFloatValue>, ConditionThenTestThenNext<NotEqualIntFloatValue>, nullptr, nullptr},
+    {142, ValueAlone<NotEqualFloatIntValue>, ValueThenNext<NotEqualFloatIntValue>, ConditionThenTest<NotEqualFloatIntValue>, ConditionThenTestThenNext<NotEqualFloatIntValue>, nullptr, nullptr},
+    {121, ValueAlone<NotEqualStringValue>, ValueThenNext<NotEqualStringValue>, ConditionThenTest<NotEqualStringValue>, ConditionThenTestThenNext<NotEqualStringValue>, nullptr, nullptr},
+};
+
+PlacedForm OperatorFormAt(const CodeWord* at, int64_t room, bool mayChain) {
+  static const std::vector<const PlacedForms*> byNumber = [] {
+    std::vector<const PlacedForms*> v(200, nullptr);
+    for (const PlacedForms& f : kPlaced) v[size_t(f.number)] = &f;
+    return v;
+  }();
+  if (at[0] >= 151 && at[0] <= 155 && at[0] != 153) {  // numeric assignments and conversions
+    if (!mayChain || room < 4 || !HasFastForm(at[3])) return {};
+    if (at[0] == 154) return {ThenNext<FloatToIntCmd>, 3};
+    if (at[0] == 155) return {ThenNext<IntToFloat>, 3};
+    return {ThenNext<AssignValue>, 3};
+  }
+  if (at[0] < 0 || at[0] >= CodeWord(byNumber.size()) || !byNumber[size_t(at[0])] || room < 4) return {};
+  const PlacedForms& f = *byNumber[size_t(at[0])];
+  const CodeWord* next = at + 4;
+  if (room < 5 || !HasFastForm(next[0])) return {f.alone, 0};
+  const bool comparison = f.number >= 101 && f.number <= 144 && f.number != 123 && f.number != 124;
+  if (room >= 7) {
+    if (!comparison && (next[0] == 151 || next[0] == 152) && next[2] == at[1]) {
+      if (mayChain && room >= 8 && HasFastForm(at[7])) return {f.pairedThenNext, 7};
+      return {f.paired, 0};
+    }
+    if (!comparison && next[0] == 21) return {f.thenCall, 0};
+    if (!comparison && (next[0] == 23 || next[0] == 24 || next[0] == 28 || next[0] == 29)) return {f.thenReturn, 0};
+    if (comparison && (next[0] == 1 || next[0] == 9 || next[0] == 12) && next[1] == at[1]) {
+      // Both ways on must lie ahead, so that a chain never runs a loop.
+      const uintptr_t target = uintptr_t(next[2]), here = reinterpret_cast<uintptr_t>(at);
+      const int64_t jump = int64_t(target - here) / int64_t(sizeof(CodeWord));
+      if (mayChain && room >= 8 && target > here && (target - here) % sizeof(CodeWord) == 0 && jump < room &&
+          HasFastForm(at[7]) && HasFastForm(at[jump]))
+        return {f.pairedThenNext, 7, int32_t(jump)};
+      return {f.paired, 0};
+    }
+  }
+  return mayChain ? PlacedForm{f.thenNext, 4} : PlacedForm{f.alone, 0};
+}
 
 std::span<const FastCommand> FastOperatorCommands() { return kOperators; }

@@ -6,8 +6,10 @@
 
 #include "core/command_table.h"
 #include "core/errors.h"
+#include "core/loader.h"
 #include "core/run_loop.h"
 #include "core/runtime.h"
+#include "core/threaded_code.h"
 #include "display/display.h"
 #include "platform/clock.h"
 #include "platform/events.h"
@@ -122,27 +124,33 @@ void RunCommands() {
     RunCommandsExactly(g_runtime.debugMode != 0, ClockIsVirtual());
     return;
   }
+  PrepareThreadedCode();
   uint32_t batch = g_timing.timeSliceMode ? g_checkInterval : uint32_t(std::max(1, 201 - g_timing.commandCounter));
   CodeWord* pc = ProgramCounter;
   for (;;) {
     uint32_t left = batch;
     while (!LeaveSlice) {
-      const uintptr_t number = uintptr_t(*pc);
       ProgramCounter = pc + 1;
-      if (number < uintptr_t(kCommandSlots)) {
-        const CommandHandler handler = g_commandTable[number];
-        const FastEntry& fast = g_fastEntries[number];
-        if (fast.slow == handler && handler) {
-          pc = fast.fast(pc + 1);
-        } else {
-          if (handler) handler();
-          else NoHandler();
-          pc = ProgramCounter;
-          CheckAfterOtherCommand();
-        }
+      const uintptr_t at = reinterpret_cast<uintptr_t>(pc);
+      if (at - g_threadedBegin < g_threadedBytes) [[likely]] {
+        pc = (*reinterpret_cast<ThreadedHandler*>(at + uintptr_t(g_threadedDelta)))(pc + 1);
       } else {
-        NoHandler();
-        pc = ProgramCounter;
+        const uintptr_t number = uintptr_t(*pc);
+        if (number < uintptr_t(kCommandSlots)) {
+          const CommandHandler handler = g_commandTable[number];
+          const FastEntry& fast = g_fastEntries[number];
+          if (fast.slow == handler && handler) {
+            pc = fast.fast(pc + 1);
+          } else {
+            if (handler) handler();
+            else NoHandler();
+            pc = ProgramCounter;
+            CheckAfterOtherCommand();
+          }
+        } else {
+          NoHandler();
+          pc = ProgramCounter;
+        }
       }
       if (--left == 0) break;
     }
@@ -156,6 +164,21 @@ void RunCommands() {
 }
 
 }  // namespace
+
+CodeWord* RunOtherCommand(CodeWord* pc) {
+  const uintptr_t number = uintptr_t(pc[-1]);
+  const uint64_t generation = g_codeGeneration;
+  if (number < uintptr_t(kCommandSlots)) {
+    if (const CommandHandler handler = g_commandTable[number]) handler();
+    else NoHandler();
+    CheckAfterOtherCommand();
+  } else {
+    NoHandler();
+  }
+  if (g_codeGeneration != generation) DropThreadedCode();
+  else SelectThreadedHandlers();
+  return ProgramCounter;
+}
 
 void InterpretSlice() {
   if (!g_display.active || !ProgramCounter) return;

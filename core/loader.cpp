@@ -17,6 +17,8 @@ VarCell* g_cells = nullptr;
 CodeWord* CommandStream = nullptr;
 int64_t g_codeWordCount = 0;
 int32_t g_dataReadPosition = 0;
+const CodeWord* g_loadedCode = nullptr;
+uint64_t g_codeGeneration = 0;
 
 namespace {
 
@@ -252,6 +254,8 @@ bool LoadProgramFromBytes(const uint8_t* bytes, size_t size, std::string* error)
       }
     }
     CommandStream[count] = 0;  // guard: running off the end stops the program
+    g_loadedCode = CommandStream;
+    ++g_codeGeneration;
   } catch (const std::exception& e) {
     return Fail(error, e.what());
   }
@@ -275,5 +279,7 @@ void FreeProgramStrings() {
   g_cells = nullptr;
   std::free(CommandStream);
   CommandStream = nullptr;
+  g_loadedCode = nullptr;
+  ++g_codeGeneration;
   g_codeWordCount = 0;
 }

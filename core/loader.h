@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "core/interp.h"
+
 // What the loader keeps of the program image besides the cells and the code.
 struct LoadedProgram {
   std::string dataTypes;                 // one letter 'l', 'f' or 's' per DATA item
@@ -12,6 +14,10 @@ struct LoadedProgram {
   bool checkedWholeCode = false;         // every instruction's operands were checked by kind
 };
 extern LoadedProgram g_program;
+// The code as the loader made it, and a number that changes whenever code is loaded or freed
+// (0 before the first load): what is derived from the code is keyed on it.
+extern const CodeWord* g_loadedCode;
+extern uint64_t g_codeGeneration;
 
 // Loads a program image file; on failure nothing stays loaded and the reason is in error.
 bool LoadProgram(const std::string& file, std::string* error = nullptr);

@@ -1,5 +1,7 @@
 #include "core/strings.h"
 
+#include <malloc.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -21,6 +23,13 @@ void FreeString(char*& s) {
 }
 
 void SetCellString(VarCell* cell, const char* text, size_t length) {
+  // A block big enough for the new text is used again (the text may lie inside it).
+  if (char* old = cell->s; old && malloc_usable_size(old) >= (length == 0 ? 2 : length + 1)) {
+    std::memmove(old, text, length);
+    old[length] = 0;
+    if (length == 0) old[1] = 0;
+    return;
+  }
   char* fresh = NewString(text, length);
   std::free(cell->s);
   cell->s = fresh;

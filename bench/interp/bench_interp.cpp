@@ -1,7 +1,7 @@
 // Runs each interpreter benchmark as a whole `vellumark exec` process and the same algorithm
 // as a whole lua5.4 process, subtracts each side's start-up (its empty program) and prints
 // the times and the ratio Lua time / our time. Usage: bench_interp [scale] [runs]
-// (defaults 3 and 3). Our runs end at a frame boundary, so a program can be measured up to
+// (defaults 3 and 3); with VK_BENCH_KEEP set, the programs stay in their folder. Our runs end at a frame boundary, so a program can be measured up to
 // one frame period (25 ms) slow: the default scale keeps that within a few per cent.
 // The BASIC side is built with the test-side image builder, laid out as the compiler emits
 // each statement (FOR as assignment, step command and NEXT; expressions into temporaries).
@@ -72,6 +72,8 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
   }
   std::printf("\nlowest ratio: %.2f (goal: at least 1.0)\n", worst);
-  std::system(("rm -rf " + std::string(folder)).c_str());
+  // VK_BENCH_KEEP=1 keeps the images and scripts (for profiling a single program).
+  if (std::getenv("VK_BENCH_KEEP")) std::printf("programs kept in %s\n", folder);
+  else std::system(("rm -rf " + std::string(folder)).c_str());
   return 0;
 }

@@ -143,6 +143,47 @@ TEST(Control, RecursiveFunctionsKeepTheirTemporaries) {
   EXPECT_EQ(RunFib(1, 20, true), 6765);
 }
 
+// f(n): IF n < 1 THEN return 0; return n * 10 + f(n - 1), the product computed before the
+// call and added after it; with a jump between the call and the addition, or the product
+// also assigned to a temporary the addition does not read.
+int32_t RunSumOfTens(int32_t arg, bool jumpAfterCall, bool realClock) {
+  ProgramRun run;
+  run.realClock = realClock;
+  ImageBuilder b;
+  int32_t out = b.IntVar(), one = b.Int(1), ten = b.Int(10), zero = b.Int(0), a = b.Int(arg);
+  std::vector<int32_t> sites;
+  sites.push_back(b.Emit({21, 0, 10000, one, a}) + 1);
+  b.Emit({151, out, 10000});
+  b.Emit({0});
+  const int32_t n = b.IntVar(1), o = 10050;
+  const int32_t entry = b.Emit({26, n, 1}) + 1;
+  const int32_t test = b.Emit({115, o, n, one}) + 4;
+  b.Emit({1, o, 0});
+  b.Emit({23, zero});
+  b.Patch(test + 2, b.Here());
+  b.Emit({71, o + 1, n, ten});
+  b.Emit({91, o + 2, n, one});
+  sites.push_back(b.Emit({21, 0, o + 3, one, o + 2}) + 1);
+  if (jumpAfterCall) {
+    const int32_t jump = b.Emit({2, 0}) + 1;
+    b.Patch(jump, b.Here());
+  }
+  b.Emit({151, o + 5, o + 1});  // read first: live across the call
+  b.Emit({81, o + 4, o + 5, o + 3});
+  b.Emit({23, o + 4});
+  for (int32_t s : sites) b.Patch(s, 37000 + entry);
+  if (!run.LoadAndRun(b)) return -1;
+  EXPECT_EQ(LastErrorCode(), 0);
+  return ProgramRun::Int(out);
+}
+
+TEST(Control, TemporariesReadAfterARecursiveCallAreKept) {
+  for (bool real : {false, true}) {
+    EXPECT_EQ(RunSumOfTens(4, false, real), 100);
+    EXPECT_EQ(RunSumOfTens(6, true, real), 210);
+  }
+}
+
 // f(s$, n): IF n = 0 THEN return s$; r$ = f(s$ + "x", n - 1); return s$ + r$
 TEST(Control, RecursiveStringParametersAreRestored) {
   ProgramRun run;
