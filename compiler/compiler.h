@@ -80,6 +80,7 @@ class Compiler {
   // Keyword recognition; the first word's place may be known already.
   bool CompileKeywordText(const std::string& text, size_t knownAt = std::string::npos, size_t knownSize = 0);
   bool CompileKeywordStatement(int keyword, const std::string& args, int32_t statementStart);
+  bool CompileKeywordItems(int keyword, int32_t statementStart);
   bool CompileRest();
   bool CompileLabel(const std::string& text, bool* isLabel);
   bool CompileFunctionHeader(const std::string& text, bool* handled);
@@ -95,6 +96,8 @@ class Compiler {
   // ---- expressions (expressions.cpp)
   bool CompileFullExpression(std::string_view text, int32_t* number, char* type);
   bool CompileExpression(std::string_view text, int32_t* number, char* type);
+  bool SplitOperatorChain(std::string_view text);
+  bool ReduceOperatorChain(int32_t* number, char* type);
   bool CompileOperand(std::string_view text, int32_t* number, char* type);
   bool CompileCall(const std::string& name, const std::string& args, int32_t* number, char* type);
   bool CompileUserCall(int function, const std::string& args, int32_t* number, char* type);
@@ -165,6 +168,20 @@ class Compiler {
   std::vector<std::string_view> statementItems_;
   std::vector<int32_t> statementOperands_;
   std::string assignmentArgs_;
+  // The operands and operators of a plain operator chain being reduced. Its operands hold
+  // no brackets, so compiling one never reduces another chain.
+  struct ChainOperand {
+    std::string_view text;  // the operand, or the marker of the part it was reduced into
+    uint16_t span;          // its length in the text, blanks around it included
+    bool dead;              // merged into the operand on its left
+    char mark[16];
+  };
+  struct ChainOperator {
+    uint8_t level, width;
+  };
+  std::vector<ChainOperand> chainOperands_;
+  std::vector<ChainOperator> chainOperators_;
+  std::vector<size_t> openBrackets_;  // the open brackets of a full expression's scan
   int operatorFirst_[13] = {};  // first bracket entry of each operator level
   int assignKeyword_ = -1, elementAssignKeyword_ = -1;  // the keywords "=" and "@="
   int printKeyword_ = -1, printcKeyword_ = -1, readKeyword_ = -1, inputKeyword_ = -1;

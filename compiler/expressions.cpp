@@ -179,7 +179,8 @@ bool Compiler::CompileFullExpression(std::string_view input, int32_t* number, ch
   std::string text(input);
   for (;;) {
     bool quoted = false;
-    std::vector<size_t> open;
+    std::vector<size_t>& open = openBrackets_;
+    open.clear();
     size_t bestOpen = std::string::npos, bestClose = 0, bestDepth = 0;
     for (size_t i = 0; i < text.size(); ++i) {
       char c = text[i];
@@ -226,7 +227,130 @@ bool Compiler::CompileFullExpression(std::string_view input, int32_t* number, ch
   }
 }
 
+// The operators of a text without quotes and brackets, when it is a plain chain "operand
+// operator operand ..." with one operator between each two operands. Returns false for any
+// other shape (a sign, doubled operators, an empty operand), which the text reduction handles.
+bool Compiler::SplitOperatorChain(std::string_view text) {
+  chainOperands_.clear();
+  chainOperators_.clear();
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '"' || c == '(' || c == ')') return false;
+    if (!IsOperatorChar(c)) continue;
+    size_t width = 1;
+    int level;
+    const char n = i + 1 < text.size() ? text[i + 1] : 0;
+    if (IsOperatorChar(n)) {
+      if ((c == '>' && n == '=') || (c == '=' && n == '>')) level = 5;
+      else if ((c == '<' && n == '=') || (c == '=' && n == '<')) level = 6;
+      else return false;
+      width = 2;
+    } else {
+      switch (c) {
+        case '^': level = 0; break;
+        case '/': level = 1; break;
+        case '*': level = 2; break;
+        case '+': level = 3; break;
+        case '-': level = 4; break;
+        case '>': level = 7; break;
+        case '<': level = 8; break;
+        case '=': level = 9; break;
+        case '!': level = 10; break;
+        case '&': level = 11; break;
+        default: level = 12; break;
+      }
+    }
+    const std::string_view operand = TrimView(text.substr(start, i - start));
+    if (operand.empty()) return false;
+    chainOperands_.push_back({operand, uint16_t(i - start), false, {}});
+    chainOperators_.push_back({uint8_t(level), uint8_t(width)});
+    i += width - 1;
+    start = i + 1;
+  }
+  const std::string_view operand = TrimView(text.substr(start));
+  if (operand.empty()) return false;
+  chainOperands_.push_back({operand, uint16_t(text.size() - start), false, {}});
+  return true;
+}
+
+// Reduces a plain operator chain as the text reduction does: level by level in the fixed
+// order, left to right within a level, each operand compiled when its operator is reduced.
+bool Compiler::ReduceOperatorChain(int32_t* number, char* type) {
+  const size_t count = chainOperators_.size();
+  size_t length = count;  // the text's length: the operands' spans and the operators
+  for (const ChainOperand& o : chainOperands_) length += o.span;
+  for (const ChainOperator& o : chainOperators_) length += o.width - 1u;
+  uint32_t levels = 0;
+  for (const ChainOperator& o : chainOperators_) levels |= 1u << o.level;
+  int32_t last = 0;
+  char lastType = 0;
+  for (int level = 0; level < 13; ++level) {
+    if (!(levels & (1u << level))) continue;
+    for (size_t j = 0; j < count; ++j) {
+      if (chainOperators_[j].level != level) continue;
+      // The left operand is the live one at or before j (merged ones are dead); the right
+      // one is j + 1, which only its own operator could have merged away.
+      size_t l = j;
+      while (chainOperands_[l].dead) --l;
+      ChainOperand& left = chainOperands_[l];
+      ChainOperand& right = chainOperands_[j + 1];
+      int32_t a = 0, b = 0;
+      char ta = 0, tb = 0;
+      if (!CompileOperand(left.text, &a, &ta) || !CompileOperand(right.text, &b, &tb)) {
+        Fail(22);
+        return false;
+      }
+      int chosen = -1;
+      const int first = operatorFirst_[level];
+      for (int e = first; e >= 0 && e <= keywords_.bracket[size_t(first)].last; ++e) {
+        const std::string& p = keywords_.bracket[size_t(e)].params;
+        if (p.size() == 3 && p[1] == ta && p[2] == tb) {
+          chosen = e;
+          break;
+        }
+      }
+      if (chosen < 0) {
+        Fail(22);
+        return false;
+      }
+      const KeywordEntry& entry = keywords_.bracket[size_t(chosen)];
+      int32_t temp = AllocTempOperand(entry.params[0]);
+      if (!temp) return false;
+      if (!prePass_) EmitInstruction(entry.number, {temp, a, b});
+      if (count == 1) {
+        *number = temp;
+        *type = entry.params[0];
+        return true;
+      }
+      // The reduced part becomes the marker of the temporary.
+      const Marker marker(temp);
+      length = length - left.span - right.span - chainOperators_[j].width + marker.size;
+      std::memcpy(left.mark, marker.text, marker.size);
+      left.text = std::string_view(left.mark, marker.size);
+      left.span = uint16_t(marker.size);
+      right.dead = true;
+      if (length >= 255) {
+        Fail(43);
+        return false;
+      }
+      last = temp;
+      lastType = entry.params[0];
+    }
+  }
+  *number = last;
+  *type = lastType;
+  return true;
+}
+
 bool Compiler::CompileExpression(std::string_view input, int32_t* number, char* type) {
+  {
+    const std::string_view trimmed = TrimView(input);
+    if (SplitOperatorChain(trimmed)) {
+      if (chainOperators_.empty()) return CompileOperand(trimmed, number, type);
+      return ReduceOperatorChain(number, type);
+    }
+  }
   // Text and mask buffers of this nesting depth (calls inside operands compile expressions
   // too); the input is never one of them.
   if (maskPool_.size() <= maskDepth_) {

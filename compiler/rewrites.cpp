@@ -244,6 +244,16 @@ bool Compiler::CompileAssignment(std::string_view text, bool* isAssignment) {
     arrayFlag_ = true;
     return CompileAssignmentArgs(elementAssignKeyword_, "@= ", args);
   }
+  // Without a comma, a ";" or a quote in the statement its two texts are the arguments as
+  // they are.
+  if (text.find_first_of(",;\"") == std::string_view::npos && assignKeyword_ >= 0 &&
+      keywords_.main[size_t(assignKeyword_)].number != 0 && !keywords_.main[size_t(assignKeyword_)].params.empty() &&
+      keywords_.main[size_t(assignKeyword_)].params[0] != 'e') {
+    statementItems_.clear();
+    statementItems_.push_back(target);
+    statementItems_.push_back(value);
+    return CompileKeywordItems(assignKeyword_, int32_t(code_.size()));
+  }
   args.append(target).append(",").append(value);
   return CompileAssignmentArgs(assignKeyword_, "= ", args);
 }

@@ -222,13 +222,21 @@ bool Compiler::CompileKeywordStatement(int k, const std::string& argText, int32_
     if (head.number == kCmdCommentStart) commentBlock_ = true;
     return true;
   }
-  const int groupLast = head.last;
-  auto sameName = [&](int e) { return e >= k && e <= groupLast; };
   // A keyword statement never compiles another one while it gathers its operands, so the
   // two lists are kept from statement to statement.
+  statementItems_.clear();
+  if (!TrimView(argText).empty()) SplitTopLevelViews(argText, statementItems_);
+  return CompileKeywordItems(k, statementStart);
+}
+
+// The keyword statement k with its argument texts in statementItems_.
+bool Compiler::CompileKeywordItems(int k, int32_t statementStart) {
+  const auto& part = keywords_.main;
+  const KeywordEntry& head = part[size_t(k)];
+  const std::string& name = head.name;
+  const int groupLast = head.last;
+  auto sameName = [&](int e) { return e >= k && e <= groupLast; };
   std::vector<std::string_view>& items = statementItems_;
-  items.clear();
-  if (!TrimView(argText).empty()) SplitTopLevelViews(argText, items);
   int candidate = k;
   std::string letters;
   std::vector<int32_t>& operands = statementOperands_;

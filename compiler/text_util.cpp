@@ -17,13 +17,6 @@ std::string Trim(const std::string& text) {
   return text.substr(a, b - a);
 }
 
-std::string_view TrimView(std::string_view text) {
-  size_t a = 0, b = text.size();
-  while (a < b && static_cast<unsigned char>(text[a]) <= 32) ++a;
-  while (b > a && static_cast<unsigned char>(text[b - 1]) <= 32) --b;
-  return text.substr(a, b - a);
-}
-
 bool IsVariableName(std::string_view text) {
   if (text.empty()) return false;
   for (char c : text)

@@ -10,7 +10,12 @@
 void LowerOutsideQuotes(std::string& text);
 // Removes leading and trailing blanks (and control characters).
 std::string Trim(const std::string& text);
-std::string_view TrimView(std::string_view text);
+inline std::string_view TrimView(std::string_view text) {
+  size_t a = 0, b = text.size();
+  while (a < b && static_cast<unsigned char>(text[a]) <= 32) ++a;
+  while (b > a && static_cast<unsigned char>(text[b - 1]) <= 32) --b;
+  return text.substr(a, b - a);
+}
 // Letters a-z, digits, "_", "#" and "$" only (not empty).
 bool IsVariableName(std::string_view text);
 // Letters a-z, digits and "_" only (not empty): a label or function name.
