@@ -81,6 +81,7 @@ class Compiler {
   bool CompileKeywordText(const std::string& text, size_t knownAt = std::string::npos, size_t knownSize = 0);
   bool CompileKeywordStatement(int keyword, const std::string& args, int32_t statementStart);
   bool CompileKeywordItems(int keyword, int32_t statementStart);
+  bool CompileGeneratedStatement(std::string_view name, std::initializer_list<std::string_view> items);
   bool CompileRest();
   bool CompileLabel(const std::string& text, bool* isLabel);
   bool CompileFunctionHeader(const std::string& text, bool* handled);

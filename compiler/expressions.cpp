@@ -168,13 +168,10 @@ int32_t Compiler::Convert(int command, int32_t operand) {
 }
 
 bool Compiler::CompileFullExpression(std::string_view input, int32_t* number, char* type) {
-  // Without brackets there is no group to take out; without operators a single operand.
-  bool brackets = false, operators = false;
-  for (char c : input) {
-    brackets = brackets || c == '(' || c == ')';
-    operators = operators || IsOperatorChar(c);
-  }
-  if (!brackets && !operators) return CompileOperand(input, number, type);
+  // Without brackets there is no group to take out (and without operators the expression
+  // is a single operand, which the expression step passes on as it is).
+  bool brackets = false;
+  for (char c : input) brackets = brackets || c == '(' || c == ')';
   if (!brackets) return CompileExpression(input, number, type);
   std::string text(input);
   for (;;) {

@@ -121,13 +121,41 @@ bool Compiler::CompileFor(const std::string& text) {
     Fail(31);
     return false;
   }
-  if (!CompileKeywordText("= " + v + "," + Trim(a) + "-(" + s + ")") ||
-      !CompileKeywordText("for " + v + "," + Trim(b) + "," + s)) {
+  const std::string start = Trim(a) + "-(" + s + ")", end = Trim(b);
+  if (!CompileGeneratedStatement("=", {v, start}) || !CompileGeneratedStatement("for", {v, end, s})) {
     Fail(31);
     return false;
   }
   rest_ = rest;
   return CompileRest();
+}
+
+// A keyword statement written as "name item,item,...": the items go to the keyword
+// statement as they are when nothing in them would make the keyword text split or end them
+// differently, else the text takes the general road.
+bool Compiler::CompileGeneratedStatement(std::string_view name, std::initializer_list<std::string_view> items) {
+  bool plain = true;
+  for (std::string_view item : items)
+    for (char c : item) plain = plain && c != ',' && c != ':' && c != ';' && c != '"';
+  int keyword = -1;
+  if (plain && keywords_.LookUpFirstWord(name, &keyword) == 1 && keyword >= 0 && keyword != printKeyword_ &&
+      keyword != readKeyword_ && keyword != inputKeyword_) {
+    const KeywordEntry& entry = keywords_.main[size_t(keyword)];
+    if (entry.number != 0 && (entry.params.empty() || entry.params[0] != 'e')) {
+      statementItems_.assign(items.begin(), items.end());
+      if (!CompileKeywordItems(keyword, int32_t(code_.size()))) return false;
+      return CompileRest();
+    }
+  }
+  std::string text(name);
+  text += ' ';
+  bool firstItem = true;
+  for (std::string_view item : items) {
+    if (!firstItem) text += ',';
+    text.append(item);
+    firstItem = false;
+  }
+  return CompileKeywordText(text);
 }
 
 bool Compiler::CompileDim(const std::string& text) {
@@ -246,7 +274,9 @@ bool Compiler::CompileAssignment(std::string_view text, bool* isAssignment) {
   }
   // Without a comma, a ";" or a quote in the statement its two texts are the arguments as
   // they are.
-  if (text.find_first_of(",;\"") == std::string_view::npos && assignKeyword_ >= 0 &&
+  bool plain = true;
+  for (char c : text) plain = plain && c != ',' && c != ';' && c != '"';
+  if (plain && assignKeyword_ >= 0 &&
       keywords_.main[size_t(assignKeyword_)].number != 0 && !keywords_.main[size_t(assignKeyword_)].params.empty() &&
       keywords_.main[size_t(assignKeyword_)].params[0] != 'e') {
     statementItems_.clear();

@@ -53,8 +53,11 @@ bool Compiler::CompileStatement(const std::string& input) {
     // without a "to" anywhere is a plain keyword statement.
     bool rewritten = false;
     switch (w.empty() ? 0 : w[0]) {
-      case 'i': rewritten = w == "if" && text.find("then") != std::string::npos; break;
-      case 'f': rewritten = w == "for" && text.find("to") != std::string::npos; break;
+      case 'i': rewritten = w == "if" && text.find("then") != std::string::npos && HasWordFrom(text, 2, "then"); break;
+      case 'f':
+        if (w == "for" && text.find("to") != std::string::npos && HasWordFrom(text, 2, "to"))
+          return CompileFor(Trim(text.substr(3)));
+        break;
       case 'd': rewritten = w == "dim"; break;
       case 'u': rewritten = w == "undim"; break;
       case 's': rewritten = w == "select"; break;

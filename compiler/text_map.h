@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,7 +15,19 @@ class TextMap {
   };
 
   Entry* find(std::string_view key) { return const_cast<Entry*>(static_cast<const TextMap*>(this)->find(key)); }
-  const Entry* find(std::string_view key) const;
+  const Entry* find(std::string_view key) const {
+    if (slots_.empty()) return nullptr;
+    const uint32_t hash = Hash(key);
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+      const Slot& s = slots_[i];
+      if (s.entry == 0) return nullptr;
+      if (s.hash == hash) {
+        const Entry& e = entries_[size_t(s.entry - 1)];
+        if (e.first.size() == key.size() && std::memcmp(e.first.data(), key.data(), key.size()) == 0) return &e;
+      }
+    }
+  }
   const Entry* end() const { return nullptr; }
   // Adds the key unless it is there already.
   void emplace(std::string_view key, int value);
@@ -24,13 +37,20 @@ class TextMap {
   size_t size() const { return entries_.size(); }
 
  private:
-  static uint32_t Hash(std::string_view key);
+  struct Slot {
+    uint32_t hash;
+    int32_t entry;  // entry index + 1; 0 is an empty slot
+  };
+  static uint32_t Hash(std::string_view key) {
+    uint32_t h = 2166136261u;
+    for (char c : key) h = (h ^ uint8_t(c)) * 16777619u;
+    return h;
+  }
   size_t SlotOf(std::string_view key, uint32_t hash) const;
   void Grow();
 
   std::vector<Entry> entries_;
-  std::vector<uint32_t> hashes_;
-  std::vector<int32_t> slots_;  // entry index + 1; 0 is an empty slot
+  std::vector<Slot> slots_;
 };
 
 // A map from 32-bit values to numbers (the literal tables): open addressing, power of two.

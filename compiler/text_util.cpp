@@ -1,10 +1,26 @@
 #include "compiler/text_util.h"
 
 #include <cstring>
+#include <span>
 
 void LowerOutsideQuotes(std::string& text) {
+  // Most lines hold neither capitals nor quotes: eight characters are tested at a time.
+  size_t i = 0;
+  const size_t n = text.size();
+  constexpr uint64_t kOnes = 0x0101010101010101ull, kHigh = 0x8080808080808080ull;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t w;
+    std::memcpy(&w, text.data() + i, 8);
+    // A byte b below 0x80 is in A..Z when b + (128 - 'A') has the high bit and b + (127 - 'Z')
+    // has not (no sum carries into the next byte); a quote is a zero byte of w ^ '"'.
+    const uint64_t low = w & ~kHigh;
+    const uint64_t capital = (low + kOnes * (128 - 'A')) & ~(low + kOnes * (127 - 'Z')) & ~w & kHigh;
+    const uint64_t q = w ^ (kOnes * '"');
+    const uint64_t quote = (q - kOnes) & ~q & kHigh;
+    if (capital | quote) break;
+  }
   bool quoted = false;
-  for (char& c : text) {
+  for (char& c : std::span<char>(text.data() + i, n - i)) {
     if (c == '"') quoted = !quoted;
     else if (!quoted && c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
   }
@@ -139,6 +155,27 @@ std::string_view FirstWord(const std::string& text, size_t* start) {
     else if (!quoted && (c == ' ' || c == ':')) break;
   }
   return std::string_view(text).substr(i, j - i);
+}
+
+bool HasWordFrom(std::string_view text, size_t index, std::string_view word) {
+  size_t i = 0, n = 0;
+  while (i < text.size()) {
+    while (i < text.size() && text[i] == ' ') ++i;
+    if (i >= text.size()) break;
+    size_t start = i;
+    if (text[i] == ':') {
+      ++i;
+    } else {
+      bool quoted = false;
+      for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '"') quoted = !quoted;
+        else if (!quoted && (c == ' ' || c == ':')) break;
+      }
+    }
+    if (n++ >= index && text.substr(start, i - start) == word) return true;
+  }
+  return false;
 }
 
 std::string Join(const std::vector<std::string>& words, size_t from, size_t to) {

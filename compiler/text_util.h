@@ -37,6 +37,8 @@ void Tokenize(const std::string& text, std::vector<std::string>& words, std::vec
               size_t maxWords = SIZE_MAX);
 // The first word of a statement, as Tokenize would give it, and its offset.
 std::string_view FirstWord(const std::string& text, size_t* start);
+// True when one of the words from the index-th on (as Tokenize splits them) is the word.
+bool HasWordFrom(std::string_view text, size_t index, std::string_view word);
 // Words from..to-1 joined by single blanks.
 std::string Join(const std::vector<std::string>& words, size_t from, size_t to);
 // Replaces every occurrence of a pattern outside double quotes.
