@@ -73,6 +73,8 @@ class Compiler {
   int32_t AllocTempOperand(char type);
   void ResetTemporaries();
   bool DeclareVariableByName(std::string_view text, char* type, int32_t* number);
+  // A variable of a known type (its name already checked).
+  int32_t DeclareVariableOfType(char type, std::string_view name, bool array);
   bool DeclareFunctions(int mode, int32_t firstIncluded, int32_t* lineCount);
   int FindUserFunction(const std::string& name) const;
   // ---- statements (statements.cpp, rewrites.cpp, blocks.cpp)

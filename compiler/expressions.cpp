@@ -51,6 +51,26 @@ struct LevelsOfChar {
 const LevelsOfChar kLevelsOfChar;
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+// For an operator chain: the level of a lone operator character, or a character that ends
+// the chain road (a quote or a bracket), or none of these.
+constexpr uint8_t kPlain = 0xff, kStop = 0xfe;
+struct ChainKinds {
+  uint8_t of[256];
+  constexpr ChainKinds() : of() {
+    for (int c = 0; c < 256; ++c) of[c] = kPlain;
+    of[uint8_t('"')] = of[uint8_t('(')] = of[uint8_t(')')] = kStop;
+    const char* ops = "^/*+-";
+    for (int k = 0; k < 5; ++k) of[uint8_t(ops[k])] = uint8_t(k);
+    of[uint8_t('>')] = 7;
+    of[uint8_t('<')] = 8;
+    of[uint8_t('=')] = 9;
+    of[uint8_t('!')] = 10;
+    of[uint8_t('&')] = 11;
+    of[uint8_t('|')] = 12;
+  }
+};
+constexpr ChainKinds kChainKinds;
+
 // Marks the characters that lie outside double quotes and outside any parentheses.
 void TopLevelMask(const std::string& text, std::vector<uint8_t>& mask) {
   mask.assign(text.size(), 0);
@@ -232,31 +252,18 @@ bool Compiler::SplitOperatorChain(std::string_view text) {
   chainOperators_.clear();
   size_t start = 0;
   for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '"' || c == '(' || c == ')') return false;
-    if (!IsOperatorChar(c)) continue;
+    const uint8_t kind = kChainKinds.of[uint8_t(text[i])];
+    if (kind == kPlain) continue;
+    if (kind == kStop) return false;
     size_t width = 1;
-    int level;
+    int level = kind;
     const char n = i + 1 < text.size() ? text[i + 1] : 0;
     if (IsOperatorChar(n)) {
+      const char c = text[i];
       if ((c == '>' && n == '=') || (c == '=' && n == '>')) level = 5;
       else if ((c == '<' && n == '=') || (c == '=' && n == '<')) level = 6;
       else return false;
       width = 2;
-    } else {
-      switch (c) {
-        case '^': level = 0; break;
-        case '/': level = 1; break;
-        case '*': level = 2; break;
-        case '+': level = 3; break;
-        case '-': level = 4; break;
-        case '>': level = 7; break;
-        case '<': level = 8; break;
-        case '=': level = 9; break;
-        case '!': level = 10; break;
-        case '&': level = 11; break;
-        default: level = 12; break;
-      }
     }
     const std::string_view operand = TrimView(text.substr(start, i - start));
     if (operand.empty()) return false;
@@ -483,9 +490,10 @@ bool Compiler::CompileOperand(std::string_view input, int32_t* number, char* typ
     Fail(22);
     return false;
   }
+  const uint8_t classes = ClassesOf(text);
   // A call form.
   bool quoted = false;
-  const size_t scanCall = text.find('(') == std::string_view::npos ? 0 : text.size();
+  const size_t scanCall = classes & kClassBracket ? text.size() : 0;
   for (size_t i = 0; i < scanCall; ++i) {
     char c = text[i];
     if (c == '"') quoted = !quoted;
@@ -504,16 +512,12 @@ bool Compiler::CompileOperand(std::string_view input, int32_t* number, char* typ
                        type);
   }
   // Numbers (only digits, signs and a point).
-  bool intChars = true, floatChars = true, digit = false, dot = false;
   const char first = text[0];
-  if (!IsDigit(first) && first != '-' && first != '+' && first != '.') intChars = floatChars = false;
-  for (char c : intChars ? text : std::string_view()) {
-    bool d = IsDigit(c);
-    digit = digit || d;
-    dot = dot || c == '.';
-    intChars = intChars && (d || c == '-' || c == '+');
-    floatChars = floatChars && (d || c == '-' || c == '+' || c == '.');
-  }
+  const bool numberStart = IsDigit(first) || first == '-' || first == '+' || first == '.';
+  const bool digit = numberStart && (classes & kClassDigit);
+  const bool dot = numberStart && (classes & kClassDot);
+  const bool intChars = numberStart && !(classes & ~(kClassDigit | kClassSign));
+  const bool floatChars = numberStart && !(classes & ~(kClassDigit | kClassSign | kClassDot));
   if (digit && intChars) {
     std::string_view digits = text[0] == '+' ? text.substr(1) : text;
     int64_t v = 0;
@@ -588,10 +592,18 @@ bool Compiler::CompileOperand(std::string_view input, int32_t* number, char* typ
     stringLiterals_.emplace_back(text.substr(1, text.size() - 2));
     return true;
   }
-  char t = 0;
-  if (DeclareVariableByName(text, &t, number)) {
-    *type = t;
-    return true;
+  // A variable: letters, digits, "_", "#" and "$" only.
+  const bool array = arrayFlag_;
+  arrayFlag_ = false;
+  if (!(classes & ~(kClassName | kClassDigit | kClassHash | kClassDollar))) {
+    const char t = classes & kClassHash ? 'f' : classes & kClassDollar ? 's' : 'l';
+    const int32_t n = DeclareVariableOfType(t, text, array);
+    if (n >= 0) {
+      *number = n;
+      *type = t;
+      return true;
+    }
+    *number = n;
   }
   Fail(22);
   return false;

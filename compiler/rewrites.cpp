@@ -73,13 +73,13 @@ bool Compiler::CompileSingleLineIf(const std::vector<std::string>& words) {
   while (otherwise < words.size() && words[otherwise] != "else") ++otherwise;
   // The condition holds no "then" and the block words are plain keyword statements, so they
   // go to keyword recognition directly; the statements in between are full statements.
-  if (!CompileKeywordText("if " + Join(words, 1, then))) return false;
+  if (!CompileGeneratedStatement("if", {Join(words, 1, then)})) return false;
   if (!CompileStatement(Join(words, then + 1, otherwise))) return false;
   if (otherwise < words.size()) {
-    if (!CompileKeywordText("else")) return false;
+    if (!CompileGeneratedStatement("else", {})) return false;
     if (!CompileStatement(Join(words, otherwise + 1, words.size()))) return false;
   }
-  return CompileKeywordText("endif");
+  return CompileGeneratedStatement("endif", {});
 }
 
 bool Compiler::CompileFor(const std::string& text) {
@@ -142,7 +142,15 @@ bool Compiler::CompileGeneratedStatement(std::string_view name, std::initializer
       keyword != readKeyword_ && keyword != inputKeyword_) {
     const KeywordEntry& entry = keywords_.main[size_t(keyword)];
     if (entry.number != 0 && (entry.params.empty() || entry.params[0] != 'e')) {
+      // The keyword text would trim the argument text as a whole.
       statementItems_.assign(items.begin(), items.end());
+      if (!statementItems_.empty()) {
+        std::string_view& first = statementItems_.front();
+        while (!first.empty() && static_cast<unsigned char>(first.front()) <= 32) first.remove_prefix(1);
+        std::string_view& last = statementItems_.back();
+        while (!last.empty() && static_cast<unsigned char>(last.back()) <= 32) last.remove_suffix(1);
+        if (statementItems_.size() == 1 && statementItems_[0].empty()) statementItems_.clear();
+      }
       if (!CompileKeywordItems(keyword, int32_t(code_.size()))) return false;
       return CompileRest();
     }
@@ -275,7 +283,19 @@ bool Compiler::CompileAssignment(std::string_view text, bool* isAssignment) {
   // Without a comma, a ";" or a quote in the statement its two texts are the arguments as
   // they are.
   bool plain = true;
-  for (char c : text) plain = plain && c != ',' && c != ';' && c != '"';
+  for (char c : target) plain = plain && c != ',' && c != ';' && c != '"' && c != ')';
+  {
+    // As the argument split and the ";" test read the value.
+    bool quoted = false;
+    int depth = 0;
+    for (char c : value) {
+      if (c == '"') quoted = !quoted;
+      else if (quoted) continue;
+      else if (c == '(') ++depth;
+      else if (c == ')') --depth;
+      else if (c == ';' || (c == ',' && depth == 0)) plain = false;
+    }
+  }
   if (plain && assignKeyword_ >= 0 &&
       keywords_.main[size_t(assignKeyword_)].number != 0 && !keywords_.main[size_t(assignKeyword_)].params.empty() &&
       keywords_.main[size_t(assignKeyword_)].params[0] != 'e') {

@@ -61,12 +61,13 @@ bool Compiler::DeclareVariableByName(std::string_view text, char* type, int32_t*
   }
   char t = hash ? 'f' : dollar ? 's' : 'l';
   *type = t;
-  if (prePass_) {
-    *number = kVarBase[TypeIndex(t)];
-    return true;
-  }
-  *number = DeclareVariable(TypeIndex(t), text, array);
+  *number = DeclareVariableOfType(t, text, array);
   return *number >= 0;
+}
+
+int32_t Compiler::DeclareVariableOfType(char type, std::string_view name, bool array) {
+  if (prePass_) return kVarBase[TypeIndex(type)];
+  return DeclareVariable(TypeIndex(type), name, array);
 }
 
 int32_t Compiler::DeclareJumpTarget(const std::string& name, int kind, bool reference, bool global) {

@@ -31,6 +31,40 @@ size_t MatchingBracket(std::string_view text, size_t open);
 inline bool IsCallNameChar(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '$' || c == '#' || c == '_';
 }
+// Character classes of operands: each character has exactly one of these bits.
+enum : uint8_t {
+  kClassName = 1,     // a-z and "_"
+  kClassDigit = 2,    // 0-9
+  kClassHash = 4,     // "#"
+  kClassDollar = 8,   // "$"
+  kClassSign = 16,    // "+" and "-"
+  kClassDot = 32,     // "."
+  kClassBracket = 64, // "("
+  kClassOther = 128,
+};
+struct CharClasses {
+  uint8_t of[256];
+  constexpr CharClasses() : of() {
+    for (int c = 0; c < 256; ++c) {
+      uint8_t k = kClassOther;
+      if ((c >= 'a' && c <= 'z') || c == '_') k = kClassName;
+      else if (c >= '0' && c <= '9') k = kClassDigit;
+      else if (c == '#') k = kClassHash;
+      else if (c == '$') k = kClassDollar;
+      else if (c == '+' || c == '-') k = kClassSign;
+      else if (c == '.') k = kClassDot;
+      else if (c == '(') k = kClassBracket;
+      of[c] = k;
+    }
+  }
+};
+inline constexpr CharClasses kCharClasses;
+// The classes present in a text.
+inline uint8_t ClassesOf(std::string_view text) {
+  uint8_t any = 0;
+  for (char c : text) any |= kCharClasses.of[uint8_t(c)];
+  return any;
+}
 // The statement's words: split at blanks outside quotes; a ":" outside quotes is a word of
 // its own. starts[i] is the offset of word i in the text. At most maxWords words.
 void Tokenize(const std::string& text, std::vector<std::string>& words, std::vector<size_t>& starts,
