@@ -91,7 +91,8 @@ class Compiler {
   bool CompileFor(const std::string& text);
   bool CompileDim(const std::string& text);
   bool CompileSelect(const std::vector<std::string>& words, const std::vector<size_t>& starts, const std::string& text);
-  bool CompileAssignment(std::string_view text, bool* isAssignment);
+  // separators: those the text may hold (SeparatorsOf of the text or of one containing it).
+  bool CompileAssignment(std::string_view text, bool* isAssignment, uint8_t separators);
   bool CompileAssignmentArgs(int keyword, const char* name, const std::string& args);
   bool CompileData(const std::string& args);
   bool HandleBlock(int block, int32_t jumpPosition, bool* emitJump, int32_t* jumpValue, int32_t statementStart,

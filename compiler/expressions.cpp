@@ -188,8 +188,15 @@ int32_t Compiler::Convert(int command, int32_t operand) {
 }
 
 bool Compiler::CompileFullExpression(std::string_view input, int32_t* number, char* type) {
-  // Without brackets there is no group to take out (and without operators the expression
-  // is a single operand, which the expression step passes on as it is).
+  {
+    // A plain operator chain (or a single operand) has no group to take out.
+    const std::string_view trimmed = TrimView(input);
+    if (SplitOperatorChain(trimmed)) {
+      if (chainOperators_.empty()) return CompileOperand(trimmed, number, type);
+      return ReduceOperatorChain(number, type);
+    }
+  }
+  // Without brackets there is no group to take out.
   bool brackets = false;
   for (char c : input) brackets = brackets || c == '(' || c == ')';
   if (!brackets) return CompileExpression(input, number, type);

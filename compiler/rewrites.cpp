@@ -245,7 +245,7 @@ bool Compiler::CompileSelect(const std::vector<std::string>& words, const std::v
   return CompileRest();
 }
 
-bool Compiler::CompileAssignment(std::string_view text, bool* isAssignment) {
+bool Compiler::CompileAssignment(std::string_view text, bool* isAssignment, uint8_t separators) {
   *isAssignment = false;
   size_t eq = text.find('=');
   if (eq == std::string_view::npos) return true;
@@ -283,8 +283,8 @@ bool Compiler::CompileAssignment(std::string_view text, bool* isAssignment) {
   // Without a comma, a ";" or a quote in the statement its two texts are the arguments as
   // they are.
   bool plain = true;
-  for (char c : target) plain = plain && c != ',' && c != ';' && c != '"' && c != ')';
-  {
+  if (separators & (kHoldsComma | kHoldsSemicolon | kHoldsQuote | kHoldsBracket)) {
+    for (char c : target) plain = plain && c != ',' && c != ';' && c != '"' && c != ')';
     // As the argument split and the ";" test read the value.
     bool quoted = false;
     int depth = 0;

@@ -130,7 +130,8 @@ bool Compiler::CompileKeywordText(const std::string& text, size_t knownAt, size_
     std::string_view body = text;
     std::string rest;
     bool quoted = false;
-    for (size_t i = 0; i < text.size(); ++i) {
+    const uint8_t separators = SeparatorsOf(text);
+    for (size_t i = 0; i < (separators & kHoldsColon ? text.size() : 0); ++i) {
       if (text[i] == '"') quoted = !quoted;
       if (!quoted && text[i] == ':') {
         body = body.substr(0, i);
@@ -151,7 +152,7 @@ bool Compiler::CompileKeywordText(const std::string& text, size_t knownAt, size_
       return CompileRest();
     }
     bool isAssignment = false;
-    if (!CompileAssignment(body, &isAssignment)) return false;
+    if (!CompileAssignment(body, &isAssignment, separators)) return false;
     if (!isAssignment) {
       Fail(29);
       return false;

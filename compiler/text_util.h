@@ -65,6 +65,30 @@ inline uint8_t ClassesOf(std::string_view text) {
   for (char c : text) any |= kCharClasses.of[uint8_t(c)];
   return any;
 }
+// The separators a text holds, one bit each, found in one pass.
+enum : uint8_t {
+  kHoldsQuote = 1,
+  kHoldsColon = 2,
+  kHoldsSemicolon = 4,
+  kHoldsComma = 8,
+  kHoldsBracket = 16,  // "(" or ")"
+};
+struct SeparatorBits {
+  uint8_t of[256];
+  constexpr SeparatorBits() : of() {
+    of[uint8_t('"')] = kHoldsQuote;
+    of[uint8_t(':')] = kHoldsColon;
+    of[uint8_t(';')] = kHoldsSemicolon;
+    of[uint8_t(',')] = kHoldsComma;
+    of[uint8_t('(')] = of[uint8_t(')')] = kHoldsBracket;
+  }
+};
+inline constexpr SeparatorBits kSeparatorBits;
+inline uint8_t SeparatorsOf(std::string_view text) {
+  uint8_t any = 0;
+  for (char c : text) any |= kSeparatorBits.of[uint8_t(c)];
+  return any;
+}
 // The statement's words: split at blanks outside quotes; a ":" outside quotes is a word of
 // its own. starts[i] is the offset of word i in the text. At most maxWords words.
 void Tokenize(const std::string& text, std::vector<std::string>& words, std::vector<size_t>& starts,
