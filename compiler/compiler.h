@@ -172,8 +172,8 @@ class Compiler {
   std::vector<std::string_view> statementItems_;
   std::vector<int32_t> statementOperands_;
   std::string assignmentArgs_;
-  // The operands and operators of a plain operator chain being reduced. Its operands hold
-  // no brackets, so compiling one never reduces another chain.
+  // The operands and operators of a plain operator chain being reduced, one chain per
+  // nesting depth (an operand may call a function whose arguments are chains too).
   struct ChainOperand {
     std::string_view text;  // the operand, or the marker of the part it was reduced into
     uint16_t span;          // its length in the text, blanks around it included
@@ -183,8 +183,12 @@ class Compiler {
   struct ChainOperator {
     uint8_t level, width;
   };
-  std::vector<ChainOperand> chainOperands_;
-  std::vector<ChainOperator> chainOperators_;
+  struct Chain {
+    std::vector<ChainOperand> operands;
+    std::vector<ChainOperator> operators;
+  };
+  std::deque<Chain> chains_;  // a deque keeps the chains in place as it grows
+  size_t chainDepth_ = 0;
   std::vector<size_t> openBrackets_;  // the open brackets of a full expression's scan
   int operatorFirst_[13] = {};  // first bracket entry of each operator level
   int assignKeyword_ = -1, elementAssignKeyword_ = -1;  // the keywords "=" and "@="

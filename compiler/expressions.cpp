@@ -192,7 +192,7 @@ bool Compiler::CompileFullExpression(std::string_view input, int32_t* number, ch
     // A plain operator chain (or a single operand) has no group to take out.
     const std::string_view trimmed = TrimView(input);
     if (SplitOperatorChain(trimmed)) {
-      if (chainOperators_.empty()) return CompileOperand(trimmed, number, type);
+      if (chains_[chainDepth_].operators.empty()) return CompileOperand(trimmed, number, type);
       return ReduceOperatorChain(number, type);
     }
   }
@@ -251,17 +251,28 @@ bool Compiler::CompileFullExpression(std::string_view input, int32_t* number, ch
   }
 }
 
-// The operators of a text without quotes and brackets, when it is a plain chain "operand
-// operator operand ..." with one operator between each two operands. Returns false for any
-// other shape (a sign, doubled operators, an empty operand), which the text reduction handles.
+// The operators of a text without quotes and groups in brackets (calls are part of their
+// operand), when it is a plain chain "operand operator operand ..." with one operator
+// between each two operands. Returns false for any other shape (a sign, doubled operators,
+// an empty operand), which the text reduction handles.
 bool Compiler::SplitOperatorChain(std::string_view text) {
-  chainOperands_.clear();
-  chainOperators_.clear();
+  if (chains_.size() <= chainDepth_) chains_.resize(chainDepth_ + 1);
+  std::vector<ChainOperand>& parts = chains_[chainDepth_].operands;
+  std::vector<ChainOperator>& links = chains_[chainDepth_].operators;
+  parts.clear();
+  links.clear();
   size_t start = 0;
   for (size_t i = 0; i < text.size(); ++i) {
     const uint8_t kind = kChainKinds.of[uint8_t(text[i])];
     if (kind == kPlain) continue;
-    if (kind == kStop) return false;
+    if (kind == kStop) {
+      // A call's brackets belong to its operand; any other bracket or quote ends the road.
+      if (text[i] != '(' || i == 0 || !IsCallNameChar(text[i - 1])) return false;
+      const size_t close = MatchingBracket(text, i);
+      if (close == std::string_view::npos) return false;
+      i = close;
+      continue;
+    }
     size_t width = 1;
     int level = kind;
     const char n = i + 1 < text.size() ? text[i + 1] : 0;
@@ -274,38 +285,45 @@ bool Compiler::SplitOperatorChain(std::string_view text) {
     }
     const std::string_view operand = TrimView(text.substr(start, i - start));
     if (operand.empty()) return false;
-    chainOperands_.push_back({operand, uint16_t(i - start), false, {}});
-    chainOperators_.push_back({uint8_t(level), uint8_t(width)});
+    parts.push_back({operand, uint16_t(i - start), false, {}});
+    links.push_back({uint8_t(level), uint8_t(width)});
     i += width - 1;
     start = i + 1;
   }
   const std::string_view operand = TrimView(text.substr(start));
   if (operand.empty()) return false;
-  chainOperands_.push_back({operand, uint16_t(text.size() - start), false, {}});
+  parts.push_back({operand, uint16_t(text.size() - start), false, {}});
   return true;
 }
 
 // Reduces a plain operator chain as the text reduction does: level by level in the fixed
 // order, left to right within a level, each operand compiled when its operator is reduced.
 bool Compiler::ReduceOperatorChain(int32_t* number, char* type) {
-  const size_t count = chainOperators_.size();
+  std::vector<ChainOperand>& parts = chains_[chainDepth_].operands;
+  const std::vector<ChainOperator>& links = chains_[chainDepth_].operators;
+  struct DepthGuard {
+    size_t& depth;
+    explicit DepthGuard(size_t& d) : depth(d) { ++depth; }
+    ~DepthGuard() { --depth; }
+  } guard(chainDepth_);
+  const size_t count = links.size();
   size_t length = count;  // the text's length: the operands' spans and the operators
-  for (const ChainOperand& o : chainOperands_) length += o.span;
-  for (const ChainOperator& o : chainOperators_) length += o.width - 1u;
+  for (const ChainOperand& o : parts) length += o.span;
+  for (const ChainOperator& o : links) length += o.width - 1u;
   uint32_t levels = 0;
-  for (const ChainOperator& o : chainOperators_) levels |= 1u << o.level;
+  for (const ChainOperator& o : links) levels |= 1u << o.level;
   int32_t last = 0;
   char lastType = 0;
   for (int level = 0; level < 13; ++level) {
     if (!(levels & (1u << level))) continue;
     for (size_t j = 0; j < count; ++j) {
-      if (chainOperators_[j].level != level) continue;
+      if (links[j].level != level) continue;
       // The left operand is the live one at or before j (merged ones are dead); the right
       // one is j + 1, which only its own operator could have merged away.
       size_t l = j;
-      while (chainOperands_[l].dead) --l;
-      ChainOperand& left = chainOperands_[l];
-      ChainOperand& right = chainOperands_[j + 1];
+      while (parts[l].dead) --l;
+      ChainOperand& left = parts[l];
+      ChainOperand& right = parts[j + 1];
       int32_t a = 0, b = 0;
       char ta = 0, tb = 0;
       if (!CompileOperand(left.text, &a, &ta) || !CompileOperand(right.text, &b, &tb)) {
@@ -336,7 +354,7 @@ bool Compiler::ReduceOperatorChain(int32_t* number, char* type) {
       }
       // The reduced part becomes the marker of the temporary.
       const Marker marker(temp);
-      length = length - left.span - right.span - chainOperators_[j].width + marker.size;
+      length = length - left.span - right.span - links[j].width + marker.size;
       std::memcpy(left.mark, marker.text, marker.size);
       left.text = std::string_view(left.mark, marker.size);
       left.span = uint16_t(marker.size);
@@ -358,7 +376,7 @@ bool Compiler::CompileExpression(std::string_view input, int32_t* number, char* 
   {
     const std::string_view trimmed = TrimView(input);
     if (SplitOperatorChain(trimmed)) {
-      if (chainOperators_.empty()) return CompileOperand(trimmed, number, type);
+      if (chains_[chainDepth_].operators.empty()) return CompileOperand(trimmed, number, type);
       return ReduceOperatorChain(number, type);
     }
   }
