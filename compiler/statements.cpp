@@ -125,12 +125,12 @@ bool Compiler::CompileKeywordText(const std::string& text, size_t knownAt, size_
     }
   }
   int32_t statementStart = int32_t(code_.size());
+  const uint8_t separators = SeparatorsOf(text);
   if (keyword < 0) {
     // Not a keyword: a user-function call or an assignment, after splitting off the rest.
     std::string_view body = text;
     std::string rest;
     bool quoted = false;
-    const uint8_t separators = SeparatorsOf(text);
     for (size_t i = 0; i < (separators & kHoldsColon ? text.size() : 0); ++i) {
       if (text[i] == '"') quoted = !quoted;
       if (!quoted && text[i] == ':') {
@@ -161,6 +161,19 @@ bool Compiler::CompileKeywordText(const std::string& text, size_t knownAt, size_
     return CompileRest();
   }
   const KeywordEntry* entry = &keywords_.main[size_t(keyword)];
+  if (!(separators & (kHoldsQuote | kHoldsColon | kHoldsSemicolon | kHoldsComma)) && entry->number != 0 &&
+      (entry->params.empty() || entry->params[0] != 'e')) {
+    // Nothing ends the statement early or splits its arguments: the argument text is the
+    // one item, and the statement compiles in place.
+    const std::string_view args = TrimView(std::string_view(text).substr(argStart));
+    statementItems_.clear();
+    if (!args.empty()) statementItems_.push_back(args);
+    std::string rest;
+    rest.swap(rest_);
+    if (!CompileKeywordItems(keyword, statementStart)) return false;
+    rest_.swap(rest);
+    return CompileRest();
+  }
   // The argument text: everything after the keyword's last word.
   std::string args(TrimView(std::string_view(text).substr(argStart)));
   const bool isPrint = keyword == printKeyword_, isRead = keyword == readKeyword_, isInput = keyword == inputKeyword_;

@@ -24,7 +24,7 @@ class TextMap {
       if (s.entry == 0) return nullptr;
       if (s.hash == hash) {
         const Entry& e = entries_[size_t(s.entry - 1)];
-        if (e.first.size() == key.size() && std::memcmp(e.first.data(), key.data(), key.size()) == 0) return &e;
+        if (e.first.size() == key.size() && Same(e.first.data(), key.data(), key.size())) return &e;
       }
     }
   }
@@ -41,6 +41,12 @@ class TextMap {
     uint32_t hash;
     int32_t entry;  // entry index + 1; 0 is an empty slot
   };
+  // Names are short: compared in place rather than through a library call.
+  static bool Same(const char* a, const char* b, size_t n) {
+    for (size_t i = 0; i < n; ++i)
+      if (a[i] != b[i]) return false;
+    return true;
+  }
   static uint32_t Hash(std::string_view key) {
     uint32_t h = 2166136261u;
     for (char c : key) h = (h ^ uint8_t(c)) * 16777619u;
