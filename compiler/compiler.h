@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -175,9 +176,10 @@ class Compiler {
   // The operands and operators of a plain operator chain being reduced, one chain per
   // nesting depth (an operand may call a function whose arguments are chains too).
   struct ChainOperand {
+    ChainOperand(std::string_view t, size_t s) : text(t), span(uint16_t(s)) {}
     std::string_view text;  // the operand, or the marker of the part it was reduced into
     uint16_t span;          // its length in the text, blanks around it included
-    bool dead;              // merged into the operand on its left
+    bool dead = false;      // merged into the operand on its left
     char mark[16];
   };
   struct ChainOperator {
@@ -187,7 +189,8 @@ class Compiler {
     std::vector<ChainOperand> operands;
     std::vector<ChainOperator> operators;
   };
-  std::deque<Chain> chains_;  // a deque keeps the chains in place as it grows
+  static constexpr size_t kChainDepths = 128;  // deeper calls take the text reduction
+  std::array<Chain, kChainDepths> chains_;
   size_t chainDepth_ = 0;
   std::vector<size_t> openBrackets_;  // the open brackets of a full expression's scan
   int operatorFirst_[13] = {};  // first bracket entry of each operator level

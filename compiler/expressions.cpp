@@ -191,6 +191,9 @@ bool Compiler::CompileFullExpression(std::string_view input, int32_t* number, ch
   {
     // A plain operator chain (or a single operand) has no group to take out.
     const std::string_view trimmed = TrimView(input);
+    size_t plain = 0;
+    while (plain < trimmed.size() && kChainKinds.of[uint8_t(trimmed[plain])] == kPlain) ++plain;
+    if (plain == trimmed.size()) return CompileOperand(trimmed, number, type);
     if (SplitOperatorChain(trimmed)) {
       if (chains_[chainDepth_].operators.empty()) return CompileOperand(trimmed, number, type);
       return ReduceOperatorChain(number, type);
@@ -256,7 +259,7 @@ bool Compiler::CompileFullExpression(std::string_view input, int32_t* number, ch
 // between each two operands. Returns false for any other shape (a sign, doubled operators,
 // an empty operand), which the text reduction handles.
 bool Compiler::SplitOperatorChain(std::string_view text) {
-  if (chains_.size() <= chainDepth_) chains_.resize(chainDepth_ + 1);
+  if (chainDepth_ >= kChainDepths) return false;
   std::vector<ChainOperand>& parts = chains_[chainDepth_].operands;
   std::vector<ChainOperator>& links = chains_[chainDepth_].operators;
   parts.clear();
@@ -285,14 +288,14 @@ bool Compiler::SplitOperatorChain(std::string_view text) {
     }
     const std::string_view operand = TrimView(text.substr(start, i - start));
     if (operand.empty()) return false;
-    parts.push_back({operand, uint16_t(i - start), false, {}});
+    parts.emplace_back(operand, i - start);
     links.push_back({uint8_t(level), uint8_t(width)});
     i += width - 1;
     start = i + 1;
   }
   const std::string_view operand = TrimView(text.substr(start));
   if (operand.empty()) return false;
-  parts.push_back({operand, uint16_t(text.size() - start), false, {}});
+  parts.emplace_back(operand, text.size() - start);
   return true;
 }
 
