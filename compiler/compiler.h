@@ -177,10 +177,11 @@ class Compiler {
   // nesting depth (an operand may call a function whose arguments are chains too).
   struct ChainOperand {
     ChainOperand(std::string_view t, size_t s) : text(t), span(uint16_t(s)) {}
-    std::string_view text;  // the operand, or the marker of the part it was reduced into
-    uint16_t span;          // its length in the text, blanks around it included
+    std::string_view text;  // the operand's text
+    uint16_t span;          // its length in the text (blanks around it included, or the marker's)
     bool dead = false;      // merged into the operand on its left
-    char mark[16];
+    bool reduced = false;   // a reduced part, standing for its temporary
+    int32_t number = 0;     // that temporary
   };
   struct ChainOperator {
     uint8_t level, width;

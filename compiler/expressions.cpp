@@ -327,9 +327,18 @@ bool Compiler::ReduceOperatorChain(int32_t* number, char* type) {
       while (parts[l].dead) --l;
       ChainOperand& left = parts[l];
       ChainOperand& right = parts[j + 1];
+      // A reduced part is its temporary (what compiling its marker gives).
+      auto operand = [&](const ChainOperand& o, int32_t* n, char* t) {
+        if (o.reduced) {
+          *n = o.number;
+          *t = OperandTypeFromIndex(o.number);
+          return true;
+        }
+        return CompileOperand(o.text, n, t);
+      };
       int32_t a = 0, b = 0;
       char ta = 0, tb = 0;
-      if (!CompileOperand(left.text, &a, &ta) || !CompileOperand(right.text, &b, &tb)) {
+      if (!operand(left, &a, &ta) || !operand(right, &b, &tb)) {
         Fail(22);
         return false;
       }
@@ -358,8 +367,8 @@ bool Compiler::ReduceOperatorChain(int32_t* number, char* type) {
       // The reduced part becomes the marker of the temporary.
       const Marker marker(temp);
       length = length - left.span - right.span - links[j].width + marker.size;
-      std::memcpy(left.mark, marker.text, marker.size);
-      left.text = std::string_view(left.mark, marker.size);
+      left.reduced = true;
+      left.number = temp;
       left.span = uint16_t(marker.size);
       right.dead = true;
       if (length >= 255) {

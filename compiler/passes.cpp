@@ -163,10 +163,12 @@ bool Compiler::LineLoop(int mode, int32_t firstIncluded) {
       errorLine_ = currentLine_;
       return false;
     }
-    // Characters below 32 in front of the line (the LF of the break) are dropped.
-    size_t lead = pos;
-    while (lead < cr && static_cast<unsigned char>(working_[lead]) < 32) ++lead;
-    line.assign(working_, lead, cr - lead);
+    // Blanks and control characters around the line (the LF of the break in front) are
+    // dropped, as the statement would trim them anyway.
+    size_t lead = pos, end = cr;
+    while (lead < end && static_cast<unsigned char>(working_[lead]) <= 32) ++lead;
+    while (end > lead && static_cast<unsigned char>(working_[end - 1]) <= 32) --end;
+    line.assign(working_, lead, end - lead);
     pos = cr + 1;
     LowerOutsideQuotes(line);
     arrayFlag_ = false;
