@@ -88,10 +88,10 @@ class Compiler {
   bool CompileRest();
   bool CompileLabel(const std::string& text, bool* isLabel);
   bool CompileFunctionHeader(const std::string& text, bool* handled);
-  bool CompileSingleLineIf(const std::vector<std::string>& words);
+  bool CompileSingleLineIf(const std::vector<std::string_view>& words);
   bool CompileFor(const std::string& text);
   bool CompileDim(const std::string& text);
-  bool CompileSelect(const std::vector<std::string>& words, const std::vector<size_t>& starts, const std::string& text);
+  bool CompileSelect(const std::vector<std::string_view>& words, const std::vector<size_t>& starts, const std::string& text);
   // separators: those the text may hold (SeparatorsOf of the text or of one containing it).
   bool CompileAssignment(std::string_view text, bool* isAssignment, uint8_t separators);
   bool CompileAssignmentArgs(int keyword, const char* name, const std::string& args);

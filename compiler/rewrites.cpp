@@ -66,7 +66,7 @@ bool Compiler::CompileFunctionHeader(const std::string& text, bool* handled) {
   return true;
 }
 
-bool Compiler::CompileSingleLineIf(const std::vector<std::string>& words) {
+bool Compiler::CompileSingleLineIf(const std::vector<std::string_view>& words) {
   size_t then = 2;
   while (words[then] != "then") ++then;
   size_t otherwise = then + 1;
@@ -187,12 +187,12 @@ bool Compiler::CompileDim(const std::string& text) {
   return true;
 }
 
-bool Compiler::CompileSelect(const std::vector<std::string>& words, const std::vector<size_t>& starts,
+bool Compiler::CompileSelect(const std::vector<std::string_view>& words, const std::vector<size_t>& starts,
                              const std::string& text) {
   size_t colon = 1;
   while (colon < words.size() && words[colon] != ":") ++colon;
   std::string rest = colon < words.size() && colon + 1 < words.size() ? text.substr(starts[colon + 1]) : "";
-  const std::string& first = words[0];
+  const std::string_view first = words[0];
   const std::string tempVar = kSelectVariable;
   if (first == "select") {
     if (selectOpen_ || colon != 2) {

@@ -22,7 +22,7 @@ bool Compiler::CompileStatement(const std::string& input) {
   const std::string& text = *source;
   if (text.empty()) return true;
   if (commentBlock_) {
-    std::vector<std::string> words;
+    std::vector<std::string_view> words;
     std::vector<size_t> starts;
     Tokenize(text, words, starts);
     for (int n = std::min<int>(int(words.size()), keywords_.MaxWordsStartingWith(words[0])); n >= 1; --n) {
@@ -67,10 +67,10 @@ bool Compiler::CompileStatement(const std::string& input) {
     }
     if (!rewritten) return CompileKeywordText(text, at, w.size());
   }
-  std::vector<std::string> words;
+  std::vector<std::string_view> words;
   std::vector<size_t> starts;
   Tokenize(text, words, starts);
-  const std::string& first = words[0];
+  const std::string_view first = words[0];
   auto hasWord = [&](const char* w) {
     for (size_t i = 2; i < words.size(); ++i)
       if (words[i] == w) return true;
@@ -87,7 +87,7 @@ bool Compiler::CompileStatement(const std::string& input) {
     if (open != std::string::npos && open > 4 && IsVariableName(Trim(text.substr(4, open - 4)))) return CompileDim(text);
   }
   if (first == "undim" && words.size() >= 2) {
-    std::string name = words[1];
+    std::string name(words[1]);
     size_t cut = 0;
     while (cut < name.size() && IsCallNameChar(name[cut])) ++cut;
     arrayFlag_ = true;
@@ -116,7 +116,7 @@ bool Compiler::CompileKeywordText(const std::string& text, size_t knownAt, size_
     keyword = single;
     argStart = firstAt + first.size();
   } else if (most > 1) {
-    std::vector<std::string> words;
+    std::vector<std::string_view> words;
     std::vector<size_t> starts;
     Tokenize(text, words, starts, size_t(most));
     for (int n = std::min<int>(int(words.size()), most); n >= 1 && keyword < 0; --n) {

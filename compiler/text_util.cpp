@@ -113,7 +113,7 @@ size_t MatchingBracket(std::string_view text, size_t open) {
 
 // The statement's words: split at blanks outside quotes; a ":" outside quotes is a word of
 // its own. starts[i] is the offset of word i in the text.
-void Tokenize(const std::string& text, std::vector<std::string>& words, std::vector<size_t>& starts,
+void Tokenize(std::string_view text, std::vector<std::string_view>& words, std::vector<size_t>& starts,
               size_t maxWords) {
   words.clear();
   starts.clear();
@@ -125,7 +125,7 @@ void Tokenize(const std::string& text, std::vector<std::string>& words, std::vec
     while (i < text.size() && text[i] == ' ') ++i;
     if (i >= text.size()) break;
     if (text[i] == ':') {
-      words.emplace_back(":");
+      words.push_back(text.substr(i, 1));
       starts.push_back(i++);
       continue;
     }
@@ -178,11 +178,11 @@ bool HasWordFrom(std::string_view text, size_t index, std::string_view word) {
   return false;
 }
 
-std::string Join(const std::vector<std::string>& words, size_t from, size_t to) {
+std::string Join(const std::vector<std::string_view>& words, size_t from, size_t to) {
   std::string s;
   for (size_t i = from; i < to && i < words.size(); ++i) {
     if (!s.empty()) s += ' ';
-    s += words[i];
+    s.append(words[i]);
   }
   return s;
 }

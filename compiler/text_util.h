@@ -91,13 +91,13 @@ inline uint8_t SeparatorsOf(std::string_view text) {
 }
 // The statement's words: split at blanks outside quotes; a ":" outside quotes is a word of
 // its own. starts[i] is the offset of word i in the text. At most maxWords words.
-void Tokenize(const std::string& text, std::vector<std::string>& words, std::vector<size_t>& starts,
+void Tokenize(std::string_view text, std::vector<std::string_view>& words, std::vector<size_t>& starts,
               size_t maxWords = SIZE_MAX);
 // The first word of a statement, as Tokenize would give it, and its offset.
 std::string_view FirstWord(const std::string& text, size_t* start);
 // True when one of the words from the index-th on (as Tokenize splits them) is the word.
 bool HasWordFrom(std::string_view text, size_t index, std::string_view word);
 // Words from..to-1 joined by single blanks.
-std::string Join(const std::vector<std::string>& words, size_t from, size_t to);
+std::string Join(const std::vector<std::string_view>& words, size_t from, size_t to);
 // Replaces every occurrence of a pattern outside double quotes.
 std::string ReplaceOutsideQuotes(const std::string& text, const char* from, const char* to);
