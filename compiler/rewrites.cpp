@@ -247,7 +247,7 @@ bool Compiler::CompileSelect(const std::vector<std::string_view>& words, const s
 
 bool Compiler::CompileAssignment(std::string_view text, bool* isAssignment, uint8_t separators) {
   *isAssignment = false;
-  size_t eq = text.find('=');
+  size_t eq = FindChar(text, '=');
   if (eq == std::string_view::npos) return true;
   std::string_view target = text.substr(0, eq);
   while (!target.empty() && target.back() == ' ') target.remove_suffix(1);
@@ -265,7 +265,7 @@ bool Compiler::CompileAssignment(std::string_view text, bool* isAssignment, uint
   }
   *isAssignment = true;
   target = TrimView(target);
-  size_t open = target.find('(');
+  size_t open = FindChar(target, '(');
   // The statement's arguments; nothing compiles another assignment while they are in use.
   std::string& args = assignmentArgs_;
   args.clear();

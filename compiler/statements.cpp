@@ -43,26 +43,26 @@ bool Compiler::CompileStatement(const std::string& input) {
     if (!CompileLabel(text, &done)) return false;
     if (done) return true;
   }
-  if (w == "function" && wordEnd < text.size() && text[wordEnd] == ' ') {
+  if (WordIs(w, "function") && wordEnd < text.size() && text[wordEnd] == ' ') {
     if (!CompileFunctionHeader(text, &done)) return false;
     if (done) return true;
   }
   {
-    if (w[0] == '`' || w == "rem") return true;
+    if (w[0] == '`' || WordIs(w, "rem")) return true;
     // Only the rewritten forms need all the words; an "if" without a "then" or a "for"
     // without a "to" anywhere is a plain keyword statement.
     bool rewritten = false;
     switch (w.empty() ? 0 : w[0]) {
-      case 'i': rewritten = w == "if" && text.find("then") != std::string::npos && HasWordFrom(text, 2, "then"); break;
+      case 'i': rewritten = WordIs(w, "if") && text.find("then") != std::string::npos && HasWordFrom(text, 2, "then"); break;
       case 'f':
-        if (w == "for" && text.find("to") != std::string::npos && HasWordFrom(text, 2, "to"))
+        if (WordIs(w, "for") && text.find("to") != std::string::npos && HasWordFrom(text, 2, "to"))
           return CompileFor(Trim(text.substr(3)));
         break;
-      case 'd': rewritten = w == "dim"; break;
-      case 'u': rewritten = w == "undim"; break;
-      case 's': rewritten = w == "select"; break;
-      case 'c': rewritten = w == "case"; break;
-      case 'e': rewritten = w == "endcase" || w == "endselect"; break;
+      case 'd': rewritten = WordIs(w, "dim"); break;
+      case 'u': rewritten = WordIs(w, "undim"); break;
+      case 's': rewritten = WordIs(w, "select"); break;
+      case 'c': rewritten = WordIs(w, "case"); break;
+      case 'e': rewritten = WordIs(w, "endcase") || WordIs(w, "endselect"); break;
       default: break;
     }
     if (!rewritten) return CompileKeywordText(text, at, w.size());
@@ -140,7 +140,7 @@ bool Compiler::CompileKeywordText(const std::string& text, size_t knownAt, size_
       }
     }
     body = TrimView(body);
-    size_t open = body.find('(');
+    size_t open = separators & kHoldsBracket ? FindChar(body, '(') : std::string_view::npos;
     if (open != std::string::npos && body.back() == ')' &&
         FindUserFunction(std::string(TrimView(body.substr(0, open)))) >= 0 && MatchingBracket(body, open) == body.size() - 1) {
       int32_t n = 0;

@@ -31,6 +31,19 @@ size_t MatchingBracket(std::string_view text, size_t open);
 inline bool IsCallNameChar(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '$' || c == '#' || c == '_';
 }
+// Statements are short: searched and compared in place rather than through library calls.
+inline size_t FindChar(std::string_view text, char c, size_t from = 0) {
+  for (size_t i = from; i < text.size(); ++i)
+    if (text[i] == c) return i;
+  return std::string_view::npos;
+}
+template <size_t N>
+inline bool WordIs(std::string_view word, const char (&literal)[N]) {
+  if (word.size() != N - 1) return false;
+  for (size_t i = 0; i + 1 < N; ++i)
+    if (word[i] != literal[i]) return false;
+  return true;
+}
 // Character classes of operands: each character has exactly one of these bits.
 enum : uint8_t {
   kClassName = 1,     // a-z and "_"
