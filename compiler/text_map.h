@@ -17,14 +17,14 @@ class TextMap {
   Entry* find(std::string_view key) { return const_cast<Entry*>(static_cast<const TextMap*>(this)->find(key)); }
   const Entry* find(std::string_view key) const {
     if (slots_.empty()) return nullptr;
-    const uint32_t hash = Hash(key);
+    const Key k = KeyOf(key);
     const size_t mask = slots_.size() - 1;
-    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+    for (size_t i = k.hash & mask;; i = (i + 1) & mask) {
       const Slot& s = slots_[i];
       if (s.entry == 0) return nullptr;
-      if (s.hash == hash) {
+      if (s.head == k.head && s.hash == k.hash) {
         const Entry& e = entries_[size_t(s.entry - 1)];
-        if (e.first.size() == key.size() && Same(e.first.data(), key.data(), key.size())) return &e;
+        if (key.size() <= 8 ? e.first.size() == key.size() : e.first == key) return &e;
       }
     }
   }
@@ -37,22 +37,26 @@ class TextMap {
   size_t size() const { return entries_.size(); }
 
  private:
+  // Names are short: the first eight characters, packed, and the length decide a match for
+  // names of up to eight characters; longer ones compare their text too.
+  struct Key {
+    uint64_t head;
+    uint32_t hash;
+  };
   struct Slot {
+    uint64_t head;
     uint32_t hash;
     int32_t entry;  // entry index + 1; 0 is an empty slot
   };
-  // Names are short: compared in place rather than through a library call.
-  static bool Same(const char* a, const char* b, size_t n) {
-    for (size_t i = 0; i < n; ++i)
-      if (a[i] != b[i]) return false;
-    return true;
+  static Key KeyOf(std::string_view key) {
+    uint64_t head = 0;
+    const size_t n = key.size() < 8 ? key.size() : 8;
+    for (size_t i = 0; i < n; ++i) head |= uint64_t(uint8_t(key[i])) << (8 * i);
+    uint64_t h = (head ^ (uint64_t(key.size()) << 56)) * 0x9E3779B97F4A7C15ull;
+    for (size_t i = 8; i < key.size(); ++i) h = (h ^ uint8_t(key[i])) * 0x100000001B3ull;
+    return {head, uint32_t(h >> 32) ^ uint32_t(key.size())};
   }
-  static uint32_t Hash(std::string_view key) {
-    uint32_t h = 2166136261u;
-    for (char c : key) h = (h ^ uint8_t(c)) * 16777619u;
-    return h;
-  }
-  size_t SlotOf(std::string_view key, uint32_t hash) const;
+  size_t SlotOf(std::string_view key, const Key& k) const;
   void Grow();
 
   std::vector<Entry> entries_;
