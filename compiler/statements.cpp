@@ -8,6 +8,21 @@
 #include "compiler/compiler.h"
 #include "compiler/text_util.h"
 
+namespace {
+
+// True when a block keyword's condition holds "<>", " and " or " or ", which it rewrites.
+bool HoldsConditionWord(std::string_view item) {
+  for (size_t i = 0; i + 1 < item.size(); ++i) {
+    if (item[i] == '<' && item[i + 1] == '>') return true;
+    if (item[i] != ' ') continue;
+    const std::string_view after = item.substr(i + 1);
+    if (after.starts_with("and ") || after.starts_with("or ")) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 bool Compiler::CompileStatement(const std::string& input) {
   // Most statements arrive trimmed already: copy only when blanks or a ":" must go.
   std::string trimmed;
@@ -261,8 +276,7 @@ bool Compiler::CompileKeywordItems(int k, int32_t statementStart) {
   std::string condition;
   for (size_t i = 0; i < items.size(); ++i) {
     std::string_view item = items[i];
-    if (head.block >= 0 && (item.find("<>") != std::string_view::npos || item.find(" and ") != std::string_view::npos ||
-                            item.find(" or ") != std::string_view::npos)) {
+    if (head.block >= 0 && HoldsConditionWord(item)) {
       condition = ReplaceOutsideQuotes(std::string(item), "<>", "!");
       condition = ReplaceOutsideQuotes(condition, " and ", "&");
       condition = ReplaceOutsideQuotes(condition, " or ", "|");
