@@ -59,6 +59,7 @@ class Compiler {
   bool MainPass(int mode, int16_t startFunction);
   bool LineLoop(int mode, int32_t firstIncluded);
   void ShowProgress(int32_t line);
+  size_t LineEnd(size_t pos, size_t index) const;
   int32_t NextProgressLine() const;
   void ComposeStatementFailure(int mode, int32_t firstIncluded, int64_t lineOffset, const std::string& lineText);
   // ---- source (source.cpp)
@@ -240,6 +241,8 @@ class Compiler {
     int64_t start;
   };
   std::vector<IncludeEntry> includes_;
+  std::vector<size_t> lineEnds_;  // line ends of the working text, noted by the include scan
+  bool lineEndsValid_ = false;
   std::vector<Segment> segments_;
   // Texts.
   std::string errorText_, resultText_, errorMessage_, outputName_;

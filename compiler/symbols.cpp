@@ -141,8 +141,7 @@ bool Compiler::DeclareFunctions(int mode, int32_t firstIncluded, int32_t* lineCo
   int current = -1;
   std::string text;
   while (pos < working_.size()) {
-    size_t cr = working_.find('\r', pos);
-    if (cr == std::string::npos) cr = working_.size();
+    const size_t cr = LineEnd(pos, size_t(line - 1));
     size_t start = pos;
     while (start < cr && static_cast<unsigned char>(working_[start]) <= 32) ++start;
     // Only the lines that open or close a function are needed as text.
