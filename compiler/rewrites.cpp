@@ -156,10 +156,9 @@ bool Compiler::CompileGeneratedStatement(std::string_view name, std::initializer
     }
   }
   std::string text(name);
-  text += ' ';
   bool firstItem = true;
   for (std::string_view item : items) {
-    if (!firstItem) text += ',';
+    text += firstItem ? ' ' : ',';
     text.append(item);
     firstItem = false;
   }
