@@ -78,7 +78,7 @@ class Compiler {
   // A variable of a known type (its name already checked).
   int32_t DeclareVariableOfType(char type, std::string_view name, bool array);
   bool DeclareFunctions(int mode, int32_t firstIncluded, int32_t* lineCount);
-  int FindUserFunction(const std::string& name) const;
+  int FindUserFunction(std::string_view name) const;
   // ---- statements (statements.cpp, rewrites.cpp, blocks.cpp)
   bool CompileStatement(const std::string& text);
   // Keyword recognition; the first word's place may be known already.

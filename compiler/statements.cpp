@@ -157,7 +157,7 @@ bool Compiler::CompileKeywordText(const std::string& text, size_t knownAt, size_
     body = TrimView(body);
     size_t open = separators & kHoldsBracket ? FindChar(body, '(') : std::string_view::npos;
     if (open != std::string::npos && body.back() == ')' &&
-        FindUserFunction(std::string(TrimView(body.substr(0, open)))) >= 0 && MatchingBracket(body, open) == body.size() - 1) {
+        FindUserFunction(TrimView(body.substr(0, open))) >= 0 && MatchingBracket(body, open) == body.size() - 1) {
       int32_t n = 0;
       char t = 0;
       if (!CompileCall(std::string(TrimView(body.substr(0, open))), std::string(body.substr(open + 1, body.size() - open - 2)),

@@ -97,7 +97,7 @@ int32_t Compiler::DeclareJumpTarget(const std::string& name, int kind, bool refe
   return number;
 }
 
-int Compiler::FindUserFunction(const std::string& name) const {
+int Compiler::FindUserFunction(std::string_view name) const {
   auto it = functionIndex_.find(name);
   return it == functionIndex_.end() ? -1 : it->second;
 }
