@@ -152,6 +152,13 @@ std::string ArgLetters(const std::string& params, bool bracket) {
   return s;
 }
 
+// ArgLetters(params, true) == letters, without building the text.
+bool ArgLettersAre(const std::string& params, std::string_view letters) {
+  std::string_view s = params.empty() ? std::string_view() : std::string_view(params).substr(1);
+  if (!s.empty() && (s[0] == '0' || s[0] == 'e')) s = std::string_view();
+  return s == letters;
+}
+
 }  // namespace
 
 void Compiler::EmitCodeDword(int32_t word) {
@@ -686,9 +693,11 @@ bool Compiler::CompileCall(const std::string& callName, const std::string& argTe
   const auto& part = keywords_.bracket;
   const int groupLast = part[size_t(k)].last;
   auto sameName = [&](int e) { return e >= k && e <= groupLast; };
-  std::vector<std::string> items;
-  if (!Trim(args).empty())
-    for (const std::string& item : SplitTopLevel(args)) items.push_back(Trim(item));
+  std::vector<std::string_view> items;
+  if (!TrimView(args).empty()) {
+    SplitTopLevelViews(args, items);
+    for (std::string_view& item : items) item = TrimView(item);
+  }
   if (items.size() > 32) {
     Fail(25);
     return false;
@@ -738,7 +747,7 @@ bool Compiler::CompileCall(const std::string& callName, const std::string& argTe
   }
   int chosen = -1;
   for (int e = k; sameName(e); ++e) {
-    if (ArgLetters(part[size_t(e)].params, true) != letters) continue;
+    if (!ArgLettersAre(part[size_t(e)].params, letters)) continue;
     if (chosen < 0) chosen = e;
     if (part[size_t(e)].params[0] == part[size_t(candidate)].params[0]) {
       chosen = e;
@@ -763,23 +772,27 @@ bool Compiler::CompileUserCall(int function, const std::string& argText, int32_t
   const UserFunction& f = functions_[size_t(function)];
   // Blanks and control characters go, but not inside string literals.
   std::string args;
+  args.reserve(argText.size());
   bool quoted = false;
   for (char c : argText) {
     if (c == '"') quoted = !quoted;
     if (!quoted && static_cast<unsigned char>(c) <= 32) continue;
     args += c;
   }
-  std::vector<std::string> items;
-  if (!args.empty()) items = SplitTopLevel(args);
+  std::vector<std::string_view> items;
+  if (!args.empty()) SplitTopLevelViews(args, items);
   std::vector<int32_t> operands;
   int32_t target = prePass_ ? 35000 : DeclareJumpTarget(f.name, 1, true, true);
   if (target < 0) return false;
   int32_t count = 0;
   char countType = 0;
-  if (!CompileOperand(std::to_string(f.params.size()), &count, &countType)) return false;
+  char digits[24];
+  const size_t digitCount = size_t(std::to_chars(digits, digits + sizeof digits, f.params.size()).ptr - digits);
+  if (!CompileOperand(std::string_view(digits, digitCount), &count, &countType)) return false;
+  operands.reserve(3 + items.size());
   operands = {target, 0, count};
   std::string letters;
-  for (const std::string& item : items) {
+  for (std::string_view item : items) {
     int32_t n = 0;
     char t = 'x';
     if (!CompileFullExpression(item, &n, &t)) return false;
