@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -58,6 +59,7 @@ class Compiler {
   bool MainPass(int mode, int16_t startFunction);
   bool LineLoop(int mode, int32_t firstIncluded);
   void ShowProgress(int32_t line);
+  size_t LineEnd(size_t pos, size_t index) const;
   int32_t NextProgressLine() const;
   void ComposeStatementFailure(int mode, int32_t firstIncluded, int64_t lineOffset, const std::string& lineText);
   // ---- source (source.cpp)
@@ -73,21 +75,26 @@ class Compiler {
   int32_t AllocTempOperand(char type);
   void ResetTemporaries();
   bool DeclareVariableByName(std::string_view text, char* type, int32_t* number);
+  // A variable of a known type (its name already checked).
+  int32_t DeclareVariableOfType(char type, std::string_view name, bool array);
   bool DeclareFunctions(int mode, int32_t firstIncluded, int32_t* lineCount);
-  int FindUserFunction(const std::string& name) const;
+  int FindUserFunction(std::string_view name) const;
   // ---- statements (statements.cpp, rewrites.cpp, blocks.cpp)
   bool CompileStatement(const std::string& text);
   // Keyword recognition; the first word's place may be known already.
   bool CompileKeywordText(const std::string& text, size_t knownAt = std::string::npos, size_t knownSize = 0);
   bool CompileKeywordStatement(int keyword, const std::string& args, int32_t statementStart);
+  bool CompileKeywordItems(int keyword, int32_t statementStart);
+  bool CompileGeneratedStatement(std::string_view name, std::initializer_list<std::string_view> items);
   bool CompileRest();
   bool CompileLabel(const std::string& text, bool* isLabel);
   bool CompileFunctionHeader(const std::string& text, bool* handled);
-  bool CompileSingleLineIf(const std::vector<std::string>& words);
+  bool CompileSingleLineIf(const std::vector<std::string_view>& words);
   bool CompileFor(const std::string& text);
   bool CompileDim(const std::string& text);
-  bool CompileSelect(const std::vector<std::string>& words, const std::vector<size_t>& starts, const std::string& text);
-  bool CompileAssignment(std::string_view text, bool* isAssignment);
+  bool CompileSelect(const std::vector<std::string_view>& words, const std::vector<size_t>& starts, const std::string& text);
+  // separators: those the text may hold (SeparatorsOf of the text or of one containing it).
+  bool CompileAssignment(std::string_view text, bool* isAssignment, uint8_t separators);
   bool CompileAssignmentArgs(int keyword, const char* name, const std::string& args);
   bool CompileData(const std::string& args);
   bool HandleBlock(int block, int32_t jumpPosition, bool* emitJump, int32_t* jumpValue, int32_t statementStart,
@@ -95,6 +102,8 @@ class Compiler {
   // ---- expressions (expressions.cpp)
   bool CompileFullExpression(std::string_view text, int32_t* number, char* type);
   bool CompileExpression(std::string_view text, int32_t* number, char* type);
+  bool SplitOperatorChain(std::string_view text);
+  bool ReduceOperatorChain(int32_t* number, char* type);
   bool CompileOperand(std::string_view text, int32_t* number, char* type);
   bool CompileCall(const std::string& name, const std::string& args, int32_t* number, char* type);
   bool CompileUserCall(int function, const std::string& args, int32_t* number, char* type);
@@ -165,6 +174,27 @@ class Compiler {
   std::vector<std::string_view> statementItems_;
   std::vector<int32_t> statementOperands_;
   std::string assignmentArgs_;
+  // The operands and operators of a plain operator chain being reduced, one chain per
+  // nesting depth (an operand may call a function whose arguments are chains too).
+  struct ChainOperand {
+    ChainOperand(std::string_view t, size_t s) : text(t), span(uint16_t(s)) {}
+    std::string_view text;  // the operand's text
+    uint16_t span;          // its length in the text (blanks around it included, or the marker's)
+    bool dead = false;      // merged into the operand on its left
+    bool reduced = false;   // a reduced part, standing for its temporary
+    int32_t number = 0;     // that temporary
+  };
+  struct ChainOperator {
+    uint8_t level, width;
+  };
+  struct Chain {
+    std::vector<ChainOperand> operands;
+    std::vector<ChainOperator> operators;
+  };
+  static constexpr size_t kChainDepths = 128;  // deeper calls take the text reduction
+  std::array<Chain, kChainDepths> chains_;
+  size_t chainDepth_ = 0;
+  std::vector<size_t> openBrackets_;  // the open brackets of a full expression's scan
   int operatorFirst_[13] = {};  // first bracket entry of each operator level
   int assignKeyword_ = -1, elementAssignKeyword_ = -1;  // the keywords "=" and "@="
   int printKeyword_ = -1, printcKeyword_ = -1, readKeyword_ = -1, inputKeyword_ = -1;
@@ -211,6 +241,8 @@ class Compiler {
     int64_t start;
   };
   std::vector<IncludeEntry> includes_;
+  std::vector<size_t> lineEnds_;  // line ends of the working text, noted by the include scan
+  bool lineEndsValid_ = false;
   std::vector<Segment> segments_;
   // Texts.
   std::string errorText_, resultText_, errorMessage_, outputName_;

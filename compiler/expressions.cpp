@@ -51,6 +51,26 @@ struct LevelsOfChar {
 const LevelsOfChar kLevelsOfChar;
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+// For an operator chain: the level of a lone operator character, or a character that ends
+// the chain road (a quote or a bracket), or none of these.
+constexpr uint8_t kPlain = 0xff, kStop = 0xfe;
+struct ChainKinds {
+  uint8_t of[256];
+  constexpr ChainKinds() : of() {
+    for (int c = 0; c < 256; ++c) of[c] = kPlain;
+    of[uint8_t('"')] = of[uint8_t('(')] = of[uint8_t(')')] = kStop;
+    const char* ops = "^/*+-";
+    for (int k = 0; k < 5; ++k) of[uint8_t(ops[k])] = uint8_t(k);
+    of[uint8_t('>')] = 7;
+    of[uint8_t('<')] = 8;
+    of[uint8_t('=')] = 9;
+    of[uint8_t('!')] = 10;
+    of[uint8_t('&')] = 11;
+    of[uint8_t('|')] = 12;
+  }
+};
+constexpr ChainKinds kChainKinds;
+
 // Marks the characters that lie outside double quotes and outside any parentheses.
 void TopLevelMask(const std::string& text, std::vector<uint8_t>& mask) {
   mask.assign(text.size(), 0);
@@ -132,6 +152,13 @@ std::string ArgLetters(const std::string& params, bool bracket) {
   return s;
 }
 
+// ArgLetters(params, true) == letters, without building the text.
+bool ArgLettersAre(const std::string& params, std::string_view letters) {
+  std::string_view s = params.empty() ? std::string_view() : std::string_view(params).substr(1);
+  if (!s.empty() && (s[0] == '0' || s[0] == 'e')) s = std::string_view();
+  return s == letters;
+}
+
 }  // namespace
 
 void Compiler::EmitCodeDword(int32_t word) {
@@ -168,18 +195,26 @@ int32_t Compiler::Convert(int command, int32_t operand) {
 }
 
 bool Compiler::CompileFullExpression(std::string_view input, int32_t* number, char* type) {
-  // Without brackets there is no group to take out; without operators a single operand.
-  bool brackets = false, operators = false;
-  for (char c : input) {
-    brackets = brackets || c == '(' || c == ')';
-    operators = operators || IsOperatorChar(c);
+  {
+    // A plain operator chain (or a single operand) has no group to take out.
+    const std::string_view trimmed = TrimView(input);
+    size_t plain = 0;
+    while (plain < trimmed.size() && kChainKinds.of[uint8_t(trimmed[plain])] == kPlain) ++plain;
+    if (plain == trimmed.size()) return CompileOperand(trimmed, number, type);
+    if (SplitOperatorChain(trimmed)) {
+      if (chains_[chainDepth_].operators.empty()) return CompileOperand(trimmed, number, type);
+      return ReduceOperatorChain(number, type);
+    }
   }
-  if (!brackets && !operators) return CompileOperand(input, number, type);
+  // Without brackets there is no group to take out.
+  bool brackets = false;
+  for (char c : input) brackets = brackets || c == '(' || c == ')';
   if (!brackets) return CompileExpression(input, number, type);
   std::string text(input);
   for (;;) {
     bool quoted = false;
-    std::vector<size_t> open;
+    std::vector<size_t>& open = openBrackets_;
+    open.clear();
     size_t bestOpen = std::string::npos, bestClose = 0, bestDepth = 0;
     for (size_t i = 0; i < text.size(); ++i) {
       char c = text[i];
@@ -226,7 +261,144 @@ bool Compiler::CompileFullExpression(std::string_view input, int32_t* number, ch
   }
 }
 
+// The operators of a text without quotes and groups in brackets (calls are part of their
+// operand), when it is a plain chain "operand operator operand ..." with one operator
+// between each two operands. Returns false for any other shape (a sign, doubled operators,
+// an empty operand), which the text reduction handles.
+bool Compiler::SplitOperatorChain(std::string_view text) {
+  if (chainDepth_ >= kChainDepths) return false;
+  std::vector<ChainOperand>& parts = chains_[chainDepth_].operands;
+  std::vector<ChainOperator>& links = chains_[chainDepth_].operators;
+  parts.clear();
+  links.clear();
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const uint8_t kind = kChainKinds.of[uint8_t(text[i])];
+    if (kind == kPlain) continue;
+    if (kind == kStop) {
+      // A call's brackets belong to its operand; any other bracket or quote ends the road.
+      if (text[i] != '(' || i == 0 || !IsCallNameChar(text[i - 1])) return false;
+      const size_t close = MatchingBracket(text, i);
+      if (close == std::string_view::npos) return false;
+      i = close;
+      continue;
+    }
+    size_t width = 1;
+    int level = kind;
+    const char n = i + 1 < text.size() ? text[i + 1] : 0;
+    if (IsOperatorChar(n)) {
+      const char c = text[i];
+      if ((c == '>' && n == '=') || (c == '=' && n == '>')) level = 5;
+      else if ((c == '<' && n == '=') || (c == '=' && n == '<')) level = 6;
+      else return false;
+      width = 2;
+    }
+    const std::string_view operand = TrimView(text.substr(start, i - start));
+    if (operand.empty()) return false;
+    parts.emplace_back(operand, i - start);
+    links.push_back({uint8_t(level), uint8_t(width)});
+    i += width - 1;
+    start = i + 1;
+  }
+  const std::string_view operand = TrimView(text.substr(start));
+  if (operand.empty()) return false;
+  parts.emplace_back(operand, text.size() - start);
+  return true;
+}
+
+// Reduces a plain operator chain as the text reduction does: level by level in the fixed
+// order, left to right within a level, each operand compiled when its operator is reduced.
+bool Compiler::ReduceOperatorChain(int32_t* number, char* type) {
+  std::vector<ChainOperand>& parts = chains_[chainDepth_].operands;
+  const std::vector<ChainOperator>& links = chains_[chainDepth_].operators;
+  struct DepthGuard {
+    size_t& depth;
+    explicit DepthGuard(size_t& d) : depth(d) { ++depth; }
+    ~DepthGuard() { --depth; }
+  } guard(chainDepth_);
+  const size_t count = links.size();
+  size_t length = count;  // the text's length: the operands' spans and the operators
+  for (const ChainOperand& o : parts) length += o.span;
+  for (const ChainOperator& o : links) length += o.width - 1u;
+  uint32_t levels = 0;
+  for (const ChainOperator& o : links) levels |= 1u << o.level;
+  int32_t last = 0;
+  char lastType = 0;
+  for (int level = 0; level < 13; ++level) {
+    if (!(levels & (1u << level))) continue;
+    for (size_t j = 0; j < count; ++j) {
+      if (links[j].level != level) continue;
+      // The left operand is the live one at or before j (merged ones are dead); the right
+      // one is j + 1, which only its own operator could have merged away.
+      size_t l = j;
+      while (parts[l].dead) --l;
+      ChainOperand& left = parts[l];
+      ChainOperand& right = parts[j + 1];
+      // A reduced part is its temporary (what compiling its marker gives).
+      auto operand = [&](const ChainOperand& o, int32_t* n, char* t) {
+        if (o.reduced) {
+          *n = o.number;
+          *t = OperandTypeFromIndex(o.number);
+          return true;
+        }
+        return CompileOperand(o.text, n, t);
+      };
+      int32_t a = 0, b = 0;
+      char ta = 0, tb = 0;
+      if (!operand(left, &a, &ta) || !operand(right, &b, &tb)) {
+        Fail(22);
+        return false;
+      }
+      int chosen = -1;
+      const int first = operatorFirst_[level];
+      for (int e = first; e >= 0 && e <= keywords_.bracket[size_t(first)].last; ++e) {
+        const std::string& p = keywords_.bracket[size_t(e)].params;
+        if (p.size() == 3 && p[1] == ta && p[2] == tb) {
+          chosen = e;
+          break;
+        }
+      }
+      if (chosen < 0) {
+        Fail(22);
+        return false;
+      }
+      const KeywordEntry& entry = keywords_.bracket[size_t(chosen)];
+      int32_t temp = AllocTempOperand(entry.params[0]);
+      if (!temp) return false;
+      if (!prePass_) EmitInstruction(entry.number, {temp, a, b});
+      if (count == 1) {
+        *number = temp;
+        *type = entry.params[0];
+        return true;
+      }
+      // The reduced part becomes the marker of the temporary.
+      const Marker marker(temp);
+      length = length - left.span - right.span - links[j].width + marker.size;
+      left.reduced = true;
+      left.number = temp;
+      left.span = uint16_t(marker.size);
+      right.dead = true;
+      if (length >= 255) {
+        Fail(43);
+        return false;
+      }
+      last = temp;
+      lastType = entry.params[0];
+    }
+  }
+  *number = last;
+  *type = lastType;
+  return true;
+}
+
 bool Compiler::CompileExpression(std::string_view input, int32_t* number, char* type) {
+  {
+    const std::string_view trimmed = TrimView(input);
+    if (SplitOperatorChain(trimmed)) {
+      if (chains_[chainDepth_].operators.empty()) return CompileOperand(trimmed, number, type);
+      return ReduceOperatorChain(number, type);
+    }
+  }
   // Text and mask buffers of this nesting depth (calls inside operands compile expressions
   // too); the input is never one of them.
   if (maskPool_.size() <= maskDepth_) {
@@ -362,9 +534,10 @@ bool Compiler::CompileOperand(std::string_view input, int32_t* number, char* typ
     Fail(22);
     return false;
   }
+  const uint8_t classes = ClassesOf(text);
   // A call form.
   bool quoted = false;
-  const size_t scanCall = text.find('(') == std::string_view::npos ? 0 : text.size();
+  const size_t scanCall = classes & kClassBracket ? text.size() : 0;
   for (size_t i = 0; i < scanCall; ++i) {
     char c = text[i];
     if (c == '"') quoted = !quoted;
@@ -383,16 +556,12 @@ bool Compiler::CompileOperand(std::string_view input, int32_t* number, char* typ
                        type);
   }
   // Numbers (only digits, signs and a point).
-  bool intChars = true, floatChars = true, digit = false, dot = false;
   const char first = text[0];
-  if (!IsDigit(first) && first != '-' && first != '+' && first != '.') intChars = floatChars = false;
-  for (char c : intChars ? text : std::string_view()) {
-    bool d = IsDigit(c);
-    digit = digit || d;
-    dot = dot || c == '.';
-    intChars = intChars && (d || c == '-' || c == '+');
-    floatChars = floatChars && (d || c == '-' || c == '+' || c == '.');
-  }
+  const bool numberStart = IsDigit(first) || first == '-' || first == '+' || first == '.';
+  const bool digit = numberStart && (classes & kClassDigit);
+  const bool dot = numberStart && (classes & kClassDot);
+  const bool intChars = numberStart && !(classes & ~(kClassDigit | kClassSign));
+  const bool floatChars = numberStart && !(classes & ~(kClassDigit | kClassSign | kClassDot));
   if (digit && intChars) {
     std::string_view digits = text[0] == '+' ? text.substr(1) : text;
     int64_t v = 0;
@@ -467,10 +636,18 @@ bool Compiler::CompileOperand(std::string_view input, int32_t* number, char* typ
     stringLiterals_.emplace_back(text.substr(1, text.size() - 2));
     return true;
   }
-  char t = 0;
-  if (DeclareVariableByName(text, &t, number)) {
-    *type = t;
-    return true;
+  // A variable: letters, digits, "_", "#" and "$" only.
+  const bool array = arrayFlag_;
+  arrayFlag_ = false;
+  if (!(classes & ~(kClassName | kClassDigit | kClassHash | kClassDollar))) {
+    const char t = classes & kClassHash ? 'f' : classes & kClassDollar ? 's' : 'l';
+    const int32_t n = DeclareVariableOfType(t, text, array);
+    if (n >= 0) {
+      *number = n;
+      *type = t;
+      return true;
+    }
+    *number = n;
   }
   Fail(22);
   return false;
@@ -516,9 +693,11 @@ bool Compiler::CompileCall(const std::string& callName, const std::string& argTe
   const auto& part = keywords_.bracket;
   const int groupLast = part[size_t(k)].last;
   auto sameName = [&](int e) { return e >= k && e <= groupLast; };
-  std::vector<std::string> items;
-  if (!Trim(args).empty())
-    for (const std::string& item : SplitTopLevel(args)) items.push_back(Trim(item));
+  std::vector<std::string_view> items;
+  if (!TrimView(args).empty()) {
+    SplitTopLevelViews(args, items);
+    for (std::string_view& item : items) item = TrimView(item);
+  }
   if (items.size() > 32) {
     Fail(25);
     return false;
@@ -568,7 +747,7 @@ bool Compiler::CompileCall(const std::string& callName, const std::string& argTe
   }
   int chosen = -1;
   for (int e = k; sameName(e); ++e) {
-    if (ArgLetters(part[size_t(e)].params, true) != letters) continue;
+    if (!ArgLettersAre(part[size_t(e)].params, letters)) continue;
     if (chosen < 0) chosen = e;
     if (part[size_t(e)].params[0] == part[size_t(candidate)].params[0]) {
       chosen = e;
@@ -593,23 +772,27 @@ bool Compiler::CompileUserCall(int function, const std::string& argText, int32_t
   const UserFunction& f = functions_[size_t(function)];
   // Blanks and control characters go, but not inside string literals.
   std::string args;
+  args.reserve(argText.size());
   bool quoted = false;
   for (char c : argText) {
     if (c == '"') quoted = !quoted;
     if (!quoted && static_cast<unsigned char>(c) <= 32) continue;
     args += c;
   }
-  std::vector<std::string> items;
-  if (!args.empty()) items = SplitTopLevel(args);
+  std::vector<std::string_view> items;
+  if (!args.empty()) SplitTopLevelViews(args, items);
   std::vector<int32_t> operands;
   int32_t target = prePass_ ? 35000 : DeclareJumpTarget(f.name, 1, true, true);
   if (target < 0) return false;
   int32_t count = 0;
   char countType = 0;
-  if (!CompileOperand(std::to_string(f.params.size()), &count, &countType)) return false;
+  char digits[24];
+  const size_t digitCount = size_t(std::to_chars(digits, digits + sizeof digits, f.params.size()).ptr - digits);
+  if (!CompileOperand(std::string_view(digits, digitCount), &count, &countType)) return false;
+  operands.reserve(3 + items.size());
   operands = {target, 0, count};
   std::string letters;
-  for (const std::string& item : items) {
+  for (std::string_view item : items) {
     int32_t n = 0;
     char t = 'x';
     if (!CompileFullExpression(item, &n, &t)) return false;

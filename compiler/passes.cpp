@@ -91,6 +91,7 @@ bool Compiler::MainPass(int mode, int16_t startFunction) {
     working_ = input_;
     includes_.clear();
     segments_.clear();
+    lineEndsValid_ = false;
   }
   prePass_ = true;
   int32_t total = 1;
@@ -151,22 +152,31 @@ bool Compiler::MainPass(int mode, int16_t startFunction) {
   return true;
 }
 
+// The end (the CR, or the end of the text) of the line that starts at pos and is the
+// index-th line of the working text.
+size_t Compiler::LineEnd(size_t pos, size_t index) const {
+  if (lineEndsValid_ && index < lineEnds_.size()) return lineEnds_[index];
+  const size_t cr = working_.find('\r', pos);
+  return cr == std::string::npos ? working_.size() : cr;
+}
+
 bool Compiler::LineLoop(int mode, int32_t firstIncluded) {
-  size_t pos = 0;
+  size_t pos = 0, index = 0;
   std::string line;
   while (pos < working_.size()) {
-    size_t cr = working_.find('\r', pos);
-    if (cr == std::string::npos) cr = working_.size();
+    const size_t cr = LineEnd(pos, index++);
     const size_t lineStart = pos;
     if (cr - pos >= 255) {
       Fail(43);
       errorLine_ = currentLine_;
       return false;
     }
-    // Characters below 32 in front of the line (the LF of the break) are dropped.
-    size_t lead = pos;
-    while (lead < cr && static_cast<unsigned char>(working_[lead]) < 32) ++lead;
-    line.assign(working_, lead, cr - lead);
+    // Blanks and control characters around the line (the LF of the break in front) are
+    // dropped, as the statement would trim them anyway.
+    size_t lead = pos, end = cr;
+    while (lead < end && static_cast<unsigned char>(working_[lead]) <= 32) ++lead;
+    while (end > lead && static_cast<unsigned char>(working_[end - 1]) <= 32) --end;
+    line.assign(working_, lead, end - lead);
     pos = cr + 1;
     LowerOutsideQuotes(line);
     arrayFlag_ = false;

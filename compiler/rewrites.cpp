@@ -66,20 +66,20 @@ bool Compiler::CompileFunctionHeader(const std::string& text, bool* handled) {
   return true;
 }
 
-bool Compiler::CompileSingleLineIf(const std::vector<std::string>& words) {
+bool Compiler::CompileSingleLineIf(const std::vector<std::string_view>& words) {
   size_t then = 2;
   while (words[then] != "then") ++then;
   size_t otherwise = then + 1;
   while (otherwise < words.size() && words[otherwise] != "else") ++otherwise;
   // The condition holds no "then" and the block words are plain keyword statements, so they
   // go to keyword recognition directly; the statements in between are full statements.
-  if (!CompileKeywordText("if " + Join(words, 1, then))) return false;
+  if (!CompileGeneratedStatement("if", {Join(words, 1, then)})) return false;
   if (!CompileStatement(Join(words, then + 1, otherwise))) return false;
   if (otherwise < words.size()) {
-    if (!CompileKeywordText("else")) return false;
+    if (!CompileGeneratedStatement("else", {})) return false;
     if (!CompileStatement(Join(words, otherwise + 1, words.size()))) return false;
   }
-  return CompileKeywordText("endif");
+  return CompileGeneratedStatement("endif", {});
 }
 
 bool Compiler::CompileFor(const std::string& text) {
@@ -121,13 +121,48 @@ bool Compiler::CompileFor(const std::string& text) {
     Fail(31);
     return false;
   }
-  if (!CompileKeywordText("= " + v + "," + Trim(a) + "-(" + s + ")") ||
-      !CompileKeywordText("for " + v + "," + Trim(b) + "," + s)) {
+  const std::string start = Trim(a) + "-(" + s + ")", end = Trim(b);
+  if (!CompileGeneratedStatement("=", {v, start}) || !CompileGeneratedStatement("for", {v, end, s})) {
     Fail(31);
     return false;
   }
   rest_ = rest;
   return CompileRest();
+}
+
+// A keyword statement written as "name item,item,...": the items go to the keyword
+// statement as they are when nothing in them would make the keyword text split or end them
+// differently, else the text takes the general road.
+bool Compiler::CompileGeneratedStatement(std::string_view name, std::initializer_list<std::string_view> items) {
+  bool plain = true;
+  for (std::string_view item : items)
+    for (char c : item) plain = plain && c != ',' && c != ':' && c != ';' && c != '"';
+  int keyword = -1;
+  if (plain && keywords_.LookUpFirstWord(name, &keyword) == 1 && keyword >= 0 && keyword != printKeyword_ &&
+      keyword != readKeyword_ && keyword != inputKeyword_) {
+    const KeywordEntry& entry = keywords_.main[size_t(keyword)];
+    if (entry.number != 0 && (entry.params.empty() || entry.params[0] != 'e')) {
+      // The keyword text would trim the argument text as a whole.
+      statementItems_.assign(items.begin(), items.end());
+      if (!statementItems_.empty()) {
+        std::string_view& first = statementItems_.front();
+        while (!first.empty() && static_cast<unsigned char>(first.front()) <= 32) first.remove_prefix(1);
+        std::string_view& last = statementItems_.back();
+        while (!last.empty() && static_cast<unsigned char>(last.back()) <= 32) last.remove_suffix(1);
+        if (statementItems_.size() == 1 && statementItems_[0].empty()) statementItems_.clear();
+      }
+      if (!CompileKeywordItems(keyword, int32_t(code_.size()))) return false;
+      return CompileRest();
+    }
+  }
+  std::string text(name);
+  bool firstItem = true;
+  for (std::string_view item : items) {
+    text += firstItem ? ' ' : ',';
+    text.append(item);
+    firstItem = false;
+  }
+  return CompileKeywordText(text);
 }
 
 bool Compiler::CompileDim(const std::string& text) {
@@ -151,12 +186,12 @@ bool Compiler::CompileDim(const std::string& text) {
   return true;
 }
 
-bool Compiler::CompileSelect(const std::vector<std::string>& words, const std::vector<size_t>& starts,
+bool Compiler::CompileSelect(const std::vector<std::string_view>& words, const std::vector<size_t>& starts,
                              const std::string& text) {
   size_t colon = 1;
   while (colon < words.size() && words[colon] != ":") ++colon;
   std::string rest = colon < words.size() && colon + 1 < words.size() ? text.substr(starts[colon + 1]) : "";
-  const std::string& first = words[0];
+  const std::string_view first = words[0];
   const std::string tempVar = kSelectVariable;
   if (first == "select") {
     if (selectOpen_ || colon != 2) {
@@ -209,9 +244,9 @@ bool Compiler::CompileSelect(const std::vector<std::string>& words, const std::v
   return CompileRest();
 }
 
-bool Compiler::CompileAssignment(std::string_view text, bool* isAssignment) {
+bool Compiler::CompileAssignment(std::string_view text, bool* isAssignment, uint8_t separators) {
   *isAssignment = false;
-  size_t eq = text.find('=');
+  size_t eq = FindChar(text, '=');
   if (eq == std::string_view::npos) return true;
   std::string_view target = text.substr(0, eq);
   while (!target.empty() && target.back() == ' ') target.remove_suffix(1);
@@ -229,7 +264,7 @@ bool Compiler::CompileAssignment(std::string_view text, bool* isAssignment) {
   }
   *isAssignment = true;
   target = TrimView(target);
-  size_t open = target.find('(');
+  size_t open = FindChar(target, '(');
   // The statement's arguments; nothing compiles another assignment while they are in use.
   std::string& args = assignmentArgs_;
   args.clear();
@@ -243,6 +278,30 @@ bool Compiler::CompileAssignment(std::string_view text, bool* isAssignment) {
     args.append(target.substr(close + 1)).append(",").append(value);
     arrayFlag_ = true;
     return CompileAssignmentArgs(elementAssignKeyword_, "@= ", args);
+  }
+  // Without a comma, a ";" or a quote in the statement its two texts are the arguments as
+  // they are.
+  bool plain = true;
+  if (separators & (kHoldsComma | kHoldsSemicolon | kHoldsQuote | kHoldsBracket)) {
+    for (char c : target) plain = plain && c != ',' && c != ';' && c != '"' && c != ')';
+    // As the argument split and the ";" test read the value.
+    bool quoted = false;
+    int depth = 0;
+    for (char c : value) {
+      if (c == '"') quoted = !quoted;
+      else if (quoted) continue;
+      else if (c == '(') ++depth;
+      else if (c == ')') --depth;
+      else if (c == ';' || (c == ',' && depth == 0)) plain = false;
+    }
+  }
+  if (plain && assignKeyword_ >= 0 &&
+      keywords_.main[size_t(assignKeyword_)].number != 0 && !keywords_.main[size_t(assignKeyword_)].params.empty() &&
+      keywords_.main[size_t(assignKeyword_)].params[0] != 'e') {
+    statementItems_.clear();
+    statementItems_.push_back(target);
+    statementItems_.push_back(value);
+    return CompileKeywordItems(assignKeyword_, int32_t(code_.size()));
   }
   args.append(target).append(",").append(value);
   return CompileAssignmentArgs(assignKeyword_, "= ", args);

@@ -91,9 +91,14 @@ int32_t Compiler::ExpandIncludes() {
     const size_t scanEnd = working_.size();
     size_t pos = 0;
     int32_t line = 1;
+    // The line ends of the last pass, which scans the whole final text, serve the passes
+    // after this one.
+    lineEnds_.clear();
+    lineEndsValid_ = false;
     while (pos < scanEnd) {
       size_t cr = working_.find('\r', pos);
       if (cr == std::string::npos || cr > scanEnd) cr = scanEnd;
+      lineEnds_.push_back(cr);
       const size_t lineStart = pos;
       const std::string_view raw = std::string_view(working_).substr(pos, cr - pos);
       pos = cr + 1;
@@ -140,6 +145,7 @@ int32_t Compiler::ExpandIncludes() {
     }
     if (pass == 0) firstIncluded = line - 1;
   }
+  lineEndsValid_ = true;
   // firstIncluded is the line number of the first line after the "end" line.
   return firstIncluded;
 }

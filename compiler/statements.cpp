@@ -8,6 +8,21 @@
 #include "compiler/compiler.h"
 #include "compiler/text_util.h"
 
+namespace {
+
+// True when a block keyword's condition holds "<>", " and " or " or ", which it rewrites.
+bool HoldsConditionWord(std::string_view item) {
+  for (size_t i = 0; i + 1 < item.size(); ++i) {
+    if (item[i] == '<' && item[i + 1] == '>') return true;
+    if (item[i] != ' ') continue;
+    const std::string_view after = item.substr(i + 1);
+    if (after.starts_with("and ") || after.starts_with("or ")) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 bool Compiler::CompileStatement(const std::string& input) {
   // Most statements arrive trimmed already: copy only when blanks or a ":" must go.
   std::string trimmed;
@@ -22,7 +37,7 @@ bool Compiler::CompileStatement(const std::string& input) {
   const std::string& text = *source;
   if (text.empty()) return true;
   if (commentBlock_) {
-    std::vector<std::string> words;
+    std::vector<std::string_view> words;
     std::vector<size_t> starts;
     Tokenize(text, words, starts);
     for (int n = std::min<int>(int(words.size()), keywords_.MaxWordsStartingWith(words[0])); n >= 1; --n) {
@@ -43,31 +58,34 @@ bool Compiler::CompileStatement(const std::string& input) {
     if (!CompileLabel(text, &done)) return false;
     if (done) return true;
   }
-  if (w == "function" && wordEnd < text.size() && text[wordEnd] == ' ') {
+  if (WordIs(w, "function") && wordEnd < text.size() && text[wordEnd] == ' ') {
     if (!CompileFunctionHeader(text, &done)) return false;
     if (done) return true;
   }
   {
-    if (w[0] == '`' || w == "rem") return true;
+    if (w[0] == '`' || WordIs(w, "rem")) return true;
     // Only the rewritten forms need all the words; an "if" without a "then" or a "for"
     // without a "to" anywhere is a plain keyword statement.
     bool rewritten = false;
     switch (w.empty() ? 0 : w[0]) {
-      case 'i': rewritten = w == "if" && text.find("then") != std::string::npos; break;
-      case 'f': rewritten = w == "for" && text.find("to") != std::string::npos; break;
-      case 'd': rewritten = w == "dim"; break;
-      case 'u': rewritten = w == "undim"; break;
-      case 's': rewritten = w == "select"; break;
-      case 'c': rewritten = w == "case"; break;
-      case 'e': rewritten = w == "endcase" || w == "endselect"; break;
+      case 'i': rewritten = WordIs(w, "if") && text.find("then") != std::string::npos && HasWordFrom(text, 2, "then"); break;
+      case 'f':
+        if (WordIs(w, "for") && text.find("to") != std::string::npos && HasWordFrom(text, 2, "to"))
+          return CompileFor(Trim(text.substr(3)));
+        break;
+      case 'd': rewritten = WordIs(w, "dim"); break;
+      case 'u': rewritten = WordIs(w, "undim"); break;
+      case 's': rewritten = WordIs(w, "select"); break;
+      case 'c': rewritten = WordIs(w, "case"); break;
+      case 'e': rewritten = WordIs(w, "endcase") || WordIs(w, "endselect"); break;
       default: break;
     }
     if (!rewritten) return CompileKeywordText(text, at, w.size());
   }
-  std::vector<std::string> words;
+  std::vector<std::string_view> words;
   std::vector<size_t> starts;
   Tokenize(text, words, starts);
-  const std::string& first = words[0];
+  const std::string_view first = words[0];
   auto hasWord = [&](const char* w) {
     for (size_t i = 2; i < words.size(); ++i)
       if (words[i] == w) return true;
@@ -84,7 +102,7 @@ bool Compiler::CompileStatement(const std::string& input) {
     if (open != std::string::npos && open > 4 && IsVariableName(Trim(text.substr(4, open - 4)))) return CompileDim(text);
   }
   if (first == "undim" && words.size() >= 2) {
-    std::string name = words[1];
+    std::string name(words[1]);
     size_t cut = 0;
     while (cut < name.size() && IsCallNameChar(name[cut])) ++cut;
     arrayFlag_ = true;
@@ -113,7 +131,7 @@ bool Compiler::CompileKeywordText(const std::string& text, size_t knownAt, size_
     keyword = single;
     argStart = firstAt + first.size();
   } else if (most > 1) {
-    std::vector<std::string> words;
+    std::vector<std::string_view> words;
     std::vector<size_t> starts;
     Tokenize(text, words, starts, size_t(most));
     for (int n = std::min<int>(int(words.size()), most); n >= 1 && keyword < 0; --n) {
@@ -122,12 +140,13 @@ bool Compiler::CompileKeywordText(const std::string& text, size_t knownAt, size_
     }
   }
   int32_t statementStart = int32_t(code_.size());
+  const uint8_t separators = SeparatorsOf(text);
   if (keyword < 0) {
     // Not a keyword: a user-function call or an assignment, after splitting off the rest.
     std::string_view body = text;
     std::string rest;
     bool quoted = false;
-    for (size_t i = 0; i < text.size(); ++i) {
+    for (size_t i = 0; i < (separators & kHoldsColon ? text.size() : 0); ++i) {
       if (text[i] == '"') quoted = !quoted;
       if (!quoted && text[i] == ':') {
         body = body.substr(0, i);
@@ -136,9 +155,9 @@ bool Compiler::CompileKeywordText(const std::string& text, size_t knownAt, size_
       }
     }
     body = TrimView(body);
-    size_t open = body.find('(');
+    size_t open = separators & kHoldsBracket ? FindChar(body, '(') : std::string_view::npos;
     if (open != std::string::npos && body.back() == ')' &&
-        FindUserFunction(std::string(TrimView(body.substr(0, open)))) >= 0 && MatchingBracket(body, open) == body.size() - 1) {
+        FindUserFunction(TrimView(body.substr(0, open))) >= 0 && MatchingBracket(body, open) == body.size() - 1) {
       int32_t n = 0;
       char t = 0;
       if (!CompileCall(std::string(TrimView(body.substr(0, open))), std::string(body.substr(open + 1, body.size() - open - 2)),
@@ -148,7 +167,7 @@ bool Compiler::CompileKeywordText(const std::string& text, size_t knownAt, size_
       return CompileRest();
     }
     bool isAssignment = false;
-    if (!CompileAssignment(body, &isAssignment)) return false;
+    if (!CompileAssignment(body, &isAssignment, separators)) return false;
     if (!isAssignment) {
       Fail(29);
       return false;
@@ -157,6 +176,19 @@ bool Compiler::CompileKeywordText(const std::string& text, size_t knownAt, size_
     return CompileRest();
   }
   const KeywordEntry* entry = &keywords_.main[size_t(keyword)];
+  if (!(separators & (kHoldsQuote | kHoldsColon | kHoldsSemicolon | kHoldsComma)) && entry->number != 0 &&
+      (entry->params.empty() || entry->params[0] != 'e')) {
+    // Nothing ends the statement early or splits its arguments: the argument text is the
+    // one item, and the statement compiles in place.
+    const std::string_view args = TrimView(std::string_view(text).substr(argStart));
+    statementItems_.clear();
+    if (!args.empty()) statementItems_.push_back(args);
+    std::string rest;
+    rest.swap(rest_);
+    if (!CompileKeywordItems(keyword, statementStart)) return false;
+    rest_.swap(rest);
+    return CompileRest();
+  }
   // The argument text: everything after the keyword's last word.
   std::string args(TrimView(std::string_view(text).substr(argStart)));
   const bool isPrint = keyword == printKeyword_, isRead = keyword == readKeyword_, isInput = keyword == inputKeyword_;
@@ -222,13 +254,21 @@ bool Compiler::CompileKeywordStatement(int k, const std::string& argText, int32_
     if (head.number == kCmdCommentStart) commentBlock_ = true;
     return true;
   }
-  const int groupLast = head.last;
-  auto sameName = [&](int e) { return e >= k && e <= groupLast; };
   // A keyword statement never compiles another one while it gathers its operands, so the
   // two lists are kept from statement to statement.
+  statementItems_.clear();
+  if (!TrimView(argText).empty()) SplitTopLevelViews(argText, statementItems_);
+  return CompileKeywordItems(k, statementStart);
+}
+
+// The keyword statement k with its argument texts in statementItems_.
+bool Compiler::CompileKeywordItems(int k, int32_t statementStart) {
+  const auto& part = keywords_.main;
+  const KeywordEntry& head = part[size_t(k)];
+  const std::string& name = head.name;
+  const int groupLast = head.last;
+  auto sameName = [&](int e) { return e >= k && e <= groupLast; };
   std::vector<std::string_view>& items = statementItems_;
-  items.clear();
-  if (!TrimView(argText).empty()) SplitTopLevelViews(argText, items);
   int candidate = k;
   std::string letters;
   std::vector<int32_t>& operands = statementOperands_;
@@ -236,8 +276,7 @@ bool Compiler::CompileKeywordStatement(int k, const std::string& argText, int32_
   std::string condition;
   for (size_t i = 0; i < items.size(); ++i) {
     std::string_view item = items[i];
-    if (head.block >= 0 && (item.find("<>") != std::string_view::npos || item.find(" and ") != std::string_view::npos ||
-                            item.find(" or ") != std::string_view::npos)) {
+    if (head.block >= 0 && HoldsConditionWord(item)) {
       condition = ReplaceOutsideQuotes(std::string(item), "<>", "!");
       condition = ReplaceOutsideQuotes(condition, " and ", "&");
       condition = ReplaceOutsideQuotes(condition, " or ", "|");

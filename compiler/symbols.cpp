@@ -61,12 +61,13 @@ bool Compiler::DeclareVariableByName(std::string_view text, char* type, int32_t*
   }
   char t = hash ? 'f' : dollar ? 's' : 'l';
   *type = t;
-  if (prePass_) {
-    *number = kVarBase[TypeIndex(t)];
-    return true;
-  }
-  *number = DeclareVariable(TypeIndex(t), text, array);
+  *number = DeclareVariableOfType(t, text, array);
   return *number >= 0;
+}
+
+int32_t Compiler::DeclareVariableOfType(char type, std::string_view name, bool array) {
+  if (prePass_) return kVarBase[TypeIndex(type)];
+  return DeclareVariable(TypeIndex(type), name, array);
 }
 
 int32_t Compiler::DeclareJumpTarget(const std::string& name, int kind, bool reference, bool global) {
@@ -96,7 +97,7 @@ int32_t Compiler::DeclareJumpTarget(const std::string& name, int kind, bool refe
   return number;
 }
 
-int Compiler::FindUserFunction(const std::string& name) const {
+int Compiler::FindUserFunction(std::string_view name) const {
   auto it = functionIndex_.find(name);
   return it == functionIndex_.end() ? -1 : it->second;
 }
@@ -140,8 +141,7 @@ bool Compiler::DeclareFunctions(int mode, int32_t firstIncluded, int32_t* lineCo
   int current = -1;
   std::string text;
   while (pos < working_.size()) {
-    size_t cr = working_.find('\r', pos);
-    if (cr == std::string::npos) cr = working_.size();
+    const size_t cr = LineEnd(pos, size_t(line - 1));
     size_t start = pos;
     while (start < cr && static_cast<unsigned char>(working_[start]) <= 32) ++start;
     // Only the lines that open or close a function are needed as text.

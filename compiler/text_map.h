@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,7 +15,19 @@ class TextMap {
   };
 
   Entry* find(std::string_view key) { return const_cast<Entry*>(static_cast<const TextMap*>(this)->find(key)); }
-  const Entry* find(std::string_view key) const;
+  const Entry* find(std::string_view key) const {
+    if (slots_.empty()) return nullptr;
+    const Key k = KeyOf(key);
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = k.hash & mask;; i = (i + 1) & mask) {
+      const Slot& s = slots_[i];
+      if (s.entry == 0) return nullptr;
+      if (s.head == k.head && s.hash == k.hash) {
+        const Entry& e = entries_[size_t(s.entry - 1)];
+        if (key.size() <= 8 ? e.first.size() == key.size() : e.first == key) return &e;
+      }
+    }
+  }
   const Entry* end() const { return nullptr; }
   // Adds the key unless it is there already.
   void emplace(std::string_view key, int value);
@@ -24,13 +37,30 @@ class TextMap {
   size_t size() const { return entries_.size(); }
 
  private:
-  static uint32_t Hash(std::string_view key);
-  size_t SlotOf(std::string_view key, uint32_t hash) const;
+  // Names are short: the first eight characters, packed, and the length decide a match for
+  // names of up to eight characters; longer ones compare their text too.
+  struct Key {
+    uint64_t head;
+    uint32_t hash;
+  };
+  struct Slot {
+    uint64_t head;
+    uint32_t hash;
+    int32_t entry;  // entry index + 1; 0 is an empty slot
+  };
+  static Key KeyOf(std::string_view key) {
+    uint64_t head = 0;
+    const size_t n = key.size() < 8 ? key.size() : 8;
+    for (size_t i = 0; i < n; ++i) head |= uint64_t(uint8_t(key[i])) << (8 * i);
+    uint64_t h = (head ^ (uint64_t(key.size()) << 56)) * 0x9E3779B97F4A7C15ull;
+    for (size_t i = 8; i < key.size(); ++i) h = (h ^ uint8_t(key[i])) * 0x100000001B3ull;
+    return {head, uint32_t(h >> 32) ^ uint32_t(key.size())};
+  }
+  size_t SlotOf(std::string_view key, const Key& k) const;
   void Grow();
 
   std::vector<Entry> entries_;
-  std::vector<uint32_t> hashes_;
-  std::vector<int32_t> slots_;  // entry index + 1; 0 is an empty slot
+  std::vector<Slot> slots_;
 };
 
 // A map from 32-bit values to numbers (the literal tables): open addressing, power of two.

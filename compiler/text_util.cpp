@@ -1,23 +1,32 @@
 #include "compiler/text_util.h"
 
 #include <cstring>
+#include <span>
 
 void LowerOutsideQuotes(std::string& text) {
+  // Most lines hold neither capitals nor quotes: eight characters are tested at a time.
+  size_t i = 0;
+  const size_t n = text.size();
+  constexpr uint64_t kOnes = 0x0101010101010101ull, kHigh = 0x8080808080808080ull;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t w;
+    std::memcpy(&w, text.data() + i, 8);
+    // A byte b below 0x80 is in A..Z when b + (128 - 'A') has the high bit and b + (127 - 'Z')
+    // has not (no sum carries into the next byte); a quote is a zero byte of w ^ '"'.
+    const uint64_t low = w & ~kHigh;
+    const uint64_t capital = (low + kOnes * (128 - 'A')) & ~(low + kOnes * (127 - 'Z')) & ~w & kHigh;
+    const uint64_t q = w ^ (kOnes * '"');
+    const uint64_t quote = (q - kOnes) & ~q & kHigh;
+    if (capital | quote) break;
+  }
   bool quoted = false;
-  for (char& c : text) {
+  for (char& c : std::span<char>(text.data() + i, n - i)) {
     if (c == '"') quoted = !quoted;
     else if (!quoted && c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
   }
 }
 
 std::string Trim(const std::string& text) {
-  size_t a = 0, b = text.size();
-  while (a < b && static_cast<unsigned char>(text[a]) <= 32) ++a;
-  while (b > a && static_cast<unsigned char>(text[b - 1]) <= 32) --b;
-  return text.substr(a, b - a);
-}
-
-std::string_view TrimView(std::string_view text) {
   size_t a = 0, b = text.size();
   while (a < b && static_cast<unsigned char>(text[a]) <= 32) ++a;
   while (b > a && static_cast<unsigned char>(text[b - 1]) <= 32) --b;
@@ -104,7 +113,7 @@ size_t MatchingBracket(std::string_view text, size_t open) {
 
 // The statement's words: split at blanks outside quotes; a ":" outside quotes is a word of
 // its own. starts[i] is the offset of word i in the text.
-void Tokenize(const std::string& text, std::vector<std::string>& words, std::vector<size_t>& starts,
+void Tokenize(std::string_view text, std::vector<std::string_view>& words, std::vector<size_t>& starts,
               size_t maxWords) {
   words.clear();
   starts.clear();
@@ -116,7 +125,7 @@ void Tokenize(const std::string& text, std::vector<std::string>& words, std::vec
     while (i < text.size() && text[i] == ' ') ++i;
     if (i >= text.size()) break;
     if (text[i] == ':') {
-      words.emplace_back(":");
+      words.push_back(text.substr(i, 1));
       starts.push_back(i++);
       continue;
     }
@@ -148,11 +157,32 @@ std::string_view FirstWord(const std::string& text, size_t* start) {
   return std::string_view(text).substr(i, j - i);
 }
 
-std::string Join(const std::vector<std::string>& words, size_t from, size_t to) {
+bool HasWordFrom(std::string_view text, size_t index, std::string_view word) {
+  size_t i = 0, n = 0;
+  while (i < text.size()) {
+    while (i < text.size() && text[i] == ' ') ++i;
+    if (i >= text.size()) break;
+    size_t start = i;
+    if (text[i] == ':') {
+      ++i;
+    } else {
+      bool quoted = false;
+      for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '"') quoted = !quoted;
+        else if (!quoted && (c == ' ' || c == ':')) break;
+      }
+    }
+    if (n++ >= index && text.substr(start, i - start) == word) return true;
+  }
+  return false;
+}
+
+std::string Join(const std::vector<std::string_view>& words, size_t from, size_t to) {
   std::string s;
   for (size_t i = from; i < to && i < words.size(); ++i) {
     if (!s.empty()) s += ' ';
-    s += words[i];
+    s.append(words[i]);
   }
   return s;
 }
