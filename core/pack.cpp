@@ -31,6 +31,30 @@ bool ValidExtension(const std::string& ext) {
   return true;
 }
 
+// Walks the entry headers of the pack that starts at stub, reading only the headers, so a
+// file without a pack is turned down without reading it whole. True when the walk ends
+// exactly at the trailer.
+bool PackHeadersConsistent(int fd, uint64_t stub, uint64_t fileSize) {
+  const uint64_t end = fileSize - 4;
+  uint64_t pos = stub;
+  while (pos < end) {
+    if (end - pos < 4) return false;
+    uint8_t word[4];
+    if (pread(fd, word, 4, off_t(pos)) != 4) return false;
+    uint32_t nameLen = ReadU32(word);
+    pos += 4;
+    if (nameLen == 0) return pos == end;
+    if (nameLen > 256 || end - pos < uint64_t(nameLen) + 4) return false;
+    pos += nameLen;
+    if (pread(fd, word, 4, off_t(pos)) != 4) return false;
+    pos += 4;
+    uint32_t dataSize = ReadU32(word);
+    if (end - pos < dataSize) return false;
+    pos += dataSize;
+  }
+  return pos == end;
+}
+
 // Reads the trailer and the pack of an open file into out; false when inconsistent.
 bool ReadPackBytes(int fd, std::vector<uint8_t>& out) {
   struct stat st;
@@ -39,7 +63,7 @@ bool ReadPackBytes(int fd, std::vector<uint8_t>& out) {
   uint8_t trailer[4];
   if (pread(fd, trailer, 4, off_t(fileSize - 4)) != 4) return false;
   uint64_t stub = ReadU32(trailer);
-  if (stub + 8 > fileSize) return false;
+  if (stub + 8 > fileSize || !PackHeadersConsistent(fd, stub, fileSize)) return false;
   out.resize(size_t(fileSize - stub));
   size_t done = 0;
   while (done < out.size()) {
