@@ -105,6 +105,7 @@ class Compiler {
   bool SplitOperatorChain(std::string_view text);
   bool ReduceOperatorChain(int32_t* number, char* type);
   bool CompileOperand(std::string_view text, int32_t* number, char* type);
+  bool EmitOperator(int level, int32_t a, char ta, int32_t b, char tb, int32_t* temp, char* type);
   bool CompileCall(const std::string& name, const std::string& args, int32_t* number, char* type);
   bool CompileUserCall(int function, const std::string& args, int32_t* number, char* type);
   int32_t Convert(int command, int32_t operand);

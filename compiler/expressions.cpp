@@ -194,6 +194,30 @@ int32_t Compiler::Convert(int command, int32_t operand) {
   return temp;
 }
 
+// Chooses the overload of an operator level for the operand types, takes a temporary of its
+// result type and emits the instruction. Fails with message 22 when no overload fits.
+bool Compiler::EmitOperator(int level, int32_t a, char ta, int32_t b, char tb, int32_t* temp, char* type) {
+  int chosen = -1;
+  const int first = operatorFirst_[level];
+  for (int e = first; e >= 0 && e <= keywords_.bracket[size_t(first)].last; ++e) {
+    const std::string& p = keywords_.bracket[size_t(e)].params;
+    if (p.size() == 3 && p[1] == ta && p[2] == tb) {
+      chosen = e;
+      break;
+    }
+  }
+  if (chosen < 0) {
+    Fail(22);
+    return false;
+  }
+  const KeywordEntry& entry = keywords_.bracket[size_t(chosen)];
+  *temp = AllocTempOperand(entry.params[0]);
+  if (!*temp) return false;
+  *type = entry.params[0];
+  if (!prePass_) EmitInstruction(entry.number, {*temp, a, b});
+  return true;
+}
+
 bool Compiler::CompileFullExpression(std::string_view input, int32_t* number, char* type) {
   {
     // A plain operator chain (or a single operand) has no group to take out.
@@ -349,26 +373,12 @@ bool Compiler::ReduceOperatorChain(int32_t* number, char* type) {
         Fail(22);
         return false;
       }
-      int chosen = -1;
-      const int first = operatorFirst_[level];
-      for (int e = first; e >= 0 && e <= keywords_.bracket[size_t(first)].last; ++e) {
-        const std::string& p = keywords_.bracket[size_t(e)].params;
-        if (p.size() == 3 && p[1] == ta && p[2] == tb) {
-          chosen = e;
-          break;
-        }
-      }
-      if (chosen < 0) {
-        Fail(22);
-        return false;
-      }
-      const KeywordEntry& entry = keywords_.bracket[size_t(chosen)];
-      int32_t temp = AllocTempOperand(entry.params[0]);
-      if (!temp) return false;
-      if (!prePass_) EmitInstruction(entry.number, {temp, a, b});
+      int32_t temp = 0;
+      char resultType = 0;
+      if (!EmitOperator(level, a, ta, b, tb, &temp, &resultType)) return false;
       if (count == 1) {
         *number = temp;
-        *type = entry.params[0];
+        *type = resultType;
         return true;
       }
       // The reduced part becomes the marker of the temporary.
@@ -383,7 +393,7 @@ bool Compiler::ReduceOperatorChain(int32_t* number, char* type) {
         return false;
       }
       last = temp;
-      lastType = entry.params[0];
+      lastType = resultType;
     }
   }
   *number = last;
@@ -468,27 +478,13 @@ bool Compiler::CompileExpression(std::string_view input, int32_t* number, char* 
         Fail(22);
         return false;
       }
-      int chosen = -1;
-      const int first = operatorFirst_[level];
-      for (int e = first; e >= 0 && e <= keywords_.bracket[size_t(first)].last; ++e) {
-        const std::string& p = keywords_.bracket[size_t(e)].params;
-        if (p.size() == 3 && p[1] == ta && p[2] == tb) {
-          chosen = e;
-          break;
-        }
-      }
-      if (chosen < 0) {
-        Fail(22);
-        return false;
-      }
-      const KeywordEntry& entry = keywords_.bracket[size_t(chosen)];
-      int32_t temp = AllocTempOperand(entry.params[0]);
-      if (!temp) return false;
-      if (!prePass_) EmitInstruction(entry.number, {temp, a, b});
+      int32_t temp = 0;
+      char resultType = 0;
+      if (!EmitOperator(level, a, ta, b, tb, &temp, &resultType)) return false;
       if (operators == 1) {
         // The only operator: its operands were the whole text, which is now the temporary.
         *number = temp;
-        *type = entry.params[0];
+        *type = resultType;
         return true;
       }
       const Marker marker(temp);
@@ -502,7 +498,7 @@ bool Compiler::CompileExpression(std::string_view input, int32_t* number, char* 
       }
       reduced = true;
       last = temp;
-      lastType = entry.params[0];
+      lastType = resultType;
       from = leftStart + marker.size;
     }
   }

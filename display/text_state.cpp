@@ -23,7 +23,7 @@ void ResetTextState() {
 }
 
 void CreateTextFont(int32_t style, int32_t size, const std::string& face) {
-  FontSpec request;
+  FontRequest request;
   request.face = face;
   request.height = size;
   request.bold = style == 2 || style == 3;

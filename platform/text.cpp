@@ -44,7 +44,7 @@ struct Glyph {
 class TextFont {
  public:
   // Bundled bitmap font.
-  TextFont(const uint8_t* cells, int32_t cellW, int32_t cellH, int32_t base, const FontSpec& request)
+  TextFont(const uint8_t* cells, int32_t cellW, int32_t cellH, int32_t base, const FontRequest& request)
       : request_(request), bitmap_(cells) {
     int32_t h = std::abs(request.height);
     scale_ = std::max(1, (h + cellH / 2) / cellH);
@@ -55,7 +55,7 @@ class TextFont {
     for (int c = 0; c < 256; ++c) BuildBitmapGlyph(c);
   }
   // FreeType face (owned).
-  TextFont(FT_Face face, const FontSpec& request) : request_(request), face_(face) {
+  TextFont(FT_Face face, const FontRequest& request) : request_(request), face_(face) {
     int32_t h = std::max(1, std::abs(request.height));
     FT_Size_RequestRec req{};
     req.type = request.height < 0 ? FT_SIZE_REQUEST_TYPE_NOMINAL : FT_SIZE_REQUEST_TYPE_REAL_DIM;
@@ -75,7 +75,7 @@ class TextFont {
   const Glyph& GlyphOf(uint8_t c) const { return glyphs_[c]; }
   int32_t Ascent() const { return ascent_; }
   int32_t Height() const { return height_; }
-  const FontSpec& Spec() const { return request_; }
+  const FontRequest& Request() const { return request_; }
 
  private:
   void BuildBitmapGlyph(int c) {
@@ -118,7 +118,7 @@ class TextFont {
     }
   }
 
-  FontSpec request_;
+  FontRequest request_;
   const uint8_t* bitmap_ = nullptr;
   FT_Face face_ = nullptr;
   int32_t scale_ = 1, cellW_ = 0, cellH_ = 0;
@@ -128,7 +128,7 @@ class TextFont {
 
 namespace {
 
-TextFontPtr MakeBitmapFont(const FontSpec& request) {
+TextFontPtr MakeBitmapFont(const FontRequest& request) {
   const EmbeddedFile* f = FindEmbeddedFile("system_font.bin");
   if (!f || f->size < 8 || std::memcmp(f->data, "VKF1", 4) != 0) return nullptr;
   int32_t w = f->data[4], h = f->data[5], base = f->data[6];
@@ -154,7 +154,7 @@ bool StartFontconfig() {
   return g_fcReady;
 }
 
-bool FindFontFile(const FontSpec& request, std::string* path, int* index) {
+bool FindFontFile(const FontRequest& request, std::string* path, int* index) {
   StartFontconfig();
   if (!g_fcReady) return false;
   FcPattern* pat = FcPatternCreate();
@@ -182,7 +182,7 @@ bool FindFontFile(const FontSpec& request, std::string* path, int* index) {
 
 }  // namespace
 
-TextFontPtr TextCreateFont(const FontSpec& request) {
+TextFontPtr TextCreateFont(const FontRequest& request) {
   std::string l = Lower(request.face);
   if (l == "system" || l == "fixedsys") return MakeBitmapFont(request);
   std::string path;
@@ -194,7 +194,7 @@ TextFontPtr TextCreateFont(const FontSpec& request) {
 }
 
 TextFontPtr TextDefaultFont() {
-  static TextFontPtr font = MakeBitmapFont(FontSpec{"system", 10});
+  static TextFontPtr font = MakeBitmapFont(FontRequest{"system", 10});
   return font;
 }
 
@@ -232,7 +232,7 @@ void TextOut(const TextContext& dc, int32_t x, int32_t y, const char* text, size
     }
     pen += g.advance;
   }
-  if (font->Spec().underline) {
+  if (font->Request().underline) {
     SurfRect r{clampRect(x), clampRect(baseline + 1), clampRect(pen), clampRect(baseline + 2)};
     SurfaceFill(s, &r, dc.textPixel);
   }

@@ -12,7 +12,7 @@
 // to the bundled bitmap-like font, so their extents are the same on every machine. Texts
 // are Windows-1252 bytes.
 
-struct FontSpec {
+struct FontRequest {
   std::string face;
   int32_t height = 10;  // cell height in pixels; negative: character height
   bool bold = false, italic = false, underline = false;
@@ -22,7 +22,7 @@ class TextFont;
 using TextFontPtr = std::shared_ptr<const TextFont>;
 
 // Makes a font; nullptr when no face could be loaded.
-TextFontPtr TextCreateFont(const FontSpec& request);
+TextFontPtr TextCreateFont(const FontRequest& request);
 // The bundled font at height 10 (always available).
 TextFontPtr TextDefaultFont();
 

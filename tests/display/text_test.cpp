@@ -27,9 +27,9 @@ TEST_F(TextTest, BundledFontHasTheSameExtentsEverywhere) {
   EXPECT_EQ(e.cx, 40);
   EXPECT_EQ(e.cy, 16);
   EXPECT_EQ(MeasurePrintText("").cx, 0);
-  FontSpec big{"fixedsys", 32};
+  FontRequest big{"fixedsys", 32};
   EXPECT_EQ(TextMeasure(TextCreateFont(big).get(), "ab", 2).cx, 32);
-  FontSpec bold{"system", 10, true};
+  FontRequest bold{"system", 10, true};
   EXPECT_EQ(TextMeasure(TextCreateFont(bold).get(), "ab", 2).cx, 18);
 }
 
