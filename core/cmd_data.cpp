@@ -8,7 +8,7 @@
 namespace {
 
 void CmdRestoreToLabel() {
-  const intptr_t index = OpNumber(0);
+  const intptr_t index = OpNumber(0) - kDataPositionBase;
   const intptr_t count = intptr_t(g_program.dataTypes.size());
   g_dataReadPosition = int32_t(index < 0 ? 0 : index > count ? count : index);
   ProgramCounter += 1;

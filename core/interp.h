@@ -32,6 +32,8 @@ inline const char* OpString(int k) {
 }
 inline CodeWord* OpTarget(int k) { return reinterpret_cast<CodeWord*>(ProgramCounter[k]); }
 inline intptr_t OpNumber(int k) { return ProgramCounter[k]; }
+// A DATA position operand holds this base plus the index of the DATA item.
+inline constexpr intptr_t kDataPositionBase = 25000;
 inline void SkipOperands(int n) { ProgramCounter += n; }
 // A waiting handler runs again in the next slice: back to its own command word.
 inline void WaitAndRetry() {

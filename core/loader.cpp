@@ -57,7 +57,10 @@ bool CellOfKind(int32_t cell, char kind) {
 }
 
 // Checks each instruction's operands against the kinds its command declares, from the raw
-// (not yet relocated) words. Stops quietly at a command whose operands are not declared.
+// (not yet relocated) words. A command whose operands are not declared (its subsystem is not
+// built, so it stops the program when reached) counts as a one-word instruction: the walk goes
+// on through its operand words, so every word that could run as a command is checked and every
+// jump must land on the start of an instruction.
 bool CheckOperandKinds(const uint8_t* bytes, int64_t codeStart, int64_t count, int32_t dataCount,
                        std::string* error) {
   std::vector<uint8_t> starts(size_t(count) + 1, 0);
@@ -73,7 +76,11 @@ bool CheckOperandKinds(const uint8_t* bytes, int64_t codeStart, int64_t count, i
       continue;
     }
     const char* kinds = g_commandOperands[cmd];
-    if (!kinds || std::strchr(kinds, '*')) {
+    if (!kinds) {
+      ++i;
+      continue;
+    }
+    if (std::strchr(kinds, '*')) {
       complete = false;
       break;
     }
@@ -242,8 +249,10 @@ bool LoadProgramFromBytes(const uint8_t* bytes, size_t size, std::string* error)
       if (w >= 10000 && w < 25000) {
         out = reinterpret_cast<CodeWord>(&g_cells[w - 10000]);
       } else if (w >= 25000 && w < 35000) {
+        // DATA positions keep their operand number, which no command number can equal, so a
+        // stray one is never run as a command; the commands that take one subtract the base.
         if (w - 25000 > dataCount) throw std::runtime_error("a DATA position lies past the DATA items");
-        out = w - 25000;
+        out = w;
       } else if (w >= 35000 && w < 37000) {
         throw std::runtime_error("the program image holds an unresolved name");
       } else if (w >= 37000) {

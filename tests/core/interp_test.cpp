@@ -124,7 +124,7 @@ TEST_F(InterpTest, StopKeysEndCountedSlicesOnlyInDevelopmentRuns) {
 
 TEST_F(InterpTest, NumbersWithoutAHandlerQuitWithoutAnError) {
   ImageBuilder b;
-  b.Emit({11, 1, 2});
+  b.Emit({11, 11, 0});
   EXPECT_EQ(Run(b, 10), kExitOk);
   EXPECT_EQ(g_errorCode, 0);
   ImageBuilder big;

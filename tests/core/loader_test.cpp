@@ -84,7 +84,7 @@ TEST_F(LoaderTest, OperandsBecomeCellAddressesCodeAddressesAndDataIndices) {
   EXPECT_EQ(CommandStream[0], 9999);
   EXPECT_EQ(reinterpret_cast<VarCell*>(CommandStream[1]), &g_cells[9000]);
   EXPECT_EQ(reinterpret_cast<CodeWord*>(CommandStream[2]), &CommandStream[0]);
-  EXPECT_EQ(CommandStream[3], 1);
+  EXPECT_EQ(CommandStream[3], kDataPositionBase + 1);  // never taken for a command number
   EXPECT_EQ(CommandStream[4], -4);
 }
 
@@ -92,7 +92,7 @@ TEST_F(LoaderTest, DamagedImagesLoadNothing) {
   ImageBuilder b;
   b.Text("hello");
   b.DataText("world");
-  b.Emit({9999, 2, 3});  // a number without a handler: its words are not checked by kind
+  b.Emit({9999, 10000, 10001});  // a number without a handler, then two cell words
   const std::vector<uint8_t> good = b.Build();
   ASSERT_TRUE(Load(good));
 
@@ -159,11 +159,23 @@ TEST_F(LoaderTest, OperandKindsOfDeclaredCommandsAreChecked) {
   (void)start;
 }
 
-TEST_F(LoaderTest, UndeclaredCommandsStopTheKindCheckButStillLoad) {
+TEST_F(LoaderTest, UndeclaredCommandsAreWalkedWordByWord) {
   ImageBuilder b;
-  b.Emit({7000, 1, 2, 3});  // a placeholder: its operands are not declared
+  int32_t v = b.IntVar();
+  b.Emit({7000, v, 37000});  // a placeholder: its operand words are walked as instructions
   ASSERT_TRUE(Load(b.Build())) << why;
-  EXPECT_FALSE(g_program.checkedWholeCode);
+  EXPECT_TRUE(g_program.checkedWholeCode);
+  ImageBuilder hidden;
+  hidden.Emit({7000, 1, 0});  // a built command (1) hidden behind it still has its operands checked
+  EXPECT_FALSE(Load(hidden.Build()));
+}
+
+TEST_F(LoaderTest, ADataPositionIsNeverRunAsACommand) {
+  ImageBuilder b;
+  b.DataInt(1);
+  b.Emit({25000});  // would be 0 after taking the base off
+  ASSERT_TRUE(Load(b.Build())) << why;
+  EXPECT_GE(CommandStream[0], kCommandSlots);
 }
 
 }  // namespace
