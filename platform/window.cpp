@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/codepage.h"
 #include "platform/events.h"
@@ -16,8 +17,19 @@ SDL_Window* g_window = nullptr;
 void PlatformSetHeadless(bool on) { g_headless = on; }
 bool PlatformIsHeadless() { return g_headless; }
 
+namespace {
+bool EnvSet(const char* name) {
+  const char* value = std::getenv(name);
+  return value && *value;
+}
+}  // namespace
+
 bool PlatformVideoInit() {
   if (!g_headless && !g_videoStarted) {
+    // Without a desktop to reach, go straight to the offscreen driver SDL would end up on anyway,
+    // rather than let it probe the desktop drivers (which print their own complaints).
+    if (!EnvSet("SDL_VIDEODRIVER") && !EnvSet("DISPLAY") && !EnvSet("WAYLAND_DISPLAY"))
+      SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0) {
       g_videoStarted = true;
     } else {
