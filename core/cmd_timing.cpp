@@ -156,15 +156,25 @@ void CmdPositionMouse() {
   LeaveSlice = g_timing.autoRefresh;
 }
 
+// In a window the system pointer is shown or hidden; the display's cursor-shown flag is the
+// one the window set-up keeps too, so the two never disagree about the pointer.
 void CmdHideMouse() {
-  if (!g_windowModeFlag) HidePointerSprites();
-  else if (InputSystemCursorShown()) InputShowSystemCursor(false);
+  if (!g_windowModeFlag) {
+    HidePointerSprites();
+  } else if (g_display.cursorShown) {
+    g_display.cursorShown = 0;
+    InputShowSystemCursor(false);
+  }
   LeaveSlice = g_timing.autoRefresh;
 }
 
 void CmdShowMouse() {
-  if (!g_windowModeFlag) CreatePointerSprites(1);
-  else if (!InputSystemCursorShown()) InputShowSystemCursor(true);
+  if (!g_windowModeFlag) {
+    CreatePointerSprites(1);
+  } else if (!g_display.cursorShown) {
+    g_display.cursorShown = 1;
+    InputShowSystemCursor(true);
+  }
   LeaveSlice = 1;
 }
 

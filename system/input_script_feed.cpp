@@ -60,8 +60,7 @@ void DeliverScriptEvents() {
         InputAddMouseMotion(e.a - x, e.b - y);
         x = e.a;
         y = e.b;
-        PostWindowMessage(Message{MsgKind::MouseMove, e.a + g_display.pictureOffsetX - g_runtime.windowOriginX,
-                                  e.b + g_display.pictureOffsetY - g_runtime.windowOriginY});
+        PostWindowMessage(Message{MsgKind::MouseMove, e.a + g_display.pictureOffsetX, e.b + g_display.pictureOffsetY});
         break;
       case ScriptEvent::Kind::ButtonDown: DeliverButton(e.a, true); break;
       case ScriptEvent::Kind::ButtonUp: DeliverButton(e.a, false); break;
