@@ -117,6 +117,8 @@ void CmdWaitMouse() {
   WaitAndRetry();
 }
 
+int32_t Saturate(int64_t v) { return int32_t(v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : v); }
+
 template <typename Read>
 void MouseQuery(Read read) {
   RefreshStaleInput();
@@ -152,7 +154,8 @@ void CmdPositionMouse() {
   SkipOperands(2);
   g_runtime.mouseX = x;
   g_runtime.mouseY = y;
-  if (g_windowModeFlag) InputWarpMouse(x + g_display.pictureOffsetX, y + g_display.pictureOffsetY);
+  if (g_windowModeFlag) InputWarpMouse(Saturate(int64_t(x) + g_display.pictureOffsetX),
+                                       Saturate(int64_t(y) + g_display.pictureOffsetY));
   LeaveSlice = g_timing.autoRefresh;
 }
 

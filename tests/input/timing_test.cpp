@@ -255,6 +255,23 @@ TEST(Mouse, WheelButtonsAndPlacing) {
   EXPECT_EQ(r.Int(py), 200);
 }
 
+// A pointer placed at the far ends of the number range comes back onto the screen when the
+// input file moves it, without the movement overflowing.
+TEST(Mouse, PlacedFarOffTheScreenAndMovedBack) {
+  ImageBuilder b;
+  int32_t x = b.IntVar(), y = b.IntVar(), mx = b.IntVar();
+  b.Emit({246, b.Int(INT32_MIN), b.Int(INT32_MAX)});
+  b.Emit({239, x});
+  b.Emit({240, y});
+  b.Emit({241, mx});
+  b.Emit({213});
+  RunOutcome r = RunIt(b, "2 mouse 100 100\n");
+  EXPECT_EQ(r.Int(x), 0);
+  EXPECT_EQ(r.Int(y), 100);
+  EXPECT_EQ(r.Int(mx), INT32_MAX);
+  EXPECT_EQ(r.ended, 1);
+}
+
 TEST(Ending, OnlyTheEndCommandSetsTheEndedFlag) {
   ImageBuilder a;
   a.Emit({217});

@@ -76,6 +76,13 @@ TEST_F(WindowMouse, PositionIsInPictureCoordinatesWhereverTheWindowIs) {
   HandleWindowMessage(Message{MsgKind::MouseMove, 0xFFFE, 2});
   EXPECT_EQ(g_runtime.mouseX, -7);
   EXPECT_EQ(g_runtime.mouseY, -5);
+  // Placing the pointer at the end of the range moves the system pointer no further.
+  CommandCall c;
+  c.cells[0].i = INT32_MAX;
+  c.cells[1].i = INT32_MIN;
+  EXPECT_EQ(c.Run(246, 2), 0);
+  EXPECT_EQ(g_runtime.mouseX, INT32_MAX);
+  EXPECT_EQ(g_runtime.mouseY, INT32_MIN);
   g_display.pictureOffsetX = g_display.pictureOffsetY = 0;
   g_windowModeFlag = 0;
 }
