@@ -173,6 +173,23 @@ TEST(Refresh, SyncRateSetsTheFramePeriod) {
   }
 }
 
+// Frames keep their period while the millisecond clock wraps at 2^32.
+TEST(Refresh, FramePacingHoldsAcrossTheClockWrap) {
+  ClockUseVirtual(true, 0xFFFFFFFFu - 10);
+  g_display.active = 1;
+  g_timing = RunTiming{};
+  g_timing.framePeriod = 25;
+  g_timing.lastFrameTime = TimeMs();
+  EndFrame();
+  EXPECT_EQ(g_timing.lastFrameTime, 14u);
+  g_timing.framePeriod = 0;  // rate 0: at least the next millisecond
+  EndFrame();
+  EXPECT_EQ(g_timing.lastFrameTime, 15u);
+  g_timing = RunTiming{};
+  g_display.active = 0;
+  ClockUseVirtual(false);
+}
+
 TEST(Refresh, SyncRateZeroPacesAtTheLeastAndOutOfRangeIsError112) {
   ImageBuilder b;
   int32_t t1 = b.IntVar(), t2 = b.IntVar();
