@@ -140,6 +140,20 @@ TEST(Keys, ScancodeGivesTheLowestKeyDown) {
   EXPECT_EQ(r.ended, 1);
 }
 
+TEST(Keys, ModifierKeysByTheirNamesInTheInputFile) {
+  ImageBuilder b;
+  int32_t ctrl = b.IntVar(), shift = b.IntVar();
+  b.Emit({263});
+  b.Emit({4505, ctrl});
+  b.Emit({4506, shift});
+  b.Emit({213});
+  RunOutcome r = RunIt(b, "2 key Right Ctrl down\n2 key Left Shift down\n2 type a\n4 mouse 1 1\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.Int(ctrl), 1);
+  EXPECT_EQ(r.Int(shift), 1);
+  EXPECT_EQ(r.ended, 1);
+}
+
 TEST(Refresh, SyncOnLetsOnlySyncEndTheSlice) {
   ImageBuilder b;
   int32_t t1 = b.IntVar(), t2 = b.IntVar(), t3 = b.IntVar(), t4 = b.IntVar();
