@@ -117,6 +117,8 @@ void CmdWaitMouse() {
   WaitAndRetry();
 }
 
+int32_t Saturate(int64_t v) { return int32_t(v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : v); }
+
 template <typename Read>
 void MouseQuery(Read read) {
   RefreshStaleInput();
@@ -152,19 +154,30 @@ void CmdPositionMouse() {
   SkipOperands(2);
   g_runtime.mouseX = x;
   g_runtime.mouseY = y;
-  if (g_windowModeFlag) InputWarpMouse(x + g_display.pictureOffsetX, y + g_display.pictureOffsetY);
+  if (g_windowModeFlag) InputWarpMouse(Saturate(int64_t(x) + g_display.pictureOffsetX),
+                                       Saturate(int64_t(y) + g_display.pictureOffsetY));
   LeaveSlice = g_timing.autoRefresh;
 }
 
+// In a window the system pointer is shown or hidden; the display's cursor-shown flag is the
+// one the window set-up keeps too, so the two never disagree about the pointer.
 void CmdHideMouse() {
-  if (!g_windowModeFlag) HidePointerSprites();
-  else if (InputSystemCursorShown()) InputShowSystemCursor(false);
+  if (!g_windowModeFlag) {
+    HidePointerSprites();
+  } else if (g_display.cursorShown) {
+    g_display.cursorShown = 0;
+    InputShowSystemCursor(false);
+  }
   LeaveSlice = g_timing.autoRefresh;
 }
 
 void CmdShowMouse() {
-  if (!g_windowModeFlag) CreatePointerSprites(1);
-  else if (!InputSystemCursorShown()) InputShowSystemCursor(true);
+  if (!g_windowModeFlag) {
+    CreatePointerSprites(1);
+  } else if (!g_display.cursorShown) {
+    g_display.cursorShown = 1;
+    InputShowSystemCursor(true);
+  }
   LeaveSlice = 1;
 }
 

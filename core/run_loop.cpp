@@ -61,9 +61,11 @@ void HandleWindowMessage(const Message& m) {
       g_runtime.lastCharacter = uint8_t(m.a);
       break;
     case MsgKind::MouseMove:
+      // Client coordinates less where the picture sits in the client area: picture
+      // coordinates, wherever the window is on the screen.
       if (plainWindowMouse) {
-        g_runtime.mouseX = (m.a & 0xFFFF) - g_display.pictureOffsetX + g_runtime.windowOriginX;
-        g_runtime.mouseY = (m.b & 0xFFFF) - g_display.pictureOffsetY + g_runtime.windowOriginY;
+        g_runtime.mouseX = int16_t(m.a & 0xFFFF) - g_display.pictureOffsetX;
+        g_runtime.mouseY = int16_t(m.b & 0xFFFF) - g_display.pictureOffsetY;
       }
       break;
     case MsgKind::LButtonDown:

@@ -66,13 +66,16 @@ bool ParseLine(const std::string& line, std::vector<ScriptEvent>& out, std::stri
   for (std::string t; in >> t;) args.push_back(t);
   int64_t v = 0, w = 0;
   bool down = false;
-  if (verb == "key" && args.size() == 2) {
-    int code = KeyCodeOfName(args[0]);
+  if (verb == "key" && args.size() >= 2) {
+    // Key names may have blanks ("Left Ctrl", "Page Up"): all words before the last.
+    std::string name = args[0];
+    for (size_t k = 1; k + 1 < args.size(); ++k) name += " " + args[k];
+    int code = KeyCodeOfName(name);
     if (!code) {
-      why = "unknown key \"" + args[0] + "\"";
+      why = "unknown key \"" + name + "\"";
       return false;
     }
-    if (!ReadUpDown(args[1], down)) {
+    if (!ReadUpDown(args.back(), down)) {
       why = "a key is \"down\" or \"up\"";
       return false;
     }

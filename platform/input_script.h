@@ -5,7 +5,8 @@
 
 // Input files (--input FILE): keys, characters and mouse events by frame number, one event a
 // line; '#' starts a comment line:
-//   FRAME key NAME down|up     a key by SDL's name ("Left", "A", "Space") or key code 1..255
+//   FRAME key NAME down|up     a key by SDL's name ("Left", "A", "Space", "Left Ctrl") or key
+//                              code 1..255
 //   FRAME type TEXT            the characters of TEXT (UTF-8), one character message each
 //   FRAME char CODE            one character byte 1..255
 //   FRAME mouse X Y            the pointer moves to X, Y of the picture

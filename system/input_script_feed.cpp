@@ -1,5 +1,6 @@
 // The --input file: its events reach the window's messages and the input layer when their
 // frame comes, as if the user had typed and moved the mouse.
+#include <cstdint>
 #include <vector>
 
 #include "core/runtime.h"
@@ -13,6 +14,9 @@ namespace {
 
 std::vector<ScriptEvent> g_script;
 size_t g_next = 0;
+
+// The pointer may have been placed anywhere: movement towards a point saturates.
+int32_t Saturate(int64_t v) { return int32_t(v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : v); }
 
 void DeliverKey(int code, bool down) {
   InputSetKey(code, down);
@@ -57,11 +61,10 @@ void DeliverScriptEvents() {
       case ScriptEvent::Kind::KeyUp: DeliverKey(e.a, false); break;
       case ScriptEvent::Kind::Char: PostWindowMessage(Message{MsgKind::Char, e.a, 0}); break;
       case ScriptEvent::Kind::MouseTo:
-        InputAddMouseMotion(e.a - x, e.b - y);
+        InputAddMouseMotion(Saturate(int64_t(e.a) - x), Saturate(int64_t(e.b) - y));
         x = e.a;
         y = e.b;
-        PostWindowMessage(Message{MsgKind::MouseMove, e.a + g_display.pictureOffsetX - g_runtime.windowOriginX,
-                                  e.b + g_display.pictureOffsetY - g_runtime.windowOriginY});
+        PostWindowMessage(Message{MsgKind::MouseMove, e.a + g_display.pictureOffsetX, e.b + g_display.pictureOffsetY});
         break;
       case ScriptEvent::Kind::ButtonDown: DeliverButton(e.a, true); break;
       case ScriptEvent::Kind::ButtonUp: DeliverButton(e.a, false); break;

@@ -149,6 +149,15 @@ TEST(InputScript, ReadsEveryKindOfEventInFrameOrder) {
   EXPECT_EQ(ev[10].a, 13);
   EXPECT_EQ(ev[11].kind, ScriptEvent::Kind::Wheel);
   EXPECT_EQ(ev[11].a, -2);
+  // Names of more than one word.
+  ASSERT_TRUE(ParseInputScript("1 key Left Ctrl down\n1 key right shift up\n1 key Keypad  Enter down\n", ev, &error))
+      << error;
+  ASSERT_EQ(ev.size(), 3u);
+  EXPECT_EQ(ev[0].kind, ScriptEvent::Kind::KeyDown);
+  EXPECT_EQ(ev[0].a, 0x1D);
+  EXPECT_EQ(ev[1].kind, ScriptEvent::Kind::KeyUp);
+  EXPECT_EQ(ev[1].a, 0x36);
+  EXPECT_EQ(ev[2].a, 0x9C);
   EXPECT_TRUE(ParseInputScript("1 type caf\xC3\xA9\n", ev, &error));
   ASSERT_EQ(ev.size(), 4u);
   EXPECT_EQ(ev[3].a, 0xE9);
@@ -157,7 +166,7 @@ TEST(InputScript, ReadsEveryKindOfEventInFrameOrder) {
 TEST(InputScript, RefusesBadLinesNamingTheLine) {
   std::vector<ScriptEvent> ev;
   std::string error;
-  for (const char* bad : {"x key A down", "-1 key A down", "1 key Nope down", "1 key A sideways", "1 char 0",
+  for (const char* bad : {"x key A down", "-1 key A down", "1 key Nope down", "1 key A sideways", "1 key Left Nope down", "1 key down", "1 char 0",
                           "1 char 256", "1 mouse 1", "1 mouse 1 2 3", "1 button thumb down", "1 wheel 99999",
                           "1 jump", "1", "99999999999999999999 char 5", "1 mouse 0x10 3"}) {
     error.clear();

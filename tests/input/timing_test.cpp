@@ -140,6 +140,20 @@ TEST(Keys, ScancodeGivesTheLowestKeyDown) {
   EXPECT_EQ(r.ended, 1);
 }
 
+TEST(Keys, ModifierKeysByTheirNamesInTheInputFile) {
+  ImageBuilder b;
+  int32_t ctrl = b.IntVar(), shift = b.IntVar();
+  b.Emit({263});
+  b.Emit({4505, ctrl});
+  b.Emit({4506, shift});
+  b.Emit({213});
+  RunOutcome r = RunIt(b, "2 key Right Ctrl down\n2 key Left Shift down\n2 type a\n4 mouse 1 1\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.Int(ctrl), 1);
+  EXPECT_EQ(r.Int(shift), 1);
+  EXPECT_EQ(r.ended, 1);
+}
+
 TEST(Refresh, SyncOnLetsOnlySyncEndTheSlice) {
   ImageBuilder b;
   int32_t t1 = b.IntVar(), t2 = b.IntVar(), t3 = b.IntVar(), t4 = b.IntVar();
@@ -171,6 +185,23 @@ TEST(Refresh, SyncRateSetsTheFramePeriod) {
     EXPECT_EQ(r.Int(t2) - r.Int(t1), period) << "rate " << rate;
     EXPECT_EQ(r.ended, 1);
   }
+}
+
+// Frames keep their period while the millisecond clock wraps at 2^32.
+TEST(Refresh, FramePacingHoldsAcrossTheClockWrap) {
+  ClockUseVirtual(true, 0xFFFFFFFFu - 10);
+  g_display.active = 1;
+  g_timing = RunTiming{};
+  g_timing.framePeriod = 25;
+  g_timing.lastFrameTime = TimeMs();
+  EndFrame();
+  EXPECT_EQ(g_timing.lastFrameTime, 14u);
+  g_timing.framePeriod = 0;  // rate 0: at least the next millisecond
+  EndFrame();
+  EXPECT_EQ(g_timing.lastFrameTime, 15u);
+  g_timing = RunTiming{};
+  g_display.active = 0;
+  ClockUseVirtual(false);
 }
 
 TEST(Refresh, SyncRateZeroPacesAtTheLeastAndOutOfRangeIsError112) {
@@ -253,6 +284,23 @@ TEST(Mouse, WheelButtonsAndPlacing) {
   EXPECT_EQ(r.Int(click), 3);
   EXPECT_EQ(r.Int(px), 100);
   EXPECT_EQ(r.Int(py), 200);
+}
+
+// A pointer placed at the far ends of the number range comes back onto the screen when the
+// input file moves it, without the movement overflowing.
+TEST(Mouse, PlacedFarOffTheScreenAndMovedBack) {
+  ImageBuilder b;
+  int32_t x = b.IntVar(), y = b.IntVar(), mx = b.IntVar();
+  b.Emit({246, b.Int(INT32_MIN), b.Int(INT32_MAX)});
+  b.Emit({239, x});
+  b.Emit({240, y});
+  b.Emit({241, mx});
+  b.Emit({213});
+  RunOutcome r = RunIt(b, "2 mouse 100 100\n");
+  EXPECT_EQ(r.Int(x), 0);
+  EXPECT_EQ(r.Int(y), 100);
+  EXPECT_EQ(r.Int(mx), INT32_MAX);
+  EXPECT_EQ(r.ended, 1);
 }
 
 TEST(Ending, OnlyTheEndCommandSetsTheEndedFlag) {

@@ -39,17 +39,52 @@ TEST_F(WindowMouse, PositionAndButtonsComeFromTheWindowWhileMovementStillCounts)
 TEST_F(WindowMouse, ShowAndHideTheSystemPointerOnlyWhenItChanges) {
   StartInput();
   g_windowModeFlag = 1;
+  g_display.cursorShown = 0;
   CommandCall c;
-  EXPECT_FALSE(InputSystemCursorShown());
   EXPECT_EQ(c.Run(253, 0), 0);
+  EXPECT_EQ(g_display.cursorShown, 1);
   EXPECT_TRUE(InputSystemCursorShown());
   EXPECT_EQ(LeaveSlice, 1);
   EXPECT_EQ(c.Run(224, 0), 0);
+  EXPECT_EQ(g_display.cursorShown, 0);
+  EXPECT_FALSE(InputSystemCursorShown());
+  // The window set-up shows the pointer; hiding it then takes it away.
+  ApplyWindowSettings(1);
+  ASSERT_EQ(g_display.cursorShown, 1);
+  EXPECT_EQ(c.Run(224, 0), 0);
+  EXPECT_EQ(g_display.cursorShown, 0);
   EXPECT_FALSE(InputSystemCursorShown());
   // In full screen the pointer is the runtime's sprite; the system pointer stays as it is.
   g_windowModeFlag = 0;
   EXPECT_EQ(c.Run(253, 0), 0);
+  EXPECT_EQ(g_display.cursorShown, 0);
   EXPECT_FALSE(InputSystemCursorShown());
+}
+
+// The window reports client coordinates; the program gets picture coordinates, however far
+// the window was moved on the screen.
+TEST_F(WindowMouse, PositionIsInPictureCoordinatesWhereverTheWindowIs) {
+  StartInput();
+  g_windowModeFlag = 1;
+  g_display.pictureOffsetX = 5;
+  g_display.pictureOffsetY = 7;
+  HandleWindowMessage(Message{MsgKind::Move, 300, 200});
+  HandleWindowMessage(Message{MsgKind::MouseMove, 105, 57});
+  EXPECT_EQ(g_runtime.mouseX, 100);
+  EXPECT_EQ(g_runtime.mouseY, 50);
+  // Left of and above the picture the position is negative, as the window reports it.
+  HandleWindowMessage(Message{MsgKind::MouseMove, 0xFFFE, 2});
+  EXPECT_EQ(g_runtime.mouseX, -7);
+  EXPECT_EQ(g_runtime.mouseY, -5);
+  // Placing the pointer at the end of the range moves the system pointer no further.
+  CommandCall c;
+  c.cells[0].i = INT32_MAX;
+  c.cells[1].i = INT32_MIN;
+  EXPECT_EQ(c.Run(246, 2), 0);
+  EXPECT_EQ(g_runtime.mouseX, INT32_MAX);
+  EXPECT_EQ(g_runtime.mouseY, INT32_MIN);
+  g_display.pictureOffsetX = g_display.pictureOffsetY = 0;
+  g_windowModeFlag = 0;
 }
 
 TEST_F(WindowMouse, PlacingThePointerMovesNoRelativeMouse) {
