@@ -253,7 +253,7 @@ void ExecuteDrawOp(DrawOp& op) {
     case 107:
       if (t) {
         ComputePixelShifts(t);
-        SetDrawColours(uint32_t(op.c), int64_t(uint32_t(op.d)));
+        SetDrawColours(uint32_t(op.c), int64_t(op.d));  // an ink of -1 keeps the foreground
       }
       break;
     case 108:

@@ -133,6 +133,12 @@ TEST_F(DisplayTest, ColourConversionTableOfTheDrawingColours) {
   uint32_t before = g_draw.foregroundPixel;
   SetDrawColours(0, -1);
   EXPECT_EQ(g_draw.foregroundPixel, before);
+  // Through the queue as well: an ink whose foreground is -1 changes only the background.
+  QueueInk(0xFFFFFFFF, 0x00FF00);
+  QueueDot(1, 1);
+  RunDrawQueue();
+  EXPECT_EQ(Px(1, 1), before);
+  EXPECT_EQ(g_draw.backgroundPixel, 0x07E0u);
 }
 
 TEST_F(DisplayTest, PointReadGivesTheColourNextFrameIntoAFullWidthCell) {
