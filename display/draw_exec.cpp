@@ -80,11 +80,15 @@ void DrawEllipse(Surface* t, int32_t a, int32_t b, float rx, float ry) {
   }
 }
 
-// Copies src into dst at 0,0, scaled down to fit when it is larger.
-void CopySurfaceClipped(Surface* dst, Surface* src) {
+// Copies src into dst at 0,0, scaled down to fit when it is larger. A failed copy is error
+// 1000, except when the destination was lost and could not be restored: the display is then
+// inactive and the operation ends quietly. False when the copy did not happen.
+bool CopySurfaceClipped(Surface* dst, Surface* src) {
   SurfRect r{0, 0, std::min(src->Width(), dst->Width()), std::min(src->Height(), dst->Height())};
   int32_t res = RetrySurfaceCall(dst, [&] { return SurfaceBlt(dst, &r, src, nullptr, 0); });
-  if (res != kSurfOk) RunError(1000);
+  if (res == kSurfOk) return true;
+  if (res != kSurfStillDrawing && g_display.active) RunError(1000);
+  return false;
 }
 
 void LoadIntoBitmap(DrawOp& op) {
@@ -100,15 +104,15 @@ void LoadIntoBitmap(DrawOp& op) {
     return;
   }
   if (n == 0) {
-    CopySurfaceClipped(g_display.backBuffer.get(), loaded.get());
+    if (!CopySurfaceClipped(g_display.backBuffer.get(), loaded.get())) return;
   } else if (!BitmapSurface(n)) {
     if (!IsDdsFileName(op.text)) {
       loaded->hasKey = true;
       loaded->key = ImageColourKeyPixel();
     }
     BitmapSlot(n) = std::move(loaded);
-  } else {
-    CopySurfaceClipped(BitmapSurface(n), loaded.get());
+  } else if (!CopySurfaceClipped(BitmapSurface(n), loaded.get())) {
+    return;
   }
   Surface* s = BitmapSurface(n);
   if (s) SetBitmapInfo(n, s->Width(), s->Height(), s->Depth());
@@ -198,11 +202,14 @@ void Clear(DrawOp& op, Surface* t) {
   const bool device = op.values[0] == 1 || (g_draw.backgroundPixel == 0 && n == 0 &&
                                             g_display.viewportWidth == g_display.width &&
                                             g_display.viewportHeight == g_display.height);
-  if (device && n == 0) {
+  if (device) {
+    // The device clears its render target, the screen, whichever bitmap was current.
     uint32_t colour = op.values[0] == 1 ? uint32_t(op.values[1]) : 0;
-    if (g_display.device) g_display.device->Clear(kClearTarget, area, colour, 1.0f, 0);
+    Surface* back = g_display.backBuffer.get();
+    const SurfRect screen{0, 0, g_display.width, g_display.height};
+    if (g_display.device) g_display.device->Clear(kClearTarget, screen, colour, 1.0f, 0);
     // The CPU back buffer is the picture 2D work sees: it is cleared the same way.
-    Fill(t, area, PixelFromRgb(t->Format(), colour));
+    Fill(back, screen, PixelFromRgb(back->Format(), colour));
     return;
   }
   Fill(t, area, g_draw.backgroundPixel);
@@ -246,7 +253,7 @@ void ExecuteDrawOp(DrawOp& op) {
     case 107:
       if (t) {
         ComputePixelShifts(t);
-        SetDrawColours(uint32_t(op.c), int64_t(uint32_t(op.d)));
+        SetDrawColours(uint32_t(op.c), int64_t(op.d));  // an ink of -1 keeps the foreground
       }
       break;
     case 108:

@@ -33,11 +33,25 @@ std::string Lower(std::string s) {
   return s;
 }
 
-// One rendered glyph: a 1-bit mask, its placement against the pen and its advance.
+// One glyph: its placement against the pen, its advance and its ink, made on first use.
+// Face glyphs keep 1-bit rows; bitmap-font glyphs keep a byte mask at small scales and are
+// read from the font's cells at large ones. Drawing visits only the part of a glyph that lies
+// on the surface, so a huge font costs no more than what its drawn glyphs need.
 struct Glyph {
   int32_t left = 0, top = 0, width = 0, rows = 0, advance = 0;
-  std::vector<uint8_t> mask;  // width * rows bytes, 1 = ink
+  bool rendered = false;
+  int32_t pitch = 0;
+  std::vector<uint8_t> bits;  // face glyphs: rows * pitch bytes, most significant bit first
+  std::vector<uint8_t> mask;  // bitmap-font glyphs of small scales: width * rows bytes, 1 = ink
 };
+
+// Face glyphs larger than this on either side are not drawn: no surface is that large.
+constexpr int32_t kMaxGlyphSide = 16384;
+// Largest sizes made: FreeType's limit for faces, a 1M-pixel cell for the bitmap font.
+constexpr int64_t kMaxFacePixels = 0xFFFF, kMaxScale = 65536;
+// Bitmap-font glyphs up to this scale keep a mask; larger ones are read from the cells.
+constexpr int32_t kMaskedScale = 8;
+constexpr FT_Int32 kLoadFlags = FT_LOAD_TARGET_MONO | FT_LOAD_MONOCHROME;
 
 }  // namespace
 
@@ -46,17 +60,26 @@ class TextFont {
   // Bundled bitmap font.
   TextFont(const uint8_t* cells, int32_t cellW, int32_t cellH, int32_t base, const FontRequest& request)
       : request_(request), bitmap_(cells) {
-    int32_t h = std::abs(request.height);
-    scale_ = std::max(1, (h + cellH / 2) / cellH);
+    int64_t h = std::abs(int64_t(request.height));
+    scale_ = int32_t(std::clamp<int64_t>((h + cellH / 2) / cellH, 1, kMaxScale));
     cellW_ = cellW;
     cellH_ = cellH;
     ascent_ = base * scale_;
     height_ = cellH * scale_;
-    for (int c = 0; c < 256; ++c) BuildBitmapGlyph(c);
+    const int32_t extra = request_.bold ? 1 : 0;
+    for (int c = 0; c < 256; ++c) {
+      Glyph& g = glyphs_[size_t(c)];
+      g.advance = cellW_ * scale_ + extra;
+      g.rendered = c < 32 || scale_ > kMaskedScale;
+      if (c < 32) continue;
+      g.width = cellW_ * scale_ + extra + (request_.italic ? height_ / 4 : 0);
+      g.rows = height_;
+      g.top = ascent_;
+    }
   }
   // FreeType face (owned).
   TextFont(FT_Face face, const FontRequest& request) : request_(request), face_(face) {
-    int32_t h = std::max(1, std::abs(request.height));
+    int32_t h = int32_t(std::clamp<int64_t>(std::abs(int64_t(request.height)), 1, kMaxFacePixels));
     FT_Size_RequestRec req{};
     req.type = request.height < 0 ? FT_SIZE_REQUEST_TYPE_NOMINAL : FT_SIZE_REQUEST_TYPE_REAL_DIM;
     req.height = FT_Long(h) << 6;
@@ -64,7 +87,10 @@ class TextFont {
     ascent_ = int32_t((face_->size->metrics.ascender + 32) >> 6);
     int32_t descent = int32_t((-face_->size->metrics.descender + 32) >> 6);
     height_ = ascent_ + descent;
-    for (int c = 0; c < 256; ++c) BuildFaceGlyph(c);
+    // Advances as the rendered glyphs have them (same hinting), without rendering.
+    for (int c = 0; c < 256; ++c)
+      if (FT_Load_Char(face_, CodeOf(c), kLoadFlags) == 0)
+        glyphs_[size_t(c)].advance = int32_t((face_->glyph->advance.x + 32) >> 6);
   }
   ~TextFont() {
     if (face_) FT_Done_Face(face_);
@@ -72,49 +98,53 @@ class TextFont {
   TextFont(const TextFont&) = delete;
   TextFont& operator=(const TextFont&) = delete;
 
-  const Glyph& GlyphOf(uint8_t c) const { return glyphs_[c]; }
+  int32_t Advance(uint8_t c) const { return glyphs_[c].advance; }
+  // The glyph with its ink ready for drawing.
+  const Glyph& GlyphOf(uint8_t c) const {
+    Glyph& g = glyphs_[c];
+    if (!g.rendered) Render(c, &g);
+    return g;
+  }
+  // Whether the bitmap font's glyph c has ink at gx, gy of its box.
+  bool CellInk(uint8_t c, int32_t gx, int32_t gy) const {
+    const uint8_t bits = bitmap_[size_t(c - 32) * size_t(cellH_) + size_t(gy / scale_)];
+    const int32_t x = gx - (request_.italic ? (height_ - 1 - gy) / 4 : 0);
+    auto on = [&](int32_t v) { return v >= 0 && v < cellW_ * scale_ && (bits & (0x80 >> (v / scale_))); };
+    return on(x) || (request_.bold && on(x - 1));
+  }
+  bool IsBitmapFont() const { return bitmap_ != nullptr; }
   int32_t Ascent() const { return ascent_; }
   int32_t Height() const { return height_; }
   const FontRequest& Request() const { return request_; }
 
  private:
-  void BuildBitmapGlyph(int c) {
-    Glyph& g = glyphs_[size_t(c)];
-    int32_t extra = request_.bold ? 1 : 0;
-    g.advance = cellW_ * scale_ + extra;
-    if (c < 32) return;
-    const uint8_t* rows = bitmap_ + size_t(c - 32) * size_t(cellH_);
-    g.width = cellW_ * scale_ + extra + (request_.italic ? height_ / 4 : 0);
-    g.rows = height_;
-    g.left = 0;
-    g.top = ascent_;
-    g.mask.assign(size_t(g.width) * size_t(g.rows), 0);
-    for (int32_t y = 0; y < height_; ++y) {
-      uint8_t bits = rows[y / scale_];
-      int32_t slant = request_.italic ? (height_ - 1 - y) / 4 : 0;
-      for (int32_t x = 0; x < cellW_ * scale_; ++x) {
-        if (!(bits & (0x80 >> (x / scale_)))) continue;
-        g.mask[size_t(y) * size_t(g.width) + size_t(x + slant)] = 1;
-        if (extra) g.mask[size_t(y) * size_t(g.width) + size_t(x + slant + 1)] = 1;
-      }
-    }
-  }
-  void BuildFaceGlyph(int c) {
-    Glyph& g = glyphs_[size_t(c)];
+  static uint32_t CodeOf(int c) {
     uint32_t cp = CodePointOf(uint8_t(c));
-    if (c < 32 || cp == 0) cp = '?';
-    if (FT_Load_Char(face_, cp, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO | FT_LOAD_MONOCHROME) != 0) return;
+    return c < 32 || cp == 0 ? '?' : cp;
+  }
+  void Render(uint8_t c, Glyph* g) const {
+    g->rendered = true;
+    if (bitmap_) {
+      g->mask.resize(size_t(g->width) * size_t(g->rows));
+      for (int32_t gy = 0; gy < g->rows; ++gy)
+        for (int32_t gx = 0; gx < g->width; ++gx) g->mask[size_t(gy) * size_t(g->width) + size_t(gx)] = CellInk(c, gx, gy);
+      return;
+    }
+    if (FT_Load_Char(face_, CodeOf(c), kLoadFlags) != 0) return;
     FT_GlyphSlot slot = face_->glyph;
-    g.advance = int32_t((slot->advance.x + 32) >> 6);
-    g.left = slot->bitmap_left;
-    g.top = slot->bitmap_top;
-    g.width = int32_t(slot->bitmap.width);
-    g.rows = int32_t(slot->bitmap.rows);
-    g.mask.assign(size_t(g.width) * size_t(g.rows), 0);
-    for (int32_t y = 0; y < g.rows; ++y) {
+    if (slot->metrics.width > (FT_Pos(kMaxGlyphSide) << 6) || slot->metrics.height > (FT_Pos(kMaxGlyphSide) << 6))
+      return;
+    if (FT_Load_Char(face_, CodeOf(c), kLoadFlags | FT_LOAD_RENDER) != 0) return;
+    slot = face_->glyph;
+    g->left = slot->bitmap_left;
+    g->top = slot->bitmap_top;
+    g->width = int32_t(slot->bitmap.width);
+    g->rows = int32_t(slot->bitmap.rows);
+    g->pitch = (g->width + 7) / 8;
+    g->bits.assign(size_t(g->pitch) * size_t(g->rows), 0);
+    for (int32_t y = 0; y < g->rows; ++y) {
       const uint8_t* src = slot->bitmap.buffer + ptrdiff_t(y) * slot->bitmap.pitch;
-      for (int32_t x = 0; x < g.width; ++x)
-        if (src[x / 8] & (0x80 >> (x % 8))) g.mask[size_t(y) * size_t(g.width) + size_t(x)] = 1;
+      std::memcpy(g->bits.data() + size_t(y) * size_t(g->pitch), src, size_t(g->pitch));
     }
   }
 
@@ -123,7 +153,7 @@ class TextFont {
   FT_Face face_ = nullptr;
   int32_t scale_ = 1, cellW_ = 0, cellH_ = 0;
   int32_t ascent_ = 0, height_ = 0;
-  std::array<Glyph, 256> glyphs_;
+  mutable std::array<Glyph, 256> glyphs_;
 };
 
 namespace {
@@ -202,7 +232,7 @@ TextExtent TextMeasure(const TextFont* font, const char* text, size_t length) {
   TextExtent e;
   if (!font) return e;
   e.cy = font->Height();
-  for (size_t i = 0; i < length; ++i) e.cx += font->GlyphOf(uint8_t(text[i])).advance;
+  for (size_t i = 0; i < length; ++i) e.cx += font->Advance(uint8_t(text[i]));
   return e;
 }
 
@@ -220,14 +250,27 @@ void TextOut(const TextContext& dc, int32_t x, int32_t y, const char* text, size
   const int64_t baseline = int64_t(y) + font->Ascent();
   int64_t pen = x;
   for (size_t i = 0; i < length && pen < s->Width(); ++i) {
-    const Glyph& g = font->GlyphOf(uint8_t(text[i]));
-    for (int32_t gy = 0; gy < g.rows; ++gy) {
-      int64_t py = baseline - g.top + gy;
-      if (py < 0 || py >= s->Height()) continue;
-      for (int32_t gx = 0; gx < g.width; ++gx) {
-        int64_t px = pen + g.left + gx;
-        if (px < 0 || px >= s->Width() || !g.mask[size_t(gy) * size_t(g.width) + size_t(gx)]) continue;
-        s->PutPixel(int32_t(px), int32_t(py), dc.textPixel);
+    const uint8_t c = uint8_t(text[i]);
+    const Glyph& g = font->GlyphOf(c);
+    // Only the part of the glyph's box that lies on the surface is visited.
+    const int64_t top = baseline - g.top, left = pen + g.left;
+    const int32_t y0 = int32_t(std::clamp<int64_t>(-top, 0, g.rows));
+    const int32_t y1 = int32_t(std::clamp<int64_t>(int64_t(s->Height()) - top, 0, g.rows));
+    const int32_t x0 = int32_t(std::clamp<int64_t>(-left, 0, g.width));
+    const int32_t x1 = int32_t(std::clamp<int64_t>(int64_t(s->Width()) - left, 0, g.width));
+    for (int32_t gy = y0; gy < y1; ++gy) {
+      const int32_t py = int32_t(top + gy);
+      if (!g.mask.empty()) {
+        const uint8_t* m = g.mask.data() + size_t(gy) * size_t(g.width);
+        for (int32_t gx = x0; gx < x1; ++gx)
+          if (m[gx]) s->PutPixel(int32_t(left + gx), py, dc.textPixel);
+      } else if (!g.bits.empty()) {
+        const uint8_t* row = g.bits.data() + size_t(gy) * size_t(g.pitch);
+        for (int32_t gx = x0; gx < x1; ++gx)
+          if (row[gx >> 3] & (0x80 >> (gx & 7))) s->PutPixel(int32_t(left + gx), py, dc.textPixel);
+      } else if (font->IsBitmapFont()) {
+        for (int32_t gx = x0; gx < x1; ++gx)
+          if (font->CellInk(c, gx, gy)) s->PutPixel(int32_t(left + gx), py, dc.textPixel);
       }
     }
     pen += g.advance;

@@ -246,6 +246,17 @@ TEST_F(BitmapTest, SaveAndLoadThroughTheQueue) {
   QueueSaveBitmap(1, (dir + "/no/such/folder/x.png").c_str());
   RunDrawQueue();
   EXPECT_EQ(g_errorCode, 1004);
+  g_errorCode = 0;
+  // A screen that is lost and cannot be restored ends the load quietly: the display is
+  // inactive until the frame start restores it, and bitmap 2 stays current.
+  QueueSetCurrentBitmap(2);
+  g_surfaceFaults.loseNext = 1;
+  g_surfaceFaults.restoreFailures = 1;
+  QueueLoadBitmap(0, file.c_str());
+  RunDrawQueue();
+  EXPECT_EQ(g_errorCode, 0);
+  EXPECT_EQ(g_display.active, 0);
+  EXPECT_EQ(g_draw.programBitmap, 2u);
   std::remove(file.c_str());
 }
 

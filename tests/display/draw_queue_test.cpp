@@ -90,6 +90,13 @@ TEST_F(DisplayTest, ClsUsesTheBackgroundAndTheDeviceClearForBlack) {
   QueueClsDevice(0xFF0000);
   RunDrawQueue();
   EXPECT_EQ(Px(0, 0), 0xF800u);
+  // The device clear is a clear of the screen even while a bitmap is current.
+  ASSERT_TRUE(CreateBitmapSurface(2, 4, 4));
+  QueueSetCurrentBitmap(2);
+  QueueClsDevice(0x0000FF);
+  RunDrawQueue();
+  EXPECT_EQ(Px(639, 479), 0x001Fu);
+  EXPECT_EQ(BitmapSurface(2)->GetPixel(3, 3), 0u);
 }
 
 TEST_F(DisplayTest, ExtremeCoordinatesDrawNothingAndNeverOverflow) {
@@ -126,6 +133,12 @@ TEST_F(DisplayTest, ColourConversionTableOfTheDrawingColours) {
   uint32_t before = g_draw.foregroundPixel;
   SetDrawColours(0, -1);
   EXPECT_EQ(g_draw.foregroundPixel, before);
+  // Through the queue as well: an ink whose foreground is -1 changes only the background.
+  QueueInk(0xFFFFFFFF, 0x00FF00);
+  QueueDot(1, 1);
+  RunDrawQueue();
+  EXPECT_EQ(Px(1, 1), before);
+  EXPECT_EQ(g_draw.backgroundPixel, 0x07E0u);
 }
 
 TEST_F(DisplayTest, PointReadGivesTheColourNextFrameIntoAFullWidthCell) {

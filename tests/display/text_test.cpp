@@ -117,6 +117,37 @@ TEST_F(TextTest, UnknownFacesStillGiveAFont) {
   EXPECT_EQ(a.cx, b.cx);  // a fixed-pitch face
 }
 
+TEST_F(TextTest, ScaledAndHugeFontsDrawWhatIsVisible) {
+  // The bundled font at ten times the size is the small one with every pixel a 10 x 10 square.
+  SurfacePtr small = SurfaceCreate(24, 16, 16), big = SurfaceCreate(240, 160, 16);
+  TextContext dc;
+  dc.textPixel = 0xFFFF;
+  dc.surface = small.get();
+  dc.font = TextCreateFont(FontRequest{"system", 10});
+  TextOut(dc, 0, 0, "Ag", 2);
+  dc.surface = big.get();
+  dc.font = TextCreateFont(FontRequest{"system", 160});
+  TextOut(dc, 0, 0, "Ag", 2);
+  for (int32_t y = 0; y < 160; ++y)
+    for (int32_t x = 0; x < 160; ++x) ASSERT_EQ(big->GetPixel(x, y), small->GetPixel(x / 10, y / 10)) << x << "," << y;
+  // Sizes far beyond any surface measure in proportion and draw only what lands on it.
+  TextFontPtr huge = TextCreateFont(FontRequest{"system", 2000000000});
+  ASSERT_NE(huge, nullptr);
+  EXPECT_EQ(TextMeasure(huge.get(), "ab", 2).cy, 16 * 65536);
+  EXPECT_EQ(TextMeasure(huge.get(), "ab", 2).cx, 2 * 8 * 65536);
+  dc.surface = Back();
+  dc.font = huge;
+  TextOut(dc, -300000, -300000, "W", 1);
+  TextFontPtr face = TextCreateFont(FontRequest{"arial", 60000});
+  ASSERT_NE(face, nullptr);
+  EXPECT_GT(TextMeasure(face.get(), "Big", 3).cy, 16384);
+  dc.font = face;
+  TextOut(dc, 0, 0, "Big", 3);  // glyphs larger than any surface are left out
+  dc.font = TextCreateFont(FontRequest{"arial", 2000});
+  TextOut(dc, -100, -300, "B", 1);
+  EXPECT_GT(CountLit(), 0);
+}
+
 TEST_F(TextTest, LongTextIsBoundedInTheRecord) {
   std::string longText(600, 'x');
   QueueTextAtPoint(212, 0, 0, longText.c_str());
