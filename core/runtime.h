@@ -35,6 +35,7 @@ struct RuntimeState {
   int32_t mouseX = 320, mouseY = 240;
   int32_t mouseWheel = 50;
   uint16_t messageMouseButtons = 0;
+  uint8_t windowActive = 1;      // cleared while a full-screen window is deactivated
   int64_t framesRun = 0;
 };
 
