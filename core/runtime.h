@@ -41,5 +41,12 @@ struct RuntimeState {
 
 extern RuntimeState g_runtime;
 
+// Files that belong beside the program ("VK.LOG", "VK.VKA"): in the program folder, or in the
+// per-user settings folder where the program folder cannot be written.
+std::string ProgramSideFile(const std::string& name);
+// The settings file "SETUP.INI": the program folder's, or the per-user one where the program
+// folder cannot be written and holds none.
+std::string ProgramSettingsFile();
+
 // Number of the development environment's mode: 0 while a program runs on its own.
 extern int32_t g_environmentMode;

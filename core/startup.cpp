@@ -37,8 +37,8 @@ std::string JoinArgs(const std::vector<std::string>& args) {
   return s.substr(0, 255);
 }
 
-bool SettingOn(const std::string& folder, const char* key) {
-  return IniGetString(folder + "SETUP.INI", "SETTINGS", key, "0") == "1";
+bool SettingOn(const std::string& file, const char* key) {
+  return IniGetString(file, "SETTINGS", key, "0") == "1";
 }
 
 bool InitRuntimeSubsystems() {
@@ -128,6 +128,17 @@ int RunSession(const std::string& runningFile, VirtualFiles* reader, const std::
 
 }  // namespace
 
+std::string ProgramSideFile(const std::string& name) {
+  const std::string& folder = g_runtime.programFolder;
+  if (FsFolderWritable(folder.empty() ? "." : folder)) return folder + name;
+  return FsConfigFolder() + "/" + name;
+}
+
+std::string ProgramSettingsFile() {
+  const std::string beside = g_runtime.programFolder + "SETUP.INI";
+  return FsFileExists(beside) ? beside : ProgramSideFile("SETUP.INI");
+}
+
 void SetupWorkPaths(const std::string& runningFile) {
   g_runtime.startFolder = FsCurrentFolder();
   std::string folder = FsFolderOf(runningFile);
@@ -142,16 +153,17 @@ void SetupWorkPaths(const std::string& runningFile) {
 
 void ReadRuntimeSettings(uint32_t* fullScreen, uint32_t* windowMode) {
   const std::string& program = g_runtime.programFolder;
-  std::string current = FsCurrentFolder() + "/";
-  std::string log = current + "VK.LOG";
-  if (SettingOn(program, "WINDOWMODE")) {
+  const std::string settings = ProgramSettingsFile();
+  const std::string current = FsCurrentFolder() + "/SETUP.INI";
+  const std::string log = FsCurrentFolder() + "/VK.LOG";
+  if (SettingOn(settings, "WINDOWMODE")) {
     *windowMode = 1;
     *fullScreen = 0;
   }
-  std::string editor = IniGetString(program + "SETUP.INI", "SETTINGS", "EXTERNALEDITOR", "");
+  std::string editor = IniGetString(settings, "SETTINGS", "EXTERNALEDITOR", "");
   g_runtime.externalEditor = !editor.empty() && FsFileExists(program + editor) ? program + editor : "";
   g_runtime.debugMode = g_runtime.traceMode = g_runtime.runtimeTest = 0;
-  if (SettingOn(program, "DEBUGMODE")) {
+  if (SettingOn(settings, "DEBUGMODE")) {
     FsDeleteFile(log);
     g_runtime.debugMode = 1;
   }
