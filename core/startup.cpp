@@ -57,8 +57,9 @@ void ReportPendingError(bool toolMode) {
   if (g_errorCode <= 0 || g_runtime.runtimeTest) return;
   std::string message = FormatErrorMessage();
   AppendErrorLog(message);
-  if (toolMode && !PlatformIsHeadless()) std::fprintf(stderr, "Error In Program: %s\n", message.c_str());
-  ShowMessageBox(message, "Error In Program", true);
+  // The tool also prints it; where no box can be shown, stderr is the only place for it.
+  const bool shown = ShowMessageBox(message, "Error In Program", true);
+  if (toolMode || !shown) std::fprintf(stderr, "Error In Program: %s\n", message.c_str());
 }
 
 // Start-up, run and shutdown of one program. The image is either read from the pack of the

@@ -3,6 +3,8 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "platform/codepage.h"
 #include "platform/events.h"
@@ -20,6 +22,16 @@ bool PlatformVideoInit() {
   if (!g_headless && !g_videoStarted) {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0) {
       g_videoStarted = true;
+      // Without a display SDL falls back to a driver that shows nothing; unless that driver
+      // was asked for, this is a machine without a display.
+      const char* asked = std::getenv("SDL_VIDEODRIVER");
+      const char* got = SDL_GetCurrentVideoDriver();
+      if ((!asked || !*asked) && got && (std::strcmp(got, "offscreen") == 0 || std::strcmp(got, "dummy") == 0)) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+        g_videoStarted = false;
+        std::fprintf(stderr, "vellumark: no display available; running headless\n");
+        g_headless = true;
+      }
     } else {
       std::fprintf(stderr, "vellumark: no display available (%s); running headless\n", SDL_GetError());
       g_headless = true;
@@ -57,12 +69,8 @@ void WindowSetTitle(const std::string& title) {
 
 SDL_Window* WindowHandle() { return g_window; }
 
-void ShowMessageBox(const std::string& text, const std::string& title, bool isError) {
-  if (g_headless || !g_videoStarted) {
-    std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
-    return;
-  }
-  if (SDL_ShowSimpleMessageBox(isError ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION,
-                               Cp1252ToUtf8(title).c_str(), Cp1252ToUtf8(text).c_str(), g_window) != 0)
-    std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
+bool ShowMessageBox(const std::string& text, const std::string& title, bool isError) {
+  if (g_headless || !g_videoStarted) return false;
+  return SDL_ShowSimpleMessageBox(isError ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION,
+                                  Cp1252ToUtf8(title).c_str(), Cp1252ToUtf8(text).c_str(), g_window) == 0;
 }
