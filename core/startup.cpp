@@ -73,7 +73,11 @@ int RunSession(const std::string& runningFile, VirtualFiles* reader, const std::
     fullScreen = 0;
     windowMode = 1;
   }
-  if (g_runtime.options.debug) g_runtime.debugMode = 1;
+  if (g_runtime.options.debug && !g_runtime.debugMode) {
+    // As if DEBUGMODE were set: the run starts a fresh log.
+    FsDeleteFile(FsCurrentFolder() + "/VK.LOG");
+    g_runtime.debugMode = 1;
+  }
   PlatformSetHeadless(g_runtime.options.headless);
   ClockUseVirtual(g_runtime.options.virtualClock);
   EventsReset();

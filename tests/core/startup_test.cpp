@@ -26,7 +26,7 @@ class StartupTest : public testing::Test {
     FsChangeFolder(oldFolder);
     g_testTableHook = nullptr;
   }
-  int RunFailing(bool headless = true) {
+  int RunFailing(bool headless = true, bool debug = false) {
     ImageBuilder b;
     b.Emit({13});
     b.WriteFile(dir.File("prog.img"));
@@ -36,6 +36,7 @@ class StartupTest : public testing::Test {
     };
     RunOptions o;
     o.headless = headless;
+    o.debug = debug;
     o.virtualClock = true;
     o.frames = 20;
     testing::internal::CaptureStderr();
@@ -78,6 +79,15 @@ TEST_F(StartupTest, DebugModeStartsAFreshLogAndRecordsTheError) {
   EXPECT_EQ(log.find("[OLD]"), std::string::npos);
   EXPECT_NE(log.find("RUNTIMEERROR ON "), std::string::npos);
   EXPECT_NE(log.find("[VELLUMARKLOOPMIDDLE]"), std::string::npos);  // the per-command trace
+  EXPECT_NE(log.find("PC0=13"), std::string::npos);
+
+  // The debug option does the same.
+  dir.Write("SETUP.INI", "");
+  dir.Write("VK.LOG", "[OLD]\nX=1\n");
+  EXPECT_EQ(RunFailing(true, true), kExitRunError);
+  log = dir.Read("VK.LOG");
+  EXPECT_EQ(log.find("[OLD]"), std::string::npos);
+  EXPECT_NE(log.find("RUNTIMEERROR ON "), std::string::npos);
   EXPECT_NE(log.find("PC0=13"), std::string::npos);
 }
 
