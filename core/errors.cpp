@@ -51,7 +51,7 @@ std::string Format(const char* fmt, long long v) {
   return buf;
 }
 
-std::string LogPath() { return g_runtime.programFolder + "VK.LOG"; }
+std::string LogPath() { return ProgramSideFile("VK.LOG"); }
 
 }  // namespace
 
@@ -172,5 +172,5 @@ void WriteDebugListing(const char* source, uint32_t length) {
     if (pos < length && source[pos] == '\n') ++pos;
     if (pos < length && source[pos] == 0) ++pos;
   }
-  FsWriteFileAtomic(g_runtime.programFolder + "VK.VKA", out);
+  FsWriteFileAtomic(ProgramSideFile("VK.VKA"), out);
 }

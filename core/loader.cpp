@@ -288,6 +288,7 @@ void FreeProgramStrings() {
   g_cells = nullptr;
   std::free(CommandStream);
   CommandStream = nullptr;
+  ProgramCounter = nullptr;  // nothing runs on in freed code
   g_loadedCode = nullptr;
   ++g_codeGeneration;
   g_codeWordCount = 0;

@@ -45,9 +45,11 @@ void HandleWindowMessage(const Message& m) {
     case MsgKind::Activate:
       if (m.a) {
         ResumeAllAudio();
+        g_runtime.windowActive = 1;
         g_display.active = 1;
       } else if (!g_windowModeFlag) {
         PauseAllAudio();
+        g_runtime.windowActive = 0;
         g_display.active = 0;
       }
       break;
@@ -151,7 +153,9 @@ void ResetMouseState() {
 void BeginFrame() {
   if (!g_display.active) {
     g_display.surfacesLost = 1;
-    if (!TryRestoreDisplay()) return;
+    // A deactivated full-screen display belongs to another program until the window is
+    // activated again: restoring it fails until then.
+    if (!g_runtime.windowActive || !TryRestoreDisplay()) return;
   }
   FRAME_STEP(UpdatePointerSprites);
   FRAME_STEP(ClearZBuffer);

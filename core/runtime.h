@@ -35,10 +35,18 @@ struct RuntimeState {
   int32_t mouseX = 320, mouseY = 240;
   int32_t mouseWheel = 50;
   uint16_t messageMouseButtons = 0;
+  uint8_t windowActive = 1;      // cleared while a full-screen window is deactivated
   int64_t framesRun = 0;
 };
 
 extern RuntimeState g_runtime;
+
+// Files that belong beside the program ("VK.LOG", "VK.VKA"): in the program folder, or in the
+// per-user settings folder where the program folder cannot be written.
+std::string ProgramSideFile(const std::string& name);
+// The settings file "SETUP.INI": the program folder's, or the per-user one where the program
+// folder cannot be written and holds none.
+std::string ProgramSettingsFile();
 
 // Number of the development environment's mode: 0 while a program runs on its own.
 extern int32_t g_environmentMode;

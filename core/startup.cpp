@@ -37,8 +37,8 @@ std::string JoinArgs(const std::vector<std::string>& args) {
   return s.substr(0, 255);
 }
 
-bool SettingOn(const std::string& folder, const char* key) {
-  return IniGetString(folder + "SETUP.INI", "SETTINGS", key, "0") == "1";
+bool SettingOn(const std::string& file, const char* key) {
+  return IniGetString(file, "SETTINGS", key, "0") == "1";
 }
 
 bool InitRuntimeSubsystems() {
@@ -57,8 +57,9 @@ void ReportPendingError(bool toolMode) {
   if (g_errorCode <= 0 || g_runtime.runtimeTest) return;
   std::string message = FormatErrorMessage();
   AppendErrorLog(message);
-  if (toolMode && !PlatformIsHeadless()) std::fprintf(stderr, "Error In Program: %s\n", message.c_str());
-  ShowMessageBox(message, "Error In Program", true);
+  // The tool also prints it; where no box can be shown, stderr is the only place for it.
+  const bool shown = ShowMessageBox(message, "Error In Program", true);
+  if (toolMode || !shown) std::fprintf(stderr, "Error In Program: %s\n", message.c_str());
 }
 
 // Start-up, run and shutdown of one program. The image is either read from the pack of the
@@ -72,7 +73,11 @@ int RunSession(const std::string& runningFile, VirtualFiles* reader, const std::
     fullScreen = 0;
     windowMode = 1;
   }
-  if (g_runtime.options.debug) g_runtime.debugMode = 1;
+  if (g_runtime.options.debug && !g_runtime.debugMode) {
+    // As if DEBUGMODE were set: the run starts a fresh log.
+    FsDeleteFile(FsCurrentFolder() + "/VK.LOG");
+    g_runtime.debugMode = 1;
+  }
   PlatformSetHeadless(g_runtime.options.headless);
   ClockUseVirtual(g_runtime.options.virtualClock);
   EventsReset();
@@ -128,6 +133,17 @@ int RunSession(const std::string& runningFile, VirtualFiles* reader, const std::
 
 }  // namespace
 
+std::string ProgramSideFile(const std::string& name) {
+  const std::string& folder = g_runtime.programFolder;
+  if (FsFolderWritable(folder.empty() ? "." : folder)) return folder + name;
+  return FsConfigFolder() + "/" + name;
+}
+
+std::string ProgramSettingsFile() {
+  const std::string beside = g_runtime.programFolder + "SETUP.INI";
+  return FsFileExists(beside) ? beside : ProgramSideFile("SETUP.INI");
+}
+
 void SetupWorkPaths(const std::string& runningFile) {
   g_runtime.startFolder = FsCurrentFolder();
   std::string folder = FsFolderOf(runningFile);
@@ -142,16 +158,17 @@ void SetupWorkPaths(const std::string& runningFile) {
 
 void ReadRuntimeSettings(uint32_t* fullScreen, uint32_t* windowMode) {
   const std::string& program = g_runtime.programFolder;
-  std::string current = FsCurrentFolder() + "/";
-  std::string log = current + "VK.LOG";
-  if (SettingOn(program, "WINDOWMODE")) {
+  const std::string settings = ProgramSettingsFile();
+  const std::string current = FsCurrentFolder() + "/SETUP.INI";
+  const std::string log = FsCurrentFolder() + "/VK.LOG";
+  if (SettingOn(settings, "WINDOWMODE")) {
     *windowMode = 1;
     *fullScreen = 0;
   }
-  std::string editor = IniGetString(program + "SETUP.INI", "SETTINGS", "EXTERNALEDITOR", "");
+  std::string editor = IniGetString(settings, "SETTINGS", "EXTERNALEDITOR", "");
   g_runtime.externalEditor = !editor.empty() && FsFileExists(program + editor) ? program + editor : "";
   g_runtime.debugMode = g_runtime.traceMode = g_runtime.runtimeTest = 0;
-  if (SettingOn(program, "DEBUGMODE")) {
+  if (SettingOn(settings, "DEBUGMODE")) {
     FsDeleteFile(log);
     g_runtime.debugMode = 1;
   }

@@ -104,6 +104,10 @@ bool FsFolderExists(const std::string& name) {
   return stat(FsResolve(name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool FsFolderWritable(const std::string& name) {
+  return FsFolderExists(name) && access(FsResolve(name).c_str(), W_OK) == 0;
+}
+
 bool FsDeleteFile(const std::string& name) { return unlink(FsResolve(name).c_str()) == 0; }
 
 std::string FsCurrentFolder() {

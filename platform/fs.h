@@ -14,6 +14,8 @@ std::string FsToSystemPath(const std::string& hostPath);
 bool FsEqualsNoCase(const std::string& a, const std::string& b);
 bool FsFileExists(const std::string& name);
 bool FsFolderExists(const std::string& name);
+// True when the folder exists and files can be created in it.
+bool FsFolderWritable(const std::string& name);
 bool FsDeleteFile(const std::string& name);
 std::string FsCurrentFolder();
 bool FsChangeFolder(const std::string& name);

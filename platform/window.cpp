@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/codepage.h"
 #include "platform/events.h"
@@ -26,12 +27,22 @@ bool EnvSet(const char* name) {
 
 bool PlatformVideoInit() {
   if (!g_headless && !g_videoStarted) {
-    // Without a desktop to reach, go straight to the offscreen driver SDL would end up on anyway,
-    // rather than let it probe the desktop drivers (which print their own complaints).
-    if (!EnvSet("SDL_VIDEODRIVER") && !EnvSet("DISPLAY") && !EnvSet("WAYLAND_DISPLAY"))
-      SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0) {
+    const bool asked = EnvSet("SDL_VIDEODRIVER");
+    if (!asked && !EnvSet("DISPLAY") && !EnvSet("WAYLAND_DISPLAY")) {
+      // No desktop to reach: say so without letting SDL probe the desktop drivers, which print
+      // their own complaints before falling back to a driver that shows nothing.
+      std::fprintf(stderr, "vellumark: no display available; running headless\n");
+      g_headless = true;
+    } else if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0) {
       g_videoStarted = true;
+      // A driver that shows nothing, unless it was asked for, means there is no display.
+      const char* got = SDL_GetCurrentVideoDriver();
+      if (!asked && got && (std::strcmp(got, "offscreen") == 0 || std::strcmp(got, "dummy") == 0)) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+        g_videoStarted = false;
+        std::fprintf(stderr, "vellumark: no display available; running headless\n");
+        g_headless = true;
+      }
     } else {
       std::fprintf(stderr, "vellumark: no display available (%s); running headless\n", SDL_GetError());
       g_headless = true;
@@ -69,12 +80,8 @@ void WindowSetTitle(const std::string& title) {
 
 SDL_Window* WindowHandle() { return g_window; }
 
-void ShowMessageBox(const std::string& text, const std::string& title, bool isError) {
-  if (g_headless || !g_videoStarted) {
-    std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
-    return;
-  }
-  if (SDL_ShowSimpleMessageBox(isError ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION,
-                               Cp1252ToUtf8(title).c_str(), Cp1252ToUtf8(text).c_str(), g_window) != 0)
-    std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
+bool ShowMessageBox(const std::string& text, const std::string& title, bool isError) {
+  if (g_headless || !g_videoStarted) return false;
+  return SDL_ShowSimpleMessageBox(isError ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION,
+                                  Cp1252ToUtf8(title).c_str(), Cp1252ToUtf8(text).c_str(), g_window) == 0;
 }

@@ -4,7 +4,7 @@
 struct SDL_Window;
 
 // The main window over SDL. Headless runs have no window: every call then succeeds and does
-// nothing, and message boxes go to stderr.
+// nothing, and no message box can be shown.
 void PlatformSetHeadless(bool on);
 bool PlatformIsHeadless();
 // Starts SDL video unless headless; when no display can be opened the platform switches to
@@ -17,5 +17,5 @@ void WindowDestroy();
 void WindowSetTitle(const std::string& title);
 SDL_Window* WindowHandle();
 
-// A modal message box; stderr when headless.
-void ShowMessageBox(const std::string& text, const std::string& title, bool isError);
+// A modal message box; false when none can be shown (headless, or no display).
+bool ShowMessageBox(const std::string& text, const std::string& title, bool isError);

@@ -162,4 +162,33 @@ TEST_F(InterpTest, WithLeaveSliceSetNoCommandRuns) {
   InitCommandTable();
 }
 
+TEST(CommandTable, HoldsTheListedNumbersAndSharedHandlers) {
+  InitCommandTable();
+  EXPECT_EQ(ListedCommandCount(), 879);
+  int handled = 0;
+  for (int n = 0; n < kCommandSlots; ++n) {
+    EXPECT_EQ(g_commandTable[n] != nullptr, IsListedCommand(n)) << n;
+    handled += g_commandTable[n] != nullptr;
+  }
+  EXPECT_EQ(handled, 879);
+  for (int n : {0, 11, 13, 20, 36, 40, 44, 50, 55, 60, 62, 63, 67, 70, 122, 125, 130, 145, 150, 214, 231, 247, 254,
+                262, 478, 481, 482, 2008, 2011, 2055, 2056, 3016, 3020, 3031, 3040, 3044, 3045, 3047, 3050, 4111,
+                5528, 5531, 5532, 7017, 7072, 7073, 7110, 7308, 8305, 9999})
+    EXPECT_FALSE(IsListedCommand(n)) << n;
+  // Pairs a/b run one handler: once either number has its handler, both have the same one.
+  const int pairs[][2] = {{22, 27},     {23, 28},     {24, 29},     {25, 30},     {207, 5500},  {251, 5501},
+                          {255, 410},   {263, 264},   {453, 5503},  {454, 5504},  {461, 5511},  {462, 5512},
+                          {463, 5513},  {464, 5514},  {465, 5515},  {470, 5520},  {471, 5521},  {472, 5522},
+                          {473, 5523},  {474, 5524},  {475, 5525},  {476, 5526},  {477, 5527},  {479, 5529},
+                          {480, 5530},  {483, 5533},  {484, 5534},  {491, 5541},  {492, 5542},  {8001, 8008},
+                          {8053, 8054}, {8063, 8064}};
+  for (const auto& p : pairs) {
+    EXPECT_EQ(IsCommandBuilt(p[0]), IsCommandBuilt(p[1])) << p[0] << "/" << p[1];
+    if (IsCommandBuilt(p[0])) {
+      EXPECT_EQ(g_commandTable[p[0]], g_commandTable[p[1]]) << p[0] << "/" << p[1];
+      EXPECT_STREQ(g_commandOperands[p[0]], g_commandOperands[p[1]]) << p[0] << "/" << p[1];
+    }
+  }
+}
+
 }  // namespace

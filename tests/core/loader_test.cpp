@@ -69,9 +69,11 @@ TEST_F(LoaderTest, LiteralsDataAndStringVariablesFillTheirCells) {
   EXPECT_EQ(g_cells[7002].s, nullptr);
   ASSERT_EQ(g_program.scopeTables[0].size(), 1u);
   EXPECT_EQ(g_program.scopeTables[0][0], 3);
+  ProgramCounter = CommandStream;
   FreeProgramStrings();
   EXPECT_EQ(g_cells, nullptr);
   EXPECT_EQ(CommandStream, nullptr);
+  EXPECT_EQ(ProgramCounter, nullptr);
 }
 
 TEST_F(LoaderTest, OperandsBecomeCellAddressesCodeAddressesAndDataIndices) {

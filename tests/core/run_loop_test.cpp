@@ -6,12 +6,15 @@
 #include "core/run_loop.h"
 #include "core/startup.h"
 #include "platform/clock.h"
+#include "display/display.h"
 #include "platform/events.h"
+#include "system/system_services.h"
 #include "tests/support/run_image.h"
 
 namespace {
 
-constexpr int kMark = 13, kQuitNow = 14, kSetPeriod = 15, kScene3DLast = 16, kPost = 17, kNoEscape = 18;
+constexpr int kMark = 13, kQuitNow = 14, kSetPeriod = 15, kScene3DLast = 16, kPost = 17, kNoEscape = 18,
+              kActivate = 19, kWindowed = 20;
 
 std::vector<std::string> g_trace;
 std::vector<uint32_t> g_times;
@@ -34,6 +37,12 @@ void CmdPost() {  // post a key message with operand 0 as its key
   LeaveSlice = 1;
 }
 void CmdNoEscape() { g_timing.escapeEndsProgram = 0; }
+void CmdActivate() {  // post an activation message with operand 0 as its state
+  PostWindowMessage(Message{MsgKind::Activate, OpInt(0), 0});
+  SkipOperands(1);
+  LeaveSlice = 1;
+}
+void CmdWindowed() { g_windowModeFlag = 1; }
 
 void Install() {
   InstallTestCommand(kMark, CmdMark, "a");
@@ -42,6 +51,8 @@ void Install() {
   InstallTestCommand(kScene3DLast, CmdScene3DLast, "");
   InstallTestCommand(kPost, CmdPost, "l");
   InstallTestCommand(kNoEscape, CmdNoEscape, "");
+  InstallTestCommand(kActivate, CmdActivate, "l");
+  InstallTestCommand(kWindowed, CmdWindowed, "");
 }
 
 class RunLoopTest : public testing::Test {
@@ -137,6 +148,46 @@ TEST_F(RunLoopTest, EscapeEndsTheProgramOnlyWhileAllowed) {
   allowed.Emit({kMark, 37003});
   EXPECT_EQ(Run(allowed, 10), kExitOk);
   EXPECT_GT(std::count(g_trace.begin(), g_trace.end(), "mark"), 5);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(RunLoopTest, DeactivationPausesAFullScreenProgram) {
+  // Full screen: once the deactivation is handled the program stops where it is, while the
+  // loop goes on turning.
+  ImageBuilder b;
+  int32_t off = b.Int(0);
+  b.Emit({kActivate, off});
+  b.Emit({kMark, 37002});
+  EXPECT_EQ(Run(b, 30), kExitOk);
+  EXPECT_EQ(std::count(g_trace.begin(), g_trace.end(), "mark"), 0);
+  EXPECT_EQ(std::count(g_trace.begin(), g_trace.end(), "PresentFrame"), 2);  // the first two frames
+
+  // In window mode deactivation changes nothing.
+  g_trace.clear();
+  ImageBuilder windowed;
+  off = windowed.Int(0);
+  windowed.Emit({kWindowed});
+  windowed.Emit({kActivate, off});
+  windowed.Emit({kMark, 37003});
+  EXPECT_EQ(Run(windowed, 30), kExitOk);
+  EXPECT_GT(std::count(g_trace.begin(), g_trace.end(), "mark"), 20);
+}
+
+TEST_F(RunLoopTest, ADeactivatedDisplayIsNotRestoredUntilReactivation) {
+  g_runtime = RuntimeState{};
+  g_windowModeFlag = 0;
+  g_display.active = 1;
+  HandleWindowMessage(Message{MsgKind::Activate, 0, 0});
+  EXPECT_EQ(g_display.active, 0);
+  for (int frame = 0; frame < 3; ++frame) BeginFrame();
+  EXPECT_EQ(g_display.active, 0);
+  EXPECT_TRUE(g_trace.empty());
+  HandleWindowMessage(Message{MsgKind::Activate, 1, 0});
+  EXPECT_EQ(g_display.active, 1);
+  g_display.active = 0;
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 #include "core/command_table.h"
 #include "core/errors.h"
@@ -24,7 +26,7 @@ class StartupTest : public testing::Test {
     FsChangeFolder(oldFolder);
     g_testTableHook = nullptr;
   }
-  int RunFailing() {
+  int RunFailing(bool debug = false) {
     ImageBuilder b;
     b.Emit({13});
     b.WriteFile(dir.File("prog.img"));
@@ -34,6 +36,7 @@ class StartupTest : public testing::Test {
     };
     RunOptions o;
     o.headless = true;
+    o.debug = debug;
     o.virtualClock = true;
     o.frames = 20;
     testing::internal::CaptureStderr();
@@ -72,12 +75,52 @@ TEST_F(StartupTest, DebugModeStartsAFreshLogAndRecordsTheError) {
   EXPECT_NE(log.find("RUNTIMEERROR ON "), std::string::npos);
   EXPECT_NE(log.find("[VELLUMARKLOOPMIDDLE]"), std::string::npos);  // the per-command trace
   EXPECT_NE(log.find("PC0=13"), std::string::npos);
+
+  // The debug option does the same.
+  dir.Write("SETUP.INI", "");
+  dir.Write("VK.LOG", "[OLD]\nX=1\n");
+  EXPECT_EQ(RunFailing(true), kExitRunError);
+  log = dir.Read("VK.LOG");
+  EXPECT_EQ(log.find("[OLD]"), std::string::npos);
+  EXPECT_NE(log.find("RUNTIMEERROR ON "), std::string::npos);
+  EXPECT_NE(log.find("PC0=13"), std::string::npos);
 }
 
 TEST_F(StartupTest, RuntimeTestModeSuppressesTheReport) {
   dir.Write("SETUP.INI", "[SETTINGS]\nRUNTIMETEST=1\n");
   EXPECT_EQ(RunFailing(), kExitRunError);
   EXPECT_EQ(err.find("Error In Program"), std::string::npos);
+}
+
+TEST_F(StartupTest, AProgramFolderThatCannotBeWrittenUsesThePerUserFolder) {
+  const char* old = std::getenv("XDG_CONFIG_HOME");
+  const std::string oldConfig = old ? old : "";
+  setenv("XDG_CONFIG_HOME", dir.File("config").c_str(), 1);
+  const std::string perUser = dir.File("config") + "/vellumark/";
+  std::filesystem::create_directories(perUser);
+  std::ofstream(perUser + "SETUP.INI") << "[SETTINGS]\nWINDOWMODE=1\nDEBUGMODE=1\n";
+
+  // A writable program folder without settings keeps the defaults and its own logs.
+  g_runtime.programFolder = dir.path() + "/";
+  uint32_t fullScreen = 1, windowMode = 0;
+  ReadRuntimeSettings(&fullScreen, &windowMode);
+  EXPECT_EQ(windowMode, 0u);
+  EXPECT_EQ(ProgramSideFile("VK.LOG"), dir.File("VK.LOG"));
+
+  // A program folder that cannot be written: settings, error log and listing are per user.
+  g_runtime.programFolder = dir.File("gone") + "/";
+  ReadRuntimeSettings(&fullScreen, &windowMode);
+  EXPECT_EQ(windowMode, 1u);
+  EXPECT_EQ(fullScreen, 0u);
+  EXPECT_EQ(g_runtime.debugMode, 1);
+  AppendErrorLog("Runtime Error : ERROR 10. ");
+  EXPECT_NE(dir.Read("config/vellumark/VK.LOG").find("Runtime Error : ERROR 10. "), std::string::npos);
+  WriteDebugListing("PRINT 1", 7);
+  EXPECT_NE(dir.Read("config/vellumark/VK.VKA").find("     1 : PRINT 1"), std::string::npos);
+
+  if (old) setenv("XDG_CONFIG_HOME", oldConfig.c_str(), 1);
+  else unsetenv("XDG_CONFIG_HOME");
+  g_runtime = RuntimeState{};
 }
 
 }  // namespace

@@ -87,6 +87,15 @@ TEST(GameFile, ARunTimeErrorEndsWithStatus1AndItsMessage) {
   ProcessResult r = RunProcess(VellumarkExe(), {"exec", dir.File("err.img"), "--headless"});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("7016"), std::string::npos);
+
+  // With a window whose video driver shows no message box, the message reaches stderr once.
+  dir.Write("div.vka", "a = 1 / 0\r\n");
+  r = RunProcess(VellumarkExe(), {"run", dir.File("div.vka"), "--frames", "20"}, dir.path(),
+                 {"SDL_VIDEODRIVER=offscreen", "ASAN_OPTIONS=detect_leaks=0"});
+  EXPECT_EQ(r.status, 1);
+  size_t first = r.err.find("Error In Program: Runtime ");
+  ASSERT_NE(first, std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("Error In Program", first + 1), std::string::npos) << r.err;
 }
 
 }  // namespace

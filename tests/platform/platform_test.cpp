@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "platform/clock.h"
@@ -7,6 +8,7 @@
 #include "platform/events.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
+#include "platform/window.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -117,6 +119,24 @@ TEST(Events, APostedQuitIsNeverLost) {
   EventsReset();
   EXPECT_FALSE(PeekWindowMessage(m));
   EXPECT_FALSE(IsVirtualKeyDown(kVkEscape));
+}
+
+TEST(Window, WithoutADisplayTheRunGoesHeadlessAndSaysSo) {
+  if (std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY")) GTEST_SKIP() << "this machine has a display";
+  const char* old = std::getenv("SDL_VIDEODRIVER");
+  const std::string driver = old ? old : "";
+  unsetenv("SDL_VIDEODRIVER");
+  PlatformVideoQuit();
+  PlatformSetHeadless(false);
+  testing::internal::CaptureStderr();
+  EXPECT_TRUE(PlatformVideoInit());
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(PlatformIsHeadless());
+  EXPECT_NE(err.find("running headless"), std::string::npos) << err;
+  EXPECT_FALSE(ShowMessageBox("text", "title", true));
+  PlatformVideoQuit();
+  PlatformSetHeadless(false);
+  if (old) setenv("SDL_VIDEODRIVER", driver.c_str(), 1);
 }
 
 }  // namespace
