@@ -15,7 +15,7 @@ void LogEngineError(const std::string& message) {
   char key[96];
   std::snprintf(key, sizeof key, "ENGINEERROR ON %d/%d/%d AT %d:%d", utc.tm_mday, utc.tm_mon + 1, utc.tm_year + 1900,
                 utc.tm_hour, utc.tm_min);
-  IniWriteString(g_runtime.programFolder + "VK.LOG", "ERRORLOG", key, g_lastEngineError);
+  IniWriteString(ProgramSideFile("VK.LOG"), "ERRORLOG", key, g_lastEngineError);
 }
 
 const std::string& GetLastEngineError() { return g_lastEngineError; }
