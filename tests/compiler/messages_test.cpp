@@ -51,6 +51,10 @@ TEST(Messages, StatementErrorsNameTheirLine) {
   EXPECT_EQ(Failure("select a b\n"), "1: SELECT or CASE out of place");
   EXPECT_EQ(Failure("select a\ncase default\nendcase\ncase 2\n"), "4: CASE after CASE DEFAULT");
   EXPECT_EQ(Failure("select a\ncase " + Repeat("100000,", 30) + "1\n"), "2: CASE list too long");
+  // Values are added while the condition is at most 240 characters: the 19th value of
+  // "a=1000000" takes it to 246 and still counts; a 20th would be left out.
+  EXPECT_EQ(Failure("select a\ncase " + Repeat("1000000,", 18) + "1000000\nendcase\nendselect\n"), "compiled");
+  EXPECT_EQ(Failure("select a\ncase " + Repeat("1000000,", 19) + "1000000\n"), "2: CASE list too long");
   EXPECT_EQ(Failure("a=1\n" + std::string(300, 'b') + "\n"), "2: Line too long (255 characters or more)");
 }
 
