@@ -15,6 +15,7 @@ void Cut(std::string& s) {
 }  // namespace
 
 bool Compiler::RunCompile() {
+  memoryBase_.reset();
   InitCompilePass();
   bool ok = MainPass(1, 0);
   // Memory compiles append to this code: they cut the code back to its end each time.
@@ -29,8 +30,19 @@ bool Compiler::CompileFromMemory(const std::string& text, int16_t startFunction)
     resultText_ = errorMessage_ = errorText_;
     return false;
   }
-  // Each memory compile appends its code after the code of the last file compile.
-  // The end word of the file compile is replaced.
+  // Each memory compile starts from the state of the last successful compile; what a
+  // failed one added (names, references, open blocks) is gone.
+  if (!memoryBase_) {
+    memoryBase_ = std::make_unique<SymbolState>();
+    SaveSymbolState(*memoryBase_);
+    fileRefCounts_.clear();
+    for (const JumpTarget& t : targets_) fileRefCounts_.push_back(t.refs.size());
+  } else {
+    RestoreSymbolState(*memoryBase_);
+  }
+  // Its code goes after the code of the last file compile (replacing that end word and the
+  // previous memory compile's code), so only the file compile's references stay.
+  for (size_t i = 0; i < targets_.size(); ++i) targets_[i].refs.resize(i < fileRefCounts_.size() ? fileRefCounts_[i] : 0);
   const size_t keep = fileCodeSize_ > 0 ? fileCodeSize_ - 1 : 0;
   code_.resize(keep);
   lines_.resize(keep);
@@ -39,7 +51,62 @@ bool Compiler::CompileFromMemory(const std::string& text, int16_t startFunction)
   keepOutput.swap(outputName_);
   bool ok = MainPass(2, startFunction);
   outputName_.swap(keepOutput);
+  if (ok) SaveSymbolState(*memoryBase_);
   return ok;
+}
+
+void Compiler::SaveSymbolState(SymbolState& s) const {
+  s.intLiterals = intLiterals_;
+  s.floatLiterals = floatLiterals_;
+  s.stringLiterals = stringLiterals_;
+  s.intIndex = intIndex_;
+  s.floatIndex = floatIndex_;
+  s.dataTypes = dataTypes_;
+  s.dataValues = dataValues_;
+  s.dataTexts = dataTexts_;
+  for (int t = 0; t < 3; ++t) {
+    s.vars[t] = vars_[t];
+    s.varIndex[t] = varIndex_[t];
+  }
+  s.targets = targets_;
+  s.targetIndex = targetIndex_;
+  s.declared = declared_;
+  s.functions = functions_;
+  s.functionIndex = functionIndex_;
+  s.dims = dims_;
+  s.blocks = blocks_;
+  s.selectOpen = selectOpen_;
+  s.defaultSeen = defaultSeen_;
+  s.commentBlock = commentBlock_;
+  s.selectExpression = selectExpression_;
+  s.instructionCount = instructionCount_;
+}
+
+void Compiler::RestoreSymbolState(const SymbolState& s) {
+  intLiterals_ = s.intLiterals;
+  floatLiterals_ = s.floatLiterals;
+  stringLiterals_ = s.stringLiterals;
+  intIndex_ = s.intIndex;
+  floatIndex_ = s.floatIndex;
+  dataTypes_ = s.dataTypes;
+  dataValues_ = s.dataValues;
+  dataTexts_ = s.dataTexts;
+  for (int t = 0; t < 3; ++t) {
+    vars_[t] = s.vars[t];
+    varIndex_[t] = s.varIndex[t];
+  }
+  targets_ = s.targets;
+  targetIndex_ = s.targetIndex;
+  declared_ = s.declared;
+  functions_ = s.functions;
+  functionIndex_ = s.functionIndex;
+  dims_ = s.dims;
+  blocks_ = s.blocks;
+  selectOpen_ = s.selectOpen;
+  defaultSeen_ = s.defaultSeen;
+  commentBlock_ = s.commentBlock;
+  selectExpression_ = s.selectExpression;
+  instructionCount_ = s.instructionCount;
 }
 
 // The first line at which percent / 10 reaches the step after the last one shown.

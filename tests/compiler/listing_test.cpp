@@ -137,6 +137,24 @@ TEST(Listing, MemoryCompileAppendsToTheLastFileCompile) {
   EXPECT_EQ(c.ResultText(), "Command not understood");
 }
 
+TEST(Listing, AFailedMemoryCompileLeavesNothingBehind) {
+  Compiler& c = TestCompiler();
+  ASSERT_TRUE(c.CompileText("a=5\n"));
+  // An open block, a select and a reference to a missing label go with the failed compile.
+  EXPECT_FALSE(c.CompileFromMemory("do\n", 0));
+  EXPECT_FALSE(c.CompileFromMemory("select a\ncase 1\nfoo bar\n", 0));
+  EXPECT_FALSE(c.CompileFromMemory("goto x\nprint 7\n", 0));
+  ASSERT_TRUE(c.CompileFromMemory("print 1\nprint 2\nx:\nselect a\nendselect\n", 0)) << c.ResultText();
+  std::vector<int32_t> expected = {151, 13000, 19000, 213, 301, 19001, 301, 19002, 151, 13001, 19003, 0};
+  EXPECT_EQ(c.Code(), expected);
+  // The names of a successful one stay.
+  EXPECT_FALSE(c.CompileFromMemory("x:\n", 0));
+  EXPECT_EQ(c.ResultText().substr(0, 19), "Label declared twic");
+  // After the buffers are freed there is nothing to append to.
+  c.FreeCompilerBuffers();
+  EXPECT_FALSE(c.CompileFromMemory("print 1\n", 0));
+}
+
 TEST(Listing, CallsInsideOperandsCompileTheirOwnExpressions) {
   EXPECT_EQ(Listing("a=len(str$(1+2))+3\n"),
             "81 10000 19000 19001 312 12000 10000 234 10001 12000 81 10002 10001 19002 151 13000 10002 213");
