@@ -113,6 +113,10 @@ bool Compiler::CompileFor(const std::string& text) {
     b = text.substr(bStart, colon == std::string::npos ? std::string::npos : colon - bStart);
   }
   if (colon != std::string::npos) rest = text.substr(colon + 1);
+  if (v.empty()) {
+    Fail(31);
+    return false;
+  }
   if (!IsVariableName(v) || v.find_first_of("#$") != std::string::npos) {
     Fail(57, v);
     return false;

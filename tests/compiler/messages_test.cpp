@@ -45,6 +45,7 @@ TEST(Messages, StatementErrorsNameTheirLine) {
   EXPECT_EQ(Failure("a=rgb(" + Repeat("1,", 32) + "1)\n"), "1: Too many parameters (at most 32)");
   EXPECT_EQ(Failure("for i=1 t 10\n"), "1: Expression not understood");
   EXPECT_EQ(Failure("for i 1 to 10\n"), "1: FOR statement not understood");
+  EXPECT_EQ(Failure("for =1 to 10\n"), "1: FOR statement not understood");
   EXPECT_EQ(Failure("for a#=1 to 10\nnext a#\n"), "1: FOR needs an integer variable: a#");
   EXPECT_EQ(Failure("dim a(\"x\")\n").substr(0, 39), "1: Parameters do not match the command.");
   EXPECT_EQ(Failure("case 1\n"), "1: SELECT or CASE out of place");
