@@ -62,7 +62,7 @@ class Compiler {
   void ShowProgress(int32_t line);
   size_t LineEnd(size_t pos, size_t index) const;
   int32_t NextProgressLine() const;
-  void ComposeStatementFailure(int mode, int32_t firstIncluded, int64_t lineOffset, const std::string& lineText);
+  bool IncludedLine(int32_t line, int32_t firstIncluded, int32_t* includeLine, std::string* text) const;
   // ---- source (source.cpp)
   bool LoadSourceFile(const std::string& file);
   void SetSourceFromString(const std::string& text);

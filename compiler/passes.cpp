@@ -144,6 +144,15 @@ bool Compiler::MainPass(int mode, int16_t startFunction) {
     return false;
   };
   int32_t firstIncluded = INT32_MAX;
+  // A failure on a line of an included text is reported at the main file's include line,
+  // with the line's own text.
+  auto fromInclude = [&](int32_t line, std::string& text) {
+    int32_t includeLine = 0;
+    std::string lineText;
+    if (mode != 1 || !IncludedLine(line, firstIncluded, &includeLine, &lineText)) return line;
+    text.append(" ").append(Msg(45)).append(" ").append(lineText);
+    return includeLine;
+  };
   if (mode == 1) {
     firstIncluded = ExpandIncludes();
     if (firstIncluded == -2) {
@@ -165,7 +174,7 @@ bool Compiler::MainPass(int mode, int16_t startFunction) {
   currentFunction_ = 0;
   bool ok = DeclareFunctions(mode, firstIncluded, &total);
   prePass_ = false;
-  if (!ok) return finishWithLine(errorLine_);
+  if (!ok) return finishWithLine(fromInclude(errorLine_, errorText_));
   progressTotal_ = total > 0 ? total : 1;
   lastProgressStep_ = 0;
   nextProgressLine_ = NextProgressLine();
@@ -196,6 +205,8 @@ bool Compiler::MainPass(int mode, int16_t startFunction) {
     auto check = [&](int message, const std::string& what, int32_t line) {
       errorText_.clear();
       Fail(message, what);
+      line = fromInclude(line, errorText_);
+      Cut(errorText_);
       errorMessage_ = errorText_;
       errorLine_ = line;
       resultText_ = errorText_ + (mode == 1 ? suffix + std::to_string(line) : "");
@@ -216,6 +227,20 @@ bool Compiler::MainPass(int mode, int16_t startFunction) {
     errorLine_ = 0;
     return false;
   }
+  return true;
+}
+
+// For a line of an included text: the line of the main file's include statement that
+// brought it in, and the line's text; false for a line of the main file.
+bool Compiler::IncludedLine(int32_t line, int32_t firstIncluded, int32_t* includeLine, std::string* text) const {
+  if (line < firstIncluded || line < 1 || !lineEndsValid_ || size_t(line) > lineEnds_.size()) return false;
+  size_t start = line == 1 ? 0 : lineEnds_[size_t(line) - 2] + 1;
+  const size_t end = lineEnds_[size_t(line) - 1];
+  if (start < end && working_[start] == '\n') ++start;
+  const int k = FindIncludeOfOffset(int64_t(start));
+  if (k >= int(includes_.size())) return false;
+  *includeLine = includes_[size_t(k)].line;
+  *text = Trim(working_.substr(start, end - start));
   return true;
 }
 

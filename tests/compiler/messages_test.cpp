@@ -112,6 +112,18 @@ TEST(Messages, SourceFilesAndIncludes) {
   EXPECT_EQ(Failure("\n\n#include inc_outer.vka\n"), "3: Command not understood in included line: foo bar");
   // An included file without a final line break does not merge into the next one.
   EXPECT_TRUE(c.CompileText("#include inc_nobreak.vka\n#include inc_ok.vka\nprint nb()+twice(1)\n")) << c.ResultText();
+  // Failures found before or after the statements (function declarations, unresolved names,
+  // arrays without DIM, long lines) also name the include line, not a line past the file.
+  WriteTempFile("inc_ret.vka", "function r()\nendfunction (1\n");
+  WriteTempFile("inc_goto.vka", "a=1\nfunction g()\ngoto nowhere\nendfunction\n");
+  WriteTempFile("inc_array.vka", "function h()\nb=arr(1)\nendfunction\n");
+  WriteTempFile("inc_long.vka", "function l()\nrem " + std::string(260, 'x') + "\nendfunction\n");
+  EXPECT_EQ(Failure("print 1\n\n#include inc_ret.vka\n"),
+            "3: Function return value not understood in included line: endfunction (1");
+  EXPECT_EQ(Failure("print 1\n#include inc_goto.vka\nprint g()\n"),
+            "2: Label or function not found: nowhere in included line: goto nowhere");
+  EXPECT_EQ(Failure("#include inc_array.vka\nprint h()\n"), "1: Array used without DIM: arr in included line: b=arr(1)");
+  EXPECT_EQ(Failure("a=1\n#include inc_long.vka\n"), "2: Line too long (255 characters or more)");
   // A missing include is silent; the call it should supply then fails.
   EXPECT_EQ(Failure("#include missing.vka\nprint gone(1)\n"), "2: Array used without DIM: gone");
   FsChangeFolder(keep);
