@@ -96,6 +96,17 @@ TEST(Messages, KeywordWithoutCommandFailsClearly) {
   EXPECT_NE(c.ResultText(), "");
 }
 
+TEST(Messages, UnknownFunctionWithoutArrayFormsIsNamed) {
+  Compiler c;
+  c.LoadKeywordTableFromText("=%151%ll\nend%213%0\n");
+  std::vector<std::string> texts(60);
+  texts[9] = "Command";
+  texts[10] = "not recognised";
+  c.SetMessageTexts(texts);
+  EXPECT_FALSE(c.CompileText("a=x(1)\n"));
+  EXPECT_EQ(c.ErrorMessage(), "Command x not recognised");
+}
+
 TEST(Messages, SourceFilesAndIncludes) {
   const std::string folder = TempFolder();
   WriteTempFile("inc_ok.vka", "function twice(n)\nendfunction n*2\n");
