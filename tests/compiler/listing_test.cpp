@@ -85,6 +85,11 @@ TEST(Listing, ArraysLabelsDataAndFunctions) {
   EXPECT_EQ(Listing("hello()\nend\nfunction hello()\nendfunction\n"), "21 37006 10000 19000 213 26 1 22 213");
 }
 
+TEST(Listing, ALabelAndAFunctionMayShareAName) {
+  EXPECT_EQ(Listing("f:\nprint f()\ngoto f\nend\nfunction f()\nendfunction 5\n"),
+            "21 37010 10000 19000 301 10000 42 37000 213 26 1 23 19001 213");
+}
+
 TEST(Listing, KeywordFunctionsAndConversions) {
   // A float argument to an integer-only function is converted first (154).
   EXPECT_EQ(Listing("a$=chr$(65.0)\n"), "154 10000 21000 209 12000 10000 153 17000 12000 213");
