@@ -85,6 +85,27 @@ TEST(Listing, ArraysLabelsDataAndFunctions) {
   EXPECT_EQ(Listing("hello()\nend\nfunction hello()\nendfunction\n"), "21 37006 10000 19000 213 26 1 22 213");
 }
 
+TEST(Listing, ScopesOfVariablesArraysAndTemporaries) {
+  // a, a# and a$ are three variables; a plain a and an array a are two rows.
+  EXPECT_EQ(Listing("a=1\na#=1.5\na$=\"x\"\ndim a(2)\n"), "151 13000 19000 152 15000 21000 153 17000 23000 501 13001 19001 213");
+  // An array of the main program used inside a function is the main program's row.
+  EXPECT_EQ(Listing("dim a(3)\nprint f()\nend\nfunction f()\nendfunction a(1)\n"),
+            "501 13000 19000 21 37011 10000 19001 301 10000 213 26 1 661 10050 13000 19002 23 10050 213");
+  // Temporaries of function 20 and above all start 950 above the block bases.
+  std::string source = "end\n";
+  for (int k = 0; k < 22; ++k) source += "function f" + std::to_string(k) + "(n)\nendfunction n+n\n";
+  Compiler& c = TestCompiler();
+  ASSERT_TRUE(c.CompileText(source)) << c.ResultText();
+  std::vector<int32_t> results;
+  for (size_t i = 0; i + 1 < c.Code().size(); ++i)
+    if (c.Code()[i] == 81) results.push_back(c.Code()[i + 1]);
+  ASSERT_EQ(results.size(), 22u);
+  EXPECT_EQ(results[0], 10050);
+  EXPECT_EQ(results[18], 10950);
+  EXPECT_EQ(results[19], 10950);
+  EXPECT_EQ(results[21], 10950);
+}
+
 TEST(Listing, ALabelAndAFunctionMayShareAName) {
   EXPECT_EQ(Listing("f:\nprint f()\ngoto f\nend\nfunction f()\nendfunction 5\n"),
             "21 37010 10000 19000 301 10000 42 37000 213 26 1 23 19001 213");

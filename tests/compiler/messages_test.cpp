@@ -41,6 +41,8 @@ TEST(Messages, StatementErrorsNameTheirLine) {
   EXPECT_EQ(Failure("a$=1\n"), "1: Parameters do not match the command. Parameter types do not match: assignment expects string, string");
   EXPECT_EQ(Failure("a=left$(1)\n"), "1: Parameter types do not match: left$ expects string, integer");
   EXPECT_EQ(Failure("a=f(1.5)\nend\nfunction f(n)\nendfunction\n"), "1: User function called with parameters that do not match its declaration");
+  // An integer for a float parameter is not converted either.
+  EXPECT_EQ(Failure("a=f(1)\nend\nfunction f(n#)\nendfunction\n"), "1: User function called with parameters that do not match its declaration");
   EXPECT_EQ(Failure("a$=\"" + std::string(260, 'x') + "\"\n").substr(0, 3), "1: ");
   EXPECT_EQ(Failure("a=rgb(" + Repeat("1,", 32) + "1)\n"), "1: Too many parameters (at most 32)");
   EXPECT_EQ(Failure("for i=1 t 10\n"), "1: Expression not understood");
