@@ -18,6 +18,7 @@ void Compiler::ResetCompiler() {
   input_.clear();
   working_.clear();
   haveSnapshot_ = false;
+  memoryBase_.reset();
 }
 
 void Compiler::InitCompilePass() {
@@ -122,6 +123,7 @@ bool Compiler::CompileSourceFile(const std::string& source) {
     Fail(46, source);
     errorMessage_ = resultText_ = errorText_;
     errorLine_ = 0;
+    haveSnapshot_ = false;
     return false;
   }
   return RunCompile();
@@ -142,4 +144,7 @@ void Compiler::FreeCompilerBuffers() {
   std::string().swap(fileBytes_);
   std::string().swap(working_);
   for (JumpTarget& t : targets_) std::vector<JumpRef>().swap(t.refs);
+  // Nothing is left for a memory compile to append to.
+  haveSnapshot_ = false;
+  memoryBase_.reset();
 }

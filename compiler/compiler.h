@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -61,7 +62,7 @@ class Compiler {
   void ShowProgress(int32_t line);
   size_t LineEnd(size_t pos, size_t index) const;
   int32_t NextProgressLine() const;
-  void ComposeStatementFailure(int mode, int32_t firstIncluded, int64_t lineOffset, const std::string& lineText);
+  bool IncludedLine(int32_t line, int32_t firstIncluded, int32_t* includeLine, std::string* text) const;
   // ---- source (source.cpp)
   bool LoadSourceFile(const std::string& file);
   void SetSourceFromString(const std::string& text);
@@ -253,6 +254,34 @@ class Compiler {
   // The code words of the last file compile, which memory compiles append to.
   size_t fileCodeSize_ = 0;
   bool haveSnapshot_ = false;
+  // What a memory compile starts from: the literals, DATA, symbols and open blocks after the
+  // last successful compile, and each name's references as the file compile left them (the
+  // code of a memory compile replaces the previous one's).
+  struct SymbolState {
+    std::vector<int32_t> intLiterals;
+    std::vector<uint32_t> floatLiterals;
+    std::vector<std::string> stringLiterals;
+    ValueMap intIndex, floatIndex;
+    std::string dataTypes;
+    std::vector<int32_t> dataValues;
+    std::vector<std::string> dataTexts;
+    std::vector<VariableRow> vars[3];
+    std::vector<TextMap> varIndex[3];
+    std::vector<JumpTarget> targets;
+    std::unordered_map<std::string, std::vector<int>> targetIndex;
+    std::vector<DeclaredName> declared;
+    std::vector<UserFunction> functions;
+    TextMap functionIndex;
+    std::vector<DimRow> dims;
+    std::vector<BlockRecord> blocks;
+    bool selectOpen = false, defaultSeen = false, commentBlock = false;
+    std::string selectExpression;
+    int32_t instructionCount = 0;
+  };
+  void SaveSymbolState(SymbolState& s) const;
+  void RestoreSymbolState(const SymbolState& s);
+  std::unique_ptr<SymbolState> memoryBase_;
+  std::vector<size_t> fileRefCounts_;
   int lastProgressStep_ = 0;
   int32_t progressTotal_ = 1, nextProgressLine_ = 0;
 };

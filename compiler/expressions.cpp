@@ -678,7 +678,7 @@ bool Compiler::CompileCall(const std::string& callName, const std::string& argTe
   int k = keywords_.FindBracket(name);
   if (k < 0) {
     if (keywords_.firstAt < 0) {
-      Fail(9, name);
+      Fail(-1, OverloadText(name, true));
       return false;
     }
     k = keywords_.firstAt;

@@ -15,6 +15,7 @@ void Cut(std::string& s) {
 }  // namespace
 
 bool Compiler::RunCompile() {
+  memoryBase_.reset();
   InitCompilePass();
   bool ok = MainPass(1, 0);
   // Memory compiles append to this code: they cut the code back to its end each time.
@@ -29,8 +30,19 @@ bool Compiler::CompileFromMemory(const std::string& text, int16_t startFunction)
     resultText_ = errorMessage_ = errorText_;
     return false;
   }
-  // Each memory compile appends its code after the code of the last file compile.
-  // The end word of the file compile is replaced.
+  // Each memory compile starts from the state of the last successful compile; what a
+  // failed one added (names, references, open blocks) is gone.
+  if (!memoryBase_) {
+    memoryBase_ = std::make_unique<SymbolState>();
+    SaveSymbolState(*memoryBase_);
+    fileRefCounts_.clear();
+    for (const JumpTarget& t : targets_) fileRefCounts_.push_back(t.refs.size());
+  } else {
+    RestoreSymbolState(*memoryBase_);
+  }
+  // Its code goes after the code of the last file compile (replacing that end word and the
+  // previous memory compile's code), so only the file compile's references stay.
+  for (size_t i = 0; i < targets_.size(); ++i) targets_[i].refs.resize(i < fileRefCounts_.size() ? fileRefCounts_[i] : 0);
   const size_t keep = fileCodeSize_ > 0 ? fileCodeSize_ - 1 : 0;
   code_.resize(keep);
   lines_.resize(keep);
@@ -39,7 +51,62 @@ bool Compiler::CompileFromMemory(const std::string& text, int16_t startFunction)
   keepOutput.swap(outputName_);
   bool ok = MainPass(2, startFunction);
   outputName_.swap(keepOutput);
+  if (ok) SaveSymbolState(*memoryBase_);
   return ok;
+}
+
+void Compiler::SaveSymbolState(SymbolState& s) const {
+  s.intLiterals = intLiterals_;
+  s.floatLiterals = floatLiterals_;
+  s.stringLiterals = stringLiterals_;
+  s.intIndex = intIndex_;
+  s.floatIndex = floatIndex_;
+  s.dataTypes = dataTypes_;
+  s.dataValues = dataValues_;
+  s.dataTexts = dataTexts_;
+  for (int t = 0; t < 3; ++t) {
+    s.vars[t] = vars_[t];
+    s.varIndex[t] = varIndex_[t];
+  }
+  s.targets = targets_;
+  s.targetIndex = targetIndex_;
+  s.declared = declared_;
+  s.functions = functions_;
+  s.functionIndex = functionIndex_;
+  s.dims = dims_;
+  s.blocks = blocks_;
+  s.selectOpen = selectOpen_;
+  s.defaultSeen = defaultSeen_;
+  s.commentBlock = commentBlock_;
+  s.selectExpression = selectExpression_;
+  s.instructionCount = instructionCount_;
+}
+
+void Compiler::RestoreSymbolState(const SymbolState& s) {
+  intLiterals_ = s.intLiterals;
+  floatLiterals_ = s.floatLiterals;
+  stringLiterals_ = s.stringLiterals;
+  intIndex_ = s.intIndex;
+  floatIndex_ = s.floatIndex;
+  dataTypes_ = s.dataTypes;
+  dataValues_ = s.dataValues;
+  dataTexts_ = s.dataTexts;
+  for (int t = 0; t < 3; ++t) {
+    vars_[t] = s.vars[t];
+    varIndex_[t] = s.varIndex[t];
+  }
+  targets_ = s.targets;
+  targetIndex_ = s.targetIndex;
+  declared_ = s.declared;
+  functions_ = s.functions;
+  functionIndex_ = s.functionIndex;
+  dims_ = s.dims;
+  blocks_ = s.blocks;
+  selectOpen_ = s.selectOpen;
+  defaultSeen_ = s.defaultSeen;
+  commentBlock_ = s.commentBlock;
+  selectExpression_ = s.selectExpression;
+  instructionCount_ = s.instructionCount;
 }
 
 // The first line at which percent / 10 reaches the step after the last one shown.
@@ -77,6 +144,15 @@ bool Compiler::MainPass(int mode, int16_t startFunction) {
     return false;
   };
   int32_t firstIncluded = INT32_MAX;
+  // A failure on a line of an included text is reported at the main file's include line,
+  // with the line's own text.
+  auto fromInclude = [&](int32_t line, std::string& text) {
+    int32_t includeLine = 0;
+    std::string lineText;
+    if (mode != 1 || !IncludedLine(line, firstIncluded, &includeLine, &lineText)) return line;
+    text.append(" ").append(Msg(45)).append(" ").append(lineText);
+    return includeLine;
+  };
   if (mode == 1) {
     firstIncluded = ExpandIncludes();
     if (firstIncluded == -2) {
@@ -98,7 +174,7 @@ bool Compiler::MainPass(int mode, int16_t startFunction) {
   currentFunction_ = 0;
   bool ok = DeclareFunctions(mode, firstIncluded, &total);
   prePass_ = false;
-  if (!ok) return finishWithLine(errorLine_);
+  if (!ok) return finishWithLine(fromInclude(errorLine_, errorText_));
   progressTotal_ = total > 0 ? total : 1;
   lastProgressStep_ = 0;
   nextProgressLine_ = NextProgressLine();
@@ -129,6 +205,8 @@ bool Compiler::MainPass(int mode, int16_t startFunction) {
     auto check = [&](int message, const std::string& what, int32_t line) {
       errorText_.clear();
       Fail(message, what);
+      line = fromInclude(line, errorText_);
+      Cut(errorText_);
       errorMessage_ = errorText_;
       errorLine_ = line;
       resultText_ = errorText_ + (mode == 1 ? suffix + std::to_string(line) : "");
@@ -149,6 +227,20 @@ bool Compiler::MainPass(int mode, int16_t startFunction) {
     errorLine_ = 0;
     return false;
   }
+  return true;
+}
+
+// For a line of an included text: the line of the main file's include statement that
+// brought it in, and the line's text; false for a line of the main file.
+bool Compiler::IncludedLine(int32_t line, int32_t firstIncluded, int32_t* includeLine, std::string* text) const {
+  if (line < firstIncluded || line < 1 || !lineEndsValid_ || size_t(line) > lineEnds_.size()) return false;
+  size_t start = line == 1 ? 0 : lineEnds_[size_t(line) - 2] + 1;
+  const size_t end = lineEnds_[size_t(line) - 1];
+  if (start < end && working_[start] == '\n') ++start;
+  const int k = FindIncludeOfOffset(int64_t(start));
+  if (k >= int(includes_.size())) return false;
+  *includeLine = includes_[size_t(k)].line;
+  *text = Trim(working_.substr(start, end - start));
   return true;
 }
 

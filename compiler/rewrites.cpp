@@ -113,6 +113,10 @@ bool Compiler::CompileFor(const std::string& text) {
     b = text.substr(bStart, colon == std::string::npos ? std::string::npos : colon - bStart);
   }
   if (colon != std::string::npos) rest = text.substr(colon + 1);
+  if (v.empty()) {
+    Fail(31);
+    return false;
+  }
   if (!IsVariableName(v) || v.find_first_of("#$") != std::string::npos) {
     Fail(57, v);
     return false;
@@ -216,16 +220,22 @@ bool Compiler::CompileSelect(const std::vector<std::string_view>& words, const s
         Fail(52);
         return false;
       }
-      std::string condition;
+      // Values are added while the text is at most 240 characters long; a value that would
+      // be left out makes the list too long.
+      std::string condition = "if ";
+      bool firstValue = true;
       for (const std::string& v : SplitTopLevel(values)) {
-        if (!condition.empty()) condition += " or ";
+        if (!firstValue) {
+          if (condition.size() > 240) {
+            Fail(53);
+            return false;
+          }
+          condition += " or ";
+        }
+        firstValue = false;
         condition += selectExpression_ + "=" + Trim(v);
       }
-      if (condition.size() > 240) {
-        Fail(53);
-        return false;
-      }
-      if (!CompileStatement("if " + condition) || !CompileStatement(tempVar + "=1")) return false;
+      if (!CompileStatement(condition) || !CompileStatement(tempVar + "=1")) return false;
     }
   } else if (first == "endcase") {
     if (!selectOpen_) {

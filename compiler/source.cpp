@@ -103,8 +103,10 @@ int32_t Compiler::ExpandIncludes() {
       const std::string_view raw = std::string_view(working_).substr(pos, cr - pos);
       pos = cr + 1;
       if (raw.size() >= 255) {
+        // A line of an included text is reported at the main file's include line.
+        const int k = FindIncludeOfOffset(int64_t(lineStart));
         currentLine_ = line;
-        errorLine_ = line;
+        errorLine_ = k < int(includes_.size()) ? includes_[size_t(k)].line : line;
         return -2;
       }
       size_t i = 0;

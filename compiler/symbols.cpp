@@ -75,7 +75,8 @@ int32_t Compiler::DeclareJumpTarget(const std::string& name, int kind, bool refe
   if (it != targetIndex_.end()) {
     for (int row : it->second) {
       JumpTarget& t = targets_[size_t(row)];
-      if (!global && t.owner != currentFunction_) continue;
+      // A function's name is global; a label of the same name is another row.
+      if (t.owner != (global ? -1 : currentFunction_)) continue;
       if (reference) {
         t.kind = uint8_t(kind);
         return t.number;

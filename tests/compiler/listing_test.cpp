@@ -85,6 +85,32 @@ TEST(Listing, ArraysLabelsDataAndFunctions) {
   EXPECT_EQ(Listing("hello()\nend\nfunction hello()\nendfunction\n"), "21 37006 10000 19000 213 26 1 22 213");
 }
 
+TEST(Listing, ScopesOfVariablesArraysAndTemporaries) {
+  // a, a# and a$ are three variables; a plain a and an array a are two rows.
+  EXPECT_EQ(Listing("a=1\na#=1.5\na$=\"x\"\ndim a(2)\n"), "151 13000 19000 152 15000 21000 153 17000 23000 501 13001 19001 213");
+  // An array of the main program used inside a function is the main program's row.
+  EXPECT_EQ(Listing("dim a(3)\nprint f()\nend\nfunction f()\nendfunction a(1)\n"),
+            "501 13000 19000 21 37011 10000 19001 301 10000 213 26 1 661 10050 13000 19002 23 10050 213");
+  // Temporaries of function 20 and above all start 950 above the block bases.
+  std::string source = "end\n";
+  for (int k = 0; k < 22; ++k) source += "function f" + std::to_string(k) + "(n)\nendfunction n+n\n";
+  Compiler& c = TestCompiler();
+  ASSERT_TRUE(c.CompileText(source)) << c.ResultText();
+  std::vector<int32_t> results;
+  for (size_t i = 0; i + 1 < c.Code().size(); ++i)
+    if (c.Code()[i] == 81) results.push_back(c.Code()[i + 1]);
+  ASSERT_EQ(results.size(), 22u);
+  EXPECT_EQ(results[0], 10050);
+  EXPECT_EQ(results[18], 10950);
+  EXPECT_EQ(results[19], 10950);
+  EXPECT_EQ(results[21], 10950);
+}
+
+TEST(Listing, ALabelAndAFunctionMayShareAName) {
+  EXPECT_EQ(Listing("f:\nprint f()\ngoto f\nend\nfunction f()\nendfunction 5\n"),
+            "21 37010 10000 19000 301 10000 42 37000 213 26 1 23 19001 213");
+}
+
 TEST(Listing, KeywordFunctionsAndConversions) {
   // A float argument to an integer-only function is converted first (154).
   EXPECT_EQ(Listing("a$=chr$(65.0)\n"), "154 10000 21000 209 12000 10000 153 17000 12000 213");
@@ -135,6 +161,24 @@ TEST(Listing, MemoryCompileAppendsToTheLastFileCompile) {
   EXPECT_EQ(c.Code(), expected);
   EXPECT_FALSE(c.CompileFromMemory("foo bar\n", 0));
   EXPECT_EQ(c.ResultText(), "Command not understood");
+}
+
+TEST(Listing, AFailedMemoryCompileLeavesNothingBehind) {
+  Compiler& c = TestCompiler();
+  ASSERT_TRUE(c.CompileText("a=5\n"));
+  // An open block, a select and a reference to a missing label go with the failed compile.
+  EXPECT_FALSE(c.CompileFromMemory("do\n", 0));
+  EXPECT_FALSE(c.CompileFromMemory("select a\ncase 1\nfoo bar\n", 0));
+  EXPECT_FALSE(c.CompileFromMemory("goto x\nprint 7\n", 0));
+  ASSERT_TRUE(c.CompileFromMemory("print 1\nprint 2\nx:\nselect a\nendselect\n", 0)) << c.ResultText();
+  std::vector<int32_t> expected = {151, 13000, 19000, 213, 301, 19001, 301, 19002, 151, 13001, 19003, 0};
+  EXPECT_EQ(c.Code(), expected);
+  // The names of a successful one stay.
+  EXPECT_FALSE(c.CompileFromMemory("x:\n", 0));
+  EXPECT_EQ(c.ResultText().substr(0, 19), "Label declared twic");
+  // After the buffers are freed there is nothing to append to.
+  c.FreeCompilerBuffers();
+  EXPECT_FALSE(c.CompileFromMemory("print 1\n", 0));
 }
 
 TEST(Listing, CallsInsideOperandsCompileTheirOwnExpressions) {

@@ -41,16 +41,23 @@ TEST(Messages, StatementErrorsNameTheirLine) {
   EXPECT_EQ(Failure("a$=1\n"), "1: Parameters do not match the command. Parameter types do not match: assignment expects string, string");
   EXPECT_EQ(Failure("a=left$(1)\n"), "1: Parameter types do not match: left$ expects string, integer");
   EXPECT_EQ(Failure("a=f(1.5)\nend\nfunction f(n)\nendfunction\n"), "1: User function called with parameters that do not match its declaration");
+  // An integer for a float parameter is not converted either.
+  EXPECT_EQ(Failure("a=f(1)\nend\nfunction f(n#)\nendfunction\n"), "1: User function called with parameters that do not match its declaration");
   EXPECT_EQ(Failure("a$=\"" + std::string(260, 'x') + "\"\n").substr(0, 3), "1: ");
   EXPECT_EQ(Failure("a=rgb(" + Repeat("1,", 32) + "1)\n"), "1: Too many parameters (at most 32)");
   EXPECT_EQ(Failure("for i=1 t 10\n"), "1: Expression not understood");
   EXPECT_EQ(Failure("for i 1 to 10\n"), "1: FOR statement not understood");
+  EXPECT_EQ(Failure("for =1 to 10\n"), "1: FOR statement not understood");
   EXPECT_EQ(Failure("for a#=1 to 10\nnext a#\n"), "1: FOR needs an integer variable: a#");
   EXPECT_EQ(Failure("dim a(\"x\")\n").substr(0, 39), "1: Parameters do not match the command.");
   EXPECT_EQ(Failure("case 1\n"), "1: SELECT or CASE out of place");
   EXPECT_EQ(Failure("select a b\n"), "1: SELECT or CASE out of place");
   EXPECT_EQ(Failure("select a\ncase default\nendcase\ncase 2\n"), "4: CASE after CASE DEFAULT");
   EXPECT_EQ(Failure("select a\ncase " + Repeat("100000,", 30) + "1\n"), "2: CASE list too long");
+  // Values are added while the condition is at most 240 characters: the 19th value of
+  // "a=1000000" takes it to 246 and still counts; a 20th would be left out.
+  EXPECT_EQ(Failure("select a\ncase " + Repeat("1000000,", 18) + "1000000\nendcase\nendselect\n"), "compiled");
+  EXPECT_EQ(Failure("select a\ncase " + Repeat("1000000,", 19) + "1000000\n"), "2: CASE list too long");
   EXPECT_EQ(Failure("a=1\n" + std::string(300, 'b') + "\n"), "2: Line too long (255 characters or more)");
 }
 
@@ -91,6 +98,17 @@ TEST(Messages, KeywordWithoutCommandFailsClearly) {
   EXPECT_NE(c.ResultText(), "");
 }
 
+TEST(Messages, UnknownFunctionWithoutArrayFormsIsNamed) {
+  Compiler c;
+  c.LoadKeywordTableFromText("=%151%ll\nend%213%0\n");
+  std::vector<std::string> texts(60);
+  texts[9] = "Command";
+  texts[10] = "not recognised";
+  c.SetMessageTexts(texts);
+  EXPECT_FALSE(c.CompileText("a=x(1)\n"));
+  EXPECT_EQ(c.ErrorMessage(), "Command x not recognised");
+}
+
 TEST(Messages, SourceFilesAndIncludes) {
   const std::string folder = TempFolder();
   WriteTempFile("inc_ok.vka", "function twice(n)\nendfunction n*2\n");
@@ -107,6 +125,18 @@ TEST(Messages, SourceFilesAndIncludes) {
   EXPECT_EQ(Failure("\n\n#include inc_outer.vka\n"), "3: Command not understood in included line: foo bar");
   // An included file without a final line break does not merge into the next one.
   EXPECT_TRUE(c.CompileText("#include inc_nobreak.vka\n#include inc_ok.vka\nprint nb()+twice(1)\n")) << c.ResultText();
+  // Failures found before or after the statements (function declarations, unresolved names,
+  // arrays without DIM, long lines) also name the include line, not a line past the file.
+  WriteTempFile("inc_ret.vka", "function r()\nendfunction (1\n");
+  WriteTempFile("inc_goto.vka", "a=1\nfunction g()\ngoto nowhere\nendfunction\n");
+  WriteTempFile("inc_array.vka", "function h()\nb=arr(1)\nendfunction\n");
+  WriteTempFile("inc_long.vka", "function l()\nrem " + std::string(260, 'x') + "\nendfunction\n");
+  EXPECT_EQ(Failure("print 1\n\n#include inc_ret.vka\n"),
+            "3: Function return value not understood in included line: endfunction (1");
+  EXPECT_EQ(Failure("print 1\n#include inc_goto.vka\nprint g()\n"),
+            "2: Label or function not found: nowhere in included line: goto nowhere");
+  EXPECT_EQ(Failure("#include inc_array.vka\nprint h()\n"), "1: Array used without DIM: arr in included line: b=arr(1)");
+  EXPECT_EQ(Failure("a=1\n#include inc_long.vka\n"), "2: Line too long (255 characters or more)");
   // A missing include is silent; the call it should supply then fails.
   EXPECT_EQ(Failure("#include missing.vka\nprint gone(1)\n"), "2: Array used without DIM: gone");
   FsChangeFolder(keep);
