@@ -208,11 +208,14 @@ bool Compiler::CompileKeywordText(const std::string& text, size_t knownAt, size_
   char separator = 0;
   {
     bool quoted = false;
+    int depth = 0;  // an input's prompt comma stands outside brackets: input g(1,2) reads one element
     for (size_t i = 0; i < args.size(); ++i) {
       char c = args[i];
       if (c == '"') quoted = !quoted;
       if (quoted) continue;
-      if (c == ':' || (c == ';' && !compilesToNothing) || (c == ',' && isInput)) {
+      if (c == '(') ++depth;
+      else if (c == ')') --depth;
+      if (c == ':' || (c == ';' && !compilesToNothing) || (c == ',' && isInput && depth == 0)) {
         separator = c;
         rest_ = args.substr(i + 1);
         args.resize(i);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/arrays.h"
 #include "core/interp.h"
 #include "core/run_loop.h"
 #include "core/runtime.h"
@@ -108,13 +109,20 @@ void LineInput(int kind) {
   if (accept && c != 0) LineInputEcho(c);
   if (c == 13) {
     LineInputFinish();
+    // A temporary that holds a fetched array element stands for that element, as with READ.
     VarCell* target = OpCell(0);
     if (kind == 0) {
       long long v = std::strtoll(g_lineText, nullptr, 10);
-      target->i = int32_t(v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : v);
+      const int32_t value = int32_t(v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : v);
+      if (int32_t* element = ElementRefInt(target)) *element = value;
+      else target->i = value;
     } else if (kind == 1) {
       double d = std::strtod(g_lineText, nullptr);
-      target->f = d > FLT_MAX ? INFINITY : d < -FLT_MAX ? -INFINITY : float(d);
+      const float value = d > FLT_MAX ? INFINITY : d < -FLT_MAX ? -INFINITY : float(d);
+      if (float* element = ElementRefFloat(target)) *element = value;
+      else target->f = value;
+    } else if (char** element = ElementRefString(target)) {
+      StoreElementText(element, g_lineText);
     } else {
       SetCellString(target, g_lineText);
     }
