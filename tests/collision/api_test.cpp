@@ -354,6 +354,15 @@ TEST_F(CollisionApi, DeletedShapeLeavesItsObjectsInert) {
   DeleteCollisionShape(g_collision.openShape);
   EXPECT_EQ(g_collision.openShape, nullptr);
   EXPECT_TRUE(g_collision.collectedPolytopes.empty());
+  // The next shape's indices count from its own first vertex.
+  auto* next = static_cast<ComplexShape*>(BeginComplexShape());
+  AddComplexVertex(10, 0, 0);
+  AddComplexVertex(12, 0, 0);
+  AddComplexVertex(10, 2, 0);
+  AddComplexPolytopeRange(kPolytopeSimplex, 0, 3);
+  EndComplexShape();
+  ASSERT_EQ(next->LeafCount(), 1);
+  EXPECT_EQ(next->Root()->box.centre, (Vec3{11, 1, 0}));
 }
 
 TEST_F(CollisionApi, ResetReturnsToTheStartState) {
