@@ -233,4 +233,7 @@ void GjkClosestPoints(const ConvexShape& a, const ConvexShape& b, const Collisio
     pa = a0;
     pb = b0;
   }
+  // A shape with a NaN vertex has no closest point; the callers still need a finite one.
+  if (!IsFinite(pa)) pa = {0, 0, 0};
+  if (!IsFinite(pb)) pb = {0, 0, 0};
 }

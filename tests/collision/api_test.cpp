@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <utility>
 #include <vector>
 
@@ -223,6 +225,28 @@ TEST_F(CollisionApi, PreviousPointsOfAComplexShapeUseThePreviousVertices) {
   EXPECT_NEAR(g_calls[0].data.point2[2], 0.5, 1e-6);
   EXPECT_NEAR(g_calls[0].data.normal[2], 3.5, 1e-6);
   EXPECT_EQ(static_cast<ComplexShape*>(soup)->Base(), now);  // exchanged back
+}
+
+TEST_F(CollisionApi, PreviousPointsStayFiniteOverANanVertex) {
+  static double before[] = {NAN, -1, 0, 1, -1, 0, 0, 1, 0};
+  static double now[] = {-1, -1, 0, 1, -1, 0, 0, 1, 0};
+  CollisionShape* soup = BeginComplexShape();
+  SetComplexVertexBase(before);
+  AddComplexPolytopeRange(kPolytopeSimplex, 0, 3);
+  EndComplexShape();
+  CreateCollisionObject(1, soup);
+  CreateCollisionObject(2, CreateCollisionBox(1, 1, 1));
+  ProceedCollisions();
+  ChangeComplexVertexBase(soup, now);
+  SetDefaultCollisionResponse(Record, kResponsePreviousPoints, nullptr);
+  EXPECT_EQ(TestAllCollisions(), 1);
+  ASSERT_EQ(g_calls.size(), 1u);
+  const CollisionData& d = g_calls[0].data;
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_TRUE(std::isfinite(d.point1[i]));
+    EXPECT_TRUE(std::isfinite(d.point2[i]));
+    EXPECT_TRUE(std::isfinite(d.normal[i]));
+  }
 }
 
 TEST_F(CollisionApi, ComplexAgainstConvexThroughTheInterface) {
