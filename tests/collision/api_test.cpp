@@ -140,6 +140,25 @@ TEST_F(CollisionApi, ResponseWithoutCallbackSkipsThePair) {
   EXPECT_EQ(TestAllCollisions(), 0);
 }
 
+TEST_F(CollisionApi, CachedPairsKeepCollidingFrameAfterFrame) {
+  CollisionShape* sphere = CreateCollisionSphere(1);
+  CollisionShape* soup = BeginComplexShape();
+  AddComplexVertex(-2, 0, -2);
+  AddComplexVertex(2, 0, -2);
+  AddComplexVertex(0, 0, 2);
+  EndPolytope();
+  EndComplexShape();
+  for (CollisionKey k = 1; k <= 4; ++k) {
+    CreateCollisionObject(k, k == 4 ? soup : sphere);
+    SetCollisionPosition(0.3 * double(k), 0.1 * double(k), -0.2 * double(k));
+  }
+  EnableCollisionCaching();
+  for (int32_t type : {kResponseSimple, kResponseCommonPoint, kResponseSimple, kResponsePreviousPoints}) {
+    SetDefaultCollisionResponse(Record, type, nullptr);
+    for (int frame = 0; frame < 3; ++frame) EXPECT_EQ(TestAllCollisions(), 6) << type << " " << frame;
+  }
+}
+
 TEST_F(CollisionApi, DeletedSelectionTakesNoPlacement) {
   CollisionShape* box = CreateCollisionBox(1, 1, 1);
   CreateCollisionObject(1, box);

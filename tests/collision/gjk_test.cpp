@@ -160,6 +160,34 @@ TEST_F(Gjk, SearchVectorCarriesOver) {
   EXPECT_EQ(v, kept);  // rejected in the first step
 }
 
+// A test that ends inside leaves a rounding-sized vector; the next test from it must not take
+// the round shapes' centres for their support points.
+TEST_F(Gjk, OverlapStaysFoundFromTheVectorItLeaves) {
+  SphereShape sphere(1);
+  CylinderShape cylinder(0.8, 2);
+  ConeShape cone(1, 2);
+  const ConvexShape* shapes[] = {&sphere, &cylinder, &cone};
+  std::mt19937_64 rng(303);
+  int tests = 0;
+  for (const ConvexShape* a : shapes)
+    for (const ConvexShape* b : shapes)
+      for (int i = 0; i < 40; ++i) {
+        CollisionTransform ta = RandomPlacement(rng, 0.3), tb = RandomPlacement(rng, 0.3);
+        Vec3 v, pa, pb;
+        if (!GjkIntersect(*a, *b, ta, tb, v)) continue;
+        ++tests;
+        ASSERT_TRUE(GjkIntersect(*a, *b, ta, tb, v)) << i;
+        ASSERT_TRUE(GjkCommonPoint(*a, *b, ta, tb, v, pa, pb)) << i;
+        ASSERT_TRUE(GjkIntersect(*a, *b, ta, tb, v)) << i;
+        CollisionTransform rel = Relative(ta, tb);
+        Vec3 w;
+        ASSERT_TRUE(GjkIntersectRelative(*a, *b, rel, w)) << i;
+        ASSERT_TRUE(GjkCommonPointRelative(*a, *b, rel, w, pa, pb)) << i;
+        ASSERT_TRUE(GjkIntersectRelative(*a, *b, rel, w)) << i;
+      }
+  EXPECT_GT(tests, 300);
+}
+
 TEST_F(Gjk, BadPlacementsNeverCollideNorPoisonTheVector) {
   BoxShape box(1, 1, 1);
   CollisionTransform ta = At(0, 0, 0);
