@@ -239,8 +239,20 @@ void GjkClosestPoints(const ConvexShape& a, const ConvexShape& b, const Collisio
     if (dist - mu <= dist * tolerance || SimplexHasPoint(s, w)) break;
     s.y[s.last] = w;
     s.allBits = s.bits | s.lastBit;
+    const int32_t keptBits = s.bits;
+    const Vec3 keptV = v;
     if (!JohnsonClosest(s, v)) break;
-    dist = Length(v);
+    double next = Length(v);
+    // Once v comes from a simplex, every step must come closer. One that does not was taken on
+    // a degenerate simplex (nearly equal points), whose weights are rounding noise and can
+    // even claim the origin enclosed: keep the simplex before it, whose determinants and
+    // points this step left alone.
+    if (keptBits != 0 && !(next < dist)) {
+      s.bits = keptBits;
+      v = keptV;
+      break;
+    }
+    dist = next;
   }
   if (s.bits == 0 || !JohnsonPoints(s, pa, pb)) {
     pa = a0;

@@ -206,6 +206,39 @@ TEST_F(Gjk, BadPlacementsNeverCollideNorPoisonTheVector) {
   EXPECT_TRUE(IsFinite(v));
 }
 
+// Just apart, the last support points of round shapes nearly coincide; a step on such a
+// degenerate simplex must not replace the near answer with rounding noise.
+TEST_F(Gjk, ClosestPointsOfNearlyTouchingShapes) {
+  SphereShape sphere(1);
+  CylinderShape cylinder(0.7, 2);
+  ConeShape cone(1, 2);
+  BoxShape box(1, 2, 0.6);
+  const ConvexShape* shapes[] = {&sphere, &cylinder, &cone, &box};
+  std::mt19937_64 rng(404);
+  std::normal_distribution<double> n(0, 1);
+  std::uniform_real_distribution<double> exponent(-5, -2);
+  for (const ConvexShape* a : shapes)
+    for (const ConvexShape* b : shapes)
+      for (int i = 0; i < 60; ++i) {
+        CollisionTransform ta = RandomPlacement(rng, 0), tb = RandomPlacement(rng, 0);
+        Vec3 dir{n(rng), n(rng), n(rng)};
+        dir = dir * (1 / Length(dir));
+        // Touching distance along dir, from outside.
+        double lo = 0, hi = 10;
+        for (int k = 0; k < 50; ++k) {
+          double mid = (lo + hi) / 2;
+          tb.origin = dir * mid;
+          Vec3 v;
+          (GjkIntersect(*a, *b, ta, tb, v) ? lo : hi) = mid;
+        }
+        double gap = std::pow(10.0, exponent(rng));
+        tb.origin = dir * (hi + gap);
+        Vec3 pa, pb;
+        GjkClosestPoints(*a, *b, ta, tb, pa, pb);
+        ASSERT_LE(Length(ta.Apply(pa) - tb.Apply(pb)), gap + 1e-4) << i;
+      }
+}
+
 TEST_F(Gjk, ClosestPointsOfCoincidentShapesAreFinite) {
   BoxShape box(1, 1, 1);
   CollisionTransform t = At(1, 2, 3);
