@@ -108,8 +108,11 @@ void DeleteCollisionShape(CollisionShape* shape) {
   CollisionWorld& w = g_collision;
   if (!w.shapes.erase(shape)) return;
   if (shape == w.openShape) {
+    // What was collected for the shape goes with it: the next shape starts from nothing.
     for (Polytope* p : w.collectedPolytopes) delete p;
     w.collectedPolytopes.clear();
+    w.collectedVertices.clear();
+    w.collectedIndices.clear();
     w.openShape = nullptr;
   }
   if (!shape->isConvex()) std::erase(w.complexShapes, static_cast<ComplexShape*>(shape));

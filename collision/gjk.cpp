@@ -7,10 +7,21 @@ namespace {
 // Support differences beyond this squared length (|w| > 1e50, the library's infinity) would
 // overflow the determinants; such a test reports no collision.
 constexpr double kMaxSquaredLength = 1e100;
+// Below this squared length a search vector is only a direction (see ScaleUpSearchVector).
+constexpr double kShortSquared = 1e-16;
 
 GjkSimplex& S() { return g_collision.simplex; }
 
 inline bool Has(int32_t set, int i) { return (set >> i) & 1; }
+
+// A search vector that ended a test inside the shapes is rounding-sized; the sphere, cone and
+// cylinder supports treat so short a direction as none and answer a centre, which would make
+// the first step see a separation that is not there (and, as the vector is kept, keep seeing
+// it). Only the direction counts at the first step, so such a vector starts at unit length.
+inline void ScaleUpSearchVector(Vec3& v) {
+  double len2 = Dot(v, v);
+  if (len2 > 0 && len2 < kShortSquared) v = v * (1.0 / std::sqrt(len2));
+}
 
 // Picks the lowest free slot for the next support point.
 inline void BeginStep(GjkSimplex& s) {
@@ -129,6 +140,7 @@ template <class Step>
 bool RunGjk(Vec3& v, Step step, Vec3* pa, Vec3* pb) {
   GjkSimplex& s = S();
   s.bits = s.allBits = 0;
+  ScaleUpSearchVector(v);
   for (int n = 0; n < kGjkMaxSteps; ++n) {
     BeginStep(s);
     Vec3 w = step(v, s.last);
@@ -157,6 +169,7 @@ bool GjkIntersect(const ConvexShape& a, const ConvexShape& b, const CollisionTra
                   const CollisionTransform& tb, Vec3& v) {
   GjkSimplex& s = S();
   Mat3 basis = ta.basis;  // A's points are still placed by ta
+  ScaleUpSearchVector(v);
   for (int attempt = 0; attempt < kGjkAttempts; ++attempt) {
     s.bits = s.allBits = 0;
     for (int n = 0;; ++n) {
@@ -226,11 +239,26 @@ void GjkClosestPoints(const ConvexShape& a, const ConvexShape& b, const Collisio
     if (dist - mu <= dist * tolerance || SimplexHasPoint(s, w)) break;
     s.y[s.last] = w;
     s.allBits = s.bits | s.lastBit;
+    const int32_t keptBits = s.bits;
+    const Vec3 keptV = v;
     if (!JohnsonClosest(s, v)) break;
-    dist = Length(v);
+    double next = Length(v);
+    // Once v comes from a simplex, every step must come closer. One that does not was taken on
+    // a degenerate simplex (nearly equal points), whose weights are rounding noise and can
+    // even claim the origin enclosed: keep the simplex before it, whose determinants and
+    // points this step left alone.
+    if (keptBits != 0 && !(next < dist)) {
+      s.bits = keptBits;
+      v = keptV;
+      break;
+    }
+    dist = next;
   }
   if (s.bits == 0 || !JohnsonPoints(s, pa, pb)) {
     pa = a0;
     pb = b0;
   }
+  // A shape with a NaN vertex has no closest point; the callers still need a finite one.
+  if (!IsFinite(pa)) pa = {0, 0, 0};
+  if (!IsFinite(pb)) pb = {0, 0, 0};
 }

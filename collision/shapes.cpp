@@ -56,7 +56,7 @@ Vec3 PolygonPolytope::support(const Vec3& v) const {
     uint32_t i = c == 0 ? n - 1 : c - 1;
     for (;;) {
       d = Dot(Vertex(i), v);
-      if (d <= h) break;
+      if (!(d > h)) break;  // also stops on a NaN vertex, which would otherwise climb forever
       h = d;
       c = i;
       i = i == 0 ? n - 1 : i - 1;

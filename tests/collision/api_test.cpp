@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <utility>
 #include <vector>
 
@@ -138,6 +140,25 @@ TEST_F(CollisionApi, ResponseWithoutCallbackSkipsThePair) {
   EXPECT_EQ(TestAllCollisions(), 0);
 }
 
+TEST_F(CollisionApi, CachedPairsKeepCollidingFrameAfterFrame) {
+  CollisionShape* sphere = CreateCollisionSphere(1);
+  CollisionShape* soup = BeginComplexShape();
+  AddComplexVertex(-2, 0, -2);
+  AddComplexVertex(2, 0, -2);
+  AddComplexVertex(0, 0, 2);
+  EndPolytope();
+  EndComplexShape();
+  for (CollisionKey k = 1; k <= 4; ++k) {
+    CreateCollisionObject(k, k == 4 ? soup : sphere);
+    SetCollisionPosition(0.3 * double(k), 0.1 * double(k), -0.2 * double(k));
+  }
+  EnableCollisionCaching();
+  for (int32_t type : {kResponseSimple, kResponseCommonPoint, kResponseSimple, kResponsePreviousPoints}) {
+    SetDefaultCollisionResponse(Record, type, nullptr);
+    for (int frame = 0; frame < 3; ++frame) EXPECT_EQ(TestAllCollisions(), 6) << type << " " << frame;
+  }
+}
+
 TEST_F(CollisionApi, DeletedSelectionTakesNoPlacement) {
   CollisionShape* box = CreateCollisionBox(1, 1, 1);
   CreateCollisionObject(1, box);
@@ -223,6 +244,28 @@ TEST_F(CollisionApi, PreviousPointsOfAComplexShapeUseThePreviousVertices) {
   EXPECT_NEAR(g_calls[0].data.point2[2], 0.5, 1e-6);
   EXPECT_NEAR(g_calls[0].data.normal[2], 3.5, 1e-6);
   EXPECT_EQ(static_cast<ComplexShape*>(soup)->Base(), now);  // exchanged back
+}
+
+TEST_F(CollisionApi, PreviousPointsStayFiniteOverANanVertex) {
+  static double before[] = {NAN, -1, 0, 1, -1, 0, 0, 1, 0};
+  static double now[] = {-1, -1, 0, 1, -1, 0, 0, 1, 0};
+  CollisionShape* soup = BeginComplexShape();
+  SetComplexVertexBase(before);
+  AddComplexPolytopeRange(kPolytopeSimplex, 0, 3);
+  EndComplexShape();
+  CreateCollisionObject(1, soup);
+  CreateCollisionObject(2, CreateCollisionBox(1, 1, 1));
+  ProceedCollisions();
+  ChangeComplexVertexBase(soup, now);
+  SetDefaultCollisionResponse(Record, kResponsePreviousPoints, nullptr);
+  EXPECT_EQ(TestAllCollisions(), 1);
+  ASSERT_EQ(g_calls.size(), 1u);
+  const CollisionData& d = g_calls[0].data;
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_TRUE(std::isfinite(d.point1[i]));
+    EXPECT_TRUE(std::isfinite(d.point2[i]));
+    EXPECT_TRUE(std::isfinite(d.normal[i]));
+  }
 }
 
 TEST_F(CollisionApi, ComplexAgainstConvexThroughTheInterface) {
@@ -354,6 +397,15 @@ TEST_F(CollisionApi, DeletedShapeLeavesItsObjectsInert) {
   DeleteCollisionShape(g_collision.openShape);
   EXPECT_EQ(g_collision.openShape, nullptr);
   EXPECT_TRUE(g_collision.collectedPolytopes.empty());
+  // The next shape's indices count from its own first vertex.
+  auto* next = static_cast<ComplexShape*>(BeginComplexShape());
+  AddComplexVertex(10, 0, 0);
+  AddComplexVertex(12, 0, 0);
+  AddComplexVertex(10, 2, 0);
+  AddComplexPolytopeRange(kPolytopeSimplex, 0, 3);
+  EndComplexShape();
+  ASSERT_EQ(next->LeafCount(), 1);
+  EXPECT_EQ(next->Root()->box.centre, (Vec3{11, 1, 0}));
 }
 
 TEST_F(CollisionApi, ResetReturnsToTheStartState) {

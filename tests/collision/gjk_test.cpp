@@ -160,6 +160,34 @@ TEST_F(Gjk, SearchVectorCarriesOver) {
   EXPECT_EQ(v, kept);  // rejected in the first step
 }
 
+// A test that ends inside leaves a rounding-sized vector; the next test from it must not take
+// the round shapes' centres for their support points.
+TEST_F(Gjk, OverlapStaysFoundFromTheVectorItLeaves) {
+  SphereShape sphere(1);
+  CylinderShape cylinder(0.8, 2);
+  ConeShape cone(1, 2);
+  const ConvexShape* shapes[] = {&sphere, &cylinder, &cone};
+  std::mt19937_64 rng(303);
+  int tests = 0;
+  for (const ConvexShape* a : shapes)
+    for (const ConvexShape* b : shapes)
+      for (int i = 0; i < 40; ++i) {
+        CollisionTransform ta = RandomPlacement(rng, 0.3), tb = RandomPlacement(rng, 0.3);
+        Vec3 v, pa, pb;
+        if (!GjkIntersect(*a, *b, ta, tb, v)) continue;
+        ++tests;
+        ASSERT_TRUE(GjkIntersect(*a, *b, ta, tb, v)) << i;
+        ASSERT_TRUE(GjkCommonPoint(*a, *b, ta, tb, v, pa, pb)) << i;
+        ASSERT_TRUE(GjkIntersect(*a, *b, ta, tb, v)) << i;
+        CollisionTransform rel = Relative(ta, tb);
+        Vec3 w;
+        ASSERT_TRUE(GjkIntersectRelative(*a, *b, rel, w)) << i;
+        ASSERT_TRUE(GjkCommonPointRelative(*a, *b, rel, w, pa, pb)) << i;
+        ASSERT_TRUE(GjkIntersectRelative(*a, *b, rel, w)) << i;
+      }
+  EXPECT_GT(tests, 300);
+}
+
 TEST_F(Gjk, BadPlacementsNeverCollideNorPoisonTheVector) {
   BoxShape box(1, 1, 1);
   CollisionTransform ta = At(0, 0, 0);
@@ -176,6 +204,39 @@ TEST_F(Gjk, BadPlacementsNeverCollideNorPoisonTheVector) {
   Vec3 v;
   EXPECT_FALSE(GjkIntersect(nanBox, box, ta, ta, v));
   EXPECT_TRUE(IsFinite(v));
+}
+
+// Just apart, the last support points of round shapes nearly coincide; a step on such a
+// degenerate simplex must not replace the near answer with rounding noise.
+TEST_F(Gjk, ClosestPointsOfNearlyTouchingShapes) {
+  SphereShape sphere(1);
+  CylinderShape cylinder(0.7, 2);
+  ConeShape cone(1, 2);
+  BoxShape box(1, 2, 0.6);
+  const ConvexShape* shapes[] = {&sphere, &cylinder, &cone, &box};
+  std::mt19937_64 rng(404);
+  std::normal_distribution<double> n(0, 1);
+  std::uniform_real_distribution<double> exponent(-5, -2);
+  for (const ConvexShape* a : shapes)
+    for (const ConvexShape* b : shapes)
+      for (int i = 0; i < 60; ++i) {
+        CollisionTransform ta = RandomPlacement(rng, 0), tb = RandomPlacement(rng, 0);
+        Vec3 dir{n(rng), n(rng), n(rng)};
+        dir = dir * (1 / Length(dir));
+        // Touching distance along dir, from outside.
+        double lo = 0, hi = 10;
+        for (int k = 0; k < 50; ++k) {
+          double mid = (lo + hi) / 2;
+          tb.origin = dir * mid;
+          Vec3 v;
+          (GjkIntersect(*a, *b, ta, tb, v) ? lo : hi) = mid;
+        }
+        double gap = std::pow(10.0, exponent(rng));
+        tb.origin = dir * (hi + gap);
+        Vec3 pa, pb;
+        GjkClosestPoints(*a, *b, ta, tb, pa, pb);
+        ASSERT_LE(Length(ta.Apply(pa) - tb.Apply(pb)), gap + 1e-4) << i;
+      }
 }
 
 TEST_F(Gjk, ClosestPointsOfCoincidentShapesAreFinite) {

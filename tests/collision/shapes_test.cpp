@@ -76,6 +76,18 @@ TEST(CollisionShapes, PolygonClimbsAndCachesItsPosition) {
   }
 }
 
+TEST(CollisionShapes, PolygonStopsAtANanVertex) {
+  // Walking backwards from vertex 0 the heights rise (0 > -1 > -2) up to the NaN vertex 3: a
+  // comparison that lets NaN through climbs round the cycle for ever.
+  double vertices[] = {0, 0, 0, 1, 0, 0, 1, 1, 0, NAN, 0.5, 0};
+  const double* base = vertices;
+  const uint32_t square[] = {0, 1, 2, 3};
+  PolygonPolytope p(&base, square, 4);
+  ExpectVec(p.support({-1, -1, 0}), {0, 0, 0});
+  EXPECT_EQ(p.CachedPosition(), 0u);
+  ExpectVec(p.support({1, 1, 0}), {1, 1, 0});
+}
+
 TEST(CollisionShapes, PolytopeReadsThroughTheBaseField) {
   PolytopeFixture f;
   double moved[3 * 6];
