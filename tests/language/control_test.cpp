@@ -1,6 +1,7 @@
 // Loops, subroutines and user functions, as the compiler lays them out.
 #include "core/arrays.h"
 #include "core/call_stack.h"
+#include "core/run_loop.h"
 #include "tests/language/program_run.h"
 
 namespace {
@@ -270,6 +271,7 @@ TEST(Control, RunningIntoAFunctionDefinitionIsError21) {
   b.Emit({22});
   EXPECT_TRUE(run.LoadAndRun(b));
   EXPECT_EQ(LastErrorCode(), 21);
+  EXPECT_EQ(g_timing.ended, 1);
 }
 
 // Arguments are all taken before any parameter changes: f(b, a) called inside f(a, b).
