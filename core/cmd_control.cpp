@@ -7,6 +7,7 @@
 #include "core/command_table.h"
 #include "core/errors.h"
 #include "core/language.h"
+#include "core/run_loop.h"
 #include "core/threaded_code.h"
 #include "platform/events.h"
 
@@ -218,10 +219,12 @@ constexpr FastHandler FunctionReturn = ReturnFromFunction<ReturnKind::None>;
 constexpr FastHandler FunctionReturnValue = ReturnNumber;
 constexpr FastHandler FunctionReturnString = ReturnFromFunction<ReturnKind::Text>;
 
-// Reached only by running into a function definition from the code above it.
+// Reached only by running into a function definition from the code above it: the program
+// ends as by the end command, with error 21.
 void CmdStopWithError21() {
   PostQuit();
   LeaveSlice = 1;
+  g_timing.ended = 1;
   RunError(21);
 }
 

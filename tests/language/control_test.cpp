@@ -1,6 +1,7 @@
 // Loops, subroutines and user functions, as the compiler lays them out.
 #include "core/arrays.h"
 #include "core/call_stack.h"
+#include "core/run_loop.h"
 #include "tests/language/program_run.h"
 
 namespace {
@@ -262,14 +263,19 @@ TEST(Control, FunctionReturnsUnwindSubroutineLevels) {
   EXPECT_EQ(g_callStack.depth, 0);
 }
 
+// The program ends there as by the end command, on either path of the interpreter.
 TEST(Control, RunningIntoAFunctionDefinitionIsError21) {
-  ProgramRun run;
-  ImageBuilder b;
-  int32_t p = b.IntVar(1);
-  b.Emit({26, p, 1});
-  b.Emit({22});
-  EXPECT_TRUE(run.LoadAndRun(b));
-  EXPECT_EQ(LastErrorCode(), 21);
+  for (bool realClock : {false, true}) {
+    ProgramRun run;
+    run.realClock = realClock;
+    ImageBuilder b;
+    int32_t p = b.IntVar(1);
+    b.Emit({26, p, 1});
+    b.Emit({22});
+    EXPECT_TRUE(run.LoadAndRun(b));
+    EXPECT_EQ(LastErrorCode(), 21);
+    EXPECT_EQ(g_timing.ended, 1);
+  }
 }
 
 // Arguments are all taken before any parameter changes: f(b, a) called inside f(a, b).
