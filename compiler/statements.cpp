@@ -319,6 +319,20 @@ bool Compiler::CompileKeywordItems(int k, int32_t statementStart) {
         if (fits(e)) return e;
       return -1;
     };
+    // An early return hands back the function's own type: a number of the other kind is
+    // converted, a text for a number (or the reverse) cannot be returned.
+    if (i == 0 && inFunction_ && currentFunction_ > 0 && name == "exitfunction" && !prePass_) {
+      const char want = functions_[size_t(currentFunction_ - 1)].returnType;
+      if ((want == 's') != (t == 's')) {
+        Fail(39);
+        return false;
+      }
+      if (t != want && (t == 'l' || t == 'f')) {
+        n = Convert(t == 'l' ? kCmdIntToFloat : kCmdFloatToInt, n);
+        if (!n) return false;
+        t = want;
+      }
+    }
     int found = search(t);
     if (found < 0 && (t == 'l' || t == 'f')) {
       n = Convert(t == 'l' ? kCmdIntToFloat : kCmdFloatToInt, n);

@@ -67,6 +67,12 @@ TEST(Messages, FunctionDeclarations) {
   EXPECT_EQ(Failure("a=1\nendfunction\n"), "2: ENDFUNCTION without FUNCTION");
   EXPECT_EQ(Failure("function f()\nendfunction (1\n"), "2: Function return value not understood");
   EXPECT_EQ(Failure("end\nfunction f()\nendfunction\nfunction f()\nendfunction\n"), "4: Function declared twice: f");
+  // An early return of a text from a number function, or the reverse, is refused at its line.
+  EXPECT_EQ(Failure("end\nfunction g(n)\nif n=1 then exitfunction \"x\"\nendfunction n\n"),
+            "3: Function return value not understood");
+  EXPECT_EQ(Failure("end\nfunction g$(n)\nexitfunction 5\nendfunction \"n\"\n"),
+            "3: Function return value not understood");
+  EXPECT_EQ(Failure("end\nfunction g#(n)\nexitfunction 5\nendfunction 1.5\n"), "compiled");
 }
 
 TEST(Messages, EndOfPassChecks) {
