@@ -1,5 +1,6 @@
 #include "core/loader.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -9,6 +10,7 @@
 #include "core/call_stack.h"
 #include "core/command_table.h"
 #include "core/interp.h"
+#include "core/language.h"
 #include "core/strings.h"
 #include "platform/fs.h"
 
@@ -35,12 +37,13 @@ bool Fail(std::string* error, const char* why) {
   return false;
 }
 
-// Copies a zero-terminated text that must end before limit (a byte offset) into a string block.
+// Copies a zero-terminated text that must end before limit (a byte offset) into a string block,
+// cut to the 255 characters every string command keeps; length is the stored length.
 bool TakeText(const uint8_t* bytes, int64_t& pos, int64_t limit, char*& out, int64_t& length) {
   int64_t start = pos;
   while (pos < limit && bytes[pos] != 0) ++pos;
   length = pos - start;
-  out = NewString(reinterpret_cast<const char*>(bytes + start), size_t(length));
+  out = NewString(reinterpret_cast<const char*>(bytes + start), std::min(size_t(length), kMaxText));
   return true;
 }
 

@@ -76,6 +76,19 @@ TEST_F(LoaderTest, LiteralsDataAndStringVariablesFillTheirCells) {
   EXPECT_EQ(ProgramCounter, nullptr);
 }
 
+// A hand-made image may hold longer texts than the compiler writes: they are cut to the 255
+// characters every string command keeps, and the walk over the DATA words stays in step.
+TEST_F(LoaderTest, LongTextsAreCutTo255Characters) {
+  ImageBuilder b;
+  b.Text(std::string(300, 'a'));
+  b.DataText(std::string(400, 'b'));
+  b.DataInt(9);
+  ASSERT_TRUE(Load(b.Build())) << why;
+  EXPECT_EQ(std::strlen(g_cells[13000].s), 255u);
+  EXPECT_EQ(std::strlen(g_cells[15000].s), 255u);
+  EXPECT_EQ(g_cells[15001].i, 9);
+}
+
 TEST_F(LoaderTest, OperandsBecomeCellAddressesCodeAddressesAndDataIndices) {
   ImageBuilder b;
   int32_t lit = b.Int(3);
