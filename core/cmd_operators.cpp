@@ -1,9 +1,12 @@
 // Operators, comparisons, assignment and conversions. Operands: result, a, b (assignment and
 // conversion: destination, source). Integer arithmetic wraps at 32 bits; mixed integer-float
 // forms convert the integer exactly and compute in double precision.
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <iterator>
+#include <utility>
 #include <vector>
 
 #include "core/call_stack.h"
@@ -116,21 +119,58 @@ VK_VALUE(PowerIntInt, IntBits(FloatToInt(std::pow(I(pc, 1), I(pc, 2)))))
 VK_VALUE(PowerFloatFloat, FloatBits(std::pow(D(pc, 1), D(pc, 2))))
 VK_VALUE(PowerIntFloat, FloatBits(std::pow(I(pc, 1), D(pc, 2))))
 VK_VALUE(PowerFloatInt, FloatBits(std::pow(D(pc, 1), I(pc, 2))))
-VK_VALUE(MultiplyInt, IntBits(WrapMul(L(pc, 1), L(pc, 2))))
-VK_VALUE(MultiplyIntFloat, FloatBits(I(pc, 1) * D(pc, 2)))
-VK_VALUE(MultiplyFloatInt, FloatBits(D(pc, 1) * I(pc, 2)))
-VK_VALUE(MultiplyFloat, FloatBits(D(pc, 1) * D(pc, 2)))
-VK_VALUE(AddInt, IntBits(WrapAdd(L(pc, 1), L(pc, 2))))
-VK_VALUE(AddIntFloat, FloatBits(I(pc, 1) + D(pc, 2)))
-VK_VALUE(AddFloatInt, FloatBits(D(pc, 1) + I(pc, 2)))
-VK_VALUE(AddFloat, FloatBits(D(pc, 1) + D(pc, 2)))
-VK_VALUE(SubtractInt, IntBits(WrapSub(L(pc, 1), L(pc, 2))))
-VK_VALUE(SubtractIntFloat, FloatBits(I(pc, 1) - D(pc, 2)))
-VK_VALUE(SubtractFloatInt, FloatBits(D(pc, 1) - I(pc, 2)))
-VK_VALUE(SubtractFloat, FloatBits(D(pc, 1) - D(pc, 2)))
-VK_VALUE(BitAnd, IntBits(L(pc, 1) & L(pc, 2)))
-VK_VALUE(BitOr, IntBits(L(pc, 1) | L(pc, 2)))
 #undef VK_VALUE
+
+// The arithmetic operators are computed on the bits of their operands, so that an operator
+// can also take an operand straight from the operator before it (see FusedValue).
+inline int32_t BL(uint32_t x) { return int32_t(x); }
+inline double BD(uint32_t x) { return double(std::bit_cast<float>(x)); }
+inline double BI(uint32_t x) { return double(int32_t(x)); }
+inline uint32_t Bits(const CodeWord* pc, int k) { return uint32_t(Cell(pc, k)->i); }
+using Binary = uint32_t (*)(uint32_t x, uint32_t y);
+#define VK_BINARY(name, expr)                                                                 \
+  inline uint32_t name##Bits(uint32_t x, uint32_t y) { return expr; }                        \
+  inline uint32_t name##Value(const CodeWord* pc) { return name##Bits(Bits(pc, 1), Bits(pc, 2)); } \
+  constexpr FastHandler name = ValueForm<name##Value>;
+VK_BINARY(MultiplyInt, IntBits(WrapMul(BL(x), BL(y))))
+VK_BINARY(MultiplyIntFloat, FloatBits(BI(x) * BD(y)))
+VK_BINARY(MultiplyFloatInt, FloatBits(BD(x) * BI(y)))
+VK_BINARY(MultiplyFloat, FloatBits(BD(x) * BD(y)))
+VK_BINARY(AddInt, IntBits(WrapAdd(BL(x), BL(y))))
+VK_BINARY(AddIntFloat, FloatBits(BI(x) + BD(y)))
+VK_BINARY(AddFloatInt, FloatBits(BD(x) + BI(y)))
+VK_BINARY(AddFloat, FloatBits(BD(x) + BD(y)))
+VK_BINARY(SubtractInt, IntBits(WrapSub(BL(x), BL(y))))
+VK_BINARY(SubtractIntFloat, FloatBits(BI(x) - BD(y)))
+VK_BINARY(SubtractFloatInt, FloatBits(BD(x) - BI(y)))
+VK_BINARY(SubtractFloat, FloatBits(BD(x) - BD(y)))
+VK_BINARY(BitAnd, IntBits(BL(x) & BL(y)))
+VK_BINARY(BitOr, IntBits(BL(x) | BL(y)))
+#undef VK_BINARY
+
+// An operator whose result is an operand (Use: 1 or 2) of the operator right after it: the
+// second one takes that operand from the register rather than reading back the cell just
+// written, which would make the two wait on the store. Both results are stored. Then the
+// assignment of the second result and the command after it, or the command after the second.
+template <Binary A, Binary B, int Use>
+inline uint32_t FusedValue(CodeWord* pc) {
+  const uint32_t first = A(Bits(pc, 1), Bits(pc, 2));
+  Put(Cell(pc, 0), first);
+  const CodeWord* second = pc + 4;
+  const uint32_t bits = Use == 1 ? B(first, Bits(second, 2)) : B(Bits(second, 1), first);
+  Put(Cell(second, 0), bits);
+  return bits;
+}
+template <Binary A, Binary B, int Use>
+CodeWord* FusedThenAssignThenNext(CodeWord* pc) {
+  Put(Cell(pc, 8), FusedValue<A, B, Use>(pc));
+  return RunThreadedNext(pc + 10);
+}
+template <Binary A, Binary B, int Use>
+CodeWord* FusedThenNext(CodeWord* pc) {
+  FusedValue<A, B, Use>(pc);
+  return RunThreadedNext(pc + 7);
+}
 
 // Division by zero gives 0 and warning 111 (a built game goes on with the 0). The 32-bit
 // quotient of -2147483648 by -1 wraps to -2147483648.
@@ -347,6 +387,50 @@ const PlacedForms kPlaced[] = {
     {121, ValueAlone<NotEqualStringValue>, ValueThenNext<NotEqualStringValue>, ConditionThenTest<NotEqualStringValue>, ConditionThenTestThenNext<NotEqualStringValue>, nullptr, nullptr},
 };
 
+// The fused forms, per pair of operators (by their place in kFusible) and operand used.
+constexpr int32_t kFusible[] = {71, 74, 75, 76, 81, 84, 85, 86, 91, 94, 95, 96, 123, 124};
+constexpr Binary kFusibleBits[] = {
+    MultiplyIntBits, MultiplyIntFloatBits, MultiplyFloatIntBits, MultiplyFloatBits,
+    AddIntBits,      AddIntFloatBits,      AddFloatIntBits,      AddFloatBits,
+    SubtractIntBits, SubtractIntFloatBits, SubtractFloatIntBits, SubtractFloatBits,
+    BitAndBits,      BitOrBits};
+constexpr size_t kFusibleCount = std::size(kFusible);
+static_assert(std::size(kFusibleBits) == kFusibleCount);
+
+struct FusedForms {
+  ThreadedHandler thenAssignThenNext, thenNext;
+};
+template <size_t Pair, int Use>
+constexpr FusedForms MakeFused() {
+  constexpr Binary a = kFusibleBits[Pair / kFusibleCount], b = kFusibleBits[Pair % kFusibleCount];
+  return {FusedThenAssignThenNext<a, b, Use>, FusedThenNext<a, b, Use>};
+}
+template <size_t... Pairs>
+constexpr std::array<FusedForms, 2 * sizeof...(Pairs)> MakeFusedTable(std::index_sequence<Pairs...>) {
+  return {MakeFused<Pairs, 1>()..., MakeFused<Pairs, 2>()...};
+}
+constexpr auto kFused = MakeFusedTable(std::make_index_sequence<kFusibleCount * kFusibleCount>());
+
+int FusibleIndex(CodeWord n) {
+  for (size_t k = 0; k < kFusibleCount; ++k)
+    if (kFusible[k] == n) return int(k);
+  return -1;
+}
+
+// The fused form for an arithmetic operator at `at` whose result the next operator uses.
+PlacedForm FusedFormAt(const CodeWord* at, int64_t room) {
+  if (room < 9) return {};
+  const int a = FusibleIndex(at[0]), b = FusibleIndex(at[4]);
+  if (a < 0 || b < 0 || !HasFastForm(at[4])) return {};
+  const int use = at[6] == at[1] ? 1 : at[7] == at[1] ? 2 : 0;
+  if (!use) return {};
+  const FusedForms& forms = kFused[size_t(use - 1) * kFusibleCount * kFusibleCount + size_t(a) * kFusibleCount + size_t(b)];
+  if (room >= 12 && (at[8] == 151 || at[8] == 152) && at[10] == at[5] && HasFastForm(at[8]) && HasFastForm(at[11]))
+    return {forms.thenAssignThenNext, 11};
+  if (HasFastForm(at[8])) return {forms.thenNext, 8};
+  return {};
+}
+
 PlacedForm OperatorFormAt(const CodeWord* at, int64_t room, bool mayChain) {
   static const std::vector<const PlacedForms*> byNumber = [] {
     std::vector<const PlacedForms*> v(200, nullptr);
@@ -364,6 +448,8 @@ PlacedForm OperatorFormAt(const CodeWord* at, int64_t room, bool mayChain) {
   const CodeWord* next = at + 4;
   if (room < 5 || !HasFastForm(next[0])) return {f.alone, 0};
   const bool comparison = f.number >= 101 && f.number <= 144 && f.number != 123 && f.number != 124;
+  if (mayChain && !comparison)
+    if (const PlacedForm fused = FusedFormAt(at, room); fused.handler) return fused;
   if (room >= 7) {
     if (!comparison && (next[0] == 151 || next[0] == 152) && next[2] == at[1]) {
       if (mayChain && room >= 8 && HasFastForm(at[7])) return {f.pairedThenNext, 7};

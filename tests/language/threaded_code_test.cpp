@@ -109,6 +109,57 @@ TEST(ThreadedCode, TestsGoOnBothWays) {
   }
 }
 
+// An operator whose result the next operator uses, as its first or second operand or as
+// both, with that result assigned or not, and in a mixed integer-float chain: the same
+// results, temporaries included, as each operator alone.
+TEST(ThreadedCode, AResultUsedByTheNextOperatorGivesTheSameResults) {
+  for (bool real : {false, true}) {
+    SCOPED_TRACE(real);
+    ProgramRun run;
+    run.realClock = real;
+    ImageBuilder b;
+    int32_t i = b.IntVar(), a = b.IntVar(), c = b.IntVar(), w = b.IntVar(), f = b.FloatVar(), g = b.FloatVar();
+    int32_t one = b.Int(1), three = b.Int(3), ten = b.Int(10), big = b.Int(2147483647);
+    int32_t tenth = b.Float(0.1f), third = b.Float(1.0f / 3.0f);
+    b.Emit({151, i, b.Int(0)});
+    int32_t head = b.Here();
+    int32_t exitWord = b.Emit({7, i, ten, one, 0}) + 4;
+    b.Emit({71, 10000, i, i});  // a = i * i + 3: the first operand, then assigned
+    b.Emit({81, 10001, 10000, three});
+    b.Emit({151, a, 10001});
+    b.Emit({91, 10002, i, one});  // c = c - (i - 1) * (i - 1): both operands, then the second
+    b.Emit({71, 10003, 10002, 10002});
+    b.Emit({91, 10004, c, 10003});
+    b.Emit({151, c, 10004});
+    b.Emit({81, 10005, big, i});  // wraps; then BitAnd with another command after it
+    b.Emit({123, 10006, three, 10005});
+    b.Emit({81, 10007, w, 10006});
+    b.Emit({151, w, 10007});
+    b.Emit({76, 11000, f, tenth});  // g# = f# * 0.1 - i: float and mixed forms
+    b.Emit({95, 11001, 11000, i});
+    b.Emit({152, g, 11001});
+    b.Emit({86, 11002, g, f});  // f# = 1/3 - (g# + f#)
+    b.Emit({96, 11003, third, 11002});
+    b.Emit({152, f, 11003});
+    b.Emit({8, i, head});
+    b.Patch(exitWord, b.Here());
+    EXPECT_TRUE(run.LoadAndRun(b));
+    EXPECT_EQ(ProgramRun::Int(a), 103);
+    EXPECT_EQ(ProgramRun::Int(c), -285);
+    EXPECT_EQ(ProgramRun::Int(10005), -2147483639);
+    EXPECT_EQ(ProgramRun::Int(10006), 1);
+    EXPECT_EQ(ProgramRun::Int(w), 13);
+    float ff = 0.0f, gg = 0.0f;
+    for (int k = 1; k <= 10; ++k) {
+      gg = float(double(float(double(ff) * double(0.1f))) - double(k));
+      ff = float(double(1.0f / 3.0f) - double(float(double(gg) + double(ff))));
+    }
+    EXPECT_EQ(ProgramRun::Float(g), gg);
+    EXPECT_EQ(ProgramRun::Float(f), ff);
+    EXPECT_EQ(ProgramRun::Int(i), 11);
+  }
+}
+
 int32_t g_replacedRuns = 0;
 void CountInstead() {
   ++g_replacedRuns;
