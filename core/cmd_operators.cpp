@@ -215,6 +215,7 @@ CodeWord* ConcatStrings(CodeWord* pc) {
   const char* b = S(pc, 2);
   const size_t la = strnlen(a, 256), lb = strnlen(b, 256);
   if (la + lb < 256) {
+    if (JoinIntoCellString(Cell(pc, 0), a, la, b, lb)) return pc + 3;
     char work[256];
     std::memcpy(work, a, la);
     std::memcpy(work + la, b, lb);

@@ -13,3 +13,6 @@ void FreeString(char*& s);
 // Replaces the string in a cell, freeing the old block.
 void SetCellString(VarCell* cell, const char* text, size_t length);
 void SetCellString(VarCell* cell, const char* text);
+// Writes the texts a and b one after the other into the cell's own block when that block is
+// big enough and holds neither text; false (nothing changed) otherwise.
+bool JoinIntoCellString(VarCell* cell, const char* a, size_t la, const char* b, size_t lb);

@@ -103,6 +103,25 @@ TEST(Operators, ConcatenationStopsAt255Characters) {
   EXPECT_EQ(LastErrorCode(), 107);
 }
 
+// The result written into the block its cell already has, also where that cell is an operand.
+TEST(Operators, ConcatenationIntoACellThatHoldsAText) {
+  ProgramRun run;
+  ImageBuilder img;
+  int32_t s = img.StringVar(), t = img.StringVar(), u = img.StringVar();
+  img.Emit({153, s, img.Text("abcdef")});
+  img.Emit({87, s, s, img.Text("gh")});
+  img.Emit({87, s, img.Text("<"), s});
+  img.Emit({87, s, s, s});
+  img.Emit({153, t, img.Text(std::string(50, 'z'))});
+  img.Emit({87, t, img.Text("p"), img.Text("q")});
+  img.Emit({153, u, img.Text("long enough")});
+  img.Emit({87, u, img.Text(""), img.Text("")});
+  EXPECT_TRUE(run.LoadAndRun(img));
+  EXPECT_EQ(ProgramRun::Text(s), "<abcdefgh<abcdefgh");
+  EXPECT_EQ(ProgramRun::Text(t), "pq");
+  EXPECT_EQ(ProgramRun::Text(u), "");
+}
+
 TEST(Operators, StringMinusRemovesTheFirstOccurrence) {
   EXPECT_EQ(RunStringOp(97, "banana", "an"), "bana");
   EXPECT_EQ(RunStringOp(97, "abc", "x"), "abc");
