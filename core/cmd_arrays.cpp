@@ -1,13 +1,16 @@
 // Arrays: create, release, store and fetch elements, and array files. Element types by the
 // array variable: 0 integer, 1 float, 2 string. Sizes and flat indices are computed in 64 bits.
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "core/arrays.h"
 #include "core/command_table.h"
 #include "core/errors.h"
 #include "core/language.h"
+#include "core/operator_bits.h"
 #include "core/threaded_code.h"
 #include "core/pack.h"
 #include "platform/fs.h"
@@ -161,24 +164,82 @@ template <int Type, int Dims>
   return pc + 2 + Dims;
 }
 
+// The common case of a one-index numeric fetch: an element inside its array. Stores it (and
+// the element reference) and gives its bits; false, with nothing done, otherwise.
+template <int Type>
+inline bool FetchQuickly(CodeWord* pc, uint32_t& bits) {
+  const uintptr_t i = (uintptr_t(pc[1]) - reinterpret_cast<uintptr_t>(g_cells + kCellIntVar)) / sizeof(VarCell);
+  if (i - uintptr_t(Type) * 2000 >= 2000 || uintptr_t(pc[1]) != reinterpret_cast<uintptr_t>(g_cells + kCellIntVar + i))
+    return false;
+  const ArrayEntry& e = g_arrays[i];
+  const int64_t flat = Cell(pc, 2)->i;
+  if (!e.data || flat < 0 || flat >= e.total) return false;
+  bits = static_cast<const uint32_t*>(e.data)[flat];
+  Cell(pc, 0)->i = int32_t(bits);
+  const uintptr_t destIndex = (uintptr_t(pc[0]) - reinterpret_cast<uintptr_t>(g_cells)) / sizeof(VarCell);
+  if (destIndex < uintptr_t(kElementRefCount)) g_elementRefs[destIndex] = ElementRef{int32_t(i), e.generation, flat};
+  return true;
+}
+
 template <int Type, int Dims>
 CodeWord* FetchElement(CodeWord* pc) {
-  if constexpr (Type != 2 && Dims == 1) {  // the common case at once: a numeric element inside its array
-    const uintptr_t i = (uintptr_t(pc[1]) - reinterpret_cast<uintptr_t>(g_cells + kCellIntVar)) / sizeof(VarCell);
-    if (i - uintptr_t(Type) * 2000 < 2000 && uintptr_t(pc[1]) == reinterpret_cast<uintptr_t>(g_cells + kCellIntVar + i)) {
-      const ArrayEntry& e = g_arrays[i];
-      const int64_t flat = Cell(pc, 2)->i;
-      if (e.data && flat >= 0 && flat < e.total) {
-        VarCell* dest = Cell(pc, 0);
-        dest->i = static_cast<const int32_t*>(e.data)[flat];
-        const uintptr_t destIndex = (uintptr_t(pc[0]) - reinterpret_cast<uintptr_t>(g_cells)) / sizeof(VarCell);
-        if (destIndex < uintptr_t(kElementRefCount))
-          g_elementRefs[destIndex] = ElementRef{int32_t(i), e.generation, flat};
-        return pc + 3;
-      }
-    }
+  if constexpr (Type != 2 && Dims == 1) {
+    uint32_t bits;
+    if (FetchQuickly<Type>(pc, bits)) return pc + 3;
   }
   return FetchElementInGeneral<Type, Dims>(pc);
+}
+
+// A one-index numeric fetch whose element the next operator uses (operand Use): as the fused
+// operator forms, the operator takes the element from the register; then the assignment of
+// its result and the command after it, or the command after the operator. A fetch outside
+// the common case runs alone, then the operator through its own handler.
+template <int Type, operator_bits::Binary B, int Use, bool Assign>
+CodeWord* FetchThenValue(CodeWord* pc) {
+  uint32_t element;
+  if (!FetchQuickly<Type>(pc, element)) {
+    CodeWord* next = FetchElementInGeneral<Type, 1>(pc);
+    if (LeaveSlice) return next;
+    return RunThreadedNext(next);
+  }
+  const CodeWord* op = pc + 4;
+  const uint32_t bits = Use == 1 ? B(element, uint32_t(Cell(op, 2)->i)) : B(uint32_t(Cell(op, 1)->i), element);
+  Cell(op, 0)->i = int32_t(bits);
+  if constexpr (Assign) {
+    Cell(pc, 8)->i = int32_t(bits);
+    return RunThreadedNext(pc + 10);
+  }
+  return RunThreadedNext(pc + 7);
+}
+
+// Per element type, operand used and operator (by its place in operator_bits): with and
+// without the assignment.
+struct FetchFusedForms {
+  ThreadedHandler thenAssignThenNext, thenNext;
+};
+template <size_t K>
+constexpr FetchFusedForms MakeFetchFused() {
+  constexpr size_t n = operator_bits::kCount;
+  constexpr int type = int(K / (2 * n)), use = int(K / n % 2) + 1;
+  constexpr operator_bits::Binary b = operator_bits::kBinaries[K % n];
+  return {FetchThenValue<type, b, use, true>, FetchThenValue<type, b, use, false>};
+}
+template <size_t... K>
+constexpr std::array<FetchFusedForms, sizeof...(K)> MakeFetchFusedTable(std::index_sequence<K...>) {
+  return {MakeFetchFused<K>()...};
+}
+constexpr auto kFetchFused = MakeFetchFusedTable(std::make_index_sequence<2 * 2 * operator_bits::kCount>());
+
+PlacedForm FetchFusedFormAt(const CodeWord* at, int64_t room) {
+  if ((at[0] != 661 && at[0] != 666) || room < 9 || !HasFastForm(at[4])) return {};
+  const int b = operator_bits::IndexOf(at[4]), use = operator_bits::OperandUsing(at + 4, at[1]);
+  if (b < 0 || use == 0) return {};
+  const size_t type = at[0] == 666 ? 1 : 0;
+  const FetchFusedForms& forms = kFetchFused[(type * 2 + size_t(use - 1)) * operator_bits::kCount + size_t(b)];
+  if (room >= 12 && (at[8] == 151 || at[8] == 152) && at[10] == at[5] && HasFastForm(at[8]) && HasFastForm(at[11]))
+    return {forms.thenAssignThenNext, 11};
+  if (HasFastForm(at[8])) return {forms.thenNext, 8};
+  return {};
 }
 
 // The array of an array-file command is the array operand of the one-index element fetch
@@ -321,6 +382,7 @@ PlacedForm ArrayFormAt(const CodeWord* at, int64_t room, bool mayChain) {
       {661, 4, ThenNext<FetchElement<0, 1>>}, {662, 5, ThenNext<FetchElement<0, 2>>},
       {666, 4, ThenNext<FetchElement<1, 1>>}, {667, 5, ThenNext<FetchElement<1, 2>>},
   };
+  if (const PlacedForm fused = FetchFusedFormAt(at, room); fused.handler) return fused;
   for (const Chained& c : kChained)
     if (at[0] == c.number && room > c.words && HasFastForm(at[c.words])) return {c.form, c.words};
   return {};

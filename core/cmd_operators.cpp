@@ -13,6 +13,7 @@
 #include "core/command_table.h"
 #include "core/errors.h"
 #include "core/language.h"
+#include "core/operator_bits.h"
 #include "core/threaded_code.h"
 
 namespace {
@@ -25,8 +26,8 @@ inline const char* S(const CodeWord* pc, int k) { return CellText(Cell(pc, k)); 
 inline void SetInt(CodeWord* pc, int32_t v) { Cell(pc, 0)->i = v; }
 inline void SetFloat(CodeWord* pc, double v) { Cell(pc, 0)->f = float(v); }
 // The bits of a result as its cell holds them.
-inline uint32_t IntBits(int32_t v) { return uint32_t(v); }
-inline uint32_t FloatBits(double v) { return std::bit_cast<uint32_t>(float(v)); }
+using operator_bits::FloatBits;
+using operator_bits::IntBits;
 inline void Put(VarCell* cell, uint32_t bits) { cell->i = int32_t(bits); }
 
 // Numeric results are nearly always assigned to a variable by the next command, and
@@ -121,31 +122,25 @@ VK_VALUE(PowerIntFloat, FloatBits(std::pow(I(pc, 1), D(pc, 2))))
 VK_VALUE(PowerFloatInt, FloatBits(std::pow(D(pc, 1), I(pc, 2))))
 #undef VK_VALUE
 
-// The arithmetic operators are computed on the bits of their operands, so that an operator
-// can also take an operand straight from the operator before it (see FusedValue).
-inline int32_t BL(uint32_t x) { return int32_t(x); }
-inline double BD(uint32_t x) { return double(std::bit_cast<float>(x)); }
-inline double BI(uint32_t x) { return double(int32_t(x)); }
 inline uint32_t Bits(const CodeWord* pc, int k) { return uint32_t(Cell(pc, k)->i); }
-using Binary = uint32_t (*)(uint32_t x, uint32_t y);
-#define VK_BINARY(name, expr)                                                                 \
-  inline uint32_t name##Bits(uint32_t x, uint32_t y) { return expr; }                        \
-  inline uint32_t name##Value(const CodeWord* pc) { return name##Bits(Bits(pc, 1), Bits(pc, 2)); } \
+using operator_bits::Binary;
+#define VK_BINARY(name)                                                                          \
+  inline uint32_t name##Value(const CodeWord* pc) { return operator_bits::name(Bits(pc, 1), Bits(pc, 2)); } \
   constexpr FastHandler name = ValueForm<name##Value>;
-VK_BINARY(MultiplyInt, IntBits(WrapMul(BL(x), BL(y))))
-VK_BINARY(MultiplyIntFloat, FloatBits(BI(x) * BD(y)))
-VK_BINARY(MultiplyFloatInt, FloatBits(BD(x) * BI(y)))
-VK_BINARY(MultiplyFloat, FloatBits(BD(x) * BD(y)))
-VK_BINARY(AddInt, IntBits(WrapAdd(BL(x), BL(y))))
-VK_BINARY(AddIntFloat, FloatBits(BI(x) + BD(y)))
-VK_BINARY(AddFloatInt, FloatBits(BD(x) + BI(y)))
-VK_BINARY(AddFloat, FloatBits(BD(x) + BD(y)))
-VK_BINARY(SubtractInt, IntBits(WrapSub(BL(x), BL(y))))
-VK_BINARY(SubtractIntFloat, FloatBits(BI(x) - BD(y)))
-VK_BINARY(SubtractFloatInt, FloatBits(BD(x) - BI(y)))
-VK_BINARY(SubtractFloat, FloatBits(BD(x) - BD(y)))
-VK_BINARY(BitAnd, IntBits(BL(x) & BL(y)))
-VK_BINARY(BitOr, IntBits(BL(x) | BL(y)))
+VK_BINARY(MultiplyInt)
+VK_BINARY(MultiplyIntFloat)
+VK_BINARY(MultiplyFloatInt)
+VK_BINARY(MultiplyFloat)
+VK_BINARY(AddInt)
+VK_BINARY(AddIntFloat)
+VK_BINARY(AddFloatInt)
+VK_BINARY(AddFloat)
+VK_BINARY(SubtractInt)
+VK_BINARY(SubtractIntFloat)
+VK_BINARY(SubtractFloatInt)
+VK_BINARY(SubtractFloat)
+VK_BINARY(BitAnd)
+VK_BINARY(BitOr)
 #undef VK_BINARY
 
 // An operator whose result is an operand (Use: 1 or 2) of the operator right after it: the
@@ -388,22 +383,14 @@ const PlacedForms kPlaced[] = {
     {121, ValueAlone<NotEqualStringValue>, ValueThenNext<NotEqualStringValue>, ConditionThenTest<NotEqualStringValue>, ConditionThenTestThenNext<NotEqualStringValue>, nullptr, nullptr},
 };
 
-// The fused forms, per pair of operators (by their place in kFusible) and operand used.
-constexpr int32_t kFusible[] = {71, 74, 75, 76, 81, 84, 85, 86, 91, 94, 95, 96, 123, 124};
-constexpr Binary kFusibleBits[] = {
-    MultiplyIntBits, MultiplyIntFloatBits, MultiplyFloatIntBits, MultiplyFloatBits,
-    AddIntBits,      AddIntFloatBits,      AddFloatIntBits,      AddFloatBits,
-    SubtractIntBits, SubtractIntFloatBits, SubtractFloatIntBits, SubtractFloatBits,
-    BitAndBits,      BitOrBits};
-constexpr size_t kFusibleCount = std::size(kFusible);
-static_assert(std::size(kFusibleBits) == kFusibleCount);
-
+// The fused forms, per pair of operators (by their place in operator_bits) and operand used.
+constexpr size_t kFusibleCount = operator_bits::kCount;
 struct FusedForms {
   ThreadedHandler thenAssignThenNext, thenNext;
 };
 template <size_t Pair, int Use>
 constexpr FusedForms MakeFused() {
-  constexpr Binary a = kFusibleBits[Pair / kFusibleCount], b = kFusibleBits[Pair % kFusibleCount];
+  constexpr Binary a = operator_bits::kBinaries[Pair / kFusibleCount], b = operator_bits::kBinaries[Pair % kFusibleCount];
   return {FusedThenAssignThenNext<a, b, Use>, FusedThenNext<a, b, Use>};
 }
 template <size_t... Pairs>
@@ -412,18 +399,12 @@ constexpr std::array<FusedForms, 2 * sizeof...(Pairs)> MakeFusedTable(std::index
 }
 constexpr auto kFused = MakeFusedTable(std::make_index_sequence<kFusibleCount * kFusibleCount>());
 
-int FusibleIndex(CodeWord n) {
-  for (size_t k = 0; k < kFusibleCount; ++k)
-    if (kFusible[k] == n) return int(k);
-  return -1;
-}
-
 // The fused form for an arithmetic operator at `at` whose result the next operator uses.
 PlacedForm FusedFormAt(const CodeWord* at, int64_t room) {
   if (room < 9) return {};
-  const int a = FusibleIndex(at[0]), b = FusibleIndex(at[4]);
+  const int a = operator_bits::IndexOf(at[0]), b = operator_bits::IndexOf(at[4]);
   if (a < 0 || b < 0 || !HasFastForm(at[4])) return {};
-  const int use = at[6] == at[1] ? 1 : at[7] == at[1] ? 2 : 0;
+  const int use = operator_bits::OperandUsing(at + 4, at[1]);
   if (!use) return {};
   const FusedForms& forms = kFused[size_t(use - 1) * kFusibleCount * kFusibleCount + size_t(a) * kFusibleCount + size_t(b)];
   if (room >= 12 && (at[8] == 151 || at[8] == 152) && at[10] == at[5] && HasFastForm(at[8]) && HasFastForm(at[11]))

@@ -1,5 +1,6 @@
 // The threaded code of the fast path: forms made for their place behave as the commands one
 // by one, and the handlers follow changes of the command table and of the loaded code.
+#include "core/arrays.h"
 #include "core/command_table.h"
 #include "core/errors.h"
 #include "core/interp.h"
@@ -157,6 +158,62 @@ TEST(ThreadedCode, AResultUsedByTheNextOperatorGivesTheSameResults) {
     EXPECT_EQ(ProgramRun::Float(g), gg);
     EXPECT_EQ(ProgramRun::Float(f), ff);
     EXPECT_EQ(ProgramRun::Int(i), 11);
+  }
+}
+
+// An element fetch whose element the next operator uses: integer and float arrays, first and
+// second operand, with and without the assignment; the element reference of the temporary
+// is kept; a fetch outside its array stops there with error 102.
+TEST(ThreadedCode, AnElementUsedByTheNextOperatorGivesTheSameResults) {
+  for (bool real : {false, true}) {
+    SCOPED_TRACE(real);
+    ProgramRun run;
+    run.realClock = real;
+    ImageBuilder b;
+    int32_t i = b.IntVar(), s = b.IntVar(), d = b.IntVar(), a = b.IntVar(), fa = b.FloatVar(), g = b.FloatVar();
+    int32_t x = b.IntVar();
+    int32_t zero = b.Int(0), one = b.Int(1), nine = b.Int(9), hundred = b.Int(100), big = b.Int(10);
+    b.Emit({501, a, nine});
+    b.Emit({511, fa, nine});
+    b.Emit({151, i, zero});
+    int32_t fill = b.Here();
+    int32_t fillExit = b.Emit({7, i, nine, one, 0}) + 4;
+    b.Emit({71, 10000, i, i});
+    b.Emit({561, a, i, 10000});
+    b.Emit({155, 11000, i});
+    b.Emit({566, fa, i, 11000});
+    b.Emit({8, i, fill});
+    b.Patch(fillExit, b.Here());
+    b.Emit({151, i, zero});
+    int32_t head = b.Here();
+    int32_t exitWord = b.Emit({7, i, nine, one, 0}) + 4;
+    b.Emit({661, 10001, a, i});  // s = s + a(i): the second operand, assigned
+    b.Emit({81, 10002, s, 10001});
+    b.Emit({151, s, 10002});
+    b.Emit({661, 10003, a, i});  // d = a(i) - 100 - d: the first operand, another operator after
+    b.Emit({91, 10004, 10003, hundred});
+    b.Emit({91, 10005, 10004, d});
+    b.Emit({151, d, 10005});
+    b.Emit({666, 11001, fa, i});  // g# = fa#(i) * 0.5 + g#
+    b.Emit({76, 11002, 11001, b.Float(0.5f)});
+    b.Emit({86, 11003, 11002, g});
+    b.Emit({152, g, 11003});
+    b.Emit({8, i, head});
+    b.Patch(exitWord, b.Here());
+    b.Emit({661, 10006, a, big});  // outside the array: error 102, nothing more runs
+    b.Emit({81, 10007, 10006, one});
+    b.Emit({151, x, 10007});
+    EXPECT_TRUE(run.LoadAndRun(b));
+    EXPECT_EQ(LastErrorCode(), 102);
+    EXPECT_EQ(ProgramRun::Int(s), 285);
+    int32_t dd = 0;
+    for (int k = 1; k <= 9; ++k) dd = k * k - 100 - dd;  // the loop step runs first: i = 1 to 9
+    EXPECT_EQ(ProgramRun::Int(d), dd);
+    EXPECT_EQ(ProgramRun::Float(g), 22.5f);
+    EXPECT_EQ(ProgramRun::Int(10003), 81);
+    EXPECT_EQ(ProgramRun::Int(x), 0);
+    ASSERT_NE(ElementRefInt(&ProgramRun::Cell(10001)), nullptr);  // the reference of the fetch into 10001
+    EXPECT_EQ(*ElementRefInt(&ProgramRun::Cell(10001)), 81);
   }
 }
 
