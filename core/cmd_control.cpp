@@ -41,6 +41,22 @@ CodeWord* JumpOperand1(CodeWord* pc) {
 // NEXT at a place whose jump lands on the loop step.
 CodeWord* NextThenStep(CodeWord* pc) { return ForNextStep(reinterpret_cast<CodeWord*>(pc[1]) + 1); }
 
+// NEXT at a place whose jump lands on the loop step, in a loop whose body starts with a fast
+// form: while the loop goes on, the body's first command runs here too, so that a short loop
+// turns without returning to the interpreter. The turns one dispatch runs this way are
+// bounded (kChainedTurns), so a dispatch still runs a bounded number of commands.
+constexpr uint32_t kChainedTurns = 8;
+uint32_t g_chainedTurnsLeft = kChainedTurns;
+CodeWord* NextThenStepThenBody(CodeWord* pc) {
+  CodeWord* step = reinterpret_cast<CodeWord*>(pc[1]);
+  CodeWord* next = ForNextStep(step + 1);
+  if (next != step + 5 || --g_chainedTurnsLeft == 0 || LeaveSlice) {
+    g_chainedTurnsLeft = kChainedTurns;
+    return next;
+  }
+  return RunThreadedNext(next);
+}
+
 // NEXT right after its loop step (a loop without a body): up to kMaxChain turns at once.
 CodeWord* RepeatEmptyLoop(CodeWord* pc) {
   CodeWord* step = reinterpret_cast<CodeWord*>(pc[1]);
@@ -260,8 +276,12 @@ CodeWord* ReturnNumberInGeneral(CodeWord* operands) { return ReturnFromFunction<
 PlacedForm ControlFormAt(const CodeWord* at, int64_t room, bool mayChain) {
   if (at[0] == 8 && room >= 3) {
     const CodeWord* target = reinterpret_cast<const CodeWord*>(at[2]);
-    if (InsideCode(target, 5) && target[0] == 7 && HasFastForm(7))
-      return {mayChain && target + 5 == at && HasFastForm(8) ? RepeatEmptyLoop : NextThenStep, 0};
+    if (InsideCode(target, 5) && target[0] == 7 && HasFastForm(7)) {
+      if (!mayChain || !HasFastForm(8)) return {NextThenStep, 0};
+      if (target + 5 == at) return {RepeatEmptyLoop, 0};
+      if (InsideCode(target, 6) && target + 5 < at && HasFastForm(target[5])) return {NextThenStepThenBody, 0};
+      return {NextThenStep, 0};
+    }
   }
   return {};
 }

@@ -217,6 +217,46 @@ TEST(ThreadedCode, AnElementUsedByTheNextOperatorGivesTheSameResults) {
   }
 }
 
+// NEXT that runs the first command of its loop's body itself, for a bounded number of turns:
+// nested loops, and an error in the body many turns in, after which nothing more runs.
+TEST(ThreadedCode, LoopsTurningThroughTheirBodyGiveTheSameResults) {
+  for (bool real : {false, true}) {
+    SCOPED_TRACE(real);
+    ProgramRun run;
+    run.realClock = real;
+    ImageBuilder b;
+    int32_t i = b.IntVar(), j = b.IntVar(), k = b.IntVar(), s = b.IntVar(), a = b.IntVar(), x = b.IntVar();
+    int32_t zero = b.Int(0), one = b.Int(1), three = b.Int(3), thousand = b.Int(1000), hundred = b.Int(100);
+    b.Emit({151, j, zero});
+    int32_t outer = b.Here();
+    int32_t outerExit = b.Emit({7, j, three, one, 0}) + 4;
+    b.Emit({151, i, zero});
+    int32_t inner = b.Here();
+    int32_t innerExit = b.Emit({7, i, thousand, one, 0}) + 4;
+    b.Emit({81, 10000, s, i});
+    b.Emit({151, s, 10000});
+    b.Emit({8, i, inner});
+    b.Patch(innerExit, b.Here());
+    b.Emit({8, j, outer});
+    b.Patch(outerExit, b.Here());
+    b.Emit({501, a, b.Int(30)});
+    b.Emit({151, k, zero});
+    int32_t fill = b.Here();
+    int32_t fillExit = b.Emit({7, k, hundred, one, 0}) + 4;
+    b.Emit({561, a, k, k});  // error 102 at k = 31
+    b.Emit({8, k, fill});
+    b.Patch(fillExit, b.Here());
+    b.Emit({151, x, one});
+    EXPECT_TRUE(run.LoadAndRun(b));
+    EXPECT_EQ(ProgramRun::Int(s), 3 * 500500);
+    EXPECT_EQ(ProgramRun::Int(i), 1001);
+    EXPECT_EQ(ProgramRun::Int(j), 4);
+    EXPECT_EQ(LastErrorCode(), 102);
+    EXPECT_EQ(ProgramRun::Int(k), 31);
+    EXPECT_EQ(ProgramRun::Int(x), 0);
+  }
+}
+
 int32_t g_replacedRuns = 0;
 void CountInstead() {
   ++g_replacedRuns;
