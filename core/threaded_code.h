@@ -47,7 +47,8 @@ void DropThreadedCode();
 
 // A form for a place. A form that runs the command after its own through that command's
 // threaded handler (a chain) tells how many words on that command is; chains are kept short,
-// so that one dispatch runs a bounded number of commands.
+// so that one dispatch runs a bounded number of commands. (NEXT may also go on into its
+// loop's body, for a bounded number of turns; its form tells no chain.)
 struct PlacedForm {
   ThreadedHandler handler = nullptr;  // nullptr: the command's ordinary fast form
   int32_t chainsTo = 0;               // 0: returns to the interpreter
