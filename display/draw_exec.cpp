@@ -31,6 +31,11 @@ int32_t Fill(Surface* t, const SurfRect& r, uint32_t pixel) {
 }
 
 bool FillPixel(Surface* t, int32_t x, int32_t y) {
+  // The common case, one pixel into a present surface, without the checked fill's round trip.
+  if (SurfaceDirectlyWritable(t)) {
+    if (x >= 0 && y >= 0 && x < t->Width() && y < t->Height()) t->PutPixel(x, y, g_draw.foregroundPixel);
+    return true;
+  }
   x = Pull(x);
   y = Pull(y);
   int32_t r = Fill(t, SurfRect{x, y, x + 1, y + 1}, g_draw.foregroundPixel);

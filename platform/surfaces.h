@@ -100,6 +100,11 @@ struct SurfaceFaults {
 };
 extern SurfaceFaults g_surfaceFaults;
 void ResetSurfaceFaults();
+// True when pixels may be written straight into s: it is present and no injected fault waits
+// for the next checked call.
+inline bool SurfaceDirectlyWritable(const Surface* s) {
+  return s && !s->lost && g_surfaceFaults.loseNext <= 0 && g_surfaceFaults.stillDrawing <= 0;
+}
 
 // A new surface filled with zero, or nullptr (size below 1, too large, fault injection).
 SurfacePtr SurfaceCreate(int32_t width, int32_t height, int32_t depth);

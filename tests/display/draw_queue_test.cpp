@@ -265,4 +265,16 @@ TEST_F(DisplayTest, ClippedLinesDrawTheSamePixelsAsTheFullWalk) {
   }
 }
 
+// A line that meets a busy surface waits through the checked fill, then draws every pixel.
+TEST_F(DisplayTest, ALineOnABusySurfaceIsDrawnWhole) {
+  g_surfaceFaults.stillDrawing = 3;
+  QueueLine(-5, 7, 30, 7);
+  RunDrawQueue();
+  EXPECT_EQ(g_surfaceFaults.stillDrawing, 0);
+  std::set<std::pair<int, int>> drawn;
+  for (int32_t x = 0; x < 40; ++x)
+    if (Px(x, 7)) drawn.insert({x, 7});
+  EXPECT_EQ(drawn, NaiveLine(-5, 7, 30, 7, 640, 480));
+}
+
 }  // namespace
