@@ -290,6 +290,7 @@ void SaveFunctionLocals(int32_t d) {
   g_blockCount = begin + count;
   level.blockBegin = begin;
   level.blockEnd = begin + count;
+  level.blockCells = cells;
 }
 
 void RestoreFunctionLocals(int32_t d) {
@@ -300,7 +301,7 @@ void RestoreFunctionLocals(int32_t d) {
   }
   if (level.blockEnd > level.blockBegin) {
     const uint64_t* in = g_blockData + level.blockBegin;
-    VarCell* const* cells = g_plans[size_t(level.plan)].numbers.data();
+    VarCell* const* cells = level.blockCells;
     const uint32_t count = level.blockEnd - level.blockBegin;
     for (uint32_t k = 0; k < count; ++k) cells[k]->raw = in[k];
     g_blockCount = level.blockBegin;
@@ -328,6 +329,7 @@ inline bool SaveNumbersQuickly(CallLevel& level, int32_t d, int caller) {
   for (uint32_t k = 0; k < count; ++k) out[k] = ReadCell(cells[k]);
   g_blockCount = begin + count;
   level.plan = index;
+  level.blockCells = cells;
   level.savedBegin = level.savedEnd = g_savedCount;
   level.blockBegin = begin;
   level.blockEnd = begin + count;
@@ -385,7 +387,7 @@ CodeWord* ReturnNumber(CodeWord* pc) {
   } else {
     if (level.blockEnd > level.blockBegin) {
       const uint64_t* in = g_blockData + level.blockBegin;
-      VarCell* const* cells = g_plans[size_t(level.plan)].numbers.data();
+      VarCell* const* cells = level.blockCells;
       const uint32_t count = level.blockEnd - level.blockBegin;
       for (uint32_t i = 0; i < count; ++i) cells[i]->raw = in[i];
       g_blockCount = level.blockBegin;

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/cells.h"
 #include "core/interp.h"
 #include "core/language.h"
 
@@ -20,6 +21,7 @@ struct CallLevel {
   uint32_t blockBegin = 0;          // the caller's numeric temporaries in the block stack
   uint32_t blockEnd = 0;
   int32_t plan = 0;                 // function: what was saved of the caller (a save plan)
+  VarCell* const* blockCells = nullptr;  // the cells of the numeric block, in block order
 };
 
 struct CallStack {

@@ -1,6 +1,7 @@
 // The keyword list against the command signature table and the handlers' own lists.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <set>
 
 #include "compiler/keyword_table.h"
@@ -144,7 +145,11 @@ TEST(KeywordList, MalformedLinesAreSkippedWithAWarning) {
   EXPECT_EQ(table.bracket[0].name, "ok");
   // The 769th main entry is ignored.
   std::string many;
-  for (int i = 0; i < 800; ++i) many += "k" + std::to_string(i) + "%" + std::to_string(i + 1) + "%0\n";
+  for (int i = 0; i < 800; ++i) {
+    char line[32];
+    std::snprintf(line, sizeof line, "k%d%%%d%%0\n", i, i + 1);
+    many += line;
+  }
   FillKeywordTable(table, many, nullptr);
   EXPECT_EQ(table.main.size(), kMaxMainKeywords);
 }
