@@ -216,14 +216,11 @@ inline int32_t PlanIndexFor(const CodeWord* call, int32_t argCount, int caller) 
   return s.caller == caller && s.argCount == argCount ? index : caller;
 }
 
-// Reads a cell as two 32-bit halves: the handlers have just written most of these cells
-// through their 32-bit members, and a wider load of a freshly stored narrower value waits for
-// the store to reach the cache instead of taking the value from it.
-inline uint64_t ReadCell(const VarCell* cell) {
-  const volatile uint32_t* half = reinterpret_cast<const volatile uint32_t*>(cell);
-  const uint32_t low = half[0], high = half[1];
-  return uint64_t(high) << 32 | low;
-}
+// A numeric cell's value is its low 32 bits (an integer or the bits of a float): only those
+// are saved and put back, as 32-bit accesses like the handlers' own, so a value stored just
+// before goes straight from the store to the load.
+inline uint64_t ReadCell(const VarCell* cell) { return uint32_t(cell->i); }
+inline void WriteCell(VarCell* cell, uint64_t value) { cell->i = int32_t(uint32_t(value)); }
 
 [[gnu::noinline]] static void GrowBlocks(uint32_t count) {
   g_blocks.resize(g_blocks.size() * 2 + count + 256);
@@ -303,7 +300,7 @@ void RestoreFunctionLocals(int32_t d) {
     const uint64_t* in = g_blockData + level.blockBegin;
     VarCell* const* cells = level.blockCells;
     const uint32_t count = level.blockEnd - level.blockBegin;
-    for (uint32_t k = 0; k < count; ++k) cells[k]->raw = in[k];
+    for (uint32_t k = 0; k < count; ++k) WriteCell(cells[k], in[k]);
     g_blockCount = level.blockBegin;
   }
   level.savedBegin = level.savedEnd = level.blockBegin = level.blockEnd = 0;
@@ -389,7 +386,7 @@ CodeWord* ReturnNumber(CodeWord* pc) {
       const uint64_t* in = g_blockData + level.blockBegin;
       VarCell* const* cells = level.blockCells;
       const uint32_t count = level.blockEnd - level.blockBegin;
-      for (uint32_t i = 0; i < count; ++i) cells[i]->raw = in[i];
+      for (uint32_t i = 0; i < count; ++i) WriteCell(cells[i], in[i]);
       g_blockCount = level.blockBegin;
     }
     level.savedBegin = level.savedEnd = level.blockBegin = level.blockEnd = 0;
