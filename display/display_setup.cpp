@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "core/errors.h"
-#include "core/runtime.h"
+#include "core/run_state.h"
 #include "display/bitmaps.h"
 #include "display/draw_queue.h"
 #include "display/text_state.h"

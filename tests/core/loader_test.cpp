@@ -4,6 +4,7 @@
 
 #include "core/command_table.h"
 #include "core/loader.h"
+#include "runtime/command_families.h"
 #include "tests/support/image_builder.h"
 
 namespace {

@@ -1,9 +1,11 @@
-// Commands that read the keyboard, the joystick and the control device, and list game devices.
+// Commands that read the keyboard (and wait for a key), the joystick and the control device, and list game devices.
+#include "core/checklist.h"
 #include "core/command_table.h"
 #include "core/errors.h"
 #include "core/interp.h"
+#include "core/run_state.h"
 #include "core/strings.h"
-#include "system/checklist.h"
+#include "system/commands.h"
 #include "system/input.h"
 
 namespace {
@@ -102,6 +104,31 @@ void CmdControlDeviceName() {
   SkipOperands(1);
 }
 
+// Waits for a character message to arrive and then for the next message to clear it.
+void CmdWaitKey() {
+  if (g_input.keyWaitSeen && g_runtime.lastCharacter == 0) {
+    g_input.keyWaitSeen = 0;
+    return;
+  }
+  if (g_runtime.lastCharacter != 0) g_input.keyWaitSeen = 1;
+  WaitAndRetry();
+}
+
+// Code of the lowest key that is down (0 none).
+void CmdScancode() {
+  RefreshStaleInput();
+  int32_t code = 0;
+  for (int k = 0; k < kKeyCodeCount; ++k) {
+    if (g_input.keyboard[k]) {
+      code = k;
+      break;
+    }
+  }
+  OpCell(0)->i = code;
+  SkipOperands(1);
+  InputStale = 1;
+}
+
 template <int Axis>
 void CmdControlDeviceAxis() {
   RefreshStaleInput();
@@ -146,6 +173,9 @@ const CommandDef kInputCommands[] = {
     {4552, CmdControlDeviceAxis<kAxisX>, "l"},
     {4553, CmdControlDeviceAxis<kAxisY>, "l"},
     {4554, CmdControlDeviceAxis<kAxisZ>, "l"},
+    {263, CmdWaitKey, ""},
+    {264, CmdWaitKey, ""},
+    {250, CmdScancode, "l"},
 };
 
 }  // namespace

@@ -2,9 +2,9 @@
 #include <string>
 #include <vector>
 
+#include "app/cli.h"
 #include "core/pack.h"
-#include "core/startup.h"
-#include "devenv/cli.h"
+#include "runtime/startup.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);

@@ -1,8 +1,9 @@
-#include "core/command_signatures.h"
+#include "runtime/command_signatures.h"
 
 #include <vector>
 
 #include "core/command_table.h"
+#include "runtime/command_families.h"
 
 // The command table is the one list of signatures: each handler family declares the operand
 // kinds of its commands next to their handlers, and the loader and the keyword list are both

@@ -1,9 +1,9 @@
-#include "devenv/language.h"
+#include "runtime/language_file.h"
 
 #include <cctype>
 #include <cstdlib>
 
-#include "core/embedded_data.h"
+#include "platform/embedded_data.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
 

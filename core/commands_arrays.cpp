@@ -11,8 +11,8 @@
 #include "core/errors.h"
 #include "core/language.h"
 #include "core/operator_bits.h"
-#include "core/threaded_code.h"
 #include "core/pack.h"
+#include "core/threaded_code.h"
 #include "platform/fs.h"
 
 namespace {

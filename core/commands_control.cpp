@@ -7,7 +7,7 @@
 #include "core/command_table.h"
 #include "core/errors.h"
 #include "core/language.h"
-#include "core/run_loop.h"
+#include "core/run_timing.h"
 #include "core/threaded_code.h"
 #include "platform/events.h"
 

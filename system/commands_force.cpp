@@ -2,6 +2,7 @@
 #include "core/command_table.h"
 #include "core/errors.h"
 #include "core/interp.h"
+#include "system/commands.h"
 #include "system/input.h"
 
 namespace {

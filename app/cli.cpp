@@ -1,4 +1,4 @@
-#include "devenv/cli.h"
+#include "app/cli.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,10 +11,10 @@
 
 #include "compiler/compiler.h"
 #include "core/pack.h"
-#include "core/startup.h"
-#include "devenv/language.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
+#include "runtime/language_file.h"
+#include "runtime/startup.h"
 
 namespace {
 

@@ -22,21 +22,6 @@ struct RunTiming {
 };
 extern RunTiming g_timing;
 
-// When set, the frame steps append their names here (tests check the order).
-#include <string>
-#include <vector>
-extern std::vector<std::string>* g_frameTrace;
-
-// Runs the loaded program until the quit message.
-void RunProgram();
-uint32_t ResetInterpreter();
-void BeginFrame();
-void EndFrame();
 // Long-running handlers call this inside their loops: every 50000 calls it handles the
 // waiting messages (a quit stays posted for the run loop).
 void PumpMessagesOccasionally();
-void WaitForStopKeysReleased();
-void ResetMouseState();
-void RestoreSystemParameters();
-// Handles one window message as the runtime window's procedure does.
-void HandleWindowMessage(const struct Message& m);

@@ -6,7 +6,7 @@
 #include "core/command_table.h"
 #include "core/errors.h"
 #include "core/language.h"
-#include "core/runtime.h"
+#include "core/run_state.h"
 #include "platform/fs.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "core/startup.h"
+#include "runtime/startup.h"
 
 #include <cstdio>
 
@@ -6,23 +6,22 @@
 #include "core/errors.h"
 #include "core/loader.h"
 #include "core/pack.h"
-#include "core/record_pools.h"
-#include "core/run_loop.h"
 #include "display/display.h"
 #include "platform/clock.h"
 #include "platform/events.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
 #include "platform/window.h"
+#include "runtime/command_families.h"
+#include "runtime/run_loop.h"
+#include "runtime/subsystems.h"
 #include "scene3d/scene.h"
 #include "sound/commands/sound_services.h"
 #include "system/input.h"
 #include "system/system_services.h"
 
-RuntimeState g_runtime;
 std::function<void()> g_afterRunHook;
 std::function<void()> g_testTableHook;
-int32_t g_environmentMode = 0;
 
 namespace {
 
@@ -85,6 +84,7 @@ int RunSession(const std::string& runningFile, VirtualFiles* reader, const std::
   for (size_t k = 0; k < g_runtime.options.errorTexts.size(); ++k)
     if (!g_runtime.options.errorTexts[k].empty()) SetErrorSlotText(int(k), g_runtime.options.errorTexts[k]);
   InitCommandTable();
+  InstallInterpreterHooks();
   if (g_testTableHook) g_testTableHook();
   g_errorCode = 0;
   g_errorKind = 0;
@@ -132,17 +132,6 @@ int RunSession(const std::string& runningFile, VirtualFiles* reader, const std::
 }
 
 }  // namespace
-
-std::string ProgramSideFile(const std::string& name) {
-  const std::string& folder = g_runtime.programFolder;
-  if (FsFolderWritable(folder.empty() ? "." : folder)) return folder + name;
-  return FsConfigFolder() + "/" + name;
-}
-
-std::string ProgramSettingsFile() {
-  const std::string beside = g_runtime.programFolder + "SETUP.INI";
-  return FsFileExists(beside) ? beside : ProgramSideFile("SETUP.INI");
-}
 
 void SetupWorkPaths(const std::string& runningFile) {
   g_runtime.startFolder = FsCurrentFolder();

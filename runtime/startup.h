@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "core/runtime.h"
+#include "core/run_state.h"
 
 // Exit statuses of a run.
 enum : int { kExitOk = 0, kExitRunError = 1, kExitCompileError = 2, kExitLoadError = 3 };

@@ -1,9 +1,10 @@
-#include "core/run_loop.h"
+#include "runtime/run_loop.h"
 
 #include "core/call_stack.h"
+#include "core/checklist.h"
 #include "core/errors.h"
 #include "core/interp.h"
-#include "core/runtime.h"
+#include "core/run_state.h"
 #include "display/display.h"
 #include "platform/clock.h"
 #include "platform/events.h"
@@ -13,7 +14,6 @@
 #include "system/input.h"
 #include "system/system_services.h"
 
-RunTiming g_timing;
 std::vector<std::string>* g_frameTrace = nullptr;
 
 namespace {
@@ -97,6 +97,22 @@ void DispatchWaitingMessages() {
   }
 }
 
+// Program-controlled mode, every 200 commands: the stop keys and the draw queue may end the
+// slice.
+void ProbeEveryTwoHundredCommands() {
+  // The stop keys are seen only through events: take them in, or a loop could never stop.
+  if (!g_runtime.standalone) PumpPlatformEvents();
+  if (!g_runtime.standalone &&
+      (IsVirtualKeyDown(kVkEscape) || IsVirtualKeyDown(kVkF11) || IsVirtualKeyDown(kVkF12)))
+    LeaveSlice = 1;
+  if (DrawQueueSize() > 32000) LeaveSlice = 1;
+}
+
+// The interpreter runs only while the display is active.
+void InterpretSliceWhileActive() {
+  if (g_display.active) InterpretSlice();
+}
+
 void CountFrame() {
   ++g_runtime.framesRun;
   if (g_runtime.options.frames >= 0 && g_runtime.framesRun >= g_runtime.options.frames && !QuitPosted())
@@ -104,6 +120,11 @@ void CountFrame() {
 }
 
 }  // namespace
+
+void InstallInterpreterHooks() {
+  g_interpreterHooks.periodicProbe = ProbeEveryTwoHundredCommands;
+  g_interpreterHooks.dispatchMessages = DispatchWaitingMessages;
+}
 
 void RunProgram() {
   ResetInterpreter();
@@ -122,7 +143,8 @@ void RunProgram() {
       continue;
     }
     BeginFrame();
-    FRAME_STEP(InterpretSlice);
+    Trace("InterpretSlice");
+    InterpretSliceWhileActive();
     EndFrame();
     CountFrame();
   }
@@ -190,13 +212,6 @@ void EndFrame() {
     g_captureRequested = 0;
   }
   FRAME_STEP(ClearMouseMovement);
-}
-
-void PumpMessagesOccasionally() {
-  if (++g_timing.pumpCounter > 50000) {
-    g_timing.pumpCounter = 0;
-    DispatchWaitingMessages();
-  }
 }
 
 void WaitForStopKeysReleased() {
