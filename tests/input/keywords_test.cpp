@@ -29,7 +29,9 @@ TEST(InputKeywords, EveryInputCommandHasAnEntryWithItsOperandLetters) {
     EXPECT_TRUE(seen.insert(number).second) << "twice: " << line;
   }
   for (auto family : {InputCommands(), ForceCommands(), ChecklistCommands()})
-    for (const CommandDef& d : family)
-      if ((d.number >= 4001 && d.number <= 4554) || (d.number >= 9501 && d.number <= 9556))
+    for (const CommandDef& d : family) {
+      if ((d.number >= 4001 && d.number <= 4554) || (d.number >= 9501 && d.number <= 9556)) {
         EXPECT_TRUE(seen.count(d.number)) << "no keyword for " << d.number;
+      }
+    }
 }
