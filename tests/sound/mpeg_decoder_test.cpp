@@ -72,12 +72,12 @@ const Case kCases[] = {
     {"l3_8k_mono_vbr", 8000, 1, 3, "lame -t --quiet -V 5 -m m %i %o"},
     {"l3_ffmpeg_44k", 44100, 2, 3, "ffmpeg -v error -y -i %i -c:a libmp3lame -b:a 128k -write_xing 0 -f mp3 %o"},
     {"l2_44k_joint_192", 44100, 2, 2, "twolame --quiet -b 192 -m j %i %o"},
-    {"l2_48k_stereo_crc", 48000, 2, 2, "twolame --quiet -b 256 -m s -e %i %o"},
+    {"l2_48k_stereo_crc", 48000, 2, 2, "twolame --quiet -b 256 -m s -p %i %o"},
     {"l2_32k_dual", 32000, 2, 2, "twolame --quiet -b 192 -m d %i %o"},
     {"l2_44k_mono_low", 44100, 1, 2, "twolame --quiet -b 48 -m m %i %o"},
     {"l2_32k_mono_low", 32000, 1, 2, "twolame --quiet -b 32 -m m %i %o"},
     {"l2_22k_joint", 22050, 2, 2, "twolame --quiet -b 96 -m j %i %o"},
-    {"l2_16k_mono_crc", 16000, 1, 2, "twolame --quiet -b 48 -m m -e %i %o"},
+    {"l2_16k_mono_crc", 16000, 1, 2, "twolame --quiet -b 48 -m m -p %i %o"},
     {"l2_ffmpeg_48k", 48000, 2, 2, "ffmpeg -v error -y -i %i -c:a mp2 -b:a 192k -f mp2 %o"},
 };
 

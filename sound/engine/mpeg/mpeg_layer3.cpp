@@ -62,7 +62,8 @@ bool ReadSideInfo(MpegBits& b, const MpegFrameHeader& h, SideInfo& si) {
         for (int i = 0; i < 2; i++) g.table_select[i] = b.Get(5);
         g.table_select[2] = 0;
         for (int i = 0; i < 3; i++) g.subblock_gain[i] = b.Get(3);
-        g.region1_start = 36;
+        // Region 1 starts at long band 8 (short band 3 of each window for short blocks).
+        g.region1_start = g.block_type == 2 && !g.mixed ? kMpegShortBands[h.sampling_index][3] * 3 : bands[8];
         g.region2_start = 576;
         if (g.block_type == 0) ok = false;
       } else {
