@@ -79,6 +79,20 @@ TEST(CommandLine, RunCompilesWithTheSourceFolderAsCurrentFolder) {
   EXPECT_EQ(b.output.substr(0, broken.size() + 3), broken + ":3:");
 }
 
+// --standalone runs as a built game for run and exec alike: the division warning is ignored.
+TEST(CommandLine, StandaloneIgnoresWarningsForRunAndExec) {
+  std::string source = WriteTempFile("cli_warn.vka", "a = 1 / 0\nprint \"went on\"\n");
+  std::string image = TempFolder() + "/cli_warn.img";
+  ASSERT_EQ(Tool("compile " + source + " -o " + image).status, 0);
+  for (const std::string& command : {"run " + source, "exec " + image}) {
+    SCOPED_TRACE(command);
+    Result r = Tool(command + " --standalone --headless --clock virtual --frames 3 --transcript -");
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("went on"), std::string::npos) << r.output;
+    EXPECT_EQ(Tool(command + " --headless --clock virtual --frames 3").status, 1);
+  }
+}
+
 TEST(CommandLine, RunOfAnEmptyProgram) {
   std::string source = WriteTempFile("cli_empty.vka", "");
   Result r = Tool("run " + source + " --headless --frames 2");
