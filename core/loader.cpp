@@ -71,9 +71,11 @@ bool CheckOperandKinds(const uint8_t* bytes, int64_t codeStart, int64_t count, i
   starts[size_t(count)] = 1;  // the guard word
   int64_t i = 0;
   bool complete = true;
+  bool inFunction = false;  // between a function definition and its end
   while (i < count) {
     int32_t cmd = int32_t(Word(bytes, codeStart + i));
     starts[size_t(i)] = 1;
+    if (cmd == 26) inFunction = true;
     if (cmd <= 0 || cmd >= kCommandSlots) {  // no handler: the program stops here if it gets here
       ++i;
       continue;
@@ -140,14 +142,20 @@ bool CheckOperandKinds(const uint8_t* bytes, int64_t codeStart, int64_t count, i
         ok = true;
       } else {
         ok = w >= 10000 && w < 25000 && CellOfKind(w - 10000, kind);
+        if (ok && !inFunction && w < 13000) {
+          int32_t& used = g_program.mainTemporaries[(w - 10000) / 1000];
+          used = std::max(used, (w - 10000) % 1000 + 1);
+        }
       }
       if (!ok) {
         if (error) *error = "an operand does not fit its command";
         return false;
       }
     }
+    if (cmd >= 22 && cmd <= 25) inFunction = false;
     i += 1 + n;
   }
+  if (!complete) std::fill(std::begin(g_program.mainTemporaries), std::end(g_program.mainTemporaries), 1000);
   if (complete) {
     for (int64_t t : targets) {
       if (!starts[size_t(t)]) {
