@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <vector>
 
 namespace {
@@ -138,23 +139,70 @@ bool FsReadFile(const std::string& name, std::string& out) {
   return ok;
 }
 
-bool FsWriteFileAtomic(const std::string& name, const std::string& data) {
-  std::string path = FsResolveForWrite(name);
-  std::string tmp = path + ".tmp" + std::to_string(getpid());
-  int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
+namespace {
+
+// The file a save lands in: a symbolic link is followed to its target (the link stays);
+// "" for a chain of links that never ends.
+std::string SaveTarget(const std::string& path) {
+  std::string target = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st;
+    if (lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return target;
+    std::vector<char> buf(size_t(st.st_size > 0 ? st.st_size : 255) + 2);
+    ssize_t n = readlink(target.c_str(), buf.data(), buf.size() - 1);
+    if (n <= 0) return "";
+    std::string link(buf.data(), size_t(n));
+    if (link[0] != '/') {
+      std::string folder = FsFolderOf(target);
+      link = (folder.empty() ? "" : folder == "/" ? "/" : folder + "/") + link;
+    }
+    target = link;
+  }
+  return "";
+}
+
+// Creates an unused file of a short random name in the folder (O_EXCL); -1 on failure.
+int CreateUniqueFile(const std::string& folder, std::string& path) {
+  static const char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::random_device random;
+  for (int attempt = 0; attempt < 64; ++attempt) {
+    std::string name = ".vk";
+    for (int k = 0; k < 8; ++k) name += kChars[random() % 36];
+    path = (folder.empty() ? "" : folder == "/" ? "/" : folder + "/") + name;
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+bool WriteAll(int fd, const std::string& data) {
   size_t done = 0;
   while (done < data.size()) {
     ssize_t w = write(fd, data.data() + done, data.size() - done);
     if (w < 0) {
       if (errno == EINTR) continue;
-      close(fd);
-      unlink(tmp.c_str());
       return false;
     }
     done += size_t(w);
   }
-  if (close(fd) != 0 || rename(tmp.c_str(), path.c_str()) != 0) {
+  return true;
+}
+
+}  // namespace
+
+bool FsWriteFileAtomic(const std::string& name, const std::string& data) {
+  const std::string target = SaveTarget(FsResolveForWrite(name));
+  if (target.empty()) return false;
+  struct stat old;
+  const bool exists = stat(target.c_str(), &old) == 0;
+  if (exists && !S_ISREG(old.st_mode)) return false;  // a folder, device or pipe stays as it is
+  std::string tmp;
+  int fd = CreateUniqueFile(FsFolderOf(target), tmp);
+  if (fd < 0) return false;
+  // A new file gets the usual mode; a replaced one keeps its own.
+  bool ok = (!exists || fchmod(fd, old.st_mode & 07777) == 0) && WriteAll(fd, data);
+  ok = close(fd) == 0 && ok;
+  if (!ok || rename(tmp.c_str(), target.c_str()) != 0) {
     unlink(tmp.c_str());
     return false;
   }

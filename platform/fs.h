@@ -23,7 +23,10 @@ bool FsChangeFolder(const std::string& name);
 std::string FsFolderOf(const std::string& path);
 
 bool FsReadFile(const std::string& name, std::string& out);
-// Writes a temporary file beside the target and renames it into place.
+// Writes a temporary file of a short random name beside the target and renames it into
+// place, so a failed save leaves the old file as it was. A symbolic link is written through
+// to its target; a replaced file keeps its mode; a target that exists but is not a regular
+// file is refused.
 bool FsWriteFileAtomic(const std::string& name, const std::string& data);
 
 // The private temporary folder of this process: created on first use with mode 0700 inside

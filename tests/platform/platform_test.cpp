@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -55,8 +56,29 @@ TEST(Fs, AtomicWritesReplaceTheWholeFile) {
   EXPECT_TRUE(FsWriteFileAtomic(dir.File("F.TXT"), "new"));
   EXPECT_EQ(dir.Read("f.txt"), "new");
   EXPECT_FALSE(FsWriteFileAtomic(dir.File("missing/f.txt"), "x"));
-  for (auto& e : std::filesystem::directory_iterator(dir.path()))
-    EXPECT_EQ(e.path().filename().string().find(".tmp"), std::string::npos);
+  // The longest name a folder takes can be saved; no temporary file stays behind.
+  const std::string longest(255, 'n');
+  EXPECT_TRUE(FsWriteFileAtomic(dir.File(longest), "x"));
+  EXPECT_EQ(dir.Read(longest), "x");
+  // A private file stays private.
+  chmod(dir.File("f.txt").c_str(), 0600);
+  EXPECT_TRUE(FsWriteFileAtomic(dir.File("f.txt"), "newer"));
+  EXPECT_EQ(std::filesystem::status(dir.File("f.txt")).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  // A link is written through to its target and stays a link; a pipe is not replaced.
+  std::filesystem::create_symlink("f.txt", dir.File("link"));
+  EXPECT_TRUE(FsWriteFileAtomic(dir.File("link"), "through"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link")));
+  EXPECT_EQ(dir.Read("f.txt"), "through");
+  ASSERT_EQ(mkfifo(dir.File("pipe").c_str(), 0600), 0);
+  EXPECT_FALSE(FsWriteFileAtomic(dir.File("pipe"), "x"));
+  EXPECT_TRUE(std::filesystem::is_fifo(dir.File("pipe")));
+  size_t files = 0;
+  for (auto& e : std::filesystem::directory_iterator(dir.path())) {
+    (void)e;
+    ++files;
+  }
+  EXPECT_EQ(files, 4u);  // f.txt, the long name, link, pipe
 }
 
 TEST(Fs, TempFolderIsPrivateAndCopiesDoNotFollowLinks) {
