@@ -10,7 +10,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <filesystem>
+#include <new>
 #include <random>
 #include <vector>
 
@@ -137,6 +139,48 @@ bool FsReadFile(const std::string& name, std::string& out) {
   bool ok = !std::ferror(f);
   std::fclose(f);
   return ok;
+}
+
+FsRead FsReadRegularFile(const std::string& name, std::string& out, uint64_t maxBytes, bool cut) {
+  out.clear();
+  const std::string path = FsResolve(name);
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0) return errno == ENOENT ? FsRead::kMissing : FsRead::kFailed;
+  // Opened without waiting for a writer, then checked on the open file itself.
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT ? FsRead::kNotRegular : FsRead::kFailed;  // a dangling link
+  FsRead result = FsRead::kOk;
+  if (fstat(fd, &st) != 0) {
+    result = FsRead::kFailed;
+  } else if (!S_ISREG(st.st_mode)) {
+    result = FsRead::kNotRegular;
+  } else if (uint64_t(st.st_size) > maxBytes && !cut) {
+    result = FsRead::kTooLarge;
+  } else {
+    try {
+      out.resize(size_t(std::min<uint64_t>(uint64_t(st.st_size), maxBytes)));
+      size_t done = 0;
+      while (done < out.size()) {
+        ssize_t n = read(fd, out.data() + done, out.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) result = FsRead::kFailed;
+        if (n <= 0) break;
+        done += size_t(n);
+      }
+      out.resize(done);  // a file that shrank meanwhile
+    } catch (const std::bad_alloc&) {
+      result = FsRead::kTooLarge;
+    }
+  }
+  close(fd);
+  if (result != FsRead::kOk) std::string().swap(out);
+  return result;
+}
+
+bool FsCreateEmptyFile(const std::string& name) {
+  int fd = open(FsResolveForWrite(name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  return close(fd) == 0;
 }
 
 namespace {

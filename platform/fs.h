@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 
 // The path layer: every file name the system opens passes through here. Both '\' and '/'
@@ -23,6 +24,13 @@ bool FsChangeFolder(const std::string& name);
 std::string FsFolderOf(const std::string& path);
 
 bool FsReadFile(const std::string& name, std::string& out);
+// Reads a regular file without ever blocking on a pipe or a device. With cut set, at most
+// maxBytes of it are read; otherwise a file of more than maxBytes is refused unread.
+enum class FsRead { kOk, kMissing, kNotRegular, kTooLarge, kFailed };
+FsRead FsReadRegularFile(const std::string& name, std::string& out, uint64_t maxBytes, bool cut);
+// Creates an empty file only where the name does not exist at all (not even as a dangling
+// link); false otherwise.
+bool FsCreateEmptyFile(const std::string& name);
 // Writes a temporary file of a short random name beside the target and renames it into
 // place, so a failed save leaves the old file as it was. A symbolic link is written through
 // to its target; a replaced file keeps its mode; a target that exists but is not a regular

@@ -81,6 +81,27 @@ TEST(Fs, AtomicWritesReplaceTheWholeFile) {
   EXPECT_EQ(files, 4u);  // f.txt, the long name, link, pipe
 }
 
+TEST(Fs, RegularFileReadsAreBoundedAndNeverBlock) {
+  TempDir dir;
+  dir.Write("f", std::string(100, 'x'));
+  std::string out;
+  EXPECT_EQ(FsReadRegularFile(dir.File("F"), out, 10, true), FsRead::kOk);
+  EXPECT_EQ(out, std::string(10, 'x'));
+  EXPECT_EQ(FsReadRegularFile(dir.File("f"), out, 99, false), FsRead::kTooLarge);
+  EXPECT_EQ(FsReadRegularFile(dir.File("f"), out, 100, false), FsRead::kOk);
+  EXPECT_EQ(out.size(), 100u);
+  EXPECT_EQ(FsReadRegularFile(dir.File("none"), out, 10, true), FsRead::kMissing);
+  EXPECT_EQ(FsReadRegularFile("/dev/zero", out, 10, true), FsRead::kNotRegular);
+  ASSERT_EQ(mkfifo(dir.File("pipe").c_str(), 0600), 0);
+  EXPECT_EQ(FsReadRegularFile(dir.File("pipe"), out, 10, true), FsRead::kNotRegular);
+  std::filesystem::create_symlink(dir.File("nowhere"), dir.File("dangling"));
+  EXPECT_EQ(FsReadRegularFile(dir.File("dangling"), out, 10, true), FsRead::kNotRegular);
+  EXPECT_FALSE(FsCreateEmptyFile(dir.File("dangling")));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("nowhere")));
+  EXPECT_TRUE(FsCreateEmptyFile(dir.File("new")));
+  EXPECT_FALSE(FsCreateEmptyFile(dir.File("new")));
+}
+
 TEST(Fs, TempFolderIsPrivateAndCopiesDoNotFollowLinks) {
   std::string folder = FsTempFolder();
   ASSERT_FALSE(folder.empty());
