@@ -31,6 +31,9 @@ uint32_t Word(const uint8_t* bytes, int64_t index) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
+// The largest program image file the loader takes (1 GiB).
+constexpr uint64_t kMaxImageBytes = 0x40000000u;
+
 bool Fail(std::string* error, const char* why) {
   if (error) *error = why;
   FreeProgramStrings();
@@ -174,16 +177,19 @@ bool ProgramLoaded() { return CommandStream != nullptr; }
 
 bool LoadProgram(const std::string& file, std::string* error) {
   std::string bytes;
-  if (!FsReadFile(file, bytes)) {
-    if (error) *error = "cannot open the program image";
-    return false;
+  // The size is checked before anything is read: an image is never larger than this.
+  switch (FsReadRegularFile(file, bytes, kMaxImageBytes, false)) {
+    case FsRead::kOk: break;
+    case FsRead::kTooLarge: return Fail(error, "the program image is too large");
+    case FsRead::kNotRegular: return Fail(error, "the program image is not a regular file");
+    default: return Fail(error, "cannot open the program image");
   }
   return LoadProgramFromBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), error);
 }
 
 bool LoadProgramFromBytes(const uint8_t* bytes, size_t size, std::string* error) {
   FreeProgramStrings();
-  if (size % 4 != 0 || size < size_t(kHeaderWords) * 4 || size > 0x40000000u)
+  if (size % 4 != 0 || size < size_t(kHeaderWords) * 4 || size > kMaxImageBytes)
     return Fail(error, "the program image has a wrong size");
   const int64_t total = int64_t(size / 4);
   if (Word(bytes, 0) != 1) return Fail(error, "the program image has an unknown format version");
@@ -276,6 +282,8 @@ bool LoadProgramFromBytes(const uint8_t* bytes, size_t size, std::string* error)
     CommandStream[count] = 0;  // guard: running off the end stops the program
     g_loadedCode = CommandStream;
     ++g_codeGeneration;
+  } catch (const std::bad_alloc&) {
+    return Fail(error, "not enough memory to load the program image");
   } catch (const std::exception& e) {
     return Fail(error, e.what());
   }

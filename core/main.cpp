@@ -1,4 +1,6 @@
 // The vellumark executable: a built game when a pack is appended to it, the tool otherwise.
+#include <cstdio>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -6,7 +8,9 @@
 #include "core/startup.h"
 #include "devenv/cli.h"
 
-int main(int argc, char** argv) {
+// Every load path reports its own failures; an exception that still gets here (memory running
+// out outside them) ends the process as a failed load rather than an abort.
+int main(int argc, char** argv) try {
   std::vector<std::string> args(argv + 1, argv + argc);
   std::string self = SelfExecutablePath();
   if (!self.empty() && FileHasPack(self)) return RunBuiltGame(self, args);
@@ -15,4 +19,7 @@ int main(int argc, char** argv) {
   std::string name = self.substr(self.find_last_of('/') + 1);
   if (name.rfind("vellumark", 0) != 0 && !IsToolCommand(args)) return 0;
   return ToolMain(args);
+} catch (const std::exception& e) {
+  std::fprintf(stderr, "vellumark: %s\n", e.what());
+  return kExitLoadError;
 }
