@@ -2,7 +2,7 @@
 # Installs what is missing, builds, and runs every test headless:
 #   1. the release build and its test suite,
 #   2. the same suite built with clang under AddressSanitizer + UndefinedBehaviorSanitizer,
-#   3. each fuzz target for a short while (VK_FUZZ_SECONDS, default 20).
+#   3. each fuzz target for a short while (VK_FUZZ_SECONDS, default 10).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
@@ -21,7 +21,7 @@ cmake --build build-asan
 (cd build-asan && ctest --no-tests=error --output-on-failure -j "$jobs") | tee build-asan/ctest.log | grep -vE '^ *(Start|[0-9]+/[0-9]+ Test)' 
 
 echo "== fuzzing"
-secs=${VK_FUZZ_SECONDS:-20}
+secs=${VK_FUZZ_SECONDS:-10}
 mkdir -p build-asan/fuzz-corpus
 for f in build-asan/tests/fuzz_*; do
   [[ -x "$f" ]] || continue
