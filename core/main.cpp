@@ -17,7 +17,7 @@ int main(int argc, char** argv) try {
   // A renamed copy without a readable pack is a game whose pack is damaged: it ends silently
   // instead of acting as the tool.
   std::string name = self.substr(self.find_last_of('/') + 1);
-  if (name.rfind("vellumark", 0) != 0 && !IsToolCommand(args)) return 0;
+  if (name.rfind("vellumark", 0) != 0 && !IsToolCommand(args)) return kExitLoadError;
   return ToolMain(args);
 } catch (const std::exception& e) {
   std::fprintf(stderr, "vellumark: %s\n", e.what());

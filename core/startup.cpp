@@ -111,10 +111,14 @@ int RunSession(const std::string& runningFile, VirtualFiles* reader, const std::
         g_packReader = nullptr;
         if (reader) reader->Cleanup();
         StopDisplayAndEngines(false);
-      } else if (toolMode) {
-        std::fprintf(stderr, "vellumark: %s: %s\n", imagePath.c_str(), why.empty() ? "cannot be loaded" : why.c_str());
+      } else {
+        // A built game ends silently; the tool says why.
+        if (toolMode)
+          std::fprintf(stderr, "vellumark: %s: %s\n", imagePath.c_str(), why.empty() ? "cannot be loaded" : why.c_str());
         status = kExitLoadError;
       }
+    } else if (!packOk) {
+      status = kExitLoadError;
     }
   }
   g_packReader = nullptr;

@@ -45,7 +45,7 @@ TEST(GameFile, ABuiltGameRunsItsPackedProgramAndCleansUp) {
   EXPECT_EQ(RunProcess(dir.File("game2"), {}, dir.path(), {noLeakCheck}).status, 0);
 }
 
-TEST(GameFile, AGameWithADamagedTrailerEndsSilently) {
+TEST(GameFile, AGameWithADamagedPackOrImageEndsSilentlyWithStatus3) {
   TempDir dir;
   ImageBuilder b;
   ASSERT_TRUE(b.WriteFile(dir.File("game.img")));
@@ -56,9 +56,15 @@ TEST(GameFile, AGameWithADamagedTrailerEndsSilently) {
   dir.Write("broken", bytes);
   std::filesystem::permissions(dir.File("broken"), std::filesystem::perms::owner_all);
   ProcessResult r = RunProcess(dir.File("broken"), {}, dir.path(), {"ASAN_OPTIONS=detect_leaks=0"});
-  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.status, 3);
   EXPECT_EQ(r.err, "");
   EXPECT_FALSE(std::filesystem::exists(dir.File("_virtual.dat")));
+  // A sound pack whose program image is damaged ends the same way.
+  dir.Write("bad.img", std::string(4100, '\x01'));
+  ASSERT_TRUE(WriteGameFile(VellumarkExe(), dir.File("bad.img"), {}, dir.File("badimage"), &error)) << error;
+  r = RunProcess(dir.File("badimage"), {}, dir.path(), {"ASAN_OPTIONS=detect_leaks=0"});
+  EXPECT_EQ(r.status, 3);
+  EXPECT_EQ(r.err, "");
 }
 
 TEST(GameFile, ExecOfADamagedImageEndsWithStatus3) {
