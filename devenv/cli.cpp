@@ -282,6 +282,10 @@ bool WriteGameFile(const std::string& runtimeExe, const std::string& imageFile,
   std::vector<PackInput> entries;
   entries.push_back({"program.img", std::vector<uint8_t>(image.begin(), image.end())});
   for (const auto& [name, path] : media) {
+    if (name.size() > 255) {  // a pack entry's name has at most 255 bytes
+      if (error) *error = "the media file name " + name + " is longer than 255 bytes";
+      return false;
+    }
     std::string data;
     if (!FsReadFile(path, data)) {
       if (error) *error = "cannot read " + path;

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "platform/fs.h"
@@ -110,6 +111,19 @@ TEST(CommandLine, BuildCompilesAndPacks) {
   Result bad = Tool("build " + WriteTempFile("cli_game_bad.vka", "foo bar\n") + " -o " + game + "2");
   EXPECT_EQ(bad.status, 2);
   EXPECT_FALSE(FsFileExists(game + "2"));
+}
+
+// A media file whose name in the pack would pass 255 bytes is refused, and nothing is written.
+TEST(CommandLine, BuildRefusesMediaNamesThePackCannotHold) {
+  const std::string folder = std::string(200, 'm');
+  std::filesystem::create_directories(TempFolder() + "/cli_media/" + folder);
+  WriteTempFile("cli_media/" + folder + "/" + std::string(60, 'p') + ".bmp", "BM");
+  std::string source = WriteTempFile("cli_media/game.vka", "print 1\n");
+  std::string game = TempFolder() + "/cli_media_game";
+  Result r = Tool("build " + source + " --media -o " + game);
+  EXPECT_EQ(r.status, 3);
+  EXPECT_NE(r.output.find("is longer than 255 bytes"), std::string::npos) << r.output;
+  EXPECT_FALSE(FsFileExists(game));
 }
 
 TEST(CommandLine, TheStatementsExampleCompiles) {
