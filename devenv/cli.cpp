@@ -175,7 +175,10 @@ int Run(const std::vector<std::string>& args) {
   RunOptions o;
   if (!ParseRunOptions(args, 2, o)) return Usage();
   const std::string image = FsTempFolder() + "/program.img";
-  if (!CompileFile(args[1], image)) return kExitCompileError;
+  if (!CompileFile(args[1], image)) {
+    FsRemoveTempFolder();
+    return kExitCompileError;
+  }
   o.errorTexts = g_language.errors;
   // The source is the running file: its folder is the program folder (SETUP.INI, VK.LOG).
   o.programFile = AbsolutePath(args[1]);

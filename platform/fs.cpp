@@ -2,7 +2,9 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -253,6 +255,71 @@ bool FsWriteFileAtomic(const std::string& name, const std::string& data) {
   return true;
 }
 
+namespace {
+
+// The temporary folder's path for the SIGHUP handler, which may use nothing but system calls.
+char g_tempPath[4096];
+
+struct KernelDirent {
+  uint64_t ino;
+  int64_t off;
+  unsigned short reclen;
+  unsigned char type;
+  char name[1];
+};
+
+// Removes a folder with everything in it, with system calls only (safe in a signal handler).
+void RemoveTreeAt(int parent, const char* name, int depth) {
+  int fd = openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
+    unlinkat(parent, name, 0);
+    return;
+  }
+  alignas(8) char buf[4096];
+  for (int pass = 0; pass < 16; ++pass) {  // removing entries may hide others from one pass
+    bool removed = false;
+    lseek(fd, 0, SEEK_SET);
+    for (long n; (n = syscall(SYS_getdents64, fd, buf, sizeof buf)) > 0;) {
+      for (long at = 0; at < n;) {
+        const KernelDirent* d = reinterpret_cast<const KernelDirent*>(buf + at);
+        at += d->reclen;
+        if (d->name[0] == '.' && (d->name[1] == 0 || (d->name[1] == '.' && d->name[2] == 0))) continue;
+        if (d->type == DT_DIR && depth < 16) RemoveTreeAt(fd, d->name, depth + 1);
+        else unlinkat(fd, d->name, 0);
+        removed = true;
+      }
+    }
+    if (!removed) break;
+  }
+  close(fd);
+  unlinkat(parent, name, AT_REMOVEDIR);
+}
+
+// A hang-up ends the process: its temporary folder goes first.
+void OnHangup(int signal) {
+  if (g_tempPath[0]) RemoveTreeAt(AT_FDCWD, g_tempPath, 0);
+  ::signal(signal, SIG_DFL);
+  raise(signal);
+}
+
+// Folders "run-<pid>-..." of this user whose process has ended (killed, or its machine
+// stopped) are removed when another run starts.
+void RemoveStaleRunFolders(const std::string& root) {
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(root, ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("run-", 0) != 0) continue;
+    char* end = nullptr;
+    const long pid = std::strtol(name.c_str() + 4, &end, 10);
+    if (end == name.c_str() + 4 || *end != '-' || pid <= 0) continue;
+    if (kill(pid_t(pid), 0) == 0 || errno != ESRCH) continue;
+    std::error_code ignored;
+    std::filesystem::remove_all(entry.path(), ignored);
+  }
+}
+
+}  // namespace
+
 const std::string& FsTempFolder() {
   if (!g_tempFolder.empty()) return g_tempFolder;
   const char* base = std::getenv("TMPDIR");
@@ -261,15 +328,28 @@ const std::string& FsTempFolder() {
   struct stat st;
   bool safe = lstat(root.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid() &&
               (st.st_mode & 077) == 0;
-  std::string tmpl = (safe ? root : std::string("/tmp")) + "/run-XXXXXX";
+  if (safe) RemoveStaleRunFolders(root);
+  std::string tmpl = (safe ? root : std::string("/tmp")) + "/run-" + std::to_string(getpid()) + "-XXXXXX";
   std::vector<char> buf(tmpl.begin(), tmpl.end());
   buf.push_back(0);
   if (mkdtemp(buf.data())) g_tempFolder = buf.data();
+  if (!g_tempFolder.empty() && g_tempFolder.size() < sizeof g_tempPath) {
+    std::memcpy(g_tempPath, g_tempFolder.c_str(), g_tempFolder.size() + 1);
+    // Only where a hang-up would end the process anyway (not under nohup).
+    struct sigaction now {};
+    if (sigaction(SIGHUP, nullptr, &now) == 0 && now.sa_handler == SIG_DFL) {
+      struct sigaction on {};
+      on.sa_handler = OnHangup;
+      sigemptyset(&on.sa_mask);
+      sigaction(SIGHUP, &on, nullptr);
+    }
+  }
   return g_tempFolder;
 }
 
 void FsRemoveTempFolder() {
   if (g_tempFolder.empty()) return;
+  g_tempPath[0] = 0;
   std::error_code ec;
   std::filesystem::remove_all(g_tempFolder, ec);
   g_tempFolder.clear();

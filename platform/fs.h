@@ -37,9 +37,10 @@ bool FsCreateEmptyFile(const std::string& name);
 // file is refused.
 bool FsWriteFileAtomic(const std::string& name, const std::string& data);
 
-// The private temporary folder of this process: created on first use with mode 0700 inside
-// a per-user folder that is checked to belong to the user and not to be a link; removed
-// with everything in it by FsRemoveTempFolder (at shutdown).
+// The private temporary folder of this process ("run-<pid>-XXXXXX"): created on first use
+// with mode 0700 inside a per-user folder that is checked to belong to the user and not to
+// be a link, after removing the folders there of processes that no longer exist; removed
+// with everything in it by FsRemoveTempFolder (at shutdown) or by a hang-up signal.
 const std::string& FsTempFolder();
 void FsRemoveTempFolder();
 // Creates (or replaces) a file in the temporary folder without following links, truncated,
