@@ -13,7 +13,7 @@
 int main(int argc, char** argv) try {
   std::vector<std::string> args(argv + 1, argv + argc);
   std::string self = SelfExecutablePath();
-  if (!self.empty() && FileHasPack(self)) return RunBuiltGame(self, args);
+  if (!self.empty() && FileHasPack(self)) return RunBuiltGame(self, args, LanguageErrorTexts());
   // A renamed copy without a readable pack is a game whose pack is damaged: it ends silently
   // instead of acting as the tool.
   std::string name = self.substr(self.find_last_of('/') + 1);

@@ -247,9 +247,11 @@ void DeleteWorkFiles() {
   if (!g_runtime.workFileWav.empty()) FsDeleteFile(g_runtime.workFileWav);
 }
 
-int RunBuiltGame(const std::string& exePath, const std::vector<std::string>& args) {
+int RunBuiltGame(const std::string& exePath, const std::vector<std::string>& args,
+                 const std::vector<std::string>& errorTexts) {
   g_runtime = RuntimeState{};
   g_runtime.options.args = args;
+  g_runtime.options.errorTexts = errorTexts;
   g_runtime.commandLine = JoinArgs(args);
   VirtualFiles reader;
   return RunSession(exePath, &reader, "", false);

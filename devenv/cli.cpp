@@ -92,6 +92,7 @@ int Exec(const std::vector<std::string>& args) {
   if (args.size() < 2) return Usage();
   RunOptions o;
   if (!ParseRunOptions(args, 2, o)) return Usage();
+  o.errorTexts = LanguageErrorTexts();
   if (!FsFileExists(args[1])) {
     std::fprintf(stderr, "vellumark: %s: no such file\n", args[1].c_str());
     return kExitLoadError;
@@ -254,6 +255,11 @@ int Build(const std::vector<std::string>& args) {
 }
 
 }  // namespace
+
+std::vector<std::string> LanguageErrorTexts() {
+  LoadLanguageTables(ExeFolder());
+  return g_language.errors;
+}
 
 std::string SelfExecutablePath() {
   char buf[4096];

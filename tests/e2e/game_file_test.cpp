@@ -127,6 +127,22 @@ TEST(RunCommand, OutputFilesAreRelativeToTheCallersFolder) {
   EXPECT_FALSE(std::filesystem::exists(dir.File("src/out.txt")));
 }
 
+// exec and a built game report a run-time error with the language file's text, as run does.
+TEST(GameFile, ExecAndBuiltGamesShowTheErrorTexts) {
+  TempDir dir;
+  dir.Write("index.vka", "dim a(3)\na(5) = 1\n");
+  ASSERT_EQ(RunProcess(VellumarkExe(), {"compile", dir.File("index.vka"), "-o", dir.File("index.img")}).status, 0);
+  const std::string text = "Runtime Error : Array index out of range.";
+  ProcessResult r = RunProcess(VellumarkExe(), {"exec", dir.File("index.img"), "--headless"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find(text), std::string::npos) << r.err;
+  std::string error;
+  ASSERT_TRUE(WriteGameFile(VellumarkExe(), dir.File("index.img"), {}, dir.File("game"), &error)) << error;
+  r = RunProcess(dir.File("game"), {}, dir.path(), {"ASAN_OPTIONS=detect_leaks=0"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find(text), std::string::npos) << r.err;
+}
+
 // A run that stops at a compile error or is ended by a hang-up leaves no temporary folder,
 // and a run removes the folders of runs whose process has ended.
 TEST(GameFile, RunsLeaveNoTemporaryFolders) {
