@@ -286,5 +286,7 @@ PlacedForm ControlFormAt(const CodeWord* at, int64_t room, bool mayChain) {
   return {};
 }
 
+void ResetLoopChains() { g_chainedTurnsLeft = kChainedTurns; }
+
 std::span<const CommandDef> ControlCommands() { return kControl; }
 std::span<const FastCommand> FastControlCommands() { return kFastControl; }

@@ -176,6 +176,17 @@ CodeWord* RunOtherCommand(CodeWord* pc) {
   return ProgramCounter;
 }
 
+void ResetInterpreterState() {
+  ProgramCounter = nullptr;
+  LeaveSlice = 1;
+  InputStale = 0;
+  g_fastDispatch = false;
+  g_timing = RunTiming{};
+  g_checkInterval = 1;
+  g_lastCheckUs = 0;
+  DropThreadedCode();
+}
+
 void PumpMessagesOccasionally() {
   if (++g_timing.pumpCounter > 50000) {
     g_timing.pumpCounter = 0;

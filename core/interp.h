@@ -50,6 +50,10 @@ struct InterpreterHooks {
 };
 extern InterpreterHooks g_interpreterHooks;
 
+// The interpreter's registers, timing and pre-decoded code back to a new process's state
+// (the hooks stay).
+void ResetInterpreterState();
+
 // Runs commands until the slice ends (time, a handler, the periodic probe).
 void InterpretSlice();
 // Index of a code word in the loaded code.

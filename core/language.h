@@ -91,6 +91,9 @@ std::span<const FastCommand> FastStringCommands();
 std::span<const FastCommand> FastMathsCommands();
 std::span<const CommandDef> ArrayCommands();
 
+// The turns a NEXT may run on into its loop's body start afresh (run start).
+void ResetLoopChains();
+
 // The DATA read position: index of the next DATA item (0 ... item count).
 extern int32_t g_dataReadPosition;
 // State of the random generator (1 at program start).

@@ -105,6 +105,11 @@ void RequestScreenGrab(const std::string& file) {
   g_captureRequested = 1;
 }
 
+void ResetScreenGrab() {
+  g_grabFile.clear();
+  g_captureRequested = 0;
+}
+
 void CaptureScreenToFile() {
   if (g_grabFile.empty() || !g_display.primary || !g_display.framePresented) return;
   SaveImageByExtension(*g_display.primary, g_grabFile);

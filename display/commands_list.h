@@ -12,3 +12,6 @@ std::span<const CommandDef> PrintCommands();
 std::span<const CommandDef> ModeCommands();
 // Saves the screen to the file after the next refresh is shown.
 void RequestScreenGrab(const std::string& file);
+// No grab asked for, no line input under way (run start).
+void ResetScreenGrab();
+void ResetLineInput();

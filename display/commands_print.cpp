@@ -148,4 +148,9 @@ const CommandDef kPrintCommands[] = {
 
 }  // namespace
 
+void ResetLineInput() {
+  g_lineText[0] = 0;
+  g_lineStartX = 0;
+}
+
 std::span<const CommandDef> PrintCommands() { return kPrintCommands; }

@@ -6,9 +6,11 @@
 #include "core/errors.h"
 #include "core/run_state.h"
 #include "display/bitmaps.h"
-#include "display/draw_queue.h"
-#include "display/text_state.h"
+#include "display/commands_list.h"
 #include "display/display.h"
+#include "display/draw_queue.h"
+#include "display/record_pools.h"
+#include "display/text_state.h"
 #include "platform/clock.h"
 #include "platform/display_modes.h"
 #include "platform/events.h"
@@ -70,8 +72,6 @@ const uint32_t kBlendPairs[10][2] = {{0, 0},
 void SetFullScreenFlag(uint32_t fullScreen) { g_display.fullScreen = uint8_t(fullScreen == 1); }
 
 bool CreateDisplayWindow(const std::string& title, bool windowMode) {
-  // Every run starts from the same display state, first run of the process or not.
-  ResetDisplayState();
   if (!PlatformVideoInit()) return false;
   // A new window starts with an empty message queue (no quit left from an earlier run).
   EventsReset();
@@ -432,12 +432,16 @@ void ResetDisplayRenderDefaults() {
 }
 
 void ResetDisplayState() {
+  FreeDisplayPools();
   g_display = DisplayState{};
   g_lastEngineError.clear();
-  g_captureRequested = 0;
+  ResetScreenGrab();
   ResetBitmapTable();
   ResetDrawQueueState();
   ResetTextState();
+  ResetCardChooser();
+  ResetLineInput();
+  TranscriptClose();
 }
 
 // The device keeps no managed textures of its own; nothing to evict.

@@ -40,6 +40,8 @@ bool SettingOn(const std::string& file, const char* key) {
   return IniGetString(file, "SETTINGS", key, "0") == "1";
 }
 
+// The engines that are up before the program loads: the input devices (a bad --input file
+// stops the start here) and the sound engine.
 bool InitRuntimeSubsystems() {
   if (!InitDirectInput()) {
     g_errorCode = 10007;
@@ -47,9 +49,13 @@ bool InitRuntimeSubsystems() {
   }
   SelectMciMusic();
   InitSoundEngine();
-  CreateRecordPools();
   g_subsystemsStarted = true;
   return true;
+}
+
+void ResetRenderDefaults() {
+  ResetDisplayRenderDefaults();
+  ResetSceneRenderDefaults();
 }
 
 void ReportPendingError(bool toolMode) {
@@ -64,6 +70,8 @@ void ReportPendingError(bool toolMode) {
 // Start-up, run and shutdown of one program. The image is either read from the pack of the
 // running file (reader set) or from imagePath.
 int RunSession(const std::string& runningFile, VirtualFiles* reader, const std::string& imagePath, bool toolMode) {
+  g_runWindow = RunWindow{};
+  ResetSubsystems();
   g_runtime.programFile = runningFile;
   SetupWorkPaths(runningFile);
   uint32_t fullScreen = 1, windowMode = 0;
@@ -191,28 +199,14 @@ bool StartDisplayAndEngines(uint32_t fullScreen, uint32_t windowMode, bool keepD
   PresentFrame();
   ClearBackBuffer();
   PresentFrame();
-  InitScene3D();
-  ResetSceneDefaults();
-  LoadDefaultBitmapSurface(1);
-  CreatePointerSprites(1);
-  ResetRuntimeState();
-  InitSoundListener();
+  if (!StartSubsystems()) return false;
   g_runtime.runFolder = FsCurrentFolder();
-  AcquireInputDevices();
   return true;
 }
 
 void StopDisplayAndEngines(bool keepDevice) {
-  FtpShutdown();
-  UnacquireInputDevices();
-  ReleaseForceFeedback();
+  StopSubsystems();
   ResetRenderDefaults();
-  CloseAllMusic();
-  FreeAllSounds();
-  ReleaseAllAnimations();
-  ReleasePointerSprites();
-  ReleaseDefaultBitmapSurface();
-  FreeProgramResources();
   ReleaseDisplay(keepDevice);
   FreeProgramStrings();
   if (!g_runtime.runFolder.empty()) FsChangeFolder(g_runtime.runFolder);
@@ -220,7 +214,6 @@ void StopDisplayAndEngines(bool keepDevice) {
 }
 
 void ShutdownRuntimeSubsystems() {
-  FreeRecordPools();
   ReleaseDisplay(false);
   ShutdownSound();
   ShutdownDirectInput();

@@ -35,9 +35,9 @@ void MouseQuery(Read read) {
 }
 
 void CmdMouseClick() { MouseQuery([] { return int32_t(int16_t(g_input.mouseButtons)); }); }
-void CmdMouseX() { MouseQuery([] { return g_runtime.mouseX; }); }
-void CmdMouseY() { MouseQuery([] { return g_runtime.mouseY; }); }
-void CmdMouseZ() { MouseQuery([] { return g_runtime.mouseWheel; }); }
+void CmdMouseX() { MouseQuery([] { return g_input.mouseX; }); }
+void CmdMouseY() { MouseQuery([] { return g_input.mouseY; }); }
+void CmdMouseZ() { MouseQuery([] { return g_input.mouseWheel; }); }
 void CmdMouseMoveX() { MouseQuery([] { return g_input.moveX; }); }
 void CmdMouseMoveY() { MouseQuery([] { return g_input.moveY; }); }
 void CmdMouseMoveZ() { MouseQuery([] { return g_input.moveZ; }); }
@@ -46,8 +46,8 @@ void CmdMouseMoveZ() { MouseQuery([] { return g_input.moveZ; }); }
 void CmdPositionMouse() {
   const int32_t x = OpInt(0), y = OpInt(1);
   SkipOperands(2);
-  g_runtime.mouseX = x;
-  g_runtime.mouseY = y;
+  g_input.mouseX = x;
+  g_input.mouseY = y;
   if (g_windowModeFlag) InputWarpMouse(Saturate(int64_t(x) + g_display.pictureOffsetX),
                                        Saturate(int64_t(y) + g_display.pictureOffsetY));
   LeaveSlice = g_timing.autoRefresh;
