@@ -244,8 +244,8 @@ void CmdStopWithError21() {
   RunError(21);
 }
 
-#define VK_OP(number, fn, kinds) {number, SlowForm<fn>, fn, kinds}
-const FastCommand kFastControl[] = {
+#define VK_OP(number, fn, kinds) {number, SlowForm<fn>, kinds, fn}
+const CommandDef kControl[] = {
     VK_OP(1, JumpIfFalse, "la"), VK_OP(9, JumpIfFalse, "la"), VK_OP(12, JumpIfFalse, "la"),
     VK_OP(2, Jump, "a"),         VK_OP(5, Jump, "a"),         VK_OP(6, Jump, "a"),
     VK_OP(10, Jump, "a"),        VK_OP(42, Jump, "a"),        VK_OP(8, JumpOperand1, "na"),
@@ -259,14 +259,11 @@ const FastCommand kFastControl[] = {
     VK_OP(29, FunctionReturnValue, "f"),
     VK_OP(25, FunctionReturnString, "s"),
     VK_OP(30, FunctionReturnString, "s"),
-    {41, CmdGosub, AsFast<CmdGosub>, "a"},
-    {43, CmdReturn, AsFast<CmdReturn>, ""},
-};
-#undef VK_OP
-
-const CommandDef kControl[] = {
+    {41, CmdGosub, "a", AsFast<CmdGosub>},
+    {43, CmdReturn, "", AsFast<CmdReturn>},
     {26, CmdStopWithError21, "p"},
 };
+#undef VK_OP
 
 }  // namespace
 
@@ -289,4 +286,3 @@ PlacedForm ControlFormAt(const CodeWord* at, int64_t room, bool mayChain) {
 void ResetLoopChains() { g_chainedTurnsLeft = kChainedTurns; }
 
 std::span<const CommandDef> ControlCommands() { return kControl; }
-std::span<const FastCommand> FastControlCommands() { return kFastControl; }

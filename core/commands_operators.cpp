@@ -299,8 +299,8 @@ CodeWord* IntToFloat(CodeWord* pc) {
   return pc + 2;
 }
 
-#define VK_OP(number, fn, kinds) {number, SlowForm<fn>, fn, kinds}
-const FastCommand kOperators[] = {
+#define VK_OP(number, fn, kinds) {number, SlowForm<fn>, kinds, fn}
+const CommandDef kOperators[] = {
     VK_OP(51, PowerIntInt, "lll"),        VK_OP(52, PowerFloatFloat, "fff"),    VK_OP(53, PowerIntFloat, "flf"),
     VK_OP(54, PowerFloatInt, "ffl"),      VK_OP(61, DivideInt, "lll"),          VK_OP(64, DivideIntFloat, "flf"),
     VK_OP(65, DivideFloatInt, "ffl"),     VK_OP(66, DivideFloat, "fff"),        VK_OP(71, MultiplyInt, "lll"),
@@ -452,4 +452,4 @@ PlacedForm OperatorFormAt(const CodeWord* at, int64_t room, bool mayChain) {
   return mayChain ? PlacedForm{f.thenNext, 4} : PlacedForm{f.alone, 0};
 }
 
-std::span<const FastCommand> FastOperatorCommands() { return kOperators; }
+std::span<const CommandDef> OperatorCommands() { return kOperators; }

@@ -56,17 +56,10 @@ inline void StoreText(VarCell* cell, const char* text, size_t length) {
 }
 
 // The language commands of short, bounded work also have a form that takes its operand words
-// in a register and returns where the program goes on; the interpreter's fast path calls it
-// directly (keeping ProgramCounter on the operands while it runs) and tests the slice's
-// time only every so many of them. The table's ordinary handler is the same code through
-// ProgramCounter. A fast form is used only while the table holds its ordinary handler.
-using FastHandler = CodeWord* (*)(CodeWord* operands);
-struct FastCommand {
-  int32_t number;
-  CommandHandler slow;
-  FastHandler fast;
-  const char* operands;
-};
+// in a register and returns where the program goes on (CommandDef::fast); the interpreter's
+// fast path calls it directly (keeping ProgramCounter on the operands while it runs) and tests
+// the slice's time only every so many of them. The table's ordinary handler is the same code
+// through ProgramCounter. A fast form is used only while the table holds its ordinary handler.
 template <FastHandler F>
 void SlowForm() {
   ProgramCounter = F(ProgramCounter);
@@ -79,17 +72,6 @@ CodeWord* AsFast(CodeWord* pc) {
   return ProgramCounter;
 }
 inline VarCell* Cell(const CodeWord* pc, int k) { return reinterpret_cast<VarCell*>(pc[k]); }
-
-// Command families of the runtime core, each in its own file.
-struct CommandDef;
-std::span<const FastCommand> FastControlCommands();
-std::span<const FastCommand> FastOperatorCommands();
-std::span<const FastCommand> FastArrayCommands();
-std::span<const CommandDef> ControlCommands();
-std::span<const FastCommand> FastDataCommands();
-std::span<const FastCommand> FastStringCommands();
-std::span<const FastCommand> FastMathsCommands();
-std::span<const CommandDef> ArrayCommands();
 
 // The turns a NEXT may run on into its loop's body start afresh (run start).
 void ResetLoopChains();

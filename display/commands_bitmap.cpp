@@ -4,7 +4,7 @@
 #include "core/run_timing.h"
 #include "core/strings.h"
 #include "display/bitmaps.h"
-#include "display/commands_list.h"
+#include "display/commands.h"
 #include "display/display.h"
 #include "display/draw_queue.h"
 

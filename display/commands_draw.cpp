@@ -2,7 +2,7 @@
 #include "core/interp.h"
 #include "core/run_timing.h"
 #include "display/bitmaps.h"
-#include "display/commands_list.h"
+#include "display/commands.h"
 #include "display/display.h"
 #include "display/draw_queue.h"
 #include "display/text_state.h"

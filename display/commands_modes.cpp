@@ -5,7 +5,7 @@
 
 #include "core/errors.h"
 #include "core/interp.h"
-#include "display/commands_list.h"
+#include "display/commands.h"
 #include "display/display.h"
 #include "platform/display_modes.h"
 #include "core/checklist.h"

@@ -3,7 +3,7 @@
 #include "core/interp.h"
 #include "core/run_timing.h"
 #include "core/strings.h"
-#include "display/commands_list.h"
+#include "display/commands.h"
 #include "display/draw_queue.h"
 #include "display/text_state.h"
 

@@ -6,7 +6,7 @@
 #include "core/errors.h"
 #include "core/run_state.h"
 #include "display/bitmaps.h"
-#include "display/commands_list.h"
+#include "display/commands.h"
 #include "display/display.h"
 #include "display/draw_queue.h"
 #include "display/record_pools.h"
