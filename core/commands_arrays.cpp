@@ -6,9 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "core/arrays.h"
-#include "core/command_table.h"
-#include "core/errors.h"
+#include "core/handler.h"
 #include "core/language.h"
 #include "core/operator_bits.h"
 #include "core/pack.h"

@@ -4,10 +4,8 @@
 #include <vector>
 
 #include "core/call_stack.h"
-#include "core/command_table.h"
-#include "core/errors.h"
+#include "core/handler.h"
 #include "core/language.h"
-#include "core/run_timing.h"
 #include "core/threaded_code.h"
 #include "platform/events.h"
 

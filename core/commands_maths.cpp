@@ -2,8 +2,7 @@
 // converted with the language's own factors (0.01745 and its reciprocal).
 #include <cmath>
 
-#include "core/command_table.h"
-#include "core/errors.h"
+#include "core/handler.h"
 #include "core/language.h"
 
 uint32_t g_randomState = 1;

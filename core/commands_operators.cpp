@@ -10,8 +10,7 @@
 #include <vector>
 
 #include "core/call_stack.h"
-#include "core/command_table.h"
-#include "core/errors.h"
+#include "core/handler.h"
 #include "core/language.h"
 #include "core/operator_bits.h"
 #include "core/threaded_code.h"

@@ -3,8 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/command_table.h"
-#include "core/errors.h"
+#include "core/handler.h"
 #include "core/language.h"
 #include "core/run_state.h"
 #include "platform/fs.h"

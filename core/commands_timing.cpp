@@ -2,12 +2,8 @@
 #include <cstdint>
 #include <ctime>
 
-#include "core/command_table.h"
 #include "core/commands.h"
-#include "core/errors.h"
-#include "core/interp.h"
-#include "core/run_timing.h"
-#include "core/strings.h"
+#include "core/handler.h"
 #include "platform/clock.h"
 #include "platform/events.h"
 

@@ -5,14 +5,11 @@
 #include <span>
 
 #include "core/cells.h"
-#include "core/interp.h"
-#include "core/strings.h"
+#include "core/handler.h"
 
 // Helpers shared by the language command families (control flow, DATA, operators, arrays,
 // strings, maths).
 
-// The longest text of the language; work buffers hold it and its terminator.
-inline constexpr size_t kMaxText = 255;
 
 // Float to integer: truncation toward zero; NaN and values outside int32 give INT32_MIN.
 inline int32_t FloatToInt(double v) {
@@ -42,18 +39,7 @@ inline bool IsIntVariableCell(const VarCell* c) { return CellInRange(c, kCellInt
 inline bool IsFloatVariableCell(const VarCell* c) { return CellInRange(c, kCellFloatVar, kCellStringVar); }
 inline bool IsStringVariableCell(const VarCell* c) { return CellInRange(c, kCellStringVar, kCellIntLiteral); }
 
-// Text of a string cell ("" for a cell without a buffer).
-inline const char* CellText(const VarCell* c) { return c->s ? c->s : ""; }
 
-// Stores a copy of at most 255 characters of text into a string cell (the work-buffer rule:
-// the text is copied before the old buffer is released, so a cell may be given its own text).
-inline void StoreText(VarCell* cell, const char* text) {
-  size_t n = strnlen(text, kMaxText);
-  SetCellString(cell, text, n);
-}
-inline void StoreText(VarCell* cell, const char* text, size_t length) {
-  SetCellString(cell, text, length > kMaxText ? kMaxText : length);
-}
 
 // The language commands of short, bounded work also have a form that takes its operand words
 // in a register and returns where the program goes on (CommandDef::fast); the interpreter's

@@ -1,8 +1,5 @@
 // Bitmap commands.
-#include "core/errors.h"
-#include "core/interp.h"
-#include "core/run_timing.h"
-#include "core/strings.h"
+#include "core/handler.h"
 #include "display/bitmaps.h"
 #include "display/commands.h"
 #include "display/display.h"
@@ -10,7 +7,6 @@
 
 namespace {
 
-void AutoRefresh() { LeaveSlice = g_timing.autoRefresh; }
 
 void CmdLoadBitmapToScreen() {
   QueueLoadBitmap(0, OpString(0));

@@ -1,6 +1,5 @@
 // Basic drawing and colour commands, and the screen grab request.
-#include "core/interp.h"
-#include "core/run_timing.h"
+#include "core/handler.h"
 #include "display/bitmaps.h"
 #include "display/commands.h"
 #include "display/display.h"
@@ -13,7 +12,7 @@ std::string g_grabFile;
 
 // Drawing to the screen shows at once in automatic mode.
 void RefreshRule() {
-  if (g_draw.programBitmap == 0) LeaveSlice = g_timing.autoRefresh;
+  if (g_draw.programBitmap == 0) AutoRefresh();
 }
 
 void CmdCls() {
@@ -45,7 +44,7 @@ void CmdLine() {
 void CmdBox() {
   QueueBox(OpInt(0), OpInt(1), OpInt(2), OpInt(3));
   SkipOperands(4);
-  LeaveSlice = g_timing.autoRefresh;
+  AutoRefresh();
 }
 
 void CmdCircle() {

@@ -3,12 +3,11 @@
 #include <cstdio>
 #include <vector>
 
-#include "core/errors.h"
-#include "core/interp.h"
+#include "core/checklist.h"
+#include "core/handler.h"
 #include "display/commands.h"
 #include "display/display.h"
 #include "platform/display_modes.h"
-#include "core/checklist.h"
 
 namespace {
 

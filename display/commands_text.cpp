@@ -1,15 +1,12 @@
 // Text and font commands.
 #include "core/checklist.h"
-#include "core/interp.h"
-#include "core/run_timing.h"
-#include "core/strings.h"
+#include "core/handler.h"
 #include "display/commands.h"
 #include "display/draw_queue.h"
 #include "display/text_state.h"
 
 namespace {
 
-void AutoRefresh() { LeaveSlice = g_timing.autoRefresh; }
 
 void CmdSetTextFont() {
   QueueTextState(201, 0, OpString(0));

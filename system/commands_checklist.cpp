@@ -1,9 +1,6 @@
 // The checklist commands: empty it, read the count, the four values and the text of a row.
 #include "core/checklist.h"
-#include "core/command_table.h"
-#include "core/errors.h"
-#include "core/interp.h"
-#include "core/strings.h"
+#include "core/handler.h"
 #include "system/commands.h"
 
 namespace {

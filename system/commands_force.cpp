@@ -1,7 +1,5 @@
 // Force-feedback commands: pushes, timed effects, the water effect, stop and auto-centring.
-#include "core/command_table.h"
-#include "core/errors.h"
-#include "core/interp.h"
+#include "core/handler.h"
 #include "system/commands.h"
 #include "system/input.h"
 

@@ -1,10 +1,7 @@
 // Commands that read the keyboard (and wait for a key), the joystick and the control device, and list game devices.
 #include "core/checklist.h"
-#include "core/command_table.h"
-#include "core/errors.h"
-#include "core/interp.h"
+#include "core/handler.h"
 #include "core/run_state.h"
-#include "core/strings.h"
 #include "system/commands.h"
 #include "system/input.h"
 

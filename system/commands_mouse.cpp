@@ -2,10 +2,8 @@
 // the pointer and showing or hiding it.
 #include <cstdint>
 
-#include "core/command_table.h"
-#include "core/interp.h"
+#include "core/handler.h"
 #include "core/run_state.h"
-#include "core/run_timing.h"
 #include "display/display.h"
 #include "platform/input.h"
 #include "scene3d/scene.h"
@@ -50,7 +48,7 @@ void CmdPositionMouse() {
   g_input.mouseY = y;
   if (g_windowModeFlag) InputWarpMouse(Saturate(int64_t(x) + g_display.pictureOffsetX),
                                        Saturate(int64_t(y) + g_display.pictureOffsetY));
-  LeaveSlice = g_timing.autoRefresh;
+  AutoRefresh();
 }
 
 // In a window the system pointer is shown or hidden; the display's cursor-shown flag is the
@@ -62,7 +60,7 @@ void CmdHideMouse() {
     g_display.cursorShown = 0;
     InputShowSystemCursor(false);
   }
-  LeaveSlice = g_timing.autoRefresh;
+  AutoRefresh();
 }
 
 void CmdShowMouse() {
