@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "core/command_numbers.h"
 #include "core/handler.h"
 #include "core/language.h"
 #include "core/operator_bits.h"
@@ -26,7 +27,7 @@ inline ArrayEntry* EntryOf(const CodeWord* pc, int k, int type) {
   const uintptr_t i = (uintptr_t(pc[k]) - reinterpret_cast<uintptr_t>(g_cells + kCellIntVar)) / sizeof(VarCell);
   if (i - uintptr_t(type) * 2000 >= 2000 ||
       uintptr_t(pc[k]) != reinterpret_cast<uintptr_t>(g_cells + kCellIntVar + i)) {
-    RunError(10010);
+    RunError(kErrExceptionInCommand);
     return nullptr;
   }
   return &g_arrays[i];
@@ -60,7 +61,7 @@ void CmdDimArray() {
       if (Type != 2) cell->p = block;
     } else {
       if (Type != 2) cell->p = nullptr;
-      RunError(101);
+      RunError(kErrOutOfMemory);
     }
   }
   ProgramCounter += 1 + Dims;
@@ -108,7 +109,7 @@ template <int Type, int Dims>
   if (e && e->data) {
     const int64_t flat = FlatIndex<Dims>(*e, pc, 1);
     const VarCell* value = Cell(pc, 1 + Dims);
-    if (flat < 0) RunError(102);
+    if (flat < 0) RunError(kErrArrayIndexOutOfRange);
     else if constexpr (Type == 0) static_cast<int32_t*>(e->data)[flat] = value->i;
     else if constexpr (Type == 1) static_cast<float*>(e->data)[flat] = value->f;
     else if constexpr (Type == 3) static_cast<float*>(e->data)[flat] = float(value->i);
@@ -148,7 +149,7 @@ template <int Type, int Dims>
       if constexpr (Type == 2) StoreText(dest, missing);
       else dest->i = 0;
     } else if (const int64_t flat = FlatIndex<Dims>(*e, pc, 2); flat < 0) {
-      RunError(102);
+      RunError(kErrArrayIndexOutOfRange);
     } else {
       if constexpr (Type == 0) dest->i = static_cast<int32_t*>(e->data)[flat];
       else if constexpr (Type == 1) dest->f = static_cast<float*>(e->data)[flat];
@@ -234,7 +235,7 @@ PlacedForm FetchFusedFormAt(const CodeWord* at, int64_t room) {
   if (b < 0 || use == 0) return {};
   const size_t type = at[0] == 666 ? 1 : 0;
   const FetchFusedForms& forms = kFetchFused[(type * 2 + size_t(use - 1)) * operator_bits::kCount + size_t(b)];
-  if (room >= 12 && (at[8] == 151 || at[8] == 152) && at[10] == at[5] && HasFastForm(at[8]) && HasFastForm(at[11]))
+  if (room >= 12 && IsNumberAssignment(at[8]) && at[10] == at[5] && HasFastForm(at[8]) && HasFastForm(at[11]))
     return {forms.thenAssignThenNext, 11};
   if (HasFastForm(at[8])) return {forms.thenNext, 8};
   return {};
@@ -265,9 +266,9 @@ void CmdLoadArray() {
   ArrayEntry* e = FileArray(Type);
   std::string bytes;
   if (!e) {
-    RunError(109);
+    RunError(kErrArrayFileWithoutArray);
   } else if (!ReadArrayFile(bytes)) {
-    RunError(104);
+    RunError(kErrArrayFileNotOpened);
   } else {
     FillArrayFromFile(*e, bytes);
   }
@@ -278,7 +279,7 @@ template <int Type>
 void CmdSaveArray() {
   ArrayEntry* e = FileArray(Type);
   if (!e) {
-    RunError(109);
+    RunError(kErrArrayFileWithoutArray);
     ProgramCounter += 2;
     return;
   }
@@ -295,7 +296,7 @@ void CmdSaveArray() {
       bytes += "\r\n";
     }
   }
-  if (!FsWriteFileAtomic(OpString(0), bytes)) RunError(104);
+  if (!FsWriteFileAtomic(OpString(0), bytes)) RunError(kErrArrayFileNotOpened);
   ProgramCounter += 2;
 }
 

@@ -77,7 +77,7 @@ int32_t Draw() {
 bool RandomBelow(int32_t* out) {
   const int64_t m = int64_t(OpInt(1)) + 1;
   if (m < 1) {
-    RunError(113);
+    RunError(kErrRandomRangeBelowOne);
     return false;
   }
   *out = int32_t(Draw() % m);
@@ -102,7 +102,7 @@ void CmdStep() {
   VarCell* v = OpCell(0);
   const bool fits = FloatVar ? IsFloatVariableCell(v) : IsIntVariableCell(v);
   if (!fits) {
-    RunError(Increase ? 114 : 115);
+    RunError(Increase ? kErrIncNeedsVariable : kErrDecNeedsVariable);
   } else if constexpr (FloatVar) {
     const double amount = Operands == 2 ? F(1) : 1.0;
     v->f = float(Increase ? double(v->f) + amount : double(v->f) - amount);

@@ -103,7 +103,7 @@ void CmdRightString() {
 void CmdSpaceString() {
   const int32_t n = OpInt(1);
   if (n >= 256) {
-    RunError(107);
+    RunError(kErrTextTooLong);
   } else {
     char work[256];
     const size_t count = n > 0 ? size_t(n) : 0;

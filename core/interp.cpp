@@ -207,10 +207,10 @@ void InterpretSlice() {
     } catch (const std::exception& e) {
       g_fastDispatch = false;
       if (!g_runtime.standalone) std::fprintf(stderr, "vellumark: exception in a command: %s\n", e.what());
-      RunError(10010);
+      RunError(kErrExceptionInCommand);
     } catch (...) {
       g_fastDispatch = false;
-      RunError(10010);
+      RunError(kErrExceptionInCommand);
     }
     CheckSliceEnd();
   }

@@ -59,6 +59,12 @@ CodeWord* AsFast(CodeWord* pc) {
 }
 inline VarCell* Cell(const CodeWord* pc, int k) { return reinterpret_cast<VarCell*>(pc[k]); }
 
+// The shape of an operator command, from its operand letters: a result and the two operands
+// it reads (three letters), or a destination and its source (two: assignments and
+// conversions). kNone for a command that is not an operator.
+enum class OperatorShape : uint8_t { kNone, kResultOfTwo, kDestinationOfSource };
+OperatorShape OperatorShapeOf(CodeWord n);
+
 // The turns a NEXT may run on into its loop's body start afresh (run start).
 void ResetLoopChains();
 

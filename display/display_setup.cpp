@@ -333,7 +333,7 @@ int32_t SetDisplayMode(int32_t* width, int32_t* height, int32_t* depth, int32_t*
   ReleaseAllAnimations();
   ReleaseDisplay(true);
   if (!CreateDirectDrawOnCard(*software == 1, 1)) {
-    RunError(10003);
+    RunError(kErrDisplayNotStarted);
     return 0;
   }
   int32_t result = 1;
@@ -347,7 +347,7 @@ int32_t SetDisplayMode(int32_t* width, int32_t* height, int32_t* depth, int32_t*
     *depth = oldDepth;
     *software = oldSoftware;
     SetVideoMode(oldWidth, oldHeight, oldDepth);
-    RunWarning(1503);
+    RunWarning(kErrModeNotSet);
     result = 0;
   }
   if (!CreateD3DAndSurfaces(*width, *height, 1)) {
@@ -359,12 +359,12 @@ int32_t SetDisplayMode(int32_t* width, int32_t* height, int32_t* depth, int32_t*
       *depth = oldDepth;
       *software = oldSoftware;
       SetVideoMode(oldWidth, oldHeight, oldDepth);
-      RunWarning(1504);
+      RunWarning(kErrModeSurfacesFailed);
       result = 0;
       g_display.depth = oldDepth;
       // Without surfaces nothing can run: a third failure ends the program.
       if (!CreateD3DAndSurfaces(oldWidth, oldHeight, 1)) {
-        RunError(10005);
+        RunError(kErrSurfacesNotCreated);
         return 0;
       }
     }

@@ -44,7 +44,7 @@ bool SettingOn(const std::string& file, const char* key) {
 // stops the start here) and the sound engine.
 bool InitRuntimeSubsystems() {
   if (!InitDirectInput()) {
-    g_errorCode = 10007;
+    g_errorCode = kErrInputDevicesNotStarted;
     return false;
   }
   SelectMciMusic();
@@ -99,7 +99,7 @@ int RunSession(const std::string& runningFile, VirtualFiles* reader, const std::
   int status = kExitOk;
 
   if (!CreateDisplayWindow(runningFile, windowMode != 0)) {
-    g_errorCode = 10002;
+    g_errorCode = kErrWindowNotCreated;
   } else {
     std::string image = imagePath;
     bool packOk = true;
@@ -183,16 +183,16 @@ bool StartDisplayAndEngines(uint32_t fullScreen, uint32_t windowMode, bool keepD
   if (!keepDevice) ChooseDisplayCard();
   SetFullScreenFlag(fullScreen);
   if (!keepDevice && !CreateDirectDrawOnCard(0, fullScreen)) {
-    g_errorCode = 10003;
+    g_errorCode = kErrDisplayNotStarted;
     return false;
   }
   if (windowMode != 1 && !keepDevice && !SetVideoMode(640, 480, kDefaultDepth)) {
-    g_errorCode = 10004;
+    g_errorCode = kErrDisplayModeNotSet;
     return false;
   }
   ResetRenderDefaults();
   if (!CreateD3DAndSurfaces(640, 480, 1)) {
-    g_errorCode = 10005;
+    g_errorCode = kErrSurfacesNotCreated;
     return false;
   }
   ClearBackBuffer();
