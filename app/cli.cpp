@@ -92,6 +92,7 @@ int Exec(const std::vector<std::string>& args) {
   if (args.size() < 2) return Usage();
   RunOptions o;
   if (!ParseRunOptions(args, 2, o)) return Usage();
+  o.errorTexts = LanguageErrorTexts();
   if (!FsFileExists(args[1])) {
     std::fprintf(stderr, "vellumark: %s: no such file\n", args[1].c_str());
     return kExitLoadError;
@@ -175,8 +176,10 @@ int Run(const std::vector<std::string>& args) {
   RunOptions o;
   if (!ParseRunOptions(args, 2, o)) return Usage();
   const std::string image = FsTempFolder() + "/program.img";
-  if (!CompileFile(args[1], image)) return kExitCompileError;
-  o.standalone = false;
+  if (!CompileFile(args[1], image)) {
+    FsRemoveTempFolder();
+    return kExitCompileError;
+  }
   o.errorTexts = g_language.errors;
   // The source is the running file: its folder is the program folder (SETUP.INI, VK.LOG).
   o.programFile = AbsolutePath(args[1]);
@@ -253,6 +256,11 @@ int Build(const std::vector<std::string>& args) {
 
 }  // namespace
 
+std::vector<std::string> LanguageErrorTexts() {
+  LoadLanguageTables(ExeFolder());
+  return g_language.errors;
+}
+
 std::string SelfExecutablePath() {
   char buf[4096];
   ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
@@ -283,6 +291,10 @@ bool WriteGameFile(const std::string& runtimeExe, const std::string& imageFile,
   std::vector<PackInput> entries;
   entries.push_back({"program.img", std::vector<uint8_t>(image.begin(), image.end())});
   for (const auto& [name, path] : media) {
+    if (name.size() > 255) {  // a pack entry's name has at most 255 bytes
+      if (error) *error = "the media file name " + name + " is longer than 255 bytes";
+      return false;
+    }
     std::string data;
     if (!FsReadFile(path, data)) {
       if (error) *error = "cannot read " + path;

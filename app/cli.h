@@ -6,6 +6,8 @@
 int ToolMain(const std::vector<std::string>& args);
 // True when the arguments start with one of the tool's commands.
 bool IsToolCommand(const std::vector<std::string>& args);
+// The run-time error texts of the language file (beside the executable, else built in).
+std::vector<std::string> LanguageErrorTexts();
 // Path of the running executable ("" when unknown).
 std::string SelfExecutablePath();
 // Writes a stand-alone game: the runtime executable followed by a pack whose first entry is

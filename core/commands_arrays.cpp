@@ -1,5 +1,6 @@
 // Arrays: create, release, store and fetch elements, and array files. Element types by the
 // array variable: 0 integer, 1 float, 2 string. Sizes and flat indices are computed in 64 bits.
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstring>
@@ -252,13 +253,21 @@ ArrayEntry* FileArray(int type) {
   return e;
 }
 
-// Reads the array file through the pack's virtual files, creating it empty when it is missing.
-bool ReadArrayFile(std::string& bytes) {
+// Reads the array file through the pack's virtual files: only a regular file, and only as
+// much of it as the array can take (4 bytes an element; for texts, a full line an element up
+// to a fixed cap). A name that does not exist at all is created as an empty file; anything
+// else (a folder, a pipe, a device, a dangling link) fails.
+bool ReadArrayFile(const ArrayEntry& e, int type, std::string& bytes) {
+  constexpr uint64_t kMaxTextFile = uint64_t(256) << 20;
+  const uint64_t total = uint64_t(std::max<int64_t>(e.total, 0));
+  const uint64_t need = type == 2 ? std::min(total * (kMaxText + 3) + 4096, kMaxTextFile) : total * 4;
   std::string name = OpString(0);
   MapThroughPack(name, "dat");
-  if (FsReadFile(name, bytes)) return true;
-  bytes.clear();
-  return !FsFileExists(name) && FsWriteFileAtomic(name, "");
+  switch (FsReadRegularFile(name, bytes, need, true)) {
+    case FsRead::kOk: return true;
+    case FsRead::kMissing: return FsCreateEmptyFile(name);
+    default: return false;
+  }
 }
 
 template <int Type>
@@ -267,7 +276,7 @@ void CmdLoadArray() {
   std::string bytes;
   if (!e) {
     RunError(kErrArrayFileWithoutArray);
-  } else if (!ReadArrayFile(bytes)) {
+  } else if (!ReadArrayFile(*e, Type, bytes)) {
     RunError(kErrArrayFileNotOpened);
   } else {
     FillArrayFromFile(*e, bytes);

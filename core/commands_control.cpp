@@ -154,7 +154,7 @@ CodeWord* CallFunctionGeneral(CodeWord* pc) {
   if (!(flags & kEntryHasText) && n <= kInline) {
     int32_t values[kInline];
     for (int32_t i = 0; i < n; ++i) values[i] = Cell(pc, 3 + i)->i;
-    if (d > 0) SaveFunctionLocals(d);
+    if (d > 0 || MainProgramKeepsTemporaries()) SaveFunctionLocals(d);
     for (int32_t i = 0; i < n; ++i) Cell(entry, i)->i = values[i];
   } else {
     std::vector<VarCell> values(static_cast<size_t>(n));
@@ -175,7 +175,7 @@ CodeWord* CallFunctionGeneral(CodeWord* pc) {
         values[size_t(i)].i = arg->i;
       }
     }
-    if (d > 0) SaveFunctionLocals(d);
+    if (d > 0 || MainProgramKeepsTemporaries()) SaveFunctionLocals(d);
     for (int32_t i = 0; i < n; ++i) {
       VarCell* param = Cell(entry, i);
       if (IsStringVariableCell(param)) {

@@ -167,18 +167,25 @@ CodeWord* FusedThenNext(CodeWord* pc) {
   return RunThreadedNext(pc + 7);
 }
 
-// Division by zero gives 0 and warning 111 (a built game goes on with the 0). The 32-bit
-// quotient of -2147483648 by -1 wraps to -2147483648.
+// Division by zero gives 0 and warning 111 (a built game goes on with the 0).
 CodeWord* DivideByZero(CodeWord* pc) {
   Cell(pc, 0)->i = 0;
   RunWarning(kErrDivisionByZero);
   return pc + 3;
 }
 
+// -2147483648 / -1 has no 32-bit quotient: system error 10010, which stops the program, as
+// any fault inside a command does. The result cell keeps its value.
+[[gnu::noinline]] CodeWord* DivideOverflow(CodeWord* pc) {
+  RunError(kErrExceptionInCommand);
+  return pc + 3;
+}
+
 CodeWord* DivideInt(CodeWord* pc) {
   const int32_t a = L(pc, 1), b = L(pc, 2);
   if (b == 0) return DivideByZero(pc);
-  SetInt(pc, b == -1 ? WrapSub(0, a) : a / b);
+  if (b == -1 && a == INT32_MIN) [[unlikely]] return DivideOverflow(pc);
+  SetInt(pc, a / b);
   return DoneValue(pc);
 }
 

@@ -45,7 +45,7 @@ void TraceCommand() {
 // A command number without a handler ends the program without a message.
 void NoHandler() {
   if (!g_runtime.standalone && ProgramCounter[-1] != 0)
-    std::fprintf(stderr, "vellumark: no command %lld at code word %lld\n", (long long)ProgramCounter[-1],
+    std::fprintf(stderr, "vellumark: no command %lld at code word %lld\n", (long long)ImageWordOf(ProgramCounter[-1]),
                  (long long)CodeIndexOf(ProgramCounter - 1));
   PostQuit();
   WaitAndRetry();
@@ -160,6 +160,16 @@ void RunCommands() {
 }
 
 }  // namespace
+
+int64_t ImageWordOf(CodeWord word) {
+  const void* p = reinterpret_cast<const void*>(word);
+  if (IsCellAddress(p)) return CellIndexOf(static_cast<const VarCell*>(p)) + 10000;
+  const uintptr_t at = uintptr_t(word), begin = reinterpret_cast<uintptr_t>(CommandStream);
+  if (CommandStream && at >= begin && at <= begin + uintptr_t(g_codeWordCount) * sizeof(CodeWord) &&
+      (at - begin) % sizeof(CodeWord) == 0)
+    return 37000 + int64_t((at - begin) / sizeof(CodeWord));
+  return int64_t(word);
+}
 
 CodeWord* RunOtherCommand(CodeWord* pc) {
   const uintptr_t number = uintptr_t(pc[-1]);

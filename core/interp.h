@@ -60,3 +60,6 @@ void ResetInterpreterState();
 void InterpretSlice();
 // Index of a code word in the loaded code.
 inline int64_t CodeIndexOf(const CodeWord* p) { return p - CommandStream; }
+// A loaded code word as the image held it: an operand the loader turned into an address
+// becomes its operand number again (messages never show an address).
+int64_t ImageWordOf(CodeWord word);

@@ -109,7 +109,9 @@ void ResetScreenGrab() {
   g_captureRequested = 0;
 }
 
+// A grab that cannot be written (missing folder, unknown kind, full disk) is the error of
+// the save commands; the file that was there stays.
 void CaptureScreenToFile() {
   if (g_grabFile.empty() || !g_display.primary || !g_display.framePresented) return;
-  SaveImageByExtension(*g_display.primary, g_grabFile);
+  if (!SaveImageByExtension(*g_display.primary, g_grabFile)) RunError(kErrBitmapNotSaved);
 }

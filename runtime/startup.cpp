@@ -119,10 +119,14 @@ int RunSession(const std::string& runningFile, VirtualFiles* reader, const std::
         g_packReader = nullptr;
         if (reader) reader->Cleanup();
         StopDisplayAndEngines(false);
-      } else if (toolMode) {
-        std::fprintf(stderr, "vellumark: %s: %s\n", imagePath.c_str(), why.empty() ? "cannot be loaded" : why.c_str());
+      } else {
+        // A built game ends silently; the tool says why.
+        if (toolMode)
+          std::fprintf(stderr, "vellumark: %s: %s\n", imagePath.c_str(), why.empty() ? "cannot be loaded" : why.c_str());
         status = kExitLoadError;
       }
+    } else if (!packOk) {
+      status = kExitLoadError;
     }
   }
   g_packReader = nullptr;
@@ -225,9 +229,11 @@ void DeleteWorkFiles() {
   if (!g_runtime.workFileWav.empty()) FsDeleteFile(g_runtime.workFileWav);
 }
 
-int RunBuiltGame(const std::string& exePath, const std::vector<std::string>& args) {
+int RunBuiltGame(const std::string& exePath, const std::vector<std::string>& args,
+                 const std::vector<std::string>& errorTexts) {
   g_runtime = RuntimeState{};
   g_runtime.options.args = args;
+  g_runtime.options.errorTexts = errorTexts;
   g_runtime.commandLine = JoinArgs(args);
   VirtualFiles reader;
   return RunSession(exePath, &reader, "", false);

@@ -70,6 +70,19 @@ TEST(Control, ReturnWithoutGosubGoesOn) {
   EXPECT_EQ(LastErrorCode(), 0);
 }
 
+// A damaged image that jumps onto an operand word stops there, naming the word as the image
+// holds it (never the address the loader made of it).
+TEST(Control, AnOperandRunAsACommandIsNamedByItsNumber) {
+  ProgramRun run;
+  ImageBuilder b;
+  int32_t x = b.IntVar();
+  b.Emit({2, 37002});
+  b.Emit({x});
+  testing::internal::CaptureStderr();
+  EXPECT_TRUE(run.LoadAndRun(b));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "vellumark: no command 13000 at code word 2\n");
+}
+
 TEST(Control, GosubNestsTo65534LevelsThenError108) {
   ProgramRun run;
   ImageBuilder b;

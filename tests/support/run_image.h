@@ -11,6 +11,7 @@ struct TestRun {
   bool standalone = false;
   bool virtualClock = true;
   bool debug = false;
+  bool windowed = false;  // a window on the video driver the test runs with, not headless
   std::function<void()> install;
   std::function<void()> afterRun;  // before anything is released
 };
