@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "core/command_numbers.h"
+#include "core/commands.h"
 #include "core/handler.h"
 #include "core/language.h"
 #include "core/operator_bits.h"

@@ -5,6 +5,7 @@
 
 #include "core/call_stack.h"
 #include "core/command_numbers.h"
+#include "core/commands.h"
 #include "core/handler.h"
 #include "core/language.h"
 #include "core/threaded_code.h"

@@ -1,5 +1,6 @@
 // DATA, READ and RESTORE. The DATA items are the cells from 15000 on, typed by the loader's
 // type letters; an item is consumed whether or not its type fits the target.
+#include "core/commands.h"
 #include "core/handler.h"
 #include "core/language.h"
 #include "core/loader.h"

@@ -2,6 +2,7 @@
 // converted with the language's own factors (0.01745 and its reciprocal).
 #include <cmath>
 
+#include "core/commands.h"
 #include "core/handler.h"
 #include "core/language.h"
 

@@ -11,6 +11,7 @@
 
 #include "core/call_stack.h"
 #include "core/command_numbers.h"
+#include "core/commands.h"
 #include "core/handler.h"
 #include "core/language.h"
 #include "core/operator_bits.h"
@@ -333,6 +334,8 @@ const CommandDef kOperators[] = {
 
 }  // namespace
 
+namespace {
+
 // The forms of the threaded code: alone, or with the command after it (the assignment of a
 // value, the conditional jump on a comparison) when that one uses the result; a value also
 // with a user-function call or a return of a number after it (an argument, a result). Before
@@ -419,6 +422,8 @@ PlacedForm FusedFormAt(const CodeWord* at, int64_t room) {
   if (HasFastForm(at[8])) return {forms.thenNext, 8};
   return {};
 }
+
+}  // namespace
 
 PlacedForm OperatorFormAt(const CodeWord* at, int64_t room, bool mayChain) {
   static const std::vector<const PlacedForms*> byNumber = [] {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/commands.h"
 #include "core/handler.h"
 #include "core/language.h"
 #include "core/run_state.h"
