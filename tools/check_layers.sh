@@ -5,29 +5,24 @@
 # Folders of one layer may include each other's headers; a sound engine never includes the
 # sound commands. Prints every offending include and fails when there is one.
 cd "${1:-$(dirname "$0")/..}" || exit 2
-rank() {
-  case "$1" in
-    platform) echo 0 ;;
-    core) echo 1 ;;
-    compiler | display | system | collision | model | scene3d | sound) echo 2 ;;
-    runtime) echo 3 ;;
-    app | devenv) echo 4 ;;
-    *) echo -1 ;;
-  esac
-}
-status=0
-for from in platform core compiler display system collision model scene3d sound runtime app devenv; do
-  [[ -d $from ]] || continue
-  mine=$(rank "$from")
-  while IFS=: read -r file line text; do
-    target=$(sed -E 's/^#include "([a-z0-9_]+)\/.*/\1/' <<<"$text")
-    path=$(sed -E 's/^#include "([^"]+)".*/\1/' <<<"$text")
-    theirs=$(rank "$target")
-    [[ $theirs -lt 0 ]] && continue
-    if ((theirs > mine)) || [[ $file == sound/engine/* && $path == sound/commands/* ]]; then
-      echo "$file:$line: $from may not include $path"
-      status=1
-    fi
-  done < <(grep -rnE '^#include "[a-z0-9_]+/' --include='*.h' --include='*.cpp' "$from")
+dirs=()
+for d in platform core compiler display system collision model scene3d sound runtime app devenv; do
+  [[ -d $d ]] && dirs+=("$d")
 done
-exit $status
+grep -rnE '^#include "[a-z0-9_]+/' --include='*.h' --include='*.cpp' "${dirs[@]}" | awk -F: '
+  BEGIN {
+    split("platform:0 core:1 compiler:2 display:2 system:2 collision:2 model:2 scene3d:2 sound:2 runtime:3 app:4 devenv:4", pairs, " ")
+    for (i in pairs) { split(pairs[i], kv, ":"); rank[kv[1]] = kv[2] }
+  }
+  {
+    file = $1; line = $2
+    text = $0; sub(/^[^:]*:[^:]*:/, "", text)
+    match(text, /"[^"]+"/); path = substr(text, RSTART + 1, RLENGTH - 2)
+    split(file, f, "/"); split(path, t, "/")
+    if (!(t[1] in rank)) next
+    if (rank[t[1]] > rank[f[1]] || (file ~ /^sound\/engine\// && path ~ /^sound\/commands\//)) {
+      print file ":" line ": " f[1] " may not include " path
+      bad = 1
+    }
+  }
+  END { exit bad }'
