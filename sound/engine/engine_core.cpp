@@ -207,16 +207,16 @@ bool SoundInit(int32_t rate, int32_t softwareChannels, uint32_t flags) {
   g_sound.hardwareMixing = true;
   g_sound.emulated = false;
   g_sound.hardwareChannels = 0;
+  int32_t fallbackError = kSoundOk;
   if (!g_sound.driver->init(rate)) {
     if (g_sound.driver == NoSoundDriver()) return false;
     // No device: the engine goes on silently on the no-sound output, keeping the device's error.
-    int32_t error = g_sound.lastError.load();
+    fallbackError = g_sound.lastError.load();
     g_sound.driverOverride = nullptr;
     SelectOutput(0);
     g_sound.hardwareMixing = true;
     g_sound.hardwareChannels = 0;
     if (!g_sound.driver->init(rate)) return false;
-    g_sound.lastError.store(error);
   }
   if (g_sound.hardwareChannels > 0 && g_sound.driver->probeReverb() && g_sound.outputType == 2) {
     g_sound.hardwareChannels--;
@@ -263,6 +263,7 @@ bool SoundInit(int32_t rate, int32_t softwareChannels, uint32_t flags) {
   mc.reserved = true;
   if (!g_sound.driver->pumped) MixerStartThread();
   Sound3DUpdate();
+  g_sound.lastError.store(fallbackError);
   return true;
 }
 
