@@ -239,6 +239,17 @@ TEST_F(MixerTest, RampsFollowEveryGainChange) {
   });
 }
 
+TEST_F(MixerTest, FrameLoopsGiveTheSameResults) {
+  MixSetVectorLoops(false);
+  StartManual();
+  int32_t h = Play(Noise(900, 21), false, kSoundLoopBidi, 51234, 77);
+  Play(Noise(300, 22), false, kSoundLoopNormal, 33333, -1);
+  Compare(3, [&](int k) {
+    if (k == 1) { SoundSetChannelVolume(h, 30); ref.voices[0].volume = 30; }
+  });
+  MixSetVectorLoops(true);
+}
+
 TEST_F(MixerTest, RampLengthFollowsTheRate) {
   for (int32_t rate : {44100, 22050}) {
     SoundEngineReset();
