@@ -342,11 +342,11 @@ void Hybrid(const Granule& g, int long_subbands, const float* xr, float* overlap
     } else {
       const float* x = xr + sb * 18;
       if (!ShortBlock(g) || sb < long_subbands) {
-        float y[18];
-        for (int n = 0; n < 18; n++) {
-          float s = 0;
-          for (int k = 0; k < 18; k++) s += x[k] * t.imdct36[n][k];
-          y[n] = s;
+        float y[20] = {};
+        for (int k = 0; k < 18; k++) {
+          const float v = x[k];
+          if (v == 0.0f) continue;
+          for (int n = 0; n < 20; n++) y[n] += v * t.imdct36[k][n];
         }
         const float* w = t.long_window[ShortBlock(g) ? 0 : g.block_type];
         for (int i = 0; i < 9; i++) res[i] = y[i + 9] * w[i];
