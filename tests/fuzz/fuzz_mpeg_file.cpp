@@ -6,7 +6,7 @@
 #include "sound/engine/files/sound_loaders.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size > (1u << 20)) return 0;
+  if (size > (1u << 16)) return 0;
   SoundFile* f = SoundFileOpen(data, kSoundFileMemory, (uint32_t)size);
   MpegSource src;
   MpegFrameTable frames;

@@ -188,7 +188,7 @@ uint32_t DecodeMs(const WavCodec* c, const uint8_t* in, uint32_t bytes, int16_t*
     pred = std::clamp(pred + signed_nib * delta[k], -32768, 32767);
     s2[k] = s1[k];
     s1[k] = pred;
-    delta[k] = std::max(16, (kMsAdapt[nib] * delta[k]) >> 8);
+    delta[k] = std::clamp((int)(((int64_t)kMsAdapt[nib] * delta[k]) >> 8), 16, 1 << 23);  // damaged data cannot overflow
     out[i] = (int16_t)pred;
   }
   return total;
