@@ -1,5 +1,7 @@
 #include "sound/engine/files/sound_file.h"
 
+#include "platform/fs.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -25,7 +27,7 @@ SoundFile* SoundFileOpen(const void* source, uint8_t kind, uint32_t length) {
   f->length = length;
   switch (kind) {
     case kSoundFileDisk:
-      f->stream = std::fopen((const char*)source, "rb");
+      f->stream = std::fopen(FsResolve((const char*)source).c_str(), "rb");
       if (!f->stream) break;
       return f;
     case kSoundFileMemory:
