@@ -25,7 +25,9 @@ bool LoadMusic(int32_t n, const char* file) {
   MapThroughPack(name, extension);
   MusicSlot& s = g_music.slots[n];
   if (s.loaded) CloseMusic(n);
-  const std::string path = name.size() > 1 && name[1] == ':' ? name : FsToSystemPath(FsCurrentFolder()) + "\\" + name;
+  // A name with a drive, or from the root, is whole already.
+  const bool whole = (name.size() > 1 && name[1] == ':') || (!name.empty() && (name[0] == '/' || name[0] == '\\'));
+  const std::string path = whole ? name : FsToSystemPath(FsCurrentFolder()) + "\\" + name;
   const std::string alias = Alias(n);
   const std::string open = "open \"" + path + "\" alias " + alias;
   if (!Send(open)) return false;
