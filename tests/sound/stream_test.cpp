@@ -160,8 +160,10 @@ void* Negate(void* block, void* input, int32_t frames, void*) {
 
 TEST_F(StreamTest, CallerFilledStreamRunsItsDspUnits) {
   int calls = 0;
-  EXPECT_EQ(StreamPlay(-1, StreamCreate(FillConstant, 17640, kSound16Bits | kSoundStereo, 44100, &calls)), -1);
+  SoundStream* early = StreamCreate(FillConstant, 17640, kSound16Bits | kSoundStereo, 44100, &calls);
+  EXPECT_EQ(StreamPlay(-1, early), -1);  // the engine is not started
   EXPECT_EQ(SoundGetError(), kSoundErrUninitialised);
+  StreamClose(early);
   StartManual();
   SoundStream* s = StreamCreate(FillConstant, 17640, kSound16Bits | kSoundStereo, 44100, &calls);
   ASSERT_NE(s, nullptr);
