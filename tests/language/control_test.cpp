@@ -83,6 +83,28 @@ TEST(Control, AnOperandRunAsACommandIsNamedByItsNumber) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "vellumark: no command 13000 at code word 2\n");
 }
 
+// Endless recursion of a function with long texts in its locals: the texts the calls keep
+// are counted, and error 108 comes long before the levels run out.
+TEST(Control, RecursionStopsWhenTheSavedLocalsGrowTooLarge) {
+  ProgramRun run;
+  ImageBuilder b;
+  int32_t count = b.IntVar(), one = b.Int(1), zero = b.Int(0), text = b.Text(std::string(255, 'x'));
+  for (int k = 0; k < 40; ++k) b.Emit({153, b.StringVar(1), text});
+  const int32_t outer = b.Emit({21, 0, 10000, zero}) + 1;
+  b.Emit({0});
+  const int32_t entry = b.Emit({26, 1}) + 1;
+  b.Emit({81, 10050, count, one});
+  b.Emit({151, count, 10050});
+  const int32_t inner = b.Emit({21, 0, 10051, zero}) + 1;
+  b.Emit({22});
+  b.Patch(outer, 37000 + entry);
+  b.Patch(inner, 37000 + entry);
+  EXPECT_TRUE(run.LoadAndRun(b));
+  EXPECT_EQ(LastErrorCode(), 108);
+  EXPECT_GT(ProgramRun::Int(count), 10000);
+  EXPECT_LT(ProgramRun::Int(count), 30000);  // 40 x 288 bytes a level within 256 MiB
+}
+
 TEST(Control, GosubNestsTo65534LevelsThenError108) {
   ProgramRun run;
   ImageBuilder b;
