@@ -7,10 +7,9 @@
 #include "core/command_table.h"
 #include "core/errors.h"
 #include "core/loader.h"
-#include "core/run_loop.h"
-#include "core/runtime.h"
+#include "core/run_state.h"
+#include "core/run_timing.h"
 #include "core/threaded_code.h"
-#include "display/display.h"
 #include "platform/clock.h"
 #include "platform/events.h"
 #include "platform/ini.h"
@@ -19,6 +18,8 @@ CodeWord* ProgramCounter = nullptr;
 uint8_t LeaveSlice = 1;
 uint8_t InputStale = 0;
 bool g_fastDispatch = false;
+RunTiming g_timing;
+InterpreterHooks g_interpreterHooks;
 
 namespace {
 
@@ -50,14 +51,9 @@ void NoHandler() {
   WaitAndRetry();
 }
 
-// Program-controlled mode, after every 200 commands: the stop keys, the draw queue and input.
+// Program-controlled mode, after every 200 commands: the runtime's probe, then input.
 void EveryTwoHundredCommands() {
-  // The stop keys are seen only through events: take them in, or a loop could never stop.
-  if (!g_runtime.standalone) PumpPlatformEvents();
-  if (!g_runtime.standalone &&
-      (IsVirtualKeyDown(kVkEscape) || IsVirtualKeyDown(kVkF11) || IsVirtualKeyDown(kVkF12)))
-    LeaveSlice = 1;
-  if (DrawQueueSize() > 32000) LeaveSlice = 1;
+  if (g_interpreterHooks.periodicProbe) g_interpreterHooks.periodicProbe();
   g_timing.commandCounter = 0;
   InputStale = 1;
 }
@@ -190,8 +186,15 @@ CodeWord* RunOtherCommand(CodeWord* pc) {
   return ProgramCounter;
 }
 
+void PumpMessagesOccasionally() {
+  if (++g_timing.pumpCounter > 50000) {
+    g_timing.pumpCounter = 0;
+    if (g_interpreterHooks.dispatchMessages) g_interpreterHooks.dispatchMessages();
+  }
+}
+
 void InterpretSlice() {
-  if (!g_display.active || !ProgramCounter) return;
+  if (!ProgramCounter) return;
   InputStale = 0;
   g_timing.sliceStart = TimeMs();
   g_lastCheckUs = TimeUs();

@@ -41,7 +41,16 @@ inline void WaitAndRetry() {
   LeaveSlice = 1;
 }
 
-// Runs commands until the slice ends (time, a handler, the draw-queue check, stop keys).
+// What the runtime hands the interpreter: the probe run every 200 commands in
+// program-controlled mode (it sets LeaveSlice for the stop keys or a full draw queue), and
+// the handling of the waiting window messages that long-running handlers ask for.
+struct InterpreterHooks {
+  void (*periodicProbe)() = nullptr;
+  void (*dispatchMessages)() = nullptr;
+};
+extern InterpreterHooks g_interpreterHooks;
+
+// Runs commands until the slice ends (time, a handler, the periodic probe).
 void InterpretSlice();
 // Index of a code word in the loaded code.
 inline int64_t CodeIndexOf(const CodeWord* p) { return p - CommandStream; }

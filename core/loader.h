@@ -30,5 +30,3 @@ bool LoadProgramFromBytes(const uint8_t* bytes, size_t size, std::string* error 
 void FreeProgramStrings();
 bool ProgramLoaded();
 
-void ResetRuntimeState();
-void ResetRenderDefaults();

@@ -1,7 +1,7 @@
 // Basic drawing and colour commands, and the screen grab request.
 #include "core/errors.h"
 #include "core/interp.h"
-#include "core/run_loop.h"
+#include "core/run_timing.h"
 #include "display/bitmaps.h"
 #include "display/commands_list.h"
 #include "display/display.h"

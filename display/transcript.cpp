@@ -1,7 +1,7 @@
 // --transcript: the text of every text drawing operation as it is drawn, in UTF-8.
 #include <cstdio>
 
-#include "core/runtime.h"
+#include "core/run_state.h"
 #include "display/display.h"
 #include "platform/codepage.h"
 #include "platform/fs.h"

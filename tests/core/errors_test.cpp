@@ -4,7 +4,7 @@
 
 #include "core/errors.h"
 #include "core/interp.h"
-#include "core/runtime.h"
+#include "core/run_state.h"
 #include "platform/clipboard.h"
 #include "platform/events.h"
 #include "platform/ini.h"

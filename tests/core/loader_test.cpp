@@ -7,6 +7,7 @@
 
 #include "core/command_table.h"
 #include "core/loader.h"
+#include "runtime/command_families.h"
 #include "tests/support/image_builder.h"
 #include "tests/support/temp_dir.h"
 

@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "devenv/cli.h"
+#include "app/cli.h"
 #include "tests/support/image_builder.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"

@@ -1,7 +1,7 @@
 // Loops, subroutines and user functions, as the compiler lays them out.
 #include "core/arrays.h"
 #include "core/call_stack.h"
-#include "core/run_loop.h"
+#include "runtime/run_loop.h"
 #include "tests/language/program_run.h"
 
 namespace {
