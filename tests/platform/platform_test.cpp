@@ -35,6 +35,19 @@ TEST(Ini, SectionsAndKeysIgnoreCaseAndWritesKeepTheRest) {
   EXPECT_LT(text.find("NEW=v"), text.find("[OTHER]"));  // a new key joins its own section
 }
 
+TEST(Ini, KeysJoinTheirSectionInOrderAndQuotesAreStripped) {
+  TempDir dir;
+  dir.Write("t.ini", "[EMPTY]\r\n[B]\r\nx=1\r\nq=\"\"\r\nr=\"v w\"\r\ns=\"\r\n");
+  const std::string f = dir.File("t.ini");
+  for (const char* k : {"c", "a", "b"}) EXPECT_TRUE(IniWriteString(f, "empty", k, k));
+  EXPECT_EQ(dir.Read("t.ini"), "[EMPTY]\r\nc=c\r\na=a\r\nb=b\r\n[B]\r\nx=1\r\nq=\"\"\r\nr=\"v w\"\r\ns=\"\r\n");
+  EXPECT_EQ(IniGetString(f, "EMPTY", "a", "d"), "a");
+  EXPECT_EQ(IniGetString(f, "B", "x", "d"), "1");
+  EXPECT_EQ(IniGetString(f, "B", "q", "d"), "");  // a quoted empty value
+  EXPECT_EQ(IniGetString(f, "B", "r", "d"), "v w");
+  EXPECT_EQ(IniGetString(f, "B", "s", "d"), "\"");
+}
+
 TEST(Fs, PathsMatchAnyCaseWithEitherSeparator) {
   TempDir dir;
   std::filesystem::create_directories(dir.File("Media/Sub"));
