@@ -205,9 +205,13 @@ TEST(Control, TheHighestLiveTemporaryOfEachTypeSurvivesARecursiveCall) {
       for (int32_t site : sites) b.Patch(site, 37000 + entry);
       EXPECT_TRUE(run.LoadAndRun(b));
       EXPECT_EQ(LastErrorCode(), 0);
-      if (type == 0) EXPECT_EQ(ProgramRun::Int(out), 60);
-      if (type == 1) EXPECT_EQ(ProgramRun::Float(out), 9.0f);
-      if (type == 2) EXPECT_EQ(ProgramRun::Text(out), "321");
+      if (type == 0) {
+        EXPECT_EQ(ProgramRun::Int(out), 60);
+      } else if (type == 1) {
+        EXPECT_EQ(ProgramRun::Float(out), 9.0f);
+      } else {
+        EXPECT_EQ(ProgramRun::Text(out), "321");
+      }
     }
 }
 
