@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/math3d.h"
 #include "sound/engine/drivers/driver.h"
 #include "sound/engine/engine_state.h"
 
@@ -22,47 +23,6 @@ void StoreListenerVectors(const float* position, const float* velocity, const fl
   l.right[1] = l.top[2] * l.forward[0] - l.top[0] * l.forward[2];
   l.right[2] = l.top[0] * l.forward[1] - l.top[1] * l.forward[0];
   for (int i = 0; i < 3; i++) l.previous[i] = l.position[i] - l.velocity[i];
-}
-
-using Matrix = float[16];
-
-void Identity(Matrix m) {
-  for (int i = 0; i < 16; i++) m[i] = (i % 5 == 0) ? 1.0f : 0.0f;
-}
-
-// out = a x b, sums in double precision.
-void Multiply(Matrix out, const Matrix a, const Matrix b) {
-  float t[16];
-  for (int r = 0; r < 4; r++) {
-    for (int c = 0; c < 4; c++) {
-      double sum = 0;
-      for (int k = 0; k < 4; k++) sum += double(a[4 * r + k]) * double(b[4 * k + c]);
-      t[4 * r + c] = float(sum);
-    }
-  }
-  std::memcpy(out, t, sizeof t);
-}
-
-// Rotation about axis 0 (x), 1 (y) or 2 (z) for row vectors.
-void Rotation(Matrix m, int axis, float angle) {
-  Identity(m);
-  float c = std::cos(angle), s = std::sin(angle);
-  int i = axis == 0 ? 1 : 0, j = axis == 2 ? 1 : 2;
-  m[4 * i + i] = c;
-  m[4 * j + j] = c;
-  if (axis == 1) {
-    m[4 * i + j] = -s;
-    m[4 * j + i] = s;
-  } else {
-    m[4 * i + j] = s;
-    m[4 * j + i] = -s;
-  }
-}
-
-void TransformVector(float out[3], const float v[3], const Matrix m) {
-  for (int c = 0; c < 3; c++) {
-    out[c] = float(double(v[0]) * m[c] + double(v[1]) * m[4 + c] + double(v[2]) * m[8 + c]);
-  }
 }
 
 }  // namespace
@@ -174,15 +134,17 @@ void Sound3DUpdate() {
 
 void Sound3DVectorsFromAngles(float ax, float ay, float az, float forward[3], float top[3]) {
   const float k = 0.017444445f;  // the engine's degrees-to-radians factor (3.14 / 180)
-  Matrix m, r;
-  Identity(m);
-  Rotation(r, 0, ax * k);
-  Multiply(m, m, r);
-  Rotation(r, 1, ay * k);
-  Multiply(m, m, r);
-  Rotation(r, 2, az * k);
-  Multiply(m, m, r);
-  const float f0[3] = {0, 0, 1}, t0[3] = {0, 1, 0};
-  TransformVector(forward, f0, m);
-  TransformVector(top, t0, m);
+  float m[16], r[16];
+  SetMatrixIdentity(m);
+  BuildRotationXMatrix(r, ax * k);
+  MultiplyMatrix4x4(m, m, r);
+  BuildRotationYMatrix(r, ay * k);
+  MultiplyMatrix4x4(m, m, r);
+  BuildRotationZMatrix(r, az * k);
+  MultiplyMatrix4x4(m, m, r);
+  // (0, 0, 1) and (0, 1, 0) as row vectors, without the translation: rows 2 and 1.
+  for (int i = 0; i < 3; i++) {
+    forward[i] = m[8 + i];
+    top[i] = m[4 + i];
+  }
 }
