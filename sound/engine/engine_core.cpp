@@ -8,7 +8,6 @@
 
 SoundEngineState g_sound;
 
-void SetOwnerThread();
 
 namespace {
 
