@@ -8,7 +8,6 @@
 
 SoundEngineState g_sound;
 
-
 namespace {
 
 const SoundOutputDriver* DriverForOutput(int32_t type) {
