@@ -3,13 +3,13 @@
 #include "core/command_table.h"
 #include "core/errors.h"
 #include "core/interp.h"
+#include "display/display.h"
+#include "platform/clock.h"
+#include "platform/events.h"
 #include "runtime/run_loop.h"
 #include "runtime/startup.h"
-#include "platform/clock.h"
-#include "display/display.h"
-#include "platform/events.h"
 #include "system/system_services.h"
-#include "tests/support/run_image.h"
+#include "tests/support/program_run.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 // The checklist: emptying, filling and reading rows back with their checks.
 #include <gtest/gtest.h>
 
-#include "core/errors.h"
 #include "core/checklist.h"
-#include "tests/input/program_run.h"
+#include "core/errors.h"
+#include "tests/support/program_run.h"
 
 namespace {
 
@@ -110,7 +110,7 @@ TEST(Checklist, ProgramStartEmptiesTheList) {
   int32_t n = b.IntVar();
   b.Emit({9551, n});
   b.Emit({213});
-  RunOutcome r = RunTestProgram(b, RunOptionsForTest{});
+  RunOutcome r = RunImage(b, RunFor(20));
   EXPECT_EQ(r.errorCode, 9005);
   EXPECT_EQ(r.status, 1);
 }
@@ -118,9 +118,9 @@ TEST(Checklist, ProgramStartEmptiesTheList) {
 TEST(InputFile, ABadOrMissingFileStopsTheStartWithSystemError10007) {
   ImageBuilder b;
   b.Emit({213});
-  RunOptionsForTest o;
+  TestRun o = RunFor(20);
   o.input = "1 key A down\n2 key Nope down\n";
-  RunOutcome r = RunTestProgram(b, o);
+  RunOutcome r = RunImage(b, o);
   EXPECT_EQ(r.errorCode, 10007);
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(g_lastEngineError.find("line 2"), std::string::npos) << g_lastEngineError;

@@ -5,8 +5,8 @@
 #include "core/run_state.h"
 #include "display/display.h"
 #include "system/input.h"
-#include "tests/input/program_run.h"
 #include "tests/input/virtual_sticks.h"
+#include "tests/support/program_run.h"
 
 namespace {
 
@@ -178,9 +178,9 @@ TEST_F(Joystick, ProgramsReadTheStickThroughTheRunLoop) {
   b.Emit({4526, fire});
   b.Emit({4501, up});
   b.Emit({213});
-  RunOptionsForTest o;
+  TestRun o = RunFor(20);
   o.input = "1 key Up down\n";
-  RunOutcome r = RunTestProgram(b, o);
+  RunOutcome r = RunImage(b, o);
   EXPECT_EQ(r.Int(x), -1000);
   EXPECT_EQ(r.Int(fire), 1);
   EXPECT_EQ(r.Int(up), 1);

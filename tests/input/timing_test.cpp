@@ -10,15 +10,15 @@
 #include "platform/clock.h"
 #include "runtime/command_families.h"
 #include "runtime/run_loop.h"
-#include "tests/input/program_run.h"
+#include "tests/support/program_run.h"
 
 namespace {
 
 RunOutcome RunIt(const ImageBuilder& b, const std::string& input = "", int64_t frames = 20) {
-  RunOptionsForTest o;
+  TestRun o = RunFor(20);
   o.frames = frames;
   o.input = input;
-  return RunTestProgram(b, o);
+  return RunImage(b, o);
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include "core/arrays.h"
 #include "core/pack.h"
 #include "platform/fs.h"
-#include "tests/language/program_run.h"
+#include "tests/support/program_run.h"
 
 namespace {
 
@@ -157,8 +157,10 @@ class ArrayFiles : public ::testing::Test {
  protected:
   void SetUp() override {
     folder_ = FsTempFolder() + "/arrays";
+    std::filesystem::remove_all(folder_);
     std::filesystem::create_directories(folder_);
   }
+  void TearDown() override { std::filesystem::remove_all(folder_); }
   std::string Path(const char* name) { return folder_ + "/" + name; }
   static std::string Read(const std::string& path) {
     std::string s;

@@ -2,7 +2,7 @@
 #include "core/arrays.h"
 #include "core/call_stack.h"
 #include "runtime/run_loop.h"
-#include "tests/language/program_run.h"
+#include "tests/support/program_run.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // DATA, READ and RESTORE.
 #include "core/language.h"
-#include "tests/language/program_run.h"
+#include "tests/support/program_run.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // results and tests of comparisons together with the command before them.
 #include "core/call_stack.h"
 #include "runtime/command_families.h"
-#include "tests/language/program_run.h"
+#include "tests/support/program_run.h"
 
 namespace {
 

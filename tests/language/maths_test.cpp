@@ -2,7 +2,7 @@
 #include <cmath>
 #include <functional>
 
-#include "tests/language/program_run.h"
+#include "tests/support/program_run.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <functional>
 #include <limits>
 
-#include "tests/language/program_run.h"
+#include "tests/support/program_run.h"
 
 namespace {
 

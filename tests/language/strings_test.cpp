@@ -1,6 +1,6 @@
 // String functions and their boundaries.
 #include "core/run_state.h"
-#include "tests/language/program_run.h"
+#include "tests/support/program_run.h"
 
 namespace {
 

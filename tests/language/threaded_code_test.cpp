@@ -6,7 +6,7 @@
 #include "core/interp.h"
 #include "runtime/command_families.h"
 #include "runtime/run_loop.h"
-#include "tests/language/program_run.h"
+#include "tests/support/program_run.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "platform/display_modes.h"
 #include "platform/window.h"
 #include "runtime/command_families.h"
-#include "tests/programs/vka_run.h"
+#include "tests/support/program_run.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ std::vector<std::string> Lines(const std::string& text) {
 }
 
 TEST(DisplayModePrograms, ListCurrentModeChangeAndCheck) {
-  VkaRun r = RunVka("display_modes.vka", 200, "", true);
+  RunOutcome r = RunVka("display_modes.vka", 200, "", true);
   ASSERT_EQ(r.status, 0) << r.err;
   const std::vector<std::string> want = {
       "36", "320x200x16", "0",  // 12 sizes at three depths, none below 16 bits
@@ -58,7 +58,7 @@ TEST(DisplayModePrograms, DepthIsCheckedBeforeTheSizes) {
       {"set display mode 801,600,32", "Display mode error 1503"},
   };
   for (const Case& c : cases) {
-    VkaRun r = RunVkaSource(std::string(c.statement) + "\nprint \"after\"\n", 20);
+    RunOutcome r = RunVkaSource(std::string(c.statement) + "\nprint \"after\"\n", 20);
     EXPECT_EQ(r.status, 1) << c.statement;
     EXPECT_NE(r.err.find(c.error), std::string::npos) << c.statement << ": " << r.err;
     EXPECT_EQ(r.transcript.find("after"), std::string::npos) << c.statement;
@@ -72,7 +72,7 @@ TEST(DisplayModePrograms, ChangingTheModeAlwaysEndsTheSlice) {
 }
 
 TEST(DisplayModePrograms, FontListHoldsNamesOnly) {
-  VkaRun r = RunVkaSource(
+  RunOutcome r = RunVkaSource(
       "checklist fonts\n"
       "n = checklist count()\n"
       "if n > 0 and n <= 255 then print \"ok\"\n"

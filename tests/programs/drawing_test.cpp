@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "tests/programs/vka_run.h"
+#include "tests/support/program_run.h"
 
 namespace {
 
@@ -16,7 +16,7 @@ bool Near(uint32_t pixel, uint32_t rgb) {
 }
 
 // True when some pixel of the 5 x 5 square around x, y has the colour.
-bool NearPoint(const VkaRun& r, int x, int y, uint32_t rgb) {
+bool NearPoint(const RunOutcome& r, int x, int y, uint32_t rgb) {
   for (int dy = -2; dy <= 2; ++dy)
     for (int dx = -2; dx <= 2; ++dx)
       if (Near(r.Pixel(x + dx, y + dy), rgb)) return true;
@@ -24,7 +24,7 @@ bool NearPoint(const VkaRun& r, int x, int y, uint32_t rgb) {
 }
 
 TEST(DrawingPrograms, EveryShapeLandsOnItsPixels) {
-  VkaRun r = RunVka("drawing.vka", 30);
+  RunOutcome r = RunVka("drawing.vka", 30);
   ASSERT_EQ(r.status, 0) << r.err;
   ASSERT_NE(r.grab, nullptr);
   const uint32_t background = 0x000040, white = 0xFFFFFF, red = 0xFF0000, green = 0x00FF00, blue = 0x0000FF,

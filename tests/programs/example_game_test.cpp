@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <string>
 
-#include "tests/programs/vka_run.h"
+#include "tests/support/program_run.h"
 
 namespace {
 
@@ -19,7 +19,7 @@ TEST(ExampleGame, KeyboardAndMouseScoreAndEscapeEnds) {
       "67 button left up\n"
       "68 mouse 600 400\n"
       "72 key Escape down\n";
-  VkaRun r = RunVka(std::string(VK_SOURCE_DIR) + "/examples/catch.vka", 300, input);
+  RunOutcome r = RunVka(std::string(VK_SOURCE_DIR) + "/examples/catch.vka", 300, input);
   ASSERT_EQ(r.status, 0) << r.err;
   // One score line a frame; Escape ended the game long before the frame limit.
   const auto lines = std::count(r.transcript.begin(), r.transcript.end(), '\n');

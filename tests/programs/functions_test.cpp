@@ -1,7 +1,7 @@
 // User functions compiled from source and run: early returns hand back the function's own type.
 #include <gtest/gtest.h>
 
-#include "tests/programs/vka_run.h"
+#include "tests/support/program_run.h"
 
 TEST(Functions, EarlyReturnsAreConvertedToTheFunctionsType) {
   const char* source =
@@ -9,7 +9,7 @@ TEST(Functions, EarlyReturnsAreConvertedToTheFunctionsType) {
       "function half#(n)\n if n<0 then exitfunction 0\nendfunction n/2.0\n"
       "function whole(x#)\n if x#>2.0 then exitfunction x#\nendfunction 0\n"
       "function fact#(n#)\n if n# <= 1.0 then exitfunction 1\nendfunction n#*fact#(n#-1.0)\n";
-  VkaRun r = RunVkaSource(source, 10);
+  RunOutcome r = RunVkaSource(source, 10);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.transcript, "1.5\n0\n2\n1\n120\n");
 }
@@ -27,7 +27,7 @@ TEST(Functions, LongMainStatementsKeepTheirTemporariesAcrossCalls) {
                              "a=twice(" + ints + ")+twice(3)+1\nprint a\nend\n" +
                              "function w$(s$)\n r$ = s$" + empties + "\nendfunction r$\n" +
                              "function twice(n)\n m = n*2" + zeros + "\nendfunction m\n";
-  VkaRun r = RunVkaSource(source, 10);
+  RunOutcome r = RunVkaSource(source, 10);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.transcript, std::string(61, 'x') + "yz\n431\n");
 }

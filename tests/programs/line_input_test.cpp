@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "tests/programs/vka_run.h"
+#include "tests/support/program_run.h"
 
 namespace {
 
@@ -21,20 +21,20 @@ TEST(LineInput, StoresIntoArrayElementsOfEveryType) {
       "dim a(3)\ndim b#(3)\ndim c$(3)\na(1)=7\n"
       "input a(2)\ninput b#(1)\ninput c$(3)\n"
       "print a(1)\nprint a(2)\nprint b#(1)\nprint c$(3)\nprint c$(2)\n";
-  VkaRun r = RunVkaSource(source, 40, Typed("42", 2) + Typed("2.5", 6) + Typed("hey", 11));
+  RunOutcome r = RunVkaSource(source, 40, Typed("42", 2) + Typed("2.5", 6) + Typed("hey", 11));
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.transcript.find("7\n42\n2.5\nhey\n\n"), std::string::npos) << r.transcript;
 }
 
 TEST(LineInput, PromptAndAnElementOfTwoIndices) {
-  VkaRun r = RunVkaSource("dim g(3,3)\ninput \"g? \", g(1,2)\nprint g(1,2)*2\nprint g(2,1)\n", 30, Typed("21", 2));
+  RunOutcome r = RunVkaSource("dim g(3,3)\ninput \"g? \", g(1,2)\nprint g(1,2)*2\nprint g(2,1)\n", 30, Typed("21", 2));
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.transcript.find("g? "), std::string::npos) << r.transcript;
   EXPECT_NE(r.transcript.find("42\n0\n"), std::string::npos) << r.transcript;
 }
 
 TEST(LineInput, StoresIntoPlainVariables) {
-  VkaRun r = RunVkaSource("input n\ninput s$\nprint n+1\nprint s$\n", 30, Typed("-9", 2) + Typed("ok", 6));
+  RunOutcome r = RunVkaSource("input n\ninput s$\nprint n+1\nprint s$\n", 30, Typed("-9", 2) + Typed("ok", 6));
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.transcript.find("-8\nok\n"), std::string::npos) << r.transcript;
 }

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "tests/programs/vka_run.h"
+#include "tests/support/program_run.h"
 
 namespace {
 
@@ -15,24 +15,24 @@ std::string DrawingLoop(const std::string& before, const std::string& command) {
 
 TEST(RefreshPrograms, DrawingIntoABitmapDoesNotEndTheSlice) {
   for (const char* command : {"dot 5,5", "line 1,1,5,5", "circle 9,9,3", "ellipse 9,9,3,2", "cls"}) {
-    VkaRun bitmap = RunVkaSource(DrawingLoop("create bitmap 3,64,64", command), 10);
+    RunOutcome bitmap = RunVkaSource(DrawingLoop("create bitmap 3,64,64", command), 10);
     EXPECT_EQ(bitmap.status, 0) << bitmap.err;
     EXPECT_EQ(bitmap.transcript, "done\n") << command << " into bitmap 3";
-    VkaRun screen = RunVkaSource(DrawingLoop("rem the screen", command), 10);
+    RunOutcome screen = RunVkaSource(DrawingLoop("rem the screen", command), 10);
     EXPECT_EQ(screen.transcript, "") << command << " on the screen ends every slice";
   }
   // A box ends the slice whichever bitmap is current.
-  VkaRun box = RunVkaSource(DrawingLoop("create bitmap 3,64,64", "box 1,1,2,2"), 10);
+  RunOutcome box = RunVkaSource(DrawingLoop("create bitmap 3,64,64", "box 1,1,2,2"), 10);
   EXPECT_EQ(box.transcript, "");
 }
 
 TEST(RefreshPrograms, SyncOnLeavesTheFrameToSync) {
   // Without SYNC the drawing runs on in one slice; with it, one frame per SYNC.
-  VkaRun free = RunVkaSource(DrawingLoop("sync on", "dot 5,5"), 10);
+  RunOutcome free = RunVkaSource(DrawingLoop("sync on", "dot 5,5"), 10);
   EXPECT_EQ(free.transcript, "done\n");
   const std::string synced = "sync on\nfor i = 1 to 30\n  dot i,5\n  sync\nnext i\nprint \"done\"\nsync\n";
   EXPECT_EQ(RunVkaSource(synced, 20).transcript, "");
-  VkaRun enough = RunVkaSource(synced, 40);
+  RunOutcome enough = RunVkaSource(synced, 40);
   EXPECT_EQ(enough.transcript, "done\n");
   ASSERT_NE(enough.grab, nullptr);
   EXPECT_NE(enough.Pixel(30, 5), 0u);
@@ -42,7 +42,7 @@ TEST(RefreshPrograms, SyncOnLeavesTheFrameToSync) {
 }
 
 TEST(InputPrograms, InkeyAndTheMouseFrameByFrame) {
-  VkaRun r = RunVka("keys_and_mouse.vka", 30, "3 type x\n6 mouse 100 50\n8 type yz\n9 mouse 90 70\n");
+  RunOutcome r = RunVka("keys_and_mouse.vka", 30, "3 type x\n6 mouse 100 50\n8 type yz\n9 mouse 90 70\n");
   ASSERT_EQ(r.status, 0) << r.err;
   // The character stays until the next other message (the mouse move); of two characters
   // in one frame the later one is seen. Movement is counted once, in the frame after it.
