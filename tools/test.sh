@@ -17,8 +17,9 @@ jobs=$(nproc)
 # Every test binary whole, in a shuffled order and twice over: a test that leans on state
 # another left behind, or a subsystem whose reset misses something, fails here.
 shuffled() {
-  for t in "$1"/tests/test_*; do
-    [[ -x $t && -f $t ]] || continue
+  for dir in tests/*/; do
+    t=$1/tests/test_$(basename "$dir")
+    [[ -x $t ]] || continue
     "$t" --gtest_shuffle --gtest_repeat=2 >"$1/shuffled.log" 2>&1 || {
       grep -E '^\[  FAILED|Failure|Randomizing' "$1/shuffled.log" | head -n 20
       echo "$t failed shuffled and repeated"

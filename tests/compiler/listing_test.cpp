@@ -1,7 +1,7 @@
 // Golden code-word listings of the statement rewrites and of operator precedence.
 #include <gtest/gtest.h>
 
-#include "tests/compiler/compile_helpers.h"
+#include "tests/support/compile_helpers.h"
 
 TEST(Listing, EmptyProgramIsTheEndCommand) { EXPECT_EQ(Listing(""), "213"); }
 

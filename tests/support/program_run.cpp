@@ -84,7 +84,7 @@ RunOutcome RunImage(const ImageBuilder& image, const TestRun& run) {
 
 RunOutcome RunVka(const std::string& program, const VkaOptions& options) {
   const std::string path =
-      program.find('/') == std::string::npos ? std::string(VK_SOURCE_DIR) + "/tests/programs/" + program : program;
+      program.find('/') == std::string::npos ? std::string(VK_SOURCE_DIR) + "/tests/e2e/" + program : program;
   TempDir dir;
   dir.Write("input.txt", options.input);
   RunOutcome r;

@@ -62,7 +62,7 @@ RunOutcome RunImage(const ImageBuilder& image, const TestRun& run);
 // Only the exit status of RunImage.
 inline int RunTestImage(const ImageBuilder& image, const TestRun& run) { return RunImage(image, run).status; }
 
-// program: a file name in tests/programs/ or a path. builtGame: compiled, then run by
+// program: a file name in tests/e2e/ or a path. builtGame: compiled, then run by
 // `exec --standalone` as a built game runs (warnings ignored).
 struct VkaOptions {
   int64_t frames = 20;

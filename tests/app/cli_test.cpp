@@ -8,7 +8,7 @@
 #include <string>
 
 #include "platform/fs.h"
-#include "tests/compiler/compile_helpers.h"
+#include "tests/support/compile_helpers.h"
 
 namespace {
 

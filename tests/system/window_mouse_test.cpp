@@ -13,8 +13,8 @@
 #include "runtime/run_loop.h"
 #include "system/input.h"
 #include "system/system_services.h"
-#include "tests/input/virtual_sticks.h"
 #include "tests/support/program_run.h"
+#include "tests/system/virtual_sticks.h"
 
 using WindowMouse = VirtualSticks;
 

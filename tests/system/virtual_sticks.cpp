@@ -1,4 +1,4 @@
-#include "tests/input/virtual_sticks.h"
+#include "tests/system/virtual_sticks.h"
 
 #include <algorithm>
 

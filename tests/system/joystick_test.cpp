@@ -5,8 +5,8 @@
 #include "core/run_state.h"
 #include "display/display.h"
 #include "system/input.h"
-#include "tests/input/virtual_sticks.h"
 #include "tests/support/program_run.h"
+#include "tests/system/virtual_sticks.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include "core/errors.h"
 #include "runtime/language_file.h"
-#include "tests/compiler/compile_helpers.h"
+#include "tests/support/compile_helpers.h"
 
 TEST(LanguageFile, HoldsEveryCompilerMessageAndErrorText) {
   ASSERT_TRUE(LoadLanguageTables("/nonexistent/"));

@@ -1,4 +1,4 @@
-#include "tests/compiler/compile_helpers.h"
+#include "tests/support/compile_helpers.h"
 
 #include <unistd.h>
 

@@ -6,8 +6,8 @@
 #include "core/errors.h"
 #include "core/run_state.h"
 #include "system/input.h"
-#include "tests/input/virtual_sticks.h"
 #include "tests/support/program_run.h"
+#include "tests/system/virtual_sticks.h"
 
 namespace {
 
