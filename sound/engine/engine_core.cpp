@@ -4,12 +4,11 @@
 #include "sound/engine/cd/cd_audio.h"
 #include "sound/engine/drivers/driver.h"
 #include "sound/engine/engine_state.h"
+#include "sound/engine/streams/streams.h"
 #include "sound/engine/mixer/mixer.h"
 #include "sound/engine/songs.h"
 
 SoundEngineState g_sound;
-
-void SetOwnerThread();
 
 namespace {
 
@@ -266,6 +265,7 @@ bool SoundInit(int32_t rate, int32_t softwareChannels, uint32_t flags) {
   mc.reserved = true;
   if (!g_sound.driver->pumped) MixerStartThread();
   Sound3DUpdate();
+  StreamsStart();
   g_sound.lastError.store(fallbackError);
   return true;
 }
@@ -283,6 +283,7 @@ void SoundClose() {
     }
     for (SoundChannel& c : g_sound.channels) StopChannelRecord(&c);
   }
+  StreamStopAll();
   MixerStopThread();
   EngineLock lock;
   SoundChannel& mc = g_sound.mixBufferChannel;

@@ -203,6 +203,7 @@ TEST(MpegLoader, TagsWrappersAndTheSearchWindow) {
     EXPECT_EQ(SoundFiles().last_error, c.loads ? 0 : 10) << c.name;
   }
   // MPEG data inside a RIFF file's data chunk.
+  WriteBytes(mp3, data);
   const std::string wav = dir.File("w.wav");
   ASSERT_TRUE(Shell("ffmpeg -v error -y -i " + mp3 + " -c:a copy " + wav));
   EXPECT_EQ(LoadMpeg(wav, 0), plain);

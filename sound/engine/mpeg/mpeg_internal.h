@@ -63,6 +63,16 @@ inline const MpegTables& MpegTab() { return g_mpeg_tables; }
 
 constexpr int kGainBias = 448;
 
+// The inner loops have a variant built for AVX2, chosen once at run time where the processor
+// has it (a plain call, so sanitizers and every loader handle it).
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define VK_MPEG_AVX2 __attribute__((target("avx2")))
+#define VK_MPEG_INLINE inline __attribute__((always_inline))
+extern const bool g_mpeg_avx2;
+#else
+#define VK_MPEG_INLINE inline
+#endif
+
 extern const int16_t kMpegLongBands[9][23];
 extern const int16_t kMpegShortBands[9][14];
 extern const uint8_t kMpegPretab[22];

@@ -211,20 +211,24 @@ inline float Requant(int v, float gain) {
   return r;
 }
 
-#if defined(__x86_64__) && defined(__GNUC__)
-#define VK_MPEG_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define VK_MPEG_CLONES
-#endif
-
 // 18-point DCT-IV of one subband's lines.
-VK_MPEG_CLONES void Dct18(const float* x, float* y) {
+VK_MPEG_INLINE void Dct18Body(const float* x, float* y) {
   const auto& c = MpegTab().imdct36;
   for (int n = 0; n < 20; n++) y[n] = 0;
   for (int k = 0; k < 18; k++) {
     const float v = x[k];
     for (int n = 0; n < 20; n++) y[n] += v * c[k][n];
   }
+}
+void Dct18Plain(const float* x, float* y) { Dct18Body(x, y); }
+#if defined(VK_MPEG_AVX2)
+VK_MPEG_AVX2 void Dct18Avx2(const float* x, float* y) { Dct18Body(x, y); }
+#endif
+void Dct18(const float* x, float* y) {
+#if defined(VK_MPEG_AVX2)
+  if (g_mpeg_avx2) return Dct18Avx2(x, y);
+#endif
+  Dct18Plain(x, y);
 }
 
 // Requantises into xr, short blocks laid out per subband as three windows of six lines.

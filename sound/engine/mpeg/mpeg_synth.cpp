@@ -35,11 +35,6 @@ struct Dct<1, Level> {
   static inline void Run(const float* x, float* X) { X[0] = x[0]; }
 };
 
-#if defined(__x86_64__) && defined(__GNUC__)
-#define VK_MPEG_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define VK_MPEG_CLONES
-#endif
 
 inline int16_t ToPcm(float v) {
   if (v >= 32767.0f) return 32767;
@@ -58,13 +53,27 @@ void Matrix(float* v, const float* in) {
 }
 
 // 32 output sums, each over 16 window x history products.
-VK_MPEG_CLONES void Window(const float (*ring)[64], int pos, const float* window, float* sum) {
+VK_MPEG_INLINE void WindowBody(const float (*ring)[64], int pos, const float* window, float* sum) {
   for (int j = 0; j < 32; j++) sum[j] = 0;
   for (int a = 0; a < 16; a++) {
     const float* src = ring[(pos + a) & 15] + (a & 1) * 32;
     const float* w = window + 32 * a;
     for (int j = 0; j < 32; j++) sum[j] += src[j] * w[j];
   }
+}
+void WindowPlain(const float (*ring)[64], int pos, const float* window, float* sum) {
+  WindowBody(ring, pos, window, sum);
+}
+#if defined(VK_MPEG_AVX2)
+VK_MPEG_AVX2 void WindowAvx2(const float (*ring)[64], int pos, const float* window, float* sum) {
+  WindowBody(ring, pos, window, sum);
+}
+#endif
+void Window(const float (*ring)[64], int pos, const float* window, float* sum) {
+#if defined(VK_MPEG_AVX2)
+  if (g_mpeg_avx2) return WindowAvx2(ring, pos, window, sum);
+#endif
+  WindowPlain(ring, pos, window, sum);
 }
 
 // Rounds, clips and stores 32 samples per channel, interleaved for two channels.

@@ -222,6 +222,14 @@ void BuildAll() {
 
 MpegTables g_mpeg_tables;
 
+#if defined(VK_MPEG_AVX2)
+static bool DetectAvx2() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2");
+}
+const bool g_mpeg_avx2 = DetectAvx2();
+#endif
+
 void MpegDecoderInit() { std::call_once(g_once, BuildAll); }
 
 void MpegMakeSynthTables(float scale) {
