@@ -17,7 +17,7 @@ uint32_t PixelAfterClear(Device3D* d, uint32_t colour) {
   return s->GetPixel(4, 4) & 0xFFFFFF;
 }
 
-TEST(GlContext, DevicesKeepTheirOwnContextsAndGlComesBackAfterTheLastIsGone) {
+TEST(GlContext, EachDeviceMakesItsOwnContextCurrentAtEveryUse) {
   Device3DPtr a = CreateGlDevice(8, 8), b = CreateGlDevice(8, 8);
   VK_NEED_GL(a && b);
   // Each use makes its own context current again.
@@ -26,10 +26,10 @@ TEST(GlContext, DevicesKeepTheirOwnContextsAndGlComesBackAfterTheLastIsGone) {
   SurfacePtr s = SurfaceCreate(8, 8, 32);
   ASSERT_TRUE(a->ReadBackInto(s.get()));
   EXPECT_EQ(s->GetPixel(0, 0) & 0xFFFFFF, 0xFF0000u);
+  b.reset();  // no context is current now
+  EXPECT_EQ(PixelAfterClear(a.get(), 0x00FF00), 0x00FF00u);
   a.reset();
-  EXPECT_EQ(PixelAfterClear(b.get(), 0x00FF00), 0x00FF00u);
-  b.reset();
-  for (int k = 0; k < 2; ++k) {  // the display was let go; a new device opens it again
+  for (int k = 0; k < 2; ++k) {  // every context is gone; a new device makes its own
     Device3DPtr c = CreateGlDevice(8, 8);
     ASSERT_TRUE(c);
     EXPECT_EQ(PixelAfterClear(c.get(), 0x123456), 0x123456u);
