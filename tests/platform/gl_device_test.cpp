@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -65,11 +66,13 @@ std::vector<Vertex> LeftQuad() {
 }
 const std::vector<uint32_t> kClockwise = {0, 1, 2, 0, 2, 3}, kCounterClockwise = {0, 2, 1, 0, 3, 2};
 
-TEST(GlDraw, TheStateGivenBeforeGlIsAppliedAtDraw) {
-  Device3DPtr d = CreateNullDevice();
+TEST(GlDraw, TheStateGivenBeforeGlIsAppliedAtDrawThroughTheRecordingDevice) {
+  std::vector<std::string> log;
+  Device3DPtr d = CreateRecordingDevice(CreateNullDevice(), &log);
   d->SetViewport(0, 0, 64, 64, 0, 1);
   d->SetRenderState(kRsLighting, 0);  // unlit: white
   VK_NEED_GL(d->StartGl(64, 64));
+  EXPECT_EQ(d->Kind(), DeviceKind::kGl);
   SurfacePtr s = SurfaceCreate(64, 64, 32);
   auto draw = [&](const std::vector<uint32_t>& idx) {
     d->Clear(kClearTarget | kClearZBuffer, SurfRect{0, 0, 64, 64}, 0, 1.0f, 0);
@@ -98,6 +101,10 @@ TEST(GlDraw, TheStateGivenBeforeGlIsAppliedAtDraw) {
   // A light switched off leaves the ambient share.
   d->EnableLight(3, false);
   EXPECT_NEAR(int(draw(kClockwise) & 255), 64, 2);
+  EXPECT_EQ(log[1], "rs 137 0");
+  EXPECT_EQ(log[2], "clear 3 0,0,64,64 00000000 1 0");
+  EXPECT_EQ(log[3], "draw 4 6");
+  EXPECT_EQ(std::count(log.begin(), log.end(), "draw 4 6"), 5);
 }
 
 TEST(DeviceFacade, GetsAnswerWhatWasSetAndRefuseNumbersWithoutRoom) {
