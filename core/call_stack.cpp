@@ -27,6 +27,10 @@ struct SavedCell {
 // The saved cells of every open call, in call order (calls nest, so this is a stack).
 SavedCell* g_saved = nullptr;
 uint32_t g_savedCount = 0, g_savedCapacity = 0;
+// The memory the saved texts take (text, terminator and the allocator's own share).
+uint64_t g_savedTextBytes = 0;
+constexpr uint64_t kTextOverhead = 16;
+inline uint64_t TextCost(const char* s) { return strnlen(s, kMaxText) + 1 + kTextOverhead; }
 
 // Per call site (code index of a call's first operand): its save plan, or -1.
 std::vector<int32_t> g_sites;
@@ -100,11 +104,14 @@ inline void Push(VarCell* cell, uint64_t raw) {
 
 // A string variable keeps its text during the call: the saved value is a copy.
 inline void SaveText(VarCell* cell) {
-  if (cell->s) Push(cell, reinterpret_cast<uintptr_t>(NewString(cell->s, strnlen(cell->s, kMaxText))));
+  if (!cell->s) return;
+  Push(cell, reinterpret_cast<uintptr_t>(NewString(cell->s, strnlen(cell->s, kMaxText))));
+  g_savedTextBytes += TextCost(cell->s);
 }
 
 void PutBack(const SavedCell& s) {
   const bool text = IsStringCell(s.cell);
+  if (text && s.raw) g_savedTextBytes -= std::min(g_savedTextBytes, TextCost(reinterpret_cast<const char*>(s.raw)));
   if (CellHasArray(s.cell)) {  // the variable became an array meanwhile: its cell is the array's
     if (text) std::free(reinterpret_cast<char*>(s.raw));
     return;
@@ -118,6 +125,7 @@ void DropSaved() {
     if (IsStringCell(g_saved[k].cell)) std::free(reinterpret_cast<char*>(g_saved[k].raw));
   g_savedCount = 0;
   g_blockCount = 0;
+  g_savedTextBytes = 0;
 }
 
 }  // namespace
@@ -133,6 +141,8 @@ void ResetCallStack() {
   g_checkedEntries.clear();
   g_entryFlags.clear();
 }
+
+namespace {
 
 // What a call made inside function c saves of c: its numeric variables and the integer and
 // float temporaries of its window (none for the main program) as one block of raw values,
@@ -152,6 +162,15 @@ std::vector<SavePlan> g_plans;
 
 void AddCell(SavePlan& plan, VarCell* cell) { plan.numbers.push_back(cell); }
 
+// The main program's temporaries past its first 50 lie in the windows of functions.
+void AddMainTemporaries(SavePlan& plan) {
+  const int32_t* used = g_program.mainTemporaries;
+  for (int t = 0; t < 2; ++t)
+    for (int k = kWindowCells; k < used[t]; ++k) AddCell(plan, &g_cells[t * 1000 + k]);
+  plan.textTemps = &g_cells[kCellStringTemp + kWindowCells];
+  plan.textTempCount = std::max(used[2] - kWindowCells, 0);
+}
+
 SavePlan& BuildPlan(int caller) {
   SavePlan& plan = g_plans[size_t(caller)];
   for (VarCell* cell : g_owned[size_t(caller)].numbers) AddCell(plan, cell);
@@ -162,10 +181,27 @@ SavePlan& BuildPlan(int caller) {
       for (int k = 0; k < g_windowUsed[t][window]; ++k) AddCell(plan, &g_cells[t * 1000 + window * kWindowCells + k]);
     plan.textTemps = &g_cells[kCellStringTemp + window * kWindowCells];
     plan.textTempCount = g_windowUsed[2][window];
+  } else if (caller == 0) {
+    AddMainTemporaries(plan);
   }
   plan.hasText = !plan.texts->empty() || plan.textTempCount > 0;
   plan.built = true;
   return plan;
+}
+
+// What a call made at depth 0 saves: only those temporaries of the main program.
+int32_t g_mainPlan = -1;
+int32_t MainTemporariesPlan() {
+  if (g_mainPlan >= 0) return g_mainPlan;
+  static const std::vector<VarCell*> kNone;
+  SavePlan plan;
+  plan.texts = &kNone;
+  AddMainTemporaries(plan);
+  plan.hasText = plan.textTempCount > 0;
+  plan.built = true;
+  g_plans.push_back(std::move(plan));
+  g_mainPlan = int32_t(g_plans.size() - 1);
+  return g_mainPlan;
 }
 
 inline const SavePlan& PlanOf(int caller) {
@@ -222,7 +258,7 @@ inline int32_t PlanIndexFor(const CodeWord* call, int32_t argCount, int caller) 
 inline uint64_t ReadCell(const VarCell* cell) { return uint32_t(cell->i); }
 inline void WriteCell(VarCell* cell, uint64_t value) { cell->i = int32_t(uint32_t(value)); }
 
-[[gnu::noinline]] static void GrowBlocks(uint32_t count) {
+[[gnu::noinline]] void GrowBlocks(uint32_t count) {
   g_blocks.resize(g_blocks.size() * 2 + count + 256);
   g_blockData = g_blocks.data();
   g_blockCapacity = uint32_t(std::min<size_t>(g_blocks.size(), UINT32_MAX));
@@ -232,8 +268,16 @@ inline void EnsureProgramScanned() {
   if (!g_programScanned) {
     ScanProgram();
     g_plans.assign(kMaxFunctions, {});
+    g_mainPlan = -1;
     g_sites.assign(size_t(std::max<int64_t>(g_codeWordCount, 0)), -1);
   }
+}
+
+}  // namespace
+
+bool MainProgramKeepsTemporaries() {
+  const int32_t* used = g_program.mainTemporaries;
+  return used[0] > kWindowCells || used[1] > kWindowCells || used[2] > kWindowCells;
 }
 
 bool ParametersOwnedByFunction(const CodeWord* entry, int32_t n) {
@@ -252,8 +296,8 @@ void SaveFunctionLocals(int32_t d) {
   const int caller = g_callStack.currentFunction;
   // The parameters of the caller, as the call that entered it recorded them (those it owns
   // are saved with its variables below).
-  const CallLevel& below = g_callLevels[d - 1];
-  if (below.isFunction && !below.ownsParameters) {
+  const CallLevel& below = g_callLevels[d > 0 ? d - 1 : 0];
+  if (d > 0 && below.isFunction && !below.ownsParameters) {
     for (int32_t i = 0; i < below.argCount; ++i) {
       VarCell* cell = reinterpret_cast<VarCell*>(below.entry[i]);
       if (g_cellOwner[cell - g_cells - kCellIntVar] == caller) continue;
@@ -266,7 +310,7 @@ void SaveFunctionLocals(int32_t d) {
     level.blockBegin = level.blockEnd = g_blockCount;
     return;
   }
-  level.plan = PlanIndexFor(level.returnPoint, level.argCount, caller);
+  level.plan = d == 0 ? MainTemporariesPlan() : PlanIndexFor(level.returnPoint, level.argCount, caller);
   const SavePlan& plan = g_plans[size_t(level.plan)];
   if (plan.hasText) {
     for (VarCell* cell : *plan.texts)
@@ -275,6 +319,7 @@ void SaveFunctionLocals(int32_t d) {
       VarCell* cell = plan.textTemps + k;
       if (!cell->s) continue;
       Push(cell, reinterpret_cast<uintptr_t>(cell->s));
+      g_savedTextBytes += TextCost(cell->s);
       cell->s = nullptr;
     }
   }
@@ -333,12 +378,17 @@ inline bool SaveNumbersQuickly(CallLevel& level, int32_t d, int caller) {
   return true;
 }
 
+bool CallStackMemoryFull() {
+  return uint64_t(g_savedCount) * sizeof(SavedCell) + uint64_t(g_blockCount) * sizeof(uint64_t) + g_savedTextBytes >
+         kCallStackBytes;
+}
+
 CodeWord* CallUserFunction(CodeWord* call) {
   constexpr int32_t kMaxArguments = 8;
   const int32_t d = g_callStack.depth;
   const int32_t n = reinterpret_cast<const VarCell*>(call[2])->i;
   const uintptr_t at = (uintptr_t(call[0]) - reinterpret_cast<uintptr_t>(CommandStream)) / sizeof(CodeWord);
-  if (d + 1 >= kCallStackLevels || n < 0 || n > kMaxArguments || at >= g_checkedEntries.size() ||
+  if (d + 1 >= kCallStackLevels || CallStackMemoryFull() || n < 0 || n > kMaxArguments || at >= g_checkedEntries.size() ||
       g_checkedEntries[at] != n || (g_entryFlags[at] & kEntryHasText) ||
       uintptr_t(call[0]) != reinterpret_cast<uintptr_t>(CommandStream + at))
     return CallFunctionInGeneral(call);
@@ -355,9 +405,9 @@ CodeWord* CallUserFunction(CodeWord* call) {
   int32_t values[kMaxArguments];
   for (int32_t i = 0; i < n; ++i) values[i] = reinterpret_cast<VarCell*>(call[3 + i])->i;
   const int16_t caller = g_callStack.currentFunction;
-  if (d == 0) {
+  if (d == 0 && !MainProgramKeepsTemporaries()) {
     level.savedBegin = level.savedEnd = level.blockBegin = level.blockEnd = 0;
-  } else if (!SaveNumbersQuickly(level, d, caller)) {
+  } else if (d == 0 || !SaveNumbersQuickly(level, d, caller)) {
     level.savedBegin = level.savedEnd = level.blockBegin = level.blockEnd = 0;
     SaveFunctionLocals(d);
   }

@@ -8,6 +8,10 @@
 
 // The return stack shared by subroutine calls and user-function calls.
 inline constexpr int32_t kCallStackLevels = 65535;
+// What the open calls may keep of their callers' locals (values and texts) before a further
+// call is refused with error 108, as when the levels run out.
+inline constexpr uint64_t kCallStackBytes = uint64_t(256) << 20;
+bool CallStackMemoryFull();
 
 struct CallLevel {
   CodeWord* returnPoint = nullptr;  // GOSUB: the word after the call; function: the call's first operand
@@ -57,6 +61,9 @@ CodeWord* ReturnNumber(CodeWord* operands);
 CodeWord* CallFunctionInGeneral(CodeWord* operands);
 CodeWord* ReturnNumberInGeneral(CodeWord* operands);
 
+// True when a call made at level 0 must save the main program's temporaries (a statement
+// of the main program uses more than 50 of one type).
+bool MainProgramKeepsTemporaries();
 // Saves the locals and temporaries of the current function for the call at level d.
 void SaveFunctionLocals(int32_t d);
 // Puts back the locals saved for level d and releases them.

@@ -3,11 +3,10 @@
 #include <cstdio>
 
 #include "core/errors.h"
-#include "core/runtime.h"
-#include "display/commands.h"
 #include "platform/events.h"
 
 CommandHandler g_commandTable[kCommandSlots];
+FastEntry g_fastEntries[kCommandSlots];
 const char* g_commandOperands[kCommandSlots];
 int32_t g_unavailableCommand = 0;
 
@@ -47,23 +46,7 @@ void CmdUnavailable() {
   PostQuit();
 }
 
-void Install(std::span<const CommandDef> defs) {
-  for (const CommandDef& d : defs) {
-    if (d.number <= 0 || d.number >= kCommandSlots) continue;
-    g_commandTable[d.number] = d.handler;
-    g_commandOperands[d.number] = d.operands;
-  }
-}
-
 }  // namespace
-
-namespace {
-bool g_tableFilled = false;
-}
-
-void EnsureCommandTable() {
-  if (!g_tableFilled) InitCommandTable();
-}
 
 bool IsCommandBuilt(int number) {
   return number > 0 && number < kCommandSlots && g_commandTable[number] && g_commandTable[number] != CmdUnavailable;
@@ -81,19 +64,22 @@ int ListedCommandCount() {
   return n;
 }
 
-void InitCommandTable() {
+void ClearCommandTable() {
   for (int i = 0; i < kCommandSlots; ++i) {
     g_commandTable[i] = nullptr;
     g_commandOperands[i] = nullptr;
+    g_fastEntries[i] = FastEntry{};
   }
   for (const NumberRange& r : kListed)
     for (int n = r.first; n <= r.last; ++n) g_commandTable[n] = CmdUnavailable;
   g_unavailableCommand = 0;
-  g_tableFilled = true;
-  Install(CoreCommands());
-  Install(TimingCommands());
-  Install(InputCommands());
-  Install(ForceCommands());
-  Install(ChecklistCommands());
-  Install(DisplayCommands());
+}
+
+void InstallFamily(const CommandFamily& family) {
+  for (const CommandDef& d : family.commands()) {
+    if (d.number <= 0 || d.number >= kCommandSlots) continue;
+    g_commandTable[d.number] = d.handler;
+    g_commandOperands[d.number] = d.operands;
+    g_fastEntries[d.number] = d.fast ? FastEntry{d.handler, d.fast} : FastEntry{};
+  }
 }

@@ -7,6 +7,8 @@
 // code word or a plain number (a DATA index).
 using CodeWord = intptr_t;
 using CommandHandler = void (*)();
+// The fast form of a hot command: takes the operand words, returns the next code word.
+using FastHandler = CodeWord* (*)(CodeWord* operands);
 
 // The loaded code and its length in words (a guard word 0 follows the last one).
 extern CodeWord* CommandStream;
@@ -41,7 +43,23 @@ inline void WaitAndRetry() {
   LeaveSlice = 1;
 }
 
-// Runs commands until the slice ends (time, a handler, the draw-queue check, stop keys).
+// What the runtime hands the interpreter: the probe run every 200 commands in
+// program-controlled mode (it sets LeaveSlice for the stop keys or a full draw queue), and
+// the handling of the waiting window messages that long-running handlers ask for.
+struct InterpreterHooks {
+  void (*periodicProbe)() = nullptr;
+  void (*dispatchMessages)() = nullptr;
+};
+extern InterpreterHooks g_interpreterHooks;
+
+// The interpreter's registers, timing and pre-decoded code back to a new process's state
+// (the hooks stay).
+void ResetInterpreterState();
+
+// Runs commands until the slice ends (time, a handler, the periodic probe).
 void InterpretSlice();
 // Index of a code word in the loaded code.
 inline int64_t CodeIndexOf(const CodeWord* p) { return p - CommandStream; }
+// A loaded code word as the image held it: an operand the loader turned into an address
+// becomes its operand number again (messages never show an address).
+int64_t ImageWordOf(CodeWord word);

@@ -2,11 +2,11 @@
 #include <gtest/gtest.h>
 
 #include "core/errors.h"
-#include "core/record_pools.h"
-#include "core/runtime.h"
+#include "core/run_state.h"
 #include "display/bitmaps.h"
 #include "display/display.h"
 #include "display/draw_queue.h"
+#include "display/record_pools.h"
 #include "display/text_state.h"
 #include "platform/events.h"
 #include "platform/window.h"
@@ -21,7 +21,7 @@ class DisplayTest : public ::testing::Test {
     EventsReset();
     ResetDisplayState();
     ResetSurfaceFaults();
-    CreateRecordPools();
+    CreateDisplayPools();
     SetFullScreenFlag(0);
     g_display.depth = depth;
     ASSERT_TRUE(CreateD3DAndSurfaces(640, 480, 1));
@@ -33,7 +33,7 @@ class DisplayTest : public ::testing::Test {
   void SetUp() override { StartDisplay(16); }
   void TearDown() override {
     ReleaseDisplay(true);
-    FreeRecordPools();
+    FreeDisplayPools();
     ResetSurfaceFaults();
     ResetDisplayState();
     EventsReset();

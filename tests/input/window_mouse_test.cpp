@@ -5,11 +5,12 @@
 
 #include "core/command_table.h"
 #include "core/loader.h"
-#include "core/run_loop.h"
-#include "core/runtime.h"
+#include "core/run_state.h"
 #include "display/display.h"
 #include "platform/events.h"
 #include "platform/window.h"
+#include "runtime/command_families.h"
+#include "runtime/run_loop.h"
 #include "system/input.h"
 #include "system/system_services.h"
 #include "tests/input/program_run.h"
@@ -20,14 +21,14 @@ using WindowMouse = VirtualSticks;
 TEST_F(WindowMouse, PositionAndButtonsComeFromTheWindowWhileMovementStillCounts) {
   StartInput();
   g_windowModeFlag = 1;
-  g_runtime.mouseX = 10;
-  g_runtime.mouseY = 20;
-  g_runtime.messageMouseButtons = 2;
+  g_input.mouseX = 10;
+  g_input.mouseY = 20;
+  g_input.messageMouseButtons = 2;
   InputAddMouseMotion(30, 40);
   InputSetMouseButton(0, true);
   Poll();
-  EXPECT_EQ(g_runtime.mouseX, 10);
-  EXPECT_EQ(g_runtime.mouseY, 20);
+  EXPECT_EQ(g_input.mouseX, 10);
+  EXPECT_EQ(g_input.mouseY, 20);
   EXPECT_EQ(g_input.moveX, 30);
   EXPECT_EQ(g_input.moveY, 40);
   EXPECT_EQ(g_input.mouseButtons, 2);
@@ -70,19 +71,19 @@ TEST_F(WindowMouse, PositionIsInPictureCoordinatesWhereverTheWindowIs) {
   g_display.pictureOffsetY = 7;
   HandleWindowMessage(Message{MsgKind::Move, 300, 200});
   HandleWindowMessage(Message{MsgKind::MouseMove, 105, 57});
-  EXPECT_EQ(g_runtime.mouseX, 100);
-  EXPECT_EQ(g_runtime.mouseY, 50);
+  EXPECT_EQ(g_input.mouseX, 100);
+  EXPECT_EQ(g_input.mouseY, 50);
   // Left of and above the picture the position is negative, as the window reports it.
   HandleWindowMessage(Message{MsgKind::MouseMove, 0xFFFE, 2});
-  EXPECT_EQ(g_runtime.mouseX, -7);
-  EXPECT_EQ(g_runtime.mouseY, -5);
+  EXPECT_EQ(g_input.mouseX, -7);
+  EXPECT_EQ(g_input.mouseY, -5);
   // Placing the pointer at the end of the range moves the system pointer no further.
   CommandCall c;
   c.cells[0].i = INT32_MAX;
   c.cells[1].i = INT32_MIN;
   EXPECT_EQ(c.Run(246, 2), 0);
-  EXPECT_EQ(g_runtime.mouseX, INT32_MAX);
-  EXPECT_EQ(g_runtime.mouseY, INT32_MIN);
+  EXPECT_EQ(g_input.mouseX, INT32_MAX);
+  EXPECT_EQ(g_input.mouseY, INT32_MIN);
   g_display.pictureOffsetX = g_display.pictureOffsetY = 0;
   g_windowModeFlag = 0;
 }
@@ -105,8 +106,8 @@ TEST_F(WindowMouse, PlacingThePointerMovesNoRelativeMouse) {
   c.cells[0].i = 100;
   c.cells[1].i = 50;
   EXPECT_EQ(c.Run(246, 2), 0);
-  EXPECT_EQ(g_runtime.mouseX, 100);
-  EXPECT_EQ(g_runtime.mouseY, 50);
+  EXPECT_EQ(g_input.mouseX, 100);
+  EXPECT_EQ(g_input.mouseY, 50);
   int mx = 0, my = 0;
   SDL_GetMouseState(&mx, &my);
   EXPECT_EQ(mx, 105);
@@ -143,6 +144,7 @@ TEST(StopKeys, EscapeEndsAProgramControlledSliceWithoutInputQueries) {
   std::vector<uint8_t> bytes = b.Build();
   ASSERT_TRUE(LoadProgramFromBytes(bytes.data(), bytes.size()));
   InitCommandTable();
+  InstallInterpreterHooks();
   g_runtime = RuntimeState{};
   g_display.active = 1;
   ResetInterpreter();

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -34,6 +35,19 @@ TEST(Ini, SectionsAndKeysIgnoreCaseAndWritesKeepTheRest) {
   EXPECT_LT(text.find("NEW=v"), text.find("[OTHER]"));  // a new key joins its own section
 }
 
+TEST(Ini, KeysJoinTheirSectionInOrderAndQuotesAreStripped) {
+  TempDir dir;
+  dir.Write("t.ini", "[EMPTY]\r\n[B]\r\nx=1\r\nq=\"\"\r\nr=\"v w\"\r\ns=\"\r\n");
+  const std::string f = dir.File("t.ini");
+  for (const char* k : {"c", "a", "b"}) EXPECT_TRUE(IniWriteString(f, "empty", k, k));
+  EXPECT_EQ(dir.Read("t.ini"), "[EMPTY]\r\nc=c\r\na=a\r\nb=b\r\n[B]\r\nx=1\r\nq=\"\"\r\nr=\"v w\"\r\ns=\"\r\n");
+  EXPECT_EQ(IniGetString(f, "EMPTY", "a", "d"), "a");
+  EXPECT_EQ(IniGetString(f, "B", "x", "d"), "1");
+  EXPECT_EQ(IniGetString(f, "B", "q", "d"), "");  // a quoted empty value
+  EXPECT_EQ(IniGetString(f, "B", "r", "d"), "v w");
+  EXPECT_EQ(IniGetString(f, "B", "s", "d"), "\"");
+}
+
 TEST(Fs, PathsMatchAnyCaseWithEitherSeparator) {
   TempDir dir;
   std::filesystem::create_directories(dir.File("Media/Sub"));
@@ -55,8 +69,50 @@ TEST(Fs, AtomicWritesReplaceTheWholeFile) {
   EXPECT_TRUE(FsWriteFileAtomic(dir.File("F.TXT"), "new"));
   EXPECT_EQ(dir.Read("f.txt"), "new");
   EXPECT_FALSE(FsWriteFileAtomic(dir.File("missing/f.txt"), "x"));
-  for (auto& e : std::filesystem::directory_iterator(dir.path()))
-    EXPECT_EQ(e.path().filename().string().find(".tmp"), std::string::npos);
+  // The longest name a folder takes can be saved; no temporary file stays behind.
+  const std::string longest(255, 'n');
+  EXPECT_TRUE(FsWriteFileAtomic(dir.File(longest), "x"));
+  EXPECT_EQ(dir.Read(longest), "x");
+  // A private file stays private.
+  chmod(dir.File("f.txt").c_str(), 0600);
+  EXPECT_TRUE(FsWriteFileAtomic(dir.File("f.txt"), "newer"));
+  EXPECT_EQ(std::filesystem::status(dir.File("f.txt")).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  // A link is written through to its target and stays a link; a pipe is not replaced.
+  std::filesystem::create_symlink("f.txt", dir.File("link"));
+  EXPECT_TRUE(FsWriteFileAtomic(dir.File("link"), "through"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link")));
+  EXPECT_EQ(dir.Read("f.txt"), "through");
+  ASSERT_EQ(mkfifo(dir.File("pipe").c_str(), 0600), 0);
+  EXPECT_FALSE(FsWriteFileAtomic(dir.File("pipe"), "x"));
+  EXPECT_TRUE(std::filesystem::is_fifo(dir.File("pipe")));
+  size_t files = 0;
+  for (auto& e : std::filesystem::directory_iterator(dir.path())) {
+    (void)e;
+    ++files;
+  }
+  EXPECT_EQ(files, 4u);  // f.txt, the long name, link, pipe
+}
+
+TEST(Fs, RegularFileReadsAreBoundedAndNeverBlock) {
+  TempDir dir;
+  dir.Write("f", std::string(100, 'x'));
+  std::string out;
+  EXPECT_EQ(FsReadRegularFile(dir.File("F"), out, 10, true), FsRead::kOk);
+  EXPECT_EQ(out, std::string(10, 'x'));
+  EXPECT_EQ(FsReadRegularFile(dir.File("f"), out, 99, false), FsRead::kTooLarge);
+  EXPECT_EQ(FsReadRegularFile(dir.File("f"), out, 100, false), FsRead::kOk);
+  EXPECT_EQ(out.size(), 100u);
+  EXPECT_EQ(FsReadRegularFile(dir.File("none"), out, 10, true), FsRead::kMissing);
+  EXPECT_EQ(FsReadRegularFile("/dev/zero", out, 10, true), FsRead::kNotRegular);
+  ASSERT_EQ(mkfifo(dir.File("pipe").c_str(), 0600), 0);
+  EXPECT_EQ(FsReadRegularFile(dir.File("pipe"), out, 10, true), FsRead::kNotRegular);
+  std::filesystem::create_symlink(dir.File("nowhere"), dir.File("dangling"));
+  EXPECT_EQ(FsReadRegularFile(dir.File("dangling"), out, 10, true), FsRead::kNotRegular);
+  EXPECT_FALSE(FsCreateEmptyFile(dir.File("dangling")));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("nowhere")));
+  EXPECT_TRUE(FsCreateEmptyFile(dir.File("new")));
+  EXPECT_FALSE(FsCreateEmptyFile(dir.File("new")));
 }
 
 TEST(Fs, TempFolderIsPrivateAndCopiesDoNotFollowLinks) {
@@ -77,12 +133,16 @@ TEST(Fs, TempFolderIsPrivateAndCopiesDoNotFollowLinks) {
 
 TEST(Codepage, Windows1252RoundTripsThroughUtf8) {
   std::string all;
-  for (int c = 1; c < 256; ++c)
-    if (c < 0x80 || c >= 0xA0 || (c != 0x81 && c != 0x8D && c != 0x8F && c != 0x90 && c != 0x9D)) all += char(c);
+  for (int c = 1; c < 256; ++c) all += char(c);
   EXPECT_EQ(Utf8ToCp1252(Cp1252ToUtf8(all)), all);
   EXPECT_EQ(Cp1252ToUtf8("\x80"), "\xE2\x82\xAC");  // euro sign
+  // The five bytes the code page leaves undefined stand for the control characters alike.
+  EXPECT_EQ(Cp1252ToUtf8("\x81\x8D\x8F\x90\x9D"), "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D");
   EXPECT_EQ(Utf8ToCp1252("\xE4\xB8\xAD"), "?");      // no such character
   EXPECT_EQ(Utf8ToCp1252("\xC3"), "?");              // cut short
+  EXPECT_TRUE(IsValidUtf8("caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"));
+  for (const char* bad : {"caf\xE9", "\xC0\x80", "\xE0\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x82"})
+    EXPECT_FALSE(IsValidUtf8(bad)) << bad;
 }
 
 TEST(Clock, VirtualClockMovesOnlyWhenTold) {

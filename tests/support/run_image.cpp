@@ -1,6 +1,6 @@
 #include "tests/support/run_image.h"
 
-#include "core/startup.h"
+#include "runtime/startup.h"
 #include "tests/support/temp_dir.h"
 
 int RunTestImage(const ImageBuilder& image, const TestRun& run) {

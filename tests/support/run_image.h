@@ -1,7 +1,7 @@
 #pragma once
 #include <functional>
 
-#include "core/runtime.h"
+#include "core/run_state.h"
 #include "tests/support/image_builder.h"
 
 // Runs a built image through the tool's exec path (headless, virtual clock by default).

@@ -1,0 +1,44 @@
+#include "runtime/command_families.h"
+
+#include "core/command_table.h"
+#include "core/commands.h"
+#include "display/commands.h"
+#include "system/commands.h"
+
+namespace {
+
+// Every family of handlers, in install order (a later family's handler wins a number).
+const CommandFamily kFamilies[] = {
+    {"control", ControlCommands},
+    {"data", DataCommands},
+    {"operators", OperatorCommands},
+    {"arrays", ArrayCommands},
+    {"strings", StringCommands},
+    {"maths", MathsCommands},
+    {"timing", TimingCommands},
+    {"input", InputCommands},
+    {"force feedback", ForceCommands},
+    {"checklist", ChecklistCommands},
+    {"mouse", MouseCommands},
+    {"bitmaps", BitmapCommands},
+    {"drawing", DrawCommands},
+    {"text", TextCommands},
+    {"print", PrintCommands},
+    {"display modes", ModeCommands},
+};
+
+bool g_tableFilled = false;
+
+}  // namespace
+
+std::span<const CommandFamily> CommandFamilies() { return kFamilies; }
+
+void EnsureCommandTable() {
+  if (!g_tableFilled) InitCommandTable();
+}
+
+void InitCommandTable() {
+  ClearCommandTable();
+  g_tableFilled = true;
+  for (const CommandFamily& family : kFamilies) InstallFamily(family);
+}

@@ -1,0 +1,74 @@
+// The ordered table of subsystems: reset, start and stop of each run.
+#include "runtime/subsystems.h"
+
+#include "collision/collision.h"
+#include "core/run_state.h"
+#include "display/display.h"
+#include "display/record_pools.h"
+#include "model/mesh_data.h"
+#include "scene3d/record_pools.h"
+#include "scene3d/scene.h"
+#include "sound/commands/sound_services.h"
+#include "system/input.h"
+#include "system/system_services.h"
+
+namespace {
+
+bool StartDisplay() {
+  CreateDisplayPools();
+  LoadDefaultBitmapSurface(1);
+  ResetDisplayRunState();
+  return true;
+}
+
+void StopDisplay() {
+  ReleaseAllAnimations();
+  ReleaseDefaultBitmapSurface();
+  FreeProgramResources();
+  FreeDisplayPools();
+}
+
+bool StartScene() {
+  CreateScenePools();
+  InitScene3D();
+  ResetSceneDefaults();
+  CreatePointerSprites(1);
+  ResetSceneRunState();
+  return true;
+}
+
+void StopScene() {
+  ReleasePointerSprites();
+  FreeScenePools();
+}
+
+const Subsystem kSubsystems[] = {
+    {"core", ResetCoreState, [] { StartCoreRun(); return true; }, nullptr},
+    {"display", ResetDisplayState, StartDisplay, StopDisplay},
+    {"model", FreeMeshPool, [] { CreateMeshPool(); return true; }, FreeMeshPool},
+    {"scene3d", ResetSceneState, StartScene, StopScene},
+    {"collision", ResetCollisionWorld, nullptr, ResetCollisionWorld},
+    {"sound", ResetSoundState, [] { InitSoundListener(); return true; }, [] { CloseAllMusic(); FreeAllSounds(); }},
+    {"input", ResetInputState, [] { AcquireInputDevices(); return true; }, [] { UnacquireInputDevices(); ReleaseForceFeedback(); }},
+    {"system", ResetSystemState, [] { ResetWindowState(); return true; }, FtpShutdown},
+};
+
+}  // namespace
+
+std::span<const Subsystem> Subsystems() { return kSubsystems; }
+
+void ResetSubsystems() {
+  for (const Subsystem& s : kSubsystems)
+    if (s.reset) s.reset();
+}
+
+bool StartSubsystems() {
+  for (const Subsystem& s : kSubsystems)
+    if (s.start && !s.start()) return false;
+  return true;
+}
+
+void StopSubsystems() {
+  for (size_t k = std::size(kSubsystems); k-- > 0;)
+    if (kSubsystems[k].stop) kSubsystems[k].stop();
+}
