@@ -3,6 +3,7 @@
 
 #include "sound/engine/drivers/driver.h"
 #include "sound/engine/engine_state.h"
+#include "sound/engine/streams/streams.h"
 #include "sound/engine/mixer/mixer.h"
 
 SoundEngineState g_sound;
@@ -263,6 +264,7 @@ bool SoundInit(int32_t rate, int32_t softwareChannels, uint32_t flags) {
   mc.reserved = true;
   if (!g_sound.driver->pumped) MixerStartThread();
   Sound3DUpdate();
+  StreamsStart();
   g_sound.lastError.store(fallbackError);
   return true;
 }
@@ -278,6 +280,7 @@ void SoundClose() {
     }
     for (SoundChannel& c : g_sound.channels) StopChannelRecord(&c);
   }
+  StreamStopAll();
   MixerStopThread();
   EngineLock lock;
   SoundChannel& mc = g_sound.mixBufferChannel;
