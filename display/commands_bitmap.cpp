@@ -7,6 +7,7 @@
 #include "display/commands_list.h"
 #include "display/display.h"
 #include "display/draw_queue.h"
+#include "display/imagefiles/surface_files.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// Basic drawing and colour commands, and the screen grab request.
+// Basic drawing and colour commands.
 #include "core/interp.h"
 #include "core/run_loop.h"
 #include "display/bitmaps.h"
@@ -8,8 +8,6 @@
 #include "display/text_state.h"
 
 namespace {
-
-std::string g_grabFile;
 
 // Drawing to the screen shows at once in automatic mode.
 void RefreshRule() {
@@ -100,12 +98,3 @@ const CommandDef kDrawCommands[] = {
 
 std::span<const CommandDef> DrawCommands() { return kDrawCommands; }
 
-void RequestScreenGrab(const std::string& file) {
-  g_grabFile = file;
-  g_captureRequested = 1;
-}
-
-void CaptureScreenToFile() {
-  if (g_grabFile.empty() || !g_display.primary || !g_display.framePresented) return;
-  SaveImageByExtension(*g_display.primary, g_grabFile);
-}

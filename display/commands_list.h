@@ -10,5 +10,3 @@ std::span<const CommandDef> DrawCommands();
 std::span<const CommandDef> TextCommands();
 std::span<const CommandDef> PrintCommands();
 std::span<const CommandDef> ModeCommands();
-// Saves the screen to the file after the next refresh is shown.
-void RequestScreenGrab(const std::string& file);

@@ -134,7 +134,7 @@ void DrawAllSprites();
 void PresentFrame();
 void CountPresentedFrame();
 extern uint8_t g_captureRequested;
-void CaptureScreenToFile();
+bool CaptureScreenToFile();
 // Number of queued draw operations.
 int32_t DrawQueueSize();
 

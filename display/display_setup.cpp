@@ -9,6 +9,7 @@
 #include "display/draw_queue.h"
 #include "display/text_state.h"
 #include "display/display.h"
+#include "display/imagefiles/surface_files.h"
 #include "platform/clock.h"
 #include "platform/display_modes.h"
 #include "platform/events.h"
@@ -435,6 +436,7 @@ void ResetDisplayState() {
   g_display = DisplayState{};
   g_lastEngineError.clear();
   g_captureRequested = 0;
+  ResetScreenGrab();
   ResetBitmapTable();
   ResetDrawQueueState();
   ResetTextState();
