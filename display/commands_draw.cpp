@@ -1,6 +1,6 @@
 // Basic drawing and colour commands.
 #include "core/interp.h"
-#include "core/run_loop.h"
+#include "core/run_timing.h"
 #include "display/bitmaps.h"
 #include "display/commands_list.h"
 #include "display/display.h"

@@ -36,7 +36,7 @@ bool LoadFileIntoSurface(Surface* dst, const std::string& name) {
 
 bool ReadDdsFile(const std::string& name, bool singleLevel, DdsImage* out, bool* hasMipmaps) {
   std::string data;
-  const bool single = singleLevel || !g_display.mipmap;
+  const bool single = singleLevel || !g_display.caps.mipFilter;
   if (!ReadImageFile(name, data) || !ReadDds(data, single, out)) return false;
   if (hasMipmaps) *hasMipmaps = out->levels.size() > 1;
   return true;

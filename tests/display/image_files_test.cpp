@@ -294,14 +294,14 @@ TEST(SurfaceFiles, PaletteColourMatchAndDds) {
   dir.Write("m.dds", MakeDds(p, 32, 4));
   DdsImage img;
   bool mips = false;
-  g_display.mipmap = 1;
+  g_display.caps.mipFilter = true;
   ASSERT_TRUE(ReadDdsFile(dir.File("m.dds"), true, &img, &mips));
   EXPECT_FALSE(mips);
   EXPECT_EQ(img.levels.size(), 1u);
   ASSERT_TRUE(ReadDdsFile(dir.File("m.dds"), false, &img, &mips));
   EXPECT_EQ(img.levels.size(), 4u);
   ExpectSame(FixturePicture(1, 1, 16), DdsLevelPicture(img, 3), "last level");
-  g_display.mipmap = 0;  // a device without mip filtering keeps the top level only
+  g_display.caps.mipFilter = false;  // a device without mip filtering keeps the top level only
   ASSERT_TRUE(ReadDdsFile(dir.File("m.dds"), false, &img, &mips));
   EXPECT_EQ(img.levels.size(), 1u);
 }
