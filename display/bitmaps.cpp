@@ -252,8 +252,3 @@ void ReadSurfacePixel(Surface* s, int32_t x, int32_t y, VarCell* cell) {
 }
 
 uint32_t ImageColourKeyPixel() { return 0; }
-
-void ReleaseImageRecordSurface(ImageRecord& record) {
-  delete record.surface;
-  record.surface = nullptr;
-}

@@ -127,6 +127,7 @@ bool TryRestoreDisplay();      // a lost display: one restore attempt; true when
 void UpdatePointerSprites();
 void ClearZBuffer();
 void RestoreSpriteBackgrounds();
+void SaveSpriteBackgrounds();
 void RunDrawQueue();
 void TickRecordLifetimes();
 void UpdateAnimations();

@@ -10,6 +10,8 @@
 #include "display/text_state.h"
 #include "display/display.h"
 #include "display/imagefiles/surface_files.h"
+#include "display/images.h"
+#include "display/sprites.h"
 #include "platform/clock.h"
 #include "platform/display_modes.h"
 #include "platform/events.h"
@@ -279,6 +281,7 @@ void ReleaseDisplaySurfaces() {
 void ReleaseD3D() { g_display.device.reset(); }
 
 void ReleaseDisplay(bool keepDevice) {
+  ForgetAllImages();
   ReleaseAllBitmapSurfaces();
   ReleaseD3D();
   if (!keepDevice) WriteGrabFile();
@@ -361,6 +364,9 @@ int32_t SetDisplayMode(int32_t* width, int32_t* height, int32_t* depth, int32_t*
   PresentFrame();
   ClearBackBuffer();
   PresentFrame();
+  ReleaseAllImageTextures();
+  ForgetAllImages();
+  ReleaseSpriteBackgrounds();
   SetDrawTargetsToBackBuffer();
   LoadDefaultBitmapSurface(1);
   g_display.recreated = 1;
@@ -417,6 +423,8 @@ void ResetDisplayState() {
   g_lastEngineError.clear();
   g_captureRequested = 0;
   ResetScreenGrab();
+  ResetImageBank();
+  ResetSprites();
   ResetBitmapTable();
   ResetDrawQueueState();
   ResetTextState();

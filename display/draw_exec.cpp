@@ -8,6 +8,7 @@
 #include "display/bitmaps.h"
 #include "display/display.h"
 #include "display/draw_queue.h"
+#include "display/images.h"
 #include "display/text_state.h"
 #include "platform/fs.h"
 
@@ -241,6 +242,12 @@ void ExecuteDrawOp(DrawOp& op) {
     case 9:
     case 10:
     case 11: BitmapEffect(op); break;
+    case 51:
+    case 52:
+    case 53:
+    case 54:
+    case 55:
+    case 56: ExecuteImageOp(op, t); break;
     case 101: Clear(op, t); break;
     case 103:
       if (t) FillPixel(t, op.a, op.b);
