@@ -134,6 +134,8 @@ void ResetCallStack() {
   g_entryFlags.clear();
 }
 
+namespace {
+
 // What a call made inside function c saves of c: its numeric variables and the integer and
 // float temporaries of its window (none for the main program) as one block of raw values,
 // its string variables one by one, and the texts of its string temporaries. Numeric cells own
@@ -248,7 +250,7 @@ inline int32_t PlanIndexFor(const CodeWord* call, int32_t argCount, int caller) 
 inline uint64_t ReadCell(const VarCell* cell) { return uint32_t(cell->i); }
 inline void WriteCell(VarCell* cell, uint64_t value) { cell->i = int32_t(uint32_t(value)); }
 
-[[gnu::noinline]] static void GrowBlocks(uint32_t count) {
+[[gnu::noinline]] void GrowBlocks(uint32_t count) {
   g_blocks.resize(g_blocks.size() * 2 + count + 256);
   g_blockData = g_blocks.data();
   g_blockCapacity = uint32_t(std::min<size_t>(g_blocks.size(), UINT32_MAX));
@@ -262,6 +264,8 @@ inline void EnsureProgramScanned() {
     g_sites.assign(size_t(std::max<int64_t>(g_codeWordCount, 0)), -1);
   }
 }
+
+}  // namespace
 
 bool MainProgramKeepsTemporaries() {
   const int32_t* used = g_program.mainTemporaries;

@@ -91,7 +91,7 @@ int ErrorSlotOf(int32_t code) {
 }
 
 std::string GetErrorText(int32_t code) {
-  if (code == 10008) return "Language not found";
+  if (code == kErrLanguageNotFound) return "Language not found";
   if (code == 10010) return "Severe Exception! Report to the Vellumark developers";
   int slot = ErrorSlotOf(code);
   if (slot < 0 || !g_slotsReady) return "";

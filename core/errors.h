@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/error_codes.h"
+
 // The pending run-time error of the running program.
 extern int32_t g_errorCode;   // 0 none; system codes from 10000
 extern uint8_t g_errorKind;   // 0 error, 1 warning

@@ -1,8 +1,7 @@
 // Basic drawing and colour commands.
-#include "core/interp.h"
-#include "core/run_timing.h"
+#include "core/handler.h"
 #include "display/bitmaps.h"
-#include "display/commands_list.h"
+#include "display/commands.h"
 #include "display/display.h"
 #include "display/draw_queue.h"
 #include "display/text_state.h"
@@ -11,7 +10,7 @@ namespace {
 
 // Drawing to the screen shows at once in automatic mode.
 void RefreshRule() {
-  if (g_draw.programBitmap == 0) LeaveSlice = g_timing.autoRefresh;
+  if (g_draw.programBitmap == 0) AutoRefresh();
 }
 
 void CmdCls() {
@@ -43,7 +42,7 @@ void CmdLine() {
 void CmdBox() {
   QueueBox(OpInt(0), OpInt(1), OpInt(2), OpInt(3));
   SkipOperands(4);
-  LeaveSlice = g_timing.autoRefresh;
+  AutoRefresh();
 }
 
 void CmdCircle() {

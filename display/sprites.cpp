@@ -5,10 +5,10 @@
 #include <cmath>
 
 #include "core/errors.h"
-#include "core/run_state.h"
 #include "display/display.h"
 #include "display/images.h"
 #include "display/record_pools.h"
+#include "system/input.h"
 
 SpriteState g_sprites;
 
@@ -236,8 +236,8 @@ void UpdatePointerSprites() {
     caret->y = g_sprites.blinkPhase ? -256 : g_sprites.caretY - 1;
   }
   if (FrameRecord* pointer = FrameAt(uint32_t(g_sprites.pointerFrame))) {
-    pointer->x = g_runtime.mouseX - 1;
-    pointer->y = g_runtime.mouseY - 1;
+    pointer->x = g_input.mouseX - 1;
+    pointer->y = g_input.mouseY - 1;
   }
   g_framePool.ForEachUsed([](uint32_t, FrameRecord& rec) {
     if (!rec.belongsTo3D) return;

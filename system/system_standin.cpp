@@ -3,4 +3,5 @@
 
 uint8_t g_windowModeFlag = 0;
 void ResetWindowState() { g_windowModeFlag = 0; }
+void ResetSystemState() { ResetWindowState(); }
 void FtpShutdown() {}

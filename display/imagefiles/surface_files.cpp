@@ -1,5 +1,6 @@
 #include "display/imagefiles/surface_files.h"
 
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/pack.h"
 #include "display/display.h"
@@ -95,7 +96,7 @@ bool CaptureScreenToFile() {
   bool ok = g_grab.surface && SurfaceBltFast(g_grab.surface.get(), 0, 0, g_display.primary.get(), nullptr, 0) == kSurfOk &&
             SaveImageByExtension(*g_grab.surface, g_grab.file);
   ReleaseGrabSurface();
-  if (!ok) RunError(1004);
+  if (!ok) RunError(kErrBitmapNotSaved);
   return ok;
 }
 
@@ -105,4 +106,7 @@ bool ReleaseGrabSurface() {
   return had;
 }
 
-void ResetScreenGrab() { g_grab = GrabState{}; }
+void ResetScreenGrab() {
+  g_grab = GrabState{};
+  g_captureRequested = 0;
+}

@@ -1,6 +1,7 @@
 // Sound is not built yet: no engine, so every service has nothing to do.
 #include "sound/commands/sound_services.h"
 
+void ResetSoundState() {}
 void SelectMciMusic() {}
 bool InitSoundEngine() { return false; }
 void InitSoundListener() {}

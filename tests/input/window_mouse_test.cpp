@@ -21,14 +21,14 @@ using WindowMouse = VirtualSticks;
 TEST_F(WindowMouse, PositionAndButtonsComeFromTheWindowWhileMovementStillCounts) {
   StartInput();
   g_windowModeFlag = 1;
-  g_runtime.mouseX = 10;
-  g_runtime.mouseY = 20;
-  g_runtime.messageMouseButtons = 2;
+  g_input.mouseX = 10;
+  g_input.mouseY = 20;
+  g_input.messageMouseButtons = 2;
   InputAddMouseMotion(30, 40);
   InputSetMouseButton(0, true);
   Poll();
-  EXPECT_EQ(g_runtime.mouseX, 10);
-  EXPECT_EQ(g_runtime.mouseY, 20);
+  EXPECT_EQ(g_input.mouseX, 10);
+  EXPECT_EQ(g_input.mouseY, 20);
   EXPECT_EQ(g_input.moveX, 30);
   EXPECT_EQ(g_input.moveY, 40);
   EXPECT_EQ(g_input.mouseButtons, 2);
@@ -71,19 +71,19 @@ TEST_F(WindowMouse, PositionIsInPictureCoordinatesWhereverTheWindowIs) {
   g_display.pictureOffsetY = 7;
   HandleWindowMessage(Message{MsgKind::Move, 300, 200});
   HandleWindowMessage(Message{MsgKind::MouseMove, 105, 57});
-  EXPECT_EQ(g_runtime.mouseX, 100);
-  EXPECT_EQ(g_runtime.mouseY, 50);
+  EXPECT_EQ(g_input.mouseX, 100);
+  EXPECT_EQ(g_input.mouseY, 50);
   // Left of and above the picture the position is negative, as the window reports it.
   HandleWindowMessage(Message{MsgKind::MouseMove, 0xFFFE, 2});
-  EXPECT_EQ(g_runtime.mouseX, -7);
-  EXPECT_EQ(g_runtime.mouseY, -5);
+  EXPECT_EQ(g_input.mouseX, -7);
+  EXPECT_EQ(g_input.mouseY, -5);
   // Placing the pointer at the end of the range moves the system pointer no further.
   CommandCall c;
   c.cells[0].i = INT32_MAX;
   c.cells[1].i = INT32_MIN;
   EXPECT_EQ(c.Run(246, 2), 0);
-  EXPECT_EQ(g_runtime.mouseX, INT32_MAX);
-  EXPECT_EQ(g_runtime.mouseY, INT32_MIN);
+  EXPECT_EQ(g_input.mouseX, INT32_MAX);
+  EXPECT_EQ(g_input.mouseY, INT32_MIN);
   g_display.pictureOffsetX = g_display.pictureOffsetY = 0;
   g_windowModeFlag = 0;
 }
@@ -106,8 +106,8 @@ TEST_F(WindowMouse, PlacingThePointerMovesNoRelativeMouse) {
   c.cells[0].i = 100;
   c.cells[1].i = 50;
   EXPECT_EQ(c.Run(246, 2), 0);
-  EXPECT_EQ(g_runtime.mouseX, 100);
-  EXPECT_EQ(g_runtime.mouseY, 50);
+  EXPECT_EQ(g_input.mouseX, 100);
+  EXPECT_EQ(g_input.mouseY, 50);
   int mx = 0, my = 0;
   SDL_GetMouseState(&mx, &my);
   EXPECT_EQ(mx, 105);
