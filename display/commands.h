@@ -10,6 +10,8 @@ std::span<const CommandDef> DrawCommands();
 std::span<const CommandDef> TextCommands();
 std::span<const CommandDef> PrintCommands();
 std::span<const CommandDef> ModeCommands();
+std::span<const CommandDef> ImageCommands();
+std::span<const CommandDef> SpriteCommands();
 
 // No line input under way (run start).
 void ResetLineInput();

@@ -52,7 +52,9 @@ uint32_t MakeSprite(int32_t number) {
     }
     return f;
   }
-  const uint32_t f = AllocFrameRecord();
+  uint32_t f = AllocFrameRecord();
+  // Record 0 means "none" in the number table: it stays taken, shown by nobody.
+  if (f == 0) f = AllocFrameRecord();
   if (f == kNoRecord) return 0;
   FrameRecord& rec = g_framePool[f];
   rec.exists = 1;

@@ -25,6 +25,8 @@ const CommandFamily kFamilies[] = {
     {"text", TextCommands},
     {"print", PrintCommands},
     {"display modes", ModeCommands},
+    {"images", ImageCommands},
+    {"sprites", SpriteCommands},
 };
 
 bool g_tableFilled = false;
