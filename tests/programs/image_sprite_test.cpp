@@ -104,4 +104,26 @@ TEST(ImageSpritePrograms, WrongNumbersStopTheProgram) {
   EXPECT_EQ(ok.transcript, "ok\n");
 }
 
+// The example: bouncing balls over a loaded backdrop, a paddle moved by the keys, hits
+// counted once per contact; hundreds of frames leave no trail of the balls.
+TEST(ImageSpritePrograms, TheSpritesExampleCountsHitsAndLeavesNoTrail) {
+  VkaRun r = RunVka(std::string(VK_SOURCE_DIR) + "/examples/sprites.vka", 400,
+                    "2 key Right down\n20 key Right up\n390 key Escape down\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_NE(r.grab, nullptr);
+  const size_t last = r.transcript.rfind("hits ");
+  ASSERT_NE(last, std::string::npos);
+  EXPECT_GE(std::stoi(r.transcript.substr(last + 5)), 1);
+  int ball = 0, paddle = 0;
+  for (int32_t y = 0; y < 480; ++y)
+    for (int32_t x = 0; x < 640; ++x) {
+      const uint32_t p = r.Pixel(x, y);
+      ball += (p >> 16) > 0xE0 && ((p >> 8) & 255) > 0x30 && (p & 255) < 0x60;
+      paddle += Near(p, 0x3C3CC8);
+    }
+  EXPECT_GT(ball, 6 * 100);
+  EXPECT_LE(ball, 6 * 15 * 15);  // six balls and nothing left behind
+  EXPECT_EQ(paddle, 44 * 4);
+}
+
 }  // namespace
