@@ -14,6 +14,7 @@
 #include "display/record_pools.h"
 #include "display/sprites.h"
 #include "display/text_state.h"
+#include "display/textures.h"
 #include "platform/clock.h"
 #include "platform/display_modes.h"
 #include "platform/events.h"
@@ -160,6 +161,7 @@ bool SetDisplayColorKeys() {
 }
 
 bool CreateD3DDevice() {
+  ReleaseAllTextureSurfaces();
   g_display.device.reset();
   // The device renders offscreen; the facade is the null device until a 3D draw needs GL.
   g_display.device = CreateNullDevice();
@@ -278,7 +280,10 @@ void ReleaseDisplaySurfaces() {
   g_display.backBuffer.reset();
 }
 
-void ReleaseD3D() { g_display.device.reset(); }
+void ReleaseD3D() {
+  ReleaseAllTextureSurfaces();
+  g_display.device.reset();
+}
 
 void ReleaseDisplay(bool keepDevice) {
   ForgetAllImages();

@@ -1,6 +1,7 @@
 #include "display/record_pools.h"
 
 #include "display/images.h"
+#include "display/textures.h"
 
 RecordPool<FrameRecord> g_framePool(2, 4);
 RecordPool<ImageRecord> g_imagePool(16, 12);
@@ -16,6 +17,7 @@ void CreateDisplayPools() {
 
 void FreeDisplayPools() {
   g_images.surfaces.clear();
+  ResetTextureBank();
   g_framePool.Release();
   g_imagePool.Release();
   g_texturePool.Release();

@@ -45,11 +45,16 @@ struct ImageRecord {
   int32_t number;                // the image number it was bound to, 0 none
 };
 
-// A texture made from an image, a file, a surface or a colour.
+// A texture made from an image, a file, a surface or a colour. Its picture lives in the
+// texture bank's container of the same index.
 struct TextureRecord {
   uint32_t next, prev;
-  Surface* surface;
-  void* listNode;
+  int32_t image;                       // the image record it was made from (0 none)
+  int32_t sourceWidth, sourceHeight;   // size of the surface it was made from
+  int32_t textureWidth, textureHeight;
+  uint8_t transparency;                // converted to DXT1 with keyed texels see-through
+  uint32_t mipmapped;
+  int32_t listNode;                    // its node in the texture list, -1 none
 };
 
 // What a drawing operation does (DrawOp::code).
