@@ -239,6 +239,11 @@ bool TextureContainer::Preload() {
   return handle_ != 0;
 }
 
+uint32_t TextureContainer::Handle() {
+  if (!handle_ && Device() && (surface_ || !levels_.levels.empty())) Preload();
+  return handle_;
+}
+
 void TextureContainer::Release() {
   if (Device() && handle_) Device()->ReleaseTexture(handle_);
   handle_ = 0;
@@ -285,9 +290,9 @@ void RefreshImageTexture(uint32_t image, int32_t colourKey, int32_t transparency
   Surface* s = ImageSurfaceOf(image);
   if (!c || !s) return;
   TextureRecord& rec = g_texturePool[t];
-  if (img->width == rec.sourceWidth && img->height == rec.sourceHeight && transparency == rec.transparency &&
-      !rec.transparency) {
+  if (img->width == rec.sourceWidth && img->height == rec.sourceHeight && transparency == rec.transparency) {
     c->BlitInto(*s, img->width, img->height);
+    if (rec.transparency) c->ConvertToDxt1();
     return;
   }
   c->CreateFromSurface(*s, colourKey == 1, transparency == 1, false);

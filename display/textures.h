@@ -33,7 +33,8 @@ class TextureContainer {
   void Release();
   // The device went away: its handle is no longer valid.
   void ForgetDevice() { handle_ = 0; }
-  uint32_t Handle() const { return handle_; }
+  // The device's handle of the texture, given to the device again when it lost it (0 none).
+  uint32_t Handle();
   int32_t Width() const;
   int32_t Height() const;
   const PixelFormat& Format() const { return format_; }

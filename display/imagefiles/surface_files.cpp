@@ -7,6 +7,7 @@
 #include "display/imagefiles/file_bytes.h"
 #include "display/imagefiles/formats.h"
 #include "display/imagefiles/image_files.h"
+#include "platform/fs.h"
 
 namespace {
 
@@ -81,7 +82,8 @@ void SetSurfaceColorKey(Surface* s, int64_t colour) {
 }
 
 bool ConvertSurfaceToBitmapFile(const Surface& s, const std::string& name) {
-  return SaveImageByExtension(s, name.size() >= 3 && ImageFileExtension(name) == "bmp" ? name : name + ".bmp");
+  std::string data;
+  return EncodeBmp(PictureOfSurface(s), &data) && FsWriteFileAtomic(name, data);
 }
 
 void RequestScreenGrab(const std::string& file) {
