@@ -114,7 +114,8 @@ class DeviceFacade final : public Device3D {
   size_t TextureCount() const override { return textures_.size(); }
   bool DrawIndexed(const Vertex* vertices, uint32_t vertexCount, const uint32_t* indices,
                    uint32_t indexCount) override {
-    if (indexCount >= 3 && (!vertices || !indices)) return false;
+    if (indexCount == 0) return true;
+    if (!vertices || !indices) return false;
     for (uint32_t k = 0; k < indexCount; ++k)
       if (indices[k] >= vertexCount) return false;
     if (!gl_) return true;

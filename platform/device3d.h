@@ -118,7 +118,8 @@ class Device3D {
   // Stage 0 only; a handle the device does not know draws untextured.
   virtual bool SetTexture(uint32_t stage, uint32_t handle) = 0;
   virtual size_t TextureCount() const = 0;
-  // An indexed triangle list under the current state; indices past the vertices draw nothing.
+  // An indexed triangle list under the current state; a list with an index past the vertices
+  // is refused whole (false).
   virtual bool DrawIndexed(const Vertex* vertices, uint32_t vertexCount, const uint32_t* indices,
                            uint32_t indexCount) = 0;
   // Releases every resource the device made and returns the state to the defaults.

@@ -3,6 +3,7 @@
 #include "core/command_table.h"
 #include "core/commands.h"
 #include "display/commands.h"
+#include "sound/commands/commands.h"
 #include "system/commands.h"
 
 namespace {
@@ -27,6 +28,8 @@ const CommandFamily kFamilies[] = {
     {"display modes", ModeCommands},
     {"images", ImageCommands},
     {"sprites", SpriteCommands},
+    {"sound", SoundCommands},
+    {"music", MusicCommands},
 };
 
 bool g_tableFilled = false;
