@@ -448,6 +448,8 @@ void StreamPoll(int32_t elapsed_ms) {
       if (s->ended) ended.push_back(s);
     }
     g_sound.streamCpu.store(total);
+    // Stopped under the lock: a stream closed on another thread is unlisted first, so it is
+    // never stopped here after it was freed.
+    for (SoundStream* s : ended) StreamStop(s);
   }
-  for (SoundStream* s : ended) StreamStop(s);
 }
