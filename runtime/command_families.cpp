@@ -4,6 +4,7 @@
 #include "core/commands.h"
 #include "display/commands.h"
 #include "scene3d/commands.h"
+#include "sound/commands/commands.h"
 #include "system/commands.h"
 
 namespace {
@@ -27,6 +28,8 @@ const CommandFamily kFamilies[] = {
     {"print", PrintCommands},
     {"display modes", ModeCommands},
     {"3d maths", Maths3dCommands},
+    {"sound", SoundCommands},
+    {"music", MusicCommands},
 };
 
 bool g_tableFilled = false;
