@@ -39,7 +39,7 @@ TEST(Functions, CodeAfterATextFunctionIsTheMainPrograms) {
       "v = 1\ngosub after\nprint v\nend\n"
       "function f$()\nendfunction \"a\"\n"
       "after:\nv = v + 2\nreturn\n";
-  VkaRun r = RunVkaSource(source, 10);
+  RunOutcome r = RunVkaSource(source, 10);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.transcript, "3\n");
 }

@@ -1,12 +1,12 @@
 // Source files in UTF-8 and in the 8-bit code page; transcripts in UTF-8.
 #include <gtest/gtest.h>
 
-#include "tests/programs/vka_run.h"
+#include "tests/support/program_run.h"
 
 TEST(SourceText, Utf8SourcesBecomeTheCodePageAndTranscriptsAreUtf8) {
   // "café €" and a character the code page lacks, in UTF-8 with a byte-order mark: the text
   // has 6 characters, and the one outside the code page is "?".
-  VkaRun r = RunVkaSource("\xEF\xBB\xBFprint \"caf\xC3\xA9 \xE2\x82\xAC\"\nprint len(\"caf\xC3\xA9 \xE2\x82\xAC\")\n"
+  RunOutcome r = RunVkaSource("\xEF\xBB\xBFprint \"caf\xC3\xA9 \xE2\x82\xAC\"\nprint len(\"caf\xC3\xA9 \xE2\x82\xAC\")\n"
                           "print \"\xE4\xB8\xAD\"\n",
                           5);
   ASSERT_EQ(r.status, 0) << r.err;

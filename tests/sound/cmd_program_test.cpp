@@ -12,7 +12,7 @@
 #include "sound/engine/drivers/driver_manual.h"
 #include "sound/engine/sound_engine.h"
 #include "tests/sound/cmd_fixture.h"
-#include "tests/support/run_image.h"
+#include "tests/support/program_run.h"
 
 namespace {
 
