@@ -28,6 +28,8 @@ const CommandFamily kFamilies[] = {
     {"print", PrintCommands},
     {"display modes", ModeCommands},
     {"3d maths", Maths3dCommands},
+    {"images", ImageCommands},
+    {"sprites", SpriteCommands},
     {"sound", SoundCommands},
     {"music", MusicCommands},
 };
