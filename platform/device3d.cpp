@@ -49,6 +49,10 @@ std::vector<PixelFormat> Device3D::TextureFormats() const {
 
 namespace {
 
+// Vertex buffer handles of every device of the process come from one counter, so a handle kept
+// past its device finds nothing in the next one.
+uint32_t g_lastBuffer = 0;
+
 class DeviceFacade final : public Device3D {
  public:
   explicit DeviceFacade(std::unique_ptr<GlDevice> gl) : gl_(std::move(gl)) {}
@@ -133,9 +137,9 @@ class DeviceFacade final : public Device3D {
     } catch (const std::bad_alloc&) {
       return 0;
     }
-    if (++lastBuffer_ == 0) ++lastBuffer_;
-    buffers_[lastBuffer_] = std::move(b);
-    return lastBuffer_;
+    if (++g_lastBuffer == 0) ++g_lastBuffer;
+    buffers_[g_lastBuffer] = std::move(b);
+    return g_lastBuffer;
   }
   void ReleaseVertexBuffer(uint32_t handle) override {
     auto it = buffers_.find(handle);
@@ -149,6 +153,10 @@ class DeviceFacade final : public Device3D {
     return !gl_ || gl_->DrawBuffer(DrawState(), it->second.data, &it->second.gl);
   }
   size_t VertexBufferCount() const override { return buffers_.size(); }
+  const MeshBufferData* VertexBufferData(uint32_t handle) const override {
+    auto it = buffers_.find(handle);
+    return it == buffers_.end() ? nullptr : &it->second.data;
+  }
   void Reset() override {
     if (gl_)
       for (auto& [handle, b] : buffers_) gl_->ReleaseBuffer(&b.gl);
@@ -184,7 +192,6 @@ class DeviceFacade final : public Device3D {
   };
   DeviceState state_, plain_;
   std::unordered_map<uint32_t, Buffer> buffers_;
-  uint32_t lastBuffer_ = 0;
   struct TextureEntry {
     std::vector<TextureLevel> levels;
     GlHandle gl = 0;  // made at the first draw with the texture

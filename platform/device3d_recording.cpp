@@ -77,6 +77,7 @@ class RecordingDevice final : public Device3D {
     return inner_->DrawVertexBuffer(handle);
   }
   size_t VertexBufferCount() const override { return inner_->VertexBufferCount(); }
+  const MeshBufferData* VertexBufferData(uint32_t handle) const override { return inner_->VertexBufferData(handle); }
   void Reset() override {
     Log("reset");
     inner_->Reset();

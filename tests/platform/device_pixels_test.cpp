@@ -240,4 +240,32 @@ TEST_F(DevicePixels, WireframeDrawsTheEdgesOnly) {
   EXPECT_GE(edge, 1);
 }
 
+TEST(DeviceBuffers, KeptBuffersDrawOnGlWhenMadeBeforeItAndAfterAReset) {
+  Device3DPtr d = CreateNullDevice();
+  Grid g(10, 10, 2);
+  const uint32_t early = d->CreateVertexBuffer(g.v.data(), uint32_t(g.v.size()), g.idx.data(), uint32_t(g.idx.size()));
+  const uint32_t bad[3] = {0, 1, 99};
+  EXPECT_EQ(d->CreateVertexBuffer(g.v.data(), uint32_t(g.v.size()), bad, 3), 0u);
+  ASSERT_NE(early, 0u);
+  VK_NEED_GL(d->StartGl(kSize, kSize));
+  float p[16];
+  BuildProjectionMatrix(p, kPi / 2, 1, 1, 100);
+  d->SetTransform(kTransformProjection, p);
+  d->SetViewport(0, 0, kSize, kSize, 0, 1);
+  d->SetRenderState(kRsLighting, 0);
+  SurfacePtr s = SurfaceCreate(kSize, kSize, 32);
+  auto centre = [&](uint32_t handle) {
+    d->Clear(kClearTarget | kClearZBuffer, SurfRect{0, 0, kSize, kSize}, 0, 1, 0);
+    const bool drawn = d->DrawVertexBuffer(handle);
+    d->ReadBackInto(s.get());
+    return drawn ? s->GetPixel(32, 32) & 0xFFFFFF : 0xBADu;
+  };
+  EXPECT_EQ(centre(early), 0xFFFFFFu);
+  d->ReleaseVertexBuffer(early);
+  EXPECT_EQ(centre(early), 0xBADu);  // released: nothing to draw
+  const uint32_t later = d->CreateVertexBuffer(g.v.data(), uint32_t(g.v.size()), g.idx.data(), uint32_t(g.idx.size()));
+  EXPECT_NE(later, early);  // handles are not reused
+  EXPECT_EQ(centre(later), 0xFFFFFFu);
+}
+
 }  // namespace
