@@ -240,6 +240,35 @@ TEST_F(DevicePixels, WireframeDrawsTheEdgesOnly) {
   EXPECT_GE(edge, 1);
 }
 
+TEST_F(DevicePixels, ColourKeyedTexturesHaveHolesAndFiltersChooseTexels) {
+  VK_NEED_GL(HaveGl());
+  // 2 x 2 texels: white, keyed (alpha 0), black, white.
+  TextureLevel level;
+  level.width = level.height = 2;
+  level.texels = {0xFFFFFFFFu, 0x00FF0000u, 0xFF000000u, 0xFFFFFFFFu};
+  d_->SetTexture(0, d_->CreateTexture({level}));
+  d_->SetRenderState(kRsLighting, 0);
+  Grid g(10, 10, 1);  // u, v run 0..1 across the screen
+  d_->SetRenderState(kRsColourKeyEnable, 1);
+  Clear(0x00FF00);
+  Draw(g);
+  EXPECT_EQ(At(-5, 5, 10), 0xFFFFFFu);
+  EXPECT_EQ(At(5, 5, 10), 0x00FF00u);  // the hole shows the background
+  EXPECT_EQ(At(-5, -5, 10), 0u);
+  d_->SetRenderState(kRsColourKeyEnable, 0);
+  // Point filtering keeps texel edges hard; linear blends across them.
+  d_->SetTextureStageState(0, kTssMagFilter, 1);
+  Clear();
+  Draw(g);
+  EXPECT_EQ(At(-0.2f, -5, 10), 0u);
+  d_->SetTextureStageState(0, kTssMagFilter, 2);
+  Clear();
+  Draw(g);
+  const int grey = Red(At(-0.2f, -5, 10));
+  EXPECT_GT(grey, 40);
+  EXPECT_LT(grey, 215);
+}
+
 TEST(DeviceBuffers, KeptBuffersDrawOnGlWhenMadeBeforeItAndAfterAReset) {
   Device3DPtr d = CreateNullDevice();
   Grid g(10, 10, 2);
