@@ -10,6 +10,7 @@ std::span<const CommandDef> DrawCommands();
 std::span<const CommandDef> TextCommands();
 std::span<const CommandDef> PrintCommands();
 std::span<const CommandDef> ModeCommands();
+std::span<const CommandDef> AnimationCommands();
 
 // Saves the screen to the file after the next refresh is shown.
 void RequestScreenGrab(const std::string& file);

@@ -1,10 +1,8 @@
-// Frame steps of the image bank, sprites and video animations, which are not built yet:
-// with no images, sprites or animations there is nothing to age, draw or advance.
+// Frame steps of the image bank and sprites, which are not built yet: with no images or
+// sprites there is nothing to age or draw.
 #include "display/display.h"
 
 void UpdatePointerSprites() {}
 void RestoreSpriteBackgrounds() {}
 void TickRecordLifetimes() {}
-void UpdateAnimations() {}
-void ReleaseAllAnimations() {}
 void DrawAllSprites() {}

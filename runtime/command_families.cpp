@@ -25,6 +25,7 @@ const CommandFamily kFamilies[] = {
     {"text", TextCommands},
     {"print", PrintCommands},
     {"display modes", ModeCommands},
+    {"animations", AnimationCommands},
 };
 
 bool g_tableFilled = false;
