@@ -46,8 +46,8 @@ class VideoStream {
   // Takes the latest decoded frame whose time has come at nowMs (earlier ones are dropped) and
   // swaps it into *current, whose old surface goes back to the stream (kNew). kNone when no new
   // frame is due yet; kEnded when the video has ended (or failed) and its last frame's time is
-  // over. With wait, the call waits until the decoder has reached the due frame (for clocks that
-  // do not run by themselves); otherwise it never waits.
+  // over (*current then holds the last frame). With wait, the call waits until the decoder has
+  // reached the due frame (for clocks that do not run by themselves); otherwise it never waits.
   Due TakeDueFrame(uint32_t nowMs, bool wait, SurfacePtr* current);
 
   // Sound thread: copies up to `frames` decoded stereo frames into out; the rest is silence.

@@ -41,7 +41,15 @@ bool ConvertInto(Impl* s, const AVFrame* f, Surface* out) {
   if (!s->scaler) return false;
   uint8_t* dst[4] = {out->Row(0), nullptr, nullptr, nullptr};
   int lines[4] = {out->Pitch(), 0, 0, 0};
-  return sws_scale(s->scaler, f->data, f->linesize, 0, f->height, dst, lines) == s->height;
+  if (sws_scale(s->scaler, f->data, f->linesize, 0, f->height, dst, lines) != s->height) return false;
+  if (s->outPixels == AV_PIX_FMT_BGR0) {
+    // The scaler fills the unused byte; the display's 32-bit pixels keep it 0.
+    for (int32_t y = 0; y < s->height; ++y) {
+      uint8_t* row = out->Row(y);
+      for (int32_t x = 0; x < s->width; ++x) row[x * 4 + 3] = 0;
+    }
+  }
+  return true;
 }
 
 // The end of the pictures: the last one stays on until its time is over.

@@ -3,6 +3,7 @@
 // decoders, and the first picture.
 #include <algorithm>
 #include <chrono>
+#include <mutex>
 
 #include "platform/fs.h"
 #include "platform/video_internal.h"
@@ -177,6 +178,9 @@ VideoStream::~VideoStream() = default;
 
 std::unique_ptr<VideoStream> VideoStream::Open(const std::string& path, const VideoOptions& options,
                                                std::string* error) {
+  // FFmpeg's own messages would only reach stderr: failures are reported to the caller.
+  static std::once_flag quiet;
+  std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
   auto s = std::make_unique<Impl>();
   s->options = options;
   s->outPixels = PixelsFor(options.format);

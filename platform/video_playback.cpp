@@ -59,14 +59,14 @@ VideoStream::Due VideoStream::TakeDueFrame(uint32_t nowMs, bool wait, SurfacePtr
     if (!wait || !s.frames.empty() || s.finished) break;
     if (s.consumerCv.wait_until(lock, deadline) == std::cv_status::timeout) break;
   }
-  if (due) {
+  const bool isNew = due != nullptr;
+  if (isNew) {
     SurfacePtr& old = *current;
     if (old && old->Width() == s.width && old->Height() == s.height) s.spare.push_back(std::move(old));
     old = std::move(due);
-    return Due::kNew;
   }
   if (s.frames.empty() && s.finished && position >= s.endMs) return Due::kEnded;
-  return Due::kNone;
+  return isNew ? Due::kNew : Due::kNone;
 }
 
 size_t VideoStream::ReadAudio(int16_t* out, size_t count) {
