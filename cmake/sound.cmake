@@ -14,3 +14,12 @@ if(VK_SOUND_TSAN)
   target_include_directories(test_sound_tsan PRIVATE ${CMAKE_SOURCE_DIR})
   target_link_libraries(test_sound_tsan PRIVATE PkgConfig::SDL2 Threads::Threads GTest::gtest)
 endif()
+
+# The MPEG audio decoder's inner loops (synthesis window, transforms) are written for the
+# vectoriser, which -O2 leaves mostly unused.
+file(GLOB VK_MPEG_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/sound/engine/mpeg/*.cpp)
+set_source_files_properties(${VK_MPEG_SOURCES} PROPERTIES COMPILE_OPTIONS "-O3")
+
+# Music: MIDI files are rendered by FluidSynth with a General MIDI SoundFont.
+pkg_check_modules(VK_FLUIDSYNTH REQUIRED IMPORTED_TARGET fluidsynth)
+target_link_libraries(vellumark_lib PUBLIC PkgConfig::VK_FLUIDSYNTH)

@@ -120,10 +120,6 @@ void AppendErrorLog(const std::string& message) {
   IniWriteString(LogPath(), "ERRORLOG", key, message);
 }
 
-void LogStringOutput(const std::string& text) {
-  if (g_runtime.debugMode) IniWriteString(LogPath(), "ERRORLOG", "STRINGOUTPUT", text);
-}
-
 std::string FormatProgramState(const intptr_t* p) {
   if (!CommandStream || !p || p < CommandStream || p >= CommandStream + g_codeWordCount || p[0] <= 0) return "";
   int64_t index = p - CommandStream;

@@ -174,8 +174,6 @@ bool CheckOperandKinds(const uint8_t* bytes, int64_t codeStart, int64_t count, i
 
 }  // namespace
 
-bool ProgramLoaded() { return CommandStream != nullptr; }
-
 bool LoadProgram(const std::string& file, std::string* error) {
   std::string bytes;
   // The size is checked before anything is read: an image is never larger than this.

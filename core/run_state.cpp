@@ -7,7 +7,6 @@
 #include "core/interp.h"
 #include "core/language.h"
 #include "core/loader.h"
-#include "core/pack.h"
 #include "platform/fs.h"
 
 RuntimeState g_runtime;
@@ -34,7 +33,6 @@ void ResetCoreState() {
   g_errorCode = 0;
   g_errorKind = 0;
   g_lastEngineError.clear();
-  g_packReader = nullptr;
 }
 
 void StartCoreRun() {

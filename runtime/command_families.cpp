@@ -3,6 +3,7 @@
 #include "core/command_table.h"
 #include "core/commands.h"
 #include "display/commands.h"
+#include "sound/commands/commands.h"
 #include "system/commands.h"
 
 namespace {
@@ -26,6 +27,8 @@ const CommandFamily kFamilies[] = {
     {"print", PrintCommands},
     {"display modes", ModeCommands},
     {"animations", AnimationCommands},
+    {"sound", SoundCommands},
+    {"music", MusicCommands},
 };
 
 bool g_tableFilled = false;

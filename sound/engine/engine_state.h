@@ -284,3 +284,8 @@ class SoundWorker {
   std::mutex mutex_;
   std::condition_variable cv_;
 };
+
+// Engine-internal links between the core, the mixer and the DSP chain.
+void SetOwnerThread();                                   // the thread that started the engine
+void DspInsertUnit(SoundDspUnit* unit, int32_t priority);
+void DspFreeAllUnits();

@@ -123,7 +123,7 @@ void RecordPoll() {
   g_record.last = p;
 }
 
-bool IsRecordTarget(const SoundSample* s) { return s && g_record.target == s; }
+static bool IsRecordTarget(const SoundSample* s) { return s && g_record.target == s; }
 
 int32_t SoundRecordGetNumDrivers() {
   ApiEnter();

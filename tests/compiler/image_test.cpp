@@ -6,7 +6,7 @@
 
 #include "core/loader.h"
 #include "platform/fs.h"
-#include "tests/compiler/compile_helpers.h"
+#include "tests/support/compile_helpers.h"
 #include "tests/support/image_builder.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include <cctype>
 
-#include "tests/compiler/compile_helpers.h"
+#include "tests/support/compile_helpers.h"
 
 TEST(Listing, EmptyProgramIsTheEndCommand) { EXPECT_EQ(Listing(""), "213"); }
 

@@ -14,7 +14,7 @@
 #include "runtime/run_loop.h"
 #include "runtime/startup.h"
 #include "tests/support/image_builder.h"
-#include "tests/support/run_image.h"
+#include "tests/support/program_run.h"
 
 namespace {
 

@@ -333,15 +333,16 @@ TEST_F(MixerTest, DspUnitsRunByPriorityThenPlacingOrder) {
   // After the clear unit (placed first at 0), before the stream unit at 200.
   std::vector<SoundDspUnit*> chain;
   for (SoundDspUnit* u = g_mixer.chain.next; u != &g_mixer.chain; u = u->next) chain.push_back(u);
-  ASSERT_EQ(chain.size(), 8u);
+  ASSERT_EQ(chain.size(), 9u);  // with the streams' time unit at 299
   EXPECT_EQ(chain[0], DspGetClearUnit());
   EXPECT_EQ(chain[1], c);
   EXPECT_EQ(chain[2], DspGetChannelMixUnit());
   EXPECT_EQ(chain[3], a);
   EXPECT_EQ(chain[4], b);
   EXPECT_EQ(chain[5], DspGetStreamUnit());
-  EXPECT_EQ(chain[6], off);
-  EXPECT_EQ(chain[7], DspGetWriteOutUnit());
+  EXPECT_EQ(DspGetPriority(chain[6]), 299);
+  EXPECT_EQ(chain[7], off);
+  EXPECT_EQ(chain[8], DspGetWriteOutUnit());
   ManualDriverAdvance(uint32_t(DspGetBufferLength()));
   EXPECT_EQ(order, (std::vector<int>{3, 1, 2}));
   // A unit that returns its own buffer replaces what the write-out converts.

@@ -5,6 +5,7 @@
 
 #include "sound/engine/drivers/driver.h"
 #include "sound/engine/mixer/mixer.h"
+#include "sound/engine/streams/streams.h"
 
 namespace {
 
@@ -140,6 +141,7 @@ void ManualDriverAdvance(uint32_t frames) {
   }
   MixerFill();
   RecordPoll();
+  StreamPoll(int32_t(uint64_t(frames) * 1000 / uint64_t(g_sound.mixRate > 0 ? g_sound.mixRate : 44100)));
 }
 
 const std::vector<int16_t>& ManualDriverOutput() { return g_manual.output; }

@@ -11,9 +11,6 @@
 
 MixerState g_mixer;
 
-void DspInsertUnit(SoundDspUnit* unit, int32_t priority);
-void DspFreeAllUnits();
-
 // ---- channel lists ----
 
 void ChannelUnlink(SoundChannel* c) {
