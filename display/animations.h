@@ -12,7 +12,7 @@
 inline constexpr int32_t kAnimationSlots = 33;  // 1..32; slot 0 is never used by the commands
 inline constexpr int32_t kNoTarget = -1;        // no drawing target (a bitmap number otherwise)
 
-struct AnimationSound;
+struct SoundStream;
 
 struct AnimationSlot {
   std::string file;
@@ -25,7 +25,7 @@ struct AnimationSlot {
   int32_t drawTarget = kNoTarget;       // target given when the pictures started
   int32_t loop = 0;
   int32_t placeX1 = 0, placeY1 = 0, placeX2 = 0, placeY2 = 0;
-  AnimationSound* sound = nullptr;      // the sound track's engine stream, when playing
+  SoundStream* sound = nullptr;         // the sound track's engine stream, once played
 };
 
 struct AnimationStatus {
@@ -61,7 +61,8 @@ void ClearAnimationFlag(int32_t slot);
 // UpdateAnimations and ReleaseAllAnimations are the display's frame steps (display/display.h).
 
 // The sound track through the sound engine (display/animation_sound.cpp): the rate sound is
-// decoded at (0: none), and its stream made and played, held, or closed with the pictures.
+// decoded at (0: no engine, no sound), and its engine stream made and played, held, or closed
+// with the pictures.
 int32_t AnimationSoundRate();
 void RunAnimationSound(AnimationSlot& a);
 void HoldAnimationSound(AnimationSlot& a);

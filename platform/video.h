@@ -32,6 +32,7 @@ class VideoStream {
   int32_t Width() const;
   int32_t Height() const;
   bool HasAudio() const;
+  int32_t AudioRate() const;  // rate of the decoded sound (0: none)
 
   // The play position moves on from nowMs (run) or holds where it is (stop).
   void Run(uint32_t nowMs);

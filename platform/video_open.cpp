@@ -213,3 +213,4 @@ std::unique_ptr<VideoStream> VideoStream::Open(const std::string& path, const Vi
 int32_t VideoStream::Width() const { return impl_->width; }
 int32_t VideoStream::Height() const { return impl_->height; }
 bool VideoStream::HasAudio() const { return impl_->audioIndex >= 0; }
+int32_t VideoStream::AudioRate() const { return HasAudio() ? impl_->options.audioRate : 0; }

@@ -42,9 +42,10 @@ std::string MakeColourClip() {
 
 std::string MakeMpeg4Clip(const std::string& name, bool sound) {
   std::string out = Folder().File(name);
-  std::vector<std::string> args = {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=1"};
+  const std::string seconds = sound ? "3" : "1";
+  std::vector<std::string> args = {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=" + seconds};
   if (sound) {
-    args.insert(args.end(), {"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100:duration=1", "-ac", "2",
+    args.insert(args.end(), {"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100:duration=" + seconds, "-ac", "2",
                              "-c:a", "pcm_s16le"});
   }
   args.insert(args.end(), {"-c:v", "mpeg4", "-q:v", "3", out});

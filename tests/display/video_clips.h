@@ -15,7 +15,7 @@ const std::string& ColourClip();
 const std::string& Mpeg4Clip();
 // The MPEG-4 clip cut off in the middle of its data.
 const std::string& TruncatedClip();
-// An MPEG-4 clip of 1 s with a 440 Hz sine sound track (16-bit PCM, 44100 Hz, stereo).
+// An MPEG-4 clip of 3 s with a 440 Hz sine sound track (16-bit PCM, 44100 Hz, stereo).
 const std::string& SoundClip();
 // Any file in the clips' folder (for writing damaged copies).
 std::string ClipFolderFile(const std::string& name);
