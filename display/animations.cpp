@@ -258,5 +258,24 @@ int32_t ResumeAnimationCommand(int32_t n) {
   return PlayAnimation(n, 0, 0, 0, 0, 0, kNoTarget, 0);
 }
 
+void HoldAnimationsWhileInactive() {
+  for (AnimationSlot& a : g_animations.slots) {
+    if (!a.videoOn || !a.stream || !a.stream->Running()) continue;
+    a.stream->Stop(TimeMs());
+    HoldAnimationSound(a);
+    a.heldByFocus = 1;
+  }
+}
+
+void RunAnimationsAgain() {
+  for (AnimationSlot& a : g_animations.slots) {
+    if (!a.heldByFocus) continue;
+    a.heldByFocus = 0;
+    if (!a.videoOn || !a.stream) continue;
+    a.stream->Run(TimeMs());
+    RunAnimationSound(a);
+  }
+}
+
 void SetAnimationFlag(int32_t n) { Slot(n).loop = 1; }
 void ClearAnimationFlag(int32_t n) { Slot(n).loop = 0; }

@@ -26,6 +26,7 @@ struct AnimationSlot {
   int32_t loop = 0;
   int32_t placeX1 = 0, placeY1 = 0, placeX2 = 0, placeY2 = 0;
   SoundStream* sound = nullptr;         // the sound track's engine stream, once played
+  uint8_t heldByFocus = 0;              // held while the window is inactive
 };
 
 struct AnimationStatus {
@@ -59,6 +60,11 @@ int32_t ResumeAnimationCommand(int32_t slot);
 void SetAnimationFlag(int32_t slot);
 void ClearAnimationFlag(int32_t slot);
 // UpdateAnimations and ReleaseAllAnimations are the display's frame steps (display/display.h).
+
+// While the full-screen window is inactive, every playing animation holds, pictures and sound
+// together, as all other audio does; it runs on from there when the window is active again.
+void HoldAnimationsWhileInactive();
+void RunAnimationsAgain();
 
 // The sound track through the sound engine (display/animation_sound.cpp): the rate sound is
 // decoded at (0: no engine, no sound), and its engine stream made and played, held, or closed

@@ -154,6 +154,23 @@ TEST_F(AnimationTest, PauseResumeAndStopInTheirOrder) {
   EXPECT_EQ(g_errorCode, 0);
 }
 
+TEST_F(AnimationTest, AnInactiveWindowHoldsPlayingAnimationsUntilItIsActiveAgain) {
+  Load(1, ColourClip());
+  Load(2, ColourClip());
+  Play(2003, {2});
+  Call(2005, {2});  // paused by the program: stays paused
+  Play(2012, {1, 100, 0});
+  At(kClipFrameMs);
+  HoldAnimationsWhileInactive();
+  ClockAdvanceMs(10000);
+  RunAnimationsAgain();
+  EXPECT_EQ(Status(2), "110");
+  EXPECT_FALSE(g_animations.slots[2].stream->Running());
+  start_ += 10000;
+  At(2 * kClipFrameMs);
+  ExpectFrameAt(Back(), 2, 100, 0);  // on from where it was held
+}
+
 TEST_F(AnimationTest, ClippingCutsThePictureInProportionToTheTarget) {
   Load(1, ColourClip());
   Play(2012, {1, -kClipWidth / 2, 10});  // the left half is cut
