@@ -205,6 +205,21 @@ TEST_F(AnimationTest, ClippingCutsThePictureInProportionToTheTarget) {
   At(3 * kClipFrameMs);
 }
 
+TEST_F(AnimationTest, ALostTargetIsRestoredAndAFailedRestoreSkipsThePicture) {
+  Load(1, ColourClip());
+  Play(2003, {1});
+  g_surfaceFaults.loseNext = 1;
+  At(0);
+  ExpectFrameAt(Back(), 0, 0, 0);
+  EXPECT_EQ(g_display.active, 1);
+  SurfaceFill(Back(), nullptr, 0);
+  g_surfaceFaults.loseNext = 1;
+  g_surfaceFaults.restoreFailures = 1;
+  At(kClipFrameMs);
+  EXPECT_EQ(g_display.active, 0);
+  EXPECT_EQ(CountLit(), 0);
+}
+
 TEST_F(AnimationTest, NumberBitmapAndFileErrors) {
   struct Case {
     int command;
