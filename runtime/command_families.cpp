@@ -27,6 +27,8 @@ const CommandFamily kFamilies[] = {
     {"print", PrintCommands},
     {"display modes", ModeCommands},
     {"animations", AnimationCommands},
+    {"images", ImageCommands},
+    {"sprites", SpriteCommands},
     {"sound", SoundCommands},
     {"music", MusicCommands},
 };
