@@ -45,6 +45,7 @@ void StopScene() {
 const Subsystem kSubsystems[] = {
     {"core", ResetCoreState, [] { StartCoreRun(); return true; }, nullptr},
     {"display", ResetDisplayState, StartDisplay, StopDisplay},
+    {"animations", ReleaseAllAnimations, nullptr, nullptr},
     {"model", FreeMeshPool, [] { CreateMeshPool(); return true; }, FreeMeshPool},
     {"scene3d", ResetSceneState, StartScene, StopScene},
     {"collision", ResetCollisionWorld, nullptr, ResetCollisionWorld},
