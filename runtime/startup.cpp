@@ -70,6 +70,7 @@ void ReportPendingError(bool toolMode) {
 // Start-up, run and shutdown of one program. The image is either read from the pack of the
 // running file (reader set) or from imagePath.
 int RunSession(const std::string& runningFile, VirtualFiles* reader, const std::string& imagePath, bool toolMode) {
+  EventsCatchStopSignals();
   g_runWindow = RunWindow{};
   ResetSubsystems();
   g_runtime.programFile = runningFile;
@@ -139,6 +140,7 @@ int RunSession(const std::string& runningFile, VirtualFiles* reader, const std::
   FreeErrorTexts();
   FreeProgramStrings();
   ClockUseVirtual(false);
+  EventsReleaseStopSignals();
   FsRemoveTempFolder();
   return status;
 }
