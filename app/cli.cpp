@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "compiler/compiler.h"
@@ -111,10 +112,33 @@ std::string AbsolutePath(const std::string& path) {
   return FsCurrentFolder() + "/" + resolved;
 }
 
+// The name under which messages show a file of the compiled text: the source as it was given,
+// or an included file beside it ("" is the source itself).
+std::string NameInMessages(const std::string& source, const std::string& file) {
+  if (file.empty()) return source;
+  if (file[0] == '/') return file;
+  const std::string folder = FsFolderOf(source);
+  return folder.empty() ? file : folder == "/" ? "/" + file : folder + "/" + file;
+}
+
+// What a run needs of a compile to name the lines of its errors.
+SourceMap SourceMapOf(const Compiler& compiler, const std::string& source) {
+  SourceMap map;
+  map.lineOfWord = compiler.CodeLines();
+  for (const Compiler::SourceFile& f : compiler.SourceFiles())
+    map.files.push_back({f.firstLine, NameInMessages(source, f.name)});
+  const KeywordTable& keywords = compiler.Keywords();
+  for (const auto& [number, index] : keywords.byNumber)
+    map.keywords.push_back({number, {keywords.main[size_t(index)].name, keywords.main[size_t(index)].params}});
+  std::sort(map.keywords.begin(), map.keywords.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+  return map;
+}
+
 // Compiles a source file into an image file (none: check only) with the source's folder as
 // the current folder, so that included files are read relative to it. Errors go to stderr
-// as FILE:LINE: message.
-bool CompileFile(const std::string& source, const std::string& image) {
+// as FILE:LINE: message. A run gets the source map of the compile.
+bool CompileFile(const std::string& source, const std::string& image, SourceMap* map = nullptr) {
   LoadLanguageTables(ExeFolder());
   Compiler compiler;
   compiler.ResetCompiler();
@@ -138,11 +162,14 @@ bool CompileFile(const std::string& source, const std::string& image) {
   compiler.SetDebugListing(IniGetString("SETUP.INI", "SETTINGS", "RUNTIMETEST", "0") == "1");
   bool ok = compiler.CompileToImageFile(sourcePath, imagePath);
   FsChangeFolder(keep);
+  SourceMap sourceMap = SourceMapOf(compiler, source);
   if (!ok) {
     if (compiler.ErrorLine() > 0)
       std::fprintf(stderr, "%s:%d: %s\n", source.c_str(), compiler.ErrorLine(), compiler.ErrorMessage().c_str());
     else
       std::fprintf(stderr, "%s: %s\n", source.c_str(), compiler.ErrorMessage().c_str());
+  } else if (map) {
+    *map = std::move(sourceMap);
   }
   compiler.FreeCompilerBuffers();
   return ok;
@@ -176,7 +203,7 @@ int Run(const std::vector<std::string>& args) {
   RunOptions o;
   if (!ParseRunOptions(args, 2, o)) return Usage();
   const std::string image = FsTempFolder() + "/program.img";
-  if (!CompileFile(args[1], image)) {
+  if (!CompileFile(args[1], image, &o.source)) {
     FsRemoveTempFolder();
     return kExitCompileError;
   }

@@ -70,6 +70,8 @@ bool Compiler::AppendFile(const std::string& file, int root) {
   std::string bytes;
   if (!ReadSourceFile(file, bytes)) return false;
   int64_t start = int64_t(working_.size());
+  // The text so far ends with a line break: the file begins on the line after the last CR.
+  sourceFiles_.push_back({int32_t(std::count(working_.begin(), working_.end(), '\r')) + 1, file});
   AppendNormalized(bytes, working_);
   segments_.push_back({start, int64_t(working_.size()), root});
   return true;
@@ -82,6 +84,7 @@ int32_t Compiler::ExpandIncludes() {
   working_ += "end\r\n";
   includes_.clear();
   segments_.clear();
+  sourceFiles_.assign(1, SourceFile{1, ""});
   std::vector<std::string> names;
   int32_t firstIncluded = 0;
   bool added = true;

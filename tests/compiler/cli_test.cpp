@@ -141,3 +141,12 @@ TEST(CommandLine, TheStatementsExampleCompiles) {
     EXPECT_FALSE(w >= 35000 && w < 37000) << "word " << at / 4;
   }
 }
+
+// A run-time error in a run names its file and line first.
+TEST(CommandLine, RunTimeErrorsNameTheirFileAndLine) {
+  const std::string lib = WriteTempFile("cli_boom.vka", "function boom()\n  dim q(2)\n  q(7) = 1\nendfunction\n");
+  const std::string source = WriteTempFile("cli_boom_main.vka", "rem main\n#include cli_boom.vka\nboom()\n");
+  Result run = Tool("run " + source + " --headless --clock virtual --frames 10");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.output.rfind(lib + ":3: Error In Program: Runtime Error", 0), 0u) << run.output;
+}
