@@ -137,7 +137,8 @@ SourceMap SourceMapOf(const Compiler& compiler, const std::string& source) {
 
 // Compiles a source file into an image file (none: check only) with the source's folder as
 // the current folder, so that included files are read relative to it. Errors go to stderr
-// as FILE:LINE: message. A run gets the source map of the compile.
+// as FILE:LINE: message, after a warning for each included file that could not be read.
+// A run gets the source map of the compile.
 bool CompileFile(const std::string& source, const std::string& image, SourceMap* map = nullptr) {
   LoadLanguageTables(ExeFolder());
   Compiler compiler;
@@ -163,6 +164,13 @@ bool CompileFile(const std::string& source, const std::string& image, SourceMap*
   bool ok = compiler.CompileToImageFile(sourcePath, imagePath);
   FsChangeFolder(keep);
   SourceMap sourceMap = SourceMapOf(compiler, source);
+  for (const Compiler::MissingInclude& missing : compiler.MissingIncludes()) {
+    std::string file;
+    int32_t line = 0;
+    if (!sourceMap.Locate(missing.line, &file, &line)) continue;
+    std::fprintf(stderr, "%s:%d: warning: the included file %s cannot be read\n", file.c_str(), line,
+                 NameInMessages(source, missing.name).c_str());
+  }
   if (!ok) {
     if (compiler.ErrorLine() > 0)
       std::fprintf(stderr, "%s:%d: %s\n", source.c_str(), compiler.ErrorLine(), compiler.ErrorMessage().c_str());

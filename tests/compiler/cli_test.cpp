@@ -150,3 +150,17 @@ TEST(CommandLine, RunTimeErrorsNameTheirFileAndLine) {
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.output.rfind(lib + ":3: Error In Program: Runtime Error", 0), 0u) << run.output;
 }
+
+// An include line whose file cannot be read is a warning of run, compile and check, which
+// otherwise go on without it.
+TEST(CommandLine, MissingIncludedFilesAreWarnedAbout) {
+  const std::string source = WriteTempFile("cli_includes.vka", "rem main\n#include cli_nothere.vka\nprint 1\n");
+  const std::string warning =
+      source + ":2: warning: the included file " + TempFolder() + "/cli_nothere.vka cannot be read\n";
+  for (const std::string& command : {"check " + source, "compile " + source + " -o " + TempFolder() + "/cli_inc.img",
+                                     "run " + source + " --headless --clock virtual --frames 2"}) {
+    Result r = Tool(command);
+    EXPECT_EQ(r.status, 0) << command;
+    EXPECT_EQ(r.output, warning) << command;
+  }
+}
