@@ -39,6 +39,24 @@ enum ErrorCode : int32_t {
   kErrModeDepthInvalid = 1502,
   kErrModeNotSet = 1503,         // a warning: the old mode is back
   kErrModeSurfacesFailed = 1504,  // a warning: the old mode is back
+  // Sounds.
+  kErrSoundNumberOutOfRange = 3001,
+  kErrSoundNotLoaded = 3002,  // a warning
+  kErrSoundNumberInUse = 3003,
+  kErrSoundMissing = 3004,    // a warning
+  kErrSoundVolumeOutOfRange = 3005,
+  kErrSoundFrequencyOutOfRange = 3006,
+  kErrSoundPanOutOfRange = 3007,
+  kErrSoundNotSaved = 3008,
+  kErrSoundCloneFailed = 3021,
+  kErrSoundCloneSourceMissing = 3022,
+  kErrSoundClonedIntoItself = 3023,
+  kErrSoundFeatureUnavailable = 3201,  // a warning
+  // Music.
+  kErrMusicNumberOutOfRange = 3501,
+  kErrMusicNotLoaded = 3502,   // a warning
+  kErrMusicMissing = 3504,     // a warning
+  kErrMusicNotPlaying = 3507,  // a warning
   // Input devices and force feedback.
   kErrControlDeviceNotFound = 4001,  // a warning
   kErrNoControlDevice = 4002,        // a warning

@@ -132,10 +132,6 @@ void AppendErrorLog(const std::string& message) {
   IniWriteString(LogPath(), "ERRORLOG", key, message);
 }
 
-void LogStringOutput(const std::string& text) {
-  if (g_runtime.debugMode) IniWriteString(LogPath(), "ERRORLOG", "STRINGOUTPUT", text);
-}
-
 namespace {
 
 // A run from source: the line, the command's keyword and the operands by its parameter letters.

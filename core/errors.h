@@ -32,7 +32,6 @@ std::string FormatErrorMessage();
 std::string ErrorSourcePrefix();
 // Appends the message to "VK.LOG" in the program folder (debug mode only).
 void AppendErrorLog(const std::string& message);
-void LogStringOutput(const std::string& text);
 // The state dump put on the clipboard by every error when RUNTIMETEST is on.
 std::string FormatProgramState(const intptr_t* commandWord);
 void DumpProgramStateToClipboard(const intptr_t* commandWord);

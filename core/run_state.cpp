@@ -9,7 +9,6 @@
 #include "core/interp.h"
 #include "core/language.h"
 #include "core/loader.h"
-#include "core/pack.h"
 #include "platform/fs.h"
 
 RuntimeState g_runtime;
@@ -58,7 +57,6 @@ void ResetCoreState() {
   g_errorKind = 0;
   g_errorWord = -1;
   g_lastEngineError.clear();
-  g_packReader = nullptr;
 }
 
 void StartCoreRun() {

@@ -3,6 +3,7 @@
 #include "core/command_table.h"
 #include "core/commands.h"
 #include "display/commands.h"
+#include "sound/commands/commands.h"
 #include "system/commands.h"
 
 namespace {
@@ -25,6 +26,8 @@ const CommandFamily kFamilies[] = {
     {"text", TextCommands},
     {"print", PrintCommands},
     {"display modes", ModeCommands},
+    {"sound", SoundCommands},
+    {"music", MusicCommands},
 };
 
 bool g_tableFilled = false;

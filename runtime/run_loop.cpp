@@ -222,8 +222,3 @@ void WaitForStopKeysReleased() {
   }
   DispatchWaitingMessages();
 }
-
-void RestoreSystemParameters() {
-  g_timing.systemKeysEnabled = 1;
-  UnwindFunctionCalls();
-}

@@ -24,6 +24,5 @@ uint32_t ResetInterpreter();
 void BeginFrame();
 void EndFrame();
 void WaitForStopKeysReleased();
-void RestoreSystemParameters();
 // Handles one window message as the runtime window's procedure does.
 void HandleWindowMessage(const struct Message& m);

@@ -55,8 +55,6 @@ const Subsystem kSubsystems[] = {
 
 }  // namespace
 
-std::span<const Subsystem> Subsystems() { return kSubsystems; }
-
 void ResetSubsystems() {
   for (const Subsystem& s : kSubsystems)
     if (s.reset) s.reset();

@@ -1,5 +1,4 @@
 #pragma once
-#include <span>
 
 // The subsystems of a run, in start order. This table is the one list a subsystem joins:
 //   - reset: its state back to what a new process has (every global of the subsystem, file-local
@@ -22,7 +21,6 @@ struct Subsystem {
   void (*stop)();
 };
 
-std::span<const Subsystem> Subsystems();
 void ResetSubsystems();
 // Starts every subsystem in order; false when one refused (the rest are not started).
 bool StartSubsystems();

@@ -57,7 +57,6 @@ inline bool KeyDown(int code) { return code >= 0 && code < kKeyCodeCount && (g_i
 
 // The control device: attaches the device named g_input.chosenControlName; true on success.
 bool SelectForceFeedbackDevice();
-bool ControlDevicePresent();
 // Joystick product names of the attached game devices, and whether each has force feedback.
 int GameDeviceCount();
 std::string GameDeviceName(int index);

@@ -181,7 +181,6 @@ bool SelectForceFeedbackDevice() {
   return false;
 }
 
-bool ControlDevicePresent() { return g_inputDevices.control != nullptr; }
 bool GameDevicesAvailable() { return g_inputDevices.gameDevicesAvailable; }
 int GameDeviceCount() { return JoystickCount(); }
 std::string GameDeviceName(int index) { return JoystickName(index); }
