@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -163,4 +164,42 @@ TEST(CommandLine, MissingIncludedFilesAreWarnedAbout) {
     EXPECT_EQ(r.status, 0) << command;
     EXPECT_EQ(r.output, warning) << command;
   }
+}
+
+// A command line that cannot be carried out says what was wrong, with status 2.
+TEST(CommandLine, UsageErrorsSayWhatWasWrong) {
+  const std::string source = WriteTempFile("cli_usage.vka", "print 1\n");
+  const std::pair<std::string, std::string> kCases[] = {
+      {"frob", "unknown command \"frob\""},
+      {"run", "run needs a source file"},
+      {"run " + source + " --bogus", "unknown option \"--bogus\""},
+      {"run " + source + " --frames", "--frames needs a number of frames"},
+      {"exec x.img --frames -3", "--frames needs a number of frames, not \"-3\""},
+      {"exec x.img --clock fast", "--clock takes only \"virtual\", not \"fast\""},
+      {"exec x.img --grab", "--grab needs a file name"},
+      {"compile " + source + " -o", "-o needs a file name"},
+      {"check " + source + " extra", "unexpected argument \"extra\""},
+      {"build --image x.img", "build --image needs -o GAME"},
+  };
+  for (const auto& [arguments, what] : kCases) {
+    Result r = Tool(arguments);
+    EXPECT_EQ(r.status, 2) << arguments;
+    EXPECT_EQ(r.output.rfind("vellumark: " + what + "\n", 0), 0u) << arguments << " gave " << r.output;
+  }
+}
+
+TEST(CommandLine, HelpSaysWhatEachOptionDoesAndVersionNamesTheRelease) {
+  Result help = Tool("--help");
+  EXPECT_EQ(help.status, 0);
+  for (const char* option : {"--window", "--headless", "--frames N", "--clock virtual", "--grab FILE",
+                             "--transcript FILE", "--input FILE", "--debug", "--standalone", "-o GAME", "--media"}) {
+    const size_t at = help.output.find(std::string("\n  ") + option + " ");
+    ASSERT_NE(at, std::string::npos) << option;
+    const size_t end = help.output.find('\n', at + 1);
+    EXPECT_GT(end - at, std::string(option).size() + 20) << option << " has no description";
+  }
+  Result version = Tool("--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.output.rfind("vellumark ", 0), 0u);
+  EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(version.output[10]))) << version.output;
 }
