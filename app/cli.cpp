@@ -66,7 +66,9 @@ bool FileArgument(const std::vector<std::string>& args, const char* what, std::s
 int Exec(const std::vector<std::string>& args) {
   std::string error;
   RunOptions o;
-  if (!FileArgument(args, "a program image", &error) || !ParseRunOptions(args, 2, o, &error)) return UsageError(error);
+  if (!FileArgument(args, "a program image", &error) || !ParseRunOptions(args, 2, o, &error) ||
+      !CheckOptionFiles(o, &error))
+    return UsageError(error);
   o.errorTexts = LanguageErrorTexts();
   if (!FsFileExists(args[1])) {
     std::fprintf(stderr, "vellumark: %s: no such file\n", args[1].c_str());
@@ -187,7 +189,9 @@ int Check(const std::vector<std::string>& args) {
 int Run(const std::vector<std::string>& args) {
   std::string error;
   RunOptions o;
-  if (!FileArgument(args, "a source file", &error) || !ParseRunOptions(args, 2, o, &error)) return UsageError(error);
+  if (!FileArgument(args, "a source file", &error) || !ParseRunOptions(args, 2, o, &error) ||
+      !CheckOptionFiles(o, &error))
+    return UsageError(error);
   const std::string image = FsTempFolder() + "/program.img";
   if (!CompileFile(args[1], image, &o.source)) {
     FsRemoveTempFolder();

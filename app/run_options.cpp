@@ -1,8 +1,15 @@
 #include "app/run_options.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/fs.h"
+#include "platform/input_script.h"
 
 const char kRunOptionsHelp[] =
     "options of run and exec:\n"
@@ -31,7 +38,47 @@ bool Fail(std::string* error, const std::string& what) {
   return false;
 }
 
+// Whether a run could write the file, found out without changing anything: an existing file
+// is opened for writing without being cut, a new one is created and removed again.
+bool Writable(const std::string& path, std::string* why) {
+  const std::string real = FsResolveForWrite(path);
+  struct stat st {};
+  if (stat(real.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return Fail(why, "it is a folder");
+    if (!S_ISREG(st.st_mode)) return access(real.c_str(), W_OK) == 0 || Fail(why, std::strerror(errno));
+    const int fd = open(real.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return Fail(why, std::strerror(errno));
+    close(fd);
+    return true;
+  }
+  const int fd = open(real.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) return Fail(why, std::strerror(errno));
+  close(fd);
+  unlink(real.c_str());
+  return true;
+}
+
 }  // namespace
+
+bool CheckOptionFiles(const RunOptions& o, std::string* error) {
+  std::string why;
+  if (!o.grabFile.empty() && !Writable(o.grabFile, &why))
+    return Fail(error, "cannot write the --grab file " + o.grabFile + ": " + why);
+  if (!o.transcriptFile.empty() && o.transcriptFile != "-" && !Writable(o.transcriptFile, &why))
+    return Fail(error, "cannot write the --transcript file " + o.transcriptFile + ": " + why);
+  if (!o.inputFile.empty()) {
+    std::string text;
+    std::vector<ScriptEvent> events;
+    // A pipe is read once, by the run: only a regular file is read ahead.
+    struct stat st {};
+    const FsRead read = FsReadRegularFile(o.inputFile, text, uint64_t(256) << 20, false);
+    if (read == FsRead::kNotRegular && stat(FsResolve(o.inputFile).c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
+      return true;
+    if (read != FsRead::kOk) return Fail(error, "cannot read the --input file " + o.inputFile);
+    if (!ParseInputScript(text, events, &why)) return Fail(error, "--input file " + o.inputFile + ": " + why);
+  }
+  return true;
+}
 
 bool ParseRunOptions(const std::vector<std::string>& args, size_t from, RunOptions& o, std::string* error) {
   for (size_t i = from; i < args.size(); ++i) {

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
@@ -202,4 +203,31 @@ TEST(CommandLine, HelpSaysWhatEachOptionDoesAndVersionNamesTheRelease) {
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.output.rfind("vellumark ", 0), 0u);
   EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(version.output[10]))) << version.output;
+}
+
+// The files the options name are checked before the run starts: one that cannot be written
+// or read is a usage error, printed once.
+TEST(CommandLine, OptionFilesAreCheckedBeforeTheRun) {
+  const std::string source = WriteTempFile("cli_files.vka", "print 1\n");
+  WriteTempFile("cli_bad_input.txt", "1 key A down\n2 jump\n");
+  const std::string folder = TempFolder(), missing = folder + "/cli_no_folder/out";
+  const std::pair<std::string, std::string> kCases[] = {
+      {"--grab " + missing + ".png", "cannot write the --grab file " + missing + ".png: "},
+      {"--transcript " + folder, "cannot write the --transcript file " + folder + ": it is a folder"},
+      {"--input " + folder + "/cli_bad_input.txt",
+       "--input file " + folder + "/cli_bad_input.txt: line 2: cannot read the \"jump\" event\n"},
+      {"--input " + missing + ".txt", "cannot read the --input file " + missing + ".txt\n"},
+  };
+  for (const auto& [option, what] : kCases) {
+    Result r = Tool("run " + source + " --headless --frames 2 " + option);
+    EXPECT_EQ(r.status, 2) << option;
+    EXPECT_EQ(r.output.rfind("vellumark: " + what, 0), 0u) << option << " gave " << r.output;
+    EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 2) << r.output;  // once, and the hint
+  }
+  // A file that can be written is left as it was until the run writes it.
+  const std::string kept = WriteTempFile("cli_kept.txt", "old");
+  EXPECT_EQ(Tool("exec " + folder + "/cli_no_image.img --transcript " + kept).status, 3);
+  std::string text;
+  ASSERT_TRUE(FsReadFile(kept, text));
+  EXPECT_EQ(text, "old");
 }
