@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -56,6 +57,30 @@ int Help() {
   return kExitOk;
 }
 
+// The first bytes of a file (fewer when it is shorter; none when it cannot be read).
+std::string FileStart(const std::string& path, size_t count) {
+  std::string bytes;
+  if (FsReadRegularFile(path, bytes, count, true) != FsRead::kOk) bytes.clear();
+  return bytes;
+}
+
+// A program image begins with its format version 1 and the header size 1024 in words.
+bool LooksLikeImage(const std::string& path) {
+  return FileStart(path, 8) == std::string("\x01\0\0\0\0\x04\0\0", 8);
+}
+
+// A source file is named .vka, or its start is text.
+bool LooksLikeSource(const std::string& path) {
+  std::string ext = path.size() >= 4 ? path.substr(path.size() - 4) : "";
+  for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+  if (ext == ".vka") return true;
+  const std::string start = FileStart(path, 4096);
+  return !start.empty() && std::all_of(start.begin(), start.end(), [](char c) {
+    const unsigned char b = static_cast<unsigned char>(c);
+    return b >= 32 || b == '\t' || b == '\r' || b == '\n';
+  });
+}
+
 // The file argument of a command: present, and not an option.
 bool FileArgument(const std::vector<std::string>& args, const char* what, std::string* error) {
   if (args.size() >= 2 && !args[1].empty() && args[1][0] != '-') return true;
@@ -74,6 +99,8 @@ int Exec(const std::vector<std::string>& args) {
     std::fprintf(stderr, "vellumark: %s: no such file\n", args[1].c_str());
     return kExitLoadError;
   }
+  if (!LooksLikeImage(args[1]) && LooksLikeSource(args[1]))
+    return UsageError(args[1] + " is a source file: run it with \"vellumark run " + args[1] + "\"");
   return RunImageFile(args[1], o);
 }
 
@@ -192,6 +219,8 @@ int Run(const std::vector<std::string>& args) {
   if (!FileArgument(args, "a source file", &error) || !ParseRunOptions(args, 2, o, &error) ||
       !CheckOptionFiles(o, &error))
     return UsageError(error);
+  if (LooksLikeImage(args[1]))
+    return UsageError(args[1] + " is a program image: run it with \"vellumark exec " + args[1] + "\"");
   const std::string image = FsTempFolder() + "/program.img";
   if (!CompileFile(args[1], image, &o.source)) {
     FsRemoveTempFolder();

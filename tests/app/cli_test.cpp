@@ -231,3 +231,21 @@ TEST(CommandLine, OptionFilesAreCheckedBeforeTheRun) {
   ASSERT_TRUE(FsReadFile(kept, text));
   EXPECT_EQ(text, "old");
 }
+
+// run of a program image and exec of a source say which command fits.
+TEST(CommandLine, RunAndExecSayWhichCommandFitsTheFile) {
+  const std::string source = WriteTempFile("cli_which.vka", "print 1\n");
+  const std::string text = WriteTempFile("cli_which.txt", "print 1\r\n");
+  const std::string image = TempFolder() + "/cli_which.img";
+  ASSERT_EQ(Tool("compile " + source + " -o " + image).status, 0);
+  Result run = Tool("run " + image);
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.output.rfind("vellumark: " + image + " is a program image: run it with \"vellumark exec " + image, 0),
+            0u) << run.output;
+  for (const std::string& file : {source, text}) {
+    Result exec = Tool("exec " + file + " --headless");
+    EXPECT_EQ(exec.status, 2);
+    EXPECT_EQ(exec.output.rfind("vellumark: " + file + " is a source file: run it with \"vellumark run " + file, 0),
+              0u) << exec.output;
+  }
+}
