@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 
 #include "platform/gl/device.h"
 
@@ -90,16 +91,46 @@ class DeviceFacade final : public Device3D {
   bool Clear(uint32_t flags, const SurfRect& rect, uint32_t colour, float z, uint32_t stencil) override {
     return !gl_ || gl_->Clear(flags, rect, colour, z, stencil);
   }
+  uint32_t CreateTexture(std::vector<TextureLevel> levels) override {
+    if (levels.empty()) return 0;
+    for (const TextureLevel& l : levels)
+      if (l.width < 1 || l.height < 1 || l.texels.size() != size_t(l.width) * size_t(l.height)) return 0;
+    const uint32_t handle = ++lastTexture_;
+    textures_[handle] = TextureEntry{std::move(levels), 0};
+    return handle;
+  }
+  void ReleaseTexture(uint32_t handle) override {
+    auto it = textures_.find(handle);
+    if (it == textures_.end()) return;
+    if (gl_ && it->second.gl) gl_->ReleaseTexture(it->second.gl);
+    textures_.erase(it);
+    if (state_.texture == handle) state_.texture = 0;
+  }
+  bool SetTexture(uint32_t stage, uint32_t handle) override {
+    if (stage != 0) return false;
+    state_.texture = handle;
+    return true;
+  }
+  size_t TextureCount() const override { return textures_.size(); }
   bool DrawIndexed(const Vertex* vertices, uint32_t vertexCount, const uint32_t* indices,
                    uint32_t indexCount) override {
     if (indexCount == 0) return true;
     if (!vertices || !indices) return false;
     for (uint32_t k = 0; k < indexCount; ++k)
       if (indices[k] >= vertexCount) return false;
-    return !gl_ || gl_->DrawIndexed(state_, vertices, vertexCount, indices, indexCount);
+    if (!gl_) return true;
+    // The texture goes to GL the first time it is drawn with.
+    auto it = textures_.find(state_.texture);
+    if (it == textures_.end() || !gl_->BindTexture(state_, it->second.levels, &it->second.gl)) {
+      DeviceState plain = state_;
+      plain.texture = 0;
+      return gl_->DrawIndexed(plain, vertices, vertexCount, indices, indexCount);
+    }
+    return gl_->DrawIndexed(state_, vertices, vertexCount, indices, indexCount);
   }
   void Reset() override {
     state_ = DeviceState{};
+    textures_.clear();
     if (gl_ && !gl_->Reset()) gl_.reset();
   }
   bool StartGl(int32_t width, int32_t height) override {
@@ -113,7 +144,13 @@ class DeviceFacade final : public Device3D {
   bool ReadBackInto(Surface* s) override { return !gl_ || gl_->ReadBack(s); }
 
  private:
+  struct TextureEntry {
+    std::vector<TextureLevel> levels;
+    GlHandle gl = 0;  // made at the first draw with the texture
+  };
   DeviceState state_;
+  std::unordered_map<uint32_t, TextureEntry> textures_;
+  uint32_t lastTexture_ = 0;
   std::unique_ptr<GlDevice> gl_;
   bool glRefused_ = false;  // GL was asked for and could not be had: not asked again
 };

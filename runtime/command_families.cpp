@@ -26,6 +26,8 @@ const CommandFamily kFamilies[] = {
     {"text", TextCommands},
     {"print", PrintCommands},
     {"display modes", ModeCommands},
+    {"images", ImageCommands},
+    {"sprites", SpriteCommands},
     {"sound", SoundCommands},
     {"music", MusicCommands},
 };

@@ -21,6 +21,10 @@ class GlDevice {
   // Every index is below vertexCount (the facade checks).
   bool DrawIndexed(const DeviceState& state, const Vertex* vertices, uint32_t vertexCount, const uint32_t* indices,
                    uint32_t indexCount);
+  // Binds a texture to unit 0 with the state's filters and addressing, making its GL object
+  // from the levels when *handle is 0; false when GL refuses it.
+  bool BindTexture(const DeviceState& state, const std::vector<TextureLevel>& levels, GlHandle* handle);
+  void ReleaseTexture(GlHandle handle);
   bool Upload(const Surface& s);
   bool ReadBack(Surface* s);
   // Releases every resource and makes the render target and shader again.
