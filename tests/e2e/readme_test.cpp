@@ -18,30 +18,14 @@ std::vector<std::string> Words(const std::string& text) {
   return words;
 }
 
-// Runs the executable without a display to reach; returns what it wrote to stdout.
 std::string StdoutOfHeadlessRun(const std::vector<std::string>& args) {
-  int out[2];
-  if (pipe(out) != 0) return "";
-  pid_t pid = fork();
-  if (pid == 0) {
-    dup2(out[1], 1);
-    close(out[0]);
-    close(out[1]);
-    for (const char* name : {"SDL_VIDEODRIVER", "DISPLAY", "WAYLAND_DISPLAY"}) unsetenv(name);
-    setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
-    if (chdir(VK_SOURCE_DIR) != 0) _exit(127);
-    const std::string exe = VellumarkExe();
-    std::vector<char*> argv{const_cast<char*>(exe.c_str())};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  close(out[1]);
+  int out = -1;
+  const int pid = StartHeadless(VellumarkExe(), args, VK_SOURCE_DIR, &out);
+  if (pid < 0) return "";
   std::string seen;
   char buf[4096];
-  for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;) seen.append(buf, size_t(n));
-  close(out[0]);
+  for (ssize_t n; (n = read(out, buf, sizeof buf)) > 0;) seen.append(buf, size_t(n));
+  close(out);
   waitpid(pid, nullptr, 0);
   return seen;
 }
