@@ -64,12 +64,15 @@ void ReportPendingError(bool toolMode) {
   AppendErrorLog(message);
   // The tool also prints it; where no box can be shown, stderr is the only place for it.
   const bool shown = ShowMessageBox(message, "Error In Program", true);
-  if (toolMode || !shown) std::fprintf(stderr, "Error In Program: %s\n", message.c_str());
+  // A run from source names the line first, as the compiler's messages do.
+  if (toolMode || !shown)
+    std::fprintf(stderr, "%sError In Program: %s\n", ErrorSourcePrefix().c_str(), message.c_str());
 }
 
 // Start-up, run and shutdown of one program. The image is either read from the pack of the
 // running file (reader set) or from imagePath.
 int RunSession(const std::string& runningFile, VirtualFiles* reader, const std::string& imagePath, bool toolMode) {
+  EventsCatchStopSignals();
   g_runWindow = RunWindow{};
   ResetSubsystems();
   g_runtime.programFile = runningFile;
@@ -139,6 +142,7 @@ int RunSession(const std::string& runningFile, VirtualFiles* reader, const std::
   FreeErrorTexts();
   FreeProgramStrings();
   ClockUseVirtual(false);
+  EventsReleaseStopSignals();
   FsRemoveTempFolder();
   return status;
 }

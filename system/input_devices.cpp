@@ -76,8 +76,8 @@ bool InitDirectInput() {
   const std::string& file = g_runtime.options.inputFile;
   std::string why;
   if (!file.empty() && !LoadInputScript(file, &why)) {
+    // The tool checks the file before the run; the error's message carries the reason.
     g_lastEngineError = "input file " + file + ": " + why;
-    if (!g_runtime.standalone) std::fprintf(stderr, "vellumark: %s\n", g_lastEngineError.c_str());
     ShutdownDirectInput();
     return false;
   }
