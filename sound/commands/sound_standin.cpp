@@ -2,7 +2,7 @@
 #include "sound/commands/sound_services.h"
 
 void ResetSoundState() {}
-void SelectMciMusic() {}
+void ChooseMusicDevices() {}
 bool InitSoundEngine() { return false; }
 void InitSoundListener() {}
 void PauseAllAudio() {}
