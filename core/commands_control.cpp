@@ -131,7 +131,7 @@ bool ValidEntry(const CodeWord* entry, int32_t n) {
 // Operands: entry, result cell, argument count, then one argument per parameter.
 CodeWord* CallFunctionGeneral(CodeWord* pc) {
   const int32_t d = g_callStack.depth;
-  if (d + 1 >= kCallStackLevels) {
+  if (d + 1 >= kCallStackLevels || CallStackMemoryFull()) {
     RunError(kErrCallsTooDeep);
     return pc;
   }

@@ -4,7 +4,8 @@
 #      shuffled and repeated, and the font generator against data/system_font.bin,
 #   2. the same suite built with clang under AddressSanitizer + UndefinedBehaviorSanitizer,
 #      also shuffled and repeated,
-#   3. each fuzz target for a short while (VK_FUZZ_SECONDS, default 10).
+#   3. the sound engine's threaded tests under ThreadSanitizer,
+#   4. each fuzz target for a short while (VK_FUZZ_SECONDS, default 10).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
@@ -41,6 +42,11 @@ CC=clang CXX=clang++ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug 
 cmake --build build-asan
 (cd build-asan && ctest --no-tests=error --output-on-failure -j "$jobs") | tee build-asan/ctest.log | grep -vE '^ *(Start|[0-9]+/[0-9]+ Test)' 
 shuffled build-asan
+
+echo "== thread sanitizer: the sound engine's threads"
+CC=clang CXX=clang++ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVK_TESTS=OFF -DVK_SOUND_TSAN=ON >/dev/null
+cmake --build build-tsan --target test_sound_tsan
+TSAN_OPTIONS=halt_on_error=1 build-tsan/test_sound_tsan --gtest_brief=1
 
 echo "== fuzzing"
 secs=${VK_FUZZ_SECONDS:-10}

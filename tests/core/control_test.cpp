@@ -83,6 +83,28 @@ TEST(Control, AnOperandRunAsACommandIsNamedByItsNumber) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "vellumark: no command 13000 at code word 2\n");
 }
 
+// Endless recursion of a function with long texts in its locals: the texts the calls keep
+// are counted, and error 108 comes long before the levels run out.
+TEST(Control, RecursionStopsWhenTheSavedLocalsGrowTooLarge) {
+  ProgramRun run;
+  ImageBuilder b;
+  int32_t count = b.IntVar(), one = b.Int(1), zero = b.Int(0), text = b.Text(std::string(255, 'x'));
+  for (int k = 0; k < 40; ++k) b.Emit({153, b.StringVar(1), text});
+  const int32_t outer = b.Emit({21, 0, 10000, zero}) + 1;
+  b.Emit({0});
+  const int32_t entry = b.Emit({26, 1}) + 1;
+  b.Emit({81, 10050, count, one});
+  b.Emit({151, count, 10050});
+  const int32_t inner = b.Emit({21, 0, 10051, zero}) + 1;
+  b.Emit({22});
+  b.Patch(outer, 37000 + entry);
+  b.Patch(inner, 37000 + entry);
+  EXPECT_TRUE(run.LoadAndRun(b));
+  EXPECT_EQ(LastErrorCode(), 108);
+  EXPECT_GT(ProgramRun::Int(count), 10000);
+  EXPECT_LT(ProgramRun::Int(count), 30000);  // 40 x 288 bytes a level within 256 MiB
+}
+
 TEST(Control, GosubNestsTo65534LevelsThenError108) {
   ProgramRun run;
   ImageBuilder b;
@@ -147,6 +169,50 @@ int32_t RunFib(int32_t function, int32_t arg, bool realClock = false) {
   EXPECT_EQ(LastErrorCode(), 0);
   EXPECT_EQ(g_callStack.depth, 0);
   return ProgramRun::Int(out);
+}
+
+// f(3) for an integer, a float and a text function: each level computes a value from n
+// into the highest temporary of its window, calls f(n - 1) and then adds the two; that
+// temporary must come back from the recursive call as it was.
+TEST(Control, TheHighestLiveTemporaryOfEachTypeSurvivesARecursiveCall) {
+  for (bool real : {false, true})
+    for (int type = 0; type < 3; ++type) {
+      SCOPED_TRACE(testing::Message() << real << type);
+      ProgramRun run;
+      run.realClock = real;
+      ImageBuilder b;
+      const int32_t base = 10000 + 1000 * type;  // this type's temporaries
+      int32_t out = type == 0 ? b.IntVar() : type == 1 ? b.FloatVar() : b.StringVar();
+      int32_t one = b.Int(1), three = b.Int(3), ten = b.Int(10), half = b.Float(1.5f), zero = b.Int(0);
+      int32_t none = type == 0 ? zero : type == 1 ? b.Float(0.0f) : b.Text("");
+      std::vector<int32_t> sites;
+      sites.push_back(b.Emit({21, 0, base, one, three}) + 1);
+      b.Emit({151 + type, out, base});
+      b.Emit({0});
+      const int32_t n = b.IntVar(1);
+      const int32_t entry = b.Emit({26, n, 1}) + 1;
+      const int32_t test = b.Emit({115, 10050, n, one}) + 4;
+      b.Emit({1, 10050, 0});
+      b.Emit({23 + type, none});
+      b.Patch(test + 2, b.Here());
+      if (type == 0) b.Emit({71, base + 52, n, ten});
+      else if (type == 1) b.Emit({75, base + 52, half, n});
+      else b.Emit({312, base + 52, n});
+      b.Emit({91, 10051, n, one});
+      sites.push_back(b.Emit({21, 0, base + 50, one, 10051}) + 1);
+      b.Emit({type == 0 ? 81 : type == 1 ? 86 : 87, base + 50, base + 52, base + 50});
+      b.Emit({23 + type, base + 50});
+      for (int32_t site : sites) b.Patch(site, 37000 + entry);
+      EXPECT_TRUE(run.LoadAndRun(b));
+      EXPECT_EQ(LastErrorCode(), 0);
+      if (type == 0) {
+        EXPECT_EQ(ProgramRun::Int(out), 60);
+      } else if (type == 1) {
+        EXPECT_EQ(ProgramRun::Float(out), 9.0f);
+      } else {
+        EXPECT_EQ(ProgramRun::Text(out), "321");
+      }
+    }
 }
 
 TEST(Control, RecursiveFunctionsKeepTheirTemporaries) {

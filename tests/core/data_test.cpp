@@ -83,4 +83,41 @@ TEST(Data, ReadIntoArrayElementsGoesThroughTheFetch) {
   EXPECT_EQ(ProgramRun::Int(10000), 0);
 }
 
+// For each type: a READ on an item of another type and a READ past the end both replace the
+// value the variable held with 0 or the empty text; a matching item replaces it too.
+TEST(Data, EveryReadReplacesTheValueHeld) {
+  for (int32_t type = 0; type < 3; ++type) {
+    SCOPED_TRACE(type);
+    ProgramRun run;
+    ImageBuilder b;
+    if (type == 0) b.DataFloat(2.5f);
+    else b.DataInt(7);
+    int32_t v[3];
+    for (int32_t& var : v) {
+      var = type == 0 ? b.IntVar() : type == 1 ? b.FloatVar() : b.StringVar();
+      const int32_t held = type == 0 ? b.Int(99) : type == 1 ? b.Float(9.5f) : b.Text("held");
+      b.Emit({151 + type, var, held});
+    }
+    if (type == 0) b.DataInt(5);
+    else if (type == 1) b.DataFloat(1.5f);
+    else b.DataText("item");
+    for (int32_t var : v) b.Emit({33 + type, var});
+    EXPECT_TRUE(run.LoadAndRun(b));
+    EXPECT_EQ(g_dataReadPosition, 2);
+    if (type == 0) {
+      EXPECT_EQ(ProgramRun::Int(v[0]), 0);
+      EXPECT_EQ(ProgramRun::Int(v[1]), 5);
+      EXPECT_EQ(ProgramRun::Int(v[2]), 0);
+    } else if (type == 1) {
+      EXPECT_EQ(ProgramRun::Float(v[0]), 0.0f);
+      EXPECT_EQ(ProgramRun::Float(v[1]), 1.5f);
+      EXPECT_EQ(ProgramRun::Float(v[2]), 0.0f);
+    } else {
+      EXPECT_EQ(ProgramRun::Text(v[0]), "");
+      EXPECT_EQ(ProgramRun::Text(v[1]), "item");
+      EXPECT_EQ(ProgramRun::Text(v[2]), "");
+    }
+  }
+}
+
 }  // namespace

@@ -126,6 +126,17 @@ TEST_F(BitmapTest, MirrorAndFlipTwiceRestore) {
     for (int32_t x = 0; x < 5; ++x) EXPECT_EQ(s->GetPixel(x, y), uint32_t(1 + x + 100 * y));
 }
 
+// An even width: the two middle columns change places too.
+TEST_F(BitmapTest, MirrorOfAnEvenWidthSwapsEveryColumn) {
+  ASSERT_TRUE(CreateBitmapSurface(1, 4, 2));
+  Surface* s = BitmapSurface(1);
+  Pattern(s);
+  QueueBitmapEffect(kDrawMirrorBitmap, 1, 0);
+  RunDrawQueue();
+  for (int32_t y = 0; y < 2; ++y)
+    for (int32_t x = 0; x < 4; ++x) EXPECT_EQ(s->GetPixel(x, y), uint32_t(1 + (3 - x) + 100 * y)) << x << "," << y;
+}
+
 TEST_F(BitmapTest, BlurAveragesItsWindowAndChecksTheAmount) {
   ASSERT_TRUE(CreateBitmapSurface(1, 3, 3));
   Surface* s = BitmapSurface(1);
@@ -157,6 +168,14 @@ TEST_F(BitmapTest, FadeScalesEachChannel) {
   RunDrawQueue();
   EXPECT_EQ(s->GetPixel(0, 0), (15u << 11) | (31u << 5) | 15u);
   EXPECT_EQ(s->GetPixel(1, 0), (5u << 11) | (10u << 5) | 15u);
+  // 100 keeps every pixel as it is; 101 is out of range.
+  QueueBitmapEffect(kDrawFadeBitmap, 1, 100);
+  RunDrawQueue();
+  EXPECT_EQ(g_errorCode, 0);
+  EXPECT_EQ(s->GetPixel(0, 0), (15u << 11) | (31u << 5) | 15u);
+  EXPECT_EQ(s->GetPixel(1, 0), (5u << 11) | (10u << 5) | 15u);
+  EXPECT_TRUE(FadeSurface(s, 100));
+  EXPECT_FALSE(FadeSurface(s, 101));
   QueueBitmapEffect(kDrawFadeBitmap, 1, 101);
   RunDrawQueue();
   EXPECT_EQ(g_errorCode, 1013);

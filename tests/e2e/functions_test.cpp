@@ -31,3 +31,15 @@ TEST(Functions, LongMainStatementsKeepTheirTemporariesAcrossCalls) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.transcript, std::string(61, 'x') + "yz\n431\n");
 }
+
+// After the end of a function returning a text, the code belongs to the main program again:
+// a label there is the main program's and so are the variables.
+TEST(Functions, CodeAfterATextFunctionIsTheMainPrograms) {
+  const char* source =
+      "v = 1\ngosub after\nprint v\nend\n"
+      "function f$()\nendfunction \"a\"\n"
+      "after:\nv = v + 2\nreturn\n";
+  RunOutcome r = RunVkaSource(source, 10);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.transcript, "3\n");
+}

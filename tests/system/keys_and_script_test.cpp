@@ -174,4 +174,17 @@ TEST(InputScript, RefusesBadLinesNamingTheLine) {
     EXPECT_EQ(error.rfind("line 2: ", 0), 0u) << bad << " gave " << error;
     EXPECT_TRUE(ev.empty());
   }
+  // CR LF is one line break, as are a lone CR and a lone LF.
+  const struct {
+    const char* text;
+    const char* line;
+  } kBreaks[] = {{"# ok\r\n\r\n1 jump\r\n", "line 3: "}, {"# ok\r1 jump\r", "line 2: "},
+                 {"1 char 5\r\n\n\r1 jump\n", "line 4: "}};
+  for (const auto& b : kBreaks) {
+    error.clear();
+    EXPECT_FALSE(ParseInputScript(b.text, ev, &error));
+    EXPECT_EQ(error.rfind(b.line, 0), 0u) << error;
+  }
+  ASSERT_TRUE(ParseInputScript("1 type ab\r\n", ev, &error));
+  EXPECT_EQ(ev.size(), 2u);  // the line break is not typed
 }
