@@ -25,8 +25,6 @@ std::function<void()> g_testTableHook;
 
 namespace {
 
-bool g_subsystemsStarted = false;
-
 std::string JoinArgs(const std::vector<std::string>& args) {
   std::string s;
   for (const std::string& a : args) {
@@ -49,7 +47,6 @@ bool InitRuntimeSubsystems() {
   }
   ChooseMusicDevices();
   InitSoundEngine();
-  g_subsystemsStarted = true;
   return true;
 }
 
@@ -221,7 +218,6 @@ void ShutdownRuntimeSubsystems() {
   ReleaseDisplay(false);
   ShutdownSound();
   StopInputDevices();
-  g_subsystemsStarted = false;
 }
 
 void DeleteWorkFiles() {

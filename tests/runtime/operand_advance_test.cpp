@@ -47,12 +47,15 @@ std::vector<Failure> RunEveryCommand(int32_t value) {
         else if (d.operands[k] == 'f') cells[k].f = float(value);
         else cells[k].i = value;
       }
-      std::vector<CodeWord> words(n + 2, 0);
-      words[0] = d.number;
-      for (size_t k = 0; k < n; ++k) words[k + 1] = reinterpret_cast<CodeWord>(&cells[k]);
-      ProgramCounter = words.data() + 1;
+      // Three words of no command before it, as a command looking back at the code before
+      // it (the array files) finds at the start of the code.
+      std::vector<CodeWord> words(n + 5, 0);
+      CodeWord* at = words.data() + 3;
+      at[0] = d.number;
+      for (size_t k = 0; k < n; ++k) at[k + 1] = reinterpret_cast<CodeWord>(&cells[k]);
+      ProgramCounter = at + 1;
       d.handler();
-      const long moved = long(ProgramCounter - (words.data() + 1));
+      const long moved = long(ProgramCounter - (at + 1));
       if (moved != long(n) && !(kWaiting.count(d.number) && moved == -1)) failures.push_back({d.number, moved});
       ++g_checked;
       for (size_t k = 0; k < n; ++k)
