@@ -10,6 +10,7 @@ enum ErrorCode : int32_t {
   kErrArrayIndexOutOfRange = 102,
   kErrArrayFileNotOpened = 104,
   kErrFileNotFound = 105,
+  kErrFileExists = 106,
   kErrTextTooLong = 107,
   kErrCallsTooDeep = 108,
   kErrArrayFileWithoutArray = 109,
@@ -18,6 +19,19 @@ enum ErrorCode : int32_t {
   kErrRandomRangeBelowOne = 113,
   kErrIncNeedsVariable = 114,
   kErrDecNeedsVariable = 115,
+  // Sprites.
+  kErrSpriteNumberOutOfRange = 301,
+  kErrSpriteMissing = 302,
+  kErrSpriteSaveFlagInvalid = 303,
+  kErrSpriteTransparencyInvalid = 304,
+  kErrSpriteScaleOutOfRange = 311,
+  kErrSpriteSizeNegative = 312,
+  // Images.
+  kErrImageGrabFailed = 500,
+  kErrImageNumberOutOfRange = 501,
+  kErrImageMissing = 502,
+  kErrImageAreaOutside = 503,
+  kErrImageAreaEmpty = 504,
   // Bitmaps.
   kErrBitmapCopyFailed = 1000,
   kErrBitmapNumberOutOfRange = 1001,
@@ -39,6 +53,24 @@ enum ErrorCode : int32_t {
   kErrModeDepthInvalid = 1502,
   kErrModeNotSet = 1503,         // a warning: the old mode is back
   kErrModeSurfacesFailed = 1504,  // a warning: the old mode is back
+  // Sounds.
+  kErrSoundNumberOutOfRange = 3001,
+  kErrSoundNotLoaded = 3002,  // a warning
+  kErrSoundNumberInUse = 3003,
+  kErrSoundMissing = 3004,    // a warning
+  kErrSoundVolumeOutOfRange = 3005,
+  kErrSoundFrequencyOutOfRange = 3006,
+  kErrSoundPanOutOfRange = 3007,
+  kErrSoundNotSaved = 3008,
+  kErrSoundCloneFailed = 3021,
+  kErrSoundCloneSourceMissing = 3022,
+  kErrSoundClonedIntoItself = 3023,
+  kErrSoundFeatureUnavailable = 3201,  // a warning
+  // Music.
+  kErrMusicNumberOutOfRange = 3501,
+  kErrMusicNotLoaded = 3502,   // a warning
+  kErrMusicMissing = 3504,     // a warning
+  kErrMusicNotPlaying = 3507,  // a warning
   // Input devices and force feedback.
   kErrControlDeviceNotFound = 4001,  // a warning
   kErrNoControlDevice = 4002,        // a warning

@@ -3,6 +3,8 @@
 #include "core/command_table.h"
 #include "core/commands.h"
 #include "display/commands.h"
+#include "scene3d/commands.h"
+#include "sound/commands/commands.h"
 #include "system/commands.h"
 
 namespace {
@@ -25,6 +27,11 @@ const CommandFamily kFamilies[] = {
     {"text", TextCommands},
     {"print", PrintCommands},
     {"display modes", ModeCommands},
+    {"3d maths", Maths3dCommands},
+    {"images", ImageCommands},
+    {"sprites", SpriteCommands},
+    {"sound", SoundCommands},
+    {"music", MusicCommands},
 };
 
 bool g_tableFilled = false;

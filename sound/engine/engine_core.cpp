@@ -1,10 +1,12 @@
 // Engine settings, start-up and close, and the queries of the engine as a whole.
 #include <algorithm>
 
+#include "sound/engine/cd/cd_audio.h"
 #include "sound/engine/drivers/driver.h"
 #include "sound/engine/engine_state.h"
 #include "sound/engine/streams/streams.h"
 #include "sound/engine/mixer/mixer.h"
+#include "sound/engine/songs.h"
 
 SoundEngineState g_sound;
 
@@ -229,6 +231,7 @@ bool SoundInit(int32_t rate, int32_t softwareChannels, uint32_t flags) {
     g_sound.bufferSetting = ms * 2;
   }
   if (!MixerInit(rate)) return false;
+  SongRetimeAll();
 
   g_sound.channelCount = g_sound.hardwareChannels + softwareChannels;
   g_sound.samples.assign(256, nullptr);
@@ -270,6 +273,8 @@ bool SoundInit(int32_t rate, int32_t softwareChannels, uint32_t flags) {
 void SoundClose() {
   ApiClearError();
   CloseRecording();
+  SongStopAll();
+  CdClose();
   {
     EngineLock lock;
     if (g_sound.initialised.load()) {
@@ -328,6 +333,7 @@ void SoundEngineReset() {
   g_sound.lastError.store(kSoundOk);
   ResetListener();
   ResetRecordDevice();
+  CdReset();
 }
 
 // ---- queries ----
