@@ -41,7 +41,8 @@ struct RunOptions {
   SourceMap source;                     // run: the compiled source's lines and keywords
 };
 
-// Process-wide state of the player (one instance).
+// The run's settings, folders and modes, set by start-up and read by every layer (one
+// instance; the runtime fills it before each run).
 struct RuntimeState {
   RunOptions options;
   std::string commandLine;       // returned by the command-line command

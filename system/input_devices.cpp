@@ -65,7 +65,7 @@ void ResetInputState() {
   ClearInputScript();
 }
 
-bool InitDirectInput() {
+bool StartInputDevices() {
   g_input = InputState{};
   g_inputDevices.joystick.reset();
   InputLayerStart();
@@ -78,13 +78,13 @@ bool InitDirectInput() {
   if (!file.empty() && !LoadInputScript(file, &why)) {
     // The tool checks the file before the run; the error's message carries the reason.
     g_lastEngineError = "input file " + file + ": " + why;
-    ShutdownDirectInput();
+    StopInputDevices();
     return false;
   }
   return true;
 }
 
-void ShutdownDirectInput() {
+void StopInputDevices() {
   ReleaseForceFeedback();
   g_inputDevices.joystick.reset();
   JoysticksStop();
@@ -92,11 +92,6 @@ void ShutdownDirectInput() {
   InputLayerStop();
   ClearInputScript();
 }
-
-// Devices are read by polling whether or not the window has the focus, so there is nothing to
-// take or give back; the layer releases keys itself when the focus goes.
-void AcquireInputDevices() {}
-void UnacquireInputDevices() {}
 
 void ReleaseForceFeedback() {
   ReleaseEffects();
