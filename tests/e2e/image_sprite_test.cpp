@@ -88,8 +88,8 @@ TEST(ImageSpritePrograms, WrongNumbersStopTheProgram) {
       {"paste image 0,1,1", "Image number outside 1 to 65535"},
       {"paste image 5,1,1", "Image does not exist"},
       {"get image 65536,0,0,4,4", "Image number outside 1 to 65535"},
-      {"rem\nsprite 1,0,0,1\nscale sprite 1,250001", "Sprite error 311"},
-      {"offset sprite 9,1,1", "Sprite error 302"},
+      {"rem\nsprite 1,0,0,1\nscale sprite 1,250001", "Sprite scale outside 0 to 250000 percent"},
+      {"offset sprite 9,1,1", "Sprite does not exist"},
       {"get image 1,0,0,4,4\nsync\nsave image \"a.png\",1\nsync\nsave image \"a.png\",1", "File already exists"},
   };
   for (const auto& [source, message] : cases) {
