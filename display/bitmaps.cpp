@@ -131,7 +131,9 @@ bool FlipSurface(Surface* s) {
 
 bool RotateSurface(SurfacePtr* s, int32_t angle) {
   if (!s || !*s) return false;
+  // Four quarter turns bring the picture back: more than four are never made.
   int32_t turns = angle / 90;
+  if (turns > 4) turns = (turns - 1) % 4 + 1;
   SurfacePtr cur;
   Surface* from = s->get();
   for (int32_t t = 0; t < turns; ++t) {
