@@ -31,10 +31,10 @@ bool MakeSignal(const std::string& path, int rate, int channels, double seconds)
   const std::string fmt = " -r " + std::to_string(rate) + " -c " + std::to_string(channels) + " -b 16 ";
   const std::string a = path + ".a.wav", b = path + ".b.wav";
   const double top = rate * 0.45;
-  bool ok = Shell("sox -n" + fmt + a + " synth " + std::to_string(seconds) + " sine 60-" + std::to_string(top) +
+  bool ok = Shell("sox -R -n" + fmt + a + " synth " + std::to_string(seconds) + " sine 60-" + std::to_string(top) +
                   " pinknoise vol 0.45") &&
-            Shell("sox -n" + fmt + b + " synth " + std::to_string(seconds / 2) + " square 9 square 13 vol 0.3") &&
-            Shell("sox " + a + " " + b + " " + path);
+            Shell("sox -R -n" + fmt + b + " synth " + std::to_string(seconds / 2) + " square 9 square 13 vol 0.3") &&
+            Shell("sox -R " + a + " " + b + " " + path);
   std::remove(a.c_str());
   std::remove(b.c_str());
   return ok;
