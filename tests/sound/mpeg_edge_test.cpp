@@ -142,7 +142,7 @@ TEST(MpegFrames, CheckWordIsSkippedNotVerified) {
 TEST(MpegFrames, FullScaleClipsInsteadOfWrapping) {
   TempDir dir;
   const std::string src = dir.File("loud.wav"), enc = dir.File("loud.mp2");
-  ASSERT_TRUE(Shell("sox -n -r 44100 -c 1 -b 16 " + src + " synth 0.3 square 200 vol 0.999"));
+  ASSERT_TRUE(Shell("sox -R -n -r 44100 -c 1 -b 16 " + src + " synth 0.3 square 200 vol 0.999"));
   ASSERT_TRUE(Shell("twolame --quiet -b 192 -m m " + src + " " + enc));
   std::vector<int16_t> ours = DecodeFrames(ReadBytes(enc)), ref = FfmpegDecode(enc, 2);
   EXPECT_EQ(*std::max_element(ours.begin(), ours.end()), 32767);
