@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+#include <unordered_map>
 
 #include "platform/gl/device.h"
 
@@ -98,7 +100,38 @@ class DeviceFacade final : public Device3D {
       if (indices[k] >= vertexCount) return false;
     return !gl_ || gl_->DrawIndexed(state_, vertices, vertexCount, indices, indexCount);
   }
+  uint32_t CreateVertexBuffer(const Vertex* vertices, uint32_t vertexCount, const uint32_t* indices,
+                              uint32_t indexCount) override {
+    if ((vertexCount && !vertices) || (indexCount && !indices)) return 0;
+    for (uint32_t k = 0; k < indexCount; ++k)
+      if (indices[k] >= vertexCount) return 0;
+    Buffer b;
+    try {
+      b.data.vertices.assign(vertices, vertices + vertexCount);
+      b.data.indices.assign(indices, indices + indexCount);
+    } catch (const std::bad_alloc&) {
+      return 0;
+    }
+    if (++lastBuffer_ == 0) ++lastBuffer_;
+    buffers_[lastBuffer_] = std::move(b);
+    return lastBuffer_;
+  }
+  void ReleaseVertexBuffer(uint32_t handle) override {
+    auto it = buffers_.find(handle);
+    if (it == buffers_.end()) return;
+    if (gl_) gl_->ReleaseBuffer(&it->second.gl);
+    buffers_.erase(it);
+  }
+  bool DrawVertexBuffer(uint32_t handle) override {
+    auto it = buffers_.find(handle);
+    if (it == buffers_.end()) return false;
+    return !gl_ || gl_->DrawBuffer(state_, it->second.data, &it->second.gl);
+  }
+  size_t VertexBufferCount() const override { return buffers_.size(); }
   void Reset() override {
+    if (gl_)
+      for (auto& [handle, b] : buffers_) gl_->ReleaseBuffer(&b.gl);
+    buffers_.clear();
     state_ = DeviceState{};
     if (gl_ && !gl_->Reset()) gl_.reset();
   }
@@ -113,7 +146,13 @@ class DeviceFacade final : public Device3D {
   bool ReadBackInto(Surface* s) override { return !gl_ || gl_->ReadBack(s); }
 
  private:
+  struct Buffer {
+    MeshBufferData data;
+    GlMeshBuffer gl;
+  };
   DeviceState state_;
+  std::unordered_map<uint32_t, Buffer> buffers_;
+  uint32_t lastBuffer_ = 0;
   std::unique_ptr<GlDevice> gl_;
   bool glRefused_ = false;  // GL was asked for and could not be had: not asked again
 };

@@ -84,6 +84,12 @@ struct Vertex {
   float x, y, z, nx, ny, nz, u, v;
 };
 
+// What a kept vertex buffer holds.
+struct MeshBufferData {
+  std::vector<Vertex> vertices;
+  std::vector<uint32_t> indices;
+};
+
 enum class DeviceKind : uint8_t { kNull, kGl };
 
 class Device3D {
@@ -107,6 +113,16 @@ class Device3D {
   // is refused whole (false).
   virtual bool DrawIndexed(const Vertex* vertices, uint32_t vertexCount, const uint32_t* indices,
                            uint32_t indexCount) = 0;
+  // Vertex buffers kept by handle (0: none), each with its triangle list, drawn under the
+  // current state. The device keeps a copy and makes its GL buffers on the first draw, so a
+  // buffer made before GL starts, or after a reset of GL, still draws. Create answers 0 for a
+  // list with an index past the vertices; a handle the device does not know draws nothing
+  // (false).
+  virtual uint32_t CreateVertexBuffer(const Vertex* vertices, uint32_t vertexCount, const uint32_t* indices,
+                                      uint32_t indexCount) = 0;
+  virtual void ReleaseVertexBuffer(uint32_t handle) = 0;
+  virtual bool DrawVertexBuffer(uint32_t handle) = 0;
+  virtual size_t VertexBufferCount() const = 0;
   // Releases every resource the device made and returns the state to the defaults.
   virtual void Reset() = 0;
 

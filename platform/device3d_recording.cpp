@@ -49,6 +49,20 @@ class RecordingDevice final : public Device3D {
     Log("draw %u %u", vertexCount, indexCount);
     return inner_->DrawIndexed(vertices, vertexCount, indices, indexCount);
   }
+  uint32_t CreateVertexBuffer(const Vertex* vertices, uint32_t vertexCount, const uint32_t* indices,
+                              uint32_t indexCount) override {
+    Log("buffer %u %u", vertexCount, indexCount);
+    return inner_->CreateVertexBuffer(vertices, vertexCount, indices, indexCount);
+  }
+  void ReleaseVertexBuffer(uint32_t handle) override {
+    Log("release buffer %u", handle);
+    inner_->ReleaseVertexBuffer(handle);
+  }
+  bool DrawVertexBuffer(uint32_t handle) override {
+    Log("draw buffer %u", handle);
+    return inner_->DrawVertexBuffer(handle);
+  }
+  size_t VertexBufferCount() const override { return inner_->VertexBufferCount(); }
   void Reset() override {
     Log("reset");
     inner_->Reset();

@@ -3,6 +3,7 @@
 #include "core/command_table.h"
 #include "core/commands.h"
 #include "display/commands.h"
+#include "scene3d/commands.h"
 #include "sound/commands/commands.h"
 #include "system/commands.h"
 
@@ -26,6 +27,7 @@ const CommandFamily kFamilies[] = {
     {"text", TextCommands},
     {"print", PrintCommands},
     {"display modes", ModeCommands},
+    {"3d maths", Maths3dCommands},
     {"sound", SoundCommands},
     {"music", MusicCommands},
 };

@@ -195,6 +195,13 @@ bool FixedFunctionShader::Build(GlResources* resources) {
   return glGetError() == GL_NO_ERROR;
 }
 
+void FixedFunctionShader::ApplyWorld(const DeviceState& s) const {
+  glUniformMatrix4fv(world_, 1, GL_FALSE, s.transforms[0]);
+  float normal[9];
+  NormalMatrix(s.transforms[0], normal);
+  glUniformMatrix3fv(normalMatrix_, 1, GL_FALSE, normal);
+}
+
 bool FixedFunctionShader::Apply(const DeviceState& s, const GlResources& resources) const {
   GLuint p = resources.Name(program_, GlKind::kProgram);
   if (!p) return false;
