@@ -10,6 +10,7 @@ namespace {
 void ClearMaps() {
   std::fill(std::begin(g_model.meshNumbers), std::end(g_model.meshNumbers), 0u);
   g_model.modelFolder.clear();
+  g_model.loadingObject = 0;
 }
 }  // namespace
 

@@ -12,6 +12,8 @@ struct ModelState {
   // While an object's model loads: the folder of the model file (lower-cased, with its
   // separator), tried first for the textures the model names.
   std::string modelFolder;
+  // The object whose model is being built.
+  int32_t loadingObject = 0;
 };
 extern ModelState g_model;
 
