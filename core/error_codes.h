@@ -10,6 +10,7 @@ enum ErrorCode : int32_t {
   kErrArrayIndexOutOfRange = 102,
   kErrArrayFileNotOpened = 104,
   kErrFileNotFound = 105,
+  kErrFileExists = 106,
   kErrTextTooLong = 107,
   kErrCallsTooDeep = 108,
   kErrArrayFileWithoutArray = 109,
@@ -64,6 +65,9 @@ enum ErrorCode : int32_t {
   kErrForceMagnitudeOutOfRange = 4102,
   kErrForceTimeNegative = 4103,
   kErrForceAngleOutOfRange = 4104,
+  // Model files.
+  kErrConvertSourceNot3ds = 7931,
+  kErrConvertTargetNotX = 7932,
   // The checklist.
   kErrChecklistRowOutOfRange = 9001,
   kErrChecklistRowBeyondCount = 9002,

@@ -8,6 +8,7 @@
 #include "model/convert3ds/writer_x.h"
 #include "platform/fs.h"
 #include "platform/xfile/xfile.h"
+#include "tests/support/program_run.h"
 #include "tests/model/fixtures_3ds.h"
 
 using namespace fx3ds;
@@ -109,6 +110,34 @@ TEST(WriterX, ConvertsFiles) {
   EXPECT_EQ(Convert3dsToX(dir + "/IN.3DS", dir + "/out.x"), 0);
   std::string out;
   ASSERT_TRUE(FsReadFile(dir + "/out.x", out));
+  EXPECT_EQ(out, Convert3dsBytesToX(Main(OneTriangle("a"))));
+  std::filesystem::remove_all(dir);
+}
+
+// The conversion command checks the endings, then the source, then the target.
+TEST(WriterX, ConvertCommand) {
+  const std::string dir = FsTempFolder() + "/conv3dscmd";
+  std::filesystem::create_directories(dir);
+  ASSERT_TRUE(FsWriteFileAtomic(dir + "/in.3DS", Main(OneTriangle("a"))));
+  ASSERT_TRUE(FsWriteFileAtomic(dir + "/taken.x", "x"));
+  struct Case {
+    std::string source, target;
+    int32_t error;
+  };
+  const Case cases[] = {
+      {dir + "/in.obj", dir + "/out.x", 7931}, {dir + "/in.3DS", dir + "/out.txt", 7932},
+      {dir + "/none.3ds", dir + "/out.x", 105}, {dir + "/in.3DS", dir + "/taken.x", 106},
+      {"3ds", dir + "/out.x", 7931},           {dir + "/in.3DS", dir + "/out.X", 0},
+  };
+  for (const Case& c : cases) {
+    CommandCall call;
+    call.SetText(0, c.source.c_str());
+    call.SetText(1, c.target.c_str());
+    EXPECT_EQ(call.Run(7941, 2), c.error) << c.source << " " << c.target;
+  }
+  ClearRunErrors();
+  std::string out;
+  ASSERT_TRUE(FsReadFile(dir + "/out.X", out));
   EXPECT_EQ(out, Convert3dsBytesToX(Main(OneTriangle("a"))));
   std::filesystem::remove_all(dir);
 }
