@@ -19,6 +19,19 @@ enum ErrorCode : int32_t {
   kErrRandomRangeBelowOne = 113,
   kErrIncNeedsVariable = 114,
   kErrDecNeedsVariable = 115,
+  // Sprites.
+  kErrSpriteNumberOutOfRange = 301,
+  kErrSpriteMissing = 302,
+  kErrSpriteSaveFlagInvalid = 303,
+  kErrSpriteTransparencyInvalid = 304,
+  kErrSpriteScaleOutOfRange = 311,
+  kErrSpriteSizeNegative = 312,
+  // Images.
+  kErrImageGrabFailed = 500,
+  kErrImageNumberOutOfRange = 501,
+  kErrImageMissing = 502,
+  kErrImageAreaOutside = 503,
+  kErrImageAreaEmpty = 504,
   // Bitmaps.
   kErrBitmapCopyFailed = 1000,
   kErrBitmapNumberOutOfRange = 1001,

@@ -129,6 +129,7 @@ bool TryRestoreDisplay();      // a lost display: one restore attempt; true when
 void UpdatePointerSprites();
 void ClearZBuffer();
 void RestoreSpriteBackgrounds();
+void SaveSpriteBackgrounds();
 void RunDrawQueue();
 void TickRecordLifetimes();
 void UpdateAnimations();
@@ -137,7 +138,7 @@ void DrawAllSprites();
 void PresentFrame();
 void CountPresentedFrame();
 extern uint8_t g_captureRequested;
-void CaptureScreenToFile();
+bool CaptureScreenToFile();
 // Number of queued draw operations.
 int32_t DrawQueueSize();
 

@@ -9,8 +9,12 @@
 #include "display/commands.h"
 #include "display/display.h"
 #include "display/draw_queue.h"
+#include "display/imagefiles/surface_files.h"
+#include "display/images.h"
 #include "display/record_pools.h"
+#include "display/sprites.h"
 #include "display/text_state.h"
+#include "display/textures.h"
 #include "platform/clock.h"
 #include "platform/display_modes.h"
 #include "platform/events.h"
@@ -157,6 +161,7 @@ bool SetDisplayColorKeys() {
 }
 
 bool CreateD3DDevice() {
+  ReleaseAllTextureSurfaces();
   g_display.device.reset();
   // The device renders offscreen; the facade is the null device until a 3D draw needs GL.
   g_display.device = CreateNullDevice();
@@ -275,9 +280,13 @@ void ReleaseDisplaySurfaces() {
   g_display.backBuffer.reset();
 }
 
-void ReleaseD3D() { g_display.device.reset(); }
+void ReleaseD3D() {
+  ReleaseAllTextureSurfaces();
+  g_display.device.reset();
+}
 
 void ReleaseDisplay(bool keepDevice) {
+  ForgetAllImages();
   ReleaseAllBitmapSurfaces();
   ReleaseD3D();
   if (!keepDevice) WriteGrabFile();
@@ -360,6 +369,9 @@ int32_t SetDisplayMode(int32_t* width, int32_t* height, int32_t* depth, int32_t*
   PresentFrame();
   ClearBackBuffer();
   PresentFrame();
+  ReleaseAllImageTextures();
+  ForgetAllImages();
+  ReleaseSpriteBackgrounds();
   SetDrawTargetsToBackBuffer();
   LoadDefaultBitmapSurface(1);
   g_display.recreated = 1;
@@ -416,6 +428,8 @@ void ResetDisplayState() {
   g_display = DisplayState{};
   g_lastEngineError.clear();
   ResetScreenGrab();
+  ResetImageBank();
+  ResetSprites();
   ResetBitmapTable();
   ResetDrawQueueState();
   ResetTextState();

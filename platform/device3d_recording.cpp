@@ -44,6 +44,20 @@ class RecordingDevice final : public Device3D {
     Log("clear %u %d,%d,%d,%d %08x %g %u", flags, r.left, r.top, r.right, r.bottom, colour, double(z), stencil);
     return inner_->Clear(flags, r, colour, z, stencil);
   }
+  uint32_t CreateTexture(std::vector<TextureLevel> levels) override {
+    Log("texture %zu levels %dx%d", levels.size(), levels.empty() ? 0 : levels[0].width,
+        levels.empty() ? 0 : levels[0].height);
+    return inner_->CreateTexture(std::move(levels));
+  }
+  void ReleaseTexture(uint32_t handle) override {
+    Log("release texture %u", handle);
+    inner_->ReleaseTexture(handle);
+  }
+  bool SetTexture(uint32_t stage, uint32_t handle) override {
+    Log("settexture %u %u", stage, handle);
+    return inner_->SetTexture(stage, handle);
+  }
+  size_t TextureCount() const override { return inner_->TextureCount(); }
   bool DrawIndexed(const Vertex* vertices, uint32_t vertexCount, const uint32_t* indices,
                    uint32_t indexCount) override {
     Log("draw %u %u", vertexCount, indexCount);
@@ -63,6 +77,7 @@ class RecordingDevice final : public Device3D {
     return inner_->DrawVertexBuffer(handle);
   }
   size_t VertexBufferCount() const override { return inner_->VertexBufferCount(); }
+  const MeshBufferData* VertexBufferData(uint32_t handle) const override { return inner_->VertexBufferData(handle); }
   void Reset() override {
     Log("reset");
     inner_->Reset();

@@ -29,6 +29,8 @@ const CommandFamily kFamilies[] = {
     {"print", PrintCommands},
     {"display modes", ModeCommands},
     {"3d maths", Maths3dCommands},
+    {"images", ImageCommands},
+    {"sprites", SpriteCommands},
     {"model files", ModelFileCommands},
     {"sound", SoundCommands},
     {"music", MusicCommands},

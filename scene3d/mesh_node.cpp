@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <new>
 
+#include "display/display.h"
 #include "platform/math3d.h"
 #include "scene3d/texture_list.h"
 
@@ -122,16 +122,28 @@ void MeshNode::ComputeNormals() {
   }
 }
 
-int32_t MeshNode::BuildVertexBuffer(bool) {
-  hasVertexBuffer = false;
-  try {
-    vertexBuffer = vertices;
-  } catch (const std::bad_alloc&) {
-    vertexBuffer.clear();
-    return 0;
+int32_t MeshNode::BuildVertexBuffer(bool) { return BuildBuffer(1.0f); }
+
+int32_t MeshNode::BuildBuffer(float normalScale) {
+  ReleaseBuffer();
+  Device3D* device = g_display.device.get();
+  if (!device) return 0;
+  if (normalScale == 1.0f) {
+    vertexBuffer = device->CreateVertexBuffer(vertices.data(), uint32_t(vertices.size()), indices.data(),
+                                              uint32_t(indices.size()));
+  } else {
+    std::vector<Vertex> scaled = vertices;
+    for (Vertex& v : scaled) v.nx *= normalScale, v.ny *= normalScale, v.nz *= normalScale;
+    vertexBuffer = device->CreateVertexBuffer(scaled.data(), uint32_t(scaled.size()), indices.data(),
+                                              uint32_t(indices.size()));
   }
-  hasVertexBuffer = true;
-  return 1;
+  return vertexBuffer != 0;
+}
+
+void MeshNode::ReleaseBuffer() {
+  // A handle of a device that has gone finds nothing in the one there now.
+  if (vertexBuffer && g_display.device) g_display.device->ReleaseVertexBuffer(vertexBuffer);
+  vertexBuffer = 0;
 }
 
 void MeshNode::MeasureBox(float centre[3], float* sizeX, float* sizeY, float* sizeZ) const {
@@ -160,8 +172,11 @@ void MeshNode::CollectTextures(SceneTextureList* list, double value) {
 }
 
 void MeshNode::DrawTextureGroup(Device3D& device, int32_t texture, uint32_t* drawnIndices) {
-  if (textureNumber != texture || drawFlag == 0 || !hasVertexBuffer || indices.empty()) return;
-  device.DrawIndexed(vertexBuffer.data(), uint32_t(vertexBuffer.size()), indices.data(), uint32_t(indices.size()));
+  if (textureNumber != texture || drawFlag == 0 || indices.empty()) return;
+  if (vertexBuffer)
+    device.DrawVertexBuffer(vertexBuffer);
+  else
+    device.DrawIndexed(vertices.data(), uint32_t(vertices.size()), indices.data(), uint32_t(indices.size()));
   if (drawnIndices) *drawnIndices += uint32_t(indices.size());
 }
 
@@ -272,10 +287,7 @@ void MeshNode::ScaleAllVertices(float sx, float sy, float sz) {
   BuildVertexBuffer(true);
 }
 
-void MeshNode::ScaleNormals(float factor) {
-  if (!BuildVertexBuffer(false)) return;
-  for (Vertex& v : vertexBuffer) v.nx *= factor, v.ny *= factor, v.nz *= factor;
-}
+void MeshNode::ScaleNormals(float factor) { BuildBuffer(factor); }
 
 void MeshNode::ChangeLimbMesh(uint32_t limb, const MeshGeometry& g) {
   if (limb != limbNumber) return;
@@ -316,7 +328,5 @@ void MeshNode::ReleaseResources() {
   vertices.shrink_to_fit();
   indices.clear();
   indices.shrink_to_fit();
-  vertexBuffer.clear();
-  vertexBuffer.shrink_to_fit();
-  hasVertexBuffer = false;
+  ReleaseBuffer();
 }

@@ -73,9 +73,10 @@ class MeshNode : public SceneNode {
   float centreOffset[3] = {0, 0, 0};
   std::vector<Vertex> vertices;
   std::vector<uint32_t> indices;
-  // What the device draws: the vertices as last built (normals scaled by ScaleNormals).
-  std::vector<Vertex> vertexBuffer;
-  bool hasVertexBuffer = false;
+  // The display device's vertex buffer of the vertices as last built (normals scaled by
+  // ScaleNormals) and the triangle list; 0 when none could be made, and the mesh then draws
+  // from its own arrays.
+  uint32_t vertexBuffer = 0;
 
   void CollectTextures(SceneTextureList* list, double value) override;
   void DrawTextureGroup(Device3D& device, int32_t texture, uint32_t* drawnIndices) override;
@@ -114,6 +115,8 @@ class MeshNode : public SceneNode {
   void BuildIndices(uint32_t faceCount, const uint32_t* faceWords, size_t faceWordCount, bool twoWordsPerCorner);
   void SetPositions(uint32_t vertexCount, const float* positions);
   void MakeShape(int32_t kind, float a, float b, float c);
+  int32_t BuildBuffer(float normalScale);
+  void ReleaseBuffer();
 };
 
 // Three-float vector helpers of the normal computation and the collision fits.

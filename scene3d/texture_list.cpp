@@ -1,7 +1,19 @@
 // The 3D texture list's nodes and their holder.
 #include "scene3d/texture_list.h"
 
-SceneTextureServices g_sceneTextures;
+#include "display/record_pools.h"
+#include "display/textures.h"
+
+namespace {
+
+bool TextureListed(int32_t t) {
+  return t > 0 && g_texturePool.InUse(uint32_t(t)) && g_texturePool[uint32_t(t)].listNode >= 0;
+}
+void DropTexture(int32_t t, bool force) { ReleaseTexture(t, force); }
+
+}  // namespace
+
+SceneTextureServices g_sceneTextures{TextureListed, DropTexture};
 
 TextureListNode::~TextureListNode() {
   // The rest of the chain goes with this node; walked in a loop, not by recursion.

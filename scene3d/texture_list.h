@@ -42,8 +42,8 @@ class TextureListHolder {
 };
 
 // What the meshes need of the display's textures: whether a texture is still in the texture
-// list, and dropping one reference (the last one, or a forced release, frees it). The texture
-// bank installs them; while they are unset, meshes leave textures alone.
+// list, and dropping one reference (the last one, or a forced release, frees it). They are the
+// display's texture bank's; tests put their own in place. Unset, meshes leave textures alone.
 struct SceneTextureServices {
   bool (*listed)(int32_t texture) = nullptr;
   void (*release)(int32_t texture, bool force) = nullptr;

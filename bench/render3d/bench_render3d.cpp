@@ -1,5 +1,5 @@
 // One frame = a clear, then 100 meshes of 100 triangles each (lit by a directional light,
-// linear fog), each under its own world transform, then a one-pixel read that waits for the
+// textured with a 64x64 checker, linear fog), each under its own world transform, then a one-pixel read that waits for the
 // frame. The device facade draws it through its state and shader; the raw path draws the same
 // meshes from static buffers with a minimal shader of the same lighting and fog, on the
 // device's own context. Best of several runs; the ratio is facade / raw.
@@ -82,6 +82,8 @@ void SetUpFacade(Device3D* d, float projection[16], Light* light) {
 const char* kVertex = R"(#version 330 core
 layout(location = 0) in vec3 aPosition;
 layout(location = 1) in vec3 aNormal;
+layout(location = 2) in vec2 aTexCoord;
+out vec2 vTexCoord;
 uniform mat4 uWorld, uView, uProjection;
 uniform vec3 uToLight, uGlobalAmbient;
 uniform float uFogStart, uFogEnd;
@@ -93,15 +95,21 @@ void main() {
   gl_Position.z = 2.0 * gl_Position.z - gl_Position.w;
   vec3 n = normalize(mat3(uWorld) * aNormal);
   vColour = vec4(clamp(0.5 * uGlobalAmbient + 0.5 * max(dot(n, uToLight), 0.0), 0.0, 1.0), 1.0);
+  vTexCoord = aTexCoord;
   vFog = clamp((uFogEnd - eye.z) / (uFogEnd - uFogStart), 0.0, 1.0);
 }
 )";
 const char* kFragment = R"(#version 330 core
 in vec4 vColour;
 in float vFog;
+in vec2 vTexCoord;
 uniform vec3 uFogColour;
+uniform sampler2D uTexture;
 out vec4 fragColour;
-void main() { fragColour = vec4(mix(uFogColour, vColour.rgb, vFog), vColour.a); }
+void main() {
+  vec4 c = vColour * texture(uTexture, vTexCoord);
+  fragColour = vec4(mix(uFogColour, c.rgb, vFog), c.a);
+}
 )";
 
 GLuint Program() {
@@ -141,7 +149,11 @@ int main() {
   SetMatrixIdentity(identity);
   Light light;
   SetUpFacade(d.get(), projection, &light);
-  SurfacePtr pixel = SurfaceCreate(kWidth, kHeight, 32);
+  TextureLevel checker;
+  checker.width = checker.height = 64;
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 64; ++x) checker.texels.push_back(((x / 8 + y / 8) & 1) ? 0xFFFFFFFFu : 0xFF808080u);
+  d->SetTexture(0, d->CreateTexture({checker}));
 
   // The meshes' vertex buffers, as mesh nodes keep them.
   std::vector<uint32_t> handles;
@@ -173,9 +185,15 @@ int main() {
     glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(m.idx.size() * 4), m.idx.data(), GL_STATIC_DRAW);
     glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, sizeof(Vertex), reinterpret_cast<void*>(offsetof(Vertex, x)));
     glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, sizeof(Vertex), reinterpret_cast<void*>(offsetof(Vertex, nx)));
-    glEnableVertexAttribArray(0);
-    glEnableVertexAttribArray(1);
+    glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, sizeof(Vertex), reinterpret_cast<void*>(offsetof(Vertex, u)));
+    for (GLuint a = 0; a < 3; ++a) glEnableVertexAttribArray(a);
   }
+  GLuint texture = 0;
+  glGenTextures(1, &texture);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 64, 64, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, checker.texels.data());
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
   auto rawFrame = [&] {
     glBindFramebuffer(GL_FRAMEBUFFER, GLuint(framebuffer));
     glViewport(0, 0, kWidth, kHeight);
@@ -187,6 +205,9 @@ int main() {
     glClearColor(0.125f, 0.125f, 0.125f, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glUseProgram(program);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glUniform1i(glGetUniformLocation(program, "uTexture"), 0);
     glUniformMatrix4fv(glGetUniformLocation(program, "uView"), 1, GL_FALSE, identity);
     glUniformMatrix4fv(glGetUniformLocation(program, "uProjection"), 1, GL_FALSE, projection);
     const float toLight[3] = {-light.direction[0], -light.direction[1], -light.direction[2]}, ambient[3] = {0.25f, 0.25f, 0.25f};
@@ -213,12 +234,13 @@ int main() {
     raw = std::min(raw, MsPerFrame(rawFrame));
     facade = std::min(facade, MsPerFrame(facadeFrame));
   }
-  std::printf("render3d: %d triangles in %d meshes at %dx%d\n", kMeshes * kCellsX * kCellsY * 2, kMeshes, kWidth,
+  std::printf("render3d: %d lit, textured, fogged triangles in %d meshes at %dx%d\n", kMeshes * kCellsX * kCellsY * 2, kMeshes, kWidth,
               kHeight);
   std::printf("  raw GL   %8.3f ms/frame\n  facade   %8.3f ms/frame\n  ratio facade/raw %.3f (goal <= 1.25)\n", raw,
               facade, facade / raw);
   glDeleteBuffers(2 * kMeshes, buffers.data());
   glDeleteVertexArrays(kMeshes, arrays.data());
   glDeleteProgram(program);
+  glDeleteTextures(1, &texture);
   return 0;
 }

@@ -217,6 +217,44 @@ void GlDevice::ReleaseBuffer(GlMeshBuffer* gl) {
   *gl = GlMeshBuffer{};
 }
 
+bool GlDevice::BindTexture(const DeviceState& s, const std::vector<TextureLevel>& levels, GlHandle* handle) {
+  if (!Use()) return false;
+  GLuint name = resources_.Name(*handle, GlKind::kTexture);
+  if (!name) {
+    *handle = resources_.Create(GlKind::kTexture);
+    name = resources_.Name(*handle, GlKind::kTexture);
+    if (!name) return false;
+    glBindTexture(GL_TEXTURE_2D, name);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    for (size_t k = 0; k < levels.size(); ++k)
+      glTexImage2D(GL_TEXTURE_2D, GLint(k), GL_RGBA8, levels[k].width, levels[k].height, 0, GL_BGRA,
+                   GL_UNSIGNED_INT_8_8_8_8_REV, levels[k].texels.data());
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(levels.size()) - 1);
+  }
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, name);
+  // Filters: 1 point, 2 and up linear; mip filter 1 none, 2 point, 3 linear.
+  const uint32_t* ts = s.stageStates;
+  const bool magLinear = ts[kTssMagFilter] >= 2, minLinear = ts[kTssMinFilter] >= 2;
+  GLint minFilter = minLinear ? GL_LINEAR : GL_NEAREST;
+  if (levels.size() > 1 && ts[kTssMipFilter] >= 2)
+    minFilter = ts[kTssMipFilter] == 2 ? (minLinear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST)
+                                      : (minLinear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, magLinear ? GL_LINEAR : GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minFilter);
+  auto address = [](uint32_t mode) {
+    return mode == 2 ? GL_MIRRORED_REPEAT : mode == 3 || mode == 4 ? GL_CLAMP_TO_EDGE : GL_REPEAT;
+  };
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, address(ts[kTssAddress + 1]));
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, address(ts[kTssAddress + 2]));
+  return glGetError() == GL_NO_ERROR;
+}
+
+void GlDevice::ReleaseTexture(GlHandle handle) {
+  if (context_->MakeCurrent()) resources_.Release(handle);
+}
+
 bool GlDevice::Upload(const Surface& s) {
   appliedValid_ = false;
   GLenum format, type;

@@ -29,6 +29,10 @@ class GlDevice {
   // A kept vertex buffer: its GL objects are made on the first draw (gl all 0 or stale).
   bool DrawBuffer(const DeviceState& state, const MeshBufferData& data, GlMeshBuffer* gl);
   void ReleaseBuffer(GlMeshBuffer* gl);
+  // Binds a texture to unit 0 with the state's filters and addressing, making its GL object
+  // from the levels when *handle is 0; false when GL refuses it.
+  bool BindTexture(const DeviceState& state, const std::vector<TextureLevel>& levels, GlHandle* handle);
+  void ReleaseTexture(GlHandle handle);
   bool Upload(const Surface& s);
   bool ReadBack(Surface* s);
   // Releases every resource and makes the render target and shader again.

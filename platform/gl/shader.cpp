@@ -242,7 +242,7 @@ bool FixedFunctionShader::Apply(const DeviceState& s, const GlResources& resourc
   glUniform3fv(fogColour_, 1, rgb);
   glUniform1f(fogStart_, FloatOf(rs[kRsFogStart]));
   glUniform1f(fogEnd_, FloatOf(rs[kRsFogEnd]));
-  glUniform1i(textured_, 0);
+  glUniform1i(textured_, s.texture != 0);
   glUniform1i(colourKey_, rs[kRsColourKeyEnable] != 0);
   glUniform1i(texture_, 0);
   return true;

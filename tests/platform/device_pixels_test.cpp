@@ -240,4 +240,61 @@ TEST_F(DevicePixels, WireframeDrawsTheEdgesOnly) {
   EXPECT_GE(edge, 1);
 }
 
+TEST_F(DevicePixels, ColourKeyedTexturesHaveHolesAndFiltersChooseTexels) {
+  VK_NEED_GL(HaveGl());
+  // 2 x 2 texels: white, keyed (alpha 0), black, white.
+  TextureLevel level;
+  level.width = level.height = 2;
+  level.texels = {0xFFFFFFFFu, 0x00FF0000u, 0xFF000000u, 0xFFFFFFFFu};
+  d_->SetTexture(0, d_->CreateTexture({level}));
+  d_->SetRenderState(kRsLighting, 0);
+  Grid g(10, 10, 1);  // u, v run 0..1 across the screen
+  d_->SetRenderState(kRsColourKeyEnable, 1);
+  Clear(0x00FF00);
+  Draw(g);
+  EXPECT_EQ(At(-5, 5, 10), 0xFFFFFFu);
+  EXPECT_EQ(At(5, 5, 10), 0x00FF00u);  // the hole shows the background
+  EXPECT_EQ(At(-5, -5, 10), 0u);
+  d_->SetRenderState(kRsColourKeyEnable, 0);
+  // Point filtering keeps texel edges hard; linear blends across them.
+  d_->SetTextureStageState(0, kTssMagFilter, 1);
+  Clear();
+  Draw(g);
+  EXPECT_EQ(At(-0.2f, -5, 10), 0u);
+  d_->SetTextureStageState(0, kTssMagFilter, 2);
+  Clear();
+  Draw(g);
+  const int grey = Red(At(-0.2f, -5, 10));
+  EXPECT_GT(grey, 40);
+  EXPECT_LT(grey, 215);
+}
+
+TEST(DeviceBuffers, KeptBuffersDrawOnGlWhenMadeBeforeItAndAfterAReset) {
+  Device3DPtr d = CreateNullDevice();
+  Grid g(10, 10, 2);
+  const uint32_t early = d->CreateVertexBuffer(g.v.data(), uint32_t(g.v.size()), g.idx.data(), uint32_t(g.idx.size()));
+  const uint32_t bad[3] = {0, 1, 99};
+  EXPECT_EQ(d->CreateVertexBuffer(g.v.data(), uint32_t(g.v.size()), bad, 3), 0u);
+  ASSERT_NE(early, 0u);
+  VK_NEED_GL(d->StartGl(kSize, kSize));
+  float p[16];
+  BuildProjectionMatrix(p, kPi / 2, 1, 1, 100);
+  d->SetTransform(kTransformProjection, p);
+  d->SetViewport(0, 0, kSize, kSize, 0, 1);
+  d->SetRenderState(kRsLighting, 0);
+  SurfacePtr s = SurfaceCreate(kSize, kSize, 32);
+  auto centre = [&](uint32_t handle) {
+    d->Clear(kClearTarget | kClearZBuffer, SurfRect{0, 0, kSize, kSize}, 0, 1, 0);
+    const bool drawn = d->DrawVertexBuffer(handle);
+    d->ReadBackInto(s.get());
+    return drawn ? s->GetPixel(32, 32) & 0xFFFFFF : 0xBADu;
+  };
+  EXPECT_EQ(centre(early), 0xFFFFFFu);
+  d->ReleaseVertexBuffer(early);
+  EXPECT_EQ(centre(early), 0xBADu);  // released: nothing to draw
+  const uint32_t later = d->CreateVertexBuffer(g.v.data(), uint32_t(g.v.size()), g.idx.data(), uint32_t(g.idx.size()));
+  EXPECT_NE(later, early);  // handles are not reused
+  EXPECT_EQ(centre(later), 0xFFFFFFu);
+}
+
 }  // namespace

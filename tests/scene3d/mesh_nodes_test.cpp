@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "collision/collision.h"
+#include "display/display.h"
 #include "scene3d/frame_node.h"
 #include "scene3d/mesh_node.h"
 #include "scene3d/texture_list.h"
@@ -47,13 +48,20 @@ TEST(MeshNodes, NormalsFromTrianglesAndScaledNormalsLeaveTheStoredOnes) {
     EXPECT_GT(v.nz * v.z, 0);
   }
   const float k = box->vertices[6].nx;
-  box->BuildVertexBuffer(true);
+  // The buffer on the display's device gets the scaled normals, the mesh keeps its own.
+  g_display.device = CreateNullDevice();
+  ASSERT_EQ(box->BuildVertexBuffer(true), 1);
   box->ScaleNormals(2);
-  EXPECT_NEAR(box->vertexBuffer[6].nx, 2 * k, 1e-5);
+  const MeshBufferData* b = g_display.device->VertexBufferData(box->vertexBuffer);
+  ASSERT_NE(b, nullptr);
+  EXPECT_NEAR(b->vertices[6].nx, 2 * k, 1e-5);
+  EXPECT_EQ(b->indices.size(), 36u);
   EXPECT_NEAR(box->vertices[6].nx, k, 1e-5);
   box->ScrollLimbTexture(1, 0.5f, 0.25f);  // a rebuild: the buffer has the stored normals again
-  EXPECT_NEAR(box->vertexBuffer[6].nx, k, 1e-5);
-  EXPECT_FLOAT_EQ(box->vertexBuffer[6].v, 0.25f);
+  b = g_display.device->VertexBufferData(box->vertexBuffer);
+  EXPECT_NEAR(b->vertices[6].nx, k, 1e-5);
+  EXPECT_FLOAT_EQ(b->vertices[6].v, 0.25f);
+  EXPECT_EQ(g_display.device->VertexBufferCount(), 1u);  // the old buffers were released
   float centre[3], sx, sy, sz;
   box->MeasureBox(centre, &sx, &sy, &sz);
   EXPECT_FLOAT_EQ(sx, 2);
@@ -63,6 +71,8 @@ TEST(MeshNodes, NormalsFromTrianglesAndScaledNormalsLeaveTheStoredOnes) {
   EXPECT_EQ(sx, 0);
   EXPECT_EQ(centre[2], 0);
   delete box;
+  EXPECT_EQ(g_display.device->VertexBufferCount(), 0u);
+  g_display.device.reset();
 }
 
 std::vector<std::pair<int32_t, bool>> g_releases;
@@ -76,7 +86,8 @@ class MeshTextures : public testing::Test {
     g_sceneTextures.listed = [](int32_t t) { return g_listed.count(t) > 0; };
     g_sceneTextures.release = [](int32_t t, bool force) { g_releases.push_back({t, force}); };
   }
-  void TearDown() override { g_sceneTextures = SceneTextureServices{}; }
+  void TearDown() override { g_sceneTextures = saved_; }
+  SceneTextureServices saved_ = g_sceneTextures;
 };
 
 TEST_F(MeshTextures, AnOwnedTextureIsReleasedOnceAndTheLastOneAtDeletion) {
