@@ -1,10 +1,19 @@
 #include "model/model_textures.h"
 
+#include "display/textures.h"
 #include "model/model_state.h"
 
-ModelTextureLoader g_modelTextures;
+namespace {
 
-void UseDisplayTextures() { g_modelTextures = ModelTextureLoader{}; }
+int32_t ByName(const std::string& file) { return LoadTextureByName(file); }
+int32_t ByColour(uint32_t colour) { return LoadColorTexture(colour); }
+void Release(int32_t texture) { ReleaseTexture(texture, false); }
+
+}  // namespace
+
+ModelTextureLoader g_modelTextures{ByName, ByColour, Release};
+
+void UseDisplayTextures() { g_modelTextures = ModelTextureLoader{ByName, ByColour, Release}; }
 
 int32_t LoadModelTexture(const std::string& file) {
   if (!g_modelTextures.byName) return 0;

@@ -98,7 +98,7 @@ struct TextureLog {
     };
     g_modelTextures.release = [](int32_t t) { released.push_back(t); };
   }
-  static void Remove() { g_modelTextures = ModelTextureLoader{}; }
+  static void Remove() { UseDisplayTextures(); }
 };
 
 }  // namespace fxmodel

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "display/display.h"
 #include "model/mesh_data.h"
 #include "model/model_handle.h"
 #include "model/object_model.h"
@@ -26,12 +27,14 @@ class ObjectModelTest : public ::testing::Test {
     CreateScenePools();
     AllocMeshData();
     AllocObjectRecord();
+    g_display.device = CreateNullDevice();  // user meshes keep their vertices in its buffers
     dir = FsTempFolder() + "/objmodel";
     std::filesystem::create_directories(dir + "/Models");
   }
   void TearDown() override {
     FreeScenePools();
     FreeMeshPool();
+    g_display.device.reset();
     TextureLog::Remove();
     std::filesystem::remove_all(dir);
   }
@@ -61,6 +64,10 @@ TEST_F(ObjectModelTest, HandleWithoutRoot) {
   EXPECT_EQ(NodeHandleSlot39(h, 0, 1), kModelFailed);
   EXPECT_EQ(AddUserFrame(h, 3, Mesh(1), 0), kModelFailed);  // a limb needs a root first
   EXPECT_EQ(LoadAnimatedXFile(h, "none.x", 0, 0), kModelFailed);
+  // A user mesh whose vertex buffer cannot be made leaves the handle as it was.
+  g_display.device.reset();
+  EXPECT_EQ(AddUserFrame(h, 0, Mesh(1), 0), kModelFailed);
+  EXPECT_FALSE(h.root);
 }
 
 TEST_F(ObjectModelTest, UserFramesAndMeasurements) {
