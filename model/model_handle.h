@@ -4,6 +4,7 @@
 #include <string>
 
 #include "model/anim_track.h"
+#include "platform/xfile/xfile.h"
 #include "scene3d/frame_node.h"
 #include "scene3d/mesh_node.h"
 
@@ -30,6 +31,8 @@ struct ModelHandle {
 // Loads an .x file into a handle without a root (kModelFailed when it has one, or when the
 // file gives no tree).
 int32_t LoadModelXFile(ModelHandle& h, const std::string& path);
+// The same from objects already read.
+int32_t LoadModelXObjects(ModelHandle& h, const XFile& file);
 // Saves the animation as a text .x file (also without a root).
 int32_t SaveAnimationXFile(ModelHandle& h, const std::string& path);
 // Appends the animation of another .x file to the tracks of the limbs it names.

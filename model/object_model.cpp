@@ -12,6 +12,9 @@
 
 namespace {
 
+// Largest .3ds file an object loads.
+constexpr uint64_t kMax3dsBytes = uint64_t(1) << 30;
+
 ObjectRecord* Object(uint32_t object) {
   return object != 0 && g_objectPool.InUse(object) ? &g_objectPool[object] : nullptr;
 }
@@ -70,13 +73,18 @@ int32_t LoadObject(uint32_t object, const std::string& fileName) {
   return LoadModelConverting(object, extension, path);
 }
 
-int32_t LoadModelIntoObject(uint32_t object, const std::string& path) {
+namespace {
+
+// The frame count of the object's model, made by load when the object has none; 0 when that
+// load failed (the object then keeps no handle).
+template <class Load>
+int32_t LoadInto(uint32_t object, Load&& load) {
   ObjectRecord* o = Object(object);
   if (!o) return 0;
   if (!o->model) {
     o->model = new ModelHandle();
     g_model.loadingObject = int32_t(object);
-    if (LoadModelXFile(*o->model, path) < 0) {
+    if (load(*o->model) < 0) {
       DestroyObjectModel(object);
       return 0;
     }
@@ -84,12 +92,23 @@ int32_t LoadModelIntoObject(uint32_t object, const std::string& path) {
   return int32_t(ModelHandleGetFrameCount(*o->model));
 }
 
+}  // namespace
+
+int32_t LoadModelIntoObject(uint32_t object, const std::string& path) {
+  return LoadInto(object, [&](ModelHandle& h) { return LoadModelXFile(h, path); });
+}
+
+// A .3ds model loads from the converter's .x objects directly: the same model the X text
+// gives, without writing, reading and parsing the text.
 int32_t LoadModelConverting(uint32_t object, const std::string& extension, const std::string& path) {
-  const std::string work = ModelWorkFilePath();
   if (extension == "3ds") {
-    const int32_t r = Convert3dsToX(path, work);
-    if (r < 0) return r;
+    std::string bytes;
+    if (FsReadRegularFile(path, bytes, kMax3dsBytes, false) != FsRead::kOk) return -4;
+    XFile converted;
+    Convert3dsBytesToXFile(bytes, &converted);
+    return LoadInto(object, [&](ModelHandle& h) { return LoadModelXObjects(h, converted); });
   }
+  const std::string work = ModelWorkFilePath();
   const int32_t result = LoadModelIntoObject(object, work);
   FsDeleteFile(work);
   return result;

@@ -59,6 +59,12 @@ int32_t LoadModelXFile(ModelHandle& h, const std::string& path) {
   return kModelOk;
 }
 
+int32_t LoadModelXObjects(ModelHandle& h, const XFile& file) {
+  if (h.root) return kModelFailed;
+  h.root = LoadXTree(file, &h.frameCount, &h.animation);
+  return kModelOk;
+}
+
 int32_t SaveAnimationXFile(ModelHandle& h, const std::string& path) {
   return WriteAnimationXFile(path, h.animation ? AnimSetGetTrackList(*h.animation) : nullptr) ? kModelOk : kModelFailed;
 }

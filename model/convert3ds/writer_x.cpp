@@ -8,12 +8,40 @@
 
 #include "model/convert3ds/reader_3ds.h"
 #include "platform/fs.h"
+#include "platform/xfile/xfile.h"
 
 namespace {
 
 // Largest source the converter reads; 3DS tables are counted in 16 bits, so real files stay far
 // below it.
 constexpr uint64_t kMaxSourceBytes = uint64_t(1) << 30;
+
+// The name read as a decimal number, as the C library's atoi reads it.
+long LeadingNumber(const std::string& s) {
+  size_t i = 0;
+  while (i < s.size() && (s[i] == ' ' || (s[i] >= '\t' && s[i] <= '\r'))) ++i;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+  long v = 0;
+  for (; i < s.size() && s[i] >= '0' && s[i] <= '9' && v < 100000000; ++i) v = v * 10 + (s[i] - '0');
+  return negative ? -v : v;
+}
+
+// Names as the X text gives them.
+std::string MaterialName(const std::string& name) { return "x3ds_mat_" + SanitiseXName(name); }
+std::string FrameName(const std::string& name) { return "x3ds_" + SanitiseXName(name); }
+// A mesh named by a number above 0 gets an "x" in front.
+std::string MeshName(const std::string& name) {
+  return (LeadingNumber(name) > 0 ? "x" : "") + SanitiseXName(name);
+}
+// A keyframer node names its object's frame: blanks and other signs made '_', cut as the object
+// names are.
+std::string NodeFrameName(const std::string& node) { return FrameName(node.substr(0, 11)); }
+bool WritesScale(const Node3ds& node) {
+  const bool unit = node.scale.size() == 1 && node.scale[0].v[0] == 1.0f && node.scale[0].v[1] == 1.0f &&
+                    node.scale[0].v[2] == 1.0f;
+  return !node.scale.empty() && !unit;
+}
 
 class XTextWriter : public Sink3ds {
  public:
@@ -31,7 +59,7 @@ class XTextWriter : public Sink3ds {
   std::string Take() { return std::move(out_); }
 
   void Material(const Material3ds& m) override {
-    Line("Material x3ds_mat_" + SanitiseXName(m.name) + " {");
+    Line("Material " + MaterialName(m.name) + " {");
     Floats({m.diffuse[0], m.diffuse[1], m.diffuse[2], 1.0f}, ", ", ";;");
     Floats({m.shininess}, ", ", ";");
     Floats({m.specular[0], m.specular[1], m.specular[2]}, ", ", ";;");
@@ -45,7 +73,7 @@ class XTextWriter : public Sink3ds {
     Line("");
   }
 
-  void FrameOpen(const std::string& name) override { Line("Frame x3ds_" + SanitiseXName(name) + " {"); }
+  void FrameOpen(const std::string& name) override { Line("Frame " + FrameName(name) + " {"); }
 
   void FrameClose() override {
     Line("}");
@@ -61,9 +89,7 @@ class XTextWriter : public Sink3ds {
       }
       Line("}");
     }
-    std::string name = SanitiseXName(m.name);
-    if (LeadingNumber(m.name) > 0) name = "x" + name;
-    Line("Mesh " + name + " {");
+    Line("Mesh " + MeshName(m.name) + " {");
     Vectors(m.positions);
     const size_t faces = m.faces.size() / 3;
     Faces(faces, [&](size_t f, size_t c) { return m.faces[3 * f + c]; });
@@ -72,7 +98,7 @@ class XTextWriter : public Sink3ds {
       Line("1;");
       Line("1;");
       Line("0;;");
-      Line("{x3ds_mat_" + SanitiseXName(m.materialName) + "}");
+      Line("{" + MaterialName(m.materialName) + "}");
       Line("}");
       Line("");
     }
@@ -95,12 +121,9 @@ class XTextWriter : public Sink3ds {
     for (const Node3ds& node : nodes) {
       if (node.name == "$$$DUMMY") continue;
       Line("Animation x3ds_anim_" + std::to_string(index++) + " {");
-      // The frame is named as the object's frame is: blanks and other signs made '_'.
-      Line("{x3ds_" + SanitiseXName(node.name.substr(0, 11)) + "}");
+      Line("{" + NodeFrameName(node.name) + "}");
       if (!node.rotation.empty()) Keys(0, node.rotation, 4);
-      const bool unitScale = node.scale.size() == 1 && node.scale[0].v[0] == 1.0f && node.scale[0].v[1] == 1.0f &&
-                             node.scale[0].v[2] == 1.0f;
-      if (!node.scale.empty() && !unitScale) Keys(1, node.scale, 3);
+      if (WritesScale(node)) Keys(1, node.scale, 3);
       if (!node.position.empty()) Keys(2, node.position, 3);
       Line("}");
     }
@@ -173,18 +196,100 @@ class XTextWriter : public Sink3ds {
     }
     Line("}");
   }
-  // The name read as a decimal number, as the C library's atoi reads it.
-  static long LeadingNumber(const std::string& s) {
-    size_t i = 0;
-    while (i < s.size() && (s[i] == ' ' || (s[i] >= '\t' && s[i] <= '\r'))) ++i;
-    bool negative = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
-    long v = 0;
-    for (; i < s.size() && s[i] >= '0' && s[i] <= '9' && v < 100000000; ++i) v = v * 10 + (s[i] - '0');
-    return negative ? -v : v;
+  std::string out_;
+};
+
+
+// The same model as .x objects, as the X text would read back: every number kept to the six
+// decimals the text gives it.
+class XObjectWriter : public Sink3ds {
+ public:
+  explicit XObjectWriter(XFile* out) : out_(out) {
+    out_->objects.clear();
+    XObject& header = out_->Add("Header");
+    header.PushInt(1), header.PushInt(0), header.PushInt(1);
   }
 
-  std::string out_;
+  void Material(const Material3ds& m) override {
+    XObject& o = out_->Add("Material", MaterialName(m.name));
+    Push(o, {m.diffuse[0], m.diffuse[1], m.diffuse[2], 1.0f, m.shininess, m.specular[0], m.specular[1], m.specular[2],
+             0.0f, 0.0f, 0.0f});
+    if (m.hasTexture) o.AddChild("TextureFilename").PushString(m.textureFile);
+  }
+
+  void FrameOpen(const std::string& name) override {
+    frames_.push_back(frames_.empty() ? &out_->Add("Frame", FrameName(name)) : &frames_.back()->AddChild("Frame", FrameName(name)));
+  }
+
+  void FrameClose() override {
+    if (!frames_.empty()) frames_.pop_back();
+  }
+
+  void Mesh(const Mesh3ds& m) override {
+    if (m.hasFrameMatrix) Push(Child("FrameTransformMatrix", ""), std::vector<float>(m.frameMatrix, m.frameMatrix + 16));
+    XObject& mesh = Child("Mesh", MeshName(m.name));
+    const uint32_t faces = uint32_t(m.faces.size() / 3);
+    mesh.PushInt(uint32_t(m.positions.size() / 3));
+    Push(mesh, m.positions);
+    mesh.PushInt(faces);
+    for (uint32_t f = 0; f < faces; ++f) mesh.PushInt(3), mesh.PushInt(m.faces[3 * f]), mesh.PushInt(m.faces[3 * f + 1]), mesh.PushInt(m.faces[3 * f + 2]);
+    if (!m.materialName.empty()) {
+      XObject& list = mesh.AddChild("MeshMaterialList");
+      list.PushInt(1), list.PushInt(1), list.PushInt(0);
+      list.AddReference(MaterialName(m.materialName));
+    }
+    XObject& normals = mesh.AddChild("MeshNormals");
+    normals.PushInt(uint32_t(m.normals.size() / 3));
+    Push(normals, m.normals);
+    normals.PushInt(faces);
+    for (uint32_t f = 0; f < faces; ++f) normals.PushInt(3), normals.PushInt(3 * f), normals.PushInt(3 * f + 1), normals.PushInt(3 * f + 2);
+    XObject& uv = mesh.AddChild("MeshTextureCoords");
+    uv.PushInt(uint32_t(m.texCoords.size() / 2));
+    Push(uv, m.texCoords);
+  }
+
+  void Animation(const std::vector<Node3ds>& nodes) override {
+    XObject& set = out_->Add("AnimationSet", "x3ds_animset_0");
+    int index = 0;
+    for (const Node3ds& node : nodes) {
+      if (node.name == "$$$DUMMY") continue;
+      XObject& a = set.AddChild("Animation", "x3ds_anim_" + std::to_string(index++));
+      a.AddReference(NodeFrameName(node.name));
+      if (!node.rotation.empty()) Keys(a, 0, node.rotation, 4);
+      if (WritesScale(node)) Keys(a, 1, node.scale, 3);
+      if (!node.position.empty()) Keys(a, 2, node.position, 3);
+    }
+  }
+
+  void Finish() { ResolveXReferences({out_}); }
+
+ private:
+  // A number as the six-decimal text reads back (not finite: 0).
+  static float Six(float v) {
+    if (!std::isfinite(v)) return 0.0f;
+    return float(std::nearbyint(double(v) * 1e6) / 1e6);
+  }
+  template <class Floats>
+  static void Push(XObject& o, const Floats& values) {
+    o.data.reserve(o.data.size() + values.size());
+    for (float v : values) o.PushFloat(Six(v));
+  }
+  static void Push(XObject& o, std::initializer_list<float> values) { Push<std::initializer_list<float>>(o, values); }
+  // A new object in the open frame (at the top level when none is open).
+  XObject& Child(const char* type, const std::string& name) {
+    return frames_.empty() ? out_->Add(type, name) : frames_.back()->AddChild(type, name);
+  }
+  static void Keys(XObject& a, uint32_t type, const std::vector<Key3ds>& keys, int values) {
+    XObject& k = a.AddChild("AnimationKey");
+    k.PushInt(type), k.PushInt(uint32_t(keys.size()));
+    for (const Key3ds& key : keys) {
+      k.PushInt(key.frame), k.PushInt(uint32_t(values));
+      for (int v = 0; v < values; ++v) k.PushFloat(Six(key.v[v]));
+    }
+  }
+
+  XFile* out_;
+  std::vector<XObject*> frames_;
 };
 
 }  // namespace
@@ -200,6 +305,12 @@ std::string Convert3dsBytesToX(std::string_view bytes) {
   XTextWriter writer;
   Read3dsFile(bytes, writer);
   return writer.Take();
+}
+
+void Convert3dsBytesToXFile(std::string_view bytes, XFile* out) {
+  XObjectWriter writer(out);
+  Read3dsFile(bytes, writer);
+  writer.Finish();
 }
 
 int32_t Convert3dsToX(const std::string& source, const std::string& target) {

@@ -141,3 +141,24 @@ TEST(WriterX, ConvertCommand) {
   EXPECT_EQ(out, Convert3dsBytesToX(Main(OneTriangle("a"))));
   std::filesystem::remove_all(dir);
 }
+
+// Objects load without the text; what they hold is what the text reads back as.
+TEST(WriterX, ObjectsMatchTheText) {
+  const std::string mat = Chunk(0xAFFF, Chunk(0xA000, Z("skin")) + Chunk(0xA020, Chunk(0x0010, F({1.0f / 3, 0.5f, 2.0f / 7}))) +
+                                            Chunk(0xA200, Chunk(0xA300, Z("skin.bmp"))));
+  const std::string axes = Chunk(0x4160, F({0, 1, 0, -1, 0, 0, 0, 0, 1, 10.1234567f, 2, 3}));
+  const std::string a = Chunk(0x4000, Z("7up") + Chunk(0x4100, Chunk(0x4110, U16(3) + F({0, 0, 0, 1.0f / 3, 0, 0, 0, 1, 0})) +
+                                                            Chunk(0x4120, U16(1) + U16(0) + U16(1) + U16(2) + U16(7) +
+                                                                              Chunk(0x4130, Z("skin") + U16(1) + U16(0))) +
+                                                            axes));
+  const std::string b = OneTriangle("hand");
+  const std::string kf = Node("7up", 0xFFFF, Chunk(0xB021, TrackHead(2) + RotKey(0, 0.3f, 0, 1, 0) + RotKey(9, 0.3f, 0, 1, 0))) +
+                         Node("hand", 0, Chunk(0xB022, TrackHead(1) + VecKey(4, 2.0f / 3, 1, 1)));
+  const std::string file = Main(mat + a + b, kf);
+  XFile fromText, fromObjects;
+  ASSERT_TRUE(ParseXFile(Convert3dsBytesToX(file), fromText).ok());
+  Convert3dsBytesToXFile(file, &fromObjects);
+  EXPECT_EQ(WriteXFile(fromObjects, XEncoding::Text), WriteXFile(fromText, XEncoding::Text));
+  EXPECT_EQ(fromObjects.objects[2]->name, "x3ds_7up");
+  EXPECT_EQ(fromObjects.objects[3]->children[0]->children[0]->target, fromObjects.objects[2].get());
+}
