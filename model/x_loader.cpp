@@ -16,6 +16,8 @@ namespace {
 constexpr uint64_t kMaxModelBytes = uint64_t(1) << 30;
 // Materials one mesh holds; faces naming a material beyond them are left out of the split.
 constexpr uint32_t kMaxMaterials = 256;
+// Vertex copies a mesh split by material may make before each part keeps only its own vertices.
+constexpr uint64_t kMaxSplitVertices = uint64_t(1) << 22;
 
 // What a mesh being read collects from its material list.
 struct MaterialWork {
@@ -125,7 +127,9 @@ void LoadMesh(const XObject& o, FrameNode* frame, uint32_t number) {
     mesh->BuildVertexBuffer(true);
     frame->AddChildNode(mesh.release());
   } else {
-    // One mesh node per material, each with the faces of that material.
+    // One mesh node per material, each with the faces of that material and all the vertices.
+    // Where that would copy the vertices past the limit, each keeps only those its faces use.
+    const bool compact = uint64_t(work->count) * nv > kMaxSplitVertices;
     for (uint32_t i = 0; i < work->count; ++i) {
       std::vector<uint32_t> faces;
       uint32_t count = 0;
@@ -138,14 +142,30 @@ void LoadMesh(const XObject& o, FrameNode* frame, uint32_t number) {
         }
         at += len;
       }
+      std::vector<uint32_t> kept;  // old index of each vertex the part keeps
+      std::vector<float> positions;
+      if (compact) {
+        std::vector<uint32_t> newIndex(nv, UINT32_MAX);
+        for (size_t w = 0; w < faces.size(); w += size_t(faces[w]) + 1)
+          for (size_t c = w + 1; c <= w + faces[w]; ++c) {
+            uint32_t& v = faces[c];
+            if (v >= nv) continue;
+            if (newIndex[v] == UINT32_MAX) newIndex[v] = uint32_t(kept.size()), kept.push_back(v);
+            v = newIndex[v];
+          }
+        for (uint32_t v : kept) positions.insert(positions.end(), &g.positions[3 * size_t(v)], &g.positions[3 * size_t(v)] + 3);
+      } else {
+        for (uint32_t k = 0; k < nv; ++k) kept.push_back(k);
+      }
+      const float* from = compact ? positions.data() : g.positions.data();
       const std::string name = std::string(mesh->name) + "_" + std::to_string(i);
-      auto part = std::make_unique<MeshNode>(name.c_str(), nv, g.positions.data(), count, faces.data(), faces.size(), false);
+      auto part = std::make_unique<MeshNode>(name.c_str(), uint32_t(kept.size()), from, count, faces.data(), faces.size(), false);
       part->limbNumber = number;
       TakeMaterial(part.get(), *work, i);
-      for (uint32_t k = 0; k < nv; ++k) {
+      for (size_t k = 0; k < part->vertices.size(); ++k) {
         Vertex& v = part->vertices[k];
-        const Vertex& from = mesh->vertices[k];
-        v.nx = from.nx, v.ny = from.ny, v.nz = from.nz, v.u = from.u, v.v = from.v;
+        const Vertex& src = mesh->vertices[kept[k]];
+        v.nx = src.nx, v.ny = src.ny, v.nz = src.nz, v.u = src.u, v.v = src.v;
       }
       part->BuildVertexBuffer(true);
       frame->AddChildNode(part.release());

@@ -212,3 +212,26 @@ TEST_F(XModelTest, MeshesWriteAsMeshObjects) {
   ASSERT_TRUE(ParseXFile(WriteXFile(out, XEncoding::Text), back).ok());
   EXPECT_EQ(back.objects[2]->data, box2.data);
 }
+
+// A split whose parts would copy every vertex too often keeps in each part only what its faces
+// use (256 materials over 16385 vertices).
+TEST_F(XModelTest, LargeSplitsKeepTheirOwnVertices) {
+  XFile f;
+  XObject& mesh = f.Add("Frame", "F").AddChild("Mesh", "big");
+  const uint32_t nv = 16385;
+  mesh.PushInt(nv);
+  for (uint32_t k = 0; k < nv; ++k) mesh.PushFloat(float(k)), mesh.PushFloat(0), mesh.PushFloat(0);
+  mesh.PushInt(256);
+  for (uint32_t t = 0; t < 256; ++t) mesh.PushInt(3), mesh.PushInt(3 * t), mesh.PushInt(3 * t + 1), mesh.PushInt(3 * t + 2);
+  XObject& list = mesh.AddChild("MeshMaterialList");
+  list.PushInt(256), list.PushInt(256);
+  for (uint32_t t = 0; t < 256; ++t) list.PushInt(255 - t);
+  uint32_t frames;
+  std::unique_ptr<AnimSet> anim;
+  const std::unique_ptr<FrameNode> root = LoadXTree(f, &frames, &anim);
+  const MeshNode* part = MeshNamed(root.get(), "big_255");
+  ASSERT_TRUE(part);
+  ASSERT_EQ(part->vertices.size(), 3u);
+  EXPECT_EQ(part->vertices[1].x, 1.0f);  // the first face's second corner
+  EXPECT_EQ(part->indices, (std::vector<uint32_t>{0, 1, 2}));
+}
