@@ -53,6 +53,14 @@ enum ErrorCode : int32_t {
   kErrModeDepthInvalid = 1502,
   kErrModeNotSet = 1503,         // a warning: the old mode is back
   kErrModeSurfacesFailed = 1504,  // a warning: the old mode is back
+  // Video animations.
+  kErrAnimationNumberOutOfRange = 2001,
+  kErrAnimationNotLoaded = 2002,
+  kErrAnimationMissing = 2004,
+  kErrAnimationNotPlayed = 2007,     // a warning
+  kErrAnimationNotPlaying = 2008,    // a warning
+  kErrAnimationAlreadyPaused = 2009, // a warning
+  kErrAnimationNotResumed = 2010,    // a warning
   // Sounds.
   kErrSoundNumberOutOfRange = 3001,
   kErrSoundNotLoaded = 3002,  // a warning

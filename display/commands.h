@@ -10,6 +10,7 @@ std::span<const CommandDef> DrawCommands();
 std::span<const CommandDef> TextCommands();
 std::span<const CommandDef> PrintCommands();
 std::span<const CommandDef> ModeCommands();
+std::span<const CommandDef> AnimationCommands();
 std::span<const CommandDef> ImageCommands();
 std::span<const CommandDef> SpriteCommands();
 

@@ -1,4 +1,5 @@
 // The recording device: one text line per call, then the call goes on to the wrapped device.
+#include <cstdarg>
 #include <cstdio>
 
 #include "platform/device3d.h"
@@ -87,10 +88,12 @@ class RecordingDevice final : public Device3D {
   bool ReadBackInto(Surface* s) override { return inner_->ReadBackInto(s); }
 
  private:
-  template <class... A>
-  void Log(const char* fmt, A... args) {
+  __attribute__((format(printf, 2, 3))) void Log(const char* fmt, ...) {
     char buf[160];
-    std::snprintf(buf, sizeof buf, fmt, args...);
+    va_list args;
+    va_start(args, fmt);
+    std::vsnprintf(buf, sizeof buf, fmt, args);
+    va_end(args);
     if (log_) log_->push_back(buf);
   }
   Device3DPtr inner_;

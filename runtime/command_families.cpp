@@ -28,6 +28,7 @@ const CommandFamily kFamilies[] = {
     {"text", TextCommands},
     {"print", PrintCommands},
     {"display modes", ModeCommands},
+    {"animations", AnimationCommands},
     {"3d maths", Maths3dCommands},
     {"images", ImageCommands},
     {"sprites", SpriteCommands},

@@ -105,7 +105,7 @@ int main() {
   CreateDisplayPools();
   SetFullScreenFlag(0);
   g_display.depth = 16;
-  if (!CreateD3DAndSurfaces(640, 480, 1)) return 1;
+  if (!CreateSurfacesAndDevice(640, 480, 1)) return 1;
   AllocImageRecord();  // record 0 stands for "no image"
   double ours = 1e9, sdl = 1e9;
   for (int run = 0; run < 3; ++run) {

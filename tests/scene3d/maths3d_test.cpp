@@ -52,7 +52,7 @@ TEST(Maths3d, CapabilityQueriesReadTheDisplaysLevels) {
   g_display.blendLevel = 3;
   g_display.filterLevel = 1;
   g_display.caps.fogVertex = true;
-  g_display.directDrawReady = 1;
+  g_display.displayOpen = 1;
   for (int n = 7981; n <= 7984; ++n) EXPECT_EQ(Query(n), 1) << n;
   ResetDisplayState();
 }

@@ -202,6 +202,11 @@ TEST(MpegLoader, TagsWrappersAndTheSearchWindow) {
     EXPECT_EQ(LoadMpeg(mp3, kSoundModeExactMpeg) == plain, c.loads) << c.name;
     EXPECT_EQ(SoundFiles().last_error, c.loads ? 0 : 10) << c.name;
   }
+  // A first frame marked dual channel ahead of stereo frames decodes the same: the mode may change per frame.
+  std::vector<uint8_t> dual = data;
+  SetBits(dual, 3, 0, 2, 2);
+  WriteBytes(mp3, dual);
+  EXPECT_EQ(LoadMpeg(mp3, kSoundModeExactMpeg), plain);
   // MPEG data inside a RIFF file's data chunk.
   WriteBytes(mp3, data);
   const std::string wav = dir.File("w.wav");
