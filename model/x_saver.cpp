@@ -44,7 +44,7 @@ XFile AnimationXFile(const AnimTrack* first) {
 }
 
 int32_t WriteAnimationXFile(const std::string& path, const AnimTrack* firstTrack) {
-  return SaveXFile(FsResolveForWrite(path), AnimationXFile(firstTrack), XEncoding::Text) ? 1 : 0;
+  return SaveXFile(path, AnimationXFile(firstTrack), XEncoding::Text) ? 1 : 0;
 }
 
 int32_t LoadModelXFile(ModelHandle& h, const std::string& path) {
