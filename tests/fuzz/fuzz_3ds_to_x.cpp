@@ -1,4 +1,5 @@
-// 3DS files converted to X text: any bytes must convert, and the text must load into a model.
+// 3DS files converted to X text and to .x objects (as objects load them): any bytes must
+// convert, and both must load into a model.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -16,5 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   uint32_t frames;
   std::unique_ptr<AnimSet> animation;
   LoadXTree(file, &frames, &animation);
+  XFile objects;
+  Convert3dsBytesToXFile(std::string_view(reinterpret_cast<const char*>(data), size), &objects);
+  LoadXTree(objects, &frames, &animation);
   return 0;
 }
