@@ -86,6 +86,9 @@ enum ErrorCode : int32_t {
   kErrForceMagnitudeOutOfRange = 4102,
   kErrForceTimeNegative = 4103,
   kErrForceAngleOutOfRange = 4104,
+  // Model files.
+  kErrConvertSourceNot3ds = 7931,
+  kErrConvertTargetNotX = 7932,
   // The checklist.
   kErrChecklistRowOutOfRange = 9001,
   kErrChecklistRowBeyondCount = 9002,

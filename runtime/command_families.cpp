@@ -3,6 +3,7 @@
 #include "core/command_table.h"
 #include "core/commands.h"
 #include "display/commands.h"
+#include "model/commands.h"
 #include "scene3d/commands.h"
 #include "sound/commands/commands.h"
 #include "system/commands.h"
@@ -31,6 +32,7 @@ const CommandFamily kFamilies[] = {
     {"3d maths", Maths3dCommands},
     {"images", ImageCommands},
     {"sprites", SpriteCommands},
+    {"model files", ModelFileCommands},
     {"sound", SoundCommands},
     {"music", MusicCommands},
 };
