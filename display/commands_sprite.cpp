@@ -161,7 +161,9 @@ void CmdSpriteExist() {
   if (!SpriteNumberValid(n)) {
     RunError(kErrSpriteNumberOutOfRange);
   } else {
-    const FrameRecord* f = FrameAt(SpriteRecordOf(n));
+    // Record 0 is taken but means "no sprite" in the number table.
+    const uint32_t r = SpriteRecordOf(n);
+    const FrameRecord* f = r ? FrameAt(r) : nullptr;
     OpCell(0)->i = f && f->countdown == 0 ? 1 : 0;
   }
   SkipOperands(2);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "core/errors.h"
 #include "display/display.h"
@@ -27,10 +28,13 @@ int32_t Scaled(int32_t size, float scale) {
   return std::isfinite(v) ? int32_t(std::clamp(v, -2e9, 2e9)) : 0;
 }
 
+// Positions and offsets are any 32-bit values a program gives: their sums are kept in range.
+int32_t Clamp32(int64_t v) { return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
+
 // The sprite's box on the screen (unclipped).
 SurfRect SpriteBox(const FrameRecord& f) {
-  const int32_t left = f.x - f.offsetX, top = f.y - f.offsetY;
-  return {left, top, int32_t(int64_t(left) + SpriteWidth(f)), int32_t(int64_t(top) + SpriteHeight(f))};
+  const int64_t left = int64_t(f.x) - f.offsetX, top = int64_t(f.y) - f.offsetY;
+  return {Clamp32(left), Clamp32(top), Clamp32(left + SpriteWidth(f)), Clamp32(top + SpriteHeight(f))};
 }
 
 }  // namespace
@@ -113,8 +117,8 @@ void DrawSprite(Surface* target, int32_t bitmap, uint32_t frame, int32_t x, int3
   const int32_t boundW = bitmap == 0 ? g_display.width : target->Width();
   const int32_t boundH = bitmap == 0 ? g_display.height : target->Height();
   SurfRect dst;
-  if (!ClipScaledRects(boundW, boundH, &src, &dst, x - f->offsetX, y - f->offsetY, f->scaleX, f->scaleY,
-                       f->flipped == 1, f->mirrored == 1))
+  const int32_t left = Clamp32(int64_t(x) - f->offsetX), top = Clamp32(int64_t(y) - f->offsetY);
+  if (!ClipScaledRects(boundW, boundH, &src, &dst, left, top, f->scaleX, f->scaleY, f->flipped == 1, f->mirrored == 1))
     return;
   const uint32_t flags = (f->flipped == 1 ? uint32_t(kBltMirrorUpDown) : 0u) |
                          (f->mirrored == 1 ? uint32_t(kBltMirrorLeftRight) : 0u) |

@@ -121,7 +121,9 @@ void CmdMusicMark() {
   VarCell* result = OpCell(0);
   const int32_t n = OpInt(1);
   SkipOperands(2);
+  // A missing track answers 0 (after the warning, which a built game goes on from).
   if (MusicOk(n)) result->i = Slot(n).*Field;
+  else if (MusicNumberInRange(n)) result->i = 0;
 }
 
 const CommandDef kMusicCommands[] = {

@@ -289,11 +289,17 @@ void CmdSoundExist() {
   if (InRange(n)) result->i = (Slot(n).exists && Available()) ? 1 : 0;
 }
 
+// A query of a number in range without a sound answers 0: a program on a machine without sound
+// (or a built game going on after the warning) must not read whatever the result held before.
+void NoSoundAnswer(VarCell* result, int32_t n) {
+  if (SoundNumberInRange(n)) result->raw = 0;
+}
+
 void CmdSoundPlaying() {
   const int32_t n = OpInt(1);
   VarCell* result = OpCell(0);
   SkipOperands(2);
-  if (!SoundOk(n)) return;
+  if (!SoundOk(n)) return NoSoundAnswer(result, n);
   SoundSlot& s = Slot(n);
   if (s.playing && !SoundSlotIsPlaying(n)) s.playing = 0;
   result->i = s.playing;
@@ -306,6 +312,7 @@ void CmdSoundValue() {
   VarCell* result = OpCell(0);
   SkipOperands(2);
   if (SoundOk(n)) result->i = Slot(n).*Field;
+  else NoSoundAnswer(result, n);
 }
 
 template <uint8_t SoundSlot::*Field>
@@ -314,6 +321,7 @@ void CmdSoundMark() {
   VarCell* result = OpCell(0);
   SkipOperands(2);
   if (SoundOk(n)) result->i = Slot(n).*Field;
+  else NoSoundAnswer(result, n);
 }
 
 template <int Axis>
@@ -322,6 +330,7 @@ void CmdSoundPosition() {
   VarCell* result = OpCell(0);
   SkipOperands(2);
   if (SoundOk(n)) result->f = Slot(n).position[Axis];
+  else NoSoundAnswer(result, n);
 }
 
 template <int Axis>

@@ -67,8 +67,9 @@ bool SoundSlotRecord(int32_t n, int32_t seconds) {
   seconds = std::min(seconds, kMaxRecordSeconds);
   SoundSlot& s = g_soundCmd.slots[n];
   g_soundCmd.recordRefused = 0;
-  if (SoundRecordGetNumDrivers() < 1) {
-    // No input device: nothing to record from, which is no fault of the program.
+  if (SoundGetOutput() == 0 || SoundRecordGetNumDrivers() < 1) {
+    // No input device (the no-sound output of a headless run lists one that never starts):
+    // nothing to record from, which is no fault of the program.
     g_soundCmd.recordRefused = 1;
     return false;
   }

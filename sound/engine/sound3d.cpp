@@ -12,6 +12,13 @@ namespace {
 
 float Length(const float v[3]) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
 
+// Truncates toward zero. Positions come from programs and may overflow or not be numbers: such
+// a value gives the fallback, never an undefined conversion.
+int32_t TruncOr(float v, int32_t fallback) {
+  if (!std::isfinite(v)) return fallback;
+  return int32_t(std::clamp(std::trunc(v), -2147483520.0f, 2147483520.0f));
+}
+
 void StoreListenerVectors(const float* position, const float* velocity, const float forward[3],
                           const float top[3]) {
   SoundListener& l = g_sound.listener;
@@ -43,7 +50,7 @@ void Compute3DChannelMix(SoundChannel* c) {
 
   float sound = 340.0f / l.distanceScale;
   float factor = (sound - (d - prevDistance) * l.doppler) / sound;
-  int32_t frequency = std::max(int32_t(std::trunc(float(c->frequency) * factor)), 100);
+  int32_t frequency = std::max(TruncOr(float(c->frequency) * factor, c->frequency), 100);
 
   float r = d;
   if (r > s->maxDistance) r = s->maxDistance;
@@ -51,7 +58,7 @@ void Compute3DChannelMix(SoundChannel* c) {
   if (r > s->minDistance) r = s->minDistance + (r - s->minDistance) * l.rolloff;
   if (r < 0.00001f) r = 0.00001f;
   float gain = std::clamp(s->minDistance / r, 0.0f, 1.0f);
-  int32_t volume = int32_t(std::trunc(float(c->volume) * gain));
+  int32_t volume = TruncOr(float(c->volume) * gain, 0);
   if (!c->absoluteVolume) volume = volume * g_sound.masterVolume / 255;
 
   float dir[3] = {0, 0, 1};
@@ -59,7 +66,7 @@ void Compute3DChannelMix(SoundChannel* c) {
     for (int i = 0; i < 3; i++) dir[i] = rel[i] / d;
   }
   float dot = dir[0] * l.right[0] + dir[1] * l.right[1] + dir[2] * l.right[2];
-  int32_t pan = std::clamp(int32_t(std::trunc(dot * 128.0f)) + 128, 0, 255);
+  int32_t pan = std::clamp(TruncOr(dot * 128.0f, 0) + 128, 0, 255);
 
   c->ops->setFrequency(c, frequency);
   c->ops->setVolume(c, volume & 0xFF);

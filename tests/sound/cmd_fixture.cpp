@@ -36,7 +36,7 @@ CallOutcome SoundCmdTest::Do(int number, std::initializer_list<Arg> args) {
   words[0] = number;
   size_t k = 0;
   for (const Arg& a : args) {
-    if (a.kind == 'l') cells[k].i = a.i;
+    if (a.kind == 'l' || a.kind == 'r') cells[k].i = a.i;
     if (a.kind == 'f') cells[k].f = a.f;
     if (a.kind == 's') SetCellString(&cells[k], a.s);
     words[k + 1] = reinterpret_cast<CodeWord>(&cells[k]);

@@ -20,7 +20,8 @@ struct Arg {
   Arg(int v) : kind('l'), i(v) {}
   Arg(float v) : kind('f'), f(v) {}
   Arg(const char* v) : kind('s'), s(v) {}
-  static Arg Result() { Arg a(0); a.kind = 'r'; return a; }
+  // The result cell, holding `preset` before the command runs.
+  static Arg Result(int32_t preset = 0) { Arg a(preset); a.kind = 'r'; return a; }
 };
 
 struct CallOutcome {
