@@ -1,6 +1,5 @@
-// Window, system and FTP commands are not built yet.
+// Window and system commands are not built yet.
 #include "system/system_services.h"
 
 uint8_t g_windowModeFlag = 0;
 void ResetWindowState() { g_windowModeFlag = 0; }
-void FtpShutdown() {}
