@@ -1,7 +1,7 @@
 // The compiler object: life cycle, keyword table, message texts.
 #include "compiler/compiler.h"
 
-#include "core/embedded_data.h"
+#include "platform/embedded_data.h"
 
 namespace {
 constexpr size_t kTextLimit = 255;

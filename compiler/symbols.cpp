@@ -116,12 +116,15 @@ int Compiler::AddUserFunction(const std::string& name, const std::string& letter
   return number;
 }
 
+// A statement of the main program has the 1000 temporaries of each type; one inside user
+// function n has the 50 of its window from 50 x n (the last window, 950, serves functions 19
+// and above), so that its temporaries stay clear of those of the functions it calls.
 void Compiler::ResetTemporaries() {
   int offset = currentFunction_ > 0 ? kTempWindow * currentFunction_ : 0;
   if (offset > 950) offset = 950;
   for (int t = 0; t < 3; ++t) {
     tempNext_[t] = kTempBase[t] + offset;
-    tempEnd_[t] = tempNext_[t] + kTempWindow;
+    tempEnd_[t] = currentFunction_ > 0 ? tempNext_[t] + kTempWindow : kTempBase[t] + 1000;
   }
 }
 

@@ -152,6 +152,15 @@ std::vector<SavePlan> g_plans;
 
 void AddCell(SavePlan& plan, VarCell* cell) { plan.numbers.push_back(cell); }
 
+// The main program's temporaries past its first 50 lie in the windows of functions.
+void AddMainTemporaries(SavePlan& plan) {
+  const int32_t* used = g_program.mainTemporaries;
+  for (int t = 0; t < 2; ++t)
+    for (int k = kWindowCells; k < used[t]; ++k) AddCell(plan, &g_cells[t * 1000 + k]);
+  plan.textTemps = &g_cells[kCellStringTemp + kWindowCells];
+  plan.textTempCount = std::max(used[2] - kWindowCells, 0);
+}
+
 SavePlan& BuildPlan(int caller) {
   SavePlan& plan = g_plans[size_t(caller)];
   for (VarCell* cell : g_owned[size_t(caller)].numbers) AddCell(plan, cell);
@@ -162,10 +171,27 @@ SavePlan& BuildPlan(int caller) {
       for (int k = 0; k < g_windowUsed[t][window]; ++k) AddCell(plan, &g_cells[t * 1000 + window * kWindowCells + k]);
     plan.textTemps = &g_cells[kCellStringTemp + window * kWindowCells];
     plan.textTempCount = g_windowUsed[2][window];
+  } else if (caller == 0) {
+    AddMainTemporaries(plan);
   }
   plan.hasText = !plan.texts->empty() || plan.textTempCount > 0;
   plan.built = true;
   return plan;
+}
+
+// What a call made at depth 0 saves: only those temporaries of the main program.
+int32_t g_mainPlan = -1;
+int32_t MainTemporariesPlan() {
+  if (g_mainPlan >= 0) return g_mainPlan;
+  static const std::vector<VarCell*> kNone;
+  SavePlan plan;
+  plan.texts = &kNone;
+  AddMainTemporaries(plan);
+  plan.hasText = plan.textTempCount > 0;
+  plan.built = true;
+  g_plans.push_back(std::move(plan));
+  g_mainPlan = int32_t(g_plans.size() - 1);
+  return g_mainPlan;
 }
 
 inline const SavePlan& PlanOf(int caller) {
@@ -232,8 +258,14 @@ inline void EnsureProgramScanned() {
   if (!g_programScanned) {
     ScanProgram();
     g_plans.assign(kMaxFunctions, {});
+    g_mainPlan = -1;
     g_sites.assign(size_t(std::max<int64_t>(g_codeWordCount, 0)), -1);
   }
+}
+
+bool MainProgramKeepsTemporaries() {
+  const int32_t* used = g_program.mainTemporaries;
+  return used[0] > kWindowCells || used[1] > kWindowCells || used[2] > kWindowCells;
 }
 
 bool ParametersOwnedByFunction(const CodeWord* entry, int32_t n) {
@@ -252,8 +284,8 @@ void SaveFunctionLocals(int32_t d) {
   const int caller = g_callStack.currentFunction;
   // The parameters of the caller, as the call that entered it recorded them (those it owns
   // are saved with its variables below).
-  const CallLevel& below = g_callLevels[d - 1];
-  if (below.isFunction && !below.ownsParameters) {
+  const CallLevel& below = g_callLevels[d > 0 ? d - 1 : 0];
+  if (d > 0 && below.isFunction && !below.ownsParameters) {
     for (int32_t i = 0; i < below.argCount; ++i) {
       VarCell* cell = reinterpret_cast<VarCell*>(below.entry[i]);
       if (g_cellOwner[cell - g_cells - kCellIntVar] == caller) continue;
@@ -266,7 +298,7 @@ void SaveFunctionLocals(int32_t d) {
     level.blockBegin = level.blockEnd = g_blockCount;
     return;
   }
-  level.plan = PlanIndexFor(level.returnPoint, level.argCount, caller);
+  level.plan = d == 0 ? MainTemporariesPlan() : PlanIndexFor(level.returnPoint, level.argCount, caller);
   const SavePlan& plan = g_plans[size_t(level.plan)];
   if (plan.hasText) {
     for (VarCell* cell : *plan.texts)
@@ -355,9 +387,9 @@ CodeWord* CallUserFunction(CodeWord* call) {
   int32_t values[kMaxArguments];
   for (int32_t i = 0; i < n; ++i) values[i] = reinterpret_cast<VarCell*>(call[3 + i])->i;
   const int16_t caller = g_callStack.currentFunction;
-  if (d == 0) {
+  if (d == 0 && !MainProgramKeepsTemporaries()) {
     level.savedBegin = level.savedEnd = level.blockBegin = level.blockEnd = 0;
-  } else if (!SaveNumbersQuickly(level, d, caller)) {
+  } else if (d == 0 || !SaveNumbersQuickly(level, d, caller)) {
     level.savedBegin = level.savedEnd = level.blockBegin = level.blockEnd = 0;
     SaveFunctionLocals(d);
   }

@@ -57,6 +57,9 @@ CodeWord* ReturnNumber(CodeWord* operands);
 CodeWord* CallFunctionInGeneral(CodeWord* operands);
 CodeWord* ReturnNumberInGeneral(CodeWord* operands);
 
+// True when a call made at level 0 must save the main program's temporaries (a statement
+// of the main program uses more than 50 of one type).
+bool MainProgramKeepsTemporaries();
 // Saves the locals and temporaries of the current function for the call at level d.
 void SaveFunctionLocals(int32_t d);
 // Puts back the locals saved for level d and releases them.

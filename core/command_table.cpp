@@ -3,8 +3,6 @@
 #include <cstdio>
 
 #include "core/errors.h"
-#include "core/runtime.h"
-#include "display/commands.h"
 #include "platform/events.h"
 
 CommandHandler g_commandTable[kCommandSlots];
@@ -47,23 +45,7 @@ void CmdUnavailable() {
   PostQuit();
 }
 
-void Install(std::span<const CommandDef> defs) {
-  for (const CommandDef& d : defs) {
-    if (d.number <= 0 || d.number >= kCommandSlots) continue;
-    g_commandTable[d.number] = d.handler;
-    g_commandOperands[d.number] = d.operands;
-  }
-}
-
 }  // namespace
-
-namespace {
-bool g_tableFilled = false;
-}
-
-void EnsureCommandTable() {
-  if (!g_tableFilled) InitCommandTable();
-}
 
 bool IsCommandBuilt(int number) {
   return number > 0 && number < kCommandSlots && g_commandTable[number] && g_commandTable[number] != CmdUnavailable;
@@ -81,7 +63,7 @@ int ListedCommandCount() {
   return n;
 }
 
-void InitCommandTable() {
+void ClearCommandTable() {
   for (int i = 0; i < kCommandSlots; ++i) {
     g_commandTable[i] = nullptr;
     g_commandOperands[i] = nullptr;
@@ -89,11 +71,12 @@ void InitCommandTable() {
   for (const NumberRange& r : kListed)
     for (int n = r.first; n <= r.last; ++n) g_commandTable[n] = CmdUnavailable;
   g_unavailableCommand = 0;
-  g_tableFilled = true;
-  Install(CoreCommands());
-  Install(TimingCommands());
-  Install(InputCommands());
-  Install(ForceCommands());
-  Install(ChecklistCommands());
-  Install(DisplayCommands());
+}
+
+void InstallCommands(std::span<const CommandDef> defs) {
+  for (const CommandDef& d : defs) {
+    if (d.number <= 0 || d.number >= kCommandSlots) continue;
+    g_commandTable[d.number] = d.handler;
+    g_commandOperands[d.number] = d.operands;
+  }
 }

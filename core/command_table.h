@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <span>
+#include <span>
 
 #include "core/interp.h"
 
@@ -31,21 +32,14 @@ struct FastEntry {
 extern FastEntry g_fastEntries[kCommandSlots];
 extern const char* g_commandOperands[kCommandSlots];
 
-// Fills the table: every listed command number gets the placeholder for handlers that are
-// not built yet, then each family of handlers puts its own in place.
-void InitCommandTable();
-// Fills the table unless it was filled already.
-void EnsureCommandTable();
+// Empties the table: every listed command number gets the placeholder for handlers that are
+// not built yet (the families then put their own in place with InstallCommands).
+void ClearCommandTable();
+void InstallCommands(std::span<const CommandDef> defs);
 // True when the command has its own handler (not the placeholder of an unbuilt subsystem).
 bool IsCommandBuilt(int number);
 // True for the 879 command numbers that have a handler in the finished system.
 bool IsListedCommand(int number);
 int ListedCommandCount();
-// Handler family lists (one per family file); the table is assembled from them.
-std::span<const CommandDef> CoreCommands();
-std::span<const CommandDef> TimingCommands();
-std::span<const CommandDef> InputCommands();
-std::span<const CommandDef> ForceCommands();
-std::span<const CommandDef> ChecklistCommands();
 // Number of the command being run by the placeholder when it stopped the program (0: none).
 extern int32_t g_unavailableCommand;

@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "core/command_table.h"
+#include "core/commands.h"
 #include "core/language.h"
 
 FastEntry g_fastEntries[kCommandSlots];

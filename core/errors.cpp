@@ -4,7 +4,7 @@
 #include <ctime>
 
 #include "core/interp.h"
-#include "core/runtime.h"
+#include "core/run_state.h"
 #include "platform/clipboard.h"
 #include "platform/events.h"
 #include "platform/fs.h"
@@ -130,7 +130,7 @@ std::string FormatProgramState(const intptr_t* p) {
   char buf[512];
   std::string out;
   std::snprintf(buf, sizeof buf, "Program Pointer: %lld of %lld\nCommand Number:%lld\n", (long long)index,
-                (long long)g_codeWordCount, (long long)p[0]);
+                (long long)g_codeWordCount, (long long)ImageWordOf(p[0]));
   out += buf;
   for (int k = 1; k <= 9 && index + k < g_codeWordCount; ++k) {
     if (p[k] == 0) continue;

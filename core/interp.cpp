@@ -7,10 +7,9 @@
 #include "core/command_table.h"
 #include "core/errors.h"
 #include "core/loader.h"
-#include "core/run_loop.h"
-#include "core/runtime.h"
+#include "core/run_state.h"
+#include "core/run_timing.h"
 #include "core/threaded_code.h"
-#include "display/display.h"
 #include "platform/clock.h"
 #include "platform/events.h"
 #include "platform/ini.h"
@@ -19,6 +18,8 @@ CodeWord* ProgramCounter = nullptr;
 uint8_t LeaveSlice = 1;
 uint8_t InputStale = 0;
 bool g_fastDispatch = false;
+RunTiming g_timing;
+InterpreterHooks g_interpreterHooks;
 
 namespace {
 
@@ -44,20 +45,15 @@ void TraceCommand() {
 // A command number without a handler ends the program without a message.
 void NoHandler() {
   if (!g_runtime.standalone && ProgramCounter[-1] != 0)
-    std::fprintf(stderr, "vellumark: no command %lld at code word %lld\n", (long long)ProgramCounter[-1],
+    std::fprintf(stderr, "vellumark: no command %lld at code word %lld\n", (long long)ImageWordOf(ProgramCounter[-1]),
                  (long long)CodeIndexOf(ProgramCounter - 1));
   PostQuit();
   WaitAndRetry();
 }
 
-// Program-controlled mode, after every 200 commands: the stop keys, the draw queue and input.
+// Program-controlled mode, after every 200 commands: the runtime's probe, then input.
 void EveryTwoHundredCommands() {
-  // The stop keys are seen only through events: take them in, or a loop could never stop.
-  if (!g_runtime.standalone) PumpPlatformEvents();
-  if (!g_runtime.standalone &&
-      (IsVirtualKeyDown(kVkEscape) || IsVirtualKeyDown(kVkF11) || IsVirtualKeyDown(kVkF12)))
-    LeaveSlice = 1;
-  if (DrawQueueSize() > 32000) LeaveSlice = 1;
+  if (g_interpreterHooks.periodicProbe) g_interpreterHooks.periodicProbe();
   g_timing.commandCounter = 0;
   InputStale = 1;
 }
@@ -165,6 +161,16 @@ void RunCommands() {
 
 }  // namespace
 
+int64_t ImageWordOf(CodeWord word) {
+  const void* p = reinterpret_cast<const void*>(word);
+  if (IsCellAddress(p)) return CellIndexOf(static_cast<const VarCell*>(p)) + 10000;
+  const uintptr_t at = uintptr_t(word), begin = reinterpret_cast<uintptr_t>(CommandStream);
+  if (CommandStream && at >= begin && at <= begin + uintptr_t(g_codeWordCount) * sizeof(CodeWord) &&
+      (at - begin) % sizeof(CodeWord) == 0)
+    return 37000 + int64_t((at - begin) / sizeof(CodeWord));
+  return int64_t(word);
+}
+
 CodeWord* RunOtherCommand(CodeWord* pc) {
   const uintptr_t number = uintptr_t(pc[-1]);
   const uint64_t generation = g_codeGeneration;
@@ -180,8 +186,15 @@ CodeWord* RunOtherCommand(CodeWord* pc) {
   return ProgramCounter;
 }
 
+void PumpMessagesOccasionally() {
+  if (++g_timing.pumpCounter > 50000) {
+    g_timing.pumpCounter = 0;
+    if (g_interpreterHooks.dispatchMessages) g_interpreterHooks.dispatchMessages();
+  }
+}
+
 void InterpretSlice() {
-  if (!g_display.active || !ProgramCounter) return;
+  if (!ProgramCounter) return;
   InputStale = 0;
   g_timing.sliceStart = TimeMs();
   g_lastCheckUs = TimeUs();

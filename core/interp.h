@@ -41,7 +41,19 @@ inline void WaitAndRetry() {
   LeaveSlice = 1;
 }
 
-// Runs commands until the slice ends (time, a handler, the draw-queue check, stop keys).
+// What the runtime hands the interpreter: the probe run every 200 commands in
+// program-controlled mode (it sets LeaveSlice for the stop keys or a full draw queue), and
+// the handling of the waiting window messages that long-running handlers ask for.
+struct InterpreterHooks {
+  void (*periodicProbe)() = nullptr;
+  void (*dispatchMessages)() = nullptr;
+};
+extern InterpreterHooks g_interpreterHooks;
+
+// Runs commands until the slice ends (time, a handler, the periodic probe).
 void InterpretSlice();
 // Index of a code word in the loaded code.
 inline int64_t CodeIndexOf(const CodeWord* p) { return p - CommandStream; }
+// A loaded code word as the image held it: an operand the loader turned into an address
+// becomes its operand number again (messages never show an address).
+int64_t ImageWordOf(CodeWord word);

@@ -31,6 +31,9 @@ uint32_t Word(const uint8_t* bytes, int64_t index) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
+// The largest program image file the loader takes (1 GiB).
+constexpr uint64_t kMaxImageBytes = 0x40000000u;
+
 bool Fail(std::string* error, const char* why) {
   if (error) *error = why;
   FreeProgramStrings();
@@ -71,9 +74,11 @@ bool CheckOperandKinds(const uint8_t* bytes, int64_t codeStart, int64_t count, i
   starts[size_t(count)] = 1;  // the guard word
   int64_t i = 0;
   bool complete = true;
+  bool inFunction = false;  // between a function definition and its end
   while (i < count) {
     int32_t cmd = int32_t(Word(bytes, codeStart + i));
     starts[size_t(i)] = 1;
+    if (cmd == 26) inFunction = true;
     if (cmd <= 0 || cmd >= kCommandSlots) {  // no handler: the program stops here if it gets here
       ++i;
       continue;
@@ -140,14 +145,20 @@ bool CheckOperandKinds(const uint8_t* bytes, int64_t codeStart, int64_t count, i
         ok = true;
       } else {
         ok = w >= 10000 && w < 25000 && CellOfKind(w - 10000, kind);
+        if (ok && !inFunction && w < 13000) {
+          int32_t& used = g_program.mainTemporaries[(w - 10000) / 1000];
+          used = std::max(used, (w - 10000) % 1000 + 1);
+        }
       }
       if (!ok) {
         if (error) *error = "an operand does not fit its command";
         return false;
       }
     }
+    if (cmd >= 22 && cmd <= 25) inFunction = false;
     i += 1 + n;
   }
+  if (!complete) std::fill(std::begin(g_program.mainTemporaries), std::end(g_program.mainTemporaries), 1000);
   if (complete) {
     for (int64_t t : targets) {
       if (!starts[size_t(t)]) {
@@ -166,16 +177,19 @@ bool ProgramLoaded() { return CommandStream != nullptr; }
 
 bool LoadProgram(const std::string& file, std::string* error) {
   std::string bytes;
-  if (!FsReadFile(file, bytes)) {
-    if (error) *error = "cannot open the program image";
-    return false;
+  // The size is checked before anything is read: an image is never larger than this.
+  switch (FsReadRegularFile(file, bytes, kMaxImageBytes, false)) {
+    case FsRead::kOk: break;
+    case FsRead::kTooLarge: return Fail(error, "the program image is too large");
+    case FsRead::kNotRegular: return Fail(error, "the program image is not a regular file");
+    default: return Fail(error, "cannot open the program image");
   }
   return LoadProgramFromBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), error);
 }
 
 bool LoadProgramFromBytes(const uint8_t* bytes, size_t size, std::string* error) {
   FreeProgramStrings();
-  if (size % 4 != 0 || size < size_t(kHeaderWords) * 4 || size > 0x40000000u)
+  if (size % 4 != 0 || size < size_t(kHeaderWords) * 4 || size > kMaxImageBytes)
     return Fail(error, "the program image has a wrong size");
   const int64_t total = int64_t(size / 4);
   if (Word(bytes, 0) != 1) return Fail(error, "the program image has an unknown format version");
@@ -268,6 +282,8 @@ bool LoadProgramFromBytes(const uint8_t* bytes, size_t size, std::string* error)
     CommandStream[count] = 0;  // guard: running off the end stops the program
     g_loadedCode = CommandStream;
     ++g_codeGeneration;
+  } catch (const std::bad_alloc&) {
+    return Fail(error, "not enough memory to load the program image");
   } catch (const std::exception& e) {
     return Fail(error, e.what());
   }

@@ -12,6 +12,10 @@ struct LoadedProgram {
   int32_t stringVariableCount = 0;
   int32_t stringLiteralCount = 0;
   bool checkedWholeCode = false;         // every instruction's operands were checked by kind
+  // Per type: how many integer, float and string temporaries the main program's statements
+  // use (the highest one plus 1). Those past the first 50 share cells with the temporaries of
+  // user functions, so a call made from the main program keeps them.
+  int32_t mainTemporaries[3] = {};
 };
 extern LoadedProgram g_program;
 // The code as the loader made it, and a number that changes whenever code is loaded or freed
@@ -26,5 +30,3 @@ bool LoadProgramFromBytes(const uint8_t* bytes, size_t size, std::string* error 
 void FreeProgramStrings();
 bool ProgramLoaded();
 
-void ResetRuntimeState();
-void ResetRenderDefaults();

@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <new>
 
 #include "platform/fs.h"
 
@@ -109,7 +110,11 @@ bool VirtualFiles::LoadPack(const std::string& file) {
   Cleanup();
   int fd = open(FsResolve(file).c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
-  bool ok = ReadPackBytes(fd, pack_) && Parse();
+  bool ok = false;
+  try {
+    ok = ReadPackBytes(fd, pack_) && Parse();
+  } catch (const std::bad_alloc&) {  // a pack larger than the memory left: unreadable
+  }
   close(fd);
   if (!ok) Cleanup();
   return ok;

@@ -1,21 +1,17 @@
-// The resets of run-time state that start-up performs around the display.
-#include "core/arrays.h"
-#include "core/language.h"
-#include "core/loader.h"
-#include "display/display.h"
-#include "scene3d/scene.h"
-#include "system/system_services.h"
+#include "core/run_state.h"
 
-void ResetRuntimeState() {
-  g_dataReadPosition = 0;
-  g_randomState = 1;
-  ClearArrayTable();
-  ResetDisplayRunState();
-  ResetSceneRunState();
-  ResetWindowState();
+#include "platform/fs.h"
+
+RuntimeState g_runtime;
+int32_t g_environmentMode = 0;
+
+std::string ProgramSideFile(const std::string& name) {
+  const std::string& folder = g_runtime.programFolder;
+  if (FsFolderWritable(folder.empty() ? "." : folder)) return folder + name;
+  return FsConfigFolder() + "/" + name;
 }
 
-void ResetRenderDefaults() {
-  ResetDisplayRenderDefaults();
-  ResetSceneRenderDefaults();
+std::string ProgramSettingsFile() {
+  const std::string beside = g_runtime.programFolder + "SETUP.INI";
+  return FsFileExists(beside) ? beside : ProgramSideFile("SETUP.INI");
 }

@@ -5,7 +5,7 @@
 
 #include "core/command_table.h"
 #include "core/loader.h"
-#include "core/run_loop.h"
+#include "core/run_timing.h"
 
 uintptr_t g_threadedBegin = 0;
 uintptr_t g_threadedBytes = 0;

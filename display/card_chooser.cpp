@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/runtime.h"
+#include "core/run_state.h"
 #include "display/display.h"
 #include "platform/clock.h"
 #include "platform/events.h"

@@ -1,7 +1,7 @@
 // Bitmap commands.
 #include "core/errors.h"
 #include "core/interp.h"
-#include "core/run_loop.h"
+#include "core/run_timing.h"
 #include "core/strings.h"
 #include "display/bitmaps.h"
 #include "display/commands_list.h"

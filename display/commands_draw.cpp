@@ -1,6 +1,7 @@
 // Basic drawing and colour commands, and the screen grab request.
+#include "core/errors.h"
 #include "core/interp.h"
-#include "core/run_loop.h"
+#include "core/run_timing.h"
 #include "display/bitmaps.h"
 #include "display/commands_list.h"
 #include "display/display.h"
@@ -105,7 +106,9 @@ void RequestScreenGrab(const std::string& file) {
   g_captureRequested = 1;
 }
 
+// A grab that cannot be written (missing folder, unknown kind, full disk) is the error of
+// the save commands; the file that was there stays.
 void CaptureScreenToFile() {
   if (g_grabFile.empty() || !g_display.primary || !g_display.framePresented) return;
-  SaveImageByExtension(*g_display.primary, g_grabFile);
+  if (!SaveImageByExtension(*g_display.primary, g_grabFile)) RunError(1004);
 }

@@ -8,7 +8,7 @@
 #include "display/commands_list.h"
 #include "display/display.h"
 #include "platform/display_modes.h"
-#include "system/checklist.h"
+#include "core/checklist.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 
 #include "core/arrays.h"
 #include "core/interp.h"
-#include "core/run_loop.h"
-#include "core/runtime.h"
+#include "core/run_state.h"
+#include "core/run_timing.h"
 #include "core/strings.h"
 #include "display/commands_list.h"
 #include "display/draw_queue.h"

@@ -1,11 +1,11 @@
 // Text and font commands.
+#include "core/checklist.h"
 #include "core/interp.h"
-#include "core/run_loop.h"
+#include "core/run_timing.h"
 #include "core/strings.h"
 #include "display/commands_list.h"
 #include "display/draw_queue.h"
 #include "display/text_state.h"
-#include "system/checklist.h"
 
 namespace {
 

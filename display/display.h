@@ -29,13 +29,13 @@ struct DisplayState {
   int32_t directDrawReady = 0;
   int32_t gammaAvailable = 0;
   GammaRamp gamma{};
-  int32_t viewportWidth = 0, viewportHeight = 0;
 
-  // Capability levels of the 3D device.
+  // The 3D device's capabilities and the levels read from them (its viewport and other states
+  // are the device's own).
+  DeviceCaps caps;
   int32_t blendLevel = 0, multiplyBlendLevel = 0;
   uint32_t blendSrc = 0, blendDest = 0, multiplySrc = 0, multiplyDest = 0;
-  int32_t filterLevel = 0, fog = 0, vertexFog = 0, tableFogOnly = 0, wBuffer = 0, transformedVertices = 0;
-  int32_t mipmap = 0, addressWrap = 0, addressMirror = 0, addressClamp = 0, premultipliedAlpha = 0;
+  int32_t filterLevel = 0, premultipliedAlpha = 0;
   std::vector<PixelFormat> textureFormats;
   Material materials[3];  // default, black, white
   double ambientLevel = 0.5;
@@ -104,8 +104,9 @@ void ResetDisplayRenderDefaults();
 // Back to the state of a new process (tests and the in-process environment).
 void ResetDisplayState();
 
-// The 3D side calls PrepareDevice3D before it draws (the OpenGL device is made on first use
-// and given the CPU picture when that changed) and MarkDeviceDrew after; 2D work and
+// The 3D side calls PrepareDevice3D before it draws (the device moves onto OpenGL on first
+// use, keeping its states, and is given the CPU picture when that changed) and MarkDeviceDrew
+// after; the GL context lives as long as the device, until the display is released; 2D work and
 // presenting call PrepareBackBuffer2D, which reads the device's picture back when it drew.
 Device3D* PrepareDevice3D();
 void MarkDeviceDrew();

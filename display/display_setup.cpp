@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "core/errors.h"
-#include "core/runtime.h"
+#include "core/run_state.h"
 #include "display/bitmaps.h"
 #include "display/draw_queue.h"
 #include "display/text_state.h"
@@ -162,19 +162,10 @@ bool CreateD3DDevice() {
   g_display.device = CreateNullDevice();
   g_display.deviceName = g_display.software ? "RGB" : "HAL";
   g_display.hardwareDevice = 0;
-  DeviceCaps caps = g_display.device->Caps();
-  g_display.transformedVertices = caps.drawTransformedVertices;
-  ReadBlendLevels(caps);
-  g_display.filterLevel = caps.linearFilter ? 1 : 0;
-  if (caps.anisotropicFilter) g_display.filterLevel = 2;
-  g_display.fog = caps.fogTable || caps.fogVertex;
-  g_display.wBuffer = caps.wBuffer;
-  g_display.vertexFog = caps.fogVertex;
-  g_display.tableFogOnly = caps.fogTable && !caps.fogVertex;
-  g_display.mipmap = caps.mipFilter;
-  g_display.addressWrap = caps.addressWrap;
-  g_display.addressMirror = caps.addressMirror;
-  g_display.addressClamp = caps.addressClamp;
+  g_display.caps = g_display.device->Caps();
+  ReadBlendLevels(g_display.caps);
+  g_display.filterLevel = g_display.caps.linearFilter ? 1 : 0;
+  if (g_display.caps.anisotropicFilter) g_display.filterLevel = 2;
   g_display.premultipliedAlpha = 0;
   g_display.textureFormats = g_display.device->TextureFormats();
   if (g_display.textureFormats.size() > 100) g_display.textureFormats.resize(100);
@@ -182,8 +173,6 @@ bool CreateD3DDevice() {
     LogEngineError("Failed to set Viewport Properties");
     return false;
   }
-  g_display.viewportWidth = g_display.width;
-  g_display.viewportHeight = g_display.height;
   if (!InitRenderStates()) return false;
   InitTransforms();
   return true;
@@ -191,19 +180,10 @@ bool CreateD3DDevice() {
 
 Device3D* PrepareDevice3D() {
   if (!g_display.backBuffer) return g_display.device.get();
-  if (!g_display.device || std::string(g_display.device->Kind()) == "null") {
-    Device3DPtr gl = CreateGlDevice(g_display.width, g_display.height);
-    if (gl) {
-      // The new device gets the states the facade was given.
-      g_display.device = std::move(gl);
-      g_display.device->SetViewport(0, 0, g_display.width, g_display.height, 0.0f, 1.0f);
-      InitRenderStates();
-      InitTransforms();
-      g_display.backBufferChanged = 1;
-    } else if (!g_display.device) {
-      g_display.device = CreateNullDevice();
-    }
-  }
+  if (!g_display.device) g_display.device = CreateNullDevice();
+  // The device keeps the states it was given when it moves onto GL.
+  if (g_display.device->Kind() == DeviceKind::kNull && g_display.device->StartGl(g_display.width, g_display.height))
+    g_display.backBufferChanged = 1;
   if (g_display.backBufferChanged) {
     if (!g_display.device->UploadFrom(*g_display.backBuffer)) LogEngineError("Failed to upload the BackBuffer");
     g_display.backBufferChanged = 0;
@@ -222,7 +202,7 @@ void PrepareBackBuffer2D() {
 bool InitRenderStates() {
   Device3D* d = g_display.device.get();
   if (!d) return false;
-  d->SetRenderState(kRsZEnable, g_display.wBuffer ? 2 : 1);
+  d->SetRenderState(kRsZEnable, g_display.caps.wBuffer ? 2 : 1);
   d->SetRenderState(kRsZWriteEnable, 1);
   if (g_display.blendLevel > 0) {
     g_display.blendSrc = kBlendPairs[g_display.blendLevel][0];
@@ -400,7 +380,7 @@ int32_t ProbeDisplayCapabilities(int32_t* hardwareOK, int32_t* depth, int32_t* b
 
 int32_t HasBlendCapability() { return g_display.blendLevel > 0; }
 int32_t HasTextureFiltering() { return g_display.filterLevel > 0; }
-int32_t HasFogCapability() { return g_display.fog == 1; }
+int32_t HasFogCapability() { return g_display.caps.fogTable || g_display.caps.fogVertex; }
 int32_t IsDisplayDeviceReady() { return g_display.directDrawReady; }
 
 int32_t GetCurrentDisplayDepth(int32_t fromChooser) { return fromChooser ? g_display.chosenDepth : g_display.depth; }

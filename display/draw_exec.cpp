@@ -204,9 +204,9 @@ void Clear(DrawOp& op, Surface* t) {
   const int32_t n = int32_t(op.bitmapAtQueue);
   SurfRect area = n == 0 ? SurfRect{0, 0, g_display.width, g_display.height}
                          : SurfRect{0, 0, g_bitmapInfo[n].width, g_bitmapInfo[n].height};
-  const bool device = op.values[0] == 1 || (g_draw.backgroundPixel == 0 && n == 0 &&
-                                            g_display.viewportWidth == g_display.width &&
-                                            g_display.viewportHeight == g_display.height);
+  const Viewport* view = g_display.device ? &g_display.device->State().viewport : nullptr;
+  const bool device = op.values[0] == 1 || (g_draw.backgroundPixel == 0 && n == 0 && view &&
+                                            view->width == g_display.width && view->height == g_display.height);
   if (device) {
     // The device clears its render target, the screen, whichever bitmap was current.
     uint32_t colour = op.values[0] == 1 ? uint32_t(op.values[1]) : 0;

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/record_pools.h"
+#include "display/record_pools.h"
 #include "display/bitmaps.h"
 #include "display/display.h"
 

@@ -2,7 +2,7 @@
 #include <ctime>
 
 #include "core/errors.h"
-#include "core/runtime.h"
+#include "core/run_state.h"
 #include "display/display.h"
 #include "platform/ini.h"
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "core/runtime.h"
+#include "core/run_state.h"
 #include "display/display.h"
 #include "display/draw_queue.h"
 #include "platform/clock.h"

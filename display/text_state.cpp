@@ -5,7 +5,7 @@
 #include <climits>
 #include <cstring>
 
-#include "core/record_pools.h"
+#include "display/record_pools.h"
 #include "display/display.h"
 #include "display/draw_queue.h"
 

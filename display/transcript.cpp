@@ -1,7 +1,7 @@
 // --transcript: the text of every text drawing operation as it is drawn.
 #include <cstdio>
 
-#include "core/runtime.h"
+#include "core/run_state.h"
 #include "display/display.h"
 #include "platform/fs.h"
 

@@ -2,7 +2,9 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -10,7 +12,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <filesystem>
+#include <new>
+#include <random>
 #include <vector>
 
 namespace {
@@ -141,28 +146,182 @@ bool FsReadFile(const std::string& name, std::string& out) {
   return ok;
 }
 
-bool FsWriteFileAtomic(const std::string& name, const std::string& data) {
-  std::string path = FsResolveForWrite(name);
-  std::string tmp = path + ".tmp" + std::to_string(getpid());
-  int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+FsRead FsReadRegularFile(const std::string& name, std::string& out, uint64_t maxBytes, bool cut) {
+  out.clear();
+  const std::string path = FsResolve(name);
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0) return errno == ENOENT ? FsRead::kMissing : FsRead::kFailed;
+  // Opened without waiting for a writer, then checked on the open file itself.
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT ? FsRead::kNotRegular : FsRead::kFailed;  // a dangling link
+  FsRead result = FsRead::kOk;
+  if (fstat(fd, &st) != 0) {
+    result = FsRead::kFailed;
+  } else if (!S_ISREG(st.st_mode)) {
+    result = FsRead::kNotRegular;
+  } else if (uint64_t(st.st_size) > maxBytes && !cut) {
+    result = FsRead::kTooLarge;
+  } else {
+    try {
+      out.resize(size_t(std::min<uint64_t>(uint64_t(st.st_size), maxBytes)));
+      size_t done = 0;
+      while (done < out.size()) {
+        ssize_t n = read(fd, out.data() + done, out.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) result = FsRead::kFailed;
+        if (n <= 0) break;
+        done += size_t(n);
+      }
+      out.resize(done);  // a file that shrank meanwhile
+    } catch (const std::bad_alloc&) {
+      result = FsRead::kTooLarge;
+    }
+  }
+  close(fd);
+  if (result != FsRead::kOk) std::string().swap(out);
+  return result;
+}
+
+bool FsCreateEmptyFile(const std::string& name) {
+  int fd = open(FsResolveForWrite(name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) return false;
+  return close(fd) == 0;
+}
+
+namespace {
+
+// The file a save lands in: a symbolic link is followed to its target (the link stays);
+// "" for a chain of links that never ends.
+std::string SaveTarget(const std::string& path) {
+  std::string target = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st;
+    if (lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return target;
+    std::vector<char> buf(size_t(st.st_size > 0 ? st.st_size : 255) + 2);
+    ssize_t n = readlink(target.c_str(), buf.data(), buf.size() - 1);
+    if (n <= 0) return "";
+    std::string link(buf.data(), size_t(n));
+    if (link[0] != '/') {
+      std::string folder = FsFolderOf(target);
+      link = (folder.empty() ? "" : folder == "/" ? "/" : folder + "/") + link;
+    }
+    target = link;
+  }
+  return "";
+}
+
+// Creates an unused file of a short random name in the folder (O_EXCL); -1 on failure.
+int CreateUniqueFile(const std::string& folder, std::string& path) {
+  static const char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::random_device random;
+  for (int attempt = 0; attempt < 64; ++attempt) {
+    std::string name = ".vk";
+    for (int k = 0; k < 8; ++k) name += kChars[random() % 36];
+    path = (folder.empty() ? "" : folder == "/" ? "/" : folder + "/") + name;
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+bool WriteAll(int fd, const std::string& data) {
   size_t done = 0;
   while (done < data.size()) {
     ssize_t w = write(fd, data.data() + done, data.size() - done);
     if (w < 0) {
       if (errno == EINTR) continue;
-      close(fd);
-      unlink(tmp.c_str());
       return false;
     }
     done += size_t(w);
   }
-  if (close(fd) != 0 || rename(tmp.c_str(), path.c_str()) != 0) {
+  return true;
+}
+
+}  // namespace
+
+bool FsWriteFileAtomic(const std::string& name, const std::string& data) {
+  const std::string target = SaveTarget(FsResolveForWrite(name));
+  if (target.empty()) return false;
+  struct stat old;
+  const bool exists = stat(target.c_str(), &old) == 0;
+  if (exists && !S_ISREG(old.st_mode)) return false;  // a folder, device or pipe stays as it is
+  std::string tmp;
+  int fd = CreateUniqueFile(FsFolderOf(target), tmp);
+  if (fd < 0) return false;
+  // A new file gets the usual mode; a replaced one keeps its own.
+  bool ok = (!exists || fchmod(fd, old.st_mode & 07777) == 0) && WriteAll(fd, data);
+  ok = close(fd) == 0 && ok;
+  if (!ok || rename(tmp.c_str(), target.c_str()) != 0) {
     unlink(tmp.c_str());
     return false;
   }
   return true;
 }
+
+namespace {
+
+// The temporary folder's path for the SIGHUP handler, which may use nothing but system calls.
+char g_tempPath[4096];
+
+struct KernelDirent {
+  uint64_t ino;
+  int64_t off;
+  unsigned short reclen;
+  unsigned char type;
+  char name[1];
+};
+
+// Removes a folder with everything in it, with system calls only (safe in a signal handler).
+void RemoveTreeAt(int parent, const char* name, int depth) {
+  int fd = openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
+    unlinkat(parent, name, 0);
+    return;
+  }
+  alignas(8) char buf[4096];
+  for (int pass = 0; pass < 16; ++pass) {  // removing entries may hide others from one pass
+    bool removed = false;
+    lseek(fd, 0, SEEK_SET);
+    for (long n; (n = syscall(SYS_getdents64, fd, buf, sizeof buf)) > 0;) {
+      for (long at = 0; at < n;) {
+        const KernelDirent* d = reinterpret_cast<const KernelDirent*>(buf + at);
+        at += d->reclen;
+        if (d->name[0] == '.' && (d->name[1] == 0 || (d->name[1] == '.' && d->name[2] == 0))) continue;
+        if (d->type == DT_DIR && depth < 16) RemoveTreeAt(fd, d->name, depth + 1);
+        else unlinkat(fd, d->name, 0);
+        removed = true;
+      }
+    }
+    if (!removed) break;
+  }
+  close(fd);
+  unlinkat(parent, name, AT_REMOVEDIR);
+}
+
+// A hang-up ends the process: its temporary folder goes first.
+void OnHangup(int signal) {
+  if (g_tempPath[0]) RemoveTreeAt(AT_FDCWD, g_tempPath, 0);
+  ::signal(signal, SIG_DFL);
+  raise(signal);
+}
+
+// Folders "run-<pid>-..." of this user whose process has ended (killed, or its machine
+// stopped) are removed when another run starts.
+void RemoveStaleRunFolders(const std::string& root) {
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(root, ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("run-", 0) != 0) continue;
+    char* end = nullptr;
+    const long pid = std::strtol(name.c_str() + 4, &end, 10);
+    if (end == name.c_str() + 4 || *end != '-' || pid <= 0) continue;
+    if (kill(pid_t(pid), 0) == 0 || errno != ESRCH) continue;
+    std::error_code ignored;
+    std::filesystem::remove_all(entry.path(), ignored);
+  }
+}
+
+}  // namespace
 
 const std::string& FsTempFolder() {
   if (!g_tempFolder.empty()) return g_tempFolder;
@@ -172,15 +331,28 @@ const std::string& FsTempFolder() {
   struct stat st;
   bool safe = lstat(root.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid() &&
               (st.st_mode & 077) == 0;
-  std::string tmpl = (safe ? root : std::string("/tmp")) + "/run-XXXXXX";
+  if (safe) RemoveStaleRunFolders(root);
+  std::string tmpl = (safe ? root : std::string("/tmp")) + "/run-" + std::to_string(getpid()) + "-XXXXXX";
   std::vector<char> buf(tmpl.begin(), tmpl.end());
   buf.push_back(0);
   if (mkdtemp(buf.data())) g_tempFolder = buf.data();
+  if (!g_tempFolder.empty() && g_tempFolder.size() < sizeof g_tempPath) {
+    std::memcpy(g_tempPath, g_tempFolder.c_str(), g_tempFolder.size() + 1);
+    // Only where a hang-up would end the process anyway (not under nohup).
+    struct sigaction now {};
+    if (sigaction(SIGHUP, nullptr, &now) == 0 && now.sa_handler == SIG_DFL) {
+      struct sigaction on {};
+      on.sa_handler = OnHangup;
+      sigemptyset(&on.sa_mask);
+      sigaction(SIGHUP, &on, nullptr);
+    }
+  }
   return g_tempFolder;
 }
 
 void FsRemoveTempFolder() {
   if (g_tempFolder.empty()) return;
+  g_tempPath[0] = 0;
   std::error_code ec;
   std::filesystem::remove_all(g_tempFolder, ec);
   g_tempFolder.clear();

@@ -25,12 +25,23 @@ bool FsChangeFolder(const std::string& name);
 std::string FsFolderOf(const std::string& path);
 
 bool FsReadFile(const std::string& name, std::string& out);
-// Writes a temporary file beside the target and renames it into place.
+// Reads a regular file without ever blocking on a pipe or a device. With cut set, at most
+// maxBytes of it are read; otherwise a file of more than maxBytes is refused unread.
+enum class FsRead { kOk, kMissing, kNotRegular, kTooLarge, kFailed };
+FsRead FsReadRegularFile(const std::string& name, std::string& out, uint64_t maxBytes, bool cut);
+// Creates an empty file only where the name does not exist at all (not even as a dangling
+// link); false otherwise.
+bool FsCreateEmptyFile(const std::string& name);
+// Writes a temporary file of a short random name beside the target and renames it into
+// place, so a failed save leaves the old file as it was. A symbolic link is written through
+// to its target; a replaced file keeps its mode; a target that exists but is not a regular
+// file is refused.
 bool FsWriteFileAtomic(const std::string& name, const std::string& data);
 
-// The private temporary folder of this process: created on first use with mode 0700 inside
-// a per-user folder that is checked to belong to the user and not to be a link; removed
-// with everything in it by FsRemoveTempFolder (at shutdown).
+// The private temporary folder of this process ("run-<pid>-XXXXXX"): created on first use
+// with mode 0700 inside a per-user folder that is checked to belong to the user and not to
+// be a link, after removing the folders there of processes that no longer exist; removed
+// with everything in it by FsRemoveTempFolder (at shutdown) or by a hang-up signal.
 const std::string& FsTempFolder();
 void FsRemoveTempFolder();
 // Creates (or replaces) a file in the temporary folder without following links, truncated,

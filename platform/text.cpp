@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/embedded_data.h"
+#include "platform/embedded_data.h"
 
 namespace {
 

@@ -1,6 +1,8 @@
 // Least 3D scene the runtime core needs until the scene is built: the pools are cleared and
 // record 0 of the image, object, mesh and texture pools is reserved, so no user item gets it.
-#include "core/record_pools.h"
+#include "display/record_pools.h"
+#include "model/mesh_data.h"
+#include "scene3d/record_pools.h"
 #include "scene3d/records.h"
 #include "scene3d/scene.h"
 

@@ -7,7 +7,7 @@
 
 #include "core/errors.h"
 #include "core/interp.h"
-#include "core/runtime.h"
+#include "core/run_state.h"
 #include "display/display.h"
 #include "platform/events.h"
 #include "scene3d/scene.h"

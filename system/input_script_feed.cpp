@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/runtime.h"
+#include "core/run_state.h"
 #include "display/display.h"
 #include "platform/events.h"
 #include "platform/fs.h"

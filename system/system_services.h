@@ -5,5 +5,3 @@
 extern uint8_t g_windowModeFlag;  // set by the window-mode commands
 void ResetWindowState();
 void FtpShutdown();
-// Empties the query result list (run start); the list itself is in system/checklist.h.
-void ClearChecklist();

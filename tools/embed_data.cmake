@@ -1,6 +1,6 @@
 # Writes a C++ file that holds the given data files as byte arrays, looked up by file name.
 string(REPLACE "|" ";" FILES "${FILES}")
-set(body "#include \"core/embedded_data.h\"\n#include <cstring>\nnamespace {\n")
+set(body "#include \"platform/embedded_data.h\"\n#include <cstring>\nnamespace {\n")
 set(table "")
 set(i 0)
 foreach(f ${FILES})

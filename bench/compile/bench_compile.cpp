@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "compiler/compiler.h"
-#include "devenv/language.h"
+#include "runtime/language_file.h"
 
 namespace {
 

@@ -6,12 +6,13 @@
 #include <cstring>
 #include <vector>
 
-#include "core/record_pools.h"
 #include "display/bitmaps.h"
 #include "display/display.h"
 #include "display/draw_queue.h"
+#include "display/record_pools.h"
 #include "display/text_state.h"
 #include "platform/window.h"
+#include "runtime/subsystems.h"
 
 namespace {
 

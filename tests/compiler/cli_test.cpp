@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "platform/fs.h"
@@ -79,6 +80,20 @@ TEST(CommandLine, RunCompilesWithTheSourceFolderAsCurrentFolder) {
   EXPECT_EQ(b.output.substr(0, broken.size() + 3), broken + ":3:");
 }
 
+// --standalone runs as a built game for run and exec alike: the division warning is ignored.
+TEST(CommandLine, StandaloneIgnoresWarningsForRunAndExec) {
+  std::string source = WriteTempFile("cli_warn.vka", "a = 1 / 0\nprint \"went on\"\n");
+  std::string image = TempFolder() + "/cli_warn.img";
+  ASSERT_EQ(Tool("compile " + source + " -o " + image).status, 0);
+  for (const std::string& command : {"run " + source, "exec " + image}) {
+    SCOPED_TRACE(command);
+    Result r = Tool(command + " --standalone --headless --clock virtual --frames 3 --transcript -");
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("went on"), std::string::npos) << r.output;
+    EXPECT_EQ(Tool(command + " --headless --clock virtual --frames 3").status, 1);
+  }
+}
+
 TEST(CommandLine, RunOfAnEmptyProgram) {
   std::string source = WriteTempFile("cli_empty.vka", "");
   Result r = Tool("run " + source + " --headless --frames 2");
@@ -96,6 +111,19 @@ TEST(CommandLine, BuildCompilesAndPacks) {
   Result bad = Tool("build " + WriteTempFile("cli_game_bad.vka", "foo bar\n") + " -o " + game + "2");
   EXPECT_EQ(bad.status, 2);
   EXPECT_FALSE(FsFileExists(game + "2"));
+}
+
+// A media file whose name in the pack would pass 255 bytes is refused, and nothing is written.
+TEST(CommandLine, BuildRefusesMediaNamesThePackCannotHold) {
+  const std::string folder = std::string(200, 'm');
+  std::filesystem::create_directories(TempFolder() + "/cli_media/" + folder);
+  WriteTempFile("cli_media/" + folder + "/" + std::string(60, 'p') + ".bmp", "BM");
+  std::string source = WriteTempFile("cli_media/game.vka", "print 1\n");
+  std::string game = TempFolder() + "/cli_media_game";
+  Result r = Tool("build " + source + " --media -o " + game);
+  EXPECT_EQ(r.status, 3);
+  EXPECT_NE(r.output.find("is longer than 255 bytes"), std::string::npos) << r.output;
+  EXPECT_FALSE(FsFileExists(game));
 }
 
 TEST(CommandLine, TheStatementsExampleCompiles) {

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "devenv/language.h"
+#include "runtime/language_file.h"
 
 Compiler& TestCompiler() {
   static Compiler* compiler = [] {

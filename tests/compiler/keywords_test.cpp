@@ -5,9 +5,9 @@
 #include <set>
 
 #include "compiler/keyword_table.h"
-#include "core/command_signatures.h"
+#include "runtime/command_signatures.h"
 #include "core/command_table.h"
-#include "core/embedded_data.h"
+#include "platform/embedded_data.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "core/errors.h"
-#include "devenv/language.h"
+#include "runtime/language_file.h"
 #include "tests/compiler/compile_helpers.h"
 
 TEST(LanguageFile, HoldsEveryCompilerMessageAndErrorText) {

@@ -89,7 +89,9 @@ TEST(Messages, LimitsAreClearErrors) {
   EXPECT_EQ(Failure(Numbered("v%d#=%d.5\n", 2000)).substr(0, 30), "2000: Too many float variables");
   EXPECT_EQ(Failure(Numbered("a=%d\n", 2000)), "2000: Too many different integer numbers (at most 1999)");
   EXPECT_EQ(Failure(Numbered("l%d:\n", 2000)), "2000: Too many labels and function names (at most 1999)");
-  EXPECT_EQ(Failure("a=" + Repeat("(", 1) + "1" + Repeat("+1", 60) + ")\n"), "1: Too many values in one statement");
+  // A statement of the main program has 1000 temporaries a type, one in a function 50.
+  EXPECT_TRUE(TestCompiler().CompileText("a=1" + Repeat("+a", 120) + "\n"));
+  EXPECT_EQ(Failure("function f(a)\nb=1" + Repeat("+a", 51) + "\nendfunction\n"), "2: Too many values in one statement");
   EXPECT_EQ(Failure(Repeat("data 1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21,22,23,24,25,26,27,28,29,30\n", 334)),
             "334: Too many DATA items (at most 9999)");
   EXPECT_EQ(Failure(Numbered("dim a%d(1)\n", 700) + Numbered("dim b%d#(1)\n", 700) + Numbered("dim c%d$(1)\n", 601)),

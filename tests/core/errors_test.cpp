@@ -4,7 +4,7 @@
 
 #include "core/errors.h"
 #include "core/interp.h"
-#include "core/runtime.h"
+#include "core/run_state.h"
 #include "platform/clipboard.h"
 #include "platform/events.h"
 #include "platform/ini.h"
@@ -110,6 +110,8 @@ TEST_F(ErrorsTest, StateDumpListsOperandsByTypeAndStaysInsideTheCode) {
   CommandStream = code;
   g_codeWordCount = 4;  // the dump must not read the word after the code
   EXPECT_EQ(FormatProgramState(code), "Program Pointer: 0 of 4\nCommand Number:42\nP1:-7\nP2:2.5\nP3:hi\n");
+  // An operand word reached as a command (a damaged image) shows its operand number.
+  EXPECT_EQ(FormatProgramState(code + 1).substr(0, 47), "Program Pointer: 1 of 4\nCommand Number:13000\nP1");
   g_runtime.runtimeTest = 1;
   ProgramCounter = code + 1;
   RunError(105);

@@ -1,10 +1,15 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 
 #include "core/command_table.h"
 #include "core/loader.h"
+#include "runtime/command_families.h"
 #include "tests/support/image_builder.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -143,6 +148,22 @@ TEST_F(LoaderTest, DamagedImagesLoadNothing) {
   img = good;
   SetImageWord(img, ImageWord(good, 7), 25000 + 2);
   expectRefused(img, "DATA position past the items");
+}
+
+// An image file is judged by its size before it is read: a sparse 3 GB file is refused at
+// once, and neither a pipe nor a device is ever read.
+TEST_F(LoaderTest, ImageFilesAreCheckedBeforeTheyAreRead) {
+  TempDir dir;
+  int fd = open(dir.File("huge.img").c_str(), O_WRONLY | O_CREAT, 0600);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(ftruncate(fd, off_t(3) << 30), 0);
+  close(fd);
+  EXPECT_FALSE(LoadProgram(dir.File("huge.img"), &why));
+  EXPECT_EQ(why, "the program image is too large");
+  ASSERT_EQ(mkfifo(dir.File("pipe.img").c_str(), 0600), 0);
+  EXPECT_FALSE(LoadProgram(dir.File("pipe.img"), &why));
+  EXPECT_FALSE(LoadProgram("/dev/zero", &why));
+  EXPECT_EQ(why, "the program image is not a regular file");
 }
 
 void CmdTestNothing() { SkipOperands(2); }

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "core/errors.h"
-#include "core/record_pools.h"
-#include "core/runtime.h"
+#include "core/run_state.h"
+#include "display/record_pools.h"
+#include "model/mesh_data.h"
 #include "platform/events.h"
+#include "runtime/subsystems.h"
+#include "scene3d/record_pools.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "core/command_table.h"
 #include "core/errors.h"
 #include "core/interp.h"
-#include "core/startup.h"
+#include "runtime/startup.h"
 #include "platform/fs.h"
 #include "tests/support/image_builder.h"
 #include "tests/support/temp_dir.h"

@@ -2,7 +2,9 @@
 #include <string>
 
 #include "platform/fs.h"
+#include "display/commands_list.h"
 #include "tests/display/display_fixture.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -212,6 +214,24 @@ TEST_F(BitmapTest, GammaRampsAndPresentUseThem) {
   PresentFrame();
   EXPECT_EQ(g_display.primary->GetPixel(0, 0), 0xFF7F00u);
   EXPECT_EQ(Px(0, 0), 0xFFFFu);  // applied at present only
+}
+
+// A screen save that cannot be written (missing folder, unknown kind) stops the program
+// with the save's error and leaves an old file as it was.
+TEST_F(BitmapTest, AFailedScreenSaveIsReported) {
+  TempDir dir;
+  dir.Write("old.xyz", "old");
+  PresentFrame();
+  for (const char* name : {"shot.png", "no/such/shot.png", "old.xyz"}) {
+    SCOPED_TRACE(name);
+    g_errorCode = 0;
+    RequestScreenGrab(dir.File(name));
+    CaptureScreenToFile();
+    EXPECT_EQ(g_errorCode, name == std::string("shot.png") ? 0 : 1004);
+  }
+  g_errorCode = 0;
+  EXPECT_EQ(dir.Read("old.xyz"), "old");
+  EXPECT_TRUE(FsFileExists(dir.File("shot.png")));
 }
 
 TEST_F(BitmapTest, SaveAndLoadThroughTheQueue) {

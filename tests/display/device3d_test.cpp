@@ -2,13 +2,14 @@
 #include <vector>
 
 #include "tests/display/display_fixture.h"
+#include "tests/support/gl_required.h"
 
 namespace {
 
 TEST(GlDevice, ClearsItsTargetAndKeepsEvery16BitPixelThroughTheRoundTrip) {
   Device3DPtr d = CreateGlDevice(256, 256);
-  if (!d) GTEST_SKIP() << "no OpenGL through EGL on this machine";
-  EXPECT_STREQ(d->Kind(), "GL");
+  VK_NEED_GL(d);
+  EXPECT_EQ(d->Kind(), DeviceKind::kGl);
   ASSERT_TRUE(d->Clear(kClearTarget | kClearZBuffer, SurfRect{0, 0, 256, 256}, 0xFF0000, 1.0f, 0));
   ASSERT_TRUE(d->Clear(kClearTarget, SurfRect{0, 0, 16, 8}, 0x0000FF, 1.0f, 0));
   SurfacePtr out = SurfaceCreate(256, 256, 32);
@@ -32,7 +33,7 @@ TEST(GlDevice, ClearsItsTargetAndKeepsEvery16BitPixelThroughTheRoundTrip) {
 TEST(RecordingDevice, RenderStatesAreSeededInOrder) {
   std::vector<std::string> log;
   g_display = DisplayState{};
-  g_display.device = CreateRecordingDevice(&log);
+  g_display.device = CreateRecordingDevice(CreateNullDevice(), &log);
   g_display.blendLevel = 3;
   ASSERT_TRUE(InitRenderStates());
   ASSERT_GE(log.size(), 5u);
@@ -49,7 +50,7 @@ TEST_F(DisplayTest, EveryBlendCapabilityEndsAtLevelOneAndTheDeviceIsSeeded) {
   EXPECT_EQ(g_display.multiplyBlendLevel, 7);
   EXPECT_EQ(g_display.blendSrc, uint32_t(kBlendOne));
   EXPECT_EQ(g_display.blendDest, uint32_t(kBlendInvSrcColor));
-  EXPECT_EQ(g_display.viewportWidth, 640);
+  EXPECT_EQ(g_display.device->State().viewport.width, 640);
   EXPECT_EQ(g_display.filterLevel, 1);
   EXPECT_GE(g_display.textureFormats.size(), 1u);
 }
@@ -90,9 +91,9 @@ namespace {
 TEST_F(DisplayTest, BackBufferAndDeviceStayInStep) {
   QueueDot(1, 1);
   RunDrawQueue();
-  EXPECT_STREQ(g_display.device->Kind(), "null");  // no 3D yet: no GL
+  EXPECT_EQ(g_display.device->Kind(), DeviceKind::kNull);  // no 3D yet: no GL
   Device3D* d = PrepareDevice3D();
-  if (std::string(d->Kind()) != "GL") GTEST_SKIP() << "no OpenGL through EGL on this machine";
+  VK_NEED_GL(d->Kind() == DeviceKind::kGl);
   EXPECT_EQ(g_display.backBufferChanged, 0);
   d->Clear(kClearTarget, SurfRect{100, 100, 110, 110}, 0x00FF00, 1.0f, 0);
   MarkDeviceDrew();

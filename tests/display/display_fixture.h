@@ -2,14 +2,15 @@
 #include <gtest/gtest.h>
 
 #include "core/errors.h"
-#include "core/record_pools.h"
-#include "core/runtime.h"
+#include "core/run_state.h"
 #include "display/bitmaps.h"
 #include "display/display.h"
 #include "display/draw_queue.h"
+#include "display/record_pools.h"
 #include "display/text_state.h"
 #include "platform/events.h"
 #include "platform/window.h"
+#include "runtime/subsystems.h"
 
 // A headless display of 640 x 480 at the given depth with pools, white ink on black.
 class DisplayTest : public ::testing::Test {

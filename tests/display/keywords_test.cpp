@@ -4,7 +4,7 @@
 #include <sstream>
 #include <string>
 
-#include "core/embedded_data.h"
+#include "platform/embedded_data.h"
 #include "display/commands.h"
 
 namespace {

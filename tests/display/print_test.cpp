@@ -2,8 +2,9 @@
 
 #include "core/command_table.h"
 #include "core/interp.h"
-#include "core/run_loop.h"
 #include "core/strings.h"
+#include "runtime/command_families.h"
+#include "runtime/run_loop.h"
 #include "tests/display/display_fixture.h"
 
 namespace {

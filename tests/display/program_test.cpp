@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "core/startup.h"
+#include "runtime/startup.h"
 #include "display/bitmaps.h"
 #include "platform/fs.h"
 #include "tests/support/image_builder.h"

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
 
-#include "devenv/cli.h"
+#include "app/cli.h"
 #include "tests/support/image_builder.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
@@ -45,7 +49,7 @@ TEST(GameFile, ABuiltGameRunsItsPackedProgramAndCleansUp) {
   EXPECT_EQ(RunProcess(dir.File("game2"), {}, dir.path(), {noLeakCheck}).status, 0);
 }
 
-TEST(GameFile, AGameWithADamagedTrailerEndsSilently) {
+TEST(GameFile, AGameWithADamagedPackOrImageEndsSilentlyWithStatus3) {
   TempDir dir;
   ImageBuilder b;
   ASSERT_TRUE(b.WriteFile(dir.File("game.img")));
@@ -56,9 +60,15 @@ TEST(GameFile, AGameWithADamagedTrailerEndsSilently) {
   dir.Write("broken", bytes);
   std::filesystem::permissions(dir.File("broken"), std::filesystem::perms::owner_all);
   ProcessResult r = RunProcess(dir.File("broken"), {}, dir.path(), {"ASAN_OPTIONS=detect_leaks=0"});
-  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.status, 3);
   EXPECT_EQ(r.err, "");
   EXPECT_FALSE(std::filesystem::exists(dir.File("_virtual.dat")));
+  // A sound pack whose program image is damaged ends the same way.
+  dir.Write("bad.img", std::string(4100, '\x01'));
+  ASSERT_TRUE(WriteGameFile(VellumarkExe(), dir.File("bad.img"), {}, dir.File("badimage"), &error)) << error;
+  r = RunProcess(dir.File("badimage"), {}, dir.path(), {"ASAN_OPTIONS=detect_leaks=0"});
+  EXPECT_EQ(r.status, 3);
+  EXPECT_EQ(r.err, "");
 }
 
 TEST(GameFile, ExecOfADamagedImageEndsWithStatus3) {
@@ -115,6 +125,64 @@ TEST(RunCommand, OutputFilesAreRelativeToTheCallersFolder) {
   EXPECT_EQ(dir.Read("work/out.txt"), "hi\n");
   EXPECT_TRUE(std::filesystem::exists(dir.File("work/out.png")));
   EXPECT_FALSE(std::filesystem::exists(dir.File("src/out.txt")));
+}
+
+// exec and a built game report a run-time error with the language file's text, as run does.
+TEST(GameFile, ExecAndBuiltGamesShowTheErrorTexts) {
+  TempDir dir;
+  dir.Write("index.vka", "dim a(3)\na(5) = 1\n");
+  ASSERT_EQ(RunProcess(VellumarkExe(), {"compile", dir.File("index.vka"), "-o", dir.File("index.img")}).status, 0);
+  const std::string text = "Runtime Error : Array index out of range.";
+  ProcessResult r = RunProcess(VellumarkExe(), {"exec", dir.File("index.img"), "--headless"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find(text), std::string::npos) << r.err;
+  std::string error;
+  ASSERT_TRUE(WriteGameFile(VellumarkExe(), dir.File("index.img"), {}, dir.File("game"), &error)) << error;
+  r = RunProcess(dir.File("game"), {}, dir.path(), {"ASAN_OPTIONS=detect_leaks=0"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find(text), std::string::npos) << r.err;
+}
+
+// A run that stops at a compile error or is ended by a hang-up leaves no temporary folder,
+// and a run removes the folders of runs whose process has ended.
+TEST(GameFile, RunsLeaveNoTemporaryFolders) {
+  TempDir dir;
+  const std::string tmp = dir.File("tmp"), root = tmp + "/vellumark-" + std::to_string(getuid());
+  std::filesystem::create_directories(root + "/run-2147483647-gone/sub");
+  std::filesystem::create_directory(root + "/run-" + std::to_string(getpid()) + "-alive");
+  std::filesystem::permissions(root, std::filesystem::perms::owner_all);
+  dir.Write("bad.vka", "for i=1 to\n");
+  const std::vector<std::string> env = {"TMPDIR=" + tmp, "ASAN_OPTIONS=detect_leaks=0"};
+  EXPECT_EQ(RunProcess(VellumarkExe(), {"run", dir.File("bad.vka"), "--headless"}, dir.path(), env).status, 2);
+  EXPECT_FALSE(std::filesystem::exists(root + "/run-2147483647-gone"));
+  EXPECT_EQ(LeftoverRunFolders(tmp), 1u);  // this process's own
+
+  dir.Write("loop.vka", "print \"ready\"\ndo\nsync\nloop\n");
+  int out[2];
+  ASSERT_EQ(pipe(out), 0);
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    dup2(out[1], 1);
+    close(out[0]);
+    close(out[1]);
+    for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
+    execl(VellumarkExe().c_str(), "vellumark", "run", dir.File("loop.vka").c_str(), "--headless", "--transcript", "-",
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(out[1]);
+  std::string seen;
+  char buf[256];
+  for (ssize_t n; seen.find("ready") == std::string::npos && (n = read(out[0], buf, sizeof buf)) > 0;)
+    seen.append(buf, size_t(n));
+  EXPECT_EQ(LeftoverRunFolders(tmp), 2u);
+  kill(pid, SIGHUP);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  close(out[0]);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGHUP) << status;
+  EXPECT_EQ(LeftoverRunFolders(tmp), 1u);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "core/command_table.h"
 #include "core/loader.h"
+#include "runtime/command_families.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool ready = (InitCommandTable(), true);

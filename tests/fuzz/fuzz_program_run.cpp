@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/startup.h"
+#include "runtime/startup.h"
 #include "tests/support/image_builder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "core/errors.h"
-#include "system/checklist.h"
+#include "core/checklist.h"
 #include "tests/input/program_run.h"
 
 namespace {

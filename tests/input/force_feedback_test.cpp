@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "core/errors.h"
-#include "core/runtime.h"
+#include "core/run_state.h"
 #include "system/input.h"
 #include "tests/input/program_run.h"
 #include "tests/input/virtual_sticks.h"

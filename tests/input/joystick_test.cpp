@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "core/errors.h"
-#include "core/runtime.h"
+#include "core/run_state.h"
 #include "display/display.h"
 #include "system/input.h"
 #include "tests/input/program_run.h"

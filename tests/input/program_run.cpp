@@ -5,11 +5,12 @@
 #include "core/cells.h"
 #include "core/command_table.h"
 #include "core/errors.h"
-#include "core/run_loop.h"
-#include "core/runtime.h"
-#include "core/startup.h"
+#include "core/run_state.h"
 #include "core/strings.h"
 #include "platform/events.h"
+#include "runtime/command_families.h"
+#include "runtime/run_loop.h"
+#include "runtime/startup.h"
 
 namespace {
 

@@ -6,9 +6,10 @@
 
 #include "core/command_table.h"
 #include "core/loader.h"
-#include "core/run_loop.h"
 #include "display/display.h"
 #include "platform/clock.h"
+#include "runtime/command_families.h"
+#include "runtime/run_loop.h"
 #include "tests/input/program_run.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/runtime.h"
+#include "core/run_state.h"
 #include "display/display.h"
 #include "platform/events.h"
 #include "platform/input_joystick.h"

@@ -5,11 +5,12 @@
 
 #include "core/command_table.h"
 #include "core/loader.h"
-#include "core/run_loop.h"
-#include "core/runtime.h"
+#include "core/run_state.h"
 #include "display/display.h"
 #include "platform/events.h"
 #include "platform/window.h"
+#include "runtime/command_families.h"
+#include "runtime/run_loop.h"
 #include "system/input.h"
 #include "system/system_services.h"
 #include "tests/input/program_run.h"
@@ -143,6 +144,7 @@ TEST(StopKeys, EscapeEndsAProgramControlledSliceWithoutInputQueries) {
   std::vector<uint8_t> bytes = b.Build();
   ASSERT_TRUE(LoadProgramFromBytes(bytes.data(), bytes.size()));
   InitCommandTable();
+  InstallInterpreterHooks();
   g_runtime = RuntimeState{};
   g_display.active = 1;
   ResetInterpreter();

@@ -1,4 +1,6 @@
 // Arrays of one to five dimensions and array files.
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -286,6 +288,34 @@ TEST_F(ArrayFiles, ErrorsOfArrayFiles) {
               Emit(b, 5004, a, Path("no/such/folder/x.dat"));
             }),
             104);
+}
+
+// Loads read only regular files and never create or replace anything but a missing name;
+// a device such as /dev/zero (which never ends) gives the load error too.
+TEST_F(ArrayFiles, LoadsReadOnlyRegularFilesAndOnlyWhatTheArrayTakes) {
+  ASSERT_EQ(mkfifo(Path("pipe").c_str(), 0600), 0);
+  std::filesystem::create_symlink(Path("nowhere"), Path("dangling"));
+  for (const char* name : {"pipe", "dangling"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(RunAndGetError([&](ImageBuilder& b) {
+                int32_t a = b.IntVar();
+                b.Emit({501, a, b.Int(1)});
+                Emit(b, 5001, a, Path(name));
+              }),
+              104);
+  }
+  EXPECT_TRUE(std::filesystem::is_fifo(Path("pipe")));
+  EXPECT_TRUE(std::filesystem::is_symlink(Path("dangling")));
+  EXPECT_FALSE(std::filesystem::exists(Path("nowhere")));
+  ProgramRun run;
+  ImageBuilder b;
+  int32_t a = b.IntVar();
+  b.Emit({501, a, b.Int(3)});
+  b.Emit({561, a, b.Int(0), b.Int(5)});
+  Emit(b, 5001, a, "/dev/zero");
+  EXPECT_TRUE(run.LoadAndRun(b));
+  EXPECT_EQ(LastErrorCode(), 104);
+  EXPECT_EQ(static_cast<const int32_t*>(g_arrays[0].data)[0], 5);  // unchanged
 }
 
 }  // namespace

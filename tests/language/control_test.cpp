@@ -1,7 +1,7 @@
 // Loops, subroutines and user functions, as the compiler lays them out.
 #include "core/arrays.h"
 #include "core/call_stack.h"
-#include "core/run_loop.h"
+#include "runtime/run_loop.h"
 #include "tests/language/program_run.h"
 
 namespace {
@@ -68,6 +68,19 @@ TEST(Control, ReturnWithoutGosubGoesOn) {
   EXPECT_TRUE(run.LoadAndRun(b));
   EXPECT_EQ(ProgramRun::Int(x), 1);
   EXPECT_EQ(LastErrorCode(), 0);
+}
+
+// A damaged image that jumps onto an operand word stops there, naming the word as the image
+// holds it (never the address the loader made of it).
+TEST(Control, AnOperandRunAsACommandIsNamedByItsNumber) {
+  ProgramRun run;
+  ImageBuilder b;
+  int32_t x = b.IntVar();
+  b.Emit({2, 37002});
+  b.Emit({x});
+  testing::internal::CaptureStderr();
+  EXPECT_TRUE(run.LoadAndRun(b));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "vellumark: no command 13000 at code word 2\n");
 }
 
 TEST(Control, GosubNestsTo65534LevelsThenError108) {

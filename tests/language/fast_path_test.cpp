@@ -1,6 +1,7 @@
 // The same programs on the real clock, where the interpreter runs loop steps, assignments of
 // results and tests of comparisons together with the command before them.
 #include "core/call_stack.h"
+#include "runtime/command_families.h"
 #include "tests/language/program_run.h"
 
 namespace {
@@ -43,7 +44,7 @@ TEST(FastPath, LoopsAssignmentsAndConditionsGiveTheSameResults) {
 }  // namespace
 
 #include "core/interp.h"
-#include "core/run_loop.h"
+#include "runtime/run_loop.h"
 
 namespace {
 

@@ -25,7 +25,8 @@ Operand F(float v) { return [v](ImageBuilder& b) { return b.Float(v); }; }
 TEST(Operators, IntegerArithmeticWraps) {
   EXPECT_EQ(RunBinary(61, I(7), I(2)).i, 3);
   EXPECT_EQ(RunBinary(61, I(-7), I(2)).i, -3);
-  EXPECT_EQ(RunBinary(61, I(INT32_MIN), I(-1)).i, INT32_MIN);
+  EXPECT_EQ(RunBinary(61, I(INT32_MIN), I(1)).i, INT32_MIN);
+  EXPECT_EQ(RunBinary(61, I(INT32_MAX), I(-1)).i, -INT32_MAX);
   EXPECT_EQ(LastErrorCode(), 0);
   EXPECT_EQ(RunBinary(81, I(2147483647), I(1)).i, INT32_MIN);
   EXPECT_EQ(RunBinary(91, I(INT32_MIN), I(1)).i, 2147483647);
@@ -35,6 +36,30 @@ TEST(Operators, IntegerArithmeticWraps) {
   EXPECT_EQ(RunBinary(51, I(10), I(20)).i, INT32_MIN);  // out of range
   EXPECT_EQ(RunBinary(123, I(12), I(10)).i, 8);
   EXPECT_EQ(RunBinary(124, I(12), I(3)).i, 15);
+}
+
+// -2147483648 / -1 stops the program with system error 10010, on every dispatch path and
+// also in a built game; the statement after it does not run.
+TEST(Operators, DivisionOverflowIsASystemError) {
+  for (bool builtGame : {false, true})
+    for (bool real : {false, true}) {
+      SCOPED_TRACE(testing::Message() << builtGame << real);
+      SetBuiltGame(builtGame);
+      ProgramRun run;
+      run.realClock = real;
+      ImageBuilder b;
+      int32_t x = b.IntVar(), after = b.IntVar(), low = b.Int(INT32_MIN), minusOne = b.Int(-1), one = b.Int(1);
+      b.Emit({151, x, one});
+      b.Emit({61, 10000, low, minusOne});
+      b.Emit({151, x, 10000});
+      b.Emit({151, after, one});
+      EXPECT_TRUE(run.LoadAndRun(b));
+      SetBuiltGame(false);
+      EXPECT_EQ(LastErrorCode(), 10010);
+      EXPECT_EQ(LastErrorKind(), 0);
+      EXPECT_EQ(ProgramRun::Int(x), 1);
+      EXPECT_EQ(ProgramRun::Int(after), 0);
+    }
 }
 
 TEST(Operators, MixedArithmeticComputesInDouble) {

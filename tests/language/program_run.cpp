@@ -7,11 +7,12 @@
 #include "core/interp.h"
 #include "core/language.h"
 #include "core/loader.h"
-#include "core/run_loop.h"
-#include "core/runtime.h"
+#include "core/run_state.h"
 #include "display/display.h"
 #include "platform/clock.h"
 #include "platform/events.h"
+#include "runtime/command_families.h"
+#include "runtime/run_loop.h"
 
 ProgramRun::~ProgramRun() {
   FreeProgramStrings();
@@ -22,6 +23,7 @@ ProgramRun::~ProgramRun() {
 
 bool ProgramRun::Load(const ImageBuilder& image) {
   InitCommandTable();
+  InstallInterpreterHooks();
   std::vector<uint8_t> bytes = image.Build();
   if (!LoadProgramFromBytes(bytes.data(), bytes.size(), &loadError)) return false;
   g_dataReadPosition = 0;

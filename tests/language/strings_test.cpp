@@ -1,5 +1,5 @@
 // String functions and their boundaries.
-#include "core/runtime.h"
+#include "core/run_state.h"
 #include "tests/language/program_run.h"
 
 namespace {

@@ -4,7 +4,8 @@
 #include "core/command_table.h"
 #include "core/errors.h"
 #include "core/interp.h"
-#include "core/run_loop.h"
+#include "runtime/command_families.h"
+#include "runtime/run_loop.h"
 #include "tests/language/program_run.h"
 
 namespace {

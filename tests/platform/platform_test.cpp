@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -55,8 +56,50 @@ TEST(Fs, AtomicWritesReplaceTheWholeFile) {
   EXPECT_TRUE(FsWriteFileAtomic(dir.File("F.TXT"), "new"));
   EXPECT_EQ(dir.Read("f.txt"), "new");
   EXPECT_FALSE(FsWriteFileAtomic(dir.File("missing/f.txt"), "x"));
-  for (auto& e : std::filesystem::directory_iterator(dir.path()))
-    EXPECT_EQ(e.path().filename().string().find(".tmp"), std::string::npos);
+  // The longest name a folder takes can be saved; no temporary file stays behind.
+  const std::string longest(255, 'n');
+  EXPECT_TRUE(FsWriteFileAtomic(dir.File(longest), "x"));
+  EXPECT_EQ(dir.Read(longest), "x");
+  // A private file stays private.
+  chmod(dir.File("f.txt").c_str(), 0600);
+  EXPECT_TRUE(FsWriteFileAtomic(dir.File("f.txt"), "newer"));
+  EXPECT_EQ(std::filesystem::status(dir.File("f.txt")).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  // A link is written through to its target and stays a link; a pipe is not replaced.
+  std::filesystem::create_symlink("f.txt", dir.File("link"));
+  EXPECT_TRUE(FsWriteFileAtomic(dir.File("link"), "through"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link")));
+  EXPECT_EQ(dir.Read("f.txt"), "through");
+  ASSERT_EQ(mkfifo(dir.File("pipe").c_str(), 0600), 0);
+  EXPECT_FALSE(FsWriteFileAtomic(dir.File("pipe"), "x"));
+  EXPECT_TRUE(std::filesystem::is_fifo(dir.File("pipe")));
+  size_t files = 0;
+  for (auto& e : std::filesystem::directory_iterator(dir.path())) {
+    (void)e;
+    ++files;
+  }
+  EXPECT_EQ(files, 4u);  // f.txt, the long name, link, pipe
+}
+
+TEST(Fs, RegularFileReadsAreBoundedAndNeverBlock) {
+  TempDir dir;
+  dir.Write("f", std::string(100, 'x'));
+  std::string out;
+  EXPECT_EQ(FsReadRegularFile(dir.File("F"), out, 10, true), FsRead::kOk);
+  EXPECT_EQ(out, std::string(10, 'x'));
+  EXPECT_EQ(FsReadRegularFile(dir.File("f"), out, 99, false), FsRead::kTooLarge);
+  EXPECT_EQ(FsReadRegularFile(dir.File("f"), out, 100, false), FsRead::kOk);
+  EXPECT_EQ(out.size(), 100u);
+  EXPECT_EQ(FsReadRegularFile(dir.File("none"), out, 10, true), FsRead::kMissing);
+  EXPECT_EQ(FsReadRegularFile("/dev/zero", out, 10, true), FsRead::kNotRegular);
+  ASSERT_EQ(mkfifo(dir.File("pipe").c_str(), 0600), 0);
+  EXPECT_EQ(FsReadRegularFile(dir.File("pipe"), out, 10, true), FsRead::kNotRegular);
+  std::filesystem::create_symlink(dir.File("nowhere"), dir.File("dangling"));
+  EXPECT_EQ(FsReadRegularFile(dir.File("dangling"), out, 10, true), FsRead::kNotRegular);
+  EXPECT_FALSE(FsCreateEmptyFile(dir.File("dangling")));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("nowhere")));
+  EXPECT_TRUE(FsCreateEmptyFile(dir.File("new")));
+  EXPECT_FALSE(FsCreateEmptyFile(dir.File("new")));
 }
 
 TEST(Fs, TempFolderIsPrivateAndCopiesDoNotFollowLinks) {

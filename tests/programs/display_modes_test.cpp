@@ -6,12 +6,13 @@
 #include <sstream>
 #include <vector>
 
+#include "core/checklist.h"
 #include "core/command_table.h"
 #include "core/errors.h"
 #include "core/interp.h"
 #include "platform/display_modes.h"
 #include "platform/window.h"
-#include "system/checklist.h"
+#include "runtime/command_families.h"
 #include "tests/programs/vka_run.h"
 
 namespace {

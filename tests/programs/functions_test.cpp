@@ -13,3 +13,21 @@ TEST(Functions, EarlyReturnsAreConvertedToTheFunctionsType) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.transcript, "1.5\n0\n2\n1\n120\n");
 }
+
+// A statement of the main program with more than 50 temporaries keeps those of them that
+// share cells with a function's temporaries across a call of that function (w$ uses the
+// temporaries from 50 on, twice those from 100 on).
+TEST(Functions, LongMainStatementsKeepTheirTemporariesAcrossCalls) {
+  std::string ints = "b", texts = "x$", zeros, empties;
+  for (int k = 0; k < 105; ++k) ints += "+b";
+  for (int k = 0; k < 60; ++k) texts += "+x$";
+  for (int k = 0; k < 7; ++k) zeros += "+0*n";
+  for (int k = 0; k < 12; ++k) empties += "+\"\"";
+  const std::string source = "b=2\nx$=\"x\"\nt$=w$(" + texts + ")+w$(\"y\")+\"z\"\nprint t$\n" +
+                             "a=twice(" + ints + ")+twice(3)+1\nprint a\nend\n" +
+                             "function w$(s$)\n r$ = s$" + empties + "\nendfunction r$\n" +
+                             "function twice(n)\n m = n*2" + zeros + "\nendfunction m\n";
+  VkaRun r = RunVkaSource(source, 10);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.transcript, std::string(61, 'x') + "yz\n431\n");
+}

@@ -1,6 +1,6 @@
 #include "tests/support/run_image.h"
 
-#include "core/startup.h"
+#include "runtime/startup.h"
 #include "tests/support/temp_dir.h"
 
 int RunTestImage(const ImageBuilder& image, const TestRun& run) {
@@ -8,7 +8,8 @@ int RunTestImage(const ImageBuilder& image, const TestRun& run) {
   std::string path = dir.File("test.img");
   image.WriteFile(path);
   RunOptions o;
-  o.headless = true;
+  o.headless = !run.windowed;
+  o.windowMode = run.windowed;
   o.virtualClock = run.virtualClock;
   o.frames = run.frames;
   o.standalone = run.standalone;

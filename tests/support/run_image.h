@@ -1,7 +1,7 @@
 #pragma once
 #include <functional>
 
-#include "core/runtime.h"
+#include "core/run_state.h"
 #include "tests/support/image_builder.h"
 
 // Runs a built image through the tool's exec path (headless, virtual clock by default).
@@ -11,6 +11,7 @@ struct TestRun {
   bool standalone = false;
   bool virtualClock = true;
   bool debug = false;
+  bool windowed = false;  // a window on the video driver the test runs with, not headless
   std::function<void()> install;
   std::function<void()> afterRun;  // before anything is released
 };

@@ -1,0 +1,176 @@
+// String functions. Results go into operand 0; texts are at most 255 characters.
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+#include "core/command_table.h"
+#include "core/errors.h"
+#include "core/language.h"
+#include "core/run_state.h"
+#include "platform/fs.h"
+
+namespace {
+
+inline void SetText(const char* text, size_t length) { SetCellString(OpCell(0), text, length); }
+
+void CmdAsc() {
+  OpCell(0)->i = uint8_t(OpString(1)[0]);
+  ProgramCounter += 2;
+}
+
+void CmdBinString() {
+  char work[34];
+  const uint32_t v = uint32_t(OpInt(1));
+  work[0] = '%';
+  for (int b = 0; b < 32; ++b) work[1 + b] = (v >> (31 - b)) & 1 ? '1' : '0';
+  SetText(work, 33);
+  ProgramCounter += 2;
+}
+
+void CmdChrString() {
+  const char c = char(uint32_t(OpInt(1)) & 0xff);
+  SetText(&c, c ? 1 : 0);
+  ProgramCounter += 2;
+}
+
+void CmdCommandLineString() {
+  StoreText(OpCell(0), g_runtime.commandLine.c_str());
+  ProgramCounter += 1;
+}
+
+void CmdHexString() {
+  char work[16];
+  const int n = std::snprintf(work, sizeof work, "%X", uint32_t(OpInt(1)));
+  SetText(work, size_t(n));
+  ProgramCounter += 2;
+}
+
+void CmdLeftString() {
+  const char* text = OpString(1);
+  const int64_t len = int64_t(strnlen(text, kMaxText)), n = OpInt(2);
+  SetText(text, size_t(n < 1 ? 0 : n > len ? len : n));
+  ProgramCounter += 3;
+}
+
+void CmdLen() {
+  OpCell(0)->i = int32_t(std::strlen(OpString(1)));
+  ProgramCounter += 2;
+}
+
+void CmdLowerString() {
+  char work[256];
+  const char* text = OpString(1);
+  const size_t len = strnlen(text, kMaxText);
+  for (size_t k = 0; k < len; ++k) {
+    const unsigned char c = uint8_t(text[k]);
+    work[k] = c >= 'A' && c <= 'Z' ? char(c + 32) : char(c);
+  }
+  SetText(work, len);
+  ProgramCounter += 2;
+}
+
+void CmdUpperString() {
+  char work[256];
+  const char* text = OpString(1);
+  const size_t len = strnlen(text, kMaxText);
+  for (size_t k = 0; k < len; ++k) {
+    const unsigned char c = uint8_t(text[k]);
+    work[k] = c >= 'a' && c <= 'z' ? char(c - 32) : char(c);
+  }
+  SetText(work, len);
+  ProgramCounter += 2;
+}
+
+// The n-th character, counted from 1; n is taken as unsigned, so negative n gives nothing.
+void CmdMidString() {
+  const char* text = OpString(1);
+  const uint32_t n = uint32_t(OpInt(2));
+  const size_t len = strnlen(text, kMaxText);
+  if (n != 0 && n <= len) SetText(text + n - 1, 1);
+  else SetText("", 0);
+  ProgramCounter += 3;
+}
+
+void CmdRightString() {
+  const char* text = OpString(1);
+  const int64_t len = int64_t(strnlen(text, kMaxText));
+  const int64_t start = len - int64_t(OpInt(2));
+  if (start > len) SetText("", 0);
+  else if (start < 0) SetText(text, size_t(len));
+  else SetText(text + start, size_t(len - start));
+  ProgramCounter += 3;
+}
+
+void CmdSpaceString() {
+  const int32_t n = OpInt(1);
+  if (n >= 256) {
+    RunError(107);
+  } else {
+    char work[256];
+    const size_t count = n > 0 ? size_t(n) : 0;
+    std::memset(work, ' ', count);
+    SetText(work, count);
+  }
+  ProgramCounter += 2;
+}
+
+void CmdStrFloat() {
+  char work[32];
+  const size_t n = FormatG(double(OpFloat(1)), work);
+  SetText(work, n);
+  ProgramCounter += 2;
+}
+
+void CmdStrInt() {
+  char work[16];
+  const int n = std::snprintf(work, sizeof work, "%d", OpInt(1));
+  SetText(work, size_t(n));
+  ProgramCounter += 2;
+}
+
+void CmdValFloat() {
+  OpCell(0)->f = float(TextToDouble(OpString(1)));
+  ProgramCounter += 2;
+}
+
+void CmdValInt() {
+  OpCell(0)->i = TextToInt(OpString(1));
+  ProgramCounter += 2;
+}
+
+// The running file, in the system's own path form, cut to 255 characters.
+void CmdAppNameString() {
+  StoreText(OpCell(0), FsToSystemPath(g_runtime.programFile).c_str());
+  ProgramCounter += 1;
+}
+
+// The folder that stands for the Windows folder: where the per-user settings file lives.
+void CmdWinDirString() {
+  StoreText(OpCell(0), FsToSystemPath(FsConfigFolder()).c_str());
+  ProgramCounter += 1;
+}
+
+const FastCommand kStrings[] = {
+    {203, CmdAsc, AsFast<CmdAsc>, "ls"},
+    {206, CmdBinString, AsFast<CmdBinString>, "sl"},
+    {209, CmdChrString, AsFast<CmdChrString>, "sl"},
+    {211, CmdCommandLineString, AsFast<CmdCommandLineString>, "s"},
+    {223, CmdHexString, AsFast<CmdHexString>, "sl"},
+    {233, CmdLeftString, AsFast<CmdLeftString>, "ssl"},
+    {234, CmdLen, AsFast<CmdLen>, "ls"},
+    {236, CmdLowerString, AsFast<CmdLowerString>, "ss"},
+    {237, CmdMidString, AsFast<CmdMidString>, "ssl"},
+    {248, CmdRightString, AsFast<CmdRightString>, "ssl"},
+    {256, CmdSpaceString, AsFast<CmdSpaceString>, "sl"},
+    {261, CmdUpperString, AsFast<CmdUpperString>, "ss"},
+    {311, CmdStrFloat, AsFast<CmdStrFloat>, "sf"},
+    {312, CmdStrInt, AsFast<CmdStrInt>, "sl"},
+    {321, CmdValFloat, AsFast<CmdValFloat>, "fs"},
+    {322, CmdValInt, AsFast<CmdValInt>, "ls"},
+    {426, CmdAppNameString, AsFast<CmdAppNameString>, "s"},
+    {427, CmdWinDirString, AsFast<CmdWinDirString>, "s"},
+};
+
+}  // namespace
+
+std::span<const FastCommand> FastStringCommands() { return kStrings; }

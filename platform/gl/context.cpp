@@ -1,0 +1,82 @@
+#include "platform/gl/context.h"
+
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
+
+namespace {
+
+// EGL hands out one display per platform and native display, shared by every context made on
+// it; eglTerminate would end them all. The display is initialised for the first context and
+// terminated after the last one.
+struct SharedDisplay {
+  EGLDisplay display = EGL_NO_DISPLAY;
+  int users = 0;
+};
+SharedDisplay g_shared;
+
+EGLDisplay OpenDisplay() {
+  auto getPlatformDisplay =
+      reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
+  EGLint major, minor;
+  if (getPlatformDisplay) {
+    EGLDisplay d = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+    if (d != EGL_NO_DISPLAY && eglInitialize(d, &major, &minor)) return d;
+  }
+  EGLDisplay d = eglGetDisplay(EGL_DEFAULT_DISPLAY);
+  if (d != EGL_NO_DISPLAY && eglInitialize(d, &major, &minor)) return d;
+  return EGL_NO_DISPLAY;
+}
+
+EGLDisplay AcquireDisplay() {
+  if (g_shared.users == 0) g_shared.display = OpenDisplay();
+  if (g_shared.display == EGL_NO_DISPLAY) return EGL_NO_DISPLAY;
+  ++g_shared.users;
+  return g_shared.display;
+}
+
+void ReleaseDisplay() {
+  if (g_shared.users == 0 || --g_shared.users > 0) return;
+  eglTerminate(g_shared.display);
+  eglReleaseThread();
+  g_shared.display = EGL_NO_DISPLAY;
+}
+
+}  // namespace
+
+std::unique_ptr<GlContext> GlContext::Create() {
+  EGLDisplay display = AcquireDisplay();
+  if (display == EGL_NO_DISPLAY) return nullptr;
+  std::unique_ptr<GlContext> c(new GlContext);
+  c->display_ = display;
+  if (!eglBindAPI(EGL_OPENGL_API)) return nullptr;
+  const EGLint configAttribs[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_NONE};
+  EGLConfig config;
+  EGLint count = 0;
+  if (!eglChooseConfig(display, configAttribs, &config, 1, &count) || count < 1) {
+    const EGLint anyAttribs[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_NONE};
+    if (!eglChooseConfig(display, anyAttribs, &config, 1, &count) || count < 1) return nullptr;
+  }
+  const EGLint contextAttribs[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 3,
+                                   EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT, EGL_NONE};
+  c->context_ = eglCreateContext(display, config, EGL_NO_CONTEXT, contextAttribs);
+  if (c->context_ == EGL_NO_CONTEXT) return nullptr;
+  if (!eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, c->context_)) {
+    const EGLint pb[] = {EGL_WIDTH, 1, EGL_HEIGHT, 1, EGL_NONE};
+    c->surface_ = eglCreatePbufferSurface(display, config, pb);
+    if (c->surface_ == EGL_NO_SURFACE || !c->MakeCurrent()) return nullptr;
+  }
+  return c;
+}
+
+GlContext::~GlContext() {
+  if (!display_) return;
+  if (eglGetCurrentContext() == context_) eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+  if (context_ != EGL_NO_CONTEXT) eglDestroyContext(display_, context_);
+  if (surface_ != EGL_NO_SURFACE) eglDestroySurface(display_, surface_);
+  ReleaseDisplay();
+}
+
+bool GlContext::MakeCurrent() {
+  if (eglGetCurrentContext() == context_ && eglGetCurrentDisplay() == display_) return true;
+  return eglMakeCurrent(display_, surface_, surface_, context_) == EGL_TRUE;
+}

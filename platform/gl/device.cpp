@@ -1,0 +1,180 @@
+#define GL_GLEXT_PROTOTYPES 1
+#include "platform/gl/device.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <cstddef>
+
+namespace {
+
+// GL pixel transfer format of a surface format (false when there is none).
+bool TransferFormat(const PixelFormat& f, GLenum* format, GLenum* type) {
+  if (f.bits == 16 && f.greenMask == 0x07E0) {
+    *format = GL_RGB;
+    *type = GL_UNSIGNED_SHORT_5_6_5;
+    return true;
+  }
+  if (f.bits == 32) {
+    *format = GL_BGRA;
+    *type = GL_UNSIGNED_INT_8_8_8_8_REV;
+    return true;
+  }
+  if (f.bits == 24) {
+    *format = GL_BGR;
+    *type = GL_UNSIGNED_BYTE;
+    return true;
+  }
+  return false;
+}
+
+GLenum BlendFactor(uint32_t f) {
+  static const GLenum kFactors[] = {GL_ZERO,           GL_ONE,       GL_SRC_COLOR,           GL_ONE_MINUS_SRC_COLOR,
+                                    GL_SRC_ALPHA,      GL_ONE_MINUS_SRC_ALPHA, GL_DST_ALPHA, GL_ONE_MINUS_DST_ALPHA,
+                                    GL_DST_COLOR,      GL_ONE_MINUS_DST_COLOR};
+  return f >= 1 && f <= 10 ? kFactors[f - 1] : GL_ONE;
+}
+
+void Enable(GLenum cap, bool on) { on ? glEnable(cap) : glDisable(cap); }
+
+}  // namespace
+
+std::unique_ptr<GlDevice> GlDevice::Create(int32_t width, int32_t height) {
+  if (width < 1 || height < 1) return nullptr;
+  std::unique_ptr<GlContext> context = GlContext::Create();
+  if (!context) return nullptr;
+  std::unique_ptr<GlDevice> d(new GlDevice(std::move(context), width, height));
+  if (!d->MakeObjects()) return nullptr;
+  return d;
+}
+
+GlDevice::~GlDevice() {
+  // Without the context the objects go with it.
+  if (context_->MakeCurrent()) resources_.ReleaseAll();
+}
+
+bool GlDevice::MakeObjects() {
+  colour_ = resources_.Create(GlKind::kTexture);
+  depth_ = resources_.Create(GlKind::kRenderbuffer);
+  framebuffer_ = resources_.Create(GlKind::kFramebuffer);
+  vertexArray_ = resources_.Create(GlKind::kVertexArray);
+  vertexBuffer_ = resources_.Create(GlKind::kBuffer);
+  indexBuffer_ = resources_.Create(GlKind::kBuffer);
+  glBindTexture(GL_TEXTURE_2D, resources_.Name(colour_, GlKind::kTexture));
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width_, height_, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glBindRenderbuffer(GL_RENDERBUFFER, resources_.Name(depth_, GlKind::kRenderbuffer));
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width_, height_);
+  glBindFramebuffer(GL_FRAMEBUFFER, resources_.Name(framebuffer_, GlKind::kFramebuffer));
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, resources_.Name(colour_, GlKind::kTexture),
+                         0);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
+                            resources_.Name(depth_, GlKind::kRenderbuffer));
+  if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) return false;
+  // The vertex layout: position, normal, texture coordinate.
+  glBindVertexArray(resources_.Name(vertexArray_, GlKind::kVertexArray));
+  glBindBuffer(GL_ARRAY_BUFFER, resources_.Name(vertexBuffer_, GlKind::kBuffer));
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, resources_.Name(indexBuffer_, GlKind::kBuffer));
+  glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, sizeof(Vertex), reinterpret_cast<void*>(offsetof(Vertex, x)));
+  glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, sizeof(Vertex), reinterpret_cast<void*>(offsetof(Vertex, nx)));
+  glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, sizeof(Vertex), reinterpret_cast<void*>(offsetof(Vertex, u)));
+  for (GLuint a = 0; a < 3; ++a) glEnableVertexAttribArray(a);
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  return shader_.Build(&resources_) && glGetError() == GL_NO_ERROR;
+}
+
+bool GlDevice::Use() {
+  if (!context_->MakeCurrent()) return false;
+  GLuint fb = resources_.Name(framebuffer_, GlKind::kFramebuffer);
+  glBindFramebuffer(GL_FRAMEBUFFER, fb);
+  return fb != 0;
+}
+
+bool GlDevice::Reset() {
+  if (!context_->MakeCurrent()) return false;
+  resources_.ReleaseAll();
+  return MakeObjects();
+}
+
+void GlDevice::ApplyState(const DeviceState& s) {
+  const uint32_t* rs = s.renderStates;
+  const Viewport& v = s.viewport;
+  // Rows run top-down in surfaces and bottom-up in GL.
+  glViewport(v.x, height_ - (v.y + v.height), v.width, v.height);
+  glDepthRange(v.minZ, v.maxZ);
+  Enable(GL_DEPTH_TEST, rs[kRsZEnable] != 0);
+  // The comparison numbers run in GL's order, from never (1) to always (8).
+  glDepthFunc(rs[kRsZFunc] >= 1 && rs[kRsZFunc] <= 8 ? GL_NEVER + rs[kRsZFunc] - 1 : GL_LEQUAL);
+  glDepthMask(rs[kRsZWriteEnable] ? GL_TRUE : GL_FALSE);
+  // Culling names the winding as seen on the screen, which the picture keeps.
+  Enable(GL_CULL_FACE, rs[kRsCullMode] == kCullClockwise || rs[kRsCullMode] == kCullCounterClockwise);
+  glFrontFace(rs[kRsCullMode] == kCullClockwise ? GL_CCW : GL_CW);
+  glCullFace(GL_BACK);
+  glPolygonMode(GL_FRONT_AND_BACK,
+                rs[kRsFillMode] == kFillPoint ? GL_POINT : rs[kRsFillMode] == kFillWireframe ? GL_LINE : GL_FILL);
+  Enable(GL_BLEND, rs[kRsAlphaBlendEnable] != 0);
+  glBlendFunc(BlendFactor(rs[kRsSrcBlend]), BlendFactor(rs[kRsDestBlend]));
+}
+
+bool GlDevice::Clear(uint32_t flags, const SurfRect& r, uint32_t colour, float z, uint32_t stencil) {
+  if (!Use()) return false;
+  glEnable(GL_SCISSOR_TEST);
+  glScissor(r.left, height_ - r.bottom, r.Width(), r.Height());
+  GLbitfield mask = 0;
+  if (flags & kClearTarget) {
+    glClearColor(float((colour >> 16) & 255) / 255.0f, float((colour >> 8) & 255) / 255.0f,
+                 float(colour & 255) / 255.0f, 1.0f);
+    mask |= GL_COLOR_BUFFER_BIT;
+  }
+  if (flags & kClearZBuffer) {
+    glClearDepth(z);
+    glClearStencil(GLint(stencil));
+    glDepthMask(GL_TRUE);
+    mask |= GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT;
+  }
+  glClear(mask);
+  glDisable(GL_SCISSOR_TEST);
+  return glGetError() == GL_NO_ERROR;
+}
+
+bool GlDevice::DrawIndexed(const DeviceState& state, const Vertex* vertices, uint32_t vertexCount,
+                           const uint32_t* indices, uint32_t indexCount) {
+  indexCount -= indexCount % 3;
+  if (indexCount == 0) return true;
+  if (!Use()) return false;
+  ApplyState(state);
+  if (!shader_.Apply(state, resources_)) return false;
+  glBindVertexArray(resources_.Name(vertexArray_, GlKind::kVertexArray));
+  glBindBuffer(GL_ARRAY_BUFFER, resources_.Name(vertexBuffer_, GlKind::kBuffer));
+  glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(vertexCount) * GLsizeiptr(sizeof(Vertex)), vertices, GL_STREAM_DRAW);
+  glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(indexCount) * GLsizeiptr(sizeof(uint32_t)), indices,
+               GL_STREAM_DRAW);
+  glDrawElements(GL_TRIANGLES, GLsizei(indexCount), GL_UNSIGNED_INT, nullptr);
+  return glGetError() == GL_NO_ERROR;
+}
+
+bool GlDevice::Upload(const Surface& s) {
+  GLenum format, type;
+  if (s.Width() != width_ || s.Height() != height_ || !TransferFormat(s.Format(), &format, &type) || !Use())
+    return false;
+  // GL rows run bottom-up: the rows go in reverse order.
+  glBindTexture(GL_TEXTURE_2D, resources_.Name(colour_, GlKind::kTexture));
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, s.Pitch() / s.Format().BytesPerPixel());
+  for (int32_t y = 0; y < height_; ++y)
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, height_ - 1 - y, width_, 1, format, type, s.Row(y));
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  return glGetError() == GL_NO_ERROR;
+}
+
+bool GlDevice::ReadBack(Surface* s) {
+  GLenum format, type;
+  if (!s || s->Width() != width_ || s->Height() != height_ || !TransferFormat(s->Format(), &format, &type) ||
+      !Use())
+    return false;
+  glPixelStorei(GL_PACK_ROW_LENGTH, s->Pitch() / s->Format().BytesPerPixel());
+  for (int32_t y = 0; y < height_; ++y) glReadPixels(0, height_ - 1 - y, width_, 1, format, type, s->Row(y));
+  glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+  return glGetError() == GL_NO_ERROR;
+}

@@ -1,0 +1,44 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+
+#include "platform/device3d.h"
+#include "platform/gl/context.h"
+#include "platform/gl/resources.h"
+#include "platform/gl/shader.h"
+
+// The OpenGL side of the device: its context, render target, shader and resources. It keeps
+// no device state: each clear and draw is given the facade's state and applies it then.
+class GlDevice {
+ public:
+  // nullptr when no GL can be had or the render target cannot be made.
+  static std::unique_ptr<GlDevice> Create(int32_t width, int32_t height);
+  ~GlDevice();
+  GlDevice(const GlDevice&) = delete;
+  GlDevice& operator=(const GlDevice&) = delete;
+
+  bool Clear(uint32_t flags, const SurfRect& rect, uint32_t colour, float z, uint32_t stencil);
+  // Every index is below vertexCount (the facade checks).
+  bool DrawIndexed(const DeviceState& state, const Vertex* vertices, uint32_t vertexCount, const uint32_t* indices,
+                   uint32_t indexCount);
+  bool Upload(const Surface& s);
+  bool ReadBack(Surface* s);
+  // Releases every resource and makes the render target and shader again.
+  bool Reset();
+  const GlResources& Resources() const { return resources_; }
+  GlResources& Resources() { return resources_; }
+  // The context current and the render target bound; false when the context is gone.
+  bool Use();
+
+ private:
+  GlDevice(std::unique_ptr<GlContext> context, int32_t width, int32_t height)
+      : context_(std::move(context)), width_(width), height_(height) {}
+  bool MakeObjects();
+  void ApplyState(const DeviceState& state);
+
+  std::unique_ptr<GlContext> context_;
+  int32_t width_, height_;
+  GlResources resources_;
+  FixedFunctionShader shader_;
+  GlHandle framebuffer_ = 0, colour_ = 0, depth_ = 0, vertexArray_ = 0, vertexBuffer_ = 0, indexBuffer_ = 0;
+};

@@ -1,0 +1,285 @@
+// The object parser over either token stream, and the reference resolver.
+#include <cstring>
+#include <unordered_map>
+
+#include "platform/fs.h"
+#include "platform/xfile/tokens.h"
+#include "platform/xfile/xfile.h"
+
+namespace {
+
+constexpr int kMaxDepth = 200;
+
+class Parser {
+ public:
+  explicit Parser(XTokenSource& src) : src_(src) {}
+
+  XReadResult ParseAll(XFile& out) {
+    for (;;) {
+      const XToken t = src_.Next();
+      switch (t.kind) {
+        case XTok::End: return {};
+        case XTok::Separator:
+        case XTok::Values:
+        case XTok::String: continue;  // stray data between objects
+        case XTok::Template:
+          if (!SkipTemplate()) return Failure();
+          continue;
+        case XTok::OBrace:  // a reference at the top: nothing to attach it to
+          if (!SkipBlock()) return Failure();
+          continue;
+        case XTok::Word: {
+          std::unique_ptr<XObject> obj;
+          if (!ParseObject(t.text, 1, &obj)) return Failure();
+          if (obj) out.objects.push_back(std::move(obj));
+          continue;
+        }
+        case XTok::Error: return Failure();
+        default: return Failure("unexpected punctuation between objects");
+      }
+    }
+  }
+
+ private:
+  XReadResult Failure(const char* why = nullptr) {
+    XReadResult r;
+    r.status = depthExceeded_ ? XStatus::TooDeep : XStatus::Syntax;
+    r.message = why ? why : !message_.empty() ? message_ : !src_.error.empty() ? src_.error : "syntax error";
+    return r;
+  }
+  bool Fail(const char* why) {
+    if (message_.empty()) message_ = why;
+    return false;
+  }
+
+  // After "{": skips to the matching "}".
+  bool SkipBlock() {
+    for (int depth = 1; depth > 0;) {
+      switch (src_.Next().kind) {
+        case XTok::OBrace: ++depth; break;
+        case XTok::CBrace: --depth; break;
+        case XTok::End: return Fail("a block is not closed");
+        case XTok::Error: return false;
+        default: break;
+      }
+    }
+    return true;
+  }
+
+  // After "template": its name, then the body in braces.
+  bool SkipTemplate() {
+    for (;;) {
+      const XTok k = src_.Next().kind;
+      if (k == XTok::OBrace) return SkipBlock();
+      if (k == XTok::End || k == XTok::Error || k == XTok::CBrace) return Fail("a template declaration is broken");
+    }
+  }
+
+  // After the type word: optional name and GUID, "{", data, children, "}". *out stays empty
+  // for a type without a standard template (skipped whole).
+  bool ParseObject(std::string_view type, int depth, std::unique_ptr<XObject>* out) {
+    if (depth > kMaxDepth) {
+      depthExceeded_ = true;
+      return Fail("objects are nested too deeply");
+    }
+    auto obj = std::make_unique<XObject>();
+    bool named = false;
+    for (;;) {
+      const XToken t = src_.Next();
+      if (t.kind == XTok::OBrace) break;
+      if ((t.kind == XTok::Word || t.kind == XTok::Values) && !named) {
+        obj->name.assign(t.text);
+        named = true;
+      } else if (t.kind == XTok::Guid) {
+        obj->guid = t.guid;
+      } else {
+        return t.kind == XTok::Error ? false : Fail("an object header is broken");
+      }
+    }
+    if (src_.Peek().kind == XTok::Guid) obj->guid = src_.Next().guid;
+    const XTemplate* tmpl = FindStandardTemplate(type);
+    if (!tmpl) return SkipBlock();
+    obj->tmpl = tmpl;
+    obj->type = tmpl->name;
+    obj->shortData = !ReadStruct(*tmpl, *obj);
+    for (;;) {
+      const XToken t = src_.Next();
+      switch (t.kind) {
+        case XTok::CBrace:
+          *out = std::move(obj);
+          return true;
+        case XTok::Separator:
+        case XTok::Values:
+        case XTok::String: continue;  // data beyond what the template holds
+        case XTok::Word: {
+          std::unique_ptr<XObject> child;
+          if (!ParseObject(t.text, depth + 1, &child)) return false;
+          if (child) obj->children.push_back(std::move(child));
+          continue;
+        }
+        case XTok::OBrace:
+          if (!ParseReference(*obj)) return false;
+          continue;
+        case XTok::Template:
+          if (!SkipTemplate()) return false;
+          continue;
+        case XTok::End: return Fail("an object is not closed");
+        case XTok::Error: return false;
+        default: return Fail("unexpected punctuation inside an object");
+      }
+    }
+  }
+
+  // After "{" among the children: a name and/or GUID, then "}".
+  bool ParseReference(XObject& parent) {
+    auto ref = std::make_unique<XObject>();
+    ref->isReference = true;
+    for (;;) {
+      const XToken t = src_.Next();
+      if (t.kind == XTok::CBrace) break;
+      if (t.kind == XTok::Word || t.kind == XTok::Values) {
+        ref->name.assign(t.text);
+      } else if (t.kind == XTok::Guid) {
+        ref->guid = t.guid;
+      } else if (t.kind != XTok::Separator) {
+        return t.kind == XTok::Error ? false : Fail("a reference is broken");
+      }
+    }
+    parent.children.push_back(std::move(ref));
+    return true;
+  }
+
+  // The members of one structure; false when the data ends early. Array lengths come from
+  // members already read, but a loop only goes on while values keep coming, so a length
+  // larger than the file costs nothing.
+  bool ReadStruct(const XTemplate& t, XObject& obj) {
+    uint32_t single[6] = {};
+    for (int i = 0; i < t.count; ++i) {
+      const XMember& m = t.members[i];
+      if (!m.IsArray()) {
+        if (!ReadValue(m, obj, &single[i])) return false;
+        continue;
+      }
+      const uint32_t n = m.fixed ? m.fixed : single[m.countFrom];
+      for (uint32_t k = 0; k < n; ++k)
+        if (!ReadValue(m, obj, nullptr)) return false;
+    }
+    return true;
+  }
+
+  bool ReadValue(const XMember& m, XObject& obj, uint32_t* intOut) {
+    switch (m.kind) {
+      case XMemberKind::Int: {
+        uint32_t v;
+        if (!src_.Int(&v)) return false;
+        obj.data.push_back(v);
+        if (intOut) *intOut = v;
+        return true;
+      }
+      case XMemberKind::Float: {
+        float f;
+        if (!src_.Float(&f)) return false;
+        obj.PushFloat(f);
+        return true;
+      }
+      case XMemberKind::String: {
+        std::string s;
+        if (!src_.String(&s)) return false;
+        obj.PushString(std::move(s));
+        return true;
+      }
+      case XMemberKind::Struct: return ReadStruct(*m.sub, obj);
+    }
+    return false;
+  }
+
+  XTokenSource& src_;
+  std::string message_;
+  bool depthExceeded_ = false;
+};
+
+void Index(const XObject& o, std::unordered_map<std::string_view, const XObject*>& names,
+           std::vector<const XObject*>& guided) {
+  if (o.isReference) return;
+  if (!o.name.empty()) names.emplace(o.name, &o);
+  if (!o.guid.IsZero()) guided.push_back(&o);
+  for (const auto& c : o.children) Index(*c, names, guided);
+}
+
+void Resolve(XObject& o, const std::unordered_map<std::string_view, const XObject*>& names,
+             const std::vector<const XObject*>& guided) {
+  if (o.isReference) {
+    o.target = nullptr;
+    if (!o.name.empty()) {
+      const auto it = names.find(o.name);
+      if (it != names.end()) o.target = it->second;
+    }
+    if (!o.target && !o.guid.IsZero())
+      for (const XObject* g : guided)
+        if (g->guid == o.guid) {
+          o.target = g;
+          break;
+        }
+    return;
+  }
+  for (auto& c : o.children) Resolve(*c, names, guided);
+}
+
+bool Digits(std::string_view s) {
+  for (char c : s)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+}  // namespace
+
+void ResolveXReferences(const std::vector<XFile*>& files) {
+  std::unordered_map<std::string_view, const XObject*> names;
+  std::vector<const XObject*> guided;
+  for (const XFile* f : files)
+    for (const auto& o : f->objects) Index(*o, names, guided);
+  for (XFile* f : files)
+    for (auto& o : f->objects) Resolve(*o, names, guided);
+}
+
+XReadResult ParseXFile(std::string_view bytes, XFile& out) {
+  out.objects.clear();
+  XReadResult r;
+  if (bytes.size() < 16 || bytes.substr(0, 4) != "xof " || !Digits(bytes.substr(4, 4))) {
+    r.status = XStatus::NotXFile;
+    r.message = "not an .x file";
+    return r;
+  }
+  const std::string_view format = bytes.substr(8, 4), floats = bytes.substr(12, 4);
+  if (format == "tzip" || format == "bzip") {
+    r.status = XStatus::Compressed;
+    r.message = "compressed .x files are not supported";
+    return r;
+  }
+  if ((format != "txt " && format != "bin ") || (floats != "0032" && floats != "0064")) {
+    r.status = XStatus::BadFormat;
+    r.message = "unknown .x format";
+    return r;
+  }
+  out.major = uint16_t((bytes[4] - '0') * 10 + (bytes[5] - '0'));
+  out.minor = uint16_t((bytes[6] - '0') * 10 + (bytes[7] - '0'));
+  out.encoding = format == "txt " ? XEncoding::Text : XEncoding::Binary;
+  out.floatBits = floats == "0064" ? 64 : 32;
+  const std::string_view body = bytes.substr(16);
+  auto src = out.encoding == XEncoding::Text ? MakeTextTokens(body) : MakeBinaryTokens(body, out.floatBits);
+  r = Parser(*src).ParseAll(out);
+  ResolveXReferences({&out});
+  return r;
+}
+
+XReadResult ReadXFile(const std::string& path, XFile& out) {
+  std::string bytes;
+  if (!FsReadFile(path, bytes)) {
+    out.objects.clear();
+    XReadResult r;
+    r.status = XStatus::ReadFailed;
+    r.message = "cannot read " + path;
+    return r;
+  }
+  return ParseXFile(bytes, out);
+}

@@ -1,0 +1,72 @@
+#include "scene3d/record_pools.h"
+
+#include "display/record_pools.h"
+#include "model/mesh_data.h"
+
+RecordPool<ObjectRecord> g_objectPool(2, 4);
+RecordPool<LightRecord> g_lightPool(8, 4);
+
+void CreateScenePools() {
+  g_objectPool.Create();
+  g_lightPool.Create();
+}
+
+void FreeScenePools() {
+  if (g_objectPool.Created())
+    for (int32_t i = 0; i < g_objectPool.Capacity(); ++i)
+      if (g_objectPool.InUse(uint32_t(i))) ReleaseObjectRecordContents(uint32_t(i));
+  g_objectPool.Release();
+  g_lightPool.Release();
+}
+
+void ClearScenePools() {
+  g_framePool.Clear();
+  g_imagePool.Clear();
+  g_objectPool.Clear();
+  g_meshPool.Clear();
+  g_texturePool.Clear();
+  g_drawOpPool.Clear();
+  g_lightPool.Clear();
+}
+
+void ResetScenePoolLists() {
+  g_framePool.ResetLists();
+  g_imagePool.ResetLists();
+  g_objectPool.ResetLists();
+  g_meshPool.ResetLists();
+  g_texturePool.ResetLists();
+  g_drawOpPool.ResetLists();
+  g_lightPool.ResetLists();
+}
+
+uint32_t AllocObjectRecord() {
+  return g_objectPool.Alloc([](ObjectRecord& o) {
+    o = ObjectRecord{};
+    o.limbs.assign(32, LimbRecord{});
+  });
+}
+
+uint32_t AllocLightRecord() { return g_lightPool.Alloc(); }
+
+int FreeObjectRecord(uint32_t r) {
+  if (!g_objectPool.InUse(r)) return 0;
+  return g_objectPool.Free(r, [r](ObjectRecord&) { ReleaseObjectRecordContents(r); });
+}
+
+int FreeLightRecord(uint32_t r) {
+  return g_lightPool.Free(r, [r](LightRecord& l) { DisableDeviceLight(l, r); });
+}
+
+void GrowLimbArray(uint32_t object, int32_t limb) {
+  if (!g_objectPool.InUse(object)) return;
+  std::vector<LimbRecord>& limbs = g_objectPool[object].limbs;
+  int32_t cap = int32_t(limbs.size());
+  if (limb <= cap - 4) return;
+  size_t newCap = cap > 0 ? size_t(cap) * 2 : 32;
+  while (int64_t(limb) > int64_t(newCap) - 4) newCap *= 2;
+  try {
+    limbs.resize(newCap, LimbRecord{});
+  } catch (const std::bad_alloc&) {
+    RunError(101);
+  }
+}

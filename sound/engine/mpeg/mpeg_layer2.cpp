@@ -1,0 +1,81 @@
+// Layer II: bit allocation, scale factors and requantised samples, 1152 per channel.
+#include "sound/engine/mpeg/mpeg_decoder.h"
+#include "sound/engine/mpeg/mpeg_internal.h"
+
+namespace {
+
+// Three requantised samples (before the scale factor) of one code or code group.
+void ReadTriple(MpegDecoder* dec, const MpegLayer2Quant& q, float* s) {
+  const float half = (float)((q.levels - 1) / 2);
+  if (q.grouped) {
+    uint32_t c = MpegGetBits(dec, q.bits);
+    for (int i = 0; i < 3; i++) {
+      s[i] = ((float)(c % q.levels) - half) * q.step;
+      c /= q.levels;
+    }
+  } else {
+    for (int i = 0; i < 3; i++) s[i] = ((float)MpegGetBits(dec, q.bits) - half) * q.step;
+  }
+}
+
+}  // namespace
+
+bool MpegDecodeLayer2(MpegDecoder* dec, const MpegFrameHeader& h, int16_t* out, int* bytes_written) {
+  const MpegTables& t = MpegTab();
+  const MpegLayer2Table& tab = t.l2_tables[dec->layer2_table];
+  const int limit = h.subband_limit, bound = h.joint_bound, nch = h.channels;
+  int8_t alloc[2][32];
+  uint8_t scfsi[2][32] = {};
+  uint8_t scf[2][32][3] = {};
+  for (int sb = 0; sb < limit; sb++) {
+    if (sb < bound) {
+      for (int ch = 0; ch < nch; ch++) alloc[ch][sb] = tab.quant[sb][MpegGetBits(dec, tab.nbal[sb])];
+    } else {
+      alloc[0][sb] = alloc[1][sb] = tab.quant[sb][MpegGetBits(dec, tab.nbal[sb])];
+    }
+  }
+  for (int sb = 0; sb < limit; sb++)
+    for (int ch = 0; ch < nch; ch++)
+      if (alloc[ch][sb] >= 0) scfsi[ch][sb] = (uint8_t)MpegGetBits(dec, 2);
+  for (int sb = 0; sb < limit; sb++)
+    for (int ch = 0; ch < nch; ch++) {
+      if (alloc[ch][sb] < 0) continue;
+      uint8_t* s = scf[ch][sb];
+      switch (scfsi[ch][sb]) {
+        case 0: s[0] = MpegGetBits(dec, 6); s[1] = MpegGetBits(dec, 6); s[2] = MpegGetBits(dec, 6); break;
+        case 1: s[0] = s[1] = MpegGetBits(dec, 6); s[2] = MpegGetBits(dec, 6); break;
+        case 2: s[0] = s[1] = s[2] = MpegGetBits(dec, 6); break;
+        default: s[0] = MpegGetBits(dec, 6); s[1] = s[2] = MpegGetBits(dec, 6); break;
+      }
+    }
+  float samples[2][3][32] = {};
+  for (int gr = 0; gr < 12; gr++) {
+    const int part = gr >> 2;
+    for (int sb = 0; sb < limit; sb++) {
+      if (sb < bound) {
+        for (int ch = 0; ch < nch; ch++) {
+          float v[3] = {0, 0, 0};
+          if (alloc[ch][sb] >= 0) {
+            ReadTriple(dec, t.l2_quant[alloc[ch][sb]], v);
+            const float f = t.l2_scale[scf[ch][sb][part]];
+            for (int i = 0; i < 3; i++) v[i] *= f;
+          }
+          for (int i = 0; i < 3; i++) samples[ch][i][sb] = v[i];
+        }
+      } else {
+        float v[3] = {0, 0, 0};
+        if (alloc[0][sb] >= 0) ReadTriple(dec, t.l2_quant[alloc[0][sb]], v);
+        for (int ch = 0; ch < nch; ch++) {
+          const float f = alloc[0][sb] >= 0 ? t.l2_scale[scf[ch][sb][part]] : 0.0f;
+          for (int i = 0; i < 3; i++) samples[ch][i][sb] = v[i] * f;
+        }
+      }
+    }
+    for (int i = 0; i < 3; i++) {
+      MpegSynthesize(dec, samples[0][i], samples[1][i], nch, out);
+      out += 32 * nch;
+    }
+  }
+  *bytes_written = 12 * 3 * 32 * 2 * nch;
+  return true;
+}

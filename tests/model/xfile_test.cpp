@@ -1,0 +1,258 @@
+// The .x reader and writer: the object tree of a hand-written text file, the same tree through
+// every encoding, references across depth and files, and refusal of broken or compressed input.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "platform/xfile/xfile.h"
+
+namespace {
+
+const char kSample[] = R"(xof 0302txt 0032
+// comment line
+# another comment
+template Custom {
+ <12345678-1234-1234-1234-123456789ABC>
+ DWORD a;
+ [...]
+}
+Header { 1; 0; 1; }
+Material Shiny {
+ 1.0;0.5;0.25;1.0;;
+ 12.5;
+ 0.1;0.2;0.3;;
+ 0.0;0.0;0.0;;
+ TextureFilename { "skin.old.png"; }
+}
+Frame Body {
+ FrameTransformMatrix {
+  1,0,0,0, 0,1,0,0, 0,0,1,0, 2.5,-3,4e1,1;;
+ }
+ Custom stray { 7; Frame Hidden { } }
+ Frame Arm {
+  Mesh ArmMesh {
+   4;
+   0;0;0;, 1;0;0;, 1;1;0;, 0;1;0;;
+   2;
+   3;0,1,2;, 4;0,1,2,3;;
+   MeshMaterialList {
+    2; 2; 0, 1;;
+    { Shiny }
+    Material { 0;0;1;1;; 0; 0;0;0;; 0;0;0;; }
+   }
+   MeshNormals { 1; 0;0;1;; 1; 3;0,0,0;; }
+   MeshTextureCoords { 4; 0;0;, 1;0;, 1;1;, 0;1;; }
+   VertexDuplicationIndices { 4; 4; 0, 1, 2, 3; }
+  }
+ }
+}
+AnimationSet Walk {
+ Animation {
+  { Arm }
+  AnimationKey { 0; 2; 0;4;1,0,0,0;;, 10;4;0,1,0,0;;; }
+  AnimationKey { 2; 1; 5;3;1.5,2.5,3.5;;; }
+ }
+}
+)";
+
+std::string Dump(const XObject& o, int depth = 0) {
+  std::string s(size_t(depth), ' ');
+  if (o.isReference) return s + "ref " + o.name + " -> " + (o.target ? o.target->name : "?") + "\n";
+  s += o.type + " '" + o.name + "'" + (o.shortData ? " short" : "") + " [";
+  for (uint32_t v : o.data) s += std::to_string(v) + " ";
+  for (const std::string& str : o.strings) s += "\"" + str + "\" ";
+  s += "]\n";
+  for (const auto& ch : o.children) s += Dump(*ch, depth + 1);
+  return s;
+}
+
+std::string Dump(const XFile& f) {
+  std::string s;
+  for (const auto& o : f.objects) s += Dump(*o);
+  return s;
+}
+
+float F(const XObject& o, size_t i) {
+  float f;
+  std::memcpy(&f, &o.data.at(i), 4);
+  return f;
+}
+
+TEST(XFile, TextSampleGivesTheTreeWithUnknownObjectsSkipped) {
+  XFile f;
+  const XReadResult r = ParseXFile(kSample, f);
+  ASSERT_TRUE(r.ok()) << r.message;
+  ASSERT_EQ(f.objects.size(), 4u);  // Header, Material, Frame, AnimationSet
+  const XObject& mat = *f.objects[1];
+  EXPECT_TRUE(mat.Is("Material"));
+  EXPECT_EQ(mat.name, "Shiny");
+  EXPECT_EQ(mat.data.size(), 11u);
+  EXPECT_FLOAT_EQ(F(mat, 1), 0.5f);
+  EXPECT_FLOAT_EQ(F(mat, 4), 12.5f);
+  ASSERT_EQ(mat.children.size(), 1u);
+  XDataCursor tc(*mat.children[0]);
+  std::string tex;
+  ASSERT_TRUE(tc.String(&tex));
+  EXPECT_EQ(tex, "skin.old.png");
+
+  const XObject& body = *f.objects[2];
+  ASSERT_EQ(body.children.size(), 2u);  // the Custom object and the frame inside it are gone
+  const XObject& ftm = *body.children[0];
+  EXPECT_TRUE(ftm.Is("FrameTransformMatrix"));
+  ASSERT_EQ(ftm.data.size(), 16u);
+  EXPECT_FLOAT_EQ(F(ftm, 12), 2.5f);
+  EXPECT_FLOAT_EQ(F(ftm, 14), 40.0f);
+  const XObject& mesh = *body.children[1]->children.at(0);
+  EXPECT_EQ(mesh.name, "ArmMesh");
+  EXPECT_FALSE(mesh.shortData);
+  // 1 + 12 + 1 + (1 + 3) + (1 + 4)
+  ASSERT_EQ(mesh.data.size(), 23u);
+  EXPECT_EQ(mesh.data[13], 2u);
+  EXPECT_EQ(mesh.data[18], 4u);
+  EXPECT_EQ(mesh.data[22], 3u);
+  ASSERT_EQ(mesh.children.size(), 3u);  // VertexDuplicationIndices skipped
+  const XObject& list = *mesh.children[0];
+  ASSERT_EQ(list.children.size(), 2u);
+  EXPECT_EQ(list.children[0]->Resolved(), &mat);
+  EXPECT_TRUE(list.children[1]->Resolved()->Is("Material"));
+
+  const XObject& anim = *f.objects[3]->children.at(0);
+  ASSERT_EQ(anim.children.size(), 3u);
+  ASSERT_NE(anim.children[0]->Resolved(), nullptr);  // a frame two levels down
+  EXPECT_EQ(anim.children[0]->Resolved()->name, "Arm");
+  const XObject& rot = *anim.children[1];
+  ASSERT_EQ(rot.data.size(), 2u + 2 * 6);
+  EXPECT_EQ(rot.data[8], 10u);
+  EXPECT_FLOAT_EQ(F(rot, 11), 1.0f);
+}
+
+TEST(XFile, EveryEncodingHoldsTheSameTree) {
+  XFile f;
+  ASSERT_TRUE(ParseXFile(kSample, f).ok());
+  const std::string expect = Dump(f);
+  struct Enc {
+    XEncoding e;
+    uint32_t bits;
+  } encs[] = {{XEncoding::Text, 32}, {XEncoding::Text, 64}, {XEncoding::Binary, 32}, {XEncoding::Binary, 64}};
+  for (const Enc& enc : encs) {
+    const std::string bytes = WriteXFile(f, enc.e, enc.bits);
+    XFile g;
+    const XReadResult r = ParseXFile(bytes, g);
+    ASSERT_TRUE(r.ok()) << r.message << "\n" << bytes;
+    EXPECT_EQ(g.encoding, enc.e);
+    EXPECT_EQ(g.floatBits, enc.bits);
+    EXPECT_EQ(Dump(g), expect) << bytes;
+  }
+  // Floats that need all their digits survive text exactly.
+  XFile h;
+  XObject& v = h.Add("FloatKeys");
+  v.PushInt(3);
+  for (float x : {0.1f, -1.0e-30f, 3.4028235e38f}) v.PushFloat(x);
+  XFile back;
+  ASSERT_TRUE(ParseXFile(WriteXFile(h, XEncoding::Text), back).ok());
+  EXPECT_EQ(back.objects.at(0)->data, v.data);
+}
+
+TEST(XFile, HeadersAreCheckedAndCompressedFilesRefused) {
+  struct Case {
+    const char* head;
+    XStatus status;
+  } cases[] = {
+      {"xof 0303txt 0064", XStatus::Ok},
+      {"xof 0302bin 0032", XStatus::Ok},
+      {"xof 0303tzip0032", XStatus::Compressed},
+      {"xof 0302bzip0064", XStatus::Compressed},
+      {"xof 0302txt 0016", XStatus::BadFormat},
+      {"xof 0302TXT 0032", XStatus::BadFormat},
+      {"xof 03a2txt 0032", XStatus::NotXFile},
+      {"MZ", XStatus::NotXFile},
+  };
+  for (const Case& c : cases) {
+    XFile f;
+    EXPECT_EQ(ParseXFile(c.head, f).status, c.status) << c.head;
+  }
+  XFile f;
+  EXPECT_EQ(ReadXFile("/no/such/file.x", f).status, XStatus::ReadFailed);
+}
+
+TEST(XFile, BrokenInputFailsCleanlyAndKeepsWhatWasComplete) {
+  const std::string head = "xof 0302txt 0032\n";
+  struct Case {
+    std::string body;
+    XStatus status;
+    size_t objects;
+  } cases[] = {
+      {"Frame A { } Frame B { Frame C {", XStatus::Syntax, 1},
+      {"Frame A { } Frame B { \"open", XStatus::Syntax, 1},
+      {"Frame A { } ] Frame B { }", XStatus::Syntax, 1},
+      {"template T { DWORD a; ", XStatus::Syntax, 0},
+      {std::string(1000, 'x').insert(0, "Frame ") + " { }", XStatus::Ok, 1},
+  };
+  for (const Case& c : cases) {
+    XFile f;
+    EXPECT_EQ(ParseXFile(head + c.body, f).status, c.status) << c.body;
+    EXPECT_EQ(f.objects.size(), c.objects) << c.body;
+  }
+  std::string deep = head;
+  for (int i = 0; i < 5000; ++i) deep += "Frame {";
+  XFile f;
+  EXPECT_EQ(ParseXFile(deep, f).status, XStatus::TooDeep);
+}
+
+TEST(XFile, ShortOrExcessDataIsFlaggedWithoutLosingTheNextObjects) {
+  // 4 billion keys announced, one present; a huge vertex count; then extra numbers.
+  const std::string text = "xof 0302txt 0032\n"
+                           "AnimationKey { 0; 4000000000; 0;4;1,0,0,0;;; }\n"
+                           "Mesh M { 4294967295; 1;2;3;; MeshNormals { 0;; 0;; } }\n"
+                           "FloatKeys { 1; 2.0; 3, 4, \"x\"; }\n"
+                           "Frame After { }\n";
+  XFile f;
+  ASSERT_TRUE(ParseXFile(text, f).ok());
+  ASSERT_EQ(f.objects.size(), 4u);
+  EXPECT_TRUE(f.objects[0]->shortData);
+  EXPECT_EQ(f.objects[0]->data.size(), 8u);
+  EXPECT_TRUE(f.objects[1]->shortData);
+  EXPECT_EQ(f.objects[1]->data.size(), 4u);
+  EXPECT_EQ(f.objects[1]->children.size(), 1u);  // children after short data still count
+  EXPECT_FALSE(f.objects[2]->shortData);
+  EXPECT_EQ(f.objects[2]->data.size(), 2u);
+  EXPECT_EQ(f.objects[3]->name, "After");
+
+  // A binary list whose count runs past the end of the file.
+  XFile b;
+  XObject& k = b.Add("FloatKeys");
+  k.PushInt(2);
+  k.PushFloat(1);
+  k.PushFloat(2);
+  b.Add("Frame", "Last");
+  std::string bytes = WriteXFile(b, XEncoding::Binary);
+  const size_t at = bytes.find(std::string("\x07\x00\x02\x00\x00\x00", 6));
+  ASSERT_NE(at, std::string::npos);
+  bytes[at + 5] = '\x70';  // 0x70000002 floats
+  XFile g;
+  const XReadResult r = ParseXFile(bytes, g);
+  EXPECT_EQ(r.status, XStatus::Syntax);
+  EXPECT_TRUE(g.objects.empty());
+  XDataCursor c(*b.objects[0]);
+  float two[2];
+  EXPECT_FALSE(c.Floats(two, 4));
+  EXPECT_TRUE(c.Floats(two, 0));
+}
+
+TEST(XFile, ReferencesResolveAcrossFiles) {
+  XFile model, anim;
+  ASSERT_TRUE(ParseXFile("xof 0302bin 0032", model).ok());
+  model.Add("Frame", "Root").AddChild("Frame", "Leg");
+  const std::string binary = WriteXFile(model, XEncoding::Binary);
+  ASSERT_TRUE(ParseXFile(binary, model).ok());
+  ASSERT_TRUE(ParseXFile("xof 0302txt 0032\nAnimationSet { Animation { { Leg } { Nowhere } } }", anim).ok());
+  const XObject& a = *anim.objects[0]->children[0];
+  EXPECT_EQ(a.children[0]->target, nullptr);  // unresolved within its own file
+  ResolveXReferences({&model, &anim});
+  ASSERT_NE(a.children[0]->target, nullptr);
+  EXPECT_EQ(a.children[0]->target->name, "Leg");
+  EXPECT_EQ(a.children[1]->target, nullptr);
+}
+
+}  // namespace

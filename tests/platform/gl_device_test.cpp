@@ -1,0 +1,156 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "platform/device3d.h"
+#include "platform/gl/device.h"
+#include "tests/support/gl_required.h"
+
+namespace {
+
+uint32_t PixelAfterClear(Device3D* d, uint32_t colour) {
+  d->Clear(kClearTarget, SurfRect{0, 0, 8, 8}, colour, 1.0f, 0);
+  SurfacePtr s = SurfaceCreate(8, 8, 32);
+  d->ReadBackInto(s.get());
+  return s->GetPixel(4, 4) & 0xFFFFFF;
+}
+
+TEST(GlContext, DevicesKeepTheirOwnContextsAndGlComesBackAfterTheLastIsGone) {
+  Device3DPtr a = CreateGlDevice(8, 8), b = CreateGlDevice(8, 8);
+  VK_NEED_GL(a && b);
+  // Each use makes its own context current again.
+  EXPECT_EQ(PixelAfterClear(a.get(), 0xFF0000), 0xFF0000u);
+  EXPECT_EQ(PixelAfterClear(b.get(), 0x0000FF), 0x0000FFu);
+  SurfacePtr s = SurfaceCreate(8, 8, 32);
+  ASSERT_TRUE(a->ReadBackInto(s.get()));
+  EXPECT_EQ(s->GetPixel(0, 0) & 0xFFFFFF, 0xFF0000u);
+  a.reset();
+  EXPECT_EQ(PixelAfterClear(b.get(), 0x00FF00), 0x00FF00u);
+  b.reset();
+  for (int k = 0; k < 2; ++k) {  // the display was let go; a new device opens it again
+    Device3DPtr c = CreateGlDevice(8, 8);
+    ASSERT_TRUE(c);
+    EXPECT_EQ(PixelAfterClear(c.get(), 0x123456), 0x123456u);
+  }
+}
+
+TEST(GlResources, AResetReleasesEveryHandleAndHandlesAreNeverReused) {
+  std::unique_ptr<GlDevice> gl = GlDevice::Create(8, 8);
+  VK_NEED_GL(gl);
+  GlResources& r = gl->Resources();
+  const size_t own = r.Count();
+  ASSERT_TRUE(gl->Use());
+  GlHandle t = r.Create(GlKind::kTexture), buf = r.Create(GlKind::kBuffer);
+  EXPECT_NE(r.Name(t, GlKind::kTexture), 0u);
+  EXPECT_EQ(r.Name(t, GlKind::kBuffer), 0u);  // a handle of another kind finds nothing
+  r.Release(buf);
+  EXPECT_EQ(r.Name(buf, GlKind::kBuffer), 0u);
+  ASSERT_TRUE(gl->Reset());
+  EXPECT_EQ(r.Name(t, GlKind::kTexture), 0u);
+  EXPECT_EQ(r.Count(), own);
+  r.Release(t);  // a stale handle: nothing happens
+  ASSERT_TRUE(gl->Use());
+  GlHandle again = r.Create(GlKind::kTexture);
+  EXPECT_NE(again, t);
+  EXPECT_EQ(PixelAfterClear(CreateGlDevice(8, 8).get(), 0x0000FF), 0x0000FFu);  // the device still works
+}
+
+// A quad over the left half in clip space (z 0.5), corners clockwise or counter-clockwise on
+// the screen, facing the viewer.
+std::vector<Vertex> LeftQuad() {
+  return {{-1, 1, 0.5f, 0, 0, -1, 0, 0}, {0, 1, 0.5f, 0, 0, -1, 0, 0},
+          {0, -1, 0.5f, 0, 0, -1, 0, 0}, {-1, -1, 0.5f, 0, 0, -1, 0, 0}};
+}
+const std::vector<uint32_t> kClockwise = {0, 1, 2, 0, 2, 3}, kCounterClockwise = {0, 2, 1, 0, 3, 2};
+
+TEST(GlDraw, TheStateGivenBeforeGlIsAppliedAtDraw) {
+  Device3DPtr d = CreateNullDevice();
+  d->SetViewport(0, 0, 64, 64, 0, 1);
+  d->SetRenderState(kRsLighting, 0);  // unlit: white
+  VK_NEED_GL(d->StartGl(64, 64));
+  SurfacePtr s = SurfaceCreate(64, 64, 32);
+  auto draw = [&](const std::vector<uint32_t>& idx) {
+    d->Clear(kClearTarget | kClearZBuffer, SurfRect{0, 0, 64, 64}, 0, 1.0f, 0);
+    std::vector<Vertex> v = LeftQuad();
+    EXPECT_TRUE(d->DrawIndexed(v.data(), uint32_t(v.size()), idx.data(), uint32_t(idx.size())));
+    d->ReadBackInto(s.get());
+    return s->GetPixel(16, 32) & 0xFFFFFF;
+  };
+  EXPECT_EQ(draw(kClockwise), 0xFFFFFFu);
+  EXPECT_EQ(s->GetPixel(48, 32) & 0xFFFFFF, 0u);
+  EXPECT_EQ(draw(kCounterClockwise), 0u);  // culled by default
+  d->SetRenderState(kRsCullMode, kCullNone);
+  EXPECT_EQ(draw(kCounterClockwise), 0xFFFFFFu);
+
+  // Lit: material ambient x global ambient + material diffuse x light x N.L (0.6 here).
+  d->SetRenderState(kRsLighting, 1);
+  d->SetRenderState(kRsAmbient, 0xFFFFFF);
+  d->SetMaterial(Material{{0.5f, 0.5f, 0.5f, 1}, {0.25f, 0.25f, 0.25f, 1}});
+  Light sun;
+  sun.direction[1] = 0.8f;
+  sun.direction[2] = 0.6f;
+  d->SetLight(3, sun);
+  d->EnableLight(3, true);
+  const int expected = int(std::lround((0.25 + 0.5 * 0.6) * 255));
+  EXPECT_NEAR(int(draw(kClockwise) & 255), expected, 2);
+  // A light switched off leaves the ambient share.
+  d->EnableLight(3, false);
+  EXPECT_NEAR(int(draw(kClockwise) & 255), 64, 2);
+}
+
+TEST(DeviceFacade, GetsAnswerWhatWasSetAndRefuseNumbersWithoutRoom) {
+  std::vector<std::string> log;
+  Device3DPtr d = CreateRecordingDevice(CreateNullDevice(), &log);
+  EXPECT_EQ(d->Kind(), DeviceKind::kNull);
+  EXPECT_EQ(d->State().renderStates[kRsCullMode], uint32_t(kCullCounterClockwise));
+  const float m[16] = {2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 5, 6, 7, 1};
+  Light l;
+  l.type = kLightSpot;
+  l.range = 9;
+  EXPECT_TRUE(d->SetTransform(kTransformView, m));
+  EXPECT_TRUE(d->SetRenderState(kRsFogEnable, 1));
+  EXPECT_TRUE(d->SetTextureStageState(0, kTssMipFilter, 3));
+  EXPECT_TRUE(d->SetLight(7, l));
+  EXPECT_TRUE(d->EnableLight(7, true));
+  EXPECT_TRUE(d->SetViewport(1, 2, 30, 40, 0.25f, 0.75f));
+  const DeviceState& s = d->State();
+  EXPECT_EQ(s.transforms[1][12], 5.0f);
+  EXPECT_EQ(s.renderStates[kRsFogEnable], 1u);
+  EXPECT_EQ(s.stageStates[kTssMipFilter], 3u);
+  EXPECT_EQ(s.lights[7].type, uint32_t(kLightSpot));
+  EXPECT_EQ(s.lightOn[7], 1);
+  EXPECT_EQ(s.viewport.height, 40);
+  EXPECT_EQ(s.viewport.maxZ, 0.75f);
+  EXPECT_FALSE(d->SetRenderState(kRenderStateCount, 1));
+  EXPECT_FALSE(d->SetTextureStageState(1, kTssMipFilter, 1));
+  EXPECT_FALSE(d->SetTransform(4, m));
+  EXPECT_FALSE(d->SetLight(kMaxLights, l));
+  EXPECT_FALSE(d->SetViewport(0, 0, -1, 1, 0, 1));
+  const Vertex v[3] = {};
+  const uint32_t bad[3] = {0, 1, 3};
+  EXPECT_FALSE(d->DrawIndexed(v, 3, bad, 3));
+  EXPECT_EQ(log[0], "transform 2 2 3 4 1");
+  EXPECT_EQ(log[3], "light 7 2 1,1,1");
+  EXPECT_EQ(log.back(), "draw 3 3");
+  d->Reset();
+  EXPECT_EQ(s.lightOn[7], 0);
+  EXPECT_EQ(s.transforms[1][12], 0.0f);
+  EXPECT_EQ(s.viewport.width, 0);
+}
+
+TEST(DeviceFacade, NormalsFollowTheInverseTransposeOfTheWorld) {
+  const float scale[16] = {2, 0, 0, 0, 0, 1, 0, 0, 0, 0, -4, 0, 9, 9, 9, 1};
+  float n[9];
+  NormalMatrix(scale, n);
+  EXPECT_FLOAT_EQ(n[0], 0.5f);
+  EXPECT_FLOAT_EQ(n[4], 1.0f);
+  EXPECT_FLOAT_EQ(n[8], -0.25f);
+  const float flat[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};  // no inverse: kept
+  NormalMatrix(flat, n);
+  EXPECT_FLOAT_EQ(n[0], 1.0f);
+  EXPECT_FLOAT_EQ(n[8], 0.0f);
+}
+
+}  // namespace
