@@ -258,6 +258,22 @@ bool FsWriteFileAtomic(const std::string& name, const std::string& data) {
   return true;
 }
 
+int FsCreateTempBeside(const std::string& target, std::string& tempPath) {
+  tempPath.clear();
+  const std::string path = SaveTarget(FsResolveForWrite(target));
+  return path.empty() ? -1 : CreateUniqueFile(FsFolderOf(path), tempPath);
+}
+
+bool FsCommitTemp(const std::string& tempPath, const std::string& target) {
+  const std::string path = SaveTarget(FsResolveForWrite(target));
+  struct stat old;
+  const bool exists = !path.empty() && stat(path.c_str(), &old) == 0;
+  bool ok = !path.empty() && (!exists || (S_ISREG(old.st_mode) && chmod(tempPath.c_str(), old.st_mode & 07777) == 0));
+  if (ok && rename(tempPath.c_str(), path.c_str()) == 0) return true;
+  unlink(tempPath.c_str());
+  return false;
+}
+
 namespace {
 
 // The temporary folder's path for the SIGHUP handler, which may use nothing but system calls.

@@ -105,7 +105,8 @@ bool FsListTreeFiles(const std::string& top, std::vector<std::string>& out);
 // existing one fails). Returns a file descriptor or -1.
 int FsOpenBelow(const std::string& top, const std::string& relative, bool create);
 
-// A new temporary file in the folder of target (made new, so no link is followed): its
-// descriptor, or -1; tempPath receives its path. FsCommitTemp renames it over the target.
+// A new temporary file beside the file a save of target lands in (as FsWriteFileAtomic): its
+// descriptor, or -1; tempPath receives its path. FsCommitTemp renames it over that file (a
+// replaced file keeps its mode; a folder or device is never replaced) or deletes it.
 int FsCreateTempBeside(const std::string& target, std::string& tempPath);
 bool FsCommitTemp(const std::string& tempPath, const std::string& target);

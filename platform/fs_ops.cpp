@@ -197,11 +197,8 @@ bool FsCopyFile(const std::string& from, const std::string& to) {
     close(in);
     return false;
   }
-  std::string folder = FsFolderOf(target);
-  std::string tmpl = (folder.empty() ? "." : folder) + "/.vk-copy-XXXXXX";
-  std::vector<char> buf(tmpl.begin(), tmpl.end());
-  buf.push_back(0);
-  int out = mkostemp(buf.data(), O_CLOEXEC);
+  std::string temp;
+  int out = FsCreateTempBeside(to, temp);
   if (out < 0) {
     close(in);
     return false;
@@ -209,8 +206,8 @@ bool FsCopyFile(const std::string& from, const std::string& to) {
   bool ok = CopyFd(in, out) && fchmod(out, st.st_mode & 0777) == 0;
   close(in);
   ok = close(out) == 0 && ok;
-  if (ok && RenameNoReplace(buf.data(), target)) return true;
-  unlink(buf.data());
+  if (ok && RenameNoReplace(temp, target)) return true;
+  unlink(temp.c_str());
   return false;
 }
 
@@ -317,27 +314,4 @@ int FsOpenBelow(const std::string& top, const std::string& relative, bool create
   }
   if (cur >= 0) close(cur);
   return -1;
-}
-
-int FsCreateTempBeside(const std::string& target, std::string& tempPath) {
-  tempPath.clear();
-  std::string folder = FsFolderOf(FsResolveForWrite(target));
-  std::string tmpl = (folder.empty() ? "." : folder) + "/.vk-part-XXXXXX";
-  std::vector<char> buf(tmpl.begin(), tmpl.end());
-  buf.push_back(0);
-  int fd = mkostemp(buf.data(), O_CLOEXEC);
-  tempPath = fd >= 0 ? buf.data() : "";
-  if (fd >= 0) {
-    // The finished file gets the mode a new file would have.
-    mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
-  }
-  return fd;
-}
-
-bool FsCommitTemp(const std::string& tempPath, const std::string& target) {
-  if (rename(tempPath.c_str(), FsResolveForWrite(target).c_str()) == 0) return true;
-  unlink(tempPath.c_str());
-  return false;
 }

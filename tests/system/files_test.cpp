@@ -29,7 +29,7 @@ TEST(Files, CopyAndMoveNeverReplaceATarget) {
   EXPECT_EQ(dir.Read("d.txt"), "source");
   EXPECT_FALSE(fs::exists(dir.File("a.txt")));
   for (auto& e : fs::directory_iterator(dir.path()))  // no temporary file is left behind
-    EXPECT_EQ(e.path().filename().string().rfind(".vk-", 0), std::string::npos);
+    EXPECT_EQ(e.path().filename().string().rfind(".vk", 0), std::string::npos);
 }
 
 TEST(Files, ExistenceSizeReadOnlyMakeAndDelete) {
