@@ -110,3 +110,8 @@ int FsOpenBelow(const std::string& top, const std::string& relative, bool create
 // replaced file keeps its mode; a folder or device is never replaced) or deletes it.
 int FsCreateTempBeside(const std::string& target, std::string& tempPath);
 bool FsCommitTemp(const std::string& tempPath, const std::string& target);
+
+// One byte of an existing file, read or written in place (the file keeps its length).
+// False when the file does not open; an offset outside the file reads 0 and writes nothing.
+bool FsPeekByte(const std::string& name, int64_t offset, uint8_t* value);
+bool FsPokeByte(const std::string& name, int64_t offset, uint8_t value);

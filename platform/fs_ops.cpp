@@ -315,3 +315,24 @@ int FsOpenBelow(const std::string& top, const std::string& relative, bool create
   if (cur >= 0) close(cur);
   return -1;
 }
+
+bool FsPeekByte(const std::string& name, int64_t offset, uint8_t* value) {
+  int fd = open(FsResolve(name).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  *value = 0;
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && offset >= 0 && offset < st.st_size)
+    if (pread(fd, value, 1, offset) != 1) *value = 0;
+  close(fd);
+  return true;
+}
+
+bool FsPokeByte(const std::string& name, int64_t offset, uint8_t value) {
+  int fd = open(FsResolve(name).c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  if (ok && offset >= 0 && offset < st.st_size) ok = pwrite(fd, &value, 1, offset) == 1;
+  ok = close(fd) == 0 && ok;
+  return ok;
+}

@@ -22,5 +22,9 @@ void InitCommandTable() {
   InstallCommands(ForceCommands());
   InstallCommands(ChecklistCommands());
   InstallCommands(MouseCommands());
+  InstallCommands(FileCommands());
+  InstallCommands(StreamCommands());
+  InstallCommands(FtpCommands());
+  InstallCommands(WindowCommands());
   InstallCommands(DisplayCommands());
 }

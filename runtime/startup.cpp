@@ -207,7 +207,7 @@ bool StartDisplayAndEngines(uint32_t fullScreen, uint32_t windowMode, bool keepD
 }
 
 void StopDisplayAndEngines(bool keepDevice) {
-  FtpShutdown();
+  StopSystemServices();
   UnacquireInputDevices();
   ReleaseForceFeedback();
   ResetRenderDefaults();

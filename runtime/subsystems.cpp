@@ -16,7 +16,7 @@ void ResetRuntimeState() {
   ClearArrayTable();
   ResetDisplayRunState();
   ResetSceneRunState();
-  ResetWindowState();
+  ResetSystemState();
 }
 
 void ResetRenderDefaults() {
