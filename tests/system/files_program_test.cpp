@@ -50,7 +50,7 @@ write to clipboard "clip"
 print get clipboard$()
 end
 )";
-  SourceRun r = RunSource(source, 20);
+  SourceRun r = RunSource(source, 200);
   ASSERT_EQ(r.status, 0) << r.compileError << r.transcript;
   EXPECT_EQ(r.transcript, FsToProgramPath(dir.path()) + "\n1\n18\n255\n0\n-2\n2.5\nhello\n0\n1\n0\n0\n-1\n65\n0\nclip\n");
   EXPECT_EQ(dir.Read("save.dat").substr(0, 3), std::string("A\0\0", 3));
@@ -75,7 +75,7 @@ copy file "a.txt", "b.txt"
 print "after"
 end
 )";
-  SourceRun r = RunSource(source, 20);
+  SourceRun r = RunSource(source, 200);
   ASSERT_NE(r.status, 2) << r.compileError;
   EXPECT_EQ(r.transcript, "sub 1\n4\n4\n");  // ".", "..", "a.txt", "sub"; the second copy stops the run
   EXPECT_EQ(g_errorCode, 106);
@@ -107,7 +107,7 @@ execute file "true", "", "", 1
 print path exist("copy\of\game\levels")
 end
 )";
-  SourceRun r = RunSource(source, 20);
+  SourceRun r = RunSource(source, 200);
   ASSERT_EQ(r.status, 0) << r.compileError << r.transcript;
   EXPECT_EQ(r.transcript, "1\n");
   EXPECT_EQ(dir.Read("copy/of/game/levels/one.lvl"), "1111");

@@ -8,6 +8,7 @@
 #include "system/ftp_session.h"
 #include "tests/support/ftp_server.h"
 #include "tests/support/temp_dir.h"
+#include "tests/system/program_run.h"
 
 namespace fs = std::filesystem;
 
@@ -159,6 +160,34 @@ TEST_F(Ftp, AStalledSteppedGetIsAbandonedAfterFiveSeconds) {
   EXPECT_EQ(g_ftp.progress, -1);
   EXPECT_FALSE(fs::exists(local.File("stall.bin")));
   for (auto& e : fs::directory_iterator(local.path())) ADD_FAILURE() << "left behind: " << e.path();
+}
+
+TEST_F(Ftp, ProgramsDriveASteppedGetAndReadTheFailureOnce) {
+  FtpShutdown();
+  const std::string source = "ftp connect \"" + server->Address() + "\", \"user\", \"pass\"\n" +
+                             "ftp connect \"" + server->Address() + "\", \"user\", \"pass\"\n" + R"(print get ftp status()
+ftp set dir "pub"
+ftp find first
+while get ftp file type() <> -1
+  n = n + 1
+  ftp find next
+endwhile
+print n
+)" + "ftp get file \"big.bin\", \"" + local.File("big.bin") + "\", 100000\n" + R"(while get ftp progress() <> -1
+  ftp proceed
+endwhile
+ftp set dir "nowhere"
+print get ftp failure()
+print get ftp failure()
+print left$(get ftp error$(), 3)
+ftp disconnect
+print get ftp status()
+end
+)";
+  SourceRun r = RunSource(source, 1000, false, nullptr, true);
+  ASSERT_EQ(r.status, 0) << r.compileError;
+  EXPECT_EQ(r.transcript, "1\n4\n1\n0\n550\n0\n");
+  EXPECT_EQ(local.Read("big.bin"), std::string(100000, 'b'));
 }
 
 }  // namespace
