@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "core/errors.h"
 #include "platform/fs.h"
@@ -11,6 +12,11 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 TEST(FilesProgram, SaveGameStreamReadsBackIntoVariablesAndElements) {
   TempDir dir;
@@ -113,6 +119,20 @@ end
   EXPECT_EQ(dir.Read("copy/of/game/levels/one.lvl"), "1111");
   EXPECT_EQ(dir.Read("copy/of/game/title.txt"), "Title");
   EXPECT_EQ(dir.Read("extra/title.txt"), "Title");
+}
+
+TEST(FilesProgram, TheExampleSavesReadsBackAndLists) {
+  TempDir dir;
+  const fs::path old = fs::current_path();
+  fs::current_path(dir.path());
+  SourceRun r = RunSource(ReadAll(std::string(VK_SOURCE_DIR) + "/examples/files.vka"), 300);
+  fs::current_path(old);
+  ASSERT_EQ(r.status, 0) << r.compileError;
+  EXPECT_TRUE(r.transcript.starts_with(
+      "Saved 31 bytes to savegame.dat\nVellumark save game\nLevel 3, score 1250.5, lives 42\n \nFolder "))
+      << r.transcript;
+  EXPECT_NE(r.transcript.find("  savegame.dat\n"), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir.File("savegame.dat")));
 }
 
 }  // namespace
