@@ -55,6 +55,14 @@ std::string Resolve(const std::string& name, bool) {
   if (s.empty()) return s;
   struct stat st;
   if (lstat(s.c_str(), &st) == 0) return s;  // exact match: the common case
+  // A new name in a folder that exists as written: only the last part needs matching.
+  const size_t last = s.find_last_of('/');
+  if (last != std::string::npos && last > 0 && last + 1 < s.size() && lstat(s.substr(0, last).c_str(), &st) == 0) {
+    const std::string part = s.substr(last + 1);
+    std::string found;
+    if (part == "." || part == ".." || !MatchInFolder(s.substr(0, last), part, found)) return s;
+    return s.substr(0, last + 1) + found;
+  }
   bool absolute = s[0] == '/';
   std::string out = absolute ? "/" : "";
   size_t pos = absolute ? 1 : 0;

@@ -101,6 +101,14 @@ std::string SafeEntryPath(const std::string& name) {
   return out;
 }
 
+int CreateNewFile(const std::string& name) {
+  if (name.empty()) {
+    errno = EINVAL;
+    return -1;
+  }
+  return open(FsResolveForWrite(name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+}
+
 int32_t WriteU32(StreamSlot& s, uint32_t v) {
   uint8_t b[4];
   StoreU32(b, v);
@@ -217,9 +225,9 @@ int32_t StreamExtractBlock(StreamSlot& s, const std::string& name) {
   uint32_t size = 0;
   int32_t error = 0;
   if (!ReadU32(s, &size, &error)) return error;
-  std::string folder = FsFolderOf(name);
-  if (!folder.empty()) FsMakeFolders(folder);
-  int fd = name.empty() ? -1 : open(FsResolveForWrite(name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  int fd = CreateNewFile(name);
+  // The file's folders are made when missing.
+  if (fd < 0 && errno == ENOENT && !name.empty() && FsMakeFolders(FsFolderOf(name))) fd = CreateNewFile(name);
   error = CopyStreamToFd(s, size, fd);
   if (fd >= 0) close(fd);
   return error;
