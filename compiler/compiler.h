@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "compiler/keyword_table.h"
+#include "core/command_numbers.h"
 
 // Message numbers of the language file's section "COMPILER" that the compiler reports.
 inline constexpr int kCompilerMessageCount = 60;
@@ -284,16 +285,6 @@ class Compiler {
   std::vector<size_t> fileRefCounts_;
   int lastProgressStep_ = 0;
   int32_t progressTotal_ = 1, nextProgressLine_ = 0;
-};
-
-// The compiler's fixed command numbers.
-enum : int32_t {
-  kCmdCallFunction = 21,
-  kCmdFunctionGuard = 26,
-  kCmdFloatToInt = 154,
-  kCmdIntToFloat = 155,
-  kCmdCommentStart = 401,
-  kCmdCommentEnd = 402,
 };
 
 // Keyword names of the operator levels, in the order they are reduced.

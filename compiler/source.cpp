@@ -6,6 +6,7 @@
 #include <cctype>
 
 #include "compiler/compiler.h"
+#include "platform/codepage.h"
 #include "platform/fs.h"
 
 namespace {
@@ -40,11 +41,16 @@ void AppendNormalized(const std::string& in, std::string& out) {
 }
 
 // Reads a source or included file: regular files only (a device or a pipe named by an
-// include line would never end), and of a size a program can have.
+// include line would never end), and of a size a program can have. A file in UTF-8 with
+// characters beyond ASCII becomes the language's 8-bit code page (a leading byte-order mark
+// dropped); any other file is taken byte for byte.
 bool ReadSourceFile(const std::string& name, std::string& out) {
   struct stat st {};
   if (stat(FsResolve(name).c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > (256 << 20)) return false;
-  return FsReadFile(name, out);
+  if (!FsReadFile(name, out)) return false;
+  const bool beyondAscii = std::any_of(out.begin(), out.end(), [](char c) { return c & 0x80; });
+  if (beyondAscii && IsValidUtf8(out)) out = Utf8ToCp1252(out.compare(0, 3, "\xEF\xBB\xBF") == 0 ? out.substr(3) : out);
+  return true;
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "core/call_liveness.h"
 
 #include "core/cells.h"
+#include "core/command_numbers.h"
+#include "core/language.h"
 
 namespace {
 
@@ -31,13 +33,6 @@ struct Scan {
   }
 };
 
-// Operators and comparisons: result, then two read operands.
-bool IsThreeOperandOperator(CodeWord n) {
-  return (n >= 51 && n <= 54) || n == 61 || (n >= 64 && n <= 66) || n == 71 || (n >= 74 && n <= 76) || n == 81 ||
-         (n >= 84 && n <= 87) || n == 91 || (n >= 94 && n <= 97) || (n >= 101 && n <= 103) ||
-         (n >= 111 && n <= 121) || n == 123 || n == 124 || (n >= 131 && n <= 144);
-}
-
 bool InCode(const CodeWord* p, int64_t words) {
   const uintptr_t at = reinterpret_cast<uintptr_t>(p), begin = reinterpret_cast<uintptr_t>(CommandStream);
   return at >= begin && (at - begin) % sizeof(CodeWord) == 0 &&
@@ -60,27 +55,29 @@ void FindLiveTemporaries(const CodeWord* call, int32_t argCount, TemporaryWindow
   for (int steps = 0; steps < 256; ++steps) {
     if (!InCode(p, 1)) break;
     const CodeWord n = p[0];
-    if (IsThreeOperandOperator(n)) {
+    const OperatorShape shape = OperatorShapeOf(n);
+    if (shape == OperatorShape::kResultOfTwo) {  // operators and comparisons: result, a, b
       if (!InCode(p, 4)) break;
       scan.Read(p[2]);
       scan.Read(p[3]);
       scan.Write(p[1]);
       p += 4;
-    } else if (n >= 151 && n <= 155) {  // assignments and conversions: destination, source
+    } else if (shape == OperatorShape::kDestinationOfSource) {  // assignments and conversions
       if (!InCode(p, 3)) break;
       scan.Read(p[2]);
       scan.Write(p[1]);
       p += 3;
-    } else if (n == 21) {  // another call: reads its arguments, its result is written on return
+    } else if (n == kCmdCallFunction) {  // another call: reads its arguments, its result is written on return
       const int32_t count = ArgumentCount(p);
       if (count < 0 || !InCode(p, 4 + count)) break;
       for (int32_t i = 0; i < count; ++i) scan.Read(p[4 + i]);
       scan.Write(p[2]);
       p += 4 + count;
-    } else if (n == 22 || n == 27) {  // return without a value: nothing more is read here
+    } else if (n == kCmdEndFunction || n == kCmdExitFunction) {  // return without a value: nothing more is read here
       scan.Finish(kDead);
       return;
-    } else if ((n >= 23 && n <= 25) || (n >= 28 && n <= 30)) {  // return of a value
+    } else if ((n >= kCmdEndFunctionInt && n <= kCmdEndFunctionText) ||
+               (n >= kCmdExitFunctionInt && n <= kCmdExitFunctionText)) {  // return of a value
       if (!InCode(p, 2)) break;
       scan.Read(p[1]);
       scan.Finish(kDead);

@@ -27,6 +27,10 @@ struct SavedCell {
 // The saved cells of every open call, in call order (calls nest, so this is a stack).
 SavedCell* g_saved = nullptr;
 uint32_t g_savedCount = 0, g_savedCapacity = 0;
+// The memory the saved texts take (text, terminator and the allocator's own share).
+uint64_t g_savedTextBytes = 0;
+constexpr uint64_t kTextOverhead = 16;
+inline uint64_t TextCost(const char* s) { return strnlen(s, kMaxText) + 1 + kTextOverhead; }
 
 // Per call site (code index of a call's first operand): its save plan, or -1.
 std::vector<int32_t> g_sites;
@@ -100,11 +104,14 @@ inline void Push(VarCell* cell, uint64_t raw) {
 
 // A string variable keeps its text during the call: the saved value is a copy.
 inline void SaveText(VarCell* cell) {
-  if (cell->s) Push(cell, reinterpret_cast<uintptr_t>(NewString(cell->s, strnlen(cell->s, kMaxText))));
+  if (!cell->s) return;
+  Push(cell, reinterpret_cast<uintptr_t>(NewString(cell->s, strnlen(cell->s, kMaxText))));
+  g_savedTextBytes += TextCost(cell->s);
 }
 
 void PutBack(const SavedCell& s) {
   const bool text = IsStringCell(s.cell);
+  if (text && s.raw) g_savedTextBytes -= std::min(g_savedTextBytes, TextCost(reinterpret_cast<const char*>(s.raw)));
   if (CellHasArray(s.cell)) {  // the variable became an array meanwhile: its cell is the array's
     if (text) std::free(reinterpret_cast<char*>(s.raw));
     return;
@@ -118,6 +125,7 @@ void DropSaved() {
     if (IsStringCell(g_saved[k].cell)) std::free(reinterpret_cast<char*>(g_saved[k].raw));
   g_savedCount = 0;
   g_blockCount = 0;
+  g_savedTextBytes = 0;
 }
 
 }  // namespace
@@ -133,6 +141,8 @@ void ResetCallStack() {
   g_checkedEntries.clear();
   g_entryFlags.clear();
 }
+
+namespace {
 
 // What a call made inside function c saves of c: its numeric variables and the integer and
 // float temporaries of its window (none for the main program) as one block of raw values,
@@ -248,7 +258,7 @@ inline int32_t PlanIndexFor(const CodeWord* call, int32_t argCount, int caller) 
 inline uint64_t ReadCell(const VarCell* cell) { return uint32_t(cell->i); }
 inline void WriteCell(VarCell* cell, uint64_t value) { cell->i = int32_t(uint32_t(value)); }
 
-[[gnu::noinline]] static void GrowBlocks(uint32_t count) {
+[[gnu::noinline]] void GrowBlocks(uint32_t count) {
   g_blocks.resize(g_blocks.size() * 2 + count + 256);
   g_blockData = g_blocks.data();
   g_blockCapacity = uint32_t(std::min<size_t>(g_blocks.size(), UINT32_MAX));
@@ -262,6 +272,8 @@ inline void EnsureProgramScanned() {
     g_sites.assign(size_t(std::max<int64_t>(g_codeWordCount, 0)), -1);
   }
 }
+
+}  // namespace
 
 bool MainProgramKeepsTemporaries() {
   const int32_t* used = g_program.mainTemporaries;
@@ -307,6 +319,7 @@ void SaveFunctionLocals(int32_t d) {
       VarCell* cell = plan.textTemps + k;
       if (!cell->s) continue;
       Push(cell, reinterpret_cast<uintptr_t>(cell->s));
+      g_savedTextBytes += TextCost(cell->s);
       cell->s = nullptr;
     }
   }
@@ -365,12 +378,17 @@ inline bool SaveNumbersQuickly(CallLevel& level, int32_t d, int caller) {
   return true;
 }
 
+bool CallStackMemoryFull() {
+  return uint64_t(g_savedCount) * sizeof(SavedCell) + uint64_t(g_blockCount) * sizeof(uint64_t) + g_savedTextBytes >
+         kCallStackBytes;
+}
+
 CodeWord* CallUserFunction(CodeWord* call) {
   constexpr int32_t kMaxArguments = 8;
   const int32_t d = g_callStack.depth;
   const int32_t n = reinterpret_cast<const VarCell*>(call[2])->i;
   const uintptr_t at = (uintptr_t(call[0]) - reinterpret_cast<uintptr_t>(CommandStream)) / sizeof(CodeWord);
-  if (d + 1 >= kCallStackLevels || n < 0 || n > kMaxArguments || at >= g_checkedEntries.size() ||
+  if (d + 1 >= kCallStackLevels || CallStackMemoryFull() || n < 0 || n > kMaxArguments || at >= g_checkedEntries.size() ||
       g_checkedEntries[at] != n || (g_entryFlags[at] & kEntryHasText) ||
       uintptr_t(call[0]) != reinterpret_cast<uintptr_t>(CommandStream + at))
     return CallFunctionInGeneral(call);

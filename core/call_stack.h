@@ -8,6 +8,10 @@
 
 // The return stack shared by subroutine calls and user-function calls.
 inline constexpr int32_t kCallStackLevels = 65535;
+// What the open calls may keep of their callers' locals (values and texts) before a further
+// call is refused with error 108, as when the levels run out.
+inline constexpr uint64_t kCallStackBytes = uint64_t(256) << 20;
+bool CallStackMemoryFull();
 
 struct CallLevel {
   CodeWord* returnPoint = nullptr;  // GOSUB: the word after the call; function: the call's first operand

@@ -6,6 +6,7 @@
 #include "platform/events.h"
 
 CommandHandler g_commandTable[kCommandSlots];
+FastEntry g_fastEntries[kCommandSlots];
 const char* g_commandOperands[kCommandSlots];
 int32_t g_unavailableCommand = 0;
 
@@ -67,16 +68,18 @@ void ClearCommandTable() {
   for (int i = 0; i < kCommandSlots; ++i) {
     g_commandTable[i] = nullptr;
     g_commandOperands[i] = nullptr;
+    g_fastEntries[i] = FastEntry{};
   }
   for (const NumberRange& r : kListed)
     for (int n = r.first; n <= r.last; ++n) g_commandTable[n] = CmdUnavailable;
   g_unavailableCommand = 0;
 }
 
-void InstallCommands(std::span<const CommandDef> defs) {
-  for (const CommandDef& d : defs) {
+void InstallFamily(const CommandFamily& family) {
+  for (const CommandDef& d : family.commands()) {
     if (d.number <= 0 || d.number >= kCommandSlots) continue;
     g_commandTable[d.number] = d.handler;
     g_commandOperands[d.number] = d.operands;
+    g_fastEntries[d.number] = d.fast ? FastEntry{d.handler, d.fast} : FastEntry{};
   }
 }

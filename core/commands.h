@@ -3,7 +3,11 @@
 
 #include "core/command_table.h"
 
-// The command families of the language: control flow, DATA, operators, arrays, strings,
-// maths, and timing.
-std::span<const CommandDef> CoreCommands();
+// The language's command families (core/commands_<family>.cpp).
+std::span<const CommandDef> ControlCommands();
+std::span<const CommandDef> DataCommands();
+std::span<const CommandDef> OperatorCommands();
+std::span<const CommandDef> ArrayCommands();
+std::span<const CommandDef> StringCommands();
+std::span<const CommandDef> MathsCommands();
 std::span<const CommandDef> TimingCommands();

@@ -7,9 +7,9 @@
 #include <string>
 #include <utility>
 
-#include "core/arrays.h"
-#include "core/command_table.h"
-#include "core/errors.h"
+#include "core/command_numbers.h"
+#include "core/commands.h"
+#include "core/handler.h"
 #include "core/language.h"
 #include "core/operator_bits.h"
 #include "core/pack.h"
@@ -29,7 +29,7 @@ inline ArrayEntry* EntryOf(const CodeWord* pc, int k, int type) {
   const uintptr_t i = (uintptr_t(pc[k]) - reinterpret_cast<uintptr_t>(g_cells + kCellIntVar)) / sizeof(VarCell);
   if (i - uintptr_t(type) * 2000 >= 2000 ||
       uintptr_t(pc[k]) != reinterpret_cast<uintptr_t>(g_cells + kCellIntVar + i)) {
-    RunError(10010);
+    RunError(kErrExceptionInCommand);
     return nullptr;
   }
   return &g_arrays[i];
@@ -63,7 +63,7 @@ void CmdDimArray() {
       if (Type != 2) cell->p = block;
     } else {
       if (Type != 2) cell->p = nullptr;
-      RunError(101);
+      RunError(kErrOutOfMemory);
     }
   }
   ProgramCounter += 1 + Dims;
@@ -111,7 +111,7 @@ template <int Type, int Dims>
   if (e && e->data) {
     const int64_t flat = FlatIndex<Dims>(*e, pc, 1);
     const VarCell* value = Cell(pc, 1 + Dims);
-    if (flat < 0) RunError(102);
+    if (flat < 0) RunError(kErrArrayIndexOutOfRange);
     else if constexpr (Type == 0) static_cast<int32_t*>(e->data)[flat] = value->i;
     else if constexpr (Type == 1) static_cast<float*>(e->data)[flat] = value->f;
     else if constexpr (Type == 3) static_cast<float*>(e->data)[flat] = float(value->i);
@@ -151,7 +151,7 @@ template <int Type, int Dims>
       if constexpr (Type == 2) StoreText(dest, missing);
       else dest->i = 0;
     } else if (const int64_t flat = FlatIndex<Dims>(*e, pc, 2); flat < 0) {
-      RunError(102);
+      RunError(kErrArrayIndexOutOfRange);
     } else {
       if constexpr (Type == 0) dest->i = static_cast<int32_t*>(e->data)[flat];
       else if constexpr (Type == 1) dest->f = static_cast<float*>(e->data)[flat];
@@ -237,7 +237,7 @@ PlacedForm FetchFusedFormAt(const CodeWord* at, int64_t room) {
   if (b < 0 || use == 0) return {};
   const size_t type = at[0] == 666 ? 1 : 0;
   const FetchFusedForms& forms = kFetchFused[(type * 2 + size_t(use - 1)) * operator_bits::kCount + size_t(b)];
-  if (room >= 12 && (at[8] == 151 || at[8] == 152) && at[10] == at[5] && HasFastForm(at[8]) && HasFastForm(at[11]))
+  if (room >= 12 && IsNumberAssignment(at[8]) && at[10] == at[5] && HasFastForm(at[8]) && HasFastForm(at[11]))
     return {forms.thenAssignThenNext, 11};
   if (HasFastForm(at[8])) return {forms.thenNext, 8};
   return {};
@@ -276,9 +276,9 @@ void CmdLoadArray() {
   ArrayEntry* e = FileArray(Type);
   std::string bytes;
   if (!e) {
-    RunError(109);
+    RunError(kErrArrayFileWithoutArray);
   } else if (!ReadArrayFile(*e, Type, bytes)) {
-    RunError(104);
+    RunError(kErrArrayFileNotOpened);
   } else {
     FillArrayFromFile(*e, bytes);
   }
@@ -289,7 +289,7 @@ template <int Type>
 void CmdSaveArray() {
   ArrayEntry* e = FileArray(Type);
   if (!e) {
-    RunError(109);
+    RunError(kErrArrayFileWithoutArray);
     ProgramCounter += 2;
     return;
   }
@@ -306,49 +306,47 @@ void CmdSaveArray() {
       bytes += "\r\n";
     }
   }
-  if (!FsWriteFileAtomic(OpString(0), bytes)) RunError(104);
+  if (!FsWriteFileAtomic(OpString(0), bytes)) RunError(kErrArrayFileNotOpened);
   ProgramCounter += 2;
 }
 
-const FastCommand kFastArrays[] = {
-    {561, SlowForm<StoreElement<0, 1>>, StoreElement<0, 1>, "lll"},
-    {562, SlowForm<StoreElement<0, 2>>, StoreElement<0, 2>, "llll"},
-    {563, SlowForm<StoreElement<0, 3>>, StoreElement<0, 3>, "lllll"},
-    {564, SlowForm<StoreElement<0, 4>>, StoreElement<0, 4>, "llllll"},
-    {565, SlowForm<StoreElement<0, 5>>, StoreElement<0, 5>, "lllllll"},
-    {566, SlowForm<StoreElement<1, 1>>, StoreElement<1, 1>, "flf"},
-    {567, SlowForm<StoreElement<1, 2>>, StoreElement<1, 2>, "fllf"},
-    {568, SlowForm<StoreElement<1, 3>>, StoreElement<1, 3>, "flllf"},
-    {569, SlowForm<StoreElement<1, 4>>, StoreElement<1, 4>, "fllllf"},
-    {570, SlowForm<StoreElement<1, 5>>, StoreElement<1, 5>, "flllllf"},
-    {571, SlowForm<StoreElement<2, 1>>, StoreElement<2, 1>, "sls"},
-    {572, SlowForm<StoreElement<2, 2>>, StoreElement<2, 2>, "slls"},
-    {573, SlowForm<StoreElement<2, 3>>, StoreElement<2, 3>, "sllls"},
-    {574, SlowForm<StoreElement<2, 4>>, StoreElement<2, 4>, "slllls"},
-    {575, SlowForm<StoreElement<2, 5>>, StoreElement<2, 5>, "sllllls"},
-    {576, SlowForm<StoreElement<3, 1>>, StoreElement<3, 1>, "fll"},
-    {577, SlowForm<StoreElement<3, 2>>, StoreElement<3, 2>, "flll"},
-    {578, SlowForm<StoreElement<3, 3>>, StoreElement<3, 3>, "fllll"},
-    {579, SlowForm<StoreElement<3, 4>>, StoreElement<3, 4>, "flllll"},
-    {580, SlowForm<StoreElement<3, 5>>, StoreElement<3, 5>, "fllllll"},
-    {661, SlowForm<FetchElement<0, 1>>, FetchElement<0, 1>, "lll"},
-    {662, SlowForm<FetchElement<0, 2>>, FetchElement<0, 2>, "llll"},
-    {663, SlowForm<FetchElement<0, 3>>, FetchElement<0, 3>, "lllll"},
-    {664, SlowForm<FetchElement<0, 4>>, FetchElement<0, 4>, "llllll"},
-    {665, SlowForm<FetchElement<0, 5>>, FetchElement<0, 5>, "lllllll"},
-    {666, SlowForm<FetchElement<1, 1>>, FetchElement<1, 1>, "ffl"},
-    {667, SlowForm<FetchElement<1, 2>>, FetchElement<1, 2>, "ffll"},
-    {668, SlowForm<FetchElement<1, 3>>, FetchElement<1, 3>, "fflll"},
-    {669, SlowForm<FetchElement<1, 4>>, FetchElement<1, 4>, "ffllll"},
-    {670, SlowForm<FetchElement<1, 5>>, FetchElement<1, 5>, "fflllll"},
-    {671, SlowForm<FetchElement<2, 1>>, FetchElement<2, 1>, "ssl"},
-    {672, SlowForm<FetchElement<2, 2>>, FetchElement<2, 2>, "ssll"},
-    {673, SlowForm<FetchElement<2, 3>>, FetchElement<2, 3>, "sslll"},
-    {674, SlowForm<FetchElement<2, 4>>, FetchElement<2, 4>, "ssllll"},
-    {675, SlowForm<FetchElement<2, 5>>, FetchElement<2, 5>, "sslllll"},
-};
-
 const CommandDef kArrays[] = {
+    {561, SlowForm<StoreElement<0, 1>>, "lll", StoreElement<0, 1>},
+    {562, SlowForm<StoreElement<0, 2>>, "llll", StoreElement<0, 2>},
+    {563, SlowForm<StoreElement<0, 3>>, "lllll", StoreElement<0, 3>},
+    {564, SlowForm<StoreElement<0, 4>>, "llllll", StoreElement<0, 4>},
+    {565, SlowForm<StoreElement<0, 5>>, "lllllll", StoreElement<0, 5>},
+    {566, SlowForm<StoreElement<1, 1>>, "flf", StoreElement<1, 1>},
+    {567, SlowForm<StoreElement<1, 2>>, "fllf", StoreElement<1, 2>},
+    {568, SlowForm<StoreElement<1, 3>>, "flllf", StoreElement<1, 3>},
+    {569, SlowForm<StoreElement<1, 4>>, "fllllf", StoreElement<1, 4>},
+    {570, SlowForm<StoreElement<1, 5>>, "flllllf", StoreElement<1, 5>},
+    {571, SlowForm<StoreElement<2, 1>>, "sls", StoreElement<2, 1>},
+    {572, SlowForm<StoreElement<2, 2>>, "slls", StoreElement<2, 2>},
+    {573, SlowForm<StoreElement<2, 3>>, "sllls", StoreElement<2, 3>},
+    {574, SlowForm<StoreElement<2, 4>>, "slllls", StoreElement<2, 4>},
+    {575, SlowForm<StoreElement<2, 5>>, "sllllls", StoreElement<2, 5>},
+    {576, SlowForm<StoreElement<3, 1>>, "fll", StoreElement<3, 1>},
+    {577, SlowForm<StoreElement<3, 2>>, "flll", StoreElement<3, 2>},
+    {578, SlowForm<StoreElement<3, 3>>, "fllll", StoreElement<3, 3>},
+    {579, SlowForm<StoreElement<3, 4>>, "flllll", StoreElement<3, 4>},
+    {580, SlowForm<StoreElement<3, 5>>, "fllllll", StoreElement<3, 5>},
+    {661, SlowForm<FetchElement<0, 1>>, "lll", FetchElement<0, 1>},
+    {662, SlowForm<FetchElement<0, 2>>, "llll", FetchElement<0, 2>},
+    {663, SlowForm<FetchElement<0, 3>>, "lllll", FetchElement<0, 3>},
+    {664, SlowForm<FetchElement<0, 4>>, "llllll", FetchElement<0, 4>},
+    {665, SlowForm<FetchElement<0, 5>>, "lllllll", FetchElement<0, 5>},
+    {666, SlowForm<FetchElement<1, 1>>, "ffl", FetchElement<1, 1>},
+    {667, SlowForm<FetchElement<1, 2>>, "ffll", FetchElement<1, 2>},
+    {668, SlowForm<FetchElement<1, 3>>, "fflll", FetchElement<1, 3>},
+    {669, SlowForm<FetchElement<1, 4>>, "ffllll", FetchElement<1, 4>},
+    {670, SlowForm<FetchElement<1, 5>>, "fflllll", FetchElement<1, 5>},
+    {671, SlowForm<FetchElement<2, 1>>, "ssl", FetchElement<2, 1>},
+    {672, SlowForm<FetchElement<2, 2>>, "ssll", FetchElement<2, 2>},
+    {673, SlowForm<FetchElement<2, 3>>, "sslll", FetchElement<2, 3>},
+    {674, SlowForm<FetchElement<2, 4>>, "ssllll", FetchElement<2, 4>},
+    {675, SlowForm<FetchElement<2, 5>>, "sslllll", FetchElement<2, 5>},
+    // Without a fast form: DIM, UNDIM and the array files.
     {501, CmdDimArray<0, 1>, "ll"},
     {502, CmdDimArray<0, 2>, "lll"},
     {503, CmdDimArray<0, 3>, "llll"},
@@ -398,4 +396,3 @@ PlacedForm ArrayFormAt(const CodeWord* at, int64_t room, bool mayChain) {
 }
 
 std::span<const CommandDef> ArrayCommands() { return kArrays; }
-std::span<const FastCommand> FastArrayCommands() { return kFastArrays; }

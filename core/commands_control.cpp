@@ -4,10 +4,10 @@
 #include <vector>
 
 #include "core/call_stack.h"
-#include "core/command_table.h"
-#include "core/errors.h"
+#include "core/command_numbers.h"
+#include "core/commands.h"
+#include "core/handler.h"
 #include "core/language.h"
-#include "core/run_timing.h"
 #include "core/threaded_code.h"
 #include "platform/events.h"
 
@@ -34,7 +34,7 @@ CodeWord* ForNextStepCmd(CodeWord* pc) { return ForNextStep(pc); }
 // NEXT jumps back to the loop's step, which it runs at once on the fast path.
 CodeWord* JumpOperand1(CodeWord* pc) {
   CodeWord* target = reinterpret_cast<CodeWord*>(pc[1]);
-  if (*target == 7 && g_fastDispatch) return ForNextStep(target + 1);
+  if (*target == kCmdForStep && g_fastDispatch) return ForNextStep(target + 1);
   return target;
 }
 
@@ -77,7 +77,7 @@ bool InsideCode(const CodeWord* p, int64_t words) {
 void CmdGosub() {
   const int32_t d = g_callStack.depth;
   if (d + 1 >= kCallStackLevels) {
-    RunError(108);
+    RunError(kErrCallsTooDeep);
     return;
   }
   CallLevel& level = g_callLevels[d];
@@ -131,14 +131,14 @@ bool ValidEntry(const CodeWord* entry, int32_t n) {
 // Operands: entry, result cell, argument count, then one argument per parameter.
 CodeWord* CallFunctionGeneral(CodeWord* pc) {
   const int32_t d = g_callStack.depth;
-  if (d + 1 >= kCallStackLevels) {
-    RunError(108);
+  if (d + 1 >= kCallStackLevels || CallStackMemoryFull()) {
+    RunError(kErrCallsTooDeep);
     return pc;
   }
   CodeWord* entry = reinterpret_cast<CodeWord*>(pc[0]);
   const int32_t n = std::max(Cell(pc, 2)->i, 0);
   if (!ValidEntry(entry, n)) {
-    RunError(10010);
+    RunError(kErrExceptionInCommand);
     return pc;
   }
   CallLevel& level = g_callLevels[d];
@@ -167,7 +167,7 @@ CodeWord* CallFunctionGeneral(CodeWord* pc) {
           for (int32_t k = 0; k < i; ++k)
             if (IsStringVariableCell(Cell(entry, k))) std::free(values[size_t(k)].s);
           level.isFunction = 0;
-          RunError(10010);
+          RunError(kErrExceptionInCommand);
           return pc;
         }
         const char* text = CellText(arg);
@@ -241,11 +241,11 @@ void CmdStopWithError21() {
   PostQuit();
   LeaveSlice = 1;
   g_timing.ended = 1;
-  RunError(21);
+  RunError(kErrFunctionEnteredWithoutCall);
 }
 
-#define VK_OP(number, fn, kinds) {number, SlowForm<fn>, fn, kinds}
-const FastCommand kFastControl[] = {
+#define VK_OP(number, fn, kinds) {number, SlowForm<fn>, kinds, fn}
+const CommandDef kControl[] = {
     VK_OP(1, JumpIfFalse, "la"), VK_OP(9, JumpIfFalse, "la"), VK_OP(12, JumpIfFalse, "la"),
     VK_OP(2, Jump, "a"),         VK_OP(5, Jump, "a"),         VK_OP(6, Jump, "a"),
     VK_OP(10, Jump, "a"),        VK_OP(42, Jump, "a"),        VK_OP(8, JumpOperand1, "na"),
@@ -259,14 +259,11 @@ const FastCommand kFastControl[] = {
     VK_OP(29, FunctionReturnValue, "f"),
     VK_OP(25, FunctionReturnString, "s"),
     VK_OP(30, FunctionReturnString, "s"),
-    {41, CmdGosub, AsFast<CmdGosub>, "a"},
-    {43, CmdReturn, AsFast<CmdReturn>, ""},
-};
-#undef VK_OP
-
-const CommandDef kControl[] = {
+    {41, CmdGosub, "a", AsFast<CmdGosub>},
+    {43, CmdReturn, "", AsFast<CmdReturn>},
     {26, CmdStopWithError21, "p"},
 };
+#undef VK_OP
 
 }  // namespace
 
@@ -274,10 +271,10 @@ CodeWord* CallFunctionInGeneral(CodeWord* operands) { return CallFunctionGeneral
 CodeWord* ReturnNumberInGeneral(CodeWord* operands) { return ReturnFromFunction<ReturnKind::Value>(operands); }
 
 PlacedForm ControlFormAt(const CodeWord* at, int64_t room, bool mayChain) {
-  if (at[0] == 8 && room >= 3) {
+  if (at[0] == kCmdNext && room >= 3) {
     const CodeWord* target = reinterpret_cast<const CodeWord*>(at[2]);
-    if (InsideCode(target, 5) && target[0] == 7 && HasFastForm(7)) {
-      if (!mayChain || !HasFastForm(8)) return {NextThenStep, 0};
+    if (InsideCode(target, 5) && target[0] == kCmdForStep && HasFastForm(kCmdForStep)) {
+      if (!mayChain || !HasFastForm(kCmdNext)) return {NextThenStep, 0};
       if (target + 5 == at) return {RepeatEmptyLoop, 0};
       if (InsideCode(target, 6) && target + 5 < at && HasFastForm(target[5])) return {NextThenStepThenBody, 0};
       return {NextThenStep, 0};
@@ -286,5 +283,6 @@ PlacedForm ControlFormAt(const CodeWord* at, int64_t room, bool mayChain) {
   return {};
 }
 
+void ResetLoopChains() { g_chainedTurnsLeft = kChainedTurns; }
+
 std::span<const CommandDef> ControlCommands() { return kControl; }
-std::span<const FastCommand> FastControlCommands() { return kFastControl; }

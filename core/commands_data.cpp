@@ -1,7 +1,7 @@
 // DATA, READ and RESTORE. The DATA items are the cells from 15000 on, typed by the loader's
 // type letters; an item is consumed whether or not its type fits the target.
-#include "core/arrays.h"
-#include "core/command_table.h"
+#include "core/commands.h"
+#include "core/handler.h"
 #include "core/language.h"
 #include "core/loader.h"
 
@@ -55,14 +55,14 @@ void CmdReadString() {
   ProgramCounter += 1;
 }
 
-const FastCommand kData[] = {
-    {31, CmdRestoreToLabel, AsFast<CmdRestoreToLabel>, "d"},
-    {32, CmdRestore, AsFast<CmdRestore>, ""},
-    {33, CmdReadInt, AsFast<CmdReadInt>, "l"},
-    {34, CmdReadFloat, AsFast<CmdReadFloat>, "f"},
-    {35, CmdReadString, AsFast<CmdReadString>, "s"},
+const CommandDef kData[] = {
+    {31, CmdRestoreToLabel, "d", AsFast<CmdRestoreToLabel>},
+    {32, CmdRestore, "", AsFast<CmdRestore>},
+    {33, CmdReadInt, "l", AsFast<CmdReadInt>},
+    {34, CmdReadFloat, "f", AsFast<CmdReadFloat>},
+    {35, CmdReadString, "s", AsFast<CmdReadString>},
 };
 
 }  // namespace
 
-std::span<const FastCommand> FastDataCommands() { return kData; }
+std::span<const CommandDef> DataCommands() { return kData; }

@@ -2,8 +2,8 @@
 // converted with the language's own factors (0.01745 and its reciprocal).
 #include <cmath>
 
-#include "core/command_table.h"
-#include "core/errors.h"
+#include "core/commands.h"
+#include "core/handler.h"
 #include "core/language.h"
 
 uint32_t g_randomState = 1;
@@ -78,7 +78,7 @@ int32_t Draw() {
 bool RandomBelow(int32_t* out) {
   const int64_t m = int64_t(OpInt(1)) + 1;
   if (m < 1) {
-    RunError(113);
+    RunError(kErrRandomRangeBelowOne);
     return false;
   }
   *out = int32_t(Draw() % m);
@@ -103,7 +103,7 @@ void CmdStep() {
   VarCell* v = OpCell(0);
   const bool fits = FloatVar ? IsFloatVariableCell(v) : IsIntVariableCell(v);
   if (!fits) {
-    RunError(Increase ? 114 : 115);
+    RunError(Increase ? kErrIncNeedsVariable : kErrDecNeedsVariable);
   } else if constexpr (FloatVar) {
     const double amount = Operands == 2 ? F(1) : 1.0;
     v->f = float(Increase ? double(v->f) + amount : double(v->f) - amount);
@@ -114,48 +114,48 @@ void CmdStep() {
   ProgramCounter += Operands;
 }
 
-const FastCommand kMaths[] = {
-    {201, CmdAbsFloatToInt, AsFast<CmdAbsFloatToInt>, "lf"},
-    {368, CmdAbsFloat, AsFast<CmdAbsFloat>, "ff"},
-    {232, CmdIntOfFloat, AsFast<CmdIntOfFloat>, "lf"},
-    {257, CmdSqrtFloat, AsFast<CmdSqrtFloat>, "ff"},
-    {258, CmdSqrtInt, AsFast<CmdSqrtInt>, "fl"},
-    {218, CmdExpInt, AsFast<CmdExpInt>, "ll"},
-    {331, CmdCosFloat, AsFast<CmdCosFloat>, "ff"},
-    {332, CmdCosInt, AsFast<CmdCosInt>, "fl"},
-    {341, CmdSinFloat, AsFast<CmdSinFloat>, "ff"},
-    {342, CmdSinInt, AsFast<CmdSinInt>, "fl"},
-    {381, CmdTanFloat, AsFast<CmdTanFloat>, "ff"},
-    {382, CmdTanInt, AsFast<CmdTanInt>, "fl"},
-    {222, CmdHcosFloat, AsFast<CmdHcosFloat>, "ff"},
-    {371, CmdHcosInt, AsFast<CmdHcosInt>, "fl"},
-    {225, CmdHsinFloat, AsFast<CmdHsinFloat>, "ff"},
-    {372, CmdHsinInt, AsFast<CmdHsinInt>, "fl"},
-    {226, CmdHtanFloat, AsFast<CmdHtanFloat>, "ff"},
-    {373, CmdHtanInt, AsFast<CmdHtanInt>, "fl"},
-    {202, CmdAcosFloat, AsFast<CmdAcosFloat>, "ff"},
-    {361, CmdAcosInt, AsFast<CmdAcosInt>, "fl"},
-    {204, CmdAsinFloat, AsFast<CmdAsinFloat>, "ff"},
-    {362, CmdAsinInt, AsFast<CmdAsinInt>, "fl"},
-    {205, CmdAtanFloat, AsFast<CmdAtanFloat>, "ff"},
-    {363, CmdAtanInt, AsFast<CmdAtanInt>, "fl"},
-    {364, CmdAtanFull<F, F>, AsFast<CmdAtanFull<F, F>>, "fff"},
-    {365, CmdAtanFull<L, F>, AsFast<CmdAtanFull<L, F>>, "flf"},
-    {366, CmdAtanFull<F, L>, AsFast<CmdAtanFull<F, L>>, "ffl"},
-    {367, CmdAtanFull<L, L>, AsFast<CmdAtanFull<L, L>>, "fll"},
-    {245, CmdRandomize, AsFast<CmdRandomize>, "l"},
-    {249, CmdRndInt, AsFast<CmdRndInt>, "ll"},
-    {390, CmdRndFloat, AsFast<CmdRndFloat>, "fl"},
-    {411, CmdStep<true, true, 1>, AsFast<CmdStep<true, true, 1>>, "f"},
-    {412, CmdStep<true, false, 1>, AsFast<CmdStep<true, false, 1>>, "l"},
-    {413, CmdStep<true, true, 2>, AsFast<CmdStep<true, true, 2>>, "ff"},
-    {414, CmdStep<true, false, 2>, AsFast<CmdStep<true, false, 2>>, "lf"},
-    {421, CmdStep<false, true, 1>, AsFast<CmdStep<false, true, 1>>, "f"},
-    {422, CmdStep<false, false, 1>, AsFast<CmdStep<false, false, 1>>, "l"},
-    {423, CmdStep<false, true, 2>, AsFast<CmdStep<false, true, 2>>, "ff"},
-    {424, CmdStep<false, false, 2>, AsFast<CmdStep<false, false, 2>>, "lf"},
+const CommandDef kMaths[] = {
+    {201, CmdAbsFloatToInt, "lf", AsFast<CmdAbsFloatToInt>},
+    {368, CmdAbsFloat, "ff", AsFast<CmdAbsFloat>},
+    {232, CmdIntOfFloat, "lf", AsFast<CmdIntOfFloat>},
+    {257, CmdSqrtFloat, "ff", AsFast<CmdSqrtFloat>},
+    {258, CmdSqrtInt, "fl", AsFast<CmdSqrtInt>},
+    {218, CmdExpInt, "ll", AsFast<CmdExpInt>},
+    {331, CmdCosFloat, "ff", AsFast<CmdCosFloat>},
+    {332, CmdCosInt, "fl", AsFast<CmdCosInt>},
+    {341, CmdSinFloat, "ff", AsFast<CmdSinFloat>},
+    {342, CmdSinInt, "fl", AsFast<CmdSinInt>},
+    {381, CmdTanFloat, "ff", AsFast<CmdTanFloat>},
+    {382, CmdTanInt, "fl", AsFast<CmdTanInt>},
+    {222, CmdHcosFloat, "ff", AsFast<CmdHcosFloat>},
+    {371, CmdHcosInt, "fl", AsFast<CmdHcosInt>},
+    {225, CmdHsinFloat, "ff", AsFast<CmdHsinFloat>},
+    {372, CmdHsinInt, "fl", AsFast<CmdHsinInt>},
+    {226, CmdHtanFloat, "ff", AsFast<CmdHtanFloat>},
+    {373, CmdHtanInt, "fl", AsFast<CmdHtanInt>},
+    {202, CmdAcosFloat, "ff", AsFast<CmdAcosFloat>},
+    {361, CmdAcosInt, "fl", AsFast<CmdAcosInt>},
+    {204, CmdAsinFloat, "ff", AsFast<CmdAsinFloat>},
+    {362, CmdAsinInt, "fl", AsFast<CmdAsinInt>},
+    {205, CmdAtanFloat, "ff", AsFast<CmdAtanFloat>},
+    {363, CmdAtanInt, "fl", AsFast<CmdAtanInt>},
+    {364, CmdAtanFull<F, F>, "fff", AsFast<CmdAtanFull<F, F>>},
+    {365, CmdAtanFull<L, F>, "flf", AsFast<CmdAtanFull<L, F>>},
+    {366, CmdAtanFull<F, L>, "ffl", AsFast<CmdAtanFull<F, L>>},
+    {367, CmdAtanFull<L, L>, "fll", AsFast<CmdAtanFull<L, L>>},
+    {245, CmdRandomize, "l", AsFast<CmdRandomize>},
+    {249, CmdRndInt, "ll", AsFast<CmdRndInt>},
+    {390, CmdRndFloat, "fl", AsFast<CmdRndFloat>},
+    {411, CmdStep<true, true, 1>, "f", AsFast<CmdStep<true, true, 1>>},
+    {412, CmdStep<true, false, 1>, "l", AsFast<CmdStep<true, false, 1>>},
+    {413, CmdStep<true, true, 2>, "ff", AsFast<CmdStep<true, true, 2>>},
+    {414, CmdStep<true, false, 2>, "lf", AsFast<CmdStep<true, false, 2>>},
+    {421, CmdStep<false, true, 1>, "f", AsFast<CmdStep<false, true, 1>>},
+    {422, CmdStep<false, false, 1>, "l", AsFast<CmdStep<false, false, 1>>},
+    {423, CmdStep<false, true, 2>, "ff", AsFast<CmdStep<false, true, 2>>},
+    {424, CmdStep<false, false, 2>, "lf", AsFast<CmdStep<false, false, 2>>},
 };
 
 }  // namespace
 
-std::span<const FastCommand> FastMathsCommands() { return kMaths; }
+std::span<const CommandDef> MathsCommands() { return kMaths; }

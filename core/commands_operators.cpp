@@ -10,8 +10,9 @@
 #include <vector>
 
 #include "core/call_stack.h"
-#include "core/command_table.h"
-#include "core/errors.h"
+#include "core/command_numbers.h"
+#include "core/commands.h"
+#include "core/handler.h"
 #include "core/language.h"
 #include "core/operator_bits.h"
 #include "core/threaded_code.h"
@@ -34,7 +35,7 @@ inline void Put(VarCell* cell, uint32_t bits) { cell->i = int32_t(bits); }
 // comparisons tested by a conditional jump: on the fast path those follow-ups run here.
 inline CodeWord* DoneValue(CodeWord* pc) {
   CodeWord* next = pc + 3;
-  if (g_fastDispatch && (next[0] == 151 || next[0] == 152) && next[2] == pc[0]) {
+  if (g_fastDispatch && IsNumberAssignment(next[0]) && next[2] == pc[0]) {
     Cell(next, 1)->i = Cell(pc, 0)->i;
     return next + 3;
   }
@@ -43,7 +44,7 @@ inline CodeWord* DoneValue(CodeWord* pc) {
 
 inline CodeWord* DoneCondition(CodeWord* pc) {
   CodeWord* next = pc + 3;
-  if (g_fastDispatch && (next[0] == 1 || next[0] == 9 || next[0] == 12) && next[1] == pc[0])
+  if (g_fastDispatch && IsConditionalJump(next[0]) && next[1] == pc[0])
     return Cell(pc, 0)->i == 0 ? reinterpret_cast<CodeWord*>(next[2]) : next + 3;
   return next;
 }
@@ -170,14 +171,14 @@ CodeWord* FusedThenNext(CodeWord* pc) {
 // Division by zero gives 0 and warning 111 (a built game goes on with the 0).
 CodeWord* DivideByZero(CodeWord* pc) {
   Cell(pc, 0)->i = 0;
-  RunWarning(111);
+  RunWarning(kErrDivisionByZero);
   return pc + 3;
 }
 
 // -2147483648 / -1 has no 32-bit quotient: system error 10010, which stops the program, as
 // any fault inside a command does. The result cell keeps its value.
 [[gnu::noinline]] CodeWord* DivideOverflow(CodeWord* pc) {
-  RunError(10010);
+  RunError(kErrExceptionInCommand);
   return pc + 3;
 }
 
@@ -223,7 +224,7 @@ CodeWord* ConcatStrings(CodeWord* pc) {
     std::memcpy(work + la, b, lb);
     SetCellString(Cell(pc, 0), work, la + lb);
   } else {
-    RunError(107);
+    RunError(kErrTextTooLong);
   }
   return pc + 3;
 }
@@ -306,8 +307,8 @@ CodeWord* IntToFloat(CodeWord* pc) {
   return pc + 2;
 }
 
-#define VK_OP(number, fn, kinds) {number, SlowForm<fn>, fn, kinds}
-const FastCommand kOperators[] = {
+#define VK_OP(number, fn, kinds) {number, SlowForm<fn>, kinds, fn}
+const CommandDef kOperators[] = {
     VK_OP(51, PowerIntInt, "lll"),        VK_OP(52, PowerFloatFloat, "fff"),    VK_OP(53, PowerIntFloat, "flf"),
     VK_OP(54, PowerFloatInt, "ffl"),      VK_OP(61, DivideInt, "lll"),          VK_OP(64, DivideIntFloat, "flf"),
     VK_OP(65, DivideFloatInt, "ffl"),     VK_OP(66, DivideFloat, "fff"),        VK_OP(71, MultiplyInt, "lll"),
@@ -332,6 +333,8 @@ const FastCommand kOperators[] = {
 #undef VK_OP
 
 }  // namespace
+
+namespace {
 
 // The forms of the threaded code: alone, or with the command after it (the assignment of a
 // value, the conditional jump on a comparison) when that one uses the result; a value also
@@ -414,11 +417,13 @@ PlacedForm FusedFormAt(const CodeWord* at, int64_t room) {
   const int use = operator_bits::OperandUsing(at + 4, at[1]);
   if (!use) return {};
   const FusedForms& forms = kFused[size_t(use - 1) * kFusibleCount * kFusibleCount + size_t(a) * kFusibleCount + size_t(b)];
-  if (room >= 12 && (at[8] == 151 || at[8] == 152) && at[10] == at[5] && HasFastForm(at[8]) && HasFastForm(at[11]))
+  if (room >= 12 && IsNumberAssignment(at[8]) && at[10] == at[5] && HasFastForm(at[8]) && HasFastForm(at[11]))
     return {forms.thenAssignThenNext, 11};
   if (HasFastForm(at[8])) return {forms.thenNext, 8};
   return {};
 }
+
+}  // namespace
 
 PlacedForm OperatorFormAt(const CodeWord* at, int64_t room, bool mayChain) {
   static const std::vector<const PlacedForms*> byNumber = [] {
@@ -426,27 +431,28 @@ PlacedForm OperatorFormAt(const CodeWord* at, int64_t room, bool mayChain) {
     for (const PlacedForms& f : kPlaced) v[size_t(f.number)] = &f;
     return v;
   }();
-  if (at[0] >= 151 && at[0] <= 155 && at[0] != 153) {  // numeric assignments and conversions
+  if (IsNumberAssignment(at[0]) || at[0] == kCmdFloatToInt || at[0] == kCmdIntToFloat) {
     if (!mayChain || room < 4 || !HasFastForm(at[3])) return {};
-    if (at[0] == 154) return {ThenNext<FloatToIntCmd>, 3};
-    if (at[0] == 155) return {ThenNext<IntToFloat>, 3};
+    if (at[0] == kCmdFloatToInt) return {ThenNext<FloatToIntCmd>, 3};
+    if (at[0] == kCmdIntToFloat) return {ThenNext<IntToFloat>, 3};
     return {ThenNext<AssignValue>, 3};
   }
   if (at[0] < 0 || at[0] >= CodeWord(byNumber.size()) || !byNumber[size_t(at[0])] || room < 4) return {};
   const PlacedForms& f = *byNumber[size_t(at[0])];
   const CodeWord* next = at + 4;
   if (room < 5 || !HasFastForm(next[0])) return {f.alone, 0};
-  const bool comparison = f.number >= 101 && f.number <= 144 && f.number != 123 && f.number != 124;
+  // A comparison's result is only tested: it has no forms that hand it to a call or a return.
+  const bool comparison = f.thenCall == nullptr;
   if (mayChain && !comparison)
     if (const PlacedForm fused = FusedFormAt(at, room); fused.handler) return fused;
   if (room >= 7) {
-    if (!comparison && (next[0] == 151 || next[0] == 152) && next[2] == at[1]) {
+    if (!comparison && IsNumberAssignment(next[0]) && next[2] == at[1]) {
       if (mayChain && room >= 8 && HasFastForm(at[7])) return {f.pairedThenNext, 7};
       return {f.paired, 0};
     }
-    if (!comparison && next[0] == 21) return {f.thenCall, 0};
-    if (!comparison && (next[0] == 23 || next[0] == 24 || next[0] == 28 || next[0] == 29)) return {f.thenReturn, 0};
-    if (comparison && (next[0] == 1 || next[0] == 9 || next[0] == 12) && next[1] == at[1]) {
+    if (!comparison && next[0] == kCmdCallFunction) return {f.thenCall, 0};
+    if (!comparison && IsNumberReturn(next[0])) return {f.thenReturn, 0};
+    if (comparison && IsConditionalJump(next[0]) && next[1] == at[1]) {
       // Both ways on must lie ahead, so that a chain never runs a loop.
       const uintptr_t target = uintptr_t(next[2]), here = reinterpret_cast<uintptr_t>(at);
       const int64_t jump = int64_t(target - here) / int64_t(sizeof(CodeWord));
@@ -459,4 +465,18 @@ PlacedForm OperatorFormAt(const CodeWord* at, int64_t room, bool mayChain) {
   return mayChain ? PlacedForm{f.thenNext, 4} : PlacedForm{f.alone, 0};
 }
 
-std::span<const FastCommand> FastOperatorCommands() { return kOperators; }
+OperatorShape OperatorShapeOf(CodeWord n) {
+  static const std::array<OperatorShape, 256> shapes = [] {
+    std::array<OperatorShape, 256> s{};
+    for (const CommandDef& d : kOperators) {
+      const size_t letters = std::strlen(d.operands);
+      s[size_t(d.number)] = letters == 3   ? OperatorShape::kResultOfTwo
+                            : letters == 2 ? OperatorShape::kDestinationOfSource
+                                           : OperatorShape::kNone;
+    }
+    return s;
+  }();
+  return n >= 0 && n < CodeWord(shapes.size()) ? shapes[size_t(n)] : OperatorShape::kNone;
+}
+
+std::span<const CommandDef> OperatorCommands() { return kOperators; }

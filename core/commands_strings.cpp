@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/command_table.h"
-#include "core/errors.h"
+#include "core/commands.h"
+#include "core/handler.h"
 #include "core/language.h"
 #include "core/run_state.h"
 #include "platform/fs.h"
@@ -104,7 +104,7 @@ void CmdRightString() {
 void CmdSpaceString() {
   const int32_t n = OpInt(1);
   if (n >= 256) {
-    RunError(107);
+    RunError(kErrTextTooLong);
   } else {
     char work[256];
     const size_t count = n > 0 ? size_t(n) : 0;
@@ -150,27 +150,27 @@ void CmdWinDirString() {
   ProgramCounter += 1;
 }
 
-const FastCommand kStrings[] = {
-    {203, CmdAsc, AsFast<CmdAsc>, "ls"},
-    {206, CmdBinString, AsFast<CmdBinString>, "sl"},
-    {209, CmdChrString, AsFast<CmdChrString>, "sl"},
-    {211, CmdCommandLineString, AsFast<CmdCommandLineString>, "s"},
-    {223, CmdHexString, AsFast<CmdHexString>, "sl"},
-    {233, CmdLeftString, AsFast<CmdLeftString>, "ssl"},
-    {234, CmdLen, AsFast<CmdLen>, "ls"},
-    {236, CmdLowerString, AsFast<CmdLowerString>, "ss"},
-    {237, CmdMidString, AsFast<CmdMidString>, "ssl"},
-    {248, CmdRightString, AsFast<CmdRightString>, "ssl"},
-    {256, CmdSpaceString, AsFast<CmdSpaceString>, "sl"},
-    {261, CmdUpperString, AsFast<CmdUpperString>, "ss"},
-    {311, CmdStrFloat, AsFast<CmdStrFloat>, "sf"},
-    {312, CmdStrInt, AsFast<CmdStrInt>, "sl"},
-    {321, CmdValFloat, AsFast<CmdValFloat>, "fs"},
-    {322, CmdValInt, AsFast<CmdValInt>, "ls"},
-    {426, CmdAppNameString, AsFast<CmdAppNameString>, "s"},
-    {427, CmdWinDirString, AsFast<CmdWinDirString>, "s"},
+const CommandDef kStrings[] = {
+    {203, CmdAsc, "ls", AsFast<CmdAsc>},
+    {206, CmdBinString, "sl", AsFast<CmdBinString>},
+    {209, CmdChrString, "sl", AsFast<CmdChrString>},
+    {211, CmdCommandLineString, "s", AsFast<CmdCommandLineString>},
+    {223, CmdHexString, "sl", AsFast<CmdHexString>},
+    {233, CmdLeftString, "ssl", AsFast<CmdLeftString>},
+    {234, CmdLen, "ls", AsFast<CmdLen>},
+    {236, CmdLowerString, "ss", AsFast<CmdLowerString>},
+    {237, CmdMidString, "ssl", AsFast<CmdMidString>},
+    {248, CmdRightString, "ssl", AsFast<CmdRightString>},
+    {256, CmdSpaceString, "sl", AsFast<CmdSpaceString>},
+    {261, CmdUpperString, "ss", AsFast<CmdUpperString>},
+    {311, CmdStrFloat, "sf", AsFast<CmdStrFloat>},
+    {312, CmdStrInt, "sl", AsFast<CmdStrInt>},
+    {321, CmdValFloat, "fs", AsFast<CmdValFloat>},
+    {322, CmdValInt, "ls", AsFast<CmdValInt>},
+    {426, CmdAppNameString, "s", AsFast<CmdAppNameString>},
+    {427, CmdWinDirString, "s", AsFast<CmdWinDirString>},
 };
 
 }  // namespace
 
-std::span<const FastCommand> FastStringCommands() { return kStrings; }
+std::span<const CommandDef> StringCommands() { return kStrings; }

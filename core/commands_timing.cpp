@@ -2,12 +2,8 @@
 #include <cstdint>
 #include <ctime>
 
-#include "core/command_table.h"
 #include "core/commands.h"
-#include "core/errors.h"
-#include "core/interp.h"
-#include "core/run_timing.h"
-#include "core/strings.h"
+#include "core/handler.h"
 #include "platform/clock.h"
 #include "platform/events.h"
 
@@ -48,7 +44,7 @@ void CmdSyncRate() {
   const int32_t rate = OpInt(0);
   SkipOperands(1);
   if (rate < 0 || rate > 1000) {
-    RunError(112);
+    RunError(kErrFrameRateOutOfRange);
     return;
   }
   // Rate 0 divides by zero: a negative period, which the frame end takes as its 1 ms least.

@@ -91,7 +91,7 @@ int ErrorSlotOf(int32_t code) {
 }
 
 std::string GetErrorText(int32_t code) {
-  if (code == 10008) return "Language not found";
+  if (code == kErrLanguageNotFound) return "Language not found";
   if (code == 10010) return "Severe Exception! Report to the Vellumark developers";
   int slot = ErrorSlotOf(code);
   if (slot < 0 || !g_slotsReady) return "";
@@ -118,10 +118,6 @@ void AppendErrorLog(const std::string& message) {
   std::snprintf(key, sizeof key, "RUNTIMEERROR ON %d/%d/%d AT %d:%d", utc.tm_mday, utc.tm_mon + 1,
                 utc.tm_year + 1900, utc.tm_hour, utc.tm_min);
   IniWriteString(LogPath(), "ERRORLOG", key, message);
-}
-
-void LogStringOutput(const std::string& text) {
-  if (g_runtime.debugMode) IniWriteString(LogPath(), "ERRORLOG", "STRINGOUTPUT", text);
 }
 
 std::string FormatProgramState(const intptr_t* p) {

@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/error_codes.h"
+
 // The pending run-time error of the running program.
 extern int32_t g_errorCode;   // 0 none; system codes from 10000
 extern uint8_t g_errorKind;   // 0 error, 1 warning
@@ -27,7 +29,6 @@ std::string GetErrorText(int32_t code);
 std::string FormatErrorMessage();
 // Appends the message to "VK.LOG" in the program folder (debug mode only).
 void AppendErrorLog(const std::string& message);
-void LogStringOutput(const std::string& text);
 // The state dump put on the clipboard by every error when RUNTIMETEST is on.
 std::string FormatProgramState(const intptr_t* commandWord);
 void DumpProgramStateToClipboard(const intptr_t* commandWord);

@@ -186,6 +186,17 @@ CodeWord* RunOtherCommand(CodeWord* pc) {
   return ProgramCounter;
 }
 
+void ResetInterpreterState() {
+  ProgramCounter = nullptr;
+  LeaveSlice = 1;
+  InputStale = 0;
+  g_fastDispatch = false;
+  g_timing = RunTiming{};
+  g_checkInterval = 1;
+  g_lastCheckUs = 0;
+  DropThreadedCode();
+}
+
 void PumpMessagesOccasionally() {
   if (++g_timing.pumpCounter > 50000) {
     g_timing.pumpCounter = 0;
@@ -206,10 +217,10 @@ void InterpretSlice() {
     } catch (const std::exception& e) {
       g_fastDispatch = false;
       if (!g_runtime.standalone) std::fprintf(stderr, "vellumark: exception in a command: %s\n", e.what());
-      RunError(10010);
+      RunError(kErrExceptionInCommand);
     } catch (...) {
       g_fastDispatch = false;
-      RunError(10010);
+      RunError(kErrExceptionInCommand);
     }
     CheckSliceEnd();
   }

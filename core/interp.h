@@ -7,6 +7,8 @@
 // code word or a plain number (a DATA index).
 using CodeWord = intptr_t;
 using CommandHandler = void (*)();
+// The fast form of a hot command: takes the operand words, returns the next code word.
+using FastHandler = CodeWord* (*)(CodeWord* operands);
 
 // The loaded code and its length in words (a guard word 0 follows the last one).
 extern CodeWord* CommandStream;
@@ -49,6 +51,10 @@ struct InterpreterHooks {
   void (*dispatchMessages)() = nullptr;
 };
 extern InterpreterHooks g_interpreterHooks;
+
+// The interpreter's registers, timing and pre-decoded code back to a new process's state
+// (the hooks stay).
+void ResetInterpreterState();
 
 // Runs commands until the slice ends (time, a handler, the periodic probe).
 void InterpretSlice();

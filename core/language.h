@@ -5,14 +5,11 @@
 #include <span>
 
 #include "core/cells.h"
-#include "core/interp.h"
-#include "core/strings.h"
+#include "core/handler.h"
 
 // Helpers shared by the language command families (control flow, DATA, operators, arrays,
 // strings, maths).
 
-// The longest text of the language; work buffers hold it and its terminator.
-inline constexpr size_t kMaxText = 255;
 
 // Float to integer: truncation toward zero; NaN and values outside int32 give INT32_MIN.
 inline int32_t FloatToInt(double v) {
@@ -42,31 +39,13 @@ inline bool IsIntVariableCell(const VarCell* c) { return CellInRange(c, kCellInt
 inline bool IsFloatVariableCell(const VarCell* c) { return CellInRange(c, kCellFloatVar, kCellStringVar); }
 inline bool IsStringVariableCell(const VarCell* c) { return CellInRange(c, kCellStringVar, kCellIntLiteral); }
 
-// Text of a string cell ("" for a cell without a buffer).
-inline const char* CellText(const VarCell* c) { return c->s ? c->s : ""; }
 
-// Stores a copy of at most 255 characters of text into a string cell (the work-buffer rule:
-// the text is copied before the old buffer is released, so a cell may be given its own text).
-inline void StoreText(VarCell* cell, const char* text) {
-  size_t n = strnlen(text, kMaxText);
-  SetCellString(cell, text, n);
-}
-inline void StoreText(VarCell* cell, const char* text, size_t length) {
-  SetCellString(cell, text, length > kMaxText ? kMaxText : length);
-}
 
 // The language commands of short, bounded work also have a form that takes its operand words
-// in a register and returns where the program goes on; the interpreter's fast path calls it
-// directly (keeping ProgramCounter on the operands while it runs) and tests the slice's
-// time only every so many of them. The table's ordinary handler is the same code through
-// ProgramCounter. A fast form is used only while the table holds its ordinary handler.
-using FastHandler = CodeWord* (*)(CodeWord* operands);
-struct FastCommand {
-  int32_t number;
-  CommandHandler slow;
-  FastHandler fast;
-  const char* operands;
-};
+// in a register and returns where the program goes on (CommandDef::fast); the interpreter's
+// fast path calls it directly (keeping ProgramCounter on the operands while it runs) and tests
+// the slice's time only every so many of them. The table's ordinary handler is the same code
+// through ProgramCounter. A fast form is used only while the table holds its ordinary handler.
 template <FastHandler F>
 void SlowForm() {
   ProgramCounter = F(ProgramCounter);
@@ -80,16 +59,14 @@ CodeWord* AsFast(CodeWord* pc) {
 }
 inline VarCell* Cell(const CodeWord* pc, int k) { return reinterpret_cast<VarCell*>(pc[k]); }
 
-// Command families of the runtime core, each in its own file.
-struct CommandDef;
-std::span<const FastCommand> FastControlCommands();
-std::span<const FastCommand> FastOperatorCommands();
-std::span<const FastCommand> FastArrayCommands();
-std::span<const CommandDef> ControlCommands();
-std::span<const FastCommand> FastDataCommands();
-std::span<const FastCommand> FastStringCommands();
-std::span<const FastCommand> FastMathsCommands();
-std::span<const CommandDef> ArrayCommands();
+// The shape of an operator command, from its operand letters: a result and the two operands
+// it reads (three letters), or a destination and its source (two: assignments and
+// conversions). kNone for a command that is not an operator.
+enum class OperatorShape : uint8_t { kNone, kResultOfTwo, kDestinationOfSource };
+OperatorShape OperatorShapeOf(CodeWord n);
+
+// The turns a NEXT may run on into its loop's body start afresh (run start).
+void ResetLoopChains();
 
 // The DATA read position: index of the next DATA item (0 ... item count).
 extern int32_t g_dataReadPosition;

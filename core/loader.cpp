@@ -8,6 +8,7 @@
 
 #include "core/arrays.h"
 #include "core/call_stack.h"
+#include "core/command_numbers.h"
 #include "core/command_table.h"
 #include "core/interp.h"
 #include "core/language.h"
@@ -78,7 +79,7 @@ bool CheckOperandKinds(const uint8_t* bytes, int64_t codeStart, int64_t count, i
   while (i < count) {
     int32_t cmd = int32_t(Word(bytes, codeStart + i));
     starts[size_t(i)] = 1;
-    if (cmd == 26) inFunction = true;
+    if (cmd == kCmdFunctionGuard) inFunction = true;
     if (cmd <= 0 || cmd >= kCommandSlots) {  // no handler: the program stops here if it gets here
       ++i;
       continue;
@@ -155,7 +156,7 @@ bool CheckOperandKinds(const uint8_t* bytes, int64_t codeStart, int64_t count, i
         return false;
       }
     }
-    if (cmd >= 22 && cmd <= 25) inFunction = false;
+    if (cmd >= kCmdEndFunction && cmd <= kCmdEndFunctionText) inFunction = false;
     i += 1 + n;
   }
   if (!complete) std::fill(std::begin(g_program.mainTemporaries), std::end(g_program.mainTemporaries), 1000);
@@ -172,8 +173,6 @@ bool CheckOperandKinds(const uint8_t* bytes, int64_t codeStart, int64_t count, i
 }
 
 }  // namespace
-
-bool ProgramLoaded() { return CommandStream != nullptr; }
 
 bool LoadProgram(const std::string& file, std::string* error) {
   std::string bytes;

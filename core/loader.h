@@ -28,5 +28,3 @@ bool LoadProgram(const std::string& file, std::string* error = nullptr);
 bool LoadProgramFromBytes(const uint8_t* bytes, size_t size, std::string* error = nullptr);
 // Frees everything the loaded program and its arrays hold.
 void FreeProgramStrings();
-bool ProgramLoaded();
-

@@ -127,14 +127,14 @@ class RecordPool {
     size_t newCap = size_t(capacity_) * 2;
     if (failGrowth_ || newCap > 0x7FFFFFFF) {
       failGrowth_ = false;
-      RunError(101);
+      RunError(kErrOutOfMemory);
       return;
     }
     try {
       records_.resize(newCap);
       used_.resize(newCap, 0);
     } catch (const std::bad_alloc&) {
-      RunError(101);
+      RunError(kErrOutOfMemory);
       return;
     }
     for (size_t i = size_t(capacity_); i < newCap; ++i) {

@@ -30,12 +30,6 @@ struct RuntimeState {
   uint8_t debugMode = 0, traceMode = 0, runtimeTest = 0;
   uint32_t standalone = 0;       // 1 while running as a built game
   uint8_t lastCharacter = 0;     // character of the latest key message
-  int32_t windowOriginX = 0, windowOriginY = 0;
-  uint32_t windowWidth = 0, windowHeight = 0;
-  int32_t mouseX = 320, mouseY = 240;
-  int32_t mouseWheel = 50;
-  uint16_t messageMouseButtons = 0;
-  uint8_t windowActive = 1;      // cleared while a full-screen window is deactivated
   int64_t framesRun = 0;
 };
 
@@ -50,3 +44,9 @@ std::string ProgramSettingsFile();
 
 // Number of the development environment's mode: 0 while a program runs on its own.
 extern int32_t g_environmentMode;
+
+// The runtime core back to a new process's state: interpreter, call stack, loaded program,
+// arrays, DATA position, random generator, checklist and the pending error.
+void ResetCoreState();
+// What a run starts with: DATA from the first item, the random generator at 1, no arrays.
+void StartCoreRun();

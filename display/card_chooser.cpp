@@ -18,6 +18,7 @@
 #include "platform/present.h"
 #include "platform/text.h"
 #include "platform/window.h"
+#include "system/input.h"
 
 namespace {
 
@@ -51,7 +52,7 @@ void Centred(TextContext& dc, int32_t left, int32_t right, int32_t y, const char
 void WaitForKeyOrClick() {
   uint32_t start = TimeMs();
   g_runtime.lastCharacter = 0;
-  g_runtime.messageMouseButtons = 0;
+  g_input.messageMouseButtons = 0;
   while (TimeMs() - start < kReportWaitMs) {
     Message m;
     while (PeekWindowMessage(m)) {
@@ -71,6 +72,8 @@ void WaitForKeyOrClick() {
 }  // namespace
 
 std::vector<std::string> DisplayCardNames() { return {"Primary Display Driver"}; }
+
+void ResetCardChooser() { g_chooser = ChooserState{}; }
 
 void PaintCardChooser() {
   if (!g_display.cardChooserShown || g_chooser.page != 2 || !WindowHandle()) return;

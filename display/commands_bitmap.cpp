@@ -1,16 +1,11 @@
 // Bitmap commands.
-#include "core/errors.h"
-#include "core/interp.h"
-#include "core/run_timing.h"
-#include "core/strings.h"
+#include "core/handler.h"
 #include "display/bitmaps.h"
-#include "display/commands_list.h"
+#include "display/commands.h"
 #include "display/display.h"
 #include "display/draw_queue.h"
 
 namespace {
-
-void AutoRefresh() { LeaveSlice = g_timing.autoRefresh; }
 
 void CmdLoadBitmapToScreen() {
   QueueLoadBitmap(0, OpString(0));
@@ -71,24 +66,24 @@ void CmdDeleteBitmap() {
 void MirrorOrFlip(uint32_t code) {
   int32_t n = OpInt(0);
   if (n >= 0 && n <= 31) {
-    int32_t& flag = code == 8 ? g_bitmapInfo[n].mirrored : g_bitmapInfo[n].flipped;
+    int32_t& flag = code == kDrawMirrorBitmap ? g_bitmapInfo[n].mirrored : g_bitmapInfo[n].flipped;
     flag = 1 - flag;
   }
   QueueBitmapEffect(code, n, 0);
   if (n == 0) LeaveSlice = 1;
   SkipOperands(1);
 }
-void CmdMirrorBitmap() { MirrorOrFlip(8); }
-void CmdFlipBitmap() { MirrorOrFlip(9); }
+void CmdMirrorBitmap() { MirrorOrFlip(kDrawMirrorBitmap); }
+void CmdFlipBitmap() { MirrorOrFlip(kDrawFlipBitmap); }
 
 void CmdBlurBitmap() {
-  QueueBitmapEffect(10, OpInt(0), OpInt(1));
+  QueueBitmapEffect(kDrawBlurBitmap, OpInt(0), OpInt(1));
   if (OpInt(0) == 0) LeaveSlice = 1;
   SkipOperands(2);
 }
 
 void CmdFadeBitmap() {
-  QueueBitmapEffect(11, OpInt(0), OpInt(1));
+  QueueBitmapEffect(kDrawFadeBitmap, OpInt(0), OpInt(1));
   if (OpInt(0) == 0) LeaveSlice = 1;
   SkipOperands(2);
 }
@@ -96,7 +91,7 @@ void CmdFadeBitmap() {
 void CmdSetGamma() {
   int32_t r = OpInt(0), g = OpInt(1), b = OpInt(2);
   SkipOperands(3);
-  if (r < 0 || r > 511 || g < 0 || g > 511 || b < 0 || b > 511) return RunWarning(1014);
+  if (r < 0 || r > 511 || g < 0 || g > 511 || b < 0 || b > 511) return RunWarning(kErrGammaOutOfRange);
   SetGammaLevels(r, g, b);
   LeaveSlice = 1;
 }
@@ -105,7 +100,7 @@ void CmdBitmapExist() {
   int32_t n = OpInt(1);
   if (n < 0 || n > 31) {
     SkipOperands(2);
-    return RunError(1001);
+    return RunError(kErrBitmapNumberOutOfRange);
   }
   OpCell(0)->i = (n == 0 || BitmapSurface(n)) ? 1 : 0;
   SkipOperands(2);
@@ -121,7 +116,7 @@ void CurrentBitmapField(int k) {
   int32_t n = int32_t(g_draw.programBitmap);
   if (n < 0 || n > 31 || (n != 0 && !BitmapSurface(n))) {
     SkipOperands(1);
-    return RunError(1002);
+    return RunError(kErrBitmapMissing);
   }
   const BitmapInfo& i = g_bitmapInfo[n];
   const int32_t v[5] = {i.width, i.height, i.depth, i.mirrored, i.flipped};
@@ -132,8 +127,8 @@ void NumberedBitmapField(int k) {
   VarCell* out = OpCell(0);
   int32_t n = OpInt(1);
   SkipOperands(2);
-  if (n < 0 || n > 31) return RunError(1001);
-  if (n != 0 && !BitmapSurface(n)) return RunError(1002);
+  if (n < 0 || n > 31) return RunError(kErrBitmapNumberOutOfRange);
+  if (n != 0 && !BitmapSurface(n)) return RunError(kErrBitmapMissing);
   const BitmapInfo& i = g_bitmapInfo[n];
   const int32_t v[5] = {i.width, i.height, i.depth, i.mirrored, i.flipped};
   out->i = v[k];

@@ -1,9 +1,7 @@
 // Basic drawing and colour commands, and the screen grab request.
-#include "core/errors.h"
-#include "core/interp.h"
-#include "core/run_timing.h"
+#include "core/handler.h"
 #include "display/bitmaps.h"
-#include "display/commands_list.h"
+#include "display/commands.h"
 #include "display/display.h"
 #include "display/draw_queue.h"
 #include "display/text_state.h"
@@ -14,7 +12,7 @@ std::string g_grabFile;
 
 // Drawing to the screen shows at once in automatic mode.
 void RefreshRule() {
-  if (g_draw.programBitmap == 0) LeaveSlice = g_timing.autoRefresh;
+  if (g_draw.programBitmap == 0) AutoRefresh();
 }
 
 void CmdCls() {
@@ -46,7 +44,7 @@ void CmdLine() {
 void CmdBox() {
   QueueBox(OpInt(0), OpInt(1), OpInt(2), OpInt(3));
   SkipOperands(4);
-  LeaveSlice = g_timing.autoRefresh;
+  AutoRefresh();
 }
 
 void CmdCircle() {
@@ -106,9 +104,14 @@ void RequestScreenGrab(const std::string& file) {
   g_captureRequested = 1;
 }
 
+void ResetScreenGrab() {
+  g_grabFile.clear();
+  g_captureRequested = 0;
+}
+
 // A grab that cannot be written (missing folder, unknown kind, full disk) is the error of
 // the save commands; the file that was there stays.
 void CaptureScreenToFile() {
   if (g_grabFile.empty() || !g_display.primary || !g_display.framePresented) return;
-  if (!SaveImageByExtension(*g_display.primary, g_grabFile)) RunError(1004);
+  if (!SaveImageByExtension(*g_display.primary, g_grabFile)) RunError(kErrBitmapNotSaved);
 }

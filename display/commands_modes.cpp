@@ -3,12 +3,11 @@
 #include <cstdio>
 #include <vector>
 
-#include "core/errors.h"
-#include "core/interp.h"
-#include "display/commands_list.h"
+#include "core/checklist.h"
+#include "core/handler.h"
+#include "display/commands.h"
 #include "display/display.h"
 #include "platform/display_modes.h"
-#include "core/checklist.h"
 
 namespace {
 
@@ -43,11 +42,11 @@ void CmdSetDisplayMode() {
   SkipOperands(3);
   LeaveSlice = 1;
   if (!ValidModeDepth(depth)) {
-    RunError(1502);
+    RunError(kErrModeDepthInvalid);
     return;
   }
   if (width < 1 || height < 1) {
-    RunError(1501);
+    RunError(kErrModeSizeInvalid);
     return;
   }
   if (SetDisplayMode(&width, &height, &depth, &g_display.software, g_display.modeWidth, g_display.modeHeight,
@@ -96,17 +95,17 @@ void CmdCheckDisplayMode() {
   int32_t width = OpInt(1), height = OpInt(2), depth = OpInt(3);
   SkipOperands(4);
   if (!ValidModeDepth(depth)) {
-    RunError(1502);
+    RunError(kErrModeDepthInvalid);
     return;
   }
   if (width == 0 || height == 0) {
-    RunError(1501);
+    RunError(kErrModeSizeInvalid);
     return;
   }
   std::vector<DisplayModeInfo> modes;
   // A list that cannot be read is a display mode error, not a silent end of the program.
   if (!ReadModes(&modes)) {
-    RunError(1501);
+    RunError(kErrModeSizeInvalid);
     return;
   }
   int32_t found = 0;

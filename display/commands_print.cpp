@@ -5,12 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/arrays.h"
-#include "core/interp.h"
+#include "core/handler.h"
 #include "core/run_state.h"
-#include "core/run_timing.h"
-#include "core/strings.h"
-#include "display/commands_list.h"
+#include "display/commands.h"
 #include "display/draw_queue.h"
 #include "display/text_state.h"
 
@@ -22,7 +19,7 @@ int32_t g_lineStartX = 0;
 
 void Print(const char* text, bool stayOnLine) {
   QueueTextWithExtent(text, &g_cursorX, &g_cursorY, stayOnLine, false, stayOnLine);
-  if (g_draw.programBitmap == 0) LeaveSlice = g_timing.autoRefresh;
+  if (g_draw.programBitmap == 0) AutoRefresh();
 }
 
 void PrintInt(bool stay) {
@@ -147,5 +144,10 @@ const CommandDef kPrintCommands[] = {
 };
 
 }  // namespace
+
+void ResetLineInput() {
+  g_lineText[0] = 0;
+  g_lineStartX = 0;
+}
 
 std::span<const CommandDef> PrintCommands() { return kPrintCommands; }

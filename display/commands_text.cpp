@@ -1,55 +1,51 @@
 // Text and font commands.
 #include "core/checklist.h"
-#include "core/interp.h"
-#include "core/run_timing.h"
-#include "core/strings.h"
-#include "display/commands_list.h"
+#include "core/handler.h"
+#include "display/commands.h"
 #include "display/draw_queue.h"
 #include "display/text_state.h"
 
 namespace {
 
-void AutoRefresh() { LeaveSlice = g_timing.autoRefresh; }
-
 void CmdSetTextFont() {
-  QueueTextState(201, 0, OpString(0));
+  QueueTextState(kDrawSetTextFont, 0, OpString(0));
   SkipOperands(1);
   AutoRefresh();
 }
 
 void CmdSetTextSize() {
-  QueueTextState(202, OpInt(0), "");
+  QueueTextState(kDrawSetTextSize, OpInt(0), "");
   SkipOperands(1);
   AutoRefresh();
 }
 
-void CmdSetTextOpaque() { QueueTextState(205, 0, ""); }
-void CmdSetTextTransparent() { QueueTextState(206, 0, ""); }
+void CmdSetTextOpaque() { QueueTextState(kDrawTextOpaque, 0, ""); }
+void CmdSetTextTransparent() { QueueTextState(kDrawTextTransparent, 0, ""); }
 void CmdSetTextToNormal() {
-  QueueTextState(207, 0, "");
+  QueueTextState(kDrawTextNormal, 0, "");
   AutoRefresh();
 }
 void CmdSetTextToItalic() {
-  QueueTextState(208, 0, "");
+  QueueTextState(kDrawTextItalic, 0, "");
   AutoRefresh();
 }
 void CmdSetTextToBold() {
-  QueueTextState(209, 0, "");
+  QueueTextState(kDrawTextBold, 0, "");
   AutoRefresh();
 }
 void CmdSetTextToBoldItalic() {
-  QueueTextState(210, 0, "");
+  QueueTextState(kDrawTextBoldItalic, 0, "");
   AutoRefresh();
 }
 
 void CmdText() {
-  QueueTextAtPoint(212, OpInt(0), OpInt(1), OpString(2));
+  QueueTextAtPoint(kDrawText, OpInt(0), OpInt(1), OpString(2));
   SkipOperands(3);
   if (g_draw.programBitmap == 0) AutoRefresh();
 }
 
 void CmdCenterText() {
-  QueueTextAtPoint(213, OpInt(0), OpInt(1), OpString(2));
+  QueueTextAtPoint(kDrawCentreText, OpInt(0), OpInt(1), OpString(2));
   SkipOperands(3);
   if (g_draw.programBitmap == 0) AutoRefresh();
 }

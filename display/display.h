@@ -90,6 +90,7 @@ void FreeProgramResources();
 void ReleaseDisplay(bool keepDevice);
 void RestoreFullScreenWindow();
 void PaintCardChooser();
+void ResetCardChooser();
 int32_t SetDisplayMode(int32_t* width, int32_t* height, int32_t* depth, int32_t* software, int32_t oldWidth,
                        int32_t oldHeight, int32_t oldDepth, int32_t oldSoftware);
 int32_t ProbeDisplayCapabilities(int32_t* hardwareOK, int32_t* depth, int32_t* blend, int32_t* filter, int32_t* fog);
@@ -103,7 +104,8 @@ int32_t EvictManagedTextures();
 void ResetDisplayRunState();
 // The display's share of the render defaults (inks, depth).
 void ResetDisplayRenderDefaults();
-// Back to the state of a new process (tests and the in-process environment).
+// Back to the state of a new process: the display record, bitmaps, draw queue, text, record
+// pools, card chooser, screen grab, line input and transcript.
 void ResetDisplayState();
 
 // The 3D side calls PrepareDevice3D before it draws (the device moves onto OpenGL on first

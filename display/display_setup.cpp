@@ -6,9 +6,11 @@
 #include "core/errors.h"
 #include "core/run_state.h"
 #include "display/bitmaps.h"
-#include "display/draw_queue.h"
-#include "display/text_state.h"
+#include "display/commands.h"
 #include "display/display.h"
+#include "display/draw_queue.h"
+#include "display/record_pools.h"
+#include "display/text_state.h"
 #include "platform/clock.h"
 #include "platform/display_modes.h"
 #include "platform/events.h"
@@ -70,8 +72,6 @@ const uint32_t kBlendPairs[10][2] = {{0, 0},
 void SetFullScreenFlag(uint32_t fullScreen) { g_display.fullScreen = uint8_t(fullScreen == 1); }
 
 bool CreateDisplayWindow(const std::string& title, bool windowMode) {
-  // Every run starts from the same display state, first run of the process or not.
-  ResetDisplayState();
   if (!PlatformVideoInit()) return false;
   // A new window starts with an empty message queue (no quit left from an earlier run).
   EventsReset();
@@ -313,7 +313,7 @@ int32_t SetDisplayMode(int32_t* width, int32_t* height, int32_t* depth, int32_t*
   ReleaseAllAnimations();
   ReleaseDisplay(true);
   if (!CreateDirectDrawOnCard(*software == 1, 1)) {
-    RunError(10003);
+    RunError(kErrDisplayNotStarted);
     return 0;
   }
   int32_t result = 1;
@@ -327,7 +327,7 @@ int32_t SetDisplayMode(int32_t* width, int32_t* height, int32_t* depth, int32_t*
     *depth = oldDepth;
     *software = oldSoftware;
     SetVideoMode(oldWidth, oldHeight, oldDepth);
-    RunWarning(1503);
+    RunWarning(kErrModeNotSet);
     result = 0;
   }
   if (!CreateD3DAndSurfaces(*width, *height, 1)) {
@@ -339,12 +339,12 @@ int32_t SetDisplayMode(int32_t* width, int32_t* height, int32_t* depth, int32_t*
       *depth = oldDepth;
       *software = oldSoftware;
       SetVideoMode(oldWidth, oldHeight, oldDepth);
-      RunWarning(1504);
+      RunWarning(kErrModeSurfacesFailed);
       result = 0;
       g_display.depth = oldDepth;
       // Without surfaces nothing can run: a third failure ends the program.
       if (!CreateD3DAndSurfaces(oldWidth, oldHeight, 1)) {
-        RunError(10005);
+        RunError(kErrSurfacesNotCreated);
         return 0;
       }
     }
@@ -412,12 +412,16 @@ void ResetDisplayRenderDefaults() {
 }
 
 void ResetDisplayState() {
+  FreeDisplayPools();
   g_display = DisplayState{};
   g_lastEngineError.clear();
-  g_captureRequested = 0;
+  ResetScreenGrab();
   ResetBitmapTable();
   ResetDrawQueueState();
   ResetTextState();
+  ResetCardChooser();
+  ResetLineInput();
+  TranscriptClose();
 }
 
 // The device keeps no managed textures of its own; nothing to evict.

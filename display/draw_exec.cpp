@@ -92,20 +92,20 @@ bool CopySurfaceClipped(Surface* dst, Surface* src) {
   SurfRect r{0, 0, std::min(src->Width(), dst->Width()), std::min(src->Height(), dst->Height())};
   int32_t res = RetrySurfaceCall(dst, [&] { return SurfaceBlt(dst, &r, src, nullptr, 0); });
   if (res == kSurfOk) return true;
-  if (res != kSurfStillDrawing && g_display.active) RunError(1000);
+  if (res != kSurfStillDrawing && g_display.active) RunError(kErrBitmapCopyFailed);
   return false;
 }
 
 void LoadIntoBitmap(DrawOp& op) {
   const int32_t n = int32_t(op.object);
-  if (n < 0 || n > 31) return RunError(1001);
+  if (n < 0 || n > 31) return RunError(kErrBitmapNumberOutOfRange);
   std::string name = op.text;
   if (name.size() >= 3) MapThroughPack(name, name.substr(name.size() - 3));
-  if (!FsFileExists(name)) return RunError(105);
+  if (!FsFileExists(name)) return RunError(kErrFileNotFound);
   g_draw.execBitmap = uint32_t(n);
   SurfacePtr loaded = LoadImageByExtension(name, g_display.depth);
   if (!loaded) {
-    if (op.lifetime <= 0) RunWarning(1003);
+    if (op.lifetime <= 0) RunWarning(kErrBitmapFileUnreadable);
     return;
   }
   if (n == 0) {
@@ -127,27 +127,27 @@ void LoadIntoBitmap(DrawOp& op) {
 
 void SaveBitmap(DrawOp& op) {
   const int32_t n = int32_t(op.object);
-  if (n < 0 || n > 31) return RunError(1001);
+  if (n < 0 || n > 31) return RunError(kErrBitmapNumberOutOfRange);
   Surface* s = BitmapSurface(n);
-  if (!s) return RunError(1002);
-  if (!SaveImageByExtension(*s, FsResolveForWrite(op.text))) return RunError(1004);
+  if (!s) return RunError(kErrBitmapMissing);
+  if (!SaveImageByExtension(*s, FsResolveForWrite(op.text))) return RunError(kErrBitmapNotSaved);
   g_draw.execBitmap = uint32_t(n);
 }
 
 void CreateBitmap(DrawOp& op) {
   const int32_t n = int32_t(op.object);
-  if (n == 0) return RunError(1009);
-  if (n < 0 || n > 31) return RunError(1001);
-  if (!CreateBitmapSurface(n, op.c, op.d)) return RunError(1005);
+  if (n == 0) return RunError(kErrScreenBitmapCreated);
+  if (n < 0 || n > 31) return RunError(kErrBitmapNumberOutOfRange);
+  if (!CreateBitmapSurface(n, op.c, op.d)) return RunError(kErrBitmapNotCreated);
   g_draw.programBitmap = g_draw.execBitmap = uint32_t(n);
   g_draw.programHasTarget = 1;
 }
 
 void DeleteBitmap(DrawOp& op) {
   const int32_t n = int32_t(op.object);
-  if (n < 0 || n > 31) return RunError(1001);
-  if (n == 0) return RunError(1006);
-  if (!BitmapSurface(n)) return RunError(1002);
+  if (n < 0 || n > 31) return RunError(kErrBitmapNumberOutOfRange);
+  if (n == 0) return RunError(kErrScreenBitmapDeleted);
+  if (!BitmapSurface(n)) return RunError(kErrBitmapMissing);
   ReleaseSurfaceSlot(n);
   if (g_draw.execBitmap == uint32_t(n)) g_draw.execBitmap = 0;
 }
@@ -158,42 +158,42 @@ bool RectInside(const SurfRect& r, const Surface* s) {
 
 void CopyBitmap(DrawOp& op) {
   const int32_t from = int32_t(op.object), to = op.values[4];
-  if (from < 0 || from > 31 || to < 0 || to > 31) return RunError(1001);
-  if (op.a == 0 && from == to) return RunError(1007);
+  if (from < 0 || from > 31 || to < 0 || to > 31) return RunError(kErrBitmapNumberOutOfRange);
+  if (op.a == 0 && from == to) return RunError(kErrBitmapCopiedOntoItself);
   Surface* src = BitmapSurface(from);
   Surface* dst = BitmapSurface(to);
-  if (!src || !dst) return RunError(1002);
+  if (!src || !dst) return RunError(kErrBitmapMissing);
   int32_t res;
   if (op.a == 0) {
-    if (dst->Width() < src->Width() || dst->Height() < src->Height()) return RunError(1008);
+    if (dst->Width() < src->Width() || dst->Height() < src->Height()) return RunError(kErrBitmapTooSmall);
     res = RetrySurfaceCall(dst, [&] { return SurfaceBltFast(dst, 0, 0, src, nullptr, 0); });
   } else {
     const int32_t* v = op.values;
     SurfRect s{v[0], v[1], Pull(int64_t(v[2]) + 1), Pull(int64_t(v[3]) + 1)};
     SurfRect d{v[5], v[6], Pull(int64_t(v[7]) + 1), Pull(int64_t(v[8]) + 1)};
-    if (!RectInside(s, src)) return RunError(1010);
-    if (v[2] <= v[0] || v[3] <= v[1]) return RunError(1011);
-    if (!RectInside(d, dst)) return RunError(1010);
-    if (v[7] <= v[5] || v[8] <= v[6]) return RunError(1011);
+    if (!RectInside(s, src)) return RunError(kErrBitmapAreaOutside);
+    if (v[2] <= v[0] || v[3] <= v[1]) return RunError(kErrBitmapAreaEmpty);
+    if (!RectInside(d, dst)) return RunError(kErrBitmapAreaOutside);
+    if (v[7] <= v[5] || v[8] <= v[6]) return RunError(kErrBitmapAreaEmpty);
     res = RetrySurfaceCall(dst, [&] { return SurfaceBlt(dst, &d, src, &s, 0); });
   }
-  if (res != kSurfOk && res != kSurfStillDrawing && g_display.active) RunError(1000);
+  if (res != kSurfOk && res != kSurfStillDrawing && g_display.active) RunError(kErrBitmapCopyFailed);
 }
 
 void BitmapEffect(DrawOp& op) {
   const int32_t n = int32_t(op.object);
-  if (n < 0 || n > 31) return RunError(1001);
+  if (n < 0 || n > 31) return RunError(kErrBitmapNumberOutOfRange);
   Surface* s = BitmapSurface(n);
-  if (!s) return RunError(1002);
+  if (!s) return RunError(kErrBitmapMissing);
   switch (op.code) {
-    case 8: MirrorSurface(s); break;
-    case 9: FlipSurface(s); break;
-    case 10:
-      if (op.values[0] < 1 || op.values[0] > 8) return RunError(1012);
+    case kDrawMirrorBitmap: MirrorSurface(s); break;
+    case kDrawFlipBitmap: FlipSurface(s); break;
+    case kDrawBlurBitmap:
+      if (op.values[0] < 1 || op.values[0] > 8) return RunError(kErrBlurOutOfRange);
       BlurSurface(s, op.values[0] + 1);
       break;
-    case 11:
-      if (op.values[0] < 0 || op.values[0] > 100) return RunError(1013);
+    case kDrawFadeBitmap:
+      if (op.values[0] < 0 || op.values[0] > 100) return RunError(kErrFadeOutOfRange);
       FadeSurface(s, op.values[0]);
       break;
   }
@@ -225,66 +225,66 @@ void Clear(DrawOp& op, Surface* t) {
 void ExecuteDrawOp(DrawOp& op) {
   Surface* t = TargetOf(op);
   switch (op.code) {
-    case 1: {
+    case kDrawSetCurrentBitmap: {
       int32_t n = int32_t(g_draw.programBitmap);
-      if (n < 0 || n > 31) return RunError(1001);
-      if (!BitmapSurface(n)) return RunError(1002);
+      if (n < 0 || n > 31) return RunError(kErrBitmapNumberOutOfRange);
+      if (!BitmapSurface(n)) return RunError(kErrBitmapMissing);
       g_draw.execBitmap = uint32_t(n);
       break;
     }
-    case 2: LoadIntoBitmap(op); break;
-    case 3: SaveBitmap(op); break;
-    case 4: CreateBitmap(op); break;
-    case 5: DeleteBitmap(op); break;
-    case 6: CopyBitmap(op); break;
-    case 8:
-    case 9:
-    case 10:
-    case 11: BitmapEffect(op); break;
-    case 101: Clear(op, t); break;
-    case 103:
+    case kDrawLoadBitmap: LoadIntoBitmap(op); break;
+    case kDrawSaveBitmap: SaveBitmap(op); break;
+    case kDrawCreateBitmap: CreateBitmap(op); break;
+    case kDrawDeleteBitmap: DeleteBitmap(op); break;
+    case kDrawCopyBitmap: CopyBitmap(op); break;
+    case kDrawMirrorBitmap:
+    case kDrawFlipBitmap:
+    case kDrawBlurBitmap:
+    case kDrawFadeBitmap: BitmapEffect(op); break;
+    case kDrawCls: Clear(op, t); break;
+    case kDrawDot:
       if (t) FillPixel(t, op.a, op.b);
       break;
-    case 104:
+    case kDrawBox:
       if (t) Fill(t, SurfRect{Pull(op.a), Pull(op.b), Pull(int64_t(op.c) + 1), Pull(int64_t(op.d) + 1)},
                   g_draw.foregroundPixel);
       break;
-    case 105:
+    case kDrawLine:
       if (t) DrawLine(t, op.a, op.b, op.c, op.d);
       break;
-    case 106:
+    case kDrawEllipse:
       if (t) DrawEllipse(t, op.a, op.b, op.fc, op.fd);
       break;
-    case 107:
+    case kDrawInk:
       if (t) {
         ComputePixelShifts(t);
         SetDrawColours(uint32_t(op.c), int64_t(op.d));  // an ink of -1 keeps the foreground
       }
       break;
-    case 108:
+    case kDrawClsColour:
       if (t) {
         ComputePixelShifts(t);
         SetDrawColours(uint32_t(op.c), -1);
       }
       break;
-    case 109: {
+    case kDrawReadPoint: {
       const int32_t n = int32_t(op.bitmapAtQueue);
       if (t && op.a >= 0 && op.b >= 0 && n < 32 && op.a < g_bitmapInfo[n].width && op.b < g_bitmapInfo[n].height)
         ReadSurfacePixel(t, op.a, op.b, op.cell);
       break;
     }
-    case 102:
-    case 110:
-    case 201:
-    case 202:
-    case 205:
-    case 206:
-    case 207:
-    case 208:
-    case 209:
-    case 210:
-    case 212:
-    case 213: ExecuteTextOp(op, t); break;
+    case kDrawPrint:
+    case kDrawLineInput:
+    case kDrawSetTextFont:
+    case kDrawSetTextSize:
+    case kDrawTextOpaque:
+    case kDrawTextTransparent:
+    case kDrawTextNormal:
+    case kDrawTextItalic:
+    case kDrawTextBold:
+    case kDrawTextBoldItalic:
+    case kDrawText:
+    case kDrawCentreText: ExecuteTextOp(op, t); break;
     default: break;
   }
 }

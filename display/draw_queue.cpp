@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "display/record_pools.h"
 #include "display/bitmaps.h"
 #include "display/display.h"
+#include "display/record_pools.h"
 
 DrawState g_draw;
 uint8_t ScreenPersistence = 1;
@@ -75,27 +75,27 @@ DrawOp* Take(uint32_t code, int8_t lifetime) {
 }  // namespace
 
 void QueueSetCurrentBitmap(int32_t n) {
-  Take(1, 1);
+  Take(kDrawSetCurrentBitmap, 1);
   g_draw.programBitmap = uint32_t(n);
   g_draw.programHasTarget = BitmapSurface(n) != nullptr;
 }
 
 void QueueLoadBitmap(int32_t n, const char* file) {
-  if (DrawOp* op = Take(2, ScreenLifetimeOf(n))) {
+  if (DrawOp* op = Take(kDrawLoadBitmap, ScreenLifetimeOf(n))) {
     op->object = uint32_t(n);
     CopyRecordText(*op, file);
   }
 }
 
 void QueueSaveBitmap(int32_t n, const char* file) {
-  if (DrawOp* op = Take(3, 1)) {
+  if (DrawOp* op = Take(kDrawSaveBitmap, 1)) {
     op->object = uint32_t(n);
     CopyRecordText(*op, file);
   }
 }
 
 void QueueCreateBitmap(int32_t n, int32_t w, int32_t h) {
-  if (DrawOp* op = Take(4, 1)) {
+  if (DrawOp* op = Take(kDrawCreateBitmap, 1)) {
     op->object = uint32_t(n);
     op->c = w;
     op->d = h;
@@ -103,7 +103,7 @@ void QueueCreateBitmap(int32_t n, int32_t w, int32_t h) {
 }
 
 void QueueDeleteBitmap(int32_t n) {
-  if (DrawOp* op = Take(5, 1)) op->object = uint32_t(n);
+  if (DrawOp* op = Take(kDrawDeleteBitmap, 1)) op->object = uint32_t(n);
   if (uint32_t(n) == g_draw.programBitmap) {
     g_draw.programBitmap = 0;
     g_draw.programHasTarget = 1;
@@ -111,7 +111,7 @@ void QueueDeleteBitmap(int32_t n) {
 }
 
 void QueueCopyBitmap(int32_t from, int32_t to) {
-  if (DrawOp* op = Take(6, ScreenLifetimeOf(to))) {
+  if (DrawOp* op = Take(kDrawCopyBitmap, ScreenLifetimeOf(to))) {
     op->object = uint32_t(from);
     op->a = 0;
     op->values[4] = to;
@@ -120,7 +120,7 @@ void QueueCopyBitmap(int32_t from, int32_t to) {
 
 void QueueCopyBitmapRect(int32_t from, int32_t fx1, int32_t fy1, int32_t fx2, int32_t fy2, int32_t to, int32_t tx1,
                          int32_t ty1, int32_t tx2, int32_t ty2) {
-  if (DrawOp* op = Take(6, ScreenLifetimeOf(to))) {
+  if (DrawOp* op = Take(kDrawCopyBitmap, ScreenLifetimeOf(to))) {
     op->object = uint32_t(from);
     op->a = 1;
     const int32_t v[9] = {fx1, fy1, fx2, fy2, to, tx1, ty1, tx2, ty2};
@@ -136,25 +136,25 @@ void QueueBitmapEffect(uint32_t code, int32_t n, int32_t amount) {
 }
 
 void QueueCls() {
-  if (DrawOp* op = Take(101, ScreenLifetime())) op->values[0] = op->values[1] = 0;
+  if (DrawOp* op = Take(kDrawCls, ScreenLifetime())) op->values[0] = op->values[1] = 0;
 }
 
 void QueueClsDevice(uint32_t colour) {
-  if (DrawOp* op = Take(101, ScreenLifetime())) {
+  if (DrawOp* op = Take(kDrawCls, ScreenLifetime())) {
     op->values[0] = 1;
     op->values[1] = int32_t(colour);
   }
 }
 
 void QueueDot(int32_t x, int32_t y) {
-  if (DrawOp* op = Take(103, ScreenLifetime())) {
+  if (DrawOp* op = Take(kDrawDot, ScreenLifetime())) {
     op->a = x;
     op->b = y;
   }
 }
 
 void QueueBox(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
-  if (DrawOp* op = Take(104, ScreenLifetime())) {
+  if (DrawOp* op = Take(kDrawBox, ScreenLifetime())) {
     op->a = x1;
     op->b = y1;
     op->c = x2;
@@ -163,7 +163,7 @@ void QueueBox(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
 }
 
 void QueueLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
-  if (DrawOp* op = Take(105, ScreenLifetime())) {
+  if (DrawOp* op = Take(kDrawLine, ScreenLifetime())) {
     op->a = x1;
     op->b = y1;
     op->c = x2;
@@ -172,7 +172,7 @@ void QueueLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
 }
 
 void QueueEllipse(int32_t x, int32_t y, float rx, float ry) {
-  if (DrawOp* op = Take(106, ScreenLifetime())) {
+  if (DrawOp* op = Take(kDrawEllipse, ScreenLifetime())) {
     op->a = x;
     op->b = y;
     op->fc = rx;
@@ -181,18 +181,18 @@ void QueueEllipse(int32_t x, int32_t y, float rx, float ry) {
 }
 
 void QueueInk(uint32_t foreground, uint32_t background) {
-  if (DrawOp* op = Take(107, ScreenLifetime())) {
+  if (DrawOp* op = Take(kDrawInk, ScreenLifetime())) {
     op->c = int32_t(background);
     op->d = int32_t(foreground);
   }
 }
 
 void QueueClsColor(uint32_t colour) {
-  if (DrawOp* op = Take(108, ScreenLifetime())) op->c = int32_t(colour);
+  if (DrawOp* op = Take(kDrawClsColour, ScreenLifetime())) op->c = int32_t(colour);
 }
 
 void QueueReadPoint(int32_t x, int32_t y, VarCell* result) {
-  if (DrawOp* op = Take(109, ScreenLifetime())) {
+  if (DrawOp* op = Take(kDrawReadPoint, ScreenLifetime())) {
     op->a = x;
     op->b = y;
     op->cell = result;
@@ -200,7 +200,7 @@ void QueueReadPoint(int32_t x, int32_t y, VarCell* result) {
 }
 
 void QueueTextAt(const char* text, const int32_t* x, const int32_t* y) {
-  if (DrawOp* op = Take(110, ScreenLifetime())) {
+  if (DrawOp* op = Take(kDrawLineInput, ScreenLifetime())) {
     op->a = *x;
     op->b = *y;
     CopyRecordText(*op, text);

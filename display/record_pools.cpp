@@ -22,20 +22,6 @@ void FreeDisplayPools() {
   g_drawOpPool.Release();
 }
 
-void ClearDisplayPools() {
-  g_framePool.Clear();
-  g_imagePool.Clear();
-  g_texturePool.Clear();
-  g_drawOpPool.Clear();
-}
-
-void ResetDisplayPoolLists() {
-  g_framePool.ResetLists();
-  g_imagePool.ResetLists();
-  g_texturePool.ResetLists();
-  g_drawOpPool.ResetLists();
-}
-
 uint32_t AllocFrameRecord() {
   return g_framePool.Alloc([](FrameRecord& f) {
     f = FrameRecord{};

@@ -13,9 +13,6 @@ extern RecordPool<DrawOp> g_drawOpPool;
 void CreateDisplayPools();
 // Releases what the records hold, then the pools.
 void FreeDisplayPools();
-// Zero-fills every pool and rebuilds its lists (3D start-up).
-void ClearDisplayPools();
-void ResetDisplayPoolLists();
 
 // Each returns the new record's index, or kNoRecord when the pool is full.
 uint32_t AllocFrameRecord();

@@ -5,9 +5,9 @@
 #include <climits>
 #include <cstring>
 
-#include "display/record_pools.h"
 #include "display/display.h"
 #include "display/draw_queue.h"
+#include "display/record_pools.h"
 
 TextState g_text;
 int32_t g_cursorX = 0, g_cursorY = 0;
@@ -40,7 +40,7 @@ TextExtent MeasurePrintText(const char* text) {
 TextExtent MeasureTextFont(const char* text) { return TextMeasure(g_text.textFont.get(), text, std::strlen(text)); }
 
 void QueueTextWithExtent(const char* text, int32_t* x, int32_t* y, bool stayOnLine, bool opaque, bool wrap) {
-  uint32_t r = TakeDrawOp(102, ScreenLifetime());
+  uint32_t r = TakeDrawOp(kDrawPrint, ScreenLifetime());
   DrawOp* op = r == kNoRecord ? nullptr : &g_drawOpPool[r];
   if (op) {
     op->a = *x;
@@ -91,20 +91,20 @@ void Transcribe(DrawOp& op, bool newLine) {
 
 void ExecuteTextOp(DrawOp& op, Surface* t) {
   switch (op.code) {
-    case 102:
+    case kDrawPrint:
       if (!t) return;
       Draw(t, g_text.printFont, op.a, op.b, op.text, op.flag == 1, false);
       Transcribe(op, op.newLine);
       break;
-    case 110:
+    case kDrawLineInput:
       if (t) Draw(t, g_text.printFont, op.a, op.b, op.text, true, true);
       break;
-    case 212:
+    case kDrawText:
       if (!t) return;
       Draw(t, g_text.textFont, op.a, op.b, op.text, g_text.background == 1, false);
       Transcribe(op, true);
       break;
-    case 213: {
+    case kDrawCentreText: {
       if (!t) return;
       TextExtent e = TextMeasure(g_text.textFont.get(), op.text, std::strlen(op.text));
       int64_t left = int64_t(op.a) - e.cx / 2;
@@ -113,21 +113,21 @@ void ExecuteTextOp(DrawOp& op, Surface* t) {
       Transcribe(op, true);
       break;
     }
-    case 201:
+    case kDrawSetTextFont:
       g_text.face = op.text;
       CreateTextFont(g_text.style, g_text.size, g_text.face);
       break;
-    case 202:
+    case kDrawSetTextSize:
       g_text.size = op.values[0];
       CreateTextFont(g_text.style, g_text.size, g_text.face);
       break;
-    case 205: g_text.background = 1; break;
-    case 206: g_text.background = 0; break;
-    case 207:
-    case 208:
-    case 209:
-    case 210:
-      g_text.style = int16_t(op.code - 207);
+    case kDrawTextOpaque: g_text.background = 1; break;
+    case kDrawTextTransparent: g_text.background = 0; break;
+    case kDrawTextNormal:
+    case kDrawTextItalic:
+    case kDrawTextBold:
+    case kDrawTextBoldItalic:
+      g_text.style = int16_t(op.code - kDrawTextNormal);
       CreateTextFont(g_text.style, g_text.size, g_text.face);
       break;
     default: break;

@@ -1,8 +1,9 @@
-// --transcript: the text of every text drawing operation as it is drawn.
+// --transcript: the text of every text drawing operation as it is drawn, in UTF-8.
 #include <cstdio>
 
 #include "core/run_state.h"
 #include "display/display.h"
+#include "platform/codepage.h"
 #include "platform/fs.h"
 
 namespace {
@@ -21,7 +22,9 @@ void TranscriptWrite(const char* text, size_t length, bool newLine) {
       return;
     }
   }
-  std::fwrite(text, 1, length, g_file);
+  // The language's texts are 8-bit code-page bytes; the transcript is UTF-8.
+  const std::string utf8 = Cp1252ToUtf8(std::string(text, length));
+  std::fwrite(utf8.data(), 1, utf8.size(), g_file);
   if (newLine) std::fputc('\n', g_file);
   std::fflush(g_file);
 }

@@ -54,11 +54,40 @@ std::string Utf8ToCp1252(const std::string& text) {
     }
     i += bad ? 1 : len;
     if (bad) { out += '?'; continue; }
-    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) { out += char(cp); continue; }
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF) || (cp >= 0x80 && cp < 0xA0 && !kHigh[cp - 0x80])) {
+      out += char(cp);
+      continue;
+    }
     char mapped = '?';
     for (int k = 0; k < 32; ++k)
       if (kHigh[k] == cp) mapped = char(0x80 + k);
     out += mapped;
   }
   return out;
+}
+
+bool IsValidUtf8(const std::string& text) {
+  const size_t n = text.size();
+  for (size_t i = 0; i < n;) {
+    const unsigned char c = text[i];
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    int len;
+    uint32_t cp, least;
+    if (c >= 0xC2 && c <= 0xDF) { len = 2; cp = c & 0x1F; least = 0x80; }
+    else if ((c & 0xF0) == 0xE0) { len = 3; cp = c & 0x0F; least = 0x800; }
+    else if (c >= 0xF0 && c <= 0xF4) { len = 4; cp = c & 0x07; least = 0x10000; }
+    else return false;
+    if (n - i < size_t(len)) return false;
+    for (int k = 1; k < len; ++k) {
+      const unsigned char cc = text[i + size_t(k)];
+      if ((cc & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (cc & 0x3F);
+    }
+    if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    i += size_t(len);
+  }
+  return true;
 }

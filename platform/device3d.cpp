@@ -92,7 +92,8 @@ class DeviceFacade final : public Device3D {
   }
   bool DrawIndexed(const Vertex* vertices, uint32_t vertexCount, const uint32_t* indices,
                    uint32_t indexCount) override {
-    if (indexCount >= 3 && (!vertices || !indices)) return false;
+    if (indexCount == 0) return true;
+    if (!vertices || !indices) return false;
     for (uint32_t k = 0; k < indexCount; ++k)
       if (indices[k] >= vertexCount) return false;
     return !gl_ || gl_->DrawIndexed(state_, vertices, vertexCount, indices, indexCount);

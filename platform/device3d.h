@@ -103,7 +103,8 @@ class Device3D {
   virtual bool SetLight(uint32_t index, const Light& light) = 0;
   virtual bool EnableLight(uint32_t index, bool on) = 0;
   virtual bool Clear(uint32_t flags, const SurfRect& rect, uint32_t colour, float z, uint32_t stencil) = 0;
-  // An indexed triangle list under the current state; indices past the vertices draw nothing.
+  // An indexed triangle list under the current state; a list with an index past the vertices
+  // is refused whole (false).
   virtual bool DrawIndexed(const Vertex* vertices, uint32_t vertexCount, const uint32_t* indices,
                            uint32_t indexCount) = 0;
   // Releases every resource the device made and returns the state to the defaults.

@@ -3,11 +3,42 @@
 #include "core/command_table.h"
 #include "core/commands.h"
 #include "display/commands.h"
+#include "sound/commands/commands.h"
 #include "system/commands.h"
 
 namespace {
+
+// Every family of handlers, in install order (a later family's handler wins a number).
+const CommandFamily kFamilies[] = {
+    {"control", ControlCommands},
+    {"data", DataCommands},
+    {"operators", OperatorCommands},
+    {"arrays", ArrayCommands},
+    {"strings", StringCommands},
+    {"maths", MathsCommands},
+    {"timing", TimingCommands},
+    {"input", InputCommands},
+    {"force feedback", ForceCommands},
+    {"checklist", ChecklistCommands},
+    {"mouse", MouseCommands},
+    {"files", FileCommands},
+    {"streams", StreamCommands},
+    {"ftp", FtpCommands},
+    {"window and system", WindowCommands},
+    {"bitmaps", BitmapCommands},
+    {"drawing", DrawCommands},
+    {"text", TextCommands},
+    {"print", PrintCommands},
+    {"display modes", ModeCommands},
+    {"sound", SoundCommands},
+    {"music", MusicCommands},
+};
+
 bool g_tableFilled = false;
-}
+
+}  // namespace
+
+std::span<const CommandFamily> CommandFamilies() { return kFamilies; }
 
 void EnsureCommandTable() {
   if (!g_tableFilled) InitCommandTable();
@@ -16,15 +47,5 @@ void EnsureCommandTable() {
 void InitCommandTable() {
   ClearCommandTable();
   g_tableFilled = true;
-  InstallCommands(CoreCommands());
-  InstallCommands(TimingCommands());
-  InstallCommands(InputCommands());
-  InstallCommands(ForceCommands());
-  InstallCommands(ChecklistCommands());
-  InstallCommands(MouseCommands());
-  InstallCommands(FileCommands());
-  InstallCommands(StreamCommands());
-  InstallCommands(FtpCommands());
-  InstallCommands(WindowCommands());
-  InstallCommands(DisplayCommands());
+  for (const CommandFamily& family : kFamilies) InstallFamily(family);
 }

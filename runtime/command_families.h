@@ -1,7 +1,12 @@
 #pragma once
+#include <span>
 
-// Fills the command table from every family of handlers (the placeholder first, for the
-// commands whose subsystem is not built yet).
+#include "core/command_table.h"
+
+// Every family of command handlers, in install order.
+std::span<const CommandFamily> CommandFamilies();
+// Fills the command table from every family (the placeholder first, for the commands whose
+// subsystem is not built yet).
 void InitCommandTable();
 // Fills the table unless it was filled already.
 void EnsureCommandTable();

@@ -74,5 +74,3 @@ bool LoadLanguageTables(const std::string& programFolder) {
   ReadLanguageText(std::string(reinterpret_cast<const char*>(f->data), f->size), g_language);
   return true;
 }
-
-void FreeLanguageTables() { g_language = LanguageTables{}; }

@@ -17,4 +17,3 @@ void ReadLanguageText(const std::string& text, LanguageTables& out);
 // "/WORDS.TXT" when it exists (TEXTLANGUAGE from "SETUP.INI", default "English"), otherwise
 // the English file built into the program. Returns false when neither is there.
 bool LoadLanguageTables(const std::string& programFolder);
-void FreeLanguageTables();

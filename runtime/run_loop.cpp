@@ -15,6 +15,7 @@
 #include "system/system_services.h"
 
 std::vector<std::string>* g_frameTrace = nullptr;
+RunWindow g_runWindow;
 
 namespace {
 inline void Trace(const char* step) {
@@ -33,23 +34,23 @@ void HandleWindowMessage(const Message& m) {
       PostQuit();
       break;
     case MsgKind::Move:
-      g_runtime.windowOriginX = int16_t(m.a);
-      g_runtime.windowOriginY = int16_t(m.b);
+      g_runWindow.originX = int16_t(m.a);
+      g_runWindow.originY = int16_t(m.b);
       PresentFrame();
       break;
     case MsgKind::Size:
-      g_runtime.windowWidth = uint32_t(m.a) & 0xFFFF;
-      g_runtime.windowHeight = uint32_t(m.b) & 0xFFFF;
+      g_runWindow.width = uint32_t(m.a) & 0xFFFF;
+      g_runWindow.height = uint32_t(m.b) & 0xFFFF;
       PresentFrame();
       break;
     case MsgKind::Activate:
       if (m.a) {
         ResumeAllAudio();
-        g_runtime.windowActive = 1;
+        g_runWindow.active = 1;
         g_display.active = 1;
       } else if (!g_windowModeFlag) {
         PauseAllAudio();
-        g_runtime.windowActive = 0;
+        g_runWindow.active = 0;
         g_display.active = 0;
       }
       break;
@@ -66,19 +67,19 @@ void HandleWindowMessage(const Message& m) {
       // Client coordinates less where the picture sits in the client area: picture
       // coordinates, wherever the window is on the screen.
       if (plainWindowMouse) {
-        g_runtime.mouseX = int16_t(m.a & 0xFFFF) - g_display.pictureOffsetX;
-        g_runtime.mouseY = int16_t(m.b & 0xFFFF) - g_display.pictureOffsetY;
+        g_input.mouseX = int16_t(m.a & 0xFFFF) - g_display.pictureOffsetX;
+        g_input.mouseY = int16_t(m.b & 0xFFFF) - g_display.pictureOffsetY;
       }
       break;
     case MsgKind::LButtonDown:
-      if (plainWindowMouse) g_runtime.messageMouseButtons = 1;
+      if (plainWindowMouse) g_input.messageMouseButtons = 1;
       break;
     case MsgKind::RButtonDown:
-      if (plainWindowMouse) g_runtime.messageMouseButtons = 2;
+      if (plainWindowMouse) g_input.messageMouseButtons = 2;
       break;
     case MsgKind::LButtonUp:
     case MsgKind::RButtonUp:
-      if (plainWindowMouse) g_runtime.messageMouseButtons = 0;
+      if (plainWindowMouse) g_input.messageMouseButtons = 0;
       break;
     default:
       break;
@@ -165,19 +166,12 @@ uint32_t ResetInterpreter() {
   return g_timing.sliceStart;
 }
 
-void ResetMouseState() {
-  g_runtime.mouseX = 320;
-  g_runtime.mouseY = 240;
-  g_runtime.mouseWheel = 50;
-  g_runtime.messageMouseButtons = 0;
-}
-
 void BeginFrame() {
   if (!g_display.active) {
     g_display.surfacesLost = 1;
     // A deactivated full-screen display belongs to another program until the window is
     // activated again: restoring it fails until then.
-    if (!g_runtime.windowActive || !TryRestoreDisplay()) return;
+    if (!g_runWindow.active || !TryRestoreDisplay()) return;
   }
   FRAME_STEP(UpdatePointerSprites);
   FRAME_STEP(ClearZBuffer);
@@ -227,9 +221,4 @@ void WaitForStopKeysReleased() {
     }
   }
   DispatchWaitingMessages();
-}
-
-void RestoreSystemParameters() {
-  g_timing.systemKeysEnabled = 1;
-  UnwindFunctionCalls();
 }

@@ -8,6 +8,14 @@
 #include <vector>
 extern std::vector<std::string>* g_frameTrace;
 
+// What the runtime window's messages tell of the window.
+struct RunWindow {
+  int32_t originX = 0, originY = 0;  // client area on the screen
+  uint32_t width = 0, height = 0;    // client area size
+  uint8_t active = 1;                // cleared while a full-screen window is deactivated
+};
+extern RunWindow g_runWindow;
+
 // Hands the interpreter the runtime's periodic probe and message handling.
 void InstallInterpreterHooks();
 // Runs the loaded program until the quit message.
@@ -16,7 +24,5 @@ uint32_t ResetInterpreter();
 void BeginFrame();
 void EndFrame();
 void WaitForStopKeysReleased();
-void ResetMouseState();
-void RestoreSystemParameters();
 // Handles one window message as the runtime window's procedure does.
 void HandleWindowMessage(const struct Message& m);

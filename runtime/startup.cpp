@@ -40,16 +40,22 @@ bool SettingOn(const std::string& file, const char* key) {
   return IniGetString(file, "SETTINGS", key, "0") == "1";
 }
 
+// The engines that are up before the program loads: the input devices (a bad --input file
+// stops the start here) and the sound engine.
 bool InitRuntimeSubsystems() {
   if (!InitDirectInput()) {
-    g_errorCode = 10007;
+    g_errorCode = kErrInputDevicesNotStarted;
     return false;
   }
   SelectMciMusic();
   InitSoundEngine();
-  CreateRecordPools();
   g_subsystemsStarted = true;
   return true;
+}
+
+void ResetRenderDefaults() {
+  ResetDisplayRenderDefaults();
+  ResetSceneRenderDefaults();
 }
 
 void ReportPendingError(bool toolMode) {
@@ -64,6 +70,8 @@ void ReportPendingError(bool toolMode) {
 // Start-up, run and shutdown of one program. The image is either read from the pack of the
 // running file (reader set) or from imagePath.
 int RunSession(const std::string& runningFile, VirtualFiles* reader, const std::string& imagePath, bool toolMode) {
+  g_runWindow = RunWindow{};
+  ResetSubsystems();
   g_runtime.programFile = runningFile;
   SetupWorkPaths(runningFile);
   uint32_t fullScreen = 1, windowMode = 0;
@@ -91,7 +99,7 @@ int RunSession(const std::string& runningFile, VirtualFiles* reader, const std::
   int status = kExitOk;
 
   if (!CreateDisplayWindow(runningFile, windowMode != 0)) {
-    g_errorCode = 10002;
+    g_errorCode = kErrWindowNotCreated;
   } else {
     std::string image = imagePath;
     bool packOk = true;
@@ -179,44 +187,30 @@ bool StartDisplayAndEngines(uint32_t fullScreen, uint32_t windowMode, bool keepD
   if (!keepDevice) ChooseDisplayCard();
   SetFullScreenFlag(fullScreen);
   if (!keepDevice && !CreateDirectDrawOnCard(0, fullScreen)) {
-    g_errorCode = 10003;
+    g_errorCode = kErrDisplayNotStarted;
     return false;
   }
   if (windowMode != 1 && !keepDevice && !SetVideoMode(640, 480, kDefaultDepth)) {
-    g_errorCode = 10004;
+    g_errorCode = kErrDisplayModeNotSet;
     return false;
   }
   ResetRenderDefaults();
   if (!CreateD3DAndSurfaces(640, 480, 1)) {
-    g_errorCode = 10005;
+    g_errorCode = kErrSurfacesNotCreated;
     return false;
   }
   ClearBackBuffer();
   PresentFrame();
   ClearBackBuffer();
   PresentFrame();
-  InitScene3D();
-  ResetSceneDefaults();
-  LoadDefaultBitmapSurface(1);
-  CreatePointerSprites(1);
-  ResetRuntimeState();
-  InitSoundListener();
+  if (!StartSubsystems()) return false;
   g_runtime.runFolder = FsCurrentFolder();
-  AcquireInputDevices();
   return true;
 }
 
 void StopDisplayAndEngines(bool keepDevice) {
-  StopSystemServices();
-  UnacquireInputDevices();
-  ReleaseForceFeedback();
+  StopSubsystems();
   ResetRenderDefaults();
-  CloseAllMusic();
-  FreeAllSounds();
-  ReleaseAllAnimations();
-  ReleasePointerSprites();
-  ReleaseDefaultBitmapSurface();
-  FreeProgramResources();
   ReleaseDisplay(keepDevice);
   FreeProgramStrings();
   if (!g_runtime.runFolder.empty()) FsChangeFolder(g_runtime.runFolder);
@@ -224,7 +218,6 @@ void StopDisplayAndEngines(bool keepDevice) {
 }
 
 void ShutdownRuntimeSubsystems() {
-  FreeRecordPools();
   ReleaseDisplay(false);
   ShutdownSound();
   ShutdownDirectInput();

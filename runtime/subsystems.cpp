@@ -1,38 +1,72 @@
-// The resets of run-time state that start-up performs around the display.
+// The ordered table of subsystems: reset, start and stop of each run.
 #include "runtime/subsystems.h"
 
-#include "core/arrays.h"
-#include "core/language.h"
+#include "collision/collision.h"
+#include "core/run_state.h"
 #include "display/display.h"
 #include "display/record_pools.h"
 #include "model/mesh_data.h"
 #include "scene3d/record_pools.h"
 #include "scene3d/scene.h"
+#include "sound/commands/sound_services.h"
+#include "system/input.h"
 #include "system/system_services.h"
 
-void ResetRuntimeState() {
-  g_dataReadPosition = 0;
-  g_randomState = 1;
-  ClearArrayTable();
-  ResetDisplayRunState();
-  ResetSceneRunState();
-  ResetSystemState();
-}
+namespace {
 
-void ResetRenderDefaults() {
-  ResetDisplayRenderDefaults();
-  ResetSceneRenderDefaults();
-}
-
-void CreateRecordPools() {
+bool StartDisplay() {
   CreateDisplayPools();
-  CreateMeshPool();
-  CreateScenePools();
+  LoadDefaultBitmapSurface(1);
+  ResetDisplayRunState();
+  return true;
 }
 
-// An object's release frees its meshes: the scene goes first, the display last.
-void FreeRecordPools() {
-  FreeScenePools();
-  FreeMeshPool();
+void StopDisplay() {
+  ReleaseAllAnimations();
+  ReleaseDefaultBitmapSurface();
+  FreeProgramResources();
   FreeDisplayPools();
+}
+
+bool StartScene() {
+  CreateScenePools();
+  InitScene3D();
+  ResetSceneDefaults();
+  CreatePointerSprites(1);
+  ResetSceneRunState();
+  return true;
+}
+
+void StopScene() {
+  ReleasePointerSprites();
+  FreeScenePools();
+}
+
+const Subsystem kSubsystems[] = {
+    {"core", ResetCoreState, [] { StartCoreRun(); return true; }, nullptr},
+    {"display", ResetDisplayState, StartDisplay, StopDisplay},
+    {"model", FreeMeshPool, [] { CreateMeshPool(); return true; }, FreeMeshPool},
+    {"scene3d", ResetSceneState, StartScene, StopScene},
+    {"collision", ResetCollisionWorld, nullptr, ResetCollisionWorld},
+    {"sound", ResetSoundState, [] { InitSoundListener(); return true; }, [] { CloseAllMusic(); FreeAllSounds(); }},
+    {"input", ResetInputState, [] { AcquireInputDevices(); return true; }, [] { UnacquireInputDevices(); ReleaseForceFeedback(); }},
+    {"system", ResetSystemState, [] { ResetWindowState(); return true; }, StopSystemServices},
+};
+
+}  // namespace
+
+void ResetSubsystems() {
+  for (const Subsystem& s : kSubsystems)
+    if (s.reset) s.reset();
+}
+
+bool StartSubsystems() {
+  for (const Subsystem& s : kSubsystems)
+    if (s.start && !s.start()) return false;
+  return true;
+}
+
+void StopSubsystems() {
+  for (size_t k = std::size(kSubsystems); k-- > 0;)
+    if (kSubsystems[k].stop) kSubsystems[k].stop();
 }

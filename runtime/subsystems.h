@@ -1,18 +1,27 @@
 #pragma once
 
-// Where things live (folders include only their own layer and those below it):
-//   platform <- core <- {compiler, display, system, collision, model, scene3d, sound} <- runtime
-//   <- app, devenv.
-// core/ holds the interpreter, the command table mechanics (core/command_table.h), the
-// language families, errors, the run state (core/run_state.h, core/run_timing.h), the
-// checklist's state and the record pool template. Each subsystem owns its record pools
-// (display/record_pools.h, scene3d/record_pools.h, model/mesh_data.h). runtime/ holds start-up
-// and shutdown, the run loop and the window messages, and the one list of command families
-// (runtime/command_families.cpp); app/ holds main and the tool's command line.
+// The subsystems of a run, in start order. This table is the one list a subsystem joins:
+//   - reset: its state back to what a new process has (every global of the subsystem, file-local
+//     ones included). Runs for every entry, in order, at the start of every run, before the
+//     window; a run then starts from the same state whether it is the first of the process or
+//     not. Tests call ResetSubsystems() for the same reason.
+//   - start: what the subsystem makes for a run (record pools, defaults), in table order, once
+//     the program is loaded and the display is up. false stops the start-up: store the system
+//     error first.
+//   - stop: releases what the run made, in reverse order, before the display is released. It
+//     runs even when start did not (a failed start-up), so it must tolerate that.
+// nullptr for a step the subsystem does not need. A new subsystem adds one line to kSubsystems
+// in runtime/subsystems.cpp, below what it builds on; it includes its own headers only there.
+// (The engines that must be up before the program loads, the input devices and the sound
+// engine, and the display device itself are started by runtime/startup.cpp in their fixed order.)
+struct Subsystem {
+  const char* name;
+  void (*reset)();
+  bool (*start)();
+  void (*stop)();
+};
 
-// The resets of run-time state that start-up performs around the display.
-void ResetRuntimeState();
-void ResetRenderDefaults();
-// Creates and frees the record pools of every subsystem.
-void CreateRecordPools();
-void FreeRecordPools();
+void ResetSubsystems();
+// Starts every subsystem in order; false when one refused (the rest are not started).
+bool StartSubsystems();
+void StopSubsystems();

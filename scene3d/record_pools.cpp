@@ -67,6 +67,6 @@ void GrowLimbArray(uint32_t object, int32_t limb) {
   try {
     limbs.resize(newCap, LimbRecord{});
   } catch (const std::bad_alloc&) {
-    RunError(101);
+    RunError(kErrOutOfMemory);
   }
 }

@@ -2,6 +2,8 @@
 #include <cstdint>
 
 // The 3D scene as the runtime core sees it.
+// The scene's state back to a new process's (its record pools released).
+void ResetSceneState();
 int InitScene3D();
 int ResetSceneDefaults();
 int CreatePointerSprites(int32_t saveBackground);

@@ -15,6 +15,7 @@ int InitScene3D() {
   AllocTextureRecord();
   return 1;
 }
+void ResetSceneState() { FreeScenePools(); }
 int ResetSceneDefaults() { return 1; }
 int CreatePointerSprites(int32_t) { return 1; }
 void ReleasePointerSprites() {}

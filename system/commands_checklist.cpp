@@ -1,9 +1,6 @@
 // The checklist commands: empty it, read the count, the four values and the text of a row.
 #include "core/checklist.h"
-#include "core/command_table.h"
-#include "core/errors.h"
-#include "core/interp.h"
-#include "core/strings.h"
+#include "core/handler.h"
 #include "system/commands.h"
 
 namespace {
@@ -11,19 +8,19 @@ namespace {
 // The checks of every row read, in order; the row when they pass, else nullptr.
 const ChecklistRow* CheckedRow(int32_t row, bool wantsText) {
   if (!g_checklist.made) {
-    RunError(9005);
+    RunError(kErrChecklistNotMade);
     return nullptr;
   }
   if (row < 1 || row > kChecklistRows - 1) {
-    RunError(9001);
+    RunError(kErrChecklistRowOutOfRange);
     return nullptr;
   }
   if (wantsText ? !g_checklist.hasStrings : !g_checklist.hasValues) {
-    RunError(wantsText ? 9003 : 9004);
+    RunError(wantsText ? kErrChecklistWithoutTexts : kErrChecklistWithoutValues);
     return nullptr;
   }
   if (row > g_checklist.count) {
-    RunError(9002);
+    RunError(kErrChecklistRowBeyondCount);
     return nullptr;
   }
   return &g_checklist.rows[row - 1];
@@ -32,7 +29,7 @@ const ChecklistRow* CheckedRow(int32_t row, bool wantsText) {
 void CmdEmptyChecklist() { ClearChecklist(); }
 
 void CmdChecklistCount() {
-  if (!g_checklist.made) RunError(9005);
+  if (!g_checklist.made) RunError(kErrChecklistNotMade);
   else OpCell(0)->i = g_checklist.count;
   SkipOperands(1);
 }

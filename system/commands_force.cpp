@@ -1,7 +1,5 @@
 // Force-feedback commands: pushes, timed effects, the water effect, stop and auto-centring.
-#include "core/command_table.h"
-#include "core/errors.h"
-#include "core/interp.h"
+#include "core/handler.h"
 #include "system/commands.h"
 #include "system/input.h"
 
@@ -10,25 +8,25 @@ namespace {
 // Checks that every force command makes first: a force-feedback device (warning 4101).
 bool ForcePresent() {
   if (g_input.forceFeedback) return true;
-  RunError(4101);
+  RunError(kErrNoForceFeedback);
   return false;
 }
 
 bool MagnitudeOk(int32_t magnitude) {
   if (magnitude >= 0 && magnitude <= 100) return true;
-  RunError(4102);
+  RunError(kErrForceMagnitudeOutOfRange);
   return false;
 }
 
 bool AngleOk(int32_t angle) {
   if (angle >= 0 && angle <= 360) return true;
-  RunError(4104);
+  RunError(kErrForceAngleOutOfRange);
   return false;
 }
 
 bool TimeOk(int32_t ms) {
   if (ms >= 0) return true;
-  RunError(4103);
+  RunError(kErrForceTimeNegative);
   return false;
 }
 

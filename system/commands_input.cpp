@@ -1,10 +1,7 @@
 // Commands that read the keyboard (and wait for a key), the joystick and the control device, and list game devices.
 #include "core/checklist.h"
-#include "core/command_table.h"
-#include "core/errors.h"
-#include "core/interp.h"
+#include "core/handler.h"
 #include "core/run_state.h"
-#include "core/strings.h"
 #include "system/commands.h"
 #include "system/input.h"
 
@@ -95,11 +92,11 @@ void CmdChecklistControlDevices() {
 void CmdSetControlDevice() {
   g_input.chosenControlName = std::string(OpString(0)).substr(0, 259);
   SkipOperands(1);
-  if (!SelectForceFeedbackDevice()) RunError(4001);
+  if (!SelectForceFeedbackDevice()) RunError(kErrControlDeviceNotFound);
 }
 
 void CmdControlDeviceName() {
-  if (g_input.controlName.empty()) RunError(4002);
+  if (g_input.controlName.empty()) RunError(kErrNoControlDevice);
   else SetCellString(OpCell(0), g_input.controlName.c_str());
   SkipOperands(1);
 }

@@ -2,10 +2,8 @@
 // the pointer and showing or hiding it.
 #include <cstdint>
 
-#include "core/command_table.h"
-#include "core/interp.h"
+#include "core/handler.h"
 #include "core/run_state.h"
-#include "core/run_timing.h"
 #include "display/display.h"
 #include "platform/input.h"
 #include "scene3d/scene.h"
@@ -35,9 +33,9 @@ void MouseQuery(Read read) {
 }
 
 void CmdMouseClick() { MouseQuery([] { return int32_t(int16_t(g_input.mouseButtons)); }); }
-void CmdMouseX() { MouseQuery([] { return g_runtime.mouseX; }); }
-void CmdMouseY() { MouseQuery([] { return g_runtime.mouseY; }); }
-void CmdMouseZ() { MouseQuery([] { return g_runtime.mouseWheel; }); }
+void CmdMouseX() { MouseQuery([] { return g_input.mouseX; }); }
+void CmdMouseY() { MouseQuery([] { return g_input.mouseY; }); }
+void CmdMouseZ() { MouseQuery([] { return g_input.mouseWheel; }); }
 void CmdMouseMoveX() { MouseQuery([] { return g_input.moveX; }); }
 void CmdMouseMoveY() { MouseQuery([] { return g_input.moveY; }); }
 void CmdMouseMoveZ() { MouseQuery([] { return g_input.moveZ; }); }
@@ -46,11 +44,11 @@ void CmdMouseMoveZ() { MouseQuery([] { return g_input.moveZ; }); }
 void CmdPositionMouse() {
   const int32_t x = OpInt(0), y = OpInt(1);
   SkipOperands(2);
-  g_runtime.mouseX = x;
-  g_runtime.mouseY = y;
+  g_input.mouseX = x;
+  g_input.mouseY = y;
   if (g_windowModeFlag) InputWarpMouse(Saturate(int64_t(x) + g_display.pictureOffsetX),
                                        Saturate(int64_t(y) + g_display.pictureOffsetY));
-  LeaveSlice = g_timing.autoRefresh;
+  AutoRefresh();
 }
 
 // In a window the system pointer is shown or hidden; the display's cursor-shown flag is the
@@ -62,7 +60,7 @@ void CmdHideMouse() {
     g_display.cursorShown = 0;
     InputShowSystemCursor(false);
   }
-  LeaveSlice = g_timing.autoRefresh;
+  AutoRefresh();
 }
 
 void CmdShowMouse() {

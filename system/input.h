@@ -9,9 +9,12 @@
 // The input devices of a running program: the keyboard, the mouse, the first game device (the
 // joystick) and a control device chosen by name, which may have force feedback.
 
-// The last polled state of every device. The mouse position and wheel live in g_runtime
-// (mouseX, mouseY, mouseWheel), where the window's messages also put them.
+// The last polled state of every device, and the mouse position, wheel and buttons as the
+// window's messages give them.
 struct InputState {
+  int32_t mouseX = 320, mouseY = 240;  // pointer position in display coordinates
+  int32_t mouseWheel = 50;
+  uint16_t messageMouseButtons = 0;    // 1 left held, 2 right held (window without pointer sprite)
   uint8_t keyboard[kKeyCodeCount] = {};
   MouseReading mouse;                 // the last mouse reading
   JoystickState joystick, control;    // all zero while the device is absent
@@ -26,6 +29,8 @@ struct InputState {
 };
 extern InputState g_input;
 
+// The input state back to a new process's (devices stay as they are).
+void ResetInputState();
 // Start-up and shutdown (start-up failure is system error 10007: an --input file that cannot
 // be read is one).
 bool InitDirectInput();
@@ -39,6 +44,8 @@ void ReleaseForceFeedback();
 // while the development environment is up). Pumps the platform's events first, so injected
 // and real events are seen. True when a device had to be taken back.
 bool PollInputDevices();
+// The mouse at the start of a run: in the middle of the screen, wheel at 50, no button.
+void ResetMouseState();
 // Adds a mouse reading to the position (when it follows the device), totals and wheel.
 void ApplyMouseDeltas();
 // End of a frame: the x and y movement totals start again from 0.
@@ -50,7 +57,6 @@ inline bool KeyDown(int code) { return code >= 0 && code < kKeyCodeCount && (g_i
 
 // The control device: attaches the device named g_input.chosenControlName; true on success.
 bool SelectForceFeedbackDevice();
-bool ControlDevicePresent();
 // Joystick product names of the attached game devices, and whether each has force feedback.
 int GameDeviceCount();
 std::string GameDeviceName(int index);

@@ -60,6 +60,11 @@ bool AttachControlDevice(bool forceFeedback) {
 
 }  // namespace
 
+void ResetInputState() {
+  g_input = InputState{};
+  ClearInputScript();
+}
+
 bool InitDirectInput() {
   g_input = InputState{};
   g_inputDevices.joystick.reset();
@@ -118,24 +123,31 @@ bool PollInputDevices() {
   return false;
 }
 
+void ResetMouseState() {
+  g_input.mouseX = 320;
+  g_input.mouseY = 240;
+  g_input.mouseWheel = 50;
+  g_input.messageMouseButtons = 0;
+}
+
 void ApplyMouseDeltas() {
   const MouseReading& m = g_input.mouse;
   const bool followsDevice = PointerSpritesPresent() || !g_windowModeFlag;
   if (followsDevice) {
-    g_runtime.mouseX = Clamp(int64_t(g_runtime.mouseX) + m.dx, 0, g_display.width - 1);
-    g_runtime.mouseY = Clamp(int64_t(g_runtime.mouseY) + m.dy, 0, g_display.height - 1);
+    g_input.mouseX = Clamp(int64_t(g_input.mouseX) + m.dx, 0, g_display.width - 1);
+    g_input.mouseY = Clamp(int64_t(g_input.mouseY) + m.dy, 0, g_display.height - 1);
   }
   g_input.moveX = Clamp(int64_t(g_input.moveX) + m.dx, INT32_MIN, INT32_MAX);
   g_input.moveY = Clamp(int64_t(g_input.moveY) + m.dy, INT32_MIN, INT32_MAX);
   g_input.moveZ = Clamp(int64_t(g_input.moveZ) + m.dz, INT32_MIN, INT32_MAX);
-  g_runtime.mouseWheel = Clamp(int64_t(g_runtime.mouseWheel) + m.dz, 0, 99);
+  g_input.mouseWheel = Clamp(int64_t(g_input.mouseWheel) + m.dz, 0, 99);
   if (followsDevice) {
     uint16_t mask = 0;
     for (int b = 0; b < 4; ++b)
       if (m.buttons[b]) mask |= uint16_t(1u << b);
     g_input.mouseButtons = mask;
   } else {
-    g_input.mouseButtons = g_runtime.messageMouseButtons;
+    g_input.mouseButtons = g_input.messageMouseButtons;
   }
 }
 
@@ -169,7 +181,6 @@ bool SelectForceFeedbackDevice() {
   return false;
 }
 
-bool ControlDevicePresent() { return g_inputDevices.control != nullptr; }
 bool GameDevicesAvailable() { return g_inputDevices.gameDevicesAvailable; }
 int GameDeviceCount() { return JoystickCount(); }
 std::string GameDeviceName(int index) { return JoystickName(index); }

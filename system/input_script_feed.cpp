@@ -53,7 +53,7 @@ void ClearInputScript() {
 
 void DeliverScriptEvents() {
   // Movement is measured from where the pointer is now; the poll that follows applies it.
-  int32_t x = g_runtime.mouseX, y = g_runtime.mouseY;
+  int32_t x = g_input.mouseX, y = g_input.mouseY;
   while (g_next < g_script.size() && g_script[g_next].frame <= g_runtime.framesRun) {
     const ScriptEvent& e = g_script[g_next++];
     switch (e.kind) {

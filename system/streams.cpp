@@ -13,7 +13,7 @@
 #include "platform/fs.h"
 #include "system/files.h"
 
-StreamTable g_streams;
+StreamTable g_fileStreams;
 
 namespace {
 
@@ -118,7 +118,7 @@ int32_t WriteU32(StreamSlot& s, uint32_t v) {
 }  // namespace
 
 void ResetStreams() {
-  for (StreamSlot& s : g_streams.slots) {
+  for (StreamSlot& s : g_fileStreams.slots) {
     s.file.Close();
     s.endOfFile = 0;
   }
@@ -129,7 +129,7 @@ int32_t CheckStreamNumber(int32_t n) { return n >= 1 && n <= kStreamCount ? 0 : 
 StreamSlot* OpenStream(int32_t n, int32_t* error) {
   *error = CheckStreamNumber(n);
   if (*error) return nullptr;
-  StreamSlot& s = g_streams.slots[n];
+  StreamSlot& s = g_fileStreams.slots[n];
   if (!s.file.IsOpen()) {
     *error = 8204;
     return nullptr;
@@ -137,13 +137,13 @@ StreamSlot* OpenStream(int32_t n, int32_t* error) {
   return &s;
 }
 
-bool StreamIsOpen(int32_t n) { return CheckStreamNumber(n) == 0 && g_streams.slots[n].file.IsOpen(); }
+bool StreamIsOpen(int32_t n) { return CheckStreamNumber(n) == 0 && g_fileStreams.slots[n].file.IsOpen(); }
 
-bool StreamAtEnd(int32_t n) { return CheckStreamNumber(n) == 0 && g_streams.slots[n].endOfFile; }
+bool StreamAtEnd(int32_t n) { return CheckStreamNumber(n) == 0 && g_fileStreams.slots[n].endOfFile; }
 
 int32_t StreamOpenRead(int32_t n, const std::string& name) {
   if (int32_t e = CheckStreamNumber(n)) return e;
-  StreamSlot& s = g_streams.slots[n];
+  StreamSlot& s = g_fileStreams.slots[n];
   if (s.file.IsOpen()) return 8203;
   if (!FileExists(name)) return 105;
   s.endOfFile = 0;
@@ -152,7 +152,7 @@ int32_t StreamOpenRead(int32_t n, const std::string& name) {
 
 int32_t StreamOpenWrite(int32_t n, const std::string& name) {
   if (int32_t e = CheckStreamNumber(n)) return e;
-  StreamSlot& s = g_streams.slots[n];
+  StreamSlot& s = g_fileStreams.slots[n];
   if (s.file.IsOpen()) return 8203;
   if (FileExists(name)) return 106;
   s.endOfFile = 0;

@@ -16,7 +16,7 @@ struct StreamSlot {
 struct StreamTable {
   StreamSlot slots[kStreamCount + 1];  // 1..32
 };
-extern StreamTable g_streams;
+extern StreamTable g_fileStreams;
 // Closes every stream (run start and end).
 void ResetStreams();
 

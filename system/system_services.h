@@ -8,4 +8,3 @@ void ResetWindowState();
 void ResetSystemState();
 // End of a run: closes every stream (writing what is buffered), the search and FTP.
 void StopSystemServices();
-void FtpShutdown();

@@ -12,7 +12,6 @@
 #include "display/record_pools.h"
 #include "display/text_state.h"
 #include "platform/window.h"
-#include "runtime/subsystems.h"
 
 namespace {
 
@@ -67,7 +66,7 @@ double MemcpyRate(size_t bytes) {
 int main(int argc, char** argv) {
   const int n = argc > 1 ? std::atoi(argv[1]) : 1000;
   PlatformSetHeadless(true);
-  CreateRecordPools();
+  CreateDisplayPools();
   SetFullScreenFlag(0);
   g_display.depth = 16;
   if (!CreateD3DAndSurfaces(640, 480, 1)) return 1;
@@ -103,6 +102,6 @@ int main(int argc, char** argv) {
   } while (Seconds(start) < 0.3);
   std::printf("text     %8.0f lines/s\n", double(frames) * n / Seconds(start));
   ReleaseDisplay(true);
-  FreeRecordPools();
+  FreeDisplayPools();
   return 0;
 }

@@ -211,7 +211,7 @@ int main(int argc, char** argv) {
   const double oursSkip = Best(runs, [] {}, [&] {
     setName(ours);
     openRead.Run();
-    while (!g_streams.slots[1].endOfFile) skipBlock.Run();
+    while (!g_fileStreams.slots[1].endOfFile) skipBlock.Run();
     close.Run();
   });
   Report("read 1 KB blocks (skip bytes)", peerSkip, oursSkip, &worst);

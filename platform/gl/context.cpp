@@ -5,15 +5,10 @@
 
 namespace {
 
-// EGL hands out one display per platform and native display, shared by every context made on
-// it; eglTerminate would end them all. The display is initialised for the first context and
-// terminated after the last one.
-struct SharedDisplay {
-  EGLDisplay display = EGL_NO_DISPLAY;
-  int users = 0;
-};
-SharedDisplay g_shared;
-
+// EGL hands out one display per platform and native display, shared by every context of the
+// process. Each new context initialises it again (nothing when it still is) and none
+// terminates it: that would end the other contexts, and Mesa would unload and reload its
+// driver every time.
 EGLDisplay OpenDisplay() {
   auto getPlatformDisplay =
       reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
@@ -27,24 +22,10 @@ EGLDisplay OpenDisplay() {
   return EGL_NO_DISPLAY;
 }
 
-EGLDisplay AcquireDisplay() {
-  if (g_shared.users == 0) g_shared.display = OpenDisplay();
-  if (g_shared.display == EGL_NO_DISPLAY) return EGL_NO_DISPLAY;
-  ++g_shared.users;
-  return g_shared.display;
-}
-
-void ReleaseDisplay() {
-  if (g_shared.users == 0 || --g_shared.users > 0) return;
-  eglTerminate(g_shared.display);
-  eglReleaseThread();
-  g_shared.display = EGL_NO_DISPLAY;
-}
-
 }  // namespace
 
 std::unique_ptr<GlContext> GlContext::Create() {
-  EGLDisplay display = AcquireDisplay();
+  EGLDisplay display = OpenDisplay();
   if (display == EGL_NO_DISPLAY) return nullptr;
   std::unique_ptr<GlContext> c(new GlContext);
   c->display_ = display;
@@ -73,7 +54,6 @@ GlContext::~GlContext() {
   if (eglGetCurrentContext() == context_) eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
   if (context_ != EGL_NO_CONTEXT) eglDestroyContext(display_, context_);
   if (surface_ != EGL_NO_SURFACE) eglDestroySurface(display_, surface_);
-  ReleaseDisplay();
 }
 
 bool GlContext::MakeCurrent() {

@@ -1,9 +1,9 @@
 #pragma once
 #include <memory>
 
-// One OpenGL 3.3 core context on an EGL display without a window. It is made current at every
-// use (another context may have been made current since) and destroyed with its owner; the
-// EGL display is let go when the last context on it is destroyed.
+// One OpenGL 3.3 core context on an EGL display without a window, made for its device and
+// destroyed with it. It is made current at every use (another context may have been made
+// current since).
 class GlContext {
  public:
   // nullptr when no GL can be had.

@@ -20,7 +20,7 @@ struct XGuid {
 };
 
 struct XObject {
-  std::string type;  // the template's own name (or the referenced name's type, once resolved)
+  std::string type;  // the template's own name; empty for a reference
   std::string name;
   XGuid guid;
   const XTemplate* tmpl = nullptr;

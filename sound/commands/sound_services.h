@@ -1,6 +1,8 @@
 #pragma once
 
 // What the runtime core calls of sound and music.
+// Sound and music state back to a new process's (nothing plays, nothing is loaded).
+void ResetSoundState();
 void SelectMciMusic();
 bool InitSoundEngine();
 void InitSoundListener();

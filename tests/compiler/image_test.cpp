@@ -6,7 +6,7 @@
 
 #include "core/loader.h"
 #include "platform/fs.h"
-#include "tests/compiler/compile_helpers.h"
+#include "tests/support/compile_helpers.h"
 #include "tests/support/image_builder.h"
 
 namespace {
@@ -47,6 +47,20 @@ TEST(Image, LiteralsAndVariables) {
   const uint8_t* texts = image.data() + 4 * ImageWord(image, 3);
   EXPECT_EQ(std::memcmp(texts, "ab\0c\0\0\0\0", 8), 0);
   EXPECT_EQ(ImageWord(image, 5) - ImageWord(image, 3), 2u);
+}
+
+// Integer literals and DATA items beyond 32 bits are clamped to its range, also far below it.
+TEST(Image, IntegerLiteralsAreClampedTo32Bits) {
+  std::vector<uint8_t> image =
+      Compiled("a=-3000000000\nb=-2147483649\nc=-99999999999999999999\nd=3000000000\ndata -3000000000,3000000000\n");
+  ImageBuilder b;
+  b.DataInt(INT32_MIN);
+  b.DataInt(INT32_MAX);
+  const int32_t low = b.Int(INT32_MIN);
+  for (int k = 0; k < 3; ++k) b.Emit({151, b.IntVar(), low});
+  const int32_t d = b.IntVar();
+  b.Emit({151, d, b.Int(INT32_MAX), 213});
+  EXPECT_EQ(image, b.Build());
 }
 
 TEST(Image, DataItemsAndRestore) {

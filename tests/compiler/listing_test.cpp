@@ -1,7 +1,9 @@
 // Golden code-word listings of the statement rewrites and of operator precedence.
 #include <gtest/gtest.h>
 
-#include "tests/compiler/compile_helpers.h"
+#include <cctype>
+
+#include "tests/support/compile_helpers.h"
 
 TEST(Listing, EmptyProgramIsTheEndCommand) { EXPECT_EQ(Listing(""), "213"); }
 
@@ -104,6 +106,17 @@ TEST(Listing, ScopesOfVariablesArraysAndTemporaries) {
   EXPECT_EQ(results[18], 10950);
   EXPECT_EQ(results[19], 10950);
   EXPECT_EQ(results[21], 10950);
+}
+
+// Capitals outside quotes are lowered wherever they stand, also when the only one among
+// eight characters is the first or the last letter of the alphabet.
+TEST(Listing, CapitalsOutsideQuotesAreLowered) {
+  for (const char* name : {"Zed", "Aed", "zeD", "ZZZZZZZZZ"}) {
+    std::string lower = name;
+    for (char& c : lower) c = char(std::tolower(static_cast<unsigned char>(c)));
+    EXPECT_EQ(Listing(lower + "=5\nx = " + name + " + 1\n"), Listing(lower + "=5\nx = " + lower + " + 1\n")) << name;
+  }
+  EXPECT_EQ(Listing("print \"Zed\"\n"), Listing("PRINT \"Zed\"\n"));
 }
 
 TEST(Listing, ALabelAndAFunctionMayShareAName) {

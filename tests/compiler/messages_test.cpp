@@ -4,7 +4,7 @@
 #include <unistd.h>
 
 #include "platform/fs.h"
-#include "tests/compiler/compile_helpers.h"
+#include "tests/support/compile_helpers.h"
 
 namespace {
 

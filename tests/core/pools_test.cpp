@@ -5,10 +5,19 @@
 #include "display/record_pools.h"
 #include "model/mesh_data.h"
 #include "platform/events.h"
-#include "runtime/subsystems.h"
 #include "scene3d/record_pools.h"
 
 namespace {
+void CreateAllPools() {
+  CreateDisplayPools();
+  CreateMeshPool();
+  CreateScenePools();
+}
+void FreeAllPools() {
+  FreeScenePools();
+  FreeMeshPool();
+  FreeDisplayPools();
+}
 
 struct TestRecord {
   uint32_t next, prev;
@@ -47,7 +56,7 @@ TEST_F(PoolTest, SmallPoolGrowsOnFirstAllocationsThenByMargin) {
 }
 
 TEST_F(PoolTest, ImageAndLightPoolsDoubleAtTheSixthRecord) {
-  CreateRecordPools();
+  CreateAllPools();
   for (int i = 0; i < 5; ++i) AllocImageRecord();
   EXPECT_EQ(g_imagePool.Capacity(), 16);
   AllocImageRecord();
@@ -56,7 +65,7 @@ TEST_F(PoolTest, ImageAndLightPoolsDoubleAtTheSixthRecord) {
   EXPECT_EQ(g_lightPool.Capacity(), 8);
   AllocLightRecord();
   EXPECT_EQ(g_lightPool.Capacity(), 16);
-  FreeRecordPools();
+  FreeAllPools();
 }
 
 TEST_F(PoolTest, FreedRecordIsHandedOutNextAndListsStayLinked) {
@@ -127,7 +136,7 @@ TEST_F(PoolTest, ResetListsRelinksEveryRecord) {
 }
 
 TEST_F(PoolTest, ObjectRecordsOwnLimbsThatGrowAndAreFreed) {
-  CreateRecordPools();
+  CreateAllPools();
   uint32_t o = AllocObjectRecord();
   ASSERT_NE(o, kNoRecord);
   EXPECT_EQ(g_objectPool[o].limbs.size(), 32u);
@@ -142,7 +151,7 @@ TEST_F(PoolTest, ObjectRecordsOwnLimbsThatGrowAndAreFreed) {
   EXPECT_EQ(FreeObjectRecord(o), 1);
   EXPECT_EQ(g_meshPool[mesh].inUse, 0);
   EXPECT_EQ(g_meshPool[mesh].buffers[0], nullptr);
-  FreeRecordPools();
+  FreeAllPools();
 }
 
 }  // namespace

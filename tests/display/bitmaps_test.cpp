@@ -1,8 +1,8 @@
 #include <cstdio>
 #include <string>
 
+#include "display/commands.h"
 #include "platform/fs.h"
-#include "display/commands_list.h"
 #include "tests/display/display_fixture.h"
 #include "tests/support/temp_dir.h"
 
@@ -111,26 +111,37 @@ TEST_F(BitmapTest, MirrorAndFlipTwiceRestore) {
   ASSERT_TRUE(CreateBitmapSurface(1, 5, 3));
   Surface* s = BitmapSurface(1);
   Pattern(s);
-  QueueBitmapEffect(8, 1, 0);
+  QueueBitmapEffect(kDrawMirrorBitmap, 1, 0);
   RunDrawQueue();
   EXPECT_EQ(s->GetPixel(0, 0), 5u);
   EXPECT_EQ(s->GetPixel(2, 1), 103u);  // the middle column stays
   EXPECT_EQ(s->GetPixel(4, 2), 201u);
-  QueueBitmapEffect(9, 1, 0);
+  QueueBitmapEffect(kDrawFlipBitmap, 1, 0);
   RunDrawQueue();
   EXPECT_EQ(s->GetPixel(0, 0), 205u);
-  QueueBitmapEffect(8, 1, 0);
-  QueueBitmapEffect(9, 1, 0);
+  QueueBitmapEffect(kDrawMirrorBitmap, 1, 0);
+  QueueBitmapEffect(kDrawFlipBitmap, 1, 0);
   RunDrawQueue();
   for (int32_t y = 0; y < 3; ++y)
     for (int32_t x = 0; x < 5; ++x) EXPECT_EQ(s->GetPixel(x, y), uint32_t(1 + x + 100 * y));
+}
+
+// An even width: the two middle columns change places too.
+TEST_F(BitmapTest, MirrorOfAnEvenWidthSwapsEveryColumn) {
+  ASSERT_TRUE(CreateBitmapSurface(1, 4, 2));
+  Surface* s = BitmapSurface(1);
+  Pattern(s);
+  QueueBitmapEffect(kDrawMirrorBitmap, 1, 0);
+  RunDrawQueue();
+  for (int32_t y = 0; y < 2; ++y)
+    for (int32_t x = 0; x < 4; ++x) EXPECT_EQ(s->GetPixel(x, y), uint32_t(1 + (3 - x) + 100 * y)) << x << "," << y;
 }
 
 TEST_F(BitmapTest, BlurAveragesItsWindowAndChecksTheAmount) {
   ASSERT_TRUE(CreateBitmapSurface(1, 3, 3));
   Surface* s = BitmapSurface(1);
   s->PutPixel(1, 1, 0xFFFF);
-  QueueBitmapEffect(10, 1, 1);  // kernel 2: the pixel, one up and one left
+  QueueBitmapEffect(kDrawBlurBitmap, 1, 1);  // kernel 2: the pixel, one up and one left
   RunDrawQueue();
   EXPECT_EQ(g_errorCode, 0);
   // 2x2 windows: each of the four pixels at or below-right of 1,1 sees the white pixel once.
@@ -139,11 +150,11 @@ TEST_F(BitmapTest, BlurAveragesItsWindowAndChecksTheAmount) {
   EXPECT_EQ(s->GetPixel(0, 0), 0u);
   EXPECT_EQ(s->GetPixel(0, 1), 0u);
   // At 24 bits the average reads exactly three bytes a pixel.
-  QueueBitmapEffect(10, 1, 0);
+  QueueBitmapEffect(kDrawBlurBitmap, 1, 0);
   RunDrawQueue();
   EXPECT_EQ(g_errorCode, 1012);
   g_errorCode = 0;
-  QueueBitmapEffect(10, 1, 9);
+  QueueBitmapEffect(kDrawBlurBitmap, 1, 9);
   RunDrawQueue();
   EXPECT_EQ(g_errorCode, 1012);
 }
@@ -153,11 +164,19 @@ TEST_F(BitmapTest, FadeScalesEachChannel) {
   Surface* s = BitmapSurface(1);
   s->PutPixel(0, 0, 0xFFFF);
   s->PutPixel(1, 0, (10u << 11) | (20u << 5) | 30u);
-  QueueBitmapEffect(11, 1, 50);
+  QueueBitmapEffect(kDrawFadeBitmap, 1, 50);
   RunDrawQueue();
   EXPECT_EQ(s->GetPixel(0, 0), (15u << 11) | (31u << 5) | 15u);
   EXPECT_EQ(s->GetPixel(1, 0), (5u << 11) | (10u << 5) | 15u);
-  QueueBitmapEffect(11, 1, 101);
+  // 100 keeps every pixel as it is; 101 is out of range.
+  QueueBitmapEffect(kDrawFadeBitmap, 1, 100);
+  RunDrawQueue();
+  EXPECT_EQ(g_errorCode, 0);
+  EXPECT_EQ(s->GetPixel(0, 0), (15u << 11) | (31u << 5) | 15u);
+  EXPECT_EQ(s->GetPixel(1, 0), (5u << 11) | (10u << 5) | 15u);
+  EXPECT_TRUE(FadeSurface(s, 100));
+  EXPECT_FALSE(FadeSurface(s, 101));
+  QueueBitmapEffect(kDrawFadeBitmap, 1, 101);
   RunDrawQueue();
   EXPECT_EQ(g_errorCode, 1013);
 }
@@ -169,9 +188,9 @@ TEST_F(BitmapTest, EffectsAt24And32BitsStayInsideTheirPixels) {
     ASSERT_TRUE(CreateBitmapSurface(1, 3, 2));  // 9-byte rows: no padding beyond the row's pitch
     Surface* s = BitmapSurface(1);
     s->PutPixel(2, 1, 0xC8C8C8);
-    QueueBitmapEffect(11, 1, 50);
-    QueueBitmapEffect(10, 1, 2);
-    QueueBitmapEffect(8, 1, 0);
+    QueueBitmapEffect(kDrawFadeBitmap, 1, 50);
+    QueueBitmapEffect(kDrawBlurBitmap, 1, 2);
+    QueueBitmapEffect(kDrawMirrorBitmap, 1, 0);
     RunDrawQueue();
     EXPECT_EQ(g_errorCode, 0);
     VarCell cell{};

@@ -1,4 +1,5 @@
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "platform/fs.h"
@@ -15,12 +16,14 @@ class CardChooserTest : public DisplayTest {
     saved_ = old ? old : "";
     hadOld_ = old != nullptr;
     dir_ = FsTempFolder() + "/config";
+    std::filesystem::remove_all(dir_);
     setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
     ini_ = FsConfigFolder() + "/WIN.INI";
   }
   void TearDown() override {
     if (hadOld_) setenv("XDG_CONFIG_HOME", saved_.c_str(), 1);
     else unsetenv("XDG_CONFIG_HOME");
+    std::filesystem::remove_all(dir_);
     DisplayTest::TearDown();
   }
   std::string saved_, dir_, ini_;

@@ -10,7 +10,6 @@
 #include "display/text_state.h"
 #include "platform/events.h"
 #include "platform/window.h"
-#include "runtime/subsystems.h"
 
 // A headless display of 640 x 480 at the given depth with pools, white ink on black.
 class DisplayTest : public ::testing::Test {
@@ -22,7 +21,7 @@ class DisplayTest : public ::testing::Test {
     EventsReset();
     ResetDisplayState();
     ResetSurfaceFaults();
-    CreateRecordPools();
+    CreateDisplayPools();
     SetFullScreenFlag(0);
     g_display.depth = depth;
     ASSERT_TRUE(CreateD3DAndSurfaces(640, 480, 1));
@@ -34,7 +33,7 @@ class DisplayTest : public ::testing::Test {
   void SetUp() override { StartDisplay(16); }
   void TearDown() override {
     ReleaseDisplay(true);
-    FreeRecordPools();
+    FreeDisplayPools();
     ResetSurfaceFaults();
     ResetDisplayState();
     EventsReset();

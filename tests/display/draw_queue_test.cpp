@@ -104,10 +104,10 @@ TEST_F(DisplayTest, ExtremeCoordinatesDrawNothingAndNeverOverflow) {
   QueueLine(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX);
   QueueEllipse(INT32_MAX, 0, 1e30f, 1e30f);
   QueueEllipse(0, 0, std::nanf(""), 5.0f);
-  QueueTextAtPoint(212, INT32_MAX, INT32_MAX, "far away");
-  QueueTextAtPoint(213, INT32_MIN, 0, "far away");
-  QueueTextState(205, 0, "");
-  QueueTextAtPoint(212, INT32_MAX - 3, 0, "opaque");
+  QueueTextAtPoint(kDrawText, INT32_MAX, INT32_MAX, "far away");
+  QueueTextAtPoint(kDrawCentreText, INT32_MIN, 0, "far away");
+  QueueTextState(kDrawTextOpaque, 0, "");
+  QueueTextAtPoint(kDrawText, INT32_MAX - 3, 0, "opaque");
   RunDrawQueue();
   EXPECT_EQ(g_errorCode, 0);
   // The diagonal through the whole plane crosses the screen's corner pixels only if it

@@ -3,7 +3,7 @@
 #include "display/display.h"
 #include "platform/window.h"
 #include "tests/support/gl_required.h"
-#include "tests/support/run_image.h"
+#include "tests/support/program_run.h"
 
 namespace {
 

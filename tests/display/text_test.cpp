@@ -79,8 +79,8 @@ TEST_F(TextTest, OpaqueAndBlankedEcho) {
 }
 
 TEST_F(TextTest, CentredTextStartsHalfItsWidthLeft) {
-  QueueTextState(209, 0, "");  // bold: 9 pixels a character
-  QueueTextAtPoint(213, 100, 0, "a");
+  QueueTextState(kDrawTextBold, 0, "");  // bold: 9 pixels a character
+  QueueTextAtPoint(kDrawCentreText, 100, 0, "a");
   RunDrawQueue();
   auto [lo, hi] = LitColumns(Back());
   EXPECT_GE(lo, 96);  // 100 - 9 / 2
@@ -89,10 +89,10 @@ TEST_F(TextTest, CentredTextStartsHalfItsWidthLeft) {
 }
 
 TEST_F(TextTest, TextStateChangesWhenTheQueueRuns) {
-  QueueTextState(208, 0, "");
-  QueueTextState(209, 0, "");
-  QueueTextState(201, 0, "Arial");
-  QueueTextState(202, 24, "");
+  QueueTextState(kDrawTextItalic, 0, "");
+  QueueTextState(kDrawTextBold, 0, "");
+  QueueTextState(kDrawSetTextFont, 0, "Arial");
+  QueueTextState(kDrawSetTextSize, 24, "");
   EXPECT_EQ(g_text.style, 0);
   EXPECT_EQ(g_text.face, "system");
   RunDrawQueue();
@@ -103,7 +103,7 @@ TEST_F(TextTest, TextStateChangesWhenTheQueueRuns) {
   EXPECT_GT(e.cx, 20);
   EXPECT_GE(e.cy, 20);
   EXPECT_LE(e.cy, 30);
-  QueueTextState(205, 0, "");
+  QueueTextState(kDrawTextOpaque, 0, "");
   RunDrawQueue();
   EXPECT_EQ(g_text.background, 1);
 }
@@ -150,7 +150,7 @@ TEST_F(TextTest, ScaledAndHugeFontsDrawWhatIsVisible) {
 
 TEST_F(TextTest, LongTextIsBoundedInTheRecord) {
   std::string longText(600, 'x');
-  QueueTextAtPoint(212, 0, 0, longText.c_str());
+  QueueTextAtPoint(kDrawText, 0, 0, longText.c_str());
   const DrawOp& op = g_drawOpPool[g_drawOpPool.UsedTail()];
   EXPECT_EQ(std::strlen(op.text), 255u);
 }
@@ -163,7 +163,7 @@ TEST_F(TextTest, TranscriptHasTheTextAndLineBreaksOnce) {
   QueueTextWithExtent("5", &x, &y, true, false, true);
   QueueTextWithExtent("6", &x, &y, true, false, true);
   QueueTextWithExtent("done", &x, &y, false, false, false);
-  QueueTextAtPoint(212, 0, 100, "label");
+  QueueTextAtPoint(kDrawText, 0, 100, "label");
   RunDrawQueue();
   RunDrawQueue();
   TranscriptClose();

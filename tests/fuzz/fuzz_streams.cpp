@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(data), std::streamsize(size));
 
   if (StreamOpenRead(1, file.string()) != 0) return 0;
-  StreamSlot& s = g_streams.slots[1];
+  StreamSlot& s = g_fileStreams.slots[1];
   uint8_t value[4];
   std::string line;
   // The first byte chooses the order of operations, two bits each, again and again.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -17,7 +18,7 @@ uint32_t PixelAfterClear(Device3D* d, uint32_t colour) {
   return s->GetPixel(4, 4) & 0xFFFFFF;
 }
 
-TEST(GlContext, DevicesKeepTheirOwnContextsAndGlComesBackAfterTheLastIsGone) {
+TEST(GlContext, EachDeviceMakesItsOwnContextCurrentAtEveryUse) {
   Device3DPtr a = CreateGlDevice(8, 8), b = CreateGlDevice(8, 8);
   VK_NEED_GL(a && b);
   // Each use makes its own context current again.
@@ -26,10 +27,10 @@ TEST(GlContext, DevicesKeepTheirOwnContextsAndGlComesBackAfterTheLastIsGone) {
   SurfacePtr s = SurfaceCreate(8, 8, 32);
   ASSERT_TRUE(a->ReadBackInto(s.get()));
   EXPECT_EQ(s->GetPixel(0, 0) & 0xFFFFFF, 0xFF0000u);
+  b.reset();  // no context is current now
+  EXPECT_EQ(PixelAfterClear(a.get(), 0x00FF00), 0x00FF00u);
   a.reset();
-  EXPECT_EQ(PixelAfterClear(b.get(), 0x00FF00), 0x00FF00u);
-  b.reset();
-  for (int k = 0; k < 2; ++k) {  // the display was let go; a new device opens it again
+  for (int k = 0; k < 2; ++k) {  // every context is gone; a new device makes its own
     Device3DPtr c = CreateGlDevice(8, 8);
     ASSERT_TRUE(c);
     EXPECT_EQ(PixelAfterClear(c.get(), 0x123456), 0x123456u);
@@ -65,11 +66,13 @@ std::vector<Vertex> LeftQuad() {
 }
 const std::vector<uint32_t> kClockwise = {0, 1, 2, 0, 2, 3}, kCounterClockwise = {0, 2, 1, 0, 3, 2};
 
-TEST(GlDraw, TheStateGivenBeforeGlIsAppliedAtDraw) {
-  Device3DPtr d = CreateNullDevice();
+TEST(GlDraw, TheStateGivenBeforeGlIsAppliedAtDrawThroughTheRecordingDevice) {
+  std::vector<std::string> log;
+  Device3DPtr d = CreateRecordingDevice(CreateNullDevice(), &log);
   d->SetViewport(0, 0, 64, 64, 0, 1);
   d->SetRenderState(kRsLighting, 0);  // unlit: white
   VK_NEED_GL(d->StartGl(64, 64));
+  EXPECT_EQ(d->Kind(), DeviceKind::kGl);
   SurfacePtr s = SurfaceCreate(64, 64, 32);
   auto draw = [&](const std::vector<uint32_t>& idx) {
     d->Clear(kClearTarget | kClearZBuffer, SurfRect{0, 0, 64, 64}, 0, 1.0f, 0);
@@ -98,6 +101,10 @@ TEST(GlDraw, TheStateGivenBeforeGlIsAppliedAtDraw) {
   // A light switched off leaves the ambient share.
   d->EnableLight(3, false);
   EXPECT_NEAR(int(draw(kClockwise) & 255), 64, 2);
+  EXPECT_EQ(log[1], "rs 137 0");
+  EXPECT_EQ(log[2], "clear 3 0,0,64,64 00000000 1 0");
+  EXPECT_EQ(log[3], "draw 4 6");
+  EXPECT_EQ(std::count(log.begin(), log.end(), "draw 4 6"), 5);
 }
 
 TEST(DeviceFacade, GetsAnswerWhatWasSetAndRefuseNumbersWithoutRoom) {

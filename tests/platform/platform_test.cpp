@@ -35,6 +35,19 @@ TEST(Ini, SectionsAndKeysIgnoreCaseAndWritesKeepTheRest) {
   EXPECT_LT(text.find("NEW=v"), text.find("[OTHER]"));  // a new key joins its own section
 }
 
+TEST(Ini, KeysJoinTheirSectionInOrderAndQuotesAreStripped) {
+  TempDir dir;
+  dir.Write("t.ini", "[EMPTY]\r\n[B]\r\nx=1\r\nq=\"\"\r\nr=\"v w\"\r\ns=\"\r\n");
+  const std::string f = dir.File("t.ini");
+  for (const char* k : {"c", "a", "b"}) EXPECT_TRUE(IniWriteString(f, "empty", k, k));
+  EXPECT_EQ(dir.Read("t.ini"), "[EMPTY]\r\nc=c\r\na=a\r\nb=b\r\n[B]\r\nx=1\r\nq=\"\"\r\nr=\"v w\"\r\ns=\"\r\n");
+  EXPECT_EQ(IniGetString(f, "EMPTY", "a", "d"), "a");
+  EXPECT_EQ(IniGetString(f, "B", "x", "d"), "1");
+  EXPECT_EQ(IniGetString(f, "B", "q", "d"), "");  // a quoted empty value
+  EXPECT_EQ(IniGetString(f, "B", "r", "d"), "v w");
+  EXPECT_EQ(IniGetString(f, "B", "s", "d"), "\"");
+}
+
 TEST(Fs, PathsMatchAnyCaseWithEitherSeparator) {
   TempDir dir;
   std::filesystem::create_directories(dir.File("Media/Sub"));
@@ -120,12 +133,16 @@ TEST(Fs, TempFolderIsPrivateAndCopiesDoNotFollowLinks) {
 
 TEST(Codepage, Windows1252RoundTripsThroughUtf8) {
   std::string all;
-  for (int c = 1; c < 256; ++c)
-    if (c < 0x80 || c >= 0xA0 || (c != 0x81 && c != 0x8D && c != 0x8F && c != 0x90 && c != 0x9D)) all += char(c);
+  for (int c = 1; c < 256; ++c) all += char(c);
   EXPECT_EQ(Utf8ToCp1252(Cp1252ToUtf8(all)), all);
   EXPECT_EQ(Cp1252ToUtf8("\x80"), "\xE2\x82\xAC");  // euro sign
+  // The five bytes the code page leaves undefined stand for the control characters alike.
+  EXPECT_EQ(Cp1252ToUtf8("\x81\x8D\x8F\x90\x9D"), "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D");
   EXPECT_EQ(Utf8ToCp1252("\xE4\xB8\xAD"), "?");      // no such character
   EXPECT_EQ(Utf8ToCp1252("\xC3"), "?");              // cut short
+  EXPECT_TRUE(IsValidUtf8("caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"));
+  for (const char* bad : {"caf\xE9", "\xC0\x80", "\xE0\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x82"})
+    EXPECT_FALSE(IsValidUtf8(bad)) << bad;
 }
 
 TEST(Clock, VirtualClockMovesOnlyWhenTold) {

@@ -20,3 +20,8 @@ struct PcmDiff {
   double rms = 0;
 };
 PcmDiff ComparePcm(const std::vector<int16_t>& a, const std::vector<int16_t>& b);
+
+// Our whole-file MPEG load of a file on disk (empty when it fails).
+std::vector<int16_t> LoadMpeg(const std::string& path, uint32_t mode);
+// Frame-by-frame decode of a bare MPEG audio stream held in memory.
+std::vector<int16_t> DecodeFrames(const std::vector<uint8_t>& data);

@@ -7,7 +7,7 @@
 #include "core/errors.h"
 #include "platform/fs.h"
 #include "tests/support/temp_dir.h"
-#include "tests/system/program_run.h"
+#include "tests/support/program_run.h"
 
 namespace fs = std::filesystem;
 
@@ -56,8 +56,8 @@ write to clipboard "clip"
 print get clipboard$()
 end
 )";
-  SourceRun r = RunSource(source, 200);
-  ASSERT_EQ(r.status, 0) << r.compileError << r.transcript;
+  RunOutcome r = RunVkaSource(source, 200);
+  ASSERT_EQ(r.status, 0) << r.err << r.transcript;
   EXPECT_EQ(r.transcript, FsToProgramPath(dir.path()) + "\n1\n18\n255\n0\n-2\n2.5\nhello\n0\n1\n0\n0\n-1\n65\n0\nclip\n");
   EXPECT_EQ(dir.Read("save.dat").substr(0, 3), std::string("A\0\0", 3));
 }
@@ -81,15 +81,14 @@ copy file "a.txt", "b.txt"
 print "after"
 end
 )";
-  SourceRun r = RunSource(source, 200);
-  ASSERT_NE(r.status, 2) << r.compileError;
+  RunOutcome r = RunVkaSource(source, 200);
+  ASSERT_NE(r.status, 2) << r.err;
   EXPECT_EQ(r.transcript, "sub 1\n4\n4\n");  // ".", "..", "a.txt", "sub"; the second copy stops the run
-  EXPECT_EQ(g_errorCode, 106);
-  EXPECT_EQ(g_errorKind, 1);
+  EXPECT_EQ(r.errorCode, 106);
+  EXPECT_EQ(r.errorKind, 1);
   // A built game ignores the warning and goes on; the target is left as it was.
   dir.Write("b.txt", "keep");
-  r = RunSource("cd \"" + dir.path() + "\"\ncopy file \"a.txt\", \"b.txt\"\nmove file \"a.txt\", \"b.txt\"\nprint \"after\"\nend\n",
-                20, false, nullptr, true);
+  r = RunVkaSource("cd \"" + dir.path() + "\"\ncopy file \"a.txt\", \"b.txt\"\nmove file \"a.txt\", \"b.txt\"\nprint \"after\"\nend\n", 20, "", true);
   EXPECT_EQ(r.transcript, "after\n");
   EXPECT_EQ(dir.Read("b.txt"), "keep");
   EXPECT_TRUE(fs::exists(dir.File("a.txt")));
@@ -113,8 +112,8 @@ execute file "true", "", "", 1
 print path exist("copy\of\game\levels")
 end
 )";
-  SourceRun r = RunSource(source, 200);
-  ASSERT_EQ(r.status, 0) << r.compileError << r.transcript;
+  RunOutcome r = RunVkaSource(source, 200);
+  ASSERT_EQ(r.status, 0) << r.err << r.transcript;
   EXPECT_EQ(r.transcript, "1\n");
   EXPECT_EQ(dir.Read("copy/of/game/levels/one.lvl"), "1111");
   EXPECT_EQ(dir.Read("copy/of/game/title.txt"), "Title");
@@ -125,9 +124,9 @@ TEST(FilesProgram, TheExampleSavesReadsBackAndLists) {
   TempDir dir;
   const fs::path old = fs::current_path();
   fs::current_path(dir.path());
-  SourceRun r = RunSource(ReadAll(std::string(VK_SOURCE_DIR) + "/examples/files.vka"), 300);
+  RunOutcome r = RunVkaSource(ReadAll(std::string(VK_SOURCE_DIR) + "/examples/files.vka"), 300);
   fs::current_path(old);
-  ASSERT_EQ(r.status, 0) << r.compileError;
+  ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(r.transcript.starts_with(
       "Saved 31 bytes to savegame.dat\nVellumark save game\nLevel 3, score 1250.5, lives 42\n \nFolder "))
       << r.transcript;

@@ -8,7 +8,7 @@
 #include "system/ftp_session.h"
 #include "tests/support/ftp_server.h"
 #include "tests/support/temp_dir.h"
-#include "tests/system/program_run.h"
+#include "tests/support/program_run.h"
 
 namespace fs = std::filesystem;
 
@@ -184,8 +184,8 @@ ftp disconnect
 print get ftp status()
 end
 )";
-  SourceRun r = RunSource(source, 1000, false, nullptr, true);
-  ASSERT_EQ(r.status, 0) << r.compileError;
+  RunOutcome r = RunVkaSource(source, 1000, "", true);
+  ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.transcript, "1\n4\n1\n0\n550\n0\n");
   EXPECT_EQ(local.Read("big.bin"), std::string(100000, 'b'));
 }

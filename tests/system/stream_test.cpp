@@ -25,7 +25,7 @@ std::string Entry(const std::string& name, const std::string& data) {
 class Streams : public testing::Test {
  protected:
   void TearDown() override { ResetStreams(); }
-  StreamSlot& Slot(int n) { return g_streams.slots[n]; }
+  StreamSlot& Slot(int n) { return g_fileStreams.slots[n]; }
   int32_t ReadInt(int n, size_t size) {
     uint8_t b[4] = {};
     EXPECT_EQ(StreamRead(Slot(n), b, size), 0);

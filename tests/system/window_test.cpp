@@ -7,7 +7,7 @@
 #include "display/display.h"
 #include "platform/window.h"
 #include "system/system_services.h"
-#include "tests/system/program_run.h"
+#include "tests/support/program_run.h"
 
 namespace {
 
@@ -36,11 +36,11 @@ void Look() {
 }
 
 TEST(WindowCommands, TitleSizePositionAndLayout) {
-  SourceRun r = RunSource(
+  RunOutcome r = RunVkaSource(
       "set window on\nset window title \"Hello\"\nset window size 300, 0\nset window size 300, 200\n"
       "set window position 40, 50\nset window layout 0, 1, 0\nend\n",
-      5, true, Look);
-  ASSERT_EQ(r.status, 0) << r.compileError;
+      VkaOptions{5, "", false, true, Look});
+  ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(g_seen.windowMode, 1);
   EXPECT_EQ(g_seen.title, "Hello");
   EXPECT_EQ(g_seen.w, 300);
@@ -52,18 +52,18 @@ TEST(WindowCommands, TitleSizePositionAndLayout) {
   EXPECT_EQ(g_seen.frame, 8);
   EXPECT_EQ(g_seen.caption, 19);
 
-  r = RunSource("set window on\nset window layout 0, 0, 0\nhide window\nend\n", 5, true, Look);
+  r = RunVkaSource("set window on\nset window layout 0, 0, 0\nhide window\nend\n", VkaOptions{5, "", false, true, Look});
   EXPECT_TRUE(g_seen.flags & SDL_WINDOW_HIDDEN);
   EXPECT_EQ(g_seen.style, 0x80000000u);
   EXPECT_EQ(g_seen.w, 640);  // hiding keeps the size and the title
   EXPECT_EQ(g_seen.title, "");
-  r = RunSource("set window on\nhide window\nshow window\nend\n", 5, true, Look);
+  r = RunVkaSource("set window on\nhide window\nshow window\nend\n", VkaOptions{5, "", false, true, Look});
   EXPECT_FALSE(g_seen.flags & SDL_WINDOW_HIDDEN);
 }
 
 TEST(WindowCommands, BackToFullScreenRestoresTitleAndPopupStyle) {
-  SourceRun r = RunSource("set window on\nset window title \"x\"\nset window off\nend\n", 5, true, Look);
-  ASSERT_EQ(r.status, 0) << r.compileError;
+  RunOutcome r = RunVkaSource("set window on\nset window title \"x\"\nset window off\nend\n", VkaOptions{5, "", false, true, Look});
+  ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(g_seen.windowMode, 0);
   EXPECT_EQ(g_seen.title, "Vellumark");
   EXPECT_EQ(g_seen.style, 0x800A0000u);
@@ -80,13 +80,13 @@ TEST(SystemCommands, KeysFlagsCardsMemoryAndLines) {
     g_flags[3] = g_timing.spareFlags[1];
     g_flags[4] = g_timing.spareFlags[2];
   };
-  SourceRun r = RunSource(
+  RunOutcome r = RunVkaSource(
       "disable escapekey\ndisable systemkeys\nspare flag a on\nspare flag b on\nspare flag b off\nspare flag c on\n"
       "print texture memory available() > 0\nprint system memory available() > 0\nprint emulation mode()\n"
       "print current graphics card$()\nchecklist graphics cards\nprint checklist count()\n"
       "print checklist string$(1)\nshow quip\nend\n",
-      50, false, keep);
-  ASSERT_EQ(r.status, 0) << r.compileError;
+      VkaOptions{50, "", false, false, keep});
+  ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(std::string(reinterpret_cast<char*>(g_flags), 5), std::string("\0\0\1\0\1", 5));
   const std::string head = "1\n1\n0\nPrimary Display Driver\n1\nPrimary Display Driver\n";
   ASSERT_EQ(r.transcript.substr(0, head.size()), head);
@@ -96,10 +96,10 @@ TEST(SystemCommands, KeysFlagsCardsMemoryAndLines) {
       << line;
 
   // A card that is not there: the display goes on with the one that is, and says so.
-  r = RunSource("set graphics card \"No Such Card\"\nprint current graphics card$()\nend\n", 50, false, nullptr, true);
+  r = RunVkaSource("set graphics card \"No Such Card\"\nprint current graphics card$()\nend\n", 50, "", true);
   EXPECT_EQ(r.transcript, "Primary Display Driver\n");
-  r = RunSource("checklist graphics cards\nprint checklist value a(1)\nend\n", 5);
-  EXPECT_EQ(g_errorCode, 9004);
+  r = RunVkaSource("checklist graphics cards\nprint checklist value a(1)\nend\n", 5);
+  EXPECT_EQ(r.errorCode, 9004);
 }
 
 }  // namespace

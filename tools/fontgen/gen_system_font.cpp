@@ -2,8 +2,8 @@
 // "fixedsys": 224 glyphs (character codes 32..255 of Windows-1252) in 8 x 16 cells, one byte
 // per row, high bit leftmost, rendered once without anti-aliasing from DejaVu Sans Mono Bold.
 // The file starts with "VKF1", the cell width, the cell height and the baseline row.
-// Build: g++ -O2 gen_system_font.cpp $(pkg-config --cflags --libs freetype2) -o gen
-// Run:   ./gen /usr/share/fonts/truetype/dejavu/DejaVuSansMono-Bold.ttf data/system_font.bin
+// Built as build/tools/gen_system_font; CI checks that it still makes the file byte for byte:
+//   gen_system_font /usr/share/fonts/truetype/dejavu/DejaVuSansMono-Bold.ttf data/system_font.bin
 #include <ft2build.h>
 #include FT_FREETYPE_H
 

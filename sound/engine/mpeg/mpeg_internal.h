@@ -49,7 +49,7 @@ struct MpegTables {
   float cs[8], ca[8];
   float long_window[4][36]; // block types 0..3 (2 unused)
   float short_window[12];
-  float imdct36[18][18];    // DCT-IV of 18 points
+  float imdct36[18][20];    // DCT-IV of 18 points, [input][output] (rows padded to 20)
   float imdct12[12][6];     // 12-point inverse transform
   float is_ratio[2][7][2];  // MPEG-1 intensity (left, right) per position; [1] scaled by sqrt 2
   float is_lsf[2][2][32][2];// [ms][scale bit][position] (left, right)
@@ -58,9 +58,20 @@ struct MpegTables {
   MpegHuffTable count1[2];
 };
 
-const MpegTables& MpegTab();
+extern MpegTables g_mpeg_tables;
+inline const MpegTables& MpegTab() { return g_mpeg_tables; }
 
 constexpr int kGainBias = 448;
+
+// The inner loops have a variant built for AVX2, chosen once at run time where the processor
+// has it (a plain call, so sanitizers and every loader handle it).
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define VK_MPEG_AVX2 __attribute__((target("avx2")))
+#define VK_MPEG_INLINE inline __attribute__((always_inline))
+extern const bool g_mpeg_avx2;
+#else
+#define VK_MPEG_INLINE inline
+#endif
 
 extern const int16_t kMpegLongBands[9][23];
 extern const int16_t kMpegShortBands[9][14];

@@ -5,16 +5,16 @@
 namespace {
 
 // Three requantised samples (before the scale factor) of one code or code group.
-void ReadTriple(MpegDecoder* dec, const MpegLayer2Quant& q, float* s) {
+void ReadTriple(MpegBits& b, const MpegLayer2Quant& q, float* s) {
   const float half = (float)((q.levels - 1) / 2);
   if (q.grouped) {
-    uint32_t c = MpegGetBits(dec, q.bits);
+    uint32_t c = b.Get(q.bits);
     for (int i = 0; i < 3; i++) {
       s[i] = ((float)(c % q.levels) - half) * q.step;
       c /= q.levels;
     }
   } else {
-    for (int i = 0; i < 3; i++) s[i] = ((float)MpegGetBits(dec, q.bits) - half) * q.step;
+    for (int i = 0; i < 3; i++) s[i] = ((float)b.Get(q.bits) - half) * q.step;
   }
 }
 
@@ -24,28 +24,31 @@ bool MpegDecodeLayer2(MpegDecoder* dec, const MpegFrameHeader& h, int16_t* out, 
   const MpegTables& t = MpegTab();
   const MpegLayer2Table& tab = t.l2_tables[dec->layer2_table];
   const int limit = h.subband_limit, bound = h.joint_bound, nch = h.channels;
+  // The body sits at kMpegCarry in the bit-stream buffer; the reader starts where the frame
+  // decoder left it (after the check word).
+  MpegBits b{dec->bits, (uint32_t)((dec->byte_ptr - dec->bits) * 8 + dec->bit_pos), (uint32_t)(sizeof(dec->bits) - 8)};
   int8_t alloc[2][32];
   uint8_t scfsi[2][32] = {};
   uint8_t scf[2][32][3] = {};
   for (int sb = 0; sb < limit; sb++) {
     if (sb < bound) {
-      for (int ch = 0; ch < nch; ch++) alloc[ch][sb] = tab.quant[sb][MpegGetBits(dec, tab.nbal[sb])];
+      for (int ch = 0; ch < nch; ch++) alloc[ch][sb] = tab.quant[sb][b.Get(tab.nbal[sb])];
     } else {
-      alloc[0][sb] = alloc[1][sb] = tab.quant[sb][MpegGetBits(dec, tab.nbal[sb])];
+      alloc[0][sb] = alloc[1][sb] = tab.quant[sb][b.Get(tab.nbal[sb])];
     }
   }
   for (int sb = 0; sb < limit; sb++)
     for (int ch = 0; ch < nch; ch++)
-      if (alloc[ch][sb] >= 0) scfsi[ch][sb] = (uint8_t)MpegGetBits(dec, 2);
+      if (alloc[ch][sb] >= 0) scfsi[ch][sb] = (uint8_t)b.Get(2);
   for (int sb = 0; sb < limit; sb++)
     for (int ch = 0; ch < nch; ch++) {
       if (alloc[ch][sb] < 0) continue;
       uint8_t* s = scf[ch][sb];
       switch (scfsi[ch][sb]) {
-        case 0: s[0] = MpegGetBits(dec, 6); s[1] = MpegGetBits(dec, 6); s[2] = MpegGetBits(dec, 6); break;
-        case 1: s[0] = s[1] = MpegGetBits(dec, 6); s[2] = MpegGetBits(dec, 6); break;
-        case 2: s[0] = s[1] = s[2] = MpegGetBits(dec, 6); break;
-        default: s[0] = MpegGetBits(dec, 6); s[1] = s[2] = MpegGetBits(dec, 6); break;
+        case 0: s[0] = b.Get(6); s[1] = b.Get(6); s[2] = b.Get(6); break;
+        case 1: s[0] = s[1] = b.Get(6); s[2] = b.Get(6); break;
+        case 2: s[0] = s[1] = s[2] = b.Get(6); break;
+        default: s[0] = b.Get(6); s[1] = s[2] = b.Get(6); break;
       }
     }
   float samples[2][3][32] = {};
@@ -56,7 +59,7 @@ bool MpegDecodeLayer2(MpegDecoder* dec, const MpegFrameHeader& h, int16_t* out, 
         for (int ch = 0; ch < nch; ch++) {
           float v[3] = {0, 0, 0};
           if (alloc[ch][sb] >= 0) {
-            ReadTriple(dec, t.l2_quant[alloc[ch][sb]], v);
+            ReadTriple(b, t.l2_quant[alloc[ch][sb]], v);
             const float f = t.l2_scale[scf[ch][sb][part]];
             for (int i = 0; i < 3; i++) v[i] *= f;
           }
@@ -64,7 +67,7 @@ bool MpegDecodeLayer2(MpegDecoder* dec, const MpegFrameHeader& h, int16_t* out, 
         }
       } else {
         float v[3] = {0, 0, 0};
-        if (alloc[0][sb] >= 0) ReadTriple(dec, t.l2_quant[alloc[0][sb]], v);
+        if (alloc[0][sb] >= 0) ReadTriple(b, t.l2_quant[alloc[0][sb]], v);
         for (int ch = 0; ch < nch; ch++) {
           const float f = alloc[0][sb] >= 0 ? t.l2_scale[scf[ch][sb][part]] : 0.0f;
           for (int i = 0; i < 3; i++) samples[ch][i][sb] = v[i] * f;

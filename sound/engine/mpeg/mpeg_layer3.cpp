@@ -200,9 +200,35 @@ int DecodeHuffman(MpegBits& b, const Granule& g, uint32_t end, int* is) {
 
 inline int ShortIndex(int f, int w) { return (f / 6) * 18 + w * 6 + f % 6; }
 
+// sign(v) |v|^(4/3) gain, without a branch on the sign.
 inline float Requant(int v, float gain) {
-  const float* p = MpegTab().pow43;
-  return v >= 0 ? p[v] * gain : -p[-v] * gain;
+  const float m = MpegTab().pow43[v < 0 ? -v : v] * gain;
+  uint32_t bits;
+  std::memcpy(&bits, &m, 4);
+  bits |= (uint32_t)v & 0x80000000u;
+  float r;
+  std::memcpy(&r, &bits, 4);
+  return r;
+}
+
+// 18-point DCT-IV of one subband's lines.
+VK_MPEG_INLINE void Dct18Body(const float* x, float* y) {
+  const auto& c = MpegTab().imdct36;
+  for (int n = 0; n < 20; n++) y[n] = 0;
+  for (int k = 0; k < 18; k++) {
+    const float v = x[k];
+    for (int n = 0; n < 20; n++) y[n] += v * c[k][n];
+  }
+}
+void Dct18Plain(const float* x, float* y) { Dct18Body(x, y); }
+#if defined(VK_MPEG_AVX2)
+VK_MPEG_AVX2 void Dct18Avx2(const float* x, float* y) { Dct18Body(x, y); }
+#endif
+void Dct18(const float* x, float* y) {
+#if defined(VK_MPEG_AVX2)
+  if (g_mpeg_avx2) return Dct18Avx2(x, y);
+#endif
+  Dct18Plain(x, y);
 }
 
 // Requantises into xr, short blocks laid out per subband as three windows of six lines.
@@ -224,8 +250,7 @@ void Requantise(const MpegFrameHeader& h, const Granule& g, const ScaleFactors& 
     const int pre = g.preflag ? kMpegPretab[sfb] : 0;
     const float f = gain[std::max(0, base - ((sf.l[sfb] + pre) << shift))];
     const int stop = std::min((int)lb[sfb + 1], count);
-    for (; p < stop; p++)
-      if (is[p]) xr[p] = Requant(is[p], f);
+    for (; p < stop; p++) xr[p] = Requant(is[p], f);
   }
   if (long_bands == 22) return;
   for (int sfb = first_short; sfb < 13 && p < count; sfb++) {
@@ -342,12 +367,8 @@ void Hybrid(const Granule& g, int long_subbands, const float* xr, float* overlap
     } else {
       const float* x = xr + sb * 18;
       if (!ShortBlock(g) || sb < long_subbands) {
-        float y[18];
-        for (int n = 0; n < 18; n++) {
-          float s = 0;
-          for (int k = 0; k < 18; k++) s += x[k] * t.imdct36[n][k];
-          y[n] = s;
-        }
+        alignas(16) float y[20];
+        Dct18(x, y);
         const float* w = t.long_window[ShortBlock(g) ? 0 : g.block_type];
         for (int i = 0; i < 9; i++) res[i] = y[i + 9] * w[i];
         for (int i = 9; i < 27; i++) res[i] = -y[26 - i] * w[i];

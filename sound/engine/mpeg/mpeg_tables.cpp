@@ -8,7 +8,6 @@
 
 namespace {
 
-MpegTables g_tables;
 std::once_flag g_once;
 std::vector<MpegHuffEntry> g_huff_storage[34];
 
@@ -37,7 +36,7 @@ const int32_t kWindowHalf[257] = {
     -71420, -72169, -72835, -73415, -73908, -74313, -74630, -74856, -74992, 75038};
 
 void BuildLayer2() {
-  MpegTables& t = g_tables;
+  MpegTables& t = g_mpeg_tables;
   for (int i = 0; i < 63; i++) t.l2_scale[i] = (float)std::pow(2.0, (3 - i) / 3.0);
   t.l2_scale[63] = 0;
   const int levels[17] = {3, 5, 7, 9, 15, 31, 63, 127, 255, 511, 1023, 2047, 4095, 8191, 16383, 32767, 65535};
@@ -120,7 +119,7 @@ void BuildHuffman(int slot, const MpegHuffmanSource& src, int count, MpegHuffTab
 }
 
 void BuildLayer3() {
-  MpegTables& t = g_tables;
+  MpegTables& t = g_mpeg_tables;
   for (int i = 0; i < 8207; i++) t.pow43[i] = (float)std::pow((double)i, 4.0 / 3.0);
   for (int i = 0; i < 512; i++) t.gain[i] = (float)std::pow(2.0, (i - kGainBias) / 4.0);
   const double c[8] = {-0.6, -0.535, -0.33, -0.185, -0.095, -0.041, -0.0142, -0.0037};
@@ -138,8 +137,8 @@ void BuildLayer3() {
     t.long_window[2][i] = 0;
   }
   for (int i = 0; i < 12; i++) t.short_window[i] = (float)std::sin(pi / 12 * (i + 0.5));
-  for (int n = 0; n < 18; n++)
-    for (int k = 0; k < 18; k++) t.imdct36[n][k] = (float)std::cos(pi / 18 * (n + 0.5) * (k + 0.5));
+  for (int k = 0; k < 18; k++)
+    for (int n = 0; n < 20; n++) t.imdct36[k][n] = n < 18 ? (float)std::cos(pi / 18 * (n + 0.5) * (k + 0.5)) : 0.0f;
   for (int i = 0; i < 12; i++)
     for (int k = 0; k < 6; k++) t.imdct12[i][k] = (float)std::cos(pi / 24 * (2 * i + 1 + 6) * (2 * k + 1));
   for (int ms = 0; ms < 2; ms++) {
@@ -201,7 +200,7 @@ void BuildLayer3() {
 }
 
 void BuildSynthesis(float scale) {
-  MpegTables& t = g_tables;
+  MpegTables& t = g_mpeg_tables;
   for (int level = 0; level < 5; level++)
     for (int k = 0; k < (16 >> level); k++)
       t.dct_cos[level][k] = (float)(1.0 / (2.0 * std::cos(M_PI * (2 * k + 1) / (64 >> level))));
@@ -221,6 +220,16 @@ void BuildAll() {
 
 }  // namespace
 
+MpegTables g_mpeg_tables;
+
+#if defined(VK_MPEG_AVX2)
+static bool DetectAvx2() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2");
+}
+const bool g_mpeg_avx2 = DetectAvx2();
+#endif
+
 void MpegDecoderInit() { std::call_once(g_once, BuildAll); }
 
 void MpegMakeSynthTables(float scale) {
@@ -228,7 +237,6 @@ void MpegMakeSynthTables(float scale) {
   BuildSynthesis(scale);
 }
 
-const MpegTables& MpegTab() { return g_tables; }
 
 const int16_t kMpegLongBands[9][23] = {
     {0, 4, 8, 12, 16, 20, 24, 30, 36, 44, 52, 62, 74, 90, 110, 134, 162, 196, 238, 288, 342, 418, 576},

@@ -1,0 +1,81 @@
+#pragma once
+#include <cstdint>
+
+// The codes of run-time errors and warnings (RunError, RunWarning). The thousands follow the
+// command groups; 10000 and above are system errors of start-up and the interpreter.
+enum ErrorCode : int32_t {
+  // The language.
+  kErrFunctionEnteredWithoutCall = 21,
+  kErrOutOfMemory = 101,
+  kErrArrayIndexOutOfRange = 102,
+  kErrArrayFileNotOpened = 104,
+  kErrFileNotFound = 105,
+  kErrTextTooLong = 107,
+  kErrCallsTooDeep = 108,
+  kErrArrayFileWithoutArray = 109,
+  kErrDivisionByZero = 111,  // a warning
+  kErrFrameRateOutOfRange = 112,
+  kErrRandomRangeBelowOne = 113,
+  kErrIncNeedsVariable = 114,
+  kErrDecNeedsVariable = 115,
+  // Bitmaps.
+  kErrBitmapCopyFailed = 1000,
+  kErrBitmapNumberOutOfRange = 1001,
+  kErrBitmapMissing = 1002,
+  kErrBitmapFileUnreadable = 1003,  // a warning
+  kErrBitmapNotSaved = 1004,
+  kErrBitmapNotCreated = 1005,
+  kErrScreenBitmapDeleted = 1006,
+  kErrBitmapCopiedOntoItself = 1007,
+  kErrBitmapTooSmall = 1008,
+  kErrScreenBitmapCreated = 1009,
+  kErrBitmapAreaOutside = 1010,
+  kErrBitmapAreaEmpty = 1011,
+  kErrBlurOutOfRange = 1012,
+  kErrFadeOutOfRange = 1013,
+  kErrGammaOutOfRange = 1014,  // a warning
+  // Display modes.
+  kErrModeSizeInvalid = 1501,
+  kErrModeDepthInvalid = 1502,
+  kErrModeNotSet = 1503,         // a warning: the old mode is back
+  kErrModeSurfacesFailed = 1504,  // a warning: the old mode is back
+  // Sounds.
+  kErrSoundNumberOutOfRange = 3001,
+  kErrSoundNotLoaded = 3002,  // a warning
+  kErrSoundNumberInUse = 3003,
+  kErrSoundMissing = 3004,    // a warning
+  kErrSoundVolumeOutOfRange = 3005,
+  kErrSoundFrequencyOutOfRange = 3006,
+  kErrSoundPanOutOfRange = 3007,
+  kErrSoundNotSaved = 3008,
+  kErrSoundCloneFailed = 3021,
+  kErrSoundCloneSourceMissing = 3022,
+  kErrSoundClonedIntoItself = 3023,
+  kErrSoundFeatureUnavailable = 3201,  // a warning
+  // Music.
+  kErrMusicNumberOutOfRange = 3501,
+  kErrMusicNotLoaded = 3502,   // a warning
+  kErrMusicMissing = 3504,     // a warning
+  kErrMusicNotPlaying = 3507,  // a warning
+  // Input devices and force feedback.
+  kErrControlDeviceNotFound = 4001,  // a warning
+  kErrNoControlDevice = 4002,        // a warning
+  kErrNoForceFeedback = 4101,        // a warning
+  kErrForceMagnitudeOutOfRange = 4102,
+  kErrForceTimeNegative = 4103,
+  kErrForceAngleOutOfRange = 4104,
+  // The checklist.
+  kErrChecklistRowOutOfRange = 9001,
+  kErrChecklistRowBeyondCount = 9002,
+  kErrChecklistWithoutTexts = 9003,
+  kErrChecklistWithoutValues = 9004,
+  kErrChecklistNotMade = 9005,
+  // System errors.
+  kErrWindowNotCreated = 10002,
+  kErrDisplayNotStarted = 10003,
+  kErrDisplayModeNotSet = 10004,
+  kErrSurfacesNotCreated = 10005,
+  kErrInputDevicesNotStarted = 10007,
+  kErrLanguageNotFound = 10008,
+  kErrExceptionInCommand = 10010,
+};

@@ -1,0 +1,170 @@
+// MPEG audio probe (tags, RIFF wrapping, header search), frame count and whole-file loader.
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "sound/engine/files/sound_loaders.h"
+
+namespace {
+
+bool ReadAt(SoundFile* file, int64_t at, uint8_t* buf, uint32_t n) {
+  return at >= 0 && at <= INT32_MAX && SoundFileSeek(file, (int32_t)at, 0) >= 0 && SoundFileRead(buf, n, file) == n;
+}
+
+uint32_t SyncSafe(const uint8_t* p) {
+  return (uint32_t)(p[0] & 0x7F) << 21 | (uint32_t)(p[1] & 0x7F) << 14 | (uint32_t)(p[2] & 0x7F) << 7 | (p[3] & 0x7F);
+}
+
+// Finds the first header within the search window whose next frame also starts with a header.
+bool FindFirstFrame(SoundFile* file, MpegDecoder* dec, int64_t* offset, int* frequency, int* channels, int* body) {
+  for (int i = 0; i < kMpegSearchWindow; i++, ++*offset) {
+    uint8_t h[4];
+    if (!ReadAt(file, *offset, h, 4)) return false;
+    if (!MpegParseHeader(dec, h, frequency, channels, body)) continue;
+    uint8_t next[4];
+    MpegDecoder scratch;
+    MpegDecoderReset(&scratch);
+    if (ReadAt(file, *offset + 4 + *body, next, 4) && MpegParseHeader(&scratch, next, nullptr, nullptr, nullptr)) {
+      dec->pending_size = *body;
+      return true;
+    }
+    return false;  // a header without a second one after it
+  }
+  return false;
+}
+
+}  // namespace
+
+bool ProbeSoundFile(SoundFile* file, uint32_t mode, MpegSource* out, MpegFrameTable* frames, SoundCueList* cues) {
+  *out = MpegSource{};
+  if (!file) return false;
+  std::unique_ptr<MpegDecoder> dec(new MpegDecoder);
+  MpegDecoderReset(dec.get());
+  int64_t offset = 0;
+  uint32_t length = 0;
+  uint8_t tag[10];
+  if (!ReadAt(file, 0, tag, 4)) {
+    SoundFilesSetError(10);
+    return false;
+  }
+  if (std::memcmp(tag, "TAG", 3) == 0) {
+    offset = 128;
+  } else if (std::memcmp(tag, "ID3", 3) == 0) {
+    while (ReadAt(file, offset, tag, 10) && std::memcmp(tag, "ID3", 3) == 0) offset += 10 + SyncSafe(tag + 6);
+  } else {
+    const int saved = SoundFiles().last_error;
+    int64_t data_offset = 0;
+    if (ParseRiffWave(file, nullptr, &data_offset, &length, cues, nullptr)) offset = data_offset;
+    else length = 0;
+    SoundFiles().last_error = saved;  // not being RIFF is no error here
+  }
+  const int64_t start = offset;
+  int frequency = 0, channels = 0, body = 0;
+  if (!FindFirstFrame(file, dec.get(), &offset, &frequency, &channels, &body)) {
+    SoundFilesSetError(10);
+    return false;
+  }
+  const int64_t size = SoundFileSize(file);
+  if (length == 0) length = (uint32_t)std::max<int64_t>(0, size - offset);
+  else length = (uint32_t)std::max<int64_t>(0, (int64_t)length - (offset - start));
+  int frame_size = body + 4;
+  out->mode = (mode & ~kSoundModeFormatBits) | kSoundModeSigned | kSoundMode16Bits |
+              (channels == 1 ? kSoundModeMono : kSoundModeStereo);
+  // Decode the first frame to learn one frame's output.
+  std::vector<uint8_t> frame(frame_size);
+  if (!ReadAt(file, offset, frame.data(), frame_size)) {
+    SoundFilesSetError(10);
+    return false;
+  }
+  std::vector<int16_t> pcm(kMpegMaxFrameOutput / 2);
+  int bytes = 0;
+  if (!MpegDecodeFrame(dec.get(), frame.data(), frame.size(), pcm.data(), &bytes)) {
+    SoundFilesSetError(10);
+    return false;
+  }
+  if (bytes == 0) bytes = channels == 1 ? 1056 : 2112;
+  const int layer = dec->header.layer;
+  MpegDecoderRestart(dec.get());  // the loaders decode the first frame again from a clean state
+  frame_size = (frame_size + 1) & ~1;
+  out->frame_output = (uint32_t)bytes;
+  if (mode & kSoundModeExactMpeg) {
+    SoundFileSeek(file, (int32_t)offset, 0);
+    out->decoded_length = MpegCountFrames(file, bytes, frames);
+    dec->exact_length = (int32_t)out->decoded_length;
+  } else {
+    out->decoded_length = (uint32_t)(bytes + (uint32_t)((double)bytes / frame_size * length));
+  }
+  dec->locked_layer = layer;
+  out->frequency = frequency;
+  out->data_length = length;
+  out->data_offset = offset;
+  out->block_size = 5000;
+  const double samples = out->decoded_length / 2.0 / channels;
+  out->length_ms = (uint32_t)(samples / frequency * 1000.0);
+  out->decoder = dec.release();
+  return true;
+}
+
+uint32_t MpegCountFrames(SoundFile* file, uint32_t frame_output, MpegFrameTable* frames) {
+  const uint32_t start = SoundFileTell(file);
+  uint64_t total = 0;
+  uint32_t count = 0;
+  int64_t pos = start;
+  MpegDecoder* scratch = new MpegDecoder;
+  for (;;) {
+    uint8_t h[4];
+    int body = 0;
+    MpegDecoderReset(scratch);
+    if (!ReadAt(file, pos, h, 4) || !MpegParseHeader(scratch, h, nullptr, nullptr, &body)) break;
+    if (total + frame_output > UINT32_MAX) break;
+    total += frame_output;
+    if (frames) frames->offsets.push_back((uint32_t)(pos - start));
+    count++;
+    pos += 4 + body;
+  }
+  delete scratch;
+  SoundFileSeek(file, (int32_t)start, 0);
+  if (frames) frames->count = count;
+  return (uint32_t)total;
+}
+
+void FreeSampleMpegDecoder(MpegSource* source) {
+  delete source->decoder;
+  source->decoder = nullptr;
+}
+
+bool DecodeMpegFileToPcm(SoundFile* file, uint32_t mode, SoundFilePcm* out) {
+  MpegSource src;
+  if (!ProbeSoundFile(file, mode, &src, nullptr, nullptr)) return false;
+  MpegDecoder* dec = src.decoder;
+  SoundFileSeek(file, (int32_t)src.data_offset, 0);
+  uint32_t total = dec->exact_length ? (uint32_t)dec->exact_length : MpegCountFrames(file, src.frame_output, nullptr);
+  if (total == 0) {
+    FreeSampleMpegDecoder(&src);
+    SoundFilesSetError(10);
+    return false;
+  }
+  *out = SoundFilePcm{};
+  out->mode = src.mode;
+  out->frequency = src.frequency;
+  std::vector<uint8_t> input(src.data_length);
+  SoundFileSeek(file, (int32_t)src.data_offset, 0);
+  input.resize(SoundFileRead(input.data(), src.data_length, file));
+  out->data.assign(total, 0);
+  std::vector<int16_t> scratch(kMpegMaxFrameOutput / 2);
+  size_t in = 0, produced = 0;
+  while (in + 4 <= input.size() && produced < total) {
+    int body = 0;
+    if (!MpegParseHeader(dec, &input[in], nullptr, nullptr, &body)) break;
+    int bytes = 0;
+    if (!MpegDecodeFrame(dec, &input[in], input.size() - in, scratch.data(), &bytes)) break;
+    const size_t n = std::min<size_t>(bytes, total - produced);
+    std::memcpy(out->data.data() + produced, scratch.data(), n);
+    produced += n;
+    in += 4 + body;
+  }
+  FreeSampleMpegDecoder(&src);
+  out->loop_start = 0;
+  out->loop_end = out->Samples() - 1;
+  return true;
+}

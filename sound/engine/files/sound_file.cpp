@@ -1,0 +1,131 @@
+#include "sound/engine/files/sound_file.h"
+
+#include "platform/fs.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+SoundFilesState g_files;
+}
+
+SoundFilesState& SoundFiles() { return g_files; }
+void SoundFilesReset() { g_files = SoundFilesState{}; }
+void SoundFileSetUserProcs(const SoundUserFileProcs& procs) { g_files.procs = procs; }
+
+void SoundFilesSetError(int code) {
+  g_files.last_error = code;
+  if (g_files.error_sink) g_files.error_sink(code);
+}
+
+SoundFile* SoundFileOpen(const void* source, uint8_t kind, uint32_t length) {
+  if (!source) return nullptr;
+  const SoundUserFileProcs& p = g_files.procs;
+  if (kind == kSoundFileDisk && p.open && p.close && p.read && p.seek && p.tell) kind = kSoundFileUser;
+  SoundFile* f = new SoundFile{};
+  f->kind = kind;
+  f->length = length;
+  switch (kind) {
+    case kSoundFileDisk:
+      f->stream = std::fopen(FsResolve((const char*)source).c_str(), "rb");
+      if (!f->stream) break;
+      return f;
+    case kSoundFileMemory:
+      f->memory = (const uint8_t*)source;
+      return f;
+    case kSoundFileStdio:
+      f->stream = (FILE*)source;
+      f->position = std::ftell(f->stream);
+      if (f->position < 0) f->position = 0;
+      return f;
+    case kSoundFileUser:
+      f->procs = p;
+      f->user_handle = p.open ? p.open((const char*)source) : nullptr;
+      if (!f->user_handle) break;
+      return f;
+    default:
+      break;
+  }
+  delete f;
+  return nullptr;
+}
+
+void SoundFileClose(SoundFile* file) {
+  if (!file) return;
+  if (file->kind == kSoundFileDisk && file->stream) std::fclose(file->stream);
+  if (file->kind == kSoundFileUser && file->procs.close) file->procs.close(file->user_handle);
+  delete file;
+}
+
+uint32_t SoundFileRead(void* buffer, uint32_t size, SoundFile* file) {
+  if (!file || !size) return 0;
+  switch (file->kind) {
+    case kSoundFileDisk:
+    case kSoundFileStdio:
+      return (uint32_t)std::fread(buffer, 1, size, file->stream);
+    case kSoundFileMemory: {
+      int64_t left = (int64_t)file->length - file->position;
+      uint32_t n = left <= 0 ? 0 : (uint32_t)std::min<int64_t>(size, left);
+      if (n) std::memcpy(buffer, file->memory + file->position, n);
+      file->position += n;
+      return n;
+    }
+    case kSoundFileUser:
+      return file->procs.read ? file->procs.read(buffer, size, file->user_handle) : 0;
+  }
+  return 0;
+}
+
+uint8_t SoundFileReadByte(SoundFile* file) {
+  uint8_t b = 0;
+  return SoundFileRead(&b, 1, file) == 1 ? b : 0;
+}
+
+int32_t SoundFileSeek(SoundFile* file, int32_t offset, int origin) {
+  if (!file || origin < 0 || origin > 2) return -1;
+  switch (file->kind) {
+    case kSoundFileDisk:
+      return std::fseek(file->stream, offset, origin == 0 ? SEEK_SET : origin == 1 ? SEEK_CUR : SEEK_END);
+    case kSoundFileStdio:
+      if (origin == 0) return std::fseek(file->stream, (long)(file->position + offset), SEEK_SET);
+      return std::fseek(file->stream, offset, origin == 1 ? SEEK_CUR : SEEK_END);
+    case kSoundFileMemory: {
+      int64_t p = origin == 0 ? offset : origin == 1 ? file->position + offset : (int64_t)file->length;
+      if (p < 0) p = 0;
+      if (p > file->length) p = file->length;
+      file->position = p;
+      return (int32_t)p;
+    }
+    case kSoundFileUser:
+      return file->procs.seek ? file->procs.seek(file->user_handle, offset, origin) : -1;
+  }
+  return -1;
+}
+
+uint32_t SoundFileTell(SoundFile* file) {
+  if (!file) return 0;
+  switch (file->kind) {
+    case kSoundFileDisk:
+    case kSoundFileStdio: {
+      long p = std::ftell(file->stream);
+      return p < 0 ? 0 : (uint32_t)p;
+    }
+    case kSoundFileMemory:
+      return (uint32_t)file->position;
+    case kSoundFileUser:
+      return file->procs.tell ? (uint32_t)file->procs.tell(file->user_handle) : 0;
+  }
+  return 0;
+}
+
+int64_t SoundFileSize(SoundFile* file) {
+  if (!file) return -1;
+  if (file->kind == kSoundFileMemory) return file->length;
+  const uint32_t here = SoundFileTell(file);
+  if (SoundFileSeek(file, 0, 2) < 0) return -1;
+  int64_t end = SoundFileTell(file);
+  if (file->kind == kSoundFileStdio) end -= file->position;
+  if (file->kind == kSoundFileStdio) std::fseek(file->stream, here, SEEK_SET);
+  else SoundFileSeek(file, (int32_t)here, 0);
+  return end;
+}

@@ -1,0 +1,40 @@
+// Line input into variables and array elements, typed through the input file.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/support/program_run.h"
+
+namespace {
+
+// One character a frame, from frame `first` on, ending with Enter.
+std::string Typed(const std::string& text, int first) {
+  std::string script;
+  for (char c : text + "\r") script += std::to_string(first++) + " char " + std::to_string(uint8_t(c)) + "\n";
+  return script;
+}
+
+}  // namespace
+
+TEST(LineInput, StoresIntoArrayElementsOfEveryType) {
+  const std::string source =
+      "dim a(3)\ndim b#(3)\ndim c$(3)\na(1)=7\n"
+      "input a(2)\ninput b#(1)\ninput c$(3)\n"
+      "print a(1)\nprint a(2)\nprint b#(1)\nprint c$(3)\nprint c$(2)\n";
+  RunOutcome r = RunVkaSource(source, 40, Typed("42", 2) + Typed("2.5", 6) + Typed("hey", 11));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.transcript.find("7\n42\n2.5\nhey\n\n"), std::string::npos) << r.transcript;
+}
+
+TEST(LineInput, PromptAndAnElementOfTwoIndices) {
+  RunOutcome r = RunVkaSource("dim g(3,3)\ninput \"g? \", g(1,2)\nprint g(1,2)*2\nprint g(2,1)\n", 30, Typed("21", 2));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.transcript.find("g? "), std::string::npos) << r.transcript;
+  EXPECT_NE(r.transcript.find("42\n0\n"), std::string::npos) << r.transcript;
+}
+
+TEST(LineInput, StoresIntoPlainVariables) {
+  RunOutcome r = RunVkaSource("input n\ninput s$\nprint n+1\nprint s$\n", 30, Typed("-9", 2) + Typed("ok", 6));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.transcript.find("-8\nok\n"), std::string::npos) << r.transcript;
+}

@@ -1,0 +1,64 @@
+// The refresh rule, SYNC ON with SYNC, INKEY$ and the mouse, as programs on the virtual clock.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/support/program_run.h"
+
+namespace {
+
+// 500 drawing commands, then "done": reached in 10 frames only when the drawing does not end
+// the slice each time.
+std::string DrawingLoop(const std::string& before, const std::string& command) {
+  return before + "\nfor i = 1 to 500\n  " + command + "\nnext i\nset current bitmap 0\nprint \"done\"\nsync\n";
+}
+
+TEST(RefreshPrograms, DrawingIntoABitmapDoesNotEndTheSlice) {
+  for (const char* command : {"dot 5,5", "line 1,1,5,5", "circle 9,9,3", "ellipse 9,9,3,2", "cls"}) {
+    RunOutcome bitmap = RunVkaSource(DrawingLoop("create bitmap 3,64,64", command), 10);
+    EXPECT_EQ(bitmap.status, 0) << bitmap.err;
+    EXPECT_EQ(bitmap.transcript, "done\n") << command << " into bitmap 3";
+    RunOutcome screen = RunVkaSource(DrawingLoop("rem the screen", command), 10);
+    EXPECT_EQ(screen.transcript, "") << command << " on the screen ends every slice";
+  }
+  // A box ends the slice whichever bitmap is current.
+  RunOutcome box = RunVkaSource(DrawingLoop("create bitmap 3,64,64", "box 1,1,2,2"), 10);
+  EXPECT_EQ(box.transcript, "");
+}
+
+TEST(RefreshPrograms, SyncOnLeavesTheFrameToSync) {
+  // Without SYNC the drawing runs on in one slice; with it, one frame per SYNC.
+  RunOutcome free = RunVkaSource(DrawingLoop("sync on", "dot 5,5"), 10);
+  EXPECT_EQ(free.transcript, "done\n");
+  const std::string synced = "sync on\nfor i = 1 to 30\n  dot i,5\n  sync\nnext i\nprint \"done\"\nsync\n";
+  EXPECT_EQ(RunVkaSource(synced, 20).transcript, "");
+  RunOutcome enough = RunVkaSource(synced, 40);
+  EXPECT_EQ(enough.transcript, "done\n");
+  ASSERT_NE(enough.grab, nullptr);
+  EXPECT_NE(enough.Pixel(30, 5), 0u);
+  EXPECT_EQ(enough.Pixel(31, 5), 0u);
+  // SYNC OFF goes back to automatic refresh: every dot on the screen ends its slice.
+  EXPECT_EQ(RunVkaSource(DrawingLoop("sync on\nsync off", "dot 5,5"), 10).transcript, "");
+}
+
+TEST(InputPrograms, InkeyAndTheMouseFrameByFrame) {
+  RunOutcome r = RunVka("keys_and_mouse.vka", 30, "3 type x\n6 mouse 100 50\n8 type yz\n9 mouse 90 70\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  // The character stays until the next other message (the mouse move); of two characters
+  // in one frame the later one is seen. Movement is counted once, in the frame after it.
+  EXPECT_EQ(r.transcript,
+            "1 [] 320,240 0,0\n"
+            "2 [x] 320,240 0,0\n"
+            "3 [x] 320,240 0,0\n"
+            "4 [x] 320,240 0,0\n"
+            "5 [] 100,50 -220,-190\n"
+            "6 [] 100,50 0,0\n"
+            "7 [z] 100,50 0,0\n"
+            "8 [] 90,70 -10,20\n"
+            "9 [] 90,70 0,0\n"
+            "10 [] 90,70 0,0\n"
+            "11 [] 90,70 0,0\n"
+            "12 [] 90,70 0,0\n");
+}
+
+}  // namespace

@@ -1,0 +1,93 @@
+#include "tests/sound/cmd_fixture.h"
+
+#include "core/command_table.h"
+#include "core/errors.h"
+#include "core/interp.h"
+#include "core/strings.h"
+#include "platform/events.h"
+#include "runtime/command_families.h"
+#include "sound/commands/sound_services.h"
+#include "sound/commands/sound_slots.h"
+#include "sound/engine/drivers/driver_manual.h"
+#include "sound/engine/sound_engine.h"
+
+#include <algorithm>
+
+void SoundCmdTest::SetUp() {
+  ManualDriverInstall(true);
+  ResetSoundState();
+  InitSoundEngine();
+  ASSERT_TRUE(g_soundCmd.available);
+  InitCommandTable();
+}
+
+void SoundCmdTest::TearDown() {
+  ResetSoundState();
+  ManualDriverInstall(false);
+  g_errorCode = 0;
+  g_errorKind = 0;
+  EventsReset();
+}
+
+CallOutcome SoundCmdTest::Do(int number, std::initializer_list<Arg> args) {
+  std::vector<VarCell> cells(args.size() + 1);
+  for (VarCell& c : cells) c.raw = 0;
+  std::vector<CodeWord> words(args.size() + 2, 0);
+  words[0] = number;
+  size_t k = 0;
+  for (const Arg& a : args) {
+    if (a.kind == 'l') cells[k].i = a.i;
+    if (a.kind == 'f') cells[k].f = a.f;
+    if (a.kind == 's') SetCellString(&cells[k], a.s);
+    words[k + 1] = reinterpret_cast<CodeWord>(&cells[k]);
+    ++k;
+  }
+  g_errorCode = 0;
+  g_errorKind = 0;
+  LeaveSlice = 0;
+  EventsReset();
+  ProgramCounter = words.data() + 1;
+  g_commandTable[number]();
+  EXPECT_EQ(ProgramCounter, words.data() + 1 + args.size()) << "command " << number;
+  ProgramCounter = nullptr;
+  CallOutcome out;
+  out.error = g_errorCode;
+  out.result = cells[0];
+  k = 0;
+  for (const Arg& a : args) {
+    if (a.kind == 's') FreeString(cells[k].s);
+    ++k;
+  }
+  g_errorCode = 0;
+  EventsReset();
+  return out;
+}
+
+std::string SoundCmdTest::Wav(const std::string& name, const std::vector<int16_t>& values, int32_t rate) {
+  std::string image;
+  WavFormat format;
+  format.rate = rate;
+  BuildWavFile(format, values.data(), uint32_t(values.size() * 2), &image);
+  dir_.Write(name, image);
+  return dir_.File(name);
+}
+
+std::vector<int16_t> SoundCmdTest::Tone(size_t frames, int16_t level) {
+  std::vector<int16_t> v(frames);
+  for (size_t k = 0; k < frames; ++k) v[k] = (k / 50) % 2 ? level : int16_t(-level);
+  return v;
+}
+
+std::vector<int16_t> SoundCmdTest::Play(uint32_t frames) {
+  // Block by block, as a device's clock moves: each step mixes the blocks it played.
+  ManualDriverClearOutput();
+  const uint32_t block = uint32_t(DspGetBufferLength());
+  for (uint32_t done = 0; done < frames; done += block) ManualDriverAdvance(std::min(block, frames - done));
+  return ManualDriverOutput();
+}
+
+bool SoundCmdTest::Silent(const std::vector<int16_t>& pcm) {
+  for (int16_t v : pcm)
+    if (v != 0) return false;
+  return true;
+}

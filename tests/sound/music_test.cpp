@@ -1,0 +1,204 @@
+// Music tracks: the command strings sent, playing MIDI, WAV and MPEG files into the mix, the
+// per-frame poll that stops or restarts a track at its end, and the MIDI length reader.
+#include <cstring>
+
+#include "platform/fs.h"
+#include "platform/midi_synth.h"
+#include "sound/commands/mci_strings.h"
+#include "sound/commands/midi_file.h"
+#include "sound/commands/music_slots.h"
+#include "sound/commands/sound_services.h"
+#include "tests/sound/cmd_fixture.h"
+#include "sound/engine/drivers/driver_manual.h"
+#include "tests/sound/mpeg_tools.h"
+
+namespace {
+
+enum : int {
+  kLoad = 3501, kDelete = 3502, kPlay = 3503, kStop = 3504, kPause = 3505, kResume = 3506, kLoop = 3507,
+  kLoadCd = 3601, kExist = 3551, kPlaying = 3552, kPaused = 3553, kLooping = 3554,
+};
+
+void Var(std::string* s, uint32_t v) {
+  uint8_t bytes[4];
+  int n = 0;
+  bytes[n++] = v & 0x7F;
+  while (v >>= 7) bytes[n++] = uint8_t(0x80 | (v & 0x7F));
+  while (n) s->push_back(char(bytes[--n]));
+}
+
+// A one-track MIDI file of `notes` quarter notes at `tempo` microseconds a quarter (96 ticks).
+std::string TinyMidi(int notes, uint32_t tempo = 500000) {
+  std::string t;
+  Var(&t, 0);
+  t += std::string("\xFF\x51\x03", 3);
+  t += char(tempo >> 16), t += char(tempo >> 8), t += char(tempo);
+  Var(&t, 0);
+  t += std::string("\xC0\x00", 2);
+  for (int k = 0; k < notes; ++k) {
+    Var(&t, 0);
+    t += char(0x90), t += char(60 + k % 12), t += char(100);
+    Var(&t, 96);
+    t += char(0x80), t += char(60 + k % 12), t += char(0);
+  }
+  Var(&t, 0);
+  t += std::string("\xFF\x2F\x00", 3);
+  std::string f = std::string("MThd\0\0\0\6\0\0\0\1\0\x60", 14) + "MTrk";
+  const uint32_t n = uint32_t(t.size());
+  f += char(n >> 24), f += char(n >> 16), f += char(n >> 8), f += char(n);
+  return f + t;
+}
+
+class MusicTest : public SoundCmdTest {
+ protected:
+  void SetUp() override {
+    SoundCmdTest::SetUp();
+    MciClearLog();
+    MciLogCommands(true);
+  }
+  void TearDown() override {
+    MciLogCommands(false);
+    SoundCmdTest::TearDown();
+  }
+  // n frames of the run loop's poll.
+  static void Poll(int frames) {
+    for (int k = 0; k < frames; ++k) PollMusicStatus();
+  }
+};
+
+TEST_F(MusicTest, CommandStringsAreTheDocumentedTexts) {
+  dir_.Write("song.mid", TinyMidi(4));
+  const std::string folder = FsCurrentFolder();
+  ASSERT_TRUE(FsChangeFolder(dir_.path()));
+  EXPECT_EQ(Do(kLoad, {"song.mid", 3}).error, 0);
+  EXPECT_EQ(Do(kPlay, {3}).error, 0);
+  EXPECT_EQ(Do(kLoad, {"song.mid", 3}).error, 0);  // a loaded slot is closed first, without an error
+  FsChangeFolder(folder);
+  const std::string path = FsToSystemPath(dir_.path()) + "\\song.mid";
+  const std::vector<std::string> want = {
+      "open \"" + path + "\" alias music3", "status music3 length", "play music3", "stop music3", "close music3",
+      "open \"" + path + "\" alias music3", "status music3 length"};
+  EXPECT_EQ(MciSentCommands(), want);
+  EXPECT_EQ(g_music.slots[3].length, 2000);
+
+  // No CD device: the open is refused.
+  MciClearLog();
+  EXPECT_EQ(Do(kLoadCd, {4, 2}).error, 3502);
+  EXPECT_EQ(MciSentCommands(), std::vector<std::string>{"open cdaudio alias music2"});
+  EXPECT_EQ(Query(kExist, 2), 0);
+}
+
+TEST_F(MusicTest, ErrorsOfTheMusicCommands) {
+  dir_.Write("a.mid", TinyMidi(2));
+  const std::string a = dir_.File("a.mid");
+  struct Case {
+    int number;
+    std::initializer_list<Arg> args;
+    int32_t error;
+  };
+  const Case cases[] = {
+      {kLoad, {a.c_str(), 0}, 3501}, {kLoad, {a.c_str(), 33}, 3501}, {kDelete, {5}, 3504},
+      {kPlay, {5}, 3504},            {kLoad, {a.c_str(), 32}, 0},    {kPause, {32}, 3507},
+      {kResume, {32}, 0},            {kLoad, {"none.mid", 4}, 3502}, {kPlaying, {Arg::Result(), 4}, 3504},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Do(c.number, c.args).error, c.error) << c.number;
+  // Not a music file at all.
+  dir_.Write("junk.mid", "not music");
+  EXPECT_EQ(Do(kLoad, {dir_.File("junk.mid").c_str(), 6}).error, 3502);
+}
+
+TEST_F(MusicTest, MidiWavAndMpegPlayIntoTheMixAndStop) {
+  ASSERT_FALSE(MidiFindSoundFont().empty()) << "the General MIDI SoundFont is not installed";
+  dir_.Write("tune.mid", TinyMidi(8));
+  const std::string wav = Wav("tune.wav", Tone(44100 * 2));
+  const std::string mp3 = dir_.File("tune.mp3");
+  ASSERT_TRUE(Shell("sox -n -r 44100 -c 1 " + dir_.File("src.wav") + " synth 2 sine 500 2>/dev/null && lame --quiet " +
+                    dir_.File("src.wav") + " " + mp3));
+  int n = 1;
+  for (const std::string& file : {dir_.File("tune.mid"), wav, mp3}) {
+    ASSERT_EQ(Do(kLoad, {file.c_str(), n}).error, 0) << file;
+    EXPECT_TRUE(Silent(Play(8820))) << file;
+    Do(kPlay, {n});
+    EXPECT_FALSE(Silent(Play(44100 / 2))) << file;
+    Do(kPause, {n});
+    Play(ManualDriverLatency());
+    EXPECT_TRUE(Silent(Play(4410))) << file;
+    Do(kResume, {n});
+    Play(ManualDriverLatency());
+    EXPECT_FALSE(Silent(Play(4410))) << file;
+    Do(kStop, {n});
+    Play(ManualDriverLatency() + 44100);  // the synthesiser's release dies away
+    EXPECT_TRUE(Silent(Play(4410))) << file;
+    EXPECT_EQ(Query(kPlaying, n), 0);
+    ++n;
+  }
+}
+
+TEST_F(MusicTest, ThePollStopsOrRestartsTheCurrentTrackAtItsEnd) {
+  dir_.Write("a.mid", TinyMidi(1, 100000));  // 100 ms long
+  const std::string a = dir_.File("a.mid");
+  Do(kLoad, {a.c_str(), 1});
+  Do(kLoad, {a.c_str(), 2});
+  Do(kPlay, {1});
+  Play(8820);
+  Poll(10);
+  EXPECT_EQ(Query(kPlaying, 1), 1);  // asked only on the eleventh call
+  Poll(1);
+  EXPECT_EQ(Query(kPlaying, 1), 0);
+
+  Do(kLoop, {2});
+  Play(8820);
+  MciClearLog();
+  Poll(11);
+  const std::vector<std::string> want = {"status music2 position", "stop music2", "close music2",
+                                         g_music.slots[2].openCommand, "play music2"};
+  EXPECT_EQ(MciSentCommands(), want);
+  EXPECT_EQ(Query(kPlaying, 2), 1);
+  EXPECT_EQ(Query(kLooping, 2), 1);
+  EXPECT_FALSE(Silent(Play(ManualDriverLatency() + 2205)));
+
+  // Stopping another track ends the polling of the current one.
+  Do(kPlay, {1});
+  Do(kStop, {2});
+  Play(8820);
+  Poll(22);
+  EXPECT_EQ(Query(kPlaying, 1), 1);
+}
+
+TEST_F(MusicTest, FocusLossPausesPlayingTracksOnly) {
+  dir_.Write("a.mid", TinyMidi(40));
+  const std::string a = dir_.File("a.mid");
+  Do(kLoad, {a.c_str(), 1});
+  Do(kLoad, {a.c_str(), 2});
+  Do(kPlay, {1});
+  Do(kPlay, {2});
+  Do(kPause, {2});
+  MciClearLog();
+  PauseAllAudio();
+  ResumeAllAudio();
+  EXPECT_EQ(MciSentCommands(), (std::vector<std::string>{"pause music1", "resume music1"}));
+  EXPECT_EQ(Query(kPaused, 2), 1);
+}
+
+TEST_F(MusicTest, WithoutTheEngineTracksKeepTimeByTheClock) {
+  ShutdownSound();
+  dir_.Write("a.mid", TinyMidi(2));
+  ASSERT_EQ(Do(kLoad, {dir_.File("a.mid").c_str(), 1}).error, 0);
+  ASSERT_EQ(Do(kPlay, {1}).error, 0);
+  EXPECT_EQ(Query(kPlaying, 1), 1);
+  Do(kDelete, {1});
+  EXPECT_EQ(Query(kExist, 1), 0);
+}
+
+TEST(MidiFile, LengthFollowsTheTempoMapAndRefusesDamage) {
+  const std::string song = TinyMidi(4, 250000);
+  const auto* p = reinterpret_cast<const uint8_t*>(song.data());
+  EXPECT_EQ(MidiFileLengthMs(p, song.size()), 1000);
+  for (size_t cut : {size_t(0), size_t(10), size_t(20), song.size() - 3})
+    EXPECT_EQ(MidiFileLengthMs(p, cut), -1) << cut;
+  std::string bad = song;
+  bad[12] = 0, bad[13] = 0;  // no division
+  EXPECT_EQ(MidiFileLengthMs(reinterpret_cast<const uint8_t*>(bad.data()), bad.size()), -1);
+}
+
+}  // namespace

@@ -1,0 +1,263 @@
+// WAV loading through the file layer, compared with sox's own decodes.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <optional>
+
+#include "sound/engine/files/sound_loaders.h"
+#include "tests/sound/mpeg_tools.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+std::vector<int16_t> AsPcm16(const SoundFilePcm& pcm) {
+  std::vector<int16_t> out;
+  if (pcm.mode & kSoundMode8Bits) {
+    for (uint8_t b : pcm.data) out.push_back((int16_t)((int8_t)b * 256));
+  } else {
+    for (size_t i = 0; i + 1 < pcm.data.size(); i += 2) out.push_back((int16_t)(pcm.data[i] | pcm.data[i + 1] << 8));
+  }
+  return out;
+}
+
+bool LoadWav(const std::string& path, SoundFilePcm* pcm) {
+  SoundFile* f = SoundFileOpen(path.c_str(), kSoundFileDisk, 0);
+  bool ok = f && DecodeWavFileToPcm(f, 0, pcm);
+  SoundFileClose(f);
+  return ok;
+}
+
+struct WavCase {
+  const char* name;
+  int rate, channels;
+  const char* encoding;  // sox output options
+  int tolerance;         // 0: exact
+  int block_slack;       // samples per channel a padded last block may add
+};
+void PrintTo(const WavCase& c, std::ostream* os) { *os << c.name; }
+
+class WavVsSox : public testing::TestWithParam<WavCase> {};
+
+TEST_P(WavVsSox, MatchesSoxDecode) {
+  const WavCase& c = GetParam();
+  TempDir dir;
+  const std::string src = dir.File("src.wav"), wav = dir.File("v.wav"), ref = dir.File("ref.raw");
+  ASSERT_TRUE(MakeSignal(src, c.rate, c.channels, 0.4));
+  ASSERT_TRUE(Shell(std::string("sox -D ") + src + " " + c.encoding + " " + wav));
+  ASSERT_TRUE(Shell("sox -D " + wav + " -b 16 -e signed-integer -t raw " + ref));
+  SoundFilePcm pcm;
+  ASSERT_TRUE(LoadWav(wav, &pcm));
+  EXPECT_EQ(pcm.frequency, c.rate);
+  EXPECT_EQ(pcm.mode & (kSoundModeMono | kSoundModeStereo), c.channels == 1 ? kSoundModeMono : kSoundModeStereo);
+  std::vector<int16_t> ours = AsPcm16(pcm), theirs = ReadPcm16(ref);
+  ASSERT_GE(ours.size(), theirs.size());
+  EXPECT_LE(ours.size() - theirs.size(), (size_t)c.block_slack * c.channels);
+  ours.resize(theirs.size());
+  PcmDiff d = ComparePcm(ours, theirs);
+  EXPECT_LE(d.max_diff, c.tolerance);
+  EXPECT_EQ(pcm.loop_end, pcm.Samples() - 1);
+}
+
+const WavCase kWavCases[] = {
+    {"u8_mono_8k", 8000, 1, "-b 8 -e unsigned-integer", 0, 0},
+    {"s16_stereo_44k", 44100, 2, "-b 16", 0, 0},
+    {"s24_stereo_48k", 48000, 2, "-b 24", 0, 0},
+    {"s32_mono_22k", 22050, 1, "-b 32 -e signed-integer", 0, 0},
+    {"float_stereo_32k", 32000, 2, "-b 32 -e floating-point", 1, 0},
+    {"double_mono_16k", 16000, 1, "-b 64 -e floating-point", 1, 0},
+    {"mulaw_mono_8k", 8000, 1, "-e mu-law", 0, 0},
+    {"alaw_stereo_11k", 11025, 2, "-e a-law", 0, 0},
+    {"ima_mono_22k", 22050, 1, "-e ima-adpcm", 0, 1017},
+    {"ima_stereo_44k", 44100, 2, "-e ima-adpcm", 0, 2041},
+    {"ms_mono_12k", 12000, 1, "-e ms-adpcm", 0, 2036},
+    {"ms_stereo_24k", 24000, 2, "-e ms-adpcm", 0, 2036},
+    {"extensible_s24_stereo", 48000, 2, "-b 24 -t wavpcm", 0, 0},
+};
+INSTANTIATE_TEST_SUITE_P(Variants, WavVsSox, testing::ValuesIn(kWavCases),
+                         [](const testing::TestParamInfo<WavCase>& i) { return std::string(i.param.name); });
+
+// A RIFF file assembled chunk by chunk.
+struct Riff {
+  std::string body;
+  void Chunk(const char* id, const std::string& data, std::optional<int32_t> size = std::nullopt) {
+    body += std::string(id, 4);
+    uint32_t n = size ? (uint32_t)*size : (uint32_t)data.size();
+    body += std::string((const char*)&n, 4);
+    body += data;
+    if (data.size() & 1) body += '\0';
+  }
+  std::string File(uint32_t riff_size = 0) const {
+    uint32_t n = riff_size ? riff_size : (uint32_t)body.size() + 4;
+    return "RIFF" + std::string((const char*)&n, 4) + "WAVE" + body;
+  }
+};
+
+std::string Le32(uint32_t v) { return std::string((const char*)&v, 4); }
+std::string Le16(uint16_t v) { return std::string((const char*)&v, 2); }
+std::string PcmFormat(int channels, int bits, int rate) {
+  return Le16(1) + Le16((uint16_t)channels) + Le32(rate) + Le32(rate * channels * bits / 8) +
+         Le16((uint16_t)(channels * bits / 8)) + Le16((uint16_t)bits);
+}
+std::string Samples16(int n) {
+  std::string s;
+  for (int i = 0; i < n; i++) s += Le16((uint16_t)(i * 100));
+  return s;
+}
+
+SoundFile* Memory(const std::string& s) { return SoundFileOpen(s.data(), kSoundFileMemory, (uint32_t)s.size()); }
+
+TEST(RiffWalk, CuesLabelsLoopsAndFormatBlock) {
+  Riff r;
+  r.Chunk("fmt ", PcmFormat(1, 16, 22050));  // 16 bytes: the block grows to 18 with extra size 0
+  std::string cue = Le32(2);
+  for (uint32_t i = 0; i < 2; i++) cue += Le32(i + 1) + Le32(0) + "data" + Le32(0) + Le32(0) + Le32(100 * (i + 1));
+  r.Chunk("cue ", cue);
+  r.Chunk("LIST", "adtl" + std::string("labl") + Le32(4 + 6) + Le32(2) + "second" + std::string("labl") + Le32(4 + 4) +
+                      Le32(9) + "none" + std::string("labl") + Le32(4 + 300) + Le32(1) + std::string(300, 'L'));
+  std::string smpl(36, '\0');
+  smpl += Le32(1) + Le32(0) + Le32(10) + Le32(40) + Le32(0) + Le32(0);
+  r.Chunk("smpl", smpl);
+  r.Chunk("data", Samples16(64));
+  const std::string file = r.File();
+  SoundFile* f = Memory(file);
+  std::vector<uint8_t> fmt;
+  int64_t offset = 0;
+  uint32_t length = 0;
+  SoundCueList cues;
+  SoundLoopPoints loop;
+  ASSERT_TRUE(ParseRiffWave(f, &fmt, &offset, &length, &cues, &loop));
+  EXPECT_EQ(fmt.size(), 18u);
+  EXPECT_EQ(WaveFormatFrom(fmt).extra_size, 0);
+  EXPECT_EQ(length, 128u);
+  EXPECT_EQ(file.substr((size_t)offset, 4), Samples16(2));
+  ASSERT_EQ(cues.count, 2);
+  EXPECT_EQ(cues.entries[0].offset, 100u);
+  EXPECT_EQ(cues.entries[1].offset, 200u);
+  EXPECT_EQ(std::string(cues.entries[0].label), std::string(255, 'L'));  // cut to the field
+  EXPECT_STREQ(cues.entries[1].label, "second");
+  EXPECT_EQ(loop.start, 10);
+  EXPECT_EQ(loop.end, 40);
+  SoundFilePcm pcm;
+  ASSERT_TRUE(DecodeWavFileToPcm(f, 0, &pcm));
+  EXPECT_TRUE(pcm.loop_from_file);
+  EXPECT_EQ(pcm.loop_start, 10);
+  SoundFileClose(f);
+}
+
+TEST(RiffWalk, DamagedSizesAndMissingChunks) {
+  SoundFilePcm pcm;
+  {  // a data chunk claiming more than the file holds is cut to the bytes present
+    Riff r;
+    r.Chunk("fmt ", PcmFormat(2, 16, 44100));
+    r.Chunk("data", Samples16(10), 1 << 30);
+    const std::string s = r.File();
+    SoundFile* f = Memory(s);
+    ASSERT_TRUE(DecodeWavFileToPcm(f, 0, &pcm));
+    EXPECT_EQ(pcm.data.size(), 20u);
+    SoundFileClose(f);
+  }
+  {  // smpl loop 0..0 keeps the whole sample; a cue count beyond its chunk is cut
+    Riff r;
+    r.Chunk("fmt ", PcmFormat(1, 8, 8000));
+    r.Chunk("cue ", Le32(1000000) + std::string(24, '\0'));
+    r.Chunk("smpl", std::string(60, '\0'));
+    r.Chunk("data", std::string(30, '\x80'));
+    const std::string s = r.File();
+    SoundFile* f = Memory(s);
+    SoundCueList cues;
+    ASSERT_TRUE(ParseRiffWave(f, nullptr, nullptr, nullptr, &cues, nullptr));
+    EXPECT_EQ(cues.count, 1);
+    ASSERT_TRUE(DecodeWavFileToPcm(f, 0, &pcm));
+    EXPECT_FALSE(pcm.loop_from_file);
+    EXPECT_EQ(pcm.loop_end, 29);
+    EXPECT_EQ(pcm.data[0], 0);  // unsigned 0x80 became signed 0
+    SoundFileClose(f);
+  }
+  struct {
+    const char* name;
+    std::string file;
+    int error;
+  } bad[] = {
+      {"not RIFF", "RIFX" + std::string(40, '\0'), 10},
+      {"no format", [] { Riff r; r.Chunk("data", Samples16(4)); return r.File(); }(), 10},
+      {"no data", [] { Riff r; r.Chunk("fmt ", PcmFormat(1, 16, 8000)); return r.File(); }(), 0},
+      {"negative size", [] { Riff r; r.Chunk("fmt ", PcmFormat(1, 16, 8000)); r.Chunk("junk", "", -8); r.Chunk("data", Samples16(4)); return r.File(); }(), 0},
+      {"unknown codec", [] { Riff r; std::string f = PcmFormat(1, 16, 8000); f[0] = 0x55; r.Chunk("fmt ", f); r.Chunk("data", Samples16(4)); return r.File(); }(), 10},
+      {"no whole sample", [] { Riff r; r.Chunk("fmt ", PcmFormat(2, 16, 8000)); r.Chunk("data", "abc"); return r.File(); }(), 14},
+  };
+  for (auto& b : bad) {
+    SoundFiles().last_error = 0;
+    SoundFile* f = Memory(b.file);
+    EXPECT_FALSE(DecodeWavFileToPcm(f, 0, &pcm)) << b.name;
+    EXPECT_EQ(SoundFiles().last_error, b.error) << b.name;
+    SoundFileClose(f);
+  }
+}
+
+TEST(SoundFileLayer, MemoryAndStdioSources) {
+  const std::string data = "0123456789";
+  SoundFile* m = Memory(data);
+  char buf[16] = {};
+  EXPECT_EQ(SoundFileSeek(m, 7, 0), 7);
+  EXPECT_EQ(SoundFileRead(buf, 10, m), 3u);  // only the bytes left
+  EXPECT_EQ(SoundFileSeek(m, -5, 2), 10);   // from the end: the offset is ignored
+  EXPECT_EQ(SoundFileSeek(m, -50, 1), 0);   // before the start lands on 0
+  EXPECT_EQ(SoundFileReadByte(m), '0');
+  EXPECT_EQ(SoundFileSeek(m, 0, 3), -1);
+  SoundFileClose(m);
+
+  TempDir dir;
+  dir.Write("f.bin", "xxxx" + data);
+  FILE* fp = std::fopen(dir.File("f.bin").c_str(), "rb");
+  std::fseek(fp, 4, SEEK_SET);
+  SoundFile* s = SoundFileOpen(fp, kSoundFileStdio, 0);
+  EXPECT_EQ(SoundFileSeek(s, 2, 0), 0);  // relative to where the stream stood
+  EXPECT_EQ(SoundFileTell(s), 6u);       // but told as the absolute position
+  EXPECT_EQ(SoundFileReadByte(s), '2');
+  SoundFileClose(s);  // the caller's stream stays open
+  EXPECT_EQ(std::fgetc(fp), '3');
+  std::fclose(fp);
+  EXPECT_EQ(SoundFileOpen(nullptr, kSoundFileDisk, 0), nullptr);
+  EXPECT_EQ(SoundFileOpen(dir.File("missing").c_str(), kSoundFileDisk, 0), nullptr);
+}
+
+struct UserFile {
+  std::string data;
+  size_t pos = 0;
+};
+UserFile g_user;
+
+TEST(SoundFileLayer, UserProceduresServeNamedFiles) {
+  SoundUserFileProcs procs;
+  procs.open = [](const char* name) -> void* { return std::strcmp(name, "song") == 0 ? &g_user : nullptr; };
+  procs.close = [](void*) {};
+  procs.read = [](void* b, uint32_t n, void* h) -> uint32_t {
+    UserFile* u = (UserFile*)h;
+    uint32_t k = (uint32_t)std::min<size_t>(n, u->data.size() - u->pos);
+    std::memcpy(b, u->data.data() + u->pos, k);
+    u->pos += k;
+    return k;
+  };
+  procs.seek = [](void* h, int32_t off, int32_t origin) -> int32_t {
+    UserFile* u = (UserFile*)h;
+    u->pos = origin == 0 ? off : origin == 1 ? u->pos + off : u->data.size() + off;
+    return 0;
+  };
+  procs.tell = [](void* h) -> int32_t { return (int32_t)((UserFile*)h)->pos; };
+  Riff r;
+  r.Chunk("fmt ", PcmFormat(1, 16, 8000));
+  r.Chunk("data", Samples16(8));
+  g_user.data = r.File();
+  SoundFileSetUserProcs(procs);
+  SoundFile* f = SoundFileOpen("song", kSoundFileDisk, 0);
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(f->kind, kSoundFileUser);
+  SoundFilePcm pcm;
+  EXPECT_TRUE(DecodeWavFileToPcm(f, 0, &pcm));
+  EXPECT_EQ(pcm.data.size(), 16u);
+  SoundFileClose(f);
+  EXPECT_EQ(SoundFileOpen("other", kSoundFileDisk, 0), nullptr);
+  SoundFilesReset();
+}
+
+}  // namespace
