@@ -6,12 +6,8 @@
 #include <vector>
 
 #include "core/checklist.h"
-#include "core/command_table.h"
-#include "core/errors.h"
-#include "core/interp.h"
-#include "core/language.h"
-#include "core/run_timing.h"
-#include "core/strings.h"
+#include "core/error_codes.h"
+#include "core/handler.h"
 #include "display/text_state.h"
 #include "platform/clipboard.h"
 #include "platform/fs.h"
@@ -31,20 +27,20 @@ void PrintLine(const std::string& text) {
 void CmdSetDir() {
   const char* path = OpString(0);
   SkipOperands(1);
-  if (!FsChangeFolder(path)) RunError(8003);
+  if (!FsChangeFolder(path)) RunError(kErrFolderNotEntered);
 }
 
 void CmdDir() {
   PrintLine(ProgramFolder() + ":");
   std::vector<FsEntry> entries;
-  if (!FsListFolder(".", entries)) RunWarning(8001);
+  if (!FsListFolder(".", entries)) RunWarning(kErrFolderNotListed);
   for (const FsEntry& e : entries) PrintLine(e.folder ? "<dir>" + e.name : e.name);
-  LeaveSlice = g_timing.autoRefresh;
+  AutoRefresh();
 }
 
 void CmdDriveList() {
   for (const std::string& d : DriveList()) PrintLine(d);
-  LeaveSlice = g_timing.autoRefresh;
+  AutoRefresh();
 }
 
 void CmdChecklistForFiles() {
@@ -53,7 +49,7 @@ void CmdChecklistForFiles() {
   FindCloseSearch();
   std::vector<FsEntry> entries;
   if (!FsListFolder(".", entries)) {
-    RunWarning(8001);
+    RunWarning(kErrFolderNotListed);
     return;
   }
   for (const FsEntry& e : entries) {
@@ -72,13 +68,13 @@ void CmdChecklistForDrives() {
 }
 
 void CmdFindFirst() {
-  if (!FindFirstEntry()) RunWarning(8001);
+  if (!FindFirstEntry()) RunWarning(kErrFolderNotListed);
 }
 
 void CmdFindNext() {
   if (!g_folderSearch.open) return;
   if (g_folderSearch.lastResult == 0) FindNextEntry();
-  else RunWarning(8002);
+  else RunWarning(kErrSearchEnded);
 }
 
 void CmdGetDir() {
@@ -111,12 +107,12 @@ void CmdGetFileDate() {
 }
 
 void CmdMakeFile() {
-  if (!MakeFile(OpString(0))) RunWarning(8021);
+  if (!MakeFile(OpString(0))) RunWarning(kErrFileNotMade);
   SkipOperands(1);
 }
 
 void CmdDeleteFile() {
-  if (!DeleteFileIfExists(OpString(0))) RunWarning(8022);
+  if (!DeleteFileIfExists(OpString(0))) RunWarning(kErrFileNotDeleted);
   SkipOperands(1);
 }
 
@@ -129,7 +125,7 @@ template <int32_t Error>
 void CmdRenameFile() {
   const std::string source = OpString(0), target = OpString(1);
   SkipOperands(2);
-  if (FileExists(target)) RunWarning(106);
+  if (FileExists(target)) RunWarning(kErrFileExists);
   else if (!RenameFile(source, target)) RunWarning(Error);
 }
 
@@ -137,7 +133,7 @@ void CmdWriteByteToFile() {
   const std::string name = OpString(0);
   const int32_t offset = OpInt(1), value = OpInt(2);
   SkipOperands(3);
-  if (!FileExists(name)) RunWarning(105);
+  if (!FileExists(name)) RunWarning(kErrFileNotFound);
   else FsPokeByte(name, offset, uint8_t(value));
 }
 
@@ -147,18 +143,18 @@ void CmdReadByteFromFile() {
   const int32_t offset = OpInt(2);
   SkipOperands(3);
   uint8_t value = 0;
-  if (!FileExists(name)) RunWarning(105);
+  if (!FileExists(name)) RunWarning(kErrFileNotFound);
   else if (FsPeekByte(name, offset, &value)) result->i = int8_t(value);
 }
 
 void CmdMakeDirectory() {
-  if (!MakeDirectory(OpString(0))) RunWarning(8101);
+  if (!MakeDirectory(OpString(0))) RunWarning(kErrFolderNotMade);
   SkipOperands(1);
 }
 
 template <int Operands>
 void CmdDeleteDirectory() {
-  if (!DeleteDirectoryCommand(OpString(0))) RunWarning(8102);
+  if (!DeleteDirectoryCommand(OpString(0))) RunWarning(kErrFolderNotDeleted);
   SkipOperands(Operands);
 }
 
@@ -166,7 +162,7 @@ template <bool Wait>
 void CmdExecuteFile() {
   const std::string file = OpString(0), parameters = OpString(1), folder = OpString(2);
   SkipOperands(Wait ? 4 : 3);
-  if (!ExecuteFile(file, parameters, folder, Wait)) RunWarning(8103);
+  if (!ExecuteFile(file, parameters, folder, Wait)) RunWarning(kErrProgramNotStarted);
 }
 
 void CmdWriteToClipboard() {
@@ -189,7 +185,7 @@ void CmdNameQuery() {
 template <auto Query>
 void CmdStreamQuery() {
   const int32_t n = OpInt(1);
-  if (CheckStreamNumber(n)) RunWarning(8213);
+  if (CheckStreamNumber(n)) RunWarning(kErrStreamNumberOutOfRange);
   else OpCell(0)->i = Query(n) ? 1 : 0;
   SkipOperands(2);
 }
@@ -206,8 +202,8 @@ const CommandDef kFileCommands[] = {
     {8021, CmdMakeFile, "s"},
     {8022, CmdDeleteFile, "s"},
     {8023, CmdCopyFile, "ss"},
-    {8024, CmdRenameFile<8024>, "ss"},
-    {8025, CmdRenameFile<8025>, "ss"},
+    {8024, CmdRenameFile<kErrFileNotRenamed>, "ss"},
+    {8025, CmdRenameFile<kErrFileNotMoved>, "ss"},
     {8026, CmdWriteByteToFile, "sll"},
     {8031, CmdMakeDirectory, "s"},
     {8032, CmdDeleteDirectory<1>, "s"},

@@ -5,10 +5,8 @@
 #include <string>
 #include <utility>
 
-#include "core/command_table.h"
-#include "core/errors.h"
-#include "core/interp.h"
-#include "core/language.h"
+#include "core/error_codes.h"
+#include "core/handler.h"
 #include "system/commands.h"
 #include "system/ftp_session.h"
 
@@ -17,13 +15,13 @@ namespace {
 void CmdFtpConnect() {
   const bool ok = FtpConnect(OpString(0), OpString(1), OpString(2));
   SkipOperands(3);
-  if (!ok) RunWarning(8301);
+  if (!ok) RunWarning(kErrFtpNotConnected);
 }
 
 void CmdFtpSetDir() {
   const bool ok = FtpSetDirectory(OpString(0));
   SkipOperands(1);
-  if (!ok) RunWarning(8302);
+  if (!ok) RunWarning(kErrFtpFolderNotSet);
 }
 
 void CmdFtpFindFirst() { FtpFindFirst(); }
@@ -32,25 +30,25 @@ void CmdFtpFindNext() { FtpFindNext(); }
 void CmdFtpPutFile() {
   const bool ok = FtpPutFile(OpString(0));
   SkipOperands(1);
-  if (!ok) RunWarning(8303);
+  if (!ok) RunWarning(kErrFtpNotPut);
 }
 
 void CmdFtpDeleteFile() {
   const bool ok = FtpDeleteFile(OpString(0));
   SkipOperands(1);
-  if (!ok) RunWarning(8304);
+  if (!ok) RunWarning(kErrFtpNotDeleted);
 }
 
 void CmdFtpGetFile() {
   const bool ok = FtpGetFile(OpString(0), OpString(1), 0, false);
   SkipOperands(2);
-  if (!ok) RunWarning(8305);
+  if (!ok) RunWarning(kErrFtpNotGot);
 }
 
 void CmdFtpGetFileInSteps() {
   const bool ok = FtpGetFile(OpString(0), OpString(1), OpInt(2), true);
   SkipOperands(3);
-  if (!ok) RunWarning(8305);
+  if (!ok) RunWarning(kErrFtpNotGot);
 }
 
 void CmdFtpDisconnect() { FtpDisconnect(0); }

@@ -4,11 +4,9 @@
 #include <string>
 
 #include "core/arrays.h"
-#include "core/command_table.h"
-#include "core/errors.h"
-#include "core/interp.h"
+#include "core/error_codes.h"
+#include "core/handler.h"
 #include "core/language.h"
-#include "core/strings.h"
 #include "system/commands.h"
 #include "system/streams.h"
 

@@ -6,11 +6,8 @@
 #include <string>
 
 #include "core/checklist.h"
-#include "core/command_table.h"
-#include "core/errors.h"
-#include "core/interp.h"
-#include "core/language.h"
-#include "core/run_timing.h"
+#include "core/error_codes.h"
+#include "core/handler.h"
 #include "display/display.h"
 #include "display/draw_queue.h"
 #include "display/text_state.h"
@@ -55,7 +52,7 @@ void CmdSetGraphicsCard() {
   SkipOperands(1);
   g_display.cardDescription = name.substr(0, 255);
   RemakeDisplay(g_display.software);
-  if (g_display.cardName != name) RunError(9011);
+  if (g_display.cardName != name) RunError(kErrCardNotUsed);
 }
 
 template <int32_t Allow>
@@ -205,7 +202,7 @@ const char* const kLines[3][3] = {
 template <int Set>
 void CmdBuiltInLine() {
   QueueTextWithExtent(kLines[Set][std::rand() % 3], &g_cursorX, &g_cursorY, false, false, false);
-  if (g_draw.programBitmap == 0) LeaveSlice = g_timing.autoRefresh;
+  if (g_draw.programBitmap == 0) AutoRefresh();
 }
 
 const CommandDef kWindowCommands[] = {
@@ -216,8 +213,8 @@ const CommandDef kWindowCommands[] = {
     {9011, CmdTransformAndLighting<0>, ""},
     {9012, CmdTransformAndLighting<1>, ""},
     {9013, CmdEvictTextures, ""},
-    {9051, CmdDisplayMemory<9012>, "l"},
-    {9052, CmdDisplayMemory<9013>, "l"},
+    {9051, CmdDisplayMemory<kErrTextureMemoryUnknown>, "l"},
+    {9052, CmdDisplayMemory<kErrVideoMemoryUnknown>, "l"},
     {9053, CmdSystemMemory, "l"},
     {9054, CmdEmulationMode, "l"},
     {9055, CmdCurrentGraphicsCard, "s"},

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <climits>
 
+#include "core/error_codes.h"
 #include "core/pack.h"
 #include "platform/present.h"
 #include "platform/process.h"
@@ -45,8 +46,8 @@ bool DeleteFileIfExists(const std::string& name) {
 bool MakeFile(const std::string& name) { return !name.empty() && FsMakeFileExclusive(name); }
 
 int32_t CopyFileCommand(const std::string& source, const std::string& target) {
-  if (!FileExists(source)) return 105;
-  return FsCopyFile(source, target) ? 0 : 106;
+  if (!FileExists(source)) return kErrFileNotFound;
+  return FsCopyFile(source, target) ? 0 : kErrFileExists;
 }
 
 bool RenameFile(const std::string& source, const std::string& target) {

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/error_codes.h"
 #include "platform/fs.h"
 #include "system/files.h"
 
@@ -42,7 +43,7 @@ int32_t CopyFdToStream(StreamSlot& s, int fd, uint64_t size) {
     size_t got = 0;
     if (!ended && (!ReadAllFd(fd, buf.data(), want, &got) || got < want)) ended = true;
     std::fill(buf.begin() + got, buf.begin() + want, 0);
-    if (!s.file.Write(buf.data(), want)) return 8212;
+    if (!s.file.Write(buf.data(), want)) return kErrStreamWriteFailed;
     size -= want;
   }
   return 0;
@@ -55,7 +56,7 @@ int32_t CopyStreamToFd(StreamSlot& s, uint64_t size, int fd) {
   while (size > 0) {
     const size_t want = size_t(std::min<uint64_t>(size, kChunk));
     const size_t got = s.file.Read(buf.data(), want);
-    if (s.file.Failed()) return 8211;
+    if (s.file.Failed()) return kErrStreamReadFailed;
     for (size_t done = 0; fd >= 0 && done < got;) {
       ssize_t w = write(fd, buf.data() + done, got - done);
       if (w < 0 && errno == EINTR) continue;
@@ -124,14 +125,14 @@ void ResetStreams() {
   }
 }
 
-int32_t CheckStreamNumber(int32_t n) { return n >= 1 && n <= kStreamCount ? 0 : 8213; }
+int32_t CheckStreamNumber(int32_t n) { return n >= 1 && n <= kStreamCount ? 0 : kErrStreamNumberOutOfRange; }
 
 StreamSlot* OpenStream(int32_t n, int32_t* error) {
   *error = CheckStreamNumber(n);
   if (*error) return nullptr;
   StreamSlot& s = g_fileStreams.slots[n];
   if (!s.file.IsOpen()) {
-    *error = 8204;
+    *error = kErrStreamNotOpen;
     return nullptr;
   }
   return &s;
@@ -144,19 +145,19 @@ bool StreamAtEnd(int32_t n) { return CheckStreamNumber(n) == 0 && g_fileStreams.
 int32_t StreamOpenRead(int32_t n, const std::string& name) {
   if (int32_t e = CheckStreamNumber(n)) return e;
   StreamSlot& s = g_fileStreams.slots[n];
-  if (s.file.IsOpen()) return 8203;
-  if (!FileExists(name)) return 105;
+  if (s.file.IsOpen()) return kErrStreamAlreadyOpen;
+  if (!FileExists(name)) return kErrFileNotFound;
   s.endOfFile = 0;
-  return s.file.OpenRead(name) ? 0 : 8201;
+  return s.file.OpenRead(name) ? 0 : kErrStreamNotOpened;
 }
 
 int32_t StreamOpenWrite(int32_t n, const std::string& name) {
   if (int32_t e = CheckStreamNumber(n)) return e;
   StreamSlot& s = g_fileStreams.slots[n];
-  if (s.file.IsOpen()) return 8203;
-  if (FileExists(name)) return 106;
+  if (s.file.IsOpen()) return kErrStreamAlreadyOpen;
+  if (FileExists(name)) return kErrFileExists;
   s.endOfFile = 0;
-  return !name.empty() && s.file.CreateNew(name) ? 0 : 8202;
+  return !name.empty() && s.file.CreateNew(name) ? 0 : kErrStreamNotCreated;
 }
 
 int32_t StreamClose(int32_t n) {
@@ -167,14 +168,14 @@ int32_t StreamClose(int32_t n) {
   const bool ok = s->file.Close();
   s->endOfFile = 0;
   // A write that failed when the buffer went to disk is reported, not lost silently.
-  return ok || !writing ? 0 : 8212;
+  return ok || !writing ? 0 : kErrStreamWriteFailed;
 }
 
 int32_t StreamRead(StreamSlot& s, void* dst, size_t size) {
   const size_t got = s.file.Read(dst, size);
   if (got < size) {
     std::memset(static_cast<uint8_t*>(dst) + got, 0, size - got);
-    if (s.file.Failed()) return 8211;
+    if (s.file.Failed()) return kErrStreamReadFailed;
     s.endOfFile = 1;
   }
   return 0;
@@ -185,7 +186,7 @@ int32_t StreamReadLine(StreamSlot& s, std::string& text) {
   for (;;) {
     const int c = s.file.ReadByte();
     if (c < 0) {
-      if (s.file.Failed()) return 8211;
+      if (s.file.Failed()) return kErrStreamReadFailed;
       s.endOfFile = 1;
       return 0;
     }
@@ -199,13 +200,13 @@ int32_t StreamReadLine(StreamSlot& s, std::string& text) {
       if (next == 10) s.file.ReadByte();
       else if (next < 0 && !s.file.Failed()) s.endOfFile = 1;
     }
-    return s.file.Failed() ? 8211 : 0;
+    return s.file.Failed() ? kErrStreamReadFailed : 0;
   }
 }
 
 int32_t StreamSkip(StreamSlot& s, uint32_t count) { return CopyStreamToFd(s, count, -1); }
 
-int32_t StreamWrite(StreamSlot& s, const void* src, size_t size) { return s.file.Write(src, size) ? 0 : 8212; }
+int32_t StreamWrite(StreamSlot& s, const void* src, size_t size) { return s.file.Write(src, size) ? 0 : kErrStreamWriteFailed; }
 
 int32_t StreamAppendFile(StreamSlot& s, const std::string& name, bool raw) {
   if (name.empty()) return 0;
@@ -236,7 +237,7 @@ int32_t StreamExtractBlock(StreamSlot& s, const std::string& name) {
 int32_t StreamPackFolder(StreamSlot& s, const std::string& name) {
   const std::string folder = name.empty() ? "." : name;
   std::vector<std::string> files;
-  if (!FsListTreeFiles(folder, files)) return 105;
+  if (!FsListTreeFiles(folder, files)) return kErrFileNotFound;
   // Files of 4 GB or more cannot be held by a block and are left out.
   const std::string top = FsResolve(folder);
   std::erase_if(files, [&](const std::string& f) {
@@ -265,7 +266,7 @@ int32_t StreamPackFolder(StreamSlot& s, const std::string& name) {
 int32_t StreamUnpackFolder(StreamSlot& s, const std::string& name) {
   const std::string folder = name.empty() ? "." : name;
   const bool folderMade = FsMakeFolders(folder);
-  int32_t report = folderMade ? 0 : 8202;
+  int32_t report = folderMade ? 0 : kErrStreamNotCreated;
   uint32_t count = 0;
   int32_t error = 0;
   if (!ReadU32(s, &count, &error)) return error ? error : report;
@@ -283,7 +284,7 @@ int32_t StreamUnpackFolder(StreamSlot& s, const std::string& name) {
     } else if (int32_t e = StreamSkip(s, length)) {
       return e;
     }
-    if (relative.empty()) report = report ? report : 8211;
+    if (relative.empty()) report = report ? report : kErrStreamReadFailed;
     uint32_t size = 0;
     if (!ReadU32(s, &size, &error)) return error ? error : report;
     const int fd = folderMade && !relative.empty() ? FsOpenBelow(folder, relative, true) : -1;
