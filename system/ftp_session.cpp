@@ -99,6 +99,8 @@ bool FtpConnect(const std::string& server, const std::string& user, const std::s
   return true;
 }
 
+bool FtpReconnect() { return FtpConnect(g_ftp.server, g_ftp.user, g_ftp.password); }
+
 bool FtpSetDirectory(const std::string& path) {
   if (g_ftp.connected && Client().ChangeFolder(path)) return true;
   FtpRecordFailure();

@@ -44,6 +44,8 @@ inline constexpr int kFtpStepWaitMs = 50;
 // Clears the connection's state (the client object stays).
 void FtpResetState();
 bool FtpConnect(const std::string& server, const std::string& user, const std::string& password);
+// Connects again with the texts of the last connect.
+bool FtpReconnect();
 void FtpRecordFailure();
 void FtpCheckConnection();
 bool FtpSetDirectory(const std::string& path);

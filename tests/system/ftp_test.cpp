@@ -101,7 +101,7 @@ TEST_F(Ftp, ConnectChangeFolderListPutAndDelete) {
   FtpDisconnect(0);
   EXPECT_EQ(g_ftp.connected, 0);
   EXPECT_FALSE(FtpGetFile("hello.txt", local.File("h2.txt"), 0, false));
-  ASSERT_TRUE(Connect());  // connects again after a disconnect
+  ASSERT_TRUE(FtpReconnect());  // again, with the texts of the last connect
   EXPECT_TRUE(FtpSetDirectory("/pub/sub"));
 }
 
