@@ -310,7 +310,8 @@ bool FtpClient::ChangeFolder(const std::string& path) {
 }
 
 bool FtpClient::CheckFolder() {
-  if (!connected_ || reading_) return false;
+  if (!connected_) return false;
+  if (reading_) return true;  // a download is using the connection, so it lives
   Prepare(Url(folder_, true), true);
   curl_easy_setopt(Easy(easy_), CURLOPT_NOBODY, 1L);
   return Perform();

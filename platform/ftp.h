@@ -31,7 +31,7 @@ class FtpClient {
   // Changes the remote folder ("/" or "\" separate, ".." goes up, a leading separator starts
   // from the server's root); false leaves it unchanged.
   bool ChangeFolder(const std::string& path);
-  // True when the current remote folder can still be entered.
+  // True when the current remote folder can still be entered (or a download is running).
   bool CheckFolder();
   bool List(std::vector<FtpEntry>& out);
   // Downloads into the descriptor / uploads size bytes from it, in the current folder.

@@ -156,7 +156,7 @@ bool FtpGetFile(const std::string& remote, const std::string& local, int32_t tot
     FtpRecordFailure();
     return false;
   }
-  if (c.Reading()) FtpAbortTransfer();
+  // One stepped download at a time: a second one is refused while the first runs.
   if (!c.OpenRead(remote)) {
     FtpRecordFailure();
     FtpCheckConnection();

@@ -137,6 +137,10 @@ TEST_F(Ftp, DirectAndSteppedGets) {
   // An abort deletes the partial file, and the connection goes on.
   ASSERT_TRUE(FtpGetFile("big.bin", local.File("s3.bin"), 0, true));
   FtpContinueTransfer(0);
+  EXPECT_FALSE(FtpGetFile("hello.txt", local.File("x.bin"), 0, true));  // one at a time
+  EXPECT_FALSE(FtpSetDirectory("sub"));  // refused while downloading, but still connected
+  EXPECT_EQ(g_ftp.connected, 1);
+  EXPECT_GT(g_ftp.progress, -1);
   FtpAbortTransfer();
   EXPECT_EQ(g_ftp.progress, -1);
   EXPECT_TRUE(fs::is_empty(local.path()) || !fs::exists(local.File("s3.bin")));
