@@ -11,7 +11,7 @@
 
 bool BinaryFile::OpenRead(const std::string& name) {
   Close();
-  int fd = open(FsResolve(name).c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = open(FsResolve(name).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {

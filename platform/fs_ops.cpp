@@ -1,5 +1,7 @@
 // Drives, and the file and folder operations of the path layer: copies and moves that never
-// replace a target, deletes and walks that never follow a link.
+// replace a target, deletes and walks that never follow a link. Files are opened without
+// blocking, so a pipe or device under a file's name is refused by its kind instead of
+// holding the program.
 #include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
@@ -166,7 +168,7 @@ bool FsPathExists(const std::string& name) {
 }
 
 int64_t FsFileSize(const std::string& name) {
-  int fd = open(FsResolve(name).c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = open(FsResolve(name).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return -1;
   struct stat st;
   int64_t size = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? int64_t(st.st_size) : -1;
@@ -188,7 +190,7 @@ bool FsMakeFileExclusive(const std::string& name) {
 }
 
 bool FsCopyFile(const std::string& from, const std::string& to) {
-  int in = open(FsResolve(from).c_str(), O_RDONLY | O_CLOEXEC);
+  int in = open(FsResolve(from).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (in < 0) return false;
   struct stat st;
   std::string target = FsResolveForWrite(to);
@@ -300,7 +302,7 @@ int FsOpenBelow(const std::string& top, const std::string& relative, bool create
       int fd = part.empty() || part == "."
                    ? -1
                    : create ? openat(cur, part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666)
-                            : openat(cur, part.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+                            : openat(cur, part.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
       close(cur);
       return fd;
     }
@@ -317,7 +319,7 @@ int FsOpenBelow(const std::string& top, const std::string& relative, bool create
 }
 
 bool FsPeekByte(const std::string& name, int64_t offset, uint8_t* value) {
-  int fd = open(FsResolve(name).c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = open(FsResolve(name).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st;
   *value = 0;
@@ -328,7 +330,7 @@ bool FsPeekByte(const std::string& name, int64_t offset, uint8_t* value) {
 }
 
 bool FsPokeByte(const std::string& name, int64_t offset, uint8_t value) {
-  int fd = open(FsResolve(name).c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+  int fd = open(FsResolve(name).c_str(), O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st;
   bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);

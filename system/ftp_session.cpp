@@ -219,7 +219,7 @@ void FtpAbortTransfer() {
 }
 
 bool FtpPutFile(const std::string& name) {
-  int fd = name.empty() ? -1 : open(FsResolve(name).c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = name.empty() ? -1 : open(FsResolve(name).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   struct stat st;
   bool ok = fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && g_ftp.connected;
   // The file keeps its own name in the current remote folder.

@@ -210,7 +210,7 @@ int32_t StreamWrite(StreamSlot& s, const void* src, size_t size) { return s.file
 
 int32_t StreamAppendFile(StreamSlot& s, const std::string& name, bool raw) {
   if (name.empty()) return 0;
-  int fd = open(FsResolve(name).c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = open(FsResolve(name).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return 0;
   struct stat st;
   int32_t result = 0;

@@ -1,5 +1,6 @@
 // File utilities and the path layer's file operations on temporary folders.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -48,6 +49,9 @@ TEST(Files, ExistenceSizeReadOnlyMakeAndDelete) {
   EXPECT_TRUE(MakeFile(dir.File("new.txt")));
   EXPECT_TRUE(DeleteFileIfExists(dir.File("new.txt")));
   EXPECT_FALSE(DeleteFileIfExists(dir.File("new.txt")));
+  ASSERT_EQ(mkfifo(dir.File("pipe").c_str(), 0600), 0);  // never waits for a writer
+  EXPECT_FALSE(FileExists(dir.File("pipe")));
+  EXPECT_EQ(FileSize(dir.File("pipe")), 0);
 }
 
 TEST(Files, DeletingATreeRemovesLinksWithoutFollowingThem) {
