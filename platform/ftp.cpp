@@ -186,7 +186,7 @@ size_t FtpClient::OnStepData(const char* data, size_t size) {
 std::string FtpClient::Url(const std::vector<std::string>& path, bool folder) const {
   std::string host = host_.find(':') != std::string::npos ? "[" + host_ + "]" : host_;
   std::string url = "ftp://" + host + ":" + std::to_string(port_) + "/";
-  if (absolute_) url += "%2F";
+  if (absolute_) url += path.empty() && folder ? "%2F/" : "%2F";  // a first part from the root
   for (size_t i = 0; i < path.size(); ++i) {
     url += Encode(path[i]);
     if (folder || i + 1 < path.size()) url += "/";

@@ -103,6 +103,9 @@ TEST_F(Ftp, ConnectChangeFolderListPutAndDelete) {
   EXPECT_FALSE(FtpGetFile("hello.txt", local.File("h2.txt"), 0, false));
   ASSERT_TRUE(FtpReconnect());  // again, with the texts of the last connect
   EXPECT_TRUE(FtpSetDirectory("/pub/sub"));
+  EXPECT_TRUE(FtpSetDirectory("\\"));
+  EXPECT_TRUE(FtpSetDirectory("pub"));
+  EXPECT_TRUE(FtpGetFile("hello.txt", local.File("h3.txt"), 0, false));
 }
 
 TEST_F(Ftp, DirectAndSteppedGets) {
