@@ -3,12 +3,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include <algorithm>
 #include <filesystem>
 
+#include "app/run_options.h"
 #include "compiler/compiler.h"
 #include "core/pack.h"
 #include "platform/fs.h"
@@ -20,83 +23,84 @@ namespace {
 
 const char kUsage[] =
     "usage:\n"
-    "  vellumark run FILE.vka [options] [-- args]     compile, then run\n"
-    "  vellumark compile FILE.vka [-o IMAGE]          write the program image\n"
-    "  vellumark check FILE.vka                       compile and report, write nothing\n"
-    "  vellumark exec IMAGE [options] [-- args]       run a program image\n"
-    "  vellumark build FILE.vka [-o GAME] [--media]   stand-alone game\n"
-    "  vellumark build --image IMAGE -o GAME          stand-alone game from an image\n"
-    "options: --window --debug --standalone --headless --frames N --grab FILE\n"
-    "         --transcript FILE --input FILE --clock virtual\n";
+    "  vellumark run FILE.vka [options] [-- ARGS]     compile the source, then run it\n"
+    "  vellumark compile FILE.vka [-o IMAGE]          write the program image (default FILE.img)\n"
+    "  vellumark check FILE.vka                       compile and report errors, write nothing\n"
+    "  vellumark exec IMAGE [options] [-- ARGS]       run a program image\n"
+    "  vellumark build FILE.vka [-o GAME] [--media]   write a stand-alone game\n"
+    "  vellumark build --image IMAGE -o GAME          the same from a program image\n"
+    "  vellumark --help | --version\n";
+
+const char kBuildHelp[] =
+    "options of build:\n"
+    "  -o GAME            the game file (default: the source's name without its extension)\n"
+    "  --media            also pack the media files of the source's folder and the folders in it\n"
+    "  --image IMAGE      build from a compiled program image instead of a source\n";
+
+#ifndef VK_VERSION
+#define VK_VERSION "unknown"
+#endif
 
 int Usage() {
   std::fputs(kUsage, stderr);
-  return 2;
+  return kExitCompileError;
 }
 
-// Parses run options from args[from...]; false on an unknown or incomplete option.
-// Files named on the command line are relative to the caller's folder, also when the run
-// then changes into the program's folder.
-std::string FromCallersFolder(const std::string& path) {
-  if (path.empty() || path[0] == '/') return path;
-  return FsCurrentFolder() + "/" + path;
+// A command line that cannot be carried out: what was wrong, and where to look. Status 2.
+int UsageError(const std::string& what) {
+  std::fprintf(stderr, "vellumark: %s\nRun \"vellumark --help\" for the commands and their options.\n", what.c_str());
+  return kExitCompileError;
 }
 
-bool ParseRunOptions(const std::vector<std::string>& args, size_t from, RunOptions& o) {
-  for (size_t i = from; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&](std::string& out) {
-      if (i + 1 >= args.size()) return false;
-      out = args[++i];
-      return true;
-    };
-    std::string v;
-    if (a == "--") {
-      o.args.assign(args.begin() + long(i) + 1, args.end());
-      return true;
-    } else if (a == "--window") {
-      o.windowMode = true;
-    } else if (a == "--debug") {
-      o.debug = true;
-    } else if (a == "--standalone") {
-      o.standalone = true;
-    } else if (a == "--headless") {
-      o.headless = true;
-    } else if (a == "--frames") {
-      if (!value(v)) return false;
-      char* end = nullptr;
-      long long n = std::strtoll(v.c_str(), &end, 10);
-      if (!end || *end || n < 0) return false;
-      o.frames = n;
-    } else if (a == "--grab") {
-      if (!value(o.grabFile)) return false;
-      o.grabFile = FromCallersFolder(o.grabFile);
-    } else if (a == "--transcript") {
-      if (!value(o.transcriptFile)) return false;
-      if (o.transcriptFile != "-") o.transcriptFile = FromCallersFolder(o.transcriptFile);
-    } else if (a == "--input") {
-      if (!value(o.inputFile)) return false;
-      o.inputFile = FromCallersFolder(o.inputFile);
-    } else if (a == "--clock") {
-      if (!value(v) || v != "virtual") return false;
-      o.virtualClock = true;
-    } else {
-      std::fprintf(stderr, "vellumark: unknown option %s\n", a.c_str());
-      return false;
-    }
-  }
-  return true;
+int Help() {
+  std::printf("%s\n%s\n%s", kUsage, kRunOptionsHelp, kBuildHelp);
+  return kExitOk;
+}
+
+// The first bytes of a file (fewer when it is shorter; none when it cannot be read).
+std::string FileStart(const std::string& path, size_t count) {
+  std::string bytes;
+  if (FsReadRegularFile(path, bytes, count, true) != FsRead::kOk) bytes.clear();
+  return bytes;
+}
+
+// A program image begins with its format version 1 and the header size 1024 in words.
+bool LooksLikeImage(const std::string& path) {
+  return FileStart(path, 8) == std::string("\x01\0\0\0\0\x04\0\0", 8);
+}
+
+// A source file is named .vka, or its start is text.
+bool LooksLikeSource(const std::string& path) {
+  std::string ext = path.size() >= 4 ? path.substr(path.size() - 4) : "";
+  for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+  if (ext == ".vka") return true;
+  const std::string start = FileStart(path, 4096);
+  return !start.empty() && std::all_of(start.begin(), start.end(), [](char c) {
+    const unsigned char b = static_cast<unsigned char>(c);
+    return b >= 32 || b == '\t' || b == '\r' || b == '\n';
+  });
+}
+
+// The file argument of a command: present, and not an option.
+bool FileArgument(const std::vector<std::string>& args, const char* what, std::string* error) {
+  if (args.size() >= 2 && !args[1].empty() && args[1][0] != '-') return true;
+  *error = args[0] + " needs " + what;
+  return false;
 }
 
 int Exec(const std::vector<std::string>& args) {
-  if (args.size() < 2) return Usage();
+  std::string error;
   RunOptions o;
-  if (!ParseRunOptions(args, 2, o)) return Usage();
+  if (!FileArgument(args, "a program image", &error) || !ParseRunOptions(args, 2, o, &error) ||
+      !CheckOptionFiles(o, &error))
+    return UsageError(error);
   o.errorTexts = LanguageErrorTexts();
   if (!FsFileExists(args[1])) {
     std::fprintf(stderr, "vellumark: %s: no such file\n", args[1].c_str());
     return kExitLoadError;
   }
+  if (!LooksLikeImage(args[1]) && LooksLikeSource(args[1]))
+    return UsageError(args[1] + " is a source file: run it with \"vellumark run " + args[1] + "\"");
   return RunImageFile(args[1], o);
 }
 
@@ -111,10 +115,34 @@ std::string AbsolutePath(const std::string& path) {
   return FsCurrentFolder() + "/" + resolved;
 }
 
+// The name under which messages show a file of the compiled text: the source as it was given,
+// or an included file beside it ("" is the source itself).
+std::string NameInMessages(const std::string& source, const std::string& file) {
+  if (file.empty()) return source;
+  if (file[0] == '/') return file;
+  const std::string folder = FsFolderOf(source);
+  return folder.empty() ? file : folder == "/" ? "/" + file : folder + "/" + file;
+}
+
+// What a run needs of a compile to name the lines of its errors.
+SourceMap SourceMapOf(const Compiler& compiler, const std::string& source) {
+  SourceMap map;
+  map.lineOfWord = compiler.CodeLines();
+  for (const Compiler::SourceFile& f : compiler.SourceFiles())
+    map.files.push_back({f.firstLine, NameInMessages(source, f.name)});
+  const KeywordTable& keywords = compiler.Keywords();
+  for (const auto& [number, index] : keywords.byNumber)
+    map.keywords.push_back({number, {keywords.main[size_t(index)].name, keywords.main[size_t(index)].params}});
+  std::sort(map.keywords.begin(), map.keywords.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+  return map;
+}
+
 // Compiles a source file into an image file (none: check only) with the source's folder as
 // the current folder, so that included files are read relative to it. Errors go to stderr
-// as FILE:LINE: message.
-bool CompileFile(const std::string& source, const std::string& image) {
+// as FILE:LINE: message, after a warning for each included file that could not be read.
+// A run gets the source map of the compile.
+bool CompileFile(const std::string& source, const std::string& image, SourceMap* map = nullptr) {
   LoadLanguageTables(ExeFolder());
   Compiler compiler;
   compiler.ResetCompiler();
@@ -138,11 +166,21 @@ bool CompileFile(const std::string& source, const std::string& image) {
   compiler.SetDebugListing(IniGetString("SETUP.INI", "SETTINGS", "RUNTIMETEST", "0") == "1");
   bool ok = compiler.CompileToImageFile(sourcePath, imagePath);
   FsChangeFolder(keep);
+  SourceMap sourceMap = SourceMapOf(compiler, source);
+  for (const Compiler::MissingInclude& missing : compiler.MissingIncludes()) {
+    std::string file;
+    int32_t line = 0;
+    if (!sourceMap.Locate(missing.line, &file, &line)) continue;
+    std::fprintf(stderr, "%s:%d: warning: the included file %s cannot be read\n", file.c_str(), line,
+                 NameInMessages(source, missing.name).c_str());
+  }
   if (!ok) {
     if (compiler.ErrorLine() > 0)
       std::fprintf(stderr, "%s:%d: %s\n", source.c_str(), compiler.ErrorLine(), compiler.ErrorMessage().c_str());
     else
       std::fprintf(stderr, "%s: %s\n", source.c_str(), compiler.ErrorMessage().c_str());
+  } else if (map) {
+    *map = std::move(sourceMap);
   }
   compiler.FreeCompilerBuffers();
   return ok;
@@ -157,26 +195,34 @@ std::string DefaultImageName(const std::string& source) {
 }
 
 int Compile(const std::vector<std::string>& args) {
-  if (args.size() < 2) return Usage();
+  std::string error;
+  if (!FileArgument(args, "a source file", &error)) return UsageError(error);
   std::string output = DefaultImageName(args[1]);
   for (size_t i = 2; i < args.size(); ++i) {
     if (args[i] == "-o" && i + 1 < args.size()) output = args[++i];
-    else return Usage();
+    else if (args[i] == "-o") return UsageError("-o needs a file name");
+    else return UsageError("unexpected argument \"" + args[i] + "\"");
   }
   return CompileFile(args[1], output) ? kExitOk : kExitCompileError;
 }
 
 int Check(const std::vector<std::string>& args) {
-  if (args.size() != 2) return Usage();
+  std::string error;
+  if (!FileArgument(args, "a source file", &error)) return UsageError(error);
+  if (args.size() > 2) return UsageError("unexpected argument \"" + args[2] + "\"");
   return CompileFile(args[1], "") ? kExitOk : kExitCompileError;
 }
 
 int Run(const std::vector<std::string>& args) {
-  if (args.size() < 2) return Usage();
+  std::string error;
   RunOptions o;
-  if (!ParseRunOptions(args, 2, o)) return Usage();
+  if (!FileArgument(args, "a source file", &error) || !ParseRunOptions(args, 2, o, &error) ||
+      !CheckOptionFiles(o, &error))
+    return UsageError(error);
+  if (LooksLikeImage(args[1]))
+    return UsageError(args[1] + " is a program image: run it with \"vellumark exec " + args[1] + "\"");
   const std::string image = FsTempFolder() + "/program.img";
-  if (!CompileFile(args[1], image)) {
+  if (!CompileFile(args[1], image, &o.source)) {
     FsRemoveTempFolder();
     return kExitCompileError;
   }
@@ -223,15 +269,18 @@ int Build(const std::vector<std::string>& args) {
   std::string image, output, source;
   bool media = false;
   for (size_t i = 1; i < args.size(); ++i) {
-    if (args[i] == "--image" && i + 1 < args.size()) image = args[++i];
-    else if (args[i] == "-o" && i + 1 < args.size()) output = args[++i];
+    if ((args[i] == "--image" || args[i] == "-o") && i + 1 >= args.size()) return UsageError(args[i] + " needs a file name");
+    if (args[i] == "--image") image = args[++i];
+    else if (args[i] == "-o") output = args[++i];
     else if (args[i] == "--media") media = true;
-    else if (source.empty() && image.empty() && args[i][0] != '-') source = args[i];
-    else return Usage();
+    else if (args[i][0] == '-') return UsageError("unknown option \"" + args[i] + "\"");
+    else if (source.empty()) source = args[i];
+    else return UsageError("unexpected argument \"" + args[i] + "\"");
   }
-  if (image.empty() == source.empty()) return Usage();
+  if (image.empty() && source.empty()) return UsageError("build needs a source file or --image IMAGE");
+  if (!image.empty() && !source.empty()) return UsageError("build takes a source file or --image IMAGE, not both");
   if (output.empty()) {
-    if (source.empty()) return Usage();
+    if (source.empty()) return UsageError("build --image needs -o GAME");
     output = DefaultImageName(source);
     output.resize(output.size() - 4);
   }
@@ -313,7 +362,7 @@ bool WriteGameFile(const std::string& runtimeExe, const std::string& imageFile,
 
 bool IsToolCommand(const std::vector<std::string>& args) {
   if (args.empty()) return false;
-  for (const char* c : {"run", "compile", "check", "exec", "build", "edit", "help", "--help", "-h"})
+  for (const char* c : {"run", "compile", "check", "exec", "build", "edit", "help", "--help", "-h", "--version"})
     if (args[0] == c) return true;
   return false;
 }
@@ -326,9 +375,11 @@ int ToolMain(const std::vector<std::string>& args) {
   if (cmd == "compile") return Compile(args);
   if (cmd == "check") return Check(args);
   if (cmd == "build") return Build(args);
-  if (cmd == "--help" || cmd == "-h" || cmd == "help") {
-    std::fputs(kUsage, stdout);
-    return 0;
+  if (cmd == "--help" || cmd == "-h" || cmd == "help") return Help();
+  if (cmd == "edit") return UsageError("the development environment (edit) is not built yet");
+  if (cmd == "--version") {
+    std::printf("vellumark %s\n", VK_VERSION);
+    return kExitOk;
   }
-  return Usage();
+  return UsageError("unknown command \"" + cmd + "\"");
 }

@@ -49,6 +49,20 @@ class Compiler {
   const std::vector<int32_t>& Code() const { return code_; }
   const std::vector<int32_t>& CodeLines() const { return lines_; }
   const KeywordTable& Keywords() const { return keywords_; }
+  // The files of the last compile's text, by the line of it where each begins: the source at
+  // line 1 (name ""), then every included file under the name its include line gave.
+  struct SourceFile {
+    int32_t firstLine;
+    std::string name;
+  };
+  const std::vector<SourceFile>& SourceFiles() const { return sourceFiles_; }
+  // Include lines whose file could not be read (the compile goes on without it): the line of
+  // the include statement in the compiled text and the file's name.
+  struct MissingInclude {
+    int32_t line;
+    std::string name;
+  };
+  const std::vector<MissingInclude>& MissingIncludes() const { return missingIncludes_; }
   // The image bytes of the last successful compile (as the writer would write them).
   std::vector<uint8_t> BuildImage() const;
   // Appends the numbered list of code words to an existing text file.
@@ -68,7 +82,7 @@ class Compiler {
   bool LoadSourceFile(const std::string& file);
   void SetSourceFromString(const std::string& text);
   int32_t ExpandIncludes();
-  bool AppendFile(const std::string& file, int root);
+  bool AppendFile(const std::string& file, int root, int32_t includeLine);
   int FindIncludeOfOffset(int64_t offset) const;
   // ---- symbols (symbols.cpp)
   int32_t DeclareVariable(int type, std::string_view name, bool array);
@@ -247,6 +261,8 @@ class Compiler {
   std::vector<size_t> lineEnds_;  // line ends of the working text, noted by the include scan
   bool lineEndsValid_ = false;
   std::vector<Segment> segments_;
+  std::vector<SourceFile> sourceFiles_;
+  std::vector<MissingInclude> missingIncludes_;
   // Texts.
   std::string errorText_, resultText_, errorMessage_, outputName_;
   int32_t errorLine_ = 0;

@@ -72,10 +72,15 @@ void Compiler::SetSourceFromString(const std::string& text) {
   AppendNormalized(text, input_);
 }
 
-bool Compiler::AppendFile(const std::string& file, int root) {
+bool Compiler::AppendFile(const std::string& file, int root, int32_t includeLine) {
   std::string bytes;
-  if (!ReadSourceFile(file, bytes)) return false;
+  if (!ReadSourceFile(file, bytes)) {
+    missingIncludes_.push_back({includeLine, file});
+    return false;
+  }
   int64_t start = int64_t(working_.size());
+  // The text so far ends with a line break: the file begins on the line after the last CR.
+  sourceFiles_.push_back({int32_t(std::count(working_.begin(), working_.end(), '\r')) + 1, file});
   AppendNormalized(bytes, working_);
   segments_.push_back({start, int64_t(working_.size()), root});
   return true;
@@ -88,6 +93,8 @@ int32_t Compiler::ExpandIncludes() {
   working_ += "end\r\n";
   includes_.clear();
   segments_.clear();
+  sourceFiles_.assign(1, SourceFile{1, ""});
+  missingIncludes_.clear();
   std::vector<std::string> names;
   int32_t firstIncluded = 0;
   bool added = true;
@@ -140,11 +147,11 @@ int32_t Compiler::ExpandIncludes() {
               return -1;
             }
             includes_.push_back({line, int64_t(working_.size())});
-            AppendFile(name, int(includes_.size()) - 1);
+            AppendFile(name, int(includes_.size()) - 1, line);
           } else {
             // A file named inside an included file belongs to the include that brought in
             // the text naming it.
-            AppendFile(name, FindIncludeOfOffset(int64_t(lineStart + i)));
+            AppendFile(name, FindIncludeOfOffset(int64_t(lineStart + i)), line);
           }
           added = true;
         }

@@ -19,6 +19,19 @@ enum ErrorCode : int32_t {
   kErrRandomRangeBelowOne = 113,
   kErrIncNeedsVariable = 114,
   kErrDecNeedsVariable = 115,
+  // Sprites.
+  kErrSpriteNumberOutOfRange = 301,
+  kErrSpriteMissing = 302,
+  kErrSpriteSaveFlagInvalid = 303,
+  kErrSpriteTransparencyInvalid = 304,
+  kErrSpriteScaleOutOfRange = 311,
+  kErrSpriteSizeNegative = 312,
+  // Images.
+  kErrImageGrabFailed = 500,
+  kErrImageNumberOutOfRange = 501,
+  kErrImageMissing = 502,
+  kErrImageAreaOutside = 503,
+  kErrImageAreaEmpty = 504,
   // Bitmaps.
   kErrBitmapCopyFailed = 1000,
   kErrBitmapNumberOutOfRange = 1001,
@@ -40,6 +53,14 @@ enum ErrorCode : int32_t {
   kErrModeDepthInvalid = 1502,
   kErrModeNotSet = 1503,         // a warning: the old mode is back
   kErrModeSurfacesFailed = 1504,  // a warning: the old mode is back
+  // Video animations.
+  kErrAnimationNumberOutOfRange = 2001,
+  kErrAnimationNotLoaded = 2002,
+  kErrAnimationMissing = 2004,
+  kErrAnimationNotPlayed = 2007,     // a warning
+  kErrAnimationNotPlaying = 2008,    // a warning
+  kErrAnimationAlreadyPaused = 2009, // a warning
+  kErrAnimationNotResumed = 2010,    // a warning
   // Sounds.
   kErrSoundNumberOutOfRange = 3001,
   kErrSoundNotLoaded = 3002,  // a warning

@@ -12,6 +12,7 @@
 
 int32_t g_errorCode = 0;
 uint8_t g_errorKind = 0;
+int64_t g_errorWord = -1;
 std::string g_lastEngineError;
 
 namespace {
@@ -42,6 +43,9 @@ void StoreAndQuit(int32_t code, uint8_t kind) {
   LeaveSlice = 1;
   g_errorCode = code;
   g_errorKind = kind;
+  // The command word is the one in front of its operands.
+  const int64_t at = ProgramCounter && CommandStream ? CodeIndexOf(ProgramCounter) - 1 : -1;
+  g_errorWord = at >= 0 && at < g_codeWordCount ? at : -1;
   PostQuit();
 }
 
@@ -109,6 +113,14 @@ std::string FormatErrorMessage() {
   return out;
 }
 
+std::string ErrorSourcePrefix() {
+  const SourceMap& source = g_runtime.options.source;
+  std::string file;
+  int32_t line = 0;
+  if (g_errorCode <= 0 || !source.Locate(source.LineOfWord(g_errorWord), &file, &line)) return "";
+  return file + ":" + std::to_string(line) + ": ";
+}
+
 void AppendErrorLog(const std::string& message) {
   if (!g_runtime.debugMode) return;
   std::time_t t = std::time(nullptr);
@@ -120,9 +132,36 @@ void AppendErrorLog(const std::string& message) {
   IniWriteString(LogPath(), "ERRORLOG", key, message);
 }
 
+namespace {
+
+// A run from source: the line, the command's keyword and the operands by its parameter letters.
+std::string FormatSourceState(const intptr_t* p, int64_t index, const SourceMap& source) {
+  const int64_t command = ImageWordOf(p[0]);
+  const SourceMap::Keyword* keyword = source.KeywordOf(command);
+  char buf[512];
+  std::snprintf(buf, sizeof buf, "Line Number:%d\nCommand Number:%lld\nName:%.255s\n", source.LineOfWord(index),
+                (long long)command, keyword ? keyword->name.c_str() : "");
+  std::string out = buf;
+  for (int k = 1; k <= 9 && index + k < g_codeWordCount; ++k) {
+    if (p[k] == 0) continue;
+    const VarCell* cell = reinterpret_cast<const VarCell*>(p[k]);
+    if (!IsCellAddress(cell) || CellIndexOf(cell) >= 15000) continue;
+    const char letter = keyword && size_t(k - 1) < keyword->params.size() ? keyword->params[size_t(k - 1)] : 0;
+    if (letter == 'f') std::snprintf(buf, sizeof buf, "P%d:%g\n", k, double(cell->f));
+    else if (letter == 'l') std::snprintf(buf, sizeof buf, "P%d:%d\n", k, cell->i);
+    else if (letter == 's') std::snprintf(buf, sizeof buf, "P%d:%.255s\n", k, cell->s ? cell->s : "");
+    else continue;
+    out += buf;
+  }
+  return out;
+}
+
+}  // namespace
+
 std::string FormatProgramState(const intptr_t* p) {
   if (!CommandStream || !p || p < CommandStream || p >= CommandStream + g_codeWordCount || p[0] <= 0) return "";
   int64_t index = p - CommandStream;
+  if (!g_runtime.options.source.empty()) return FormatSourceState(p, index, g_runtime.options.source);
   char buf[512];
   std::string out;
   std::snprintf(buf, sizeof buf, "Program Pointer: %lld of %lld\nCommand Number:%lld\n", (long long)index,

@@ -7,6 +7,7 @@
 // The pending run-time error of the running program.
 extern int32_t g_errorCode;   // 0 none; system codes from 10000
 extern uint8_t g_errorKind;   // 0 error, 1 warning
+extern int64_t g_errorWord;   // index of the code word running when it was stored (-1 none)
 
 inline constexpr int kErrorSlots = 200;
 
@@ -27,6 +28,8 @@ int ErrorSlotOf(int32_t code);
 std::string GetErrorText(int32_t code);
 // "Runtime Error : text. engine text" and its variants, for the stored error.
 std::string FormatErrorMessage();
+// "FILE:LINE: " of the stored error in a run from source; "" when the line is not known.
+std::string ErrorSourcePrefix();
 // Appends the message to "VK.LOG" in the program folder (debug mode only).
 void AppendErrorLog(const std::string& message);
 // The state dump put on the clipboard by every error when RUNTIMETEST is on.

@@ -11,9 +11,10 @@
 //   std::span<const CommandDef> FooCommands() { return kFooCommands; }
 // declare FooCommands() in <folder>/commands.h, and add {"foo", FooCommands} to kFamilies in
 // runtime/command_families.cpp (the one list). Letters: see CommandDef in core/command_table.h;
-// every command needs a keyword line in the keyword list with matching letters (a test checks
-// every family). Number placeholders of unbuilt commands are replaced as soon as a family
-// installs them.
+// every command needs a keyword line with matching letters in its folder's part of the keyword
+// list, data/keywords/<folder>.txt (a test checks every family). The placeholder that stops a
+// program at an unbuilt command is replaced as soon as a family installs the number. Error
+// codes are named in core/error_codes.h.
 #include <cstddef>
 #include <cstring>
 

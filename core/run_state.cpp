@@ -1,5 +1,7 @@
 #include "core/run_state.h"
 
+#include <algorithm>
+
 #include "core/arrays.h"
 #include "core/call_stack.h"
 #include "core/checklist.h"
@@ -11,6 +13,27 @@
 
 RuntimeState g_runtime;
 int32_t g_environmentMode = 0;
+
+int32_t SourceMap::LineOfWord(int64_t word) const {
+  return word >= 0 && size_t(word) < lineOfWord.size() ? lineOfWord[size_t(word)] : 0;
+}
+
+bool SourceMap::Locate(int32_t line, std::string* file, int32_t* lineInFile) const {
+  if (line <= 0) return false;
+  auto after = std::upper_bound(files.begin(), files.end(), line,
+                                [](int32_t l, const File& f) { return l < f.firstLine; });
+  if (after == files.begin()) return false;
+  --after;
+  *file = after->name;
+  *lineInFile = line - after->firstLine + 1;
+  return true;
+}
+
+const SourceMap::Keyword* SourceMap::KeywordOf(int64_t command) const {
+  auto at = std::lower_bound(keywords.begin(), keywords.end(), command,
+                             [](const std::pair<int32_t, Keyword>& k, int64_t c) { return k.first < c; });
+  return at != keywords.end() && at->first == command ? &at->second : nullptr;
+}
 
 std::string ProgramSideFile(const std::string& name) {
   const std::string& folder = g_runtime.programFolder;
@@ -32,6 +55,7 @@ void ResetCoreState() {
   ClearChecklist();
   g_errorCode = 0;
   g_errorKind = 0;
+  g_errorWord = -1;
   g_lastEngineError.clear();
 }
 

@@ -3,6 +3,29 @@
 #include <string>
 #include <vector>
 
+// What a run from source knows of the program's source: the file and line of each code word
+// and the keywords (run only; empty for exec and built games). Run-time errors name the line.
+struct SourceMap {
+  std::vector<int32_t> lineOfWord;  // line of the compiled text each code word came from (0: none)
+  struct File {
+    int32_t firstLine;  // line of the compiled text where the file begins
+    std::string name;
+  };
+  std::vector<File> files;  // ascending by first line: the source, then the included files
+  struct Keyword {
+    std::string name, params;
+  };
+  std::vector<std::pair<int32_t, Keyword>> keywords;  // by command number, ascending
+
+  bool empty() const { return lineOfWord.empty(); }
+  // Line of the compiled text of a code word (0 when unknown).
+  int32_t LineOfWord(int64_t word) const;
+  // The file and the line in it of a line of the compiled text; false when unknown.
+  bool Locate(int32_t line, std::string* file, int32_t* lineInFile) const;
+  // The keyword of a command number (nullptr when none).
+  const Keyword* KeywordOf(int64_t command) const;
+};
+
 // How a run was asked for: a built game, or the tool's exec/run with its options.
 struct RunOptions {
   bool headless = false;
@@ -15,9 +38,11 @@ struct RunOptions {
   std::vector<std::string> args;  // the program's command line
   std::vector<std::string> errorTexts;  // texts for the error slots (the language file); empty: "ERROR %d"
   std::string programFile;              // the running file when not the image (run: the source)
+  SourceMap source;                     // run: the compiled source's lines and keywords
 };
 
-// Process-wide state of the player (one instance).
+// The run's settings, folders and modes, set by start-up and read by every layer (one
+// instance; the runtime fills it before each run).
 struct RuntimeState {
   RunOptions options;
   std::string commandLine;       // returned by the command-line command

@@ -252,15 +252,3 @@ void ReadSurfacePixel(Surface* s, int32_t x, int32_t y, VarCell* cell) {
 }
 
 uint32_t ImageColourKeyPixel() { return 0; }
-
-bool IsDdsFileName(const std::string& name) {
-  if (name.size() < 3) return false;
-  std::string ext = name.substr(name.size() - 3);
-  for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
-  return ext == "dds";
-}
-
-void ReleaseImageRecordSurface(ImageRecord& record) {
-  delete record.surface;
-  record.surface = nullptr;
-}

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/cells.h"
+#include "display/imagefiles/image_files.h"
 #include "platform/surfaces.h"
 
 // The 32 drawing bitmaps: 0 is the back buffer, 1..31 off-screen surfaces the program makes.
@@ -52,9 +53,3 @@ void ReadSurfacePixel(Surface* s, int32_t x, int32_t y, VarCell* cell);
 // The image colour key (black) as a pixel of the display format.
 uint32_t ImageColourKeyPixel();
 
-// Image files by extension (PNG and BMP); nullptr / false on failure.
-SurfacePtr LoadImageByExtension(const std::string& path, int32_t depth);
-bool SaveImageByExtension(const Surface& s, const std::string& path);
-bool IsDdsFileName(const std::string& name);
-// The same from file contents; ext is the lower-case extension ("png", "bmp").
-SurfacePtr LoadImageFromMemory(const std::string& data, const std::string& ext, int32_t depth);

@@ -10,9 +10,9 @@ std::span<const CommandDef> DrawCommands();
 std::span<const CommandDef> TextCommands();
 std::span<const CommandDef> PrintCommands();
 std::span<const CommandDef> ModeCommands();
+std::span<const CommandDef> AnimationCommands();
+std::span<const CommandDef> ImageCommands();
+std::span<const CommandDef> SpriteCommands();
 
-// Saves the screen to the file after the next refresh is shown.
-void RequestScreenGrab(const std::string& file);
-// No grab asked for, no line input under way (run start).
-void ResetScreenGrab();
+// No line input under way (run start).
 void ResetLineInput();

@@ -4,6 +4,7 @@
 #include "display/commands.h"
 #include "display/display.h"
 #include "display/draw_queue.h"
+#include "display/imagefiles/surface_files.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// Basic drawing and colour commands, and the screen grab request.
+// Basic drawing and colour commands.
 #include "core/handler.h"
 #include "display/bitmaps.h"
 #include "display/commands.h"
@@ -7,8 +7,6 @@
 #include "display/text_state.h"
 
 namespace {
-
-std::string g_grabFile;
 
 // Drawing to the screen shows at once in automatic mode.
 void RefreshRule() {
@@ -99,19 +97,3 @@ const CommandDef kDrawCommands[] = {
 
 std::span<const CommandDef> DrawCommands() { return kDrawCommands; }
 
-void RequestScreenGrab(const std::string& file) {
-  g_grabFile = file;
-  g_captureRequested = 1;
-}
-
-void ResetScreenGrab() {
-  g_grabFile.clear();
-  g_captureRequested = 0;
-}
-
-// A grab that cannot be written (missing folder, unknown kind, full disk) is the error of
-// the save commands; the file that was there stays.
-void CaptureScreenToFile() {
-  if (g_grabFile.empty() || !g_display.primary || !g_display.framePresented) return;
-  if (!SaveImageByExtension(*g_display.primary, g_grabFile)) RunError(kErrBitmapNotSaved);
-}

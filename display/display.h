@@ -23,10 +23,10 @@ struct DisplayState {
   Device3DPtr device;
   int32_t chosenDepth = 16;
   int32_t modeWidth = 640, modeHeight = 480, modeDepth = 16;  // commands 1551-1553
-  int32_t systemMemory = 1, software = 0, allowTnL = 1, hardwareDevice = 0;
+  int32_t systemMemory = 1, software = 0, allowDeviceTransforms = 1, hardwareDevice = 0;
   const char* deviceName = "";
   uint8_t recreated = 0;
-  int32_t directDrawReady = 0;
+  int32_t displayOpen = 0;
   int32_t gammaAvailable = 0;
   GammaRamp gamma{};
 
@@ -72,17 +72,17 @@ void ChooseDisplayCard();
 // The display cards of this machine by their descriptions (one: the primary display).
 std::vector<std::string> DisplayCardNames();
 void SetFullScreenFlag(uint32_t fullScreen);
-bool CreateDirectDrawOnCard(int forcePrimary, uint32_t exclusive);
+bool OpenDisplayOnCard(int forcePrimary, uint32_t exclusive);
 bool SetVideoMode(int32_t width, int32_t height, int32_t depth);
-bool CreateD3DAndSurfaces(int32_t width, int32_t height, int32_t with3D);
+bool CreateSurfacesAndDevice(int32_t width, int32_t height, int32_t with3D);
 int32_t CreateDisplaySurfaces(int32_t with3D);
-bool CreateD3DDevice();
+bool Create3DDevice();
 bool InitRenderStates();
 void InitTransforms();
 bool SetDisplayColorKeys();
 int32_t RestoreDisplaySurfaces();
 void ReleaseDisplaySurfaces();
-void ReleaseD3D();
+void Release3DDevice();
 bool ClearBackBuffer();
 void LoadDefaultBitmapSurface(int32_t flag);
 void ReleaseDefaultBitmapSurface();
@@ -99,7 +99,6 @@ int32_t HasTextureFiltering();
 int32_t HasFogCapability();
 int32_t IsDisplayDeviceReady();
 int32_t GetCurrentDisplayDepth(int32_t fromChooser);
-int32_t EvictManagedTextures();
 // The display's share of the run-time reset: text state, draw target, draw-op lifetime.
 void ResetDisplayRunState();
 // The display's share of the render defaults (inks, depth).
@@ -121,7 +120,7 @@ void PrepareBackBuffer2D();
 int32_t PostCloseMessage();
 int32_t EnterExclusiveMode();
 int32_t LeaveExclusiveMode();
-void ReleaseD3DAndSurfaces();
+void ReleaseDeviceAndSurfaces();
 
 // Window settings (title, style, placement, show state) made real; full = 0 only shows.
 int32_t ApplyWindowSettings(uint8_t full);
@@ -131,6 +130,7 @@ bool TryRestoreDisplay();      // a lost display: one restore attempt; true when
 void UpdatePointerSprites();
 void ClearZBuffer();
 void RestoreSpriteBackgrounds();
+void SaveSpriteBackgrounds();
 void RunDrawQueue();
 void TickRecordLifetimes();
 void UpdateAnimations();
@@ -139,7 +139,7 @@ void DrawAllSprites();
 void PresentFrame();
 void CountPresentedFrame();
 extern uint8_t g_captureRequested;
-void CaptureScreenToFile();
+bool CaptureScreenToFile();
 // Number of queued draw operations.
 int32_t DrawQueueSize();
 

@@ -9,8 +9,12 @@
 #include "display/commands.h"
 #include "display/display.h"
 #include "display/draw_queue.h"
+#include "display/imagefiles/surface_files.h"
+#include "display/images.h"
 #include "display/record_pools.h"
+#include "display/sprites.h"
 #include "display/text_state.h"
+#include "display/textures.h"
 #include "platform/clock.h"
 #include "platform/display_modes.h"
 #include "platform/events.h"
@@ -85,14 +89,14 @@ void DestroyMainWindow() {
   PlatformVideoQuit();
 }
 
-bool CreateDirectDrawOnCard(int /*forcePrimary*/, uint32_t /*exclusive*/) {
+bool OpenDisplayOnCard(int /*forcePrimary*/, uint32_t /*exclusive*/) {
   g_display.primary.reset();
   g_display.backBuffer.reset();
   g_display.defaultBitmap.reset();
   ReleaseAllBitmapSurfaces();
   // One display: the primary driver.
   g_display.cardName = "Primary Display Driver";
-  g_display.directDrawReady = 1;
+  g_display.displayOpen = 1;
   return true;
 }
 
@@ -110,7 +114,7 @@ bool SetVideoMode(int32_t width, int32_t height, int32_t depth) {
   return true;
 }
 
-bool CreateD3DAndSurfaces(int32_t width, int32_t height, int32_t with3D) {
+bool CreateSurfacesAndDevice(int32_t width, int32_t height, int32_t with3D) {
   g_display.width = width;
   g_display.height = height;
   if (CreateDisplaySurfaces(with3D) != kSurfOk) return false;
@@ -118,7 +122,7 @@ bool CreateD3DAndSurfaces(int32_t width, int32_t height, int32_t with3D) {
     ReleaseDisplaySurfaces();
     return false;
   }
-  if (with3D && !CreateD3DDevice()) {
+  if (with3D && !Create3DDevice()) {
     ReleaseDisplaySurfaces();
     return false;
   }
@@ -156,7 +160,8 @@ bool SetDisplayColorKeys() {
   return true;
 }
 
-bool CreateD3DDevice() {
+bool Create3DDevice() {
+  ReleaseAllTextureSurfaces();
   g_display.device.reset();
   // The device renders offscreen; the facade is the null device until a 3D draw needs GL.
   g_display.device = CreateNullDevice();
@@ -275,14 +280,18 @@ void ReleaseDisplaySurfaces() {
   g_display.backBuffer.reset();
 }
 
-void ReleaseD3D() { g_display.device.reset(); }
+void Release3DDevice() {
+  ReleaseAllTextureSurfaces();
+  g_display.device.reset();
+}
 
 void ReleaseDisplay(bool keepDevice) {
+  ForgetAllImages();
   ReleaseAllBitmapSurfaces();
-  ReleaseD3D();
+  Release3DDevice();
   if (!keepDevice) WriteGrabFile();
   ReleaseDisplaySurfaces();
-  if (!keepDevice) g_display.directDrawReady = 0;
+  if (!keepDevice) g_display.displayOpen = 0;
 }
 
 void LoadDefaultBitmapSurface(int32_t) {
@@ -312,7 +321,7 @@ int32_t SetDisplayMode(int32_t* width, int32_t* height, int32_t* depth, int32_t*
   ReleaseDefaultBitmapSurface();
   ReleaseAllAnimations();
   ReleaseDisplay(true);
-  if (!CreateDirectDrawOnCard(*software == 1, 1)) {
+  if (!OpenDisplayOnCard(*software == 1, 1)) {
     RunError(kErrDisplayNotStarted);
     return 0;
   }
@@ -330,10 +339,10 @@ int32_t SetDisplayMode(int32_t* width, int32_t* height, int32_t* depth, int32_t*
     RunWarning(kErrModeNotSet);
     result = 0;
   }
-  if (!CreateD3DAndSurfaces(*width, *height, 1)) {
+  if (!CreateSurfacesAndDevice(*width, *height, 1)) {
     *software = 1;
     g_display.software = 1;
-    if (!CreateD3DAndSurfaces(*width, *height, 1)) {
+    if (!CreateSurfacesAndDevice(*width, *height, 1)) {
       *width = oldWidth;
       *height = oldHeight;
       *depth = oldDepth;
@@ -343,7 +352,7 @@ int32_t SetDisplayMode(int32_t* width, int32_t* height, int32_t* depth, int32_t*
       result = 0;
       g_display.depth = oldDepth;
       // Without surfaces nothing can run: a third failure ends the program.
-      if (!CreateD3DAndSurfaces(oldWidth, oldHeight, 1)) {
+      if (!CreateSurfacesAndDevice(oldWidth, oldHeight, 1)) {
         RunError(kErrSurfacesNotCreated);
         return 0;
       }
@@ -360,6 +369,9 @@ int32_t SetDisplayMode(int32_t* width, int32_t* height, int32_t* depth, int32_t*
   PresentFrame();
   ClearBackBuffer();
   PresentFrame();
+  ReleaseAllImageTextures();
+  ForgetAllImages();
+  ReleaseSpriteBackgrounds();
   SetDrawTargetsToBackBuffer();
   LoadDefaultBitmapSurface(1);
   g_display.recreated = 1;
@@ -381,7 +393,7 @@ int32_t ProbeDisplayCapabilities(int32_t* hardwareOK, int32_t* depth, int32_t* b
 int32_t HasBlendCapability() { return g_display.blendLevel > 0; }
 int32_t HasTextureFiltering() { return g_display.filterLevel > 0; }
 int32_t HasFogCapability() { return g_display.caps.fogTable || g_display.caps.fogVertex; }
-int32_t IsDisplayDeviceReady() { return g_display.directDrawReady; }
+int32_t IsDisplayDeviceReady() { return g_display.displayOpen; }
 
 int32_t GetCurrentDisplayDepth(int32_t fromChooser) { return fromChooser ? g_display.chosenDepth : g_display.depth; }
 
@@ -416,6 +428,8 @@ void ResetDisplayState() {
   g_display = DisplayState{};
   g_lastEngineError.clear();
   ResetScreenGrab();
+  ResetImageBank();
+  ResetSprites();
   ResetBitmapTable();
   ResetDrawQueueState();
   ResetTextState();
@@ -424,5 +438,3 @@ void ResetDisplayState() {
   TranscriptClose();
 }
 
-// The device keeps no managed textures of its own; nothing to evict.
-int32_t EvictManagedTextures() { return 1; }

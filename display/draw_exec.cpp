@@ -8,6 +8,7 @@
 #include "display/bitmaps.h"
 #include "display/display.h"
 #include "display/draw_queue.h"
+#include "display/images.h"
 #include "display/text_state.h"
 #include "platform/fs.h"
 
@@ -241,6 +242,12 @@ void ExecuteDrawOp(DrawOp& op) {
     case kDrawFlipBitmap:
     case kDrawBlurBitmap:
     case kDrawFadeBitmap: BitmapEffect(op); break;
+    case kDrawGetImage:
+    case kDrawPasteImage:
+    case kDrawFreeImage:
+    case kDrawPasteSprite:
+    case kDrawSaveImage:
+    case kDrawRotateImage: ExecuteImageOp(op, t); break;
     case kDrawCls: Clear(op, t); break;
     case kDrawDot:
       if (t) FillPixel(t, op.a, op.b);

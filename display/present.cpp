@@ -214,7 +214,7 @@ int32_t LeaveExclusiveMode() {
   return 1;
 }
 
-void ReleaseD3DAndSurfaces() {
-  ReleaseD3D();
+void ReleaseDeviceAndSurfaces() {
+  Release3DDevice();
   ReleaseDisplaySurfaces();
 }

@@ -1,5 +1,8 @@
 #include "display/record_pools.h"
 
+#include "display/images.h"
+#include "display/textures.h"
+
 RecordPool<FrameRecord> g_framePool(2, 4);
 RecordPool<ImageRecord> g_imagePool(16, 12);
 RecordPool<TextureRecord> g_texturePool(2, 4);
@@ -13,9 +16,8 @@ void CreateDisplayPools() {
 }
 
 void FreeDisplayPools() {
-  if (g_imagePool.Created())
-    for (int32_t i = 0; i < g_imagePool.Capacity(); ++i)
-      if (g_imagePool.InUse(uint32_t(i))) ReleaseImageRecordSurface(g_imagePool[uint32_t(i)]);
+  g_images.surfaces.clear();
+  ResetTextureBank();
   g_framePool.Release();
   g_imagePool.Release();
   g_texturePool.Release();
@@ -50,7 +52,11 @@ int FreeFrameRecord(uint32_t r) {
 }
 
 int FreeImageRecord(uint32_t r) {
-  return g_imagePool.Free(r, [](ImageRecord& i) { ReleaseImageRecordSurface(i); });
+  return g_imagePool.Free(r, [r](ImageRecord& i) {
+    DropImageSurface(r);
+    i.surface = nullptr;
+    i.inUse = 0;
+  });
 }
 
 int FreeTextureRecord(uint32_t r) { return g_texturePool.Free(r); }

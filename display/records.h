@@ -7,32 +7,54 @@
 // Pooled records of the display: the fields the pools and the runtime core touch. The
 // display adds the rest of each record as it is built.
 
-// A sprite or the frame of a 3D object.
+// A sprite or the frame of a 3D object (the 3D side adds its own fields).
 struct FrameRecord {
   uint32_t next, prev;
-  int32_t backgroundImage[2];  // saved-background image records, -1 none
-  int32_t offsetX, offsetY;
+  uint32_t visible;
+  int32_t countdown;             // frames until a deferred delete frees the record, 0 none
+  int32_t imageRecord;           // the image record shown, -1 none
+  int32_t imageNumber;           // the image number last given
+  uint32_t belongsTo3D;          // sprite routines skip such records
+  uint32_t transparent;          // blit with the image's colour key
+  int32_t x, y;
+  int32_t offsetX, offsetY;      // hot spot: the image's top-left is drawn at x - offset x, y - offset y
   float scaleX, scaleY;
-  int32_t exists;
-  int32_t savesBackground;
-  int32_t belongsTo3D, ownerObject, gluedTo;
-  int32_t imageRecord;
+  uint32_t mirrored, flipped;
+  int32_t spriteNumber;          // 0 for the records of 3D objects
+  int32_t lastHit;               // result of the previous hit query
+  uint32_t exists;
+  int32_t ownerObject, gluedTo;
+  float previousPosition[3], position[3];
+  uint32_t savesBackground;
+  int32_t backgroundImage[2];    // saved-background image record per display buffer, -1 none
+  SurfRect savedRect[2];         // back-buffer area saved per buffer; right < 1: nothing
+  uint32_t priority;             // drawing pass 0, 1 or 2
 };
 
-// An entry of the image bank.
+// An entry of the image bank. The surface is owned by the bank's surface table; the record
+// keeps a copy of the pointer (records that share a surface have no table entry).
 struct ImageRecord {
   uint32_t next, prev;
-  Surface* surface;  // owned: freed by ReleaseImageRecordSurface
+  uint32_t inUse;                // holds a surface made for its picture
+  int32_t texture;               // texture record made from the image, 0 none
+  Surface* surface;
+  SurfRect source;               // the part of the surface that holds the picture
   int32_t width, height;
-  int32_t texture;
-  int32_t countdown;
+  int32_t surfaceWidth, surfaceHeight;
+  int16_t countdown;             // frames until a deleted image's record is freed, 0 none
+  int32_t number;                // the image number it was bound to, 0 none
 };
 
-// A texture made from an image.
+// A texture made from an image, a file, a surface or a colour. Its picture lives in the
+// texture bank's container of the same index.
 struct TextureRecord {
   uint32_t next, prev;
-  Surface* surface;
-  void* listNode;
+  int32_t image;                       // the image record it was made from (0 none)
+  int32_t sourceWidth, sourceHeight;   // size of the surface it was made from
+  int32_t textureWidth, textureHeight;
+  uint8_t transparency;                // converted to DXT1 with keyed texels see-through
+  uint32_t mipmapped;
+  int32_t listNode;                    // its node in the texture list, -1 none
 };
 
 // What a drawing operation does (DrawOp::code).
@@ -41,6 +63,9 @@ enum DrawOpCode : uint32_t {
   kDrawSetCurrentBitmap = 1, kDrawLoadBitmap = 2, kDrawSaveBitmap = 3, kDrawCreateBitmap = 4,
   kDrawDeleteBitmap = 5, kDrawCopyBitmap = 6, kDrawMirrorBitmap = 8, kDrawFlipBitmap = 9,
   kDrawBlurBitmap = 10, kDrawFadeBitmap = 11,
+  // Images and sprites: grab, paste, free, paste a sprite, save, rotate.
+  kDrawGetImage = 51, kDrawPasteImage = 52, kDrawFreeImage = 53, kDrawPasteSprite = 54, kDrawSaveImage = 55,
+  kDrawRotateImage = 56,
   // 2D drawing and colours; printed text and the line input's echo.
   kDrawCls = 101, kDrawPrint = 102, kDrawDot = 103, kDrawBox = 104, kDrawLine = 105, kDrawEllipse = 106,
   kDrawInk = 107, kDrawClsColour = 108, kDrawReadPoint = 109, kDrawLineInput = 110,
@@ -70,6 +95,3 @@ struct DrawOp {
   int32_t values[10];         // further operands (copy rectangles, amounts, sizes)
   char text[256];             // file name, text or font name
 };
-
-// Releases what an image record's surface holds (image pool release step).
-void ReleaseImageRecordSurface(ImageRecord& record);

@@ -45,6 +45,15 @@ uint32_t ClockWaitElapsed(uint32_t since, uint32_t ms) {
     if (elapsed < ms) ClockAdvanceMs(ms - elapsed);
     return TimeMs();
   }
-  while (now - since < ms) now = TimeMs();
+  // Sleep until shortly before the time is due (a sleep can end late by a scheduler tick),
+  // then spin the rest so the wait still ends on the millisecond.
+  constexpr uint64_t kSpinUs = 1000;
+  while (now - since < ms) {
+    const uint64_t nowUs = TimeUs();
+    const uint64_t leftUs = uint64_t(ms - (uint32_t(nowUs / 1000) - since)) * 1000 - nowUs % 1000;
+    if (uint32_t(nowUs / 1000) - since < ms && leftUs > kSpinUs)
+      std::this_thread::sleep_for(std::chrono::microseconds(leftUs - kSpinUs));
+    now = TimeMs();
+  }
   return now;
 }

@@ -14,6 +14,7 @@ bool ClockIsVirtual();
 // Virtual clock: advance by microseconds (the interpreter's per-command step) or milliseconds.
 void ClockAdvanceMicros(uint32_t us);
 void ClockAdvanceMs(uint32_t ms);
-// Waits until TimeMs() - since >= ms (unsigned), spinning on the real clock so frames are
-// paced to the millisecond; the virtual clock jumps there at once. Returns the time reached.
+// Waits until TimeMs() - since >= ms (unsigned): on the real clock it sleeps until just before
+// then and spins the last millisecond, so frames are paced to the millisecond without taking a
+// whole core; the virtual clock jumps there at once. Returns the time reached.
 uint32_t ClockWaitElapsed(uint32_t since, uint32_t ms);

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+#include <unordered_map>
 
 #include "platform/gl/device.h"
 
@@ -46,6 +48,10 @@ std::vector<PixelFormat> Device3D::TextureFormats() const {
 }
 
 namespace {
+
+// Vertex buffer handles of every device of the process come from one counter, so a handle kept
+// past its device finds nothing in the next one.
+uint32_t g_lastBuffer = 0;
 
 class DeviceFacade final : public Device3D {
  public:
@@ -90,16 +96,73 @@ class DeviceFacade final : public Device3D {
   bool Clear(uint32_t flags, const SurfRect& rect, uint32_t colour, float z, uint32_t stencil) override {
     return !gl_ || gl_->Clear(flags, rect, colour, z, stencil);
   }
+  uint32_t CreateTexture(std::vector<TextureLevel> levels) override {
+    if (levels.empty()) return 0;
+    for (const TextureLevel& l : levels)
+      if (l.width < 1 || l.height < 1 || l.texels.size() != size_t(l.width) * size_t(l.height)) return 0;
+    const uint32_t handle = ++lastTexture_;
+    textures_[handle] = TextureEntry{std::move(levels), 0};
+    return handle;
+  }
+  void ReleaseTexture(uint32_t handle) override {
+    auto it = textures_.find(handle);
+    if (it == textures_.end()) return;
+    if (gl_ && it->second.gl) gl_->ReleaseTexture(it->second.gl);
+    textures_.erase(it);
+    if (state_.texture == handle) state_.texture = 0;
+  }
+  bool SetTexture(uint32_t stage, uint32_t handle) override {
+    if (stage != 0) return false;
+    state_.texture = handle;
+    return true;
+  }
+  size_t TextureCount() const override { return textures_.size(); }
   bool DrawIndexed(const Vertex* vertices, uint32_t vertexCount, const uint32_t* indices,
                    uint32_t indexCount) override {
     if (indexCount == 0) return true;
     if (!vertices || !indices) return false;
     for (uint32_t k = 0; k < indexCount; ++k)
       if (indices[k] >= vertexCount) return false;
-    return !gl_ || gl_->DrawIndexed(state_, vertices, vertexCount, indices, indexCount);
+    return !gl_ || gl_->DrawIndexed(DrawState(), vertices, vertexCount, indices, indexCount);
+  }
+  uint32_t CreateVertexBuffer(const Vertex* vertices, uint32_t vertexCount, const uint32_t* indices,
+                              uint32_t indexCount) override {
+    if ((vertexCount && !vertices) || (indexCount && !indices)) return 0;
+    for (uint32_t k = 0; k < indexCount; ++k)
+      if (indices[k] >= vertexCount) return 0;
+    Buffer b;
+    try {
+      b.data.vertices.assign(vertices, vertices + vertexCount);
+      b.data.indices.assign(indices, indices + indexCount);
+    } catch (const std::bad_alloc&) {
+      return 0;
+    }
+    if (++g_lastBuffer == 0) ++g_lastBuffer;
+    buffers_[g_lastBuffer] = std::move(b);
+    return g_lastBuffer;
+  }
+  void ReleaseVertexBuffer(uint32_t handle) override {
+    auto it = buffers_.find(handle);
+    if (it == buffers_.end()) return;
+    if (gl_) gl_->ReleaseBuffer(&it->second.gl);
+    buffers_.erase(it);
+  }
+  bool DrawVertexBuffer(uint32_t handle) override {
+    auto it = buffers_.find(handle);
+    if (it == buffers_.end()) return false;
+    return !gl_ || gl_->DrawBuffer(DrawState(), it->second.data, &it->second.gl);
+  }
+  size_t VertexBufferCount() const override { return buffers_.size(); }
+  const MeshBufferData* VertexBufferData(uint32_t handle) const override {
+    auto it = buffers_.find(handle);
+    return it == buffers_.end() ? nullptr : &it->second.data;
   }
   void Reset() override {
+    if (gl_)
+      for (auto& [handle, b] : buffers_) gl_->ReleaseBuffer(&b.gl);
+    buffers_.clear();
     state_ = DeviceState{};
+    textures_.clear();
     if (gl_ && !gl_->Reset()) gl_.reset();
   }
   bool StartGl(int32_t width, int32_t height) override {
@@ -113,7 +176,28 @@ class DeviceFacade final : public Device3D {
   bool ReadBackInto(Surface* s) override { return !gl_ || gl_->ReadBack(s); }
 
  private:
-  DeviceState state_;
+  // The state a draw goes to GL with: the texture goes to GL the first time it is drawn with;
+  // one that is unknown or refused draws untextured.
+  const DeviceState& DrawState() {
+    if (state_.texture == 0) return state_;
+    auto it = textures_.find(state_.texture);
+    if (it != textures_.end() && gl_->BindTexture(state_, it->second.levels, &it->second.gl)) return state_;
+    plain_ = state_;
+    plain_.texture = 0;
+    return plain_;
+  }
+  struct Buffer {
+    MeshBufferData data;
+    GlMeshBuffer gl;
+  };
+  DeviceState state_, plain_;
+  std::unordered_map<uint32_t, Buffer> buffers_;
+  struct TextureEntry {
+    std::vector<TextureLevel> levels;
+    GlHandle gl = 0;  // made at the first draw with the texture
+  };
+  std::unordered_map<uint32_t, TextureEntry> textures_;
+  uint32_t lastTexture_ = 0;
   std::unique_ptr<GlDevice> gl_;
   bool glRefused_ = false;  // GL was asked for and could not be had: not asked again
 };

@@ -67,6 +67,13 @@ struct Viewport {
   float minZ = 0, maxZ = 1;
 };
 
+// One level of a texture's picture: width x height texels of 0xAARRGGBB, rows top-down;
+// alpha 0 marks a texel the colour key leaves out.
+struct TextureLevel {
+  int32_t width = 0, height = 0;
+  std::vector<uint32_t> texels;
+};
+
 // What one device was told: every get answers from here.
 struct DeviceState {
   uint32_t renderStates[kRenderStateCount];
@@ -76,12 +83,19 @@ struct DeviceState {
   Light lights[kMaxLights];
   uint8_t lightOn[kMaxLights] = {};
   Viewport viewport;
+  uint32_t texture = 0;                    // stage 0's texture handle, 0 none
   DeviceState();  // the defaults of a new device
 };
 
 // The one vertex layout: position, normal, one texture coordinate (32 bytes).
 struct Vertex {
   float x, y, z, nx, ny, nz, u, v;
+};
+
+// What a kept vertex buffer holds.
+struct MeshBufferData {
+  std::vector<Vertex> vertices;
+  std::vector<uint32_t> indices;
 };
 
 enum class DeviceKind : uint8_t { kNull, kGl };
@@ -103,10 +117,29 @@ class Device3D {
   virtual bool SetLight(uint32_t index, const Light& light) = 0;
   virtual bool EnableLight(uint32_t index, bool on) = 0;
   virtual bool Clear(uint32_t flags, const SurfRect& rect, uint32_t colour, float z, uint32_t stencil) = 0;
+  // Textures by handle (0: none). The device keeps each texture's levels (largest first) and
+  // gives them to GL when it first draws with them; a reset releases them all.
+  virtual uint32_t CreateTexture(std::vector<TextureLevel> levels) = 0;
+  virtual void ReleaseTexture(uint32_t handle) = 0;
+  // Stage 0 only; a handle the device does not know draws untextured.
+  virtual bool SetTexture(uint32_t stage, uint32_t handle) = 0;
+  virtual size_t TextureCount() const = 0;
   // An indexed triangle list under the current state; a list with an index past the vertices
   // is refused whole (false).
   virtual bool DrawIndexed(const Vertex* vertices, uint32_t vertexCount, const uint32_t* indices,
                            uint32_t indexCount) = 0;
+  // Vertex buffers kept by handle (0: none; never handed out twice in a process), each with its triangle list, drawn under the
+  // current state. The device keeps a copy and makes its GL buffers on the first draw, so a
+  // buffer made before GL starts, or after a reset of GL, still draws. Create answers 0 for a
+  // list with an index past the vertices; a handle the device does not know draws nothing
+  // (false).
+  virtual uint32_t CreateVertexBuffer(const Vertex* vertices, uint32_t vertexCount, const uint32_t* indices,
+                                      uint32_t indexCount) = 0;
+  virtual void ReleaseVertexBuffer(uint32_t handle) = 0;
+  virtual bool DrawVertexBuffer(uint32_t handle) = 0;
+  virtual size_t VertexBufferCount() const = 0;
+  // What a buffer holds; nullptr for a handle the device does not know.
+  virtual const MeshBufferData* VertexBufferData(uint32_t handle) const = 0;
   // Releases every resource the device made and returns the state to the defaults.
   virtual void Reset() = 0;
 

@@ -1,4 +1,5 @@
 // The recording device: one text line per call, then the call goes on to the wrapped device.
+#include <cstdarg>
 #include <cstdio>
 
 #include "platform/device3d.h"
@@ -44,11 +45,40 @@ class RecordingDevice final : public Device3D {
     Log("clear %u %d,%d,%d,%d %08x %g %u", flags, r.left, r.top, r.right, r.bottom, colour, double(z), stencil);
     return inner_->Clear(flags, r, colour, z, stencil);
   }
+  uint32_t CreateTexture(std::vector<TextureLevel> levels) override {
+    Log("texture %zu levels %dx%d", levels.size(), levels.empty() ? 0 : levels[0].width,
+        levels.empty() ? 0 : levels[0].height);
+    return inner_->CreateTexture(std::move(levels));
+  }
+  void ReleaseTexture(uint32_t handle) override {
+    Log("release texture %u", handle);
+    inner_->ReleaseTexture(handle);
+  }
+  bool SetTexture(uint32_t stage, uint32_t handle) override {
+    Log("settexture %u %u", stage, handle);
+    return inner_->SetTexture(stage, handle);
+  }
+  size_t TextureCount() const override { return inner_->TextureCount(); }
   bool DrawIndexed(const Vertex* vertices, uint32_t vertexCount, const uint32_t* indices,
                    uint32_t indexCount) override {
     Log("draw %u %u", vertexCount, indexCount);
     return inner_->DrawIndexed(vertices, vertexCount, indices, indexCount);
   }
+  uint32_t CreateVertexBuffer(const Vertex* vertices, uint32_t vertexCount, const uint32_t* indices,
+                              uint32_t indexCount) override {
+    Log("buffer %u %u", vertexCount, indexCount);
+    return inner_->CreateVertexBuffer(vertices, vertexCount, indices, indexCount);
+  }
+  void ReleaseVertexBuffer(uint32_t handle) override {
+    Log("release buffer %u", handle);
+    inner_->ReleaseVertexBuffer(handle);
+  }
+  bool DrawVertexBuffer(uint32_t handle) override {
+    Log("draw buffer %u", handle);
+    return inner_->DrawVertexBuffer(handle);
+  }
+  size_t VertexBufferCount() const override { return inner_->VertexBufferCount(); }
+  const MeshBufferData* VertexBufferData(uint32_t handle) const override { return inner_->VertexBufferData(handle); }
   void Reset() override {
     Log("reset");
     inner_->Reset();
@@ -58,10 +88,12 @@ class RecordingDevice final : public Device3D {
   bool ReadBackInto(Surface* s) override { return inner_->ReadBackInto(s); }
 
  private:
-  template <class... A>
-  void Log(const char* fmt, A... args) {
+  __attribute__((format(printf, 2, 3))) void Log(const char* fmt, ...) {
     char buf[160];
-    std::snprintf(buf, sizeof buf, fmt, args...);
+    va_list args;
+    va_start(args, fmt);
+    std::vsnprintf(buf, sizeof buf, fmt, args);
+    va_end(args);
     if (log_) log_->push_back(buf);
   }
   Device3DPtr inner_;

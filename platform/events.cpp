@@ -1,6 +1,7 @@
 #include "platform/events.h"
 
 #include <SDL.h>
+#include <signal.h>
 
 #include <deque>
 #include <string>
@@ -13,6 +14,22 @@ bool g_quit = false;
 bool g_sdlEvents = false;
 bool g_keys[256] = {};
 RawEventHook g_hook = nullptr;
+
+volatile sig_atomic_t g_stopSignal = 0;
+bool g_stopReceived = false;  // a stop signal became a Close message: it survives a reset
+bool g_catching = false;
+struct sigaction g_previous[2];
+constexpr int kStopSignals[2] = {SIGINT, SIGTERM};
+
+// Notes the signal for the next pump; the default action is back for a second one, so a
+// program that never takes its messages can still be stopped.
+void OnStopSignal(int signal) {
+  g_stopSignal = signal;
+  struct sigaction standard {};
+  standard.sa_handler = SIG_DFL;
+  sigemptyset(&standard.sa_mask);
+  sigaction(signal, &standard, nullptr);
+}
 
 // Key state follows the keys as they arrive (like a physical key state), not as they are taken.
 void Track(const Message& m) {
@@ -82,9 +99,36 @@ void EventsReset() {
   g_queue.clear();
   g_quit = false;
   for (bool& k : g_keys) k = false;
+  if (g_stopReceived) Push(MsgKind::Close);
+}
+
+void EventsCatchStopSignals() {
+  if (g_catching) return;
+  // SDL would otherwise put its own handlers in, whose quit event a headless run never reads.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  g_stopSignal = 0;
+  g_stopReceived = false;
+  struct sigaction on {};
+  on.sa_handler = OnStopSignal;
+  sigemptyset(&on.sa_mask);
+  for (int k = 0; k < 2; ++k) sigaction(kStopSignals[k], &on, &g_previous[k]);
+  g_catching = true;
+}
+
+void EventsReleaseStopSignals() {
+  if (!g_catching) return;
+  for (int k = 0; k < 2; ++k) sigaction(kStopSignals[k], &g_previous[k], nullptr);
+  g_catching = false;
+  g_stopSignal = 0;
+  g_stopReceived = false;
 }
 
 void PumpPlatformEvents() {
+  if (g_stopSignal) {
+    g_stopSignal = 0;
+    g_stopReceived = true;
+    Push(MsgKind::Close);
+  }
   if (!g_sdlEvents) return;
   SDL_Event e;
   while (SDL_PollEvent(&e)) {

@@ -23,6 +23,11 @@ struct Message {
 void EventsInit(bool headless);
 // Empties the queue, withdraws a posted quit and releases every key (start of a run).
 void EventsReset();
+// While caught, SIGINT and SIGTERM become a Close message, as if the window were closed (the
+// next pump delivers it); a second one of the same signal ends the process as usual.
+// Release puts back the handlers that were there before.
+void EventsCatchStopSignals();
+void EventsReleaseStopSignals();
 // Takes the next message, pumping platform events first. Queued messages come first; once
 // the queue is empty a posted quit is returned, and it stays posted so it is never lost.
 bool PeekWindowMessage(Message& m);

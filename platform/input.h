@@ -20,6 +20,9 @@ int VirtualKeyOfKeyCode(int keyCode);
 // Key code of a key name as SDL names keys ("Left", "A", "Space", "Escape", "Left Ctrl";
 // case-insensitive) or of a decimal key code 1..255; 0 when unknown.
 int KeyCodeOfName(const std::string& name);
+// Key code of the key that types a character without shift (letters of either case, digits,
+// blank, the unshifted punctuation keys, backspace, tab, return, escape); 0 for the others.
+int KeyCodeOfCharacter(unsigned char c);
 
 // Starts the layer with every key and button up and no movement, and takes the platform's
 // raw events; Stop lets them go again.

@@ -111,6 +111,21 @@ int KeyCodeOfName(const std::string& name) {
   return sc == SDL_SCANCODE_UNKNOWN ? 0 : KeyCodeOfScancode(sc);
 }
 
+int KeyCodeOfCharacter(unsigned char c) {
+  int sc = SDL_SCANCODE_UNKNOWN;
+  if (c >= 'a' && c <= 'z') sc = SDL_SCANCODE_A + (c - 'a');
+  else if (c >= 'A' && c <= 'Z') sc = SDL_SCANCODE_A + (c - 'A');
+  else if (c >= '1' && c <= '9') sc = SDL_SCANCODE_1 + (c - '1');
+  else if (c == '0') sc = SDL_SCANCODE_0;
+  else if (c == ' ') sc = SDL_SCANCODE_SPACE;
+  else if (c == 8) sc = SDL_SCANCODE_BACKSPACE;
+  else if (c == 9) sc = SDL_SCANCODE_TAB;
+  else if (c == 13) sc = SDL_SCANCODE_RETURN;
+  else if (c == 27) sc = SDL_SCANCODE_ESCAPE;
+  else if (c > 32 && c < 127) sc = SDL_GetScancodeFromName(std::string(1, char(c)).c_str());  // "-", ",", "/" ...
+  return sc == SDL_SCANCODE_UNKNOWN ? 0 : KeyCodeOfScancode(sc);
+}
+
 int VirtualKeyOfKeyCode(int keyCode) {
   const int sc = ScancodeOfKeyCode(keyCode);
   if (sc >= SDL_SCANCODE_A && sc <= SDL_SCANCODE_Z) return 'A' + (sc - SDL_SCANCODE_A);

@@ -55,11 +55,18 @@ bool ParseLine(const std::string& line, std::vector<ScriptEvent>& out, std::stri
     size_t at = line.find("type") + 4;
     if (at < line.size()) ++at;
     std::string text = Utf8ToCp1252(line.substr(std::min(at, line.size())));
-    e.kind = ScriptEvent::Kind::Char;
+    // One character a frame, typed as a key goes down and released the frame after, so each
+    // character is seen once. A character without a key of its own is released by key code 0.
+    int64_t frame = e.frame;
     for (unsigned char c : text) {
       if (c == 0) continue;
-      e.a = c;
-      out.push_back(e);
+      const int key = KeyCodeOfCharacter(c);
+      const int vk = VirtualKeyOfKeyCode(key);
+      if (key) out.push_back({frame, ScriptEvent::Kind::KeyDown, key, 0});
+      // These keys type their character themselves.
+      if (vk != 8 && vk != 9 && vk != 13 && vk != 27) out.push_back({frame, ScriptEvent::Kind::Char, c, 0});
+      out.push_back({frame + 1, ScriptEvent::Kind::KeyUp, key, 0});
+      ++frame;
     }
     return true;
   }

@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <vector>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 SurfaceFaults g_surfaceFaults;
 
@@ -193,11 +197,108 @@ int32_t SurfaceBltFast(Surface* dst, int32_t x, int32_t y, Surface* src, const S
     return kSurfOk;
   }
   const bool same = SameFormat(*dst, *src);
+  if (same && src != dst) {
+    for (int32_t row = 0; row < s.Height(); ++row)
+      CopyRowKeyed(dst->Row(y + row) + x * bpp, src->Row(s.top + row) + s.left * bpp, s.Width(), bpp, src->key);
+    return kSurfOk;
+  }
   for (int32_t row = 0; row < s.Height(); ++row) {
     for (int32_t col = 0; col < s.Width(); ++col) {
       uint32_t p = src->GetPixel(s.left + col, s.top + row);
       if (keyed && p == src->key) continue;
       dst->PutPixel(x + col, y + row, same ? p : ConvertPixel(*src, p, *dst));
+    }
+  }
+  return kSurfOk;
+}
+
+void CopyRowKeyed(uint8_t* d, const uint8_t* s, int32_t n, int32_t bpp, uint32_t key) {
+  int32_t i = 0;
+  if (bpp == 2) {
+#if defined(__SSE2__)
+    const __m128i k = _mm_set1_epi16(int16_t(key));
+    for (; i + 8 <= n; i += 8) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 2 * i));
+      const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 2 * i));
+      const __m128i skip = _mm_cmpeq_epi16(v, k);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 2 * i),
+                       _mm_or_si128(_mm_and_si128(skip, old), _mm_andnot_si128(skip, v)));
+    }
+#endif
+    for (; i < n; ++i) {
+      uint16_t p;
+      std::memcpy(&p, s + 2 * i, 2);
+      if (p != uint16_t(key)) std::memcpy(d + 2 * i, &p, 2);
+    }
+    return;
+  }
+  if (bpp == 4) {
+#if defined(__SSE2__)
+    const __m128i k = _mm_set1_epi32(int32_t(key));
+    for (; i + 4 <= n; i += 4) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 4 * i));
+      const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 4 * i));
+      const __m128i skip = _mm_cmpeq_epi32(v, k);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 4 * i),
+                       _mm_or_si128(_mm_and_si128(skip, old), _mm_andnot_si128(skip, v)));
+    }
+#endif
+    for (; i < n; ++i) {
+      uint32_t p;
+      std::memcpy(&p, s + 4 * i, 4);
+      if (p != key) std::memcpy(d + 4 * i, &p, 4);
+    }
+    return;
+  }
+  for (; i < n; ++i) {
+    const uint32_t p = LoadPixel(s + bpp * i, bpp);
+    if (p != key) StorePixel(d + bpp * i, bpp, p);
+  }
+}
+
+int32_t SurfaceBltFx(Surface* dst, const SurfRect& d, Surface* src, const SurfRect& s, uint32_t flags) {
+  int32_t r = CheckPair(dst, src);
+  if (r != kSurfOk) return r;
+  if (d.Width() <= 0 || d.Height() <= 0 || s.Width() <= 0 || s.Height() <= 0) return kSurfInvalid;
+  if (d.left < 0 || d.top < 0 || d.right > dst->Width() || d.bottom > dst->Height()) return kSurfInvalid;
+  if (s.left < 0 || s.top < 0 || s.right > src->Width() || s.bottom > src->Height()) return kSurfInvalid;
+  const bool mirror = flags & kBltMirrorLeftRight, flip = flags & kBltMirrorUpDown;
+  if (!mirror && !flip && d.Width() == s.Width() && d.Height() == s.Height())
+    return SurfaceBltFast(dst, d.left, d.top, src, &s, flags);
+  const bool keyed = (flags & kBltKeySrc) && src->hasKey;
+  SurfacePtr copy;
+  Surface* from = src;
+  if (src == dst) {
+    copy = SurfaceCreate(src->Width(), src->Height(), src->Format());
+    if (!copy) return kSurfNoMemory;
+    SurfaceBltFast(copy.get(), 0, 0, src, nullptr, 0);
+    from = copy.get();
+  }
+  const bool same = SameFormat(*dst, *src);
+  const int32_t bpp = dst->Format().BytesPerPixel(), sbpp = from->Format().BytesPerPixel();
+  // Source column of each destination column (nearest pixel), turned over when mirrored.
+  std::vector<int32_t> column(size_t(d.Width()));
+  for (int32_t c = 0; c < d.Width(); ++c) {
+    const int32_t k = int32_t(int64_t(c) * s.Width() / d.Width());
+    column[size_t(c)] = mirror ? s.right - 1 - k : s.left + k;
+  }
+  for (int32_t row = 0; row < d.Height(); ++row) {
+    const int32_t k = int32_t(int64_t(row) * s.Height() / d.Height());
+    const uint8_t* in = from->Row(flip ? s.bottom - 1 - k : s.top + k);
+    uint8_t* out = dst->Row(d.top + row) + d.left * bpp;
+    if (same && bpp == 2) {
+      const uint16_t key = uint16_t(src->key);
+      for (int32_t c = 0; c < d.Width(); ++c) {
+        uint16_t p;
+        std::memcpy(&p, in + 2 * column[size_t(c)], 2);
+        if (!keyed || p != key) std::memcpy(out + 2 * c, &p, 2);
+      }
+      continue;
+    }
+    for (int32_t c = 0; c < d.Width(); ++c) {
+      const uint32_t p = LoadPixel(in + sbpp * column[size_t(c)], sbpp);
+      if (keyed && p == src->key) continue;
+      StorePixel(out + bpp * c, bpp, same ? p : ConvertPixel(*from, p, *dst));
     }
   }
   return kSurfOk;

@@ -110,7 +110,7 @@ inline bool SurfaceDirectlyWritable(const Surface* s) {
 SurfacePtr SurfaceCreate(int32_t width, int32_t height, int32_t depth);
 SurfacePtr SurfaceCreate(int32_t width, int32_t height, const PixelFormat& format);
 
-enum : uint32_t { kBltKeySrc = 1 };
+enum : uint32_t { kBltKeySrc = 1, kBltMirrorLeftRight = 2, kBltMirrorUpDown = 4 };
 
 // Copies src's rectangle (whole src when null) to x, y of dst at its own size, clipped to
 // both surfaces; with kBltKeySrc pixels equal to src's key are skipped.
@@ -118,6 +118,12 @@ int32_t SurfaceBltFast(Surface* dst, int32_t x, int32_t y, Surface* src, const S
 // Copies src's rectangle into dst's rectangle (whole surfaces when null), stretching with
 // nearest-pixel sampling. Rectangles must lie inside their surfaces (kSurfInvalid otherwise).
 int32_t SurfaceBlt(Surface* dst, const SurfRect* dstRect, Surface* src, const SurfRect* srcRect, uint32_t flags);
+// As SurfaceBlt, with effects: kBltMirrorLeftRight and kBltMirrorUpDown turn the source
+// rectangle over as it is copied; kBltKeySrc skips pixels equal to src's key.
+int32_t SurfaceBltFx(Surface* dst, const SurfRect& dstRect, Surface* src, const SurfRect& srcRect, uint32_t flags);
+// Copies n pixels of bpp bytes from s to d, leaving out those equal to key (bpp 2 or 4 use
+// vector compares where the processor has them).
+void CopyRowKeyed(uint8_t* d, const uint8_t* s, int32_t n, int32_t bpp, uint32_t key);
 // Fills dst's rectangle (whole surface when null) with a pixel value, clipped to the surface;
 // an empty or inverted rectangle fills nothing and answers kSurfInvalid.
 int32_t SurfaceFill(Surface* dst, const SurfRect* rect, uint32_t pixel);

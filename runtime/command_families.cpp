@@ -3,6 +3,7 @@
 #include "core/command_table.h"
 #include "core/commands.h"
 #include "display/commands.h"
+#include "scene3d/commands.h"
 #include "sound/commands/commands.h"
 #include "system/commands.h"
 
@@ -30,6 +31,10 @@ const CommandFamily kFamilies[] = {
     {"text", TextCommands},
     {"print", PrintCommands},
     {"display modes", ModeCommands},
+    {"animations", AnimationCommands},
+    {"3d maths", Maths3dCommands},
+    {"images", ImageCommands},
+    {"sprites", SpriteCommands},
     {"sound", SoundCommands},
     {"music", MusicCommands},
 };

@@ -5,6 +5,7 @@
 #include "core/errors.h"
 #include "core/interp.h"
 #include "core/run_state.h"
+#include "display/animations.h"
 #include "display/display.h"
 #include "platform/clock.h"
 #include "platform/events.h"
@@ -46,10 +47,12 @@ void HandleWindowMessage(const Message& m) {
     case MsgKind::Activate:
       if (m.a) {
         ResumeAllAudio();
+        RunAnimationsAgain();
         g_runWindow.active = 1;
         g_display.active = 1;
       } else if (!g_windowModeFlag) {
         PauseAllAudio();
+        HoldAnimationsWhileInactive();
         g_runWindow.active = 0;
         g_display.active = 0;
       }

@@ -25,8 +25,6 @@ std::function<void()> g_testTableHook;
 
 namespace {
 
-bool g_subsystemsStarted = false;
-
 std::string JoinArgs(const std::vector<std::string>& args) {
   std::string s;
   for (const std::string& a : args) {
@@ -43,13 +41,12 @@ bool SettingOn(const std::string& file, const char* key) {
 // The engines that are up before the program loads: the input devices (a bad --input file
 // stops the start here) and the sound engine.
 bool InitRuntimeSubsystems() {
-  if (!InitDirectInput()) {
+  if (!StartInputDevices()) {
     g_errorCode = kErrInputDevicesNotStarted;
     return false;
   }
-  SelectMciMusic();
+  ChooseMusicDevices();
   InitSoundEngine();
-  g_subsystemsStarted = true;
   return true;
 }
 
@@ -64,12 +61,15 @@ void ReportPendingError(bool toolMode) {
   AppendErrorLog(message);
   // The tool also prints it; where no box can be shown, stderr is the only place for it.
   const bool shown = ShowMessageBox(message, "Error In Program", true);
-  if (toolMode || !shown) std::fprintf(stderr, "Error In Program: %s\n", message.c_str());
+  // A run from source names the line first, as the compiler's messages do.
+  if (toolMode || !shown)
+    std::fprintf(stderr, "%sError In Program: %s\n", ErrorSourcePrefix().c_str(), message.c_str());
 }
 
 // Start-up, run and shutdown of one program. The image is either read from the pack of the
 // running file (reader set) or from imagePath.
 int RunSession(const std::string& runningFile, VirtualFiles* reader, const std::string& imagePath, bool toolMode) {
+  EventsCatchStopSignals();
   g_runWindow = RunWindow{};
   ResetSubsystems();
   g_runtime.programFile = runningFile;
@@ -139,6 +139,7 @@ int RunSession(const std::string& runningFile, VirtualFiles* reader, const std::
   FreeErrorTexts();
   FreeProgramStrings();
   ClockUseVirtual(false);
+  EventsReleaseStopSignals();
   FsRemoveTempFolder();
   return status;
 }
@@ -186,7 +187,7 @@ void ReadRuntimeSettings(uint32_t* fullScreen, uint32_t* windowMode) {
 bool StartDisplayAndEngines(uint32_t fullScreen, uint32_t windowMode, bool keepDevice) {
   if (!keepDevice) ChooseDisplayCard();
   SetFullScreenFlag(fullScreen);
-  if (!keepDevice && !CreateDirectDrawOnCard(0, fullScreen)) {
+  if (!keepDevice && !OpenDisplayOnCard(0, fullScreen)) {
     g_errorCode = kErrDisplayNotStarted;
     return false;
   }
@@ -195,7 +196,7 @@ bool StartDisplayAndEngines(uint32_t fullScreen, uint32_t windowMode, bool keepD
     return false;
   }
   ResetRenderDefaults();
-  if (!CreateD3DAndSurfaces(640, 480, 1)) {
+  if (!CreateSurfacesAndDevice(640, 480, 1)) {
     g_errorCode = kErrSurfacesNotCreated;
     return false;
   }
@@ -220,8 +221,7 @@ void StopDisplayAndEngines(bool keepDevice) {
 void ShutdownRuntimeSubsystems() {
   ReleaseDisplay(false);
   ShutdownSound();
-  ShutdownDirectInput();
-  g_subsystemsStarted = false;
+  StopInputDevices();
 }
 
 void DeleteWorkFiles() {

@@ -1,6 +1,8 @@
 // The ordered table of subsystems: reset, start and stop of each run.
 #include "runtime/subsystems.h"
 
+#include <iterator>
+
 #include "collision/collision.h"
 #include "core/run_state.h"
 #include "display/display.h"
@@ -45,11 +47,12 @@ void StopScene() {
 const Subsystem kSubsystems[] = {
     {"core", ResetCoreState, [] { StartCoreRun(); return true; }, nullptr},
     {"display", ResetDisplayState, StartDisplay, StopDisplay},
+    {"animations", ReleaseAllAnimations, nullptr, nullptr},
     {"model", FreeMeshPool, [] { CreateMeshPool(); return true; }, FreeMeshPool},
     {"scene3d", ResetSceneState, StartScene, StopScene},
     {"collision", ResetCollisionWorld, nullptr, ResetCollisionWorld},
     {"sound", ResetSoundState, [] { InitSoundListener(); return true; }, [] { CloseAllMusic(); FreeAllSounds(); }},
-    {"input", ResetInputState, [] { AcquireInputDevices(); return true; }, [] { UnacquireInputDevices(); ReleaseForceFeedback(); }},
+    {"input", ResetInputState, nullptr, ReleaseForceFeedback},
     {"system", ResetSystemState, [] { ResetWindowState(); return true; }, StopSystemServices},
 };
 

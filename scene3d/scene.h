@@ -12,7 +12,6 @@ void ReleasePointerSprites();
 int HidePointerSprites();
 void DrawBackdrop();
 void RunScene3DStep();
-void SaveSpriteBackgrounds();
 void UpdateObjectAnimations();
 void ClearStaticWorld();
 // The scene's share of the run-time reset (object collisions on).

@@ -23,7 +23,6 @@ int HidePointerSprites() { return 1; }
 bool PointerSpritesPresent() { return false; }
 void DrawBackdrop() {}
 void RunScene3DStep() {}
-void SaveSpriteBackgrounds() {}
 void UpdateObjectAnimations() {}
 void ClearStaticWorld() {}
 void ResetSceneRunState() {}

@@ -57,11 +57,13 @@ void CmdSetGraphicsCard() {
 
 template <int32_t Allow>
 void CmdTransformAndLighting() {
-  g_display.allowTnL = Allow;
+  g_display.allowDeviceTransforms = Allow;
   RemakeDisplay(Allow ? g_display.software : 0);
 }
 
-void CmdEvictTextures() { EvictManagedTextures(); }
+// Textures are kept by the device and come back by themselves when drawn: there is no video
+// memory of managed textures to give back here.
+void CmdEvictTextures() {}
 
 int32_t Clamp(uint64_t bytes) { return int32_t(std::min<uint64_t>(bytes, INT32_MAX)); }
 

@@ -33,10 +33,8 @@ extern InputState g_input;
 void ResetInputState();
 // Start-up and shutdown (start-up failure is system error 10007: an --input file that cannot
 // be read is one).
-bool InitDirectInput();
-void ShutdownDirectInput();
-void AcquireInputDevices();
-void UnacquireInputDevices();
+bool StartInputDevices();
+void StopInputDevices();
 // Releases the effects and the control device.
 void ReleaseForceFeedback();
 

@@ -65,7 +65,7 @@ void ResetInputState() {
   ClearInputScript();
 }
 
-bool InitDirectInput() {
+bool StartInputDevices() {
   g_input = InputState{};
   g_inputDevices.joystick.reset();
   InputLayerStart();
@@ -76,15 +76,15 @@ bool InitDirectInput() {
   const std::string& file = g_runtime.options.inputFile;
   std::string why;
   if (!file.empty() && !LoadInputScript(file, &why)) {
+    // The tool checks the file before the run; the error's message carries the reason.
     g_lastEngineError = "input file " + file + ": " + why;
-    if (!g_runtime.standalone) std::fprintf(stderr, "vellumark: %s\n", g_lastEngineError.c_str());
-    ShutdownDirectInput();
+    StopInputDevices();
     return false;
   }
   return true;
 }
 
-void ShutdownDirectInput() {
+void StopInputDevices() {
   ReleaseForceFeedback();
   g_inputDevices.joystick.reset();
   JoysticksStop();
@@ -92,11 +92,6 @@ void ShutdownDirectInput() {
   InputLayerStop();
   ClearInputScript();
 }
-
-// Devices are read by polling whether or not the window has the focus, so there is nothing to
-// take or give back; the layer releases keys itself when the focus goes.
-void AcquireInputDevices() {}
-void UnacquireInputDevices() {}
 
 void ReleaseForceFeedback() {
   ReleaseEffects();

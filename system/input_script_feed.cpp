@@ -18,10 +18,11 @@ size_t g_next = 0;
 // The pointer may have been placed anywhere: movement towards a point saturates.
 int32_t Saturate(int64_t v) { return int32_t(v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : v); }
 
+// Every key sends its message, as a keyboard does (vk 0 for a key without a virtual-key code);
+// key code 0 is the release of a typed character that has no key of its own.
 void DeliverKey(int code, bool down) {
-  InputSetKey(code, down);
-  int vk = VirtualKeyOfKeyCode(code);
-  if (!vk) return;
+  if (code) InputSetKey(code, down);
+  const int vk = code ? VirtualKeyOfKeyCode(code) : 0;
   PostWindowMessage(Message{down ? MsgKind::KeyDown : MsgKind::KeyUp, vk, 0});
   // These keys type a character of their own, as the window's keyboard does.
   if (down && (vk == 8 || vk == 9 || vk == 13 || vk == 27)) PostWindowMessage(Message{MsgKind::Char, vk, 0});

@@ -15,3 +15,5 @@ if ((${#missing[@]})); then
   $sudo_cmd apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
+# The clip examples/video.vka plays (no video file is kept in the sources).
+"$here"/make_video_clip.sh || echo "setup: the clip of examples/video.vka could not be made"

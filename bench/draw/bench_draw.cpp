@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
   CreateDisplayPools();
   SetFullScreenFlag(0);
   g_display.depth = 16;
-  if (!CreateD3DAndSurfaces(640, 480, 1)) return 1;
+  if (!CreateSurfacesAndDevice(640, 480, 1)) return 1;
   ResetDisplayRunState();
   ComputePixelShifts(g_display.backBuffer.get());
   SetDrawColours(0, 0xFFFFFF);

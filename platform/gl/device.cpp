@@ -5,6 +5,7 @@
 #include <GL/glext.h>
 
 #include <cstddef>
+#include <cstring>
 
 namespace {
 
@@ -36,6 +37,21 @@ GLenum BlendFactor(uint32_t f) {
 }
 
 void Enable(GLenum cap, bool on) { on ? glEnable(cap) : glDisable(cap); }
+
+// True when the two states differ at most in the world transform (bytes compared: a difference
+// only costs a full apply).
+bool SameButWorld(const DeviceState& a, const DeviceState& b) {
+  const char *pa = reinterpret_cast<const char*>(&a), *pb = reinterpret_cast<const char*>(&b);
+  const size_t world = offsetof(DeviceState, transforms), after = world + sizeof a.transforms[0];
+  return std::memcmp(pa, pb, world) == 0 && std::memcmp(pa + after, pb + after, sizeof a - after) == 0;
+}
+
+void VertexLayout() {
+  glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, sizeof(Vertex), reinterpret_cast<void*>(offsetof(Vertex, x)));
+  glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, sizeof(Vertex), reinterpret_cast<void*>(offsetof(Vertex, nx)));
+  glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, sizeof(Vertex), reinterpret_cast<void*>(offsetof(Vertex, u)));
+  for (GLuint a = 0; a < 3; ++a) glEnableVertexAttribArray(a);
+}
 
 }  // namespace
 
@@ -76,10 +92,7 @@ bool GlDevice::MakeObjects() {
   glBindVertexArray(resources_.Name(vertexArray_, GlKind::kVertexArray));
   glBindBuffer(GL_ARRAY_BUFFER, resources_.Name(vertexBuffer_, GlKind::kBuffer));
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, resources_.Name(indexBuffer_, GlKind::kBuffer));
-  glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, sizeof(Vertex), reinterpret_cast<void*>(offsetof(Vertex, x)));
-  glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, sizeof(Vertex), reinterpret_cast<void*>(offsetof(Vertex, nx)));
-  glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, sizeof(Vertex), reinterpret_cast<void*>(offsetof(Vertex, u)));
-  for (GLuint a = 0; a < 3; ++a) glEnableVertexAttribArray(a);
+  VertexLayout();
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
   return shader_.Build(&resources_) && glGetError() == GL_NO_ERROR;
@@ -88,11 +101,15 @@ bool GlDevice::MakeObjects() {
 bool GlDevice::Use() {
   if (!context_->MakeCurrent()) return false;
   GLuint fb = resources_.Name(framebuffer_, GlKind::kFramebuffer);
-  glBindFramebuffer(GL_FRAMEBUFFER, fb);
+  // Binding the target again would have GL check it again at every draw.
+  GLint bound = 0;
+  glGetIntegerv(GL_FRAMEBUFFER_BINDING, &bound);
+  if (GLuint(bound) != fb) glBindFramebuffer(GL_FRAMEBUFFER, fb);
   return fb != 0;
 }
 
 bool GlDevice::Reset() {
+  appliedValid_ = false;
   if (!context_->MakeCurrent()) return false;
   resources_.ReleaseAll();
   return MakeObjects();
@@ -119,6 +136,7 @@ void GlDevice::ApplyState(const DeviceState& s) {
 }
 
 bool GlDevice::Clear(uint32_t flags, const SurfRect& r, uint32_t colour, float z, uint32_t stencil) {
+  appliedValid_ = false;
   if (!Use()) return false;
   glEnable(GL_SCISSOR_TEST);
   glScissor(r.left, height_ - r.bottom, r.Width(), r.Height());
@@ -143,9 +161,7 @@ bool GlDevice::DrawIndexed(const DeviceState& state, const Vertex* vertices, uin
                            const uint32_t* indices, uint32_t indexCount) {
   indexCount -= indexCount % 3;
   if (indexCount == 0) return true;
-  if (!Use()) return false;
-  ApplyState(state);
-  if (!shader_.Apply(state, resources_)) return false;
+  if (!Use() || !Prepare(state)) return false;
   glBindVertexArray(resources_.Name(vertexArray_, GlKind::kVertexArray));
   glBindBuffer(GL_ARRAY_BUFFER, resources_.Name(vertexBuffer_, GlKind::kBuffer));
   glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(vertexCount) * GLsizeiptr(sizeof(Vertex)), vertices, GL_STREAM_DRAW);
@@ -155,7 +171,92 @@ bool GlDevice::DrawIndexed(const DeviceState& state, const Vertex* vertices, uin
   return glGetError() == GL_NO_ERROR;
 }
 
+bool GlDevice::Prepare(const DeviceState& state) {
+  // Between draws usually only the world transform changes: the rest is applied again only
+  // when it changed, or after other GL work.
+  if (!appliedValid_ || !SameButWorld(state, applied_)) {
+    ApplyState(state);
+    if (!shader_.Apply(state, resources_)) return false;
+    applied_ = state;
+    appliedValid_ = true;
+  } else if (std::memcmp(state.transforms[0], applied_.transforms[0], sizeof applied_.transforms[0]) != 0) {
+    shader_.ApplyWorld(state);
+    std::memcpy(applied_.transforms[0], state.transforms[0], sizeof applied_.transforms[0]);
+  }
+  return true;
+}
+
+bool GlDevice::DrawBuffer(const DeviceState& state, const MeshBufferData& data, GlMeshBuffer* gl) {
+  const uint32_t indexCount = uint32_t(data.indices.size() - data.indices.size() % 3);
+  if (indexCount == 0) return true;
+  if (!Use() || !Prepare(state)) return false;
+  if (!resources_.Name(gl->vertexArray, GlKind::kVertexArray)) {
+    // First draw on this device: the buffers are made from the kept copy.
+    gl->vertexArray = resources_.Create(GlKind::kVertexArray);
+    gl->vertices = resources_.Create(GlKind::kBuffer);
+    gl->indices = resources_.Create(GlKind::kBuffer);
+    glBindVertexArray(resources_.Name(gl->vertexArray, GlKind::kVertexArray));
+    glBindBuffer(GL_ARRAY_BUFFER, resources_.Name(gl->vertices, GlKind::kBuffer));
+    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(data.vertices.size() * sizeof(Vertex)), data.vertices.data(),
+                 GL_STATIC_DRAW);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, resources_.Name(gl->indices, GlKind::kBuffer));
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(data.indices.size() * sizeof(uint32_t)), data.indices.data(),
+                 GL_STATIC_DRAW);
+    VertexLayout();
+  }
+  glBindVertexArray(resources_.Name(gl->vertexArray, GlKind::kVertexArray));
+  glDrawElements(GL_TRIANGLES, GLsizei(indexCount), GL_UNSIGNED_INT, nullptr);
+  return glGetError() == GL_NO_ERROR;
+}
+
+void GlDevice::ReleaseBuffer(GlMeshBuffer* gl) {
+  if (!context_->MakeCurrent()) return;
+  resources_.Release(gl->vertexArray);
+  resources_.Release(gl->vertices);
+  resources_.Release(gl->indices);
+  *gl = GlMeshBuffer{};
+}
+
+bool GlDevice::BindTexture(const DeviceState& s, const std::vector<TextureLevel>& levels, GlHandle* handle) {
+  if (!Use()) return false;
+  GLuint name = resources_.Name(*handle, GlKind::kTexture);
+  if (!name) {
+    *handle = resources_.Create(GlKind::kTexture);
+    name = resources_.Name(*handle, GlKind::kTexture);
+    if (!name) return false;
+    glBindTexture(GL_TEXTURE_2D, name);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    for (size_t k = 0; k < levels.size(); ++k)
+      glTexImage2D(GL_TEXTURE_2D, GLint(k), GL_RGBA8, levels[k].width, levels[k].height, 0, GL_BGRA,
+                   GL_UNSIGNED_INT_8_8_8_8_REV, levels[k].texels.data());
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(levels.size()) - 1);
+  }
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, name);
+  // Filters: 1 point, 2 and up linear; mip filter 1 none, 2 point, 3 linear.
+  const uint32_t* ts = s.stageStates;
+  const bool magLinear = ts[kTssMagFilter] >= 2, minLinear = ts[kTssMinFilter] >= 2;
+  GLint minFilter = minLinear ? GL_LINEAR : GL_NEAREST;
+  if (levels.size() > 1 && ts[kTssMipFilter] >= 2)
+    minFilter = ts[kTssMipFilter] == 2 ? (minLinear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST)
+                                      : (minLinear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, magLinear ? GL_LINEAR : GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minFilter);
+  auto address = [](uint32_t mode) {
+    return mode == 2 ? GL_MIRRORED_REPEAT : mode == 3 || mode == 4 ? GL_CLAMP_TO_EDGE : GL_REPEAT;
+  };
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, address(ts[kTssAddress + 1]));
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, address(ts[kTssAddress + 2]));
+  return glGetError() == GL_NO_ERROR;
+}
+
+void GlDevice::ReleaseTexture(GlHandle handle) {
+  if (context_->MakeCurrent()) resources_.Release(handle);
+}
+
 bool GlDevice::Upload(const Surface& s) {
+  appliedValid_ = false;
   GLenum format, type;
   if (s.Width() != width_ || s.Height() != height_ || !TransferFormat(s.Format(), &format, &type) || !Use())
     return false;
@@ -169,6 +270,7 @@ bool GlDevice::Upload(const Surface& s) {
 }
 
 bool GlDevice::ReadBack(Surface* s) {
+  appliedValid_ = false;
   GLenum format, type;
   if (!s || s->Width() != width_ || s->Height() != height_ || !TransferFormat(s->Format(), &format, &type) ||
       !Use())

@@ -195,6 +195,13 @@ bool FixedFunctionShader::Build(GlResources* resources) {
   return glGetError() == GL_NO_ERROR;
 }
 
+void FixedFunctionShader::ApplyWorld(const DeviceState& s) const {
+  glUniformMatrix4fv(world_, 1, GL_FALSE, s.transforms[0]);
+  float normal[9];
+  NormalMatrix(s.transforms[0], normal);
+  glUniformMatrix3fv(normalMatrix_, 1, GL_FALSE, normal);
+}
+
 bool FixedFunctionShader::Apply(const DeviceState& s, const GlResources& resources) const {
   GLuint p = resources.Name(program_, GlKind::kProgram);
   if (!p) return false;
@@ -235,7 +242,7 @@ bool FixedFunctionShader::Apply(const DeviceState& s, const GlResources& resourc
   glUniform3fv(fogColour_, 1, rgb);
   glUniform1f(fogStart_, FloatOf(rs[kRsFogStart]));
   glUniform1f(fogEnd_, FloatOf(rs[kRsFogEnd]));
-  glUniform1i(textured_, 0);
+  glUniform1i(textured_, s.texture != 0);
   glUniform1i(colourKey_, rs[kRsColourKeyEnable] != 0);
   glUniform1i(texture_, 0);
   return true;

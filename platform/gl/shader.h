@@ -13,6 +13,8 @@ class FixedFunctionShader {
   bool Build(GlResources* resources);
   // Puts the program in use with the uniforms of the state.
   bool Apply(const DeviceState& state, const GlResources& resources) const;
+  // Only the world transform (and the normal matrix made from it), the program in use.
+  void ApplyWorld(const DeviceState& state) const;
 
  private:
   struct LightSlots {

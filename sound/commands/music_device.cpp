@@ -1,8 +1,6 @@
 #include "sound/commands/music_device.h"
 
 #include <algorithm>
-#include <cstring>
-#include <mutex>
 #include <vector>
 
 #include "platform/clock.h"
@@ -10,157 +8,128 @@
 #include "platform/midi_synth.h"
 #include "sound/commands/midi_file.h"
 #include "sound/commands/sound_slots.h"
-#include "sound/engine/files/sound_loaders.h"
 #include "sound/engine/sound_engine.h"
+#include "sound/engine/streams/streams.h"
 
 namespace {
 
-// After the channel mix and the streams, before the block is written out.
-constexpr int32_t kMusicDspPriority = 900;
 // Longest music file read: 64 MiB.
 constexpr uint64_t kMaxMusicFileBytes = uint64_t(64) << 20;
+// Music streams are 2D: the 3D pass leaves their channels alone. Their channels are reserved by
+// the stream, so sounds never take them.
+constexpr uint32_t kMusicStreamMode = kSound2D;
 
-int16_t Saturate(int32_t v) { return int16_t(std::clamp(v, -32768, 32767)); }
-
-// The common part of every device: play state, the position in output frames, the engine's
-// DSP unit it mixes through, or the clock it is timed by without one.
-class MixedDevice : public MusicDevice {
+// The common part of every device: the engine stream it plays through and the play state.
+// Without the engine the device keeps its position by the clock alone.
+class StreamedDevice : public MusicDevice {
  public:
-  ~MixedDevice() override { Detach(); }
+  ~StreamedDevice() override { Detach(); }
   int32_t LengthMs() const override { return lengthMs_; }
   int32_t PositionMs() override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    int64_t ms = unit_ ? frames_ * 1000 / rate_ : clockMs_ + (Running() ? int64_t(TimeMs() - clockStart_) : 0);
+    int64_t ms = heldMs_;
+    if (started_ && streamed_) ms = StreamedMs();
+    else if (started_ && !paused_) ms += int64_t(TimeMs() - clockStart_);
     return int32_t(std::clamp<int64_t>(ms, 0, lengthMs_));
   }
   bool Play(int32_t fromMs) override {
     const int32_t at = PositionMs();
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (fromMs >= 0 || at >= lengthMs_) {
-      Seek(std::clamp(fromMs, 0, lengthMs_));
-    } else {
-      clockMs_ = at;  // on from where it stands
-    }
-    playing_ = true;
-    paused_ = false;
-    clockStart_ = TimeMs();
-    return true;
+    if (started_ && fromMs < 0 && at < lengthMs_) return Resume();  // on from where it stands
+    return Start(fromMs >= 0 ? std::min(fromMs, lengthMs_) : at >= lengthMs_ ? 0 : at);
   }
   bool Stop() override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    playing_ = paused_ = false;
-    Seek(0);
+    if (streamed_) {
+      StreamStop(stream_);
+      StreamSetPaused(stream_, false);
+    }
+    started_ = paused_ = false;
+    heldMs_ = 0;
     return true;
   }
   bool Pause() override {
-    const int32_t at = PositionMs();
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (Running()) clockMs_ = at;
-    if (playing_) paused_ = true;
+    if (!started_ || paused_) return true;
+    if (streamed_) {
+      StreamSetPaused(stream_, true);
+    } else {
+      heldMs_ = PositionMs();
+    }
+    paused_ = true;
     return true;
   }
   bool Resume() override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (paused_) {
-      paused_ = false;
-      clockStart_ = TimeMs();
-    }
+    if (!paused_) return true;
+    if (streamed_) StreamSetPaused(stream_, false);
+    clockStart_ = TimeMs();
+    paused_ = false;
     return true;
   }
 
  protected:
-  // Mixes through the engine when it runs; else the clock times the device.
-  void Attach() {
-    rate_ = g_soundCmd.available ? SoundGetMixRate() : 44100;
-    if (rate_ <= 0) rate_ = 44100;
-    if (!g_soundCmd.available) return;
-    unit_ = DspCreateUnit(MixUnit, kMusicDspPriority, this);
-    if (unit_) DspSetActive(unit_, true);
+  // Takes the stream; it plays only while the engine runs.
+  void Attach(SoundStream* stream) {
+    stream_ = stream;
+    streamed_ = g_soundCmd.available && stream;
   }
-  // Takes the device out of the mix; every derived device does so first when it goes, before
-  // what the mixer thread reads is released.
+  // Closes the stream; a derived device does so first when it goes, before what its fill reads
+  // is released.
   void Detach() {
-    if (unit_) DspFreeUnit(unit_);
-    unit_ = nullptr;
+    if (stream_) StreamClose(stream_);
+    stream_ = nullptr;
+    streamed_ = false;
   }
-  bool Running() const { return playing_ && !paused_; }
-  // Moves to a position (the mutex held).
-  void Seek(int32_t ms) {
-    frames_ = int64_t(ms) * rate_ / 1000;
-    clockMs_ = ms;
-    SeekSource(frames_);
-  }
-  virtual void SeekSource(int64_t frame) = 0;
-  // Adds `frames` output frames from the source into the block.
-  virtual void MixSource(int16_t* block, int32_t frames) = 0;
+  // Moves the stopped stream's source to a position.
+  virtual void SeekSource(int32_t ms) = 0;
+  // The position of a playing stream: the stream's own time, which a seek sets.
+  virtual int64_t StreamedMs() { return StreamGetTime(stream_); }
 
+  SoundStream* stream_ = nullptr;
   int32_t lengthMs_ = 0;
-  int32_t rate_ = 44100;
+  int64_t heldMs_ = 0;  // where the last start or pause left it
 
  private:
-  static void* MixUnit(void*, void* input, int32_t length, void* user) {
-    MixedDevice* d = static_cast<MixedDevice*>(user);
-    std::lock_guard<std::mutex> lock(d->mutex_);
-    if (!d->Running() || d->frames_ * 1000 / d->rate_ >= d->lengthMs_) return input;
-    d->MixSource(static_cast<int16_t*>(input), length);
-    d->frames_ += length;
-    return input;
+  bool Start(int32_t ms) {
+    if (streamed_) {
+      StreamStop(stream_);
+      SeekSource(ms);
+      StreamSetPaused(stream_, false);
+      if (StreamPlay(kSoundFreeChannel, stream_) < 0) {
+        started_ = paused_ = false;
+        heldMs_ = ms;
+        return false;
+      }
+    }
+    heldMs_ = ms;
+    clockStart_ = TimeMs();
+    started_ = true;
+    paused_ = false;
+    return true;
   }
 
-  std::mutex mutex_;
-  SoundDspUnit* unit_ = nullptr;
-  bool playing_ = false, paused_ = false;
-  int64_t frames_ = 0;       // output frames played
-  int64_t clockMs_ = 0;      // clock-timed position when it last stood still
+  bool streamed_ = false;
+  bool started_ = false, paused_ = false;
   uint32_t clockStart_ = 0;  // clock when it last started moving
 };
 
-// WAV and MPEG audio: the file decoded to 16-bit PCM, resampled to the mix rate as it plays.
-class PcmDevice : public MixedDevice {
+// WAV and MPEG audio: the file's bytes read by an engine stream, which decodes them as it plays.
+class PcmDevice : public StreamedDevice {
  public:
-  ~PcmDevice() override { Detach(); }
-  bool Init(SoundFilePcm&& pcm) {
-    channels_ = (pcm.mode & kSoundModeStereo) ? 2 : 1;
-    sourceRate_ = pcm.frequency;
-    if (sourceRate_ <= 0) return false;
-    if (pcm.mode & kSoundMode8Bits) {
-      samples_.resize(pcm.data.size());
-      for (size_t k = 0; k < pcm.data.size(); ++k) samples_[k] = int16_t(int8_t(pcm.data[k]) * 256);
-    } else {
-      samples_.resize(pcm.data.size() / 2);
-      std::memcpy(samples_.data(), pcm.data.data(), samples_.size() * 2);
-    }
-    const int64_t frames = int64_t(samples_.size()) / channels_;
-    lengthMs_ = int32_t(frames * 1000 / sourceRate_);
-    Attach();
-    step_ = double(sourceRate_) / rate_;
+  bool Init(std::string&& bytes) {
+    bytes_ = std::move(bytes);
+    SoundStream* stream = StreamOpen(bytes_.data(), kMusicStreamMode | kSoundMemory | kSoundMpegAccurate,
+                                     int32_t(bytes_.size()));
+    if (!stream) return false;
+    lengthMs_ = StreamGetLengthMs(stream);
+    Attach(stream);
     return true;
   }
 
  private:
-  void SeekSource(int64_t frame) override { cursor_ = double(frame) * step_; }
-  void MixSource(int16_t* block, int32_t frames) override {
-    const int64_t last = int64_t(samples_.size()) / channels_ - 1;
-    for (int32_t f = 0; f < frames; ++f, cursor_ += step_) {
-      const int64_t i = int64_t(cursor_);
-      if (i >= last) break;
-      const double t = cursor_ - double(i);
-      for (int c = 0; c < 2; ++c) {
-        const int ch = channels_ == 2 ? c : 0;
-        const double a = samples_[size_t(i * channels_ + ch)], b = samples_[size_t((i + 1) * channels_ + ch)];
-        block[2 * f + c] = Saturate(block[2 * f + c] + int32_t(a + (b - a) * t));
-      }
-    }
-  }
+  void SeekSource(int32_t ms) override { StreamSetTime(stream_, ms); }
 
-  std::vector<int16_t> samples_;
-  int channels_ = 1;
-  int32_t sourceRate_ = 44100;
-  double step_ = 1, cursor_ = 0;
+  std::string bytes_;  // the stream reads them in place
 };
 
-// MIDI: rendered by the synthesiser block by block as it plays.
-class MidiDevice : public MixedDevice {
+// MIDI: rendered by the synthesiser into a caller-filled stream, half a buffer at a time.
+class MidiDevice : public StreamedDevice {
  public:
   ~MidiDevice() override {
     Detach();
@@ -168,16 +137,34 @@ class MidiDevice : public MixedDevice {
   }
   bool Init(const std::string& path, int64_t lengthMs) {
     lengthMs_ = int32_t(std::min<int64_t>(lengthMs, INT32_MAX));
-    Attach();
+    rate_ = g_soundCmd.available ? SoundGetMixRate() : 44100;
+    if (rate_ <= 0) rate_ = 44100;
     std::string why;
     midi_ = MidiOpen(path, rate_, &why);
-    return midi_ != nullptr;
+    if (!midi_) return false;
+    totalFrames_ = int64_t(lengthMs_) * rate_ / 1000;
+    if (!g_soundCmd.available) return true;
+    // Halves of 100 ms of 16-bit stereo at the mix rate.
+    SoundStream* stream = StreamCreate(Fill, rate_ / 10 * 4, kMusicStreamMode | kSound16Bits | kSoundStereo, rate_, this);
+    if (!stream) return false;
+    Attach(stream);
+    return true;
   }
 
  private:
-  void SeekSource(int64_t frame) override {
+  // Runs on the stream thread, never while the stream is stopped for a seek.
+  static bool Fill(SoundStream*, void* dest, int32_t bytes, void* user) {
+    MidiDevice* d = static_cast<MidiDevice*>(user);
+    const int32_t frames = bytes / 4;
+    MidiRender(d->midi_, static_cast<int16_t*>(dest), frames);
+    d->rendered_ += frames;
+    return d->rendered_ < d->totalFrames_;
+  }
+  void SeekSource(int32_t ms) override {
     // The synthesiser only plays forwards: back to the start, then rendered up to the frame.
     MidiRewind(midi_);
+    int64_t frame = int64_t(ms) * rate_ / 1000;
+    rendered_ = frame;
     std::vector<int16_t> scratch(4096 * 2);
     while (frame > 0) {
       const int32_t n = int32_t(std::min<int64_t>(frame, 4096));
@@ -185,39 +172,26 @@ class MidiDevice : public MixedDevice {
       frame -= n;
     }
   }
-  void MixSource(int16_t* block, int32_t frames) override {
-    buffer_.resize(size_t(frames) * 2);
-    MidiRender(midi_, buffer_.data(), frames);
-    for (size_t k = 0; k < buffer_.size(); ++k) block[k] = Saturate(block[k] + buffer_[k]);
-  }
+  // A caller-filled stream counts its time from the start of each play.
+  int64_t StreamedMs() override { return heldMs_ + StreamGetTime(stream_); }
 
   MidiRenderer* midi_ = nullptr;
-  std::vector<int16_t> buffer_;
+  int32_t rate_ = 44100;
+  int64_t rendered_ = 0, totalFrames_ = 0;
 };
-
-std::unique_ptr<MusicDevice> OpenPcm(const std::string& bytes) {
-  if (bytes.empty()) return nullptr;
-  SoundFile* file = SoundFileOpen(bytes.data(), kSoundFileMemory, uint32_t(bytes.size()));
-  if (!file) return nullptr;
-  SoundFilePcm pcm;
-  const bool ok = (DecodeWavFileToPcm(file, kSoundMode16Bits, &pcm) || DecodeMpegFileToPcm(file, kSoundMode16Bits, &pcm));
-  SoundFileClose(file);
-  if (!ok) return nullptr;
-  auto device = std::make_unique<PcmDevice>();
-  if (!device->Init(std::move(pcm))) return nullptr;
-  return device;
-}
 
 }  // namespace
 
 std::unique_ptr<MusicDevice> MusicDevice::Open(const std::string& hostPath) {
   std::string bytes;
-  if (FsReadRegularFile(hostPath, bytes, kMaxMusicFileBytes, false) != FsRead::kOk) return nullptr;
+  if (FsReadRegularFile(hostPath, bytes, kMaxMusicFileBytes, false) != FsRead::kOk || bytes.empty()) return nullptr;
   const int64_t midiMs = MidiFileLengthMs(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
   if (midiMs >= 0) {
     auto device = std::make_unique<MidiDevice>();
     if (!device->Init(hostPath, midiMs)) return nullptr;
     return device;
   }
-  return OpenPcm(bytes);
+  auto device = std::make_unique<PcmDevice>();
+  if (!device->Init(std::move(bytes))) return nullptr;
+  return device;
 }

@@ -1,6 +1,6 @@
 #pragma once
-// A music device: one opened music file (MIDI, WAV or MPEG audio) that plays into the sound
-// engine's mix, or, while the engine has no output, keeps its position by the clock alone.
+// A music device: one opened music file (MIDI, WAV or MPEG audio) that plays through a sound
+// engine stream, or, while the engine has no output, keeps its position by the clock alone.
 #include <cstdint>
 #include <memory>
 #include <string>

@@ -107,7 +107,7 @@ void ResetMusicState() {
   g_music = MusicState{};
 }
 
-void SelectMciMusic() {}
+void ChooseMusicDevices() {}
 
 // Only tracks that play are paused, and only those are resumed: one the program paused stays so.
 void PauseAllMusic() {

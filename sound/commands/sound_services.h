@@ -3,7 +3,7 @@
 // What the runtime core calls of sound and music.
 // Sound and music state back to a new process's (nothing plays, nothing is loaded).
 void ResetSoundState();
-void SelectMciMusic();
+void ChooseMusicDevices();
 bool InitSoundEngine();
 void InitSoundListener();
 void PauseAllAudio();

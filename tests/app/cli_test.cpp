@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -139,5 +141,111 @@ TEST(CommandLine, TheStatementsExampleCompiles) {
     int32_t w = int32_t(uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8 | uint8_t(bytes[at + 2]) << 16 |
                         uint32_t(uint8_t(bytes[at + 3])) << 24);
     EXPECT_FALSE(w >= 35000 && w < 37000) << "word " << at / 4;
+  }
+}
+
+// A run-time error in a run names its file and line first.
+TEST(CommandLine, RunTimeErrorsNameTheirFileAndLine) {
+  const std::string lib = WriteTempFile("cli_boom.vka", "function boom()\n  dim q(2)\n  q(7) = 1\nendfunction\n");
+  const std::string source = WriteTempFile("cli_boom_main.vka", "rem main\n#include cli_boom.vka\nboom()\n");
+  Result run = Tool("run " + source + " --headless --clock virtual --frames 10");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.output.rfind(lib + ":3: Error In Program: Runtime Error", 0), 0u) << run.output;
+}
+
+// An include line whose file cannot be read is a warning of run, compile and check, which
+// otherwise go on without it.
+TEST(CommandLine, MissingIncludedFilesAreWarnedAbout) {
+  const std::string source = WriteTempFile("cli_includes.vka", "rem main\n#include cli_nothere.vka\nprint 1\n");
+  const std::string warning =
+      source + ":2: warning: the included file " + TempFolder() + "/cli_nothere.vka cannot be read\n";
+  for (const std::string& command : {"check " + source, "compile " + source + " -o " + TempFolder() + "/cli_inc.img",
+                                     "run " + source + " --headless --clock virtual --frames 2"}) {
+    Result r = Tool(command);
+    EXPECT_EQ(r.status, 0) << command;
+    EXPECT_EQ(r.output, warning) << command;
+  }
+}
+
+// A command line that cannot be carried out says what was wrong, with status 2.
+TEST(CommandLine, UsageErrorsSayWhatWasWrong) {
+  const std::string source = WriteTempFile("cli_usage.vka", "print 1\n");
+  const std::pair<std::string, std::string> kCases[] = {
+      {"frob", "unknown command \"frob\""},
+      {"run", "run needs a source file"},
+      {"run " + source + " --bogus", "unknown option \"--bogus\""},
+      {"run " + source + " --frames", "--frames needs a number of frames"},
+      {"exec x.img --frames -3", "--frames needs a number of frames, not \"-3\""},
+      {"exec x.img --clock fast", "--clock takes only \"virtual\", not \"fast\""},
+      {"exec x.img --grab", "--grab needs a file name"},
+      {"compile " + source + " -o", "-o needs a file name"},
+      {"check " + source + " extra", "unexpected argument \"extra\""},
+      {"build --image x.img", "build --image needs -o GAME"},
+  };
+  for (const auto& [arguments, what] : kCases) {
+    Result r = Tool(arguments);
+    EXPECT_EQ(r.status, 2) << arguments;
+    EXPECT_EQ(r.output.rfind("vellumark: " + what + "\n", 0), 0u) << arguments << " gave " << r.output;
+  }
+}
+
+TEST(CommandLine, HelpSaysWhatEachOptionDoesAndVersionNamesTheRelease) {
+  Result help = Tool("--help");
+  EXPECT_EQ(help.status, 0);
+  for (const char* option : {"--window", "--headless", "--frames N", "--clock virtual", "--grab FILE",
+                             "--transcript FILE", "--input FILE", "--debug", "--standalone", "-o GAME", "--media"}) {
+    const size_t at = help.output.find(std::string("\n  ") + option + " ");
+    ASSERT_NE(at, std::string::npos) << option;
+    const size_t end = help.output.find('\n', at + 1);
+    EXPECT_GT(end - at, std::string(option).size() + 20) << option << " has no description";
+  }
+  Result version = Tool("--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.output.rfind("vellumark ", 0), 0u);
+  EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(version.output[10]))) << version.output;
+}
+
+// The files the options name are checked before the run starts: one that cannot be written
+// or read is a usage error, printed once.
+TEST(CommandLine, OptionFilesAreCheckedBeforeTheRun) {
+  const std::string source = WriteTempFile("cli_files.vka", "print 1\n");
+  WriteTempFile("cli_bad_input.txt", "1 key A down\n2 jump\n");
+  const std::string folder = TempFolder(), missing = folder + "/cli_no_folder/out";
+  const std::pair<std::string, std::string> kCases[] = {
+      {"--grab " + missing + ".png", "cannot write the --grab file " + missing + ".png: "},
+      {"--transcript " + folder, "cannot write the --transcript file " + folder + ": it is a folder"},
+      {"--input " + folder + "/cli_bad_input.txt",
+       "--input file " + folder + "/cli_bad_input.txt: line 2: cannot read the \"jump\" event\n"},
+      {"--input " + missing + ".txt", "cannot read the --input file " + missing + ".txt\n"},
+  };
+  for (const auto& [option, what] : kCases) {
+    Result r = Tool("run " + source + " --headless --frames 2 " + option);
+    EXPECT_EQ(r.status, 2) << option;
+    EXPECT_EQ(r.output.rfind("vellumark: " + what, 0), 0u) << option << " gave " << r.output;
+    EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 2) << r.output;  // once, and the hint
+  }
+  // A file that can be written is left as it was until the run writes it.
+  const std::string kept = WriteTempFile("cli_kept.txt", "old");
+  EXPECT_EQ(Tool("exec " + folder + "/cli_no_image.img --transcript " + kept).status, 3);
+  std::string text;
+  ASSERT_TRUE(FsReadFile(kept, text));
+  EXPECT_EQ(text, "old");
+}
+
+// run of a program image and exec of a source say which command fits.
+TEST(CommandLine, RunAndExecSayWhichCommandFitsTheFile) {
+  const std::string source = WriteTempFile("cli_which.vka", "print 1\n");
+  const std::string text = WriteTempFile("cli_which.txt", "print 1\r\n");
+  const std::string image = TempFolder() + "/cli_which.img";
+  ASSERT_EQ(Tool("compile " + source + " -o " + image).status, 0);
+  Result run = Tool("run " + image);
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.output.rfind("vellumark: " + image + " is a program image: run it with \"vellumark exec " + image, 0),
+            0u) << run.output;
+  for (const std::string& file : {source, text}) {
+    Result exec = Tool("exec " + file + " --headless");
+    EXPECT_EQ(exec.status, 2);
+    EXPECT_EQ(exec.output.rfind("vellumark: " + file + " is a source file: run it with \"vellumark run " + file, 0),
+              0u) << exec.output;
   }
 }

@@ -116,6 +116,13 @@ TEST_F(ErrorsTest, StateDumpListsOperandsByTypeAndStaysInsideTheCode) {
   ProgramCounter = code + 1;
   RunError(105);
   EXPECT_EQ(ClipboardGetText().rfind("Program Pointer: 0 of 4", 0), 0u);
+  EXPECT_EQ(ErrorSourcePrefix(), "");
+  // A run from source: the line of the compiled text and the keyword, whose parameter
+  // letters choose the operands shown; stderr gets the file and its own line.
+  g_runtime.options.source = SourceMap{{6, 6, 6, 6}, {{1, "main.vka"}, {5, "lib.vka"}}, {{42, {"poke", "lfx"}}}};
+  RunError(105);
+  EXPECT_EQ(ClipboardGetText(), "Line Number:6\nCommand Number:42\nName:poke\nP1:-7\nP2:2.5\n");
+  EXPECT_EQ(ErrorSourcePrefix(), "lib.vka:2: ");
   CommandStream = nullptr;
   ProgramCounter = nullptr;
   g_codeWordCount = 0;

@@ -3,6 +3,7 @@
 
 #include "display/commands.h"
 #include "platform/fs.h"
+#include "display/imagefiles/surface_files.h"
 #include "tests/display/display_fixture.h"
 #include "tests/support/temp_dir.h"
 

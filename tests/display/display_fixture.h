@@ -24,7 +24,7 @@ class DisplayTest : public ::testing::Test {
     CreateDisplayPools();
     SetFullScreenFlag(0);
     g_display.depth = depth;
-    ASSERT_TRUE(CreateD3DAndSurfaces(640, 480, 1));
+    ASSERT_TRUE(CreateSurfacesAndDevice(640, 480, 1));
     ResetDisplayRunState();
     ComputePixelShifts(Back());
     SetDrawColours(0, 0xFFFFFF);

@@ -49,13 +49,13 @@ TEST(DisplayModePrograms, DepthIsCheckedBeforeTheSizes) {
     const char* error;
   };
   const Case cases[] = {
-      {"set display mode 800,600,8", "Display mode error 1502"},
-      {"set display mode 0,-1,8", "Display mode error 1502"},
-      {"set display mode 0,600,16", "Display mode error 1501"},
-      {"set display mode 640,-5,32", "Display mode error 1501"},
-      {"x = check display mode(0,0,8)", "Display mode error 1502"},
-      {"x = check display mode(640,0,16)", "Display mode error 1501"},
-      {"set display mode 801,600,32", "Display mode error 1503"},
+      {"set display mode 800,600,8", "Display depth must be 16, 24 or 32"},
+      {"set display mode 0,-1,8", "Display depth must be 16, 24 or 32"},
+      {"set display mode 0,600,16", "Display width or height below 1"},
+      {"set display mode 640,-5,32", "Display width or height below 1"},
+      {"x = check display mode(0,0,8)", "Display depth must be 16, 24 or 32"},
+      {"x = check display mode(640,0,16)", "Display width or height below 1"},
+      {"set display mode 801,600,32", "Cannot set the display mode; the old mode is kept"},
   };
   for (const Case& c : cases) {
     RunOutcome r = RunVkaSource(std::string(c.statement) + "\nprint \"after\"\n", 20);

@@ -42,23 +42,27 @@ TEST(RefreshPrograms, SyncOnLeavesTheFrameToSync) {
 }
 
 TEST(InputPrograms, InkeyAndTheMouseFrameByFrame) {
-  RunOutcome r = RunVka("keys_and_mouse.vka", 30, "3 type x\n6 mouse 100 50\n8 type yz\n9 mouse 90 70\n");
+  RunOutcome r = RunVka("keys_and_mouse.vka", 30, "3 type x\n6 mouse 100 50\n8 type yz\n11 mouse 90 70\n");
   ASSERT_EQ(r.status, 0) << r.err;
-  // The character stays until the next other message (the mouse move); of two characters
-  // in one frame the later one is seen. Movement is counted once, in the frame after it.
+  // A typed character is seen in its frame only: its key goes up in the next. Movement is
+  // counted once, in the frame after it.
   EXPECT_EQ(r.transcript,
             "1 [] 320,240 0,0\n"
             "2 [x] 320,240 0,0\n"
-            "3 [x] 320,240 0,0\n"
-            "4 [x] 320,240 0,0\n"
+            "3 [] 320,240 0,0\n"
+            "4 [] 320,240 0,0\n"
             "5 [] 100,50 -220,-190\n"
             "6 [] 100,50 0,0\n"
-            "7 [z] 100,50 0,0\n"
-            "8 [] 90,70 -10,20\n"
-            "9 [] 90,70 0,0\n"
-            "10 [] 90,70 0,0\n"
+            "7 [y] 100,50 0,0\n"
+            "8 [z] 100,50 0,0\n"
+            "9 [] 100,50 0,0\n"
+            "10 [] 90,70 -10,20\n"
             "11 [] 90,70 0,0\n"
             "12 [] 90,70 0,0\n");
+  // Each character of a typed word once, repeated letters too.
+  const std::string collect =
+      "sync on\nfor f = 1 to 12\n  k$ = inkey$()\n  if k$ <> \"\" then s$ = s$ + k$\n  sync\nnext f\nprint s$\nsync\n";
+  EXPECT_EQ(RunVkaSource(collect, 30, "6 type hello\n").transcript, "hello\n");
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 
 #include "platform/clock.h"
@@ -159,6 +160,22 @@ TEST(Clock, VirtualClockMovesOnlyWhenTold) {
   ClockUseVirtual(false);
   uint32_t real = TimeMs();
   EXPECT_GE(uint32_t(ClockWaitElapsed(real, 2) - real), 2u);
+}
+
+// A frame wait on the real clock sleeps through most of the frame instead of spinning.
+TEST(Clock, AFrameWaitSleepsMostOfTheFrame) {
+  auto cpuUs = [] {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return int64_t(t.tv_sec) * 1000000 + t.tv_nsec / 1000;
+  };
+  const int64_t cpuStart = cpuUs();
+  const uint64_t wallStart = TimeUs();
+  for (int frame = 0; frame < 3; ++frame) {
+    const uint32_t since = TimeMs();
+    EXPECT_GE(uint32_t(ClockWaitElapsed(since, 20) - since), 20u);
+  }
+  EXPECT_LT(cpuUs() - cpuStart, int64_t(TimeUs() - wallStart) / 2);
 }
 
 TEST(Events, APostedQuitIsNeverLost) {

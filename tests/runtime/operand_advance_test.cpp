@@ -47,12 +47,15 @@ std::vector<Failure> RunEveryCommand(int32_t value) {
         else if (d.operands[k] == 'f') cells[k].f = float(value);
         else cells[k].i = value;
       }
-      std::vector<CodeWord> words(n + 2, 0);
-      words[0] = d.number;
-      for (size_t k = 0; k < n; ++k) words[k + 1] = reinterpret_cast<CodeWord>(&cells[k]);
-      ProgramCounter = words.data() + 1;
+      // Three blank words ahead of the command: array-file commands read the element fetch
+      // that stands before them.
+      std::vector<CodeWord> words(n + 5, 0);
+      CodeWord* const start = words.data() + 4;
+      start[-1] = d.number;
+      for (size_t k = 0; k < n; ++k) start[k] = reinterpret_cast<CodeWord>(&cells[k]);
+      ProgramCounter = start;
       d.handler();
-      const long moved = long(ProgramCounter - (words.data() + 1));
+      const long moved = long(ProgramCounter - start);
       if (moved != long(n) && !(kWaiting.count(d.number) && moved == -1)) failures.push_back({d.number, moved});
       ++g_checked;
       for (size_t k = 0; k < n; ++k)

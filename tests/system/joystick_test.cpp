@@ -109,7 +109,7 @@ TEST_F(Joystick, UnpluggedKeepsItsLastValuesAndNoneReadsZero) {
   Poll();
   EXPECT_EQ(Query(4529), 1000);
   EXPECT_EQ(Query(4527), 1);
-  ShutdownDirectInput();
+  StopInputDevices();
   SDL_JoystickClose(j);
   sticks_.clear();
   // With no joystick at all the state stays zero: even the hats read 0, not -1.

@@ -86,11 +86,15 @@ TEST(Waits, KeyWaitEndsWhenTheTypedCharacterHasPassed) {
   b.Emit({263});
   b.Emit({213});
   // The character arrives at frame 4; the key coming up at frame 6 clears it.
-  RunOutcome r = RunIt(b, "4 key A down\n4 type a\n6 key A up\n");
+  RunOutcome r = RunIt(b, "4 key A down\n4 char 97\n6 key A up\n");
   EXPECT_EQ(r.ended, 1);
   EXPECT_EQ(r.frames, 7);
+  // A typed character's key comes up in the frame after it.
+  r = RunIt(b, "4 type a\n");
+  EXPECT_EQ(r.ended, 1);
+  EXPECT_EQ(r.frames, 6);
   // With the character still latched the wait goes on.
-  r = RunIt(b, "4 type a\n", 12);
+  r = RunIt(b, "4 char 97\n", 12);
   EXPECT_EQ(r.ended, 0);
   EXPECT_EQ(r.frames, 12);
   // Command 264 is the same wait.
@@ -133,8 +137,8 @@ TEST(Keys, ScancodeGivesTheLowestKeyDown) {
   b.Emit({263});
   b.Emit({250, both});
   b.Emit({213});
-  RunOutcome r = RunIt(b, "2 key A down\n2 type a\n4 mouse 330 240\n5 key A up\n5 key Q down\n"
-                        "5 type q\n7 mouse 1 1\n");
+  RunOutcome r = RunIt(b, "2 key A down\n2 char 97\n4 mouse 330 240\n5 key A up\n5 key Q down\n"
+                        "5 char 113\n7 mouse 1 1\n");
   EXPECT_EQ(r.Int(none), 0);
   EXPECT_EQ(r.Int(a), 30);
   EXPECT_EQ(r.Int(both), 0x10);
@@ -247,7 +251,7 @@ TEST(Mouse, PositionAndMovementFollowTheInputFile) {
   b.Emit({241, cmx});
   b.Emit({244, cmy});
   b.Emit({213});
-  RunOutcome r = RunIt(b, "4 type a\n6 mouse 400 300\n8 type b\n10 mouse -50 900\n");
+  RunOutcome r = RunIt(b, "4 char 97\n6 mouse 400 300\n8 char 98\n10 mouse -50 900\n");
   EXPECT_EQ(r.Int(x), 400);
   EXPECT_EQ(r.Int(y), 300);
   EXPECT_EQ(r.Int(mx), 80);
@@ -276,7 +280,7 @@ TEST(Mouse, WheelButtonsAndPlacing) {
   b.Emit({239, px});
   b.Emit({240, py});
   b.Emit({213});
-  RunOutcome r = RunIt(b, "2 type a\n4 wheel 1\n6 type b\n7 wheel -3\n7 button left down\n7 button right down\n");
+  RunOutcome r = RunIt(b, "2 char 97\n4 wheel 1\n6 char 98\n7 wheel -3\n7 button left down\n7 button right down\n");
   EXPECT_EQ(r.Int(none), 0);
   EXPECT_EQ(r.Int(z1), 99);  // 120 a notch, held within 0..99
   EXPECT_EQ(r.Int(mz1), 120);

@@ -15,7 +15,7 @@ void VirtualSticks::SetUp() {
 }
 
 void VirtualSticks::TearDown() {
-  ShutdownDirectInput();
+  StopInputDevices();
   SetHapticProvider(nullptr);
   for (auto it = sticks_.rbegin(); it != sticks_.rend(); ++it) {
     SDL_JoystickID id = SDL_JoystickInstanceID(*it);
@@ -46,7 +46,7 @@ SDL_Joystick* VirtualSticks::Attach(const char* name, int hats) {
 }
 
 void VirtualSticks::StartInput() {
-  ASSERT_TRUE(InitDirectInput());
+  ASSERT_TRUE(StartInputDevices());
   g_display.active = 1;
   g_display.width = 640;
   g_display.height = 480;

@@ -120,7 +120,7 @@ TEST_F(WindowMouse, PlacingThePointerMovesNoRelativeMouse) {
   while (PeekWindowMessage(m) && m.kind != MsgKind::Quit)
     if (m.kind == MsgKind::MouseMove && m.a == 105 && m.b == 57) moved = true;
   EXPECT_TRUE(moved);
-  ShutdownDirectInput();
+  StopInputDevices();
   PlatformVideoQuit();
   PlatformSetHeadless(true);
   g_display.pictureOffsetX = g_display.pictureOffsetY = 0;

@@ -338,12 +338,17 @@ bool StreamSetSyncCallback(SoundStream* s, SoundStreamCallback callback, int32_t
 
 bool StreamSetPaused(SoundStream* s, bool paused) {
   if (!Check(s)) return false;
+  EngineLock lock;  // the time unit reads the flag on the mixer thread
   s->paused = paused;
   if (s->channel >= 0) SoundSetChannelPaused(s->channel, paused);
   return true;
 }
 
-bool StreamGetPaused(SoundStream* s) { return Check(s) && s->paused; }
+bool StreamGetPaused(SoundStream* s) {
+  if (!Check(s)) return false;
+  EngineLock lock;
+  return s->paused;
+}
 
 bool StreamSetPosition(SoundStream* s, uint32_t position) {
   if (!Check(s)) return false;
@@ -448,6 +453,8 @@ void StreamPoll(int32_t elapsed_ms) {
       if (s->ended) ended.push_back(s);
     }
     g_sound.streamCpu.store(total);
+    // Stopped under the lock: a stream closed on another thread is unlisted first, so it is
+    // never stopped here after it was freed.
+    for (SoundStream* s : ended) StreamStop(s);
   }
-  for (SoundStream* s : ended) StreamStop(s);
 }

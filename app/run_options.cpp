@@ -1,0 +1,128 @@
+#include "app/run_options.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/fs.h"
+#include "platform/input_script.h"
+
+const char kRunOptionsHelp[] =
+    "options of run and exec:\n"
+    "  --window           run in a window instead of full screen\n"
+    "  --headless         no window and no devices: the program draws into memory only\n"
+    "  --frames N         end after N frames, as closing the window does\n"
+    "  --clock virtual    a clock that moves only as the program runs: a run repeats exactly\n"
+    "  --grab FILE        write the last frame shown to FILE as PNG when the run ends\n"
+    "  --transcript FILE  write the text the program draws to FILE (- for standard output)\n"
+    "  --input FILE       feed keys, characters and mouse events by frame number from FILE\n"
+    "  --debug            debug mode: VK.LOG beside the program records errors and commands\n"
+    "  --standalone       run as a built game does: warnings do not stop the program\n"
+    "  -- ARGS            the rest is the program's own command line\n";
+
+namespace {
+
+// Files named on the command line are relative to the caller's folder, also when the run
+// then changes into the program's folder.
+std::string FromCallersFolder(const std::string& path) {
+  if (path.empty() || path[0] == '/') return path;
+  return FsCurrentFolder() + "/" + path;
+}
+
+bool Fail(std::string* error, const std::string& what) {
+  if (error) *error = what;
+  return false;
+}
+
+// Whether a run could write the file, found out without changing anything: an existing file
+// is opened for writing without being cut, a new one is created and removed again.
+bool Writable(const std::string& path, std::string* why) {
+  const std::string real = FsResolveForWrite(path);
+  struct stat st {};
+  if (stat(real.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return Fail(why, "it is a folder");
+    if (!S_ISREG(st.st_mode)) return access(real.c_str(), W_OK) == 0 || Fail(why, std::strerror(errno));
+    const int fd = open(real.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return Fail(why, std::strerror(errno));
+    close(fd);
+    return true;
+  }
+  const int fd = open(real.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) return Fail(why, std::strerror(errno));
+  close(fd);
+  unlink(real.c_str());
+  return true;
+}
+
+}  // namespace
+
+bool CheckOptionFiles(const RunOptions& o, std::string* error) {
+  std::string why;
+  if (!o.grabFile.empty() && !Writable(o.grabFile, &why))
+    return Fail(error, "cannot write the --grab file " + o.grabFile + ": " + why);
+  if (!o.transcriptFile.empty() && o.transcriptFile != "-" && !Writable(o.transcriptFile, &why))
+    return Fail(error, "cannot write the --transcript file " + o.transcriptFile + ": " + why);
+  if (!o.inputFile.empty()) {
+    std::string text;
+    std::vector<ScriptEvent> events;
+    // A pipe is read once, by the run: only a regular file is read ahead.
+    struct stat st {};
+    const FsRead read = FsReadRegularFile(o.inputFile, text, uint64_t(256) << 20, false);
+    if (read == FsRead::kNotRegular && stat(FsResolve(o.inputFile).c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
+      return true;
+    if (read != FsRead::kOk) return Fail(error, "cannot read the --input file " + o.inputFile);
+    if (!ParseInputScript(text, events, &why)) return Fail(error, "--input file " + o.inputFile + ": " + why);
+  }
+  return true;
+}
+
+bool ParseRunOptions(const std::vector<std::string>& args, size_t from, RunOptions& o, std::string* error) {
+  for (size_t i = from; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    std::string v;
+    // The option's value: the next argument, which must be there.
+    auto value = [&](std::string& out, const char* what) {
+      if (i + 1 >= args.size()) return Fail(error, a + " needs " + what);
+      out = args[++i];
+      return true;
+    };
+    if (a == "--") {
+      o.args.assign(args.begin() + long(i) + 1, args.end());
+      return true;
+    } else if (a == "--window") {
+      o.windowMode = true;
+    } else if (a == "--debug") {
+      o.debug = true;
+    } else if (a == "--standalone") {
+      o.standalone = true;
+    } else if (a == "--headless") {
+      o.headless = true;
+    } else if (a == "--frames") {
+      if (!value(v, "a number of frames")) return false;
+      char* end = nullptr;
+      long long n = std::strtoll(v.c_str(), &end, 10);
+      if (v.empty() || !end || *end || n < 0) return Fail(error, "--frames needs a number of frames, not \"" + v + "\"");
+      o.frames = n;
+    } else if (a == "--grab") {
+      if (!value(o.grabFile, "a file name")) return false;
+      o.grabFile = FromCallersFolder(o.grabFile);
+    } else if (a == "--transcript") {
+      if (!value(o.transcriptFile, "a file name (or - for standard output)")) return false;
+      if (o.transcriptFile != "-") o.transcriptFile = FromCallersFolder(o.transcriptFile);
+    } else if (a == "--input") {
+      if (!value(o.inputFile, "a file name")) return false;
+      o.inputFile = FromCallersFolder(o.inputFile);
+    } else if (a == "--clock") {
+      if (!value(v, "\"virtual\"")) return false;
+      if (v != "virtual") return Fail(error, "--clock takes only \"virtual\", not \"" + v + "\"");
+      o.virtualClock = true;
+    } else {
+      return Fail(error, "unknown option \"" + a + "\"");
+    }
+  }
+  return true;
+}

@@ -1,0 +1,15 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "core/run_state.h"
+
+// The options of run and exec, from args[from] on ("--" ends them: the rest is the program's
+// command line). Files are taken relative to the caller's folder. On a usage error: false,
+// and what was wrong in error.
+bool ParseRunOptions(const std::vector<std::string>& args, size_t from, RunOptions& o, std::string* error);
+// Checks the files the options name before anything runs: the --grab and --transcript files
+// can be written, and the --input file reads as an input file. False, and why, when not.
+bool CheckOptionFiles(const RunOptions& o, std::string* error);
+// What each option of run and exec does, for --help.
+extern const char kRunOptionsHelp[];

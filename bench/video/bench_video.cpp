@@ -1,0 +1,108 @@
+// Plays 640 x 480 clips through the animation commands into the back buffer (16-bit, the
+// default display) on the virtual clock, frame step by frame step as fast as the pictures come,
+// against the ffmpeg command decoding the same clip to raw frames alone (-f null). Prints frames
+// per second of both and their ratio; the clips are made first with the ffmpeg command.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "core/cells.h"
+#include "core/command_table.h"
+#include "core/interp.h"
+#include "core/strings.h"
+#include "display/animations.h"
+#include "display/display.h"
+#include "display/record_pools.h"
+#include "platform/clock.h"
+#include "platform/events.h"
+#include "platform/fs.h"
+#include "platform/window.h"
+#include "runtime/command_families.h"
+
+namespace {
+
+constexpr int kFrames = 500;  // 20 s at 25 frames a second
+
+double Seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+bool Shell(const std::string& command) { return std::system(command.c_str()) == 0; }
+
+// Runs command n with integer operands (a string first when given).
+void Call(int n, std::initializer_list<int32_t> ints, const std::string* text = nullptr) {
+  CodeWord code[8] = {};
+  VarCell cells[8] = {};
+  int k = 0;
+  if (text) SetCellString(&cells[k++], text->c_str(), text->size());
+  for (int32_t v : ints) cells[k++].i = v;
+  for (int j = 0; j < k; ++j) code[j + 1] = reinterpret_cast<CodeWord>(&cells[j]);
+  ProgramCounter = code + 1;
+  g_commandTable[n]();
+  if (text) FreeString(cells[0].s);
+}
+
+// Frames per second of ffmpeg decoding the clip to nothing (best of three runs).
+double BareDecode(const std::string& clip) {
+  double best = 1e9;
+  for (int run = 0; run < 3; ++run) {
+    auto start = std::chrono::steady_clock::now();
+    if (!Shell("ffmpeg -hide_banner -loglevel error -i '" + clip + "' -f null -")) return 0;
+    best = std::min(best, Seconds(std::chrono::steady_clock::now() - start));
+  }
+  return kFrames / best;
+}
+
+// Frames per second of the animation commands playing the clip to its end (best of three).
+double Animation(const std::string& clip) {
+  double best = 1e9;
+  for (int run = 0; run < 3; ++run) {
+    auto start = std::chrono::steady_clock::now();
+    Call(2001, {1}, &clip);
+    Call(2003, {1});
+    int steps = 0;
+    while (g_animations.status[1].playing && steps < 10 * kFrames) {
+      ClockAdvanceMs(40);
+      UpdateAnimations();
+      ++steps;
+    }
+    Call(2002, {1});
+    best = std::min(best, Seconds(std::chrono::steady_clock::now() - start));
+  }
+  return kFrames / best;
+}
+
+}  // namespace
+
+int main() {
+  std::string dir = FsTempFolder();
+  struct Clip {
+    const char* name;
+    const char* codec;
+  } clips[] = {{"MPEG-4", "-c:v mpeg4 -q:v 4"}, {"H.264", "-c:v libx264 -preset fast -crf 23"}};
+  PlatformSetHeadless(true);
+  EventsInit(true);
+  ResetDisplayState();
+  CreateDisplayPools();
+  SetFullScreenFlag(0);
+  g_display.depth = 16;
+  if (!CreateD3DAndSurfaces(640, 480, 1)) return 1;
+  ResetDisplayRunState();
+  InitCommandTable();
+  ClockUseVirtual(true, 0);
+  for (const Clip& c : clips) {
+    std::string file = dir + "/bench_" + std::to_string(&c - clips) + ".avi";
+    if (!Shell("ffmpeg -hide_banner -loglevel error -y -f lavfi -i testsrc2=size=640x480:rate=25 -frames:v " +
+               std::to_string(kFrames) + " " + c.codec + " '" + file + "'")) {
+      std::printf("%s: the clip cannot be made (ffmpeg missing?)\n", c.name);
+      continue;
+    }
+    double bare = BareDecode(file);
+    double played = Animation(file);
+    std::printf("%s 640x480: animation commands %.0f frames/s, ffmpeg -f null %.0f frames/s, ratio %.2f\n", c.name,
+                played, bare, played / bare);
+  }
+  ReleaseAllAnimations();
+  ReleaseDisplay(true);
+  FsRemoveTempFolder();
+  return 0;
+}

@@ -1,0 +1,73 @@
+#include <cctype>
+
+#include "display/imagefiles/dds.h"
+#include "display/imagefiles/file_bytes.h"
+#include "display/imagefiles/formats.h"
+#include "display/imagefiles/image_files.h"
+#include "platform/fs.h"
+
+namespace {
+
+std::string g_textureFolder;
+
+using Decoder = bool (*)(const std::string&, PictureSink&);
+struct Reader {
+  const char* ext;
+  Decoder decode;
+};
+const Reader kReaders[] = {{"jpg", DecodeJpeg}, {"bmp", DecodeBmp}, {"rle", DecodeBmp}, {"dib", DecodeBmp},
+                           {"psd", DecodePsd},  {"pcx", DecodePcx}, {"tga", DecodeTga}, {"dds", DecodeDds},
+                           {"png", DecodePng},  {"tif", DecodeTiff}};
+
+}  // namespace
+
+std::string ImageFileExtension(const std::string& name) {
+  if (name.size() < 3) return "";
+  std::string ext = name.substr(name.size() - 3);
+  for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return ext;
+}
+
+bool IsDdsFileName(const std::string& name) { return ImageFileExtension(name) == "dds"; }
+
+void SetImageTextureFolder(const std::string& folder) { g_textureFolder = folder; }
+const std::string& ImageTextureFolder() { return g_textureFolder; }
+
+bool LoadPictureFromMemory(const std::string& data, const std::string& ext, PictureSink& sink) {
+  for (const Reader& r : kReaders)
+    if (ext == r.ext) return r.decode(data, sink);
+  return false;
+}
+
+SurfacePtr LoadImageFromMemory(const std::string& data, const std::string& ext, int32_t depth) {
+  SurfaceSink sink(depth);
+  if (!LoadPictureFromMemory(data, ext, sink)) return nullptr;
+  return sink.Take();
+}
+
+SurfacePtr LoadImageByExtension(const std::string& path, int32_t depth) {
+  const std::string ext = ImageFileExtension(path);
+  std::string data;
+  bool read = ReadImageFile(path, data);
+  if (!read && ext == "dds" && !g_textureFolder.empty()) read = ReadImageFile(g_textureFolder + path, data);
+  if (!read) return nullptr;
+  return LoadImageFromMemory(data, ext, depth);
+}
+
+bool EncodeImage(const Surface& s, const std::string& ext, std::string* out) {
+  if (ext == "dds") {
+    DdsImage img;
+    return MakeDxtImage(s, 1, 5, false, &img) && WriteDds(img, out);
+  }
+  if (ext != "jpg" && ext != "bmp" && ext != "rle" && ext != "dib" && ext != "tga" && ext != "png") return false;
+  const Picture p = PictureOfSurface(s);
+  if (ext == "jpg") return EncodeJpeg(p, 100, out);
+  if (ext == "tga") return EncodeTga(p, out);
+  if (ext == "png") return EncodePng(p, out);
+  return EncodeBmp(p, out);
+}
+
+bool SaveImageByExtension(const Surface& s, const std::string& path) {
+  std::string data;
+  return EncodeImage(s, ImageFileExtension(path), &data) && FsWriteFileAtomic(path, data);
+}

@@ -1,0 +1,37 @@
+#include "display/imagefiles/file_bytes.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <new>
+
+#include "platform/fs.h"
+
+bool ReadImageFile(const std::string& name, std::string& out) {
+  // Non-blocking, so that opening a FIFO does not wait for a writer.
+  int fd = open(FsResolve(name).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0 || uint64_t(st.st_size) > kMaxImageFileBytes) {
+    close(fd);
+    return false;
+  }
+  try {
+    out.resize(size_t(st.st_size));
+  } catch (const std::bad_alloc&) {
+    close(fd);
+    return false;
+  }
+  size_t done = 0;
+  while (done < out.size()) {
+    ssize_t n = read(fd, out.data() + done, out.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += size_t(n);
+  }
+  close(fd);
+  out.resize(done);  // a file that shrank meanwhile is read as it is now
+  return true;
+}

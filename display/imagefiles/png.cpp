@@ -1,0 +1,130 @@
+// PNG files through libpng: every colour type and depth is read as 8-bit B, G, R and a
+// filler; files are written as 8-bit RGB. Library errors jump back to the routine that
+// started the work; what changes after the jump point lives in a heap context.
+#include <png.h>
+
+#include <csetjmp>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "display/display.h"
+#include "display/imagefiles/formats.h"
+#include "platform/fs.h"
+
+namespace {
+
+void Quiet(png_structp, png_const_charp) {}
+[[noreturn]] void JumpBack(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+
+struct ReadCursor {
+  const std::string* data;
+  size_t at = 0;
+};
+
+void ReadBytes(png_structp png, png_bytep out, png_size_t n) {
+  auto* c = static_cast<ReadCursor*>(png_get_io_ptr(png));
+  if (n > c->data->size() - c->at) png_error(png, "end of data");
+  std::memcpy(out, c->data->data() + c->at, n);
+  c->at += n;
+}
+
+struct DecodeWork {
+  png_structp png = nullptr;
+  png_infop info = nullptr;
+  ReadCursor cursor;
+  std::vector<uint32_t> pixels;  // interlaced pictures: the whole picture
+  std::vector<png_bytep> rows;
+};
+
+bool RunDecode(DecodeWork* w, PictureSink& sink) {
+  if (setjmp(png_jmpbuf(w->png))) return false;
+  png_set_read_fn(w->png, &w->cursor, ReadBytes);
+  png_set_user_limits(w->png, kMaxPictureSide, kMaxPictureSide);
+  png_set_chunk_malloc_max(w->png, 64u << 20);
+  png_read_info(w->png, w->info);
+  png_uint_32 width, height;
+  int depth, type, interlace;
+  png_get_IHDR(w->png, w->info, &width, &height, &depth, &type, &interlace, nullptr, nullptr);
+  if (!PictureSizeOk(width, height)) return false;
+  png_set_expand(w->png);
+  png_set_strip_16(w->png);
+  png_set_strip_alpha(w->png);
+  if (type == PNG_COLOR_TYPE_GRAY || type == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(w->png);
+  png_set_bgr(w->png);
+  png_set_filler(w->png, 0, PNG_FILLER_AFTER);
+  const int passes = png_set_interlace_handling(w->png);
+  png_read_update_info(w->png, w->info);
+  if (png_get_rowbytes(w->png, w->info) != size_t(width) * 4) return false;
+  if (!sink.Begin(int32_t(width), int32_t(height))) return false;
+  if (passes == 1) {
+    w->pixels.resize(width);
+    for (png_uint_32 y = 0; y < height; ++y) {
+      png_read_row(w->png, reinterpret_cast<png_bytep>(w->pixels.data()), nullptr);
+      sink.Row(int32_t(y), w->pixels.data());
+    }
+  } else {
+    w->pixels.resize(size_t(width) * height);
+    w->rows.resize(height);
+    for (png_uint_32 y = 0; y < height; ++y) w->rows[y] = reinterpret_cast<png_bytep>(w->pixels.data() + size_t(y) * width);
+    png_read_image(w->png, w->rows.data());
+    for (png_uint_32 y = 0; y < height; ++y) sink.Row(int32_t(y), w->pixels.data() + size_t(y) * width);
+  }
+  png_read_end(w->png, nullptr);
+  return true;
+}
+
+void WriteBytes(png_structp png, png_bytep in, png_size_t n) {
+  static_cast<std::string*>(png_get_io_ptr(png))->append(reinterpret_cast<const char*>(in), n);
+}
+void Flush(png_structp) {}
+
+struct EncodeWork {
+  png_structp png = nullptr;
+  png_infop info = nullptr;
+  std::string out;
+};
+
+bool RunEncode(EncodeWork* w, const Picture& p) {
+  if (setjmp(png_jmpbuf(w->png))) return false;
+  png_set_write_fn(w->png, &w->out, WriteBytes, Flush);
+  png_set_IHDR(w->png, w->info, png_uint_32(p.width), png_uint_32(p.height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(w->png, w->info);
+  png_set_bgr(w->png);
+  png_set_filler(w->png, 0, PNG_FILLER_AFTER);  // rows are B, G, R and one unused byte
+  for (int32_t y = 0; y < p.height; ++y)
+    png_write_row(w->png, reinterpret_cast<png_const_bytep>(p.pixels.data() + size_t(y) * size_t(p.width)));
+  png_write_end(w->png, nullptr);
+  return true;
+}
+
+}  // namespace
+
+bool DecodePng(const std::string& data, PictureSink& sink) {
+  auto w = std::make_unique<DecodeWork>();
+  w->cursor.data = &data;
+  w->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, JumpBack, Quiet);
+  if (!w->png) return false;
+  w->info = png_create_info_struct(w->png);
+  const bool ok = w->info && RunDecode(w.get(), sink);
+  png_destroy_read_struct(&w->png, w->info ? &w->info : nullptr, nullptr);
+  return ok;
+}
+
+bool EncodePng(const Picture& p, std::string* out) {
+  if (!PictureSizeOk(p.width, p.height)) return false;
+  auto w = std::make_unique<EncodeWork>();
+  w->png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, JumpBack, Quiet);
+  if (!w->png) return false;
+  w->info = png_create_info_struct(w->png);
+  const bool ok = w->info && RunEncode(w.get(), p);
+  png_destroy_write_struct(&w->png, w->info ? &w->info : nullptr);
+  if (ok) *out = std::move(w->out);
+  return ok;
+}
+
+bool SavePngFile(const Surface& s, const std::string& path) {
+  std::string data;
+  return EncodePng(PictureOfSurface(s), &data) && FsWriteFileAtomic(path, data);
+}

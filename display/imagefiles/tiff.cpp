@@ -1,0 +1,74 @@
+// TIFF files through libtiff, read from memory with its RGBA interface (every photometric
+// and compression the library knows). Library messages are kept quiet.
+#include <tiffio.h>
+
+#include <cstdarg>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "display/imagefiles/formats.h"
+
+namespace {
+
+struct Memory {
+  const std::string* data;
+  toff_t at = 0;
+};
+
+tsize_t ReadProc(thandle_t h, tdata_t out, tsize_t n) {
+  auto* m = static_cast<Memory*>(h);
+  if (n <= 0 || m->at >= m->data->size()) return 0;
+  const size_t count = std::min<size_t>(size_t(n), m->data->size() - size_t(m->at));
+  std::memcpy(out, m->data->data() + m->at, count);
+  m->at += count;
+  return tsize_t(count);
+}
+tsize_t WriteProc(thandle_t, tdata_t, tsize_t) { return 0; }
+toff_t SeekProc(thandle_t h, toff_t off, int whence) {
+  auto* m = static_cast<Memory*>(h);
+  toff_t base = whence == SEEK_CUR ? m->at : whence == SEEK_END ? toff_t(m->data->size()) : 0;
+  if (whence != SEEK_SET && whence != SEEK_CUR && whence != SEEK_END) return toff_t(-1);
+  m->at = base + off;
+  return m->at;
+}
+int CloseProc(thandle_t) { return 0; }
+toff_t SizeProc(thandle_t h) { return static_cast<Memory*>(h)->data->size(); }
+int MapProc(thandle_t, tdata_t*, toff_t*) { return 0; }
+void UnmapProc(thandle_t, tdata_t, toff_t) {}
+int Quiet(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+
+}  // namespace
+
+bool DecodeTiff(const std::string& data, PictureSink& sink) {
+  Memory mem{&data};
+  TIFFOpenOptions* opts = TIFFOpenOptionsAlloc();
+  if (!opts) return false;
+  TIFFOpenOptionsSetMaxSingleMemAlloc(opts, tmsize_t(kMaxPicturePixels) * 4 + 4096);
+  TIFFOpenOptionsSetErrorHandlerExtR(opts, Quiet, nullptr);
+  TIFFOpenOptionsSetWarningHandlerExtR(opts, Quiet, nullptr);
+  TIFF* tif = TIFFClientOpenExt("memory", "rm", &mem, ReadProc, WriteProc, SeekProc, CloseProc, SizeProc, MapProc,
+                                UnmapProc, opts);
+  TIFFOpenOptionsFree(opts);
+  if (!tif) return false;
+  bool ok = false;
+  uint32_t w = 0, h = 0;
+  char message[1024];
+  if (TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w) && TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h) &&
+      PictureSizeOk(w, h) && TIFFRGBAImageOK(tif, message)) {
+    std::vector<uint32_t> raster;
+    try {
+      raster.resize(size_t(w) * h);
+    } catch (const std::bad_alloc&) {
+      TIFFClose(tif);
+      return false;
+    }
+    if (TIFFReadRGBAImageOriented(tif, w, h, raster.data(), ORIENTATION_TOPLEFT, 0) && sink.Begin(int32_t(w), int32_t(h))) {
+      for (uint32_t& v : raster) v = TIFFGetR(v) << 16 | TIFFGetG(v) << 8 | TIFFGetB(v);
+      for (uint32_t y = 0; y < h; ++y) sink.Row(int32_t(y), raster.data() + size_t(y) * w);
+      ok = true;
+    }
+  }
+  TIFFClose(tif);
+  return ok;
+}

@@ -1,0 +1,269 @@
+// The decoder thread of a VideoStream: reads packets, decodes pictures into the frame queue in
+// the caller's pixel format and sound into the ring, and seeks back to the start on request.
+// It waits only when the queue is full and nothing else is left to do.
+#include <algorithm>
+#include <cstring>
+
+#include "platform/video_internal.h"
+
+namespace {
+
+using Impl = VideoStream::Impl;
+
+constexpr int64_t kLatestMs = int64_t(1) << 40;
+
+// How far the sound may be decoded ahead of what the sound thread has read.
+size_t SoundAheadFrames(const Impl* s) { return size_t(s->options.audioRate); }
+
+// Time of a decoded picture in milliseconds from the start, never before the previous one.
+int64_t FrameTime(Impl* s, const AVFrame* f) {
+  int64_t pts = f->best_effort_timestamp;
+  if (pts == AV_NOPTS_VALUE) pts = f->pts;
+  if (pts != AV_NOPTS_VALUE && s->startPts == AV_NOPTS_VALUE) s->startPts = pts;
+  int64_t ms;
+  if (pts == AV_NOPTS_VALUE) {
+    ms = s->lastMs < 0 ? 0 : s->lastMs + s->frameMs;
+  } else {
+    AVRational tb = s->format->streams[s->videoIndex]->time_base;
+    // Hostile timestamps: differences without overflow, times kept below a few decades.
+    int64_t d = 0;
+    if (__builtin_sub_overflow(pts, s->startPts, &d)) d = pts > s->startPts ? INT64_MAX : 0;
+    ms = d <= 0 ? 0 : d >= (int64_t(1) << 50) ? kLatestMs : av_rescale_q(d, tb, AVRational{1, 1000});
+  }
+  ms = std::clamp<int64_t>(ms, 0, kLatestMs);
+  return std::max(ms, s->lastMs);
+}
+
+bool ConvertInto(Impl* s, const AVFrame* f, Surface* out) {
+  if (f->width < 1 || f->height < 1) return false;
+  s->scaler = sws_getCachedContext(s->scaler, f->width, f->height, AVPixelFormat(f->format), s->width, s->height,
+                                   s->outPixels, SWS_BILINEAR, nullptr, nullptr, nullptr);
+  if (!s->scaler) return false;
+  uint8_t* dst[4] = {out->Row(0), nullptr, nullptr, nullptr};
+  int lines[4] = {out->Pitch(), 0, 0, 0};
+  if (sws_scale(s->scaler, f->data, f->linesize, 0, f->height, dst, lines) != s->height) return false;
+  if (s->outPixels == AV_PIX_FMT_BGR0) {
+    // The scaler fills the unused byte; the display's 32-bit pixels keep it 0.
+    for (int32_t y = 0; y < s->height; ++y) {
+      uint8_t* row = out->Row(y);
+      for (int32_t x = 0; x < s->width; ++x) row[x * 4 + 3] = 0;
+    }
+  }
+  return true;
+}
+
+// The end of the pictures: the last one stays on until its time is over.
+void Finish(Impl* s) {
+  std::lock_guard lock(s->mu);
+  if (s->seekRequested) return;
+  s->finished = true;
+  s->endMs = s->lastMs < 0 ? 0 : s->lastMs + s->frameMs;
+  s->consumerCv.notify_all();
+}
+
+// Converts the pending picture into a free surface and queues it.
+void QueuePending(Impl* s) {
+  s->framePending = false;
+  if (s->width == 0) {
+    if (s->frame->width < 1 || s->frame->height < 1 || s->frame->width > s->options.maxSide ||
+        s->frame->height > s->options.maxSide || int64_t(s->frame->width) * s->frame->height > kVideoMaxPixels)
+      return Finish(s);
+    s->width = s->frame->width;
+    s->height = s->frame->height;
+  }
+  SurfacePtr surface;
+  {
+    std::lock_guard lock(s->mu);
+    if (!s->spare.empty()) {
+      surface = std::move(s->spare.back());
+      s->spare.pop_back();
+    }
+  }
+  if (!surface) surface = SurfaceCreate(s->width, s->height, s->options.format);
+  if (!surface || !ConvertInto(s, s->frame, surface.get())) {
+    av_frame_unref(s->frame);
+    return Finish(s);
+  }
+  int64_t ms = FrameTime(s, s->frame);
+  av_frame_unref(s->frame);
+  std::lock_guard lock(s->mu);
+  if (s->seekRequested) {  // decoded before the rewind: not part of the new run
+    s->spare.push_back(std::move(surface));
+    return;
+  }
+  s->lastMs = ms;
+  s->frames.push_back({std::move(surface), ms});
+  s->consumerCv.notify_all();
+}
+
+void DecodeSound(Impl* s, const AVPacket* packet) {
+  if (avcodec_send_packet(s->audio, packet) < 0) return;  // a damaged sound packet is skipped
+  while (avcodec_receive_frame(s->audio, s->soundFrame) == 0) {
+    int out = swr_get_out_samples(s->resampler, s->soundFrame->nb_samples);
+    if (out > 0) {
+      s->soundScratch.resize(size_t(out) * 2);
+      uint8_t* dst[1] = {reinterpret_cast<uint8_t*>(s->soundScratch.data())};
+      int got = swr_convert(s->resampler, dst, out, const_cast<const uint8_t**>(s->soundFrame->extended_data),
+                            s->soundFrame->nb_samples);
+      if (got > 0) s->SoundPush(s->soundScratch.data(), size_t(got));
+    }
+    av_frame_unref(s->soundFrame);
+  }
+}
+
+void DropPackets(Impl* s) {
+  for (AVPacket*& p : s->videoPackets) av_packet_free(&p);
+  s->videoPackets.clear();
+  s->videoPacketBytes = 0;
+}
+
+// Reads one packet: video packets wait in their queue, sound is decoded at once.
+void Demux(Impl* s) {
+  int r = av_read_frame(s->format, s->packet);
+  if (r < 0) {
+    // The end of the file, or a file that fails here: what was read still plays.
+    s->demuxEnded = true;
+    if (s->audio) DecodeSound(s, nullptr);
+    return;
+  }
+  if (s->packet->stream_index == s->videoIndex) {
+    AVPacket* p = av_packet_alloc();
+    if (p) {
+      av_packet_move_ref(p, s->packet);
+      s->videoPacketBytes += size_t(p->size);
+      s->videoPackets.push_back(p);
+    }
+  } else if (s->packet->stream_index == s->audioIndex) {
+    DecodeSound(s, s->packet);
+  }
+  av_packet_unref(s->packet);
+}
+
+}  // namespace
+
+void VideoStream::Impl::Wake() {
+  ++wakeups;
+  decoderCv.notify_all();
+}
+
+DecodeWork VideoStream::Impl::DecodeStep(bool slotFree) {
+  bool needPacket = false;
+  if (framePending) {
+    if (slotFree) {
+      QueuePending(this);
+      return DecodeWork::kWorked;
+    }
+  } else if (slotFree) {
+    int r = avcodec_receive_frame(video, frame);
+    if (r == 0) {
+      framePending = true;
+      QueuePending(this);
+      return DecodeWork::kWorked;
+    }
+    if (r == AVERROR(EAGAIN)) {
+      if (!videoPackets.empty()) {
+        AVPacket* p = videoPackets.front();
+        videoPackets.pop_front();
+        videoPacketBytes -= size_t(p->size);
+        r = avcodec_send_packet(video, p);
+        av_packet_free(&p);
+        // A picture that fails to decode ends the video as if it had ended there.
+        if (r < 0 && r != AVERROR(EAGAIN)) Finish(this);
+        return DecodeWork::kWorked;
+      }
+      if (demuxEnded) {
+        if (flushSent) {
+          Finish(this);  // a decoder that neither gives nor takes anything
+          return DecodeWork::kIdle;
+        }
+        flushSent = true;
+        avcodec_send_packet(video, nullptr);
+        return DecodeWork::kWorked;
+      }
+      needPacket = true;
+    } else {
+      Finish(this);  // AVERROR_EOF: every picture is out; anything else: a failure
+      return DecodeWork::kIdle;
+    }
+  }
+  bool readAhead = audio && videoPackets.size() < kVideoMaxPackets && videoPacketBytes < kVideoMaxPacketBytes &&
+                   SoundBuffered() < SoundAheadFrames(this);
+  if (!demuxEnded && (needPacket || readAhead)) {
+    Demux(this);
+    return DecodeWork::kWorked;
+  }
+  return DecodeWork::kIdle;
+}
+
+void VideoStream::Impl::Seek() {
+  AVStream* vs = format->streams[videoIndex];
+  int64_t start = vs->start_time != AV_NOPTS_VALUE ? vs->start_time : 0;
+  bool ok = av_seek_frame(format, videoIndex, start, AVSEEK_FLAG_BACKWARD) >= 0 ||
+            av_seek_frame(format, -1, 0, AVSEEK_FLAG_BYTE) >= 0;
+  avcodec_flush_buffers(video);
+  if (audio) avcodec_flush_buffers(audio);
+  if (resampler) {
+    swr_close(resampler);
+    swr_init(resampler);
+  }
+  DropPackets(this);
+  av_frame_unref(frame);
+  framePending = false;
+  demuxEnded = !ok;  // a file that cannot go back plays what the decoder still holds, then ends
+  flushSent = false;
+  lastMs = -1;
+  std::lock_guard lock(mu);
+  seekRequested = false;
+  finished = false;
+}
+
+void VideoStream::Impl::DecoderLoop() {
+  std::unique_lock lock(mu);
+  while (!quit) {
+    if (seekRequested) {
+      lock.unlock();
+      Seek();
+      lock.lock();
+      continue;
+    }
+    uint64_t seen = wakeups;
+    if (finished) {
+      decoderCv.wait(lock, [&] { return quit || seekRequested; });
+      continue;
+    }
+    bool slotFree = frames.size() < kVideoQueueFrames;
+    lock.unlock();
+    DecodeWork work = DecodeStep(slotFree);
+    lock.lock();
+    if (work == DecodeWork::kIdle) decoderCv.wait(lock, [&] { return quit || wakeups != seen; });
+  }
+}
+
+void VideoStream::Impl::SoundPush(const int16_t* data, size_t count) {
+  std::lock_guard lock(soundMu);
+  if (ringFrames == 0) return;
+  if (count > ringFrames) {  // only the newest ring's worth can be kept
+    data += (count - ringFrames) * 2;
+    count = ringFrames;
+  }
+  size_t overflow = ringCount + count > ringFrames ? ringCount + count - ringFrames : 0;
+  ringRead = (ringRead + overflow) % ringFrames;  // nobody is reading: the oldest sound goes
+  ringCount -= overflow;
+  for (size_t done = 0; done < count;) {
+    size_t at = (ringRead + ringCount) % ringFrames;
+    size_t run = std::min(count - done, ringFrames - at);
+    std::memcpy(ring.data() + at * 2, data + done * 2, run * 4);
+    ringCount += run;
+    done += run;
+  }
+}
+
+size_t VideoStream::Impl::SoundBuffered() {
+  std::lock_guard lock(soundMu);
+  return ringCount;
+}
+
+void VideoStream::Impl::SoundClear() {
+  std::lock_guard lock(soundMu);
+  ringRead = ringCount = 0;
+}

@@ -1,0 +1,104 @@
+#pragma once
+// The inside of a VideoStream, shared by its opening, decoding and playback files.
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/video.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
+}
+
+// Frames decoded ahead of the play position.
+inline constexpr size_t kVideoQueueFrames = 3;
+// Compressed video packets read ahead so that the sound keeps coming while the frame queue is
+// full; bounded by count and by bytes.
+inline constexpr size_t kVideoMaxPackets = 64;
+inline constexpr size_t kVideoMaxPacketBytes = 32u << 20;
+// Pictures larger than this many pixels are refused.
+inline constexpr int64_t kVideoMaxPixels = int64_t(3840) * 2160;
+// Opening may take this long before it is given up (a hostile file cannot hold the caller).
+inline constexpr uint32_t kVideoOpenTimeoutMs = 10000;
+// Longest wait for the decoder when the caller asks to wait for the due frame.
+inline constexpr uint32_t kVideoWaitTimeoutMs = 5000;
+
+struct QueuedFrame {
+  SurfacePtr surface;
+  int64_t ms = 0;  // time of the frame from the start of the video
+};
+
+enum class DecodeWork { kWorked, kIdle };
+
+struct VideoStream::Impl {
+  ~Impl();
+
+  // ---- the decoder's own state (the caller's thread touches it only before the thread runs) ----
+  FILE* file = nullptr;
+  AVIOContext* io = nullptr;
+  AVFormatContext* format = nullptr;
+  AVCodecContext* video = nullptr;
+  AVCodecContext* audio = nullptr;
+  int videoIndex = -1, audioIndex = -1;
+  SwsContext* scaler = nullptr;
+  SwrContext* resampler = nullptr;
+  AVFrame* frame = nullptr;       // video frame being decoded
+  AVFrame* soundFrame = nullptr;  // audio frame being decoded
+  AVPacket* packet = nullptr;
+  std::deque<AVPacket*> videoPackets;
+  size_t videoPacketBytes = 0;
+  bool framePending = false;   // `frame` holds a picture waiting for a queue slot
+  bool demuxEnded = false;     // no more packets (end of file or a read failure)
+  bool flushSent = false;      // the video decoder was told the packets have ended
+  int64_t startPts = AV_NOPTS_VALUE;
+  int64_t lastMs = -1;         // time of the last frame queued
+  int64_t frameMs = 40;        // nominal length of a frame
+  std::vector<int16_t> soundScratch;
+
+  // ---- fixed after opening ----
+  VideoOptions options;
+  AVPixelFormat outPixels = AV_PIX_FMT_NONE;
+  int32_t width = 0, height = 0;
+
+  // ---- shared with the caller, under mu ----
+  std::mutex mu;
+  std::condition_variable decoderCv, consumerCv;
+  std::deque<QueuedFrame> frames;
+  std::vector<SurfacePtr> spare;
+  bool finished = false;        // the decoder has queued its last frame
+  int64_t endMs = 0;            // time when the last frame's display is over
+  bool seekRequested = false;
+  bool quit = false;
+  uint64_t wakeups = 0;         // bumped by every event the idle decoder may wait for
+  std::thread thread;
+
+  // ---- the sound ring, under soundMu (frames of two int16) ----
+  std::mutex soundMu;
+  std::vector<int16_t> ring;
+  size_t ringFrames = 0, ringRead = 0, ringCount = 0;
+
+  // ---- open deadline and abort, read by FFmpeg's interrupt callback ----
+  std::atomic<bool> abort{false};
+  std::atomic<uint32_t> deadlineStart{0};
+  std::atomic<bool> deadlineOn{false};
+
+  // ---- the play clock (caller's thread only) ----
+  bool running = false;
+  uint32_t baseMs = 0, runStartMs = 0;
+
+  // Decoder work (video_decode.cpp).
+  DecodeWork DecodeStep(bool slotFree);
+  void DecoderLoop();
+  void Seek();
+  void Wake();  // under mu: one more event for the decoder
+  void SoundPush(const int16_t* data, size_t frames);
+  size_t SoundBuffered();
+  void SoundClear();
+};

@@ -1,0 +1,7 @@
+#pragma once
+#include <span>
+
+#include "core/command_table.h"
+
+// The 3D scene's command families (scene3d/commands_<family>.cpp).
+std::span<const CommandDef> Maths3dCommands();

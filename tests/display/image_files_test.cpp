@@ -1,0 +1,309 @@
+// Image file readers and writers: fixtures of every kind load into exactly their pictures;
+// bad files fail cleanly; saves go through a temporary file.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <functional>
+
+#include "display/display.h"
+#include "display/imagefiles/dds.h"
+#include "display/imagefiles/dxt.h"
+#include "display/imagefiles/file_bytes.h"
+#include "display/imagefiles/formats.h"
+#include "display/imagefiles/image_files.h"
+#include "display/imagefiles/surface_files.h"
+#include "platform/fs.h"
+#include "tests/display/image_fixtures.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+bool Decode(const std::string& data, const std::string& ext, Picture* out) {
+  PictureBuffer buffer;
+  if (!LoadPictureFromMemory(data, ext, buffer)) return false;
+  *out = std::move(buffer.picture);
+  return true;
+}
+
+void ExpectSame(const Picture& want, const Picture& got, const std::string& what, int tolerance = 0) {
+  ASSERT_EQ(got.width, want.width) << what;
+  ASSERT_EQ(got.height, want.height) << what;
+  for (int32_t y = 0; y < want.height; ++y)
+    for (int32_t x = 0; x < want.width; ++x)
+      for (int shift : {0, 8, 16}) {
+        const int a = int((want.At(x, y) >> shift) & 255), b = int((got.At(x, y) >> shift) & 255);
+        ASSERT_LE(std::abs(a - b), tolerance) << what << " at " << x << "," << y;
+      }
+}
+
+TEST(ImageFiles, FixturesOfEveryKindLoadExactly) {
+  const Picture two = FixturePicture(13, 5, 2), sixteen = FixturePicture(13, 5, 16), many = FixturePicture(9, 7, 16);
+  struct Case {
+    const char* what;
+    const char* ext;
+    std::string data;
+    const Picture& want;
+  };
+  const Case cases[] = {
+      {"bmp 1", "bmp", MakeBmp(two, 1), two},
+      {"bmp 4", "bmp", MakeBmp(sixteen, 4), sixteen},
+      {"bmp 8", "bmp", MakeBmp(sixteen, 8), sixteen},
+      {"bmp rle4", "rle", MakeBmp(sixteen, 4, BmpKind::Rle), sixteen},
+      {"bmp rle8", "dib", MakeBmp(sixteen, 8, BmpKind::Rle), sixteen},
+      {"bmp 16", "bmp", MakeBmp(sixteen, 16), sixteen},
+      {"bmp 16 fields", "bmp", MakeBmp(sixteen, 16, BmpKind::Bitfields), sixteen},
+      {"bmp 24", "bmp", MakeBmp(sixteen, 24), sixteen},
+      {"bmp 32", "bmp", MakeBmp(sixteen, 32), sixteen},
+      {"bmp 32 fields", "bmp", MakeBmp(sixteen, 32, BmpKind::Bitfields), sixteen},
+      {"bmp top-down", "bmp", MakeBmp(sixteen, 24, BmpKind::Rgb, true), sixteen},
+      {"bmp core 4", "bmp", MakeBmp(sixteen, 4, BmpKind::Core), sixteen},
+      {"bmp core 24", "bmp", MakeBmp(sixteen, 24, BmpKind::Core), sixteen},
+      {"pcx 1", "pcx", MakePcx(two, 1, 1), two},
+      {"pcx 4 planes", "pcx", MakePcx(sixteen, 4, 1), sixteen},
+      {"pcx 8", "pcx", MakePcx(many, 1, 8), many},
+      {"pcx 24", "pcx", MakePcx(many, 3, 8), many},
+      {"psd raw", "psd", MakePsd(many, false), many},
+      {"psd packbits", "psd", MakePsd(many, true, 4), many},
+      {"tga rle", "tga", MakeTgaRle(many), many},
+      {"dds 32", "dds", MakeDds(many, 32, 3), many},
+      {"dds 16", "dds", MakeDds(many, 16, 1), many},
+  };
+  for (const Case& c : cases) {
+    Picture got;
+    ASSERT_TRUE(Decode(c.data, c.ext, &got)) << c.what;
+    ExpectSame(c.want, got, c.what);
+  }
+}
+
+TEST(ImageFiles, OurWritersReadBack) {
+  SurfacePtr s = SurfaceCreate(37, 21, 32);
+  const Picture want = FixturePicture(37, 21, 16);
+  for (int32_t y = 0; y < 21; ++y)
+    for (int32_t x = 0; x < 37; ++x) s->PutPixel(x, y, want.At(x, y));
+  for (const char* ext : {"bmp", "rle", "dib", "tga", "png"}) {
+    std::string data;
+    ASSERT_TRUE(EncodeImage(*s, ext, &data)) << ext;
+    Picture got;
+    ASSERT_TRUE(Decode(data, ext, &got)) << ext;
+    ExpectSame(want, got, ext);
+  }
+  // JPEG: squares of one colour on the blocks of its colour sampling come back close.
+  SurfacePtr squares = SurfaceCreate(64, 32, 32);
+  Picture flat = FixturePicture(64, 32, 1);
+  for (int32_t y = 0; y < 32; ++y)
+    for (int32_t x = 0; x < 64; ++x) {
+      flat.pixels[size_t(y) * 64 + size_t(x)] = kFixtureColours[(x / 16 + 3 * (y / 16)) % 16];
+      squares->PutPixel(x, y, flat.At(x, y));
+    }
+  std::string jpg;
+  ASSERT_TRUE(EncodeImage(*squares, "jpg", &jpg));
+  Picture got;
+  ASSERT_TRUE(Decode(jpg, "jpg", &got));
+  ASSERT_EQ(got.width, 64);
+  // Into a 5-6-5 surface the library converts itself: the same channels, cut.
+  SurfacePtr narrow = LoadImageFromMemory(jpg, "jpg", 16);
+  ASSERT_NE(narrow, nullptr);
+  for (int32_t y = 0; y < 32; ++y)
+    for (int32_t x = 0; x < 64; ++x) ASSERT_EQ(narrow->GetPixel(x, y), NarrowRgbToPixel(narrow->Format(), got.At(x, y)));
+  for (int32_t y = 0; y < 32; ++y)
+    for (int32_t x = 0; x < 64; ++x)
+      for (int shift : {0, 8, 16}) {
+        // Colour is sampled at half size and spread back smoothly: square edges blur.
+        if (x % 16 < 2 || x % 16 >= 14 || y % 16 < 2 || y % 16 >= 14) continue;
+        ASSERT_LE(std::abs(int((flat.At(x, y) >> shift) & 255) - int((got.At(x, y) >> shift) & 255)), 8)
+            << x << "," << y;
+      }
+  for (const char* ext : {"tif", "psd", "pcx", "gif"}) {
+    std::string data;
+    EXPECT_FALSE(EncodeImage(*s, ext, &data)) << ext;
+  }
+}
+
+TEST(ImageFiles, TiffAndGreyPngThroughTheLibraries) {
+  TempDir dir;
+  const Picture want = FixturePicture(11, 6, 16);
+  ASSERT_TRUE(WriteTiff(want, dir.File("a.tif")));
+  SurfacePtr s = LoadImageByExtension(dir.File("a.tif"), 32);
+  ASSERT_NE(s, nullptr);
+  ExpectSame(want, PictureOfSurface(*s), "tif");
+}
+
+TEST(ImageFiles, DdsSaveIsDxt1WithAsManyMipLevelsAsTheSizeAllows) {
+  for (auto [w, h, levels] : {std::tuple{64, 32, 5}, {4, 4, 3}, {1, 1, 1}, {5, 2, 3}}) {
+    SurfacePtr s = SurfaceCreate(w, h, 16);
+    for (int32_t y = 0; y < h; ++y)
+      for (int32_t x = 0; x < w; ++x) s->PutPixel(x, y, (x / 8 + y / 8) % 2 ? 0xF800 : 0x001F);
+    std::string data;
+    ASSERT_TRUE(EncodeImage(*s, "dds", &data));
+    DdsImage img;
+    ASSERT_TRUE(ReadDds(data, false, &img));
+    EXPECT_EQ(img.Digit(), 1);
+    ASSERT_EQ(int(img.levels.size()), levels) << w << "x" << h;
+    EXPECT_EQ(img.levels.back().width, std::max(1, w >> (levels - 1)));
+    // Two-colour blocks are exact in DXT1.
+    const Picture top = DdsLevelPicture(img, 0);
+    EXPECT_EQ(top.At(0, 0) & 0xFFFFFF, 0x0000FFu);
+    if (w >= 16) {
+      EXPECT_EQ(top.At(8, 0) & 0xFFFFFF, 0xFF0000u);
+    }
+  }
+}
+
+TEST(ImageFiles, DxtCodecsKeepFlatBlocksAndTransparency) {
+  uint32_t texels[64];
+  for (int i = 0; i < 64; ++i) texels[i] = (i % 8 < 4 ? 0xFF204080u : 0xFFC0A060u);
+  texels[9] = 0x00000000;  // a transparent texel
+  for (int digit = 1; digit <= 5; ++digit) {
+    uint8_t blocks[64];
+    DxtEncode(digit, texels, 8, 8, blocks);
+    uint32_t out[64];
+    DxtDecode(digit, blocks, 8, 8, out);
+    for (int i = 0; i < 64; ++i) {
+      if (i == 9) {
+        EXPECT_LT(out[i] >> 24, 128u) << digit;
+        continue;
+      }
+      for (int shift : {0, 8, 16})
+        EXPECT_LE(std::abs(int((out[i] >> shift) & 255) - int((texels[i] >> shift) & 255)), 8) << digit << " " << i;
+      EXPECT_EQ(out[i] >> 24, 255u) << digit << " " << i;
+    }
+  }
+}
+
+TEST(ImageFiles, BadFilesFailCleanly) {
+  const Picture p = FixturePicture(9, 7, 16);
+  auto with = [](std::string d, size_t at, uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) d[at + size_t(i)] = char(v >> (8 * i));
+    return d;
+  };
+  const std::string bmp8 = MakeBmp(p, 8), dds = MakeDds(p, 32, 3), psd = MakePsd(p, true);
+  const std::pair<const char*, std::string> bad[] = {
+      {"bmp", with(bmp8, 46, 70000, 4)},                       // more palette colours than 8 bits hold
+      {"bmp", with(bmp8, 18, 20000, 4)},                       // wider than any picture
+      {"bmp", with(bmp8, 10, 0xFFFFFF00u, 4)},                 // pixels past the end
+      {"bmp", bmp8.substr(0, bmp8.size() - 40)},               // truncated
+      {"rle", with(MakeBmp(p, 8, BmpKind::Rle), 14 + 40 + 1024, 0x0540, 2)},  // a run past the row
+      {"dds", "DDX " + dds.substr(4)},
+      {"dds", with(dds, 28, 9, 4)},                            // more mip levels than the size has
+      {"dds", dds.substr(0, dds.size() - 4)},                  // a level cut short
+      {"dds", with(dds, 88, 12, 4)},                           // 12 bits a pixel
+      {"psd", with(psd, 24, 0x0100, 2)},                       // grey mode
+      {"psd", with(psd, 22, 0x1000, 2)},                       // 16 bits a channel
+      {"psd", psd.substr(0, psd.size() - 3)},                  // runs cut short
+      {"pcx", with(MakePcx(p, 1, 8), 0, 11, 1)},               // not a PCX
+      {"tga", with(MakeTgaRle(p), 2, 4, 1)},                   // no such picture type
+      {"png", "\x89PNG\r\n\x1a\n" + std::string(40, 'x')},
+      {"jpg", "\xff\xd8\xff\xe0" + std::string(40, 'x')},
+      {"tif", "II*\0" + std::string(40, 'x')},
+  };
+  for (size_t i = 0; i < std::size(bad); ++i) {
+    Picture got;
+    EXPECT_FALSE(Decode(bad[i].second, bad[i].first, &got)) << "case " << i;
+  }
+}
+
+TEST(ImageFiles, EdgeCasesOfTheFormats) {
+  const Picture p = FixturePicture(9, 7, 16);
+  Picture a, b;
+  // Bottom-up and top-down twins give the same picture.
+  ASSERT_TRUE(Decode(MakeBmp(p, 24, BmpKind::Rgb, true), "bmp", &a));
+  ASSERT_TRUE(Decode(MakeBmp(p, 24), "bmp", &b));
+  EXPECT_EQ(a.pixels, b.pixels);
+  // An 8-bit PCX whose palette marker is wrong loads black.
+  std::string pcx = MakePcx(p, 1, 8);
+  pcx[pcx.size() - 769] = 11;
+  ASSERT_TRUE(Decode(pcx, "pcx", &a));
+  for (uint32_t v : a.pixels) EXPECT_EQ(v & 0xFFFFFF, 0u);
+  // An RLE picture whose data ends early keeps the rest black.
+  std::string rle = MakeBmp(p, 8, BmpKind::Rle);
+  rle.resize(rle.size() - 2);  // no end of picture
+  EXPECT_TRUE(Decode(rle, "bmp", &a));
+}
+
+TEST(ImageFiles, NamesChooseTheFormatByTheirLastThreeLetters) {
+  TempDir dir;
+  SurfacePtr s = SurfaceCreate(8, 8, 16);
+  ASSERT_TRUE(SaveImageByExtension(*s, dir.File("a.JPG")));
+  EXPECT_NE(LoadImageByExtension(dir.File("a.JPG"), 16), nullptr);
+  dir.Write("a.jpeg", dir.Read("a.JPG"));
+  EXPECT_EQ(LoadImageByExtension(dir.File("a.jpeg"), 16), nullptr);
+  EXPECT_EQ(LoadImageFileToSurface(dir.File("a.JPG"), 0, 0), nullptr);  // surface files: BMP and DDS only
+  ASSERT_TRUE(SaveImageByExtension(*s, dir.File("b.BMP")));
+  SurfacePtr sized = LoadImageFileToSurface(dir.File("b.BMP"), 16, 4);
+  ASSERT_NE(sized, nullptr);
+  EXPECT_EQ(sized->Width(), 16);
+  EXPECT_EQ(ImageFileExtension("ab"), "");
+}
+
+TEST(ImageFiles, SavesReportFailureAndKeepTheOldFile) {
+  TempDir dir;
+  SurfacePtr s = SurfaceCreate(8, 8, 16);
+  for (const char* name : {"a.tif", "a.psd", "a.pcx", "a.xyz"}) {
+    EXPECT_FALSE(SaveImageByExtension(*s, dir.File(name))) << name;
+    EXPECT_FALSE(FsFileExists(dir.File(name))) << name;
+  }
+  EXPECT_FALSE(SaveImageByExtension(*s, dir.File("missing/a.png")));
+  // The rename over a folder that holds a file fails: the folder and its file stay.
+  ASSERT_EQ(mkdir(dir.File("old.png").c_str(), 0700), 0);
+  dir.Write("old.png/keep", "old");
+  EXPECT_FALSE(SaveImageByExtension(*s, dir.File("old.png")));
+  EXPECT_EQ(dir.Read("old.png/keep"), "old");
+}
+
+TEST(ImageFiles, OnlyRegularFilesUpToTheCapAreRead) {
+  TempDir dir;
+  std::string data;
+  EXPECT_FALSE(ReadImageFile("/dev/zero", data));
+  ASSERT_EQ(mkfifo(dir.File("fifo.bmp").c_str(), 0600), 0);
+  EXPECT_FALSE(ReadImageFile(dir.File("fifo.bmp"), data));
+  EXPECT_FALSE(ReadImageFile(dir.path(), data));
+  const int fd = open(dir.File("huge.bmp").c_str(), O_CREAT | O_WRONLY, 0600);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(ftruncate(fd, off_t(kMaxImageFileBytes) + 1), 0);  // sparse: no disk space taken
+  close(fd);
+  EXPECT_FALSE(ReadImageFile(dir.File("huge.bmp"), data));
+  EXPECT_EQ(LoadImageByExtension(dir.File("huge.bmp"), 16), nullptr);
+}
+
+TEST(SurfaceFiles, PaletteColourMatchAndDds) {
+  PaletteEntry pal[256];
+  LoadBitmapPalette(nullptr, pal);
+  EXPECT_EQ(pal[0].red + pal[0].green + pal[0].blue, 0);
+  EXPECT_EQ(pal[255].red & pal[255].green & pal[255].blue, 255);
+  const std::string bmp = MakeBmp(FixturePicture(4, 4, 16), 4);
+  LoadBitmapPalette(&bmp, pal);
+  EXPECT_EQ(pal[2].red, 255);
+  EXPECT_EQ(pal[2].green, 0);
+  EXPECT_EQ(pal[9].flags, 2);
+  EXPECT_EQ(pal[10].flags, 4);
+
+  SurfacePtr s = SurfaceCreate(4, 4, 16);
+  s->PutPixel(0, 0, 0x1234);
+  EXPECT_EQ(MatchSurfaceColor(s.get(), 0xFFFFFF), 0xFFFF);
+  EXPECT_EQ(MatchSurfaceColor(s.get(), -1), 0x1234);
+  EXPECT_EQ(s->GetPixel(0, 0), 0x1234u);
+  SetSurfaceColorKey(s.get(), 0xFF0000);
+  EXPECT_TRUE(s->hasKey);
+  EXPECT_EQ(s->key, 0xF800u);
+
+  TempDir dir;
+  const Picture p = FixturePicture(8, 8, 16);
+  dir.Write("m.dds", MakeDds(p, 32, 4));
+  DdsImage img;
+  bool mips = false;
+  g_display.caps.mipFilter = true;
+  ASSERT_TRUE(ReadDdsFile(dir.File("m.dds"), true, &img, &mips));
+  EXPECT_FALSE(mips);
+  EXPECT_EQ(img.levels.size(), 1u);
+  ASSERT_TRUE(ReadDdsFile(dir.File("m.dds"), false, &img, &mips));
+  EXPECT_EQ(img.levels.size(), 4u);
+  ExpectSame(FixturePicture(1, 1, 16), DdsLevelPicture(img, 3), "last level");
+  g_display.caps.mipFilter = false;  // a device without mip filtering keeps the top level only
+  ASSERT_TRUE(ReadDdsFile(dir.File("m.dds"), false, &img, &mips));
+  EXPECT_EQ(img.levels.size(), 1u);
+}
+
+}  // namespace

@@ -1,0 +1,73 @@
+// SIGINT and SIGTERM end a run as closing its window does.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <thread>
+
+#include "tests/support/process.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+bool WaitUntil(const std::function<bool()>& ready) {
+  for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20); std::chrono::steady_clock::now() < end;) {
+    if (ready()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return false;
+}
+
+// True once the process catches the signal (its handler is in place).
+bool Catches(pid_t pid, int signal) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind("SigCgt:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) >> (signal - 1)) & 1;
+  return false;
+}
+
+// Exit status once the signal is sent; a process that does not end is killed (-1).
+int StatusAfter(pid_t pid, int signal) {
+  kill(pid, signal);
+  int status = 0;
+  if (!WaitUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; })) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    return -1;
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+}
+
+TEST(StopSignals, EndARunAsClosingTheWindowDoes) {
+  TempDir dir;
+  dir.Write("loop.vka", "print \"ready\"\ndo\nsync\nloop\n");
+  for (int signal : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(signal);
+    std::filesystem::remove(dir.File("out.txt"));
+    std::filesystem::remove(dir.File("out.png"));
+    pid_t pid = StartHeadless(VellumarkExe(), {"run", "loop.vka", "--headless", "--transcript", "out.txt", "--grab", "out.png"},
+                              dir.path());
+    ASSERT_GT(pid, 0);
+    EXPECT_TRUE(WaitUntil([&] { return std::filesystem::exists(dir.File("out.txt")) && dir.Read("out.txt") == "ready\n"; }));
+    EXPECT_EQ(StatusAfter(pid, signal), 0);
+    EXPECT_TRUE(std::filesystem::exists(dir.File("out.png")));
+  }
+}
+
+TEST(StopSignals, EndABuiltGame) {
+  TempDir dir;
+  dir.Write("loop.vka", "do\nsync\nloop\n");
+  ASSERT_EQ(RunProcess(VellumarkExe(), {"build", dir.File("loop.vka"), "-o", dir.File("game")}).status, 0);
+  pid_t pid = StartHeadless(dir.File("game"), {}, dir.path());
+  ASSERT_GT(pid, 0);
+  EXPECT_TRUE(WaitUntil([&] { return Catches(pid, SIGTERM); }));
+  EXPECT_EQ(StatusAfter(pid, SIGTERM), 0);
+}
+
+}  // namespace

@@ -1,0 +1,214 @@
+// The scene-node tree: walk order, links, limb look-ups and moves, matrices, bounds and the
+// texture list nodes.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "core/checklist.h"
+#include "platform/math3d.h"
+#include "scene3d/frame_node.h"
+#include "scene3d/mesh_node.h"
+#include "scene3d/texture_list.h"
+#include "scene_test_util.h"
+
+namespace {
+
+// root(0) { A(1) { meshA(1), B(2) { meshB(2) } }, C(3) { D(4) }, E(5) }
+struct Tree {
+  FrameNode* root = Frame("root", 0);
+  FrameNode *a = Frame("A", 1), *b = Frame("B", 2), *c = Frame("C", 3), *d = Frame("D", 4), *e = Frame("E", 5);
+  MeshNode *meshA = BoxMesh("meshA", 1, 2), *meshB = BoxMesh("meshB", 2, 2);
+  Tree() {
+    root->AddChildNode(a);
+    a->AddChildNode(meshA);
+    a->AddChildNode(b);
+    b->AddChildNode(meshB);
+    root->AddChildNode(c);
+    c->AddChildNode(d);
+    root->AddChildNode(e);
+  }
+  ~Tree() { delete root; }
+  // The frames' limb numbers in walk order, by the limb listing.
+  std::vector<int> Listed() {
+    BeginChecklist(true, true);
+    root->ListLimbs();
+    std::vector<int> out;
+    for (int i = 0; i < g_checklist.count; ++i) out.push_back(g_checklist.rows[i].a);
+    return out;
+  }
+};
+
+TEST(SceneNodes, OneCallReachesEveryNodeDepthFirst) {
+  Tree t;
+  EXPECT_EQ(t.Listed(), (std::vector<int>{1, 2, 3, 4, 5}));
+  EXPECT_TRUE(t.a->IsFrame());
+  EXPECT_FALSE(t.meshA->IsFrame());
+  EXPECT_EQ(t.b->ParentNode(), t.a);  // a later child finds its parent through the first
+  EXPECT_EQ(t.b->parent, nullptr);
+}
+
+TEST(SceneNodes, NameLookupsKeepTheCallersDefaultWhenNothingMatches) {
+  Tree t;
+  uint32_t limb = 77;
+  t.root->FindLimbByName("D", &limb);
+  EXPECT_EQ(limb, 4u);
+  limb = 77;
+  t.root->FindLimbByName("nothing", &limb);
+  EXPECT_EQ(limb, 77u);
+  std::string name = "x";
+  t.root->GetLimbFrameName(2, &name);
+  EXPECT_EQ(name, "B");
+  float* m = nullptr;
+  t.root->FindFrameMatrixByName("C", &m);
+  EXPECT_EQ(m, t.c->localMatrix);
+  MeshArrays arrays;
+  t.root->FindMeshArraysByName("meshB", &arrays);
+  EXPECT_EQ(arrays.vertexCount, 8u);
+  EXPECT_EQ(arrays.indexCount, 36u);
+  FrameNode named(std::string(100, 'n').c_str());
+  EXPECT_EQ(std::string(named.name).size(), kNodeNameSize - 1);
+}
+
+TEST(SceneNodes, DetachingAFirstChildHandsTheParentLinkOn) {
+  Tree t;
+  t.a->DetachNode();
+  EXPECT_EQ(t.root->firstChild, t.c);
+  EXPECT_EQ(t.c->parent, t.root);
+  EXPECT_EQ(t.c->previousSibling, nullptr);
+  EXPECT_EQ(t.a->firstChild, t.meshA);  // its children stay with it
+  EXPECT_EQ(t.Listed(), (std::vector<int>{3, 4, 5}));
+  t.root->AddChildNode(t.a);
+  EXPECT_EQ(t.Listed(), (std::vector<int>{3, 4, 5, 1, 2}));
+}
+
+TEST(SceneNodes, ReparentMovesALimbUnderTheFirstFrameOfTheNumber) {
+  {
+    Tree t;
+    EXPECT_TRUE(ReparentLimbInTree(t.root, 3, 2));  // C and its D under B
+    EXPECT_EQ(t.Listed(), (std::vector<int>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(t.c->ParentNode(), t.b);
+    EXPECT_EQ(t.meshB->nextSibling, t.c);  // appended as the last child
+  }
+  {
+    Tree t;
+    EXPECT_FALSE(ReparentLimbInTree(t.root, 1, 2));  // B lies inside A
+    EXPECT_FALSE(ReparentLimbInTree(t.root, 3, 0));  // the root is never examined
+    EXPECT_FALSE(ReparentLimbInTree(t.root, 9, 1));
+    EXPECT_EQ(t.Listed(), (std::vector<int>{1, 2, 3, 4, 5}));
+  }
+  {
+    Tree t;
+    t.e->limbNumber = 2;  // two frames numbered 2: B comes first in walk order
+    EXPECT_TRUE(ReparentLimbInTree(t.root, 4, 2));
+    EXPECT_EQ(t.d->ParentNode(), t.b);
+  }
+}
+
+TEST(SceneNodes, LimbMatricesAndWorldMatricesAfterMovingAParent) {
+  Tree t;
+  Device3DPtr device = CreateNullDevice();
+  float m[16];
+  Translation(m, 10, 0, 0);
+  t.root->SetLimbMatrix(1, m);
+  Translation(m, 0, 5, 0);
+  t.root->SetLimbMatrix(2, m);
+  t.root->ComputeWorldMatrices(*device);
+  float w[16];
+  SetMatrixIdentity(w);
+  t.root->GetLimbWorldMatrix(2, w);
+  EXPECT_FLOAT_EQ(w[12], 10);
+  EXPECT_FLOAT_EQ(w[13], 5);
+  // Moving the parent moves the child's world matrix; the device is left as it was found.
+  Translation(m, -3, 0, 0);
+  t.root->SetLimbMatrix(1, m);
+  t.root->ComputeWorldMatrices(*device);
+  t.root->GetLimbWorldMatrix(2, w);
+  EXPECT_FLOAT_EQ(w[12], -3);
+  EXPECT_FLOAT_EQ(device->State().transforms[0][12], 0);
+  // A childless frame has no world matrix to give.
+  float untouched[16] = {42};
+  t.root->GetLimbWorldMatrix(5, untouched);
+  EXPECT_EQ(untouched[0], 42);
+  // The root's extra matrix applies only when its flag is exactly 1.
+  Translation(m, 0, 0, 7);
+  t.root->SetRootMatrix(2, m);
+  t.root->ComputeWorldMatrices(*device);
+  t.root->GetLimbWorldMatrix(0, w);
+  EXPECT_FLOAT_EQ(w[14], 0);
+  t.root->SetRootMatrix(1, m);
+  t.root->ComputeWorldMatrices(*device);
+  t.root->GetLimbWorldMatrix(0, w);
+  EXPECT_FLOAT_EQ(w[14], 7);
+  // Limb matrices by array leave the root alone; offsets scale by limb.
+  float arrays[5][16];
+  for (auto& a : arrays) Translation(a, 1, 2, 3);
+  t.root->SetLimbMatrices(arrays, 5);
+  EXPECT_FLOAT_EQ(t.root->localMatrix[12], 0);
+  t.root->ScaleLimbOffset(4, 2, 3, 4);
+  t.root->GetLimbMatrix(4, m);
+  EXPECT_FLOAT_EQ(m[12], 2);
+  EXPECT_FLOAT_EQ(m[13], 6);
+  EXPECT_FLOAT_EQ(m[14], 12);
+}
+
+TEST(SceneNodes, BoundsFollowTheLimbPlacementsInTheirOrder) {
+  Tree t;
+  // A turned a quarter about y and B moved 10 along its parent's x: B's box lands at z -10
+  // after A's turn, as the world matrices place it.
+  float turn[16], move[16], id[16];
+  BuildRotationYMatrix(turn, 1.5707963f);
+  Translation(move, 10, 0, 0);
+  t.root->SetLimbMatrix(1, turn);
+  t.root->SetLimbMatrix(2, move);
+  SetMatrixIdentity(id);
+  NodeBounds b = {{1e9f, 1e9f, 1e9f}, {-1e9f, -1e9f, -1e9f}};
+  t.root->GrowBoundingBox(id, &b);
+  EXPECT_NEAR(b.min[2], -11, 1e-4);
+  EXPECT_NEAR(b.max[0], 1, 1e-4);
+  double sum[3] = {0, 0, 0};
+  uint32_t count = 0;
+  t.root->SumLimbVertices(2, id, sum, &count);
+  EXPECT_EQ(count, 8u);
+  EXPECT_NEAR(sum[2] / count, -10, 1e-4);
+  float radius = -1;
+  const float centre[3] = {0, 0, -10};
+  t.root->MaxLimbVertexDistance(2, id, centre, &radius);
+  EXPECT_NEAR(radius, std::sqrt(3.0f), 1e-4);
+  float nearest = 1e9f;
+  t.root->MinAxisDistance(id, centre, &nearest);  // own coordinates: |z - (-10)| of the corners
+  EXPECT_NEAR(nearest, 1, 1e-5);
+}
+
+TEST(SceneNodes, LimbListingStopsAtTheChecklistsSize) {
+  FrameNode* root = Frame("root", 0);
+  for (uint32_t k = 1; k <= kChecklistRows + 20; ++k) root->AddChildNode(Frame("f", k));
+  BeginChecklist(true, true);
+  root->ListLimbs();
+  EXPECT_EQ(g_checklist.count, kChecklistRows);
+  EXPECT_EQ(g_checklist.rows[kChecklistRows - 1].a, kChecklistRows);
+  EXPECT_STREQ(g_checklist.rows[0].text, "f");
+  delete root;  // a long chain is deleted without deep recursion
+}
+
+TEST(TextureList, UnlinkingAndDeletingKeepTheChainSound) {
+  TextureListHolder holder;
+  holder.first = new TextureListNode;
+  TextureListNode* second = new TextureListNode;
+  TextureListNode* third = new TextureListNode;
+  holder.first->AppendListNode(second);
+  holder.first->AppendListNode(third);
+  EXPECT_EQ(third->previous, second);
+  holder.first->UnlinkListNode();  // the first: its successor loses its previous link
+  holder.first = second;
+  EXPECT_EQ(second->previous, nullptr);
+  EXPECT_EQ(second->next, third);
+  (new TextureListNode)->UnlinkListNode();  // alone: only deleted
+  holder.TextureHolderSetObject(12);
+  EXPECT_EQ(holder.loadingObject, 12);
+  holder.ReleaseOwnedObject();  // the whole chain (ASan checks nothing leaks)
+  EXPECT_EQ(holder.first, nullptr);
+}
+
+}  // namespace
