@@ -25,11 +25,12 @@ std::string Normalise(const std::string& name) {
   for (char& c : s)
     if (c == '\\') c = '/';
   if (s.size() >= 2 && std::isalpha(static_cast<unsigned char>(s[0])) && s[1] == ':') {
-    std::string root = FsDriveRoot(s[0]);
-    if (root.empty()) root = "/";
-    s = s.substr(2);
-    if (s.empty() || s[0] != '/') s = "/" + s;
-    if (root != "/") s = (root.back() == '/' ? root.substr(0, root.size() - 1) : root) + s;
+    // The drive's root folder (the root of the file system when the letter has none).
+    std::string path = FsDriveRoot(s[0]);
+    while (!path.empty() && path.back() == '/') path.pop_back();
+    if (s.size() == 2 || s[2] != '/') path += '/';
+    path.append(s, 2, std::string::npos);
+    s = std::move(path);
   }
   return s;
 }

@@ -134,7 +134,7 @@ void FsSetDriveRoot(char letter, const std::string& hostFolder) {
 
 void FsResetDrives() {
   for (std::string& d : g_drives) d.clear();
-  g_drives[2] = "/";
+  g_drives[2].assign(1, '/');
 }
 
 std::string FsDriveRoot(char letter) {
@@ -159,7 +159,8 @@ std::string FsToProgramPath(const std::string& hostPath) {
   }
   if (best < 0) return FsToSystemPath(hostPath);
   std::string rest = bestLength == 1 ? hostPath.substr(1) : hostPath.substr(std::min(hostPath.size(), bestLength + 1));
-  return std::string(1, char('A' + best)) + ":\\" + FsToSystemPath(rest);
+  std::string path = {char('A' + best), ':', '\\'};
+  return path.append(FsToSystemPath(rest));
 }
 
 bool FsPathExists(const std::string& name) {

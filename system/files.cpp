@@ -73,8 +73,8 @@ bool FindFileInFolderTree(const std::string& name, std::string& found) {
     std::string base = slash == std::string::npos ? f : f.substr(slash + 1);
     if (Lower(base) != wanted) continue;
     std::string folder = FsCurrentFolder();
-    if (slash != std::string::npos) folder += "/" + f.substr(0, slash);
-    found = FsToProgramPath(folder) + "\\" + base;
+    if (slash != std::string::npos) folder.append(1, '/').append(f, 0, slash);
+    found = FsToProgramPath(folder).append(1, '\\').append(base);
     return true;
   }
   return false;
