@@ -53,7 +53,7 @@ const Subsystem kSubsystems[] = {
     {"collision", ResetCollisionWorld, nullptr, ResetCollisionWorld},
     {"sound", ResetSoundState, [] { InitSoundListener(); return true; }, [] { CloseAllMusic(); FreeAllSounds(); }},
     {"input", ResetInputState, nullptr, ReleaseForceFeedback},
-    {"system", ResetSystemState, [] { ResetWindowState(); return true; }, FtpShutdown},
+    {"system", ResetSystemState, [] { ResetWindowState(); return true; }, StopSystemServices},
 };
 
 }  // namespace
