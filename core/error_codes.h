@@ -86,12 +86,44 @@ enum ErrorCode : int32_t {
   kErrForceMagnitudeOutOfRange = 4102,
   kErrForceTimeNegative = 4103,
   kErrForceAngleOutOfRange = 4104,
+  // Model files.
+  kErrConvertSourceNot3ds = 7931,
+  kErrConvertTargetNotX = 7932,
+  // Files and folders (warnings, but for a folder that cannot be entered).
+  kErrFolderNotListed = 8001,
+  kErrSearchEnded = 8002,
+  kErrFolderNotEntered = 8003,
+  kErrFileNotMade = 8021,
+  kErrFileNotDeleted = 8022,
+  kErrFileNotRenamed = 8024,
+  kErrFileNotMoved = 8025,
+  kErrFolderNotMade = 8101,
+  kErrFolderNotDeleted = 8102,
+  kErrProgramNotStarted = 8103,
+  // File streams (warnings).
+  kErrStreamNotOpened = 8201,
+  kErrStreamNotCreated = 8202,
+  kErrStreamAlreadyOpen = 8203,
+  kErrStreamNotOpen = 8204,
+  kErrStreamReadFailed = 8211,
+  kErrStreamWriteFailed = 8212,
+  kErrStreamNumberOutOfRange = 8213,
+  // FTP (warnings).
+  kErrFtpNotConnected = 8301,
+  kErrFtpFolderNotSet = 8302,
+  kErrFtpNotPut = 8303,
+  kErrFtpNotDeleted = 8304,
+  kErrFtpNotGot = 8305,
   // The checklist.
   kErrChecklistRowOutOfRange = 9001,
   kErrChecklistRowBeyondCount = 9002,
   kErrChecklistWithoutTexts = 9003,
   kErrChecklistWithoutValues = 9004,
   kErrChecklistNotMade = 9005,
+  // Display card and memory.
+  kErrCardNotUsed = 9011,  // a warning: another card is in use
+  kErrTextureMemoryUnknown = 9012,
+  kErrVideoMemoryUnknown = 9013,
   // System errors.
   kErrWindowNotCreated = 10002,
   kErrDisplayNotStarted = 10003,

@@ -34,8 +34,6 @@ ChooserState g_chooser;
 
 std::string WinIni() { return FsConfigFolder() + "/WIN.INI"; }
 
-std::vector<std::string> EnumerateDisplayCards() { return {"Primary Display Driver"}; }
-
 int32_t ValidDepth(int32_t d) { return d == 24 || d == 32 ? d : 16; }
 
 // Nobody can see a window of the offscreen or dummy video drivers.
@@ -72,6 +70,8 @@ void WaitForKeyOrClick() {
 }
 
 }  // namespace
+
+std::vector<std::string> DisplayCardNames() { return {"Primary Display Driver"}; }
 
 void ResetCardChooser() { g_chooser = ChooserState{}; }
 
@@ -118,7 +118,7 @@ void PaintCardChooser() {
 
 void ChooseDisplayCard() {
   std::string chosen = IniGetString(WinIni(), kSection, "BEST3DCARD", "").substr(0, 255);
-  std::vector<std::string> cards = EnumerateDisplayCards();
+  std::vector<std::string> cards = DisplayCardNames();
   for (const std::string& c : cards) {
     if (FsEqualsNoCase(c, chosen)) {
       std::string depth = IniGetString(WinIni(), kSection, "BEST3DDEPTH", "16").substr(0, 8);

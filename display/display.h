@@ -69,6 +69,8 @@ inline constexpr uint32_t kSurfaceRetryMs = 2000;
 bool CreateDisplayWindow(const std::string& title, bool windowMode);
 void DestroyMainWindow();
 void ChooseDisplayCard();
+// The display cards of this machine by their descriptions (one: the primary display).
+std::vector<std::string> DisplayCardNames();
 void SetFullScreenFlag(uint32_t fullScreen);
 bool OpenDisplayOnCard(int forcePrimary, uint32_t exclusive);
 bool SetVideoMode(int32_t width, int32_t height, int32_t depth);

@@ -1,20 +1,36 @@
 #pragma once
 #include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "core/record_pool.h"
 
-// A numbered mesh data record: the pool touches its links, its in-use field and its four
-// owned buffers.
+// A numbered mesh data record: the neutral store of one mesh's geometry. Primitive objects,
+// tiled matrices, the backdrop, meshes made from objects and meshes read from .x data all end
+// up here; a limb's mesh node and a one-limb model are built from one.
+//
+// Face list: per face a corner count k, then k pairs (vertex index, normal index). The meshes
+// built here are triangles whose normal index is the vertex index (3, a, a, b, b, c, c); a
+// record read from .x data keeps its faces as the file gives them. The counts always agree
+// with the blocks: 3 x vertexCount positions, 2 x vertexCount texture pairs, 3 x normalCount
+// normals and faceWordCount face words.
 struct MeshData {
   uint32_t next, prev;
   int32_t inUse;
-  void* buffers[4];
+  uint32_t vertexCount = 0, normalCount = 0, faceCount = 0, faceWordCount = 0;
+  std::vector<float> vertices, normals, texCoords;
+  std::vector<uint32_t> faceWords;
+  // Integer bounds (each truncated toward zero), written only by the .x load.
+  int32_t minX = 0, minY = 0, maxX = 0, maxY = 0, minZ = 0, maxZ = 0;
 };
 
-// Frees the four buffers of a mesh data record and clears them.
+// Frees the four blocks of a record and zeroes its counts.
 void FreeMeshDataBuffers(MeshData& mesh);
+// Sizes the four blocks (zero-filled) and sets the counts.
+void ResizeMeshData(MeshData& mesh, uint32_t vertices, uint32_t normals, uint32_t faces, uint32_t faceWords);
 
-// The pool of mesh data records.
+// The pool of mesh data records (index 0 is reserved at 3D start-up and stands for no mesh).
 extern RecordPool<MeshData> g_meshPool;
 void CreateMeshPool();
 // Frees every record's buffers, then the pool.
@@ -23,3 +39,45 @@ void FreeMeshPool();
 uint32_t AllocMeshData();
 // 1, or 0 when the record is not in use.
 int FreeMeshData(uint32_t r);
+// The record of an index when it is in use and not 0; nullptr otherwise.
+MeshData* MeshDataAt(uint32_t index);
+
+// ---- Builders: each fills the record of the index (returns 1 unless stated).
+// A box centred on the origin: 16 vertices and normals, 12 triangles.
+int32_t BuildBoxMesh(uint32_t index, float width, float height, float depth);
+int32_t BuildTriangleMesh(uint32_t index, float x1, float y1, float z1, float x2, float y2, float z2, float x3, float y3,
+                          float z3);
+// The built-in meshes, by the numbers the loaders use.
+enum : uint16_t { kMeshSphere = 189, kMeshCube = 190, kMeshCylinder = 191, kMeshPlane = 193, kMeshCone = 194 };
+// A built-in mesh; 1 when loaded, else 0.
+int32_t LoadMeshFromResource(uint32_t index, uint16_t id);
+// The bytes of a built-in mesh (a binary .x file); empty for an unknown id.
+const std::string& BuiltinMeshBytes(uint16_t id);
+// Built-in meshes scaled to size (the plane to width by height).
+int32_t LoadSphereMesh(uint32_t index, float size);
+int32_t LoadCubeMesh(uint32_t index, float size);
+int32_t LoadCylinderMesh(uint32_t index, float size);
+int32_t LoadConeMesh(uint32_t index, float size);
+int32_t LoadPlaneMesh(uint32_t index, float width, float height);
+// A mesh read from .x data in memory or from a file (the name goes through the pack first);
+// 1 when read, else 0 with the record untouched.
+int32_t LoadMeshFromMemory(uint32_t index, std::string_view data);
+int32_t LoadMeshFile(uint32_t index, const std::string& fileName);
+
+// ---- Whole-record edits; index 0 (no mesh) changes nothing and returns 1.
+int32_t ScaleMeshData(uint32_t index, float sx, float sy, float sz);
+// Turns positions and normals by three angles in degrees (about x, then y, then z).
+int32_t RotateMeshData(uint32_t index, float ax, float ay, float az);
+int32_t SetMeshNormalsAll(uint32_t index, float nx, float ny, float nz);
+int32_t ScaleMeshNormals(uint32_t index, float factor);
+int32_t SetMeshVertexYAll(uint32_t index, float y);
+
+// ---- Meshes and objects.
+// A new record holding the geometry of an object's model (limb and texture filters, -1 for
+// any), every limb placed by its frames; its index, or -1 without a model or when the record
+// cannot make a model.
+int32_t MakeMeshFromObject(uint32_t object, int32_t limbFilter, int32_t textureFilter);
+// Gives an object without a model a one-limb model made from the mesh (with a texture, 0 for
+// none); 1, or 0 with no model left behind. An object that has a model is left as it is (1).
+int32_t EnsureObjectVisual(uint32_t object, uint32_t mesh);
+int32_t EnsureObjectVisualForLoad(uint32_t object, uint32_t mesh, int32_t texture);

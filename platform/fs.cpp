@@ -25,8 +25,12 @@ std::string Normalise(const std::string& name) {
   for (char& c : s)
     if (c == '\\') c = '/';
   if (s.size() >= 2 && std::isalpha(static_cast<unsigned char>(s[0])) && s[1] == ':') {
-    s = s.substr(2);
-    if (s.empty() || s[0] != '/') s = "/" + s;
+    // The drive's root folder (the root of the file system when the letter has none).
+    std::string path = FsDriveRoot(s[0]);
+    while (!path.empty() && path.back() == '/') path.pop_back();
+    if (s.size() == 2 || s[2] != '/') path += '/';
+    path.append(s, 2, std::string::npos);
+    s = std::move(path);
   }
   return s;
 }
@@ -52,6 +56,14 @@ std::string Resolve(const std::string& name, bool) {
   if (s.empty()) return s;
   struct stat st;
   if (lstat(s.c_str(), &st) == 0) return s;  // exact match: the common case
+  // A new name in a folder that exists as written: only the last part needs matching.
+  const size_t last = s.find_last_of('/');
+  if (last != std::string::npos && last > 0 && last + 1 < s.size() && lstat(s.substr(0, last).c_str(), &st) == 0) {
+    const std::string part = s.substr(last + 1);
+    std::string found;
+    if (part == "." || part == ".." || !MatchInFolder(s.substr(0, last), part, found)) return s;
+    return s.substr(0, last + 1) + found;
+  }
   bool absolute = s[0] == '/';
   std::string out = absolute ? "/" : "";
   size_t pos = absolute ? 1 : 0;
@@ -253,6 +265,22 @@ bool FsWriteFileAtomic(const std::string& name, const std::string& data) {
     return false;
   }
   return true;
+}
+
+int FsCreateTempBeside(const std::string& target, std::string& tempPath) {
+  tempPath.clear();
+  const std::string path = SaveTarget(FsResolveForWrite(target));
+  return path.empty() ? -1 : CreateUniqueFile(FsFolderOf(path), tempPath);
+}
+
+bool FsCommitTemp(const std::string& tempPath, const std::string& target) {
+  const std::string path = SaveTarget(FsResolveForWrite(target));
+  struct stat old;
+  const bool exists = !path.empty() && stat(path.c_str(), &old) == 0;
+  bool ok = !path.empty() && (!exists || (S_ISREG(old.st_mode) && chmod(tempPath.c_str(), old.st_mode & 07777) == 0));
+  if (ok && rename(tempPath.c_str(), path.c_str()) == 0) return true;
+  unlink(tempPath.c_str());
+  return false;
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // The path layer: every file name the system opens passes through here. Both '\' and '/'
 // separate folders, a drive letter "X:" maps to the file-system root, and each component of
@@ -48,3 +49,69 @@ void FsRemoveTempFolder();
 std::string FsCreateTempFile(const std::string& fileName, const void* data, size_t size);
 // The per-user settings folder ($XDG_CONFIG_HOME/vellumark), created when missing.
 std::string FsConfigFolder();
+
+// ---- Drives, file and folder operations (fs_ops.cpp)
+
+// Drive letters map to host folders: "C:" is "/" unless set otherwise, and a letter without a
+// mapping also resolves to "/"; only mapped letters count as drives in listings.
+void FsSetDriveRoot(char letter, const std::string& hostFolder);  // "" removes the mapping
+void FsResetDrives();
+std::string FsDriveRoot(char letter);  // "" when the letter is not mapped
+// A host path as the program sees it: "X:\..." through the mapped drive whose root holds it
+// (the longest root wins).
+std::string FsToProgramPath(const std::string& hostPath);
+
+// A file or folder of that name exists (links count as what they point to).
+bool FsPathExists(const std::string& name);
+// Size of a regular file that opens for reading; -1 otherwise.
+int64_t FsFileSize(const std::string& name);
+// True when the file has no owner write permission, or does not exist.
+bool FsIsReadOnly(const std::string& name);
+// Creates an empty file; false when the name exists or the file cannot be made.
+bool FsMakeFileExclusive(const std::string& name);
+// Copies a regular file through a temporary file beside the target; false (and the target
+// untouched) when the target exists or anything fails.
+bool FsCopyFile(const std::string& from, const std::string& to);
+// Renames a file or folder; never replaces an existing target. A file is copied and the
+// source deleted where the target lies on another file system.
+bool FsMoveFile(const std::string& from, const std::string& to);
+bool FsMakeFolder(const std::string& name);
+// Makes a folder and every missing folder above it; true when it exists afterwards.
+bool FsMakeFolders(const std::string& name);
+// Removes an empty folder.
+bool FsRemoveFolder(const std::string& name);
+// The real root folder and the user's home folder, which no command may delete.
+bool FsIsProtectedFolder(const std::string& name);
+// Deletes everything inside the folder; links are removed, never followed. The folder itself
+// is removed too when removeTop is set, unless it is a drive's root. False when the folder
+// cannot be opened or is protected; entries that cannot be deleted are left.
+bool FsDeleteTree(const std::string& name, bool removeTop);
+
+// One entry of a folder listing, in the order the file system reports them.
+struct FsEntry {
+  std::string name;
+  bool folder = false;
+  int64_t size = 0;
+  int64_t writeTime = 0;  // seconds since 1970
+};
+// The entries of a folder, "." and ".." included; false when it cannot be read.
+bool FsListFolder(const std::string& name, std::vector<FsEntry>& out);
+// Regular files of a folder tree, depth first in listing order, as paths relative to the top
+// joined by '/'; links and other kinds are left out. False when the top cannot be opened.
+bool FsListTreeFiles(const std::string& top, std::vector<std::string>& out);
+
+// Opens a path below the host folder top (components joined by '/') without following any
+// link on the way; with create, missing folders are made and the file is made new (an
+// existing one fails). Returns a file descriptor or -1.
+int FsOpenBelow(const std::string& top, const std::string& relative, bool create);
+
+// A new temporary file beside the file a save of target lands in (as FsWriteFileAtomic): its
+// descriptor, or -1; tempPath receives its path. FsCommitTemp renames it over that file (a
+// replaced file keeps its mode; a folder or device is never replaced) or deletes it.
+int FsCreateTempBeside(const std::string& target, std::string& tempPath);
+bool FsCommitTemp(const std::string& tempPath, const std::string& target);
+
+// One byte of an existing file, read or written in place (the file keeps its length).
+// False when the file does not open; an offset outside the file reads 0 and writes nothing.
+bool FsPeekByte(const std::string& name, int64_t offset, uint8_t* value);
+bool FsPokeByte(const std::string& name, int64_t offset, uint8_t value);

@@ -3,6 +3,7 @@
 #include "core/command_table.h"
 #include "core/commands.h"
 #include "display/commands.h"
+#include "model/commands.h"
 #include "scene3d/commands.h"
 #include "sound/commands/commands.h"
 #include "system/commands.h"
@@ -22,6 +23,10 @@ const CommandFamily kFamilies[] = {
     {"force feedback", ForceCommands},
     {"checklist", ChecklistCommands},
     {"mouse", MouseCommands},
+    {"files", FileCommands},
+    {"streams", StreamCommands},
+    {"ftp", FtpCommands},
+    {"window and system", WindowCommands},
     {"bitmaps", BitmapCommands},
     {"drawing", DrawCommands},
     {"text", TextCommands},
@@ -31,6 +36,7 @@ const CommandFamily kFamilies[] = {
     {"3d maths", Maths3dCommands},
     {"images", ImageCommands},
     {"sprites", SpriteCommands},
+    {"model files", ModelFileCommands},
     {"sound", SoundCommands},
     {"music", MusicCommands},
 };

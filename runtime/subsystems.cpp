@@ -7,7 +7,7 @@
 #include "core/run_state.h"
 #include "display/display.h"
 #include "display/record_pools.h"
-#include "model/mesh_data.h"
+#include "model/model_state.h"
 #include "scene3d/record_pools.h"
 #include "scene3d/scene.h"
 #include "sound/commands/sound_services.h"
@@ -48,12 +48,12 @@ const Subsystem kSubsystems[] = {
     {"core", ResetCoreState, [] { StartCoreRun(); return true; }, nullptr},
     {"display", ResetDisplayState, StartDisplay, StopDisplay},
     {"animations", ReleaseAllAnimations, nullptr, nullptr},
-    {"model", FreeMeshPool, [] { CreateMeshPool(); return true; }, FreeMeshPool},
+    {"model", ResetModelState, StartModels, StopModels},
     {"scene3d", ResetSceneState, StartScene, StopScene},
     {"collision", ResetCollisionWorld, nullptr, ResetCollisionWorld},
     {"sound", ResetSoundState, [] { InitSoundListener(); return true; }, [] { CloseAllMusic(); FreeAllSounds(); }},
     {"input", ResetInputState, nullptr, ReleaseForceFeedback},
-    {"system", ResetSystemState, [] { ResetWindowState(); return true; }, FtpShutdown},
+    {"system", ResetSystemState, [] { ResetWindowState(); return true; }, StopSystemServices},
 };
 
 }  // namespace

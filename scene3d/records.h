@@ -20,6 +20,8 @@ struct ObjectRecord {
   ModelHandle* model;
   void* playingAnimation;
   int32_t limbCount;
+  float frameCount;  // the number of the last animation frame
+  int32_t matrixTilesX, matrixTilesZ;  // a tiled matrix's tiles (its grid mesh is limb 0's)
   std::vector<LimbRecord> limbs;  // its size is the limb capacity
 };
 

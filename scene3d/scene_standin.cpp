@@ -2,6 +2,7 @@
 // record 0 of the image, object, mesh and texture pools is reserved, so no user item gets it.
 #include "display/record_pools.h"
 #include "model/mesh_data.h"
+#include "model/model_handle.h"
 #include "scene3d/record_pools.h"
 #include "scene3d/records.h"
 #include "scene3d/scene.h"
@@ -31,6 +32,8 @@ void ResetSceneRenderDefaults() {}
 void ReleaseObjectRecordContents(uint32_t object) {
   if (!g_objectPool.InUse(object)) return;
   ObjectRecord& o = g_objectPool[object];
+  delete o.model;
+  o.model = nullptr;
   for (LimbRecord& limb : o.limbs) {
     for (int32_t& mesh : limb.meshData) {
       if (mesh > 0) FreeMeshData(uint32_t(mesh));

@@ -8,3 +8,8 @@ std::span<const CommandDef> InputCommands();
 std::span<const CommandDef> ForceCommands();
 std::span<const CommandDef> MouseCommands();
 std::span<const CommandDef> ChecklistCommands();
+// Files and folders, file streams, FTP, and the display, window and system commands.
+std::span<const CommandDef> FileCommands();
+std::span<const CommandDef> StreamCommands();
+std::span<const CommandDef> FtpCommands();
+std::span<const CommandDef> WindowCommands();

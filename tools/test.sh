@@ -3,7 +3,7 @@
 #   1. the release build with the benchmarks and tools, its test suite, every test binary
 #      shuffled and repeated, and the font generator against data/system_font.bin,
 #   2. the same suite built with clang under AddressSanitizer + UndefinedBehaviorSanitizer,
-#      also shuffled and repeated,
+#      also shuffled,
 #   3. the sound engine's threaded tests under ThreadSanitizer,
 #   4. each fuzz target for a short while (VK_FUZZ_SECONDS, default 10).
 set -euo pipefail
@@ -15,13 +15,13 @@ export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy LIBGL_ALWAYS_SOFTWARE=1 E
 export VK_REQUIRE_GL=1
 jobs=$(nproc)
 
-# Every test binary whole, in a shuffled order and twice over: a test that leans on state
+# Every test binary whole, in a shuffled order (the release build twice over): a test that leans on state
 # another left behind, or a subsystem whose reset misses something, fails here.
 shuffled() {
   for dir in tests/*/; do
     t=$1/tests/test_$(basename "$dir")
     [[ -x $t ]] || continue
-    "$t" --gtest_shuffle --gtest_repeat=2 >"$1/shuffled.log" 2>&1 || {
+    "$t" --gtest_shuffle --gtest_repeat="$2" >"$1/shuffled.log" 2>&1 || {
       grep -E '^\[  FAILED|Failure|Randomizing' "$1/shuffled.log" | head -n 20
       echo "$t failed shuffled and repeated"
       return 1
@@ -29,26 +29,26 @@ shuffled() {
   done
 }
 
-echo "== release build, benchmarks and tools"
+echo "== release build, benchmarks and tools ($(date +%T))"
 tools/build.sh -DVK_BENCH=ON
 (cd build && ctest --no-tests=error --output-on-failure -j "$jobs") | tee build/ctest.log | grep -vE '^ *(Start|[0-9]+/[0-9]+ Test)' 
-shuffled build
+shuffled build 2
 build/tools/gen_system_font /usr/share/fonts/truetype/dejavu/DejaVuSansMono-Bold.ttf build/system_font.bin
 cmp build/system_font.bin data/system_font.bin
 
-echo "== sanitizer build"
+echo "== sanitizer build ($(date +%T))"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 CC=clang CXX=clang++ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVK_SANITIZE=ON -DVK_FUZZ=ON >/dev/null
 cmake --build build-asan
 (cd build-asan && ctest --no-tests=error --output-on-failure -j "$jobs") | tee build-asan/ctest.log | grep -vE '^ *(Start|[0-9]+/[0-9]+ Test)' 
-shuffled build-asan
+shuffled build-asan 1
 
-echo "== thread sanitizer: the sound engine's threads"
+echo "== thread sanitizer: the sound engine's threads ($(date +%T))"
 CC=clang CXX=clang++ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVK_TESTS=OFF -DVK_SOUND_TSAN=ON >/dev/null
 cmake --build build-tsan --target test_sound_tsan
 TSAN_OPTIONS=halt_on_error=1 build-tsan/test_sound_tsan --gtest_brief=1
 
-echo "== fuzzing"
+echo "== fuzzing ($(date +%T))"
 secs=${VK_FUZZ_SECONDS:-10}
 mkdir -p build-asan/fuzz-corpus
 for f in build-asan/tests/fuzz_*; do

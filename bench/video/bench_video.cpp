@@ -85,7 +85,7 @@ int main() {
   CreateDisplayPools();
   SetFullScreenFlag(0);
   g_display.depth = 16;
-  if (!CreateD3DAndSurfaces(640, 480, 1)) return 1;
+  if (!CreateSurfacesAndDevice(640, 480, 1)) return 1;
   ResetDisplayRunState();
   InitCommandTable();
   ClockUseVirtual(true, 0);

@@ -65,6 +65,7 @@ bool XDataCursor::Float(float* out) {
 
 bool XDataCursor::Floats(float* out, size_t n) {
   if (n > Remaining()) return false;
+  if (n == 0) return true;
   std::memcpy(out, object_.data.data() + pos_, n * 4);
   pos_ += n;
   return true;

@@ -146,11 +146,11 @@ TEST_F(PoolTest, ObjectRecordsOwnLimbsThatGrowAndAreFreed) {
   EXPECT_EQ(g_objectPool[o].limbs.size(), 64u);
   AllocMeshData();  // record 0 means none, as after 3D start-up
   uint32_t mesh = AllocMeshData();
-  g_meshPool[mesh].buffers[0] = std::malloc(16);
+  g_meshPool[mesh].vertices.assign(12, 1.0f);
   g_objectPool[o].limbs[3].meshData[0] = int32_t(mesh);
   EXPECT_EQ(FreeObjectRecord(o), 1);
   EXPECT_EQ(g_meshPool[mesh].inUse, 0);
-  EXPECT_EQ(g_meshPool[mesh].buffers[0], nullptr);
+  EXPECT_TRUE(g_meshPool[mesh].vertices.empty());
   FreeAllPools();
 }
 

@@ -1,6 +1,7 @@
 // What the 3D device draws, read back from a 64x64 offscreen target: lighting with the default
-// material, point-light range, spot cones, culling, linear fog, the blend pairs and wireframe;
-// and the state sequence the same frame leaves in the recording device.
+// material, point-light range, spot cones, culling, linear fog, the blend pairs, wireframe,
+// colour keys, texture and mip filters; and the state sequence the same frame leaves in the
+// recording device.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -267,6 +268,34 @@ TEST_F(DevicePixels, ColourKeyedTexturesHaveHolesAndFiltersChooseTexels) {
   const int grey = Red(At(-0.2f, -5, 10));
   EXPECT_GT(grey, 40);
   EXPECT_LT(grey, 215);
+}
+
+TEST_F(DevicePixels, MipFilterChoosesTheLevelOrBlendsTwo) {
+  VK_NEED_GL(HaveGl());
+  // A white 64 x 64 level over a black 32 x 32 one, drawn about 1.7 times smaller (level of
+  // detail about 0.74): no mip filter keeps level 0, point takes level 1, linear blends a
+  // quarter of level 0 into level 1.
+  TextureLevel white, black;
+  white.width = white.height = 64;
+  white.texels.assign(64 * 64, 0xFFFFFFFFu);
+  black.width = black.height = 32;
+  black.texels.assign(32 * 32, 0xFF000000u);
+  d_->SetTexture(0, d_->CreateTexture({white, black}));
+  d_->SetRenderState(kRsLighting, 0);
+  d_->SetTextureStageState(0, kTssMinFilter, 1);
+  const struct {
+    uint32_t mip;
+    int low, high;
+  } cases[] = {{1, 255, 255}, {2, 0, 0}, {3, 30, 110}};
+  for (const auto& c : cases) {
+    d_->SetTextureStageState(0, kTssMipFilter, c.mip);
+    Clear(0x00FF00);
+    Draw(Grid(10, 6, 1));
+    const uint32_t centre = At(0.3f, 0.3f, 10);
+    EXPECT_GE(Red(centre), c.low) << c.mip;
+    EXPECT_LE(Red(centre), c.high) << c.mip;
+    EXPECT_EQ(Red(centre), Green(centre)) << c.mip;
+  }
 }
 
 TEST(DeviceBuffers, KeptBuffersDrawOnGlWhenMadeBeforeItAndAfterAReset) {

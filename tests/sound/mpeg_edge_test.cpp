@@ -142,7 +142,7 @@ TEST(MpegFrames, CheckWordIsSkippedNotVerified) {
 TEST(MpegFrames, FullScaleClipsInsteadOfWrapping) {
   TempDir dir;
   const std::string src = dir.File("loud.wav"), enc = dir.File("loud.mp2");
-  ASSERT_TRUE(Shell("sox -n -r 44100 -c 1 -b 16 " + src + " synth 0.3 square 200 vol 0.999"));
+  ASSERT_TRUE(Shell("sox -R -n -r 44100 -c 1 -b 16 " + src + " synth 0.3 square 200 vol 0.999"));
   ASSERT_TRUE(Shell("twolame --quiet -b 192 -m m " + src + " " + enc));
   std::vector<int16_t> ours = DecodeFrames(ReadBytes(enc)), ref = FfmpegDecode(enc, 2);
   EXPECT_EQ(*std::max_element(ours.begin(), ours.end()), 32767);
@@ -202,6 +202,11 @@ TEST(MpegLoader, TagsWrappersAndTheSearchWindow) {
     EXPECT_EQ(LoadMpeg(mp3, kSoundModeExactMpeg) == plain, c.loads) << c.name;
     EXPECT_EQ(SoundFiles().last_error, c.loads ? 0 : 10) << c.name;
   }
+  // A first frame marked dual channel ahead of stereo frames decodes the same: the mode may change per frame.
+  std::vector<uint8_t> dual = data;
+  SetBits(dual, 3, 0, 2, 2);
+  WriteBytes(mp3, dual);
+  EXPECT_EQ(LoadMpeg(mp3, kSoundModeExactMpeg), plain);
   // MPEG data inside a RIFF file's data chunk.
   WriteBytes(mp3, data);
   const std::string wav = dir.File("w.wav");

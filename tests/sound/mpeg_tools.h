@@ -10,8 +10,9 @@ std::vector<uint8_t> ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& data);
 std::vector<int16_t> ReadPcm16(const std::string& path);
 // A test signal at `rate` Hz: a sweep and noise, then a click train that forces short blocks.
+// The noise is seeded the same every run, so a comparison never depends on the draw.
 bool MakeSignal(const std::string& path, int rate, int channels, double seconds = 1.0);
-// ffmpeg's own 16-bit decode of an MPEG audio file (float decoder, so rounding is the only loss).
+// ffmpeg's own 16-bit decode of a bare MPEG audio stream (float decoder, so rounding is the only loss).
 std::vector<int16_t> FfmpegDecode(const std::string& path, int layer);
 
 struct PcmDiff {

@@ -113,7 +113,7 @@ TEST_F(MusicTest, MidiWavAndMpegPlayIntoTheMixAndStop) {
   dir_.Write("tune.mid", TinyMidi(8));
   const std::string wav = Wav("tune.wav", Tone(44100 * 2));
   const std::string mp3 = dir_.File("tune.mp3");
-  ASSERT_TRUE(Shell("sox -n -r 44100 -c 1 " + dir_.File("src.wav") + " synth 2 sine 500 2>/dev/null && lame --quiet " +
+  ASSERT_TRUE(Shell("sox -R -n -r 44100 -c 1 " + dir_.File("src.wav") + " synth 2 sine 500 2>/dev/null && lame --quiet " +
                     dir_.File("src.wav") + " " + mp3));
   int n = 1;
   for (const std::string& file : {dir_.File("tune.mid"), wav, mp3}) {
@@ -169,7 +169,7 @@ TEST_F(MusicTest, ThePollStopsOrRestartsTheCurrentTrackAtItsEnd) {
 TEST_F(MusicTest, WavAndMpegPositionsReachTheirLengthAtTheEnd) {
   const std::string wav = Wav("short.wav", Tone(4410));
   const std::string mp3 = dir_.File("short.mp3");
-  ASSERT_TRUE(Shell("sox -n -r 44100 -c 1 " + dir_.File("src.wav") + " synth 0.1 sine 500 2>/dev/null && lame --quiet " +
+  ASSERT_TRUE(Shell("sox -R -n -r 44100 -c 1 " + dir_.File("src.wav") + " synth 0.1 sine 500 2>/dev/null && lame --quiet " +
                     dir_.File("src.wav") + " " + mp3));
   for (const std::string& file : {wav, mp3}) {
     ASSERT_EQ(Do(kLoad, {file.c_str(), 1}).error, 0) << file;

@@ -83,7 +83,7 @@ TEST_F(StreamTest, LoopingStreamNeverEnds) {
   StartManual();
   TempDir dir;
   const std::string wav = dir.File("l.wav");
-  ASSERT_TRUE(Shell("sox -n -r 22050 -c 1 -b 8 " + wav + " synth 0.15 sine 300"));
+  ASSERT_TRUE(Shell("sox -R -n -r 22050 -c 1 -b 8 " + wav + " synth 0.15 sine 300"));
   SoundStream* s = StreamOpen(wav.c_str(), kSoundLoopNormal, 0);
   ASSERT_NE(s, nullptr);
   StreamSetEndCallback(s, OnEnd, 1);

@@ -10,7 +10,7 @@ TEST_F(SoundTest, SampleLoadReadsWavThenMpeg) {
   StartNoSound();
   TempDir dir;
   const std::string wav8 = dir.File("a.wav"), mp3 = dir.File("b.mp3"), junk = dir.File("c.bin");
-  ASSERT_TRUE(Shell("sox -n -r 11025 -c 1 -b 8 -e unsigned-integer " + wav8 + " synth 0.1 sine 500"));
+  ASSERT_TRUE(Shell("sox -R -D -n -r 11025 -c 1 -b 8 -e unsigned-integer " + wav8 + " synth 0.1 sine 500"));
   ASSERT_TRUE(MakeSignal(dir.File("s.wav"), 32000, 2, 0.3));
   ASSERT_TRUE(Shell("lame -t --quiet -b 96 " + dir.File("s.wav") + " " + mp3));
   dir.Write("c.bin", std::string(1000, '\x42'));

@@ -106,7 +106,10 @@ RunOutcome RunVka(const std::string& program, const VkaOptions& options) {
                                            "--grab",       dir.File("grab.png")};
     args.insert(args.end(), more.begin(), more.end());
     r.err = CaptureStderr(dir.File("stderr.txt"), [&] {
-      g_afterRunHook = [&] { CopyCells(r); };
+      g_afterRunHook = [&] {
+        CopyCells(r);
+        if (options.afterRun) options.afterRun();
+      };
       r.status = ToolMain(args);
       g_afterRunHook = nullptr;
     });

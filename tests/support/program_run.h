@@ -69,17 +69,18 @@ struct VkaOptions {
   std::string input;
   bool builtGame = false;
   bool windowed = false;
+  std::function<void()> afterRun;  // when the run loop has ended, before anything is released
 };
 RunOutcome RunVka(const std::string& program, const VkaOptions& options);
 inline RunOutcome RunVka(const std::string& program, int64_t frames, const std::string& input = "",
                          bool builtGame = false) {
-  return RunVka(program, VkaOptions{frames, input, builtGame, false});
+  return RunVka(program, VkaOptions{frames, input, builtGame, false, nullptr});
 }
 // The same for a source text written to a temporary file.
 RunOutcome RunVkaSource(const std::string& source, const VkaOptions& options);
 inline RunOutcome RunVkaSource(const std::string& source, int64_t frames, const std::string& input = "",
                                bool builtGame = false) {
-  return RunVkaSource(source, VkaOptions{frames, input, builtGame, false});
+  return RunVkaSource(source, VkaOptions{frames, input, builtGame, false, nullptr});
 }
 
 // Puts a test command into the command table (operand kinds as the loader checks them).

@@ -35,13 +35,6 @@ struct Dct<1, Level> {
   static inline void Run(const float* x, float* X) { X[0] = x[0]; }
 };
 
-
-inline int16_t ToPcm(float v) {
-  if (v >= 32767.0f) return 32767;
-  if (v <= -32768.0f) return -32768;
-  return (int16_t)std::lrintf(v);
-}
-
 // The DCT of 32 subband samples goes into the ring block at pos.
 void Matrix(float* v, const float* in) {
   float X[32];
@@ -75,6 +68,14 @@ void Window(const float (*ring)[64], int pos, const float* window, float* sum) {
 #endif
   WindowPlain(ring, pos, window, sum);
 }
+
+#if !defined(__SSE2__)
+inline int16_t ToPcm(float v) {
+  if (v >= 32767.0f) return 32767;
+  if (v <= -32768.0f) return -32768;
+  return (int16_t)std::lrintf(v);
+}
+#endif
 
 // Rounds, clips and stores 32 samples per channel, interleaved for two channels.
 void Store(const float* left, const float* right, int channels, int16_t* out) {

@@ -1,0 +1,95 @@
+// A 64 MB FTP get and put over loopback: the FTP commands' engine (connect, transfer,
+// disconnect) against the curl command line doing the same on the same server in the same
+// run. Prints the times and the ratio curl time / our time (goal: at least 0.9).
+// Usage: bench_ftp [MB] [runs].
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <utility>
+
+#include "system/ftp_session.h"
+#include "tests/support/ftp_server.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(const std::function<bool()>& work) {
+  auto start = Clock::now();
+  if (!work()) std::fprintf(stderr, "bench_ftp: a transfer failed\n");
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// The best time of each side, the two run in turns so both meet the same machine load.
+std::pair<double, double> BestOfTurns(int runs, const std::function<bool()>& a, const std::function<bool()>& b) {
+  double bestA = 1e30, bestB = 1e30;
+  for (int r = 0; r < runs; ++r) {
+    bestA = std::min(bestA, Seconds(a));
+    bestB = std::min(bestB, Seconds(b));
+  }
+  return {bestA, bestB};
+}
+
+bool Curl(const std::string& args) { return std::system(("curl -s -S " + args).c_str()) == 0; }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const size_t megabytes = argc > 1 ? size_t(std::max(1, std::atoi(argv[1]))) : 64;
+  const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 7;
+  char tmpl[] = "/tmp/vk_bench_ftp_XXXXXX";
+  if (!mkdtemp(tmpl)) return 1;
+  const std::string folder = tmpl, root = folder + "/root", local = folder + "/local";
+  fs::create_directories(root);
+  fs::create_directories(local);
+  {
+    std::string chunk(1 << 20, '\0');
+    for (size_t i = 0; i < chunk.size(); ++i) chunk[i] = char(i * 31 + 7);
+    std::ofstream big(root + "/big.bin", std::ios::binary), up(local + "/up.bin", std::ios::binary);
+    for (size_t k = 0; k < megabytes; ++k) {
+      big << chunk;
+      up << chunk;
+    }
+  }
+  double worst = 1e30;
+  {
+    FtpTestServer server(root);
+    if (!server.Running()) {
+      std::fprintf(stderr, "bench_ftp: the FTP server did not start\n");
+      return 1;
+    }
+    const std::string url = "ftp://user:pass@" + server.Address() + "/";
+    const auto [curlGet, oursGet] = BestOfTurns(
+        runs, [&] { return Curl("-o " + local + "/curl.bin " + url + "big.bin"); },
+        [&] {
+          bool ok = FtpConnect(server.Address(), "user", "pass") && FtpGetFile("big.bin", local + "/ours.bin", 0, false);
+          FtpDisconnect(0);
+          return ok;
+        });
+    const auto [curlPut, oursPut] = BestOfTurns(
+        runs, [&] { return Curl("-T " + local + "/up.bin " + url + "curl_up.bin"); },
+        [&] {
+          bool ok = FtpConnect(server.Address(), "user", "pass") && FtpPutFile(local + "/up.bin");
+          FtpDisconnect(0);
+          return ok;
+        });
+    FtpShutdown();
+    const bool same = fs::file_size(local + "/ours.bin") == megabytes << 20 && fs::file_size(root + "/up.bin") == megabytes << 20;
+    std::printf("%zu MB over loopback, best of %d runs%s\n%-12s %10s %10s %8s\n", megabytes, runs,
+                same ? "" : " (SIZES DIFFER)", "transfer", "curl ms", "ours ms", "ratio");
+    std::printf("%-12s %10.1f %10.1f %8.2f\n", "get", curlGet * 1e3, oursGet * 1e3, curlGet / oursGet);
+    std::printf("%-12s %10.1f %10.1f %8.2f\n", "put", curlPut * 1e3, oursPut * 1e3, curlPut / oursPut);
+    worst = std::min(curlGet / oursGet, curlPut / oursPut);
+  }
+  std::printf("\nlowest ratio: %.2f (goal: at least 0.9)\n", worst);
+  std::error_code ec;
+  fs::remove_all(folder, ec);
+  return 0;
+}

@@ -1,0 +1,45 @@
+// Model file commands: converting a 3DS file to an X file.
+#include <string>
+
+#include "core/handler.h"
+#include "core/pack.h"
+#include "model/commands.h"
+#include "model/convert3ds/writer_x.h"
+#include "platform/fs.h"
+
+namespace {
+
+// The text after the last '.', searched down to index 1; "" when there is none.
+std::string Extension(const std::string& name) {
+  for (size_t i = name.size(); i-- > 1;)
+    if (name[i] == '.') return name.substr(i + 1);
+  return {};
+}
+
+// A file of that name exists, in the pack or on disk; mapped gets the path to open.
+bool Exists(const std::string& name, std::string* mapped) {
+  *mapped = name;
+  MapThroughPack(*mapped, "dat");
+  return FsFileExists(*mapped);
+}
+
+// CONVERT 3DS TO X source, target: errors 7931 (source not .3ds), 7932 (target not .x), 105
+// (source missing), 106 (target exists), checked in that order.
+void CmdConvert3dsToX() {
+  const std::string source = OpString(0), target = OpString(1);
+  SkipOperands(2);
+  std::string from, to;
+  if (!FsEqualsNoCase(Extension(source), "3ds")) return RunError(kErrConvertSourceNot3ds);
+  if (!FsEqualsNoCase(Extension(target), "x")) return RunError(kErrConvertTargetNotX);
+  if (!Exists(source, &from)) return RunError(kErrFileNotFound);
+  if (Exists(target, &to)) return RunError(kErrFileExists);
+  Convert3dsToX(from, target);
+}
+
+const CommandDef kModelFileCommands[] = {
+    {7941, CmdConvert3dsToX, "ss"},
+};
+
+}  // namespace
+
+std::span<const CommandDef> ModelFileCommands() { return kModelFileCommands; }

@@ -1,0 +1,321 @@
+// 3DS to X text: a sink of the 3DS reader that writes each part of the model as it arrives,
+// materials first, then frames with their meshes, then the animation set.
+#include "model/convert3ds/writer_x.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#include "model/convert3ds/reader_3ds.h"
+#include "platform/fs.h"
+#include "platform/xfile/xfile.h"
+
+namespace {
+
+// Largest source the converter reads; 3DS tables are counted in 16 bits, so real files stay far
+// below it.
+constexpr uint64_t kMaxSourceBytes = uint64_t(1) << 30;
+
+// The name read as a decimal number, as the C library's atoi reads it.
+long LeadingNumber(const std::string& s) {
+  size_t i = 0;
+  while (i < s.size() && (s[i] == ' ' || (s[i] >= '\t' && s[i] <= '\r'))) ++i;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+  long v = 0;
+  for (; i < s.size() && s[i] >= '0' && s[i] <= '9' && v < 100000000; ++i) v = v * 10 + (s[i] - '0');
+  return negative ? -v : v;
+}
+
+// Names as the X text gives them.
+std::string MaterialName(const std::string& name) { return "x3ds_mat_" + SanitiseXName(name); }
+std::string FrameName(const std::string& name) { return "x3ds_" + SanitiseXName(name); }
+// A mesh named by a number above 0 gets an "x" in front.
+std::string MeshName(const std::string& name) {
+  return (LeadingNumber(name) > 0 ? "x" : "") + SanitiseXName(name);
+}
+// A keyframer node names its object's frame: blanks and other signs made '_', cut as the object
+// names are.
+std::string NodeFrameName(const std::string& node) { return FrameName(node.substr(0, 11)); }
+bool WritesScale(const Node3ds& node) {
+  const bool unit = node.scale.size() == 1 && node.scale[0].v[0] == 1.0f && node.scale[0].v[1] == 1.0f &&
+                    node.scale[0].v[2] == 1.0f;
+  return !node.scale.empty() && !unit;
+}
+
+class XTextWriter : public Sink3ds {
+ public:
+  XTextWriter() {
+    out_.reserve(10240);
+    Line("xof 0302txt 0064");
+    Line("Header {");
+    Line("1;");
+    Line("0;");
+    Line("1;");
+    Line("}");
+    Line("");
+  }
+
+  std::string Take() { return std::move(out_); }
+
+  void Material(const Material3ds& m) override {
+    Line("Material " + MaterialName(m.name) + " {");
+    Floats({m.diffuse[0], m.diffuse[1], m.diffuse[2], 1.0f}, ", ", ";;");
+    Floats({m.shininess}, ", ", ";");
+    Floats({m.specular[0], m.specular[1], m.specular[2]}, ", ", ";;");
+    Floats({0.0f, 0.0f, 0.0f}, ", ", ";;");
+    if (m.hasTexture) {
+      Line("TextureFilename {");
+      Line("\"" + m.textureFile + "\";");
+      Line("}");
+    }
+    Line("}");
+    Line("");
+  }
+
+  void FrameOpen(const std::string& name) override { Line("Frame " + FrameName(name) + " {"); }
+
+  void FrameClose() override {
+    Line("}");
+    Line("");
+  }
+
+  void Mesh(const Mesh3ds& m) override {
+    if (m.hasFrameMatrix) {
+      Line("FrameTransformMatrix {");
+      for (int r = 0; r < 4; ++r) {
+        const float* row = m.frameMatrix + 4 * r;
+        Floats({row[0], row[1], row[2], row[3]}, ", ", r < 3 ? "," : ";;");
+      }
+      Line("}");
+    }
+    Line("Mesh " + MeshName(m.name) + " {");
+    Vectors(m.positions);
+    const size_t faces = m.faces.size() / 3;
+    Faces(faces, [&](size_t f, size_t c) { return m.faces[3 * f + c]; });
+    if (!m.materialName.empty()) {
+      Line("MeshMaterialList {");
+      Line("1;");
+      Line("1;");
+      Line("0;;");
+      Line("{" + MaterialName(m.materialName) + "}");
+      Line("}");
+      Line("");
+    }
+    Line("MeshNormals {");
+    Vectors(m.normals);
+    Faces(faces, [](size_t f, size_t c) { return uint32_t(3 * f + c); });
+    Line("}");
+    Line("MeshTextureCoords {");
+    const size_t pairs = m.texCoords.size() / 2;
+    Count(pairs);
+    for (size_t i = 0; i < pairs; ++i)
+      Floats({m.texCoords[2 * i], m.texCoords[2 * i + 1]}, ";", i + 1 < pairs ? ";," : ";;");
+    Line("}");
+    Line("}");
+  }
+
+  void Animation(const std::vector<Node3ds>& nodes) override {
+    Line("AnimationSet x3ds_animset_0 {");
+    int index = 0;
+    for (const Node3ds& node : nodes) {
+      if (node.name == "$$$DUMMY") continue;
+      Line("Animation x3ds_anim_" + std::to_string(index++) + " {");
+      Line("{" + NodeFrameName(node.name) + "}");
+      if (!node.rotation.empty()) Keys(0, node.rotation, 4);
+      if (WritesScale(node)) Keys(1, node.scale, 3);
+      if (!node.position.empty()) Keys(2, node.position, 3);
+      Line("}");
+    }
+    Line("}");
+  }
+
+ private:
+  void Line(const std::string& text) {
+    out_ += text;
+    out_ += '\n';
+  }
+  void Number(float v) {
+    char buf[64];
+    const double d = std::isfinite(v) ? double(v) : 0.0;
+    const auto r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::fixed, 6);
+    out_.append(buf, r.ptr);
+  }
+  void Int(uint64_t v) {
+    char buf[24];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    out_.append(buf, r.ptr);
+  }
+  // One line of numbers joined by sep and closed by end.
+  void Floats(std::initializer_list<float> values, const char* sep, const char* end) {
+    bool first = true;
+    for (float v : values) {
+      if (!first) out_ += sep;
+      first = false;
+      Number(v);
+    }
+    out_ += end;
+    out_ += '\n';
+  }
+  void Count(size_t n) {
+    Int(n);
+    out_ += ";\n";
+  }
+  void Vectors(const std::vector<float>& xyz) {
+    const size_t n = xyz.size() / 3;
+    Count(n);
+    for (size_t i = 0; i < n; ++i)
+      Floats({xyz[3 * i], xyz[3 * i + 1], xyz[3 * i + 2]}, "; ", i + 1 < n ? ";," : ";;");
+  }
+  template <class Corner>
+  void Faces(size_t n, Corner corner) {
+    Count(n);
+    for (size_t f = 0; f < n; ++f) {
+      out_ += "3;";
+      for (size_t c = 0; c < 3; ++c) {
+        if (c > 0) out_ += ',';
+        Int(corner(f, c));
+      }
+      out_ += f + 1 < n ? ";,\n" : ";;\n";
+    }
+  }
+  void Keys(int type, const std::vector<Key3ds>& keys, int values) {
+    Line("AnimationKey {");
+    Count(size_t(type));
+    Count(keys.size());
+    for (size_t i = 0; i < keys.size(); ++i) {
+      Int(keys[i].frame);
+      out_ += "; ";
+      Int(uint64_t(values));
+      out_ += "; ";
+      for (int v = 0; v < values; ++v) {
+        if (v > 0) out_ += ", ";
+        Number(keys[i].v[v]);
+      }
+      out_ += i + 1 < keys.size() ? ";;,\n" : ";;;\n";
+    }
+    Line("}");
+  }
+  std::string out_;
+};
+
+
+// The same model as .x objects, as the X text would read back: every number kept to the six
+// decimals the text gives it.
+class XObjectWriter : public Sink3ds {
+ public:
+  explicit XObjectWriter(XFile* out) : out_(out) {
+    out_->objects.clear();
+    XObject& header = out_->Add("Header");
+    header.PushInt(1), header.PushInt(0), header.PushInt(1);
+  }
+
+  void Material(const Material3ds& m) override {
+    XObject& o = out_->Add("Material", MaterialName(m.name));
+    Push(o, {m.diffuse[0], m.diffuse[1], m.diffuse[2], 1.0f, m.shininess, m.specular[0], m.specular[1], m.specular[2],
+             0.0f, 0.0f, 0.0f});
+    if (m.hasTexture) o.AddChild("TextureFilename").PushString(m.textureFile);
+  }
+
+  void FrameOpen(const std::string& name) override {
+    frames_.push_back(frames_.empty() ? &out_->Add("Frame", FrameName(name)) : &frames_.back()->AddChild("Frame", FrameName(name)));
+  }
+
+  void FrameClose() override {
+    if (!frames_.empty()) frames_.pop_back();
+  }
+
+  void Mesh(const Mesh3ds& m) override {
+    if (m.hasFrameMatrix) Push(Child("FrameTransformMatrix", ""), std::vector<float>(m.frameMatrix, m.frameMatrix + 16));
+    XObject& mesh = Child("Mesh", MeshName(m.name));
+    const uint32_t faces = uint32_t(m.faces.size() / 3);
+    mesh.PushInt(uint32_t(m.positions.size() / 3));
+    Push(mesh, m.positions);
+    mesh.PushInt(faces);
+    for (uint32_t f = 0; f < faces; ++f) mesh.PushInt(3), mesh.PushInt(m.faces[3 * f]), mesh.PushInt(m.faces[3 * f + 1]), mesh.PushInt(m.faces[3 * f + 2]);
+    if (!m.materialName.empty()) {
+      XObject& list = mesh.AddChild("MeshMaterialList");
+      list.PushInt(1), list.PushInt(1), list.PushInt(0);
+      list.AddReference(MaterialName(m.materialName));
+    }
+    XObject& normals = mesh.AddChild("MeshNormals");
+    normals.PushInt(uint32_t(m.normals.size() / 3));
+    Push(normals, m.normals);
+    normals.PushInt(faces);
+    for (uint32_t f = 0; f < faces; ++f) normals.PushInt(3), normals.PushInt(3 * f), normals.PushInt(3 * f + 1), normals.PushInt(3 * f + 2);
+    XObject& uv = mesh.AddChild("MeshTextureCoords");
+    uv.PushInt(uint32_t(m.texCoords.size() / 2));
+    Push(uv, m.texCoords);
+  }
+
+  void Animation(const std::vector<Node3ds>& nodes) override {
+    XObject& set = out_->Add("AnimationSet", "x3ds_animset_0");
+    int index = 0;
+    for (const Node3ds& node : nodes) {
+      if (node.name == "$$$DUMMY") continue;
+      XObject& a = set.AddChild("Animation", "x3ds_anim_" + std::to_string(index++));
+      a.AddReference(NodeFrameName(node.name));
+      if (!node.rotation.empty()) Keys(a, 0, node.rotation, 4);
+      if (WritesScale(node)) Keys(a, 1, node.scale, 3);
+      if (!node.position.empty()) Keys(a, 2, node.position, 3);
+    }
+  }
+
+  void Finish() { ResolveXReferences({out_}); }
+
+ private:
+  // A number as the six-decimal text reads back (not finite: 0).
+  static float Six(float v) {
+    if (!std::isfinite(v)) return 0.0f;
+    return float(std::nearbyint(double(v) * 1e6) / 1e6);
+  }
+  template <class Floats>
+  static void Push(XObject& o, const Floats& values) {
+    o.data.reserve(o.data.size() + values.size());
+    for (float v : values) o.PushFloat(Six(v));
+  }
+  static void Push(XObject& o, std::initializer_list<float> values) { Push<std::initializer_list<float>>(o, values); }
+  // A new object in the open frame (at the top level when none is open).
+  XObject& Child(const char* type, const std::string& name) {
+    return frames_.empty() ? out_->Add(type, name) : frames_.back()->AddChild(type, name);
+  }
+  static void Keys(XObject& a, uint32_t type, const std::vector<Key3ds>& keys, int values) {
+    XObject& k = a.AddChild("AnimationKey");
+    k.PushInt(type), k.PushInt(uint32_t(keys.size()));
+    for (const Key3ds& key : keys) {
+      k.PushInt(key.frame), k.PushInt(uint32_t(values));
+      for (int v = 0; v < values; ++v) k.PushFloat(Six(key.v[v]));
+    }
+  }
+
+  XFile* out_;
+  std::vector<XObject*> frames_;
+};
+
+}  // namespace
+
+std::string SanitiseXName(std::string_view name) {
+  std::string out(name);
+  for (char& c : out)
+    if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) c = '_';
+  return out;
+}
+
+std::string Convert3dsBytesToX(std::string_view bytes) {
+  XTextWriter writer;
+  Read3dsFile(bytes, writer);
+  return writer.Take();
+}
+
+void Convert3dsBytesToXFile(std::string_view bytes, XFile* out) {
+  XObjectWriter writer(out);
+  Read3dsFile(bytes, writer);
+  writer.Finish();
+}
+
+int32_t Convert3dsToX(const std::string& source, const std::string& target) {
+  std::string bytes;
+  if (FsReadRegularFile(source, bytes, kMaxSourceBytes, false) != FsRead::kOk) return -4;
+  FsWriteFileAtomic(target, Convert3dsBytesToX(bytes));
+  return 0;
+}

@@ -1,0 +1,21 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/xfile/xfile.h"
+
+// The writer half of the 3DS converter: the model the 3DS reader walks becomes a text .x file
+// ("xof 0302txt 0064") that the X loader reads. Numbers are written in the C locale with six
+// decimals; a value that is not finite is written as 0.000000.
+
+// The X text of a whole .3ds file image (the header alone for bytes that hold no model).
+std::string Convert3dsBytesToX(std::string_view bytes);
+// The same model as .x objects, each number as the text would give it back, the references
+// resolved: what reading the X text gives, without the text.
+void Convert3dsBytesToXFile(std::string_view bytes, XFile* out);
+// Converts a file: 0, or -4 when the source cannot be read. The target is written through a
+// temporary file and a rename; a target that cannot be written is left alone (still 0).
+int32_t Convert3dsToX(const std::string& source, const std::string& target);
+// The name with every character but A-Z, a-z and 0-9 turned into '_'.
+std::string SanitiseXName(std::string_view name);

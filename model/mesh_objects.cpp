@@ -1,0 +1,84 @@
+// Mesh data records and objects: a record from an object's model, and a one-limb model from a
+// record.
+#include <vector>
+
+#include "model/mesh_data.h"
+#include "model/model_handle.h"
+#include "model/model_state.h"
+#include "model/object_model.h"
+#include "platform/device3d.h"
+#include "scene3d/record_pools.h"
+
+int32_t EnsureObjectVisualForLoad(uint32_t object, uint32_t mesh, int32_t texture) {
+  if (object == 0 || !g_objectPool.InUse(object)) return 0;
+  ObjectRecord& o = g_objectPool[object];
+  if (o.model) return 1;
+  o.model = new ModelHandle();
+  g_model.loadingObject = int32_t(object);
+  if (AddUserFrame(*o.model, 0, mesh, texture) >= 0) return 1;
+  DestroyObjectModel(object);
+  return 0;
+}
+
+int32_t EnsureObjectVisual(uint32_t object, uint32_t mesh) { return EnsureObjectVisualForLoad(object, mesh, 0); }
+
+int32_t MakeMeshFromObject(uint32_t object, int32_t limbFilter, int32_t textureFilter) {
+  if (object == 0 || !g_objectPool.InUse(object) || !g_objectPool[object].model) return -1;
+  // The export reads only the world transforms the frames set: a device of its own serves.
+  Device3DPtr device = CreateNullDevice();
+  GeometryExport count;
+  count.mode = 0, count.limbFilter = limbFilter, count.textureFilter = textureFilter;
+  ModelHandleExportGeometry(*g_objectPool[object].model, *device, &count);
+  const uint32_t nv = count.vertexCursor, ni = count.indexCursor, groups = count.meshCursor;
+  // Nothing matched: a record without vertices cannot make a model.
+  if (nv == 0) return -1;
+  std::vector<Vertex> vertices(nv);
+  std::vector<uint32_t> indices(ni), vertexCounts(size_t(groups) + 1), indexCounts(size_t(groups) + 1);
+  GeometryExport fill;
+  fill.mode = 2, fill.limbFilter = limbFilter, fill.textureFilter = textureFilter;
+  fill.vertices = vertices.data(), fill.indices = indices.data();
+  fill.vertexCounts = vertexCounts.data(), fill.indexCounts = indexCounts.data();
+  ModelHandleExportGeometry(*g_objectPool[object].model, *device, &fill);
+  const uint32_t r = AllocMeshData();
+  MeshData* m = MeshDataAt(r);
+  if (!m) return -1;
+  ResizeMeshData(*m, nv, nv, 0, ni / 3 * 7);
+  for (uint32_t k = 0; k < nv; ++k) {
+    const Vertex& v = vertices[k];
+    float* p = &m->vertices[3 * size_t(k)];
+    float* n = &m->normals[3 * size_t(k)];
+    p[0] = v.x, p[1] = v.y, p[2] = v.z;
+    n[0] = v.nx, n[1] = v.ny, n[2] = v.nz;
+    m->texCoords[2 * size_t(k)] = v.u;
+    m->texCoords[2 * size_t(k) + 1] = v.v;
+  }
+  // Each group's indices count from its own first vertex.
+  uint32_t base = 0, faces = 0;
+  size_t at = 0, w = 0;
+  for (uint32_t g = 0; g < groups; ++g) {
+    for (uint32_t i = 0; i + 2 < indexCounts[g]; i += 3, ++faces) {
+      m->faceWords[w++] = 3;
+      for (uint32_t c = 0; c < 3; ++c) {
+        m->faceWords[w++] = base + indices[at + i + c];
+        m->faceWords[w++] = base + indices[at + i + c];
+      }
+    }
+    at += indexCounts[g];
+    base += vertexCounts[g];
+  }
+  m->faceCount = faces;
+  m->faceWords.resize(w);
+  m->faceWordCount = uint32_t(w);
+  // The record must make a model: tried on an object of its own.
+  const uint32_t probe = AllocObjectRecord();
+  const int32_t made = probe != kNoRecord ? EnsureObjectVisual(probe, r) : 0;
+  if (probe != kNoRecord) {
+    DestroyObjectModel(probe);
+    FreeObjectRecord(probe);
+  }
+  if (made != 1) {
+    FreeMeshData(r);
+    return -1;
+  }
+  return int32_t(r);
+}

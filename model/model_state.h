@@ -1,0 +1,25 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+// The state of the models subsystem, with its reset.
+
+inline constexpr int32_t kMaxMeshNumber = 65534;
+
+struct ModelState {
+  // Mesh numbers 1..65534 to mesh data record indices, 0 for none.
+  uint32_t meshNumbers[kMaxMeshNumber + 1] = {};
+  // While an object's model loads: the folder of the model file (lower-cased, with its
+  // separator), tried first for the textures the model names.
+  std::string modelFolder;
+  // The object whose model is being built.
+  int32_t loadingObject = 0;
+};
+extern ModelState g_model;
+
+// Back to a new process's state: the mesh pool released, the maps cleared.
+void ResetModelState();
+// A run's start: a new mesh pool.
+bool StartModels();
+// A run's end: every mesh record freed.
+void StopModels();

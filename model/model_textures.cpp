@@ -1,0 +1,33 @@
+#include "model/model_textures.h"
+
+#include "display/textures.h"
+#include "model/model_state.h"
+
+namespace {
+
+int32_t ByName(const std::string& file) { return LoadTextureByName(file); }
+int32_t ByColour(uint32_t colour) { return LoadColorTexture(colour); }
+void Release(int32_t texture) { ReleaseTexture(texture, false); }
+
+}  // namespace
+
+ModelTextureLoader g_modelTextures{ByName, ByColour, Release};
+
+void UseDisplayTextures() { g_modelTextures = ModelTextureLoader{ByName, ByColour, Release}; }
+
+int32_t LoadModelTexture(const std::string& file) {
+  if (!g_modelTextures.byName) return 0;
+  if (!g_model.modelFolder.empty()) {
+    const int32_t t = g_modelTextures.byName(g_model.modelFolder + file);
+    if (t > 0) return t;
+  }
+  return g_modelTextures.byName(file);
+}
+
+int32_t LoadModelColourTexture(uint32_t colour) {
+  return g_modelTextures.byColour ? g_modelTextures.byColour(colour) : 0;
+}
+
+void ReleaseModelTexture(int32_t texture) {
+  if (texture > 0 && g_modelTextures.release) g_modelTextures.release(texture);
+}

@@ -1,0 +1,147 @@
+// Object models: loading by file ending, conversion, appended animation and mesh limbs.
+#include "model/object_model.h"
+
+#include <cctype>
+
+#include "core/pack.h"
+#include "model/convert3ds/writer_x.h"
+#include "model/model_handle.h"
+#include "model/model_state.h"
+#include "platform/fs.h"
+#include "scene3d/record_pools.h"
+
+namespace {
+
+// Largest .3ds file an object loads.
+constexpr uint64_t kMax3dsBytes = uint64_t(1) << 30;
+
+ObjectRecord* Object(uint32_t object) {
+  return object != 0 && g_objectPool.InUse(object) ? &g_objectPool[object] : nullptr;
+}
+
+ModelHandle* ModelOf(uint32_t object) {
+  ObjectRecord* o = Object(object);
+  return o ? o->model : nullptr;
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// Index of the last of chars in s scanned backwards from index `from` down to index 1; 0 when
+// none.
+size_t ScanBack(const std::string& s, size_t from, const char* chars) {
+  for (size_t i = from; i >= 1 && i < s.size(); --i)
+    for (const char* c = chars; *c; ++c)
+      if (s[i] == *c) return i;
+  return 0;
+}
+
+// Empties the model folder on every way out of LoadObject.
+struct ModelFolderScope {
+  ~ModelFolderScope() { g_model.modelFolder.clear(); }
+};
+
+}  // namespace
+
+std::string ModelWorkFilePath() { return FsTempFolder() + "/workfile.x"; }
+
+void DestroyObjectModel(uint32_t object) {
+  if (ObjectRecord* o = Object(object)) {
+    delete o->model;
+    o->model = nullptr;
+  }
+}
+
+int32_t LoadObject(uint32_t object, const std::string& fileName) {
+  ModelFolderScope scope;
+  const std::string lower = Lower(fileName);
+  if (lower.size() >= 2) {
+    const size_t sep = ScanBack(lower, lower.size() - 2, "\\/");
+    g_model.modelFolder = sep ? lower.substr(0, sep + 1) : std::string();
+  }
+  const size_t dot = lower.empty() ? 0 : ScanBack(lower, lower.size() - 1, ".");
+  const std::string extension = dot ? lower.substr(dot + 1) : std::string();
+  if (extension != "x" && extension != "3ds") return -1;
+  std::string path = fileName;
+  MapThroughPack(path, "dat");
+  if (extension == "x") {
+    if (!FsFileExists(path)) return -4;
+    return LoadModelIntoObject(object, path);
+  }
+  return LoadModelConverting(object, extension, path);
+}
+
+namespace {
+
+// The frame count of the object's model, made by load when the object has none; 0 when that
+// load failed (the object then keeps no handle).
+template <class Load>
+int32_t LoadInto(uint32_t object, Load&& load) {
+  ObjectRecord* o = Object(object);
+  if (!o) return 0;
+  if (!o->model) {
+    o->model = new ModelHandle();
+    g_model.loadingObject = int32_t(object);
+    if (load(*o->model) < 0) {
+      DestroyObjectModel(object);
+      return 0;
+    }
+  }
+  return int32_t(ModelHandleGetFrameCount(*o->model));
+}
+
+}  // namespace
+
+int32_t LoadModelIntoObject(uint32_t object, const std::string& path) {
+  return LoadInto(object, [&](ModelHandle& h) { return LoadModelXFile(h, path); });
+}
+
+// A .3ds model loads from the converter's .x objects directly: the same model the X text
+// gives, without writing, reading and parsing the text.
+int32_t LoadModelConverting(uint32_t object, const std::string& extension, const std::string& path) {
+  if (extension == "3ds") {
+    std::string bytes;
+    if (FsReadRegularFile(path, bytes, kMax3dsBytes, false) != FsRead::kOk) return -4;
+    XFile converted;
+    Convert3dsBytesToXFile(bytes, &converted);
+    return LoadInto(object, [&](ModelHandle& h) { return LoadModelXObjects(h, converted); });
+  }
+  const std::string work = ModelWorkFilePath();
+  const int32_t result = LoadModelIntoObject(object, work);
+  FsDeleteFile(work);
+  return result;
+}
+
+int32_t AppendObjectAnimationFile(uint32_t object, const std::string& fileName, int32_t startFrame) {
+  ModelHandle* h = ModelOf(object);
+  if (!h) return 0;
+  std::string path = fileName;
+  MapThroughPack(path, "dat");
+  const float frames = Object(object)->frameCount;
+  const int32_t hold = frames > -2147483648.0f && frames < 2147483648.0f ? int32_t(frames) : 0;
+  return LoadAnimatedXFile(*h, path, startFrame, hold) >= 0 ? 1 : 0;
+}
+
+int32_t AddMeshLimbToObject(uint32_t object, uint32_t limb, uint32_t mesh) {
+  ModelHandle* h = ModelOf(object);
+  return h && AddUserFrame(*h, limb, mesh, 0) >= 0 ? 1 : 0;
+}
+
+int32_t ChangeObjectLimbMesh(uint32_t object, uint32_t limb, uint32_t mesh) {
+  ModelHandle* h = ModelOf(object);
+  return h && NodeHandleSlot39(*h, limb, mesh) >= 0 ? 1 : 0;
+}
+
+void RefreshObjectLimbMesh(uint32_t object, uint32_t limb) {
+  ObjectRecord* o = Object(object);
+  if (!o || !o->model || limb >= o->limbs.size()) return;
+  const int32_t mesh = o->limbs[limb].meshData[0];
+  if (mesh > 0) ModelHandleChangeLimbMesh(*o->model, limb, uint32_t(mesh));
+}
+
+int32_t ObjectModelPresent(uint32_t object, int32_t value) {
+  ModelHandle* h = ModelOf(object);
+  return h && ModelHandleProbe(*h, uint32_t(value)) >= 0 ? 1 : 0;
+}

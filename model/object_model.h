@@ -1,0 +1,32 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+// Models of numbered 3D objects: loading a model file by its ending (a .3ds file is converted to
+// an .x work file first), appending animation, and limbs made from mesh data records. An
+// object holds at most one model handle, made on first use and destroyed again when the first
+// load fails, so an object never keeps an empty one.
+
+// The model's frame count (> 0); 0 when the model was not read; -1 for an ending other than
+// "x" or "3ds"; -4 when the file is missing.
+int32_t LoadObject(uint32_t object, const std::string& fileName);
+// The frame count of the object's model, loading the file when the object has none; 0 when
+// reading failed.
+int32_t LoadModelIntoObject(uint32_t object, const std::string& path);
+// Converts the file to the work file and loads that (the work file is deleted after); a
+// negative converter result is returned as it is.
+int32_t LoadModelConverting(uint32_t object, const std::string& extension, const std::string& path);
+// 1 when the animation of the .x file was added to the object's model (the object's frame
+// count is the hold time), 0 otherwise.
+int32_t AppendObjectAnimationFile(uint32_t object, const std::string& fileName, int32_t startFrame);
+// 1 when a frame holding the mesh became that limb; 0 without a model or on failure.
+int32_t AddMeshLimbToObject(uint32_t object, uint32_t limb, uint32_t mesh);
+// 1 when the limb's meshes were rebuilt from the record; 0 without a model.
+int32_t ChangeObjectLimbMesh(uint32_t object, uint32_t limb, uint32_t mesh);
+// Rebuilds the limb's meshes from the record its limb entry holds.
+void RefreshObjectLimbMesh(uint32_t object, uint32_t limb);
+int32_t ObjectModelPresent(uint32_t object, int32_t value);
+// Destroys the object's model (if any) and clears its field.
+void DestroyObjectModel(uint32_t object);
+// The work file of conversions and merges.
+std::string ModelWorkFilePath();

@@ -1,0 +1,319 @@
+// .x files into model trees and animation tracks.
+#include "model/x_loader.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "model/model_textures.h"
+#include "platform/fs.h"
+#include "platform/xfile/mesh_builder.h"
+#include "scene3d/mesh_node.h"
+
+namespace {
+
+// Largest model file read.
+constexpr uint64_t kMaxModelBytes = uint64_t(1) << 30;
+// Materials one mesh holds; faces naming a material beyond them are left out of the split.
+constexpr uint32_t kMaxMaterials = 256;
+// Vertex copies a mesh split by material may make before each part keeps only its own vertices.
+constexpr uint64_t kMaxSplitVertices = uint64_t(1) << 22;
+
+// What a mesh being read collects from its material list.
+struct MaterialWork {
+  uint32_t count = 0;  // materials the list declares (at most kMaxMaterials)
+  std::vector<uint32_t> faceIndexes;
+  MeshMaterial materials[kMaxMaterials];
+  int32_t textures[kMaxMaterials] = {};
+  std::string textureNames[kMaxMaterials];
+  uint32_t current = 0;
+};
+
+uint8_t ColourByte(float f) {
+  const float v = f * 255.0f;
+  return !(v > 0.0f) ? 0 : v >= 255.0f ? 255 : uint8_t(v);
+}
+
+// A texture file name as the textures are kept: the ending after the last dot becomes "bmp".
+std::string TextureFileName(const std::string& name) {
+  const size_t dot = name.rfind('.');
+  if (dot == std::string::npos || dot == 0) return name;
+  return name.substr(0, dot) + ".bmp";
+}
+
+void LoadMaterial(const XObject& o, MaterialWork* work) {
+  XDataCursor c(o);
+  float v[11];
+  if (!c.Floats(v, 11)) return;
+  const uint32_t i = work->current;
+  if (i >= kMaxMaterials) return;
+  MeshMaterial& m = work->materials[i];
+  for (int k = 0; k < 4; ++k) m.diffuse[k] = m.ambient[k] = v[k];
+  m.power = v[4];
+  for (int k = 0; k < 3; ++k) m.specular[k] = v[5 + k], m.emissive[k] = v[8 + k];
+  m.specular[3] = m.emissive[3] = 0.0f;
+  // The texture comes from the first child only.
+  if (!o.children.empty() && o.children[0]->Is("TextureFilename")) {
+    XDataCursor t(*o.children[0]);
+    std::string file;
+    if (!t.String(&file)) return;
+    const std::string name = TextureFileName(file);
+    const int32_t texture = LoadModelTexture(name);
+    if (texture > 0) {
+      work->textures[i] = texture;
+      work->textureNames[i] = name;
+    }
+  }
+  if (work->textures[i] > 0) return;
+  // No texture: a one-colour texture of the face colour, unless it is white.
+  const uint32_t colour = uint32_t(ColourByte(v[2])) | uint32_t(ColourByte(v[1])) << 8 | uint32_t(ColourByte(v[0])) << 16;
+  if (colour == 0xFFFFFF) return;
+  work->textureNames[i] = std::to_string(colour);
+  work->textures[i] = LoadModelColourTexture(colour);
+}
+
+void LoadMaterialList(const XObject& o, MaterialWork* work) {
+  XDataCursor c(o);
+  uint32_t materials, indexes;
+  if (!c.Int(&materials) || !c.Int(&indexes)) return;
+  work->count = std::min(materials, kMaxMaterials);
+  work->faceIndexes.resize(std::min<size_t>(indexes, c.Remaining()));
+  for (uint32_t& f : work->faceIndexes) c.Int(&f);
+  work->current = 0;
+  for (const auto& child : o.children) {
+    const XObject* target = child->Resolved();
+    if (target && target->Is("Material")) LoadMaterial(*target, work);
+    ++work->current;
+  }
+}
+
+// Gives the mesh material i and its texture (the mesh then owns a reference).
+void TakeMaterial(MeshNode* mesh, MaterialWork& work, uint32_t i) {
+  mesh->material = work.materials[i];
+  if (work.textures[i] > 0) {
+    mesh->textureNumber = work.textures[i];
+    mesh->textureName = work.textureNames[i];
+    mesh->textureOwned = 1;
+    work.textures[i] = 0;
+  }
+}
+
+void LoadMesh(const XObject& o, FrameNode* frame, uint32_t number) {
+  XMeshGeometry g;
+  if (!ReadXMeshGeometry(o, &g)) return;
+  const uint32_t nv = g.VertexCount();
+  auto mesh = std::make_unique<MeshNode>(o.name.c_str(), nv, g.positions.data(), g.faceCount, g.faceWords.data(),
+                                         g.faceWords.size(), false);
+  mesh->limbNumber = number;
+  auto work = std::make_unique<MaterialWork>();
+  bool haveNormals = false;
+  for (const auto& child : o.children) {
+    if (child->Is("MeshMaterialList")) {
+      LoadMaterialList(*child, work.get());
+    } else if (child->Is("MeshNormals")) {
+      XMeshNormals n;
+      if (ReadXMeshNormals(*child, &n) && n.normals.size() == size_t(nv) * 3) {
+        mesh->SetNormals(n.normals.data());
+        haveNormals = true;
+      }
+    } else if (child->Is("MeshTextureCoords")) {
+      std::vector<float> uvs;
+      if (ReadXTextureCoords(*child, &uvs) && uvs.size() == size_t(nv) * 2) mesh->SetTextureCoordinates(uvs.data());
+    }
+  }
+  if (!haveNormals) mesh->ComputeNormals();
+  if (work->count < 2) {
+    TakeMaterial(mesh.get(), *work, 0);
+    mesh->BuildVertexBuffer(true);
+    frame->AddChildNode(mesh.release());
+  } else {
+    // One mesh node per material, each with the faces of that material and all the vertices.
+    // Where that would copy the vertices past the limit, each keeps only those its faces use.
+    const bool compact = uint64_t(work->count) * nv > kMaxSplitVertices;
+    for (uint32_t i = 0; i < work->count; ++i) {
+      std::vector<uint32_t> faces;
+      uint32_t count = 0;
+      size_t at = 0;
+      for (size_t f = 0; f < work->faceIndexes.size() && f < g.faceCount; ++f) {
+        const size_t len = size_t(g.faceWords[at]) + 1;
+        if (work->faceIndexes[f] == i) {
+          faces.insert(faces.end(), g.faceWords.begin() + ptrdiff_t(at), g.faceWords.begin() + ptrdiff_t(at + len));
+          ++count;
+        }
+        at += len;
+      }
+      std::vector<uint32_t> kept;  // old index of each vertex the part keeps
+      std::vector<float> positions;
+      if (compact) {
+        std::vector<uint32_t> newIndex(nv, UINT32_MAX);
+        for (size_t w = 0; w < faces.size(); w += size_t(faces[w]) + 1)
+          for (size_t c = w + 1; c <= w + faces[w]; ++c) {
+            uint32_t& v = faces[c];
+            if (v >= nv) continue;
+            if (newIndex[v] == UINT32_MAX) newIndex[v] = uint32_t(kept.size()), kept.push_back(v);
+            v = newIndex[v];
+          }
+        for (uint32_t v : kept) positions.insert(positions.end(), &g.positions[3 * size_t(v)], &g.positions[3 * size_t(v)] + 3);
+      } else {
+        for (uint32_t k = 0; k < nv; ++k) kept.push_back(k);
+      }
+      const float* from = compact ? positions.data() : g.positions.data();
+      const std::string name = std::string(mesh->name) + "_" + std::to_string(i);
+      auto part = std::make_unique<MeshNode>(name.c_str(), uint32_t(kept.size()), from, count, faces.data(), faces.size(), false);
+      part->limbNumber = number;
+      TakeMaterial(part.get(), *work, i);
+      for (size_t k = 0; k < part->vertices.size(); ++k) {
+        Vertex& v = part->vertices[k];
+        const Vertex& src = mesh->vertices[kept[k]];
+        v.nx = src.nx, v.ny = src.ny, v.nz = src.nz, v.u = src.u, v.v = src.v;
+      }
+      part->BuildVertexBuffer(true);
+      frame->AddChildNode(part.release());
+    }
+  }
+  // Textures of materials no mesh took are given back.
+  for (int32_t& t : work->textures)
+    if (t > 0) ReleaseModelTexture(t), t = 0;
+}
+
+uint32_t LoadFrame(const XObject& o, FrameNode* parent, uint32_t number) {
+  auto frame = std::make_unique<FrameNode>(o.name.c_str());
+  frame->limbNumber = number;
+  for (const auto& child : o.children) {
+    if (child->Is("Frame")) {
+      number = LoadFrame(*child, frame.get(), number + 1);
+    } else if (child->Is("Mesh")) {
+      LoadMesh(*child, frame.get(), number);
+    } else if (child->Is("FrameTransformMatrix")) {
+      XDataCursor c(*child);
+      float m[16];
+      if (c.Remaining() == 16 && c.Floats(m, 16)) std::memcpy(frame->localMatrix, m, sizeof m);
+    }
+  }
+  parent->AddChildNode(frame.release());
+  return number;
+}
+
+// Keys of one AnimationKey: time, value count, values. A key with fewer values than its kind
+// needs, or one that runs past the data, ends the list.
+void LoadAnimationKey(const XObject& o, AnimTrack* track) {
+  XDataCursor c(o);
+  uint32_t type, n;
+  if (!c.Int(&type) || !c.Int(&n) || type > 2) return;
+  const uint32_t need = type == 0 ? 4 : 3;
+  std::vector<float> keys;
+  for (uint32_t k = 0; k < n; ++k) {
+    uint32_t time, values;
+    if (!c.Int(&time) || !c.Int(&values) || values < need || values > c.Remaining()) break;
+    float v[4];
+    c.Floats(v, need);
+    for (uint32_t extra = need; extra < values; ++extra) {
+      float skipped;
+      c.Float(&skipped);
+    }
+    keys.push_back(float(time));
+    keys.insert(keys.end(), v, v + need);
+  }
+  if (type == 0) TrackSetRotKeys(*track, std::move(keys));
+  else if (type == 1) TrackSetVecKeysA(*track, std::move(keys));
+  else TrackSetVecKeysB(*track, std::move(keys));
+}
+
+std::unique_ptr<AnimSet> LoadAnimationSet(const XObject& o) {
+  auto set = std::make_unique<AnimSet>();
+  for (const auto& child : o.children) {
+    if (!child->Is("Animation")) continue;
+    auto track = std::make_unique<AnimTrack>();
+    for (const auto& part : child->children) {
+      if (part->Is("AnimationKey")) {
+        LoadAnimationKey(*part, track.get());
+      } else if (part->isReference && part->target && part->target->Is("Frame")) {
+        TrackSetName(*track, part->target->name.substr(0, kNodeNameSize - 1));
+      }
+    }
+    AnimSetAppendTrack(*set, std::move(track));
+  }
+  return set;
+}
+
+// The limb a track's frame carries; fallback when no frame has the name.
+int32_t LimbOfTrack(FrameNode* root, const AnimTrack& t, int32_t fallback) {
+  uint32_t limb = uint32_t(fallback);
+  root->FindLimbByName(t.name.c_str(), &limb);
+  return int32_t(limb);
+}
+
+// T's list, then a hold key at holdTime repeating T's last key (unless that key is at holdTime
+// already), then N's keys moved by timeOffset.
+std::vector<float> Extend(const std::vector<float>& kept, const std::vector<float>& added, uint32_t stride,
+                          int32_t timeOffset, int32_t holdTime) {
+  std::vector<float> out = kept;
+  if (!kept.empty() && float(holdTime) != kept[kept.size() - stride]) {
+    out.push_back(float(holdTime));
+    out.insert(out.end(), kept.end() - stride + 1, kept.end());
+  }
+  for (size_t k = 0; k + stride <= added.size(); k += stride) {
+    out.push_back(added[k] + float(timeOffset));
+    out.insert(out.end(), added.begin() + ptrdiff_t(k + 1), added.begin() + ptrdiff_t(k + stride));
+  }
+  return out;
+}
+
+}  // namespace
+
+bool ReadModelXFile(const std::string& path, XFile* out) {
+  std::string bytes;
+  if (FsReadRegularFile(path, bytes, kMaxModelBytes, false) != FsRead::kOk) return false;
+  const XReadResult r = ParseXFile(bytes, *out);
+  return r.ok() || r.status == XStatus::Syntax || r.status == XStatus::TooDeep;
+}
+
+std::unique_ptr<FrameNode> LoadXTree(const XFile& file, uint32_t* frameCount, std::unique_ptr<AnimSet>* animation) {
+  auto root = std::make_unique<FrameNode>("root");
+  root->limbNumber = 0;
+  animation->reset();
+  uint32_t n = 0;
+  for (const auto& o : file.objects) {
+    if (o->Is("Frame")) n = LoadFrame(*o, root.get(), n + 1);
+    else if (o->Is("Mesh")) LoadMesh(*o, root.get(), n);
+    else if (o->Is("AnimationSet")) *animation = LoadAnimationSet(*o);
+  }
+  *frameCount = n + 1;
+  if (*animation)
+    for (AnimTrack* t = AnimSetGetTrackList(**animation); t; t = TrackNext(*t)) TrackSetLimb(*t, LimbOfTrack(root.get(), *t, 0));
+  return root;
+}
+
+std::unique_ptr<FrameNode> LoadXFileTree(const std::string& path, uint32_t* frameCount,
+                                         std::unique_ptr<AnimSet>* animation) {
+  XFile file;
+  if (!ReadModelXFile(path, &file)) return nullptr;
+  return LoadXTree(file, frameCount, animation);
+}
+
+int32_t AppendAnimationFromXFiles(const std::vector<const XFile*>& files, FrameNode* root, AnimSet* existing,
+                                  int32_t timeOffset, int32_t holdTime) {
+  std::unique_ptr<AnimSet> added;
+  for (const XFile* f : files)
+    for (const auto& o : f->objects)
+      if (o->Is("AnimationSet")) added = LoadAnimationSet(*o);
+  if (!added) return 0;
+  for (AnimTrack* n = AnimSetGetTrackList(*added); n; n = TrackNext(*n)) {
+    TrackSetLimb(*n, root ? LimbOfTrack(root, *n, -1) : -1);
+    if (!existing || n->limb == -1) continue;
+    AnimTrack* t = AnimSetGetTrackList(*existing);
+    while (t && t->limb != n->limb) t = TrackNext(*t);
+    if (!t) continue;
+    TrackSetRotKeys(*t, Extend(t->rotationKeys, n->rotationKeys, kRotationKeyFloats, timeOffset, holdTime));
+    TrackSetVecKeysA(*t, Extend(t->scaleKeys, n->scaleKeys, kVectorKeyFloats, timeOffset, holdTime));
+    TrackSetVecKeysB(*t, Extend(t->positionKeys, n->positionKeys, kVectorKeyFloats, timeOffset, holdTime));
+  }
+  return 1;
+}
+
+int32_t AppendAnimationFromXFile(const std::string& path, FrameNode* root, AnimSet* existing, int32_t timeOffset,
+                                 int32_t holdTime) {
+  XFile file;
+  if (!ReadModelXFile(path, &file)) return 0;
+  return AppendAnimationFromXFiles({&file}, root, existing, timeOffset, holdTime);
+}

@@ -1,0 +1,43 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "model/anim_track.h"
+#include "platform/xfile/xfile.h"
+#include "scene3d/frame_node.h"
+
+// .x files into model trees: frames with their matrices, meshes with normals, texture
+// coordinates, materials and textures (a mesh of several materials splits into one mesh node
+// per material), and the animation set into tracks.
+
+// Reads a model file (text or binary) through the path layer; false when it cannot be read or
+// is not an .x file. A file damaged part way keeps the objects read before the damage.
+bool ReadModelXFile(const std::string& path, XFile* out);
+
+// The tree of a file: a root frame "root" (limb 0), the file's frames numbered 1, 2, ... in
+// depth-first order (a top-level mesh joins the root with the number of the frame read last),
+// and the last animation set, its tracks driving the limbs they name (limb 0 when the frame is
+// not found). frameCount is the number of frames plus the root. nullptr when the file cannot
+// be read.
+std::unique_ptr<FrameNode> LoadXFileTree(const std::string& path, uint32_t* frameCount,
+                                         std::unique_ptr<AnimSet>* animation);
+std::unique_ptr<FrameNode> LoadXTree(const XFile& file, uint32_t* frameCount, std::unique_ptr<AnimSet>* animation);
+
+// Appends the last animation set of the files (read together, so a reference in one may name a
+// frame of another) to the existing tracks of the same limbs: each key list gains, when the
+// last kept key's time differs from holdTime, a key at holdTime repeating it, then the new keys
+// with timeOffset added. Tracks whose frame or limb is not found are dropped. 1, or 0 when the
+// files hold no animation set.
+int32_t AppendAnimationFromXFiles(const std::vector<const XFile*>& files, FrameNode* root, AnimSet* existing,
+                                  int32_t timeOffset, int32_t holdTime);
+int32_t AppendAnimationFromXFile(const std::string& path, FrameNode* root, AnimSet* existing, int32_t timeOffset,
+                                 int32_t holdTime);
+
+// The text .x file of an animation: one AnimationSet "xvk_animset_0" holding, per track, an
+// Animation "xvk_anim_<n>" with a reference to the track's frame and its rotation, scale and
+// position keys (times truncated to whole frames). No track: a file without data objects.
+XFile AnimationXFile(const AnimTrack* firstTrack);
+// Writes it through a temporary file and a rename; 1, or 0 when it cannot be written.
+int32_t WriteAnimationXFile(const std::string& path, const AnimTrack* firstTrack);

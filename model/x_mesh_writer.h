@@ -1,0 +1,14 @@
+#pragma once
+#include "platform/xfile/xfile.h"
+#include "scene3d/mesh_node.h"
+
+// Writes each mesh node it is given as a Mesh object named "Mesh" (positions, then the
+// triangles) at the end of an .x file.
+class XMeshWriter : public MeshSink {
+ public:
+  explicit XMeshWriter(XFile* file) : file_(file) {}
+  void WriteMesh(const MeshNode& mesh) override;
+
+ private:
+  XFile* file_;
+};

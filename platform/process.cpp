@@ -1,0 +1,116 @@
+#include "platform/process.h"
+
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+
+#include "platform/fs.h"
+
+extern char** environ;
+
+namespace {
+
+std::vector<pid_t> g_running;
+
+bool IsExecutableFile(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
+}
+
+pid_t Spawn(const std::string& program, bool searchPath, const std::vector<std::string>& args,
+            const std::string& folder) {
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_t attr;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawnattr_init(&attr);
+  if (!folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+  // The child starts with default signal handling and nothing blocked.
+  sigset_t none, all;
+  sigemptyset(&none);
+  sigfillset(&all);
+  posix_spawnattr_setsigmask(&attr, &none);
+  posix_spawnattr_setsigdefault(&attr, &all);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  pid_t pid = -1;
+  int rc = searchPath ? posix_spawnp(&pid, program.c_str(), &actions, &attr, argv.data(), environ)
+                      : posix_spawn(&pid, program.c_str(), &actions, &attr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attr);
+  return rc == 0 ? pid : -1;
+}
+
+void ReapFinished() {
+  std::erase_if(g_running, [](pid_t pid) {
+    int status = 0;
+    pid_t r = waitpid(pid, &status, WNOHANG);
+    return r == pid || (r < 0 && errno == ECHILD);
+  });
+}
+
+}  // namespace
+
+std::vector<std::string> SplitCommandLine(const std::string& parameters) {
+  std::vector<std::string> out;
+  std::string cur;
+  bool inWord = false, quoted = false;
+  for (char c : parameters) {
+    if (c == '"') {
+      quoted = !quoted;
+      inWord = true;
+    } else if (!quoted && (c == ' ' || c == '\t')) {
+      if (inWord) out.push_back(cur);
+      cur.clear();
+      inWord = false;
+    } else {
+      cur += c;
+      inWord = true;
+    }
+  }
+  if (inWord) out.push_back(cur);
+  return out;
+}
+
+int ProcessStart(const std::string& file, const std::string& parameters, const std::string& folder) {
+  ReapFinished();
+  if (file.empty()) return -1;
+  std::string workFolder;
+  if (!folder.empty()) {
+    workFolder = FsResolve(folder);
+    if (!FsFolderExists(workFolder)) return -1;
+  }
+  std::vector<std::string> args = SplitCommandLine(parameters);
+  const bool hasFolderPart = file.find_first_of("/\\:") != std::string::npos;
+  std::string path = FsResolve(file);
+  struct stat st;
+  if (stat(path.c_str(), &st) == 0 && (hasFolderPart || S_ISREG(st.st_mode))) {
+    if (IsExecutableFile(path)) {
+      if (path.find('/') == std::string::npos) path = "./" + path;
+      args.insert(args.begin(), path);
+      return Spawn(path, false, args, workFolder);
+    }
+    // A document or a folder: the desktop's opener shows it.
+    return Spawn("xdg-open", true, {"xdg-open", path}, workFolder);
+  }
+  if (hasFolderPart) return -1;
+  args.insert(args.begin(), file);
+  return Spawn(file, true, args, workFolder);
+}
+
+void ProcessWait(int pid) {
+  int status = 0;
+  while (pid > 0 && waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+}
+
+void ProcessDetach(int pid) {
+  if (pid > 0) g_running.push_back(pid);
+  ReapFinished();
+}

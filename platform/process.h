@@ -1,0 +1,15 @@
+#pragma once
+#include <string>
+#include <vector>
+
+// Starting another program without a shell. The file is a program (an executable file, or a
+// name looked up in PATH) or a document, which is opened with the desktop's opener. The
+// parameters are split as a command line is: blanks separate, double quotes group.
+std::vector<std::string> SplitCommandLine(const std::string& parameters);
+// Starts the file with the folder as its working folder ("" keeps ours); its id, or -1 when
+// it could not be started.
+int ProcessStart(const std::string& file, const std::string& parameters, const std::string& folder);
+// Blocks until the started program ends (waitpid).
+void ProcessWait(int pid);
+// Leaves the program running; it is collected once it has ended.
+void ProcessDetach(int pid);

@@ -1,0 +1,229 @@
+// File and folder commands: the current folder, listings and searches, drives, making,
+// copying, moving and deleting files and folders, single bytes, starting programs and the
+// clipboard.
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "core/checklist.h"
+#include "core/error_codes.h"
+#include "core/handler.h"
+#include "display/text_state.h"
+#include "platform/clipboard.h"
+#include "platform/fs.h"
+#include "system/commands.h"
+#include "system/files.h"
+#include "system/streams.h"
+
+namespace {
+
+std::string ProgramFolder() { return FsToProgramPath(FsCurrentFolder()); }
+
+// One line of a listing at the text cursor.
+void PrintLine(const std::string& text) {
+  QueueTextWithExtent(text.substr(0, 255).c_str(), &g_cursorX, &g_cursorY, false, false, true);
+}
+
+void CmdSetDir() {
+  const char* path = OpString(0);
+  SkipOperands(1);
+  if (!FsChangeFolder(path)) RunError(kErrFolderNotEntered);
+}
+
+void CmdDir() {
+  PrintLine(ProgramFolder() + ":");
+  std::vector<FsEntry> entries;
+  if (!FsListFolder(".", entries)) RunWarning(kErrFolderNotListed);
+  for (const FsEntry& e : entries) PrintLine(e.folder ? "<dir>" + e.name : e.name);
+  AutoRefresh();
+}
+
+void CmdDriveList() {
+  for (const std::string& d : DriveList()) PrintLine(d);
+  AutoRefresh();
+}
+
+void CmdChecklistForFiles() {
+  BeginChecklist(true, true);
+  g_checklist.made = 1;
+  FindCloseSearch();
+  std::vector<FsEntry> entries;
+  if (!FsListFolder(".", entries)) {
+    RunWarning(kErrFolderNotListed);
+    return;
+  }
+  for (const FsEntry& e : entries) {
+    ChecklistRow* row = AddChecklistRow();
+    if (!row) break;
+    row->a = e.folder ? 1 : 0;
+    SetChecklistText(*row, e.name.c_str());
+  }
+}
+
+void CmdChecklistForDrives() {
+  BeginChecklist(false, true);
+  for (const std::string& d : DriveList())
+    if (ChecklistRow* row = AddChecklistRow()) SetChecklistText(*row, d.c_str());
+  g_checklist.made = 1;
+}
+
+void CmdFindFirst() {
+  if (!FindFirstEntry()) RunWarning(kErrFolderNotListed);
+}
+
+void CmdFindNext() {
+  if (!g_folderSearch.open) return;
+  if (g_folderSearch.lastResult == 0) FindNextEntry();
+  else RunWarning(kErrSearchEnded);
+}
+
+void CmdGetDir() {
+  StoreText(OpCell(0), ProgramFolder().c_str());
+  SkipOperands(1);
+}
+
+void CmdGetFileName() {
+  const FsEntry* e = CurrentSearchEntry();
+  StoreText(OpCell(0), e ? e->name.c_str() : "");
+  SkipOperands(1);
+}
+
+void CmdGetFileType() {
+  const FsEntry* e = CurrentSearchEntry();
+  OpCell(0)->i = !e || g_folderSearch.lastResult == -1 ? -1 : e->folder ? 1 : 0;
+  SkipOperands(1);
+}
+
+void CmdGetFileDate() {
+  const FsEntry* e = CurrentSearchEntry();
+  char text[64] = "";
+  if (e) {
+    const time_t t = time_t(e->writeTime);
+    char buf[64];
+    if (ctime_r(&t, buf)) std::snprintf(text, sizeof text, "%.24s", buf);
+  }
+  StoreText(OpCell(0), text);
+  SkipOperands(1);
+}
+
+void CmdMakeFile() {
+  if (!MakeFile(OpString(0))) RunWarning(kErrFileNotMade);
+  SkipOperands(1);
+}
+
+void CmdDeleteFile() {
+  if (!DeleteFileIfExists(OpString(0))) RunWarning(kErrFileNotDeleted);
+  SkipOperands(1);
+}
+
+void CmdCopyFile() {
+  if (int32_t e = CopyFileCommand(OpString(0), OpString(1))) RunWarning(uint32_t(e));
+  SkipOperands(2);
+}
+
+template <int32_t Error>
+void CmdRenameFile() {
+  const std::string source = OpString(0), target = OpString(1);
+  SkipOperands(2);
+  if (FileExists(target)) RunWarning(kErrFileExists);
+  else if (!RenameFile(source, target)) RunWarning(Error);
+}
+
+void CmdWriteByteToFile() {
+  const std::string name = OpString(0);
+  const int32_t offset = OpInt(1), value = OpInt(2);
+  SkipOperands(3);
+  if (!FileExists(name)) RunWarning(kErrFileNotFound);
+  else FsPokeByte(name, offset, uint8_t(value));
+}
+
+void CmdReadByteFromFile() {
+  VarCell* result = OpCell(0);
+  const std::string name = OpString(1);
+  const int32_t offset = OpInt(2);
+  SkipOperands(3);
+  uint8_t value = 0;
+  if (!FileExists(name)) RunWarning(kErrFileNotFound);
+  else if (FsPeekByte(name, offset, &value)) result->i = int8_t(value);
+}
+
+void CmdMakeDirectory() {
+  if (!MakeDirectory(OpString(0))) RunWarning(kErrFolderNotMade);
+  SkipOperands(1);
+}
+
+template <int Operands>
+void CmdDeleteDirectory() {
+  if (!DeleteDirectoryCommand(OpString(0))) RunWarning(kErrFolderNotDeleted);
+  SkipOperands(Operands);
+}
+
+template <bool Wait>
+void CmdExecuteFile() {
+  const std::string file = OpString(0), parameters = OpString(1), folder = OpString(2);
+  SkipOperands(Wait ? 4 : 3);
+  if (!ExecuteFile(file, parameters, folder, Wait)) RunWarning(kErrProgramNotStarted);
+}
+
+void CmdWriteToClipboard() {
+  ClipboardSetText(OpString(0));
+  SkipOperands(1);
+}
+
+void CmdGetClipboard() {
+  const std::string text = ClipboardGetText();
+  SetCellString(OpCell(0), text.c_str(), text.size());
+  SkipOperands(1);
+}
+
+template <auto Query>
+void CmdNameQuery() {
+  OpCell(0)->i = Query(OpString(1));
+  SkipOperands(2);
+}
+
+template <auto Query>
+void CmdStreamQuery() {
+  const int32_t n = OpInt(1);
+  if (CheckStreamNumber(n)) RunWarning(kErrStreamNumberOutOfRange);
+  else OpCell(0)->i = Query(n) ? 1 : 0;
+  SkipOperands(2);
+}
+
+const CommandDef kFileCommands[] = {
+    {8001, CmdSetDir, "s"},
+    {8002, CmdDir, ""},
+    {8003, CmdDriveList, ""},
+    {8004, CmdChecklistForFiles, ""},
+    {8005, CmdChecklistForDrives, ""},
+    {8006, CmdFindFirst, ""},
+    {8007, CmdFindNext, ""},
+    {8008, CmdSetDir, "s"},
+    {8021, CmdMakeFile, "s"},
+    {8022, CmdDeleteFile, "s"},
+    {8023, CmdCopyFile, "ss"},
+    {8024, CmdRenameFile<kErrFileNotRenamed>, "ss"},
+    {8025, CmdRenameFile<kErrFileNotMoved>, "ss"},
+    {8026, CmdWriteByteToFile, "sll"},
+    {8031, CmdMakeDirectory, "s"},
+    {8032, CmdDeleteDirectory<1>, "s"},
+    {8033, CmdExecuteFile<false>, "sss"},
+    {8034, CmdExecuteFile<true>, "sssl"},
+    {8035, CmdDeleteDirectory<2>, "sl"},
+    {8071, CmdWriteToClipboard, "s"},
+    {8072, CmdGetClipboard, "s"},
+    {8101, CmdGetDir, "s"},
+    {8102, CmdGetFileName, "s"},
+    {8103, CmdGetFileType, "l"},
+    {8104, CmdGetFileDate, "s"},
+    {8121, CmdNameQuery<[](const std::string& s) { return FileExists(s) ? 1 : 0; }>, "ls"},
+    {8122, CmdNameQuery<[](const std::string& s) { return FileSize(s); }>, "ls"},
+    {8123, CmdNameQuery<[](const std::string& s) { return PathExists(s) ? 1 : 0; }>, "ls"},
+    {8124, CmdStreamQuery<StreamIsOpen>, "ll"},
+    {8125, CmdStreamQuery<StreamAtEnd>, "ll"},
+    {8126, CmdReadByteFromFile, "lsl"},
+};
+
+}  // namespace
+
+std::span<const CommandDef> FileCommands() { return kFileCommands; }

@@ -1,0 +1,132 @@
+#include "system/files.h"
+
+#include <algorithm>
+#include <cctype>
+#include <climits>
+
+#include "core/error_codes.h"
+#include "core/pack.h"
+#include "platform/present.h"
+#include "platform/process.h"
+
+FolderSearch g_folderSearch;
+
+namespace {
+
+// The name as the program sees it: a packed entry's temporary copy, or the name itself.
+std::string Mapped(const std::string& name) {
+  std::string copy = name;
+  MapThroughPack(copy, "dat");
+  return copy;
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+}  // namespace
+
+bool FileExists(const std::string& name) { return !name.empty() && FsFileSize(Mapped(name)) >= 0; }
+
+int32_t FileSize(const std::string& name) {
+  if (name.empty()) return 0;
+  int64_t size = FsFileSize(Mapped(name));
+  return size < 0 ? 0 : int32_t(std::min<int64_t>(size, INT32_MAX));
+}
+
+bool IsFileReadOnly(const std::string& name) { return name.empty() || FsIsReadOnly(Mapped(name)); }
+
+bool DeleteFileIfExists(const std::string& name) {
+  if (!FileExists(name)) return false;
+  FsDeleteFile(name);
+  return true;
+}
+
+bool MakeFile(const std::string& name) { return !name.empty() && FsMakeFileExclusive(name); }
+
+int32_t CopyFileCommand(const std::string& source, const std::string& target) {
+  if (!FileExists(source)) return kErrFileNotFound;
+  return FsCopyFile(source, target) ? 0 : kErrFileExists;
+}
+
+bool RenameFile(const std::string& source, const std::string& target) {
+  return !target.empty() && FsMoveFile(source, target);
+}
+
+bool PathExists(const std::string& path) { return FsPathExists(path); }
+
+bool MakeDirectory(const std::string& path) { return FsMakeFolder(path); }
+
+bool DeleteDirectoryCommand(const std::string& path) { return PathExists(path) && FsDeleteTree(path, true); }
+
+bool DeleteFolderContents(const std::string& path) { return FsDeleteTree(path, false); }
+
+bool RemoveFolderIfExists(const std::string& path) { return PathExists(path) && FsRemoveFolder(path); }
+
+bool FindFileInFolderTree(const std::string& name, std::string& found) {
+  const std::string wanted = Lower(name);
+  std::vector<std::string> files;
+  if (wanted.empty() || !FsListTreeFiles(".", files)) return false;
+  for (const std::string& f : files) {
+    size_t slash = f.find_last_of('/');
+    std::string base = slash == std::string::npos ? f : f.substr(slash + 1);
+    if (Lower(base) != wanted) continue;
+    std::string folder = FsCurrentFolder();
+    if (slash != std::string::npos) folder.append(1, '/').append(f, 0, slash);
+    found = FsToProgramPath(folder).append(1, '\\').append(base);
+    return true;
+  }
+  return false;
+}
+
+bool ExecuteFile(const std::string& file, const std::string& parameters, const std::string& folder, bool wait) {
+  int pid = ProcessStart(file, parameters, folder);
+  if (pid < 0) return false;
+  if (!wait) {
+    ProcessDetach(pid);
+    return true;
+  }
+  WindowApplyShowState(6);
+  ProcessWait(pid);
+  WindowApplyShowState(9);
+  return true;
+}
+
+void ResetFolderSearch() { g_folderSearch = FolderSearch{}; }
+
+bool FindFirstEntry() {
+  FindCloseSearch();
+  std::vector<FsEntry> entries;
+  if (!FsListFolder(".", entries) || entries.empty()) return false;
+  g_folderSearch.open = true;
+  g_folderSearch.entries = std::move(entries);
+  g_folderSearch.index = 0;
+  g_folderSearch.lastResult = 0;
+  return true;
+}
+
+void FindNextEntry() {
+  FolderSearch& s = g_folderSearch;
+  if (!s.open) return;
+  if (s.index + 1 < s.entries.size()) {
+    ++s.index;
+    s.lastResult = 0;
+  } else {
+    s.lastResult = -1;
+  }
+}
+
+void FindCloseSearch() { ResetFolderSearch(); }
+
+const FsEntry* CurrentSearchEntry() {
+  const FolderSearch& s = g_folderSearch;
+  return s.open && s.index < s.entries.size() ? &s.entries[s.index] : nullptr;
+}
+
+std::vector<std::string> DriveList() {
+  std::vector<std::string> drives;
+  for (char c = 'A'; c <= 'Z'; ++c)
+    if (!FsDriveRoot(c).empty()) drives.push_back(std::string(1, c) + ":");
+  return drives;
+}

@@ -1,0 +1,54 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/fs.h"
+
+// File utilities of the runtime. Existence and size checks see a file as the program does:
+// a packed entry of that name counts. The operations after them act on the name on disk.
+bool FileExists(const std::string& name);
+// Size of the file as the program sees it; 0 when it does not open (clamped to 2^31-1).
+int32_t FileSize(const std::string& name);
+// True when the file is read-only, or missing.
+bool IsFileReadOnly(const std::string& name);
+// Deletes the file when FileExists finds it; false otherwise.
+bool DeleteFileIfExists(const std::string& name);
+// Makes a new empty file; false when it exists or cannot be made.
+bool MakeFile(const std::string& name);
+// 0 when copied; 105 when the source is missing; 106 when the copy fails (the target exists).
+int32_t CopyFileCommand(const std::string& source, const std::string& target);
+// Renames without replacing an existing target.
+bool RenameFile(const std::string& source, const std::string& target);
+bool PathExists(const std::string& path);
+bool MakeDirectory(const std::string& path);
+// Deletes the folder and everything in it; false when it does not exist or may not be deleted
+// (the real root and the home folder).
+bool DeleteDirectoryCommand(const std::string& path);
+bool DeleteFolderContents(const std::string& path);
+bool RemoveFolderIfExists(const std::string& path);
+// Looks for a file (any case) in the current folder and below; on a hit, found holds its
+// containing folder, "\" and the name.
+bool FindFileInFolderTree(const std::string& name, std::string& found);
+// Starts a program or opens a document without a shell; with wait, the window is minimised
+// while the program runs and restored when it ends. False when nothing could be started.
+bool ExecuteFile(const std::string& file, const std::string& parameters, const std::string& folder, bool wait);
+
+// The folder search of the program (one at a time): entries of the current folder, read
+// when the search starts.
+struct FolderSearch {
+  bool open = false;
+  std::vector<FsEntry> entries;
+  size_t index = 0;
+  int32_t lastResult = -1;  // 0 found, -1 no more entries
+};
+extern FolderSearch g_folderSearch;
+void ResetFolderSearch();
+// Starts a search of the current folder; false when it cannot be read (no entries then).
+bool FindFirstEntry();
+void FindNextEntry();
+void FindCloseSearch();
+// The current entry, or nullptr when no search is open or it has ended.
+const FsEntry* CurrentSearchEntry();
+// The drive letters that are mapped ("C:" and the like), in order.
+std::vector<std::string> DriveList();

@@ -1,0 +1,244 @@
+#include "system/ftp_session.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/clock.h"
+#include "platform/fs.h"
+
+FtpState g_ftp;
+
+namespace {
+
+FtpClient& Client() {
+  if (!g_ftp.client) g_ftp.client = std::make_unique<FtpClient>();
+  return *g_ftp.client;
+}
+
+void Decode(const FtpEntry& e) {
+  g_ftp.findType = e.folder ? 1 : 0;
+  g_ftp.findName = e.name.substr(0, 255);
+  g_ftp.findSize = e.size > 0xFFFFFFFFu ? 0 : uint32_t(e.size);
+}
+
+void CloseFind() {
+  g_ftp.findOpen = false;
+  g_ftp.findEntries.clear();
+  g_ftp.findIndex = 0;
+}
+
+bool WriteAll(int fd, const std::string& data) {
+  for (size_t done = 0; done < data.size();) {
+    ssize_t w = write(fd, data.data() + done, data.size() - done);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) return false;
+    done += size_t(w);
+  }
+  return true;
+}
+
+void CloseLocal(bool keep) {
+  if (g_ftp.localFd < 0) return;
+  const bool closed = close(g_ftp.localFd) == 0;
+  g_ftp.localFd = -1;
+  if (keep && closed) FsCommitTemp(g_ftp.localTemp, g_ftp.localName);
+  else unlink(g_ftp.localTemp.c_str());
+  g_ftp.localTemp.clear();
+  g_ftp.localName.clear();
+}
+
+void CloseRemote() {
+  if (g_ftp.client) g_ftp.client->CloseRead();
+  g_ftp.progress = -1;
+  g_ftp.inSteps = 0;
+}
+
+}  // namespace
+
+void FtpResetState() {
+  CloseFind();
+  if (g_ftp.client) g_ftp.client->CloseRead();
+  if (g_ftp.localFd >= 0) CloseLocal(false);
+  g_ftp.findName.clear();
+  g_ftp.localName.clear();
+  g_ftp.findType = -1;
+  g_ftp.findSize = 0;
+  g_ftp.progress = g_ftp.lastProgress = -1;
+  g_ftp.lastDataTime = TimeMs();
+  g_ftp.transferred = 0;
+  g_ftp.total = 0;
+  g_ftp.inSteps = 0;
+  g_ftp.connected = 0;
+  g_ftp.failed = 0;
+  g_ftp.response.clear();
+}
+
+void FtpRecordFailure() {
+  if (g_ftp.failed) return;
+  g_ftp.response = g_ftp.client ? g_ftp.client->LastResponse() : std::string();
+  g_ftp.failed = 1;
+}
+
+void FtpCheckConnection() {
+  if (!g_ftp.connected || !Client().CheckFolder()) FtpDisconnect(0);
+}
+
+bool FtpConnect(const std::string& server, const std::string& user, const std::string& password) {
+  g_ftp.server = server.substr(0, 255);
+  g_ftp.user = user.substr(0, 255);
+  g_ftp.password = password.substr(0, 255);
+  if (g_ftp.connected) return false;
+  if (!Client().Connect(server, user, password)) {
+    FtpRecordFailure();
+    return false;
+  }
+  g_ftp.connected = 1;
+  return true;
+}
+
+bool FtpReconnect() { return FtpConnect(g_ftp.server, g_ftp.user, g_ftp.password); }
+
+bool FtpSetDirectory(const std::string& path) {
+  if (g_ftp.connected && Client().ChangeFolder(path)) return true;
+  FtpRecordFailure();
+  FtpCheckConnection();
+  return false;
+}
+
+bool FtpFindFirst() {
+  CloseFind();
+  std::vector<FtpEntry> entries;
+  if (!g_ftp.connected || !Client().List(entries)) {
+    FtpRecordFailure();
+    FtpCheckConnection();
+    return false;
+  }
+  if (entries.empty()) {
+    g_ftp.findType = -1;
+    return false;
+  }
+  g_ftp.findOpen = true;
+  g_ftp.findEntries = std::move(entries);
+  g_ftp.findIndex = 0;
+  Decode(g_ftp.findEntries[0]);
+  return true;
+}
+
+bool FtpFindNext() {
+  if (!g_ftp.findOpen) return false;
+  if (g_ftp.findIndex + 1 < g_ftp.findEntries.size()) {
+    Decode(g_ftp.findEntries[++g_ftp.findIndex]);
+    return true;
+  }
+  CloseFind();
+  g_ftp.findType = -1;
+  FtpCheckConnection();
+  return false;
+}
+
+bool FtpGetFile(const std::string& remote, const std::string& local, int32_t total, bool inSteps) {
+  if (!g_ftp.connected || local.empty()) {
+    FtpRecordFailure();
+    return false;
+  }
+  FtpClient& c = Client();
+  if (!inSteps) {
+    std::string temp;
+    int fd = FsCreateTempBeside(local, temp);
+    if (fd < 0) return false;
+    bool ok = c.Get(remote, fd);
+    ok = close(fd) == 0 && ok;
+    if (ok && FsCommitTemp(temp, local)) return true;
+    unlink(temp.c_str());
+    FtpRecordFailure();
+    return false;
+  }
+  // One stepped download at a time: a second one is refused while the first runs.
+  if (!c.OpenRead(remote)) {
+    FtpRecordFailure();
+    FtpCheckConnection();
+    return false;
+  }
+  g_ftp.localFd = FsCreateTempBeside(local, g_ftp.localTemp);
+  if (g_ftp.localFd < 0) {
+    c.CloseRead();
+    return false;
+  }
+  g_ftp.localName = local.substr(0, 255);
+  g_ftp.inSteps = 1;
+  g_ftp.progress = g_ftp.lastProgress = 0;
+  g_ftp.lastDataTime = TimeMs();
+  g_ftp.transferred = 0;
+  g_ftp.total = total;
+  return true;
+}
+
+void FtpContinueTransfer(size_t chunk) {
+  if (!g_ftp.client || !g_ftp.client->Reading()) return;
+  std::string data;
+  switch (g_ftp.client->ReadSome(data, chunk ? chunk : kFtpDefaultChunk, kFtpStepWaitMs)) {
+    case FtpClient::Step::kFailed:
+      FtpRecordFailure();
+      FtpAbortTransfer();
+      FtpCheckConnection();
+      return;
+    case FtpClient::Step::kDone:
+      CloseRemote();
+      CloseLocal(true);
+      return;
+    case FtpClient::Step::kData:
+      if (!WriteAll(g_ftp.localFd, data)) {
+        FtpAbortTransfer();
+        return;
+      }
+      g_ftp.transferred += int64_t(data.size());
+      g_ftp.lastDataTime = TimeMs();
+      break;
+    case FtpClient::Step::kWaiting:
+      break;
+  }
+  if (g_ftp.total >= 1) {
+    const double percent = 100.0 * double(g_ftp.transferred) / double(g_ftp.total);
+    g_ftp.progress = percent >= 100.0 ? 100 : int32_t(percent);
+  } else {
+    g_ftp.progress = 1;
+  }
+  g_ftp.lastProgress = g_ftp.progress;
+  if (TimeMs() - g_ftp.lastDataTime > kFtpStallMs) {
+    FtpAbortTransfer();
+    FtpCheckConnection();
+  }
+}
+
+void FtpAbortTransfer() {
+  CloseLocal(false);
+  if (g_ftp.client && g_ftp.client->Reading()) CloseRemote();
+}
+
+bool FtpPutFile(const std::string& name) {
+  int fd = name.empty() ? -1 : open(FsResolve(name).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  struct stat st;
+  bool ok = fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && g_ftp.connected;
+  // The file keeps its own name in the current remote folder.
+  const size_t slash = name.find_last_of("\\/:");
+  ok = ok && Client().Put(fd, uint64_t(st.st_size), slash == std::string::npos ? name : name.substr(slash + 1));
+  if (fd >= 0) close(fd);
+  if (!ok) FtpRecordFailure();
+  return ok;
+}
+
+bool FtpDeleteFile(const std::string& name) { return g_ftp.connected && Client().Delete(name); }
+
+void FtpDisconnect(int32_t) {
+  FtpAbortTransfer();
+  if (g_ftp.client) g_ftp.client->Disconnect();
+  FtpResetState();
+}
+
+void FtpShutdown() {
+  FtpDisconnect(0);
+  g_ftp.client.reset();
+}

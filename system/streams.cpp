@@ -1,0 +1,297 @@
+#include "system/streams.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "core/error_codes.h"
+#include "platform/fs.h"
+#include "system/files.h"
+
+StreamTable g_fileStreams;
+
+namespace {
+
+constexpr size_t kChunk = 64 * 1024;
+constexpr uint32_t kMaxEntryName = 4096;
+
+bool ReadAllFd(int fd, uint8_t* dst, size_t n, size_t* got) {
+  *got = 0;
+  while (*got < n) {
+    ssize_t r = read(fd, dst + *got, n - *got);
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0) return false;
+    if (r == 0) break;
+    *got += size_t(r);
+  }
+  return true;
+}
+
+// Writes size bytes of an open file descriptor as a block body; a file that shrank meanwhile
+// is padded with zeros so the block keeps the size its prefix gives.
+int32_t CopyFdToStream(StreamSlot& s, int fd, uint64_t size) {
+  std::vector<uint8_t> buf(std::min<uint64_t>(size, kChunk));
+  bool ended = false;
+  while (size > 0) {
+    const size_t want = size_t(std::min<uint64_t>(size, kChunk));
+    size_t got = 0;
+    if (!ended && (!ReadAllFd(fd, buf.data(), want, &got) || got < want)) ended = true;
+    std::fill(buf.begin() + got, buf.begin() + want, 0);
+    if (!s.file.Write(buf.data(), want)) return kErrStreamWriteFailed;
+    size -= want;
+  }
+  return 0;
+}
+
+// Copies size bytes of the stream to fd (-1: read past them). Sets the end-of-file flag when
+// the stream ends first.
+int32_t CopyStreamToFd(StreamSlot& s, uint64_t size, int fd) {
+  std::vector<uint8_t> buf(std::min<uint64_t>(size, kChunk));
+  while (size > 0) {
+    const size_t want = size_t(std::min<uint64_t>(size, kChunk));
+    const size_t got = s.file.Read(buf.data(), want);
+    if (s.file.Failed()) return kErrStreamReadFailed;
+    for (size_t done = 0; fd >= 0 && done < got;) {
+      ssize_t w = write(fd, buf.data() + done, got - done);
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) {
+        fd = -1;  // the disk refused: the rest of the block is read past
+        break;
+      }
+      done += size_t(w);
+    }
+    if (got < want) {
+      s.endOfFile = 1;
+      break;
+    }
+    size -= want;
+  }
+  return 0;
+}
+
+// Reads a 32-bit value; false at the end of the stream (flag set) or on failure.
+bool ReadU32(StreamSlot& s, uint32_t* v, int32_t* error) {
+  uint8_t b[4] = {};
+  *error = StreamRead(s, b, 4);
+  *v = LoadU32(b);
+  return *error == 0 && !s.endOfFile;
+}
+
+// A folder-block name that stays inside the folder it is unpacked under, as a relative path
+// joined by '/'; "" when it would leave it.
+std::string SafeEntryPath(const std::string& name) {
+  if (name.empty() || name[0] == '\\' || name[0] == '/' || name.find(':') != std::string::npos) return "";
+  std::string out;
+  size_t pos = 0;
+  while (pos <= name.size()) {
+    size_t end = name.find_first_of("\\/", pos);
+    if (end == std::string::npos) end = name.size();
+    std::string part = name.substr(pos, end - pos);
+    pos = end + 1;
+    if (part == "..") return "";
+    if (part.empty() || part == ".") continue;
+    if (!out.empty()) out += '/';
+    out += part;
+  }
+  return out;
+}
+
+int CreateNewFile(const std::string& name) {
+  if (name.empty()) {
+    errno = EINVAL;
+    return -1;
+  }
+  return open(FsResolveForWrite(name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+}
+
+int32_t WriteU32(StreamSlot& s, uint32_t v) {
+  uint8_t b[4];
+  StoreU32(b, v);
+  return StreamWrite(s, b, 4);
+}
+
+}  // namespace
+
+void ResetStreams() {
+  for (StreamSlot& s : g_fileStreams.slots) {
+    s.file.Close();
+    s.endOfFile = 0;
+  }
+}
+
+int32_t CheckStreamNumber(int32_t n) { return n >= 1 && n <= kStreamCount ? 0 : kErrStreamNumberOutOfRange; }
+
+StreamSlot* OpenStream(int32_t n, int32_t* error) {
+  *error = CheckStreamNumber(n);
+  if (*error) return nullptr;
+  StreamSlot& s = g_fileStreams.slots[n];
+  if (!s.file.IsOpen()) {
+    *error = kErrStreamNotOpen;
+    return nullptr;
+  }
+  return &s;
+}
+
+bool StreamIsOpen(int32_t n) { return CheckStreamNumber(n) == 0 && g_fileStreams.slots[n].file.IsOpen(); }
+
+bool StreamAtEnd(int32_t n) { return CheckStreamNumber(n) == 0 && g_fileStreams.slots[n].endOfFile; }
+
+int32_t StreamOpenRead(int32_t n, const std::string& name) {
+  if (int32_t e = CheckStreamNumber(n)) return e;
+  StreamSlot& s = g_fileStreams.slots[n];
+  if (s.file.IsOpen()) return kErrStreamAlreadyOpen;
+  if (!FileExists(name)) return kErrFileNotFound;
+  s.endOfFile = 0;
+  return s.file.OpenRead(name) ? 0 : kErrStreamNotOpened;
+}
+
+int32_t StreamOpenWrite(int32_t n, const std::string& name) {
+  if (int32_t e = CheckStreamNumber(n)) return e;
+  StreamSlot& s = g_fileStreams.slots[n];
+  if (s.file.IsOpen()) return kErrStreamAlreadyOpen;
+  if (FileExists(name)) return kErrFileExists;
+  s.endOfFile = 0;
+  return !name.empty() && s.file.CreateNew(name) ? 0 : kErrStreamNotCreated;
+}
+
+int32_t StreamClose(int32_t n) {
+  int32_t e = 0;
+  StreamSlot* s = OpenStream(n, &e);
+  if (!s) return e;
+  const bool writing = s->file.Writing();
+  const bool ok = s->file.Close();
+  s->endOfFile = 0;
+  // A write that failed when the buffer went to disk is reported, not lost silently.
+  return ok || !writing ? 0 : kErrStreamWriteFailed;
+}
+
+int32_t StreamRead(StreamSlot& s, void* dst, size_t size) {
+  const size_t got = s.file.Read(dst, size);
+  if (got < size) {
+    std::memset(static_cast<uint8_t*>(dst) + got, 0, size - got);
+    if (s.file.Failed()) return kErrStreamReadFailed;
+    s.endOfFile = 1;
+  }
+  return 0;
+}
+
+int32_t StreamReadLine(StreamSlot& s, std::string& text) {
+  text.clear();
+  for (;;) {
+    const int c = s.file.ReadByte();
+    if (c < 0) {
+      if (s.file.Failed()) return kErrStreamReadFailed;
+      s.endOfFile = 1;
+      return 0;
+    }
+    if (c >= 32) {
+      if (text.size() < 255) text += char(c);
+      continue;
+    }
+    // A CR takes the LF after it; a lone CR keeps the next line whole.
+    if (c == 13) {
+      const int next = s.file.PeekByte();
+      if (next == 10) s.file.ReadByte();
+      else if (next < 0 && !s.file.Failed()) s.endOfFile = 1;
+    }
+    return s.file.Failed() ? kErrStreamReadFailed : 0;
+  }
+}
+
+int32_t StreamSkip(StreamSlot& s, uint32_t count) { return CopyStreamToFd(s, count, -1); }
+
+int32_t StreamWrite(StreamSlot& s, const void* src, size_t size) { return s.file.Write(src, size) ? 0 : kErrStreamWriteFailed; }
+
+int32_t StreamAppendFile(StreamSlot& s, const std::string& name, bool raw) {
+  if (name.empty()) return 0;
+  int fd = open(FsResolve(name).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return 0;
+  struct stat st;
+  int32_t result = 0;
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && uint64_t(st.st_size) <= 0xFFFFFFFFu) {
+    if (!raw) result = WriteU32(s, uint32_t(st.st_size));
+    if (result == 0) result = CopyFdToStream(s, fd, uint64_t(st.st_size));
+  }
+  close(fd);
+  return result;
+}
+
+int32_t StreamExtractBlock(StreamSlot& s, const std::string& name) {
+  uint32_t size = 0;
+  int32_t error = 0;
+  if (!ReadU32(s, &size, &error)) return error;
+  int fd = CreateNewFile(name);
+  // The file's folders are made when missing.
+  if (fd < 0 && errno == ENOENT && !name.empty() && FsMakeFolders(FsFolderOf(name))) fd = CreateNewFile(name);
+  error = CopyStreamToFd(s, size, fd);
+  if (fd >= 0) close(fd);
+  return error;
+}
+
+int32_t StreamPackFolder(StreamSlot& s, const std::string& name) {
+  const std::string folder = name.empty() ? "." : name;
+  std::vector<std::string> files;
+  if (!FsListTreeFiles(folder, files)) return kErrFileNotFound;
+  // Files of 4 GB or more cannot be held by a block and are left out.
+  const std::string top = FsResolve(folder);
+  std::erase_if(files, [&](const std::string& f) {
+    struct stat st;
+    return lstat((top + "/" + f).c_str(), &st) != 0 || uint64_t(st.st_size) > 0xFFFFFFFFu;
+  });
+  if (int32_t e = WriteU32(s, uint32_t(files.size()))) return e;
+  for (std::string name : files) {
+    std::replace(name.begin(), name.end(), '/', '\\');
+    if (int32_t e = WriteU32(s, uint32_t(name.size() + 1))) return e;
+    if (int32_t e = StreamWrite(s, name.c_str(), name.size() + 1)) return e;
+    // A file that went away since the listing is stored empty, so the count stays right.
+    std::replace(name.begin(), name.end(), '\\', '/');
+    int fd = FsOpenBelow(folder, name, false);
+    struct stat st;
+    uint64_t size = fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? uint64_t(st.st_size) : 0;
+    if (size > 0xFFFFFFFFu) size = 0;
+    int32_t e = WriteU32(s, uint32_t(size));
+    if (e == 0) e = CopyFdToStream(s, fd, size);
+    if (fd >= 0) close(fd);
+    if (e) return e;
+  }
+  return 0;
+}
+
+int32_t StreamUnpackFolder(StreamSlot& s, const std::string& name) {
+  const std::string folder = name.empty() ? "." : name;
+  const bool folderMade = FsMakeFolders(folder);
+  int32_t report = folderMade ? 0 : kErrStreamNotCreated;
+  uint32_t count = 0;
+  int32_t error = 0;
+  if (!ReadU32(s, &count, &error)) return error ? error : report;
+  for (uint32_t i = 0; i < count; ++i) {
+    uint32_t length = 0;
+    if (!ReadU32(s, &length, &error)) return error ? error : report;
+    if (length == 0) continue;
+    std::string relative;
+    if (length <= kMaxEntryName) {
+      std::string name(length, '\0');
+      if (int32_t e = StreamRead(s, name.data(), length)) return e;
+      if (s.endOfFile) return report;
+      name.resize(std::strlen(name.c_str()));
+      relative = SafeEntryPath(name);
+    } else if (int32_t e = StreamSkip(s, length)) {
+      return e;
+    }
+    if (relative.empty()) report = report ? report : kErrStreamReadFailed;
+    uint32_t size = 0;
+    if (!ReadU32(s, &size, &error)) return error ? error : report;
+    const int fd = folderMade && !relative.empty() ? FsOpenBelow(folder, relative, true) : -1;
+    error = CopyStreamToFd(s, size, fd);
+    if (fd >= 0) close(fd);
+    if (error) return error;
+    if (s.endOfFile) break;
+  }
+  return report;
+}

@@ -1,7 +1,0 @@
-// Window, system and FTP commands are not built yet.
-#include "system/system_services.h"
-
-uint8_t g_windowModeFlag = 0;
-void ResetWindowState() { g_windowModeFlag = 0; }
-void ResetSystemState() { ResetWindowState(); }
-void FtpShutdown() {}

@@ -1,0 +1,164 @@
+// The 3DS-to-X writer: the exact text of a small model, names, keys, and files.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <limits>
+
+#include "model/convert3ds/writer_x.h"
+#include "platform/fs.h"
+#include "platform/xfile/xfile.h"
+#include "tests/support/program_run.h"
+#include "tests/model/fixtures_3ds.h"
+
+using namespace fx3ds;
+
+namespace {
+
+std::string OneTriangle(const std::string& name, const std::string& extraFaces = {}, float x1 = 1) {
+  return Chunk(0x4000, Z(name) + Chunk(0x4100, Chunk(0x4110, U16(3) + F({0, 0, 0, x1, 0, 0, 0, 1, 0})) +
+                                                    Chunk(0x4120, U16(1) + U16(0) + U16(1) + U16(2) + U16(7) + extraFaces) +
+                                                    Chunk(0x4140, U16(1) + F({0.5f, 0.25f}))));
+}
+
+const char* const kHeader = "xof 0302txt 0064\nHeader {\n1;\n0;\n1;\n}\n\n";
+
+}  // namespace
+
+TEST(WriterX, SmallModelText) {
+  const std::string mat = Chunk(0xAFFF, Chunk(0xA000, Z("Red Paint")) +
+                                            Chunk(0xA020, Chunk(0x0011, std::string("\xFF\x80\x00", 3))) +
+                                            Chunk(0xA030, Chunk(0x0010, F({0.5f, 0.25f, 1}))) +
+                                            Chunk(0xA040, Chunk(0x0030, U16(40))) +
+                                            Chunk(0xA200, Chunk(0xA300, Z("wood.bmp"))));
+  const std::string obj = OneTriangle("my box", Chunk(0x4130, Z("Red Paint") + U16(1) + U16(0)));
+  const std::string kf = Node("my box", 0xFFFF, Chunk(0xB020, TrackHead(2) + VecKey(0, 1, 2, 3) + VecKey(10, 4, 5, 6)) +
+                                                   Chunk(0xB022, TrackHead(1) + VecKey(0, 1, 1, 1)));
+  const std::string expected = std::string(kHeader) +
+                               "Material x3ds_mat_Red_Paint {\n"
+                               "1.000000, 0.501961, 0.000000, 1.000000;;\n"
+                               "40.000000;\n"
+                               "0.500000, 0.250000, 1.000000;;\n"
+                               "0.000000, 0.000000, 0.000000;;\n"
+                               "TextureFilename {\n\"wood.bmp\";\n}\n"
+                               "}\n\n"
+                               "Frame x3ds_my_box {\n"
+                               "Mesh my_box {\n"
+                               "3;\n"
+                               "0.000000; 0.000000; 0.000000;,\n"
+                               "1.000000; 0.000000; 0.000000;,\n"
+                               "0.000000; 0.000000; 1.000000;;\n"
+                               "1;\n"
+                               "3;0,2,1;;\n"
+                               "MeshMaterialList {\n1;\n1;\n0;;\n{x3ds_mat_Red_Paint}\n}\n\n"
+                               "MeshNormals {\n"
+                               "3;\n"
+                               "0.000000; 1.000000; 0.000000;,\n"
+                               "0.000000; 1.000000; 0.000000;,\n"
+                               "0.000000; 1.000000; 0.000000;;\n"
+                               "1;\n"
+                               "3;0,1,2;;\n"
+                               "}\n"
+                               "MeshTextureCoords {\n"
+                               "3;\n"
+                               "0.500000;0.250000;,\n"
+                               "0.000000;0.000000;,\n"
+                               "0.000000;0.000000;;\n"
+                               "}\n"
+                               "}\n"
+                               "}\n\n"
+                               "AnimationSet x3ds_animset_0 {\n"
+                               "Animation x3ds_anim_0 {\n"
+                               "{x3ds_my_box}\n"
+                               "AnimationKey {\n2;\n2;\n"
+                               "0; 3; 1.000000, 3.000000, 2.000000;;,\n"
+                               "10; 3; 4.000000, 6.000000, 5.000000;;;\n"
+                               "}\n"
+                               "}\n"
+                               "}\n";
+  const std::string text = Convert3dsBytesToX(Main(mat + obj, kf));
+  EXPECT_EQ(text, expected);
+  XFile x;
+  ASSERT_TRUE(ParseXFile(text, x).ok());
+  ASSERT_EQ(x.objects.size(), 4u);  // header, material, frame, animation set
+  const XObject& frame = *x.objects[2];
+  ASSERT_EQ(frame.children.size(), 1u);
+  EXPECT_TRUE(frame.children[0]->Is("Mesh"));
+  EXPECT_EQ(x.objects[3]->children[0]->children[0]->target, &frame);
+}
+
+TEST(WriterX, NamesNumbersAndEmptyInput) {
+  EXPECT_EQ(Convert3dsBytesToX(""), kHeader);
+  EXPECT_EQ(Convert3dsBytesToX("not a 3ds file"), kHeader);
+  EXPECT_EQ(SanitiseXName("a-b c.9Z"), "a_b_c_9Z");
+  const std::string numbered = Convert3dsBytesToX(Main(OneTriangle("12")));
+  EXPECT_NE(numbered.find("Frame x3ds_12 {\nMesh x12 {\n"), std::string::npos);
+  // A value that is not finite is written as zero.
+  const std::string nan = Convert3dsBytesToX(Main(OneTriangle("n", {}, std::numeric_limits<float>::infinity())));
+  EXPECT_NE(nan.find("\n0.000000; 0.000000; 0.000000;,\n0.000000; 0.000000; 0.000000;,\n"), std::string::npos);
+  EXPECT_EQ(nan.find("inf"), std::string::npos);
+}
+
+TEST(WriterX, ConvertsFiles) {
+  const std::string dir = FsTempFolder() + "/conv3ds";
+  std::filesystem::create_directories(dir);
+  ASSERT_TRUE(FsWriteFileAtomic(dir + "/in.3ds", Main(OneTriangle("a"))));
+  EXPECT_EQ(Convert3dsToX(dir + "/missing.3ds", dir + "/out.x"), -4);
+  EXPECT_FALSE(FsFileExists(dir + "/out.x"));
+  // A longer file of that name is replaced whole.
+  ASSERT_TRUE(FsWriteFileAtomic(dir + "/out.x", std::string(100000, 'z')));
+  EXPECT_EQ(Convert3dsToX(dir + "/IN.3DS", dir + "/out.x"), 0);
+  std::string out;
+  ASSERT_TRUE(FsReadFile(dir + "/out.x", out));
+  EXPECT_EQ(out, Convert3dsBytesToX(Main(OneTriangle("a"))));
+  std::filesystem::remove_all(dir);
+}
+
+// The conversion command checks the endings, then the source, then the target.
+TEST(WriterX, ConvertCommand) {
+  const std::string dir = FsTempFolder() + "/conv3dscmd";
+  std::filesystem::create_directories(dir);
+  ASSERT_TRUE(FsWriteFileAtomic(dir + "/in.3DS", Main(OneTriangle("a"))));
+  ASSERT_TRUE(FsWriteFileAtomic(dir + "/taken.x", "x"));
+  struct Case {
+    std::string source, target;
+    int32_t error;
+  };
+  const Case cases[] = {
+      {dir + "/in.obj", dir + "/out.x", 7931}, {dir + "/in.3DS", dir + "/out.txt", 7932},
+      {dir + "/none.3ds", dir + "/out.x", 105}, {dir + "/in.3DS", dir + "/taken.x", 106},
+      {"3ds", dir + "/out.x", 7931},           {dir + "/in.3DS", dir + "/out.X", 0},
+  };
+  for (const Case& c : cases) {
+    CommandCall call;
+    call.SetText(0, c.source.c_str());
+    call.SetText(1, c.target.c_str());
+    EXPECT_EQ(call.Run(7941, 2), c.error) << c.source << " " << c.target;
+  }
+  ClearRunErrors();
+  std::string out;
+  ASSERT_TRUE(FsReadFile(dir + "/out.X", out));
+  EXPECT_EQ(out, Convert3dsBytesToX(Main(OneTriangle("a"))));
+  std::filesystem::remove_all(dir);
+}
+
+// Objects load without the text; what they hold is what the text reads back as.
+TEST(WriterX, ObjectsMatchTheText) {
+  const std::string mat = Chunk(0xAFFF, Chunk(0xA000, Z("skin")) + Chunk(0xA020, Chunk(0x0010, F({1.0f / 3, 0.5f, 2.0f / 7}))) +
+                                            Chunk(0xA200, Chunk(0xA300, Z("skin.bmp"))));
+  const std::string axes = Chunk(0x4160, F({0, 1, 0, -1, 0, 0, 0, 0, 1, 10.1234567f, 2, 3}));
+  const std::string a = Chunk(0x4000, Z("7up") + Chunk(0x4100, Chunk(0x4110, U16(3) + F({0, 0, 0, 1.0f / 3, 0, 0, 0, 1, 0})) +
+                                                            Chunk(0x4120, U16(1) + U16(0) + U16(1) + U16(2) + U16(7) +
+                                                                              Chunk(0x4130, Z("skin") + U16(1) + U16(0))) +
+                                                            axes));
+  const std::string b = OneTriangle("hand");
+  const std::string kf = Node("7up", 0xFFFF, Chunk(0xB021, TrackHead(2) + RotKey(0, 0.3f, 0, 1, 0) + RotKey(9, 0.3f, 0, 1, 0))) +
+                         Node("hand", 0, Chunk(0xB022, TrackHead(1) + VecKey(4, 2.0f / 3, 1, 1)));
+  const std::string file = Main(mat + a + b, kf);
+  XFile fromText, fromObjects;
+  ASSERT_TRUE(ParseXFile(Convert3dsBytesToX(file), fromText).ok());
+  Convert3dsBytesToXFile(file, &fromObjects);
+  EXPECT_EQ(WriteXFile(fromObjects, XEncoding::Text), WriteXFile(fromText, XEncoding::Text));
+  EXPECT_EQ(fromObjects.objects[2]->name, "x3ds_7up");
+  EXPECT_EQ(fromObjects.objects[3]->children[0]->children[0]->target, fromObjects.objects[2].get());
+}

@@ -1,0 +1,237 @@
+// .x models through the handle: frames, split meshes, materials and textures, animation, text
+// and binary alike; saving and merging animation.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "model/model_handle.h"
+#include "model/x_loader.h"
+#include "model/x_mesh_writer.h"
+#include "platform/fs.h"
+#include "tests/model/model_fixtures.h"
+
+using namespace fxmodel;
+
+namespace {
+
+class XModelTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TextureLog::Install();
+    dir = FsTempFolder() + "/xmodel";
+    std::filesystem::create_directories(dir);
+  }
+  void TearDown() override {
+    TextureLog::Remove();
+    std::filesystem::remove_all(dir);
+  }
+  std::string Write(const std::string& name, const std::string& bytes) {
+    EXPECT_TRUE(FsWriteFileAtomic(dir + "/" + name, bytes));
+    return dir + "/" + name;
+  }
+  std::string dir;
+};
+
+const MeshNode* MeshNamed(const SceneNode* n, const std::string& name) {
+  for (; n; n = n->nextSibling) {
+    if (const auto* m = dynamic_cast<const MeshNode*>(n); m && name == m->name) return m;
+    if (const MeshNode* m = MeshNamed(n->firstChild, name)) return m;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+TEST_F(XModelTest, FramesMeshesMaterialsAndKeys) {
+  ModelHandle h;
+  ASSERT_EQ(LoadModelXFile(h, Write("m.x", kModel)), kModelOk);
+  EXPECT_EQ(h.frameCount, 4u);  // A = 1, B = 2, C = 3, and the root
+  std::string name;
+  for (auto [limb, want] : {std::pair{1u, "A"}, {2u, "B"}, {3u, "C"}, {0u, "root"}, {9u, ""}}) {
+    EXPECT_EQ(ModelHandleGetLimbFrameName(h, limb, &name), kModelOk);
+    EXPECT_EQ(name, want);
+  }
+  float m[16];
+  ModelHandleGetLimbMatrix(h, 1, m);
+  EXPECT_EQ(m[12], 1.0f);
+  EXPECT_EQ(m[14], 3.0f);
+  // The box splits by material: box_0 red (a colour texture, read as red, green, blue),
+  // box_1 the texture looked up as .bmp, box_2 white (no texture).
+  const MeshNode* b0 = MeshNamed(h.root.get(), "box_0");
+  const MeshNode* b1 = MeshNamed(h.root.get(), "box_1");
+  const MeshNode* b2 = MeshNamed(h.root.get(), "box_2");
+  ASSERT_TRUE(b0 && b1 && b2);
+  EXPECT_EQ(MeshNamed(h.root.get(), "box"), nullptr);
+  EXPECT_EQ(b0->limbNumber, 1u);
+  EXPECT_EQ(b2->limbNumber, 1u);
+  EXPECT_EQ(b0->textureName, "16711680");
+  EXPECT_EQ(b0->textureNumber, 101);
+  EXPECT_EQ(b0->material.power, 5.0f);
+  EXPECT_EQ(b0->material.specular[2], 0.3f);
+  EXPECT_EQ(b1->textureName, "skin.old.bmp");
+  EXPECT_EQ(b1->textureNumber, 7);
+  EXPECT_EQ(b1->textureOwned, 1u);
+  EXPECT_EQ(b2->textureNumber, 0);
+  EXPECT_EQ(TextureLog::colours, (std::vector<uint32_t>{0xFF0000}));
+  EXPECT_EQ(b0->indices, (std::vector<uint32_t>{0, 1, 2}));
+  EXPECT_EQ(b2->indices, (std::vector<uint32_t>{0, 1, 2, 0, 2, 3}));
+  EXPECT_EQ(b1->vertices[2].u, 1.0f);
+  EXPECT_EQ(b1->vertices[2].nz, -1.0f);
+  // The mesh without normals gets them from its face.
+  const MeshNode* tri = MeshNamed(h.root.get(), "tri");
+  ASSERT_TRUE(tri);
+  EXPECT_EQ(tri->limbNumber, 2u);
+  EXPECT_NEAR(tri->vertices[0].nz, -1.0f, 1e-6f);
+  // Tracks: a0 drives A (limb 1); a1 names no frame of the file and drives limb 0.
+  ASSERT_TRUE(h.animation);
+  EXPECT_EQ(DumpTracks(AnimSetGetTrackList(*h.animation)),
+            "A limb 1: | 0 1 0 0 0 10 0 1 0 0 | | 0 1 2 3 10 5 6 7\n"
+            " limb 0: | | 0 2 2 2 |\n");
+  // A second load into a handle with a root changes nothing.
+  EXPECT_EQ(LoadModelXFile(h, Write("m.x", kModel)), kModelFailed);
+  EXPECT_EQ(ModelHandleGetFrameCount(h), 4u);
+}
+
+// The same model as text and binary (32- and 64-bit floats) gives identical trees and keys.
+TEST_F(XModelTest, TextAndBinaryGiveTheSameTree) {
+  XFile parsed;
+  ASSERT_TRUE(ParseXFile(kModel, parsed).ok());
+  ModelHandle text;
+  ASSERT_EQ(LoadModelXFile(text, Write("t.x", kModel)), kModelOk);
+  const std::string want = DumpTree(text.root.get()) + DumpTracks(AnimSetGetTrackList(*text.animation));
+  for (uint32_t bits : {32u, 64u}) {
+    ModelHandle bin;
+    ASSERT_EQ(LoadModelXFile(bin, Write("b.x", WriteXFile(parsed, XEncoding::Binary, bits))), kModelOk);
+    EXPECT_EQ(DumpTree(bin.root.get()) + DumpTracks(AnimSetGetTrackList(*bin.animation)), want);
+  }
+}
+
+TEST_F(XModelTest, DamagedFilesAreRefusedOrCut) {
+  ModelHandle h;
+  EXPECT_EQ(LoadModelXFile(h, dir + "/missing.x"), kModelFailed);
+  EXPECT_EQ(LoadModelXFile(h, Write("z.x", "xof 0302tzip0032 compressed")), kModelFailed);
+  EXPECT_FALSE(h.root);
+  // Faces past the vertices, short key data and an oversized material count.
+  const std::string bad =
+      "xof 0302txt 0032\n"
+      "Frame F { Mesh m { 3; 0;0;0;, 1;0;0;, 0;1;0;; 2; 3;0,1,2;, 3;0,1,99;;\n"
+      "  MeshMaterialList { 4000000000; 2; 0, 1;; } } }\n"
+      "AnimationSet s { Animation a { {F} AnimationKey { 0; 3; 0; 4; 1,0,0,0;;, 5; 2; 1,0;;, 9; 4; 1,0,0,0;;; } } }\n";
+  ASSERT_EQ(LoadModelXFile(h, Write("bad.x", bad)), kModelOk);
+  const MeshNode* m0 = MeshNamed(h.root.get(), "m_0");
+  ASSERT_TRUE(m0);
+  EXPECT_EQ(m0->indices, (std::vector<uint32_t>{0, 1, 2}));
+  EXPECT_TRUE(MeshNamed(h.root.get(), "m_1")->indices.empty());
+  EXPECT_EQ(TrackGetRotKeyCount(*AnimSetGetTrackList(*h.animation)), 1u);
+  // A syntax error part way keeps what came before it.
+  ModelHandle cut;
+  ASSERT_EQ(LoadModelXFile(cut, Write("cut.x", "xof 0302txt 0032\nFrame A { } Frame B { ;;; ")), kModelOk);
+  std::string name;
+  ModelHandleGetLimbFrameName(cut, 1, &name);
+  EXPECT_EQ(name, "A");
+}
+
+TEST_F(XModelTest, SaveReloadAndMerge) {
+  const std::string modelPath = Write("m.x", kModel);
+  ModelHandle h;
+  ASSERT_EQ(LoadModelXFile(h, modelPath), kModelOk);
+  AnimTrack* first = AnimSetGetTrackList(*h.animation);
+  first->positionKeys[4] = 12.75f;  // a time saved as 12
+  const std::string saved = dir + "/anim.x";
+  ASSERT_EQ(SaveAnimationXFile(h, saved), kModelOk);
+  XFile file;
+  ASSERT_TRUE(ReadModelXFile(saved, &file));
+  ASSERT_EQ(file.objects.size(), 1u);
+  EXPECT_EQ(file.objects[0]->name, "xvk_animset_0");
+  ASSERT_EQ(file.objects[0]->children.size(), 2u);
+  EXPECT_EQ(file.objects[0]->children[1]->name, "xvk_anim_1");
+  EXPECT_EQ(file.objects[0]->children[1]->children.size(), 4u);  // the reference and three key lists
+  // Read beside the model, the saved keys equal the model's (the time whole) and replay to the
+  // same limb matrix.
+  XFile model;
+  ASSERT_TRUE(ReadModelXFile(modelPath, &model));
+  for (auto& o : file.objects) model.objects.push_back(std::move(o));
+  ResolveXReferences({&model});
+  uint32_t frames;
+  std::unique_ptr<AnimSet> reloaded;
+  LoadXTree(model, &frames, &reloaded);
+  first->positionKeys[4] = 12.0f;
+  EXPECT_EQ(DumpTracks(AnimSetGetTrackList(*reloaded)), DumpTracks(first));
+  float a[16], b[16];
+  TrackMatrixAt(*first, 5.5f, a);
+  TrackMatrixAt(*AnimSetGetTrackList(*reloaded), 5.5f, b);
+  EXPECT_EQ(std::memcmp(a, b, sizeof a), 0);
+  // The merge continues each track after its last key: a binary model with the text animation.
+  XFile parsed;
+  ParseXFile(kModel, parsed);
+  const std::string binModel = Write("m.bin.x", WriteXFile(parsed, XEncoding::Binary, 32));
+  ModelHandle g;
+  ASSERT_EQ(LoadModelXFile(g, binModel), kModelOk);
+  ASSERT_EQ(MergeAnimationXFile(g, binModel, saved, 20, 15), kModelOk);
+  EXPECT_EQ(DumpTracks(AnimSetGetTrackList(*g.animation)),
+            "A limb 1: | 0 1 0 0 0 10 0 1 0 0 15 0 1 0 0 20 1 0 0 0 30 0 1 0 0 | "
+            "| 0 1 2 3 10 5 6 7 15 5 6 7 20 1 2 3 32 5 6 7\n"
+            " limb 0: | | 0 2 2 2 |\n");
+  // A hold time equal to the last key's time adds no hold key.
+  ModelHandle k;
+  LoadModelXFile(k, modelPath);
+  ASSERT_EQ(MergeAnimationXFile(k, modelPath, saved, 10, 10), kModelOk);
+  EXPECT_EQ(TrackGetRotKeyCount(*AnimSetGetTrackList(*k.animation)), 4u);
+  // A saved file of a model without animation is the header alone: merged, nothing is found.
+  ModelHandle none;
+  ASSERT_EQ(SaveAnimationXFile(none, dir + "/empty.x"), kModelOk);
+  std::string bytes;
+  FsReadFile(dir + "/empty.x", bytes);
+  EXPECT_EQ(bytes.size(), 17u);
+  ModelHandle plain;
+  AddUserFrame(plain, 0, 0, 0);
+  const std::string noAnim = Write("plain.x", "xof 0302txt 0032\nFrame A { }\n");
+  ASSERT_EQ(LoadModelXFile(none, noAnim), kModelOk);
+  EXPECT_EQ(MergeAnimationXFile(none, noAnim, dir + "/empty.x", 0, 0), kModelFailed);
+  EXPECT_EQ(MergeAnimationXFile(none, noAnim, dir + "/nothing.x", 0, 0), kModelFailed);
+  EXPECT_EQ(MergeAnimationXFile(plain, noAnim, saved, 0, 0), kModelFailed);  // no root
+  // Appending the file alone: its references name frames it lacks, so nothing is merged.
+  ModelHandle alone;
+  LoadModelXFile(alone, modelPath);
+  EXPECT_EQ(LoadAnimatedXFile(alone, saved, 20, 10), kModelOk);
+  EXPECT_EQ(TrackGetRotKeyCount(*AnimSetGetTrackList(*alone.animation)), 2u);
+}
+
+TEST_F(XModelTest, MeshesWriteAsMeshObjects) {
+  ModelHandle h;
+  ASSERT_EQ(LoadModelXFile(h, Write("m.x", kModel)), kModelOk);
+  XFile out;
+  XMeshWriter writer(&out);
+  h.root->SaveToX(&writer);
+  ASSERT_EQ(out.objects.size(), 4u);  // box_0, box_1, box_2, tri
+  const XObject& box2 = *out.objects[2];
+  EXPECT_EQ(box2.name, "Mesh");
+  EXPECT_EQ(box2.data.size(), 1 + 12 + 1 + 2 * 4u);
+  XFile back;
+  ASSERT_TRUE(ParseXFile(WriteXFile(out, XEncoding::Text), back).ok());
+  EXPECT_EQ(back.objects[2]->data, box2.data);
+}
+
+// A split whose parts would copy every vertex too often keeps in each part only what its faces
+// use (256 materials over 16385 vertices).
+TEST_F(XModelTest, LargeSplitsKeepTheirOwnVertices) {
+  XFile f;
+  XObject& mesh = f.Add("Frame", "F").AddChild("Mesh", "big");
+  const uint32_t nv = 16385;
+  mesh.PushInt(nv);
+  for (uint32_t k = 0; k < nv; ++k) mesh.PushFloat(float(k)), mesh.PushFloat(0), mesh.PushFloat(0);
+  mesh.PushInt(256);
+  for (uint32_t t = 0; t < 256; ++t) mesh.PushInt(3), mesh.PushInt(3 * t), mesh.PushInt(3 * t + 1), mesh.PushInt(3 * t + 2);
+  XObject& list = mesh.AddChild("MeshMaterialList");
+  list.PushInt(256), list.PushInt(256);
+  for (uint32_t t = 0; t < 256; ++t) list.PushInt(255 - t);
+  uint32_t frames;
+  std::unique_ptr<AnimSet> anim;
+  const std::unique_ptr<FrameNode> root = LoadXTree(f, &frames, &anim);
+  const MeshNode* part = MeshNamed(root.get(), "big_255");
+  ASSERT_TRUE(part);
+  ASSERT_EQ(part->vertices.size(), 3u);
+  EXPECT_EQ(part->vertices[1].x, 1.0f);  // the first face's second corner
+  EXPECT_EQ(part->indices, (std::vector<uint32_t>{0, 1, 2}));
+}

@@ -1,0 +1,137 @@
+// The file, folder and stream commands as programs use them.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "core/errors.h"
+#include "platform/fs.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/program_run.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(FilesProgram, SaveGameStreamReadsBackIntoVariablesAndElements) {
+  TempDir dir;
+  const std::string source = "cd \"" + dir.path() + "\"\nprint get dir$()\n" +
+                             R"(open to write 1, "save.dat"
+write byte 1, 255
+write word 1, 65536
+write long 1, -2
+write float 1, 2.5
+write string 1, "hello"
+close file 1
+print file exist("SAVE.DAT")
+print file size("save.dat")
+dim v(3)
+open to read 1, "save.dat"
+read byte 1, a
+read word 1, v(2)
+read long 1, b
+read float 1, f#
+read string 1, s$
+print a
+print v(2)
+print b
+print f#
+print s$
+print file end(1)
+read long 1, c
+print file end(1)
+print c
+close file 1
+print file open(1)
+print read byte from file("save.dat", 0)
+write byte to file "save.dat", 0, 65
+print read byte from file("save.dat", 0)
+print read byte from file("save.dat", 99)
+write to clipboard "clip"
+print get clipboard$()
+end
+)";
+  RunOutcome r = RunVkaSource(source, 200);
+  ASSERT_EQ(r.status, 0) << r.err << r.transcript;
+  EXPECT_EQ(r.transcript, FsToProgramPath(dir.path()) + "\n1\n18\n255\n0\n-2\n2.5\nhello\n0\n1\n0\n0\n-1\n65\n0\nclip\n");
+  EXPECT_EQ(dir.Read("save.dat").substr(0, 3), std::string("A\0\0", 3));
+}
+
+TEST(FilesProgram, ListingsSearchesAndWarnings) {
+  TempDir dir;
+  dir.Write("a.txt", "x");
+  fs::create_directory(dir.File("sub"));
+  const std::string source = "cd \"" + dir.path() + "\"\n" + R"(find first
+n = 0
+while get file type() <> -1
+  if get file name$() = "sub" then print "sub "; get file type()
+  n = n + 1
+  find next
+endwhile
+print n
+checklist files
+print checklist count()
+copy file "a.txt", "b.txt"
+copy file "a.txt", "b.txt"
+print "after"
+end
+)";
+  RunOutcome r = RunVkaSource(source, 200);
+  ASSERT_NE(r.status, 2) << r.err;
+  EXPECT_EQ(r.transcript, "sub 1\n4\n4\n");  // ".", "..", "a.txt", "sub"; the second copy stops the run
+  EXPECT_EQ(r.errorCode, 106);
+  EXPECT_EQ(r.errorKind, 1);
+  // A built game ignores the warning and goes on; the target is left as it was.
+  dir.Write("b.txt", "keep");
+  r = RunVkaSource("cd \"" + dir.path() + "\"\ncopy file \"a.txt\", \"b.txt\"\nmove file \"a.txt\", \"b.txt\"\nprint \"after\"\nend\n", 20, "", true);
+  EXPECT_EQ(r.transcript, "after\n");
+  EXPECT_EQ(dir.Read("b.txt"), "keep");
+  EXPECT_TRUE(fs::exists(dir.File("a.txt")));
+}
+
+TEST(FilesProgram, FolderBlocksPackAndUnpackThroughCommands) {
+  TempDir dir;
+  fs::create_directories(dir.File("game/levels"));
+  dir.Write("game/levels/one.lvl", "1111");
+  dir.Write("game/title.txt", "Title");
+  const std::string source = "cd \"" + dir.path() + "\"\n" + R"(open to write 2, "pack.dat"
+write dirblock 2, "game"
+write fileblock 2, "game\title.txt"
+close file 2
+open to read 2, "pack.dat"
+read dirblock 2, "copy\of\game"
+read fileblock 2, "extra\title.txt"
+close file 2
+execute file "true", "", ""
+execute file "true", "", "", 1
+print path exist("copy\of\game\levels")
+end
+)";
+  RunOutcome r = RunVkaSource(source, 200);
+  ASSERT_EQ(r.status, 0) << r.err << r.transcript;
+  EXPECT_EQ(r.transcript, "1\n");
+  EXPECT_EQ(dir.Read("copy/of/game/levels/one.lvl"), "1111");
+  EXPECT_EQ(dir.Read("copy/of/game/title.txt"), "Title");
+  EXPECT_EQ(dir.Read("extra/title.txt"), "Title");
+}
+
+TEST(FilesProgram, TheExampleSavesReadsBackAndLists) {
+  TempDir dir;
+  const fs::path old = fs::current_path();
+  fs::current_path(dir.path());
+  RunOutcome r = RunVkaSource(ReadAll(std::string(VK_SOURCE_DIR) + "/examples/files.vka"), 300);
+  fs::current_path(old);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(r.transcript.starts_with(
+      "Saved 31 bytes to savegame.dat\nVellumark save game\nLevel 3, score 1250.5, lives 42\n \nFolder "))
+      << r.transcript;
+  EXPECT_NE(r.transcript.find("  savegame.dat\n"), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir.File("savegame.dat")));
+}
+
+}  // namespace

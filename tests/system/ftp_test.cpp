@@ -1,0 +1,200 @@
+// FTP against a real server started on 127.0.0.1 for each test and always stopped.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include "platform/clock.h"
+#include "system/ftp_session.h"
+#include "tests/support/ftp_server.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/program_run.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+TEST(FtpListing, UnixAndDosFormsAreParsed) {
+  auto entries = ParseFtpListing(
+      "drwxr-xr-x   2 owner group        0 Jan 01 12:00 a folder\r\n"
+      "-rw-r--r--   1 owner group     1234 Jan 01  2020 file one.txt\r\n"
+      "lrwxrwxrwx   1 owner group        4 Jan 01 12:00 link -> file\r\n"
+      "drwxr-xr-x   2 owner group        0 Jan 01 12:00 ..\r\n"
+      "01-01-20  12:00PM       <DIR>          dosdir\r\n"
+      "01-01-20  12:00PM                  77 dos file.bin\r\n"
+      "total 12\r\n");
+  ASSERT_EQ(entries.size(), 5u);
+  EXPECT_EQ(entries[0].name, "a folder");
+  EXPECT_TRUE(entries[0].folder);
+  EXPECT_EQ(entries[1].name, "file one.txt");
+  EXPECT_EQ(entries[1].size, 1234u);
+  EXPECT_EQ(entries[2].name, "link");
+  EXPECT_TRUE(entries[3].folder);
+  EXPECT_EQ(entries[4].name, "dos file.bin");
+  EXPECT_EQ(entries[4].size, 77u);
+}
+
+class Ftp : public testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(root.File("pub/sub"));
+    root.Write("pub/hello.txt", "hello world");
+    root.Write("pub/big.bin", std::string(100000, 'b'));
+    root.Write("pub/stall.bin", std::string(200000, 's'));
+    server = std::make_unique<FtpTestServer>(root.path());
+    ASSERT_TRUE(server->Running());
+    FtpResetState();
+  }
+  void TearDown() override {
+    FtpShutdown();
+    ClockUseVirtual(false);
+    server.reset();
+  }
+  bool Connect() { return FtpConnect(server->Address(), "user", "pass"); }
+  // Steps a download until it ends; the progress values seen.
+  std::vector<int32_t> StepToEnd() {
+    std::vector<int32_t> seen;
+    for (int guard = 0; guard < 10000 && g_ftp.progress != -1; ++guard) {
+      FtpContinueTransfer(0);
+      seen.push_back(g_ftp.progress);
+    }
+    return seen;
+  }
+  TempDir root, local;
+  std::unique_ptr<FtpTestServer> server;
+};
+
+TEST_F(Ftp, ConnectChangeFolderListPutAndDelete) {
+  EXPECT_FALSE(FtpConnect(server->Address(), "user", "wrong"));
+  EXPECT_EQ(g_ftp.failed, 1);
+  EXPECT_EQ(g_ftp.response.substr(0, 3), "530");
+  g_ftp.failed = 0;
+  ASSERT_TRUE(Connect());
+  EXPECT_FALSE(Connect());  // a second connect leaves the first one alone
+  EXPECT_EQ(g_ftp.connected, 1);
+  EXPECT_FALSE(FtpSetDirectory("nowhere"));
+  EXPECT_EQ(g_ftp.failed, 1);
+  EXPECT_EQ(g_ftp.response.substr(0, 3), "550");
+  EXPECT_EQ(g_ftp.connected, 1);
+  ASSERT_TRUE(FtpSetDirectory("pub"));
+
+  std::map<std::string, std::pair<int32_t, uint32_t>> seen;
+  for (bool more = FtpFindFirst(); more; more = FtpFindNext()) seen[g_ftp.findName] = {g_ftp.findType, g_ftp.findSize};
+  EXPECT_EQ(g_ftp.findType, -1);
+  EXPECT_FALSE(g_ftp.findName.empty());  // the last name stays
+  EXPECT_EQ(seen["sub"].first, 1);
+  EXPECT_EQ(seen["hello.txt"], std::make_pair(0, 11u));
+  EXPECT_EQ(seen.size(), 4u);
+
+  local.Write("up.txt", "uploaded");
+  ASSERT_TRUE(FtpSetDirectory("sub"));
+  EXPECT_TRUE(FtpPutFile(local.File("up.txt")));
+  EXPECT_EQ(root.Read("pub/sub/up.txt"), "uploaded");
+  EXPECT_FALSE(FtpPutFile(local.File("missing.txt")));
+  EXPECT_TRUE(FtpDeleteFile("up.txt"));
+  EXPECT_FALSE(fs::exists(root.File("pub/sub/up.txt")));
+  EXPECT_FALSE(FtpDeleteFile("up.txt"));
+  ASSERT_TRUE(FtpSetDirectory("..\\sub\\..\\..\\pub"));
+  EXPECT_TRUE(FtpGetFile("hello.txt", local.File("h.txt"), 0, false));
+  EXPECT_EQ(local.Read("h.txt"), "hello world");
+
+  FtpDisconnect(0);
+  EXPECT_EQ(g_ftp.connected, 0);
+  EXPECT_FALSE(FtpGetFile("hello.txt", local.File("h2.txt"), 0, false));
+  ASSERT_TRUE(FtpReconnect());  // again, with the texts of the last connect
+  EXPECT_TRUE(FtpSetDirectory("/pub/sub"));
+  EXPECT_TRUE(FtpSetDirectory("\\"));
+  EXPECT_TRUE(FtpSetDirectory("pub"));
+  EXPECT_TRUE(FtpGetFile("hello.txt", local.File("h3.txt"), 0, false));
+}
+
+TEST_F(Ftp, DirectAndSteppedGets) {
+  ASSERT_TRUE(Connect());
+  ASSERT_TRUE(FtpSetDirectory("pub"));
+  local.Write("big.bin", "old contents");
+  EXPECT_FALSE(FtpGetFile("missing.bin", local.File("big.bin"), 0, false));
+  EXPECT_EQ(local.Read("big.bin"), "old contents");  // a failed get leaves the file alone
+  ASSERT_TRUE(FtpGetFile("big.bin", local.File("big.bin"), 0, false));
+  EXPECT_EQ(local.Read("big.bin"), std::string(100000, 'b'));
+
+  // Unknown total: progress 1 until the end, then -1.
+  ASSERT_TRUE(FtpGetFile("big.bin", local.File("s0.bin"), 0, true));
+  std::vector<int32_t> seen = StepToEnd();
+  ASSERT_GE(seen.size(), 2u);
+  EXPECT_EQ(seen.back(), -1);
+  for (size_t i = 0; i + 1 < seen.size(); ++i) EXPECT_EQ(seen[i], 1);
+  EXPECT_EQ(local.Read("s0.bin"), std::string(100000, 'b'));
+
+  // Total = size: the percentage climbs to 100.
+  ASSERT_TRUE(FtpGetFile("big.bin", local.File("s1.bin"), 100000, true));
+  seen = StepToEnd();
+  EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end() - 1));
+  EXPECT_EQ(seen[0], 3);  // 3072 of 100000 bytes
+  EXPECT_EQ(seen[seen.size() - 2], 100);
+  EXPECT_EQ(local.Read("s1.bin"), std::string(100000, 'b'));
+
+  EXPECT_FALSE(FtpGetFile("missing.bin", local.File("s2.bin"), 0, true));
+  EXPECT_EQ(g_ftp.progress, -1);
+  EXPECT_EQ(g_ftp.connected, 1);
+
+  // An abort deletes the partial file, and the connection goes on.
+  ASSERT_TRUE(FtpGetFile("big.bin", local.File("s3.bin"), 0, true));
+  FtpContinueTransfer(0);
+  EXPECT_FALSE(FtpGetFile("hello.txt", local.File("x.bin"), 0, true));  // one at a time
+  EXPECT_FALSE(FtpSetDirectory("sub"));  // refused while downloading, but still connected
+  EXPECT_EQ(g_ftp.connected, 1);
+  EXPECT_GT(g_ftp.progress, -1);
+  FtpAbortTransfer();
+  EXPECT_EQ(g_ftp.progress, -1);
+  EXPECT_TRUE(fs::is_empty(local.path()) || !fs::exists(local.File("s3.bin")));
+  for (auto& e : fs::directory_iterator(local.path())) EXPECT_NE(e.path().filename().string()[0], '.');
+  EXPECT_TRUE(FtpGetFile("hello.txt", local.File("h.txt"), 0, false));
+}
+
+TEST_F(Ftp, AStalledSteppedGetIsAbandonedAfterFiveSeconds) {
+  ClockUseVirtual(true, 1000);
+  ASSERT_TRUE(Connect());
+  ASSERT_TRUE(FtpSetDirectory("pub"));
+  ASSERT_TRUE(FtpGetFile("stall.bin", local.File("stall.bin"), 200000, true));
+  for (int guard = 0; guard < 1000 && g_ftp.transferred < 65536; ++guard) FtpContinueTransfer(0);
+  ASSERT_EQ(g_ftp.transferred, 65536);
+  // Slow but moving is no stall: a step with nothing new within five seconds goes on.
+  ClockAdvanceMs(4000);
+  FtpContinueTransfer(0);
+  EXPECT_EQ(g_ftp.progress, 32);
+  ClockAdvanceMs(2000);
+  FtpContinueTransfer(0);
+  EXPECT_EQ(g_ftp.progress, -1);
+  EXPECT_FALSE(fs::exists(local.File("stall.bin")));
+  for (auto& e : fs::directory_iterator(local.path())) ADD_FAILURE() << "left behind: " << e.path();
+}
+
+TEST_F(Ftp, ProgramsDriveASteppedGetAndReadTheFailureOnce) {
+  FtpShutdown();
+  const std::string source = "ftp connect \"" + server->Address() + "\", \"user\", \"pass\"\n" +
+                             "ftp connect \"" + server->Address() + "\", \"user\", \"pass\"\n" + R"(print get ftp status()
+ftp set dir "pub"
+ftp find first
+while get ftp file type() <> -1
+  n = n + 1
+  ftp find next
+endwhile
+print n
+)" + "ftp get file \"big.bin\", \"" + local.File("big.bin") + "\", 100000\n" + R"(while get ftp progress() <> -1
+  ftp proceed
+endwhile
+ftp set dir "nowhere"
+print get ftp failure()
+print get ftp failure()
+print left$(get ftp error$(), 3)
+ftp disconnect
+print get ftp status()
+end
+)";
+  RunOutcome r = RunVkaSource(source, 1000, "", true);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.transcript, "1\n4\n1\n0\n550\n0\n");
+  EXPECT_EQ(local.Read("big.bin"), std::string(100000, 'b'));
+}
+
+}  // namespace
