@@ -66,7 +66,7 @@ MidiRenderer* MidiOpen(const std::string& path, int32_t rate, std::string* error
   bool ok = m->settings != nullptr;
   if (ok) {
     fluid_settings_setnum(m->settings, "synth.sample-rate", double(rate));
-    fluid_settings_setnum(m->settings, "synth.gain", 0.5);
+    fluid_settings_setnum(m->settings, "synth.gain", 1.0);
     fluid_settings_setint(m->settings, "synth.threadsafe-api", 1);
     fluid_settings_setint(m->settings, "synth.cpu-cores", 1);
     m->synth = new_fluid_synth(m->settings);
