@@ -252,6 +252,7 @@ bool IsMediaFile(const std::string& name) {
 }
 
 // Every media file under a folder, named by its path relative to it with "\" between folders.
+// Only regular files are taken: a pipe or a device with a media name would hold the build.
 void CollectMedia(const std::filesystem::path& folder, const std::string& prefix,
                   std::vector<std::pair<std::string, std::string>>& out) {
   std::error_code ec;
@@ -259,7 +260,7 @@ void CollectMedia(const std::filesystem::path& folder, const std::string& prefix
     std::string name = entry.path().filename().string();
     if (entry.is_directory(ec)) {
       if (entry.path().string().size() <= 255) CollectMedia(entry.path(), prefix + name + "\\", out);
-    } else if (IsMediaFile(name)) {
+    } else if (entry.is_regular_file(ec) && IsMediaFile(name)) {
       out.emplace_back(prefix + name, entry.path().string());
     }
   }

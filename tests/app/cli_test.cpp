@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -19,8 +20,8 @@ struct Result {
   std::string output;  // stdout and stderr
 };
 
-Result Tool(const std::string& arguments) {
-  std::string command = std::string(VK_BINARY_DIR) + "/vellumark " + arguments + " 2>&1";
+Result Tool(const std::string& arguments, const std::string& prefix = "") {
+  std::string command = prefix + std::string(VK_BINARY_DIR) + "/vellumark " + arguments + " 2>&1";
   Result r{-1, ""};
   FILE* p = popen(command.c_str(), "r");
   if (!p) return r;
@@ -126,6 +127,21 @@ TEST(CommandLine, BuildRefusesMediaNamesThePackCannotHold) {
   EXPECT_EQ(r.status, 3);
   EXPECT_NE(r.output.find("is longer than 255 bytes"), std::string::npos) << r.output;
   EXPECT_FALSE(FsFileExists(game));
+}
+
+// Only regular files are packed: a named pipe with a media name in the folder does not hold
+// the build.
+TEST(CommandLine, BuildWithMediaSkipsAPipe) {
+  std::filesystem::create_directories(TempFolder() + "/cli_pipe");
+  const std::string pipe = TempFolder() + "/cli_pipe/music.wav";
+  unlink(pipe.c_str());
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  std::string source = WriteTempFile("cli_pipe/game.vka", "print 1\n");
+  std::string game = TempFolder() + "/cli_pipe_game";
+  Result r = Tool("build " + source + " --media -o " + game, "timeout 20 ");
+  unlink(pipe.c_str());
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_TRUE(FsFileExists(game));
 }
 
 TEST(CommandLine, TheStatementsExampleCompiles) {
