@@ -252,15 +252,16 @@ bool IsMediaFile(const std::string& name) {
 }
 
 // Every media file under a folder, named by its path relative to it with "\" between folders.
-// Only regular files are taken: a pipe or a device with a media name would hold the build.
-void CollectMedia(const std::filesystem::path& folder, const std::string& prefix,
+// Only regular files are taken: a pipe or a device with a media name would hold the build. The
+// game being built is left out: a name ending in "x" would otherwise pack the previous build.
+void CollectMedia(const std::filesystem::path& folder, const std::string& prefix, const std::string& game,
                   std::vector<std::pair<std::string, std::string>>& out) {
   std::error_code ec;
   for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
     std::string name = entry.path().filename().string();
     if (entry.is_directory(ec)) {
-      if (entry.path().string().size() <= 255) CollectMedia(entry.path(), prefix + name + "\\", out);
-    } else if (entry.is_regular_file(ec) && IsMediaFile(name)) {
+      if (entry.path().string().size() <= 255) CollectMedia(entry.path(), prefix + name + "\\", game, out);
+    } else if (entry.is_regular_file(ec) && IsMediaFile(name) && !std::filesystem::equivalent(entry.path(), game, ec)) {
       out.emplace_back(prefix + name, entry.path().string());
     }
   }
@@ -293,7 +294,7 @@ int Build(const std::vector<std::string>& args) {
     }
   }
   std::vector<std::pair<std::string, std::string>> files;
-  if (media && !source.empty()) CollectMedia(FsFolderOf(AbsolutePath(source)), "", files);
+  if (media && !source.empty()) CollectMedia(FsFolderOf(AbsolutePath(source)), "", FsResolve(output), files);
   std::string error;
   bool ok = WriteGameFile(SelfExecutablePath(), image, files, output, &error);
   if (!source.empty()) FsRemoveTempFolder();

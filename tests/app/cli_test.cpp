@@ -144,6 +144,22 @@ TEST(CommandLine, BuildWithMediaSkipsAPipe) {
   EXPECT_TRUE(FsFileExists(game));
 }
 
+// A game whose name ends in "x" counts as a media name: building it again beside its source
+// must not pack the previous build into the new one.
+TEST(CommandLine, RebuildingWithMediaLeavesThePreviousGameOut) {
+  std::filesystem::create_directories(TempFolder() + "/cli_box");
+  std::string source = WriteTempFile("cli_box/box.vka", "print 1\n");
+  const std::string game = TempFolder() + "/cli_box/box";
+  uintmax_t sizes[2] = {};
+  for (uintmax_t& size : sizes) {
+    Result r = Tool("build " + source + " --media -o " + game);
+    ASSERT_EQ(r.status, 0) << r.output;
+    size = std::filesystem::file_size(game);
+  }
+  EXPECT_EQ(sizes[1], sizes[0]);
+  std::filesystem::remove(game);
+}
+
 TEST(CommandLine, TheStatementsExampleCompiles) {
   Result r = Tool(std::string("check ") + VK_SOURCE_DIR + "/examples/statements.vka");
   EXPECT_EQ(r.status, 0) << r.output;
