@@ -281,6 +281,7 @@ int Build(const std::vector<std::string>& args) {
   }
   if (image.empty() && source.empty()) return UsageError("build needs a source file or --image IMAGE");
   if (!image.empty() && !source.empty()) return UsageError("build takes a source file or --image IMAGE, not both");
+  if (media && source.empty()) return UsageError("--media packs the media of the source's folder: give the source file");
   if (output.empty()) {
     if (source.empty()) return UsageError("build --image needs -o GAME");
     output = DefaultImageName(source);

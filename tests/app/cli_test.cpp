@@ -160,6 +160,19 @@ TEST(CommandLine, RebuildingWithMediaLeavesThePreviousGameOut) {
   std::filesystem::remove(game);
 }
 
+// --media takes the media of the source's folder: with only a program image it is refused, not
+// silently left out.
+TEST(CommandLine, BuildFromAnImageRefusesMedia) {
+  std::string source = WriteTempFile("cli_img_media.vka", "print 1\n");
+  std::string image = TempFolder() + "/cli_img_media.img";
+  ASSERT_EQ(Tool("compile " + source + " -o " + image).status, 0);
+  const std::string game = TempFolder() + "/cli_img_media_game";
+  Result r = Tool("build --image " + image + " -o " + game + " --media");
+  EXPECT_EQ(r.status, 2) << r.output;
+  EXPECT_NE(r.output.find("--media"), std::string::npos) << r.output;
+  EXPECT_FALSE(FsFileExists(game));
+}
+
 TEST(CommandLine, TheStatementsExampleCompiles) {
   Result r = Tool(std::string("check ") + VK_SOURCE_DIR + "/examples/statements.vka");
   EXPECT_EQ(r.status, 0) << r.output;
