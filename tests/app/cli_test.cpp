@@ -173,6 +173,24 @@ TEST(CommandLine, BuildFromAnImageRefusesMedia) {
   EXPECT_FALSE(FsFileExists(game));
 }
 
+// A link back to a folder above does not pack the same files again at every depth.
+TEST(CommandLine, BuildWithMediaFollowsALinkLoopOnce) {
+  const std::string root = TempFolder() + "/cli_loop";
+  std::filesystem::create_directories(root + "/pics");
+  WriteTempFile("cli_loop/pics/tree.bmp", std::string(1000, 'b'));
+  std::string source = WriteTempFile("cli_loop/game.vka", "print 1\n");
+  std::filesystem::remove(root + "/pics/up");
+  uintmax_t sizes[2] = {};
+  for (int k = 0; k < 2; ++k) {
+    if (k == 1) std::filesystem::create_directory_symlink("..", root + "/pics/up");
+    Result r = Tool("build " + source + " --media -o " + root + "_game");
+    ASSERT_EQ(r.status, 0) << r.output;
+    sizes[k] = std::filesystem::file_size(root + "_game");
+  }
+  std::filesystem::remove(root + "/pics/up");
+  EXPECT_EQ(sizes[1], sizes[0]);
+}
+
 TEST(CommandLine, TheStatementsExampleCompiles) {
   Result r = Tool(std::string("check ") + VK_SOURCE_DIR + "/examples/statements.vka");
   EXPECT_EQ(r.status, 0) << r.output;
