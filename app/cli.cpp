@@ -252,17 +252,25 @@ bool IsMediaFile(const std::string& name) {
 }
 
 // Every media file under a folder, named by its path relative to it with "\" between folders.
-void CollectMedia(const std::filesystem::path& folder, const std::string& prefix,
-                  std::vector<std::pair<std::string, std::string>>& out) {
+// Only regular files are taken: a pipe or a device with a media name would hold the build. The
+// game being built is left out: a name ending in "x" would otherwise pack the previous build.
+// A folder linked back to one being walked (an ancestor) is not walked again.
+void CollectMedia(const std::filesystem::path& folder, const std::string& prefix, const std::string& game,
+                  std::vector<std::pair<std::string, std::string>>& out,
+                  std::vector<std::filesystem::path>& walking) {
   std::error_code ec;
+  walking.push_back(std::filesystem::canonical(folder, ec));
   for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
     std::string name = entry.path().filename().string();
     if (entry.is_directory(ec)) {
-      if (entry.path().string().size() <= 255) CollectMedia(entry.path(), prefix + name + "\\", out);
-    } else if (IsMediaFile(name)) {
+      const std::filesystem::path real = std::filesystem::canonical(entry.path(), ec);
+      if (ec || std::find(walking.begin(), walking.end(), real) != walking.end()) continue;
+      if (entry.path().string().size() <= 255) CollectMedia(entry.path(), prefix + name + "\\", game, out, walking);
+    } else if (entry.is_regular_file(ec) && IsMediaFile(name) && !std::filesystem::equivalent(entry.path(), game, ec)) {
       out.emplace_back(prefix + name, entry.path().string());
     }
   }
+  walking.pop_back();
 }
 
 int Build(const std::vector<std::string>& args) {
@@ -279,6 +287,7 @@ int Build(const std::vector<std::string>& args) {
   }
   if (image.empty() && source.empty()) return UsageError("build needs a source file or --image IMAGE");
   if (!image.empty() && !source.empty()) return UsageError("build takes a source file or --image IMAGE, not both");
+  if (media && source.empty()) return UsageError("--media packs the media of the source's folder: give the source file");
   if (output.empty()) {
     if (source.empty()) return UsageError("build --image needs -o GAME");
     output = DefaultImageName(source);
@@ -292,7 +301,8 @@ int Build(const std::vector<std::string>& args) {
     }
   }
   std::vector<std::pair<std::string, std::string>> files;
-  if (media && !source.empty()) CollectMedia(FsFolderOf(AbsolutePath(source)), "", files);
+  std::vector<std::filesystem::path> walking;
+  if (media && !source.empty()) CollectMedia(FsFolderOf(AbsolutePath(source)), "", FsResolve(output), files, walking);
   std::string error;
   bool ok = WriteGameFile(SelfExecutablePath(), image, files, output, &error);
   if (!source.empty()) FsRemoveTempFolder();

@@ -1,6 +1,10 @@
 // Opening a video file: our own reader over the file (no protocol or nested file is ever
 // opened from names inside it), the first video stream and the first sound stream, their
 // decoders, and the first picture.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <mutex>
@@ -99,8 +103,21 @@ bool Fail(std::string* error, const char* why) {
 }
 
 bool OpenInput(VideoStream::Impl* s, const std::string& path, std::string* error) {
-  s->file = std::fopen(FsResolve(path).c_str(), "rb");
-  if (!s->file) return Fail(error, "file not found");
+  // Opened without blocking, so a pipe with no writer cannot hold the program; only regular
+  // files are read.
+  int fd = open(FsResolve(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return Fail(error, "file not found");
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(fd);
+    return Fail(error, "not a regular file");
+  }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  s->file = fdopen(fd, "rb");
+  if (!s->file) {
+    close(fd);
+    return Fail(error, "out of memory");
+  }
   auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBufferBytes));
   if (!buffer) return Fail(error, "out of memory");
   s->io = avio_alloc_context(buffer, kIoBufferBytes, 0, s, ReadFile, nullptr, SeekFile);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -19,8 +20,8 @@ struct Result {
   std::string output;  // stdout and stderr
 };
 
-Result Tool(const std::string& arguments) {
-  std::string command = std::string(VK_BINARY_DIR) + "/vellumark " + arguments + " 2>&1";
+Result Tool(const std::string& arguments, const std::string& prefix = "") {
+  std::string command = prefix + std::string(VK_BINARY_DIR) + "/vellumark " + arguments + " 2>&1";
   Result r{-1, ""};
   FILE* p = popen(command.c_str(), "r");
   if (!p) return r;
@@ -126,6 +127,68 @@ TEST(CommandLine, BuildRefusesMediaNamesThePackCannotHold) {
   EXPECT_EQ(r.status, 3);
   EXPECT_NE(r.output.find("is longer than 255 bytes"), std::string::npos) << r.output;
   EXPECT_FALSE(FsFileExists(game));
+}
+
+// Only regular files are packed: a named pipe with a media name in the folder does not hold
+// the build.
+TEST(CommandLine, BuildWithMediaSkipsAPipe) {
+  std::filesystem::create_directories(TempFolder() + "/cli_pipe");
+  const std::string pipe = TempFolder() + "/cli_pipe/music.wav";
+  unlink(pipe.c_str());
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  std::string source = WriteTempFile("cli_pipe/game.vka", "print 1\n");
+  std::string game = TempFolder() + "/cli_pipe_game";
+  Result r = Tool("build " + source + " --media -o " + game, "timeout 20 ");
+  unlink(pipe.c_str());
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_TRUE(FsFileExists(game));
+}
+
+// A game whose name ends in "x" counts as a media name: building it again beside its source
+// must not pack the previous build into the new one.
+TEST(CommandLine, RebuildingWithMediaLeavesThePreviousGameOut) {
+  std::filesystem::create_directories(TempFolder() + "/cli_box");
+  std::string source = WriteTempFile("cli_box/box.vka", "print 1\n");
+  const std::string game = TempFolder() + "/cli_box/box";
+  uintmax_t sizes[2] = {};
+  for (uintmax_t& size : sizes) {
+    Result r = Tool("build " + source + " --media -o " + game);
+    ASSERT_EQ(r.status, 0) << r.output;
+    size = std::filesystem::file_size(game);
+  }
+  EXPECT_EQ(sizes[1], sizes[0]);
+  std::filesystem::remove(game);
+}
+
+// --media takes the media of the source's folder: with only a program image it is refused, not
+// silently left out.
+TEST(CommandLine, BuildFromAnImageRefusesMedia) {
+  std::string source = WriteTempFile("cli_img_media.vka", "print 1\n");
+  std::string image = TempFolder() + "/cli_img_media.img";
+  ASSERT_EQ(Tool("compile " + source + " -o " + image).status, 0);
+  const std::string game = TempFolder() + "/cli_img_media_game";
+  Result r = Tool("build --image " + image + " -o " + game + " --media");
+  EXPECT_EQ(r.status, 2) << r.output;
+  EXPECT_NE(r.output.find("--media"), std::string::npos) << r.output;
+  EXPECT_FALSE(FsFileExists(game));
+}
+
+// A link back to a folder above does not pack the same files again at every depth.
+TEST(CommandLine, BuildWithMediaFollowsALinkLoopOnce) {
+  const std::string root = TempFolder() + "/cli_loop";
+  std::filesystem::create_directories(root + "/pics");
+  WriteTempFile("cli_loop/pics/tree.bmp", std::string(1000, 'b'));
+  std::string source = WriteTempFile("cli_loop/game.vka", "print 1\n");
+  std::filesystem::remove(root + "/pics/up");
+  uintmax_t sizes[2] = {};
+  for (int k = 0; k < 2; ++k) {
+    if (k == 1) std::filesystem::create_directory_symlink("..", root + "/pics/up");
+    Result r = Tool("build " + source + " --media -o " + root + "_game");
+    ASSERT_EQ(r.status, 0) << r.output;
+    sizes[k] = std::filesystem::file_size(root + "_game");
+  }
+  std::filesystem::remove(root + "/pics/up");
+  EXPECT_EQ(sizes[1], sizes[0]);
 }
 
 TEST(CommandLine, TheStatementsExampleCompiles) {
