@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 #include <signal.h>
+#include <time.h>
 
 #include <deque>
 #include <string>
@@ -21,14 +22,33 @@ bool g_catching = false;
 struct sigaction g_previous[2];
 constexpr int kStopSignals[2] = {SIGINT, SIGTERM};
 
-// Notes the signal for the next pump; the default action is back for a second one, so a
-// program that never takes its messages can still be stopped.
+volatile sig_atomic_t g_stopSeen = 0;   // a stop signal came since the catching began
+volatile sig_atomic_t g_stopAtMs = 0;  // when, in monotonic milliseconds (30 bits)
+
+int64_t MonotonicMs() {
+  timespec t{};
+  clock_gettime(CLOCK_MONOTONIC, &t);  // safe in a signal handler
+  return int64_t(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
+
+// Notes the signal for the next pump. A second one ends the process at once, so a program
+// that never takes its messages can still be stopped; but one that follows within half a
+// second is taken as the same request (a terminal and a wrapper such as timeout both pass a
+// Ctrl+C on).
 void OnStopSignal(int signal) {
-  g_stopSignal = signal;
+  const int64_t now = MonotonicMs();
+  if (!g_stopSeen) {
+    g_stopSeen = 1;
+    g_stopSignal = signal;
+    g_stopAtMs = sig_atomic_t(now & 0x3FFFFFFF);
+    return;
+  }
+  if (((now & 0x3FFFFFFF) - g_stopAtMs + 0x40000000) % 0x40000000 < 500) return;
   struct sigaction standard {};
   standard.sa_handler = SIG_DFL;
   sigemptyset(&standard.sa_mask);
   sigaction(signal, &standard, nullptr);
+  raise(signal);
 }
 
 // Key state follows the keys as they arrive (like a physical key state), not as they are taken.
@@ -107,6 +127,7 @@ void EventsCatchStopSignals() {
   // SDL would otherwise put its own handlers in, whose quit event a headless run never reads.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   g_stopSignal = 0;
+  g_stopSeen = 0;
   g_stopReceived = false;
   struct sigaction on {};
   on.sa_handler = OnStopSignal;
@@ -120,6 +141,7 @@ void EventsReleaseStopSignals() {
   for (int k = 0; k < 2; ++k) sigaction(kStopSignals[k], &g_previous[k], nullptr);
   g_catching = false;
   g_stopSignal = 0;
+  g_stopSeen = 0;
   g_stopReceived = false;
 }
 

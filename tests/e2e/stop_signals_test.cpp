@@ -60,6 +60,21 @@ TEST(StopSignals, EndARunAsClosingTheWindowDoes) {
   }
 }
 
+// A wrapper (timeout, a shell) may pass one Ctrl+C on twice: a repeat at once is the same
+// request, and the run still ends as a window close does.
+TEST(StopSignals, ARepeatAtOnceIsTheSameRequest) {
+  TempDir dir;
+  dir.Write("loop.vka", "print \"ready\"\ndo\nsync\nloop\n");
+  pid_t pid = StartHeadless(VellumarkExe(), {"run", "loop.vka", "--headless", "--transcript", "out.txt", "--grab", "out.png"},
+                            dir.path());
+  ASSERT_GT(pid, 0);
+  EXPECT_TRUE(WaitUntil([&] { return std::filesystem::exists(dir.File("out.txt")) && dir.Read("out.txt") == "ready\n"; }));
+  kill(pid, SIGINT);
+  std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  EXPECT_EQ(StatusAfter(pid, SIGINT), 0);
+  EXPECT_TRUE(std::filesystem::exists(dir.File("out.png")));
+}
+
 TEST(StopSignals, EndABuiltGame) {
   TempDir dir;
   dir.Write("loop.vka", "do\nsync\nloop\n");
