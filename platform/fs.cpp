@@ -18,31 +18,58 @@
 #include <random>
 #include <vector>
 
+#include "platform/codepage.h"
+
 namespace {
 
-std::string Normalise(const std::string& name) {
-  std::string s = name;
-  for (char& c : s)
+// Splits a program's name into the host folder of its drive ("" without a drive letter) and
+// the rest, with '/' separators.
+void SplitDrive(const std::string& name, std::string& root, std::string& rest) {
+  rest = name;
+  for (char& c : rest)
     if (c == '\\') c = '/';
-  if (s.size() >= 2 && std::isalpha(static_cast<unsigned char>(s[0])) && s[1] == ':') {
+  root.clear();
+  if (rest.size() >= 2 && std::isalpha(static_cast<unsigned char>(rest[0])) && rest[1] == ':') {
     // The drive's root folder (the root of the file system when the letter has none).
-    std::string path = FsDriveRoot(s[0]);
-    while (!path.empty() && path.back() == '/') path.pop_back();
-    if (s.size() == 2 || s[2] != '/') path += '/';
-    path.append(s, 2, std::string::npos);
-    s = std::move(path);
+    root = FsDriveRoot(rest[0]);
+    while (!root.empty() && root.back() == '/') root.pop_back();
+    if (rest.size() == 2 || rest[2] != '/') root += '/';
+    rest.erase(0, 2);
   }
-  return s;
 }
 
-// Finds an entry of folder dir whose name equals part ignoring case.
+std::string Normalise(const std::string& name) {
+  std::string root, rest;
+  SplitDrive(name, root, rest);
+  return root + rest;
+}
+
+// Case folding of the code page's letters (ASCII, Latin-1 and the few in 0x80-0x9F).
+unsigned char FoldCp(unsigned char c) {
+  if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 0x20;
+  if (c == 0x8A || c == 0x8C || c == 0x8E) return c + 0x10;
+  if (c == 0x9F) return 0xFF;
+  return c;
+}
+
+bool EqualsNoCaseCp(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (FoldCp(static_cast<unsigned char>(a[i])) != FoldCp(static_cast<unsigned char>(b[i]))) return false;
+  return true;
+}
+
+// Finds an entry of folder dir whose name equals part (code-page text) ignoring case. Names on
+// disk are UTF-8 and compared in their code-page form; a name that is not UTF-8 is compared
+// by its bytes.
 bool MatchInFolder(const std::string& dir, const std::string& part, std::string& found) {
   DIR* d = opendir(dir.empty() ? "." : dir.c_str());
   if (!d) return false;
   bool ok = false;
   while (dirent* e = readdir(d)) {
-    if (FsEqualsNoCase(e->d_name, part)) {
-      found = e->d_name;
+    const std::string entry = e->d_name;
+    if (EqualsNoCaseCp(IsValidUtf8(entry) ? Utf8ToCp1252(entry) : entry, part)) {
+      found = entry;
       ok = true;
       break;
     }
@@ -51,41 +78,57 @@ bool MatchInFolder(const std::string& dir, const std::string& part, std::string&
   return ok;
 }
 
-std::string Resolve(const std::string& name, bool) {
-  std::string s = Normalise(name);
+bool HasHighBytes(const std::string& s) {
+  return std::any_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+}
+
+// A program's name (code-page text) as a host path. Each component is tried as UTF-8, then as
+// its raw bytes (a name on disk that is not UTF-8, or a host path given back), then matched
+// ignoring case; from the first component that matches nothing on, the rest is kept as UTF-8.
+std::string Resolve(const std::string& name) {
+  std::string root, rest;
+  SplitDrive(name, root, rest);
+  const std::string raw = root + rest;
+  const bool high = HasHighBytes(rest);
+  const std::string s = high ? root + Cp1252ToUtf8(rest) : raw;
   if (s.empty()) return s;
   struct stat st;
   if (lstat(s.c_str(), &st) == 0) return s;  // exact match: the common case
+  if (high && lstat(raw.c_str(), &st) == 0) return raw;
   // A new name in a folder that exists as written: only the last part needs matching.
-  const size_t last = s.find_last_of('/');
-  if (last != std::string::npos && last > 0 && last + 1 < s.size() && lstat(s.substr(0, last).c_str(), &st) == 0) {
-    const std::string part = s.substr(last + 1);
+  const size_t last = raw.find_last_of('/');
+  if (!high && last != std::string::npos && last > 0 && last + 1 < raw.size() &&
+      lstat(raw.substr(0, last).c_str(), &st) == 0) {
+    const std::string part = raw.substr(last + 1);
     std::string found;
-    if (part == "." || part == ".." || !MatchInFolder(s.substr(0, last), part, found)) return s;
-    return s.substr(0, last + 1) + found;
+    if (part == "." || part == ".." || !MatchInFolder(raw.substr(0, last), part, found)) return raw;
+    return raw.substr(0, last + 1) + found;
   }
-  bool absolute = s[0] == '/';
+  bool absolute = raw[0] == '/';
   std::string out = absolute ? "/" : "";
   size_t pos = absolute ? 1 : 0;
   bool matching = true;
-  while (pos <= s.size()) {
-    size_t slash = s.find('/', pos);
-    if (slash == std::string::npos) slash = s.size();
-    std::string part = s.substr(pos, slash - pos);
+  while (pos <= raw.size()) {
+    size_t slash = raw.find('/', pos);
+    if (slash == std::string::npos) slash = raw.size();
+    const std::string part = raw.substr(pos, slash - pos);
     pos = slash + 1;
     if (part.empty()) continue;
-    std::string next = out.empty() || out.back() == '/' ? out + part : out + "/" + part;
+    const std::string base = out.empty() || out.back() == '/' ? out : out + "/";
+    const bool partHigh = HasHighBytes(part);
+    std::string next = base + (partHigh ? Cp1252ToUtf8(part) : part);
     if (matching && part != "." && part != ".." && lstat(next.c_str(), &st) != 0) {
       std::string found;
-      std::string dir = out.empty() ? "." : out;
-      if (MatchInFolder(dir, part, found))
-        next = out.empty() || out.back() == '/' ? out + found : out + "/" + found;
+      if (partHigh && lstat((base + part).c_str(), &st) == 0)
+        next = base + part;
+      else if (MatchInFolder(out.empty() ? "." : out, part, found))
+        next = base + found;
       else
         matching = false;
     }
     out = next;
   }
-  if (!s.empty() && s.back() == '/' && (out.empty() || out.back() != '/')) out += '/';
+  if (raw.back() == '/' && (out.empty() || out.back() != '/')) out += '/';
   return out;
 }
 
@@ -101,11 +144,15 @@ bool FsEqualsNoCase(const std::string& a, const std::string& b) {
   return true;
 }
 
-std::string FsResolve(const std::string& name) { return Resolve(name, false); }
-std::string FsResolveForWrite(const std::string& name) { return Resolve(name, true); }
+std::string FsResolve(const std::string& name) { return Resolve(name); }
+std::string FsResolveForWrite(const std::string& name) { return Resolve(name); }
+
+std::string FsToProgramName(const std::string& hostName) {
+  return IsValidUtf8(hostName) ? Utf8ToCp1252(hostName) : hostName;
+}
 
 std::string FsToSystemPath(const std::string& hostPath) {
-  std::string s = hostPath;
+  std::string s = FsToProgramName(hostPath);
   for (char& c : s)
     if (c == '/') c = '\\';
   return s;

@@ -5,12 +5,18 @@
 
 // The path layer: every file name the system opens passes through here. Both '\' and '/'
 // separate folders, a drive letter "X:" maps to the file-system root, and each component of
-// a path is matched case-insensitively against what exists (an exact match wins).
+// a path is matched case-insensitively against what exists (an exact match wins). Names from
+// programs are code-page text and become UTF-8 on disk; a name on disk that is not UTF-8 is
+// found by its raw bytes.
 std::string FsResolve(const std::string& name);
 // As FsResolve, for a file about to be created: existing folders are matched, the rest is
 // kept as given (with '/' separators).
 std::string FsResolveForWrite(const std::string& name);
-// Turns a host path into the system's own form with backslashes (for texts shown to programs).
+// A name read from disk as code-page text for a program: characters outside the code page
+// become '?', a name that is not UTF-8 passes byte for byte.
+std::string FsToProgramName(const std::string& hostName);
+// Turns a host path into the system's own form with backslashes, as code-page text (for texts
+// shown to programs).
 std::string FsToSystemPath(const std::string& hostPath);
 
 bool FsEqualsNoCase(const std::string& a, const std::string& b);
@@ -87,7 +93,8 @@ bool FsIsProtectedFolder(const std::string& name);
 // cannot be opened or is protected; entries that cannot be deleted are left.
 bool FsDeleteTree(const std::string& name, bool removeTop);
 
-// One entry of a folder listing, in the order the file system reports them.
+// One entry of a folder listing, in the order the file system reports them; the name is
+// code-page text (FsToProgramName).
 struct FsEntry {
   std::string name;
   bool folder = false;
@@ -97,7 +104,8 @@ struct FsEntry {
 // The entries of a folder, "." and ".." included; false when it cannot be read.
 bool FsListFolder(const std::string& name, std::vector<FsEntry>& out);
 // Regular files of a folder tree, depth first in listing order, as paths relative to the top
-// joined by '/'; links and other kinds are left out. False when the top cannot be opened.
+// joined by '/' as on disk (FsToProgramName turns them into program text); links and other
+// kinds are left out. False when the top cannot be opened.
 bool FsListTreeFiles(const std::string& top, std::vector<std::string>& out);
 
 // Opens a path below the host folder top (components joined by '/') without following any

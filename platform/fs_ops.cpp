@@ -270,7 +270,7 @@ bool FsListFolder(const std::string& name, std::vector<FsEntry>& out) {
   if (!d) return false;
   while (dirent* e = readdir(d)) {
     FsEntry entry;
-    entry.name = e->d_name;
+    entry.name = FsToProgramName(e->d_name);
     struct stat st;
     if (fstatat(dirfd(d), e->d_name, &st, 0) == 0 || fstatat(dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
       entry.folder = S_ISDIR(st.st_mode);

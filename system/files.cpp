@@ -70,7 +70,7 @@ bool FindFileInFolderTree(const std::string& name, std::string& found) {
   if (wanted.empty() || !FsListTreeFiles(".", files)) return false;
   for (const std::string& f : files) {
     size_t slash = f.find_last_of('/');
-    std::string base = slash == std::string::npos ? f : f.substr(slash + 1);
+    const std::string base = FsToProgramName(slash == std::string::npos ? f : f.substr(slash + 1));
     if (Lower(base) != wanted) continue;
     std::string folder = FsCurrentFolder();
     if (slash != std::string::npos) folder.append(1, '/').append(f, 0, slash);

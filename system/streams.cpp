@@ -245,12 +245,13 @@ int32_t StreamPackFolder(StreamSlot& s, const std::string& name) {
     return lstat((top + "/" + f).c_str(), &st) != 0 || uint64_t(st.st_size) > 0xFFFFFFFFu;
   });
   if (int32_t e = WriteU32(s, uint32_t(files.size()))) return e;
-  for (std::string name : files) {
-    std::replace(name.begin(), name.end(), '/', '\\');
-    if (int32_t e = WriteU32(s, uint32_t(name.size() + 1))) return e;
-    if (int32_t e = StreamWrite(s, name.c_str(), name.size() + 1)) return e;
+  for (const std::string& name : files) {
+    // Stored as program text; the file is opened by its name on disk.
+    std::string stored = FsToProgramName(name);
+    std::replace(stored.begin(), stored.end(), '/', '\\');
+    if (int32_t e = WriteU32(s, uint32_t(stored.size() + 1))) return e;
+    if (int32_t e = StreamWrite(s, stored.c_str(), stored.size() + 1)) return e;
     // A file that went away since the listing is stored empty, so the count stays right.
-    std::replace(name.begin(), name.end(), '\\', '/');
     int fd = FsOpenBelow(folder, name, false);
     struct stat st;
     uint64_t size = fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? uint64_t(st.st_size) : 0;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -62,6 +63,37 @@ TEST(Fs, PathsMatchAnyCaseWithEitherSeparator) {
   EXPECT_EQ(FsResolve("C:\\tmp"), "/tmp");
   EXPECT_EQ(FsFolderOf("a\\b\\c.txt"), "a/b");
   EXPECT_EQ(FsToSystemPath("/a/b"), "\\a\\b");
+}
+
+TEST(Fs, CodePageNamesMeetUtf8NamesOnDisk) {
+  TempDir dir;
+  // Name on disk, name a program uses (code page), the name a listing gives back.
+  struct Case {
+    std::string disk, program, listed;
+  } cases[] = {
+      {"caf\xC3\xA9.png", "caf\xE9.png", "caf\xE9.png"},
+      {"\xC3\x89t\xC3\xA9.txt", "\xC9T\xC9.TXT", "\xC9t\xE9.txt"},       // Été.txt, matched ignoring case
+      {"\xE2\x82\xAC.dat", "\x80.dat", "\x80.dat"},                       // the euro sign lies in 0x80-0x9F
+      {"old\xE9.bin", "OLD\xE9.BIN", "old\xE9.bin"},                      // not UTF-8: raw bytes both ways
+      {"snow\xE2\x98\x83.txt", "snow\xE2\x98\x83.txt", "snow?.txt"},     // outside the code page
+  };
+  for (const Case& c : cases) dir.Write(c.disk, c.disk);
+  std::vector<FsEntry> entries;
+  ASSERT_TRUE(FsListFolder(dir.path(), entries));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.listed);
+    const std::string name = dir.path() + "\\" + c.program;
+    EXPECT_TRUE(FsFileExists(name));
+    EXPECT_EQ(FsFileSize(name), int64_t(c.disk.size()));
+    std::string data;
+    EXPECT_TRUE(FsReadFile(name, data));
+    EXPECT_EQ(data, c.disk);
+    EXPECT_TRUE(std::any_of(entries.begin(), entries.end(), [&](const FsEntry& e) { return e.name == c.listed; }));
+  }
+  // A new file gets its UTF-8 name, and a folder path given back reads as code-page text.
+  EXPECT_TRUE(FsWriteFileAtomic(dir.path() + "/na\xEFve.txt", "n"));
+  EXPECT_EQ(dir.Read("na\xC3\xAFve.txt"), "n");
+  EXPECT_EQ(FsToSystemPath("/d/caf\xC3\xA9"), "\\d\\caf\xE9");
 }
 
 TEST(Fs, AtomicWritesReplaceTheWholeFile) {
