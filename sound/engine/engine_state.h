@@ -253,6 +253,9 @@ SoundChannel* ChooseChannel(int32_t requested, ChannelRange* range, SoundSample*
 void StopChannelRecord(SoundChannel* c);
 void Compute3DChannelMix(SoundChannel* c);
 bool EnumerateOutputDevices();
+// Opens a named file or (kSoundMemory) a memory block of length bytes through the file layer,
+// with the program's own file procedures in place.
+struct SoundFile* OpenSoundSource(const void* source, uint32_t mode, int32_t length);
 // Reads a named file or (kSoundMemory) a memory block through the file format readers into a new
 // sample at index; none with the last error set when no reader accepts it.
 SoundSample* DecodeSoundSource(int32_t index, const void* source, uint32_t mode, int32_t length);

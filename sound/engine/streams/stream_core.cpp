@@ -90,18 +90,6 @@ void ThreadBody(SoundWorker* worker) {
   }
 }
 
-// Opens the file layer source of a stream: a memory block or a name through the path layer.
-SoundFile* OpenSource(const void* source, uint32_t mode, int32_t length) {
-  SoundUserFileProcs procs;
-  procs.open = g_sound.fileProcs.open;
-  procs.close = g_sound.fileProcs.close;
-  procs.read = g_sound.fileProcs.read;
-  procs.seek = g_sound.fileProcs.seek;
-  procs.tell = g_sound.fileProcs.tell;
-  SoundFileSetUserProcs(procs);
-  if (mode & kSoundMemory) return SoundFileOpen(source, kSoundFileMemory, (uint32_t)std::max(length, 0));
-  return SoundFileOpen(source, kSoundFileDisk, 0);
-}
 
 void FreeStream(SoundStream* s) {
   SoundFileClose(s->file);
@@ -157,7 +145,7 @@ SoundStream* StreamOpen(const void* source, uint32_t mode, int32_t length) {
     SetSoundError(kSoundErrFileFormat);
     return nullptr;
   }
-  SoundFile* file = OpenSource(source, mode, length);
+  SoundFile* file = OpenSoundSource(source, mode, length);
   if (!file) {
     SetSoundError(kSoundErrFileOpen);
     return nullptr;
