@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 #include "core/errors.h"
 #include "display/display.h"
@@ -284,19 +286,50 @@ int32_t SpritePixelsOverlap(uint32_t imageA, const SurfRect& boxA, uint32_t imag
   const Side a = side(sa, imageA, boxA, flippedA, mirroredA), b = side(sb, imageB, boxB, flippedB, mirroredB);
   const int32_t left = std::max(boxA.left, boxB.left), top = std::max(boxA.top, boxB.top);
   const int32_t right = std::min(boxA.right, boxB.right), bottom = std::min(boxA.bottom, boxB.bottom);
-  // Image pixel under screen pixel (x, y): through the ratio, turned over when mirrored or
-  // flipped, kept inside the picture.
-  auto pixel = [](const Side& s, int32_t x, int32_t y) {
+  // Image column under screen column x (row under screen row y): through the ratio, turned
+  // over when mirrored (flipped), kept inside the picture.
+  auto column = [](const Side& s, int32_t x) {
     const int32_t w = std::min(s.rec->width, s.s->Width() - s.rec->source.left);
-    const int32_t h = std::min(s.rec->height, s.s->Height() - s.rec->source.top);
-    const double lx = double(x - s.box.left) * s.rx, ly = double(y - s.box.top) * s.ry;
-    int32_t col = int32_t(s.mirrored ? double(w - 1) - lx : lx), row = int32_t(s.flipped ? double(h - 1) - ly : ly);
-    col = std::clamp(col, 0, w - 1);
-    row = std::clamp(row, 0, h - 1);
-    return LoadPixel(s.s->Row(s.rec->source.top + row) + (s.rec->source.left + col) * s.bpp, s.bpp);
+    const double lx = double(x - s.box.left) * s.rx;
+    return std::clamp(int32_t(s.mirrored ? double(w - 1) - lx : lx), 0, w - 1);
   };
-  for (int32_t y = top; y < bottom; ++y)
-    for (int32_t x = left; x < right; ++x)
-      if (pixel(a, x, y) & pixel(b, x, y)) return 1;
+  auto row = [](const Side& s, int32_t y) {
+    const int32_t h = std::min(s.rec->height, s.s->Height() - s.rec->source.top);
+    const double ly = double(y - s.box.top) * s.ry;
+    return std::clamp(int32_t(s.flipped ? double(h - 1) - ly : ly), 0, h - 1);
+  };
+  // Both mappings are monotonic, so screen positions that land on the same pair of image
+  // columns (rows) form runs; one position per run is tested, which bounds the work by the
+  // image sizes however far the sprites are scaled up.
+  auto runStarts = [](int32_t from, int32_t to, auto&& key) {
+    std::vector<int32_t> starts;
+    for (int32_t pos = from; pos < to;) {
+      starts.push_back(pos);
+      const auto k = key(pos);
+      // Last position of the run: gallop, then halve.
+      int64_t good = pos, step = 1;
+      while (good + step < to && key(int32_t(good + step)) == k) {
+        good += step;
+        step *= 2;
+      }
+      for (int64_t bad = std::min<int64_t>(good + step, to); bad - good > 1;) {
+        const int64_t mid = good + (bad - good) / 2;
+        (key(int32_t(mid)) == k ? good : bad) = mid;
+      }
+      pos = int32_t(good + 1);
+    }
+    return starts;
+  };
+  const std::vector<int32_t> xs =
+      runStarts(left, right, [&](int32_t x) { return std::pair(column(a, x), column(b, x)); });
+  const std::vector<int32_t> ys = runStarts(top, bottom, [&](int32_t y) { return std::pair(row(a, y), row(b, y)); });
+  auto pixel = [](const Side& s, int32_t col, int32_t r) {
+    return LoadPixel(s.s->Row(s.rec->source.top + r) + (s.rec->source.left + col) * s.bpp, s.bpp);
+  };
+  for (int32_t y : ys) {
+    const int32_t ra = row(a, y), rb = row(b, y);
+    for (int32_t x : xs)
+      if (pixel(a, column(a, x), ra) & pixel(b, column(b, x), rb)) return 1;
+  }
   return 0;
 }

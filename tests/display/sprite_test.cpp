@@ -1,4 +1,5 @@
 // Sprites: no trail over many frames, with one or two buffers; collision; deferred delete.
+#include <tuple>
 #include <utility>
 
 #include "display/images.h"
@@ -163,6 +164,34 @@ TEST_F(SpriteTest, CollisionByBoxThenPixels) {
   g_framePool[b].y = 2;
   g_framePool[b].scaleX = g_framePool[b].scaleY = 0.6f;  // inside a's red centre only
   EXPECT_EQ(SpritesOverlap(a, b), 0);
+}
+
+// Sprites scaled up 2500 times overlap on billions of screen pixels: the test still answers
+// at once, pixel for pixel. Each picture is clear but for at most one opaque pixel.
+TEST_F(SpriteTest, CollisionOfHugelyScaledSpritesAnswersAtOnce) {
+  struct Case {
+    int32_t ax, bx, hit;  // the opaque pixel (x, x) of each picture, -1 for none
+  };
+  const Case cases[] = {
+      {-1, -1, 0},  // both clear
+      {10, 9, 1},   // a (25000..27500) meets b (1250 + 22500..25000)
+      {10, 8, 0},   // b's pixel ends at 23750, before a's begins
+      {10, -1, 0},  // only one side opaque
+  };
+  const uint32_t ia = BindImageNumber(1), ib = BindImageNumber(2);
+  const uint32_t a = MakeSprite(1), b = MakeSprite(2);
+  g_framePool[b].x = g_framePool[b].y = 1250;
+  for (const Case& c : cases) {
+    for (auto [image, sprite, px] : {std::tuple(ia, a, c.ax), std::tuple(ib, b, c.bx)}) {
+      ASSERT_TRUE(EnsureImageSurface(image, 32, 32));
+      Surface* s = ImageSurfaceOf(image);
+      for (int32_t y = 0; y < 32; ++y)
+        for (int32_t x = 0; x < 32; ++x) s->PutPixel(x, y, x == px && y == px ? 0xFFFF : 0);
+      g_framePool[sprite].imageRecord = int32_t(image);
+      g_framePool[sprite].scaleX = g_framePool[sprite].scaleY = 2500;
+    }
+    EXPECT_EQ(SpritesOverlap(a, b), c.hit) << c.ax << "," << c.bx;
+  }
 }
 
 TEST_F(SpriteTest, ANumberWhoseDeletionIsPendingIsTakenBack) {
