@@ -65,7 +65,8 @@ TEST_F(SoundTest, StaleHandlesNoLongerReachTheChannel) {
 
 TEST_F(SoundTest, VolumePanAndMuteFollowMasterAndSeparation) {
   StartNoSound(2);
-  SoundSample* s = MonoSample(std::vector<int16_t>(100, 1));
+  // Long enough to be still playing on a slow machine: a finished channel keeps its old mix.
+  SoundSample* s = MonoSample(std::vector<int16_t>(441000, 1));
   int32_t h = SoundPlay(kSoundFreeChannel, s);
   SoundChannel* c = GetChannelRecord(h);
   SoundSetChannelVolume(h, 300);
