@@ -96,7 +96,10 @@ int Exec(const std::vector<std::string>& args) {
     return UsageError(error);
   o.errorTexts = LanguageErrorTexts();
   if (!FsFileExists(args[1])) {
-    std::fprintf(stderr, "vellumark: %s: no such file\n", args[1].c_str());
+    struct stat st;
+    const bool there = stat(FsResolve(args[1]).c_str(), &st) == 0;
+    const char* what = !there ? "no such file" : S_ISDIR(st.st_mode) ? "is a folder" : "is not a regular file";
+    std::fprintf(stderr, "vellumark: %s: %s\n", args[1].c_str(), what);
     return kExitLoadError;
   }
   if (!LooksLikeImage(args[1]) && LooksLikeSource(args[1]))

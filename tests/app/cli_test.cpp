@@ -335,3 +335,19 @@ TEST(CommandLine, RunAndExecSayWhichCommandFitsTheFile) {
               0u) << exec.output;
   }
 }
+
+// exec of something that is there but is no file says what it is, with the status of a missing file.
+TEST(CommandLine, ExecSaysWhatIsNotAFile) {
+  const std::string folder = TempFolder() + "/cli_exec_folder", pipe = TempFolder() + "/cli_exec_pipe";
+  std::filesystem::create_directories(folder);
+  unlink(pipe.c_str());
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  const std::pair<std::string, std::string> cases[] = {
+      {folder, "is a folder"}, {pipe, "is not a regular file"}, {folder + "/none.img", "no such file"}};
+  for (const auto& [file, what] : cases) {
+    Result r = Tool("exec " + file + " --headless", "timeout 20 ");
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.output, "vellumark: " + file + ": " + what + "\n");
+  }
+  unlink(pipe.c_str());
+}
