@@ -96,7 +96,10 @@ int Exec(const std::vector<std::string>& args) {
     return UsageError(error);
   o.errorTexts = LanguageErrorTexts();
   if (!FsFileExists(args[1])) {
-    std::fprintf(stderr, "vellumark: %s: no such file\n", args[1].c_str());
+    struct stat st;
+    const bool there = stat(FsResolve(args[1]).c_str(), &st) == 0;
+    const char* what = !there ? "no such file" : S_ISDIR(st.st_mode) ? "is a folder" : "is not a regular file";
+    std::fprintf(stderr, "vellumark: %s: %s\n", args[1].c_str(), what);
     return kExitLoadError;
   }
   if (!LooksLikeImage(args[1]) && LooksLikeSource(args[1]))
@@ -251,10 +254,16 @@ bool IsMediaFile(const std::string& name) {
   return false;
 }
 
+// Whether a canonical path is the canonical folder root or lies below it.
+bool InsideTree(const std::filesystem::path& path, const std::filesystem::path& root) {
+  return !root.empty() && std::mismatch(root.begin(), root.end(), path.begin(), path.end()).first == root.end();
+}
+
 // Every media file under a folder, named by its path relative to it with "\" between folders.
 // Only regular files are taken: a pipe or a device with a media name would hold the build. The
 // game being built is left out: a name ending in "x" would otherwise pack the previous build.
-// A folder linked back to one being walked (an ancestor) is not walked again.
+// A folder linked back to one being walked (an ancestor) is not walked again, and a link whose
+// target lies outside the top folder's tree is skipped: a link to "/" would pack the whole disk.
 void CollectMedia(const std::filesystem::path& folder, const std::string& prefix, const std::string& game,
                   std::vector<std::pair<std::string, std::string>>& out,
                   std::vector<std::filesystem::path>& walking) {
@@ -262,6 +271,10 @@ void CollectMedia(const std::filesystem::path& folder, const std::string& prefix
   walking.push_back(std::filesystem::canonical(folder, ec));
   for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
     std::string name = entry.path().filename().string();
+    if (entry.is_symlink(ec)) {
+      const std::filesystem::path target = std::filesystem::canonical(entry.path(), ec);
+      if (ec || !InsideTree(target, walking.front())) continue;
+    }
     if (entry.is_directory(ec)) {
       const std::filesystem::path real = std::filesystem::canonical(entry.path(), ec);
       if (ec || std::find(walking.begin(), walking.end(), real) != walking.end()) continue;

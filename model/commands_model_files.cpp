@@ -24,7 +24,8 @@ bool Exists(const std::string& name, std::string* mapped) {
 }
 
 // CONVERT 3DS TO X source, target: errors 7931 (source not .3ds), 7932 (target not .x), 105
-// (source missing), 106 (target exists), checked in that order.
+// (source missing), 106 (target exists), checked in that order; a target that cannot be
+// written (its folder missing, no right to write) is error 8021, not a silent success.
 void CmdConvert3dsToX() {
   const std::string source = OpString(0), target = OpString(1);
   SkipOperands(2);
@@ -33,7 +34,7 @@ void CmdConvert3dsToX() {
   if (!FsEqualsNoCase(Extension(target), "x")) return RunError(kErrConvertTargetNotX);
   if (!Exists(source, &from)) return RunError(kErrFileNotFound);
   if (Exists(target, &to)) return RunError(kErrFileExists);
-  Convert3dsToX(from, target);
+  if (Convert3dsToX(from, target) == -5) RunError(kErrFileNotMade);
 }
 
 const CommandDef kModelFileCommands[] = {

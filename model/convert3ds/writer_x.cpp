@@ -316,6 +316,5 @@ void Convert3dsBytesToXFile(std::string_view bytes, XFile* out) {
 int32_t Convert3dsToX(const std::string& source, const std::string& target) {
   std::string bytes;
   if (FsReadRegularFile(source, bytes, kMaxSourceBytes, false) != FsRead::kOk) return -4;
-  FsWriteFileAtomic(target, Convert3dsBytesToX(bytes));
-  return 0;
+  return FsWriteFileAtomic(target, Convert3dsBytesToX(bytes)) ? 0 : -5;
 }

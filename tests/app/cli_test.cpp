@@ -191,6 +191,29 @@ TEST(CommandLine, BuildWithMediaFollowsALinkLoopOnce) {
   EXPECT_EQ(sizes[1], sizes[0]);
 }
 
+// Links whose target lies outside the source's folder tree are not followed; links inside it are.
+TEST(CommandLine, BuildWithMediaStaysInTheSourceFolderTree) {
+  const std::string root = TempFolder() + "/cli_tree", outside = TempFolder() + "/cli_tree_outside";
+  std::filesystem::remove_all(root);
+  std::filesystem::create_directories(root + "/pics");
+  std::filesystem::create_directories(outside);
+  WriteTempFile("cli_tree/pics/tree.bmp", std::string(1000, 'b'));
+  WriteTempFile("cli_tree_outside/far.bmp", std::string(100000, 'f'));
+  std::string source = WriteTempFile("cli_tree/game.vka", "print 1\n");
+  uintmax_t sizes[3] = {};
+  for (int k = 0; k < 3; ++k) {
+    if (k == 1) std::filesystem::create_directory_symlink(outside, root + "/away");
+    if (k == 1) std::filesystem::create_symlink(outside + "/far.bmp", root + "/far.bmp");
+    if (k == 2) std::filesystem::create_directory_symlink("pics", root + "/again");
+    Result r = Tool("build " + source + " --media -o " + root + "_game");
+    ASSERT_EQ(r.status, 0) << r.output;
+    sizes[k] = std::filesystem::file_size(root + "_game");
+  }
+  std::filesystem::remove_all(root);
+  EXPECT_EQ(sizes[1], sizes[0]);
+  EXPECT_GT(sizes[2], sizes[1]);
+}
+
 TEST(CommandLine, TheStatementsExampleCompiles) {
   Result r = Tool(std::string("check ") + VK_SOURCE_DIR + "/examples/statements.vka");
   EXPECT_EQ(r.status, 0) << r.output;
@@ -311,4 +334,20 @@ TEST(CommandLine, RunAndExecSayWhichCommandFitsTheFile) {
     EXPECT_EQ(exec.output.rfind("vellumark: " + file + " is a source file: run it with \"vellumark run " + file, 0),
               0u) << exec.output;
   }
+}
+
+// exec of something that is there but is no file says what it is, with the status of a missing file.
+TEST(CommandLine, ExecSaysWhatIsNotAFile) {
+  const std::string folder = TempFolder() + "/cli_exec_folder", pipe = TempFolder() + "/cli_exec_pipe";
+  std::filesystem::create_directories(folder);
+  unlink(pipe.c_str());
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  const std::pair<std::string, std::string> cases[] = {
+      {folder, "is a folder"}, {pipe, "is not a regular file"}, {folder + "/none.img", "no such file"}};
+  for (const auto& [file, what] : cases) {
+    Result r = Tool("exec " + file + " --headless", "timeout 20 ");
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.output, "vellumark: " + file + ": " + what + "\n");
+  }
+  unlink(pipe.c_str());
 }

@@ -114,7 +114,8 @@ TEST(WriterX, ConvertsFiles) {
   std::filesystem::remove_all(dir);
 }
 
-// The conversion command checks the endings, then the source, then the target.
+// The conversion command checks the endings, then the source, then the target, and reports a
+// target it cannot write.
 TEST(WriterX, ConvertCommand) {
   const std::string dir = FsTempFolder() + "/conv3dscmd";
   std::filesystem::create_directories(dir);
@@ -128,6 +129,7 @@ TEST(WriterX, ConvertCommand) {
       {dir + "/in.obj", dir + "/out.x", 7931}, {dir + "/in.3DS", dir + "/out.txt", 7932},
       {dir + "/none.3ds", dir + "/out.x", 105}, {dir + "/in.3DS", dir + "/taken.x", 106},
       {"3ds", dir + "/out.x", 7931},           {dir + "/in.3DS", dir + "/out.X", 0},
+      {dir + "/in.3DS", dir + "/no/out.x", 8021},
   };
   for (const Case& c : cases) {
     CommandCall call;
