@@ -5,6 +5,7 @@
 #include "core/interp.h"
 #include "core/strings.h"
 #include "platform/events.h"
+#include "platform/window.h"
 #include "runtime/command_families.h"
 #include "sound/commands/sound_services.h"
 #include "sound/commands/sound_slots.h"
@@ -14,6 +15,7 @@
 #include <algorithm>
 
 void SoundCmdTest::SetUp() {
+  PlatformSetHeadless(false);  // a program run before may have left the run headless (output 0)
   ManualDriverInstall(true);
   ResetSoundState();
   InitSoundEngine();
@@ -23,6 +25,7 @@ void SoundCmdTest::SetUp() {
 
 void SoundCmdTest::TearDown() {
   ResetSoundState();
+  ShutdownSound();  // the next test starts its own engine, on the output it asks for
   ManualDriverInstall(false);
   g_errorCode = 0;
   g_errorKind = 0;
