@@ -124,6 +124,7 @@ class Compiler {
   bool EmitOperator(int level, int32_t a, char ta, int32_t b, char tb, int32_t* temp, char* type);
   bool CompileCall(const std::string& name, const std::string& args, int32_t* number, char* type);
   bool CompileUserCall(int function, const std::string& args, int32_t* number, char* type);
+  size_t SpacedCallNameAt(std::string_view text, size_t i) const;
   int32_t Convert(int command, int32_t operand);
   std::string OverloadText(const std::string& name, bool bracket);
   void EmitCodeDword(int32_t word);

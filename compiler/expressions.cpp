@@ -764,14 +764,33 @@ bool Compiler::CompileCall(const std::string& callName, const std::string& argTe
   return true;
 }
 
+// The length of the name of a function of several words that starts at i and is directly
+// followed by its bracket, or 0.
+size_t Compiler::SpacedCallNameAt(std::string_view text, size_t i) const {
+  for (const std::string& name : keywords_.spacedBracketNames) {
+    const size_t end = i + name.size();
+    if (end < text.size() && text[end] == '(' && text.compare(i, name.size(), name) == 0) return name.size();
+  }
+  return 0;
+}
+
 bool Compiler::CompileUserCall(int function, const std::string& argText, int32_t* number, char* type) {
   const UserFunction& f = functions_[size_t(function)];
-  // Blanks and control characters go, but not inside string literals.
+  // Blanks and control characters go, but not inside string literals nor inside the name of
+  // a function of several words ("rgb red(5)"), which would become another name.
   std::string args;
   args.reserve(argText.size());
   bool quoted = false;
-  for (char c : argText) {
+  for (size_t i = 0; i < argText.size(); ++i) {
+    const char c = argText[i];
     if (c == '"') quoted = !quoted;
+    if (!quoted && IsCallNameChar(c) && (i == 0 || !IsCallNameChar(argText[i - 1]))) {
+      if (const size_t n = SpacedCallNameAt(argText, i)) {
+        args.append(argText, i, n);
+        i += n - 1;
+        continue;
+      }
+    }
     if (!quoted && static_cast<unsigned char>(c) <= 32) continue;
     args += c;
   }

@@ -8,6 +8,7 @@ void KeywordTable::Clear() {
   bracket.clear();
   firstAt = -1;
   maxWords = 1;
+  spacedBracketNames.clear();
   mainFirst.clear();
   bracketFirst.clear();
   mainLast.clear();
@@ -116,6 +117,8 @@ void FillKeywordTable(KeywordTable& table, const std::string& text, std::vector<
       e.name.pop_back();
       int index = int(table.bracket.size());
       if (!e.name.empty() && e.name[0] == '@' && table.firstAt < 0) table.firstAt = index;
+      if (e.name.find(' ') != std::string::npos && table.bracketFirst.find(e.name) == table.bracketFirst.end())
+        table.spacedBracketNames.push_back(e.name);
       table.bracketFirst.emplace(e.name, index);
       table.bracket.push_back(std::move(e));
     } else {

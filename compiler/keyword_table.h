@@ -26,6 +26,7 @@ struct KeywordTable {
   std::vector<KeywordEntry> main, bracket;
   int firstAt = -1;  // first bracket entry whose name begins with "@"
   int maxWords = 1;  // most words in one main keyword name
+  std::vector<std::string> spacedBracketNames;  // bracket names of more than one word
   TextMap mainFirst, bracketFirst, mainLast;
   // For each first word of a main keyword: the most words of a keyword beginning with it
   // (high 16 bits) and the index + 1 of the keyword that is that word alone (low bits).

@@ -154,6 +154,14 @@ TEST(Listing, BlanksInsideStringsAreKeptInUserFunctionArguments) {
   EXPECT_NE(bytes.find(std::string("a b\0", 4)), std::string::npos);
 }
 
+// The blanks inside a function name of several words stay, also before an operator.
+TEST(Listing, FunctionsOfSeveralWordsInUserFunctionArguments) {
+  for (const char* call : {"f(rgb red(5)*1.0, 0.0)", "f(1.0*rgb red(5), 0.0)", "f(abs(rgb red(5))*1.0, 0.0+rgb red(1))"}) {
+    const std::string listing = " " + Listing(std::string(call) + "\nend\nfunction f(a#,b#)\nendfunction\n");
+    EXPECT_NE(listing.find(" 392 "), std::string::npos) << call << ": " << listing;
+  }
+}
+
 TEST(Listing, ALabelUsedByGotoAndRestoreGetsBothKinds) {
   EXPECT_EQ(Listing("data 9\nx:\ndata 1\ngoto x\nrestore x\n"), "42 37000 31 25001 213");
 }
