@@ -13,7 +13,7 @@
 #include "core/command_numbers.h"
 
 // Message numbers of the language file's section "COMPILER" that the compiler reports.
-inline constexpr int kCompilerMessageCount = 60;
+inline constexpr int kCompilerMessageCount = 64;
 
 // The compiler object: turns BASIC source text (with its included files) into a program
 // image. Usage: ResetCompiler, LoadKeywordTable, CompileToImageFile, FreeCompilerBuffers.
@@ -35,7 +35,7 @@ class Compiler {
   bool CompileFromMemory(const std::string& text, int16_t startFunction);
   void FreeCompilerBuffers();
 
-  // The 60 message texts (index = message number); missing ones are empty.
+  // The message texts (index = message number); missing ones are empty.
   void SetMessageTexts(const std::vector<std::string>& texts);
   // Called with a percentage 0..100, at most ten times per pass.
   void SetProgressCallback(std::function<void(int)> progress) { progress_ = std::move(progress); }
@@ -126,7 +126,9 @@ class Compiler {
   bool CompileUserCall(int function, const std::string& args, int32_t* number, char* type);
   size_t SpacedCallNameAt(std::string_view text, size_t i) const;
   int32_t Convert(int command, int32_t operand);
-  std::string OverloadText(const std::string& name, bool bracket);
+  // The forms a keyword takes and the argument letters it was given, within room characters.
+  std::string OverloadText(const std::string& name, bool bracket, const std::string& given = "", size_t room = 255);
+  std::string DescribeLetters(std::string_view letters) const;
   void EmitCodeDword(int32_t word);
   void EmitInstruction(int32_t command, const std::vector<int32_t>& operands);
   void EmitInstruction(int32_t command, std::initializer_list<int32_t> operands);

@@ -1,5 +1,6 @@
 // Expressions: grouping parentheses, operators by a fixed precedence, operands, calls of
 // keyword functions, array elements and user functions, and the emission of code words.
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
@@ -649,25 +650,44 @@ bool Compiler::CompileOperand(std::string_view input, int32_t* number, char* typ
   return false;
 }
 
-std::string Compiler::OverloadText(const std::string& name, bool bracket) {
-  const std::vector<KeywordEntry>& part = bracket ? keywords_.bracket : keywords_.main;
-  int first = bracket ? keywords_.FindBracket(name) : keywords_.FindMain(name);
-  if (first < 0) return Msg(9) + " " + name + " " + Msg(10);
-  size_t last = size_t(first);
-  while (last + 1 < part.size() && part[last + 1].name == name) ++last;
+// "(integer, string)": the words of argument letters; "(no parameters)" for none.
+std::string Compiler::DescribeLetters(std::string_view letters) const {
   std::string desc;
-  for (char c : ArgLetters(part[last].params, bracket)) {
-    int m = c == 'l' ? 6 : c == 'f' ? 7 : c == 's' ? 8 : 0;
+  for (char c : letters) {
+    const int m = c == 'l' ? 6 : c == 'f' ? 7 : c == 's' ? 8 : c == 'a' ? 62 : 0;
     if (!m) continue;
     if (!desc.empty()) desc += ", ";
     desc += Msg(m);
   }
-  if (desc.empty()) desc = Msg(13);
+  return "(" + (desc.empty() ? Msg(13) : desc) + ")";
+}
+
+// Every form of the keyword, then the letters it was given; forms that do not fit the room
+// end in "or ...".
+std::string Compiler::OverloadText(const std::string& name, bool bracket, const std::string& given, size_t room) {
+  const std::vector<KeywordEntry>& part = bracket ? keywords_.bracket : keywords_.main;
+  int first = bracket ? keywords_.FindBracket(name) : keywords_.FindMain(name);
+  if (first < 0) return Msg(9) + " " + name + " " + Msg(10);
   std::string text = Msg(11) + " ";
-  if (name == "=") return text + Msg(14) + " " + desc;
-  if (name == "@=") return text + Msg(15) + " " + desc;
-  if (name == "@") return text + Msg(16) + " " + desc;
-  return text + name + " " + Msg(12) + " " + desc;
+  if (name == "=") text += Msg(14);
+  else if (name == "@=") text += Msg(15);
+  else if (name == "@") text += Msg(16);
+  else text += name + " " + Msg(12);
+  const std::string tail = ", " + Msg(61) + " " + DescribeLetters(given);
+  const std::string more = " " + Msg(60) + " ...";
+  std::vector<std::string> forms;
+  for (size_t e = size_t(first); e < part.size() && part[e].name == name; ++e) {
+    std::string form = DescribeLetters(ArgLetters(part[e].params, bracket));
+    if (std::find(forms.begin(), forms.end(), form) != forms.end()) continue;
+    const std::string joined = (forms.empty() ? " " : " " + Msg(60) + " ") + form;
+    if (text.size() + joined.size() + more.size() + tail.size() > room) {
+      text += more;
+      break;
+    }
+    text += joined;
+    forms.push_back(std::move(form));
+  }
+  return text + tail;
 }
 
 bool Compiler::CompileCall(const std::string& callName, const std::string& argText, int32_t* number, char* type) {
@@ -710,7 +730,7 @@ bool Compiler::CompileCall(const std::string& callName, const std::string& argTe
   }
   const char saveExpected = expectedType_;
   std::vector<int32_t> operands(1, 0);
-  std::string letters;
+  std::string letters, given;
   for (size_t i = 0; i < items.size(); ++i) {
     const std::string& p = part[size_t(candidate)].params;
     expectedType_ = i + 1 < p.size() ? p[i + 1] : 0;
@@ -719,6 +739,7 @@ bool Compiler::CompileCall(const std::string& callName, const std::string& argTe
     bool ok = CompileFullExpression(items[i], &n, &t);
     expectedType_ = saveExpected;
     if (!ok) return false;
+    given += t;
     auto search = [&](const std::string& want) {
       for (int e = candidate; sameName(e); ++e) {
         const std::string& q = part[size_t(e)].params;
@@ -751,7 +772,7 @@ bool Compiler::CompileCall(const std::string& callName, const std::string& argTe
     }
   }
   if (chosen < 0) {
-    Fail(-1, OverloadText(name, true));
+    Fail(-1, OverloadText(name, true, given));
     return false;
   }
   const KeywordEntry& entry = part[size_t(chosen)];

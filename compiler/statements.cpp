@@ -276,6 +276,7 @@ bool Compiler::CompileKeywordItems(int k, int32_t statementStart) {
   std::string letters;
   std::vector<int32_t>& operands = statementOperands_;
   operands.clear();
+  std::string given;  // the argument letters as written, before any conversion
   std::string condition;
   for (size_t i = 0; i < items.size(); ++i) {
     std::string_view item = items[i];
@@ -304,6 +305,7 @@ bool Compiler::CompileKeywordItems(int k, int32_t statementStart) {
       expectedType_ = 0;
       if (!ok) return false;
     }
+    given += t;
     // An entry whose letters begin with the letters so far and then the new one.
     auto search = [&](char next) {
       auto fits = [&](int e) {
@@ -352,7 +354,7 @@ bool Compiler::CompileKeywordItems(int k, int32_t statementStart) {
       chosen = e;
   }
   if (chosen < 0) {
-    Fail(37, OverloadText(name, false));
+    Fail(37, OverloadText(name, false, given, 254 - Msg(37).size()));
     return false;
   }
   const KeywordEntry& entry = part[size_t(chosen)];

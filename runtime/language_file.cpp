@@ -31,7 +31,7 @@ void ReadLanguageText(const std::string& text, LanguageTables& out) {
     std::vector<std::string>* table;
     size_t size;
   } sections[] = {{"GENERAL", &out.general, 30}, {"MENU", &out.menu, 100},     {"TITLE", &out.title, 20},
-                  {"DESC", &out.desc, 80},       {"COMPILER", &out.compiler, 60}, {"ERRORS", &out.errors, 200}};
+                  {"DESC", &out.desc, 80},       {"COMPILER", &out.compiler, 64}, {"ERRORS", &out.errors, 200}};
   for (Section& s : sections) s.table->assign(s.size, std::string());
   std::vector<std::string>* current = nullptr;
   size_t pos = 0;

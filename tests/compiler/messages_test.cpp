@@ -37,9 +37,16 @@ TEST(Messages, StatementErrorsNameTheirLine) {
   EXPECT_EQ(Failure("exit\n").substr(0, 20), "1: Block out of plac");
   EXPECT_EQ(Failure("do\nnext i\n").substr(0, 20), "2: Block out of plac");
   EXPECT_EQ(Failure("data 1,x\n"), "1: DATA item is not a number or a string: x");
-  EXPECT_EQ(Failure("line 1,2\n"), "1: Parameters do not match the command. Parameter types do not match: line expects integer, integer, integer, integer");
-  EXPECT_EQ(Failure("a$=1\n"), "1: Parameters do not match the command. Parameter types do not match: assignment expects string, string");
-  EXPECT_EQ(Failure("a=left$(1)\n"), "1: Parameter types do not match: left$ expects string, integer");
+  // A mismatch lists every form of the command and what it was given.
+  EXPECT_EQ(Failure("line 1,2\n"), "1: Parameters do not match the command. Parameter types do not match: line expects (integer, integer, integer, integer), given (integer, integer)");
+  EXPECT_EQ(Failure("load image \"q.png\"\n"), "1: Parameters do not match the command. Parameter types do not match: load image expects (string, integer) or (string, integer, integer), given (string)");
+  EXPECT_EQ(Failure("a$=1\n"), "1: Parameters do not match the command. Parameter types do not match: assignment expects (integer, integer) or (float, float) or (string, string), given (string, integer)");
+  EXPECT_EQ(Failure("a=left$(1.5)\n"), "1: Parameter types do not match: left$ expects (string, integer), given (float)");
+  EXPECT_EQ(Failure("goto x,1\nx:\n"), "1: Parameters do not match the command. Parameter types do not match: goto expects (label), given (label, integer)");
+  // Forms beyond the 255 characters of a message are cut, never what was given.
+  const std::string many = Failure("a$(1)=2\n");
+  EXPECT_LE(many.size(), 3u + 255u);
+  EXPECT_NE(many.find(" or ..., given (string, integer, integer)"), std::string::npos) << many;
   EXPECT_EQ(Failure("a=f(1.5)\nend\nfunction f(n)\nendfunction\n"), "1: User function called with parameters that do not match its declaration");
   // An integer for a float parameter is not converted either.
   EXPECT_EQ(Failure("a=f(1)\nend\nfunction f(n#)\nendfunction\n"), "1: User function called with parameters that do not match its declaration");

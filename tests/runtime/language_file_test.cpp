@@ -7,8 +7,8 @@
 
 TEST(LanguageFile, HoldsEveryCompilerMessageAndErrorText) {
   ASSERT_TRUE(LoadLanguageTables("/nonexistent/"));
-  ASSERT_EQ(g_language.compiler.size(), 60u);
-  for (size_t k = 0; k < 60; ++k) EXPECT_FALSE(g_language.compiler[k].empty()) << "COMPILER " << k;
+  ASSERT_EQ(g_language.compiler.size(), size_t(kCompilerMessageCount));
+  for (size_t k = 0; k < size_t(kCompilerMessageCount); ++k) EXPECT_FALSE(g_language.compiler[k].empty()) << "COMPILER " << k;
   ASSERT_EQ(g_language.errors.size(), 200u);
   // Every error code with a slot has a text in that slot.
   for (int32_t code = 0; code < 10010; ++code) {
