@@ -10,6 +10,7 @@ constexpr int kOpenerOf[12] = {-1, -1, 0, -1, -1, 3, -1, 6, -1, 8, -1, 10};
 constexpr bool kOpens[12] = {true, false, false, true, false, false, true, false, true, false, true, false};
 constexpr bool kNoInstruction[12] = {false, false, true, true, false, false, false, false, false, false, true, false};
 constexpr int kAfter[12] = {3, 2, 0, 0, 2, 2, 0, 3, 0, 2, 0, 3};
+constexpr const char* kOpenerWord[12] = {"IF", "", "", "DO", "", "", "FOR", "", "WHILE", "", "REPEAT", ""};
 
 }  // namespace
 
@@ -25,6 +26,8 @@ bool Compiler::HandleBlock(int b, int32_t jumpPosition, bool* addJump, int32_t* 
     r.kind = b;
     r.jump = kNoInstruction[b] ? -1 : jumpPosition;
     r.start = (b == 6 || b == 8) ? statementStart : after;
+    r.line = currentLine_;
+    r.word = kOpenerWord[b];
     blocks_.push_back(std::move(r));
     return true;
   }

@@ -175,6 +175,8 @@ class Compiler {
   struct BlockRecord {
     int kind;
     int32_t jump = -1, start = 0, elseJump = -1, afterElse = 0;
+    int32_t line = 0;          // the line that opened the block
+    const char* word = "";     // its keyword as the source wrote it
     std::vector<int32_t> exits;
   };
   struct DimRow {

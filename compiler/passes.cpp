@@ -214,7 +214,8 @@ bool Compiler::MainPass(int mode, int16_t startFunction) {
     };
     if (ResolveFunctionCalls()) check(48, targetName_, errorLine_);
     if (CheckArrayUse()) check(49, arrayName_, errorLine_);
-    if (!blocks_.empty()) check(50, "", currentLine_);
+    // The innermost open block is named at the line that opened it.
+    if (!blocks_.empty()) check(50, std::string("(") + blocks_.back().word + ")", blocks_.back().line);
     errorText_.clear();
   }
   EmitCodeDword(0);

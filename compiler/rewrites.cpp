@@ -215,6 +215,7 @@ bool Compiler::CompileSelect(const std::vector<std::string_view>& words, const s
     if (values == "default") {
       defaultSeen_ = true;
       if (!CompileStatement("if " + tempVar + "=0")) return false;
+      blocks_.back().word = "CASE";
     } else {
       if (defaultSeen_) {
         Fail(52);
@@ -235,7 +236,9 @@ bool Compiler::CompileSelect(const std::vector<std::string_view>& words, const s
         firstValue = false;
         condition += selectExpression_ + "=" + Trim(v);
       }
-      if (!CompileStatement(condition) || !CompileStatement(tempVar + "=1")) return false;
+      if (!CompileStatement(condition)) return false;
+      blocks_.back().word = "CASE";
+      if (!CompileStatement(tempVar + "=1")) return false;
     }
   } else if (first == "endcase") {
     if (!selectOpen_) {

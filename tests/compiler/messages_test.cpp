@@ -85,7 +85,10 @@ TEST(Messages, FunctionDeclarations) {
 TEST(Messages, EndOfPassChecks) {
   EXPECT_EQ(Failure("a=1\ngoto nowhere\n"), "2: Label or function not found: nowhere");
   EXPECT_EQ(Failure("a=1\nb=c(2)\n"), "2: Array used without DIM: c");
-  EXPECT_EQ(Failure("do\na=1\n"), "5: Block not closed at the end of the program");
+  // An open block is named at the line that opened it (the innermost one when several are).
+  EXPECT_EQ(Failure("do\na=1\n"), "1: Block not closed at the end of the program (DO)");
+  EXPECT_EQ(Failure("print 1\nif 1\ndo\nloop\n"), "2: Block not closed at the end of the program (IF)");
+  EXPECT_EQ(Failure("select a\ncase 1\nprint 1\nendselect\n"), "2: Block not closed at the end of the program (CASE)");
   // A label inside a function cannot be reached from the main program.
   EXPECT_EQ(Failure("goto inner\nend\nfunction f()\ninner:\nendfunction\n"), "1: Label or function not found: inner");
 }
@@ -152,6 +155,9 @@ TEST(Messages, SourceFilesAndIncludes) {
             "2: Label or function not found: nowhere in included line: goto nowhere");
   EXPECT_EQ(Failure("#include inc_array.vka\nprint h()\n"), "1: Array used without DIM: arr in included line: b=arr(1)");
   EXPECT_EQ(Failure("a=1\n#include inc_long.vka\n"), "2: Line too long (255 characters or more)");
+  WriteTempFile("inc_open.vka", "function o()\nrepeat\nendfunction\n");
+  EXPECT_EQ(Failure("print 1\n#include inc_open.vka\n"),
+            "2: Block not closed at the end of the program (REPEAT) in included line: repeat");
   // A missing include is silent; the call it should supply then fails.
   EXPECT_EQ(Failure("#include missing.vka\nprint gone(1)\n"), "2: Array used without DIM: gone");
   FsChangeFolder(keep);
