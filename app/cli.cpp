@@ -177,6 +177,12 @@ bool CompileFile(const std::string& source, const std::string& image, SourceMap*
     std::fprintf(stderr, "%s:%d: warning: the included file %s cannot be read\n", file.c_str(), line,
                  NameInMessages(source, missing.name).c_str());
   }
+  for (const Compiler::Warning& warning : compiler.Warnings()) {
+    std::string file;
+    int32_t line = 0;
+    if (sourceMap.Locate(warning.line, &file, &line))
+      std::fprintf(stderr, "%s:%d: warning: %s\n", file.c_str(), line, warning.text.c_str());
+  }
   if (!ok) {
     if (compiler.ErrorLine() > 0)
       std::fprintf(stderr, "%s:%d: %s\n", source.c_str(), compiler.ErrorLine(), compiler.ErrorMessage().c_str());

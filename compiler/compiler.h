@@ -63,6 +63,13 @@ class Compiler {
     std::string name;
   };
   const std::vector<MissingInclude>& MissingIncludes() const { return missingIncludes_; }
+  // Warnings of the last compile, each at a line of the compiled text: the first statement
+  // outside the functions of each included file, which is left out.
+  struct Warning {
+    int32_t line;
+    std::string text;
+  };
+  const std::vector<Warning>& Warnings() const { return warnings_; }
   // The image bytes of the last successful compile (as the writer would write them).
   std::vector<uint8_t> BuildImage() const;
   // Appends the numbered list of code words to an existing text file.
@@ -268,6 +275,7 @@ class Compiler {
   std::vector<Segment> segments_;
   std::vector<SourceFile> sourceFiles_;
   std::vector<MissingInclude> missingIncludes_;
+  std::vector<Warning> warnings_;
   // Texts.
   std::string errorText_, resultText_, errorMessage_, outputName_;
   int32_t errorLine_ = 0;

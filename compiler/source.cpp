@@ -95,6 +95,7 @@ int32_t Compiler::ExpandIncludes() {
   segments_.clear();
   sourceFiles_.assign(1, SourceFile{1, ""});
   missingIncludes_.clear();
+  warnings_.clear();
   std::vector<std::string> names;
   int32_t firstIncluded = 0;
   bool added = true;

@@ -138,12 +138,28 @@ int32_t Compiler::AllocTempOperand(char type) {
   return tempNext_[t]++;
 }
 
+namespace {
+
+// The first word of a line, lowered (at most 9 characters: longer words are never compared).
+std::string FirstWordLowered(const std::string& text, size_t start, size_t end) {
+  std::string word;
+  for (size_t i = start; i < end && word.size() < 9 && static_cast<unsigned char>(text[i]) > 32; ++i)
+    word += char(std::tolower(static_cast<unsigned char>(text[i])));
+  return word;
+}
+
+}  // namespace
+
 bool Compiler::DeclareFunctions(int mode, int32_t firstIncluded, int32_t* lineCount) {
   size_t pos = 0;
   int32_t line = 1;
   bool inside = false;
   int current = -1;
   std::string text;
+  // The included file of the line, whether its left-out statements were warned about, and
+  // whether the line lies in a REMSTART block of the file's top level.
+  size_t file = 0;
+  bool warned = false, remark = false;
   while (pos < working_.size()) {
     const size_t cr = LineEnd(pos, size_t(line - 1));
     size_t start = pos;
@@ -215,6 +231,19 @@ bool Compiler::DeclareFunctions(int mode, int32_t firstIncluded, int32_t* lineCo
       }
       current = -1;
     } else if (mode == 1 && !inside && line >= firstIncluded && start < cr) {
+      while (file + 1 < sourceFiles_.size() && sourceFiles_[file + 1].firstLine <= line) {
+        ++file;
+        warned = remark = false;
+      }
+      // Comments and include lines are no statements: only a statement is warned about.
+      const std::string word = FirstWordLowered(working_, start, cr);
+      const bool comment = working_[start] == '`' || word == "rem" || word == "#include" || remark;
+      if (word == "remstart") remark = true;
+      else if (word == "remend") remark = false;
+      else if (!comment && !warned) {
+        warnings_.push_back({line, Msg(63)});
+        warned = true;
+      }
       working_[start] = '`';
     }
     pos = cr + 1;

@@ -253,6 +253,15 @@ TEST(CommandLine, MissingIncludedFilesAreWarnedAbout) {
   }
 }
 
+// A statement outside the functions of an included file is left out with a warning at its line.
+TEST(CommandLine, LeftOutStatementsOfIncludedFilesAreWarnedAbout) {
+  const std::string lib = WriteTempFile("cli_toplib.vka", "function one()\nendfunction 1\nprint 2\n");
+  const std::string source = WriteTempFile("cli_top.vka", "#include cli_toplib.vka\nprint one()\n");
+  Result r = Tool("check " + source);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.output, lib + ":3: warning: Statements outside the functions of an included file are not compiled\n");
+}
+
 // A command line that cannot be carried out says what was wrong, with status 2.
 TEST(CommandLine, UsageErrorsSayWhatWasWrong) {
   const std::string source = WriteTempFile("cli_usage.vka", "print 1\n");

@@ -158,6 +158,21 @@ TEST(Messages, SourceFilesAndIncludes) {
   WriteTempFile("inc_open.vka", "function o()\nrepeat\nendfunction\n");
   EXPECT_EQ(Failure("print 1\n#include inc_open.vka\n"),
             "2: Block not closed at the end of the program (REPEAT) in included line: repeat");
+  // The first statement outside the functions of each included file is warned about, as it
+  // is left out; comments, include lines and files of functions alone are not.
+  WriteTempFile("inc_top.vka", "` c\nrem x\nremstart\nprint 9\nremend\n#include inc_ok.vka\n\nfunction t1()\nendfunction\n"
+                               "print \"left out\"\nb=2\n");
+  WriteTempFile("inc_top2.vka", "function t2()\nendfunction\nx:\n");
+  ASSERT_TRUE(c.CompileText("print 1\n#include inc_top.vka\n#include inc_top2.vka\n")) << c.ResultText();
+  std::vector<std::string> warned;
+  for (const Compiler::Warning& w : c.Warnings()) {
+    const Compiler::SourceFile* in = nullptr;
+    for (const Compiler::SourceFile& f : c.SourceFiles())
+      if (f.firstLine <= w.line) in = &f;
+    warned.push_back(in->name + ":" + std::to_string(w.line - in->firstLine + 1) + ": " + w.text);
+  }
+  const char* kLeftOut = ": Statements outside the functions of an included file are not compiled";
+  EXPECT_EQ(warned, (std::vector<std::string>{std::string("inc_top.vka:10") + kLeftOut, std::string("inc_top2.vka:3") + kLeftOut}));
   // A missing include is silent; the call it should supply then fails.
   EXPECT_EQ(Failure("#include missing.vka\nprint gone(1)\n"), "2: Array used without DIM: gone");
   FsChangeFolder(keep);
