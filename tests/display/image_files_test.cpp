@@ -233,6 +233,33 @@ TEST(ImageFiles, APngChunkLongerThanTheFileIsRefusedUnallocated) {
   EXPECT_LT(VmPeakKb() - before, 256 * 1024);
 }
 
+// 16-bit TARGA pixels and colour-map entries are 1-5-5-5: 0x7C00 red, 0x03E0 green, 0x001F blue.
+TEST(ImageFiles, SixteenBitTargaChannels) {
+  const uint32_t words[3] = {0x7C00, 0x03E0, 0x001F}, want[3] = {0xFF0000, 0x00FF00, 0x0000FF};
+  auto header = [](uint8_t mapType, uint8_t type, uint8_t mapBits, uint8_t bits) {
+    std::string d(18, '\0');
+    d[1] = char(mapType);
+    d[2] = char(type);
+    d[5] = char(mapType ? 3 : 0);  // map length
+    d[7] = char(mapBits);
+    d[12] = 3;  // 3 x 1
+    d[14] = 1;
+    d[16] = char(bits);
+    return d;
+  };
+  std::string trueColour = header(0, 2, 0, 16), mapped = header(1, 1, 16, 8);
+  for (uint32_t w : words) {
+    PutLe(trueColour, w, 2);
+    PutLe(mapped, w, 2);
+  }
+  for (uint8_t i = 0; i < 3; ++i) mapped.push_back(char(i));
+  for (const std::string* file : {&trueColour, &mapped}) {
+    Picture got;
+    ASSERT_TRUE(Decode(*file, "tga", &got));
+    for (int32_t x = 0; x < 3; ++x) EXPECT_EQ(got.At(x, 0) & 0xFFFFFF, want[x]) << (file == &mapped) << " " << x;
+  }
+}
+
 TEST(ImageFiles, EdgeCasesOfTheFormats) {
   const Picture p = FixturePicture(9, 7, 16);
   Picture a, b;
