@@ -13,6 +13,7 @@
 int32_t g_errorCode = 0;
 uint8_t g_errorKind = 0;
 int64_t g_errorWord = -1;
+int64_t g_queuedOpWord = -1;
 std::string g_lastEngineError;
 
 namespace {
@@ -43,9 +44,7 @@ void StoreAndQuit(int32_t code, uint8_t kind) {
   LeaveSlice = 1;
   g_errorCode = code;
   g_errorKind = kind;
-  // The command word is the one in front of its operands.
-  const int64_t at = ProgramCounter && CommandStream ? CodeIndexOf(ProgramCounter) - 1 : -1;
-  g_errorWord = at >= 0 && at < g_codeWordCount ? at : -1;
+  g_errorWord = g_queuedOpWord >= 0 ? g_queuedOpWord : CurrentCommandWord();
   PostQuit();
 }
 
@@ -58,6 +57,12 @@ std::string Format(const char* fmt, long long v) {
 std::string LogPath() { return ProgramSideFile("VK.LOG"); }
 
 }  // namespace
+
+int64_t CurrentCommandWord() {
+  // The command word is the one in front of its operands.
+  const int64_t at = ProgramCounter && CommandStream ? CodeIndexOf(ProgramCounter) - 1 : -1;
+  return at >= 0 && at < g_codeWordCount ? at : -1;
+}
 
 void RunError(int32_t code) {
   if (g_runtime.runtimeTest && ProgramCounter) DumpProgramStateToClipboard(ProgramCounter - 1);

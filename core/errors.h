@@ -8,6 +8,12 @@
 extern int32_t g_errorCode;   // 0 none; system codes from 10000
 extern uint8_t g_errorKind;   // 0 error, 1 warning
 extern int64_t g_errorWord;   // index of the code word running when it was stored (-1 none)
+// While a queued operation runs: the code word of the command that queued it, which its errors
+// name in place of the running one (-1 none).
+extern int64_t g_queuedOpWord;
+
+// Index of the running command's code word (-1 when no program runs).
+int64_t CurrentCommandWord();
 
 inline constexpr int kErrorSlots = 200;
 
