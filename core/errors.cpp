@@ -76,8 +76,10 @@ void RunError(int32_t code) {
 }
 
 void RunWarning(uint32_t code) {
-  if (g_runtime.standalone == 0) StoreAndQuit(int32_t(code), 1);
+  if (WarningsReported()) StoreAndQuit(int32_t(code), 1);
 }
+
+bool WarningsReported() { return g_runtime.standalone == 0; }
 
 void InitErrorTexts() {
   for (int k = 0; k < kErrorSlots; ++k) g_slots[k] = Format("ERROR %d", k);

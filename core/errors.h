@@ -22,6 +22,9 @@ inline constexpr int kErrorSlots = 200;
 void RunError(int32_t code);
 // Reports a warning: like an error in a development run; ignored in a built game.
 void RunWarning(uint32_t code);
+// Whether RunWarning reports (a development run), so that what explains a warning is only
+// recorded when it will be shown.
+bool WarningsReported();
 
 // Fills the 200 text slots with "ERROR %d" and their numbers; FreeErrorTexts empties them.
 void InitErrorTexts();

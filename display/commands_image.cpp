@@ -60,7 +60,7 @@ void LoadImage(bool withTexture) {
   }
   std::string why;
   if (!LoadBitmapNow(kScratchSlot, file, &why)) {
-    LogEngineError(file + ": " + why);
+    if (WarningsReported()) LogEngineError(file + ": " + why);
     return RunWarning(kErrBitmapFileUnreadable);
   }
   const uint32_t r = BitmapToImage(kScratchSlot);

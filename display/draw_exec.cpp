@@ -112,7 +112,7 @@ void LoadIntoBitmap(DrawOp& op) {
   SurfacePtr loaded = LoadImageByExtension(name, g_display.depth, &why);
   if (!loaded) {
     if (op.lifetime <= 0) {
-      LogEngineError(std::string(op.text) + ": " + why);
+      if (WarningsReported()) LogEngineError(std::string(op.text) + ": " + why);
       RunWarning(kErrBitmapFileUnreadable);
     }
     return;

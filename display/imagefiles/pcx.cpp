@@ -82,7 +82,8 @@ bool DecodePcx(const std::string& data, PictureSink& sink) {
       palette[i] = uint32_t(d.U8(16 + 3 * i)) << 16 | uint32_t(d.U8(17 + 3 * i)) << 8 | d.U8(18 + 3 * i);
   } else if (total == 8 && d.Size() >= 128 + 769 && d.U8(d.Size() - 769) == 12) {
     const size_t at = d.Size() - 768;
-    end = at - 1;    for (size_t i = 0; i < 256; ++i)
+    end = at - 1;  // the pixel data stops at the palette's marker
+    for (size_t i = 0; i < 256; ++i)
       palette[i] = uint32_t(d.U8(at + 3 * i)) << 16 | uint32_t(d.U8(at + 3 * i + 1)) << 8 | d.U8(at + 3 * i + 2);
   }
 
