@@ -13,6 +13,7 @@
 int32_t g_errorCode = 0;
 uint8_t g_errorKind = 0;
 int64_t g_errorWord = -1;
+int64_t g_queuedOpWord = -1;
 std::string g_lastEngineError;
 
 namespace {
@@ -43,9 +44,7 @@ void StoreAndQuit(int32_t code, uint8_t kind) {
   LeaveSlice = 1;
   g_errorCode = code;
   g_errorKind = kind;
-  // The command word is the one in front of its operands.
-  const int64_t at = ProgramCounter && CommandStream ? CodeIndexOf(ProgramCounter) - 1 : -1;
-  g_errorWord = at >= 0 && at < g_codeWordCount ? at : -1;
+  g_errorWord = g_queuedOpWord >= 0 ? g_queuedOpWord : CurrentCommandWord();
   PostQuit();
 }
 
@@ -59,6 +58,12 @@ std::string LogPath() { return ProgramSideFile("VK.LOG"); }
 
 }  // namespace
 
+int64_t CurrentCommandWord() {
+  // The command word is the one in front of its operands.
+  const int64_t at = ProgramCounter && CommandStream ? CodeIndexOf(ProgramCounter) - 1 : -1;
+  return at >= 0 && at < g_codeWordCount ? at : -1;
+}
+
 void RunError(int32_t code) {
   if (g_runtime.runtimeTest && ProgramCounter) DumpProgramStateToClipboard(ProgramCounter - 1);
   for (int32_t w : kWarningCodes) {
@@ -71,8 +76,10 @@ void RunError(int32_t code) {
 }
 
 void RunWarning(uint32_t code) {
-  if (g_runtime.standalone == 0) StoreAndQuit(int32_t(code), 1);
+  if (WarningsReported()) StoreAndQuit(int32_t(code), 1);
 }
+
+bool WarningsReported() { return g_runtime.standalone == 0; }
 
 void InitErrorTexts() {
   for (int k = 0; k < kErrorSlots; ++k) g_slots[k] = Format("ERROR %d", k);

@@ -8,6 +8,12 @@
 extern int32_t g_errorCode;   // 0 none; system codes from 10000
 extern uint8_t g_errorKind;   // 0 error, 1 warning
 extern int64_t g_errorWord;   // index of the code word running when it was stored (-1 none)
+// While a queued operation runs: the code word of the command that queued it, which its errors
+// name in place of the running one (-1 none).
+extern int64_t g_queuedOpWord;
+
+// Index of the running command's code word (-1 when no program runs).
+int64_t CurrentCommandWord();
 
 inline constexpr int kErrorSlots = 200;
 
@@ -16,6 +22,9 @@ inline constexpr int kErrorSlots = 200;
 void RunError(int32_t code);
 // Reports a warning: like an error in a development run; ignored in a built game.
 void RunWarning(uint32_t code);
+// Whether RunWarning reports (a development run), so that what explains a warning is only
+// recorded when it will be shown.
+bool WarningsReported();
 
 // Fills the 200 text slots with "ERROR %d" and their numbers; FreeErrorTexts empties them.
 void InitErrorTexts();

@@ -55,7 +55,7 @@ void ResetCoreState() {
   ClearChecklist();
   g_errorCode = 0;
   g_errorKind = 0;
-  g_errorWord = -1;
+  g_errorWord = g_queuedOpWord = -1;
   g_lastEngineError.clear();
 }
 

@@ -86,11 +86,11 @@ bool SaveSurfaceSlot(int32_t n, const std::string& file) {
   return s && SaveImageByExtension(*s, file);
 }
 
-bool LoadBitmapNow(int32_t n, const std::string& file) {
+bool LoadBitmapNow(int32_t n, const std::string& file, std::string* why) {
   if (n < 1 || n >= kBitmapSlots) return false;
   std::string name = file;
   if (name.size() >= 3) MapThroughPack(name, name.substr(name.size() - 3));
-  SurfacePtr s = LoadImageByExtension(name, g_display.depth);
+  SurfacePtr s = LoadImageByExtension(name, g_display.depth, why);
   if (!s) return false;
   if (!IsDdsFileName(file)) {
     s->hasKey = true;

@@ -3,6 +3,7 @@
 #include "core/pack.h"
 #include "display/bitmaps.h"
 #include "display/commands.h"
+#include "display/display.h"
 #include "display/draw_queue.h"
 #include "display/images.h"
 #include "display/record_pools.h"
@@ -52,8 +53,16 @@ void LoadImage(bool withTexture) {
   const int32_t n = ImageNumber(1);
   if (!n) return;
   const std::string file(OpString(0), strnlen(OpString(0), kMaxText));
-  if (!ImageFileExists(file.c_str())) return RunError(kErrFileNotFound);
-  if (!LoadBitmapNow(kScratchSlot, file)) return RunWarning(kErrBitmapFileUnreadable);
+  // The message names the file and the cause after the error's own text.
+  if (!ImageFileExists(file.c_str())) {
+    LogEngineError(file + ": not found");
+    return RunError(kErrFileNotFound);
+  }
+  std::string why;
+  if (!LoadBitmapNow(kScratchSlot, file, &why)) {
+    if (WarningsReported()) LogEngineError(file + ": " + why);
+    return RunWarning(kErrBitmapFileUnreadable);
+  }
   const uint32_t r = BitmapToImage(kScratchSlot);
   ReleaseSurfaceSlot(kScratchSlot);
   if (!r) return;

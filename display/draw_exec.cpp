@@ -102,11 +102,19 @@ void LoadIntoBitmap(DrawOp& op) {
   if (n < 0 || n > 31) return RunError(kErrBitmapNumberOutOfRange);
   std::string name = op.text;
   if (name.size() >= 3) MapThroughPack(name, name.substr(name.size() - 3));
-  if (!FsFileExists(name)) return RunError(kErrFileNotFound);
+  // The message names the file and the cause after the error's own text.
+  if (!FsFileExists(name)) {
+    LogEngineError(std::string(op.text) + ": not found");
+    return RunError(kErrFileNotFound);
+  }
   g_draw.execBitmap = uint32_t(n);
-  SurfacePtr loaded = LoadImageByExtension(name, g_display.depth);
+  std::string why;
+  SurfacePtr loaded = LoadImageByExtension(name, g_display.depth, &why);
   if (!loaded) {
-    if (op.lifetime <= 0) RunWarning(kErrBitmapFileUnreadable);
+    if (op.lifetime <= 0) {
+      if (WarningsReported()) LogEngineError(std::string(op.text) + ": " + why);
+      RunWarning(kErrBitmapFileUnreadable);
+    }
     return;
   }
   if (n == 0) {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/errors.h"
 #include "display/bitmaps.h"
 #include "display/display.h"
 #include "display/record_pools.h"
@@ -64,6 +65,7 @@ uint32_t TakeDrawOp(uint32_t code, int8_t lifetime) {
     op.cell = nullptr;
     std::fill(op.values, op.values + 10, 0);
     op.text[0] = 0;
+    op.word = CurrentCommandWord();
   });
 }
 
@@ -231,7 +233,10 @@ void RunDrawQueue() {
   for (uint32_t r = g_drawOpPool.UsedHead(); r != kNoRecord;) {
     DrawOp& op = g_drawOpPool[r];
     op.lifetime = int8_t(op.lifetime - 1);
+    // Errors of the operation name the line that queued it, not the refresh that runs it.
+    g_queuedOpWord = op.word;
     ExecuteDrawOp(op);
+    g_queuedOpWord = -1;
     DrawOp& after = g_drawOpPool[r];
     uint32_t next = after.next;
     if (after.lifetime < 1) FreeDrawOp(r);

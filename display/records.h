@@ -94,4 +94,5 @@ struct DrawOp {
   VarCell* cell;              // kDrawReadPoint: the result cell
   int32_t values[10];         // further operands (copy rectangles, amounts, sizes)
   char text[256];             // file name, text or font name
+  int64_t word = -1;          // code word of the command that queued it (-1 none), for its errors
 };

@@ -287,16 +287,17 @@ int32_t SpritePixelsOverlap(uint32_t imageA, const SurfRect& boxA, uint32_t imag
   const int32_t left = std::max(boxA.left, boxB.left), top = std::max(boxA.top, boxB.top);
   const int32_t right = std::min(boxA.right, boxB.right), bottom = std::min(boxA.bottom, boxB.bottom);
   // Image column under screen column x (row under screen row y): through the ratio, turned
-  // over when mirrored (flipped), kept inside the picture.
+  // over when mirrored (flipped) as drawing does (after the cut to a whole column), kept inside
+  // the picture.
   auto column = [](const Side& s, int32_t x) {
     const int32_t w = std::min(s.rec->width, s.s->Width() - s.rec->source.left);
-    const double lx = double(x - s.box.left) * s.rx;
-    return std::clamp(int32_t(s.mirrored ? double(w - 1) - lx : lx), 0, w - 1);
+    const int64_t lx = int64_t(double(x - s.box.left) * s.rx);
+    return int32_t(std::clamp<int64_t>(s.mirrored ? w - 1 - lx : lx, 0, w - 1));
   };
   auto row = [](const Side& s, int32_t y) {
     const int32_t h = std::min(s.rec->height, s.s->Height() - s.rec->source.top);
-    const double ly = double(y - s.box.top) * s.ry;
-    return std::clamp(int32_t(s.flipped ? double(h - 1) - ly : ly), 0, h - 1);
+    const int64_t ly = int64_t(double(y - s.box.top) * s.ry);
+    return int32_t(std::clamp<int64_t>(s.flipped ? h - 1 - ly : ly, 0, h - 1));
   };
   // Both mappings are monotonic, so screen positions that land on the same pair of image
   // columns (rows) form runs; one position per run is tested, which bounds the work by the

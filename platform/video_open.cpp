@@ -53,6 +53,11 @@ int Interrupt(void* opaque) {
   return impl->deadlineOn.load() && RealMs() - impl->deadlineStart.load() > kVideoOpenTimeoutMs;
 }
 
+// The containers of single video files that are played. Scripts, playlists and manifests
+// (concatenation, HLS, DASH, image sequences) name other files, which their readers would open
+// themselves, past this file's own reader and its checks.
+constexpr const char* kPlayedFormats = "avi,mov,matroska,asf,mpeg,mpegts,mpegvideo,m4v,h264,hevc,flv,ogg,ivf";
+
 // Files named inside a video (playlists, references) are never opened.
 int RefuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) { return AVERROR(EPERM); }
 
@@ -131,6 +136,8 @@ bool OpenInput(VideoStream::Impl* s, const std::string& path, std::string* error
   s->format->flags |= AVFMT_FLAG_CUSTOM_IO;
   s->format->interrupt_callback = {Interrupt, s};
   s->format->io_open = RefuseNestedOpen;
+  s->format->format_whitelist = av_strdup(kPlayedFormats);
+  if (!s->format->format_whitelist) return Fail(error, "out of memory");
   if (avformat_open_input(&s->format, nullptr, nullptr, nullptr) < 0) return Fail(error, "not a video file");
   if (avformat_find_stream_info(s->format, nullptr) < 0) return Fail(error, "no stream information");
   s->videoIndex = av_find_best_stream(s->format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);

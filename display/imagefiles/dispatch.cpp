@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <cctype>
+#include <iterator>
 
 #include "display/imagefiles/dds.h"
 #include "display/imagefiles/file_bytes.h"
@@ -45,13 +47,27 @@ SurfacePtr LoadImageFromMemory(const std::string& data, const std::string& ext, 
   return sink.Take();
 }
 
-SurfacePtr LoadImageByExtension(const std::string& path, int32_t depth) {
+SurfacePtr LoadImageByExtension(const std::string& path, int32_t depth, std::string* why) {
   const std::string ext = ImageFileExtension(path);
+  auto fail = [&](const std::string& cause) {
+    if (why) *why = cause;
+    return nullptr;
+  };
+  if (std::none_of(std::begin(kReaders), std::end(kReaders), [&](const Reader& r) { return ext == r.ext; })) {
+    // The longer spellings of the endings that are read.
+    std::string tail = path.size() >= 5 ? path.substr(path.size() - 5) : "";
+    for (char& c : tail) c = char(std::tolower(static_cast<unsigned char>(c)));
+    if (tail == ".jpeg") return fail("only .jpg is read");
+    if (tail == ".tiff") return fail("only .tif is read");
+    return fail("not a supported format");
+  }
   std::string data;
-  bool read = ReadImageFile(path, data);
+  bool read = ReadImageFile(path, data, why);
   if (!read && ext == "dds" && !g_textureFolder.empty()) read = ReadImageFile(g_textureFolder + path, data);
   if (!read) return nullptr;
-  return LoadImageFromMemory(data, ext, depth);
+  SurfacePtr s = LoadImageFromMemory(data, ext, depth);
+  if (!s) return fail("damaged, or not a ." + ext + " picture");
+  return s;
 }
 
 bool EncodeImage(const Surface& s, const std::string& ext, std::string* out) {

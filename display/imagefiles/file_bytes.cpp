@@ -9,20 +9,25 @@
 
 #include "platform/fs.h"
 
-bool ReadImageFile(const std::string& name, std::string& out) {
+bool ReadImageFile(const std::string& name, std::string& out, std::string* why) {
+  auto fail = [&](const char* cause) {
+    if (why) *why = cause;
+    return false;
+  };
   // Non-blocking, so that opening a FIFO does not wait for a writer.
   int fd = open(FsResolve(name).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return false;
+  if (fd < 0) return fail(errno == ENOENT || errno == ENOTDIR ? "not found" : "cannot be opened");
   struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0 || uint64_t(st.st_size) > kMaxImageFileBytes) {
+    const bool regular = S_ISREG(st.st_mode);
     close(fd);
-    return false;
+    return fail(regular ? "larger than any picture file" : "not a regular file");
   }
   try {
     out.resize(size_t(st.st_size));
   } catch (const std::bad_alloc&) {
     close(fd);
-    return false;
+    return fail("out of memory");
   }
   size_t done = 0;
   while (done < out.size()) {

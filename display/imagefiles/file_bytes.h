@@ -9,8 +9,9 @@
 inline constexpr size_t kMaxImageFileBytes = size_t(384) << 20;
 
 // Reads a regular file of at most kMaxImageFileBytes into out (name resolved by the path
-// layer). Devices, FIFOs, folders and larger files give false without being read.
-bool ReadImageFile(const std::string& name, std::string& out);
+// layer). Devices, FIFOs, folders and larger files give false without being read, with the
+// cause in *why when given.
+bool ReadImageFile(const std::string& name, std::string& out, std::string* why = nullptr);
 
 // A view of file bytes; every read outside it answers 0 and marks the view bad.
 class ByteView {

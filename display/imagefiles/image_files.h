@@ -14,9 +14,9 @@ std::string ImageFileExtension(const std::string& name);
 bool IsDdsFileName(const std::string& name);
 
 // A new surface of the given depth holding the file's picture, or nullptr (unknown ending,
-// missing or unreadable file, bad data). Names of DDS files not found as given are tried in
-// the texture folder.
-SurfacePtr LoadImageByExtension(const std::string& path, int32_t depth);
+// missing or unreadable file, bad data) with the cause in *why when given. Names of DDS files
+// not found as given are tried in the texture folder.
+SurfacePtr LoadImageByExtension(const std::string& path, int32_t depth, std::string* why = nullptr);
 // The same from the file's bytes; ext is a lower-case extension as above.
 SurfacePtr LoadImageFromMemory(const std::string& data, const std::string& ext, int32_t depth);
 bool LoadPictureFromMemory(const std::string& data, const std::string& ext, PictureSink& sink);

@@ -13,22 +13,23 @@ const uint32_t kSixteenColours[16] = {0x000000, 0x0000AA, 0x00AA00, 0x00AAAA, 0x
                                       0xFF5555, 0xFF55FF, 0xFFFF55, 0xFFFFFF};
 
 // The run-length stream: a byte with its two top bits set repeats the next byte (low six
-// bits) times; any other byte stands for itself. The stream runs on across lines; at the
-// end of the data the rest of the picture stays black.
+// bits) times; any other byte stands for itself. The stream runs on across lines and ends
+// where the data (or the 8-bit palette after it) does.
 class RunReader {
  public:
-  explicit RunReader(const ByteView& d) : d_(d) {}
-  void Fill(uint8_t* out, size_t n) {
+  RunReader(const ByteView& d, size_t end) : d_(d), end_(end) {}
+  // Fills out[0..n); the count of bytes the data had for it (the rest is zeroed).
+  size_t Fill(uint8_t* out, size_t n) {
     for (size_t i = 0; i < n; ++i) {
       while (left_ == 0) {
-        if (at_ >= d_.Size()) {
-          for (; i < n; ++i) out[i] = 0;
-          return;
+        if (at_ >= end_) {
+          for (size_t k = i; k < n; ++k) out[k] = 0;
+          return i;
         }
         const uint8_t b = d_.U8(at_++);
         if ((b & 0xC0) == 0xC0) {
-          if (at_ >= d_.Size()) {
-            at_ = d_.Size();
+          if (at_ >= end_) {
+            at_ = end_;
             continue;
           }
           left_ = b & 0x3F;
@@ -41,10 +42,12 @@ class RunReader {
       out[i] = value_;
       --left_;
     }
+    return n;
   }
 
  private:
   const ByteView& d_;
+  size_t end_;
   size_t at_ = 128;
   uint32_t left_ = 0;
   uint8_t value_ = 0;
@@ -62,10 +65,14 @@ bool DecodePcx(const std::string& data, PictureSink& sink) {
   const bool packed = planes == 1 && (bits == 2 || bits == 4 || bits == 8);
   const bool rgb = bits == 8 && (planes == 3 || planes == 4);
   if (!planar1 && !packed && !rgb) return false;
-  if (bytesPerLine == 0 || uint64_t(bytesPerLine) * 8 < uint64_t(w) * bits) return false;
+  // Lines hold the width's bytes padded to an even (some writers: a four-byte) length; a
+  // longer declared line would make the work grow past the picture's.
+  const uint64_t need = (uint64_t(w) * bits + 7) / 8;
+  if (bytesPerLine < need || bytesPerLine > (need + 3) / 4 * 4) return false;
 
   std::vector<uint32_t> palette(256, 0);
   const uint32_t total = bits * planes;
+  size_t end = d.Size();
   if (total == 1) {
     palette[1] = 0xFFFFFF;
   } else if (total == 3) {
@@ -75,16 +82,21 @@ bool DecodePcx(const std::string& data, PictureSink& sink) {
       palette[i] = uint32_t(d.U8(16 + 3 * i)) << 16 | uint32_t(d.U8(17 + 3 * i)) << 8 | d.U8(18 + 3 * i);
   } else if (total == 8 && d.Size() >= 128 + 769 && d.U8(d.Size() - 769) == 12) {
     const size_t at = d.Size() - 768;
+    end = at - 1;  // the pixel data stops at the palette's marker
     for (size_t i = 0; i < 256; ++i)
       palette[i] = uint32_t(d.U8(at + 3 * i)) << 16 | uint32_t(d.U8(at + 3 * i + 1)) << 8 | d.U8(at + 3 * i + 2);
   }
 
   if (!sink.Begin(int32_t(w), int32_t(h))) return false;
-  RunReader runs(d);
+  RunReader runs(d, end);
   std::vector<uint8_t> line(size_t(bytesPerLine) * planes);
   std::vector<uint32_t> row(static_cast<size_t>(w));
+  // Data that ends before the picture does is refused; only the last line's padding may be
+  // left out.
+  const size_t lastLineNeeds = size_t(bytesPerLine) * (planes - 1) + need;
   for (int32_t y = 0; y < int32_t(h); ++y) {
-    runs.Fill(line.data(), line.size());
+    const size_t got = runs.Fill(line.data(), line.size());
+    if (got < line.size() && (y + 1 < int32_t(h) || got < lastLineNeeds)) return false;
     for (int32_t x = 0; x < int32_t(w); ++x) {
       const size_t byte = size_t(x) / 8;
       const int bit = 7 - x % 8;

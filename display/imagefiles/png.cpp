@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "display/display.h"
+#include "display/imagefiles/file_bytes.h"
 #include "display/imagefiles/formats.h"
 #include "platform/fs.h"
 
@@ -27,6 +28,20 @@ void ReadBytes(png_structp png, png_bytep out, png_size_t n) {
   if (n > c->data->size() - c->at) png_error(png, "end of data");
   std::memcpy(out, c->data->data() + c->at, n);
   c->at += n;
+}
+
+// Every chunk up to the end chunk lies inside the data. The library would allocate a chunk's
+// declared length before reading it (2 GB for a text chunk of a tiny file).
+bool ChunksFitTheData(const std::string& data) {
+  ByteView d(data);
+  size_t at = 8;
+  while (d.Has(at, 8)) {
+    const uint64_t length = d.Be32(at);
+    if (!d.Has(at + 8, size_t(length) + 4)) return false;
+    if (data.compare(at + 4, 4, "IEND") == 0) return true;
+    at += 12 + size_t(length);
+  }
+  return false;
 }
 
 struct DecodeWork {
@@ -102,6 +117,7 @@ bool RunEncode(EncodeWork* w, const Picture& p) {
 }  // namespace
 
 bool DecodePng(const std::string& data, PictureSink& sink) {
+  if (!ChunksFitTheData(data)) return false;
   auto w = std::make_unique<DecodeWork>();
   w->cursor.data = &data;
   w->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, JumpBack, Quiet);

@@ -239,6 +239,28 @@ TEST(CommandLine, RunTimeErrorsNameTheirFileAndLine) {
   EXPECT_EQ(run.output.rfind(lib + ":3: Error In Program: Runtime Error", 0), 0u) << run.output;
 }
 
+// Image loads name the file and the cause after the error's text; errors of drawing queued
+// under sync on name the line that queued the drawing, not the sync that ran it.
+TEST(CommandLine, ImageErrorsNameTheFileTheCauseAndTheQueuingLine) {
+  const std::string bad = WriteTempFile("cli_bad.png", "not a picture"), jpeg = WriteTempFile("cli_pic.jpeg", "x");
+  const std::string missing = TempFolder() + "/cli_missing/x.png";
+  const std::pair<std::string, std::string> kCases[] = {
+      {"rem\nload image \"cli_nope.png\",1\n", ":2: Error In Program: Runtime Error : File not found. cli_nope.png: not found"},
+      {"load image \"" + bad + "\",1\n",
+       ":1: Error In Program: Runtime Warning : Cannot load the image file. " + bad + ": damaged, or not a .png picture"},
+      {"load image \"" + jpeg + "\",1\n",
+       ":1: Error In Program: Runtime Warning : Cannot load the image file. " + jpeg + ": only .jpg is read"},
+      {"sync on\nget image 1,-5,0,10,10\nprint 1\nsync\n", ":2: Error In Program: Runtime Error : Image area outside"},
+      {"sync on\nget image 1,0,0,10,10\nsave image \"" + missing + "\",1\nprint 1\nsync\n", ":3: Error In Program: Runtime Error"},
+  };
+  for (const auto& [program, message] : kCases) {
+    const std::string source = WriteTempFile("cli_image_error.vka", program);
+    Result r = Tool("run " + source + " --headless --clock virtual --frames 10");
+    EXPECT_EQ(r.status, 1) << program;
+    EXPECT_EQ(r.output.rfind(source + message, 0), 0u) << program << r.output;
+  }
+}
+
 // An include line whose file cannot be read is a warning of run, compile and check, which
 // otherwise go on without it.
 TEST(CommandLine, MissingIncludedFilesAreWarnedAbout) {

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <filesystem>
 #include <future>
 #include <string>
 
@@ -31,6 +33,23 @@ TEST(AuditVideoOpen, APipeIsRefusedWithoutWaitingForAWriter) {
   EXPECT_FALSE(opening.get());
   EXPECT_EQ(why, "not a regular file");
   unlink(path.c_str());
+}
+
+// A concatenation script names other files, which would be opened past the checks above: such
+// scripts are not played, even when what they name is a good clip.
+TEST(AuditVideoOpen, AScriptNamingOtherFilesIsRefused) {
+  const std::string clip = Mpeg4Clip(), script = ClipFolderFile("script.avi");
+  std::FILE* f = std::fopen(script.c_str(), "w");
+  ASSERT_NE(f, nullptr);
+  std::fprintf(f, "ffconcat version 1.0\nfile %s\n", std::filesystem::path(clip).filename().c_str());
+  std::fclose(f);
+  const std::filesystem::path here = std::filesystem::current_path();
+  std::filesystem::current_path(std::filesystem::path(clip).parent_path());  // names are taken from here
+  std::string why;
+  const bool opened = VideoStream::Open(script, VideoOptions{FormatForDepth(32)}, &why) != nullptr;
+  std::filesystem::current_path(here);
+  EXPECT_FALSE(opened);
+  EXPECT_EQ(why, "not a video file");
 }
 
 }  // namespace

@@ -96,6 +96,17 @@ TEST_F(ImageBankTest, DeletedAndReplacedRecordsLiveTwoFrames) {
   EXPECT_FALSE(g_imagePool.InUse(s));
 }
 
+TEST_F(ImageBankTest, ASecondTallerGrabOfTheSameWidthKeepsEveryNewRow) {
+  Pattern(0, 0, 4, 3);
+  Grab(8, 0, 0, 4, 3);
+  Pattern(20, 0, 4, 9);
+  const uint32_t r = Grab(8, 20, 0, 24, 9);
+  ASSERT_NE(ImageSurfaceOf(r), nullptr);
+  EXPECT_EQ(ImageAt(r)->height, 9);
+  for (int32_t y = 0; y < 9; ++y)
+    for (int32_t x = 0; x < 4; ++x) ASSERT_EQ(ImageSurfaceOf(r)->GetPixel(x, y), uint32_t(1 + x + 7 * y)) << x << "," << y;
+}
+
 TEST_F(ImageBankTest, RotationTurnsWholeQuartersAndUpdatesTheRecord) {
   Pattern(0, 0, 5, 3);
   const uint32_t r = Grab(4, 0, 0, 5, 3);

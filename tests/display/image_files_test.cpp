@@ -180,6 +180,7 @@ TEST(ImageFiles, BadFilesFailCleanly) {
     return d;
   };
   const std::string bmp8 = MakeBmp(p, 8), dds = MakeDds(p, 32, 3), psd = MakePsd(p, true);
+  const std::string pcx24 = MakePcx(p, 3, 8), pcx8 = MakePcx(p, 1, 8), tgaRle = MakeTgaRle(p);
   const std::pair<const char*, std::string> bad[] = {
       {"bmp", with(bmp8, 46, 70000, 4)},                       // more palette colours than 8 bits hold
       {"bmp", with(bmp8, 18, 20000, 4)},                       // wider than any picture
@@ -194,7 +195,11 @@ TEST(ImageFiles, BadFilesFailCleanly) {
       {"psd", with(psd, 22, 0x1000, 2)},                       // 16 bits a channel
       {"psd", psd.substr(0, psd.size() - 3)},                  // runs cut short
       {"pcx", with(MakePcx(p, 1, 8), 0, 11, 1)},               // not a PCX
+      {"pcx", with(MakePcx(p, 3, 8), 66, 0xFFFF, 2)},          // lines far longer than the width
+      {"pcx", pcx24.substr(0, pcx24.size() - 12)},             // data ends before the picture
+      {"pcx", pcx8.substr(0, 140) + pcx8.substr(pcx8.size() - 769)},  // the same, before the palette
       {"tga", with(MakeTgaRle(p), 2, 4, 1)},                   // no such picture type
+      {"tga", tgaRle.substr(0, tgaRle.size() - 4)},            // runs cut short
       {"png", "\x89PNG\r\n\x1a\n" + std::string(40, 'x')},
       {"jpg", "\xff\xd8\xff\xe0" + std::string(40, 'x')},
       {"tif", "II*\0" + std::string(40, 'x')},
@@ -202,6 +207,56 @@ TEST(ImageFiles, BadFilesFailCleanly) {
   for (size_t i = 0; i < std::size(bad); ++i) {
     Picture got;
     EXPECT_FALSE(Decode(bad[i].second, bad[i].first, &got)) << "case " << i;
+  }
+}
+
+// The process's peak of virtual memory, in kB.
+long VmPeakKb() {
+  FILE* f = std::fopen("/proc/self/status", "r");
+  long kb = -1;
+  char line[256];
+  while (f && std::fgets(line, sizeof line, f))
+    if (std::sscanf(line, "VmPeak: %ld", &kb) == 1) break;
+  if (f) std::fclose(f);
+  return kb;
+}
+
+TEST(ImageFiles, APngChunkLongerThanTheFileIsRefusedUnallocated) {
+  SurfacePtr s = SurfaceCreate(1, 1, 32);
+  std::string png;
+  ASSERT_TRUE(EncodeImage(*s, "png", &png));
+  // A text chunk declaring 2 GB after the header chunk (signature 8 bytes, header 25).
+  png.insert(33, std::string("\x7f\xff\xff\xfftEXtkey\0value", 17));
+  const long before = VmPeakKb();
+  Picture got;
+  EXPECT_FALSE(Decode(png, "png", &got));
+  EXPECT_LT(VmPeakKb() - before, 256 * 1024);
+}
+
+// 16-bit TARGA pixels and colour-map entries are 1-5-5-5: 0x7C00 red, 0x03E0 green, 0x001F blue.
+TEST(ImageFiles, SixteenBitTargaChannels) {
+  const uint32_t words[3] = {0x7C00, 0x03E0, 0x001F}, want[3] = {0xFF0000, 0x00FF00, 0x0000FF};
+  auto header = [](uint8_t mapType, uint8_t type, uint8_t mapBits, uint8_t bits) {
+    std::string d(18, '\0');
+    d[1] = char(mapType);
+    d[2] = char(type);
+    d[5] = char(mapType ? 3 : 0);  // map length
+    d[7] = char(mapBits);
+    d[12] = 3;  // 3 x 1
+    d[14] = 1;
+    d[16] = char(bits);
+    return d;
+  };
+  std::string trueColour = header(0, 2, 0, 16), mapped = header(1, 1, 16, 8);
+  for (uint32_t w : words) {
+    PutLe(trueColour, w, 2);
+    PutLe(mapped, w, 2);
+  }
+  for (uint8_t i = 0; i < 3; ++i) mapped.push_back(char(i));
+  for (const std::string* file : {&trueColour, &mapped}) {
+    Picture got;
+    ASSERT_TRUE(Decode(*file, "tga", &got));
+    for (int32_t x = 0; x < 3; ++x) EXPECT_EQ(got.At(x, 0) & 0xFFFFFF, want[x]) << (file == &mapped) << " " << x;
   }
 }
 

@@ -166,6 +166,31 @@ TEST_F(SpriteTest, CollisionByBoxThenPixels) {
   EXPECT_EQ(SpritesOverlap(a, b), 0);
 }
 
+// A mirrored sprite shows its last column first: at scale 1 on screen column 0 only, at scale
+// 2 on columns 0 and 1. A one-pixel probe finds it there and nowhere else.
+TEST_F(SpriteTest, AMirroredSpriteCollidesWhereItsLastColumnIsShown) {
+  const uint32_t ia = BindImageNumber(1), ib = BindImageNumber(2);
+  ASSERT_TRUE(EnsureImageSurface(ia, 10, 10));
+  ASSERT_TRUE(EnsureImageSurface(ib, 1, 1));
+  for (int32_t y = 0; y < 10; ++y)
+    for (int32_t x = 0; x < 10; ++x) ImageSurfaceOf(ia)->PutPixel(x, y, x == 9 ? 0xFFFF : 0);
+  ImageSurfaceOf(ib)->PutPixel(0, 0, 0xFFFF);
+  const uint32_t a = MakeSprite(1), b = MakeSprite(2);
+  g_framePool[a].imageRecord = int32_t(ia);
+  g_framePool[a].mirrored = 1;
+  g_framePool[b].imageRecord = int32_t(ib);
+  const struct {
+    float scale;
+    int32_t column, hit;
+  } cases[] = {{1, 0, 1}, {1, 1, 0}, {2, 1, 1}, {2, 2, 0}};
+  for (const auto& c : cases) {
+    g_framePool[a].scaleX = g_framePool[a].scaleY = c.scale;
+    g_framePool[b].x = c.column;
+    g_framePool[b].y = 3;
+    EXPECT_EQ(SpritesOverlap(a, b), c.hit) << "scale " << c.scale << " column " << c.column;
+  }
+}
+
 // Sprites scaled up 2500 times overlap on billions of screen pixels: the test still answers
 // at once, pixel for pixel. Each picture is clear but for at most one opaque pixel.
 TEST_F(SpriteTest, CollisionOfHugelyScaledSpritesAnswersAtOnce) {

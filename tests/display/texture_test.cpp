@@ -75,6 +75,23 @@ TEST_F(TextureTest, FilesAndColoursAreSharedImageTexturesAreNot) {
   EXPECT_EQ(TextureAt(uint32_t(dxt))->Digit(), 1);
 }
 
+TEST_F(TextureTest, OnlyAKeyedTextureMakesBlackTexelsClear) {
+  const struct {
+    int32_t key, transparency;
+    uint32_t alpha;
+  } cases[] = {{0, 0, 0xFF}, {1, 0, 0}, {0, 1, 0xFF}, {1, 1, 0}};
+  int32_t number = 1;
+  for (const auto& c : cases) {
+    const uint32_t img = Image(number++, 4, 4);
+    const int32_t t = AcquireImageTextureEx(img, c.key, c.transparency);
+    ASSERT_GT(t, 0);
+    const TextureLevel top = TextureAt(uint32_t(t))->Texels()[0];
+    // The 4 x 4 image is stretched over 16 x 16: its black texel (0, 1) covers rows 4 to 7.
+    EXPECT_EQ(top.texels[size_t(5 * top.width)] >> 24, c.alpha) << c.key << " " << c.transparency;
+    EXPECT_EQ(top.texels[size_t(top.width + 5)] >> 24, 0xFFu) << c.key << " " << c.transparency;
+  }
+}
+
 TEST_F(TextureTest, DxtCompressionOfASmallTextureUsesTheLevelsItHas) {
   const uint32_t img = Image(1, 4, 4);
   const int32_t t = AcquireImageTexture(img, 1);

@@ -111,6 +111,18 @@ TEST_F(DevicePixels, LightZeroOnTheDefaultMaterial) {
   EXPECT_EQ(At(1, 1, 10), 0xFFFFFFu);
 }
 
+TEST_F(DevicePixels, AViewportOfTheTopHalfDrawsOnlyThere) {
+  VK_NEED_GL(HaveGl());
+  d_->SetRenderState(kRsLighting, 0);
+  Clear();
+  d_->SetViewport(0, 0, kSize, kSize / 2, 0, 1);
+  Draw(Grid(10, 30, 2));  // wider than the view: it would fill the whole target
+  Surface* s = Read();
+  for (int32_t y = 0; y < kSize; ++y)
+    for (int32_t x : {0, kSize / 2, kSize - 1})
+      ASSERT_EQ(s->GetPixel(x, y) & 0xFFFFFF, y < kSize / 2 ? 0xFFFFFFu : 0u) << x << "," << y;
+}
+
 TEST_F(DevicePixels, PointLightsStopAtTheirRange) {
   VK_NEED_GL(HaveGl());
   Light l;
