@@ -29,9 +29,10 @@ class BinaryFile {
   // True once a read or write of the file itself failed.
   bool Failed() const { return failed_; }
 
-  // Reads up to n bytes; fewer only at the end of the file or on failure.
+  // Reads up to n bytes; fewer only at the end of the file or on failure (none from a file
+  // open for writing).
   size_t Read(void* dst, size_t n) {
-    if (end_ - pos_ >= n) {
+    if (!writing_ && end_ - pos_ >= n) {
       std::memcpy(dst, buffer_.data() + pos_, n);
       pos_ += n;
       return n;
@@ -40,18 +41,18 @@ class BinaryFile {
   }
   // Reads one byte; -1 at the end or on failure.
   int ReadByte() {
-    if (pos_ < end_) return buffer_[pos_++];
+    if (!writing_ && pos_ < end_) return buffer_[pos_++];
     uint8_t b;
     return ReadSlow(&b, 1) == 1 ? b : -1;
   }
   // The next byte without taking it; -1 at the end or on failure.
   int PeekByte() {
-    if (pos_ < end_ || Refill()) return buffer_[pos_];
+    if (!writing_ && (pos_ < end_ || Refill())) return buffer_[pos_];
     return -1;
   }
-  // Writes n bytes; false when the file refused them.
+  // Writes n bytes; false when the file refused them or is open for reading.
   bool Write(const void* src, size_t n) {
-    if (kBufferSize - end_ >= n) {
+    if (writing_ && kBufferSize - end_ >= n) {
       std::memcpy(buffer_.data() + end_, src, n);
       end_ += n;
       return true;

@@ -50,8 +50,10 @@ int32_t CopyFdToStream(StreamSlot& s, int fd, uint64_t size) {
 }
 
 // Copies size bytes of the stream to fd (-1: read past them). Sets the end-of-file flag when
-// the stream ends first.
-int32_t CopyStreamToFd(StreamSlot& s, uint64_t size, int fd) {
+// the stream ends first. When the disk refuses a write, refused is set and the rest of the
+// block is read past, so the stream stays in step.
+int32_t CopyStreamToFd(StreamSlot& s, uint64_t size, int fd, bool* refused = nullptr) {
+  if (s.file.Writing()) return kErrStreamReadFailed;
   std::vector<uint8_t> buf(std::min<uint64_t>(size, kChunk));
   while (size > 0) {
     const size_t want = size_t(std::min<uint64_t>(size, kChunk));
@@ -61,7 +63,8 @@ int32_t CopyStreamToFd(StreamSlot& s, uint64_t size, int fd) {
       ssize_t w = write(fd, buf.data() + done, got - done);
       if (w < 0 && errno == EINTR) continue;
       if (w <= 0) {
-        fd = -1;  // the disk refused: the rest of the block is read past
+        fd = -1;
+        if (refused) *refused = true;
         break;
       }
       done += size_t(w);
@@ -100,6 +103,24 @@ std::string SafeEntryPath(const std::string& name) {
     out += part;
   }
   return out;
+}
+
+// A new file that could not be made because something of that name is already there (left as
+// it is, and not reported) rather than because the disk refused it.
+bool AlreadyThere(int error) { return error == EEXIST || error == ELOOP || error == ENOTDIR; }
+
+// Reads a block body of size bytes into the new file fd (-1 when it was not made, errno telling
+// why) and closes it. A file the disk refused is removed by remove (no partial file stays):
+// 8202 when it could not be made, 8212 when a write failed; a read failure of the stream first.
+template <typename Remove>
+int32_t ExtractInto(StreamSlot& s, uint64_t size, int fd, Remove remove) {
+  const int32_t notMade = fd < 0 && !AlreadyThere(errno) ? kErrStreamNotCreated : 0;
+  bool refused = false;
+  int32_t error = CopyStreamToFd(s, size, fd, &refused);
+  if (fd >= 0 && close(fd) != 0) refused = true;
+  if (fd >= 0 && (refused || error)) remove();
+  if (error) return error;
+  return refused ? kErrStreamWriteFailed : notMade;
 }
 
 int CreateNewFile(const std::string& name) {
@@ -172,6 +193,10 @@ int32_t StreamClose(int32_t n) {
 }
 
 int32_t StreamRead(StreamSlot& s, void* dst, size_t size) {
+  if (s.file.Writing()) {
+    std::memset(dst, 0, size);
+    return kErrStreamReadFailed;
+  }
   const size_t got = s.file.Read(dst, size);
   if (got < size) {
     std::memset(static_cast<uint8_t*>(dst) + got, 0, size - got);
@@ -183,6 +208,7 @@ int32_t StreamRead(StreamSlot& s, void* dst, size_t size) {
 
 int32_t StreamReadLine(StreamSlot& s, std::string& text) {
   text.clear();
+  if (s.file.Writing()) return kErrStreamReadFailed;
   for (;;) {
     const int c = s.file.ReadByte();
     if (c < 0) {
@@ -206,7 +232,9 @@ int32_t StreamReadLine(StreamSlot& s, std::string& text) {
 
 int32_t StreamSkip(StreamSlot& s, uint32_t count) { return CopyStreamToFd(s, count, -1); }
 
-int32_t StreamWrite(StreamSlot& s, const void* src, size_t size) { return s.file.Write(src, size) ? 0 : kErrStreamWriteFailed; }
+int32_t StreamWrite(StreamSlot& s, const void* src, size_t size) {
+  return s.file.Writing() && s.file.Write(src, size) ? 0 : kErrStreamWriteFailed;
+}
 
 int32_t StreamAppendFile(StreamSlot& s, const std::string& name, bool raw) {
   if (name.empty()) return 0;
@@ -229,9 +257,7 @@ int32_t StreamExtractBlock(StreamSlot& s, const std::string& name) {
   int fd = CreateNewFile(name);
   // The file's folders are made when missing.
   if (fd < 0 && errno == ENOENT && !name.empty() && FsMakeFolders(FsFolderOf(name))) fd = CreateNewFile(name);
-  error = CopyStreamToFd(s, size, fd);
-  if (fd >= 0) close(fd);
-  return error;
+  return ExtractInto(s, size, fd, [&] { unlink(FsResolveForWrite(name).c_str()); });
 }
 
 int32_t StreamPackFolder(StreamSlot& s, const std::string& name) {
@@ -288,10 +314,14 @@ int32_t StreamUnpackFolder(StreamSlot& s, const std::string& name) {
     if (relative.empty()) report = report ? report : kErrStreamReadFailed;
     uint32_t size = 0;
     if (!ReadU32(s, &size, &error)) return error ? error : report;
-    const int fd = folderMade && !relative.empty() ? FsOpenBelow(folder, relative, true) : -1;
-    error = CopyStreamToFd(s, size, fd);
-    if (fd >= 0) close(fd);
-    if (error) return error;
+    if (!folderMade || relative.empty()) {
+      if (int32_t e = CopyStreamToFd(s, size, -1)) return e;
+    } else {
+      const int fd = FsOpenBelow(folder, relative, true);
+      error = ExtractInto(s, size, fd, [&] { FsRemoveBelow(folder, relative); });
+      if (error == kErrStreamReadFailed) return error;
+      if (error && !report) report = error;
+    }
     if (s.endOfFile) break;
   }
   return report;
