@@ -28,6 +28,8 @@ class BinaryFile {
   bool Writing() const { return writing_; }
   // True once a read or write of the file itself failed.
   bool Failed() const { return failed_; }
+  // The errno value of the first failure (0 when none).
+  int Error() const { return error_; }
 
   // Reads up to n bytes; fewer only at the end of the file or on failure (none from a file
   // open for writing).
@@ -66,9 +68,14 @@ class BinaryFile {
   bool Refill();
   bool WriteSlow(const void* src, size_t n);
   bool WriteAll(const uint8_t* p, size_t n);
+  void Fail(int error) {
+    if (!failed_) error_ = error;
+    failed_ = true;
+  }
 
   int fd_ = -1;
   bool writing_ = false, failed_ = false;
+  int error_ = 0;
   std::vector<uint8_t> buffer_;
   size_t pos_ = 0, end_ = 0;  // reading: unread bytes [pos_, end_); writing: [0, end_) pending
 };
