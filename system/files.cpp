@@ -49,6 +49,7 @@ std::string FileErrorCause(int error) {
     case EROFS: return "read-only file system";
     case ENAMETOOLONG: return "name too long";
     case ELOOP: return "a link is in the way";
+    case EINVAL: return "not a valid name";
     case EMFILE:
     case ENFILE: return "too many open files";
     case 0: return "failed";
