@@ -1,4 +1,6 @@
 // The vellumark executable: a built game when a pack is appended to it, the tool otherwise.
+#include <signal.h>
+
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -11,6 +13,9 @@
 // Every load path reports its own failures; an exception that still gets here (memory running
 // out outside them) ends the process as a failed load rather than an abort.
 int main(int argc, char** argv) try {
+  // Under a file-size limit a write past it fails with EFBIG and takes the reported path (its
+  // temporary file removed) instead of the process being killed.
+  signal(SIGXFSZ, SIG_IGN);
   std::vector<std::string> args(argv + 1, argv + argc);
   std::string self = SelfExecutablePath();
   if (!self.empty() && FileHasPack(self)) return RunBuiltGame(self, args, LanguageErrorTexts());

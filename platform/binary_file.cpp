@@ -35,6 +35,7 @@ void BinaryFile::Adopt(int fd, bool writing) {
   fd_ = fd;
   writing_ = writing;
   failed_ = false;
+  error_ = 0;
   buffer_.resize(kBufferSize);
   pos_ = end_ = 0;
 }
@@ -42,13 +43,14 @@ void BinaryFile::Adopt(int fd, bool writing) {
 bool BinaryFile::Close() {
   if (fd_ < 0) return true;
   bool ok = Flush();
-  if (close(fd_) != 0) ok = false;
+  if (close(fd_) != 0) {
+    Fail(errno);
+    ok = false;
+  }
   fd_ = -1;
   buffer_ = {};
   pos_ = end_ = 0;
-  ok = ok && !failed_;
-  failed_ = false;
-  return ok;
+  return ok && !failed_;  // the failure stays readable until the next open
 }
 
 bool BinaryFile::WriteAll(const uint8_t* p, size_t n) {
@@ -56,7 +58,7 @@ bool BinaryFile::WriteAll(const uint8_t* p, size_t n) {
     ssize_t w = write(fd_, p, n);
     if (w < 0) {
       if (errno == EINTR) continue;
-      failed_ = true;
+      Fail(errno);
       return false;
     }
     p += w;
@@ -92,7 +94,7 @@ size_t BinaryFile::ReadSlow(void* dst, size_t n) {
     const bool direct = n - got >= kBufferSize;
     ssize_t r = direct ? read(fd_, out + got, n - got) : read(fd_, buffer_.data(), kBufferSize);
     if (r < 0 && errno == EINTR) continue;
-    if (r < 0) failed_ = true;
+    if (r < 0) Fail(errno);
     if (r <= 0) break;
     if (direct) {
       got += size_t(r);
@@ -113,7 +115,7 @@ bool BinaryFile::Refill() {
   for (;;) {
     ssize_t r = read(fd_, buffer_.data(), kBufferSize);
     if (r < 0 && errno == EINTR) continue;
-    if (r < 0) failed_ = true;
+    if (r < 0) Fail(errno);
     if (r <= 0) return false;
     end_ = size_t(r);
     return true;

@@ -159,6 +159,14 @@ void PumpPlatformEvents() {
   }
 }
 
+bool StopRequested() {
+  PumpPlatformEvents();
+  if (g_quit) return true;
+  for (const Message& m : g_queue)
+    if (m.kind == MsgKind::Close) return true;
+  return false;
+}
+
 bool PeekWindowMessage(Message& m) {
   PumpPlatformEvents();
   if (!g_queue.empty()) {

@@ -36,6 +36,9 @@ void PostQuit();
 bool QuitPosted();
 // Moves waiting platform events into the queue.
 void PumpPlatformEvents();
+// True when the run is asked to end (a stop signal, a window close or a posted quit), platform
+// events pumped first: a long wait inside one command gives up on it.
+bool StopRequested();
 // Key state kept from the KeyDown and KeyUp messages (virtual-key codes 0-255).
 bool IsVirtualKeyDown(int vk);
 // Called for every SDL event before it becomes a message (the input layer keeps its own state).

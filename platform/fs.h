@@ -110,8 +110,10 @@ bool FsListTreeFiles(const std::string& top, std::vector<std::string>& out);
 
 // Opens a path below the host folder top (components joined by '/') without following any
 // link on the way; with create, missing folders are made and the file is made new (an
-// existing one fails). Returns a file descriptor or -1.
+// existing one fails). Returns a file descriptor, or -1 with errno set.
 int FsOpenBelow(const std::string& top, const std::string& relative, bool create);
+// Deletes a file reached as FsOpenBelow reaches it.
+bool FsRemoveBelow(const std::string& top, const std::string& relative);
 
 // A new temporary file beside the file a save of target lands in (as FsWriteFileAtomic): its
 // descriptor, or -1; tempPath receives its path. FsCommitTemp renames it over that file (a

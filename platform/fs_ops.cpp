@@ -292,7 +292,12 @@ bool FsListTreeFiles(const std::string& top, std::vector<std::string>& out) {
   return true;
 }
 
-int FsOpenBelow(const std::string& top, const std::string& relative, bool create) {
+namespace {
+
+// The folder holding the last part of relative below top, reached without following a link
+// (missing folders made with create): its descriptor and, in leaf, that last part; -1 when a
+// part is ".." or the walk fails.
+int OpenParentBelow(const std::string& top, const std::string& relative, bool create, std::string& leaf) {
   int cur = open(FsResolve(top).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   size_t pos = 0;
   while (cur >= 0) {
@@ -300,23 +305,48 @@ int FsOpenBelow(const std::string& top, const std::string& relative, bool create
     std::string part = relative.substr(pos, slash == std::string::npos ? std::string::npos : slash - pos);
     if (part == "..") break;
     if (slash == std::string::npos) {
-      int fd = part.empty() || part == "."
-                   ? -1
-                   : create ? openat(cur, part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666)
-                            : openat(cur, part.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
-      close(cur);
-      return fd;
+      if (part.empty() || part == ".") break;
+      leaf = part;
+      return cur;
     }
     pos = slash + 1;
     if (part.empty() || part == ".") continue;
     int next = openat(cur, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (next < 0 && create && errno == ENOENT && mkdirat(cur, part.c_str(), 0777) == 0)
       next = openat(cur, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int saved = errno;
     close(cur);
+    errno = saved;
     cur = next;
   }
-  if (cur >= 0) close(cur);
+  if (cur >= 0) {
+    close(cur);
+    errno = EINVAL;  // a ".." part or no file name
+  }
   return -1;
+}
+
+}  // namespace
+
+int FsOpenBelow(const std::string& top, const std::string& relative, bool create) {
+  std::string leaf;
+  const int folder = OpenParentBelow(top, relative, create, leaf);
+  if (folder < 0) return -1;
+  const int fd = create ? openat(folder, leaf.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666)
+                        : openat(folder, leaf.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+  const int saved = errno;
+  close(folder);
+  errno = saved;
+  return fd;
+}
+
+bool FsRemoveBelow(const std::string& top, const std::string& relative) {
+  std::string leaf;
+  const int folder = OpenParentBelow(top, relative, false, leaf);
+  if (folder < 0) return false;
+  const bool removed = unlinkat(folder, leaf.c_str(), 0) == 0;
+  close(folder);
+  return removed;
 }
 
 bool FsPeekByte(const std::string& name, int64_t offset, uint8_t* value) {

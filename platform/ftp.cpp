@@ -10,6 +10,8 @@
 #include <cstring>
 #include <sstream>
 
+#include "platform/events.h"
+
 namespace {
 
 constexpr size_t kMaxPending = 256 * 1024;
@@ -48,8 +50,11 @@ size_t ReadFdCallback(char* data, size_t size, size_t count, void* client) {
   }
 }
 
-size_t AppendCallback(char* data, size_t size, size_t count, void* client) {
-  static_cast<std::string*>(client)->append(data, size * count);
+// Gathers a listing; one past the byte bound ends the transfer with a write error.
+size_t ListingCallback(char* data, size_t size, size_t count, void* client) {
+  std::string& text = *static_cast<std::string*>(client);
+  if (size * count > kFtpMaxListingBytes - text.size()) return 0;
+  text.append(data, size * count);
   return size * count;
 }
 
@@ -107,8 +112,8 @@ uint64_t ToSize(const std::string& s) {
 
 }  // namespace
 
-std::vector<FtpEntry> ParseFtpListing(const std::string& text) {
-  std::vector<FtpEntry> out;
+bool ParseFtpListing(const std::string& text, std::vector<FtpEntry>& out) {
+  out.clear();
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -138,9 +143,13 @@ std::vector<FtpEntry> ParseFtpListing(const std::string& text) {
       continue;
     }
     if (e.name.empty() || e.name == "." || e.name == "..") continue;
+    if (out.size() == kFtpMaxEntries) {
+      out.clear();
+      return false;
+    }
     out.push_back(std::move(e));
   }
-  return out;
+  return true;
 }
 
 FtpClient::FtpClient() = default;
@@ -231,7 +240,12 @@ bool FtpClient::Perform() {
   if (curl_multi_add_handle(m, e) != CURLM_OK) return false;
   CURLcode result = CURLE_OK;
   bool done = false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(deadlineMs_);
   while (!done) {
+    if (std::chrono::steady_clock::now() >= deadline || StopRequested()) {
+      result = CURLE_OPERATION_TIMEDOUT;
+      break;
+    }
     int running = 0;
     if (curl_multi_perform(m, &running) != CURLM_OK) {
       result = CURLE_FAILED_INIT;
@@ -273,8 +287,16 @@ bool FtpClient::Connect(const std::string& server, const std::string& user, cons
   absolute_ = false;
   Prepare(Url({}, true), true);
   curl_easy_setopt(Easy(easy_), CURLOPT_NOBODY, 1L);
+  const long loginSeconds = long((std::max(timeoutMs_, kFtpLoginAnswerMs) + 999) / 1000);
+  curl_easy_setopt(Easy(easy_), CURLOPT_SERVER_RESPONSE_TIMEOUT, loginSeconds);
+  curl_easy_setopt(Easy(easy_), CURLOPT_LOW_SPEED_TIME, loginSeconds);
+  curl_easy_setopt(Easy(easy_), CURLOPT_CONNECTTIMEOUT, loginSeconds);  // it covers the login too
   connected_ = Perform();
-  if (!connected_) Disconnect();
+  if (!connected_) {
+    Disconnect();
+    // The recorded text is the reply that refused; an earlier positive one does not stand for it.
+    if (lastResponse_.empty() || (lastResponse_[0] != '4' && lastResponse_[0] != '5')) lastResponse_.clear();
+  }
   return connected_;
 }
 
@@ -322,11 +344,9 @@ bool FtpClient::List(std::vector<FtpEntry>& out) {
   if (!connected_ || reading_) return false;
   std::string text;
   Prepare(Url(folder_, true), true);
-  curl_easy_setopt(Easy(easy_), CURLOPT_WRITEFUNCTION, AppendCallback);
+  curl_easy_setopt(Easy(easy_), CURLOPT_WRITEFUNCTION, ListingCallback);
   curl_easy_setopt(Easy(easy_), CURLOPT_WRITEDATA, &text);
-  if (!Perform()) return false;
-  out = ParseFtpListing(text);
-  return true;
+  return Perform() && ParseFtpListing(text, out);
 }
 
 bool FtpClient::Get(const std::string& remote, int fd) {
@@ -378,7 +398,7 @@ bool FtpClient::OpenRead(const std::string& remote) {
   Step s = Step::kWaiting;
   auto start = std::chrono::steady_clock::now();
   while (s == Step::kWaiting && pending_.empty() &&
-         std::chrono::steady_clock::now() - start < std::chrono::milliseconds(timeoutMs_))
+         std::chrono::steady_clock::now() - start < std::chrono::milliseconds(timeoutMs_) && !StopRequested())
     s = ReadSome(none, 0, 50);
   if (readDone_ && !readOk_) {
     CloseRead();

@@ -4,15 +4,25 @@
 #include <vector>
 
 // One FTP connection (passive mode) over libcurl. Calls block until the server answers, each
-// bounded by the time-out; only the stepped download reads a little at a time.
+// bounded by the time-out and the whole call by the deadline, and a stop request (StopRequested)
+// ends one as a failure; only the stepped download reads a little at a time.
 struct FtpEntry {
   std::string name;
   bool folder = false;
   uint64_t size = 0;
 };
 
-// Parses a folder listing in the Unix or DOS form ("." and ".." are left out).
-std::vector<FtpEntry> ParseFtpListing(const std::string& text);
+// A listing longer than either bound is refused.
+inline constexpr size_t kFtpMaxListingBytes = 16u << 20;
+inline constexpr size_t kFtpMaxEntries = 100000;
+// The overall deadline of one blocking call (10 minutes by default).
+inline constexpr int kFtpDeadlineMs = 10 * 60 * 1000;
+// Servers delay the refusal of a login, often by seconds: its answer is waited for at least this long.
+inline constexpr int kFtpLoginAnswerMs = 10000;
+
+// Parses a folder listing in the Unix or DOS form ("." and ".." are left out); false when it
+// holds more than kFtpMaxEntries entries.
+bool ParseFtpListing(const std::string& text, std::vector<FtpEntry>& out);
 
 class FtpClient {
  public:
@@ -50,6 +60,7 @@ class FtpClient {
   const std::string& LastResponse() const { return lastResponse_; }
   // Time-out of each connect, answer and stalled blocking transfer (3000 ms by default).
   void SetTimeoutMs(int ms) { timeoutMs_ = ms; }
+  void SetDeadlineMs(int ms) { deadlineMs_ = ms; }
 
   // Used by the libcurl callbacks.
   void OnHeader(const char* data, size_t size);
@@ -71,6 +82,7 @@ class FtpClient {
   std::vector<std::string> folder_;  // the current remote folder, relative to the login folder
   std::string lastResponse_, partialResponse_;
   int timeoutMs_ = 3000;
+  int deadlineMs_ = kFtpDeadlineMs;
   void* quote_ = nullptr;  // curl_slist of a delete
 
   // Stepped download.

@@ -1,13 +1,16 @@
 // File and folder commands: the current folder, listings and searches, drives, making,
 // copying, moving and deleting files and folders, single bytes, starting programs and the
 // clipboard.
+#include <cerrno>
 #include <ctime>
 #include <string>
 #include <vector>
 
 #include "core/checklist.h"
 #include "core/error_codes.h"
+#include "core/errors.h"
 #include "core/handler.h"
+#include "core/run_state.h"
 #include "display/text_state.h"
 #include "platform/clipboard.h"
 #include "platform/fs.h"
@@ -25,9 +28,11 @@ void PrintLine(const std::string& text) {
 }
 
 void CmdSetDir() {
-  const char* path = OpString(0);
+  const std::string path = OpString(0);
   SkipOperands(1);
-  if (!FsChangeFolder(path)) RunError(kErrFolderNotEntered);
+  if (FsChangeFolder(path)) return;
+  if (!g_runtime.standalone) g_lastEngineError = (path + ": " + FileErrorCause(errno)).substr(0, 255);
+  RunError(kErrFolderNotEntered);
 }
 
 void CmdDir() {
@@ -106,34 +111,53 @@ void CmdGetFileDate() {
   SkipOperands(1);
 }
 
+// The cause of a failed write to the name: "already exists" when something is there, else errno's.
+std::string WriteCause(const std::string& name, int error) {
+  if (name.empty()) return "no name given";
+  if (FsPathExists(name)) return "already exists";
+  return error == ENOENT ? "its folder does not exist" : FileErrorCause(error);
+}
+
 void CmdMakeFile() {
-  if (!MakeFile(OpString(0))) RunWarning(kErrFileNotMade);
+  const std::string name = OpString(0);
   SkipOperands(1);
+  if (!MakeFile(name)) FileWarning(kErrFileNotMade, name, WriteCause(name, errno));
 }
 
 void CmdDeleteFile() {
-  if (!DeleteFileIfExists(OpString(0))) RunWarning(kErrFileNotDeleted);
+  const std::string name = OpString(0);
   SkipOperands(1);
+  if (!DeleteFileIfExists(name)) FileWarning(kErrFileNotDeleted, name, FileUnreadableCause(name));
 }
 
 void CmdCopyFile() {
-  if (int32_t e = CopyFileCommand(OpString(0), OpString(1))) RunWarning(uint32_t(e));
+  const std::string source = OpString(0), target = OpString(1);
   SkipOperands(2);
+  const int32_t e = CopyFileCommand(source, target);
+  const int error = errno;
+  if (e == kErrFileNotFound) FileWarning(uint32_t(e), source, FileUnreadableCause(source));
+  else if (e) FileWarning(uint32_t(e), target, WriteCause(target, error));
 }
 
 template <int32_t Error>
 void CmdRenameFile() {
   const std::string source = OpString(0), target = OpString(1);
   SkipOperands(2);
-  if (FileExists(target)) RunWarning(kErrFileExists);
-  else if (!RenameFile(source, target)) RunWarning(Error);
+  if (FileExists(target)) {
+    FileWarning(kErrFileExists, target, "already exists");
+  } else if (!RenameFile(source, target)) {
+    const int error = errno;
+    const std::string why = FileUnreadableCause(source);
+    if (!why.empty() && why != "is a folder") FileWarning(Error, source, why);
+    else FileWarning(Error, target, WriteCause(target, error));
+  }
 }
 
 void CmdWriteByteToFile() {
   const std::string name = OpString(0);
   const int32_t offset = OpInt(1), value = OpInt(2);
   SkipOperands(3);
-  if (!FileExists(name)) RunWarning(kErrFileNotFound);
+  if (!FileExists(name)) FileWarning(kErrFileNotFound, name, FileUnreadableCause(name));
   else FsPokeByte(name, offset, uint8_t(value));
 }
 
@@ -143,13 +167,14 @@ void CmdReadByteFromFile() {
   const int32_t offset = OpInt(2);
   SkipOperands(3);
   uint8_t value = 0;
-  if (!FileExists(name)) RunWarning(kErrFileNotFound);
+  if (!FileExists(name)) FileWarning(kErrFileNotFound, name, FileUnreadableCause(name));
   else if (FsPeekByte(name, offset, &value)) result->i = int8_t(value);
 }
 
 void CmdMakeDirectory() {
-  if (!MakeDirectory(OpString(0))) RunWarning(kErrFolderNotMade);
+  const std::string name = OpString(0);
   SkipOperands(1);
+  if (!MakeDirectory(name)) FileWarning(kErrFolderNotMade, name, WriteCause(name, errno));
 }
 
 template <int Operands>

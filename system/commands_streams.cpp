@@ -8,12 +8,18 @@
 #include "core/handler.h"
 #include "core/language.h"
 #include "system/commands.h"
+#include "system/files.h"
 #include "system/streams.h"
 
 namespace {
 
+// Reports the error of a stream operation, naming the file and the cause it noted.
 void Report(int32_t error) {
-  if (error) RunWarning(uint32_t(error));
+  std::string detail;
+  detail.swap(g_fileStreams.failure);
+  if (!error) return;
+  if (detail.empty()) RunWarning(uint32_t(error));
+  else FileWarning(uint32_t(error), detail);
 }
 
 // The open stream of the first operand, or nullptr after the warning.

@@ -1,11 +1,19 @@
 #include "system/files.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <climits>
+#include <cstring>
 
 #include "core/error_codes.h"
+#include "core/errors.h"
 #include "core/pack.h"
+#include "core/run_state.h"
 #include "platform/present.h"
 #include "platform/process.h"
 
@@ -26,6 +34,54 @@ std::string Lower(std::string s) {
 }
 
 }  // namespace
+
+std::string FileErrorCause(int error) {
+  switch (error) {
+    case ENOENT: return "not found";
+    case ENOTDIR: return "a part of the path is not a folder";
+    case EACCES:
+    case EPERM: return "permission denied";
+    case EEXIST: return "already exists";
+    case EISDIR: return "is a folder";
+    case ENOSPC:
+    case EDQUOT: return "disk full";
+    case EFBIG: return "file too large";
+    case EROFS: return "read-only file system";
+    case ENAMETOOLONG: return "name too long";
+    case ELOOP: return "a link is in the way";
+    case EINVAL: return "not a valid name";
+    case EMFILE:
+    case ENFILE: return "too many open files";
+    case 0: return "failed";
+    default: {
+      std::string text = std::strerror(error);
+      if (!text.empty()) text[0] = char(std::tolower(static_cast<unsigned char>(text[0])));
+      return text;
+    }
+  }
+}
+
+std::string FileUnreadableCause(const std::string& name) {
+  if (name.empty()) return "no name given";
+  const std::string path = FsResolve(name);
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return FileErrorCause(errno);
+  if (!S_ISREG(st.st_mode)) return S_ISDIR(st.st_mode) ? "is a folder" : "not a regular file";
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return FileErrorCause(errno);
+  close(fd);
+  return "";
+}
+
+void FileWarning(uint32_t code, const std::string& name, const std::string& cause) {
+  FileWarning(code, name + ": " + cause);
+}
+
+void FileWarning(uint32_t code, const std::string& detail) {
+  // A built game goes on past the warning: its text would stay behind for a later error.
+  if (!g_runtime.standalone) g_lastEngineError = detail.substr(0, 255);
+  RunWarning(code);
+}
 
 bool FileExists(const std::string& name) { return !name.empty() && FsFileSize(Mapped(name)) >= 0; }
 

@@ -34,6 +34,17 @@ bool FindFileInFolderTree(const std::string& name, std::string& found);
 // while the program runs and restored when it ends. False when nothing could be started.
 bool ExecuteFile(const std::string& file, const std::string& parameters, const std::string& folder, bool wait);
 
+// A failed file operation's cause in a few words, for the error message ("not found",
+// "permission denied", "disk full", ...), from an errno value.
+std::string FileErrorCause(int error);
+// Why the file on disk cannot be opened for reading ("not found", "not a regular file", ...);
+// "" when it can.
+std::string FileUnreadableCause(const std::string& name);
+// Reports a warning about a file: its message follows the code's text with the file's name and
+// the cause (detail: "name: cause").
+void FileWarning(uint32_t code, const std::string& name, const std::string& cause);
+void FileWarning(uint32_t code, const std::string& detail);
+
 // The folder search of the program (one at a time): entries of the current folder, read
 // when the search starts.
 struct FolderSearch {

@@ -40,14 +40,17 @@ bool WriteAll(int fd, const std::string& data) {
   return true;
 }
 
-void CloseLocal(bool keep) {
-  if (g_ftp.localFd < 0) return;
+// Closes the local file, kept under its name or deleted; false when a kept file could not be.
+bool CloseLocal(bool keep) {
+  if (g_ftp.localFd < 0) return !keep;
   const bool closed = close(g_ftp.localFd) == 0;
   g_ftp.localFd = -1;
-  if (keep && closed) FsCommitTemp(g_ftp.localTemp, g_ftp.localName);
+  bool kept = false;
+  if (keep && closed) kept = FsCommitTemp(g_ftp.localTemp, g_ftp.localName);
   else unlink(g_ftp.localTemp.c_str());
   g_ftp.localTemp.clear();
   g_ftp.localName.clear();
+  return kept == keep;
 }
 
 void CloseRemote() {
@@ -187,10 +190,12 @@ void FtpContinueTransfer(size_t chunk) {
       return;
     case FtpClient::Step::kDone:
       CloseRemote();
-      CloseLocal(true);
+      if (!CloseLocal(true)) FtpRecordFailure();
       return;
     case FtpClient::Step::kData:
       if (!WriteAll(g_ftp.localFd, data)) {
+        // A full disk is a failed download, not a finished one.
+        FtpRecordFailure();
         FtpAbortTransfer();
         return;
       }

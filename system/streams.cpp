@@ -21,6 +21,20 @@ namespace {
 constexpr size_t kChunk = 64 * 1024;
 constexpr uint32_t kMaxEntryName = 4096;
 
+// Returns the code, noting the file and the cause for the failure's message.
+int32_t Refuse(int32_t code, const std::string& name, const std::string& cause) {
+  g_fileStreams.failure = name + ": " + cause;
+  return code;
+}
+
+int32_t ReadRefused(const StreamSlot& s) {
+  return Refuse(kErrStreamReadFailed, s.name, s.file.Writing() ? "open for writing" : FileErrorCause(s.file.Error()));
+}
+
+int32_t WriteRefused(const StreamSlot& s) {
+  return Refuse(kErrStreamWriteFailed, s.name, s.file.Writing() ? FileErrorCause(s.file.Error()) : "open for reading");
+}
+
 bool ReadAllFd(int fd, uint8_t* dst, size_t n, size_t* got) {
   *got = 0;
   while (*got < n) {
@@ -43,25 +57,28 @@ int32_t CopyFdToStream(StreamSlot& s, int fd, uint64_t size) {
     size_t got = 0;
     if (!ended && (!ReadAllFd(fd, buf.data(), want, &got) || got < want)) ended = true;
     std::fill(buf.begin() + got, buf.begin() + want, 0);
-    if (!s.file.Write(buf.data(), want)) return kErrStreamWriteFailed;
+    if (!s.file.Write(buf.data(), want)) return WriteRefused(s);
     size -= want;
   }
   return 0;
 }
 
 // Copies size bytes of the stream to fd (-1: read past them). Sets the end-of-file flag when
-// the stream ends first.
-int32_t CopyStreamToFd(StreamSlot& s, uint64_t size, int fd) {
+// the stream ends first. When the disk refuses a write, refused is set and the rest of the
+// block is read past, so the stream stays in step (refused gets the errno value).
+int32_t CopyStreamToFd(StreamSlot& s, uint64_t size, int fd, int* refused = nullptr) {
+  if (s.file.Writing()) return ReadRefused(s);
   std::vector<uint8_t> buf(std::min<uint64_t>(size, kChunk));
   while (size > 0) {
     const size_t want = size_t(std::min<uint64_t>(size, kChunk));
     const size_t got = s.file.Read(buf.data(), want);
-    if (s.file.Failed()) return kErrStreamReadFailed;
+    if (s.file.Failed()) return ReadRefused(s);
     for (size_t done = 0; fd >= 0 && done < got;) {
       ssize_t w = write(fd, buf.data() + done, got - done);
       if (w < 0 && errno == EINTR) continue;
       if (w <= 0) {
-        fd = -1;  // the disk refused: the rest of the block is read past
+        if (refused) *refused = w < 0 ? errno : ENOSPC;
+        fd = -1;
         break;
       }
       done += size_t(w);
@@ -102,6 +119,26 @@ std::string SafeEntryPath(const std::string& name) {
   return out;
 }
 
+// A new file that could not be made because something of that name is already there (left as
+// it is, and not reported) rather than because the disk refused it.
+bool AlreadyThere(int error) { return error == EEXIST || error == ELOOP || error == ENOTDIR; }
+
+// Reads a block body of size bytes into the new file fd of that name (-1 when it was not made,
+// errno telling why) and closes it. A file the disk refused is removed by remove (no partial
+// file stays): 8202 when it could not be made, 8212 when a write failed; a read failure of the
+// stream comes first.
+template <typename Remove>
+int32_t ExtractInto(StreamSlot& s, uint64_t size, int fd, const std::string& name, Remove remove) {
+  const int notMade = fd < 0 && !AlreadyThere(errno) ? errno : 0;
+  int refused = 0;
+  int32_t error = CopyStreamToFd(s, size, fd, &refused);
+  if (fd >= 0 && close(fd) != 0 && !refused) refused = errno;
+  if (fd >= 0 && (refused || error)) remove();
+  if (error) return error;
+  if (refused) return Refuse(kErrStreamWriteFailed, name, FileErrorCause(refused));
+  return notMade ? Refuse(kErrStreamNotCreated, name, FileErrorCause(notMade)) : 0;
+}
+
 int CreateNewFile(const std::string& name) {
   if (name.empty()) {
     errno = EINVAL;
@@ -122,7 +159,9 @@ void ResetStreams() {
   for (StreamSlot& s : g_fileStreams.slots) {
     s.file.Close();
     s.endOfFile = 0;
+    s.name.clear();
   }
+  g_fileStreams.failure.clear();
 }
 
 int32_t CheckStreamNumber(int32_t n) { return n >= 1 && n <= kStreamCount ? 0 : kErrStreamNumberOutOfRange; }
@@ -146,18 +185,24 @@ int32_t StreamOpenRead(int32_t n, const std::string& name) {
   if (int32_t e = CheckStreamNumber(n)) return e;
   StreamSlot& s = g_fileStreams.slots[n];
   if (s.file.IsOpen()) return kErrStreamAlreadyOpen;
-  if (!FileExists(name)) return kErrFileNotFound;
+  if (!FileExists(name)) return Refuse(kErrFileNotFound, name, FileUnreadableCause(name));
   s.endOfFile = 0;
-  return s.file.OpenRead(name) ? 0 : kErrStreamNotOpened;
+  s.name = name;
+  if (s.file.OpenRead(name)) return 0;
+  const std::string why = FileUnreadableCause(name);
+  return Refuse(kErrStreamNotOpened, name, why.empty() ? "cannot be opened" : why);
 }
 
 int32_t StreamOpenWrite(int32_t n, const std::string& name) {
   if (int32_t e = CheckStreamNumber(n)) return e;
   StreamSlot& s = g_fileStreams.slots[n];
   if (s.file.IsOpen()) return kErrStreamAlreadyOpen;
-  if (FileExists(name)) return kErrFileExists;
+  if (FileExists(name)) return Refuse(kErrFileExists, name, "already exists");
   s.endOfFile = 0;
-  return !name.empty() && s.file.CreateNew(name) ? 0 : kErrStreamNotCreated;
+  s.name = name;
+  if (name.empty()) return Refuse(kErrStreamNotCreated, name, "no name given");
+  if (s.file.CreateNew(name)) return 0;
+  return Refuse(kErrStreamNotCreated, name, errno == ENOENT ? "its folder does not exist" : FileErrorCause(errno));
 }
 
 int32_t StreamClose(int32_t n) {
@@ -168,14 +213,18 @@ int32_t StreamClose(int32_t n) {
   const bool ok = s->file.Close();
   s->endOfFile = 0;
   // A write that failed when the buffer went to disk is reported, not lost silently.
-  return ok || !writing ? 0 : kErrStreamWriteFailed;
+  return ok || !writing ? 0 : Refuse(kErrStreamWriteFailed, s->name, FileErrorCause(s->file.Error()));
 }
 
 int32_t StreamRead(StreamSlot& s, void* dst, size_t size) {
+  if (s.file.Writing()) {
+    std::memset(dst, 0, size);
+    return ReadRefused(s);
+  }
   const size_t got = s.file.Read(dst, size);
   if (got < size) {
     std::memset(static_cast<uint8_t*>(dst) + got, 0, size - got);
-    if (s.file.Failed()) return kErrStreamReadFailed;
+    if (s.file.Failed()) return ReadRefused(s);
     s.endOfFile = 1;
   }
   return 0;
@@ -183,10 +232,11 @@ int32_t StreamRead(StreamSlot& s, void* dst, size_t size) {
 
 int32_t StreamReadLine(StreamSlot& s, std::string& text) {
   text.clear();
+  if (s.file.Writing()) return ReadRefused(s);
   for (;;) {
     const int c = s.file.ReadByte();
     if (c < 0) {
-      if (s.file.Failed()) return kErrStreamReadFailed;
+      if (s.file.Failed()) return ReadRefused(s);
       s.endOfFile = 1;
       return 0;
     }
@@ -200,13 +250,15 @@ int32_t StreamReadLine(StreamSlot& s, std::string& text) {
       if (next == 10) s.file.ReadByte();
       else if (next < 0 && !s.file.Failed()) s.endOfFile = 1;
     }
-    return s.file.Failed() ? kErrStreamReadFailed : 0;
+    return s.file.Failed() ? ReadRefused(s) : 0;
   }
 }
 
 int32_t StreamSkip(StreamSlot& s, uint32_t count) { return CopyStreamToFd(s, count, -1); }
 
-int32_t StreamWrite(StreamSlot& s, const void* src, size_t size) { return s.file.Write(src, size) ? 0 : kErrStreamWriteFailed; }
+int32_t StreamWrite(StreamSlot& s, const void* src, size_t size) {
+  return s.file.Writing() && s.file.Write(src, size) ? 0 : WriteRefused(s);
+}
 
 int32_t StreamAppendFile(StreamSlot& s, const std::string& name, bool raw) {
   if (name.empty()) return 0;
@@ -229,15 +281,13 @@ int32_t StreamExtractBlock(StreamSlot& s, const std::string& name) {
   int fd = CreateNewFile(name);
   // The file's folders are made when missing.
   if (fd < 0 && errno == ENOENT && !name.empty() && FsMakeFolders(FsFolderOf(name))) fd = CreateNewFile(name);
-  error = CopyStreamToFd(s, size, fd);
-  if (fd >= 0) close(fd);
-  return error;
+  return ExtractInto(s, size, fd, name, [&] { unlink(FsResolveForWrite(name).c_str()); });
 }
 
 int32_t StreamPackFolder(StreamSlot& s, const std::string& name) {
   const std::string folder = name.empty() ? "." : name;
   std::vector<std::string> files;
-  if (!FsListTreeFiles(folder, files)) return kErrFileNotFound;
+  if (!FsListTreeFiles(folder, files)) return Refuse(kErrFileNotFound, folder, FileErrorCause(errno));
   // Files of 4 GB or more cannot be held by a block and are left out.
   const std::string top = FsResolve(folder);
   std::erase_if(files, [&](const std::string& f) {
@@ -267,32 +317,49 @@ int32_t StreamPackFolder(StreamSlot& s, const std::string& name) {
 int32_t StreamUnpackFolder(StreamSlot& s, const std::string& name) {
   const std::string folder = name.empty() ? "." : name;
   const bool folderMade = FsMakeFolders(folder);
-  int32_t report = folderMade ? 0 : kErrStreamNotCreated;
+  // The first failure is the one reported; the entries after it are still read.
+  int32_t report = folderMade ? 0 : Refuse(kErrStreamNotCreated, folder, FileErrorCause(errno));
+  std::string firstFailure = g_fileStreams.failure;
+  auto result = [&] {
+    if (report) g_fileStreams.failure = firstFailure;
+    return report;
+  };
   uint32_t count = 0;
   int32_t error = 0;
-  if (!ReadU32(s, &count, &error)) return error ? error : report;
+  if (!ReadU32(s, &count, &error)) return error ? error : result();
   for (uint32_t i = 0; i < count; ++i) {
     uint32_t length = 0;
-    if (!ReadU32(s, &length, &error)) return error ? error : report;
+    if (!ReadU32(s, &length, &error)) return error ? error : result();
     if (length == 0) continue;
-    std::string relative;
+    std::string relative, entry;
     if (length <= kMaxEntryName) {
-      std::string name(length, '\0');
-      if (int32_t e = StreamRead(s, name.data(), length)) return e;
-      if (s.endOfFile) return report;
-      name.resize(std::strlen(name.c_str()));
-      relative = SafeEntryPath(name);
+      entry.assign(length, '\0');
+      if (int32_t e = StreamRead(s, entry.data(), length)) return e;
+      if (s.endOfFile) return result();
+      entry.resize(std::strlen(entry.c_str()));
+      relative = SafeEntryPath(entry);
     } else if (int32_t e = StreamSkip(s, length)) {
       return e;
     }
-    if (relative.empty()) report = report ? report : kErrStreamReadFailed;
+    if (relative.empty() && !report) {
+      report = Refuse(kErrStreamReadFailed, entry.empty() ? "entry " + std::to_string(i + 1) : entry,
+                      "not a name inside the folder");
+      firstFailure = g_fileStreams.failure;
+    }
     uint32_t size = 0;
-    if (!ReadU32(s, &size, &error)) return error ? error : report;
-    const int fd = folderMade && !relative.empty() ? FsOpenBelow(folder, relative, true) : -1;
-    error = CopyStreamToFd(s, size, fd);
-    if (fd >= 0) close(fd);
-    if (error) return error;
+    if (!ReadU32(s, &size, &error)) return error ? error : result();
+    if (!folderMade || relative.empty()) {
+      if (int32_t e = CopyStreamToFd(s, size, -1)) return e;
+    } else {
+      const int fd = FsOpenBelow(folder, relative, true);
+      error = ExtractInto(s, size, fd, entry, [&] { FsRemoveBelow(folder, relative); });
+      if (error == kErrStreamReadFailed) return error;
+      if (error && !report) {
+        report = error;
+        firstFailure = g_fileStreams.failure;
+      }
+    }
     if (s.endOfFile) break;
   }
-  return report;
+  return result();
 }

@@ -12,9 +12,12 @@ inline constexpr int32_t kStreamCount = 32;
 struct StreamSlot {
   BinaryFile file;
   uint8_t endOfFile = 0;
+  std::string name;  // as the program gave it, for messages
 };
 struct StreamTable {
   StreamSlot slots[kStreamCount + 1];  // 1..32
+  // The file and the cause of the latest failed operation ("name: cause"), for its message.
+  std::string failure;
 };
 extern StreamTable g_fileStreams;
 // Closes every stream (run start and end).

@@ -22,6 +22,15 @@ from pyftpdlib.filesystems import AbstractedFS
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import ThreadedFTPServer
 
+class DrippingFile:
+    def __init__(self, f):
+        self.f = f
+    def read(self, n):
+        time.sleep(0.1)
+        return b"d"
+    def __getattr__(self, name):
+        return getattr(self.f, name)
+
 class StallingFile:
     def __init__(self, f):
         self.f, self.sent = f, 0
@@ -38,7 +47,20 @@ class StallingFile:
 class TestFS(AbstractedFS):
     def open(self, filename, mode):
         f = AbstractedFS.open(self, filename, mode)
-        return StallingFile(f) if os.path.basename(filename) == "stall.bin" and "r" in mode else f
+        if "r" in mode and os.path.basename(filename) == "stall.bin":
+            return StallingFile(f)
+        if "r" in mode and os.path.basename(filename) == "drip.bin":
+            return DrippingFile(f)
+        return f
+    def format_list(self, basedir, listing, ignore_err=True):
+        if os.path.basename(basedir.rstrip("/")) != "endless":
+            yield from AbstractedFS.format_list(self, basedir, listing, ignore_err)
+            return
+        line = "-rw-r--r--   1 owner group        1 Jan 01 12:00 %08d\r\n"
+        n = 0
+        while True:
+            yield "".join(line % (n + k) for k in range(1000)).encode()
+            n += 1000
 
 logging.basicConfig(level=logging.ERROR)
 auth = DummyAuthorizer()
@@ -48,7 +70,7 @@ handler = FTPHandler
 handler.authorizer = auth
 handler.abstracted_fs = TestFS
 handler.use_sendfile = False
-handler.auth_failed_timeout = 0.05
+handler.auth_failed_timeout = float(sys.argv[2])
 handler.passive_ports = None
 server = ThreadedFTPServer(("127.0.0.1", 0), handler)
 print(server.socket.getsockname()[1], flush=True)
@@ -57,7 +79,7 @@ server.serve_forever()
 
 }  // namespace
 
-FtpTestServer::FtpTestServer(const std::string& root) {
+FtpTestServer::FtpTestServer(const std::string& root, double refusalDelay) {
   char tmpl[] = "/tmp/vk-ftpd-XXXXXX.py";
   int fd = mkstemps(tmpl, 3);
   if (fd < 0) return;
@@ -73,7 +95,7 @@ FtpTestServer::FtpTestServer(const std::string& root) {
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, out[1], 1);
   posix_spawn_file_actions_addclose(&actions, out[0]);
-  std::vector<std::string> args = {"/usr/bin/python3", script_, root};
+  std::vector<std::string> args = {"/usr/bin/python3", script_, root, std::to_string(refusalDelay)};
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);

@@ -1,6 +1,8 @@
 #include "tests/support/process.h"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -68,3 +70,18 @@ int StartHeadless(const std::string& program, const std::vector<std::string>& ar
 }
 
 std::string VellumarkExe() { return std::string(VK_BINARY_DIR) + "/vellumark"; }
+
+int RunWithFileSizeLimit(size_t limitBytes, const std::function<int()>& body) {
+  std::fflush(nullptr);
+  pid_t pid = fork();
+  if (pid < 0) return -1;
+  if (pid == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{limitBytes, limitBytes};
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
+    _exit(body());
+  }
+  int status = 0;
+  if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}

@@ -1,4 +1,6 @@
 #pragma once
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,3 +20,7 @@ int StartHeadless(const std::string& program, const std::vector<std::string>& ar
                   int* stdoutFd = nullptr);
 // The vellumark executable of this build.
 std::string VellumarkExe();
+// Runs body in a forked child whose files may not grow past limitBytes (a full disk, as the
+// writer meets it: SIGXFSZ ignored, so writes fail with EFBIG); returns body's result as the
+// child's exit status, or -1 when the child died.
+int RunWithFileSizeLimit(size_t limitBytes, const std::function<int()>& body);

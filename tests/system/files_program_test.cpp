@@ -120,6 +120,26 @@ end
   EXPECT_EQ(dir.Read("extra/title.txt"), "Title");
 }
 
+TEST(FilesProgram, FailuresNameTheFileAndTheCause) {
+  TempDir dir;
+  fs::create_directory(dir.File("afolder"));
+  const struct {
+    const char* lines;
+    const char* says;
+  } cases[] = {
+      {"open to read 1, \"nope.dat\"", "File not found. nope.dat: not found"},
+      {"open to read 1, \"afolder\"", "afolder: is a folder"},
+      {"open to write 1, \"nodir\\x.dat\"", "nodir\\x.dat: its folder does not exist"},
+      {"copy file \"nope.dat\", \"b.dat\"", "nope.dat: not found"},
+      {"open to write 1, \"w.dat\"\nread byte 1, b", "w.dat: open for writing"},
+  };
+  for (const auto& c : cases) {
+    fs::remove(dir.File("w.dat"));
+    RunOutcome r = RunVkaSource("cd \"" + dir.path() + "\"\n" + c.lines + "\nend\n", 20);
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << c.lines << " gave: " << r.err;
+  }
+}
+
 TEST(FilesProgram, TheExampleSavesReadsBackAndLists) {
   TempDir dir;
   const fs::path old = fs::current_path();

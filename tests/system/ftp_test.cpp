@@ -1,12 +1,18 @@
 // FTP against a real server started on 127.0.0.1 for each test and always stopped.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
+#include <chrono>
 #include <filesystem>
 #include <map>
+#include <thread>
 
 #include "platform/clock.h"
+#include "platform/events.h"
 #include "system/ftp_session.h"
 #include "tests/support/ftp_server.h"
+#include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/program_run.h"
 
@@ -15,14 +21,15 @@ namespace fs = std::filesystem;
 namespace {
 
 TEST(FtpListing, UnixAndDosFormsAreParsed) {
-  auto entries = ParseFtpListing(
+  std::vector<FtpEntry> entries;
+  ASSERT_TRUE(ParseFtpListing(
       "drwxr-xr-x   2 owner group        0 Jan 01 12:00 a folder\r\n"
       "-rw-r--r--   1 owner group     1234 Jan 01  2020 file one.txt\r\n"
       "lrwxrwxrwx   1 owner group        4 Jan 01 12:00 link -> file\r\n"
       "drwxr-xr-x   2 owner group        0 Jan 01 12:00 ..\r\n"
       "01-01-20  12:00PM       <DIR>          dosdir\r\n"
       "01-01-20  12:00PM                  77 dos file.bin\r\n"
-      "total 12\r\n");
+      "total 12\r\n", entries));
   ASSERT_EQ(entries.size(), 5u);
   EXPECT_EQ(entries[0].name, "a folder");
   EXPECT_TRUE(entries[0].folder);
@@ -32,6 +39,11 @@ TEST(FtpListing, UnixAndDosFormsAreParsed) {
   EXPECT_TRUE(entries[3].folder);
   EXPECT_EQ(entries[4].name, "dos file.bin");
   EXPECT_EQ(entries[4].size, 77u);
+
+  std::string many;
+  for (size_t k = 0; k <= kFtpMaxEntries; ++k) many += "01-01-20  12:00PM  1 f" + std::to_string(k) + "\n";
+  EXPECT_FALSE(ParseFtpListing(many, entries));
+  EXPECT_TRUE(entries.empty());
 }
 
 class Ftp : public testing::Test {
@@ -43,6 +55,7 @@ class Ftp : public testing::Test {
     root.Write("pub/stall.bin", std::string(200000, 's'));
     server = std::make_unique<FtpTestServer>(root.path());
     ASSERT_TRUE(server->Running());
+    EventsReset();  // no stop request left by an earlier run
     FtpResetState();
   }
   void TearDown() override {
@@ -59,6 +72,13 @@ class Ftp : public testing::Test {
       seen.push_back(g_ftp.progress);
     }
     return seen;
+  }
+  // Seconds an FTP call takes.
+  template <typename F>
+  static double Timed(F call) {
+    auto start = std::chrono::steady_clock::now();
+    call();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   }
   TempDir root, local;
   std::unique_ptr<FtpTestServer> server;
@@ -167,6 +187,57 @@ TEST_F(Ftp, AStalledSteppedGetIsAbandonedAfterFiveSeconds) {
   EXPECT_EQ(g_ftp.progress, -1);
   EXPECT_FALSE(fs::exists(local.File("stall.bin")));
   for (auto& e : fs::directory_iterator(local.path())) ADD_FAILURE() << "left behind: " << e.path();
+}
+
+TEST_F(Ftp, ARefusalThatComesLateIsTheRecordedResponse) {
+  TempDir other;
+  FtpTestServer slow(other.path(), 1.5);
+  ASSERT_TRUE(slow.Running());
+  g_ftp.client = std::make_unique<FtpClient>();
+  g_ftp.client->SetTimeoutMs(1000);
+  EXPECT_FALSE(FtpConnect(slow.Address(), "user", "wrong"));
+  EXPECT_EQ(g_ftp.response.substr(0, 3), "530");
+}
+
+TEST_F(Ftp, EndlessListingsAndTricklingGetsEndAsFailures) {
+  fs::create_directories(root.File("pub/endless"));
+  root.Write("pub/drip.bin", std::string(1 << 20, 'd'));
+  ASSERT_TRUE(Connect());
+  ASSERT_TRUE(FtpSetDirectory("pub/endless"));
+  EXPECT_LT(Timed([] { EXPECT_FALSE(FtpFindFirst()); }), 30);
+  EXPECT_EQ(g_ftp.failed, 1);
+  EXPECT_TRUE(g_ftp.findEntries.empty());
+  g_ftp.failed = 0;
+
+  ASSERT_TRUE(FtpSetDirectory(".."));
+  g_ftp.client->SetDeadlineMs(1500);
+  EXPECT_LT(Timed([&] { EXPECT_FALSE(FtpGetFile("drip.bin", local.File("drip.bin"), 0, false)); }), 10);
+  EXPECT_EQ(g_ftp.failed, 1);
+  g_ftp.failed = 0;
+
+  // A stop signal ends the blocking call, whatever the deadline.
+  g_ftp.client->SetDeadlineMs(kFtpDeadlineMs);
+  EventsCatchStopSignals();
+  std::thread stopper([] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    kill(getpid(), SIGTERM);
+  });
+  EXPECT_LT(Timed([&] { EXPECT_FALSE(FtpGetFile("drip.bin", local.File("drip.bin"), 0, false)); }), 10);
+  stopper.join();
+  EventsReleaseStopSignals();
+  EventsReset();
+  EXPECT_EQ(g_ftp.failed, 1);
+  EXPECT_TRUE(fs::is_empty(local.path()));
+}
+
+TEST_F(Ftp, ASteppedGetOnAFullDiskIsAFailure) {
+  const int status = RunWithFileSizeLimit(32768, [&] {
+    if (!Connect() || !FtpSetDirectory("pub") || !FtpGetFile("big.bin", local.File("big.bin"), 100000, true)) return 2;
+    StepToEnd();
+    return g_ftp.failed == 1 ? 0 : 1;
+  });
+  EXPECT_EQ(status, 0);
+  EXPECT_TRUE(fs::is_empty(local.path()));
 }
 
 TEST_F(Ftp, ProgramsDriveASteppedGetAndReadTheFailureOnce) {

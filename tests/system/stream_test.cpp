@@ -1,10 +1,14 @@
 // File streams: typed values, lines, blocks and folder blocks, byte for byte.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <filesystem>
 
 #include "system/streams.h"
+#include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -170,6 +174,57 @@ TEST_F(Streams, HostileFolderBlockNamesAreReadPast) {
   EXPECT_EQ(StreamUnpackFolder(Slot(2), dir.File("into")), 0);
   EXPECT_TRUE(fs::is_empty(outside.path()));
   EXPECT_TRUE(StreamAtEnd(2));
+}
+
+TEST_F(Streams, EachStreamServesOnlyItsOwnDirection) {
+  dir.Write("in.dat", "abcd");
+  ASSERT_EQ(StreamOpenRead(1, dir.File("in.dat")), 0);
+  ASSERT_EQ(StreamOpenWrite(2, dir.File("out.dat")), 0);
+  EXPECT_EQ(StreamWrite(Slot(1), "XY", 2), 8212);
+  EXPECT_EQ(ReadInt(1, 2), 'a' | 'b' << 8);  // the file's bytes, not the refused ones
+  EXPECT_EQ(StreamWrite(Slot(2), "xy", 2), 0);
+  uint8_t b[2] = {};
+  std::string line;
+  EXPECT_EQ(StreamRead(Slot(2), b, 2), 8211);
+  EXPECT_EQ(StreamReadLine(Slot(2), line), 8211);
+  EXPECT_EQ(StreamSkip(Slot(2), 1), 8211);
+  EXPECT_EQ(StreamClose(2), 0);
+  EXPECT_EQ(dir.Read("out.dat"), "xy");
+}
+
+TEST_F(Streams, BlocksTheDiskRefusesLeaveNoFileAndAreReported) {
+  const std::string big(100000, 'b');
+  dir.Write("block.dat", U32(uint32_t(big.size())) + big + "after");
+  dir.Write("folder.dat", U32(2) + Entry("big.bin", big) + Entry("small.txt", "ok"));
+  const int status = RunWithFileSizeLimit(32768, [&] {
+    int code = 0;
+    if (StreamOpenRead(1, dir.File("block.dat")) || StreamExtractBlock(Slot(1), dir.File("out.bin")) != 8212) code |= 1;
+    if (ReadInt(1, 1) != 'a') code |= 2;  // the stream stays in step
+    if (StreamOpenRead(2, dir.File("folder.dat")) || StreamUnpackFolder(Slot(2), dir.File("into")) != 8212) code |= 4;
+    return code;
+  });
+  EXPECT_EQ(status, 0);
+  EXPECT_FALSE(fs::exists(dir.File("out.bin")));
+  EXPECT_FALSE(fs::exists(dir.File("into/big.bin")));
+  EXPECT_EQ(dir.Read("into/small.txt"), "ok");
+
+  if (geteuid() != 0) {  // permissions do not stop root
+    fs::create_directories(dir.File("locked"));
+    chmod(dir.File("locked").c_str(), 0555);
+    ASSERT_EQ(StreamOpenRead(1, dir.File("block.dat")), 0);
+    EXPECT_EQ(StreamExtractBlock(Slot(1), dir.File("locked/out.bin")), 8202);
+    chmod(dir.File("locked").c_str(), 0755);
+  }
+}
+
+TEST_F(Streams, AFolderBlockWhoseOnlyBadEntryClimbsOutIsARefusal) {
+  TempDir outside;
+  const std::string into = outside.File("into");
+  dir.Write("up.dat", U32(1) + Entry("..\\x.txt", "no"));
+  ASSERT_EQ(StreamOpenRead(1, dir.File("up.dat")), 0);
+  EXPECT_EQ(StreamUnpackFolder(Slot(1), into), 8211);
+  for (auto& e : fs::directory_iterator(outside.path())) EXPECT_EQ(e.path().string(), into);
+  EXPECT_TRUE(fs::is_empty(into));
 }
 
 }  // namespace
