@@ -130,7 +130,7 @@ int main(int argc, char** argv) {
   // alike; the figures are medians of the rounds with their spread.
   bench::PrintMachine("bench_compile");
   bool failed = false;
-  const auto t = bench::Alternate(9, {
+  const auto t = bench::Alternate(15, {
       [&] {
         auto start = std::chrono::steady_clock::now();
         const bool ok = compiler.CompileToDefaultImage(basicFile);

@@ -63,9 +63,12 @@ struct Command {
   }
 };
 
-// Block files go 256 to a folder, as a game keeps its files.
+// Block files go 256 to a folder, as a game keeps its files, in as many folders as they need.
+constexpr size_t kFilesPerFolder = 256;
+size_t g_folders = 1;
+
 std::string BlockFile(const std::string& out, size_t i) {
-  return out + "/" + std::to_string(i % 256) + "/b" + std::to_string(i / 256);
+  return out + "/" + std::to_string(i % g_folders) + "/b" + std::to_string(i / g_folders);
 }
 
 void Report(const char* name, const std::vector<std::vector<double>>& t, double* worst) {
@@ -85,6 +88,7 @@ void Check(bool same, const char* what) {
 int main(int argc, char** argv) {
   const size_t megabytes = argc > 1 ? size_t(std::max(1, std::atoi(argv[1]))) : 16;
   const size_t bytes = megabytes << 20, values = bytes / 4, blocks = bytes / 1024;
+  g_folders = std::max<size_t>(1, blocks / kFilesPerFolder);
   std::string tmpl = std::string(argc > 2 ? argv[2] : "/tmp") + "/vk_bench_streams_XXXXXX";
   const int rounds = argc > 3 ? std::atoi(argv[3]) : bench::kMinRounds;
   if (!mkdtemp(tmpl.data())) return 1;
@@ -107,7 +111,7 @@ int main(int argc, char** argv) {
   // after the run (untimed); the sides take turns, so neither always follows a deletion.
   const std::string outTree = folder + "/out";
   auto makeOut = [&] {
-    for (int k = 0; k < 256; ++k) fs::create_directories(outTree + "/" + std::to_string(k));
+    for (size_t k = 0; k < g_folders; ++k) fs::create_directories(outTree + "/" + std::to_string(k));
   };
   Command openWrite(8042, {&number, &name}), openRead(8041, {&number, &name}), close(8043, {&number});
   Command writeLong(8063, {&number, &value}), readLong(8053, {&number, &value});

@@ -25,7 +25,7 @@
 
 namespace {
 
-constexpr int kFrames = 250;  // 10 s at 25 frames a second
+constexpr int kFrames = 500;  // 20 s at 25 frames a second
 
 double Seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
