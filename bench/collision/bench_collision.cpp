@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <random>
 #include <vector>
 
+#include "bench/common/bench_rounds.h"
 #include "collision/collision.h"
 #include "collision/gjk.h"
 #include "collision/world.h"
@@ -86,16 +88,14 @@ bool BoxesIntersectSat(const Pose& a, const Pose& b) {
   return true;
 }
 
+// Nanoseconds per call of one run of f making the given calls.
 template <class F>
-double BestNanosPerCall(F f, size_t calls) {
-  double best = 1e300;
-  for (int run = 0; run < 7; ++run) {
+std::function<double()> NanosPerCall(F f, size_t calls) {
+  return [f, calls] {
     auto t0 = std::chrono::steady_clock::now();
     f();
-    auto t1 = std::chrono::steady_clock::now();
-    best = std::min(best, std::chrono::duration<double, std::nano>(t1 - t0).count() / double(calls));
-  }
-  return best;
+    return bench::SecondsSince(t0) * 1e9 / double(calls);
+  };
 }
 
 void BenchGjk() {
@@ -131,7 +131,7 @@ void BenchGjk() {
     wrongCcd += ref != truth;
   }
   volatile size_t sink = 0;
-  double ours = BestNanosPerCall(
+  const auto t = bench::Alternate(7, {NanosPerCall(
       [&] {
         size_t hits = 0;
         for (int r = 0; r < kRounds; ++r)
@@ -141,20 +141,21 @@ void BenchGjk() {
           }
         sink = sink + hits;
       },
-      kPairs * kRounds);
-  double ref = BestNanosPerCall(
+      kPairs * kRounds),
+      NanosPerCall(
       [&] {
         size_t hits = 0;
         for (int r = 0; r < kRounds; ++r)
           for (size_t i = 0; i < kPairs; ++i) hits += ccdGJKIntersect(&a[i], &b[i], &ccd) != 0;
         sink = sink + hits;
       },
-      kPairs * kRounds);
+      kPairs * kRounds)});
   std::printf("gjk box-box: %zu poses, hit ratio ours %.3f libccd %.3f, %zu disagree; "
               "against separating axes: ours %zu wrong, libccd %zu wrong\n",
               kPairs, double(hitsOurs) / kPairs, double(hitsCcd) / kPairs, disagree, wrongOurs, wrongCcd);
-  std::printf("gjk box-box: ours %.1f ns/query, libccd %.1f ns/query, ratio ours/libccd %.3f\n", ours, ref,
-              ours / ref);
+  std::printf("gjk box-box: ours %s ns/query, libccd %s ns/query\n  ratio ours/libccd %s (goal <= 0.5)\n",
+              bench::Show(bench::Summarise(t[0]), 1, 1).c_str(), bench::Show(bench::Summarise(t[1]), 1, 1).c_str(),
+              bench::Show(bench::Ratio(t[0], t[1]), 1, 3).c_str());
 }
 
 void BenchSweepAndPrune() {
@@ -169,7 +170,6 @@ void BenchSweepAndPrune() {
     vel[i] = {speed(rng), speed(rng), speed(rng)};
     SetCollisionPosition(pos[i].x, pos[i].y, pos[i].z);
   }
-  EnableCollisionCaching();
   auto moveAll = [&] {
     for (int i = 0; i < kBoxes; ++i) {
       pos[i] += vel[i];
@@ -180,41 +180,52 @@ void BenchSweepAndPrune() {
       SetCollisionPosition(pos[i].x, pos[i].y, pos[i].z);
     }
   };
-  double sap = BestNanosPerCall(
-      [&] {
-        for (int f = 0; f < kFrames; ++f) {
-          moveAll();
-          SelectCollisionObject(1);  // brings the last moved object up to date
-        }
-      },
-      kFrames);
-  size_t encounters = g_collision.encounters.size();
-  // Reference: the same motion with caching off, plus an all-pairs box test.
-  DisableCollisionCaching();
+  // The sides take turns: the update with caching on (one frame first, untimed, to bring the
+  // cache up to date), and the same motion with caching off plus an all-pairs box test.
+  size_t encounters = 0;
   volatile size_t sink = 0;
-  double brute = BestNanosPerCall(
-      [&] {
-        for (int f = 0; f < kFrames; ++f) {
-          moveAll();
-          std::vector<BBox> boxes;
-          boxes.reserve(kBoxes);
-          for (auto& [key, o] : g_collision.objects) boxes.push_back(o->shape->bbox(o->current));
-          size_t n = 0;
-          for (int i = 0; i < kBoxes; ++i)
-            for (int j = 0; j < i; ++j) n += BoxesOverlap(boxes[size_t(i)], boxes[size_t(j)]);
-          sink = sink + n;
-        }
-      },
-      kFrames);
-  std::printf("sweep and prune: %d moving boxes, %zu encounters, %.1f us per update, brute-force pass %.1f us, ratio %.3f\n",
-              kBoxes, encounters, sap / 1000, brute / 1000, sap / brute);
+  const auto sap = [&] {
+    EnableCollisionCaching();
+    moveAll();
+    SelectCollisionObject(1);
+    const auto t0 = std::chrono::steady_clock::now();
+    for (int f = 0; f < kFrames; ++f) {
+      moveAll();
+      SelectCollisionObject(1);  // brings the last moved object up to date
+    }
+    const double t = bench::SecondsSince(t0) * 1e9 / kFrames;
+    encounters = g_collision.encounters.size();
+    return t;
+  };
+  const auto brute = [&] {
+    DisableCollisionCaching();
+    const auto t0 = std::chrono::steady_clock::now();
+    for (int f = 0; f < kFrames; ++f) {
+      moveAll();
+      std::vector<BBox> boxes;
+      boxes.reserve(kBoxes);
+      for (auto& [key, o] : g_collision.objects) boxes.push_back(o->shape->bbox(o->current));
+      size_t n = 0;
+      for (int i = 0; i < kBoxes; ++i)
+        for (int j = 0; j < i; ++j) n += BoxesOverlap(boxes[size_t(i)], boxes[size_t(j)]);
+      sink = sink + n;
+    }
+    return bench::SecondsSince(t0) * 1e9 / kFrames;
+  };
+  const auto t = bench::Alternate(5, {sap, brute});
+  std::printf("sweep and prune: %d moving boxes, %zu encounters, %s us per update, brute-force pass %s us\n"
+              "  ratio %s\n",
+              kBoxes, encounters, bench::Show(bench::Summarise(t[0]), 1e-3, 1).c_str(),
+              bench::Show(bench::Summarise(t[1]), 1e-3, 1).c_str(), bench::Show(bench::Ratio(t[0], t[1]), 1, 3).c_str());
   ResetCollisionWorld();
 }
 
 }  // namespace
 
 int main() {
+  bench::PrintMachine("bench_collision");
   BenchGjk();
   BenchSweepAndPrune();
+  bench::PrintLoad();
   return 0;
 }

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/common/bench_rounds.h"
 #include "compiler/compiler.h"
 #include "runtime/language_file.h"
 
@@ -105,11 +106,6 @@ double TimeLuac(const std::string& file) {
   return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? t : -1;
 }
 
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -129,37 +125,32 @@ int main(int argc, char** argv) {
   compiler.SetMessageTexts(g_language.compiler);
   // Both sides read their program from a file and compile it without writing anything.
   // luac runs as a process of its own: the time of the same run on an empty file (process
-  // start and exit) is taken off its time, so only its reading and compiling count, as on
-  // our side. Rounds alternate so that a busy machine slows both alike; the best time of
-  // each counts, and the medians show how steady the runs were.
-  const int rounds = 15;
-  std::vector<double> ours, theirs, startup;
-  for (int round = 0; round < rounds; ++round) {
-    auto start = std::chrono::steady_clock::now();
-    bool ok = compiler.CompileToDefaultImage(basicFile);
-    ours.push_back(Seconds(start));
-    if (!ok) {
-      std::fprintf(stderr, "compile failed: %s\n", compiler.ResultText().c_str());
-      return 1;
-    }
-    const double whole = TimeLuac(luaFile), empty = TimeLuac(emptyFile);
-    if (whole < 0 || empty < 0) {
-      std::fprintf(stderr, "luac5.4 -p failed\n");
-      return 1;
-    }
-    theirs.push_back(whole);
-    startup.push_back(empty);
-  }
-  const double start = *std::min_element(startup.begin(), startup.end());
-  const double best = *std::min_element(ours.begin(), ours.end());
-  const double luaBest = *std::min_element(theirs.begin(), theirs.end()) - start;
-  const double median = Median(ours), luaMedian = Median(theirs) - start;
-  std::printf("vellumark compile: %d lines in %.4f s (median %.4f) = %.0f lines/s\n", p.basicLines, best, median,
-              p.basicLines / best);
-  std::printf("luac5.4 -p:        %d lines in %.4f s (median %.4f) = %.0f lines/s (start-up %.4f s taken off)\n",
-              p.luaLines, luaBest, luaMedian, p.luaLines / luaBest, start);
-  std::printf("ratio (vellumark / luac): %.2f (medians %.2f)\n", (p.basicLines / best) / (p.luaLines / luaBest),
-              (p.basicLines / median) / (p.luaLines / luaMedian));
+  // start and exit), taken in the same round, is taken off its time, so only its reading and
+  // compiling count, as on our side. The sides take turns so that a busy machine slows both
+  // alike; the figures are medians of the rounds with their spread.
+  bench::PrintMachine("bench_compile");
+  bool failed = false;
+  const auto t = bench::Alternate(15, {
+      [&] {
+        auto start = std::chrono::steady_clock::now();
+        const bool ok = compiler.CompileToDefaultImage(basicFile);
+        const double s = Seconds(start);
+        if (!ok && !failed) std::fprintf(stderr, "compile failed: %s\n", compiler.ResultText().c_str());
+        failed = failed || !ok;
+        return p.basicLines / s;
+      },
+      [&] {
+        const double whole = TimeLuac(luaFile), empty = TimeLuac(emptyFile);
+        if ((whole < 0 || empty < 0) && !failed) std::fprintf(stderr, "luac5.4 -p failed\n");
+        failed = failed || whole < 0 || empty < 0;
+        return p.luaLines / std::max(1e-6, whole - empty);
+      }});
+  if (failed) return 1;
+  std::printf("vellumark compile: %d lines, %s lines/s\n", p.basicLines, bench::Show(bench::Summarise(t[0]), 1, 0).c_str());
+  std::printf("luac5.4 -p:        %d lines, %s lines/s (start-up taken off)\n", p.luaLines,
+              bench::Show(bench::Summarise(t[1]), 1, 0).c_str());
+  std::printf("ratio (vellumark / luac lines per second): %s (goal >= 2)\n", bench::Show(bench::Ratio(t[0], t[1])).c_str());
+  bench::PrintLoad();
   if (!keep) {
     std::remove(basicFile.c_str());
     std::remove(luaFile.c_str());

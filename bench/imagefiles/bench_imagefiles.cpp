@@ -1,5 +1,6 @@
 // Loading a 2048 x 2048 PNG and JPEG into a 16-bit surface, against the bare library decode
-// of the same file (libpng rows of RGB, libjpeg(-turbo) scanlines of RGB) in this run.
+// of the same file (libpng rows of RGB, libjpeg(-turbo) scanlines of RGB) in this run, the two
+// in turns; the figures are medians of the rounds with their spread.
 #include <cstddef>
 #include <cstdio>
 #include <jpeglib.h>
@@ -9,25 +10,25 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "bench/common/bench_rounds.h"
 #include "display/imagefiles/image_files.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Best time of a few runs, in seconds.
+// Seconds of one run of work.
 template <class Work>
-double Best(Work work) {
-  double best = 1e9;
-  for (int i = 0; i < 7; ++i) {
+std::function<double()> Timed(Work work) {
+  return [work] {
     auto start = Clock::now();
     work();
-    best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
-  }
-  return best;
+    return bench::SecondsSince(start);
+  };
 }
 
 void BarePng(const std::string& path) {
@@ -84,14 +85,20 @@ int main() {
     std::fprintf(stderr, "cannot write the pictures\n");
     return 1;
   }
-  const double ourPng = Best([&] { SurfacePtr t = LoadImageByExtension(png, 16); if (!t) std::abort(); });
-  const double barePng = Best([&] { BarePng(png); });
-  const double ourJpg = Best([&] { SurfacePtr t = LoadImageByExtension(jpg, 16); if (!t) std::abort(); });
-  const double bareJpg = Best([&] { BareJpeg(jpg); });
-  std::printf("png 2048x2048: load into 16-bit %.1f ms, bare libpng %.1f ms, ratio %.2f\n", ourPng * 1e3,
-              barePng * 1e3, ourPng / barePng);
-  std::printf("jpg 2048x2048: load into 16-bit %.1f ms, bare libjpeg %.1f ms, ratio %.2f\n", ourJpg * 1e3,
-              bareJpg * 1e3, ourJpg / bareJpg);
+  bench::PrintMachine("bench_imagefiles");
+  const auto t = bench::Alternate(7, {
+      Timed([&] { SurfacePtr t = LoadImageByExtension(png, 16); if (!t) std::abort(); }),
+      Timed([&] { BarePng(png); }),
+      Timed([&] { SurfacePtr t = LoadImageByExtension(jpg, 16); if (!t) std::abort(); }),
+      Timed([&] { BareJpeg(jpg); }),
+  });
+  const char* names[] = {"png", "jpg"}, *peers[] = {"libpng", "libjpeg"};
+  for (size_t k = 0; k < 2; ++k)
+    std::printf("%s 2048x2048: load into 16-bit %s ms, bare %s %s ms\n  ratio ours/bare %s\n", names[k],
+                bench::Show(bench::Summarise(t[2 * k]), 1e3, 1).c_str(), peers[k],
+                bench::Show(bench::Summarise(t[2 * k + 1]), 1e3, 1).c_str(),
+                bench::Show(bench::Ratio(t[2 * k], t[2 * k + 1])).c_str());
+  bench::PrintLoad();
   std::system(("rm -rf " + dir).c_str());
   return 0;
 }

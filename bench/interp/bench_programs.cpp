@@ -34,7 +34,8 @@ std::vector<BenchProgram> MakeBenchPrograms(double scale) {
     int32_t N = n(100000000);
     int32_t i = b.IntVar();
     ForLoop(b, i, b.Int(1), b.Int(N), [] {});
-    p.lua = Lua("local n = " + std::to_string(N) + "\nfor i = 1, n do end");
+    b.Emit({301, i});  // the loop variable ends one past the end
+    p.lua = Lua("local n = " + std::to_string(N) + "\nfor i = 1, n do end\nprint(n + 1)");
     out.push_back(std::move(p));
   }
   {  // a = a + i
@@ -46,7 +47,8 @@ std::vector<BenchProgram> MakeBenchPrograms(double scale) {
       b.Emit({81, 10001, a, i});
       b.Emit({151, a, 10001});
     });
-    p.lua = Lua("local n = " + std::to_string(N) + "\nlocal a = 0\nfor i = 1, n do a = a + i end");
+    b.Emit({301, a});
+    p.lua = Lua("local n = " + std::to_string(N) + "\nlocal a = 0\nfor i = 1, n do a = a + i end\nprint(a)");
     out.push_back(std::move(p));
   }
   {  // f# = f# * 0.999 + 0.5
@@ -59,7 +61,8 @@ std::vector<BenchProgram> MakeBenchPrograms(double scale) {
       b.Emit({86, 11001, 11000, c2});
       b.Emit({152, f, 11001});
     });
-    p.lua = Lua("local n = " + std::to_string(N) + "\nlocal f = 0.0\nfor i = 1, n do f = f * 0.999 + 0.5 end");
+    b.Emit({302, f});
+    p.lua = Lua("local n = " + std::to_string(N) + "\nlocal f = 0.0\nfor i = 1, n do f = f * 0.999 + 0.5 end\nprint(f)");
     out.push_back(std::move(p));
   }
   {  // s = add(i, 1) with FUNCTION add(a, b) ENDFUNCTION a + b
@@ -73,13 +76,14 @@ std::vector<BenchProgram> MakeBenchPrograms(double scale) {
       site = b.Emit({21, 0, 10001, two, i, one}) + 1;
       b.Emit({151, s, 10001});
     });
+    b.Emit({301, s});
     b.Emit({0});
     int32_t entry = b.Emit({26, pa, pb, 1}) + 1;
     b.Emit({81, 10050, pa, pb});
     b.Emit({23, 10050});
     b.Patch(site, 37000 + entry);
     p.lua = Lua("local function add(a, b) return a + b end\nlocal n = " + std::to_string(N) +
-                "\nlocal s = 0\nfor i = 1, n do s = add(i, 1) end");
+                "\nlocal s = 0\nfor i = 1, n do s = add(i, 1) end\nprint(s)");
     out.push_back(std::move(p));
   }
   {  // FOR k = 1 TO n: r = fib(27): NEXT
@@ -93,6 +97,7 @@ std::vector<BenchProgram> MakeBenchPrograms(double scale) {
       sites.push_back(b.Emit({21, 0, 10001, one, arg}) + 1);
       b.Emit({151, r, 10001});
     });
+    b.Emit({301, r});
     b.Emit({0});
     int32_t entry = b.Emit({26, nv, 1}) + 1;
     int32_t test = b.Emit({115, 10050, nv, two});
@@ -108,7 +113,7 @@ std::vector<BenchProgram> MakeBenchPrograms(double scale) {
     for (int32_t site : sites) b.Patch(site, 37000 + entry);
     p.lua = Lua(
         "local function fib(n) if n < 2 then return n end return fib(n - 1) + fib(n - 2) end\n"
-        "local r\nfor k = 1, " + std::to_string(R) + " do r = fib(27) end");
+        "local r\nfor k = 1, " + std::to_string(R) + " do r = fib(27) end\nprint(r)");
     out.push_back(std::move(p));
   }
   {  // The Byte Sieve, 8191 flags.
@@ -143,11 +148,12 @@ std::vector<BenchProgram> MakeBenchPrograms(double scale) {
         b.Patch(ifJump, b.Here());
       });
     });
+    b.Emit({301, count});
     p.lua = Lua("local flags = {}\nlocal count\nfor iter = 1, " + std::to_string(R) +
                 " do\n  count = 0\n  for i = 0, 8190 do flags[i] = 1 end\n  for i = 0, 8190 do\n"
                 "    if flags[i] == 1 then\n      local prime = i + i + 3\n      local k = i + prime\n"
                 "      while k <= 8190 do flags[k] = 0; k = k + prime end\n      count = count + 1\n"
-                "    end\n  end\nend");
+                "    end\n  end\nend\nprint(count)");
     out.push_back(std::move(p));
   }
   {  // DIM a(n): fill a(i) = i, then s = s + a(i), repeated.
@@ -164,9 +170,10 @@ std::vector<BenchProgram> MakeBenchPrograms(double scale) {
         b.Emit({151, s, 10002});
       });
     });
+    b.Emit({301, s});
     p.lua = Lua("local a = {}\nlocal s = 0\nfor rep = 1, " + std::to_string(R) + " do\n  for i = 0, " +
                 std::to_string(N) + " do a[i] = i end\n  for i = 0, " + std::to_string(N) +
-                " do s = s + a[i] end\nend");
+                " do s = s + a[i] end\nend\nprint(s)");
     out.push_back(std::move(p));
   }
   {  // s$ = s$ + "x" : l = LEN(s$) : m$ = MID$(s$, l) : IF l >= 200 THEN s$ = ""
@@ -187,8 +194,10 @@ std::vector<BenchProgram> MakeBenchPrograms(double scale) {
       b.Emit({153, s, empty});
       b.Patch(ifJump, b.Here());
     });
+    b.Emit({301, l});
+    b.Emit({303, m});
     p.lua = Lua("local s, m, l = '', '', 0\nfor i = 1, " + std::to_string(N) +
-                " do\n  s = s .. 'x'\n  l = #s\n  m = string.sub(s, l, l)\n  if l >= 200 then s = '' end\nend");
+                " do\n  s = s .. 'x'\n  l = #s\n  m = string.sub(s, l, l)\n  if l >= 200 then s = '' end\nend\nprint(l)\nprint(m)");
     out.push_back(std::move(p));
   }
   return out;

@@ -1,11 +1,13 @@
 // 32 looping voices with interpolation and volume ramps at 44.1 kHz stereo, mixed block by
 // block on one thread by the engine's mixer, against a plain int16 summation of the same 32
-// voices without interpolation (what memory allows). Prints the real-time factor and the ratio.
+// voices without interpolation (what memory allows). The two take turns; prints the real-time
+// factor and the ratio, medians of the rounds with their spread.
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <vector>
 
+#include "bench/common/bench_rounds.h"
 #include "sound/engine/drivers/driver_manual.h"
 #include "sound/engine/mixer/mixer.h"
 #include "sound/engine/sound_engine.h"
@@ -90,11 +92,13 @@ double MixPlain(const std::vector<std::vector<int16_t>>& voices, double seconds)
 
 int main() {
   auto voices = MakeVoices();
+  bench::PrintMachine("bench_mixer");
   MixEngine(voices, 0.2);  // warm up
-  double mixer = MixEngine(voices, 2.0);
-  double plain = MixPlain(voices, 2.0);
-  std::printf("mixer: %.0f frames/s of %d voices = %.0fx real time\n", mixer, kVoices, mixer / 44100.0);
-  std::printf("plain int16 summation: %.0f frames/s = %.0fx real time\n", plain, plain / 44100.0);
-  std::printf("ratio mixer / plain: %.3f\n", mixer / plain);
+  const auto t = bench::Alternate(5, {[&] { return MixEngine(voices, 1.0); }, [&] { return MixPlain(voices, 1.0); }});
+  std::printf("mixer: %d voices, %s x real time\n", kVoices, bench::Show(bench::Summarise(t[0]), 1 / 44100.0, 0).c_str());
+  std::printf("plain int16 summation: %s x real time\n", bench::Show(bench::Summarise(t[1]), 1 / 44100.0, 0).c_str());
+  std::printf("ratio mixer / plain: %s (goal: >= 700x real time and >= 0.35 of the plain loop)\n",
+              bench::Show(bench::Ratio(t[0], t[1]), 1, 3).c_str());
+  bench::PrintLoad();
   return 0;
 }

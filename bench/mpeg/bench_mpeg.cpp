@@ -1,16 +1,19 @@
 // Decodes layer III and layer II files made at run time by lame and twolame, with our decoder
-// and with libmpg123 in the same run; prints the time of each and the ratio per file and overall.
+// and with libmpg123 in the same run, the two in turns; prints the time of each and the ratio
+// per file and overall, medians of the rounds with their spread.
 #include <mpg123.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "bench/common/bench_rounds.h"
 #include "sound/engine/mpeg/mpeg_decoder.h"
 
 namespace {
@@ -64,16 +67,14 @@ size_t DecodeMpg123(const std::vector<uint8_t>& data) {
   return samples;
 }
 
+// Seconds of one decode of data by f; its sample count goes to *samples.
 template <typename F>
-double BestSeconds(F&& f, const std::vector<uint8_t>& data, int runs, size_t* samples) {
-  double best = 1e9;
-  for (int i = 0; i < runs; i++) {
+std::function<double()> Timed(F f, const std::vector<uint8_t>& data, size_t* samples) {
+  return [f, &data, samples] {
     auto t0 = std::chrono::steady_clock::now();
     *samples = f(data);
-    double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    if (s < best) best = s;
-  }
-  return best;
+    return bench::SecondsSince(t0);
+  };
 }
 
 bool Run(const std::string& cmd) { return std::system((cmd + " >/dev/null 2>&1").c_str()) == 0; }
@@ -81,7 +82,7 @@ bool Run(const std::string& cmd) { return std::system((cmd + " >/dev/null 2>&1")
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int runs = argc > 1 ? std::atoi(argv[1]) : 5;
+  const int runs = argc > 1 ? std::atoi(argv[1]) : bench::kMinRounds;
   const double seconds = 20;
   mpg123_init();
   MpegDecoderInit();
@@ -112,17 +113,25 @@ int main(int argc, char** argv) {
     std::remove(enc.c_str());
   }
   rmdir(dir.c_str());
-  std::printf("%-24s %10s %10s %8s %10s\n", "file", "ours ms", "mpg123 ms", "ratio", "x realtime");
-  double total_ours = 0, total_ref = 0;
+  bench::PrintMachine("bench_mpeg");
+  std::printf("%-22s %-22s %-22s %-18s %s\n", "file", "ours ms", "mpg123 ms", "ratio", "x realtime");
+  std::vector<double> total_ours(size_t(std::max(runs, bench::kMinRounds))), total_ref(total_ours.size());
   for (const File& f : files) {
     size_t ours_samples = 0, ref_samples = 0;
-    const double ours = BestSeconds(DecodeOurs, f.data, runs, &ours_samples);
-    const double ref = BestSeconds(DecodeMpg123, f.data, runs, &ref_samples);
-    total_ours += ours;
-    total_ref += ref;
-    std::printf("%-24s %10.2f %10.2f %8.2f %10.0f%s\n", f.name, ours * 1e3, ref * 1e3, ours / ref, seconds / ours,
-                ours_samples == ref_samples ? "" : "  (sample counts differ)");
+    const auto t = bench::Alternate(runs, {Timed(DecodeOurs, f.data, &ours_samples), Timed(DecodeMpg123, f.data, &ref_samples)});
+    for (size_t r = 0; r < total_ours.size(); ++r) {
+      total_ours[r] += t[0][r];
+      total_ref[r] += t[1][r];
+    }
+    const bench::Figure ours = bench::Summarise(t[0]);
+    std::printf("%-22s %-22s %-22s %-18s %.0f%s\n", f.name, bench::Show(ours, 1e3).c_str(),
+                bench::Show(bench::Summarise(t[1]), 1e3).c_str(), bench::Show(bench::Ratio(t[0], t[1])).c_str(),
+                seconds / ours.median, ours_samples == ref_samples ? "" : "  (sample counts differ)");
+    std::fflush(stdout);
   }
-  std::printf("%-24s %10.2f %10.2f %8.2f\n", "overall", total_ours * 1e3, total_ref * 1e3, total_ours / total_ref);
+  std::printf("%-22s %-22s %-22s %s (goal <= 1.1 overall, <= 1.25 on the worst file)\n", "overall",
+              bench::Show(bench::Summarise(total_ours), 1e3).c_str(), bench::Show(bench::Summarise(total_ref), 1e3).c_str(),
+              bench::Show(bench::Ratio(total_ours, total_ref)).c_str());
+  bench::PrintLoad();
   return 0;
 }

@@ -2,7 +2,8 @@
 // textured with a 64x64 checker, linear fog), each under its own world transform, then a one-pixel read that waits for the
 // frame. The device facade draws it through its state and shader; the raw path draws the same
 // meshes from static buffers with a minimal shader of the same lighting and fog, on the
-// device's own context. Best of several runs; the ratio is facade / raw.
+// device's own context. The two take turns; the figures are medians of the rounds with their
+// spread, and the ratio is facade / raw.
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -15,6 +16,7 @@
 #include <cstring>
 #include <vector>
 
+#include "bench/common/bench_rounds.h"
 #include "platform/device3d.h"
 #include "platform/math3d.h"
 
@@ -228,16 +230,15 @@ int main() {
   };
   rawFrame();
 
-  // The two paths take turns, so a busy machine slows both alike; the best run of each counts.
-  double raw = 1e300, facade = 1e300;
-  for (int run = 0; run < kRuns; ++run) {
-    raw = std::min(raw, MsPerFrame(rawFrame));
-    facade = std::min(facade, MsPerFrame(facadeFrame));
-  }
+  // The two paths take turns, so a busy machine slows both alike.
+  bench::PrintMachine("bench_render3d");
+  const auto t = bench::Alternate(kRuns, {[&] { return MsPerFrame(rawFrame); }, [&] { return MsPerFrame(facadeFrame); }});
   std::printf("render3d: %d lit, textured, fogged triangles in %d meshes at %dx%d\n", kMeshes * kCellsX * kCellsY * 2, kMeshes, kWidth,
               kHeight);
-  std::printf("  raw GL   %8.3f ms/frame\n  facade   %8.3f ms/frame\n  ratio facade/raw %.3f (goal <= 1.25)\n", raw,
-              facade, facade / raw);
+  std::printf("  raw GL   %s ms/frame\n  facade   %s ms/frame\n  ratio facade/raw %s (goal <= 1.10)\n",
+              bench::Show(bench::Summarise(t[0]), 1, 3).c_str(), bench::Show(bench::Summarise(t[1]), 1, 3).c_str(),
+              bench::Show(bench::Ratio(t[1], t[0]), 1, 3).c_str());
+  bench::PrintLoad();
   glDeleteBuffers(2 * kMeshes, buffers.data());
   glDeleteVertexArrays(kMeshes, arrays.data());
   glDeleteProgram(program);
