@@ -214,6 +214,44 @@ TEST(MpegLoader, TagsWrappersAndTheSearchWindow) {
   EXPECT_EQ(LoadMpeg(wav, 0), plain);
 }
 
+TEST(MpegLoader, InformationFrameHoldsNoAudio) {
+  TempDir dir;
+  const std::string f = dir.File("i.mp3");
+  for (const char* encoder : {"lame --quiet -b 128", "lame --quiet -V 2"}) {  // "Info", then "Xing"
+    const std::vector<uint8_t> data = Encoded(dir, 44100, 2, encoder);
+    const std::vector<size_t> at = Frames(data);
+    ASSERT_GT(at.size(), 2u) << encoder;
+    WriteBytes(f, std::vector<uint8_t>(data.begin() + (long)at[1], data.end()));
+    const std::vector<int16_t> audio = LoadMpeg(f, kSoundModeExactMpeg);
+    ASSERT_FALSE(audio.empty()) << encoder;
+    WriteBytes(f, data);
+    EXPECT_EQ(LoadMpeg(f, kSoundModeExactMpeg), audio) << encoder;
+    EXPECT_EQ(LoadMpeg(f, 0), audio) << encoder;
+  }
+}
+
+TEST(MpegLoader, SecondHeaderMustAgreeWithTheFirst) {
+  TempDir dir;
+  const std::string f = dir.File("s.mp3");
+  const std::vector<uint8_t> data = Encoded(dir, 44100, 2, "lame -t --quiet -b 128");
+  const std::vector<size_t> at = Frames(data);
+  ASSERT_GT(at.size(), 2u);
+  struct Change {
+    const char* name;
+    size_t byte;
+    int bit, n;
+    uint32_t value;
+  } const changes[] = {{"rate 48000", 2, 4, 2, 1}, {"layer II", 1, 5, 2, 2}};
+  for (const Change& c : changes) {
+    std::vector<uint8_t> d = data;
+    SetBits(d, at[1] + c.byte, c.bit, c.n, c.value);
+    WriteBytes(f, d);
+    SoundFiles().last_error = 0;
+    EXPECT_TRUE(LoadMpeg(f, 0).empty()) << c.name;
+    EXPECT_EQ(SoundFiles().last_error, 10) << c.name;
+  }
+}
+
 TEST(MpegLoader, RefusesFreeFormatAndStopsAtALayerSwitch) {
   TempDir dir;
   const std::string f = dir.File("f.mp2");
