@@ -2,6 +2,8 @@
 // per-frame poll that stops or restarts a track at its end, and the MIDI length reader.
 #include <cstring>
 
+#include "core/errors.h"
+
 #include "platform/fs.h"
 #include "platform/midi_synth.h"
 #include "sound/commands/mci_strings.h"
@@ -103,9 +105,17 @@ TEST_F(MusicTest, ErrorsOfTheMusicCommands) {
       {kResume, {32}, 0},            {kLoad, {"none.mid", 4}, 3502}, {kPlaying, {Arg::Result(), 4}, 3504},
   };
   for (const Case& c : cases) EXPECT_EQ(Do(c.number, c.args).error, c.error) << c.number;
-  // Not a music file at all.
+  // The stderr message names the file and the cause.
   dir_.Write("junk.mid", "not music");
-  EXPECT_EQ(Do(kLoad, {dir_.File("junk.mid").c_str(), 6}).error, 3502);
+  const struct {
+    std::string file, cause;
+  } failures[] = {{dir_.File("junk.mid"), "not a supported format"}, {dir_.File("none.mid"), "not found"}};
+  for (const auto& f : failures) {
+    g_lastEngineError.clear();
+    EXPECT_EQ(Do(kLoad, {f.file.c_str(), 6}).error, 3502);
+    EXPECT_EQ(g_lastEngineError, f.file + ": " + f.cause);
+  }
+  g_lastEngineError.clear();
 }
 
 TEST_F(MusicTest, MidiWavAndMpegPlayIntoTheMixAndStop) {
