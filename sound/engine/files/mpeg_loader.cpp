@@ -169,9 +169,11 @@ bool DecodeMpegFileToPcm(SoundFile* file, uint32_t mode, SoundFilePcm* out) {
   *out = SoundFilePcm{};
   out->mode = src.mode;
   out->frequency = src.frequency;
-  std::vector<uint8_t> input(src.data_length);
+  // Only the counted frames are decoded: bytes after them are not read.
+  const uint64_t counted = uint64_t(total / std::max<uint32_t>(src.frame_output, 1) + 1) * (4 + kMpegMaxBody + 1);
+  std::vector<uint8_t> input(std::min<uint64_t>(src.data_length, counted));
   SoundFileSeek(file, (int32_t)src.data_offset, 0);
-  input.resize(SoundFileRead(input.data(), src.data_length, file));
+  input.resize(SoundFileRead(input.data(), (uint32_t)input.size(), file));
   out->data.assign(total, 0);
   std::vector<int16_t> scratch(kMpegMaxFrameOutput / 2);
   size_t in = 0, produced = 0;
