@@ -202,20 +202,56 @@ bool FsReadFile(const std::string& name, std::string& out) {
   return ok;
 }
 
+namespace {
+
+// Opens a regular file for reading without ever waiting on a pipe or a device: the name is
+// opened without waiting for a writer, then checked on the open file itself. -1 with the
+// reason otherwise; st receives the file's status.
+int OpenRegular(const std::string& name, struct stat& st, FsRead& why) {
+  const std::string path = FsResolve(name);
+  if (lstat(path.c_str(), &st) != 0) {
+    why = errno == ENOENT ? FsRead::kMissing : FsRead::kFailed;
+    return -1;
+  }
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    why = errno == ENOENT ? FsRead::kNotRegular : FsRead::kFailed;  // a dangling link
+    return -1;
+  }
+  why = fstat(fd, &st) != 0 ? FsRead::kFailed : !S_ISREG(st.st_mode) ? FsRead::kNotRegular : FsRead::kOk;
+  if (why != FsRead::kOk) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+}  // namespace
+
+std::FILE* FsOpenRegularFile(const std::string& name, FsRead* why) {
+  struct stat st;
+  FsRead result = FsRead::kOk;
+  int fd = OpenRegular(name, st, result);
+  std::FILE* f = nullptr;
+  if (fd >= 0) {
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    f = fdopen(fd, "rb");
+    if (!f) {
+      close(fd);
+      result = FsRead::kFailed;
+    }
+  }
+  if (why) *why = result;
+  return f;
+}
+
 FsRead FsReadRegularFile(const std::string& name, std::string& out, uint64_t maxBytes, bool cut) {
   out.clear();
-  const std::string path = FsResolve(name);
   struct stat st;
-  if (lstat(path.c_str(), &st) != 0) return errno == ENOENT ? FsRead::kMissing : FsRead::kFailed;
-  // Opened without waiting for a writer, then checked on the open file itself.
-  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return errno == ENOENT ? FsRead::kNotRegular : FsRead::kFailed;  // a dangling link
   FsRead result = FsRead::kOk;
-  if (fstat(fd, &st) != 0) {
-    result = FsRead::kFailed;
-  } else if (!S_ISREG(st.st_mode)) {
-    result = FsRead::kNotRegular;
-  } else if (uint64_t(st.st_size) > maxBytes && !cut) {
+  int fd = OpenRegular(name, st, result);
+  if (fd < 0) return result;
+  if (uint64_t(st.st_size) > maxBytes && !cut) {
     result = FsRead::kTooLarge;
   } else {
     try {

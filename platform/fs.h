@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,9 @@ bool FsReadFile(const std::string& name, std::string& out);
 // maxBytes of it are read; otherwise a file of more than maxBytes is refused unread.
 enum class FsRead { kOk, kMissing, kNotRegular, kTooLarge, kFailed };
 FsRead FsReadRegularFile(const std::string& name, std::string& out, uint64_t maxBytes, bool cut);
+// Opens a regular file for reading, as FsReadRegularFile checks it (never waiting on a pipe or
+// a device). Null otherwise, with the reason in why (when given).
+std::FILE* FsOpenRegularFile(const std::string& name, FsRead* why);
 // Creates an empty file only where the name does not exist at all (not even as a dangling
 // link); false otherwise.
 bool FsCreateEmptyFile(const std::string& name);

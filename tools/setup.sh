@@ -17,3 +17,5 @@ if ((${#missing[@]})); then
 fi
 # The clip examples/video.vka plays (no video file is kept in the sources).
 "$here"/make_video_clip.sh || echo "setup: the clip of examples/video.vka could not be made"
+# The short sound and the MIDI tune examples/sound.vka plays.
+python3 "$here"/make_sound_media.py "$here"/../examples || echo "setup: the media of examples/sound.vka could not be made"

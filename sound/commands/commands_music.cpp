@@ -1,7 +1,11 @@
 // Music commands: loading music files and CD tracks, playing, looping, pausing, resuming,
 // stopping and deleting them, and the queries of their marks.
+#include <string>
+
+#include "core/errors.h"
 #include "core/handler.h"
 #include "sound/commands/commands.h"
+#include "sound/commands/mci_strings.h"
 #include "sound/commands/music_slots.h"
 
 namespace {
@@ -21,10 +25,16 @@ bool MusicOk(int32_t n) {
   return false;
 }
 
-void Loaded(int32_t n, bool ok) {
+// file: the music file asked for, named with the cause after the error's text when it failed.
+// A built game goes on past the error, so no cause is left behind for a later error.
+void Loaded(int32_t n, bool ok, const char* file = nullptr) {
   MusicSlot& s = Slot(n);
   if (!ok) {
+    const std::string before = g_lastEngineError;
+    if (file && !MciOpenFailure().empty())
+      g_lastEngineError = (std::string(file) + ": " + MciOpenFailure()).substr(0, 255);
     RunError(kErrMusicNotLoaded);
+    if (g_errorCode != kErrMusicNotLoaded) g_lastEngineError = before;
     return;
   }
   s.loaded = 1;
@@ -40,7 +50,7 @@ void CmdLoadMusic() {
     CloseMusic(n);
     Slot(n).loaded = 0;
   }
-  Loaded(n, LoadMusic(n, file));
+  Loaded(n, LoadMusic(n, file), file);
 }
 
 void CmdLoadCdMusic() {

@@ -1,5 +1,8 @@
 // Sound commands: loading, cloning and deleting numbered sounds, playback and its values, 3D
 // positions and the listener, recording and saving, and the queries.
+#include <string>
+
+#include "core/errors.h"
 #include "core/handler.h"
 #include "sound/commands/commands.h"
 #include "sound/commands/sound_slots.h"
@@ -30,13 +33,23 @@ void ClearForNew(int32_t n) {
   if (Slot(n).exists || g_soundCmd.recordingSlot == n) SoundSlotDelete(n);
 }
 
+// Error 3002, with the file and the cause following the error's text. A built game goes on
+// past it, so no cause is left behind for a later error.
+void RaiseNotLoaded(const char* file, const std::string& why) {
+  const std::string before = g_lastEngineError;
+  g_lastEngineError = (std::string(file ? file : "") + ": " + why).substr(0, 255);
+  RunError(kErrSoundNotLoaded);
+  if (g_errorCode != kErrSoundNotLoaded) g_lastEngineError = before;
+}
+
 void LoadInto(const char* file, int32_t n, bool priority) {
   if (!InRange(n)) return;
   ClearForNew(n);
-  if (SoundSlotLoad(n, file, priority)) {
+  std::string why;
+  if (SoundSlotLoad(n, file, priority, &why)) {
     ResetSlotMarks(n);
   } else if (Available()) {
-    RunError(kErrSoundNotLoaded);
+    RaiseNotLoaded(file, why);
   }
 }
 
@@ -60,11 +73,12 @@ void CmdLoad3DSound() {
   SkipOperands(2);
   if (!InRange(n)) return;
   ClearForNew(n);
-  if (SoundSlotLoad3D(n, file)) {
+  std::string why;
+  if (SoundSlotLoad3D(n, file, &why)) {
     ResetSlotMarks(n);
     Slot(n).type = 1;
   } else if (Available()) {
-    RunError(kErrSoundNotLoaded);
+    RaiseNotLoaded(file, why);
   }
 }
 

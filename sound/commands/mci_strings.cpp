@@ -15,6 +15,7 @@ struct OpenDevice {
 
 struct MciState {
   std::map<std::string, OpenDevice> devices;  // by alias, lower case
+  std::string openFailure;
   bool logging = false;
   std::vector<std::string> log;
 };
@@ -63,10 +64,11 @@ bool ParseNumber(const std::string& text, int32_t* out) {
 
 // "open <file|cdaudio> alias <name>": the CD audio device does not exist here.
 bool Open(const std::vector<std::string>& w) {
+  Mci().openFailure.clear();
   if (w.size() != 4 || Lower(w[2]) != "alias" || Lower(w[1]) == "cdaudio") return false;
   const std::string alias = Lower(w[3]);
   if (Mci().devices.count(alias)) return false;
-  std::unique_ptr<MusicDevice> device = MusicDevice::Open(FsResolve(w[1]));
+  std::unique_ptr<MusicDevice> device = MusicDevice::Open(FsResolve(w[1]), &Mci().openFailure);
   if (!device) return false;
   Mci().devices[alias].device = std::move(device);
   return true;
@@ -119,6 +121,8 @@ bool Run(const std::vector<std::string>& w, std::string* reply) {
 }
 
 }  // namespace
+
+const std::string& MciOpenFailure() { return Mci().openFailure; }
 
 bool MciSendString(const std::string& command, std::string* reply) {
   if (Mci().logging) Mci().log.push_back(command);

@@ -8,6 +8,8 @@
 // Runs one command string; true when it succeeded. A reply (a decimal number for status) is
 // written to reply when one is given.
 bool MciSendString(const std::string& command, std::string* reply);
+// Why the last "open" of a file failed ("" when it did not).
+const std::string& MciOpenFailure();
 // Closes every open device.
 void MciCloseAll();
 // Every string sent since the log was cleared (for tests), while logging is on.

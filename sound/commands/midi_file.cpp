@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <vector>
 
 namespace {
 
@@ -42,11 +43,27 @@ struct Reader {
   }
 };
 
-// Walks one track's events; records tempo changes by tick and returns the tick of its end.
-bool WalkTrack(Reader track, std::map<uint64_t, uint32_t>* tempos, uint64_t* endTick) {
+// Bounds on what a song may ask of the synthesiser; a file past any of them is refused.
+constexpr uint32_t kMaxTracks = 1024;
+constexpr uint32_t kMaxEvents = 1000000;
+// More note-ons at one tick than there are channel and key pairs cannot all be distinct notes.
+constexpr size_t kMaxNotesAtOneTick = 16 * 128;
+constexpr double kMaxLengthMs = 24.0 * 3600 * 1000;
+
+struct SongWalk {
+  std::map<uint64_t, uint32_t> tempos;  // tempo changes by tick
+  std::vector<uint64_t> noteTicks;      // ticks of the note-ons
+  uint64_t endTick = 0;
+  uint32_t events = 0;
+};
+
+// Walks one track's events, counting them; records tempo changes and note-ons by tick and
+// the tick of the track's end.
+bool WalkTrack(Reader track, SongWalk* song) {
   uint64_t tick = 0;
   uint32_t status = 0;
   while (track.ok && track.at < track.size) {
+    if (++song->events > kMaxEvents) return false;
     tick += track.Vlq();
     uint32_t b = track.Byte();
     if (b == 0xFF) {
@@ -54,7 +71,7 @@ bool WalkTrack(Reader track, std::map<uint64_t, uint32_t>* tempos, uint64_t* end
       const uint32_t length = track.Vlq();
       if (type == 0x51 && length == 3) {
         const uint32_t tempo = track.Be(3);
-        if (tempo > 0) (*tempos)[tick] = tempo;
+        if (tempo > 0) song->tempos[tick] = tempo;
       } else {
         track.Skip(length);
       }
@@ -72,10 +89,19 @@ bool WalkTrack(Reader track, std::map<uint64_t, uint32_t>* tempos, uint64_t* end
       return false;  // running status with nothing to run on
     }
     const uint32_t kind = status & 0xF0;
-    if (kind != 0xC0 && kind != 0xD0) track.Byte();
+    if (kind == 0xC0 || kind == 0xD0) continue;  // a program change or channel pressure: one data byte
+    if (track.Byte() != 0 && kind == 0x90) song->noteTicks.push_back(tick);  // velocity 0 ends a note
   }
-  *endTick = std::max(*endTick, tick);
+  song->endTick = std::max(song->endTick, tick);
   return track.ok;
+}
+
+// True when more note-ons share a tick than the bound allows.
+bool TooDense(std::vector<uint64_t>& ticks) {
+  std::sort(ticks.begin(), ticks.end());
+  for (size_t k = 0; k + kMaxNotesAtOneTick < ticks.size(); ++k)
+    if (ticks[k] == ticks[k + kMaxNotesAtOneTick]) return true;
+  return false;
 }
 
 }  // namespace
@@ -88,30 +114,35 @@ int64_t MidiFileLengthMs(const uint8_t* data, size_t size) {
   const uint32_t format = r.Be(2), tracks = r.Be(2), division = r.Be(2);
   r.Skip(headerLength - 6);
   if (!r.ok || format > 2 || tracks == 0 || division == 0) return -1;
-  std::map<uint64_t, uint32_t> tempos;
-  uint64_t endTick = 0;
+  if (tracks > kMaxTracks) return -1;
+  SongWalk song;
   for (uint32_t t = 0; t < tracks; ++t) {
     const uint32_t id = r.Be(4), length = r.Be(4);
     if (!r.ok || length > r.size - r.at) return -1;
     if (id == 0x4D54726Bu) {  // "MTrk"; other chunks are skipped
-      if (!WalkTrack(Reader{r.p + r.at, length}, &tempos, &endTick)) return -1;
+      if (!WalkTrack(Reader{r.p + r.at, length}, &song)) return -1;
     }
     r.Skip(length);
   }
+  if (TooDense(song.noteTicks)) return -1;
+  const uint64_t endTick = song.endTick;
+  double ms;
   if (division & 0x8000) {
     // Time code: frames per second times ticks per frame.
     const int32_t fps = -int32_t(int8_t(division >> 8)), perFrame = int32_t(division & 0xFF);
     if (fps <= 0 || perFrame <= 0) return -1;
-    return int64_t(endTick * 1000 / uint64_t(fps * perFrame));
+    ms = double(endTick) * 1000 / double(fps * perFrame);
+  } else {
+    // Ticks per quarter note, with the tempo (microseconds per quarter) changing along the map.
+    double us = 0, lastTick = 0, tempo = 500000;
+    for (const auto& [tick, value] : song.tempos) {
+      if (tick >= endTick) break;
+      us += (double(tick) - lastTick) * tempo / division;
+      lastTick = double(tick);
+      tempo = value;
+    }
+    us += (double(endTick) - lastTick) * tempo / division;
+    ms = us / 1000;
   }
-  // Ticks per quarter note, with the tempo (microseconds per quarter) changing along the map.
-  double us = 0, lastTick = 0, tempo = 500000;
-  for (const auto& [tick, value] : tempos) {
-    if (tick >= endTick) break;
-    us += (double(tick) - lastTick) * tempo / division;
-    lastTick = double(tick);
-    tempo = value;
-  }
-  us += (double(endTick) - lastTick) * tempo / division;
-  return int64_t(us / 1000);
+  return ms > kMaxLengthMs ? -1 : int64_t(ms);
 }

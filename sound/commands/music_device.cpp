@@ -135,12 +135,11 @@ class MidiDevice : public StreamedDevice {
     Detach();
     MidiClose(midi_);
   }
-  bool Init(const std::string& path, int64_t lengthMs) {
+  bool Init(const std::string& path, int64_t lengthMs, std::string* why) {
     lengthMs_ = int32_t(std::min<int64_t>(lengthMs, INT32_MAX));
     rate_ = g_soundCmd.available ? SoundGetMixRate() : 44100;
     if (rate_ <= 0) rate_ = 44100;
-    std::string why;
-    midi_ = MidiOpen(path, rate_, &why);
+    midi_ = MidiOpen(path, rate_, why);
     if (!midi_) return false;
     totalFrames_ = int64_t(lengthMs_) * rate_ / 1000;
     if (!g_soundCmd.available) return true;
@@ -182,16 +181,31 @@ class MidiDevice : public StreamedDevice {
 
 }  // namespace
 
-std::unique_ptr<MusicDevice> MusicDevice::Open(const std::string& hostPath) {
+std::unique_ptr<MusicDevice> MusicDevice::Open(const std::string& hostPath, std::string* why) {
   std::string bytes;
-  if (FsReadRegularFile(hostPath, bytes, kMaxMusicFileBytes, false) != FsRead::kOk || bytes.empty()) return nullptr;
+  std::string cause;
+  if (!why) why = &cause;
+  switch (FsReadRegularFile(hostPath, bytes, kMaxMusicFileBytes, false)) {
+    case FsRead::kOk: break;
+    case FsRead::kMissing: *why = "not found"; return nullptr;
+    case FsRead::kNotRegular: *why = "not a regular file"; return nullptr;
+    case FsRead::kTooLarge: *why = "too large"; return nullptr;
+    case FsRead::kFailed: *why = "cannot be read"; return nullptr;
+  }
+  if (bytes.empty()) {
+    *why = "empty";
+    return nullptr;
+  }
   const int64_t midiMs = MidiFileLengthMs(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
   if (midiMs >= 0) {
     auto device = std::make_unique<MidiDevice>();
-    if (!device->Init(hostPath, midiMs)) return nullptr;
+    if (!device->Init(hostPath, midiMs, why)) return nullptr;
     return device;
   }
   auto device = std::make_unique<PcmDevice>();
-  if (!device->Init(std::move(bytes))) return nullptr;
+  if (!device->Init(std::move(bytes))) {
+    *why = "not a supported format";
+    return nullptr;
+  }
   return device;
 }

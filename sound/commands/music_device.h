@@ -7,8 +7,9 @@
 
 class MusicDevice {
  public:
-  // Null when the file cannot be opened or is of no known kind. hostPath is a resolved path.
-  static std::unique_ptr<MusicDevice> Open(const std::string& hostPath);
+  // Null when the file cannot be opened or is of no known kind, with the cause in why (when
+  // given). hostPath is a resolved path.
+  static std::unique_ptr<MusicDevice> Open(const std::string& hostPath, std::string* why = nullptr);
   virtual ~MusicDevice() = default;
   virtual int32_t LengthMs() const = 0;
   virtual int32_t PositionMs() = 0;

@@ -29,9 +29,10 @@ bool InitSoundEngine() {
   SoundSetBufferSize(40);
   SoundSetWindowHandle(nullptr);
   const bool started = SoundInit(44100, 32, 0);
-  // Without the device asked for, the engine would run on the no-sound output: the commands
-  // then behave as for an engine that did not start, so a missing device never stops a program.
-  g_soundCmd.available = started && SoundGetOutput() == output;
+  // On the no-sound output (a headless run, or a device that could not be opened) the commands
+  // behave as for an engine that did not start: sound is not available, loads fail silently and
+  // a missing device never stops a program.
+  g_soundCmd.available = started && SoundOutputAudible();
   if (started && !g_soundCmd.available) SoundClose();
   InitSoundListener();
   return true;

@@ -53,16 +53,35 @@ void Restart(int32_t n, int32_t loopMode) {
   StartChannel(n);
 }
 
+// Why the engine could not load the named file, from the error it set.
+std::string LoadFailure(const std::string& name) {
+  switch (SoundGetError()) {
+    case kSoundErrFileOpen: {
+      FsRead why = FsRead::kFailed;
+      if (std::FILE* f = FsOpenRegularFile(name, &why)) std::fclose(f);
+      return why == FsRead::kMissing ? "not found" : why == FsRead::kNotRegular ? "not a regular file" : "cannot be opened";
+    }
+    case kSoundErrFileFormat: return "not a supported format";
+    case kSoundErrFileBad: return "damaged or empty";
+    case kSoundErrMemory: return "too large";
+    case kSoundErrInvalidParam: return "holds no whole sample";
+    default: return "sound is not available";
+  }
+}
+
 }  // namespace
 
 int32_t SoundVolumeToEngine(int32_t percent) { return int32_t(double(percent) * 2.55); }
 
 int32_t SoundPanToEngine(int32_t pan) { return std::clamp(pan / 40 + 128, 0, 255); }
 
-bool SoundSlotLoad(int32_t n, const char* file, bool priority) {
+bool SoundSlotLoad(int32_t n, const char* file, bool priority, std::string* why) {
   const std::string name = MappedName(file);
   SoundSample* sample = SoundSampleLoad(kSoundFreeSample, name.c_str(), kLoadMode2D, 0);
-  if (!sample) return false;
+  if (!sample) {
+    if (why) *why = LoadFailure(name);
+    return false;
+  }
   SoundSlotDelete(n);
   TakeSample(n, sample, true);
   Slot(n).is3D = 0;
@@ -70,11 +89,17 @@ bool SoundSlotLoad(int32_t n, const char* file, bool priority) {
   return true;
 }
 
-bool SoundSlotLoad3D(int32_t n, const char* file) {
+bool SoundSlotLoad3D(int32_t n, const char* file, std::string* why) {
   const std::string name = MappedName(file);
-  if (!FsFileExists(name)) return false;
+  if (!FsFileExists(name)) {
+    if (why) *why = FsPathExists(name) ? "not a regular file" : "not found";
+    return false;
+  }
   SoundSample* sample = SoundSampleLoad(kSoundFreeSample, name.c_str(), kLoadMode3D, 0);
-  if (!sample) return false;
+  if (!sample) {
+    if (why) *why = LoadFailure(name);
+    return false;
+  }
   SoundSlotDelete(n);
   TakeSample(n, sample, true);
   SoundSlot& s = Slot(n);

@@ -43,9 +43,10 @@ extern SoundCommandState g_soundCmd;
 
 inline bool SoundNumberInRange(int32_t n) { return n >= kFirstSound && n <= kLastSound; }
 
-// Slot operations; each answers true unless it failed.
-bool SoundSlotLoad(int32_t n, const char* file, bool priority);
-bool SoundSlotLoad3D(int32_t n, const char* file);
+// Slot operations; each answers true unless it failed. A failed load gives its cause in why
+// ("not found", "not a supported format", ...) when asked.
+bool SoundSlotLoad(int32_t n, const char* file, bool priority, std::string* why = nullptr);
+bool SoundSlotLoad3D(int32_t n, const char* file, std::string* why = nullptr);
 bool SoundSlotClone(int32_t n, int32_t m);
 void SoundSlotDelete(int32_t n);
 void SoundSlotStop(int32_t n);

@@ -348,6 +348,12 @@ int32_t SoundGetOutput() {
   return g_sound.outputType;
 }
 
+bool SoundOutputAudible() {
+  ApiEnter();
+  EngineLock lock;
+  return g_sound.initialised.load() && g_sound.driver && g_sound.driver != NoSoundDriver();
+}
+
 int32_t SoundGetDriver() {
   ApiEnter();
   return std::max(g_sound.deviceIndex, 0);

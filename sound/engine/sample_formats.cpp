@@ -26,7 +26,9 @@ SoundSample* DecodeSoundSource(int32_t index, const void* source, uint32_t mode,
   }
   SoundFiles().last_error = 0;
   SoundFilePcm pcm;
-  const bool ok = DecodeWavFileToPcm(file, mode, &pcm) || DecodeMpegFileToPcm(file, mode, &pcm);
+  // A WAV too large to keep is not tried as MPEG audio.
+  const bool ok = DecodeWavFileToPcm(file, mode, &pcm) ||
+                  (SoundFiles().last_error != kSoundErrMemory && DecodeMpegFileToPcm(file, mode, &pcm));
   SoundFileClose(file);
   if (!ok) {
     SetSoundError(SoundFiles().last_error ? SoundFiles().last_error : kSoundErrFileFormat);

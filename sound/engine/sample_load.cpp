@@ -20,7 +20,7 @@ class Source {
       user_ = g_sound.fileProcs.open(name);
       return user_ != nullptr;
     }
-    file_ = std::fopen(FsResolve(name).c_str(), "rb");
+    file_ = FsOpenRegularFile(name, nullptr);
     return file_ != nullptr;
   }
   void OpenMemory(const void* data, uint32_t length) {

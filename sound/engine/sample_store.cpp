@@ -5,11 +5,10 @@
 
 #include "sound/engine/drivers/driver.h"
 #include "sound/engine/engine_state.h"
+#include "sound/engine/files/sound_file.h"
 #include "sound/engine/sample_decode.h"
 
 namespace {
-
-constexpr uint64_t kMaxSampleBytes = uint64_t(1) << 30;
 
 bool SoftAlloc(SoundSample* s) {
   WaitMixerIdle();

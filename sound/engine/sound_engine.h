@@ -96,6 +96,8 @@ void SoundEngineReset();
 // ---- queries ----
 float SoundGetVersion();
 int32_t SoundGetOutput();
+// True while the engine runs on an output that plays somewhere (not the no-sound output).
+bool SoundOutputAudible();
 int32_t SoundGetDriver();
 int32_t SoundGetMixer();
 int32_t SoundGetNumDrivers();

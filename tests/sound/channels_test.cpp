@@ -35,6 +35,9 @@ TEST_F(SoundTest, BusyChannelsGiveWayByPriority) {
   EXPECT_EQ(SoundGetError(), kSoundErrChannelAlloc);
   EXPECT_EQ(SoundGetChannelSample(2), before);
   EXPECT_EQ(SoundGetChannelPriority(2), 200);
+  // An equal priority is enough.
+  SoundSampleSetDefaults(s, 0, 0, 0, 200);
+  EXPECT_NE(SoundPlay(kSoundFreeChannel, s), -1);
   // Reserved channels are never taken.
   SoundSetChannelReserved(kSoundAllChannels, true);
   SoundSampleSetDefaults(s, 0, 0, 0, 255);
@@ -55,8 +58,10 @@ TEST_F(SoundTest, StaleHandlesNoLongerReachTheChannel) {
   EXPECT_EQ(SoundGetChannelVolume(second), 20);
   EXPECT_FALSE(SoundSetChannelVolume(2, 1));  // the spare record is not in use
   EXPECT_FALSE(SoundSetChannelVolume(5, 1));
-  EXPECT_EQ(SoundPlay(-7, s), -1);
-  EXPECT_EQ(SoundGetError(), kSoundErrInvalidParam);
+  for (int32_t channel : {-7, 2}) {  // 2: the channel count itself
+    EXPECT_EQ(SoundPlay(channel, s), -1) << channel;
+    EXPECT_EQ(SoundGetError(), kSoundErrInvalidParam) << channel;
+  }
   // The serial after 0x7FFFF is 1.
   g_sound.channels[1].serial = 0x7FFFF;
   EXPECT_EQ(SoundPlay(1, s), int32_t(1 | (0x7FFFF << 12)));
@@ -116,4 +121,21 @@ TEST_F(SoundTest, FreeingASampleStopsItsChannels) {
   SoundSampleFree(s);
   EXPECT_FALSE(SoundIsChannelPlaying(h));
   EXPECT_EQ(SoundGetChannelSample(h), nullptr);
+}
+
+TEST_F(SoundTest, RestartedBidirectionalLoopPlaysForwardFromTheStart) {
+  StartManual(44100, 2);
+  SoundSample* s = MonoSample(std::vector<int16_t>(20000, 100), kSoundLoopBidi);
+  const int32_t h = SoundPlay(0, s);
+  SoundChannel* c = GetChannelRecord(h);
+  const uint32_t block = uint32_t(DspGetBufferLength());
+  for (int k = 0; k < 100 && c->direction != 2; ++k) ManualDriverAdvance(block);
+  ASSERT_EQ(c->direction, 2);
+  SoundStopChannel(h);
+  const int32_t again = SoundPlay(0, s);
+  EXPECT_EQ(c->direction, 1);
+  EXPECT_EQ(SoundGetChannelPosition(again), 0);
+  ManualDriverAdvance(block);
+  EXPECT_EQ(c->direction, 1);
+  EXPECT_GT(SoundGetChannelPosition(again), 0);
 }

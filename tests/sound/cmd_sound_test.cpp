@@ -1,6 +1,10 @@
 // Sound commands: numbers, ownership of shared samples, the values given to channels, pausing
 // with the window, recording and saving, and a system without sound.
+#include <sys/stat.h>
+
 #include <cstring>
+
+#include "core/errors.h"
 
 #include "sound/commands/sound_services.h"
 #include "sound/commands/sound_slots.h"
@@ -49,6 +53,26 @@ TEST_F(SoundCmdTest, NumbersAndValuesAreCheckedInOrder) {
   };
   for (const Case& c : cases) EXPECT_EQ(Do(c.number, c.args).error, c.error) << c.number;
   EXPECT_EQ(Query(kExist, 1025), 1);
+}
+
+TEST_F(SoundCmdTest, LoadErrorsNameTheFileAndTheCause) {
+  dir_.Write("text.wav", "not a sound at all");
+  ASSERT_EQ(mkdir(dir_.File("folder.wav").c_str(), 0700), 0);
+  const struct {
+    int number;
+    std::string file, cause;
+  } cases[] = {
+      {kLoad, dir_.File("nope.wav"), "not found"},
+      {kLoad, dir_.File("folder.wav"), "not a regular file"},
+      {kLoad, dir_.File("text.wav"), "not a supported format"},
+      {kLoad3D, dir_.File("nope.wav"), "not found"},
+  };
+  for (const auto& c : cases) {
+    g_lastEngineError.clear();
+    EXPECT_EQ(Do(c.number, {c.file.c_str(), 5}).error, 3002) << c.file;
+    EXPECT_EQ(g_lastEngineError, c.file + ": " + c.cause);
+  }
+  g_lastEngineError.clear();
 }
 
 TEST_F(SoundCmdTest, VolumeAndPanBecomeEngineValues) {

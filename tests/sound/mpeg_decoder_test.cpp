@@ -91,6 +91,9 @@ const Case kCases[] = {
     {"l2_32k_mono_low", 32000, 1, 2, "twolame --quiet -b 32 -m m %i %o"},
     {"l2_22k_joint", 22050, 2, 2, "twolame --quiet -b 96 -m j %i %o"},
     {"l2_16k_mono_crc", 16000, 1, 2, "twolame --quiet -b 48 -m m -p %i %o"},
+    {"l2_44k_stereo_160", 44100, 2, 2, "twolame --quiet -b 160 -m s %i %o"},
+    {"l2_44k_mono_80", 44100, 1, 2, "twolame --quiet -b 80 -m m %i %o"},
+    {"l2_44k_padded", 44100, 2, 2, "twolame --quiet -b 192 -m j -d %i %o"},
     {"l2_ffmpeg_48k", 48000, 2, 2, "ffmpeg -v error -y -i %i -c:a mp2 -b:a 192k -f mp2 %o"},
 };
 

@@ -214,6 +214,84 @@ TEST(MpegLoader, TagsWrappersAndTheSearchWindow) {
   EXPECT_EQ(LoadMpeg(wav, 0), plain);
 }
 
+TEST(MpegLoader, InformationFrameHoldsNoAudio) {
+  TempDir dir;
+  const std::string f = dir.File("i.mp3");
+  for (const char* encoder : {"lame --quiet -b 128", "lame --quiet -V 2"}) {  // "Info", then "Xing"
+    const std::vector<uint8_t> data = Encoded(dir, 44100, 2, encoder);
+    const std::vector<size_t> at = Frames(data);
+    ASSERT_GT(at.size(), 2u) << encoder;
+    WriteBytes(f, std::vector<uint8_t>(data.begin() + (long)at[1], data.end()));
+    const std::vector<int16_t> audio = LoadMpeg(f, kSoundModeExactMpeg);
+    ASSERT_FALSE(audio.empty()) << encoder;
+    WriteBytes(f, data);
+    EXPECT_EQ(LoadMpeg(f, kSoundModeExactMpeg), audio) << encoder;
+    EXPECT_EQ(LoadMpeg(f, 0), audio) << encoder;
+  }
+}
+
+TEST(MpegLoader, SecondHeaderMustAgreeWithTheFirst) {
+  TempDir dir;
+  const std::string f = dir.File("s.mp3");
+  const std::vector<uint8_t> data = Encoded(dir, 44100, 2, "lame -t --quiet -b 128");
+  const std::vector<size_t> at = Frames(data);
+  ASSERT_GT(at.size(), 2u);
+  struct Change {
+    const char* name;
+    size_t byte;
+    int bit, n;
+    uint32_t value;
+  } const changes[] = {{"rate 48000", 2, 4, 2, 1}, {"layer II", 1, 5, 2, 2}};
+  for (const Change& c : changes) {
+    std::vector<uint8_t> d = data;
+    SetBits(d, at[1] + c.byte, c.bit, c.n, c.value);
+    WriteBytes(f, d);
+    SoundFiles().last_error = 0;
+    EXPECT_TRUE(LoadMpeg(f, 0).empty()) << c.name;
+    EXPECT_EQ(SoundFiles().last_error, 10) << c.name;
+  }
+}
+
+// A file of encoded frames followed by a long run of zeros, served without being stored; the
+// largest read asked of it is kept.
+struct VirtualFile {
+  std::vector<uint8_t> head;
+  int64_t size = 0, pos = 0;
+  uint32_t largest = 0;
+} g_virtual;
+
+TEST(MpegLoader, BytesAfterTheLastFrameAreNotRead) {
+  TempDir dir;
+  g_virtual = VirtualFile{Encoded(dir, 44100, 2, "twolame --quiet -b 192"), 0x30000000};
+  ASSERT_FALSE(g_virtual.head.empty());
+  WriteBytes(dir.File("head.mp2"), g_virtual.head);
+  const std::vector<int16_t> alone = LoadMpeg(dir.File("head.mp2"), 0);
+  SoundUserFileProcs procs;
+  procs.open = [](const char*) -> void* { return &g_virtual; };
+  procs.close = [](void*) {};
+  procs.read = [](void* b, uint32_t n, void*) -> uint32_t {
+    VirtualFile& v = g_virtual;
+    v.largest = std::max(v.largest, n);
+    const uint32_t k = (uint32_t)std::min<int64_t>(n, v.size - v.pos);
+    for (uint32_t i = 0; i < k; i++, v.pos++)
+      ((uint8_t*)b)[i] = v.pos < (int64_t)v.head.size() ? v.head[(size_t)v.pos] : 0;
+    return k;
+  };
+  procs.seek = [](void*, int32_t off, int32_t origin) -> int32_t {
+    g_virtual.pos = origin == 0 ? off : origin == 1 ? g_virtual.pos + off : g_virtual.size + off;
+    return 0;
+  };
+  procs.tell = [](void*) -> int32_t { return (int32_t)g_virtual.pos; };
+  SoundFileSetUserProcs(procs);
+  SoundFile* f = SoundFileOpen("virtual", kSoundFileDisk, 0);
+  SoundFilePcm pcm;
+  EXPECT_TRUE(f && DecodeMpegFileToPcm(f, 0, &pcm));
+  SoundFileClose(f);
+  SoundFilesReset();
+  EXPECT_EQ(pcm.data.size(), alone.size() * 2);
+  EXPECT_LT(g_virtual.largest, 1u << 20);
+}
+
 TEST(MpegLoader, RefusesFreeFormatAndStopsAtALayerSwitch) {
   TempDir dir;
   const std::string f = dir.File("f.mp2");

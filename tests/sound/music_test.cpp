@@ -2,6 +2,8 @@
 // per-frame poll that stops or restarts a track at its end, and the MIDI length reader.
 #include <cstring>
 
+#include "core/errors.h"
+
 #include "platform/fs.h"
 #include "platform/midi_synth.h"
 #include "sound/commands/mci_strings.h"
@@ -103,9 +105,17 @@ TEST_F(MusicTest, ErrorsOfTheMusicCommands) {
       {kResume, {32}, 0},            {kLoad, {"none.mid", 4}, 3502}, {kPlaying, {Arg::Result(), 4}, 3504},
   };
   for (const Case& c : cases) EXPECT_EQ(Do(c.number, c.args).error, c.error) << c.number;
-  // Not a music file at all.
+  // The stderr message names the file and the cause.
   dir_.Write("junk.mid", "not music");
-  EXPECT_EQ(Do(kLoad, {dir_.File("junk.mid").c_str(), 6}).error, 3502);
+  const struct {
+    std::string file, cause;
+  } failures[] = {{dir_.File("junk.mid"), "not a supported format"}, {dir_.File("none.mid"), "not found"}};
+  for (const auto& f : failures) {
+    g_lastEngineError.clear();
+    EXPECT_EQ(Do(kLoad, {f.file.c_str(), 6}).error, 3502);
+    EXPECT_EQ(g_lastEngineError, f.file + ": " + f.cause);
+  }
+  g_lastEngineError.clear();
 }
 
 TEST_F(MusicTest, MidiWavAndMpegPlayIntoTheMixAndStop) {
@@ -238,6 +248,44 @@ TEST(MidiFile, LengthFollowsTheTempoMapAndRefusesDamage) {
   std::string bad = song;
   bad[12] = 0, bad[13] = 0;  // no division
   EXPECT_EQ(MidiFileLengthMs(reinterpret_cast<const uint8_t*>(bad.data()), bad.size()), -1);
+}
+
+// A format 1 file of the tracks (96 ticks a quarter, default tempo); each track gets its end.
+std::string Song(const std::vector<std::string>& tracks) {
+  std::string s("MThd\0\0\0\6\0\1", 10);
+  s += char(tracks.size() >> 8), s += char(tracks.size()), s += std::string("\0\x60", 2);
+  for (const std::string& events : tracks) {
+    const std::string t = events + std::string("\0\xFF\x2F\0", 4);
+    s += "MTrk";
+    for (int k = 3; k >= 0; --k) s += char(t.size() >> (8 * k));
+    s += t;
+  }
+  return s;
+}
+
+std::string Repeat(const std::string& event, size_t times) {
+  std::string s;
+  for (size_t k = 0; k < times; ++k) s += event;
+  return s;
+}
+
+TEST(MidiFile, HostileSongsAreRefusedBeforeTheSynthesiserSeesThem) {
+  const std::string noteOn("\0\x90\x3C\x64", 4);
+  const struct {
+    const char* name;
+    std::string file;
+    int64_t ms;
+  } cases[] = {
+      {"channel pressure has one data byte",
+       Song({noteOn + std::string("\x60\xD0\x40\x60\x80\x3C\0", 7)}), 1000},
+      {"as many notes at one tick as channel-key pairs", Song({Repeat(noteOn, 2048)}), 0},
+      {"more notes at one tick than that", Song({Repeat(noteOn, 1500), Repeat(noteOn, 549)}), -1},
+      {"too many tracks", Song(std::vector<std::string>(1025, noteOn)), -1},
+      {"too many events", Song({Repeat(std::string("\x01\x80\x3C\0", 4), 1000001)}), -1},
+      {"longer than a day", Song({Repeat(std::string("\xFF\xFF\xFF\x7F\x80\x3C\0", 7), 400)}), -1},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(MidiFileLengthMs(reinterpret_cast<const uint8_t*>(c.file.data()), c.file.size()), c.ms) << c.name;
 }
 
 }  // namespace

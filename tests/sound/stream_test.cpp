@@ -180,6 +180,31 @@ TEST_F(StreamTest, CallerFilledStreamRunsItsDspUnits) {
   StreamClose(s);
 }
 
+TEST_F(StreamTest, UnsignedSixteenBitRawStreamCentresOn0x8000) {
+  TempDir dir;
+  const struct {
+    const char* value;  // little-endian unsigned
+    int16_t heard;      // sign of what plays
+  } cases[] = {{"\x00\x80", 0}, {"\x00\xC0", 1}, {"\x00\x40", -1}};
+  for (const auto& c : cases) {
+    std::string data;
+    for (int k = 0; k < 8000; k++) data += std::string(c.value, 2);
+    dir.Write("u.raw", data);
+    SoundEngineReset();  // a fresh ring: nothing of the last case is heard
+    StartManual();
+    SoundStream* s = StreamOpenRaw(dir.File("u.raw").c_str(), kSound16Bits | kSoundMono | kSoundUnsigned, 0);
+    ASSERT_NE(s, nullptr);
+    ManualDriverClearOutput();
+    ASSERT_GE(StreamPlay(-1, s), 0);
+    Play(150);
+    int lowest = 0, highest = 0;
+    for (int16_t v : ManualDriverOutput()) lowest = std::min<int>(lowest, v), highest = std::max<int>(highest, v);
+    EXPECT_EQ(highest > 0, c.heard > 0) << c.heard;
+    EXPECT_EQ(lowest < 0, c.heard < 0) << c.heard;
+    StreamClose(s);
+  }
+}
+
 TEST_F(StreamTest, OpeningAndPositions) {
   StartManual();
   TempDir dir;

@@ -1,6 +1,10 @@
 // WAV loading through the file layer, compared with sox's own decodes.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <optional>
 
@@ -184,6 +188,7 @@ TEST(RiffWalk, DamagedSizesAndMissingChunks) {
       {"negative size", [] { Riff r; r.Chunk("fmt ", PcmFormat(1, 16, 8000)); r.Chunk("junk", "", -8); r.Chunk("data", Samples16(4)); return r.File(); }(), 0},
       {"unknown codec", [] { Riff r; std::string f = PcmFormat(1, 16, 8000); f[0] = 0x55; r.Chunk("fmt ", f); r.Chunk("data", Samples16(4)); return r.File(); }(), 10},
       {"no whole sample", [] { Riff r; r.Chunk("fmt ", PcmFormat(2, 16, 8000)); r.Chunk("data", "abc"); return r.File(); }(), 14},
+      {"rate past the limit", [] { Riff r; r.Chunk("fmt ", PcmFormat(1, 16, 21474837)); r.Chunk("data", Samples16(4)); return r.File(); }(), 10},
   };
   for (auto& b : bad) {
     SoundFiles().last_error = 0;
@@ -192,6 +197,70 @@ TEST(RiffWalk, DamagedSizesAndMissingChunks) {
     EXPECT_EQ(SoundFiles().last_error, b.error) << b.name;
     SoundFileClose(f);
   }
+}
+
+TEST(RiffWalk, OddSizedChunkIsFollowedByItsPadByte) {
+  Riff r;
+  r.Chunk("fmt ", PcmFormat(1, 16, 8000));
+  r.Chunk("note", "odd");  // three bytes and a pad byte
+  r.Chunk("data", Samples16(6));
+  const std::string s = r.File();
+  SoundFile* f = Memory(s);
+  SoundFilePcm pcm;
+  ASSERT_TRUE(DecodeWavFileToPcm(f, 0, &pcm));
+  EXPECT_EQ(AsPcm16(pcm), (std::vector<int16_t>{0, 100, 200, 300, 400, 500}));
+  SoundFileClose(f);
+}
+
+// A file of the header followed by a hole the file system does not store.
+void WriteSparse(const std::string& path, const std::string& head, uint64_t size) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  std::fwrite(head.data(), 1, head.size(), f);
+  std::fclose(f);
+  ASSERT_EQ(truncate(path.c_str(), (off_t)size), 0);
+}
+
+TEST(SoundFileLayer, SourcesDecodingPastTheSampleLimitAreRefusedUnread) {
+  TempDir dir;
+  // 1.2 GB of 16-bit stereo PCM.
+  Riff wav;
+  wav.Chunk("fmt ", PcmFormat(2, 16, 44100));
+  const std::string head = wav.File(0x48000024u) + "data" + Le32(0x48000000u);
+  WriteSparse(dir.File("big.wav"), head, head.size() + 0x48000000u);
+  // 17 MB of the smallest layer II frames (MPEG-2, 8 kbit/s, 16000 Hz, stereo): 72 bytes that
+  // decode to 4608.
+  std::string frame(72, '\0');
+  frame[0] = '\xFF', frame[1] = '\xF5', frame[2] = '\x18', frame[3] = '\x00';
+  std::string frames;
+  for (int k = 0; k < 240000; k++) frames += frame;
+  dir.Write("tiny.mp2", frames);
+  const struct {
+    const char* file;
+    bool (*decode)(SoundFile*, uint32_t, SoundFilePcm*);
+  } cases[] = {{"big.wav", DecodeWavFileToPcm}, {"tiny.mp2", DecodeMpegFileToPcm}};
+  for (const auto& c : cases) {
+    SoundFile* f = SoundFileOpen(dir.File(c.file).c_str(), kSoundFileDisk, 0);
+    ASSERT_NE(f, nullptr) << c.file;
+    SoundFiles().last_error = 0;
+    SoundFilePcm pcm;
+    EXPECT_FALSE(c.decode(f, 0, &pcm)) << c.file;
+    EXPECT_EQ(SoundFiles().last_error, 12) << c.file;
+    EXPECT_EQ(pcm.data.capacity(), 0u) << c.file;
+    SoundFileClose(f);
+  }
+}
+
+TEST(SoundFileLayer, NamedFileMustBeRegular) {
+  TempDir dir;
+  const std::string pipe = dir.File("pipe");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  const int keep = open(pipe.c_str(), O_RDWR | O_NONBLOCK);  // a writer, so a plain open would not wait
+  ASSERT_GE(keep, 0);
+  SoundFile* f = SoundFileOpen(pipe.c_str(), kSoundFileDisk, 0);
+  EXPECT_EQ(f, nullptr);
+  SoundFileClose(f);
+  close(keep);
 }
 
 TEST(SoundFileLayer, MemoryAndStdioSources) {

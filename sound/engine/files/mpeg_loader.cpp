@@ -24,13 +24,26 @@ bool FindFirstFrame(SoundFile* file, MpegDecoder* dec, int64_t* offset, int* fre
     uint8_t next[4];
     MpegDecoder scratch;
     MpegDecoderReset(&scratch);
-    if (ReadAt(file, *offset + 4 + *body, next, 4) && MpegParseHeader(&scratch, next, nullptr, nullptr, nullptr)) {
+    // The second header confirms the first only when it has the same layer and rate.
+    if (ReadAt(file, *offset + 4 + *body, next, 4) && MpegParseHeader(&scratch, next, nullptr, nullptr, nullptr) &&
+        scratch.header.layer == dec->header.layer && scratch.header.sampling_index == dec->header.sampling_index) {
       dec->pending_size = *body;
       return true;
     }
     return false;  // a header without a second one after it
   }
   return false;
+}
+
+// The encoder's information frame of a layer III file ("Xing" or "Info" where the side
+// information ends) holds no audio.
+bool IsInfoFrame(SoundFile* file, int64_t offset, const MpegFrameHeader& h) {
+  if (h.layer != 3) return false;
+  const int side = h.lsf ? (h.channels == 1 ? 9 : 17) : (h.channels == 1 ? 17 : 32);
+  const int at = (h.crc ? 2 : 0) + side;
+  uint8_t id[4];
+  return at + 4 <= h.body_size && ReadAt(file, offset + 4 + at, id, 4) &&
+         (std::memcmp(id, "Xing", 4) == 0 || std::memcmp(id, "Info", 4) == 0);
 }
 
 }  // namespace
@@ -63,6 +76,15 @@ bool ProbeSoundFile(SoundFile* file, uint32_t mode, MpegSource* out, MpegFrameTa
   if (!FindFirstFrame(file, dec.get(), &offset, &frequency, &channels, &body)) {
     SoundFilesSetError(10);
     return false;
+  }
+  if (IsInfoFrame(file, offset, dec->header)) {
+    // The frame after it was checked by the search: the audio starts there.
+    uint8_t h[4];
+    offset += 4 + body;
+    if (!ReadAt(file, offset, h, 4) || !MpegParseHeader(dec.get(), h, &frequency, &channels, &body)) {
+      SoundFilesSetError(10);
+      return false;
+    }
   }
   const int64_t size = SoundFileSize(file);
   if (length == 0) length = (uint32_t)std::max<int64_t>(0, size - offset);
@@ -139,17 +161,19 @@ bool DecodeMpegFileToPcm(SoundFile* file, uint32_t mode, SoundFilePcm* out) {
   MpegDecoder* dec = src.decoder;
   SoundFileSeek(file, (int32_t)src.data_offset, 0);
   uint32_t total = dec->exact_length ? (uint32_t)dec->exact_length : MpegCountFrames(file, src.frame_output, nullptr);
-  if (total == 0) {
+  if (total == 0 || total > kMaxSampleBytes) {
     FreeSampleMpegDecoder(&src);
-    SoundFilesSetError(10);
+    SoundFilesSetError(total ? 12 : 10);
     return false;
   }
   *out = SoundFilePcm{};
   out->mode = src.mode;
   out->frequency = src.frequency;
-  std::vector<uint8_t> input(src.data_length);
+  // Only the counted frames are decoded: bytes after them are not read.
+  const uint64_t counted = uint64_t(total / std::max<uint32_t>(src.frame_output, 1) + 1) * (4 + kMpegMaxBody + 1);
+  std::vector<uint8_t> input(std::min<uint64_t>(src.data_length, counted));
   SoundFileSeek(file, (int32_t)src.data_offset, 0);
-  input.resize(SoundFileRead(input.data(), src.data_length, file));
+  input.resize(SoundFileRead(input.data(), (uint32_t)input.size(), file));
   out->data.assign(total, 0);
   std::vector<int16_t> scratch(kMpegMaxFrameOutput / 2);
   size_t in = 0, produced = 0;

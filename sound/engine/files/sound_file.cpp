@@ -27,7 +27,7 @@ SoundFile* SoundFileOpen(const void* source, uint8_t kind, uint32_t length) {
   f->length = length;
   switch (kind) {
     case kSoundFileDisk:
-      f->stream = std::fopen(FsResolve((const char*)source).c_str(), "rb");
+      f->stream = FsOpenRegularFile((const char*)source, nullptr);
       if (!f->stream) break;
       return f;
     case kSoundFileMemory:

@@ -13,6 +13,10 @@ struct SoundUserFileProcs {
   int32_t (*tell)(void* handle) = nullptr;
 };
 
+// Largest sample data the engine keeps, in bytes: a source that would decode to more is refused
+// (error 12) before anything is allocated for it.
+constexpr uint64_t kMaxSampleBytes = uint64_t(1) << 30;
+
 enum SoundFileKind : uint8_t { kSoundFileDisk = 0, kSoundFileMemory = 1, kSoundFileStdio = 2, kSoundFileUser = 3 };
 
 struct SoundFile {

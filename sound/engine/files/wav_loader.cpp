@@ -4,6 +4,14 @@
 
 #include "sound/engine/files/sound_loaders.h"
 
+namespace {
+
+// Highest sample rate taken: far above any recording, and low enough that the frame counts
+// and buffer sizes worked out from it stay within 32 bits.
+constexpr uint32_t kMaxWavRate = 1000000;
+
+}  // namespace
+
 bool OpenWavFormat(SoundFile* file, WavSource* out, SoundLoopPoints* loop, SoundCueList* cues) {
   *out = WavSource{};
   if (!file) return false;
@@ -11,6 +19,10 @@ bool OpenWavFormat(SoundFile* file, WavSource* out, SoundLoopPoints* loop, Sound
   uint32_t length = 0;
   if (!ParseRiffWave(file, &fmt, &out->data_offset, &length, cues, loop)) return false;
   const WaveFormatInfo src = WaveFormatFrom(fmt);
+  if (src.rate > kMaxWavRate) {
+    SoundFilesSetError(10);
+    return false;
+  }
   WaveFormatInfo dst{};
   const bool plain = src.tag == kWaveFormatPcm && (src.bits == 8 || src.bits == 16) && src.channels >= 1 &&
                      src.channels <= 2 && src.rate > 0;
@@ -41,6 +53,11 @@ bool DecodeWavFileToPcm(SoundFile* file, uint32_t mode, SoundFilePcm* out) {
   WavSource src;
   SoundLoopPoints loop;
   if (!OpenWavFormat(file, &src, &loop, nullptr)) return false;
+  if (src.converted_length > kMaxSampleBytes) {
+    CloseSampleAcm(&src);
+    SoundFilesSetError(12);
+    return false;
+  }
   *out = SoundFilePcm{};
   out->mode = (mode & ~kSoundModeFormatBits) | src.mode;
   out->frequency = src.frequency;
