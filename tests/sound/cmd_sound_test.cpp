@@ -2,6 +2,7 @@
 // with the window, recording and saving, and a system without sound.
 #include <cstring>
 
+#include "platform/window.h"
 #include "sound/commands/sound_services.h"
 #include "sound/commands/sound_slots.h"
 #include "sound/engine/drivers/driver_manual.h"
@@ -49,6 +50,29 @@ TEST_F(SoundCmdTest, NumbersAndValuesAreCheckedInOrder) {
   };
   for (const Case& c : cases) EXPECT_EQ(Do(c.number, c.args).error, c.error) << c.number;
   EXPECT_EQ(Query(kExist, 1025), 1);
+}
+
+// Queries of sounds and music tracks that do not exist answer 0, never what the result held:
+// a program waiting for a sound to end must not wait for ever on a machine without sound.
+TEST_F(SoundCmdTest, QueriesOfMissingSoundsAnswerZero) {
+  Do(3001, {Wav("a.wav", Tone(100)).c_str(), 1});
+  const int queries[] = {3052, 3053, 3054, 3055, 3056, 3057, 3058, 3059, 3060, 3061};
+  for (int q : queries) {
+    const CallOutcome missing = Do(q, {Arg::Result(7), 9});
+    EXPECT_EQ(missing.error, 3004) << q;
+    EXPECT_EQ(missing.result.raw, 0u) << q;
+  }
+  ShutdownSound();  // no sound at all: no warning, still 0
+  for (int q : queries) {
+    const CallOutcome silent = Do(q, {Arg::Result(7), 1});
+    EXPECT_EQ(silent.error, 0) << q;
+    EXPECT_EQ(silent.result.raw, 0u) << q;
+  }
+  for (int q : {3552, 3553, 3554}) {
+    const CallOutcome track = Do(q, {Arg::Result(7), 4});
+    EXPECT_EQ(track.error, 3504) << q;
+    EXPECT_EQ(track.result.i, 0) << q;
+  }
 }
 
 TEST_F(SoundCmdTest, VolumeAndPanBecomeEngineValues) {
@@ -191,6 +215,24 @@ TEST_F(SoundCmdTest, RecordingKeepsWhatFollowsTheLeadingSilence) {
   Do(kRecord, {8});
   EXPECT_EQ(Do(kLoad, {Wav("a.wav", Tone(10)).c_str(), 8}).error, 0);
   EXPECT_EQ(g_soundCmd.recordingSlot, 0);
+}
+
+// Recording where the engine plays on the no-sound output (a headless run): there is nothing
+// to record from, and the program goes on without a warning.
+TEST_F(SoundCmdTest, RecordingOnTheNoSoundOutputIsRefusedQuietly) {
+  ShutdownSound();
+  ManualDriverInstall(false);
+  PlatformSetHeadless(true);
+  InitSoundEngine();
+  PlatformSetHeadless(false);
+  ASSERT_TRUE(g_soundCmd.available);
+  ASSERT_EQ(SoundGetOutput(), 0);
+  EXPECT_EQ(Do(3030, {1, 2}).error, 0);
+  EXPECT_EQ(Do(3028, {}).error, 0);
+  EXPECT_EQ(Query(3051, 1), 0);
+  // Sounds still load and play silently.
+  EXPECT_EQ(Do(3001, {Wav("a.wav", Tone(100)).c_str(), 2}).error, 0);
+  EXPECT_EQ(Do(3003, {2}).error, 0);
 }
 
 TEST_F(SoundCmdTest, SavedSoundsKeepTheirOwnFormat) {
