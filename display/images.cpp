@@ -166,22 +166,6 @@ bool EnsureImageSurface(uint32_t r, int32_t w, int32_t h) {
   return true;
 }
 
-void ShareImageSurface(uint32_t r, Surface* surface, const SurfRect& source) {
-  if (!Live(r)) return;
-  TableEntry(r).reset();
-  ImageRecord& rec = g_imagePool[r];
-  rec.surface = surface;
-  rec.source = source;
-  rec.width = source.Width();
-  rec.height = source.Height();
-  rec.surfaceWidth = rec.surfaceHeight = 0;
-  rec.inUse = surface != nullptr;
-}
-
-void GrabImageFromScreen(uint32_t r, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t mode) {
-  if (Live(r)) GrabInto(r, g_display.backBuffer.get(), x1, y1, x2, y2, mode);
-}
-
 void GrabImageFromBitmap(uint32_t r, int32_t bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t mode) {
   if (Live(r)) GrabInto(r, BitmapSurface(bitmap), x1, y1, x2, y2, mode);
 }
@@ -312,11 +296,6 @@ void QueuePasteImage(uint32_t r, int32_t x, int32_t y, bool transparent) {
   op.a = x;
   op.b = y;
   op.c = transparent ? 1 : 0;
-}
-
-void QueueFreeImage(uint32_t r) {
-  const uint32_t k = TakeDrawOp(53, 1);
-  if (k != kNoRecord) g_drawOpPool[k].object = r;
 }
 
 void QueuePasteSprite(int32_t sprite, int32_t x, int32_t y) {
