@@ -273,9 +273,9 @@ int32_t BlitImageRecord(Surface* target, int32_t bitmap, uint32_t r, int32_t x, 
 }
 
 void QueueGetImage(uint32_t r, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t textureFlag) {
-  const uint32_t k = TakeDrawOp(51, 1);
-  if (k == kNoRecord) return;
-  DrawOp& op = g_drawOpPool[k];
+  DrawOp* taken = TakeDrawOp(kDrawGetImage, 1);
+  if (!taken) return;
+  DrawOp& op = *taken;
   op.object = r;
   op.a = x1;
   op.b = y1;
@@ -289,9 +289,9 @@ void QueueGetImage(uint32_t r, int32_t x1, int32_t y1, int32_t x2, int32_t y2, i
 }
 
 void QueuePasteImage(uint32_t r, int32_t x, int32_t y, bool transparent) {
-  const uint32_t k = TakeDrawOp(52, ScreenLifetime());
-  if (k == kNoRecord) return;
-  DrawOp& op = g_drawOpPool[k];
+  DrawOp* taken = TakeDrawOp(kDrawPasteImage, ScreenLifetime());
+  if (!taken) return;
+  DrawOp& op = *taken;
   op.object = r;
   op.a = x;
   op.b = y;
@@ -299,26 +299,26 @@ void QueuePasteImage(uint32_t r, int32_t x, int32_t y, bool transparent) {
 }
 
 void QueuePasteSprite(int32_t sprite, int32_t x, int32_t y) {
-  const uint32_t k = TakeDrawOp(54, ScreenLifetime());
-  if (k == kNoRecord) return;
-  DrawOp& op = g_drawOpPool[k];
+  DrawOp* taken = TakeDrawOp(kDrawPasteSprite, ScreenLifetime());
+  if (!taken) return;
+  DrawOp& op = *taken;
   op.object = uint32_t(sprite);
   op.a = x;
   op.b = y;
 }
 
 void QueueSaveImage(uint32_t r, const char* file) {
-  const uint32_t k = TakeDrawOp(55, 1);
-  if (k == kNoRecord) return;
-  g_drawOpPool[k].object = r;
-  CopyRecordText(g_drawOpPool[k], file);
+  if (DrawOp* op = TakeDrawOp(kDrawSaveImage, 1)) {
+    op->object = r;
+    CopyRecordText(*op, file);
+  }
 }
 
 void QueueRotateImage(uint32_t r, int32_t angle) {
-  const uint32_t k = TakeDrawOp(56, 1);
-  if (k == kNoRecord) return;
-  g_drawOpPool[k].object = r;
-  g_drawOpPool[k].a = angle;
+  if (DrawOp* op = TakeDrawOp(kDrawRotateImage, 1)) {
+    op->object = r;
+    op->a = angle;
+  }
 }
 
 namespace {
