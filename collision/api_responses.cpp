@@ -6,8 +6,6 @@ void SetDefaultCollisionResponse(CollisionCallback callback, int32_t type, void*
   g_collision.responses.defaultResponse = {callback, type, clientData};
 }
 
-void ClearDefaultCollisionResponse() { g_collision.responses.defaultResponse = {}; }
-
 void SetObjectCollisionResponse(CollisionKey key, CollisionCallback callback, int32_t type, void* clientData) {
   g_collision.responses.objects[key] = {callback, type, clientData};
 }

@@ -45,10 +45,6 @@ void AddComplexVertex(double x, double y, double z) {
   w.collectedIndices.push_back(uint32_t(i));
 }
 
-void AddVertexIndex(uint32_t index) {
-  if (g_collision.openShape) g_collision.collectedIndices.push_back(index);
-}
-
 void SetPolytopeKind(int32_t kind) { g_collision.polytopeKind = kind; }
 
 void EndPolytope() {

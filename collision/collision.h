@@ -45,7 +45,6 @@ CollisionShape* CreateCollisionCylinder(double radius, double height);
 CollisionShape* CreateCollisionSphere(double radius);
 CollisionShape* BeginComplexShape();
 void AddComplexVertex(double x, double y, double z);
-void AddVertexIndex(uint32_t index);
 void SetPolytopeKind(int32_t kind);
 void EndPolytope();
 void AddComplexPolytope(int32_t kind, uint32_t count, const uint32_t* indices);
@@ -77,7 +76,6 @@ void ProceedCollisions();
 
 // Responses: pair beats first object, beats second object, beats the default.
 void SetDefaultCollisionResponse(CollisionCallback callback, int32_t type, void* clientData);
-void ClearDefaultCollisionResponse();
 void SetObjectCollisionResponse(CollisionKey key, CollisionCallback callback, int32_t type, void* clientData);
 void ClearObjectCollisionResponse(CollisionKey key);
 void ResetObjectCollisionResponse(CollisionKey key);

@@ -68,10 +68,6 @@ Mat3 MatrixDiagonal(double x, double y, double z) { return {{x, 0, 0, 0, y, 0, 0
 
 Mat3 MatrixIdentity() { return MatrixDiagonal(1, 1, 1); }
 
-double QuaternionDot(const double q[4], const double p[4]) {
-  return q[0] * p[0] + q[1] * p[1] + q[2] * p[2] + q[3] * p[3];
-}
-
 void SetTransformIdentity(CollisionTransform& t) {
   t.basis = MatrixIdentity();
   t.origin = {0, 0, 0};

@@ -37,7 +37,6 @@ Mat3 MatrixFromQuaternion(const double q[4]);
 Mat3 MatrixDiagonal(double x, double y, double z);
 Mat3 MatrixIdentity();
 double MatrixDeterminant(const Mat3& m);
-double QuaternionDot(const double q[4], const double p[4]);
 
 void SetTransformIdentity(CollisionTransform& t);
 void SetTransformFromMatrixF(CollisionTransform& t, const float m[16]);

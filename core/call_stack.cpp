@@ -429,18 +429,7 @@ CodeWord* ReturnNumber(CodeWord* pc) {
   const int32_t value = reinterpret_cast<const VarCell*>(pc[0])->i;
   g_callStack.depth = k;
   g_callStack.currentFunction = level.callerFunction;
-  if (level.savedEnd > level.savedBegin) {
-    RestoreFunctionLocals(k);
-  } else {
-    if (level.blockEnd > level.blockBegin) {
-      const uint64_t* in = g_blockData + level.blockBegin;
-      VarCell* const* cells = level.blockCells;
-      const uint32_t count = level.blockEnd - level.blockBegin;
-      for (uint32_t i = 0; i < count; ++i) WriteCell(cells[i], in[i]);
-      g_blockCount = level.blockBegin;
-    }
-    level.savedBegin = level.savedEnd = level.blockBegin = level.blockEnd = 0;
-  }
+  RestoreFunctionLocals(k);
   level.isFunction = 0;
   result->i = value;
   return level.returnPoint + 3 + level.argCount;

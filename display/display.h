@@ -98,7 +98,6 @@ int32_t HasBlendCapability();
 int32_t HasTextureFiltering();
 int32_t HasFogCapability();
 int32_t IsDisplayDeviceReady();
-int32_t GetCurrentDisplayDepth(int32_t fromChooser);
 // The display's share of the run-time reset: text state, draw target, draw-op lifetime.
 void ResetDisplayRunState();
 // The display's share of the render defaults (inks, depth).
@@ -114,13 +113,6 @@ void ResetDisplayState();
 Device3D* PrepareDevice3D();
 void MarkDeviceDrew();
 void PrepareBackBuffer2D();
-
-// The environment's window helpers: a close message for the main window; switching between
-// the exclusive full screen and a window (1 when already so or done).
-int32_t PostCloseMessage();
-int32_t EnterExclusiveMode();
-int32_t LeaveExclusiveMode();
-void ReleaseDeviceAndSurfaces();
 
 // Window settings (title, style, placement, show state) made real; full = 0 only shows.
 int32_t ApplyWindowSettings(uint8_t full);
@@ -150,22 +142,9 @@ template <class Call>
 int32_t RetrySurfaceCall(Surface* dst, Call&& call);
 int32_t RetryAfterResult(Surface* dst, int32_t result, int32_t* tries, uint32_t* start);
 
-// Blit routines of the environment and the 3D side (flag 1: source colour key).
-int32_t BltSurfaceWhole(Surface* dst, Surface* src);
-int32_t BltSurfaceSized(Surface* dst, int32_t x, int32_t y, Surface* src, int32_t w, int32_t h, uint32_t flags);
-int32_t BltSurfaceSourceRect(Surface* dst, int32_t x, int32_t y, Surface* src, int32_t sx, int32_t sy, int32_t w,
-                             int32_t h, uint32_t flags);
-int32_t BltSurfaceAt(Surface* dst, int32_t x, int32_t y, Surface* src, uint32_t flags);
-int32_t BltSurfaceRectAtPoint(Surface* dst, int32_t x, int32_t y, Surface* src, const SurfRect& rect);
-int32_t FillSurfaceRect(Surface* surface, const SurfRect& rect, uint32_t colour);
-int32_t SetSurfaceKeyColour(Surface* surface, uint32_t colour);
-
 // Engine error log: the latest failure text (also in the final error message) and, in debug
 // mode, an entry in "VK.LOG".
 void LogEngineError(const std::string& message);
-const std::string& GetLastEngineError();
-// Name of a surface result code ("none" for unknown codes), for traces.
-const char* SurfaceResultName(int32_t code);
 
 // --grab and --transcript.
 void WriteGrabFile();

@@ -395,8 +395,6 @@ int32_t HasTextureFiltering() { return g_display.filterLevel > 0; }
 int32_t HasFogCapability() { return g_display.caps.fogTable || g_display.caps.fogVertex; }
 int32_t IsDisplayDeviceReady() { return g_display.displayOpen; }
 
-int32_t GetCurrentDisplayDepth(int32_t fromChooser) { return fromChooser ? g_display.chosenDepth : g_display.depth; }
-
 bool TryRestoreDisplay() {
   // A frame that begins with the display inactive counts as a re-created display.
   g_display.recreated = 1;

@@ -51,9 +51,9 @@ void CopyRecordText(DrawOp& op, const char* text) {
   op.text[n] = 0;
 }
 
-uint32_t TakeDrawOp(uint32_t code, int8_t lifetime) {
+DrawOp* TakeDrawOp(uint32_t code, int8_t lifetime) {
   // Every field but the text is set; the text is emptied, not cleared.
-  return g_drawOpPool.Alloc([&](DrawOp& op) {
+  const uint32_t r = g_drawOpPool.Alloc([&](DrawOp& op) {
     op.code = code;
     op.a = op.b = op.c = op.d = 0;
     op.fc = op.fd = 0.0f;
@@ -67,37 +67,43 @@ uint32_t TakeDrawOp(uint32_t code, int8_t lifetime) {
     op.text[0] = 0;
     op.word = CurrentCommandWord();
   });
+  return r == kNoRecord ? nullptr : &g_drawOpPool[r];
 }
 
 namespace {
-DrawOp* Take(uint32_t code, int8_t lifetime) {
-  uint32_t r = TakeDrawOp(code, lifetime);
-  return r == kNoRecord ? nullptr : &g_drawOpPool[r];
+// A record of two corners on the screen's lifetime (boxes and lines).
+void QueueCorners(uint32_t code, int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+  if (DrawOp* op = TakeDrawOp(code, ScreenLifetime())) {
+    op->a = x1;
+    op->b = y1;
+    op->c = x2;
+    op->d = y2;
+  }
 }
 }  // namespace
 
 void QueueSetCurrentBitmap(int32_t n) {
-  Take(kDrawSetCurrentBitmap, 1);
+  TakeDrawOp(kDrawSetCurrentBitmap, 1);
   g_draw.programBitmap = uint32_t(n);
   g_draw.programHasTarget = BitmapSurface(n) != nullptr;
 }
 
 void QueueLoadBitmap(int32_t n, const char* file) {
-  if (DrawOp* op = Take(kDrawLoadBitmap, ScreenLifetimeOf(n))) {
+  if (DrawOp* op = TakeDrawOp(kDrawLoadBitmap, ScreenLifetimeOf(n))) {
     op->object = uint32_t(n);
     CopyRecordText(*op, file);
   }
 }
 
 void QueueSaveBitmap(int32_t n, const char* file) {
-  if (DrawOp* op = Take(kDrawSaveBitmap, 1)) {
+  if (DrawOp* op = TakeDrawOp(kDrawSaveBitmap, 1)) {
     op->object = uint32_t(n);
     CopyRecordText(*op, file);
   }
 }
 
 void QueueCreateBitmap(int32_t n, int32_t w, int32_t h) {
-  if (DrawOp* op = Take(kDrawCreateBitmap, 1)) {
+  if (DrawOp* op = TakeDrawOp(kDrawCreateBitmap, 1)) {
     op->object = uint32_t(n);
     op->c = w;
     op->d = h;
@@ -105,7 +111,7 @@ void QueueCreateBitmap(int32_t n, int32_t w, int32_t h) {
 }
 
 void QueueDeleteBitmap(int32_t n) {
-  if (DrawOp* op = Take(kDrawDeleteBitmap, 1)) op->object = uint32_t(n);
+  if (DrawOp* op = TakeDrawOp(kDrawDeleteBitmap, 1)) op->object = uint32_t(n);
   if (uint32_t(n) == g_draw.programBitmap) {
     g_draw.programBitmap = 0;
     g_draw.programHasTarget = 1;
@@ -113,7 +119,7 @@ void QueueDeleteBitmap(int32_t n) {
 }
 
 void QueueCopyBitmap(int32_t from, int32_t to) {
-  if (DrawOp* op = Take(kDrawCopyBitmap, ScreenLifetimeOf(to))) {
+  if (DrawOp* op = TakeDrawOp(kDrawCopyBitmap, ScreenLifetimeOf(to))) {
     op->object = uint32_t(from);
     op->a = 0;
     op->values[4] = to;
@@ -122,7 +128,7 @@ void QueueCopyBitmap(int32_t from, int32_t to) {
 
 void QueueCopyBitmapRect(int32_t from, int32_t fx1, int32_t fy1, int32_t fx2, int32_t fy2, int32_t to, int32_t tx1,
                          int32_t ty1, int32_t tx2, int32_t ty2) {
-  if (DrawOp* op = Take(kDrawCopyBitmap, ScreenLifetimeOf(to))) {
+  if (DrawOp* op = TakeDrawOp(kDrawCopyBitmap, ScreenLifetimeOf(to))) {
     op->object = uint32_t(from);
     op->a = 1;
     const int32_t v[9] = {fx1, fy1, fx2, fy2, to, tx1, ty1, tx2, ty2};
@@ -131,50 +137,36 @@ void QueueCopyBitmapRect(int32_t from, int32_t fx1, int32_t fy1, int32_t fx2, in
 }
 
 void QueueBitmapEffect(uint32_t code, int32_t n, int32_t amount) {
-  if (DrawOp* op = Take(code, ScreenLifetimeOf(n))) {
+  if (DrawOp* op = TakeDrawOp(code, ScreenLifetimeOf(n))) {
     op->object = uint32_t(n);
     op->values[0] = amount;
   }
 }
 
 void QueueCls() {
-  if (DrawOp* op = Take(kDrawCls, ScreenLifetime())) op->values[0] = op->values[1] = 0;
+  if (DrawOp* op = TakeDrawOp(kDrawCls, ScreenLifetime())) op->values[0] = op->values[1] = 0;
 }
 
 void QueueClsDevice(uint32_t colour) {
-  if (DrawOp* op = Take(kDrawCls, ScreenLifetime())) {
+  if (DrawOp* op = TakeDrawOp(kDrawCls, ScreenLifetime())) {
     op->values[0] = 1;
     op->values[1] = int32_t(colour);
   }
 }
 
 void QueueDot(int32_t x, int32_t y) {
-  if (DrawOp* op = Take(kDrawDot, ScreenLifetime())) {
+  if (DrawOp* op = TakeDrawOp(kDrawDot, ScreenLifetime())) {
     op->a = x;
     op->b = y;
   }
 }
 
-void QueueBox(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
-  if (DrawOp* op = Take(kDrawBox, ScreenLifetime())) {
-    op->a = x1;
-    op->b = y1;
-    op->c = x2;
-    op->d = y2;
-  }
-}
+void QueueBox(int32_t x1, int32_t y1, int32_t x2, int32_t y2) { QueueCorners(kDrawBox, x1, y1, x2, y2); }
 
-void QueueLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
-  if (DrawOp* op = Take(kDrawLine, ScreenLifetime())) {
-    op->a = x1;
-    op->b = y1;
-    op->c = x2;
-    op->d = y2;
-  }
-}
+void QueueLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2) { QueueCorners(kDrawLine, x1, y1, x2, y2); }
 
 void QueueEllipse(int32_t x, int32_t y, float rx, float ry) {
-  if (DrawOp* op = Take(kDrawEllipse, ScreenLifetime())) {
+  if (DrawOp* op = TakeDrawOp(kDrawEllipse, ScreenLifetime())) {
     op->a = x;
     op->b = y;
     op->fc = rx;
@@ -183,18 +175,18 @@ void QueueEllipse(int32_t x, int32_t y, float rx, float ry) {
 }
 
 void QueueInk(uint32_t foreground, uint32_t background) {
-  if (DrawOp* op = Take(kDrawInk, ScreenLifetime())) {
+  if (DrawOp* op = TakeDrawOp(kDrawInk, ScreenLifetime())) {
     op->c = int32_t(background);
     op->d = int32_t(foreground);
   }
 }
 
 void QueueClsColor(uint32_t colour) {
-  if (DrawOp* op = Take(kDrawClsColour, ScreenLifetime())) op->c = int32_t(colour);
+  if (DrawOp* op = TakeDrawOp(kDrawClsColour, ScreenLifetime())) op->c = int32_t(colour);
 }
 
 void QueueReadPoint(int32_t x, int32_t y, VarCell* result) {
-  if (DrawOp* op = Take(kDrawReadPoint, ScreenLifetime())) {
+  if (DrawOp* op = TakeDrawOp(kDrawReadPoint, ScreenLifetime())) {
     op->a = x;
     op->b = y;
     op->cell = result;
@@ -202,7 +194,7 @@ void QueueReadPoint(int32_t x, int32_t y, VarCell* result) {
 }
 
 void QueueTextAt(const char* text, const int32_t* x, const int32_t* y) {
-  if (DrawOp* op = Take(kDrawLineInput, ScreenLifetime())) {
+  if (DrawOp* op = TakeDrawOp(kDrawLineInput, ScreenLifetime())) {
     op->a = *x;
     op->b = *y;
     CopyRecordText(*op, text);
@@ -210,14 +202,14 @@ void QueueTextAt(const char* text, const int32_t* x, const int32_t* y) {
 }
 
 void QueueTextState(uint32_t code, int32_t value, const char* text) {
-  if (DrawOp* op = Take(code, 1)) {
+  if (DrawOp* op = TakeDrawOp(code, 1)) {
     op->values[0] = value;
     CopyRecordText(*op, text);
   }
 }
 
 void QueueTextAtPoint(uint32_t code, int32_t x, int32_t y, const char* text) {
-  if (DrawOp* op = Take(code, ScreenLifetime())) {
+  if (DrawOp* op = TakeDrawOp(code, ScreenLifetime())) {
     op->a = x;
     op->b = y;
     op->transcribed = 0;

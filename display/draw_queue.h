@@ -26,8 +26,8 @@ void ResetDrawQueueState();
 // ComputePixelShifts last read.
 void SetDrawColours(uint32_t background, int64_t foreground);
 
-// Takes a record stamped with the program's current bitmap (kNoRecord when none).
-uint32_t TakeDrawOp(uint32_t code, int8_t lifetime);
+// Takes a record stamped with the program's current bitmap (nullptr when none is left).
+DrawOp* TakeDrawOp(uint32_t code, int8_t lifetime);
 int8_t ScreenLifetime();                 // L: 1 off screen, else ScreenPersistence
 int8_t ScreenLifetimeOf(int32_t bitmap); // L(n)
 void FlushDrawQueue();

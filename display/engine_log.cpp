@@ -17,17 +17,3 @@ void LogEngineError(const std::string& message) {
                 utc.tm_hour, utc.tm_min);
   IniWriteString(ProgramSideFile("VK.LOG"), "ERRORLOG", key, g_lastEngineError);
 }
-
-const std::string& GetLastEngineError() { return g_lastEngineError; }
-
-const char* SurfaceResultName(int32_t code) {
-  switch (code) {
-    case kSurfOk: return "SURF_OK";
-    case kSurfLost: return "SURF_LOST";
-    case kSurfStillDrawing: return "SURF_STILLDRAWING";
-    case kSurfInvalid: return "SURF_INVALID";
-    case kSurfNoMemory: return "SURF_NOMEMORY";
-    case kSurfFormat: return "SURF_FORMAT";
-    default: return "none";
-  }
-}

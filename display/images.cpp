@@ -166,22 +166,6 @@ bool EnsureImageSurface(uint32_t r, int32_t w, int32_t h) {
   return true;
 }
 
-void ShareImageSurface(uint32_t r, Surface* surface, const SurfRect& source) {
-  if (!Live(r)) return;
-  TableEntry(r).reset();
-  ImageRecord& rec = g_imagePool[r];
-  rec.surface = surface;
-  rec.source = source;
-  rec.width = source.Width();
-  rec.height = source.Height();
-  rec.surfaceWidth = rec.surfaceHeight = 0;
-  rec.inUse = surface != nullptr;
-}
-
-void GrabImageFromScreen(uint32_t r, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t mode) {
-  if (Live(r)) GrabInto(r, g_display.backBuffer.get(), x1, y1, x2, y2, mode);
-}
-
 void GrabImageFromBitmap(uint32_t r, int32_t bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t mode) {
   if (Live(r)) GrabInto(r, BitmapSurface(bitmap), x1, y1, x2, y2, mode);
 }
@@ -289,9 +273,9 @@ int32_t BlitImageRecord(Surface* target, int32_t bitmap, uint32_t r, int32_t x, 
 }
 
 void QueueGetImage(uint32_t r, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t textureFlag) {
-  const uint32_t k = TakeDrawOp(51, 1);
-  if (k == kNoRecord) return;
-  DrawOp& op = g_drawOpPool[k];
+  DrawOp* taken = TakeDrawOp(kDrawGetImage, 1);
+  if (!taken) return;
+  DrawOp& op = *taken;
   op.object = r;
   op.a = x1;
   op.b = y1;
@@ -305,41 +289,36 @@ void QueueGetImage(uint32_t r, int32_t x1, int32_t y1, int32_t x2, int32_t y2, i
 }
 
 void QueuePasteImage(uint32_t r, int32_t x, int32_t y, bool transparent) {
-  const uint32_t k = TakeDrawOp(52, ScreenLifetime());
-  if (k == kNoRecord) return;
-  DrawOp& op = g_drawOpPool[k];
+  DrawOp* taken = TakeDrawOp(kDrawPasteImage, ScreenLifetime());
+  if (!taken) return;
+  DrawOp& op = *taken;
   op.object = r;
   op.a = x;
   op.b = y;
   op.c = transparent ? 1 : 0;
 }
 
-void QueueFreeImage(uint32_t r) {
-  const uint32_t k = TakeDrawOp(53, 1);
-  if (k != kNoRecord) g_drawOpPool[k].object = r;
-}
-
 void QueuePasteSprite(int32_t sprite, int32_t x, int32_t y) {
-  const uint32_t k = TakeDrawOp(54, ScreenLifetime());
-  if (k == kNoRecord) return;
-  DrawOp& op = g_drawOpPool[k];
+  DrawOp* taken = TakeDrawOp(kDrawPasteSprite, ScreenLifetime());
+  if (!taken) return;
+  DrawOp& op = *taken;
   op.object = uint32_t(sprite);
   op.a = x;
   op.b = y;
 }
 
 void QueueSaveImage(uint32_t r, const char* file) {
-  const uint32_t k = TakeDrawOp(55, 1);
-  if (k == kNoRecord) return;
-  g_drawOpPool[k].object = r;
-  CopyRecordText(g_drawOpPool[k], file);
+  if (DrawOp* op = TakeDrawOp(kDrawSaveImage, 1)) {
+    op->object = r;
+    CopyRecordText(*op, file);
+  }
 }
 
 void QueueRotateImage(uint32_t r, int32_t angle) {
-  const uint32_t k = TakeDrawOp(56, 1);
-  if (k == kNoRecord) return;
-  g_drawOpPool[k].object = r;
-  g_drawOpPool[k].a = angle;
+  if (DrawOp* op = TakeDrawOp(kDrawRotateImage, 1)) {
+    op->object = r;
+    op->a = angle;
+  }
 }
 
 namespace {

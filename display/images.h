@@ -43,10 +43,7 @@ uint32_t GetImageColourKey();
 // Gives the record a keyed surface of exactly w x h (an existing one of that size is kept)
 // and resets its rectangles; false (and no surface) for a size below 1 or no memory.
 bool EnsureImageSurface(uint32_t record, int32_t w, int32_t h);
-// Lends a surface owned elsewhere to the record (pointer images share their sheet).
-void ShareImageSurface(uint32_t record, Surface* surface, const SurfRect& source);
-// Copies x1,y1..x2,y2 of the back buffer or of a bitmap into the image.
-void GrabImageFromScreen(uint32_t record, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t textureMode);
+// Copies x1,y1..x2,y2 of a bitmap into the image.
 void GrabImageFromBitmap(uint32_t record, int32_t bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
                          int32_t textureMode);
 void NoteImageChanged(uint32_t record, int32_t textureMode);
@@ -71,7 +68,6 @@ int32_t BlitImageRecord(Surface* target, int32_t bitmap, uint32_t record, int32_
 // The image operations of the draw queue (records named by index).
 void QueueGetImage(uint32_t record, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t textureFlag);
 void QueuePasteImage(uint32_t record, int32_t x, int32_t y, bool transparent);
-void QueueFreeImage(uint32_t record);
 void QueuePasteSprite(int32_t sprite, int32_t x, int32_t y);
 void QueueSaveImage(uint32_t record, const char* file);
 void QueueRotateImage(uint32_t record, int32_t angle);

@@ -153,68 +153,8 @@ void RestoreFullScreenWindow() {
   ApplyWindowSettings(1);
 }
 
-int32_t BltSurfaceWhole(Surface* dst, Surface* src) { return BltSurfaceAt(dst, 0, 0, src, 0); }
-
-int32_t BltSurfaceSized(Surface* dst, int32_t x, int32_t y, Surface* src, int32_t w, int32_t h, uint32_t flags) {
-  return BltSurfaceSourceRect(dst, x, y, src, 0, 0, w, h, flags);
-}
-
-int32_t BltSurfaceSourceRect(Surface* dst, int32_t x, int32_t y, Surface* src, int32_t sx, int32_t sy, int32_t w,
-                             int32_t h, uint32_t flags) {
-  SurfRect r{sx, sy, sx + w, sy + h};
-  RetrySurfaceCall(dst, [&] { return SurfaceBltFast(dst, x, y, src, &r, (flags & 1) ? uint32_t(kBltKeySrc) : 0u); });
-  return 1;
-}
-
-int32_t BltSurfaceAt(Surface* dst, int32_t x, int32_t y, Surface* src, uint32_t flags) {
-  RetrySurfaceCall(dst, [&] { return SurfaceBltFast(dst, x, y, src, nullptr, (flags & 1) ? uint32_t(kBltKeySrc) : 0u); });
-  return 1;
-}
-
-int32_t BltSurfaceRectAtPoint(Surface* dst, int32_t x, int32_t y, Surface* src, const SurfRect& rect) {
-  RetrySurfaceCall(dst, [&] { return SurfaceBltFast(dst, x, y, src, &rect, 0); });
-  return 1;
-}
-
-int32_t FillSurfaceRect(Surface* surface, const SurfRect& rect, uint32_t colour) {
-  SurfaceFill(surface, &rect, colour);
-  return 1;
-}
-
-int32_t SetSurfaceKeyColour(Surface* surface, uint32_t colour) {
-  if (surface) {
-    surface->hasKey = true;
-    surface->key = colour;
-  }
-  return 1;
-}
-
 void WriteGrabFile() {
   const std::string& file = g_runtime.options.grabFile;
   if (file.empty() || !g_display.primary || !g_display.framePresented) return;
   if (!SavePngFile(*g_display.primary, file)) std::fprintf(stderr, "vellumark: cannot write %s\n", file.c_str());
-}
-
-int32_t PostCloseMessage() {
-  PostWindowMessage(Message{MsgKind::Close, 0, 0});
-  return 1;
-}
-
-int32_t EnterExclusiveMode() {
-  if (g_display.fullScreen == 1) return 1;
-  SetFullScreenFlag(1);
-  WindowSetFullScreen(true);
-  return 1;
-}
-
-int32_t LeaveExclusiveMode() {
-  if (g_display.fullScreen == 0) return 1;
-  SetFullScreenFlag(0);
-  WindowSetFullScreen(false);
-  return 1;
-}
-
-void ReleaseDeviceAndSurfaces() {
-  Release3DDevice();
-  ReleaseDisplaySurfaces();
 }

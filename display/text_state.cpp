@@ -40,8 +40,7 @@ TextExtent MeasurePrintText(const char* text) {
 TextExtent MeasureTextFont(const char* text) { return TextMeasure(g_text.textFont.get(), text, std::strlen(text)); }
 
 void QueueTextWithExtent(const char* text, int32_t* x, int32_t* y, bool stayOnLine, bool opaque, bool wrap) {
-  uint32_t r = TakeDrawOp(kDrawPrint, ScreenLifetime());
-  DrawOp* op = r == kNoRecord ? nullptr : &g_drawOpPool[r];
+  DrawOp* op = TakeDrawOp(kDrawPrint, ScreenLifetime());
   if (op) {
     op->a = *x;
     op->b = *y;

@@ -189,32 +189,3 @@ void PostQuit() { g_quit = true; }
 bool QuitPosted() { return g_quit; }
 bool IsVirtualKeyDown(int vk) { return vk >= 0 && vk < 256 && g_keys[vk]; }
 void EventsSetRawHook(RawEventHook hook) { g_hook = hook; }
-
-int VirtualKeyOfSdlKey(int32_t k) {
-  if (k >= 'a' && k <= 'z') return k - 'a' + 'A';
-  if (k >= '0' && k <= '9') return k;
-  if (k >= SDLK_F1 && k <= SDLK_F12) return 112 + (k - SDLK_F1);
-  switch (k) {
-    case SDLK_BACKSPACE: return 8;
-    case SDLK_TAB: return 9;
-    case SDLK_RETURN: case SDLK_KP_ENTER: return 13;
-    case SDLK_LSHIFT: case SDLK_RSHIFT: return 16;
-    case SDLK_LCTRL: case SDLK_RCTRL: return 17;
-    case SDLK_LALT: case SDLK_RALT: return 18;
-    case SDLK_PAUSE: return 19;
-    case SDLK_CAPSLOCK: return 20;
-    case SDLK_ESCAPE: return 27;
-    case SDLK_SPACE: return 32;
-    case SDLK_PAGEUP: return 33;
-    case SDLK_PAGEDOWN: return 34;
-    case SDLK_END: return 35;
-    case SDLK_HOME: return 36;
-    case SDLK_LEFT: return 37;
-    case SDLK_UP: return 38;
-    case SDLK_RIGHT: return 39;
-    case SDLK_DOWN: return 40;
-    case SDLK_INSERT: return 45;
-    case SDLK_DELETE: return 46;
-    default: return 0;
-  }
-}

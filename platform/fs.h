@@ -88,8 +88,6 @@ bool FsMoveFile(const std::string& from, const std::string& to);
 bool FsMakeFolder(const std::string& name);
 // Makes a folder and every missing folder above it; true when it exists afterwards.
 bool FsMakeFolders(const std::string& name);
-// Removes an empty folder.
-bool FsRemoveFolder(const std::string& name);
 // The real root folder and the user's home folder, which no command may delete.
 bool FsIsProtectedFolder(const std::string& name);
 // Deletes everything inside the folder; links are removed, never followed. The folder itself

@@ -236,8 +236,6 @@ bool FsMakeFolders(const std::string& name) {
   return std::filesystem::is_directory(path, ec);
 }
 
-bool FsRemoveFolder(const std::string& name) { return !name.empty() && rmdir(FsResolve(name).c_str()) == 0; }
-
 bool FsIsProtectedFolder(const std::string& name) {
   std::string real = RealPath(FsResolve(name));
   if (real.empty()) return false;

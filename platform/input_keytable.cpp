@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/events.h"
 #include "platform/input.h"
 
 namespace {
@@ -86,6 +87,29 @@ const KeyPair kKeys[] = {
     {SDL_SCANCODE_MEDIASELECT, 0xED},
 };
 
+// The keys with a virtual-key code of their own, by scancode and by key symbol (letters, digits
+// and F1 to F12 follow from their ranges).
+struct NamedKey {
+  SDL_Scancode scancode;
+  SDL_Keycode key;
+  uint8_t vk;
+};
+
+const NamedKey kNamedKeys[] = {
+    {SDL_SCANCODE_BACKSPACE, SDLK_BACKSPACE, 8}, {SDL_SCANCODE_TAB, SDLK_TAB, 9},
+    {SDL_SCANCODE_RETURN, SDLK_RETURN, 13},      {SDL_SCANCODE_KP_ENTER, SDLK_KP_ENTER, 13},
+    {SDL_SCANCODE_LSHIFT, SDLK_LSHIFT, 16},      {SDL_SCANCODE_RSHIFT, SDLK_RSHIFT, 16},
+    {SDL_SCANCODE_LCTRL, SDLK_LCTRL, 17},        {SDL_SCANCODE_RCTRL, SDLK_RCTRL, 17},
+    {SDL_SCANCODE_LALT, SDLK_LALT, 18},          {SDL_SCANCODE_RALT, SDLK_RALT, 18},
+    {SDL_SCANCODE_PAUSE, SDLK_PAUSE, 19},        {SDL_SCANCODE_CAPSLOCK, SDLK_CAPSLOCK, 20},
+    {SDL_SCANCODE_ESCAPE, SDLK_ESCAPE, 27},      {SDL_SCANCODE_SPACE, SDLK_SPACE, 32},
+    {SDL_SCANCODE_PAGEUP, SDLK_PAGEUP, 33},      {SDL_SCANCODE_PAGEDOWN, SDLK_PAGEDOWN, 34},
+    {SDL_SCANCODE_END, SDLK_END, 35},            {SDL_SCANCODE_HOME, SDLK_HOME, 36},
+    {SDL_SCANCODE_LEFT, SDLK_LEFT, 37},          {SDL_SCANCODE_UP, SDLK_UP, 38},
+    {SDL_SCANCODE_RIGHT, SDLK_RIGHT, 39},        {SDL_SCANCODE_DOWN, SDLK_DOWN, 40},
+    {SDL_SCANCODE_INSERT, SDLK_INSERT, 45},      {SDL_SCANCODE_DELETE, SDLK_DELETE, 46},
+};
+
 }  // namespace
 
 int KeyCodeOfScancode(int sdlScancode) {
@@ -131,28 +155,17 @@ int VirtualKeyOfKeyCode(int keyCode) {
   if (sc >= SDL_SCANCODE_A && sc <= SDL_SCANCODE_Z) return 'A' + (sc - SDL_SCANCODE_A);
   if (sc >= SDL_SCANCODE_1 && sc <= SDL_SCANCODE_9) return '1' + (sc - SDL_SCANCODE_1);
   if (sc >= SDL_SCANCODE_F1 && sc <= SDL_SCANCODE_F12) return 112 + (sc - SDL_SCANCODE_F1);
-  switch (sc) {
-    case SDL_SCANCODE_0: return '0';
-    case SDL_SCANCODE_BACKSPACE: return 8;
-    case SDL_SCANCODE_TAB: return 9;
-    case SDL_SCANCODE_RETURN: case SDL_SCANCODE_KP_ENTER: return 13;
-    case SDL_SCANCODE_LSHIFT: case SDL_SCANCODE_RSHIFT: return 16;
-    case SDL_SCANCODE_LCTRL: case SDL_SCANCODE_RCTRL: return 17;
-    case SDL_SCANCODE_LALT: case SDL_SCANCODE_RALT: return 18;
-    case SDL_SCANCODE_PAUSE: return 19;
-    case SDL_SCANCODE_CAPSLOCK: return 20;
-    case SDL_SCANCODE_ESCAPE: return 27;
-    case SDL_SCANCODE_SPACE: return 32;
-    case SDL_SCANCODE_PAGEUP: return 33;
-    case SDL_SCANCODE_PAGEDOWN: return 34;
-    case SDL_SCANCODE_END: return 35;
-    case SDL_SCANCODE_HOME: return 36;
-    case SDL_SCANCODE_LEFT: return 37;
-    case SDL_SCANCODE_UP: return 38;
-    case SDL_SCANCODE_RIGHT: return 39;
-    case SDL_SCANCODE_DOWN: return 40;
-    case SDL_SCANCODE_INSERT: return 45;
-    case SDL_SCANCODE_DELETE: return 46;
-    default: return 0;
-  }
+  if (sc == SDL_SCANCODE_0) return '0';
+  for (const NamedKey& k : kNamedKeys)
+    if (k.scancode == sc) return k.vk;
+  return 0;
+}
+
+int VirtualKeyOfSdlKey(int32_t k) {
+  if (k >= 'a' && k <= 'z') return k - 'a' + 'A';
+  if (k >= '0' && k <= '9') return k;
+  if (k >= SDLK_F1 && k <= SDLK_F12) return 112 + (k - SDLK_F1);
+  for (const NamedKey& n : kNamedKeys)
+    if (n.key == k) return n.vk;
+  return 0;
 }

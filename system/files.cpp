@@ -116,10 +116,6 @@ bool MakeDirectory(const std::string& path) { return FsMakeFolder(path); }
 
 bool DeleteDirectoryCommand(const std::string& path) { return PathExists(path) && FsDeleteTree(path, true); }
 
-bool DeleteFolderContents(const std::string& path) { return FsDeleteTree(path, false); }
-
-bool RemoveFolderIfExists(const std::string& path) { return PathExists(path) && FsRemoveFolder(path); }
-
 bool FindFileInFolderTree(const std::string& name, std::string& found) {
   const std::string wanted = Lower(name);
   std::vector<std::string> files;

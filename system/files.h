@@ -25,8 +25,6 @@ bool MakeDirectory(const std::string& path);
 // Deletes the folder and everything in it; false when it does not exist or may not be deleted
 // (the real root and the home folder).
 bool DeleteDirectoryCommand(const std::string& path);
-bool DeleteFolderContents(const std::string& path);
-bool RemoveFolderIfExists(const std::string& path);
 // Looks for a file (any case) in the current folder and below; on a hit, found holds its
 // containing folder, "\" and the name.
 bool FindFileInFolderTree(const std::string& name, std::string& found);

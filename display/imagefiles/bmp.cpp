@@ -10,37 +10,12 @@ namespace {
 enum : uint32_t { kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3, kBiAlphaBitfields = 6 };
 constexpr uint16_t kSkipped = 0xFFFF;  // an RLE pixel the data never set: black
 
-// One channel of a bit-field pixel, widened to 8 bits.
-struct Field {
-  int32_t shift = 0, width = 0;
-  explicit Field(uint32_t mask = 0) {
-    if (!mask) return;
-    while (!(mask & 1)) {
-      mask >>= 1;
-      ++shift;
-    }
-    while (mask & 1) {
-      mask >>= 1;
-      ++width;
-    }
-  }
-  uint32_t Get(uint32_t p) const {
-    if (!width) return 0;
-    uint32_t v = (p >> shift) & ((width >= 32 ? 0 : 1u << width) - 1u);
-    if (width >= 8) return v >> (width - 8);
-    uint32_t out = 0;  // the bits repeated down to 8
-    int32_t filled = 0;
-    for (; filled < 8; filled += width) out = (out << width) | v;
-    return out >> (filled - 8);
-  }
-};
-
 struct BmpInfo {
   int64_t width = 0, height = 0;
   bool topDown = false;
   uint32_t bits = 0, compression = kBiRgb;
   std::vector<uint32_t> palette;
-  Field red, green, blue;
+  MaskChannel red, green, blue;
   size_t pixels = 0;  // offset of the pixel data
 };
 
@@ -67,9 +42,9 @@ bool ReadHeader(const ByteView& d, BmpInfo* bi) {
     }
     if (bi->compression == kBiBitfields || bi->compression == kBiAlphaBitfields) {
       if (bi->bits != 16 && bi->bits != 32) return false;
-      bi->red = Field(d.Le32(54));
-      bi->green = Field(d.Le32(58));
-      bi->blue = Field(d.Le32(62));
+      bi->red = MaskChannel(d.Le32(54));
+      bi->green = MaskChannel(d.Le32(58));
+      bi->blue = MaskChannel(d.Le32(62));
       if (header == 40) paletteAt += bi->compression == kBiBitfields ? 12 : 16;
     }
   } else {
@@ -81,13 +56,13 @@ bool ReadHeader(const ByteView& d, BmpInfo* bi) {
       if (bi->bits != 1 && bi->bits != 4 && bi->bits != 8 && bi->bits != 16 && bi->bits != 24 && bi->bits != 32)
         return false;
       if (bi->bits == 16) {
-        bi->red = Field(0x7C00);
-        bi->green = Field(0x03E0);
-        bi->blue = Field(0x001F);
+        bi->red = MaskChannel(0x7C00);
+        bi->green = MaskChannel(0x03E0);
+        bi->blue = MaskChannel(0x001F);
       } else if (bi->bits == 32) {
-        bi->red = Field(0xFF0000);
-        bi->green = Field(0x00FF00);
-        bi->blue = Field(0x0000FF);
+        bi->red = MaskChannel(0xFF0000);
+        bi->green = MaskChannel(0x00FF00);
+        bi->blue = MaskChannel(0x0000FF);
       }
       break;
     case kBiRle8:

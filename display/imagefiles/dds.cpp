@@ -11,30 +11,6 @@ namespace {
 constexpr uint32_t kMagic = 0x20534444;  // "DDS "
 constexpr size_t kHeaderBytes = 4 + 124;
 
-struct Channel {
-  int32_t shift = 0, width = 0;
-  explicit Channel(uint32_t mask) {
-    if (!mask) return;
-    while (!(mask & 1)) {
-      mask >>= 1;
-      ++shift;
-    }
-    while (mask & 1) {
-      mask >>= 1;
-      ++width;
-    }
-  }
-  uint32_t Get(uint32_t p, uint32_t none) const {
-    if (!width) return none;
-    const uint32_t v = (p >> shift) & (width >= 32 ? ~0u : (1u << width) - 1);
-    if (width >= 8) return v >> (width - 8);
-    uint32_t out = 0;
-    int32_t filled = 0;
-    for (; filled < 8; filled += width) out = (out << width) | v;
-    return out >> (filled - 8);
-  }
-};
-
 }  // namespace
 
 int DdsImage::Digit() const {
@@ -157,7 +133,7 @@ Picture DdsLevelPicture(const DdsImage& img, size_t index) {
     return p;
   }
   const DdsPixelFormat& f = img.format;
-  const Channel r(f.red), g(f.green), b(f.blue), a((f.flags & kDdpfAlphaPixels) ? f.alpha : 0);
+  const MaskChannel r(f.red), g(f.green), b(f.blue), a((f.flags & kDdpfAlphaPixels) ? f.alpha : 0);
   const int32_t bpp = int32_t(f.bits / 8);
   for (size_t i = 0; i < p.pixels.size(); ++i) {
     const uint32_t v = LoadPixel(bytes + i * size_t(bpp), bpp);

@@ -40,3 +40,25 @@ bool ReadImageFile(const std::string& name, std::string& out, std::string* why) 
   out.resize(done);  // a file that shrank meanwhile is read as it is now
   return true;
 }
+
+MaskChannel::MaskChannel(uint32_t mask) {
+  if (!mask) return;
+  while (!(mask & 1)) {
+    mask >>= 1;
+    ++shift;
+  }
+  while (mask & 1) {
+    mask >>= 1;
+    ++width;
+  }
+}
+
+uint32_t MaskChannel::Get(uint32_t p, uint32_t none) const {
+  if (!width) return none;
+  const uint32_t v = (p >> shift) & (width >= 32 ? ~0u : (1u << width) - 1);
+  if (width >= 8) return v >> (width - 8);
+  uint32_t out = 0;  // the bits repeated down to 8
+  int32_t filled = 0;
+  for (; filled < 8; filled += width) out = (out << width) | v;
+  return out >> (filled - 8);
+}

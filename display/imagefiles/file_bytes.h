@@ -42,6 +42,15 @@ class ByteView {
   mutable bool bad_ = false;
 };
 
+// One channel of a bit-mask pixel (BMP bit fields, uncompressed DDS), widened to 8 bits: a
+// channel of fewer bits is repeated down to 8, one of more keeps its top 8.
+struct MaskChannel {
+  int32_t shift = 0, width = 0;
+  explicit MaskChannel(uint32_t mask = 0);
+  // The channel of pixel p; `none` when the mask is empty.
+  uint32_t Get(uint32_t p, uint32_t none = 0) const;
+};
+
 // Appends little-endian fields to a file being written.
 inline void PutLe(std::string& out, uint32_t v, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(char(v >> (8 * i)));

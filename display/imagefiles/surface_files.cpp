@@ -31,11 +31,6 @@ SurfacePtr LoadImageFileToSurface(const std::string& file, int32_t width, int32_
   return sized;
 }
 
-bool LoadFileIntoSurface(Surface* dst, const std::string& name) {
-  SurfacePtr s = LoadImageFileToSurface(name, 0, 0);
-  return s && dst && RetrySurfaceCall(dst, [&] { return SurfaceBltFast(dst, 0, 0, s.get(), nullptr, 0); }) == kSurfOk;
-}
-
 bool ReadDdsFile(const std::string& name, bool singleLevel, DdsImage* out, bool* hasMipmaps) {
   std::string data;
   const bool single = singleLevel || !g_display.caps.mipFilter;
@@ -79,11 +74,6 @@ void SetSurfaceColorKey(Surface* s, int64_t colour) {
   if (!s || key < 0) return;
   s->hasKey = true;
   s->key = uint32_t(key);
-}
-
-bool ConvertSurfaceToBitmapFile(const Surface& s, const std::string& name) {
-  std::string data;
-  return EncodeBmp(PictureOfSurface(s), &data) && FsWriteFileAtomic(name, data);
 }
 
 void RequestScreenGrab(const std::string& file) {

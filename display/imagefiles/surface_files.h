@@ -11,8 +11,6 @@
 // A BMP or DDS file (the name mapped through the pack's files) as a new surface of the
 // display's format, stretched to width x height when both are given; nullptr otherwise.
 SurfacePtr LoadImageFileToSurface(const std::string& name, int32_t width, int32_t height);
-// Loads the file and copies it to 0,0 of dst, cut to dst's size.
-bool LoadFileIntoSurface(Surface* dst, const std::string& name);
 // A DDS file with its mip levels, or only its top level when singleLevel is set or the
 // device has no mip filtering; *hasMipmaps tells whether levels were kept.
 bool ReadDdsFile(const std::string& name, bool singleLevel, DdsImage* out, bool* hasMipmaps);
@@ -28,8 +26,6 @@ void LoadBitmapPalette(const std::string* bmp, PaletteEntry out[256]);
 // cannot be read.
 int64_t MatchSurfaceColor(Surface* s, int64_t colour);
 void SetSurfaceColorKey(Surface* s, int64_t colour);
-// Writes the surface as a 24-bit BMP file.
-bool ConvertSurfaceToBitmapFile(const Surface& s, const std::string& name);
 
 // The grab of the shown screen: requested by a command, made by the frame cycle after the
 // next present (several requests in one slice save once, under the last name).

@@ -199,10 +199,6 @@ int32_t SoundPlay(int32_t channel, SoundSample* sample) {
   return SoundPlayOnChannel(nullptr, channel, sample, false);
 }
 
-int32_t SoundPlayPaused(int32_t channel, SoundSample* sample, bool paused) {
-  return SoundPlayOnChannel(nullptr, channel, sample, paused);
-}
-
 int32_t SoundPlayWithAttributes(int32_t channel, SoundSample* sample, int32_t frequency,
                                 int32_t volume, int32_t pan, const float* position,
                                 const float* velocity) {
@@ -233,11 +229,6 @@ int32_t SoundPlayWithFrequency(int32_t channel, SoundSample* sample, int32_t fre
   SoundSetChannelPan(handle, pan);
   SoundSetChannelPaused(handle, false);
   return handle;
-}
-
-int32_t SoundPlay3D(int32_t channel, SoundSample* sample, const float* position,
-                    const float* velocity) {
-  return SoundPlayWithAttributes(channel, sample, -1, -1, -1, position, velocity);
 }
 
 // ---- stop and settings ----
@@ -337,15 +328,6 @@ bool SoundSetChannelReserved(int32_t channel, bool on) {
   });
 }
 
-bool SoundSetChannelLoopMode(int32_t channel, int32_t mode) {
-  ApiEnter();
-  EngineLock lock;
-  return ForChannels(channel, [mode](SoundChannel* c) {
-    c->loopMode = uint8_t(mode);
-    return true;
-  });
-}
-
 bool SoundSetChannel3DAttributes(int32_t channel, const float* position, const float* velocity) {
   ApiEnter();
   EngineLock lock;
@@ -409,17 +391,11 @@ int32_t SoundGetChannelVolume(int32_t ch) {
 int32_t SoundGetChannelPan(int32_t ch) {
   return Query<int32_t>(ch, [](SoundChannel* c) { return c->pan; });
 }
-bool SoundGetChannelSurround(int32_t ch) {
-  return Query<bool>(ch, [](SoundChannel* c) { return c->surround; });
-}
 bool SoundGetChannelMute(int32_t ch) {
   return Query<bool>(ch, [](SoundChannel* c) { return c->mute; });
 }
 int32_t SoundGetChannelPriority(int32_t ch) {
   return Query<int32_t>(ch, [](SoundChannel* c) { return c->priority; });
-}
-bool SoundGetChannelReserved(int32_t ch) {
-  return Query<bool>(ch, [](SoundChannel* c) { return c->reserved; });
 }
 bool SoundGetChannelPaused(int32_t ch) {
   return Query<bool>(ch, [](SoundChannel* c) { return c->paused; });

@@ -101,6 +101,4 @@ SoundDspUnit* DspGetChannelMixUnit() { return g_mixer.channelUnit; }
 SoundDspUnit* DspGetStreamUnit() { return g_mixer.streamUnit; }
 SoundDspUnit* DspGetWriteOutUnit() { return g_mixer.writeUnit; }
 
-void DspClearMixBuffers() { MixerClearBuffers(); }
-
 int32_t DspGetBufferLength() { return g_mixer.blockLength; }

@@ -177,16 +177,6 @@ void SoundSetPanSeparation(float separation) {
   g_sound.panSeparation = std::clamp(separation, 0.0f, 1.0f);
 }
 
-void SoundSetFileProcedures(SoundFileOpenProc open, SoundFileCloseProc close, SoundFileReadProc read,
-                            SoundFileSeekProc seek, SoundFileTellProc tell) {
-  EngineLock lock;
-  if (open && close && read && seek && tell) {
-    g_sound.fileProcs = {open, close, read, seek, tell};
-  } else {
-    g_sound.fileProcs = {};
-  }
-}
-
 // ---- start and close ----
 
 bool SoundInit(int32_t rate, int32_t softwareChannels, uint32_t flags) {
@@ -338,11 +328,6 @@ void SoundEngineReset() {
 
 // ---- queries ----
 
-float SoundGetVersion() {
-  ApiEnter();
-  return 3.33f;
-}
-
 int32_t SoundGetOutput() {
   ApiEnter();
   return g_sound.outputType;
@@ -352,11 +337,6 @@ bool SoundOutputAudible() {
   ApiEnter();
   EngineLock lock;
   return g_sound.initialised.load() && g_sound.driver && g_sound.driver != NoSoundDriver();
-}
-
-int32_t SoundGetDriver() {
-  ApiEnter();
-  return std::max(g_sound.deviceIndex, 0);
 }
 
 int32_t SoundGetMixer() {
@@ -433,16 +413,6 @@ int32_t SoundGetMaxSamples() {
   return int32_t(g_sound.samples.size());
 }
 
-float SoundGetCpuUsage() {
-  ApiEnter();
-  if (!g_sound.initialised.load()) {
-    SetSoundError(kSoundErrUninitialised);
-    return 0;
-  }
-  EngineLock lock;
-  return g_mixer.cpuUsage + g_sound.streamCpu.load();
-}
-
 int32_t SoundGetError() { return g_sound.lastError.load(); }
 
 int32_t SoundGetBufferSetting() { return g_sound.bufferSetting; }
@@ -469,29 +439,6 @@ bool SoundSetReverb(int32_t environment, float volume, float decay, float dampin
   return true;
 }
 
-bool SoundSetReverbEx(int32_t environment, int32_t room, int32_t roomHf, float roomRolloff,
-                      float decayTime, float decayHfRatio, int32_t reflections,
-                      float reflectionsDelay, int32_t reverb, float reverbDelay,
-                      float environmentSize, float environmentDiffusion, float airAbsorptionHf) {
-  if (!ReverbReady()) return false;
-  EngineLock lock;
-  SoundReverbValues& r = g_sound.reverb;
-  r.environment = environment;
-  r.room = room;
-  r.roomHf = roomHf;
-  r.roomRolloff = roomRolloff;
-  r.decayTime = decayTime;
-  r.decayHfRatio = decayHfRatio;
-  r.reflections = reflections;
-  r.reflectionsDelay = reflectionsDelay;
-  r.reverb = reverb;
-  r.reverbDelay = reverbDelay;
-  r.environmentSize = environmentSize;
-  r.environmentDiffusion = environmentDiffusion;
-  r.airAbsorptionHf = airAbsorptionHf;
-  return true;
-}
-
 template <typename T>
 static void Put(T* out, T value) {
   if (out) *out = value;
@@ -505,28 +452,5 @@ bool SoundGetReverb(int32_t* environment, float* volume, float* decay, float* da
   Put(volume, r.volume);
   Put(decay, r.decay);
   Put(damping, r.damping);
-  return true;
-}
-
-bool SoundGetReverbEx(int32_t* environment, int32_t* room, int32_t* roomHf, float* roomRolloff,
-                      float* decayTime, float* decayHfRatio, int32_t* reflections,
-                      float* reflectionsDelay, int32_t* reverb, float* reverbDelay,
-                      float* environmentSize, float* environmentDiffusion, float* airAbsorptionHf) {
-  if (!ReverbReady()) return false;
-  EngineLock lock;
-  const SoundReverbValues& r = g_sound.reverb;
-  Put(environment, r.environment);
-  Put(room, r.room);
-  Put(roomHf, r.roomHf);
-  Put(roomRolloff, r.roomRolloff);
-  Put(decayTime, r.decayTime);
-  Put(decayHfRatio, r.decayHfRatio);
-  Put(reflections, r.reflections);
-  Put(reflectionsDelay, r.reflectionsDelay);
-  Put(reverb, r.reverb);
-  Put(reverbDelay, r.reverbDelay);
-  Put(environmentSize, r.environmentSize);
-  Put(environmentDiffusion, r.environmentDiffusion);
-  Put(airAbsorptionHf, r.airAbsorptionHf);
   return true;
 }

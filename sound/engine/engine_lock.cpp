@@ -37,8 +37,6 @@ EngineUnlock::~EngineUnlock() {
   }
 }
 
-std::mutex& EngineMutex() { return g_engineMutex; }
-
 void WaitMixerIdle() {
   if (IsMixerThread() || t_lockDepth == 0) return;
   std::unique_lock<std::mutex> lock(g_engineMutex, std::adopt_lock);
@@ -69,8 +67,6 @@ uint64_t SoundClockMicros() {
   auto d = std::chrono::steady_clock::now() - g_epoch;
   return uint64_t(std::chrono::duration_cast<std::chrono::microseconds>(d).count());
 }
-
-uint32_t TimerMilliseconds() { return uint32_t(SoundClockMicros() / 1000); }
 
 float UpdateCpuMeter(SoundCpuMeter* m, float k) {
   uint64_t now = SoundClockMicros();

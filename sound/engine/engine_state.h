@@ -228,7 +228,6 @@ struct EngineUnlock {
   EngineUnlock& operator=(const EngineUnlock&) = delete;
   int depth;
 };
-std::mutex& EngineMutex();
 // With the engine lock held: waits until the mixer is not inside a block (returns at once on
 // the mixer thread itself).
 void WaitMixerIdle();
@@ -260,7 +259,6 @@ struct SoundFile* OpenSoundSource(const void* source, uint32_t mode, int32_t len
 // sample at index; none with the last error set when no reader accepts it.
 SoundSample* DecodeSoundSource(int32_t index, const void* source, uint32_t mode, int32_t length);
 uint64_t SoundClockMicros();   // the engine's own monotonic clock
-uint32_t TimerMilliseconds();
 float UpdateCpuMeter(SoundCpuMeter* meter, float smoothing);
 void CloseRecording();         // stops a recording and frees its target (engine close)
 void RecordPoll();             // copies what the input captured since the last look
@@ -279,7 +277,6 @@ class SoundWorker {
   bool StopRequested() const { return stop_.load(); }
   // Sleeps up to ms milliseconds; returns false when a stop was asked for.
   bool Sleep(uint32_t ms);
-  std::thread::id Id() const { return thread_.get_id(); }
 
  private:
   std::thread thread_;

@@ -125,12 +125,6 @@ bool SongSetTempo(SoundSong* song, int32_t tempo) {
   return true;
 }
 
-bool SongSetLooping(SoundSong* song, uint32_t looping) {
-  if (Bad(song)) return false;
-  song->looping = looping;
-  return true;
-}
-
 bool SongSetOrderCallback(SoundSong* song, SongCallback callback, int32_t step) {
   if (Bad(song)) return false;
   if (step < 0) {
@@ -153,20 +147,6 @@ bool SongSetRowCallback(SoundSong* song, SongCallback callback, int32_t step) {
   return true;
 }
 
-bool SongSetMarkerCallback(SoundSong* song, SongCallback callback, int32_t value) {
-  if (Bad(song)) return false;
-  song->markerCallback = callback;
-  song->markerValue = value;
-  return true;
-}
-
-bool SongSetPanSeparation(SoundSong* song, int32_t a, int32_t b) {
-  if (Bad(song)) return false;
-  song->panSeparation[0] = std::max(a, 0);
-  song->panSeparation[1] = std::max(b, 0);
-  return true;
-}
-
 bool SongSetOrder(SoundSong* song, int32_t order) {
   if (Bad(song)) return false;
   WaitMixerIdle();
@@ -175,21 +155,9 @@ bool SongSetOrder(SoundSong* song, int32_t order) {
   return true;
 }
 
-bool SongSetPaused(SoundSong* song, bool paused) {
-  if (Bad(song)) return false;
-  song->paused = paused;
-  return true;
-}
-
 bool SongSetMasterVolume(SoundSong* song, int32_t volume) {
   if (Bad(song)) return false;
   song->masterVolume = std::clamp(volume, 0, 256);
-  return true;
-}
-
-bool SongSetMasterSpeed(SoundSong* song, float speed) {
-  if (Bad(song)) return false;
-  song->masterSpeed = std::clamp(speed, 0.0f, 1.0f);
   return true;
 }
 
@@ -200,7 +168,6 @@ bool SongGetFinished(const SoundSong* song) {
   return false;
 }
 
-int32_t SongGetOrderCount(const SoundSong* song) { return song ? int32_t(song->orders.size()) : -1; }
 int32_t SongGetTempo(const SoundSong* song) { return song ? song->tempo : -1; }
 
 bool SongRecordEvent(SoundSong* song, int32_t ring, int32_t value) {

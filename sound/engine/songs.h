@@ -56,17 +56,11 @@ void SongStopAll();
 // Samples per tick for the current mix rate, of every playing song (at start-up).
 void SongRetimeAll();
 bool SongSetTempo(SoundSong* song, int32_t tempo);
-bool SongSetLooping(SoundSong* song, uint32_t looping);
 bool SongSetOrderCallback(SoundSong* song, SongCallback callback, int32_t step);
 bool SongSetRowCallback(SoundSong* song, SongCallback callback, int32_t step);
-bool SongSetMarkerCallback(SoundSong* song, SongCallback callback, int32_t value);
-bool SongSetPanSeparation(SoundSong* song, int32_t a, int32_t b);
 bool SongSetOrder(SoundSong* song, int32_t order);
-bool SongSetPaused(SoundSong* song, bool paused);
 bool SongSetMasterVolume(SoundSong* song, int32_t volume);
-bool SongSetMasterSpeed(SoundSong* song, float speed);
 bool SongGetFinished(const SoundSong* song);
-int32_t SongGetOrderCount(const SoundSong* song);
 int32_t SongGetTempo(const SoundSong* song);
 // Ring 0 orders, 1 rows, 2 song ends, 3 user markers; false when the ring does not take it.
 bool SongRecordEvent(SoundSong* song, int32_t ring, int32_t value);

@@ -81,8 +81,6 @@ using SoundFileCloseProc = void (*)(void* handle);
 using SoundFileReadProc = uint32_t (*)(void* buffer, uint32_t size, void* handle);
 using SoundFileSeekProc = int32_t (*)(void* handle, int32_t offset, int32_t origin);
 using SoundFileTellProc = int32_t (*)(void* handle);
-void SoundSetFileProcedures(SoundFileOpenProc open, SoundFileCloseProc close, SoundFileReadProc read,
-                            SoundFileSeekProc seek, SoundFileTellProc tell);
 
 // ---- start and close ----
 // Starts on the chosen output; when its device cannot be opened the engine starts on the
@@ -94,11 +92,9 @@ void SoundClose();
 void SoundEngineReset();
 
 // ---- queries ----
-float SoundGetVersion();
 int32_t SoundGetOutput();
 // True while the engine runs on an output that plays somewhere (not the no-sound output).
 bool SoundOutputAudible();
-int32_t SoundGetDriver();
 int32_t SoundGetMixer();
 int32_t SoundGetNumDrivers();
 const char* SoundGetDriverName(int32_t index);
@@ -108,21 +104,12 @@ int32_t SoundGetMasterVolume();
 int32_t SoundGetMaxChannels();
 int32_t SoundGetNumHardwareChannels();
 int32_t SoundGetMaxSamples();
-float SoundGetCpuUsage();
 int32_t SoundGetError();
 int32_t SoundGetBufferSetting();  // the buffer length setting: milliseconds doubled, -1 unset
 
 // ---- reverb values (kept by the software outputs) ----
 bool SoundSetReverb(int32_t environment, float volume, float decay, float damping);
-bool SoundSetReverbEx(int32_t environment, int32_t room, int32_t roomHf, float roomRolloff,
-                      float decayTime, float decayHfRatio, int32_t reflections,
-                      float reflectionsDelay, int32_t reverb, float reverbDelay,
-                      float environmentSize, float environmentDiffusion, float airAbsorptionHf);
 bool SoundGetReverb(int32_t* environment, float* volume, float* decay, float* damping);
-bool SoundGetReverbEx(int32_t* environment, int32_t* room, int32_t* roomHf, float* roomRolloff,
-                      float* decayTime, float* decayHfRatio, int32_t* reflections,
-                      float* reflectionsDelay, int32_t* reverb, float* reverbDelay,
-                      float* environmentSize, float* environmentDiffusion, float* airAbsorptionHf);
 
 // ---- samples ----
 SoundSample* SoundSampleAlloc(int32_t index, int32_t length, uint32_t mode, int32_t frequency,
@@ -154,14 +141,11 @@ SoundSample* SoundGetSample(int32_t index);
 // ---- channels ----
 int32_t SoundPlayOnChannel(SoundDspUnit* unit, int32_t channel, SoundSample* sample, bool paused);
 int32_t SoundPlay(int32_t channel, SoundSample* sample);
-int32_t SoundPlayPaused(int32_t channel, SoundSample* sample, bool paused);
 int32_t SoundPlayWithAttributes(int32_t channel, SoundSample* sample, int32_t frequency,
                                 int32_t volume, int32_t pan, const float* position,
                                 const float* velocity);
 int32_t SoundPlayWithFrequency(int32_t channel, SoundSample* sample, int32_t frequency,
                                int32_t volume, int32_t pan);
-int32_t SoundPlay3D(int32_t channel, SoundSample* sample, const float* position,
-                    const float* velocity);
 
 bool SoundStopChannel(int32_t channel);
 bool SoundStopAllChannels();
@@ -175,7 +159,6 @@ bool SoundSetChannelMute(int32_t channel, bool on);
 bool SoundSetChannelPaused(int32_t channel, bool on);
 bool SoundSetChannelPriority(int32_t channel, uint32_t priority);
 bool SoundSetChannelReserved(int32_t channel, bool on);
-bool SoundSetChannelLoopMode(int32_t channel, int32_t loopMode);
 bool SoundSetChannel3DAttributes(int32_t channel, const float* position, const float* velocity);
 bool SoundGetChannel3DAttributes(int32_t channel, float* position, float* velocity);
 bool SoundSetChannelReverbMix(int32_t channel, float mix);
@@ -184,10 +167,8 @@ bool SoundGetChannelReverbMix(int32_t channel, float* mix);
 int32_t SoundGetChannelFrequency(int32_t channel);
 int32_t SoundGetChannelVolume(int32_t channel);
 int32_t SoundGetChannelPan(int32_t channel);
-bool SoundGetChannelSurround(int32_t channel);
 bool SoundGetChannelMute(int32_t channel);
 int32_t SoundGetChannelPriority(int32_t channel);
-bool SoundGetChannelReserved(int32_t channel);
 bool SoundGetChannelPaused(int32_t channel);
 SoundSample* SoundGetChannelSample(int32_t channel);
 int64_t SoundGetChannelPosition(int32_t channel);
@@ -222,7 +203,6 @@ SoundDspUnit* DspGetClearUnit();
 SoundDspUnit* DspGetChannelMixUnit();
 SoundDspUnit* DspGetStreamUnit();
 SoundDspUnit* DspGetWriteOutUnit();
-void DspClearMixBuffers();
 int32_t DspGetBufferLength();
 bool SoundDspMixBuffers(void* destination, const void* source, int32_t length, int32_t frequency,
                         int32_t volume, int32_t pan, uint32_t mode);

@@ -6,6 +6,7 @@
 #include "runtime/command_families.h"
 #include "runtime/run_loop.h"
 #include "tests/display/display_fixture.h"
+#include "tests/support/program_run.h"
 
 namespace {
 
@@ -23,20 +24,14 @@ class PrintTest : public DisplayTest {
   }
   // Runs command n with the given operand cells; returns the operand words it moved past.
   long Call(int n, std::initializer_list<VarCell*> ops) {
-    code_[0] = n;
-    int k = 1;
-    for (VarCell* c : ops) code_[k++] = reinterpret_cast<CodeWord>(c);
-    ProgramCounter = code_ + 1;
     LeaveSlice = 0;
-    g_commandTable[n]();
-    return ProgramCounter - (code_ + 1);
+    return CallHandler(n, ops);
   }
   // Types one character into the line input of command n.
   long Type(int n, char c, VarCell* target) {
     g_runtime.lastCharacter = uint8_t(c);
     return Call(n, {target});
   }
-  CodeWord code_[12] = {};
   VarCell cells_[2];
 };
 

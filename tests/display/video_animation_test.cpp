@@ -11,6 +11,7 @@
 #include "runtime/command_families.h"
 #include "tests/display/display_fixture.h"
 #include "tests/display/video_clips.h"
+#include "tests/support/program_run.h"
 
 namespace {
 
@@ -29,19 +30,12 @@ class AnimationTest : public DisplayTest {
   }
   // Runs command n with integer operands (a string first when given); returns the result cell.
   int32_t Call(int n, std::initializer_list<int32_t> ints, const std::string* text = nullptr) {
-    CodeWord code[12] = {};
-    VarCell cells[12] = {};
+    CommandCall call;
     int k = 0;
-    if (text) SetCellString(&cells[k++], text->c_str(), text->size());
-    for (int32_t v : ints) cells[k++].i = v;
-    for (int j = 0; j < k; ++j) code[j + 1] = reinterpret_cast<CodeWord>(&cells[j]);
-    code[0] = n;
-    ProgramCounter = code + 1;
-    g_errorCode = 0;
-    g_commandTable[n]();
-    EXPECT_EQ(ProgramCounter - (code + 1), k) << "command " << n;
-    if (text) FreeString(cells[0].s);
-    return cells[0].i;
+    if (text) call.SetText(k++, text->c_str());
+    for (int32_t v : ints) call.cells[k++].i = v;
+    call.Run(n, k);
+    return call.cells[0].i;
   }
   void Load(int32_t n, const std::string& file) {
     Call(2001, {n}, &file);

@@ -13,6 +13,7 @@
 #include "sound/engine/sound_engine.h"
 #include "tests/display/display_fixture.h"
 #include "tests/display/video_clips.h"
+#include "tests/support/program_run.h"
 
 namespace {
 
@@ -33,17 +34,11 @@ class AnimationSoundTest : public DisplayTest {
     DisplayTest::TearDown();
   }
   void Call(int n, int32_t a, const std::string* text = nullptr) {
-    CodeWord code[4] = {};
-    VarCell cells[2] = {};
+    CommandCall call;
     int k = 0;
-    if (text) SetCellString(&cells[k++], text->c_str(), text->size());
-    cells[k++].i = a;
-    for (int j = 0; j < k; ++j) code[j + 1] = reinterpret_cast<CodeWord>(&cells[j]);
-    ProgramCounter = code + 1;
-    g_errorCode = 0;
-    g_commandTable[n]();
-    if (text) FreeString(cells[0].s);
-    ASSERT_EQ(g_errorCode, 0) << n;
+    if (text) call.SetText(k++, text->c_str());
+    call.cells[k++].i = a;
+    ASSERT_EQ(call.Run(n, k), 0) << n;
   }
   // Runs frames of 40 ms (pictures, then as much sound); returns the loudest sample played.
   int Frames(int count) {

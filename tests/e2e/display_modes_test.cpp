@@ -90,19 +90,12 @@ TEST(DisplayModePrograms, FontListHoldsNamesOnly) {
   EXPECT_NE(names.count("Liberation Sans"), 0u) << r.transcript;
 }
 
-// Calls one handler on operand cells, as the interpreter does.
+// Calls one handler on the cells; returns the error it raised and clears it.
 int32_t CallCommand(int number, std::vector<VarCell>& cells) {
-  std::vector<CodeWord> words(cells.size() + 2, 0);
-  words[0] = number;
-  for (size_t k = 0; k < cells.size(); ++k) words[k + 1] = reinterpret_cast<CodeWord>(&cells[k]);
-  EnsureCommandTable();
-  g_errorCode = 0;
-  g_errorKind = 0;
-  ProgramCounter = words.data() + 1;
-  g_commandTable[number]();
-  EXPECT_EQ(ProgramCounter, words.data() + 1 + cells.size()) << number;
-  ProgramCounter = nullptr;
-  int32_t code = g_errorCode;
+  CommandCall call;
+  std::copy(cells.begin(), cells.end(), call.cells);
+  int32_t code = call.Run(number, int(cells.size()));
+  std::copy(call.cells, call.cells + cells.size(), cells.begin());
   g_errorCode = 0;
   return code;
 }

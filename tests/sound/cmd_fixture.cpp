@@ -33,34 +33,10 @@ void SoundCmdTest::TearDown() {
 }
 
 CallOutcome SoundCmdTest::Do(int number, std::initializer_list<Arg> args) {
-  std::vector<VarCell> cells(args.size() + 1);
-  for (VarCell& c : cells) c.raw = 0;
-  std::vector<CodeWord> words(args.size() + 2, 0);
-  words[0] = number;
-  size_t k = 0;
-  for (const Arg& a : args) {
-    if (a.kind == 'l' || a.kind == 'r') cells[k].i = a.i;
-    if (a.kind == 'f') cells[k].f = a.f;
-    if (a.kind == 's') SetCellString(&cells[k], a.s);
-    words[k + 1] = reinterpret_cast<CodeWord>(&cells[k]);
-    ++k;
-  }
-  g_errorCode = 0;
-  g_errorKind = 0;
-  LeaveSlice = 0;
-  EventsReset();
-  ProgramCounter = words.data() + 1;
-  g_commandTable[number]();
-  EXPECT_EQ(ProgramCounter, words.data() + 1 + args.size()) << "command " << number;
-  ProgramCounter = nullptr;
+  CommandCall call(args);
   CallOutcome out;
-  out.error = g_errorCode;
-  out.result = cells[0];
-  k = 0;
-  for (const Arg& a : args) {
-    if (a.kind == 's') FreeString(cells[k].s);
-    ++k;
-  }
+  out.error = call.Run(number);
+  out.result = call.Result();
   g_errorCode = 0;
   EventsReset();
   return out;

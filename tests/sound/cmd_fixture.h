@@ -9,20 +9,11 @@
 #include <vector>
 
 #include "core/cells.h"
+#include "tests/support/program_run.h"
 #include "tests/support/temp_dir.h"
 
-// One operand: an integer, a float, a text, or the result cell.
-struct Arg {
-  char kind;
-  int32_t i = 0;
-  float f = 0;
-  const char* s = nullptr;
-  Arg(int v) : kind('l'), i(v) {}
-  Arg(float v) : kind('f'), f(v) {}
-  Arg(const char* v) : kind('s'), s(v) {}
-  // The result cell, holding `preset` before the command runs.
-  static Arg Result(int32_t preset = 0) { Arg a(preset); a.kind = 'r'; return a; }
-};
+// One operand: an integer, a float, a text, or the result cell (Arg::Result(preset)).
+using Arg = CallOperand;
 
 struct CallOutcome {
   int32_t error = 0;

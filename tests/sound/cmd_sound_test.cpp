@@ -6,6 +6,7 @@
 
 #include "core/errors.h"
 
+#include "platform/window.h"
 #include "sound/commands/sound_services.h"
 #include "sound/commands/sound_slots.h"
 #include "sound/engine/drivers/driver_manual.h"
@@ -73,6 +74,29 @@ TEST_F(SoundCmdTest, LoadErrorsNameTheFileAndTheCause) {
     EXPECT_EQ(g_lastEngineError, c.file + ": " + c.cause);
   }
   g_lastEngineError.clear();
+}
+
+// Queries of sounds and music tracks that do not exist answer 0, never what the result held:
+// a program waiting for a sound to end must not wait for ever on a machine without sound.
+TEST_F(SoundCmdTest, QueriesOfMissingSoundsAnswerZero) {
+  Do(3001, {Wav("a.wav", Tone(100)).c_str(), 1});
+  const int queries[] = {3052, 3053, 3054, 3055, 3056, 3057, 3058, 3059, 3060, 3061};
+  for (int q : queries) {
+    const CallOutcome missing = Do(q, {Arg::Result(7), 9});
+    EXPECT_EQ(missing.error, 3004) << q;
+    EXPECT_EQ(missing.result.raw, 0u) << q;
+  }
+  ShutdownSound();  // no sound at all: no warning, still 0
+  for (int q : queries) {
+    const CallOutcome silent = Do(q, {Arg::Result(7), 1});
+    EXPECT_EQ(silent.error, 0) << q;
+    EXPECT_EQ(silent.result.raw, 0u) << q;
+  }
+  for (int q : {3552, 3553, 3554}) {
+    const CallOutcome track = Do(q, {Arg::Result(7), 4});
+    EXPECT_EQ(track.error, 3504) << q;
+    EXPECT_EQ(track.result.i, 0) << q;
+  }
 }
 
 TEST_F(SoundCmdTest, VolumeAndPanBecomeEngineValues) {
@@ -215,6 +239,28 @@ TEST_F(SoundCmdTest, RecordingKeepsWhatFollowsTheLeadingSilence) {
   Do(kRecord, {8});
   EXPECT_EQ(Do(kLoad, {Wav("a.wav", Tone(10)).c_str(), 8}).error, 0);
   EXPECT_EQ(g_soundCmd.recordingSlot, 0);
+}
+
+// A headless run, where the engine would play on the no-sound output: sound is not available,
+// so nothing loads or records and no sound command stops the program.
+TEST_F(SoundCmdTest, HeadlessSoundIsNotAvailable) {
+  ShutdownSound();
+  ManualDriverInstall(false);
+  PlatformSetHeadless(true);
+  InitSoundEngine();
+  PlatformSetHeadless(false);
+  ASSERT_FALSE(g_soundCmd.available);
+  const std::string wav = Wav("a.wav", Tone(100));
+  const struct {
+    int number;
+    std::initializer_list<Arg> args;
+  } cases[] = {
+      {3001, {wav.c_str(), 2}}, {3001, {"missing.wav", 3}}, {3011, {"missing.wav", 4}},
+      {3003, {2}},              {3003, {7}},                {3030, {1, 2}},
+      {3028, {}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Do(c.number, c.args).error, 0) << c.number;
+  for (int n : {1, 2, 3, 4}) EXPECT_EQ(Query(3051, n), 0) << n;
 }
 
 TEST_F(SoundCmdTest, SavedSoundsKeepTheirOwnFormat) {

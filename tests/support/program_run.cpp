@@ -3,7 +3,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include "app/cli.h"
 #include "core/errors.h"
@@ -169,16 +171,37 @@ int32_t LastErrorCode() { return g_errorCode; }
 int LastErrorKind() { return g_errorKind; }
 void SetBuiltGame(bool on) { g_runtime.standalone = on ? 1 : 0; }
 
-int32_t CommandCall::Run(int number, int operandCount) {
-  CodeWord words[10] = {};
+long CallHandler(int number, VarCell* const* operands, int count) {
+  std::vector<CodeWord> words(size_t(count) + 2, 0);
   words[0] = number;
-  for (int k = 0; k < operandCount && k < 8; ++k) words[k + 1] = reinterpret_cast<CodeWord>(&cells[k]);
-  ClearRunErrors();
+  for (int k = 0; k < count; ++k) words[size_t(k) + 1] = reinterpret_cast<CodeWord>(operands[k]);
   if (!g_commandTable[number]) InitCommandTable();
-  ProgramCounter = words + 1;
+  ProgramCounter = words.data() + 1;
   g_commandTable[number]();
-  EXPECT_EQ(ProgramCounter, words + 1 + operandCount) << "command " << number << " left its counter elsewhere";
+  long moved = ProgramCounter - (words.data() + 1);
   ProgramCounter = nullptr;
+  return moved;
+}
+
+CommandCall::CommandCall(std::initializer_list<CallOperand> operands) : CommandCall() {
+  EXPECT_LE(operands.size(), size_t(kCells)) << "more operands than cells";
+  for (const CallOperand& a : operands) {
+    if (operandCount == kCells) break;
+    VarCell& c = cells[operandCount];
+    if (a.kind == 'l' || a.kind == 'r') c.i = a.i;
+    if (a.kind == 'f') c.f = a.f;
+    if (a.kind == 's') SetText(operandCount, a.s);
+    ++operandCount;
+  }
+}
+
+int32_t CommandCall::Run(int number, int count) {
+  EXPECT_LE(count, kCells);
+  count = std::min(count, kCells);
+  VarCell* operands[kCells];
+  for (int k = 0; k < count; ++k) operands[k] = &cells[k];
+  ClearRunErrors();
+  EXPECT_EQ(CallHandler(number, operands, count), count) << "command " << number << " left its counter elsewhere";
   return g_errorCode;
 }
 
@@ -188,7 +211,7 @@ void CommandCall::SetText(int k, const char* text) {
 }
 
 CommandCall::~CommandCall() {
-  for (int k = 0; k < 8; ++k)
+  for (int k = 0; k < kCells; ++k)
     if (isText[k]) FreeString(cells[k].s);
 }
 

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
@@ -116,20 +117,55 @@ int LastErrorKind();
 // Runs as a built game (warnings ignored) while set.
 void SetBuiltGame(bool on);
 
-// Calls one command's handler directly on operand cells (operand k = cells[k]). Returns the
+// Calls handler `number` on the given operand cells as the interpreter does (operand k is
+// operands[k]); returns how many operand words it moved the counter past (-1: back to the
+// command word, as a command that waits does). The errors it raised stay in place.
+long CallHandler(int number, VarCell* const* operands, int count);
+inline long CallHandler(int number, std::initializer_list<VarCell*> operands) {
+  return CallHandler(number, operands.begin(), int(operands.size()));
+}
+
+// One operand of a CommandCall: an integer, a float, a text (copied into a string cell), or
+// the result cell holding `preset` before the command runs.
+struct CallOperand {
+  char kind;  // 'l' integer, 'f' float, 's' text, 'r' result
+  int32_t i = 0;
+  float f = 0;
+  const char* s = nullptr;
+  CallOperand(int v) : kind('l'), i(v) {}
+  CallOperand(float v) : kind('f'), f(v) {}
+  CallOperand(const char* v) : kind('s'), s(v) {}
+  CallOperand(const std::string& v) : kind('s'), s(v.c_str()) {}
+  static CallOperand Result(int32_t preset = 0) {
+    CallOperand a(preset);
+    a.kind = 'r';
+    return a;
+  }
+};
+
+// Calls one command's handler directly on operand cells (operand k = cells[k]). Run returns the
 // error code it raised (0 none) and checks that it moved past all its operands.
 // String cells are marked as such (SetText, or MarkText for a result) and freed at the end.
 struct CommandCall {
-  VarCell cells[8];
-  bool isText[8] = {};
+  static constexpr int kCells = 32;
+  VarCell cells[kCells];
+  bool isText[kCells] = {};
+  int operandCount = 0;  // the operands given to the list constructor
   CommandCall() {
     for (VarCell& c : cells) c.raw = 0;  // all eight bytes: a string cell reads them all
   }
-  int32_t Run(int number, int operandCount);
+  // Cells 0.. from the operands, in order.
+  CommandCall(std::initializer_list<CallOperand> operands);
+  int32_t Run(int number, int count);
+  // Runs on the operands given to the list constructor.
+  int32_t Run(int number) { return Run(number, operandCount); }
   void SetText(int k, const char* text);
   void MarkText(int k) { isText[k] = true; }
   std::string TextOf(int k) const { return cells[k].s ? cells[k].s : ""; }
+  VarCell Result() const { return cells[0]; }
   ~CommandCall();
+  CommandCall(const CommandCall&) = delete;
+  CommandCall& operator=(const CommandCall&) = delete;
 };
 // Clears the pending error and posted quit a handler left behind.
 void ClearRunErrors();

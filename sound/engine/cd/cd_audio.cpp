@@ -55,14 +55,9 @@ bool CdSetPaused(bool paused) {
 void CdSetPlayMode(int8_t mode) { g_cd.playMode = mode; }
 int8_t CdGetPlayMode() { return g_cd.playMode; }
 
-// No mixer has a compact-disc line to set.
-void CdSetVolume(int32_t) {}
-
 int32_t CdGetVolume() { return Opened() ? 0 : -1; }
 
 bool CdOpenDoor() { return Opened(); }
-bool CdGetPaused() { return g_cd.paused; }
-int32_t CdGetTrack() { return g_cd.currentTrack; }
 int32_t CdGetNumTracks() { return Opened() ? g_cd.trackCount : 0; }
 int32_t CdGetTrackLength(int32_t) { return 0; }
 int32_t CdGetTrackTime() { return 0; }

@@ -196,20 +196,6 @@ void MixerRunDsp(int32_t blockStart, int32_t length) {
   SetMixerBusy(false);
 }
 
-void MixerClearBuffers() {
-  EngineLock lock;
-  WaitMixerIdle();
-  if (g_mixer.mixBuffer) MixClear(g_mixer.mixBuffer, g_mixer.ringLength);
-  SoundSample* mb = g_sound.mixBuffer;
-  void *p1, *p2;
-  uint32_t l1, l2;
-  if (mb && mb->ops->lock(mb, 0, SampleByteSize(mb), &p1, &p2, &l1, &l2)) {
-    if (p1) std::memset(p1, 0, l1);
-    if (p2) std::memset(p2, 0, l2);
-    mb->ops->unlock(mb, p1, p2, l1, l2);
-  }
-}
-
 // ---- software channel operations ----
 
 namespace {

@@ -42,7 +42,6 @@ void MixerStopThread();
 // work, also run directly by a pumped output).
 void MixerFill();
 void MixerRunDsp(int32_t blockStart, int32_t length);
-void MixerClearBuffers();
 bool IsMixerThread();
 
 // The channel lists.

@@ -60,15 +60,11 @@ struct MpegDecoder {
 
 // Builds the engine-wide tables (once; safe to call from several threads).
 void MpegDecoderInit();
-// Synthesis window for a given output scale (32768 maps full scale to the 16-bit range).
-void MpegMakeSynthTables(float scale);
 
 // Zero-fills the decoder and marks it as having no previous frame.
 void MpegDecoderReset(MpegDecoder* dec);
 // Clears what one stream left behind (reservoir, overlap, history) but keeps the locked layer.
 void MpegDecoderRestart(MpegDecoder* dec);
-
-int MpegFrequency(int sampling_index);
 
 // Checks 4 header bytes; fills the header fields and the pending frame size.
 bool MpegParseHeader(MpegDecoder* dec, const uint8_t* header, int* frequency, int* channels, int* body_size);
@@ -79,7 +75,6 @@ bool MpegDecodeFrame(MpegDecoder* dec, const uint8_t* frame, size_t length, int1
 // Bit reader over the current frame.
 uint32_t MpegGetBits(MpegDecoder* dec, int n);
 uint32_t MpegGetBitsFast(MpegDecoder* dec, int n);
-uint32_t MpegGet1Bit(MpegDecoder* dec);
 
 bool MpegDecodeLayer2(MpegDecoder* dec, const MpegFrameHeader& h, int16_t* out, int* bytes_written);
 bool MpegDecodeLayer3(MpegDecoder* dec, const MpegFrameHeader& h, const uint8_t* body, int16_t* out,

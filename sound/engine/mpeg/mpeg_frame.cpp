@@ -27,10 +27,6 @@ int Layer2Table(const MpegFrameHeader& h) {
 
 }  // namespace
 
-int MpegFrequency(int sampling_index) {
-  return sampling_index >= 0 && sampling_index < 9 ? kFrequencies[sampling_index] : 0;
-}
-
 void MpegDecoderReset(MpegDecoder* dec) {
   std::memset(dec, 0, sizeof(*dec));
   dec->previous_size = -1;
@@ -140,5 +136,3 @@ uint32_t MpegGetBitsFast(MpegDecoder* dec, int n) {
   dec->bit_pos = pos & 7;
   return v;
 }
-
-uint32_t MpegGet1Bit(MpegDecoder* dec) { return MpegGetBitsFast(dec, 1); }

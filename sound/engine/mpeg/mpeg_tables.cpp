@@ -232,12 +232,6 @@ const bool g_mpeg_avx2 = DetectAvx2();
 
 void MpegDecoderInit() { std::call_once(g_once, BuildAll); }
 
-void MpegMakeSynthTables(float scale) {
-  MpegDecoderInit();
-  BuildSynthesis(scale);
-}
-
-
 const int16_t kMpegLongBands[9][23] = {
     {0, 4, 8, 12, 16, 20, 24, 30, 36, 44, 52, 62, 74, 90, 110, 134, 162, 196, 238, 288, 342, 418, 576},
     {0, 4, 8, 12, 16, 20, 24, 30, 36, 42, 50, 60, 72, 88, 106, 128, 156, 190, 230, 276, 330, 384, 576},

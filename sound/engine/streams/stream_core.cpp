@@ -225,8 +225,6 @@ SoundStream* StreamOpenRaw(const char* name, uint32_t mode, int32_t length) {
   return StreamOpen(name, mode | kSoundRaw, length);
 }
 
-SoundStream* StreamOpenFile(const char* name, uint32_t mode) { return StreamOpen(name, mode, 0); }
-
 int32_t StreamPlay(int32_t channel, SoundStream* s) {
   return StreamPlayWithAttributes(channel, s, -1, -1, -1, nullptr, nullptr);
 }
@@ -330,12 +328,6 @@ bool StreamSetPaused(SoundStream* s, bool paused) {
   s->paused = paused;
   if (s->channel >= 0) SoundSetChannelPaused(s->channel, paused);
   return true;
-}
-
-bool StreamGetPaused(SoundStream* s) {
-  if (!Check(s)) return false;
-  EngineLock lock;
-  return s->paused;
 }
 
 bool StreamSetPosition(SoundStream* s, uint32_t position) {

@@ -17,7 +17,6 @@ SoundStream* StreamCreate(SoundStreamFill fill, int32_t bytes, uint32_t mode, in
 // A named file, or a memory block of `length` bytes when mode has kSoundMemory.
 SoundStream* StreamOpen(const void* source, uint32_t mode, int32_t length);
 SoundStream* StreamOpenRaw(const char* name, uint32_t mode, int32_t length);
-SoundStream* StreamOpenFile(const char* name, uint32_t mode);
 int32_t StreamPlay(int32_t channel, SoundStream* stream);
 int32_t StreamPlayWithAttributes(int32_t channel, SoundStream* stream, int32_t frequency, int32_t volume,
                                  int32_t pan, const float* position, const float* velocity);
@@ -26,7 +25,6 @@ bool StreamClose(SoundStream* stream);
 bool StreamSetEndCallback(SoundStream* stream, SoundStreamCallback callback, int32_t user);
 bool StreamSetSyncCallback(SoundStream* stream, SoundStreamCallback callback, int32_t user);
 bool StreamSetPaused(SoundStream* stream, bool paused);
-bool StreamGetPaused(SoundStream* stream);
 bool StreamSetPosition(SoundStream* stream, uint32_t position);
 bool StreamSetTime(SoundStream* stream, int32_t milliseconds);
 int32_t StreamGetPosition(SoundStream* stream);
