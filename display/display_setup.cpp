@@ -9,6 +9,7 @@
 #include "display/commands.h"
 #include "display/display.h"
 #include "display/draw_queue.h"
+#include "display/imagefiles/image_files.h"
 #include "display/imagefiles/surface_files.h"
 #include "display/images.h"
 #include "display/record_pools.h"
@@ -313,6 +314,7 @@ void ClearZBuffer() {
 void FreeProgramResources() {
   ClearStaticWorld();
   TranscriptClose();
+  SetImageTextureFolder("");
 }
 
 int32_t SetDisplayMode(int32_t* width, int32_t* height, int32_t* depth, int32_t* software, int32_t oldWidth,

@@ -70,7 +70,6 @@ void ReportPendingError(bool toolMode) {
 // running file (reader set) or from imagePath.
 int RunSession(const std::string& runningFile, VirtualFiles* reader, const std::string& imagePath, bool toolMode) {
   EventsCatchStopSignals();
-  g_runWindow = RunWindow{};
   ResetSubsystems();
   g_runtime.programFile = runningFile;
   SetupWorkPaths(runningFile);
@@ -87,15 +86,9 @@ int RunSession(const std::string& runningFile, VirtualFiles* reader, const std::
   }
   PlatformSetHeadless(g_runtime.options.headless);
   ClockUseVirtual(g_runtime.options.virtualClock);
-  EventsReset();
-  InitErrorTexts();
   for (size_t k = 0; k < g_runtime.options.errorTexts.size(); ++k)
     if (!g_runtime.options.errorTexts[k].empty()) SetErrorSlotText(int(k), g_runtime.options.errorTexts[k]);
-  InitCommandTable();
-  InstallInterpreterHooks();
   if (g_testTableHook) g_testTableHook();
-  g_errorCode = 0;
-  g_errorKind = 0;
   int status = kExitOk;
 
   if (!CreateDisplayWindow(runningFile, windowMode != 0)) {

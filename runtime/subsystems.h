@@ -2,9 +2,10 @@
 
 // The subsystems of a run, in start order. This table is the one list a subsystem joins:
 //   - reset: its state back to what a new process has (every global of the subsystem, file-local
-//     ones included). Runs for every entry, in order, at the start of every run, before the
-//     window; a run then starts from the same state whether it is the first of the process or
-//     not. Tests call ResetSubsystems() for the same reason.
+//     ones included). Runs for every entry, in reverse order as the stops do (what builds on a
+//     subsystem lets go of its records first), at the start of every run; a run then starts from
+//     the same state whether it is the first of the process or of a session or not. It is the
+//     only reset: tests call ResetSubsystems() too.
 //   - start: what the subsystem makes for a run (record pools, defaults), in table order, once
 //     the program is loaded and the display is up. false stops the start-up: store the system
 //     error first.
