@@ -165,10 +165,9 @@ bool Create3DDevice(Device3DPtr kept) {
   ReleaseAllTextureSurfaces();
   g_display.device.reset();
   // The device renders offscreen; the facade is the null device until a 3D draw needs GL. A
-  // kept device starts as a new one that has GL already: the back buffer goes up before its
-  // first draw, as it does when GL starts.
+  // kept device (reset by TakeDevice3D) is a new one that has GL already: the back buffer goes
+  // up before its first draw, as it does when GL starts.
   if (kept) {
-    kept->Reset();
     g_display.device = std::move(kept);
     g_display.backBufferChanged = 1;
   } else {
