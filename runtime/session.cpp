@@ -25,12 +25,12 @@ std::string JoinArgs(const std::vector<std::string>& args) {
   return s.substr(0, 255);
 }
 
-// The run's settings, read before anything of it starts.
-void TakeRunSettings(const RunRequest& r) {
+// The run's options, taken before anything of it starts.
+void TakeRunOptions(const RunOptions& options) {
   g_runtime = RuntimeState{};
-  g_runtime.options = r.options;
-  g_runtime.commandLine = JoinArgs(r.options.args);
-  g_runtime.standalone = r.options.standalone ? 1 : 0;
+  g_runtime.options = options;
+  g_runtime.commandLine = JoinArgs(options.args);
+  g_runtime.standalone = options.standalone ? 1 : 0;
 }
 
 void ReportPendingError(bool toolMode) {
@@ -81,9 +81,7 @@ bool OpenSession(Session& s, const std::string& runningFile, const RunOptions& o
   EventsCatchStopSignals();
   ResetSubsystems();
   // The window's mode comes from the settings beside the running file.
-  RunRequest r;
-  r.options = options;
-  TakeRunSettings(r);
+  TakeRunOptions(options);
   SetupWorkPaths(runningFile);
   PlatformSetHeadless(options.headless);
   s.window = CreateDisplayWindow(runningFile, WindowModeAsked(options));
@@ -91,7 +89,7 @@ bool OpenSession(Session& s, const std::string& runningFile, const RunOptions& o
 }
 
 int RunInSession(Session& s, const RunRequest& r) {
-  TakeRunSettings(r);
+  TakeRunOptions(r.options);
   ResetSubsystems();
   g_runtime.programFile = r.runningFile;
   SetupWorkPaths(r.runningFile);

@@ -28,7 +28,8 @@ struct RunRequest {
 
 // Opens the window, titled with the running file, in a window or full screen as the program
 // folder's settings and the options ask; a headless session has no window of the platform's.
-// False when no window can be had (the session is open all the same: close it).
+// False when no window can be had (the session is open all the same: close it). The session
+// must be new or closed.
 bool OpenSession(Session& session, const std::string& runningFile, const RunOptions& options);
 // The table's reset, then load, start, run and stop of one program, the input devices and the
 // sound engine started and shut down with it. The window, the device and the temporary folder

@@ -13,8 +13,9 @@
 //     runs even when start did not (a failed start-up), so it must tolerate that.
 // nullptr for a step the subsystem does not need. A new subsystem adds one line to kSubsystems
 // in runtime/subsystems.cpp, below what it builds on; it includes its own headers only there.
-// (The engines that must be up before the program loads, the input devices and the sound
-// engine, and the display device itself are started by runtime/startup.cpp in their fixed order.)
+// (The window, the engines that must be up before the program loads, the input devices and the
+// sound engine, and the display device itself are started by runtime/session.cpp, through the
+// steps of runtime/startup.cpp, in their fixed order.)
 struct Subsystem {
   const char* name;
   void (*reset)();
