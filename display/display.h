@@ -94,8 +94,8 @@ struct KeptDevice3D {
   Device3DPtr device;
   int32_t width = 0, height = 0;  // the size its render target was made for
 };
-// Takes the 3D device out of the display before the display is released, reset to a new
-// device's state: its GL context and render target stay, so the next run need not make them.
+// Takes the 3D device out of the display before the display is released: its GL context and
+// render target stay, so the next run need not make them (Create3DDevice resets it then).
 KeptDevice3D TakeDevice3D();
 void RestoreFullScreenWindow();
 void PaintCardChooser();

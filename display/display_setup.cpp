@@ -165,9 +165,10 @@ bool Create3DDevice(Device3DPtr kept) {
   ReleaseAllTextureSurfaces();
   g_display.device.reset();
   // The device renders offscreen; the facade is the null device until a 3D draw needs GL. A
-  // kept device (reset by TakeDevice3D) is a new one that has GL already: the back buffer goes
-  // up before its first draw, as it does when GL starts.
+  // kept device, reset, is a new one that has GL already: the back buffer goes up before its
+  // first draw, as it does when GL starts.
   if (kept) {
+    kept->Reset();
     g_display.device = std::move(kept);
     g_display.backBufferChanged = 1;
   } else {
@@ -295,9 +296,7 @@ void Release3DDevice() {
 
 KeptDevice3D TakeDevice3D() {
   ReleaseAllTextureSurfaces();
-  KeptDevice3D kept{std::move(g_display.device), g_display.width, g_display.height};
-  if (kept.device) kept.device->Reset();
-  return kept;
+  return KeptDevice3D{std::move(g_display.device), g_display.width, g_display.height};
 }
 
 void ReleaseDisplay(bool keepDevice) {

@@ -13,7 +13,7 @@ class VirtualFiles;
 struct Session {
   bool open = false;
   bool window = false;  // the window was made; a run without one ends with the system error for it
-  KeptDevice3D device;  // the 3D device of the last run, reset, with its GL context
+  KeptDevice3D device;  // the 3D device of the last run, with its GL context
 };
 
 // One run: the program image is the file imagePath, or the program packed in the running file

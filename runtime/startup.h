@@ -36,7 +36,7 @@ struct KeptDevice3D;
 // again when it was made for the display's size (nullptr or empty: a new device).
 bool StartDisplayAndEngines(uint32_t fullScreen, uint32_t windowMode, KeptDevice3D* kept);
 // Stops the subsystems and releases the display; with kept set the 3D device is handed over
-// there, reset, instead of being released.
+// there instead of being released.
 void StopDisplayAndEngines(KeptDevice3D* kept);
 void ShutdownRuntimeSubsystems();
 void DeleteWorkFiles();
