@@ -8,6 +8,7 @@
 
 #include "app/cli.h"
 #include "core/pack.h"
+#include "runtime/game_build.h"
 #include "runtime/startup.h"
 
 // Every load path reports its own failures; an exception that still gets here (memory running

@@ -12,7 +12,6 @@
 #include "platform/fs.h"
 
 RuntimeState g_runtime;
-int32_t g_environmentMode = 0;
 
 int32_t SourceMap::LineOfWord(int64_t word) const {
   return word >= 0 && size_t(word) < lineOfWord.size() ? lineOfWord[size_t(word)] : 0;

@@ -39,6 +39,7 @@ struct RunOptions {
   std::vector<std::string> errorTexts;  // texts for the error slots (the language file); empty: "ERROR %d"
   std::string programFile;              // the running file when not the image (run: the source)
   SourceMap source;                     // run: the compiled source's lines and keywords
+  int32_t environmentMode = 0;          // the development environment's mode: 0 for a run on its own
 };
 
 // The run's settings, folders and modes, set by start-up and read by every layer (one
@@ -66,9 +67,6 @@ std::string ProgramSideFile(const std::string& name);
 // The settings file "SETUP.INI": the program folder's, or the per-user one where the program
 // folder cannot be written and holds none.
 std::string ProgramSettingsFile();
-
-// Number of the development environment's mode: 0 while a program runs on its own.
-extern int32_t g_environmentMode;
 
 // The runtime core back to a new process's state: interpreter, call stack, loaded program,
 // arrays, DATA position, random generator, checklist and the pending error.

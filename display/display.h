@@ -74,9 +74,10 @@ std::vector<std::string> DisplayCardNames();
 void SetFullScreenFlag(uint32_t fullScreen);
 bool OpenDisplayOnCard(int forcePrimary, uint32_t exclusive);
 bool SetVideoMode(int32_t width, int32_t height, int32_t depth);
-bool CreateSurfacesAndDevice(int32_t width, int32_t height, int32_t with3D);
+// kept: a device from a session's last run to use instead of a new one (see TakeDevice3D).
+bool CreateSurfacesAndDevice(int32_t width, int32_t height, int32_t with3D, Device3DPtr kept = nullptr);
 int32_t CreateDisplaySurfaces(int32_t with3D);
-bool Create3DDevice();
+bool Create3DDevice(Device3DPtr kept = nullptr);
 bool InitRenderStates();
 void InitTransforms();
 bool SetDisplayColorKeys();
@@ -88,6 +89,14 @@ void LoadDefaultBitmapSurface(int32_t flag);
 void ReleaseDefaultBitmapSurface();
 void FreeProgramResources();
 void ReleaseDisplay(bool keepDevice);
+// A 3D device carried from one run of a session to the next.
+struct KeptDevice3D {
+  Device3DPtr device;
+  int32_t width = 0, height = 0;  // the size its render target was made for
+};
+// Takes the 3D device out of the display before the display is released: its GL context and
+// render target stay, so the next run need not make them (Create3DDevice resets it then).
+KeptDevice3D TakeDevice3D();
 void RestoreFullScreenWindow();
 void PaintCardChooser();
 void ResetCardChooser();

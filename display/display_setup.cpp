@@ -9,6 +9,7 @@
 #include "display/commands.h"
 #include "display/display.h"
 #include "display/draw_queue.h"
+#include "display/imagefiles/image_files.h"
 #include "display/imagefiles/surface_files.h"
 #include "display/images.h"
 #include "display/record_pools.h"
@@ -114,7 +115,7 @@ bool SetVideoMode(int32_t width, int32_t height, int32_t depth) {
   return true;
 }
 
-bool CreateSurfacesAndDevice(int32_t width, int32_t height, int32_t with3D) {
+bool CreateSurfacesAndDevice(int32_t width, int32_t height, int32_t with3D, Device3DPtr kept) {
   g_display.width = width;
   g_display.height = height;
   if (CreateDisplaySurfaces(with3D) != kSurfOk) return false;
@@ -122,7 +123,7 @@ bool CreateSurfacesAndDevice(int32_t width, int32_t height, int32_t with3D) {
     ReleaseDisplaySurfaces();
     return false;
   }
-  if (with3D && !Create3DDevice()) {
+  if (with3D && !Create3DDevice(std::move(kept))) {
     ReleaseDisplaySurfaces();
     return false;
   }
@@ -160,11 +161,19 @@ bool SetDisplayColorKeys() {
   return true;
 }
 
-bool Create3DDevice() {
+bool Create3DDevice(Device3DPtr kept) {
   ReleaseAllTextureSurfaces();
   g_display.device.reset();
-  // The device renders offscreen; the facade is the null device until a 3D draw needs GL.
-  g_display.device = CreateNullDevice();
+  // The device renders offscreen; the facade is the null device until a 3D draw needs GL. A
+  // kept device, reset, is a new one that has GL already: the back buffer goes up before its
+  // first draw, as it does when GL starts.
+  if (kept) {
+    kept->Reset();
+    g_display.device = std::move(kept);
+    g_display.backBufferChanged = 1;
+  } else {
+    g_display.device = CreateNullDevice();
+  }
   g_display.deviceName = g_display.software ? "RGB" : "HAL";
   g_display.hardwareDevice = 0;
   g_display.caps = g_display.device->Caps();
@@ -285,6 +294,11 @@ void Release3DDevice() {
   g_display.device.reset();
 }
 
+KeptDevice3D TakeDevice3D() {
+  ReleaseAllTextureSurfaces();
+  return KeptDevice3D{std::move(g_display.device), g_display.width, g_display.height};
+}
+
 void ReleaseDisplay(bool keepDevice) {
   ForgetAllImages();
   ReleaseAllBitmapSurfaces();
@@ -313,6 +327,7 @@ void ClearZBuffer() {
 void FreeProgramResources() {
   ClearStaticWorld();
   TranscriptClose();
+  SetImageTextureFolder("");
 }
 
 int32_t SetDisplayMode(int32_t* width, int32_t* height, int32_t* depth, int32_t* software, int32_t oldWidth,

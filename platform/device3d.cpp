@@ -163,6 +163,7 @@ class DeviceFacade final : public Device3D {
     buffers_.clear();
     state_ = DeviceState{};
     textures_.clear();
+    lastTexture_ = 0;  // no handle is left: numbering starts again as on a new device
     if (gl_ && !gl_->Reset()) gl_.reset();
   }
   bool StartGl(int32_t width, int32_t height) override {

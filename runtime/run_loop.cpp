@@ -1,7 +1,5 @@
 #include "runtime/run_loop.h"
 
-#include "core/call_stack.h"
-#include "core/checklist.h"
 #include "core/errors.h"
 #include "core/interp.h"
 #include "core/run_state.h"
@@ -156,15 +154,8 @@ void RunProgram() {
 }
 
 uint32_t ResetInterpreter() {
-  uint32_t lastFrame = g_timing.lastFrameTime;
-  g_timing = RunTiming{};
-  g_timing.lastFrameTime = lastFrame;
   LeaveSlice = 1;
   ProgramCounter = CommandStream;
-  ResetCallStack();
-  g_errorCode = 0;
-  g_errorKind = 0;
-  ClearChecklist();
   g_timing.sliceStart = TimeMs();
   return g_timing.sliceStart;
 }

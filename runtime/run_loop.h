@@ -20,6 +20,8 @@ extern RunWindow g_runWindow;
 void InstallInterpreterHooks();
 // Runs the loaded program until the quit message.
 void RunProgram();
+// Points the interpreter at the loaded program's first command (the rest of its state is the
+// table's reset).
 uint32_t ResetInterpreter();
 void BeginFrame();
 void EndFrame();

@@ -14,6 +14,7 @@
 #include "platform/window.h"
 #include "runtime/command_families.h"
 #include "runtime/run_loop.h"
+#include "runtime/session.h"
 #include "runtime/subsystems.h"
 #include "scene3d/scene.h"
 #include "sound/commands/sound_services.h"
@@ -25,21 +26,17 @@ std::function<void()> g_testTableHook;
 
 namespace {
 
-std::string JoinArgs(const std::vector<std::string>& args) {
-  std::string s;
-  for (const std::string& a : args) {
-    if (!s.empty()) s += ' ';
-    s += a;
-  }
-  return s.substr(0, 255);
-}
-
 bool SettingOn(const std::string& file, const char* key) {
   return IniGetString(file, "SETTINGS", key, "0") == "1";
 }
 
-// The engines that are up before the program loads: the input devices (a bad --input file
-// stops the start here) and the sound engine.
+void ResetRenderDefaults() {
+  ResetDisplayRenderDefaults();
+  ResetSceneRenderDefaults();
+}
+
+}  // namespace
+
 bool InitRuntimeSubsystems() {
   if (!StartInputDevices()) {
     g_errorCode = kErrInputDevicesNotStarted;
@@ -50,101 +47,9 @@ bool InitRuntimeSubsystems() {
   return true;
 }
 
-void ResetRenderDefaults() {
-  ResetDisplayRenderDefaults();
-  ResetSceneRenderDefaults();
+bool WindowModeAsked(const RunOptions& options) {
+  return options.windowMode || SettingOn(ProgramSettingsFile(), "WINDOWMODE");
 }
-
-void ReportPendingError(bool toolMode) {
-  if (g_errorCode <= 0 || g_runtime.runtimeTest) return;
-  std::string message = FormatErrorMessage();
-  AppendErrorLog(message);
-  // The tool also prints it; where no box can be shown, stderr is the only place for it.
-  const bool shown = ShowMessageBox(message, "Error In Program", true);
-  // A run from source names the line first, as the compiler's messages do.
-  if (toolMode || !shown)
-    std::fprintf(stderr, "%sError In Program: %s\n", ErrorSourcePrefix().c_str(), message.c_str());
-}
-
-// Start-up, run and shutdown of one program. The image is either read from the pack of the
-// running file (reader set) or from imagePath.
-int RunSession(const std::string& runningFile, VirtualFiles* reader, const std::string& imagePath, bool toolMode) {
-  EventsCatchStopSignals();
-  g_runWindow = RunWindow{};
-  ResetSubsystems();
-  g_runtime.programFile = runningFile;
-  SetupWorkPaths(runningFile);
-  uint32_t fullScreen = 1, windowMode = 0;
-  ReadRuntimeSettings(&fullScreen, &windowMode);
-  if (g_runtime.options.windowMode) {
-    fullScreen = 0;
-    windowMode = 1;
-  }
-  if (g_runtime.options.debug && !g_runtime.debugMode) {
-    // As if DEBUGMODE were set: the run starts a fresh log.
-    FsDeleteFile(FsCurrentFolder() + "/VK.LOG");
-    g_runtime.debugMode = 1;
-  }
-  PlatformSetHeadless(g_runtime.options.headless);
-  ClockUseVirtual(g_runtime.options.virtualClock);
-  EventsReset();
-  InitErrorTexts();
-  for (size_t k = 0; k < g_runtime.options.errorTexts.size(); ++k)
-    if (!g_runtime.options.errorTexts[k].empty()) SetErrorSlotText(int(k), g_runtime.options.errorTexts[k]);
-  InitCommandTable();
-  InstallInterpreterHooks();
-  if (g_testTableHook) g_testTableHook();
-  g_errorCode = 0;
-  g_errorKind = 0;
-  int status = kExitOk;
-
-  if (!CreateDisplayWindow(runningFile, windowMode != 0)) {
-    g_errorCode = kErrWindowNotCreated;
-  } else {
-    std::string image = imagePath;
-    bool packOk = true;
-    if (reader) {
-      g_packReader = reader;
-      packOk = reader->LoadPack(runningFile);
-    }
-    if (packOk && InitRuntimeSubsystems()) {
-      if (reader) image = reader->ExtractPackedProgram();
-      std::string why;
-      if (!image.empty() && LoadProgram(image, &why)) {
-        if (StartDisplayAndEngines(fullScreen, windowMode, false)) {
-          if (!toolMode) g_runtime.standalone = 1;
-          RunProgram();
-          if (g_afterRunHook) g_afterRunHook();
-        }
-        g_packReader = nullptr;
-        if (reader) reader->Cleanup();
-        StopDisplayAndEngines(false);
-      } else {
-        // A built game ends silently; the tool says why.
-        if (toolMode)
-          std::fprintf(stderr, "vellumark: %s: %s\n", imagePath.c_str(), why.empty() ? "cannot be loaded" : why.c_str());
-        status = kExitLoadError;
-      }
-    } else if (!packOk) {
-      status = kExitLoadError;
-    }
-  }
-  g_packReader = nullptr;
-  if (reader) reader->Cleanup();
-  ShutdownRuntimeSubsystems();
-  ReportPendingError(toolMode);
-  if (g_errorCode > 0 || g_unavailableCommand) status = kExitRunError;
-  DestroyMainWindow();
-  DeleteWorkFiles();
-  FreeErrorTexts();
-  FreeProgramStrings();
-  ClockUseVirtual(false);
-  EventsReleaseStopSignals();
-  FsRemoveTempFolder();
-  return status;
-}
-
-}  // namespace
 
 void SetupWorkPaths(const std::string& runningFile) {
   g_runtime.startFolder = FsCurrentFolder();
@@ -184,19 +89,24 @@ void ReadRuntimeSettings(uint32_t* fullScreen, uint32_t* windowMode) {
   }
 }
 
-bool StartDisplayAndEngines(uint32_t fullScreen, uint32_t windowMode, bool keepDevice) {
-  if (!keepDevice) ChooseDisplayCard();
+bool StartDisplayAndEngines(uint32_t fullScreen, uint32_t windowMode, KeptDevice3D* kept) {
+  // The card and the mode are the display's records of a run, made again each time (the reset
+  // clears them); what a session keeps is the device.
+  ChooseDisplayCard();
   SetFullScreenFlag(fullScreen);
-  if (!keepDevice && !OpenDisplayOnCard(0, fullScreen)) {
+  if (!OpenDisplayOnCard(0, fullScreen)) {
     g_errorCode = kErrDisplayNotStarted;
     return false;
   }
-  if (windowMode != 1 && !keepDevice && !SetVideoMode(640, 480, kDefaultDepth)) {
+  if (windowMode != 1 && !SetVideoMode(640, 480, kDefaultDepth)) {
     g_errorCode = kErrDisplayModeNotSet;
     return false;
   }
   ResetRenderDefaults();
-  if (!CreateSurfacesAndDevice(640, 480, 1)) {
+  Device3DPtr device;
+  if (kept && kept->width == 640 && kept->height == 480) device = std::move(kept->device);
+  if (kept) *kept = KeptDevice3D{};
+  if (!CreateSurfacesAndDevice(640, 480, 1, std::move(device))) {
     g_errorCode = kErrSurfacesNotCreated;
     return false;
   }
@@ -209,10 +119,11 @@ bool StartDisplayAndEngines(uint32_t fullScreen, uint32_t windowMode, bool keepD
   return true;
 }
 
-void StopDisplayAndEngines(bool keepDevice) {
+void StopDisplayAndEngines(KeptDevice3D* kept) {
   StopSubsystems();
   ResetRenderDefaults();
-  ReleaseDisplay(keepDevice);
+  if (kept) *kept = TakeDevice3D();
+  ReleaseDisplay(false);
   FreeProgramStrings();
   if (!g_runtime.runFolder.empty()) FsChangeFolder(g_runtime.runFolder);
   RestoreFullScreenWindow();
@@ -231,19 +142,28 @@ void DeleteWorkFiles() {
 
 int RunBuiltGame(const std::string& exePath, const std::vector<std::string>& args,
                  const std::vector<std::string>& errorTexts) {
-  g_runtime = RuntimeState{};
-  g_runtime.options.args = args;
-  g_runtime.options.errorTexts = errorTexts;
-  g_runtime.commandLine = JoinArgs(args);
   VirtualFiles reader;
-  return RunSession(exePath, &reader, "", false);
+  RunRequest request;
+  request.runningFile = exePath;
+  request.pack = &reader;
+  request.toolMode = false;
+  request.options.args = args;
+  request.options.errorTexts = errorTexts;
+  Session session;
+  OpenSession(session, exePath, request.options);
+  const int status = RunInSession(session, request);
+  CloseSession(session);
+  return status;
 }
 
 int RunImageFile(const std::string& imagePath, const RunOptions& options) {
-  g_runtime = RuntimeState{};
-  g_runtime.options = options;
-  g_runtime.commandLine = JoinArgs(options.args);
-  g_runtime.standalone = options.standalone ? 1 : 0;
-  const std::string running = options.programFile.empty() ? FsResolve(imagePath) : options.programFile;
-  return RunSession(running, nullptr, FsResolve(imagePath), true);
+  RunRequest request;
+  request.runningFile = options.programFile.empty() ? FsResolve(imagePath) : options.programFile;
+  request.imagePath = FsResolve(imagePath);
+  request.options = options;
+  Session session;
+  OpenSession(session, request.runningFile, options);
+  const int status = RunInSession(session, request);
+  CloseSession(session);
+  return status;
 }

@@ -23,10 +23,20 @@ extern std::function<void()> g_afterRunHook;
 // Called once the command table is set up for a run (tests install test commands here).
 extern std::function<void()> g_testTableHook;
 
-// The steps of start-up and shutdown, for tests.
+// The steps of start-up and shutdown (runtime/session.cpp puts them together).
 void SetupWorkPaths(const std::string& runningFile);
 void ReadRuntimeSettings(uint32_t* fullScreen, uint32_t* windowMode);
-bool StartDisplayAndEngines(uint32_t fullScreen, uint32_t windowMode, bool keepDevice);
-void StopDisplayAndEngines(bool keepDevice);
+// Whether the program folder's settings or the options ask for a window rather than full screen.
+bool WindowModeAsked(const RunOptions& options);
+// The engines that are up before the program loads: the input devices (a bad --input file
+// stops the start here, with the system error stored) and the sound engine.
+bool InitRuntimeSubsystems();
+struct KeptDevice3D;
+// Opens the display and starts the subsystems. kept: the device of a session's last run, used
+// again when it was made for the display's size (nullptr or empty: a new device).
+bool StartDisplayAndEngines(uint32_t fullScreen, uint32_t windowMode, KeptDevice3D* kept);
+// Stops the subsystems and releases the display; with kept set the 3D device is handed over
+// there instead of being released.
+void StopDisplayAndEngines(KeptDevice3D* kept);
 void ShutdownRuntimeSubsystems();
 void DeleteWorkFiles();

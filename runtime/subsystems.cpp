@@ -4,10 +4,15 @@
 #include <iterator>
 
 #include "collision/collision.h"
+#include "core/errors.h"
 #include "core/run_state.h"
 #include "display/display.h"
 #include "display/record_pools.h"
 #include "model/model_state.h"
+#include "platform/clock.h"
+#include "platform/events.h"
+#include "runtime/command_families.h"
+#include "runtime/run_loop.h"
 #include "scene3d/record_pools.h"
 #include "scene3d/scene.h"
 #include "sound/commands/sound_services.h"
@@ -44,6 +49,17 @@ void StopScene() {
   FreeScenePools();
 }
 
+// The runtime's own part of a run: the window's record, the message queue, the clock, the error
+// texts and the command table with the interpreter's hooks.
+void ResetRuntime() {
+  g_runWindow = RunWindow{};
+  ClockUseVirtual(false);
+  EventsReset();
+  InitErrorTexts();
+  InitCommandTable();
+  InstallInterpreterHooks();
+}
+
 const Subsystem kSubsystems[] = {
     {"core", ResetCoreState, [] { StartCoreRun(); return true; }, nullptr},
     {"display", ResetDisplayState, StartDisplay, StopDisplay},
@@ -54,13 +70,14 @@ const Subsystem kSubsystems[] = {
     {"sound", ResetSoundState, [] { InitSoundListener(); return true; }, [] { CloseAllMusic(); FreeAllSounds(); }},
     {"input", ResetInputState, nullptr, ReleaseForceFeedback},
     {"system", ResetSystemState, [] { ResetWindowState(); return true; }, StopSystemServices},
+    {"runtime", ResetRuntime, nullptr, nullptr},
 };
 
 }  // namespace
 
 void ResetSubsystems() {
-  for (const Subsystem& s : kSubsystems)
-    if (s.reset) s.reset();
+  for (size_t k = std::size(kSubsystems); k-- > 0;)
+    if (kSubsystems[k].reset) kSubsystems[k].reset();
 }
 
 bool StartSubsystems() {

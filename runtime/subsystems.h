@@ -2,9 +2,10 @@
 
 // The subsystems of a run, in start order. This table is the one list a subsystem joins:
 //   - reset: its state back to what a new process has (every global of the subsystem, file-local
-//     ones included). Runs for every entry, in order, at the start of every run, before the
-//     window; a run then starts from the same state whether it is the first of the process or
-//     not. Tests call ResetSubsystems() for the same reason.
+//     ones included). Runs for every entry, in reverse order as the stops do (what builds on a
+//     subsystem lets go of its records first), at the start of every run; a run then starts from
+//     the same state whether it is the first of the process or of a session or not. It is the
+//     only reset: tests call ResetSubsystems() too.
 //   - start: what the subsystem makes for a run (record pools, defaults), in table order, once
 //     the program is loaded and the display is up. false stops the start-up: store the system
 //     error first.
@@ -12,8 +13,9 @@
 //     runs even when start did not (a failed start-up), so it must tolerate that.
 // nullptr for a step the subsystem does not need. A new subsystem adds one line to kSubsystems
 // in runtime/subsystems.cpp, below what it builds on; it includes its own headers only there.
-// (The engines that must be up before the program loads, the input devices and the sound
-// engine, and the display device itself are started by runtime/startup.cpp in their fixed order.)
+// (The window, the engines that must be up before the program loads, the input devices and the
+// sound engine, and the display device itself are started by runtime/session.cpp, through the
+// steps of runtime/startup.cpp, in their fixed order.)
 struct Subsystem {
   const char* name;
   void (*reset)();

@@ -104,7 +104,7 @@ bool PollInputDevices() {
   DeliverScriptEvents();
   if (!g_display.active) return false;
   InputReadKeyboard(g_input.keyboard);
-  if (g_environmentMode > 1) return false;
+  if (g_runtime.options.environmentMode > 1) return false;
   g_input.mouse = InputReadMouse();
   ApplyMouseDeltas();
   JoysticksUpdate();

@@ -32,6 +32,7 @@ std::string ImageFileExtension(const std::string& name) {
 
 bool IsDdsFileName(const std::string& name) { return ImageFileExtension(name) == "dds"; }
 
+void SetImageTextureFolder(const std::string& folder) { g_textureFolder = folder; }
 const std::string& ImageTextureFolder() { return g_textureFolder; }
 
 bool LoadPictureFromMemory(const std::string& data, const std::string& ext, PictureSink& sink) {

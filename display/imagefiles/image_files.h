@@ -29,4 +29,5 @@ bool SaveImageByExtension(const Surface& s, const std::string& path);
 bool EncodeImage(const Surface& s, const std::string& ext, std::string* out);
 
 // The folder that DDS names not found as given are tried in ("" none).
+void SetImageTextureFolder(const std::string& folder);
 const std::string& ImageTextureFolder();

@@ -111,6 +111,9 @@ bool GlDevice::Use() {
 bool GlDevice::Reset() {
   appliedValid_ = false;
   if (!context_->MakeCurrent()) return false;
+  // An error left by an earlier call is not the reset's: only the new objects' errors count.
+  for (int k = 0; k < 8 && glGetError() != GL_NO_ERROR; ++k) {
+  }
   resources_.ReleaseAll();
   return MakeObjects();
 }

@@ -4,6 +4,7 @@
 #include "sound/engine/cd/cd_audio.h"
 #include "sound/engine/drivers/driver.h"
 #include "sound/engine/engine_state.h"
+#include "sound/engine/files/sound_file.h"
 #include "sound/engine/streams/streams.h"
 #include "sound/engine/mixer/mixer.h"
 #include "sound/engine/songs.h"
@@ -324,6 +325,7 @@ void SoundEngineReset() {
   ResetListener();
   ResetRecordDevice();
   CdReset();
+  SoundFilesReset();
 }
 
 // ---- queries ----

@@ -10,6 +10,7 @@
 #include "display/text_state.h"
 #include "platform/events.h"
 #include "platform/window.h"
+#include "runtime/subsystems.h"
 
 // A headless display of 640 x 480 at the given depth with pools, white ink on black.
 class DisplayTest : public ::testing::Test {
@@ -18,8 +19,7 @@ class DisplayTest : public ::testing::Test {
     g_runtime = RuntimeState{};
     PlatformSetHeadless(true);
     EventsInit(true);
-    EventsReset();
-    ResetDisplayState();
+    ResetSubsystems();
     ResetSurfaceFaults();
     CreateDisplayPools();
     SetFullScreenFlag(0);

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "app/cli.h"
+#include "runtime/game_build.h"
 #include "tests/support/image_builder.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"

@@ -139,14 +139,11 @@ ProgramRun::~ProgramRun() {
 
 bool ProgramRun::Load(const ImageBuilder& image) {
   ResetSubsystems();
-  InitCommandTable();
-  InstallInterpreterHooks();
   std::vector<uint8_t> bytes = image.Build();
   if (!LoadProgramFromBytes(bytes.data(), bytes.size(), &loadError)) return false;
   ClockUseVirtual(!realClock);
   g_timing.sliceStart = TimeMs();
   ProgramCounter = CommandStream;
-  EventsReset();
   return true;
 }
 

@@ -135,11 +135,11 @@ TEST_F(Joystick, NothingIsReadWhileTheDisplayIsInactive) {
   EXPECT_EQ(Query(4501), 1);
   // While the environment is up only the keyboard is read.
   g_display.active = 1;
-  g_environmentMode = 2;
+  g_runtime.options.environmentMode = 2;
   Poll();
   EXPECT_EQ(Query(4501), 0);
   EXPECT_EQ(Query(4529), 1000);
-  g_environmentMode = 0;
+  g_runtime.options.environmentMode = 0;
   Poll();
   EXPECT_EQ(Query(4529), -1000);
 }

@@ -10,6 +10,7 @@
 #include "platform/clock.h"
 #include "runtime/command_families.h"
 #include "runtime/run_loop.h"
+#include "runtime/subsystems.h"
 #include "tests/support/program_run.h"
 
 namespace {
@@ -62,8 +63,8 @@ TEST(Waits, MillisecondWaitEndsAcrossTheClockWrap) {
   b.Emit({260, t2});
   b.Emit({0});
   std::vector<uint8_t> bytes = b.Build();
+  ResetSubsystems();
   ASSERT_TRUE(LoadProgramFromBytes(bytes.data(), bytes.size()));
-  InitCommandTable();
   ClockUseVirtual(true, 0xFFFFFFFFu - 40);
   g_display.active = 1;
   ResetInterpreter();

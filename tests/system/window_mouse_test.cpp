@@ -11,6 +11,7 @@
 #include "platform/window.h"
 #include "runtime/command_families.h"
 #include "runtime/run_loop.h"
+#include "runtime/subsystems.h"
 #include "system/input.h"
 #include "system/system_services.h"
 #include "tests/support/program_run.h"
@@ -142,10 +143,9 @@ TEST(StopKeys, EscapeEndsAProgramControlledSliceWithoutInputQueries) {
   for (int k = 0; k < 1000; ++k) b.Emit({260, t});
   b.Emit({213});
   std::vector<uint8_t> bytes = b.Build();
-  ASSERT_TRUE(LoadProgramFromBytes(bytes.data(), bytes.size()));
-  InitCommandTable();
-  InstallInterpreterHooks();
   g_runtime = RuntimeState{};
+  ResetSubsystems();
+  ASSERT_TRUE(LoadProgramFromBytes(bytes.data(), bytes.size()));
   g_display.active = 1;
   ResetInterpreter();
   LeaveSlice = 0;

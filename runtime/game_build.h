@@ -1,0 +1,33 @@
+#pragma once
+// Compiling a source and packing a stand-alone game: the tool's compile, check, run and build
+// use it, and so will the development environment.
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/run_state.h"
+
+// Path of the running executable ("" when unknown).
+std::string SelfExecutablePath();
+// A path made absolute against the current folder.
+std::string AbsolutePath(const std::string& path);
+// The run-time error texts of the language file (beside the executable, else built in).
+std::vector<std::string> LanguageErrorTexts();
+
+// Compiles a source file into an image file (none: check only) with folder as the current
+// folder, so that included files are read relative to it and its SETUP.INI may ask for the
+// numbered listing ("": the source's folder). Errors go to stderr as FILE:LINE: message, after
+// a warning for each included file that could not be read. map, when given, gets the source
+// map of a successful compile, which a run needs to name the lines of its errors.
+bool CompileFile(const std::string& source, const std::string& image, SourceMap* map = nullptr,
+                 const std::string& folder = "");
+
+// A media file to pack: its name in the pack ("\" between folders) and its path.
+using MediaFile = std::pair<std::string, std::string>;
+// Every media file under a folder and the folders in it, in name order, leaving out the file
+// leaveOut (the game being built).
+std::vector<MediaFile> CollectMediaFiles(const std::string& folder, const std::string& leaveOut);
+// Writes a stand-alone game: the runtime executable followed by a pack whose first entry is
+// the program image and whose other entries are media files (name in the pack, file path).
+bool WriteGameFile(const std::string& runtimeExe, const std::string& imageFile, const std::vector<MediaFile>& media,
+                   const std::string& output, std::string* error);

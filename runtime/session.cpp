@@ -1,0 +1,136 @@
+#include "runtime/session.h"
+
+#include <cstdio>
+
+#include "core/command_table.h"
+#include "core/errors.h"
+#include "core/loader.h"
+#include "core/pack.h"
+#include "platform/clock.h"
+#include "platform/events.h"
+#include "platform/fs.h"
+#include "platform/window.h"
+#include "runtime/run_loop.h"
+#include "runtime/startup.h"
+#include "runtime/subsystems.h"
+
+namespace {
+
+std::string JoinArgs(const std::vector<std::string>& args) {
+  std::string s;
+  for (const std::string& a : args) {
+    if (!s.empty()) s += ' ';
+    s += a;
+  }
+  return s.substr(0, 255);
+}
+
+// The run's options, taken before anything of it starts.
+void TakeRunOptions(const RunOptions& options) {
+  g_runtime = RuntimeState{};
+  g_runtime.options = options;
+  g_runtime.commandLine = JoinArgs(options.args);
+  g_runtime.standalone = options.standalone ? 1 : 0;
+}
+
+void ReportPendingError(bool toolMode) {
+  if (g_errorCode <= 0 || g_runtime.runtimeTest) return;
+  std::string message = FormatErrorMessage();
+  AppendErrorLog(message);
+  // The tool also prints it; where no box can be shown, stderr is the only place for it.
+  const bool shown = ShowMessageBox(message, "Error In Program", true);
+  // A run from source names the line first, as the compiler's messages do.
+  if (toolMode || !shown)
+    std::fprintf(stderr, "%sError In Program: %s\n", ErrorSourcePrefix().c_str(), message.c_str());
+}
+
+// Load, start, run and stop of the program in the session's window.
+int LoadAndRun(Session& s, const RunRequest& r, uint32_t fullScreen, uint32_t windowMode) {
+  std::string image = r.imagePath;
+  bool packOk = true;
+  if (r.pack) {
+    g_packReader = r.pack;
+    packOk = r.pack->LoadPack(r.runningFile);
+  }
+  if (!packOk) return kExitLoadError;
+  if (!InitRuntimeSubsystems()) return kExitOk;
+  if (r.pack) image = r.pack->ExtractPackedProgram();
+  std::string why;
+  if (image.empty() || !LoadProgram(image, &why)) {
+    // A built game ends silently; the tool says why.
+    if (r.toolMode)
+      std::fprintf(stderr, "vellumark: %s: %s\n", r.imagePath.c_str(), why.empty() ? "cannot be loaded" : why.c_str());
+    return kExitLoadError;
+  }
+  if (StartDisplayAndEngines(fullScreen, windowMode, &s.device)) {
+    if (!r.toolMode) g_runtime.standalone = 1;
+    RunProgram();
+    if (g_afterRunHook) g_afterRunHook();
+  }
+  g_packReader = nullptr;
+  if (r.pack) r.pack->Cleanup();
+  StopDisplayAndEngines(&s.device);
+  return kExitOk;
+}
+
+}  // namespace
+
+bool OpenSession(Session& s, const std::string& runningFile, const RunOptions& options) {
+  s = Session{};
+  s.open = true;
+  EventsCatchStopSignals();
+  ResetSubsystems();
+  // The window's mode comes from the settings beside the running file.
+  TakeRunOptions(options);
+  SetupWorkPaths(runningFile);
+  PlatformSetHeadless(options.headless);
+  s.window = CreateDisplayWindow(runningFile, WindowModeAsked(options));
+  return s.window;
+}
+
+int RunInSession(Session& s, const RunRequest& r) {
+  TakeRunOptions(r.options);
+  ResetSubsystems();
+  g_runtime.programFile = r.runningFile;
+  SetupWorkPaths(r.runningFile);
+  uint32_t fullScreen = 1, windowMode = 0;
+  ReadRuntimeSettings(&fullScreen, &windowMode);
+  if (r.options.windowMode) {
+    fullScreen = 0;
+    windowMode = 1;
+  }
+  if (r.options.debug && !g_runtime.debugMode) {
+    // As if DEBUGMODE were set: the run starts a fresh log.
+    FsDeleteFile(FsCurrentFolder() + "/VK.LOG");
+    g_runtime.debugMode = 1;
+  }
+  ClockUseVirtual(r.options.virtualClock);
+  for (size_t k = 0; k < r.options.errorTexts.size(); ++k)
+    if (!r.options.errorTexts[k].empty()) SetErrorSlotText(int(k), r.options.errorTexts[k]);
+  if (g_testTableHook) g_testTableHook();
+
+  int status = kExitOk;
+  if (!s.window)
+    g_errorCode = kErrWindowNotCreated;
+  else
+    status = LoadAndRun(s, r, fullScreen, windowMode);
+  g_packReader = nullptr;
+  if (r.pack) r.pack->Cleanup();
+  ShutdownRuntimeSubsystems();
+  ReportPendingError(r.toolMode);
+  if (g_errorCode > 0 || g_unavailableCommand) status = kExitRunError;
+  DeleteWorkFiles();
+  FreeErrorTexts();
+  FreeProgramStrings();
+  ClockUseVirtual(false);
+  return status;
+}
+
+void CloseSession(Session& s) {
+  if (!s.open) return;
+  s.device = KeptDevice3D{};
+  DestroyMainWindow();
+  EventsReleaseStopSignals();
+  FsRemoveTempFolder();
+  s = Session{};
+}

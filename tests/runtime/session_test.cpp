@@ -1,0 +1,129 @@
+// Programs run one after another in one session, its window and device kept, as they run alone.
+#include <gtest/gtest.h>
+
+#include "core/command_table.h"
+#include "display/imagefiles/image_files.h"
+#include "display/display.h"
+#include "runtime/session.h"
+#include "runtime/startup.h"
+#include "tests/support/gl_required.h"
+#include "tests/support/program_run.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+constexpr int kDrawA = 13, kDrawB = 14;
+
+// What A's draw saw of the device before it drew.
+struct DeviceSeen {
+  const Device3D* device = nullptr;
+  DeviceKind kind = DeviceKind::kNull;
+  bool gl = false;
+};
+DeviceSeen g_seen;
+
+const Vertex kTriangle[] = {{-0.5f, -0.5f, 0, 0, 0, -1, 0, 0}, {0.0f, 0.5f, 0, 0, 0, -1, 0.5f, 1},
+                            {0.5f, -0.5f, 0, 0, 0, -1, 1, 0}};
+const uint32_t kIndices[] = {0, 1, 2};
+
+// A: a green square and a triangle under the device's defaults, over the 2D picture.
+void CmdDrawA() {
+  g_seen.device = g_display.device.get();
+  g_seen.kind = g_display.device->Kind();
+  Device3D* d = PrepareDevice3D();
+  g_seen.gl = d->Kind() == DeviceKind::kGl;
+  d->Clear(kClearTarget, SurfRect{100, 100, 200, 200}, 0x00FF00, 1.0f, 0);
+  d->DrawIndexed(kTriangle, 3, kIndices, 3);
+  MarkDeviceDrew();
+}
+
+// B: leaves the device with other states, a texture, a vertex buffer and a red target.
+void CmdDrawB() {
+  Device3D* d = PrepareDevice3D();
+  const float scale[16] = {3, 0, 0, 0, 0, 3, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+  d->SetTransform(kTransformWorld, scale);
+  d->SetRenderState(kRsFillMode, kFillWireframe);
+  d->SetRenderState(kRsCullMode, kCullNone);
+  d->SetRenderState(kRsLighting, 1);
+  d->EnableLight(0, true);
+  d->SetTexture(0, d->CreateTexture({TextureLevel{1, 1, {0xFFFF00FFu}}}));
+  d->CreateVertexBuffer(kTriangle, 3, kIndices, 3);
+  d->Clear(kClearTarget, SurfRect{0, 0, 640, 480}, 0xFF0000, 0.5f, 0);
+  d->DrawIndexed(kTriangle, 3, kIndices, 3);
+  MarkDeviceDrew();
+}
+
+struct Result {
+  int status = -1;
+  std::string transcript;
+  SurfacePtr grab;
+};
+
+Result RunIn(Session& session, const TempDir& dir, const ImageBuilder& image, const std::string& name) {
+  EXPECT_TRUE(image.WriteFile(dir.File(name + ".img")));
+  RunRequest r;
+  r.runningFile = r.imagePath = dir.File(name + ".img");
+  r.options.windowMode = true;
+  r.options.virtualClock = true;
+  r.options.frames = 3;
+  r.options.grabFile = dir.File(name + ".png");
+  r.options.transcriptFile = dir.File(name + ".txt");
+  Result out;
+  out.status = RunInSession(session, r);
+  out.transcript = dir.Read(name + ".txt");
+  out.grab = LoadImageByExtension(dir.File(name + ".png"), 32);
+  return out;
+}
+
+// A draws with GL, B changes the device's states and leaves resources and its picture on it,
+// then A again: the second A gets the first one's device, with GL up, and shows the same.
+TEST(Session, AThenBThenAKeepTheDeviceAndGiveTheSameFrameAndTranscript) {
+  TempDir dir;
+  ImageBuilder a, b;
+  a.Emit({303, a.Text("before")});
+  a.Emit({kDrawA});
+  a.Emit({303, a.Text("after")});
+  b.Emit({kDrawB});
+  b.Emit({303, b.Text("other")});
+  g_testTableHook = [] {
+    InstallTestCommand(kDrawA, CmdDrawA, "");
+    InstallTestCommand(kDrawB, CmdDrawB, "");
+  };
+  Session session;
+  RunOptions open;
+  open.windowMode = true;
+  ASSERT_TRUE(OpenSession(session, dir.File("a.img"), open));
+  g_seen = {};
+  const Result first = RunIn(session, dir, a, "a");
+  const DeviceSeen firstSeen = g_seen;
+  const Result other = RunIn(session, dir, b, "b");
+  g_seen = {};
+  const Result again = RunIn(session, dir, a, "a");
+  const DeviceSeen againSeen = g_seen;
+  CloseSession(session);
+  g_testTableHook = nullptr;
+
+  ASSERT_EQ(first.status, 0);
+  ASSERT_EQ(other.status, 0);
+  ASSERT_EQ(again.status, 0);
+  VK_NEED_GL(firstSeen.gl);
+  EXPECT_EQ(againSeen.device, firstSeen.device);
+  EXPECT_EQ(againSeen.kind, DeviceKind::kGl);
+  EXPECT_TRUE(againSeen.gl);
+  EXPECT_EQ(other.transcript.find("before"), std::string::npos);
+  ASSERT_FALSE(first.transcript.empty());
+  EXPECT_EQ(again.transcript, first.transcript);
+  ASSERT_NE(first.grab, nullptr);
+  ASSERT_NE(again.grab, nullptr);
+  EXPECT_EQ(first.grab->GetPixel(150, 150) & 0xFFFFFF, 0x00FF00u);
+  EXPECT_NE(first.grab->GetPixel(320, 240) & 0xFFFFFF, 0u);  // the triangle
+  ASSERT_EQ(again.grab->Width(), first.grab->Width());
+  ASSERT_EQ(again.grab->Height(), first.grab->Height());
+  int differ = 0;
+  for (int32_t y = 0; y < first.grab->Height(); ++y)
+    for (int32_t x = 0; x < first.grab->Width(); ++x)
+      differ += (again.grab->GetPixel(x, y) & 0xFFFFFF) != (first.grab->GetPixel(x, y) & 0xFFFFFF);
+  EXPECT_EQ(differ, 0);
+}
+
+}  // namespace
