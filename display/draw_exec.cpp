@@ -101,7 +101,7 @@ void LoadIntoBitmap(DrawOp& op) {
   const int32_t n = int32_t(op.object);
   if (n < 0 || n > 31) return RunError(kErrBitmapNumberOutOfRange);
   std::string name = op.text;
-  if (name.size() >= 3) MapThroughPack(name, name.substr(name.size() - 3));
+  if (name.size() >= 3) MapThroughPack(name, PackedCopyExtension(name));
   // The message names the file and the cause after the error's own text.
   if (!FsFileExists(name)) {
     LogEngineError(std::string(op.text) + ": not found");
