@@ -139,7 +139,11 @@ void SaveBitmap(DrawOp& op) {
   if (n < 0 || n > 31) return RunError(kErrBitmapNumberOutOfRange);
   Surface* s = BitmapSurface(n);
   if (!s) return RunError(kErrBitmapMissing);
-  if (!SaveImageByExtension(*s, FsResolveForWrite(op.text))) return RunError(kErrBitmapNotSaved);
+  std::string why;
+  if (!SaveImageByExtension(*s, FsResolveForWrite(op.text), &why)) {
+    LogEngineError(std::string(op.text) + ": " + why);
+    return RunError(kErrBitmapNotSaved);
+  }
   g_draw.execBitmap = uint32_t(n);
 }
 
