@@ -172,7 +172,14 @@ bool Compiler::CompileGeneratedStatement(std::string_view name, std::initializer
 bool Compiler::CompileDim(const std::string& text) {
   std::string body = text.substr(4);
   size_t open = body.find('(');
-  size_t close = body.rfind(')');
+  // The bracket closed is the last one before the statement ends at a ':' outside quotes.
+  size_t end = body.size();
+  bool quoted = false;
+  for (size_t i = 0; i < body.size() && end == body.size(); ++i) {
+    if (body[i] == '"') quoted = !quoted;
+    else if (!quoted && body[i] == ':') end = i;
+  }
+  size_t close = body.rfind(')', end);
   std::string name = Trim(body.substr(0, open));
   body[open] = ',';
   if (close != std::string::npos && close > open) body[close] = ' ';

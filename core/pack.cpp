@@ -191,6 +191,12 @@ bool MapThroughPack(std::string& name, const std::string& extension) {
   return g_packReader && g_packReader->MapVirtualFile(name, extension);
 }
 
+std::string PackedCopyExtension(const std::string& name) {
+  const size_t dot = name.find_last_of('.'), slash = name.find_last_of("/\\");
+  if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) return name.substr(dot + 1);
+  return name.size() >= 3 ? name.substr(name.size() - 3) : name;
+}
+
 std::vector<uint8_t> BuildPack(const std::vector<PackInput>& entries, uint32_t stubSize) {
   std::vector<uint8_t> out;
   for (const PackInput& e : entries) {

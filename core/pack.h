@@ -59,6 +59,9 @@ bool FileHasPack(const std::string& file);
 extern VirtualFiles* g_packReader;
 // Maps a file name through the running program's pack (no change when not packed).
 bool MapThroughPack(std::string& name, const std::string& extension);
+// The extension a packed copy of name keeps: all of it after the name's last '.', or the last
+// three characters of a name without one.
+std::string PackedCopyExtension(const std::string& name);
 
 // Builds the bytes of a pack for a runtime part of stubSize bytes.
 struct PackInput {

@@ -81,15 +81,15 @@ void ReleaseSurfaceSlot(int32_t n) {
   if (n >= 1 && n < kBitmapSlots) g_slots[n].reset();
 }
 
-bool SaveSurfaceSlot(int32_t n, const std::string& file) {
+bool SaveSurfaceSlot(int32_t n, const std::string& file, std::string* why) {
   Surface* s = BitmapSurface(n);
-  return s && SaveImageByExtension(*s, file);
+  return s && SaveImageByExtension(*s, file, why);
 }
 
 bool LoadBitmapNow(int32_t n, const std::string& file, std::string* why) {
   if (n < 1 || n >= kBitmapSlots) return false;
   std::string name = file;
-  if (name.size() >= 3) MapThroughPack(name, name.substr(name.size() - 3));
+  if (name.size() >= 3) MapThroughPack(name, PackedCopyExtension(name));
   SurfacePtr s = LoadImageByExtension(name, g_display.depth, why);
   if (!s) return false;
   if (!IsDdsFileName(file)) {

@@ -45,7 +45,7 @@ void CmdGetImageFlag() {
 // The file exists, looked up through the pack first.
 bool ImageFileExists(const char* file) {
   std::string name = file;
-  if (name.size() >= 3) MapThroughPack(name, name.substr(name.size() - 3));
+  if (name.size() >= 3) MapThroughPack(name, PackedCopyExtension(name));
   return FsFileExists(name);
 }
 

@@ -101,7 +101,7 @@ void LoadIntoBitmap(DrawOp& op) {
   const int32_t n = int32_t(op.object);
   if (n < 0 || n > 31) return RunError(kErrBitmapNumberOutOfRange);
   std::string name = op.text;
-  if (name.size() >= 3) MapThroughPack(name, name.substr(name.size() - 3));
+  if (name.size() >= 3) MapThroughPack(name, PackedCopyExtension(name));
   // The message names the file and the cause after the error's own text.
   if (!FsFileExists(name)) {
     LogEngineError(std::string(op.text) + ": not found");
@@ -139,7 +139,11 @@ void SaveBitmap(DrawOp& op) {
   if (n < 0 || n > 31) return RunError(kErrBitmapNumberOutOfRange);
   Surface* s = BitmapSurface(n);
   if (!s) return RunError(kErrBitmapMissing);
-  if (!SaveImageByExtension(*s, FsResolveForWrite(op.text))) return RunError(kErrBitmapNotSaved);
+  std::string why;
+  if (!SaveImageByExtension(*s, FsResolveForWrite(op.text), &why)) {
+    LogEngineError(std::string(op.text) + ": " + why);
+    return RunError(kErrBitmapNotSaved);
+  }
   g_draw.execBitmap = uint32_t(n);
 }
 

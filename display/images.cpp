@@ -346,9 +346,14 @@ void RunSave(const DrawOp& op) {
   const ImageRecord& rec = g_imagePool[r];
   if (!CreateBitmapSurface(kScratchSlot, rec.width, rec.height)) return RunError(1004);
   BlitImageRecord(BitmapSurface(kScratchSlot), kScratchSlot, r, 0, 0, false);
-  const bool saved = SaveSurfaceSlot(kScratchSlot, op.text);
+  std::string why;
+  const bool saved = SaveSurfaceSlot(kScratchSlot, op.text, &why);
   ReleaseSurfaceSlot(kScratchSlot);
-  if (!saved) RunError(1004);
+  // The message names the file and the cause after the error's own text.
+  if (!saved) {
+    LogEngineError(std::string(op.text) + ": " + why);
+    RunError(1004);
+  }
 }
 
 void RunRotate(const DrawOp& op, Surface* target) {

@@ -306,7 +306,7 @@ bool LoadTextureFileForRecord(uint32_t t, const std::string& file) {
   if (file.size() >= 3) tries[1] = file.substr(0, file.size() - 3) + "dds";
   for (const std::string& name : tries) {
     std::string mapped = name;
-    if (g_packReader && name.size() >= 3 && g_packReader->MapVirtualFileByBaseName(mapped, name.substr(name.size() - 3))) {
+    if (g_packReader && name.size() >= 3 && g_packReader->MapVirtualFileByBaseName(mapped, PackedCopyExtension(name))) {
       if (LoadInto(c, mapped)) return true;
       continue;
     }

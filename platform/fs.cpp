@@ -350,6 +350,32 @@ bool FsWriteFileAtomic(const std::string& name, const std::string& data) {
   return true;
 }
 
+std::string FileErrorCause(int error) {
+  switch (error) {
+    case ENOENT: return "not found";
+    case ENOTDIR: return "a part of the path is not a folder";
+    case EACCES:
+    case EPERM: return "permission denied";
+    case EEXIST: return "already exists";
+    case EISDIR: return "is a folder";
+    case ENOSPC:
+    case EDQUOT: return "disk full";
+    case EFBIG: return "file too large";
+    case EROFS: return "read-only file system";
+    case ENAMETOOLONG: return "name too long";
+    case ELOOP: return "a link is in the way";
+    case EINVAL: return "not a valid name";
+    case EMFILE:
+    case ENFILE: return "too many open files";
+    case 0: return "failed";
+    default: {
+      std::string text = std::strerror(error);
+      if (!text.empty()) text[0] = char(std::tolower(static_cast<unsigned char>(text[0])));
+      return text;
+    }
+  }
+}
+
 int FsCreateTempBeside(const std::string& target, std::string& tempPath) {
   tempPath.clear();
   const std::string path = SaveTarget(FsResolveForWrite(target));

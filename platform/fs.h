@@ -47,6 +47,9 @@ bool FsCreateEmptyFile(const std::string& name);
 // to its target; a replaced file keeps its mode; a target that exists but is not a regular
 // file is refused.
 bool FsWriteFileAtomic(const std::string& name, const std::string& data);
+// A failed file operation's cause in a few words, for the error message ("not found",
+// "permission denied", "disk full", ...), from an errno value.
+std::string FileErrorCause(int error);
 
 // The private temporary folder of this process ("run-<pid>-XXXXXX"): created on first use
 // with mode 0700 inside a per-user folder that is checked to belong to the user and not to

@@ -35,32 +35,6 @@ std::string Lower(std::string s) {
 
 }  // namespace
 
-std::string FileErrorCause(int error) {
-  switch (error) {
-    case ENOENT: return "not found";
-    case ENOTDIR: return "a part of the path is not a folder";
-    case EACCES:
-    case EPERM: return "permission denied";
-    case EEXIST: return "already exists";
-    case EISDIR: return "is a folder";
-    case ENOSPC:
-    case EDQUOT: return "disk full";
-    case EFBIG: return "file too large";
-    case EROFS: return "read-only file system";
-    case ENAMETOOLONG: return "name too long";
-    case ELOOP: return "a link is in the way";
-    case EINVAL: return "not a valid name";
-    case EMFILE:
-    case ENFILE: return "too many open files";
-    case 0: return "failed";
-    default: {
-      std::string text = std::strerror(error);
-      if (!text.empty()) text[0] = char(std::tolower(static_cast<unsigned char>(text[0])));
-      return text;
-    }
-  }
-}
-
 std::string FileUnreadableCause(const std::string& name) {
   if (name.empty()) return "no name given";
   const std::string path = FsResolve(name);

@@ -32,9 +32,6 @@ bool FindFileInFolderTree(const std::string& name, std::string& found);
 // while the program runs and restored when it ends. False when nothing could be started.
 bool ExecuteFile(const std::string& file, const std::string& parameters, const std::string& folder, bool wait);
 
-// A failed file operation's cause in a few words, for the error message ("not found",
-// "permission denied", "disk full", ...), from an errno value.
-std::string FileErrorCause(int error);
 // Why the file on disk cannot be opened for reading ("not found", "not a regular file", ...);
 // "" when it can.
 std::string FileUnreadableCause(const std::string& name);

@@ -151,7 +151,10 @@ bool FtpGetFile(const std::string& remote, const std::string& local, int32_t tot
   if (!inSteps) {
     std::string temp;
     int fd = FsCreateTempBeside(local, temp);
-    if (fd < 0) return false;
+    if (fd < 0) {
+      FtpRecordFailure();
+      return false;
+    }
     bool ok = c.Get(remote, fd);
     ok = close(fd) == 0 && ok;
     if (ok && FsCommitTemp(temp, local)) return true;
@@ -168,6 +171,7 @@ bool FtpGetFile(const std::string& remote, const std::string& local, int32_t tot
   g_ftp.localFd = FsCreateTempBeside(local, g_ftp.localTemp);
   if (g_ftp.localFd < 0) {
     c.CloseRead();
+    FtpRecordFailure();
     return false;
   }
   g_ftp.localName = local.substr(0, 255);

@@ -1,5 +1,8 @@
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <iterator>
 
 #include "display/imagefiles/dds.h"
@@ -20,6 +23,11 @@ struct Reader {
 const Reader kReaders[] = {{"jpg", DecodeJpeg}, {"bmp", DecodeBmp}, {"rle", DecodeBmp}, {"dib", DecodeBmp},
                            {"psd", DecodePsd},  {"pcx", DecodePcx}, {"tga", DecodeTga}, {"dds", DecodeDds},
                            {"png", DecodePng},  {"tif", DecodeTiff}};
+const char* const kWritten[] = {"jpg", "bmp", "rle", "dib", "tga", "dds", "png"};
+
+bool Written(const std::string& ext) {
+  return std::any_of(std::begin(kWritten), std::end(kWritten), [&](const char* w) { return ext == w; });
+}
 
 }  // namespace
 
@@ -71,11 +79,11 @@ SurfacePtr LoadImageByExtension(const std::string& path, int32_t depth, std::str
 }
 
 bool EncodeImage(const Surface& s, const std::string& ext, std::string* out) {
+  if (!Written(ext)) return false;
   if (ext == "dds") {
     DdsImage img;
     return MakeDxtImage(s, 1, 5, false, &img) && WriteDds(img, out);
   }
-  if (ext != "jpg" && ext != "bmp" && ext != "rle" && ext != "dib" && ext != "tga" && ext != "png") return false;
   const Picture p = PictureOfSurface(s);
   if (ext == "jpg") return EncodeJpeg(p, 100, out);
   if (ext == "tga") return EncodeTga(p, out);
@@ -83,7 +91,19 @@ bool EncodeImage(const Surface& s, const std::string& ext, std::string* out) {
   return EncodeBmp(p, out);
 }
 
-bool SaveImageByExtension(const Surface& s, const std::string& path) {
+bool SaveImageByExtension(const Surface& s, const std::string& path, std::string* why) {
+  auto fail = [&](const std::string& cause) {
+    if (why) *why = cause;
+    return false;
+  };
+  const std::string ext = ImageFileExtension(path);
   std::string data;
-  return EncodeImage(s, ImageFileExtension(path), &data) && FsWriteFileAtomic(path, data);
+  if (!EncodeImage(s, ext, &data)) return fail(Written(ext) ? "the picture cannot be encoded" : "not a format that is written");
+  errno = 0;
+  if (FsWriteFileAtomic(path, data)) return true;
+  const int error = errno;
+  struct stat st;
+  if (stat(FsResolveForWrite(path).c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+    return fail(S_ISDIR(st.st_mode) ? "is a folder" : "not a regular file");
+  return fail(error == ENOENT ? "its folder does not exist" : FileErrorCause(error));
 }

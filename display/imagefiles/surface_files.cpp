@@ -85,10 +85,14 @@ bool CaptureScreenToFile() {
   ReleaseGrabSurface();
   if (g_grab.file.empty() || !g_display.primary || !g_display.framePresented) return false;
   g_grab.surface = SurfaceCreate(g_display.width, g_display.height, g_display.primary->Format());
+  std::string why = "the screen cannot be copied";
   bool ok = g_grab.surface && SurfaceBltFast(g_grab.surface.get(), 0, 0, g_display.primary.get(), nullptr, 0) == kSurfOk &&
-            SaveImageByExtension(*g_grab.surface, g_grab.file);
+            SaveImageByExtension(*g_grab.surface, g_grab.file, &why);
   ReleaseGrabSurface();
-  if (!ok) RunError(kErrBitmapNotSaved);
+  if (!ok) {
+    LogEngineError(g_grab.file + ": " + why);
+    RunError(kErrBitmapNotSaved);
+  }
   return ok;
 }
 

@@ -251,7 +251,10 @@ TEST(CommandLine, ImageErrorsNameTheFileTheCauseAndTheQueuingLine) {
       {"load image \"" + jpeg + "\",1\n",
        ":1: Error In Program: Runtime Warning : Cannot load the image file. " + jpeg + ": only .jpg is read"},
       {"sync on\nget image 1,-5,0,10,10\nprint 1\nsync\n", ":2: Error In Program: Runtime Error : Image area outside"},
-      {"sync on\nget image 1,0,0,10,10\nsave image \"" + missing + "\",1\nprint 1\nsync\n", ":3: Error In Program: Runtime Error"},
+      {"sync on\nget image 1,0,0,10,10\nsave image \"" + missing + "\",1\nprint 1\nsync\n",
+       ":3: Error In Program: Runtime Error : Cannot save the bitmap. " + missing + ": its folder does not exist"},
+      {"create bitmap 1,8,8\nsave bitmap \"cli_shot.tif\",1\n",
+       ":2: Error In Program: Runtime Error : Cannot save the bitmap. cli_shot.tif: not a format that is written"},
   };
   for (const auto& [program, message] : kCases) {
     const std::string source = WriteTempFile("cli_image_error.vka", program);

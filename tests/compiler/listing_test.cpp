@@ -79,6 +79,9 @@ TEST(Listing, ArraysLabelsDataAndFunctions) {
   EXPECT_EQ(Listing("dim a(10)\na(2)=5\nb=a(2)\n"), "501 13000 19000 561 13000 19001 19002 661 10000 13000 19001 151 13001 10000 213");
   EXPECT_EQ(Listing("dim m#(3,4)\nm#(1,2)=7\n"), "512 15000 19000 19001 577 15000 19002 19003 19004 213");
   EXPECT_EQ(Listing("undim a(\ndim a(1)\n"), "506 13000 501 13000 19000 213");
+  // The separator ends the dimensions: brackets after it belong to the next statement.
+  EXPECT_EQ(Listing("dim a(2): a(1)=3\n"), Listing("dim a(2)\na(1)=3\n"));
+  EXPECT_EQ(Listing("dim a(len(\"a:)\")): print \")\"\n"), Listing("dim a(len(\"a:)\"))\nprint \")\"\n"));
   EXPECT_EQ(Listing("goto x\nx:\ngosub x\nreturn\n"), "42 37002 41 37002 43 213");
   EXPECT_EQ(Listing("data 1,2.5,\"ab\"\nx:\nrestore x\nread a\nrestore\n"), "31 25003 33 13000 32 213");
   EXPECT_EQ(Listing("print sq(3)\nend\nfunction sq(n)\nendfunction n*n\n"),

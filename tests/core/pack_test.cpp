@@ -76,6 +76,12 @@ TEST_F(PackTest, OnlyPlainExtensionsAreAccepted) {
   }
 }
 
+TEST(PackedCopyExtension, KeepsTheWholeEndingOfTheFileName) {
+  const std::pair<const char*, const char*> kCases[] = {
+      {"media\\pic.jpeg", "jpeg"}, {"Pic.JPG", "JPG"}, {"old.dir/readme", "dme"}};
+  for (const auto& [name, ext] : kCases) EXPECT_EQ(PackedCopyExtension(name), ext) << name;
+}
+
 TEST_F(PackTest, ListEndingAtTheTrailerWithoutAZeroWordIsRead) {
   std::vector<uint8_t> file = GameBytes({{"x", Bytes("12345678")}});
   // Drop the zero word: the entry list now ends exactly 4 bytes before the end.

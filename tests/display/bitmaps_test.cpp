@@ -1,6 +1,8 @@
 #include <cstdio>
 #include <string>
 
+#include "core/pack.h"
+#include "display/bitmaps.h"
 #include "display/commands.h"
 #include "platform/fs.h"
 #include "display/imagefiles/surface_files.h"
@@ -315,6 +317,18 @@ TEST_F(BitmapTest, SaveAndLoadThroughTheQueue) {
   EXPECT_EQ(g_display.active, 0);
   EXPECT_EQ(g_draw.programBitmap, 2u);
   std::remove(file.c_str());
+}
+
+// A packed picture is read through a copy with its own ending, whatever its length.
+TEST_F(BitmapTest, PackedPicturesKeepTheirWholeEnding) {
+  VirtualFiles pack;
+  const std::vector<uint8_t> bytes = BuildPack({{"prog.img", {1}}, {"media\\pic.jpeg", {1, 2, 3}}}, 0);
+  ASSERT_TRUE(pack.LoadPackFromBytes(bytes.data(), bytes.size()));
+  g_packReader = &pack;
+  std::string why;
+  EXPECT_FALSE(LoadBitmapNow(1, "Media/Pic.jpeg", &why));
+  g_packReader = nullptr;
+  EXPECT_EQ(why, "only .jpg is read");
 }
 
 TEST_F(BitmapTest, BmpRoundTrip) {

@@ -300,11 +300,17 @@ TEST(ImageFiles, SavesReportFailureAndKeepTheOldFile) {
     EXPECT_FALSE(SaveImageByExtension(*s, dir.File(name))) << name;
     EXPECT_FALSE(FsFileExists(dir.File(name))) << name;
   }
-  EXPECT_FALSE(SaveImageByExtension(*s, dir.File("missing/a.png")));
-  // The rename over a folder that holds a file fails: the folder and its file stay.
+  // A folder in the way stays with its file; each failure says why.
   ASSERT_EQ(mkdir(dir.File("old.png").c_str(), 0700), 0);
   dir.Write("old.png/keep", "old");
-  EXPECT_FALSE(SaveImageByExtension(*s, dir.File("old.png")));
+  const std::pair<const char*, const char*> kCauses[] = {{"a.tif", "not a format that is written"},
+                                                         {"missing/a.png", "its folder does not exist"},
+                                                         {"old.png", "is a folder"}};
+  for (const auto& [name, cause] : kCauses) {
+    std::string why;
+    EXPECT_FALSE(SaveImageByExtension(*s, dir.File(name), &why)) << name;
+    EXPECT_EQ(why, cause) << name;
+  }
   EXPECT_EQ(dir.Read("old.png/keep"), "old");
 }
 

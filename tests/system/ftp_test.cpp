@@ -171,6 +171,18 @@ TEST_F(Ftp, DirectAndSteppedGets) {
   EXPECT_TRUE(FtpGetFile("hello.txt", local.File("h.txt"), 0, false));
 }
 
+TEST_F(Ftp, AGetWhoseLocalFileCannotBeMadeIsAFailure) {
+  ASSERT_TRUE(Connect());
+  ASSERT_TRUE(FtpSetDirectory("pub"));
+  for (bool inSteps : {false, true}) {
+    g_ftp.failed = 0;
+    EXPECT_FALSE(FtpGetFile("hello.txt", local.File("no/such/h.txt"), 0, inSteps)) << inSteps;
+    EXPECT_EQ(g_ftp.failed, 1) << inSteps;
+    EXPECT_EQ(g_ftp.progress, -1) << inSteps;
+  }
+  EXPECT_TRUE(FtpGetFile("hello.txt", local.File("h.txt"), 0, false));  // the connection goes on
+}
+
 TEST_F(Ftp, AStalledSteppedGetIsAbandonedAfterFiveSeconds) {
   ClockUseVirtual(true, 1000);
   ASSERT_TRUE(Connect());
