@@ -20,7 +20,6 @@
 #include "platform/events.h"
 #include "platform/present.h"
 #include "platform/window.h"
-#include "scene3d/scene.h"
 
 DisplayState g_display;
 uint8_t g_captureRequested = 0;
@@ -311,7 +310,6 @@ void ClearZBuffer() {
 }
 
 void FreeProgramResources() {
-  ClearStaticWorld();
   TranscriptClose();
 }
 

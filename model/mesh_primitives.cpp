@@ -5,7 +5,7 @@
 #include "core/pack.h"
 #include "model/mesh_data.h"
 #include "platform/fs.h"
-#include "platform/xfile/mesh_builder.h"
+#include "model/xfile/mesh_builder.h"
 
 namespace {
 

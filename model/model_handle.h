@@ -4,9 +4,9 @@
 #include <string>
 
 #include "model/anim_track.h"
-#include "platform/xfile/xfile.h"
-#include "scene3d/frame_node.h"
-#include "scene3d/mesh_node.h"
+#include "model/xfile/xfile.h"
+#include "model/frame_node.h"
+#include "model/mesh_node.h"
 
 // The model of one 3D object: the tree of scene nodes (the root frame is limb 0) and its
 // animation. Every model operation goes through the handle: it checks for a root, calls one

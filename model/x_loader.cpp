@@ -7,8 +7,8 @@
 
 #include "model/model_textures.h"
 #include "platform/fs.h"
-#include "platform/xfile/mesh_builder.h"
-#include "scene3d/mesh_node.h"
+#include "model/xfile/mesh_builder.h"
+#include "model/mesh_node.h"
 
 namespace {
 

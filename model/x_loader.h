@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "model/anim_track.h"
-#include "platform/xfile/xfile.h"
-#include "scene3d/frame_node.h"
+#include "model/xfile/xfile.h"
+#include "model/frame_node.h"
 
 // .x files into model trees: frames with their matrices, meshes with normals, texture
 // coordinates, materials and textures (a mesh of several materials splits into one mesh node

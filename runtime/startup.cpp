@@ -185,7 +185,7 @@ void ReadRuntimeSettings(uint32_t* fullScreen, uint32_t* windowMode) {
 }
 
 bool StartDisplayAndEngines(uint32_t fullScreen, uint32_t windowMode, bool keepDevice) {
-  if (!keepDevice) ChooseDisplayCard();
+  if (!keepDevice && ChooseDisplayCard()) g_input.messageMouseButtons = 0;
   SetFullScreenFlag(fullScreen);
   if (!keepDevice && !OpenDisplayOnCard(0, fullScreen)) {
     g_errorCode = kErrDisplayNotStarted;

@@ -1,8 +1,5 @@
 #include "scene3d/record_pools.h"
 
-#include "display/record_pools.h"
-#include "model/mesh_data.h"
-
 RecordPool<ObjectRecord> g_objectPool(2, 4);
 RecordPool<LightRecord> g_lightPool(8, 4);
 
@@ -17,26 +14,6 @@ void FreeScenePools() {
       if (g_objectPool.InUse(uint32_t(i))) ReleaseObjectRecordContents(uint32_t(i));
   g_objectPool.Release();
   g_lightPool.Release();
-}
-
-void ClearScenePools() {
-  g_framePool.Clear();
-  g_imagePool.Clear();
-  g_objectPool.Clear();
-  g_meshPool.Clear();
-  g_texturePool.Clear();
-  g_drawOpPool.Clear();
-  g_lightPool.Clear();
-}
-
-void ResetScenePoolLists() {
-  g_framePool.ResetLists();
-  g_imagePool.ResetLists();
-  g_objectPool.ResetLists();
-  g_meshPool.ResetLists();
-  g_texturePool.ResetLists();
-  g_drawOpPool.ResetLists();
-  g_lightPool.ResetLists();
 }
 
 uint32_t AllocObjectRecord() {

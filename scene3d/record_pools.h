@@ -11,10 +11,6 @@ extern RecordPool<LightRecord> g_lightPool;
 void CreateScenePools();
 // Releases what the records hold (an object's meshes), then the pools.
 void FreeScenePools();
-// Zero-fills every record pool of the runtime and rebuilds its lists (3D start-up): the
-// scene's own, the display's and the mesh pool.
-void ClearScenePools();
-void ResetScenePoolLists();
 
 // Each returns the new record's index, or kNoRecord when the pool is full.
 uint32_t AllocObjectRecord();

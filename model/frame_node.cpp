@@ -1,6 +1,6 @@
 // Frame nodes: limb matrices, name and number look-ups, the device transform pass and the
 // two-pass limb move.
-#include "scene3d/frame_node.h"
+#include "model/frame_node.h"
 
 #include <cstring>
 

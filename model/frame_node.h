@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "scene3d/scene_node.h"
+#include "model/scene_node.h"
 
 // One limb of a model: a coordinate frame with its local matrix (relative to the parent, row
 // vectors, translation in elements 12-14), the world matrix last composed for it and, on the

@@ -2,8 +2,8 @@
 #include <cstdint>
 
 #include "platform/math3d.h"
-#include "scene3d/frame_node.h"
-#include "scene3d/mesh_node.h"
+#include "model/frame_node.h"
+#include "model/mesh_node.h"
 
 inline FrameNode* Frame(const char* name, uint32_t limb) {
   FrameNode* f = new FrameNode(name);

@@ -1,9 +1,9 @@
 // The scene-node tree: links, deletion and the pass-on bodies of the operations.
-#include "scene3d/scene_node.h"
+#include "model/scene_node.h"
 
 #include <cstring>
 
-#include "scene3d/frame_node.h"
+#include "model/frame_node.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "collision/collision.h"
-#include "scene3d/scene_node.h"
+#include "model/scene_node.h"
 
 // Collision kinds a mesh stands for in the collision library.
 enum : int32_t {

@@ -1,13 +1,13 @@
 // Mesh nodes: geometry, normals, the vertex buffer, drawing by texture and the limb edits.
-#include "scene3d/mesh_node.h"
+#include "model/mesh_node.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "display/display.h"
+#include "model/model_textures.h"
 #include "platform/math3d.h"
-#include "scene3d/texture_list.h"
 
 void SubtractVector3(float out[3], const float a[3], const float b[3]) {
   for (int i = 0; i < 3; ++i) out[i] = a[i] - b[i];
@@ -264,7 +264,7 @@ void MeshNode::FindMeshArraysByName(const char* n, MeshArrays* out) {
 void MeshNode::SetLimbTexture(uint32_t limb, int32_t texture) {
   if (limb != limbNumber) return;
   if (textureOwned == 1) {
-    if (textureNumber > 0 && g_sceneTextures.release) g_sceneTextures.release(textureNumber, false);
+    ReleaseModelTexture(textureNumber);
     textureOwned = 0;
   }
   textureNumber = texture;
@@ -318,9 +318,7 @@ void MeshNode::SaveToX(MeshSink* sink) {
 
 void MeshNode::ReleaseResources() {
   ReleaseCollision();
-  if (textureNumber > 0 && g_sceneTextures.listed && g_sceneTextures.listed(textureNumber) &&
-      g_sceneTextures.release)
-    g_sceneTextures.release(textureNumber, false);
+  if (ModelTextureListed(textureNumber)) ReleaseModelTexture(textureNumber);
   // Released once: a second call finds nothing to give back.
   textureNumber = 0;
   textureOwned = 0;

@@ -10,9 +10,9 @@
 
 #include "collision/collision.h"
 #include "display/display.h"
-#include "scene3d/frame_node.h"
-#include "scene3d/mesh_node.h"
-#include "scene3d/texture_list.h"
+#include "model/frame_node.h"
+#include "model/mesh_node.h"
+#include "model/model_textures.h"
 #include "scene_test_util.h"
 
 namespace {
@@ -75,7 +75,7 @@ TEST(MeshNodes, NormalsFromTrianglesAndScaledNormalsLeaveTheStoredOnes) {
   g_display.device.reset();
 }
 
-std::vector<std::pair<int32_t, bool>> g_releases;
+std::vector<int32_t> g_releases;
 std::set<int32_t> g_listed;
 
 class MeshTextures : public testing::Test {
@@ -83,11 +83,10 @@ class MeshTextures : public testing::Test {
   void SetUp() override {
     g_releases.clear();
     g_listed = {5, 6};
-    g_sceneTextures.listed = [](int32_t t) { return g_listed.count(t) > 0; };
-    g_sceneTextures.release = [](int32_t t, bool force) { g_releases.push_back({t, force}); };
+    g_modelTextures.listed = [](int32_t t) { return g_listed.count(t) > 0; };
+    g_modelTextures.release = [](int32_t t) { g_releases.push_back(t); };
   }
-  void TearDown() override { g_sceneTextures = saved_; }
-  SceneTextureServices saved_ = g_sceneTextures;
+  void TearDown() override { UseDisplayTextures(); }
 };
 
 TEST_F(MeshTextures, AnOwnedTextureIsReleasedOnceAndTheLastOneAtDeletion) {
@@ -98,7 +97,7 @@ TEST_F(MeshTextures, AnOwnedTextureIsReleasedOnceAndTheLastOneAtDeletion) {
   mesh->textureOwned = 1;
   root->SetLimbTexture(1, 6);
   root->SetLimbTexture(1, 6);
-  EXPECT_EQ(g_releases, (std::vector<std::pair<int32_t, bool>>{{5, false}}));
+  EXPECT_EQ(g_releases, (std::vector<int32_t>{5}));
   int32_t texture = 0;
   root->QueryLimbTexture(1, &texture);
   EXPECT_EQ(texture, 6);
@@ -109,7 +108,7 @@ TEST_F(MeshTextures, AnOwnedTextureIsReleasedOnceAndTheLastOneAtDeletion) {
   EXPECT_EQ(name, "wood.bmp");
   EXPECT_EQ(counter, 1u);
   delete root;  // the texture still in the list is given back, owned or not
-  EXPECT_EQ(g_releases, (std::vector<std::pair<int32_t, bool>>{{5, false}, {6, false}}));
+  EXPECT_EQ(g_releases, (std::vector<int32_t>{5, 6}));
 }
 
 TEST_F(MeshTextures, HiddenMeshesEnterTheirTextureButDrawNothing) {

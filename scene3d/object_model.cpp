@@ -1,7 +1,8 @@
 // Object models: loading by file ending, conversion, appended animation and mesh limbs.
-#include "model/object_model.h"
+#include "scene3d/object_model.h"
 
 #include <cctype>
+#include <memory>
 
 #include "core/pack.h"
 #include "model/convert3ds/writer_x.h"
@@ -21,7 +22,7 @@ ObjectRecord* Object(uint32_t object) {
 
 ModelHandle* ModelOf(uint32_t object) {
   ObjectRecord* o = Object(object);
-  return o ? o->model : nullptr;
+  return o ? o->model.get() : nullptr;
 }
 
 std::string Lower(std::string s) {
@@ -49,8 +50,7 @@ std::string ModelWorkFilePath() { return FsTempFolder() + "/workfile.x"; }
 
 void DestroyObjectModel(uint32_t object) {
   if (ObjectRecord* o = Object(object)) {
-    delete o->model;
-    o->model = nullptr;
+    o->model.reset();
   }
 }
 
@@ -82,8 +82,7 @@ int32_t LoadInto(uint32_t object, Load&& load) {
   ObjectRecord* o = Object(object);
   if (!o) return 0;
   if (!o->model) {
-    o->model = new ModelHandle();
-    g_model.loadingObject = int32_t(object);
+    o->model = std::make_shared<ModelHandle>();
     if (load(*o->model) < 0) {
       DestroyObjectModel(object);
       return 0;

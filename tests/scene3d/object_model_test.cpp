@@ -9,7 +9,7 @@
 #include "display/display.h"
 #include "model/mesh_data.h"
 #include "model/model_handle.h"
-#include "model/object_model.h"
+#include "scene3d/object_model.h"
 #include "platform/fs.h"
 #include "scene3d/record_pools.h"
 #include "tests/model/fixtures_3ds.h"

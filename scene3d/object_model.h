@@ -30,3 +30,13 @@ int32_t ObjectModelPresent(uint32_t object, int32_t value);
 void DestroyObjectModel(uint32_t object);
 // The work file of conversions and merges.
 std::string ModelWorkFilePath();
+
+// Mesh data records and objects.
+// A new record holding the geometry of an object's model (limb and texture filters, -1 for
+// any), every limb placed by its frames; its index, or -1 without a model or when the record
+// cannot make a model.
+int32_t MakeMeshFromObject(uint32_t object, int32_t limbFilter, int32_t textureFilter);
+// Gives an object without a model a one-limb model made from the mesh (with a texture, 0 for
+// none); 1, or 0 with no model left behind. An object that has a model is left as it is (1).
+int32_t EnsureObjectVisual(uint32_t object, uint32_t mesh);
+int32_t EnsureObjectVisualForLoad(uint32_t object, uint32_t mesh, int32_t texture);
