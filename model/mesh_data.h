@@ -53,12 +53,9 @@ enum : uint16_t { kMeshSphere = 189, kMeshCube = 190, kMeshCylinder = 191, kMesh
 int32_t LoadMeshFromResource(uint32_t index, uint16_t id);
 // The bytes of a built-in mesh (a binary .x file); empty for an unknown id.
 const std::string& BuiltinMeshBytes(uint16_t id);
-// Built-in meshes scaled to size (the plane to width by height).
-int32_t LoadSphereMesh(uint32_t index, float size);
-int32_t LoadCubeMesh(uint32_t index, float size);
-int32_t LoadCylinderMesh(uint32_t index, float size);
-int32_t LoadConeMesh(uint32_t index, float size);
-int32_t LoadPlaneMesh(uint32_t index, float width, float height);
+// A built-in mesh scaled along each axis (a solid by its size on all three, the plane by width
+// and height and 1); returns 1, loaded or not.
+int32_t LoadScaledBuiltinMesh(uint32_t index, uint16_t id, float sx, float sy, float sz);
 // A mesh read from .x data in memory or from a file (the name goes through the pack first);
 // 1 when read, else 0 with the record untouched.
 int32_t LoadMeshFromMemory(uint32_t index, std::string_view data);

@@ -176,9 +176,6 @@ void SceneNode::ScaleLimbVertices(uint32_t limb, float sx, float sy, float sz) {
 void SceneNode::ScaleAllVertices(float sx, float sy, float sz) {
   EachChild([&](SceneNode* c) { c->ScaleAllVertices(sx, sy, sz); });
 }
-void SceneNode::ReservedOperation(uint32_t a, uint32_t b) {
-  EachChild([&](SceneNode* c) { c->ReservedOperation(a, b); });
-}
 void SceneNode::ScaleNormals(float factor) {
   EachChild([&](SceneNode* c) { c->ScaleNormals(factor); });
 }

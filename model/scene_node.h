@@ -154,7 +154,6 @@ class SceneNode {
   virtual void ScaleAllOffsets(float sx, float sy, float sz);
   virtual void ScaleLimbVertices(uint32_t limb, float sx, float sy, float sz);
   virtual void ScaleAllVertices(float sx, float sy, float sz);
-  virtual void ReservedOperation(uint32_t a, uint32_t b);
   virtual void ScaleNormals(float factor);
   virtual void ChangeLimbMesh(uint32_t limb, const MeshGeometry& geometry);
   virtual void SetLimbVisible(uint32_t limb, uint32_t flag);

@@ -113,34 +113,11 @@ int32_t LoadModelConverting(uint32_t object, const std::string& extension, const
   return result;
 }
 
-int32_t AppendObjectAnimationFile(uint32_t object, const std::string& fileName, int32_t startFrame) {
-  ModelHandle* h = ModelOf(object);
-  if (!h) return 0;
-  std::string path = fileName;
-  MapThroughPack(path, "dat");
-  const float frames = Object(object)->frameCount;
-  const int32_t hold = frames > -2147483648.0f && frames < 2147483648.0f ? int32_t(frames) : 0;
-  return LoadAnimatedXFile(*h, path, startFrame, hold) >= 0 ? 1 : 0;
-}
-
 int32_t AddMeshLimbToObject(uint32_t object, uint32_t limb, uint32_t mesh) {
   ModelHandle* h = ModelOf(object);
   return h && AddUserFrame(*h, limb, mesh, 0) >= 0 ? 1 : 0;
 }
 
-int32_t ChangeObjectLimbMesh(uint32_t object, uint32_t limb, uint32_t mesh) {
-  ModelHandle* h = ModelOf(object);
-  return h && NodeHandleSlot39(*h, limb, mesh) >= 0 ? 1 : 0;
-}
-
-void RefreshObjectLimbMesh(uint32_t object, uint32_t limb) {
-  ObjectRecord* o = Object(object);
-  if (!o || !o->model || limb >= o->limbs.size()) return;
-  const int32_t mesh = o->limbs[limb].meshData[0];
-  if (mesh > 0) ModelHandleChangeLimbMesh(*o->model, limb, uint32_t(mesh));
-}
-
-int32_t ObjectModelPresent(uint32_t object, int32_t value) {
-  ModelHandle* h = ModelOf(object);
-  return h && ModelHandleProbe(*h, uint32_t(value)) >= 0 ? 1 : 0;
+int32_t ObjectModelPresent(uint32_t object, int32_t) {
+  return ModelOf(object) ? 1 : 0;
 }

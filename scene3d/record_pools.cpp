@@ -30,10 +30,6 @@ int FreeObjectRecord(uint32_t r) {
   return g_objectPool.Free(r, [r](ObjectRecord&) { ReleaseObjectRecordContents(r); });
 }
 
-int FreeLightRecord(uint32_t r) {
-  return g_lightPool.Free(r, [r](LightRecord& l) { DisableDeviceLight(l, r); });
-}
-
 void GrowLimbArray(uint32_t object, int32_t limb) {
   if (!g_objectPool.InUse(object)) return;
   std::vector<LimbRecord>& limbs = g_objectPool[object].limbs;

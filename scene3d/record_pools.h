@@ -17,6 +17,5 @@ uint32_t AllocObjectRecord();
 uint32_t AllocLightRecord();
 // Each returns 1, or 0 when the record is not in use.
 int FreeObjectRecord(uint32_t r);
-int FreeLightRecord(uint32_t r);
 // Doubles an object's limb array when the limb comes within 4 of its capacity.
 void GrowLimbArray(uint32_t object, int32_t limb);

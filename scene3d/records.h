@@ -33,6 +33,5 @@ struct LightRecord {
   int32_t enabledInDevice;
 };
 
-// Release steps of the object and light pools, implemented by the scene.
+// What an object record holds (its model and limb meshes) let go, implemented by the scene.
 void ReleaseObjectRecordContents(uint32_t object);
-void DisableDeviceLight(LightRecord& light, uint32_t index);

@@ -33,4 +33,3 @@ void ReleaseObjectRecordContents(uint32_t object) {
   o.limbs.shrink_to_fit();
 }
 
-void DisableDeviceLight(LightRecord& light, uint32_t) { light.enabledInDevice = 0; }

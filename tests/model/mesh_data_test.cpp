@@ -96,14 +96,14 @@ TEST_F(MeshDataTest, BuiltinMeshes) {
     }
   }
   // The plane as the loaders give it: width 10, height 20.
-  ASSERT_EQ(LoadPlaneMesh(mesh, 10, 20), 1);
+  ASSERT_EQ(LoadScaledBuiltinMesh(mesh, kMeshPlane, 10, 20, 1), 1);
   ExpectVec(V(0), -4.99f, -9.98f, 0.001f);
   ExpectVec(V(3), 5.01f, 10.02f, 0.001f);
   EXPECT_EQ(std::vector<uint32_t>(M().faceWords.begin(), M().faceWords.end()),
             (std::vector<uint32_t>{3, 0, 0, 3, 3, 1, 1, 3, 3, 3, 0, 0, 2, 2}));
   EXPECT_FLOAT_EQ(M().texCoords[0], 0.0005f);
   EXPECT_FLOAT_EQ(M().texCoords[1], 0.9995f);
-  ASSERT_EQ(LoadSphereMesh(mesh, 4), 1);
+  ASSERT_EQ(LoadScaledBuiltinMesh(mesh, kMeshSphere, 4, 4, 4), 1);
   EXPECT_NEAR(V(0)[1], -1.996f, 1e-5f);
 }
 

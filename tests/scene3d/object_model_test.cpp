@@ -61,7 +61,7 @@ TEST_F(ObjectModelTest, HandleWithoutRoot) {
   EXPECT_EQ(ModelHandleGetLimbFrameName(h, 0, &name), kModelFailed);
   float* matrix = nullptr;
   EXPECT_EQ(ModelHandleFindFrameMatrix(h, "A", &matrix), kModelFailed);
-  EXPECT_EQ(NodeHandleSlot39(h, 0, 1), kModelFailed);
+  EXPECT_EQ(ModelHandleChangeLimbMesh(h, 0, 1), kModelFailed);
   EXPECT_EQ(AddUserFrame(h, 3, Mesh(1), 0), kModelFailed);  // a limb needs a root first
   EXPECT_EQ(LoadAnimatedXFile(h, "none.x", 0, 0), kModelFailed);
   // A user mesh whose vertex buffer cannot be made leaves the handle as it was.
