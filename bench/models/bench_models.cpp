@@ -22,9 +22,9 @@
 #include "model/mesh_data.h"
 #include "model/model_handle.h"
 #include "model/model_textures.h"
-#include "scene3d/object_model.h"
-#include "platform/fs.h"
 #include "model/xfile/xfile.h"
+#include "platform/fs.h"
+#include "scene3d/object_model.h"
 #include "scene3d/record_pools.h"
 
 namespace {
