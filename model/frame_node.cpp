@@ -72,8 +72,8 @@ void FrameNode::ComputeWorldMatrices(Device3D& device) {
   WithWorldTransform(device, true, [&] { EachChild([&](SceneNode* c) { c->ComputeWorldMatrices(device); }); });
 }
 
-void FrameNode::RestoreBuffers() {
-  EachChild([](SceneNode* c) { c->RestoreBuffers(); });
+void FrameNode::RestoreBuffers(Device3D& device) {
+  EachChild([&](SceneNode* c) { c->RestoreBuffers(device); });
 }
 
 void FrameNode::SetCollisionShape(uint32_t object, int32_t kind, float a, float b, float c) {

@@ -52,7 +52,7 @@ struct RecordGeometry {
 
 // A frame holding the user mesh of a record; nullptr when the record is not in use or its
 // vertex buffer cannot be made.
-FrameNode* UserFrame(const char* name, uint32_t limb, uint32_t meshNumber, int32_t texture) {
+FrameNode* UserFrame(const char* name, uint32_t limb, uint32_t meshNumber, int32_t texture, Device3D* device) {
   const MeshData* m = MeshDataAt(meshNumber);
   if (!m) return nullptr;
   const RecordGeometry rg(*m);
@@ -61,7 +61,7 @@ FrameNode* UserFrame(const char* name, uint32_t limb, uint32_t meshNumber, int32
   auto mesh = std::make_unique<MeshNode>("usermesh", rg.g.vertexCount, rg.g.positions, rg.g.faceCount, rg.g.faceWords,
                                          rg.g.faceWordCount, true);
   mesh->limbNumber = limb;
-  if (mesh->BuildVertexBuffer(true) != 1) return nullptr;
+  if (mesh->BuildVertexBuffer(device) != 1) return nullptr;
   mesh->textureNumber = texture;
   mesh->textureOwned = 0;
   mesh->textureName = "Default";
@@ -73,9 +73,9 @@ FrameNode* UserFrame(const char* name, uint32_t limb, uint32_t meshNumber, int32
 
 }  // namespace
 
-int32_t AddUserFrame(ModelHandle& h, uint32_t limb, uint32_t meshNumber, int32_t texture) {
+int32_t AddUserFrame(ModelHandle& h, uint32_t limb, uint32_t meshNumber, int32_t texture, Device3D* device) {
   if (limb == 0 ? h.root != nullptr : h.root == nullptr) return kModelFailed;
-  FrameNode* frame = UserFrame(limb == 0 ? "root" : "userframe", limb, meshNumber, texture);
+  FrameNode* frame = UserFrame(limb == 0 ? "root" : "userframe", limb, meshNumber, texture, device);
   if (!frame) return kModelFailed;
   if (limb == 0) h.root.reset(frame);
   else h.root->AddChildNode(frame);
@@ -201,8 +201,8 @@ int32_t ModelHandleGetLimbBoundingSphere(ModelHandle& h, uint32_t limb, float ce
 
 // ---- Per-frame and engine operations.
 
-int32_t ModelHandleRestoreBuffers(ModelHandle& h) {
-  if (h.root) h.root->RestoreBuffers();
+int32_t ModelHandleRestoreBuffers(ModelHandle& h, Device3D& device) {
+  if (h.root) h.root->RestoreBuffers(device);
   return kModelOk;
 }
 

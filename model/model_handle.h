@@ -29,10 +29,10 @@ struct ModelHandle {
 
 // ---- Loading, saving, building.
 // Loads an .x file into a handle without a root (kModelFailed when it has one, or when the
-// file gives no tree).
-int32_t LoadModelXFile(ModelHandle& h, const std::string& path);
+// file gives no tree); the meshes get their vertex buffers on the device (none without one).
+int32_t LoadModelXFile(ModelHandle& h, const std::string& path, Device3D* device);
 // The same from objects already read.
-int32_t LoadModelXObjects(ModelHandle& h, const XFile& file);
+int32_t LoadModelXObjects(ModelHandle& h, const XFile& file, Device3D* device);
 // Saves the animation as a text .x file (also without a root).
 int32_t SaveAnimationXFile(ModelHandle& h, const std::string& path);
 // Appends the animation of another .x file to the tracks of the limbs it names.
@@ -41,8 +41,9 @@ int32_t LoadAnimatedXFile(ModelHandle& h, const std::string& path, int32_t timeO
 int32_t MergeAnimationXFile(ModelHandle& h, const std::string& modelPath, const std::string& animationPath,
                             int32_t timeOffset, int32_t holdTime);
 // A limb made from a mesh data record: limb 0 builds the root (of a handle without one), any
-// other limb is added under the root.
-int32_t AddUserFrame(ModelHandle& h, uint32_t limb, uint32_t meshNumber, int32_t texture);
+// other limb is added under the root. Fails when the device cannot hold the mesh's vertex
+// buffer (or there is no device).
+int32_t AddUserFrame(ModelHandle& h, uint32_t limb, uint32_t meshNumber, int32_t texture, Device3D* device);
 
 // ---- Limbs and the tree.
 int32_t ModelHandleGetLimbFrameName(ModelHandle& h, uint32_t limb, std::string* out);
@@ -68,9 +69,9 @@ int32_t ModelHandleGetMinAxisDistance(ModelHandle& h, float centre[3], float* di
 int32_t ModelHandleGetBoundingBox(ModelHandle& h, NodeBounds* bounds);
 int32_t ModelHandleGetLimbBoundingSphere(ModelHandle& h, uint32_t limb, float centre[3], float* radius);
 
-// ---- Engine operations. The vertex buffers made again on the display's device (after a
-// display change); returns 0.
-int32_t ModelHandleRestoreBuffers(ModelHandle& h);
+// ---- Engine operations. The vertex buffers made again on the device (after a display
+// change); returns 0.
+int32_t ModelHandleRestoreBuffers(ModelHandle& h, Device3D& device);
 // The geometry copied out through the device's world transforms, which it leaves as it found
 // them.
 void ModelHandleExportGeometry(ModelHandle& h, Device3D& device, GeometryExport* out);

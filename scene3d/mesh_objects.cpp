@@ -3,6 +3,7 @@
 #include <memory>
 #include <vector>
 
+#include "display/display.h"
 #include "model/mesh_data.h"
 #include "model/model_handle.h"
 #include "platform/device3d.h"
@@ -14,7 +15,7 @@ int32_t EnsureObjectVisualForLoad(uint32_t object, uint32_t mesh, int32_t textur
   ObjectRecord& o = g_objectPool[object];
   if (o.model) return 1;
   o.model = std::make_shared<ModelHandle>();
-  if (AddUserFrame(*o.model, 0, mesh, texture) >= 0) return 1;
+  if (AddUserFrame(*o.model, 0, mesh, texture, g_display.device.get()) >= 0) return 1;
   DestroyObjectModel(object);
   return 0;
 }

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "core/pack.h"
+#include "display/display.h"
 #include "model/convert3ds/writer_x.h"
 #include "model/model_handle.h"
 #include "model/model_state.h"
@@ -94,7 +95,7 @@ int32_t LoadInto(uint32_t object, Load&& load) {
 }  // namespace
 
 int32_t LoadModelIntoObject(uint32_t object, const std::string& path) {
-  return LoadInto(object, [&](ModelHandle& h) { return LoadModelXFile(h, path); });
+  return LoadInto(object, [&](ModelHandle& h) { return LoadModelXFile(h, path, g_display.device.get()); });
 }
 
 // A .3ds model loads from the converter's .x objects directly: the same model the X text
@@ -105,7 +106,7 @@ int32_t LoadModelConverting(uint32_t object, const std::string& extension, const
     if (FsReadRegularFile(path, bytes, kMax3dsBytes, false) != FsRead::kOk) return -4;
     XFile converted;
     Convert3dsBytesToXFile(bytes, &converted);
-    return LoadInto(object, [&](ModelHandle& h) { return LoadModelXObjects(h, converted); });
+    return LoadInto(object, [&](ModelHandle& h) { return LoadModelXObjects(h, converted, g_display.device.get()); });
   }
   const std::string work = ModelWorkFilePath();
   const int32_t result = LoadModelIntoObject(object, work);
@@ -115,7 +116,7 @@ int32_t LoadModelConverting(uint32_t object, const std::string& extension, const
 
 int32_t AddMeshLimbToObject(uint32_t object, uint32_t limb, uint32_t mesh) {
   ModelHandle* h = ModelOf(object);
-  return h && AddUserFrame(*h, limb, mesh, 0) >= 0 ? 1 : 0;
+  return h && AddUserFrame(*h, limb, mesh, 0, g_display.device.get()) >= 0 ? 1 : 0;
 }
 
 int32_t ObjectModelPresent(uint32_t object, int32_t) {

@@ -1,4 +1,5 @@
 // What the scene keeps on the display device, made again after a display change.
+#include "display/display.h"
 #include "display/record_pools.h"
 #include "display/textures.h"
 #include "model/model_handle.h"
@@ -14,7 +15,8 @@ void RestoreScene() {
         if (limb.ownTexture > 0) limb.ownTexture = AcquireImageTexture(uint32_t(limb.textureImage), 1);
     });
   }
-  g_objectPool.ForEachUsed([](uint32_t, ObjectRecord& o) {
-    if (o.model) ModelHandleRestoreBuffers(*o.model);
-  });
+  if (Device3D* device = g_display.device.get())
+    g_objectPool.ForEachUsed([device](uint32_t, ObjectRecord& o) {
+      if (o.model) ModelHandleRestoreBuffers(*o.model, *device);
+    });
 }

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "collision/collision.h"
-#include "display/display.h"
 #include "model/frame_node.h"
 #include "model/mesh_node.h"
 #include "model/model_textures.h"
@@ -48,20 +47,20 @@ TEST(MeshNodes, NormalsFromTrianglesAndScaledNormalsLeaveTheStoredOnes) {
     EXPECT_GT(v.nz * v.z, 0);
   }
   const float k = box->vertices[6].nx;
-  // The buffer on the display's device gets the scaled normals, the mesh keeps its own.
-  g_display.device = CreateNullDevice();
-  ASSERT_EQ(box->BuildVertexBuffer(true), 1);
+  // The buffer on the device gets the scaled normals, the mesh keeps its own.
+  Device3DPtr device = CreateNullDevice();
+  ASSERT_EQ(box->BuildVertexBuffer(device.get()), 1);
   box->ScaleNormals(2);
-  const MeshBufferData* b = g_display.device->VertexBufferData(box->vertexBuffer);
+  const MeshBufferData* b = device->VertexBufferData(box->vertexBuffer);
   ASSERT_NE(b, nullptr);
   EXPECT_NEAR(b->vertices[6].nx, 2 * k, 1e-5);
   EXPECT_EQ(b->indices.size(), 36u);
   EXPECT_NEAR(box->vertices[6].nx, k, 1e-5);
   box->ScrollLimbTexture(1, 0.5f, 0.25f);  // a rebuild: the buffer has the stored normals again
-  b = g_display.device->VertexBufferData(box->vertexBuffer);
+  b = device->VertexBufferData(box->vertexBuffer);
   EXPECT_NEAR(b->vertices[6].nx, k, 1e-5);
   EXPECT_FLOAT_EQ(b->vertices[6].v, 0.25f);
-  EXPECT_EQ(g_display.device->VertexBufferCount(), 1u);  // the old buffers were released
+  EXPECT_EQ(device->VertexBufferCount(), 1u);  // the old buffers were released
   float centre[3], sx, sy, sz;
   box->MeasureBox(centre, &sx, &sy, &sz);
   EXPECT_FLOAT_EQ(sx, 2);
@@ -71,8 +70,15 @@ TEST(MeshNodes, NormalsFromTrianglesAndScaledNormalsLeaveTheStoredOnes) {
   EXPECT_EQ(sx, 0);
   EXPECT_EQ(centre[2], 0);
   delete box;
-  EXPECT_EQ(g_display.device->VertexBufferCount(), 0u);
-  g_display.device.reset();
+  EXPECT_EQ(device->VertexBufferCount(), 0u);
+  // A device that has gone (a display change) is not touched again: the mesh draws from its
+  // arrays until it is given the new one.
+  MeshNode* orphan = BoxMesh("o", 1, 1);
+  ASSERT_EQ(orphan->BuildVertexBuffer(device.get()), 1);
+  device.reset();
+  orphan->ScrollLimbTexture(1, 0.5f, 0);
+  EXPECT_EQ(orphan->vertexBuffer, 0u);
+  delete orphan;
 }
 
 std::vector<int32_t> g_releases;
