@@ -18,7 +18,6 @@
 #include "platform/present.h"
 #include "platform/text.h"
 #include "platform/window.h"
-#include "system/input.h"
 
 namespace {
 
@@ -52,7 +51,6 @@ void Centred(TextContext& dc, int32_t left, int32_t right, int32_t y, const char
 void WaitForKeyOrClick() {
   uint32_t start = TimeMs();
   g_runtime.lastCharacter = 0;
-  g_input.messageMouseButtons = 0;
   while (TimeMs() - start < kReportWaitMs) {
     Message m;
     while (PeekWindowMessage(m)) {
@@ -116,7 +114,7 @@ void PaintCardChooser() {
   PresentToWindow(reinterpret_cast<const uint32_t*>(s->Row(0)), w, h, false, nullptr, nullptr);
 }
 
-void ChooseDisplayCard() {
+bool ChooseDisplayCard() {
   std::string chosen = IniGetString(WinIni(), kSection, "BEST3DCARD", "").substr(0, 255);
   std::vector<std::string> cards = DisplayCardNames();
   for (const std::string& c : cards) {
@@ -124,12 +122,12 @@ void ChooseDisplayCard() {
       std::string depth = IniGetString(WinIni(), kSection, "BEST3DDEPTH", "16").substr(0, 8);
       g_display.chosenDepth = ValidDepth(std::atoi(depth.c_str()));
       g_display.cardDescription = c;
-      return;
+      return false;
     }
   }
   // First run: nothing is chosen or written where nobody can see the report.
   g_display.chosenDepth = 16;
-  if (!ChooserVisible()) return;
+  if (!ChooserVisible()) return false;
   chosen = cards.front();  // one card: no list to choose from
   g_display.cardDescription = chosen;
   IniWriteString(WinIni(), kSection, "BEST3DCARD", chosen);
@@ -144,4 +142,5 @@ void ChooseDisplayCard() {
   g_display.cardChooserShown = 0;
   g_chooser.page = 0;
   IniWriteString(WinIni(), kSection, "BEST3DDEPTH", std::to_string(g_display.chosenDepth));
+  return true;
 }

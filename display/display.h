@@ -17,6 +17,10 @@ struct DisplayState {
   int32_t width = 640, height = 480, depth = 16;  // screen size and depth
   int32_t pictureOffsetX = 0, pictureOffsetY = 0;  // where the picture sits in the client area
   uint8_t cardChooserShown = 0;
+  uint8_t windowMode = 0;  // set by the window-mode commands: the program runs in a window
+  // A display change dropped what lived on the old device; set when the records have aged after
+  // it, taken by the runtime, which has the layers above make theirs again.
+  uint8_t restorePending = 0;
 
   // Surfaces: the primary holds the last presented frame (X8R8G8B8, gamma applied).
   SurfacePtr primary, backBuffer, defaultBitmap;
@@ -68,7 +72,10 @@ inline constexpr uint32_t kSurfaceRetryMs = 2000;
 // Start-up and release.
 bool CreateDisplayWindow(const std::string& title, bool windowMode);
 void DestroyMainWindow();
-void ChooseDisplayCard();
+// Takes the stored card and depth, or on a first run where a window can be seen shows the
+// report until a key or a click; true when it waited so (the caller then drops the mouse
+// buttons the program would otherwise see).
+bool ChooseDisplayCard();
 // The display cards of this machine by their descriptions (one: the primary display).
 std::vector<std::string> DisplayCardNames();
 void SetFullScreenFlag(uint32_t fullScreen);
@@ -123,17 +130,30 @@ Device3D* PrepareDevice3D();
 void MarkDeviceDrew();
 void PrepareBackBuffer2D();
 
+// The pointer and caret sprites of the runtime. None is made yet: creating, hiding and releasing
+// change nothing, and PointerSpritesPresent is false (the window then leaves the mouse to input).
+int CreatePointerSprites(int32_t saveBackground);
+void ReleasePointerSprites();
+// Hides them (the hide-mouse command); CreatePointerSprites shows them again.
+int HidePointerSprites();
+bool PointerSpritesPresent();
+// The mouse position the pointer sprite follows, handed over by the run loop every frame.
+void SetPointerSpritePosition(int32_t x, int32_t y);
+
 // Window settings (title, style, placement, show state) made real; full = 0 only shows.
 int32_t ApplyWindowSettings(uint8_t full);
 
 // Frame steps.
 bool TryRestoreDisplay();      // a lost display: one restore attempt; true when active again
-void UpdatePointerSprites();
+void UpdatePointerSprites();  // places them at the position last handed over
 void ClearZBuffer();
 void RestoreSpriteBackgrounds();
 void SaveSpriteBackgrounds();
 void RunDrawQueue();
 void TickRecordLifetimes();
+// Whether a display change asks the layers above to make again what they keep on the device
+// (see DisplayState::restorePending); clears the request.
+bool TakeDisplayRestore();
 void UpdateAnimations();
 void ReleaseAllAnimations();
 void DrawAllSprites();

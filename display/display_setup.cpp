@@ -21,7 +21,6 @@
 #include "platform/events.h"
 #include "platform/present.h"
 #include "platform/window.h"
-#include "scene3d/scene.h"
 
 DisplayState g_display;
 uint8_t g_captureRequested = 0;
@@ -325,7 +324,6 @@ void ClearZBuffer() {
 }
 
 void FreeProgramResources() {
-  ClearStaticWorld();
   TranscriptClose();
   SetImageTextureFolder("");
 }

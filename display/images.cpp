@@ -18,7 +18,7 @@ void ResetImageBank() {
   g_images.numbers.assign(size_t(kMaxImageNumber) + 1, 0);
   g_images.pending.assign(size_t(kMaxImageNumber) + 1, 0);
   g_images.surfaces.clear();
-  g_images.imagesChanged = g_images.rebuildLimbTextures = 0;
+  g_images.imagesChanged = g_images.displayChanged = 0;
 }
 
 namespace {
@@ -186,6 +186,12 @@ uint32_t BitmapToImage(int32_t n) {
   return r;
 }
 
+bool TakeDisplayRestore() {
+  const bool pending = g_display.restorePending != 0;
+  g_display.restorePending = 0;
+  return pending;
+}
+
 void TickRecordLifetimes() {
   if (g_imagePool.Created()) {
     g_imagePool.ForEachUsed([](uint32_t r, ImageRecord& rec) {
@@ -195,9 +201,9 @@ void TickRecordLifetimes() {
   AgeFrameRecords();
   if (g_images.imagesChanged) {
     g_images.imagesChanged = 0;
-    if (g_images.rebuildLimbTextures) RebuildLimbTexturesNow();
+    if (g_images.displayChanged) g_display.restorePending = 1;
   }
-  g_images.rebuildLimbTextures = 0;
+  g_images.displayChanged = 0;
 }
 
 void ReleaseAllImageTextures() {

@@ -18,7 +18,7 @@ struct ImageBank {
   std::vector<uint32_t> pending;     // image number -> its record counting down after deletion
   std::vector<SurfacePtr> surfaces;  // record index -> the record's surface
   uint32_t imagesChanged = 0;        // a grab or a display change happened since the last ageing
-  uint32_t rebuildLimbTextures = 0;  // sprite backgrounds were dropped on a display change
+  uint32_t displayChanged = 0;       // sprite backgrounds were dropped on a display change
 };
 extern ImageBank g_images;
 void ResetImageBank();

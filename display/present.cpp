@@ -10,7 +10,6 @@
 #include "platform/events.h"
 #include "platform/present.h"
 #include "platform/window.h"
-#include "system/system_services.h"
 
 int32_t RetryAfterResult(Surface* dst, int32_t result, int32_t* tries, uint32_t* start) {
   if (result != kSurfLost && result != kSurfStillDrawing) return 0;
@@ -93,7 +92,7 @@ void PresentFrame() {
   g_display.framePresented = 1;
   int32_t px = 0, py = 0;
   if (PresentToWindow(reinterpret_cast<const uint32_t*>(g_display.primary->Row(0)), g_display.primary->Width(),
-                      g_display.primary->Height(), g_display.fullScreen && !g_windowModeFlag, &px, &py)) {
+                      g_display.primary->Height(), g_display.fullScreen && !g_display.windowMode, &px, &py)) {
     g_display.pictureOffsetX = px;
     g_display.pictureOffsetY = py;
   }
@@ -131,10 +130,10 @@ int32_t ApplyWindowSettings(uint8_t full) {
   }
   WindowApplyShowState(g_display.showState);
   if (full) {
-    if (!g_windowModeFlag && g_display.cursorShown) {
+    if (!g_display.windowMode && g_display.cursorShown) {
       g_display.cursorShown = 0;
       WindowShowCursor(false);
-    } else if (g_windowModeFlag && !g_display.cursorShown) {
+    } else if (g_display.windowMode && !g_display.cursorShown) {
       g_display.cursorShown = 1;
       WindowShowCursor(true);
     }
@@ -143,8 +142,8 @@ int32_t ApplyWindowSettings(uint8_t full) {
 }
 
 void RestoreFullScreenWindow() {
-  if (!g_windowModeFlag) return;
-  g_windowModeFlag = 0;
+  if (!g_display.windowMode) return;
+  g_display.windowMode = 0;
   g_display.borderFill = 1;
   g_display.clientX = g_display.clientY = 0;
   g_display.title = "Vellumark";

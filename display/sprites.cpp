@@ -11,7 +11,6 @@
 #include "display/display.h"
 #include "display/images.h"
 #include "display/record_pools.h"
-#include "system/input.h"
 
 SpriteState g_sprites;
 
@@ -219,7 +218,7 @@ void ReleaseSpriteBackgrounds() {
       }
     });
   }
-  g_images.rebuildLimbTextures = 1;
+  g_images.displayChanged = 1;
 }
 
 void AgeFrameRecords() {
@@ -233,6 +232,16 @@ void AgeFrameRecords() {
   });
 }
 
+int CreatePointerSprites(int32_t) { return 1; }
+void ReleasePointerSprites() {}
+int HidePointerSprites() { return 1; }
+bool PointerSpritesPresent() { return g_sprites.pointersPresent; }
+
+void SetPointerSpritePosition(int32_t x, int32_t y) {
+  g_sprites.pointerX = x;
+  g_sprites.pointerY = y;
+}
+
 void UpdatePointerSprites() {
   if (!g_sprites.pointersPresent) return;
   if (FrameRecord* caret = FrameAt(uint32_t(g_sprites.caretFrame))) {
@@ -244,8 +253,8 @@ void UpdatePointerSprites() {
     caret->y = g_sprites.blinkPhase ? -256 : g_sprites.caretY - 1;
   }
   if (FrameRecord* pointer = FrameAt(uint32_t(g_sprites.pointerFrame))) {
-    pointer->x = g_input.mouseX - 1;
-    pointer->y = g_input.mouseY - 1;
+    pointer->x = g_sprites.pointerX - 1;
+    pointer->y = g_sprites.pointerY - 1;
   }
   g_framePool.ForEachUsed([](uint32_t, FrameRecord& rec) {
     if (!rec.belongsTo3D) return;

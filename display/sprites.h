@@ -18,6 +18,7 @@ struct SpriteState {
   bool pointersPresent = false;
   int16_t blinkCounter = 0, blinkPhase = 0;  // caret blink: phase 0 shown, 1 hidden
   int32_t caretX = 0, caretY = 0;       // the text caret of the environment's editor
+  int32_t pointerX = 0, pointerY = 0;   // the mouse position the pointer sprite follows
 };
 extern SpriteState g_sprites;
 void ResetSprites();

@@ -10,7 +10,6 @@
 #include "display/images.h"
 #include "display/record_pools.h"
 #include "platform/fs.h"
-#include "scene3d/record_pools.h"
 
 TextureBank g_textures;
 
@@ -412,13 +411,4 @@ void DetachImageTexture(uint32_t image) {
   if (!img || img->texture <= 0) return;
   if (g_texturePool.InUse(uint32_t(img->texture)) && g_texturePool[uint32_t(img->texture)].image == int32_t(image))
     g_texturePool[uint32_t(img->texture)].image = 0;
-}
-
-void RebuildLimbTexturesNow() {
-  if (!g_framePool.Created() || !g_objectPool.Created()) return;
-  g_framePool.ForEachUsed([](uint32_t, FrameRecord& f) {
-    if (!f.belongsTo3D || !g_objectPool.InUse(uint32_t(f.ownerObject))) return;
-    for (LimbRecord& limb : g_objectPool[uint32_t(f.ownerObject)].limbs)
-      if (limb.ownTexture > 0) limb.ownTexture = AcquireImageTexture(uint32_t(limb.textureImage), 1);
-  });
 }

@@ -94,5 +94,3 @@ void ReleaseTextureRecordSurfaces(uint32_t texture);
 void ReleaseAllTextureSurfaces();
 // The image's record is going: its texture stays for those that use it, without the image.
 void DetachImageTexture(uint32_t image);
-// Limbs with textures of their own get them made again (after a display change).
-void RebuildLimbTexturesNow();

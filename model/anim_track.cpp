@@ -61,13 +61,9 @@ int32_t TrackGetLimb(const AnimTrack& t) { return t.limb; }
 void TrackSetLimb(AnimTrack& t, int32_t limb) { t.limb = limb; }
 
 uint32_t TrackGetRotKeyCount(const AnimTrack& t) { return uint32_t(t.rotationKeys.size() / kRotationKeyFloats); }
-const float* TrackGetRotKeys(const AnimTrack& t) { return t.rotationKeys.data(); }
 void TrackSetRotKeys(AnimTrack& t, std::vector<float> keys) { SetKeys(t.rotationKeys, std::move(keys), kRotationKeyFloats); }
-uint32_t TrackGetVecKeyCountA(const AnimTrack& t) { return uint32_t(t.scaleKeys.size() / kVectorKeyFloats); }
-const float* TrackGetVecKeysA(const AnimTrack& t) { return t.scaleKeys.data(); }
 void TrackSetVecKeysA(AnimTrack& t, std::vector<float> keys) { SetKeys(t.scaleKeys, std::move(keys), kVectorKeyFloats); }
 uint32_t TrackGetVecKeyCountB(const AnimTrack& t) { return uint32_t(t.positionKeys.size() / kVectorKeyFloats); }
-const float* TrackGetVecKeysB(const AnimTrack& t) { return t.positionKeys.data(); }
 void TrackSetVecKeysB(AnimTrack& t, std::vector<float> keys) { SetKeys(t.positionKeys, std::move(keys), kVectorKeyFloats); }
 uint32_t TrackGetLastRotOffset(const AnimTrack& t) { return LastOffset(t.rotationKeys, kRotationKeyFloats); }
 uint32_t TrackGetLastScaleOffset(const AnimTrack& t) { return LastOffset(t.scaleKeys, kVectorKeyFloats); }

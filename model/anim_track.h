@@ -49,13 +49,9 @@ void TrackSetLimb(AnimTrack& t, int32_t limb);
 // Rotation keys; scale keys are the "A" vector keys, position keys the "B" ones. A setter
 // replaces the list (a trailing partial key is dropped).
 uint32_t TrackGetRotKeyCount(const AnimTrack& t);
-const float* TrackGetRotKeys(const AnimTrack& t);
 void TrackSetRotKeys(AnimTrack& t, std::vector<float> keys);
-uint32_t TrackGetVecKeyCountA(const AnimTrack& t);
-const float* TrackGetVecKeysA(const AnimTrack& t);
 void TrackSetVecKeysA(AnimTrack& t, std::vector<float> keys);
 uint32_t TrackGetVecKeyCountB(const AnimTrack& t);
-const float* TrackGetVecKeysB(const AnimTrack& t);
 void TrackSetVecKeysB(AnimTrack& t, std::vector<float> keys);
 // Float index of the last key: (count - 1) x stride; 0 for an empty list.
 uint32_t TrackGetLastRotOffset(const AnimTrack& t);

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "model/mesh_data.h"
-#include "platform/xfile/xfile.h"
+#include "model/xfile/xfile.h"
 
 namespace {
 

@@ -1,4 +1,5 @@
-// Grid meshes of tiled matrices: building, point and tile edits, and the wrapping shifts.
+// Grid meshes of tiled matrices: building, point and tile edits, random heights and the wrapping
+// shifts.
 #include "model/grid_mesh.h"
 
 #include <bit>
@@ -6,7 +7,6 @@
 
 #include "core/language.h"
 #include "model/mesh_data.h"
-#include "scene3d/record_pools.h"
 
 namespace {
 
@@ -55,14 +55,6 @@ Grid GridOf(uint32_t mesh, int32_t tilesX, int32_t tilesZ) {
   g.m = MeshDataAt(mesh);
   g.tilesX = tilesX, g.tilesZ = tilesZ;
   return g;
-}
-
-// The grid of a matrix object: its tiles and limb 0's mesh.
-Grid ObjectGrid(uint32_t object) {
-  if (object == 0 || !g_objectPool.InUse(object)) return {};
-  const ObjectRecord& o = g_objectPool[object];
-  if (o.limbs.empty() || o.limbs[0].meshData[0] <= 0) return {};
-  return GridOf(uint32_t(o.limbs[0].meshData[0]), o.matrixTilesX, o.matrixTilesZ);
 }
 
 void SetRect(float* uv, float uLeft, float vTop, float uRight, float vBottom) {
@@ -148,22 +140,8 @@ int32_t SetMatrixTileUV(uint32_t mesh, int32_t tileX, int32_t tileZ, int32_t til
   return 1;
 }
 
-void SetMatrixPointHeight(uint32_t object, int32_t x, int32_t z, float height) {
-  if (const Grid g = ObjectGrid(object)) g.SetHeight(x, z, height);
-}
-
-void SetMatrixPointNormal(uint32_t object, int32_t x, int32_t z, float nx, float ny, float nz) {
-  if (const Grid g = ObjectGrid(object))
-    g.EachCorner(x, z, true, [&](float* n) { n[0] = nx, n[1] = ny, n[2] = nz; });
-}
-
-float GetMatrixPointHeight(uint32_t object, int32_t x, int32_t z) {
-  const Grid g = ObjectGrid(object);
-  return g ? g.Height(x, z) : 0.0f;
-}
-
-int32_t RandomizeMatrixHeights(uint32_t object, float maximum) {
-  const Grid g = ObjectGrid(object);
+int32_t RandomizeGridHeights(uint32_t mesh, int32_t tilesX, int32_t tilesZ, float maximum) {
+  const Grid g = GridOf(mesh, tilesX, tilesZ);
   if (!g) return 1;
   const double scaled = double(maximum) * 100.0;
   const int32_t m = scaled >= 1.0 && scaled < 2147483647.0 ? int32_t(scaled) : 0;
@@ -177,54 +155,30 @@ int32_t RandomizeMatrixHeights(uint32_t object, float maximum) {
   return 1;
 }
 
-int32_t ShiftMatrixRowsBack(uint32_t object) {
-  const Grid g = ObjectGrid(object);
+int32_t ShiftGrid(uint32_t mesh, int32_t tilesX, int32_t tilesZ, GridShift way) {
+  const Grid g = GridOf(mesh, tilesX, tilesZ);
   if (!g) return 1;
+  const bool rows = way == GridShift::kRowsBack || way == GridShift::kRowsForward;
+  const bool forward = way == GridShift::kRowsForward || way == GridShift::kColumnsForward;
+  // Lines run along the shifted axis (x for rows, z for columns); n tiles, n + 1 point lines.
+  const int32_t n = rows ? g.tilesX : g.tilesZ, across = rows ? g.tilesZ : g.tilesX;
+  auto height = [&](int32_t line, int32_t i) { return rows ? g.Height(line, i) : g.Height(i, line); };
+  auto setHeight = [&](int32_t line, int32_t i, float h) { rows ? g.SetHeight(line, i, h) : g.SetHeight(i, line, h); };
   std::vector<float> saved;
-  for (int32_t z = 0; z <= g.tilesZ; ++z) saved.push_back(g.Height(0, z));
-  for (int32_t x = 0; x < g.tilesX; ++x)
-    for (int32_t z = 0; z <= g.tilesZ; ++z) g.SetHeight(x, z, x == g.tilesX - 1 ? saved[size_t(z)] : g.Height(x + 1, z));
-  const std::vector<float> first = SaveTiles(g, true, 0);
-  for (int32_t x = 0; x + 1 < g.tilesX; ++x) CopyTiles(g, true, x, x + 1);
-  RestoreTiles(g, true, g.tilesX - 1, first);
-  return 1;
-}
-
-int32_t ShiftMatrixRowsForward(uint32_t object) {
-  const Grid g = ObjectGrid(object);
-  if (!g) return 1;
-  std::vector<float> saved;
-  for (int32_t z = 0; z <= g.tilesZ; ++z) saved.push_back(g.Height(g.tilesX - 1, z));
-  for (int32_t x = g.tilesX; x >= 0; --x)
-    for (int32_t z = 0; z <= g.tilesZ; ++z) g.SetHeight(x, z, x >= 1 ? g.Height(x - 1, z) : saved[size_t(z)]);
-  const std::vector<float> last = SaveTiles(g, true, g.tilesX - 1);
-  for (int32_t x = g.tilesX - 1; x >= 1; --x) CopyTiles(g, true, x, x - 1);
-  RestoreTiles(g, true, 0, last);
-  return 1;
-}
-
-int32_t ShiftMatrixColumnsBack(uint32_t object) {
-  const Grid g = ObjectGrid(object);
-  if (!g) return 1;
-  std::vector<float> saved;
-  for (int32_t x = 0; x <= g.tilesX; ++x) saved.push_back(g.Height(x, 0));
-  for (int32_t x = 0; x <= g.tilesX; ++x)
-    for (int32_t z = 0; z < g.tilesZ; ++z) g.SetHeight(x, z, z == g.tilesZ - 1 ? saved[size_t(x)] : g.Height(x, z + 1));
-  const std::vector<float> first = SaveTiles(g, false, 0);
-  for (int32_t z = 0; z + 1 < g.tilesZ; ++z) CopyTiles(g, false, z, z + 1);
-  RestoreTiles(g, false, g.tilesZ - 1, first);
-  return 1;
-}
-
-int32_t ShiftMatrixColumnsForward(uint32_t object) {
-  const Grid g = ObjectGrid(object);
-  if (!g) return 1;
-  std::vector<float> saved;
-  for (int32_t x = 0; x <= g.tilesX; ++x) saved.push_back(g.Height(x, g.tilesZ - 1));
-  for (int32_t x = 0; x <= g.tilesX; ++x)
-    for (int32_t z = g.tilesZ - 1; z >= 0; --z) g.SetHeight(x, z, z >= 1 ? g.Height(x, z - 1) : saved[size_t(x)]);
-  const std::vector<float> last = SaveTiles(g, false, g.tilesZ - 1);
-  for (int32_t z = g.tilesZ - 1; z >= 1; --z) CopyTiles(g, false, z, z - 1);
-  RestoreTiles(g, false, 0, last);
+  for (int32_t i = 0; i <= across; ++i) saved.push_back(height(forward ? n - 1 : 0, i));
+  if (forward) {
+    // A forward row shift also carries the edge line n along; the other shifts leave it.
+    for (int32_t line = rows ? n : n - 1; line >= 0; --line)
+      for (int32_t i = 0; i <= across; ++i) setHeight(line, i, line >= 1 ? height(line - 1, i) : saved[size_t(i)]);
+    const std::vector<float> last = SaveTiles(g, rows, n - 1);
+    for (int32_t line = n - 1; line >= 1; --line) CopyTiles(g, rows, line, line - 1);
+    RestoreTiles(g, rows, 0, last);
+  } else {
+    for (int32_t line = 0; line < n; ++line)
+      for (int32_t i = 0; i <= across; ++i) setHeight(line, i, line == n - 1 ? saved[size_t(i)] : height(line + 1, i));
+    const std::vector<float> first = SaveTiles(g, rows, 0);
+    for (int32_t line = 0; line + 1 < n; ++line) CopyTiles(g, rows, line, line + 1);
+    RestoreTiles(g, rows, n - 1, first);
+  }
   return 1;
 }

@@ -26,16 +26,10 @@ int32_t SetAllTileUV(uint32_t mesh, float uLeft, float vTop, float uRight, float
 int32_t SetMatrixTileUV(uint32_t mesh, int32_t tileX, int32_t tileZ, int32_t tilesZ, float uLeft, float vTop, float uRight,
                         float vBottom);
 
-// The same on a matrix object (its tiles in its record, its grid mesh in limb 0).
-void SetMatrixPointHeight(uint32_t object, int32_t x, int32_t z, float height);
-void SetMatrixPointNormal(uint32_t object, int32_t x, int32_t z, float nx, float ny, float nz);
-float GetMatrixPointHeight(uint32_t object, int32_t x, int32_t z);
 // Every grid point a random height 0 .. maximum in steps of 0.01 (the language's generator); a
 // maximum below 0.01 gives height 0. Returns 1.
-int32_t RandomizeMatrixHeights(uint32_t object, float maximum);
-// Scrolls heights and tile textures one row or column, the line that leaves coming back on the
-// other side. Normals stay. Each returns 1.
-int32_t ShiftMatrixRowsBack(uint32_t object);
-int32_t ShiftMatrixRowsForward(uint32_t object);
-int32_t ShiftMatrixColumnsBack(uint32_t object);
-int32_t ShiftMatrixColumnsForward(uint32_t object);
+int32_t RandomizeGridHeights(uint32_t mesh, int32_t tilesX, int32_t tilesZ, float maximum);
+// Scrolls heights and tile textures one row (along x) or column (along z), back or forward, the
+// line that leaves coming back on the other side. Normals stay. Returns 1.
+enum class GridShift { kRowsBack, kRowsForward, kColumnsBack, kColumnsForward };
+int32_t ShiftGrid(uint32_t mesh, int32_t tilesX, int32_t tilesZ, GridShift way);

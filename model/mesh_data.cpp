@@ -1,6 +1,7 @@
 // Mesh data records: the pool and the edits of a whole record.
 #include "model/mesh_data.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "model/model_state.h"
@@ -118,4 +119,33 @@ int32_t SetMeshVertexYAll(uint32_t index, float y) {
   if (!m) return 1;
   for (size_t i = 1; i < m->vertices.size(); i += 3) m->vertices[i] = y;
   return 1;
+}
+
+bool MeshDataBounds(uint32_t mesh, float* minX, float* minY, float* minZ, float* maxX, float* maxY, float* maxZ) {
+  const MeshData* m = MeshDataAt(mesh);
+  if (!m || m->vertexCount == 0 || m->vertices.size() < 3) return false;
+  float lo[3] = {m->vertices[0], m->vertices[1], m->vertices[2]}, hi[3] = {lo[0], lo[1], lo[2]};
+  for (size_t i = 3; i + 2 < m->vertices.size(); i += 3)
+    for (int k = 0; k < 3; ++k) {
+      lo[k] = std::min(lo[k], m->vertices[i + k]);
+      hi[k] = std::max(hi[k], m->vertices[i + k]);
+    }
+  *minX = lo[0], *minY = lo[1], *minZ = lo[2], *maxX = hi[0], *maxY = hi[1], *maxZ = hi[2];
+  return true;
+}
+
+uint32_t CloneMeshData(uint32_t mesh) {
+  if (!MeshDataAt(mesh)) return 0;
+  const uint32_t copy = AllocMeshData();
+  if (copy == kNoRecord) return 0;
+  // The pool may have grown and moved its records: look the source up again.
+  const MeshData& src = *MeshDataAt(mesh);
+  MeshData& dst = g_meshPool[copy];
+  dst.vertexCount = src.vertexCount, dst.normalCount = src.normalCount;
+  dst.faceCount = src.faceCount, dst.faceWordCount = src.faceWordCount;
+  dst.vertices = src.vertices, dst.normals = src.normals, dst.texCoords = src.texCoords;
+  dst.faceWords = src.faceWords;
+  dst.minX = src.minX, dst.minY = src.minY, dst.maxX = src.maxX;
+  dst.maxY = src.maxY, dst.minZ = src.minZ, dst.maxZ = src.maxZ;
+  return copy;
 }

@@ -53,12 +53,9 @@ enum : uint16_t { kMeshSphere = 189, kMeshCube = 190, kMeshCylinder = 191, kMesh
 int32_t LoadMeshFromResource(uint32_t index, uint16_t id);
 // The bytes of a built-in mesh (a binary .x file); empty for an unknown id.
 const std::string& BuiltinMeshBytes(uint16_t id);
-// Built-in meshes scaled to size (the plane to width by height).
-int32_t LoadSphereMesh(uint32_t index, float size);
-int32_t LoadCubeMesh(uint32_t index, float size);
-int32_t LoadCylinderMesh(uint32_t index, float size);
-int32_t LoadConeMesh(uint32_t index, float size);
-int32_t LoadPlaneMesh(uint32_t index, float width, float height);
+// A built-in mesh scaled along each axis (a solid by its size on all three, the plane by width
+// and height and 1); returns 1, loaded or not.
+int32_t LoadScaledBuiltinMesh(uint32_t index, uint16_t id, float sx, float sy, float sz);
 // A mesh read from .x data in memory or from a file (the name goes through the pack first);
 // 1 when read, else 0 with the record untouched.
 int32_t LoadMeshFromMemory(uint32_t index, std::string_view data);
@@ -72,12 +69,10 @@ int32_t SetMeshNormalsAll(uint32_t index, float nx, float ny, float nz);
 int32_t ScaleMeshNormals(uint32_t index, float factor);
 int32_t SetMeshVertexYAll(uint32_t index, float y);
 
-// ---- Meshes and objects.
-// A new record holding the geometry of an object's model (limb and texture filters, -1 for
-// any), every limb placed by its frames; its index, or -1 without a model or when the record
-// cannot make a model.
-int32_t MakeMeshFromObject(uint32_t object, int32_t limbFilter, int32_t textureFilter);
-// Gives an object without a model a one-limb model made from the mesh (with a texture, 0 for
-// none); 1, or 0 with no model left behind. An object that has a model is left as it is (1).
-int32_t EnsureObjectVisual(uint32_t object, uint32_t mesh);
-int32_t EnsureObjectVisualForLoad(uint32_t object, uint32_t mesh, int32_t texture);
+// ---- Measuring and copying.
+// The box spanned by every vertex of a mesh data record; false (outputs untouched) for mesh 0,
+// a record not in use or one without vertices.
+bool MeshDataBounds(uint32_t mesh, float* minX, float* minY, float* minZ, float* maxX, float* maxY, float* maxZ);
+// A new mesh data record holding a copy of the mesh's blocks, counts and integer bounds; its
+// index, or 0 for mesh 0, a record not in use or a full pool.
+uint32_t CloneMeshData(uint32_t mesh);

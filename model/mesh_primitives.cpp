@@ -4,8 +4,8 @@
 
 #include "core/pack.h"
 #include "model/mesh_data.h"
+#include "model/xfile/mesh_builder.h"
 #include "platform/fs.h"
-#include "platform/xfile/mesh_builder.h"
 
 namespace {
 
@@ -104,32 +104,8 @@ int32_t LoadMeshFromResource(uint32_t index, uint16_t id) {
   return LoadMeshFromMemory(index, bytes);
 }
 
-int32_t LoadSphereMesh(uint32_t index, float size) {
-  LoadMeshFromResource(index, kMeshSphere);
-  ScaleMeshData(index, size, size, size);
-  return 1;
-}
-
-int32_t LoadCubeMesh(uint32_t index, float size) {
-  LoadMeshFromResource(index, kMeshCube);
-  ScaleMeshData(index, size, size, size);
-  return 1;
-}
-
-int32_t LoadCylinderMesh(uint32_t index, float size) {
-  LoadMeshFromResource(index, kMeshCylinder);
-  ScaleMeshData(index, size, size, size);
-  return 1;
-}
-
-int32_t LoadConeMesh(uint32_t index, float size) {
-  LoadMeshFromResource(index, kMeshCone);
-  ScaleMeshData(index, size, size, size);
-  return 1;
-}
-
-int32_t LoadPlaneMesh(uint32_t index, float width, float height) {
-  LoadMeshFromResource(index, kMeshPlane);
-  ScaleMeshData(index, width, height, 1.0f);
+int32_t LoadScaledBuiltinMesh(uint32_t index, uint16_t id, float sx, float sy, float sz) {
+  LoadMeshFromResource(index, id);
+  ScaleMeshData(index, sx, sy, sz);
   return 1;
 }

@@ -52,7 +52,7 @@ struct RecordGeometry {
 
 // A frame holding the user mesh of a record; nullptr when the record is not in use or its
 // vertex buffer cannot be made.
-FrameNode* UserFrame(const char* name, uint32_t limb, uint32_t meshNumber, int32_t texture) {
+FrameNode* UserFrame(const char* name, uint32_t limb, uint32_t meshNumber, int32_t texture, Device3D* device) {
   const MeshData* m = MeshDataAt(meshNumber);
   if (!m) return nullptr;
   const RecordGeometry rg(*m);
@@ -61,7 +61,7 @@ FrameNode* UserFrame(const char* name, uint32_t limb, uint32_t meshNumber, int32
   auto mesh = std::make_unique<MeshNode>("usermesh", rg.g.vertexCount, rg.g.positions, rg.g.faceCount, rg.g.faceWords,
                                          rg.g.faceWordCount, true);
   mesh->limbNumber = limb;
-  if (mesh->BuildVertexBuffer(true) != 1) return nullptr;
+  if (mesh->BuildVertexBuffer(device) != 1) return nullptr;
   mesh->textureNumber = texture;
   mesh->textureOwned = 0;
   mesh->textureName = "Default";
@@ -73,9 +73,9 @@ FrameNode* UserFrame(const char* name, uint32_t limb, uint32_t meshNumber, int32
 
 }  // namespace
 
-int32_t AddUserFrame(ModelHandle& h, uint32_t limb, uint32_t meshNumber, int32_t texture) {
+int32_t AddUserFrame(ModelHandle& h, uint32_t limb, uint32_t meshNumber, int32_t texture, Device3D* device) {
   if (limb == 0 ? h.root != nullptr : h.root == nullptr) return kModelFailed;
-  FrameNode* frame = UserFrame(limb == 0 ? "root" : "userframe", limb, meshNumber, texture);
+  FrameNode* frame = UserFrame(limb == 0 ? "root" : "userframe", limb, meshNumber, texture, device);
   if (!frame) return kModelFailed;
   if (limb == 0) h.root.reset(frame);
   else h.root->AddChildNode(frame);
@@ -99,28 +99,6 @@ int32_t ModelHandleFindFrameMatrix(ModelHandle& h, const char* name, float** out
   *out = nullptr;
   h.root->FindFrameMatrixByName(name, out);
   return *out ? kModelOk : kModelFailed;
-}
-
-int32_t ModelHandleFindMeshArrays(ModelHandle& h, const char* name, MeshArrays* out) {
-  if (!h.root) return kModelFailed;
-  *out = MeshArrays{};
-  h.root->FindMeshArraysByName(name, out);
-  return out->vertices ? kModelOk : kModelFailed;
-}
-
-void ModelHandleGetLimbMeshInfo(ModelHandle& h, uint32_t limb, int32_t index, uint32_t* counter, int32_t* textureOut,
-                                std::string* nameOut) {
-  if (h.root) h.root->GetLimbMeshInfo(limb, index, counter, textureOut, nameOut);
-}
-
-void ModelHandleSetLimbMatrices(ModelHandle& h, const float (*matrices)[16], size_t count) {
-  if (h.root) h.root->SetLimbMatrices(matrices, count);
-}
-void ModelHandleSetRootMatrix(ModelHandle& h, uint32_t flag, const float m[16]) {
-  if (h.root) h.root->SetRootMatrix(flag, m);
-}
-void ModelHandleGetRootMatrix(ModelHandle& h, float** out) {
-  if (h.root) h.root->GetRootMatrix(out);
 }
 
 namespace {
@@ -154,25 +132,11 @@ void ModelHandleSetLimbTransform(ModelHandle& h, uint32_t limb, float px, float 
   ModelHandleSetLimbMatrix(h, limb, m);
 }
 
-void ModelHandleSetLimbTransformEx(ModelHandle& h, uint32_t limb, float px, float py, float pz, const float orientation[16],
-                                   float sx, float sy, float sz) {
-  float r[16], m[16];
-  if (InvertAffineMatrix(r, orientation) != kMathOk) SetMatrixIdentity(r);
-  ComposeLimbMatrix(m, px, py, pz, r, sx, sy, sz);
-  ModelHandleSetLimbMatrix(h, limb, m);
-}
-
 void ModelHandleSetLimbMatrix(ModelHandle& h, uint32_t limb, const float m[16]) {
   if (h.root) h.root->SetLimbMatrix(limb, m);
 }
 void ModelHandleGetLimbMatrix(ModelHandle& h, uint32_t limb, float out[16]) {
   if (h.root) h.root->GetLimbMatrix(limb, out);
-}
-void ModelHandleGetLimbWorldMatrix(ModelHandle& h, uint32_t limb, float out[16]) {
-  if (h.root) h.root->GetLimbWorldMatrix(limb, out);
-}
-void ModelHandleSetLimbTexture(ModelHandle& h, uint32_t limb, int32_t texture) {
-  if (h.root) h.root->SetLimbTexture(limb, texture);
 }
 void ModelHandleGetLimbTexture(ModelHandle& h, uint32_t limb, int32_t* out) {
   if (h.root) h.root->GetLimbTexture(limb, out);
@@ -180,52 +144,17 @@ void ModelHandleGetLimbTexture(ModelHandle& h, uint32_t limb, int32_t* out) {
 void ModelHandleGetLimbMeshName(ModelHandle& h, uint32_t limb, std::string* out) {
   if (h.root) h.root->GetLimbTextureName(limb, out);
 }
-void ModelHandleQueryLimbTexture(ModelHandle& h, uint32_t limb, int32_t* out) {
-  if (h.root) h.root->QueryLimbTexture(limb, out);
-}
-void ModelHandleScaleLimbOffset(ModelHandle& h, uint32_t limb, float sx, float sy, float sz) {
-  if (h.root) h.root->ScaleLimbOffset(limb, sx, sy, sz);
-}
-void ModelHandleScaleAllOffsets(ModelHandle& h, float sx, float sy, float sz) {
-  if (h.root) h.root->ScaleAllOffsets(sx, sy, sz);
-}
-void ModelHandleScaleLimbVertices(ModelHandle& h, uint32_t limb, float sx, float sy, float sz) {
-  if (h.root) h.root->ScaleLimbVertices(limb, sx, sy, sz);
-}
 void ModelHandleScaleAllVertices(ModelHandle& h, float sx, float sy, float sz) {
   if (h.root) h.root->ScaleAllVertices(sx, sy, sz);
 }
-void ModelHandleReservedOperation(ModelHandle& h, uint32_t a, uint32_t b) {
-  if (h.root) h.root->ReservedOperation(a, b);
-}
-void ModelHandleScaleNormals(ModelHandle& h, float factor) {
-  if (h.root) h.root->ScaleNormals(factor);
-}
 
-void ModelHandleChangeLimbMesh(ModelHandle& h, uint32_t limb, uint32_t meshNumber) {
-  const MeshData* m = MeshDataAt(meshNumber);
-  if (!h.root || !m) return;
-  const RecordGeometry rg(*m);
-  h.root->ChangeLimbMesh(limb, rg.g);
-}
-
-int32_t NodeHandleSlot39(ModelHandle& h, uint32_t limb, uint32_t meshNumber) {
+int32_t ModelHandleChangeLimbMesh(ModelHandle& h, uint32_t limb, uint32_t meshNumber) {
   if (!h.root) return kModelFailed;
-  ModelHandleChangeLimbMesh(h, limb, meshNumber);
+  if (const MeshData* m = MeshDataAt(meshNumber)) {
+    const RecordGeometry rg(*m);
+    h.root->ChangeLimbMesh(limb, rg.g);
+  }
   return kModelOk;
-}
-
-void ModelHandleSetLimbVisible(ModelHandle& h, uint32_t limb, uint32_t flag) {
-  if (h.root) h.root->SetLimbVisible(limb, flag);
-}
-void ModelHandleScrollLimbTexture(ModelHandle& h, uint32_t limb, float du, float dv) {
-  if (h.root) h.root->ScrollLimbTexture(limb, du, dv);
-}
-void ModelHandleScaleLimbTexture(ModelHandle& h, uint32_t limb, float su, float sv) {
-  if (h.root) h.root->ScaleLimbTexture(limb, su, sv);
-}
-void ModelHandleListLimbs(ModelHandle& h) {
-  if (h.root) h.root->ListLimbs();
 }
 
 // ---- Measurements.
@@ -241,13 +170,6 @@ int32_t ModelHandleGetBoundingSphere(ModelHandle& h, float centre[3], float* rad
   if (count == 0) return kModelFailed;
   for (int i = 0; i < 3; ++i) centre[i] = float(sum[i] / count);
   h.root->MaxVertexDistance(id.m, centre, radius);
-  return *radius > 0.0f ? kModelOk : kModelFailed;
-}
-
-int32_t ModelHandleGetBoundingRadius(ModelHandle& h, float centre[3], float* radius) {
-  centre[0] = centre[1] = centre[2] = 0.0f;
-  *radius = -1.0f;
-  if (h.root) h.root->MaxVertexDistance(Identity().m, centre, radius);
   return *radius > 0.0f ? kModelOk : kModelFailed;
 }
 
@@ -279,48 +201,8 @@ int32_t ModelHandleGetLimbBoundingSphere(ModelHandle& h, uint32_t limb, float ce
 
 // ---- Per-frame and engine operations.
 
-int32_t ModelHandleCollectTextures(ModelHandle& h, SceneTextureList* list, double value) {
-  if (h.root) h.root->CollectTextures(list, value);
-  return kModelOk;
-}
-
-int32_t ModelHandleDrawTextureGroup(ModelHandle& h, Device3D& device, int32_t texture, uint32_t* drawnIndices) {
-  if (h.root) KeepingWorld(device, [&] { h.root->DrawTextureGroup(device, texture, drawnIndices); });
-  return kModelOk;
-}
-
-int32_t ModelHandleComputeWorldMatrices(ModelHandle& h, Device3D& device) {
-  if (h.root) KeepingWorld(device, [&] { h.root->ComputeWorldMatrices(device); });
-  return kModelOk;
-}
-
-int32_t ModelHandleRestoreBuffers(ModelHandle& h) {
-  if (h.root) h.root->RestoreBuffers();
-  return kModelOk;
-}
-
-int32_t ModelHandleSetCollisionShape(ModelHandle& h, uint32_t object, int32_t kind, float a, float b, float c) {
-  if (h.root) h.root->SetCollisionShape(object, kind, a, b, c);
-  return kModelOk;
-}
-
-int32_t ModelHandleRemoveCollision(ModelHandle& h) {
-  if (h.root) h.root->RemoveCollision();
-  return kModelOk;
-}
-
-int32_t ModelHandleRemoveLimbCollision(ModelHandle& h, uint32_t limb) {
-  if (h.root) h.root->RemoveLimbCollision(limb);
-  return kModelOk;
-}
-
-int32_t ModelHandleSetLimbCollision(ModelHandle& h, uint32_t object, uint32_t limb, int32_t kind) {
-  if (h.root) h.root->SetLimbCollision(object, limb, kind);
-  return kModelOk;
-}
-
-int32_t ModelHandleUpdateCollisionTransforms(ModelHandle& h, Device3D& device) {
-  if (h.root) KeepingWorld(device, [&] { h.root->UpdateCollisionTransforms(device); });
+int32_t ModelHandleRestoreBuffers(ModelHandle& h, Device3D& device) {
+  if (h.root) h.root->RestoreBuffers(device);
   return kModelOk;
 }
 

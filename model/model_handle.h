@@ -4,9 +4,9 @@
 #include <string>
 
 #include "model/anim_track.h"
-#include "platform/xfile/xfile.h"
-#include "scene3d/frame_node.h"
-#include "scene3d/mesh_node.h"
+#include "model/xfile/xfile.h"
+#include "model/frame_node.h"
+#include "model/mesh_node.h"
 
 // The model of one 3D object: the tree of scene nodes (the root frame is limb 0) and its
 // animation. Every model operation goes through the handle: it checks for a root, calls one
@@ -29,10 +29,10 @@ struct ModelHandle {
 
 // ---- Loading, saving, building.
 // Loads an .x file into a handle without a root (kModelFailed when it has one, or when the
-// file gives no tree).
-int32_t LoadModelXFile(ModelHandle& h, const std::string& path);
+// file gives no tree); the meshes get their vertex buffers on the device (none without one).
+int32_t LoadModelXFile(ModelHandle& h, const std::string& path, Device3D* device);
 // The same from objects already read.
-int32_t LoadModelXObjects(ModelHandle& h, const XFile& file);
+int32_t LoadModelXObjects(ModelHandle& h, const XFile& file, Device3D* device);
 // Saves the animation as a text .x file (also without a root).
 int32_t SaveAnimationXFile(ModelHandle& h, const std::string& path);
 // Appends the animation of another .x file to the tracks of the limbs it names.
@@ -41,66 +41,37 @@ int32_t LoadAnimatedXFile(ModelHandle& h, const std::string& path, int32_t timeO
 int32_t MergeAnimationXFile(ModelHandle& h, const std::string& modelPath, const std::string& animationPath,
                             int32_t timeOffset, int32_t holdTime);
 // A limb made from a mesh data record: limb 0 builds the root (of a handle without one), any
-// other limb is added under the root.
-int32_t AddUserFrame(ModelHandle& h, uint32_t limb, uint32_t meshNumber, int32_t texture);
-inline int32_t ModelHandleProbe(ModelHandle&, uint32_t) { return kModelOk; }
+// other limb is added under the root. Fails when the device cannot hold the mesh's vertex
+// buffer (or there is no device).
+int32_t AddUserFrame(ModelHandle& h, uint32_t limb, uint32_t meshNumber, int32_t texture, Device3D* device);
 
 // ---- Limbs and the tree.
 int32_t ModelHandleGetLimbFrameName(ModelHandle& h, uint32_t limb, std::string* out);
 int32_t ModelHandleReparentLimb(ModelHandle& h, uint32_t limb, uint32_t newParent);
 int32_t ModelHandleFindFrameMatrix(ModelHandle& h, const char* name, float** out);
-int32_t ModelHandleFindMeshArrays(ModelHandle& h, const char* name, MeshArrays* out);
-void ModelHandleGetLimbMeshInfo(ModelHandle& h, uint32_t limb, int32_t index, uint32_t* counter, int32_t* textureOut,
-                                std::string* nameOut);
-void ModelHandleSetLimbMatrices(ModelHandle& h, const float (*matrices)[16], size_t count);
-void ModelHandleSetRootMatrix(ModelHandle& h, uint32_t flag, const float m[16]);
-void ModelHandleGetRootMatrix(ModelHandle& h, float** out);
 // The limb's local matrix from a position, angles in degrees and a scale: scale x rotation x
 // translation, the rotation Z x Y x X for order 0 and X x Y x Z for order 1.
 void ModelHandleSetLimbTransform(ModelHandle& h, uint32_t limb, float px, float py, float pz, float rx, float ry,
                                  float rz, float sx, float sy, float sz, uint32_t order);
-// The same with an orientation matrix, which acts inverted.
-void ModelHandleSetLimbTransformEx(ModelHandle& h, uint32_t limb, float px, float py, float pz, const float orientation[16],
-                                   float sx, float sy, float sz);
 void ModelHandleSetLimbMatrix(ModelHandle& h, uint32_t limb, const float m[16]);
 void ModelHandleGetLimbMatrix(ModelHandle& h, uint32_t limb, float out[16]);
-void ModelHandleGetLimbWorldMatrix(ModelHandle& h, uint32_t limb, float out[16]);
-void ModelHandleSetLimbTexture(ModelHandle& h, uint32_t limb, int32_t texture);
 void ModelHandleGetLimbTexture(ModelHandle& h, uint32_t limb, int32_t* out);
 void ModelHandleGetLimbMeshName(ModelHandle& h, uint32_t limb, std::string* out);
-void ModelHandleQueryLimbTexture(ModelHandle& h, uint32_t limb, int32_t* out);
-void ModelHandleScaleLimbOffset(ModelHandle& h, uint32_t limb, float sx, float sy, float sz);
-void ModelHandleScaleAllOffsets(ModelHandle& h, float sx, float sy, float sz);
-void ModelHandleScaleLimbVertices(ModelHandle& h, uint32_t limb, float sx, float sy, float sz);
 void ModelHandleScaleAllVertices(ModelHandle& h, float sx, float sy, float sz);
-void ModelHandleReservedOperation(ModelHandle& h, uint32_t a, uint32_t b);
-void ModelHandleScaleNormals(ModelHandle& h, float factor);
 // The limb's meshes take the geometry of the mesh data record (nothing for a record not in use).
-void ModelHandleChangeLimbMesh(ModelHandle& h, uint32_t limb, uint32_t meshNumber);
-int32_t NodeHandleSlot39(ModelHandle& h, uint32_t limb, uint32_t meshNumber);
-void ModelHandleSetLimbVisible(ModelHandle& h, uint32_t limb, uint32_t flag);
-void ModelHandleScrollLimbTexture(ModelHandle& h, uint32_t limb, float du, float dv);
-void ModelHandleScaleLimbTexture(ModelHandle& h, uint32_t limb, float su, float sv);
+int32_t ModelHandleChangeLimbMesh(ModelHandle& h, uint32_t limb, uint32_t meshNumber);
 inline uint32_t ModelHandleGetFrameCount(const ModelHandle& h) { return h.frameCount; }
-void ModelHandleListLimbs(ModelHandle& h);
 
 // ---- Measurements (the root placed by the identity).
 int32_t ModelHandleGetBoundingSphere(ModelHandle& h, float centre[3], float* radius);
-int32_t ModelHandleGetBoundingRadius(ModelHandle& h, float centre[3], float* radius);
 int32_t ModelHandleGetMinAxisDistance(ModelHandle& h, float centre[3], float* distance);
 // Widens the caller's bounds; always 0.
 int32_t ModelHandleGetBoundingBox(ModelHandle& h, NodeBounds* bounds);
 int32_t ModelHandleGetLimbBoundingSphere(ModelHandle& h, uint32_t limb, float centre[3], float* radius);
 
-// ---- Per-frame and engine operations; those given the device leave its world transform as
-// they found it. Each returns 0.
-int32_t ModelHandleCollectTextures(ModelHandle& h, SceneTextureList* list, double value);
-int32_t ModelHandleDrawTextureGroup(ModelHandle& h, Device3D& device, int32_t texture, uint32_t* drawnIndices);
-int32_t ModelHandleComputeWorldMatrices(ModelHandle& h, Device3D& device);
-int32_t ModelHandleRestoreBuffers(ModelHandle& h);
-int32_t ModelHandleSetCollisionShape(ModelHandle& h, uint32_t object, int32_t kind, float a, float b, float c);
-int32_t ModelHandleRemoveCollision(ModelHandle& h);
-int32_t ModelHandleRemoveLimbCollision(ModelHandle& h, uint32_t limb);
-int32_t ModelHandleSetLimbCollision(ModelHandle& h, uint32_t object, uint32_t limb, int32_t kind);
-int32_t ModelHandleUpdateCollisionTransforms(ModelHandle& h, Device3D& device);
+// ---- Engine operations. The vertex buffers made again on the device (after a display
+// change); returns 0.
+int32_t ModelHandleRestoreBuffers(ModelHandle& h, Device3D& device);
+// The geometry copied out through the device's world transforms, which it leaves as it found
+// them.
 void ModelHandleExportGeometry(ModelHandle& h, Device3D& device, GeometryExport* out);

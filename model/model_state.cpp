@@ -1,6 +1,7 @@
 #include "model/model_state.h"
 
 #include "model/mesh_data.h"
+#include "model/model_textures.h"
 
 #include <algorithm>
 
@@ -10,17 +11,18 @@ namespace {
 void ClearMaps() {
   std::fill(std::begin(g_model.meshNumbers), std::end(g_model.meshNumbers), 0u);
   g_model.modelFolder.clear();
-  g_model.loadingObject = 0;
 }
 }  // namespace
 
 void ResetModelState() {
   FreeMeshPool();
   ClearMaps();
+  UseDisplayTextures();
 }
 
 bool StartModels() {
   CreateMeshPool();
+  AllocMeshData();  // record 0 stands for no mesh
   return true;
 }
 

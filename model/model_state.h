@@ -12,14 +12,13 @@ struct ModelState {
   // While an object's model loads: the folder of the model file (lower-cased, with its
   // separator), tried first for the textures the model names.
   std::string modelFolder;
-  // The object whose model is being built.
-  int32_t loadingObject = 0;
 };
 extern ModelState g_model;
 
-// Back to a new process's state: the mesh pool released, the maps cleared.
+// Back to a new process's state: the mesh pool released, the maps cleared, the display's
+// texture bank serving model textures again.
 void ResetModelState();
-// A run's start: a new mesh pool.
+// A run's start: a new mesh pool, its record 0 reserved.
 bool StartModels();
 // A run's end: every mesh record freed.
 void StopModels();

@@ -2,12 +2,15 @@
 #include <cstdint>
 #include <string>
 
-// How model loading gets its textures: shared textures by file name and one-colour textures.
-// Both answer a texture number above 0, or 0 (or below) when none could be had. The display's
-// texture bank serves them; tests may put their own in place.
+// The one way model code reaches the display's texture bank: shared textures by file name,
+// one-colour textures, whether a texture is still in the bank's list, and dropping one
+// reference (the last one frees it). Loads answer a texture number above 0, or 0 (or below)
+// when none could be had. Tests may put their own functions in place; an unset function does
+// nothing (and answers 0 or false). The model subsystem's reset puts the bank back.
 struct ModelTextureLoader {
   int32_t (*byName)(const std::string& file) = nullptr;
   int32_t (*byColour)(uint32_t colour) = nullptr;
+  bool (*listed)(int32_t texture) = nullptr;
   void (*release)(int32_t texture) = nullptr;
 };
 extern ModelTextureLoader g_modelTextures;
@@ -18,4 +21,5 @@ void UseDisplayTextures();
 // given.
 int32_t LoadModelTexture(const std::string& file);
 int32_t LoadModelColourTexture(uint32_t colour);
+bool ModelTextureListed(int32_t texture);
 void ReleaseModelTexture(int32_t texture);

@@ -7,8 +7,8 @@
 
 #include "model/model_textures.h"
 #include "platform/fs.h"
-#include "platform/xfile/mesh_builder.h"
-#include "scene3d/mesh_node.h"
+#include "model/xfile/mesh_builder.h"
+#include "model/mesh_node.h"
 
 namespace {
 
@@ -124,7 +124,6 @@ void LoadMesh(const XObject& o, FrameNode* frame, uint32_t number) {
   if (!haveNormals) mesh->ComputeNormals();
   if (work->count < 2) {
     TakeMaterial(mesh.get(), *work, 0);
-    mesh->BuildVertexBuffer(true);
     frame->AddChildNode(mesh.release());
   } else {
     // One mesh node per material, each with the faces of that material and all the vertices.
@@ -167,7 +166,6 @@ void LoadMesh(const XObject& o, FrameNode* frame, uint32_t number) {
         const Vertex& src = mesh->vertices[kept[k]];
         v.nx = src.nx, v.ny = src.ny, v.nz = src.nz, v.u = src.u, v.v = src.v;
       }
-      part->BuildVertexBuffer(true);
       frame->AddChildNode(part.release());
     }
   }

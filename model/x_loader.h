@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "model/anim_track.h"
-#include "platform/xfile/xfile.h"
-#include "scene3d/frame_node.h"
+#include "model/xfile/xfile.h"
+#include "model/frame_node.h"
 
 // .x files into model trees: frames with their matrices, meshes with normals, texture
 // coordinates, materials and textures (a mesh of several materials splits into one mesh node
@@ -20,7 +20,7 @@ bool ReadModelXFile(const std::string& path, XFile* out);
 // depth-first order (a top-level mesh joins the root with the number of the frame read last),
 // and the last animation set, its tracks driving the limbs they name (limb 0 when the frame is
 // not found). frameCount is the number of frames plus the root. nullptr when the file cannot
-// be read.
+// be read. The meshes have no vertex buffers yet: the model handle makes them on its device.
 std::unique_ptr<FrameNode> LoadXFileTree(const std::string& path, uint32_t* frameCount,
                                          std::unique_ptr<AnimSet>* animation);
 std::unique_ptr<FrameNode> LoadXTree(const XFile& file, uint32_t* frameCount, std::unique_ptr<AnimSet>* animation);

@@ -1,6 +1,6 @@
 #pragma once
-#include "platform/xfile/xfile.h"
-#include "scene3d/mesh_node.h"
+#include "model/xfile/xfile.h"
+#include "model/mesh_node.h"
 
 // Writes each mesh node it is given as a Mesh object named "Mesh" (positions, then the
 // triangles) at the end of an .x file.

@@ -47,7 +47,7 @@ int32_t WriteAnimationXFile(const std::string& path, const AnimTrack* firstTrack
   return SaveXFile(path, AnimationXFile(firstTrack), XEncoding::Text) ? 1 : 0;
 }
 
-int32_t LoadModelXFile(ModelHandle& h, const std::string& path) {
+int32_t LoadModelXFile(ModelHandle& h, const std::string& path, Device3D* device) {
   if (h.root) return kModelFailed;
   std::unique_ptr<AnimSet> animation;
   uint32_t frames = 0;
@@ -56,12 +56,14 @@ int32_t LoadModelXFile(ModelHandle& h, const std::string& path) {
   h.root = std::move(root);
   h.frameCount = frames;
   h.animation = std::move(animation);
+  if (device) h.root->RestoreBuffers(*device);
   return kModelOk;
 }
 
-int32_t LoadModelXObjects(ModelHandle& h, const XFile& file) {
+int32_t LoadModelXObjects(ModelHandle& h, const XFile& file, Device3D* device) {
   if (h.root) return kModelFailed;
   h.root = LoadXTree(file, &h.frameCount, &h.animation);
+  if (h.root && device) h.root->RestoreBuffers(*device);
   return kModelOk;
 }
 

@@ -100,7 +100,9 @@ struct MeshBufferData {
 
 enum class DeviceKind : uint8_t { kNull, kGl };
 
-class Device3D {
+// Devices are held through shared owners: what keeps a buffer on a device holds it weakly
+// (weak_from_this) and so sees when the device has gone.
+class Device3D : public std::enable_shared_from_this<Device3D> {
  public:
   virtual ~Device3D() = default;
   virtual DeviceKind Kind() const = 0;
@@ -152,7 +154,7 @@ class Device3D {
   virtual bool UploadFrom(const Surface& s) = 0;
   virtual bool ReadBackInto(Surface* s) = 0;
 };
-using Device3DPtr = std::unique_ptr<Device3D>;
+using Device3DPtr = std::shared_ptr<Device3D>;
 
 Device3DPtr CreateNullDevice();
 // A device drawing through OpenGL 3.3 offscreen (EGL, no window) into a render target of the

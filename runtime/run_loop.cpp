@@ -8,6 +8,7 @@
 #include "platform/clock.h"
 #include "platform/events.h"
 #include "platform/window.h"
+#include "runtime/subsystems.h"
 #include "scene3d/scene.h"
 #include "sound/commands/sound_services.h"
 #include "system/input.h"
@@ -27,7 +28,7 @@ inline void Trace(const char* step) {
 
 void HandleWindowMessage(const Message& m) {
   g_runtime.lastCharacter = 0;
-  const bool plainWindowMouse = g_windowModeFlag && !PointerSpritesPresent();
+  const bool plainWindowMouse = g_display.windowMode && !PointerSpritesPresent();
   switch (m.kind) {
     case MsgKind::Close:
       PostQuit();
@@ -48,7 +49,7 @@ void HandleWindowMessage(const Message& m) {
         RunAnimationsAgain();
         g_runWindow.active = 1;
         g_display.active = 1;
-      } else if (!g_windowModeFlag) {
+      } else if (!g_display.windowMode) {
         PauseAllAudio();
         HoldAnimationsWhileInactive();
         g_runWindow.active = 0;
@@ -167,6 +168,7 @@ void BeginFrame() {
     // activated again: restoring it fails until then.
     if (!g_runWindow.active || !TryRestoreDisplay()) return;
   }
+  SetPointerSpritePosition(g_input.mouseX, g_input.mouseY);
   FRAME_STEP(UpdatePointerSprites);
   FRAME_STEP(ClearZBuffer);
   FRAME_STEP(RestoreSpriteBackgrounds);
@@ -178,6 +180,7 @@ void BeginFrame() {
 void EndFrame() {
   if (!g_display.active) return;
   FRAME_STEP(TickRecordLifetimes);
+  if (TakeDisplayRestore()) FRAME_STEP(RestoreSubsystems);
   if (g_timing.framePeriod < 1) {
     // At least until the millisecond counter has moved on once.
     ClockWaitElapsed(g_timing.lastFrameTime, 1);

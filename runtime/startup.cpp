@@ -92,7 +92,7 @@ void ReadRuntimeSettings(uint32_t* fullScreen, uint32_t* windowMode) {
 bool StartDisplayAndEngines(uint32_t fullScreen, uint32_t windowMode, KeptDevice3D* kept) {
   // The card and the mode are the display's records of a run, made again each time (the reset
   // clears them); what a session keeps is the device.
-  ChooseDisplayCard();
+  if (ChooseDisplayCard()) g_input.messageMouseButtons = 0;
   SetFullScreenFlag(fullScreen);
   if (!OpenDisplayOnCard(0, fullScreen)) {
     g_errorCode = kErrDisplayNotStarted;

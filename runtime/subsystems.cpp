@@ -23,12 +23,17 @@ namespace {
 
 bool StartDisplay() {
   CreateDisplayPools();
+  // Record 0 of the image and texture pools stands for none: no user item gets it.
+  AllocImageRecord();
+  AllocTextureRecord();
   LoadDefaultBitmapSurface(1);
   ResetDisplayRunState();
+  CreatePointerSprites(1);
   return true;
 }
 
 void StopDisplay() {
+  ReleasePointerSprites();
   ReleaseAllAnimations();
   ReleaseDefaultBitmapSurface();
   FreeProgramResources();
@@ -39,13 +44,12 @@ bool StartScene() {
   CreateScenePools();
   InitScene3D();
   ResetSceneDefaults();
-  CreatePointerSprites(1);
   ResetSceneRunState();
   return true;
 }
 
 void StopScene() {
-  ReleasePointerSprites();
+  ClearStaticWorld();
   FreeScenePools();
 }
 
@@ -65,7 +69,7 @@ const Subsystem kSubsystems[] = {
     {"display", ResetDisplayState, StartDisplay, StopDisplay},
     {"animations", ReleaseAllAnimations, nullptr, nullptr},
     {"model", ResetModelState, StartModels, StopModels},
-    {"scene3d", ResetSceneState, StartScene, StopScene},
+    {"scene3d", ResetSceneState, StartScene, StopScene, RestoreScene},
     {"collision", ResetCollisionWorld, nullptr, ResetCollisionWorld},
     {"sound", ResetSoundState, [] { InitSoundListener(); return true; }, [] { CloseAllMusic(); FreeAllSounds(); }},
     {"input", ResetInputState, nullptr, ReleaseForceFeedback},
@@ -84,6 +88,11 @@ bool StartSubsystems() {
   for (const Subsystem& s : kSubsystems)
     if (s.start && !s.start()) return false;
   return true;
+}
+
+void RestoreSubsystems() {
+  for (const Subsystem& s : kSubsystems)
+    if (s.restore) s.restore();
 }
 
 void StopSubsystems() {

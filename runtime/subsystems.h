@@ -11,6 +11,9 @@
 //     error first.
 //   - stop: releases what the run made, in reverse order, before the display is released. It
 //     runs even when start did not (a failed start-up), so it must tolerate that.
+//   - restore: after a display change inside a run (the device was made anew), makes again
+//     what the subsystem keeps on the device, in table order. The display asks for it
+//     (TakeDisplayRestore) and the run loop calls RestoreSubsystems at the end of that frame.
 // nullptr for a step the subsystem does not need. A new subsystem adds one line to kSubsystems
 // in runtime/subsystems.cpp, below what it builds on; it includes its own headers only there.
 // (The window, the engines that must be up before the program loads, the input devices and the
@@ -21,9 +24,11 @@ struct Subsystem {
   void (*reset)();
   bool (*start)();
   void (*stop)();
+  void (*restore)() = nullptr;
 };
 
 void ResetSubsystems();
 // Starts every subsystem in order; false when one refused (the rest are not started).
 bool StartSubsystems();
 void StopSubsystems();
+void RestoreSubsystems();

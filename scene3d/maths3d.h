@@ -18,11 +18,5 @@ int32_t RotatePointBySinCos(float cx, float cy, float cz, float sx, float sy, fl
 int32_t RotatePlane(float x, float y, float c, float s, float* a, float* b);
 int32_t RotatePlaneInverse(float x, float y, float c, float s, float* a, float* b);
 double Distance3D(double x1, double y1, double z1, double x2, double y2, double z2);
-// The box spanned by every vertex of a mesh data record; false (outputs untouched) for mesh 0,
-// a record not in use or one without vertices.
-bool MeshDataBounds(uint32_t mesh, float* minX, float* minY, float* minZ, float* maxX, float* maxY, float* maxZ);
-// A new mesh data record holding a copy of the mesh's blocks, counts and integer bounds; its
-// index, or 0 for mesh 0, a record not in use or a full pool.
-uint32_t CloneMeshData(uint32_t mesh);
 // out = a x b through a local copy, so out may be a or b.
 void MultiplyMatrix4x4Copying(float out[16], const float a[16], const float b[16]);

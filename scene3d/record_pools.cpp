@@ -1,8 +1,5 @@
 #include "scene3d/record_pools.h"
 
-#include "display/record_pools.h"
-#include "model/mesh_data.h"
-
 RecordPool<ObjectRecord> g_objectPool(2, 4);
 RecordPool<LightRecord> g_lightPool(8, 4);
 
@@ -19,26 +16,6 @@ void FreeScenePools() {
   g_lightPool.Release();
 }
 
-void ClearScenePools() {
-  g_framePool.Clear();
-  g_imagePool.Clear();
-  g_objectPool.Clear();
-  g_meshPool.Clear();
-  g_texturePool.Clear();
-  g_drawOpPool.Clear();
-  g_lightPool.Clear();
-}
-
-void ResetScenePoolLists() {
-  g_framePool.ResetLists();
-  g_imagePool.ResetLists();
-  g_objectPool.ResetLists();
-  g_meshPool.ResetLists();
-  g_texturePool.ResetLists();
-  g_drawOpPool.ResetLists();
-  g_lightPool.ResetLists();
-}
-
 uint32_t AllocObjectRecord() {
   return g_objectPool.Alloc([](ObjectRecord& o) {
     o = ObjectRecord{};
@@ -51,10 +28,6 @@ uint32_t AllocLightRecord() { return g_lightPool.Alloc(); }
 int FreeObjectRecord(uint32_t r) {
   if (!g_objectPool.InUse(r)) return 0;
   return g_objectPool.Free(r, [r](ObjectRecord&) { ReleaseObjectRecordContents(r); });
-}
-
-int FreeLightRecord(uint32_t r) {
-  return g_lightPool.Free(r, [r](LightRecord& l) { DisableDeviceLight(l, r); });
 }
 
 void GrowLimbArray(uint32_t object, int32_t limb) {

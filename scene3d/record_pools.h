@@ -11,16 +11,11 @@ extern RecordPool<LightRecord> g_lightPool;
 void CreateScenePools();
 // Releases what the records hold (an object's meshes), then the pools.
 void FreeScenePools();
-// Zero-fills every record pool of the runtime and rebuilds its lists (3D start-up): the
-// scene's own, the display's and the mesh pool.
-void ClearScenePools();
-void ResetScenePoolLists();
 
 // Each returns the new record's index, or kNoRecord when the pool is full.
 uint32_t AllocObjectRecord();
 uint32_t AllocLightRecord();
 // Each returns 1, or 0 when the record is not in use.
 int FreeObjectRecord(uint32_t r);
-int FreeLightRecord(uint32_t r);
 // Doubles an object's limb array when the limb comes within 4 of its capacity.
 void GrowLimbArray(uint32_t object, int32_t limb);

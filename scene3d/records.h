@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 // Pooled records of the 3D scene: the fields the pools touch. The scene adds the rest.
@@ -11,14 +12,16 @@ struct LimbRecord {
 };
 
 struct ModelHandle;
+// The animation an object plays (defined by the animation code).
+struct ObjectAnimation;
 
 // A 3D object or matrix.
 struct ObjectRecord {
   uint32_t next, prev;
   int32_t inStaticWorld;
   int32_t gluedTo;
-  ModelHandle* model;
-  void* playingAnimation;
+  std::shared_ptr<ModelHandle> model;  // shared with the object's clones
+  std::shared_ptr<ObjectAnimation> playingAnimation;
   int32_t limbCount;
   float frameCount;  // the number of the last animation frame
   int32_t matrixTilesX, matrixTilesZ;  // a tiled matrix's tiles (its grid mesh is limb 0's)
@@ -30,6 +33,5 @@ struct LightRecord {
   int32_t enabledInDevice;
 };
 
-// Release steps of the object and light pools, implemented by the scene.
+// What an object record holds (its model and limb meshes) let go, implemented by the scene.
 void ReleaseObjectRecordContents(uint32_t object);
-void DisableDeviceLight(LightRecord& light, uint32_t index);

@@ -6,7 +6,6 @@
 #include "core/run_state.h"
 #include "display/display.h"
 #include "platform/input.h"
-#include "scene3d/scene.h"
 #include "system/commands.h"
 #include "system/input.h"
 #include "system/system_services.h"
@@ -46,7 +45,7 @@ void CmdPositionMouse() {
   SkipOperands(2);
   g_input.mouseX = x;
   g_input.mouseY = y;
-  if (g_windowModeFlag) InputWarpMouse(Saturate(int64_t(x) + g_display.pictureOffsetX),
+  if (g_display.windowMode) InputWarpMouse(Saturate(int64_t(x) + g_display.pictureOffsetX),
                                        Saturate(int64_t(y) + g_display.pictureOffsetY));
   AutoRefresh();
 }
@@ -54,7 +53,7 @@ void CmdPositionMouse() {
 // In a window the system pointer is shown or hidden; the display's cursor-shown flag is the
 // one the window set-up keeps too, so the two never disagree about the pointer.
 void CmdHideMouse() {
-  if (!g_windowModeFlag) {
+  if (!g_display.windowMode) {
     HidePointerSprites();
   } else if (g_display.cursorShown) {
     g_display.cursorShown = 0;
@@ -64,7 +63,7 @@ void CmdHideMouse() {
 }
 
 void CmdShowMouse() {
-  if (!g_windowModeFlag) {
+  if (!g_display.windowMode) {
     CreatePointerSprites(1);
   } else if (!g_display.cursorShown) {
     g_display.cursorShown = 1;

@@ -100,7 +100,7 @@ void CmdTnlAvailable() {
 void CmdSetWindowOn() {
   SetFullScreenFlag(0);
   RemakeDisplay(g_display.software);
-  g_windowModeFlag = 1;
+  g_display.windowMode = 1;
   g_display.borderFill = 0;
   g_display.title = "";
   g_display.showState = kShowDefault;
@@ -115,7 +115,7 @@ void CmdSetWindowOn() {
 }
 
 void CmdSetWindowOff() {
-  g_windowModeFlag = 0;
+  g_display.windowMode = 0;
   g_display.borderFill = 1;
   g_display.clientX = g_display.clientY = 0;
   g_display.title = "Vellumark";

@@ -10,7 +10,6 @@
 #include "core/run_state.h"
 #include "display/display.h"
 #include "platform/events.h"
-#include "scene3d/scene.h"
 #include "system/system_services.h"
 
 InputState g_input;
@@ -127,7 +126,7 @@ void ResetMouseState() {
 
 void ApplyMouseDeltas() {
   const MouseReading& m = g_input.mouse;
-  const bool followsDevice = PointerSpritesPresent() || !g_windowModeFlag;
+  const bool followsDevice = PointerSpritesPresent() || !g_display.windowMode;
   if (followsDevice) {
     g_input.mouseX = Clamp(int64_t(g_input.mouseX) + m.dx, 0, g_display.width - 1);
     g_input.mouseY = Clamp(int64_t(g_input.mouseY) + m.dy, 0, g_display.height - 1);

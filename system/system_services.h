@@ -2,7 +2,7 @@
 #include <cstdint>
 
 // Window and system state the runtime core resets and reads.
-extern uint8_t g_windowModeFlag;  // set by the window-mode commands
+// Leaves window mode (g_display.windowMode) and lets the system keys go.
 void ResetWindowState();
 // The system subsystem's state back to a new process's: no stream, search or FTP connection.
 void ResetSystemState();

@@ -1,14 +1,13 @@
 // The system subsystem's own state: window mode, the file streams, the folder search and FTP.
+#include "display/display.h"
 #include "platform/system_info.h"
 #include "system/files.h"
 #include "system/ftp_session.h"
 #include "system/streams.h"
 #include "system/system_services.h"
 
-uint8_t g_windowModeFlag = 0;
-
 void ResetWindowState() {
-  g_windowModeFlag = 0;
+  g_display.windowMode = 0;
   WindowGrabSystemKeys(false);
 }
 

@@ -24,9 +24,9 @@
 #include "model/mesh_data.h"
 #include "model/model_handle.h"
 #include "model/model_textures.h"
-#include "model/object_model.h"
+#include "model/xfile/xfile.h"
 #include "platform/fs.h"
-#include "platform/xfile/xfile.h"
+#include "scene3d/object_model.h"
 #include "scene3d/record_pools.h"
 
 namespace {

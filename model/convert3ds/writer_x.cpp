@@ -8,7 +8,7 @@
 
 #include "model/convert3ds/reader_3ds.h"
 #include "platform/fs.h"
-#include "platform/xfile/xfile.h"
+#include "model/xfile/xfile.h"
 
 namespace {
 

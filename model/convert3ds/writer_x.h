@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/xfile/xfile.h"
+#include "model/xfile/xfile.h"
 
 // The writer half of the 3DS converter: the model the 3DS reader walks becomes a text .x file
 // ("xof 0302txt 0064") that the X loader reads. Numbers are written in the C locale with six

@@ -135,23 +135,4 @@ TEST_F(PoolTest, ResetListsRelinksEveryRecord) {
   EXPECT_EQ(pool.Alloc(), 0u);
 }
 
-TEST_F(PoolTest, ObjectRecordsOwnLimbsThatGrowAndAreFreed) {
-  CreateAllPools();
-  uint32_t o = AllocObjectRecord();
-  ASSERT_NE(o, kNoRecord);
-  EXPECT_EQ(g_objectPool[o].limbs.size(), 32u);
-  GrowLimbArray(o, 28);
-  EXPECT_EQ(g_objectPool[o].limbs.size(), 32u);
-  GrowLimbArray(o, 29);
-  EXPECT_EQ(g_objectPool[o].limbs.size(), 64u);
-  AllocMeshData();  // record 0 means none, as after 3D start-up
-  uint32_t mesh = AllocMeshData();
-  g_meshPool[mesh].vertices.assign(12, 1.0f);
-  g_objectPool[o].limbs[3].meshData[0] = int32_t(mesh);
-  EXPECT_EQ(FreeObjectRecord(o), 1);
-  EXPECT_EQ(g_meshPool[mesh].inUse, 0);
-  EXPECT_TRUE(g_meshPool[mesh].vertices.empty());
-  FreeAllPools();
-}
-
 }  // namespace

@@ -8,7 +8,7 @@
 #include "model/model_handle.h"
 #include "model/model_textures.h"
 #include "model/x_loader.h"
-#include "platform/xfile/mesh_builder.h"
+#include "model/xfile/mesh_builder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string bytes(reinterpret_cast<const char*>(data), size);

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/xfile/xfile.h"
+#include "model/xfile/xfile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string bytes(reinterpret_cast<const char*>(data), size);

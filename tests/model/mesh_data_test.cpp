@@ -2,10 +2,11 @@
 // whole-record edits.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "model/mesh_data.h"
-#include "platform/xfile/mesh_builder.h"
+#include "model/xfile/mesh_builder.h"
 
 namespace {
 
@@ -95,14 +96,14 @@ TEST_F(MeshDataTest, BuiltinMeshes) {
     }
   }
   // The plane as the loaders give it: width 10, height 20.
-  ASSERT_EQ(LoadPlaneMesh(mesh, 10, 20), 1);
+  ASSERT_EQ(LoadScaledBuiltinMesh(mesh, kMeshPlane, 10, 20, 1), 1);
   ExpectVec(V(0), -4.99f, -9.98f, 0.001f);
   ExpectVec(V(3), 5.01f, 10.02f, 0.001f);
   EXPECT_EQ(std::vector<uint32_t>(M().faceWords.begin(), M().faceWords.end()),
             (std::vector<uint32_t>{3, 0, 0, 3, 3, 1, 1, 3, 3, 3, 0, 0, 2, 2}));
   EXPECT_FLOAT_EQ(M().texCoords[0], 0.0005f);
   EXPECT_FLOAT_EQ(M().texCoords[1], 0.9995f);
-  ASSERT_EQ(LoadSphereMesh(mesh, 4), 1);
+  ASSERT_EQ(LoadScaledBuiltinMesh(mesh, kMeshSphere, 4, 4, 4), 1);
   EXPECT_NEAR(V(0)[1], -1.996f, 1e-5f);
 }
 
@@ -156,4 +157,36 @@ TEST_F(MeshDataTest, WholeRecordEdits) {
   EXPECT_NEAR(V(0)[2], -1, 1e-5f);
   EXPECT_NEAR(V(2)[0], 1, 1e-5f);
   EXPECT_NEAR(M().normals[0], -1, 1e-5f);
+}
+
+TEST(MeshDataCopy, BoundsAndCopies) {
+  CreateMeshPool();
+  AllocMeshData();  // record 0 stands for no mesh
+  const uint32_t box = AllocMeshData(), empty = AllocMeshData();
+  BuildBoxMesh(box, 2, 4, 6);
+  MeshData& src = g_meshPool[box];
+  src.vertices[5] = 9.5f;  // one corner sticks out in z
+  src.minX = -1, src.maxZ = 3;
+  float b[6] = {7, 7, 7, 7, 7, 7};
+  EXPECT_FALSE(MeshDataBounds(0, &b[0], &b[1], &b[2], &b[3], &b[4], &b[5]));
+  EXPECT_FALSE(MeshDataBounds(empty, &b[0], &b[1], &b[2], &b[3], &b[4], &b[5]));  // no vertex 0 to start from
+  EXPECT_EQ(b[0], 7.0f);
+  ASSERT_TRUE(MeshDataBounds(box, &b[0], &b[1], &b[2], &b[3], &b[4], &b[5]));
+  const float want[6] = {-1, -2, -3, 1, 2, 9.5f};
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(b[i], want[i]) << i;
+
+  EXPECT_EQ(CloneMeshData(0), 0u);
+  EXPECT_EQ(CloneMeshData(99), 0u);
+  // Enough copies to make the pool grow under the source.
+  uint32_t copy = box;
+  for (int i = 0; i < 6; ++i) copy = CloneMeshData(copy);
+  ASSERT_NE(copy, 0u);
+  const MeshData &a = g_meshPool[box], &c = g_meshPool[copy];
+  const uint32_t counts[4] = {a.vertexCount, a.normalCount, a.faceCount, a.faceWordCount};
+  const uint32_t copied[4] = {c.vertexCount, c.normalCount, c.faceCount, c.faceWordCount};
+  EXPECT_TRUE(std::equal(counts, counts + 4, copied));
+  EXPECT_TRUE(c.vertices == a.vertices && c.normals == a.normals && c.texCoords == a.texCoords);
+  EXPECT_EQ(c.faceWords, a.faceWords);
+  EXPECT_TRUE(c.minX == -1 && c.maxZ == 3);
+  FreeMeshPool();
 }

@@ -8,8 +8,8 @@
 #include "model/anim_track.h"
 #include "model/model_state.h"
 #include "model/model_textures.h"
-#include "scene3d/frame_node.h"
-#include "scene3d/mesh_node.h"
+#include "model/frame_node.h"
+#include "model/mesh_node.h"
 
 namespace fxmodel {
 

@@ -7,7 +7,7 @@
 
 #include "model/convert3ds/writer_x.h"
 #include "platform/fs.h"
-#include "platform/xfile/xfile.h"
+#include "model/xfile/xfile.h"
 #include "tests/support/program_run.h"
 #include "tests/model/fixtures_3ds.h"
 

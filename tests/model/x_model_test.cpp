@@ -45,7 +45,7 @@ const MeshNode* MeshNamed(const SceneNode* n, const std::string& name) {
 
 TEST_F(XModelTest, FramesMeshesMaterialsAndKeys) {
   ModelHandle h;
-  ASSERT_EQ(LoadModelXFile(h, Write("m.x", kModel)), kModelOk);
+  ASSERT_EQ(LoadModelXFile(h, Write("m.x", kModel), nullptr), kModelOk);
   EXPECT_EQ(h.frameCount, 4u);  // A = 1, B = 2, C = 3, and the root
   std::string name;
   for (auto [limb, want] : {std::pair{1u, "A"}, {2u, "B"}, {3u, "C"}, {0u, "root"}, {9u, ""}}) {
@@ -89,7 +89,7 @@ TEST_F(XModelTest, FramesMeshesMaterialsAndKeys) {
             "A limb 1: | 0 1 0 0 0 10 0 1 0 0 | | 0 1 2 3 10 5 6 7\n"
             " limb 0: | | 0 2 2 2 |\n");
   // A second load into a handle with a root changes nothing.
-  EXPECT_EQ(LoadModelXFile(h, Write("m.x", kModel)), kModelFailed);
+  EXPECT_EQ(LoadModelXFile(h, Write("m.x", kModel), nullptr), kModelFailed);
   EXPECT_EQ(ModelHandleGetFrameCount(h), 4u);
 }
 
@@ -98,19 +98,19 @@ TEST_F(XModelTest, TextAndBinaryGiveTheSameTree) {
   XFile parsed;
   ASSERT_TRUE(ParseXFile(kModel, parsed).ok());
   ModelHandle text;
-  ASSERT_EQ(LoadModelXFile(text, Write("t.x", kModel)), kModelOk);
+  ASSERT_EQ(LoadModelXFile(text, Write("t.x", kModel), nullptr), kModelOk);
   const std::string want = DumpTree(text.root.get()) + DumpTracks(AnimSetGetTrackList(*text.animation));
   for (uint32_t bits : {32u, 64u}) {
     ModelHandle bin;
-    ASSERT_EQ(LoadModelXFile(bin, Write("b.x", WriteXFile(parsed, XEncoding::Binary, bits))), kModelOk);
+    ASSERT_EQ(LoadModelXFile(bin, Write("b.x", WriteXFile(parsed, XEncoding::Binary, bits)), nullptr), kModelOk);
     EXPECT_EQ(DumpTree(bin.root.get()) + DumpTracks(AnimSetGetTrackList(*bin.animation)), want);
   }
 }
 
 TEST_F(XModelTest, DamagedFilesAreRefusedOrCut) {
   ModelHandle h;
-  EXPECT_EQ(LoadModelXFile(h, dir + "/missing.x"), kModelFailed);
-  EXPECT_EQ(LoadModelXFile(h, Write("z.x", "xof 0302tzip0032 compressed")), kModelFailed);
+  EXPECT_EQ(LoadModelXFile(h, dir + "/missing.x", nullptr), kModelFailed);
+  EXPECT_EQ(LoadModelXFile(h, Write("z.x", "xof 0302tzip0032 compressed"), nullptr), kModelFailed);
   EXPECT_FALSE(h.root);
   // Faces past the vertices, short key data and an oversized material count.
   const std::string bad =
@@ -118,7 +118,7 @@ TEST_F(XModelTest, DamagedFilesAreRefusedOrCut) {
       "Frame F { Mesh m { 3; 0;0;0;, 1;0;0;, 0;1;0;; 2; 3;0,1,2;, 3;0,1,99;;\n"
       "  MeshMaterialList { 4000000000; 2; 0, 1;; } } }\n"
       "AnimationSet s { Animation a { {F} AnimationKey { 0; 3; 0; 4; 1,0,0,0;;, 5; 2; 1,0;;, 9; 4; 1,0,0,0;;; } } }\n";
-  ASSERT_EQ(LoadModelXFile(h, Write("bad.x", bad)), kModelOk);
+  ASSERT_EQ(LoadModelXFile(h, Write("bad.x", bad), nullptr), kModelOk);
   const MeshNode* m0 = MeshNamed(h.root.get(), "m_0");
   ASSERT_TRUE(m0);
   EXPECT_EQ(m0->indices, (std::vector<uint32_t>{0, 1, 2}));
@@ -126,7 +126,7 @@ TEST_F(XModelTest, DamagedFilesAreRefusedOrCut) {
   EXPECT_EQ(TrackGetRotKeyCount(*AnimSetGetTrackList(*h.animation)), 1u);
   // A syntax error part way keeps what came before it.
   ModelHandle cut;
-  ASSERT_EQ(LoadModelXFile(cut, Write("cut.x", "xof 0302txt 0032\nFrame A { } Frame B { ;;; ")), kModelOk);
+  ASSERT_EQ(LoadModelXFile(cut, Write("cut.x", "xof 0302txt 0032\nFrame A { } Frame B { ;;; "), nullptr), kModelOk);
   std::string name;
   ModelHandleGetLimbFrameName(cut, 1, &name);
   EXPECT_EQ(name, "A");
@@ -135,7 +135,7 @@ TEST_F(XModelTest, DamagedFilesAreRefusedOrCut) {
 TEST_F(XModelTest, SaveReloadAndMerge) {
   const std::string modelPath = Write("m.x", kModel);
   ModelHandle h;
-  ASSERT_EQ(LoadModelXFile(h, modelPath), kModelOk);
+  ASSERT_EQ(LoadModelXFile(h, modelPath, nullptr), kModelOk);
   AnimTrack* first = AnimSetGetTrackList(*h.animation);
   first->positionKeys[4] = 12.75f;  // a time saved as 12
   const std::string saved = dir + "/anim.x";
@@ -167,7 +167,7 @@ TEST_F(XModelTest, SaveReloadAndMerge) {
   ParseXFile(kModel, parsed);
   const std::string binModel = Write("m.bin.x", WriteXFile(parsed, XEncoding::Binary, 32));
   ModelHandle g;
-  ASSERT_EQ(LoadModelXFile(g, binModel), kModelOk);
+  ASSERT_EQ(LoadModelXFile(g, binModel, nullptr), kModelOk);
   ASSERT_EQ(MergeAnimationXFile(g, binModel, saved, 20, 15), kModelOk);
   EXPECT_EQ(DumpTracks(AnimSetGetTrackList(*g.animation)),
             "A limb 1: | 0 1 0 0 0 10 0 1 0 0 15 0 1 0 0 20 1 0 0 0 30 0 1 0 0 | "
@@ -175,7 +175,7 @@ TEST_F(XModelTest, SaveReloadAndMerge) {
             " limb 0: | | 0 2 2 2 |\n");
   // A hold time equal to the last key's time adds no hold key.
   ModelHandle k;
-  LoadModelXFile(k, modelPath);
+  LoadModelXFile(k, modelPath, nullptr);
   ASSERT_EQ(MergeAnimationXFile(k, modelPath, saved, 10, 10), kModelOk);
   EXPECT_EQ(TrackGetRotKeyCount(*AnimSetGetTrackList(*k.animation)), 4u);
   // A saved file of a model without animation is the header alone: merged, nothing is found.
@@ -185,22 +185,22 @@ TEST_F(XModelTest, SaveReloadAndMerge) {
   FsReadFile(dir + "/empty.x", bytes);
   EXPECT_EQ(bytes.size(), 17u);
   ModelHandle plain;
-  AddUserFrame(plain, 0, 0, 0);
+  AddUserFrame(plain, 0, 0, 0, nullptr);
   const std::string noAnim = Write("plain.x", "xof 0302txt 0032\nFrame A { }\n");
-  ASSERT_EQ(LoadModelXFile(none, noAnim), kModelOk);
+  ASSERT_EQ(LoadModelXFile(none, noAnim, nullptr), kModelOk);
   EXPECT_EQ(MergeAnimationXFile(none, noAnim, dir + "/empty.x", 0, 0), kModelFailed);
   EXPECT_EQ(MergeAnimationXFile(none, noAnim, dir + "/nothing.x", 0, 0), kModelFailed);
   EXPECT_EQ(MergeAnimationXFile(plain, noAnim, saved, 0, 0), kModelFailed);  // no root
   // Appending the file alone: its references name frames it lacks, so nothing is merged.
   ModelHandle alone;
-  LoadModelXFile(alone, modelPath);
+  LoadModelXFile(alone, modelPath, nullptr);
   EXPECT_EQ(LoadAnimatedXFile(alone, saved, 20, 10), kModelOk);
   EXPECT_EQ(TrackGetRotKeyCount(*AnimSetGetTrackList(*alone.animation)), 2u);
 }
 
 TEST_F(XModelTest, MeshesWriteAsMeshObjects) {
   ModelHandle h;
-  ASSERT_EQ(LoadModelXFile(h, Write("m.x", kModel)), kModelOk);
+  ASSERT_EQ(LoadModelXFile(h, Write("m.x", kModel), nullptr), kModelOk);
   XFile out;
   XMeshWriter writer(&out);
   h.root->SaveToX(&writer);

@@ -42,7 +42,7 @@ void CmdActivate() {  // post an activation message with operand 0 as its state
   SkipOperands(1);
   LeaveSlice = 1;
 }
-void CmdWindowed() { g_windowModeFlag = 1; }
+void CmdWindowed() { g_display.windowMode = 1; }
 
 void Install() {
   InstallTestCommand(kMark, CmdMark, "a");
@@ -178,7 +178,7 @@ TEST_F(RunLoopTest, DeactivationPausesAFullScreenProgram) {
 
 TEST_F(RunLoopTest, ADeactivatedDisplayIsNotRestoredUntilReactivation) {
   g_runtime = RuntimeState{};
-  g_windowModeFlag = 0;
+  g_display.windowMode = 0;
   g_display.active = 1;
   HandleWindowMessage(Message{MsgKind::Activate, 0, 0});
   EXPECT_EQ(g_display.active, 0);

@@ -6,7 +6,6 @@
 #include <limits>
 
 #include "display/display.h"
-#include "model/mesh_data.h"
 #include "platform/math3d.h"
 #include "scene3d/maths3d.h"
 #include "tests/support/program_run.h"
@@ -81,38 +80,6 @@ TEST(Maths3d, PointAndPlaneTurns) {
   float expected[16];
   BuildRotationZMatrix(expected, 0.75f);
   for (int i = 0; i < 16; ++i) EXPECT_NEAR(m[i], expected[i], 1e-6);
-}
-
-TEST(Maths3d, MeshDataBoundsAndCopies) {
-  CreateMeshPool();
-  AllocMeshData();  // record 0 stands for no mesh
-  const uint32_t box = AllocMeshData(), empty = AllocMeshData();
-  BuildBoxMesh(box, 2, 4, 6);
-  MeshData& src = g_meshPool[box];
-  src.vertices[5] = 9.5f;  // one corner sticks out in z
-  src.minX = -1, src.maxZ = 3;
-  float b[6] = {7, 7, 7, 7, 7, 7};
-  EXPECT_FALSE(MeshDataBounds(0, &b[0], &b[1], &b[2], &b[3], &b[4], &b[5]));
-  EXPECT_FALSE(MeshDataBounds(empty, &b[0], &b[1], &b[2], &b[3], &b[4], &b[5]));  // no vertex 0 to start from
-  EXPECT_EQ(b[0], 7.0f);
-  ASSERT_TRUE(MeshDataBounds(box, &b[0], &b[1], &b[2], &b[3], &b[4], &b[5]));
-  const float want[6] = {-1, -2, -3, 1, 2, 9.5f};
-  for (int i = 0; i < 6; ++i) EXPECT_EQ(b[i], want[i]) << i;
-
-  EXPECT_EQ(CloneMeshData(0), 0u);
-  EXPECT_EQ(CloneMeshData(99), 0u);
-  // Enough copies to make the pool grow under the source.
-  uint32_t copy = box;
-  for (int i = 0; i < 6; ++i) copy = CloneMeshData(copy);
-  ASSERT_NE(copy, 0u);
-  const MeshData &a = g_meshPool[box], &c = g_meshPool[copy];
-  const uint32_t counts[4] = {a.vertexCount, a.normalCount, a.faceCount, a.faceWordCount};
-  const uint32_t copied[4] = {c.vertexCount, c.normalCount, c.faceCount, c.faceWordCount};
-  EXPECT_TRUE(std::equal(counts, counts + 4, copied));
-  EXPECT_TRUE(c.vertices == a.vertices && c.normals == a.normals && c.texCoords == a.texCoords);
-  EXPECT_EQ(c.faceWords, a.faceWords);
-  EXPECT_TRUE(c.minX == -1 && c.maxZ == 3);
-  FreeMeshPool();
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ using WindowMouse = VirtualSticks;
 
 TEST_F(WindowMouse, PositionAndButtonsComeFromTheWindowWhileMovementStillCounts) {
   StartInput();
-  g_windowModeFlag = 1;
+  g_display.windowMode = 1;
   g_input.mouseX = 10;
   g_input.mouseY = 20;
   g_input.messageMouseButtons = 2;
@@ -33,14 +33,14 @@ TEST_F(WindowMouse, PositionAndButtonsComeFromTheWindowWhileMovementStillCounts)
   EXPECT_EQ(g_input.moveX, 30);
   EXPECT_EQ(g_input.moveY, 40);
   EXPECT_EQ(g_input.mouseButtons, 2);
-  g_windowModeFlag = 0;
+  g_display.windowMode = 0;
   Poll();
   EXPECT_EQ(g_input.mouseButtons, 1);
 }
 
 TEST_F(WindowMouse, ShowAndHideTheSystemPointerOnlyWhenItChanges) {
   StartInput();
-  g_windowModeFlag = 1;
+  g_display.windowMode = 1;
   g_display.cursorShown = 0;
   CommandCall c;
   EXPECT_EQ(c.Run(253, 0), 0);
@@ -57,7 +57,7 @@ TEST_F(WindowMouse, ShowAndHideTheSystemPointerOnlyWhenItChanges) {
   EXPECT_EQ(g_display.cursorShown, 0);
   EXPECT_FALSE(InputSystemCursorShown());
   // In full screen the pointer is the runtime's sprite; the system pointer stays as it is.
-  g_windowModeFlag = 0;
+  g_display.windowMode = 0;
   EXPECT_EQ(c.Run(253, 0), 0);
   EXPECT_EQ(g_display.cursorShown, 0);
   EXPECT_FALSE(InputSystemCursorShown());
@@ -67,7 +67,7 @@ TEST_F(WindowMouse, ShowAndHideTheSystemPointerOnlyWhenItChanges) {
 // the window was moved on the screen.
 TEST_F(WindowMouse, PositionIsInPictureCoordinatesWhereverTheWindowIs) {
   StartInput();
-  g_windowModeFlag = 1;
+  g_display.windowMode = 1;
   g_display.pictureOffsetX = 5;
   g_display.pictureOffsetY = 7;
   HandleWindowMessage(Message{MsgKind::Move, 300, 200});
@@ -86,7 +86,7 @@ TEST_F(WindowMouse, PositionIsInPictureCoordinatesWhereverTheWindowIs) {
   EXPECT_EQ(g_input.mouseX, INT32_MAX);
   EXPECT_EQ(g_input.mouseY, INT32_MIN);
   g_display.pictureOffsetX = g_display.pictureOffsetY = 0;
-  g_windowModeFlag = 0;
+  g_display.windowMode = 0;
 }
 
 TEST_F(WindowMouse, PlacingThePointerMovesNoRelativeMouse) {
@@ -97,7 +97,7 @@ TEST_F(WindowMouse, PlacingThePointerMovesNoRelativeMouse) {
     GTEST_SKIP() << "no video driver";
   }
   StartInput();
-  g_windowModeFlag = 1;
+  g_display.windowMode = 1;
   g_display.pictureOffsetX = 5;
   g_display.pictureOffsetY = 7;
   PumpPlatformEvents();

@@ -26,7 +26,7 @@ void Look() {
   g_seen.style = g_display.style;
   g_seen.frame = g_display.frameWidth;
   g_seen.caption = g_display.captionHeight;
-  g_seen.windowMode = g_windowModeFlag;
+  g_seen.windowMode = g_display.windowMode;
   if (SDL_Window* w = WindowHandle()) {
     g_seen.title = SDL_GetWindowTitle(w);
     SDL_GetWindowSize(w, &g_seen.w, &g_seen.h);

@@ -3,8 +3,8 @@
 #include <unordered_map>
 
 #include "platform/fs.h"
-#include "platform/xfile/tokens.h"
-#include "platform/xfile/xfile.h"
+#include "model/xfile/tokens.h"
+#include "model/xfile/xfile.h"
 
 namespace {
 

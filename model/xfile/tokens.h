@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/xfile/xfile.h"
+#include "model/xfile/xfile.h"
 
 // The token streams of the two encodings, as the object parser sees them.
 

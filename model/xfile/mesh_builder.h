@@ -3,7 +3,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/xfile/xfile.h"
+#include "model/xfile/xfile.h"
 
 // Mesh loading from .x data: the vertex, face, normal and texture-coordinate parts of Mesh
 // objects, checked against the data they come from, and a mesh builder that gathers every

@@ -9,10 +9,9 @@
 #include <vector>
 
 #include "collision/collision.h"
-#include "display/display.h"
-#include "scene3d/frame_node.h"
-#include "scene3d/mesh_node.h"
-#include "scene3d/texture_list.h"
+#include "model/frame_node.h"
+#include "model/mesh_node.h"
+#include "model/model_textures.h"
 #include "scene_test_util.h"
 
 namespace {
@@ -48,20 +47,20 @@ TEST(MeshNodes, NormalsFromTrianglesAndScaledNormalsLeaveTheStoredOnes) {
     EXPECT_GT(v.nz * v.z, 0);
   }
   const float k = box->vertices[6].nx;
-  // The buffer on the display's device gets the scaled normals, the mesh keeps its own.
-  g_display.device = CreateNullDevice();
-  ASSERT_EQ(box->BuildVertexBuffer(true), 1);
+  // The buffer on the device gets the scaled normals, the mesh keeps its own.
+  Device3DPtr device = CreateNullDevice();
+  ASSERT_EQ(box->BuildVertexBuffer(device.get()), 1);
   box->ScaleNormals(2);
-  const MeshBufferData* b = g_display.device->VertexBufferData(box->vertexBuffer);
+  const MeshBufferData* b = device->VertexBufferData(box->vertexBuffer);
   ASSERT_NE(b, nullptr);
   EXPECT_NEAR(b->vertices[6].nx, 2 * k, 1e-5);
   EXPECT_EQ(b->indices.size(), 36u);
   EXPECT_NEAR(box->vertices[6].nx, k, 1e-5);
   box->ScrollLimbTexture(1, 0.5f, 0.25f);  // a rebuild: the buffer has the stored normals again
-  b = g_display.device->VertexBufferData(box->vertexBuffer);
+  b = device->VertexBufferData(box->vertexBuffer);
   EXPECT_NEAR(b->vertices[6].nx, k, 1e-5);
   EXPECT_FLOAT_EQ(b->vertices[6].v, 0.25f);
-  EXPECT_EQ(g_display.device->VertexBufferCount(), 1u);  // the old buffers were released
+  EXPECT_EQ(device->VertexBufferCount(), 1u);  // the old buffers were released
   float centre[3], sx, sy, sz;
   box->MeasureBox(centre, &sx, &sy, &sz);
   EXPECT_FLOAT_EQ(sx, 2);
@@ -71,11 +70,18 @@ TEST(MeshNodes, NormalsFromTrianglesAndScaledNormalsLeaveTheStoredOnes) {
   EXPECT_EQ(sx, 0);
   EXPECT_EQ(centre[2], 0);
   delete box;
-  EXPECT_EQ(g_display.device->VertexBufferCount(), 0u);
-  g_display.device.reset();
+  EXPECT_EQ(device->VertexBufferCount(), 0u);
+  // A device that has gone (a display change) is not touched again: the mesh draws from its
+  // arrays until it is given the new one.
+  MeshNode* orphan = BoxMesh("o", 1, 1);
+  ASSERT_EQ(orphan->BuildVertexBuffer(device.get()), 1);
+  device.reset();
+  orphan->ScrollLimbTexture(1, 0.5f, 0);
+  EXPECT_EQ(orphan->vertexBuffer, 0u);
+  delete orphan;
 }
 
-std::vector<std::pair<int32_t, bool>> g_releases;
+std::vector<int32_t> g_releases;
 std::set<int32_t> g_listed;
 
 class MeshTextures : public testing::Test {
@@ -83,11 +89,10 @@ class MeshTextures : public testing::Test {
   void SetUp() override {
     g_releases.clear();
     g_listed = {5, 6};
-    g_sceneTextures.listed = [](int32_t t) { return g_listed.count(t) > 0; };
-    g_sceneTextures.release = [](int32_t t, bool force) { g_releases.push_back({t, force}); };
+    g_modelTextures.listed = [](int32_t t) { return g_listed.count(t) > 0; };
+    g_modelTextures.release = [](int32_t t) { g_releases.push_back(t); };
   }
-  void TearDown() override { g_sceneTextures = saved_; }
-  SceneTextureServices saved_ = g_sceneTextures;
+  void TearDown() override { UseDisplayTextures(); }
 };
 
 TEST_F(MeshTextures, AnOwnedTextureIsReleasedOnceAndTheLastOneAtDeletion) {
@@ -98,7 +103,7 @@ TEST_F(MeshTextures, AnOwnedTextureIsReleasedOnceAndTheLastOneAtDeletion) {
   mesh->textureOwned = 1;
   root->SetLimbTexture(1, 6);
   root->SetLimbTexture(1, 6);
-  EXPECT_EQ(g_releases, (std::vector<std::pair<int32_t, bool>>{{5, false}}));
+  EXPECT_EQ(g_releases, (std::vector<int32_t>{5}));
   int32_t texture = 0;
   root->QueryLimbTexture(1, &texture);
   EXPECT_EQ(texture, 6);
@@ -109,7 +114,7 @@ TEST_F(MeshTextures, AnOwnedTextureIsReleasedOnceAndTheLastOneAtDeletion) {
   EXPECT_EQ(name, "wood.bmp");
   EXPECT_EQ(counter, 1u);
   delete root;  // the texture still in the list is given back, owned or not
-  EXPECT_EQ(g_releases, (std::vector<std::pair<int32_t, bool>>{{5, false}, {6, false}}));
+  EXPECT_EQ(g_releases, (std::vector<int32_t>{5, 6}));
 }
 
 TEST_F(MeshTextures, HiddenMeshesEnterTheirTextureButDrawNothing) {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <limits>
 
-#include "platform/xfile/tokens.h"
+#include "model/xfile/tokens.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "platform/math3d.h"
-#include "scene3d/mesh_node.h"
+#include "model/mesh_node.h"
 
 void MeshNode::ReleaseCollision() {
   // The shape goes before the vertex copy it reads.

@@ -1,9 +1,9 @@
 // The scene-node tree: links, deletion and the pass-on bodies of the operations.
-#include "scene3d/scene_node.h"
+#include "model/scene_node.h"
 
 #include <cstring>
 
-#include "scene3d/frame_node.h"
+#include "model/frame_node.h"
 
 namespace {
 
@@ -175,9 +175,6 @@ void SceneNode::ScaleLimbVertices(uint32_t limb, float sx, float sy, float sz) {
 }
 void SceneNode::ScaleAllVertices(float sx, float sy, float sz) {
   EachChild([&](SceneNode* c) { c->ScaleAllVertices(sx, sy, sz); });
-}
-void SceneNode::ReservedOperation(uint32_t a, uint32_t b) {
-  EachChild([&](SceneNode* c) { c->ReservedOperation(a, b); });
 }
 void SceneNode::ScaleNormals(float factor) {
   EachChild([&](SceneNode* c) { c->ScaleNormals(factor); });

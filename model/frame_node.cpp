@@ -1,6 +1,6 @@
 // Frame nodes: limb matrices, name and number look-ups, the device transform pass and the
 // two-pass limb move.
-#include "scene3d/frame_node.h"
+#include "model/frame_node.h"
 
 #include <cstring>
 
@@ -72,8 +72,8 @@ void FrameNode::ComputeWorldMatrices(Device3D& device) {
   WithWorldTransform(device, true, [&] { EachChild([&](SceneNode* c) { c->ComputeWorldMatrices(device); }); });
 }
 
-void FrameNode::RestoreBuffers() {
-  EachChild([](SceneNode* c) { c->RestoreBuffers(); });
+void FrameNode::RestoreBuffers(Device3D& device) {
+  EachChild([&](SceneNode* c) { c->RestoreBuffers(device); });
 }
 
 void FrameNode::SetCollisionShape(uint32_t object, int32_t kind, float a, float b, float c) {

@@ -1,11 +1,12 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "collision/collision.h"
-#include "scene3d/scene_node.h"
+#include "model/scene_node.h"
 
 // Collision kinds a mesh stands for in the collision library.
 enum : int32_t {
@@ -43,17 +44,22 @@ class MeshNode : public SceneNode {
            const uint32_t* faceWords, size_t faceWordCount, bool twoWordsPerCorner);
   ~MeshNode() override;
 
-  // New geometry (two words a corner), then the vertex buffer; returns its result.
+  // New geometry (two words a corner), then the vertex buffer made again; returns its result.
   int32_t SetGeometry(uint32_t vertexCount, const float* positions, uint32_t faceCount, const uint32_t* faceWords,
                       size_t faceWordCount);
-  // vertexCount normals (three floats) or texture coordinate pairs, then the vertex buffer.
+  // vertexCount normals (three floats) or texture coordinate pairs, then the vertex buffer made
+  // again.
   void SetNormals(const float* normals);
   void SetTextureCoordinates(const float* uvs);
   // Vertex normals from the triangles (each face's unit normal added to its corners, then
   // normalised); the vertex buffer is not rebuilt.
   void ComputeNormals();
-  // 1 when the device has the vertices, 0 when no buffer could be made.
-  int32_t BuildVertexBuffer(bool optimise);
+  // The vertex buffer made on the device (the one before released): 1 when the device has the
+  // vertices, 0 when no buffer could be made (or no device is given).
+  int32_t BuildVertexBuffer(Device3D* device);
+  // The same on the device the buffer was last made on, while that device lives; the edits
+  // below call it.
+  int32_t RebuildVertexBuffer();
   void ReleaseCollision();
   // Minimum and maximum of the positions per axis in the mesh's own coordinates; an empty mesh
   // gives the origin and sizes 0.
@@ -73,15 +79,15 @@ class MeshNode : public SceneNode {
   float centreOffset[3] = {0, 0, 0};
   std::vector<Vertex> vertices;
   std::vector<uint32_t> indices;
-  // The display device's vertex buffer of the vertices as last built (normals scaled by
-  // ScaleNormals) and the triangle list; 0 when none could be made, and the mesh then draws
-  // from its own arrays.
+  // The vertex buffer of the vertices as last built (normals scaled by ScaleNormals) and the
+  // triangle list, on the device it was made on; 0 when none could be made, and the mesh then
+  // draws from its own arrays.
   uint32_t vertexBuffer = 0;
 
   void CollectTextures(SceneTextureList* list, double value) override;
   void DrawTextureGroup(Device3D& device, int32_t texture, uint32_t* drawnIndices) override;
   void ComputeWorldMatrices(Device3D&) override {}
-  void RestoreBuffers() override { BuildVertexBuffer(true); }
+  void RestoreBuffers(Device3D& device) override { BuildVertexBuffer(&device); }
   void SetCollisionShape(uint32_t object, int32_t kind, float a, float b, float c) override;
   void RemoveCollision() override { ReleaseCollision(); }
   void RemoveLimbCollision(uint32_t limb) override;
@@ -115,8 +121,10 @@ class MeshNode : public SceneNode {
   void BuildIndices(uint32_t faceCount, const uint32_t* faceWords, size_t faceWordCount, bool twoWordsPerCorner);
   void SetPositions(uint32_t vertexCount, const float* positions);
   void MakeShape(int32_t kind, float a, float b, float c);
-  int32_t BuildBuffer(float normalScale);
+  int32_t BuildBuffer(Device3D& device, float normalScale);
   void ReleaseBuffer();
+
+  std::weak_ptr<Device3D> bufferDevice_;  // the device that holds vertexBuffer
 };
 
 // Three-float vector helpers of the normal computation and the collision fits.

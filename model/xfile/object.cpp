@@ -1,6 +1,6 @@
 #include <cstring>
 
-#include "platform/xfile/xfile.h"
+#include "model/xfile/xfile.h"
 
 bool XGuid::IsZero() const {
   for (uint8_t b : bytes)

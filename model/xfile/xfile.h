@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/xfile/templates.h"
+#include "model/xfile/templates.h"
 
 // Reading and writing .x files, text and binary ("xof 0302" and "0303", "txt " and "bin ", 32-
 // and 64-bit floats; the compressed forms are refused). A file becomes a tree of data objects:

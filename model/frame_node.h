@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "scene3d/scene_node.h"
+#include "model/scene_node.h"
 
 // One limb of a model: a coordinate frame with its local matrix (relative to the parent, row
 // vectors, translation in elements 12-14), the world matrix last composed for it and, on the
@@ -24,7 +24,7 @@ class FrameNode : public SceneNode {
   void CollectTextures(SceneTextureList* list, double value) override;
   void DrawTextureGroup(Device3D& device, int32_t texture, uint32_t* drawnIndices) override;
   void ComputeWorldMatrices(Device3D& device) override;
-  void RestoreBuffers() override;
+  void RestoreBuffers(Device3D& device) override;
   void SetCollisionShape(uint32_t object, int32_t kind, float a, float b, float c) override;
   void RemoveCollision() override;
   void RemoveLimbCollision(uint32_t limb) override;

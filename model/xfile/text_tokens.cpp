@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cstring>
 
-#include "platform/xfile/tokens.h"
+#include "model/xfile/tokens.h"
 
 namespace {
 

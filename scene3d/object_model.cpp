@@ -1,9 +1,11 @@
 // Object models: loading by file ending, conversion, appended animation and mesh limbs.
-#include "model/object_model.h"
+#include "scene3d/object_model.h"
 
 #include <cctype>
+#include <memory>
 
 #include "core/pack.h"
+#include "display/display.h"
 #include "model/convert3ds/writer_x.h"
 #include "model/model_handle.h"
 #include "model/model_state.h"
@@ -21,7 +23,7 @@ ObjectRecord* Object(uint32_t object) {
 
 ModelHandle* ModelOf(uint32_t object) {
   ObjectRecord* o = Object(object);
-  return o ? o->model : nullptr;
+  return o ? o->model.get() : nullptr;
 }
 
 std::string Lower(std::string s) {
@@ -49,8 +51,7 @@ std::string ModelWorkFilePath() { return FsTempFolder() + "/workfile.x"; }
 
 void DestroyObjectModel(uint32_t object) {
   if (ObjectRecord* o = Object(object)) {
-    delete o->model;
-    o->model = nullptr;
+    o->model.reset();
   }
 }
 
@@ -82,8 +83,7 @@ int32_t LoadInto(uint32_t object, Load&& load) {
   ObjectRecord* o = Object(object);
   if (!o) return 0;
   if (!o->model) {
-    o->model = new ModelHandle();
-    g_model.loadingObject = int32_t(object);
+    o->model = std::make_shared<ModelHandle>();
     if (load(*o->model) < 0) {
       DestroyObjectModel(object);
       return 0;
@@ -95,7 +95,7 @@ int32_t LoadInto(uint32_t object, Load&& load) {
 }  // namespace
 
 int32_t LoadModelIntoObject(uint32_t object, const std::string& path) {
-  return LoadInto(object, [&](ModelHandle& h) { return LoadModelXFile(h, path); });
+  return LoadInto(object, [&](ModelHandle& h) { return LoadModelXFile(h, path, g_display.device.get()); });
 }
 
 // A .3ds model loads from the converter's .x objects directly: the same model the X text
@@ -106,7 +106,7 @@ int32_t LoadModelConverting(uint32_t object, const std::string& extension, const
     if (FsReadRegularFile(path, bytes, kMax3dsBytes, false) != FsRead::kOk) return -4;
     XFile converted;
     Convert3dsBytesToXFile(bytes, &converted);
-    return LoadInto(object, [&](ModelHandle& h) { return LoadModelXObjects(h, converted); });
+    return LoadInto(object, [&](ModelHandle& h) { return LoadModelXObjects(h, converted, g_display.device.get()); });
   }
   const std::string work = ModelWorkFilePath();
   const int32_t result = LoadModelIntoObject(object, work);
@@ -114,34 +114,11 @@ int32_t LoadModelConverting(uint32_t object, const std::string& extension, const
   return result;
 }
 
-int32_t AppendObjectAnimationFile(uint32_t object, const std::string& fileName, int32_t startFrame) {
-  ModelHandle* h = ModelOf(object);
-  if (!h) return 0;
-  std::string path = fileName;
-  MapThroughPack(path, "dat");
-  const float frames = Object(object)->frameCount;
-  const int32_t hold = frames > -2147483648.0f && frames < 2147483648.0f ? int32_t(frames) : 0;
-  return LoadAnimatedXFile(*h, path, startFrame, hold) >= 0 ? 1 : 0;
-}
-
 int32_t AddMeshLimbToObject(uint32_t object, uint32_t limb, uint32_t mesh) {
   ModelHandle* h = ModelOf(object);
-  return h && AddUserFrame(*h, limb, mesh, 0) >= 0 ? 1 : 0;
+  return h && AddUserFrame(*h, limb, mesh, 0, g_display.device.get()) >= 0 ? 1 : 0;
 }
 
-int32_t ChangeObjectLimbMesh(uint32_t object, uint32_t limb, uint32_t mesh) {
-  ModelHandle* h = ModelOf(object);
-  return h && NodeHandleSlot39(*h, limb, mesh) >= 0 ? 1 : 0;
-}
-
-void RefreshObjectLimbMesh(uint32_t object, uint32_t limb) {
-  ObjectRecord* o = Object(object);
-  if (!o || !o->model || limb >= o->limbs.size()) return;
-  const int32_t mesh = o->limbs[limb].meshData[0];
-  if (mesh > 0) ModelHandleChangeLimbMesh(*o->model, limb, uint32_t(mesh));
-}
-
-int32_t ObjectModelPresent(uint32_t object, int32_t value) {
-  ModelHandle* h = ModelOf(object);
-  return h && ModelHandleProbe(*h, uint32_t(value)) >= 0 ? 1 : 0;
+int32_t ObjectModelPresent(uint32_t object, int32_t) {
+  return ModelOf(object) ? 1 : 0;
 }

@@ -1,4 +1,4 @@
-#include "platform/xfile/templates.h"
+#include "model/xfile/templates.h"
 
 #include <cctype>
 

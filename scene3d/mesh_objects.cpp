@@ -1,21 +1,21 @@
 // Mesh data records and objects: a record from an object's model, and a one-limb model from a
 // record.
+#include <memory>
 #include <vector>
 
+#include "display/display.h"
 #include "model/mesh_data.h"
 #include "model/model_handle.h"
-#include "model/model_state.h"
-#include "model/object_model.h"
 #include "platform/device3d.h"
+#include "scene3d/object_model.h"
 #include "scene3d/record_pools.h"
 
 int32_t EnsureObjectVisualForLoad(uint32_t object, uint32_t mesh, int32_t texture) {
   if (object == 0 || !g_objectPool.InUse(object)) return 0;
   ObjectRecord& o = g_objectPool[object];
   if (o.model) return 1;
-  o.model = new ModelHandle();
-  g_model.loadingObject = int32_t(object);
-  if (AddUserFrame(*o.model, 0, mesh, texture) >= 0) return 1;
+  o.model = std::make_shared<ModelHandle>();
+  if (AddUserFrame(*o.model, 0, mesh, texture, g_display.device.get()) >= 0) return 1;
   DestroyObjectModel(object);
   return 0;
 }

@@ -7,10 +7,9 @@
 #include <vector>
 
 #include "core/checklist.h"
+#include "model/frame_node.h"
+#include "model/mesh_node.h"
 #include "platform/math3d.h"
-#include "scene3d/frame_node.h"
-#include "scene3d/mesh_node.h"
-#include "scene3d/texture_list.h"
 #include "scene_test_util.h"
 
 namespace {
@@ -190,25 +189,6 @@ TEST(SceneNodes, LimbListingStopsAtTheChecklistsSize) {
   EXPECT_EQ(g_checklist.rows[kChecklistRows - 1].a, kChecklistRows);
   EXPECT_STREQ(g_checklist.rows[0].text, "f");
   delete root;  // a long chain is deleted without deep recursion
-}
-
-TEST(TextureList, UnlinkingAndDeletingKeepTheChainSound) {
-  TextureListHolder holder;
-  holder.first = new TextureListNode;
-  TextureListNode* second = new TextureListNode;
-  TextureListNode* third = new TextureListNode;
-  holder.first->AppendListNode(second);
-  holder.first->AppendListNode(third);
-  EXPECT_EQ(third->previous, second);
-  holder.first->UnlinkListNode();  // the first: its successor loses its previous link
-  holder.first = second;
-  EXPECT_EQ(second->previous, nullptr);
-  EXPECT_EQ(second->next, third);
-  (new TextureListNode)->UnlinkListNode();  // alone: only deleted
-  holder.TextureHolderSetObject(12);
-  EXPECT_EQ(holder.loadingObject, 12);
-  holder.ReleaseOwnedObject();  // the whole chain (ASan checks nothing leaks)
-  EXPECT_EQ(holder.first, nullptr);
 }
 
 }  // namespace

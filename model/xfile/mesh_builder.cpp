@@ -1,5 +1,5 @@
 // Mesh parts of .x data and the mesh builder that gathers a file's meshes into one.
-#include "platform/xfile/mesh_builder.h"
+#include "model/xfile/mesh_builder.h"
 
 #include <cmath>
 #include <cstring>

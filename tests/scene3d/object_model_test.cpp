@@ -9,7 +9,7 @@
 #include "display/display.h"
 #include "model/mesh_data.h"
 #include "model/model_handle.h"
-#include "model/object_model.h"
+#include "scene3d/object_model.h"
 #include "platform/fs.h"
 #include "scene3d/record_pools.h"
 #include "tests/model/fixtures_3ds.h"
@@ -61,21 +61,21 @@ TEST_F(ObjectModelTest, HandleWithoutRoot) {
   EXPECT_EQ(ModelHandleGetLimbFrameName(h, 0, &name), kModelFailed);
   float* matrix = nullptr;
   EXPECT_EQ(ModelHandleFindFrameMatrix(h, "A", &matrix), kModelFailed);
-  EXPECT_EQ(NodeHandleSlot39(h, 0, 1), kModelFailed);
-  EXPECT_EQ(AddUserFrame(h, 3, Mesh(1), 0), kModelFailed);  // a limb needs a root first
+  EXPECT_EQ(ModelHandleChangeLimbMesh(h, 0, 1), kModelFailed);
+  EXPECT_EQ(AddUserFrame(h, 3, Mesh(1), 0, g_display.device.get()), kModelFailed);  // a limb needs a root first
   EXPECT_EQ(LoadAnimatedXFile(h, "none.x", 0, 0), kModelFailed);
   // A user mesh whose vertex buffer cannot be made leaves the handle as it was.
   g_display.device.reset();
-  EXPECT_EQ(AddUserFrame(h, 0, Mesh(1), 0), kModelFailed);
+  EXPECT_EQ(AddUserFrame(h, 0, Mesh(1), 0, g_display.device.get()), kModelFailed);
   EXPECT_FALSE(h.root);
 }
 
 TEST_F(ObjectModelTest, UserFramesAndMeasurements) {
   ModelHandle h;
-  ASSERT_EQ(AddUserFrame(h, 0, Mesh(2), 5), kModelOk);
-  EXPECT_EQ(AddUserFrame(h, 0, Mesh(2), 5), kModelFailed);
-  EXPECT_EQ(AddUserFrame(h, 2, 999, 0), kModelFailed);  // no such record
-  ASSERT_EQ(AddUserFrame(h, 2, Mesh(4), 6), kModelOk);
+  ASSERT_EQ(AddUserFrame(h, 0, Mesh(2), 5, g_display.device.get()), kModelOk);
+  EXPECT_EQ(AddUserFrame(h, 0, Mesh(2), 5, g_display.device.get()), kModelFailed);
+  EXPECT_EQ(AddUserFrame(h, 2, 999, 0, g_display.device.get()), kModelFailed);  // no such record
+  ASSERT_EQ(AddUserFrame(h, 2, Mesh(4), 6, g_display.device.get()), kModelOk);
   std::string name;
   ModelHandleGetLimbFrameName(h, 2, &name);
   EXPECT_EQ(name, "userframe");

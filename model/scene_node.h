@@ -117,7 +117,8 @@ class SceneNode {
   // indices drawn to *drawnIndices.
   virtual void DrawTextureGroup(Device3D& device, int32_t texture, uint32_t* drawnIndices) = 0;
   virtual void ComputeWorldMatrices(Device3D& device) = 0;
-  virtual void RestoreBuffers() = 0;
+  // Every mesh's vertex buffer made again on the device (after a display change).
+  virtual void RestoreBuffers(Device3D& device) = 0;
   virtual void SetCollisionShape(uint32_t object, int32_t kind, float a, float b, float c) = 0;
   virtual void RemoveCollision() = 0;
   virtual void RemoveLimbCollision(uint32_t limb) = 0;
@@ -154,7 +155,6 @@ class SceneNode {
   virtual void ScaleAllOffsets(float sx, float sy, float sz);
   virtual void ScaleLimbVertices(uint32_t limb, float sx, float sy, float sz);
   virtual void ScaleAllVertices(float sx, float sy, float sz);
-  virtual void ReservedOperation(uint32_t a, uint32_t b);
   virtual void ScaleNormals(float factor);
   virtual void ChangeLimbMesh(uint32_t limb, const MeshGeometry& geometry);
   virtual void SetLimbVisible(uint32_t limb, uint32_t flag);

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "platform/fs.h"
-#include "platform/xfile/xfile.h"
+#include "model/xfile/xfile.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 #include <cstdint>
 
 #include "platform/math3d.h"
-#include "scene3d/frame_node.h"
-#include "scene3d/mesh_node.h"
+#include "model/frame_node.h"
+#include "model/mesh_node.h"
 
 inline FrameNode* Frame(const char* name, uint32_t limb) {
   FrameNode* f = new FrameNode(name);
@@ -12,7 +12,7 @@ inline FrameNode* Frame(const char* name, uint32_t limb) {
 }
 
 // A box of the given edge centred on the origin: 8 corners, 6 quads (12 triangles), outward
-// counter-clockwise faces seen from outside.
+// counter-clockwise faces seen from outside. No vertex buffer: it draws from its arrays.
 inline MeshNode* BoxMesh(const char* name, uint32_t limb, float edge) {
   const float h = edge / 2;
   const float p[24] = {-h, -h, -h, h, -h, -h, h, h, -h, -h, h, -h, -h, -h, h, h, -h, h, h, h, h, -h, h, h};
@@ -20,7 +20,6 @@ inline MeshNode* BoxMesh(const char* name, uint32_t limb, float edge) {
                             4, 2, 3, 7, 6, 4, 0, 4, 7, 3, 4, 1, 2, 6, 5};
   MeshNode* m = new MeshNode(name, 8, p, 6, faces, sizeof faces / sizeof faces[0], false);
   m->limbNumber = limb;
-  m->BuildVertexBuffer(true);
   return m;
 }
 

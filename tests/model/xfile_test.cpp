@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/xfile/xfile.h"
+#include "model/xfile/xfile.h"
 
 namespace {
 

@@ -1,13 +1,12 @@
 // Mesh nodes: geometry, normals, the vertex buffer, drawing by texture and the limb edits.
-#include "scene3d/mesh_node.h"
+#include "model/mesh_node.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-#include "display/display.h"
+#include "model/model_textures.h"
 #include "platform/math3d.h"
-#include "scene3d/texture_list.h"
 
 void SubtractVector3(float out[3], const float a[3], const float b[3]) {
   for (int i = 0; i < 3; ++i) out[i] = a[i] - b[i];
@@ -80,7 +79,7 @@ int32_t MeshNode::SetGeometry(uint32_t vertexCount, const float* positions, uint
                               const uint32_t* faceWords, size_t faceWordCount) {
   SetPositions(vertexCount, positions);
   BuildIndices(faceCount, faceWords, faceWordCount, true);
-  return BuildVertexBuffer(true);
+  return RebuildVertexBuffer();
 }
 
 void MeshNode::SetNormals(const float* normals) {
@@ -90,7 +89,7 @@ void MeshNode::SetNormals(const float* normals) {
     vertices[k].ny = normals[3 * k + 1];
     vertices[k].nz = normals[3 * k + 2];
   }
-  BuildVertexBuffer(true);
+  RebuildVertexBuffer();
 }
 
 void MeshNode::SetTextureCoordinates(const float* uvs) {
@@ -99,7 +98,7 @@ void MeshNode::SetTextureCoordinates(const float* uvs) {
     vertices[k].u = uvs[2 * k];
     vertices[k].v = uvs[2 * k + 1];
   }
-  BuildVertexBuffer(true);
+  RebuildVertexBuffer();
 }
 
 void MeshNode::ComputeNormals() {
@@ -122,28 +121,34 @@ void MeshNode::ComputeNormals() {
   }
 }
 
-int32_t MeshNode::BuildVertexBuffer(bool) { return BuildBuffer(1.0f); }
-
-int32_t MeshNode::BuildBuffer(float normalScale) {
+int32_t MeshNode::BuildVertexBuffer(Device3D* device) {
   ReleaseBuffer();
-  Device3D* device = g_display.device.get();
-  if (!device) return 0;
+  return device ? BuildBuffer(*device, 1.0f) : 0;
+}
+
+int32_t MeshNode::RebuildVertexBuffer() { return BuildVertexBuffer(bufferDevice_.lock().get()); }
+
+int32_t MeshNode::BuildBuffer(Device3D& device, float normalScale) {
+  ReleaseBuffer();
+  bufferDevice_ = device.weak_from_this();
   if (normalScale == 1.0f) {
-    vertexBuffer = device->CreateVertexBuffer(vertices.data(), uint32_t(vertices.size()), indices.data(),
-                                              uint32_t(indices.size()));
+    vertexBuffer = device.CreateVertexBuffer(vertices.data(), uint32_t(vertices.size()), indices.data(),
+                                             uint32_t(indices.size()));
   } else {
     std::vector<Vertex> scaled = vertices;
     for (Vertex& v : scaled) v.nx *= normalScale, v.ny *= normalScale, v.nz *= normalScale;
-    vertexBuffer = device->CreateVertexBuffer(scaled.data(), uint32_t(scaled.size()), indices.data(),
-                                              uint32_t(indices.size()));
+    vertexBuffer = device.CreateVertexBuffer(scaled.data(), uint32_t(scaled.size()), indices.data(),
+                                             uint32_t(indices.size()));
   }
   return vertexBuffer != 0;
 }
 
 void MeshNode::ReleaseBuffer() {
-  // A handle of a device that has gone finds nothing in the one there now.
-  if (vertexBuffer && g_display.device) g_display.device->ReleaseVertexBuffer(vertexBuffer);
+  // A buffer of a device that has gone went with it.
+  if (vertexBuffer)
+    if (const Device3DPtr device = bufferDevice_.lock()) device->ReleaseVertexBuffer(vertexBuffer);
   vertexBuffer = 0;
+  bufferDevice_.reset();
 }
 
 void MeshNode::MeasureBox(float centre[3], float* sizeX, float* sizeY, float* sizeZ) const {
@@ -264,7 +269,7 @@ void MeshNode::FindMeshArraysByName(const char* n, MeshArrays* out) {
 void MeshNode::SetLimbTexture(uint32_t limb, int32_t texture) {
   if (limb != limbNumber) return;
   if (textureOwned == 1) {
-    if (textureNumber > 0 && g_sceneTextures.release) g_sceneTextures.release(textureNumber, false);
+    ReleaseModelTexture(textureNumber);
     textureOwned = 0;
   }
   textureNumber = texture;
@@ -284,10 +289,14 @@ void MeshNode::ScaleLimbVertices(uint32_t limb, float sx, float sy, float sz) {
 
 void MeshNode::ScaleAllVertices(float sx, float sy, float sz) {
   for (Vertex& v : vertices) v.x *= sx, v.y *= sy, v.z *= sz;
-  BuildVertexBuffer(true);
+  RebuildVertexBuffer();
 }
 
-void MeshNode::ScaleNormals(float factor) { BuildBuffer(factor); }
+void MeshNode::ScaleNormals(float factor) {
+  const Device3DPtr device = bufferDevice_.lock();
+  if (device) BuildBuffer(*device, factor);
+  else ReleaseBuffer();
+}
 
 void MeshNode::ChangeLimbMesh(uint32_t limb, const MeshGeometry& g) {
   if (limb != limbNumber) return;
@@ -303,13 +312,13 @@ void MeshNode::SetLimbVisible(uint32_t limb, uint32_t flag) {
 void MeshNode::ScrollLimbTexture(uint32_t limb, float du, float dv) {
   if (limb != limbNumber) return;
   for (Vertex& v : vertices) v.u += du, v.v += dv;
-  BuildVertexBuffer(true);
+  RebuildVertexBuffer();
 }
 
 void MeshNode::ScaleLimbTexture(uint32_t limb, float su, float sv) {
   if (limb != limbNumber) return;
   for (Vertex& v : vertices) v.u *= su, v.v *= sv;
-  BuildVertexBuffer(true);
+  RebuildVertexBuffer();
 }
 
 void MeshNode::SaveToX(MeshSink* sink) {
@@ -318,9 +327,7 @@ void MeshNode::SaveToX(MeshSink* sink) {
 
 void MeshNode::ReleaseResources() {
   ReleaseCollision();
-  if (textureNumber > 0 && g_sceneTextures.listed && g_sceneTextures.listed(textureNumber) &&
-      g_sceneTextures.release)
-    g_sceneTextures.release(textureNumber, false);
+  if (ModelTextureListed(textureNumber)) ReleaseModelTexture(textureNumber);
   // Released once: a second call finds nothing to give back.
   textureNumber = 0;
   textureOwned = 0;

@@ -1,8 +1,8 @@
 // Grid meshes: layout, shared grid points, tile textures and the wrapping shifts.
 #include <gtest/gtest.h>
 
-#include "model/grid_mesh.h"
 #include "model/mesh_data.h"
+#include "scene3d/matrix_grid.h"
 #include "scene3d/record_pools.h"
 
 namespace {
@@ -78,28 +78,28 @@ TEST_F(GridTest, ShiftsWrapHeightsAndTextures) {
   auto h = [&](int x, int z) { return GetMatrixPointHeight(o, x, z); };
   auto u = [&](int x, int z) { return g_meshPool[mesh].texCoords[8 * size_t(2 * x + z)]; };
   fill();
-  ShiftMatrixRowsBack(o);
+  ShiftMatrix(o, GridShift::kRowsBack);
   EXPECT_EQ(h(0, 1), 11.0f);
   EXPECT_EQ(h(2, 1), 1.0f);   // the first row comes back last
   EXPECT_EQ(h(3, 1), 31.0f);  // the edge row keeps its heights
   EXPECT_EQ(u(0, 1), 11.0f);
   EXPECT_EQ(u(2, 0), 0.0f);
   fill();
-  ShiftMatrixRowsForward(o);
+  ShiftMatrix(o, GridShift::kRowsForward);
   EXPECT_EQ(h(0, 2), 22.0f);
   EXPECT_EQ(h(3, 2), 22.0f);  // rows 0 and 3 both hold the former row 2
   EXPECT_EQ(h(1, 2), 2.0f);
   EXPECT_EQ(u(0, 1), 21.0f);
   EXPECT_EQ(u(1, 1), 1.0f);
   fill();
-  ShiftMatrixColumnsBack(o);
+  ShiftMatrix(o, GridShift::kColumnsBack);
   EXPECT_EQ(h(1, 0), 11.0f);
   EXPECT_EQ(h(1, 1), 10.0f);
   EXPECT_EQ(h(1, 2), 12.0f);
   EXPECT_EQ(u(2, 0), 21.0f);
   EXPECT_EQ(u(2, 1), 20.0f);
   fill();
-  ShiftMatrixColumnsForward(o);
+  ShiftMatrix(o, GridShift::kColumnsForward);
   EXPECT_EQ(h(1, 0), 11.0f);
   EXPECT_EQ(h(1, 1), 10.0f);
   EXPECT_EQ(h(1, 2), 12.0f);

@@ -16,17 +16,21 @@ int32_t LoadModelIntoObject(uint32_t object, const std::string& path);
 // Converts the file to the work file and loads that (the work file is deleted after); a
 // negative converter result is returned as it is.
 int32_t LoadModelConverting(uint32_t object, const std::string& extension, const std::string& path);
-// 1 when the animation of the .x file was added to the object's model (the object's frame
-// count is the hold time), 0 otherwise.
-int32_t AppendObjectAnimationFile(uint32_t object, const std::string& fileName, int32_t startFrame);
 // 1 when a frame holding the mesh became that limb; 0 without a model or on failure.
 int32_t AddMeshLimbToObject(uint32_t object, uint32_t limb, uint32_t mesh);
-// 1 when the limb's meshes were rebuilt from the record; 0 without a model.
-int32_t ChangeObjectLimbMesh(uint32_t object, uint32_t limb, uint32_t mesh);
-// Rebuilds the limb's meshes from the record its limb entry holds.
-void RefreshObjectLimbMesh(uint32_t object, uint32_t limb);
+// 1 when the object has a model (the value is not used).
 int32_t ObjectModelPresent(uint32_t object, int32_t value);
 // Destroys the object's model (if any) and clears its field.
 void DestroyObjectModel(uint32_t object);
 // The work file of conversions and merges.
 std::string ModelWorkFilePath();
+
+// Mesh data records and objects.
+// A new record holding the geometry of an object's model (limb and texture filters, -1 for
+// any), every limb placed by its frames; its index, or -1 without a model or when the record
+// cannot make a model.
+int32_t MakeMeshFromObject(uint32_t object, int32_t limbFilter, int32_t textureFilter);
+// Gives an object without a model a one-limb model made from the mesh (with a texture, 0 for
+// none); 1, or 0 with no model left behind. An object that has a model is left as it is (1).
+int32_t EnsureObjectVisual(uint32_t object, uint32_t mesh);
+int32_t EnsureObjectVisualForLoad(uint32_t object, uint32_t mesh, int32_t texture);
