@@ -37,7 +37,7 @@ std::vector<std::string> g_trace;
 // A program's image 1, grabbed from the screen.
 uint32_t GrabImage() {
   const uint32_t r = BindImageNumber(1);
-  GrabImageFromScreen(r, 0, 0, 16, 16, 0);
+  GrabImageFromBitmap(r, 0, 0, 0, 16, 16, 0);
   return r;
 }
 
