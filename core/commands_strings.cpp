@@ -138,15 +138,15 @@ void CmdValInt() {
   ProgramCounter += 2;
 }
 
-// The running file, in the system's own path form, cut to 255 characters.
+// The running file as a full path with its drive, cut to 255 characters.
 void CmdAppNameString() {
-  StoreText(OpCell(0), FsToSystemPath(g_runtime.programFile).c_str());
+  StoreText(OpCell(0), FsToProgramPath(g_runtime.programFile).c_str());
   ProgramCounter += 1;
 }
 
 // The folder that stands for the Windows folder: where the per-user settings file lives.
 void CmdWinDirString() {
-  StoreText(OpCell(0), FsToSystemPath(FsConfigFolder()).c_str());
+  StoreText(OpCell(0), FsToProgramPath(FsConfigFolder()).c_str());
   ProgramCounter += 1;
 }
 
