@@ -16,6 +16,10 @@ inline constexpr int kErrorSlots = 200;
 void RunError(int32_t code);
 // Reports a warning: like an error in a development run; ignored in a built game.
 void RunWarning(uint32_t code);
+// The same for a command that failed on a file: the message follows the code's text with the
+// file's name and the cause ("FILE: not found").
+void RunFileError(int32_t code, const std::string& file, const std::string& why);
+void RunFileWarning(uint32_t code, const std::string& file, const std::string& why);
 
 // Fills the 200 text slots with "ERROR %d" and their numbers; FreeErrorTexts empties them.
 void InitErrorTexts();
