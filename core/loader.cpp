@@ -250,7 +250,8 @@ bool LoadProgramFromBytes(const uint8_t* bytes, size_t size, std::string* error)
       int64_t count = Word(bytes, at++);
       if (count > 2000 || at + count > codeStart) throw std::runtime_error("a scope table runs past its block");
       // The header declares each variable count again.
-      if (count != int64_t(Word(bytes, 8 + t))) throw std::runtime_error("a scope table does not match its variable count");
+      if (count != int64_t(Word(bytes, 8 + t)))
+        throw std::runtime_error("a scope table does not match its variable count");
       for (int64_t k = 0; k < count; ++k) table.push_back(int32_t(Word(bytes, at++)));
     }
     if (at != codeStart) throw std::runtime_error("the scope tables do not end where the code starts");

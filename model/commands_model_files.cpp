@@ -34,7 +34,8 @@ void CmdConvert3dsToX() {
   std::string from, to, why;
   if (!FsEqualsNoCase(Extension(source), "3ds"))
     return RunFileError(kErrConvertSourceNot3ds, source, "only .3ds files are converted");
-  if (!FsEqualsNoCase(Extension(target), "x")) return RunFileError(kErrConvertTargetNotX, target, "not an .x file name");
+  if (!FsEqualsNoCase(Extension(target), "x"))
+    return RunFileError(kErrConvertTargetNotX, target, "not an .x file name");
   if (!Exists(source, &from)) return RunFileError(kErrFileNotFound, source, "not found");
   if (Exists(target, &to)) return RunFileError(kErrFileExists, target, "already exists");
   const int32_t result = Convert3dsToX(from, target, &why);

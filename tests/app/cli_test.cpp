@@ -361,10 +361,14 @@ TEST(CommandLine, ExecSaysWhatIsNotAFile) {
 TEST(CommandLine, ProgramSeesQuotedArgumentsAndFullPaths) {
   const std::string folder = TempFolder() + "/cli_paths";
   std::filesystem::create_directories(folder);
-  const std::string source = WriteTempFile("cli_paths/show.vka", "print command line$()\nprint app name$()\nprint get dir$()\n");
+  const std::string source =
+      WriteTempFile("cli_paths/show.vka", "print command line$()\nprint app name$()\nprint get dir$()\n");
   ASSERT_EQ(Tool("compile " + source).status, 0);
-  std::string expected = "\"two words\" x \"\"\n" + FsToProgramPath(folder + "/show.img") + "\n" + FsToProgramPath(folder) + "\n";
-  Result r = Tool("exec show.img --headless --frames 3 --transcript - -- \"two words\" x \"\"", "cd " + folder + " && ");
+  const std::string expected = "\"two words\" x \"\"\n" + FsToProgramPath(folder + "/show.img") + "\n" +
+                               FsToProgramPath(folder) + "\n";
+  // Three frames: one for each print.
+  Result r = Tool("exec ./show.img --headless --frames 3 --transcript - -- \"two words\" x \"\"",
+                  "cd " + folder + " && ");
   EXPECT_EQ(r.status, 0) << r.output;
   EXPECT_EQ(r.output, expected);
 }

@@ -300,7 +300,9 @@ TEST_F(ArrayFiles, LoadsReadOnlyRegularFilesAndOnlyWhatTheArrayTakes) {
   std::filesystem::create_symlink(Path("nowhere"), Path("dangling"));
   // The message names the file and the cause after the error's text.
   const std::pair<const char*, const char*> kCases[] = {
-      {"pipe", "not a regular file"}, {"dangling", "not a regular file"}, {"no/x.dat", "not found, and cannot be made"}};
+      {"pipe", "not a regular file"},
+      {"dangling", "not a regular file"},
+      {"no/x.dat", "not found, and cannot be made"}};
   for (const auto& [name, cause] : kCases) {
     SCOPED_TRACE(name);
     EXPECT_EQ(RunAndGetError([&](ImageBuilder& b) {
