@@ -303,7 +303,8 @@ TEST_F(ArrayFiles, LoadsReadOnlyRegularFilesAndOnlyWhatTheArrayTakes) {
       {"pipe", "not a regular file"},
       {"dangling", "not a regular file"},
       {"no/x.dat", "not found, and cannot be made"}};
-  for (const auto& [name, cause] : kCases) {
+  for (const auto& c : kCases) {
+    const char* name = c.first;
     SCOPED_TRACE(name);
     EXPECT_EQ(RunAndGetError([&](ImageBuilder& b) {
                 int32_t a = b.IntVar();
@@ -311,7 +312,7 @@ TEST_F(ArrayFiles, LoadsReadOnlyRegularFilesAndOnlyWhatTheArrayTakes) {
                 Emit(b, 5001, a, Path(name));
               }),
               104);
-    EXPECT_EQ(g_lastEngineError.rfind(Path(name) + ": " + cause, 0), 0u) << g_lastEngineError;
+    EXPECT_EQ(g_lastEngineError.rfind(Path(name) + ": " + c.second, 0), 0u) << g_lastEngineError;
   }
   EXPECT_TRUE(std::filesystem::is_fifo(Path("pipe")));
   EXPECT_TRUE(std::filesystem::is_symlink(Path("dangling")));
