@@ -63,11 +63,14 @@ bool LooksLikeImage(const std::string& path) {
   return FileStart(path, 8) == std::string("\x01\0\0\0\0\x04\0\0", 8);
 }
 
-// A source file is named .vka, or its start is text.
-bool LooksLikeSource(const std::string& path) {
+bool HasSourceExtension(const std::string& path) {
   std::string ext = path.size() >= 4 ? path.substr(path.size() - 4) : "";
   for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
-  if (ext == ".vka") return true;
+  return ext == ".vka";
+}
+
+// Whether the file's start is text (it may be a source under another name).
+bool LooksLikeText(const std::string& path) {
   const std::string start = FileStart(path, 4096);
   return !start.empty() && std::all_of(start.begin(), start.end(), [](char c) {
     const unsigned char b = static_cast<unsigned char>(c);
@@ -94,10 +97,14 @@ int Exec(const std::vector<std::string>& args) {
     const bool there = stat(FsResolve(args[1]).c_str(), &st) == 0;
     const char* what = !there ? "no such file" : S_ISDIR(st.st_mode) ? "is a folder" : "is not a regular file";
     std::fprintf(stderr, "vellumark: %s: %s\n", args[1].c_str(), what);
-    return kExitLoadError;
+    return kExitCompileError;
   }
-  if (!LooksLikeImage(args[1]) && LooksLikeSource(args[1]))
-    return UsageError(args[1] + " is a source file: run it with \"vellumark run " + args[1] + "\"");
+  if (!LooksLikeImage(args[1])) {
+    if (HasSourceExtension(args[1]))
+      return UsageError(args[1] + " is a source file: run it with \"vellumark run " + args[1] + "\"");
+    return UsageError(args[1] + " is not a program image" +
+                      (LooksLikeText(args[1]) ? " (a source file runs with \"vellumark run " + args[1] + "\")" : ""));
+  }
   return RunImageFile(args[1], o);
 }
 

@@ -2,6 +2,7 @@
 // array variable: 0 integer, 1 float, 2 string. Sizes and flat indices are computed in 64 bits.
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -9,6 +10,7 @@
 
 #include "core/command_numbers.h"
 #include "core/commands.h"
+#include "core/errors.h"
 #include "core/handler.h"
 #include "core/language.h"
 #include "core/operator_bits.h"
@@ -257,28 +259,36 @@ ArrayEntry* FileArray(int type) {
 // Reads the array file through the pack's virtual files: only a regular file, and only as
 // much of it as the array can take (4 bytes an element; for texts, a full line an element up
 // to a fixed cap). A name that does not exist at all is created as an empty file; anything
-// else (a folder, a pipe, a device, a dangling link) fails.
-bool ReadArrayFile(const ArrayEntry& e, int type, std::string& bytes) {
+// else (a folder, a pipe, a device, a dangling link) fails, and why says why.
+bool ReadArrayFile(const ArrayEntry& e, int type, std::string& bytes, std::string* why) {
   constexpr uint64_t kMaxTextFile = uint64_t(256) << 20;
   const uint64_t total = uint64_t(std::max<int64_t>(e.total, 0));
   const uint64_t need = type == 2 ? std::min(total * (kMaxText + 3) + 4096, kMaxTextFile) : total * 4;
   std::string name = OpString(0);
   MapThroughPack(name, "dat");
+  errno = 0;
   switch (FsReadRegularFile(name, bytes, need, true)) {
     case FsRead::kOk: return true;
-    case FsRead::kMissing: return FsCreateEmptyFile(name);
-    default: return false;
+    case FsRead::kMissing:
+      errno = 0;
+      if (FsCreateEmptyFile(name)) return true;
+      *why = "not found, and cannot be made";
+      break;
+    case FsRead::kNotRegular: *why = "not a regular file"; return false;
+    default: *why = "cannot be read"; break;
   }
+  if (errno) why->append(": ").append(std::strerror(errno));
+  return false;
 }
 
 template <int Type>
 void CmdLoadArray() {
   ArrayEntry* e = FileArray(Type);
-  std::string bytes;
+  std::string bytes, why;
   if (!e) {
     RunError(kErrArrayFileWithoutArray);
-  } else if (!ReadArrayFile(*e, Type, bytes)) {
-    RunError(kErrArrayFileNotOpened);
+  } else if (!ReadArrayFile(*e, Type, bytes, &why)) {
+    RunFileError(kErrArrayFileNotOpened, OpString(0), why);
   } else {
     FillArrayFromFile(*e, bytes);
   }

@@ -2,6 +2,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "core/commands.h"
 #include "core/handler.h"
@@ -138,15 +139,17 @@ void CmdValInt() {
   ProgramCounter += 2;
 }
 
-// The running file, in the system's own path form, cut to 255 characters.
+// The running file as a full path with its drive ("." and ".." taken out), cut to 255
+// characters.
 void CmdAppNameString() {
-  StoreText(OpCell(0), FsToSystemPath(g_runtime.programFile).c_str());
+  const std::string path = std::filesystem::path(g_runtime.programFile).lexically_normal().string();
+  StoreText(OpCell(0), FsToProgramPath(path).c_str());
   ProgramCounter += 1;
 }
 
 // The folder that stands for the Windows folder: where the per-user settings file lives.
 void CmdWinDirString() {
-  StoreText(OpCell(0), FsToSystemPath(FsConfigFolder()).c_str());
+  StoreText(OpCell(0), FsToProgramPath(FsConfigFolder()).c_str());
   ProgramCounter += 1;
 }
 

@@ -81,6 +81,26 @@ void RunWarning(uint32_t code) {
 
 bool WarningsReported() { return g_runtime.standalone == 0; }
 
+namespace {
+
+// The file and the cause go with the error only when it was stored: an ignored warning leaves
+// no text behind for a later error.
+void StoreFileDetail(int32_t code, const std::string& file, const std::string& why) {
+  if (g_errorCode == code) g_lastEngineError = (file + ": " + why).substr(0, 255);
+}
+
+}  // namespace
+
+void RunFileError(int32_t code, const std::string& file, const std::string& why) {
+  RunError(code);
+  StoreFileDetail(code, file, why);
+}
+
+void RunFileWarning(uint32_t code, const std::string& file, const std::string& why) {
+  RunWarning(code);
+  StoreFileDetail(int32_t(code), file, why);
+}
+
 void InitErrorTexts() {
   for (int k = 0; k < kErrorSlots; ++k) g_slots[k] = Format("ERROR %d", k);
   g_slotsReady = true;

@@ -25,6 +25,10 @@ void RunWarning(uint32_t code);
 // Whether RunWarning reports (a development run), so that what explains a warning is only
 // recorded when it will be shown.
 bool WarningsReported();
+// The same for a command that failed on a file: the message follows the code's text with the
+// file's name and the cause ("FILE: not found").
+void RunFileError(int32_t code, const std::string& file, const std::string& why);
+void RunFileWarning(uint32_t code, const std::string& file, const std::string& why);
 
 // Fills the 200 text slots with "ERROR %d" and their numbers; FreeErrorTexts empties them.
 void InitErrorTexts();

@@ -244,14 +244,23 @@ bool LoadProgramFromBytes(const uint8_t* bytes, size_t size, std::string* error)
     g_program.stringVariableCount = int32_t(stringVars);
 
     int64_t at = scopeStart;
-    for (auto& table : g_program.scopeTables) {
+    for (int t = 0; t < 3; ++t) {
+      auto& table = g_program.scopeTables[t];
       if (at >= codeStart) throw std::runtime_error("the scope tables run past their block");
       int64_t count = Word(bytes, at++);
       if (count > 2000 || at + count > codeStart) throw std::runtime_error("a scope table runs past its block");
+      // The header declares each variable count again.
+      if (count != int64_t(Word(bytes, 8 + t)))
+        throw std::runtime_error("a scope table does not match its variable count");
       for (int64_t k = 0; k < count; ++k) table.push_back(int32_t(Word(bytes, at++)));
     }
+    if (at != codeStart) throw std::runtime_error("the scope tables do not end where the code starts");
 
+    // The code runs to the end of the file and its last word is always 0: an image cut short
+    // (at a word boundary) ends in some other word, and is refused rather than run in part.
     const int64_t count = total - codeStart;
+    if (count < 1 || Word(bytes, total - 1) != 0)
+      throw std::runtime_error("the program image is cut short: its code does not end as written");
     if (!CheckOperandKinds(bytes, codeStart, count, int32_t(dataCount), error)) {
       FreeProgramStrings();
       return false;

@@ -1,6 +1,7 @@
 // Model file commands: converting a 3DS file to an X file.
 #include <string>
 
+#include "core/errors.h"
 #include "core/handler.h"
 #include "core/pack.h"
 #include "model/commands.h"
@@ -24,17 +25,21 @@ bool Exists(const std::string& name, std::string* mapped) {
 }
 
 // CONVERT 3DS TO X source, target: errors 7931 (source not .3ds), 7932 (target not .x), 105
-// (source missing), 106 (target exists), checked in that order; a target that cannot be
-// written (its folder missing, no right to write) is error 8021, not a silent success.
+// (source missing), 106 (target exists), checked in that order. A conversion that cannot read
+// its source or write its target (its folder missing, no right to write) is warning 8021, as
+// other failed file operations are, not a silent success. Each names the file and the cause.
 void CmdConvert3dsToX() {
   const std::string source = OpString(0), target = OpString(1);
   SkipOperands(2);
-  std::string from, to;
-  if (!FsEqualsNoCase(Extension(source), "3ds")) return RunError(kErrConvertSourceNot3ds);
-  if (!FsEqualsNoCase(Extension(target), "x")) return RunError(kErrConvertTargetNotX);
-  if (!Exists(source, &from)) return RunError(kErrFileNotFound);
-  if (Exists(target, &to)) return RunError(kErrFileExists);
-  if (Convert3dsToX(from, target) == -5) RunError(kErrFileNotMade);
+  std::string from, to, why;
+  if (!FsEqualsNoCase(Extension(source), "3ds"))
+    return RunFileError(kErrConvertSourceNot3ds, source, "only .3ds files are converted");
+  if (!FsEqualsNoCase(Extension(target), "x"))
+    return RunFileError(kErrConvertTargetNotX, target, "not an .x file name");
+  if (!Exists(source, &from)) return RunFileError(kErrFileNotFound, source, "not found");
+  if (Exists(target, &to)) return RunFileError(kErrFileExists, target, "already exists");
+  const int32_t result = Convert3dsToX(from, target, &why);
+  if (result < 0) RunFileWarning(kErrFileNotMade, result == -4 ? source : target, why);
 }
 
 const CommandDef kModelFileCommands[] = {

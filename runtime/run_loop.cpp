@@ -116,11 +116,17 @@ void InterpretSliceWhileActive() {
   if (g_display.active) InterpretSlice();
 }
 
+// The opening frame runs no command (the interpreter starts with its slice ended): a run of
+// N frames is the opening frame and N frames of the program.
 void CountFrame() {
   ++g_runtime.framesRun;
-  if (g_runtime.options.frames >= 0 && g_runtime.framesRun >= g_runtime.options.frames && !QuitPosted())
+  if (g_runtime.options.frames >= 0 && g_runtime.framesRun > g_runtime.options.frames && !QuitPosted())
     PostWindowMessage(Message{MsgKind::Close, 0, 0});
 }
+
+// Under the virtual clock a frame of no set period (frame rate 0: as fast as it goes) takes
+// this long, as at frame rate 60, so timed movement still moves.
+constexpr uint32_t kVirtualUnpacedFrameMs = 16;
 
 }  // namespace
 
@@ -150,6 +156,13 @@ void RunProgram() {
     InterpretSliceWhileActive();
     EndFrame();
     CountFrame();
+  }
+  // A run ended by its frame count: what the program drew in its last frame is carried out
+  // and shown too (drawing is queued and done at the start of the next frame).
+  if (g_runtime.options.frames > 0 && g_runtime.framesRun > g_runtime.options.frames && g_errorCode <= 0 &&
+      !g_timing.ended) {
+    BeginFrame();
+    EndFrame();
   }
   WaitForStopKeysReleased();
 }
@@ -183,7 +196,7 @@ void EndFrame() {
   if (TakeDisplayRestore()) FRAME_STEP(RestoreSubsystems);
   if (g_timing.framePeriod < 1) {
     // At least until the millisecond counter has moved on once.
-    ClockWaitElapsed(g_timing.lastFrameTime, 1);
+    ClockWaitElapsed(g_timing.lastFrameTime, ClockIsVirtual() ? kVirtualUnpacedFrameMs : 1);
   } else {
     ClockWaitElapsed(g_timing.lastFrameTime, uint32_t(g_timing.framePeriod));
   }

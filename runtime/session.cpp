@@ -16,11 +16,15 @@
 
 namespace {
 
+// The program's command line rebuilt from the argument list: an argument holding a blank (or
+// an empty one) is quoted, so the program can still tell where each one ends.
 std::string JoinArgs(const std::vector<std::string>& args) {
   std::string s;
-  for (const std::string& a : args) {
-    if (!s.empty()) s += ' ';
-    s += a;
+  for (size_t k = 0; k < args.size(); ++k) {
+    const std::string& a = args[k];
+    if (k > 0) s += ' ';
+    if (a.empty() || a.find_first_of(" \t") != std::string::npos) s.append(1, '"').append(a).append(1, '"');
+    else s += a;
   }
   return s.substr(0, 255);
 }

@@ -159,6 +159,8 @@ int RunBuiltGame(const std::string& exePath, const std::vector<std::string>& arg
 int RunImageFile(const std::string& imagePath, const RunOptions& options) {
   RunRequest request;
   request.runningFile = options.programFile.empty() ? FsResolve(imagePath) : options.programFile;
+  if (!request.runningFile.empty() && request.runningFile[0] != '/')
+    request.runningFile = FsCurrentFolder() + "/" + request.runningFile;
   request.imagePath = FsResolve(imagePath);
   request.options = options;
   Session session;

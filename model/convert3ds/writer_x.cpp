@@ -2,9 +2,11 @@
 // materials first, then frames with their meshes, then the animation set.
 #include "model/convert3ds/writer_x.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "model/convert3ds/reader_3ds.h"
 #include "platform/fs.h"
@@ -25,6 +27,24 @@ long LeadingNumber(const std::string& s) {
   long v = 0;
   for (; i < s.size() && s[i] >= '0' && s[i] <= '9' && v < 100000000; ++i) v = v * 10 + (s[i] - '0');
   return negative ? -v : v;
+}
+
+void Because(std::string* why, const std::string& text) {
+  if (why) *why = text;
+}
+
+// What failed, and the system's reason when it gave one.
+std::string ErrnoText(const char* what) {
+  return errno ? std::string(what) + ": " + std::strerror(errno) : std::string(what);
+}
+
+// A texture file name goes between double quotes, which the X text cannot escape: a quote in
+// the name is dropped, so the file always reads back.
+std::string QuotableName(const std::string& name) {
+  std::string out;
+  for (char c : name)
+    if (c != '"') out += c;
+  return out;
 }
 
 // Names as the X text gives them.
@@ -66,7 +86,7 @@ class XTextWriter : public Sink3ds {
     Floats({0.0f, 0.0f, 0.0f}, ", ", ";;");
     if (m.hasTexture) {
       Line("TextureFilename {");
-      Line("\"" + m.textureFile + "\";");
+      Line("\"" + QuotableName(m.textureFile) + "\";");
       Line("}");
     }
     Line("}");
@@ -214,7 +234,7 @@ class XObjectWriter : public Sink3ds {
     XObject& o = out_->Add("Material", MaterialName(m.name));
     Push(o, {m.diffuse[0], m.diffuse[1], m.diffuse[2], 1.0f, m.shininess, m.specular[0], m.specular[1], m.specular[2],
              0.0f, 0.0f, 0.0f});
-    if (m.hasTexture) o.AddChild("TextureFilename").PushString(m.textureFile);
+    if (m.hasTexture) o.AddChild("TextureFilename").PushString(QuotableName(m.textureFile));
   }
 
   void FrameOpen(const std::string& name) override {
@@ -313,8 +333,18 @@ void Convert3dsBytesToXFile(std::string_view bytes, XFile* out) {
   writer.Finish();
 }
 
-int32_t Convert3dsToX(const std::string& source, const std::string& target) {
+int32_t Convert3dsToX(const std::string& source, const std::string& target, std::string* why) {
   std::string bytes;
-  if (FsReadRegularFile(source, bytes, kMaxSourceBytes, false) != FsRead::kOk) return -4;
-  return FsWriteFileAtomic(target, Convert3dsBytesToX(bytes)) ? 0 : -5;
+  errno = 0;
+  switch (FsReadRegularFile(source, bytes, kMaxSourceBytes, false)) {
+    case FsRead::kOk: break;
+    case FsRead::kMissing: return Because(why, "not found"), -4;
+    case FsRead::kNotRegular: return Because(why, "not a regular file"), -4;
+    case FsRead::kTooLarge: return Because(why, "too large for a 3DS file"), -4;
+    default: return Because(why, ErrnoText("cannot be read")), -4;
+  }
+  errno = 0;
+  if (FsWriteFileAtomic(target, Convert3dsBytesToX(bytes))) return 0;
+  Because(why, ErrnoText("cannot be written"));
+  return -5;
 }

@@ -16,6 +16,7 @@ std::string Convert3dsBytesToX(std::string_view bytes);
 void Convert3dsBytesToXFile(std::string_view bytes, XFile* out);
 // Converts a file: 0, or -4 when the source cannot be read. The target is written through a
 // temporary file and a rename; a target that cannot be written is left alone and gives -5.
-int32_t Convert3dsToX(const std::string& source, const std::string& target);
+// On failure why (when given) gets the cause.
+int32_t Convert3dsToX(const std::string& source, const std::string& target, std::string* why = nullptr);
 // The name with every character but A-Z, a-z and 0-9 turned into '_'.
 std::string SanitiseXName(std::string_view name);

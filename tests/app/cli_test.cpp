@@ -346,7 +346,7 @@ TEST(CommandLine, OptionFilesAreCheckedBeforeTheRun) {
   }
   // A file that can be written is left as it was until the run writes it.
   const std::string kept = WriteTempFile("cli_kept.txt", "old");
-  EXPECT_EQ(Tool("exec " + folder + "/cli_no_image.img --transcript " + kept).status, 3);
+  EXPECT_EQ(Tool("exec " + folder + "/cli_no_image.img --transcript " + kept).status, 2);
   std::string text;
   ASSERT_TRUE(FsReadFile(kept, text));
   EXPECT_EQ(text, "old");
@@ -362,15 +362,19 @@ TEST(CommandLine, RunAndExecSayWhichCommandFitsTheFile) {
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.output.rfind("vellumark: " + image + " is a program image: run it with \"vellumark exec " + image, 0),
             0u) << run.output;
-  for (const std::string& file : {source, text}) {
+  const std::pair<std::string, std::string> kNotImages[] = {
+      {source, source + " is a source file: run it with \"vellumark run " + source},
+      {text, text + " is not a program image (a source file runs with \"vellumark run " + text},
+      {image + ".bin", image + ".bin is not a program image\n"}};
+  WriteTempFile("cli_which.img.bin", std::string("\x7f" "ELF\x02\x01", 6));
+  for (const auto& [file, what] : kNotImages) {
     Result exec = Tool("exec " + file + " --headless");
     EXPECT_EQ(exec.status, 2);
-    EXPECT_EQ(exec.output.rfind("vellumark: " + file + " is a source file: run it with \"vellumark run " + file, 0),
-              0u) << exec.output;
+    EXPECT_EQ(exec.output.rfind("vellumark: " + what, 0), 0u) << exec.output;
   }
 }
 
-// exec of something that is there but is no file says what it is, with the status of a missing file.
+// exec of something that is there but is no file says what it is, with the status of a bad input file.
 TEST(CommandLine, ExecSaysWhatIsNotAFile) {
   const std::string folder = TempFolder() + "/cli_exec_folder", pipe = TempFolder() + "/cli_exec_pipe";
   std::filesystem::create_directories(folder);
@@ -380,8 +384,25 @@ TEST(CommandLine, ExecSaysWhatIsNotAFile) {
       {folder, "is a folder"}, {pipe, "is not a regular file"}, {folder + "/none.img", "no such file"}};
   for (const auto& [file, what] : cases) {
     Result r = Tool("exec " + file + " --headless", "timeout 20 ");
-    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.output, "vellumark: " + file + ": " + what + "\n");
   }
   unlink(pipe.c_str());
+}
+
+// The program's command line keeps arguments with blanks apart, and the running file and the
+// current folder come back as full paths with their drive, also for an image given relatively.
+TEST(CommandLine, ProgramSeesQuotedArgumentsAndFullPaths) {
+  const std::string folder = TempFolder() + "/cli_paths";
+  std::filesystem::create_directories(folder);
+  const std::string source =
+      WriteTempFile("cli_paths/show.vka", "print command line$()\nprint app name$()\nprint get dir$()\n");
+  ASSERT_EQ(Tool("compile " + source).status, 0);
+  const std::string expected = "\"two words\" x \"\"\n" + FsToProgramPath(folder + "/show.img") + "\n" +
+                               FsToProgramPath(folder) + "\n";
+  // Three frames: one for each print.
+  Result r = Tool("exec ./show.img --headless --frames 3 --transcript - -- \"two words\" x \"\"",
+                  "cd " + folder + " && ");
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(r.output, expected);
 }

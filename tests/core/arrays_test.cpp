@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/arrays.h"
+#include "core/errors.h"
 #include "core/pack.h"
 #include "platform/fs.h"
 #include "tests/support/program_run.h"
@@ -297,7 +298,13 @@ TEST_F(ArrayFiles, ErrorsOfArrayFiles) {
 TEST_F(ArrayFiles, LoadsReadOnlyRegularFilesAndOnlyWhatTheArrayTakes) {
   ASSERT_EQ(mkfifo(Path("pipe").c_str(), 0600), 0);
   std::filesystem::create_symlink(Path("nowhere"), Path("dangling"));
-  for (const char* name : {"pipe", "dangling"}) {
+  // The message names the file and the cause after the error's text.
+  const std::pair<const char*, const char*> kCases[] = {
+      {"pipe", "not a regular file"},
+      {"dangling", "not a regular file"},
+      {"no/x.dat", "not found, and cannot be made"}};
+  for (const auto& c : kCases) {
+    const char* name = c.first;
     SCOPED_TRACE(name);
     EXPECT_EQ(RunAndGetError([&](ImageBuilder& b) {
                 int32_t a = b.IntVar();
@@ -305,6 +312,7 @@ TEST_F(ArrayFiles, LoadsReadOnlyRegularFilesAndOnlyWhatTheArrayTakes) {
                 Emit(b, 5001, a, Path(name));
               }),
               104);
+    EXPECT_EQ(g_lastEngineError.rfind(Path(name) + ": " + c.second, 0), 0u) << g_lastEngineError;
   }
   EXPECT_TRUE(std::filesystem::is_fifo(Path("pipe")));
   EXPECT_TRUE(std::filesystem::is_symlink(Path("dangling")));

@@ -148,6 +148,10 @@ TEST_F(LoaderTest, DamagedImagesLoadNothing) {
   img = good;
   SetImageWord(img, ImageWord(good, 7), 25000 + 2);
   expectRefused(img, "DATA position past the items");
+  expectRefused(std::vector<uint8_t>(good.begin(), good.end() - 4), "cut after a whole instruction");
+  img = good;
+  SetImageWord(img, 8, 1);
+  expectRefused(img, "variable count unlike its scope table");
 }
 
 // An image file is judged by its size before it is read: a sparse 3 GB file is refused at

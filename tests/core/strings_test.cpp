@@ -105,7 +105,7 @@ TEST(Strings, FixedTextsAreCut) {
   g_runtime.commandLine = std::string(300, 'c');
   EXPECT_EQ(Str(211, {}), std::string(255, 'c'));
   g_runtime.programFile = "/games/" + std::string(300, 'p');
-  EXPECT_EQ(Str(426, {}), "\\games\\" + std::string(248, 'p'));
+  EXPECT_EQ(Str(426, {}), "C:\\games\\" + std::string(246, 'p'));
   EXPECT_FALSE(Str(427, {}).empty());
   g_runtime.commandLine.clear();
   g_runtime.programFile.clear();

@@ -74,11 +74,14 @@ TEST(GameFile, AGameWithADamagedPackOrImageEndsSilentlyWithStatus3) {
 
 TEST(GameFile, ExecOfADamagedImageEndsWithStatus3) {
   TempDir dir;
-  dir.Write("bad.img", std::string(4100, '\x01'));
+  dir.Write("bad.img", std::string("\x01\0\0\0\0\x04\0\0", 8) + std::string(4092, '\x01'));
   ProcessResult r = RunProcess(VellumarkExe(), {"exec", dir.File("bad.img"), "--headless"});
   EXPECT_EQ(r.status, 3);
   EXPECT_NE(r.err.find("bad.img"), std::string::npos);
-  EXPECT_EQ(RunProcess(VellumarkExe(), {"exec", dir.File("missing.img"), "--headless"}).status, 3);
+  // A file that is missing, or is no program image at all, is a bad input file.
+  dir.Write("text.img", std::string(4100, '\x01'));
+  EXPECT_EQ(RunProcess(VellumarkExe(), {"exec", dir.File("text.img"), "--headless"}).status, 2);
+  EXPECT_EQ(RunProcess(VellumarkExe(), {"exec", dir.File("missing.img"), "--headless"}).status, 2);
 }
 
 TEST(GameFile, ExecRunsAnImageAndReportsBadOptions) {

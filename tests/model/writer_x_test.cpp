@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <limits>
 
+#include "core/errors.h"
 #include "model/convert3ds/writer_x.h"
 #include "platform/fs.h"
 #include "model/xfile/xfile.h"
@@ -124,19 +125,36 @@ TEST(WriterX, ConvertCommand) {
   struct Case {
     std::string source, target;
     int32_t error;
+    std::string detail;  // the file and the cause the message gives after the error's text
   };
   const Case cases[] = {
-      {dir + "/in.obj", dir + "/out.x", 7931}, {dir + "/in.3DS", dir + "/out.txt", 7932},
-      {dir + "/none.3ds", dir + "/out.x", 105}, {dir + "/in.3DS", dir + "/taken.x", 106},
-      {"3ds", dir + "/out.x", 7931},           {dir + "/in.3DS", dir + "/out.X", 0},
-      {dir + "/in.3DS", dir + "/no/out.x", 8021},
+      {dir + "/in.obj", dir + "/out.x", 7931, dir + "/in.obj: only .3ds"},
+      {dir + "/in.3DS", dir + "/out.txt", 7932, dir + "/out.txt: not an .x"},
+      {dir + "/none.3ds", dir + "/out.x", 105, dir + "/none.3ds: not found"},
+      {dir + "/in.3DS", dir + "/taken.x", 106, dir + "/taken.x: already exists"},
+      {"3ds", dir + "/out.x", 7931, "3ds: "},
+      {dir + "/in.3DS", dir + "/out.X", 0, ""},
+      {dir + "/in.3DS", dir + "/no/out.x", 8021, dir + "/no/out.x: cannot be written: No such file"},
   };
   for (const Case& c : cases) {
     CommandCall call;
     call.SetText(0, c.source.c_str());
     call.SetText(1, c.target.c_str());
+    g_lastEngineError.clear();
     EXPECT_EQ(call.Run(7941, 2), c.error) << c.source << " " << c.target;
+    EXPECT_EQ(g_lastEngineError.rfind(c.detail, 0), 0u) << g_lastEngineError;
   }
+  // A target that cannot be written is a warning: a built game goes on without a word.
+  CommandCall unwritable;
+  unwritable.SetText(0, (dir + "/in.3DS").c_str());
+  unwritable.SetText(1, (dir + "/no/out.x").c_str());
+  EXPECT_EQ(unwritable.Run(7941, 2), 8021);
+  EXPECT_EQ(LastErrorKind(), 1);
+  SetBuiltGame(true);
+  g_lastEngineError.clear();
+  EXPECT_EQ(unwritable.Run(7941, 2), 0);
+  EXPECT_EQ(g_lastEngineError, "");
+  SetBuiltGame(false);
   ClearRunErrors();
   std::string out;
   ASSERT_TRUE(FsReadFile(dir + "/out.X", out));
@@ -163,4 +181,13 @@ TEST(WriterX, ObjectsMatchTheText) {
   EXPECT_EQ(WriteXFile(fromObjects, XEncoding::Text), WriteXFile(fromText, XEncoding::Text));
   EXPECT_EQ(fromObjects.objects[2]->name, "x3ds_7up");
   EXPECT_EQ(fromObjects.objects[3]->children[0]->children[0]->target, fromObjects.objects[2].get());
+}
+
+// The X text cannot escape a double quote: one in a texture name is dropped, so the file reads back.
+TEST(WriterX, ATextureNameWithAQuoteStillReadsBack) {
+  const std::string mat = Chunk(0xAFFF, Chunk(0xA000, Z("skin")) + Chunk(0xA200, Chunk(0xA300, Z("a\"b.bmp"))));
+  const std::string text = Convert3dsBytesToX(Main(mat + OneTriangle("t")));
+  XFile file;
+  EXPECT_TRUE(ParseXFile(text, file).ok()) << text;
+  EXPECT_NE(text.find("\"ab.bmp\";"), std::string::npos) << text;
 }
