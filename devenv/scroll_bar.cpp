@@ -1,0 +1,44 @@
+// The scroll bar at the right of the pane: track, thumb and its geometry.
+#include <algorithm>
+
+#include "devenv/ide_draw.h"
+
+namespace {
+
+constexpr int32_t kTrackX = 625, kTrackY = 53, kTravel = 382;
+
+}  // namespace
+
+void IdeThumbGeometry(int32_t total, int32_t page, int32_t scroll, IdeScrollBar* bar) {
+  if (total <= page) {
+    bar->length = 0;
+    bar->position = 0;
+    bar->range = kTravel;
+    return;
+  }
+  bar->length = int32_t(int64_t(kTravel) * page / total);
+  scroll = std::clamp(scroll, 0, total - page);
+  bar->range = kTravel - bar->length;
+  bar->position = int32_t(double(bar->range) / double(total - page) * scroll);
+}
+
+void IdeDrawScrollBar() {
+  IdeScrollBar& bar = g_ide.scroll;
+  if (!g_ide.redrawScrollBar && !bar.dragging) return;
+  g_ide.redrawScrollBar = false;
+  Surface* s = g_ide.helpView ? g_ide.gfx.screen.get() : g_ide.gfx.editor.get();
+  SurfaceBltFast(s, kTrackX, kTrackY, g_ide.gfx.track.get(), nullptr, 0);
+  if (bar.dragging) {
+    bar.position = std::clamp(bar.dragStartPosition + (g_ide.mouseY - bar.dragStartY), 0, bar.range);
+  } else if (!g_ide.helpView) {
+    IdeThumbGeometry(g_ide.editor.LineCount(), kVisibleRows, g_ide.editor.topLine, &bar);
+  }
+  if (bar.length > 0) {
+    const SurfRect src{0, bar.position, 15, bar.position + bar.length + 20};
+    SurfaceBltFast(s, kTrackX, kTrackY + bar.position, g_ide.gfx.thumb.get(), &src, 0);
+    bar.rect = {kTrackX, kTrackY + bar.position, kTrackX + 15, kTrackY + bar.position + bar.length + 20};
+  } else {
+    bar.rect = {};
+  }
+  if (!g_ide.helpView) g_ide.editorChanged = true;
+}
