@@ -97,7 +97,16 @@ struct IdeState {
   bool buttonHeld = false;
   int32_t currentBuffer = 1, loadedBuffer = 0;
 
+  bool keysHeld[256] = {};  // the polled keyboard by virtual-key code
+  int32_t lastKey = 0;       // virtual key of the last key-down message
+
   EditorBuffer editor;  // the live buffer
+  // The single-level undo: a copy of every line, made before an edit of more than a character.
+  struct {
+    bool valid = false;
+    std::vector<std::string> lines;
+  } undo;
+  bool undoEnabled = false;  // the edit menu's undo item
   EditorBufferRecord records[2];
   std::string browserFolder;
 };

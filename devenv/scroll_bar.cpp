@@ -1,6 +1,7 @@
 // The scroll bar at the right of the pane: track, thumb and its geometry.
 #include <algorithm>
 
+#include "devenv/editor.h"
 #include "devenv/ide_draw.h"
 
 namespace {
@@ -41,4 +42,40 @@ void IdeDrawScrollBar() {
     bar.rect = {};
   }
   if (!g_ide.helpView) g_ide.editorChanged = true;
+}
+
+void EditorScrollBarClick(int32_t y) {
+  IdeScrollBar& bar = g_ide.scroll;
+  IdeThumbGeometry(g_ide.editor.LineCount(), kVisibleRows, g_ide.editor.topLine, &bar);
+  const int32_t thumbTop = kTrackY + bar.position, thumbBottom = thumbTop + bar.length + 20;
+  if (bar.length > 0 && y >= thumbTop && y < thumbBottom) {
+    bar.dragging = true;
+    bar.dragStartPosition = bar.position;
+    bar.dragStartY = g_ide.mouseY;
+  } else if (y >= kTrackY && y < thumbTop) {
+    EditorPageUp();
+  } else if (y >= thumbBottom && y <= 454) {
+    EditorPageDown();
+  }
+}
+
+void EditorScrollBarDrag() {
+  IdeScrollBar& bar = g_ide.scroll;
+  if (!bar.dragging) return;
+  if (!g_ide.buttonHeld) {
+    bar.dragging = false;
+    g_ide.redrawScrollBar = true;
+    return;
+  }
+  const int32_t position = std::clamp(bar.dragStartPosition + (g_ide.mouseY - bar.dragStartY), 0, bar.range);
+  if (bar.range <= 0) return;
+  const int32_t top = int32_t(double(g_ide.editor.LineCount() - kVisibleRows) / double(bar.range) * position);
+  if (top != g_ide.editor.topLine) EditorScrollTo(top);
+}
+
+void EditorScrollByArrow() {
+  if (!g_ide.buttonHeld) return;
+  EditorBuffer& e = g_ide.editor;
+  if (g_ide.hotSpot == 31 && e.topLine > 0) EditorScrollTo(e.topLine - 1);
+  if (g_ide.hotSpot == 32 && e.topLine < e.LineCount() - kVisibleRows) EditorScrollTo(e.topLine + 1);
 }

@@ -43,6 +43,9 @@ bool FsCreateEmptyFile(const std::string& name);
 // to its target; a replaced file keeps its mode; a target that exists but is not a regular
 // file is refused.
 bool FsWriteFileAtomic(const std::string& name, const std::string& data);
+// Test hook: each count makes one of the next FsWriteFileAtomic calls fail while writing its
+// temporary file, as a full disk would.
+extern int32_t g_fsWriteFaults;
 
 // The private temporary folder of this process ("run-<pid>-XXXXXX"): created on first use
 // with mode 0700 inside a per-user folder that is checked to belong to the user and not to
