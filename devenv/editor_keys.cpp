@@ -91,6 +91,10 @@ void TypedChar(unsigned char c) {
   if (IdeControlHeld() || IdeKeyHeld(kVkIdeEscape)) return;
   const bool typed = c >= 32 || c == kVkTab || c == kVkBack || c == kVkReturn;
   if (!typed) return;
+  if (c == kVkTab && EditorHasSelection()) {
+    EditorIndentSelection(IdeShiftHeld());
+    return;
+  }
   if (EditorHasSelection()) {
     IdeRecordUndo();
     EditorDeleteSelection();
@@ -113,6 +117,7 @@ bool KeyDown(int vk) {
   const bool moves = vk >= kVkEnd && vk <= kVkDown;
   // Shift with a key that moves the cursor: the selection starts where the cursor was.
   if (moves && IdeShiftHeld() && !e.sel.selecting) EditorExtendSelection();
+  if (IdeControlHeld() && vk >= 'A' && vk <= 'Z') return IdeControlKey(vk);
   switch (vk) {
     case kVkEnd: EditorCursorToLineEnd(); break;
     case kVkHome:
@@ -167,6 +172,7 @@ bool KeyDown(int vk) {
         DeleteForward();
       }
       break;
+    case kVkF1: IdeContextHelp(); break;
     default: return false;
   }
   EditorKeepCaretVisible();

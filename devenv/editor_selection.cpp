@@ -103,3 +103,43 @@ void IdeUndo() {
   EditorRedrawVisible();
   g_ide.redrawStatus = true;
 }
+
+void EditorMouseFrame() {
+  EditorBuffer& e = E();
+  EditorSelection& s = e.sel;
+  const int32_t x = g_ide.mouseX, y = g_ide.mouseY;
+  if (g_ide.clickPending) {
+    g_ide.clickPending = false;
+    if (x >= 0 && x <= kPaneRight && y >= 44 && y <= 458) {
+      EditorClearSelection();
+      EditorRedrawVisible();
+      s.dragging = true;
+      g_ide.caretHidden = false;
+      e.cursorRow = std::min(e.topLine + (y - kPaneTop) / kRowHeight, e.LineCount() - 1);
+      EditorSetCaretRow(e.cursorRow);
+      EditorColumnFromX(e.cursorRow, x);
+      EditorExtendSelection();
+    }
+    return;
+  }
+  if (!s.dragging) return;
+  if (!g_ide.buttonHeld) {
+    s.dragging = false;
+    s.selecting = false;
+    return;
+  }
+  if (y < kPaneTop) {
+    e.cursorRow = std::max(0, e.topLine - 1);  // the pane follows one row a frame
+    e.cursorCol = 0;
+    e.caretX = EditorCaretXFromColumn(e.cursorRow, 0);
+  } else if (y >= kPaneTop + kVisibleRows * kRowHeight) {
+    e.cursorRow = std::min(e.topLine + kVisibleRows, e.LineCount() - 1);
+    EditorColumnFromX(e.cursorRow, x);
+  } else {
+    e.cursorRow = std::min(e.topLine + (y - kPaneTop) / kRowHeight, e.LineCount() - 1);
+    EditorColumnFromX(e.cursorRow, x);
+  }
+  EditorSetCaretRow(e.cursorRow);
+  EditorKeepCaretVisible();
+  EditorExtendSelection();
+}

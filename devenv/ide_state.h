@@ -107,6 +107,13 @@ struct IdeState {
     std::vector<std::string> lines;
   } undo;
   bool undoEnabled = false;  // the edit menu's undo item
+  // Copied text, each line break one byte (0 or 13); no break after the last piece unless the
+  // selection ended at a line end.
+  std::string copyBuffer;
+  std::string searchText, replaceText;  // the search text is kept in lower case
+  bool clickPending = false;  // a left click in the text pane that no control took
+  std::string helpPage;       // the page context help chose, for the help pane to show
+  bool helpRequested = false;
   EditorBufferRecord records[2];
   std::string browserFolder;
 };
