@@ -59,6 +59,13 @@ void EditorNewEmpty();
 void EditorStoreBuffer(int32_t n);
 // Makes buffer n (1 or 2) the live one; with redraw the pane shows it.
 void EditorSelectBuffer(int32_t n, bool redraw);
+// Makes both buffers when the environment is created: a file named on the command line goes
+// into the current buffer (its folder becomes the project folder); once a file is current or
+// the buffers were made before, each buffer reloads its work file; otherwise one empty line.
+void EditorCreateBuffers(const std::string& commandLineFile);
+// Writes the current buffer to "workfile.tmp" and the other to "workfil2.tmp" in the temporary
+// folder, with their header fields. False when a file could not be written.
+bool EditorWriteWorkFiles();
 // A click on a buffer tab (y 2..36, x 454..469 or 471..486) chooses that buffer.
 bool IdeBufferTabClick(int32_t x, int32_t y);
 

@@ -4,6 +4,7 @@
 #include "devenv/editor.h"
 #include "devenv/editor_selection.h"
 #include "devenv/ide_draw.h"
+#include "core/run_state.h"
 #include "platform/fs.h"
 
 namespace {
@@ -81,4 +82,65 @@ bool IdeBufferTabClick(int32_t x, int32_t y) {
   EditorSelectBuffer(n, true);
   IdeUpdateStatusText();
   return true;
+}
+
+namespace {
+
+std::string WorkFile(int32_t n) {
+  const bool current = n == g_ide.currentBuffer;
+  const std::string& set = current ? g_runtime.workFileTmp : g_runtime.workFileTmp2;
+  return set.empty() ? FsTempFolder() + (current ? "/workfile.tmp" : "/workfil2.tmp") : set;
+}
+
+// A work file always holds the three header lines, so its lines come back exactly.
+std::string WorkFileText(const EditorBuffer& b, const std::string& title, const std::string& author,
+                         const std::string& date) {
+  std::string out = "Rem * Title  : " + title + "\r\nRem * Author : " + author + "\r\nRem * Date   : " + date + "\r\n";
+  for (const std::string& line : b.lines) out += line + "\r\n";
+  return out;
+}
+
+}  // namespace
+
+void EditorCreateBuffers(const std::string& commandLineFile) {
+  const int32_t current = g_ide.currentBuffer == 2 ? 2 : 1;
+  for (int32_t n = 1; n <= 2; ++n) {
+    const std::string folder = FsCurrentFolder();
+    if (n == current) g_ide.browserFolder = folder;
+    EditorSelectBuffer(n, false);
+    if (!Record(n).workFolder.empty()) FsChangeFolder(Record(n).workFolder);
+    g_ide.editor = EditorBuffer();
+    bool loaded = false;
+    if (n == current && !commandLineFile.empty()) {
+      loaded = LoadSourceIntoEditor(commandLineFile);
+      if (loaded) {
+        const std::string path = FsResolve(commandLineFile);
+        g_ide.projectFolder = FsFolderOf(path);
+        g_ide.fileName = path.substr(path.find_last_of('/') + 1);
+      }
+    } else if (!g_ide.fileName.empty() || g_ide.created) {
+      const std::string title = g_ide.title, author = g_ide.author, date = g_ide.date;
+      loaded = LoadSourceIntoEditor(WorkFile(n));
+      if (loaded && !title.empty()) g_ide.title = title;
+      if (loaded && !author.empty()) g_ide.author = author;
+      if (loaded && !date.empty()) g_ide.date = date;
+    }
+    if (!loaded) {
+      g_ide.editor.lines.assign(1, std::string());
+      EditorResetCursor();
+    }
+    EditorStoreBuffer(n);
+  }
+  EditorSelectBuffer(current, true);
+  EditorResetCursor();
+  g_ide.created = true;
+}
+
+bool EditorWriteWorkFiles() {
+  const int32_t current = g_ide.loadedBuffer > 0 ? g_ide.loadedBuffer : g_ide.currentBuffer;
+  const int32_t other = current == 1 ? 2 : 1;
+  const EditorBufferRecord& r = Record(other);
+  bool ok = FsWriteFileAtomic(WorkFile(current), WorkFileText(g_ide.editor, g_ide.title, g_ide.author, g_ide.date));
+  if (r.used) ok = FsWriteFileAtomic(WorkFile(other), WorkFileText(r.buffer, r.title, r.author, r.date)) && ok;
+  return ok;
 }

@@ -116,6 +116,7 @@ struct IdeState {
   bool helpRequested = false;
   EditorBufferRecord records[2];
   std::string browserFolder;
+  bool created = false;  // the buffers were made once: later creations reload the work files
 };
 
 extern IdeState g_ide;

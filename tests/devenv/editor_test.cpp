@@ -167,3 +167,30 @@ TEST_F(EditorTest, TwoBuffersKeepTheirTextCursorAndFile) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(EditorTest, WorkFilesCarryBothBuffersToTheNextCreation) {
+  g_runtime.workFileTmp = dir_.File("workfile.tmp");
+  g_runtime.workFileTmp2 = dir_.File("workfil2.tmp");
+  dir_.Write("start.vka", "Rem * Title  : Start\r\nprint 1\r\n");
+  EditorCreateBuffers(dir_.File("start.vka"));
+  EXPECT_EQ(g_ide.fileName, "start.vka");
+  EXPECT_EQ(Text(), "print 1\n");
+  EXPECT_TRUE(IdeBufferTabClick(480, 10));
+  Type("Rem * Title  : looks like a header\nsecond");
+  EXPECT_TRUE(IdeBufferTabClick(460, 10));
+  ASSERT_TRUE(EditorWriteWorkFiles());
+  g_ide.records[0] = g_ide.records[1] = EditorBufferRecord();
+  g_ide.loadedBuffer = 0;
+  EditorCreateBuffers("");
+  EXPECT_EQ(Text(), "print 1\n");
+  EXPECT_EQ(g_ide.title, "Start");
+  EditorSelectBuffer(2, true);
+  EXPECT_EQ(Text(), "Rem * Title  : looks like a header\nsecond\n");
+  EXPECT_EQ(g_ide.title, "");
+  g_runtime.workFileTmp.clear();
+  g_runtime.workFileTmp2.clear();
+}
+
+}  // namespace
