@@ -1,4 +1,5 @@
 // The environment's drawing: the fixed-font bands against pictures, geometry by numbers.
+#include "compiler/compiler.h"
 #include "devenv/ide_draw.h"
 #include "devenv/ide_texts.h"
 #include "tests/devenv/devenv_fixture.h"
@@ -136,6 +137,22 @@ TEST_F(DrawingTest, RedrawPresentsAndRemovesAClosedDropDown) {
   IdeRedraw();
   EXPECT_EQ(g_ide.gfx.back->GetPixel(r.left + 2, r.bottom - 3), g_ide.gfx.colours.background);
   EXPECT_EQ(g_ide.gfx.presents, 2);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(DrawingTest, TheCompilerShowsItsProgressInTheBox) {
+  Compiler c;
+  ASSERT_TRUE(c.LoadKeywordTable());
+  IdeAttachProgress(c);
+  ASSERT_TRUE(IdeDrawProgressBox());
+  std::string program;
+  for (int i = 0; i < 200; ++i) program += "a = " + std::to_string(i) + "\n";
+  ASSERT_TRUE(c.CompileText(program));
+  EXPECT_GT(g_ide.gfx.presents, 0);
+  EXPECT_EQ(g_ide.gfx.back->GetPixel(505, 250), g_ide.gfx.colours.selection);  // 100 per cent reached
 }
 
 }  // namespace
