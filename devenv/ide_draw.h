@@ -63,12 +63,15 @@ void IdeDrawScrollBar();
 void EditorScrollBarClick(int32_t y);
 // Every frame while dragging: follows the pointer, ends when the button is up.
 void EditorScrollBarDrag();
+// The help pane's drag: the page follows the thumb (pages of 438 pixels).
+void HelpScrollBarDrag();
 // While the button is held on an arrow (hot spot 31 or 32): one line per frame.
 void EditorScrollByArrow();
 
 // ---- hit test and frame (redraw.cpp)
 void IdeHitTest();
 void IdeDrawHover();
+// The frame: nothing while the display is lost and cannot be restored.
 void IdeRedraw();
 // Copies the frame to the display's back buffer (when there is one) and presents it.
 void IdePresent();

@@ -91,6 +91,8 @@ struct IdeState {
   bool helpView = false;
   bool helpBackEnabled = false, helpForwardEnabled = false;
   bool displayActive = true;
+  bool displayRestored = false;  // the display was lost and came back during this run
+  int32_t helpDocumentHeight = 0, helpScroll = 0;  // the help page's height and scroll, in pixels
   int32_t dialogMode = 0;
   bool caretHidden = false;
   int32_t mouseX = 0, mouseY = 0;

@@ -82,7 +82,13 @@ void IdeDrawHover() {
 
 void IdeRedraw() {
   IdeSurfaces& g = g_ide.gfx;
-  if (!g_ide.displayActive || !g.screen || !g.editor || !g.back) return;
+  if (!g.screen || !g.editor || !g.back) return;
+  if (!g_ide.displayActive) {
+    Surface* primary = g_display.primary.get();
+    if (!primary || SurfaceRestore(primary) != kSurfOk) return;
+    g_ide.displayActive = true;
+    g_ide.displayRestored = true;
+  }
   IdeDrawHover();
   if (g_ide.helpView) {
     IdeDrawHelpButtons();

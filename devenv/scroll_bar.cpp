@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr int32_t kTrackX = 625, kTrackY = 53, kTravel = 382;
+constexpr int32_t kTrackX = 625, kTrackY = 53, kTravel = 382, kHelpPage = 438;
 
 }  // namespace
 
@@ -31,7 +31,9 @@ void IdeDrawScrollBar() {
   SurfaceBltFast(s, kTrackX, kTrackY, g_ide.gfx.track.get(), nullptr, 0);
   if (bar.dragging) {
     bar.position = std::clamp(bar.dragStartPosition + (g_ide.mouseY - bar.dragStartY), 0, bar.range);
-  } else if (!g_ide.helpView) {
+  } else if (g_ide.helpView) {
+    IdeThumbGeometry(g_ide.helpDocumentHeight, kHelpPage, g_ide.helpScroll, &bar);
+  } else {
     IdeThumbGeometry(g_ide.editor.LineCount(), kVisibleRows, g_ide.editor.topLine, &bar);
   }
   if (bar.length > 0) {
@@ -71,6 +73,20 @@ void EditorScrollBarDrag() {
   if (bar.range <= 0) return;
   const int32_t top = int32_t(double(g_ide.editor.LineCount() - kVisibleRows) / double(bar.range) * position);
   if (top != g_ide.editor.topLine) EditorScrollTo(top);
+}
+
+void HelpScrollBarDrag() {
+  IdeScrollBar& bar = g_ide.scroll;
+  if (!bar.dragging) return;
+  if (!g_ide.buttonHeld) {
+    bar.dragging = false;
+    g_ide.redrawScrollBar = true;
+    return;
+  }
+  if (bar.range <= 0) return;
+  const int32_t position = std::clamp(bar.dragStartPosition + (g_ide.mouseY - bar.dragStartY), 0, bar.range);
+  g_ide.helpScroll = int32_t(double(g_ide.helpDocumentHeight - kHelpPage) / double(bar.range) * position);
+  g_ide.redrawStatus = true;  // the page is rendered again
 }
 
 void EditorScrollByArrow() {

@@ -137,6 +137,9 @@ TEST_F(DrawingTest, RedrawPresentsAndRemovesAClosedDropDown) {
   IdeRedraw();
   EXPECT_EQ(g_ide.gfx.back->GetPixel(r.left + 2, r.bottom - 3), g_ide.gfx.colours.background);
   EXPECT_EQ(g_ide.gfx.presents, 2);
+  g_ide.displayActive = false;  // lost, and no display to restore: nothing is drawn
+  IdeRedraw();
+  EXPECT_EQ(g_ide.gfx.presents, 2);
 }
 
 }  // namespace
