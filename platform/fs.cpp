@@ -331,6 +331,8 @@ bool WriteAll(int fd, const std::string& data) {
 
 }  // namespace
 
+int32_t g_fsWriteFaults = 0;
+
 bool FsWriteFileAtomic(const std::string& name, const std::string& data) {
   const std::string target = SaveTarget(FsResolveForWrite(name));
   if (target.empty()) return false;
@@ -342,6 +344,10 @@ bool FsWriteFileAtomic(const std::string& name, const std::string& data) {
   if (fd < 0) return false;
   // A new file gets the usual mode; a replaced one keeps its own.
   bool ok = (!exists || fchmod(fd, old.st_mode & 07777) == 0) && WriteAll(fd, data);
+  if (g_fsWriteFaults > 0) {
+    --g_fsWriteFaults;
+    ok = false;
+  }
   ok = close(fd) == 0 && ok;
   if (!ok || rename(tmp.c_str(), target.c_str()) != 0) {
     unlink(tmp.c_str());

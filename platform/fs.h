@@ -50,6 +50,9 @@ bool FsWriteFileAtomic(const std::string& name, const std::string& data);
 // A failed file operation's cause in a few words, for the error message ("not found",
 // "permission denied", "disk full", ...), from an errno value.
 std::string FileErrorCause(int error);
+// Test hook: each count makes one of the next FsWriteFileAtomic calls fail while writing its
+// temporary file, as a full disk would.
+extern int32_t g_fsWriteFaults;
 
 // The private temporary folder of this process ("run-<pid>-XXXXXX"): created on first use
 // with mode 0700 inside a per-user folder that is checked to belong to the user and not to

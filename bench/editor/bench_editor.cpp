@@ -1,0 +1,79 @@
+// Keystroke to drawn frame in the environment's editor while typing into a 10,000-line source,
+// against a bare SDL2 loop in this run that blits the same 32 rows of glyph cells from the same
+// font surface onto a 640 x 480 screen and copies it to a back surface each frame.
+#include <SDL.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "devenv/editor.h"
+#include "devenv/ide_draw.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kKeys = 2000;
+
+double Seconds(Clock::time_point a) { return std::chrono::duration<double>(Clock::now() - a).count(); }
+
+double EditorSecondsPerKey() {
+  g_ide.editor.lines.clear();
+  for (int i = 0; i < 10000; ++i) g_ide.editor.lines.push_back("  print \"line\"; x + " + std::to_string(i) + " : rem step");
+  g_ide.editor.cursorRow = 5000;
+  g_ide.editor.topLine = 4990;
+  EditorRedrawVisible();
+  IdeRedraw();
+  const auto start = Clock::now();
+  for (int k = 0; k < kKeys; ++k) {
+    EditorWindowMessage({MsgKind::Char, k % 60 == 59 ? 13 : 'a' + k % 26, 0});
+    IdeRedraw();
+  }
+  return Seconds(start) / kKeys;
+}
+
+double SdlSecondsPerFrame() {
+  const Surface& font = *g_ide.gfx.font;
+  SDL_Surface* glyphs = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint8_t*>(font.Row(0)), font.Width(), font.Height(),
+                                                           16, font.Pitch(), SDL_PIXELFORMAT_RGB565);
+  SDL_Surface* screen = SDL_CreateRGBSurfaceWithFormat(0, 640, 480, 16, SDL_PIXELFORMAT_RGB565);
+  SDL_Surface* back = SDL_CreateRGBSurfaceWithFormat(0, 640, 480, 16, SDL_PIXELFORMAT_RGB565);
+  SDL_SetColorKey(glyphs, SDL_TRUE, 0);
+  const std::string text = "  print \"line\"; x + 5000 : rem step and some more text to fill it";
+  const auto start = Clock::now();
+  for (int k = 0; k < kKeys; ++k) {
+    SDL_FillRect(screen, nullptr, 0x0861);
+    for (int row = 0; row < kVisibleRows; ++row) {
+      int x = 0;
+      for (unsigned char c : text) {
+        int32_t cx, cy;
+        IdeGlyphCell(c, &cx, &cy);
+        SDL_Rect src{cx, cy, IdeGlyphWidth(c), g_ide.gfx.widths[c].height};
+        SDL_Rect dst{x, kPaneTop + row * kRowHeight, 0, 0};
+        SDL_BlitSurface(glyphs, &src, screen, &dst);
+        x += IdeGlyphWidth(c);
+      }
+    }
+    SDL_BlitSurface(screen, nullptr, back, nullptr);
+  }
+  const double s = Seconds(start) / kKeys;
+  SDL_FreeSurface(glyphs);
+  SDL_FreeSurface(screen);
+  SDL_FreeSurface(back);
+  return s;
+}
+
+}  // namespace
+
+int main() {
+  if (!IdeCreateSurfaces(16) || !IdeBuildFont()) {
+    std::fprintf(stderr, "cannot make the environment's surfaces\n");
+    return 1;
+  }
+  const double sdl = SdlSecondsPerFrame();
+  const double editor = EditorSecondsPerKey();
+  std::printf("editor: %.1f us per keystroke to frame; bare SDL2 32 rows: %.1f us per frame; ratio %.2f (goal <= 1.5)\n",
+              editor * 1e6, sdl * 1e6, editor / sdl);
+  IdeReleaseSurfaces();
+  return 0;
+}

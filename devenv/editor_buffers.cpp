@@ -1,0 +1,146 @@
+// The two source buffers: the live one in g_ide.editor, the other kept in its record.
+#include <algorithm>
+
+#include "devenv/editor.h"
+#include "devenv/editor_selection.h"
+#include "devenv/ide_draw.h"
+#include "core/run_state.h"
+#include "platform/fs.h"
+
+namespace {
+
+EditorBufferRecord& Record(int32_t n) { return g_ide.records[n - 1]; }
+
+void KeepLiveIn(EditorBufferRecord& r, bool move) {
+  if (move) r.buffer = std::move(g_ide.editor);
+  else r.buffer = g_ide.editor;
+  r.used = true;
+  r.workFolder = FsCurrentFolder();
+  r.browserFolder = g_ide.browserFolder;
+  r.fileName = g_ide.fileName;
+  r.projectFolder = g_ide.projectFolder;
+  r.modified = g_ide.modified;
+  r.title = g_ide.title;
+  r.author = g_ide.author;
+  r.date = g_ide.date;
+}
+
+}  // namespace
+
+void EditorClearBuffer() {
+  EditorBuffer& e = g_ide.editor;
+  e.lines.clear();
+  e.topLine = e.firstColumn = 0;
+  e.sel = EditorSelection();
+  EditorMarkRowsDrawn();
+  EditorResetCursor();
+  g_ide.scroll = IdeScrollBar();
+}
+
+void EditorNewEmpty() {
+  EditorClearBuffer();
+  g_ide.editor.lines.emplace_back();
+  EditorRedrawVisible();
+}
+
+void EditorStoreBuffer(int32_t n) {
+  if (n == 1 || n == 2) KeepLiveIn(Record(n), false);
+}
+
+void EditorSelectBuffer(int32_t n, bool redraw) {
+  if (n != 1 && n != 2) return;
+  if (g_ide.loadedBuffer > 0) KeepLiveIn(Record(g_ide.loadedBuffer), true);
+  EditorBufferRecord& r = Record(n);
+  g_ide.editor = r.used ? std::move(r.buffer) : EditorBuffer();
+  if (g_ide.editor.lines.empty()) g_ide.editor.lines.emplace_back();
+  g_ide.browserFolder = r.browserFolder;
+  g_ide.fileName = r.fileName;
+  g_ide.projectFolder = r.projectFolder;
+  g_ide.modified = r.modified;
+  g_ide.title = r.title;
+  g_ide.author = r.author;
+  g_ide.date = r.date;
+  g_ide.loadedBuffer = n;
+  EditorBuffer& e = g_ide.editor;
+  e.cursorRow = std::clamp(e.cursorRow, 0, e.LineCount() - 1);
+  e.caretX = EditorCaretXFromColumn(e.cursorRow, e.cursorCol);
+  EditorSetCaretRow(e.cursorRow);
+  if (!redraw) return;
+  if (!r.workFolder.empty()) FsChangeFolder(r.workFolder);
+  e.sel = EditorSelection();
+  EditorRedrawVisible();
+  g_ide.caretHidden = true;
+  g_ide.redrawStatus = true;
+  g_ide.shownHotSpot = -1;  // the tabs show the new choice
+}
+
+bool IdeBufferTabClick(int32_t x, int32_t y) {
+  if (y < 2 || y > 36) return false;
+  const int32_t n = x >= 454 && x <= 469 ? 1 : x >= 471 && x <= 486 ? 2 : 0;
+  if (n == 0) return false;
+  g_ide.currentBuffer = n;
+  EditorSelectBuffer(n, true);
+  IdeUpdateStatusText();
+  return true;
+}
+
+namespace {
+
+std::string WorkFile(int32_t n) {
+  const bool current = n == g_ide.currentBuffer;
+  const std::string& set = current ? g_runtime.workFileTmp : g_runtime.workFileTmp2;
+  return set.empty() ? FsTempFolder() + (current ? "/workfile.tmp" : "/workfil2.tmp") : set;
+}
+
+// A work file always holds the three header lines, so its lines come back exactly.
+std::string WorkFileText(const EditorBuffer& b, const std::string& title, const std::string& author,
+                         const std::string& date) {
+  std::string out = "Rem * Title  : " + title + "\r\nRem * Author : " + author + "\r\nRem * Date   : " + date + "\r\n";
+  for (const std::string& line : b.lines) out += line + "\r\n";
+  return out;
+}
+
+}  // namespace
+
+void EditorCreateBuffers(const std::string& commandLineFile) {
+  const int32_t current = g_ide.currentBuffer == 2 ? 2 : 1;
+  for (int32_t n = 1; n <= 2; ++n) {
+    const std::string folder = FsCurrentFolder();
+    if (n == current) g_ide.browserFolder = folder;
+    EditorSelectBuffer(n, false);
+    if (!Record(n).workFolder.empty()) FsChangeFolder(Record(n).workFolder);
+    g_ide.editor = EditorBuffer();
+    bool loaded = false;
+    if (n == current && !commandLineFile.empty()) {
+      loaded = LoadSourceIntoEditor(commandLineFile);
+      if (loaded) {
+        const std::string path = FsResolve(commandLineFile);
+        g_ide.projectFolder = FsFolderOf(path);
+        g_ide.fileName = path.substr(path.find_last_of('/') + 1);
+      }
+    } else if (!g_ide.fileName.empty() || g_ide.created) {
+      const std::string title = g_ide.title, author = g_ide.author, date = g_ide.date;
+      loaded = LoadSourceIntoEditor(WorkFile(n));
+      if (loaded && !title.empty()) g_ide.title = title;
+      if (loaded && !author.empty()) g_ide.author = author;
+      if (loaded && !date.empty()) g_ide.date = date;
+    }
+    if (!loaded) {
+      g_ide.editor.lines.assign(1, std::string());
+      EditorResetCursor();
+    }
+    EditorStoreBuffer(n);
+  }
+  EditorSelectBuffer(current, true);
+  EditorResetCursor();
+  g_ide.created = true;
+}
+
+bool EditorWriteWorkFiles() {
+  const int32_t current = g_ide.loadedBuffer > 0 ? g_ide.loadedBuffer : g_ide.currentBuffer;
+  const int32_t other = current == 1 ? 2 : 1;
+  const EditorBufferRecord& r = Record(other);
+  bool ok = FsWriteFileAtomic(WorkFile(current), WorkFileText(g_ide.editor, g_ide.title, g_ide.author, g_ide.date));
+  if (r.used) ok = FsWriteFileAtomic(WorkFile(other), WorkFileText(r.buffer, r.title, r.author, r.date)) && ok;
+  return ok;
+}

@@ -1,0 +1,77 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "devenv/ide_state.h"
+
+class Compiler;
+
+// The environment's drawing on its 640 by 480 surfaces: bitmap font, text, menu bar and
+// drop-downs, buttons, status line, progress box, scroll bar, hit test and the frame redraw.
+
+// ---- surfaces and pictures (pictures.cpp)
+// Makes the surfaces and the pictures in the given pixel depth (16 or 32) and sets the
+// colours. False when a surface cannot be made.
+bool IdeCreateSurfaces(int32_t depth);
+void IdeReleaseSurfaces();
+
+// ---- font (font.cpp)
+// The top-left corner of a glyph's cell on the font surface.
+void IdeGlyphCell(int32_t code, int32_t* x, int32_t* y);
+// Renders every character 32..255 of every band through the text layer: the Courier bands in
+// Liberation Mono at 13 pixels (10 points at 96 dpi), the others in the bundled fixed font.
+// Any character set renders the same Windows-1252 glyphs.
+bool IdeBuildFont();
+void IdeReleaseFont();
+inline int32_t IdeGlyphWidth(int32_t code) { return g_ide.gfx.widths[code & 2047].width; }
+// Copies a glyph with the colour key to dst at x, y.
+void IdeDrawGlyph(Surface* dst, int32_t code, int32_t x, int32_t y);
+// Glyphs of one band one after another; returns the x after the last one.
+int32_t IdeDrawTextBand(Surface* dst, const std::string& text, int32_t band, int32_t x, int32_t y);
+// Glyphs of band + highlight; with highlight, the line from the text's end to right, 16 high,
+// is filled with the background colour.
+void IdeDrawText(Surface* dst, const std::string& text, int32_t band, int32_t x, int32_t y, int32_t highlight,
+                 int32_t right);
+// Width of a text in band 2 (the measure of the environment's own texts).
+int32_t IdeTextWidth(const std::string& text);
+
+// ---- menu bar, buttons and status line (draw_bar.cpp)
+void IdeDrawButtonFrame(Surface* dst, int32_t state, int32_t x, int32_t y, int32_t width);
+// Left edge of menu m (1..6) on the bar and its title's button width.
+int32_t IdeMenuLeft(int32_t m);
+int32_t IdeMenuTitleWidth(int32_t m);
+void IdeDrawMenuBar();
+void IdeDrawHelpButtons();
+// The drop-down rectangle of menu m (also remembered for the hit test).
+SurfRect IdeDropDownRect(int32_t m);
+void IdeDrawDropDown(Surface* dst, int32_t m);
+void IdeDrawStatusLine();
+
+// ---- progress box (progress.cpp)
+bool IdeDrawProgressBox();
+void IdeShowProgress(int percent);
+void IdeShowProgressText(const std::string& text);
+// The compiler reports its progress in the box.
+void IdeAttachProgress(Compiler& compiler);
+
+// ---- scroll bar (scroll_bar.cpp)
+// Thumb length and position for a document of total units shown page at a time from scroll;
+// length 0 when everything fits.
+void IdeThumbGeometry(int32_t total, int32_t page, int32_t scroll, IdeScrollBar* bar);
+void IdeDrawScrollBar();
+// A click at y on the scroll bar: starts a drag on the thumb, pages above or below it.
+void EditorScrollBarClick(int32_t y);
+// Every frame while dragging: follows the pointer, ends when the button is up.
+void EditorScrollBarDrag();
+// The help pane's drag: the page follows the thumb (pages of 438 pixels).
+void HelpScrollBarDrag();
+// While the button is held on an arrow (hot spot 31 or 32): one line per frame.
+void EditorScrollByArrow();
+
+// ---- hit test and frame (redraw.cpp)
+void IdeHitTest();
+void IdeDrawHover();
+// The frame: nothing while the display is lost and cannot be restored.
+void IdeRedraw();
+// Copies the frame to the display's back buffer (when there is one) and presents it.
+void IdePresent();

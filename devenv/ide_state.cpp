@@ -1,0 +1,5 @@
+#include "devenv/ide_state.h"
+
+IdeState g_ide;
+
+void ResetIdeState() { g_ide = IdeState(); }

@@ -1,0 +1,125 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "devenv/editor_buffer.h"
+#include "devenv/settings.h"
+#include "platform/surfaces.h"
+
+// The development environment's state: one struct, reset as one block. It lives across the
+// runs of programs the environment starts, so it is not part of a run's subsystem table.
+
+struct RecentFile {
+  std::string name, folder;
+};
+inline constexpr int kRecentFileCount = 4;
+
+struct MediaEditor {
+  bool exists = false;  // the program file exists
+  std::string path;
+  int64_t processId = 0;  // of a started editor, 0 when none
+};
+inline constexpr int kMediaEditorCount = 5;
+
+// The environment's colours as pixel values of its surfaces.
+struct IdeColours {
+  uint32_t background = 0, selection = 0, lightEdge = 0, face = 0, darkEdge = 0;
+};
+
+// The bitmap font: 8 colour bands of 12 by 16 glyph cells on one surface; glyph code = band *
+// 256 + character.
+inline constexpr int32_t kFontBands = 8, kGlyphCellWidth = 12, kGlyphCellHeight = 16;
+struct IdeGlyphSize {
+  uint8_t width = 0, height = 0;
+};
+
+struct IdeSurfaces {
+  PixelFormat format;
+  IdeColours colours;
+  SurfacePtr screen;  // the environment screen, shown each frame
+  SurfacePtr editor;  // the editor's drawing: pane, menu bar, scroll bar, status line
+  SurfacePtr back;    // the frame as presented
+  SurfacePtr font;
+  IdeGlyphSize widths[kFontBands * 256];
+  SurfacePtr background, track, thumb, tab, tabSelected, topButton, topButtonLit, upArrow, upArrowPressed,
+      downArrow, downArrowPressed, progressBox, progressMarker;
+  int64_t presents = 0;  // frames presented
+};
+
+struct IdeMenuItem {
+  std::string text, key;  // text "-" is a separator
+  bool enabled = true;
+};
+struct IdeMenu {
+  std::string title;
+  std::vector<IdeMenuItem> items;
+  bool lit = false;
+};
+inline constexpr int kMenuCount = 6;
+
+// A scroll bar's thumb: length and position in pixels of the 382-pixel travel.
+struct IdeScrollBar {
+  int32_t length = 0, range = 382, position = 0;
+  bool dragging = false;
+  int32_t dragStartPosition = 0, dragStartY = 0;
+  SurfRect rect;
+};
+
+struct IdeState {
+  IdeSettings settings;
+  std::vector<RecentFile> recent;  // newest first, at most kRecentFileCount
+  MediaEditor mediaEditors[kMediaEditorCount];
+
+  std::string fileName, projectFolder;  // the current source and its project folder
+  std::string title, author, date;      // the source's header fields
+  uint8_t modified = 0;                 // the source differs from its file
+
+  std::string statusText;
+  int32_t statusColour = 0;  // 0 the normal band, 256 the second one
+  bool firstRun = false;
+  bool redrawStatus = false, redrawMenus = false, redrawScrollBar = false;
+  bool editorChanged = false;  // the editor surface must be copied to the screen
+
+  IdeSurfaces gfx;
+  IdeMenu menus[kMenuCount];
+  int32_t openMenu = 0, hotItem = 0;  // menu number 1..6 (0 none); item number from 1
+  SurfRect dropDownRect;
+  int32_t hotSpot = 0, shownHotSpot = -1;  // -1: the hover pictures must be drawn
+  int32_t drawnOpenMenu = 0;  // the drop-down on the screen, to be removed when it closes
+  IdeScrollBar scroll;
+  bool helpView = false;
+  bool helpBackEnabled = false, helpForwardEnabled = false;
+  bool displayActive = true;
+  bool displayRestored = false;  // the display was lost and came back during this run
+  int32_t helpDocumentHeight = 0, helpScroll = 0;  // the help page's height and scroll, in pixels
+  int32_t dialogMode = 0;
+  bool caretHidden = false;
+  int32_t mouseX = 0, mouseY = 0;
+  bool buttonHeld = false;
+  int32_t currentBuffer = 1, loadedBuffer = 0;
+
+  bool keysHeld[256] = {};  // the polled keyboard by virtual-key code
+  int32_t lastKey = 0;       // virtual key of the last key-down message
+
+  EditorBuffer editor;  // the live buffer
+  // The single-level undo: a copy of every line, made before an edit of more than a character.
+  struct {
+    bool valid = false;
+    std::vector<std::string> lines;
+  } undo;
+  bool undoEnabled = false;  // the edit menu's undo item
+  // Copied text, each line break one byte (0 or 13); no break after the last piece unless the
+  // selection ended at a line end.
+  std::string copyBuffer;
+  std::string searchText, replaceText;  // the search text is kept in lower case
+  bool clickPending = false;  // a left click in the text pane that no control took
+  std::string helpPage;       // the page context help chose, for the help pane to show
+  bool helpRequested = false;
+  EditorBufferRecord records[2];
+  std::string browserFolder;
+  bool created = false;  // the buffers were made once: later creations reload the work files
+};
+
+extern IdeState g_ide;
+void ResetIdeState();

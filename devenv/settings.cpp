@@ -1,0 +1,137 @@
+#include "devenv/settings.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+
+#include "core/run_state.h"
+#include "devenv/ide_state.h"
+#include "devenv/ide_texts.h"
+#include "platform/fs.h"
+#include "platform/ini.h"
+#include "runtime/language_file.h"
+
+namespace {
+
+constexpr size_t kFieldLength = 255;
+
+std::string Upper(std::string s) {
+  for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// A settings value as the fixed fields held it: at most 255 characters.
+std::string ReadField(const std::string& file, const char* section, const std::string& key,
+                      const std::string& def = "") {
+  std::string v = IniGetString(file, section, key, def);
+  if (v.size() > kFieldLength) v.resize(kFieldLength);
+  return v;
+}
+
+// The integer at the start of a setting, 0 when there is none.
+int32_t CharsetOf(const std::string& value) {
+  size_t at = 0;
+  while (at < value.size() && value[at] == ' ') ++at;
+  int32_t n = 0;
+  std::from_chars(value.data() + at, value.data() + value.size(), n);
+  return n;
+}
+
+// Folder names with '/' separators and no trailing one, for comparing.
+std::string PlainFolder(std::string s) {
+  std::replace(s.begin(), s.end(), '\\', '/');
+  while (s.size() > 1 && s.back() == '/') s.pop_back();
+  return s;
+}
+
+}  // namespace
+
+IdeSettings ReadIdeSettings(const std::string& setupFile, const std::string& programFolder) {
+  IdeSettings s;
+  s.textLanguage = ReadField(setupFile, "SETTINGS", "TEXTLANGUAGE", "English");
+  s.textCharset = CharsetOf(ReadField(setupFile, "SETTINGS", "TEXTLANGUAGE-CHARSET"));
+  s.helpLanguage = ReadField(setupFile, "SETTINGS", "HELPLANGUAGE", "English");
+  s.helpCharset = CharsetOf(ReadField(setupFile, "SETTINGS", "HELPLANGUAGE-CHARSET"));
+  s.helpFolder = FsEqualsNoCase(s.helpLanguage, "English")
+                     ? programFolder + "HELP/"
+                     : programFolder + "LANG/" + Upper(s.helpLanguage) + "/HELP/";
+  return s;
+}
+
+bool IdeLoadLanguageTables() {
+  g_ide.settings = ReadIdeSettings(ProgramSettingsFile(), g_runtime.programFolder);
+  return LoadLanguageTables(g_runtime.programFolder);
+}
+
+std::string IdeStateFile() { return FsConfigFolder() + "/WIN.INI"; }
+
+void LoadRecentFiles() {
+  const std::string ini = IdeStateFile();
+  g_ide.recent.clear();
+  for (int i = 1; i <= kRecentFileCount; ++i) {
+    RecentFile r{ReadField(ini, kIdeStateSection, "RECENTFILE" + std::to_string(i)),
+                 ReadField(ini, kIdeStateSection, "RECENTPATH" + std::to_string(i))};
+    if (!r.name.empty()) g_ide.recent.push_back(r);
+  }
+  for (int i = 0; i < kMediaEditorCount; ++i) {
+    MediaEditor& m = g_ide.mediaEditors[i];
+    m.path = ReadField(ini, kIdeStateSection, "MEDITOR" + std::to_string(i + 1));
+    m.exists = !m.path.empty() && FsFileExists(m.path);
+    m.processId = 0;
+  }
+}
+
+void SaveRecentFiles() {
+  const std::string ini = IdeStateFile();
+  // Places beyond the list are written empty, so an entry that was skipped on reading does not
+  // come back as a second copy of a moved one.
+  for (int i = 1; i <= kRecentFileCount; ++i) {
+    const bool present = size_t(i) <= g_ide.recent.size();
+    IniWriteString(ini, kIdeStateSection, "RECENTFILE" + std::to_string(i), present ? g_ide.recent[size_t(i - 1)].name : "");
+    IniWriteString(ini, kIdeStateSection, "RECENTPATH" + std::to_string(i), present ? g_ide.recent[size_t(i - 1)].folder : "");
+  }
+  for (int i = 0; i < kMediaEditorCount; ++i)
+    IniWriteString(ini, kIdeStateSection, "MEDITOR" + std::to_string(i + 1), g_ide.mediaEditors[i].path);
+}
+
+void AddRecentFile(const std::string& name, const std::string& folder) {
+  if (name.empty()) return;
+  auto& list = g_ide.recent;
+  auto same = [&](const RecentFile& r) { return FsEqualsNoCase(r.name, name) && FsEqualsNoCase(r.folder, folder); };
+  auto at = std::find_if(list.begin(), list.end(), same);
+  if (at != list.end()) list.erase(at);
+  else if (list.size() == size_t(kRecentFileCount)) list.pop_back();
+  list.insert(list.begin(), RecentFile{name.substr(0, kFieldLength), folder.substr(0, kFieldLength)});
+}
+
+bool IsRecentFile(const std::string& name, const std::string& folder) {
+  for (const RecentFile& r : g_ide.recent)
+    if (FsEqualsNoCase(r.name, name) && FsEqualsNoCase(r.folder, folder)) return true;
+  return false;
+}
+
+bool IdeTakeFirstRunMark() {
+  const std::string ini = IdeStateFile();
+  if (IniGetString(ini, kIdeStateSection, "INTRO", "0") != "0") return false;
+  IniWriteString(ini, kIdeStateSection, "INTRO", "1");
+  return true;
+}
+
+void IdeUpdateStatusText() {
+  if (g_ide.fileName.empty()) {
+    g_ide.statusText = IdeText(IdeSection::Desc, kDescNoFile);
+  } else {
+    std::string project = PlainFolder(g_ide.projectFolder);
+    std::string label = project;
+    const size_t slash = project.rfind('/');
+    const std::string parent = slash == std::string::npos ? "" : project.substr(0, slash);
+    if (slash != std::string::npos && slash + 1 < project.size() &&
+        FsEqualsNoCase(parent, PlainFolder(g_runtime.programFolder + "MYPROJ"))) {
+      label = project.substr(slash + 1);
+      label[0] = char(std::toupper(static_cast<unsigned char>(label[0])));
+    }
+    g_ide.statusText = IdeText(IdeSection::General, kGeneralProject) + ": " + label + "  " +
+                       IdeText(IdeSection::General, kGeneralFile) + ": " + g_ide.fileName;
+  }
+  g_ide.statusColour = 256;
+}

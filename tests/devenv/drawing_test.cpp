@@ -1,0 +1,161 @@
+// The environment's drawing: the fixed-font bands against pictures, geometry by numbers.
+#include "compiler/compiler.h"
+#include "devenv/ide_draw.h"
+#include "devenv/ide_texts.h"
+#include "tests/devenv/devenv_fixture.h"
+#include "tests/devenv/golden.h"
+
+namespace {
+
+class DrawingTest : public DevenvTest {
+ protected:
+  void SetUp() override {
+    DevenvTest::SetUp();
+    ASSERT_TRUE(IdeCreateSurfaces(16));
+    ASSERT_TRUE(IdeBuildFont());
+  }
+  void TearDown() override {
+    IdeReleaseSurfaces();
+    DevenvTest::TearDown();
+  }
+  void SetMenus() {
+    const char* titles[kMenuCount] = {"File", "Edit", "Go To", "Help", "Run", "Media"};
+    for (int m = 0; m < kMenuCount; ++m) g_ide.menus[m].title = titles[m];
+    g_ide.menus[0].items = {{"Open", "F2", true}, {"-", "", true}, {"Close", "", false}, {"Save", "F3", true}};
+    g_ide.menus[2].items = {{"Top", "", true}, {"End", "", true}};
+  }
+};
+
+TEST_F(DrawingTest, GlyphCellsAndTheFixedFontWidths) {
+  int32_t x, y;
+  IdeGlyphCell(2 * 256 + 'A', &x, &y);  // 'A' - 32 = 33: column 5, row 1 of band 2
+  EXPECT_EQ(x, 60);
+  EXPECT_EQ(y, 2 * 128 + 16);
+  IdeGlyphCell(7 * 256 + 255, &x, &y);
+  EXPECT_EQ(x, 27 * 12);  // 223 = 7 * 28 + 27
+  EXPECT_EQ(y, 7 * 128 + 7 * 16);
+  EXPECT_EQ(IdeTextWidth("Hello"), 40);
+  EXPECT_EQ(g_ide.gfx.widths[3 * 256 + 'W'].height, 16);
+  EXPECT_GT(IdeGlyphWidth('m'), 0);  // the Courier band is measured too
+  EXPECT_EQ(IdeGlyphWidth('m'), IdeGlyphWidth('i'));
+}
+
+TEST_F(DrawingTest, StatusLineMenuAndProgressMatchTheirPictures) {
+  g_ide.statusText = "Project: Space  File: game.vka";
+  g_ide.statusColour = 256;
+  g_ide.modified = 1;
+  g_ide.redrawStatus = true;
+  IdeDrawStatusLine();
+  EXPECT_EQ(g_ide.statusText.back(), '*');
+  ExpectMatchesGolden(*g_ide.gfx.editor, {0, 460, 300, 480}, "status_line");
+
+  SetMenus();
+  g_ide.openMenu = 1;
+  g_ide.hotItem = 4;
+  IdeDrawDropDown(g_ide.gfx.screen.get(), 1);
+  ExpectMatchesGolden(*g_ide.gfx.screen, {0, 38, 120, 116}, "file_menu");
+
+  ASSERT_TRUE(IdeDrawProgressBox());
+  IdeShowProgress(0);
+  ExpectMatchesGolden(*g_ide.gfx.back, {100, 215, 250, 295}, "progress_0");
+  IdeShowProgress(100);
+  ExpectMatchesGolden(*g_ide.gfx.back, {380, 215, 525, 295}, "progress_100");
+  EXPECT_EQ(g_ide.gfx.back->GetPixel(505, 250), g_ide.gfx.colours.selection);  // the last block
+}
+
+TEST_F(DrawingTest, ProgressLeavesTheUndoneBarBlack) {
+  ASSERT_TRUE(IdeDrawProgressBox());
+  IdeShowProgress(0);
+  EXPECT_EQ(g_ide.gfx.back->GetPixel(140, 240), 0u);
+  EXPECT_EQ(g_ide.gfx.back->GetPixel(509, 272), 0u);
+  EXPECT_EQ(g_ide.gfx.back->GetPixel(200, 237), g_ide.gfx.colours.darkEdge);  // the bar's sunken frame
+  EXPECT_EQ(g_ide.gfx.presents, 1);
+}
+
+TEST_F(DrawingTest, GeometryOfDropDownsThumbAndStatusText) {
+  SetMenus();
+  SurfRect go = IdeDropDownRect(3);
+  EXPECT_EQ(go.Width(), 96);  // short items: the least width
+  EXPECT_EQ(go.Height(), 2 + 2 * 16 + 5);
+  EXPECT_EQ(go.left, 8 + 40 + 40);  // titles of 4 characters and 8 pixels
+  EXPECT_EQ(IdeDropDownRect(1).Width(), 96);
+
+  IdeScrollBar bar;
+  IdeThumbGeometry(32, 32, 0, &bar);
+  EXPECT_EQ(bar.length, 0);  // exactly a page: no thumb
+  IdeThumbGeometry(64, 32, 100, &bar);  // the top line is limited to the last page
+  EXPECT_EQ(bar.length, 191);
+  EXPECT_EQ(bar.position, 191);
+  g_ide.editor.lines.assign(32, "x");
+  g_ide.redrawScrollBar = true;
+  IdeDrawScrollBar();
+  EXPECT_EQ(g_ide.scroll.rect.Width(), 0);
+
+  // A status text of 100 wide characters shows its end, cut at the front.
+  g_ide.statusText = std::string(99, 'W') + "Z";
+  g_ide.redrawStatus = true;
+  IdeDrawStatusLine();
+  Surface reference(640, 480, g_ide.gfx.format);
+  IdeDrawTextBand(&reference, "Z", 3, 0, 0);
+  const int32_t zx = 2 + (610 / 8 - 1) * 8;  // the last of the 76 characters that fit
+  for (int32_t y = 0; y < 16; ++y)
+    for (int32_t x = 0; x < 8; ++x)
+      EXPECT_EQ(g_ide.gfx.editor->GetPixel(zx + x, 463 + y), reference.GetPixel(x, y)) << x << "," << y;
+}
+
+TEST_F(DrawingTest, HitTestFindsTitlesButtonsArrowsAndItems) {
+  SetMenus();
+  struct Case {
+    int32_t x, y, hot;
+  } cases[] = {{10, 25, 11}, {60, 25, 12}, {300, 25, 0}, {500, 10, 22}, {600, 10, 23}, {630, 30, 31}, {630, 470, 32}};
+  for (const Case& c : cases) {
+    g_ide.mouseX = c.x;
+    g_ide.mouseY = c.y;
+    IdeHitTest();
+    EXPECT_EQ(g_ide.hotSpot, c.hot) << c.x << "," << c.y;
+  }
+  g_ide.openMenu = 1;
+  g_ide.dropDownRect = IdeDropDownRect(1);
+  g_ide.mouseX = 20;
+  g_ide.mouseY = 40 + 2 + 16 * 3 + 5;
+  IdeHitTest();
+  EXPECT_EQ(g_ide.hotItem, 4);
+  g_ide.mouseX = 20;
+  g_ide.mouseY = 10;
+  IdeHitTest();
+  EXPECT_EQ(g_ide.hotItem, 0);
+}
+
+TEST_F(DrawingTest, RedrawPresentsAndRemovesAClosedDropDown) {
+  SetMenus();
+  g_ide.redrawMenus = true;
+  g_ide.openMenu = 1;
+  IdeRedraw();
+  const SurfRect r = IdeDropDownRect(1);
+  EXPECT_EQ(g_ide.gfx.back->GetPixel(r.left + 2, r.bottom - 3), g_ide.gfx.colours.face);
+  g_ide.openMenu = 0;
+  IdeRedraw();
+  EXPECT_EQ(g_ide.gfx.back->GetPixel(r.left + 2, r.bottom - 3), g_ide.gfx.colours.background);
+  EXPECT_EQ(g_ide.gfx.presents, 2);
+  g_ide.displayActive = false;  // lost, and no display to restore: nothing is drawn
+  IdeRedraw();
+  EXPECT_EQ(g_ide.gfx.presents, 2);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(DrawingTest, TheCompilerShowsItsProgressInTheBox) {
+  Compiler c;
+  ASSERT_TRUE(c.LoadKeywordTable());
+  IdeAttachProgress(c);
+  ASSERT_TRUE(IdeDrawProgressBox());
+  std::string program;
+  for (int i = 0; i < 200; ++i) program += "a = " + std::to_string(i) + "\n";
+  ASSERT_TRUE(c.CompileText(program));
+  EXPECT_GT(g_ide.gfx.presents, 0);
+  EXPECT_EQ(g_ide.gfx.back->GetPixel(505, 250), g_ide.gfx.colours.selection);  // 100 per cent reached
+}
+
+}  // namespace

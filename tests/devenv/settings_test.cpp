@@ -1,0 +1,76 @@
+// Language texts, settings, recent files and the status text of the environment.
+#include "devenv/ide_texts.h"
+#include "devenv/settings.h"
+#include "platform/ini.h"
+#include "tests/devenv/devenv_fixture.h"
+
+namespace {
+
+using SettingsTest = DevenvTest;
+
+TEST_F(SettingsTest, EveryTextTheEnvironmentReadsIsInTheLanguageFile) {
+  for (const IdeTextKey& k : IdeTextKeysRead())
+    EXPECT_FALSE(IdeText(k.section, k.index).empty()) << int(k.section) << " " << k.index;
+}
+
+TEST_F(SettingsTest, SettingsDefaultsAndTheHelpFolderRule) {
+  const std::string setup = dir_.File("SETUP.INI");
+  IdeSettings s = ReadIdeSettings(setup, "/prog/");  // no file: defaults
+  EXPECT_EQ(s.textLanguage, "English");
+  EXPECT_EQ(s.textCharset, 0);
+  EXPECT_EQ(s.helpFolder, "/prog/HELP/");
+  IniWriteString(setup, "SETTINGS", "HELPLANGUAGE", "german");
+  IniWriteString(setup, "SETTINGS", "TEXTLANGUAGE-CHARSET", "161");
+  s = ReadIdeSettings(setup, "/prog/");
+  EXPECT_EQ(s.helpFolder, "/prog/LANG/GERMAN/HELP/");
+  EXPECT_EQ(s.textCharset, 161);
+  EXPECT_EQ(s.helpCharset, 0);
+}
+
+TEST_F(SettingsTest, RecentFilesMoveUpDropTheOldestAndSurviveASave) {
+  for (const char* f : {"a.vka", "b.vka", "c.vka", "d.vka"}) AddRecentFile(f, "/p");
+  AddRecentFile("B.VKA", "/P");  // listed already (without regard to case): moves to the top
+  ASSERT_EQ(g_ide.recent.size(), 4u);
+  EXPECT_EQ(g_ide.recent[0].name, "B.VKA");
+  EXPECT_EQ(g_ide.recent[1].name, "d.vka");
+  EXPECT_EQ(g_ide.recent[3].name, "a.vka");
+  AddRecentFile("e.vka", "/p");  // a fifth distinct file drops the oldest
+  EXPECT_FALSE(IsRecentFile("a.vka", "/p"));
+  EXPECT_TRUE(IsRecentFile("E.vka", "/P"));
+  AddRecentFile("", "/p");
+  EXPECT_EQ(g_ide.recent[0].name, "e.vka");
+
+  g_ide.mediaEditors[2].path = dir_.File("settings_test.cpp");  // missing program: not there
+  SaveRecentFiles();
+  IniWriteString(IdeStateFile(), kIdeStateSection, "RECENTFILE1", "");  // a hole is skipped
+  ResetIdeState();
+  LoadRecentFiles();
+  ASSERT_EQ(g_ide.recent.size(), 3u);
+  EXPECT_EQ(g_ide.recent[0].name, "B.VKA");
+  EXPECT_EQ(g_ide.recent[0].folder, "/P");
+  EXPECT_FALSE(g_ide.mediaEditors[2].exists);
+  SaveRecentFiles();
+  ResetIdeState();
+  LoadRecentFiles();
+  EXPECT_EQ(g_ide.recent.size(), 3u);  // no entry comes back twice
+}
+
+TEST_F(SettingsTest, StatusTextNamesTheProjectAndTheFile) {
+  IdeUpdateStatusText();
+  EXPECT_EQ(g_ide.statusText, IdeText(IdeSection::Desc, kDescNoFile));
+  g_ide.fileName = "game.vka";
+  g_ide.projectFolder = g_runtime.programFolder + "myproj/space/";
+  IdeUpdateStatusText();
+  EXPECT_EQ(g_ide.statusText, "Project: Space  File: game.vka");
+  EXPECT_EQ(g_ide.statusColour, 256);
+  g_ide.projectFolder = "/elsewhere/space";
+  IdeUpdateStatusText();
+  EXPECT_EQ(g_ide.statusText, "Project: /elsewhere/space  File: game.vka");
+}
+
+TEST_F(SettingsTest, FirstRunMarkIsTakenOnce) {
+  EXPECT_TRUE(IdeTakeFirstRunMark());
+  EXPECT_FALSE(IdeTakeFirstRunMark());
+}
+
+}  // namespace
