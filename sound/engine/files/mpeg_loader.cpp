@@ -114,7 +114,10 @@ bool ProbeSoundFile(SoundFile* file, uint32_t mode, MpegSource* out, MpegFrameTa
     out->decoded_length = MpegCountFrames(file, bytes, frames);
     dec->exact_length = (int32_t)out->decoded_length;
   } else {
-    out->decoded_length = (uint32_t)(bytes + (uint32_t)((double)bytes / frame_size * length));
+    // An estimate from the first frame's size; one past the 32-bit range saturates, and the sample
+    // limit then refuses it.
+    const double estimate = bytes + (double)bytes / frame_size * length;
+    out->decoded_length = estimate >= 4294967295.0 ? 0xFFFFFFFFu : (uint32_t)estimate;
   }
   dec->locked_layer = layer;
   out->frequency = frequency;
