@@ -200,7 +200,9 @@ void CmdLightExist() {
 }
 
 void CmdLightType() {
-  QueryInt([](const LightRecord& l) { return l.type >= kLightPoint && l.type <= kLightDirectional ? int32_t(l.type) : 0; });
+  QueryInt([](const LightRecord& l) {
+    return l.type >= kLightPoint && l.type <= kLightDirectional ? int32_t(l.type) : 0;
+  });
 }
 void CmdLightPositionX() {
   QueryFloat([](const LightRecord& l) { return l.position[0]; });
