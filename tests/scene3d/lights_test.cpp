@@ -109,6 +109,9 @@ TEST_F(LightsTest, RangeColourAndTypeReachTheDevice) {
   EXPECT_FLOAT_EQ(Device().lights[1].diffuse[2], 1.0f);
   ASSERT_EQ(Run(7306, {0, 4.0f, 5.0f, 6.0f}), 0);  // a directional light has no position
   EXPECT_FLOAT_EQ(QueryFloat(7703, 0), 0.0f);
+  ASSERT_EQ(Run(7307, {0, 0.0f, 90.0f, 0.0f}), 0);  // turning about y takes +z toward +x
+  EXPECT_NEAR(QueryFloat(7706, 0), 1.0f, 1e-6);
+  EXPECT_NEAR(QueryFloat(7708, 0), 0.0f, 1e-6);
   ASSERT_EQ(Run(7304, {1, 30.0f, 60.0f}), 0);
   EXPECT_EQ(Device().lights[1].type, uint32_t(kLightSpot));
   EXPECT_FLOAT_EQ(Device().lights[1].phi, 60.0f * 0.017453292f);
