@@ -14,6 +14,7 @@ enum ErrorCode : int32_t {
   kErrTextTooLong = 107,
   kErrCallsTooDeep = 108,
   kErrArrayFileWithoutArray = 109,
+  kErrValueOutOfRange = 110,
   kErrDivisionByZero = 111,  // a warning
   kErrFrameRateOutOfRange = 112,
   kErrRandomRangeBelowOne = 113,
@@ -86,6 +87,14 @@ enum ErrorCode : int32_t {
   kErrForceMagnitudeOutOfRange = 4102,
   kErrForceTimeNegative = 4103,
   kErrForceAngleOutOfRange = 4104,
+  // Lights, fog and ambient light.
+  kErrLightNumberOutOfRange = 7301,
+  kErrLightExists = 7302,
+  kErrLightMissing = 7303,
+  kErrLightNotCreated = 7304,
+  kErrLightZeroDeleted = 7305,
+  kErrFogUnavailable = 7901,
+  kErrAmbientPercentOutOfRange = 7911,
   // Model files.
   kErrConvertSourceNot3ds = 7931,
   kErrConvertTargetNotX = 7932,

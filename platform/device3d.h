@@ -17,8 +17,8 @@ enum : uint32_t {
   kRsTexturePerspective = 4, kRsZEnable = 7, kRsFillMode = 8, kRsShadeMode = 9, kRsZWriteEnable = 14,
   kRsAlphaTestEnable = 15, kRsSrcBlend = 19, kRsDestBlend = 20, kRsCullMode = 22, kRsZFunc = 23,
   kRsDitherEnable = 26, kRsAlphaBlendEnable = 27, kRsFogEnable = 28, kRsSpecularEnable = 29, kRsFogColour = 34,
-  kRsFogStart = 36, kRsFogEnd = 37, kRsColourKeyEnable = 41, kRsLighting = 137, kRsAmbient = 139,
-  kRsLocalViewer = 142, kRsNormalizeNormals = 143,
+  kRsFogTableMode = 35, kRsFogStart = 36, kRsFogEnd = 37, kRsColourKeyEnable = 41, kRsLighting = 137, kRsAmbient = 139,
+  kRsFogVertexMode = 140, kRsLocalViewer = 142, kRsNormalizeNormals = 143,
   kTssAddress = 12, kTssMagFilter = 16, kTssMinFilter = 17, kTssMipFilter = 18,
 };
 inline constexpr uint32_t kRenderStateCount = 256, kStageStateCount = 32;
@@ -26,6 +26,8 @@ enum : uint32_t { kClearTarget = 1, kClearZBuffer = 2 };
 enum : uint32_t { kTransformWorld = 1, kTransformView = 2, kTransformProjection = 3 };
 enum : uint32_t { kFillPoint = 1, kFillWireframe = 2, kFillSolid = 3 };
 enum : uint32_t { kCullNone = 1, kCullClockwise = 2, kCullCounterClockwise = 3 };
+// Fog modes of kRsFogTableMode and kRsFogVertexMode; the shader's fog is linear in either.
+enum : uint32_t { kFogNone = 0, kFogExp = 1, kFogExp2 = 2, kFogLinear = 3 };
 enum : uint32_t { kLightPoint = 1, kLightSpot = 2, kLightDirectional = 3 };
 inline constexpr uint32_t kMaxLights = 8;
 

@@ -34,6 +34,8 @@ const CommandFamily kFamilies[] = {
     {"display modes", ModeCommands},
     {"animations", AnimationCommands},
     {"3d maths", Maths3dCommands},
+    {"lights", LightCommands},
+    {"fog and backdrop", BackdropCommands},
     {"images", ImageCommands},
     {"sprites", SpriteCommands},
     {"model files", ModelFileCommands},

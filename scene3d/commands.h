@@ -5,3 +5,6 @@
 
 // The 3D scene's command families (scene3d/commands_<family>.cpp).
 std::span<const CommandDef> Maths3dCommands();
+std::span<const CommandDef> LightCommands();
+// Fog, ambient light and backdrop.
+std::span<const CommandDef> BackdropCommands();

@@ -28,9 +28,21 @@ struct ObjectRecord {
   std::vector<LimbRecord> limbs;  // its size is the limb capacity
 };
 
+// A numbered light; its record index is its light number's device light while fewer than the
+// device's lights are shown (see lighting.h).
 struct LightRecord {
   uint32_t next, prev;
-  int32_t enabledInDevice;
+  int32_t enabledInDevice;        // its device light is switched on
+  int32_t inUse, on;              // on: shown (1) or hidden (0)
+  uint32_t type;                  // kLightPoint, kLightSpot or kLightDirectional
+  float position[3];
+  float angles[3];                // degrees, copied from an object
+  int32_t matrixFlag;             // the direction came from an object's free matrix
+  float matrix[16];
+  float direction[3];
+  float spotInner, spotOuter;     // cone angles, radians
+  float colour[3];                // diffuse, 1.0 = full; not clamped
+  float range;
 };
 
 // What an object record holds (its model and limb meshes) let go, implemented by the scene.

@@ -7,13 +7,14 @@ void ResetSceneState();
 // The scene's start: object record 0 reserved.
 int InitScene3D();
 int ResetSceneDefaults();
+// The backdrop, when shown, drawn before the scene (it opens the device's scene).
 void DrawBackdrop();
 void RunScene3DStep();
 void UpdateObjectAnimations();
 // Empties the static world (at the end of a run).
 void ClearStaticWorld();
-// After a display change, makes again what the scene keeps on the device: the textures of limbs
-// with textures of their own, and the vertex buffers of every object's model.
+// After a display change, makes again what the scene keeps on the device: the lights, the
+// textures of limbs with textures of their own, and the vertex buffers of every object's model.
 void RestoreScene();
 // The scene's share of the run-time reset (object collisions on).
 void ResetSceneRunState();

@@ -3,10 +3,12 @@
 #include "display/record_pools.h"
 #include "display/textures.h"
 #include "model/model_handle.h"
+#include "scene3d/lighting.h"
 #include "scene3d/record_pools.h"
 #include "scene3d/scene.h"
 
 void RestoreScene() {
+  RestoreAllLights();
   if (!g_objectPool.Created()) return;
   if (g_framePool.Created()) {
     g_framePool.ForEachUsed([](uint32_t, FrameRecord& f) {

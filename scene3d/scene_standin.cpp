@@ -2,6 +2,7 @@
 // is reserved, so no object gets it.
 #include "model/mesh_data.h"
 #include "model/model_handle.h"
+#include "scene3d/lighting.h"
 #include "scene3d/record_pools.h"
 #include "scene3d/records.h"
 #include "scene3d/scene.h"
@@ -10,9 +11,14 @@ int InitScene3D() {
   AllocObjectRecord();
   return 1;
 }
-void ResetSceneState() { FreeScenePools(); }
-int ResetSceneDefaults() { return 1; }
-void DrawBackdrop() {}
+void ResetSceneState() {
+  FreeScenePools();
+  ResetLightingState();
+}
+int ResetSceneDefaults() {
+  CreateLight();
+  return 1;
+}
 void RunScene3DStep() {}
 void UpdateObjectAnimations() {}
 void ClearStaticWorld() {}

@@ -1,6 +1,6 @@
 // A display-mode change inside a run that draws 3D: at the end of that frame the subsystem
-// table's restore column gives the limbs their own textures again and the models their vertex
-// buffers on the new device.
+// table's restore column gives the device the lights again, the limbs their own textures and
+// the models their vertex buffers.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -29,6 +29,7 @@ struct Seen {
   int32_t textureAfterChange = -1;  // the image's texture before the frame ends
   int32_t limbTexture = 0, imageTexture = 0;
   bool bufferOnDevice = false;
+  bool lightZeroOn = false;
   uint32_t drawn = 0;
 };
 Seen g_seen;
@@ -75,6 +76,7 @@ void CmdChangeMode() {
 void CmdDraw() {
   g_seen.limbTexture = g_objectPool[g_seen.object].limbs[0].ownTexture;
   g_seen.imageTexture = ImageAt(g_seen.image)->texture;
+  g_seen.lightZeroOn = g_display.device->State().lightOn[0] != 0;
   if (MeshNode* mesh = ObjectMesh()) {
     g_seen.bufferOnDevice = g_display.device->VertexBufferData(mesh->vertexBuffer) != nullptr;
     mesh->DrawTextureGroup(*g_display.device, mesh->textureNumber, &g_seen.drawn);
@@ -106,5 +108,6 @@ TEST(SceneRestore, ADisplayChangeRestoresLimbTexturesAndModelBuffers) {
   EXPECT_GT(g_seen.limbTexture, 0);
   EXPECT_EQ(g_seen.limbTexture, g_seen.imageTexture);
   EXPECT_TRUE(g_seen.bufferOnDevice);
+  EXPECT_TRUE(g_seen.lightZeroOn);
   EXPECT_EQ(g_seen.drawn, 36u);
 }
