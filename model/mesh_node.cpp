@@ -235,11 +235,23 @@ void MeshNode::ExportGeometry(Device3D& device, GeometryExport* out) {
   if (out->textureFilter != -1 && out->textureFilter != textureNumber) return;
   if (out->mode == 2) {
     const float* w = device.State().transforms[kTransformWorld - 1];
+    // Normals turn with the positions, by the inverse transpose of the world's 3x3 (so a
+    // stretch keeps them perpendicular), and keep their length; a world without an inverse
+    // leaves them as they are.
+    float inverse[16];
+    const bool turnNormals = InvertAffineMatrix(inverse, w) == kMathOk;
     Vertex* dst = out->vertices + out->vertexCursor;
     for (size_t k = 0; k < vertices.size(); ++k) {
       dst[k] = vertices[k];
       const float in[3] = {vertices[k].x, vertices[k].y, vertices[k].z};
       TransformPointProjected(&dst[k].x, in, w);
+      if (!turnNormals) continue;
+      const float n[3] = {vertices[k].nx, vertices[k].ny, vertices[k].nz};
+      float t[3];
+      for (int j = 0; j < 3; ++j) t[j] = n[0] * inverse[4 * j] + n[1] * inverse[4 * j + 1] + n[2] * inverse[4 * j + 2];
+      const float was = VectorLength(n), now = VectorLength(t);
+      if (now > 0) DivideVector3(t, now / was);
+      dst[k].nx = t[0], dst[k].ny = t[1], dst[k].nz = t[2];
     }
     std::copy(indices.begin(), indices.end(), out->indices + out->indexCursor);
     out->vertexCounts[out->meshCursor] = uint32_t(vertices.size());

@@ -101,9 +101,12 @@ class TextWriter {
     if (f != f) f = 0.0f;
     Append(std::to_chars(buf_, buf_ + sizeof buf_, f).ptr);
   }
+  // The text form has no escape for a double quote: one inside the string is dropped, so the
+  // string still ends where it should and the file reads back.
   void String(const std::string& s) {
     out += '"';
-    out += s;
+    for (char c : s)
+      if (c != '"') out += c;
     out += '"';
   }
   void EndMember() { out += ';'; }

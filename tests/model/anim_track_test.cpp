@@ -53,6 +53,10 @@ TEST(AnimTrack, VectorKeysBlendLinearlyAndHoldAtTheEnds) {
     EXPECT_NEAR(v[0], c.x, 1e-5f) << c.frame;
     EXPECT_NEAR(v[1], c.y, 1e-5f) << c.frame;
   }
+  // Spans of different slopes: a frame just past a middle key blends along the span it opens.
+  float v[3];
+  ASSERT_TRUE(VectorKeyAt({0, 0, 0, 0, 10, 10, 0, 0, 20, 30, 0, 0}, 10.5f, v));
+  EXPECT_NEAR(v[0], 11, 1e-5f);
   float untouched[3] = {3, 3, 3};
   EXPECT_FALSE(VectorKeyAt({}, 5, untouched));
   EXPECT_EQ(untouched[0], 3);

@@ -175,6 +175,52 @@ TEST(MeshNodes, GeometryExportCountsThenCopiesPlacedVertices) {
   delete root;
 }
 
+TEST(MeshNodes, ExportPlacesPositionsAndTurnsNormalsThroughNestedFrames) {
+  // A frame turned a quarter about y holding a frame moved 10 along x holding a triangle
+  // facing +z with a corner at the origin.
+  FrameNode* root = Frame("root", 0);
+  FrameNode *turned = Frame("turned", 1), *moved = Frame("moved", 2);
+  root->AddChildNode(turned);
+  turned->AddChildNode(moved);
+  const float p[9] = {0, 0, 0, 1, 0, 0, 0, 1, 0};
+  const uint32_t face[] = {3, 0, 1, 2};
+  MeshNode* mesh = new MeshNode("tri", 3, p, 1, face, 4, false);
+  const float n[9] = {0, 0, 1, 0, 0, 1, 0, 0, 1};
+  mesh->SetNormals(n);
+  mesh->limbNumber = 2;
+  moved->AddChildNode(mesh);
+  float m[16];
+  BuildRotationYMatrix(m, 1.5707963f);
+  root->SetLimbMatrix(1, m);
+  Translation(m, 10, 0, 0);
+  root->SetLimbMatrix(2, m);
+  Device3DPtr device = CreateNullDevice();
+  std::vector<Vertex> v(3);
+  std::vector<uint32_t> idx(3), vc(1), ic(1);
+  GeometryExport out{v.data(), idx.data(), vc.data(), ic.data()};
+  out.mode = 2;
+  root->ExportGeometry(*device, &out);
+  const float want[][3] = {{0, 0, -10}, {1, 0, 0}};  // the origin corner, its normal
+  const float got[][3] = {{v[0].x, v[0].y, v[0].z}, {v[0].nx, v[0].ny, v[0].nz}};
+  for (int k = 0; k < 2; ++k)
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(got[k][i], want[k][i], 1e-5) << k << " " << i;
+  // A frame stretched 4 times along x divides the normal's x by 4 (the inverse transpose) and
+  // the normal keeps its length.
+  const float scale[16] = {4, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+  root->SetLimbMatrix(2, scale);
+  const float slanted[9] = {0.6f, 0, 0.8f, 0.6f, 0, 0.8f, 0.6f, 0, 0.8f};
+  mesh->SetNormals(slanted);
+  BuildRotationYMatrix(m, 0);
+  root->SetLimbMatrix(1, m);
+  out = GeometryExport{v.data(), idx.data(), vc.data(), ic.data()};
+  out.mode = 2;
+  root->ExportGeometry(*device, &out);
+  const float len = std::sqrt(v[0].nx * v[0].nx + v[0].ny * v[0].ny + v[0].nz * v[0].nz);
+  EXPECT_NEAR(len, 1, 1e-5);
+  EXPECT_NEAR(v[0].nx / v[0].nz, 0.6f / 0.8f / 4, 1e-5);
+  delete root;
+}
+
 // Two one-limb models, objects 1 and 2, each a box mesh of edge 2 under limb 1.
 class MeshCollision : public testing::Test {
  protected:

@@ -152,6 +152,23 @@ TEST(SceneNodes, LimbMatricesAndWorldMatricesAfterMovingAParent) {
   EXPECT_FLOAT_EQ(m[14], 12);
 }
 
+TEST(SceneNodes, AWorldMatrixPlacesTheLimbBeforeItsParent) {
+  // A turned a quarter about y, B moved 10 along x inside it: B's origin lies at z -10, not
+  // at x 10 (the order in which the two do not commute).
+  Tree t;
+  float turn[16], move[16], w[16];
+  BuildRotationYMatrix(turn, 1.5707963f);
+  Translation(move, 10, 0, 0);
+  t.root->SetLimbMatrix(1, turn);
+  t.root->SetLimbMatrix(2, move);
+  Device3DPtr device = CreateNullDevice();
+  t.root->ComputeWorldMatrices(*device);
+  t.root->GetLimbWorldMatrix(2, w);
+  EXPECT_NEAR(w[12], 0, 1e-5);
+  EXPECT_NEAR(w[14], -10, 1e-5);
+  EXPECT_NEAR(w[8], 1, 1e-5);  // and B is turned with A: its z axis along x
+}
+
 TEST(SceneNodes, BoundsFollowTheLimbPlacementsInTheirOrder) {
   Tree t;
   // A turned a quarter about y and B moved 10 along its parent's x: B's box lands at z -10

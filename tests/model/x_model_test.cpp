@@ -99,10 +99,12 @@ TEST_F(XModelTest, TextAndBinaryGiveTheSameTree) {
   ASSERT_TRUE(ParseXFile(kModel, parsed).ok());
   ModelHandle text;
   ASSERT_EQ(LoadModelXFile(text, Write("t.x", kModel), nullptr), kModelOk);
+  ASSERT_TRUE(text.animation);
   const std::string want = DumpTree(text.root.get()) + DumpTracks(AnimSetGetTrackList(*text.animation));
   for (uint32_t bits : {32u, 64u}) {
     ModelHandle bin;
     ASSERT_EQ(LoadModelXFile(bin, Write("b.x", WriteXFile(parsed, XEncoding::Binary, bits)), nullptr), kModelOk);
+    ASSERT_TRUE(bin.animation) << bits;
     EXPECT_EQ(DumpTree(bin.root.get()) + DumpTracks(AnimSetGetTrackList(*bin.animation)), want);
   }
 }
@@ -123,6 +125,7 @@ TEST_F(XModelTest, DamagedFilesAreRefusedOrCut) {
   ASSERT_TRUE(m0);
   EXPECT_EQ(m0->indices, (std::vector<uint32_t>{0, 1, 2}));
   EXPECT_TRUE(MeshNamed(h.root.get(), "m_1")->indices.empty());
+  ASSERT_TRUE(h.animation && AnimSetGetTrackList(*h.animation));
   EXPECT_EQ(TrackGetRotKeyCount(*AnimSetGetTrackList(*h.animation)), 1u);
   // A syntax error part way keeps what came before it.
   ModelHandle cut;

@@ -253,6 +253,29 @@ TEST(XFile, ReferencesResolveAcrossFiles) {
   ASSERT_NE(a.children[0]->target, nullptr);
   EXPECT_EQ(a.children[0]->target->name, "Leg");
   EXPECT_EQ(a.children[1]->target, nullptr);
+
+  // A text GUID reference finds the binary object of that GUID: its first three groups are
+  // kept little-endian, as the binary form stores them.
+  XFile guided, byGuid;
+  XObject& target = guided.Add("Frame");
+  const uint8_t bytes[16] = {4, 3, 2, 1, 6, 5, 8, 7, 9, 10, 11, 12, 13, 14, 15, 16};
+  std::memcpy(target.guid.bytes, bytes, 16);
+  ASSERT_TRUE(ParseXFile(WriteXFile(guided, XEncoding::Binary), guided).ok());
+  ASSERT_TRUE(ParseXFile("xof 0302txt 0032\nAnimationSet { Animation { { <01020304-0506-0708-090A-0B0C0D0E0F10> } } }",
+                         byGuid).ok());
+  ResolveXReferences({&guided, &byGuid});
+  EXPECT_EQ(byGuid.objects[0]->children[0]->children[0]->target, guided.objects.at(0).get());
+}
+
+TEST(XFile, AQuoteInAStringIsDroppedSoTheTextReadsBack) {
+  XFile f;
+  f.Add("Material", "M").AddChild("TextureFilename").PushString("a\"b\".png");
+  f.Add("Frame", "After");
+  XFile back;
+  const std::string text = WriteXFile(f, XEncoding::Text);
+  ASSERT_TRUE(ParseXFile(text, back).ok()) << text;
+  ASSERT_EQ(back.objects.size(), 2u);
+  EXPECT_EQ(back.objects[0]->children.at(0)->strings, std::vector<std::string>{"ab.png"});
 }
 
 }  // namespace

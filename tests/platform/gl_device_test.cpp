@@ -7,6 +7,8 @@
 
 #include "platform/device3d.h"
 #include "platform/gl/device.h"
+#include "platform/gl/shader.h"
+#include "platform/math3d.h"
 #include "tests/support/gl_required.h"
 
 namespace {
@@ -107,6 +109,36 @@ TEST(GlDraw, TheStateGivenBeforeGlIsAppliedAtDrawThroughTheRecordingDevice) {
   EXPECT_EQ(std::count(log.begin(), log.end(), "draw 4 6"), 5);
 }
 
+TEST(GlDraw, ALitQuadTurnedAboutYIsAsBrightAsItsTurnedNormalSays) {
+  std::vector<std::string> log;
+  Device3DPtr d = CreateRecordingDevice(CreateNullDevice(), &log);
+  d->SetViewport(0, 0, 64, 64, 0, 1);
+  VK_NEED_GL(d->StartGl(64, 64));
+  d->SetRenderState(kRsLighting, 1);
+  d->SetRenderState(kRsAmbient, 0);
+  d->SetMaterial(Material{{1, 1, 1, 1}, {0, 0, 0, 1}});
+  Light beam;  // shines along +x: the light lies toward -x
+  beam.direction[0] = 1, beam.direction[2] = 0;
+  d->SetLight(0, beam);
+  d->EnableLight(0, true);
+  // A quad facing the viewer (normal -z) turned by a about y faces (-sin a, 0, -cos a): lit by
+  // sin a. The turn the other way, or no turn of the normal, leaves it dark.
+  const std::vector<Vertex> quad = {{-0.5f, 0.5f, 0, 0, 0, -1, 0, 0}, {0.5f, 0.5f, 0, 0, 0, -1, 0, 0},
+                                    {0.5f, -0.5f, 0, 0, 0, -1, 0, 0}, {-0.5f, -0.5f, 0, 0, 0, -1, 0, 0}};
+  SurfacePtr s = SurfaceCreate(64, 64, 32);
+  for (float degrees : {30.0f, 60.0f}) {
+    const float a = degrees * 3.14159265f / 180;
+    float world[16];
+    BuildRotationYMatrix(world, a);
+    world[14] = 0.5f;  // then moved into the depth range
+    d->SetTransform(kTransformWorld, world);
+    d->Clear(kClearTarget | kClearZBuffer, SurfRect{0, 0, 64, 64}, 0, 1.0f, 0);
+    ASSERT_TRUE(d->DrawIndexed(quad.data(), 4, kClockwise.data(), 6));
+    d->ReadBackInto(s.get());
+    EXPECT_NEAR(int(s->GetPixel(32, 32) & 255), int(std::lround(std::sin(a) * 255)), 2) << degrees;
+  }
+}
+
 TEST(DeviceFacade, GetsAnswerWhatWasSetAndRefuseNumbersWithoutRoom) {
   std::vector<std::string> log;
   Device3DPtr d = CreateRecordingDevice(CreateNullDevice(), &log);
@@ -154,6 +186,13 @@ TEST(DeviceFacade, NormalsFollowTheInverseTransposeOfTheWorld) {
   EXPECT_FLOAT_EQ(n[0], 0.5f);
   EXPECT_FLOAT_EQ(n[4], 1.0f);
   EXPECT_FLOAT_EQ(n[8], -0.25f);
+  // A quarter turn about y takes the normal (0, 0, 1) to (1, 0, 0) (column 2 of the result).
+  float turn[16];
+  BuildRotationYMatrix(turn, 1.5707963f);
+  NormalMatrix(turn, n);
+  EXPECT_NEAR(n[6], 1, 1e-6);
+  EXPECT_NEAR(n[7], 0, 1e-6);
+  EXPECT_NEAR(n[8], 0, 1e-6);
   const float flat[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};  // no inverse: kept
   NormalMatrix(flat, n);
   EXPECT_FLOAT_EQ(n[0], 1.0f);
