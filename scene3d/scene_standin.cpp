@@ -1,35 +1,30 @@
 // Least 3D scene the runtime core needs until the scene is built: record 0 of the object pool
 // is reserved, so no object gets it.
-#include "model/mesh_data.h"
-#include "model/model_handle.h"
+#include "core/run_timing.h"
+#include "scene3d/camera.h"
 #include "scene3d/record_pools.h"
-#include "scene3d/records.h"
 #include "scene3d/scene.h"
+#include "scene3d/scene_state.h"
+
+SceneState g_scene;
 
 int InitScene3D() {
   AllocObjectRecord();
   return 1;
 }
-void ResetSceneState() { FreeScenePools(); }
-int ResetSceneDefaults() { return 1; }
+void ResetSceneState() {
+  FreeScenePools();
+  g_scene = SceneState{};
+}
+int ResetSceneDefaults() {
+  g_scene.camera = CameraState{};
+  ApplyCameraLookAt();
+  return 1;
+}
 void DrawBackdrop() {}
 void RunScene3DStep() {}
 void UpdateObjectAnimations() {}
 void ClearStaticWorld() {}
 void ResetSceneRunState() {}
 void ResetSceneRenderDefaults() {}
-
-void ReleaseObjectRecordContents(uint32_t object) {
-  if (!g_objectPool.InUse(object)) return;
-  ObjectRecord& o = g_objectPool[object];
-  o.model.reset();
-  for (LimbRecord& limb : o.limbs) {
-    for (int32_t& mesh : limb.meshData) {
-      if (mesh > 0) FreeMeshData(uint32_t(mesh));
-      mesh = 0;
-    }
-  }
-  o.limbs.clear();
-  o.limbs.shrink_to_fit();
-}
-
+void SwitchBackdropOn() { g_timing.autoBackdrop = 0; }
