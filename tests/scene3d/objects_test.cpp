@@ -164,8 +164,13 @@ TEST_F(ObjectsTest, CommandsCheckNumbersFirst) {
     EXPECT_EQ(call.Run(c.number, int(c.operands.size())), c.error) << c.number;
   }
   // A maker refuses a number in use; a load replaces it (and a failed load leaves it gone).
-  ASSERT_EQ(Run({5, 1.0f, 1.0f, 1.0f}, 7041), 0);
+  ASSERT_EQ(Run({5, 10.0f, 20.0f, 30.0f}, 7041), 0);
   EXPECT_EQ(Run({5, 1.0f, 1.0f, 1.0f}, 7041), kErrObjectExists);
+  const ObjectRecord& box = Obj(ObjectRecordOf(5));
+  EXPECT_FLOAT_EQ(box.sizeY, 20);
+  EXPECT_FLOAT_EQ(box.boxMin[2], -15);
+  EXPECT_FLOAT_EQ(box.boxCentre[0], 0);
+  EXPECT_EQ(box.boxCollision, 1);
   EXPECT_EQ(Run({missingX, 5}, 7000), kErrFileNotFound);
   EXPECT_EQ(Exists(5), 0);
 }
