@@ -6,8 +6,6 @@
 #include "scene3d/scene.h"
 #include "scene3d/scene_state.h"
 
-SceneState g_scene;
-
 int InitScene3D() {
   AllocObjectRecord();
   return 1;
