@@ -36,6 +36,7 @@ const CommandFamily kFamilies[] = {
     {"3d maths", Maths3dCommands},
     {"lights", LightCommands},
     {"fog and backdrop", BackdropCommands},
+    {"3d objects", ObjectCommands},
     {"images", ImageCommands},
     {"sprites", SpriteCommands},
     {"model files", ModelFileCommands},

@@ -8,3 +8,4 @@ std::span<const CommandDef> Maths3dCommands();
 std::span<const CommandDef> LightCommands();
 // Fog, ambient light and backdrop.
 std::span<const CommandDef> BackdropCommands();
+std::span<const CommandDef> ObjectCommands();

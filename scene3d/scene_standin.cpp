@@ -3,9 +3,11 @@
 #include "model/mesh_data.h"
 #include "model/model_handle.h"
 #include "scene3d/lighting.h"
+#include "core/run_timing.h"
+#include "scene3d/camera.h"
 #include "scene3d/record_pools.h"
-#include "scene3d/records.h"
 #include "scene3d/scene.h"
+#include "scene3d/scene_state.h"
 
 int InitScene3D() {
   AllocObjectRecord();
@@ -14,8 +16,11 @@ int InitScene3D() {
 void ResetSceneState() {
   FreeScenePools();
   ResetLightingState();
+  g_scene = SceneState{};
 }
 int ResetSceneDefaults() {
+  g_scene.camera = CameraState{};
+  ApplyCameraLookAt();
   CreateLight();
   return 1;
 }
@@ -24,18 +29,3 @@ void UpdateObjectAnimations() {}
 void ClearStaticWorld() {}
 void ResetSceneRunState() {}
 void ResetSceneRenderDefaults() {}
-
-void ReleaseObjectRecordContents(uint32_t object) {
-  if (!g_objectPool.InUse(object)) return;
-  ObjectRecord& o = g_objectPool[object];
-  o.model.reset();
-  for (LimbRecord& limb : o.limbs) {
-    for (int32_t& mesh : limb.meshData) {
-      if (mesh > 0) FreeMeshData(uint32_t(mesh));
-      mesh = 0;
-    }
-  }
-  o.limbs.clear();
-  o.limbs.shrink_to_fit();
-}
-

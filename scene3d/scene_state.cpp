@@ -1,0 +1,3 @@
+#include "scene3d/scene_state.h"
+
+SceneState g_scene;
