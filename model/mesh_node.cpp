@@ -312,9 +312,23 @@ void MeshNode::ScaleNormals(float factor) {
 
 void MeshNode::ChangeLimbMesh(uint32_t limb, const MeshGeometry& g) {
   if (limb != limbNumber) return;
-  SetGeometry(g.vertexCount, g.positions, g.faceCount, g.faceWords, g.faceWordCount);
-  SetNormals(g.normals);
-  SetTextureCoordinates(g.uvs);
+  SetPositions(g.vertexCount, g.positions);
+  BuildIndices(g.faceCount, g.faceWords, g.faceWordCount, true);
+  // Vertices the record has no normal for get one from their faces; the others keep theirs.
+  if (g.normalCount < vertices.size()) ComputeNormals();
+  if (g.normals)
+    for (size_t k = 0; k < vertices.size() && k < g.normalCount; ++k) {
+      vertices[k].nx = g.normals[3 * k];
+      vertices[k].ny = g.normals[3 * k + 1];
+      vertices[k].nz = g.normals[3 * k + 2];
+    }
+  if (g.uvs)
+    for (size_t k = 0; k < vertices.size(); ++k) {
+      vertices[k].u = g.uvs[2 * k];
+      vertices[k].v = g.uvs[2 * k + 1];
+    }
+  // Without a device the arrays have changed and the buffer is made when the device comes back.
+  RebuildVertexBuffer();
 }
 
 void MeshNode::SetLimbVisible(uint32_t limb, uint32_t flag) {

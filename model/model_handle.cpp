@@ -1,6 +1,7 @@
 // The model handle: every model operation reaches the tree through here.
 #include "model/model_handle.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -40,6 +41,7 @@ struct RecordGeometry {
     g.faceCount = m.faceCount;
     g.faceWords = m.faceWords.data();
     g.faceWordCount = m.faceWords.size();
+    g.normalCount = std::min(m.normalCount, m.vertexCount);
     if (m.normalCount >= m.vertexCount) {
       g.normals = m.normals.data();
     } else {
@@ -164,6 +166,22 @@ int32_t ModelHandleChangeLimbMesh(ModelHandle& h, uint32_t limb, uint32_t meshNu
   return kModelOk;
 }
 
+void ModelHandleSetLimbTexture(ModelHandle& h, uint32_t limb, int32_t texture) {
+  if (h.root) h.root->SetLimbTexture(limb, texture);
+}
+void ModelHandleSetLimbVisible(ModelHandle& h, uint32_t limb, uint32_t flag) {
+  if (h.root) h.root->SetLimbVisible(limb, flag);
+}
+void ModelHandleScrollLimbTexture(ModelHandle& h, uint32_t limb, float du, float dv) {
+  if (h.root) h.root->ScrollLimbTexture(limb, du, dv);
+}
+void ModelHandleScaleLimbTexture(ModelHandle& h, uint32_t limb, float su, float sv) {
+  if (h.root) h.root->ScaleLimbTexture(limb, su, sv);
+}
+void ModelHandleListLimbs(ModelHandle& h) {
+  if (h.root) h.root->ListLimbs();
+}
+
 // ---- Measurements.
 
 int32_t ModelHandleGetBoundingSphere(ModelHandle& h, float centre[3], float* radius) {
@@ -218,6 +236,13 @@ int32_t ModelHandleGetLimbBoundingSphere(ModelHandle& h, uint32_t limb, float ce
 
 void ModelHandleSetCollisionShape(ModelHandle& h, uint32_t object, int32_t kind, float a, float b, float c) {
   if (h.root) h.root->SetCollisionShape(object, kind, a, b, c);
+}
+
+void ModelHandleRemoveLimbCollision(ModelHandle& h, uint32_t limb) {
+  if (h.root) h.root->RemoveLimbCollision(limb);
+}
+void ModelHandleSetLimbCollision(ModelHandle& h, uint32_t object, uint32_t limb, int32_t kind) {
+  if (h.root) h.root->SetLimbCollision(object, limb, kind);
 }
 
 uint32_t ModelHandleCollisionObject(const ModelHandle& h) { return h.root ? h.root->objectIndex : 0; }

@@ -63,6 +63,15 @@ void ModelHandleGetLimbMeshName(ModelHandle& h, uint32_t limb, std::string* out)
 void ModelHandleScaleAllVertices(ModelHandle& h, float sx, float sy, float sz);
 // The limb's meshes take the geometry of the mesh data record (nothing for a record not in use).
 int32_t ModelHandleChangeLimbMesh(ModelHandle& h, uint32_t limb, uint32_t meshNumber);
+// The limb's meshes take the texture (0 none), letting go of one they owned.
+void ModelHandleSetLimbTexture(ModelHandle& h, uint32_t limb, int32_t texture);
+// The limb's meshes are drawn (1) or not (0).
+void ModelHandleSetLimbVisible(ModelHandle& h, uint32_t limb, uint32_t flag);
+// The limb's texture coordinates moved by (du, dv) or multiplied by (su, sv).
+void ModelHandleScrollLimbTexture(ModelHandle& h, uint32_t limb, float du, float dv);
+void ModelHandleScaleLimbTexture(ModelHandle& h, uint32_t limb, float su, float sv);
+// One checklist row (limb number, frame name) for every frame above limb 0, while rows are left.
+void ModelHandleListLimbs(ModelHandle& h);
 inline uint32_t ModelHandleGetFrameCount(const ModelHandle& h) { return h.frameCount; }
 
 // ---- Measurements (the root placed by the identity).
@@ -78,6 +87,10 @@ int32_t ModelHandleGetLimbBoundingSphere(ModelHandle& h, uint32_t limb, float ce
 // ---- Collision and world placement.
 // Every mesh gets the collision shape, keyed by the object record index.
 void ModelHandleSetCollisionShape(ModelHandle& h, uint32_t object, int32_t kind, float a, float b, float c);
+// The limb's meshes lose their collision shapes, or get one of the kind (sizes from the mesh)
+// keyed by the object record index.
+void ModelHandleRemoveLimbCollision(ModelHandle& h, uint32_t limb);
+void ModelHandleSetLimbCollision(ModelHandle& h, uint32_t object, uint32_t limb, int32_t kind);
 // The object record index the shapes were last given under (0 none).
 uint32_t ModelHandleCollisionObject(const ModelHandle& h);
 // Every collision object of the model moves to the key of another object record.

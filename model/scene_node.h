@@ -60,6 +60,7 @@ struct MeshGeometry {
   uint32_t vertexCount = 0;
   const float* positions = nullptr;
   const float* normals = nullptr;
+  uint32_t normalCount = 0;  // normals the record holds; the rest of the array is zeros
   const float* uvs = nullptr;
   uint32_t faceCount = 0;
   const uint32_t* faceWords = nullptr;

@@ -37,6 +37,7 @@ const CommandFamily kFamilies[] = {
     {"lights", LightCommands},
     {"fog and backdrop", BackdropCommands},
     {"3d objects", ObjectCommands},
+    {"3d limbs", LimbCommands},
     {"images", ImageCommands},
     {"sprites", SpriteCommands},
     {"model files", ModelFileCommands},

@@ -9,3 +9,4 @@ std::span<const CommandDef> LightCommands();
 // Fog, ambient light and backdrop.
 std::span<const CommandDef> BackdropCommands();
 std::span<const CommandDef> ObjectCommands();
+std::span<const CommandDef> LimbCommands();

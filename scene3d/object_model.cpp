@@ -119,6 +119,11 @@ int32_t AddMeshLimbToObject(uint32_t object, uint32_t limb, uint32_t mesh) {
   return h && AddUserFrame(*h, limb, mesh, 0, g_display.device.get()) >= 0 ? 1 : 0;
 }
 
+int32_t ChangeObjectLimbMesh(uint32_t object, uint32_t limb, uint32_t mesh) {
+  ModelHandle* h = ModelOf(object);
+  return h && ModelHandleChangeLimbMesh(*h, limb, mesh) >= 0 ? 1 : 0;
+}
+
 int32_t ObjectModelPresent(uint32_t object, int32_t) {
   return ModelOf(object) ? 1 : 0;
 }

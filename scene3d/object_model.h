@@ -18,6 +18,9 @@ int32_t LoadModelIntoObject(uint32_t object, const std::string& path);
 int32_t LoadModelConverting(uint32_t object, const std::string& extension, const std::string& path);
 // 1 when a frame holding the mesh became that limb; 0 without a model or on failure.
 int32_t AddMeshLimbToObject(uint32_t object, uint32_t limb, uint32_t mesh);
+// 1 when the limb's meshes were rebuilt from the mesh data record; 0 without a model or on
+// failure.
+int32_t ChangeObjectLimbMesh(uint32_t object, uint32_t limb, uint32_t mesh);
 // 1 when the object has a model (the value is not used).
 int32_t ObjectModelPresent(uint32_t object, int32_t value);
 // Destroys the object's model (if any) and clears its field.

@@ -133,13 +133,15 @@ TEST_F(InterpTest, NumbersWithoutAHandlerQuitWithoutAnError) {
 }
 
 TEST_F(InterpTest, CommandsNotBuiltYetStopTheProgramNamingThem) {
+  const int unbuilt = UnbuiltCommand();
+  if (unbuilt == 0) GTEST_SKIP() << "every command is built";
   ImageBuilder b;
-  b.Emit({7016});
+  b.Emit({unbuilt});
   testing::internal::CaptureStderr();
   EXPECT_EQ(Run(b, 10), kExitRunError);
   std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_NE(err.find("command 7016"), std::string::npos);
-  EXPECT_EQ(g_unavailableCommand, 7016);
+  EXPECT_NE(err.find("command " + std::to_string(unbuilt)), std::string::npos);
+  EXPECT_EQ(g_unavailableCommand, unbuilt);
 }
 
 TEST_F(InterpTest, WithLeaveSliceSetNoCommandRuns) {

@@ -218,3 +218,10 @@ void ClearRunErrors() {
   LeaveSlice = 0;
   EventsReset();
 }
+
+int UnbuiltCommand() {
+  InitCommandTable();
+  for (int n = kCommandSlots - 1; n > 0; --n)
+    if (IsListedCommand(n) && !IsCommandBuilt(n)) return n;
+  return 0;
+}

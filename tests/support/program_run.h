@@ -117,6 +117,10 @@ int LastErrorKind();
 // Runs as a built game (warnings ignored) while set.
 void SetBuiltGame(bool on);
 
+// A listed command that has no handler yet (the full table put in place first); 0 when every
+// command is built.
+int UnbuiltCommand();
+
 // Calls handler `number` on the given operand cells as the interpreter does (operand k is
 // operands[k]); returns how many operand words it moved the counter past (-1: back to the
 // command word, as a command that waits does). The errors it raised stay in place.

@@ -1,0 +1,221 @@
+// Limbs of 3D objects: adding and linking them in order, hiding and showing with their collision
+// shapes, colours, mesh changes, the checklist and the queries.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+
+#include "core/checklist.h"
+#include "core/error_codes.h"
+#include "display/display.h"
+#include "display/record_pools.h"
+#include "display/textures.h"
+#include "model/mesh_data.h"
+#include "model/model_handle.h"
+#include "model/model_state.h"
+#include "platform/fs.h"
+#include "runtime/subsystems.h"
+#include "scene3d/object_operands.h"
+#include "scene3d/record_pools.h"
+#include "scene3d/scene.h"
+#include "tests/model/model_fixtures.h"
+#include "tests/support/program_run.h"
+
+namespace {
+
+class LimbsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetSubsystems();
+    CreateDisplayPools();
+    AllocFrameRecord();  // record 0 of the frame and texture pools stands for none
+    AllocTextureRecord();
+    CreateMeshPool();
+    AllocMeshData();
+    CreateScenePools();
+    InitScene3D();
+    g_display.device = CreateNullDevice();
+    // Object 1, a cube with only its root limb, and mesh 1, a box.
+    ASSERT_EQ(Run({1, 10.0f}, 7043), 0);
+    const uint32_t mesh = AllocMeshData();
+    BuildBoxMesh(mesh, 2, 2, 2);
+    g_model.meshNumbers[1] = mesh;
+  }
+  void TearDown() override {
+    ResetSubsystems();
+    g_display.device.reset();
+  }
+  static int32_t Run(std::initializer_list<CallOperand> operands, int number) {
+    CommandCall call(operands);
+    return call.Run(number);
+  }
+  static void AddLimbs(int32_t count) {
+    for (int32_t l = 1; l <= count; ++l) ASSERT_EQ(Run({1, l, 1}, 7011), 0);
+  }
+  static ObjectRecord& Cube() { return Obj(ObjectRecordOf(1)); }
+  // The mesh node of a limb of object 1.
+  static MeshNode* LimbMesh(uint32_t limb) { return FindMesh(Cube().model->root.get(), limb); }
+  static MeshNode* FindMesh(SceneNode* node, uint32_t limb) {
+    for (; node; node = node->nextSibling) {
+      if (!node->IsFrame() && node->limbNumber == limb) return static_cast<MeshNode*>(node);
+      if (MeshNode* m = FindMesh(node->firstChild, limb)) return m;
+    }
+    return nullptr;
+  }
+};
+
+TEST_F(LimbsTest, LimbsAreAddedOneAtATimeFromOne) {
+  const struct {
+    int32_t object, limb, mesh, error;
+  } steps[] = {
+      {0, 1, 1, kErrObjectNumberOutOfRange}, {2, 1, 1, kErrObjectMissing},
+      {1, 1, 65535, kErrMeshNumberOutOfRange}, {1, 1, 7, kErrMeshMissing},
+      {1, 2, 1, kErrLimbPreviousMissing},     {1, 0, 1, kErrLimbNotAddable},
+      {1, 32, 1, kErrLimbNotAddable},         {1, 1, 1, 0},
+      {1, 2, 0, 0},  // mesh 0: a limb without geometry
+      {1, 1, 1, kErrLimbExists},
+  };
+  for (const auto& s : steps) EXPECT_EQ(Run({s.object, s.limb, s.mesh}, 7011), s.error) << s.limb << " " << s.mesh;
+  EXPECT_EQ(Cube().limbCount, 3);
+  EXPECT_EQ(Cube().collisionShape, 52);
+  EXPECT_EQ(Cube().limbs[2].linkable, 1);
+}
+
+TEST_F(LimbsTest, AnAddedLimbLinksOnceAndNeverUnderItselfOrItsOwnChild) {
+  AddLimbs(3);
+  const struct {
+    int32_t a, b, error;
+  } steps[] = {
+      {2, 1, 0},
+      {2, 3, kErrLimbNotLinkable},
+      {3, 3, kErrLimbOutOfRange},
+      {3, 64, kErrLimbOutOfRange},
+      {1, 2, kErrLimbNotReparented},  // 2 lies under 1 now
+      {3, 2, 0},
+  };
+  for (const auto& s : steps) EXPECT_EQ(Run({1, s.a, s.b}, 7016), s.error) << s.a << " under " << s.b;
+  EXPECT_EQ(Cube().limbs[1].linkable, 1);  // its refused link left it linkable
+}
+
+TEST_F(LimbsTest, LoadedLimbsCannotBeLinked) {
+  const std::string path = FsTempFolder() + "/limbs_test.x";
+  ASSERT_TRUE(FsWriteFileAtomic(path, fxmodel::kModel));
+  ASSERT_EQ(Run({path, 2}, 7000), 0);
+  EXPECT_EQ(Run({2, 1, 0}, 7016), kErrLimbNotLinkable);
+  std::filesystem::remove(path);
+}
+
+TEST_F(LimbsTest, HiddenLimbsLeaveTheCollisionLibraryAndComeBackWithTheObjectsShape) {
+  AddLimbs(1);
+  ASSERT_NE(LimbMesh(1)->collisionShape, nullptr);
+  g_scene.sceneChanged = 0;
+  ASSERT_EQ(Run({1, 1}, 7019), 0);
+  EXPECT_EQ(LimbMesh(1)->collisionShape, nullptr);
+  EXPECT_EQ(LimbMesh(1)->drawFlag, 0u);
+  EXPECT_NE(LimbMesh(0)->collisionShape, nullptr);  // the other limbs keep theirs
+  EXPECT_EQ(g_scene.sceneChanged, 1u);
+  ASSERT_EQ(Run({1, 1}, 7020), 0);
+  EXPECT_NE(LimbMesh(1)->collisionShape, nullptr);
+  EXPECT_EQ(LimbMesh(1)->objectIndex, ObjectRecordOf(1));
+  CommandCall shown{CallOperand::Result(9), 1, 1};
+  ASSERT_EQ(shown.Run(7536), 0);
+  EXPECT_EQ(shown.Result().i, 1);
+}
+
+// The shared colour texture of a colour: the reference count of its list node (-1 none).
+int32_t ColourReferences(uint32_t colour) {
+  for (const TextureNode& node : g_textures.list)
+    if (node.name == std::to_string(colour)) return node.references;
+  return -1;
+}
+
+TEST_F(LimbsTest, ColouringALimbAgainLetsGoOfItsFormerColour) {
+  AddLimbs(1);
+  ASSERT_EQ(Run({1, 1, int(0xFF0000)}, 7018), 0);
+  ASSERT_EQ(Run({1, 1, int(0xFF0000)}, 7018), 0);
+  EXPECT_EQ(ColourReferences(0xFF0000), 1);
+  ASSERT_EQ(Run({1, 1, int(0x00FF00)}, 7018), 0);
+  EXPECT_LE(ColourReferences(0xFF0000), 0);
+  EXPECT_EQ(Cube().limbs[1].ownTexture, LimbMesh(1)->textureNumber);
+}
+
+TEST_F(LimbsTest, AnglesAreKeptAsGivenAndChecked) {
+  AddLimbs(1);
+  const struct {
+    float x, y, z;
+    int32_t error;
+  } steps[] = {{360, 0, 0, 0}, {0, 360.5f, 0, kErrAngleOutOfRange}, {0, 0, -1, kErrAngleOutOfRange}};
+  for (const auto& s : steps) EXPECT_EQ(Run({1, 1, s.x, s.y, s.z}, 7014), s.error);
+  CommandCall angle{CallOperand::Result(), 1, 1};
+  ASSERT_EQ(angle.Run(7527), 0);
+  EXPECT_EQ(angle.Result().f, 360.0f);
+  CommandCall reserved{CallOperand::Result(5), 1, 1};
+  ASSERT_EQ(reserved.Run(7522), 0);
+  EXPECT_EQ(reserved.Result().i, 0);
+  // Texture scrolling skips a limb beyond the array without an error; a query reports it.
+  EXPECT_EQ(Run({1, 500, 0.5f, 0.5f}, 7202), 0);
+  CommandCall beyond{CallOperand::Result(), 1, 500};
+  EXPECT_EQ(beyond.Run(7521), kErrLimbOutOfRange);
+  CommandCall missing{CallOperand::Result(), 1, 5};
+  EXPECT_EQ(missing.Run(7521), 0);
+  EXPECT_EQ(missing.Run(7524), kErrLimbMissing);
+}
+
+TEST_F(LimbsTest, AChangedMeshWithFewerNormalsGetsTheRestFromItsFaces) {
+  AddLimbs(1);
+  const uint32_t mesh = AllocMeshData();
+  BuildBoxMesh(mesh, 4, 4, 4);
+  MeshData& m = *MeshDataAt(mesh);
+  m.normalCount = 2;
+  m.normals.resize(6);
+  g_model.meshNumbers[2] = mesh;
+  ASSERT_EQ(Run({1, 1, 2}, 7027), 0);
+  const MeshNode& node = *LimbMesh(1);
+  ASSERT_EQ(node.vertices.size(), m.vertexCount);
+  EXPECT_EQ(node.vertices[1].nx, m.normals[3]);
+  for (size_t k = 2; k < node.vertices.size(); ++k) {
+    const Vertex& v = node.vertices[k];
+    EXPECT_NEAR(v.nx * v.nx + v.ny * v.ny + v.nz * v.nz, 1.0f, 1e-4) << k;
+  }
+  EXPECT_NE(node.vertexBuffer, 0u);
+  // Without the device the arrays change and the buffer waits for the next one.
+  g_display.device.reset();
+  EXPECT_EQ(Run({1, 1, 1}, 7027), 0);
+  EXPECT_EQ(LimbMesh(1)->vertices[0].x, -1.0f);
+  EXPECT_EQ(LimbMesh(1)->vertexBuffer, 0u);
+  EXPECT_EQ(Run({1, 1, 0}, 7027), kErrMeshNumberOutOfRange);
+}
+
+TEST_F(LimbsTest, TheChecklistListsEveryLimbAboveTheRoot) {
+  AddLimbs(2);
+  ASSERT_EQ(Run({1}, 7003), 0);
+  EXPECT_EQ(g_checklist.made, 1);
+  ASSERT_EQ(g_checklist.count, 2);
+  EXPECT_EQ(g_checklist.rows[0].a, 1);
+  EXPECT_EQ(g_checklist.rows[1].a, 2);
+}
+
+TEST(LimbPrograms, LimbCountsOffsetsAndWorldPositions) {
+  // Limb 2 hangs 10 ahead of limb 1, which stands at x 5 turned 90 degrees about y: limb 2 is
+  // at x 15 and looks along x.
+  const std::string source =
+      "make object cube 1,10\n"
+      "make mesh from object 1,1\n"
+      "add limb 1,1,1\n"
+      "add limb 1,2,1\n"
+      "link limb 1,2,1\n"
+      "offset limb 1,1,5,0,0\n"
+      "rotate limb 1,1,0,90,0\n"
+      "offset limb 1,2,0,0,10\n"
+      "print limb exist(1,2);\" \";limb exist(1,3)\n"
+      "print limb offset x(1,1);\" \";limb angle y(1,1)\n"
+      "print int(limb position x(1,2)+0.5);\" \";int(limb position z(1,2)+0.5)\n"
+      "print int(limb direction y(1,2)+0.5)\n"
+      "checklist object limbs 1\n"
+      "print checklist count()\n";
+  const RunOutcome r = RunVkaSource(source, 30);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.transcript, "1 0\n5 90\n15 0\n90\n2\n");
+}
+
+}  // namespace
