@@ -164,6 +164,28 @@ int32_t ModelHandleChangeLimbMesh(ModelHandle& h, uint32_t limb, uint32_t meshNu
   return kModelOk;
 }
 
+void ModelHandleSetLimbTexture(ModelHandle& h, uint32_t limb, int32_t texture) {
+  if (h.root) h.root->SetLimbTexture(limb, texture);
+}
+void ModelHandleQueryLimbTexture(ModelHandle& h, uint32_t limb, int32_t* out) {
+  if (h.root) h.root->QueryLimbTexture(limb, out);
+}
+void ModelHandleScaleNormals(ModelHandle& h, float factor) {
+  if (h.root) h.root->ScaleNormals(factor);
+}
+void ModelHandleScrollLimbTexture(ModelHandle& h, uint32_t limb, float du, float dv) {
+  if (h.root) h.root->ScrollLimbTexture(limb, du, dv);
+}
+void ModelHandleScaleLimbTexture(ModelHandle& h, uint32_t limb, float su, float sv) {
+  if (h.root) h.root->ScaleLimbTexture(limb, su, sv);
+}
+void ModelHandleSetRootMatrix(ModelHandle& h, uint32_t flag, const float m[16]) {
+  if (h.root) h.root->SetRootMatrix(flag, m);
+}
+void ModelHandleGetRootMatrix(ModelHandle& h, float** out) {
+  if (h.root) h.root->GetRootMatrix(out);
+}
+
 // ---- Measurements.
 
 int32_t ModelHandleGetBoundingSphere(ModelHandle& h, float centre[3], float* radius) {

@@ -35,6 +35,8 @@ const CommandFamily kFamilies[] = {
     {"animations", AnimationCommands},
     {"3d maths", Maths3dCommands},
     {"3d objects", ObjectCommands},
+    {"3d placement", PlacementCommands},
+    {"3d appearance", AppearanceCommands},
     {"images", ImageCommands},
     {"sprites", SpriteCommands},
     {"model files", ModelFileCommands},
