@@ -1,9 +1,14 @@
 // Making, cloning, loading and deleting 3D objects, and the existence query.
+#include <algorithm>
+#include <cmath>
 #include <functional>
+#include <string>
 
 #include "display/record_pools.h"
+#include "display/textures.h"
 #include "model/mesh_data.h"
 #include "model/model_handle.h"
+#include "model/model_state.h"
 #include "scene3d/commands.h"
 #include "scene3d/object_model.h"
 #include "scene3d/object_operands.h"
@@ -95,6 +100,194 @@ void CmdMakeObjectTriangle() {
   SkipOperands(10);
 }
 
+// The number of the last animation frame: the largest whole time of the last key of any key
+// list of any track; 0 without animation.
+float LastAnimationFrame(const ModelHandle& model) {
+  float last = 0;
+  for (const AnimSet* set = model.animation.get(); set; set = set->nextSet.get())
+    for (const AnimTrack* t = set->firstTrack.get(); t; t = t->next.get()) {
+      if (!t->rotationKeys.empty()) last = std::max(last, std::trunc(t->rotationKeys[TrackGetLastRotOffset(*t)]));
+      if (!t->scaleKeys.empty()) last = std::max(last, std::trunc(t->scaleKeys[TrackGetLastScaleOffset(*t)]));
+      if (!t->positionKeys.empty())
+        last = std::max(last, std::trunc(t->positionKeys[TrackGetLastPositionOffset(*t)]));
+    }
+  return last;
+}
+
+// Limbs 0..limbCount - 1 as the model places them: offsets from each limb's local matrix,
+// angles 0, scales 1, not linkable.
+void InitLimbsFromModel(uint32_t record) {
+  for (int32_t k = 0; k < Obj(record).limbCount; ++k) {
+    InitObjectLimb(record, k);
+    ObjectRecord& o = Obj(record);
+    if (size_t(k) >= o.limbs.size()) break;
+    float m[16] = {};
+    if (o.model) ModelHandleGetLimbMatrix(*o.model, uint32_t(k), m);
+    LimbRecord& limb = o.limbs[size_t(k)];
+    limb.offsetX = m[12], limb.offsetY = m[13], limb.offsetZ = m[14];
+    limb.linkable = 0;
+  }
+}
+
+// Reports a failed model load by its code.
+void ReportLoadFailure(int32_t code) {
+  switch (code) {
+    case -4: return RunError(kErrFileNotFound);
+    case -3: return RunWarning(kErrModelNotRead);
+    case -1: return RunError(kErrModelFileKind);
+    default: return RunError(kErrModelNotLoaded);
+  }
+}
+
+void CmdLoadObject() {
+  const std::string file = OpString(0);
+  const int32_t n = OpInt(1);
+  SkipOperands(2);
+  if (!CheckObjectNumber(n)) return;
+  if (const uint32_t old = ObjectRecordOf(n)) DeleteObjectRecord(old, n);
+  const uint32_t r = AllocObjectRecord();
+  if (r == kNoRecord) return;
+  const int32_t limbs = LoadObject(r, file);
+  if (limbs <= 0) {
+    FreeObjectRecord(r);
+    ReportLoadFailure(limbs);
+    RefreshScene();
+    return;
+  }
+  g_scene.objectNumbers[size_t(n)] = r;
+  Obj(r).number = n;
+  if (!InitNewObject(r, n)) return;
+  ObjectRecord& o = Obj(r);
+  o.limbCount = limbs;
+  o.frameCount = LastAnimationFrame(*o.model);
+  o.endFrame = o.frameCount;
+  o.rotFrom.assign(size_t(limbs), {}), o.rotTo.assign(size_t(limbs), {});
+  o.scaleFrom.assign(size_t(limbs), {}), o.scaleTo.assign(size_t(limbs), {});
+  o.posFrom.assign(size_t(limbs), {}), o.posTo.assign(size_t(limbs), {});
+  InitLimbsFromModel(r);
+  Obj(r).boxCollision = 1;
+  Obj(r).boxPushBack = 0;
+  Obj(r).collisionShape = 52;
+  ModelHandleSetCollisionShape(*Obj(r).model, r, 52, 0, 0, 0);
+  g_scene.sceneChanged = 1;
+  RefreshScene();
+}
+
+// A clone shares its source's model and limb array (the record copy shares both).
+void CmdCloneObject() {
+  const int32_t m = OpInt(0), n = OpInt(1);
+  SkipOperands(2);
+  const uint32_t source = ExistingObject(m);
+  if (!source || !CheckObjectNumber(n)) return;
+  // Taken before object n goes, which may be the source itself.
+  ObjectRecord copy = Obj(source);
+  copy.playingAnimation.reset();
+  if (const uint32_t old = ObjectRecordOf(n)) DeleteObjectRecord(old, n);
+  const uint32_t r = TakeObjectRecord(n);
+  if (r == kNoRecord) return;
+  ObjectRecord& o = Obj(r);
+  const uint32_t next = o.next, prev = o.prev;
+  o = std::move(copy);
+  o.next = next, o.prev = prev;
+  o.number = n;
+  o.frameIndex = 0;
+  o.rotFrom.clear(), o.rotTo.clear(), o.scaleFrom.clear(), o.scaleTo.clear(), o.posFrom.clear(), o.posTo.clear();
+  if (!InitNewObject(r, n)) return;
+  Obj(r).frameCount = 0;
+  Obj(r).endFrame = 0;
+  InitLimbsFromModel(r);
+  Obj(r).collisionShape = 52;
+  if (Obj(r).model) ModelHandleSetCollisionShape(*Obj(r).model, r, 52, 0, 0, 0);
+  g_scene.sceneChanged = 1;
+  RefreshScene();
+}
+
+// Mesh number in 1..65534 (or 0..65534 with allowZero), else 7001.
+bool CheckMeshNumber(int32_t mesh, bool allowZero = false) {
+  if (mesh >= (allowZero ? 0 : 1) && mesh <= kMaxMeshNumber) return true;
+  RunError(kErrMeshNumberOutOfRange);
+  return false;
+}
+
+// Frees mesh number m's record (when it has one) and clears its entry.
+void DropMesh(int32_t mesh) {
+  uint32_t& entry = g_model.meshNumbers[size_t(mesh)];
+  if (entry != 0) FreeMeshData(entry);
+  entry = 0;
+}
+
+void CmdMakeObject() {
+  const int32_t n = OpInt(0), mesh = OpInt(1), image = OpInt(2);
+  SkipOperands(3);
+  if (!CheckObjectNumber(n)) return;
+  if (ObjectRecordOf(n) != 0) return RunError(kErrObjectExists);
+  if (!CheckMeshNumber(mesh, true)) return;
+  const uint32_t meshRecord = mesh != 0 ? g_model.meshNumbers[size_t(mesh)] : 0;
+  if (mesh != 0 && meshRecord == 0) return RunError(kErrMeshMissing);
+  uint32_t imageRecord = 0;
+  if (!CheckImageOperand(image, &imageRecord)) return;
+  const int32_t texture = image >= 1 ? AcquireImageTexture(imageRecord, 1) : 0;
+  const uint32_t r = TakeObjectRecord(n);
+  if (r == kNoRecord) {
+    if (texture > 0) ReleaseTexture(texture, false);
+    return;
+  }
+  // Without a model (an empty mesh) the texture has no holder.
+  if (EnsureObjectVisualForLoad(r, meshRecord, texture) != 1 && texture > 0) ReleaseTexture(texture, false);
+  if (!InitNewObject(r, n)) return;
+  ObjectRecord& o = Obj(r);
+  o.limbCount = 1;
+  o.limbs[0].textureImage = int32_t(imageRecord);
+  o.limbs[0].imageNumber = image;
+  o.collisionShape = 52;
+  if (o.model) ModelHandleSetCollisionShape(*o.model, r, 52, 0, 0, 0);
+  g_scene.sceneChanged = 1;
+  RefreshScene();
+}
+
+void CmdLoadMesh() {
+  const std::string file = OpString(0);
+  const int32_t mesh = OpInt(1);
+  SkipOperands(2);
+  if (!CheckMeshNumber(mesh)) return;
+  DropMesh(mesh);
+  const uint32_t temp = AllocObjectRecord();
+  if (temp == kNoRecord) return;
+  const int32_t result = LoadObject(temp, file);
+  if (result > 0) {
+    const int32_t made = MakeMeshFromObject(temp, -1, -1);
+    g_model.meshNumbers[size_t(mesh)] = made > 0 ? uint32_t(made) : 0;
+  }
+  FreeObjectRecord(temp);
+  if (result <= 0) RunError(result == -1 ? kErrModelFileKind : kErrMeshNotLoaded);
+}
+
+void CmdDeleteMesh() {
+  const int32_t mesh = OpInt(0);
+  SkipOperands(1);
+  if (!CheckMeshNumber(mesh)) return;
+  if (g_model.meshNumbers[size_t(mesh)] == 0) return RunError(kErrMeshMissing);
+  DropMesh(mesh);
+}
+
+void CmdMakeMeshFromObject() {
+  const int32_t mesh = OpInt(0), n = OpInt(1);
+  SkipOperands(2);
+  if (!CheckMeshNumber(mesh)) return;
+  const uint32_t r = ExistingObject(n);
+  if (!r) return;
+  DropMesh(mesh);
+  const int32_t made = MakeMeshFromObject(r, -1, -1);
+  if (made <= 0) return RunError(kErrMeshNotMade);
+  g_model.meshNumbers[size_t(mesh)] = uint32_t(made);
+}
+
+void CmdMeshExist() {
+  const int32_t mesh = OpInt(1);
+  if (CheckMeshNumber(mesh)) OpCell(0)->i = g_model.meshNumbers[size_t(mesh)] != 0 ? 1 : 0;
+  SkipOperands(2);
+}
+
 void CmdDeleteObject() {
   const int32_t n = OpInt(0);
   if (const uint32_t r = ExistingObject(n)) {
@@ -111,6 +304,11 @@ void CmdObjectExist() {
 }
 
 const CommandDef kObjectCommands[] = {
+    {7000, CmdLoadObject, "sl"},
+    {7001, CmdLoadMesh, "sl"},
+    {7002, CmdDeleteMesh, "l"},
+    {7004, CmdMakeMeshFromObject, "ll"},
+    {7008, CmdMakeObject, "lll"},
     {7009, CmdDeleteObject, "l"},
     {7041, CmdMakeObjectBox, "lfff"},
     {7042, CmdMakeObjectSphere, "lf"},
@@ -119,6 +317,8 @@ const CommandDef kObjectCommands[] = {
     {7045, CmdMakeObjectCone, "lf"},
     {7046, CmdMakeObjectPlane, "lff"},
     {7047, CmdMakeObjectTriangle, "lfffffffff"},
+    {7264, CmdCloneObject, "ll"},
+    {7501, CmdMeshExist, "ll"},
     {7511, CmdObjectExist, "ll"},
 };
 

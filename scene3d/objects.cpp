@@ -68,8 +68,10 @@ uint32_t InitObjectRecord(uint32_t record, int32_t allowAutoCamera) {
     SetMatrixIdentity(o.freeMatrix);
     o.collisionOn = 1;
   }
-  const uint32_t frame = AllocFrameRecord();
-  if (frame == kNoRecord) return 0;
+  uint32_t frame = AllocFrameRecord();
+  // Frame record 0 stands for none, as for sprites: it stays taken and the next one is used.
+  if (frame == 0) frame = AllocFrameRecord();
+  if (frame == kNoRecord || frame == 0) return 0;
   FrameRecord& f = g_framePool[frame];
   f.ownerObject = int32_t(record);
   f.belongsTo3D = 1;
@@ -205,12 +207,21 @@ void DeleteObjectRecord(uint32_t record, int32_t number) {
     if (o.frameIndex != 0) FreeFrameRecord(o.frameIndex);
     o.frameIndex = 0;
   }
+  // The collision shapes of a model another object still holds are given again under it, so no
+  // shape answers under this record once it is freed or reused.
+  if (const std::shared_ptr<ModelHandle>& model = O(record).model;
+      model && model.use_count() > 1 && ModelHandleCollisionObject(*model) == record) {
+    uint32_t survivor = 0;
+    g_objectPool.ForEachUsed([&](uint32_t r, ObjectRecord& other) {
+      if (!survivor && r != record && other.model == model) survivor = r;
+    });
+    if (survivor) ModelHandleRekeyCollision(*model, survivor);
+  }
   FreeObjectRecord(record);
   if (number >= 1 && number <= kMaxObjectNumber) g_scene.objectNumbers[size_t(number)] = 0;
   g_scene.sceneChanged = 1;
   g_objectPool.ForEachUsed([record](uint32_t, ObjectRecord& other) {
     if (other.hitObject == int32_t(record)) other.hitObject = 0;
-    if (other.targetObject == int32_t(record)) other.targetObject = 0;
   });
 }
 
@@ -222,19 +233,7 @@ void ReleaseObjectRecordContents(uint32_t object) {
   });
   RemoveFromPlayList(object);
   ObjectRecord& o = O(object);
-  if (o.model) {
-    // The collision shapes of a model another object still holds are given again under it, so no
-    // shape answers under this record once it is freed or reused.
-    if (o.model.use_count() > 1 && ModelHandleCollisionObject(*o.model) == object) {
-      const ModelHandle* shared = o.model.get();
-      uint32_t survivor = 0;
-      g_objectPool.ForEachUsed([&](uint32_t r, ObjectRecord& other) {
-        if (!survivor && r != object && other.model.get() == shared) survivor = r;
-      });
-      if (survivor) ModelHandleRekeyCollision(*o.model, survivor);
-    }
-    o.model.reset();
-  }
+  o.model.reset();
   o.rotFrom.clear(), o.rotTo.clear();
   o.scaleFrom.clear(), o.scaleTo.clear(), o.posFrom.clear(), o.posTo.clear();
   if (o.limbs.SoleHolder())

@@ -5,17 +5,14 @@
 #include "scene3d/camera.h"
 #include "scene3d/records.h"
 
-// The state of the 3D scene's objects: the number maps, the global switches, the play list
+// The state of the 3D scene's objects: the object number map, the global switches, the play list
 // and the camera. One instance, put back by the scene's reset.
 
 inline constexpr int32_t kMaxObjectNumber = 65535;
-inline constexpr int32_t kMaxMeshNumber = 65534;
 
 struct SceneState {
   // Object number -> object record index, 0 none (entry 0 unused).
   std::vector<uint32_t> objectNumbers = std::vector<uint32_t>(65536, 0);
-  // Mesh number -> mesh data record index, 0 none.
-  std::vector<uint32_t> meshNumbers = std::vector<uint32_t>(65536, 0);
   // Set by the commands that move, turn or scale objects and limbs or change collision
   // settings; the collision pass clears it.
   uint32_t sceneChanged = 0;

@@ -198,11 +198,11 @@ TEST_F(LoaderTest, OperandKindsOfDeclaredCommandsAreChecked) {
 TEST_F(LoaderTest, UndeclaredCommandsAreWalkedWordByWord) {
   ImageBuilder b;
   int32_t v = b.IntVar();
-  b.Emit({7000, v, 37000});  // a placeholder: its operand words are walked as instructions
+  b.Emit({7701, v, 37000});  // a placeholder: its operand words are walked as instructions
   ASSERT_TRUE(Load(b.Build())) << why;
   EXPECT_TRUE(g_program.checkedWholeCode);
   ImageBuilder hidden;
-  hidden.Emit({7000, 1, 0});  // a built command (1) hidden behind it still has its operands checked
+  hidden.Emit({7701, 1, 0});  // a built command (1) hidden behind it still has its operands checked
   EXPECT_FALSE(Load(hidden.Build()));
 }
 

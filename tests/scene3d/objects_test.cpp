@@ -1,0 +1,247 @@
+// 3D object records and the commands that make, load, clone and delete objects and meshes.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+
+#include "core/error_codes.h"
+#include "core/run_timing.h"
+#include "display/display.h"
+#include "display/record_pools.h"
+#include "model/mesh_data.h"
+#include "model/model_handle.h"
+#include "platform/fs.h"
+#include "runtime/subsystems.h"
+#include "scene3d/object_model.h"
+#include "scene3d/object_operands.h"
+#include "scene3d/objects.h"
+#include "scene3d/record_pools.h"
+#include "scene3d/scene.h"
+#include "scene3d/scene_state.h"
+#include "tests/model/model_fixtures.h"
+#include "tests/support/program_run.h"
+
+namespace {
+
+class ObjectsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetSubsystems();
+    CreateDisplayPools();
+    AllocFrameRecord();  // frame record 0 stands for none
+    CreateMeshPool();
+    AllocMeshData();
+    CreateScenePools();
+    InitScene3D();
+    g_display.device = CreateNullDevice();
+    dir = FsTempFolder() + "/objects_test";
+    std::filesystem::create_directories(dir);
+  }
+  void TearDown() override {
+    ResetSubsystems();
+    g_display.device.reset();
+    std::filesystem::remove_all(dir);
+  }
+  static int32_t Run(std::initializer_list<CallOperand> operands, int number) {
+    CommandCall call(operands);
+    return call.Run(number);
+  }
+  static int32_t Exists(int32_t n) {
+    CommandCall call{CallOperand::Result(), n};
+    EXPECT_EQ(call.Run(7511), 0);
+    return call.Result().i;
+  }
+  std::string dir;
+};
+
+// A record holding a one-triangle model through the given corners.
+uint32_t TriangleObject(float x, float y, float z) {
+  const uint32_t mesh = AllocMeshData();
+  BuildTriangleMesh(mesh, 0, 0, 0, x, y, z, 0, 0, 0);
+  const uint32_t r = AllocObjectRecord();
+  EXPECT_EQ(EnsureObjectVisual(r, mesh), 1);
+  FreeMeshData(mesh);
+  return r;
+}
+
+TEST_F(ObjectsTest, AutoCameraFramesTheModelFromItsRadius) {
+  const struct {
+    float radius, y, z, nearPlane, farPlane;
+  } cases[] = {{50, 25, -100, 1.0f, 5000}, {0.5f, 0.25f, -2.0f, 1.0f, 100}};
+  for (const auto& c : cases) {
+    const uint32_t r = TriangleObject(c.radius, 0, 0);
+    ASSERT_NE(InitObjectRecord(r, 1), 0u);
+    const CameraState& cam = g_scene.camera;
+    EXPECT_FLOAT_EQ(cam.position[0], 0);
+    EXPECT_FLOAT_EQ(cam.position[1], c.y);
+    EXPECT_FLOAT_EQ(cam.position[2], c.z);
+    EXPECT_FLOAT_EQ(cam.lookAt[2], 0);
+    // The projection's planes read back from its matrix; the stored ones are not changed.
+    const float* p = g_display.device->State().transforms[kTransformProjection - 1];
+    EXPECT_NEAR(-p[14] / p[10], c.nearPlane, 1e-3);
+    EXPECT_NEAR(p[14] / (1 - p[10]), c.farPlane, c.farPlane * 1e-3);
+    EXPECT_FLOAT_EQ(cam.nearPlane, 1.0f);
+    EXPECT_FLOAT_EQ(cam.farPlane, 3000.0f);
+    EXPECT_EQ(Obj(r).size, std::trunc(c.radius) + 1);
+  }
+}
+
+TEST_F(ObjectsTest, OnlyTheFirstObjectAfterAResetBringsTheBackdrop) {
+  g_timing.autoBackdrop = 1;
+  InitObjectRecord(TriangleObject(1, 0, 0), 0);
+  EXPECT_EQ(g_timing.autoBackdrop, 0);
+}
+
+TEST_F(ObjectsTest, DeletingAnObjectUnglesItsFollowersAndClearsHitsNamingIt) {
+  ASSERT_EQ(Run({1, 10.0f}, 7043), 0);
+  ASSERT_EQ(Run({2, 10.0f}, 7043), 0);
+  const uint32_t a = ObjectRecordOf(1), b = ObjectRecordOf(2);
+  Obj(a).gluedTo = int32_t(b), Obj(a).gluedToLimb = 0;
+  Obj(a).hitObject = int32_t(b);
+  g_scene.sceneChanged = 0;
+  EXPECT_EQ(Run({2}, 7009), 0);
+  EXPECT_EQ(Obj(a).gluedTo, 0);
+  EXPECT_EQ(Obj(a).hitObject, 0);
+  EXPECT_EQ(g_scene.sceneChanged, 1u);
+  EXPECT_EQ(Exists(2), 0);
+}
+
+TEST_F(ObjectsTest, ClonesShareTheModelUntilTheLastHolderGoes) {
+  ASSERT_EQ(Run({1, 10.0f}, 7042), 0);
+  ASSERT_EQ(Run({1, 2}, 7264), 0);
+  const uint32_t source = ObjectRecordOf(1), clone = ObjectRecordOf(2);
+  ASSERT_NE(clone, 0u);
+  EXPECT_EQ(Obj(clone).model, Obj(source).model);
+  EXPECT_TRUE(Obj(clone).limbs.SharesWith(Obj(source).limbs));
+  // The shapes answer under the clone now, and under the source again once the clone goes.
+  EXPECT_EQ(ModelHandleCollisionObject(*Obj(source).model), clone);
+  ASSERT_EQ(Run({2}, 7009), 0);
+  EXPECT_EQ(ModelHandleCollisionObject(*Obj(source).model), source);
+  ASSERT_EQ(Run({1, 2}, 7264), 0);
+  ASSERT_EQ(Run({1}, 7009), 0);
+  EXPECT_NE(g_objectPool[ObjectRecordOf(2)].model, nullptr);
+  ASSERT_EQ(Run({2}, 7009), 0);
+  // Cloning an object onto its own number keeps the model alive.
+  ASSERT_EQ(Run({3, 5.0f}, 7043), 0);
+  ASSERT_EQ(Run({3, 3}, 7264), 0);
+  EXPECT_NE(Obj(ObjectRecordOf(3)).model, nullptr);
+}
+
+TEST_F(ObjectsTest, CommandsCheckNumbersFirst) {
+  const std::string missingX = dir + "/none.x";
+  const struct {
+    int number;
+    std::vector<CallOperand> operands;
+    int32_t error;
+  } cases[] = {
+      {7041, {0, 1.0f, 1.0f, 1.0f}, kErrObjectNumberOutOfRange},
+      {7043, {65536, 1.0f}, kErrObjectNumberOutOfRange},
+      {7009, {0}, kErrObjectNumberOutOfRange},
+      {7009, {7}, kErrObjectMissing},
+      {7511, {CallOperand::Result(), 65536}, kErrObjectNumberOutOfRange},
+      {7264, {7, 8}, kErrObjectMissing},
+      {7000, {"thing.bmp", 4}, kErrModelFileKind},
+      {7000, {missingX, 4}, kErrFileNotFound},
+      {7000, {missingX, 0}, kErrObjectNumberOutOfRange},
+      {7008, {5, 65535, 0}, kErrMeshNumberOutOfRange},
+      {7008, {5, 3, 0}, kErrMeshMissing},
+      {7008, {5, 0, 3}, kErrImageMissing},
+      {7008, {5, 0, 65536}, kErrImageNumberOutOfRange},
+      {7001, {missingX, 65535}, kErrMeshNumberOutOfRange},
+      {7001, {missingX, 2}, kErrMeshNotLoaded},
+      {7002, {2}, kErrMeshMissing},
+      {7004, {2, 9}, kErrObjectMissing},
+      {7501, {CallOperand::Result(), 0}, kErrMeshNumberOutOfRange},
+  };
+  for (const auto& c : cases) {
+    CommandCall call;
+    for (size_t k = 0; k < c.operands.size(); ++k) {
+      const CallOperand& op = c.operands[k];
+      if (op.kind == 's') call.SetText(int(k), op.s);
+      else if (op.kind == 'f') call.cells[k].f = op.f;
+      else call.cells[k].i = op.i;
+    }
+    EXPECT_EQ(call.Run(c.number, int(c.operands.size())), c.error) << c.number;
+  }
+  // A maker refuses a number in use; a load replaces it (and a failed load leaves it gone).
+  ASSERT_EQ(Run({5, 1.0f, 1.0f, 1.0f}, 7041), 0);
+  EXPECT_EQ(Run({5, 1.0f, 1.0f, 1.0f}, 7041), kErrObjectExists);
+  EXPECT_EQ(Run({missingX, 5}, 7000), kErrFileNotFound);
+  EXPECT_EQ(Exists(5), 0);
+}
+
+TEST_F(ObjectsTest, LoadedObjectsTakeLimbsFramesAndBoxCollisionFromTheModel) {
+  ASSERT_TRUE(FsWriteFileAtomic(dir + "/model.x", fxmodel::kModel));
+  ASSERT_EQ(Run({dir + "/model.x", 4}, 7000), 0);
+  const ObjectRecord& o = Obj(ObjectRecordOf(4));
+  EXPECT_EQ(o.limbCount, 4);
+  EXPECT_EQ(o.frameCount, 10);
+  EXPECT_EQ(o.endFrame, 10);
+  EXPECT_EQ(o.rotFrom.size(), 4u);
+  EXPECT_EQ(o.collisionShape, 52);
+  EXPECT_EQ(o.boxCollision, 1);
+  EXPECT_FLOAT_EQ(o.limbs[1].offsetZ, 3);
+  EXPECT_EQ(o.limbs[1].linkable, 0);
+  EXPECT_EQ(o.limbs[4].exists, 0);
+  // A mesh from it, an object from the mesh, and the mesh deleted again.
+  ASSERT_EQ(Run({dir + "/model.x", 2}, 7001), 0);
+  ASSERT_EQ(Run({6, 2, 0}, 7008), 0);
+  EXPECT_NE(Obj(ObjectRecordOf(6)).model, nullptr);
+  ASSERT_EQ(Run({2}, 7002), 0);
+  EXPECT_EQ(Run({2, 4}, 7004), 0);
+  // The empty mesh makes an object without a model.
+  EXPECT_EQ(Run({7, 0, 0}, 7008), 0);
+  EXPECT_EQ(Exists(7), 1);
+}
+
+TEST_F(ObjectsTest, LimbWorldPositionsFollowTheGlueChainLevelByLevel) {
+  // a has limb 1 at x 10 and limb 2 at x 20; b is glued to a's limb 2 and has limb 1 at y 5; c
+  // is glued to b's limb 1. c sits at (20, 5, 0) only when each level uses its own limb.
+  const uint32_t mesh = AllocMeshData();
+  BuildBoxMesh(mesh, 1, 1, 1);
+  const float limbX[3][3] = {{0, 10, 20}, {0, 0, 0}, {0, 0, 0}}, limbY[3][3] = {{0, 0, 0}, {0, 5, 0}, {0, 0, 0}};
+  uint32_t rec[3];
+  for (int k = 0; k < 3; ++k) {
+    ASSERT_EQ(Run({k + 1, 1.0f}, 7043), 0);
+    rec[k] = ObjectRecordOf(k + 1);
+    for (uint32_t l = 1; l <= 2; ++l) {
+      ASSERT_EQ(AddMeshLimbToObject(rec[k], l, mesh), 1);
+      InitObjectLimb(rec[k], int32_t(l));
+      ModelHandleSetLimbTransform(*Obj(rec[k]).model, l, limbX[k][l], limbY[k][l], 0, 0, 0, 0, 1, 1, 1, 0);
+    }
+  }
+  Obj(rec[1]).gluedTo = int32_t(rec[0]), Obj(rec[1]).gluedToLimb = 2;
+  Obj(rec[2]).gluedTo = int32_t(rec[1]), Obj(rec[2]).gluedToLimb = 1;
+  UpdateLimbWorldTransforms(rec[2], 1);
+  EXPECT_NEAR(Obj(rec[2]).limbs[0].worldX, 20, 1e-4);
+  EXPECT_NEAR(Obj(rec[2]).limbs[0].worldY, 5, 1e-4);
+  // Guarded for the frame: a second call keeps the fields.
+  Obj(rec[2]).limbs[0].worldX = 99;
+  UpdateLimbWorldTransforms(rec[2], 1);
+  EXPECT_EQ(Obj(rec[2]).limbs[0].worldX, 99);
+}
+
+TEST(ObjectPrograms, MakeLoadCloneAndDeleteObjects) {
+  const std::string path = FsTempFolder() + "/objects_program.x";
+  ASSERT_TRUE(FsWriteFileAtomic(path, fxmodel::kModel));
+  const std::string source =
+      "make object box 1,10,20,30\n"
+      "make object sphere 2,10\n"
+      "make object cone 3,10\n"
+      "make object plane 4,10,10\n"
+      "load object \"" + path + "\",5\n"
+      "clone object 5,6\n"
+      "delete object 5\n"
+      "make mesh from object 1,6\n"
+      "print object exist(1)\n"
+      "print object exist(5)\n"
+      "print object exist(6)\n"
+      "print mesh exist(1)\n";
+  // Every maker ends the slice: a frame each.
+  const RunOutcome r = RunVkaSource(source, 60);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.transcript, "1\n0\n1\n1\n");
+  std::filesystem::remove(path);
+}
+
+}  // namespace
