@@ -10,9 +10,10 @@ namespace {
 
 float* Position(uint32_t record) { return g_framePool[Obj(record).frameIndex].position; }
 
-// An object command changed placement: the collision pass runs again; with refresh the change
-// shows at the next frame in timed mode.
-void Changed(bool refresh) {
+// The object's placement changed: its limbs' world fields are out of date and the collision pass
+// runs again; with refresh the change shows at the next frame in timed mode.
+void Changed(uint32_t record, bool refresh) {
+  Obj(record).worldTransformsValid = 0;
   g_scene.sceneChanged = 1;
   if (refresh) RefreshScene();
 }
@@ -28,7 +29,7 @@ void CmdPositionObject() {
     float* p = Position(r);
     p[0] = OpFloat(1), p[1] = OpFloat(2), p[2] = OpFloat(3);
     ApplyObjectTransform(r);
-    Changed(true);
+    Changed(r, true);
   }
   SkipOperands(4);
 }
@@ -38,7 +39,7 @@ void CmdRotateObject() {
     const float x = OpFloat(1), y = OpFloat(2), z = OpFloat(3);
     if (AngleInRange(x) && AngleInRange(y) && AngleInRange(z)) {
       SetObjectAngles(r, x, y, z);
-      Changed(true);
+      Changed(r, true);
     }
   }
   SkipOperands(4);
@@ -51,7 +52,7 @@ void RotateObjectAxis(int axis) {
     if (AngleInRange(a)) {
       const ObjectRecord& o = Obj(r);
       SetObjectAngles(r, axis == 0 ? a : o.angleX, axis == 1 ? a : o.angleY, axis == 2 ? a : o.angleZ);
-      Changed(true);
+      Changed(r, true);
     }
   }
   SkipOperands(2);
@@ -65,7 +66,7 @@ void CmdScaleObject() {
     ObjectRecord& o = Obj(r);
     o.scaleX = OpFloat(1) / 100.0f, o.scaleY = OpFloat(2) / 100.0f, o.scaleZ = OpFloat(3) / 100.0f;
     ApplyObjectTransform(r);
-    Changed(true);
+    Changed(r, true);
   }
   SkipOperands(4);
 }
@@ -75,7 +76,7 @@ void SetRotationOrder(int32_t order) {
     Obj(r).rotationOrder = order;
     ApplyObjectAngleTransform(r);
     LeaveFreeMatrixMode(r);
-    Changed(false);
+    Changed(r, false);
   }
   SkipOperands(1);
 }
@@ -85,7 +86,7 @@ void CmdSetObjectRotationZyx() { SetRotationOrder(1); }
 void CmdPointObject() {
   if (const uint32_t r = ObjectOperand(0)) {
     PointObjectAt(r, OpFloat(1), OpFloat(2), OpFloat(3));
-    Changed(true);
+    Changed(r, true);
   }
   SkipOperands(4);
 }
@@ -93,7 +94,7 @@ void CmdPointObject() {
 void CmdMoveObject() {
   if (const uint32_t r = ObjectOperand(0)) {
     MoveObjectForward(r, OpFloat(1));
-    Changed(true);
+    Changed(r, true);
   }
   SkipOperands(2);
 }
@@ -101,7 +102,7 @@ void CmdMoveObject() {
 void CmdFixObjectPivot() {
   if (const uint32_t r = ObjectOperand(0)) {
     FixObjectPivot(r);
-    Changed(false);
+    Changed(r, false);
   }
   SkipOperands(1);
 }
@@ -110,7 +111,7 @@ void CmdFixObjectPivot() {
 void TurnObject(int axis, float sign) {
   if (const uint32_t r = ObjectOperand(0)) {
     TurnObjectFree(r, axis, sign * OpFloat(1));
-    Changed(true);
+    Changed(r, true);
   }
   SkipOperands(2);
 }
@@ -133,7 +134,7 @@ void CmdSetObjectToObjectOrientation() {
         ApplyObjectAngleTransform(a);
         LeaveFreeMatrixMode(a);
       }
-      Changed(false);
+      Changed(a, false);
     }
   }
   SkipOperands(2);
@@ -151,7 +152,7 @@ void CmdSetObjectToCameraOrientation() {
       ApplyObjectAngleTransform(r);
       LeaveFreeMatrixMode(r);
     }
-    Changed(false);
+    Changed(r, false);
   }
   SkipOperands(1);
 }
@@ -162,7 +163,7 @@ void CmdGlueObjectToLimb() {
       const int32_t limb = OpInt(2);
       if (CheckLimbExists(b, limb)) {
         GlueObjectToLimb(a, b, limb);
-        Changed(false);
+        Changed(a, false);
       }
     }
   }
@@ -172,7 +173,7 @@ void CmdGlueObjectToLimb() {
 void CmdUnglueObject() {
   if (const uint32_t r = ObjectOperand(0)) {
     UnglueObject(r);
-    Changed(false);
+    Changed(r, false);
   }
   SkipOperands(1);
 }

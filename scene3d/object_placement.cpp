@@ -3,7 +3,6 @@
 
 #include <cstring>
 
-#include "display/display.h"
 #include "display/record_pools.h"
 #include "model/model_handle.h"
 #include "platform/math3d.h"
@@ -31,18 +30,12 @@ bool OrientationRotation(uint32_t record, float out[16]) {
   return true;
 }
 
-// The world matrix of limb `limb` of object `other`, its limbs' world fields refreshed first.
-// Computed from the identity world on the display's device (a scratch one without a display).
+// The world matrix of limb `limb` of object `other`, its limbs' world fields refreshed first
+// (placed by its own glue).
 void ReadLimbWorldMatrix(uint32_t other, int32_t limb, float out[16]) {
   SetMatrixIdentity(out);
   if (!g_objectPool.InUse(other) || !O(other).model) return;
-  Device3DPtr device = g_display.device ? g_display.device : CreateNullDevice();
-  float saved[16], identity[16];
-  std::memcpy(saved, device->State().transforms[kTransformWorld - 1], sizeof saved);
-  SetMatrixIdentity(identity);
-  device->SetTransform(kTransformWorld, identity);
-  ModelHandleComputeWorldMatrices(*O(other).model, *device);
-  device->SetTransform(kTransformWorld, saved);
+  UpdateLimbWorldTransforms(other, 1);
   ModelHandleGetLimbWorldMatrix(*O(other).model, uint32_t(limb), out);
 }
 
