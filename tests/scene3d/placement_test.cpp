@@ -13,6 +13,7 @@
 #include "model/model_handle.h"
 #include "runtime/subsystems.h"
 #include "scene3d/object_operands.h"
+#include "scene3d/objects.h"
 #include "scene3d/scene.h"
 #include "tests/support/program_run.h"
 
@@ -122,6 +123,24 @@ TEST_F(PlacementTest, MoveIgnoresTheRotationOrderAndPointFacesTheTarget) {
   EXPECT_NEAR(Position(1)[0], 5.0f, 1e-4);
 }
 
+TEST_F(PlacementTest, FixPivotKeepsTheLookAndCameraOrientationIsCopied) {
+  const uint32_t r = ObjectRecordOf(1);
+  ASSERT_EQ(Run({1, 0.0f, 90.0f, 0.0f}, 7022), 0);
+  UpdateLimbWorldTransforms(r, 0);
+  const float turned = Obj(r).limbs[0].dirY;
+  ASSERT_EQ(Run({1}, 7618), 0);
+  EXPECT_EQ(Obj(r).angleY, 0.0f);
+  UpdateLimbWorldTransforms(r, 0);
+  EXPECT_NEAR(Obj(r).limbs[0].dirY, turned, 1e-5);
+  // Outside matrix mode the camera's angles are taken in degrees, unwrapped.
+  g_scene.camera.angles[1] = -0.5f;
+  ASSERT_EQ(Run({2}, 7258), 0);
+  EXPECT_NEAR(Object(2).angleY, -28.64789f, 1e-4);
+  g_scene.camera.viewMode = kCameraMatrix;
+  ASSERT_EQ(Run({2}, 7258), 0);
+  EXPECT_EQ(Object(2).freeMatrixMode, 1);
+}
+
 TEST_F(PlacementTest, GlueChecksTheLimbAndUnglueKeepsTheWorldPosition) {
   EXPECT_EQ(Run({1, 2, 32}, 7612), kErrLimbOutOfRange);
   EXPECT_EQ(Run({1, 2, 1}, 7612), kErrLimbMissing);
@@ -180,6 +199,12 @@ TEST_F(PlacementTest, HideShowAndGhostLeaveWhatTheyMayNotChange) {
   ASSERT_EQ(Run({1, 1}, 7050), 0);
   EXPECT_EQ(Frame(1).blend, 1);
   EXPECT_EQ(Frame(1).blendMode, 1);
+  // Address modes the device has are taken; an unknown mode leaves the one set.
+  g_display.caps = g_display.device->Caps();
+  ASSERT_EQ(Run({1, 1, 0}, 7075), 0);
+  EXPECT_EQ(Frame(1).addressMode, 2);
+  ASSERT_EQ(Run({1, 3, 0}, 7075), 0);
+  EXPECT_EQ(Frame(1).addressMode, 2);
 }
 
 // A program places, turns, moves, hides and glues objects and prints what the queries read.
