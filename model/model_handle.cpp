@@ -172,6 +172,12 @@ void ModelHandleSetLimbTexture(ModelHandle& h, uint32_t limb, int32_t texture) {
 void ModelHandleSetLimbVisible(ModelHandle& h, uint32_t limb, uint32_t flag) {
   if (h.root) h.root->SetLimbVisible(limb, flag);
 }
+void ModelHandleQueryLimbTexture(ModelHandle& h, uint32_t limb, int32_t* out) {
+  if (h.root) h.root->QueryLimbTexture(limb, out);
+}
+void ModelHandleScaleNormals(ModelHandle& h, float factor) {
+  if (h.root) h.root->ScaleNormals(factor);
+}
 void ModelHandleScrollLimbTexture(ModelHandle& h, uint32_t limb, float du, float dv) {
   if (h.root) h.root->ScrollLimbTexture(limb, du, dv);
 }
@@ -180,6 +186,12 @@ void ModelHandleScaleLimbTexture(ModelHandle& h, uint32_t limb, float su, float 
 }
 void ModelHandleListLimbs(ModelHandle& h) {
   if (h.root) h.root->ListLimbs();
+}
+void ModelHandleSetRootMatrix(ModelHandle& h, uint32_t flag, const float m[16]) {
+  if (h.root) h.root->SetRootMatrix(flag, m);
+}
+void ModelHandleGetRootMatrix(ModelHandle& h, float** out) {
+  if (h.root) h.root->GetRootMatrix(out);
 }
 
 // ---- Measurements.

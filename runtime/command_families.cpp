@@ -38,6 +38,8 @@ const CommandFamily kFamilies[] = {
     {"fog and backdrop", BackdropCommands},
     {"3d objects", ObjectCommands},
     {"3d limbs", LimbCommands},
+    {"3d placement", PlacementCommands},
+    {"3d appearance", AppearanceCommands},
     {"images", ImageCommands},
     {"sprites", SpriteCommands},
     {"model files", ModelFileCommands},

@@ -10,3 +10,5 @@ std::span<const CommandDef> LightCommands();
 std::span<const CommandDef> BackdropCommands();
 std::span<const CommandDef> ObjectCommands();
 std::span<const CommandDef> LimbCommands();
+std::span<const CommandDef> PlacementCommands();
+std::span<const CommandDef> AppearanceCommands();
