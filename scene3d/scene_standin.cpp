@@ -1,23 +1,30 @@
-// Least 3D scene the runtime core needs until the scene is built: record 0 of the object pool
-// is reserved, so no object gets it.
+// Least 3D scene the runtime core needs until the scene is built.
 #include "model/mesh_data.h"
 #include "model/model_handle.h"
 #include "scene3d/record_pools.h"
 #include "scene3d/records.h"
+#include "scene3d/collision_response.h"
 #include "scene3d/scene.h"
+#include "scene3d/scene_defaults.h"
 
-int InitScene3D() {
-  AllocObjectRecord();
-  return 1;
+void ResetSceneState() {
+  FreeScenePools();
+  g_sceneDefaults = SceneDefaults{};
 }
-void ResetSceneState() { FreeScenePools(); }
-int ResetSceneDefaults() { return 1; }
 void DrawBackdrop() {}
 void RunScene3DStep() {}
 void UpdateObjectAnimations() {}
 void ClearStaticWorld() {}
 void ResetSceneRunState() {}
 void ResetSceneRenderDefaults() {}
+void ResetBackdrop() {}
+void ResetCameraDefaults() {}
+void ApplyCameraLookAt() {}
+void ApplyCameraView() {}
+void CreateDefaultLight() {}
+void RestoreAllLights() {}
+void ReserveStaticWorldDefault() {}
+void CollisionResponseRecordHit(void*, CollisionKey, CollisionKey, const CollisionData*) {}
 
 void ReleaseObjectRecordContents(uint32_t object) {
   if (!g_objectPool.InUse(object)) return;

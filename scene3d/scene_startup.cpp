@@ -1,0 +1,46 @@
+// The scene's start of a run: its pools with record 0 reserved, the collision library's
+// settings, then the defaults of camera, backdrop, light 0 and the default view.
+#include "collision/collision.h"
+#include "display/display.h"
+#include "model/model_state.h"
+#include "scene3d/collision_response.h"
+#include "scene3d/record_pools.h"
+#include "scene3d/scene.h"
+#include "scene3d/scene_defaults.h"
+
+SceneDefaults g_sceneDefaults;
+
+int InitScene3D() {
+  CreateScenePools();
+  // Object record 0 stands for none in the number map; light record 0 stays free for light 0.
+  AllocObjectRecord();
+  // Objects move many times between collision queries: their bounds are brought up to date
+  // when a query runs, not at every move.
+  DisableCollisionCaching();
+  SetDefaultCollisionResponse(CollisionResponseRecordHit, kResponseSimple, nullptr);
+  return 1;
+}
+
+namespace {
+
+void SaveDefaultView() {
+  g_sceneDefaults = SceneDefaults{};
+  if (const Device3D* device = g_display.device.get()) {
+    const float* view = device->State().transforms[kTransformView - 1];
+    for (int i = 0; i < 16; ++i) g_sceneDefaults.defaultView[i] = view[i];
+  }
+}
+
+}  // namespace
+
+int ResetSceneDefaults() {
+  ResetBackdrop();
+  g_model.modelFolder.clear();
+  ResetCameraDefaults();
+  ApplyCameraLookAt();
+  CreateDefaultLight();
+  // The camera is at the origin looking along +z now: that view is the default view.
+  SaveDefaultView();
+  ReserveStaticWorldDefault();
+  return 1;
+}
