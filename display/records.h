@@ -29,6 +29,19 @@ struct FrameRecord {
   int32_t backgroundImage[2];    // saved-background image record per display buffer, -1 none
   SurfRect savedRect[2];         // back-buffer area saved per buffer; right < 1: nothing
   uint32_t priority;             // drawing pass 0, 1 or 2
+  // The render flags of a 3D object's frame (set by the object commands, read by the scene
+  // render). depthTest and depthWrite are set with is3DObject.
+  uint8_t is3DObject, depthTest, depthWrite;
+  uint8_t lastPass;              // drawn in a final pass after the depth buffer is cleared
+  uint8_t colourKeyed;           // colour-key transparency of its textures
+  uint8_t blend;                 // alpha-blended (ghost)
+  uint16_t blendMode;
+  uint8_t wireframe, cull;       // cull: back faces culled
+  uint8_t filter;                // best texture filter, else point filtering
+  uint8_t altMaterial, defaultMaterial;  // the second material; else the first (1) or third (0)
+  uint8_t fog;
+  uint8_t noDepth;               // drawn without depth test, skipped by collision
+  uint8_t addressMode;           // 1 wrap, 2 mirror, 3 clamp
 };
 
 // An entry of the image bank. The surface is owned by the bank's surface table; the record

@@ -19,6 +19,16 @@ void MeshNode::ReleaseCollision() {
   collisionIndices.shrink_to_fit();
 }
 
+void MeshNode::RekeyCollision(uint32_t object) {
+  if (!collisionShape) {
+    objectIndex = object;
+    return;
+  }
+  DeleteCollisionObject(Key());
+  objectIndex = object;
+  CreateCollisionObject(Key(), collisionShape);
+}
+
 void MeshNode::MakeShape(int32_t kind, float a, float b, float c) {
   switch (kind) {
     case kShapeBox: collisionShape = CreateCollisionBox(a, b, c); break;

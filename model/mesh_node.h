@@ -65,6 +65,9 @@ class MeshNode : public SceneNode {
   // gives the origin and sizes 0.
   void MeasureBox(float centre[3], float* sizeX, float* sizeY, float* sizeZ) const;
   CollisionKey Key() const { return MeshCollisionKey(objectIndex, limbNumber); }
+  // The collision object (when there is one) moves to the key of another object record, with
+  // its shape and placement.
+  void RekeyCollision(uint32_t object);
 
   uint32_t drawFlag = 1;
   int32_t textureNumber = 0;

@@ -132,6 +132,13 @@ void ModelHandleSetLimbTransform(ModelHandle& h, uint32_t limb, float px, float 
   ModelHandleSetLimbMatrix(h, limb, m);
 }
 
+void ModelHandleSetLimbTransformEx(ModelHandle& h, uint32_t limb, float px, float py, float pz, const float r[16],
+                                   float sx, float sy, float sz) {
+  float m[16];
+  ComposeLimbMatrix(m, px, py, pz, r, sx, sy, sz);
+  ModelHandleSetLimbMatrix(h, limb, m);
+}
+
 void ModelHandleSetLimbMatrix(ModelHandle& h, uint32_t limb, const float m[16]) {
   if (h.root) h.root->SetLimbMatrix(limb, m);
 }
@@ -173,6 +180,14 @@ int32_t ModelHandleGetBoundingSphere(ModelHandle& h, float centre[3], float* rad
   return *radius > 0.0f ? kModelOk : kModelFailed;
 }
 
+int32_t ModelHandleGetBoundingRadius(ModelHandle& h, float centre[3], float* radius) {
+  centre[0] = centre[1] = centre[2] = 0.0f;
+  *radius = -1.0f;
+  if (!h.root) return kModelFailed;
+  h.root->MaxVertexDistance(Identity().m, centre, radius);
+  return *radius > 0.0f ? kModelOk : kModelFailed;
+}
+
 int32_t ModelHandleGetMinAxisDistance(ModelHandle& h, float centre[3], float* distance) {
   centre[0] = centre[1] = centre[2] = 0.0f;
   *distance = 9999999.0f;
@@ -197,6 +212,41 @@ int32_t ModelHandleGetLimbBoundingSphere(ModelHandle& h, uint32_t limb, float ce
   for (int i = 0; i < 3; ++i) centre[i] = float(sum[i] / count);
   h.root->MaxLimbVertexDistance(limb, id.m, centre, radius);
   return *radius > 0.0f ? kModelOk : kModelFailed;
+}
+
+// ---- Collision and world placement.
+
+void ModelHandleSetCollisionShape(ModelHandle& h, uint32_t object, int32_t kind, float a, float b, float c) {
+  if (h.root) h.root->SetCollisionShape(object, kind, a, b, c);
+}
+
+uint32_t ModelHandleCollisionObject(const ModelHandle& h) { return h.root ? h.root->objectIndex : 0; }
+
+namespace {
+
+void RekeyNodes(SceneNode* node, uint32_t object) {
+  for (; node; node = node->nextSibling) {
+    if (node->IsFrame()) {
+      static_cast<FrameNode*>(node)->objectIndex = object;
+      RekeyNodes(node->firstChild, object);
+    } else {
+      static_cast<MeshNode*>(node)->RekeyCollision(object);
+    }
+  }
+}
+
+}  // namespace
+
+void ModelHandleRekeyCollision(ModelHandle& h, uint32_t object) {
+  if (h.root) RekeyNodes(h.root.get(), object);
+}
+
+void ModelHandleComputeWorldMatrices(ModelHandle& h, Device3D& device) {
+  if (h.root) KeepingWorld(device, [&] { h.root->ComputeWorldMatrices(device); });
+}
+
+void ModelHandleGetLimbWorldMatrix(ModelHandle& h, uint32_t limb, float out[16]) {
+  if (h.root) h.root->GetLimbWorldMatrix(limb, out);
 }
 
 // ---- Per-frame and engine operations.

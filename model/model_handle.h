@@ -53,6 +53,9 @@ int32_t ModelHandleFindFrameMatrix(ModelHandle& h, const char* name, float** out
 // translation, the rotation Z x Y x X for order 0 and X x Y x Z for order 1.
 void ModelHandleSetLimbTransform(ModelHandle& h, uint32_t limb, float px, float py, float pz, float rx, float ry,
                                  float rz, float sx, float sy, float sz, uint32_t order);
+// The same with a rotation matrix in place of the angles.
+void ModelHandleSetLimbTransformEx(ModelHandle& h, uint32_t limb, float px, float py, float pz, const float r[16],
+                                   float sx, float sy, float sz);
 void ModelHandleSetLimbMatrix(ModelHandle& h, uint32_t limb, const float m[16]);
 void ModelHandleGetLimbMatrix(ModelHandle& h, uint32_t limb, float out[16]);
 void ModelHandleGetLimbTexture(ModelHandle& h, uint32_t limb, int32_t* out);
@@ -64,10 +67,25 @@ inline uint32_t ModelHandleGetFrameCount(const ModelHandle& h) { return h.frameC
 
 // ---- Measurements (the root placed by the identity).
 int32_t ModelHandleGetBoundingSphere(ModelHandle& h, float centre[3], float* radius);
+// The largest distance of a vertex from the model's origin (centre (0, 0, 0)); -1 without
+// vertices.
+int32_t ModelHandleGetBoundingRadius(ModelHandle& h, float centre[3], float* radius);
 int32_t ModelHandleGetMinAxisDistance(ModelHandle& h, float centre[3], float* distance);
 // Widens the caller's bounds; always 0.
 int32_t ModelHandleGetBoundingBox(ModelHandle& h, NodeBounds* bounds);
 int32_t ModelHandleGetLimbBoundingSphere(ModelHandle& h, uint32_t limb, float centre[3], float* radius);
+
+// ---- Collision and world placement.
+// Every mesh gets the collision shape, keyed by the object record index.
+void ModelHandleSetCollisionShape(ModelHandle& h, uint32_t object, int32_t kind, float a, float b, float c);
+// The object record index the shapes were last given under (0 none).
+uint32_t ModelHandleCollisionObject(const ModelHandle& h);
+// Every collision object of the model moves to the key of another object record.
+void ModelHandleRekeyCollision(ModelHandle& h, uint32_t object);
+// The world matrices of every frame from the device's world transform (left as it was).
+void ModelHandleComputeWorldMatrices(ModelHandle& h, Device3D& device);
+// The limb's world matrix as last computed (out untouched for a limb that is not there).
+void ModelHandleGetLimbWorldMatrix(ModelHandle& h, uint32_t limb, float out[16]);
 
 // ---- Engine operations. The vertex buffers made again on the device (after a display
 // change); returns 0.

@@ -34,6 +34,7 @@ const CommandFamily kFamilies[] = {
     {"display modes", ModeCommands},
     {"animations", AnimationCommands},
     {"3d maths", Maths3dCommands},
+    {"3d objects", ObjectCommands},
     {"images", ImageCommands},
     {"sprites", SpriteCommands},
     {"model files", ModelFileCommands},

@@ -32,7 +32,7 @@ int FreeObjectRecord(uint32_t r) {
 
 void GrowLimbArray(uint32_t object, int32_t limb) {
   if (!g_objectPool.InUse(object)) return;
-  std::vector<LimbRecord>& limbs = g_objectPool[object].limbs;
+  LimbArray& limbs = g_objectPool[object].limbs;
   int32_t cap = int32_t(limbs.size());
   if (limb <= cap - 4) return;
   size_t newCap = cap > 0 ? size_t(cap) * 2 : 32;

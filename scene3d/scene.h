@@ -23,3 +23,6 @@ void RestoreScene();
 void ResetSceneRunState();
 // The scene's share of the render defaults (fog, ambient light, camera ranges).
 void ResetSceneRenderDefaults();
+// The backdrop-on step (also taken by the first object made while AutoBackdrop is set): clears
+// AutoBackdrop.
+void SwitchBackdropOn();

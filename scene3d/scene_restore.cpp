@@ -3,6 +3,7 @@
 #include "display/record_pools.h"
 #include "display/textures.h"
 #include "model/model_handle.h"
+#include "scene3d/camera.h"
 #include "scene3d/record_pools.h"
 #include "scene3d/scene.h"
 #include "scene3d/scene_defaults.h"

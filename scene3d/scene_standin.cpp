@@ -1,15 +1,17 @@
 // Least 3D scene the runtime core needs until the scene is built.
-#include "model/mesh_data.h"
-#include "model/model_handle.h"
-#include "scene3d/record_pools.h"
-#include "scene3d/records.h"
+#include "core/run_timing.h"
+#include "scene3d/camera.h"
 #include "scene3d/collision_response.h"
+#include "scene3d/record_pools.h"
 #include "scene3d/scene.h"
 #include "scene3d/scene_defaults.h"
+#include "scene3d/scene_state.h"
+
+SceneState g_scene;
 
 void ResetSceneState() {
   FreeScenePools();
-  g_sceneDefaults = SceneDefaults{};
+  g_scene = SceneState{};
 }
 void DrawBackdrop() {}
 void RunScene3DStep() {}
@@ -17,26 +19,9 @@ void UpdateObjectAnimations() {}
 void ClearStaticWorld() {}
 void ResetSceneRunState() {}
 void ResetSceneRenderDefaults() {}
+void SwitchBackdropOn() { g_timing.autoBackdrop = 0; }
 void ResetBackdrop() {}
-void ResetCameraDefaults() {}
-void ApplyCameraLookAt() {}
-void ApplyCameraView() {}
 void CreateDefaultLight() {}
 void RestoreAllLights() {}
 void ReserveStaticWorldDefault() {}
 void CollisionResponseRecordHit(void*, CollisionKey, CollisionKey, const CollisionData*) {}
-
-void ReleaseObjectRecordContents(uint32_t object) {
-  if (!g_objectPool.InUse(object)) return;
-  ObjectRecord& o = g_objectPool[object];
-  o.model.reset();
-  for (LimbRecord& limb : o.limbs) {
-    for (int32_t& mesh : limb.meshData) {
-      if (mesh > 0) FreeMeshData(uint32_t(mesh));
-      mesh = 0;
-    }
-  }
-  o.limbs.clear();
-  o.limbs.shrink_to_fit();
-}
-

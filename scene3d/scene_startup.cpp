@@ -2,13 +2,12 @@
 // settings, then the defaults of camera, backdrop, light 0 and the default view.
 #include "collision/collision.h"
 #include "display/display.h"
-#include "model/model_state.h"
+#include "scene3d/camera.h"
 #include "scene3d/collision_response.h"
 #include "scene3d/record_pools.h"
 #include "scene3d/scene.h"
 #include "scene3d/scene_defaults.h"
-
-SceneDefaults g_sceneDefaults;
+#include "scene3d/scene_state.h"
 
 int InitScene3D() {
   CreateScenePools();
@@ -24,19 +23,16 @@ int InitScene3D() {
 namespace {
 
 void SaveDefaultView() {
-  g_sceneDefaults = SceneDefaults{};
-  if (const Device3D* device = g_display.device.get()) {
-    const float* view = device->State().transforms[kTransformView - 1];
-    for (int i = 0; i < 16; ++i) g_sceneDefaults.defaultView[i] = view[i];
-  }
+  const Device3D* device = g_display.device.get();
+  const float* view = device ? device->State().transforms[kTransformView - 1] : g_scene.camera.view;
+  for (int i = 0; i < 16; ++i) g_scene.defaultView[i] = view[i];
 }
 
 }  // namespace
 
 int ResetSceneDefaults() {
   ResetBackdrop();
-  g_model.modelFolder.clear();
-  ResetCameraDefaults();
+  g_scene.camera = CameraState{};
   ApplyCameraLookAt();
   CreateDefaultLight();
   // The camera is at the origin looking along +z now: that view is the default view.

@@ -1,0 +1,143 @@
+// The camera's view builders, projection and rotation routines.
+#include "scene3d/camera.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "display/display.h"
+#include "platform/math3d.h"
+#include "scene3d/scene_state.h"
+
+namespace {
+
+// The language's degree factor for full turns: 360 x 0.01745329.
+constexpr float kFullTurn = 360.0f * 0.01745329f;
+
+CameraState& Cam() { return g_scene.camera; }
+
+void SendView() {
+  if (Device3D* device = g_display.device.get()) device->SetTransform(kTransformView, Cam().view);
+}
+
+// out = T(-position) x r.
+void ViewFromRotation(float out[16], const float r[16]) {
+  float t[16];
+  SetMatrixIdentity(t);
+  t[12] = -Cam().position[0], t[13] = -Cam().position[1], t[14] = -Cam().position[2];
+  MultiplyMatrix4x4(out, t, r);
+}
+
+float WrapTurn(float a) {
+  while (a < 0.0f) a += kFullTurn;
+  while (a >= kFullTurn) a -= kFullTurn;
+  return a;
+}
+
+}  // namespace
+
+int32_t ApplyCameraLookAt() {
+  const float up[3] = {0, 1, 0};
+  BuildLookAtMatrix(Cam().view, Cam().position, Cam().lookAt, up);
+  SendView();
+  SetMatrixIdentity(Cam().matrix);
+  return 1;
+}
+
+int32_t ApplyCameraAngles() {
+  float r[16];
+  BuildCameraRotation(r);
+  ViewFromRotation(Cam().view, r);
+  SendView();
+  SetMatrixIdentity(Cam().matrix);
+  return 1;
+}
+
+int32_t ApplyCameraMatrix() {
+  float degrees[3];
+  MatrixToAnglesDegrees(Cam().matrix, &degrees[0], &degrees[1], &degrees[2]);
+  for (int i = 0; i < 3; ++i) Cam().angles[i] = degrees[i] * 0.01745329f;
+  ViewFromRotation(Cam().view, Cam().matrix);
+  SendView();
+  return 1;
+}
+
+int32_t ApplyCameraView() {
+  switch (Cam().viewMode) {
+    case kCameraAngles: return ApplyCameraAngles();
+    case kCameraMatrix: return ApplyCameraMatrix();
+    default: return ApplyCameraLookAt();
+  }
+}
+
+int32_t SetProjection(float nearPlane, float farPlane, float fieldOfView) {
+  Device3D* device = g_display.device.get();
+  if (!device) return 0;
+  const float aspect = float(g_display.height) / float(g_display.width);
+  BuildProjectionMatrix(Cam().projection, fieldOfView, aspect, nearPlane, farPlane);
+  device->SetTransform(kTransformProjection, Cam().projection);
+  return 1;
+}
+
+void BuildCameraRotation(float out[16]) {
+  float x[16], y[16], z[16];
+  BuildRotationXMatrix(x, -Cam().angles[0]);
+  BuildRotationYMatrix(y, -Cam().angles[1]);
+  BuildRotationZMatrix(z, -Cam().angles[2]);
+  if (Cam().rotationOrder == 1) {
+    MultiplyMatrix4x4(out, z, y);
+    MultiplyMatrix4x4(out, out, x);
+  } else {
+    MultiplyMatrix4x4(out, x, y);
+    MultiplyMatrix4x4(out, out, z);
+  }
+}
+
+void BuildRotationFromAngles(float out[16], float x, float y, float z) {
+  float rx[16], ry[16], rz[16];
+  BuildRotationXMatrix(rx, x);
+  BuildRotationYMatrix(ry, y);
+  BuildRotationZMatrix(rz, z);
+  MultiplyMatrix4x4(out, rx, ry);
+  MultiplyMatrix4x4(out, out, rz);
+}
+
+void SetFrameRotationDegrees(float m[16], float x, float y, float z) {
+  const float toRadians = 3.14159265f / 180.0f;
+  float r[16];
+  if (x != 0.0f) BuildRotationXMatrix(r, x * toRadians), MultiplyMatrix4x4(m, m, r);
+  if (y != 0.0f) BuildRotationYMatrix(r, y * toRadians), MultiplyMatrix4x4(m, m, r);
+  if (z != 0.0f) BuildRotationZMatrix(r, z * toRadians), MultiplyMatrix4x4(m, m, r);
+}
+
+void CameraAnglesFromPoints(float fromX, float fromY, float fromZ, float toX, float toY, float toZ, float* outX,
+                            float* outY, float* outZ) {
+  const float dx = toX - fromX, dy = toY - fromY, dz = toZ - fromZ;
+  const float y = WrapTurn(std::atan2(dx, dz));
+  // d x Ry(-y): the direction turned back into the y-z plane.
+  float r[16];
+  BuildRotationYMatrix(r, -y);
+  const float ty = dx * r[1] + dy * r[5] + dz * r[9];
+  const float tz = dx * r[2] + dy * r[6] + dz * r[10];
+  *outX = WrapTurn(-std::atan2(ty, tz));
+  *outY = y;
+  *outZ = 0.0f;
+}
+
+void MatrixToAngles(const float m[16], float* x, float* y, float* z) {
+  const double m00 = m[0], m10 = m[4], m11 = m[5], m12 = m[6], m20 = m[8], m21 = m[9], m22 = m[10];
+  const double cy = std::sqrt(m00 * m00 + m10 * m10);
+  if (cy > 0.0) {
+    *x = float(std::atan2(m21, m22));
+    *y = float(std::atan2(-m20, cy));
+    *z = float(std::atan2(m10, m00));
+  } else {
+    *x = float(std::atan2(-m12, m11));
+    *y = float(std::atan2(-m20, cy));
+    *z = 0.0f;
+  }
+}
+
+void MatrixToAnglesDegrees(const float m[16], float* x, float* y, float* z) {
+  MatrixToAngles(m, x, y, z);
+  *x *= 57.29578f, *y *= 57.29578f, *z *= 57.29578f;
+}

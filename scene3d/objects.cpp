@@ -1,0 +1,247 @@
+// Object records: defaults, limbs, bounds, placement, the play list and release.
+#include "scene3d/objects.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "core/run_timing.h"
+#include "display/record_pools.h"
+#include "model/mesh_data.h"
+#include "model/model_handle.h"
+#include "platform/math3d.h"
+#include "scene3d/camera.h"
+#include "scene3d/object_model.h"
+#include "scene3d/record_pools.h"
+#include "scene3d/scene.h"
+#include "scene3d/scene_state.h"
+
+namespace {
+
+ObjectRecord& O(uint32_t r) { return g_objectPool[r]; }
+
+// Whole part (truncated toward zero) + 1.
+float WholePlusOne(float v) { return std::trunc(v) + 1.0f; }
+
+void PlaceAutoCamera(uint32_t record) {
+  if (!O(record).model) return;
+  float c[3], r;
+  ModelHandleGetBoundingRadius(*O(record).model, c, &r);
+  CameraState& cam = g_scene.camera;
+  cam.position[0] = c[0], cam.position[1] = c[1] + r / 2, cam.position[2] = c[2] - 2 * r;
+  if (cam.position[2] > -2.0f) cam.position[2] = -2.0f;
+  std::memcpy(cam.lookAt, c, sizeof c);
+  ApplyCameraLookAt();
+  SetProjection(std::max(r / 100.0f, 1.0f), std::max(r * 100.0f, 100.0f), cam.fieldOfView);
+}
+
+}  // namespace
+
+uint32_t ObjectRecordOf(int32_t number) {
+  if (number < 1 || number > kMaxObjectNumber) return 0;
+  const uint32_t r = g_scene.objectNumbers[size_t(number)];
+  return r != 0 && g_objectPool.InUse(r) ? r : 0;
+}
+
+void InitObjectLimb(uint32_t record, int32_t limb) {
+  if (limb < 0 || !g_objectPool.InUse(record)) return;
+  GrowLimbArray(record, limb);
+  if (size_t(limb) >= O(record).limbs.size()) return;
+  LimbRecord& l = O(record).limbs[size_t(limb)];
+  l.exists = 1, l.shown = 1, l.imageNumber = 0, l.textureImage = 0, l.linkable = 1;
+  l.offsetX = l.offsetY = l.offsetZ = 0;
+  l.angleX = l.angleY = l.angleZ = 0;
+  l.scaleX = l.scaleY = l.scaleZ = 1.0f;
+}
+
+uint32_t InitObjectRecord(uint32_t record, int32_t allowAutoCamera) {
+  if (!g_objectPool.InUse(record)) return 0;
+  if (g_timing.autoBackdrop == 1) SwitchBackdropOn();
+  {
+    ObjectRecord& o = O(record);
+    o.inUse = 1, o.inStaticWorld = 0;
+    o.angleX = o.angleY = o.angleZ = 0;
+    o.scaleX = o.scaleY = o.scaleZ = 1.0f;
+    o.rotationOrder = 0;
+    o.gluedTo = o.gluedToLimb = 0;
+    o.freeMatrixMode = 0;
+    SetMatrixIdentity(o.freeMatrix);
+    o.collisionOn = 1;
+  }
+  const uint32_t frame = AllocFrameRecord();
+  if (frame == kNoRecord) return 0;
+  FrameRecord& f = g_framePool[frame];
+  f.ownerObject = int32_t(record);
+  f.belongsTo3D = 1;
+  f.position[0] = f.position[1] = f.position[2] = 0;
+  f.is3DObject = f.depthTest = f.depthWrite = 1;
+  f.lastPass = 0, f.colourKeyed = 0, f.blend = 0, f.blendMode = 0, f.wireframe = 0;
+  f.cull = 1, f.filter = 1, f.altMaterial = 0, f.fog = 1, f.defaultMaterial = 1, f.noDepth = 0;
+  f.addressMode = 1;
+  f.visible = 1;
+  {
+    ObjectRecord& o = O(record);
+    o.frameIndex = frame;
+    o.boxCollision = 0, o.boxPushBack = 0, o.boxAxisAligned = 0;
+  }
+  InitObjectLimb(record, 0);
+  ApplyObjectAngleTransform(record);
+  {
+    ObjectRecord& o = O(record);
+    o.currentFrame = 0, o.speed = 0.2f, o.startFrame = 0, o.endFrame = 0;
+    o.interpolating = 0, o.interpolation = 1.0f, o.blendProgress = 0;
+    o.rotFrom.clear(), o.rotTo.clear();
+    o.scaleFrom.clear(), o.scaleTo.clear(), o.posFrom.clear(), o.posTo.clear();
+    o.targetFrame = 0;
+    o.collisionShape = 0;
+  }
+  UpdateObjectBoundingSphere(record);
+  UpdateObjectExtents(record);
+  if (g_scene.camera.autoCamera == 1 && allowAutoCamera) PlaceAutoCamera(record);
+  return frame;
+}
+
+void UpdateObjectBoundingSphere(uint32_t record) {
+  if (!g_objectPool.InUse(record)) return;
+  ObjectRecord& o = O(record);
+  float centre[3] = {0, 0, 0}, radius = -1.0f;
+  if (o.model) ModelHandleGetBoundingSphere(*o.model, centre, &radius);
+  std::memcpy(o.sphereCentre, centre, sizeof centre);
+  o.sphereRadius = WholePlusOne(radius);
+  radius = -1.0f;
+  if (o.model) ModelHandleGetBoundingRadius(*o.model, centre, &radius);
+  o.size = WholePlusOne(radius);
+}
+
+void UpdateObjectExtents(uint32_t record) {
+  if (!g_objectPool.InUse(record)) return;
+  float lo[3] = {0, 0, 0}, hi[3] = {0, 0, 0};
+  // Making the mesh may grow the object pool: the record is looked up again after.
+  const int32_t mesh = MakeMeshFromObject(record, -1, -1);
+  if (mesh > 0) {
+    MeshDataBounds(uint32_t(mesh), &lo[0], &lo[1], &lo[2], &hi[0], &hi[1], &hi[2]);
+    FreeMeshData(uint32_t(mesh));
+  }
+  ObjectRecord& o = O(record);
+  o.sizeX = std::fabs(hi[0] - lo[0]);
+  o.sizeY = std::fabs(hi[1] - lo[1]);
+  o.sizeZ = std::fabs(hi[2] - lo[2]);
+  for (int i = 0; i < 3; ++i) {
+    o.boxMin[i] = lo[i];
+    o.boxMax[i] = hi[i];
+    o.boxCentre[i] = lo[i] + (hi[i] - lo[i]) * 0.5f;
+  }
+}
+
+void ApplyObjectTransform(uint32_t record) {
+  if (!g_objectPool.InUse(record)) return;
+  const ObjectRecord& o = O(record);
+  if (!o.model || !g_framePool.InUse(o.frameIndex)) return;
+  if (o.freeMatrixMode == 0) {
+    ApplyObjectAngleTransform(record);
+    return;
+  }
+  const float* p = g_framePool[o.frameIndex].position;
+  ModelHandleSetLimbTransformEx(*o.model, 0, p[0], p[1], p[2], o.freeMatrix, o.scaleX, o.scaleY, o.scaleZ);
+}
+
+void ApplyObjectAngleTransform(uint32_t record) {
+  if (!g_objectPool.InUse(record)) return;
+  const ObjectRecord& o = O(record);
+  if (!o.model || !g_framePool.InUse(o.frameIndex)) return;
+  const float* p = g_framePool[o.frameIndex].position;
+  ModelHandleSetLimbTransform(*o.model, 0, p[0], p[1], p[2], o.angleX, o.angleY, o.angleZ, o.scaleX, o.scaleY,
+                              o.scaleZ, uint32_t(o.rotationOrder));
+}
+
+void LeaveFreeMatrixMode(uint32_t record) {
+  if (!g_objectPool.InUse(record)) return;
+  ObjectRecord& o = O(record);
+  if (o.freeMatrixMode != 1) return;
+  SetMatrixIdentity(o.freeMatrix);
+  o.freeMatrixMode = 0;
+}
+
+ObjectAnimation* AddToPlayList(uint32_t record, AnimSet* tracks) {
+  if (!g_objectPool.InUse(record)) return nullptr;
+  ObjectRecord& o = O(record);
+  if (o.playingAnimation) return o.playingAnimation.get();
+  o.playingAnimation = std::make_shared<ObjectAnimation>();
+  ObjectAnimation* node = o.playingAnimation.get();
+  node->object = record;
+  node->tracks = tracks;
+  node->next = g_scene.playList;
+  if (g_scene.playList) g_scene.playList->prev = node;
+  g_scene.playList = node;
+  return node;
+}
+
+void RemoveFromPlayList(uint32_t record) {
+  if (!g_objectPool.InUse(record)) return;
+  ObjectRecord& o = O(record);
+  ObjectAnimation* node = o.playingAnimation.get();
+  if (!node) return;
+  if (g_scene.playList == node) g_scene.playList = node->next ? node->next : node->prev;
+  if (node->prev) node->prev->next = node->next;
+  if (node->next) node->next->prev = node->prev;
+  o.playingAnimation.reset();
+}
+
+void StopObjectAnimation(uint32_t record) {
+  if (!g_objectPool.InUse(record)) return;
+  ObjectRecord& o = O(record);
+  if (!o.model || !o.model->animation || o.playing != 1) return;
+  o.playing = 0, o.looping = 0;
+  RemoveFromPlayList(record);
+}
+
+void DeleteObjectRecord(uint32_t record, int32_t number) {
+  if (!g_objectPool.InUse(record)) return;
+  {
+    ObjectRecord& o = O(record);
+    o.inUse = 0, o.inStaticWorld = 0;
+    o.boxCollision = 0, o.boxPushBack = 0, o.boxAxisAligned = 0;
+    for (int i = 0; i < 3; ++i) o.boxMin[i] = o.boxMax[i] = o.boxCentre[i] = 0;
+    if (o.frameIndex != 0) FreeFrameRecord(o.frameIndex);
+    o.frameIndex = 0;
+  }
+  FreeObjectRecord(record);
+  if (number >= 1 && number <= kMaxObjectNumber) g_scene.objectNumbers[size_t(number)] = 0;
+  g_scene.sceneChanged = 1;
+  g_objectPool.ForEachUsed([record](uint32_t, ObjectRecord& other) {
+    if (other.hitObject == int32_t(record)) other.hitObject = 0;
+    if (other.targetObject == int32_t(record)) other.targetObject = 0;
+  });
+}
+
+void ReleaseObjectRecordContents(uint32_t object) {
+  if (!g_objectPool.InUse(object)) return;
+  const int32_t self = int32_t(object);
+  g_objectPool.ForEachUsed([self](uint32_t, ObjectRecord& other) {
+    if (other.gluedTo == self) other.gluedTo = 0;
+  });
+  RemoveFromPlayList(object);
+  ObjectRecord& o = O(object);
+  if (o.model) {
+    // The collision shapes of a model another object still holds are given again under it, so no
+    // shape answers under this record once it is freed or reused.
+    if (o.model.use_count() > 1 && ModelHandleCollisionObject(*o.model) == object) {
+      const ModelHandle* shared = o.model.get();
+      uint32_t survivor = 0;
+      g_objectPool.ForEachUsed([&](uint32_t r, ObjectRecord& other) {
+        if (!survivor && r != object && other.model.get() == shared) survivor = r;
+      });
+      if (survivor) ModelHandleRekeyCollision(*o.model, survivor);
+    }
+    o.model.reset();
+  }
+  o.rotFrom.clear(), o.rotTo.clear();
+  o.scaleFrom.clear(), o.scaleTo.clear(), o.posFrom.clear(), o.posTo.clear();
+  if (o.limbs.SoleHolder())
+    for (LimbRecord& limb : o.limbs)
+      for (int32_t& mesh : limb.meshData) {
+        if (mesh > 0) FreeMeshData(uint32_t(mesh));
+        mesh = 0;
+      }
+  o.limbs.clear();
+}

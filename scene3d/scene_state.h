@@ -1,0 +1,29 @@
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "scene3d/camera.h"
+#include "scene3d/records.h"
+
+// The state of the 3D scene's objects: the number maps, the global switches, the play list
+// and the camera. One instance, put back by the scene's reset.
+
+inline constexpr int32_t kMaxObjectNumber = 65535;
+inline constexpr int32_t kMaxMeshNumber = 65534;
+
+struct SceneState {
+  // Object number -> object record index, 0 none (entry 0 unused).
+  std::vector<uint32_t> objectNumbers = std::vector<uint32_t>(65536, 0);
+  // Mesh number -> mesh data record index, 0 none.
+  std::vector<uint32_t> meshNumbers = std::vector<uint32_t>(65536, 0);
+  // Set by the commands that move, turn or scale objects and limbs or change collision
+  // settings; the collision pass clears it.
+  uint32_t sceneChanged = 0;
+  // Head of the list of playing animations.
+  ObjectAnimation* playList = nullptr;
+  CameraState camera;
+  // The view of a camera at the origin looking along +z, read from the device when the run's
+  // defaults are set; the backdrop and the objects drawn without depth use it.
+  float defaultView[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+};
+extern SceneState g_scene;
