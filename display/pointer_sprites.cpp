@@ -19,7 +19,9 @@ constexpr uint32_t kPointerPriority = 2;
 // none). Without a sheet the record holds no picture and the sprite draws nothing.
 void CutImage(int32_t& index, const SurfRect& rect) {
   if (index < 0 || !ImageAt(uint32_t(index))) {
-    const uint32_t r = AllocImageRecord();
+    uint32_t r = AllocImageRecord();
+    // Record 0 means "none" to the image routines: it stays taken, shown by nobody.
+    if (r == 0) r = AllocImageRecord();
     if (r == kNoRecord) {
       index = -1;
       return;
