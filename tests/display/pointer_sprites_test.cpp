@@ -4,6 +4,7 @@
 #include "display/pointer_picture.h"
 #include "display/sprites.h"
 #include "tests/display/display_fixture.h"
+#include "tests/support/program_run.h"
 
 namespace {
 
@@ -50,6 +51,18 @@ TEST_F(PointerSpritesTest, FollowTheMouseUntilHiddenAndAgainWhenShown) {
   }
   // Shown again, they were not made a second time.
   EXPECT_EQ(uint32_t(g_framePool.Count()), frames);
+}
+
+// A window shows the system cursor instead; back in full screen the sprites show again.
+TEST_F(PointerSpritesTest, AWindowHidesThemAndFullScreenShowsThem) {
+  CreatePointerSprites(1);
+  for (const uint8_t windowMode : {1, 0, 1}) {
+    g_display.windowMode = windowMode;
+    ApplyWindowSettings(1);
+    EXPECT_EQ(PointerSpritesPresent(), !windowMode);
+    EXPECT_EQ(g_display.cursorShown, windowMode);
+  }
+  g_display.windowMode = 0;
 }
 
 TEST_F(PointerSpritesTest, ShapesActOnlyWhileShown) {
@@ -137,6 +150,33 @@ TEST_F(PointerSpritesTest, ReleaseLetsGoOfTheirRecords) {
   EXPECT_EQ(g_imagePool.Count(), images);
   EXPECT_FALSE(PointerSpritesPresent());
   EXPECT_EQ(HidePointerSprites(), 1);  // nothing to hide
+}
+
+}  // namespace
+
+namespace {
+
+// A full-screen run draws the arrow at the mouse (tip at 319,239 at the start) until the program
+// hides it; the search for the sprite that meets sprite 1 passes over the pointer, which lies on
+// sprite 1 too.
+TEST(PointerSpritePrograms, TheArrowShowsUntilHiddenAndIsNoProgramSprite) {
+  for (const bool hidden : {false, true}) {
+    const std::string source = std::string(
+                                   "sync on\n"
+                                   "ink rgb(255,0,0),0\n"
+                                   "box 0,0,32,32\n"
+                                   "get image 1,0,0,32,32\n"
+                                   "cls\n"
+                                   "sprite 1,300,230,1\n"
+                                   "sprite 2,320,250,1\n"
+                                   "sync\n"
+                                   "print sprite collision(1,0)\n") +
+                               (hidden ? "hide mouse\n" : "") + "do\n  sync\nloop\n";
+    const RunOutcome r = RunVkaSource(source, 6);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.transcript, "2\n") << hidden;
+    EXPECT_EQ(r.Pixel(320, 241), hidden ? 0xFF0000u : 0xFFFFFFu);
+  }
 }
 
 }  // namespace
