@@ -90,12 +90,14 @@ void MoveFrame(FrameRecord* f, int32_t x, int32_t y) {
 }  // namespace
 
 int CreatePointerSprites(int32_t saveBackground) {
-  g_sprites.active = 1;
-  if (PointerFrame()) return 1;
-  CutImages();
-  g_sprites.pointerFrame = MakeFrame(320, 100, saveBackground);
-  g_sprites.caretFrame = MakeFrame(kOffScreen, kOffScreen, saveBackground);
-  if (saveBackground == 1) SaveBothBuffers();
+  if (!PointerFrame()) {
+    CutImages();
+    g_sprites.pointerFrame = MakeFrame(320, 100, saveBackground);
+    g_sprites.caretFrame = MakeFrame(kOffScreen, kOffScreen, saveBackground);
+    if (saveBackground == 1 && PointerFrame()) SaveBothBuffers();
+  }
+  // Without a pointer sprite (no pools, or full) the window keeps the mouse.
+  g_sprites.active = PointerFrame() ? 1 : 0;
   return 1;
 }
 

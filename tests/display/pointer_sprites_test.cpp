@@ -150,6 +150,11 @@ TEST_F(PointerSpritesTest, ReleaseLetsGoOfTheirRecords) {
   EXPECT_EQ(g_imagePool.Count(), images);
   EXPECT_FALSE(PointerSpritesPresent());
   EXPECT_EQ(HidePointerSprites(), 1);  // nothing to hide
+  // Sprites that cannot be made are not present: the window keeps the mouse.
+  FreeDisplayPools();
+  CreatePointerSprites(1);
+  EXPECT_FALSE(PointerSpritesPresent());
+  CreateDisplayPools();
 }
 
 }  // namespace
