@@ -26,43 +26,37 @@ class PointerSpritesTest : public DisplayTest {
 
 constexpr std::pair<int32_t, int32_t> kOff{-256, -256};
 
+// Hidden by the program or by a window (which shows the system cursor instead), they stay off
+// screen until shown again.
 TEST_F(PointerSpritesTest, FollowTheMouseUntilHiddenAndAgainWhenShown) {
   CreatePointerSprites(1);
   const uint32_t frames = uint32_t(g_framePool.Count());
   EXPECT_EQ(At(Pointer()), std::make_pair(320, 100));
   EXPECT_EQ(At(Caret()), kOff);
-  struct Step {
-    int action;  // 0 update, 1 hide, 2 show
-    int32_t mouseX, mouseY;
+  enum Action { kUpdate, kHide, kShow, kWindow, kFullScreen };
+  const struct {
+    Action action;
+    int32_t mouseX;
     std::pair<int32_t, int32_t> pointer;
     bool present;
-  };
-  const Step steps[] = {
-      {0, 100, 50, {99, 49}, true},  {1, 100, 50, kOff, false}, {0, 200, 60, kOff, false},
-      {2, 200, 60, kOff, true},      {0, 200, 60, {199, 59}, true},
-  };
-  for (const Step& s : steps) {
-    SetPointerSpritePosition(s.mouseX, s.mouseY);
-    if (s.action == 0) UpdatePointerSprites();
-    if (s.action == 1) HidePointerSprites();
-    if (s.action == 2) CreatePointerSprites(1);
+  } steps[] = {{kUpdate, 100, {99, 49}, true},     {kHide, 100, kOff, false},   {kUpdate, 200, kOff, false},
+               {kShow, 200, kOff, true},           {kUpdate, 200, {199, 49}, true}, {kWindow, 200, kOff, false},
+               {kUpdate, 210, kOff, false},        {kFullScreen, 210, kOff, true},  {kUpdate, 220, {219, 49}, true}};
+  for (const auto& s : steps) {
+    SetPointerSpritePosition(s.mouseX, 50);
+    if (s.action == kUpdate) UpdatePointerSprites();
+    if (s.action == kHide) HidePointerSprites();
+    if (s.action == kShow) CreatePointerSprites(1);
+    if (s.action == kWindow || s.action == kFullScreen) {
+      g_display.windowMode = s.action == kWindow;
+      ApplyWindowSettings(1);
+      EXPECT_EQ(g_display.cursorShown, g_display.windowMode);
+    }
     EXPECT_EQ(At(Pointer()), s.pointer) << "action " << s.action;
     EXPECT_EQ(PointerSpritesPresent(), s.present) << "action " << s.action;
   }
   // Shown again, they were not made a second time.
   EXPECT_EQ(uint32_t(g_framePool.Count()), frames);
-}
-
-// A window shows the system cursor instead; back in full screen the sprites show again.
-TEST_F(PointerSpritesTest, AWindowHidesThemAndFullScreenShowsThem) {
-  CreatePointerSprites(1);
-  for (const uint8_t windowMode : {1, 0, 1}) {
-    g_display.windowMode = windowMode;
-    ApplyWindowSettings(1);
-    EXPECT_EQ(PointerSpritesPresent(), !windowMode);
-    EXPECT_EQ(g_display.cursorShown, windowMode);
-  }
-  g_display.windowMode = 0;
 }
 
 TEST_F(PointerSpritesTest, ShapesActOnlyWhileShown) {
