@@ -191,7 +191,8 @@ bool Collide(int32_t* result) {
   if (!SpriteNumberValid(b)) {
     *result = 0;
     for (uint32_t f = g_framePool.UsedHead(); f != kNoRecord; f = g_framePool[f].next) {
-      if (f != fa && SpritesOverlap(fa, f)) {
+      // Only the program's sprites count: the pointer sprites have no number.
+      if (f != fa && g_framePool[f].spriteNumber != 0 && SpritesOverlap(fa, f)) {
         *result = g_framePool[f].spriteNumber;
         break;
       }

@@ -130,15 +130,27 @@ Device3D* PrepareDevice3D();
 void MarkDeviceDrew();
 void PrepareBackBuffer2D();
 
-// The pointer and caret sprites of the runtime. None is made yet: creating, hiding and releasing
-// change nothing, and PointerSpritesPresent is false (the window then leaves the mouse to input).
+// The pointer sprites: an arrow that follows the mouse and the text caret of the environment's
+// editor, showing pictures cut from the default bitmap, drawn in the last sprite pass. While
+// they are active the window leaves the mouse position to the input devices.
+// Activates them, making them on first use (the pointer at 320,100, the caret off screen);
+// with saveBackground 1 they save what they cover, in both buffers.
 int CreatePointerSprites(int32_t saveBackground);
+// After a display change, only when they exist: active again, their pictures cut anew from the
+// default bitmap, both showing the arrow.
+int RecreatePointerSprites(int32_t saveBackground);
 void ReleasePointerSprites();
-// Hides them (the hide-mouse command); CreatePointerSprites shows them again.
+// Deactivates them and moves both off screen (the hide-mouse command); CreatePointerSprites
+// shows them again.
 int HidePointerSprites();
+// While active: 1, 2, 3 the pointer sprite shows the arrow, caret or dot; 4 the caret is shown
+// at once and blinks; 5 the caret is hidden. Other shapes do nothing.
+int SetPointerShape(int32_t shape);
 bool PointerSpritesPresent();
-// The mouse position the pointer sprite follows, handed over by the run loop every frame.
+// The mouse position the pointer sprite follows, handed over by the run loop every frame, and
+// the text caret position of the environment's editor.
 void SetPointerSpritePosition(int32_t x, int32_t y);
+void SetCaretSpritePosition(int32_t x, int32_t y);
 
 // Window settings (title, style, placement, show state) made real; full = 0 only shows.
 int32_t ApplyWindowSettings(uint8_t full);

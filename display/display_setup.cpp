@@ -12,6 +12,7 @@
 #include "display/imagefiles/image_files.h"
 #include "display/imagefiles/surface_files.h"
 #include "display/images.h"
+#include "display/pointer_picture.h"
 #include "display/record_pools.h"
 #include "display/sprites.h"
 #include "display/text_state.h"
@@ -308,11 +309,12 @@ void ReleaseDisplay(bool keepDevice) {
 }
 
 void LoadDefaultBitmapSurface(int32_t) {
-  // The pointer pictures are cut from this surface; it starts black and keyed.
-  g_display.defaultBitmap = SurfaceCreate(64, 64, g_display.depth);
+  // The pointer pictures are cut from this keyed surface.
+  g_display.defaultBitmap = SurfaceCreate(kPointerSheetSize, kPointerSheetSize, g_display.depth);
   if (g_display.defaultBitmap) {
     g_display.defaultBitmap->hasKey = true;
     g_display.defaultBitmap->key = ImageColourKeyPixel();
+    DrawPointerPicture(*g_display.defaultBitmap);
   }
 }
 
@@ -387,6 +389,8 @@ int32_t SetDisplayMode(int32_t* width, int32_t* height, int32_t* depth, int32_t*
   ReleaseSpriteBackgrounds();
   SetDrawTargetsToBackBuffer();
   LoadDefaultBitmapSurface(1);
+  // In a window the system cursor stands for the pointer sprites.
+  if (!g_display.windowMode) RecreatePointerSprites(1);
   g_display.recreated = 1;
   return result;
 }

@@ -130,12 +130,15 @@ int32_t ApplyWindowSettings(uint8_t full) {
   }
   WindowApplyShowState(g_display.showState);
   if (full) {
+    // Full screen shows the pointer sprites, a window the system cursor.
     if (!g_display.windowMode && g_display.cursorShown) {
       g_display.cursorShown = 0;
       WindowShowCursor(false);
+      RecreatePointerSprites(1);
     } else if (g_display.windowMode && !g_display.cursorShown) {
       g_display.cursorShown = 1;
       WindowShowCursor(true);
+      HidePointerSprites();
     }
   }
   return 1;

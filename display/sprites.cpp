@@ -232,36 +232,6 @@ void AgeFrameRecords() {
   });
 }
 
-int CreatePointerSprites(int32_t) { return 1; }
-void ReleasePointerSprites() {}
-int HidePointerSprites() { return 1; }
-bool PointerSpritesPresent() { return g_sprites.pointersPresent; }
-
-void SetPointerSpritePosition(int32_t x, int32_t y) {
-  g_sprites.pointerX = x;
-  g_sprites.pointerY = y;
-}
-
-void UpdatePointerSprites() {
-  if (!g_sprites.pointersPresent) return;
-  if (FrameRecord* caret = FrameAt(uint32_t(g_sprites.caretFrame))) {
-    if (caret->imageRecord == g_sprites.caretImage && ++g_sprites.blinkCounter > 20) {
-      g_sprites.blinkCounter = 0;
-      g_sprites.blinkPhase = int16_t(1 - g_sprites.blinkPhase);
-    }
-    caret->x = g_sprites.blinkPhase ? -256 : g_sprites.caretX - 1;
-    caret->y = g_sprites.blinkPhase ? -256 : g_sprites.caretY - 1;
-  }
-  if (FrameRecord* pointer = FrameAt(uint32_t(g_sprites.pointerFrame))) {
-    pointer->x = g_sprites.pointerX - 1;
-    pointer->y = g_sprites.pointerY - 1;
-  }
-  g_framePool.ForEachUsed([](uint32_t, FrameRecord& rec) {
-    if (!rec.belongsTo3D) return;
-    for (int i = 0; i < 3; ++i) rec.previousPosition[i] = rec.position[i];
-  });
-}
-
 int32_t SpritesOverlap(uint32_t a, uint32_t b) {
   const FrameRecord* fa = FrameAt(a);
   const FrameRecord* fb = FrameAt(b);

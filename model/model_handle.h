@@ -76,14 +76,11 @@ inline uint32_t ModelHandleGetFrameCount(const ModelHandle& h) { return h.frameC
 
 // ---- Appearance: textures, normals and the root's extra matrix.
 // The limb's meshes take the texture (one they owned is released).
-void ModelHandleSetLimbTexture(ModelHandle& h, uint32_t limb, int32_t texture);
 // The texture of the limb's meshes (out untouched for a limb without a mesh).
 void ModelHandleQueryLimbTexture(ModelHandle& h, uint32_t limb, int32_t* out);
 // Every mesh's vertex buffer made again with its normals scaled by the factor.
 void ModelHandleScaleNormals(ModelHandle& h, float factor);
 // Texture coordinates of the limb's meshes moved by (du, dv) / multiplied by (su, sv).
-void ModelHandleScrollLimbTexture(ModelHandle& h, uint32_t limb, float du, float dv);
-void ModelHandleScaleLimbTexture(ModelHandle& h, uint32_t limb, float su, float sv);
 // The extra matrix the root frame applies ahead of its own (while the flag is 1).
 void ModelHandleSetRootMatrix(ModelHandle& h, uint32_t flag, const float m[16]);
 // The root frame's extra matrix (*out untouched without a root frame).

@@ -40,6 +40,7 @@ const CommandFamily kFamilies[] = {
     {"3d limbs", LimbCommands},
     {"3d placement", PlacementCommands},
     {"3d appearance", AppearanceCommands},
+    {"camera switches", CameraSwitchCommands},
     {"images", ImageCommands},
     {"sprites", SpriteCommands},
     {"model files", ModelFileCommands},

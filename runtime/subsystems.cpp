@@ -41,7 +41,6 @@ void StopDisplay() {
 }
 
 bool StartScene() {
-  CreateScenePools();
   InitScene3D();
   ResetSceneDefaults();
   ResetSceneRunState();

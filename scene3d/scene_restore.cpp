@@ -4,11 +4,14 @@
 #include "display/textures.h"
 #include "model/model_handle.h"
 #include "scene3d/lighting.h"
+#include "scene3d/camera.h"
 #include "scene3d/record_pools.h"
 #include "scene3d/scene.h"
+#include "scene3d/scene_defaults.h"
 
-void RestoreScene() {
-  RestoreAllLights();
+namespace {
+
+void RestoreAllObjects() {
   if (!g_objectPool.Created()) return;
   if (g_framePool.Created()) {
     g_framePool.ForEachUsed([](uint32_t, FrameRecord& f) {
@@ -21,4 +24,12 @@ void RestoreScene() {
     g_objectPool.ForEachUsed([device](uint32_t, ObjectRecord& o) {
       if (o.model) ModelHandleRestoreBuffers(*o.model, *device);
     });
+}
+
+}  // namespace
+
+void RestoreScene() {
+  RestoreAllLights();
+  RestoreAllObjects();
+  ApplyCameraView();
 }

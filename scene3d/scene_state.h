@@ -19,5 +19,8 @@ struct SceneState {
   // Head of the list of playing animations.
   ObjectAnimation* playList = nullptr;
   CameraState camera;
+  // The view of a camera at the origin looking along +z, read from the device when the run's
+  // defaults are set; the backdrop and the objects drawn without depth use it.
+  float defaultView[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 };
 extern SceneState g_scene;

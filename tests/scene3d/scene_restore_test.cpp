@@ -1,9 +1,10 @@
 // A display-mode change inside a run that draws 3D: at the end of that frame the subsystem
-// table's restore column gives the device the lights again, the limbs their own textures and
-// the models their vertex buffers.
+// table's restore column gives the device the lights again, the limbs their own textures, the
+// models their vertex buffers and the new device the camera's view.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -16,8 +17,10 @@
 #include "model/mesh_node.h"
 #include "model/model_handle.h"
 #include "runtime/run_loop.h"
+#include "scene3d/camera.h"
 #include "scene3d/object_model.h"
 #include "scene3d/record_pools.h"
+#include "scene3d/scene_state.h"
 #include "tests/support/program_run.h"
 
 namespace {
@@ -28,7 +31,7 @@ struct Seen {
   uint32_t object = 0, image = 0;
   int32_t textureAfterChange = -1;  // the image's texture before the frame ends
   int32_t limbTexture = 0, imageTexture = 0;
-  bool bufferOnDevice = false;
+  bool bufferOnDevice = false, cameraViewSent = false;
   bool lightZeroOn = false;
   uint32_t drawn = 0;
 };
@@ -61,6 +64,9 @@ void CmdBuild() {
   const uint32_t frame = AllocFrameRecord();
   g_framePool[frame].belongsTo3D = 1;
   g_framePool[frame].ownerObject = int32_t(g_seen.object);
+  g_scene.camera.position[2] = -50;
+  g_scene.camera.viewMode = kCameraAngles;
+  ApplyCameraView();
   LeaveSlice = 1;
 }
 
@@ -74,6 +80,8 @@ void CmdChangeMode() {
 }
 
 void CmdDraw() {
+  const float* view = g_display.device->State().transforms[kTransformView - 1];
+  g_seen.cameraViewSent = view[14] == 50 && std::memcmp(view, g_scene.camera.view, sizeof g_scene.camera.view) == 0;
   g_seen.limbTexture = g_objectPool[g_seen.object].limbs[0].ownTexture;
   g_seen.imageTexture = ImageAt(g_seen.image)->texture;
   g_seen.lightZeroOn = g_display.device->State().lightOn[0] != 0;
@@ -109,5 +117,6 @@ TEST(SceneRestore, ADisplayChangeRestoresLimbTexturesAndModelBuffers) {
   EXPECT_EQ(g_seen.limbTexture, g_seen.imageTexture);
   EXPECT_TRUE(g_seen.bufferOnDevice);
   EXPECT_TRUE(g_seen.lightZeroOn);
+  EXPECT_TRUE(g_seen.cameraViewSent);
   EXPECT_EQ(g_seen.drawn, 36u);
 }

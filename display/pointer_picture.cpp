@@ -1,0 +1,53 @@
+// The pictures of the pointer sprites, drawn by code so the sheet needs no resource file.
+#include "display/pointer_picture.h"
+
+#include <cstring>
+
+namespace {
+
+// The arrow, row by row from its tip: 'X' outline, 'o' fill, anything else see-through.
+constexpr const char* kArrow[22] = {
+    "X",
+    "XX",
+    "XoX",
+    "XooX",
+    "XoooX",
+    "XooooX",
+    "XoooooX",
+    "XooooooX",
+    "XoooooooX",
+    "XooooooooX",
+    "XoooooooooX",
+    "XooooooooooX",
+    "XooooooXXXXX",
+    "XoooXooX",
+    "XooXXooX",
+    "XoX  XooX",
+    "XX   XooX",
+    "X     XooX",
+    "      XooX",
+    "       XooX",
+    "       XooX",
+    "        XX",
+};
+
+// Near black, so the outline is not the key colour.
+constexpr uint32_t kOutlineRgb = 0x101010, kFillRgb = 0xFFFFFF;
+
+}  // namespace
+
+void DrawPointerPicture(Surface& sheet) {
+  if (sheet.Width() < kPointerSheetSize || sheet.Height() < kPointerSheetSize) return;
+  const uint32_t outline = PixelFromRgb(sheet.Format(), kOutlineRgb);
+  const uint32_t fill = PixelFromRgb(sheet.Format(), kFillRgb);
+  for (int32_t y = 0; y < kPointerArrowRect.bottom; ++y) {
+    const char* row = kArrow[y];
+    for (int32_t x = 0; x < int32_t(std::strlen(row)); ++x) {
+      if (row[x] == 'X') sheet.PutPixel(x, y, outline);
+      if (row[x] == 'o') sheet.PutPixel(x, y, fill);
+    }
+  }
+  for (int32_t y = kPointerCaretRect.top; y < kPointerCaretRect.bottom; ++y)
+    for (int32_t x = kPointerCaretRect.left; x < kPointerCaretRect.right; ++x) sheet.PutPixel(x, y, fill);
+  sheet.PutPixel(kPointerDotRect.left, kPointerDotRect.top, fill);
+}
