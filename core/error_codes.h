@@ -14,6 +14,7 @@ enum ErrorCode : int32_t {
   kErrTextTooLong = 107,
   kErrCallsTooDeep = 108,
   kErrArrayFileWithoutArray = 109,
+  kErrValueNotAboveZero = 110,
   kErrDivisionByZero = 111,  // a warning
   kErrFrameRateOutOfRange = 112,
   kErrRandomRangeBelowOne = 113,
@@ -105,6 +106,8 @@ enum ErrorCode : int32_t {
   kErrMeshNotMade = 7028,
   kErrModelFileKind = 7101,
   kErrModelNotRead = 7102,  // a warning
+  // The camera's range.
+  kErrNearPlaneOutOfRange = 7912,
   // Model files.
   kErrConvertSourceNot3ds = 7931,
   kErrConvertTargetNotX = 7932,

@@ -35,6 +35,7 @@ const CommandFamily kFamilies[] = {
     {"animations", AnimationCommands},
     {"3d maths", Maths3dCommands},
     {"3d objects", ObjectCommands},
+    {"3d camera", CameraCommands},
     {"images", ImageCommands},
     {"sprites", SpriteCommands},
     {"model files", ModelFileCommands},

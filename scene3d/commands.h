@@ -6,3 +6,4 @@
 // The 3D scene's command families (scene3d/commands_<family>.cpp).
 std::span<const CommandDef> Maths3dCommands();
 std::span<const CommandDef> ObjectCommands();
+std::span<const CommandDef> CameraCommands();

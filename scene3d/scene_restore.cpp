@@ -1,12 +1,22 @@
-// What the scene keeps on the display device, made again after a display change.
+// What the scene keeps on the display device, made again after a display change: render
+// states, camera transforms, limb textures and vertex buffers.
 #include "display/display.h"
 #include "display/record_pools.h"
 #include "display/textures.h"
 #include "model/model_handle.h"
+#include "scene3d/camera.h"
 #include "scene3d/record_pools.h"
+#include "scene3d/render_states.h"
 #include "scene3d/scene.h"
+#include "scene3d/scene_state.h"
 
 void RestoreScene() {
+  // The new device holds the display start's states and identity transforms: the cache starts
+  // again from those, and the camera's projection and view are sent.
+  ResetRenderStateCache();
+  const CameraState& cam = g_scene.camera;
+  SetProjection(cam.nearPlane, cam.farPlane, cam.fieldOfView);
+  ApplyCameraView();
   if (!g_objectPool.Created()) return;
   if (g_framePool.Created()) {
     g_framePool.ForEachUsed([](uint32_t, FrameRecord& f) {

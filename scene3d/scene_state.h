@@ -4,6 +4,7 @@
 
 #include "scene3d/camera.h"
 #include "scene3d/records.h"
+#include "scene3d/scene_render.h"
 
 // The state of the 3D scene's objects: the number maps, the global switches, the play list
 // and the camera. One instance, put back by the scene's reset.
@@ -21,6 +22,9 @@ struct SceneState {
   uint32_t sceneChanged = 0;
   // Head of the list of playing animations.
   ObjectAnimation* playList = nullptr;
+  // The vector the last box collision test between objects stored, read back by the program.
+  float collisionPushBack[3] = {0, 0, 0};
   CameraState camera;
+  SceneRender render;
 };
 extern SceneState g_scene;
