@@ -68,8 +68,10 @@ uint32_t InitObjectRecord(uint32_t record, int32_t allowAutoCamera) {
     SetMatrixIdentity(o.freeMatrix);
     o.collisionOn = 1;
   }
-  const uint32_t frame = AllocFrameRecord();
-  if (frame == kNoRecord) return 0;
+  uint32_t frame = AllocFrameRecord();
+  // Frame record 0 stands for none, as for sprites: it stays taken and the next one is used.
+  if (frame == 0) frame = AllocFrameRecord();
+  if (frame == kNoRecord || frame == 0) return 0;
   FrameRecord& f = g_framePool[frame];
   f.ownerObject = int32_t(record);
   f.belongsTo3D = 1;
