@@ -39,6 +39,15 @@ void RemoveFromPlayList(uint32_t record);
 // one that is not playing, is left as it is.
 void StopObjectAnimation(uint32_t record);
 
+// World placement of limbs. The device world transform of a glued object: the glue chain (the
+// object it is glued to, that one's, and so on, at most 10 levels) is walked from its far end,
+// each level placed by the world matrix of the limb the level below it is glued to, over W.
+void ApplyGlueWorldTransform(uint32_t record, uint32_t gluedTo, const float w[16]);
+// Once per display frame (until worldTransformsValid is cleared): the model's world matrices,
+// placed by the glue when useGlue is set, then every existing limb's world position and
+// direction fields.
+void UpdateLimbWorldTransforms(uint32_t record, int32_t useGlue);
+
 // Deletes the object: frame and record freed (the record's contents released), number map
 // entry cleared, every hit field naming it cleared, SceneChanged set.
 void DeleteObjectRecord(uint32_t record, int32_t number);

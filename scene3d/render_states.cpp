@@ -63,8 +63,10 @@ void SendBlend(uint8_t kind, uint8_t mode) {
   d->SetRenderState(kRsAlphaBlendEnable, kind & 1);
   d->SetRenderState(kRsColourKeyEnable, (kind >> 1) & 1);
   if (kind & 1) {
-    d->SetRenderState(kRsSrcBlend, mode == 1 ? g_display.multiplySrc : g_display.blendSrc);
-    d->SetRenderState(kRsDestBlend, mode == 1 ? g_display.multiplyDest : g_display.blendDest);
+    // Without an alternative pair the default one serves.
+    const bool alternative = mode == 1 && g_display.multiplySrc != 0 && g_display.multiplyDest != 0;
+    d->SetRenderState(kRsSrcBlend, alternative ? g_display.multiplySrc : g_display.blendSrc);
+    d->SetRenderState(kRsDestBlend, alternative ? g_display.multiplyDest : g_display.blendDest);
   } else {
     d->SetRenderState(kRsSrcBlend, g_display.blendSrc == kBlendOne ? kBlendOne : kBlendSrcAlpha);
     d->SetRenderState(kRsDestBlend, kBlendInvSrcAlpha);

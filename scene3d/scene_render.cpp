@@ -10,6 +10,7 @@
 #include "model/model_handle.h"
 #include "platform/math3d.h"
 #include "scene3d/camera.h"
+#include "scene3d/objects.h"
 #include "scene3d/record_pools.h"
 #include "scene3d/scene.h"
 #include "scene3d/scene_state.h"
@@ -17,48 +18,6 @@
 namespace {
 
 SceneRender& R() { return g_scene.render; }
-
-// The longest glue chain followed.
-constexpr int kMaxGlueChain = 10;
-
-// The limbs' world matrices of one object from the device's current world transform, and the
-// world position and direction of each limb; once per display frame (until the object is
-// drawn).
-void RefreshLimbWorld(uint32_t record, Device3D& device) {
-  ObjectRecord& o = g_objectPool[record];
-  if (o.worldTransformsValid) return;
-  o.worldTransformsValid = 1;
-  if (!o.model) return;
-  ModelHandleComputeWorldMatrices(*o.model, device);
-  for (size_t limb = 0; limb < o.limbs.size() && o.limbs[limb].exists == 1; ++limb) {
-    float m[16];
-    SetMatrixIdentity(m);
-    ModelHandleGetLimbWorldMatrix(*o.model, uint32_t(limb), m);
-    LimbRecord& l = o.limbs[limb];
-    l.worldX = m[12], l.worldY = m[13], l.worldZ = m[14];
-    CameraAnglesFromPoints(0, 0, 0, m[8], m[9], m[10], &l.dirX, &l.dirY, &l.dirZ);
-  }
-}
-
-// Places a glued object: along the chain of what it is glued to (at most 10 objects), from the
-// far end back, each link's glued-to limb (the limb the drawn object names) becomes the world
-// transform W x L.
-void ApplyGlueChain(uint32_t object, const float w[16], Device3D& device) {
-  uint32_t chain[kMaxGlueChain];
-  int n = 0;
-  for (uint32_t g = uint32_t(g_objectPool[object].gluedTo); g != 0 && n < kMaxGlueChain && g_objectPool.InUse(g);
-       g = uint32_t(g_objectPool[g].gluedTo))
-    chain[n++] = g;
-  const uint32_t limb = uint32_t(g_objectPool[object].gluedToLimb);
-  while (n-- > 0) {
-    RefreshLimbWorld(chain[n], device);
-    float l[16], m[16];
-    SetMatrixIdentity(l);
-    if (g_objectPool[chain[n]].model) ModelHandleGetLimbWorldMatrix(*g_objectPool[chain[n]].model, limb, l);
-    MultiplyMatrix4x4(m, w, l);
-    device.SetTransform(kTransformWorld, m);
-  }
-}
 
 // The far edge of the object in camera space, and whether it lies outside the view volume:
 // the side planes count only from 100 units in front of the camera on, nearer objects are
@@ -92,28 +51,33 @@ bool OutsideView(const FrameRecord& f, const ObjectRecord& o, double* sortDepth)
 // Every visible 3D frame of an object in use, with its textures; the scene list gets each
 // texture at the mean of the depths entered for it.
 bool CollectFrames() {
-  R().textures.clear();
-  R().frames.clear();
+  SceneRender& render = R();
+  render.textures.clear();
+  // The records of the last frame are reused, their texture lists keeping their room.
+  size_t count = 0;
   bool any3D = false;
-  if (!g_framePool.Created() || !g_objectPool.Created()) return false;
-  g_framePool.ForEachUsed([&](uint32_t index, FrameRecord& f) {
-    if (!f.is3DObject) return;
-    any3D = true;
-    const uint32_t owner = uint32_t(f.ownerObject);
-    if (f.visible != 1 || !g_objectPool.InUse(owner)) return;
-    const ObjectRecord& o = g_objectPool[owner];
-    CollectedFrame c;
-    c.frame = index, c.owner = owner;
-    c.culled = OutsideView(f, o, &c.sortDepth) && o.gluedTo == 0;
-    if (o.model && o.model->root) {
-      o.model->root->CollectTextures(&R().textures, c.sortDepth);
-      SceneTextureList own;
-      o.model->root->CollectTextures(&own, 0);
-      for (const SceneTextureEntry& e : own) c.textures.push_back(e.texture);
-    }
-    R().frames.push_back(std::move(c));
-  });
-  std::stable_sort(R().textures.begin(), R().textures.end(),
+  if (g_framePool.Created() && g_objectPool.Created()) {
+    g_framePool.ForEachUsed([&](uint32_t index, FrameRecord& f) {
+      if (!f.is3DObject) return;
+      any3D = true;
+      const uint32_t owner = uint32_t(f.ownerObject);
+      if (f.visible != 1 || !g_objectPool.InUse(owner)) return;
+      const ObjectRecord& o = g_objectPool[owner];
+      if (count == render.frames.size()) render.frames.emplace_back();
+      CollectedFrame& c = render.frames[count++];
+      c.frame = index, c.owner = owner;
+      c.culled = OutsideView(f, o, &c.sortDepth) && o.gluedTo == 0;
+      c.textures.clear();
+      if (o.model && o.model->root) {
+        o.model->root->CollectTextures(&render.textures, c.sortDepth);
+        render.ownTextures.clear();
+        o.model->root->CollectTextures(&render.ownTextures, 0);
+        for (const SceneTextureEntry& e : render.ownTextures) c.textures.push_back(e.texture);
+      }
+    });
+  }
+  render.frames.resize(count);
+  std::stable_sort(render.textures.begin(), render.textures.end(),
                    [](const SceneTextureEntry& a, const SceneTextureEntry& b) { return a.value < b.value; });
   return any3D;
 }
@@ -135,10 +99,10 @@ bool InPass(const CollectedFrame& c, Pass pass) {
 // whether anything was drawn.
 template <class First>
 bool DrawPass(Pass pass, First&& first) {
-  std::vector<const CollectedFrame*> frames;
+  std::vector<const CollectedFrame*>& frames = R().passFrames;
+  frames.clear();
   for (const CollectedFrame& c : R().frames)
     if (InPass(c, pass)) frames.push_back(&c);
-  if (frames.empty()) return false;
   bool drew = false;
   for (const SceneTextureEntry& t : R().textures) {
     bool textureSet = false;
@@ -164,7 +128,7 @@ void DrawObjectTextureGroup(uint32_t object, int32_t texture) {
   float w[16];
   if (glued) {
     std::memcpy(w, device->State().transforms[kTransformWorld - 1], sizeof w);
-    ApplyGlueChain(object, w, *device);
+    ApplyGlueWorldTransform(object, uint32_t(o.gluedTo), w);
   }
   g_objectPool[object].model->root->DrawTextureGroup(*device, texture, &R().drawnIndices);
   if (glued) device->SetTransform(kTransformWorld, w);

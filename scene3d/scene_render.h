@@ -31,6 +31,9 @@ struct SceneRender {
   // The textures of the collected frames, in drawing order, and the frames themselves.
   SceneTextureList textures;
   std::vector<CollectedFrame> frames;
+  // Work lists kept for their room: one object's textures, the frames of one pass.
+  SceneTextureList ownTextures;
+  std::vector<const CollectedFrame*> passFrames;
 };
 
 // The whole render: cull, collect and sort textures, open the scene, static world, the four

@@ -48,6 +48,21 @@ TEST_F(SceneRenderTest, AMadeBoxIsDrawnInFrontOfTheAutomaticCamera) {
   EXPECT_EQ(Px(5, 5) & 0xFFFFFF, 0u);
 }
 
+// A glued object is placed on the object it is glued to (hidden here), after it is drawn the
+// world transform is back.
+TEST_F(SceneRenderTest, AGluedObjectIsDrawnWhereItsParentPlacesIt) {
+  ASSERT_EQ(Call(7085, {}), 0);
+  MakeBox(1, 10, 60, 0, 300);
+  MakeBox(2, 40, 0, 0, 300);
+  Frame(1).visible = 0;
+  g_objectPool[RecordOf(2)].gluedTo = int32_t(RecordOf(1));
+  RenderScene3D();
+  PrepareBackBuffer2D();
+  EXPECT_NE(Px(360, 240) & 0xFFFFFF, 0u);
+  EXPECT_EQ(Px(320, 240) & 0xFFFFFF, 0u);
+  EXPECT_EQ(g_display.device->State().transforms[kTransformWorld - 1][12], 0.0f);
+}
+
 TEST_F(SceneRenderTest, WithoutA3DFrameNothingIsSentAndGlNeverStarts) {
   Record();
   RunScene3DStep();
