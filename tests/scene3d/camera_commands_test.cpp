@@ -134,6 +134,21 @@ TEST_F(CameraCommandsTest, ProjectedFramesAgreeWithTheView) {
   EXPECT_EQ(in, 1);
 }
 
+// A new device (a display change) gets the stored projection and view from the restore step.
+TEST_F(CameraCommandsTest, ADisplayChangeSendsTheStoredProjectionAndView) {
+  ASSERT_EQ(Call(7081, {2.0f, 500.0f}), 0);
+  ASSERT_EQ(Call(7053, {10.0f, 20.0f, 30.0f}), 0);
+  ASSERT_EQ(Call(7051, {1.0f, 2.0f, 3.0f}), 0);
+  g_display.device = CreateNullDevice();
+  InitRenderStates();
+  InitTransforms();
+  RestoreScene();
+  const DeviceState& d = g_display.device->State();
+  EXPECT_EQ(std::memcmp(d.transforms[kTransformView - 1], Cam().view, sizeof Cam().view), 0);
+  EXPECT_EQ(std::memcmp(d.transforms[kTransformProjection - 1], Cam().projection, sizeof Cam().projection), 0);
+  EXPECT_NEAR(Cam().projection[10], 500.0f / 498.0f, 1e-5);
+}
+
 TEST_F(CameraCommandsTest, TheSceneStepMovesBehindTheSliceAndBack) {
   ASSERT_EQ(Call(7932, {}), 0);
   EXPECT_EQ(g_timing.scene3DAfter2D, 1u);
