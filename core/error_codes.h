@@ -114,6 +114,8 @@ enum ErrorCode : int32_t {
   kErrMeshNotMade = 7028,
   kErrModelFileKind = 7101,
   kErrModelNotRead = 7102,  // a warning
+  // The camera's range.
+  kErrNearPlaneOutOfRange = 7912,
   // Model files.
   kErrConvertSourceNot3ds = 7931,
   kErrConvertTargetNotX = 7932,

@@ -240,6 +240,10 @@ bool InitRenderStates() {
     d->SetRenderState(kRsDitherEnable, 1);
   }
   d->SetTextureStageState(0, kTssMipFilter, 3);
+  // The best filter the level allows: linear (2) or anisotropic (3 and 5), else point.
+  const uint32_t minFilter = g_display.filterLevel == 2 ? 3 : g_display.filterLevel == 1 ? 2 : 1;
+  d->SetTextureStageState(0, kTssMinFilter, minFilter);
+  d->SetTextureStageState(0, kTssMagFilter, g_display.filterLevel == 2 ? 5 : minFilter);
   d->SetRenderState(kRsFillMode, 3);
   d->SetRenderState(kRsCullMode, 3);
   d->SetRenderState(kRsNormalizeNormals, 1);

@@ -19,7 +19,7 @@ enum : uint32_t {
   kRsDitherEnable = 26, kRsAlphaBlendEnable = 27, kRsFogEnable = 28, kRsSpecularEnable = 29, kRsFogColour = 34,
   kRsFogTableMode = 35, kRsFogStart = 36, kRsFogEnd = 37, kRsColourKeyEnable = 41, kRsLighting = 137, kRsAmbient = 139,
   kRsFogVertexMode = 140, kRsLocalViewer = 142, kRsNormalizeNormals = 143,
-  kTssAddress = 12, kTssMagFilter = 16, kTssMinFilter = 17, kTssMipFilter = 18,
+  kTssColourOp = 1, kTssColourArg1 = 2, kTssAddress = 12, kTssMagFilter = 16, kTssMinFilter = 17, kTssMipFilter = 18,
 };
 inline constexpr uint32_t kRenderStateCount = 256, kStageStateCount = 32;
 enum : uint32_t { kClearTarget = 1, kClearZBuffer = 2 };

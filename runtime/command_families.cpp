@@ -40,7 +40,7 @@ const CommandFamily kFamilies[] = {
     {"3d limbs", LimbCommands},
     {"3d placement", PlacementCommands},
     {"3d appearance", AppearanceCommands},
-    {"camera switches", CameraSwitchCommands},
+    {"3d camera", CameraCommands},
     {"images", ImageCommands},
     {"sprites", SpriteCommands},
     {"model files", ModelFileCommands},

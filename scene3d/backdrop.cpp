@@ -16,6 +16,7 @@
 #include "scene3d/object_model.h"
 #include "scene3d/record_pools.h"
 #include "scene3d/render_states.h"
+#include "scene3d/scene_state.h"
 #include "scene3d/scene.h"
 
 namespace {
@@ -67,21 +68,17 @@ void ShowTexture(int32_t texture, uint8_t colourTexture) {
   b.colourTexture = colourTexture;
 }
 
-// The states of an unlit, untested, solid, culled and filtered object.
+// The states of an unlit, untested, solid, culled and filtered object in full ambient light,
+// sent through the render's cache.
 void SendBackdropStates() {
-  SendRenderState(kRsZEnable, 0);
-  SendRenderState(kRsZWriteEnable, 0);
-  SendRenderState(kRsFillMode, kFillSolid);
-  SendRenderState(kRsCullMode, kCullCounterClockwise);
-  SendRenderState(kRsAlphaBlendEnable, 0);
-  SendRenderState(kRsColourKeyEnable, 0);
-  // The best filter the display offers: point, linear or anisotropic.
-  const int32_t level = g_display.filterLevel;
-  SendStageState(kTssMinFilter, level == 2 ? 3 : level == 1 ? 2 : 1);
-  SendStageState(kTssMagFilter, level == 2 ? 5 : level == 1 ? 2 : 1);
-  if (g_lighting.fogOn) SendRenderState(kRsFogEnable, 1);
-  SendRenderState(kRsNormalizeNormals, g_lighting.normalise);
-  SendStageState(kTssAddress, 1);
+  FrameRecord f{};
+  f.noDepth = 1;
+  f.cull = 1;
+  f.filter = 1;
+  f.fog = 1;
+  f.altMaterial = 1;
+  f.addressMode = 1;
+  ApplyFrameRenderStates(f);
 }
 
 }  // namespace
@@ -119,11 +116,11 @@ void ScrollBackdropTexture(float u, float v) {
 
 void DrawBackdrop() {
   BackdropState& b = g_lighting.backdrop;
-  b.sceneBegun = 0;
+  g_scene.render.sceneBegun = 0;
   ModelHandle* model = b.shown ? BackdropModel() : nullptr;
   if (model && model->root) {
     if (Device3D* d = PrepareDevice3D()) {
-      b.sceneBegun = 1;
+      g_scene.render.sceneBegun = 1;
       const DeviceState& state = d->State();
       float view[16], projection[16], fixedView[16], fixed[16];
       std::copy_n(state.transforms[kTransformView - 1], 16, view);
@@ -135,9 +132,7 @@ void DrawBackdrop() {
         d->SetTransform(kTransformProjection, fixed);
       SetStageTexture(b.texture);
       SendBackdropStates();
-      SendMaterial(2);
       model->root->DrawTextureGroup(*d, b.texture, nullptr);
-      SendMaterial(1);
       d->SetTransform(kTransformView, view);
       d->SetTransform(kTransformProjection, projection);
       MarkDeviceDrew();

@@ -1,11 +1,14 @@
 // The camera's view builders, projection and rotation routines.
 #include "scene3d/camera.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "display/display.h"
+#include "display/record_pools.h"
 #include "platform/math3d.h"
+#include "scene3d/record_pools.h"
 #include "scene3d/scene_state.h"
 
 namespace {
@@ -76,6 +79,53 @@ int32_t SetProjection(float nearPlane, float farPlane, float fieldOfView) {
   BuildProjectionMatrix(Cam().projection, fieldOfView, aspect, nearPlane, farPlane);
   device->SetTransform(kTransformProjection, Cam().projection);
   return 1;
+}
+
+int32_t SetCameraViewport(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+  Device3D* device = g_display.device.get();
+  if (!device) return 0;
+  const Viewport v = device->State().viewport;
+  Cam().viewportWidth = x2 - x1, Cam().viewportHeight = y2 - y1;
+  device->SetViewport(x1, y1, x2 - x1, y2 - y1, v.minZ, v.maxZ);
+  return 1;
+}
+
+namespace {
+
+// A screen coordinate truncated toward zero; far outside points (or none, behind the eye) are
+// held to the integer range.
+int32_t ScreenCoordinate(float v) {
+  if (!(v > -1.0e9f)) return -1000000000;
+  if (!(v < 1.0e9f)) return 1000000000;
+  return int32_t(v);
+}
+
+}  // namespace
+
+void ProjectFrameToScreen(uint32_t frame, int32_t* inView, int32_t* sx, int32_t* sy) {
+  *inView = 0, *sx = 0, *sy = 0;
+  if (!g_framePool.Created() || !g_framePool.InUse(frame)) return;
+  const FrameRecord& f = g_framePool[frame];
+  const uint32_t owner = uint32_t(f.ownerObject);
+  if (!g_objectPool.Created() || !g_objectPool.InUse(owner)) return;
+  const ObjectRecord& o = g_objectPool[owner];
+  const float s = std::max({0.0f, o.scaleX, o.scaleY, o.scaleZ});
+  const float r = o.size * 1.25f * s;
+  const float* v = Cam().view;
+  float p[3], q[3];
+  for (int i = 0; i < 3; ++i)
+    p[i] = f.position[0] * v[i] + f.position[1] * v[4 + i] + f.position[2] * v[8 + i] + v[12 + i];
+  const float z = p[2];
+  q[0] = r, q[1] = 0, q[2] = z;
+  TransformPointProjected(p, p, Cam().projection);
+  TransformPointProjected(q, q, Cam().projection);
+  int failed = 0;
+  if (z >= 20.0f)
+    failed = (p[0] + q[0] < -1.0f) + (p[0] - q[0] > 1.0f) + (p[1] + q[0] < -1.0f) + (p[1] - q[0] > 1.0f);
+  failed += (z + r < 0.0f) + (z - r > Cam().farPlane);
+  *inView = failed == 0 || o.gluedTo != 0;
+  *sx = ScreenCoordinate((p[0] + 1.0f) * float(g_display.width) / 2.0f);
+  *sy = ScreenCoordinate((1.0f - p[1]) * float(g_display.height) / 2.0f);
 }
 
 void BuildCameraRotation(float out[16]) {

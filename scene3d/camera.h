@@ -43,6 +43,15 @@ int32_t ApplyCameraView();
 // changed.
 int32_t SetProjection(float nearPlane, float farPlane, float fieldOfView);
 
+// The device viewport: origin (x1, y1), size (x2 - x1, y2 - y1), the size stored; 1, or 0
+// without a device.
+int32_t SetCameraViewport(int32_t x1, int32_t y1, int32_t x2, int32_t y2);
+
+// Where a 3D object's frame shows on the screen: inView 1 when it lies in the view volume (the
+// side planes count from 20 units in front of the camera on) or is glued to another object;
+// sx, sy its screen pixel (truncated).
+void ProjectFrameToScreen(uint32_t frame, int32_t* inView, int32_t* sx, int32_t* sy);
+
 // ---- Rotations.
 // The inverse of the camera's orientation from its angles: order 1 Rz(-z) x Ry(-y) x Rx(-x),
 // order 0 Rx(-x) x Ry(-y) x Rz(-z).

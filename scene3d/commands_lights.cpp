@@ -6,6 +6,7 @@
 #include "platform/math3d.h"
 #include "scene3d/commands.h"
 #include "scene3d/lighting.h"
+#include "scene3d/scene_state.h"
 #include "scene3d/record_pools.h"
 
 namespace {
@@ -161,8 +162,8 @@ void CmdShowLight() {
   ChangeLight(1, [](LightRecord& l) { l.on = 1; });
 }
 
-void CmdSetNormalizationOn() { g_lighting.normalise = 1; }
-void CmdSetNormalizationOff() { g_lighting.normalise = 0; }
+void CmdSetNormalizationOn() { g_scene.render.switches.normaliseOn = 1; }
+void CmdSetNormalizationOff() { g_scene.render.switches.normaliseOn = 0; }
 
 void CmdSetLightRange() {
   const float range = OpFloat(1);

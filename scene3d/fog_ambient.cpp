@@ -3,6 +3,8 @@
 
 #include "display/display.h"
 #include "scene3d/lighting.h"
+#include "scene3d/render_states.h"
+#include "scene3d/scene_state.h"
 
 namespace {
 
@@ -23,12 +25,15 @@ void ApplyFogOn() {
   Send(kRsFogEnd, Bits(g_lighting.fogEnd));
   Send(kRsFogEnable, 1);
   Send(kRsFogColour, g_lighting.fogColour);
-  g_lighting.fogOn = 1;
+  // The render's cache follows what was sent, so frames switch fog per object from here.
+  g_scene.render.switches.fogOn = 1;
+  g_scene.render.cache.fog = 1;
 }
 
 void ApplyFogOff() {
   Send(kRsFogEnable, 0);
-  g_lighting.fogOn = 0;
+  g_scene.render.switches.fogOn = 0;
+  g_scene.render.cache.fog = 0;
 }
 
 void ApplyFogEnd(int32_t distance) {
@@ -52,7 +57,10 @@ int ApplyAmbientPercent(int32_t percent) {
     m.ambient[i] = float(a);
   }
   Device3D* d = g_display.device.get();
-  return d && d->SetMaterial(m) ? 1 : 0;
+  const int sent = d && d->SetMaterial(m) ? 1 : 0;
+  // The device keeps the material the render's cache selected.
+  if (sent && g_scene.render.cache.material != 1) ApplyMaterial();
+  return sent;
 }
 
 void ApplyAmbientColour(uint32_t colour) {

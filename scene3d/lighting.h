@@ -24,7 +24,6 @@ struct BackdropState {
   int32_t texture = 0;          // the texture it shows, 0 none
   uint8_t colourTexture = 0;    // that texture is a plain colour made for it
   uint32_t mesh = 0;            // its grid's mesh data record
-  uint8_t sceneBegun = 0;       // it opened the device for this frame's scene (read by the render)
 };
 
 struct LightingState {
@@ -32,8 +31,6 @@ struct LightingState {
   // The record whose light each device light holds, -1 none.
   int32_t slotOwner[kMaxLights] = {-1, -1, -1, -1, -1, -1, -1, -1};
   uint8_t slotOn[kMaxLights] = {};
-  uint8_t normalise = 1;         // the render normalises normals while set
-  uint8_t fogOn = 0;
   float fogEnd = 1000.0f;
   uint32_t fogColour = 0;
   BackdropState backdrop;

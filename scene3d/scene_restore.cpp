@@ -1,4 +1,5 @@
-// What the scene keeps on the display device, made again after a display change.
+// What the scene keeps on the display device, made again after a display change: render
+// states, camera transforms, limb textures and vertex buffers.
 #include "display/display.h"
 #include "display/record_pools.h"
 #include "display/textures.h"
@@ -6,8 +7,10 @@
 #include "scene3d/lighting.h"
 #include "scene3d/camera.h"
 #include "scene3d/record_pools.h"
+#include "scene3d/render_states.h"
 #include "scene3d/scene.h"
 #include "scene3d/scene_defaults.h"
+#include "scene3d/scene_state.h"
 
 namespace {
 
@@ -29,7 +32,12 @@ void RestoreAllObjects() {
 }  // namespace
 
 void RestoreScene() {
+  // The new device holds the display start's states and identity transforms: the cache starts
+  // again from those, and the camera's projection and view are sent.
+  ResetRenderStateCache();
   RestoreAllLights();
   RestoreAllObjects();
+  const CameraState& cam = g_scene.camera;
+  SetProjection(cam.nearPlane, cam.farPlane, cam.fieldOfView);
   ApplyCameraView();
 }

@@ -6,6 +6,7 @@
 #include "scene3d/lighting.h"
 #include "scene3d/collision_response.h"
 #include "scene3d/record_pools.h"
+#include "scene3d/render_states.h"
 #include "scene3d/scene.h"
 #include "scene3d/scene_defaults.h"
 #include "scene3d/scene_state.h"
@@ -26,7 +27,7 @@ namespace {
 void SaveDefaultView() {
   const Device3D* device = g_display.device.get();
   const float* view = device ? device->State().transforms[kTransformView - 1] : g_scene.camera.view;
-  for (int i = 0; i < 16; ++i) g_scene.defaultView[i] = view[i];
+  for (int i = 0; i < 16; ++i) g_scene.render.defaultView[i] = view[i];
 }
 
 }  // namespace
@@ -37,6 +38,8 @@ int ResetSceneDefaults() {
   CreateLight();
   // The camera is at the origin looking along +z now: that view is the default view.
   SaveDefaultView();
+  SetProjection(g_scene.camera.nearPlane, g_scene.camera.farPlane, g_scene.camera.fieldOfView);
+  ResetRenderStateCache();
   ReserveStaticWorldDefault();
   return 1;
 }

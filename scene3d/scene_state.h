@@ -4,6 +4,7 @@
 
 #include "scene3d/camera.h"
 #include "scene3d/records.h"
+#include "scene3d/scene_render.h"
 
 // The state of the 3D scene's objects: the object number map, the global switches, the play list
 // and the camera. One instance, put back by the scene's reset.
@@ -18,9 +19,9 @@ struct SceneState {
   uint32_t sceneChanged = 0;
   // Head of the list of playing animations.
   ObjectAnimation* playList = nullptr;
+  // The vector the last box collision test between objects stored, read back by the program.
+  float collisionPushBack[3] = {0, 0, 0};
   CameraState camera;
-  // The view of a camera at the origin looking along +z, read from the device when the run's
-  // defaults are set; the backdrop and the objects drawn without depth use it.
-  float defaultView[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+  SceneRender render;
 };
 extern SceneState g_scene;

@@ -88,6 +88,12 @@ bool GlDevice::MakeObjects() {
   glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
                             resources_.Name(depth_, GlKind::kRenderbuffer));
   if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) return false;
+  // The depth buffer starts as the frame's depth clear leaves it, so a device that moves onto
+  // GL in the middle of a frame does not hide its first draws.
+  glClearDepth(1.0);
+  glClearStencil(0);
+  glDepthMask(GL_TRUE);
+  glClear(GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
   // The vertex layout: position, normal, texture coordinate.
   glBindVertexArray(resources_.Name(vertexArray_, GlKind::kVertexArray));
   glBindBuffer(GL_ARRAY_BUFFER, resources_.Name(vertexBuffer_, GlKind::kBuffer));

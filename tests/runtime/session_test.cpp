@@ -22,8 +22,9 @@ struct DeviceSeen {
 };
 DeviceSeen g_seen;
 
-const Vertex kTriangle[] = {{-0.5f, -0.5f, 0, 0, 0, -1, 0, 0}, {0.0f, 0.5f, 0, 0, 0, -1, 0.5f, 1},
-                            {0.5f, -0.5f, 0, 0, 0, -1, 1, 0}};
+// In front of the scene's default camera (at the origin looking along +z).
+const Vertex kTriangle[] = {{-0.5f, -0.5f, 2, 0, 0, -1, 0, 0}, {0.0f, 0.5f, 2, 0, 0, -1, 0.5f, 1},
+                            {0.5f, -0.5f, 2, 0, 0, -1, 1, 0}};
 const uint32_t kIndices[] = {0, 1, 2};
 
 // A: a green square and a triangle under the device's defaults, over the 2D picture.

@@ -15,6 +15,7 @@
 #include "model/mesh_data.h"
 #include "scene3d/lighting.h"
 #include "scene3d/record_pools.h"
+#include "scene3d/scene_state.h"
 #include "scene3d/scene.h"
 #include "tests/support/program_run.h"
 
@@ -78,13 +79,13 @@ TEST_F(BackdropTest, ShownFromTheNextFrameWithTheDefaultViewThenTheCameraBack) {
   EXPECT_GT(Find("rs 7 0"), fixedView);  // no depth test
   EXPECT_GT(restored, draw);
   EXPECT_EQ(g_display.device->State().transforms[kTransformView - 1][14], 50.0f);
-  EXPECT_TRUE(g_lighting.backdrop.sceneBegun);
+  EXPECT_TRUE(g_scene.render.sceneBegun);
 
   EXPECT_EQ(Run(7922), 0);
   log.clear();
   DrawBackdrop();
   EXPECT_TRUE(log.empty());
-  EXPECT_FALSE(g_lighting.backdrop.sceneBegun);
+  EXPECT_FALSE(g_scene.render.sceneBegun);
 }
 
 TEST_F(BackdropTest, TextureCommandsWaitForTheBackdropAndReleaseWhatItShowed) {
@@ -129,9 +130,9 @@ TEST_F(BackdropTest, FogAndAmbientLight) {
   const std::vector<std::string> fogOn = {"rs 140 3", "rs 37 " + std::to_string(end1000), "rs 28 1",
                                           "rs 34 8421504"};
   EXPECT_EQ(log, fogOn);
-  EXPECT_EQ(g_lighting.fogOn, 1);
+  EXPECT_EQ(g_scene.render.switches.fogOn, 1);
   ASSERT_EQ(Run(7902), 0);
-  EXPECT_EQ(g_lighting.fogOn, 0);
+  EXPECT_EQ(g_scene.render.switches.fogOn, 0);
 
   const struct {
     int32_t percent;

@@ -35,7 +35,7 @@ void CmdLook() {
   g_seen.rotationOrder = g_scene.camera.rotationOrder;
   g_seen.autoCamera = g_scene.camera.autoCamera;
   const float* view = g_display.device->State().transforms[kTransformView - 1];
-  g_seen.defaultViewIsDevices = std::memcmp(view, g_scene.defaultView, sizeof g_scene.defaultView) == 0;
+  g_seen.defaultViewIsDevices = std::memcmp(view, g_scene.render.defaultView, sizeof g_scene.render.defaultView) == 0;
 }
 
 // Two runs in one process: the first looks, then turns every switch; the second starts from the
