@@ -112,6 +112,16 @@ enum ErrorCode : int32_t {
   kErrLimbPreviousMissing = 7026,
   kErrLimbNotLinkable = 7027,
   kErrMeshNotMade = 7028,
+  // Tiled matrices.
+  kErrMatrixExists = 7009,
+  kErrMatrixNumberOutOfRange = 7010,
+  kErrMatrixSizeNotPositive = 7011,
+  kErrMatrixTilesBelowOne = 7012,
+  kErrMatrixMissing = 7013,
+  kErrMatrixHeightNotPositive = 7014,
+  kErrMatrixTooLarge = 7015,
+  kErrMatrixTileOutside = 7016,
+  kErrMatrixPointOutside = 7017,
   kErrModelFileKind = 7101,
   kErrModelNotRead = 7102,  // a warning
   // The camera's range.

@@ -41,6 +41,7 @@ const CommandFamily kFamilies[] = {
     {"3d placement", PlacementCommands},
     {"3d appearance", AppearanceCommands},
     {"3d camera", CameraCommands},
+    {"matrices", MatrixCommands},
     {"images", ImageCommands},
     {"sprites", SpriteCommands},
     {"model files", ModelFileCommands},

@@ -13,6 +13,7 @@
 #include "platform/events.h"
 #include "runtime/command_families.h"
 #include "runtime/run_loop.h"
+#include "scene3d/matrix_objects.h"
 #include "scene3d/record_pools.h"
 #include "scene3d/scene.h"
 #include "sound/commands/sound_services.h"
@@ -69,6 +70,7 @@ const Subsystem kSubsystems[] = {
     {"animations", ReleaseAllAnimations, nullptr, nullptr},
     {"model", ResetModelState, StartModels, StopModels},
     {"scene3d", ResetSceneState, StartScene, StopScene, RestoreScene},
+    {"matrices", ResetMatrixState, nullptr, nullptr},
     {"collision", ResetCollisionWorld, nullptr, ResetCollisionWorld},
     {"sound", ResetSoundState, [] { InitSoundListener(); return true; }, [] { CloseAllMusic(); FreeAllSounds(); }},
     {"input", ResetInputState, nullptr, ReleaseForceFeedback},

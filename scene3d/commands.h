@@ -13,3 +13,4 @@ std::span<const CommandDef> LimbCommands();
 std::span<const CommandDef> PlacementCommands();
 std::span<const CommandDef> AppearanceCommands();
 std::span<const CommandDef> CameraCommands();
+std::span<const CommandDef> MatrixCommands();
