@@ -249,4 +249,12 @@ TEST(ObjectPrograms, MakeLoadCloneAndDeleteObjects) {
   std::filesystem::remove(path);
 }
 
+// The example loads its shipped model and prints what its queries read before turning.
+TEST(ObjectPrograms, TheExampleLoadsItsModelAndPrintsItsQueries) {
+  const RunOutcome r = RunVka(std::string(VK_SOURCE_DIR) + "/examples/objects.vka", 3);
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string printed = "rocket limbs: 3\nbox at -40 0 0\nplane angle x 90\nhand at 16 -60\n";
+  EXPECT_EQ(r.transcript.substr(0, printed.size()), printed);
+}
+
 }  // namespace
