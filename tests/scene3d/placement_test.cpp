@@ -183,6 +183,29 @@ TEST_F(PlacementTest, FreeTurnsMoveFixAndReadBackAsTheObjectIsDrawn) {
   EXPECT_NEAR(Object(2).freeMatrix[8], std::sin(0.5f), 1e-5);  // forward turned toward +x
 }
 
+// Limb 0 reuses the rotation its angles built: a new order or new angles must build it again.
+TEST_F(PlacementTest, PlacingAgainComposesWhatTheAnglesAndOrderGive) {
+  const uint32_t r = ObjectRecordOf(1);
+  const struct {
+    int command;
+    std::initializer_list<CallOperand> operands;
+    uint32_t order;
+  } steps[] = {{7022, {1, 30.0f, 45.0f, 60.0f}, 0}, {7021, {1, 1.0f, 2.0f, 3.0f}, 0},
+               {7037, {1}, 1},                         {7021, {1, 4.0f, 5.0f, 6.0f}, 1},
+               {7029, {1, 10.0f}, 1},                  {7031, {1, 50.0f, 100.0f, 200.0f}, 1}};
+  for (const auto& step : steps) {
+    ASSERT_EQ(Run(step.operands, step.command), 0) << step.command;
+    const ObjectRecord& o = Obj(r);
+    const float* p = Position(1);
+    float got[16], want[16];
+    ModelHandleGetLimbMatrix(*o.model, 0, got);
+    ModelHandleSetLimbTransform(*o.model, 0, p[0], p[1], p[2], o.angleX, o.angleY, o.angleZ, o.scaleX, o.scaleY,
+                                o.scaleZ, step.order);
+    ModelHandleGetLimbMatrix(*o.model, 0, want);
+    for (int k = 0; k < 16; ++k) EXPECT_EQ(got[k], want[k]) << step.command << " " << k;
+  }
+}
+
 TEST_F(PlacementTest, GlueChecksTheLimbAndUnglueKeepsTheWorldPosition) {
   EXPECT_EQ(Run({1, 2, 32}, 7612), kErrLimbOutOfRange);
   EXPECT_EQ(Run({1, 2, 1}, 7612), kErrLimbMissing);
