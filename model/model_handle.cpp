@@ -105,31 +105,34 @@ int32_t ModelHandleFindFrameMatrix(ModelHandle& h, const char* name, float** out
 
 namespace {
 
-// Scale x rotation x translation.
+// Scale x rotation x translation, written out: S scales the first three rows and T adds the
+// position, weighted by each row's last element, to the first three columns.
 void ComposeLimbMatrix(float out[16], float px, float py, float pz, const float r[16], float sx, float sy, float sz) {
-  float t[16], s[16], rt[16];
-  SetMatrixIdentity(t);
-  t[12] = px, t[13] = py, t[14] = pz;
-  MultiplyMatrix4x4(rt, r, t);
-  SetMatrixIdentity(s);
-  s[0] = sx, s[5] = sy, s[10] = sz;
-  MultiplyMatrix4x4(out, s, rt);
+  const float p[3] = {px, py, pz}, s[4] = {sx, sy, sz, 1.0f};
+  for (int i = 0; i < 4; ++i) {
+    const float* row = r + 4 * i;
+    for (int j = 0; j < 3; ++j) out[4 * i + j] = s[i] * (row[j] + row[3] * p[j]);
+    out[4 * i + 3] = s[i] * row[3];
+  }
 }
 
 }  // namespace
 
-void ModelHandleSetLimbTransform(ModelHandle& h, uint32_t limb, float px, float py, float pz, float rx, float ry,
-                                 float rz, float sx, float sy, float sz, uint32_t order) {
+void ModelHandleBuildLimbRotation(float out[16], float rx, float ry, float rz, uint32_t order) {
   const float toRadians = 0.017453292f;
-  float x[16], y[16], z[16], r[16];
+  float x[16], y[16], z[16];
   BuildRotationXMatrix(x, rx * toRadians);
   BuildRotationYMatrix(y, ry * toRadians);
   BuildRotationZMatrix(z, rz * toRadians);
-  SetMatrixIdentity(r);
-  const float* steps[3] = {x, y, z};
-  if (order == 1) std::swap(steps[0], steps[2]);
-  for (const float* step : steps) MultiplyMatrix4x4(r, step, r);
-  float m[16];
+  // Order 0: Rz x (Ry x Rx); order 1: Rx x (Ry x Rz).
+  MultiplyMatrix4x4(out, y, order == 1 ? z : x);
+  MultiplyMatrix4x4(out, order == 1 ? x : z, out);
+}
+
+void ModelHandleSetLimbTransform(ModelHandle& h, uint32_t limb, float px, float py, float pz, float rx, float ry,
+                                 float rz, float sx, float sy, float sz, uint32_t order) {
+  float r[16], m[16];
+  ModelHandleBuildLimbRotation(r, rx, ry, rz, order);
   ComposeLimbMatrix(m, px, py, pz, r, sx, sy, sz);
   ModelHandleSetLimbMatrix(h, limb, m);
 }

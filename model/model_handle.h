@@ -53,7 +53,9 @@ int32_t ModelHandleFindFrameMatrix(ModelHandle& h, const char* name, float** out
 // translation, the rotation Z x Y x X for order 0 and X x Y x Z for order 1.
 void ModelHandleSetLimbTransform(ModelHandle& h, uint32_t limb, float px, float py, float pz, float rx, float ry,
                                  float rz, float sx, float sy, float sz, uint32_t order);
-// The same with a rotation matrix in place of the angles.
+// The rotation of that transform alone: angles in degrees, Z x Y x X for order 0, X x Y x Z for 1.
+void ModelHandleBuildLimbRotation(float out[16], float rx, float ry, float rz, uint32_t order);
+// The same transform with a rotation matrix in place of the angles.
 void ModelHandleSetLimbTransformEx(ModelHandle& h, uint32_t limb, float px, float py, float pz, const float r[16],
                                    float sx, float sy, float sz);
 void ModelHandleSetLimbMatrix(ModelHandle& h, uint32_t limb, const float m[16]);

@@ -1,11 +1,15 @@
 // Light commands and queries. Light 0 always exists and cannot be made or deleted; a query of a
 // light that does not exist reads light 0.
 #include <cmath>
+#include <cstring>
 
 #include "core/handler.h"
+#include "display/record_pools.h"
 #include "platform/math3d.h"
+#include "scene3d/camera.h"
 #include "scene3d/commands.h"
 #include "scene3d/lighting.h"
+#include "scene3d/object_operands.h"
 #include "scene3d/scene_state.h"
 #include "scene3d/record_pools.h"
 
@@ -136,6 +140,43 @@ void CmdPointLight() {
   });
 }
 
+// A change of light n from object m (operand 1): the light is checked first, then the object.
+template <class Change>
+void ChangeLightFromObject(Change&& change) {
+  const uint32_t r = LightOperand();
+  if (r != kNoRecord) {
+    if (const uint32_t object = ObjectOperand(1)) {
+      change(g_lightPool[r], Obj(object));
+      Changed(r);
+    }
+  }
+  SkipOperands(2);
+}
+
+void CmdPositionLightAtObject() {
+  ChangeLightFromObject([](LightRecord& l, const ObjectRecord& o) {
+    std::memcpy(l.position, g_framePool[o.frameIndex].position, sizeof l.position);
+  });
+}
+
+// The direction the object faces, (0, 0, 1) turned as the object is drawn: by its angles x,
+// then y, then z, or by its free matrix in free-matrix mode.
+void CmdRotateLightToObject() {
+  ChangeLightFromObject([](LightRecord& l, const ObjectRecord& o) {
+    float r[16];
+    if (o.freeMatrixMode == 1) {
+      l.matrixFlag = 1;
+      std::memcpy(l.matrix, o.freeMatrix, sizeof l.matrix);
+      std::memcpy(r, o.freeMatrix, sizeof r);
+    } else {
+      l.matrixFlag = 0;
+      l.angles[0] = o.angleX, l.angles[1] = o.angleY, l.angles[2] = o.angleZ;
+      BuildRotationFromAngles(r, o.angleX * kDegToRad, o.angleY * kDegToRad, o.angleZ * kDegToRad);
+    }
+    l.direction[0] = r[8], l.direction[1] = r[9], l.direction[2] = r[10];
+  });
+}
+
 void CmdColorLight() {
   const uint32_t c = uint32_t(OpInt(1));
   ChangeLight(2, [&](LightRecord& l) {
@@ -242,6 +283,8 @@ const CommandDef kLightCommands[] = {
     {7310, CmdColorLight, "ll"},
     {7311, CmdHideLight, "l"},
     {7312, CmdShowLight, "l"},
+    {7313, CmdPositionLightAtObject, "ll"},
+    {7314, CmdRotateLightToObject, "ll"},
     {7315, CmdColorLightRgb, "llll"},
     {7316, CmdSetNormalizationOn, ""},
     {7317, CmdSetNormalizationOff, ""},

@@ -1,6 +1,7 @@
 // Placing 3D objects: position, angles, scale, rotation order, point, move, pivot, free turns,
 // copied orientations, glue, and the position and angle queries.
 #include "display/record_pools.h"
+#include "platform/math3d.h"
 #include "scene3d/commands.h"
 #include "scene3d/maths3d.h"
 #include "scene3d/object_operands.h"
@@ -144,7 +145,13 @@ void CmdSetObjectToCameraOrientation() {
   if (const uint32_t r = ObjectOperand(0)) {
     const CameraState& cam = g_scene.camera;
     if (cam.viewMode == kCameraMatrix) {
-      SetObjectFreeMatrix(r, cam.matrix);
+      // The camera matrix turns the world into the view; the camera itself is turned by its
+      // inverse, the transpose of the rotation.
+      float m[16];
+      SetMatrixIdentity(m);
+      for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) m[4 * i + j] = cam.matrix[4 * j + i];
+      SetObjectFreeMatrix(r, m);
     } else {
       // The camera's angles as they are, not wrapped.
       ObjectRecord& o = Obj(r);

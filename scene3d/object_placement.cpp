@@ -20,14 +20,33 @@ ObjectRecord& O(uint32_t r) { return g_objectPool[r]; }
 float* PositionOf(uint32_t r) { return g_framePool[O(r).frameIndex].position; }
 
 // The rotation move and pivot turn by: the angles (wrapped, x then y then z, whatever the
-// rotation order), or the inverse of the free matrix in free-matrix mode. False when the free
-// matrix has no inverse.
-bool OrientationRotation(uint32_t record, float out[16]) {
+// rotation order), or in free-matrix mode the free matrix itself, as the object is drawn.
+void OrientationRotation(uint32_t record, float out[16]) {
   const ObjectRecord& o = O(record);
-  if (o.freeMatrixMode == 1) return InvertAffineMatrix(out, o.freeMatrix) == 0;
+  if (o.freeMatrixMode == 1) {
+    std::memcpy(out, o.freeMatrix, sizeof o.freeMatrix);
+    return;
+  }
   BuildRotationFromAngles(out, WrapAngle(o.angleX) * kDegreesToRadians, WrapAngle(o.angleY) * kDegreesToRadians,
                           WrapAngle(o.angleZ) * kDegreesToRadians);
-  return true;
+}
+
+// The angles (degrees, 0 <= a < 360) that, drawn in the object's rotation order, give the
+// rotation m. MatrixToAngles reads the camera's form, m = Rz(-z) x Ry(-y) x Rx(-x): order 1
+// draws Rx x Ry x Rz, the transpose of that form; order 0 draws Rz x Ry x Rx, that form with
+// the angles negated.
+void AnglesOfRotation(const float m[16], int32_t order, float* x, float* y, float* z) {
+  float a[3];
+  if (order == 1) {
+    float t[16];
+    for (int r = 0; r < 4; ++r)
+      for (int c = 0; c < 4; ++c) t[4 * r + c] = m[4 * c + r];
+    MatrixToAnglesDegrees(t, &a[0], &a[1], &a[2]);
+  } else {
+    MatrixToAnglesDegrees(m, &a[0], &a[1], &a[2]);
+    for (float& v : a) v = -v;
+  }
+  *x = WrapAngle(a[0]), *y = WrapAngle(a[1]), *z = WrapAngle(a[2]);
 }
 
 // The world matrix of limb `limb` of object `other`, its limbs' world fields refreshed first
@@ -52,7 +71,7 @@ void SetObjectFreeMatrix(uint32_t record, const float m[16]) {
   ObjectRecord& o = O(record);
   if (o.freeMatrix != m) std::memcpy(o.freeMatrix, m, sizeof o.freeMatrix);
   o.freeMatrixMode = 1;
-  MatrixToAnglesDegrees(o.freeMatrix, &o.angleX, &o.angleY, &o.angleZ);
+  AnglesOfRotation(o.freeMatrix, o.rotationOrder, &o.angleX, &o.angleY, &o.angleZ);
   ApplyObjectTransform(record);
 }
 
@@ -76,7 +95,7 @@ void PointObjectAt(uint32_t record, float x, float y, float z) {
 
 void MoveObjectForward(uint32_t record, float d) {
   float r[16];
-  if (!OrientationRotation(record, r)) return;
+  OrientationRotation(record, r);
   // (0, 0, d) x R is d times R's third row.
   float* p = PositionOf(record);
   p[0] += d * r[8], p[1] += d * r[9], p[2] += d * r[10];
@@ -86,7 +105,8 @@ void MoveObjectForward(uint32_t record, float d) {
 void FixObjectPivot(uint32_t record) {
   ObjectRecord& o = O(record);
   float r[16];
-  if (o.model && OrientationRotation(record, r)) {
+  if (o.model) {
+    OrientationRotation(record, r);
     float* root = nullptr;
     ModelHandleGetRootMatrix(*o.model, &root);
     float m[16];

@@ -8,8 +8,9 @@
 // The angles (each passed through WrapAngle) become the orientation: the angle transform, then
 // free-matrix mode is left.
 void SetObjectAngles(uint32_t record, float x, float y, float z);
-// The matrix becomes the free orientation: limb 0 from the position, it and the scales, the
-// angles derived from it, free-matrix mode on.
+// The rotation becomes the free orientation (the object is drawn turned by it, as by a limb
+// matrix): limb 0 from the position, it and the scales, free-matrix mode on. The angles are
+// derived from it so that rotating by them, in the object's rotation order, draws the same.
 void SetObjectFreeMatrix(uint32_t record, const float m[16]);
 // The free matrix multiplied on the right by a rotation of `degrees` about axis 0 (x), 1 (y) or
 // 2 (z); free-matrix mode on.

@@ -150,11 +150,17 @@ void ApplyObjectTransform(uint32_t record) {
 
 void ApplyObjectAngleTransform(uint32_t record) {
   if (!g_objectPool.InUse(record)) return;
-  const ObjectRecord& o = O(record);
+  ObjectRecord& o = O(record);
   if (!o.model || !g_framePool.InUse(o.frameIndex)) return;
+  // The same bits give the same rotation: only new angles or a new order build it again.
+  const float key[4] = {o.angleX, o.angleY, o.angleZ, float(o.rotationOrder)};
+  if (!o.angleRotationBuilt || std::memcmp(key, o.angleRotationKey, sizeof key) != 0) {
+    ModelHandleBuildLimbRotation(o.angleRotation, o.angleX, o.angleY, o.angleZ, uint32_t(o.rotationOrder));
+    std::memcpy(o.angleRotationKey, key, sizeof key);
+    o.angleRotationBuilt = 1;
+  }
   const float* p = g_framePool[o.frameIndex].position;
-  ModelHandleSetLimbTransform(*o.model, 0, p[0], p[1], p[2], o.angleX, o.angleY, o.angleZ, o.scaleX, o.scaleY,
-                              o.scaleZ, uint32_t(o.rotationOrder));
+  ModelHandleSetLimbTransformEx(*o.model, 0, p[0], p[1], p[2], o.angleRotation, o.scaleX, o.scaleY, o.scaleZ);
 }
 
 void LeaveFreeMatrixMode(uint32_t record) {

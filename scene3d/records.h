@@ -79,6 +79,11 @@ struct ObjectRecord {
   int32_t rotationOrder;         // 0: X, Y, Z; 1: Z, Y, X
   int32_t freeMatrixMode;        // 1 while freeMatrix, not the angles, is the orientation
   float freeMatrix[16];          // row-major, row vectors
+  // The rotation the angles last built for limb 0, and the angles and order it came from:
+  // placing the object again with the same angles reuses it.
+  uint8_t angleRotationBuilt;
+  float angleRotationKey[4];
+  float angleRotation[16];
   int32_t gluedTo;               // object record this one is glued to
   int32_t gluedToLimb;
   int32_t collisionOn;

@@ -160,3 +160,39 @@ TEST_F(LightsTest, WithoutADeviceLightZeroIsLoggedAndNewLightsRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+// A light placed at an object and turned the way it faces, in angle and free-matrix mode; the
+// light is checked before the object.
+TEST(LightsProgram, LightTakesAnObjectsPositionAndFacing) {
+  const char* source =
+      "make object cube 1, 10\n"
+      "position object 1, 3, -4, 5\n"
+      "make light 1\n"
+      "set light to object position 1, 1\n"
+      "print light position x(1); \" \"; light position y(1); \" \"; light position z(1)\n"
+      "set spot light 1, 10, 20\n"
+      "rotate object 1, 0, 90, 0\n"
+      "set light to object orientation 1, 1\n"
+      "print int(light direction x(1) * 100); \" \"; int(light direction z(1) * 100)\n"
+      "turn object left 1, 90\n"
+      "set light to object orientation 1, 1\n"
+      "print int(light direction x(1) * 100); \" \"; int(light direction z(1) * 100)\n";
+  RunOutcome r = RunVkaSource(source, 100);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.transcript, "3 -4 5\n100 0\n-100 0\n");
+  const struct {
+    const char* line;
+    const char* error;
+  } kErrors[] = {{"set light to object position 2, 0\n", "Light does not exist"},
+                 {"set light to object orientation 1, 0\n", "Object number outside"},
+                 {"set light to object position 1, 2\n", "Object does not exist"}};
+  for (const auto& e : kErrors) {
+    RunOutcome bad = RunVkaSource(std::string("make light 1\n") + e.line, 100);
+    EXPECT_EQ(bad.status, 1) << e.line;
+    EXPECT_NE(bad.err.find(e.error), std::string::npos) << e.line << bad.err;
+  }
+}
+
+}  // namespace

@@ -249,4 +249,45 @@ TEST(ObjectPrograms, MakeLoadCloneAndDeleteObjects) {
   std::filesystem::remove(path);
 }
 
+// What the placement and appearance commands leave, read back through the queries: a loaded
+// model's limbs seen through a clone that outlives it, a texture, and an offset limb carried by
+// its object's turn and scale.
+TEST(ObjectPrograms, QueriesFollowScaleTurnTextureAndClone) {
+  const std::string path = FsTempFolder() + "/objects_queries.x";
+  ASSERT_TRUE(FsWriteFileAtomic(path, fxmodel::kModel));
+  const std::string source =
+      "create bitmap 1, 16, 16\n"
+      "get image 1, 0, 0, 16, 16\n"
+      "set current bitmap 0\n"
+      "make object cube 1, 10\n"
+      "load object \"" + path + "\", 2\n"
+      "clone object 2, 3\n"
+      "delete object 2\n"
+      "n = 0\n"
+      "for l = 0 to 5 : n = n + limb exist(3, l) : next l\n"
+      "print object exist(2); \" \"; n\n"
+      "make mesh from object 1, 1\n"
+      "add limb 1, 1, 1\n"
+      "offset limb 1, 1, 0, 0, 10\n"
+      "rotate object 1, 0, 90, 0\n"
+      "scale object 1, 200, 200, 200\n"
+      "print int(limb position x(1, 1) + 0.5); \" \"; int(limb position z(1, 1) + 0.5)\n"
+      "texture object 1, 1\n"
+      "print limb texture(1, 0); \" \"; limb texture(1, 1)\n"
+      "hide object 3\n"
+      "print object visible(3); \" \"; object angle y(1)\n";
+  const RunOutcome r = RunVkaSource(source, 60);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.transcript, "0 4\n20 0\n1 1\n0 90\n");
+  std::filesystem::remove(path);
+}
+
+// The example loads its shipped model and prints what its queries read before turning.
+TEST(ObjectPrograms, TheExampleLoadsItsModelAndPrintsItsQueries) {
+  const RunOutcome r = RunVka(std::string(VK_SOURCE_DIR) + "/examples/objects.vka", 3);
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string printed = "rocket limbs: 3\nbox at -40 0 0\nplane angle x 90\nhand at 16 -60\n";
+  EXPECT_EQ(r.transcript.substr(0, printed.size()), printed);
+}
+
 }  // namespace

@@ -11,7 +11,9 @@
 #include "display/textures.h"
 #include "model/mesh_data.h"
 #include "model/model_handle.h"
+#include "platform/math3d.h"
 #include "runtime/subsystems.h"
+#include "scene3d/camera.h"
 #include "scene3d/object_operands.h"
 #include "scene3d/objects.h"
 #include "scene3d/scene.h"
@@ -141,6 +143,69 @@ TEST_F(PlacementTest, FixPivotKeepsTheLookAndCameraOrientationIsCopied) {
   EXPECT_EQ(Object(2).freeMatrixMode, 1);
 }
 
+// In free mode the object is drawn turned by the free matrix: move, pivot and the derived angles
+// follow that matrix, not its inverse.
+TEST_F(PlacementTest, FreeTurnsMoveFixAndReadBackAsTheObjectIsDrawn) {
+  const uint32_t r = ObjectRecordOf(1);
+  auto limbMatrix = [&](float m[16]) { ModelHandleGetLimbMatrix(*Obj(r).model, 0, m); };
+  ASSERT_EQ(Run({1, 90.0f}, 7251), 0);
+  ASSERT_EQ(Run({1, 10.0f}, 7617), 0);
+  EXPECT_NEAR(Position(1)[0], 10.0f, 1e-4);
+  EXPECT_NEAR(Position(1)[2], 0.0f, 1e-4);
+  // The derived angles, given back to rotate in either rotation order, draw the same matrix.
+  for (int order : {7036, 7037}) {
+    ASSERT_EQ(Run({1}, order), 0);
+    ASSERT_EQ(Run({1, 0.0f, 0.0f, 0.0f}, 7022), 0);
+    for (int turn : {7252, 7253, 7256}) ASSERT_EQ(Run({1, 30.0f}, turn), 0);
+    float free[16], angled[16];
+    limbMatrix(free);
+    const ObjectRecord& o = Obj(r);
+    for (float a : {o.angleX, o.angleY, o.angleZ}) EXPECT_TRUE(a >= 0.0f && a < 360.0f) << a;
+    ASSERT_EQ(Run({1, o.angleX, o.angleY, o.angleZ}, 7022), 0);
+    limbMatrix(angled);
+    for (int k = 0; k < 16; ++k) EXPECT_NEAR(angled[k], free[k], 1e-4) << order << " " << k;
+  }
+  ASSERT_EQ(Run({1, 0.0f, 0.0f, 0.0f}, 7022), 0);
+  ASSERT_EQ(Run({1, 90.0f}, 7252), 0);
+  EXPECT_NEAR(Obj(r).angleY, 270.0f, 1e-3);
+  UpdateLimbWorldTransforms(r, 0);
+  const float turned = Obj(r).limbs[0].dirY;
+  ASSERT_EQ(Run({1}, 7618), 0);
+  Obj(r).worldTransformsValid = 0;
+  UpdateLimbWorldTransforms(r, 0);
+  EXPECT_NEAR(Obj(r).limbs[0].dirY, turned, 1e-4);
+  // A camera in matrix mode hands over the orientation it faces with, and its own angles.
+  g_scene.camera.viewMode = kCameraMatrix;
+  BuildRotationYMatrix(g_scene.camera.matrix, -0.5f);
+  ApplyCameraMatrix();
+  ASSERT_EQ(Run({2}, 7258), 0);
+  EXPECT_NEAR(Object(2).angleY, 28.64789f, 1e-3);
+  EXPECT_NEAR(Object(2).freeMatrix[8], std::sin(0.5f), 1e-5);  // forward turned toward +x
+}
+
+// Limb 0 reuses the rotation its angles built: a new order or new angles must build it again.
+TEST_F(PlacementTest, PlacingAgainComposesWhatTheAnglesAndOrderGive) {
+  const uint32_t r = ObjectRecordOf(1);
+  const struct {
+    int command;
+    std::initializer_list<CallOperand> operands;
+    uint32_t order;
+  } steps[] = {{7022, {1, 30.0f, 45.0f, 60.0f}, 0}, {7021, {1, 1.0f, 2.0f, 3.0f}, 0},
+               {7037, {1}, 1},                         {7021, {1, 4.0f, 5.0f, 6.0f}, 1},
+               {7029, {1, 10.0f}, 1},                  {7031, {1, 50.0f, 100.0f, 200.0f}, 1}};
+  for (const auto& step : steps) {
+    ASSERT_EQ(Run(step.operands, step.command), 0) << step.command;
+    const ObjectRecord& o = Obj(r);
+    const float* p = Position(1);
+    float got[16], want[16];
+    ModelHandleGetLimbMatrix(*o.model, 0, got);
+    ModelHandleSetLimbTransform(*o.model, 0, p[0], p[1], p[2], o.angleX, o.angleY, o.angleZ, o.scaleX, o.scaleY,
+                                o.scaleZ, step.order);
+    ModelHandleGetLimbMatrix(*o.model, 0, want);
+    for (int k = 0; k < 16; ++k) EXPECT_EQ(got[k], want[k]) << step.command << " " << k;
+  }
+}
+
 TEST_F(PlacementTest, GlueChecksTheLimbAndUnglueKeepsTheWorldPosition) {
   EXPECT_EQ(Run({1, 2, 32}, 7612), kErrLimbOutOfRange);
   EXPECT_EQ(Run({1, 2, 1}, 7612), kErrLimbMissing);
@@ -233,7 +298,7 @@ TEST(PlacementProgram, QueriesReadWhatTheCommandsSet) {
       "print object position x(1); \" \"; object position y(1); \" \"; object position z(1)\n";
   RunOutcome r = RunVkaSource(source, 100);
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.transcript, "1.5 2 -3\n0 0 90\n10 0\n90\n0\n1\n4 5 6\n");
+  EXPECT_EQ(r.transcript, "1.5 2 -3\n0 0 90\n10 0\n270\n0\n1\n4 5 6\n");
 }
 
 }  // namespace
