@@ -13,3 +13,5 @@ std::span<const CommandDef> LimbCommands();
 std::span<const CommandDef> PlacementCommands();
 std::span<const CommandDef> AppearanceCommands();
 std::span<const CommandDef> CameraSwitchCommands();
+// Collision settings and queries, sizes, screen points and statistics.
+std::span<const CommandDef> CollisionCommands();

@@ -12,6 +12,7 @@
 #include "platform/math3d.h"
 #include "scene3d/camera.h"
 #include "scene3d/lighting.h"
+#include "scene3d/object_collision.h"
 #include "scene3d/object_model.h"
 #include "scene3d/record_pools.h"
 #include "scene3d/scene.h"
@@ -200,6 +201,7 @@ void StopObjectAnimation(uint32_t record) {
 
 void DeleteObjectRecord(uint32_t record, int32_t number) {
   if (!g_objectPool.InUse(record)) return;
+  ForgetObjectCollision(record);
   {
     ObjectRecord& o = O(record);
     o.inUse = 0, o.inStaticWorld = 0;

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "scene3d/camera.h"
+#include "scene3d/collision_state.h"
 #include "scene3d/records.h"
 
 // The state of the 3D scene's objects: the object number map, the global switches, the play list
@@ -19,6 +20,7 @@ struct SceneState {
   // Head of the list of playing animations.
   ObjectAnimation* playList = nullptr;
   CameraState camera;
+  CollisionState collision;
   // The view of a camera at the origin looking along +z, read from the device when the run's
   // defaults are set; the backdrop and the objects drawn without depth use it.
   float defaultView[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
