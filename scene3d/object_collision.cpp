@@ -87,8 +87,9 @@ void WithDevice(F&& f) {
 // The object's collision objects placed where the object stands now.
 void PlaceCollisionObjects(Device3D& device, uint32_t r) {
   if (!O(r).model) return;
-  // A model shared with other objects holds whichever placement was applied last.
-  if (O(r).model.use_count() > 1) ApplyObjectTransform(r);
+  // A model shared with other objects (now or before) holds whichever placement was applied
+  // last.
+  ApplyObjectTransform(r);
   float saved[16], identity[16];
   std::memcpy(saved, device.State().transforms[kTransformWorld - 1], sizeof saved);
   SetMatrixIdentity(identity);
