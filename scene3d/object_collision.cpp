@@ -87,9 +87,8 @@ void WithDevice(F&& f) {
 // The object's collision objects placed where the object stands now.
 void PlaceCollisionObjects(Device3D& device, uint32_t r) {
   if (!O(r).model) return;
-  // A model shared with other objects (now or before) holds whichever placement was applied
-  // last.
-  ApplyObjectTransform(r);
+  // A model shared with other objects holds whichever placement was applied last.
+  if (O(r).model.use_count() > 1) ApplyObjectTransform(r);
   float saved[16], identity[16];
   std::memcpy(saved, device.State().transforms[kTransformWorld - 1], sizeof saved);
   SetMatrixIdentity(identity);
@@ -115,9 +114,20 @@ bool ObjectBoxTest(uint32_t a, uint32_t b) {
   return TestOrientedBoxOverlap(ca, ha, xa, cb, hb, xb) == 1;
 }
 
-int32_t ObjectCollideAll(uint32_t a, uint32_t b) {
-  std::fill(std::begin(g_scene.collision.pushBack), std::end(g_scene.collision.pushBack), 0.0f);
+namespace {
+
+// ObjectCollideAll's start, and its answer for a given object once both frames are known to
+// collide.
+void StartBoxQuery(uint32_t a) {
+  float* p = g_scene.collision.pushBack;
+  p[0] = p[1] = p[2] = 0;
   O(a).hitObject = 0;
+}
+
+}  // namespace
+
+int32_t ObjectCollideAll(uint32_t a, uint32_t b) {
+  StartBoxQuery(a);
   if (b != 0)
     return CollidableFrame(O(a).frameIndex) && CollidableFrame(O(b).frameIndex) && ObjectBoxTest(a, b) ? 1 : 0;
   const uint32_t own = O(a).frameIndex;
@@ -184,14 +194,16 @@ int32_t ObjectCollisionTest(uint32_t a, uint32_t b) {
 
 int32_t ObjectCollisionQuery(uint32_t a, int32_t b) {
   if (g_scene.collision.enabled != 1) return 0;
-  if (O(a).collisionOn != 1 || !CollidableFrame(O(a).frameIndex)) return 0;
-  uint32_t target = 0;
-  if (b != 0) {
-    target = ObjectRecordOf(b);
-    if (target == 0 || O(target).collisionOn != 1 || !CollidableFrame(O(target).frameIndex)) return 0;
-    if (O(a).boxCollision == 1 && O(target).boxCollision != 1) return 0;
-  }
-  return O(a).boxCollision == 1 ? ObjectCollideAll(a, target) : ObjectCollisionTest(a, target);
+  const ObjectRecord& oa = O(a);
+  if (oa.collisionOn != 1 || !CollidableFrame(oa.frameIndex)) return 0;
+  if (b == 0) return oa.boxCollision == 1 ? ObjectCollideAll(a, 0) : ObjectCollisionTest(a, 0);
+  const uint32_t target = ObjectRecordOf(b);
+  if (target == 0 || O(target).collisionOn != 1 || !CollidableFrame(O(target).frameIndex)) return 0;
+  if (oa.boxCollision != 1) return ObjectCollisionTest(a, target);
+  if (O(target).boxCollision != 1) return 0;
+  // Both frames were found collidable above.
+  StartBoxQuery(a);
+  return ObjectBoxTest(a, target) ? 1 : 0;
 }
 
 void ForgetObjectCollision(uint32_t record) {

@@ -218,7 +218,11 @@ void DeleteObjectRecord(uint32_t record, int32_t number) {
     g_objectPool.ForEachUsed([&](uint32_t r, ObjectRecord& other) {
       if (!survivor && r != record && other.model == model) survivor = r;
     });
-    if (survivor) ModelHandleRekeyCollision(*model, survivor);
+    if (survivor) {
+      ModelHandleRekeyCollision(*model, survivor);
+      // The model may hold the deleted object's placement.
+      ApplyObjectTransform(survivor);
+    }
   }
   FreeObjectRecord(record);
   if (number >= 1 && number <= kMaxObjectNumber) g_scene.objectNumbers[size_t(number)] = 0;
