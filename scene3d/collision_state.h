@@ -6,9 +6,6 @@
 struct CollisionState {
   // 0 makes every object collision query answer 0 without testing.
   uint32_t enabled = 1;
-  // Written by an axis-aligned box hit against an object with push-back; zeroed at the start of
-  // every box-mode query.
-  float pushBack[3] = {0, 0, 0};
   // Every pair of object records the last collision pass found colliding, each as
   // (smaller << 32 | larger), sorted once the pass is over.
   std::vector<uint64_t> hitPairs;

@@ -71,7 +71,7 @@ bool AxisAlignedHit(uint32_t a, uint32_t b) {
       if ((i == 0 && s == 0) || d[s] < nearest) nearest = d[s], best = 2 * i + s;
   }
   const int axis = best / 2;
-  g_scene.collision.pushBack[axis] = best % 2 == 0 ? (pa[axis] + oa.boxMax[axis]) - (pb[axis] + ob.boxMin[axis])
+  g_scene.collisionPushBack[axis] = best % 2 == 0 ? (pa[axis] + oa.boxMax[axis]) - (pb[axis] + ob.boxMin[axis])
                                                    : (pa[axis] + oa.boxMin[axis]) - (pb[axis] + ob.boxMax[axis]);
   return true;
 }
@@ -119,7 +119,7 @@ namespace {
 // ObjectCollideAll's start, and its answer for a given object once both frames are known to
 // collide.
 void StartBoxQuery(uint32_t a) {
-  float* p = g_scene.collision.pushBack;
+  float* p = g_scene.collisionPushBack;
   p[0] = p[1] = p[2] = 0;
   O(a).hitObject = 0;
 }
@@ -219,4 +219,7 @@ void ForgetObjectCollision(uint32_t record) {
               pairs.end());
 }
 
-void ResetSceneRunState() { g_scene.collision = CollisionState{}; }
+void ResetSceneRunState() {
+  g_scene.collision = CollisionState{};
+  std::fill(std::begin(g_scene.collisionPushBack), std::end(g_scene.collisionPushBack), 0.0f);
+}

@@ -2,7 +2,7 @@
 #include "scene3d/lighting.h"
 #include "core/run_timing.h"
 #include "scene3d/camera.h"
-#include "scene3d/object_collision.h"
+#include "scene3d/collision_response.h"
 #include "scene3d/record_pools.h"
 #include "scene3d/scene.h"
 #include "scene3d/scene_defaults.h"
@@ -18,6 +18,3 @@ void UpdateObjectAnimations() {}
 void ClearStaticWorld() {}
 void ResetSceneRenderDefaults() {}
 void ReserveStaticWorldDefault() {}
-// Until the render reports them: no screen point, nothing in view, nothing drawn.
-void ObjectScreenPoint(uint32_t, int32_t* inView, int32_t* x, int32_t* y) { *inView = 0, *x = 0, *y = 0; }
-uint32_t IndicesDrawnLastFrame() { return 0; }

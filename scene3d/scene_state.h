@@ -17,10 +17,12 @@ struct SceneState {
   // Set by the commands that move, turn or scale objects and limbs or change collision
   // settings; the collision pass clears it.
   uint32_t sceneChanged = 0;
+  CollisionState collision;
   // Head of the list of playing animations.
   ObjectAnimation* playList = nullptr;
+  // The vector the last box collision test between objects stored, read back by the program.
+  float collisionPushBack[3] = {0, 0, 0};
   CameraState camera;
-  CollisionState collision;
   // The view of a camera at the origin looking along +z, read from the device when the run's
   // defaults are set; the backdrop and the objects drawn without depth use it.
   float defaultView[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};

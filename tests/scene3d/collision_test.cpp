@@ -85,7 +85,7 @@ TEST_F(CollisionTest, PushBackComesFromTheFaceNearestBeforeTheMove) {
   BoxCube(2, 0, false);
   Place(1, -9, 1);  // moved into B from the lower x side; the y offset does not count
   EXPECT_EQ(Collides(1, 2), 1);
-  const float* p = g_scene.collision.pushBack;
+  const float* p = g_scene.collisionPushBack;
   EXPECT_FLOAT_EQ(p[0], 1.0f);
   EXPECT_EQ(p[1], 0.0f);
   EXPECT_EQ(p[2], 0.0f);
@@ -222,7 +222,7 @@ TEST(CollisionPrograms, AnObjectMovedIntoAnotherHitsOnceAndIsPushedBack) {
   options.frames = 30;
   // The last query: A at 17 came from 14, through B's lower x face (B.minX = 15).
   options.afterRun = [&] {
-    for (int i = 0; i < 3; ++i) pushBack[i] = g_scene.collision.pushBack[i];
+    for (int i = 0; i < 3; ++i) pushBack[i] = g_scene.collisionPushBack[i];
   };
   const RunOutcome r = RunVkaSource(source, options);
   EXPECT_EQ(r.status, 0) << r.err;
