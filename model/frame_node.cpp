@@ -93,9 +93,9 @@ void FrameNode::SetLimbCollision(uint32_t object, uint32_t limb, int32_t kind) {
   EachChild([&](SceneNode* c) { c->SetLimbCollision(object, limb, kind); });
 }
 
-void FrameNode::UpdateCollisionTransforms(Device3D& device) {
+void FrameNode::UpdateCollisionTransforms(Device3D& device, uint32_t object) {
   WithWorldTransform(device, false,
-                     [&] { EachChild([&](SceneNode* c) { c->UpdateCollisionTransforms(device); }); });
+                     [&] { EachChild([&](SceneNode* c) { c->UpdateCollisionTransforms(device, object); }); });
 }
 
 uint32_t FrameNode::ReparentLimbPass(ReparentPass* state, uint32_t limb, uint32_t newParent) {

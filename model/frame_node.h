@@ -29,7 +29,7 @@ class FrameNode : public SceneNode {
   void RemoveCollision() override;
   void RemoveLimbCollision(uint32_t limb) override;
   void SetLimbCollision(uint32_t object, uint32_t limb, int32_t kind) override;
-  void UpdateCollisionTransforms(Device3D& device) override;
+  void UpdateCollisionTransforms(Device3D& device, uint32_t object) override;
   uint32_t ReparentLimbPass(ReparentPass* state, uint32_t limb, uint32_t newParent) override;
   void SumVertices(const float m[16], double sum[3], uint32_t* count) override;
   void MaxVertexDistance(const float m[16], const float centre[3], float* radius) override;

@@ -91,6 +91,15 @@ void MeshNode::SetCollisionShape(uint32_t object, int32_t kind, float a, float b
   objectIndex = object;
   centreOffsetFlag = 0;
   centreOffset[0] = centreOffset[1] = centreOffset[2] = 0;
+  // Sizes 0 for a sized kind (collision given back, a kind switch) mean the last sizes the mesh
+  // had for that kind, so a sphere does not come back with radius 0.
+  if (kind >= kShapeBox && kind <= kShapeFlatBox) {
+    float* last = lastSizes[kind - kShapeBox];
+    if (a == 0 && b == 0 && c == 0)
+      a = last[0], b = last[1], c = last[2];
+    else
+      last[0] = a, last[1] = b, last[2] = c;
+  }
   MakeShape(kind, a, b, c);
   // A kind without a shape makes no collision object.
   if (collisionShape) CreateCollisionObject(Key(), collisionShape);
@@ -104,8 +113,15 @@ void MeshNode::SetLimbCollision(uint32_t object, uint32_t limb, int32_t kind) {
   if (limb == limbNumber) SetCollisionShape(object, kind, 0, 0, 0);
 }
 
-void MeshNode::UpdateCollisionTransforms(Device3D& device) {
+void MeshNode::UpdateCollisionTransforms(Device3D& device, uint32_t object) {
   if (!collisionShape) return;
+  CollisionKey key = Key();
+  if (object != 0 && object != objectIndex) {
+    // Another holder of the model: its own collision object shares the shape (made again each
+    // time, as the shape may have been replaced since).
+    key = MeshCollisionKey(object, limbNumber);
+    CreateCollisionObject(key, collisionShape);
+  }
   float w[16];
   std::memcpy(w, device.State().transforms[kTransformWorld - 1], sizeof w);
   if (centreOffsetFlag == 1) {
@@ -116,6 +132,6 @@ void MeshNode::UpdateCollisionTransforms(Device3D& device) {
     if (TransformPointProjected(c, centreOffset, turn) == kMathOk)
       for (int i = 0; i < 3; ++i) w[12 + i] += c[i];
   }
-  SelectCollisionObject(Key());
+  SelectCollisionObject(key);
   SetCollisionMatrixF(w);
 }

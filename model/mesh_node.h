@@ -78,6 +78,8 @@ class MeshNode : public SceneNode {
   CollisionShape* collisionShape = nullptr;
   std::vector<double> collisionVertices;
   std::vector<uint32_t> collisionIndices;
+  // The last sizes given per sized kind (box to flat box), reused when a kind comes back with 0.
+  float lastSizes[kShapeFlatBox][3] = {};
   uint8_t centreOffsetFlag = 0;
   float centreOffset[3] = {0, 0, 0};
   std::vector<Vertex> vertices;
@@ -95,7 +97,7 @@ class MeshNode : public SceneNode {
   void RemoveCollision() override { ReleaseCollision(); }
   void RemoveLimbCollision(uint32_t limb) override;
   void SetLimbCollision(uint32_t object, uint32_t limb, int32_t kind) override;
-  void UpdateCollisionTransforms(Device3D& device) override;
+  void UpdateCollisionTransforms(Device3D& device, uint32_t object) override;
   void SumVertices(const float m[16], double sum[3], uint32_t* count) override;
   void MaxVertexDistance(const float m[16], const float centre[3], float* radius) override;
   void MinAxisDistance(const float m[16], const float centre[3], float* distance) override;

@@ -260,6 +260,14 @@ void ModelHandleSetLimbCollision(ModelHandle& h, uint32_t object, uint32_t limb,
   if (h.root) h.root->SetLimbCollision(object, limb, kind);
 }
 
+void ModelHandleRemoveCollision(ModelHandle& h) {
+  if (h.root) h.root->RemoveCollision();
+}
+
+void ModelHandleUpdateCollisionTransforms(ModelHandle& h, Device3D& device, uint32_t object) {
+  if (h.root) KeepingWorld(device, [&] { h.root->UpdateCollisionTransforms(device, object); });
+}
+
 uint32_t ModelHandleCollisionObject(const ModelHandle& h) { return h.root ? h.root->objectIndex : 0; }
 
 namespace {

@@ -105,6 +105,11 @@ void ModelHandleSetCollisionShape(ModelHandle& h, uint32_t object, int32_t kind,
 // keyed by the object record index.
 void ModelHandleRemoveLimbCollision(ModelHandle& h, uint32_t limb);
 void ModelHandleSetLimbCollision(ModelHandle& h, uint32_t object, uint32_t limb, int32_t kind);
+// Every mesh loses its collision object and shape.
+void ModelHandleRemoveCollision(ModelHandle& h);
+// The collision objects placed by the model's frames over the device's world transform (left as
+// it was); object as for SceneNode::UpdateCollisionTransforms.
+void ModelHandleUpdateCollisionTransforms(ModelHandle& h, Device3D& device, uint32_t object);
 // The object record index the shapes were last given under (0 none).
 uint32_t ModelHandleCollisionObject(const ModelHandle& h);
 // Every collision object of the model moves to the key of another object record.

@@ -124,7 +124,10 @@ class SceneNode {
   virtual void RemoveCollision() = 0;
   virtual void RemoveLimbCollision(uint32_t limb) = 0;
   virtual void SetLimbCollision(uint32_t object, uint32_t limb, int32_t kind) = 0;
-  virtual void UpdateCollisionTransforms(Device3D& device) = 0;
+  // Places the meshes' collision objects by the world transform the frames set. With an object
+  // other than the one the shapes were given under (0 for that one), the shapes are placed under
+  // that object's keys instead, so objects that share a model each collide in their own place.
+  virtual void UpdateCollisionTransforms(Device3D& device, uint32_t object) = 0;
   // Passes ReparentLimbPass to the children, never acting itself (the root is not examined).
   virtual void ReparentLimb(ReparentPass* state, uint32_t limb, uint32_t newParent);
   virtual uint32_t ReparentLimbPass(ReparentPass* state, uint32_t limb, uint32_t newParent);

@@ -42,6 +42,7 @@ const CommandFamily kFamilies[] = {
     {"3d appearance", AppearanceCommands},
     {"3d camera", CameraCommands},
     {"matrices", MatrixCommands},
+    {"3d collision", CollisionCommands},
     {"images", ImageCommands},
     {"sprites", SpriteCommands},
     {"model files", ModelFileCommands},

@@ -14,3 +14,5 @@ std::span<const CommandDef> PlacementCommands();
 std::span<const CommandDef> AppearanceCommands();
 std::span<const CommandDef> CameraCommands();
 std::span<const CommandDef> MatrixCommands();
+// Collision settings and queries, sizes, screen points and statistics.
+std::span<const CommandDef> CollisionCommands();

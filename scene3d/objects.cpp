@@ -12,6 +12,7 @@
 #include "platform/math3d.h"
 #include "scene3d/camera.h"
 #include "scene3d/lighting.h"
+#include "scene3d/object_collision.h"
 #include "scene3d/object_model.h"
 #include "scene3d/record_pools.h"
 #include "scene3d/scene.h"
@@ -206,6 +207,7 @@ void StopObjectAnimation(uint32_t record) {
 
 void DeleteObjectRecord(uint32_t record, int32_t number) {
   if (!g_objectPool.InUse(record)) return;
+  ForgetObjectCollision(record);
   {
     ObjectRecord& o = O(record);
     o.inUse = 0, o.inStaticWorld = 0;
@@ -222,7 +224,11 @@ void DeleteObjectRecord(uint32_t record, int32_t number) {
     g_objectPool.ForEachUsed([&](uint32_t r, ObjectRecord& other) {
       if (!survivor && r != record && other.model == model) survivor = r;
     });
-    if (survivor) ModelHandleRekeyCollision(*model, survivor);
+    if (survivor) {
+      ModelHandleRekeyCollision(*model, survivor);
+      // The model may hold the deleted object's placement.
+      ApplyObjectTransform(survivor);
+    }
   }
   FreeObjectRecord(record);
   if (number >= 1 && number <= kMaxObjectNumber) g_scene.objectNumbers[size_t(number)] = 0;

@@ -17,10 +17,8 @@ void ResetSceneState() {
 }
 void UpdateObjectAnimations() {}
 void ClearStaticWorld() {}
-void ResetSceneRunState() {}
 void ResetSceneRenderDefaults() {}
 void ReserveStaticWorldDefault() {}
-void CollisionResponseRecordHit(void*, CollisionKey, CollisionKey, const CollisionData*) {}
 int32_t StaticWorldLineHit(const float[3], const float[3], float, float, float[3]) { return 0; }
 int32_t StaticWorldBoxMove(const float[6], const float[6], float push[3]) {
   push[0] = push[1] = push[2] = 0;

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "scene3d/camera.h"
+#include "scene3d/collision_state.h"
 #include "scene3d/records.h"
 #include "scene3d/scene_render.h"
 
@@ -17,6 +18,7 @@ struct SceneState {
   // Set by the commands that move, turn or scale objects and limbs or change collision
   // settings; the collision pass clears it.
   uint32_t sceneChanged = 0;
+  CollisionState collision;
   // Head of the list of playing animations.
   ObjectAnimation* playList = nullptr;
   // The vector the last box collision test between objects stored, read back by the program.

@@ -252,7 +252,7 @@ class MeshCollision : public testing::Test {
       float m[16];
       Translation(m, i == 0 ? 0 : x, 0, 0);
       roots_[i]->SetLimbMatrix(1, m);
-      roots_[i]->UpdateCollisionTransforms(*device_);
+      roots_[i]->UpdateCollisionTransforms(*device_, 0);
     }
     TestAllCollisions();
     return !hits_.empty();
