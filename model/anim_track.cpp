@@ -73,7 +73,9 @@ Quaternion RotationKeyAt(const AnimTrack& t, float frame) {
   const std::vector<float>& keys = t.rotationKeys;
   const size_t n = keys.size() / kRotationKeyFloats;
   if (n == 0) return Quaternion{};
-  const int64_t i = SpanAt(keys, kRotationKeyFloats, WholeFrame(frame));
+  const uint32_t fi = WholeFrame(frame);
+  if (fi < WholeFrame(keys[0])) return RotationKey(keys, 0);
+  const int64_t i = SpanAt(keys, kRotationKeyFloats, fi);
   if (i < 0) return RotationKey(keys, n - 1);
   const float t0 = keys[size_t(i) * kRotationKeyFloats], t1 = keys[size_t(i + 1) * kRotationKeyFloats];
   const float s = (frame - t0) / (t1 - t0);

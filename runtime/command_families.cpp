@@ -41,6 +41,7 @@ const CommandFamily kFamilies[] = {
     {"3d placement", PlacementCommands},
     {"3d appearance", AppearanceCommands},
     {"camera switches", CameraSwitchCommands},
+    {"3d animation", ObjectAnimationCommands},
     {"images", ImageCommands},
     {"sprites", SpriteCommands},
     {"model files", ModelFileCommands},

@@ -13,3 +13,5 @@ std::span<const CommandDef> LimbCommands();
 std::span<const CommandDef> PlacementCommands();
 std::span<const CommandDef> AppearanceCommands();
 std::span<const CommandDef> CameraSwitchCommands();
+// Object animation and its key frames.
+std::span<const CommandDef> ObjectAnimationCommands();

@@ -14,7 +14,6 @@ void ResetSceneState() {
   g_scene = SceneState{};
 }
 void RunScene3DStep() {}
-void UpdateObjectAnimations() {}
 void ClearStaticWorld() {}
 void ResetSceneRunState() {}
 void ResetSceneRenderDefaults() {}

@@ -62,7 +62,7 @@ TEST(AnimTrack, VectorKeysBlendLinearlyAndHoldAtTheEnds) {
   EXPECT_EQ(untouched[0], 3);
 }
 
-TEST(AnimTrack, RotationKeysSlerpAndTheLastKeyOutsideThem) {
+TEST(AnimTrack, RotationKeysSlerpAndTheNearestEndKeyOutsideThem) {
   AnimTrack t;
   EXPECT_EQ(RotationKeyAt(t, 3).w, 1.0f);
   const float z[3] = {0, 0, 1};
@@ -71,8 +71,9 @@ TEST(AnimTrack, RotationKeysSlerpAndTheLastKeyOutsideThem) {
   const Quaternion mid = RotationKeyAt(t, 10), expect = QuaternionFromRotation(z, 1.0f);
   EXPECT_NEAR(mid.w, expect.w, 1e-6f);
   EXPECT_NEAR(mid.z, expect.z, 1e-6f);
-  EXPECT_NEAR(RotationKeyAt(t, 0).z, b.z, 1e-6f);  // before the first key: the last
+  EXPECT_NEAR(RotationKeyAt(t, 0).z, a.z, 1e-6f);  // before the first key: the first
   EXPECT_NEAR(RotationKeyAt(t, 20).z, b.z, 1e-6f);
+  EXPECT_NEAR(RotationKeyAt(t, -1).z, b.z, 1e-6f);  // a negative frame lies beyond every key
 }
 
 TEST(AnimTrack, LimbMatrixScalesTurnsThenMoves) {
