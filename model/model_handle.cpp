@@ -147,23 +147,19 @@ void ModelHandleSetLimbMatrix(ModelHandle& h, uint32_t limb, const float m[16]) 
 void ModelHandleGetLimbMatrix(ModelHandle& h, uint32_t limb, float out[16]) {
   if (h.root) h.root->GetLimbMatrix(limb, out);
 }
-void ModelHandleSetLimbMatrices(ModelHandle& h, const float (*matrices)[16], size_t count) {
-  if (h.root) h.root->SetLimbMatrices(matrices, count);
-}
-
 namespace {
 
-void CollectLimbMatrices(const SceneNode* node, float (*out)[16], size_t count) {
+void CollectLimbMatrices(SceneNode* node, float** out, size_t count) {
   for (; node; node = node->nextSibling) {
-    if (node->IsFrame() && node->limbNumber > 0 && node->limbNumber <= count)
-      std::memcpy(out[node->limbNumber - 1], static_cast<const FrameNode*>(node)->localMatrix, sizeof out[0]);
+    if (node->limbNumber > 0 && node->limbNumber <= count && node->IsFrame())
+      out[node->limbNumber - 1] = static_cast<FrameNode*>(node)->localMatrix;
     CollectLimbMatrices(node->firstChild, out, count);
   }
 }
 
 }  // namespace
 
-void ModelHandleGetLimbMatrices(ModelHandle& h, float (*out)[16], size_t count) {
+void ModelHandleLimbMatrixPointers(ModelHandle& h, float** out, size_t count) {
   CollectLimbMatrices(h.root.get(), out, count);
 }
 void ModelHandleGetLimbTexture(ModelHandle& h, uint32_t limb, int32_t* out) {

@@ -22,8 +22,8 @@ namespace {
 
 ObjectRecord& O(uint32_t r) { return g_objectPool[r]; }
 
-// Limb matrices of one object while it is posed; kept between frames to spare the allocation.
-std::vector<float> g_poseScratch;
+// The limb matrices of the object being posed; kept between frames to spare the allocation.
+std::vector<float*> g_limbMatrices;
 
 // One frame of playback: the frame moves by the speed and the range's ends stop or wrap it.
 void AdvanceFrame(ObjectRecord& o) {
@@ -129,16 +129,16 @@ void ApplyAnimationKeys(uint32_t record) {
   if (O(record).interpolating == 1) EnsureBlendArrays(record);
   ObjectRecord& o = O(record);
   const size_t n = size_t(o.limbCount);
-  g_poseScratch.resize(n * 16);
-  float(*matrices)[16] = reinterpret_cast<float(*)[16]>(g_poseScratch.data());
-  ModelHandleGetLimbMatrices(*o.model, matrices, n);
+  g_limbMatrices.assign(n, nullptr);
+  ModelHandleLimbMatrixPointers(*o.model, g_limbMatrices.data(), n);
   const float frame = o.currentFrame;
   const bool startBlend = o.interpolating == 1 && o.blendProgress == 0.0f;
   const float alpha = o.blendProgress + o.interpolation;
   uint32_t k = 0;
   for (const AnimTrack* t = first; t && k < n; t = TrackNext(*t), ++k) {
     const int32_t limb = TrackDrivenLimb(*t, k);
-    if (size_t(limb) > n) continue;
+    float* matrix = size_t(limb) <= n ? g_limbMatrices[size_t(limb) - 1] : nullptr;
+    if (!matrix) continue;
     const Quaternion q = RotationAt(*t, frame, o, startBlend, alpha, o.interpolating == 1 ? &o.rotFrom[k] : nullptr,
                                     o.interpolating == 1 ? &o.rotTo[k] : nullptr);
     float scale[3], position[3];
@@ -147,9 +147,8 @@ void ApplyAnimationKeys(uint32_t record) {
              blend ? &o.scaleTo[k] : nullptr, 1.0f, scale);
     VectorAt(t->positionKeys, frame, o, startBlend, alpha, blend ? &o.posFrom[k] : nullptr,
              blend ? &o.posTo[k] : nullptr, 0.0f, position);
-    ComposePose(matrices[limb - 1], scale, q, position);
+    ComposePose(matrix, scale, q, position);
   }
-  ModelHandleSetLimbMatrices(*o.model, matrices, n);
   o.worldTransformsValid = 0;
   g_scene.sceneChanged = 1;
   if (o.interpolating == 1) {

@@ -37,9 +37,11 @@ void EditAndPose(ModelHandle& h, int32_t frame) {
     DeleteTrackKeysAt(*t, frame / 2);
   }
   LastAnimationKeyFrame(AnimSetGetTrackList(*h.animation));
-  float matrices[4][16];
-  ModelHandleGetLimbMatrices(h, matrices, 4);
-  ModelHandleSetLimbMatrices(h, matrices, 4);
+  float* matrices[4] = {};
+  ModelHandleLimbMatrixPointers(h, matrices, 4);
+  if (const AnimTrack* first = AnimSetGetTrackList(*h.animation))
+    for (float* m : matrices)
+      if (m) TrackMatrixAt(*first, float(frame), m);
 }
 
 // The bytes appended to the fixed model: alone, or read beside the model's own objects.
