@@ -57,6 +57,12 @@ TEST(AnimTrack, VectorKeysBlendLinearlyAndHoldAtTheEnds) {
   float v[3];
   ASSERT_TRUE(VectorKeyAt({0, 0, 0, 0, 10, 10, 0, 0, 20, 30, 0, 0}, 10.5f, v));
   EXPECT_NEAR(v[0], 11, 1e-5f);
+  // Spans are found on whole times: 5.9 counts as 5 (frame 5 opens the span after it), and a
+  // time in (-1, 0) as 0.
+  ASSERT_TRUE(VectorKeyAt({0, 0, 0, 0, 5.9f, 10, 0, 0, 20, 20, 0, 0}, 5.0f, v));
+  EXPECT_NEAR(v[0], 10 + 10 * (5.0f - 5.9f) / 14.1f, 1e-4f);
+  ASSERT_TRUE(VectorKeyAt({-0.5f, 0, 0, 0, 10, 10, 0, 0}, 5.0f, v));
+  EXPECT_NEAR(v[0], 10 * 5.5f / 10.5f, 1e-4f);
   float untouched[3] = {3, 3, 3};
   EXPECT_FALSE(VectorKeyAt({}, 5, untouched));
   EXPECT_EQ(untouched[0], 3);

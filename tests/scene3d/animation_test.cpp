@@ -226,6 +226,16 @@ TEST_F(AnimationTest, RecordedPosesReplayAndKeysAreDeleted) {
   EXPECT_EQ(g_scene.playList, nullptr);
 }
 
+TEST_F(AnimationTest, AnimationDeletedThroughACloneLeavesTheSourcePosingNothing) {
+  ASSERT_EQ(Run({1, 2}, 7264), 0);  // the clone shares the model and its tracks
+  ASSERT_EQ(Run({1, 5.0f}, 7604), 0);  // object 1 on the play list, not playing
+  const std::vector<float> before = LimbLocal(1, 1);
+  ASSERT_EQ(Run({2}, 7261), 0);
+  EXPECT_EQ(ObjectTracks(ObjectRecordOf(1)), nullptr);
+  Frames(2);
+  ExpectMatrixNear(LimbLocal(1, 1), before);
+}
+
 TEST_F(AnimationTest, AppendSaveAndMergeExtendTheTracks) {
   const std::string saved = FsTempFolder() + "/animation_test_saved.x";
   ASSERT_EQ(Run({ModelPath(), 1, 11}, 7607), 0);
