@@ -108,11 +108,10 @@ void StartObjectAnimation(uint32_t record, int32_t loop) {
   o.playing = 1;
   o.looping = loop;
   o.interpolating = 0;
-  AddToPlayList(record, O(record).model->animation.get());
-  ObjectRecord& p = O(record);
-  if (loop == 0) p.currentFrame = 0;
-  p.startFrame = 0;
-  p.endFrame = p.frameCount;
+  AddToPlayList(record, o.model->animation.get());
+  if (loop == 0) o.currentFrame = 0;
+  o.startFrame = 0;
+  o.endFrame = o.frameCount;
 }
 
 void EnsureBlendArrays(uint32_t record) {
