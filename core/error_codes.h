@@ -126,6 +126,13 @@ enum ErrorCode : int32_t {
   kErrModelNotRead = 7102,  // a warning
   // The camera's range.
   kErrNearPlaneOutOfRange = 7912,
+  // Object animation.
+  kErrObjectNoAnimation = 7601,
+  kErrAnimationFrameOutOfRange = 7602,
+  kErrAnimationSpeedOutOfRange = 7603,
+  kErrInterpolationOutOfRange = 7604,
+  kErrAnimationNotAppended = 7605,
+  kErrAppendFrameTooLow = 7606,
   // Model files.
   kErrConvertSourceNot3ds = 7931,
   kErrConvertTargetNotX = 7932,

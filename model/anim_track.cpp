@@ -25,8 +25,26 @@ uint32_t LastOffset(const std::vector<float>& keys, uint32_t stride) {
 // The first i with whole(time[i]) <= whole(frame) < whole(time[i + 1]); -1 when none.
 int64_t SpanAt(const std::vector<float>& keys, uint32_t stride, uint32_t fi) {
   const size_t n = keys.size() / stride;
-  for (size_t i = 0; i + 1 < n; ++i)
-    if (WholeFrame(keys[i * stride]) <= fi && fi < WholeFrame(keys[(i + 1) * stride])) return int64_t(i);
+  if (n < 2) return -1;
+  if (fi < (1u << 24)) {
+    // The same test on the floats as they stand: whole(t) <= fi exactly when t > -1 (a time
+    // in (-1, 0) truncates to 0, one at or below -1 lies beyond every frame) and t < fi + 1.
+    const float limit = float(fi) + 1.0f;
+    bool here = keys[0] > -1.0f && keys[0] < limit;
+    for (size_t i = 0; i + 1 < n; ++i) {
+      const float t = keys[(i + 1) * stride];
+      const bool next = t > -1.0f && t < limit;
+      if (here && !next) return int64_t(i);
+      here = next;
+    }
+    return -1;
+  }
+  uint32_t here = WholeFrame(keys[0]);
+  for (size_t i = 0; i + 1 < n; ++i) {
+    const uint32_t next = WholeFrame(keys[(i + 1) * stride]);
+    if (here <= fi && fi < next) return int64_t(i);
+    here = next;
+  }
   return -1;
 }
 
@@ -73,7 +91,9 @@ Quaternion RotationKeyAt(const AnimTrack& t, float frame) {
   const std::vector<float>& keys = t.rotationKeys;
   const size_t n = keys.size() / kRotationKeyFloats;
   if (n == 0) return Quaternion{};
-  const int64_t i = SpanAt(keys, kRotationKeyFloats, WholeFrame(frame));
+  const uint32_t fi = WholeFrame(frame);
+  if (fi < WholeFrame(keys[0])) return RotationKey(keys, 0);
+  const int64_t i = SpanAt(keys, kRotationKeyFloats, fi);
   if (i < 0) return RotationKey(keys, n - 1);
   const float t0 = keys[size_t(i) * kRotationKeyFloats], t1 = keys[size_t(i + 1) * kRotationKeyFloats];
   const float s = (frame - t0) / (t1 - t0);

@@ -60,8 +60,8 @@ uint32_t TrackGetLastPositionOffset(const AnimTrack& t);
 
 // Key lookup at a frame (with its fraction). Key times and the frame's whole part are
 // compared as unsigned integers, so a negative frame lies beyond every key.
-// Rotation: between the keys around the frame by spherical interpolation; at or beyond the
-// last key, and before the first, the last key. No keys: no turn.
+// Rotation: between the keys around the frame by spherical interpolation; before the first key
+// the first, at or beyond the last the last. No keys: no turn.
 Quaternion RotationKeyAt(const AnimTrack& t, float frame);
 // Vector keys (4 floats each): before the first key the first, between two keys the linear
 // blend, at or beyond the last the last. False, with out untouched, for an empty list.

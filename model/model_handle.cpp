@@ -150,6 +150,21 @@ void ModelHandleSetLimbMatrix(ModelHandle& h, uint32_t limb, const float m[16]) 
 void ModelHandleGetLimbMatrix(ModelHandle& h, uint32_t limb, float out[16]) {
   if (h.root) h.root->GetLimbMatrix(limb, out);
 }
+namespace {
+
+void CollectLimbMatrices(SceneNode* node, float** out, size_t count) {
+  for (; node; node = node->nextSibling) {
+    if (node->limbNumber > 0 && node->limbNumber <= count && node->IsFrame())
+      out[node->limbNumber - 1] = static_cast<FrameNode*>(node)->localMatrix;
+    CollectLimbMatrices(node->firstChild, out, count);
+  }
+}
+
+}  // namespace
+
+void ModelHandleLimbMatrixPointers(ModelHandle& h, float** out, size_t count) {
+  CollectLimbMatrices(h.root.get(), out, count);
+}
 void ModelHandleGetLimbTexture(ModelHandle& h, uint32_t limb, int32_t* out) {
   if (h.root) h.root->GetLimbTexture(limb, out);
 }

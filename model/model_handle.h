@@ -60,6 +60,10 @@ void ModelHandleSetLimbTransformEx(ModelHandle& h, uint32_t limb, float px, floa
                                    float sx, float sy, float sz);
 void ModelHandleSetLimbMatrix(ModelHandle& h, uint32_t limb, const float m[16]);
 void ModelHandleGetLimbMatrix(ModelHandle& h, uint32_t limb, float out[16]);
+// out[j - 1] = the local matrix of the frame with limb number j, for j in 1..count (entries of
+// limbs no frame has are left as they are). The pointers hold until the tree changes: the
+// per-frame playback writes the limbs its tracks drive through them in one walk of the tree.
+void ModelHandleLimbMatrixPointers(ModelHandle& h, float** out, size_t count);
 void ModelHandleGetLimbTexture(ModelHandle& h, uint32_t limb, int32_t* out);
 void ModelHandleGetLimbMeshName(ModelHandle& h, uint32_t limb, std::string* out);
 void ModelHandleScaleAllVertices(ModelHandle& h, float sx, float sy, float sz);

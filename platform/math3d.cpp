@@ -206,22 +206,21 @@ Quaternion QuaternionMultiply(const Quaternion& a, const Quaternion& b) {
 }
 
 Quaternion QuaternionSlerp(const Quaternion& a, const Quaternion& b, float alpha) {
-  double cosine = double(a.w) * b.w + double(a.x) * b.x + double(a.y) * b.y + double(a.z) * b.z;
-  double sign = 1.0;
+  float cosine = a.w * b.w + a.x * b.x + a.y * b.y + a.z * b.z;
+  float sign = 1.0f;
   if (cosine < 0) {
     cosine = -cosine;
-    sign = -1.0;
+    sign = -1.0f;
   }
-  double wa = 1.0 - alpha, wb = alpha;
+  float wa = 1.0f - alpha, wb = alpha;
   // Nearly equal ends: the linear blend is exact enough and avoids dividing by a tiny sine.
-  if (cosine < 0.9999) {
-    const double theta = std::acos(cosine), s = std::sin(theta);
-    wa = std::sin(theta * (1.0 - alpha)) / s;
+  if (cosine < 0.9999f) {
+    const float theta = std::acos(cosine), s = std::sqrt(1.0f - cosine * cosine);
+    wa = std::sin(theta * (1.0f - alpha)) / s;
     wb = std::sin(theta * alpha) / s;
   }
   wb *= sign;
-  return {float(wa * a.w + wb * b.w), float(wa * a.x + wb * b.x), float(wa * a.y + wb * b.y),
-          float(wa * a.z + wb * b.z)};
+  return {wa * a.w + wb * b.w, wa * a.x + wb * b.x, wa * a.y + wb * b.y, wa * a.z + wb * b.z};
 }
 
 void MatrixFromQuaternion(float out[16], const Quaternion& q) {

@@ -6,9 +6,9 @@
 // A matrix is 16 floats, row-major: element (r, c) at index 4r + c. Points are row vectors on
 // the left (p' = p x M), so the translation sits in elements 12, 13, 14, an affine matrix has
 // column 3 = (0, 0, 0, 1), and A x B applies A first. Sums are formed in double precision and
-// stored as floats, except in the product and the affine inverse, which run per node and frame
-// and stay in single precision. Results: kMathOk, or kMathInvalidArg for a degenerate input,
-// in which case the output is left as it was.
+// stored as floats, except in the product, the affine inverse and the spherical interpolation,
+// which run per node and frame and stay in single precision. Results: kMathOk, or
+// kMathInvalidArg for a degenerate input, in which case the output is left as it was.
 
 inline constexpr int32_t kMathOk = 0;
 inline constexpr int32_t kMathInvalidArg = int32_t(0x80070057u);

@@ -43,6 +43,7 @@ const CommandFamily kFamilies[] = {
     {"3d camera", CameraCommands},
     {"matrices", MatrixCommands},
     {"3d collision", CollisionCommands},
+    {"3d animation", ObjectAnimationCommands},
     {"images", ImageCommands},
     {"sprites", SpriteCommands},
     {"model files", ModelFileCommands},

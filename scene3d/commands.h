@@ -16,3 +16,5 @@ std::span<const CommandDef> CameraCommands();
 std::span<const CommandDef> MatrixCommands();
 // Collision settings and queries, sizes, screen points and statistics.
 std::span<const CommandDef> CollisionCommands();
+// Object animation and its key frames.
+std::span<const CommandDef> ObjectAnimationCommands();

@@ -15,7 +15,6 @@ void ResetSceneState() {
   ResetLightingState();
   g_scene = SceneState{};
 }
-void UpdateObjectAnimations() {}
 void ClearStaticWorld() {}
 void ResetSceneRenderDefaults() {}
 void ReserveStaticWorldDefault() {}

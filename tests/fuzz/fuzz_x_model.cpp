@@ -1,14 +1,66 @@
 // .x models are outside data: any bytes must load into a tree (or none) without reading out of
-// bounds, and the tree, its tracks and the mesh builder must stand every operation after.
-// Input that does not start with an "xof " header gets one chosen by its first byte.
+// bounds, and the tree, its tracks and the mesh builder must stand every operation after. The
+// bytes are also appended as an animation to a fixed two-limb model, alone (the append path)
+// and read beside the model file (the merge path), and the tracks that result are edited and
+// posed. Input that does not start with an "xof " header gets one chosen by its first byte.
 #include <cstdint>
 #include <string>
 
+#include "model/anim_keys.h"
 #include "model/mesh_data.h"
 #include "model/model_handle.h"
 #include "model/model_textures.h"
 #include "model/x_loader.h"
 #include "model/xfile/mesh_builder.h"
+
+namespace {
+
+const char* const kTwoLimbModel =
+    "xof 0302txt 0032\n"
+    "Frame Body { FrameTransformMatrix { 1,0,0,0, 0,1,0,0, 0,0,1,0, 0,0,0,1;; }\n"
+    "  Frame Arm { FrameTransformMatrix { 0,1,0,0, -1,0,0,0, 0,0,1,0, 0,1,0,1;; } } }\n"
+    "AnimationSet walk { Animation { {Body} AnimationKey { 2; 2; 0; 3; 0.0, 0.0, 0.0;;, "
+    "10; 3; 10.0, 0.0, 0.0;;; } } }\n";
+
+// Edits and poses every track of the handle as the animation commands do.
+void EditAndPose(ModelHandle& h, int32_t frame) {
+  if (!h.animation) return;
+  float last = 0;
+  for (AnimTrack* t = AnimSetGetTrackList(*h.animation); t; t = TrackNext(*t)) {
+    float m[16], position[3];
+    SetMatrixIdentity(m);
+    ModelHandleGetLimbMatrix(h, uint32_t(t->limb), m);
+    Quaternion q;
+    PoseFromLimbMatrix(m, &q, position);
+    last = RecordTrackPose(*t, frame, q, position, last);
+    TrackMatrixAt(*t, float(frame) + 0.5f, m);
+    DeleteTrackKeysAt(*t, frame / 2);
+  }
+  LastAnimationKeyFrame(AnimSetGetTrackList(*h.animation));
+  float* matrices[4] = {};
+  ModelHandleLimbMatrixPointers(h, matrices, 4);
+  if (const AnimTrack* first = AnimSetGetTrackList(*h.animation))
+    for (float* m : matrices)
+      if (m) TrackMatrixAt(*first, float(frame), m);
+}
+
+// The bytes appended to the fixed model: alone, or read beside the model's own objects.
+void AppendToModel(const std::string& bytes, bool merge, int32_t offset, int32_t hold) {
+  XFile model, file;
+  ParseXFile(kTwoLimbModel, model);
+  ParseXFile(bytes, file);
+  ModelHandle h;
+  h.root = LoadXTree(model, &h.frameCount, &h.animation);
+  if (merge) {
+    ResolveXReferences({&model, &file});
+    AppendAnimationFromXFiles({&model, &file}, h.root.get(), h.animation.get(), offset, hold);
+  } else {
+    AppendAnimationFromXFiles({&file}, h.root.get(), h.animation.get(), offset, hold);
+  }
+  EditAndPose(h, offset - hold);
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string bytes(reinterpret_cast<const char*>(data), size);
@@ -33,6 +85,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     float m[16];
     TrackMatrixAt(*t, 4.5f, m);
   }
+  EditAndPose(h, size > 1 ? int32_t(int8_t(data[1])) : 0);
+  const int32_t offset = size > 2 ? int32_t(int8_t(data[2])) : 11, hold = size > 3 ? int32_t(int8_t(data[3])) : 10;
+  AppendToModel(bytes, false, offset, hold);
+  AppendToModel(bytes, true, offset, hold);
   XFile saved = AnimationXFile(h.animation ? AnimSetGetTrackList(*h.animation) : nullptr);
   WriteXFile(saved, XEncoding::Text);
   BuiltMesh built;

@@ -57,12 +57,18 @@ TEST(AnimTrack, VectorKeysBlendLinearlyAndHoldAtTheEnds) {
   float v[3];
   ASSERT_TRUE(VectorKeyAt({0, 0, 0, 0, 10, 10, 0, 0, 20, 30, 0, 0}, 10.5f, v));
   EXPECT_NEAR(v[0], 11, 1e-5f);
+  // Spans are found on whole times: 5.9 counts as 5 (frame 5 opens the span after it), and a
+  // time in (-1, 0) as 0.
+  ASSERT_TRUE(VectorKeyAt({0, 0, 0, 0, 5.9f, 10, 0, 0, 20, 20, 0, 0}, 5.0f, v));
+  EXPECT_NEAR(v[0], 10 + 10 * (5.0f - 5.9f) / 14.1f, 1e-4f);
+  ASSERT_TRUE(VectorKeyAt({-0.5f, 0, 0, 0, 10, 10, 0, 0}, 5.0f, v));
+  EXPECT_NEAR(v[0], 10 * 5.5f / 10.5f, 1e-4f);
   float untouched[3] = {3, 3, 3};
   EXPECT_FALSE(VectorKeyAt({}, 5, untouched));
   EXPECT_EQ(untouched[0], 3);
 }
 
-TEST(AnimTrack, RotationKeysSlerpAndTheLastKeyOutsideThem) {
+TEST(AnimTrack, RotationKeysSlerpAndTheNearestEndKeyOutsideThem) {
   AnimTrack t;
   EXPECT_EQ(RotationKeyAt(t, 3).w, 1.0f);
   const float z[3] = {0, 0, 1};
@@ -71,8 +77,9 @@ TEST(AnimTrack, RotationKeysSlerpAndTheLastKeyOutsideThem) {
   const Quaternion mid = RotationKeyAt(t, 10), expect = QuaternionFromRotation(z, 1.0f);
   EXPECT_NEAR(mid.w, expect.w, 1e-6f);
   EXPECT_NEAR(mid.z, expect.z, 1e-6f);
-  EXPECT_NEAR(RotationKeyAt(t, 0).z, b.z, 1e-6f);  // before the first key: the last
+  EXPECT_NEAR(RotationKeyAt(t, 0).z, a.z, 1e-6f);  // before the first key: the first
   EXPECT_NEAR(RotationKeyAt(t, 20).z, b.z, 1e-6f);
+  EXPECT_NEAR(RotationKeyAt(t, -1).z, b.z, 1e-6f);  // a negative frame lies beyond every key
 }
 
 TEST(AnimTrack, LimbMatrixScalesTurnsThenMoves) {
