@@ -41,6 +41,7 @@ const CommandFamily kFamilies[] = {
     {"3d placement", PlacementCommands},
     {"3d appearance", AppearanceCommands},
     {"camera switches", CameraSwitchCommands},
+    {"static world", StaticWorldCommands},
     {"images", ImageCommands},
     {"sprites", SpriteCommands},
     {"model files", ModelFileCommands},

@@ -13,3 +13,5 @@ std::span<const CommandDef> LimbCommands();
 std::span<const CommandDef> PlacementCommands();
 std::span<const CommandDef> AppearanceCommands();
 std::span<const CommandDef> CameraSwitchCommands();
+// The static world: objects in and out, boxes, its file and its drawing switches.
+std::span<const CommandDef> StaticWorldCommands();

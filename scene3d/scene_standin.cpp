@@ -15,8 +15,6 @@ void ResetSceneState() {
 }
 void RunScene3DStep() {}
 void UpdateObjectAnimations() {}
-void ClearStaticWorld() {}
 void ResetSceneRunState() {}
 void ResetSceneRenderDefaults() {}
-void ReserveStaticWorldDefault() {}
 void CollisionResponseRecordHit(void*, CollisionKey, CollisionKey, const CollisionData*) {}

@@ -1,0 +1,70 @@
+#include "scene3d/static/static_bridges.h"
+
+#include "core/pack.h"
+#include "display/record_pools.h"
+#include "model/mesh_data.h"
+#include "model/model_handle.h"
+#include "scene3d/object_model.h"
+#include "scene3d/record_pools.h"
+#include "scene3d/static/static_world.h"
+
+int32_t AddObjectMeshesToStaticWorld(uint32_t object, int32_t occluder, int32_t low, int32_t id, int32_t fullHeight) {
+  if (!g_objectPool.InUse(object)) return 0;
+  int32_t result = 0;
+  const int32_t limbs = g_objectPool[object].limbCount;
+  for (int32_t limb = 0; limb < limbs; ++limb) {
+    // The object's pool entry may move while meshes are made: look the model up again each time.
+    const auto model = g_objectPool[object].model;
+    if (!model || !model->root) break;
+    uint32_t meshes = 0;
+    int32_t texture = -1;
+    std::string name;
+    model->root->GetLimbMeshInfo(uint32_t(limb), -2, &meshes, &texture, &name);
+    for (uint32_t k = 0; k < meshes; ++k) {
+      uint32_t counter = 0;
+      texture = -1;
+      model->root->GetLimbMeshInfo(uint32_t(limb), int32_t(k), &counter, &texture, &name);
+      // Untextured meshes stay out of the static world.
+      if (texture <= 0) continue;
+      const int32_t m = MakeMeshFromObject(object, limb, texture);
+      if (m < 0) continue;
+      if (const MeshData* d = MeshDataAt(uint32_t(m))) {
+        if (!AddStaticObject(texture, d->vertices.data(), d->normals.data(), d->faceWords.data(), d->texCoords.data(),
+                             d->vertexCount, d->normalCount, d->faceCount, d->faceWordCount, occluder, low, id,
+                             fullHeight))
+          result = -1;
+      }
+      FreeMeshData(uint32_t(m));
+    }
+  }
+  return result;
+}
+
+int32_t MakeObjectStatic(uint32_t object) { return AddObjectMeshesToStaticWorld(object, 0, 0, int32_t(object), 0); }
+
+void RemoveStaticObject(int32_t id) { DeleteStaticObject(id); }
+
+int32_t MakeStaticBox(float x1, float y1, float z1, float x2, float y2, float z2) {
+  return AddStaticBox(x1, y1, z1, x2, y2, z2) ? 0 : -1;
+}
+
+void ResetStaticObjects() {
+  if (StaticWorldHoldsData()) FreeStaticWorldLists();
+  if (!g_objectPool.Created()) return;
+  g_objectPool.ForEachUsed([](uint32_t, ObjectRecord& o) {
+    if (o.inStaticWorld == 0) return;
+    o.inStaticWorld = 0;
+    if (o.frameIndex != 0 && g_framePool.InUse(o.frameIndex)) g_framePool[o.frameIndex].visible = 1;
+  });
+}
+
+int32_t LoadStaticWorldFile(const std::string& file) {
+  std::string name = file;
+  if (g_packReader && name.size() >= 3) g_packReader->MapVirtualFile(name, name.substr(name.size() - 3));
+  return LoadStaticWorld(name);
+}
+
+int32_t SaveStaticWorldFile(const std::string& file) {
+  if (!StaticWorldHoldsData()) return 0;
+  return SaveStaticWorld(file);
+}
