@@ -1,5 +1,8 @@
 #include "scene3d/static/static_bridges.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "core/pack.h"
 #include "display/record_pools.h"
 #include "model/mesh_data.h"
@@ -20,12 +23,15 @@ int32_t AddObjectMeshesToStaticWorld(uint32_t object, int32_t occluder, int32_t 
     int32_t texture = -1;
     std::string name;
     model->root->GetLimbMeshInfo(uint32_t(limb), -2, &meshes, &texture, &name);
+    std::vector<int32_t> done;
     for (uint32_t k = 0; k < meshes; ++k) {
       uint32_t counter = 0;
       texture = -1;
       model->root->GetLimbMeshInfo(uint32_t(limb), int32_t(k), &counter, &texture, &name);
-      // Untextured meshes stay out of the static world.
-      if (texture <= 0) continue;
+      // Untextured meshes stay out of the static world; one copy holds every mesh of the limb
+      // with that texture.
+      if (texture <= 0 || std::find(done.begin(), done.end(), texture) != done.end()) continue;
+      done.push_back(texture);
       const int32_t m = MakeMeshFromObject(object, limb, texture);
       if (m < 0) continue;
       if (const MeshData* d = MeshDataAt(uint32_t(m))) {

@@ -29,6 +29,11 @@ void SphereTest(StaticObject& o, const float worldView[16], const float projecti
   o.projectedCentre[0] = pc[0], o.projectedCentre[1] = pc[1];
   o.projectedRadius = pr[0];
   o.projectedVertical = pv[1];
+  if (z < 20) {
+    // Too near for its projection to bound it: it covers the screen.
+    o.projectedCentre[0] = o.projectedCentre[1] = 0;
+    o.projectedRadius = o.projectedVertical = 2;
+  }
   bool outside = z + o.radius < 0 || !(z - o.radius < farPlane);
   if (z >= 20) {
     const float pradius = pr[0];
