@@ -242,12 +242,32 @@ int32_t TestLineAgainstStaticBoxes(const float start[3], const float end[3], flo
   }
   int64_t firstLeft = -1, bestLeft = -1;
   float best[3] = {start[0], start[1], start[2]};
-  for (const StaticBox& b : g_staticWorld.boxes) {
-    bool near = true;
-    for (int a = 0; a < 3; ++a) near = near && pathLo[a] <= b.max[a] && pathHi[a] >= b.min[a];
+  const std::vector<StaticBox>& boxes = g_staticWorld.boxes;
+  for (size_t i = 0; i < boxes.size(); ++i) {
+    const StaticBox& b = boxes[i];
+    // Without branches: most boxes are far from the line.
+    const bool near = (pathLo[0] <= b.max[0]) & (pathHi[0] >= b.min[0]) & (pathLo[1] <= b.max[1]) &
+                      (pathHi[1] >= b.min[1]) & (pathLo[2] <= b.max[2]) & (pathHi[2] >= b.min[2]);
     if (!near) continue;
-    float p[3] = {start[0], start[1], start[2]};
-    for (int64_t s = 1; s <= samples; ++s) {
+    // Only samples in this range can overlap the box: the range of each axis is widened by
+    // more than the rounding of a sample's position, so the walk below finds the same first
+    // sample as a walk from the start.
+    double first = 1, last = double(samples);
+    for (int a = 0; a < 3 && first <= last; ++a) {
+      const double m = 1 + std::max({std::fabs(start[a]), std::fabs(end[a]), std::fabs(b.min[a]), std::fabs(b.max[a])});
+      const double eps = 1e-5 * (m + std::fabs(radius));
+      const double lo = double(b.min[a]) - radius - eps - start[a], hi = double(b.max[a]) + radius + eps - start[a];
+      if (inc[a] == 0) {
+        if (lo > 0 || hi < 0) first = last + 1;
+        continue;
+      }
+      double s0 = lo / inc[a], s1 = hi / inc[a];
+      if (s0 > s1) std::swap(s0, s1);
+      first = std::max(first, std::ceil(s0)), last = std::min(last, std::floor(s1));
+    }
+    if (first > last) continue;
+    float p[3];
+    for (int64_t s = int64_t(first); s <= int64_t(last); ++s) {
       for (int a = 0; a < 3; ++a) p[a] = start[a] + inc[a] * float(s);
       bool inside = true;
       for (int a = 0; a < 3; ++a) inside = inside && p[a] - radius <= b.max[a] && p[a] + radius >= b.min[a];

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <algorithm>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -152,6 +154,54 @@ TEST_F(StaticWorldTest, LineStopsBeforeTheNearestBoxItEnters) {
     float out[3];
     EXPECT_EQ(TestLineAgainstStaticBoxes(c.start, c.end, c.radius, c.step, out), c.hit) << c.start[0] << " " << c.radius;
     for (int a = 0; a < 3; ++a) EXPECT_FLOAT_EQ(out[a], c.out[a]) << c.start[0] << " " << c.radius << " axis " << a;
+  }
+}
+
+// The walk sample by sample from the start, for every box.
+int32_t WalkEveryBox(const float start[3], const float end[3], float radius, float out[3]) {
+  for (int a = 0; a < 3; ++a) out[a] = start[a];
+  const float length = std::max(std::fabs(end[0] - start[0]), std::fabs(end[2] - start[2]));
+  const int64_t samples = int64_t(std::trunc(length));
+  if (samples < 1) return 0;
+  float inc[3];
+  for (int a = 0; a < 3; ++a) inc[a] = (end[a] - start[a]) / length;
+  int64_t firstLeft = -1, bestLeft = -1;
+  float best[3] = {};
+  for (const StaticBox& b : g_staticWorld.boxes)
+    for (int64_t s = 1; s <= samples; ++s) {
+      bool inside = true;
+      for (int a = 0; a < 3; ++a) {
+        const float p = start[a] + inc[a] * float(s);
+        inside = inside && p - radius <= b.max[a] && p + radius >= b.min[a];
+      }
+      if (!inside) continue;
+      if (s == 1) firstLeft = std::max(firstLeft, samples - s);
+      else if (samples - s > bestLeft) {
+        bestLeft = samples - s;
+        for (int a = 0; a < 3; ++a) best[a] = start[a] + inc[a] * float(s - 1);
+      }
+      break;
+    }
+  if (bestLeft < 0) return 0;
+  if (firstLeft <= bestLeft)
+    for (int a = 0; a < 3; ++a) out[a] = best[a];
+  return 1;
+}
+
+TEST_F(StaticWorldTest, SkippingBoxesOffTheLineChangesNoResult) {
+  std::mt19937 rng(3);
+  std::uniform_real_distribution<float> place(0, 200), size(1, 15), turn(0, 6.2832f), length(0, 60);
+  for (int k = 0; k < 200; ++k) {
+    const float x = place(rng), z = place(rng);
+    AddStaticBox(x, 0, z, x + size(rng), size(rng), z + size(rng));
+  }
+  for (int k = 0; k < 3000; ++k) {
+    const float a = turn(rng), l = length(rng), r = k % 3 == 0 ? 0.0f : 0.7f;
+    const float start[3] = {place(rng), size(rng), place(rng)};
+    const float end[3] = {start[0] + l * std::cos(a), size(rng), start[2] + l * std::sin(a)};
+    float got[3], want[3];
+    ASSERT_EQ(TestLineAgainstStaticBoxes(start, end, r, 1, got), WalkEveryBox(start, end, r, want)) << k;
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(got[i], want[i]) << k;
   }
 }
 
