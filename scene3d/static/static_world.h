@@ -122,11 +122,13 @@ bool DecodeStaticWorld(const std::string& bytes, std::vector<StaticTextureGroup>
 // The visibility passes under these matrices: sphere cull, occluders, occlusion, parents.
 void UpdateStaticVisibility(const float world[16], const float view[16], const float projection[16], float farPlane);
 // Visibility under the given matrices, then every visible object drawn by texture group in
-// batches below 300 vertices (an object that alone reaches 300 is drawn on its own), under the
-// static world's fill and address switches, which are put back to solid and wrap afterwards.
-// Returns the indices drawn.
+// batches below 300 vertices (an object that alone reaches 300 is drawn on its own), each group
+// under its texture on stage 0 and the device's other states as they are. Returns the indices
+// drawn.
 uint32_t RenderStaticWorld(Device3D& device, const float world[16], const float view[16], const float projection[16],
                            float farPlane);
-// The same under the camera's matrices and far distance: the render step's hook, called once per
-// frame after the scene's view and projection are set and before the objects are drawn.
+// The render step's hook, called once per frame on the display's device after the scene's view
+// and projection are set: the same under the camera's matrices and far distance, with the static
+// world's fill and address switches sent through the scene's render states and put back to solid
+// and wrap afterwards (stage 0 keeps the last group's texture).
 uint32_t DrawStaticWorld(Device3D& device);

@@ -5,6 +5,7 @@
 
 #include "display/textures.h"
 #include "platform/math3d.h"
+#include "scene3d/render_states.h"
 #include "scene3d/scene_state.h"
 #include "scene3d/static/static_world.h"
 
@@ -149,8 +150,6 @@ uint32_t RenderStaticWorld(Device3D& device, const float world[16], const float 
   w.drawnPrimitives = 0;
   if (w.groups.empty()) return 0;
   UpdateStaticVisibility(world, view, projection, farPlane);
-  device.SetRenderState(kRsFillMode, w.wireframe ? kFillWireframe : kFillSolid);
-  device.SetTextureStageState(0, kTssAddress, w.addressMode);
   Batch batch{device};
   for (StaticTextureGroup& g : w.groups) {
     bool textureSet = false;
@@ -171,13 +170,18 @@ uint32_t RenderStaticWorld(Device3D& device, const float world[16], const float 
     }
     batch.Flush();
   }
-  device.SetRenderState(kRsFillMode, kFillSolid);
-  device.SetTextureStageState(0, kTssAddress, 1);
   w.drawnPrimitives = batch.drawn;
   return batch.drawn;
 }
 
 uint32_t DrawStaticWorld(Device3D& device) {
+  StaticWorldState& w = g_staticWorld;
+  if (w.groups.empty()) return w.drawnPrimitives = 0;
+  SendRenderState(kRsFillMode, w.wireframe ? kFillWireframe : kFillSolid);
+  SendStageState(kTssAddress, w.addressMode);
   const CameraState& c = g_scene.camera;
-  return RenderStaticWorld(device, c.world, c.view, c.projection, c.farPlane);
+  const uint32_t drawn = RenderStaticWorld(device, c.world, c.view, c.projection, c.farPlane);
+  SendRenderState(kRsFillMode, kFillSolid);
+  SendStageState(kTssAddress, 1);
+  return drawn;
 }

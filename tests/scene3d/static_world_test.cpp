@@ -235,15 +235,13 @@ TEST_F(StaticWorldTest, BatchesStayBelowThreeHundredVerticesAndEmptyOnesAreNotDr
   ASSERT_EQ(Disc(10, 0, 0, -50).Add(5), 1);  // a group with nothing to draw
   std::vector<std::string> log;
   Device3DPtr device = CreateRecordingDevice(CreateNullDevice(), &log);
-  g_staticWorld.wireframe = 1;
   const float *w, *v, *p;
   View(w, v, p);
   EXPECT_EQ(RenderStaticWorld(*device, w, v, p, 3000.0f), 3u * (198 + 148 + 48 + 318));
   std::vector<std::string> draws;
   for (const std::string& line : log)
     if (line.rfind("draw", 0) == 0 || line.rfind("settexture", 0) == 0 || line.rfind("rs 8", 0) == 0) draws.push_back(line);
-  EXPECT_EQ(draws, (std::vector<std::string>{"rs 8 2", "settexture 0 0", "draw 200 594", "draw 200 588", "draw 320 954",
-                                             "rs 8 3"}));
+  EXPECT_EQ(draws, (std::vector<std::string>{"settexture 0 0", "draw 200 594", "draw 200 588", "draw 320 954"}));
 }
 
 // The file of a world of one textureless quad and one box, field by field.
@@ -401,6 +399,20 @@ TEST_F(StaticObjectsTest, SaveWritesOneSideImagePerGroupAndLoadTakesThem) {
   ASSERT_EQ(LoadStaticWorld(file), 1);
   EXPECT_EQ(g_staticWorld.groups[0].texture, loaded);
   EXPECT_EQ(saved.size(), EncodeStaticWorld().size());
+}
+
+TEST_F(StaticObjectsTest, TheDrawHookSendsTheSwitchesAndPutsThemBack) {
+  static std::vector<std::string> log;  // the device outlives the test body
+  g_display.device = CreateRecordingDevice(CreateNullDevice(), &log);
+  ASSERT_EQ(Run({1}, 7005), 0);
+  ASSERT_EQ(Run({}, 7090), 0);
+  ASSERT_EQ(Run({2}, 7098), 0);  // clamp
+  EXPECT_GT(DrawStaticWorld(*g_display.device), 0u);
+  std::vector<std::string> states;
+  for (const std::string& line : log)
+    if (line.rfind("rs 8 ", 0) == 0 || line.rfind("tss 0 12 ", 0) == 0 || line.rfind("draw", 0) == 0)
+      states.push_back(line.rfind("draw", 0) == 0 ? "draw" : line);
+  EXPECT_EQ(states, (std::vector<std::string>{"rs 8 2", "tss 0 12 3", "draw", "rs 8 3", "tss 0 12 1"}));
 }
 
 }  // namespace
