@@ -181,7 +181,6 @@ int32_t LoadStaticWorld(const std::string& file) {
   std::vector<StaticTextureGroup> groups;
   std::vector<StaticBox> boxes;
   if (!DecodeStaticWorld(bytes, &groups, &boxes)) return 0;
-  FreeStaticWorldLists();
   StaticWorldState& w = g_staticWorld;
   uint32_t maxVertices = 0, maxIndices = 0;
   for (StaticTextureGroup& g : groups) {
@@ -193,6 +192,8 @@ int32_t LoadStaticWorld(const std::string& file) {
       maxIndices = std::max(maxIndices, uint32_t(o->indices.size()));
     }
   }
+  // The old world lets go of its textures only now, so one the new world shares stays loaded.
+  FreeStaticWorldLists();
   w.groups = std::move(groups);
   w.boxes = std::move(boxes);
   if (maxVertices > w.vertexCapacity) ReserveStaticWorld(maxVertices);
