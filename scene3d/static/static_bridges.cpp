@@ -66,7 +66,9 @@ void ResetStaticObjects() {
 
 int32_t LoadStaticWorldFile(const std::string& file) {
   std::string name = file;
-  if (g_packReader && name.size() >= 3) g_packReader->MapVirtualFile(name, name.substr(name.size() - 3));
+  // A packed world's side images are looked for under its own name (in the pack, then beside it).
+  if (g_packReader && name.size() >= 3 && g_packReader->MapVirtualFile(name, name.substr(name.size() - 3)))
+    return LoadStaticWorld(name, file);
   return LoadStaticWorld(name);
 }
 

@@ -179,7 +179,8 @@ int32_t AddStaticObject(int32_t texture, const float* vertices, const float* nor
     w.indexCapacity = uint32_t(o->indices.size());
     SizeBatchBuffers();
   }
-  auto g = std::find_if(w.groups.begin(), w.groups.end(), [&](const StaticTextureGroup& x) { return x.texture == texture; });
+  auto g = std::find_if(w.groups.begin(), w.groups.end(),
+                        [&](const StaticTextureGroup& x) { return x.texture == texture; });
   if (g == w.groups.end()) {
     w.groups.push_back(StaticTextureGroup{texture, {}});
     AddTextureReference(texture);

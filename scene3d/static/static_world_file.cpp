@@ -105,7 +105,7 @@ bool WriteSideImage(int32_t texture, const std::string& name) {
   if (!s) return false;
   for (int32_t y = 0; y < top.height; ++y)
     for (int32_t x = 0; x < top.width; ++x)
-      s->PutPixel(x, y, NarrowRgbToPixel(s->Format(), top.texels[size_t(y) * size_t(top.width) + size_t(x)] & 0xFFFFFF));
+      s->PutPixel(x, y, NarrowRgbToPixel(s->Format(), top.texels[size_t(y) * size_t(top.width) + size_t(x)] & 0xFFFFFFu));
   std::string bytes;
   return EncodeImage(*s, "dds", &bytes) && FsWriteFileAtomic(name, bytes);
 }
@@ -174,7 +174,7 @@ bool DecodeStaticWorld(const std::string& bytes, std::vector<StaticTextureGroup>
   }
 }
 
-int32_t LoadStaticWorld(const std::string& file) {
+int32_t LoadStaticWorld(const std::string& file, const std::string& sideImageBase) {
   std::string bytes;
   // A world is far below this; a larger file is not one.
   if (FsReadRegularFile(file, bytes, uint64_t(1) << 31, false) != FsRead::kOk || bytes.empty()) return 0;
@@ -186,7 +186,8 @@ int32_t LoadStaticWorld(const std::string& file) {
   for (StaticTextureGroup& g : groups) {
     // The group takes the texture of its side image: one already in the list by that name is
     // shared, else the file is loaded (0 when it cannot be).
-    g.texture = g.texture != 0 ? LoadTextureByName(SideImageName(file, g.texture)) : 0;
+    const std::string& base = sideImageBase.empty() ? file : sideImageBase;
+    g.texture = g.texture != 0 ? LoadTextureByName(SideImageName(base, g.texture)) : 0;
     for (const auto& o : g.objects) {
       maxVertices = std::max(maxVertices, uint32_t(o->vertices.size()));
       maxIndices = std::max(maxIndices, uint32_t(o->indices.size()));
