@@ -54,6 +54,18 @@ int32_t MakeStaticBox(float x1, float y1, float z1, float x2, float y2, float z2
   return AddStaticBox(x1, y1, z1, x2, y2, z2) ? 0 : -1;
 }
 
+int32_t CollideWithStaticBoxes(float ox1, float oy1, float oz1, float ox2, float oy2, float oz2, float nx1, float ny1,
+                               float nz1, float nx2, float ny2, float nz2, float pushBack[3]) {
+  const float before[6] = {ox1, oy1, oz1, ox2, oy2, oz2}, after[6] = {nx1, ny1, nz1, nx2, ny2, nz2};
+  return CollideBoxWithStaticBoxes(before, after, pushBack);
+}
+
+int32_t TestLineStaticBoxes(float x1, float y1, float z1, float x2, float y2, float z2, float radius, float step,
+                            float hit[3]) {
+  const float start[3] = {x1, y1, z1}, end[3] = {x2, y2, z2};
+  return TestLineAgainstStaticBoxes(start, end, radius, step, hit);
+}
+
 void ResetStaticObjects() {
   if (StaticWorldHoldsData()) FreeStaticWorldLists();
   if (!g_objectPool.Created()) return;

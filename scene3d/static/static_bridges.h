@@ -14,6 +14,11 @@ int32_t MakeObjectStatic(uint32_t object);
 void RemoveStaticObject(int32_t id);
 // 0, or -1 when the box was refused.
 int32_t MakeStaticBox(float x1, float y1, float z1, float x2, float y2, float z2);
+// The moving-box and line tests of the static world (for the camera and collision commands).
+int32_t CollideWithStaticBoxes(float ox1, float oy1, float oz1, float ox2, float oy2, float oz2, float nx1, float ny1,
+                               float nz1, float nx2, float ny2, float nz2, float pushBack[3]);
+int32_t TestLineStaticBoxes(float x1, float y1, float z1, float x2, float y2, float z2, float radius, float step,
+                            float hit[3]);
 // Empties the static world and shows again every object that was converted, clearing its mark.
 void ResetStaticObjects();
 // The name is mapped through the pack's files first (its last three characters as extension).
