@@ -44,6 +44,7 @@ const CommandFamily kFamilies[] = {
     {"matrices", MatrixCommands},
     {"3d collision", CollisionCommands},
     {"3d animation", ObjectAnimationCommands},
+    {"static world", StaticWorldCommands},
     {"images", ImageCommands},
     {"sprites", SpriteCommands},
     {"model files", ModelFileCommands},

@@ -32,7 +32,6 @@ bool SettingOn(const std::string& file, const char* key) {
 
 void ResetRenderDefaults() {
   ResetDisplayRenderDefaults();
-  ResetSceneRenderDefaults();
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "scene3d/matrix_objects.h"
 #include "scene3d/record_pools.h"
 #include "scene3d/scene.h"
+#include "scene3d/static/static_world.h"
 #include "sound/commands/sound_services.h"
 #include "system/input.h"
 #include "system/system_services.h"
@@ -48,10 +49,7 @@ bool StartScene() {
   return true;
 }
 
-void StopScene() {
-  ClearStaticWorld();
-  FreeScenePools();
-}
+void StopScene() { FreeScenePools(); }
 
 // The runtime's own part of a run: the window's record, the message queue, the clock, the error
 // texts and the command table with the interpreter's hooks.
@@ -71,6 +69,7 @@ const Subsystem kSubsystems[] = {
     {"model", ResetModelState, StartModels, StopModels},
     {"scene3d", ResetSceneState, StartScene, StopScene, RestoreScene},
     {"matrices", ResetMatrixState, nullptr, nullptr},
+    {"static world", ResetStaticWorld, nullptr, ClearStaticWorld, RestoreStaticWorld},
     {"collision", ResetCollisionWorld, nullptr, ResetCollisionWorld},
     {"sound", ResetSoundState, [] { InitSoundListener(); return true; }, [] { CloseAllMusic(); FreeAllSounds(); }},
     {"input", ResetInputState, nullptr, ReleaseForceFeedback},

@@ -18,3 +18,5 @@ std::span<const CommandDef> MatrixCommands();
 std::span<const CommandDef> CollisionCommands();
 // Object animation and its key frames.
 std::span<const CommandDef> ObjectAnimationCommands();
+// The static world: objects in and out, boxes, its file and its drawing switches.
+std::span<const CommandDef> StaticWorldCommands();

@@ -14,7 +14,7 @@
 #include "scene3d/maths3d.h"
 #include "scene3d/object_operands.h"
 #include "scene3d/scene_state.h"
-#include "scene3d/static_world.h"
+#include "scene3d/static/static_world.h"
 
 namespace {
 
@@ -141,7 +141,7 @@ void FollowCamera(float x, float y, float z, float angle, float distance, float 
     t[1] += cf;
     const float from[3] = {x, y, z};
     float hit[3];
-    if (StaticWorldLineHit(from, t, cf, 1.0f, hit) > 0) {
+    if (TestLineAgainstStaticBoxes(from, t, cf, 1.0f, hit) > 0) {
       std::copy(hit, hit + 3, t);
       std::copy(t, t + 3, c.followTarget);
       ok = false;
@@ -150,7 +150,7 @@ void FollowCamera(float x, float y, float z, float angle, float distance, float 
     const float before[6] = {f[0] - 2 * cf, f[1] - cf, f[2] - 2 * cf, f[0] + 2 * cf, f[1] + cf, f[2] + 2 * cf};
     const float after[6] = {t[0] - 2 * cf, t[1] - cf, t[2] - 2 * cf, t[0] + 2 * cf, t[1] + cf, t[2] + 2 * cf};
     float push[3];
-    if (StaticWorldBoxMove(before, after, push)) {
+    if (CollideBoxWithStaticBoxes(before, after, push)) {
       std::copy(push, push + 3, c.staticPushBack);
       for (int i = 0; i < 3; ++i) t[i] -= push[i];
       ok = false;
@@ -244,7 +244,7 @@ void CmdCameraAngle() {
 void CmdStaticBoxMove() {
   float before[6], after[6];
   for (int i = 0; i < 6; ++i) before[i] = OpFloat(1 + i), after[i] = OpFloat(7 + i);
-  OpCell(0)->i = StaticWorldBoxMove(before, after, Cam().staticPushBack);
+  OpCell(0)->i = CollideBoxWithStaticBoxes(before, after, Cam().staticPushBack);
   SkipOperands(13);
 }
 template <int k>
@@ -260,7 +260,7 @@ void CmdCollisionPushBack() {
 
 void CmdStaticLineOfSight() {
   const float from[3] = {OpFloat(1), OpFloat(2), OpFloat(3)}, to[3] = {OpFloat(4), OpFloat(5), OpFloat(6)};
-  OpCell(0)->i = StaticWorldLineHit(from, to, OpFloat(7), OpFloat(8), Cam().lineHit) > 0 ? 1 : 0;
+  OpCell(0)->i = TestLineAgainstStaticBoxes(from, to, OpFloat(7), OpFloat(8), Cam().lineHit) > 0 ? 1 : 0;
   SkipOperands(9);
 }
 template <int k>

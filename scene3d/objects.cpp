@@ -17,6 +17,7 @@
 #include "scene3d/record_pools.h"
 #include "scene3d/scene.h"
 #include "scene3d/scene_state.h"
+#include "scene3d/static/static_world.h"
 
 namespace {
 
@@ -210,6 +211,8 @@ void DeleteObjectRecord(uint32_t record, int32_t number) {
   ForgetObjectCollision(record);
   {
     ObjectRecord& o = O(record);
+    // Its copy in the static world goes with it.
+    if (o.inStaticWorld != 0) DeleteStaticObject(int32_t(record));
     o.inUse = 0, o.inStaticWorld = 0;
     o.boxCollision = 0, o.boxPushBack = 0, o.boxAxisAligned = 0;
     for (int i = 0; i < 3; ++i) o.boxMin[i] = o.boxMax[i] = o.boxCentre[i] = 0;

@@ -22,5 +22,3 @@ void ClearStaticWorld();
 void RestoreScene();
 // The scene's share of the run-time reset (object collisions on).
 void ResetSceneRunState();
-// The scene's share of the render defaults (fog, ambient light, camera ranges).
-void ResetSceneRenderDefaults();

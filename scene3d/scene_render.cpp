@@ -1,6 +1,7 @@
 // The per-frame 3D render: view-volume cull, textures gathered and sorted by depth, then the
 // objects drawn texture by texture in four passes through the render-state cache.
 #include "scene3d/scene_render.h"
+#include "scene3d/static/static_world.h"
 
 #include <algorithm>
 #include <cstring>
@@ -135,20 +136,19 @@ void DrawObjectTextureGroup(uint32_t object, int32_t texture) {
   g_objectPool[object].worldTransformsValid = 0;
 }
 
-void DrawStaticWorld() {}
 
 void RenderScene3D() {
   R().drawnIndices = 0;
   const bool any3D = CollectFrames();
   // A program that never made a 3D frame, static data or backdrop never starts GL.
-  if (!any3D && !R().staticWorldHasData && !R().sceneBegun) return;
+  if (!any3D && !StaticWorldHoldsData() && !R().sceneBegun) return;
   if (!R().sceneBegun && !PrepareDevice3D()) return;
   Device3D* device = g_display.device.get();
   if (!device) return;
   R().sceneBegun = 0;
-  if (R().staticWorldHasData) {
+  if (StaticWorldHoldsData()) {
     ApplyDefaultRenderStates();
-    DrawStaticWorld();
+    R().drawnIndices += DrawStaticWorld(*device);
   }
   DrawPass(Pass::kSolid, [] {});
   DrawPass(Pass::kGhost, [] {});

@@ -24,8 +24,6 @@ struct SceneRender {
   float defaultView[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
   // Set by the backdrop when it opened the scene this frame: the render then draws into it.
   uint8_t sceneBegun = 0;
-  // Whether the static world holds data (drawn before the objects).
-  uint8_t staticWorldHasData = 0;
   // Indices drawn since the render began (a statistic).
   uint32_t drawnIndices = 0;
   // The textures of the collected frames, in drawing order, and the frames themselves.
@@ -43,5 +41,3 @@ struct SceneRender {
 void RenderScene3D();
 // Draws the meshes of one object that use one texture (a glued object placed on its parent).
 void DrawObjectTextureGroup(uint32_t object, int32_t texture);
-// The static world's drawing (empty until the static world is built).
-void DrawStaticWorld();

@@ -43,3 +43,9 @@ int ResetSceneDefaults() {
   ReserveStaticWorldDefault();
   return 1;
 }
+
+void ResetSceneState() {
+  FreeScenePools();
+  ResetLightingState();
+  g_scene = SceneState{};
+}

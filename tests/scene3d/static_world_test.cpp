@@ -1,0 +1,442 @@
+// The static world: conversion of meshes, the box and line tests, visibility, batching, the file
+// and the commands that feed it from objects.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <algorithm>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/error_codes.h"
+#include "core/pack.h"
+#include "display/display.h"
+#include "display/images.h"
+#include "display/record_pools.h"
+#include "display/textures.h"
+#include "model/mesh_data.h"
+#include "platform/fs.h"
+#include "platform/math3d.h"
+#include "runtime/subsystems.h"
+#include "scene3d/object_operands.h"
+#include "scene3d/scene.h"
+#include "scene3d/scene_defaults.h"
+#include "scene3d/static/static_bridges.h"
+#include "scene3d/static/static_world.h"
+#include "tests/support/program_run.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+// Mesh data in the face-word form: positions, and faces of corner lists.
+struct Mesh {
+  std::vector<float> v;
+  std::vector<uint32_t> faces;
+  uint32_t faceCount = 0;
+  void Face(std::initializer_list<uint32_t> corners) {
+    faces.push_back(uint32_t(corners.size()));
+    for (uint32_t c : corners) faces.push_back(c), faces.push_back(c);
+    ++faceCount;
+  }
+  int32_t Add(int32_t texture, int32_t occluder = 0, int32_t low = 0, int32_t id = 0, int32_t full = 0) const {
+    const uint32_t n = uint32_t(v.size() / 3);
+    std::vector<float> uv(2 * n, 0.5f);
+    return AddStaticObject(texture, v.data(), v.data(), faces.data(), uv.data(), n, n, faceCount,
+                           uint32_t(faces.size()), occluder, low, id, full);
+  }
+};
+
+// A box of centre c and half sizes h: 8 corners, 6 four-corner faces.
+Mesh Box(float cx, float cy, float cz, float hx, float hy, float hz) {
+  Mesh m;
+  for (int k = 0; k < 8; ++k)
+    m.v.insert(m.v.end(), {cx + (k & 1 ? hx : -hx), cy + (k & 2 ? hy : -hy), cz + (k & 4 ? hz : -hz)});
+  m.Face({0, 1, 3, 2}), m.Face({4, 6, 7, 5}), m.Face({0, 4, 5, 1});
+  m.Face({2, 3, 7, 6}), m.Face({0, 2, 6, 4}), m.Face({1, 5, 7, 3});
+  return m;
+}
+// One flat face of n corners around (x, y, z): n vertices, n - 2 triangles.
+Mesh Disc(uint32_t n, float x, float y, float z) {
+  Mesh m;
+  std::vector<uint32_t> corners;
+  for (uint32_t k = 0; k < n; ++k) {
+    const float a = 6.2832f * float(k) / float(n);
+    m.v.insert(m.v.end(), {x + std::cos(a), y + std::sin(a), z});
+    corners.push_back(k);
+  }
+  m.faces.push_back(n);
+  for (uint32_t c : corners) m.faces.push_back(c), m.faces.push_back(c);
+  m.faceCount = 1;
+  return m;
+}
+
+class StaticWorldTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetSubsystems();
+    ReserveStaticWorldDefault();
+  }
+  void TearDown() override { ResetSubsystems(); }
+  static const StaticObject& Object(size_t group, size_t k) { return *g_staticWorld.groups[group].objects[k]; }
+  // A camera at the origin looking along +z, far plane 3000.
+  static void View(const float*& world, const float*& view, const float*& projection) {
+    static float identity[16], proj[16];
+    SetMatrixIdentity(identity);
+    BuildProjectionMatrix(proj, 1.0814433f, 0.75f, 1.0f, 3000.0f);
+    world = identity, view = identity, projection = proj;
+  }
+  static void Visibility() {
+    const float *w, *v, *p;
+    View(w, v, p);
+    UpdateStaticVisibility(w, v, p, 3000.0f);
+  }
+};
+
+TEST_F(StaticWorldTest, FacesFanIntoTrianglesAndATextureSharesItsGroup) {
+  Mesh quad;
+  quad.v = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0};
+  quad.Face({0, 1, 2, 3});
+  ASSERT_EQ(quad.Add(0), 1);
+  ASSERT_EQ(Box(5, 0, 0, 1, 1, 1).Add(0), 1);
+  ASSERT_EQ(g_staticWorld.groups.size(), 1u);
+  EXPECT_EQ(Object(0, 0).indices, (std::vector<uint16_t>{0, 1, 2, 0, 2, 3}));
+  EXPECT_FLOAT_EQ(Object(0, 0).centre[0], 0.5f);
+  EXPECT_FLOAT_EQ(Object(0, 0).radius, 1.25f * std::sqrt(0.5f));
+  EXPECT_EQ(Object(0, 1).indices.size(), 36u);
+  // Bad meshes are refused whole: a corner past the vertices, more vertices than 16 bits reach.
+  Mesh bad = quad;
+  bad.faces[1] = 4;
+  EXPECT_EQ(bad.Add(0), 0);
+  Mesh huge = Disc(70000, 0, 0, 0);
+  EXPECT_EQ(huge.Add(0), 0);
+  // An object above the capacity enlarges it.
+  ASSERT_EQ(Disc(5000, 0, 0, 0).Add(0), 1);
+  EXPECT_EQ(g_staticWorld.vertexCapacity, 5000u);
+  EXPECT_EQ(g_staticWorld.groups[0].objects.size(), 3u);
+}
+
+TEST_F(StaticWorldTest, MovingBoxIsPushedBackThroughTheFaceItCameThrough) {
+  AddStaticBox(10, 0, 0, 0, 10, 10);  // corners in any order
+  struct Case {
+    float oldBox[6], newBox[6], out[3];
+  } cases[] = {
+      {{-5, 4, 4, -1, 6, 6}, {-2, 4, 4, 2, 6, 6}, {2, 0, 0}},        // from -x: new max x - box min x
+      {{4, 12, 4, 6, 14, 6}, {4, 9, 4, 6, 11, 6}, {0, -1, 0}},       // from above: new min y - box max y
+      {{4, 4, 4, 6, 6, 6}, {4, 4, 4, 6, 6, 6}, {6, 0, 0}},           // all gaps tie: the first face wins
+  };
+  for (const Case& c : cases) {
+    float out[3] = {9, 9, 9};
+    EXPECT_EQ(CollideBoxWithStaticBoxes(c.oldBox, c.newBox, out), 1);
+    for (int a = 0; a < 3; ++a) EXPECT_FLOAT_EQ(out[a], c.out[a]) << a;
+  }
+  const float apart[6] = {20, 20, 20, 21, 21, 21};
+  float out[3] = {9, 9, 9};
+  EXPECT_EQ(CollideBoxWithStaticBoxes(apart, apart, out), 0);
+  EXPECT_EQ(out[0], 0.0f);
+}
+
+TEST_F(StaticWorldTest, LineStopsBeforeTheNearestBoxItEnters) {
+  AddStaticBox(10, -1, -1, 12, 1, 1);
+  AddStaticBox(6, -1, 5, 7, 1, 6);  // off the line
+  AddStaticBox(15, -1, -1, 16, 1, 1);
+  struct Case {
+    float start[3], end[3], radius, step;
+    int32_t hit;
+    float out[3];
+  } cases[] = {
+      {{0, 0, 0}, {20, 0, 0}, 0, 1, 1, {9, 0, 0}},
+      {{0, 0, 0}, {20, 0, 0}, 0, 2, 1, {8, 0, 0}},     // steps of two units still reach the box
+      {{0, 0, 0}, {20, 0, 0}, 3.5f, 1, 1, {6, 0, 0}},  // the wider cube meets the near box too
+      {{20, 0, 0}, {0, 0, 0}, 0, 1, 1, {17, 0, 0}},
+      {{0, 0, 0}, {0, 50, 0}, 0, 1, 0, {0, 0, 0}},     // no horizontal length: no samples
+      {{10.5f, 0, 0}, {11.5f, 0, 0}, 0, 1, 0, {10.5f, 0, 0}},  // inside at the first sample
+  };
+  for (const Case& c : cases) {
+    float out[3];
+    EXPECT_EQ(TestLineAgainstStaticBoxes(c.start, c.end, c.radius, c.step, out), c.hit)
+        << c.start[0] << " " << c.radius;
+    for (int a = 0; a < 3; ++a) EXPECT_FLOAT_EQ(out[a], c.out[a]) << c.start[0] << " " << c.radius << " axis " << a;
+  }
+}
+
+// The walk sample by sample from the start, for every box.
+int32_t WalkEveryBox(const float start[3], const float end[3], float radius, float out[3]) {
+  for (int a = 0; a < 3; ++a) out[a] = start[a];
+  const float length = std::max(std::fabs(end[0] - start[0]), std::fabs(end[2] - start[2]));
+  const int64_t samples = int64_t(std::trunc(length));
+  if (samples < 1) return 0;
+  float inc[3];
+  for (int a = 0; a < 3; ++a) inc[a] = (end[a] - start[a]) / length;
+  int64_t firstLeft = -1, bestLeft = -1;
+  float best[3] = {};
+  for (const StaticBox& b : g_staticWorld.boxes)
+    for (int64_t s = 1; s <= samples; ++s) {
+      bool inside = true;
+      for (int a = 0; a < 3; ++a) {
+        const float p = start[a] + inc[a] * float(s);
+        inside = inside && p - radius <= b.max[a] && p + radius >= b.min[a];
+      }
+      if (!inside) continue;
+      if (s == 1) firstLeft = std::max(firstLeft, samples - s);
+      else if (samples - s > bestLeft) {
+        bestLeft = samples - s;
+        for (int a = 0; a < 3; ++a) best[a] = start[a] + inc[a] * float(s - 1);
+      }
+      break;
+    }
+  if (bestLeft < 0) return 0;
+  if (firstLeft <= bestLeft)
+    for (int a = 0; a < 3; ++a) out[a] = best[a];
+  return 1;
+}
+
+TEST_F(StaticWorldTest, SkippingBoxesOffTheLineChangesNoResult) {
+  std::mt19937 rng(3);
+  std::uniform_real_distribution<float> place(0, 200), size(1, 15), turn(0, 6.2832f), length(0, 60);
+  for (int k = 0; k < 200; ++k) {
+    const float x = place(rng), z = place(rng);
+    AddStaticBox(x, 0, z, x + size(rng), size(rng), z + size(rng));
+  }
+  for (int k = 0; k < 3000; ++k) {
+    const float a = turn(rng), l = length(rng), r = k % 3 == 0 ? 0.0f : 0.7f;
+    const float start[3] = {place(rng), size(rng), place(rng)};
+    const float end[3] = {start[0] + l * std::cos(a), size(rng), start[2] + l * std::sin(a)};
+    float got[3], want[3];
+    ASSERT_EQ(TestLineAgainstStaticBoxes(start, end, r, 1, got), WalkEveryBox(start, end, r, want)) << k;
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(got[i], want[i]) << k;
+  }
+}
+
+TEST_F(StaticWorldTest, OccludersHideWhatIsBehindThemAndChildrenFollowTheirParent) {
+  ASSERT_EQ(Box(0, 0, 100, 100, 100, 5).Add(0, 1), 1);  // a wall, occluder
+  ASSERT_EQ(Box(0, 0, 500, 5, 5, 5).Add(0), 1);         // behind the wall
+  ASSERT_EQ(Box(0, 0, 50, 5, 5, 5).Add(0), 1);          // in front of it
+  ASSERT_EQ(Box(0, 0, 500, 1, 1, 1).Add(0, 0, 0, 7), 1);      // inside the hidden one: its child
+  ASSERT_EQ(Box(4000, 0, 500, 1, 1, 1).Add(0, 0, 0, 8), 1);   // inside nothing, off screen
+  ASSERT_EQ(Box(0, 0, -500, 5, 5, 5).Add(0), 1);        // behind the camera
+  const StaticTextureGroup& g = g_staticWorld.groups[0];
+  EXPECT_EQ(g.objects[3]->parent, g.objects[1].get());
+  EXPECT_EQ(g.objects[4]->parent, nullptr);
+  Visibility();
+  std::vector<int> seen;
+  for (const auto& o : g.objects) seen.push_back(o->visible);
+  EXPECT_EQ(seen, (std::vector<int>{1, 0, 1, 0, 0, 0}));
+  g_staticWorld.occlusion = 0;
+  Visibility();
+  seen.clear();
+  for (const auto& o : g.objects) seen.push_back(o->visible);
+  EXPECT_EQ(seen, (std::vector<int>{1, 1, 1, 1, 0, 0}));
+}
+
+TEST_F(StaticWorldTest, BatchesStayBelowThreeHundredVerticesAndEmptyOnesAreNotDrawn) {
+  ASSERT_EQ(Disc(200, 0, 0, 50).Add(0), 1);
+  ASSERT_EQ(Disc(150, 0, 0, 50).Add(0), 1);
+  ASSERT_EQ(Disc(50, 0, 0, 50).Add(0), 1);
+  ASSERT_EQ(Disc(40, 0, 0, -50).Add(0), 1);  // behind the camera
+  ASSERT_EQ(Disc(320, 0, 0, 50).Add(0), 1);  // on its own
+  ASSERT_EQ(Disc(10, 0, 0, -50).Add(5), 1);  // a group with nothing to draw
+  std::vector<std::string> log;
+  Device3DPtr device = CreateRecordingDevice(CreateNullDevice(), &log);
+  const float *w, *v, *p;
+  View(w, v, p);
+  EXPECT_EQ(RenderStaticWorld(*device, w, v, p, 3000.0f), 3u * (198 + 148 + 48 + 318));
+  std::vector<std::string> draws;
+  for (const std::string& line : log)
+    if (line.rfind("draw", 0) == 0 || line.rfind("settexture", 0) == 0) draws.push_back(line);
+  EXPECT_EQ(draws, (std::vector<std::string>{"settexture 0 0", "draw 200 594", "draw 200 588", "draw 320 954"}));
+}
+
+// The file of a world of one textureless quad and one box, field by field.
+std::string ExpectedFile() {
+  std::string s;
+  auto u8 = [&](uint8_t b) { s.push_back(char(b)); };
+  auto u32 = [&](uint32_t v) {
+    for (int k = 0; k < 4; ++k) u8(uint8_t(v >> (8 * k)));
+  };
+  auto f32 = [&](float f) {
+    uint32_t v;
+    std::memcpy(&v, &f, 4);
+    u32(v);
+  };
+  u8(1), u32(0);  // group of texture 0
+  u8(1), u32(4);  // one object of 4 vertices
+  const float pos[4][3] = {{0, 0, 0}, {2, 0, 0}, {2, 2, 0}, {0, 2, 0}};
+  for (auto& q : pos) f32(q[0]), f32(q[1]), f32(q[2]), f32(q[0]), f32(q[1]), f32(q[2]), f32(0.5f), f32(0.5f);
+  u32(6);
+  for (uint16_t i : {0, 1, 2, 0, 2, 3}) u8(uint8_t(i)), u8(0);
+  f32(1), f32(1), f32(0), f32(1.25f * std::sqrt(2.0f)), f32(0);  // centre, radius, vertical radius
+  for (int k = 0; k < 5; ++k) u8(0);                              // visible .. full height
+  for (int k = 0; k < 30; ++k) f32(0);                            // no occluder shape
+  u8(0), u8(0);                                                   // end of group, of groups
+  u8(1);
+  for (float f : {-1.0f, -2.0f, -3.0f, 1.0f, 2.0f, 3.0f}) f32(f);
+  u8(0);
+  return s;
+}
+
+TEST_F(StaticWorldTest, SavedFileIsFieldByFieldAndReloadsIntoIdenticalBytes) {
+  TempDir dir;
+  EXPECT_EQ(SaveStaticWorldFile(dir.File("empty.dat")), 0);
+  EXPECT_FALSE(FsFileExists(dir.File("empty.dat")));
+  Mesh quad;
+  quad.v = {0, 0, 0, 2, 0, 0, 2, 2, 0, 0, 2, 0};
+  quad.Face({0, 1, 2, 3});
+  ASSERT_EQ(quad.Add(0), 1);
+  AddStaticBox(1, 2, 3, -1, -2, -3);
+  const std::string expected = ExpectedFile();
+  // A longer file of the same name loses its tail.
+  dir.Write("level.dat", std::string(expected.size() + 100, 'x'));
+  ASSERT_EQ(SaveStaticWorldFile(dir.File("level.dat")), 1);
+  EXPECT_EQ(dir.Read("level.dat"), expected);
+
+  ResetStaticWorld();
+  ASSERT_EQ(LoadStaticWorld(dir.File("level.dat")), 1);
+  EXPECT_EQ(EncodeStaticWorld(), expected);
+  // Every cut of the file, and a bad marker, leave the loaded world as it is.
+  for (size_t cut : {size_t(1), size_t(40), expected.size() - 30, expected.size() - 1}) {
+    dir.Write("cut.dat", expected.substr(0, cut));
+    EXPECT_EQ(LoadStaticWorld(dir.File("cut.dat")), 0) << cut;
+  }
+  std::string marker = expected;
+  marker[5] = 2;
+  dir.Write("marker.dat", marker);
+  EXPECT_EQ(LoadStaticWorld(dir.File("marker.dat")), 0);
+  std::string index = expected;
+  index[4 + 5 + 4 + 128 + 4] = 9;  // the first index past the four vertices
+  dir.Write("index.dat", index);
+  EXPECT_EQ(LoadStaticWorld(dir.File("index.dat")), 0);
+  EXPECT_EQ(LoadStaticWorld(dir.File("missing.dat")), 0);
+  EXPECT_EQ(EncodeStaticWorld(), expected);
+}
+
+class StaticObjectsTest : public StaticWorldTest {
+ protected:
+  void SetUp() override {
+    ResetSubsystems();
+    CreateDisplayPools();
+    AllocFrameRecord();
+    AllocImageRecord();
+    AllocTextureRecord();
+    CreateMeshPool();
+    AllocMeshData();
+    InitScene3D();
+    ReserveStaticWorldDefault();
+    g_display.device = CreateNullDevice();
+    const uint32_t image = BindImageNumber(1);
+    ASSERT_TRUE(EnsureImageSurface(image, 8, 8));
+    for (int n : {1, 2, 3}) ASSERT_EQ(Run({n, 10.0f}, 7043), 0);
+    ASSERT_EQ(Run({1, 1}, 7035), 0);
+    ASSERT_EQ(Run({2, 1}, 7035), 0);
+  }
+  void TearDown() override {
+    ResetSubsystems();
+    g_display.device.reset();
+  }
+  static int32_t Run(std::initializer_list<CallOperand> operands, int number) {
+    CommandCall call(operands);
+    return call.Run(number);
+  }
+  static size_t Objects() {
+    size_t n = 0;
+    for (const StaticTextureGroup& g : g_staticWorld.groups) n += g.objects.size();
+    return n;
+  }
+};
+
+TEST_F(StaticObjectsTest, ObjectsGoStaticOnceAndComeBackOnReset) {
+  ASSERT_EQ(Run({1}, 7095), 0);
+  ASSERT_EQ(Run({1}, 7095), 0);  // twice: one copy
+  EXPECT_EQ(Objects(), 1u);
+  EXPECT_FALSE(g_staticWorld.groups[0].objects[0]->vertices.empty());
+  EXPECT_EQ(g_staticWorld.groups[0].objects[0]->id, int32_t(ObjectRecordOf(1)));
+  const uint32_t r = ObjectRecordOf(1);
+  EXPECT_EQ(g_framePool[Obj(r).frameIndex].visible, 0u);
+  ASSERT_EQ(Run({1}, 7024), 0);  // show does nothing while static
+  EXPECT_EQ(g_framePool[Obj(r).frameIndex].visible, 0u);
+  ASSERT_EQ(Run({3}, 7096), 0);  // not static: nothing
+  ASSERT_EQ(Run({1}, 7096), 0);
+  EXPECT_EQ(Objects(), 0u);
+  EXPECT_EQ(g_framePool[Obj(r).frameIndex].visible, 1u);
+
+  // An untextured object adds nothing; the same texture shares a group.
+  ASSERT_EQ(Run({3}, 7005), 0);
+  EXPECT_EQ(Objects(), 0u);
+  ASSERT_EQ(Run({1}, 7005), 0);
+  ASSERT_EQ(Run({2, 5}, 7007), 0);  // mode 5: no flags
+  EXPECT_EQ(g_staticWorld.groups.size(), 1u);
+  EXPECT_EQ(Objects(), 2u);
+  ASSERT_EQ(Run({2, 3}, 7007), 0);  // occludes only
+  EXPECT_EQ(g_staticWorld.groups[0].objects[2]->shapeDropped, 1);
+  EXPECT_TRUE(g_staticWorld.groups[0].objects[2]->vertices.empty());
+  EXPECT_EQ(Run({9}, 7005), kErrObjectMissing);
+
+  ASSERT_EQ(Run({2}, 7095), 0);
+  ASSERT_EQ(Run({}, 7006), 0);
+  EXPECT_FALSE(StaticWorldHoldsData());
+  EXPECT_EQ(Obj(ObjectRecordOf(2)).inStaticWorld, 0);
+  EXPECT_EQ(g_framePool[Obj(ObjectRecordOf(2)).frameIndex].visible, 1u);
+  // Deleting a static object takes its copy along.
+  ASSERT_EQ(Run({1}, 7095), 0);
+  ASSERT_EQ(Run({1}, 7009), 0);
+  EXPECT_EQ(Objects(), 0u);
+}
+
+TEST_F(StaticObjectsTest, SaveWritesOneSideImagePerGroupAndLoadTakesThem) {
+  TempDir dir;
+  ASSERT_EQ(Run({1}, 7005), 0);
+  ASSERT_EQ(Run({2}, 7005), 0);
+  ASSERT_EQ(Run({-1, -1, -1, 1, 1, 1}, 7091), 0);
+  const int32_t texture = g_staticWorld.groups[0].texture;
+  const std::string file = dir.File("level.dat");
+  ASSERT_EQ(Run({file}, 7089), 0);
+  const std::string saved = dir.Read("level.dat");
+  EXPECT_TRUE(FsFileExists(file + "_" + std::to_string(texture) + ".dds"));
+  ASSERT_EQ(Run({}, 7006), 0);
+  ASSERT_EQ(Run({file}, 7088), 0);
+  ASSERT_EQ(g_staticWorld.groups.size(), 1u);
+  EXPECT_GT(g_staticWorld.groups[0].texture, 0);
+  EXPECT_EQ(g_staticWorld.boxes.size(), 1u);
+  // Loaded once more: the side image's texture is shared, not loaded again.
+  const int32_t loaded = g_staticWorld.groups[0].texture;
+  ASSERT_EQ(LoadStaticWorld(file), 1);
+  EXPECT_EQ(g_staticWorld.groups[0].texture, loaded);
+  EXPECT_EQ(saved.size(), EncodeStaticWorld().size());
+
+  // From a pack: the world and its side image both come out of it.
+  const std::string side = dir.Read("level.dat_" + std::to_string(texture) + ".dds");
+  VirtualFiles pack;
+  const std::string sideName = "world.dat_" + std::to_string(texture) + ".dds";
+  const std::vector<uint8_t> bytes = BuildPack(
+      {{"prog.img", {1}}, {"world.dat", {saved.begin(), saved.end()}}, {sideName, {side.begin(), side.end()}}}, 0);
+  ASSERT_TRUE(pack.LoadPackFromBytes(bytes.data(), bytes.size()));
+  ASSERT_EQ(Run({}, 7006), 0);
+  g_packReader = &pack;
+  const int32_t run = Run({"world.dat"}, 7088);
+  g_packReader = nullptr;
+  ASSERT_EQ(run, 0);
+  ASSERT_EQ(g_staticWorld.groups.size(), 1u);
+  EXPECT_GT(g_staticWorld.groups[0].texture, 0);
+}
+
+TEST_F(StaticObjectsTest, TheDrawHookSendsItsSwitchesThroughTheStateCache) {
+  static std::vector<std::string> log;  // the device outlives the test body
+  g_display.device = CreateRecordingDevice(CreateNullDevice(), &log);
+  ASSERT_EQ(Run({1}, 7005), 0);
+  ASSERT_EQ(Run({}, 7090), 0);
+  ASSERT_EQ(Run({2}, 7098), 0);  // clamp
+  const auto switches = [] {
+    std::vector<std::string> states;
+    for (const std::string& line : log)
+      if (line.rfind("rs 8 ", 0) == 0 || line.rfind("tss 0 12 ", 0) == 0 || line.rfind("draw", 0) == 0)
+        states.push_back(line.rfind("draw", 0) == 0 ? "draw" : line);
+    return states;
+  };
+  EXPECT_GT(DrawStaticWorld(*g_display.device), 0u);
+  EXPECT_EQ(switches(), (std::vector<std::string>{"rs 8 2", "tss 0 12 3", "draw"}));
+  log.clear();  // the next frame: the cache already holds them
+  EXPECT_GT(DrawStaticWorld(*g_display.device), 0u);
+  EXPECT_EQ(switches(), (std::vector<std::string>{"draw"}));
+}
+
+}  // namespace
