@@ -22,6 +22,7 @@
 #include "scene3d/record_pools.h"
 #include "scene3d/scene.h"
 #include "tests/model/model_fixtures.h"
+#include "tests/scene3d/null_scene.h"
 #include "tests/support/program_run.h"
 
 namespace {
@@ -47,29 +48,16 @@ const char* const kTwoLimbModel =
 
 std::string ModelPath() { return FsTempFolder() + "/animation_test_model.x"; }
 
-class AnimationTest : public ::testing::Test {
+class AnimationTest : public NullSceneTest {
  protected:
   void SetUp() override {
-    ResetSubsystems();
-    CreateDisplayPools();
-    AllocFrameRecord();  // record 0 of the frame and texture pools stands for none
-    AllocTextureRecord();
-    CreateMeshPool();
-    AllocMeshData();
-    CreateScenePools();
-    InitScene3D();
-    g_display.device = CreateNullDevice();
+    NullSceneTest::SetUp();
     ASSERT_TRUE(FsWriteFileAtomic(ModelPath(), kTwoLimbModel));
     ASSERT_EQ(Run({ModelPath(), 1}, 7000), 0);
   }
   void TearDown() override {
-    ResetSubsystems();
-    g_display.device.reset();
     std::filesystem::remove(ModelPath());
-  }
-  static int32_t Run(std::initializer_list<CallOperand> operands, int number) {
-    CommandCall call(operands);
-    return call.Run(number);
+    NullSceneTest::TearDown();
   }
   static VarCell Query(int number, int32_t object) {
     CommandCall call{CallOperand::Result(), object};

@@ -29,6 +29,7 @@ class BackdropTest : public ::testing::Test {
     g_display.device = CreateRecordingDevice(CreateNullDevice(), &log);
     InitRenderStates();  // materials 1 to 3
     g_timing = RunTiming{};
+    g_scene = SceneState{};  // the render's state cache as a run starts
     ResetTextureBank();
     CreateDisplayPools();
     AllocImageRecord();

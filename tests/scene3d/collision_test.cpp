@@ -14,30 +14,16 @@
 #include "scene3d/object_operands.h"
 #include "scene3d/objects.h"
 #include "scene3d/scene.h"
+#include "tests/scene3d/null_scene.h"
 #include "tests/support/program_run.h"
 
 namespace {
 
-class CollisionTest : public ::testing::Test {
+class CollisionTest : public NullSceneTest {
  protected:
   void SetUp() override {
-    ResetSubsystems();
-    CreateDisplayPools();
-    AllocFrameRecord();  // record 0 of each pool stands for none
-    CreateMeshPool();
-    AllocMeshData();
-    CreateScenePools();
-    InitScene3D();
+    NullSceneTest::SetUp();
     ResetSceneRunState();
-    g_display.device = CreateNullDevice();
-  }
-  void TearDown() override {
-    ResetSubsystems();
-    g_display.device.reset();
-  }
-  static int32_t Run(std::initializer_list<CallOperand> operands, int number) {
-    CommandCall call(operands);
-    return call.Run(number);
   }
   // Query 7519 or 7520 of a against b.
   static int32_t Query(int number, int32_t a, int32_t b) {

@@ -19,35 +19,20 @@
 #include "scene3d/record_pools.h"
 #include "scene3d/scene.h"
 #include "tests/model/model_fixtures.h"
+#include "tests/scene3d/null_scene.h"
 #include "tests/support/program_run.h"
 
 namespace {
 
-class LimbsTest : public ::testing::Test {
+class LimbsTest : public NullSceneTest {
  protected:
   void SetUp() override {
-    ResetSubsystems();
-    CreateDisplayPools();
-    AllocFrameRecord();  // record 0 of the frame and texture pools stands for none
-    AllocTextureRecord();
-    CreateMeshPool();
-    AllocMeshData();
-    CreateScenePools();
-    InitScene3D();
-    g_display.device = CreateNullDevice();
+    NullSceneTest::SetUp();
     // Object 1, a cube with only its root limb, and mesh 1, a box.
     ASSERT_EQ(Run({1, 10.0f}, 7043), 0);
     const uint32_t mesh = AllocMeshData();
     BuildBoxMesh(mesh, 2, 2, 2);
     g_model.meshNumbers[1] = mesh;
-  }
-  void TearDown() override {
-    ResetSubsystems();
-    g_display.device.reset();
-  }
-  static int32_t Run(std::initializer_list<CallOperand> operands, int number) {
-    CommandCall call(operands);
-    return call.Run(number);
   }
   static void AddLimbs(int32_t count) {
     for (int32_t l = 1; l <= count; ++l) ASSERT_EQ(Run({1, l, 1}, 7011), 0);

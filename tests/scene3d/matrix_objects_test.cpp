@@ -13,32 +13,18 @@
 #include "scene3d/matrix_objects.h"
 #include "scene3d/object_operands.h"
 #include "scene3d/scene.h"
+#include "tests/scene3d/null_scene.h"
 #include "tests/support/program_run.h"
 
 namespace {
 
-class MatrixTest : public ::testing::Test {
+class MatrixTest : public NullSceneTest {
  protected:
   void SetUp() override {
-    ResetSubsystems();
-    CreateDisplayPools();
-    AllocFrameRecord();  // record 0 of each pool stands for none
-    AllocImageRecord();
-    AllocTextureRecord();
-    CreateMeshPool();
-    AllocMeshData();
-    CreateScenePools();
-    InitScene3D();
-    g_display.device = CreateNullDevice();
-  }
-  void TearDown() override {
-    ResetSubsystems();
-    g_display.device.reset();
-    ClearRunErrors();
+    NullSceneTest::SetUp();
   }
   static int32_t Run(int number, std::initializer_list<CallOperand> operands) {
-    CommandCall call(operands);
-    return call.Run(number);
+    return NullSceneTest::Run(operands, number);
   }
   // A query's float result; NaN after an error.
   static float QueryFloat(int number, std::initializer_list<CallOperand> operands) {

@@ -19,32 +19,21 @@
 #include "scene3d/scene.h"
 #include "scene3d/scene_state.h"
 #include "tests/model/model_fixtures.h"
+#include "tests/scene3d/null_scene.h"
 #include "tests/support/program_run.h"
 
 namespace {
 
-class ObjectsTest : public ::testing::Test {
+class ObjectsTest : public NullSceneTest {
  protected:
   void SetUp() override {
-    ResetSubsystems();
-    CreateDisplayPools();
-    AllocFrameRecord();  // frame record 0 stands for none
-    CreateMeshPool();
-    AllocMeshData();
-    CreateScenePools();
-    InitScene3D();
-    g_display.device = CreateNullDevice();
+    NullSceneTest::SetUp();
     dir = FsTempFolder() + "/objects_test";
     std::filesystem::create_directories(dir);
   }
   void TearDown() override {
-    ResetSubsystems();
-    g_display.device.reset();
     std::filesystem::remove_all(dir);
-  }
-  static int32_t Run(std::initializer_list<CallOperand> operands, int number) {
-    CommandCall call(operands);
-    return call.Run(number);
+    NullSceneTest::TearDown();
   }
   static int32_t Exists(int32_t n) {
     CommandCall call{CallOperand::Result(), n};

@@ -17,33 +17,17 @@
 #include "scene3d/object_operands.h"
 #include "scene3d/objects.h"
 #include "scene3d/scene.h"
+#include "tests/scene3d/null_scene.h"
 #include "tests/support/program_run.h"
 
 namespace {
 
-class PlacementTest : public ::testing::Test {
+class PlacementTest : public NullSceneTest {
  protected:
   void SetUp() override {
-    ResetSubsystems();
-    CreateDisplayPools();
-    AllocFrameRecord();  // record 0 of each pool stands for none
-    AllocImageRecord();
-    AllocTextureRecord();
-    CreateMeshPool();
-    AllocMeshData();
-    CreateScenePools();
-    InitScene3D();
-    g_display.device = CreateNullDevice();
+    NullSceneTest::SetUp();
     ASSERT_EQ(Run({1, 10.0f}, 7043), 0);
     ASSERT_EQ(Run({2, 10.0f}, 7043), 0);
-  }
-  void TearDown() override {
-    ResetSubsystems();
-    g_display.device.reset();
-  }
-  static int32_t Run(std::initializer_list<CallOperand> operands, int number) {
-    CommandCall call(operands);
-    return call.Run(number);
   }
   static ObjectRecord& Object(int32_t n) { return Obj(ObjectRecordOf(n)); }
   static FrameRecord& Frame(int32_t n) { return g_framePool[Object(n).frameIndex]; }

@@ -23,6 +23,7 @@
 #include "scene3d/scene.h"
 #include "scene3d/scene_defaults.h"
 #include "scene3d/static/static_bridges.h"
+#include "scene3d/render_states.h"
 #include "scene3d/static/static_world.h"
 #include "tests/support/program_run.h"
 #include "tests/support/temp_dir.h"
@@ -422,6 +423,8 @@ TEST_F(StaticObjectsTest, SaveWritesOneSideImagePerGroupAndLoadTakesThem) {
 TEST_F(StaticObjectsTest, TheDrawHookSendsItsSwitchesThroughTheStateCache) {
   static std::vector<std::string> log;  // the device outlives the test body
   g_display.device = CreateRecordingDevice(CreateNullDevice(), &log);
+  ResetRenderStateCache();  // as a new device starts
+  log.clear();
   ASSERT_EQ(Run({1}, 7005), 0);
   ASSERT_EQ(Run({}, 7090), 0);
   ASSERT_EQ(Run({2}, 7098), 0);  // clamp
