@@ -121,4 +121,15 @@ TEST(ScenePixels, CameraQueriesAndTheProjectionAgreeWithThePixels) {
   EXPECT_TRUE(Near(r.Pixel(320, 240), 0, 0));
 }
 
+// The example: the followed ball in the middle of the view, the sky backdrop above the fogged
+// ground.
+TEST(ScenePixels, TheSceneExampleShowsTheBallUnderTheSky) {
+  const RunOutcome r = RunVka(std::string(VK_SOURCE_DIR) + "/examples/scene.vka", 100);
+  ASSERT_EQ(r.status, 0) << r.err;
+  const uint32_t ball = r.Pixel(320, 255), sky = r.Pixel(600, 100);
+  EXPECT_GT((ball >> 16) & 255, (ball & 255) + 0x30) << std::hex << ball;
+  EXPECT_GT((ball >> 8) & 255, ball & 255) << std::hex << ball;
+  EXPECT_GT(sky & 255, (sky >> 16) & 255) << std::hex << sky;
+}
+
 }  // namespace
