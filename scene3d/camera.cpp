@@ -73,12 +73,18 @@ int32_t ApplyCameraView() {
 }
 
 int32_t SetProjection(float nearPlane, float farPlane, float fieldOfView) {
+  Cam().inEffect[0] = nearPlane, Cam().inEffect[1] = farPlane, Cam().inEffect[2] = fieldOfView;
   Device3D* device = g_display.device.get();
   if (!device) return 0;
   const float aspect = float(g_display.height) / float(g_display.width);
   BuildProjectionMatrix(Cam().projection, fieldOfView, aspect, nearPlane, farPlane);
   device->SetTransform(kTransformProjection, Cam().projection);
   return 1;
+}
+
+int32_t ResendProjection() {
+  const float* p = Cam().inEffect;
+  return SetProjection(p[0], p[1], p[2]);
 }
 
 int32_t SetCameraViewport(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {

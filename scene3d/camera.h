@@ -17,6 +17,9 @@ struct CameraState {
   float matrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};  // identity outside matrix mode
   float nearPlane = 1.0f, farPlane = 3000.0f;
   float fieldOfView = 1.0814433f;  // pi / 2.905
+  // Near, far and field of view of the projection last built; an automatic camera builds its
+  // own without changing the stored ones, and a new device gets this one back.
+  float inEffect[3] = {1.0f, 3000.0f, 1.0814433f};
   int32_t viewportWidth = 0, viewportHeight = 0;
   // The matrices last sent to the device.
   float view[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
@@ -39,9 +42,11 @@ int32_t ApplyCameraMatrix();
 int32_t ApplyCameraView();
 
 // The perspective projection (aspect = screen height / width) sent to the device; 1, or 0
-// without a device (nothing is done then). The stored near, far and field of view are not
-// changed.
+// without a device (then only remembered). The stored near, far and field of view are not
+// changed; the ones given become the projection in effect.
 int32_t SetProjection(float nearPlane, float farPlane, float fieldOfView);
+// The projection in effect built again for the current screen and sent.
+int32_t ResendProjection();
 
 // The device viewport: origin (x1, y1), size (x2 - x1, y2 - y1), the size stored; 1, or 0
 // without a device.

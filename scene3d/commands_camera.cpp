@@ -113,7 +113,12 @@ void CmdSetCameraToObjectOrientation() {
   if (const uint32_t r = ObjectOperand(0)) {
     const ObjectRecord& o = Obj(r);
     if (o.freeMatrixMode) {
-      std::copy(o.freeMatrix, o.freeMatrix + 16, Cam().matrix);
+      // The free matrix turns the object as drawn; the view turns the world the other way,
+      // by its transpose.
+      float* m = Cam().matrix;
+      SetMatrixIdentity(m);
+      for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) m[r * 4 + c] = o.freeMatrix[c * 4 + r];
       Cam().viewMode = kCameraMatrix;
       ApplyCameraMatrix();
     } else {

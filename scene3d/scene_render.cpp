@@ -49,9 +49,9 @@ bool OutsideView(const FrameRecord& f, const ObjectRecord& o, double* sortDepth)
   return failed > 0;
 }
 
-// Every visible 3D frame of an object in use, with its textures; the scene list gets each
-// texture at the mean of the depths entered for it.
-bool CollectFrames() {
+}  // namespace
+
+bool CollectSceneFrames() {
   SceneRender& render = R();
   render.textures.clear();
   // The records of the last frame are reused, their texture lists keeping their room.
@@ -82,6 +82,8 @@ bool CollectFrames() {
                    [](const SceneTextureEntry& a, const SceneTextureEntry& b) { return a.value < b.value; });
   return any3D;
 }
+
+namespace {
 
 enum class Pass { kSolid, kGhost, kLast, kNoDepth };
 
@@ -139,7 +141,7 @@ void DrawObjectTextureGroup(uint32_t object, int32_t texture) {
 
 void RenderScene3D() {
   R().drawnIndices = 0;
-  const bool any3D = CollectFrames();
+  const bool any3D = CollectSceneFrames();
   // A program that never made a 3D frame, static data or backdrop never starts GL.
   if (!any3D && !StaticWorldHoldsData() && !R().sceneBegun) return;
   if (!R().sceneBegun && !PrepareDevice3D()) return;

@@ -34,6 +34,10 @@ struct SceneRender {
   std::vector<const CollectedFrame*> passFrames;
 };
 
+// The render's first step: every visible 3D frame of an object in use is collected with its
+// textures and culled against the view volume; the scene's texture list is sorted by the mean
+// depth entered for each texture. False when no 3D frame exists.
+bool CollectSceneFrames();
 // The whole render: cull, collect and sort textures, open the scene, static world, the four
 // passes (solid, ghost, last pass after one depth clear, no depth with the default view), close.
 // Nothing happens, and the device never starts GL, while no 3D frame exists, the static world

@@ -33,11 +33,10 @@ void RestoreAllObjects() {
 
 void RestoreScene() {
   // The new device holds the display start's states and identity transforms: the cache starts
-  // again from those, and the camera's projection and view are sent.
+  // again from those, and the camera's projection in effect and view are sent.
   ResetRenderStateCache();
   RestoreAllLights();
   RestoreAllObjects();
-  const CameraState& cam = g_scene.camera;
-  SetProjection(cam.nearPlane, cam.farPlane, cam.fieldOfView);
+  ResendProjection();
   ApplyCameraView();
 }

@@ -1,6 +1,7 @@
 // Programs run one after another in one session, its window and device kept, as they run alone.
 #include <gtest/gtest.h>
 
+#include "compiler/compiler.h"
 #include "core/command_table.h"
 #include "display/imagefiles/image_files.h"
 #include "display/display.h"
@@ -60,8 +61,8 @@ struct Result {
   SurfacePtr grab;
 };
 
-Result RunIn(Session& session, const TempDir& dir, const ImageBuilder& image, const std::string& name) {
-  EXPECT_TRUE(image.WriteFile(dir.File(name + ".img")));
+// Runs the image file name.img of the folder.
+Result RunImageIn(Session& session, const TempDir& dir, const std::string& name) {
   RunRequest r;
   r.runningFile = r.imagePath = dir.File(name + ".img");
   r.options.windowMode = true;
@@ -74,6 +75,19 @@ Result RunIn(Session& session, const TempDir& dir, const ImageBuilder& image, co
   out.transcript = dir.Read(name + ".txt");
   out.grab = LoadImageByExtension(dir.File(name + ".png"), 32);
   return out;
+}
+
+Result RunIn(Session& session, const TempDir& dir, const ImageBuilder& image, const std::string& name) {
+  EXPECT_TRUE(image.WriteFile(dir.File(name + ".img")));
+  return RunImageIn(session, dir, name);
+}
+
+// Pixels that differ between two frames of the same size.
+int DifferingPixels(const Surface& a, const Surface& b) {
+  int differ = 0;
+  for (int32_t y = 0; y < a.Height(); ++y)
+    for (int32_t x = 0; x < a.Width(); ++x) differ += (a.GetPixel(x, y) & 0xFFFFFF) != (b.GetPixel(x, y) & 0xFFFFFF);
+  return differ;
 }
 
 // A draws with GL, B changes the device's states and leaves resources and its picture on it,
@@ -120,11 +134,40 @@ TEST(Session, AThenBThenAKeepTheDeviceAndGiveTheSameFrameAndTranscript) {
   EXPECT_NE(first.grab->GetPixel(320, 240) & 0xFFFFFF, 0u);  // the triangle
   ASSERT_EQ(again.grab->Width(), first.grab->Width());
   ASSERT_EQ(again.grab->Height(), first.grab->Height());
-  int differ = 0;
-  for (int32_t y = 0; y < first.grab->Height(); ++y)
-    for (int32_t x = 0; x < first.grab->Width(); ++x)
-      differ += (again.grab->GetPixel(x, y) & 0xFFFFFF) != (first.grab->GetPixel(x, y) & 0xFFFFFF);
-  EXPECT_EQ(differ, 0);
+  EXPECT_EQ(DifferingPixels(*first.grab, *again.grab), 0);
+}
+
+// A lit, fogged 3D program with a ghost and a last-pass object, run twice on the kept device:
+// the scene's state and the render-state cache start again, so the frames are equal.
+TEST(Session, A3DProgramRunTwiceGivesEqualFrames) {
+  TempDir dir;
+  Compiler compiler;
+  compiler.ResetCompiler();
+  ASSERT_TRUE(compiler.LoadKeywordTable());
+  ASSERT_TRUE(compiler.CompileText(
+      "sync on\nautocam off\nhide mouse\nbackdrop on\n"
+      "make object sphere 1, 100\nposition object 1, 0, 0, 200\n"
+      "make object box 2, 60, 60, 10\nposition object 2, 40, 0, 120\nghost object on 2\n"
+      "make object box 3, 40, 40, 10\nposition object 3, -40, 0, 400\nobject last pass on 3\n"
+      "set ambient light 20\nmake light 1\nset spot light 1, 10, 30\nposition light 1, 0, 0, 0\n"
+      "point light 1, 0, 0, 200\nfog on\nfog distance 600\nfog color rgb(0, 0, 128)\n"
+      "do\nsync\nloop\n",
+      dir.File("scene.img")))
+      << compiler.ResultText();
+  Session session;
+  RunOptions open;
+  open.windowMode = true;
+  ASSERT_TRUE(OpenSession(session, dir.File("scene.img"), open));
+  const Result first = RunImageIn(session, dir, "scene");
+  const Result again = RunImageIn(session, dir, "scene");
+  CloseSession(session);
+
+  ASSERT_EQ(first.status, 0);
+  ASSERT_EQ(again.status, 0);
+  ASSERT_NE(first.grab, nullptr);
+  ASSERT_NE(again.grab, nullptr);
+  EXPECT_NE(first.grab->GetPixel(320, 240) & 0xFFFFFF, first.grab->GetPixel(20, 20) & 0xFFFFFF);  // drawn
+  EXPECT_EQ(DifferingPixels(*first.grab, *again.grab), 0);
 }
 
 }  // namespace

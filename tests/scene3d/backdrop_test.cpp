@@ -15,6 +15,7 @@
 #include "model/mesh_data.h"
 #include "scene3d/lighting.h"
 #include "scene3d/record_pools.h"
+#include "scene3d/render_states.h"
 #include "scene3d/scene_state.h"
 #include "scene3d/scene.h"
 #include "tests/support/program_run.h"
@@ -28,6 +29,7 @@ class BackdropTest : public ::testing::Test {
     g_display.caps.fogVertex = true;
     g_display.device = CreateRecordingDevice(CreateNullDevice(), &log);
     InitRenderStates();  // materials 1 to 3
+    ResetRenderStateCache();  // material 1 selected, whatever a test before left
     g_timing = RunTiming{};
     g_scene = SceneState{};  // the render's state cache as a run starts
     ResetTextureBank();

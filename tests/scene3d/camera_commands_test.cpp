@@ -149,6 +149,38 @@ TEST_F(CameraCommandsTest, ADisplayChangeSendsTheStoredProjectionAndView) {
   EXPECT_NEAR(Cam().projection[10], 500.0f / 498.0f, 1e-5);
 }
 
+// An automatic camera's own planes stay in effect across a display change; the stored ones are
+// kept for the range and field-of-view commands.
+TEST_F(CameraCommandsTest, ADisplayChangeKeepsTheAutomaticCamerasProjection) {
+  ASSERT_EQ(Call(7042, {1, 1000.0f}), 0);
+  float sent[16];
+  std::memcpy(sent, Cam().projection, sizeof sent);
+  EXPECT_EQ(Cam().nearPlane, 1.0f);
+  EXPECT_EQ(Cam().farPlane, 3000.0f);
+  g_display.device = CreateNullDevice();
+  InitRenderStates();
+  InitTransforms();
+  RestoreScene();
+  EXPECT_EQ(std::memcmp(g_display.device->State().transforms[kTransformProjection - 1], sent, sizeof sent), 0);
+}
+
+// Whatever the object faces (its turned +z) is straight ahead of the camera that takes its
+// orientation.
+TEST_F(CameraCommandsTest, TheCameraFacesWhereAFreeTurnedObjectFaces) {
+  ASSERT_EQ(Call(7085, {}), 0);
+  MakeBox(1, 10, 0, 0, 0);
+  ASSERT_EQ(Call(7252, {1, 90.0f}), 0);
+  ASSERT_EQ(Call(7254, {1, 30.0f}), 0);
+  ASSERT_EQ(Call(7069, {1}), 0);
+  const float* m = g_objectPool[RecordOf(1)].freeMatrix;
+  const float ahead[3] = {100 * m[8], 100 * m[9], 100 * m[10]};
+  float v[3];
+  InView(ahead, v);
+  EXPECT_NEAR(v[0], 0, 1e-3);
+  EXPECT_NEAR(v[1], 0, 1e-3);
+  EXPECT_NEAR(v[2], 100, 1e-3);
+}
+
 TEST_F(CameraCommandsTest, TheSceneStepMovesBehindTheSliceAndBack) {
   ASSERT_EQ(Call(7932, {}), 0);
   EXPECT_EQ(g_timing.scene3DAfter2D, 1u);
