@@ -29,7 +29,6 @@ class BackdropTest : public ::testing::Test {
     g_display.caps.fogVertex = true;
     g_display.device = CreateRecordingDevice(CreateNullDevice(), &log);
     InitRenderStates();  // materials 1 to 3
-    ResetRenderStateCache();  // material 1 selected, whatever a test before left
     g_timing = RunTiming{};
     g_scene = SceneState{};  // the render's state cache as a run starts
     ResetTextureBank();
