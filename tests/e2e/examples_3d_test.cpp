@@ -1,0 +1,40 @@
+// The 3D examples run headless for a few frames: no error, their printed line, and a probe of
+// the drawn frame.
+#include <gtest/gtest.h>
+
+#include "tests/support/program_run.h"
+
+namespace {
+
+// Each channel within 12 of the other's: the display's depth may round the colour.
+bool Near(uint32_t a, uint32_t b) {
+  for (int shift = 0; shift < 24; shift += 8) {
+    const int d = int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF);
+    if (d < -12 || d > 12) return false;
+  }
+  return true;
+}
+
+TEST(Examples3d, AnimateAndLandscapeRunHeadless) {
+  const struct {
+    const char* file;
+    const char* printed;  // the start of the transcript
+    int x, y;             // a probe
+    uint32_t colour;      // about what it shows (0: anything but black)
+  } cases[] = {
+      // The walk cycle plays at two frames a display frame; the crate nearest the camera.
+      {"animate.vka", "frame 0   crates hit 0   \nframe 2   crates hit 0   \n", 320, 420, 0},
+      // The sky is the backdrop's colour; the camera flies on.
+      {"landscape.vka", "distance ", 320, 40, 0x8CB4E6u},
+  };
+  for (const auto& c : cases) {
+    const RunOutcome r = RunVka(std::string(VK_SOURCE_DIR) + "/examples/" + c.file, 12);
+    ASSERT_EQ(r.status, 0) << c.file << ": " << r.err;
+    EXPECT_EQ(r.transcript.substr(0, std::string(c.printed).size()), c.printed) << c.file;
+    ASSERT_NE(r.grab, nullptr) << c.file;
+    if (c.colour) EXPECT_TRUE(Near(r.Pixel(c.x, c.y), c.colour)) << c.file << ": " << std::hex << r.Pixel(c.x, c.y);
+    else EXPECT_NE(r.Pixel(c.x, c.y), 0u) << c.file;
+  }
+}
+
+}  // namespace
