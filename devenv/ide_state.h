@@ -119,6 +119,11 @@ struct IdeState {
   EditorBufferRecord records[2];
   std::string browserFolder;
   bool created = false;  // the buffers were made once: later creations reload the work files
+
+  int32_t exitState = 3;       // 3 while a run of the environment is under way, then what it returns
+  int32_t errorLine = 0;       // editor line of the last compile or run error, 0 when none
+  bool surfacesKept = false;   // the last run ended by a compile: surfaces and buffers are still up
+  bool firstFrameShown = false;
 };
 
 extern IdeState g_ide;

@@ -102,7 +102,8 @@ std::string AbsolutePath(const std::string& path) {
   return FsCurrentFolder() + "/" + resolved;
 }
 
-bool CompileFile(const std::string& source, const std::string& image, SourceMap* map, const std::string& folder) {
+bool CompileFile(const std::string& source, const std::string& image, SourceMap* map, const std::string& folder,
+                 CompileOutcome* outcome) {
   LoadLanguageTables(ExeFolder());
   Compiler compiler;
   compiler.ResetCompiler();
@@ -140,6 +141,7 @@ bool CompileFile(const std::string& source, const std::string& image, SourceMap*
     if (sourceMap.Locate(warning.line, &file, &line))
       std::fprintf(stderr, "%s:%d: warning: %s\n", file.c_str(), line, warning.text.c_str());
   }
+  if (!ok && outcome) *outcome = CompileOutcome{compiler.ErrorMessage(), compiler.ErrorLine()};
   if (!ok) {
     if (compiler.ErrorLine() > 0)
       std::fprintf(stderr, "%s:%d: %s\n", source.c_str(), compiler.ErrorLine(), compiler.ErrorMessage().c_str());

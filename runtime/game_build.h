@@ -19,8 +19,13 @@ std::vector<std::string> LanguageErrorTexts();
 // numbered listing ("": the source's folder). Errors go to stderr as FILE:LINE: message, after
 // a warning for each included file that could not be read. map, when given, gets the source
 // map of a successful compile, which a run needs to name the lines of its errors.
+// outcome, when given, gets a failed compile's message and line.
+struct CompileOutcome {
+  std::string message;
+  int32_t errorLine = 0;  // 0 when the error has no line
+};
 bool CompileFile(const std::string& source, const std::string& image, SourceMap* map = nullptr,
-                 const std::string& folder = "");
+                 const std::string& folder = "", CompileOutcome* outcome = nullptr);
 
 // A media file to pack: its name in the pack ("\" between folders) and its path.
 using MediaFile = std::pair<std::string, std::string>;

@@ -1,0 +1,171 @@
+// One run of the environment: entering with the last compile's message and error line, the
+// frame loop, the routing of window messages, and leaving with an exit state.
+#include <algorithm>
+#include <cctype>
+
+#include "devenv/editor.h"
+#include "devenv/editor_selection.h"
+#include "devenv/ide_draw.h"
+#include "devenv/ide_shell.h"
+#include "devenv/ide_texts.h"
+#include "display/display.h"
+#include "platform/clock.h"
+#include "platform/input.h"
+#include "system/input.h"
+
+namespace {
+
+constexpr int kVkF4 = 115, kVkF5 = 116;
+constexpr uint32_t kFrameMs = 16;
+
+void Leave(int32_t state) {
+  g_ide.exitState = state;
+  PostQuit();
+}
+
+}  // namespace
+
+void IdeSelectErrorLine(int32_t line) {
+  EditorBuffer& e = g_ide.editor;
+  const int32_t row = std::clamp(line - 1, 0, e.LineCount() - 1);
+  e.cursorRow = row;
+  e.cursorCol = int32_t(e.lines[size_t(row)].size());
+  e.sel = EditorSelection{};
+  e.sel.startRow = e.sel.endRow = e.sel.anchorRow = row;
+  e.sel.startCol = e.sel.anchorCol = 0;
+  e.sel.endCol = e.cursorCol;
+  if (row < e.topLine || row >= e.topLine + kVisibleRows) e.topLine = std::max(0, row - 15);
+  e.caretX = EditorCaretXFromColumn(row, e.cursorCol);
+  EditorSetCaretRow(row);
+  EditorRedrawVisible();
+}
+
+namespace {
+
+// The keyboard as the editor reads it: by virtual-key code.
+void ReadKeysHeld() {
+  std::fill(std::begin(g_ide.keysHeld), std::end(g_ide.keysHeld), false);
+  for (int code = 1; code < kKeyCodeCount; ++code) {
+    if (!KeyDown(code)) continue;
+    const int vk = VirtualKeyOfKeyCode(code);
+    if (vk > 0 && vk < 256) g_ide.keysHeld[vk] = true;
+  }
+}
+
+// A key the editor leaves to the shell.
+void ShellKey(int32_t vk) {
+  if (vk == kVkF5) Leave(kIdeExitRun);
+  else if (vk == kVkF4) Leave(kIdeExitCompile);
+}
+
+void LeftButtonDown() {
+  IdeUpdateStatusText();
+  g_ide.redrawStatus = true;
+  g_ide.buttonHeld = true;
+  g_ide.clickPending = true;
+  IdeHitTest();
+  if (IdeBufferTabClick(g_ide.mouseX, g_ide.mouseY)) {
+    g_ide.clickPending = false;
+  } else if (g_ide.hotSpot == 22) {  // the run button
+    g_ide.clickPending = false;
+    Leave(kIdeExitRun);
+  } else if (g_ide.mouseX >= 628 && g_ide.mouseY >= 27 && g_ide.mouseY < 460) {
+    g_ide.clickPending = false;
+    EditorScrollBarClick(g_ide.mouseY);
+  }
+}
+
+// One frame: input, the waiting messages, then the drawing.
+bool FrameStep() {
+  if (!PollInputDevices()) g_ide.caretHidden = true;
+  ReadKeysHeld();
+  if (g_ide.buttonHeld) g_ide.redrawStatus = true;
+  EditorMouseFrame();
+  Message m;
+  while (PeekWindowMessage(m)) {
+    if (m.kind == MsgKind::Quit) return false;
+    IdeWindowMessage(m);
+  }
+  IdeHitTest();
+  EditorScrollBarDrag();
+  IdeRedraw();
+  return true;
+}
+
+void MainLoop() {
+  uint32_t last = TimeMs();
+  for (;;) {
+    // The frame that took the quit message delivered its input too: it counts.
+    if (!FrameStep()) {
+      ++g_runtime.framesRun;
+      break;
+    }
+    if (g_ide.displayRestored) {
+      g_ide.displayRestored = false;
+      g_ide.exitState = kIdeExitDisplayLost;
+      break;
+    }
+    // One frame counter for the environment and the programs it runs: --frames ends both.
+    ++g_runtime.framesRun;
+    if (g_runtime.options.frames >= 0 && g_runtime.framesRun > g_runtime.options.frames && !QuitPosted())
+      PostWindowMessage(Message{MsgKind::Close, 0, 0});
+    ClockWaitElapsed(last, kFrameMs);
+    last = TimeMs();
+  }
+}
+
+}  // namespace
+
+void IdeWindowMessage(const Message& m) {
+  g_ide.lastKey = 0;
+  switch (m.kind) {
+    case MsgKind::Close: Leave(kIdeExitRunning); return;
+    case MsgKind::Activate:
+      if (m.a) {
+        g_display.active = 1;
+        g_ide.displayActive = true;
+      }
+      return;
+    case MsgKind::MouseMove:
+      g_ide.mouseX = m.a - g_display.pictureOffsetX;
+      g_ide.mouseY = m.b - g_display.pictureOffsetY;
+      return;
+    case MsgKind::LButtonDown: LeftButtonDown(); return;
+    case MsgKind::LButtonUp: g_ide.buttonHeld = false; return;
+    case MsgKind::KeyDown:
+      g_ide.lastKey = m.a;
+      if (!EditorWindowMessage(m)) ShellKey(m.a);
+      return;
+    case MsgKind::Char: EditorWindowMessage(m); return;
+    default: return;
+  }
+}
+
+int32_t RunIdeUntilExit(const IdeCompileReport& report, const std::string& commandLineFile, bool windowMode) {
+  // The version shown at start-up stays until there is a message to show.
+  if (g_ide.statusText.rfind("VELLUMARK", 0) != 0 || !report.message.empty()) {
+    std::string text = report.message;
+    for (char& c : text) c = char(std::toupper(static_cast<unsigned char>(c)));
+    g_ide.statusText = text;
+    g_ide.statusColour = 0;
+  }
+  g_ide.errorLine = report.errorLine;
+  if (!g_ide.surfacesKept) {
+    if (!CreateIde(commandLineFile, windowMode)) return kIdeExitRunning;
+  } else if (report.message.empty()) {
+    g_ide.statusText = IdeText(IdeSection::Desc, kDescProgramEnded);
+  }
+  if (g_ide.errorLine > 0) IdeSelectErrorLine(g_ide.errorLine);
+  g_ide.redrawStatus = true;
+  g_ide.exitState = kIdeExitRunning;
+  g_display.title = IdeText(IdeSection::Desc, kDescWindowTitle);
+
+  MainLoop();
+
+  g_display.title = "Vellumark";
+  SaveRecentFiles();
+  EditorWriteWorkFiles();
+  g_ide.surfacesKept = g_ide.exitState == kIdeExitCompile;
+  if (!g_ide.surfacesKept) DestroyIde();
+  return g_ide.exitState;
+}
