@@ -42,6 +42,27 @@ void IdeSelectErrorLine(int32_t line) {
 
 namespace {
 
+void SaveView() {
+  const EditorBuffer& e = g_ide.editor;
+  g_ide.savedView = {true, e.topLine, e.cursorRow, e.cursorCol, e.sel};
+}
+
+// The view the last run ended with, clamped to the lines there are now.
+void RestoreView() {
+  if (!g_ide.savedView.valid) return;
+  EditorBuffer& e = g_ide.editor;
+  const auto& v = g_ide.savedView;
+  const int32_t last = e.LineCount() - 1;
+  e.cursorRow = std::clamp(v.cursorRow, 0, last);
+  e.cursorCol = std::clamp(v.cursorCol, 0, int32_t(e.lines[size_t(e.cursorRow)].size()));
+  e.topLine = std::clamp(v.topLine, 0, last);
+  e.sel = v.sel.endRow <= last ? v.sel : EditorSelection{};
+  e.caretX = EditorCaretXFromColumn(e.cursorRow, e.cursorCol);
+  EditorSetCaretRow(e.cursorRow);
+  EditorRedrawVisible();
+  g_ide.caretHidden = true;
+}
+
 // The keyboard as the editor reads it: by virtual-key code.
 void ReadKeysHeld() {
   std::fill(std::begin(g_ide.keysHeld), std::end(g_ide.keysHeld), false);
@@ -66,9 +87,9 @@ void LeftButtonDown() {
   IdeHitTest();
   if (IdeBufferTabClick(g_ide.mouseX, g_ide.mouseY)) {
     g_ide.clickPending = false;
-  } else if (g_ide.hotSpot == 22) {  // the run button
+  } else if (g_ide.hotSpot == 22) {  // the first top button
     g_ide.clickPending = false;
-    Leave(kIdeExitRun);
+    Leave(kIdeExitTopButton);
   } else if (g_ide.mouseX >= 628 && g_ide.mouseY >= 27 && g_ide.mouseY < 460) {
     g_ide.clickPending = false;
     EditorScrollBarClick(g_ide.mouseY);
@@ -156,6 +177,7 @@ int32_t RunIdeUntilExit(const IdeCompileReport& report, const std::string& comma
     g_ide.statusText = IdeText(IdeSection::Desc, kDescProgramEnded);
   }
   if (g_ide.errorLine > 0) IdeSelectErrorLine(g_ide.errorLine);
+  else RestoreView();
   g_ide.redrawStatus = true;
   g_ide.exitState = kIdeExitRunning;
   g_display.title = IdeText(IdeSection::Desc, kDescWindowTitle);
@@ -164,6 +186,7 @@ int32_t RunIdeUntilExit(const IdeCompileReport& report, const std::string& comma
 
   g_display.title = "Vellumark";
   SaveRecentFiles();
+  SaveView();
   EditorWriteWorkFiles();
   g_ide.surfacesKept = g_ide.exitState == kIdeExitCompile;
   if (!g_ide.surfacesKept) DestroyIde();

@@ -37,6 +37,11 @@ const EditCase kCases[] = {
      "90 key Return down\n91 key Return up\n100 key F5 down\n101 key F5 up\n130 key Escape down\n"
      "131 key Escape up\n",
      160, "after.txt", "", -1},
+    // The cursor comes back where the run left it: the character typed after it lands on line 2.
+    {"CursorIsKeptAcrossARun", "a = 1\nb = 2\n",
+     "5 key Down down\n6 key Down up\n7 key End down\n8 key End up\n10 key F5 down\n11 key F5 up\n"
+     "40 type (\n50 key F4 down\n51 key F4 up\n",
+     80, "", "", 1},
 };
 
 class Environment : public ::testing::TestWithParam<EditCase> {};
