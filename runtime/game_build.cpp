@@ -175,7 +175,8 @@ std::string SelfExecutablePath() {
 }
 
 bool WriteGameFile(const std::string& runtimeExe, const std::string& imageFile, const std::vector<MediaFile>& media,
-                   const std::string& output, std::string* error) {
+                   const std::string& output, std::string* error,
+                   const std::function<bool(const std::string&)>& adding) {
   std::string runtime, image;
   if (!FsReadFile(runtimeExe, runtime)) {
     if (error) *error = "cannot read the runtime " + runtimeExe;
@@ -197,6 +198,10 @@ bool WriteGameFile(const std::string& runtimeExe, const std::string& imageFile, 
   for (const auto& [name, path] : media) {
     if (name.size() > 255) {  // a pack entry's name has at most 255 bytes
       if (error) *error = "the media file name " + name + " is longer than 255 bytes";
+      return false;
+    }
+    if (adding && !adding(name)) {
+      if (error) *error = "abandoned";
       return false;
     }
     std::string data;

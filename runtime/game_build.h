@@ -1,6 +1,7 @@
 #pragma once
 // Compiling a source and packing a stand-alone game: the tool's compile, check, run and build
 // use it, and so will the development environment.
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -34,5 +35,8 @@ using MediaFile = std::pair<std::string, std::string>;
 std::vector<MediaFile> CollectMediaFiles(const std::string& folder, const std::string& leaveOut);
 // Writes a stand-alone game: the runtime executable followed by a pack whose first entry is
 // the program image and whose other entries are media files (name in the pack, file path).
+// adding, when given, is told each media file's pack name before it is read; false from it
+// abandons the build (nothing is written).
 bool WriteGameFile(const std::string& runtimeExe, const std::string& imageFile, const std::vector<MediaFile>& media,
-                   const std::string& output, std::string* error);
+                   const std::string& output, std::string* error,
+                   const std::function<bool(const std::string&)>& adding = {});
