@@ -18,30 +18,34 @@ struct EditCase {
   const char* madeFile;     // a file the program makes in the project folder ("" none)
   const char* notMadeFile;  // a file it must not make ("" none)
   int selectedRow;          // the editor row shown selected at the end (-1 none)
+  bool statusText;          // the status line shows a text (a first start shows none)
 };
 
 const EditCase kCases[] = {
     // Typed text reaches the compile; the run ends and the editor comes back.
     {"TypedProgramRunsAndReturns", "", "2 type make file \"ran.txt\"\n40 key F5 down\n41 key F5 up\n", 120,
-     "ran.txt", "", -1},
+     "ran.txt", "", -1, false},
     // A run-time error comes back with its line selected.
     {"RunErrorSelectsItsLine", "x = 1\nmake file \"ran.txt\"\ndim a(3)\na(5) = 1\nprint x\n",
-     "10 key F5 down\n11 key F5 up\n", 60, "ran.txt", "", 3},
+     "10 key F5 down\n11 key F5 up\n", 60, "ran.txt", "", 3, true},
     // F4 compiles without running: a compile error selects its line.
     {"CompileErrorSelectsItsLine", "make file \"ran.txt\"\ny = (\n", "10 key F4 down\n11 key F4 up\n", 60, "",
-     "ran.txt", 1},
+     "ran.txt", 1, true},
+    // A compile that succeeds runs nothing and says so in the status line.
+    {"CompileAloneRunsNothing", "make file \"ran.txt\"\n", "10 key F4 down\n11 key F4 up\n", 40, "", "ran.txt", -1,
+     true},
     // One frame counter: Escape ends the first run, the input after it edits the source, and the
     // second run sees the edit.
     {"OneInputFileDrivesTheSession", "do\nloop\n",
      "10 key F5 down\n11 key F5 up\n40 key Escape down\n41 key Escape up\n60 type make file \"after.txt\"\n"
      "90 key Return down\n91 key Return up\n100 key F5 down\n101 key F5 up\n130 key Escape down\n"
      "131 key Escape up\n",
-     160, "after.txt", "", -1},
+     160, "after.txt", "", -1, false},
     // The cursor comes back where the run left it: the character typed after it lands on line 2.
     {"CursorIsKeptAcrossARun", "a = 1\nb = 2\n",
      "5 key Down down\n6 key Down up\n7 key End down\n8 key End up\n10 key F5 down\n11 key F5 up\n"
      "40 type (\n50 key F4 down\n51 key F4 up\n",
-     80, "", "", 1},
+     80, "", "", 1, true},
 };
 
 class Environment : public ::testing::TestWithParam<EditCase> {};
@@ -75,6 +79,9 @@ TEST_P(Environment, Session) {
   // The session ends in the editor: its menu bar, not a program's black screen.
   EXPECT_NE(grab->GetPixel(300, 5) & 0xFFFFFF, 0u);
   for (int row = 0; row < 5; ++row) EXPECT_EQ(RowSelected(*grab, row), row == c.selectedRow) << "row " << row;
+  bool text = false;
+  for (int x = 2; x < 200; ++x) text = text || grab->GetPixel(x, 470) != grab->GetPixel(1, 470);
+  EXPECT_EQ(text, c.statusText);
 }
 
 INSTANTIATE_TEST_SUITE_P(Edit, Environment, ::testing::ValuesIn(kCases),
