@@ -113,6 +113,8 @@ bool FrameStep() {
   return true;
 }
 
+bool FramesUsedUp() { return g_runtime.options.frames >= 0 && g_runtime.framesRun > g_runtime.options.frames; }
+
 void MainLoop() {
   uint32_t last = TimeMs();
   for (;;) {
@@ -128,8 +130,16 @@ void MainLoop() {
     }
     // One frame counter for the environment and the programs it runs: --frames ends both.
     ++g_runtime.framesRun;
-    if (g_runtime.options.frames >= 0 && g_runtime.framesRun > g_runtime.options.frames && !QuitPosted())
+    if (FramesUsedUp() && !QuitPosted())
       PostWindowMessage(Message{MsgKind::Close, 0, 0});
+    ClockWaitElapsed(last, kFrameMs);
+    last = TimeMs();
+  }
+  // An Escape still held would stop the program about to run: wait for its release.
+  while (IdeKeyHeld(kVkIdeEscape) && !FramesUsedUp()) {
+    PollInputDevices();
+    ReadKeysHeld();
+    ++g_runtime.framesRun;
     ClockWaitElapsed(last, kFrameMs);
     last = TimeMs();
   }

@@ -46,6 +46,9 @@ const EditCase kCases[] = {
      "5 key Down down\n6 key Down up\n7 key End down\n8 key End up\n10 key F5 down\n11 key F5 up\n"
      "40 type (\n50 key F4 down\n51 key F4 up\n",
      80, "", "", 1, true},
+    // F5 with Escape held: the run waits for its release (here past the session's end).
+    {"EscapeHeldDelaysTheRun", "make file \"ran.txt\"\n",
+     "5 key Escape down\n10 key F5 down\n11 key F5 up\n60 key Escape up\n", 40, "", "ran.txt", -1, false},
 };
 
 class Environment : public ::testing::TestWithParam<EditCase> {};
