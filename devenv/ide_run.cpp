@@ -182,7 +182,8 @@ int32_t RunIdeUntilExit(const IdeCompileReport& report, const std::string& comma
   }
   g_ide.errorLine = report.errorLine;
   if (!g_ide.surfacesKept) {
-    if (!CreateIde(commandLineFile, windowMode)) return kIdeExitRunning;
+    g_ide.createFailed = !CreateIde(commandLineFile, windowMode);
+    if (g_ide.createFailed) return kIdeExitRunning;
   } else if (report.message.empty()) {
     g_ide.statusText = IdeText(IdeSection::Desc, kDescProgramEnded);
   }

@@ -3,6 +3,7 @@
 // all, so one --input file drives the whole session.
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 
 #include "core/errors.h"
@@ -32,7 +33,7 @@ struct EnvironmentRun {
 };
 
 // The input file's lines from frame `from` on, renumbered from 0; the lines before it were
-// delivered already.
+// delivered already (a "type" line begun before it is not continued).
 std::string ScriptFrom(const std::string& text, int64_t from) {
   std::string out;
   size_t pos = 0;
@@ -149,6 +150,7 @@ int RunEnvironment(const std::string& file, const RunOptions& options, double ve
   Session session;
   if (!OpenSession(session, SelfExecutablePath(), options)) {
     CloseSession(session);
+    std::fprintf(stderr, "vellumark: edit: no window can be opened\n");
     return kExitLoadError;
   }
   env.windowMode = WindowModeAsked(options);
@@ -160,7 +162,10 @@ int RunEnvironment(const std::string& file, const RunOptions& options, double ve
   for (;;) {
     const int32_t state = RunEditor(env, report, path);
     report = IdeCompileReport{};
-    if (state == kIdeExitRunning && !g_ide.created) status = kExitLoadError;
+    if (g_ide.createFailed) {
+      std::fprintf(stderr, "vellumark: edit: the environment cannot open its display\n");
+      status = kExitLoadError;
+    }
     if (state == kIdeExitRunning || env.FramesUsedUp()) break;
     if (state == kIdeExitCompile) {
       g_runtime = env.ide;

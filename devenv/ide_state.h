@@ -122,6 +122,7 @@ struct IdeState {
 
   int32_t exitState = 3;       // 3 while a run of the environment is under way, then what it returns
   int32_t errorLine = 0;       // editor line of the last compile or run error, 0 when none
+  bool createFailed = false;   // the last run could not make its display, surfaces or buffers
   bool surfacesKept = false;   // the last run ended by a compile: surfaces and buffers are still up
   // The view at the end of the last run, brought back by the next one.
   struct {
