@@ -16,7 +16,7 @@
 namespace {
 
 constexpr int kVkF4 = 115, kVkF5 = 116;
-constexpr uint32_t kFrameMs = 16;
+constexpr uint32_t kFrameMs = 16, kEscapeWaitMs = 5000;
 
 void Leave(int32_t state) {
   g_ide.exitState = state;
@@ -135,8 +135,10 @@ void MainLoop() {
     ClockWaitElapsed(last, kFrameMs);
     last = TimeMs();
   }
-  // An Escape still held would stop the program about to run: wait for its release.
-  while (IdeKeyHeld(kVkIdeEscape) && !FramesUsedUp()) {
+  // An Escape still held would stop the program about to run: wait for its release, for a few
+  // seconds at most (a window that lost the keyboard may never see it).
+  const uint32_t start = TimeMs();
+  while (IdeKeyHeld(kVkIdeEscape) && !FramesUsedUp() && TimeMs() - start < kEscapeWaitMs) {
     PollInputDevices();
     ReadKeysHeld();
     ++g_runtime.framesRun;
