@@ -4,10 +4,12 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 
 #include <algorithm>
 
 #include "app/run_options.h"
+#include "devenv/ide_shell.h"
 #include "platform/fs.h"
 #include "runtime/game_build.h"
 #include "runtime/language_file.h"
@@ -23,6 +25,7 @@ const char kUsage[] =
     "  vellumark exec IMAGE [options] [-- ARGS]       run a program image\n"
     "  vellumark build FILE.vka [-o GAME] [--media]   write a stand-alone game\n"
     "  vellumark build --image IMAGE -o GAME          the same from a program image\n"
+    "  vellumark edit [FILE.vka] [options]            open the development environment\n"
     "  vellumark --help | --version\n";
 
 const char kBuildHelp[] =
@@ -199,6 +202,29 @@ int Build(const std::vector<std::string>& args) {
   return kExitOk;
 }
 
+// The project's version as major.minor, for the environment's status line.
+double MajorMinorVersion() {
+  const std::string v = VK_VERSION;
+  const size_t second = v.find('.', v.find('.') + 1);
+  return std::strtod(v.substr(0, second).c_str(), nullptr);
+}
+
+int Edit(const std::vector<std::string>& args) {
+  std::string error, file;
+  RunOptions o;
+  size_t from = 1;
+  if (args.size() >= 2 && !args[1].empty() && args[1][0] != '-') {
+    file = args[1];
+    from = 2;
+  }
+  if (!ParseRunOptions(args, from, o, &error) || !CheckOptionFiles(o, &error)) return UsageError(error);
+  if (!file.empty() && !FsFileExists(file)) {
+    std::fprintf(stderr, "vellumark: %s: no such file\n", file.c_str());
+    return kExitCompileError;
+  }
+  return RunEnvironment(file, o, MajorMinorVersion());
+}
+
 }  // namespace
 
 bool IsToolCommand(const std::vector<std::string>& args) {
@@ -217,7 +243,7 @@ int ToolMain(const std::vector<std::string>& args) {
   if (cmd == "check") return Check(args);
   if (cmd == "build") return Build(args);
   if (cmd == "--help" || cmd == "-h" || cmd == "help") return Help();
-  if (cmd == "edit") return UsageError("the development environment (edit) is not built yet");
+  if (cmd == "edit") return Edit(args);
   if (cmd == "--version") {
     std::printf("vellumark %s\n", VK_VERSION);
     return kExitOk;

@@ -119,6 +119,18 @@ struct IdeState {
   EditorBufferRecord records[2];
   std::string browserFolder;
   bool created = false;  // the buffers were made once: later creations reload the work files
+
+  int32_t exitState = 3;       // 3 while a run of the environment is under way, then what it returns
+  int32_t errorLine = 0;       // editor line of the last compile or run error, 0 when none
+  bool createFailed = false;   // the last run could not make its display, surfaces or buffers
+  bool surfacesKept = false;   // the last run ended by a compile: surfaces and buffers are still up
+  // The view at the end of the last run, brought back by the next one.
+  struct {
+    bool valid = false;
+    int32_t topLine = 0, cursorRow = 0, cursorCol = 0;
+    EditorSelection sel;
+  } savedView;
+  bool firstFrameShown = false;
 };
 
 extern IdeState g_ide;

@@ -102,7 +102,8 @@ std::string AbsolutePath(const std::string& path) {
   return FsCurrentFolder() + "/" + resolved;
 }
 
-bool CompileFile(const std::string& source, const std::string& image, SourceMap* map, const std::string& folder) {
+bool CompileFile(const std::string& source, const std::string& image, SourceMap* map, const std::string& folder,
+                 CompileOutcome* outcome) {
   LoadLanguageTables(ExeFolder());
   Compiler compiler;
   compiler.ResetCompiler();
@@ -140,6 +141,7 @@ bool CompileFile(const std::string& source, const std::string& image, SourceMap*
     if (sourceMap.Locate(warning.line, &file, &line))
       std::fprintf(stderr, "%s:%d: warning: %s\n", file.c_str(), line, warning.text.c_str());
   }
+  if (!ok && outcome) *outcome = CompileOutcome{compiler.ErrorMessage(), compiler.ErrorLine()};
   if (!ok) {
     if (compiler.ErrorLine() > 0)
       std::fprintf(stderr, "%s:%d: %s\n", source.c_str(), compiler.ErrorLine(), compiler.ErrorMessage().c_str());
@@ -173,7 +175,8 @@ std::string SelfExecutablePath() {
 }
 
 bool WriteGameFile(const std::string& runtimeExe, const std::string& imageFile, const std::vector<MediaFile>& media,
-                   const std::string& output, std::string* error) {
+                   const std::string& output, std::string* error,
+                   const std::function<bool(const std::string&)>& adding) {
   std::string runtime, image;
   if (!FsReadFile(runtimeExe, runtime)) {
     if (error) *error = "cannot read the runtime " + runtimeExe;
@@ -195,6 +198,10 @@ bool WriteGameFile(const std::string& runtimeExe, const std::string& imageFile, 
   for (const auto& [name, path] : media) {
     if (name.size() > 255) {  // a pack entry's name has at most 255 bytes
       if (error) *error = "the media file name " + name + " is longer than 255 bytes";
+      return false;
+    }
+    if (adding && !adding(name)) {
+      if (error) *error = "abandoned";
       return false;
     }
     std::string data;

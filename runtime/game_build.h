@@ -1,6 +1,7 @@
 #pragma once
 // Compiling a source and packing a stand-alone game: the tool's compile, check, run and build
 // use it, and so will the development environment.
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,8 +20,13 @@ std::vector<std::string> LanguageErrorTexts();
 // numbered listing ("": the source's folder). Errors go to stderr as FILE:LINE: message, after
 // a warning for each included file that could not be read. map, when given, gets the source
 // map of a successful compile, which a run needs to name the lines of its errors.
+// outcome, when given, gets a failed compile's message and line.
+struct CompileOutcome {
+  std::string message;
+  int32_t errorLine = 0;  // 0 when the error has no line
+};
 bool CompileFile(const std::string& source, const std::string& image, SourceMap* map = nullptr,
-                 const std::string& folder = "");
+                 const std::string& folder = "", CompileOutcome* outcome = nullptr);
 
 // A media file to pack: its name in the pack ("\" between folders) and its path.
 using MediaFile = std::pair<std::string, std::string>;
@@ -29,5 +35,8 @@ using MediaFile = std::pair<std::string, std::string>;
 std::vector<MediaFile> CollectMediaFiles(const std::string& folder, const std::string& leaveOut);
 // Writes a stand-alone game: the runtime executable followed by a pack whose first entry is
 // the program image and whose other entries are media files (name in the pack, file path).
+// adding, when given, is told each media file's pack name before it is read; false from it
+// abandons the build (nothing is written).
 bool WriteGameFile(const std::string& runtimeExe, const std::string& imageFile, const std::vector<MediaFile>& media,
-                   const std::string& output, std::string* error);
+                   const std::string& output, std::string* error,
+                   const std::function<bool(const std::string&)>& adding = {});

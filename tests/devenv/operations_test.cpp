@@ -1,6 +1,7 @@
 // Editor operations: selections, clipboard, undo, find and replace, block indentation, context
 // help, and a whole editing session driven by messages.
 #include "devenv/editor_selection.h"
+#include "devenv/ide_shell.h"
 #include "platform/clipboard.h"
 #include "tests/devenv/editor_driver.h"
 
@@ -177,6 +178,29 @@ TEST_F(OperationsTest, AnEditingSessionDrivenByMessages) {
   ASSERT_TRUE(SaveEditorBuffer(dir_.File("session.vka")));
   EXPECT_EQ(dir_.Read("session.vka"),
             "Rem * Title  : Session\r\nRem test\r\nend\r\n\tsync on\r\n\tprint dog\r\nx\r\n");
+}
+
+}  // namespace
+
+namespace {
+
+// A compile error's line: selected whole, cursor at its end, centred when off the pane; a line
+// past the end (an error reported in an included file's lines) selects the last one.
+TEST_F(OperationsTest, ErrorLineIsSelectedAndClampedToTheLastLine) {
+  std::string text;
+  for (int i = 0; i < 999; ++i) text += "x = 1\n";
+  Load(text + "last");
+  struct {
+    int32_t line, row, top;
+  } const cases[] = {{1200, 999, 984}, {3, 2, 0}};
+  for (const auto& c : cases) {
+    IdeSelectErrorLine(c.line);
+    const EditorBuffer& e = g_ide.editor;
+    EXPECT_EQ(e.cursorRow, c.row) << c.line;
+    EXPECT_EQ(e.cursorCol, int32_t(e.lines[size_t(c.row)].size()));
+    EXPECT_EQ(e.topLine, c.top);
+    EXPECT_TRUE(EditorIsSelected(c.row, 0));
+  }
 }
 
 }  // namespace

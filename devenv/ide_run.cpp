@@ -1,0 +1,207 @@
+// One run of the environment: entering with the last compile's message and error line, the
+// frame loop, the routing of window messages, and leaving with an exit state.
+#include <algorithm>
+#include <cctype>
+
+#include "devenv/editor.h"
+#include "devenv/editor_selection.h"
+#include "devenv/ide_draw.h"
+#include "devenv/ide_shell.h"
+#include "devenv/ide_texts.h"
+#include "display/display.h"
+#include "platform/clock.h"
+#include "platform/input.h"
+#include "system/input.h"
+
+namespace {
+
+constexpr int kVkF4 = 115, kVkF5 = 116;
+constexpr uint32_t kFrameMs = 16, kEscapeWaitMs = 5000;
+
+void Leave(int32_t state) {
+  g_ide.exitState = state;
+  PostQuit();
+}
+
+}  // namespace
+
+void IdeSelectErrorLine(int32_t line) {
+  EditorBuffer& e = g_ide.editor;
+  const int32_t row = std::clamp(line - 1, 0, e.LineCount() - 1);
+  e.cursorRow = row;
+  e.cursorCol = int32_t(e.lines[size_t(row)].size());
+  e.sel = EditorSelection{};
+  e.sel.startRow = e.sel.endRow = e.sel.anchorRow = row;
+  e.sel.startCol = e.sel.anchorCol = 0;
+  e.sel.endCol = e.cursorCol;
+  if (row < e.topLine || row >= e.topLine + kVisibleRows) e.topLine = std::max(0, row - 15);
+  e.caretX = EditorCaretXFromColumn(row, e.cursorCol);
+  EditorSetCaretRow(row);
+  EditorRedrawVisible();
+}
+
+namespace {
+
+void SaveView() {
+  const EditorBuffer& e = g_ide.editor;
+  g_ide.savedView = {true, e.topLine, e.cursorRow, e.cursorCol, e.sel};
+}
+
+// The view the last run ended with, clamped to the lines there are now.
+void RestoreView() {
+  if (!g_ide.savedView.valid) return;
+  EditorBuffer& e = g_ide.editor;
+  const auto& v = g_ide.savedView;
+  const int32_t last = e.LineCount() - 1;
+  e.cursorRow = std::clamp(v.cursorRow, 0, last);
+  e.cursorCol = std::clamp(v.cursorCol, 0, int32_t(e.lines[size_t(e.cursorRow)].size()));
+  e.topLine = std::clamp(v.topLine, 0, last);
+  e.sel = v.sel.endRow <= last ? v.sel : EditorSelection{};
+  e.caretX = EditorCaretXFromColumn(e.cursorRow, e.cursorCol);
+  EditorSetCaretRow(e.cursorRow);
+  EditorRedrawVisible();
+  g_ide.caretHidden = true;
+}
+
+// The keyboard as the editor reads it: by virtual-key code.
+void ReadKeysHeld() {
+  std::fill(std::begin(g_ide.keysHeld), std::end(g_ide.keysHeld), false);
+  for (int code = 1; code < kKeyCodeCount; ++code) {
+    if (!KeyDown(code)) continue;
+    const int vk = VirtualKeyOfKeyCode(code);
+    if (vk > 0 && vk < 256) g_ide.keysHeld[vk] = true;
+  }
+}
+
+// A key the editor leaves to the shell.
+void ShellKey(int32_t vk) {
+  if (vk == kVkF5) Leave(kIdeExitRun);
+  else if (vk == kVkF4) Leave(kIdeExitCompile);
+}
+
+void LeftButtonDown() {
+  IdeUpdateStatusText();
+  g_ide.redrawStatus = true;
+  g_ide.buttonHeld = true;
+  g_ide.clickPending = true;
+  IdeHitTest();
+  if (IdeBufferTabClick(g_ide.mouseX, g_ide.mouseY)) {
+    g_ide.clickPending = false;
+  } else if (g_ide.hotSpot == 22) {  // the first top button
+    g_ide.clickPending = false;
+    Leave(kIdeExitTopButton);
+  } else if (g_ide.mouseX >= 628 && g_ide.mouseY >= 27 && g_ide.mouseY < 460) {
+    g_ide.clickPending = false;
+    EditorScrollBarClick(g_ide.mouseY);
+  }
+}
+
+// One frame: input, the waiting messages, then the drawing.
+bool FrameStep() {
+  if (!PollInputDevices()) g_ide.caretHidden = true;
+  ReadKeysHeld();
+  if (g_ide.buttonHeld) g_ide.redrawStatus = true;
+  EditorMouseFrame();
+  Message m;
+  while (PeekWindowMessage(m)) {
+    if (m.kind == MsgKind::Quit) return false;
+    IdeWindowMessage(m);
+  }
+  IdeHitTest();
+  EditorScrollBarDrag();
+  IdeRedraw();
+  return true;
+}
+
+bool FramesUsedUp() { return g_runtime.options.frames >= 0 && g_runtime.framesRun > g_runtime.options.frames; }
+
+void MainLoop() {
+  uint32_t last = TimeMs();
+  for (;;) {
+    // The frame that took the quit message delivered its input too: it counts.
+    if (!FrameStep()) {
+      ++g_runtime.framesRun;
+      break;
+    }
+    if (g_ide.displayRestored) {
+      g_ide.displayRestored = false;
+      g_ide.exitState = kIdeExitDisplayLost;
+      break;
+    }
+    // One frame counter for the environment and the programs it runs: --frames ends both.
+    ++g_runtime.framesRun;
+    if (FramesUsedUp() && !QuitPosted())
+      PostWindowMessage(Message{MsgKind::Close, 0, 0});
+    ClockWaitElapsed(last, kFrameMs);
+    last = TimeMs();
+  }
+  // An Escape still held would stop the program about to run: wait for its release, for a few
+  // seconds at most (a window that lost the keyboard may never see it).
+  const uint32_t start = TimeMs();
+  while (IdeKeyHeld(kVkIdeEscape) && !FramesUsedUp() && TimeMs() - start < kEscapeWaitMs) {
+    PollInputDevices();
+    ReadKeysHeld();
+    ++g_runtime.framesRun;
+    ClockWaitElapsed(last, kFrameMs);
+    last = TimeMs();
+  }
+}
+
+}  // namespace
+
+void IdeWindowMessage(const Message& m) {
+  g_ide.lastKey = 0;
+  switch (m.kind) {
+    case MsgKind::Close: Leave(kIdeExitRunning); return;
+    case MsgKind::Activate:
+      if (m.a) {
+        g_display.active = 1;
+        g_ide.displayActive = true;
+      }
+      return;
+    case MsgKind::MouseMove:
+      g_ide.mouseX = m.a - g_display.pictureOffsetX;
+      g_ide.mouseY = m.b - g_display.pictureOffsetY;
+      return;
+    case MsgKind::LButtonDown: LeftButtonDown(); return;
+    case MsgKind::LButtonUp: g_ide.buttonHeld = false; return;
+    case MsgKind::KeyDown:
+      g_ide.lastKey = m.a;
+      if (!EditorWindowMessage(m)) ShellKey(m.a);
+      return;
+    case MsgKind::Char: EditorWindowMessage(m); return;
+    default: return;
+  }
+}
+
+int32_t RunIdeUntilExit(const IdeCompileReport& report, const std::string& commandLineFile, bool windowMode) {
+  // The version shown at start-up stays until there is a message to show.
+  if (g_ide.statusText.rfind("VELLUMARK", 0) != 0 || !report.message.empty()) {
+    std::string text = report.message;
+    for (char& c : text) c = char(std::toupper(static_cast<unsigned char>(c)));
+    g_ide.statusText = text;
+    g_ide.statusColour = 0;
+  }
+  g_ide.errorLine = report.errorLine;
+  if (!g_ide.surfacesKept) {
+    g_ide.createFailed = !CreateIde(commandLineFile, windowMode);
+    if (g_ide.createFailed) return kIdeExitRunning;
+  } else if (report.message.empty()) {
+    g_ide.statusText = IdeText(IdeSection::Desc, kDescProgramEnded);
+  }
+  if (g_ide.errorLine > 0) IdeSelectErrorLine(g_ide.errorLine);
+  else RestoreView();
+  g_ide.redrawStatus = true;
+  g_ide.exitState = kIdeExitRunning;
+  g_display.title = IdeText(IdeSection::Desc, kDescWindowTitle);
+
+  MainLoop();
+
+  g_display.title = "Vellumark";
+  SaveRecentFiles();
+  SaveView();
+  EditorWriteWorkFiles();
+  g_ide.surfacesKept = g_ide.exitState == kIdeExitCompile;
+  if (!g_ide.surfacesKept) DestroyIde();
+  return g_ide.exitState;
+}

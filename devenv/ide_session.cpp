@@ -1,0 +1,182 @@
+// The caller of the environment: one session (window, device and temporary folder) in which
+// the editor and the programs it compiles and runs take turns. One frame counter spans them
+// all, so one --input file drives the whole session.
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+
+#include "core/errors.h"
+#include "devenv/ide_shell.h"
+#include "devenv/ide_state.h"
+#include "platform/clock.h"
+#include "platform/events.h"
+#include "platform/fs.h"
+#include "runtime/game_build.h"
+#include "runtime/session.h"
+#include "runtime/startup.h"
+#include "system/input.h"
+
+namespace {
+
+// A work file begins with three header lines before the editor's first line.
+constexpr int32_t kWorkFileHeaderLines = 3;
+
+struct EnvironmentRun {
+  RunOptions options;   // the session's, as given
+  RuntimeState ide;     // the runtime state the editor runs with
+  std::string script;   // the --input file's text
+  int64_t frames = 0;   // frames of the session so far
+  bool windowMode = false;
+
+  bool FramesUsedUp() const { return options.frames >= 0 && frames > options.frames; }
+};
+
+// The input file's lines from frame `from` on, renumbered from 0; the lines before it were
+// delivered already (a "type" line begun before it is not continued).
+std::string ScriptFrom(const std::string& text, int64_t from) {
+  std::string out;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(pos, end - pos);
+    pos = end + 1;
+    const size_t start = line.find_first_not_of(" \t");
+    if (start == std::string::npos || !std::isdigit(static_cast<unsigned char>(line[start]))) continue;
+    char* rest = nullptr;
+    const long long frame = std::strtoll(line.c_str() + start, &rest, 10);
+    if (frame < from) continue;
+    out += std::to_string(frame - from) + rest + "\n";
+  }
+  return out;
+}
+
+// The options of the next part of the session: the input file and the frame count continue
+// from where the last part ended.
+RunOptions PartOptions(const EnvironmentRun& env) {
+  RunOptions o = env.options;
+  if (!env.options.inputFile.empty()) {
+    o.inputFile = FsTempFolder() + "/session_input.txt";
+    FsWriteFileAtomic(o.inputFile, ScriptFrom(env.script, env.frames));
+  }
+  if (env.options.frames >= 0) o.frames = std::max<int64_t>(0, env.options.frames - env.frames);
+  return o;
+}
+
+int32_t RunEditor(EnvironmentRun& env, const IdeCompileReport& report, const std::string& file) {
+  g_runtime = env.ide;
+  g_runtime.options = PartOptions(env);
+  g_runtime.options.environmentMode = 2;
+  g_runtime.framesRun = 0;
+  ClockUseVirtual(g_runtime.options.virtualClock);
+  EventsReset();
+  StartInputDevices();
+  const int32_t state = RunIdeUntilExit(report, file, env.windowMode);
+  StopInputDevices();
+  env.frames += g_runtime.framesRun;
+  return state;
+}
+
+std::string ProjectFolder() {
+  std::string folder = g_ide.projectFolder.empty() ? FsCurrentFolder() : g_ide.projectFolder;
+  if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  return folder;
+}
+
+// Compiles the current buffer's work file in the project folder.
+IdeCompileReport CompileWorkFile(const std::string& image, SourceMap* map) {
+  CompileOutcome outcome;
+  IdeCompileReport report;
+  if (CompileFile(g_runtime.workFileTmp, image, map, ProjectFolder(), &outcome)) return report;
+  report.message = outcome.message.empty() ? "compile failed" : outcome.message;
+  if (outcome.errorLine > 0) report.errorLine = std::max(1, outcome.errorLine - kWorkFileHeaderLines);
+  return report;
+}
+
+// The error a run ended with, as the status line shows it, and its line in the editor.
+IdeCompileReport RunErrorReport(const RunOptions& o, const std::string& sourceFile) {
+  IdeCompileReport report;
+  if (g_errorCode <= 0) return report;
+  InitErrorTexts();
+  for (size_t k = 0; k < o.errorTexts.size(); ++k)
+    if (!o.errorTexts[k].empty()) SetErrorSlotText(int(k), o.errorTexts[k]);
+  report.message = FormatErrorMessage();
+  FreeErrorTexts();
+  std::string file;
+  int32_t line = 0;
+  if (o.source.Locate(o.source.LineOfWord(g_errorWord), &file, &line) && file == sourceFile) report.errorLine = line;
+  return report;
+}
+
+// Compiles the work file and runs its image in the session, as a program runs on its own.
+IdeCompileReport CompileAndRun(EnvironmentRun& env, Session& session) {
+  g_runtime = env.ide;
+  const std::string image = FsTempFolder() + "/program.img";
+  RunRequest r;
+  IdeCompileReport report = CompileWorkFile(image, &r.options.source);
+  if (!report.message.empty()) return report;
+  const std::string folder = ProjectFolder();
+  r.runningFile = (folder == "/" ? "" : folder) + "/" + (g_ide.fileName.empty() ? "untitled.vka" : g_ide.fileName);
+  r.imagePath = image;
+  SourceMap map = std::move(r.options.source);
+  // Errors name the user's file and the editor's line, not the work file's.
+  if (!map.files.empty()) {
+    map.files[0].name = r.runningFile;
+    map.files[0].firstLine += kWorkFileHeaderLines;
+  }
+  r.options = PartOptions(env);
+  r.options.source = std::move(map);
+  r.options.errorTexts = LanguageErrorTexts();
+  r.options.programFile = r.runningFile;
+  r.options.environmentMode = 1;
+  const std::string keep = FsCurrentFolder();
+  FsChangeFolder(folder);
+  RunInSession(session, r);
+  FsChangeFolder(keep);
+  report = RunErrorReport(r.options, r.runningFile);
+  // The run's last poll, the one that met the quit message, took the input of one more frame.
+  env.frames += g_runtime.framesRun + 1;
+  g_runtime = env.ide;
+  return report;
+}
+
+}  // namespace
+
+int RunEnvironment(const std::string& file, const RunOptions& options, double version) {
+  EnvironmentRun env;
+  env.options = options;
+  if (!options.inputFile.empty() && !FsReadFile(options.inputFile, env.script)) return kExitLoadError;
+  Session session;
+  if (!OpenSession(session, SelfExecutablePath(), options)) {
+    CloseSession(session);
+    std::fprintf(stderr, "vellumark: edit: no window can be opened\n");
+    return kExitLoadError;
+  }
+  env.windowMode = WindowModeAsked(options);
+  env.ide = g_runtime;
+  IdeStartUp(version);
+  const std::string path = file.empty() ? "" : AbsolutePath(file);
+  IdeCompileReport report;
+  int status = kExitOk;
+  for (;;) {
+    const int32_t state = RunEditor(env, report, path);
+    report = IdeCompileReport{};
+    if (g_ide.createFailed) {
+      std::fprintf(stderr, "vellumark: edit: the environment cannot open its display\n");
+      status = kExitLoadError;
+    }
+    if (state == kIdeExitRunning || env.FramesUsedUp()) break;
+    if (state == kIdeExitCompile) {
+      g_runtime = env.ide;
+      report = CompileWorkFile(FsTempFolder() + "/program.img", nullptr);
+    } else if (state == kIdeExitRun) {
+      report = CompileAndRun(env, session);
+      if (env.FramesUsedUp()) break;
+    }
+  }
+  if (g_ide.surfacesKept) DestroyIde();
+  ResetIdeState();
+  CloseSession(session);
+  return status;
+}

@@ -1,0 +1,44 @@
+#pragma once
+// The environment's start-up and its runs: a caller starts it once, then runs it again and
+// again, acting on the exit state each run returns (compile, run the program, come back).
+#include <cstdint>
+#include <string>
+
+#include "core/run_state.h"
+
+// What a run of the environment returns.
+enum : int32_t {
+  kIdeExitTopButton = 2,  // the first top-right button
+  kIdeExitRunning = 3,    // under way; also returned when the environment cannot be created
+  kIdeExitRun = 4,        // compile and run the program (F5)
+  kIdeExitCompile = 5,    // compile only (F4); the next run keeps the surfaces and buffers
+  kIdeExitDisplayLost = 10,
+};
+
+// What the last compile or run left for the environment to show: its message and the editor
+// line (1-based) of its error, 0 when none.
+struct IdeCompileReport {
+  std::string message;
+  int32_t errorLine = 0;
+};
+
+// Clears the state, reads the recent files and media editors, and takes the first-run mark;
+// once started, the status line shows the version (major.minor) instead.
+bool IdeStartUp(double version);
+// Opens the 640 by 480 display and makes the surfaces, the font and both buffers (the file
+// given goes into the current buffer the first time). False when any of them cannot be made.
+bool CreateIde(const std::string& commandLineFile, bool windowMode);
+void DestroyIde();
+// One run: enters with the report selected, runs the frame loop until a command or the window
+// ends it, writes the work files and answers the exit state.
+int32_t RunIdeUntilExit(const IdeCompileReport& report, const std::string& commandLineFile, bool windowMode);
+// Selects the whole error line (1-based; past the end: the last line) with the cursor at its
+// end, centring it when it is off the pane.
+void IdeSelectErrorLine(int32_t line);
+// Handles one window message while the environment runs.
+void IdeWindowMessage(const struct Message& m);
+
+// The caller: opens a session, runs the environment and carries out each exit state (compile
+// the work file, run its image in-process, come back) until the environment is left. Answers
+// the process's exit status.
+int RunEnvironment(const std::string& file, const RunOptions& options, double version);

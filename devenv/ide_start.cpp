@@ -1,0 +1,55 @@
+// The environment's start-up, and the making and freeing of its display, surfaces and buffers.
+#include <cstdio>
+
+#include "devenv/editor.h"
+#include "devenv/ide_draw.h"
+#include "devenv/ide_shell.h"
+#include "devenv/ide_texts.h"
+#include "display/display.h"
+
+bool IdeStartUp(double version) {
+  ResetIdeState();
+  IdeLoadLanguageTables();
+  LoadRecentFiles();
+  g_ide.currentBuffer = 1;
+  if (IdeTakeFirstRunMark()) {
+    g_ide.firstRun = true;
+  } else {
+    char text[64];
+    std::snprintf(text, sizeof text, "VELLUMARK V%g", version);
+    g_ide.statusText = text;
+    g_ide.statusColour = 0;
+  }
+  return true;
+}
+
+bool CreateIde(const std::string& commandLineFile, bool windowMode) {
+  const uint32_t fullScreen = windowMode ? 0 : 1;
+  ChooseDisplayCard();
+  SetFullScreenFlag(fullScreen);
+  if (!OpenDisplayOnCard(0, fullScreen) || (!windowMode && !SetVideoMode(640, 480, kDefaultDepth)) ||
+      !CreateSurfacesAndDevice(640, 480, 0)) {
+    ReleaseDisplay(true);
+    return false;
+  }
+  if (!IdeCreateSurfaces(g_display.depth) || !IdeBuildFont()) {
+    DestroyIde();
+    return false;
+  }
+  g_ide.displayActive = true;
+  g_ide.shownHotSpot = -1;
+  g_ide.caretHidden = true;
+  // The file named on the command line is read once; later creations reload the work files.
+  EditorCreateBuffers(g_ide.created ? std::string() : commandLineFile);
+  g_ide.currentBuffer = g_ide.currentBuffer == 2 ? 2 : 1;
+  EditorRedrawVisible();
+  g_ide.editorChanged = g_ide.redrawStatus = g_ide.redrawMenus = g_ide.redrawScrollBar = true;
+  return true;
+}
+
+void DestroyIde() {
+  IdeReleaseFont();
+  IdeReleaseSurfaces();
+  // The last frame shown is the session's grab when nothing runs after it.
+  ReleaseDisplay(false);
+}
