@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "bench/common/bench_rounds.h"
 #include "devenv/editor.h"
 #include "devenv/ide_draw.h"
 
@@ -70,10 +71,14 @@ int main() {
     std::fprintf(stderr, "cannot make the environment's surfaces\n");
     return 1;
   }
-  const double sdl = SdlSecondsPerFrame();
-  const double editor = EditorSecondsPerKey();
-  std::printf("editor: %.1f us per keystroke to frame; bare SDL2 32 rows: %.1f us per frame; ratio %.2f (goal <= 1.5)\n",
-              editor * 1e6, sdl * 1e6, editor / sdl);
+  bench::PrintMachine("bench_editor");
+  // The two sides in turns, round by round.
+  const auto samples = bench::Alternate(bench::kMinRounds, {EditorSecondsPerKey, SdlSecondsPerFrame});
+  const bench::Figure editor = bench::Summarise(samples[0]), sdl = bench::Summarise(samples[1]);
+  std::printf("editor: %s us per keystroke to frame; bare SDL2 32 rows: %s us per frame\n",
+              bench::Show(editor, 1e6, 1).c_str(), bench::Show(sdl, 1e6, 1).c_str());
+  std::printf("ratio editor / SDL2: %s (goal <= 1.5)\n", bench::Show(bench::Ratio(samples[0], samples[1])).c_str());
+  bench::PrintLoad();
   IdeReleaseSurfaces();
   return 0;
 }
