@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <cctype>
 
+#include "devenv/browser.h"
 #include "devenv/editor.h"
 #include "devenv/editor_selection.h"
+#include "devenv/help_pane.h"
+#include "devenv/ide_actions.h"
 #include "devenv/ide_draw.h"
 #include "devenv/ide_shell.h"
 #include "devenv/ide_texts.h"
@@ -15,7 +18,6 @@
 
 namespace {
 
-constexpr int kVkF4 = 115, kVkF5 = 116;
 constexpr uint32_t kFrameMs = 16, kEscapeWaitMs = 5000;
 
 void Leave(int32_t state) {
@@ -73,23 +75,25 @@ void ReadKeysHeld() {
   }
 }
 
-// A key the editor leaves to the shell.
-void ShellKey(int32_t vk) {
-  if (vk == kVkF5) Leave(kIdeExitRun);
-  else if (vk == kVkF4) Leave(kIdeExitCompile);
-}
-
 void LeftButtonDown() {
   IdeUpdateStatusText();
   g_ide.redrawStatus = true;
   g_ide.buttonHeld = true;
   g_ide.clickPending = true;
   IdeHitTest();
-  if (IdeBufferTabClick(g_ide.mouseX, g_ide.mouseY)) {
+  if (IdeMenuCommand()) {
+    g_ide.clickPending = false;
+  } else if (IdeBufferTabClick(g_ide.mouseX, g_ide.mouseY)) {
     g_ide.clickPending = false;
   } else if (g_ide.hotSpot == 22) {  // the first top button
     g_ide.clickPending = false;
     Leave(kIdeExitTopButton);
+  } else if (g_ide.hotSpot == 23) {  // the second: leave the environment
+    g_ide.clickPending = false;
+    IdeMenuQuit();
+  } else if (g_ide.helpView) {
+    g_ide.clickPending = false;
+    HelpPaneClick();
   } else if (g_ide.mouseX >= 628 && g_ide.mouseY >= 27 && g_ide.mouseY < 460) {
     g_ide.clickPending = false;
     EditorScrollBarClick(g_ide.mouseY);
@@ -101,14 +105,23 @@ bool FrameStep() {
   if (!PollInputDevices()) g_ide.caretHidden = true;
   ReadKeysHeld();
   if (g_ide.buttonHeld) g_ide.redrawStatus = true;
-  EditorMouseFrame();
+  if (!BrowserIsOpen()) {
+    if (g_ide.helpView) HelpPaneFrame();
+    else EditorMouseFrame();
+  }
   Message m;
   while (PeekWindowMessage(m)) {
     if (m.kind == MsgKind::Quit) return false;
     IdeWindowMessage(m);
   }
+  if (!BrowserIsOpen()) IdeShellFrameKeys();
+  PollMediaBrowser();
+  if (g_ide.helpRequested) {  // F1 chose a page
+    g_ide.helpRequested = false;
+    IdeShowHelpPage(g_ide.helpPage);
+  }
   IdeHitTest();
-  EditorScrollBarDrag();
+  if (!g_ide.helpView) EditorScrollBarDrag();
   IdeRedraw();
   return true;
 }
@@ -130,8 +143,8 @@ void MainLoop() {
     }
     // One frame counter for the environment and the programs it runs: --frames ends both.
     ++g_runtime.framesRun;
-    if (FramesUsedUp() && !QuitPosted())
-      PostWindowMessage(Message{MsgKind::Close, 0, 0});
+    // The frames given are used up: leave without a question.
+    if (FramesUsedUp() && !QuitPosted()) Leave(kIdeExitRunning);
     ClockWaitElapsed(last, kFrameMs);
     last = TimeMs();
   }
@@ -151,8 +164,13 @@ void MainLoop() {
 
 void IdeWindowMessage(const Message& m) {
   g_ide.lastKey = 0;
+  // An open panel takes the input; a close request asks before a modified source is left.
+  if (BrowserIsOpen() && m.kind != MsgKind::Close && BrowserWindowMessage(m)) return;
   switch (m.kind) {
-    case MsgKind::Close: Leave(kIdeExitRunning); return;
+    case MsgKind::Close:
+      if (g_ide.modified && !BrowserIsOpen()) IdeMenuQuit();
+      else if (!g_ide.modified) Leave(kIdeExitRunning);
+      return;
     case MsgKind::Activate:
       if (m.a) {
         g_display.active = 1;
@@ -167,9 +185,13 @@ void IdeWindowMessage(const Message& m) {
     case MsgKind::LButtonUp: g_ide.buttonHeld = false; return;
     case MsgKind::KeyDown:
       g_ide.lastKey = m.a;
-      if (!EditorWindowMessage(m)) ShellKey(m.a);
+      if (IdeShellFunctionKey(m.a)) return;
+      if (g_ide.helpView) HelpPaneKey(m.a);
+      else EditorWindowMessage(m);
       return;
-    case MsgKind::Char: EditorWindowMessage(m); return;
+    case MsgKind::Char:
+      if (!g_ide.helpView) EditorWindowMessage(m);
+      return;
     default: return;
   }
 }

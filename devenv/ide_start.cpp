@@ -3,6 +3,8 @@
 
 #include "devenv/editor.h"
 #include "devenv/ide_draw.h"
+#include "devenv/help_pane.h"
+#include "devenv/ide_actions.h"
 #include "devenv/ide_shell.h"
 #include "devenv/ide_texts.h"
 #include "display/display.h"
@@ -32,7 +34,7 @@ bool CreateIde(const std::string& commandLineFile, bool windowMode) {
     ReleaseDisplay(true);
     return false;
   }
-  if (!IdeCreateSurfaces(g_display.depth) || !IdeBuildFont()) {
+  if (!IdeCreateSurfaces(g_display.depth) || !IdeBuildFont() || !HelpPaneCreate()) {
     DestroyIde();
     return false;
   }
@@ -43,11 +45,13 @@ bool CreateIde(const std::string& commandLineFile, bool windowMode) {
   EditorCreateBuffers(g_ide.created ? std::string() : commandLineFile);
   g_ide.currentBuffer = g_ide.currentBuffer == 2 ? 2 : 1;
   EditorRedrawVisible();
+  BuildIdeMenus();
   g_ide.editorChanged = g_ide.redrawStatus = g_ide.redrawMenus = g_ide.redrawScrollBar = true;
   return true;
 }
 
 void DestroyIde() {
+  HelpPaneRelease();
   IdeReleaseFont();
   IdeReleaseSurfaces();
   // The last frame shown is the session's grab when nothing runs after it.

@@ -1,4 +1,5 @@
 // What the pointer is over, the pictures that follow it, and the frame redraw.
+#include "devenv/browser.h"
 #include "devenv/ide_draw.h"
 #include "devenv/ide_texts.h"
 #include "display/display.h"
@@ -104,6 +105,7 @@ void IdeRedraw() {
     g_ide.drawnOpenMenu = g_ide.openMenu;
     if (g_ide.openMenu > 0) IdeDrawDropDown(g.screen.get(), g_ide.openMenu);
   }
+  if (BrowserIsOpen()) BrowserDraw();
   DrawLabels();
   SurfaceBltFast(g.back.get(), 0, 0, g.screen.get(), nullptr, 0);
   IdePresent();

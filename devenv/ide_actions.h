@@ -1,0 +1,49 @@
+#pragma once
+// The environment's commands: what the menus, the function keys, the Control shortcuts and the
+// top buttons do, shared with the browser's confirm steps.
+#include <cstdint>
+#include <string>
+
+// Fills the six menus (the file menu's recent items from the recent-file list); closes every
+// menu first.
+void BuildIdeMenus();
+// Rebuilds the file menu's recent items (after a file became current).
+void IdeRebuildRecentItems();
+// Offered every left click first: opens a menu on its title, or runs the item under the
+// pointer and closes the menu. True when the click was consumed.
+bool IdeMenuCommand();
+// A function key from a key-down message (F1..F11); false when it is not one of the shell's.
+bool IdeShellFunctionKey(int32_t vk);
+// Every frame: Page Up/Down and the Control shortcuts read from the keyboard state, each acting
+// once per press.
+void IdeShellFrameKeys();
+
+void IdeBrowseNewProject();
+void IdeMenuNewProject();
+void IdeBrowseOpen();
+void IdeMenuOpen();
+// Recent entry k (0 = newest).
+void IdeOpenRecentFile(int32_t k);
+void IdeMenuOpenRecent(int32_t k);
+void IdeNewSource();
+void IdeMenuNew();
+void IdeSaveSource();
+void IdeSetExitState5();
+void IdeSetExitState4();
+// 0 find, 1 replace, 2 find next.
+void IdeFindOrReplace(int32_t how);
+void IdeAskQuit();
+void IdeMenuQuit();
+void IdeAskLoadExample(const std::string& path);
+// The confirmed example (a path from the help folder) opens in buffer 2.
+void IdeOpenFromBrowser(const std::string& path);
+void IdeShowBrowserPage72();
+// Back to the media-editors panel after an editor program was chosen or the choice cancelled.
+void IdeMediaEditorsStep();
+
+// Outside programs: the media browser ("Tools/VKBrowse") and the five media editors, each
+// started with the project folder as its one argument.
+void LaunchMediaBrowser();
+void PollMediaBrowser();  // every frame
+void RunMediaEditor(int32_t i);
+void IdeMinimise();
