@@ -84,9 +84,18 @@ std::string ProjectFolder() {
   return folder;
 }
 
-// Compiles the current buffer's work file in the project folder.
+// The user's file the work file stands for.
+std::string UserFile() {
+  const std::string folder = ProjectFolder();
+  return (folder == "/" ? "" : folder) + "/" + (g_ide.fileName.empty() ? "untitled.vka" : g_ide.fileName);
+}
+
+// Compiles the current buffer's work file in the project folder; messages on stderr name the
+// user's file and line.
 IdeCompileReport CompileWorkFile(const std::string& image, SourceMap* map) {
   CompileOutcome outcome;
+  outcome.shownAs = UserFile();
+  outcome.hiddenLines = kWorkFileHeaderLines;
   IdeCompileReport report;
   if (CompileFile(g_runtime.workFileTmp, image, map, ProjectFolder(), &outcome)) return report;
   report.message = outcome.message.empty() ? "compile failed" : outcome.message;
@@ -117,7 +126,7 @@ IdeCompileReport CompileAndRun(EnvironmentRun& env, Session& session) {
   IdeCompileReport report = CompileWorkFile(image, &r.options.source);
   if (!report.message.empty()) return report;
   const std::string folder = ProjectFolder();
-  r.runningFile = (folder == "/" ? "" : folder) + "/" + (g_ide.fileName.empty() ? "untitled.vka" : g_ide.fileName);
+  r.runningFile = UserFile();
   r.imagePath = image;
   SourceMap map = std::move(r.options.source);
   // Errors name the user's file and the editor's line, not the work file's.

@@ -128,25 +128,39 @@ bool CompileFile(const std::string& source, const std::string& image, SourceMap*
   bool ok = compiler.CompileToImageFile(sourcePath, imagePath);
   FsChangeFolder(keep);
   SourceMap sourceMap = SourceMapOf(compiler, source);
+  // Where a message points: the user's file and line when a work file stands in for it.
+  const auto shown = [&](std::string* file, int32_t* line) {
+    if (!outcome || outcome->shownAs.empty() || *file != source) return;
+    *file = outcome->shownAs;
+    *line = std::max(1, *line - outcome->hiddenLines);
+  };
   for (const Compiler::MissingInclude& missing : compiler.MissingIncludes()) {
     std::string file;
     int32_t line = 0;
     if (!sourceMap.Locate(missing.line, &file, &line)) continue;
+    shown(&file, &line);
     std::fprintf(stderr, "%s:%d: warning: the included file %s cannot be read\n", file.c_str(), line,
                  NameInMessages(source, missing.name).c_str());
   }
   for (const Compiler::Warning& warning : compiler.Warnings()) {
     std::string file;
     int32_t line = 0;
-    if (sourceMap.Locate(warning.line, &file, &line))
-      std::fprintf(stderr, "%s:%d: warning: %s\n", file.c_str(), line, warning.text.c_str());
+    if (!sourceMap.Locate(warning.line, &file, &line)) continue;
+    shown(&file, &line);
+    std::fprintf(stderr, "%s:%d: warning: %s\n", file.c_str(), line, warning.text.c_str());
   }
-  if (!ok && outcome) *outcome = CompileOutcome{compiler.ErrorMessage(), compiler.ErrorLine()};
+  if (!ok && outcome) {
+    outcome->message = compiler.ErrorMessage();
+    outcome->errorLine = compiler.ErrorLine();
+  }
   if (!ok) {
-    if (compiler.ErrorLine() > 0)
-      std::fprintf(stderr, "%s:%d: %s\n", source.c_str(), compiler.ErrorLine(), compiler.ErrorMessage().c_str());
+    std::string file = source;
+    int32_t line = compiler.ErrorLine();
+    if (line > 0) shown(&file, &line);
+    if (line > 0)
+      std::fprintf(stderr, "%s:%d: %s\n", file.c_str(), line, compiler.ErrorMessage().c_str());
     else
-      std::fprintf(stderr, "%s: %s\n", source.c_str(), compiler.ErrorMessage().c_str());
+      std::fprintf(stderr, "%s: %s\n", file.c_str(), compiler.ErrorMessage().c_str());
   } else if (map) {
     *map = std::move(sourceMap);
   }

@@ -24,6 +24,10 @@ std::vector<std::string> LanguageErrorTexts();
 struct CompileOutcome {
   std::string message;
   int32_t errorLine = 0;  // 0 when the error has no line
+  // Given by the caller: the messages on stderr name the source as shownAs and count its lines
+  // after its first hiddenLines (a work file standing in for the user's file).
+  std::string shownAs;
+  int32_t hiddenLines = 0;
 };
 bool CompileFile(const std::string& source, const std::string& image, SourceMap* map = nullptr,
                  const std::string& folder = "", CompileOutcome* outcome = nullptr);

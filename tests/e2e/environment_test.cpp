@@ -19,6 +19,7 @@ struct EditCase {
   const char* notMadeFile;  // a file it must not make ("" none)
   int selectedRow;          // the editor row shown selected at the end (-1 none)
   bool statusText;          // the status line shows a text (a first start shows none)
+  const char* errText = "";  // what stderr says ("" anything)
 };
 
 const EditCase kCases[] = {
@@ -30,7 +31,7 @@ const EditCase kCases[] = {
      "10 key F5 down\n11 key F5 up\n", 60, "ran.txt", "", 3, true},
     // F4 compiles without running: a compile error selects its line.
     {"CompileErrorSelectsItsLine", "make file \"ran.txt\"\ny = (\n", "10 key F4 down\n11 key F4 up\n", 60, "",
-     "ran.txt", 1, true},
+     "ran.txt", 1, true, "project/game.vka:2: "},
     // A compile that succeeds runs nothing and says so in the status line.
     {"CompileAloneRunsNothing", "make file \"ran.txt\"\n", "10 key F4 down\n11 key F4 up\n", 40, "", "ran.txt", -1,
      true},
@@ -71,6 +72,7 @@ TEST_P(Environment, Session) {
                                 dir.File("out.png")},
                                dir.path(), {"XDG_CONFIG_HOME=" + dir.File("config"), "ASAN_OPTIONS=detect_leaks=0"});
   ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find(c.errText), std::string::npos) << r.err;
   if (*c.madeFile) {
     EXPECT_TRUE(std::filesystem::exists(dir.File(std::string("project/") + c.madeFile))) << r.err;
   }
@@ -89,5 +91,33 @@ TEST_P(Environment, Session) {
 
 INSTANTIATE_TEST_SUITE_P(Edit, Environment, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Each run starts from a clean state but keeps the window and the device: the tenth run of a 3D
+// program draws what the first drew.
+TEST(EnvironmentRuns, TenRunsOfA3DProgramDrawTheSameFrame) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.File("project"));
+  dir.Write("project/game.vka",
+            "sync on\nmake object cube 1, 10\nyrotate object 1, 30\nposition camera 0, 5, -30\n"
+            "n = 1\nwhile file exist(\"f\" + str$(n) + \".bmp\")\nn = n + 1\nendwhile\nsync\n"
+            "save bitmap \"f\" + str$(n) + \".bmp\"\nend\n");
+  std::string script;
+  for (int k = 0; k < 10; ++k)
+    script += std::to_string(10 + 30 * k) + " key F5 down\n" + std::to_string(11 + 30 * k) + " key F5 up\n";
+  dir.Write("script.txt", script);
+  ProcessResult r = RunProcess(VellumarkExe(),
+                               {"edit", dir.File("project/game.vka"), "--headless", "--clock", "virtual", "--input",
+                                dir.File("script.txt"), "--frames", "330"},
+                               dir.path(), {"XDG_CONFIG_HOME=" + dir.File("config"), "ASAN_OPTIONS=detect_leaks=0"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_TRUE(std::filesystem::exists(dir.File("project/f10.bmp"))) << r.err;
+  const std::string first = dir.Read("project/f1.bmp");
+  SurfacePtr picture = LoadImageByExtension(dir.File("project/f1.bmp"), 32);
+  ASSERT_TRUE(picture);
+  EXPECT_NE(picture->GetPixel(picture->Width() / 2, picture->Height() / 2) & 0xFFFFFF, 0u);  // the cube
+  for (int n = 2; n <= 10; ++n) {
+    EXPECT_TRUE(dir.Read("project/f" + std::to_string(n) + ".bmp") == first) << "run " << n;
+  }
+}
 
 }  // namespace
