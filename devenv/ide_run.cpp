@@ -172,10 +172,10 @@ void IdeWindowMessage(const Message& m) {
       else if (!g_ide.modified) Leave(kIdeExitRunning);
       return;
     case MsgKind::Activate:
-      if (m.a) {
-        g_display.active = 1;
-        g_ide.displayActive = true;
-      }
+      // A full-screen display is lost while the window is in the background; the next frame
+      // restores it once the window is back.
+      if (m.a) g_display.active = 1;
+      else if (g_display.fullScreen) g_ide.displayActive = false;
       return;
     case MsgKind::MouseMove:
       g_ide.mouseX = m.a - g_display.pictureOffsetX;

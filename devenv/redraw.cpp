@@ -28,6 +28,14 @@ void DrawLabels() {
   }
 }
 
+bool AnySurfaceLost() {
+  const IdeSurfaces& g = g_ide.gfx;
+  for (const Surface* s : {g.screen.get(), g.editor.get(), g.back.get(), g_display.primary.get(),
+                           g_display.backBuffer.get()})
+    if (s && s->lost) return true;
+  return false;
+}
+
 }  // namespace
 
 void IdeHitTest() {
@@ -84,11 +92,16 @@ void IdeDrawHover() {
 void IdeRedraw() {
   IdeSurfaces& g = g_ide.gfx;
   if (!g.screen || !g.editor || !g.back) return;
-  if (!g_ide.displayActive) {
-    Surface* primary = g_display.primary.get();
-    if (!primary || SurfaceRestore(primary) != kSurfOk) return;
+  // A lost display draws nothing until its surfaces come back; then the run ends so the next
+  // one makes every picture again.
+  if (!g_ide.displayActive || AnySurfaceLost()) {
+    g_ide.displayActive = false;
+    if (RestoreDisplaySurfaces() != kSurfOk) return;
+    for (Surface* s : {g.screen.get(), g.editor.get(), g.back.get()})
+      if (SurfaceRestore(s) != kSurfOk) return;
     g_ide.displayActive = true;
     g_ide.displayRestored = true;
+    return;
   }
   IdeDrawHover();
   if (g_ide.helpView) {
