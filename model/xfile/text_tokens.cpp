@@ -138,7 +138,30 @@ class TextTokens : public XTokenSource {
     while (Peek().kind == XTok::Separator) hasPeek_ = false;
   }
   // The next token when it is a number word; it stays peeked until the caller consumes it.
+  // Plain runs of numbers and separators (nearly all of a mesh) are read straight from the
+  // text without making tokens; a word that is no number is then left to be read again.
   bool NumberWord(std::string_view* w) {
+    if (!hasPeek_) {
+      size_t p = p_;
+      for (;;) {
+        while (p < s_.size() && kChars.cls[uint8_t(s_[p])] == kSpace) ++p;
+        if (p < s_.size() && (s_[p] == ',' || s_[p] == ';')) {
+          ++p;
+          continue;
+        }
+        break;
+      }
+      if (p < s_.size() && StartsNumber(s_[p])) {
+        size_t e = p;
+        while (e < s_.size() && kChars.cls[uint8_t(s_[e])] == 0) ++e;
+        *w = s_.substr(p, e - p);
+        peek_.kind = XTok::Values;
+        peek_.text = *w;
+        hasPeek_ = true;
+        p_ = e;
+        return true;
+      }
+    }
     SkipSeparators();
     const XToken t = Peek();
     if (t.kind != XTok::Values) return false;
