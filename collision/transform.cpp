@@ -2,12 +2,6 @@
 
 #include <cmath>
 
-Vec3 CollisionTransform::Apply(const Vec3& p) const {
-  return {basis.m[0] * p.x + basis.m[1] * p.y + basis.m[2] * p.z + origin.x,
-          basis.m[3] * p.x + basis.m[4] * p.y + basis.m[5] * p.z + origin.y,
-          basis.m[6] * p.x + basis.m[7] * p.y + basis.m[8] * p.z + origin.z};
-}
-
 Mat3 MatrixProduct(const Mat3& a, const Mat3& b) {
   Mat3 r;
   for (int i = 0; i < 3; ++i)
@@ -27,11 +21,6 @@ void MatrixMultiplyInPlace(Mat3& m, const Mat3& b) { m = MatrixProduct(m, b); }
 Vec3 MatrixTimesVector(const Mat3& m, const Vec3& v) {
   return {m.m[0] * v.x + m.m[1] * v.y + m.m[2] * v.z, m.m[3] * v.x + m.m[4] * v.y + m.m[5] * v.z,
           m.m[6] * v.x + m.m[7] * v.y + m.m[8] * v.z};
-}
-
-Vec3 MatrixTransposeTimesVector(const Mat3& m, const Vec3& v) {
-  return {m.m[0] * v.x + m.m[3] * v.y + m.m[6] * v.z, m.m[1] * v.x + m.m[4] * v.y + m.m[7] * v.z,
-          m.m[2] * v.x + m.m[5] * v.y + m.m[8] * v.z};
 }
 
 Mat3 MatrixTransposed(const Mat3& m) {

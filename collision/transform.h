@@ -22,7 +22,11 @@ struct CollisionTransform {
   Vec3 origin;
   int32_t kind = 0;
 
-  Vec3 Apply(const Vec3& p) const;
+  Vec3 Apply(const Vec3& p) const {
+    return {basis.m[0] * p.x + basis.m[1] * p.y + basis.m[2] * p.z + origin.x,
+            basis.m[3] * p.x + basis.m[4] * p.y + basis.m[5] * p.z + origin.y,
+            basis.m[6] * p.x + basis.m[7] * p.y + basis.m[8] * p.z + origin.z};
+  }
 };
 
 Mat3 MatrixProduct(const Mat3& a, const Mat3& b);
@@ -30,7 +34,10 @@ Mat3 MatrixTransposeProduct(const Mat3& a, const Mat3& b);
 void MatrixMultiplyInPlace(Mat3& m, const Mat3& b);
 Vec3 MatrixTimesVector(const Mat3& m, const Vec3& v);
 // transpose(m) x v: a direction given in the parent frame expressed in the placed frame.
-Vec3 MatrixTransposeTimesVector(const Mat3& m, const Vec3& v);
+inline Vec3 MatrixTransposeTimesVector(const Mat3& m, const Vec3& v) {
+  return {m.m[0] * v.x + m.m[3] * v.y + m.m[6] * v.z, m.m[1] * v.x + m.m[4] * v.y + m.m[7] * v.z,
+          m.m[2] * v.x + m.m[5] * v.y + m.m[8] * v.z};
+}
 Mat3 MatrixTransposed(const Mat3& m);
 Mat3 MatrixInverse(const Mat3& m);
 Mat3 MatrixFromQuaternion(const double q[4]);
