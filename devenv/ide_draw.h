@@ -73,5 +73,12 @@ void IdeHitTest();
 void IdeDrawHover();
 // The frame: nothing while the display is lost and cannot be restored.
 void IdeRedraw();
-// Copies the frame to the display's back buffer (when there is one) and presents it.
+// Copies the frame to the display's back buffer (when there is one), draws the pointer and the
+// caret over it and presents it.
 void IdePresent();
+
+// ---- pointer and caret (ide_pointer.cpp)
+void IdeCreatePointerSprites();
+void IdeReleasePointerSprites();
+// The pointer at the mouse (the caret's shape over the text pane), the caret at the cursor.
+void IdeDrawPointerSprites();

@@ -102,7 +102,8 @@ void LeftButtonDown() {
 
 // One frame: input, the waiting messages, then the drawing.
 bool FrameStep() {
-  if (!PollInputDevices()) g_ide.caretHidden = true;
+  // The keyboard is never taken from this window, so nothing is re-acquired and the caret stays.
+  PollInputDevices();
   ReadKeysHeld();
   if (g_ide.buttonHeld) g_ide.redrawStatus = true;
   if (!BrowserIsOpen()) {

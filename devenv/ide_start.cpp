@@ -38,6 +38,7 @@ bool CreateIde(const std::string& commandLineFile, bool windowMode) {
     DestroyIde();
     return false;
   }
+  IdeCreatePointerSprites();
   g_ide.displayActive = true;
   g_ide.shownHotSpot = -1;
   g_ide.caretHidden = true;
@@ -52,6 +53,7 @@ bool CreateIde(const std::string& commandLineFile, bool windowMode) {
 
 void DestroyIde() {
   HelpPaneRelease();
+  IdeReleasePointerSprites();
   IdeReleaseFont();
   IdeReleaseSurfaces();
   // The last frame shown is the session's grab when nothing runs after it.

@@ -132,5 +132,6 @@ void IdePresent() {
       target->Depth() != frame->Depth())
     return;
   SurfaceBltFast(target, 0, 0, frame, nullptr, 0);
+  IdeDrawPointerSprites();
   PresentFrame();
 }

@@ -54,9 +54,10 @@ const EditCase kCases[] = {
 
 class Environment : public ::testing::TestWithParam<EditCase> {};
 
-// Whether the editor row is drawn with the selection behind it (sampled left of the text).
+// Whether the editor row is drawn with the selection behind it (sampled left of the text, where
+// the caret never is).
 bool RowSelected(const Surface& grab, int row) {
-  const uint32_t pixel = grab.GetPixel(1, 43 + row * 13 + 1) & 0xFFFFFF;
+  const uint32_t pixel = grab.GetPixel(0, 43 + row * 13 + 1) & 0xFFFFFF;
   return pixel == 0xFFFFFF;
 }
 
@@ -91,6 +92,31 @@ TEST_P(Environment, Session) {
 
 INSTANTIATE_TEST_SUITE_P(Edit, Environment, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The text caret stands at the cursor and the pointer follows the mouse, with the caret's shape
+// over the text pane.
+TEST(EnvironmentRuns, CaretAndPointerAreDrawn) {
+  TempDir dir;
+  dir.Write("game.vka", "ab\n");
+  dir.Write("script.txt", "5 key End down\n6 key End up\n7 mouse 300 300\n");
+  ProcessResult r = RunProcess(VellumarkExe(),
+                               {"edit", dir.File("game.vka"), "--headless", "--clock", "virtual", "--input",
+                                dir.File("script.txt"), "--frames", "12", "--grab", dir.File("out.png")},
+                               dir.path(), {"XDG_CONFIG_HOME=" + dir.File("config"), "ASAN_OPTIONS=detect_leaks=0"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  SurfacePtr grab = LoadImageByExtension(dir.File("out.png"), 32);
+  ASSERT_TRUE(grab);
+  const uint32_t background = grab->GetPixel(200, 200);
+  // The caret reaches below the one line of text, a few pixels right of the pane's edge.
+  int caretColumns = 0;
+  for (int x = 4; x < 60; ++x) caretColumns += grab->GetPixel(x, 60) != background;
+  EXPECT_GE(caretColumns, 1);
+  EXPECT_LE(caretColumns, 3);
+  EXPECT_EQ(grab->GetPixel(2, 60), background);  // not at the line's start
+  int pointerRows = 0;
+  for (int y = 300; y < 330; ++y) pointerRows += grab->GetPixel(300, y) != background;
+  EXPECT_GE(pointerRows, 10);
+}
 
 // Each run starts from a clean state but keeps the window and the device: the tenth run of a 3D
 // program draws what the first drew.
