@@ -87,6 +87,7 @@ bool IniWriteString(const std::string& file, const std::string& section, const s
   }
   std::string entry = key + "=" + value;
   if (keyLine >= 0) {
+    if (lines[keyLine] == entry) return true;  // already so: the file is left alone
     lines[keyLine] = entry;
   } else if (sectionLine >= 0) {
     lines.insert(lines.begin() + lastInSection + 1, entry);
