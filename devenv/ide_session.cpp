@@ -32,8 +32,22 @@ struct EnvironmentRun {
   bool FramesUsedUp() const { return options.frames >= 0 && frames > options.frames; }
 };
 
+// What a "type" line begun at frame `frame` has still to type from frame `from` on (one
+// character a frame; a character is one UTF-8 sequence of the file).
+std::string TypeRest(const std::string& rest, long long frame, int64_t from) {
+  size_t at = rest.find("type");
+  if (at == std::string::npos || rest.find_first_not_of(" \t") != at) return "";
+  at += 4;
+  if (at < rest.size()) ++at;
+  for (long long typed = from - frame; typed > 0 && at < rest.size(); --typed) {
+    ++at;
+    while (at < rest.size() && (static_cast<unsigned char>(rest[at]) & 0xC0) == 0x80) ++at;
+  }
+  return at < rest.size() ? " type " + rest.substr(at) : "";
+}
+
 // The input file's lines from frame `from` on, renumbered from 0; the lines before it were
-// delivered already (a "type" line begun before it is not continued).
+// delivered already, but a "type" line begun before it goes on with what it has left.
 std::string ScriptFrom(const std::string& text, int64_t from) {
   std::string out;
   size_t pos = 0;
@@ -46,7 +60,11 @@ std::string ScriptFrom(const std::string& text, int64_t from) {
     if (start == std::string::npos || !std::isdigit(static_cast<unsigned char>(line[start]))) continue;
     char* rest = nullptr;
     const long long frame = std::strtoll(line.c_str() + start, &rest, 10);
-    if (frame < from) continue;
+    if (frame < from) {
+      const std::string left = TypeRest(rest, frame, from);
+      if (!left.empty()) out += "0" + left + "\n";
+      continue;
+    }
     out += std::to_string(frame - from) + rest + "\n";
   }
   return out;
