@@ -91,6 +91,35 @@ TEST(Surfaces, BltFastClipsAndHonoursTheColourKey) {
   EXPECT_EQ(dst->GetPixel(1, 2), 0u);
 }
 
+// Every row length and key pattern through the wide paths: each pixel is the source's, or the
+// destination's where the source holds the key.
+TEST(Surfaces, CopiesOfEveryWidthMatchPixelByPixel) {
+  for (int depth : {16, 32}) {
+    for (int width = 1; width <= 150; width += (width < 40 ? 1 : 13)) {
+      SurfacePtr src = SurfaceCreate(width, 3, depth), dst = SurfaceCreate(width + 2, 3, depth);
+      uint32_t seed = uint32_t(width * 7919 + depth);
+      for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < width; ++x) {
+          seed = seed * 1103515245u + 12345u;
+          src->PutPixel(x, y, (seed >> 9) % 5 == 0 ? 0x77u : (seed >> 4) & (depth == 16 ? 0xFFFFu : 0xFFFFFFu));
+        }
+      src->hasKey = true;
+      src->key = 0x77;
+      for (uint32_t flags : {0u, uint32_t(kBltKeySrc)}) {
+        SurfaceFill(dst.get(), nullptr, 0x1234);
+        ASSERT_EQ(SurfaceBltFast(dst.get(), 1, 0, src.get(), nullptr, flags), kSurfOk);
+        for (int y = 0; y < 3; ++y)
+          for (int x = 0; x < width + 2; ++x) {
+            const bool inside = x >= 1 && x <= width;
+            const uint32_t p = inside ? src->GetPixel(x - 1, y) : 0x1234;
+            const uint32_t want = inside && flags && p == 0x77 ? 0x1234 : p;
+            ASSERT_EQ(dst->GetPixel(x, y), want) << depth << " " << width << " " << flags << " " << x;
+          }
+      }
+    }
+  }
+}
+
 TEST(Surfaces, OverlappingCopyWithinOneSurface) {
   SurfacePtr s = SurfaceCreate(1, 4, 16);
   for (int y = 0; y < 4; ++y) s->PutPixel(0, y, uint32_t(y + 1));
