@@ -120,16 +120,3 @@ void IdeDelete() {
   EditorClearSelection();
   RedrawAfterEdit();
 }
-
-bool IdeControlKey(int vk) {
-  switch (vk) {
-    case 'C': IdeCopy(); return true;
-    case 'X': IdeCut(); return true;
-    case 'V': IdePaste(); return true;
-    case 'Z':
-      if (g_ide.undoEnabled) IdeUndo();
-      return true;
-    case 'N': EditorFindReplace(g_ide.searchText, nullptr); return true;
-    default: return false;
-  }
-}

@@ -117,7 +117,8 @@ bool KeyDown(int vk) {
   const bool moves = vk >= kVkEnd && vk <= kVkDown;
   // Shift with a key that moves the cursor: the selection starts where the cursor was.
   if (moves && IdeShiftHeld() && !e.sel.selecting) EditorExtendSelection();
-  if (IdeControlHeld() && vk >= 'A' && vk <= 'Z') return IdeControlKey(vk);
+  // Control shortcuts are read from the keyboard state by the shell, once per press.
+  if (IdeControlHeld() && vk >= 'A' && vk <= 'Z') return true;
   switch (vk) {
     case kVkEnd: EditorCursorToLineEnd(); break;
     case kVkHome:
@@ -158,8 +159,6 @@ bool KeyDown(int vk) {
         EditorColumnFromX(e.cursorRow, e.caretX);
       }
       break;
-    case kVkPageUp: EditorPageUp(); break;
-    case kVkPageDown: EditorPageDown(); break;
     case kVkDelete:
       if (EditorHasSelection()) {
         IdeRecordUndo();
@@ -172,7 +171,6 @@ bool KeyDown(int vk) {
         DeleteForward();
       }
       break;
-    case kVkF1: IdeContextHelp(); break;
     default: return false;
   }
   EditorKeepCaretVisible();

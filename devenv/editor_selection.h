@@ -53,8 +53,6 @@ void IdeCut();
 void IdeCopy();
 void IdePaste();
 void IdeDelete();
-// Control with a letter: C copy, X cut, V paste, Z undo, N find next. False for other letters.
-bool IdeControlKey(int vk);
 
 // ---- find and replace, block indentation (editor_find.cpp)
 int32_t EditorFindInLine(int32_t row, const std::string& lowerPattern, int32_t fromCol, int32_t toCol);

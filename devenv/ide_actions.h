@@ -4,6 +4,16 @@
 #include <cstdint>
 #include <string>
 
+// The browser's dialog modes the commands open (the browser acts on them when confirmed).
+enum : int32_t {
+  kModeOpen = 1, kModeSaveAs = 2, kModeSaveBeforeClose = 5, kModeSaveBeforeNewProject = 7, kModeSaveBeforeOpen = 8,
+  kModeSaveBeforeQuit = 9, kModeSaveBeforeRecent = 10, kModeMakeProgram = 11, kModeMakeProgramWithMedia = 12,
+  kModeFind = 21, kModeReplace = 22, kModeNewProject = 31, kModeLoadExample = 51, kModeMediaEditors = 71,
+  kModeEditorProgram = 72, kModeQuit = 99,
+};
+// Closes any open menu, sets the mode and opens the browser's panel of that kind.
+void IdeOpenDialog(int32_t mode, int32_t kind);
+
 // Fills the six menus (the file menu's recent items from the recent-file list); closes every
 // menu first.
 void BuildIdeMenus();
@@ -24,6 +34,7 @@ void IdeBrowseOpen();
 void IdeMenuOpen();
 // Recent entry k (0 = newest).
 void IdeOpenRecentFile(int32_t k);
+// With a modified named source it asks first and keeps k in g_ide.pendingRecent for the answer.
 void IdeMenuOpenRecent(int32_t k);
 void IdeNewSource();
 void IdeMenuNew();

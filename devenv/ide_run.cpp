@@ -169,8 +169,14 @@ void IdeWindowMessage(const Message& m) {
   if (BrowserIsOpen() && m.kind != MsgKind::Close && BrowserWindowMessage(m)) return;
   switch (m.kind) {
     case MsgKind::Close:
-      if (g_ide.modified && !BrowserIsOpen()) IdeMenuQuit();
-      else if (!g_ide.modified) Leave(kIdeExitRunning);
+      // Unsaved changes are never left without the save-first question; a panel open for
+      // something else gives way to it.
+      if (!g_ide.modified) {
+        Leave(kIdeExitRunning);
+      } else if (g_ide.dialogMode != kModeSaveBeforeQuit || !BrowserIsOpen()) {
+        if (BrowserIsOpen()) ResetBrowserItems();
+        IdeMenuQuit();
+      }
       return;
     case MsgKind::Activate:
       // A full-screen display is lost while the window is in the background; the next frame

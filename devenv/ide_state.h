@@ -131,6 +131,12 @@ struct IdeState {
     EditorSelection sel;
   } savedView;
   bool firstFrameShown = false;
+
+  // The menus, the shell's keys and the outside tools.
+  int32_t exitItem = 0;             // the file menu's exit item (number from 1)
+  int32_t pendingRecent = 0;        // the recent entry to open once its save-first question is answered
+  bool onceKeyLatched = false;      // a once-per-press key acted and one of them is still down
+  int64_t mediaBrowserPid = 0;      // the media browser while it runs, 0 when none
 };
 
 extern IdeState g_ide;

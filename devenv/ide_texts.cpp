@@ -11,6 +11,7 @@ const std::vector<IdeTextKey>& IdeTextKeysRead() {
     for (int i : {kDescPercent, kDescSaved, kDescBuilt, kDescNoFile, kDescReadOnly, kDescRunning, kDescRunningWindow,
                   kDescNoMediaFolder, kDescProgramEnded, kDescWindowTitle, kDescNoHelpPage})
       k.push_back({IdeSection::Desc, i});
+    for (int i : kMenuTextKeys) k.push_back({IdeSection::Menu, i});
     return k;
   }();
   return keys;

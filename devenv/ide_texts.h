@@ -26,6 +26,11 @@ inline constexpr int kDescProgramEnded = 47;
 inline constexpr int kDescWindowTitle = 48;
 inline constexpr int kDescNoHelpPage = 49;
 
+// ---- the menus: MENU texts by number, the six titles and every item's text.
+inline constexpr int kMenuTextKeys[] = {1,  2,  3,  4,  5,  6,  11, 12, 13, 14, 15, 16, 17, 18, 21, 22, 23, 24,
+                                        25, 26, 27, 31, 32, 33, 34, 41, 42, 43, 44, 45, 46, 47, 48, 49, 50, 51,
+                                        61, 62, 71, 72, 73, 74, 75, 76, 77, 78, 79};
+
 struct IdeTextKey {
   IdeSection section;
   int index;

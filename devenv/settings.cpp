@@ -9,6 +9,7 @@
 #include "devenv/ide_texts.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
+#include "platform/process.h"
 #include "runtime/language_file.h"
 
 namespace {
@@ -76,7 +77,7 @@ void LoadRecentFiles() {
   for (int i = 0; i < kMediaEditorCount; ++i) {
     MediaEditor& m = g_ide.mediaEditors[i];
     m.path = ReadField(ini, kIdeStateSection, "MEDITOR" + std::to_string(i + 1));
-    m.exists = !m.path.empty() && FsFileExists(m.path);
+    m.exists = ProgramFound(m.path);
     m.processId = 0;
   }
 }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 
 #include "platform/fs.h"
 
@@ -102,6 +103,44 @@ int ProcessStart(const std::string& file, const std::string& parameters, const s
   if (hasFolderPart) return -1;
   args.insert(args.begin(), file);
   return Spawn(file, true, args, workFolder);
+}
+
+bool ProcessRunning(int pid) {
+  if (pid <= 0) return false;
+  int status = 0;
+  pid_t r = waitpid(pid, &status, WNOHANG);
+  if (r == 0) return true;
+  std::erase(g_running, pid);
+  return false;
+}
+
+int ProcessStartWithArguments(const std::string& file, const std::vector<std::string>& arguments) {
+  ReapFinished();
+  if (file.empty()) return -1;
+  std::vector<std::string> args = arguments;
+  if (file.find_first_of("/\\:") != std::string::npos) {
+    const std::string path = FsResolve(file);
+    if (!IsExecutableFile(path)) return -1;
+    args.insert(args.begin(), path);
+    return Spawn(path, false, args, "");
+  }
+  args.insert(args.begin(), file);
+  return Spawn(file, true, args, "");
+}
+
+bool ProgramFound(const std::string& file) {
+  if (file.empty()) return false;
+  if (file.find_first_of("/\\:") != std::string::npos) return IsExecutableFile(FsResolve(file));
+  const char* path = std::getenv("PATH");
+  std::string list = path ? path : "";
+  for (size_t from = 0; from <= list.size();) {
+    size_t end = list.find(':', from);
+    if (end == std::string::npos) end = list.size();
+    const std::string folder = end > from ? list.substr(from, end - from) : ".";
+    if (IsExecutableFile(folder + "/" + file)) return true;
+    from = end + 1;
+  }
+  return false;
 }
 
 void ProcessWait(int pid) {

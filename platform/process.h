@@ -13,3 +13,10 @@ int ProcessStart(const std::string& file, const std::string& parameters, const s
 void ProcessWait(int pid);
 // Leaves the program running; it is collected once it has ended.
 void ProcessDetach(int pid);
+// True while a program started here has not ended; an ended one is collected.
+bool ProcessRunning(int pid);
+// Starts a program with exactly these arguments (no splitting), the file found as
+// ProcessStart finds a program; its id, or -1.
+int ProcessStartWithArguments(const std::string& file, const std::vector<std::string>& arguments);
+// The program can be started: an executable file, or a bare name found in PATH.
+bool ProgramFound(const std::string& file);

@@ -25,7 +25,7 @@ struct EditCase {
 const EditCase kCases[] = {
     // Typed text reaches the compile; the run ends and the editor comes back.
     {"TypedProgramRunsAndReturns", "", "2 type make file \"ran.txt\"\n40 key F5 down\n41 key F5 up\n", 120,
-     "ran.txt", "", -1, false},
+     "ran.txt", "", -1, true},
     // A run-time error comes back with its line selected.
     {"RunErrorSelectsItsLine", "x = 1\nmake file \"ran.txt\"\ndim a(3)\na(5) = 1\nprint x\n",
      "10 key F5 down\n11 key F5 up\n", 60, "ran.txt", "", 3, true},
@@ -41,7 +41,7 @@ const EditCase kCases[] = {
      "10 key F5 down\n11 key F5 up\n40 key Escape down\n41 key Escape up\n60 type make file \"after.txt\"\n"
      "90 key Return down\n91 key Return up\n100 key F5 down\n101 key F5 up\n130 key Escape down\n"
      "131 key Escape up\n",
-     160, "after.txt", "", -1, false},
+     160, "after.txt", "", -1, true},
     // The cursor comes back where the run left it: the character typed after it lands on line 2.
     {"CursorIsKeptAcrossARun", "a = 1\nb = 2\n",
      "5 key Down down\n6 key Down up\n7 key End down\n8 key End up\n10 key F5 down\n11 key F5 up\n"
@@ -49,7 +49,7 @@ const EditCase kCases[] = {
      80, "", "", 1, true},
     // F5 with Escape held: the run waits for its release (here past the session's end).
     {"EscapeHeldDelaysTheRun", "make file \"ran.txt\"\n",
-     "5 key Escape down\n10 key F5 down\n11 key F5 up\n60 key Escape up\n", 40, "", "ran.txt", -1, false},
+     "5 key Escape down\n10 key F5 down\n11 key F5 up\n60 key Escape up\n", 40, "", "ran.txt", -1, true},
 };
 
 class Environment : public ::testing::TestWithParam<EditCase> {};

@@ -1,0 +1,164 @@
+// The environment's commands behind the menus, keys and buttons: file commands through the
+// browser's dialogs, leaving a run with an exit state, find and replace, the quit question and
+// the example programs opened from help links.
+#include <algorithm>
+#include <cctype>
+
+#include "core/run_state.h"
+#include "devenv/browser.h"
+#include "devenv/editor.h"
+#include "devenv/editor_selection.h"
+#include "devenv/help_pane.h"
+#include "devenv/ide_actions.h"
+#include "devenv/ide_draw.h"
+#include "devenv/ide_texts.h"
+#include "devenv/ide_shell.h"
+#include "platform/events.h"
+#include "platform/fs.h"
+
+namespace {
+
+// The source has changes a file name could keep: the commands ask to save them first.
+bool NamedAndModified() { return g_ide.modified && !g_ide.fileName.empty(); }
+
+void SetStatus(const std::string& text) {
+  g_ide.statusText = text;
+  g_ide.statusColour = 0;
+  g_ide.redrawStatus = true;
+}
+
+void LeaveWith(int32_t state, int desc) {
+  g_ide.openMenu = g_ide.hotItem = 0;
+  g_ide.redrawMenus = true;
+  g_ide.exitState = state;
+  SetStatus(IdeText(IdeSection::Desc, desc));
+  IdeRedraw();  // the message shows while the program is compiled
+  PostQuit();
+}
+
+}  // namespace
+
+void IdeOpenDialog(int32_t mode, int32_t kind) {
+  g_ide.openMenu = g_ide.hotItem = 0;
+  g_ide.redrawMenus = true;
+  g_ide.dialogMode = mode;
+  BrowserOpenDialog(kind, 320, 240);
+}
+
+void IdeBrowseNewProject() { IdeOpenDialog(kModeNewProject, 8); }
+
+void IdeMenuNewProject() {
+  if (NamedAndModified()) IdeOpenDialog(kModeSaveBeforeNewProject, 4);
+  else IdeBrowseNewProject();
+}
+
+void IdeBrowseOpen() { IdeOpenDialog(kModeOpen, 2); }
+
+void IdeMenuOpen() {
+  if (NamedAndModified()) IdeOpenDialog(kModeSaveBeforeOpen, 4);
+  else IdeBrowseOpen();
+}
+
+void IdeOpenRecentFile(int32_t k) {
+  if (k < 0 || size_t(k) >= g_ide.recent.size()) return;
+  const RecentFile entry = g_ide.recent[size_t(k)];  // the load reorders the list
+  FsChangeFolder(entry.folder);
+  SetBrowserPath(entry.folder);
+  BrowserSetField(1, entry.name);
+  BrowserApplySelection(kModeOpen);
+  IdeRebuildRecentItems();
+}
+
+void IdeMenuOpenRecent(int32_t k) {
+  if (NamedAndModified()) {
+    // The browser opens the entry once the question is answered.
+    if (k >= 0 && size_t(k) < g_ide.recent.size()) g_ide.pendingRecent = k;
+    IdeOpenDialog(kModeSaveBeforeRecent, 4);
+  } else {
+    IdeOpenRecentFile(k);
+  }
+}
+
+void IdeNewSource() {
+  g_ide.fileName.clear();
+  g_ide.projectFolder.clear();
+  IdeRebuildRecentItems();  // the close item follows the file name
+  EditorNewEmpty();
+  ResetBrowserItems();
+  g_ide.dialogMode = 0;
+  BrowserClearList();
+  IdeUpdateStatusText();
+  g_ide.redrawStatus = true;
+  g_ide.modified = 0;
+}
+
+void IdeMenuNew() {
+  if (NamedAndModified()) IdeOpenDialog(kModeSaveBeforeClose, 4);
+  else IdeNewSource();
+}
+
+void IdeSaveSource() {
+  // Without a name, or with its folder gone, the user chooses where the source goes.
+  const std::string back = FsCurrentFolder();
+  if (g_ide.fileName.empty() || !FsChangeFolder(g_ide.projectFolder)) {
+    IdeOpenDialog(kModeSaveAs, 3);
+    return;
+  }
+  if (FsFileExists(g_ide.fileName) && FsIsReadOnly(g_ide.fileName)) {
+    std::string text = IdeText(IdeSection::Desc, kDescReadOnly);
+    for (char& c : text) c = char(std::toupper(static_cast<unsigned char>(c)));
+    SetStatus(text);
+  } else {
+    BrowserSaveSource(g_ide.fileName);
+  }
+  FsChangeFolder(back);
+}
+
+void IdeSetExitState5() { LeaveWith(kIdeExitCompile, kDescRunning); }
+void IdeSetExitState4() { LeaveWith(kIdeExitRun, kDescRunningWindow); }
+
+void IdeFindOrReplace(int32_t how) {
+  if (how == 0) {
+    IdeOpenDialog(kModeFind, 11);
+    BrowserSetField(1, g_ide.searchText);
+  } else if (how == 1) {
+    IdeOpenDialog(kModeReplace, 12);
+    BrowserSetField(1, g_ide.searchText);
+    BrowserSetField(2, g_ide.replaceText);
+  } else {
+    EditorFindReplace(g_ide.searchText, nullptr);
+  }
+}
+
+void IdeAskQuit() { IdeOpenDialog(kModeQuit, 4); }
+
+// Any unsaved change asks first, with or without a file name, so leaving never loses it.
+void IdeMenuQuit() {
+  if (g_ide.modified) IdeOpenDialog(kModeSaveBeforeQuit, 4);
+  else IdeAskQuit();
+}
+
+void IdeAskLoadExample(const std::string& path) {
+  IdeOpenDialog(kModeLoadExample, 4);
+  BrowserSetField(1, path);
+}
+
+void IdeOpenFromBrowser(const std::string& path) {
+  std::string p = path;
+  std::replace(p.begin(), p.end(), '\\', '/');
+  const size_t cut = p.rfind('/');
+  const std::string folder = cut == std::string::npos ? "" : p.substr(0, cut + 1);
+  const std::string file = cut == std::string::npos ? p : p.substr(cut + 1);
+  g_ide.currentBuffer = 2;
+  EditorSelectBuffer(2, true);
+  IdeUpdateStatusText();
+  SetBrowserPath(g_ide.settings.helpFolder + folder);
+  FsChangeFolder(g_runtime.programFolder);
+  BrowserSetField(1, file);
+  BrowserApplySelection(kModeOpen);
+  IdeCloseHelp();
+}
+
+void IdeShowBrowserPage72() { IdeOpenDialog(kModeEditorProgram, 72); }
+
+void IdeMediaEditorsStep() { IdeOpenDialog(kModeMediaEditors, 71); }

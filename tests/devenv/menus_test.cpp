@@ -1,0 +1,205 @@
+// The menus, the shell's keys, the file commands' questions, leaving, and the media editors
+// started as outside programs.
+#include <sys/stat.h>
+
+#include <cctype>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "devenv/browser.h"
+#include "devenv/editor_selection.h"
+#include "devenv/ide_texts.h"
+#include "platform/clipboard.h"
+#include "platform/events.h"
+#include "platform/fs.h"
+#include "platform/process.h"
+#include "tests/devenv/editor_driver.h"
+
+namespace {
+
+class MenusTest : public EditorTest {
+ protected:
+  void SetUp() override {
+    EditorTest::SetUp();
+    EventsReset();
+    BuildIdeMenus();
+  }
+  void TearDown() override {
+    EventsReset();
+    EditorTest::TearDown();
+  }
+  void Click(int32_t x, int32_t y) {
+    Deliver({MsgKind::MouseMove, x, y});
+    Deliver({MsgKind::LButtonDown, 0, 0});
+    Deliver({MsgKind::LButtonUp, 0, 0});
+  }
+  void OpenMenu(int32_t m) { Click(IdeMenuLeft(m) + 3, 28); }
+  void ChooseItem(int32_t item) {
+    const SurfRect& r = g_ide.dropDownRect;
+    Click(r.left + 10, r.top + 2 + 16 * (item - 1) + 8);
+  }
+};
+
+TEST_F(MenusTest, ExitItemFollowsTheRecentFilesAndAsksBeforeLeaving) {
+  struct {
+    int recent, exitItem;
+  } const cases[] = {{0, 11}, {2, 14}};
+  for (const auto& c : cases) {
+    g_ide.recent.clear();
+    for (int i = 0; i < c.recent; ++i) AddRecentFile("g" + std::to_string(i) + ".vka", "/home/me/space");
+    OpenMenu(1);
+    ASSERT_EQ(g_ide.openMenu, 1);
+    EXPECT_EQ(g_ide.exitItem, c.exitItem);
+    EXPECT_EQ(g_ide.menus[0].items[size_t(c.exitItem - 1)].text, "Exit");
+    EXPECT_EQ(g_ide.menus[0].items[9].text, "-");
+    ChooseItem(c.exitItem);
+    EXPECT_EQ(g_ide.openMenu, 0);
+    EXPECT_EQ(g_ide.dialogMode, kModeQuit);
+    g_ide.dialogMode = 0;
+  }
+  // A recent file outside the browser's folder shows that folder's name before its own.
+  EXPECT_EQ(g_ide.menus[0].items[10].text, "space/g1.vka");
+  SetBrowserPath("/home/me/space/");
+  IdeRebuildRecentItems();
+  EXPECT_EQ(g_ide.menus[0].items[10].text, "g1.vka");
+}
+
+TEST_F(MenusTest, DisabledItemsAndClicksBesideOnlyCloseTheMenu) {
+  Type("keep this");
+  const std::string text = Text();
+  OpenMenu(2);  // edit: no selection, so cut is disabled
+  ASSERT_EQ(g_ide.openMenu, 2);
+  EXPECT_FALSE(g_ide.menus[1].items[2].enabled);
+  ChooseItem(3);
+  EXPECT_EQ(g_ide.openMenu, 0);
+  EXPECT_EQ(Text(), text);
+  OpenMenu(5);
+  Click(600, 300);  // beside the run menu's items
+  EXPECT_EQ(g_ide.openMenu, 0);
+  EXPECT_FALSE(QuitPosted());
+  OpenMenu(2);
+  ChooseItem(2);  // a separator
+  EXPECT_EQ(g_ide.openMenu, 0);
+  EXPECT_EQ(g_ide.dialogMode, 0);
+}
+
+TEST_F(MenusTest, ControlShortcutsHeldActOncePerPress) {
+  Type("abcd");
+  Key(kVkLeft);
+  Key(kVkLeft, true, false, 2);  // "bc" selected
+  Key('X', false, true, 1, 5);   // held for five frames: cut once, then no selection is left
+  EXPECT_EQ(Text(), "ad\n");
+  EXPECT_EQ(ClipboardGetText(), "bc");
+  Key('V', false, true, 1, 5);
+  EXPECT_EQ(Text(), "abcd\n");
+  Key('V', false, true, 2);  // two presses paste twice
+  EXPECT_EQ(Text(), "abcbcbcd\n");
+}
+
+TEST_F(MenusTest, UnsavedChangesAskFirstWhenTheyHaveAName) {
+  struct {
+    const char* name;
+    bool modified;
+    void (*command)();
+    int32_t mode;
+  } const cases[] = {
+      {"", true, IdeMenuOpen, kModeOpen},  // an unnamed buffer: the browser opens directly
+      {"game.vka", true, IdeMenuOpen, kModeSaveBeforeOpen},
+      {"game.vka", false, IdeMenuOpen, kModeOpen},
+      {"game.vka", true, IdeMenuNewProject, kModeSaveBeforeNewProject},
+      {"", true, IdeMenuNewProject, kModeNewProject},
+      {"game.vka", true, IdeMenuNew, kModeSaveBeforeClose},
+      {"", true, IdeMenuQuit, kModeSaveBeforeQuit},  // leaving never loses an unnamed source
+      {"", false, IdeMenuQuit, kModeQuit},
+  };
+  for (const auto& c : cases) {
+    g_ide.fileName = c.name;
+    g_ide.modified = c.modified;
+    g_ide.dialogMode = 0;
+    c.command();
+    EXPECT_EQ(g_ide.dialogMode, c.mode) << c.name << " " << c.modified << " " << c.mode;
+  }
+}
+
+TEST_F(MenusTest, CloseRequestWithUnsavedChangesAsksInsteadOfLeaving) {
+  struct {
+    bool modified, leaves;
+    int32_t mode;
+  } const cases[] = {{true, false, kModeSaveBeforeQuit}, {false, true, 0}};
+  for (const auto& c : cases) {
+    EventsReset();
+    g_ide.dialogMode = 0;
+    g_ide.exitState = kIdeExitRun;
+    g_ide.modified = c.modified;
+    Deliver({MsgKind::Close, 0, 0});
+    EXPECT_EQ(QuitPosted(), c.leaves);
+    EXPECT_EQ(g_ide.dialogMode, c.mode);
+    EXPECT_EQ(g_ide.exitState, c.leaves ? kIdeExitRunning : kIdeExitRun);
+  }
+}
+
+TEST_F(MenusTest, SaveLeavesAReadOnlyFileAndSaysSo) {
+  std::filesystem::create_directory(dir_.File("proj"));
+  std::string upper = IdeText(IdeSection::Desc, kDescReadOnly);
+  for (char& c : upper) c = char(std::toupper(static_cast<unsigned char>(c)));
+  struct {
+    mode_t mode;
+    const char* content;
+    bool readOnlyText;
+  } const cases[] = {{0444, "old\r\n", true}, {0644, "new\r\n", false}};
+  const std::string before = FsCurrentFolder();
+  for (const auto& c : cases) {
+    dir_.Write("proj/game.vka", "old\r\n");
+    chmod(dir_.File("proj/game.vka").c_str(), c.mode);
+    g_ide.editor.lines = {"new"};
+    g_ide.fileName = "game.vka";
+    g_ide.projectFolder = dir_.File("proj");
+    g_ide.statusText.clear();
+    Key(114);  // F3
+    EXPECT_EQ(dir_.Read("proj/game.vka"), c.content);
+    EXPECT_EQ(g_ide.statusText == upper, c.readOnlyText);
+    EXPECT_EQ(FsCurrentFolder(), before);
+  }
+}
+
+using StartUpTest = DevenvTest;
+
+TEST_F(StartUpTest, LaterStartsShowTheVersionAndTheMenusKeepIt) {
+  IdeStartUp(0.1);
+  EXPECT_TRUE(g_ide.firstRun);
+  EXPECT_EQ(g_ide.statusText, "");
+  IdeStartUp(2.5);
+  EXPECT_FALSE(g_ide.firstRun);
+  BuildIdeMenus();
+  EXPECT_EQ(g_ide.statusText, "VELLUMARK V2.5");
+}
+
+TEST_F(MenusTest, MediaEditorGetsTheProjectFolderAndRunsOnce) {
+  std::filesystem::create_directory(dir_.File("my game"));
+  dir_.Write("editor.sh", "#!/bin/sh\necho \"$1\" >> \"" + dir_.File("args.txt") + "\"\nsleep 0.3\n");
+  chmod(dir_.File("editor.sh").c_str(), 0755);
+  g_ide.mediaEditors[1].path = dir_.File("editor.sh");
+  g_ide.mediaEditors[2].path = dir_.File("missing.sh");
+  g_ide.projectFolder = dir_.File("my game");
+  OpenMenu(6);
+  EXPECT_TRUE(g_ide.menus[5].items[5].enabled);
+  EXPECT_FALSE(g_ide.menus[5].items[6].enabled);
+  ChooseItem(6);
+  const int64_t pid = g_ide.mediaEditors[1].processId;
+  ASSERT_GT(pid, 0);
+  RunMediaEditor(1);  // still running: left alone
+  RunMediaEditor(2);
+  EXPECT_EQ(g_ide.mediaEditors[1].processId, pid);
+  EXPECT_EQ(g_ide.mediaEditors[2].processId, 0);
+  for (int i = 0; i < 300 && g_ide.mediaEditors[1].processId != 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    PollMediaBrowser();
+  }
+  EXPECT_EQ(g_ide.mediaEditors[1].processId, 0);
+  EXPECT_EQ(dir_.Read("args.txt"), dir_.File("my game") + "\n");
+  LaunchMediaBrowser();  // no media folder beside the program
+  EXPECT_EQ(g_ide.statusText, IdeText(IdeSection::Desc, kDescNoMediaFolder));
+}
+
+}  // namespace
