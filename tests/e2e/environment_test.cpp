@@ -18,7 +18,7 @@ struct EditCase {
   const char* madeFile;     // a file the program makes in the project folder ("" none)
   const char* notMadeFile;  // a file it must not make ("" none)
   int selectedRow;          // the editor row shown selected at the end (-1 none)
-  bool statusText;          // the status line shows a text (a first start shows none)
+  bool statusText;          // the status line shows a text
   const char* errText = "";  // what stderr says ("" anything)
 };
 
