@@ -48,12 +48,14 @@ int main(int argc, char** argv) {
   std::string error;
   std::vector<Family> families;
   std::map<std::string, HelpLine> help;
-  if (!ReadFamilies(argv[1], &families, &error) || !ReadHelpLines(argv[2], families, &help, &error))
-    return Fail(error);
-  // Only a folder this tool made before is emptied.
   std::error_code ec;
+  if (!ReadFamilies(argv[1], &families, &error) || !ReadHelpLines(argv[2], families, &help, &error)) {
+    fs::remove(out / "index.htm", ec);  // the build's mark of a finished folder
+    return Fail(error);
+  }
+  // Only a folder this tool made before is emptied.
   if (fs::exists(out, ec)) {
-    if (!fs::exists(out / "index.htm", ec) && !fs::is_empty(out, ec))
+    if (!fs::exists(out / "index.htm", ec) && !fs::exists(out / "commands", ec) && !fs::is_empty(out, ec))
       return Fail(out.string() + " exists and holds no help pages: not replacing it");
     fs::remove_all(out, ec);
     if (ec) return Fail("cannot empty " + out.string() + ": " + ec.message());
@@ -61,7 +63,7 @@ int main(int argc, char** argv) {
   fs::create_directories(out, ec);
   if (ec) return Fail("cannot make " + out.string() + ": " + ec.message());
   if (!WriteHelpPages(families, help, out.string(), &error) || !CopyPages(argv[3], out, &error)) {
-    fs::remove(out / "index.htm", ec);  // the build's mark of a finished folder
+    fs::remove(out / "index.htm", ec);
     return Fail(error);
   }
   return 0;
