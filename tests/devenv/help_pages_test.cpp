@@ -1,0 +1,148 @@
+// The help folder made at build time: every keyword reachable by F1, every link whole, every
+// tag one the viewer reads, the example programs compiling; and the generator's own checks.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "devenv/editor_selection.h"
+#include "devenv/ide_state.h"
+#include "runtime/game_build.h"
+#include "tests/support/process.h"
+#include "tests/support/temp_dir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kHelp = std::string(VK_BINARY_DIR) + "/HELP/";
+
+std::string ReadAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::string Upper(std::string s) {
+  for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// Every distinct name of the keyword lists.
+std::set<std::string> KeywordNames() {
+  std::set<std::string> names;
+  for (const auto& e : fs::directory_iterator(std::string(VK_SOURCE_DIR) + "/data/keywords")) {
+    std::istringstream in(ReadAll(e.path()));
+    for (std::string line; std::getline(in, line);)
+      if (!line.empty() && line[0] != ';' && line.find('%') != std::string::npos && line.find('%') > 0)
+        names.insert(line.substr(0, line.find('%')));
+  }
+  return names;
+}
+
+TEST(HelpPages, EveryKeywordIsFoundFromItsIndexEntry) {
+  ResetIdeState();
+  g_ide.settings.helpFolder = kHelp;
+  const std::set<std::string> names = KeywordNames();
+  ASSERT_GT(names.size(), 500u);
+  int words = 0;
+  for (std::string name : names) {
+    if (!std::isalpha(static_cast<unsigned char>(name[0]))) continue;  // operators have no word to press F1 on
+    if (name.back() == '[') name.pop_back();
+    ++words;
+    std::string page;
+    ASSERT_TRUE(ContextHelpLookup(name, &page)) << name;  // as typed: lower case
+    const std::string text = ReadAll(kHelp + page);
+    EXPECT_NE(text.find(">" + Upper(name) + "<BR>"), std::string::npos) << page;
+  }
+  EXPECT_GT(words, 500);
+  ResetIdeState();
+}
+
+// Every tag is one the help viewer reads; every link names a file, relative to its page.
+TEST(HelpPages, EveryTagIsReadAndEveryLinkResolves) {
+  const char* const kTags[] = {"BR", "P", "P ALIGN=", "/P", "CENTER", "/CENTER", "FONT ", "A HREF=\"", "/A"};
+  int pages = 0, links = 0;
+  for (const auto& e : fs::recursive_directory_iterator(kHelp)) {
+    if (e.path().extension() != ".htm") continue;
+    ++pages;
+    const std::string text = ReadAll(e.path());
+    for (size_t at = text.find('<'); at != std::string::npos; at = text.find('<', at + 1)) {
+      const size_t end = text.find('>', at);
+      ASSERT_NE(end, std::string::npos) << e.path();
+      const std::string tag = text.substr(at + 1, end - at - 1);
+      bool known = false;
+      for (const char* t : kTags) {
+        const std::string k = t;
+        const bool prefix = k.back() == ' ' || k.back() == '=' || k.back() == '"';
+        known = known || tag == k || (prefix && tag.rfind(k, 0) == 0);
+      }
+      EXPECT_TRUE(known) << e.path() << ": <" << tag << ">";
+      if (tag.rfind("A HREF=\"", 0) != 0) continue;
+      const std::string target = tag.substr(8, tag.find('"', 8) - 8);
+      ++links;
+      EXPECT_TRUE(fs::is_regular_file(e.path().parent_path() / target)) << e.path() << " -> " << target;
+    }
+  }
+  EXPECT_GT(pages, 600);
+  EXPECT_GT(links, 2000);
+  for (const char* named : {"menu.htm", "main.htm", "intro.htm", "princpal.htm", "fast/fstart.htm",
+                            "tutorial/tstart.htm", "glossary.htm", "credits.htm", "media.htm", "examples.htm",
+                            "nocontex.htm"})
+    EXPECT_TRUE(fs::is_regular_file(kHelp + named)) << named;
+}
+
+TEST(HelpPages, ExampleProgramsCompile) {
+  int n = 0;
+  for (const auto& e : fs::directory_iterator(kHelp + "examples")) {
+    ++n;
+    EXPECT_TRUE(CompileFile(e.path().string(), "")) << e.path();
+  }
+  EXPECT_GE(n, 3);
+}
+
+// The generator on lists of its own: a missing help line still gives a page; data text is
+// escaped; a help line naming no keyword, or one named twice, stops it with file and line.
+TEST(HelpPages, GeneratorEscapesTextAndRefusesUnknownNames) {
+  TempDir dir;
+  fs::create_directories(dir.File("kw"));
+  fs::create_directories(dir.File("lines"));
+  dir.Write("kw/fam.txt", "; ---- Things\nmake thing%1%ls\nthing size%2%l\nthing size[%3%ll\n");
+  const std::string tool = std::string(VK_BINARY_DIR) + "/tools/helpgen";
+  auto run = [&](const std::string& lines) {
+    dir.Write("lines/fam.txt", lines);
+    return RunProcess(tool, {dir.File("kw"), dir.File("lines"), dir.File("pages"), dir.File("out")});
+  };
+  ProcessResult r = run("make thing|MAKE THING n, name$|Makes <one> & \xe9t\xe9.\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(r.err.empty()) << r.err;
+  EXPECT_NE(dir.Read("out/commands/make_thing.htm").find("Makes &lt;one&gt; &amp; &eacute;t&eacute;."),
+            std::string::npos);
+  const std::string shared = dir.Read("out/commands/thing_size.htm");  // command and function, forms only
+  EXPECT_NE(shared.find("THING SIZE integer<BR>"), std::string::npos) << shared;
+  EXPECT_NE(shared.find("integer = THING SIZE(integer)<BR>"), std::string::npos) << shared;
+  EXPECT_NE(dir.Read("out/index.htm").find("<A HREF=\"commands/thing_size.htm\">THING SIZE</A>"), std::string::npos);
+
+  struct Case {
+    const char* lines;
+    const char* message;
+  } bad[] = {
+      {"make thingy|MAKE THINGY|Makes.\n", "fam.txt:1: \"make thingy\" is not a keyword"},
+      {"; c\nmake thing|A|B\nmake thing|A|B\n", "fam.txt:3: \"make thing\" is described twice"},
+      {"make thing|MAKE THING\n", "fam.txt:1: a help line has three fields"},
+  };
+  for (const Case& c : bad) {
+    r = run(c.lines);
+    EXPECT_EQ(r.status, 1) << c.lines;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir.File("out/index.htm"))) << c.lines;
+  }
+  EXPECT_EQ(run("").status, 0);  // the folder a failed run left is made again
+  EXPECT_TRUE(fs::exists(dir.File("out/index.htm")));
+}
+
+}  // namespace
