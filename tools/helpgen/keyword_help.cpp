@@ -92,9 +92,11 @@ bool ReadHelpLines(const std::string& folder, const std::vector<Family>& familie
       const std::string& line = lines[i];
       if (Trim(line).empty() || line[0] == ';') continue;
       const std::string where = file.string() + ":" + std::to_string(i + 1) + ": ";
-      const size_t b1 = line.find('|');
-      const size_t b2 = b1 == std::string::npos ? b1 : line.find('|', b1 + 1);
-      if (b2 == std::string::npos || line.find('|', b2 + 1) != std::string::npos) {
+      // The name ends at the first '|' after its first character (so the bitwise or, "|[", can
+      // be named) and the text begins after the last one; the forms lie between.
+      const size_t b1 = line.find('|', 1);
+      const size_t b2 = line.rfind('|');
+      if (b1 == std::string::npos || b2 == b1) {
         *error = where + "a help line has three fields: keyword|forms|what it does";
         return false;
       }
