@@ -11,6 +11,7 @@ const std::vector<IdeTextKey>& IdeTextKeysRead() {
     for (int i : {kDescPercent, kDescSaved, kDescBuilt, kDescNoFile, kDescReadOnly, kDescRunning, kDescRunningWindow,
                   kDescNoMediaFolder, kDescProgramEnded, kDescWindowTitle, kDescNoHelpPage})
       k.push_back({IdeSection::Desc, i});
+    for (const IdeTextKey& b : kBrowserTextKeys) k.push_back(b);
     return k;
   }();
   return keys;
