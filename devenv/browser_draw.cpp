@@ -151,7 +151,9 @@ void ListPanel() {
     const std::string name = ClipBack(e.name, 240);
     if (index + 1 == b.selected) IdeDrawText(Screen(), name, 2, b.left + 33, b.top + y, 1, b.left + 33 + IdeTextWidth(name));
     else Text(name, 33, y);
-    Text(ClipBack(e.date, 116), 280, y);
+    // Without room for the seconds the date ends at the minutes.
+    const std::string date = IdeTextWidth(e.date) > 116 ? e.date.substr(0, 12) : e.date;
+    Text(ClipBack(date, 116), 280, y);
   }
 }
 

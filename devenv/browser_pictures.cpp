@@ -47,18 +47,20 @@ void Triangle(Surface* s, int32_t x, int32_t y, int32_t w, bool up, uint32_t rgb
   }
 }
 
-// A panel: raised, with a title band.
-SurfacePtr Panel(int32_t w, int32_t h) {
+// A panel: raised, with a title band when it has a title.
+SurfacePtr Panel(int32_t w, int32_t h, bool titled) {
   SurfacePtr s = SurfaceCreate(w, h, g_ide.gfx.format);
   if (!s) return s;
   Box(s.get(), 0, 0, w, h, false, kFace);
-  Fill(s.get(), 2, 2, w - 2, 22, kTitleBand);
-  Fill(s.get(), 2, 22, w - 2, 23, kDark);
+  Box(s.get(), 2, 2, w - 2, h - 2, true, kFace);
+  if (!titled) return s;
+  Fill(s.get(), 3, 3, w - 3, 22, kTitleBand);
+  Fill(s.get(), 3, 22, w - 3, 23, kDark);
   return s;
 }
 
 SurfacePtr ListPanel() {
-  SurfacePtr s = Panel(419, 321);
+  SurfacePtr s = Panel(419, 321, true);
   if (!s) return s;
   Surface* p = s.get();
   Box(p, 14, 25, 389, 44, true, kStrip);  // the folder line
@@ -183,9 +185,9 @@ SurfacePtr Caret() {
 bool BrowserCreatePictures() {
   SurfacePtr* pic = g_browser.pictures;
   pic[1] = ListPanel();
-  pic[3] = Panel(222, 140);
-  pic[4] = Panel(405, 99);
-  pic[6] = Panel(419, 194);
+  pic[3] = Panel(222, 140, false);
+  pic[4] = Panel(405, 99, false);
+  pic[6] = Panel(419, 194, true);
   pic[23] = Button(false);
   pic[24] = Button(true);
   for (int32_t type = 0; type <= kEntryRoot; ++type) pic[12 + type] = Icon(type);
