@@ -443,8 +443,8 @@ bool BrowserWindowMessage(const Message& m) {
       b.redraw = true;
       return false;  // the environment lets go of its button too
     case MsgKind::KeyDown:
-      if (m.a == kVkIdeEscape) {
-        BrowserPerformAction(1);
+      if (m.a == kVkIdeEscape) {  // cancels, as the panel's cancel button does
+        BrowserPerformAction(g_ide.dialogMode == 72 ? 73 : 1);
       } else if (b.activeField > 0) {
         FieldKey(m.a);
         b.cursorShown = true;
@@ -474,6 +474,7 @@ void BrowserSetField(int32_t i, const std::string& text) {
   if (i < 1 || i >= kBrowserSlots) return;
   BrowserState& b = g_browser;
   b.fields[i].text = Cut(text);
+  if (i == 1 && b.fields[1].text != b.chosenName) b.chosenReal.clear();  // no longer the chosen entry
   if (b.activeField == i) {
     b.editText = b.fields[i].text;
     b.cursor = int32_t(b.editText.size());

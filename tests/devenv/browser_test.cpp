@@ -216,4 +216,67 @@ TEST_F(BrowserTest, SaveFirstReplacesTheFileAndStopsWhenTheSaveFails) {
   EXPECT_EQ(g_ide.modified, 0);
 }
 
+TEST_F(BrowserTest, FieldKeysEditAroundTheCursor) {
+  auto key = [](int vk) { BrowserWindowMessage({MsgKind::KeyDown, vk, 0}); };
+  auto type = [](const std::string& t) {
+    for (char c : t) BrowserWindowMessage({MsgKind::Char, static_cast<unsigned char>(c), 0});
+  };
+  struct {
+    std::vector<int> keys;  // before typing "X"
+    const char* result;
+  } const cases[] = {
+      {{}, "X"},                                    // everything selected: typing replaces it
+      {{kVkLeft}, "abXc"},                          // a move ends the selection
+      {{kVkLeft, kVkBack}, "aXc"},
+      {{kVkLeft, kVkLeft, kVkDelete}, "aXc"},
+      {{kVkRight, kVkRight}, "abcX"},               // the cursor stays inside the text
+      {{kVkBack}, "X"},                             // Backspace on the selection empties it
+  };
+  for (const auto& c : cases) {
+    Open(21, 11);
+    BrowserSetField(1, "abc");
+    for (int vk : c.keys) key(vk);
+    type("X");
+    EXPECT_EQ(GetBrowserItem(1), c.result);
+    key(kVkReturn);  // Enter commits the field
+    EXPECT_EQ(g_browser.activeField, 0);
+    EXPECT_EQ(g_browser.fields[1].text, c.result);
+    BrowserClose();
+  }
+}
+
+TEST_F(BrowserTest, NewProjectButtonSaysSelectForAKnownFolderAndCancelGoesBack) {
+  std::filesystem::create_directory(Work("Racer"));
+  Open(31, 8);
+  SetBrowserPath(Work(""));
+  BrowserBuildList();
+  for (const char* c : {"r", "a", "c", "e", "r"}) BrowserWindowMessage({MsgKind::Char, c[0], 0});
+  EXPECT_EQ(g_browser.buttons[2].label, IdeText(IdeSection::General, kGeneralSelect));
+  BrowserWindowMessage({MsgKind::Char, 's', 0});
+  EXPECT_EQ(g_browser.buttons[2].label, IdeText(IdeSection::General, kGeneralNew));
+  BrowserWindowMessage({MsgKind::KeyDown, kVkIdeEscape, 0});
+  EXPECT_FALSE(BrowserIsOpen());
+  EXPECT_EQ(g_ide.dialogMode, 0);
+  EXPECT_EQ(FsCurrentFolder(), dir_.File("work"));
+}
+
+// Every kind draws, with a long list scrolled and dragged, a selection and a message.
+TEST_F(BrowserTest, EveryKindDraws) {
+  for (int i = 0; i < 40; ++i) dir_.Write("work/s" + std::to_string(i) + ".vka", "Rem * Title  : t\r\n");
+  for (int32_t kind : {2, 3, 4, 6, 7, 8, 11, 12, 71, 72}) {
+    Open(kind == 4 ? 3 : 1, kind);
+    Click(40, kTrackY + 20);
+    Click(398, 100);  // pages down the list
+    g_ide.buttonHeld = true;
+    g_ide.mouseY = g_browser.top + 150;
+    g_browser.dragging = g_browser.listShown;
+    for (int f = 0; f < 30; ++f) IdeRedraw();
+    g_ide.buttonHeld = false;
+    BrowserShowMessage("message");
+    IdeRedraw();
+    BrowserClose();
+    IdeRedraw();
+  }
+}
+
 }  // namespace
