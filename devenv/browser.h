@@ -32,3 +32,30 @@ void BrowserClearList();
 // project folder, flags and recent files brought along.
 bool BrowserSaveSource(const std::string& name);
 bool BrowserLoadSource(const std::string& name);
+
+// The action code of a click at panel-relative (x, y) in the current mode (0: nothing to do);
+// a button hit is marked pressed, fields begin or end editing, the list selects and opens.
+int32_t BrowserHitTest(int32_t x, int32_t y);
+// Builds the game file name from the editor's source (compiled in projectFolder; with media,
+// the project's media files packed). False when the build failed or was abandoned.
+bool BrowserMakeExecutable(const std::string& name, int32_t withMedia, const std::string& projectFolder);
+// Appends ext when the name's last part has no '.'.
+void AddDefaultExtension(std::string& name, const std::string& ext);
+// Makes a folder in the list's folder: a name some entry has gets 2, 3, ... appended.
+bool BrowserMakeFolder(const std::string& name);
+// 0: a folder of that name exists; 1: it was made; 2: a file has the name; 9: it cannot be made.
+int32_t BrowserPrepareProjectFolder(const std::string& name);
+// The environment's file name and project folder from a path; the list's folder and the
+// working folder become the project folder.
+void SetCurrentFileFromPath(const std::string& path);
+// Where new projects start: "MYPROJ" in the program folder, or in the per-user data folder when
+// the program folder cannot be written to. Made when missing.
+std::string BrowserProjectsFolder();
+// The recent file (0 = newest) the save-first question of a recent-file open goes on with.
+void BrowserRememberRecent(int32_t k);
+
+// With the environment: its state back to the start, and the panel's pictures made and freed
+// with the environment's surfaces.
+void ResetBrowserState();
+bool BrowserCreatePictures();
+void BrowserReleasePictures();

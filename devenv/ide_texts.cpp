@@ -12,6 +12,7 @@ const std::vector<IdeTextKey>& IdeTextKeysRead() {
                   kDescNoMediaFolder, kDescProgramEnded, kDescWindowTitle, kDescNoHelpPage})
       k.push_back({IdeSection::Desc, i});
     for (int i : kMenuTextKeys) k.push_back({IdeSection::Menu, i});
+    for (const IdeTextKey& b : kBrowserTextKeys) k.push_back(b);
     return k;
   }();
   return keys;

@@ -2,6 +2,7 @@
 // and thumb, buffer tabs, top buttons, scroll arrows and the progress box with its marker.
 #include <algorithm>
 
+#include "devenv/browser.h"
 #include "devenv/ide_draw.h"
 
 namespace {
@@ -117,6 +118,10 @@ bool IdeCreateSurfaces(int32_t depth) {
   Fill(marker, 10, 2, 20, 32, c.selection);
 
   for (Surface* s : {g.screen.get(), g.editor.get()}) SurfaceBltFast(s, 0, 0, bg, nullptr, 0);
+  if (!BrowserCreatePictures()) {
+    IdeReleaseSurfaces();
+    return false;
+  }
   return true;
 }
 
@@ -126,5 +131,6 @@ void IdeReleaseSurfaces() {
                         &g.topButton, &g.topButtonLit, &g.progressBox, &g.progressMarker, &g.upArrow,
                         &g.upArrowPressed, &g.downArrow, &g.downArrowPressed})
     p->reset();
+  BrowserReleasePictures();
   IdeReleaseFont();
 }

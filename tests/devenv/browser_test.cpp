@@ -1,0 +1,282 @@
+// The browser panel over a temporary tree: what a folder lists and in what order, the limits
+// of the list and of a field, the strict button test, and what confirming does in the save,
+// make-program, new-folder, new-project and save-first modes.
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "devenv/browser_state.h"
+#include "devenv/ide_texts.h"
+#include "platform/fs.h"
+#include "tests/devenv/editor_driver.h"
+
+namespace {
+
+class BrowserTest : public EditorTest {
+ protected:
+  void SetUp() override {
+    EditorTest::SetUp();
+    here_ = std::filesystem::current_path();
+    std::filesystem::create_directories(dir_.File("work"));
+    std::filesystem::current_path(dir_.File("work"));
+  }
+  void TearDown() override {
+    std::filesystem::current_path(here_);
+    EditorTest::TearDown();
+  }
+  void Open(int32_t mode, int32_t kind) {
+    g_ide.dialogMode = mode;
+    BrowserOpenDialog(kind, 320, 240);
+  }
+  std::vector<std::string> Names() const {
+    std::vector<std::string> out;
+    for (const BrowserEntry& e : g_browser.entries) out.push_back(e.name);
+    return out;
+  }
+  // A click at panel-relative x, y as the window delivers it.
+  void Click(int32_t x, int32_t y) {
+    g_ide.mouseX = g_browser.left + x;
+    g_ide.mouseY = g_browser.top + y;
+    BrowserWindowMessage({MsgKind::LButtonDown, 0, 0});
+    BrowserWindowMessage({MsgKind::LButtonUp, 0, 0});
+  }
+  std::string Work(const std::string& name) { return dir_.File("work/" + name); }
+  std::filesystem::path here_;
+};
+
+TEST_F(BrowserTest, FoldersListTheirKindsInOrderWithoutHiddenEntries) {
+  for (const char* d : {"beta", "Alpha", ".git"}) std::filesystem::create_directory(Work(d));
+  for (const char* f : {"zed.VKA", "a.vka", "b.txt", "Prog", ".hidden.vka"}) dir_.Write(std::string("work/") + f, "x");
+  chmod(Work("Prog").c_str(), 0755);
+  const std::string up = IdeText(IdeSection::Desc, kDescParent);
+  struct {
+    int32_t mode, kind;
+    std::vector<std::string> names;
+  } const cases[] = {
+      {1, 2, {up, "Alpha", "beta", "a.vka", "zed.VKA", "Prog", "b.txt"}},
+      {11, 6, {up, "Alpha", "beta", "Prog"}},
+      {31, 8, {"Alpha", "beta"}},
+  };
+  for (const auto& c : cases) {
+    Open(c.mode, c.kind);
+    if (c.kind == 8) {  // new projects start in the projects folder: list ours instead
+      SetBrowserPath(Work(""));
+      BrowserBuildList();
+    }
+    EXPECT_EQ(Names(), c.names) << "kind " << c.kind;
+    BrowserClose();
+  }
+  // The parent entry goes up; above "/" come the roots, "/" first.
+  Open(1, 2);
+  BrowserGoToParent();
+  EXPECT_EQ(GetBrowserPath(), dir_.path());
+  SetBrowserPath("/");
+  BrowserGoToParent();
+  ASSERT_FALSE(g_browser.entries.empty());
+  EXPECT_EQ(g_browser.entries[0].real, "/");
+  EXPECT_EQ(g_browser.entries[0].type, kEntryRoot);
+}
+
+TEST_F(BrowserTest, TheListAndAFieldKeepTheirLimits) {
+  for (int i = 0; i < 300; ++i) dir_.Write("work/f" + std::to_string(i) + ".txt", "");
+  Open(2, 3);
+  EXPECT_EQ(g_browser.entries.size(), 256u);
+  for (int i = 0; i < 300; ++i) BrowserWindowMessage({MsgKind::Char, 'n', 0});
+  EXPECT_EQ(GetBrowserItem(1).size(), 255u);
+  // Scrolling stops at the last page.
+  for (int i = 0; i < 300; ++i) Click(398, 165);
+  EXPECT_EQ(g_browser.firstVisible, 256 - kBrowserRows);
+}
+
+TEST_F(BrowserTest, AButtonIsPressedOnlyInsideItsBorder) {
+  Open(99, 4);
+  const BrowserButton no = g_browser.buttons[1], yes = g_browser.buttons[2];
+  struct {
+    int32_t x, y, action;
+  } const cases[] = {
+      {yes.x, yes.y + 5, 0}, {no.x + no.width, no.y + 5, 0}, {no.x + 5, no.y, 0}, {no.x + 5, no.y + no.height, 0},
+      {no.x + no.width - 1, no.y + 1, 1}, {yes.x + 1, yes.y + yes.height - 1, 2},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(BrowserHitTest(c.x, c.y), c.action) << c.x << "," << c.y;
+    EXPECT_EQ(g_browser.buttons[1].pressed || g_browser.buttons[2].pressed, c.action != 0);
+  }
+}
+
+TEST_F(BrowserTest, SaveAsAddsTheSourceExtensionOnlyToANameWithout) {
+  Type("print 1\n");
+  struct {
+    const char* typed;
+    const char* written;
+  } const cases[] = {{"game", "game.VKA"}, {"game.txt", "game.txt"}};
+  for (const auto& c : cases) {
+    Open(2, 3);
+    BrowserSetField(1, c.typed);
+    BrowserApplySelection(2);
+    EXPECT_TRUE(std::filesystem::exists(Work(c.written))) << c.typed;
+    EXPECT_EQ(g_ide.fileName, c.written);
+    EXPECT_EQ(g_ide.projectFolder, dir_.File("work"));
+    EXPECT_FALSE(BrowserIsOpen());
+  }
+  // Saving as an existing name asks first.
+  Open(2, 3);
+  BrowserSetField(1, "game");
+  BrowserApplySelection(2);
+  EXPECT_EQ(g_ide.dialogMode, 3);
+  EXPECT_EQ(g_browser.kind, 4);
+}
+
+TEST_F(BrowserTest, AProgramKeepsItsNameAndIsNotReplacedWithoutAsking) {
+  Type("x = 1\n");
+  Open(11, 6);
+  BrowserSetField(1, "demo");
+  BrowserPerformAction(BrowserButtonAction(2));
+  EXPECT_TRUE(std::filesystem::exists(Work("demo")));
+  EXPECT_FALSE(std::filesystem::exists(Work("demo.EXE")));
+  EXPECT_EQ(g_ide.statusText, IdeText(IdeSection::Desc, kDescBuilt));
+  EXPECT_EQ(g_ide.dialogMode, 0);
+  Open(11, 6);
+  BrowserSetField(1, "demo");
+  BrowserPerformAction(BrowserButtonAction(2));
+  EXPECT_EQ(g_ide.dialogMode, 13);
+  EXPECT_EQ(g_browser.kind, 4);
+  EXPECT_EQ(BrowserButtonAction(2), 13);
+}
+
+TEST_F(BrowserTest, ANewFolderNameThatIsTakenGetsANumber) {
+  std::filesystem::create_directory(Work("New"));
+  Open(1, 2);
+  for (const char* made : {"New2", "New3"}) {
+    ASSERT_TRUE(BrowserMakeFolder("New"));
+    EXPECT_TRUE(std::filesystem::is_directory(Work(made)));
+    BrowserBuildList();
+  }
+}
+
+TEST_F(BrowserTest, ANewProjectOnAnExistingFolderOpensItsSourceOrSaysItHasNone) {
+  std::filesystem::create_directories(Work("space"));
+  std::filesystem::create_directories(Work("empty"));
+  dir_.Write("work/space/space.vka", "print \"space\"\r\n");
+  struct {
+    const char* name;
+    int desc;
+    const char* file;
+    const char* firstLine;
+  } const cases[] = {
+      {"space", kDescProjectOpened, "space.vka", "print \"space\""},
+      {"empty", kDescNoProjectSource, "", ""},
+      {"fresh", kDescProjectMade1, "fresh.vka", ""},
+  };
+  for (const auto& c : cases) {
+    Open(31, 8);
+    SetBrowserPath(Work(""));
+    BrowserBuildList();
+    BrowserSetField(1, c.name);
+    BrowserPerformAction(BrowserButtonAction(2));
+    EXPECT_EQ(g_ide.statusText.rfind(IdeText(IdeSection::Desc, c.desc), 0), 0u) << c.name << ": " << g_ide.statusText;
+    EXPECT_EQ(g_ide.fileName, c.file);
+    EXPECT_EQ(Line(0), c.firstLine);
+    EXPECT_EQ(FsCurrentFolder(), Work(c.name));
+    EXPECT_EQ(g_ide.dialogMode, 0);
+  }
+  EXPECT_TRUE(std::filesystem::exists(Work("fresh/fresh.vka")));
+}
+
+// A name outside the code page is shown with '?' yet opens the file it names.
+TEST_F(BrowserTest, AnEntryOpensByItsRealName) {
+  dir_.Write("work/\xe6\x97\xa5.vka", "print 7\r\n");
+  Open(1, 2);
+  ASSERT_EQ(g_browser.entries.size(), 2u);
+  EXPECT_EQ(g_browser.entries[1].name, "?.vka");
+  Click(40, kTrackY + kBrowserRowHeight + 4);
+  Click(40, kTrackY + kBrowserRowHeight + 4);
+  EXPECT_FALSE(BrowserIsOpen());
+  EXPECT_EQ(Line(0), "print 7");
+  EXPECT_EQ(g_ide.fileName, "\xe6\x97\xa5.vka");
+}
+
+// The "yes" of a save-first question saves over the file in place; a save that fails leaves
+// the question's next step undone and says so.
+TEST_F(BrowserTest, SaveFirstReplacesTheFileAndStopsWhenTheSaveFails) {
+  dir_.Write("work/keep.vka", "old\r\n");
+  ASSERT_TRUE(BrowserLoadSource(Work("keep.vka")));
+  Type("new ");
+  g_ide.modified = 1;
+  Open(9, 4);
+  g_fsWriteFaults = 1;
+  BrowserPerformAction(BrowserButtonAction(2));
+  EXPECT_EQ(dir_.Read("work/keep.vka"), "old\r\n");
+  EXPECT_EQ(g_ide.dialogMode, 23);
+  EXPECT_EQ(g_browser.message, IdeText(IdeSection::Desc, kDescNotSaved));
+  Click(1, 1);  // the click after the message closes the panel
+  EXPECT_FALSE(BrowserIsOpen());
+  Open(9, 4);
+  BrowserPerformAction(BrowserButtonAction(2));
+  EXPECT_EQ(dir_.Read("work/keep.vka"), "new old\r\n");
+  EXPECT_EQ(g_ide.modified, 0);
+}
+
+TEST_F(BrowserTest, FieldKeysEditAroundTheCursor) {
+  auto key = [](int vk) { BrowserWindowMessage({MsgKind::KeyDown, vk, 0}); };
+  auto type = [](const std::string& t) {
+    for (char c : t) BrowserWindowMessage({MsgKind::Char, static_cast<unsigned char>(c), 0});
+  };
+  struct {
+    std::vector<int> keys;  // before typing "X"
+    const char* result;
+  } const cases[] = {
+      {{}, "X"},                                    // everything selected: typing replaces it
+      {{kVkLeft}, "abXc"},                          // a move ends the selection
+      {{kVkLeft, kVkBack}, "aXc"},
+      {{kVkLeft, kVkLeft, kVkDelete}, "aXc"},
+      {{kVkRight, kVkRight}, "abcX"},               // the cursor stays inside the text
+      {{kVkBack}, "X"},                             // Backspace on the selection empties it
+  };
+  for (const auto& c : cases) {
+    Open(21, 11);
+    BrowserSetField(1, "abc");
+    for (int vk : c.keys) key(vk);
+    type("X");
+    EXPECT_EQ(GetBrowserItem(1), c.result);
+    key(kVkReturn);  // Enter commits the field
+    EXPECT_EQ(g_browser.activeField, 0);
+    EXPECT_EQ(g_browser.fields[1].text, c.result);
+    BrowserClose();
+  }
+}
+
+TEST_F(BrowserTest, NewProjectButtonSaysSelectForAKnownFolderAndCancelGoesBack) {
+  std::filesystem::create_directory(Work("Racer"));
+  Open(31, 8);
+  SetBrowserPath(Work(""));
+  BrowserBuildList();
+  for (const char* c : {"r", "a", "c", "e", "r"}) BrowserWindowMessage({MsgKind::Char, c[0], 0});
+  EXPECT_EQ(g_browser.buttons[2].label, IdeText(IdeSection::General, kGeneralSelect));
+  BrowserWindowMessage({MsgKind::Char, 's', 0});
+  EXPECT_EQ(g_browser.buttons[2].label, IdeText(IdeSection::General, kGeneralNew));
+  BrowserWindowMessage({MsgKind::KeyDown, kVkIdeEscape, 0});
+  EXPECT_FALSE(BrowserIsOpen());
+  EXPECT_EQ(g_ide.dialogMode, 0);
+  EXPECT_EQ(FsCurrentFolder(), dir_.File("work"));
+}
+
+// Every kind draws, with a long list scrolled and dragged, a selection and a message.
+TEST_F(BrowserTest, EveryKindDraws) {
+  for (int i = 0; i < 40; ++i) dir_.Write("work/s" + std::to_string(i) + ".vka", "Rem * Title  : t\r\n");
+  for (int32_t kind : {2, 3, 4, 6, 7, 8, 11, 12, 71, 72}) {
+    Open(kind == 4 ? 3 : 1, kind);
+    Click(40, kTrackY + 20);
+    Click(398, 100);  // pages down the list
+    g_ide.buttonHeld = true;
+    g_ide.mouseY = g_browser.top + 150;
+    g_browser.dragging = g_browser.listShown;
+    for (int f = 0; f < 30; ++f) IdeRedraw();
+    g_ide.buttonHeld = false;
+    BrowserShowMessage("message");
+    IdeRedraw();
+    BrowserClose();
+    IdeRedraw();
+  }
+}
+
+}  // namespace
