@@ -51,8 +51,6 @@ void SetCurrentFileFromPath(const std::string& path);
 // Where new projects start: "MYPROJ" in the program folder, or in the per-user data folder when
 // the program folder cannot be written to. Made when missing.
 std::string BrowserProjectsFolder();
-// The recent file (0 = newest) the save-first question of a recent-file open goes on with.
-void BrowserRememberRecent(int32_t k);
 
 // With the environment: its state back to the start, and the panel's pictures made and freed
 // with the environment's surfaces.

@@ -76,7 +76,7 @@ void GoOnAfterQuestion(int32_t noAction) {
     case 42: IdeBrowseNewProject(); break;
     case 44: IdeBrowseOpen(); break;
     case 46: IdeAskQuit(); break;
-    case 48: IdeOpenRecentFile(g_browser.recentChoice); break;
+    case 48: IdeOpenRecentFile(g_ide.pendingRecent); break;
     default: break;
   }
 }
@@ -224,6 +224,12 @@ void BrowserPerformAction(int32_t action) {
       BrowserClose();
       return;
     case 3: case 41: case 43: case 45: case 47:
+      // A source without a name is named first: the save-as panel takes over.
+      if (g_ide.fileName.empty()) {
+        BrowserClose();
+        IdeOpenDialog(2, 3);
+        return;
+      }
       // A source that could not be saved is not left behind.
       if (!SaveFirst()) {
         FailAndStay(kDescNotSaved);

@@ -494,4 +494,3 @@ void BrowserClearList() {
   g_browser.firstVisible = 0;
 }
 
-void BrowserRememberRecent(int32_t k) { g_browser.recentChoice = k; }

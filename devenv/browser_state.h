@@ -75,7 +75,6 @@ struct BrowserState {
   // used.
   std::string chosenName, chosenReal;
   int32_t chosenEditor = 0;  // the media editor whose program is being chosen
-  int32_t recentChoice = 0;  // the recent file to open after the save-first question
   SurfacePtr pictures[kBrowserPictures];
 };
 extern BrowserState g_browser;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "core/run_state.h"
@@ -19,17 +20,20 @@ class DevenvTest : public ::testing::Test {
     if (old) savedConfig_ = old;
     setenv("XDG_CONFIG_HOME", dir_.File("config").c_str(), 1);
     savedProgramFolder_ = g_runtime.programFolder;
+    savedFolder_ = std::filesystem::current_path();  // the browser changes the working folder
     g_runtime.programFolder = dir_.path() + "/";
     ResetIdeState();
     LoadLanguageTables("/nonexistent/");
   }
   void TearDown() override {
     ResetIdeState();
+    std::filesystem::current_path(savedFolder_);
     g_runtime.programFolder = savedProgramFolder_;
     if (hadConfig_) setenv("XDG_CONFIG_HOME", savedConfig_.c_str(), 1);
     else unsetenv("XDG_CONFIG_HOME");
   }
   TempDir dir_;
   std::string savedConfig_, savedProgramFolder_;
+  std::filesystem::path savedFolder_;
   bool hadConfig_ = false;
 };

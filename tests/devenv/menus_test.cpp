@@ -56,6 +56,7 @@ TEST_F(MenusTest, ExitItemFollowsTheRecentFilesAndAsksBeforeLeaving) {
     ChooseItem(c.exitItem);
     EXPECT_EQ(g_ide.openMenu, 0);
     EXPECT_EQ(g_ide.dialogMode, kModeQuit);
+    ResetBrowserItems();
     g_ide.dialogMode = 0;
   }
   // A recent file outside the browser's folder shows that folder's name before its own.
