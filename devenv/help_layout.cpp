@@ -299,6 +299,12 @@ void HelpRender() {
   if (index && known) RestartFromCache(l);
   UpdateFont(l);
   if (l.dc.surface) l.dc.textPixel = PixelFromRgb(l.dc.surface->Format(), l.pen.colour);
+  // The next byte c from a position on that is markup, not a '<' or '>' an entity gave.
+  const std::vector<bool>* literal = h.hasPage ? &h.literal : nullptr;
+  const auto markup = [&](char c, size_t from) {
+    for (size_t at = src.find(c, from);; at = src.find(c, at + 1))
+      if (at == std::string::npos || !literal || at >= literal->size() || !(*literal)[at]) return at;
+  };
   size_t& pos = l.pen.parsePos;
   while (pos < src.size()) {
     if (known && l.pen.y - h.scroll > kLayoutBelow) break;
@@ -306,13 +312,13 @@ void HelpRender() {
     const unsigned char c = static_cast<unsigned char>(src[pos]);
     if (c < 32) {
       ++pos;
-    } else if (c == '<') {
-      const size_t end = src.find('>', pos);
+    } else if (c == '<' && markup('<', pos) == pos) {
+      const size_t end = markup('>', pos);
       const std::string_view tag(src.data() + pos + 1, (end == std::string::npos ? src.size() : end) - pos - 1);
       pos = end == std::string::npos ? src.size() : end + 1;
       Tag(l, tag);
     } else {
-      const size_t end = std::min(src.find('<', pos), src.size());
+      const size_t end = std::min(markup('<', pos + 1), src.size());
       const std::string_view piece(src.data() + pos, end - pos);
       pos = end;
       Text(l, piece);

@@ -96,9 +96,10 @@ std::string HelpTargetPath(const std::string& name) {
   return HelpNormalisePath(HelpResolvePath(IsAbsolute(n) ? n : g_help.subFolder + n));
 }
 
-std::string HelpDecodeEntities(const std::string& raw) {
+std::string HelpDecodeEntities(const std::string& raw, std::vector<bool>* angles) {
   std::string out;
   out.reserve(raw.size());
+  if (angles) angles->clear();
   for (size_t i = 0; i < raw.size(); ++i) {
     if (raw[i] != '&') {
       out += raw[i];
@@ -107,6 +108,10 @@ std::string HelpDecodeEntities(const std::string& raw) {
     for (const Entity& e : kEntities) {
       const size_t n = std::strlen(e.name);
       if (raw.compare(i, n, e.name) == 0) {
+        if (angles && (e.byte == '<' || e.byte == '>')) {
+          angles->resize(out.size() + 1);
+          angles->back() = true;
+        }
         out += char(e.byte);
         break;
       }
@@ -141,8 +146,9 @@ bool HelpLoadPage(const std::string& name, std::string* resolved) {
   }
   std::string raw;
   if (!ReadPage(path, &raw)) return false;
-  g_help.text = HelpDecodeEntities(raw);
+  g_help.text = HelpDecodeEntities(raw, &g_help.literal);
   g_help.text.shrink_to_fit();
+  g_help.literal.resize(g_help.text.size());
   g_help.hasPage = true;
   g_help.subFolder = sub;
   if (resolved) *resolved = path;

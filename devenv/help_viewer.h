@@ -59,6 +59,7 @@ struct HelpViewer {
 
   bool hasPage = false;
   std::string text;       // the current page after entity decoding
+  std::vector<bool> literal;  // per byte of text: a '<' or '>' that an entity gave (no tag)
   std::string pageName;   // its resolved path
   std::string subFolder;  // its folder relative to the help folder: "" or ending in '/'
 
@@ -83,8 +84,9 @@ void ResetHelpViewer();
 
 // ---- pages, paths and scrolling (help_viewer.cpp)
 // Entity decoding: each known entity gives its byte; from any '&' everything up to and
-// including the next ';' (or to the end of the text) is dropped.
-std::string HelpDecodeEntities(const std::string& raw);
+// including the next ';' (or to the end of the text) is dropped. With angles given, it marks
+// each '<' and '>' that an entity gave, so the layout shows them rather than reading a tag.
+std::string HelpDecodeEntities(const std::string& raw, std::vector<bool>* angles = nullptr);
 // "\" becomes "/"; a name beginning with "/" or with a drive ("C:") is absolute (the drive
 // dropped); any other name is taken from the help folder.
 std::string HelpResolvePath(const std::string& name);
