@@ -1,6 +1,7 @@
 // The help viewer's layout: tokens, tags, word wrap, drawing, link areas and the index
 // page's layout cache.
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdlib>
 #include <string_view>
@@ -22,6 +23,7 @@ struct Layout {
   HelpPen pen;
   const std::string* src = nullptr;
   TextContext dc;
+  std::array<int32_t, 256> advance{};  // of dc.font
   bool draw = true;
 };
 
@@ -38,11 +40,11 @@ std::string Upper(std::string_view s) {
   return u;
 }
 
-TextFontPtr FontFor(const HelpPen& p) {
+const HelpFontEntry& FontFor(const HelpPen& p) {
   const std::string key = p.face + '\n' + std::to_string(p.size) + char('0' + p.bold) + char('0' + p.italic) +
                           char('0' + p.underline);
   for (const HelpFontEntry& e : g_help.fonts)
-    if (e.key == key) return e.font;
+    if (e.key == key) return e;
   FontRequest r{p.face, p.size, p.bold, p.italic, p.underline};
   TextFontPtr font = TextCreateFont(r);
   if (!font) {
@@ -51,11 +53,21 @@ TextFontPtr FontFor(const HelpPen& p) {
   }
   if (!font) font = TextDefaultFont();
   if (g_help.fonts.size() >= kMaxFonts) g_help.fonts.clear();
-  g_help.fonts.push_back({key, font});
-  return font;
+  HelpFontEntry& e = g_help.fonts.emplace_back();
+  e.key = key;
+  e.font = font;
+  for (int c = 0; c < 256; ++c) {
+    const char ch = char(c);
+    e.advance[size_t(c)] = TextMeasure(font.get(), &ch, 1).cx;
+  }
+  return e;
 }
 
-void UpdateFont(Layout& l) { l.dc.font = FontFor(l.pen); }
+void UpdateFont(Layout& l) {
+  const HelpFontEntry& e = FontFor(l.pen);
+  l.dc.font = e.font;
+  l.advance = e.advance;
+}
 
 void SetColour(Layout& l, uint32_t rgb) {
   l.pen.previousColour = l.pen.colour;
@@ -65,7 +77,11 @@ void SetColour(Layout& l, uint32_t rgb) {
 
 void RestoreColour(Layout& l) { SetColour(l, l.pen.previousColour); }
 
-int32_t Width(const Layout& l, std::string_view t) { return TextMeasure(l.dc.font.get(), t.data(), t.size()).cx; }
+int32_t Width(const Layout& l, std::string_view t) {
+  int32_t w = 0;
+  for (char c : t) w += l.advance[static_cast<unsigned char>(c)];
+  return w;
+}
 
 void NewLine(Layout& l) {
   l.pen.y += l.pen.size + 1;
@@ -95,32 +111,29 @@ void DrawPiece(Layout& l, std::string_view t) {
   p.x = x + w;
 }
 
-// The longest prefix that fits before the right limit, found by halving.
+// The number of leading characters that end before the right limit.
 size_t FittingPrefix(const Layout& l, std::string_view t) {
-  const auto fits = [&](size_t n) { return l.pen.x + Width(l, t.substr(0, n)) < g_help.rightLimit; };
-  int64_t n = int64_t(t.size() / 2), step = n;
-  while (n > 0) {
-    const bool ok = fits(size_t(n));
-    if (step >= 2) step /= 2;
-    if (step < 2 && ok) break;
-    n = std::clamp<int64_t>(ok ? n + step : n - step, 0, int64_t(t.size()));
+  int64_t x = l.pen.x;
+  for (size_t i = 0; i < t.size(); ++i) {
+    x += l.advance[static_cast<unsigned char>(t[i])];
+    if (x >= g_help.rightLimit) return i;
   }
-  return size_t(n);
+  return t.size();
 }
 
 // Word wrap: breaks at a blank at most 80 characters back from what fits; every pass either
 // draws the rest, takes at least one character or starts a new line first, so a word wider
-// than the pane still ends.
+// than the pane still ends. Each line costs its own length only.
 void WrapText(Layout& l, std::string_view t) {
   l.pen.lineStart = false;
   while (!t.empty()) {
-    if (l.pen.x + Width(l, t) < g_help.rightLimit) {
+    const size_t n = FittingPrefix(l, t);
+    if (n == t.size()) {
       DrawPiece(l, t);
       return;
     }
-    const size_t n = FittingPrefix(l, t);
     size_t cut = n, next = n;
-    for (size_t b = std::min(n, t.size() - 1) + 1; b-- > 0 && b + kBlankSearch >= n;) {
+    for (size_t b = n + 1; b-- > 0 && b + kBlankSearch >= n;) {
       if (t[b] == ' ') {
         cut = b;
         next = b + 1;

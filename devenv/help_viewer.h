@@ -3,6 +3,7 @@
 // (entities, BR, P [ALIGN=CENTER], /P, CENTER, /CENTER, FONT FACE/SIZE/COLOR, A HREF, /A) and
 // drawn with scalable text on a target surface; links become rectangles the pointer can hit;
 // a history of pages with their scroll positions gives back and forward.
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -42,6 +43,7 @@ struct HelpPen {
 struct HelpFontEntry {
   std::string key;
   TextFontPtr font;
+  std::array<int32_t, 256> advance{};  // per character: text widths add up
 };
 
 inline constexpr int32_t kHelpIndexCacheLines = 512;
