@@ -1,6 +1,7 @@
 // The menu bar, its drop-downs, the help pane's buttons and the status line.
 #include <algorithm>
 
+#include "devenv/help_viewer.h"
 #include "devenv/ide_draw.h"
 #include "runtime/language_file.h"
 
@@ -67,7 +68,7 @@ void IdeDrawHelpButtons() {
   for (int32_t i = 0; i < 3; ++i) {
     const std::string& text = HelpButtonText(i);
     const int32_t w = IdeTextWidth(text) + 8;
-    const bool enabled = i == 0 || (i == 1 ? g_ide.helpBackEnabled : g_ide.helpForwardEnabled);
+    const bool enabled = i == 0 || (i == 1 ? HelpCanGoBack() : HelpCanGoForward());
     const int32_t state = !enabled ? 0 : g_ide.hotSpot == 11 + i ? 1 : 0;
     IdeDrawButtonFrame(s, state, x, kTitleY, w);
     IdeDrawTextBand(s, text, enabled ? 5 : 6, x + 3, kTitleY);

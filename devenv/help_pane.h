@@ -20,3 +20,8 @@ void HelpPaneFrame();
 // With the environment's creation and destruction: the pane's pictures.
 bool HelpPaneCreate();
 void HelpPaneRelease();
+// Renders the page on the editor surface and copies the pane's part to the environment screen.
+void HelpPaneDrawPage();
+// The hit test over the page (x, y on the screen): the link under the pointer becomes the one a
+// click follows, and the status line says what it is.
+void HelpPaneHover(int32_t x, int32_t y);

@@ -1,5 +1,6 @@
 // What the pointer is over, the pictures that follow it, and the frame redraw.
 #include "devenv/browser.h"
+#include "devenv/help_pane.h"
 #include "devenv/ide_draw.h"
 #include "devenv/ide_texts.h"
 #include "display/display.h"
@@ -48,6 +49,7 @@ void IdeHitTest() {
       if (Inside(x, y, left, 21, left + w - 1, 40)) hot = 11 + i;
       left += w;
     }
+    HelpPaneHover(x, y);
   } else if (!g_ide.editor.sel.dragging) {
     for (int32_t m = 1; m <= kMenuCount; ++m) {
       const int32_t left = IdeMenuLeft(m);
@@ -106,6 +108,7 @@ void IdeRedraw() {
   IdeDrawHover();
   if (g_ide.helpView) {
     IdeDrawHelpButtons();
+    if (g_ide.redrawStatus) HelpPaneDrawPage();
     IdeDrawScrollBar();
     IdeDrawStatusLine();
   } else {

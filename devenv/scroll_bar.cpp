@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "devenv/editor.h"
+#include "devenv/help_viewer.h"
 #include "devenv/ide_draw.h"
 
 namespace {
@@ -32,7 +33,7 @@ void IdeDrawScrollBar() {
   if (bar.dragging) {
     bar.position = std::clamp(bar.dragStartPosition + (g_ide.mouseY - bar.dragStartY), 0, bar.range);
   } else if (g_ide.helpView) {
-    IdeThumbGeometry(g_ide.helpDocumentHeight, kHelpPage, g_ide.helpScroll, &bar);
+    IdeThumbGeometry(g_help.documentHeight, kHelpPage, g_help.scroll, &bar);
   } else {
     IdeThumbGeometry(g_ide.editor.LineCount(), kVisibleRows, g_ide.editor.topLine, &bar);
   }
@@ -85,7 +86,7 @@ void HelpScrollBarDrag() {
   }
   if (bar.range <= 0) return;
   const int32_t position = std::clamp(bar.dragStartPosition + (g_ide.mouseY - bar.dragStartY), 0, bar.range);
-  g_ide.helpScroll = int32_t(double(g_ide.helpDocumentHeight - kHelpPage) / double(bar.range) * position);
+  HelpSetScroll(int32_t(double(g_help.documentHeight - kHelpPage) / double(bar.range) * position));
   g_ide.redrawStatus = true;  // the page is rendered again
 }
 
