@@ -117,6 +117,12 @@ bool FrameStep() {
   }
   if (!BrowserIsOpen()) IdeShellFrameKeys();
   PollMediaBrowser();
+  // The first start on this machine opens with the introduction.
+  if (g_ide.firstRun && !g_ide.firstFrameShown) {
+    g_ide.firstFrameShown = true;
+    IdeHelpFromRoot();
+    IdeShowHelpPage("intro.htm");
+  }
   if (g_ide.helpRequested) {  // F1 chose a page
     g_ide.helpRequested = false;
     IdeShowHelpPage(g_ide.helpPage);

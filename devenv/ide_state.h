@@ -89,10 +89,8 @@ struct IdeState {
   int32_t drawnOpenMenu = 0;  // the drop-down on the screen, to be removed when it closes
   IdeScrollBar scroll;
   bool helpView = false;
-  bool helpBackEnabled = false, helpForwardEnabled = false;
   bool displayActive = true;
   bool displayRestored = false;  // the display was lost and came back during this run
-  int32_t helpDocumentHeight = 0, helpScroll = 0;  // the help page's height and scroll, in pixels
   int32_t dialogMode = 0;
   bool caretHidden = false;
   int32_t mouseX = 0, mouseY = 0;

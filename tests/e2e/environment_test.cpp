@@ -54,6 +54,22 @@ const EditCase kCases[] = {
 
 class Environment : public ::testing::TestWithParam<EditCase> {};
 
+// `vellumark edit FILE` in dir under the script, its settings in dir/config; a later start on
+// this machine unless firstStart (the first opens with the introduction).
+ProcessResult Edit(const TempDir& dir, const std::string& file, const std::string& script, int frames,
+                   bool grab = true, bool firstStart = false, const std::string& folder = "") {
+  if (!firstStart) {
+    std::filesystem::create_directories(dir.File("config/vellumark"));
+    dir.Write("config/vellumark/WIN.INI", "[VellumarkStateData]\r\nINTRO=1\r\n");
+  }
+  dir.Write("script.txt", script);
+  std::vector<std::string> args = {"edit", dir.File(file), "--headless", "--clock", "virtual", "--input",
+                                   dir.File("script.txt"), "--frames", std::to_string(frames)};
+  if (grab) args.insert(args.end(), {"--grab", dir.File("out.png")});
+  return RunProcess(VellumarkExe(), args, folder.empty() ? dir.path() : folder,
+                    {"XDG_CONFIG_HOME=" + dir.File("config"), "ASAN_OPTIONS=detect_leaks=0"});
+}
+
 // Whether the editor row is drawn with the selection behind it (sampled left of the text, where
 // the caret never is).
 bool RowSelected(const Surface& grab, int row) {
@@ -66,12 +82,7 @@ TEST_P(Environment, Session) {
   TempDir dir;
   std::filesystem::create_directory(dir.File("project"));
   dir.Write("project/game.vka", c.source);
-  dir.Write("script.txt", c.script);
-  ProcessResult r = RunProcess(VellumarkExe(),
-                               {"edit", dir.File("project/game.vka"), "--headless", "--clock", "virtual", "--input",
-                                dir.File("script.txt"), "--frames", std::to_string(c.frames), "--grab",
-                                dir.File("out.png")},
-                               dir.path(), {"XDG_CONFIG_HOME=" + dir.File("config"), "ASAN_OPTIONS=detect_leaks=0"});
+  ProcessResult r = Edit(dir, "project/game.vka", c.script, c.frames);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.err.find(c.errText), std::string::npos) << r.err;
   if (*c.madeFile) {
@@ -98,11 +109,7 @@ INSTANTIATE_TEST_SUITE_P(Edit, Environment, ::testing::ValuesIn(kCases),
 TEST(EnvironmentRuns, CaretAndPointerAreDrawn) {
   TempDir dir;
   dir.Write("game.vka", "ab\n");
-  dir.Write("script.txt", "5 key End down\n6 key End up\n7 mouse 300 300\n");
-  ProcessResult r = RunProcess(VellumarkExe(),
-                               {"edit", dir.File("game.vka"), "--headless", "--clock", "virtual", "--input",
-                                dir.File("script.txt"), "--frames", "12", "--grab", dir.File("out.png")},
-                               dir.path(), {"XDG_CONFIG_HOME=" + dir.File("config"), "ASAN_OPTIONS=detect_leaks=0"});
+  ProcessResult r = Edit(dir, "game.vka", "5 key End down\n6 key End up\n7 mouse 300 300\n", 12);
   ASSERT_EQ(r.status, 0) << r.err;
   SurfacePtr grab = LoadImageByExtension(dir.File("out.png"), 32);
   ASSERT_TRUE(grab);
@@ -118,6 +125,44 @@ TEST(EnvironmentRuns, CaretAndPointerAreDrawn) {
   EXPECT_GE(pointerRows, 10);
 }
 
+// Pixels of the text pane that differ between two grabs.
+int PaneDifference(const Surface& a, const Surface& b) {
+  int n = 0;
+  for (int y = 44; y < 458; y += 3)
+    for (int x = 0; x < 616; x += 3) n += a.GetPixel(x, y) != b.GetPixel(x, y);
+  return n;
+}
+
+// Help pages over the editor: the introduction on the first start, F1 on a command its page,
+// F1 on an unknown word the "no help" page.
+TEST(EnvironmentRuns, HelpPagesOpenOverTheEditor) {
+  struct {
+    const char* name;
+    const char* source;
+    const char* script;
+    bool firstStart;
+  } const cases[] = {
+      {"editor", "print 1\n", "", false},
+      {"first start", "print 1\n", "", true},
+      {"F1 on print", "print 1\n", "5 key Right down\n6 key Right up\n8 key F1 down\n9 key F1 up\n", false},
+      {"F1 on an unknown word", "xyzzy 1\n", "5 key Right down\n6 key Right up\n8 key F1 down\n9 key F1 up\n",
+       false},
+  };
+  std::vector<SurfacePtr> grabs;
+  for (const auto& c : cases) {
+    TempDir dir;
+    dir.Write("game.vka", c.source);
+    ProcessResult r = Edit(dir, "game.vka", c.script, 20, true, c.firstStart);
+    ASSERT_EQ(r.status, 0) << c.name << r.err;
+    grabs.push_back(LoadImageByExtension(dir.File("out.png"), 32));
+    ASSERT_TRUE(grabs.back()) << c.name;
+  }
+  for (size_t i = 1; i < grabs.size(); ++i) {
+    EXPECT_GT(PaneDifference(*grabs[0], *grabs[i]), 1000) << cases[i].name << ": no page over the editor";
+    for (size_t j = 1; j < i; ++j) EXPECT_GT(PaneDifference(*grabs[j], *grabs[i]), 100) << cases[i].name;
+  }
+}
+
 // Each run starts from a clean state but keeps the window and the device: the tenth run of a 3D
 // program draws what the first drew.
 TEST(EnvironmentRuns, TenRunsOfA3DProgramDrawTheSameFrame) {
@@ -130,11 +175,7 @@ TEST(EnvironmentRuns, TenRunsOfA3DProgramDrawTheSameFrame) {
   std::string script;
   for (int k = 0; k < 10; ++k)
     script += std::to_string(10 + 30 * k) + " key F5 down\n" + std::to_string(11 + 30 * k) + " key F5 up\n";
-  dir.Write("script.txt", script);
-  ProcessResult r = RunProcess(VellumarkExe(),
-                               {"edit", dir.File("project/game.vka"), "--headless", "--clock", "virtual", "--input",
-                                dir.File("script.txt"), "--frames", "330"},
-                               dir.path(), {"XDG_CONFIG_HOME=" + dir.File("config"), "ASAN_OPTIONS=detect_leaks=0"});
+  ProcessResult r = Edit(dir, "project/game.vka", script, 330, false);
   ASSERT_EQ(r.status, 0) << r.err;
   ASSERT_TRUE(std::filesystem::exists(dir.File("project/f10.bmp"))) << r.err;
   const std::string first = dir.Read("project/f1.bmp");
