@@ -163,6 +163,30 @@ TEST(EnvironmentRuns, HelpPagesOpenOverTheEditor) {
   }
 }
 
+// A session through the browser: a new source typed and saved as "game" (the panel's Save
+// button), then another source opened by two clicks on its row and run.
+TEST(EnvironmentRuns, SaveAndOpenThroughTheBrowser) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.File("work"));
+  dir.Write("work/other.vka", "make file \"ran.txt\"\n");
+  const char* script =
+      "2 type print 1\n20 key F3 down\n21 key F3 up\n25 type game\n"  // save as: the panel at (111, 80)
+      "40 mouse 473 267\n41 button left down\n42 button left up\n"       // its Save button
+      "50 key F2 down\n51 key F2 up\n"                                    // open: <parent>, game.VKA, other.vka
+      "60 mouse 171 165\n61 button left down\n62 button left up\n64 button left down\n65 button left up\n"
+      "80 key F5 down\n81 key F5 up\n";
+  dir.Write("script.txt", script);
+  std::filesystem::create_directories(dir.File("config/vellumark"));
+  dir.Write("config/vellumark/WIN.INI", "[VellumarkStateData]\r\nINTRO=1\r\n");
+  ProcessResult r = RunProcess(VellumarkExe(),
+                               {"edit", "--headless", "--clock", "virtual", "--input", dir.File("script.txt"),
+                                "--frames", "120"},
+                               dir.File("work"), {"XDG_CONFIG_HOME=" + dir.File("config"), "ASAN_OPTIONS=detect_leaks=0"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(dir.Read("work/game.VKA"), "print 1\r\n");
+  EXPECT_TRUE(std::filesystem::exists(dir.File("work/ran.txt")));
+}
+
 // Each run starts from a clean state but keeps the window and the device: the tenth run of a 3D
 // program draws what the first drew.
 TEST(EnvironmentRuns, TenRunsOfA3DProgramDrawTheSameFrame) {
