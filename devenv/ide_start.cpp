@@ -1,6 +1,7 @@
 // The environment's start-up, and the making and freeing of its display, surfaces and buffers.
 #include <cstdio>
 
+#include "devenv/browser.h"
 #include "devenv/editor.h"
 #include "devenv/ide_draw.h"
 #include "devenv/help_pane.h"
@@ -8,6 +9,7 @@
 #include "devenv/ide_shell.h"
 #include "devenv/ide_texts.h"
 #include "display/display.h"
+#include "platform/fs.h"
 
 bool IdeStartUp(double version) {
   ResetIdeState();
@@ -46,6 +48,9 @@ bool CreateIde(const std::string& commandLineFile, bool windowMode) {
   EditorCreateBuffers(g_ide.created ? std::string() : commandLineFile);
   g_ide.currentBuffer = g_ide.currentBuffer == 2 ? 2 : 1;
   EditorRedrawVisible();
+  // The browser starts in the current source's folder, or else in the working folder.
+  if (!g_ide.browserFolder.empty()) SetBrowserPath(g_ide.browserFolder);
+  else if (GetBrowserPath().empty()) SetBrowserPath(FsCurrentFolder());
   BuildIdeMenus();
   g_ide.editorChanged = g_ide.redrawStatus = g_ide.redrawMenus = g_ide.redrawScrollBar = true;
   return true;
