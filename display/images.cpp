@@ -291,6 +291,12 @@ void QueueGetImage(uint32_t r, int32_t x1, int32_t y1, int32_t x2, int32_t y2, i
   if (ImageRecord* rec = ImageAt(r)) {
     rec->width = int32_t(uint32_t(x2) - uint32_t(x1));
     rec->height = int32_t(uint32_t(y2) - uint32_t(y1));
+    // A new image exists at once, blank until the grab runs with the frame: a texture made
+    // from it meanwhile is filled in then.
+    int32_t w = 0, h = 0;
+    BitmapBounds(int32_t(op.bitmapAtQueue), &w, &h);
+    const bool inside = x1 >= 0 && y1 >= 0 && x1 < x2 && y1 < y2 && x2 <= w && y2 <= h;
+    if (inside && !ImageSurfaceOf(r)) EnsureImageSurface(r, x2 - x1, y2 - y1);
   }
 }
 

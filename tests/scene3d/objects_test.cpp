@@ -238,6 +238,21 @@ TEST(ObjectPrograms, MakeLoadCloneAndDeleteObjects) {
   std::filesystem::remove(path);
 }
 
+// A picture grabbed and put on an object in the same frame: the image exists at once and its
+// texture takes the grabbed pixels when the frame draws them.
+TEST(ObjectPrograms, AnImageGrabbedThisFrameTexturesAnObject) {
+  const std::string source =
+      "sync on\nink rgb(255, 0, 0), 0\nbox 0, 0, 64, 64\nget image 1, 0, 0, 64, 64\n"
+      "print image exist(1)\nmake object plane 1, 40, 40\nposition camera 0, 0, -40\n"
+      "texture object 1, 1\nsync\nsync\n";
+  const RunOutcome r = RunVkaSource(source, 4);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.transcript, "1\n");
+  const uint32_t plane = r.Pixel(320, 150);  // the plane shows the red box
+  EXPECT_GT(plane >> 16, 0x80u);
+  EXPECT_LT(plane & 0xFFFF, 0x2020u);
+}
+
 // What the placement and appearance commands leave, read back through the queries: a loaded
 // model's limbs seen through a clone that outlives it, a texture, and an offset limb carried by
 // its object's turn and scale.
