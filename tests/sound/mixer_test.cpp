@@ -216,6 +216,9 @@ TEST_F(MixerTest, BidirectionalLoopsMirrorAtBothEnds) {
   Play(Noise(300, 6), false, kSoundLoopBidi, 37000, 128, 100, 199);
   Play(Noise(64, 7), true, kSoundLoopBidi, 150000, 30);
   Play(Noise(5, 8), false, kSoundLoopBidi, 705600);
+  // Steps either side of the widest that the vector loop reads through a window of frames.
+  Play(Noise(333, 31), false, kSoundLoopBidi, 94000, 90);
+  Play(Noise(334, 32), false, kSoundLoopBidi, 94600, 170);
   Compare(4);
 }
 

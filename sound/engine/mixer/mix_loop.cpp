@@ -24,73 +24,92 @@ inline int32_t Interpolate(int32_t s0, int32_t s1, uint32_t f) {
 // |v| <= 32768 and |gain| <= 65280: the product fits 32 bits.
 inline int32_t Apply(int32_t v, int32_t gain88) { return (v * gain88) >> 16; }
 
-// Mono 16-bit data, eight frames at a time: one 32-bit gather fetches a frame and the next,
+// Mono 16-bit data, eight frames at a time, each frame paired with the next as a 32-bit lane:
 // a multiply-add of 16-bit pairs interpolates, and the stereo contributions add into the block
 // with 16-bit saturation, the same arithmetic as the frame loop. Steady whole gains (g x 256)
 // multiply as 16-bit pairs: (v x g x 256) >> 16 is (v x g) >> 8.
-template <bool Steady>
-__attribute__((target("avx2"))) void MixMono16Chunk(int16_t* out, const int* src, __m256i q,
-                                                    __m256i step8, __m256i vl, __m256i vr,
-                                                    __m256i incL8, __m256i incR8, int32_t chunk) {
+//
+// The pairs come from the source frames the eight positions cover, read in sequence: with
+// steps up to about two frames a frame (kWindowStep) they lie in a window of 17 frames, which
+// two unaligned loads (the window, and the window one frame on) hold as the pairs starting at
+// even and at odd frames; a lane permute of each and a blend on the position's parity pick
+// every lane's pair. Larger steps load each pair by itself. No gather instruction is used: on
+// some processors it costs more than all the rest of the loop.
+constexpr int64_t kWindowStep = (16 * 65536 - 65536) / 7;
+
+template <bool Steady, bool Window>
+__attribute__((target("avx2"))) int32_t MixMono16Groups(int16_t* out, const int16_t* d, int64_t* pos,
+                                                         int64_t step, int32_t n, int64_t readable,
+                                                         int32_t gl, int32_t gr, int32_t incL,
+                                                         int32_t incR) {
+  const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
   const __m256i low16 = _mm256_set1_epi32(0xFFFF);
   const __m256i full = _mm256_set1_epi32(65535);
+  // Each lane's offset from the group's first position, and from the lowest when moving back.
+  const __m256i laneSteps = _mm256_mullo_epi32(lanes, _mm256_set1_epi32(int32_t(step)));
+  const int64_t lowest = step < 0 ? 7 * step : 0;
+  __m256i vl = _mm256_add_epi32(_mm256_set1_epi32(gl), _mm256_mullo_epi32(lanes, _mm256_set1_epi32(incL)));
+  __m256i vr = _mm256_add_epi32(_mm256_set1_epi32(gr), _mm256_mullo_epi32(lanes, _mm256_set1_epi32(incR)));
+  const __m256i incL8 = _mm256_set1_epi32(incL * 8), incR8 = _mm256_set1_epi32(incR * 8);
   // Steady: each 32-bit lane holds (left gain, right gain) as 16-bit values.
   const __m256i gains = _mm256_or_si256(_mm256_srai_epi32(vl, 8), _mm256_slli_epi32(_mm256_srai_epi32(vr, 8), 16));
-  for (int32_t j = 0; j < chunk; j += 8) {
-    __m256i idx = _mm256_srai_epi32(q, 16);
-    __m256i f = _mm256_and_si256(q, low16);
-    __m256i pair = _mm256_i32gather_epi32(src, idx, 2);
-    __m256i w = _mm256_or_si256(_mm256_srli_epi32(_mm256_sub_epi32(full, f), 1),
-                                _mm256_slli_epi32(_mm256_srli_epi32(f, 1), 16));
-    __m256i v = _mm256_srai_epi32(_mm256_madd_epi16(pair, w), 15);
+  int64_t p = *pos;
+  int32_t k = 0;
+  for (; n - k >= 8; k += 8, p += 8 * step) {
+    const int64_t base = (p + lowest) >> 16;
+    if (Window && base + 17 > readable) break;  // the window would pass the data's end
+    // Positions relative to the base frame: 16.16, at most 15 whole frames on.
+    const __m256i q = _mm256_add_epi32(_mm256_set1_epi32(int32_t(p - (base << 16))), laneSteps);
+    const __m256i f = _mm256_and_si256(q, low16);
+    __m256i pair;
+    if constexpr (Window) {
+      const __m256i r = _mm256_srli_epi32(q, 16);
+      const __m256i half = _mm256_srli_epi32(r, 1);
+      const __m256i even = _mm256_permutevar8x32_epi32(
+          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + base)), half);
+      const __m256i odd = _mm256_permutevar8x32_epi32(
+          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + base + 1)), half);
+      pair = _mm256_castps_si256(_mm256_blendv_ps(_mm256_castsi256_ps(even), _mm256_castsi256_ps(odd),
+                                                  _mm256_castsi256_ps(_mm256_slli_epi32(r, 31))));
+    } else {
+      int32_t v[8];
+      for (int j = 0; j < 8; ++j) std::memcpy(&v[j], d + ((p + j * step) >> 16), 4);
+      pair = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(v));
+    }
+    const __m256i w = _mm256_or_si256(_mm256_srli_epi32(_mm256_sub_epi32(full, f), 1),
+                                      _mm256_slli_epi32(_mm256_srli_epi32(f, 1), 16));
+    const __m256i v = _mm256_srai_epi32(_mm256_madd_epi16(pair, w), 15);
     __m256i lr;
     if constexpr (Steady) {
-      __m256i vv = _mm256_or_si256(_mm256_and_si256(v, low16), _mm256_slli_epi32(v, 16));
-      __m256i lo = _mm256_mullo_epi16(vv, gains), hi = _mm256_mulhi_epi16(vv, gains);
+      const __m256i vv = _mm256_or_si256(_mm256_and_si256(v, low16), _mm256_slli_epi32(v, 16));
+      const __m256i lo = _mm256_mullo_epi16(vv, gains), hi = _mm256_mulhi_epi16(vv, gains);
       lr = _mm256_or_si256(_mm256_slli_epi16(hi, 8), _mm256_srli_epi16(lo, 8));
     } else {
-      __m256i l = _mm256_srai_epi32(_mm256_mullo_epi32(v, vl), 16);
-      __m256i r = _mm256_srai_epi32(_mm256_mullo_epi32(v, vr), 16);
+      const __m256i l = _mm256_srai_epi32(_mm256_mullo_epi32(v, vl), 16);
+      const __m256i r = _mm256_srai_epi32(_mm256_mullo_epi32(v, vr), 16);
       lr = _mm256_or_si256(_mm256_and_si256(l, low16), _mm256_slli_epi32(r, 16));
       vl = _mm256_add_epi32(vl, incL8);
       vr = _mm256_add_epi32(vr, incR8);
     }
-    __m256i* o = reinterpret_cast<__m256i*>(out + 2 * j);
+    __m256i* o = reinterpret_cast<__m256i*>(out + 2 * k);
     _mm256_storeu_si256(o, _mm256_adds_epi16(_mm256_loadu_si256(o), lr));
-    q = _mm256_add_epi32(q, step8);
   }
+  *pos = p;
+  return k;
 }
 
-__attribute__((target("avx2"))) int64_t MixMono16Avx2(int16_t* out, const int16_t* d, int64_t p,
-                                                      int64_t step, int32_t n, int32_t gl,
-                                                      int32_t gr, int32_t incL, int32_t incR,
-                                                      int32_t* done) {
-  const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+// Mixes whole groups of eight frames of mono 16-bit data; returns how many frames it mixed.
+// readable: the frames that may be read from d.
+int32_t MixMono16Avx2(int16_t* out, const int16_t* d, int64_t* p, int64_t step, int32_t n,
+                      int64_t readable, int32_t gl, int32_t gr, int32_t incL, int32_t incR) {
   const bool steady = incL == 0 && incR == 0 && (gl & 255) == 0 && (gr & 255) == 0;
-  int32_t k = 0;
-  while (n - k >= 8) {
-    // Positions relative to a base frame stay within 32 bits over a chunk.
-    int32_t chunk = std::min(n - k, 2048) & ~7;
-    int64_t base = p >> 16;
-    const int* src = reinterpret_cast<const int*>(d + base);
-    __m256i q = _mm256_add_epi32(_mm256_set1_epi32(int32_t(p - (base << 16))),
-                                 _mm256_mullo_epi32(lanes, _mm256_set1_epi32(int32_t(step))));
-    __m256i step8 = _mm256_set1_epi32(int32_t(step * 8));
-    __m256i vl = _mm256_add_epi32(_mm256_set1_epi32(gl), _mm256_mullo_epi32(lanes, _mm256_set1_epi32(incL)));
-    __m256i vr = _mm256_add_epi32(_mm256_set1_epi32(gr), _mm256_mullo_epi32(lanes, _mm256_set1_epi32(incR)));
-    __m256i incL8 = _mm256_set1_epi32(incL * 8), incR8 = _mm256_set1_epi32(incR * 8);
-    if (steady) {
-      MixMono16Chunk<true>(out + 2 * k, src, q, step8, vl, vr, incL8, incR8, chunk);
-    } else {
-      MixMono16Chunk<false>(out + 2 * k, src, q, step8, vl, vr, incL8, incR8, chunk);
-    }
-    p += step * chunk;
-    gl += incL * chunk;
-    gr += incR * chunk;
-    k += chunk;
+  const bool window = (step < 0 ? -step : step) <= kWindowStep;
+  if (steady) {
+    return window ? MixMono16Groups<true, true>(out, d, p, step, n, readable, gl, gr, incL, incR)
+                  : MixMono16Groups<true, false>(out, d, p, step, n, readable, gl, gr, incL, incR);
   }
-  *done = k;
-  return p;
+  return window ? MixMono16Groups<false, true>(out, d, p, step, n, readable, gl, gr, incL, incR)
+                : MixMono16Groups<false, false>(out, d, p, step, n, readable, gl, gr, incL, incR);
 }
 
 bool g_avx2 = __builtin_cpu_supports("avx2");
@@ -120,12 +139,11 @@ inline void ReadFrame(const uint8_t* data, int64_t i, int32_t* l, int32_t* r) {
 // Mixes n frames from position p (32.16) moving by step (negative backward), gains g (24.8)
 // moving by inc per frame. Returns the position after the run.
 template <int Bits, bool Stereo>
-int64_t MixRun(int16_t* out, const uint8_t* data, int64_t p, int64_t step, int32_t n,
-               int32_t gl, int32_t gr, int32_t incL, int32_t incR) {
+int64_t MixRun(int16_t* out, const uint8_t* data, int64_t readable, int64_t p, int64_t step,
+               int32_t n, int32_t gl, int32_t gr, int32_t incL, int32_t incR) {
   if (Bits == 16 && !Stereo && g_avx2) {
-    int32_t done = 0;
-    p = MixMono16Avx2(out, reinterpret_cast<const int16_t*>(data), p, step, n, gl, gr, incL, incR,
-                      &done);
+    const int32_t done = MixMono16Avx2(out, reinterpret_cast<const int16_t*>(data), &p, step, n,
+                                       readable, gl, gr, incL, incR);
     out += 2 * done;
     n -= done;
     gl += incL * done;
@@ -159,8 +177,8 @@ int64_t MixRun(int16_t* out, const uint8_t* data, int64_t p, int64_t step, int32
   return p;
 }
 
-using RunFn = int64_t (*)(int16_t*, const uint8_t*, int64_t, int64_t, int32_t, int32_t, int32_t,
-                          int32_t, int32_t);
+using RunFn = int64_t (*)(int16_t*, const uint8_t*, int64_t, int64_t, int64_t, int32_t, int32_t,
+                          int32_t, int32_t, int32_t);
 
 RunFn RunFor(const SoundSample* s) {
   bool stereo = s->layout == kSoundStereo;
@@ -239,6 +257,8 @@ void MixChannel(int16_t* dest, SoundChannel* c, int32_t frames) {
   if (!s || !s->data || c->paused) return;
   g_mixer.mixedChannels++;
   const RunFn run = RunFor(s);
+  // The frames that may be read: the data and its spare bytes.
+  const int64_t readable = int64_t(s->length) + kSampleSpareBytes / int64_t(SampleFrameBytes(s));
   int64_t p = (c->mixPos << 16) | (c->mixFrac >> 16);
   const int64_t step = (int64_t(c->step) << 16) | (c->stepFrac >> 16);
   bool playing = HandleBoundary(c, s, &p);
@@ -252,7 +272,7 @@ void MixChannel(int16_t* dest, SoundChannel* c, int32_t frames) {
     if (c->rampLeft == 0 && c->rampCurL == 0 && c->rampCurR == 0) {
       p += signedStep * n;  // silent: only the position moves
     } else {
-      p = run(dest + 2 * done, s->data, p, signedStep, n, c->rampCurL, c->rampCurR,
+      p = run(dest + 2 * done, s->data, readable, p, signedStep, n, c->rampCurL, c->rampCurR,
               c->rampLeft > 0 ? c->rampIncL : 0, c->rampLeft > 0 ? c->rampIncR : 0);
       if (c->rampLeft > 0) {
         c->rampCurL += c->rampIncL * n;
