@@ -242,15 +242,21 @@ TEST_F(MixerTest, RampsFollowEveryGainChange) {
   });
 }
 
-TEST_F(MixerTest, FrameLoopsGiveTheSameResults) {
-  MixSetVectorLoops(false);
-  StartManual();
-  int32_t h = Play(Noise(900, 21), false, kSoundLoopBidi, 51234, 77);
-  Play(Noise(300, 22), false, kSoundLoopNormal, 33333, -1);
-  Compare(3, [&](int k) {
-    if (k == 1) { SoundSetChannelVolume(h, 30); ref.voices[0].volume = 30; }
-  });
-  MixSetVectorLoops(true);
+TEST_F(MixerTest, NarrowerLoopsGiveTheSameResults) {
+  for (int bits : {0, 128}) {
+    SCOPED_TRACE(bits);
+    SoundEngineReset();
+    ref = Reference{};
+    MixSetVectorLoops(bits);
+    StartManual();
+    int32_t h = Play(Noise(900, 21), false, kSoundLoopBidi, 51234, 77);
+    Play(Noise(300, 22), false, kSoundLoopNormal, 33333, -1);
+    Play(Noise(333, 31), false, kSoundLoopBidi, 88200, 90);  // two frames a frame
+    Compare(3, [&](int k) {
+      if (k == 1) { SoundSetChannelVolume(h, 30); ref.voices[0].volume = 30; }
+    });
+    MixSetVectorLoops(256);
+  }
 }
 
 TEST_F(MixerTest, RampLengthFollowsTheRate) {

@@ -112,7 +112,46 @@ int32_t MixMono16Avx2(int16_t* out, const int16_t* d, int64_t* p, int64_t step, 
                 : MixMono16Groups<false, false>(out, d, p, step, n, readable, gl, gr, incL, incR);
 }
 
-bool g_avx2 = __builtin_cpu_supports("avx2");
+// The same for processors without AVX2, steady whole gains and steps of up to two frames a
+// frame only (kWindowStep128): four frames a group with 128-bit vectors, whose positions cover
+// at most 8 frames, one load; a byte shuffle picks every lane's pair.
+constexpr int64_t kWindowStep128 = 2 * 65536;
+
+__attribute__((target("ssse3"))) int32_t MixMono16Ssse3(int16_t* out, const int16_t* d, int64_t* pos,
+                                                        int64_t step, int32_t n, int64_t readable,
+                                                        int32_t gl, int32_t gr) {
+  const __m128i low16 = _mm_set1_epi32(0xFFFF);
+  const __m128i full = _mm_set1_epi32(65535);
+  const __m128i bytes = _mm_set1_epi32(0x03020100);
+  const __m128i spread = _mm_setr_epi8(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12);
+  const __m128i laneSteps = _mm_setr_epi32(0, int32_t(step), int32_t(2 * step), int32_t(3 * step));
+  const int64_t lowest = step < 0 ? 3 * step : 0;
+  const __m128i gains = _mm_set1_epi32(int32_t((uint32_t(gl >> 8) & 0xFFFF) | (uint32_t(gr >> 8) << 16)));
+  int64_t p = *pos;
+  int32_t k = 0;
+  for (; n - k >= 4; k += 4, p += 4 * step) {
+    const int64_t base = (p + lowest) >> 16;
+    if (base + 8 > readable) break;
+    const __m128i q = _mm_add_epi32(_mm_set1_epi32(int32_t(p - (base << 16))), laneSteps);
+    const __m128i f = _mm_and_si128(q, low16);
+    // Bytes 2r .. 2r + 3 of the frames from base: frame r and the next.
+    const __m128i pick = _mm_add_epi32(_mm_shuffle_epi8(_mm_slli_epi32(_mm_srli_epi32(q, 16), 1), spread), bytes);
+    const __m128i pair = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(d + base)), pick);
+    const __m128i w = _mm_or_si128(_mm_srli_epi32(_mm_sub_epi32(full, f), 1),
+                                   _mm_slli_epi32(_mm_srli_epi32(f, 1), 16));
+    const __m128i v = _mm_srai_epi32(_mm_madd_epi16(pair, w), 15);
+    const __m128i vv = _mm_or_si128(_mm_and_si128(v, low16), _mm_slli_epi32(v, 16));
+    const __m128i lo = _mm_mullo_epi16(vv, gains), hi = _mm_mulhi_epi16(vv, gains);
+    const __m128i lr = _mm_or_si128(_mm_slli_epi16(hi, 8), _mm_srli_epi16(lo, 8));
+    __m128i* o = reinterpret_cast<__m128i*>(out + 2 * k);
+    _mm_storeu_si128(o, _mm_adds_epi16(_mm_loadu_si128(o), lr));
+  }
+  *pos = p;
+  return k;
+}
+
+// The widest vector loops in use: 256 (AVX2), 128 (SSSE3) or 0 (the frame loops alone).
+int g_vectorBits = __builtin_cpu_supports("avx2") ? 256 : __builtin_cpu_supports("ssse3") ? 128 : 0;
 
 // One source frame's left and right at 16-bit scale.
 template <int Bits, bool Stereo>
@@ -141,9 +180,14 @@ inline void ReadFrame(const uint8_t* data, int64_t i, int32_t* l, int32_t* r) {
 template <int Bits, bool Stereo>
 int64_t MixRun(int16_t* out, const uint8_t* data, int64_t readable, int64_t p, int64_t step,
                int32_t n, int32_t gl, int32_t gr, int32_t incL, int32_t incR) {
-  if (Bits == 16 && !Stereo && g_avx2) {
-    const int32_t done = MixMono16Avx2(out, reinterpret_cast<const int16_t*>(data), &p, step, n,
-                                       readable, gl, gr, incL, incR);
+  if (Bits == 16 && !Stereo && g_vectorBits > 0) {
+    const int16_t* d = reinterpret_cast<const int16_t*>(data);
+    int32_t done = 0;
+    if (g_vectorBits == 256)
+      done = MixMono16Avx2(out, d, &p, step, n, readable, gl, gr, incL, incR);
+    else if (incL == 0 && incR == 0 && (gl & 255) == 0 && (gr & 255) == 0 &&
+             (step < 0 ? -step : step) <= kWindowStep128)
+      done = MixMono16Ssse3(out, d, &p, step, n, readable, gl, gr);
     out += 2 * done;
     n -= done;
     gl += incL * done;
@@ -306,7 +350,10 @@ void MixChannelList(int16_t* dest, ChannelLink* list, int32_t frames) {
   }
 }
 
-void MixSetVectorLoops(bool on) { g_avx2 = on && __builtin_cpu_supports("avx2"); }
+void MixSetVectorLoops(int widestBits) {
+  const int most = __builtin_cpu_supports("avx2") ? 256 : __builtin_cpu_supports("ssse3") ? 128 : 0;
+  g_vectorBits = std::min(widestBits >= 256 ? 256 : widestBits >= 128 ? 128 : 0, most);
+}
 
 void MixClear(int16_t* frames, int32_t count) {
   if (frames && count > 0) std::memset(frames, 0, size_t(count) * 4);
