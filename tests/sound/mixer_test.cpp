@@ -217,8 +217,8 @@ TEST_F(MixerTest, BidirectionalLoopsMirrorAtBothEnds) {
   Play(Noise(64, 7), true, kSoundLoopBidi, 150000, 30);
   Play(Noise(5, 8), false, kSoundLoopBidi, 705600);
   // Steps either side of the widest that the vector loop reads through a window of frames.
-  Play(Noise(333, 31), false, kSoundLoopBidi, 94000, 90);
-  Play(Noise(334, 32), false, kSoundLoopBidi, 94600, 170);
+  Play(Noise(333, 31), false, kSoundLoopBidi, 88200, 90);
+  Play(Noise(334, 32), false, kSoundLoopBidi, 88300, 170);
   Compare(4);
 }
 

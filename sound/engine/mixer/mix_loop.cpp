@@ -29,13 +29,12 @@ inline int32_t Apply(int32_t v, int32_t gain88) { return (v * gain88) >> 16; }
 // with 16-bit saturation, the same arithmetic as the frame loop. Steady whole gains (g x 256)
 // multiply as 16-bit pairs: (v x g x 256) >> 16 is (v x g) >> 8.
 //
-// The pairs come from the source frames the eight positions cover, read in sequence: with
-// steps up to about two frames a frame (kWindowStep) they lie in a window of 17 frames, which
-// two unaligned loads (the window, and the window one frame on) hold as the pairs starting at
-// even and at odd frames; a lane permute of each and a blend on the position's parity pick
-// every lane's pair. Larger steps load each pair by itself. No gather instruction is used: on
-// some processors it costs more than all the rest of the loop.
-constexpr int64_t kWindowStep = (16 * 65536 - 65536) / 7;
+// The pairs come from the source frames the positions cover, read in sequence: with steps of
+// up to two frames a frame (kWindowStep) each four positions lie within 8 frames, which one
+// 128-bit load holds; the two loads of a group of eight share a 256-bit register, and a byte
+// shuffle in each half picks every lane's pair. Larger steps load each pair by itself. No
+// gather instruction is used: on some processors it costs more than all the rest of the loop.
+constexpr int64_t kWindowStep = 2 * 65536;
 
 template <bool Steady, bool Window>
 __attribute__((target("avx2"))) int32_t MixMono16Groups(int16_t* out, const int16_t* d, int64_t* pos,
@@ -45,36 +44,46 @@ __attribute__((target("avx2"))) int32_t MixMono16Groups(int16_t* out, const int1
   const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
   const __m256i low16 = _mm256_set1_epi32(0xFFFF);
   const __m256i full = _mm256_set1_epi32(65535);
-  // Each lane's offset from the group's first position, and from the lowest when moving back.
-  const __m256i laneSteps = _mm256_mullo_epi32(lanes, _mm256_set1_epi32(int32_t(step)));
-  const int64_t lowest = step < 0 ? 7 * step : 0;
+  // Each half's lowest position from its first.
+  const int64_t lowest = step < 0 ? 3 * step : 0;
   __m256i vl = _mm256_add_epi32(_mm256_set1_epi32(gl), _mm256_mullo_epi32(lanes, _mm256_set1_epi32(incL)));
   __m256i vr = _mm256_add_epi32(_mm256_set1_epi32(gr), _mm256_mullo_epi32(lanes, _mm256_set1_epi32(incR)));
   const __m256i incL8 = _mm256_set1_epi32(incL * 8), incR8 = _mm256_set1_epi32(incR * 8);
   // Steady: each 32-bit lane holds (left gain, right gain) as 16-bit values.
   const __m256i gains = _mm256_or_si256(_mm256_srai_epi32(vl, 8), _mm256_slli_epi32(_mm256_srai_epi32(vr, 8), 16));
+  const __m256i halfSteps = _mm256_setr_epi32(0, int32_t(step), int32_t(2 * step), int32_t(3 * step), 0,
+                                              int32_t(step), int32_t(2 * step), int32_t(3 * step));
+  const __m256i spread = _mm256_setr_epi8(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12, 0, 0, 0, 0, 4, 4, 4,
+                                          4, 8, 8, 8, 8, 12, 12, 12, 12);
+  const __m256i bytes = _mm256_set1_epi32(0x03020100);
   int64_t p = *pos;
   int32_t k = 0;
   for (; n - k >= 8; k += 8, p += 8 * step) {
-    const int64_t base = (p + lowest) >> 16;
-    if (Window && base + 17 > readable) break;  // the window would pass the data's end
-    // Positions relative to the base frame: 16.16, at most 15 whole frames on.
-    const __m256i q = _mm256_add_epi32(_mm256_set1_epi32(int32_t(p - (base << 16))), laneSteps);
-    const __m256i f = _mm256_and_si256(q, low16);
-    __m256i pair;
+    __m256i f, pair;
     if constexpr (Window) {
-      const __m256i r = _mm256_srli_epi32(q, 16);
-      const __m256i half = _mm256_srli_epi32(r, 1);
-      const __m256i even = _mm256_permutevar8x32_epi32(
-          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + base)), half);
-      const __m256i odd = _mm256_permutevar8x32_epi32(
-          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + base + 1)), half);
-      pair = _mm256_castps_si256(_mm256_blendv_ps(_mm256_castsi256_ps(even), _mm256_castsi256_ps(odd),
-                                                  _mm256_castsi256_ps(_mm256_slli_epi32(r, 31))));
+      const int64_t p4 = p + 4 * step;
+      const int64_t base = (p + lowest) >> 16, base4 = (p4 + lowest) >> 16;
+      if (std::max(base, base4) + 8 > readable) break;  // a load would pass the data's end
+      // Positions relative to their half's base frame: 16.16, at most 6 whole frames on.
+      const __m256i q = _mm256_add_epi32(
+          _mm256_setr_m128i(_mm_set1_epi32(int32_t(p - (base << 16))), _mm_set1_epi32(int32_t(p4 - (base4 << 16)))),
+          halfSteps);
+      f = _mm256_and_si256(q, low16);
+      // Bytes 2r .. 2r + 3 of the half's frames: frame r and the next.
+      const __m256i pick =
+          _mm256_add_epi32(_mm256_shuffle_epi8(_mm256_slli_epi32(_mm256_srli_epi32(q, 16), 1), spread), bytes);
+      const __m256i frames = _mm256_setr_m128i(_mm_loadu_si128(reinterpret_cast<const __m128i*>(d + base)),
+                                               _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + base4)));
+      pair = _mm256_shuffle_epi8(frames, pick);
     } else {
-      int32_t v[8];
-      for (int j = 0; j < 8; ++j) std::memcpy(&v[j], d + ((p + j * step) >> 16), 4);
+      int32_t v[8], fr[8];
+      for (int j = 0; j < 8; ++j) {
+        const int64_t at = p + j * step;
+        std::memcpy(&v[j], d + (at >> 16), 4);
+        fr[j] = int32_t(at & 0xFFFF);
+      }
       pair = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(v));
+      f = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(fr));
     }
     const __m256i w = _mm256_or_si256(_mm256_srli_epi32(_mm256_sub_epi32(full, f), 1),
                                       _mm256_slli_epi32(_mm256_srli_epi32(f, 1), 16));
