@@ -15,11 +15,13 @@ namespace {
 using Steady = std::chrono::steady_clock;
 
 // A folder index read while the folder was changing may miss a name: trusted this long.
-constexpr auto kRacyTrust = std::chrono::milliseconds(100);
+constexpr auto kRacyTrust = std::chrono::milliseconds(500);
 // Coarser than any file system's time stamps: a folder whose last change is older than this
 // when its listing starts cannot change again with the same time stamp.
 constexpr int64_t kStampResolutionNs = 20'000'000;
-constexpr size_t kMaxFolders = 256, kMaxNoted = 4096;
+// Indexes kept at most (when more are needed, all are dropped), and names noted before a
+// folder is listed again.
+constexpr size_t kMaxFolders = 256, kMaxNames = 1 << 20, kMaxNoted = 4096;
 
 // Case folding of the code page's letters (ASCII, Latin-1 and the few in 0x80-0x9F).
 unsigned char FoldCp(unsigned char c) {
@@ -61,7 +63,8 @@ struct FolderIndex {
   // Folded name -> the first entry so named, and the names resolved as new since the listing
   // (which may or may not have been made).
   std::unordered_map<std::string, std::string> names;
-  size_t noted = 0;  // names resolved as new since the last look-up
+  size_t noted = 0;  // names resolved as new since the last look-up, the last of them
+  std::string lastNoted;
   size_t notedSinceListing = 0;
   Steady::time_point listedAt;
   bool settled = false;  // listed long enough after the folder's last change
@@ -105,8 +108,8 @@ bool Refresh(const std::string& dir, FolderIndex& index, const Stamp& now, bool 
       index.notedSinceListing > kMaxNoted)
     return List(dir, index);
   if (!(now == index.stamp)) {
-    // Names resolved as new since the last look-up explain the change when they were made.
-    if (index.noted == 0) return List(dir, index);
+    // A name resolved as new since the last look-up and made since explains the change.
+    if (index.noted == 0 || !Exists(Join(dir, index.lastNoted))) return List(dir, index);
     index.stamp = now;
     index.settled = false;
   }
@@ -126,7 +129,9 @@ FsMatch FsMatchInFolder(const std::string& dir, const std::string& part, std::st
   auto it = g_folders.find(folder);
   const bool fresh = it == g_folders.end();
   if (fresh) {
-    if (g_folders.size() >= kMaxFolders) g_folders.clear();
+    size_t names = 0;
+    for (const auto& [path, kept] : g_folders) names += kept.names.size();
+    if (g_folders.size() >= kMaxFolders || names >= kMaxNames) g_folders.clear();
     it = g_folders.emplace(folder, FolderIndex{}).first;
   }
   FolderIndex& index = it->second;
@@ -154,6 +159,7 @@ void FsNoteNewName(const std::string& dir, const std::string& name) {
   if (it == g_folders.end()) return;
   FolderIndex& index = it->second;
   index.names.emplace(FoldedEntry(name), name);
+  index.lastNoted = name;
   index.noted++;
   index.notedSinceListing++;
 }

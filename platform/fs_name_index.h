@@ -4,11 +4,11 @@
 // The case-insensitive half of the path layer: which entry of a folder a name means when it
 // does not exist as written. Each folder's names are kept folded in an index, so a look-up
 // costs the same however many files the folder holds. Every name found is checked to exist.
-// The index is listed again when the folder changes (its identity, times or size), except
-// where names this process resolved as new explain the change; an index listed within a time
-// stamp's resolution of the folder's last change, or carried over such creations, is trusted
-// for a tenth of a second at most, so a name another process makes meanwhile is found after
-// that at the latest.
+// The index is listed again when the folder changes (its identity, times or size), unless the
+// name this process last resolved as new there has been made since, which explains the change.
+// An index listed within a time stamp's resolution of the folder's last change, or carried
+// over such a creation, is trusted for half a second at most: a name another process makes in
+// the same moment as one of ours is found after that at the latest.
 
 enum class FsMatch { kFound, kNone, kNoFolder };
 
