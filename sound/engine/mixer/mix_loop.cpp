@@ -76,14 +76,14 @@ __attribute__((target("avx2"))) int32_t MixMono16Groups(int16_t* out, const int1
                                                _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + base4)));
       pair = _mm256_shuffle_epi8(frames, pick);
     } else {
-      int32_t v[8], fr[8];
+      int32_t pairs[8], fractions[8];
       for (int j = 0; j < 8; ++j) {
         const int64_t at = p + j * step;
-        std::memcpy(&v[j], d + (at >> 16), 4);
-        fr[j] = int32_t(at & 0xFFFF);
+        std::memcpy(&pairs[j], d + (at >> 16), 4);
+        fractions[j] = int32_t(at & 0xFFFF);
       }
-      pair = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(v));
-      f = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(fr));
+      pair = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pairs));
+      f = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(fractions));
     }
     const __m256i w = _mm256_or_si256(_mm256_srli_epi32(_mm256_sub_epi32(full, f), 1),
                                       _mm256_slli_epi32(_mm256_srli_epi32(f, 1), 16));
@@ -121,11 +121,8 @@ int32_t MixMono16Avx2(int16_t* out, const int16_t* d, int64_t* p, int64_t step, 
                 : MixMono16Groups<false, false>(out, d, p, step, n, readable, gl, gr, incL, incR);
 }
 
-// The same for processors without AVX2, steady whole gains and steps of up to two frames a
-// frame only (kWindowStep128): four frames a group with 128-bit vectors, whose positions cover
-// at most 8 frames, one load; a byte shuffle picks every lane's pair.
-constexpr int64_t kWindowStep128 = 2 * 65536;
-
+// The same for processors without AVX2, for steady whole gains and steps within the window
+// only: four frames a group with 128-bit vectors, one load and a byte shuffle.
 __attribute__((target("ssse3"))) int32_t MixMono16Ssse3(int16_t* out, const int16_t* d, int64_t* pos,
                                                         int64_t step, int32_t n, int64_t readable,
                                                         int32_t gl, int32_t gr) {
@@ -195,7 +192,7 @@ int64_t MixRun(int16_t* out, const uint8_t* data, int64_t readable, int64_t p, i
     if (g_vectorBits == 256)
       done = MixMono16Avx2(out, d, &p, step, n, readable, gl, gr, incL, incR);
     else if (incL == 0 && incR == 0 && (gl & 255) == 0 && (gr & 255) == 0 &&
-             (step < 0 ? -step : step) <= kWindowStep128)
+             (step < 0 ? -step : step) <= kWindowStep)
       done = MixMono16Ssse3(out, d, &p, step, n, readable, gl, gr);
     out += 2 * done;
     n -= done;
