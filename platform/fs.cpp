@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/codepage.h"
+#include "platform/fs_name_index.h"
 
 namespace {
 
@@ -44,40 +45,6 @@ std::string Normalise(const std::string& name) {
   return root + rest;
 }
 
-// Case folding of the code page's letters (ASCII, Latin-1 and the few in 0x80-0x9F).
-unsigned char FoldCp(unsigned char c) {
-  if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 0x20;
-  if (c == 0x8A || c == 0x8C || c == 0x8E) return c + 0x10;
-  if (c == 0x9F) return 0xFF;
-  return c;
-}
-
-bool EqualsNoCaseCp(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (FoldCp(static_cast<unsigned char>(a[i])) != FoldCp(static_cast<unsigned char>(b[i]))) return false;
-  return true;
-}
-
-// Finds an entry of folder dir whose name equals part (code-page text) ignoring case. Names on
-// disk are UTF-8 and compared in their code-page form; a name that is not UTF-8 is compared
-// by its bytes.
-bool MatchInFolder(const std::string& dir, const std::string& part, std::string& found) {
-  DIR* d = opendir(dir.empty() ? "." : dir.c_str());
-  if (!d) return false;
-  bool ok = false;
-  while (dirent* e = readdir(d)) {
-    const std::string entry = e->d_name;
-    if (EqualsNoCaseCp(IsValidUtf8(entry) ? Utf8ToCp1252(entry) : entry, part)) {
-      found = entry;
-      ok = true;
-      break;
-    }
-  }
-  closedir(d);
-  return ok;
-}
-
 bool HasHighBytes(const std::string& s) {
   return std::any_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
 }
@@ -97,12 +64,16 @@ std::string Resolve(const std::string& name) {
   if (high && lstat(raw.c_str(), &st) == 0) return raw;
   // A new name in a folder that exists as written: only the last part needs matching.
   const size_t last = raw.find_last_of('/');
-  if (!high && last != std::string::npos && last > 0 && last + 1 < raw.size() &&
-      lstat(raw.substr(0, last).c_str(), &st) == 0) {
-    const std::string part = raw.substr(last + 1);
+  if (!high && last != std::string::npos && last > 0 && last + 1 < raw.size()) {
+    const std::string part = raw.substr(last + 1), dir = raw.substr(0, last);
     std::string found;
-    if (part == "." || part == ".." || !MatchInFolder(raw.substr(0, last), part, found)) return raw;
-    return raw.substr(0, last + 1) + found;
+    const FsMatch match = part == "." || part == ".." ? FsMatch::kNoFolder : FsMatchInFolder(dir, part, found);
+    if (match == FsMatch::kFound) return raw.substr(0, last + 1) + found;
+    if (match == FsMatch::kNone) {
+      FsNoteNewName(dir, part);
+      return raw;
+    }
+    if (lstat(dir.c_str(), &st) == 0) return raw;  // there, but not a folder to look in
   }
   bool absolute = raw[0] == '/';
   std::string out = absolute ? "/" : "";
@@ -121,10 +92,12 @@ std::string Resolve(const std::string& name) {
       std::string found;
       if (partHigh && lstat((base + part).c_str(), &st) == 0)
         next = base + part;
-      else if (MatchInFolder(out.empty() ? "." : out, part, found))
+      else if (FsMatchInFolder(out, part, found) == FsMatch::kFound)
         next = base + found;
-      else
+      else {
         matching = false;
+        FsNoteNewName(out, next.substr(base.size()));
+      }
     }
     out = next;
   }

@@ -76,10 +76,10 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void FillRows(uint8
   for (int32_t row = 0; row < rows; ++row) {
     uint8_t* p = first + size_t(row) * pitch;
     if (rowBytes >= 64) {
-      // One store at each end, aligned stores between; the offsets are whole pixels, so the
-      // repeated pattern stays in step where stores overlap.
+      // One store at each end, aligned stores for what lies between; the offsets are whole
+      // pixels, so the repeated pattern stays in step where stores overlap.
       std::memcpy(p, block, 64);
-      for (size_t k = 64 - (reinterpret_cast<uintptr_t>(p) & 63); k + 64 <= rowBytes; k += 64)
+      for (size_t k = 64 - (reinterpret_cast<uintptr_t>(p) & 63); k + 64 < rowBytes; k += 64)
         std::memcpy(p + k, block, 64);
       std::memcpy(p + rowBytes - 64, block, 64);
       continue;

@@ -14,6 +14,10 @@
 struct SoundOutputDriver;
 
 // The five storage operations of a sample.
+// Bytes after a software sample's data that may always be read: the loop padding frame, and
+// room for the mixer's vector loads.
+constexpr int64_t kSampleSpareBytes = 16;
+
 struct SoundSampleOps {
   bool (*alloc)(SoundSample* s);
   void (*free)(SoundSample* s);
@@ -26,7 +30,7 @@ struct SoundSampleOps {
 struct SoundSample {
   std::string name;          // at most 255 characters
   int32_t index = kSoundUnlisted;
-  uint8_t* data = nullptr;   // software data: byte size + 16 spare bytes
+  uint8_t* data = nullptr;   // software data: byte size + kSampleSpareBytes
   uint32_t length = 0;       // frames
   uint32_t loopStart = 0;
   uint32_t loopLength = 0;

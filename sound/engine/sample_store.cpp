@@ -1,4 +1,4 @@
-// Software sample storage: zeroed data with 16 spare bytes for loop padding, uploads with
+// Software sample storage: zeroed data with spare bytes for loop padding, uploads with
 // format conversion (packed, delta and unsigned data), and byte-range locks that wrap.
 #include <cstdlib>
 #include <cstring>
@@ -20,7 +20,7 @@ bool SoftAlloc(SoundSample* s) {
     SetSoundError(kSoundErrMemory);
     return false;
   }
-  s->data = static_cast<uint8_t*>(std::calloc(size_t(bytes) + 16, 1));
+  s->data = static_cast<uint8_t*>(std::calloc(size_t(bytes + kSampleSpareBytes), 1));
   if (!s->data) {
     SetSoundError(kSoundErrMemory);
     return false;

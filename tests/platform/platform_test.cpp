@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <thread>
 
 #include "platform/clock.h"
 #include "platform/codepage.h"
@@ -63,6 +64,24 @@ TEST(Fs, PathsMatchAnyCaseWithEitherSeparator) {
   EXPECT_EQ(FsResolve("C:\\tmp"), "/tmp");
   EXPECT_EQ(FsFolderOf("a\\b\\c.txt"), "a/b");
   EXPECT_EQ(FsToSystemPath("/a/b"), "\\a\\b");
+}
+
+TEST(Fs, NamesMatchedIgnoringCaseFollowTheFolderAsItChanges) {
+  TempDir dir;
+  std::filesystem::create_directories(dir.File("Media"));
+  const std::string media = dir.path() + "/media/";
+  // Made by this process just now, renamed behind its back, deleted: each is seen at once.
+  EXPECT_TRUE(FsCreateEmptyFile(media + "New.txt"));
+  EXPECT_EQ(FsResolve(media + "NEW.TXT"), dir.File("Media/New.txt"));
+  std::filesystem::rename(dir.File("Media/New.txt"), dir.File("Media/NEW.txt"));
+  EXPECT_EQ(FsResolve(media + "new.txt"), dir.File("Media/NEW.txt"));
+  EXPECT_TRUE(FsDeleteFile(media + "new.TXT"));
+  EXPECT_EQ(FsResolve(media + "new.txt"), dir.File("Media") + "/new.txt");
+  // Made by another process after names were looked up and not made: found at once.
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  EXPECT_EQ(FsResolve(media + "none.txt"), dir.File("Media") + "/none.txt");
+  dir.Write("Media/Other.DAT", "o");
+  EXPECT_EQ(FsResolve(media + "other.dat"), dir.File("Media/Other.DAT"));
 }
 
 TEST(Fs, CodePageNamesMeetUtf8NamesOnDisk) {

@@ -216,6 +216,9 @@ TEST_F(MixerTest, BidirectionalLoopsMirrorAtBothEnds) {
   Play(Noise(300, 6), false, kSoundLoopBidi, 37000, 128, 100, 199);
   Play(Noise(64, 7), true, kSoundLoopBidi, 150000, 30);
   Play(Noise(5, 8), false, kSoundLoopBidi, 705600);
+  // Steps either side of the widest that the vector loop reads through a window of frames.
+  Play(Noise(333, 31), false, kSoundLoopBidi, 88200, 90);
+  Play(Noise(334, 32), false, kSoundLoopBidi, 88300, 170);
   Compare(4);
 }
 
@@ -239,15 +242,21 @@ TEST_F(MixerTest, RampsFollowEveryGainChange) {
   });
 }
 
-TEST_F(MixerTest, FrameLoopsGiveTheSameResults) {
-  MixSetVectorLoops(false);
-  StartManual();
-  int32_t h = Play(Noise(900, 21), false, kSoundLoopBidi, 51234, 77);
-  Play(Noise(300, 22), false, kSoundLoopNormal, 33333, -1);
-  Compare(3, [&](int k) {
-    if (k == 1) { SoundSetChannelVolume(h, 30); ref.voices[0].volume = 30; }
-  });
-  MixSetVectorLoops(true);
+TEST_F(MixerTest, NarrowerLoopsGiveTheSameResults) {
+  for (int bits : {0, 128}) {
+    SCOPED_TRACE(bits);
+    SoundEngineReset();
+    ref = Reference{};
+    MixSetVectorLoops(bits);
+    StartManual();
+    int32_t h = Play(Noise(900, 21), false, kSoundLoopBidi, 51234, 77);
+    Play(Noise(300, 22), false, kSoundLoopNormal, 33333, -1);
+    Play(Noise(333, 31), false, kSoundLoopBidi, 88200, 90);  // two frames a frame
+    Compare(3, [&](int k) {
+      if (k == 1) { SoundSetChannelVolume(h, 30); ref.voices[0].volume = 30; }
+    });
+    MixSetVectorLoops(256);
+  }
 }
 
 TEST_F(MixerTest, RampLengthFollowsTheRate) {

@@ -314,7 +314,7 @@ bool SoundDspMixBuffers(void* destination, const void* source, int32_t length, i
   bool layoutOk = (mode & (kSoundMono | kSoundStereo)) != 0;
   if (!bitsOk || !layoutOk || length < 0) return true;
   // A temporary channel over the caller's data, looping over the whole of it, with no ramp.
-  // The loop padding frame is the data's own first frame, read from a copy with one frame more.
+  // The loop padding frame is the data's own first frame, read from a copy with spare bytes.
   SoundSample s;
   s.bits = (mode & kSound16Bits) ? 16 : 8;
   s.layout = (mode & kSoundStereo) ? kSoundStereo : kSoundMono;
@@ -323,7 +323,7 @@ bool SoundDspMixBuffers(void* destination, const void* source, int32_t length, i
   s.loopLength = s.length;
   s.loopMode = kSoundLoopNormal;
   uint32_t fb = SampleFrameBytes(&s);
-  std::vector<uint8_t> copy(size_t(length + 1) * fb);
+  std::vector<uint8_t> copy(size_t(length) * fb + size_t(kSampleSpareBytes));
   std::memcpy(copy.data(), source, size_t(length) * fb);
   std::memcpy(copy.data() + size_t(length) * fb, source, fb);
   s.data = copy.data();

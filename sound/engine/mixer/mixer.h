@@ -52,8 +52,9 @@ void ChannelAppend(ChannelLink* head, SoundChannel* c);
 void MixChannelList(int16_t* dest, ChannelLink* list, int32_t frames);
 void MixChannel(int16_t* dest, SoundChannel* c, int32_t frames);
 void MixClear(int16_t* frames, int32_t count);
-// The vector loops are used where the processor has them; off, every frame takes the frame loop.
-void MixSetVectorLoops(bool on);
+// The vector loops are used where the processor has them, up to the given width in bits (256:
+// AVX2, 128: SSSE3); 0 leaves every frame to the frame loops.
+void MixSetVectorLoops(int widestBits);
 void MixConvert(int16_t* dest, const int16_t* source, int32_t count);
 // Step of a channel for a frequency: 32-bit whole part, fraction's top 16 bits in a u32.
 void MixSetStep(SoundChannel* c, int32_t hz, int32_t rate);

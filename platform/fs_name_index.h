@@ -1,0 +1,22 @@
+#pragma once
+#include <string>
+
+// The case-insensitive half of the path layer: which entry of a folder a name means when it
+// does not exist as written. Each folder's names are kept folded in an index, so a look-up
+// costs the same however many files the folder holds. Every name found is checked to exist.
+// The index is listed again when the folder changes (its identity, times or size), unless the
+// name this process last resolved as new there has been made since, which explains the change.
+// An index listed within a time stamp's resolution of the folder's last change, or carried
+// over such a creation, is trusted for half a second at most: a name another process makes in
+// the same moment as one of ours is found after that at the latest.
+
+enum class FsMatch { kFound, kNone, kNoFolder };
+
+// Finds the entry of folder dir ("" is the current folder) whose name equals part (code-page
+// text) ignoring case: names on disk are UTF-8 and compared in their code-page form, a name
+// that is not UTF-8 by its bytes. The first such entry in listing order wins. kNoFolder when
+// dir is not a folder (or does not exist).
+FsMatch FsMatchInFolder(const std::string& dir, const std::string& part, std::string& found);
+// Notes that name (as on disk) was resolved in dir as a new name, which the caller may now
+// create.
+void FsNoteNewName(const std::string& dir, const std::string& name);
