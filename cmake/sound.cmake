@@ -21,6 +21,5 @@ endif()
 file(GLOB VK_MPEG_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/sound/engine/mpeg/*.cpp)
 set_source_files_properties(${VK_MPEG_SOURCES} PROPERTIES COMPILE_OPTIONS "-O3")
 
-# Music: MIDI files are rendered by FluidSynth with a General MIDI SoundFont.
-pkg_check_modules(VK_FLUIDSYNTH REQUIRED IMPORTED_TARGET fluidsynth)
-target_link_libraries(vellumark_lib PUBLIC PkgConfig::VK_FLUIDSYNTH)
+# Music: MIDI files are rendered by FluidSynth with a General MIDI SoundFont, opened on first
+# use (libraries.cmake).

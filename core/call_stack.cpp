@@ -4,12 +4,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <type_traits>
 #include <vector>
 
 #include "core/arrays.h"
 #include "core/call_liveness.h"
 #include "core/language.h"
 #include "core/loader.h"
+#include "platform/zeroed_pages.h"
 
 CallStack g_callStack;
 std::vector<int32_t> g_checkedEntries;
@@ -130,9 +132,14 @@ void DropSaved() {
 
 }  // namespace
 
+// The levels are kept as zeroed pages: an empty level is all zero bytes, and most runs touch
+// only the first few of them.
+static_assert(std::is_trivially_copyable_v<CallLevel> && std::is_trivially_destructible_v<CallLevel>);
+
 void ResetCallStack() {
-  if (!g_callLevels) g_callLevels = new CallLevel[kCallStackLevels];
-  std::fill(g_callLevels, g_callLevels + kCallStackLevels, CallLevel{});
+  constexpr size_t kBytes = sizeof(CallLevel) * kCallStackLevels;
+  if (!g_callLevels) g_callLevels = static_cast<CallLevel*>(ZeroedPagesAllocate(kBytes));
+  else ZeroedPagesClear(g_callLevels, kBytes);
   DropSaved();
   g_callStack = CallStack{};
   g_blockCount = 0;

@@ -1,6 +1,8 @@
 // Presenting frames, clearing the back buffer, frame counting and the blit routines with the
 // lost-surface rule.
+#include <bit>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 #include "core/run_state.h"
@@ -41,8 +43,19 @@ const uint32_t* ExpansionOf16(const PixelFormat& f) {
   static ExpandTable table;
   if (!table.built || table.format.redMask != f.redMask || table.format.greenMask != f.greenMask ||
       table.format.blueMask != f.blueMask) {
+    // A pixel's colour is the union of its channels' expansions, each of those expanded once.
+    auto channel = [&f](uint32_t mask) {
+      const int shift = mask ? std::countr_zero(mask) : 0;
+      std::vector<uint32_t> values(((mask & 0xFFFF) >> shift) + 1);
+      for (uint32_t k = 0; k < values.size(); ++k) values[k] = ExpandPixelToRgb(f, (k << shift) & mask);
+      return std::pair(shift, std::move(values));
+    };
+    const auto [rs, r] = channel(f.redMask);
+    const auto [gs, g] = channel(f.greenMask);
+    const auto [bs, b] = channel(f.blueMask);
     table.rgb.resize(65536);
-    for (uint32_t p = 0; p < 65536; ++p) table.rgb[p] = ExpandPixelToRgb(f, p);
+    for (uint32_t p = 0; p < 65536; ++p)
+      table.rgb[p] = r[(p & f.redMask) >> rs] | g[(p & f.greenMask) >> gs] | b[(p & f.blueMask) >> bs];
     table.format = f;
     table.built = true;
   }

@@ -1,6 +1,5 @@
 #include "platform/ftp.h"
 
-#include <curl/curl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +10,7 @@
 #include <sstream>
 
 #include "platform/events.h"
+#include "platform/libs/curl_api.h"
 
 namespace {
 
@@ -156,16 +156,17 @@ FtpClient::FtpClient() = default;
 
 FtpClient::~FtpClient() {
   Disconnect();
-  curl_slist_free_all(static_cast<curl_slist*>(quote_));
+  if (quote_) g_curl.curl_slist_free_all(static_cast<curl_slist*>(quote_));
 }
 
 bool FtpClient::Ensure() {
+  if (!OpenCurl()) return false;
   if (!multi_) {
-    static bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    static bool initialised = g_curl.curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
     if (!initialised) return false;
-    multi_ = curl_multi_init();
+    multi_ = g_curl.curl_multi_init();
   }
-  if (!easy_) easy_ = curl_easy_init();
+  if (!easy_) easy_ = g_curl.curl_easy_init();
   return multi_ && easy_;
 }
 
@@ -212,24 +213,24 @@ std::vector<std::string> FtpClient::RemotePath(const std::string& name) const {
 
 void FtpClient::Prepare(const std::string& url, bool blocking) {
   CURL* e = Easy(easy_);
-  curl_easy_reset(e);
-  curl_easy_setopt(e, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "ftp");
-  curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+  g_curl.curl_easy_reset(e);
+  g_curl.curl_easy_setopt(e, CURLOPT_URL, url.c_str());
+  g_curl.curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "ftp");
+  g_curl.curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
   if (!user_.empty()) {
-    curl_easy_setopt(e, CURLOPT_USERNAME, user_.c_str());
-    curl_easy_setopt(e, CURLOPT_PASSWORD, password_.c_str());
+    g_curl.curl_easy_setopt(e, CURLOPT_USERNAME, user_.c_str());
+    g_curl.curl_easy_setopt(e, CURLOPT_PASSWORD, password_.c_str());
   }
-  curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, HeaderCallback);
-  curl_easy_setopt(e, CURLOPT_HEADERDATA, this);
-  curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, long(timeoutMs_));
-  curl_easy_setopt(e, CURLOPT_SERVER_RESPONSE_TIMEOUT, long((timeoutMs_ + 999) / 1000));
-  curl_easy_setopt(e, CURLOPT_BUFFERSIZE, kBufferBytes);
-  curl_easy_setopt(e, CURLOPT_UPLOAD_BUFFERSIZE, kBufferBytes);
+  g_curl.curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, HeaderCallback);
+  g_curl.curl_easy_setopt(e, CURLOPT_HEADERDATA, this);
+  g_curl.curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, long(timeoutMs_));
+  g_curl.curl_easy_setopt(e, CURLOPT_SERVER_RESPONSE_TIMEOUT, long((timeoutMs_ + 999) / 1000));
+  g_curl.curl_easy_setopt(e, CURLOPT_BUFFERSIZE, kBufferBytes);
+  g_curl.curl_easy_setopt(e, CURLOPT_UPLOAD_BUFFERSIZE, kBufferBytes);
   if (blocking) {
     // A blocking transfer that moves nothing for the time-out fails.
-    curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, long((timeoutMs_ + 999) / 1000));
+    g_curl.curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    g_curl.curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, long((timeoutMs_ + 999) / 1000));
   }
   partialResponse_.clear();
 }
@@ -237,7 +238,7 @@ void FtpClient::Prepare(const std::string& url, bool blocking) {
 bool FtpClient::Perform() {
   CURLM* m = Multi(multi_);
   CURL* e = Easy(easy_);
-  if (curl_multi_add_handle(m, e) != CURLM_OK) return false;
+  if (g_curl.curl_multi_add_handle(m, e) != CURLM_OK) return false;
   CURLcode result = CURLE_OK;
   bool done = false;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(deadlineMs_);
@@ -247,21 +248,21 @@ bool FtpClient::Perform() {
       break;
     }
     int running = 0;
-    if (curl_multi_perform(m, &running) != CURLM_OK) {
+    if (g_curl.curl_multi_perform(m, &running) != CURLM_OK) {
       result = CURLE_FAILED_INIT;
       break;
     }
     int left = 0;
-    while (CURLMsg* msg = curl_multi_info_read(m, &left)) {
+    while (CURLMsg* msg = g_curl.curl_multi_info_read(m, &left)) {
       if (msg->msg == CURLMSG_DONE) {
         result = msg->data.result;
         done = true;
       }
     }
-    if (!done && running) curl_multi_poll(m, nullptr, 0, 100, nullptr);
+    if (!done && running) g_curl.curl_multi_poll(m, nullptr, 0, 100, nullptr);
     else if (!running) done = true;
   }
-  curl_multi_remove_handle(m, e);
+  g_curl.curl_multi_remove_handle(m, e);
   return result == CURLE_OK;
 }
 
@@ -286,11 +287,11 @@ bool FtpClient::Connect(const std::string& server, const std::string& user, cons
   folder_.clear();
   absolute_ = false;
   Prepare(Url({}, true), true);
-  curl_easy_setopt(Easy(easy_), CURLOPT_NOBODY, 1L);
+  g_curl.curl_easy_setopt(Easy(easy_), CURLOPT_NOBODY, 1L);
   const long loginSeconds = long((std::max(timeoutMs_, kFtpLoginAnswerMs) + 999) / 1000);
-  curl_easy_setopt(Easy(easy_), CURLOPT_SERVER_RESPONSE_TIMEOUT, loginSeconds);
-  curl_easy_setopt(Easy(easy_), CURLOPT_LOW_SPEED_TIME, loginSeconds);
-  curl_easy_setopt(Easy(easy_), CURLOPT_CONNECTTIMEOUT, loginSeconds);  // it covers the login too
+  g_curl.curl_easy_setopt(Easy(easy_), CURLOPT_SERVER_RESPONSE_TIMEOUT, loginSeconds);
+  g_curl.curl_easy_setopt(Easy(easy_), CURLOPT_LOW_SPEED_TIME, loginSeconds);
+  g_curl.curl_easy_setopt(Easy(easy_), CURLOPT_CONNECTTIMEOUT, loginSeconds);  // it covers the login too
   connected_ = Perform();
   if (!connected_) {
     Disconnect();
@@ -302,8 +303,8 @@ bool FtpClient::Connect(const std::string& server, const std::string& user, cons
 
 void FtpClient::Disconnect() {
   CloseRead();
-  if (easy_) curl_easy_cleanup(Easy(easy_));
-  if (multi_) curl_multi_cleanup(Multi(multi_));  // closes the connection (QUIT)
+  if (easy_) g_curl.curl_easy_cleanup(Easy(easy_));
+  if (multi_) g_curl.curl_multi_cleanup(Multi(multi_));  // closes the connection (QUIT)
   easy_ = multi_ = nullptr;
   connected_ = false;
   folder_.clear();
@@ -335,7 +336,7 @@ bool FtpClient::CheckFolder() {
   if (!connected_) return false;
   if (reading_) return true;  // a download is using the connection, so it lives
   Prepare(Url(folder_, true), true);
-  curl_easy_setopt(Easy(easy_), CURLOPT_NOBODY, 1L);
+  g_curl.curl_easy_setopt(Easy(easy_), CURLOPT_NOBODY, 1L);
   return Perform();
 }
 
@@ -344,16 +345,16 @@ bool FtpClient::List(std::vector<FtpEntry>& out) {
   if (!connected_ || reading_) return false;
   std::string text;
   Prepare(Url(folder_, true), true);
-  curl_easy_setopt(Easy(easy_), CURLOPT_WRITEFUNCTION, ListingCallback);
-  curl_easy_setopt(Easy(easy_), CURLOPT_WRITEDATA, &text);
+  g_curl.curl_easy_setopt(Easy(easy_), CURLOPT_WRITEFUNCTION, ListingCallback);
+  g_curl.curl_easy_setopt(Easy(easy_), CURLOPT_WRITEDATA, &text);
   return Perform() && ParseFtpListing(text, out);
 }
 
 bool FtpClient::Get(const std::string& remote, int fd) {
   if (!connected_ || reading_ || HasControl(remote) || SplitPath(remote).empty()) return false;
   Prepare(Url(RemotePath(remote), false), true);
-  curl_easy_setopt(Easy(easy_), CURLOPT_WRITEFUNCTION, WriteFdCallback);
-  curl_easy_setopt(Easy(easy_), CURLOPT_WRITEDATA, &fd);
+  g_curl.curl_easy_setopt(Easy(easy_), CURLOPT_WRITEFUNCTION, WriteFdCallback);
+  g_curl.curl_easy_setopt(Easy(easy_), CURLOPT_WRITEDATA, &fd);
   return Perform();
 }
 
@@ -361,10 +362,10 @@ bool FtpClient::Put(int fd, uint64_t size, const std::string& remote) {
   if (!connected_ || reading_ || HasControl(remote) || SplitPath(remote).empty()) return false;
   Prepare(Url(RemotePath(remote), false), true);
   CURL* e = Easy(easy_);
-  curl_easy_setopt(e, CURLOPT_UPLOAD, 1L);
-  curl_easy_setopt(e, CURLOPT_READFUNCTION, ReadFdCallback);
-  curl_easy_setopt(e, CURLOPT_READDATA, &fd);
-  curl_easy_setopt(e, CURLOPT_INFILESIZE_LARGE, curl_off_t(size));
+  g_curl.curl_easy_setopt(e, CURLOPT_UPLOAD, 1L);
+  g_curl.curl_easy_setopt(e, CURLOPT_READFUNCTION, ReadFdCallback);
+  g_curl.curl_easy_setopt(e, CURLOPT_READDATA, &fd);
+  g_curl.curl_easy_setopt(e, CURLOPT_INFILESIZE_LARGE, curl_off_t(size));
   return Perform();
 }
 
@@ -374,11 +375,11 @@ bool FtpClient::Delete(const std::string& remote) {
   if (path.size() <= folder_.size()) return false;
   std::string name = path.back();
   path.pop_back();
-  curl_slist_free_all(static_cast<curl_slist*>(quote_));
-  quote_ = curl_slist_append(nullptr, ("DELE " + name).c_str());
+  g_curl.curl_slist_free_all(static_cast<curl_slist*>(quote_));
+  quote_ = g_curl.curl_slist_append(nullptr, ("DELE " + name).c_str());
   Prepare(Url(path, true), true);
-  curl_easy_setopt(Easy(easy_), CURLOPT_NOBODY, 1L);
-  curl_easy_setopt(Easy(easy_), CURLOPT_POSTQUOTE, quote_);
+  g_curl.curl_easy_setopt(Easy(easy_), CURLOPT_NOBODY, 1L);
+  g_curl.curl_easy_setopt(Easy(easy_), CURLOPT_POSTQUOTE, quote_);
   return Perform();
 }
 
@@ -386,12 +387,12 @@ bool FtpClient::OpenRead(const std::string& remote) {
   if (!connected_ || reading_ || HasControl(remote) || SplitPath(remote).empty()) return false;
   Prepare(Url(RemotePath(remote), false), false);
   CURL* e = Easy(easy_);
-  curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, StepCallback);
-  curl_easy_setopt(e, CURLOPT_WRITEDATA, this);
+  g_curl.curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, StepCallback);
+  g_curl.curl_easy_setopt(e, CURLOPT_WRITEDATA, this);
   pending_.clear();
   pendingStart_ = 0;
   readDone_ = readOk_ = paused_ = false;
-  if (curl_multi_add_handle(Multi(multi_), e) != CURLM_OK) return false;
+  if (g_curl.curl_multi_add_handle(Multi(multi_), e) != CURLM_OK) return false;
   reading_ = true;
   // The transfer has begun once data arrives or it ends; a refused file ends it at once.
   std::string none;
@@ -415,13 +416,13 @@ FtpClient::Step FtpClient::ReadSome(std::string& out, size_t max, int waitMs) {
   for (;;) {
     if (paused_ && pending_.size() - pendingStart_ < kMaxPending / 2) {
       paused_ = false;
-      curl_easy_pause(Easy(easy_), CURLPAUSE_CONT);
+      g_curl.curl_easy_pause(Easy(easy_), CURLPAUSE_CONT);
     }
     if (!readDone_) {
       int running = 0;
-      curl_multi_perform(m, &running);
+      g_curl.curl_multi_perform(m, &running);
       int left = 0;
-      while (CURLMsg* msg = curl_multi_info_read(m, &left)) {
+      while (CURLMsg* msg = g_curl.curl_multi_info_read(m, &left)) {
         if (msg->msg == CURLMSG_DONE) {
           readDone_ = true;
           readOk_ = msg->data.result == CURLE_OK;
@@ -432,7 +433,7 @@ FtpClient::Step FtpClient::ReadSome(std::string& out, size_t max, int waitMs) {
     const int waited = int(std::chrono::duration_cast<std::chrono::milliseconds>(
                                std::chrono::steady_clock::now() - start).count());
     if (readDone_ || available >= std::max<size_t>(max, 1) || waited >= waitMs || paused_) break;
-    curl_multi_poll(m, nullptr, 0, waitMs - waited, nullptr);
+    g_curl.curl_multi_poll(m, nullptr, 0, waitMs - waited, nullptr);
   }
   const size_t take = std::min(max, pending_.size() - pendingStart_);
   out.assign(pending_, pendingStart_, take);
@@ -448,7 +449,7 @@ FtpClient::Step FtpClient::ReadSome(std::string& out, size_t max, int waitMs) {
 
 void FtpClient::CloseRead() {
   if (!reading_) return;
-  curl_multi_remove_handle(Multi(multi_), Easy(easy_));
+  g_curl.curl_multi_remove_handle(Multi(multi_), Easy(easy_));
   reading_ = false;
   pending_.clear();
   pendingStart_ = 0;

@@ -1,10 +1,11 @@
 #include "platform/midi_synth.h"
 
-#include <fluidsynth.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
 #include <cstring>
+
+#include "platform/libs/fluidsynth_api.h"
 
 struct MidiRenderer {
   fluid_settings_t* settings = nullptr;
@@ -27,15 +28,15 @@ void SilenceLogs() {
   static bool done = false;
   if (done) return;
   done = true;
-  for (int level = 0; level < LAST_LOG_LEVEL; ++level) fluid_set_log_function(level, Quiet, nullptr);
+  for (int level = 0; level < LAST_LOG_LEVEL; ++level) g_fluid.fluid_set_log_function(level, Quiet, nullptr);
 }
 
 bool StartPlayer(MidiRenderer* m) {
-  if (m->player) delete_fluid_player(m->player);
-  m->player = new_fluid_player(m->synth);
+  if (m->player) g_fluid.delete_fluid_player(m->player);
+  m->player = g_fluid.new_fluid_player(m->synth);
   if (!m->player) return false;
-  if (fluid_player_add(m->player, m->path.c_str()) != FLUID_OK) return false;
-  return fluid_player_play(m->player) == FLUID_OK;
+  if (g_fluid.fluid_player_add(m->player, m->path.c_str()) != FLUID_OK) return false;
+  return g_fluid.fluid_player_play(m->player) == FLUID_OK;
 }
 
 }  // namespace
@@ -50,27 +51,28 @@ std::string MidiFindSoundFont() {
 }
 
 MidiRenderer* MidiOpen(const std::string& path, int32_t rate, std::string* error) {
+  if (!OpenFluidSynth(error)) return nullptr;
   SilenceLogs();
   const std::string font = MidiFindSoundFont();
   if (font.empty()) {
     if (error) *error = "no General MIDI SoundFont installed";
     return nullptr;
   }
-  if (!fluid_is_midifile(path.c_str())) {
+  if (!g_fluid.fluid_is_midifile(path.c_str())) {
     if (error) *error = "not a MIDI file";
     return nullptr;
   }
   MidiRenderer* m = new MidiRenderer;
   m->path = path;
-  m->settings = new_fluid_settings();
+  m->settings = g_fluid.new_fluid_settings();
   bool ok = m->settings != nullptr;
   if (ok) {
-    fluid_settings_setnum(m->settings, "synth.sample-rate", double(rate));
-    fluid_settings_setnum(m->settings, "synth.gain", 1.0);
-    fluid_settings_setint(m->settings, "synth.threadsafe-api", 1);
-    fluid_settings_setint(m->settings, "synth.cpu-cores", 1);
-    m->synth = new_fluid_synth(m->settings);
-    ok = m->synth && fluid_synth_sfload(m->synth, font.c_str(), 1) != FLUID_FAILED && StartPlayer(m);
+    g_fluid.fluid_settings_setnum(m->settings, "synth.sample-rate", double(rate));
+    g_fluid.fluid_settings_setnum(m->settings, "synth.gain", 1.0);
+    g_fluid.fluid_settings_setint(m->settings, "synth.threadsafe-api", 1);
+    g_fluid.fluid_settings_setint(m->settings, "synth.cpu-cores", 1);
+    m->synth = g_fluid.new_fluid_synth(m->settings);
+    ok = m->synth && g_fluid.fluid_synth_sfload(m->synth, font.c_str(), 1) != FLUID_FAILED && StartPlayer(m);
   }
   if (!ok) {
     if (error) *error = "the synthesiser refused the file";
@@ -82,24 +84,24 @@ MidiRenderer* MidiOpen(const std::string& path, int32_t rate, std::string* error
 
 void MidiRender(MidiRenderer* m, int16_t* stereo, int32_t frames) {
   if (!m || frames <= 0) return;
-  if (fluid_synth_write_s16(m->synth, frames, stereo, 0, 2, stereo, 1, 2) != FLUID_OK)
+  if (g_fluid.fluid_synth_write_s16(m->synth, frames, stereo, 0, 2, stereo, 1, 2) != FLUID_OK)
     std::memset(stereo, 0, size_t(frames) * 4);
 }
 
 void MidiRewind(MidiRenderer* m) {
   if (!m) return;
-  fluid_player_stop(m->player);
-  fluid_synth_system_reset(m->synth);
+  g_fluid.fluid_player_stop(m->player);
+  g_fluid.fluid_synth_system_reset(m->synth);
   StartPlayer(m);
 }
 
 void MidiClose(MidiRenderer* m) {
   if (!m) return;
   if (m->player) {
-    fluid_player_stop(m->player);
-    delete_fluid_player(m->player);
+    g_fluid.fluid_player_stop(m->player);
+    g_fluid.delete_fluid_player(m->player);
   }
-  if (m->synth) delete_fluid_synth(m->synth);
-  if (m->settings) delete_fluid_settings(m->settings);
+  if (m->synth) g_fluid.delete_fluid_synth(m->synth);
+  if (m->settings) g_fluid.delete_fluid_settings(m->settings);
   delete m;
 }

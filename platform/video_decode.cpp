@@ -28,7 +28,7 @@ int64_t FrameTime(Impl* s, const AVFrame* f) {
     // Hostile timestamps: differences without overflow, times kept below a few decades.
     int64_t d = 0;
     if (__builtin_sub_overflow(pts, s->startPts, &d)) d = pts > s->startPts ? INT64_MAX : 0;
-    ms = d <= 0 ? 0 : d >= (int64_t(1) << 50) ? kLatestMs : av_rescale_q(d, tb, AVRational{1, 1000});
+    ms = d <= 0 ? 0 : d >= (int64_t(1) << 50) ? kLatestMs : g_ffmpeg.av_rescale_q(d, tb, AVRational{1, 1000});
   }
   ms = std::clamp<int64_t>(ms, 0, kLatestMs);
   return std::max(ms, s->lastMs);
@@ -36,12 +36,12 @@ int64_t FrameTime(Impl* s, const AVFrame* f) {
 
 bool ConvertInto(Impl* s, const AVFrame* f, Surface* out) {
   if (f->width < 1 || f->height < 1) return false;
-  s->scaler = sws_getCachedContext(s->scaler, f->width, f->height, AVPixelFormat(f->format), s->width, s->height,
+  s->scaler = g_ffmpeg.sws_getCachedContext(s->scaler, f->width, f->height, AVPixelFormat(f->format), s->width, s->height,
                                    s->outPixels, SWS_BILINEAR, nullptr, nullptr, nullptr);
   if (!s->scaler) return false;
   uint8_t* dst[4] = {out->Row(0), nullptr, nullptr, nullptr};
   int lines[4] = {out->Pitch(), 0, 0, 0};
-  if (sws_scale(s->scaler, f->data, f->linesize, 0, f->height, dst, lines) != s->height) return false;
+  if (g_ffmpeg.sws_scale(s->scaler, f->data, f->linesize, 0, f->height, dst, lines) != s->height) return false;
   if (s->outPixels == AV_PIX_FMT_BGR0) {
     // The scaler fills the unused byte; the display's 32-bit pixels keep it 0.
     for (int32_t y = 0; y < s->height; ++y) {
@@ -81,11 +81,11 @@ void QueuePending(Impl* s) {
   }
   if (!surface) surface = SurfaceCreate(s->width, s->height, s->options.format);
   if (!surface || !ConvertInto(s, s->frame, surface.get())) {
-    av_frame_unref(s->frame);
+    g_ffmpeg.av_frame_unref(s->frame);
     return Finish(s);
   }
   int64_t ms = FrameTime(s, s->frame);
-  av_frame_unref(s->frame);
+  g_ffmpeg.av_frame_unref(s->frame);
   std::lock_guard lock(s->mu);
   if (s->seekRequested) {  // decoded before the rewind: not part of the new run
     s->spare.push_back(std::move(surface));
@@ -97,29 +97,29 @@ void QueuePending(Impl* s) {
 }
 
 void DecodeSound(Impl* s, const AVPacket* packet) {
-  if (avcodec_send_packet(s->audio, packet) < 0) return;  // a damaged sound packet is skipped
-  while (avcodec_receive_frame(s->audio, s->soundFrame) == 0) {
-    int out = swr_get_out_samples(s->resampler, s->soundFrame->nb_samples);
+  if (g_ffmpeg.avcodec_send_packet(s->audio, packet) < 0) return;  // a damaged sound packet is skipped
+  while (g_ffmpeg.avcodec_receive_frame(s->audio, s->soundFrame) == 0) {
+    int out = g_ffmpeg.swr_get_out_samples(s->resampler, s->soundFrame->nb_samples);
     if (out > 0) {
       s->soundScratch.resize(size_t(out) * 2);
       uint8_t* dst[1] = {reinterpret_cast<uint8_t*>(s->soundScratch.data())};
-      int got = swr_convert(s->resampler, dst, out, const_cast<const uint8_t**>(s->soundFrame->extended_data),
+      int got = g_ffmpeg.swr_convert(s->resampler, dst, out, const_cast<const uint8_t**>(s->soundFrame->extended_data),
                             s->soundFrame->nb_samples);
       if (got > 0) s->SoundPush(s->soundScratch.data(), size_t(got));
     }
-    av_frame_unref(s->soundFrame);
+    g_ffmpeg.av_frame_unref(s->soundFrame);
   }
 }
 
 void DropPackets(Impl* s) {
-  for (AVPacket*& p : s->videoPackets) av_packet_free(&p);
+  for (AVPacket*& p : s->videoPackets) g_ffmpeg.av_packet_free(&p);
   s->videoPackets.clear();
   s->videoPacketBytes = 0;
 }
 
 // Reads one packet: video packets wait in their queue, sound is decoded at once.
 void Demux(Impl* s) {
-  int r = av_read_frame(s->format, s->packet);
+  int r = g_ffmpeg.av_read_frame(s->format, s->packet);
   if (r < 0) {
     // The end of the file, or a file that fails here: what was read still plays.
     s->demuxEnded = true;
@@ -127,16 +127,16 @@ void Demux(Impl* s) {
     return;
   }
   if (s->packet->stream_index == s->videoIndex) {
-    AVPacket* p = av_packet_alloc();
+    AVPacket* p = g_ffmpeg.av_packet_alloc();
     if (p) {
-      av_packet_move_ref(p, s->packet);
+      g_ffmpeg.av_packet_move_ref(p, s->packet);
       s->videoPacketBytes += size_t(p->size);
       s->videoPackets.push_back(p);
     }
   } else if (s->packet->stream_index == s->audioIndex) {
     DecodeSound(s, s->packet);
   }
-  av_packet_unref(s->packet);
+  g_ffmpeg.av_packet_unref(s->packet);
 }
 
 }  // namespace
@@ -154,7 +154,7 @@ DecodeWork VideoStream::Impl::DecodeStep(bool slotFree) {
       return DecodeWork::kWorked;
     }
   } else if (slotFree) {
-    int r = avcodec_receive_frame(video, frame);
+    int r = g_ffmpeg.avcodec_receive_frame(video, frame);
     if (r == 0) {
       framePending = true;
       QueuePending(this);
@@ -165,8 +165,8 @@ DecodeWork VideoStream::Impl::DecodeStep(bool slotFree) {
         AVPacket* p = videoPackets.front();
         videoPackets.pop_front();
         videoPacketBytes -= size_t(p->size);
-        r = avcodec_send_packet(video, p);
-        av_packet_free(&p);
+        r = g_ffmpeg.avcodec_send_packet(video, p);
+        g_ffmpeg.av_packet_free(&p);
         // A picture that fails to decode ends the video as if it had ended there.
         if (r < 0 && r != AVERROR(EAGAIN)) Finish(this);
         return DecodeWork::kWorked;
@@ -177,7 +177,7 @@ DecodeWork VideoStream::Impl::DecodeStep(bool slotFree) {
           return DecodeWork::kIdle;
         }
         flushSent = true;
-        avcodec_send_packet(video, nullptr);
+        g_ffmpeg.avcodec_send_packet(video, nullptr);
         return DecodeWork::kWorked;
       }
       needPacket = true;
@@ -198,16 +198,16 @@ DecodeWork VideoStream::Impl::DecodeStep(bool slotFree) {
 void VideoStream::Impl::Seek() {
   AVStream* vs = format->streams[videoIndex];
   int64_t start = vs->start_time != AV_NOPTS_VALUE ? vs->start_time : 0;
-  bool ok = av_seek_frame(format, videoIndex, start, AVSEEK_FLAG_BACKWARD) >= 0 ||
-            av_seek_frame(format, -1, 0, AVSEEK_FLAG_BYTE) >= 0;
-  avcodec_flush_buffers(video);
-  if (audio) avcodec_flush_buffers(audio);
+  bool ok = g_ffmpeg.av_seek_frame(format, videoIndex, start, AVSEEK_FLAG_BACKWARD) >= 0 ||
+            g_ffmpeg.av_seek_frame(format, -1, 0, AVSEEK_FLAG_BYTE) >= 0;
+  g_ffmpeg.avcodec_flush_buffers(video);
+  if (audio) g_ffmpeg.avcodec_flush_buffers(audio);
   if (resampler) {
-    swr_close(resampler);
-    swr_init(resampler);
+    g_ffmpeg.swr_close(resampler);
+    g_ffmpeg.swr_init(resampler);
   }
   DropPackets(this);
-  av_frame_unref(frame);
+  g_ffmpeg.av_frame_unref(frame);
   framePending = false;
   demuxEnded = !ok;  // a file that cannot go back plays what the decoder still holds, then ends
   flushSent = false;

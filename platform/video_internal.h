@@ -10,12 +10,7 @@
 
 #include "platform/video.h"
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libswresample/swresample.h>
-#include <libswscale/swscale.h>
-}
+#include "platform/libs/ffmpeg_api.h"
 
 // Frames decoded ahead of the play position.
 inline constexpr size_t kVideoQueueFrames = 3;

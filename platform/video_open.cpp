@@ -72,12 +72,12 @@ AVPixelFormat PixelsFor(const PixelFormat& f) {
 }
 
 AVCodecContext* OpenDecoder(AVStream* stream, bool isVideo) {
-  const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
+  const AVCodec* codec = g_ffmpeg.avcodec_find_decoder(stream->codecpar->codec_id);
   if (!codec) return nullptr;
-  AVCodecContext* c = avcodec_alloc_context3(codec);
+  AVCodecContext* c = g_ffmpeg.avcodec_alloc_context3(codec);
   if (!c) return nullptr;
-  if (avcodec_parameters_to_context(c, stream->codecpar) < 0) {
-    avcodec_free_context(&c);
+  if (g_ffmpeg.avcodec_parameters_to_context(c, stream->codecpar) < 0) {
+    g_ffmpeg.avcodec_free_context(&c);
     return nullptr;
   }
   c->pkt_timebase = stream->time_base;
@@ -87,19 +87,19 @@ AVCodecContext* OpenDecoder(AVStream* stream, bool isVideo) {
   } else {
     c->thread_count = 1;
   }
-  if (avcodec_open2(c, codec, nullptr) < 0) avcodec_free_context(&c);
+  if (g_ffmpeg.avcodec_open2(c, codec, nullptr) < 0) g_ffmpeg.avcodec_free_context(&c);
   return c;
 }
 
 bool OpenResampler(VideoStream::Impl* s) {
   AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
   AVChannelLayout in{};
-  if (s->audio->ch_layout.nb_channels > 0) av_channel_layout_copy(&in, &s->audio->ch_layout);
-  else av_channel_layout_default(&in, 1);
-  int r = swr_alloc_set_opts2(&s->resampler, &stereo, AV_SAMPLE_FMT_S16, s->options.audioRate, &in,
+  if (s->audio->ch_layout.nb_channels > 0) g_ffmpeg.av_channel_layout_copy(&in, &s->audio->ch_layout);
+  else g_ffmpeg.av_channel_layout_default(&in, 1);
+  int r = g_ffmpeg.swr_alloc_set_opts2(&s->resampler, &stereo, AV_SAMPLE_FMT_S16, s->options.audioRate, &in,
                               s->audio->sample_fmt, s->audio->sample_rate, 0, nullptr);
-  av_channel_layout_uninit(&in);
-  return r >= 0 && swr_init(s->resampler) >= 0;
+  g_ffmpeg.av_channel_layout_uninit(&in);
+  return r >= 0 && g_ffmpeg.swr_init(s->resampler) >= 0;
 }
 
 bool Fail(std::string* error, const char* why) {
@@ -123,48 +123,48 @@ bool OpenInput(VideoStream::Impl* s, const std::string& path, std::string* error
     close(fd);
     return Fail(error, "out of memory");
   }
-  auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBufferBytes));
+  auto* buffer = static_cast<uint8_t*>(g_ffmpeg.av_malloc(kIoBufferBytes));
   if (!buffer) return Fail(error, "out of memory");
-  s->io = avio_alloc_context(buffer, kIoBufferBytes, 0, s, ReadFile, nullptr, SeekFile);
+  s->io = g_ffmpeg.avio_alloc_context(buffer, kIoBufferBytes, 0, s, ReadFile, nullptr, SeekFile);
   if (!s->io) {
-    av_free(buffer);
+    g_ffmpeg.av_free(buffer);
     return Fail(error, "out of memory");
   }
-  s->format = avformat_alloc_context();
+  s->format = g_ffmpeg.avformat_alloc_context();
   if (!s->format) return Fail(error, "out of memory");
   s->format->pb = s->io;
   s->format->flags |= AVFMT_FLAG_CUSTOM_IO;
   s->format->interrupt_callback = {Interrupt, s};
   s->format->io_open = RefuseNestedOpen;
-  s->format->format_whitelist = av_strdup(kPlayedFormats);
+  s->format->format_whitelist = g_ffmpeg.av_strdup(kPlayedFormats);
   if (!s->format->format_whitelist) return Fail(error, "out of memory");
-  if (avformat_open_input(&s->format, nullptr, nullptr, nullptr) < 0) return Fail(error, "not a video file");
-  if (avformat_find_stream_info(s->format, nullptr) < 0) return Fail(error, "no stream information");
-  s->videoIndex = av_find_best_stream(s->format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  if (g_ffmpeg.avformat_open_input(&s->format, nullptr, nullptr, nullptr) < 0) return Fail(error, "not a video file");
+  if (g_ffmpeg.avformat_find_stream_info(s->format, nullptr) < 0) return Fail(error, "no stream information");
+  s->videoIndex = g_ffmpeg.av_find_best_stream(s->format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
   if (s->videoIndex < 0) return Fail(error, "no video stream");
   AVStream* vs = s->format->streams[s->videoIndex];
   s->video = OpenDecoder(vs, true);
   if (!s->video) return Fail(error, "no decoder for the video");
   if (vs->start_time != AV_NOPTS_VALUE) s->startPts = vs->start_time;
-  AVRational rate = av_guess_frame_rate(s->format, vs, nullptr);
-  if (rate.num > 0 && rate.den > 0) s->frameMs = std::clamp<int64_t>(av_rescale(1000, rate.den, rate.num), 1, 1000);
+  AVRational rate = g_ffmpeg.av_guess_frame_rate(s->format, vs, nullptr);
+  if (rate.num > 0 && rate.den > 0) s->frameMs = std::clamp<int64_t>(g_ffmpeg.av_rescale(1000, rate.den, rate.num), 1, 1000);
   if (s->options.audioRate > 0) {
-    s->audioIndex = av_find_best_stream(s->format, AVMEDIA_TYPE_AUDIO, -1, s->videoIndex, nullptr, 0);
+    s->audioIndex = g_ffmpeg.av_find_best_stream(s->format, AVMEDIA_TYPE_AUDIO, -1, s->videoIndex, nullptr, 0);
     if (s->audioIndex >= 0) {
       s->audio = OpenDecoder(s->format->streams[s->audioIndex], false);
       // A sound track that cannot be decoded leaves a silent video.
       if (!s->audio || !OpenResampler(s)) {
-        avcodec_free_context(&s->audio);
-        swr_free(&s->resampler);
+        g_ffmpeg.avcodec_free_context(&s->audio);
+        g_ffmpeg.swr_free(&s->resampler);
         s->audioIndex = -1;
       }
     }
   }
   for (unsigned k = 0; k < s->format->nb_streams; ++k)
     if (int(k) != s->videoIndex && int(k) != s->audioIndex) s->format->streams[k]->discard = AVDISCARD_ALL;
-  s->frame = av_frame_alloc();
-  s->soundFrame = av_frame_alloc();
-  s->packet = av_packet_alloc();
+  s->frame = g_ffmpeg.av_frame_alloc();
+  s->soundFrame = g_ffmpeg.av_frame_alloc();
+  s->packet = g_ffmpeg.av_packet_alloc();
   if (!s->frame || !s->soundFrame || !s->packet) return Fail(error, "out of memory");
   if (s->audioIndex >= 0) {
     s->ringFrames = size_t(s->options.audioRate) * 2;
@@ -183,17 +183,17 @@ VideoStream::Impl::~Impl() {
   abort = true;
   decoderCv.notify_all();
   if (thread.joinable()) thread.join();
-  for (AVPacket*& p : videoPackets) av_packet_free(&p);
-  av_packet_free(&packet);
-  av_frame_free(&frame);
-  av_frame_free(&soundFrame);
-  sws_freeContext(scaler);
-  swr_free(&resampler);
-  avcodec_free_context(&video);
-  avcodec_free_context(&audio);
-  avformat_close_input(&format);
-  if (io) av_freep(&io->buffer);
-  avio_context_free(&io);
+  for (AVPacket*& p : videoPackets) g_ffmpeg.av_packet_free(&p);
+  g_ffmpeg.av_packet_free(&packet);
+  g_ffmpeg.av_frame_free(&frame);
+  g_ffmpeg.av_frame_free(&soundFrame);
+  g_ffmpeg.sws_freeContext(scaler);
+  g_ffmpeg.swr_free(&resampler);
+  g_ffmpeg.avcodec_free_context(&video);
+  g_ffmpeg.avcodec_free_context(&audio);
+  g_ffmpeg.avformat_close_input(&format);
+  if (io) g_ffmpeg.av_freep(&io->buffer);
+  g_ffmpeg.avio_context_free(&io);
   if (file) std::fclose(file);
 }
 
@@ -202,9 +202,11 @@ VideoStream::~VideoStream() = default;
 
 std::unique_ptr<VideoStream> VideoStream::Open(const std::string& path, const VideoOptions& options,
                                                std::string* error) {
+  // Without the libraries the video fails to open as a file of an unknown kind would.
+  if (!OpenFfmpeg(error)) return nullptr;
   // FFmpeg's own messages would only reach stderr: failures are reported to the caller.
   static std::once_flag quiet;
-  std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
+  std::call_once(quiet, [] { g_ffmpeg.av_log_set_level(AV_LOG_QUIET); });
   auto s = std::make_unique<Impl>();
   s->options = options;
   s->outPixels = PixelsFor(options.format);

@@ -35,8 +35,13 @@ bool PlatformVideoInit() {
       g_headless = true;
     } else if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0) {
       g_videoStarted = true;
-      // A driver that shows nothing, unless it was asked for, means there is no display.
       const char* got = SDL_GetCurrentVideoDriver();
+      // The picture is composed on the CPU and copied to the window once a frame: where the
+      // driver has a framebuffer of its own, that copy needs no GL context, which would take
+      // longer to start than the rest of a run (a hint in the environment still decides).
+      if (got && (std::strcmp(got, "x11") == 0 || std::strcmp(got, "offscreen") == 0))
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+      // A driver that shows nothing, unless it was asked for, means there is no display.
       if (!asked && got && (std::strcmp(got, "offscreen") == 0 || std::strcmp(got, "dummy") == 0)) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
         g_videoStarted = false;

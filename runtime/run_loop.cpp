@@ -1,5 +1,7 @@
 #include "runtime/run_loop.h"
 
+#include <algorithm>
+
 #include "core/errors.h"
 #include "core/interp.h"
 #include "core/run_state.h"
@@ -142,6 +144,10 @@ void RunProgram() {
   WaitForStopKeysReleased();
   g_runtime.lastCharacter = 0;
   g_runtime.framesRun = 0;
+  // The opening frame is due at once on the real clock: counted from the clock's start, the
+  // first run of a process would otherwise wait out one frame period before its first command,
+  // and the runs after it would not. The virtual clock keeps its fixed, repeatable steps.
+  if (!ClockIsVirtual()) g_timing.lastFrameTime = TimeMs() - uint32_t(std::max(g_timing.framePeriod, 1));
   if (g_runtime.options.frames == 0) PostWindowMessage(Message{MsgKind::Close, 0, 0});
   for (;;) {
     PollInputDevices();
@@ -194,7 +200,9 @@ void EndFrame() {
   if (!g_display.active) return;
   FRAME_STEP(TickRecordLifetimes);
   if (TakeDisplayRestore()) FRAME_STEP(RestoreSubsystems);
-  if (g_timing.framePeriod < 1) {
+  if (g_timing.ended) {
+    // The program has ended: its last frame is shown at once, with nothing left to pace.
+  } else if (g_timing.framePeriod < 1) {
     // At least until the millisecond counter has moved on once.
     ClockWaitElapsed(g_timing.lastFrameTime, ClockIsVirtual() ? kVirtualUnpacedFrameMs : 1);
   } else {

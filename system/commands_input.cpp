@@ -25,6 +25,7 @@ void CmdKeyState() {
 // Joystick state queries: each polls first and writes one integer.
 template <typename Read>
 void JoystickQuery(Read read) {
+  StartGameDevicesOnce();
   RefreshStaleInput();
   OpCell(0)->i = read(g_input.joystick);
   SkipOperands(1);
@@ -51,6 +52,7 @@ void CmdJoystickHat() {
 }
 
 void CmdJoystickButton() {
+  StartGameDevicesOnce();
   RefreshStaleInput();
   const int32_t n = OpInt(1);
   OpCell(0)->i = n >= 0 && n <= 31 && (g_input.joystick.buttons[n] & 0x80) ? 1 : 0;
@@ -58,6 +60,7 @@ void CmdJoystickButton() {
 }
 
 void CmdJoystickHatAngle() {
+  StartGameDevicesOnce();
   RefreshStaleInput();
   const int32_t n = OpInt(1);
   int32_t result = -1;
@@ -128,6 +131,7 @@ void CmdScancode() {
 
 template <int Axis>
 void CmdControlDeviceAxis() {
+  StartGameDevicesOnce();
   RefreshStaleInput();
   OpCell(0)->i = g_input.control.axis[Axis];
   SkipOperands(1);

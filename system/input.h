@@ -50,6 +50,10 @@ void ApplyMouseDeltas();
 void ClearMouseMovement();
 // Polls when InputStale is set, and clears it (the input queries call this first).
 void RefreshStaleInput();
+// The game-device queries call this first: the joysticks are looked up at the first of them in
+// a run (a program that uses none never pays for it), read at once and with every frame from
+// then on.
+void StartGameDevicesOnce();
 // True while the key of that code is down in the last polled state.
 inline bool KeyDown(int code) { return code >= 0 && code < kKeyCodeCount && (g_input.keyboard[code] & 0x80); }
 

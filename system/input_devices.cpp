@@ -67,9 +67,8 @@ void ResetInputState() {
 bool StartInputDevices() {
   g_input = InputState{};
   g_inputDevices.joystick.reset();
+  g_inputDevices.gameDevicesAvailable = g_inputDevices.gameDevicesStarted = false;
   InputLayerStart();
-  g_inputDevices.gameDevicesAvailable = JoysticksStart();
-  EnumJoysticks();
   ReleaseForceFeedback();
   ClearInputScript();
   const std::string& file = g_runtime.options.inputFile;
@@ -83,9 +82,20 @@ bool StartInputDevices() {
   return true;
 }
 
+void StartGameDevicesOnce() {
+  InputDevices& d = g_inputDevices;
+  if (d.gameDevicesStarted) return;
+  d.gameDevicesStarted = true;
+  d.gameDevicesAvailable = JoysticksStart();
+  EnumJoysticks();
+  // Read at once, as a frame's poll would have.
+  InputStale = 1;
+}
+
 void StopInputDevices() {
   ReleaseForceFeedback();
   g_inputDevices.joystick.reset();
+  g_inputDevices.gameDevicesAvailable = g_inputDevices.gameDevicesStarted = false;
   JoysticksStop();
   HapticsStop();
   InputLayerStop();
@@ -157,6 +167,7 @@ void RefreshStaleInput() {
 }
 
 bool SelectForceFeedbackDevice() {
+  StartGameDevicesOnce();
   ReleaseForceFeedback();
   if (AttachControlDevice(true)) {
     // A device opened twice shares one state here, so the joystick needs no giving up.
@@ -175,7 +186,16 @@ bool SelectForceFeedbackDevice() {
   return false;
 }
 
-bool GameDevicesAvailable() { return g_inputDevices.gameDevicesAvailable; }
-int GameDeviceCount() { return JoystickCount(); }
-std::string GameDeviceName(int index) { return JoystickName(index); }
+bool GameDevicesAvailable() {
+  StartGameDevicesOnce();
+  return g_inputDevices.gameDevicesAvailable;
+}
+int GameDeviceCount() {
+  StartGameDevicesOnce();
+  return JoystickCount();
+}
+std::string GameDeviceName(int index) {
+  StartGameDevicesOnce();
+  return JoystickName(index);
+}
 bool GameDeviceHasForceFeedback(int index) { return CurrentHapticProvider().IsForceFeedback(index); }

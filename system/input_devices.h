@@ -12,6 +12,7 @@ struct InputDevices {
   std::unique_ptr<HapticDevice> haptic;  // force feedback of the control device
   int effects[kEffectSlots] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
   bool gameDevicesAvailable = false;
+  bool gameDevicesStarted = false;  // the joysticks are looked for at the first use of one
 };
 extern InputDevices g_inputDevices;
 

@@ -1,13 +1,12 @@
 // TIFF files through libtiff, read from memory with its RGBA interface (every photometric
 // and compression the library knows). Library messages are kept quiet.
-#include <tiffio.h>
-
 #include <cstdarg>
 #include <cstring>
 #include <new>
 #include <vector>
 
 #include "display/imagefiles/formats.h"
+#include "platform/libs/tiff_api.h"
 
 namespace {
 
@@ -41,34 +40,35 @@ int Quiet(TIFF*, void*, const char*, const char*, va_list) { return 1; }
 }  // namespace
 
 bool DecodeTiff(const std::string& data, PictureSink& sink) {
+  if (!OpenTiff()) return false;
   Memory mem{&data};
-  TIFFOpenOptions* opts = TIFFOpenOptionsAlloc();
+  TIFFOpenOptions* opts = g_tiff.TIFFOpenOptionsAlloc();
   if (!opts) return false;
-  TIFFOpenOptionsSetMaxSingleMemAlloc(opts, tmsize_t(kMaxPicturePixels) * 4 + 4096);
-  TIFFOpenOptionsSetErrorHandlerExtR(opts, Quiet, nullptr);
-  TIFFOpenOptionsSetWarningHandlerExtR(opts, Quiet, nullptr);
-  TIFF* tif = TIFFClientOpenExt("memory", "rm", &mem, ReadProc, WriteProc, SeekProc, CloseProc, SizeProc, MapProc,
+  g_tiff.TIFFOpenOptionsSetMaxSingleMemAlloc(opts, tmsize_t(kMaxPicturePixels) * 4 + 4096);
+  g_tiff.TIFFOpenOptionsSetErrorHandlerExtR(opts, Quiet, nullptr);
+  g_tiff.TIFFOpenOptionsSetWarningHandlerExtR(opts, Quiet, nullptr);
+  TIFF* tif = g_tiff.TIFFClientOpenExt("memory", "rm", &mem, ReadProc, WriteProc, SeekProc, CloseProc, SizeProc, MapProc,
                                 UnmapProc, opts);
-  TIFFOpenOptionsFree(opts);
+  g_tiff.TIFFOpenOptionsFree(opts);
   if (!tif) return false;
   bool ok = false;
   uint32_t w = 0, h = 0;
   char message[1024];
-  if (TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w) && TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h) &&
-      PictureSizeOk(w, h) && TIFFRGBAImageOK(tif, message)) {
+  if (g_tiff.TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w) && g_tiff.TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h) &&
+      PictureSizeOk(w, h) && g_tiff.TIFFRGBAImageOK(tif, message)) {
     std::vector<uint32_t> raster;
     try {
       raster.resize(size_t(w) * h);
     } catch (const std::bad_alloc&) {
-      TIFFClose(tif);
+      g_tiff.TIFFClose(tif);
       return false;
     }
-    if (TIFFReadRGBAImageOriented(tif, w, h, raster.data(), ORIENTATION_TOPLEFT, 0) && sink.Begin(int32_t(w), int32_t(h))) {
+    if (g_tiff.TIFFReadRGBAImageOriented(tif, w, h, raster.data(), ORIENTATION_TOPLEFT, 0) && sink.Begin(int32_t(w), int32_t(h))) {
       for (uint32_t& v : raster) v = TIFFGetR(v) << 16 | TIFFGetG(v) << 8 | TIFFGetB(v);
       for (uint32_t y = 0; y < h; ++y) sink.Row(int32_t(y), raster.data() + size_t(y) * w);
       ok = true;
     }
   }
-  TIFFClose(tif);
+  g_tiff.TIFFClose(tif);
   return ok;
 }

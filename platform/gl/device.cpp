@@ -1,8 +1,6 @@
-#define GL_GLEXT_PROTOTYPES 1
 #include "platform/gl/device.h"
 
-#include <GL/gl.h>
-#include <GL/glext.h>
+#include "platform/libs/gl_api.h"
 
 #include <cstddef>
 #include <cstring>
@@ -36,7 +34,7 @@ GLenum BlendFactor(uint32_t f) {
   return f >= 1 && f <= 10 ? kFactors[f - 1] : GL_ONE;
 }
 
-void Enable(GLenum cap, bool on) { on ? glEnable(cap) : glDisable(cap); }
+void Enable(GLenum cap, bool on) { on ? g_gl.glEnable(cap) : g_gl.glDisable(cap); }
 
 // True when the two states differ at most in the world transform (bytes compared: a difference
 // only costs a full apply).
@@ -47,10 +45,10 @@ bool SameButWorld(const DeviceState& a, const DeviceState& b) {
 }
 
 void VertexLayout() {
-  glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, sizeof(Vertex), reinterpret_cast<void*>(offsetof(Vertex, x)));
-  glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, sizeof(Vertex), reinterpret_cast<void*>(offsetof(Vertex, nx)));
-  glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, sizeof(Vertex), reinterpret_cast<void*>(offsetof(Vertex, u)));
-  for (GLuint a = 0; a < 3; ++a) glEnableVertexAttribArray(a);
+  g_gl.glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, sizeof(Vertex), reinterpret_cast<void*>(offsetof(Vertex, x)));
+  g_gl.glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, sizeof(Vertex), reinterpret_cast<void*>(offsetof(Vertex, nx)));
+  g_gl.glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, sizeof(Vertex), reinterpret_cast<void*>(offsetof(Vertex, u)));
+  for (GLuint a = 0; a < 3; ++a) g_gl.glEnableVertexAttribArray(a);
 }
 
 }  // namespace
@@ -76,32 +74,32 @@ bool GlDevice::MakeObjects() {
   vertexArray_ = resources_.Create(GlKind::kVertexArray);
   vertexBuffer_ = resources_.Create(GlKind::kBuffer);
   indexBuffer_ = resources_.Create(GlKind::kBuffer);
-  glBindTexture(GL_TEXTURE_2D, resources_.Name(colour_, GlKind::kTexture));
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width_, height_, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  glBindRenderbuffer(GL_RENDERBUFFER, resources_.Name(depth_, GlKind::kRenderbuffer));
-  glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width_, height_);
-  glBindFramebuffer(GL_FRAMEBUFFER, resources_.Name(framebuffer_, GlKind::kFramebuffer));
-  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, resources_.Name(colour_, GlKind::kTexture),
+  g_gl.glBindTexture(GL_TEXTURE_2D, resources_.Name(colour_, GlKind::kTexture));
+  g_gl.glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width_, height_, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+  g_gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  g_gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  g_gl.glBindRenderbuffer(GL_RENDERBUFFER, resources_.Name(depth_, GlKind::kRenderbuffer));
+  g_gl.glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width_, height_);
+  g_gl.glBindFramebuffer(GL_FRAMEBUFFER, resources_.Name(framebuffer_, GlKind::kFramebuffer));
+  g_gl.glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, resources_.Name(colour_, GlKind::kTexture),
                          0);
-  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
+  g_gl.glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
                             resources_.Name(depth_, GlKind::kRenderbuffer));
-  if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) return false;
+  if (g_gl.glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) return false;
   // The depth buffer starts as the frame's depth clear leaves it, so a device that moves onto
   // GL in the middle of a frame does not hide its first draws.
-  glClearDepth(1.0);
-  glClearStencil(0);
-  glDepthMask(GL_TRUE);
-  glClear(GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  g_gl.glClearDepth(1.0);
+  g_gl.glClearStencil(0);
+  g_gl.glDepthMask(GL_TRUE);
+  g_gl.glClear(GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
   // The vertex layout: position, normal, texture coordinate.
-  glBindVertexArray(resources_.Name(vertexArray_, GlKind::kVertexArray));
-  glBindBuffer(GL_ARRAY_BUFFER, resources_.Name(vertexBuffer_, GlKind::kBuffer));
-  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, resources_.Name(indexBuffer_, GlKind::kBuffer));
+  g_gl.glBindVertexArray(resources_.Name(vertexArray_, GlKind::kVertexArray));
+  g_gl.glBindBuffer(GL_ARRAY_BUFFER, resources_.Name(vertexBuffer_, GlKind::kBuffer));
+  g_gl.glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, resources_.Name(indexBuffer_, GlKind::kBuffer));
   VertexLayout();
-  glPixelStorei(GL_PACK_ALIGNMENT, 4);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-  return shader_.Build(&resources_) && glGetError() == GL_NO_ERROR;
+  g_gl.glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  g_gl.glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  return shader_.Build(&resources_) && g_gl.glGetError() == GL_NO_ERROR;
 }
 
 bool GlDevice::Use() {
@@ -109,8 +107,8 @@ bool GlDevice::Use() {
   GLuint fb = resources_.Name(framebuffer_, GlKind::kFramebuffer);
   // Binding the target again would have GL check it again at every draw.
   GLint bound = 0;
-  glGetIntegerv(GL_FRAMEBUFFER_BINDING, &bound);
-  if (GLuint(bound) != fb) glBindFramebuffer(GL_FRAMEBUFFER, fb);
+  g_gl.glGetIntegerv(GL_FRAMEBUFFER_BINDING, &bound);
+  if (GLuint(bound) != fb) g_gl.glBindFramebuffer(GL_FRAMEBUFFER, fb);
   return fb != 0;
 }
 
@@ -118,7 +116,7 @@ bool GlDevice::Reset() {
   appliedValid_ = false;
   if (!context_->MakeCurrent()) return false;
   // An error left by an earlier call is not the reset's: only the new objects' errors count.
-  for (int k = 0; k < 8 && glGetError() != GL_NO_ERROR; ++k) {
+  for (int k = 0; k < 8 && g_gl.glGetError() != GL_NO_ERROR; ++k) {
   }
   resources_.ReleaseAll();
   return MakeObjects();
@@ -128,42 +126,42 @@ void GlDevice::ApplyState(const DeviceState& s) {
   const uint32_t* rs = s.renderStates;
   const Viewport& v = s.viewport;
   // Rows run top-down in surfaces and bottom-up in GL.
-  glViewport(v.x, height_ - (v.y + v.height), v.width, v.height);
-  glDepthRange(v.minZ, v.maxZ);
+  g_gl.glViewport(v.x, height_ - (v.y + v.height), v.width, v.height);
+  g_gl.glDepthRange(v.minZ, v.maxZ);
   Enable(GL_DEPTH_TEST, rs[kRsZEnable] != 0);
   // The comparison numbers run in GL's order, from never (1) to always (8).
-  glDepthFunc(rs[kRsZFunc] >= 1 && rs[kRsZFunc] <= 8 ? GL_NEVER + rs[kRsZFunc] - 1 : GL_LEQUAL);
-  glDepthMask(rs[kRsZWriteEnable] ? GL_TRUE : GL_FALSE);
+  g_gl.glDepthFunc(rs[kRsZFunc] >= 1 && rs[kRsZFunc] <= 8 ? GL_NEVER + rs[kRsZFunc] - 1 : GL_LEQUAL);
+  g_gl.glDepthMask(rs[kRsZWriteEnable] ? GL_TRUE : GL_FALSE);
   // Culling names the winding as seen on the screen, which the picture keeps.
   Enable(GL_CULL_FACE, rs[kRsCullMode] == kCullClockwise || rs[kRsCullMode] == kCullCounterClockwise);
-  glFrontFace(rs[kRsCullMode] == kCullClockwise ? GL_CCW : GL_CW);
-  glCullFace(GL_BACK);
-  glPolygonMode(GL_FRONT_AND_BACK,
+  g_gl.glFrontFace(rs[kRsCullMode] == kCullClockwise ? GL_CCW : GL_CW);
+  g_gl.glCullFace(GL_BACK);
+  g_gl.glPolygonMode(GL_FRONT_AND_BACK,
                 rs[kRsFillMode] == kFillPoint ? GL_POINT : rs[kRsFillMode] == kFillWireframe ? GL_LINE : GL_FILL);
   Enable(GL_BLEND, rs[kRsAlphaBlendEnable] != 0);
-  glBlendFunc(BlendFactor(rs[kRsSrcBlend]), BlendFactor(rs[kRsDestBlend]));
+  g_gl.glBlendFunc(BlendFactor(rs[kRsSrcBlend]), BlendFactor(rs[kRsDestBlend]));
 }
 
 bool GlDevice::Clear(uint32_t flags, const SurfRect& r, uint32_t colour, float z, uint32_t stencil) {
   appliedValid_ = false;
   if (!Use()) return false;
-  glEnable(GL_SCISSOR_TEST);
-  glScissor(r.left, height_ - r.bottom, r.Width(), r.Height());
+  g_gl.glEnable(GL_SCISSOR_TEST);
+  g_gl.glScissor(r.left, height_ - r.bottom, r.Width(), r.Height());
   GLbitfield mask = 0;
   if (flags & kClearTarget) {
-    glClearColor(float((colour >> 16) & 255) / 255.0f, float((colour >> 8) & 255) / 255.0f,
+    g_gl.glClearColor(float((colour >> 16) & 255) / 255.0f, float((colour >> 8) & 255) / 255.0f,
                  float(colour & 255) / 255.0f, 1.0f);
     mask |= GL_COLOR_BUFFER_BIT;
   }
   if (flags & kClearZBuffer) {
-    glClearDepth(z);
-    glClearStencil(GLint(stencil));
-    glDepthMask(GL_TRUE);
+    g_gl.glClearDepth(z);
+    g_gl.glClearStencil(GLint(stencil));
+    g_gl.glDepthMask(GL_TRUE);
     mask |= GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT;
   }
-  glClear(mask);
-  glDisable(GL_SCISSOR_TEST);
-  return glGetError() == GL_NO_ERROR;
+  g_gl.glClear(mask);
+  g_gl.glDisable(GL_SCISSOR_TEST);
+  return g_gl.glGetError() == GL_NO_ERROR;
 }
 
 bool GlDevice::DrawIndexed(const DeviceState& state, const Vertex* vertices, uint32_t vertexCount,
@@ -171,13 +169,13 @@ bool GlDevice::DrawIndexed(const DeviceState& state, const Vertex* vertices, uin
   indexCount -= indexCount % 3;
   if (indexCount == 0) return true;
   if (!Use() || !Prepare(state)) return false;
-  glBindVertexArray(resources_.Name(vertexArray_, GlKind::kVertexArray));
-  glBindBuffer(GL_ARRAY_BUFFER, resources_.Name(vertexBuffer_, GlKind::kBuffer));
-  glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(vertexCount) * GLsizeiptr(sizeof(Vertex)), vertices, GL_STREAM_DRAW);
-  glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(indexCount) * GLsizeiptr(sizeof(uint32_t)), indices,
+  g_gl.glBindVertexArray(resources_.Name(vertexArray_, GlKind::kVertexArray));
+  g_gl.glBindBuffer(GL_ARRAY_BUFFER, resources_.Name(vertexBuffer_, GlKind::kBuffer));
+  g_gl.glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(vertexCount) * GLsizeiptr(sizeof(Vertex)), vertices, GL_STREAM_DRAW);
+  g_gl.glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(indexCount) * GLsizeiptr(sizeof(uint32_t)), indices,
                GL_STREAM_DRAW);
-  glDrawElements(GL_TRIANGLES, GLsizei(indexCount), GL_UNSIGNED_INT, nullptr);
-  return glGetError() == GL_NO_ERROR;
+  g_gl.glDrawElements(GL_TRIANGLES, GLsizei(indexCount), GL_UNSIGNED_INT, nullptr);
+  return g_gl.glGetError() == GL_NO_ERROR;
 }
 
 bool GlDevice::Prepare(const DeviceState& state) {
@@ -204,18 +202,18 @@ bool GlDevice::DrawBuffer(const DeviceState& state, const MeshBufferData& data, 
     gl->vertexArray = resources_.Create(GlKind::kVertexArray);
     gl->vertices = resources_.Create(GlKind::kBuffer);
     gl->indices = resources_.Create(GlKind::kBuffer);
-    glBindVertexArray(resources_.Name(gl->vertexArray, GlKind::kVertexArray));
-    glBindBuffer(GL_ARRAY_BUFFER, resources_.Name(gl->vertices, GlKind::kBuffer));
-    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(data.vertices.size() * sizeof(Vertex)), data.vertices.data(),
+    g_gl.glBindVertexArray(resources_.Name(gl->vertexArray, GlKind::kVertexArray));
+    g_gl.glBindBuffer(GL_ARRAY_BUFFER, resources_.Name(gl->vertices, GlKind::kBuffer));
+    g_gl.glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(data.vertices.size() * sizeof(Vertex)), data.vertices.data(),
                  GL_STATIC_DRAW);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, resources_.Name(gl->indices, GlKind::kBuffer));
-    glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(data.indices.size() * sizeof(uint32_t)), data.indices.data(),
+    g_gl.glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, resources_.Name(gl->indices, GlKind::kBuffer));
+    g_gl.glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(data.indices.size() * sizeof(uint32_t)), data.indices.data(),
                  GL_STATIC_DRAW);
     VertexLayout();
   }
-  glBindVertexArray(resources_.Name(gl->vertexArray, GlKind::kVertexArray));
-  glDrawElements(GL_TRIANGLES, GLsizei(indexCount), GL_UNSIGNED_INT, nullptr);
-  return glGetError() == GL_NO_ERROR;
+  g_gl.glBindVertexArray(resources_.Name(gl->vertexArray, GlKind::kVertexArray));
+  g_gl.glDrawElements(GL_TRIANGLES, GLsizei(indexCount), GL_UNSIGNED_INT, nullptr);
+  return g_gl.glGetError() == GL_NO_ERROR;
 }
 
 void GlDevice::ReleaseBuffer(GlMeshBuffer* gl) {
@@ -233,16 +231,16 @@ bool GlDevice::BindTexture(const DeviceState& s, const std::vector<TextureLevel>
     *handle = resources_.Create(GlKind::kTexture);
     name = resources_.Name(*handle, GlKind::kTexture);
     if (!name) return false;
-    glBindTexture(GL_TEXTURE_2D, name);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    g_gl.glBindTexture(GL_TEXTURE_2D, name);
+    g_gl.glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     for (size_t k = 0; k < levels.size(); ++k)
-      glTexImage2D(GL_TEXTURE_2D, GLint(k), GL_RGBA8, levels[k].width, levels[k].height, 0, GL_BGRA,
+      g_gl.glTexImage2D(GL_TEXTURE_2D, GLint(k), GL_RGBA8, levels[k].width, levels[k].height, 0, GL_BGRA,
                    GL_UNSIGNED_INT_8_8_8_8_REV, levels[k].texels.data());
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(levels.size()) - 1);
+    g_gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
+    g_gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(levels.size()) - 1);
   }
-  glActiveTexture(GL_TEXTURE0);
-  glBindTexture(GL_TEXTURE_2D, name);
+  g_gl.glActiveTexture(GL_TEXTURE0);
+  g_gl.glBindTexture(GL_TEXTURE_2D, name);
   // Filters: 1 point, 2 and up linear; mip filter 1 none, 2 point, 3 linear.
   const uint32_t* ts = s.stageStates;
   const bool magLinear = ts[kTssMagFilter] >= 2, minLinear = ts[kTssMinFilter] >= 2;
@@ -250,14 +248,14 @@ bool GlDevice::BindTexture(const DeviceState& s, const std::vector<TextureLevel>
   if (levels.size() > 1 && ts[kTssMipFilter] >= 2)
     minFilter = ts[kTssMipFilter] == 2 ? (minLinear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST)
                                       : (minLinear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, magLinear ? GL_LINEAR : GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minFilter);
+  g_gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, magLinear ? GL_LINEAR : GL_NEAREST);
+  g_gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minFilter);
   auto address = [](uint32_t mode) {
     return mode == 2 ? GL_MIRRORED_REPEAT : mode == 3 || mode == 4 ? GL_CLAMP_TO_EDGE : GL_REPEAT;
   };
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, address(ts[kTssAddress + 1]));
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, address(ts[kTssAddress + 2]));
-  return glGetError() == GL_NO_ERROR;
+  g_gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, address(ts[kTssAddress + 1]));
+  g_gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, address(ts[kTssAddress + 2]));
+  return g_gl.glGetError() == GL_NO_ERROR;
 }
 
 void GlDevice::ReleaseTexture(GlHandle handle) {
@@ -270,12 +268,12 @@ bool GlDevice::Upload(const Surface& s) {
   if (s.Width() != width_ || s.Height() != height_ || !TransferFormat(s.Format(), &format, &type) || !Use())
     return false;
   // GL rows run bottom-up: the rows go in reverse order.
-  glBindTexture(GL_TEXTURE_2D, resources_.Name(colour_, GlKind::kTexture));
-  glPixelStorei(GL_UNPACK_ROW_LENGTH, s.Pitch() / s.Format().BytesPerPixel());
+  g_gl.glBindTexture(GL_TEXTURE_2D, resources_.Name(colour_, GlKind::kTexture));
+  g_gl.glPixelStorei(GL_UNPACK_ROW_LENGTH, s.Pitch() / s.Format().BytesPerPixel());
   for (int32_t y = 0; y < height_; ++y)
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, height_ - 1 - y, width_, 1, format, type, s.Row(y));
-  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-  return glGetError() == GL_NO_ERROR;
+    g_gl.glTexSubImage2D(GL_TEXTURE_2D, 0, 0, height_ - 1 - y, width_, 1, format, type, s.Row(y));
+  g_gl.glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  return g_gl.glGetError() == GL_NO_ERROR;
 }
 
 bool GlDevice::ReadBack(Surface* s) {
@@ -284,8 +282,8 @@ bool GlDevice::ReadBack(Surface* s) {
   if (!s || s->Width() != width_ || s->Height() != height_ || !TransferFormat(s->Format(), &format, &type) ||
       !Use())
     return false;
-  glPixelStorei(GL_PACK_ROW_LENGTH, s->Pitch() / s->Format().BytesPerPixel());
-  for (int32_t y = 0; y < height_; ++y) glReadPixels(0, height_ - 1 - y, width_, 1, format, type, s->Row(y));
-  glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-  return glGetError() == GL_NO_ERROR;
+  g_gl.glPixelStorei(GL_PACK_ROW_LENGTH, s->Pitch() / s->Format().BytesPerPixel());
+  for (int32_t y = 0; y < height_; ++y) g_gl.glReadPixels(0, height_ - 1 - y, width_, 1, format, type, s->Row(y));
+  g_gl.glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+  return g_gl.glGetError() == GL_NO_ERROR;
 }

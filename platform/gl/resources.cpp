@@ -1,8 +1,6 @@
-#define GL_GLEXT_PROTOTYPES 1
 #include "platform/gl/resources.h"
 
-#include <GL/gl.h>
-#include <GL/glext.h>
+#include "platform/libs/gl_api.h"
 
 namespace {
 
@@ -16,12 +14,12 @@ GlHandle NextHandle() {
 
 void DeleteObject(GlKind kind, GLuint name) {
   switch (kind) {
-    case GlKind::kTexture: glDeleteTextures(1, &name); break;
-    case GlKind::kRenderbuffer: glDeleteRenderbuffers(1, &name); break;
-    case GlKind::kFramebuffer: glDeleteFramebuffers(1, &name); break;
-    case GlKind::kBuffer: glDeleteBuffers(1, &name); break;
-    case GlKind::kVertexArray: glDeleteVertexArrays(1, &name); break;
-    case GlKind::kProgram: glDeleteProgram(name); break;
+    case GlKind::kTexture: g_gl.glDeleteTextures(1, &name); break;
+    case GlKind::kRenderbuffer: g_gl.glDeleteRenderbuffers(1, &name); break;
+    case GlKind::kFramebuffer: g_gl.glDeleteFramebuffers(1, &name); break;
+    case GlKind::kBuffer: g_gl.glDeleteBuffers(1, &name); break;
+    case GlKind::kVertexArray: g_gl.glDeleteVertexArrays(1, &name); break;
+    case GlKind::kProgram: g_gl.glDeleteProgram(name); break;
   }
 }
 
@@ -30,12 +28,12 @@ void DeleteObject(GlKind kind, GLuint name) {
 GlHandle GlResources::Create(GlKind kind) {
   GLuint name = 0;
   switch (kind) {
-    case GlKind::kTexture: glGenTextures(1, &name); break;
-    case GlKind::kRenderbuffer: glGenRenderbuffers(1, &name); break;
-    case GlKind::kFramebuffer: glGenFramebuffers(1, &name); break;
-    case GlKind::kBuffer: glGenBuffers(1, &name); break;
-    case GlKind::kVertexArray: glGenVertexArrays(1, &name); break;
-    case GlKind::kProgram: name = glCreateProgram(); break;
+    case GlKind::kTexture: g_gl.glGenTextures(1, &name); break;
+    case GlKind::kRenderbuffer: g_gl.glGenRenderbuffers(1, &name); break;
+    case GlKind::kFramebuffer: g_gl.glGenFramebuffers(1, &name); break;
+    case GlKind::kBuffer: g_gl.glGenBuffers(1, &name); break;
+    case GlKind::kVertexArray: g_gl.glGenVertexArrays(1, &name); break;
+    case GlKind::kProgram: name = g_gl.glCreateProgram(); break;
   }
   if (name == 0) return 0;
   GlHandle h = NextHandle();

@@ -1,8 +1,6 @@
-#define GL_GLEXT_PROTOTYPES 1
 #include "platform/gl/shader.h"
 
-#include <GL/gl.h>
-#include <GL/glext.h>
+#include "platform/libs/gl_api.h"
 
 #include <cmath>
 #include <cstdio>
@@ -105,16 +103,16 @@ void main() {
 )";
 
 GLuint Compile(GLenum type, const char* source) {
-  GLuint s = glCreateShader(type);
-  glShaderSource(s, 1, &source, nullptr);
-  glCompileShader(s);
+  GLuint s = g_gl.glCreateShader(type);
+  g_gl.glShaderSource(s, 1, &source, nullptr);
+  g_gl.glCompileShader(s);
   GLint ok = 0;
-  glGetShaderiv(s, GL_COMPILE_STATUS, &ok);
+  g_gl.glGetShaderiv(s, GL_COMPILE_STATUS, &ok);
   if (!ok) {
     char log[1024] = "";
-    glGetShaderInfoLog(s, sizeof log, nullptr, log);
+    g_gl.glGetShaderInfoLog(s, sizeof log, nullptr, log);
     std::fprintf(stderr, "vellumark: the 3D shader does not compile: %s\n", log);
-    glDeleteShader(s);
+    g_gl.glDeleteShader(s);
     return 0;
   }
   return s;
@@ -155,21 +153,21 @@ bool FixedFunctionShader::Build(GlResources* resources) {
   GLuint p = resources->Name(program_, GlKind::kProgram);
   GLint ok = 0;
   if (p) {
-    glAttachShader(p, vs);
-    glAttachShader(p, fs);
-    glLinkProgram(p);
-    glDetachShader(p, vs);
-    glDetachShader(p, fs);
-    glGetProgramiv(p, GL_LINK_STATUS, &ok);
+    g_gl.glAttachShader(p, vs);
+    g_gl.glAttachShader(p, fs);
+    g_gl.glLinkProgram(p);
+    g_gl.glDetachShader(p, vs);
+    g_gl.glDetachShader(p, fs);
+    g_gl.glGetProgramiv(p, GL_LINK_STATUS, &ok);
   }
-  glDeleteShader(vs);
-  glDeleteShader(fs);
+  g_gl.glDeleteShader(vs);
+  g_gl.glDeleteShader(fs);
   if (!ok) {
     resources->Release(program_);
     program_ = 0;
     return false;
   }
-  auto at = [p](const std::string& name) { return glGetUniformLocation(p, name.c_str()); };
+  auto at = [p](const std::string& name) { return g_gl.glGetUniformLocation(p, name.c_str()); };
   world_ = at("uWorld");
   view_ = at("uView");
   projection_ = at("uProjection");
@@ -192,58 +190,58 @@ bool FixedFunctionShader::Build(GlResources* resources) {
                             at(l + "direction"),   at(l + "range"),   at(l + "attenuation"), at(l + "falloff"),
                             at(l + "cosTheta"),    at(l + "cosPhi")};
   }
-  return glGetError() == GL_NO_ERROR;
+  return g_gl.glGetError() == GL_NO_ERROR;
 }
 
 void FixedFunctionShader::ApplyWorld(const DeviceState& s) const {
-  glUniformMatrix4fv(world_, 1, GL_FALSE, s.transforms[0]);
+  g_gl.glUniformMatrix4fv(world_, 1, GL_FALSE, s.transforms[0]);
   float normal[9];
   NormalMatrix(s.transforms[0], normal);
-  glUniformMatrix3fv(normalMatrix_, 1, GL_FALSE, normal);
+  g_gl.glUniformMatrix3fv(normalMatrix_, 1, GL_FALSE, normal);
 }
 
 bool FixedFunctionShader::Apply(const DeviceState& s, const GlResources& resources) const {
   GLuint p = resources.Name(program_, GlKind::kProgram);
   if (!p) return false;
-  glUseProgram(p);
-  glUniformMatrix4fv(world_, 1, GL_FALSE, s.transforms[0]);
-  glUniformMatrix4fv(view_, 1, GL_FALSE, s.transforms[1]);
-  glUniformMatrix4fv(projection_, 1, GL_FALSE, s.transforms[2]);
+  g_gl.glUseProgram(p);
+  g_gl.glUniformMatrix4fv(world_, 1, GL_FALSE, s.transforms[0]);
+  g_gl.glUniformMatrix4fv(view_, 1, GL_FALSE, s.transforms[1]);
+  g_gl.glUniformMatrix4fv(projection_, 1, GL_FALSE, s.transforms[2]);
   float normal[9];
   NormalMatrix(s.transforms[0], normal);
-  glUniformMatrix3fv(normalMatrix_, 1, GL_FALSE, normal);
+  g_gl.glUniformMatrix3fv(normalMatrix_, 1, GL_FALSE, normal);
   const uint32_t* rs = s.renderStates;
-  glUniform1i(lighting_, rs[kRsLighting] != 0);
-  glUniform4fv(materialDiffuse_, 1, s.material.diffuse);
-  glUniform4fv(materialAmbient_, 1, s.material.ambient);
+  g_gl.glUniform1i(lighting_, rs[kRsLighting] != 0);
+  g_gl.glUniform4fv(materialDiffuse_, 1, s.material.diffuse);
+  g_gl.glUniform4fv(materialAmbient_, 1, s.material.ambient);
   float rgb[3];
   Rgb(rs[kRsAmbient], rgb);
-  glUniform3fv(globalAmbient_, 1, rgb);
+  g_gl.glUniform3fv(globalAmbient_, 1, rgb);
   // The lights switched on, packed in index order.
   GLint count = 0;
   for (uint32_t i = 0; i < kMaxLights; ++i) {
     if (!s.lightOn[i]) continue;
     const Light& l = s.lights[i];
     const LightSlots& u = lights_[count++];
-    glUniform1i(u.type, GLint(l.type));
-    glUniform4fv(u.diffuse, 1, l.diffuse);
-    glUniform4fv(u.ambient, 1, l.ambient);
-    glUniform3fv(u.position, 1, l.position);
-    glUniform3fv(u.direction, 1, l.direction);
-    glUniform1f(u.range, l.range);
-    glUniform3fv(u.attenuation, 1, l.attenuation);
-    glUniform1f(u.falloff, l.falloff);
-    glUniform1f(u.cosTheta, std::cos(l.theta / 2));
-    glUniform1f(u.cosPhi, std::cos(l.phi / 2));
+    g_gl.glUniform1i(u.type, GLint(l.type));
+    g_gl.glUniform4fv(u.diffuse, 1, l.diffuse);
+    g_gl.glUniform4fv(u.ambient, 1, l.ambient);
+    g_gl.glUniform3fv(u.position, 1, l.position);
+    g_gl.glUniform3fv(u.direction, 1, l.direction);
+    g_gl.glUniform1f(u.range, l.range);
+    g_gl.glUniform3fv(u.attenuation, 1, l.attenuation);
+    g_gl.glUniform1f(u.falloff, l.falloff);
+    g_gl.glUniform1f(u.cosTheta, std::cos(l.theta / 2));
+    g_gl.glUniform1f(u.cosPhi, std::cos(l.phi / 2));
   }
-  glUniform1i(lightCount_, count);
-  glUniform1i(fog_, rs[kRsFogEnable] != 0);
+  g_gl.glUniform1i(lightCount_, count);
+  g_gl.glUniform1i(fog_, rs[kRsFogEnable] != 0);
   Rgb(rs[kRsFogColour], rgb);
-  glUniform3fv(fogColour_, 1, rgb);
-  glUniform1f(fogStart_, FloatOf(rs[kRsFogStart]));
-  glUniform1f(fogEnd_, FloatOf(rs[kRsFogEnd]));
-  glUniform1i(textured_, s.texture != 0);
-  glUniform1i(colourKey_, rs[kRsColourKeyEnable] != 0);
-  glUniform1i(texture_, 0);
+  g_gl.glUniform3fv(fogColour_, 1, rgb);
+  g_gl.glUniform1f(fogStart_, FloatOf(rs[kRsFogStart]));
+  g_gl.glUniform1f(fogEnd_, FloatOf(rs[kRsFogEnd]));
+  g_gl.glUniform1i(textured_, s.texture != 0);
+  g_gl.glUniform1i(colourKey_, rs[kRsColourKeyEnable] != 0);
+  g_gl.glUniform1i(texture_, 0);
   return true;
 }

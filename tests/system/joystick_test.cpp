@@ -39,8 +39,8 @@ TEST_F(Joystick, AxesHaveTheirRangesAndDeadZone) {
   SDL_JoystickSetVirtualAxis(j, 6, 32767);
   SDL_JoystickSetVirtualAxis(j, 7, -32768);
   Poll();
-  EXPECT_EQ(g_input.joystickName, "Pad One");
   EXPECT_EQ(Query(4529), 1000);
+  EXPECT_EQ(g_input.joystickName, "Pad One");
   EXPECT_EQ(Query(4530), 0);
   EXPECT_EQ(Query(4531), -1000);
   EXPECT_EQ(Query(4537), 32767);
@@ -103,6 +103,7 @@ TEST_F(Joystick, UnpluggedKeepsItsLastValuesAndNoneReadsZero) {
   SDL_JoystickSetVirtualAxis(j, 0, 32767);
   SDL_JoystickSetVirtualButton(j, 2, 1);
   Poll();
+  EXPECT_EQ(Query(4529), 1000);
   SDL_JoystickID id = SDL_JoystickInstanceID(j);
   for (int i = 0; i < SDL_NumJoysticks(); ++i)
     if (SDL_JoystickGetDeviceInstanceID(i) == id) SDL_JoystickDetachVirtual(i);
@@ -127,6 +128,7 @@ TEST_F(Joystick, NothingIsReadWhileTheDisplayIsInactive) {
   InputSetKey(0xC8, true);
   Poll();
   EXPECT_EQ(Query(4501), 1);
+  EXPECT_EQ(Query(4529), 1000);
   g_display.active = 0;
   SDL_JoystickSetVirtualAxis(j, 0, -32768);
   InputSetKey(0xC8, false);
