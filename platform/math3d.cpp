@@ -4,6 +4,9 @@
 #include <cstring>
 #include <algorithm>
 
+#include <xmmintrin.h>
+#include <emmintrin.h>
+
 namespace {
 
 struct V3 {
@@ -33,25 +36,38 @@ void SetMatrixIdentity(float m[16]) {
 
 // Single precision, like the product: the inverse is taken per node and frame.
 int32_t InvertAffineMatrix(float out[16], const float m[16]) {
-  const float w0 = std::fabs(m[3]), w1 = std::fabs(m[7]), w2 = std::fabs(m[11]), w3 = std::fabs(m[15] - 1.0f);
-  if (std::max(std::max(w0, w1), std::max(w2, w3)) > 0.001f) return kMathInvalidArg;
-  const float a = m[0], b = m[1], c = m[2], d = m[4], e = m[5], f = m[6], g = m[8], h = m[9], k = m[10];
-  const float c00 = e * k - f * h, c01 = f * g - d * k, c02 = d * h - e * g;
-  const float det = a * c00 + b * c01 + c * c02;
+  // Column 3 must be (0, 0, 0, 1) within 0.001 (a not-a-number there passes, as it always did).
+  const __m128 column = _mm_sub_ps(_mm_set_ps(m[15], m[11], m[7], m[3]), _mm_set_ps(1.0f, 0, 0, 0));
+  const __m128 off = _mm_cmpgt_ps(_mm_andnot_ps(_mm_set1_ps(-0.0f), column), _mm_set1_ps(0.001f));
+  if (_mm_movemask_ps(off)) return kMathInvalidArg;
+  // The inverse of the 3x3 block has the cross products of its rows as columns, divided by the
+  // determinant; every lane does the scalar formula's operations in its order.
+  const __m128 xyz = _mm_castsi128_ps(_mm_set_epi32(0, -1, -1, -1));
+  const __m128 r0 = _mm_and_ps(_mm_loadu_ps(m), xyz), r1 = _mm_and_ps(_mm_loadu_ps(m + 4), xyz);
+  const __m128 r2 = _mm_and_ps(_mm_loadu_ps(m + 8), xyz), t = _mm_loadu_ps(m + 12);
+  const auto cross = [](__m128 u, __m128 v) {
+    const __m128 uyzx = _mm_shuffle_ps(u, u, _MM_SHUFFLE(3, 0, 2, 1)), uzxy = _mm_shuffle_ps(u, u, _MM_SHUFFLE(3, 1, 0, 2));
+    const __m128 vyzx = _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 0, 2, 1)), vzxy = _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 1, 0, 2));
+    return _mm_sub_ps(_mm_mul_ps(uyzx, vzxy), _mm_mul_ps(uzxy, vyzx));
+  };
+  __m128 c0 = cross(r1, r2), c1 = cross(r2, r0), c2 = cross(r0, r1), c3 = _mm_setzero_ps();
+  const __m128 p = _mm_mul_ps(r0, c0);
+  const __m128 d = _mm_add_ss(_mm_add_ss(p, _mm_shuffle_ps(p, p, 1)), _mm_shuffle_ps(p, p, 2));
+  const float det = _mm_cvtss_f32(d);
   if (!(std::fabs(det) > 0.0f)) return kMathInvalidArg;  // singular, or not a number
-  const float r = 1.0f / det;
-  const float i0 = c00 * r, i1 = (c * h - b * k) * r, i2 = (b * f - c * e) * r;
-  const float i3 = c01 * r, i4 = (a * k - c * g) * r, i5 = (c * d - a * f) * r;
-  const float i6 = c02 * r, i7 = (b * g - a * h) * r, i8 = (a * e - b * d) * r;
-  const float t0 = m[12], t1 = m[13], t2 = m[14];
+  const __m128 r = _mm_set1_ps(1.0f / det);
+  _MM_TRANSPOSE4_PS(c0, c1, c2, c3);
+  const __m128 i0 = _mm_and_ps(_mm_mul_ps(c0, r), xyz), i1 = _mm_and_ps(_mm_mul_ps(c1, r), xyz);
+  const __m128 i2 = _mm_and_ps(_mm_mul_ps(c2, r), xyz);
+  const __m128 t0 = _mm_shuffle_ps(t, t, _MM_SHUFFLE(0, 0, 0, 0)), t1 = _mm_shuffle_ps(t, t, _MM_SHUFFLE(1, 1, 1, 1));
+  const __m128 t2 = _mm_shuffle_ps(t, t, _MM_SHUFFLE(2, 2, 2, 2));
+  const __m128 sum = _mm_add_ps(_mm_add_ps(_mm_mul_ps(t0, i0), _mm_mul_ps(t1, i1)), _mm_mul_ps(t2, i2));
+  const __m128 last = _mm_or_ps(_mm_and_ps(_mm_xor_ps(sum, _mm_set1_ps(-0.0f)), xyz), _mm_set_ps(1.0f, 0, 0, 0));
   // Every input is read by now, so out may be m.
-  out[0] = i0, out[1] = i1, out[2] = i2, out[3] = 0.0f;
-  out[4] = i3, out[5] = i4, out[6] = i5, out[7] = 0.0f;
-  out[8] = i6, out[9] = i7, out[10] = i8, out[11] = 0.0f;
-  out[12] = -(t0 * i0 + t1 * i3 + t2 * i6);
-  out[13] = -(t0 * i1 + t1 * i4 + t2 * i7);
-  out[14] = -(t0 * i2 + t1 * i5 + t2 * i8);
-  out[15] = 1.0f;
+  _mm_storeu_ps(out, i0);
+  _mm_storeu_ps(out + 4, i1);
+  _mm_storeu_ps(out + 8, i2);
+  _mm_storeu_ps(out + 12, last);
   return kMathOk;
 }
 
