@@ -149,6 +149,11 @@ namespace {
 // its string variables one by one, and the texts of its string temporaries. Numeric cells own
 // nothing, so a variable that holds an array just gets its own block address back.
 struct SavePlan {
+  // A site plan the quick call may use: the entry a call from this site was found valid for,
+  // with only numeric parameters, and whether the function owns them (nullptr: not yet).
+  const CodeWord* quickEntry = nullptr;
+  uint8_t quickOwnsParameters = 0;
+  uint8_t quickNumberResult = 0;  // the site's result cell takes a number
   bool built = false;
   bool hasText = false;            // string variables or string temporaries to save
   std::vector<VarCell*> numbers;  // the numeric cells, saved as one block
@@ -383,8 +388,16 @@ bool CallStackMemoryFull() {
          kCallStackBytes;
 }
 
-CodeWord* CallUserFunction(CodeWord* call) {
-  constexpr int32_t kMaxArguments = 8;
+namespace {
+
+constexpr int32_t kMaxArguments = 8;
+
+inline bool IsNumberResult(const VarCell* result) {
+  return !CellInRange(result, kCellStringTemp, kCellIntVar) && !CellInRange(result, kCellStringVar, kCellIntLiteral) &&
+         !CellInRange(result, kCellStringLiteral, kCellData);
+}
+
+[[gnu::noinline]] CodeWord* CallUserFunctionSlowly(CodeWord* call) {
   const int32_t d = g_callStack.depth;
   const int32_t n = reinterpret_cast<const VarCell*>(call[2])->i;
   const uintptr_t at = (uintptr_t(call[0]) - reinterpret_cast<uintptr_t>(CommandStream)) / sizeof(CodeWord);
@@ -410,7 +423,63 @@ CodeWord* CallUserFunction(CodeWord* call) {
   } else if (d == 0 || !SaveNumbersQuickly(level, d, caller)) {
     level.savedBegin = level.savedEnd = level.blockBegin = level.blockEnd = 0;
     SaveFunctionLocals(d);
+  } else {
+    // The next call from this site may take the quick way.
+    SavePlan& plan = g_plans[size_t(level.plan)];
+    plan.quickEntry = entry;
+    plan.quickOwnsParameters = ownsParameters;
+    plan.quickNumberResult = IsNumberResult(reinterpret_cast<VarCell*>(call[1]));
   }
+  level.numberResult = IsNumberResult(reinterpret_cast<VarCell*>(call[1])) ? reinterpret_cast<VarCell*>(call[1]) : nullptr;
+  for (int32_t i = 0; i < n; ++i) reinterpret_cast<VarCell*>(entry[i])->i = values[i];
+  level.callerFunction = caller;
+  g_callStack.currentFunction = int16_t(entry[n]);
+  g_callStack.depth = d + 1;
+  return entry + n + 1;
+}
+
+}  // namespace
+
+// The quick way of a call inside a function from a site called before with the same entry,
+// caller and argument count: the site's plan says which numeric cells to save. Everything
+// else is done by the way above.
+CodeWord* CallUserFunction(CodeWord* call) {
+  const int32_t d = g_callStack.depth;
+  const uintptr_t site = (reinterpret_cast<uintptr_t>(call) - reinterpret_cast<uintptr_t>(CommandStream)) / sizeof(CodeWord);
+  if (site >= g_sites.size() || d <= 0) [[unlikely]]
+    return CallUserFunctionSlowly(call);
+  const int32_t index = g_sites[site];
+  if (index < 0) [[unlikely]]
+    return CallUserFunctionSlowly(call);
+  const SavePlan& plan = g_plans[size_t(index)];
+  const int16_t caller = g_callStack.currentFunction;
+  const int32_t n = plan.argCount;
+  const CallLevel& below = g_callLevels[d - 1];
+  const uint32_t begin = g_blockCount, count = uint32_t(plan.numbers.size());
+  if (plan.quickEntry != reinterpret_cast<const CodeWord*>(call[0]) || plan.caller != caller ||
+      reinterpret_cast<const VarCell*>(call[2])->i != n || d + 1 >= kCallStackLevels ||
+      (below.isFunction && !below.ownsParameters) || uint64_t(begin) + count > g_blockCapacity ||
+      CallStackMemoryFull()) [[unlikely]]
+    return CallUserFunctionSlowly(call);
+  CodeWord* entry = reinterpret_cast<CodeWord*>(call[0]);
+  CallLevel& level = g_callLevels[d];
+  level.returnPoint = call;
+  level.entry = entry;
+  level.argCount = n;
+  level.isFunction = 1;
+  level.ownsParameters = plan.quickOwnsParameters;
+  level.numberResult = plan.quickNumberResult ? reinterpret_cast<VarCell*>(call[1]) : nullptr;
+  int32_t values[kMaxArguments];
+  for (int32_t i = 0; i < n; ++i) values[i] = reinterpret_cast<VarCell*>(call[3 + i])->i;
+  uint64_t* out = g_blockData + begin;
+  VarCell* const* cells = plan.numbers.data();
+  for (uint32_t k = 0; k < count; ++k) out[k] = ReadCell(cells[k]);
+  g_blockCount = begin + count;
+  level.plan = index;
+  level.blockCells = cells;
+  level.savedBegin = level.savedEnd = g_savedCount;
+  level.blockBegin = begin;
+  level.blockEnd = begin + count;
   for (int32_t i = 0; i < n; ++i) reinterpret_cast<VarCell*>(entry[i])->i = values[i];
   level.callerFunction = caller;
   g_callStack.currentFunction = int16_t(entry[n]);
@@ -420,16 +489,23 @@ CodeWord* CallUserFunction(CodeWord* call) {
 
 CodeWord* ReturnNumber(CodeWord* pc) {
   const int32_t k = g_callStack.depth - 1;
-  if (k < 0 || !g_callLevels[k].isFunction) return ReturnNumberInGeneral(pc);
+  if (k < 0) return ReturnNumberInGeneral(pc);
   CallLevel& level = g_callLevels[k];
-  VarCell* result = reinterpret_cast<VarCell*>(level.returnPoint[1]);
-  if (CellInRange(result, kCellStringTemp, kCellIntVar) || CellInRange(result, kCellStringVar, kCellIntLiteral) ||
-      CellInRange(result, kCellStringLiteral, kCellData))
-    return ReturnNumberInGeneral(pc);
+  VarCell* result = level.numberResult;
+  if (!level.isFunction || !result) return ReturnNumberInGeneral(pc);
   const int32_t value = reinterpret_cast<const VarCell*>(pc[0])->i;
   g_callStack.depth = k;
   g_callStack.currentFunction = level.callerFunction;
-  RestoreFunctionLocals(k);
+  if (level.savedEnd == level.savedBegin) {  // only numeric cells: put back here
+    const uint64_t* in = g_blockData + level.blockBegin;
+    VarCell* const* cells = level.blockCells;
+    const uint32_t count = level.blockEnd - level.blockBegin;
+    for (uint32_t i = 0; i < count; ++i) WriteCell(cells[i], in[i]);
+    if (count) g_blockCount = level.blockBegin;
+    level.savedBegin = level.savedEnd = level.blockBegin = level.blockEnd = 0;
+  } else {
+    RestoreFunctionLocals(k);
+  }
   level.isFunction = 0;
   result->i = value;
   return level.returnPoint + 3 + level.argCount;
@@ -447,4 +523,5 @@ void UnwindFunctionCalls() {
   g_callStack = CallStack{};
   g_checkedEntries.clear();
   g_entryFlags.clear();
+  for (SavePlan& plan : g_plans) plan.quickEntry = nullptr;
 }
