@@ -154,6 +154,9 @@ struct SavePlan {
   const CodeWord* quickEntry = nullptr;
   uint8_t quickOwnsParameters = 0;
   uint8_t quickNumberResult = 0;  // the site's result cell takes a number
+  uint8_t quickDirect = 0;        // no argument is a parameter written before it is read
+  int16_t quickCallee = 0;        // the called function's number
+  uint32_t quickCount = 0;        // numbers.size()
   bool built = false;
   bool hasText = false;            // string variables or string temporaries to save
   std::vector<VarCell*> numbers;  // the numeric cells, saved as one block
@@ -397,6 +400,35 @@ inline bool IsNumberResult(const VarCell* result) {
          !CellInRange(result, kCellStringLiteral, kCellData);
 }
 
+// Readies a site's plan for the quick way of a call to the entry with n numeric arguments.
+void MarkQuick(SavePlan& plan, const CodeWord* call, const CodeWord* entry, int32_t n, bool ownsParameters) {
+  plan.quickOwnsParameters = ownsParameters;
+  plan.quickNumberResult = IsNumberResult(reinterpret_cast<const VarCell*>(call[1]));
+  plan.quickDirect = 1;
+  for (int32_t j = 1; j < n; ++j)
+    for (int32_t i = 0; i < j; ++i)
+      if (call[3 + j] == entry[i]) plan.quickDirect = 0;
+  plan.quickCallee = int16_t(entry[n]);
+  plan.quickCount = uint32_t(plan.numbers.size());
+  plan.quickEntry = entry;
+}
+
+// A site of the main program called at depth 0, where nothing is saved, gets an empty plan
+// for the quick way (unless the site has a plan already).
+constexpr int16_t kMainAtDepthZero = -2;
+int32_t MarkMainSite(const CodeWord* call, const CodeWord* entry, int32_t n, bool ownsParameters) {
+  const uintptr_t site = uintptr_t(call - CommandStream);
+  if (!g_programScanned || site >= g_sites.size() || g_sites[site] >= 0) return 0;
+  SavePlan plan;
+  plan.built = true;
+  plan.caller = kMainAtDepthZero;
+  plan.argCount = n;
+  MarkQuick(plan, call, entry, n, ownsParameters);
+  g_plans.push_back(std::move(plan));
+  g_sites[site] = int32_t(g_plans.size() - 1);
+  return g_sites[site];
+}
+
 [[gnu::noinline]] CodeWord* CallUserFunctionSlowly(CodeWord* call) {
   const int32_t d = g_callStack.depth;
   const int32_t n = reinterpret_cast<const VarCell*>(call[2])->i;
@@ -420,15 +452,13 @@ inline bool IsNumberResult(const VarCell* result) {
   const int16_t caller = g_callStack.currentFunction;
   if (d == 0 && !MainProgramKeepsTemporaries()) {
     level.savedBegin = level.savedEnd = level.blockBegin = level.blockEnd = 0;
+    level.plan = MarkMainSite(call, entry, n, ownsParameters);
   } else if (d == 0 || !SaveNumbersQuickly(level, d, caller)) {
     level.savedBegin = level.savedEnd = level.blockBegin = level.blockEnd = 0;
     SaveFunctionLocals(d);
   } else {
     // The next call from this site may take the quick way.
-    SavePlan& plan = g_plans[size_t(level.plan)];
-    plan.quickEntry = entry;
-    plan.quickOwnsParameters = ownsParameters;
-    plan.quickNumberResult = IsNumberResult(reinterpret_cast<VarCell*>(call[1]));
+    MarkQuick(g_plans[size_t(level.plan)], call, entry, n, ownsParameters);
   }
   level.numberResult = IsNumberResult(reinterpret_cast<VarCell*>(call[1])) ? reinterpret_cast<VarCell*>(call[1]) : nullptr;
   for (int32_t i = 0; i < n; ++i) reinterpret_cast<VarCell*>(entry[i])->i = values[i];
@@ -446,7 +476,7 @@ inline bool IsNumberResult(const VarCell* result) {
 CodeWord* CallUserFunction(CodeWord* call) {
   const int32_t d = g_callStack.depth;
   const uintptr_t site = (reinterpret_cast<uintptr_t>(call) - reinterpret_cast<uintptr_t>(CommandStream)) / sizeof(CodeWord);
-  if (site >= g_sites.size() || d <= 0) [[unlikely]]
+  if (site >= g_sites.size()) [[unlikely]]
     return CallUserFunctionSlowly(call);
   const int32_t index = g_sites[site];
   if (index < 0) [[unlikely]]
@@ -454,12 +484,11 @@ CodeWord* CallUserFunction(CodeWord* call) {
   const SavePlan& plan = g_plans[size_t(index)];
   const int16_t caller = g_callStack.currentFunction;
   const int32_t n = plan.argCount;
-  const CallLevel& below = g_callLevels[d - 1];
-  const uint32_t begin = g_blockCount, count = uint32_t(plan.numbers.size());
-  if (plan.quickEntry != reinterpret_cast<const CodeWord*>(call[0]) || plan.caller != caller ||
-      reinterpret_cast<const VarCell*>(call[2])->i != n || d + 1 >= kCallStackLevels ||
-      (below.isFunction && !below.ownsParameters) || uint64_t(begin) + count > g_blockCapacity ||
-      CallStackMemoryFull()) [[unlikely]]
+  const uint32_t begin = g_blockCount, count = plan.quickCount;
+  if (plan.quickEntry != reinterpret_cast<const CodeWord*>(call[0]) ||
+      plan.caller != (d == 0 ? kMainAtDepthZero : caller) || reinterpret_cast<const VarCell*>(call[2])->i != n ||
+      d + 1 >= kCallStackLevels || (d > 0 && g_callLevels[d - 1].isFunction && !g_callLevels[d - 1].ownsParameters) ||
+      uint64_t(begin) + count > g_blockCapacity || CallStackMemoryFull()) [[unlikely]]
     return CallUserFunctionSlowly(call);
   CodeWord* entry = reinterpret_cast<CodeWord*>(call[0]);
   CallLevel& level = g_callLevels[d];
@@ -468,21 +497,32 @@ CodeWord* CallUserFunction(CodeWord* call) {
   level.argCount = n;
   level.isFunction = 1;
   level.ownsParameters = plan.quickOwnsParameters;
+  level.callerFunction = caller;
   level.numberResult = plan.quickNumberResult ? reinterpret_cast<VarCell*>(call[1]) : nullptr;
-  int32_t values[kMaxArguments];
-  for (int32_t i = 0; i < n; ++i) values[i] = reinterpret_cast<VarCell*>(call[3 + i])->i;
-  uint64_t* out = g_blockData + begin;
-  VarCell* const* cells = plan.numbers.data();
-  for (uint32_t k = 0; k < count; ++k) out[k] = ReadCell(cells[k]);
-  g_blockCount = begin + count;
-  level.plan = index;
-  level.blockCells = cells;
   level.savedBegin = level.savedEnd = g_savedCount;
   level.blockBegin = begin;
   level.blockEnd = begin + count;
-  for (int32_t i = 0; i < n; ++i) reinterpret_cast<VarCell*>(entry[i])->i = values[i];
-  level.callerFunction = caller;
-  g_callStack.currentFunction = int16_t(entry[n]);
+  VarCell* const* cells = plan.numbers.data();
+  level.blockCells = cells;
+  // Saving only reads cells, so the arguments may be read after it.
+  if (count) {
+    uint64_t* out = g_blockData + begin;
+    if (count <= 2) {  // without a loop: the same two stores whether one cell or two
+      out[0] = ReadCell(cells[0]);
+      out[count - 1] = ReadCell(cells[count - 1]);
+    } else {
+      for (uint32_t k = 0; k < count; ++k) out[k] = ReadCell(cells[k]);
+    }
+    g_blockCount = begin + count;
+  }
+  if (plan.quickDirect) {
+    for (int32_t i = 0; i < n; ++i) reinterpret_cast<VarCell*>(entry[i])->i = reinterpret_cast<VarCell*>(call[3 + i])->i;
+  } else {
+    int32_t values[kMaxArguments];
+    for (int32_t i = 0; i < n; ++i) values[i] = reinterpret_cast<VarCell*>(call[3 + i])->i;
+    for (int32_t i = 0; i < n; ++i) reinterpret_cast<VarCell*>(entry[i])->i = values[i];
+  }
+  g_callStack.currentFunction = plan.quickCallee;
   g_callStack.depth = d + 1;
   return entry + n + 1;
 }
@@ -500,7 +540,12 @@ CodeWord* ReturnNumber(CodeWord* pc) {
     const uint64_t* in = g_blockData + level.blockBegin;
     VarCell* const* cells = level.blockCells;
     const uint32_t count = level.blockEnd - level.blockBegin;
-    for (uint32_t i = 0; i < count; ++i) WriteCell(cells[i], in[i]);
+    if (count - 1 < 2) {  // one cell or two: without a loop
+      WriteCell(cells[0], in[0]);
+      WriteCell(cells[count - 1], in[count - 1]);
+    } else {
+      for (uint32_t i = 0; i < count; ++i) WriteCell(cells[i], in[i]);
+    }
     if (count) g_blockCount = level.blockBegin;
     level.savedBegin = level.savedEnd = level.blockBegin = level.blockEnd = 0;
   } else {
