@@ -499,7 +499,7 @@ CodeWord* CallUserFunction(CodeWord* call) {
   level.ownsParameters = plan.quickOwnsParameters;
   level.callerFunction = caller;
   level.numberResult = plan.quickNumberResult ? reinterpret_cast<VarCell*>(call[1]) : nullptr;
-  level.savedBegin = level.savedEnd = g_savedCount;
+  level.savedBegin = level.savedEnd = 0;  // nothing in the save stack
   level.blockBegin = begin;
   level.blockEnd = begin + count;
   VarCell* const* cells = plan.numbers.data();
@@ -515,12 +515,17 @@ CodeWord* CallUserFunction(CodeWord* call) {
     }
     g_blockCount = begin + count;
   }
-  if (plan.quickDirect) {
-    for (int32_t i = 0; i < n; ++i) reinterpret_cast<VarCell*>(entry[i])->i = reinterpret_cast<VarCell*>(call[3 + i])->i;
+  auto arg = [call](int32_t i) { return reinterpret_cast<const VarCell*>(call[3 + i])->i; };
+  auto param = [entry](int32_t i) { return reinterpret_cast<VarCell*>(entry[i]); };
+  if (n <= 2 && plan.quickDirect) {  // the common cases without a loop
+    if (n > 0) param(0)->i = arg(0);
+    if (n > 1) param(1)->i = arg(1);
+  } else if (plan.quickDirect) {
+    for (int32_t i = 0; i < n; ++i) param(i)->i = arg(i);
   } else {
     int32_t values[kMaxArguments];
-    for (int32_t i = 0; i < n; ++i) values[i] = reinterpret_cast<VarCell*>(call[3 + i])->i;
-    for (int32_t i = 0; i < n; ++i) reinterpret_cast<VarCell*>(entry[i])->i = values[i];
+    for (int32_t i = 0; i < n; ++i) values[i] = arg(i);
+    for (int32_t i = 0; i < n; ++i) param(i)->i = values[i];
   }
   g_callStack.currentFunction = plan.quickCallee;
   g_callStack.depth = d + 1;
