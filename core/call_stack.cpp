@@ -537,25 +537,22 @@ CodeWord* ReturnNumber(CodeWord* pc) {
   if (k < 0) return ReturnNumberInGeneral(pc);
   CallLevel& level = g_callLevels[k];
   VarCell* result = level.numberResult;
-  if (!level.isFunction || !result) return ReturnNumberInGeneral(pc);
+  // Saved texts, a result cell of another kind: the general way.
+  if (!level.isFunction || !result || level.savedEnd != level.savedBegin) return ReturnNumberInGeneral(pc);
   const int32_t value = reinterpret_cast<const VarCell*>(pc[0])->i;
   g_callStack.depth = k;
   g_callStack.currentFunction = level.callerFunction;
-  if (level.savedEnd == level.savedBegin) {  // only numeric cells: put back here
-    const uint64_t* in = g_blockData + level.blockBegin;
-    VarCell* const* cells = level.blockCells;
-    const uint32_t count = level.blockEnd - level.blockBegin;
-    if (count - 1 < 2) {  // one cell or two: without a loop
-      WriteCell(cells[0], in[0]);
-      WriteCell(cells[count - 1], in[count - 1]);
-    } else {
-      for (uint32_t i = 0; i < count; ++i) WriteCell(cells[i], in[i]);
-    }
-    if (count) g_blockCount = level.blockBegin;
-    level.savedBegin = level.savedEnd = level.blockBegin = level.blockEnd = 0;
+  const uint64_t* in = g_blockData + level.blockBegin;
+  VarCell* const* cells = level.blockCells;
+  const uint32_t count = level.blockEnd - level.blockBegin;
+  if (count - 1 < 2) {  // one cell or two: without a loop
+    WriteCell(cells[0], in[0]);
+    WriteCell(cells[count - 1], in[count - 1]);
   } else {
-    RestoreFunctionLocals(k);
+    for (uint32_t i = 0; i < count; ++i) WriteCell(cells[i], in[i]);
   }
+  if (count) g_blockCount = level.blockBegin;
+  level.savedBegin = level.savedEnd = level.blockBegin = level.blockEnd = 0;
   level.isFunction = 0;
   result->i = value;
   return level.returnPoint + 3 + level.argCount;
