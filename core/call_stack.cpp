@@ -483,10 +483,12 @@ CodeWord* CallUserFunction(CodeWord* call) {
     return CallUserFunctionSlowly(call);
   const SavePlan& plan = g_plans[size_t(index)];
   const int16_t caller = g_callStack.currentFunction;
-  const int32_t n = plan.argCount;
+  // The next code word comes from the call's own operands, not through the plan: the
+  // plan's fields are only tested, so the next command need not wait for them.
+  const int32_t n = reinterpret_cast<const VarCell*>(call[2])->i;
   const uint32_t begin = g_blockCount, count = plan.quickCount;
   if (plan.quickEntry != reinterpret_cast<const CodeWord*>(call[0]) ||
-      plan.caller != (d == 0 ? kMainAtDepthZero : caller) || reinterpret_cast<const VarCell*>(call[2])->i != n ||
+      plan.caller != (d == 0 ? kMainAtDepthZero : caller) || plan.argCount != n ||
       d + 1 >= kCallStackLevels || (d > 0 && g_callLevels[d - 1].isFunction && !g_callLevels[d - 1].ownsParameters) ||
       uint64_t(begin) + count > g_blockCapacity || CallStackMemoryFull()) [[unlikely]]
     return CallUserFunctionSlowly(call);
