@@ -418,7 +418,12 @@ void MarkQuick(SavePlan& plan, const CodeWord* call, const CodeWord* entry, int3
 constexpr int16_t kMainAtDepthZero = -2;
 int32_t MarkMainSite(const CodeWord* call, const CodeWord* entry, int32_t n, bool ownsParameters) {
   const uintptr_t site = uintptr_t(call - CommandStream);
-  if (!g_programScanned || site >= g_sites.size() || g_sites[site] >= 0) return 0;
+  if (!g_programScanned || site >= g_sites.size()) return 0;
+  if (const int32_t index = g_sites[site]; index >= 0) {  // readied again after the calls were unwound
+    SavePlan& plan = g_plans[size_t(index)];
+    if (plan.caller == kMainAtDepthZero && plan.argCount == n) MarkQuick(plan, call, entry, n, ownsParameters);
+    return index;
+  }
   SavePlan plan;
   plan.built = true;
   plan.caller = kMainAtDepthZero;
