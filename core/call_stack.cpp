@@ -475,9 +475,9 @@ int32_t MarkMainSite(const CodeWord* call, const CodeWord* entry, int32_t n, boo
 
 }  // namespace
 
-// The quick way of a call inside a function from a site called before with the same entry,
-// caller and argument count: the site's plan says which numeric cells to save. Everything
-// else is done by the way above.
+// The quick way of a call from a site called before in the same way (the same entry and
+// argument count, from the same function or from the main program at depth 0): the site's
+// plan says which numeric cells to save. Everything else is done by the way above.
 CodeWord* CallUserFunction(CodeWord* call) {
   const int32_t d = g_callStack.depth;
   const uintptr_t site = (reinterpret_cast<uintptr_t>(call) - reinterpret_cast<uintptr_t>(CommandStream)) / sizeof(CodeWord);
