@@ -156,6 +156,14 @@ namespace {
 // its string variables one by one, and the texts of its string temporaries. Numeric cells own
 // nothing, so a variable that holds an array just gets its own block address back.
 struct SavePlan {
+  // A site plan the quick call may use: the entry a call from this site was found valid for,
+  // with only numeric parameters, and whether the function owns them (nullptr: not yet).
+  const CodeWord* quickEntry = nullptr;
+  uint8_t quickOwnsParameters = 0;
+  uint8_t quickNumberResult = 0;  // the site's result cell takes a number
+  uint8_t quickDirect = 0;        // no argument is a parameter written before it is read
+  int16_t quickCallee = 0;        // the called function's number
+  uint32_t quickCount = 0;        // numbers.size()
   bool built = false;
   bool hasText = false;            // string variables or string temporaries to save
   std::vector<VarCell*> numbers;  // the numeric cells, saved as one block
@@ -390,8 +398,50 @@ bool CallStackMemoryFull() {
          kCallStackBytes;
 }
 
-CodeWord* CallUserFunction(CodeWord* call) {
-  constexpr int32_t kMaxArguments = 8;
+namespace {
+
+constexpr int32_t kMaxArguments = 8;
+
+inline bool IsNumberResult(const VarCell* result) {
+  return !CellInRange(result, kCellStringTemp, kCellIntVar) && !CellInRange(result, kCellStringVar, kCellIntLiteral) &&
+         !CellInRange(result, kCellStringLiteral, kCellData);
+}
+
+// Readies a site's plan for the quick way of a call to the entry with n numeric arguments.
+void MarkQuick(SavePlan& plan, const CodeWord* call, const CodeWord* entry, int32_t n, bool ownsParameters) {
+  plan.quickOwnsParameters = ownsParameters;
+  plan.quickNumberResult = IsNumberResult(reinterpret_cast<const VarCell*>(call[1]));
+  plan.quickDirect = 1;
+  for (int32_t j = 1; j < n; ++j)
+    for (int32_t i = 0; i < j; ++i)
+      if (call[3 + j] == entry[i]) plan.quickDirect = 0;
+  plan.quickCallee = int16_t(entry[n]);
+  plan.quickCount = uint32_t(plan.numbers.size());
+  plan.quickEntry = entry;
+}
+
+// A site of the main program called at depth 0, where nothing is saved, gets an empty plan
+// for the quick way (unless the site has a plan already).
+constexpr int16_t kMainAtDepthZero = -2;
+int32_t MarkMainSite(const CodeWord* call, const CodeWord* entry, int32_t n, bool ownsParameters) {
+  const uintptr_t site = uintptr_t(call - CommandStream);
+  if (!g_programScanned || site >= g_sites.size()) return 0;
+  if (const int32_t index = g_sites[site]; index >= 0) {  // readied again after the calls were unwound
+    SavePlan& plan = g_plans[size_t(index)];
+    if (plan.caller == kMainAtDepthZero && plan.argCount == n) MarkQuick(plan, call, entry, n, ownsParameters);
+    return index;
+  }
+  SavePlan plan;
+  plan.built = true;
+  plan.caller = kMainAtDepthZero;
+  plan.argCount = n;
+  MarkQuick(plan, call, entry, n, ownsParameters);
+  g_plans.push_back(std::move(plan));
+  g_sites[site] = int32_t(g_plans.size() - 1);
+  return g_sites[site];
+}
+
+[[gnu::noinline]] CodeWord* CallUserFunctionSlowly(CodeWord* call) {
   const int32_t d = g_callStack.depth;
   const int32_t n = reinterpret_cast<const VarCell*>(call[2])->i;
   const uintptr_t at = (uintptr_t(call[0]) - reinterpret_cast<uintptr_t>(CommandStream)) / sizeof(CodeWord);
@@ -414,10 +464,15 @@ CodeWord* CallUserFunction(CodeWord* call) {
   const int16_t caller = g_callStack.currentFunction;
   if (d == 0 && !MainProgramKeepsTemporaries()) {
     level.savedBegin = level.savedEnd = level.blockBegin = level.blockEnd = 0;
+    level.plan = MarkMainSite(call, entry, n, ownsParameters);
   } else if (d == 0 || !SaveNumbersQuickly(level, d, caller)) {
     level.savedBegin = level.savedEnd = level.blockBegin = level.blockEnd = 0;
     SaveFunctionLocals(d);
+  } else {
+    // The next call from this site may take the quick way.
+    MarkQuick(g_plans[size_t(level.plan)], call, entry, n, ownsParameters);
   }
+  level.numberResult = IsNumberResult(reinterpret_cast<VarCell*>(call[1])) ? reinterpret_cast<VarCell*>(call[1]) : nullptr;
   for (int32_t i = 0; i < n; ++i) reinterpret_cast<VarCell*>(entry[i])->i = values[i];
   level.callerFunction = caller;
   g_callStack.currentFunction = int16_t(entry[n]);
@@ -425,18 +480,93 @@ CodeWord* CallUserFunction(CodeWord* call) {
   return entry + n + 1;
 }
 
+}  // namespace
+
+// The quick way of a call from a site called before in the same way (the same entry and
+// argument count, from the same function or from the main program at depth 0): the site's
+// plan says which numeric cells to save. Everything else is done by the way above.
+CodeWord* CallUserFunction(CodeWord* call) {
+  const int32_t d = g_callStack.depth;
+  const uintptr_t site = (reinterpret_cast<uintptr_t>(call) - reinterpret_cast<uintptr_t>(CommandStream)) / sizeof(CodeWord);
+  if (site >= g_sites.size()) [[unlikely]]
+    return CallUserFunctionSlowly(call);
+  const int32_t index = g_sites[site];
+  if (index < 0) [[unlikely]]
+    return CallUserFunctionSlowly(call);
+  const SavePlan& plan = g_plans[size_t(index)];
+  const int16_t caller = g_callStack.currentFunction;
+  // The next code word comes from the call's own operands, not through the plan: the
+  // plan's fields are only tested, so the next command need not wait for them.
+  const int32_t n = reinterpret_cast<const VarCell*>(call[2])->i;
+  const uint32_t begin = g_blockCount, count = plan.quickCount;
+  if (plan.quickEntry != reinterpret_cast<const CodeWord*>(call[0]) ||
+      plan.caller != (d == 0 ? kMainAtDepthZero : caller) || plan.argCount != n ||
+      d + 1 >= kCallStackLevels || (d > 0 && g_callLevels[d - 1].isFunction && !g_callLevels[d - 1].ownsParameters) ||
+      uint64_t(begin) + count > g_blockCapacity || CallStackMemoryFull()) [[unlikely]]
+    return CallUserFunctionSlowly(call);
+  CodeWord* entry = reinterpret_cast<CodeWord*>(call[0]);
+  CallLevel& level = g_callLevels[d];
+  level.returnPoint = call;
+  level.entry = entry;
+  level.argCount = n;
+  level.isFunction = 1;
+  level.ownsParameters = plan.quickOwnsParameters;
+  level.callerFunction = caller;
+  level.numberResult = plan.quickNumberResult ? reinterpret_cast<VarCell*>(call[1]) : nullptr;
+  level.savedBegin = level.savedEnd = 0;  // nothing in the save stack
+  level.blockBegin = begin;
+  level.blockEnd = begin + count;
+  VarCell* const* cells = plan.numbers.data();
+  level.blockCells = cells;
+  // Saving only reads cells, so the arguments may be read after it.
+  if (count) {
+    uint64_t* out = g_blockData + begin;
+    if (count <= 2) {  // without a loop: the same two stores whether one cell or two
+      out[0] = ReadCell(cells[0]);
+      out[count - 1] = ReadCell(cells[count - 1]);
+    } else {
+      for (uint32_t k = 0; k < count; ++k) out[k] = ReadCell(cells[k]);
+    }
+    g_blockCount = begin + count;
+  }
+  auto arg = [call](int32_t i) { return reinterpret_cast<const VarCell*>(call[3 + i])->i; };
+  auto param = [entry](int32_t i) { return reinterpret_cast<VarCell*>(entry[i]); };
+  if (n <= 2 && plan.quickDirect) {  // the common cases without a loop
+    if (n > 0) param(0)->i = arg(0);
+    if (n > 1) param(1)->i = arg(1);
+  } else if (plan.quickDirect) {
+    for (int32_t i = 0; i < n; ++i) param(i)->i = arg(i);
+  } else {
+    int32_t values[kMaxArguments];
+    for (int32_t i = 0; i < n; ++i) values[i] = arg(i);
+    for (int32_t i = 0; i < n; ++i) param(i)->i = values[i];
+  }
+  g_callStack.currentFunction = plan.quickCallee;
+  g_callStack.depth = d + 1;
+  return entry + n + 1;
+}
+
 CodeWord* ReturnNumber(CodeWord* pc) {
   const int32_t k = g_callStack.depth - 1;
-  if (k < 0 || !g_callLevels[k].isFunction) return ReturnNumberInGeneral(pc);
+  if (k < 0) return ReturnNumberInGeneral(pc);
   CallLevel& level = g_callLevels[k];
-  VarCell* result = reinterpret_cast<VarCell*>(level.returnPoint[1]);
-  if (CellInRange(result, kCellStringTemp, kCellIntVar) || CellInRange(result, kCellStringVar, kCellIntLiteral) ||
-      CellInRange(result, kCellStringLiteral, kCellData))
-    return ReturnNumberInGeneral(pc);
+  VarCell* result = level.numberResult;
+  // Saved texts, a result cell of another kind: the general way.
+  if (!level.isFunction || !result || level.savedEnd != level.savedBegin) return ReturnNumberInGeneral(pc);
   const int32_t value = reinterpret_cast<const VarCell*>(pc[0])->i;
   g_callStack.depth = k;
   g_callStack.currentFunction = level.callerFunction;
-  RestoreFunctionLocals(k);
+  const uint64_t* in = g_blockData + level.blockBegin;
+  VarCell* const* cells = level.blockCells;
+  const uint32_t count = level.blockEnd - level.blockBegin;
+  if (count - 1 < 2) {  // one cell or two: without a loop
+    WriteCell(cells[0], in[0]);
+    WriteCell(cells[count - 1], in[count - 1]);
+  } else {
+    for (uint32_t i = 0; i < count; ++i) WriteCell(cells[i], in[i]);
+  }
+  if (count) g_blockCount = level.blockBegin;
+  level.savedBegin = level.savedEnd = level.blockBegin = level.blockEnd = 0;
   level.isFunction = 0;
   result->i = value;
   return level.returnPoint + 3 + level.argCount;
@@ -454,4 +584,5 @@ void UnwindFunctionCalls() {
   g_callStack = CallStack{};
   g_checkedEntries.clear();
   g_entryFlags.clear();
+  for (SavePlan& plan : g_plans) plan.quickEntry = nullptr;
 }

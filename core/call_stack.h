@@ -26,6 +26,7 @@ struct CallLevel {
   uint32_t blockEnd = 0;
   int32_t plan = 0;                 // function: what was saved of the caller (a save plan)
   VarCell* const* blockCells = nullptr;  // the cells of the numeric block, in block order
+  VarCell* numberResult = nullptr;  // function: the call's result cell when it takes a number, else nullptr
 };
 
 struct CallStack {

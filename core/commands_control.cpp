@@ -148,6 +148,7 @@ CodeWord* CallFunctionGeneral(CodeWord* pc) {
   level.isFunction = 1;
   const uint8_t flags = g_entryFlags[size_t(entry - CommandStream)];
   level.ownsParameters = (flags & kEntryOwnsParameters) != 0;
+  level.numberResult = nullptr;
   level.savedBegin = level.savedEnd = level.blockBegin = level.blockEnd = 0;
   // Take every argument before any parameter changes: an argument may be a parameter or a
   // temporary of the caller (a recursive call), which the save below moves away.

@@ -357,28 +357,32 @@ TEST(Control, RunningIntoAFunctionDefinitionIsError21) {
   }
 }
 
-// Arguments are all taken before any parameter changes: f(b, a) called inside f(a, b).
+// Arguments are all taken before any parameter changes: f(b, a, k - 1) called inside
+// f(a, b, k), the same site several times (a site met before takes a quicker way).
 TEST(Control, SwappedArgumentsOfARecursiveCall) {
-  ProgramRun run;
-  ImageBuilder b;
-  int32_t outA = b.IntVar(), outB = b.IntVar(), two = b.Int(2), one = b.Int(1), three = b.Int(3), zero = b.Int(0);
-  int32_t pa = b.IntVar(1), pb = b.IntVar(1), depthVar = b.IntVar(1);
-  std::vector<int32_t> sites;
-  sites.push_back(b.Emit({21, 0, 10000, three, one, two, zero}) + 1);
-  b.Emit({0});
-  int32_t entry = b.Emit({26, pa, pb, depthVar, 1}) + 1;
-  int32_t test = b.Emit({101, 10050, depthVar, one});
-  b.Emit({1, 10050, 0});
-  b.Emit({151, outA, pa});
-  b.Emit({151, outB, pb});
-  b.Emit({22});
-  b.Patch(test + 6, b.Here());
-  sites.push_back(b.Emit({21, 0, 10051, three, pb, pa, one}) + 1);
-  b.Emit({22});
-  for (int32_t s : sites) b.Patch(s, 37000 + entry);
-  EXPECT_TRUE(run.LoadAndRun(b));
-  EXPECT_EQ(ProgramRun::Int(outA), 2);
-  EXPECT_EQ(ProgramRun::Int(outB), 1);
+  for (int32_t depth : {1, 4}) {
+    ProgramRun run;
+    ImageBuilder b;
+    int32_t outA = b.IntVar(), outB = b.IntVar(), two = b.Int(2), one = b.Int(1), three = b.Int(3), zero = b.Int(0);
+    int32_t pa = b.IntVar(1), pb = b.IntVar(1), depthVar = b.IntVar(1), start = b.Int(depth);
+    std::vector<int32_t> sites;
+    sites.push_back(b.Emit({21, 0, 10000, three, one, two, start}) + 1);
+    b.Emit({0});
+    int32_t entry = b.Emit({26, pa, pb, depthVar, 1}) + 1;
+    int32_t test = b.Emit({101, 10050, depthVar, zero});
+    b.Emit({1, 10050, 0});
+    b.Emit({151, outA, pa});
+    b.Emit({151, outB, pb});
+    b.Emit({22});
+    b.Patch(test + 6, b.Here());
+    b.Emit({91, 10052, depthVar, one});
+    sites.push_back(b.Emit({21, 0, 10051, three, pb, pa, 10052}) + 1);
+    b.Emit({22});
+    for (int32_t s : sites) b.Patch(s, 37000 + entry);
+    EXPECT_TRUE(run.LoadAndRun(b));
+    EXPECT_EQ(ProgramRun::Int(outA), depth % 2 ? 2 : 1) << depth;
+    EXPECT_EQ(ProgramRun::Int(outB), depth % 2 ? 1 : 2) << depth;
+  }
 }
 
 TEST(Control, LoaderChecksCallsAndDefinitions) {
