@@ -15,7 +15,6 @@
 namespace {
 
 constexpr int32_t kHelpTop = 42, kPaneWidth = 616, kPaneHeight = 417, kPaneBottom = 460;
-constexpr int32_t kTrackY = 53, kTrackEnd = 454;
 enum : int32_t { kHotClose = 11, kHotBack = 12, kHotForward = 13, kHotArrowUp = 31, kHotArrowDown = 32 };
 
 bool EndsWithNoCase(const std::string& s, const std::string& tail) {
@@ -40,18 +39,9 @@ std::string ExamplePath(const std::string& target) {
 }
 
 void ScrollBarClick(int32_t y) {
-  IdeScrollBar& bar = g_ide.scroll;
-  IdeThumbGeometry(g_help.documentHeight, g_help.pageHeight, g_help.scroll, &bar);
-  const int32_t thumbTop = kTrackY + bar.position, thumbBottom = thumbTop + bar.length + 20;
-  if (bar.length > 0 && y >= thumbTop && y < thumbBottom) {
-    bar.dragging = true;
-    bar.dragStartPosition = bar.position;
-    bar.dragStartY = g_ide.mouseY;
-  } else if (y >= kTrackY && y < thumbTop) {
-    HelpPageUp();
-  } else if (y >= thumbBottom && y <= kTrackEnd) {
-    HelpPageDown();
-  }
+  const int32_t hit = IdeScrollBarHit(y, g_help.documentHeight, g_help.pageHeight, g_help.scroll);
+  if (hit < 0) HelpPageUp();
+  else if (hit > 0) HelpPageDown();
   MarkPage();
 }
 

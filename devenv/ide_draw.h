@@ -59,6 +59,9 @@ void IdeAttachProgress(Compiler& compiler);
 // length 0 when everything fits.
 void IdeThumbGeometry(int32_t total, int32_t page, int32_t scroll, IdeScrollBar* bar);
 void IdeDrawScrollBar();
+// A click at y on the scroll bar of a document of total units shown page at a time from
+// scroll: on the thumb it starts a drag (0); above it -1, below it 1 (a page each way).
+int32_t IdeScrollBarHit(int32_t y, int32_t total, int32_t page, int32_t scroll);
 // A click at y on the scroll bar: starts a drag on the thumb, pages above or below it.
 void EditorScrollBarClick(int32_t y);
 // Every frame while dragging: follows the pointer, ends when the button is up.

@@ -47,19 +47,24 @@ void IdeDrawScrollBar() {
   if (!g_ide.helpView) g_ide.editorChanged = true;
 }
 
-void EditorScrollBarClick(int32_t y) {
+int32_t IdeScrollBarHit(int32_t y, int32_t total, int32_t page, int32_t scroll) {
   IdeScrollBar& bar = g_ide.scroll;
-  IdeThumbGeometry(g_ide.editor.LineCount(), kVisibleRows, g_ide.editor.topLine, &bar);
+  IdeThumbGeometry(total, page, scroll, &bar);
   const int32_t thumbTop = kTrackY + bar.position, thumbBottom = thumbTop + bar.length + 20;
   if (bar.length > 0 && y >= thumbTop && y < thumbBottom) {
     bar.dragging = true;
     bar.dragStartPosition = bar.position;
     bar.dragStartY = g_ide.mouseY;
-  } else if (y >= kTrackY && y < thumbTop) {
-    EditorPageUp();
-  } else if (y >= thumbBottom && y <= 454) {
-    EditorPageDown();
+    return 0;
   }
+  if (y >= kTrackY && y < thumbTop) return -1;
+  return y >= thumbBottom && y <= 454 ? 1 : 0;
+}
+
+void EditorScrollBarClick(int32_t y) {
+  const int32_t hit = IdeScrollBarHit(y, g_ide.editor.LineCount(), kVisibleRows, g_ide.editor.topLine);
+  if (hit < 0) EditorPageUp();
+  else if (hit > 0) EditorPageDown();
 }
 
 void EditorScrollBarDrag() {
