@@ -31,20 +31,11 @@ void Clear(Surface* s) {
 
 // A raised (or, sunken, pressed-in) box with one-pixel edges.
 void Box(Surface* s, int32_t l, int32_t t, int32_t r, int32_t b, bool sunken, uint32_t fill) {
-  const uint32_t hi = sunken ? kDark : kLight, lo = sunken ? kLight : kDark;
-  Fill(s, l, t, r, b, fill);
-  Fill(s, l, t, r, t + 1, hi);
-  Fill(s, l, t, l + 1, b, hi);
-  Fill(s, l, b - 1, r, b, lo);
-  Fill(s, r - 1, t, r, b, lo);
+  IdeBevel(s, l, t, r, b, Pixel(sunken ? kDark : kLight), Pixel(sunken ? kLight : kDark), Pixel(fill));
 }
 
 void Triangle(Surface* s, int32_t x, int32_t y, int32_t w, bool up, uint32_t rgb) {
-  const int32_t rows = w / 2;
-  for (int32_t i = 0; i < rows; ++i) {
-    const int32_t half = up ? i : rows - 1 - i;
-    Fill(s, x + rows - half - 1, y + i, x + rows + half + 1, y + i + 1, rgb);
-  }
+  IdeTriangle(s, x, y, w, up, Pixel(rgb));
 }
 
 // A panel: raised, with a title band when it has a title.

@@ -14,6 +14,10 @@ class Compiler;
 // colours. False when a surface cannot be made.
 bool IdeCreateSurfaces(int32_t depth);
 void IdeReleaseSurfaces();
+// A box filled with fill, its top and left edges hi, its bottom and right lo (pixel values).
+void IdeBevel(Surface* s, int32_t l, int32_t t, int32_t r, int32_t b, uint32_t hi, uint32_t lo, uint32_t fill);
+// A filled triangle w wide pointing up or down, its top-left at x, y.
+void IdeTriangle(Surface* s, int32_t x, int32_t y, int32_t w, bool up, uint32_t pixel);
 
 // ---- font (font.cpp)
 // The top-left corner of a glyph's cell on the font surface.

@@ -26,22 +26,10 @@ void Fill(Surface* s, int32_t l, int32_t t, int32_t r, int32_t b, uint32_t pixel
 // A raised (or, pressed, sunken) box with one-pixel edges.
 void Box(Surface* s, int32_t l, int32_t t, int32_t r, int32_t b, bool pressed, uint32_t fill) {
   const IdeColours& c = g_ide.gfx.colours;
-  const uint32_t hi = pressed ? c.darkEdge : c.lightEdge, lo = pressed ? c.lightEdge : c.darkEdge;
-  Fill(s, l, t, r, b, fill);
-  Fill(s, l, t, r, t + 1, hi);
-  Fill(s, l, t, l + 1, b, hi);
-  Fill(s, l, b - 1, r, b, lo);
-  Fill(s, r - 1, t, r, b, lo);
+  IdeBevel(s, l, t, r, b, pressed ? c.darkEdge : c.lightEdge, pressed ? c.lightEdge : c.darkEdge, fill);
 }
 
-// A filled triangle pointing up or down inside w by h at x, y.
-void Arrow(Surface* s, int32_t x, int32_t y, int32_t w, bool up, uint32_t pixel) {
-  const int32_t rows = w / 2;
-  for (int32_t i = 0; i < rows; ++i) {
-    const int32_t half = up ? i : rows - 1 - i;
-    Fill(s, x + rows - half - 1, y + i, x + rows + half + 1, y + i + 1, pixel);
-  }
-}
+void Arrow(Surface* s, int32_t x, int32_t y, int32_t w, bool up, uint32_t pixel) { IdeTriangle(s, x, y, w, up, pixel); }
 
 SurfacePtr ArrowPicture(int32_t h, bool up, bool pressed) {
   const IdeColours& c = g_ide.gfx.colours;
@@ -53,6 +41,22 @@ SurfacePtr ArrowPicture(int32_t h, bool up, bool pressed) {
 }
 
 }  // namespace
+
+void IdeBevel(Surface* s, int32_t l, int32_t t, int32_t r, int32_t b, uint32_t hi, uint32_t lo, uint32_t fill) {
+  Fill(s, l, t, r, b, fill);
+  Fill(s, l, t, r, t + 1, hi);
+  Fill(s, l, t, l + 1, b, hi);
+  Fill(s, l, b - 1, r, b, lo);
+  Fill(s, r - 1, t, r, b, lo);
+}
+
+void IdeTriangle(Surface* s, int32_t x, int32_t y, int32_t w, bool up, uint32_t pixel) {
+  const int32_t rows = w / 2;
+  for (int32_t i = 0; i < rows; ++i) {
+    const int32_t half = up ? i : rows - 1 - i;
+    Fill(s, x + rows - half - 1, y + i, x + rows + half + 1, y + i + 1, pixel);
+  }
+}
 
 bool IdeCreateSurfaces(int32_t depth) {
   IdeSurfaces& g = g_ide.gfx;
