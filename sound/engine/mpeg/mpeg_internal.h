@@ -39,6 +39,10 @@ struct MpegLsfScaleInfo {
 struct MpegTables {
   float window[512];        // synthesis window, output scale included
   float dct_cos[5][16];     // 1 / (2 cos(pi (2k+1) / (64 >> level)))
+  // The window by age of the slot (0 newest) and output value, each with the sign of the
+  // transform value it multiplies, which is taken from row synth_row[age & 1][output].
+  float synth_window[16][32];
+  uint8_t synth_row[2][32];
   // layer II
   float l2_scale[64];
   MpegLayer2Quant l2_quant[17];
@@ -63,10 +67,10 @@ inline const MpegTables& MpegTab() { return g_mpeg_tables; }
 
 constexpr int kGainBias = 448;
 
-// The inner loops have a variant built for AVX2, chosen once at run time where the processor
+// The inner loops have a variant built for AVX2 with FMA, chosen once at run time where the processor
 // has it (a plain call, so sanitizers and every loader handle it).
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#define VK_MPEG_AVX2 __attribute__((target("avx2")))
+#define VK_MPEG_AVX2 __attribute__((target("avx2,fma")))
 #define VK_MPEG_INLINE inline __attribute__((always_inline))
 extern const bool g_mpeg_avx2;
 #else

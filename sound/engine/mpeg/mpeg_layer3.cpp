@@ -353,15 +353,16 @@ void AliasReduce(const Granule& g, float* xr, int subbands) {
   }
 }
 
-// Hybrid filter bank of one channel into out[18][32].
-void Hybrid(const Granule& g, int long_subbands, const float* xr, float* overlap, int subbands, float (*out)[32]) {
+// Hybrid filter bank of one channel: 18 slots per subband into out[subband * kMpegSlotStride + slot].
+void Hybrid(const Granule& g, int long_subbands, const float* xr, float* overlap, int subbands, float* out) {
   const MpegTables& t = MpegTab();
   for (int sb = 0; sb < 32; sb++) {
     float* ov = overlap + sb * 18;
+    float* o = out + sb * kMpegSlotStride;
     float res[36];
     if (sb >= subbands) {
       for (int i = 0; i < 18; i++) {
-        out[i][sb] = ov[i];
+        o[i] = ov[i];
         ov[i] = 0;
       }
     } else {
@@ -385,12 +386,12 @@ void Hybrid(const Granule& g, int long_subbands, const float* xr, float* overlap
         }
       }
       for (int i = 0; i < 18; i++) {
-        out[i][sb] = res[i] + ov[i];
+        o[i] = res[i] + ov[i];
         ov[i] = res[i + 18];
       }
     }
     if (sb & 1)
-      for (int i = 1; i < 18; i += 2) out[i][sb] = -out[i][sb];
+      for (int i = 1; i < 18; i += 2) o[i] = -o[i];
   }
 }
 
@@ -437,8 +438,9 @@ bool MpegDecodeLayer3(MpegDecoder* dec, const MpegFrameHeader& h, const uint8_t*
   ScaleFactors sf[2] = {};
   alignas(16) float xr[2][576];
   int is[576];
-  alignas(16) float sbs[2][18][32];
+  alignas(32) float sbs[2][32][kMpegSlotStride];
   bool ok = true;
+  int slots = 0;
   for (int gr = 0; gr < ngr && ok; gr++) {
     int count[2] = {0, 0};
     for (int ch = 0; ch < nch; ch++) {
@@ -479,14 +481,12 @@ bool MpegDecodeLayer3(MpegDecoder* dec, const MpegFrameHeader& h, const uint8_t*
       if (!have_data) subbands = 0;
       AliasReduce(g, xr[ch], subbands);
       const int long_subbands = short_block && g.mixed ? (h.lsf && h.sampling_index == 8 ? 4 : 2) : 0;
-      Hybrid(g, long_subbands, xr[ch], dec->overlap[ch], subbands, sbs[ch]);
+      Hybrid(g, long_subbands, xr[ch], dec->overlap[ch], subbands, sbs[ch][0] + slots);
     }
-    for (int ts = 0; ts < 18; ts++) {
-      MpegSynthesize(dec, sbs[0][ts], sbs[1][ts], nch, out);
-      out += 32 * nch;
-    }
-    *bytes_written += 1152 * nch;
+    slots += 18;
   }
+  MpegSynthesize(dec, &sbs[0][0][0], slots, nch, out);
+  *bytes_written = slots * 32 * 2 * nch;
   carry_over();
   return ok;
 }

@@ -210,6 +210,20 @@ void BuildSynthesis(float scale) {
     int m = 512 - i;
     t.window[i] = (m % 64 == 0) ? t.window[m] : -t.window[m];
   }
+  // A slot's 64 history values are v[i] = X[16 + i] (i < 16), 0 (i = 16), -X[48 - i] (i < 48),
+  // -X[i - 48]; age a reads v[32 (a & 1) + j] for output j.
+  for (int parity = 0; parity < 2; parity++)
+    for (int j = 0; j < 32; j++) {
+      const int i = 32 * parity + j;
+      int row = 0;
+      float sign = -1;
+      if (i < 16) row = i + 16, sign = 1;
+      else if (i == 16) sign = 0;
+      else if (i < 48) row = 48 - i;
+      else row = i - 48;
+      t.synth_row[parity][j] = (uint8_t)row;
+      for (int a = parity; a < 16; a += 2) t.synth_window[a][j] = sign * t.window[32 * a + j];
+    }
 }
 
 void BuildAll() {
@@ -225,7 +239,7 @@ MpegTables g_mpeg_tables;
 #if defined(VK_MPEG_AVX2)
 static bool DetectAvx2() {
   __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2");
+  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
 }
 const bool g_mpeg_avx2 = DetectAvx2();
 #endif
