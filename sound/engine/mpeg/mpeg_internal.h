@@ -51,9 +51,10 @@ struct MpegTables {
   float pow43[8207];
   float gain[512];          // 2^(q / 4) for q = -448..63, index q + 448
   float cs[8], ca[8];
-  float long_window[4][36]; // block types 0..3 (2 unused)
   float short_window[12];
-  float imdct36[18][20];    // DCT-IV of 18 points, [input][output] (rows padded to 20)
+  // Long blocks' inverse transform with the window of block types 0..3 (2 unused) taken in:
+  // [type][input line][output of 36, rows padded to whole vectors].
+  float imdct_long[4][18][40];
   float imdct12[12][6];     // 12-point inverse transform
   float is_ratio[2][7][2];  // MPEG-1 intensity (left, right) per position; [1] scaled by sqrt 2
   float is_lsf[2][2][32][2];// [ms][scale bit][position] (left, right)

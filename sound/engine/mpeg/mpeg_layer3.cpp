@@ -211,26 +211,6 @@ inline float Requant(int v, float gain) {
   return r;
 }
 
-// 18-point DCT-IV of one subband's lines.
-VK_MPEG_INLINE void Dct18Body(const float* x, float* y) {
-  const auto& c = MpegTab().imdct36;
-  for (int n = 0; n < 20; n++) y[n] = 0;
-  for (int k = 0; k < 18; k++) {
-    const float v = x[k];
-    for (int n = 0; n < 20; n++) y[n] += v * c[k][n];
-  }
-}
-void Dct18Plain(const float* x, float* y) { Dct18Body(x, y); }
-#if defined(VK_MPEG_AVX2)
-VK_MPEG_AVX2 void Dct18Avx2(const float* x, float* y) { Dct18Body(x, y); }
-#endif
-void Dct18(const float* x, float* y) {
-#if defined(VK_MPEG_AVX2)
-  if (g_mpeg_avx2) return Dct18Avx2(x, y);
-#endif
-  Dct18Plain(x, y);
-}
-
 // Requantises into xr, short blocks laid out per subband as three windows of six lines.
 void Requantise(const MpegFrameHeader& h, const Granule& g, const ScaleFactors& sf, bool ms, const int* is,
                 int count, float* xr) {
@@ -353,13 +333,17 @@ void AliasReduce(const Granule& g, float* xr, int subbands) {
   }
 }
 
+typedef float Lanes __attribute__((vector_size(8 * sizeof(float))));
+
 // Hybrid filter bank of one channel: 18 slots per subband into out[subband * kMpegSlotStride + slot].
-void Hybrid(const Granule& g, int long_subbands, const float* xr, float* overlap, int subbands, float* out) {
+VK_MPEG_INLINE void HybridBody(const Granule& g, int long_subbands, const float* xr, float* overlap, int subbands,
+                               float* out) {
   const MpegTables& t = MpegTab();
+  const float(*transform)[40] = t.imdct_long[ShortBlock(g) ? 0 : g.block_type];
   for (int sb = 0; sb < 32; sb++) {
     float* ov = overlap + sb * 18;
     float* o = out + sb * kMpegSlotStride;
-    float res[36];
+    alignas(32) float res[40];
     if (sb >= subbands) {
       for (int i = 0; i < 18; i++) {
         o[i] = ov[i];
@@ -368,12 +352,13 @@ void Hybrid(const Granule& g, int long_subbands, const float* xr, float* overlap
     } else {
       const float* x = xr + sb * 18;
       if (!ShortBlock(g) || sb < long_subbands) {
-        alignas(16) float y[20];
-        Dct18(x, y);
-        const float* w = t.long_window[ShortBlock(g) ? 0 : g.block_type];
-        for (int i = 0; i < 9; i++) res[i] = y[i + 9] * w[i];
-        for (int i = 9; i < 27; i++) res[i] = -y[26 - i] * w[i];
-        for (int i = 27; i < 36; i++) res[i] = -y[i - 27] * w[i];
+        Lanes acc[5] = {}, row;
+        for (int k = 0; k < 18; k++)
+          for (int r = 0; r < 5; r++) {
+            std::memcpy(&row, transform[k] + 8 * r, sizeof(row));
+            acc[r] += x[k] * row;
+          }
+        std::memcpy(res, acc, sizeof(acc));
       } else {
         for (int i = 0; i < 36; i++) res[i] = 0;
         for (int win = 0; win < 3; win++) {
@@ -393,6 +378,21 @@ void Hybrid(const Granule& g, int long_subbands, const float* xr, float* overlap
     if (sb & 1)
       for (int i = 1; i < 18; i += 2) o[i] = -o[i];
   }
+}
+void HybridPlain(const Granule& g, int long_subbands, const float* xr, float* overlap, int subbands, float* out) {
+  HybridBody(g, long_subbands, xr, overlap, subbands, out);
+}
+#if defined(VK_MPEG_AVX2)
+VK_MPEG_AVX2 void HybridAvx2(const Granule& g, int long_subbands, const float* xr, float* overlap, int subbands,
+                             float* out) {
+  HybridBody(g, long_subbands, xr, overlap, subbands, out);
+}
+#endif
+void Hybrid(const Granule& g, int long_subbands, const float* xr, float* overlap, int subbands, float* out) {
+#if defined(VK_MPEG_AVX2)
+  if (g_mpeg_avx2) return HybridAvx2(g, long_subbands, xr, overlap, subbands, out);
+#endif
+  HybridPlain(g, long_subbands, xr, overlap, subbands, out);
 }
 
 }  // namespace

@@ -129,16 +129,26 @@ void BuildLayer3() {
     t.ca[i] = (float)(c[i] / s);
   }
   const double pi = M_PI;
+  double window[4][36] = {};
   for (int i = 0; i < 36; i++) {
     double normal = std::sin(pi / 36 * (i + 0.5));
-    t.long_window[0][i] = (float)normal;
-    t.long_window[1][i] = (float)(i < 18 ? normal : i < 24 ? 1.0 : i < 30 ? std::sin(pi / 12 * (i - 18 + 0.5)) : 0.0);
-    t.long_window[3][i] = (float)(i < 6 ? 0.0 : i < 12 ? std::sin(pi / 12 * (i - 6 + 0.5)) : i < 18 ? 1.0 : normal);
-    t.long_window[2][i] = 0;
+    window[0][i] = normal;
+    window[1][i] = i < 18 ? normal : i < 24 ? 1.0 : i < 30 ? std::sin(pi / 12 * (i - 18 + 0.5)) : 0.0;
+    window[3][i] = i < 6 ? 0.0 : i < 12 ? std::sin(pi / 12 * (i - 6 + 0.5)) : i < 18 ? 1.0 : normal;
   }
   for (int i = 0; i < 12; i++) t.short_window[i] = (float)std::sin(pi / 12 * (i + 0.5));
-  for (int k = 0; k < 18; k++)
-    for (int n = 0; n < 20; n++) t.imdct36[k][n] = n < 18 ? (float)std::cos(pi / 18 * (n + 0.5) * (k + 0.5)) : 0.0f;
+  // Output i of 36 is +-y[n] of the 18-point DCT-IV y[n] = sum_k x[k] cos(pi/18 (n+1/2)(k+1/2)):
+  // y[i + 9] for i < 9, -y[26 - i] for i < 27, -y[i - 27] after.
+  for (int type = 0; type < 4; type++)
+    for (int k = 0; k < 18; k++)
+      for (int i = 0; i < 40; i++) {
+        double v = 0;
+        if (i < 36) {
+          const int n = i < 9 ? i + 9 : i < 27 ? 26 - i : i - 27;
+          v = (i < 9 ? 1 : -1) * std::cos(pi / 18 * (n + 0.5) * (k + 0.5)) * window[type][i];
+        }
+        t.imdct_long[type][k][i] = (float)v;
+      }
   for (int i = 0; i < 12; i++)
     for (int k = 0; k < 6; k++) t.imdct12[i][k] = (float)std::cos(pi / 24 * (2 * i + 1 + 6) * (2 * k + 1));
   for (int ms = 0; ms < 2; ms++) {
