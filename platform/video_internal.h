@@ -37,6 +37,16 @@ struct QueuedFrame {
 
 enum class DecodeWork { kWorked, kIdle };
 
+// Converts a decoded picture into a surface of the stream's size and pixel format.
+bool ConvertInto(VideoStream::Impl* s, const AVFrame* f, Surface* out);
+// Hands the decoded picture in s->frame (with its surface and time) to the converter thread,
+// which holds none; the frame is left empty.
+void StartConversion(VideoStream::Impl* s, SurfacePtr surface, int64_t ms);
+// Waits for the picture with the converter, if any: kOk with its surface and time when it
+// converted; kFailed when it could not be converted; kNone (no wait) when none is there.
+enum class Converted { kNone, kOk, kFailed };
+Converted TakeConversion(VideoStream::Impl* s, SurfacePtr* surface, int64_t* ms);
+
 struct VideoStream::Impl {
   ~Impl();
 
@@ -79,6 +89,18 @@ struct VideoStream::Impl {
   uint64_t wakeups = 0;         // bumped by every event the idle decoder may wait for
   std::thread thread;
 
+  // ---- colour conversion on a thread of its own, one picture at a time, so that the decoder
+  // goes on with the next picture meanwhile (video_convert.cpp) ----
+  bool pipelined = false;          // decoder thread only: pictures go to the converter
+  bool converting = false;         // decoder thread only: a picture is with the converter
+  AVFrame* convertFrame = nullptr; // the picture handed over, and its surface and time
+  SurfacePtr convertSurface;
+  int64_t convertMs = 0;
+  std::mutex convertMu;            // guards the three flags below
+  std::condition_variable convertCv;
+  bool convertJob = false, convertOk = false, convertQuit = false;
+  std::thread converter;
+
   // ---- the sound ring, under soundMu (frames of two int16) ----
   std::mutex soundMu;
   std::vector<int16_t> ring;
@@ -95,9 +117,11 @@ struct VideoStream::Impl {
 
   // Decoder work (video_decode.cpp).
   DecodeWork DecodeStep(bool slotFree);
+  DecodeWork Step(bool slotFree);
   void DecoderLoop();
   void Seek();
   void Wake();  // under mu: one more event for the decoder
+  void StopConverter();
   void SoundPush(const int16_t* data, size_t frames);
   size_t SoundBuffered();
   void SoundClear();

@@ -183,6 +183,7 @@ VideoStream::Impl::~Impl() {
   abort = true;
   decoderCv.notify_all();
   if (thread.joinable()) thread.join();
+  StopConverter();
   for (AVPacket*& p : videoPackets) av_packet_free(&p);
   av_packet_free(&packet);
   av_frame_free(&frame);
