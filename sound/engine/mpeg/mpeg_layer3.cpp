@@ -333,9 +333,12 @@ void AliasReduce(const Granule& g, float* xr, int subbands) {
   }
 }
 
-typedef float Lanes __attribute__((vector_size(8 * sizeof(float))));
+// Eight lanes where the processor has the wide vectors, four otherwise.
+typedef float Lanes8 __attribute__((vector_size(8 * sizeof(float))));
+typedef float Lanes4 __attribute__((vector_size(4 * sizeof(float))));
 
 // Hybrid filter bank of one channel: 18 slots per subband into out[subband * kMpegSlotStride + slot].
+template <typename Lanes>
 VK_MPEG_INLINE void HybridBody(const Granule& g, int long_subbands, const float* xr, float* overlap, int subbands,
                                float* out) {
   const MpegTables& t = MpegTab();
@@ -352,10 +355,11 @@ VK_MPEG_INLINE void HybridBody(const Granule& g, int long_subbands, const float*
     } else {
       const float* x = xr + sb * 18;
       if (!ShortBlock(g) || sb < long_subbands) {
-        Lanes acc[5] = {}, row;
+        constexpr int kLanes = sizeof(Lanes) / sizeof(float);
+        Lanes acc[40 / kLanes] = {}, row;
         for (int k = 0; k < 18; k++)
-          for (int r = 0; r < 5; r++) {
-            std::memcpy(&row, transform[k] + 8 * r, sizeof(row));
+          for (int r = 0; r < 40 / kLanes; r++) {
+            std::memcpy(&row, transform[k] + kLanes * r, sizeof(row));
             acc[r] += x[k] * row;
           }
         std::memcpy(res, acc, sizeof(acc));
@@ -380,12 +384,12 @@ VK_MPEG_INLINE void HybridBody(const Granule& g, int long_subbands, const float*
   }
 }
 void HybridPlain(const Granule& g, int long_subbands, const float* xr, float* overlap, int subbands, float* out) {
-  HybridBody(g, long_subbands, xr, overlap, subbands, out);
+  HybridBody<Lanes4>(g, long_subbands, xr, overlap, subbands, out);
 }
 #if defined(VK_MPEG_AVX2)
 VK_MPEG_AVX2 void HybridAvx2(const Granule& g, int long_subbands, const float* xr, float* overlap, int subbands,
                              float* out) {
-  HybridBody(g, long_subbands, xr, overlap, subbands, out);
+  HybridBody<Lanes8>(g, long_subbands, xr, overlap, subbands, out);
 }
 #endif
 void Hybrid(const Granule& g, int long_subbands, const float* xr, float* overlap, int subbands, float* out) {

@@ -1,5 +1,5 @@
 // Polyphase synthesis filter bank: a 32-point DCT per time slot into the history, then the
-// window. Both run eight time slots at once, one per vector lane: the history keeps time along
+// window. Both run several time slots at once, one per vector lane: the history keeps time along
 // its rows, so the transforms store whole vectors and the window reads them back unshuffled.
 #include <cmath>
 #include <cstring>
@@ -12,11 +12,13 @@
 
 namespace {
 
-constexpr int kLanes = 8;
-typedef float Lanes __attribute__((vector_size(kLanes * sizeof(float))));
+// Eight lanes where the processor has the wide vectors, four otherwise (so that no vector is
+// split and rebuilt through memory).
+typedef float Lanes8 __attribute__((vector_size(8 * sizeof(float))));
+typedef float Lanes4 __attribute__((vector_size(4 * sizeof(float))));
 
 // X[n] = sum_k x[k] cos((2k + 1) n pi / (2N)), split into even and odd halves at each level.
-template <int N, int Level>
+template <typename Lanes, int N, int Level>
 struct Dct {
   static VK_MPEG_INLINE void Run(const Lanes* x, Lanes* X) {
     constexpr int H = N / 2;
@@ -26,8 +28,8 @@ struct Dct {
       a[k] = x[k] + x[N - 1 - k];
       b[k] = (x[k] - x[N - 1 - k]) * c[k];
     }
-    Dct<H, Level + 1>::Run(a, A);
-    Dct<H, Level + 1>::Run(b, B);
+    Dct<Lanes, H, Level + 1>::Run(a, A);
+    Dct<Lanes, H, Level + 1>::Run(b, B);
     for (int n = 0; n < H - 1; n++) {
       X[2 * n] = A[n];
       X[2 * n + 1] = B[n] + B[n + 1];
@@ -36,14 +38,16 @@ struct Dct {
     X[N - 1] = B[H - 1];
   }
 };
-template <int Level>
-struct Dct<1, Level> {
+template <typename Lanes, int Level>
+struct Dct<Lanes, 1, Level> {
   static VK_MPEG_INLINE void Run(const Lanes* x, Lanes* X) { X[0] = x[0]; }
 };
 
 // One channel: transforms of `slots` slots into the history after its kMpegSynthPast kept slots,
 // then the window into pcm[slot][32], then the newest kMpegSynthPast slots moved to the front.
+template <typename Lanes>
 VK_MPEG_INLINE void ChannelBody(float (*hist)[kMpegSynthRow], const float* in, int slots, float (*pcm)[32]) {
+  constexpr int kLanes = sizeof(Lanes) / sizeof(float);
   const MpegTables& t = MpegTab();
   for (int g = 0; g < slots; g += kLanes) {
     Lanes x[32], X[32];
@@ -57,7 +61,7 @@ VK_MPEG_INLINE void ChannelBody(float (*hist)[kMpegSynthRow], const float* in, i
         std::memcpy(&x[k], part, sizeof(Lanes));
       }
     }
-    Dct<32, 0>::Run(x, X);
+    Dct<Lanes, 32, 0>::Run(x, X);
     for (int n = 0; n < 32; n++) std::memcpy(hist[n] + kMpegSynthPast + g, &X[n], sizeof(Lanes));
   }
   for (int g = 0; g < slots; g += kLanes) {
@@ -83,11 +87,11 @@ VK_MPEG_INLINE void ChannelBody(float (*hist)[kMpegSynthRow], const float* in, i
   for (int n = 0; n < 32; n++) std::memmove(hist[n], hist[n] + slots, kMpegSynthPast * sizeof(float));
 }
 void ChannelPlain(float (*hist)[kMpegSynthRow], const float* in, int slots, float (*pcm)[32]) {
-  ChannelBody(hist, in, slots, pcm);
+  ChannelBody<Lanes4>(hist, in, slots, pcm);
 }
 #if defined(VK_MPEG_AVX2)
 VK_MPEG_AVX2 void ChannelAvx2(float (*hist)[kMpegSynthRow], const float* in, int slots, float (*pcm)[32]) {
-  ChannelBody(hist, in, slots, pcm);
+  ChannelBody<Lanes8>(hist, in, slots, pcm);
 }
 #endif
 void Channel(float (*hist)[kMpegSynthRow], const float* in, int slots, float (*pcm)[32]) {
