@@ -1,36 +1,37 @@
-// Colour conversion of decoded pictures into surfaces, and the thread that does it while the
-// decoder thread goes on with the next picture.
+// Colour conversion of decoded pictures into surfaces, and the threads that do it while the
+// decoder thread goes on with the next pictures. Pictures go to the converters in turn and are
+// taken back in the same order.
 #include "platform/video_internal.h"
 
 namespace {
 
 using Impl = VideoStream::Impl;
 
-void ConverterLoop(Impl* s) {
-  std::unique_lock lock(s->convertMu);
+void ConverterLoop(Impl* s, VideoConverter* c) {
+  std::unique_lock lock(c->mu);
   for (;;) {
-    s->convertCv.wait(lock, [&] { return s->convertQuit || s->convertJob; });
-    if (s->convertQuit) return;
+    c->cv.wait(lock, [&] { return c->quit || c->job; });
+    if (c->quit) return;
     lock.unlock();
-    const bool ok = ConvertInto(s, s->convertFrame, s->convertSurface.get());
-    av_frame_unref(s->convertFrame);
+    const bool ok = ConvertInto(s, &c->scaler, c->frame, c->surface.get());
+    av_frame_unref(c->frame);
     lock.lock();
-    s->convertOk = ok;
-    s->convertJob = false;
-    s->convertCv.notify_all();
+    c->ok = ok;
+    c->job = false;
+    c->cv.notify_all();
   }
 }
 
 }  // namespace
 
-bool ConvertInto(Impl* s, const AVFrame* f, Surface* out) {
+bool ConvertInto(Impl* s, SwsContext** scaler, const AVFrame* f, Surface* out) {
   if (f->width < 1 || f->height < 1) return false;
-  s->scaler = sws_getCachedContext(s->scaler, f->width, f->height, AVPixelFormat(f->format), s->width, s->height,
-                                   s->outPixels, SWS_BILINEAR, nullptr, nullptr, nullptr);
-  if (!s->scaler) return false;
+  *scaler = sws_getCachedContext(*scaler, f->width, f->height, AVPixelFormat(f->format), s->width, s->height,
+                                 s->outPixels, SWS_BILINEAR, nullptr, nullptr, nullptr);
+  if (!*scaler) return false;
   uint8_t* dst[4] = {out->Row(0), nullptr, nullptr, nullptr};
   int lines[4] = {out->Pitch(), 0, 0, 0};
-  if (sws_scale(s->scaler, f->data, f->linesize, 0, f->height, dst, lines) != s->height) return false;
+  if (sws_scale(*scaler, f->data, f->linesize, 0, f->height, dst, lines) != s->height) return false;
   if (s->outPixels == AV_PIX_FMT_BGR0) {
     // The scaler fills the unused byte; the display's 32-bit pixels keep it 0.
     for (int32_t y = 0; y < s->height; ++y) {
@@ -42,49 +43,51 @@ bool ConvertInto(Impl* s, const AVFrame* f, Surface* out) {
 }
 
 void StartConversion(Impl* s, SurfacePtr surface, int64_t ms) {
-  if (!s->convertFrame) s->convertFrame = av_frame_alloc();
-  if (!s->convertFrame) {  // no room for the hand-over: converted here instead
-    s->convertOk = ConvertInto(s, s->frame, surface.get());
+  VideoConverter& c = s->converters[(s->convertHead + s->convertCount) % kVideoConverters];
+  ++s->convertCount;
+  c.surface = std::move(surface);
+  c.ms = ms;
+  if (!c.frame) c.frame = av_frame_alloc();
+  if (!c.frame) {  // no room for the hand-over: converted here instead
+    c.ok = ConvertInto(s, &c.scaler, s->frame, c.surface.get());
     av_frame_unref(s->frame);
-    s->convertSurface = std::move(surface);
-    s->convertMs = ms;
-    s->converting = true;
     return;
   }
-  av_frame_move_ref(s->convertFrame, s->frame);
-  s->convertSurface = std::move(surface);
-  s->convertMs = ms;
-  s->converting = true;
-  if (!s->converter.joinable()) s->converter = std::thread([s] { ConverterLoop(s); });
-  std::lock_guard lock(s->convertMu);
-  s->convertJob = true;
-  s->convertCv.notify_all();
+  av_frame_move_ref(c.frame, s->frame);
+  if (!c.thread.joinable()) c.thread = std::thread([s, &c] { ConverterLoop(s, &c); });
+  std::lock_guard lock(c.mu);
+  c.job = true;
+  c.cv.notify_all();
 }
 
 Converted TakeConversion(Impl* s, SurfacePtr* surface, int64_t* ms) {
-  if (!s->converting) return Converted::kNone;
+  if (s->convertCount == 0) return Converted::kNone;
+  VideoConverter& c = s->converters[s->convertHead];
+  s->convertHead = (s->convertHead + 1) % kVideoConverters;
+  --s->convertCount;
   bool ok;
   {
-    std::unique_lock lock(s->convertMu);
-    s->convertCv.wait(lock, [&] { return !s->convertJob; });
-    ok = s->convertOk;
+    std::unique_lock lock(c.mu);
+    c.cv.wait(lock, [&] { return !c.job; });
+    ok = c.ok;
   }
-  s->converting = false;
-  *ms = s->convertMs;
+  *ms = c.ms;
   if (!ok) {
-    s->convertSurface.reset();
+    c.surface.reset();
     return Converted::kFailed;
   }
-  *surface = std::move(s->convertSurface);
+  *surface = std::move(c.surface);
   return Converted::kOk;
 }
 
 void VideoStream::Impl::StopConverter() {
-  {
-    std::lock_guard lock(convertMu);
-    convertQuit = true;
+  for (VideoConverter& c : converters) {
+    {
+      std::lock_guard lock(c.mu);
+      c.quit = true;
+    }
+    c.cv.notify_all();
+    if (c.thread.joinable()) c.thread.join();
+    av_frame_free(&c.frame);
   }
-  convertCv.notify_all();
-  if (converter.joinable()) converter.join();
-  av_frame_free(&convertFrame);
 }

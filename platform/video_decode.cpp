@@ -22,7 +22,7 @@ int64_t FrameTime(Impl* s, const AVFrame* f) {
   if (pts != AV_NOPTS_VALUE && s->startPts == AV_NOPTS_VALUE) s->startPts = pts;
   int64_t ms;
   if (pts == AV_NOPTS_VALUE) {
-    ms = s->lastMs < 0 ? 0 : s->lastMs + s->frameMs;
+    ms = s->timedMs < 0 ? 0 : s->timedMs + s->frameMs;
   } else {
     AVRational tb = s->format->streams[s->videoIndex]->time_base;
     // Hostile timestamps: differences without overflow, times kept below a few decades.
@@ -31,7 +31,8 @@ int64_t FrameTime(Impl* s, const AVFrame* f) {
     ms = d <= 0 ? 0 : d >= (int64_t(1) << 50) ? kLatestMs : av_rescale_q(d, tb, AVRational{1, 1000});
   }
   ms = std::clamp<int64_t>(ms, 0, kLatestMs);
-  return std::max(ms, s->lastMs);
+  s->timedMs = std::max(ms, s->timedMs);
+  return s->timedMs;
 }
 
 void Finish(Impl* s);
@@ -49,8 +50,8 @@ void Queue(Impl* s, SurfacePtr surface, int64_t ms) {
   s->consumerCv.notify_all();
 }
 
-// Takes back the picture with the converter, if any, and queues it; a failed conversion ends
-// the video there (false).
+// Takes back the oldest picture with the converters, if any, and queues it; a failed conversion
+// ends the video there (false).
 bool Deliver(Impl* s) {
   SurfacePtr surface;
   int64_t ms = 0;
@@ -65,7 +66,7 @@ bool Deliver(Impl* s) {
 
 // The end of the pictures: the last one stays on until its time is over.
 void Finish(Impl* s) {
-  Deliver(s);
+  while (s->convertCount > 0) Deliver(s);
   std::lock_guard lock(s->mu);
   if (s->seekRequested) return;
   s->finished = true;
@@ -74,8 +75,8 @@ void Finish(Impl* s) {
 }
 
 // Converts the pending picture into a free surface and queues it: at once while the stream
-// opens, on the converter thread once the decoder thread runs (the picture before it is
-// queued first).
+// opens, on a converter thread once the decoder thread runs (the oldest picture with the
+// converters is queued first when none is free).
 void QueuePending(Impl* s) {
   s->framePending = false;
   if (s->width == 0) {
@@ -94,11 +95,11 @@ void QueuePending(Impl* s) {
     }
   }
   if (!surface) surface = SurfaceCreate(s->width, s->height, s->options.format);
-  if (!Deliver(s)) {
+  if (s->convertCount == kVideoConverters && !Deliver(s)) {
     av_frame_unref(s->frame);
     return;
   }
-  if (!surface || (!s->pipelined && !ConvertInto(s, s->frame, surface.get()))) {
+  if (!surface || (!s->pipelined && !ConvertInto(s, &s->scaler, s->frame, surface.get()))) {
     av_frame_unref(s->frame);
     return Finish(s);
   }
@@ -161,7 +162,7 @@ void VideoStream::Impl::Wake() {
 DecodeWork VideoStream::Impl::DecodeStep(bool slotFree) {
   DecodeWork work = Step(slotFree);
   // Nothing else to do: the picture with the converter is waited for, so that it is queued.
-  if (work == DecodeWork::kIdle && converting) {
+  if (work == DecodeWork::kIdle && convertCount > 0) {
     Deliver(this);
     return DecodeWork::kWorked;
   }
@@ -218,7 +219,7 @@ DecodeWork VideoStream::Impl::Step(bool slotFree) {
 }
 
 void VideoStream::Impl::Seek() {
-  Deliver(this);  // goes back to the spare surfaces: the rewind is asked for
+  while (convertCount > 0) Deliver(this);  // back to the spare surfaces: the rewind is asked for
   AVStream* vs = format->streams[videoIndex];
   int64_t start = vs->start_time != AV_NOPTS_VALUE ? vs->start_time : 0;
   bool ok = av_seek_frame(format, videoIndex, start, AVSEEK_FLAG_BACKWARD) >= 0 ||
@@ -235,6 +236,7 @@ void VideoStream::Impl::Seek() {
   demuxEnded = !ok;  // a file that cannot go back plays what the decoder still holds, then ends
   flushSent = false;
   lastMs = -1;
+  timedMs = -1;
   std::lock_guard lock(mu);
   seekRequested = false;
   finished = false;
@@ -255,7 +257,7 @@ void VideoStream::Impl::DecoderLoop() {
       decoderCv.wait(lock, [&] { return quit || seekRequested; });
       continue;
     }
-    bool slotFree = frames.size() + (converting ? 1 : 0) < kVideoQueueFrames;
+    bool slotFree = frames.size() + size_t(convertCount) < kVideoQueueFrames;
     lock.unlock();
     DecodeWork work = DecodeStep(slotFree);
     lock.lock();

@@ -37,15 +37,31 @@ struct QueuedFrame {
 
 enum class DecodeWork { kWorked, kIdle };
 
-// Converts a decoded picture into a surface of the stream's size and pixel format.
-bool ConvertInto(VideoStream::Impl* s, const AVFrame* f, Surface* out);
-// Hands the decoded picture in s->frame (with its surface and time) to the converter thread,
-// which holds none; the frame is left empty.
+// Converts a decoded picture into a surface of the stream's size and pixel format with the
+// scaler at *scaler (made or remade for the picture's size and format).
+bool ConvertInto(VideoStream::Impl* s, SwsContext** scaler, const AVFrame* f, Surface* out);
+// Hands the decoded picture in s->frame (with its surface and time) to a free converter thread
+// (one must be free); the frame is left empty.
 void StartConversion(VideoStream::Impl* s, SurfacePtr surface, int64_t ms);
-// Waits for the picture with the converter, if any: kOk with its surface and time when it
-// converted; kFailed when it could not be converted; kNone (no wait) when none is there.
+// Waits for the oldest picture with the converters, if any: kOk with its surface and time when
+// it converted; kFailed when it could not be converted; kNone (no wait) when none is there.
 enum class Converted { kNone, kOk, kFailed };
 Converted TakeConversion(VideoStream::Impl* s, SurfacePtr* surface, int64_t* ms);
+
+// Pictures converted at the same time, each on a thread of its own.
+inline constexpr int kVideoConverters = 2;
+
+// One converter thread and the picture handed to it.
+struct VideoConverter {
+  std::thread thread;
+  std::mutex mu;                   // guards the three flags
+  std::condition_variable cv;
+  bool job = false, ok = false, quit = false;
+  AVFrame* frame = nullptr;        // the picture handed over, its surface and time
+  SurfacePtr surface;
+  int64_t ms = 0;
+  SwsContext* scaler = nullptr;
+};
 
 struct VideoStream::Impl {
   ~Impl();
@@ -89,17 +105,13 @@ struct VideoStream::Impl {
   uint64_t wakeups = 0;         // bumped by every event the idle decoder may wait for
   std::thread thread;
 
-  // ---- colour conversion on a thread of its own, one picture at a time, so that the decoder
-  // goes on with the next picture meanwhile (video_convert.cpp) ----
-  bool pipelined = false;          // decoder thread only: pictures go to the converter
-  bool converting = false;         // decoder thread only: a picture is with the converter
-  AVFrame* convertFrame = nullptr; // the picture handed over, and its surface and time
-  SurfacePtr convertSurface;
-  int64_t convertMs = 0;
-  std::mutex convertMu;            // guards the three flags below
-  std::condition_variable convertCv;
-  bool convertJob = false, convertOk = false, convertQuit = false;
-  std::thread converter;
+  // ---- colour conversion on threads of their own, so that the decoder goes on with the next
+  // pictures meanwhile (video_convert.cpp); decoder thread only, but for each converter's flags,
+  // which are under its own mutex ----
+  bool pipelined = false;          // pictures go to the converters
+  VideoConverter converters[kVideoConverters];
+  int convertHead = 0, convertCount = 0;  // the oldest picture handed over, and how many are out
+  int64_t timedMs = -1;            // time given to the last picture taken from the decoder
 
   // ---- the sound ring, under soundMu (frames of two int16) ----
   std::mutex soundMu;

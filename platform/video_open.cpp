@@ -189,6 +189,7 @@ VideoStream::Impl::~Impl() {
   av_frame_free(&frame);
   av_frame_free(&soundFrame);
   sws_freeContext(scaler);
+  for (VideoConverter& c : converters) sws_freeContext(c.scaler);
   swr_free(&resampler);
   avcodec_free_context(&video);
   avcodec_free_context(&audio);
