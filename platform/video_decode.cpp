@@ -22,7 +22,7 @@ int64_t FrameTime(Impl* s, const AVFrame* f) {
   if (pts != AV_NOPTS_VALUE && s->startPts == AV_NOPTS_VALUE) s->startPts = pts;
   int64_t ms;
   if (pts == AV_NOPTS_VALUE) {
-    ms = s->lastMs < 0 ? 0 : s->lastMs + s->frameMs;
+    ms = s->timedMs < 0 ? 0 : s->timedMs + s->frameMs;
   } else {
     AVRational tb = s->format->streams[s->videoIndex]->time_base;
     // Hostile timestamps: differences without overflow, times kept below a few decades.
@@ -31,29 +31,42 @@ int64_t FrameTime(Impl* s, const AVFrame* f) {
     ms = d <= 0 ? 0 : d >= (int64_t(1) << 50) ? kLatestMs : g_ffmpeg.av_rescale_q(d, tb, AVRational{1, 1000});
   }
   ms = std::clamp<int64_t>(ms, 0, kLatestMs);
-  return std::max(ms, s->lastMs);
+  s->timedMs = std::max(ms, s->timedMs);
+  return s->timedMs;
 }
 
-bool ConvertInto(Impl* s, const AVFrame* f, Surface* out) {
-  if (f->width < 1 || f->height < 1) return false;
-  s->scaler = g_ffmpeg.sws_getCachedContext(s->scaler, f->width, f->height, AVPixelFormat(f->format), s->width, s->height,
-                                   s->outPixels, SWS_BILINEAR, nullptr, nullptr, nullptr);
-  if (!s->scaler) return false;
-  uint8_t* dst[4] = {out->Row(0), nullptr, nullptr, nullptr};
-  int lines[4] = {out->Pitch(), 0, 0, 0};
-  if (g_ffmpeg.sws_scale(s->scaler, f->data, f->linesize, 0, f->height, dst, lines) != s->height) return false;
-  if (s->outPixels == AV_PIX_FMT_BGR0) {
-    // The scaler fills the unused byte; the display's 32-bit pixels keep it 0.
-    for (int32_t y = 0; y < s->height; ++y) {
-      uint8_t* row = out->Row(y);
-      for (int32_t x = 0; x < s->width; ++x) row[x * 4 + 3] = 0;
-    }
+void Finish(Impl* s);
+
+// Puts a converted picture at the end of the queue (back to the spare ones when a rewind came
+// after its decoding).
+void Queue(Impl* s, SurfacePtr surface, int64_t ms) {
+  std::lock_guard lock(s->mu);
+  if (s->seekRequested) {  // decoded before the rewind: not part of the new run
+    s->spare.push_back(std::move(surface));
+    return;
   }
-  return true;
+  s->lastMs = ms;
+  s->frames.push_back({std::move(surface), ms});
+  s->consumerCv.notify_all();
+}
+
+// Takes back the oldest picture with the converters, if any, and queues it; a failed conversion
+// ends the video there (false).
+bool Deliver(Impl* s) {
+  SurfacePtr surface;
+  int64_t ms = 0;
+  switch (TakeConversion(s, &surface, &ms)) {
+    case Converted::kNone: return true;
+    case Converted::kOk: Queue(s, std::move(surface), ms); return true;
+    case Converted::kFailed: break;
+  }
+  Finish(s);
+  return false;
 }
 
 // The end of the pictures: the last one stays on until its time is over.
 void Finish(Impl* s) {
+  while (s->convertCount > 0) Deliver(s);
   std::lock_guard lock(s->mu);
   if (s->seekRequested) return;
   s->finished = true;
@@ -61,7 +74,9 @@ void Finish(Impl* s) {
   s->consumerCv.notify_all();
 }
 
-// Converts the pending picture into a free surface and queues it.
+// Converts the pending picture into a free surface and queues it: at once while the stream
+// opens, on a converter thread once the decoder thread runs (the oldest picture with the
+// converters is queued first when none is free).
 void QueuePending(Impl* s) {
   s->framePending = false;
   if (s->width == 0) {
@@ -80,20 +95,18 @@ void QueuePending(Impl* s) {
     }
   }
   if (!surface) surface = SurfaceCreate(s->width, s->height, s->options.format);
-  if (!surface || !ConvertInto(s, s->frame, surface.get())) {
+  if (s->convertCount == kVideoConverters && !Deliver(s)) {
+    g_ffmpeg.av_frame_unref(s->frame);
+    return;
+  }
+  if (!surface || (!s->pipelined && !ConvertInto(s, &s->scaler, s->frame, surface.get()))) {
     g_ffmpeg.av_frame_unref(s->frame);
     return Finish(s);
   }
   int64_t ms = FrameTime(s, s->frame);
+  if (s->pipelined) return StartConversion(s, std::move(surface), ms);
   g_ffmpeg.av_frame_unref(s->frame);
-  std::lock_guard lock(s->mu);
-  if (s->seekRequested) {  // decoded before the rewind: not part of the new run
-    s->spare.push_back(std::move(surface));
-    return;
-  }
-  s->lastMs = ms;
-  s->frames.push_back({std::move(surface), ms});
-  s->consumerCv.notify_all();
+  Queue(s, std::move(surface), ms);
 }
 
 void DecodeSound(Impl* s, const AVPacket* packet) {
@@ -147,6 +160,16 @@ void VideoStream::Impl::Wake() {
 }
 
 DecodeWork VideoStream::Impl::DecodeStep(bool slotFree) {
+  DecodeWork work = Step(slotFree);
+  // Nothing else to do: the picture with the converter is waited for, so that it is queued.
+  if (work == DecodeWork::kIdle && convertCount > 0) {
+    Deliver(this);
+    return DecodeWork::kWorked;
+  }
+  return work;
+}
+
+DecodeWork VideoStream::Impl::Step(bool slotFree) {
   bool needPacket = false;
   if (framePending) {
     if (slotFree) {
@@ -196,6 +219,7 @@ DecodeWork VideoStream::Impl::DecodeStep(bool slotFree) {
 }
 
 void VideoStream::Impl::Seek() {
+  while (convertCount > 0) Deliver(this);  // back to the spare surfaces: the rewind is asked for
   AVStream* vs = format->streams[videoIndex];
   int64_t start = vs->start_time != AV_NOPTS_VALUE ? vs->start_time : 0;
   bool ok = g_ffmpeg.av_seek_frame(format, videoIndex, start, AVSEEK_FLAG_BACKWARD) >= 0 ||
@@ -212,12 +236,14 @@ void VideoStream::Impl::Seek() {
   demuxEnded = !ok;  // a file that cannot go back plays what the decoder still holds, then ends
   flushSent = false;
   lastMs = -1;
+  timedMs = -1;
   std::lock_guard lock(mu);
   seekRequested = false;
   finished = false;
 }
 
 void VideoStream::Impl::DecoderLoop() {
+  pipelined = true;
   std::unique_lock lock(mu);
   while (!quit) {
     if (seekRequested) {
@@ -231,7 +257,7 @@ void VideoStream::Impl::DecoderLoop() {
       decoderCv.wait(lock, [&] { return quit || seekRequested; });
       continue;
     }
-    bool slotFree = frames.size() < kVideoQueueFrames;
+    bool slotFree = frames.size() + size_t(convertCount) < kVideoQueueFrames;
     lock.unlock();
     DecodeWork work = DecodeStep(slotFree);
     lock.lock();

@@ -32,6 +32,32 @@ struct QueuedFrame {
 
 enum class DecodeWork { kWorked, kIdle };
 
+// Converts a decoded picture into a surface of the stream's size and pixel format with the
+// scaler at *scaler (made or remade for the picture's size and format).
+bool ConvertInto(VideoStream::Impl* s, SwsContext** scaler, const AVFrame* f, Surface* out);
+// Hands the decoded picture in s->frame (with its surface and time) to a free converter thread
+// (one must be free); the frame is left empty.
+void StartConversion(VideoStream::Impl* s, SurfacePtr surface, int64_t ms);
+// Waits for the oldest picture with the converters, if any: kOk with its surface and time when
+// it converted; kFailed when it could not be converted; kNone (no wait) when none is there.
+enum class Converted { kNone, kOk, kFailed };
+Converted TakeConversion(VideoStream::Impl* s, SurfacePtr* surface, int64_t* ms);
+
+// Pictures converted at the same time, each on a thread of its own.
+inline constexpr int kVideoConverters = 2;
+
+// One converter thread and the picture handed to it.
+struct VideoConverter {
+  std::thread thread;
+  std::mutex mu;                   // guards the three flags
+  std::condition_variable cv;
+  bool job = false, ok = false, quit = false;
+  AVFrame* frame = nullptr;        // the picture handed over, its surface and time
+  SurfacePtr surface;
+  int64_t ms = 0;
+  SwsContext* scaler = nullptr;
+};
+
 struct VideoStream::Impl {
   ~Impl();
 
@@ -74,6 +100,14 @@ struct VideoStream::Impl {
   uint64_t wakeups = 0;         // bumped by every event the idle decoder may wait for
   std::thread thread;
 
+  // ---- colour conversion on threads of their own, so that the decoder goes on with the next
+  // pictures meanwhile (video_convert.cpp); decoder thread only, but for each converter's flags,
+  // which are under its own mutex ----
+  bool pipelined = false;          // pictures go to the converters
+  VideoConverter converters[kVideoConverters];
+  int convertHead = 0, convertCount = 0;  // the oldest picture handed over, and how many are out
+  int64_t timedMs = -1;            // time given to the last picture taken from the decoder
+
   // ---- the sound ring, under soundMu (frames of two int16) ----
   std::mutex soundMu;
   std::vector<int16_t> ring;
@@ -90,9 +124,11 @@ struct VideoStream::Impl {
 
   // Decoder work (video_decode.cpp).
   DecodeWork DecodeStep(bool slotFree);
+  DecodeWork Step(bool slotFree);
   void DecoderLoop();
   void Seek();
   void Wake();  // under mu: one more event for the decoder
+  void StopConverter();
   void SoundPush(const int16_t* data, size_t frames);
   size_t SoundBuffered();
   void SoundClear();

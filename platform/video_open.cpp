@@ -183,11 +183,13 @@ VideoStream::Impl::~Impl() {
   abort = true;
   decoderCv.notify_all();
   if (thread.joinable()) thread.join();
+  StopConverter();
   for (AVPacket*& p : videoPackets) g_ffmpeg.av_packet_free(&p);
   g_ffmpeg.av_packet_free(&packet);
   g_ffmpeg.av_frame_free(&frame);
   g_ffmpeg.av_frame_free(&soundFrame);
   g_ffmpeg.sws_freeContext(scaler);
+  for (VideoConverter& c : converters) g_ffmpeg.sws_freeContext(c.scaler);
   g_ffmpeg.swr_free(&resampler);
   g_ffmpeg.avcodec_free_context(&video);
   g_ffmpeg.avcodec_free_context(&audio);

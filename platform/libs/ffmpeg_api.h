@@ -17,6 +17,7 @@ extern "C" {
   X(avutil, av_frame_alloc) \
   X(avutil, av_frame_free) \
   X(avutil, av_frame_unref) \
+  X(avutil, av_frame_move_ref) \
   X(avutil, av_free) \
   X(avutil, av_freep) \
   X(avutil, av_log_set_level) \

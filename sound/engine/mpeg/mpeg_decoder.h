@@ -13,6 +13,11 @@ constexpr int kMpegCarry = 512;
 constexpr int kMpegSlack = 2304;
 // Largest output of one frame in bytes (1152 samples, two channels).
 constexpr int kMpegMaxFrameOutput = 1152 * 2 * 2;
+// Synthesis input: per channel 32 subband rows of up to 36 time slots, padded to whole vectors.
+constexpr int kMpegSlotStride = 40;
+// Synthesis history: the transforms of the last 15 slots, then room for one call's slots.
+constexpr int kMpegSynthPast = 15;
+constexpr int kMpegSynthRow = kMpegSynthPast + kMpegSlotStride + 1;
 
 struct MpegFrameHeader {
   int32_t channels;        // 1 or 2
@@ -49,9 +54,9 @@ struct MpegDecoder {
   // Bit reader.
   const uint8_t* byte_ptr;
   int32_t bit_pos;
-  // Polyphase synthesis history: per channel 16 blocks of 64 values, newest at ring_pos.
-  float ring[2][16][64];
-  int32_t ring_pos;
+  // Polyphase synthesis history: per channel the 32-point transforms, one row per output
+  // value, time running along the row; the last kMpegSynthPast slots are kept between calls.
+  float synth[2][32][kMpegSynthRow];
   // Layer III hybrid filter: second halves of the last granule's transforms.
   float overlap[2][576];
   int32_t exact_length;   // decoded bytes of the whole file when counted, else 0
@@ -80,6 +85,7 @@ bool MpegDecodeLayer2(MpegDecoder* dec, const MpegFrameHeader& h, int16_t* out, 
 bool MpegDecodeLayer3(MpegDecoder* dec, const MpegFrameHeader& h, const uint8_t* body, int16_t* out,
                       int* bytes_written);
 
-// Runs the synthesis filter on 32 subband samples per channel; writes 32 samples per
-// channel interleaved by `channels` (1 or 2) into out.
-void MpegSynthesize(MpegDecoder* dec, const float* left, const float* right, int channels, int16_t* out);
+// Runs the synthesis filter on `slots` (at most 36) time slots of 32 subband samples per channel,
+// in[(ch * 32 + subband) * kMpegSlotStride + slot]; writes 32 samples per slot and channel,
+// interleaved by `channels` (1 or 2), into out.
+void MpegSynthesize(MpegDecoder* dec, const float* in, int slots, int channels, int16_t* out);

@@ -30,7 +30,6 @@ int Layer2Table(const MpegFrameHeader& h) {
 void MpegDecoderReset(MpegDecoder* dec) {
   std::memset(dec, 0, sizeof(*dec));
   dec->previous_size = -1;
-  dec->ring_pos = 1;
 }
 
 void MpegDecoderRestart(MpegDecoder* dec) {

@@ -39,6 +39,10 @@ struct MpegLsfScaleInfo {
 struct MpegTables {
   float window[512];        // synthesis window, output scale included
   float dct_cos[5][16];     // 1 / (2 cos(pi (2k+1) / (64 >> level)))
+  // The window by age of the slot (0 newest) and output value, each with the sign of the
+  // transform value it multiplies, which is taken from row synth_row[age & 1][output].
+  float synth_window[16][32];
+  uint8_t synth_row[2][32];
   // layer II
   float l2_scale[64];
   MpegLayer2Quant l2_quant[17];
@@ -47,9 +51,10 @@ struct MpegTables {
   float pow43[8207];
   float gain[512];          // 2^(q / 4) for q = -448..63, index q + 448
   float cs[8], ca[8];
-  float long_window[4][36]; // block types 0..3 (2 unused)
   float short_window[12];
-  float imdct36[18][20];    // DCT-IV of 18 points, [input][output] (rows padded to 20)
+  // Long blocks' inverse transform with the window of block types 0..3 (2 unused) taken in:
+  // [type][input line][output of 36, rows padded to whole vectors].
+  float imdct_long[4][18][40];
   float imdct12[12][6];     // 12-point inverse transform
   float is_ratio[2][7][2];  // MPEG-1 intensity (left, right) per position; [1] scaled by sqrt 2
   float is_lsf[2][2][32][2];// [ms][scale bit][position] (left, right)
@@ -63,10 +68,10 @@ inline const MpegTables& MpegTab() { return g_mpeg_tables; }
 
 constexpr int kGainBias = 448;
 
-// The inner loops have a variant built for AVX2, chosen once at run time where the processor
+// The inner loops have a variant built for AVX2 with FMA, chosen once at run time where the processor
 // has it (a plain call, so sanitizers and every loader handle it).
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#define VK_MPEG_AVX2 __attribute__((target("avx2")))
+#define VK_MPEG_AVX2 __attribute__((target("avx2,fma")))
 #define VK_MPEG_INLINE inline __attribute__((always_inline))
 extern const bool g_mpeg_avx2;
 #else

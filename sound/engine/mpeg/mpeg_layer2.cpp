@@ -1,4 +1,6 @@
 // Layer II: bit allocation, scale factors and requantised samples, 1152 per channel.
+#include <cstring>
+
 #include "sound/engine/mpeg/mpeg_decoder.h"
 #include "sound/engine/mpeg/mpeg_internal.h"
 
@@ -51,34 +53,32 @@ bool MpegDecodeLayer2(MpegDecoder* dec, const MpegFrameHeader& h, int16_t* out, 
         default: s[0] = b.Get(6); s[1] = s[2] = b.Get(6); break;
       }
     }
-  float samples[2][3][32] = {};
+  // Requantised samples [channel][subband][slot] of the whole frame, synthesised in one go.
+  alignas(32) float samples[2][32][kMpegSlotStride];
+  std::memset(samples, 0, sizeof(samples));
   for (int gr = 0; gr < 12; gr++) {
-    const int part = gr >> 2;
+    const int part = gr >> 2, slot = 3 * gr;
     for (int sb = 0; sb < limit; sb++) {
       if (sb < bound) {
         for (int ch = 0; ch < nch; ch++) {
-          float v[3] = {0, 0, 0};
-          if (alloc[ch][sb] >= 0) {
-            ReadTriple(b, t.l2_quant[alloc[ch][sb]], v);
-            const float f = t.l2_scale[scf[ch][sb][part]];
-            for (int i = 0; i < 3; i++) v[i] *= f;
-          }
-          for (int i = 0; i < 3; i++) samples[ch][i][sb] = v[i];
+          if (alloc[ch][sb] < 0) continue;
+          float v[3];
+          ReadTriple(b, t.l2_quant[alloc[ch][sb]], v);
+          const float f = t.l2_scale[scf[ch][sb][part]];
+          for (int i = 0; i < 3; i++) samples[ch][sb][slot + i] = v[i] * f;
         }
       } else {
-        float v[3] = {0, 0, 0};
-        if (alloc[0][sb] >= 0) ReadTriple(b, t.l2_quant[alloc[0][sb]], v);
+        if (alloc[0][sb] < 0) continue;
+        float v[3];
+        ReadTriple(b, t.l2_quant[alloc[0][sb]], v);
         for (int ch = 0; ch < nch; ch++) {
-          const float f = alloc[0][sb] >= 0 ? t.l2_scale[scf[ch][sb][part]] : 0.0f;
-          for (int i = 0; i < 3; i++) samples[ch][i][sb] = v[i] * f;
+          const float f = t.l2_scale[scf[ch][sb][part]];
+          for (int i = 0; i < 3; i++) samples[ch][sb][slot + i] = v[i] * f;
         }
       }
     }
-    for (int i = 0; i < 3; i++) {
-      MpegSynthesize(dec, samples[0][i], samples[1][i], nch, out);
-      out += 32 * nch;
-    }
   }
+  MpegSynthesize(dec, &samples[0][0][0], 36, nch, out);
   *bytes_written = 12 * 3 * 32 * 2 * nch;
   return true;
 }

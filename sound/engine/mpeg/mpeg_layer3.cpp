@@ -211,26 +211,6 @@ inline float Requant(int v, float gain) {
   return r;
 }
 
-// 18-point DCT-IV of one subband's lines.
-VK_MPEG_INLINE void Dct18Body(const float* x, float* y) {
-  const auto& c = MpegTab().imdct36;
-  for (int n = 0; n < 20; n++) y[n] = 0;
-  for (int k = 0; k < 18; k++) {
-    const float v = x[k];
-    for (int n = 0; n < 20; n++) y[n] += v * c[k][n];
-  }
-}
-void Dct18Plain(const float* x, float* y) { Dct18Body(x, y); }
-#if defined(VK_MPEG_AVX2)
-VK_MPEG_AVX2 void Dct18Avx2(const float* x, float* y) { Dct18Body(x, y); }
-#endif
-void Dct18(const float* x, float* y) {
-#if defined(VK_MPEG_AVX2)
-  if (g_mpeg_avx2) return Dct18Avx2(x, y);
-#endif
-  Dct18Plain(x, y);
-}
-
 // Requantises into xr, short blocks laid out per subband as three windows of six lines.
 void Requantise(const MpegFrameHeader& h, const Granule& g, const ScaleFactors& sf, bool ms, const int* is,
                 int count, float* xr) {
@@ -353,26 +333,36 @@ void AliasReduce(const Granule& g, float* xr, int subbands) {
   }
 }
 
-// Hybrid filter bank of one channel into out[18][32].
-void Hybrid(const Granule& g, int long_subbands, const float* xr, float* overlap, int subbands, float (*out)[32]) {
+// Eight lanes where the processor has the wide vectors, four otherwise.
+typedef float Lanes8 __attribute__((vector_size(8 * sizeof(float))));
+typedef float Lanes4 __attribute__((vector_size(4 * sizeof(float))));
+
+// Hybrid filter bank of one channel: 18 slots per subband into out[subband * kMpegSlotStride + slot].
+template <typename Lanes>
+VK_MPEG_INLINE void HybridBody(const Granule& g, int long_subbands, const float* xr, float* overlap, int subbands,
+                               float* out) {
   const MpegTables& t = MpegTab();
+  const float(*transform)[40] = t.imdct_long[ShortBlock(g) ? 0 : g.block_type];
   for (int sb = 0; sb < 32; sb++) {
     float* ov = overlap + sb * 18;
-    float res[36];
+    float* o = out + sb * kMpegSlotStride;
+    alignas(32) float res[40];
     if (sb >= subbands) {
       for (int i = 0; i < 18; i++) {
-        out[i][sb] = ov[i];
+        o[i] = ov[i];
         ov[i] = 0;
       }
     } else {
       const float* x = xr + sb * 18;
       if (!ShortBlock(g) || sb < long_subbands) {
-        alignas(16) float y[20];
-        Dct18(x, y);
-        const float* w = t.long_window[ShortBlock(g) ? 0 : g.block_type];
-        for (int i = 0; i < 9; i++) res[i] = y[i + 9] * w[i];
-        for (int i = 9; i < 27; i++) res[i] = -y[26 - i] * w[i];
-        for (int i = 27; i < 36; i++) res[i] = -y[i - 27] * w[i];
+        constexpr int kLanes = sizeof(Lanes) / sizeof(float);
+        Lanes acc[40 / kLanes] = {}, row;
+        for (int k = 0; k < 18; k++)
+          for (int r = 0; r < 40 / kLanes; r++) {
+            std::memcpy(&row, transform[k] + kLanes * r, sizeof(row));
+            acc[r] += x[k] * row;
+          }
+        std::memcpy(res, acc, sizeof(acc));
       } else {
         for (int i = 0; i < 36; i++) res[i] = 0;
         for (int win = 0; win < 3; win++) {
@@ -385,13 +375,28 @@ void Hybrid(const Granule& g, int long_subbands, const float* xr, float* overlap
         }
       }
       for (int i = 0; i < 18; i++) {
-        out[i][sb] = res[i] + ov[i];
+        o[i] = res[i] + ov[i];
         ov[i] = res[i + 18];
       }
     }
     if (sb & 1)
-      for (int i = 1; i < 18; i += 2) out[i][sb] = -out[i][sb];
+      for (int i = 1; i < 18; i += 2) o[i] = -o[i];
   }
+}
+void HybridPlain(const Granule& g, int long_subbands, const float* xr, float* overlap, int subbands, float* out) {
+  HybridBody<Lanes4>(g, long_subbands, xr, overlap, subbands, out);
+}
+#if defined(VK_MPEG_AVX2)
+VK_MPEG_AVX2 void HybridAvx2(const Granule& g, int long_subbands, const float* xr, float* overlap, int subbands,
+                             float* out) {
+  HybridBody<Lanes8>(g, long_subbands, xr, overlap, subbands, out);
+}
+#endif
+void Hybrid(const Granule& g, int long_subbands, const float* xr, float* overlap, int subbands, float* out) {
+#if defined(VK_MPEG_AVX2)
+  if (g_mpeg_avx2) return HybridAvx2(g, long_subbands, xr, overlap, subbands, out);
+#endif
+  HybridPlain(g, long_subbands, xr, overlap, subbands, out);
 }
 
 }  // namespace
@@ -437,8 +442,9 @@ bool MpegDecodeLayer3(MpegDecoder* dec, const MpegFrameHeader& h, const uint8_t*
   ScaleFactors sf[2] = {};
   alignas(16) float xr[2][576];
   int is[576];
-  alignas(16) float sbs[2][18][32];
+  alignas(32) float sbs[2][32][kMpegSlotStride];
   bool ok = true;
+  int slots = 0;
   for (int gr = 0; gr < ngr && ok; gr++) {
     int count[2] = {0, 0};
     for (int ch = 0; ch < nch; ch++) {
@@ -479,14 +485,12 @@ bool MpegDecodeLayer3(MpegDecoder* dec, const MpegFrameHeader& h, const uint8_t*
       if (!have_data) subbands = 0;
       AliasReduce(g, xr[ch], subbands);
       const int long_subbands = short_block && g.mixed ? (h.lsf && h.sampling_index == 8 ? 4 : 2) : 0;
-      Hybrid(g, long_subbands, xr[ch], dec->overlap[ch], subbands, sbs[ch]);
+      Hybrid(g, long_subbands, xr[ch], dec->overlap[ch], subbands, sbs[ch][0] + slots);
     }
-    for (int ts = 0; ts < 18; ts++) {
-      MpegSynthesize(dec, sbs[0][ts], sbs[1][ts], nch, out);
-      out += 32 * nch;
-    }
-    *bytes_written += 1152 * nch;
+    slots += 18;
   }
+  MpegSynthesize(dec, &sbs[0][0][0], slots, nch, out);
+  *bytes_written = slots * 32 * 2 * nch;
   carry_over();
   return ok;
 }

@@ -1,27 +1,35 @@
-// Polyphase synthesis filter bank: a 32-point DCT into the history ring, then the window.
+// Polyphase synthesis filter bank: a 32-point DCT per time slot into the history, then the
+// window. Both run several time slots at once, one per vector lane: the history keeps time along
+// its rows, so the transforms store whole vectors and the window reads them back unshuffled.
+#include <cmath>
+#include <cstring>
+
 #include "sound/engine/mpeg/mpeg_decoder.h"
 #include "sound/engine/mpeg/mpeg_internal.h"
-
-#include <cmath>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
 namespace {
 
+// Eight lanes where the processor has the wide vectors, four otherwise (so that no vector is
+// split and rebuilt through memory).
+typedef float Lanes8 __attribute__((vector_size(8 * sizeof(float))));
+typedef float Lanes4 __attribute__((vector_size(4 * sizeof(float))));
+
 // X[n] = sum_k x[k] cos((2k + 1) n pi / (2N)), split into even and odd halves at each level.
-template <int N, int Level>
+template <typename Lanes, int N, int Level>
 struct Dct {
-  static inline void Run(const float* x, float* X) {
+  static VK_MPEG_INLINE void Run(const Lanes* x, Lanes* X) {
     constexpr int H = N / 2;
     const float* c = MpegTab().dct_cos[Level];
-    float a[H], b[H], A[H], B[H];
+    Lanes a[H], b[H], A[H], B[H];
     for (int k = 0; k < H; k++) {
       a[k] = x[k] + x[N - 1 - k];
       b[k] = (x[k] - x[N - 1 - k]) * c[k];
     }
-    Dct<H, Level + 1>::Run(a, A);
-    Dct<H, Level + 1>::Run(b, B);
+    Dct<Lanes, H, Level + 1>::Run(a, A);
+    Dct<Lanes, H, Level + 1>::Run(b, B);
     for (int n = 0; n < H - 1; n++) {
       X[2 * n] = A[n];
       X[2 * n + 1] = B[n] + B[n + 1];
@@ -30,43 +38,67 @@ struct Dct {
     X[N - 1] = B[H - 1];
   }
 };
-template <int Level>
-struct Dct<1, Level> {
-  static inline void Run(const float* x, float* X) { X[0] = x[0]; }
+template <typename Lanes, int Level>
+struct Dct<Lanes, 1, Level> {
+  static VK_MPEG_INLINE void Run(const Lanes* x, Lanes* X) { X[0] = x[0]; }
 };
 
-// The DCT of 32 subband samples goes into the ring block at pos.
-void Matrix(float* v, const float* in) {
-  float X[32];
-  Dct<32, 0>::Run(in, X);
-  for (int i = 0; i < 16; i++) v[i] = X[16 + i];
-  v[16] = 0;
-  for (int i = 17; i < 48; i++) v[i] = -X[48 - i];
-  for (int i = 48; i < 64; i++) v[i] = -X[i - 48];
-}
-
-// 32 output sums, each over 16 window x history products.
-VK_MPEG_INLINE void WindowBody(const float (*ring)[64], int pos, const float* window, float* sum) {
-  for (int j = 0; j < 32; j++) sum[j] = 0;
-  for (int a = 0; a < 16; a++) {
-    const float* src = ring[(pos + a) & 15] + (a & 1) * 32;
-    const float* w = window + 32 * a;
-    for (int j = 0; j < 32; j++) sum[j] += src[j] * w[j];
+// One channel: transforms of `slots` slots into the history after its kMpegSynthPast kept slots,
+// then the window into pcm[slot][32], then the newest kMpegSynthPast slots moved to the front.
+template <typename Lanes>
+VK_MPEG_INLINE void ChannelBody(float (*hist)[kMpegSynthRow], const float* in, int slots, float (*pcm)[32]) {
+  constexpr int kLanes = sizeof(Lanes) / sizeof(float);
+  const MpegTables& t = MpegTab();
+  for (int g = 0; g < slots; g += kLanes) {
+    Lanes x[32], X[32];
+    for (int k = 0; k < 32; k++) {
+      const float* src = in + k * kMpegSlotStride + g;
+      if (slots - g >= kLanes) {
+        std::memcpy(&x[k], src, sizeof(Lanes));
+      } else {
+        float part[kLanes] = {};
+        std::memcpy(part, src, (slots - g) * sizeof(float));
+        std::memcpy(&x[k], part, sizeof(Lanes));
+      }
+    }
+    Dct<Lanes, 32, 0>::Run(x, X);
+    for (int n = 0; n < 32; n++) std::memcpy(hist[n] + kMpegSynthPast + g, &X[n], sizeof(Lanes));
   }
+  for (int g = 0; g < slots; g += kLanes) {
+    alignas(32) float sum[32][kLanes];
+    const int base = kMpegSynthPast + g;
+    for (int j = 0; j < 32; j++) {
+      // Slot s reads the transforms of slots s, s-1, ... s-15: even ages from one row, odd from another.
+      const float* even = hist[t.synth_row[0][j]] + base;
+      const float* odd = hist[t.synth_row[1][j]] + base;
+      Lanes acc = {}, v;
+      for (int a = 0; a < 16; a += 2) {
+        std::memcpy(&v, even - a, sizeof(Lanes));
+        acc += v * t.synth_window[a][j];
+        std::memcpy(&v, odd - a - 1, sizeof(Lanes));
+        acc += v * t.synth_window[a + 1][j];
+      }
+      std::memcpy(sum[j], &acc, sizeof(Lanes));
+    }
+    const int lanes = slots - g < kLanes ? slots - g : kLanes;
+    for (int s = 0; s < lanes; s++)
+      for (int j = 0; j < 32; j++) pcm[g + s][j] = sum[j][s];
+  }
+  for (int n = 0; n < 32; n++) std::memmove(hist[n], hist[n] + slots, kMpegSynthPast * sizeof(float));
 }
-void WindowPlain(const float (*ring)[64], int pos, const float* window, float* sum) {
-  WindowBody(ring, pos, window, sum);
+void ChannelPlain(float (*hist)[kMpegSynthRow], const float* in, int slots, float (*pcm)[32]) {
+  ChannelBody<Lanes4>(hist, in, slots, pcm);
 }
 #if defined(VK_MPEG_AVX2)
-VK_MPEG_AVX2 void WindowAvx2(const float (*ring)[64], int pos, const float* window, float* sum) {
-  WindowBody(ring, pos, window, sum);
+VK_MPEG_AVX2 void ChannelAvx2(float (*hist)[kMpegSynthRow], const float* in, int slots, float (*pcm)[32]) {
+  ChannelBody<Lanes8>(hist, in, slots, pcm);
 }
 #endif
-void Window(const float (*ring)[64], int pos, const float* window, float* sum) {
+void Channel(float (*hist)[kMpegSynthRow], const float* in, int slots, float (*pcm)[32]) {
 #if defined(VK_MPEG_AVX2)
-  if (g_mpeg_avx2) return WindowAvx2(ring, pos, window, sum);
+  if (g_mpeg_avx2) return ChannelAvx2(hist, in, slots, pcm);
 #endif
-  WindowPlain(ring, pos, window, sum);
+  ChannelPlain(hist, in, slots, pcm);
 }
 
 #if !defined(__SSE2__)
@@ -102,14 +134,11 @@ void Store(const float* left, const float* right, int channels, int16_t* out) {
 
 }  // namespace
 
-void MpegSynthesize(MpegDecoder* dec, const float* left, const float* right, int channels, int16_t* out) {
-  const int pos = (dec->ring_pos - 1) & 15;
-  dec->ring_pos = pos;
-  const float* window = MpegTab().window;
-  alignas(16) float sum[2][32];
-  for (int ch = 0; ch < channels; ch++) {
-    Matrix(dec->ring[ch][pos], ch ? right : left);
-    Window(dec->ring[ch], pos, window, sum[ch]);
+void MpegSynthesize(MpegDecoder* dec, const float* in, int slots, int channels, int16_t* out) {
+  alignas(32) float pcm[2][kMpegSlotStride][32];
+  for (int ch = 0; ch < channels; ch++) Channel(dec->synth[ch], in + ch * 32 * kMpegSlotStride, slots, pcm[ch]);
+  for (int s = 0; s < slots; s++) {
+    Store(pcm[0][s], pcm[1][s], channels, out);
+    out += 32 * channels;
   }
-  Store(sum[0], sum[1], channels, out);
 }

@@ -129,16 +129,26 @@ void BuildLayer3() {
     t.ca[i] = (float)(c[i] / s);
   }
   const double pi = M_PI;
+  double window[4][36] = {};
   for (int i = 0; i < 36; i++) {
     double normal = std::sin(pi / 36 * (i + 0.5));
-    t.long_window[0][i] = (float)normal;
-    t.long_window[1][i] = (float)(i < 18 ? normal : i < 24 ? 1.0 : i < 30 ? std::sin(pi / 12 * (i - 18 + 0.5)) : 0.0);
-    t.long_window[3][i] = (float)(i < 6 ? 0.0 : i < 12 ? std::sin(pi / 12 * (i - 6 + 0.5)) : i < 18 ? 1.0 : normal);
-    t.long_window[2][i] = 0;
+    window[0][i] = normal;
+    window[1][i] = i < 18 ? normal : i < 24 ? 1.0 : i < 30 ? std::sin(pi / 12 * (i - 18 + 0.5)) : 0.0;
+    window[3][i] = i < 6 ? 0.0 : i < 12 ? std::sin(pi / 12 * (i - 6 + 0.5)) : i < 18 ? 1.0 : normal;
   }
   for (int i = 0; i < 12; i++) t.short_window[i] = (float)std::sin(pi / 12 * (i + 0.5));
-  for (int k = 0; k < 18; k++)
-    for (int n = 0; n < 20; n++) t.imdct36[k][n] = n < 18 ? (float)std::cos(pi / 18 * (n + 0.5) * (k + 0.5)) : 0.0f;
+  // Output i of 36 is +-y[n] of the 18-point DCT-IV y[n] = sum_k x[k] cos(pi/18 (n+1/2)(k+1/2)):
+  // y[i + 9] for i < 9, -y[26 - i] for i < 27, -y[i - 27] after.
+  for (int type = 0; type < 4; type++)
+    for (int k = 0; k < 18; k++)
+      for (int i = 0; i < 40; i++) {
+        double v = 0;
+        if (i < 36) {
+          const int n = i < 9 ? i + 9 : i < 27 ? 26 - i : i - 27;
+          v = (i < 9 ? 1 : -1) * std::cos(pi / 18 * (n + 0.5) * (k + 0.5)) * window[type][i];
+        }
+        t.imdct_long[type][k][i] = (float)v;
+      }
   for (int i = 0; i < 12; i++)
     for (int k = 0; k < 6; k++) t.imdct12[i][k] = (float)std::cos(pi / 24 * (2 * i + 1 + 6) * (2 * k + 1));
   for (int ms = 0; ms < 2; ms++) {
@@ -210,6 +220,20 @@ void BuildSynthesis(float scale) {
     int m = 512 - i;
     t.window[i] = (m % 64 == 0) ? t.window[m] : -t.window[m];
   }
+  // A slot's 64 history values are v[i] = X[16 + i] (i < 16), 0 (i = 16), -X[48 - i] (i < 48),
+  // -X[i - 48]; age a reads v[32 (a & 1) + j] for output j.
+  for (int parity = 0; parity < 2; parity++)
+    for (int j = 0; j < 32; j++) {
+      const int i = 32 * parity + j;
+      int row = 0;
+      float sign = -1;
+      if (i < 16) row = i + 16, sign = 1;
+      else if (i == 16) sign = 0;
+      else if (i < 48) row = 48 - i;
+      else row = i - 48;
+      t.synth_row[parity][j] = (uint8_t)row;
+      for (int a = parity; a < 16; a += 2) t.synth_window[a][j] = sign * t.window[32 * a + j];
+    }
 }
 
 void BuildAll() {
@@ -225,7 +249,7 @@ MpegTables g_mpeg_tables;
 #if defined(VK_MPEG_AVX2)
 static bool DetectAvx2() {
   __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2");
+  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
 }
 const bool g_mpeg_avx2 = DetectAvx2();
 #endif
