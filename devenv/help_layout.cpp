@@ -153,13 +153,14 @@ void WrapText(Layout& l, std::string_view t) {
   }
 }
 
-// Text up to the next tag: CR bytes not after a CR become blanks, other control bytes go.
+// Text up to the next tag: a line break (CR, LF or CR LF; a CR after a CR as before) becomes a
+// blank, other control bytes go.
 void Text(Layout& l, std::string_view raw) {
   std::string t;
   t.reserve(raw.size());
   for (size_t i = 0; i < raw.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(raw[i]);
-    if (c == 13 && (i == 0 || raw[i - 1] != 13)) t += ' ';
+    if ((c == 13 || c == 10) && (i == 0 || raw[i - 1] != 13)) t += ' ';
     else if (c >= 32) t += char(c);
   }
   WrapText(l, t);

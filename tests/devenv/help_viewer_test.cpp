@@ -49,6 +49,20 @@ TEST_F(HelpViewerTest, EntitiesGiveTheirBytesAndUnknownOnesGo) {
   EXPECT_GT(g_help.links[0].x1, 100);  // after the shown text
 }
 
+// A line break of the page's file, in any convention, separates words as a blank does.
+TEST_F(HelpViewerTest, LineBreaksAreBlanks) {
+  std::vector<int32_t> starts;
+  for (const char* text : {"one two", "one\ntwo", "one\r\ntwo"}) {
+    Page("br.htm", std::string(text) + " <A HREF=\"y.htm\">link</A>");
+    ASSERT_TRUE(HelpGoToPage("br.htm"));
+    HelpRender();
+    ASSERT_EQ(g_help.links.size(), 1u) << text;
+    starts.push_back(g_help.links[0].x1);
+  }
+  EXPECT_EQ(starts[1], starts[0]);
+  EXPECT_EQ(starts[2], starts[0]);
+}
+
 TEST_F(HelpViewerTest, AWrappedLinkIsClickableFromXZeroOnItsNextLine) {
   std::string words;
   for (int i = 0; i < 30; ++i) words += "word ";
