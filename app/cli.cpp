@@ -88,6 +88,15 @@ bool FileArgument(const std::vector<std::string>& args, const char* what, std::s
   return false;
 }
 
+// Why a path given as a file cannot be read as one.
+int NotAFile(const std::string& path) {
+  struct stat st;
+  const bool there = stat(FsResolve(path).c_str(), &st) == 0;
+  const char* what = !there ? "no such file" : S_ISDIR(st.st_mode) ? "is a folder" : "is not a regular file";
+  std::fprintf(stderr, "vellumark: %s: %s\n", path.c_str(), what);
+  return kExitCompileError;
+}
+
 int Exec(const std::vector<std::string>& args) {
   std::string error;
   RunOptions o;
@@ -95,13 +104,7 @@ int Exec(const std::vector<std::string>& args) {
       !CheckOptionFiles(o, &error))
     return UsageError(error);
   o.errorTexts = LanguageErrorTexts();
-  if (!FsFileExists(args[1])) {
-    struct stat st;
-    const bool there = stat(FsResolve(args[1]).c_str(), &st) == 0;
-    const char* what = !there ? "no such file" : S_ISDIR(st.st_mode) ? "is a folder" : "is not a regular file";
-    std::fprintf(stderr, "vellumark: %s: %s\n", args[1].c_str(), what);
-    return kExitCompileError;
-  }
+  if (!FsFileExists(args[1])) return NotAFile(args[1]);
   if (!LooksLikeImage(args[1])) {
     if (HasSourceExtension(args[1]))
       return UsageError(args[1] + " is a source file: run it with \"vellumark run " + args[1] + "\"");
@@ -218,10 +221,7 @@ int Edit(const std::vector<std::string>& args) {
     from = 2;
   }
   if (!ParseRunOptions(args, from, o, &error) || !CheckOptionFiles(o, &error)) return UsageError(error);
-  if (!file.empty() && !FsFileExists(file)) {
-    std::fprintf(stderr, "vellumark: %s: no such file\n", file.c_str());
-    return kExitCompileError;
-  }
+  if (!file.empty() && !FsFileExists(file)) return NotAFile(file);
   return RunEnvironment(file, o, MajorMinorVersion());
 }
 
