@@ -1,5 +1,7 @@
 #include "collision/gjk.h"
 
+#include <typeinfo>
+
 #include "collision/world.h"
 
 namespace {
@@ -158,15 +160,10 @@ bool RunGjk(Vec3& v, Step step, Vec3* pa, Vec3* pb) {
   return false;
 }
 
-}  // namespace
-
-// World-space test. A's support directions go through a copy of its basis that is perturbed
-// between attempts, so an attempt that stalls on a repeated point or a degenerate simplex is
-// retried from the same v along slightly different directions. An enclosed origin (all four
-// points kept, or v at zero) answers at once: the perturbed retries cannot separate a pair
-// that overlaps by more than the perturbation. Thirty-two stalled attempts count as touching.
-bool GjkIntersect(const ConvexShape& a, const ConvexShape& b, const CollisionTransform& ta,
-                  const CollisionTransform& tb, Vec3& v) {
+// The world-space test over two support functions (see GjkIntersect).
+template <class SupportA, class SupportB>
+bool IntersectWith(const SupportA& supportA, const SupportB& supportB, const CollisionTransform& ta,
+                   const CollisionTransform& tb, Vec3& v) {
   GjkSimplex& s = S();
   Mat3 basis = ta.basis;  // A's points are still placed by ta
   ScaleUpSearchVector(v);
@@ -175,9 +172,8 @@ bool GjkIntersect(const ConvexShape& a, const ConvexShape& b, const CollisionTra
     for (int n = 0;; ++n) {
       if (n == kGjkMaxSteps) return false;
       BeginStep(s);
-      Vec3 wa = ta.Apply(a.support(MatrixTransposeTimesVector(basis, -v)));
-      Vec3 own;
-      Vec3 w = wa - PlacedSupport(b, tb, v, own);
+      Vec3 wa = ta.Apply(supportA(MatrixTransposeTimesVector(basis, -v)));
+      Vec3 w = wa - tb.Apply(supportB(MatrixTransposeTimesVector(tb.basis, v)));
       if (!(Dot(w, w) < kMaxSquaredLength)) return false;
       if (Dot(v, w) > 0) return false;
       if (SimplexHasPoint(s, w)) break;
@@ -190,6 +186,26 @@ bool GjkIntersect(const ConvexShape& a, const ConvexShape& b, const CollisionTra
     for (double& e : basis.m) e += kGjkPerturbation;
   }
   return true;
+}
+
+}  // namespace
+
+// World-space test. A's support directions go through a copy of its basis that is perturbed
+// between attempts, so an attempt that stalls on a repeated point or a degenerate simplex is
+// retried from the same v along slightly different directions. An enclosed origin (all four
+// points kept, or v at zero) answers at once: the perturbed retries cannot separate a pair
+// that overlaps by more than the perturbation. Thirty-two stalled attempts count as touching.
+// Two boxes, the commonest pair, take their supports without a virtual call.
+bool GjkIntersect(const ConvexShape& a, const ConvexShape& b, const CollisionTransform& ta,
+                  const CollisionTransform& tb, Vec3& v) {
+  if (typeid(a) == typeid(BoxShape) && typeid(b) == typeid(BoxShape)) {
+    const auto& boxA = static_cast<const BoxShape&>(a);
+    const auto& boxB = static_cast<const BoxShape&>(b);
+    return IntersectWith([&](const Vec3& d) { return boxA.BoxShape::support(d); },
+                         [&](const Vec3& d) { return boxB.BoxShape::support(d); }, ta, tb, v);
+  }
+  return IntersectWith([&](const Vec3& d) { return a.support(d); }, [&](const Vec3& d) { return b.support(d); }, ta,
+                       tb, v);
 }
 
 bool GjkIntersectRelative(const ConvexShape& a, const ConvexShape& b, const CollisionTransform& t, Vec3& v) {
