@@ -1,7 +1,5 @@
 #include "platform/libs/ffmpeg_api.h"
 
-#include <cstring>
-
 #include "platform/libs/shared_library.h"
 
 FfmpegApi g_ffmpeg;
@@ -14,14 +12,8 @@ SharedLibrary g_avformatLibrary(VK_SONAME_AVFORMAT);
 SharedLibrary g_swresampleLibrary(VK_SONAME_SWRESAMPLE);
 SharedLibrary g_swscaleLibrary(VK_SONAME_SWSCALE);
 
-// Resolves the functions of one library of the table; answers the first one missing.
-const char* Bind(const char* lib, void* handle) {
-#define VK_BIND(part, name) \
-  if (std::strcmp(lib, #part) == 0 && !BindFunction(handle, #name, &g_ffmpeg.name)) return #name;
-  VK_FFMPEG_FUNCTIONS(VK_BIND)
-#undef VK_BIND
-  return nullptr;
-}
+#define VK_BIND_TABLE g_ffmpeg
+VK_DEFINE_BINDER(VK_FFMPEG_FUNCTIONS)
 
 }  // namespace
 

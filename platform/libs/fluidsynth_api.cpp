@@ -1,7 +1,5 @@
 #include "platform/libs/fluidsynth_api.h"
 
-#include <cstring>
-
 #include "platform/libs/shared_library.h"
 
 FluidSynthApi g_fluid;
@@ -10,14 +8,8 @@ namespace {
 
 SharedLibrary g_fluidsynthLibrary(VK_SONAME_FLUIDSYNTH);
 
-// Resolves the functions of one library of the table; answers the first one missing.
-const char* Bind(const char* lib, void* handle) {
-#define VK_BIND(part, name) \
-  if (std::strcmp(lib, #part) == 0 && !BindFunction(handle, #name, &g_fluid.name)) return #name;
-  VK_FLUIDSYNTH_FUNCTIONS(VK_BIND)
-#undef VK_BIND
-  return nullptr;
-}
+#define VK_BIND_TABLE g_fluid
+VK_DEFINE_BINDER(VK_FLUIDSYNTH_FUNCTIONS)
 
 }  // namespace
 

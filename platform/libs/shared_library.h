@@ -4,6 +4,7 @@
 // library has a table of the functions called from it, resolved by name when it opens.
 #include <dlfcn.h>
 
+#include <cstring>
 #include <mutex>
 #include <string>
 
@@ -43,6 +44,17 @@ bool BindFunction(void* handle, const char* name, F* slot) {
   *slot = reinterpret_cast<F>(dlsym(handle, name));
   return *slot != nullptr;
 }
+
+// Defines Bind(lib, handle) in the including file: resolves the functions of an X-macro list
+// that belong to library part lib into the table VK_BIND_TABLE (defined before use), answering
+// the first one missing or nullptr.
+#define VK_BIND_ONE(part, name) \
+  if (std::strcmp(lib, #part) == 0 && !BindFunction(handle, #name, &VK_BIND_TABLE.name)) return #name;
+#define VK_DEFINE_BINDER(LIST)                          \
+  const char* Bind(const char* lib, void* handle) {     \
+    LIST(VK_BIND_ONE)                                   \
+    return nullptr;                                     \
+  }
 
 // Tests: libraries whose file names begin with the prefix answer as if they were not
 // installed, until another prefix (or "") is given.

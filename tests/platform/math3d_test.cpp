@@ -71,6 +71,9 @@ TEST(Math3d, AffineInverseUndoesThePlacement) {
   MultiplyMatrix4x4(prod, m, inv);
   SetMatrixIdentity(id);
   ExpectMatrixNear(prod, id);
+  // In place: every input is read before the first output is written.
+  ASSERT_EQ(InvertAffineMatrix(m, m), kMathOk);
+  ExpectMatrixNear(m, inv, 0);
 }
 
 TEST(Math3d, DegenerateInputsFailAndLeaveTheOutputAlone) {
