@@ -4,7 +4,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "tests/support/process.h"
@@ -41,6 +43,22 @@ TEST(Readme, TheFirstCommandBuildsTheExecutableAndItsRunIsVisible) {
   std::vector<std::string> args = Words(line.substr(line.find("build/vellumark run") + 16));
   args.insert(args.end(), {"--clock", "virtual"});  // the same frames without their real time
   EXPECT_NE(StdoutOfHeadlessRun(args).find("Hello from Vellumark"), std::string::npos);
+}
+
+// Every bench (a folder of bench/ with its own main, bench_NAME.cpp) has its row in the table.
+TEST(Readme, TheBenchTableListsEveryBench) {
+  std::ifstream in(std::string(VK_SOURCE_DIR) + "/README.md");
+  std::set<std::string> rows;
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind("| ", 0) == 0) rows.insert(line.substr(2, line.find(' ', 2) - 2));
+  int benches = 0;
+  for (const auto& e : std::filesystem::directory_iterator(std::string(VK_SOURCE_DIR) + "/bench")) {
+    const std::string name = e.path().filename().string();
+    if (!std::filesystem::exists(e.path() / ("bench_" + name + ".cpp"))) continue;
+    ++benches;
+    EXPECT_TRUE(rows.count(name)) << name;
+  }
+  EXPECT_GT(benches, 20);
 }
 
 }  // namespace
