@@ -80,13 +80,21 @@ void IdeContextHelp() {
   bool found = false;
   if (ReadIndex(&index)) {
     const size_t n = words.size();
-    for (size_t s = std::min(w, n - 1) + 1; s-- > 0 && !found;) {
-      for (size_t end = n; end > s && !found; --end) {
-        std::string phrase = words[s];
-        for (size_t k = s + 1; k < end; ++k) phrase += " " + words[k];
-        if (!phrase.empty()) found = LookupIn(index, phrase, &page);
-      }
-    }
+    w = std::min(w, n - 1);
+    auto look = [&](size_t s, size_t end) {
+      std::string phrase = words[s];
+      for (size_t k = s + 1; k < end; ++k) phrase += " " + words[k];
+      found = !phrase.empty() && LookupIn(index, phrase, &page);
+    };
+    // First the phrases holding the cursor's word, longest first, so that a word of a longer
+    // command ("to" in "set camera to follow") opens that command's page rather than its own.
+    for (size_t length = n; length > 0 && !found; --length)
+      for (size_t s = w + 1; s-- > 0 && !found;)
+        if (s + length > w && s + length <= n) look(s, s + length);
+    // Then the phrases left of it, longest and then nearest first: the command whose operand
+    // the cursor is on.
+    for (size_t length = w; length > 0 && !found; --length)
+      for (size_t s = w - length + 1; s-- > 0 && !found;) look(s, s + length);
   }
   g_ide.helpPage = found ? page : "nocontex.htm";
   g_ide.helpRequested = true;

@@ -67,5 +67,6 @@ void EditorIndentSelection(bool unindent);
 // ---- context help (context_help.cpp)
 // The help page of a phrase from the help index ("index.htm" in the help folder).
 bool ContextHelpLookup(const std::string& phrase, std::string* page);
-// F1: the longest phrase at the cursor's word that the index knows, else "nocontex.htm".
+// F1: the longest phrase holding the cursor's word that the index knows, else the longest left
+// of it (the command of an operand), else "nocontex.htm".
 void IdeContextHelp();

@@ -8,6 +8,8 @@
 #include <set>
 #include <sstream>
 
+#include "compiler/language_words.h"
+#include "devenv/editor.h"
 #include "devenv/editor_selection.h"
 #include "devenv/ide_state.h"
 #include "runtime/game_build.h"
@@ -60,6 +62,47 @@ TEST(HelpPages, EveryKeywordIsFoundFromItsIndexEntry) {
     EXPECT_NE(text.find(">" + Upper(name) + "<BR>"), std::string::npos) << page;
   }
   EXPECT_GT(words, 500);
+  ResetIdeState();
+}
+
+// The words the compiler reads itself have pages that say what they do, found by F1 with the
+// cursor on the word inside its statement.
+TEST(HelpPages, EveryWordOfTheCompilerHasAPageFoundByF1) {
+  ResetIdeState();
+  g_ide.settings.helpFolder = kHelp;
+  for (std::string_view w : kLanguageWords) {
+    const std::string word(w);
+    std::string page;
+    ASSERT_TRUE(ContextHelpLookup(word, &page)) << word;
+    const std::string text = ReadAll(kHelp + page);
+    EXPECT_NE(text.find(">" + Upper(word) + "<BR>"), std::string::npos) << page;
+    EXPECT_NE(text.find("COLOR=WHITE><P>"), std::string::npos) << page << ": no line of what it does";
+  }
+  struct Case {
+    const char* line;
+    const char* cursorOn;
+    const char* page;  // under commands/, without ".htm"
+  } cases[] = {
+      {"if x > 1 then print x else print 0", "then", "then"},
+      {"for i = 1 to 10 step 2", "to", "to"},
+      {"for i = 1 to 10 step 2", "step", "step"},
+      {"function add(a, b)", "function", "function"},
+      {"case default", "default", "default"},
+      {"rem something : print 1", "rem", "rem"},
+      // A word of a longer command opens the command's page, not the word's own.
+      {"set camera to follow 1, 2, 3, 0, 5, 2, 1, 0", "to", "set_camera_to_follow"},
+      {"set camera to follow 1, 2, 3, 0, 5, 2, 1, 0", "follow", "set_camera_to_follow"},
+      {"scene step after slice", "slice", "scene_step_after_slice"},
+      {"open to read 1, \"a.txt\"", "read", "open_to_read"},
+      {"open to read 1, \"a.txt\"", "a.txt", "open_to_read"},  // an operand: its command
+  };
+  for (const Case& c : cases) {
+    g_ide.editor.lines = {c.line};
+    g_ide.editor.cursorRow = 0;
+    g_ide.editor.cursorCol = int32_t(std::string(c.line).find(c.cursorOn) + 1);
+    IdeContextHelp();
+    EXPECT_EQ(g_ide.helpPage, "commands/" + std::string(c.page) + ".htm") << c.line << " on " << c.cursorOn;
+  }
   ResetIdeState();
 }
 
@@ -126,6 +169,7 @@ TEST(HelpPages, GeneratorEscapesTextAndRefusesUnknownNames) {
   EXPECT_NE(shared.find("THING SIZE integer<BR>"), std::string::npos) << shared;
   EXPECT_NE(shared.find("integer = THING SIZE(integer)<BR>"), std::string::npos) << shared;
   EXPECT_NE(dir.Read("out/index.htm").find("<A HREF=\"commands/thing_size.htm\">THING SIZE</A>"), std::string::npos);
+  EXPECT_NE(dir.Read("out/index.htm").find("<A HREF=\"commands/select.htm\">SELECT</A>"), std::string::npos);
 
   struct Case {
     const char* lines;

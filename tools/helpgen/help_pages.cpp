@@ -49,6 +49,7 @@ struct FamilyTitle {
 };
 const FamilyTitle kFamilyTitles[] = {
     {"core", "The language: control flow, data, arrays, strings and maths"},
+    {"language", "Statement words: FUNCTION, SELECT and CASE, REM, THEN, TO and STEP"},
     {"display", "2D: drawing, images, sprites, bitmaps, text and animations"},
     {"system", "Input, files, FTP and the system"},
     {"sound", "Sound and music"},

@@ -1,7 +1,7 @@
 // Makes the help folder at build time:
 //   helpgen KEYWORD_FOLDER HELP_LINE_FOLDER PAGE_FOLDER OUT_FOLDER
 // One page per keyword under OUT/commands/ (its forms and what it does, from the keyword lists
-// and the help lines), one list page per keyword list, index.htm, and the hand-written pages of
+// and the help lines; the words the compiler reads itself count as keywords too), one list page per keyword list, index.htm, and the hand-written pages of
 // PAGE_FOLDER copied beside them. OUT is made anew each time. Prints nothing unless it fails.
 #include <cstdio>
 #include <filesystem>
@@ -49,7 +49,9 @@ int main(int argc, char** argv) {
   std::vector<Family> families;
   std::map<std::string, HelpLine> help;
   std::error_code ec;
-  if (!ReadFamilies(argv[1], &families, &error) || !ReadHelpLines(argv[2], families, &help, &error)) {
+  const bool read = ReadFamilies(argv[1], &families, &error);
+  if (read) AddLanguageWords(&families);
+  if (!read || !ReadHelpLines(argv[2], families, &help, &error)) {
     fs::remove(out / "index.htm", ec);  // the build's mark of a finished folder
     return Fail(error);
   }

@@ -5,6 +5,8 @@
 #include <fstream>
 #include <set>
 
+#include "compiler/language_words.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -79,6 +81,12 @@ bool ReadFamilies(const std::string& folder, std::vector<Family>* families, std:
     return false;
   }
   return true;
+}
+
+void AddLanguageWords(std::vector<Family>* families) {
+  Family family{"language", {}};
+  for (std::string_view word : kLanguageWords) family.names.push_back({std::string(word), {""}, ""});
+  families->push_back(std::move(family));
 }
 
 bool ReadHelpLines(const std::string& folder, const std::vector<Family>& families,

@@ -24,6 +24,9 @@ struct HelpLine {
 
 // Reads every "*.txt" of folder, in name order. False with a message on failure.
 bool ReadFamilies(const std::string& folder, std::vector<Family>* families, std::string* error);
+// Adds the words the compiler reads itself (compiler/language_words.h) as the family
+// "language", so that they have pages like the keywords.
+void AddLanguageWords(std::vector<Family>* families);
 // Reads every "*.txt" of folder (a missing folder gives none). Each line must name a keyword
 // of families once; anything else is an error naming the file and line.
 bool ReadHelpLines(const std::string& folder, const std::vector<Family>& families,
