@@ -34,6 +34,29 @@ std::string Upper(std::string s) {
   return s;
 }
 
+// The text between the first "<FONT SIZE=4 COLOR=YELLOW>" after a "<P>" and the next font tag:
+// a page's example program, its line breaks and entities made plain again.
+std::string ExampleOf(const std::string& page) {
+  const std::string start = "<P><FONT SIZE=4 COLOR=YELLOW>";
+  size_t at = page.find(start);
+  if (at == std::string::npos) return "";
+  at += start.size();
+  std::string html = page.substr(at, page.find("<FONT", at) - at), text;
+  for (size_t i = 0; i < html.size();) {
+    if (html.compare(i, 4, "<BR>") == 0) i += 4;
+    else if (html[i] == '\n') text += html[i++];
+    else if (html[i] == '&') {
+      const size_t end = html.find(';', i);
+      const std::string name = html.substr(i + 1, end - i - 1);
+      text += name == "lt" ? '<' : name == "gt" ? '>' : name == "quot" ? '"' : '&';
+      i = end + 1;
+    } else {
+      text += html[i++];
+    }
+  }
+  return text;
+}
+
 // Every distinct name of the keyword lists.
 std::set<std::string> KeywordNames() {
   std::set<std::string> names;
@@ -104,6 +127,36 @@ TEST(HelpPages, EveryWordOfTheCompilerHasAPageFoundByF1) {
     EXPECT_EQ(g_ide.helpPage, "commands/" + std::string(c.page) + ".htm") << c.line << " on " << c.cursorOn;
   }
   ResetIdeState();
+}
+
+// The tutorial runs from its first page through every page of its folder, each page's
+// example compiles, and one of them shows a 3D scene: an object, the camera and a light.
+TEST(HelpPages, TheTutorialReachesEveryPageAndItsExamplesCompile) {
+  const std::string folder = kHelp + "tutorial/";
+  std::set<std::string> seen, all;
+  for (const auto& e : fs::directory_iterator(folder)) all.insert(e.path().filename().string());
+  std::vector<std::string> next = {"tstart.htm"};
+  bool scene3d = false;
+  TempDir dir;
+  while (!next.empty()) {
+    const std::string name = next.back();
+    next.pop_back();
+    if (!seen.insert(name).second) continue;
+    const std::string page = ReadAll(folder + name);
+    for (size_t at = page.find("<A HREF=\""); at != std::string::npos; at = page.find("<A HREF=\"", at + 1)) {
+      const std::string target = page.substr(at + 9, page.find('"', at + 9) - at - 9);
+      if (target.find('/') == std::string::npos) next.push_back(target);
+    }
+    const std::string example = ExampleOf(page);
+    ASSERT_FALSE(example.empty()) << name;
+    dir.Write("example.vka", example);
+    EXPECT_TRUE(CompileFile(dir.File("example.vka"), "")) << name << ":\n" << example;
+    scene3d = scene3d || (example.find("make object") != std::string::npos &&
+                          example.find("position camera") != std::string::npos &&
+                          example.find("make light") != std::string::npos);
+  }
+  EXPECT_EQ(seen, all);
+  EXPECT_TRUE(scene3d);
 }
 
 // Every tag is one the help viewer reads; every link names a file, relative to its page.
