@@ -1,8 +1,9 @@
 // Makes the help folder at build time:
 //   helpgen KEYWORD_FOLDER HELP_LINE_FOLDER PAGE_FOLDER OUT_FOLDER
 // One page per keyword under OUT/commands/ (its forms and what it does, from the keyword lists
-// and the help lines; the words the compiler reads itself count as keywords too), one list page per keyword list, index.htm, and the hand-written pages of
-// PAGE_FOLDER copied beside them. OUT is made anew each time. Prints nothing unless it fails.
+// and the help lines; the words the compiler reads itself count as keywords of a list of their
+// own), one list page per keyword list, index.htm, and the hand-written pages of PAGE_FOLDER
+// copied beside them. OUT is made anew each time. Prints nothing unless it fails.
 #include <cstdio>
 #include <filesystem>
 
