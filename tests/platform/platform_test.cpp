@@ -51,6 +51,21 @@ TEST(Ini, KeysJoinTheirSectionInOrderAndQuotesAreStripped) {
   EXPECT_EQ(IniGetString(f, "B", "s", "d"), "\"");
 }
 
+TEST(Ini, FilesThatAreNotSmallRegularFilesReadAsEmptyAndAreNeverWrittenOver) {
+  TempDir dir;
+  const std::string big = "[S]\r\nK=1\r\n;" + std::string(size_t(2) << 20, 'x') + "\r\n";
+  dir.Write("big.ini", big);
+  ASSERT_EQ(mkfifo(dir.File("pipe.ini").c_str(), 0600), 0);
+  std::filesystem::create_symlink("/dev/zero", dir.File("zero.ini"));
+  for (const char* name : {"big.ini", "pipe.ini", "zero.ini"}) {
+    EXPECT_EQ(IniGetString(dir.File(name), "S", "K", "d"), "d") << name;
+    EXPECT_FALSE(IniWriteString(dir.File(name), "S", "K", "2")) << name;
+  }
+  EXPECT_EQ(dir.Read("big.ini"), big);
+  EXPECT_EQ(std::filesystem::status(dir.File("pipe.ini")).type(), std::filesystem::file_type::fifo);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("zero.ini")));
+}
+
 TEST(Fs, PathsMatchAnyCaseWithEitherSeparator) {
   TempDir dir;
   std::filesystem::create_directories(dir.File("Media/Sub"));
