@@ -16,8 +16,9 @@ std::string Trim(const std::string& s) {
 
 bool SameText(const std::string& a, const std::string& b) { return FsEqualsNoCase(a, b); }
 
-// Settings files are a few kilobytes; anything past this is not one.
-constexpr uint64_t kMaxIniBytes = uint64_t(1) << 20;
+// Settings files are a few kilobytes and the debug log (VK.LOG, written as one) stays far below
+// this; anything larger is not one.
+constexpr uint64_t kMaxIniBytes = uint64_t(4) << 20;
 
 // The lines of a settings file, read as every outside file is: a regular file, bounded, never
 // waiting on a pipe or a device. False (and no lines) for a file that exists but is not one

@@ -4,7 +4,7 @@
 // INI files with the usual semantics: sections and keys match case-insensitively, a missing
 // file, section or key gives the default, writing creates what is missing. Values are
 // trimmed of surrounding blanks. File names go through the path layer. Only a regular file of
-// at most 1 MiB is read: anything else (a device, a pipe, a huge file) reads as empty and is
+// at most 4 MiB is read: anything else (a device, a pipe, a huge file) reads as empty and is
 // never written over.
 std::string IniGetString(const std::string& file, const std::string& section, const std::string& key,
                          const std::string& defaultValue);

@@ -54,7 +54,7 @@ TEST(Ini, KeysJoinTheirSectionInOrderAndQuotesAreStripped) {
 
 TEST(Ini, FilesThatAreNotSmallRegularFilesReadAsEmptyAndAreNeverWrittenOver) {
   TempDir dir;
-  const std::string big = "[S]\r\nK=1\r\n;" + std::string(size_t(2) << 20, 'x') + "\r\n";
+  const std::string big = "[S]\r\nK=1\r\n;" + std::string(size_t(5) << 20, 'x') + "\r\n";
   dir.Write("big.ini", big);
   ASSERT_EQ(mkfifo(dir.File("pipe.ini").c_str(), 0600), 0);
   std::filesystem::create_symlink("/dev/zero", dir.File("zero.ini"));
