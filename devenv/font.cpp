@@ -35,7 +35,10 @@ bool IdeBuildFont() {
   g.font = SurfaceCreate(kFontSurfaceWidth, kFontSurfaceHeight, g.format);
   SurfacePtr cell = SurfaceCreate(kGlyphCellWidth, kGlyphCellHeight, g.format);
   TextFontPtr courier = TextCreateFont({"Courier New", kCourierPixels});
-  TextFontPtr fixed = TextCreateFont({"fixedsys", kFixedPixels});
+  // Courier is the Western font always; fixedsys draws the text language's character set.
+  FontRequest fixedRequest{"fixedsys", kFixedPixels};
+  fixedRequest.charset = g_ide.settings.textCharset;
+  TextFontPtr fixed = TextCreateFont(fixedRequest);
   if (!courier) courier = fixed;  // a machine without the face still gets a working editor
   if (!g.font || !cell || !fixed) {
     g.font.reset();

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "devenv/help_viewer.h"
+#include "devenv/ide_state.h"
 #include "devenv/ide_texts.h"
 
 namespace {
@@ -42,10 +43,11 @@ std::string Upper(std::string_view s) {
 
 const HelpFontEntry& FontFor(const HelpPen& p) {
   const std::string key = p.face + '\n' + std::to_string(p.size) + char('0' + p.bold) + char('0' + p.italic) +
-                          char('0' + p.underline);
+                          char('0' + p.underline) + '\n' + std::to_string(g_ide.settings.helpCharset);
   for (const HelpFontEntry& e : g_help.fonts)
     if (e.key == key) return e;
-  FontRequest r{p.face, p.size, p.bold, p.italic, p.underline};
+  // The help pages are text of the help language's character set.
+  FontRequest r{p.face, p.size, p.bold, p.italic, p.underline, g_ide.settings.helpCharset};
   TextFontPtr font = TextCreateFont(r);
   if (!font) {
     r.face = "Arial";

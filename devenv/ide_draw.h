@@ -24,7 +24,7 @@ void IdeTriangle(Surface* s, int32_t x, int32_t y, int32_t w, bool up, uint32_t 
 void IdeGlyphCell(int32_t code, int32_t* x, int32_t* y);
 // Renders every character 32..255 of every band through the text layer: the Courier bands in
 // Liberation Mono at 13 pixels (10 points at 96 dpi), the others in the bundled fixed font.
-// Any character set renders the same Windows-1252 glyphs.
+// The Courier bands draw Windows-1252; the others the code page of the text character set.
 bool IdeBuildFont();
 void IdeReleaseFont();
 inline int32_t IdeGlyphWidth(int32_t code) { return g_ide.gfx.widths[code & 2047].width; }

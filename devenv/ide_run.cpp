@@ -13,6 +13,7 @@
 #include "devenv/ide_texts.h"
 #include "display/display.h"
 #include "platform/clock.h"
+#include "platform/events.h"
 #include "platform/input.h"
 #include "system/input.h"
 
@@ -102,6 +103,7 @@ void LeftButtonDown() {
 
 // One frame: input, the waiting messages, then the drawing.
 bool FrameStep() {
+  if (const int signal = EventsEndingSignal()) IdeEndBySignal(signal);
   // The keyboard is never taken from this window, so nothing is re-acquired and the caret stays.
   PollInputDevices();
   ReadKeysHeld();

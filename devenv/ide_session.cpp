@@ -180,6 +180,8 @@ int RunEnvironment(const std::string& file, const RunOptions& options, double ve
     std::fprintf(stderr, "vellumark: edit: no window can be opened\n");
     return kExitLoadError;
   }
+  // A hang-up or a repeated stop request is held until the unsaved changes are kept.
+  EventsHoldEndingSignals(true);
   env.windowMode = WindowModeAsked(options);
   env.ide = g_runtime;
   IdeStartUp(version);
@@ -193,15 +195,17 @@ int RunEnvironment(const std::string& file, const RunOptions& options, double ve
       std::fprintf(stderr, "vellumark: edit: the environment cannot open its display\n");
       status = kExitLoadError;
     }
-    if (state == kIdeExitRunning || env.FramesUsedUp()) break;
+    if (state == kIdeExitRunning || env.FramesUsedUp() || EventsEndingSignal()) break;
     if (state == kIdeExitCompile) {
       g_runtime = env.ide;
       report = CompileWorkFile(FsTempFolder() + "/program.img", nullptr);
     } else if (state == kIdeExitRun) {
       report = CompileAndRun(env, session);
-      if (env.FramesUsedUp()) break;
+      if (env.FramesUsedUp() || EventsEndingSignal()) break;
     }
   }
+  if (const int signal = EventsEndingSignal()) IdeEndBySignal(signal);
+  EventsHoldEndingSignals(false);
   if (g_ide.surfacesKept) DestroyIde();
   ResetIdeState();
   CloseSession(session);

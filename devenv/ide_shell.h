@@ -38,6 +38,14 @@ void IdeSelectErrorLine(int32_t line);
 // Handles one window message while the environment runs.
 void IdeWindowMessage(const struct Message& m);
 
+// Writes each buffer with unsaved changes to a recovery file ("<source name>.recovered" beside
+// its source, else in the per-user settings folder; never over an existing file) and names it
+// on stderr.
+void IdeWriteRecoveryFiles();
+// Ends the process by a signal that ends it (a hang-up, a repeated stop request), the unsaved
+// changes kept first.
+[[noreturn]] void IdeEndBySignal(int signal);
+
 // The caller: opens a session, runs the environment and carries out each exit state (compile
 // the work file, run its image in-process, come back) until the environment is left. Answers
 // the process's exit status.

@@ -3,11 +3,13 @@
 #include <SDL.h>
 #include <signal.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <deque>
 #include <string>
 
 #include "platform/codepage.h"
+#include "platform/fs.h"
 
 namespace {
 std::deque<Message> g_queue;
@@ -24,6 +26,37 @@ constexpr int kStopSignals[2] = {SIGINT, SIGTERM};
 
 volatile sig_atomic_t g_stopSeen = 0;   // a stop signal came since the catching began
 volatile sig_atomic_t g_stopAtMs = 0;  // when, in monotonic milliseconds (30 bits)
+
+// Signals that end the process, held for their owner (see EventsHoldEndingSignals).
+volatile sig_atomic_t g_holding = 0;
+volatile sig_atomic_t g_endingSignal = 0;
+struct sigaction g_previousHangup, g_previousAlarm;
+bool g_hangupCaught = false;
+// Seconds the owner has to finish once an ending signal is held.
+constexpr unsigned kEndingGraceSeconds = 10;
+
+// Ends the process with the signal's standard action.
+void EndWith(int signal) {
+  struct sigaction standard {};
+  standard.sa_handler = SIG_DFL;
+  sigemptyset(&standard.sa_mask);
+  sigaction(signal, &standard, nullptr);
+  raise(signal);
+}
+
+// Keeps an ending signal for the owner and asks the run to stop; a further one, or an owner
+// that never takes it, ends the process as the signal would have.
+void HoldEnding(int signal) {
+  if (g_endingSignal) EndWith(g_endingSignal);
+  g_endingSignal = signal;
+  g_stopSignal = signal;
+  alarm(kEndingGraceSeconds);
+}
+
+void OnHangupHeld(int signal) { HoldEnding(signal); }
+void OnGraceOver(int) {
+  if (g_endingSignal) EndWith(g_endingSignal);
+}
 
 int64_t MonotonicMs() {
   timespec t{};
@@ -44,11 +77,11 @@ void OnStopSignal(int signal) {
     return;
   }
   if (((now & 0x3FFFFFFF) - g_stopAtMs + 0x40000000) % 0x40000000 < 500) return;
-  struct sigaction standard {};
-  standard.sa_handler = SIG_DFL;
-  sigemptyset(&standard.sa_mask);
-  sigaction(signal, &standard, nullptr);
-  raise(signal);
+  if (g_holding) {
+    HoldEnding(signal);
+    return;
+  }
+  EndWith(signal);
 }
 
 // Key state follows the keys as they arrive (like a physical key state), not as they are taken.
@@ -143,6 +176,40 @@ void EventsReleaseStopSignals() {
   g_stopSignal = 0;
   g_stopSeen = 0;
   g_stopReceived = false;
+}
+
+void EventsHoldEndingSignals(bool hold) {
+  if (hold == bool(g_holding)) return;
+  struct sigaction on {};
+  sigemptyset(&on.sa_mask);
+  if (hold) {
+    g_endingSignal = 0;
+    on.sa_handler = OnGraceOver;
+    sigaction(SIGALRM, &on, &g_previousAlarm);
+    // A hang-up is taken only where it would end the process (not under nohup).
+    struct sigaction now {};
+    g_hangupCaught = sigaction(SIGHUP, nullptr, &now) == 0 && now.sa_handler != SIG_IGN;
+    on.sa_handler = OnHangupHeld;
+    if (g_hangupCaught) sigaction(SIGHUP, &on, &g_previousHangup);
+    g_holding = 1;
+    return;
+  }
+  g_holding = 0;
+  alarm(0);
+  if (g_hangupCaught) sigaction(SIGHUP, &g_previousHangup, nullptr);
+  sigaction(SIGALRM, &g_previousAlarm, nullptr);
+  g_hangupCaught = false;
+}
+
+int EventsEndingSignal() {
+  if (g_endingSignal) alarm(0);  // the owner is at work on it now
+  return g_endingSignal;
+}
+
+void EventsEndBySignal(int signal) {
+  FsRemoveTempFolder();
+  EndWith(signal);
+  _exit(128 + signal);  // a signal the process was told to ignore
 }
 
 void PumpPlatformEvents() {

@@ -28,6 +28,15 @@ void EventsReset();
 // Release puts back the handlers that were there before.
 void EventsCatchStopSignals();
 void EventsReleaseStopSignals();
+// While held, a signal that would end the process at once (a hang-up, or a second SIGINT or
+// SIGTERM) is kept for the holder to finish its work first: the run is asked to stop as by
+// the first stop signal. One more such signal, or 10 seconds without EventsEndingSignal taking
+// it, ends the process as the signal would have. Release puts back the handlers.
+void EventsHoldEndingSignals(bool hold);
+// The ending signal kept (0 when none); asking stops the 10-second limit.
+int EventsEndingSignal();
+// Ends the process as the signal does by default, the temporary folder removed first.
+[[noreturn]] void EventsEndBySignal(int signal);
 // Takes the next message, pumping platform events first. Queued messages come first; once
 // the queue is empty a posted quit is returned, and it stays posted so it is never lost.
 bool PeekWindowMessage(Message& m);

@@ -1,6 +1,5 @@
 #include "platform/ini.h"
 
-#include <fstream>
 #include <sstream>
 #include <vector>
 
@@ -17,15 +16,25 @@ std::string Trim(const std::string& s) {
 
 bool SameText(const std::string& a, const std::string& b) { return FsEqualsNoCase(a, b); }
 
-std::vector<std::string> ReadLines(const std::string& path) {
-  std::vector<std::string> lines;
-  std::ifstream in(path, std::ios::binary);
+// Settings files are a few kilobytes and the debug log (VK.LOG, written as one) stays far below
+// this; anything larger is not one.
+constexpr uint64_t kMaxIniBytes = uint64_t(4) << 20;
+
+// The lines of a settings file, read as every outside file is: a regular file, bounded, never
+// waiting on a pipe or a device. False (and no lines) for a file that exists but is not one
+// that can be read so; a missing file is an empty one.
+bool ReadLines(const std::string& path, std::vector<std::string>& lines) {
+  lines.clear();
+  std::string text;
+  const FsRead read = FsReadRegularFile(path, text, kMaxIniBytes, false);
+  if (read != FsRead::kOk) return read == FsRead::kMissing;
+  std::istringstream in(text);
   std::string line;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     lines.push_back(line);
   }
-  return lines;
+  return true;
 }
 
 // Section name of a "[name]" line, or false.
@@ -55,7 +64,9 @@ std::string IniGetString(const std::string& file, const std::string& section, co
                          const std::string& defaultValue) {
   std::string path = FsResolve(file);
   bool inSection = false;
-  for (const std::string& line : ReadLines(path)) {
+  std::vector<std::string> lines;
+  ReadLines(path, lines);  // a file that cannot be read gives the defaults
+  for (const std::string& line : lines) {
     std::string name, k, v;
     if (SectionOf(line, name)) {
       inSection = SameText(name, section);
@@ -72,7 +83,10 @@ bool IniWriteString(const std::string& file, const std::string& section, const s
                     const std::string& value) {
   if (key.empty() || section.empty()) return false;
   std::string path = FsResolveForWrite(file);
-  std::vector<std::string> lines = ReadLines(path);
+  std::vector<std::string> lines;
+  // A file that is there but cannot be read (not a regular file, too large) is left as it is
+  // rather than replaced by the one key.
+  if (!ReadLines(path, lines)) return false;
   int sectionLine = -1, lastInSection = -1, keyLine = -1;
   bool inSection = false;
   for (size_t i = 0; i < lines.size(); ++i) {

@@ -3,10 +3,12 @@
 
 // INI files with the usual semantics: sections and keys match case-insensitively, a missing
 // file, section or key gives the default, writing creates what is missing. Values are
-// trimmed of surrounding blanks. File names go through the path layer.
+// trimmed of surrounding blanks. File names go through the path layer. Only a regular file of
+// at most 4 MiB is read: anything else (a device, a pipe, a huge file) reads as empty and is
+// never written over.
 std::string IniGetString(const std::string& file, const std::string& section, const std::string& key,
                          const std::string& defaultValue);
 // Writes (or replaces) one key; an empty key name removes nothing and writes nothing.
-// Returns false when the file cannot be written.
+// Returns false when the file cannot be written or is there but cannot be read.
 bool IniWriteString(const std::string& file, const std::string& section, const std::string& key,
                     const std::string& value);

@@ -10,15 +10,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/codepage_tables.h"
 #include "platform/embedded_data.h"
 
 namespace {
-
-const uint16_t kHigh[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-                            0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-                            0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-uint32_t CodePointOf(uint8_t c) { return c >= 0x80 && c < 0xA0 ? kHigh[c - 0x80] : c; }
 
 FT_Library g_ft = nullptr;
 bool g_fcReady = false;
@@ -57,9 +52,10 @@ constexpr FT_Int32 kLoadFlags = FT_LOAD_TARGET_MONO | FT_LOAD_MONOCHROME;
 
 class TextFont {
  public:
-  // Bundled bitmap font.
-  TextFont(const uint8_t* cells, int32_t cellW, int32_t cellH, int32_t base, const FontRequest& request)
-      : request_(request), bitmap_(cells) {
+  // Bundled bitmap font: the rows of each character's cell (null: no ink).
+  TextFont(const std::array<const uint8_t*, 256>& cells, int32_t cellW, int32_t cellH, int32_t base,
+           const FontRequest& request)
+      : request_(request), bitmap_(true), cells_(cells) {
     int64_t h = std::abs(int64_t(request.height));
     scale_ = int32_t(std::clamp<int64_t>((h + cellH / 2) / cellH, 1, kMaxScale));
     cellW_ = cellW;
@@ -78,7 +74,8 @@ class TextFont {
     }
   }
   // FreeType face (owned).
-  TextFont(FT_Face face, const FontRequest& request) : request_(request), face_(face) {
+  TextFont(FT_Face face, const FontRequest& request)
+      : request_(request), face_(face), codePage_(CodePageOfCharset(request.charset)) {
     int32_t h = int32_t(std::clamp<int64_t>(std::abs(int64_t(request.height)), 1, kMaxFacePixels));
     FT_Size_RequestRec req{};
     req.type = request.height < 0 ? FT_SIZE_REQUEST_TYPE_NOMINAL : FT_SIZE_REQUEST_TYPE_REAL_DIM;
@@ -107,19 +104,20 @@ class TextFont {
   }
   // Whether the bitmap font's glyph c has ink at gx, gy of its box.
   bool CellInk(uint8_t c, int32_t gx, int32_t gy) const {
-    const uint8_t bits = bitmap_[size_t(c - 32) * size_t(cellH_) + size_t(gy / scale_)];
+    if (!cells_[c]) return false;
+    const uint8_t bits = cells_[c][gy / scale_];
     const int32_t x = gx - (request_.italic ? (height_ - 1 - gy) / 4 : 0);
     auto on = [&](int32_t v) { return v >= 0 && v < cellW_ * scale_ && (bits & (0x80 >> (v / scale_))); };
     return on(x) || (request_.bold && on(x - 1));
   }
-  bool IsBitmapFont() const { return bitmap_ != nullptr; }
+  bool IsBitmapFont() const { return bitmap_; }
   int32_t Ascent() const { return ascent_; }
   int32_t Height() const { return height_; }
   const FontRequest& Request() const { return request_; }
 
  private:
-  static uint32_t CodeOf(int c) {
-    uint32_t cp = CodePointOf(uint8_t(c));
+  uint32_t CodeOf(int c) const {
+    const uint32_t cp = CodePageChar(codePage_, uint8_t(c));
     return c < 32 || cp == 0 ? '?' : cp;
   }
   void Render(uint8_t c, Glyph* g) const {
@@ -149,8 +147,10 @@ class TextFont {
   }
 
   FontRequest request_;
-  const uint8_t* bitmap_ = nullptr;
+  bool bitmap_ = false;
+  std::array<const uint8_t*, 256> cells_{};
   FT_Face face_ = nullptr;
+  int32_t codePage_ = 1252;
   int32_t scale_ = 1, cellW_ = 0, cellH_ = 0;
   int32_t ascent_ = 0, height_ = 0;
   mutable std::array<Glyph, 256> glyphs_;
@@ -158,12 +158,37 @@ class TextFont {
 
 namespace {
 
+// The bundled font holds glyphs by code point (see tools/fontgen); each byte of the request's
+// code page takes its character's glyph, or the missing-glyph box (code point 0) when the font
+// has none. A byte the code page leaves undefined has no ink.
 TextFontPtr MakeBitmapFont(const FontRequest& request) {
   const EmbeddedFile* f = FindEmbeddedFile("system_font.bin");
-  if (!f || f->size < 8 || std::memcmp(f->data, "VKF1", 4) != 0) return nullptr;
-  int32_t w = f->data[4], h = f->data[5], base = f->data[6];
-  if (w < 1 || w > 8 || h < 1 || base > h || f->size < 8 + size_t(224) * size_t(h)) return nullptr;
-  return std::make_shared<const TextFont>(f->data + 8, w, h, base, request);
+  if (!f || f->size < 10 || std::memcmp(f->data, "VKF2", 4) != 0) return nullptr;
+  const int32_t w = f->data[4], h = f->data[5], base = f->data[6];
+  const size_t count = size_t(f->data[8]) | size_t(f->data[9]) << 8;
+  if (w < 1 || w > 8 || h < 1 || base > h || f->size < 10 + count * (2 + size_t(h))) return nullptr;
+  const uint8_t* codes = f->data + 10;
+  const uint8_t* rows = codes + 2 * count;
+  auto glyphOf = [&](uint32_t cp) -> const uint8_t* {
+    size_t lo = 0, hi = count;  // codes ascend
+    while (lo < hi) {
+      const size_t mid = (lo + hi) / 2;
+      const uint32_t at = uint32_t(codes[2 * mid]) | uint32_t(codes[2 * mid + 1]) << 8;
+      if (at == cp) return rows + mid * size_t(h);
+      if (at < cp) lo = mid + 1;
+      else hi = mid;
+    }
+    return nullptr;
+  };
+  const int32_t page = CodePageOfCharset(request.charset);
+  const uint8_t* box = glyphOf(0);
+  std::array<const uint8_t*, 256> cells{};
+  for (int c = 32; c < 256; ++c) {
+    const uint32_t cp = CodePageChar(page, uint8_t(c));
+    const uint8_t* g = cp ? glyphOf(cp) : nullptr;
+    cells[size_t(c)] = g ? g : cp ? box : nullptr;
+  }
+  return std::make_shared<const TextFont>(cells, w, h, base, request);
 }
 
 // The family fontconfig is asked for.

@@ -10,12 +10,13 @@
 // with fontconfig finding the files; glyphs are drawn without anti-aliasing. "Arial",
 // "Times New Roman" and "Courier New" map to the Liberation fonts; "system" and "fixedsys"
 // to the bundled bitmap-like font, so their extents are the same on every machine. Texts
-// are Windows-1252 bytes.
+// are bytes of the Windows code page of the font's character set (1252 unless asked).
 
 struct FontRequest {
   std::string face;
   int32_t height = 10;  // cell height in pixels; negative: character height
   bool bold = false, italic = false, underline = false;
+  int32_t charset = 0;  // a Windows character set number: picks the code page (CodePageOfCharset)
 };
 
 class TextFont;

@@ -40,6 +40,28 @@ TEST_F(DrawingTest, GlyphCellsAndTheFixedFontWidths) {
   EXPECT_EQ(IdeGlyphWidth('m'), IdeGlyphWidth('i'));
 }
 
+// The pixels of one character drawn alone in a band.
+std::vector<uint32_t> BandGlyph(int32_t band, unsigned char c) {
+  Surface* s = g_ide.gfx.editor.get();
+  SurfRect r{0, 0, kGlyphCellWidth, kGlyphCellHeight};
+  SurfaceFill(s, &r, 0);
+  IdeDrawTextBand(s, std::string(1, char(c)), band, 0, 0);
+  std::vector<uint32_t> pixels;
+  for (int32_t y = 0; y < kGlyphCellHeight; ++y)
+    for (int32_t x = 0; x < kGlyphCellWidth; ++x) pixels.push_back(s->GetPixel(x, y));
+  return pixels;
+}
+
+TEST_F(DrawingTest, TheTextCharacterSetPicksTheFixedFontsGlyphs) {
+  const auto westernC0 = BandGlyph(4, 0xC0), latinA = BandGlyph(4, 'A'), courierC0 = BandGlyph(0, 0xC0);
+  g_ide.settings.textCharset = 204;  // Cyrillic: 0xC0 is "\u0410", drawn as "A"
+  IdeReleaseFont();
+  ASSERT_TRUE(IdeBuildFont());
+  EXPECT_EQ(BandGlyph(4, 0xC0), latinA);
+  EXPECT_NE(BandGlyph(4, 0xC0), westernC0);
+  EXPECT_EQ(BandGlyph(0, 0xC0), courierC0);  // the Courier bands stay Western
+}
+
 TEST_F(DrawingTest, StatusLineMenuAndProgressMatchTheirPictures) {
   g_ide.statusText = "Project: Space  File: game.vka";
   g_ide.statusColour = 256;

@@ -12,6 +12,7 @@
 #include "platform/events.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
+#include "platform/text.h"
 #include "platform/window.h"
 #include "tests/support/temp_dir.h"
 
@@ -49,6 +50,54 @@ TEST(Ini, KeysJoinTheirSectionInOrderAndQuotesAreStripped) {
   EXPECT_EQ(IniGetString(f, "B", "q", "d"), "");  // a quoted empty value
   EXPECT_EQ(IniGetString(f, "B", "r", "d"), "v w");
   EXPECT_EQ(IniGetString(f, "B", "s", "d"), "\"");
+}
+
+TEST(Ini, FilesThatAreNotSmallRegularFilesReadAsEmptyAndAreNeverWrittenOver) {
+  TempDir dir;
+  const std::string big = "[S]\r\nK=1\r\n;" + std::string(size_t(5) << 20, 'x') + "\r\n";
+  dir.Write("big.ini", big);
+  ASSERT_EQ(mkfifo(dir.File("pipe.ini").c_str(), 0600), 0);
+  std::filesystem::create_symlink("/dev/zero", dir.File("zero.ini"));
+  for (const char* name : {"big.ini", "pipe.ini", "zero.ini"}) {
+    EXPECT_EQ(IniGetString(dir.File(name), "S", "K", "d"), "d") << name;
+    EXPECT_FALSE(IniWriteString(dir.File(name), "S", "K", "2")) << name;
+  }
+  EXPECT_EQ(dir.Read("big.ini"), big);
+  EXPECT_EQ(std::filesystem::status(dir.File("pipe.ini")).type(), std::filesystem::file_type::fifo);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("zero.ini")));
+}
+
+// Where one byte drawn alone with the font has ink.
+std::vector<bool> Ink(const FontRequest& request, unsigned char c) {
+  SurfacePtr s = SurfaceCreate(32, 32, FormatForDepth(32));
+  TextContext dc{s.get(), TextCreateFont(request), 0xFFFFFF, 0, false};
+  const char ch = char(c);
+  TextOut(dc, 0, 0, &ch, 1);
+  std::vector<bool> ink;
+  for (int32_t y = 0; y < 32; ++y)
+    for (int32_t x = 0; x < 32; ++x) ink.push_back(s->GetPixel(x, y) != 0);
+  return ink;
+}
+
+TEST(Text, TheCharacterSetPicksTheCodePageOfTheBytes) {
+  for (const char* face : {"fixedsys", "Arial"}) {
+    SCOPED_TRACE(face);
+    FontRequest western{face, 16}, cyrillic{face, 16}, greek{face, 16};
+    cyrillic.charset = 204;
+    greek.charset = 161;
+    // 0xC0 is "\u00C0" in 1252, "\u0410" (drawn as "A") in 1251; 0xC1 is a Greek alpha in 1253.
+    EXPECT_NE(Ink(cyrillic, 0xC0), Ink(western, 0xC0));
+    EXPECT_EQ(Ink(cyrillic, 0xC0), Ink(western, 'A'));
+    EXPECT_EQ(Ink(cyrillic, 'b'), Ink(western, 'b'));
+    EXPECT_NE(Ink(greek, 0xC1), Ink(western, 0xC1));
+  }
+  // The bundled font has no Thai: those bytes draw its missing-glyph box, as byte 0x7F does.
+  FontRequest western{"fixedsys", 16}, thai{"fixedsys", 16};
+  thai.charset = 222;
+  const std::vector<bool> blank(32 * 32, false);
+  EXPECT_EQ(Ink(thai, 0xA1), Ink(western, 0x7F));
+  EXPECT_NE(Ink(thai, 0xA1), blank);
+  EXPECT_EQ(Ink(thai, 0xFC), blank);  // a byte 874 leaves undefined
 }
 
 TEST(Fs, PathsMatchAnyCaseWithEitherSeparator) {

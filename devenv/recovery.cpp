@@ -1,0 +1,69 @@
+// The environment's last act when a signal ends it (a hang-up, a repeated stop request): the
+// buffers with unsaved changes are kept in recovery files, so nothing typed is lost.
+//
+// A buffer's recovery file is "<source name>.recovered" beside its source; a source without a
+// name, or one whose folder takes no new file, gets "<name or untitled.vka>.recovered" in the
+// per-user settings folder. A name in use already (an earlier recovery) gets "-2", "-3", ...
+// after it, so no file is ever written over.
+#include <cstdio>
+
+#include "devenv/editor.h"
+#include "devenv/ide_shell.h"
+#include "devenv/ide_state.h"
+#include "platform/events.h"
+#include "platform/fs.h"
+
+namespace {
+
+constexpr int kMaxRecoveryNames = 100;
+
+// The source text as a save writes it: the header lines that are set, then every line.
+std::string SourceText(const EditorBuffer& b, const std::string& title, const std::string& author,
+                       const std::string& date) {
+  std::string out;
+  if (!title.empty()) out += "Rem * Title  : " + title + "\r\n";
+  if (!author.empty()) out += "Rem * Author : " + author + "\r\n";
+  if (!date.empty()) out += "Rem * Date   : " + date + "\r\n";
+  for (const std::string& line : b.lines) out += line + "\r\n";
+  return out;
+}
+
+// Writes the text under the first free recovery name in the folder; "" when none was written.
+std::string WriteFree(const std::string& folder, const std::string& name, const std::string& text) {
+  if (folder.empty() || !FsFolderWritable(folder)) return "";
+  const std::string base = (folder.back() == '/' ? folder : folder + "/") + name + ".recovered";
+  for (int n = 1; n <= kMaxRecoveryNames; ++n) {
+    const std::string path = n == 1 ? base : base + "-" + std::to_string(n);
+    if (FsPathExists(path)) continue;
+    return FsWriteFileAtomic(path, text) ? path : "";
+  }
+  return "";
+}
+
+void Recover(const EditorBuffer& b, const std::string& fileName, const std::string& folder, const std::string& title,
+             const std::string& author, const std::string& date) {
+  const std::string text = SourceText(b, title, author, date);
+  const std::string name = fileName.empty() ? "untitled.vka" : fileName;
+  std::string path = fileName.empty() ? "" : WriteFree(folder, name, text);
+  if (path.empty()) path = WriteFree(FsConfigFolder(), name, text);
+  if (path.empty())
+    std::fprintf(stderr, "vellumark: edit: the unsaved changes of %s could not be kept\n", name.c_str());
+  else
+    std::fprintf(stderr, "vellumark: edit: the unsaved changes of %s are kept in %s\n", name.c_str(), path.c_str());
+}
+
+}  // namespace
+
+void IdeWriteRecoveryFiles() {
+  const int32_t live = g_ide.loadedBuffer > 0 ? g_ide.loadedBuffer : g_ide.currentBuffer;
+  if (g_ide.modified)
+    Recover(g_ide.editor, g_ide.fileName, g_ide.projectFolder, g_ide.title, g_ide.author, g_ide.date);
+  const EditorBufferRecord& r = g_ide.records[live == 1 ? 1 : 0];
+  if (r.used && r.modified) Recover(r.buffer, r.fileName, r.projectFolder, r.title, r.author, r.date);
+}
+
+void IdeEndBySignal(int signal) {
+  IdeWriteRecoveryFiles();
+  std::fflush(stderr);
+  EventsEndBySignal(signal);
+}
