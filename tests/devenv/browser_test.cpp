@@ -116,6 +116,7 @@ TEST_F(BrowserTest, SaveAsAddsTheSourceExtensionOnlyToANameWithout) {
     EXPECT_TRUE(std::filesystem::exists(Work(c.written))) << c.typed;
     EXPECT_EQ(g_ide.fileName, c.written);
     EXPECT_EQ(g_ide.projectFolder, dir_.File("work"));
+    EXPECT_EQ(g_ide.statusText, IdeText(IdeSection::Desc, kDescSaved));
     EXPECT_FALSE(BrowserIsOpen());
   }
   // Saving as an existing name asks first.

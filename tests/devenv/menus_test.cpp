@@ -159,7 +159,7 @@ TEST_F(MenusTest, SaveLeavesAReadOnlyFileAndSaysSo) {
     g_ide.statusText.clear();
     Key(114);  // F3
     EXPECT_EQ(dir_.Read("proj/game.vka"), c.content);
-    EXPECT_EQ(g_ide.statusText == upper, c.readOnlyText);
+    EXPECT_EQ(g_ide.statusText, c.readOnlyText ? upper : IdeText(IdeSection::Desc, kDescSaved));
     EXPECT_EQ(FsCurrentFolder(), before);
   }
 }
