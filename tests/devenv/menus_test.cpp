@@ -85,6 +85,21 @@ TEST_F(MenusTest, DisabledItemsAndClicksBesideOnlyCloseTheMenu) {
   EXPECT_EQ(g_ide.dialogMode, 0);
 }
 
+// The top-right buttons say what they do: "Run" leaves for the caller to compile and run, the
+// other asks before leaving as the exit item does.
+TEST_F(MenusTest, TopButtonsDoWhatTheirLabelsSay) {
+  EXPECT_EQ(IdeText(IdeSection::Title, kTitleRunButton), "Run");
+  EXPECT_EQ(IdeText(IdeSection::Title, kTitleExitButton), IdeText(IdeSection::Menu, 18));
+  Click(595, 18);
+  EXPECT_EQ(g_ide.dialogMode, kModeQuit);
+  EXPECT_FALSE(QuitPosted());
+  ResetBrowserItems();
+  g_ide.dialogMode = 0;
+  Click(529, 18);
+  EXPECT_TRUE(QuitPosted());
+  EXPECT_EQ(g_ide.exitState, kIdeExitTopButton);
+}
+
 TEST_F(MenusTest, ControlShortcutsHeldActOncePerPress) {
   Type("abcd");
   Key(kVkLeft);
