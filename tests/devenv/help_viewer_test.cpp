@@ -3,6 +3,7 @@
 #include "devenv/help_viewer.h"
 #include "devenv/ide_draw.h"
 #include "devenv/ide_texts.h"
+#include "display/sprites.h"
 #include "platform/fs.h"
 #include "tests/devenv/devenv_fixture.h"
 
@@ -183,12 +184,16 @@ TEST_F(HelpViewerTest, ThePaneFollowsLinksGoesBackAndCloses) {
   ASSERT_TRUE(HelpPaneCreate());
   Page("a.htm", "<A HREF=\"sub/b.htm\">to b</A>");
   Page("sub/b.htm", "page b");
+  IdeCreatePointerSprites();
+  auto pointerImage = [] { return FrameAt(uint32_t(g_sprites.pointerFrame))->imageRecord; };
   IdeShowHelpPage("a.htm");
   EXPECT_TRUE(g_ide.helpView);
   g_ide.mouseX = 20;
   g_ide.mouseY = 42 + 10;
   IdeHitTest();
   EXPECT_EQ(g_ide.statusText, IdeText(IdeSection::General, kGeneralPageLink));
+  IdeDrawPointerSprites();
+  EXPECT_EQ(pointerImage(), g_sprites.handImage);  // the hand over the link
   EXPECT_TRUE(HelpPaneClick());
   EXPECT_EQ(g_help.subFolder, "sub/");
   IdeRedraw();  // the back button is now enabled
@@ -196,11 +201,14 @@ TEST_F(HelpViewerTest, ThePaneFollowsLinksGoesBackAndCloses) {
   g_ide.mouseY = 30;
   IdeHitTest();
   EXPECT_EQ(g_ide.hotSpot, 12);
+  IdeDrawPointerSprites();
+  EXPECT_EQ(pointerImage(), g_sprites.pointerImage);
   EXPECT_TRUE(HelpPaneClick());
   EXPECT_EQ(g_help.subFolder, "");
   EXPECT_TRUE(HelpPaneKey(27));
   EXPECT_FALSE(g_ide.helpView);
   HelpPaneRelease();
+  IdeReleasePointerSprites();
   IdeReleaseSurfaces();
 }
 
