@@ -9,6 +9,7 @@
 
 #include "devenv/browser.h"
 #include "devenv/editor_selection.h"
+#include "devenv/help_pane.h"
 #include "devenv/ide_texts.h"
 #include "platform/clipboard.h"
 #include "platform/events.h"
@@ -98,6 +99,35 @@ TEST_F(MenusTest, TopButtonsDoWhatTheirLabelsSay) {
   Click(529, 18);
   EXPECT_TRUE(QuitPosted());
   EXPECT_EQ(g_ide.exitState, kIdeExitTopButton);
+}
+
+// The introduction (or any help page) stays while the mouse moves, whatever menu was open
+// before it; a click on its Close closes it and does nothing else, so typing goes on in the
+// editor.
+TEST_F(MenusTest, AHelpPageStaysUntilClosedAndItsCloseDoesNothingElse) {
+  g_ide.settings.helpFolder = dir_.File("HELP/");
+  std::filesystem::create_directory(dir_.File("HELP"));
+  dir_.Write("HELP/intro.htm", "<A HREF=\"main.htm\">Main help page</A> and some text");
+  ASSERT_TRUE(HelpPaneCreate());
+  for (const int32_t menuBefore : {0, 1}) {
+    if (menuBefore) OpenMenu(menuBefore);
+    EXPECT_EQ(g_ide.openMenu, menuBefore);
+    IdeShowHelpPage("intro.htm");
+    for (const auto& [x, y] : {std::pair{300, 300}, {20, 28}, {100, 28}, {20, 52}, {529, 18}, {630, 470}}) {
+      Deliver({MsgKind::MouseMove, x, y});
+      IdeHitTest();
+      IdeRedraw();
+      EXPECT_TRUE(g_ide.helpView) << x << "," << y;
+    }
+    Click(20, 28);  // Close
+    EXPECT_FALSE(g_ide.helpView);
+    EXPECT_EQ(g_ide.openMenu, 0);
+    IdeHitTest();
+    Type("x");
+    EXPECT_EQ(g_ide.openMenu, 0);
+  }
+  EXPECT_EQ(Text(), "xx\n");
+  HelpPaneRelease();
 }
 
 TEST_F(MenusTest, ControlShortcutsHeldActOncePerPress) {
