@@ -84,6 +84,15 @@ TEST_F(MenusTest, DisabledItemsAndClicksBesideOnlyCloseTheMenu) {
   ChooseItem(2);  // a separator
   EXPECT_EQ(g_ide.openMenu, 0);
   EXPECT_EQ(g_ide.dialogMode, 0);
+  // Cut, copy and delete follow the selection when the menu opens.
+  for (const bool selected : {false, true, false}) {
+    if (selected) Key(kVkLeft, true);
+    else Key(kVkEnd);
+    OpenMenu(2);
+    for (const size_t item : {3u, 4u, 6u}) EXPECT_EQ(g_ide.menus[1].items[item - 1].enabled, selected) << item;
+    ChooseItem(6);  // delete
+  }
+  EXPECT_EQ(Text(), "keep thi\n");
 }
 
 // The top-right buttons say what they do: "Run" leaves for the caller to compile and run, the
