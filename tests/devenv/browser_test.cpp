@@ -144,6 +144,29 @@ TEST_F(BrowserTest, AProgramKeepsItsNameAndIsNotReplacedWithoutAsking) {
   EXPECT_EQ(BrowserButtonAction(2), 13);
 }
 
+// Replacing a program asks first; the "yes" keeps to what was asked for: the program alone
+// from make-program, the project's media too from make-program-with-media.
+TEST_F(BrowserTest, OnlyTheOverwriteOfAProgramWithMediaPacksTheMedia) {
+  Type("x = 1\n");
+  g_ide.projectFolder = Work("");
+  dir_.Write("work/song.wav", std::string(5000, 'm'));
+  struct {
+    int32_t mode, kind, overwrite;
+  } const cases[] = {{11, 6, 13}, {12, 7, 14}};
+  std::vector<uintmax_t> sizes;
+  for (const auto& c : cases) {
+    dir_.Write("work/demo", "an older game");
+    Open(c.mode, c.kind);
+    BrowserSetField(1, "demo");
+    BrowserPerformAction(BrowserButtonAction(2));
+    ASSERT_EQ(g_ide.dialogMode, c.overwrite);
+    BrowserPerformAction(BrowserButtonAction(2));
+    EXPECT_EQ(g_ide.statusText, IdeText(IdeSection::Desc, kDescBuilt)) << c.mode;
+    sizes.push_back(std::filesystem::file_size(Work("demo")));
+  }
+  EXPECT_GE(sizes[1], sizes[0] + 5000);
+}
+
 TEST_F(BrowserTest, ANewFolderNameThatIsTakenGetsANumber) {
   std::filesystem::create_directory(Work("New"));
   Open(1, 2);
