@@ -240,6 +240,40 @@ TEST_F(BrowserTest, SaveFirstReplacesTheFileAndStopsWhenTheSaveFails) {
   EXPECT_EQ(g_ide.modified, 0);
 }
 
+// Each "save first?" question: "yes" saves and "no" leaves the file, and either goes on with
+// the command that asked: close, new project, open, the leave question, the recent file.
+TEST_F(BrowserTest, EachSaveFirstAnswerGoesOnWithItsCommand) {
+  dir_.Write("work/other.vka", "other\r\n");
+  struct {
+    void (*command)();
+    int32_t asked, next;
+    const char* fileAfter;
+  } const cases[] = {
+      {IdeMenuNew, kModeSaveBeforeClose, 0, ""},
+      {IdeMenuNewProject, kModeSaveBeforeNewProject, kModeNewProject, "keep.vka"},
+      {IdeMenuOpen, kModeSaveBeforeOpen, kModeOpen, "keep.vka"},
+      {IdeMenuQuit, kModeSaveBeforeQuit, kModeQuit, "keep.vka"},
+      {[] { IdeMenuOpenRecent(1); }, kModeSaveBeforeRecent, 0, "other.vka"},
+  };
+  for (const auto& c : cases) {
+    for (const bool yes : {true, false}) {
+      dir_.Write("work/keep.vka", "old\r\n");
+      ASSERT_TRUE(BrowserLoadSource(Work("other.vka")));
+      ASSERT_TRUE(BrowserLoadSource(Work("keep.vka")));  // the recent files: keep, other
+      Type("new ");
+      c.command();
+      ASSERT_EQ(g_ide.dialogMode, c.asked);
+      BrowserPerformAction(BrowserButtonAction(yes ? 2 : 3));
+      EXPECT_EQ(dir_.Read("work/keep.vka"), yes ? "new old\r\n" : "old\r\n") << c.asked << yes;
+      EXPECT_EQ(g_ide.dialogMode, c.next) << c.asked << yes;
+      EXPECT_EQ(g_ide.fileName, c.fileAfter) << c.asked << yes;
+      ResetBrowserItems();
+      BrowserClose();
+      g_ide.dialogMode = 0;
+    }
+  }
+}
+
 TEST_F(BrowserTest, FieldKeysEditAroundTheCursor) {
   auto key = [](int vk) { BrowserWindowMessage({MsgKind::KeyDown, vk, 0}); };
   auto type = [](const std::string& t) {
