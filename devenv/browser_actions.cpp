@@ -383,7 +383,7 @@ void SetCurrentFileFromPath(const std::string& path) {
   }
   g_ide.browserFolder = g_ide.projectFolder;
   FsChangeFolder(g_ide.projectFolder);
-  IdeUpdateStatusText();
+  // The status line is left to the caller: a save or a load says what it did there.
   g_ide.redrawStatus = true;
 }
 

@@ -64,15 +64,13 @@ int32_t EditorFindReplace(const std::string& pattern, const std::string* replace
   const EditorSelection sel = e.sel;
   const int32_t startRow = limited ? sel.startRow : std::min(e.cursorRow, e.LineCount() - 1);
   const int32_t startCol = limited ? sel.startCol : e.cursorCol;
-  int32_t endColShift = 0;  // replacements on the selection's last row move its end
   bool replaced = false;
   int32_t row = startRow, col = startCol;
   // Every line once from the start, then the start line's part before the start column.
   for (int32_t visit = 0; visit <= e.LineCount(); ++visit) {
     const bool again = visit == e.LineCount();
-    if (limited && (row > sel.endRow || again)) break;
     int32_t to = int32_t(e.lines[size_t(row)].size());
-    if (limited && row == sel.endRow) to = sel.endCol + endColShift;
+    if (limited && row == sel.endRow) to = sel.endCol;
     if (again) {
       if (row != startRow) break;
       to = std::min(to, startCol + plen - 1);
@@ -84,13 +82,12 @@ int32_t EditorFindReplace(const std::string& pattern, const std::string* replace
         ShowMatch(row, at, plen);
         return row;
       }
-      const int32_t delta = int32_t(replacement->size()) - plen;
       col = EditorReplaceInLine(row, pat, at, *replacement);
-      to += delta;
-      if (limited && row == sel.endRow) endColShift += delta;
+      to += int32_t(replacement->size()) - plen;
       replaced = true;
     }
     col = 0;
+    if (limited && row >= sel.endRow) break;  // a selection never wraps to the lines above it
     if (++row >= e.LineCount()) row = 0;
   }
   if (!replaced) return -1;

@@ -53,6 +53,8 @@ void IdeShowHelpPage(const std::string& name) {
   if (g.screen && g.background) SurfaceBltFast(g.screen.get(), 0, 0, g.background.get(), nullptr, 0);
   HelpViewerShow(g.editor.get());
   g_ide.helpView = true;
+  // The menus are not drawn over the pane: one left open would come back when it closes.
+  g_ide.openMenu = g_ide.hotItem = 0;
   g_ide.caretHidden = true;
   g_ide.scroll.dragging = false;
   g_ide.shownHotSpot = -1;

@@ -1,6 +1,7 @@
 // The environment's pointer and text caret: the display's two pointer sprites, drawn over each
 // frame after it is copied to the back buffer.
 #include "devenv/editor.h"
+#include "devenv/help_viewer.h"
 #include "devenv/ide_draw.h"
 #include "display/display.h"
 #include "display/record_pools.h"
@@ -11,6 +12,12 @@ namespace {
 bool OverTextPane() {
   return !g_ide.helpView && g_ide.openMenu == 0 && g_ide.dialogMode == 0 && g_ide.mouseX >= 0 &&
          g_ide.mouseX <= 616 && g_ide.mouseY >= 43 && g_ide.mouseY <= 458;
+}
+
+// The pointer's shape: the hand over a help link, the caret over the text pane, else the arrow.
+int32_t PointerShape() {
+  if (g_ide.helpView && g_ide.dialogMode == 0 && !g_help.pointerLink.empty()) return 6;
+  return OverTextPane() && !g_ide.buttonHeld ? 2 : 1;
 }
 
 }  // namespace
@@ -34,7 +41,7 @@ void IdeReleasePointerSprites() {
 
 void IdeDrawPointerSprites() {
   if (!PointerSpritesPresent()) return;
-  SetPointerShape(OverTextPane() && !g_ide.buttonHeld ? 2 : 1);
+  SetPointerShape(PointerShape());
   int32_t x = 0, y = 0;
   // The caret sprite sits one pixel up and left of the position handed over.
   if (EditorCaretPosition(&x, &y)) SetCaretSpritePosition(x + 1, y + 1);

@@ -76,25 +76,35 @@ void ReadKeysHeld() {
   }
 }
 
+// The buffer tabs and the two top buttons, in both views.
+bool TabsAndTopButtonsClick() {
+  if (IdeBufferTabClick(g_ide.mouseX, g_ide.mouseY)) return true;
+  if (g_ide.hotSpot == 22) {  // "Run": the caller compiles and runs
+    Leave(kIdeExitTopButton);
+    return true;
+  }
+  if (g_ide.hotSpot == 23) {  // "Exit"
+    IdeMenuQuit();
+    return true;
+  }
+  return false;
+}
+
 void LeftButtonDown() {
-  IdeUpdateStatusText();
   g_ide.redrawStatus = true;
   g_ide.buttonHeld = true;
-  g_ide.clickPending = true;
   IdeHitTest();
-  if (IdeMenuCommand()) {
+  // Over the help pane the menus are not there: its buttons, the tabs and top buttons, its
+  // scroll bar and links take the click, and nothing else sees it.
+  if (g_ide.helpView) {
+    const bool helpButton = g_ide.hotSpot >= 11 && g_ide.hotSpot <= 13;
+    if (helpButton || !TabsAndTopButtonsClick()) HelpPaneClick();
+    return;
+  }
+  IdeUpdateStatusText();
+  g_ide.clickPending = true;
+  if (IdeMenuCommand() || TabsAndTopButtonsClick()) {
     g_ide.clickPending = false;
-  } else if (IdeBufferTabClick(g_ide.mouseX, g_ide.mouseY)) {
-    g_ide.clickPending = false;
-  } else if (g_ide.hotSpot == 22) {  // the first top button
-    g_ide.clickPending = false;
-    Leave(kIdeExitTopButton);
-  } else if (g_ide.hotSpot == 23) {  // the second: leave the environment
-    g_ide.clickPending = false;
-    IdeMenuQuit();
-  } else if (g_ide.helpView) {
-    g_ide.clickPending = false;
-    HelpPaneClick();
   } else if (g_ide.mouseX >= 628 && g_ide.mouseY >= 27 && g_ide.mouseY < 460) {
     g_ide.clickPending = false;
     EditorScrollBarClick(g_ide.mouseY);

@@ -199,7 +199,7 @@ int RunEnvironment(const std::string& file, const RunOptions& options, double ve
     if (state == kIdeExitCompile) {
       g_runtime = env.ide;
       report = CompileWorkFile(FsTempFolder() + "/program.img", nullptr);
-    } else if (state == kIdeExitRun) {
+    } else if (state == kIdeExitRun || state == kIdeExitTopButton) {  // F5 or the "Run" button
       report = CompileAndRun(env, session);
       if (env.FramesUsedUp() || EventsEndingSignal()) break;
     }

@@ -8,7 +8,7 @@
 
 // What a run of the environment returns.
 enum : int32_t {
-  kIdeExitTopButton = 2,  // the first top-right button
+  kIdeExitTopButton = 2,  // the first top-right button, "Run": the caller compiles and runs
   kIdeExitRunning = 3,    // under way; also returned when the environment cannot be created
   kIdeExitRun = 4,        // compile and run the program (F5)
   kIdeExitCompile = 5,    // compile only (F4); the next run keeps the surfaces and buffers

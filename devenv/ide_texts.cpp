@@ -7,7 +7,7 @@ const std::vector<IdeTextKey>& IdeTextKeysRead() {
     std::vector<IdeTextKey> k;
     for (int i : {kGeneralProject, kGeneralFile, kGeneralHelpPage, kGeneralPageLink, kGeneralFileLink})
       k.push_back({IdeSection::General, i});
-    for (int i : {kTitleRunButton, kTitleHelpButton}) k.push_back({IdeSection::Title, i});
+    for (int i : {kTitleRunButton, kTitleExitButton}) k.push_back({IdeSection::Title, i});
     for (int i : {kDescPercent, kDescSaved, kDescBuilt, kDescNoFile, kDescReadOnly, kDescRunning, kDescRunningWindow,
                   kDescNoMediaFolder, kDescProgramEnded, kDescWindowTitle, kDescNoHelpPage})
       k.push_back({IdeSection::Desc, i});

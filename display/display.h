@@ -144,7 +144,8 @@ void ReleasePointerSprites();
 // shows them again.
 int HidePointerSprites();
 // While active: 1, 2, 3 the pointer sprite shows the arrow, caret or dot; 4 the caret is shown
-// at once and blinks; 5 the caret is hidden. Other shapes do nothing.
+// at once and blinks; 5 the caret is hidden; 6 the pointer shows the hand. Other shapes do
+// nothing.
 int SetPointerShape(int32_t shape);
 bool PointerSpritesPresent();
 // The mouse position the pointer sprite follows, handed over by the run loop every frame, and

@@ -31,6 +31,27 @@ constexpr const char* kArrow[22] = {
     "        XX",
 };
 
+// The pointing hand, drawn the same way: the finger up at the left, the palm below.
+constexpr const char* kHand[17] = {
+    " XX",
+    "XooX",
+    "XooX",
+    "XooX",
+    "XooXXX",
+    "XooXooXX",
+    "XooXooXoXX",
+    "XooXooXoXoX",
+    "XoooooooooX",
+    "XoooooooooX",
+    "XoooooooooX",
+    "XoooooooooX",
+    " XooooooooX",
+    " XooooooooX",
+    "  XooooooX",
+    "  XooooooX",
+    "  XXXXXXXX",
+};
+
 // Near black, so the outline is not the key colour.
 constexpr uint32_t kOutlineRgb = 0x101010, kFillRgb = 0xFFFFFF;
 
@@ -40,13 +61,17 @@ void DrawPointerPicture(Surface& sheet) {
   if (sheet.Width() < kPointerSheetSize || sheet.Height() < kPointerSheetSize) return;
   const uint32_t outline = PixelFromRgb(sheet.Format(), kOutlineRgb);
   const uint32_t fill = PixelFromRgb(sheet.Format(), kFillRgb);
-  for (int32_t y = 0; y < kPointerArrowRect.bottom; ++y) {
-    const char* row = kArrow[y];
-    for (int32_t x = 0; x < int32_t(std::strlen(row)); ++x) {
-      if (row[x] == 'X') sheet.PutPixel(x, y, outline);
-      if (row[x] == 'o') sheet.PutPixel(x, y, fill);
+  auto draw = [&](const char* const* rows, const SurfRect& at) {
+    for (int32_t y = 0; y < at.Height(); ++y) {
+      const char* row = rows[y];
+      for (int32_t x = 0; x < int32_t(std::strlen(row)); ++x) {
+        if (row[x] == 'X') sheet.PutPixel(at.left + x, at.top + y, outline);
+        if (row[x] == 'o') sheet.PutPixel(at.left + x, at.top + y, fill);
+      }
     }
-  }
+  };
+  draw(kArrow, kPointerArrowRect);
+  draw(kHand, kPointerHandRect);
   for (int32_t y = kPointerCaretRect.top; y < kPointerCaretRect.bottom; ++y)
     for (int32_t x = kPointerCaretRect.left; x < kPointerCaretRect.right; ++x) sheet.PutPixel(x, y, fill);
   sheet.PutPixel(kPointerDotRect.left, kPointerDotRect.top, fill);

@@ -1,4 +1,4 @@
-// The runtime's pointer sprites: the arrow that follows the mouse and the environment's text
+// The runtime's pointer sprites: the arrow (or caret, dot or hand) that follows the mouse and the environment's text
 // caret. Both are frame records of the sprite pool, drawn in the last priority pass, showing
 // image records that share the default bitmap's surface (the bank's surface table has no entry
 // for them, so freeing them leaves the sheet alone).
@@ -46,6 +46,7 @@ void CutImages() {
   CutImage(g_sprites.pointerImage, kPointerArrowRect);
   CutImage(g_sprites.caretImage, kPointerCaretRect);
   CutImage(g_sprites.dotImage, kPointerDotRect);
+  CutImage(g_sprites.handImage, kPointerHandRect);
 }
 
 int32_t MakeFrame(int32_t x, int32_t y, int32_t saveBackground) {
@@ -124,6 +125,7 @@ void ReleasePointerSprites() {
   FreeImage(g_sprites.pointerImage);
   FreeImage(g_sprites.caretImage);
   FreeImage(g_sprites.dotImage);
+  FreeImage(g_sprites.handImage);
   g_sprites.active = 0;
 }
 
@@ -149,6 +151,7 @@ int SetPointerShape(int32_t shape) {
       if (caret) caret->imageRecord = g_sprites.caretImage;
       break;
     case 5: MoveFrame(caret, kOffScreen, kOffScreen); break;
+    case 6: PointerFrame()->imageRecord = g_sprites.handImage; break;
     default: break;
   }
   return 1;

@@ -17,7 +17,7 @@ struct SpriteState {
   // The pointer sprites: the arrow that follows the mouse and the environment's text caret,
   // frame records (-1 none) showing images cut from the default bitmap (-1 none).
   int32_t pointerFrame = -1, caretFrame = -1;
-  int32_t pointerImage = -1, caretImage = -1, dotImage = -1;
+  int32_t pointerImage = -1, caretImage = -1, dotImage = -1, handImage = -1;
   int32_t active = 0;                   // shown and following the mouse (hidden: 0)
   int16_t blinkCounter = 0, blinkPhase = 0;  // caret blink: phase 0 shown, 1 hidden
   int32_t caretX = 0, caretY = 0;       // the text caret of the environment's editor

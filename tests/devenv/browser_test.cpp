@@ -116,6 +116,7 @@ TEST_F(BrowserTest, SaveAsAddsTheSourceExtensionOnlyToANameWithout) {
     EXPECT_TRUE(std::filesystem::exists(Work(c.written))) << c.typed;
     EXPECT_EQ(g_ide.fileName, c.written);
     EXPECT_EQ(g_ide.projectFolder, dir_.File("work"));
+    EXPECT_EQ(g_ide.statusText, IdeText(IdeSection::Desc, kDescSaved));
     EXPECT_FALSE(BrowserIsOpen());
   }
   // Saving as an existing name asks first.
@@ -141,6 +142,29 @@ TEST_F(BrowserTest, AProgramKeepsItsNameAndIsNotReplacedWithoutAsking) {
   EXPECT_EQ(g_ide.dialogMode, 13);
   EXPECT_EQ(g_browser.kind, 4);
   EXPECT_EQ(BrowserButtonAction(2), 13);
+}
+
+// Replacing a program asks first; the "yes" keeps to what was asked for: the program alone
+// from make-program, the project's media too from make-program-with-media.
+TEST_F(BrowserTest, OnlyTheOverwriteOfAProgramWithMediaPacksTheMedia) {
+  Type("x = 1\n");
+  g_ide.projectFolder = Work("");
+  dir_.Write("work/song.wav", std::string(5000, 'm'));
+  struct {
+    int32_t mode, kind, overwrite;
+  } const cases[] = {{11, 6, 13}, {12, 7, 14}};
+  std::vector<uintmax_t> sizes;
+  for (const auto& c : cases) {
+    dir_.Write("work/demo", "an older game");
+    Open(c.mode, c.kind);
+    BrowserSetField(1, "demo");
+    BrowserPerformAction(BrowserButtonAction(2));
+    ASSERT_EQ(g_ide.dialogMode, c.overwrite);
+    BrowserPerformAction(BrowserButtonAction(2));
+    EXPECT_EQ(g_ide.statusText, IdeText(IdeSection::Desc, kDescBuilt)) << c.mode;
+    sizes.push_back(std::filesystem::file_size(Work("demo")));
+  }
+  EXPECT_GE(sizes[1], sizes[0] + 5000);
 }
 
 TEST_F(BrowserTest, ANewFolderNameThatIsTakenGetsANumber) {
@@ -214,6 +238,40 @@ TEST_F(BrowserTest, SaveFirstReplacesTheFileAndStopsWhenTheSaveFails) {
   BrowserPerformAction(BrowserButtonAction(2));
   EXPECT_EQ(dir_.Read("work/keep.vka"), "new old\r\n");
   EXPECT_EQ(g_ide.modified, 0);
+}
+
+// Each "save first?" question: "yes" saves and "no" leaves the file, and either goes on with
+// the command that asked: close, new project, open, the leave question, the recent file.
+TEST_F(BrowserTest, EachSaveFirstAnswerGoesOnWithItsCommand) {
+  dir_.Write("work/other.vka", "other\r\n");
+  struct {
+    void (*command)();
+    int32_t asked, next;
+    const char* fileAfter;
+  } const cases[] = {
+      {IdeMenuNew, kModeSaveBeforeClose, 0, ""},
+      {IdeMenuNewProject, kModeSaveBeforeNewProject, kModeNewProject, "keep.vka"},
+      {IdeMenuOpen, kModeSaveBeforeOpen, kModeOpen, "keep.vka"},
+      {IdeMenuQuit, kModeSaveBeforeQuit, kModeQuit, "keep.vka"},
+      {[] { IdeMenuOpenRecent(1); }, kModeSaveBeforeRecent, 0, "other.vka"},
+  };
+  for (const auto& c : cases) {
+    for (const bool yes : {true, false}) {
+      dir_.Write("work/keep.vka", "old\r\n");
+      ASSERT_TRUE(BrowserLoadSource(Work("other.vka")));
+      ASSERT_TRUE(BrowserLoadSource(Work("keep.vka")));  // the recent files: keep, other
+      Type("new ");
+      c.command();
+      ASSERT_EQ(g_ide.dialogMode, c.asked);
+      BrowserPerformAction(BrowserButtonAction(yes ? 2 : 3));
+      EXPECT_EQ(dir_.Read("work/keep.vka"), yes ? "new old\r\n" : "old\r\n") << c.asked << yes;
+      EXPECT_EQ(g_ide.dialogMode, c.next) << c.asked << yes;
+      EXPECT_EQ(g_ide.fileName, c.fileAfter) << c.asked << yes;
+      ResetBrowserItems();
+      BrowserClose();
+      g_ide.dialogMode = 0;
+    }
+  }
 }
 
 TEST_F(BrowserTest, FieldKeysEditAroundTheCursor) {

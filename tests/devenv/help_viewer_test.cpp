@@ -3,6 +3,7 @@
 #include "devenv/help_viewer.h"
 #include "devenv/ide_draw.h"
 #include "devenv/ide_texts.h"
+#include "display/sprites.h"
 #include "platform/fs.h"
 #include "tests/devenv/devenv_fixture.h"
 
@@ -75,6 +76,55 @@ TEST_F(HelpViewerTest, AWrappedLinkIsClickableFromXZeroOnItsNextLine) {
   EXPECT_FALSE(HelpLinkAt(4, 10, &target));         // left of where the link begins
   EXPECT_EQ(target, "");
   EXPECT_TRUE(HelpLinkAt(300, 10, &target));  // its first line
+}
+
+// A line is the font's size plus one high (SIZE n is n * 4 pixels, 4 to 96); a long line wraps
+// at its last blank that fits; link areas are where the link shows after a scroll.
+TEST_F(HelpViewerTest, FontSizesWrapAndLinkAreasFollowTheScroll) {
+  const struct {
+    const char* n;
+    int32_t size;
+  } sizes[] = {{"0", 4}, {"2", 8}, {"5", 20}, {"40", 96}};
+  for (const auto& c : sizes) {
+    Page("size.htm", std::string("<FONT SIZE=") + c.n + "><A HREF=\"a\">a</A><BR><A HREF=\"b\">b</A>");
+    ASSERT_TRUE(HelpGoToPage("size.htm"));
+    HelpRender();
+    ASSERT_EQ(g_help.links.size(), 2u) << c.n;
+    EXPECT_EQ(g_help.links[0].y1, 4) << c.n;
+    EXPECT_EQ(g_help.links[0].y2, 4 + c.size) << c.n;
+    EXPECT_EQ(g_help.links[1].y1, 4 + c.size + 1) << c.n;
+  }
+
+  // The widths of a word and of a blank, from one line; then a limit that three words fit.
+  Page("one.htm", "<A HREF=\"w\">abcd</A><BR><A HREF=\"w\">abcd abcd</A>");
+  ASSERT_TRUE(HelpGoToPage("one.htm"));
+  HelpRender();
+  ASSERT_EQ(g_help.links.size(), 2u);
+  const int32_t word = g_help.links[0].x2 - g_help.links[0].x1;
+  const int32_t blank = g_help.links[1].x2 - g_help.links[1].x1 - 2 * word;
+  ASSERT_GT(blank, 0);
+  Page("wrap3.htm", "<A HREF=\"w\">abcd abcd abcd abcd abcd abcd abcd abcd abcd</A>");
+  ASSERT_TRUE(HelpGoToPage("wrap3.htm"));
+  g_help.rightLimit = 8 + 3 * word + 3 * blank + 1;
+  HelpRender();
+  ASSERT_EQ(g_help.links.size(), 3u);
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(g_help.links[i].y1, 4 + 17 * int32_t(i)) << i;
+    EXPECT_EQ(g_help.links[i].x2, 8 + 3 * word + 2 * blank) << i;  // three whole words
+  }
+  g_help.rightLimit = 608;
+
+  Page("far.htm", Lines(60) + "<A HREF=\"z.htm\">z</A>");
+  ASSERT_TRUE(HelpGoToPage("far.htm"));
+  HelpRender();
+  for (const int32_t scroll : {600, HelpMaxScroll()}) {  // the link in view
+    HelpSetScroll(scroll);
+    HelpRender();
+    ASSERT_EQ(g_help.links.size(), 1u) << scroll;
+    EXPECT_EQ(g_help.links[0].y1, 4 + 60 * 17 - scroll);
+    std::string target;
+    EXPECT_TRUE(HelpLinkAt(10, 4 + 60 * 17 - scroll + 2, &target)) << scroll;
+  }
 }
 
 TEST_F(HelpViewerTest, WordWrapEndsForAnyWidthAndShortPagesDoNotScroll) {
@@ -183,12 +233,16 @@ TEST_F(HelpViewerTest, ThePaneFollowsLinksGoesBackAndCloses) {
   ASSERT_TRUE(HelpPaneCreate());
   Page("a.htm", "<A HREF=\"sub/b.htm\">to b</A>");
   Page("sub/b.htm", "page b");
+  IdeCreatePointerSprites();
+  auto pointerImage = [] { return FrameAt(uint32_t(g_sprites.pointerFrame))->imageRecord; };
   IdeShowHelpPage("a.htm");
   EXPECT_TRUE(g_ide.helpView);
   g_ide.mouseX = 20;
   g_ide.mouseY = 42 + 10;
   IdeHitTest();
   EXPECT_EQ(g_ide.statusText, IdeText(IdeSection::General, kGeneralPageLink));
+  IdeDrawPointerSprites();
+  EXPECT_EQ(pointerImage(), g_sprites.handImage);  // the hand over the link
   EXPECT_TRUE(HelpPaneClick());
   EXPECT_EQ(g_help.subFolder, "sub/");
   IdeRedraw();  // the back button is now enabled
@@ -196,11 +250,14 @@ TEST_F(HelpViewerTest, ThePaneFollowsLinksGoesBackAndCloses) {
   g_ide.mouseY = 30;
   IdeHitTest();
   EXPECT_EQ(g_ide.hotSpot, 12);
+  IdeDrawPointerSprites();
+  EXPECT_EQ(pointerImage(), g_sprites.pointerImage);
   EXPECT_TRUE(HelpPaneClick());
   EXPECT_EQ(g_help.subFolder, "");
   EXPECT_TRUE(HelpPaneKey(27));
   EXPECT_FALSE(g_ide.helpView);
   HelpPaneRelease();
+  IdeReleasePointerSprites();
   IdeReleaseSurfaces();
 }
 

@@ -9,6 +9,7 @@
 
 #include "devenv/browser.h"
 #include "devenv/editor_selection.h"
+#include "devenv/help_pane.h"
 #include "devenv/ide_texts.h"
 #include "platform/clipboard.h"
 #include "platform/events.h"
@@ -83,6 +84,59 @@ TEST_F(MenusTest, DisabledItemsAndClicksBesideOnlyCloseTheMenu) {
   ChooseItem(2);  // a separator
   EXPECT_EQ(g_ide.openMenu, 0);
   EXPECT_EQ(g_ide.dialogMode, 0);
+  // Cut, copy and delete follow the selection when the menu opens.
+  for (const bool selected : {false, true, false}) {
+    if (selected) Key(kVkLeft, true);
+    else Key(kVkEnd);
+    OpenMenu(2);
+    for (const size_t item : {3u, 4u, 6u}) EXPECT_EQ(g_ide.menus[1].items[item - 1].enabled, selected) << item;
+    ChooseItem(6);  // delete
+  }
+  EXPECT_EQ(Text(), "keep thi\n");
+}
+
+// The top-right buttons say what they do: "Run" leaves for the caller to compile and run, the
+// other asks before leaving as the exit item does.
+TEST_F(MenusTest, TopButtonsDoWhatTheirLabelsSay) {
+  EXPECT_EQ(IdeText(IdeSection::Title, kTitleRunButton), "Run");
+  EXPECT_EQ(IdeText(IdeSection::Title, kTitleExitButton), IdeText(IdeSection::Menu, 18));
+  Click(595, 18);
+  EXPECT_EQ(g_ide.dialogMode, kModeQuit);
+  EXPECT_FALSE(QuitPosted());
+  ResetBrowserItems();
+  g_ide.dialogMode = 0;
+  Click(529, 18);
+  EXPECT_TRUE(QuitPosted());
+  EXPECT_EQ(g_ide.exitState, kIdeExitTopButton);
+}
+
+// The introduction (or any help page) stays while the mouse moves, whatever menu was open
+// before it; a click on its Close closes it and does nothing else, so typing goes on in the
+// editor.
+TEST_F(MenusTest, AHelpPageStaysUntilClosedAndItsCloseDoesNothingElse) {
+  g_ide.settings.helpFolder = dir_.File("HELP/");
+  std::filesystem::create_directory(dir_.File("HELP"));
+  dir_.Write("HELP/intro.htm", "<A HREF=\"main.htm\">Main help page</A> and some text");
+  ASSERT_TRUE(HelpPaneCreate());
+  for (const int32_t menuBefore : {0, 1}) {
+    if (menuBefore) OpenMenu(menuBefore);
+    EXPECT_EQ(g_ide.openMenu, menuBefore);
+    IdeShowHelpPage("intro.htm");
+    for (const auto& [x, y] : {std::pair{300, 300}, {20, 28}, {100, 28}, {20, 52}, {529, 18}, {630, 470}}) {
+      Deliver({MsgKind::MouseMove, x, y});
+      IdeHitTest();
+      IdeRedraw();
+      EXPECT_TRUE(g_ide.helpView) << x << "," << y;
+    }
+    Click(20, 28);  // Close
+    EXPECT_FALSE(g_ide.helpView);
+    EXPECT_EQ(g_ide.openMenu, 0);
+    IdeHitTest();
+    Type("x");
+    EXPECT_EQ(g_ide.openMenu, 0);
+  }
+  EXPECT_EQ(Text(), "xx\n");
+  HelpPaneRelease();
 }
 
 TEST_F(MenusTest, ControlShortcutsHeldActOncePerPress) {
@@ -159,7 +213,7 @@ TEST_F(MenusTest, SaveLeavesAReadOnlyFileAndSaysSo) {
     g_ide.statusText.clear();
     Key(114);  // F3
     EXPECT_EQ(dir_.Read("proj/game.vka"), c.content);
-    EXPECT_EQ(g_ide.statusText == upper, c.readOnlyText);
+    EXPECT_EQ(g_ide.statusText, c.readOnlyText ? upper : IdeText(IdeSection::Desc, kDescSaved));
     EXPECT_EQ(FsCurrentFolder(), before);
   }
 }

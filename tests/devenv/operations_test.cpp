@@ -114,6 +114,20 @@ TEST_F(OperationsTest, FindWrapsOnceAndReplaceKeepsToTheSelection) {
   EXPECT_EQ(EditorFindReplace("cat", &replacement), 1);  // every match once, wrapping
   EXPECT_EQ(Text(), "cats catss\ndog\nthe cats\n");
   EXPECT_EQ(EditorFindReplace("zebra", &replacement), -1);
+
+  // A selection reaching the last line, or ending at column 0 of it, does not wrap round to
+  // the lines above it.
+  struct {
+    int endCol;
+    const char* text;
+  } const limits[] = {{3, "cat\ndog\ndog\n"}, {0, "cat\ndog\ncat\n"}};
+  const std::string dog = "dog";
+  for (const auto& c : limits) {
+    Load("cat\ncat\ncat");
+    Select(1, 0, 2, c.endCol);
+    EXPECT_EQ(EditorFindReplace("cat", &dog), 1);
+    EXPECT_EQ(Text(), c.text) << c.endCol;
+  }
 }
 
 TEST_F(OperationsTest, ContextHelpFindsTheLongestPhraseAtTheCursor) {

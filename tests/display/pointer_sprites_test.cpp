@@ -66,8 +66,8 @@ TEST_F(PointerSpritesTest, ShapesActOnlyWhileShown) {
     int32_t shape;
     int32_t pointerImage;
   };
-  const Case cases[] = {{2, g_sprites.caretImage}, {0, g_sprites.caretImage}, {6, g_sprites.caretImage},
-                        {3, g_sprites.dotImage},   {1, g_sprites.pointerImage}};
+  const Case cases[] = {{2, g_sprites.caretImage}, {0, g_sprites.caretImage}, {7, g_sprites.caretImage},
+                        {6, g_sprites.handImage},  {3, g_sprites.dotImage},   {1, g_sprites.pointerImage}};
   for (const Case& c : cases) {
     SetPointerShape(c.shape);
     EXPECT_EQ(Pointer().imageRecord, c.pointerImage) << "shape " << c.shape;
@@ -106,6 +106,12 @@ TEST_F(PointerSpritesTest, TheArrowIsDrawnKeyedWithItsTipAtTheMouse) {
   // The background comes back at the next frame's start.
   RestoreSpriteBackgrounds();
   EXPECT_EQ(CountLit(), 0);
+  // The hand: its finger's tip at the mouse, the corner beside it see-through.
+  SetPointerShape(6);
+  DrawAllSprites();
+  EXPECT_EQ(Px(101, 100), outline);
+  EXPECT_EQ(Px(101, 101), White());
+  EXPECT_EQ(Px(100, 100), 0u);
 }
 
 TEST_F(PointerSpritesTest, ADisplayChangeCutsThePicturesFromTheNewSheetUnlessInAWindow) {

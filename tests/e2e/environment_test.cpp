@@ -26,6 +26,9 @@ const EditCase kCases[] = {
     // Typed text reaches the compile; the run ends and the editor comes back.
     {"TypedProgramRunsAndReturns", "", "2 type make file \"ran.txt\"\n40 key F5 down\n41 key F5 up\n", 120,
      "ran.txt", "", -1, true},
+    // The "Run" button at the top right compiles and runs as F5 does.
+    {"RunButtonRunsTheProgram", "make file \"ran.txt\"\n",
+     "9 mouse 529 18\n10 button left down\n11 button left up\n", 60, "ran.txt", "", -1, true},
     // A run-time error comes back with its line selected.
     {"RunErrorSelectsItsLine", "x = 1\nmake file \"ran.txt\"\ndim a(3)\na(5) = 1\nprint x\n",
      "10 key F5 down\n11 key F5 up\n", 60, "ran.txt", "", 3, true},
