@@ -13,7 +13,10 @@
 #include "core/command_numbers.h"
 
 // Message numbers of the language file's section "COMPILER" that the compiler reports.
-inline constexpr int kCompilerMessageCount = 64;
+inline constexpr int kCompilerMessageCount = 67;
+
+// An operand number of a variable (integer, float or string), not a literal nor a temporary.
+inline constexpr bool IsVariableOperand(int32_t n) { return n >= 13000 && n < 19000; }
 
 // The compiler object: turns BASIC source text (with its included files) into a program
 // image. Usage: ResetCompiler, LoadKeywordTable, CompileToImageFile, FreeCompilerBuffers.

@@ -663,17 +663,31 @@ std::string Compiler::DescribeLetters(std::string_view letters) const {
 }
 
 // Every form of the keyword, then the letters it was given; forms that do not fit the room
-// end in "or ...".
+// end in "or ...". When no form takes as many operands as were given, the counts are named
+// first: "expects 2 operands (integer, float), given 1 (integer)".
 std::string Compiler::OverloadText(const std::string& name, bool bracket, const std::string& given, size_t room) {
   const std::vector<KeywordEntry>& part = bracket ? keywords_.bracket : keywords_.main;
   int first = bracket ? keywords_.FindBracket(name) : keywords_.FindMain(name);
   if (first < 0) return Msg(9) + " " + name + " " + Msg(10);
-  std::string text = Msg(11) + " ";
+  std::vector<size_t> counts;
+  for (size_t e = size_t(first); e < part.size() && part[e].name == name; ++e) {
+    const size_t n = ArgLetters(part[e].params, bracket).size();
+    if (std::find(counts.begin(), counts.end(), n) == counts.end()) counts.push_back(n);
+  }
+  std::sort(counts.begin(), counts.end());
+  const bool countDiffers = std::find(counts.begin(), counts.end(), given.size()) == counts.end();
+  std::string text = Msg(countDiffers ? 64 : 11) + " ";
   if (name == "=") text += Msg(14);
   else if (name == "@=") text += Msg(15);
   else if (name == "@") text += Msg(16);
   else text += name + " " + Msg(12);
-  const std::string tail = ", " + Msg(61) + " " + DescribeLetters(given);
+  if (countDiffers) {
+    for (size_t i = 0; i < counts.size(); ++i)
+      text += (i == 0 ? " " : i + 1 < counts.size() ? ", " : " " + Msg(60) + " ") + std::to_string(counts[i]);
+    text += " " + Msg(counts.size() == 1 && counts[0] == 1 ? 65 : 66);
+  }
+  const std::string tail =
+      ", " + Msg(61) + " " + (countDiffers ? std::to_string(given.size()) + " " : "") + DescribeLetters(given);
   const std::string more = " " + Msg(60) + " ...";
   std::vector<std::string> forms;
   for (size_t e = size_t(first); e < part.size() && part[e].name == name; ++e) {
@@ -729,6 +743,8 @@ bool Compiler::CompileCall(const std::string& callName, const std::string& argTe
     if (candidate < 0) candidate = lastOfName;
   }
   const char saveExpected = expectedType_;
+  // An element's array is a variable: "5(1)" names none.
+  const size_t arrayAt = size_t(ArrayOperandOf(part[size_t(k)].number));
   std::vector<int32_t> operands(1, 0);
   std::string letters, given;
   for (size_t i = 0; i < items.size(); ++i) {
@@ -739,6 +755,10 @@ bool Compiler::CompileCall(const std::string& callName, const std::string& argTe
     bool ok = CompileFullExpression(items[i], &n, &t);
     expectedType_ = saveExpected;
     if (!ok) return false;
+    if (i == arrayAt && !IsVariableOperand(n)) {
+      Fail(49, std::string(items[i]));
+      return false;
+    }
     given += t;
     auto search = [&](const std::string& want) {
       for (int e = candidate; sameName(e); ++e) {

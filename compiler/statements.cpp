@@ -106,7 +106,10 @@ bool Compiler::CompileStatement(const std::string& input) {
     size_t cut = 0;
     while (cut < name.size() && IsCallNameChar(name[cut])) ++cut;
     arrayFlag_ = true;
-    return CompileKeywordText("undim " + name.substr(0, cut));
+    // A name, bare or with its brackets; anything else goes on as written, to be named in
+    // the message that refuses it.
+    if (cut > 0 && (cut == name.size() || name[cut] == '(')) return CompileKeywordText("undim " + name.substr(0, cut));
+    return CompileKeywordText("undim " + text.substr(starts[1]));
   }
   if (first == "select" || first == "case" || first == "endcase" || first == "endselect")
     return CompileSelect(words, starts, text);
@@ -278,6 +281,7 @@ bool Compiler::CompileKeywordItems(int k, int32_t statementStart) {
   operands.clear();
   std::string given;  // the argument letters as written, before any conversion
   std::string condition;
+  const size_t arrayAt = size_t(ArrayOperandOf(head.number));
   for (size_t i = 0; i < items.size(); ++i) {
     std::string_view item = items[i];
     if (head.block >= 0 && HoldsConditionWord(item)) {
@@ -304,6 +308,11 @@ bool Compiler::CompileKeywordItems(int k, int32_t statementStart) {
       bool ok = CompileFullExpression(item, &n, &t);
       expectedType_ = 0;
       if (!ok) return false;
+      // Only a variable can hold an array: a literal or a value computed there has none.
+      if (i == arrayAt && !IsVariableOperand(n)) {
+        Fail(49, std::string(TrimView(item)));
+        return false;
+      }
     }
     given += t;
     // An entry whose letters begin with the letters so far and then the new one.

@@ -42,3 +42,11 @@ inline bool IsNumberAssignment(int64_t n) { return n == kCmdAssignInt || n == kC
 inline bool IsNumberReturn(int64_t n) {
   return n == kCmdEndFunctionInt || n == kCmdEndFunctionFloat || n == kCmdExitFunctionInt || n == kCmdExitFunctionFloat;
 }
+// The operand of a command that names an array: the first of DIM, UNDIM and the element
+// stores and reads, the second of LOAD ARRAY and SAVE ARRAY; -1 for a command without one.
+inline int ArrayOperandOf(int64_t n) {
+  if ((n >= 501 && n <= 506) || (n >= 511 && n <= 516) || (n >= 521 && n <= 526)) return 0;
+  if ((n >= 561 && n <= 580) || (n >= 661 && n <= 675)) return 0;
+  if (n >= 5001 && n <= 5006) return 1;
+  return -1;
+}

@@ -43,5 +43,6 @@ inline void StoreText(VarCell* cell, const char* text, size_t length) {
 }
 
 // After a command that changed the picture: the slice ends when the runtime refreshes the
-// screen by itself (auto refresh, until the program takes over with SYNC ON).
-inline void AutoRefresh() { LeaveSlice = g_timing.autoRefresh; }
+// screen by itself (auto refresh, until the program takes over with SYNC ON). It only ever
+// ends the slice: an error the command reported has ended it already and must stay so.
+inline void AutoRefresh() { LeaveSlice |= g_timing.autoRefresh; }

@@ -4,7 +4,7 @@
 // Timing and run state of the running program (reset by ResetInterpreter).
 struct RunTiming {
   uint8_t timeSliceMode = 1;     // 1: slices end by time; 0: the program ends them (SYNC)
-  uint8_t autoRefresh = 1;       // drawing handlers copy it into LeaveSlice
+  uint8_t autoRefresh = 1;       // drawing handlers end the slice while it is set
   uint32_t sliceLength = 33;
   uint32_t sliceStart = 0;
   int32_t framePeriod = 25;

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "compiler/compiler.h"
 #include "platform/embedded_data.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
@@ -31,7 +32,7 @@ void ReadLanguageText(const std::string& text, LanguageTables& out) {
     std::vector<std::string>* table;
     size_t size;
   } sections[] = {{"GENERAL", &out.general, 30}, {"MENU", &out.menu, 100},     {"TITLE", &out.title, 20},
-                  {"DESC", &out.desc, 80},       {"COMPILER", &out.compiler, 64}, {"ERRORS", &out.errors, 200}};
+                  {"DESC", &out.desc, 80},       {"COMPILER", &out.compiler, size_t(kCompilerMessageCount)}, {"ERRORS", &out.errors, 200}};
   for (Section& s : sections) s.table->assign(s.size, std::string());
   std::vector<std::string>* current = nullptr;
   size_t pos = 0;

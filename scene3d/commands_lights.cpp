@@ -31,7 +31,7 @@ uint32_t LightOperand() {
 // change shows at the next frame.
 void Changed(uint32_t r) {
   UpdateLight(r);
-  LeaveSlice = g_timing.timeSliceMode;
+  LeaveSlice |= g_timing.timeSliceMode;
 }
 
 // A change of one light of operands n and `count - 1` more.
@@ -66,7 +66,7 @@ void CmdMakeLight() {
     FreeLight(r);
     return RunError(kErrLightNotCreated);
   }
-  LeaveSlice = g_timing.timeSliceMode;
+  LeaveSlice |= g_timing.timeSliceMode;
 }
 
 void CmdDeleteLight() {
@@ -78,7 +78,7 @@ void CmdDeleteLight() {
   if (r == kNoRecord) return RunError(kErrLightMissing);
   g_lighting.lightNumbers[n] = 0;
   FreeLight(r);
-  LeaveSlice = g_timing.timeSliceMode;
+  LeaveSlice |= g_timing.timeSliceMode;
 }
 
 void CmdSetPointLight() {

@@ -32,7 +32,7 @@ inline uint32_t ExistingObject(int32_t number) {
 // The same for the object number in operand k.
 inline uint32_t ObjectOperand(int k) { return ExistingObject(OpInt(k)); }
 
-// The change shows at the next frame in timed mode: LeaveSlice = the timed-slice flag.
+// The change shows at the next frame while the runtime refreshes by itself.
 inline void RefreshScene() { AutoRefresh(); }
 
 // Limb index within the record's limb array (0 <= l < capacity), else 7021.

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <unistd.h>
+#include <utility>
 
 #include "platform/fs.h"
 #include "tests/support/compile_helpers.h"
@@ -37,12 +38,17 @@ TEST(Messages, StatementErrorsNameTheirLine) {
   EXPECT_EQ(Failure("exit\n").substr(0, 20), "1: Block out of plac");
   EXPECT_EQ(Failure("do\nnext i\n").substr(0, 20), "2: Block out of plac");
   EXPECT_EQ(Failure("data 1,x\n"), "1: DATA item is not a number or a string: x");
-  // A mismatch lists every form of the command and what it was given.
-  EXPECT_EQ(Failure("line 1,2\n"), "1: Parameters do not match the command. Parameter types do not match: line expects (integer, integer, integer, integer), given (integer, integer)");
-  EXPECT_EQ(Failure("load image \"q.png\"\n"), "1: Parameters do not match the command. Parameter types do not match: load image expects (string, integer) or (string, integer, integer), given (string)");
+  // A mismatch lists every form of the command and what it was given; operands of a count no
+  // form takes are named as a count that differs.
+  EXPECT_EQ(Failure("line 1,2\n"), "1: Parameters do not match the command. Parameter count does not match: line expects 4 operands (integer, integer, integer, integer), given 2 (integer, integer)");
+  EXPECT_EQ(Failure("load image \"q.png\"\n"), "1: Parameters do not match the command. Parameter count does not match: load image expects 2 or 3 operands (string, integer) or (string, integer, integer), given 1 (string)");
+  EXPECT_EQ(Failure("make object cube 1\n"), "1: Parameters do not match the command. Parameter count does not match: make object cube expects 2 operands (integer, float), given 1 (integer)");
+  EXPECT_EQ(Failure("make object cube 1,\"x\"\n"), "1: Parameters do not match the command. Parameter types do not match: make object cube expects (integer, float), given (integer, string)");
+  EXPECT_EQ(Failure("sync 1\n"), "1: Parameters do not match the command. Parameter count does not match: sync expects 0 operands (no parameters), given 1 (integer)");
   EXPECT_EQ(Failure("a$=1\n"), "1: Parameters do not match the command. Parameter types do not match: assignment expects (integer, integer) or (float, float) or (string, string), given (string, integer)");
-  EXPECT_EQ(Failure("a=left$(1.5)\n"), "1: Parameter types do not match: left$ expects (string, integer), given (float)");
-  EXPECT_EQ(Failure("goto x,1\nx:\n"), "1: Parameters do not match the command. Parameter types do not match: goto expects (label), given (label, integer)");
+  EXPECT_EQ(Failure("a=left$(1.5)\n"), "1: Parameter count does not match: left$ expects 2 operands (string, integer), given 1 (float)");
+  EXPECT_EQ(Failure("a=left$(1.5,2)\n"), "1: Parameter types do not match: left$ expects (string, integer), given (float, integer)");
+  EXPECT_EQ(Failure("goto x,1\nx:\n"), "1: Parameters do not match the command. Parameter count does not match: goto expects 1 operand (label), given 2 (label, integer)");
   // Forms beyond the 255 characters of a message are cut, never what was given.
   const std::string many = Failure("a$(1)=2\n");
   EXPECT_LE(many.size(), 3u + 255u);
@@ -85,6 +91,16 @@ TEST(Messages, FunctionDeclarations) {
 TEST(Messages, EndOfPassChecks) {
   EXPECT_EQ(Failure("a=1\ngoto nowhere\n"), "2: Label or function not found: nowhere");
   EXPECT_EQ(Failure("a=1\nb=c(2)\n"), "2: Array used without DIM: c");
+  // Where an array belongs only a variable can stand: a literal or a value is refused at its
+  // line, named as written.
+  const std::pair<const char*, const char*> kNotArrays[] = {
+      {"dim 1, 1", "1"},  {"dim 1.5, 2, 3", "1.5"},        {"dim \"a\", 1", "\"a\""},     {"dim 3(4)", "3"},
+      {"undim 1", "1"},   {"undim 1.5", "1.5"},            {"undim \"x\"", "\"x\""},      {"undim 2+3", "2+3"},
+      {"x = 5(1)", "5"},  {"5(1, 2) = 3", "5"},            {"load array \"f\", 1", "1"}, {"save array \"f\", a+1", "a+1"},
+  };
+  for (const auto& [statement, given] : kNotArrays)
+    EXPECT_EQ(Failure(std::string("a=1\n") + statement + "\n"), std::string("2: Array used without DIM: ") + given);
+  EXPECT_EQ(Failure("dim a(2)\nundim a()\nload array \"f\", a\nsave array \"f\", a\n"), "compiled");
   // An open block is named at the line that opened it (the innermost one when several are).
   EXPECT_EQ(Failure("do\na=1\n"), "1: Block not closed at the end of the program (DO)");
   EXPECT_EQ(Failure("print 1\nif 1\ndo\nloop\n"), "2: Block not closed at the end of the program (IF)");
