@@ -135,6 +135,26 @@ TEST_F(XModelTest, DamagedFilesAreRefusedOrCut) {
   EXPECT_EQ(name, "A");
 }
 
+// The model stored as text and binary, and both compressed in blocks small enough that they
+// refer back into the blocks before them, loads into one tree with the same keys.
+TEST_F(XModelTest, CompressedFilesLoadAsTheirPlainForms) {
+  XFile parsed;
+  ASSERT_TRUE(ParseXFile(kModel, parsed).ok());
+  const std::string binary = WriteXFile(parsed, XEncoding::Binary);
+  ModelHandle text;
+  ASSERT_EQ(LoadModelXFile(text, Write("t.x", kModel), nullptr), kModelOk);
+  const std::string want = DumpTree(text.root.get()) + DumpTracks(AnimSetGetTrackList(*text.animation));
+  for (const std::string& plain : {std::string(kModel), binary}) {
+    for (size_t block : {size_t(64), size_t(32768)}) {
+      const std::string packed = MsZipXFile(plain, block);
+      ModelHandle h;
+      ASSERT_EQ(LoadModelXFile(h, Write("z.x", packed), nullptr), kModelOk);
+      ASSERT_TRUE(h.animation);
+      EXPECT_EQ(DumpTree(h.root.get()) + DumpTracks(AnimSetGetTrackList(*h.animation)), want) << packed.substr(8, 4);
+    }
+  }
+}
+
 TEST_F(XModelTest, SaveReloadAndMerge) {
   const std::string modelPath = Write("m.x", kModel);
   ModelHandle h;
