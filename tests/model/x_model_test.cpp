@@ -1,10 +1,11 @@
-// .x models through the handle: frames, split meshes, materials and textures, animation, text
-// and binary alike; saving and merging animation.
+// .x models through the handle: frames, split meshes, materials and textures, animation, text,
+// binary and compressed alike; refused files and their causes; saving and merging animation.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <filesystem>
 
+#include "model/anim_keys.h"
 #include "model/model_handle.h"
 #include "model/x_loader.h"
 #include "model/x_mesh_writer.h"
@@ -127,12 +128,32 @@ TEST_F(XModelTest, DamagedFilesAreRefusedOrCut) {
   EXPECT_TRUE(MeshNamed(h.root.get(), "m_1")->indices.empty());
   ASSERT_TRUE(h.animation && AnimSetGetTrackList(*h.animation));
   EXPECT_EQ(TrackGetRotKeyCount(*AnimSetGetTrackList(*h.animation)), 1u);
-  // A syntax error part way keeps what came before it.
-  ModelHandle cut;
-  ASSERT_EQ(LoadModelXFile(cut, Write("cut.x", "xof 0302txt 0032\nFrame A { } Frame B { ;;; "), nullptr), kModelOk);
-  std::string name;
-  ModelHandleGetLimbFrameName(cut, 1, &name);
-  EXPECT_EQ(name, "A");
+  // A syntax error part way refuses the whole file, as everything else the reader refuses does,
+  // rather than loading what came before it (often nothing) as a model.
+  std::string deep = "xof 0302txt 0032\n";
+  for (int i = 0; i < 10000; ++i) deep += "Frame {";
+  const std::pair<std::string, std::string> kRefused[] = {
+      {"xof 0302txt 0032\nFrame A { } Frame B { ;;; ", "an object is not closed"},
+      {deep, "objects are nested too deeply"},
+      {"xof 0302txt 0032\nMesh m { 4000000000; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; }\n",
+       "Mesh m holds less data than its counts give"},
+      {"xof 0302txt 0032\nFrame F { Mesh m { 3; nan;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; } }\n",
+       "an object header is broken"},
+      {"xof 0303bzip0032", "the compressed data has no size"},
+  };
+  for (const auto& [bytes, cause] : kRefused) {
+    ModelHandle refused;
+    std::string why;
+    EXPECT_EQ(LoadModelXFile(refused, Write("r.x", bytes), nullptr, &why), kModelFailed) << cause;
+    EXPECT_EQ(why, cause);
+    EXPECT_FALSE(refused.root);
+  }
+  std::string why;
+  ModelHandle none;
+  EXPECT_EQ(LoadModelXFile(none, dir + "/missing.x", nullptr, &why), kModelFailed);
+  EXPECT_EQ(why, "not found");
+  EXPECT_EQ(LoadAnimatedXFile(h, Write("still.x", "xof 0302txt 0032\nFrame A { }\n"), 0, 0, &why), kModelFailed);
+  EXPECT_EQ(why, "holds no animation set");
 }
 
 // The model stored as text and binary, and both compressed in blocks small enough that they
@@ -148,11 +169,39 @@ TEST_F(XModelTest, CompressedFilesLoadAsTheirPlainForms) {
     for (size_t block : {size_t(64), size_t(32768)}) {
       const std::string packed = MsZipXFile(plain, block);
       ModelHandle h;
-      ASSERT_EQ(LoadModelXFile(h, Write("z.x", packed), nullptr), kModelOk);
+      std::string why;
+      ASSERT_EQ(LoadModelXFile(h, Write("z.x", packed), nullptr, &why), kModelOk) << why;
       ASSERT_TRUE(h.animation);
       EXPECT_EQ(DumpTree(h.root.get()) + DumpTracks(AnimSetGetTrackList(*h.animation)), want) << packed.substr(8, 4);
     }
   }
+}
+
+// Keys stored out of time order are put in order: the last key is the latest, as the frame
+// count and playback read it.
+TEST_F(XModelTest, KeysOutOfOrderAreSortedByTime) {
+  const std::string file =
+      "xof 0302txt 0032\nFrame A { }\n"
+      "AnimationSet s { Animation { {A} AnimationKey { 2; 3; 0; 3; 0,0,0;;, 30; 3; 3,0,0;;, 10; 3; 1,0,0;;; } } }\n";
+  ModelHandle h;
+  ASSERT_EQ(LoadModelXFile(h, Write("k.x", file), nullptr), kModelOk);
+  EXPECT_EQ(DumpTracks(AnimSetGetTrackList(*h.animation)), "A limb 1: | | | 0 0 0 0 10 1 0 0 30 3 0 0\n");
+  EXPECT_EQ(LastAnimationKeyFrame(AnimSetGetTrackList(*h.animation)), 30.0f);
+}
+
+// Frames are linked under their parent without walking its chain for each: 150,000 siblings
+// (minutes when each walked the chain) load at once, numbered in order.
+TEST_F(XModelTest, ManySiblingFramesLoadInLinearTime) {
+  constexpr uint32_t kFrames = 150000;
+  std::string file = "xof 0302txt 0032\nFrame outer {\n";
+  for (uint32_t i = 0; i < kFrames; ++i) file += "Frame f" + std::to_string(i) + " { }\n";
+  file += "}\n";
+  ModelHandle h;
+  ASSERT_EQ(LoadModelXFile(h, Write("wide.x", file), nullptr), kModelOk);
+  EXPECT_EQ(h.frameCount, kFrames + 2);
+  std::string name;
+  ModelHandleGetLimbFrameName(h, kFrames + 1, &name);
+  EXPECT_EQ(name, "f" + std::to_string(kFrames - 1));
 }
 
 TEST_F(XModelTest, SaveReloadAndMerge) {

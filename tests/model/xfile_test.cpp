@@ -210,6 +210,14 @@ TEST(XFile, DamagedCompressedFilesAreRefusedWithTheCause) {
   EXPECT_EQ(ParseXFile(more, f).message, "the compressed blocks give less than the file's size");
 }
 
+// Not-a-number reads as 0 however it is written.
+TEST(XFile, NotANumberReadsAsZero) {
+  XFile f;
+  ASSERT_TRUE(ParseXFile("xof 0302txt 0032\nVector { -nan; 1.#QNAN0; +nan; }\n", f).ok());
+  ASSERT_EQ(f.objects.size(), 1u);
+  EXPECT_EQ(f.objects[0]->data, (std::vector<uint32_t>{0, 0, 0}));
+}
+
 TEST(XFile, BrokenInputFailsCleanlyAndKeepsWhatWasComplete) {
   const std::string head = "xof 0302txt 0032\n";
   struct Case {
