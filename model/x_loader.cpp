@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <string_view>
+#include <unordered_map>
 
 #include "model/model_textures.h"
 #include "platform/fs.h"
@@ -256,8 +258,10 @@ void LoadAnimationKey(const XObject& o, AnimTrack* track) {
   else TrackSetVecKeysB(*track, std::move(keys));
 }
 
+// Tracks are linked behind the last one read, not by walking the chain for each.
 std::unique_ptr<AnimSet> LoadAnimationSet(const XObject& o) {
   auto set = std::make_unique<AnimSet>();
+  std::unique_ptr<AnimTrack>* end = &set->firstTrack;
   for (const auto& child : o.children) {
     if (!child->Is("Animation")) continue;
     auto track = std::make_unique<AnimTrack>();
@@ -268,17 +272,58 @@ std::unique_ptr<AnimSet> LoadAnimationSet(const XObject& o) {
         TrackSetName(*track, part->target->name.substr(0, kNodeNameSize - 1));
       }
     }
-    AnimSetAppendTrack(*set, std::move(track));
+    *end = std::move(track);
+    end = &(*end)->next;
   }
   return set;
 }
 
-// The limb a track's frame carries; fallback when no frame has the name.
-int32_t LimbOfTrack(FrameNode* root, const AnimTrack& t, int32_t fallback) {
-  uint32_t limb = uint32_t(fallback);
-  root->FindLimbByName(t.name.c_str(), &limb);
-  return int32_t(limb);
-}
+// The limb FindLimbByName on the root gives for a name, for every track from one walk of the
+// tree (a walk per track would be quadratic in frames). That walk stops a sibling chain at the
+// first frame of the name, after the frames it stored below the earlier ones, and the frame
+// stored last wins. So the answer lies on the path to the last frame of the name in tree
+// order: the first frame of the name among the children of the highest node on that path that
+// has one as a child (the root itself when it has the name).
+class LimbsByName {
+ public:
+  explicit LimbsByName(FrameNode* root) { Walk(root, -1, 0); }
+
+  // The limb of the name; fallback when no frame has it.
+  int32_t Find(const std::string& name, int32_t fallback) const {
+    const auto it = byName_.find(std::string_view(name.c_str()));  // compared as C strings
+    if (it == byName_.end()) return fallback;
+    const uint32_t last = it->second.back();
+    const Frame* best = nullptr;
+    for (uint32_t i : it->second) {
+      const Frame& f = frames_[i];
+      const bool onPath = f.parent < 0 || (uint32_t(f.parent) <= last && last < frames_[size_t(f.parent)].end);
+      if (onPath && (!best || f.depth < best->depth)) best = &f;
+    }
+    return int32_t(best->limb);
+  }
+
+ private:
+  struct Frame {
+    uint32_t limb;
+    int32_t parent;  // index of the parent frame; -1 for the root
+    uint32_t end;    // one past the index of the last frame below it
+    uint32_t depth;
+  };
+  // Frames in tree order (each before the frames below it); meshes neither match nor hold frames.
+  void Walk(SceneNode* n, int32_t parent, uint32_t depth) {
+    for (; n; n = n->nextSibling) {
+      if (!n->IsFrame()) continue;
+      const uint32_t i = uint32_t(frames_.size());
+      frames_.push_back({n->limbNumber, parent, 0, depth});
+      byName_[std::string_view(n->name)].push_back(i);
+      Walk(n->firstChild, int32_t(i), depth + 1);
+      frames_[i].end = uint32_t(frames_.size());
+      if (parent < 0) break;  // the root alone: its siblings are never walked
+    }
+  }
+  std::vector<Frame> frames_;
+  std::unordered_map<std::string_view, std::vector<uint32_t>> byName_;
+};
 
 // T's list, then a hold key at holdTime repeating T's last key (unless that key is at holdTime
 // already), then N's keys moved by timeOffset.
@@ -345,8 +390,10 @@ std::unique_ptr<FrameNode> LoadXTree(const XFile& file, uint32_t* frameCount, st
     else if (o->Is("AnimationSet")) *animation = LoadAnimationSet(*o);
   }
   *frameCount = n + 1;
-  if (*animation)
-    for (AnimTrack* t = AnimSetGetTrackList(**animation); t; t = TrackNext(*t)) TrackSetLimb(*t, LimbOfTrack(root.get(), *t, 0));
+  if (*animation) {
+    const LimbsByName limbs(root.get());
+    for (AnimTrack* t = AnimSetGetTrackList(**animation); t; t = TrackNext(*t)) TrackSetLimb(*t, limbs.Find(t->name, 0));
+  }
   return root;
 }
 
@@ -364,12 +411,18 @@ int32_t AppendAnimationFromXFiles(const std::vector<const XFile*>& files, FrameN
     for (const auto& o : f->objects)
       if (o->Is("AnimationSet")) added = LoadAnimationSet(*o);
   if (!added) return 0;
+  std::unique_ptr<LimbsByName> limbs;
+  if (root) limbs = std::make_unique<LimbsByName>(root);
+  // The first existing track of each limb.
+  std::unordered_map<int32_t, AnimTrack*> tracks;
+  if (existing)
+    for (AnimTrack* t = AnimSetGetTrackList(*existing); t; t = TrackNext(*t)) tracks.emplace(t->limb, t);
   for (AnimTrack* n = AnimSetGetTrackList(*added); n; n = TrackNext(*n)) {
-    TrackSetLimb(*n, root ? LimbOfTrack(root, *n, -1) : -1);
-    if (!existing || n->limb == -1) continue;
-    AnimTrack* t = AnimSetGetTrackList(*existing);
-    while (t && t->limb != n->limb) t = TrackNext(*t);
-    if (!t) continue;
+    TrackSetLimb(*n, limbs ? limbs->Find(n->name, -1) : -1);
+    if (n->limb == -1) continue;
+    const auto found = tracks.find(n->limb);
+    if (found == tracks.end()) continue;
+    AnimTrack* t = found->second;
     TrackSetRotKeys(*t, Extend(t->rotationKeys, n->rotationKeys, kRotationKeyFloats, timeOffset, holdTime));
     TrackSetVecKeysA(*t, Extend(t->scaleKeys, n->scaleKeys, kVectorKeyFloats, timeOffset, holdTime));
     TrackSetVecKeysB(*t, Extend(t->positionKeys, n->positionKeys, kVectorKeyFloats, timeOffset, holdTime));

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <random>
 
 #include "model/anim_keys.h"
 #include "model/model_handle.h"
@@ -189,19 +190,55 @@ TEST_F(XModelTest, KeysOutOfOrderAreSortedByTime) {
   EXPECT_EQ(LastAnimationKeyFrame(AnimSetGetTrackList(*h.animation)), 30.0f);
 }
 
-// Frames are linked under their parent without walking its chain for each: 150,000 siblings
-// (minutes when each walked the chain) load at once, numbered in order.
-TEST_F(XModelTest, ManySiblingFramesLoadInLinearTime) {
+// Frames and tracks are linked without walking their chains for each, and tracks find their
+// limbs from one walk of the tree: 150,000 sibling frames, each driven by a track (minutes when
+// each walked a chain or the tree), load at once, numbered in order.
+TEST_F(XModelTest, ManySiblingFramesAndTracksLoadInLinearTime) {
   constexpr uint32_t kFrames = 150000;
-  std::string file = "xof 0302txt 0032\nFrame outer {\n";
-  for (uint32_t i = 0; i < kFrames; ++i) file += "Frame f" + std::to_string(i) + " { }\n";
-  file += "}\n";
+  std::string file = "xof 0302txt 0032\nFrame outer {\n", set = "AnimationSet s {\n";
+  for (uint32_t i = 0; i < kFrames; ++i) {
+    file += "Frame f" + std::to_string(i) + " { }\n";
+    set += "Animation { {f" + std::to_string(i) + "} }\n";
+  }
+  file += "}\n" + set + "}\n";
   ModelHandle h;
   ASSERT_EQ(LoadModelXFile(h, Write("wide.x", file), nullptr), kModelOk);
   EXPECT_EQ(h.frameCount, kFrames + 2);
   std::string name;
   ModelHandleGetLimbFrameName(h, kFrames + 1, &name);
   EXPECT_EQ(name, "f" + std::to_string(kFrames - 1));
+  const AnimTrack* t = AnimSetGetTrackList(*h.animation);
+  for (uint32_t i = 0; i < kFrames - 1; ++i) t = TrackNext(*t);
+  EXPECT_EQ(t->limb, int32_t(kFrames + 1));
+}
+
+// Tracks take the limb a search of the tree by name gives, also where frames share names at
+// different depths (random trees over three names).
+TEST_F(XModelTest, TracksTakeTheLimbTheNameSearchGives) {
+  std::mt19937 rng(7);
+  const char* const kNames[] = {"a", "b", "root"};
+  for (int round = 0; round < 300; ++round) {
+    XFile f;
+    std::vector<XObject*> open;
+    for (int k = 0; k < 12; ++k) {
+      const std::string name = kNames[rng() % 3];
+      const size_t depth = rng() % (open.size() + 1);
+      open.resize(depth);
+      open.push_back(depth ? &open.back()->AddChild("Frame", name) : &f.Add("Frame", name));
+    }
+    XObject& set = f.Add("AnimationSet");
+    for (const char* name : kNames) set.AddChild("Animation").AddReference(name);
+    ResolveXReferences({&f});
+    uint32_t frames = 0;
+    std::unique_ptr<AnimSet> animation;
+    const std::unique_ptr<FrameNode> root = LoadXTree(f, &frames, &animation);
+    for (const AnimTrack* t = AnimSetGetTrackList(*animation); t; t = TrackNext(*t)) {
+      if (t->name.empty()) continue;  // no frame of that name in this tree
+      uint32_t limb = 0;
+      root->FindLimbByName(t->name.c_str(), &limb);
+      ASSERT_EQ(t->limb, int32_t(limb)) << round << " " << t->name << "\n" << DumpTree(root.get());
+    }
+  }
 }
 
 TEST_F(XModelTest, SaveReloadAndMerge) {
