@@ -29,14 +29,17 @@ struct ModelHandle {
 
 // ---- Loading, saving, building.
 // Loads an .x file into a handle without a root (kModelFailed when it has one, or when the
-// file gives no tree); the meshes get their vertex buffers on the device (none without one).
-int32_t LoadModelXFile(ModelHandle& h, const std::string& path, Device3D* device);
+// file gives no tree, with the cause in why); the meshes get their vertex buffers on the device
+// (none without one).
+int32_t LoadModelXFile(ModelHandle& h, const std::string& path, Device3D* device, std::string* why = nullptr);
 // The same from objects already read.
 int32_t LoadModelXObjects(ModelHandle& h, const XFile& file, Device3D* device);
 // Saves the animation as a text .x file (also without a root).
 int32_t SaveAnimationXFile(ModelHandle& h, const std::string& path);
-// Appends the animation of another .x file to the tracks of the limbs it names.
-int32_t LoadAnimatedXFile(ModelHandle& h, const std::string& path, int32_t timeOffset, int32_t holdTime);
+// Appends the animation of another .x file to the tracks of the limbs it names (the cause of a
+// failure in why).
+int32_t LoadAnimatedXFile(ModelHandle& h, const std::string& path, int32_t timeOffset, int32_t holdTime,
+                          std::string* why = nullptr);
 // Appends the animation of a file that names the frames of the model file (a saved animation).
 int32_t MergeAnimationXFile(ModelHandle& h, const std::string& modelPath, const std::string& animationPath,
                             int32_t timeOffset, int32_t holdTime);

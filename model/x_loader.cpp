@@ -2,8 +2,11 @@
 #include "model/x_loader.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <string_view>
+#include <unordered_map>
 
 #include "model/model_textures.h"
 #include "platform/fs.h"
@@ -98,7 +101,25 @@ void TakeMaterial(MeshNode* mesh, MaterialWork& work, uint32_t i) {
   }
 }
 
-void LoadMesh(const XObject& o, FrameNode* frame, uint32_t number) {
+// Appends nodes under a parent, keeping the end of its chain: a frame of 100,000 children is
+// built in linear time, where adding each at the end of the chain walked it every time.
+class ChildAppender {
+ public:
+  explicit ChildAppender(SceneNode* parent) : parent_(parent) {
+    for (SceneNode* n = parent->firstChild; n; n = n->nextSibling) last_ = n;
+  }
+  void Add(SceneNode* child) {
+    if (last_) last_->AppendSiblingNode(child);
+    else parent_->AddChildNode(child);
+    last_ = child;
+  }
+
+ private:
+  SceneNode* parent_;
+  SceneNode* last_ = nullptr;
+};
+
+void LoadMesh(const XObject& o, ChildAppender& frame, uint32_t number) {
   XMeshGeometry g;
   if (!ReadXMeshGeometry(o, &g)) return;
   const uint32_t nv = g.VertexCount();
@@ -124,7 +145,7 @@ void LoadMesh(const XObject& o, FrameNode* frame, uint32_t number) {
   if (!haveNormals) mesh->ComputeNormals();
   if (work->count < 2) {
     TakeMaterial(mesh.get(), *work, 0);
-    frame->AddChildNode(mesh.release());
+    frame.Add(mesh.release());
   } else {
     // One mesh node per material, each with the faces of that material and all the vertices.
     // Where that would copy the vertices past the limit, each keeps only those its faces use.
@@ -166,7 +187,7 @@ void LoadMesh(const XObject& o, FrameNode* frame, uint32_t number) {
         const Vertex& src = mesh->vertices[kept[k]];
         v.nx = src.nx, v.ny = src.ny, v.nz = src.nz, v.u = src.u, v.v = src.v;
       }
-      frame->AddChildNode(part.release());
+      frame.Add(part.release());
     }
   }
   // Textures of materials no mesh took are given back.
@@ -174,22 +195,41 @@ void LoadMesh(const XObject& o, FrameNode* frame, uint32_t number) {
     if (t > 0) ReleaseModelTexture(t), t = 0;
 }
 
-uint32_t LoadFrame(const XObject& o, FrameNode* parent, uint32_t number) {
+uint32_t LoadFrame(const XObject& o, ChildAppender& parent, uint32_t number) {
   auto frame = std::make_unique<FrameNode>(o.name.c_str());
   frame->limbNumber = number;
+  ChildAppender children(frame.get());
   for (const auto& child : o.children) {
     if (child->Is("Frame")) {
-      number = LoadFrame(*child, frame.get(), number + 1);
+      number = LoadFrame(*child, children, number + 1);
     } else if (child->Is("Mesh")) {
-      LoadMesh(*child, frame.get(), number);
+      LoadMesh(*child, children, number);
     } else if (child->Is("FrameTransformMatrix")) {
       XDataCursor c(*child);
       float m[16];
       if (c.Remaining() == 16 && c.Floats(m, 16)) std::memcpy(frame->localMatrix, m, sizeof m);
     }
   }
-  parent->AddChildNode(frame.release());
+  parent.Add(frame.release());
   return number;
+}
+
+// The keys (stride floats each, the time first) in increasing time order, as playback and the
+// frame count read them; keys of equal time keep their order in the file.
+std::vector<float> InTimeOrder(std::vector<float> keys, uint32_t stride) {
+  const size_t n = keys.size() / stride;
+  std::vector<uint32_t> order(n);
+  for (size_t k = 0; k < n; ++k) order[k] = uint32_t(k);
+  auto earlier = [&](uint32_t a, uint32_t b) { return keys[size_t(a) * stride] < keys[size_t(b) * stride]; };
+  if (std::is_sorted(order.begin(), order.end(), earlier)) return keys;
+  std::stable_sort(order.begin(), order.end(), earlier);
+  std::vector<float> sorted;
+  sorted.reserve(keys.size());
+  for (uint32_t k : order) {
+    const auto first = keys.begin() + ptrdiff_t(size_t(k) * stride);
+    sorted.insert(sorted.end(), first, first + stride);
+  }
+  return sorted;
 }
 
 // Keys of one AnimationKey: time, value count, values. A key with fewer values than its kind
@@ -212,13 +252,16 @@ void LoadAnimationKey(const XObject& o, AnimTrack* track) {
     keys.push_back(float(time));
     keys.insert(keys.end(), v, v + need);
   }
+  keys = InTimeOrder(std::move(keys), need + 1);
   if (type == 0) TrackSetRotKeys(*track, std::move(keys));
   else if (type == 1) TrackSetVecKeysA(*track, std::move(keys));
   else TrackSetVecKeysB(*track, std::move(keys));
 }
 
+// Tracks are linked behind the last one read, not by walking the chain for each.
 std::unique_ptr<AnimSet> LoadAnimationSet(const XObject& o) {
   auto set = std::make_unique<AnimSet>();
+  std::unique_ptr<AnimTrack>* end = &set->firstTrack;
   for (const auto& child : o.children) {
     if (!child->Is("Animation")) continue;
     auto track = std::make_unique<AnimTrack>();
@@ -229,17 +272,58 @@ std::unique_ptr<AnimSet> LoadAnimationSet(const XObject& o) {
         TrackSetName(*track, part->target->name.substr(0, kNodeNameSize - 1));
       }
     }
-    AnimSetAppendTrack(*set, std::move(track));
+    *end = std::move(track);
+    end = &(*end)->next;
   }
   return set;
 }
 
-// The limb a track's frame carries; fallback when no frame has the name.
-int32_t LimbOfTrack(FrameNode* root, const AnimTrack& t, int32_t fallback) {
-  uint32_t limb = uint32_t(fallback);
-  root->FindLimbByName(t.name.c_str(), &limb);
-  return int32_t(limb);
-}
+// The limb FindLimbByName on the root gives for a name, for every track from one walk of the
+// tree (a walk per track would be quadratic in frames). That walk stops a sibling chain at the
+// first frame of the name, after the frames it stored below the earlier ones, and the frame
+// stored last wins. So the answer lies on the path to the last frame of the name in tree
+// order: the first frame of the name among the children of the highest node on that path that
+// has one as a child (the root itself when it has the name).
+class LimbsByName {
+ public:
+  explicit LimbsByName(FrameNode* root) { Walk(root, -1, 0); }
+
+  // The limb of the name; fallback when no frame has it.
+  int32_t Find(const std::string& name, int32_t fallback) const {
+    const auto it = byName_.find(std::string_view(name.c_str()));  // compared as C strings
+    if (it == byName_.end()) return fallback;
+    const uint32_t last = it->second.back();
+    const Frame* best = nullptr;
+    for (uint32_t i : it->second) {
+      const Frame& f = frames_[i];
+      const bool onPath = f.parent < 0 || (uint32_t(f.parent) <= last && last < frames_[size_t(f.parent)].end);
+      if (onPath && (!best || f.depth < best->depth)) best = &f;
+    }
+    return int32_t(best->limb);
+  }
+
+ private:
+  struct Frame {
+    uint32_t limb;
+    int32_t parent;  // index of the parent frame; -1 for the root
+    uint32_t end;    // one past the index of the last frame below it
+    uint32_t depth;
+  };
+  // Frames in tree order (each before the frames below it); meshes neither match nor hold frames.
+  void Walk(SceneNode* n, int32_t parent, uint32_t depth) {
+    for (; n; n = n->nextSibling) {
+      if (!n->IsFrame()) continue;
+      const uint32_t i = uint32_t(frames_.size());
+      frames_.push_back({n->limbNumber, parent, 0, depth});
+      byName_[std::string_view(n->name)].push_back(i);
+      Walk(n->firstChild, int32_t(i), depth + 1);
+      frames_[i].end = uint32_t(frames_.size());
+      if (parent < 0) break;  // the root alone: its siblings are never walked
+    }
+  }
+  std::vector<Frame> frames_;
+  std::unordered_map<std::string_view, std::vector<uint32_t>> byName_;
+};
 
 // T's list, then a hold key at holdTime repeating T's last key (unless that key is at holdTime
 // already), then N's keys moved by timeOffset.
@@ -257,13 +341,41 @@ std::vector<float> Extend(const std::vector<float>& kept, const std::vector<floa
   return out;
 }
 
+// The first object, depth first, whose data ended before the counts it gives were met.
+const XObject* FirstShortObject(const std::vector<std::unique_ptr<XObject>>& objects) {
+  for (const auto& o : objects) {
+    if (o->isReference) continue;
+    if (o->shortData) return o.get();
+    if (const XObject* inner = FirstShortObject(o->children)) return inner;
+  }
+  return nullptr;
+}
+
+std::string ShortDataCause(const XObject& o) {
+  return o.type + (o.name.empty() ? "" : " " + o.name) + " holds less data than its counts give";
+}
+
 }  // namespace
 
-bool ReadModelXFile(const std::string& path, XFile* out) {
-  std::string bytes;
-  if (FsReadRegularFile(path, bytes, kMaxModelBytes, false) != FsRead::kOk) return false;
-  const XReadResult r = ParseXFile(bytes, *out);
-  return r.ok() || r.status == XStatus::Syntax || r.status == XStatus::TooDeep;
+bool ReadModelXFile(const std::string& path, XFile* out, std::string* why) {
+  std::string bytes, cause;
+  errno = 0;
+  switch (FsReadRegularFile(path, bytes, kMaxModelBytes, false)) {
+    case FsRead::kOk: break;
+    case FsRead::kMissing: cause = "not found"; break;
+    case FsRead::kNotRegular: cause = "not a regular file"; break;
+    case FsRead::kTooLarge: cause = "too large for a model file"; break;
+    default: cause = "cannot be read: " + FileErrorCause(errno); break;
+  }
+  if (cause.empty()) {
+    const XReadResult r = ParseXFile(bytes, *out);
+    if (!r.ok()) cause = r.message;
+    else if (const XObject* o = FirstShortObject(out->objects)) cause = ShortDataCause(*o);
+  }
+  if (cause.empty()) return true;
+  out->objects.clear();
+  if (why) *why = cause;
+  return false;
 }
 
 std::unique_ptr<FrameNode> LoadXTree(const XFile& file, uint32_t* frameCount, std::unique_ptr<AnimSet>* animation) {
@@ -271,21 +383,24 @@ std::unique_ptr<FrameNode> LoadXTree(const XFile& file, uint32_t* frameCount, st
   root->limbNumber = 0;
   animation->reset();
   uint32_t n = 0;
+  ChildAppender children(root.get());
   for (const auto& o : file.objects) {
-    if (o->Is("Frame")) n = LoadFrame(*o, root.get(), n + 1);
-    else if (o->Is("Mesh")) LoadMesh(*o, root.get(), n);
+    if (o->Is("Frame")) n = LoadFrame(*o, children, n + 1);
+    else if (o->Is("Mesh")) LoadMesh(*o, children, n);
     else if (o->Is("AnimationSet")) *animation = LoadAnimationSet(*o);
   }
   *frameCount = n + 1;
-  if (*animation)
-    for (AnimTrack* t = AnimSetGetTrackList(**animation); t; t = TrackNext(*t)) TrackSetLimb(*t, LimbOfTrack(root.get(), *t, 0));
+  if (*animation) {
+    const LimbsByName limbs(root.get());
+    for (AnimTrack* t = AnimSetGetTrackList(**animation); t; t = TrackNext(*t)) TrackSetLimb(*t, limbs.Find(t->name, 0));
+  }
   return root;
 }
 
 std::unique_ptr<FrameNode> LoadXFileTree(const std::string& path, uint32_t* frameCount,
-                                         std::unique_ptr<AnimSet>* animation) {
+                                         std::unique_ptr<AnimSet>* animation, std::string* why) {
   XFile file;
-  if (!ReadModelXFile(path, &file)) return nullptr;
+  if (!ReadModelXFile(path, &file, why)) return nullptr;
   return LoadXTree(file, frameCount, animation);
 }
 
@@ -296,12 +411,18 @@ int32_t AppendAnimationFromXFiles(const std::vector<const XFile*>& files, FrameN
     for (const auto& o : f->objects)
       if (o->Is("AnimationSet")) added = LoadAnimationSet(*o);
   if (!added) return 0;
+  std::unique_ptr<LimbsByName> limbs;
+  if (root) limbs = std::make_unique<LimbsByName>(root);
+  // The first existing track of each limb.
+  std::unordered_map<int32_t, AnimTrack*> tracks;
+  if (existing)
+    for (AnimTrack* t = AnimSetGetTrackList(*existing); t; t = TrackNext(*t)) tracks.emplace(t->limb, t);
   for (AnimTrack* n = AnimSetGetTrackList(*added); n; n = TrackNext(*n)) {
-    TrackSetLimb(*n, root ? LimbOfTrack(root, *n, -1) : -1);
-    if (!existing || n->limb == -1) continue;
-    AnimTrack* t = AnimSetGetTrackList(*existing);
-    while (t && t->limb != n->limb) t = TrackNext(*t);
-    if (!t) continue;
+    TrackSetLimb(*n, limbs ? limbs->Find(n->name, -1) : -1);
+    if (n->limb == -1) continue;
+    const auto found = tracks.find(n->limb);
+    if (found == tracks.end()) continue;
+    AnimTrack* t = found->second;
     TrackSetRotKeys(*t, Extend(t->rotationKeys, n->rotationKeys, kRotationKeyFloats, timeOffset, holdTime));
     TrackSetVecKeysA(*t, Extend(t->scaleKeys, n->scaleKeys, kVectorKeyFloats, timeOffset, holdTime));
     TrackSetVecKeysB(*t, Extend(t->positionKeys, n->positionKeys, kVectorKeyFloats, timeOffset, holdTime));
@@ -310,8 +431,10 @@ int32_t AppendAnimationFromXFiles(const std::vector<const XFile*>& files, FrameN
 }
 
 int32_t AppendAnimationFromXFile(const std::string& path, FrameNode* root, AnimSet* existing, int32_t timeOffset,
-                                 int32_t holdTime) {
+                                 int32_t holdTime, std::string* why) {
   XFile file;
-  if (!ReadModelXFile(path, &file)) return 0;
-  return AppendAnimationFromXFiles({&file}, root, existing, timeOffset, holdTime);
+  if (!ReadModelXFile(path, &file, why)) return 0;
+  if (AppendAnimationFromXFiles({&file}, root, existing, timeOffset, holdTime)) return 1;
+  if (why) *why = "holds no animation set";
+  return 0;
 }

@@ -12,17 +12,19 @@
 // coordinates, materials and textures (a mesh of several materials splits into one mesh node
 // per material), and the animation set into tracks.
 
-// Reads a model file (text or binary) through the path layer; false when it cannot be read or
-// is not an .x file. A file damaged part way keeps the objects read before the damage.
-bool ReadModelXFile(const std::string& path, XFile* out);
+// Reads a model file (text, binary or compressed) through the path layer; false, with out
+// emptied and the cause in why (when given), when it cannot be read, is not an .x file, or
+// the reader refuses any of it (a syntax error, nesting too deep, data shorter than its counts).
+bool ReadModelXFile(const std::string& path, XFile* out, std::string* why = nullptr);
 
 // The tree of a file: a root frame "root" (limb 0), the file's frames numbered 1, 2, ... in
 // depth-first order (a top-level mesh joins the root with the number of the frame read last),
 // and the last animation set, its tracks driving the limbs they name (limb 0 when the frame is
-// not found). frameCount is the number of frames plus the root. nullptr when the file cannot
-// be read. The meshes have no vertex buffers yet: the model handle makes them on its device.
+// not found); keys of each list in time order. frameCount is the number of frames plus the root.
+// nullptr, with the cause in why, when the file cannot be read (ReadModelXFile). The meshes have
+// no vertex buffers yet: the model handle makes them on its device.
 std::unique_ptr<FrameNode> LoadXFileTree(const std::string& path, uint32_t* frameCount,
-                                         std::unique_ptr<AnimSet>* animation);
+                                         std::unique_ptr<AnimSet>* animation, std::string* why = nullptr);
 std::unique_ptr<FrameNode> LoadXTree(const XFile& file, uint32_t* frameCount, std::unique_ptr<AnimSet>* animation);
 
 // Appends the last animation set of the files (read together, so a reference in one may name a
@@ -32,8 +34,9 @@ std::unique_ptr<FrameNode> LoadXTree(const XFile& file, uint32_t* frameCount, st
 // files hold no animation set.
 int32_t AppendAnimationFromXFiles(const std::vector<const XFile*>& files, FrameNode* root, AnimSet* existing,
                                   int32_t timeOffset, int32_t holdTime);
+// The same for one file; 0 with the cause in why when it cannot be read or holds no set.
 int32_t AppendAnimationFromXFile(const std::string& path, FrameNode* root, AnimSet* existing, int32_t timeOffset,
-                                 int32_t holdTime);
+                                 int32_t holdTime, std::string* why = nullptr);
 
 // The text .x file of an animation: one AnimationSet "xvk_animset_0" holding, per track, an
 // Animation "xvk_anim_<n>" with a reference to the track's frame and its rotation, scale and

@@ -47,11 +47,11 @@ int32_t WriteAnimationXFile(const std::string& path, const AnimTrack* firstTrack
   return SaveXFile(path, AnimationXFile(firstTrack), XEncoding::Text) ? 1 : 0;
 }
 
-int32_t LoadModelXFile(ModelHandle& h, const std::string& path, Device3D* device) {
+int32_t LoadModelXFile(ModelHandle& h, const std::string& path, Device3D* device, std::string* why) {
   if (h.root) return kModelFailed;
   std::unique_ptr<AnimSet> animation;
   uint32_t frames = 0;
-  std::unique_ptr<FrameNode> root = LoadXFileTree(path, &frames, &animation);
+  std::unique_ptr<FrameNode> root = LoadXFileTree(path, &frames, &animation, why);
   if (!root) return kModelFailed;
   h.root = std::move(root);
   h.frameCount = frames;
@@ -71,9 +71,11 @@ int32_t SaveAnimationXFile(ModelHandle& h, const std::string& path) {
   return WriteAnimationXFile(path, h.animation ? AnimSetGetTrackList(*h.animation) : nullptr) ? kModelOk : kModelFailed;
 }
 
-int32_t LoadAnimatedXFile(ModelHandle& h, const std::string& path, int32_t timeOffset, int32_t holdTime) {
+int32_t LoadAnimatedXFile(ModelHandle& h, const std::string& path, int32_t timeOffset, int32_t holdTime,
+                          std::string* why) {
   if (!h.root) return kModelFailed;
-  return AppendAnimationFromXFile(path, h.root.get(), h.animation.get(), timeOffset, holdTime) ? kModelOk : kModelFailed;
+  return AppendAnimationFromXFile(path, h.root.get(), h.animation.get(), timeOffset, holdTime, why) ? kModelOk
+                                                                                                    : kModelFailed;
 }
 
 // The saved animation names frames it does not hold: it is read beside the model file, so its

@@ -113,7 +113,9 @@ void CmdAppendObject() {
   const uint32_t r = ExistingObject(n);
   if (!r) return;
   if (!(float(f) > Obj(r).frameCount)) return RunError(kErrAppendFrameTooLow);
-  if (!ObjectTracks(r) || !AppendObjectAnimationFile(r, file, f)) return RunError(kErrAnimationNotAppended);
+  if (!ObjectTracks(r)) return RunError(kErrAnimationNotAppended);
+  std::string why;
+  if (!AppendObjectAnimationFile(r, file, f, &why)) return RunFileError(kErrAnimationNotAppended, file, why);
   UpdateObjectFrameCount(r);
 }
 

@@ -1,8 +1,10 @@
 // Making, cloning, loading and deleting 3D objects, and the existence query.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "display/record_pools.h"
 #include "display/textures.h"
@@ -117,25 +119,32 @@ float LastAnimationFrame(const ModelHandle& model) {
 // Limbs 0..limbCount - 1 as the model places them: offsets from each limb's local matrix,
 // angles 0, scales 1, not linkable.
 void InitLimbsFromModel(uint32_t record) {
-  for (int32_t k = 0; k < Obj(record).limbCount; ++k) {
+  // The matrices of limbs 1 and up are found in one walk of the tree: a walk per limb would
+  // take minutes for a model of 100,000 frames.
+  const int32_t count = Obj(record).limbCount;
+  std::vector<float*> matrices(count > 1 ? size_t(count) - 1 : 0, nullptr);
+  if (Obj(record).model && !matrices.empty())
+    ModelHandleLimbMatrixPointers(*Obj(record).model, matrices.data(), matrices.size());
+  for (int32_t k = 0; k < count; ++k) {
     InitObjectLimb(record, k);
     ObjectRecord& o = Obj(record);
     if (size_t(k) >= o.limbs.size()) break;
     float m[16] = {};
-    if (o.model) ModelHandleGetLimbMatrix(*o.model, uint32_t(k), m);
+    if (k == 0 && o.model) ModelHandleGetLimbMatrix(*o.model, 0, m);
+    else if (k > 0 && matrices[size_t(k) - 1]) std::memcpy(m, matrices[size_t(k) - 1], sizeof m);
     LimbRecord& limb = o.limbs[size_t(k)];
     limb.offsetX = m[12], limb.offsetY = m[13], limb.offsetZ = m[14];
     limb.linkable = 0;
   }
 }
 
-// Reports a failed model load by its code.
-void ReportLoadFailure(int32_t code) {
+// Reports a failed model load by its code; the message names the file and the cause.
+void ReportLoadFailure(int32_t code, const std::string& file, const std::string& why) {
   switch (code) {
-    case -4: return RunError(kErrFileNotFound);
-    case -3: return RunWarning(kErrModelNotRead);
-    case -1: return RunError(kErrModelFileKind);
-    default: return RunError(kErrModelNotLoaded);
+    case -4: return RunFileError(kErrFileNotFound, file, why);
+    case -3: return RunFileWarning(kErrModelNotRead, file, why);
+    case -1: return RunFileError(kErrModelFileKind, file, why);
+    default: return RunFileError(kErrModelNotLoaded, file, why);
   }
 }
 
@@ -147,10 +156,11 @@ void CmdLoadObject() {
   if (const uint32_t old = ObjectRecordOf(n)) DeleteObjectRecord(old, n);
   const uint32_t r = AllocObjectRecord();
   if (r == kNoRecord) return;
-  const int32_t limbs = LoadObject(r, file);
+  std::string why;
+  const int32_t limbs = LoadObject(r, file, &why);
   if (limbs <= 0) {
     FreeObjectRecord(r);
-    ReportLoadFailure(limbs);
+    ReportLoadFailure(limbs, file, why);
     RefreshScene();
     return;
   }
@@ -253,13 +263,14 @@ void CmdLoadMesh() {
   DropMesh(mesh);
   const uint32_t temp = AllocObjectRecord();
   if (temp == kNoRecord) return;
-  const int32_t result = LoadObject(temp, file);
+  std::string why;
+  const int32_t result = LoadObject(temp, file, &why);
   if (result > 0) {
     const int32_t made = MakeMeshFromObject(temp, -1, -1);
     g_model.meshNumbers[size_t(mesh)] = made > 0 ? uint32_t(made) : 0;
   }
   FreeObjectRecord(temp);
-  if (result <= 0) RunError(result == -1 ? kErrModelFileKind : kErrMeshNotLoaded);
+  if (result <= 0) RunFileError(result == -1 ? kErrModelFileKind : kErrMeshNotLoaded, file, why);
 }
 
 void CmdDeleteMesh() {

@@ -55,9 +55,15 @@ void CmdMakeStaticCollisionBox() {
   SkipOperands(6);
 }
 
+// A missing file is error 105; one that is no sound world a warning. Each names the file and
+// the cause; the world loaded before stays.
 void CmdLoadStaticObjects() {
-  LoadStaticWorldFile(OpString(0));
+  const std::string file = OpString(0);
   SkipOperands(1);
+  std::string why;
+  if (LoadStaticWorldFile(file, &why)) return;
+  if (why == "not found") return RunFileError(kErrFileNotFound, file, why);
+  RunFileWarning(kErrModelNotRead, file, why);
 }
 void CmdSaveStaticObjects() {
   SaveStaticWorldFile(OpString(0));

@@ -232,11 +232,14 @@ void UpdateObjectFrameCount(uint32_t record) {
   o.endFrame = o.frameCount;
 }
 
-int32_t AppendObjectAnimationFile(uint32_t record, const std::string& name, int32_t start) {
-  if (!g_objectPool.InUse(record) || !O(record).model) return 0;
+int32_t AppendObjectAnimationFile(uint32_t record, const std::string& name, int32_t start, std::string* why) {
+  if (!g_objectPool.InUse(record) || !O(record).model) {
+    if (why) *why = "the object has no model";
+    return 0;
+  }
   std::string path = name;
   MapThroughPack(path, "dat");
   const float count = O(record).frameCount;
   const int32_t hold = count > -2147483648.0f && count < 2147483648.0f ? int32_t(count) : 0;
-  return LoadAnimatedXFile(*O(record).model, path, start, hold) >= 0 ? 1 : 0;
+  return LoadAnimatedXFile(*O(record).model, path, start, hold, why) >= 0 ? 1 : 0;
 }

@@ -34,5 +34,5 @@ void CreateObjectAnimation(uint32_t record);
 // frameCount and endFrame from the last keys of the tracks.
 void UpdateObjectFrameCount(uint32_t record);
 // Appends the frames and animation of an .x file (mapped through the pack) from frame start;
-// 1 when they were added, 0 otherwise (also without a model).
-int32_t AppendObjectAnimationFile(uint32_t record, const std::string& name, int32_t start);
+// 1 when they were added, 0 otherwise (also without a model), with the file's fault in why.
+int32_t AppendObjectAnimationFile(uint32_t record, const std::string& name, int32_t start, std::string* why = nullptr);

@@ -2,6 +2,7 @@
 #include "scene3d/object_model.h"
 
 #include <cctype>
+#include <cerrno>
 #include <memory>
 
 #include "core/pack.h"
@@ -55,7 +56,7 @@ void DestroyObjectModel(uint32_t object) {
   }
 }
 
-int32_t LoadObject(uint32_t object, const std::string& fileName) {
+int32_t LoadObject(uint32_t object, const std::string& fileName, std::string* why) {
   ModelFolderScope scope;
   const std::string lower = Lower(fileName);
   if (lower.size() >= 2) {
@@ -64,14 +65,22 @@ int32_t LoadObject(uint32_t object, const std::string& fileName) {
   }
   const size_t dot = lower.empty() ? 0 : ScanBack(lower, lower.size() - 1, ".");
   const std::string extension = dot ? lower.substr(dot + 1) : std::string();
-  if (extension != "x" && extension != "3ds") return -1;
+  if (extension != "x" && extension != "3ds") {
+    if (why) *why = "only .x and .3ds files are loaded";
+    return -1;
+  }
   std::string path = fileName;
   MapThroughPack(path, "dat");
   if (extension == "x") {
-    if (!FsFileExists(path)) return -4;
-    return LoadModelIntoObject(object, path);
+    if (!FsFileExists(path)) {
+      if (why) *why = "not found";
+      return -4;
+    }
+    const int32_t frames = LoadModelIntoObject(object, path, why);
+    if (frames <= 0 && why && why->empty()) *why = "cannot be loaded";
+    return frames;
   }
-  return LoadModelConverting(object, extension, path);
+  return LoadModelConverting(object, extension, path, why);
 }
 
 namespace {
@@ -94,22 +103,33 @@ int32_t LoadInto(uint32_t object, Load&& load) {
 
 }  // namespace
 
-int32_t LoadModelIntoObject(uint32_t object, const std::string& path) {
-  return LoadInto(object, [&](ModelHandle& h) { return LoadModelXFile(h, path, g_display.device.get()); });
+int32_t LoadModelIntoObject(uint32_t object, const std::string& path, std::string* why) {
+  return LoadInto(object, [&](ModelHandle& h) { return LoadModelXFile(h, path, g_display.device.get(), why); });
 }
 
 // A .3ds model loads from the converter's .x objects directly: the same model the X text
 // gives, without writing, reading and parsing the text.
-int32_t LoadModelConverting(uint32_t object, const std::string& extension, const std::string& path) {
+int32_t LoadModelConverting(uint32_t object, const std::string& extension, const std::string& path,
+                            std::string* why) {
   if (extension == "3ds") {
     std::string bytes;
-    if (FsReadRegularFile(path, bytes, kMax3dsBytes, false) != FsRead::kOk) return -4;
+    errno = 0;
+    const FsRead read = FsReadRegularFile(path, bytes, kMax3dsBytes, false);
+    if (read != FsRead::kOk) {
+      if (why) {
+        *why = read == FsRead::kMissing      ? "not found"
+               : read == FsRead::kNotRegular ? "not a regular file"
+               : read == FsRead::kTooLarge   ? "too large for a 3DS file"
+                                             : "cannot be read: " + FileErrorCause(errno);
+      }
+      return -4;
+    }
     XFile converted;
     Convert3dsBytesToXFile(bytes, &converted);
     return LoadInto(object, [&](ModelHandle& h) { return LoadModelXObjects(h, converted, g_display.device.get()); });
   }
   const std::string work = ModelWorkFilePath();
-  const int32_t result = LoadModelIntoObject(object, work);
+  const int32_t result = LoadModelIntoObject(object, work, why);
   FsDeleteFile(work);
   return result;
 }

@@ -8,14 +8,15 @@
 // load fails, so an object never keeps an empty one.
 
 // The model's frame count (> 0); 0 when the model was not read; -1 for an ending other than
-// "x" or "3ds"; -4 when the file is missing.
-int32_t LoadObject(uint32_t object, const std::string& fileName);
+// "x" or "3ds"; -4 when the file is missing or cannot be read. Why a load failed goes to why.
+int32_t LoadObject(uint32_t object, const std::string& fileName, std::string* why = nullptr);
 // The frame count of the object's model, loading the file when the object has none; 0 when
 // reading failed.
-int32_t LoadModelIntoObject(uint32_t object, const std::string& path);
+int32_t LoadModelIntoObject(uint32_t object, const std::string& path, std::string* why = nullptr);
 // Converts the file to the work file and loads that (the work file is deleted after); a
 // negative converter result is returned as it is.
-int32_t LoadModelConverting(uint32_t object, const std::string& extension, const std::string& path);
+int32_t LoadModelConverting(uint32_t object, const std::string& extension, const std::string& path,
+                            std::string* why = nullptr);
 // 1 when a frame holding the mesh became that limb; 0 without a model or on failure.
 int32_t AddMeshLimbToObject(uint32_t object, uint32_t limb, uint32_t mesh);
 // 1 when the limb's meshes were rebuilt from the mesh data record; 0 without a model or on

@@ -3,6 +3,7 @@
 #include <unordered_map>
 
 #include "platform/fs.h"
+#include "model/xfile/compressed.h"
 #include "model/xfile/tokens.h"
 #include "model/xfile/xfile.h"
 
@@ -251,10 +252,13 @@ XReadResult ParseXFile(std::string_view bytes, XFile& out) {
     return r;
   }
   const std::string_view format = bytes.substr(8, 4), floats = bytes.substr(12, 4);
-  if (format == "tzip" || format == "bzip") {
-    r.status = XStatus::Compressed;
-    r.message = "compressed .x files are not supported";
-    return r;
+  if ((format == "tzip" || format == "bzip") && (floats == "0032" || floats == "0064")) {
+    std::string plain;
+    if (!InflateXFile(bytes, &plain, &r.message)) {
+      r.status = XStatus::Compressed;
+      return r;
+    }
+    return ParseXFile(plain, out);
   }
   if ((format != "txt " && format != "bin ") || (floats != "0032" && floats != "0064")) {
     r.status = XStatus::BadFormat;

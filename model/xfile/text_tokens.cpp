@@ -114,7 +114,7 @@ class TextTokens : public XTokenSource {
     std::string_view v = w[0] == '+' ? w.substr(1) : w;
     const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), f);
     if (ec == std::errc() && end == v.data() + v.size()) {
-      *out = f;
+      *out = XFloatFromDouble(f);  // "-nan" reads as 0, as every not-a-number does
     } else {
       double d;
       if (!ParseNumber(w, &d)) return Unread();

@@ -22,6 +22,7 @@ int32_t TestLineStaticBoxes(float x1, float y1, float z1, float x2, float y2, fl
 // Empties the static world and shows again every object that was converted, clearing its mark.
 void ResetStaticObjects();
 // The name is mapped through the pack's files first (its last three characters as extension).
-int32_t LoadStaticWorldFile(const std::string& file);
+// 1, or 0 with the cause in why.
+int32_t LoadStaticWorldFile(const std::string& file, std::string* why = nullptr);
 // 0 when the static world holds nothing (no file is written).
 int32_t SaveStaticWorldFile(const std::string& file);

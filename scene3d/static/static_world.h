@@ -109,10 +109,10 @@ std::string EncodeStaticWorld();
 // ".dds"), each through a temporary file renamed into place. 1 when all were written.
 int32_t SaveStaticWorld(const std::string& file);
 // Reads a file into a new world that replaces the old one only when the whole file was sound;
-// 0 (the old world kept) for a missing, empty, short or inconsistent file. Groups take the
-// textures of their side images, named after sideImageBase when it is given (the name a packed
-// file had before it was copied out), else after file.
-int32_t LoadStaticWorld(const std::string& file, const std::string& sideImageBase = "");
+// 0 (the old world kept, the cause in why) for a missing, empty, short or inconsistent file.
+// Groups take the textures of their side images, named after sideImageBase when it is given
+// (the name a packed file had before it was copied out), else after file.
+int32_t LoadStaticWorld(const std::string& file, const std::string& sideImageBase = "", std::string* why = nullptr);
 // The reader alone: true when the bytes form a sound file; the groups keep their saved texture
 // numbers (no textures are loaded).
 bool DecodeStaticWorld(const std::string& bytes, std::vector<StaticTextureGroup>* groups,

@@ -1,6 +1,7 @@
 // The static world's file: texture groups with their objects, then the boxes, little-endian,
 // with one DDS image per textured group beside it.
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "display/imagefiles/image_files.h"
@@ -174,13 +175,25 @@ bool DecodeStaticWorld(const std::string& bytes, std::vector<StaticTextureGroup>
   }
 }
 
-int32_t LoadStaticWorld(const std::string& file, const std::string& sideImageBase) {
+int32_t LoadStaticWorld(const std::string& file, const std::string& sideImageBase, std::string* why) {
+  auto fail = [&](std::string cause) {
+    if (why) *why = std::move(cause);
+    return 0;
+  };
   std::string bytes;
+  errno = 0;
   // A world is far below this; a larger file is not one.
-  if (FsReadRegularFile(file, bytes, uint64_t(1) << 31, false) != FsRead::kOk || bytes.empty()) return 0;
+  switch (FsReadRegularFile(file, bytes, uint64_t(1) << 31, false)) {
+    case FsRead::kOk: break;
+    case FsRead::kMissing: return fail("not found");
+    case FsRead::kNotRegular: return fail("not a regular file");
+    case FsRead::kTooLarge: return fail("too large for a static world");
+    default: return fail("cannot be read: " + FileErrorCause(errno));
+  }
+  if (bytes.empty()) return fail("empty");
   std::vector<StaticTextureGroup> groups;
   std::vector<StaticBox> boxes;
-  if (!DecodeStaticWorld(bytes, &groups, &boxes)) return 0;
+  if (!DecodeStaticWorld(bytes, &groups, &boxes)) return fail("damaged, or not a static world");
   StaticWorldState& w = g_staticWorld;
   uint32_t maxVertices = 0, maxIndices = 0;
   for (StaticTextureGroup& g : groups) {

@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "model/anim_keys.h"
 #include "model/anim_track.h"
 
 namespace {
@@ -44,7 +45,7 @@ TEST(AnimTrack, VectorKeysBlendLinearlyAndHoldAtTheEnds) {
   struct Case {
     float frame, x, y;
   } cases[] = {
-      {0, 0, 0}, {10, 0, 0}, {15, 5, 10}, {17.5f, 7.5f, 15}, {20, 10, 20}, {30, 5, 10}, {40, 0, 0}, {99, 0, 0},
+      {0, 0, 0}, {10, 0, 0}, {10.5f, 0.5f, 1}, {15, 5, 10}, {17.5f, 7.5f, 15}, {20, 10, 20}, {30, 5, 10}, {40, 0, 0}, {99, 0, 0},
       {-1, 0, 0},  // a negative frame lies beyond every key: the last
   };
   for (const Case& c : cases) {
@@ -77,9 +78,40 @@ TEST(AnimTrack, RotationKeysSlerpAndTheNearestEndKeyOutsideThem) {
   const Quaternion mid = RotationKeyAt(t, 10), expect = QuaternionFromRotation(z, 1.0f);
   EXPECT_NEAR(mid.w, expect.w, 1e-6f);
   EXPECT_NEAR(mid.z, expect.z, 1e-6f);
+  // A fraction of a frame past the first key already blends from it.
+  const Quaternion early = RotationKeyAt(t, 5.5f), tenth = QuaternionFromRotation(z, 0.1f);
+  EXPECT_NEAR(early.w, tenth.w, 1e-6f);
+  EXPECT_NEAR(early.z, tenth.z, 1e-6f);
   EXPECT_NEAR(RotationKeyAt(t, 0).z, a.z, 1e-6f);  // before the first key: the first
   EXPECT_NEAR(RotationKeyAt(t, 20).z, b.z, 1e-6f);
   EXPECT_NEAR(RotationKeyAt(t, -1).z, b.z, 1e-6f);  // a negative frame lies beyond every key
+}
+
+// A key and its negation are the same turn: the blend between keys of opposite sign takes the
+// short way (a tenth of a radian here), not the long way round.
+TEST(AnimTrack, RotationBlendTakesTheShortWay) {
+  AnimTrack t;
+  const float z[3] = {0, 0, 1};
+  const Quaternion a = QuaternionFromRotation(z, 0.0f), b = QuaternionFromRotation(z, 0.2f);
+  TrackSetRotKeys(t, {0, a.w, a.x, a.y, a.z, 10, -b.w, -b.x, -b.y, -b.z});
+  const Quaternion mid = RotationKeyAt(t, 5), want = QuaternionFromRotation(z, 0.1f);
+  EXPECT_NEAR(std::fabs(mid.w), want.w, 1e-5f);
+  EXPECT_NEAR(std::fabs(mid.z), want.z, 1e-5f);
+}
+
+// Deleting the keys at a frame leaves a list of one key alone: the track still poses its limb.
+TEST(AnimTrack, DeletingTheOnlyKeyLeavesTheTrackUsable) {
+  AnimTrack t;
+  TrackSetRotKeys(t, {5, 1, 0, 0, 0});
+  TrackSetVecKeysB(t, {5, 3, 4, 5});
+  DeleteTrackKeysAt(t, 5);
+  EXPECT_EQ(TrackGetRotKeyCount(t), 1u);
+  EXPECT_EQ(TrackGetVecKeyCountB(t), 1u);
+  float m[16];
+  TrackMatrixAt(t, 5, m);
+  EXPECT_EQ(m[12], 3.0f);
+  EXPECT_EQ(m[14], 5.0f);
+  EXPECT_EQ(LastAnimationKeyFrame(&t), 5.0f);
 }
 
 TEST(AnimTrack, LimbMatrixScalesTurnsThenMoves) {

@@ -1,6 +1,9 @@
 #pragma once
 // Model files and helpers shared by the model tests: a text .x model, a dump of a loaded tree,
-// and a texture loader that records what it is asked for.
+// a compressor to the "tzip"/"bzip" forms, and a texture loader that records what it is asked for.
+#include <zlib.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -42,6 +45,35 @@ inline const char* const kModel =
     "    AnimationKey { 2; 2; 0; 3; 1.0, 2.0, 3.0;;, 10; 3; 5.0, 6.0, 7.0;;; } }\n"
     "  Animation a1 { {Missing} AnimationKey { 1; 1; 0; 3; 2.0, 2.0, 2.0;;; } }\n"
     "}\n";
+
+// The compressed form of a plain .x file image: "tzip" or "bzip" in the header, the total size,
+// then blocks of at most blockSize bytes, each deflated with the last 32 KB before it as its
+// dictionary.
+inline std::string MsZipXFile(const std::string& plain, size_t blockSize) {
+  std::string out = plain.substr(0, 16);
+  out.replace(8, 4, plain.compare(8, 4, "txt ") == 0 ? "tzip" : "bzip");
+  const uint32_t total = uint32_t(plain.size());
+  for (int k = 0; k < 4; ++k) out.push_back(char(total >> (8 * k)));
+  for (size_t at = 16; at < plain.size(); at += blockSize) {
+    const size_t n = std::min(blockSize, plain.size() - at);
+    z_stream z{};
+    deflateInit2(&z, 9, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+    const size_t window = std::min<size_t>(at - 16, 32768);
+    if (window) deflateSetDictionary(&z, reinterpret_cast<const Bytef*>(plain.data() + at - window), uInt(window));
+    std::string packed(deflateBound(&z, uLong(n)) + 16, '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(plain.data() + at));
+    z.avail_in = uInt(n);
+    z.next_out = reinterpret_cast<Bytef*>(packed.data());
+    z.avail_out = uInt(packed.size());
+    deflate(&z, Z_FINISH);
+    packed.resize(z.total_out);
+    deflateEnd(&z);
+    const uint32_t sizes[2] = {uint32_t(n), uint32_t(packed.size() + 2)};
+    for (uint32_t v : sizes) out.push_back(char(v)), out.push_back(char(v >> 8));
+    out += "CK" + packed;
+  }
+  return out;
+}
 
 // Every node: name, limb, matrices, vertices (position, normal, uv), indices and textures.
 inline std::string DumpTree(const SceneNode* n, int depth = 0) {

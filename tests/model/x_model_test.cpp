@@ -1,10 +1,12 @@
-// .x models through the handle: frames, split meshes, materials and textures, animation, text
-// and binary alike; saving and merging animation.
+// .x models through the handle: frames, split meshes, materials and textures, animation, text,
+// binary and compressed alike; refused files and their causes; saving and merging animation.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <filesystem>
+#include <random>
 
+#include "model/anim_keys.h"
 #include "model/model_handle.h"
 #include "model/x_loader.h"
 #include "model/x_mesh_writer.h"
@@ -127,12 +129,116 @@ TEST_F(XModelTest, DamagedFilesAreRefusedOrCut) {
   EXPECT_TRUE(MeshNamed(h.root.get(), "m_1")->indices.empty());
   ASSERT_TRUE(h.animation && AnimSetGetTrackList(*h.animation));
   EXPECT_EQ(TrackGetRotKeyCount(*AnimSetGetTrackList(*h.animation)), 1u);
-  // A syntax error part way keeps what came before it.
-  ModelHandle cut;
-  ASSERT_EQ(LoadModelXFile(cut, Write("cut.x", "xof 0302txt 0032\nFrame A { } Frame B { ;;; "), nullptr), kModelOk);
+  // A syntax error part way refuses the whole file, as everything else the reader refuses does,
+  // rather than loading what came before it (often nothing) as a model.
+  std::string deep = "xof 0302txt 0032\n";
+  for (int i = 0; i < 10000; ++i) deep += "Frame {";
+  const std::pair<std::string, std::string> kRefused[] = {
+      {"xof 0302txt 0032\nFrame A { } Frame B { ;;; ", "an object is not closed"},
+      {deep, "objects are nested too deeply"},
+      {"xof 0302txt 0032\nMesh m { 4000000000; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; }\n",
+       "Mesh m holds less data than its counts give"},
+      {"xof 0302txt 0032\nFrame F { Mesh m { 3; nan;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; } }\n",
+       "an object header is broken"},
+      {"xof 0303bzip0032", "the compressed data has no size"},
+  };
+  for (const auto& [bytes, cause] : kRefused) {
+    ModelHandle refused;
+    std::string why;
+    EXPECT_EQ(LoadModelXFile(refused, Write("r.x", bytes), nullptr, &why), kModelFailed) << cause;
+    EXPECT_EQ(why, cause);
+    EXPECT_FALSE(refused.root);
+  }
+  std::string why;
+  ModelHandle none;
+  EXPECT_EQ(LoadModelXFile(none, dir + "/missing.x", nullptr, &why), kModelFailed);
+  EXPECT_EQ(why, "not found");
+  EXPECT_EQ(LoadAnimatedXFile(h, Write("still.x", "xof 0302txt 0032\nFrame A { }\n"), 0, 0, &why), kModelFailed);
+  EXPECT_EQ(why, "holds no animation set");
+}
+
+// The model stored as text and binary, and both compressed in blocks small enough that they
+// refer back into the blocks before them, loads into one tree with the same keys.
+TEST_F(XModelTest, CompressedFilesLoadAsTheirPlainForms) {
+  XFile parsed;
+  ASSERT_TRUE(ParseXFile(kModel, parsed).ok());
+  const std::string binary = WriteXFile(parsed, XEncoding::Binary);
+  ModelHandle text;
+  ASSERT_EQ(LoadModelXFile(text, Write("t.x", kModel), nullptr), kModelOk);
+  const std::string want = DumpTree(text.root.get()) + DumpTracks(AnimSetGetTrackList(*text.animation));
+  for (const std::string& plain : {std::string(kModel), binary}) {
+    for (size_t block : {size_t(64), size_t(32768)}) {
+      const std::string packed = MsZipXFile(plain, block);
+      ModelHandle h;
+      std::string why;
+      ASSERT_EQ(LoadModelXFile(h, Write("z.x", packed), nullptr, &why), kModelOk) << why;
+      ASSERT_TRUE(h.animation);
+      EXPECT_EQ(DumpTree(h.root.get()) + DumpTracks(AnimSetGetTrackList(*h.animation)), want) << packed.substr(8, 4);
+    }
+  }
+}
+
+// Keys stored out of time order are put in order: the last key is the latest, as the frame
+// count and playback read it.
+TEST_F(XModelTest, KeysOutOfOrderAreSortedByTime) {
+  const std::string file =
+      "xof 0302txt 0032\nFrame A { }\n"
+      "AnimationSet s { Animation { {A} AnimationKey { 2; 3; 0; 3; 0,0,0;;, 30; 3; 3,0,0;;, 10; 3; 1,0,0;;; } } }\n";
+  ModelHandle h;
+  ASSERT_EQ(LoadModelXFile(h, Write("k.x", file), nullptr), kModelOk);
+  EXPECT_EQ(DumpTracks(AnimSetGetTrackList(*h.animation)), "A limb 1: | | | 0 0 0 0 10 1 0 0 30 3 0 0\n");
+  EXPECT_EQ(LastAnimationKeyFrame(AnimSetGetTrackList(*h.animation)), 30.0f);
+}
+
+// Frames and tracks are linked without walking their chains for each, and tracks find their
+// limbs from one walk of the tree: 150,000 sibling frames, each driven by a track (minutes when
+// each walked a chain or the tree), load at once, numbered in order.
+TEST_F(XModelTest, ManySiblingFramesAndTracksLoadInLinearTime) {
+  constexpr uint32_t kFrames = 150000;
+  std::string file = "xof 0302txt 0032\nFrame outer {\n", set = "AnimationSet s {\n";
+  for (uint32_t i = 0; i < kFrames; ++i) {
+    file += "Frame f" + std::to_string(i) + " { }\n";
+    set += "Animation { {f" + std::to_string(i) + "} }\n";
+  }
+  file += "}\n" + set + "}\n";
+  ModelHandle h;
+  ASSERT_EQ(LoadModelXFile(h, Write("wide.x", file), nullptr), kModelOk);
+  EXPECT_EQ(h.frameCount, kFrames + 2);
   std::string name;
-  ModelHandleGetLimbFrameName(cut, 1, &name);
-  EXPECT_EQ(name, "A");
+  ModelHandleGetLimbFrameName(h, kFrames + 1, &name);
+  EXPECT_EQ(name, "f" + std::to_string(kFrames - 1));
+  const AnimTrack* t = AnimSetGetTrackList(*h.animation);
+  for (uint32_t i = 0; i < kFrames - 1; ++i) t = TrackNext(*t);
+  EXPECT_EQ(t->limb, int32_t(kFrames + 1));
+}
+
+// Tracks take the limb a search of the tree by name gives, also where frames share names at
+// different depths (random trees over three names).
+TEST_F(XModelTest, TracksTakeTheLimbTheNameSearchGives) {
+  std::mt19937 rng(7);
+  const char* const kNames[] = {"a", "b", "root"};
+  for (int round = 0; round < 300; ++round) {
+    XFile f;
+    std::vector<XObject*> open;
+    for (int k = 0; k < 12; ++k) {
+      const std::string name = kNames[rng() % 3];
+      const size_t depth = rng() % (open.size() + 1);
+      open.resize(depth);
+      open.push_back(depth ? &open.back()->AddChild("Frame", name) : &f.Add("Frame", name));
+    }
+    XObject& set = f.Add("AnimationSet");
+    for (const char* name : kNames) set.AddChild("Animation").AddReference(name);
+    ResolveXReferences({&f});
+    uint32_t frames = 0;
+    std::unique_ptr<AnimSet> animation;
+    const std::unique_ptr<FrameNode> root = LoadXTree(f, &frames, &animation);
+    for (const AnimTrack* t = AnimSetGetTrackList(*animation); t; t = TrackNext(*t)) {
+      if (t->name.empty()) continue;  // no frame of that name in this tree
+      uint32_t limb = 0;
+      root->FindLimbByName(t->name.c_str(), &limb);
+      ASSERT_EQ(t->limb, int32_t(limb)) << round << " " << t->name << "\n" << DumpTree(root.get());
+    }
+  }
 }
 
 TEST_F(XModelTest, SaveReloadAndMerge) {

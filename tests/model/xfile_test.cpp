@@ -6,6 +6,7 @@
 #include <string>
 
 #include "model/xfile/xfile.h"
+#include "tests/model/model_fixtures.h"
 
 namespace {
 
@@ -174,6 +175,47 @@ TEST(XFile, HeadersAreCheckedAndCompressedFilesRefused) {
   }
   XFile f;
   EXPECT_EQ(ReadXFile("/no/such/file.x", f).status, XStatus::ReadFailed);
+}
+
+// Every size of a compressed file is checked against the data present: a damaged one is
+// refused with the cause, never read past its end.
+TEST(XFile, DamagedCompressedFilesAreRefusedWithTheCause) {
+  const std::string good = fxmodel::MsZipXFile(kSample, 100);
+  XFile f;
+  ASSERT_TRUE(ParseXFile(good, f).ok());
+  EXPECT_EQ(f.encoding, XEncoding::Text);
+  auto with = [&](size_t at, std::string bytes) { return good.substr(0, at) + bytes + good.substr(at + bytes.size()); };
+  const uint32_t total = uint32_t(sizeof kSample - 1);
+  const std::string shortTotal = {char(total - 1), char((total - 1) >> 8), 0, 0};
+  const std::pair<std::string, std::string> kCases[] = {
+      {good.substr(0, 18), "the compressed data has no size"},
+      {with(16, std::string("\x08\0\0\0", 4)), "the compressed data gives an impossible size"},
+      {good.substr(0, 24), "a compressed block is cut short"},
+      {good.substr(0, good.size() - 1), "a compressed block is longer than the file"},
+      {with(24, "CX"), "a compressed block lacks its signature"},
+      {with(16, shortTotal), "the compressed blocks give more than the file's size"},
+      {with(20, std::string("\x63\0", 2)), "a compressed block is damaged"},  // inflates to more than 99
+      {with(26, std::string("\xff\xff\xff", 3)), "a compressed block is damaged"},
+      {good + std::string("\x00\x00\x02\x00" "CK", 6), "a compressed block is damaged"},
+  };
+  for (const auto& [bytes, cause] : kCases) {
+    const XReadResult r = ParseXFile(bytes, f);
+    EXPECT_EQ(r.status, XStatus::Compressed) << cause;
+    EXPECT_EQ(r.message, cause);
+    EXPECT_TRUE(f.objects.empty());
+  }
+  // Blocks that give less than the total.
+  std::string more = good;
+  more[17] = char(more[17] + 1);
+  EXPECT_EQ(ParseXFile(more, f).message, "the compressed blocks give less than the file's size");
+}
+
+// Not-a-number reads as 0 however it is written.
+TEST(XFile, NotANumberReadsAsZero) {
+  XFile f;
+  ASSERT_TRUE(ParseXFile("xof 0302txt 0032\nVector { -nan; 1.#QNAN0; +nan; }\n", f).ok());
+  ASSERT_EQ(f.objects.size(), 1u);
+  EXPECT_EQ(f.objects[0]->data, (std::vector<uint32_t>{0, 0, 0}));
 }
 
 TEST(XFile, BrokenInputFailsCleanlyAndKeepsWhatWasComplete) {

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "core/error_codes.h"
+#include "core/errors.h"
 #include "core/run_timing.h"
 #include "display/display.h"
 #include "display/record_pools.h"
@@ -162,6 +163,59 @@ TEST_F(ObjectsTest, CommandsCheckNumbersFirst) {
   EXPECT_EQ(box.boxCollision, 1);
   EXPECT_EQ(Run({missingX, 5}, 7000), kErrFileNotFound);
   EXPECT_EQ(Exists(5), 0);
+}
+
+// A failed load of an object, a mesh, an animation or a static world names the file and the
+// cause after the error's text.
+TEST_F(ObjectsTest, FailedLoadsNameTheFileAndTheCause) {
+  const std::string model = dir + "/model.x", none = dir + "/none.x", bad = dir + "/bad.x", none3ds = dir + "/none.3ds";
+  ASSERT_TRUE(FsWriteFileAtomic(model, fxmodel::kModel));
+  ASSERT_EQ(Run({model, 4}, 7000), 0);
+  const std::string noWorld = dir + "/none.dat", world = dir + "/world.dat";
+  ASSERT_TRUE(FsWriteFileAtomic(bad, "xof 0303tzip0032"));
+  ASSERT_TRUE(FsWriteFileAtomic(world, "junk"));
+  const struct {
+    int number;
+    std::vector<CallOperand> operands;
+    int32_t error;
+    std::string detail;
+  } cases[] = {
+      {7000, {none, 5}, kErrFileNotFound, none + ": not found"},
+      {7000, {bad, 5}, kErrModelNotLoaded, bad + ": the compressed data has no size"},
+      {7000, {none3ds, 5}, kErrFileNotFound, none3ds + ": not found"},
+      {7000, {"thing.bmp", 5}, kErrModelFileKind, "thing.bmp: only .x and .3ds files are loaded"},
+      {7001, {bad, 2}, kErrMeshNotLoaded, bad + ": the compressed data has no size"},
+      {7607, {none, 4, 20}, kErrAnimationNotAppended, none + ": not found"},
+      {7607, {bad, 4, 20}, kErrAnimationNotAppended, bad + ": the compressed data has no size"},
+      {7088, {noWorld}, kErrFileNotFound, noWorld + ": not found"},
+      {7088, {world}, kErrModelNotRead, world + ": damaged, or not a static world"},
+  };
+  for (const auto& c : cases) {
+    CommandCall call;
+    for (size_t k = 0; k < c.operands.size(); ++k) {
+      const CallOperand& op = c.operands[k];
+      if (op.kind == 's') call.SetText(int(k), op.s);
+      else call.cells[k].i = op.i;
+    }
+    EXPECT_EQ(call.Run(c.number, int(c.operands.size())), c.error) << c.detail;
+    EXPECT_EQ(g_lastEngineError, c.detail);
+  }
+}
+
+// The limbs of a loaded object take their offsets from one walk of the model: 100,000 sibling
+// frames (minutes when each limb walked the tree) load at once.
+TEST_F(ObjectsTest, ObjectsOfManyFramesLoadInLinearTime) {
+  constexpr int kFrames = 100000;
+  std::string file = "xof 0302txt 0032\n";
+  for (int i = 0; i < kFrames; ++i)
+    file += "Frame f" + std::to_string(i) + " { FrameTransformMatrix { 1,0,0,0, 0,1,0,0, 0,0,1,0, " +
+            std::to_string(i) + ",0,0,1;; } }\n";
+  ASSERT_TRUE(FsWriteFileAtomic(dir + "/wide.x", file));
+  ASSERT_EQ(Run({dir + "/wide.x", 4}, 7000), 0);
+  const ObjectRecord& o = Obj(ObjectRecordOf(4));
+  ASSERT_EQ(o.limbCount, kFrames + 1);
+  EXPECT_EQ(o.limbs[kFrames].offsetX, float(kFrames - 1));
+  EXPECT_EQ(o.limbs[1].offsetX, 0.0f);
 }
 
 TEST_F(ObjectsTest, LoadedObjectsTakeLimbsFramesAndBoxCollisionFromTheModel) {
