@@ -124,6 +124,11 @@ int32_t LoadModelConverting(uint32_t object, const std::string& extension, const
       }
       return -4;
     }
+    // Every 3DS file starts with the main chunk; anything else would load as an empty object.
+    if (bytes.size() < 6 || uint8_t(bytes[0]) != 0x4D || uint8_t(bytes[1]) != 0x4D) {
+      if (why) *why = "not a 3DS file";
+      return 0;
+    }
     XFile converted;
     Convert3dsBytesToXFile(bytes, &converted);
     return LoadInto(object, [&](ModelHandle& h) { return LoadModelXObjects(h, converted, g_display.device.get()); });

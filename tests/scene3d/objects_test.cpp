@@ -168,12 +168,14 @@ TEST_F(ObjectsTest, CommandsCheckNumbersFirst) {
 // A failed load of an object, a mesh, an animation or a static world names the file and the
 // cause after the error's text.
 TEST_F(ObjectsTest, FailedLoadsNameTheFileAndTheCause) {
-  const std::string model = dir + "/model.x", none = dir + "/none.x", bad = dir + "/bad.x", none3ds = dir + "/none.3ds";
+  const std::string model = dir + "/model.x", none = dir + "/none.x", bad = dir + "/bad.x", none3ds = dir + "/none.3ds",
+                    junk3ds = dir + "/junk.3ds";
   ASSERT_TRUE(FsWriteFileAtomic(model, fxmodel::kModel));
   ASSERT_EQ(Run({model, 4}, 7000), 0);
   const std::string noWorld = dir + "/none.dat", world = dir + "/world.dat";
   ASSERT_TRUE(FsWriteFileAtomic(bad, "xof 0303tzip0032"));
   ASSERT_TRUE(FsWriteFileAtomic(world, "junk"));
+  ASSERT_TRUE(FsWriteFileAtomic(junk3ds, "junk, not a 3DS file"));
   const struct {
     int number;
     std::vector<CallOperand> operands;
@@ -183,6 +185,7 @@ TEST_F(ObjectsTest, FailedLoadsNameTheFileAndTheCause) {
       {7000, {none, 5}, kErrFileNotFound, none + ": not found"},
       {7000, {bad, 5}, kErrModelNotLoaded, bad + ": the compressed data has no size"},
       {7000, {none3ds, 5}, kErrFileNotFound, none3ds + ": not found"},
+      {7000, {junk3ds, 5}, kErrModelNotLoaded, junk3ds + ": not a 3DS file"},
       {7000, {"thing.bmp", 5}, kErrModelFileKind, "thing.bmp: only .x and .3ds files are loaded"},
       {7001, {bad, 2}, kErrMeshNotLoaded, bad + ": the compressed data has no size"},
       {7607, {none, 4, 20}, kErrAnimationNotAppended, none + ": not found"},
