@@ -123,6 +123,7 @@ void GlueObjectToLimb(uint32_t record, uint32_t other, int32_t limb) {
   ObjectRecord& o = O(record);
   o.gluedTo = int32_t(other);
   o.gluedToLimb = limb;
+  NoteObjectReference(record, other);
   float* p = PositionOf(record);
   p[0] = p[1] = p[2] = 0;
   o.freeMatrixMode = 0;
