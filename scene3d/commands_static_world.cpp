@@ -1,5 +1,6 @@
 // The static world's commands: objects in and out, boxes, load and save, and its drawing
 // switches.
+#include "core/errors.h"
 #include "display/display.h"
 #include "display/record_pools.h"
 #include "scene3d/commands.h"
@@ -59,8 +60,12 @@ void CmdLoadStaticObjects() {
   LoadStaticWorldFile(OpString(0));
   SkipOperands(1);
 }
+// A world that could not be written is reported as a failed write to its file, the old files
+// left as they were.
 void CmdSaveStaticObjects() {
-  SaveStaticWorldFile(OpString(0));
+  const std::string file = OpString(0);
+  std::string why;
+  if (SaveStaticWorldFile(file, &why) < 0) RunFileError(kErrStreamWriteFailed, file, why);
   SkipOperands(1);
 }
 

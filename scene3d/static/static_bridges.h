@@ -23,5 +23,5 @@ int32_t TestLineStaticBoxes(float x1, float y1, float z1, float x2, float y2, fl
 void ResetStaticObjects();
 // The name is mapped through the pack's files first (its last three characters as extension).
 int32_t LoadStaticWorldFile(const std::string& file);
-// 0 when the static world holds nothing (no file is written).
-int32_t SaveStaticWorldFile(const std::string& file);
+// 0 when the static world holds nothing (no file is written); otherwise as SaveStaticWorld.
+int32_t SaveStaticWorldFile(const std::string& file, std::string* why = nullptr);
