@@ -10,6 +10,7 @@
 #include "display/record_pools.h"
 #include "model/mesh_data.h"
 #include "model/model_handle.h"
+#include "model/model_state.h"
 #include "platform/fs.h"
 #include "runtime/subsystems.h"
 #include "scene3d/collision_response.h"
@@ -98,14 +99,17 @@ TEST_F(ObjectsTest, DeletingAnObjectUnglesItsFollowersAndClearsHitsNamingIt) {
   EXPECT_EQ(Exists(2), 0);
 }
 
-// Deletion and shut-down visit only what names the object: every object number made (half
-// of them clones of one model, each glued to the one before), deleted newest first down to
-// the last 5,000, which the shut-down frees. Work that scans every object for each one runs
-// for minutes here.
+// Deletion and shut-down visit only what names the object: every object number made (half of
+// them from a one-triangle mesh, each with its own model and collision shape, the rest clones
+// of object 1; each glued to the one before), deleted newest first down to the last 5,000,
+// which the shut-down frees. Work that scans every object for each one runs for minutes here.
 TEST_F(ObjectsTest, EveryObjectNumberIsMadeAndDeletedInLinearWork) {
-  constexpr int32_t kHalf = kMaxObjectNumber / 2;
+  const uint32_t mesh = AllocMeshData();
+  BuildTriangleMesh(mesh, 0, 0, 0, 1, 0, 0, 0, 1, 0);
+  g_model.meshNumbers[1] = mesh;
+  constexpr int32_t kMade = kMaxObjectNumber / 2;
   for (int32_t n = 1; n <= kMaxObjectNumber; ++n) {
-    ASSERT_EQ(n <= kHalf ? Run({n, 10.0f}, 7043) : Run({1, n}, 7264), 0) << n;
+    ASSERT_EQ(n <= kMade ? Run({n, 1, 0}, 7008) : Run({1, n}, 7264), 0) << n;
     if (n > 1) {
       ASSERT_EQ(Run({n, n - 1, 0}, 7612), 0) << n;
     }
