@@ -186,6 +186,9 @@ int32_t SaveStaticWorld(const std::string& file, std::string* why) {
     }
   }
   ok = ok && WritePending(file, bytes, &pending, &error);
+  // A folder in the way of any of them stops the save before one file is replaced.
+  for (const PendingFile& p : pending)
+    if (ok && FsFolderExists(p.target)) ok = false, error = EISDIR;
   // The world file goes into place last, once its side images are there.
   for (const PendingFile& p : pending) {
     if (!ok) {

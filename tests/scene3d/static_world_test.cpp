@@ -425,8 +425,9 @@ TEST_F(StaticObjectsTest, SaveWritesOneSideImagePerGroupAndLoadTakesThem) {
   EXPECT_GT(g_staticWorld.groups[0].texture, 0);
 }
 
-// Past a file-size limit the side image fits under and the world file does not: the save is
-// reported and neither the old world file nor its old side image changes.
+// Past a file-size limit the side image fits under and the world file does not, or with a
+// folder where the world file goes: the save is reported and neither the old world file nor
+// its old side image changes.
 TEST_F(StaticObjectsTest, ASaveThatCannotBeWrittenIsReportedAndLeavesTheOldFiles) {
   TempDir dir;
   ASSERT_EQ(Run({1}, 7005), 0);
@@ -450,6 +451,11 @@ TEST_F(StaticObjectsTest, ASaveThatCannotBeWrittenIsReportedAndLeavesTheOldFiles
   EXPECT_EQ(dir.Read("level.dat"), "old world");
   EXPECT_EQ(dir.Read("level.dat" + sideName), "old image");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 4);  // no temporary file left
+  // A folder where the world file goes: the same.
+  std::filesystem::create_directory(dir.File("folder.dat"));
+  dir.Write("folder.dat" + sideName, "old image");
+  EXPECT_EQ(Run({dir.File("folder.dat")}, 7089), kErrStreamWriteFailed);
+  EXPECT_EQ(dir.Read("folder.dat" + sideName), "old image");
 }
 
 TEST_F(StaticObjectsTest, TheDrawHookSendsItsSwitchesThroughTheStateCache) {
