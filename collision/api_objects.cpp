@@ -17,6 +17,7 @@ void RefreshSelectedObject() {
 void DestroyObject(CollisionObject* object) {
   CollisionWorld& w = g_collision;
   if (w.selected == object) w.selected = nullptr;
+  if (object->shape) --object->shape->users;
   RemoveObjectEncounters(object);
   if (w.testDepth > 0) {
     object->UnlinkEndpoints();
@@ -39,7 +40,9 @@ void CreateCollisionObject(CollisionKey key, CollisionShape* shape) {
   RefreshSelectedObject();
   auto it = w.objects.find(key);
   if (it != w.objects.end()) DestroyObject(it->second);
-  auto* object = new CollisionObject(key, w.shapes.count(shape) ? shape : nullptr, w.nextSerial++);
+  if (!w.shapes.count(shape)) shape = nullptr;
+  auto* object = new CollisionObject(key, shape, w.nextSerial++);
+  if (shape) ++shape->users;
   w.objects[key] = object;
   w.selected = object;
 }

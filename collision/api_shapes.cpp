@@ -113,10 +113,11 @@ void DeleteCollisionShape(CollisionShape* shape) {
   }
   if (!shape->isConvex()) std::erase(w.complexShapes, static_cast<ComplexShape*>(shape));
   // An object never reaches a destroyed shape: it is left without one.
-  for (auto& [key, object] : w.objects)
-    if (object->shape == shape) {
-      RemoveObjectEncounters(object);
-      object->shape = nullptr;
-    }
+  if (shape->users > 0)
+    for (auto& [key, object] : w.objects)
+      if (object->shape == shape) {
+        RemoveObjectEncounters(object);
+        object->shape = nullptr;
+      }
   delete shape;
 }

@@ -18,11 +18,13 @@ void CmdDisableCollisions() { g_scene.collision.enabled = 0; }
 
 // Library mode's shapes of the kind given to the model (sizes 0: the mesh's last ones).
 void GiveShapes(uint32_t r, int32_t kind) {
+  Obj(r).limbShapesWhole = 0;
   if (Obj(r).model) ModelHandleSetCollisionShape(*Obj(r).model, r, kind, 0, 0, 0);
 }
 
 // The model's collision objects and shapes go; the queries no longer see the object.
 void RemoveShapes(uint32_t r) {
+  Obj(r).limbShapesWhole = 0;
   ForgetObjectCollision(r);
   if (Obj(r).model) ModelHandleRemoveCollision(*Obj(r).model);
 }

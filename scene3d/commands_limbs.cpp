@@ -66,9 +66,17 @@ void CmdAddLimb() {
   AddMeshLimbToObject(r, uint32_t(limb), meshRecord);
   ObjectRecord& grown = Obj(r);
   grown.limbCount += 1;
-  // Every mesh of the model, the new one included, takes the box of its mesh.
+  // Every mesh of the model, the new one included, takes the box of its mesh; when the others
+  // hold theirs already, only the new mesh is given its box (a model shared with a clone may
+  // have been changed through the clone).
+  const bool others = grown.limbShapesWhole == 1 && grown.collisionShape == 52 && grown.model &&
+                      grown.model.use_count() == 1 && ModelHandleCollisionObject(*grown.model) == r;
   grown.collisionShape = 52;
-  if (grown.model) ModelHandleSetCollisionShape(*grown.model, r, 52, 0, 0, 0);
+  if (grown.model) {
+    if (others) ModelHandleSetLimbCollision(*grown.model, r, uint32_t(limb), 52);
+    else ModelHandleSetCollisionShape(*grown.model, r, 52, 0, 0, 0);
+  }
+  grown.limbShapesWhole = grown.model ? 1 : 0;
   g_scene.sceneChanged = 1;
 }
 
@@ -165,6 +173,7 @@ void ShowLimb(uint32_t shown) {
   if (!r) return;
   ObjectRecord& o = Obj(r);
   o.limbs[size_t(limb)].shown = int32_t(shown);
+  o.limbShapesWhole = 0;
   if (o.model) {
     ModelHandleSetLimbVisible(*o.model, uint32_t(limb), shown);
     if (shown) ModelHandleSetLimbCollision(*o.model, r, uint32_t(limb), o.collisionShape);

@@ -192,6 +192,7 @@ void CmdCloneObject() {
   // Taken before object n goes, which may be the source itself.
   ObjectRecord copy = Obj(source);
   copy.playingAnimation.reset();
+  const uint32_t sharer = copy.nextSharer != 0 ? copy.nextSharer : copy.prevSharer;
   if (const uint32_t old = ObjectRecordOf(n)) DeleteObjectRecord(old, n);
   const uint32_t r = TakeObjectRecord(n);
   if (r == kNoRecord) return;
@@ -202,6 +203,9 @@ void CmdCloneObject() {
   o.number = n;
   o.frameIndex = 0;
   o.rotFrom.clear(), o.rotTo.clear(), o.scaleFrom.clear(), o.scaleTo.clear(), o.posFrom.clear(), o.posTo.clear();
+  o.referrers.clear(), o.referrersKept = 0;
+  // Joins the source, or when the source was object n itself, a holder the source was linked to.
+  LinkModelSharer(r, source != r && Obj(source).model == o.model ? source : sharer);
   if (!InitNewObject(r, n)) return;
   Obj(r).frameCount = 0;
   Obj(r).endFrame = 0;

@@ -1,5 +1,6 @@
 // The static world's commands: objects in and out, boxes, load and save, and its drawing
 // switches.
+#include "core/errors.h"
 #include "display/display.h"
 #include "display/record_pools.h"
 #include "scene3d/commands.h"
@@ -65,8 +66,12 @@ void CmdLoadStaticObjects() {
   if (why == "not found") return RunFileError(kErrFileNotFound, file, why);
   RunFileWarning(kErrModelNotRead, file, why);
 }
+// A world that could not be written is reported as a failed write to its file, the old files
+// left as they were.
 void CmdSaveStaticObjects() {
-  SaveStaticWorldFile(OpString(0));
+  const std::string file = OpString(0);
+  std::string why;
+  if (SaveStaticWorldFile(file, &why) < 0) RunFileError(kErrStreamWriteFailed, file, why);
   SkipOperands(1);
 }
 

@@ -140,6 +140,7 @@ int32_t ObjectCollideAll(uint32_t a, uint32_t b) {
     if (o.collisionOn == 1 && o.boxCollision == 1 && ObjectBoxTest(a, other)) hit = int32_t(other);
   });
   O(a).hitObject = hit;
+  if (hit > 0) NoteObjectReference(a, uint32_t(hit));
   return hit > 0 ? O(uint32_t(hit)).number : 0;
 }
 
@@ -178,6 +179,8 @@ void CollisionResponseRecordHit(void*, CollisionKey first, CollisionKey second, 
   if (uint64_t(a.targetObject) == j) a.targetHit = 1;
   b.hitObject = int32_t(i);
   if (uint64_t(b.targetObject) == i) b.targetHit = 1;
+  NoteObjectReference(uint32_t(i), uint32_t(j));
+  NoteObjectReference(uint32_t(j), uint32_t(i));
   g_scene.collision.hitPairs.push_back(PairKey(uint32_t(i), uint32_t(j)));
 }
 
@@ -213,10 +216,9 @@ void ForgetObjectCollision(uint32_t record) {
   // model given under another record go here.
   if (o.model && ModelHandleCollisionObject(*o.model) != record)
     for (size_t limb = 0; limb < o.limbs.size(); ++limb) DeleteCollisionObject(MeshCollisionKey(record, uint32_t(limb)));
-  std::vector<uint64_t>& pairs = g_scene.collision.hitPairs;
-  pairs.erase(std::remove_if(pairs.begin(), pairs.end(),
-                             [record](uint64_t p) { return uint32_t(p >> 32) == record || uint32_t(p) == record; }),
-              pairs.end());
+  // Every caller marks the scene changed, so the next query runs a new pass; no pair of the
+  // last one may answer for this record meanwhile.
+  g_scene.collision.hitPairs.clear();
 }
 
 void ResetSceneRunState() {

@@ -146,6 +146,7 @@ int32_t AddMeshLimbToObject(uint32_t object, uint32_t limb, uint32_t mesh) {
 
 int32_t ChangeObjectLimbMesh(uint32_t object, uint32_t limb, uint32_t mesh) {
   ModelHandle* h = ModelOf(object);
+  if (h) Object(object)->limbShapesWhole = 0;
   return h && ModelHandleChangeLimbMesh(*h, limb, mesh) >= 0 ? 1 : 0;
 }
 

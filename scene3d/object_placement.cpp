@@ -19,8 +19,8 @@ constexpr float kRadiansToDegrees = 57.29578f;
 ObjectRecord& O(uint32_t r) { return g_objectPool[r]; }
 float* PositionOf(uint32_t r) { return g_framePool[O(r).frameIndex].position; }
 
-// The rotation move and pivot turn by: the angles (wrapped, x then y then z, whatever the
-// rotation order), or in free-matrix mode the free matrix itself, as the object is drawn.
+// The rotation move turns by: the angles (wrapped, x then y then z, whatever the rotation
+// order), or in free-matrix mode the free matrix itself, as the object is drawn.
 void OrientationRotation(uint32_t record, float out[16]) {
   const ObjectRecord& o = O(record);
   if (o.freeMatrixMode == 1) {
@@ -106,7 +106,11 @@ void FixObjectPivot(uint32_t record) {
   ObjectRecord& o = O(record);
   float r[16];
   if (o.model) {
-    OrientationRotation(record, r);
+    // The turn the object is drawn with: its angles in its rotation order, or the free matrix.
+    if (o.freeMatrixMode == 1)
+      OrientationRotation(record, r);
+    else
+      ModelHandleBuildLimbRotation(r, o.angleX, o.angleY, o.angleZ, uint32_t(o.rotationOrder));
     float* root = nullptr;
     ModelHandleGetRootMatrix(*o.model, &root);
     float m[16];
@@ -123,6 +127,7 @@ void GlueObjectToLimb(uint32_t record, uint32_t other, int32_t limb) {
   ObjectRecord& o = O(record);
   o.gluedTo = int32_t(other);
   o.gluedToLimb = limb;
+  NoteObjectReference(record, other);
   float* p = PositionOf(record);
   p[0] = p[1] = p[2] = 0;
   o.freeMatrixMode = 0;

@@ -223,10 +223,7 @@ void DeleteObjectRecord(uint32_t record, int32_t number) {
   // shape answers under this record once it is freed or reused.
   if (const std::shared_ptr<ModelHandle>& model = O(record).model;
       model && model.use_count() > 1 && ModelHandleCollisionObject(*model) == record) {
-    uint32_t survivor = 0;
-    g_objectPool.ForEachUsed([&](uint32_t r, ObjectRecord& other) {
-      if (!survivor && r != record && other.model == model) survivor = r;
-    });
+    const uint32_t survivor = O(record).nextSharer != 0 ? O(record).nextSharer : O(record).prevSharer;
     if (survivor) {
       ModelHandleRekeyCollision(*model, survivor);
       // The model may hold the deleted object's placement.
@@ -236,17 +233,56 @@ void DeleteObjectRecord(uint32_t record, int32_t number) {
   FreeObjectRecord(record);
   if (number >= 1 && number <= kMaxObjectNumber) g_scene.objectNumbers[size_t(number)] = 0;
   g_scene.sceneChanged = 1;
-  g_objectPool.ForEachUsed([record](uint32_t, ObjectRecord& other) {
-    if (other.hitObject == int32_t(record)) other.hitObject = 0;
+}
+
+void LinkModelSharer(uint32_t record, uint32_t holder) {
+  ObjectRecord& o = O(record);
+  o.prevSharer = o.nextSharer = 0;
+  if (holder == 0 || holder == record || !g_objectPool.InUse(holder) || !o.model || O(holder).model != o.model)
+    return;
+  o.prevSharer = holder;
+  o.nextSharer = O(holder).nextSharer;
+  if (o.nextSharer != 0) O(o.nextSharer).prevSharer = record;
+  O(holder).nextSharer = record;
+}
+
+void UnlinkModelSharer(uint32_t record) {
+  ObjectRecord& o = O(record);
+  if (o.prevSharer != 0) O(o.prevSharer).nextSharer = o.nextSharer;
+  if (o.nextSharer != 0) O(o.nextSharer).prevSharer = o.prevSharer;
+  o.prevSharer = o.nextSharer = 0;
+}
+
+void NoteObjectReference(uint32_t from, uint32_t to) {
+  if (to == 0 || !g_objectPool.InUse(to)) return;
+  ObjectRecord& target = O(to);
+  std::vector<uint32_t>& list = target.referrers;
+  list.push_back(from);
+  if (list.size() < 2 * size_t(target.referrersKept) + 16) return;
+  // Only the records that still name the target stay, each once.
+  const int32_t self = int32_t(to);
+  std::erase_if(list, [self](uint32_t r) {
+    return !g_objectPool.InUse(r) || (O(r).gluedTo != self && O(r).hitObject != self);
   });
+  std::sort(list.begin(), list.end());
+  list.erase(std::unique(list.begin(), list.end()), list.end());
+  target.referrersKept = uint32_t(list.size());
 }
 
 void ReleaseObjectRecordContents(uint32_t object) {
   if (!g_objectPool.InUse(object)) return;
   const int32_t self = int32_t(object);
-  g_objectPool.ForEachUsed([self](uint32_t, ObjectRecord& other) {
+  // Objects glued to this one come loose; hits naming it are cleared.
+  std::vector<uint32_t> referrers = std::move(O(object).referrers);
+  O(object).referrers.clear();
+  O(object).referrersKept = 0;
+  for (uint32_t r : referrers) {
+    if (!g_objectPool.InUse(r)) continue;
+    ObjectRecord& other = O(r);
     if (other.gluedTo == self) other.gluedTo = 0;
-  });
+    if (other.hitObject == self) other.hitObject = 0;
+  }
+  UnlinkModelSharer(object);
   RemoveFromPlayList(object);
   ObjectRecord& o = O(object);
   o.model.reset();

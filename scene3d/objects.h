@@ -48,6 +48,13 @@ void ApplyGlueWorldTransform(uint32_t record, uint32_t gluedTo, const float w[16
 // direction fields.
 void UpdateLimbWorldTransforms(uint32_t record, int32_t useGlue);
 
+// Clones share a model: the record joins the holders of holder's model (nothing when holder
+// does not hold the record's model), and leaves them when its model goes.
+void LinkModelSharer(uint32_t record, uint32_t holder);
+void UnlinkModelSharer(uint32_t record);
+// Notes that from's gluedTo or hitObject now names to, so deleting to clears it.
+void NoteObjectReference(uint32_t from, uint32_t to);
+
 // Deletes the object: frame and record freed (the record's contents released), number map
 // entry cleared, every hit field naming it cleared, SceneChanged set.
 void DeleteObjectRecord(uint32_t record, int32_t number);

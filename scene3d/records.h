@@ -124,6 +124,16 @@ struct ObjectRecord {
   int32_t matrixTilesX, matrixTilesZ;
   int32_t matrixTileCount, matrixAcross, matrixDown;
   uint8_t worldTransformsValid;  // limbs' world fields up to date for this display frame
+  // Every mesh holds a box shape of its own geometry under this record, as adding a limb
+  // leaves it: the next added limb needs a shape for its own mesh only. Anything else that
+  // gives, takes or reshapes shapes clears it.
+  uint8_t limbShapesWhole;
+  // The other records that hold the same model (clones), linked both ways; 0 none.
+  uint32_t nextSharer, prevSharer;
+  // Records whose gluedTo or hitObject may name this one (some no longer do), so deleting it
+  // visits only those; compacted once it doubles past referrersKept.
+  std::vector<uint32_t> referrers;
+  uint32_t referrersKept;
 };
 
 // A numbered light; its record index is its light number's device light while fewer than the

@@ -84,7 +84,7 @@ int32_t LoadStaticWorldFile(const std::string& file, std::string* why) {
   return LoadStaticWorld(name, "", why);
 }
 
-int32_t SaveStaticWorldFile(const std::string& file) {
+int32_t SaveStaticWorldFile(const std::string& file, std::string* why) {
   if (!StaticWorldHoldsData()) return 0;
-  return SaveStaticWorld(file);
+  return SaveStaticWorld(file, why);
 }

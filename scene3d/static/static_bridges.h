@@ -24,5 +24,5 @@ void ResetStaticObjects();
 // The name is mapped through the pack's files first (its last three characters as extension).
 // 1, or 0 with the cause in why.
 int32_t LoadStaticWorldFile(const std::string& file, std::string* why = nullptr);
-// 0 when the static world holds nothing (no file is written).
-int32_t SaveStaticWorldFile(const std::string& file);
+// 0 when the static world holds nothing (no file is written); otherwise as SaveStaticWorld.
+int32_t SaveStaticWorldFile(const std::string& file, std::string* why = nullptr);

@@ -106,8 +106,10 @@ int32_t TestLineAgainstStaticBoxes(const float start[3], const float end[3], flo
 // The whole world as the bytes of its file ("" when it holds nothing).
 std::string EncodeStaticWorld();
 // Saves the file and one DDS image per textured group beside it (name + "_" + texture +
-// ".dds"), each through a temporary file renamed into place. 1 when all were written.
-int32_t SaveStaticWorld(const std::string& file);
+// ".dds"): all are written to temporary files first and renamed into place only once every
+// one was written. 1 when all were written; 0 for a world that holds nothing (no file is
+// touched); -1 when a file could not be written (the old files kept), with the cause in why.
+int32_t SaveStaticWorld(const std::string& file, std::string* why = nullptr);
 // Reads a file into a new world that replaces the old one only when the whole file was sound;
 // 0 (the old world kept, the cause in why) for a missing, empty, short or inconsistent file.
 // Groups take the textures of their side images, named after sideImageBase when it is given

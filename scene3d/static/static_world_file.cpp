@@ -6,6 +6,7 @@
 
 #include "display/imagefiles/image_files.h"
 #include "display/textures.h"
+#include "platform/binary_file.h"
 #include "platform/fs.h"
 #include "scene3d/static/static_world.h"
 
@@ -95,10 +96,12 @@ std::string SideImageName(const std::string& file, int32_t texture) {
   return file + "_" + std::to_string(texture) + ".dds";
 }
 
-// The texture's top level as a DDS file.
-bool WriteSideImage(int32_t texture, const std::string& name) {
+// The texture's top level as the bytes of a DDS file; "" when the texture has no image (the
+// loader then finds none and the group draws untextured). False when it cannot be encoded.
+bool EncodeSideImage(int32_t texture, std::string* bytes) {
+  bytes->clear();
   TextureContainer* c = TextureAt(uint32_t(texture));
-  if (!c) return true;  // nothing to write: the loader finds no image and the group draws untextured
+  if (!c) return true;
   const std::vector<TextureLevel> levels = c->Texels();
   if (levels.empty() || levels[0].width < 1 || levels[0].height < 1) return true;
   const TextureLevel& top = levels[0];
@@ -107,8 +110,36 @@ bool WriteSideImage(int32_t texture, const std::string& name) {
   for (int32_t y = 0; y < top.height; ++y)
     for (int32_t x = 0; x < top.width; ++x)
       s->PutPixel(x, y, NarrowRgbToPixel(s->Format(), top.texels[size_t(y) * size_t(top.width) + size_t(x)] & 0xFFFFFFu));
-  std::string bytes;
-  return EncodeImage(*s, "dds", &bytes) && FsWriteFileAtomic(name, bytes);
+  return EncodeImage(*s, "dds", bytes);
+}
+
+// A file written in full to a temporary file beside its target, not yet in place.
+struct PendingFile {
+  std::string target, temp;
+};
+
+// Writes the bytes to a new temporary file beside target; on failure the temporary file is
+// gone and *error holds the cause's errno (0 when there is none).
+bool WritePending(const std::string& target, const std::string& bytes, std::vector<PendingFile>* pending,
+                  int* error) {
+  PendingFile p{target, {}};
+  errno = 0;
+  const int fd = FsCreateTempBeside(target, p.temp);
+  if (fd < 0) {
+    *error = errno;
+    return false;
+  }
+  BinaryFile out;
+  out.Adopt(fd, true);
+  bool ok = out.Write(bytes.data(), bytes.size());
+  ok = out.Close() && ok;
+  if (!ok) {
+    *error = out.Error();
+    FsDeleteFile(p.temp);
+    return false;
+  }
+  pending->push_back(std::move(p));
+  return true;
 }
 
 }  // namespace
@@ -134,12 +165,42 @@ std::string EncodeStaticWorld() {
   return s;
 }
 
-int32_t SaveStaticWorld(const std::string& file) {
+int32_t SaveStaticWorld(const std::string& file, std::string* why) {
   const std::string bytes = EncodeStaticWorld();
   if (bytes.empty()) return 0;
-  for (const StaticTextureGroup& g : g_staticWorld.groups)
-    if (g.texture > 0 && !WriteSideImage(g.texture, SideImageName(file, g.texture))) return 0;
-  return FsWriteFileAtomic(file, bytes) ? 1 : 0;
+  // Every file is written in full before any of them replaces its old self, so a full disk or
+  // a size limit leaves the old world and its side images as they were.
+  std::vector<PendingFile> pending;
+  int error = 0;
+  bool ok = true;
+  for (const StaticTextureGroup& g : g_staticWorld.groups) {
+    if (g.texture <= 0) continue;
+    std::string image;
+    if (!EncodeSideImage(g.texture, &image)) {
+      ok = false;
+      break;
+    }
+    if (!image.empty() && !WritePending(SideImageName(file, g.texture), image, &pending, &error)) {
+      ok = false;
+      break;
+    }
+  }
+  ok = ok && WritePending(file, bytes, &pending, &error);
+  // A folder in the way of any of them stops the save before one file is replaced.
+  for (const PendingFile& p : pending)
+    if (ok && FsFolderExists(p.target)) ok = false, error = EISDIR;
+  // The world file goes into place last, once its side images are there.
+  for (const PendingFile& p : pending) {
+    if (!ok) {
+      FsDeleteFile(p.temp);
+    } else if (!FsCommitTemp(p.temp, p.target)) {
+      ok = false;
+      error = errno;
+    }
+  }
+  if (ok) return 1;
+  if (why) *why = error != 0 ? FileErrorCause(error) : "the file cannot be written";
+  return -1;
 }
 
 bool DecodeStaticWorld(const std::string& bytes, std::vector<StaticTextureGroup>* groups,

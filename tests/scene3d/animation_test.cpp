@@ -112,6 +112,21 @@ TEST_F(AnimationTest, SpeedsRangesAndEndsOfPlayback) {
   EXPECT_EQ(Query(7655, 1).i, 59);
 }
 
+// Play once again, while it plays and once it has ended: from frame 0 each time.
+TEST_F(AnimationTest, PlayingAgainRestartsFromFrameZero) {
+  ASSERT_EQ(Run({1, 25}, 7605), 0);
+  for (int frames : {4, 12}) {
+    ASSERT_EQ(Run({1}, 7601), 0);
+    Frames(frames);
+    ASSERT_GT(Query(7653, 1).f, 0.0f);
+    ASSERT_EQ(Run({1}, 7601), 0);
+    EXPECT_EQ(Query(7653, 1).f, 0.0f) << "after " << frames;
+    EXPECT_EQ(Query(7651, 1).i, 1);
+    Frames(1);
+    EXPECT_EQ(Query(7653, 1).f, 1.0f) << "after " << frames;
+  }
+}
+
 TEST_F(AnimationTest, ErrorsAndAnObjectWithoutAnimation) {
   ASSERT_EQ(Run({2, 10.0f}, 7043), 0);  // a cube: no animation
   const std::string model = ModelPath();

@@ -66,6 +66,23 @@ TEST_F(CollisionTest, BoxesHitOnlyWhenTheyOverlap) {
   }
 }
 
+// Axis-aligned boxes whose faces only touch, on either side and on another axis: no hit
+// whichever of the two asks, about the other or about any object.
+TEST_F(CollisionTest, TouchingBoxesNeverHitWhicheverAsks) {
+  const struct {
+    float x, y;
+  } cases[] = {{10.0f, 0}, {-10.0f, 0}, {0, 10.0f}};
+  for (const auto& c : cases) {
+    BoxCube(1, 0, false);
+    BoxCube(2, c.x, false);
+    Place(2, c.x, c.y);
+    EXPECT_EQ(Collides(1, 2), 0) << c.x << " " << c.y;
+    EXPECT_EQ(Collides(2, 1), 0) << c.x << " " << c.y;
+    EXPECT_EQ(Query(7520, 1, 0), 0) << c.x << " " << c.y;
+    EXPECT_EQ(Query(7520, 2, 0), 0) << c.x << " " << c.y;
+  }
+}
+
 TEST_F(CollisionTest, PushBackComesFromTheFaceNearestBeforeTheMove) {
   BoxCube(1, -12, false);
   BoxCube(2, 0, false);

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <filesystem>
 
+#include "collision/world.h"
 #include "core/checklist.h"
 #include "core/error_codes.h"
 #include "display/display.h"
@@ -105,6 +106,27 @@ TEST_F(LimbsTest, HiddenLimbsLeaveTheCollisionLibraryAndComeBackWithTheObjectsSh
   CommandCall shown{CallOperand::Result(9), 1, 1};
   ASSERT_EQ(shown.Run(7536), 0);
   EXPECT_EQ(shown.Result().i, 1);
+}
+
+// Collision objects are counted by the library's creation serial: adding a limb to a chain
+// gives its own mesh a shape and leaves the others' alone, while a hidden limb still gets its
+// shape back with the next added limb.
+TEST_F(LimbsTest, AddingALimbShapesOnlyItsOwnMesh) {
+  constexpr int32_t kChain = 300;
+  const uint64_t before = g_collision.nextSerial;
+  for (int32_t l = 1; l <= kChain; ++l) {
+    ASSERT_EQ(Run({1, l, 1}, 7011), 0);
+    if (l > 1) {
+      ASSERT_EQ(Run({1, l, l - 1}, 7016), 0);
+    }
+  }
+  EXPECT_LE(g_collision.nextSerial - before, uint64_t(2 * kChain));
+  ASSERT_EQ(Run({1, 5}, 7019), 0);
+  ASSERT_EQ(Run({1, kChain + 1, 1}, 7011), 0);
+  for (uint32_t l : {0u, 5u, uint32_t(kChain), uint32_t(kChain + 1)}) {
+    ASSERT_NE(LimbMesh(l)->collisionShape, nullptr) << l;
+    EXPECT_EQ(LimbMesh(l)->objectIndex, ObjectRecordOf(1)) << l;
+  }
 }
 
 // The shared colour texture of a colour: the reference count of its list node (-1 none).

@@ -137,6 +137,32 @@ TEST_F(MatrixTest, TextureTilesCutTheImageWithTheirInsets) {
   EXPECT_FLOAT_EQ(QueryFloat(7553, {CallOperand::Result(), 1, 1, 1}), 3.0f);
 }
 
+// A 3 x 2 grid with the image cut 4 across, 2 down: the last grid tile along x, along z and
+// of the grid each take the picture given to it, the last of a texture row among them, and
+// every other tile keeps its own.
+TEST_F(MatrixTest, TheLastTileOfARowShowsItsOwnPicture) {
+  ASSERT_EQ(Run(7101, {1, 30.0f, 20.0f, 3, 2}), 0);
+  const uint32_t image = BindImageNumber(1);
+  ASSERT_TRUE(EnsureImageSurface(image, 64, 32));
+  g_imagePool[image].width = 64, g_imagePool[image].height = 32;
+  ASSERT_EQ(Run(7131, {1, 1, 4, 2}), 0);
+  int32_t picture[6] = {1, 1, 1, 1, 1, 1};  // by grid tile x * 2 + z
+  const struct {
+    int32_t x, z, tile;
+  } steps[] = {{2, 0, 4}, {0, 1, 7}, {2, 1, 8}};
+  for (const auto& s : steps) {
+    ASSERT_EQ(Run(7132, {1, s.x, s.z, s.tile}), 0);
+    picture[s.x * 2 + s.z] = s.tile;
+    for (int32_t g = 0; g < 6; ++g) {
+      const int32_t row = (picture[g] - 1) / 4, col = (picture[g] - 1) % 4;
+      EXPECT_FLOAT_EQ(Uv(1, g)[0], float(col) / 4 + 1.0f / 128) << s.tile << " grid " << g;  // corner 0: uLeft
+      EXPECT_FLOAT_EQ(Uv(1, g)[1], float(row + 1) / 2 - 1.0f / 32) << s.tile << " grid " << g;  // vBottom
+      EXPECT_FLOAT_EQ(Uv(1, g)[4], float(col + 1) / 4 - 1.0f / 128) << s.tile << " grid " << g;  // corner 2: uRight
+      EXPECT_FLOAT_EQ(Uv(1, g)[5], float(row) / 2 + 1.0f / 32) << s.tile << " grid " << g;  // vTop
+    }
+  }
+}
+
 TEST_F(MatrixTest, GroundHeightInterpolatesOnTheTileTriangle) {
   // Matrix 1: 2 x 2 square tiles of 10; point (1, 1) at 10, (2, 1) at 6, (2, 2) at 4.
   ASSERT_EQ(Run(7101, {1, 20.0f, 20.0f, 2, 2}), 0);

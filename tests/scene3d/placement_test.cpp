@@ -127,6 +127,31 @@ TEST_F(PlacementTest, FixPivotKeepsTheLookAndCameraOrientationIsCopied) {
   EXPECT_EQ(Object(2).freeMatrixMode, 1);
 }
 
+// The whole drawn turn of limb 0 stays as it was when the pivot is fixed: from angles on all
+// three axes in either rotation order, again on top of an earlier fix (the root matrix no
+// longer the identity, so the two turns must compose in the drawn order), and from free turns.
+TEST_F(PlacementTest, FixPivotKeepsTheWholeDrawnOrientation) {
+  const uint32_t r = ObjectRecordOf(1);
+  auto drawn = [&](float m[16]) {
+    Obj(r).worldTransformsValid = 0;
+    UpdateLimbWorldTransforms(r, 0);
+    ModelHandleGetLimbWorldMatrix(*Obj(r).model, 0, m);
+  };
+  const struct {
+    int command;
+    std::initializer_list<CallOperand> operands;
+  } steps[] = {{7022, {1, 30.0f, 45.0f, 60.0f}}, {7022, {1, 80.0f, 10.0f, 200.0f}}, {7037, {1}},
+               {7022, {1, 20.0f, 100.0f, 300.0f}},    {7251, {1, 35.0f}},                  {7253, {1, 50.0f}}};
+  for (const auto& step : steps) {
+    ASSERT_EQ(Run(step.operands, step.command), 0) << step.command;
+    float before[16], after[16];
+    drawn(before);
+    ASSERT_EQ(Run({1}, 7618), 0);
+    drawn(after);
+    for (int k = 0; k < 16; ++k) EXPECT_NEAR(after[k], before[k], 1e-5) << step.command << " " << k;
+  }
+}
+
 // In free mode the object is drawn turned by the free matrix: move, pivot and the derived angles
 // follow that matrix, not its inverse.
 TEST_F(PlacementTest, FreeTurnsMoveFixAndReadBackAsTheObjectIsDrawn) {

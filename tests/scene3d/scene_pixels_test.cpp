@@ -97,6 +97,33 @@ TEST(ScenePixels, GhostLastPassAndNoDepthObjects) {
   for (const auto& p : kProbes) EXPECT_TRUE(Near(r.Pixel(p.x, p.y), p.rgb, 4)) << p.what << ": " << std::hex << r.Pixel(p.x, p.y);
 }
 
+// Scale and rotation combine as drawn: the vertex is scaled, then turned, then placed, in the
+// limb and again in the object above it. Each case stands a 20-unit cube 80 units tall (its
+// stretch turned upright) and 20 wide; either order swapped lays it down.
+TEST(ScenePixels, ScaleAndRotationOfObjectsAndLimbsCombineInTheDrawnOrder) {
+  const struct {
+    const char* name;
+    const char* program;
+  } kCases[] = {
+      {"object scaled along x, turned about z",
+       "make object cube 1, 20\nscale object 1, 400, 100, 100\nrotate object 1, 0, 0, 90\n"},
+      {"limb scaled along x, turned about z",
+       "make object cube 2, 20\nmake mesh from object 1, 2\ndelete object 2\nmake object cube 1, 0.01\n"
+       "add limb 1, 1, 1\nscale limb 1, 1, 400, 100, 100\nrotate limb 1, 1, 0, 0, 90\n"},
+      {"limb scaled along x in an object turned about z",
+       "make object cube 2, 20\nmake mesh from object 1, 2\ndelete object 2\nmake object cube 1, 0.01\n"
+       "add limb 1, 1, 1\nscale limb 1, 1, 400, 100, 100\nrotate object 1, 0, 0, 90\n"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    const RunOutcome r = RunScene(std::string("set ambient light 100\nhide light 0\n") + c.program +
+                                  "position camera 0, 0, -200\npoint camera 0, 0, 0\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_GT(r.Pixel(320, 180) & 0xFF, 0x80u) << std::hex << r.Pixel(320, 180);  // 30 units up
+    EXPECT_TRUE(Near(r.Pixel(380, 240), 0, 0x10)) << std::hex << r.Pixel(380, 240);  // 30 units right
+  }
+}
+
 // The follow camera 200 behind a point to its left turns two thirds of the way toward it: the
 // printed queries say so, and the object shows 30 degrees right of the view's centre, where the
 // screen projection puts it.

@@ -1,10 +1,15 @@
 // The static world: conversion of meshes, the box and line tests, visibility, batching, the file
 // and the commands that feed it from objects.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -418,6 +423,39 @@ TEST_F(StaticObjectsTest, SaveWritesOneSideImagePerGroupAndLoadTakesThem) {
   ASSERT_EQ(run, 0);
   ASSERT_EQ(g_staticWorld.groups.size(), 1u);
   EXPECT_GT(g_staticWorld.groups[0].texture, 0);
+}
+
+// Past a file-size limit the side image fits under and the world file does not, or with a
+// folder where the world file goes: the save is reported and neither the old world file nor
+// its old side image changes.
+TEST_F(StaticObjectsTest, ASaveThatCannotBeWrittenIsReportedAndLeavesTheOldFiles) {
+  TempDir dir;
+  ASSERT_EQ(Run({1}, 7005), 0);
+  const std::string sideName = "_" + std::to_string(g_staticWorld.groups[0].texture) + ".dds";
+  ASSERT_EQ(Run({dir.File("probe.dat")}, 7089), 0);
+  const size_t sideSize = dir.Read("probe.dat" + sideName).size(), worldSize = dir.Read("probe.dat").size();
+  ASSERT_LT(sideSize, worldSize);
+  dir.Write("level.dat", "old world");
+  dir.Write("level.dat" + sideName, "old image");
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{rlim_t(sideSize + worldSize) / 2, rlim_t(sideSize + worldSize) / 2};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    _exit(Run({dir.File("level.dat")}, 7089) == kErrStreamWriteFailed ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(dir.Read("level.dat"), "old world");
+  EXPECT_EQ(dir.Read("level.dat" + sideName), "old image");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 4);  // no temporary file left
+  // A folder where the world file goes: the same.
+  std::filesystem::create_directory(dir.File("folder.dat"));
+  dir.Write("folder.dat" + sideName, "old image");
+  EXPECT_EQ(Run({dir.File("folder.dat")}, 7089), kErrStreamWriteFailed);
+  EXPECT_EQ(dir.Read("folder.dat" + sideName), "old image");
 }
 
 TEST_F(StaticObjectsTest, TheDrawHookSendsItsSwitchesThroughTheStateCache) {
