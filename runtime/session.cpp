@@ -89,6 +89,8 @@ bool OpenSession(Session& s, const std::string& runningFile, const RunOptions& o
   SetupWorkPaths(runningFile);
   PlatformSetHeadless(options.headless);
   s.window = CreateDisplayWindow(runningFile, WindowModeAsked(options));
+  // The session's transcript takes the text of all its runs.
+  TranscriptStart(options.transcriptFile, true);
   return s.window;
 }
 
@@ -112,6 +114,7 @@ int RunInSession(Session& s, const RunRequest& r) {
   for (size_t k = 0; k < r.options.errorTexts.size(); ++k)
     if (!r.options.errorTexts[k].empty()) SetErrorSlotText(int(k), r.options.errorTexts[k]);
   if (g_testTableHook) g_testTableHook();
+  TranscriptStart(r.options.transcriptFile, false);
 
   int status = kExitOk;
   if (!s.window)
@@ -135,6 +138,7 @@ void CloseSession(Session& s) {
   s.device = KeptDevice3D{};
   DestroyMainWindow();
   EventsReleaseStopSignals();
+  TranscriptClose();
   FsRemoveTempFolder();
   s = Session{};
 }
