@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 
 #include "app/cli.h"
@@ -172,6 +175,12 @@ TEST(GameFile, RunsLeaveNoTemporaryFolders) {
   pid_t pid = fork();
   ASSERT_GE(pid, 0);
   if (pid == 0) {
+    // A hang-up ignored or blocked by this process (nohup, a service) would be the child's too.
+    signal(SIGHUP, SIG_DFL);
+    sigset_t hangup;
+    sigemptyset(&hangup);
+    sigaddset(&hangup, SIGHUP);
+    sigprocmask(SIG_UNBLOCK, &hangup, nullptr);
     dup2(out[1], 1);
     close(out[0]);
     close(out[1]);
@@ -181,14 +190,28 @@ TEST(GameFile, RunsLeaveNoTemporaryFolders) {
     _exit(127);
   }
   close(out[1]);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  const auto msLeft = [&] {
+    return int(std::max<int64_t>(0, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        deadline - std::chrono::steady_clock::now()).count()));
+  };
   std::string seen;
   char buf[256];
-  for (ssize_t n; seen.find("ready") == std::string::npos && (n = read(out[0], buf, sizeof buf)) > 0;)
+  for (pollfd p{out[0], POLLIN, 0}; seen.find("ready") == std::string::npos && poll(&p, 1, msLeft()) > 0;) {
+    const ssize_t n = read(out[0], buf, sizeof buf);
+    if (n <= 0) break;
     seen.append(buf, size_t(n));
+  }
   EXPECT_EQ(LeftoverRunFolders(tmp), 2u);
   kill(pid, SIGHUP);
   int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  pid_t ended = 0;
+  while ((ended = waitpid(pid, &status, WNOHANG)) == 0 && msLeft() > 0) usleep(5000);
+  if (ended != pid) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    ADD_FAILURE() << "the hang-up did not end the run";
+  }
   close(out[0]);
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGHUP) << status;
   EXPECT_EQ(LeftoverRunFolders(tmp), 1u);
