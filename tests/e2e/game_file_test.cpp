@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "app/cli.h"
+#include "platform/fs.h"
 #include "runtime/game_build.h"
 #include "tests/support/image_builder.h"
 #include "tests/support/program_run.h"
@@ -118,6 +119,34 @@ TEST(GameFile, ARunTimeErrorEndsWithStatus1AndItsMessage) {
   size_t first = r.err.find("Error In Program: Runtime ");
   ASSERT_NE(first, std::string::npos) << r.err;
   EXPECT_EQ(r.err.find("Error In Program", first + 1), std::string::npos) << r.err;
+}
+
+// A game carries the runtime without its debug information and symbol tables, and still finds
+// its pack and runs: built by the tool, and built again from that game.
+TEST(GameFile, ABuiltGameLeavesTheDebugInformationBehind) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.File("src"));
+  dir.Write("src/prog.vka", "load bitmap \"pic.png\", 1\nif bitmap exist(1) = 1 then make file \"ran.txt\"\n");
+  std::filesystem::copy_file(std::string(VK_SOURCE_DIR) + "/examples/media/backdrop.png", dir.File("src/pic.png"));
+  ASSERT_EQ(RunProcess(VellumarkExe(), {"build", dir.File("src/prog.vka"), "-o", dir.File("game"), "--media"}).status,
+            0);
+  ASSERT_EQ(RunProcess(VellumarkExe(), {"compile", dir.File("src/prog.vka"), "-o", dir.File("game.img")}).status, 0);
+  std::string error;
+  ASSERT_TRUE(WriteGameFile(dir.File("game"), dir.File("game.img"), {{"pic.png", dir.File("src/pic.png")}},
+                            dir.File("again"), &error))
+      << error;
+  std::string runtime;
+  ASSERT_TRUE(FsReadFile(VellumarkExe(), runtime));
+  const bool debugInformation = runtime.find(".debug_info") != std::string::npos;
+  for (const char* game : {"game", "again"}) {
+    if (debugInformation) {
+      EXPECT_LT(std::filesystem::file_size(dir.File(game)), runtime.size()) << game;
+    }
+    std::filesystem::remove(dir.File("ran.txt"));
+    ProcessResult r = RunProcess(dir.File(game), {}, dir.path(), {"ASAN_OPTIONS=detect_leaks=0"});
+    EXPECT_EQ(r.status, 0) << game << ": " << r.err;
+    EXPECT_TRUE(std::filesystem::exists(dir.File("ran.txt"))) << game;
+  }
 }
 
 }  // namespace
