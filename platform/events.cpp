@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <time.h>
 
+#include <atomic>
 #include <deque>
 #include <string>
 
@@ -23,6 +24,9 @@ struct sigaction g_previous[2];
 constexpr int kStopSignals[2] = {SIGINT, SIGTERM};
 
 volatile sig_atomic_t g_stopSeen = 0;   // a stop signal came since the catching began
+// The same for long work on any thread (a lock-free atomic may be set in a signal handler).
+std::atomic<bool> g_stopAsked{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 volatile sig_atomic_t g_stopAtMs = 0;  // when, in monotonic milliseconds (30 bits)
 
 int64_t MonotonicMs() {
@@ -39,6 +43,7 @@ void OnStopSignal(int signal) {
   const int64_t now = MonotonicMs();
   if (!g_stopSeen) {
     g_stopSeen = 1;
+    g_stopAsked.store(true);
     g_stopSignal = signal;
     g_stopAtMs = sig_atomic_t(now & 0x3FFFFFFF);
     return;
@@ -128,6 +133,7 @@ void EventsCatchStopSignals() {
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   g_stopSignal = 0;
   g_stopSeen = 0;
+  g_stopAsked.store(false);
   g_stopReceived = false;
   struct sigaction on {};
   on.sa_handler = OnStopSignal;
@@ -142,6 +148,7 @@ void EventsReleaseStopSignals() {
   g_catching = false;
   g_stopSignal = 0;
   g_stopSeen = 0;
+  g_stopAsked.store(false);
   g_stopReceived = false;
 }
 
@@ -166,6 +173,8 @@ bool StopRequested() {
     if (m.kind == MsgKind::Close) return true;
   return false;
 }
+
+bool StopSignalReceived() { return g_stopAsked.load(std::memory_order_relaxed); }
 
 bool PeekWindowMessage(Message& m) {
   PumpPlatformEvents();

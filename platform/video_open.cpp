@@ -10,6 +10,7 @@
 #include <chrono>
 #include <mutex>
 
+#include "platform/events.h"
 #include "platform/fs.h"
 #include "platform/video_internal.h"
 
@@ -50,7 +51,7 @@ int64_t SeekFile(void* opaque, int64_t offset, int whence) {
 
 int Interrupt(void* opaque) {
   auto* impl = static_cast<VideoStream::Impl*>(opaque);
-  if (impl->abort.load()) return 1;
+  if (impl->abort.load() || StopSignalReceived()) return 1;
   return impl->deadlineOn.load() && RealMs() - impl->deadlineStart.load() > kVideoOpenTimeoutMs;
 }
 

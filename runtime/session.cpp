@@ -1,11 +1,13 @@
 #include "runtime/session.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "core/command_table.h"
 #include "core/errors.h"
 #include "core/loader.h"
 #include "core/pack.h"
+#include "display/display.h"
 #include "platform/clock.h"
 #include "platform/events.h"
 #include "platform/fs.h"
@@ -56,11 +58,14 @@ int LoadAndRun(Session& s, const RunRequest& r, uint32_t fullScreen, uint32_t wi
     g_packReader = r.pack;
     packOk = r.pack->LoadPack(r.runningFile);
   }
-  if (!packOk) return kExitLoadError;
+  // A load given up because the process is asked to stop is no failure: the run ends as a
+  // closed window does.
+  if (!packOk) return StopSignalReceived() ? kExitOk : kExitLoadError;
   if (!InitRuntimeSubsystems()) return kExitOk;
   if (r.pack) image = r.pack->ExtractPackedProgram();
   std::string why;
   if (image.empty() || !LoadProgram(image, &why)) {
+    if (StopSignalReceived()) return kExitOk;
     // A built game ends silently; the tool says why.
     if (r.toolMode)
       std::fprintf(stderr, "vellumark: %s: %s\n", r.imagePath.c_str(), why.empty() ? "cannot be loaded" : why.c_str());
@@ -70,6 +75,12 @@ int LoadAndRun(Session& s, const RunRequest& r, uint32_t fullScreen, uint32_t wi
     if (!r.toolMode) g_runtime.standalone = 1;
     RunProgram();
     if (g_afterRunHook) g_afterRunHook();
+  }
+  if (EndsAtOnce(r)) {
+    // What the run leaves is written; its objects are not freed one by one.
+    WriteGrabFile();
+    TranscriptClose();
+    return kExitOk;
   }
   g_packReader = nullptr;
   if (r.pack) r.pack->Cleanup();
@@ -121,6 +132,10 @@ int RunInSession(Session& s, const RunRequest& r) {
     g_errorCode = kErrWindowNotCreated;
   else
     status = LoadAndRun(s, r, fullScreen, windowMode);
+  if (EndsAtOnce(r)) {
+    ReportPendingError(r.toolMode);
+    return g_errorCode > 0 || g_unavailableCommand ? kExitRunError : status;
+  }
   g_packReader = nullptr;
   if (r.pack) r.pack->Cleanup();
   ShutdownRuntimeSubsystems();
@@ -131,6 +146,14 @@ int RunInSession(Session& s, const RunRequest& r) {
   FreeProgramStrings();
   ClockUseVirtual(false);
   return status;
+}
+
+bool EndsAtOnce(const RunRequest& r) { return r.endsProcess && StopSignalReceived(); }
+
+void EndProcessNow(int status) {
+  FsRemoveTempFolder();
+  std::fflush(nullptr);
+  std::_Exit(status);
 }
 
 void CloseSession(Session& s) {

@@ -9,6 +9,7 @@
 #include "model/mesh_data.h"
 #include "model/model_handle.h"
 #include "model/model_state.h"
+#include "platform/events.h"
 #include "scene3d/commands.h"
 #include "scene3d/object_model.h"
 #include "scene3d/object_operands.h"
@@ -118,6 +119,8 @@ float LastAnimationFrame(const ModelHandle& model) {
 // angles 0, scales 1, not linkable.
 void InitLimbsFromModel(uint32_t record) {
   for (int32_t k = 0; k < Obj(record).limbCount; ++k) {
+    // A model of many limbs takes long: the process asked to stop does not wait for it.
+    if (StopSignalReceived()) return;
     InitObjectLimb(record, k);
     ObjectRecord& o = Obj(record);
     if (size_t(k) >= o.limbs.size()) break;
