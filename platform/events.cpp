@@ -3,12 +3,14 @@
 #include <SDL.h>
 #include <signal.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <deque>
 #include <string>
 
 #include "platform/codepage.h"
+#include "platform/fs.h"
 
 namespace {
 std::deque<Message> g_queue;
@@ -24,6 +26,7 @@ struct sigaction g_previous[2];
 constexpr int kStopSignals[2] = {SIGINT, SIGTERM};
 
 volatile sig_atomic_t g_stopSeen = 0;   // a stop signal came since the catching began
+volatile sig_atomic_t g_endStatus = -1;  // >= 0: a stop signal ends the process with it
 // The same for long work on any thread (a lock-free atomic may be set in a signal handler).
 std::atomic<bool> g_stopAsked{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
@@ -40,6 +43,10 @@ int64_t MonotonicMs() {
 // second is taken as the same request (a terminal and a wrapper such as timeout both pass a
 // Ctrl+C on).
 void OnStopSignal(int signal) {
+  if (g_endStatus >= 0) {
+    FsRemoveTempFolderInSignal();
+    _exit(g_endStatus);
+  }
   const int64_t now = MonotonicMs();
   if (!g_stopSeen) {
     g_stopSeen = 1;
@@ -142,7 +149,10 @@ void EventsCatchStopSignals() {
   g_catching = true;
 }
 
+void EventsEndProcessOnStop(int status) { g_endStatus = status; }
+
 void EventsReleaseStopSignals() {
+  g_endStatus = -1;
   if (!g_catching) return;
   for (int k = 0; k < 2; ++k) sigaction(kStopSignals[k], &g_previous[k], nullptr);
   g_catching = false;

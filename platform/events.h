@@ -28,6 +28,10 @@ void EventsReset();
 // Release puts back the handlers that were there before.
 void EventsCatchStopSignals();
 void EventsReleaseStopSignals();
+// From now on a stop signal ends the process at once with the status (its temporary folder
+// removed): set while a process that has written what its run leaves shuts down. -1 turns it
+// off, as the release does.
+void EventsEndProcessOnStop(int status);
 // Takes the next message, pumping platform events first. Queued messages come first; once
 // the queue is empty a posted quit is returned, and it stays posted so it is never lost.
 bool PeekWindowMessage(Message& m);

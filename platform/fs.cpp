@@ -473,6 +473,10 @@ const std::string& FsTempFolder() {
   return g_tempFolder;
 }
 
+void FsRemoveTempFolderInSignal() {
+  if (g_tempPath[0]) RemoveTreeAt(AT_FDCWD, g_tempPath, 0);
+}
+
 void FsRemoveTempFolder() {
   if (g_tempFolder.empty()) return;
   g_tempPath[0] = 0;

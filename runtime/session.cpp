@@ -76,11 +76,15 @@ int LoadAndRun(Session& s, const RunRequest& r, uint32_t fullScreen, uint32_t wi
     RunProgram();
     if (g_afterRunHook) g_afterRunHook();
   }
-  if (EndsAtOnce(r)) {
-    // What the run leaves is written; its objects are not freed one by one.
+  if (r.endsProcess) {
+    // The process ends with the run: what the run leaves is written before the shut-down, and a
+    // stop signal then ends the process without freeing the objects one by one (before the
+    // shut-down, or during it when no error is left to report).
     WriteGrabFile();
+    g_runtime.options.grabFile.clear();
     TranscriptClose();
-    return kExitOk;
+    if (EndsAtOnce(r)) return kExitOk;
+    if (g_errorCode <= 0 && !g_unavailableCommand) EventsEndProcessOnStop(kExitOk);
   }
   g_packReader = nullptr;
   if (r.pack) r.pack->Cleanup();
@@ -139,6 +143,7 @@ int RunInSession(Session& s, const RunRequest& r) {
   g_packReader = nullptr;
   if (r.pack) r.pack->Cleanup();
   ShutdownRuntimeSubsystems();
+  EventsEndProcessOnStop(-1);
   ReportPendingError(r.toolMode);
   if (g_errorCode > 0 || g_unavailableCommand) status = kExitRunError;
   DeleteWorkFiles();
