@@ -106,4 +106,17 @@ TEST(StopSignals, EndALongLoad) {
   EXPECT_TRUE(std::filesystem::exists(dir.File("out.png")));
 }
 
+// A run waiting for a program it started ends on one SIGTERM; the program is left running.
+TEST(StopSignals, EndAWaitForAProgram) {
+  TempDir dir;
+  dir.Write("wait.vka", "print \"waiting\"\nsync\nexecute file \"/bin/sleep\", \"40\", \"\", 1\n"
+                        "print \"after\"\nsync\ndo\nsync\nloop\n");
+  pid_t pid = StartHeadless(VellumarkExe(), {"run", "wait.vka", "--headless", "--transcript", "out.txt"}, dir.path());
+  ASSERT_GT(pid, 0);
+  EXPECT_TRUE(WaitUntil([&] { return dir.Read("out.txt") == "waiting\n"; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // into the wait
+  EXPECT_EQ(StatusAfter(pid, SIGTERM), 0);
+  EXPECT_EQ(dir.Read("out.txt"), "waiting\n");
+}
+
 }  // namespace
