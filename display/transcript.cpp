@@ -36,7 +36,9 @@ void TranscriptStart(const std::string& name, bool wholeSession) {
   if (name.empty()) return;
   // The file is there from the start, empty when nothing is drawn: a run without text is told
   // from a run that failed.
-  if (OpenTranscript(name) && wholeSession) g_transcript.wholeSession = true;
+  OpenTranscript(name);
+  // Kept for the session also when it cannot be written, so that is said once.
+  if (wholeSession) g_transcript.wholeSession = true;
 }
 
 void TranscriptWrite(const char* text, size_t length, bool newLine) {
