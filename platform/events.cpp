@@ -29,6 +29,7 @@ volatile sig_atomic_t g_stopSeen = 0;   // a stop signal came since the catching
 volatile sig_atomic_t g_endStatus = -1;  // >= 0: a stop signal ends the process with it
 // The same for long work on any thread (a lock-free atomic may be set in a signal handler).
 std::atomic<bool> g_stopAsked{false};
+std::atomic<bool> g_programRunning{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 volatile sig_atomic_t g_stopAtMs = 0;  // when, in monotonic milliseconds (30 bits)
 
@@ -184,7 +185,11 @@ bool StopRequested() {
   return false;
 }
 
-bool StopSignalReceived() { return g_stopAsked.load(std::memory_order_relaxed); }
+bool StopSignalReceived() {
+  return g_stopAsked.load(std::memory_order_relaxed) && g_programRunning.load(std::memory_order_relaxed);
+}
+
+void EventsProgramRunning(bool running) { g_programRunning.store(running); }
 
 bool PeekWindowMessage(Message& m) {
   PumpPlatformEvents();

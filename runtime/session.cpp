@@ -130,6 +130,7 @@ int RunInSession(Session& s, const RunRequest& r) {
     if (!r.options.errorTexts[k].empty()) SetErrorSlotText(int(k), r.options.errorTexts[k]);
   if (g_testTableHook) g_testTableHook();
   TranscriptStart(r.options.transcriptFile, false);
+  EventsProgramRunning(true);
 
   int status = kExitOk;
   if (!s.window)
@@ -144,6 +145,7 @@ int RunInSession(Session& s, const RunRequest& r) {
   if (r.pack) r.pack->Cleanup();
   ShutdownRuntimeSubsystems();
   EventsEndProcessOnStop(-1);
+  EventsProgramRunning(false);
   ReportPendingError(r.toolMode);
   if (g_errorCode > 0 || g_unavailableCommand) status = kExitRunError;
   DeleteWorkFiles();

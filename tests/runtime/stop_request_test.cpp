@@ -21,9 +21,11 @@ class StopRequest : public ::testing::Test {
     g_errorCode = 0;
     EventsReset();
     EventsCatchStopSignals();
+    EventsProgramRunning(true);
     raise(SIGTERM);
   }
   void TearDown() override {
+    EventsProgramRunning(false);
     EventsReleaseStopSignals();
     EventsReset();
     g_errorCode = 0;
@@ -46,7 +48,12 @@ TEST_F(StopRequest, LongWorkGivesUpAndItsFailureIsNoError) {
   RunError(kErrFileNotFound);
   EXPECT_EQ(g_errorCode, 0);
   EXPECT_TRUE(QuitPosted());
-  // Released, the same work is done again.
+  // Outside a program (the environment's editor going on after a close it was asked for), and
+  // once released, the same work is done again.
+  EventsProgramRunning(false);
+  EXPECT_FALSE(StopSignalReceived());
+  EXPECT_TRUE(FsReadFile(dir_.File("data.bin"), bytes));
+  EventsProgramRunning(true);
   EventsReleaseStopSignals();
   EXPECT_FALSE(StopSignalReceived());
   EXPECT_TRUE(FsReadFile(dir_.File("data.bin"), bytes));
