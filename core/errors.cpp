@@ -42,6 +42,12 @@ const int32_t kWarningCodes[] = {1503, 2007, 2008, 2009, 2010, 3002, 3004, 3201,
 
 void StoreAndQuit(int32_t code, uint8_t kind) {
   LeaveSlice = 1;
+  // A run asked to stop ends as a closed window does: what failed because the stop cut it
+  // short (a load given up, an open interrupted) is no error of the program.
+  if (StopSignalReceived()) {
+    PostQuit();
+    return;
+  }
   g_errorCode = code;
   g_errorKind = kind;
   g_errorWord = g_queuedOpWord >= 0 ? g_queuedOpWord : CurrentCommandWord();

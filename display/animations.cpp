@@ -60,7 +60,7 @@ int32_t OpenAnimationStream(int32_t n, const std::string& file) {
   std::string why;
   a.stream = VideoStream::Open(name, options, &why);
   if (!a.stream) {
-    LogEngineError("Cannot open the video " + file + ": " + why);
+    LogEngineError(file + ": " + why);
     return 0;
   }
   return 1;

@@ -190,7 +190,11 @@ void LogEngineError(const std::string& message);
 
 // --grab and --transcript.
 void WriteGrabFile();
+// A transcript is started by a session (whole: it stays open for every run of the session) or
+// by a run (closed at its end by TranscriptEndRun); the file is made, empty, when it starts.
+void TranscriptStart(const std::string& name, bool wholeSession);
 void TranscriptWrite(const char* text, size_t length, bool newLine);
+void TranscriptEndRun();
 void TranscriptClose();
 // Writes a 32-bit X8R8G8B8 surface as an RGB PNG (temporary file renamed into place).
 bool SavePngFile(const Surface& surface, const std::string& path);

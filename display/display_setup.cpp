@@ -330,7 +330,7 @@ void ClearZBuffer() {
 }
 
 void FreeProgramResources() {
-  TranscriptClose();
+  TranscriptEndRun();
   SetImageTextureFolder("");
 }
 
@@ -454,6 +454,6 @@ void ResetDisplayState() {
   ResetTextState();
   ResetCardChooser();
   ResetLineInput();
-  TranscriptClose();
+  TranscriptEndRun();
 }
 

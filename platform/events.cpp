@@ -5,6 +5,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <deque>
 #include <string>
 
@@ -25,6 +26,11 @@ struct sigaction g_previous[2];
 constexpr int kStopSignals[2] = {SIGINT, SIGTERM};
 
 volatile sig_atomic_t g_stopSeen = 0;   // a stop signal came since the catching began
+volatile sig_atomic_t g_endStatus = -1;  // >= 0: a stop signal ends the process with it
+// The same for long work on any thread (a lock-free atomic may be set in a signal handler).
+std::atomic<bool> g_stopAsked{false};
+std::atomic<bool> g_programRunning{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 volatile sig_atomic_t g_stopAtMs = 0;  // when, in monotonic milliseconds (30 bits)
 
 // Signals that end the process, held for their owner (see EventsHoldEndingSignals).
@@ -69,9 +75,14 @@ int64_t MonotonicMs() {
 // second is taken as the same request (a terminal and a wrapper such as timeout both pass a
 // Ctrl+C on).
 void OnStopSignal(int signal) {
+  if (g_endStatus >= 0) {
+    FsRemoveTempFolderInSignal();
+    _exit(g_endStatus);
+  }
   const int64_t now = MonotonicMs();
   if (!g_stopSeen) {
     g_stopSeen = 1;
+    g_stopAsked.store(true);
     g_stopSignal = signal;
     g_stopAtMs = sig_atomic_t(now & 0x3FFFFFFF);
     return;
@@ -161,6 +172,7 @@ void EventsCatchStopSignals() {
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   g_stopSignal = 0;
   g_stopSeen = 0;
+  g_stopAsked.store(false);
   g_stopReceived = false;
   struct sigaction on {};
   on.sa_handler = OnStopSignal;
@@ -169,12 +181,16 @@ void EventsCatchStopSignals() {
   g_catching = true;
 }
 
+void EventsEndProcessOnStop(int status) { g_endStatus = status; }
+
 void EventsReleaseStopSignals() {
+  g_endStatus = -1;
   if (!g_catching) return;
   for (int k = 0; k < 2; ++k) sigaction(kStopSignals[k], &g_previous[k], nullptr);
   g_catching = false;
   g_stopSignal = 0;
   g_stopSeen = 0;
+  g_stopAsked.store(false);
   g_stopReceived = false;
 }
 
@@ -233,6 +249,12 @@ bool StopRequested() {
     if (m.kind == MsgKind::Close) return true;
   return false;
 }
+
+bool StopSignalReceived() {
+  return g_stopAsked.load(std::memory_order_relaxed) && g_programRunning.load(std::memory_order_relaxed);
+}
+
+void EventsProgramRunning(bool running) { g_programRunning.store(running); }
 
 bool PeekWindowMessage(Message& m) {
   PumpPlatformEvents();

@@ -37,6 +37,10 @@ void EventsHoldEndingSignals(bool hold);
 int EventsEndingSignal();
 // Ends the process as the signal does by default, the temporary folder removed first.
 [[noreturn]] void EventsEndBySignal(int signal);
+// From now on a stop signal ends the process at once with the status (its temporary folder
+// removed): set while a process that has written what its run leaves shuts down. -1 turns it
+// off, as the release does.
+void EventsEndProcessOnStop(int status);
 // Takes the next message, pumping platform events first. Queued messages come first; once
 // the queue is empty a posted quit is returned, and it stays posted so it is never lost.
 bool PeekWindowMessage(Message& m);
@@ -48,6 +52,13 @@ void PumpPlatformEvents();
 // True when the run is asked to end (a stop signal, a window close or a posted quit), platform
 // events pumped first: a long wait inside one command gives up on it.
 bool StopRequested();
+// True once a stop signal has come while they are caught (until the catching is released) and
+// while a program runs: long work (a big load, a read, a wait) gives up on it. Pumps nothing,
+// costs atomic loads, and may be called from any thread.
+bool StopSignalReceived();
+// Marks the time a program runs. Outside it (the environment's editor, which may go on after
+// a close it was asked for) work is not given up.
+void EventsProgramRunning(bool running);
 // Key state kept from the KeyDown and KeyUp messages (virtual-key codes 0-255).
 bool IsVirtualKeyDown(int vk);
 // Called for every SDL event before it becomes a message (the input layer keeps its own state).

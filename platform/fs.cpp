@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/codepage.h"
+#include "platform/events.h"
 #include "platform/fs_name_index.h"
 
 namespace {
@@ -169,13 +170,18 @@ bool FsReadFile(const std::string& name, std::string& out) {
   out.clear();
   char buf[65536];
   size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-  bool ok = !std::ferror(f);
+  // A big file, or a slow one, is given up when the process is asked to stop.
+  bool stopped = false;
+  while (!(stopped = StopSignalReceived()) && (n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+  bool ok = !stopped && !std::ferror(f);
   std::fclose(f);
   return ok;
 }
 
 namespace {
+
+// Big files are read a piece at a time, so a stop request is seen between the pieces.
+constexpr size_t kReadChunk = size_t(1) << 20;
 
 // Opens a regular file for reading without ever waiting on a pipe or a device: the name is
 // opened without waiting for a writer, then checked on the open file itself. -1 with the
@@ -231,7 +237,11 @@ FsRead FsReadRegularFile(const std::string& name, std::string& out, uint64_t max
       out.resize(size_t(std::min<uint64_t>(uint64_t(st.st_size), maxBytes)));
       size_t done = 0;
       while (done < out.size()) {
-        ssize_t n = read(fd, out.data() + done, out.size() - done);
+        if (StopSignalReceived()) {  // a big file, or a slow one, is given up
+          result = FsRead::kFailed;
+          break;
+        }
+        ssize_t n = read(fd, out.data() + done, std::min<size_t>(out.size() - done, kReadChunk));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) result = FsRead::kFailed;
         if (n <= 0) break;
@@ -461,6 +471,10 @@ const std::string& FsTempFolder() {
     }
   }
   return g_tempFolder;
+}
+
+void FsRemoveTempFolderInSignal() {
+  if (g_tempPath[0]) RemoveTreeAt(AT_FDCWD, g_tempPath, 0);
 }
 
 void FsRemoveTempFolder() {

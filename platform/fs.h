@@ -60,6 +60,8 @@ extern int32_t g_fsWriteFaults;
 // with everything in it by FsRemoveTempFolder (at shutdown) or by a hang-up signal.
 const std::string& FsTempFolder();
 void FsRemoveTempFolder();
+// The same with system calls only, for a signal handler that ends the process.
+void FsRemoveTempFolderInSignal();
 // Creates (or replaces) a file in the temporary folder without following links, truncated,
 // mode 0600. Returns the full path, or "" on failure.
 std::string FsCreateTempFile(const std::string& fileName, const void* data, size_t size);

@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdlib>
 
+#include "platform/events.h"
 #include "platform/fs.h"
 
 extern char** environ;
@@ -144,8 +145,13 @@ bool ProgramFound(const std::string& file) {
 }
 
 void ProcessWait(int pid) {
-  int status = 0;
-  while (pid > 0 && waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  // Polled, so a stop signal is seen whichever thread it reached; the program is then left
+  // running, as a detached one is.
+  for (int status = 0; pid > 0;) {
+    const pid_t r = waitpid(pid, &status, WNOHANG);
+    if (r == pid || (r < 0 && errno != EINTR)) return;
+    if (StopSignalReceived()) return ProcessDetach(pid);
+    usleep(5000);
   }
 }
 

@@ -9,7 +9,8 @@ std::vector<std::string> SplitCommandLine(const std::string& parameters);
 // Starts the file with the folder as its working folder ("" keeps ours); its id, or -1 when
 // it could not be started.
 int ProcessStart(const std::string& file, const std::string& parameters, const std::string& folder);
-// Blocks until the started program ends (waitpid).
+// Blocks until the started program ends, or until a stop signal comes (the program is then
+// left running, as ProcessDetach leaves it).
 void ProcessWait(int pid);
 // Leaves the program running; it is collected once it has ended.
 void ProcessDetach(int pid);

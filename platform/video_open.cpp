@@ -1,6 +1,7 @@
 // Opening a video file: our own reader over the file (no protocol or nested file is ever
 // opened from names inside it), the first video stream and the first sound stream, their
 // decoders, and the first picture.
+#include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <chrono>
 #include <mutex>
 
+#include "platform/events.h"
 #include "platform/fs.h"
 #include "platform/video_internal.h"
 
@@ -49,7 +51,7 @@ int64_t SeekFile(void* opaque, int64_t offset, int whence) {
 
 int Interrupt(void* opaque) {
   auto* impl = static_cast<VideoStream::Impl*>(opaque);
-  if (impl->abort.load()) return 1;
+  if (impl->abort.load() || StopSignalReceived()) return 1;
   return impl->deadlineOn.load() && RealMs() - impl->deadlineStart.load() > kVideoOpenTimeoutMs;
 }
 
@@ -111,7 +113,7 @@ bool OpenInput(VideoStream::Impl* s, const std::string& path, std::string* error
   // Opened without blocking, so a pipe with no writer cannot hold the program; only regular
   // files are read.
   int fd = open(FsResolve(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return Fail(error, "file not found");
+  if (fd < 0) return Fail(error, FileErrorCause(errno).c_str());
   struct stat info {};
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     close(fd);

@@ -14,6 +14,7 @@
 #include "core/pack.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
+#include "runtime/elf_image.h"
 #include "runtime/language_file.h"
 
 namespace {
@@ -203,6 +204,9 @@ bool WriteGameFile(const std::string& runtimeExe, const std::string& imageFile, 
     std::memcpy(&stub, runtime.data() + runtime.size() - 4, 4);
     runtime.resize(stub);
   }
+  // A game carries only what the loader maps: no debug information, no symbol tables. A file
+  // that is not an executable of the kind read here is copied as it is.
+  CutToLoadedImage(runtime);
   if (!FsReadFile(imageFile, image)) {
     if (error) *error = "cannot read the program image " + imageFile;
     return false;

@@ -111,6 +111,8 @@ void ProbeEveryTwoHundredCommands() {
       (IsVirtualKeyDown(kVkEscape) || IsVirtualKeyDown(kVkF11) || IsVirtualKeyDown(kVkF12)))
     LeaveSlice = 1;
   if (DrawQueueSize() > 32000) LeaveSlice = 1;
+  // A stop signal ends the slice at once, also in a built game, whose stop keys are off.
+  if (StopSignalReceived()) LeaveSlice = 1;
 }
 
 // The interpreter runs only while the display is active.

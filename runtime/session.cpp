@@ -1,11 +1,13 @@
 #include "runtime/session.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "core/command_table.h"
 #include "core/errors.h"
 #include "core/loader.h"
 #include "core/pack.h"
+#include "display/display.h"
 #include "platform/clock.h"
 #include "platform/events.h"
 #include "platform/fs.h"
@@ -56,11 +58,14 @@ int LoadAndRun(Session& s, const RunRequest& r, uint32_t fullScreen, uint32_t wi
     g_packReader = r.pack;
     packOk = r.pack->LoadPack(r.runningFile);
   }
-  if (!packOk) return kExitLoadError;
+  // A load given up because the process is asked to stop is no failure: the run ends as a
+  // closed window does.
+  if (!packOk) return StopSignalReceived() ? kExitOk : kExitLoadError;
   if (!InitRuntimeSubsystems()) return kExitOk;
   if (r.pack) image = r.pack->ExtractPackedProgram();
   std::string why;
   if (image.empty() || !LoadProgram(image, &why)) {
+    if (StopSignalReceived()) return kExitOk;
     // A built game ends silently; the tool says why.
     if (r.toolMode)
       std::fprintf(stderr, "vellumark: %s: %s\n", r.imagePath.c_str(), why.empty() ? "cannot be loaded" : why.c_str());
@@ -70,6 +75,16 @@ int LoadAndRun(Session& s, const RunRequest& r, uint32_t fullScreen, uint32_t wi
     if (!r.toolMode) g_runtime.standalone = 1;
     RunProgram();
     if (g_afterRunHook) g_afterRunHook();
+  }
+  if (r.endsProcess) {
+    // The process ends with the run: what the run leaves is written before the shut-down, and a
+    // stop signal then ends the process without freeing the objects one by one (before the
+    // shut-down, or during it when no error is left to report).
+    WriteGrabFile();
+    g_runtime.options.grabFile.clear();
+    TranscriptClose();
+    if (EndsAtOnce(r)) return kExitOk;
+    if (g_errorCode <= 0 && !g_unavailableCommand) EventsEndProcessOnStop(kExitOk);
   }
   g_packReader = nullptr;
   if (r.pack) r.pack->Cleanup();
@@ -89,6 +104,8 @@ bool OpenSession(Session& s, const std::string& runningFile, const RunOptions& o
   SetupWorkPaths(runningFile);
   PlatformSetHeadless(options.headless);
   s.window = CreateDisplayWindow(runningFile, WindowModeAsked(options));
+  // The session's transcript takes the text of all its runs.
+  TranscriptStart(options.transcriptFile, true);
   return s.window;
 }
 
@@ -112,15 +129,23 @@ int RunInSession(Session& s, const RunRequest& r) {
   for (size_t k = 0; k < r.options.errorTexts.size(); ++k)
     if (!r.options.errorTexts[k].empty()) SetErrorSlotText(int(k), r.options.errorTexts[k]);
   if (g_testTableHook) g_testTableHook();
+  TranscriptStart(r.options.transcriptFile, false);
+  EventsProgramRunning(true);
 
   int status = kExitOk;
   if (!s.window)
     g_errorCode = kErrWindowNotCreated;
   else
     status = LoadAndRun(s, r, fullScreen, windowMode);
+  if (EndsAtOnce(r)) {
+    ReportPendingError(r.toolMode);
+    return g_errorCode > 0 || g_unavailableCommand ? kExitRunError : status;
+  }
   g_packReader = nullptr;
   if (r.pack) r.pack->Cleanup();
   ShutdownRuntimeSubsystems();
+  EventsEndProcessOnStop(-1);
+  EventsProgramRunning(false);
   ReportPendingError(r.toolMode);
   if (g_errorCode > 0 || g_unavailableCommand) status = kExitRunError;
   DeleteWorkFiles();
@@ -130,11 +155,20 @@ int RunInSession(Session& s, const RunRequest& r) {
   return status;
 }
 
+bool EndsAtOnce(const RunRequest& r) { return r.endsProcess && StopSignalReceived(); }
+
+void EndProcessNow(int status) {
+  FsRemoveTempFolder();
+  std::fflush(nullptr);
+  std::_Exit(status);
+}
+
 void CloseSession(Session& s) {
   if (!s.open) return;
   s.device = KeptDevice3D{};
   DestroyMainWindow();
   EventsReleaseStopSignals();
+  TranscriptClose();
   FsRemoveTempFolder();
   s = Session{};
 }

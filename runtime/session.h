@@ -23,6 +23,9 @@ struct RunRequest {
   std::string imagePath;
   VirtualFiles* pack = nullptr;
   bool toolMode = true;  // the tool says why a load failed; a built game ends silently
+  // The process ends with the run: a run stopped by a signal then writes its grab and
+  // transcript and frees nothing one by one (the caller ends the process at once).
+  bool endsProcess = false;
   RunOptions options;
 };
 
@@ -35,5 +38,11 @@ bool OpenSession(Session& session, const std::string& runningFile, const RunOpti
 // sound engine started and shut down with it. The window, the device and the temporary folder
 // are kept for the next run. Answers the exit status.
 int RunInSession(Session& session, const RunRequest& request);
+// True when the run of the request was stopped by a signal and the process ends with it: the
+// caller ends the process at once (EndProcessNow) instead of closing the session.
+bool EndsAtOnce(const RunRequest& request);
+// Removes the temporary folder, flushes the output and ends the process with the status, with
+// nothing else freed.
+[[noreturn]] void EndProcessNow(int status);
 // Releases the device and the window and removes the temporary folder.
 void CloseSession(Session& session);

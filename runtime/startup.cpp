@@ -148,9 +148,11 @@ int RunBuiltGame(const std::string& exePath, const std::vector<std::string>& arg
   request.toolMode = false;
   request.options.args = args;
   request.options.errorTexts = errorTexts;
+  request.endsProcess = true;
   Session session;
   OpenSession(session, exePath, request.options);
   const int status = RunInSession(session, request);
+  if (EndsAtOnce(request)) EndProcessNow(status);
   CloseSession(session);
   return status;
 }
@@ -162,9 +164,11 @@ int RunImageFile(const std::string& imagePath, const RunOptions& options) {
     request.runningFile = FsCurrentFolder() + "/" + request.runningFile;
   request.imagePath = FsResolve(imagePath);
   request.options = options;
+  request.endsProcess = true;
   Session session;
   OpenSession(session, request.runningFile, options);
   const int status = RunInSession(session, request);
+  if (EndsAtOnce(request)) EndProcessNow(status);
   CloseSession(session);
   return status;
 }

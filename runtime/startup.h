@@ -8,7 +8,8 @@
 enum : int { kExitOk = 0, kExitRunError = 1, kExitCompileError = 2, kExitLoadError = 3 };
 
 // A built game: runs the program packed at the end of the running file. Failures to read
-// the pack or load the program end silently with status 3.
+// the pack or load the program end silently with status 3. This and RunImageFile end the
+// process at once when a stop signal ended the run (grab and transcript written).
 int RunBuiltGame(const std::string& exePath, const std::vector<std::string>& args,
                  const std::vector<std::string>& errorTexts = {});
 // The tool's exec: runs a program image file with the given options. A damaged image ends

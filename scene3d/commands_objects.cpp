@@ -11,6 +11,7 @@
 #include "model/mesh_data.h"
 #include "model/model_handle.h"
 #include "model/model_state.h"
+#include "platform/events.h"
 #include "scene3d/commands.h"
 #include "scene3d/object_model.h"
 #include "scene3d/object_operands.h"

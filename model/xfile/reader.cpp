@@ -2,6 +2,7 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "platform/events.h"
 #include "platform/fs.h"
 #include "model/xfile/compressed.h"
 #include "model/xfile/tokens.h"
@@ -30,6 +31,7 @@ class Parser {
           if (!SkipBlock()) return Failure();
           continue;
         case XTok::Word: {
+          if (StopSignalReceived()) return Failure("the read was stopped");
           std::unique_ptr<XObject> obj;
           if (!ParseObject(t.text, 1, &obj)) return Failure();
           if (obj) out.objects.push_back(std::move(obj));
@@ -162,8 +164,11 @@ class Parser {
         continue;
       }
       const uint32_t n = m.fixed ? m.fixed : single[m.countFrom];
-      for (uint32_t k = 0; k < n; ++k)
+      for (uint32_t k = 0; k < n; ++k) {
+        // A big array is given up when the process is asked to stop.
+        if ((k & 0xFFFF) == 0xFFFF && StopSignalReceived()) return Fail("the read was stopped");
         if (!ReadValue(m, obj, nullptr)) return false;
+      }
     }
     return true;
   }

@@ -31,8 +31,11 @@ void Loaded(int32_t n, bool ok, const char* file = nullptr) {
   MusicSlot& s = Slot(n);
   if (!ok) {
     const std::string before = g_lastEngineError;
-    if (file && !MciOpenFailure().empty())
-      g_lastEngineError = (std::string(file) + ": " + MciOpenFailure()).substr(0, 255);
+    // A name the command string cannot carry (a double quote in it) fails before any file is
+    // tried: it is named all the same.
+    if (file)
+      g_lastEngineError =
+          (std::string(file) + ": " + (MciOpenFailure().empty() ? "cannot be opened" : MciOpenFailure())).substr(0, 255);
     RunError(kErrMusicNotLoaded);
     if (g_errorCode != kErrMusicNotLoaded) g_lastEngineError = before;
     return;

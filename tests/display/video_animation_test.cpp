@@ -233,9 +233,12 @@ TEST_F(AnimationTest, NumberBitmapAndFileErrors) {
   }
   EXPECT_EQ(Call(2051, {0, 7}), 0);
   EXPECT_EQ(g_errorCode, 0);
+  // A failed load names the file and the cause after the error's text, as the other loaders do.
   std::string missing = ClipFolderFile("missing.avi");
+  g_lastEngineError.clear();
   Call(2001, {5}, &missing);
   EXPECT_EQ(g_errorCode, 2002);
+  EXPECT_EQ(g_lastEngineError, missing + ": not found");
   EXPECT_EQ(Call(2051, {0, 5}), 0);
   // A new load replaces the old animation; deleting ends it.
   Load(1, Mpeg4Clip());

@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 
 #include "app/cli.h"
+#include "platform/fs.h"
 #include "runtime/game_build.h"
 #include "tests/support/image_builder.h"
 #include "tests/support/program_run.h"
@@ -117,6 +121,34 @@ TEST(GameFile, ARunTimeErrorEndsWithStatus1AndItsMessage) {
   EXPECT_EQ(r.err.find("Error In Program", first + 1), std::string::npos) << r.err;
 }
 
+// A game carries the runtime without its debug information and symbol tables, and still finds
+// its pack and runs: built by the tool, and built again from that game.
+TEST(GameFile, ABuiltGameLeavesTheDebugInformationBehind) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.File("src"));
+  dir.Write("src/prog.vka", "load bitmap \"pic.png\", 1\nif bitmap exist(1) = 1 then make file \"ran.txt\"\n");
+  std::filesystem::copy_file(std::string(VK_SOURCE_DIR) + "/examples/media/backdrop.png", dir.File("src/pic.png"));
+  ASSERT_EQ(RunProcess(VellumarkExe(), {"build", dir.File("src/prog.vka"), "-o", dir.File("game"), "--media"}).status,
+            0);
+  ASSERT_EQ(RunProcess(VellumarkExe(), {"compile", dir.File("src/prog.vka"), "-o", dir.File("game.img")}).status, 0);
+  std::string error;
+  ASSERT_TRUE(WriteGameFile(dir.File("game"), dir.File("game.img"), {{"pic.png", dir.File("src/pic.png")}},
+                            dir.File("again"), &error))
+      << error;
+  std::string runtime;
+  ASSERT_TRUE(FsReadFile(VellumarkExe(), runtime));
+  const bool debugInformation = runtime.find(".debug_info") != std::string::npos;
+  for (const char* game : {"game", "again"}) {
+    if (debugInformation) {
+      EXPECT_LT(std::filesystem::file_size(dir.File(game)), runtime.size()) << game;
+    }
+    std::filesystem::remove(dir.File("ran.txt"));
+    ProcessResult r = RunProcess(dir.File(game), {}, dir.path(), {"ASAN_OPTIONS=detect_leaks=0"});
+    EXPECT_EQ(r.status, 0) << game << ": " << r.err;
+    EXPECT_TRUE(std::filesystem::exists(dir.File("ran.txt"))) << game;
+  }
+}
+
 }  // namespace
 
 namespace {
@@ -172,6 +204,12 @@ TEST(GameFile, RunsLeaveNoTemporaryFolders) {
   pid_t pid = fork();
   ASSERT_GE(pid, 0);
   if (pid == 0) {
+    // A hang-up ignored or blocked by this process (nohup, a service) would be the child's too.
+    signal(SIGHUP, SIG_DFL);
+    sigset_t hangup;
+    sigemptyset(&hangup);
+    sigaddset(&hangup, SIGHUP);
+    sigprocmask(SIG_UNBLOCK, &hangup, nullptr);
     dup2(out[1], 1);
     close(out[0]);
     close(out[1]);
@@ -181,14 +219,28 @@ TEST(GameFile, RunsLeaveNoTemporaryFolders) {
     _exit(127);
   }
   close(out[1]);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  const auto msLeft = [&] {
+    return int(std::max<int64_t>(0, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        deadline - std::chrono::steady_clock::now()).count()));
+  };
   std::string seen;
   char buf[256];
-  for (ssize_t n; seen.find("ready") == std::string::npos && (n = read(out[0], buf, sizeof buf)) > 0;)
+  for (pollfd p{out[0], POLLIN, 0}; seen.find("ready") == std::string::npos && poll(&p, 1, msLeft()) > 0;) {
+    const ssize_t n = read(out[0], buf, sizeof buf);
+    if (n <= 0) break;
     seen.append(buf, size_t(n));
+  }
   EXPECT_EQ(LeftoverRunFolders(tmp), 2u);
   kill(pid, SIGHUP);
   int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  pid_t ended = 0;
+  while ((ended = waitpid(pid, &status, WNOHANG)) == 0 && msLeft() > 0) usleep(5000);
+  if (ended != pid) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    ADD_FAILURE() << "the hang-up did not end the run";
+  }
   close(out[0]);
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGHUP) << status;
   EXPECT_EQ(LeftoverRunFolders(tmp), 1u);

@@ -85,4 +85,38 @@ TEST(StopSignals, EndABuiltGame) {
   EXPECT_EQ(StatusAfter(pid, SIGTERM), 0);
 }
 
+// A model of many limbs loads for a long time (far longer than the limit here): one SIGTERM
+// during the load ends the run at once, as a window close does, with its transcript and grab.
+TEST(StopSignals, EndALongLoad) {
+  TempDir dir;
+  std::string model = "xof 0303txt 0032\n";
+  for (int k = 0; k < 40000; ++k)
+    model += "Frame f" + std::to_string(k) + " {\nMesh m" + std::to_string(k) +
+             " {\n3;\n0.0;0.0;0.0;,\n1.0;0.0;0.0;,\n0.0;1.0;0.0;;\n1;\n3;0,1,2;;\n}\n}\n";
+  dir.Write("many.x", model);
+  dir.Write("load.vka", "print \"loading\"\nsync\nload object \"many.x\", 1\nprint \"loaded\"\nsync\n"
+                        "do\nsync\nloop\n");
+  pid_t pid = StartHeadless(VellumarkExe(), {"run", "load.vka", "--headless", "--transcript", "out.txt", "--grab", "out.png"},
+                            dir.path());
+  ASSERT_GT(pid, 0);
+  EXPECT_TRUE(WaitUntil([&] { return dir.Read("out.txt") == "loading\n"; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // into the load
+  EXPECT_EQ(StatusAfter(pid, SIGTERM), 0);
+  EXPECT_EQ(dir.Read("out.txt"), "loading\n");
+  EXPECT_TRUE(std::filesystem::exists(dir.File("out.png")));
+}
+
+// A run waiting for a program it started ends on one SIGTERM; the program is left running.
+TEST(StopSignals, EndAWaitForAProgram) {
+  TempDir dir;
+  dir.Write("wait.vka", "print \"waiting\"\nsync\nexecute file \"/bin/sleep\", \"40\", \"\", 1\n"
+                        "print \"after\"\nsync\ndo\nsync\nloop\n");
+  pid_t pid = StartHeadless(VellumarkExe(), {"run", "wait.vka", "--headless", "--transcript", "out.txt"}, dir.path());
+  ASSERT_GT(pid, 0);
+  EXPECT_TRUE(WaitUntil([&] { return dir.Read("out.txt") == "waiting\n"; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // into the wait
+  EXPECT_EQ(StatusAfter(pid, SIGTERM), 0);
+  EXPECT_EQ(dir.Read("out.txt"), "waiting\n");
+}
+
 }  // namespace

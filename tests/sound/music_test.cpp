@@ -107,9 +107,12 @@ TEST_F(MusicTest, ErrorsOfTheMusicCommands) {
   for (const Case& c : cases) EXPECT_EQ(Do(c.number, c.args).error, c.error) << c.number;
   // The stderr message names the file and the cause.
   dir_.Write("junk.mid", "not music");
+  dir_.Write("say \"hi\".mid", TinyMidi(2));  // good music under a name the command string cannot carry
   const struct {
     std::string file, cause;
-  } failures[] = {{dir_.File("junk.mid"), "not a supported format"}, {dir_.File("none.mid"), "not found"}};
+  } failures[] = {{dir_.File("junk.mid"), "not a supported format"},
+                  {dir_.File("none.mid"), "not found"},
+                  {dir_.File("say \"hi\".mid"), "cannot be opened"}};
   for (const auto& f : failures) {
     g_lastEngineError.clear();
     EXPECT_EQ(Do(kLoad, {f.file.c_str(), 6}).error, 3502);

@@ -1,0 +1,40 @@
+// --transcript: made even when nothing is drawn, and holding every run of an environment session.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/support/process.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+// A run that draws no text still leaves its transcript, empty: a script tells it from a run
+// that failed.
+TEST(Transcript, ARunWithoutTextLeavesAnEmptyFile) {
+  TempDir dir;
+  dir.Write("quiet.vka", "make object cube 1, 10\ndo\nsync\nloop\n");
+  ProcessResult r = RunProcess(VellumarkExe(),
+                               {"run", "quiet.vka", "--headless", "--frames", "2", "--transcript", "out.txt"}, dir.path());
+  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_TRUE(std::filesystem::exists(dir.File("out.txt")));
+  EXPECT_EQ(dir.Read("out.txt"), "");
+}
+
+// Two F5 runs of one environment session: the transcript holds the text of both.
+TEST(Transcript, AnEnvironmentSessionKeepsTheTextOfEveryRun) {
+  TempDir dir;
+  std::filesystem::create_directories(dir.File("config/vellumark"));
+  dir.Write("config/vellumark/WIN.INI", "[VellumarkStateData]\r\nINTRO=1\r\n");
+  dir.Write("game.vka", "print \"ran\"\ndo\nsync\nloop\n");
+  dir.Write("script.txt",
+            "10 key F5 down\n11 key F5 up\n40 key Escape down\n41 key Escape up\n"
+            "60 key F5 down\n61 key F5 up\n90 key Escape down\n91 key Escape up\n");
+  ProcessResult r = RunProcess(VellumarkExe(),
+                               {"edit", dir.File("game.vka"), "--headless", "--clock", "virtual", "--input",
+                                dir.File("script.txt"), "--frames", "120", "--transcript", dir.File("out.txt")},
+                               dir.path(), {"XDG_CONFIG_HOME=" + dir.File("config"), "ASAN_OPTIONS=detect_leaks=0"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(dir.Read("out.txt"), "ran\nran\n");
+}
+
+}  // namespace

@@ -1,0 +1,64 @@
+// Once a stop signal has come, long work gives up (file reads, the model reader) and what
+// fails for it is no error of the program: the run ends as a closed window does.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <string>
+
+#include "core/errors.h"
+#include "model/xfile/xfile.h"
+#include "platform/events.h"
+#include "platform/fs.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+class StopRequest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_.Write("data.bin", std::string(3 << 20, 'x'));
+    g_errorCode = 0;
+    EventsReset();
+    EventsCatchStopSignals();
+    EventsProgramRunning(true);
+    raise(SIGTERM);
+  }
+  void TearDown() override {
+    EventsProgramRunning(false);
+    EventsReleaseStopSignals();
+    EventsReset();
+    g_errorCode = 0;
+  }
+  TempDir dir_;
+};
+
+TEST_F(StopRequest, LongWorkGivesUpAndItsFailureIsNoError) {
+  ASSERT_TRUE(StopSignalReceived());
+  std::string bytes;
+  EXPECT_FALSE(FsReadFile(dir_.File("data.bin"), bytes));
+  EXPECT_EQ(FsReadRegularFile(dir_.File("data.bin"), bytes, uint64_t(1) << 30, false), FsRead::kFailed);
+  std::string model = "xof 0303txt 0032\nMesh m {\n100000;\n";
+  for (int k = 0; k < 100000; ++k) model += "1.0;2.0;3.0;,\n";
+  model += ";\n0;;\n}\n";
+  XFile x;
+  const XReadResult read = ParseXFile(model, x);
+  EXPECT_FALSE(read.ok());
+  EXPECT_EQ(read.message, "the read was stopped");
+  RunError(kErrFileNotFound);
+  EXPECT_EQ(g_errorCode, 0);
+  EXPECT_TRUE(QuitPosted());
+  // Outside a program (the environment's editor going on after a close it was asked for), and
+  // once released, the same work is done again.
+  EventsProgramRunning(false);
+  EXPECT_FALSE(StopSignalReceived());
+  EXPECT_TRUE(FsReadFile(dir_.File("data.bin"), bytes));
+  EventsProgramRunning(true);
+  EventsReleaseStopSignals();
+  EXPECT_FALSE(StopSignalReceived());
+  EXPECT_TRUE(FsReadFile(dir_.File("data.bin"), bytes));
+  EXPECT_EQ(bytes.size(), size_t(3) << 20);
+  EXPECT_TRUE(ParseXFile(model, x).ok());
+}
+
+}  // namespace
