@@ -103,9 +103,7 @@ uint32_t FrameNode::ReparentLimbPass(ReparentPass* state, uint32_t limb, uint32_
     if (!state->parent && limbNumber == newParent) state->parent = this;
   } else if (state->pass == 1 && limbNumber == limb && state->parent) {
     // Refused when the new parent lies inside this frame's subtree (or is this frame).
-    bool inside = false;
-    for (const SceneNode* n = state->parent; n && !inside; n = n->ParentNode()) inside = n == this;
-    if (!inside) {
+    if (!NodeInSubtree(this, state->parent)) {
       DetachNode();
       state->parent->AddChildNode(this);
       state->pass = 2;

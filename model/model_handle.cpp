@@ -24,6 +24,27 @@ void KeepingWorld(Device3D& device, F&& f) {
   device.SetTransform(kTransformWorld, saved);
 }
 
+// The limb's frame through the index: true, with *frame set (nullptr when no frame has the
+// number), when the tree is plain; false when the caller walks the tree instead.
+bool LimbFrame(ModelHandle& h, uint32_t limb, FrameNode** frame) {
+  if (!LimbIndexReady(h.limbIndex, h.root.get())) return false;
+  *frame = IndexedFrame(h.limbIndex, limb);
+  return true;
+}
+
+// Calls op on the nodes a mesh operation on the limb acts in: in a plain tree the meshes under
+// the limb's frame, in chain order (the order the walk meets them); in another tree op is called
+// on the root and walks the tree.
+template <class Op>
+void OnLimbMeshes(ModelHandle& h, uint32_t limb, Op&& op) {
+  if (!h.root) return;
+  FrameNode* frame = nullptr;
+  if (!LimbFrame(h, limb, &frame)) return op(h.root.get());
+  if (!frame) return;
+  for (SceneNode* c = frame->firstChild; c; c = c->nextSibling)
+    if (!c->IsFrame()) op(c);
+}
+
 struct Identity {
   float m[16];
   Identity() { SetMatrixIdentity(m); }
@@ -79,21 +100,33 @@ int32_t AddUserFrame(ModelHandle& h, uint32_t limb, uint32_t meshNumber, int32_t
   if (limb == 0 ? h.root != nullptr : h.root == nullptr) return kModelFailed;
   FrameNode* frame = UserFrame(limb == 0 ? "root" : "userframe", limb, meshNumber, texture, device);
   if (!frame) return kModelFailed;
-  if (limb == 0) h.root.reset(frame);
-  else h.root->AddChildNode(frame);
+  if (limb == 0) {
+    h.root.reset(frame);
+    h.limbIndex = {};
+  } else {
+    AddFrameUnderRoot(h.limbIndex, h.root.get(), frame);
+  }
   return kModelOk;
 }
 
 int32_t ModelHandleGetLimbFrameName(ModelHandle& h, uint32_t limb, std::string* out) {
   if (!h.root) return kModelFailed;
   out->clear();
-  h.root->GetLimbFrameName(limb, out);
+  FrameNode* frame = nullptr;
+  if (!LimbFrame(h, limb, &frame)) h.root->GetLimbFrameName(limb, out);
+  else if (frame) *out = frame->name;
   return kModelOk;
 }
 
 int32_t ModelHandleReparentLimb(ModelHandle& h, uint32_t limb, uint32_t newParent) {
   if (!h.root) return kModelOk;
-  return ReparentLimbInTree(h.root.get(), limb, newParent) ? kModelOk : kModelFailed;
+  FrameNode* moved = nullptr;
+  if (!LimbFrame(h, limb, &moved)) return ReparentLimbInTree(h.root.get(), limb, newParent) ? kModelOk : kModelFailed;
+  // As the two-pass move: the root takes no part, and a frame never goes inside itself.
+  FrameNode* parent = IndexedFrame(h.limbIndex, newParent);
+  if (limb == 0 || newParent == 0 || !moved || !parent || NodeInSubtree(moved, parent)) return kModelFailed;
+  MoveIndexedFrame(h.limbIndex, moved, parent);
+  return kModelOk;
 }
 
 int32_t ModelHandleFindFrameMatrix(ModelHandle& h, const char* name, float** out) {
@@ -145,10 +178,16 @@ void ModelHandleSetLimbTransformEx(ModelHandle& h, uint32_t limb, float px, floa
 }
 
 void ModelHandleSetLimbMatrix(ModelHandle& h, uint32_t limb, const float m[16]) {
-  if (h.root) h.root->SetLimbMatrix(limb, m);
+  FrameNode* frame = nullptr;
+  if (!h.root) return;
+  if (!LimbFrame(h, limb, &frame)) h.root->SetLimbMatrix(limb, m);
+  else if (frame) std::memcpy(frame->localMatrix, m, sizeof frame->localMatrix);
 }
 void ModelHandleGetLimbMatrix(ModelHandle& h, uint32_t limb, float out[16]) {
-  if (h.root) h.root->GetLimbMatrix(limb, out);
+  FrameNode* frame = nullptr;
+  if (!h.root) return;
+  if (!LimbFrame(h, limb, &frame)) h.root->GetLimbMatrix(limb, out);
+  else if (frame) std::memcpy(out, frame->localMatrix, sizeof frame->localMatrix);
 }
 namespace {
 
@@ -166,10 +205,10 @@ void ModelHandleLimbMatrixPointers(ModelHandle& h, float** out, size_t count) {
   CollectLimbMatrices(h.root.get(), out, count);
 }
 void ModelHandleGetLimbTexture(ModelHandle& h, uint32_t limb, int32_t* out) {
-  if (h.root) h.root->GetLimbTexture(limb, out);
+  OnLimbMeshes(h, limb, [&](SceneNode* n) { n->GetLimbTexture(limb, out); });
 }
 void ModelHandleGetLimbMeshName(ModelHandle& h, uint32_t limb, std::string* out) {
-  if (h.root) h.root->GetLimbTextureName(limb, out);
+  OnLimbMeshes(h, limb, [&](SceneNode* n) { n->GetLimbTextureName(limb, out); });
 }
 void ModelHandleScaleAllVertices(ModelHandle& h, float sx, float sy, float sz) {
   if (h.root) h.root->ScaleAllVertices(sx, sy, sz);
@@ -179,28 +218,28 @@ int32_t ModelHandleChangeLimbMesh(ModelHandle& h, uint32_t limb, uint32_t meshNu
   if (!h.root) return kModelFailed;
   if (const MeshData* m = MeshDataAt(meshNumber)) {
     const RecordGeometry rg(*m);
-    h.root->ChangeLimbMesh(limb, rg.g);
+    OnLimbMeshes(h, limb, [&](SceneNode* n) { n->ChangeLimbMesh(limb, rg.g); });
   }
   return kModelOk;
 }
 
 void ModelHandleSetLimbTexture(ModelHandle& h, uint32_t limb, int32_t texture) {
-  if (h.root) h.root->SetLimbTexture(limb, texture);
+  OnLimbMeshes(h, limb, [&](SceneNode* n) { n->SetLimbTexture(limb, texture); });
 }
 void ModelHandleSetLimbVisible(ModelHandle& h, uint32_t limb, uint32_t flag) {
-  if (h.root) h.root->SetLimbVisible(limb, flag);
+  OnLimbMeshes(h, limb, [&](SceneNode* n) { n->SetLimbVisible(limb, flag); });
 }
 void ModelHandleQueryLimbTexture(ModelHandle& h, uint32_t limb, int32_t* out) {
-  if (h.root) h.root->QueryLimbTexture(limb, out);
+  OnLimbMeshes(h, limb, [&](SceneNode* n) { n->QueryLimbTexture(limb, out); });
 }
 void ModelHandleScaleNormals(ModelHandle& h, float factor) {
   if (h.root) h.root->ScaleNormals(factor);
 }
 void ModelHandleScrollLimbTexture(ModelHandle& h, uint32_t limb, float du, float dv) {
-  if (h.root) h.root->ScrollLimbTexture(limb, du, dv);
+  OnLimbMeshes(h, limb, [&](SceneNode* n) { n->ScrollLimbTexture(limb, du, dv); });
 }
 void ModelHandleScaleLimbTexture(ModelHandle& h, uint32_t limb, float su, float sv) {
-  if (h.root) h.root->ScaleLimbTexture(limb, su, sv);
+  OnLimbMeshes(h, limb, [&](SceneNode* n) { n->ScaleLimbTexture(limb, su, sv); });
 }
 void ModelHandleListLimbs(ModelHandle& h) {
   if (h.root) h.root->ListLimbs();
@@ -269,10 +308,10 @@ void ModelHandleSetCollisionShape(ModelHandle& h, uint32_t object, int32_t kind,
 }
 
 void ModelHandleRemoveLimbCollision(ModelHandle& h, uint32_t limb) {
-  if (h.root) h.root->RemoveLimbCollision(limb);
+  OnLimbMeshes(h, limb, [&](SceneNode* n) { n->RemoveLimbCollision(limb); });
 }
 void ModelHandleSetLimbCollision(ModelHandle& h, uint32_t object, uint32_t limb, int32_t kind) {
-  if (h.root) h.root->SetLimbCollision(object, limb, kind);
+  OnLimbMeshes(h, limb, [&](SceneNode* n) { n->SetLimbCollision(object, limb, kind); });
 }
 
 void ModelHandleRemoveCollision(ModelHandle& h) {
@@ -309,7 +348,10 @@ void ModelHandleComputeWorldMatrices(ModelHandle& h, Device3D& device) {
 }
 
 void ModelHandleGetLimbWorldMatrix(ModelHandle& h, uint32_t limb, float out[16]) {
-  if (h.root) h.root->GetLimbWorldMatrix(limb, out);
+  FrameNode* frame = nullptr;
+  if (!h.root) return;
+  if (!LimbFrame(h, limb, &frame)) h.root->GetLimbWorldMatrix(limb, out);
+  else if (frame && frame->firstChild) std::memcpy(out, frame->worldMatrix, sizeof frame->worldMatrix);
 }
 
 // ---- Per-frame and engine operations.

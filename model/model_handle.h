@@ -6,12 +6,16 @@
 #include "model/anim_track.h"
 #include "model/xfile/xfile.h"
 #include "model/frame_node.h"
+#include "model/limb_index.h"
 #include "model/mesh_node.h"
 
 // The model of one 3D object: the tree of scene nodes (the root frame is limb 0) and its
 // animation. Every model operation goes through the handle: it checks for a root, calls one
 // operation on the root (or a loader or writer) and turns the outcome into a result, 0 for
 // success and kModelFailed for failure. Without a root, each operation behaves as described.
+// An operation on one limb of a plain tree (see LimbIndex) acts on the limb's nodes through the
+// index, with the outcome of the walk from the root; the tree is therefore changed only through
+// the handle.
 
 inline constexpr int32_t kModelOk = 0;
 inline constexpr int32_t kModelFailed = int32_t(0x80004005u);
@@ -20,6 +24,7 @@ struct ModelHandle {
   std::unique_ptr<FrameNode> root;
   uint32_t frameCount = 0;  // frames of the loaded file plus the root
   std::unique_ptr<AnimSet> animation;
+  LimbIndex limbIndex;
 
   ModelHandle() = default;
   ModelHandle(const ModelHandle&) = delete;

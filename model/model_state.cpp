@@ -11,6 +11,7 @@ namespace {
 void ClearMaps() {
   std::fill(std::begin(g_model.meshNumbers), std::end(g_model.meshNumbers), 0u);
   g_model.modelFolder.clear();
+  g_model.nodesVisited = 0;
 }
 }  // namespace
 

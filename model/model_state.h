@@ -12,6 +12,8 @@ struct ModelState {
   // While an object's model loads: the folder of the model file (lower-cased, with its
   // separator), tried first for the textures the model names.
   std::string modelFolder;
+  // Nodes the walks of model trees have stepped to, a measure of their work.
+  uint64_t nodesVisited = 0;
 };
 extern ModelState g_model;
 

@@ -2,6 +2,7 @@
 #include "model/scene_node.h"
 
 #include <cstring>
+#include <vector>
 
 #include "model/frame_node.h"
 
@@ -50,7 +51,10 @@ void SceneNode::AddChildNode(SceneNode* child) {
 void SceneNode::AppendSiblingNode(SceneNode* node) {
   if (!node) return;
   SceneNode* last = this;
-  while (last->nextSibling) last = last->nextSibling;
+  while (last->nextSibling) {
+    ++g_model.nodesVisited;
+    last = last->nextSibling;
+  }
   last->nextSibling = node;
   node->previousSibling = last;
 }
@@ -81,14 +85,18 @@ SceneNode* SceneNode::ParentNode() const {
 // ---- Pass-on bodies.
 
 bool SceneNode::FindLimbByName(const char* n, uint32_t* limbOut) {
-  for (SceneNode* c = firstChild; c; c = c->nextSibling)
+  for (SceneNode* c = firstChild; c; c = c->nextSibling) {
+    ++g_model.nodesVisited;
     if (c->FindLimbByName(n, limbOut)) break;
+  }
   return false;
 }
 
 bool SceneNode::GetLimbFrameName(uint32_t limb, std::string* out) {
-  for (SceneNode* c = firstChild; c; c = c->nextSibling)
+  for (SceneNode* c = firstChild; c; c = c->nextSibling) {
+    ++g_model.nodesVisited;
     if (c->GetLimbFrameName(limb, out)) break;
+  }
   return false;
 }
 
@@ -134,10 +142,16 @@ void SceneNode::GetLimbMeshInfo(uint32_t limb, int32_t index, uint32_t* counter,
 }
 
 void SceneNode::FindFrameMatrixByName(const char* n, float** out) {
-  for (SceneNode* c = firstChild; c && !*out; c = c->nextSibling) c->FindFrameMatrixByName(n, out);
+  for (SceneNode* c = firstChild; c && !*out; c = c->nextSibling) {
+    ++g_model.nodesVisited;
+    c->FindFrameMatrixByName(n, out);
+  }
 }
 void SceneNode::FindMeshArraysByName(const char* n, MeshArrays* out) {
-  for (SceneNode* c = firstChild; c && !out->vertices; c = c->nextSibling) c->FindMeshArraysByName(n, out);
+  for (SceneNode* c = firstChild; c && !out->vertices; c = c->nextSibling) {
+    ++g_model.nodesVisited;
+    c->FindMeshArraysByName(n, out);
+  }
 }
 
 void SceneNode::SetLimbMatrices(const float (*matrices)[16], size_t count) {
@@ -205,4 +219,22 @@ bool ReparentLimbInTree(SceneNode* root, uint32_t limb, uint32_t newParent) {
   state.pass = 1;
   root->ReparentLimb(&state, limb, newParent);
   return state.pass == 2;
+}
+
+bool NodeInSubtree(const SceneNode* top, const SceneNode* node) {
+  // The climb from node towards the root and a walk of top's subtree take turns, a node each,
+  // so the answer costs the shorter of the two: a new limb linked at the end of a long chain, or
+  // a large limb moved under a frame near the root, is settled in a few steps.
+  std::vector<const SceneNode*> pending{top};
+  for (const SceneNode* up = node;;) {
+    ++g_model.nodesVisited;
+    if (up == top) return true;
+    if (!up) return false;
+    up = up->ParentNode();
+    if (pending.empty()) return false;
+    const SceneNode* n = pending.back();
+    pending.pop_back();
+    if (n == node) return true;
+    for (const SceneNode* c = n->firstChild; c; c = c->nextSibling) pending.push_back(c);
+  }
 }

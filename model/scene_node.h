@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "model/model_state.h"
 #include "platform/device3d.h"
 
 // The model of a 3D object is a tree of scene nodes: frame nodes carry matrices, mesh nodes
@@ -177,6 +178,7 @@ class SceneNode {
   void EachChild(F&& f) {
     for (SceneNode* c = firstChild; c;) {
       SceneNode* next = c->nextSibling;
+      ++g_model.nodesVisited;
       f(c);
       c = next;
     }
@@ -187,3 +189,5 @@ class SceneNode {
 // no part); false, with the tree unchanged, when either is missing or the new parent lies
 // inside the moved limb.
 bool ReparentLimbInTree(SceneNode* root, uint32_t limb, uint32_t newParent);
+// True when node is top or lies in top's subtree.
+bool NodeInSubtree(const SceneNode* top, const SceneNode* node);

@@ -54,6 +54,7 @@ int32_t LoadModelXFile(ModelHandle& h, const std::string& path, Device3D* device
   std::unique_ptr<FrameNode> root = LoadXFileTree(path, &frames, &animation, why);
   if (!root) return kModelFailed;
   h.root = std::move(root);
+  h.limbIndex = {};
   h.frameCount = frames;
   h.animation = std::move(animation);
   if (device) h.root->RestoreBuffers(*device);
@@ -63,6 +64,7 @@ int32_t LoadModelXFile(ModelHandle& h, const std::string& path, Device3D* device
 int32_t LoadModelXObjects(ModelHandle& h, const XFile& file, Device3D* device) {
   if (h.root) return kModelFailed;
   h.root = LoadXTree(file, &h.frameCount, &h.animation);
+  h.limbIndex = {};
   if (h.root && device) h.root->RestoreBuffers(*device);
   return kModelOk;
 }

@@ -129,6 +129,27 @@ TEST_F(LimbsTest, AddingALimbShapesOnlyItsOwnMesh) {
   }
 }
 
+// The nodes the model walks step to grow with the count of limbs, not with its square: adding,
+// linking and placing a limb goes straight to it, whether it ends a long chain or joins many
+// siblings under the root, and the world positions come from one walk of the tree.
+TEST_F(LimbsTest, LimbsAreAddedLinkedAndPlacedInLinearWork) {
+  constexpr int32_t kLimbs = 4000, kChain = kLimbs / 2;
+  const uint64_t before = g_model.nodesVisited;
+  for (int32_t l = 1; l <= kLimbs; ++l) {
+    ASSERT_EQ(Run({1, l, 1}, 7011), 0);
+    if (l > 1 && l <= kChain) {
+      ASSERT_EQ(Run({1, l, l - 1}, 7016), 0);
+    }
+    ASSERT_EQ(Run({1, l, 0.0f, 1.0f, 0.0f}, 7013), 0);
+  }
+  for (const int32_t l : {kChain, kLimbs}) {
+    CommandCall height{CallOperand::Result(), 1, l};
+    ASSERT_EQ(height.Run(7534), 0);
+    EXPECT_EQ(height.Result().f, l == kChain ? float(kChain) : 1.0f);
+  }
+  EXPECT_LE(g_model.nodesVisited - before, uint64_t(20 * kLimbs));
+}
+
 // The shared colour texture of a colour: the reference count of its list node (-1 none).
 int32_t ColourReferences(uint32_t colour) {
   for (const TextureNode& node : g_textures.list)
