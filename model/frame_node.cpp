@@ -103,7 +103,8 @@ uint32_t FrameNode::ReparentLimbPass(ReparentPass* state, uint32_t limb, uint32_
     if (!state->parent && limbNumber == newParent) state->parent = this;
   } else if (state->pass == 1 && limbNumber == limb && state->parent) {
     // Refused when the new parent lies inside this frame's subtree (or is this frame).
-    if (!NodeInSubtree(this, state->parent)) {
+    if (!NodeInSubtree(this, state->parent) &&
+        !(state->tooDeep = state->checkDepth && !FitsUnderWithinDepth(state->parent, this))) {
       DetachNode();
       state->parent->AddChildNode(this);
       state->pass = 2;

@@ -100,6 +100,7 @@ int32_t AddUserFrame(ModelHandle& h, uint32_t limb, uint32_t meshNumber, int32_t
   if (limb == 0 ? h.root != nullptr : h.root == nullptr) return kModelFailed;
   FrameNode* frame = UserFrame(limb == 0 ? "root" : "userframe", limb, meshNumber, texture, device);
   if (!frame) return kModelFailed;
+  ++h.userFrames;
   if (limb == 0) {
     h.root.reset(frame);
     h.limbIndex = {};
@@ -121,10 +122,18 @@ int32_t ModelHandleGetLimbFrameName(ModelHandle& h, uint32_t limb, std::string* 
 int32_t ModelHandleReparentLimb(ModelHandle& h, uint32_t limb, uint32_t newParent) {
   if (!h.root) return kModelOk;
   FrameNode* moved = nullptr;
-  if (!LimbFrame(h, limb, &moved)) return ReparentLimbInTree(h.root.get(), limb, newParent) ? kModelOk : kModelFailed;
+  // Only frames have children, so no node lies deeper than the frame count: a tree of fewer
+  // frames than the deepest level needs no depth check (a check climbs the whole chain).
+  const bool checkDepth = uint64_t(h.frameCount) + h.userFrames + 1 > uint64_t(kMaxNodeDepth);
+  if (!LimbFrame(h, limb, &moved)) {
+    bool tooDeep = false;
+    if (ReparentLimbInTree(h.root.get(), limb, newParent, checkDepth ? &tooDeep : nullptr)) return kModelOk;
+    return tooDeep ? kModelTooDeep : kModelFailed;
+  }
   // As the two-pass move: the root takes no part, and a frame never goes inside itself.
   FrameNode* parent = IndexedFrame(h.limbIndex, newParent);
   if (limb == 0 || newParent == 0 || !moved || !parent || NodeInSubtree(moved, parent)) return kModelFailed;
+  if (checkDepth && !FitsUnderWithinDepth(parent, moved)) return kModelTooDeep;
   MoveIndexedFrame(h.limbIndex, moved, parent);
   return kModelOk;
 }

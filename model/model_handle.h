@@ -19,10 +19,13 @@
 
 inline constexpr int32_t kModelOk = 0;
 inline constexpr int32_t kModelFailed = int32_t(0x80004005u);
+// A limb link refused because the chain would grow past the deepest level a tree may have.
+inline constexpr int32_t kModelTooDeep = int32_t(0x8007000Eu);
 
 struct ModelHandle {
   std::unique_ptr<FrameNode> root;
   uint32_t frameCount = 0;  // frames of the loaded file plus the root
+  uint32_t userFrames = 0;  // frames ever added from meshes (limbs): with frameCount, a bound on the frames
   std::unique_ptr<AnimSet> animation;
   LimbIndex limbIndex;
 

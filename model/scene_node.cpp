@@ -2,21 +2,32 @@
 #include "model/scene_node.h"
 
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "model/frame_node.h"
 
 namespace {
 
-// Releases and deletes a chain of siblings and, through each destructor, their subtrees. The
-// chain is walked in a loop so long chains do not deepen the stack.
-void DeleteChain(SceneNode* n) {
+// Releases and deletes the nodes from n on, each before its subtree and its subtree before its
+// later siblings. The nodes are unlinked and deleted in a loop, so neither long chains of
+// siblings nor deep chains of linked limbs deepen the stack.
+void DeleteNodes(SceneNode* n) {
+  std::vector<SceneNode*> pending;
   while (n) {
-    SceneNode* next = n->nextSibling;
-    n->nextSibling = nullptr;
+    if (n->nextSibling) pending.push_back(n->nextSibling);
+    SceneNode* child = n->firstChild;
+    n->firstChild = n->nextSibling = nullptr;
     n->ReleaseResources();
     delete n;
-    n = next;
+    if (child) {
+      n = child;
+    } else if (!pending.empty()) {
+      n = pending.back();
+      pending.pop_back();
+    } else {
+      n = nullptr;
+    }
   }
 }
 
@@ -28,8 +39,8 @@ SceneNode::~SceneNode() {
   SceneNode* child = firstChild;
   SceneNode* sibling = nextSibling;
   firstChild = nextSibling = nullptr;
-  DeleteChain(child);
-  DeleteChain(sibling);
+  DeleteNodes(child);
+  DeleteNodes(sibling);
 }
 
 void SceneNode::SetName(const char* n) {
@@ -212,13 +223,29 @@ void SceneNode::SaveToX(MeshSink* sink) {
   EachChild([&](SceneNode* c) { c->SaveToX(sink); });
 }
 
-bool ReparentLimbInTree(SceneNode* root, uint32_t limb, uint32_t newParent) {
+bool ReparentLimbInTree(SceneNode* root, uint32_t limb, uint32_t newParent, bool* tooDeep) {
   if (!root) return false;
   ReparentPass state;
+  state.checkDepth = tooDeep != nullptr;
   root->ReparentLimb(&state, limb, newParent);
   state.pass = 1;
   root->ReparentLimb(&state, limb, newParent);
+  if (tooDeep) *tooDeep = state.tooDeep;
   return state.pass == 2;
+}
+
+bool FitsUnderWithinDepth(const SceneNode* parent, const SceneNode* moved) {
+  // The new parent's level, counted up to the limit: moved would sit one below it.
+  int level = 0;
+  for (const SceneNode* up = parent->ParentNode(); up && level <= kMaxNodeDepth; up = up->ParentNode()) ++level;
+  std::vector<std::pair<const SceneNode*, int>> pending{{moved, level + 1}};
+  while (!pending.empty()) {
+    const auto [n, depth] = pending.back();
+    pending.pop_back();
+    if (depth > kMaxNodeDepth) return false;
+    for (const SceneNode* c = n->firstChild; c; c = c->nextSibling) pending.push_back({c, depth + 1});
+  }
+  return true;
 }
 
 bool NodeInSubtree(const SceneNode* top, const SceneNode* node) {

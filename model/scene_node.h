@@ -68,10 +68,17 @@ struct MeshGeometry {
   size_t faceWordCount = 0;
 };
 
+// Deepest level below the root a node may take. Every walk of the tree goes one call deeper a
+// level, so limbs linked into a longer chain would overflow the stack; a link that would go
+// deeper is refused.
+inline constexpr int kMaxNodeDepth = 16384;
+
 // State of the two-pass limb move (see ReparentLimbInTree).
 struct ReparentPass {
   int32_t pass = 0;
   FrameNode* parent = nullptr;
+  bool checkDepth = false;
+  bool tooDeep = false;  // the move was refused: it would go past kMaxNodeDepth
 };
 
 // Receives each mesh when a model is saved.
@@ -186,8 +193,11 @@ class SceneNode {
 };
 
 // The two-pass move of limb `limb` under the first frame numbered `newParent` (the root takes
-// no part); false, with the tree unchanged, when either is missing or the new parent lies
-// inside the moved limb.
-bool ReparentLimbInTree(SceneNode* root, uint32_t limb, uint32_t newParent);
+// no part); false, with the tree unchanged, when either is missing, the new parent lies inside
+// the moved limb, or (checked only when tooDeep is given) the move would take a node past
+// kMaxNodeDepth (then *tooDeep is set).
+bool ReparentLimbInTree(SceneNode* root, uint32_t limb, uint32_t newParent, bool* tooDeep = nullptr);
+// True when moved, with its subtree, placed under parent keeps every node within kMaxNodeDepth.
+bool FitsUnderWithinDepth(const SceneNode* parent, const SceneNode* moved);
 // True when node is top or lies in top's subtree.
 bool NodeInSubtree(const SceneNode* top, const SceneNode* node);

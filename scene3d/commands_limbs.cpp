@@ -158,8 +158,12 @@ void CmdLinkLimb() {
   if (b < 0 || size_t(b) >= o.limbs.size() || b == a) return RunError(kErrLimbOutOfRange);
   if (o.limbs[size_t(b)].exists != 1) return RunError(kErrLimbMissing);
   if (o.limbs[size_t(a)].linkable != 1) return RunError(kErrLimbNotLinkable);
-  if (o.model && ModelHandleReparentLimb(*o.model, uint32_t(a), uint32_t(b)) != kModelOk)
-    return RunError(kErrLimbNotReparented);
+  if (o.model) {
+    const int32_t result = ModelHandleReparentLimb(*o.model, uint32_t(a), uint32_t(b));
+    // A chain past the deepest level is refused as a limb that cannot be linked.
+    if (result == kModelTooDeep) return RunError(kErrLimbNotLinkable);
+    if (result != kModelOk) return RunError(kErrLimbNotReparented);
+  }
   o.limbs[size_t(a)].linkable = 0;
   g_scene.sceneChanged = 1;
 }

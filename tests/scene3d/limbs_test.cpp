@@ -14,6 +14,7 @@
 #include "model/mesh_data.h"
 #include "model/model_handle.h"
 #include "model/model_state.h"
+#include "model/scene_node.h"
 #include "platform/fs.h"
 #include "runtime/subsystems.h"
 #include "scene3d/object_operands.h"
@@ -148,6 +149,19 @@ TEST_F(LimbsTest, LimbsAreAddedLinkedAndPlacedInLinearWork) {
     EXPECT_EQ(height.Result().f, l == kChain ? float(kChain) : 1.0f);
   }
   EXPECT_LE(g_model.nodesVisited - before, uint64_t(20 * kLimbs));
+}
+
+// Every walk of the tree goes a call deeper a level, so a chain of linked limbs stops at the
+// deepest level a node may take (a limb's mesh one below its frame): the link past it is refused
+// and the object goes on working; the chain is deleted without a call a level.
+TEST_F(LimbsTest, AChainOfLinkedLimbsStopsAtTheDeepestLevel) {
+  constexpr int32_t kDeepest = kMaxNodeDepth - 1;  // limb l lies at level l, its mesh at l + 1
+  for (int32_t l = 1; l <= kDeepest + 1; ++l) {
+    ASSERT_EQ(Run({1, l, 1}, 7011), 0);
+    if (l > 1) ASSERT_EQ(Run({1, l, l - 1}, 7016), l <= kDeepest ? 0 : kErrLimbNotLinkable) << l;
+  }
+  EXPECT_EQ(Run({1, kDeepest + 1, 1}, 7016), 0);
+  EXPECT_EQ(Run({1}, 7009), 0);  // delete object
 }
 
 // The shared colour texture of a colour: the reference count of its list node (-1 none).
