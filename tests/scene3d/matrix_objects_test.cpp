@@ -31,6 +31,15 @@ class MatrixTest : public NullSceneTest {
     CommandCall call(operands);
     return call.Run(number) == 0 ? call.Result().f : std::nanf("");
   }
+  // Matrix 1, width by 20 units in xTiles by 2 tiles, textured with a 64 x 32 image 1 cut 4 across
+  // and 2 down.
+  static void MakeTexturedMatrix(float width, int32_t xTiles) {
+    ASSERT_EQ(Run(7101, {1, width, 20.0f, xTiles, 2}), 0);
+    const uint32_t image = BindImageNumber(1);
+    ASSERT_TRUE(EnsureImageSurface(image, 64, 32));
+    g_imagePool[image].width = 64, g_imagePool[image].height = 32;
+    ASSERT_EQ(Run(7131, {1, 1, 4, 2}), 0);
+  }
   static ObjectRecord& Matrix(int32_t n) { return Obj(MatrixRecordOf(n)); }
   static const float* Uv(int32_t n, int32_t tile) {
     return &g_meshPool[uint32_t(Matrix(n).limbs[0].meshData[0])].texCoords[8 * size_t(tile)];
@@ -102,11 +111,7 @@ TEST_F(MatrixTest, OperandErrorsLeaveTheMatrixAlone) {
 }
 
 TEST_F(MatrixTest, TextureTilesCutTheImageWithTheirInsets) {
-  ASSERT_EQ(Run(7101, {1, 20.0f, 20.0f, 2, 2}), 0);
-  const uint32_t image = BindImageNumber(1);
-  ASSERT_TRUE(EnsureImageSurface(image, 64, 32));
-  g_imagePool[image].width = 64, g_imagePool[image].height = 32;
-  ASSERT_EQ(Run(7131, {1, 1, 4, 2}), 0);
+  ASSERT_NO_FATAL_FAILURE(MakeTexturedMatrix(20.0f, 2));
   EXPECT_EQ(Matrix(1).matrixTileCount, 8);
   EXPECT_EQ(g_framePool[Matrix(1).frameIndex].wireframe, 0);
   // Tiles' rectangles: half a texel of the image inside tile 1 (u) and across / down of it (v).
@@ -141,11 +146,7 @@ TEST_F(MatrixTest, TextureTilesCutTheImageWithTheirInsets) {
 // of the grid each take the picture given to it, the last of a texture row among them, and
 // every other tile keeps its own.
 TEST_F(MatrixTest, TheLastTileOfARowShowsItsOwnPicture) {
-  ASSERT_EQ(Run(7101, {1, 30.0f, 20.0f, 3, 2}), 0);
-  const uint32_t image = BindImageNumber(1);
-  ASSERT_TRUE(EnsureImageSurface(image, 64, 32));
-  g_imagePool[image].width = 64, g_imagePool[image].height = 32;
-  ASSERT_EQ(Run(7131, {1, 1, 4, 2}), 0);
+  ASSERT_NO_FATAL_FAILURE(MakeTexturedMatrix(30.0f, 3));
   int32_t picture[6] = {1, 1, 1, 1, 1, 1};  // by grid tile x * 2 + z
   const struct {
     int32_t x, z, tile;
