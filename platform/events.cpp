@@ -27,10 +27,6 @@ constexpr int kStopSignals[2] = {SIGINT, SIGTERM};
 
 volatile sig_atomic_t g_stopSeen = 0;   // a stop signal came since the catching began
 volatile sig_atomic_t g_endStatus = -1;  // >= 0: a stop signal ends the process with it
-// The same for long work on any thread (a lock-free atomic may be set in a signal handler).
-std::atomic<bool> g_stopAsked{false};
-std::atomic<bool> g_programRunning{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
 volatile sig_atomic_t g_stopAtMs = 0;  // when, in monotonic milliseconds (30 bits)
 
 // Signals that end the process, held for their owner (see EventsHoldEndingSignals).
@@ -82,7 +78,7 @@ void OnStopSignal(int signal) {
   const int64_t now = MonotonicMs();
   if (!g_stopSeen) {
     g_stopSeen = 1;
-    g_stopAsked.store(true);
+    SetStopAsked(true);
     g_stopSignal = signal;
     g_stopAtMs = sig_atomic_t(now & 0x3FFFFFFF);
     return;
@@ -172,7 +168,7 @@ void EventsCatchStopSignals() {
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   g_stopSignal = 0;
   g_stopSeen = 0;
-  g_stopAsked.store(false);
+  SetStopAsked(false);
   g_stopReceived = false;
   struct sigaction on {};
   on.sa_handler = OnStopSignal;
@@ -190,7 +186,7 @@ void EventsReleaseStopSignals() {
   g_catching = false;
   g_stopSignal = 0;
   g_stopSeen = 0;
-  g_stopAsked.store(false);
+  SetStopAsked(false);
   g_stopReceived = false;
 }
 
@@ -249,12 +245,6 @@ bool StopRequested() {
     if (m.kind == MsgKind::Close) return true;
   return false;
 }
-
-bool StopSignalReceived() {
-  return g_stopAsked.load(std::memory_order_relaxed) && g_programRunning.load(std::memory_order_relaxed);
-}
-
-void EventsProgramRunning(bool running) { g_programRunning.store(running); }
 
 bool PeekWindowMessage(Message& m) {
   PumpPlatformEvents();

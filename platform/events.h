@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+#include "platform/stop_request.h"
+
 union SDL_Event;
 
 // The window message queue: platform events (SDL) become messages of a small set of kinds
@@ -52,13 +54,6 @@ void PumpPlatformEvents();
 // True when the run is asked to end (a stop signal, a window close or a posted quit), platform
 // events pumped first: a long wait inside one command gives up on it.
 bool StopRequested();
-// True once a stop signal has come while they are caught (until the catching is released) and
-// while a program runs: long work (a big load, a read, a wait) gives up on it. Pumps nothing,
-// costs atomic loads, and may be called from any thread.
-bool StopSignalReceived();
-// Marks the time a program runs. Outside it (the environment's editor, which may go on after
-// a close it was asked for) work is not given up.
-void EventsProgramRunning(bool running);
 // Key state kept from the KeyDown and KeyUp messages (virtual-key codes 0-255).
 bool IsVirtualKeyDown(int vk);
 // Called for every SDL event before it becomes a message (the input layer keeps its own state).

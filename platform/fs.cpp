@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "platform/codepage.h"
-#include "platform/events.h"
+#include "platform/stop_request.h"
 #include "platform/fs_name_index.h"
 
 namespace {

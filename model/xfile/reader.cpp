@@ -2,7 +2,7 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "platform/events.h"
+#include "platform/stop_request.h"
 #include "platform/fs.h"
 #include "model/xfile/compressed.h"
 #include "model/xfile/tokens.h"
