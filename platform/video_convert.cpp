@@ -1,6 +1,8 @@
 // Colour conversion of decoded pictures into surfaces, and the threads that do it while the
 // decoder thread goes on with the next pictures. Pictures go to the converters in turn and are
 // taken back in the same order.
+#include <cstring>
+
 #include "platform/video_internal.h"
 
 namespace {
@@ -24,22 +26,41 @@ void ConverterLoop(Impl* s, VideoConverter* c) {
 
 }  // namespace
 
-bool ConvertInto(Impl* s, SwsContext** scaler, const AVFrame* f, Surface* out) {
+bool ConvertInto(Impl* s, VideoScaler* scaler, const AVFrame* f, Surface* out) {
   if (f->width < 1 || f->height < 1) return false;
-  *scaler = g_ffmpeg.sws_getCachedContext(*scaler, f->width, f->height, AVPixelFormat(f->format), s->width, s->height,
-                                 s->outPixels, SWS_BILINEAR, nullptr, nullptr, nullptr);
-  if (!*scaler) return false;
-  uint8_t* dst[4] = {out->Row(0), nullptr, nullptr, nullptr};
-  int lines[4] = {out->Pitch(), 0, 0, 0};
-  if (g_ffmpeg.sws_scale(*scaler, f->data, f->linesize, 0, f->height, dst, lines) != s->height) return false;
-  if (s->outPixels == AV_PIX_FMT_BGR0) {
-    // The scaler fills the unused byte; the display's 32-bit pixels keep it 0.
-    for (int32_t y = 0; y < s->height; ++y) {
-      uint8_t* row = out->Row(y);
-      for (int32_t x = 0; x < s->width; ++x) row[x * 4 + 3] = 0;
+  scaler->context = g_ffmpeg.sws_getCachedContext(scaler->context, f->width, f->height, AVPixelFormat(f->format),
+                                                  s->width, s->height, s->outPixels, SWS_BILINEAR, nullptr, nullptr,
+                                                  nullptr);
+  if (!scaler->context) return false;
+  AVFrame* p = scaler->picture;
+  if (!p) {  // the stream's size and pixel format never change: made once
+    p = scaler->picture = g_ffmpeg.av_frame_alloc();
+    if (!p) return false;
+    p->format = s->outPixels;
+    p->width = s->width;
+    p->height = s->height;
+    if (g_ffmpeg.av_frame_get_buffer(p, 0) < 0) {
+      g_ffmpeg.av_frame_free(&scaler->picture);
+      return false;
     }
   }
+  if (g_ffmpeg.sws_scale(scaler->context, f->data, f->linesize, 0, f->height, p->data, p->linesize) != s->height)
+    return false;
+  const int32_t bpp = out->Format().BytesPerPixel();
+  for (int32_t y = 0; y < s->height; ++y) {
+    uint8_t* row = out->Row(y);
+    std::memcpy(row, p->data[0] + ptrdiff_t(y) * p->linesize[0], size_t(s->width) * size_t(bpp));
+    // The scaler fills the unused byte; the display's 32-bit pixels keep it 0.
+    if (s->outPixels == AV_PIX_FMT_BGR0)
+      for (int32_t x = 0; x < s->width; ++x) row[x * 4 + 3] = 0;
+  }
   return true;
+}
+
+void FreeScaler(VideoScaler* scaler) {
+  g_ffmpeg.sws_freeContext(scaler->context);
+  scaler->context = nullptr;
+  g_ffmpeg.av_frame_free(&scaler->picture);
 }
 
 void StartConversion(Impl* s, SurfacePtr surface, int64_t ms) {

@@ -32,9 +32,18 @@ struct QueuedFrame {
 
 enum class DecodeWork { kWorked, kIdle };
 
+// A scaler and the picture it writes into. The scaler's fast paths write whole blocks of pixels,
+// past the end of a row and of the last row, so it is given a picture of FFmpeg's own padded
+// layout, never the surface itself; the rows are copied from there.
+struct VideoScaler {
+  SwsContext* context = nullptr;
+  AVFrame* picture = nullptr;
+};
+void FreeScaler(VideoScaler* scaler);
+
 // Converts a decoded picture into a surface of the stream's size and pixel format with the
-// scaler at *scaler (made or remade for the picture's size and format).
-bool ConvertInto(VideoStream::Impl* s, SwsContext** scaler, const AVFrame* f, Surface* out);
+// scaler (its context made or remade for the picture's size and format).
+bool ConvertInto(VideoStream::Impl* s, VideoScaler* scaler, const AVFrame* f, Surface* out);
 // Hands the decoded picture in s->frame (with its surface and time) to a free converter thread
 // (one must be free); the frame is left empty.
 void StartConversion(VideoStream::Impl* s, SurfacePtr surface, int64_t ms);
@@ -55,7 +64,7 @@ struct VideoConverter {
   AVFrame* frame = nullptr;        // the picture handed over, its surface and time
   SurfacePtr surface;
   int64_t ms = 0;
-  SwsContext* scaler = nullptr;
+  VideoScaler scaler;
 };
 
 struct VideoStream::Impl {
@@ -68,7 +77,7 @@ struct VideoStream::Impl {
   AVCodecContext* video = nullptr;
   AVCodecContext* audio = nullptr;
   int videoIndex = -1, audioIndex = -1;
-  SwsContext* scaler = nullptr;
+  VideoScaler scaler;
   SwrContext* resampler = nullptr;
   AVFrame* frame = nullptr;       // video frame being decoded
   AVFrame* soundFrame = nullptr;  // audio frame being decoded

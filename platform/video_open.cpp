@@ -190,8 +190,8 @@ VideoStream::Impl::~Impl() {
   g_ffmpeg.av_packet_free(&packet);
   g_ffmpeg.av_frame_free(&frame);
   g_ffmpeg.av_frame_free(&soundFrame);
-  g_ffmpeg.sws_freeContext(scaler);
-  for (VideoConverter& c : converters) g_ffmpeg.sws_freeContext(c.scaler);
+  FreeScaler(&scaler);
+  for (VideoConverter& c : converters) FreeScaler(&c.scaler);
   g_ffmpeg.swr_free(&resampler);
   g_ffmpeg.avcodec_free_context(&video);
   g_ffmpeg.avcodec_free_context(&audio);
@@ -231,6 +231,7 @@ std::unique_ptr<VideoStream> VideoStream::Open(const std::string& path, const Vi
     s->DecodeStep(true);
   }
   s->deadlineOn = false;
+  FreeScaler(&s->scaler);  // the decoder thread converts with its converters' own
   if (s->frames.empty()) {
     Fail(error, "the video cannot be decoded");
     return nullptr;

@@ -16,6 +16,7 @@ extern "C" {
   X(avutil, av_channel_layout_uninit) \
   X(avutil, av_frame_alloc) \
   X(avutil, av_frame_free) \
+  X(avutil, av_frame_get_buffer) \
   X(avutil, av_frame_unref) \
   X(avutil, av_frame_move_ref) \
   X(avutil, av_free) \

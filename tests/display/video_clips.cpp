@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -65,6 +66,17 @@ const std::string& ColourClip() {
 
 const std::string& Mpeg4Clip() {
   static const std::string path = MakeMpeg4Clip("mpeg4.avi", false);
+  return path;
+}
+
+const std::string& SolidClip(int32_t width) {
+  static std::map<int32_t, std::string> made;
+  std::string& path = made[width];
+  if (path.empty()) {
+    path = Folder().File("solid" + std::to_string(width) + ".avi");
+    Ffmpeg({"-f", "lavfi", "-i", "color=c=0x3060C0:size=" + std::to_string(width) + "x12:rate=25:duration=0.2", "-c:v",
+            "mpeg4", "-q:v", "2", path});
+  }
   return path;
 }
 

@@ -13,6 +13,8 @@ uint32_t ClipRight(int32_t frame);
 const std::string& ColourClip();
 // An MPEG-4 clip of 160 x 120, 1 s at 25 frames a second (the real decoding path).
 const std::string& Mpeg4Clip();
+// An MPEG-4 clip of 5 frames of one colour, `width` x 12.
+const std::string& SolidClip(int32_t width);
 // The MPEG-4 clip cut off in the middle of its data.
 const std::string& TruncatedClip();
 // An MPEG-4 clip of 3 s with a 440 Hz sine sound track (16-bit PCM, 44100 Hz, stereo).

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <future>
@@ -94,6 +95,35 @@ TEST(VideoStream, RealDecodingRunsToTheEndAndAStreamCanBeDroppedAnyTime) {
   // Closed while the decoder is busy.
   auto busy = OpenClip(Mpeg4Clip(), 32);
   busy.reset();
+}
+
+// Each channel of the pixel within a few steps of rgb (lossy coding and dithering).
+bool Near(const PixelFormat& f, uint32_t pixel, uint32_t rgb) {
+  const uint32_t got = RgbFromPixel(f, pixel);
+  for (int shift : {0, 8, 16})
+    if (std::abs(int(got >> shift & 0xFF) - int(rgb >> shift & 0xFF)) > 12) return false;
+  return true;
+}
+
+// The scaler writes whole blocks of pixels: pictures whose rows are not a whole number of
+// blocks, down to two pixels wide, are converted up to their last column, at every frame.
+TEST(VideoStream, NarrowPicturesAreConvertedUpToTheirLastColumn) {
+  for (int32_t depth : {16, 32})
+    for (int32_t width : {2, 20, 100}) {
+      auto s = OpenClip(SolidClip(width), depth);
+      ASSERT_NE(s, nullptr);
+      s->Run(0);
+      SurfacePtr cur;
+      int frames = 0;
+      for (uint32_t t = 0; t < 1000 && s->TakeDueFrame(t, true, &cur) != VideoStream::Due::kEnded; t += 40) {
+        ++frames;
+        ASSERT_NE(cur, nullptr);
+        for (int32_t y = 0; y < 12; ++y)
+          ASSERT_TRUE(Near(cur->Format(), cur->GetPixel(width - 1, y), 0x3060C0))
+              << depth << "-bit, " << width << " wide, row " << y;
+      }
+      EXPECT_EQ(frames, 5) << width;
+    }
 }
 
 TEST(VideoStream, FilesThatAreNoVideoAreRefused) {
