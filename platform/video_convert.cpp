@@ -2,6 +2,7 @@
 // decoder thread goes on with the next pictures. Pictures go to the converters in turn and are
 // taken back in the same order.
 #include <cstring>
+#include <system_error>
 
 #include "platform/video_internal.h"
 
@@ -75,7 +76,15 @@ void StartConversion(Impl* s, SurfacePtr surface, int64_t ms) {
     return;
   }
   g_ffmpeg.av_frame_move_ref(c.frame, s->frame);
-  if (!c.thread.joinable()) c.thread = std::thread([s, &c] { ConverterLoop(s, &c); });
+  if (!c.thread.joinable()) {
+    try {
+      c.thread = std::thread([s, &c] { ConverterLoop(s, &c); });
+    } catch (const std::system_error&) {  // no thread to be had: converted here instead
+      c.ok = ConvertInto(s, &c.scaler, c.frame, c.surface.get());
+      g_ffmpeg.av_frame_unref(c.frame);
+      return;
+    }
+  }
   std::lock_guard lock(c.mu);
   c.job = true;
   c.cv.notify_all();

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <mutex>
+#include <system_error>
 
 #include "platform/events.h"
 #include "platform/fs.h"
@@ -237,7 +238,12 @@ std::unique_ptr<VideoStream> VideoStream::Open(const std::string& path, const Vi
     return nullptr;
   }
   Impl* raw = s.get();
-  s->thread = std::thread([raw] { raw->DecoderLoop(); });
+  try {
+    s->thread = std::thread([raw] { raw->DecoderLoop(); });
+  } catch (const std::system_error&) {  // the system has no thread to give
+    Fail(error, "no thread could be started to decode it");
+    return nullptr;
+  }
   return std::unique_ptr<VideoStream>(new VideoStream(std::move(s)));
 }
 
