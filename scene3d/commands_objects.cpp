@@ -205,6 +205,8 @@ void CmdCloneObject() {
   o.frameIndex = 0;
   o.rotFrom.clear(), o.rotTo.clear(), o.scaleFrom.clear(), o.scaleTo.clear(), o.posFrom.clear(), o.posTo.clear();
   o.referrers.clear(), o.referrersKept = 0;
+  // The copied hit names its object as the source's does: deleting that object clears it here too.
+  if (o.hitObject > 0) NoteObjectReference(r, uint32_t(o.hitObject));
   // Joins the source, or when the source was object n itself, a holder the source was linked to.
   LinkModelSharer(r, source != r && Obj(source).model == o.model ? source : sharer);
   if (!InitNewObject(r, n)) return;

@@ -92,10 +92,14 @@ TEST_F(ObjectsTest, DeletingAnObjectUnglesItsFollowersAndClearsHitsNamingIt) {
   ASSERT_EQ(Obj(a).gluedTo, int32_t(b));
   CollisionResponseRecordHit(nullptr, MeshCollisionKey(a, 0), MeshCollisionKey(b, 0), nullptr);
   ASSERT_EQ(Obj(a).hitObject, int32_t(b));
+  ASSERT_EQ(Run({1, 3}, 7264), 0);  // a clone copies the hit
+  const uint32_t c = ObjectRecordOf(3);
+  ASSERT_EQ(Obj(c).hitObject, int32_t(b));
   g_scene.sceneChanged = 0;
   EXPECT_EQ(Run({2}, 7009), 0);
   EXPECT_EQ(Obj(a).gluedTo, 0);
   EXPECT_EQ(Obj(a).hitObject, 0);
+  EXPECT_EQ(Obj(c).hitObject, 0);
   EXPECT_EQ(g_scene.sceneChanged, 1u);
   EXPECT_EQ(Exists(2), 0);
 }
