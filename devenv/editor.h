@@ -89,8 +89,12 @@ bool IdeControlHeld();
 // moves to the next line. Otherwise "" and pos stays.
 std::string ReadHeaderField(const std::string& data, size_t* pos);
 bool LoadSourceIntoEditor(const std::string& path);
-// Writes the header lines (title, author, date, those not empty) and the lines, each ended by
-// CR LF, through a temporary file renamed over the target: a failed save leaves the old file.
+// A source file's text: the header lines (title, author, date, those not empty) and the lines,
+// each ended by CR LF.
+std::string SourceFileText(const EditorBuffer& b, const std::string& title, const std::string& author,
+                           const std::string& date);
+// Writes the editor's source text through a temporary file renamed over the target: a failed
+// save leaves the old file.
 bool SaveEditorBuffer(const std::string& path);
 bool ReadSourceFileForIde(const std::string& path);
 // Rewrites a template copied to path with the current header fields in place of its own.

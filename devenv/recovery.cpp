@@ -17,17 +17,6 @@ namespace {
 
 constexpr int kMaxRecoveryNames = 100;
 
-// The source text as a save writes it: the header lines that are set, then every line.
-std::string SourceText(const EditorBuffer& b, const std::string& title, const std::string& author,
-                       const std::string& date) {
-  std::string out;
-  if (!title.empty()) out += "Rem * Title  : " + title + "\r\n";
-  if (!author.empty()) out += "Rem * Author : " + author + "\r\n";
-  if (!date.empty()) out += "Rem * Date   : " + date + "\r\n";
-  for (const std::string& line : b.lines) out += line + "\r\n";
-  return out;
-}
-
 // Writes the text under the first free recovery name in the folder; "" when none was written.
 std::string WriteFree(const std::string& folder, const std::string& name, const std::string& text) {
   if (folder.empty() || !FsFolderWritable(folder)) return "";
@@ -42,7 +31,7 @@ std::string WriteFree(const std::string& folder, const std::string& name, const 
 
 void Recover(const EditorBuffer& b, const std::string& fileName, const std::string& folder, const std::string& title,
              const std::string& author, const std::string& date) {
-  const std::string text = SourceText(b, title, author, date);
+  const std::string text = SourceFileText(b, title, author, date);
   const std::string name = fileName.empty() ? "untitled.vka" : fileName;
   std::string path = fileName.empty() ? "" : WriteFree(folder, name, text);
   if (path.empty()) path = WriteFree(FsConfigFolder(), name, text);

@@ -22,11 +22,12 @@ size_t PastLineEnd(const std::string& data, size_t pos) {
   return pos;
 }
 
-std::string HeaderLines() {
+// The header lines that are set.
+std::string HeaderLines(const std::string& title, const std::string& author, const std::string& date) {
   std::string out;
-  if (!g_ide.title.empty()) out += "Rem * Title  : " + g_ide.title + "\r\n";
-  if (!g_ide.author.empty()) out += "Rem * Author : " + g_ide.author + "\r\n";
-  if (!g_ide.date.empty()) out += "Rem * Date   : " + g_ide.date + "\r\n";
+  if (!title.empty()) out += "Rem * Title  : " + title + "\r\n";
+  if (!author.empty()) out += "Rem * Author : " + author + "\r\n";
+  if (!date.empty()) out += "Rem * Date   : " + date + "\r\n";
   return out;
 }
 
@@ -80,13 +81,18 @@ bool LoadSourceIntoEditor(const std::string& path) {
   return true;
 }
 
-bool SaveEditorBuffer(const std::string& path) {
-  std::string out = HeaderLines();
-  for (const std::string& line : g_ide.editor.lines) {
+std::string SourceFileText(const EditorBuffer& b, const std::string& title, const std::string& author,
+                           const std::string& date) {
+  std::string out = HeaderLines(title, author, date);
+  for (const std::string& line : b.lines) {
     out += line;
     out += "\r\n";
   }
-  if (!FsWriteFileAtomic(path, out)) return false;
+  return out;
+}
+
+bool SaveEditorBuffer(const std::string& path) {
+  if (!FsWriteFileAtomic(path, SourceFileText(g_ide.editor, g_ide.title, g_ide.author, g_ide.date))) return false;
   g_ide.statusText = IdeText(IdeSection::Desc, kDescSaved);
   g_ide.statusColour = 0;
   g_ide.redrawStatus = true;
@@ -107,7 +113,7 @@ bool NewSourceFromTemplate(const std::string& path) {
   size_t pos = 0;
   std::string title, author, date;
   ReadHeaderFields(data, &pos, &title, &author, &date);
-  FsWriteFileAtomic(path, HeaderLines() + data.substr(pos));
+  FsWriteFileAtomic(path, HeaderLines(g_ide.title, g_ide.author, g_ide.date) + data.substr(pos));
   return true;
 }
 

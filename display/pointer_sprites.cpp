@@ -1,7 +1,7 @@
-// The runtime's pointer sprites: the arrow (or caret, dot or hand) that follows the mouse and the environment's text
-// caret. Both are frame records of the sprite pool, drawn in the last priority pass, showing
-// image records that share the default bitmap's surface (the bank's surface table has no entry
-// for them, so freeing them leaves the sheet alone).
+// The runtime's pointer sprites: the arrow (or caret, dot or hand) that follows the mouse and
+// the environment's text caret. Both are frame records of the sprite pool, drawn in the last
+// priority pass, showing image records that share the default bitmap's surface (the bank's
+// surface table has no entry for them, so freeing them leaves the sheet alone).
 #include "display/display.h"
 #include "display/images.h"
 #include "display/pointer_picture.h"

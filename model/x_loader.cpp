@@ -360,13 +360,8 @@ std::string ShortDataCause(const XObject& o) {
 bool ReadModelXFile(const std::string& path, XFile* out, std::string* why) {
   std::string bytes, cause;
   errno = 0;
-  switch (FsReadRegularFile(path, bytes, kMaxModelBytes, false)) {
-    case FsRead::kOk: break;
-    case FsRead::kMissing: cause = "not found"; break;
-    case FsRead::kNotRegular: cause = "not a regular file"; break;
-    case FsRead::kTooLarge: cause = "too large for a model file"; break;
-    default: cause = "cannot be read: " + FileErrorCause(errno); break;
-  }
+  const FsRead read = FsReadRegularFile(path, bytes, kMaxModelBytes, false);
+  if (read != FsRead::kOk) cause = FsReadCause(read, "a model file");
   if (cause.empty()) {
     const XReadResult r = ParseXFile(bytes, *out);
     if (!r.ok()) cause = r.message;

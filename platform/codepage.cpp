@@ -2,12 +2,14 @@
 
 #include <cstdint>
 
+#include "platform/codepage_tables.h"
+
 namespace {
-// Code points of bytes 0x80-0x9F; 0 where the code page leaves the byte undefined.
-const uint16_t kHigh[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                            0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-                            0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                            0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+// Code points of bytes 0x80-0xFF; 0 where the code page leaves the byte undefined.
+const uint16_t* High() {
+  static const uint16_t* const high = CodePageHighHalf(1252);
+  return high;
+}
 
 void AppendUtf8(std::string& out, uint32_t cp) {
   if (cp < 0x80) {
@@ -28,7 +30,7 @@ std::string Cp1252ToUtf8(const std::string& text) {
   out.reserve(text.size());
   for (unsigned char c : text) {
     uint32_t cp = c;
-    if (c >= 0x80 && c < 0xA0) cp = kHigh[c - 0x80] ? kHigh[c - 0x80] : c;
+    if (c >= 0x80 && c < 0xA0) cp = High()[c - 0x80] ? High()[c - 0x80] : c;
     AppendUtf8(out, cp);
   }
   return out;
@@ -54,13 +56,13 @@ std::string Utf8ToCp1252(const std::string& text) {
     }
     i += bad ? 1 : len;
     if (bad) { out += '?'; continue; }
-    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF) || (cp >= 0x80 && cp < 0xA0 && !kHigh[cp - 0x80])) {
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF) || (cp >= 0x80 && cp < 0xA0 && !High()[cp - 0x80])) {
       out += char(cp);
       continue;
     }
     char mapped = '?';
     for (int k = 0; k < 32; ++k)
-      if (kHigh[k] == cp) mapped = char(0x80 + k);
+      if (High()[k] == cp) mapped = char(0x80 + k);
     out += mapped;
   }
   return out;

@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "platform/codepage.h"
-#include "platform/stop_request.h"
 #include "platform/fs_name_index.h"
+#include "platform/stop_request.h"
 
 namespace {
 
@@ -337,6 +337,15 @@ bool FsWriteFileAtomic(const std::string& name, const std::string& data) {
     return false;
   }
   return true;
+}
+
+std::string FsReadCause(FsRead result, const char* kind) {
+  switch (result) {
+    case FsRead::kMissing: return "not found";
+    case FsRead::kNotRegular: return "not a regular file";
+    case FsRead::kTooLarge: return std::string("too large for ") + kind;
+    default: return "cannot be read: " + FileErrorCause(errno);
+  }
 }
 
 std::string FileErrorCause(int error) {

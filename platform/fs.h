@@ -50,6 +50,9 @@ bool FsWriteFileAtomic(const std::string& name, const std::string& data);
 // A failed file operation's cause in a few words, for the error message ("not found",
 // "permission denied", "disk full", ...), from an errno value.
 std::string FileErrorCause(int error);
+// The cause of a failed FsReadRegularFile, in the same words: "not found", "not a regular
+// file", "too large for " + kind, or "cannot be read: " and the cause of errno.
+std::string FsReadCause(FsRead result, const char* kind);
 // Test hook: each count makes one of the next FsWriteFileAtomic calls fail while writing its
 // temporary file, as a full disk would.
 extern int32_t g_fsWriteFaults;

@@ -10,8 +10,8 @@
 #include <csignal>
 #include <cstdlib>
 
-#include "platform/events.h"
 #include "platform/fs.h"
+#include "platform/stop_request.h"
 
 extern char** environ;
 

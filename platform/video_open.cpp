@@ -11,8 +11,8 @@
 #include <mutex>
 #include <system_error>
 
-#include "platform/events.h"
 #include "platform/fs.h"
+#include "platform/stop_request.h"
 #include "platform/video_internal.h"
 
 extern "C" {

@@ -116,12 +116,7 @@ int32_t LoadModelConverting(uint32_t object, const std::string& extension, const
     errno = 0;
     const FsRead read = FsReadRegularFile(path, bytes, kMax3dsBytes, false);
     if (read != FsRead::kOk) {
-      if (why) {
-        *why = read == FsRead::kMissing      ? "not found"
-               : read == FsRead::kNotRegular ? "not a regular file"
-               : read == FsRead::kTooLarge   ? "too large for a 3DS file"
-                                             : "cannot be read: " + FileErrorCause(errno);
-      }
+      if (why) *why = FsReadCause(read, "a 3DS file");
       return -4;
     }
     // Every 3DS file starts with the main chunk; anything else would load as an empty object.

@@ -336,13 +336,8 @@ void Convert3dsBytesToXFile(std::string_view bytes, XFile* out) {
 int32_t Convert3dsToX(const std::string& source, const std::string& target, std::string* why) {
   std::string bytes;
   errno = 0;
-  switch (FsReadRegularFile(source, bytes, kMaxSourceBytes, false)) {
-    case FsRead::kOk: break;
-    case FsRead::kMissing: return Because(why, "not found"), -4;
-    case FsRead::kNotRegular: return Because(why, "not a regular file"), -4;
-    case FsRead::kTooLarge: return Because(why, "too large for a 3DS file"), -4;
-    default: return Because(why, ErrnoText("cannot be read")), -4;
-  }
+  const FsRead read = FsReadRegularFile(source, bytes, kMaxSourceBytes, false);
+  if (read != FsRead::kOk) return Because(why, FsReadCause(read, "a 3DS file")), -4;
   errno = 0;
   if (FsWriteFileAtomic(target, Convert3dsBytesToX(bytes))) return 0;
   Because(why, ErrnoText("cannot be written"));

@@ -2,11 +2,11 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "platform/stop_request.h"
-#include "platform/fs.h"
 #include "model/xfile/compressed.h"
 #include "model/xfile/tokens.h"
 #include "model/xfile/xfile.h"
+#include "platform/fs.h"
+#include "platform/stop_request.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include "model/xfile/templates.h"
 
 // Reading and writing .x files, text and binary ("xof 0302" and "0303", "txt " and "bin ", 32-
-// and 64-bit floats; the compressed forms "tzip" and "bzip" are read, not written). A file becomes a tree of data objects:
-// objects of the standard templates keep their data laid out member by member; objects of
-// any other type and template declarations are skipped whole. Children that refer to another
+// and 64-bit floats; the compressed forms "tzip" and "bzip" are read, not written). A file
+// becomes a tree of data objects: objects of the standard templates keep their data laid out
+// member by member; objects of any other type and template declarations are skipped whole. Children that refer to another
 // object by name (or GUID) are resolved after the read, wherever that object sits.
 
 struct XGuid {

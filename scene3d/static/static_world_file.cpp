@@ -244,13 +244,8 @@ int32_t LoadStaticWorld(const std::string& file, const std::string& sideImageBas
   std::string bytes;
   errno = 0;
   // A world is far below this; a larger file is not one.
-  switch (FsReadRegularFile(file, bytes, uint64_t(1) << 31, false)) {
-    case FsRead::kOk: break;
-    case FsRead::kMissing: return fail("not found");
-    case FsRead::kNotRegular: return fail("not a regular file");
-    case FsRead::kTooLarge: return fail("too large for a static world");
-    default: return fail("cannot be read: " + FileErrorCause(errno));
-  }
+  const FsRead read = FsReadRegularFile(file, bytes, uint64_t(1) << 31, false);
+  if (read != FsRead::kOk) return fail(FsReadCause(read, "a static world"));
   if (bytes.empty()) return fail("empty");
   std::vector<StaticTextureGroup> groups;
   std::vector<StaticBox> boxes;
