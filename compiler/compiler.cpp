@@ -50,6 +50,8 @@ void Compiler::InitCompilePass() {
   selectExpression_.clear();
   currentLine_ = 1;
   commentBlock_ = inFunction_ = prePass_ = arrayFlag_ = false;
+  elementFetchTemp_ = 0;
+  elementFetchEnd_ = 0;
   currentFunction_ = 0;
   expectedType_ = 0;
   rest_.clear();

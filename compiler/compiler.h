@@ -262,6 +262,10 @@ class Compiler {
   // Pass state.
   int32_t currentLine_ = 1;
   bool commentBlock_ = false, inFunction_ = false, prePass_ = false, arrayFlag_ = false;
+  // The last one-index element fetch: its destination and the code size after it. The array
+  // files take their array as such a fetch placed right before them.
+  int32_t elementFetchTemp_ = 0;
+  size_t elementFetchEnd_ = 0;
   int16_t currentFunction_ = 0;
   char expectedType_ = 0;
   std::string rest_;

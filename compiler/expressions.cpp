@@ -800,6 +800,10 @@ bool Compiler::CompileCall(const std::string& callName, const std::string& argTe
   if (!result) return false;
   operands[0] = result;
   if (!prePass_) EmitInstruction(entry.number, operands);
+  if (IsOneIndexFetch(entry.number)) {
+    elementFetchTemp_ = result;
+    elementFetchEnd_ = code_.size();
+  }
   *number = result;
   *type = entry.params[0];
   return true;

@@ -308,8 +308,10 @@ bool Compiler::CompileKeywordItems(int k, int32_t statementStart) {
       bool ok = CompileFullExpression(item, &n, &t);
       expectedType_ = 0;
       if (!ok) return false;
-      // Only a variable can hold an array: a literal or a value computed there has none.
-      if (i == arrayAt && !IsVariableOperand(n)) {
+      // Only a variable can hold an array: a literal or a value computed there has none. The
+      // array files take theirs as an element with one index, fetched right before them.
+      const bool arrayFile = head.number >= kCmdLoadIntArray && head.number <= kCmdSaveTextArray;
+      if (i == arrayAt && (arrayFile ? n != elementFetchTemp_ || code_.size() != elementFetchEnd_ : !IsVariableOperand(n))) {
         Fail(49, std::string(TrimView(item)));
         return false;
       }

@@ -32,6 +32,9 @@ enum CommandNumber : int32_t {
   // The comment block words (compiled to nothing).
   kCmdCommentStart = 401,
   kCmdCommentEnd = 402,
+  // The array files: load (integer, float, text) and save, 5001-5006.
+  kCmdLoadIntArray = 5001,
+  kCmdSaveTextArray = 5006,
 };
 
 // A conditional jump whose condition is its first operand.
@@ -42,8 +45,11 @@ inline bool IsNumberAssignment(int64_t n) { return n == kCmdAssignInt || n == kC
 inline bool IsNumberReturn(int64_t n) {
   return n == kCmdEndFunctionInt || n == kCmdEndFunctionFloat || n == kCmdExitFunctionInt || n == kCmdExitFunctionFloat;
 }
+// An element fetch with one index (integer, float, text): destination, array, index.
+inline bool IsOneIndexFetch(int64_t n) { return n == 661 || n == 666 || n == 671; }
 // The operand of a command that names an array: the first of DIM, UNDIM and the element
-// stores and reads, the second of LOAD ARRAY and SAVE ARRAY; -1 for a command without one.
+// stores and reads, the second of LOAD ARRAY and SAVE ARRAY
+// (there an element with one index, whose fetch the command reads its array from); -1 for a command without one.
 inline int ArrayOperandOf(int64_t n) {
   if ((n >= 501 && n <= 506) || (n >= 511 && n <= 516) || (n >= 521 && n <= 526)) return 0;
   if ((n >= 561 && n <= 580) || (n >= 661 && n <= 675)) return 0;

@@ -42,6 +42,8 @@ TEST(Messages, StatementErrorsNameTheirLine) {
   // form takes are named as a count that differs.
   EXPECT_EQ(Failure("line 1,2\n"), "1: Parameters do not match the command. Parameter count does not match: line expects 4 operands (integer, integer, integer, integer), given 2 (integer, integer)");
   EXPECT_EQ(Failure("load image \"q.png\"\n"), "1: Parameters do not match the command. Parameter count does not match: load image expects 2 or 3 operands (string, integer) or (string, integer, integer), given 1 (string)");
+  // The counts in order, whatever the order of the forms.
+  EXPECT_NE(Failure("loop object 1, 2, 3, 4\n").find("loop object expects 1, 2 or 3 operands ("), std::string::npos);
   EXPECT_EQ(Failure("make object cube 1\n"), "1: Parameters do not match the command. Parameter count does not match: make object cube expects 2 operands (integer, float), given 1 (integer)");
   EXPECT_EQ(Failure("make object cube 1,\"x\"\n"), "1: Parameters do not match the command. Parameter types do not match: make object cube expects (integer, float), given (integer, string)");
   EXPECT_EQ(Failure("sync 1\n"), "1: Parameters do not match the command. Parameter count does not match: sync expects 0 operands (no parameters), given 1 (integer)");
@@ -97,10 +99,12 @@ TEST(Messages, EndOfPassChecks) {
       {"dim 1, 1", "1"},  {"dim 1.5, 2, 3", "1.5"},        {"dim \"a\", 1", "\"a\""},     {"dim 3(4)", "3"},
       {"undim 1", "1"},   {"undim 1.5", "1.5"},            {"undim \"x\"", "\"x\""},      {"undim 2+3", "2+3"},
       {"x = 5(1)", "5"},  {"5(1, 2) = 3", "5"},            {"load array \"f\", 1", "1"}, {"save array \"f\", a+1", "a+1"},
+      // The array files take an element with one index: not the bare name, nor a value made from one.
+      {"load array \"f\", a", "a"}, {"save array \"f\", abs(a(0))", "abs(a(0))"}, {"save array \"f\", a(0, 0)", "a(0, 0)"},
   };
   for (const auto& [statement, given] : kNotArrays)
     EXPECT_EQ(Failure(std::string("a=1\n") + statement + "\n"), std::string("2: Array used without DIM: ") + given);
-  EXPECT_EQ(Failure("dim a(2)\nundim a()\nload array \"f\", a\nsave array \"f\", a\n"), "compiled");
+  EXPECT_EQ(Failure("dim a(2)\nundim a()\nload array \"f\", a(0)\nsave array \"f\", a(i + 1)\n"), "compiled");
   // An open block is named at the line that opened it (the innermost one when several are).
   EXPECT_EQ(Failure("do\na=1\n"), "1: Block not closed at the end of the program (DO)");
   EXPECT_EQ(Failure("print 1\nif 1\ndo\nloop\n"), "2: Block not closed at the end of the program (IF)");

@@ -371,3 +371,18 @@ TEST(Arrays, StringArrayCellsStayTexts) {
 }
 
 }  // namespace
+
+// The three array files in their written form, compiled from source and run: each type is
+// saved, its array made anew and loaded back.
+TEST(ArrayFilesProgram, EveryTypeRoundTripsFromSource) {
+  const char* source =
+      "dim a(3)\ndim b#(2)\ndim c$(2)\n"
+      "a(0) = -7\na(3) = 65536\nb#(1) = 2.5\nc$(0) = \"one\"\nc$(2) = \"three\"\n"
+      "save array \"a.arr\", a(0)\nsave array \"b.arr\", b#(0)\nsave array \"c.arr\", c$(0)\n"
+      "dim a(3)\ndim b#(2)\ndim c$(2)\n"
+      "load array \"a.arr\", a(0)\nload array \"b.arr\", b#(0)\nload array \"c.arr\", c$(0)\n"
+      "print a(0)\nprint a(3)\nprint b#(1)\nprint c$(0) + \"/\" + c$(1) + \"/\" + c$(2)\nend\n";
+  const RunOutcome r = RunVkaSource(source, 10);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.transcript, "-7\n65536\n2.5\none//three\n");
+}
