@@ -16,17 +16,21 @@ export VK_REQUIRE_GL=1
 jobs=$(nproc)
 
 # Every test binary whole, in a shuffled order (the release build twice over): a test that leans on state
-# another left behind, or a subsystem whose reset misses something, fails here.
+# another left behind, or a subsystem whose reset misses something, fails here. The binaries run side by side.
 shuffled() {
+  local logs=$1/shuffled
+  rm -rf "$logs" && mkdir -p "$logs"
   for dir in tests/*/; do
     t=$1/tests/test_$(basename "$dir")
-    [[ -x $t ]] || continue
-    "$t" --gtest_shuffle --gtest_repeat="$2" >"$1/shuffled.log" 2>&1 || {
-      grep -E '^\[  FAILED|Failure|Randomizing' "$1/shuffled.log" | head -n 20
-      echo "$t failed shuffled and repeated"
-      return 1
-    }
+    [[ -x $t ]] && echo "$t"
+  done | xargs -P "$jobs" -I{} sh -c \
+    '"$1" --gtest_shuffle --gtest_repeat="$2" >"$3/$(basename "$1").log" 2>&1 || echo "$1" >>"$3/failed"' _ {} "$2" "$logs"
+  [[ -s $logs/failed ]] || return 0
+  for t in $(cat "$logs/failed"); do
+    grep -E '^\[  FAILED|Failure|Randomizing' "$logs/$(basename "$t").log" | head -n 20
+    echo "$t failed shuffled and repeated"
   done
+  return 1
 }
 
 echo "== release build, benchmarks and tools ($(date +%T))"
@@ -52,15 +56,22 @@ TSAN_OPTIONS=halt_on_error=1 build-tsan/test_sound_tsan --gtest_brief=1
 
 echo "== fuzzing ($(date +%T))"
 secs=${VK_FUZZ_SECONDS:-10}
-mkdir -p build-asan/fuzz-corpus
-for f in build-asan/tests/fuzz_*; do
-  [[ -x "$f" ]] || continue
-  name=$(basename "$f")
+mkdir -p build-asan/fuzz-corpus build-asan/fuzz-logs
+# Each target alone in its process, a few side by side; each one's last lines are shown in turn.
+fuzz_one() {
+  name=$(basename "$1")
   corpus=build-asan/fuzz-corpus/$name
   mkdir -p "$corpus"
   seeds=tests/fuzz/seeds/${name#fuzz_}
-  echo "-- $name (${secs}s)"
-  "$f" -max_total_time="$secs" -timeout=10 -rss_limit_mb=4096 -print_final_stats=0 "$corpus" $( [[ -d $seeds ]] && echo "$seeds" ) 2>&1 | tail -n 3
-done
+  "$1" -max_total_time="$2" -timeout=10 -rss_limit_mb=4096 -print_final_stats=0 "$corpus" \
+    $( [[ -d $seeds ]] && echo "$seeds" ) >"build-asan/fuzz-logs/$name.log" 2>&1
+  status=$?
+  { echo "-- $name (${2}s)"; tail -n 3 "build-asan/fuzz-logs/$name.log"; } >"build-asan/fuzz-logs/$name.tail"
+  return $status
+}
+export -f fuzz_one
+for f in build-asan/tests/fuzz_*; do [[ -x $f ]] && echo "$f"; done | xargs -P "$(( jobs < 4 ? jobs : 4 ))" -I{} bash -c 'fuzz_one "$1" "$2"' _ {} "$secs" || fuzz_failed=1
+cat build-asan/fuzz-logs/*.tail
+[[ -z ${fuzz_failed:-} ]] || { echo "a fuzz target found a fault"; exit 1; }
 count() { grep -oE 'out of [0-9]+' "$1" | tail -1 | grep -oE '[0-9]+'; }
 echo "suite: $(( $(count build/ctest.log) + $(count build-asan/ctest.log) )) passed, 0 failed"

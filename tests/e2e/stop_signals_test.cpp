@@ -109,7 +109,9 @@ TEST(StopSignals, EndALongLoad) {
 // A run waiting for a program it started ends on one SIGTERM; the program is left running.
 TEST(StopSignals, EndAWaitForAProgram) {
   TempDir dir;
-  dir.Write("wait.vka", "print \"waiting\"\nsync\nexecute file \"/bin/sleep\", \"40\", \"\", 1\n"
+  // The program it waits for keeps no output of the test's open and is ended by the test.
+  dir.Write("nap.sh", "echo $$ > nap.pid\nexec sleep 40 >/dev/null 2>&1\n");
+  dir.Write("wait.vka", "print \"waiting\"\nsync\nexecute file \"/bin/sh\", \"nap.sh\", \"\", 1\n"
                         "print \"after\"\nsync\ndo\nsync\nloop\n");
   pid_t pid = StartHeadless(VellumarkExe(), {"run", "wait.vka", "--headless", "--transcript", "out.txt"}, dir.path());
   ASSERT_GT(pid, 0);
@@ -117,6 +119,9 @@ TEST(StopSignals, EndAWaitForAProgram) {
   std::this_thread::sleep_for(std::chrono::milliseconds(300));  // into the wait
   EXPECT_EQ(StatusAfter(pid, SIGTERM), 0);
   EXPECT_EQ(dir.Read("out.txt"), "waiting\n");
+  ASSERT_TRUE(WaitUntil([&] { return dir.Read("nap.pid").find('\n') != std::string::npos; }));
+  const std::string nap = dir.Read("nap.pid");
+  EXPECT_EQ(kill(pid_t(std::stol(nap)), SIGKILL), 0);  // still running: the wait was given up
 }
 
 }  // namespace
