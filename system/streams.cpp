@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "core/error_codes.h"
-#include "core/pack.h"
 #include "platform/fs.h"
 #include "system/files.h"
 
@@ -187,8 +186,7 @@ int32_t StreamOpenRead(int32_t n, const std::string& name) {
   StreamSlot& s = g_fileStreams.slots[n];
   if (s.file.IsOpen()) return kErrStreamAlreadyOpen;
   // A built game's packed file is read from its copy, as the loaders read theirs.
-  std::string path = name;
-  MapThroughPack(path, "dat");
+  const std::string path = ReadablePath(name);
   if (name.empty() || FsFileSize(path) < 0) return Refuse(kErrFileNotFound, name, FileUnreadableCause(name));
   s.endOfFile = 0;
   s.name = name;
@@ -266,9 +264,7 @@ int32_t StreamWrite(StreamSlot& s, const void* src, size_t size) {
 
 int32_t StreamAppendFile(StreamSlot& s, const std::string& name, bool raw) {
   if (name.empty()) return 0;
-  std::string path = name;
-  MapThroughPack(path, "dat");
-  int fd = open(FsResolve(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  int fd = open(FsResolve(ReadablePath(name)).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return 0;
   struct stat st;
   int32_t result = 0;

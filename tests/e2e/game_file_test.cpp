@@ -149,7 +149,8 @@ TEST(GameFile, ABuiltGameLeavesTheDebugInformationBehind) {
   }
 }
 
-// A game reads its packed data file through a file stream where no real file of that name is.
+// A game reads its packed data file through a file stream, and as a file block, where no real
+// file of that name is.
 TEST(GameFile, ABuiltGameReadsItsPackedDataFile) {
   TempDir dir;
   std::filesystem::create_directory(dir.File("src"));
