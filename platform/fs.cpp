@@ -305,13 +305,11 @@ const std::string& RunToken() {
 // A save's temporary file is named ".vk-<pid>-<run token>-<random>.tmp" after the process
 // writing it. True when name has that form; pid and token receive its parts.
 bool ParseTempName(const char* name, long* pid, std::string* token) {
-  if (std::strncmp(name, ".vk-", 4) != 0) return false;
+  if (std::strncmp(name, ".vk-", 4) != 0 || !std::isdigit(static_cast<unsigned char>(name[4]))) return false;
   char* end = nullptr;
   errno = 0;
   *pid = std::strtol(name + 4, &end, 10);
-  if (end == name + 4 || !std::isdigit(static_cast<unsigned char>(name[4])) || *pid <= 0 || *pid > 0x7FFFFFFF || errno != 0 ||
-      *end != '-')
-    return false;
+  if (errno != 0 || *pid <= 0 || *pid > 0x7FFFFFFF || *end != '-') return false;
   auto alnum = [](const char* p) {
     for (size_t k = 0; k < kTokenLength; ++k)
       if (!p[k] || !std::strchr(kNameChars, p[k])) return false;

@@ -213,8 +213,11 @@ TEST(Fs, TheNextSaveRemovesTheTemporariesOfKilledSaves) {
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_EQ(status, 0);
   }
+  // Kept: a live process's temporary, other hidden files, names near the pattern, and an id
+  // no process can have.
   const std::string live = ".vk-" + std::to_string(getppid()) + "-abcdef-ghijkl.tmp";
-  const std::string kept[] = {live, ".hidden", ".vkabcdefgh", ".vk-12-abcdef.tmp", ".vk-12-abcdef-ghijkl.tmpx"};
+  const std::string kept[] = {live, ".hidden", ".vkabcdefgh", ".vk-12-abcdef.tmp", ".vk-12-abcdef-ghijkl.tmpx",
+                              ".vk-99999999999-abcdef-ghijkl.tmp"};
   for (const std::string& name : kept) dir.Write(name, "x");
   // A process that had this one's id before it.
   dir.Write(".vk-" + std::to_string(getpid()) + "-000000-ghijkl.tmp", "x");
