@@ -285,13 +285,67 @@ std::string SaveTarget(const std::string& path) {
   return "";
 }
 
-// Creates an unused file of a short random name in the folder (O_EXCL); -1 on failure.
-int CreateUniqueFile(const std::string& folder, std::string& path) {
-  static const char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+constexpr char kNameChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+constexpr size_t kTokenLength = 6;
+
+std::string RandomText(size_t length) {
   std::random_device random;
+  std::string text;
+  for (size_t k = 0; k < length; ++k) text += kNameChars[random() % 36];
+  return text;
+}
+
+// Set once a process: tells this process's temporaries from those of an earlier one that had
+// the same process id.
+const std::string& RunToken() {
+  static const std::string token = RandomText(kTokenLength);
+  return token;
+}
+
+// A save's temporary file is named ".vk-<pid>-<run token>-<random>.tmp" after the process
+// writing it. True when name has that form; pid and token receive its parts.
+bool ParseTempName(const char* name, long* pid, std::string* token) {
+  if (std::strncmp(name, ".vk-", 4) != 0 || !std::isdigit(static_cast<unsigned char>(name[4]))) return false;
+  char* end = nullptr;
+  errno = 0;
+  *pid = std::strtol(name + 4, &end, 10);
+  if (errno != 0 || *pid <= 0 || *pid > 0x7FFFFFFF || *end != '-') return false;
+  auto alnum = [](const char* p) {
+    for (size_t k = 0; k < kTokenLength; ++k)
+      if (!p[k] || !std::strchr(kNameChars, p[k])) return false;
+    return true;
+  };
+  const char* p = end + 1;
+  if (!alnum(p) || p[kTokenLength] != '-' || !alnum(p + kTokenLength + 1)) return false;
+  token->assign(p, kTokenLength);
+  return std::strcmp(p + 2 * kTokenLength + 1, ".tmp") == 0;
+}
+
+// Removes the temporaries that saves of ended processes (killed mid-save) left in the folder.
+// Only a temporary whose writer is surely gone is touched: its process id names no process,
+// or names this process but with another run token. A live writer's temporary stays, so two
+// processes saving beside each other never remove each other's files.
+void RemoveStaleTemporaries(const std::string& folder) {
+  DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+  if (!dir) return;
+  const long self = long(getpid());
+  std::string token;
+  while (const dirent* e = readdir(dir)) {
+    long pid = 0;
+    if (!ParseTempName(e->d_name, &pid, &token)) continue;
+    const bool gone = pid == self ? token != RunToken() : kill(pid_t(pid), 0) != 0 && errno == ESRCH;
+    if (gone) unlinkat(dirfd(dir), e->d_name, 0);
+  }
+  closedir(dir);
+}
+
+// Creates an unused temporary file in the folder (O_EXCL), named after this process, once the
+// stale temporaries there are gone; -1 on failure.
+int CreateUniqueFile(const std::string& folder, std::string& path) {
+  RemoveStaleTemporaries(folder);
+  const std::string prefix = ".vk-" + std::to_string(getpid()) + "-" + RunToken() + "-";
   for (int attempt = 0; attempt < 64; ++attempt) {
-    std::string name = ".vk";
-    for (int k = 0; k < 8; ++k) name += kChars[random() % 36];
+    const std::string name = prefix + RandomText(kTokenLength) + ".tmp";
     path = (folder.empty() ? "" : folder == "/" ? "/" : folder + "/") + name;
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EEXIST) return fd;

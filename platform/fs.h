@@ -42,8 +42,10 @@ std::FILE* FsOpenRegularFile(const std::string& name, FsRead* why);
 // Creates an empty file only where the name does not exist at all (not even as a dangling
 // link); false otherwise.
 bool FsCreateEmptyFile(const std::string& name);
-// Writes a temporary file of a short random name beside the target and renames it into
-// place, so a failed save leaves the old file as it was. A symbolic link is written through
+// Writes a temporary file beside the target and renames it into place, so a failed save
+// leaves the old file as it was. The temporary is named ".vk-<pid>-<run>-<random>.tmp" after
+// the process writing it; those of processes that have ended (killed mid-save) are removed
+// from the folder when the next save there starts. A symbolic link is written through
 // to its target; a replaced file keeps its mode; a target that exists but is not a regular
 // file is refused.
 bool FsWriteFileAtomic(const std::string& name, const std::string& data);
@@ -128,8 +130,8 @@ int FsOpenBelow(const std::string& top, const std::string& relative, bool create
 // Deletes a file reached as FsOpenBelow reaches it.
 bool FsRemoveBelow(const std::string& top, const std::string& relative);
 
-// A new temporary file beside the file a save of target lands in (as FsWriteFileAtomic): its
-// descriptor, or -1; tempPath receives its path. FsCommitTemp renames it over that file (a
+// A new temporary file beside the file a save of target lands in, named and cleaned up as
+// those of FsWriteFileAtomic: its descriptor, or -1; tempPath receives its path. FsCommitTemp renames it over that file (a
 // replaced file keeps its mode; a folder or device is never replaced) or deletes it.
 int FsCreateTempBeside(const std::string& target, std::string& tempPath);
 bool FsCommitTemp(const std::string& tempPath, const std::string& target);

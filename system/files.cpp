@@ -21,13 +21,6 @@ FolderSearch g_folderSearch;
 
 namespace {
 
-// The name as the program sees it: a packed entry's temporary copy, or the name itself.
-std::string Mapped(const std::string& name) {
-  std::string copy = name;
-  MapThroughPack(copy, "dat");
-  return copy;
-}
-
 std::string Lower(std::string s) {
   for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
   return s;
@@ -57,15 +50,21 @@ void FileWarning(uint32_t code, const std::string& detail) {
   RunWarning(code);
 }
 
-bool FileExists(const std::string& name) { return !name.empty() && FsFileSize(Mapped(name)) >= 0; }
+std::string ReadablePath(const std::string& name) {
+  std::string copy = name;
+  MapThroughPack(copy, "dat");
+  return copy;
+}
+
+bool FileExists(const std::string& name) { return !name.empty() && FsFileSize(ReadablePath(name)) >= 0; }
 
 int32_t FileSize(const std::string& name) {
   if (name.empty()) return 0;
-  int64_t size = FsFileSize(Mapped(name));
+  int64_t size = FsFileSize(ReadablePath(name));
   return size < 0 ? 0 : int32_t(std::min<int64_t>(size, INT32_MAX));
 }
 
-bool IsFileReadOnly(const std::string& name) { return name.empty() || FsIsReadOnly(Mapped(name)); }
+bool IsFileReadOnly(const std::string& name) { return name.empty() || FsIsReadOnly(ReadablePath(name)); }
 
 bool DeleteFileIfExists(const std::string& name) {
   if (!FileExists(name)) return false;

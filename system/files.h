@@ -6,8 +6,11 @@
 #include "platform/fs.h"
 
 // File utilities of the runtime. Existence and size checks see a file as the program does:
-// a packed entry of that name counts. The operations after them act on the name on disk.
+// a packed entry of that name counts, and a file stream reads that entry (ReadablePath). The
+// other file operations after the checks act on the name on disk.
 bool FileExists(const std::string& name);
+// The file read for name: a packed entry's temporary copy, or the name itself.
+std::string ReadablePath(const std::string& name);
 // Size of the file as the program sees it; 0 when it does not open (clamped to 2^31-1).
 int32_t FileSize(const std::string& name);
 // True when the file is read-only, or missing.

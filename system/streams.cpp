@@ -185,10 +185,12 @@ int32_t StreamOpenRead(int32_t n, const std::string& name) {
   if (int32_t e = CheckStreamNumber(n)) return e;
   StreamSlot& s = g_fileStreams.slots[n];
   if (s.file.IsOpen()) return kErrStreamAlreadyOpen;
-  if (!FileExists(name)) return Refuse(kErrFileNotFound, name, FileUnreadableCause(name));
+  // A built game's packed file is read from its copy, as the loaders read theirs.
+  const std::string path = ReadablePath(name);
+  if (name.empty() || FsFileSize(path) < 0) return Refuse(kErrFileNotFound, name, FileUnreadableCause(name));
   s.endOfFile = 0;
   s.name = name;
-  if (s.file.OpenRead(name)) return 0;
+  if (s.file.OpenRead(path)) return 0;
   const std::string why = FileUnreadableCause(name);
   return Refuse(kErrStreamNotOpened, name, why.empty() ? "cannot be opened" : why);
 }
@@ -262,7 +264,7 @@ int32_t StreamWrite(StreamSlot& s, const void* src, size_t size) {
 
 int32_t StreamAppendFile(StreamSlot& s, const std::string& name, bool raw) {
   if (name.empty()) return 0;
-  int fd = open(FsResolve(name).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  int fd = open(FsResolve(ReadablePath(name)).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return 0;
   struct stat st;
   int32_t result = 0;

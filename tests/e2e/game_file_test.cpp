@@ -149,6 +149,22 @@ TEST(GameFile, ABuiltGameLeavesTheDebugInformationBehind) {
   }
 }
 
+// A game reads its packed data file through a file stream, and as a file block, where no real
+// file of that name is.
+TEST(GameFile, ABuiltGameReadsItsPackedDataFile) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.File("src"));
+  dir.Write("src/prog.vka",
+            "open to read 1, \"level.txt\"\nread string 1, a$\nclose file 1\n"
+            "open to write 2, \"out.txt\"\nwrite string 2, a$\nwrite fileblock 2, \"level.txt\"\nclose file 2\n");
+  dir.Write("src/level.txt", "level one\r\n");
+  ASSERT_EQ(RunProcess(VellumarkExe(), {"build", dir.File("src/prog.vka"), "-o", dir.File("game"), "--media"}).status,
+            0);
+  ProcessResult r = RunProcess(dir.File("game"), {}, dir.path(), {"ASAN_OPTIONS=detect_leaks=0"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(dir.Read("out.txt"), std::string("level one\r\n\x0b\0\0\0level one\r\n", 26));
+}
+
 }  // namespace
 
 namespace {

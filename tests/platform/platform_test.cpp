@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -193,6 +195,40 @@ TEST(Fs, AtomicWritesReplaceTheWholeFile) {
     ++files;
   }
   EXPECT_EQ(files, 4u);  // f.txt, the long name, link, pipe
+}
+
+// Saves killed after making their temporary leave it behind; the next save beside them removes
+// those, and leaves the temporaries of live processes and other hidden files alone.
+TEST(Fs, TheNextSaveRemovesTheTemporariesOfKilledSaves) {
+  TempDir dir;
+  const std::string target = dir.File("f.txt");
+  for (int k = 0; k < 5; ++k) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      std::string temp;
+      _exit(FsCreateTempBeside(target, temp) >= 0 ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_EQ(status, 0);
+  }
+  // Kept: a live process's temporary, other hidden files, names near the pattern, and an id
+  // no process can have.
+  const std::string live = ".vk-" + std::to_string(getppid()) + "-abcdef-ghijkl.tmp";
+  const std::string kept[] = {live, ".hidden", ".vkabcdefgh", ".vk-12-abcdef.tmp", ".vk-12-abcdef-ghijkl.tmpx",
+                              ".vk-99999999999-abcdef-ghijkl.tmp"};
+  for (const std::string& name : kept) dir.Write(name, "x");
+  // A process that had this one's id before it.
+  dir.Write(".vk-" + std::to_string(getpid()) + "-000000-ghijkl.tmp", "x");
+  ASSERT_TRUE(FsWriteFileAtomic(target, "saved"));
+  std::vector<std::string> left;
+  for (auto& e : std::filesystem::directory_iterator(dir.path())) left.push_back(e.path().filename().string());
+  std::vector<std::string> expected(std::begin(kept), std::end(kept));
+  expected.push_back("f.txt");
+  std::sort(left.begin(), left.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(left, expected);
 }
 
 TEST(Fs, RegularFileReadsAreBoundedAndNeverBlock) {

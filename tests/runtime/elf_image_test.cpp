@@ -15,7 +15,8 @@ void Put(std::string& b, size_t at, uint64_t v, int bytes) {
 }
 
 // 64-byte header, two program headers at 64 (a loaded segment over bytes 0-299 and a note
-// inside it), then 100 bytes of debug data and the section headers from 300 on.
+// inside it), then 100 bytes of debug data and the section headers from 300 on (three, the
+// section names in the third).
 std::string Executable() {
   std::string b(500, '\x5a');
   b.replace(0, 16, std::string("\x7f" "ELF\x02\x01\x01", 7) + std::string(9, '\0'));
@@ -25,8 +26,8 @@ std::string Executable() {
   Put(b, 54, 56, 2);
   Put(b, 56, 2, 2);
   Put(b, 58, 64, 2);
-  Put(b, 60, 1, 2);
-  Put(b, 62, 0, 2);
+  Put(b, 60, 3, 2);
+  Put(b, 62, 2, 2);
   Put(b, 64, 1, 4);          // loaded
   Put(b, 64 + 8, 0, 8);      // offset
   Put(b, 64 + 32, 300, 8);   // file size
@@ -37,15 +38,27 @@ std::string Executable() {
 }
 
 TEST(ElfImage, KeepsTheLoadedPartAndDropsTheSectionHeaders) {
-  std::string exe = Executable();
-  const std::string before = exe;
-  ASSERT_TRUE(CutToLoadedImage(exe));
-  ASSERT_EQ(exe.size(), 300u);
-  EXPECT_EQ(exe.substr(0, 40), before.substr(0, 40));
-  EXPECT_EQ(exe.substr(40, 8), std::string(8, '\0'));
-  EXPECT_EQ(exe.substr(48, 12), before.substr(48, 12));
-  EXPECT_EQ(exe.substr(60, 4), std::string(4, '\0'));
-  EXPECT_EQ(exe.substr(64), before.substr(64, 300 - 64));
+  const struct {
+    const char* what;
+    std::function<void(std::string&)> change;
+    size_t size;
+  } cases[] = {
+      {"the loaded segment ends last", [](std::string&) {}, 300},
+      {"the last header's segment ends last", [](std::string& b) { Put(b, 120 + 8, 290, 8), Put(b, 120 + 32, 60, 8); },
+       350},
+  };
+  for (const auto& c : cases) {
+    std::string exe = Executable();
+    c.change(exe);
+    const std::string before = exe;
+    ASSERT_TRUE(CutToLoadedImage(exe)) << c.what;
+    ASSERT_EQ(exe.size(), c.size) << c.what;
+    EXPECT_EQ(exe.substr(0, 40), before.substr(0, 40)) << c.what;
+    EXPECT_EQ(exe.substr(40, 8), std::string(8, '\0')) << c.what;
+    EXPECT_EQ(exe.substr(48, 12), before.substr(48, 12)) << c.what;
+    EXPECT_EQ(exe.substr(60, 4), std::string(4, '\0')) << c.what;  // section count and name table index
+    EXPECT_EQ(exe.substr(64), before.substr(64, c.size - 64)) << c.what;
+  }
 }
 
 // Anything not read with certainty is left as it is, without reading past its end.

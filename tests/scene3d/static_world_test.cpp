@@ -451,11 +451,40 @@ TEST_F(StaticObjectsTest, ASaveThatCannotBeWrittenIsReportedAndLeavesTheOldFiles
   EXPECT_EQ(dir.Read("level.dat"), "old world");
   EXPECT_EQ(dir.Read("level.dat" + sideName), "old image");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 4);  // no temporary file left
-  // A folder where the world file goes: the same.
+  // A folder where the world file goes: the same, naming the cause.
   std::filesystem::create_directory(dir.File("folder.dat"));
   dir.Write("folder.dat" + sideName, "old image");
   EXPECT_EQ(Run({dir.File("folder.dat")}, 7089), kErrStreamWriteFailed);
   EXPECT_EQ(dir.Read("folder.dat" + sideName), "old image");
+  std::string why;
+  EXPECT_EQ(SaveStaticWorldFile(dir.File("folder.dat"), &why), -1);
+  EXPECT_EQ(why, "is a folder");
+  // A side image that cannot be written (its link leads into a missing folder) keeps the old
+  // world file too.
+  std::filesystem::remove(dir.File("level.dat" + sideName));
+  std::filesystem::create_symlink("missing/image.dds", dir.File("level.dat" + sideName));
+  EXPECT_EQ(SaveStaticWorldFile(dir.File("level.dat"), &why), -1);
+  EXPECT_EQ(why, "not found");
+  EXPECT_EQ(dir.Read("level.dat"), "old world");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 6);  // no temporary file left
+}
+
+// A killed save's temporary beside the world file goes with the next save; other hidden files stay.
+TEST_F(StaticObjectsTest, ASaveRemovesTheTemporaryOfAKilledSave) {
+  TempDir dir;
+  const pid_t ended = fork();
+  if (ended == 0) _exit(0);
+  ASSERT_GT(ended, 0);
+  ASSERT_EQ(waitpid(ended, nullptr, 0), ended);
+  dir.Write(".vk-" + std::to_string(ended) + "-abcdef-ghijkl.tmp", "killed");
+  dir.Write(".hidden", "x");
+  ASSERT_EQ(Run({1}, 7005), 0);
+  ASSERT_EQ(Run({dir.File("level.dat")}, 7089), 0);
+  std::vector<std::string> left;
+  for (auto& e : std::filesystem::directory_iterator(dir.path())) left.push_back(e.path().filename().string());
+  std::sort(left.begin(), left.end());
+  const std::string side = "level.dat_" + std::to_string(g_staticWorld.groups[0].texture) + ".dds";
+  EXPECT_EQ(left, (std::vector<std::string>{".hidden", "level.dat", side}));
 }
 
 TEST_F(StaticObjectsTest, TheDrawHookSendsItsSwitchesThroughTheStateCache) {
