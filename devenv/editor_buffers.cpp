@@ -93,13 +93,15 @@ std::string WorkFile(int32_t n) {
   return set.empty() ? FsTempFolder() + (current ? "/workfile.tmp" : "/workfil2.tmp") : set;
 }
 
-// A name relative to the working folder made a path from the root, without "." or ".." in it:
-// the project folder stays the same wherever the environment goes.
+// The path from the root, without "." or ".." in it: the project folder stays the same wherever
+// the environment goes, and the status line names it plainly.
 std::string RootedPath(const std::string& name) {
-  if (!name.empty() && name[0] == '/') return name;
+  const std::filesystem::path path = !name.empty() && name[0] == '/' ? name : FsCurrentFolder() + "/" + name;
+  bool dots = false;
+  for (const std::filesystem::path& part : path) dots = dots || part == "." || part == "..";
   std::error_code error;
-  const std::filesystem::path path = std::filesystem::weakly_canonical(FsCurrentFolder() + "/" + name, error);
-  return error ? FsCurrentFolder() + "/" + name : path.string();
+  const std::filesystem::path plain = dots ? std::filesystem::weakly_canonical(path, error) : path;
+  return error ? path.string() : plain.string();
 }
 
 // A work file always holds the three header lines, so its lines come back exactly.

@@ -225,9 +225,13 @@ TEST_F(MenusTest, MakeProgramOpensOnTheProjectFolderOfTheCommandLineFile) {
   std::filesystem::create_directories(dir_.File("start"));
   std::filesystem::create_directories(dir_.File("other"));
   dir_.Write("other/game.vka", "print 1\r\n");
-  ASSERT_TRUE(FsChangeFolder(dir_.File("start")));
-  EditorCreateBuffers("../other/game.vka");
-  ASSERT_EQ(g_ide.projectFolder, dir_.File("other"));
+  for (const std::string& name : {dir_.File("start/../other/game.vka"), std::string("../other/game.vka")}) {
+    g_ide.records[0] = g_ide.records[1] = EditorBufferRecord();
+    g_ide.loadedBuffer = 0;
+    ASSERT_TRUE(FsChangeFolder(dir_.File("start")));
+    EditorCreateBuffers(name);
+    EXPECT_EQ(g_ide.projectFolder, dir_.File("other")) << name;  // as the status line names it
+  }
   for (int32_t vk : {kVkF1 + 5, kVkF1 + 6}) {  // F6, F7
     Key(vk);
     ASSERT_TRUE(BrowserIsOpen()) << vk;
