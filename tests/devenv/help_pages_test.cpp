@@ -120,6 +120,7 @@ TEST(HelpPages, EveryWordOfTheCompilerHasAPageFoundByF1) {
       {"scene step after slice", "slice", "scene_step_after_slice"},
       {"open to read 1, \"a.txt\"", "read", "open_to_read"},
       {"open to read 1, \"a.txt\"", "a.txt", "open_to_read"},  // an operand: its command
+      {"color backdrop rgb(0,0,0)", "rgb", "rgb"},                // a function inside an operand
   };
   for (const Case& c : cases) {
     g_ide.editor.lines = {c.line};
@@ -192,6 +193,12 @@ TEST(HelpPages, EveryTagIsReadAndEveryLinkResolves) {
                             "tutorial/tstart.htm", "glossary.htm", "credits.htm", "media.htm", "examples.htm",
                             "nocontex.htm"})
     EXPECT_TRUE(fs::is_regular_file(kHelp + named)) << named;
+  // The lists of the families are titled by what they hold.
+  const struct {
+    const char *page, *title;
+  } lists[] = {{"language.htm", "Statement words"}, {"core.htm", "The language"}, {"system.htm", "Input, files"}};
+  for (const auto& l : lists)
+    EXPECT_EQ(ReadAll(kHelp + l.page).rfind(std::string("<FONT SIZE=6 COLOR=YELLOW>") + l.title, 0), 0u) << l.page;
 }
 
 // The loop the FILE END page gives reads every line of a file once, whether a line break ends
