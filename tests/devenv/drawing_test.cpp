@@ -62,8 +62,8 @@ std::vector<bool> BandInk(int32_t band, unsigned char c) {
 }
 
 // Every band draws the text character set: the Courier bands (0 source, 7 comments) show the
-// letters the fixed bands (4, the Find field's) show; where the Courier face lacks letters of
-// the set, the Courier bands are drawn with the fixed font.
+// letters the fixed-font bands (the Find field's among them; 4 here) show; where the Courier
+// face lacks letters of the set, the Courier bands are drawn with the fixed font.
 TEST_F(DrawingTest, TheTextCharacterSetPicksTheGlyphsOfEveryBand) {
   struct Case {
     int32_t charset;
