@@ -1,5 +1,6 @@
 // The two source buffers: the live one in g_ide.editor, the other kept in its record.
 #include <algorithm>
+#include <filesystem>
 
 #include "devenv/editor.h"
 #include "devenv/editor_selection.h"
@@ -92,6 +93,17 @@ std::string WorkFile(int32_t n) {
   return set.empty() ? FsTempFolder() + (current ? "/workfile.tmp" : "/workfil2.tmp") : set;
 }
 
+// The path from the root, without "." or ".." in it: the project folder stays the same wherever
+// the environment goes, and the status line names it plainly.
+std::string RootedPath(const std::string& name) {
+  const std::filesystem::path path = !name.empty() && name[0] == '/' ? name : FsCurrentFolder() + "/" + name;
+  bool dots = false;
+  for (const std::filesystem::path& part : path) dots = dots || part == "." || part == "..";
+  std::error_code error;
+  const std::filesystem::path plain = dots ? std::filesystem::weakly_canonical(path, error) : path;
+  return error ? path.string() : plain.string();
+}
+
 // A work file always holds the three header lines, so its lines come back exactly.
 std::string WorkFileText(const EditorBuffer& b, const std::string& title, const std::string& author,
                          const std::string& date) {
@@ -114,9 +126,13 @@ void EditorCreateBuffers(const std::string& commandLineFile) {
     if (n == current && !commandLineFile.empty()) {
       loaded = LoadSourceIntoEditor(commandLineFile);
       if (loaded) {
-        const std::string path = FsResolve(commandLineFile);
+        const std::string path = RootedPath(FsResolve(commandLineFile));
         g_ide.projectFolder = FsFolderOf(path);
         g_ide.fileName = path.substr(path.find_last_of('/') + 1);
+        // Worked on in its project folder, as a file opened with the browser is: the panels
+        // (Make Program's among them) open there.
+        g_ide.browserFolder = g_ide.projectFolder;
+        FsChangeFolder(g_ide.projectFolder);
       }
     } else if (!g_ide.fileName.empty() || g_ide.created) {
       const std::string title = g_ide.title, author = g_ide.author, date = g_ide.date;

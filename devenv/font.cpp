@@ -34,12 +34,15 @@ bool IdeBuildFont() {
   IdeSurfaces& g = g_ide.gfx;
   g.font = SurfaceCreate(kFontSurfaceWidth, kFontSurfaceHeight, g.format);
   SurfacePtr cell = SurfaceCreate(kGlyphCellWidth, kGlyphCellHeight, g.format);
-  TextFontPtr courier = TextCreateFont({"Courier New", kCourierPixels});
-  // Courier is the Western font always; fixedsys draws the text language's character set.
-  FontRequest fixedRequest{"fixedsys", kFixedPixels};
-  fixedRequest.charset = g_ide.settings.textCharset;
+  // Every band draws the text language's character set, so the source, its comments and the
+  // Find field show the same letters.
+  FontRequest courierRequest{"Courier New", kCourierPixels}, fixedRequest{"fixedsys", kFixedPixels};
+  courierRequest.charset = fixedRequest.charset = g_ide.settings.textCharset;
+  TextFontPtr courier = TextCreateFont(courierRequest);
   TextFontPtr fixed = TextCreateFont(fixedRequest);
-  if (!courier) courier = fixed;  // a machine without the face still gets a working editor
+  // Without the face, or with a face lacking letters of the set (Liberation Mono has no Hebrew,
+  // Arabic or Thai and misses some Vietnamese), the Courier bands are drawn with the fixed font.
+  if (!courier || !TextHasEveryCharacter(courier.get())) courier = fixed;
   if (!g.font || !cell || !fixed) {
     g.font.reset();
     return false;

@@ -53,9 +53,10 @@ constexpr FT_Int32 kLoadFlags = FT_LOAD_TARGET_MONO | FT_LOAD_MONOCHROME;
 class TextFont {
  public:
   // Bundled bitmap font: the rows of each character's cell (null: no ink).
+  // complete: every character of the code page has a glyph of its own (none drawn as the box).
   TextFont(const std::array<const uint8_t*, 256>& cells, int32_t cellW, int32_t cellH, int32_t base,
-           const FontRequest& request)
-      : request_(request), bitmap_(true), cells_(cells) {
+           const FontRequest& request, bool complete)
+      : request_(request), bitmap_(true), complete_(complete), cells_(cells) {
     int64_t h = std::abs(int64_t(request.height));
     scale_ = int32_t(std::clamp<int64_t>((h + cellH / 2) / cellH, 1, kMaxScale));
     cellW_ = cellW;
@@ -88,6 +89,10 @@ class TextFont {
     for (int c = 0; c < 256; ++c)
       if (FT_Load_Char(face_, CodeOf(c), kLoadFlags) == 0)
         glyphs_[size_t(c)].advance = int32_t((face_->glyph->advance.x + 32) >> 6);
+    for (int c = 32; c < 256; ++c) {
+      const uint32_t cp = CodePageChar(codePage_, uint8_t(c));
+      if (c != 0x7F && cp != 0 && FT_Get_Char_Index(face_, cp) == 0) complete_ = false;
+    }
   }
   ~TextFont() {
     if (face_) FT_Done_Face(face_);
@@ -111,6 +116,7 @@ class TextFont {
     return on(x) || (request_.bold && on(x - 1));
   }
   bool IsBitmapFont() const { return bitmap_; }
+  bool HasEveryCharacter() const { return complete_; }
   int32_t Ascent() const { return ascent_; }
   int32_t Height() const { return height_; }
   const FontRequest& Request() const { return request_; }
@@ -148,6 +154,7 @@ class TextFont {
 
   FontRequest request_;
   bool bitmap_ = false;
+  bool complete_ = true;
   std::array<const uint8_t*, 256> cells_{};
   FT_Face face_ = nullptr;
   int32_t codePage_ = 1252;
@@ -183,12 +190,14 @@ TextFontPtr MakeBitmapFont(const FontRequest& request) {
   const int32_t page = CodePageOfCharset(request.charset);
   const uint8_t* box = glyphOf(0);
   std::array<const uint8_t*, 256> cells{};
+  bool complete = true;
   for (int c = 32; c < 256; ++c) {
     const uint32_t cp = CodePageChar(page, uint8_t(c));
     const uint8_t* g = cp ? glyphOf(cp) : nullptr;
     cells[size_t(c)] = g ? g : cp ? box : nullptr;
+    if (cp && !g && c != 0x7F) complete = false;
   }
-  return std::make_shared<const TextFont>(cells, w, h, base, request);
+  return std::make_shared<const TextFont>(cells, w, h, base, request, complete);
 }
 
 // The family fontconfig is asked for.
@@ -252,6 +261,8 @@ TextFontPtr TextDefaultFont() {
   static TextFontPtr font = MakeBitmapFont(FontRequest{"system", 10});
   return font;
 }
+
+bool TextHasEveryCharacter(const TextFont* font) { return font && font->HasEveryCharacter(); }
 
 TextExtent TextMeasure(const TextFont* font, const char* text, size_t length) {
   TextExtent e;

@@ -41,6 +41,10 @@ struct TextContext {
   bool opaque = false;
 };
 
+// Whether the font has a glyph of its own for every character its code page gives bytes
+// 32-255 (DEL aside); false when some would be drawn as the missing-glyph box.
+bool TextHasEveryCharacter(const TextFont* font);
+
 TextExtent TextMeasure(const TextFont* font, const char* text, size_t length);
 // Draws at x, y (top-left of the text cell), clipped to the surface.
 void TextOut(const TextContext& dc, int32_t x, int32_t y, const char* text, size_t length);

@@ -1,4 +1,6 @@
 // The environment's drawing: the fixed-font bands against pictures, geometry by numbers.
+#include <map>
+
 #include "compiler/compiler.h"
 #include "devenv/ide_draw.h"
 #include "devenv/ide_texts.h"
@@ -52,14 +54,56 @@ std::vector<uint32_t> BandGlyph(int32_t band, unsigned char c) {
   return pixels;
 }
 
-TEST_F(DrawingTest, TheTextCharacterSetPicksTheFixedFontsGlyphs) {
-  const auto westernC0 = BandGlyph(4, 0xC0), latinA = BandGlyph(4, 'A'), courierC0 = BandGlyph(0, 0xC0);
-  g_ide.settings.textCharset = 204;  // Cyrillic: 0xC0 is "\u0410", drawn as "A"
-  IdeReleaseFont();
-  ASSERT_TRUE(IdeBuildFont());
-  EXPECT_EQ(BandGlyph(4, 0xC0), latinA);
-  EXPECT_NE(BandGlyph(4, 0xC0), westernC0);
-  EXPECT_EQ(BandGlyph(0, 0xC0), courierC0);  // the Courier bands stay Western
+// Where a character drawn alone in a band has ink.
+std::vector<bool> BandInk(int32_t band, unsigned char c) {
+  std::vector<bool> ink;
+  for (uint32_t pixel : BandGlyph(band, c)) ink.push_back(pixel != 0);
+  return ink;
+}
+
+// Every band draws the text character set: the Courier bands (0 source, 7 comments) show the
+// letters the fixed-font bands (the Find field's among them; 4 here) show; where the Courier
+// face lacks letters of the set, the Courier bands are drawn with the fixed font.
+TEST_F(DrawingTest, TheTextCharacterSetPicksTheGlyphsOfEveryBand) {
+  struct Case {
+    int32_t charset;
+    unsigned char byte;  // a letter of the set that Western has another letter at
+    bool asA;            // drawn as Latin "A"
+    bool courierFace;    // the face has every letter of the set
+  } const cases[] = {
+      {204, 0xC0, true, true},    // Cyrillic A
+      {161, 0xC1, true, true},    // Greek capital alpha
+      {238, 0xC0, false, true},   // R with acute
+      {162, 0xDD, false, true},   // capital I with dot
+      {186, 0xC0, false, true},   // A with ogonek
+      {177, 0xE0, false, false},  // Hebrew alef
+      {178, 0xC7, false, false},  // Arabic alef
+      {163, 0xC3, false, false},  // A with breve
+      {222, 0xA1, false, false},  // Thai ko kai
+  };
+  const auto fixedA = BandInk(4, 'A'), courierA = BandInk(0, 'A');
+  ASSERT_NE(courierA, fixedA);
+  std::map<unsigned char, std::vector<bool>> western;
+  for (const Case& c : cases) western[c.byte] = BandInk(0, c.byte);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.charset);
+    g_ide.settings.textCharset = c.charset;
+    IdeReleaseFont();
+    ASSERT_TRUE(IdeBuildFont());
+    if (c.asA) {
+      EXPECT_EQ(BandInk(4, c.byte), fixedA);
+    }
+    for (int32_t band : {0, 7}) {
+      EXPECT_NE(BandInk(band, c.byte), western[c.byte]) << band;
+      EXPECT_EQ(BandInk(band, 'A'), c.courierFace ? courierA : fixedA) << band;
+      if (c.asA) {
+        EXPECT_EQ(BandInk(band, c.byte), c.courierFace ? courierA : fixedA) << band;
+      }
+      if (!c.courierFace) {
+        EXPECT_EQ(BandInk(band, c.byte), BandInk(4, c.byte)) << band;
+      }
+    }
+  }
 }
 
 TEST_F(DrawingTest, StatusLineMenuAndProgressMatchTheirPictures) {

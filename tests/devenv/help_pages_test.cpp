@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -14,6 +15,7 @@
 #include "devenv/ide_state.h"
 #include "runtime/game_build.h"
 #include "tests/support/process.h"
+#include "tests/support/program_run.h"
 #include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -118,6 +120,7 @@ TEST(HelpPages, EveryWordOfTheCompilerHasAPageFoundByF1) {
       {"scene step after slice", "slice", "scene_step_after_slice"},
       {"open to read 1, \"a.txt\"", "read", "open_to_read"},
       {"open to read 1, \"a.txt\"", "a.txt", "open_to_read"},  // an operand: its command
+      {"color backdrop rgb(0,0,0)", "rgb", "rgb"},                // a function inside an operand
   };
   for (const Case& c : cases) {
     g_ide.editor.lines = {c.line};
@@ -190,6 +193,30 @@ TEST(HelpPages, EveryTagIsReadAndEveryLinkResolves) {
                             "tutorial/tstart.htm", "glossary.htm", "credits.htm", "media.htm", "examples.htm",
                             "nocontex.htm"})
     EXPECT_TRUE(fs::is_regular_file(kHelp + named)) << named;
+  // The lists of the families are titled by what they hold.
+  const struct {
+    const char *page, *title;
+  } lists[] = {{"language.htm", "Statement words"}, {"core.htm", "The language"}, {"system.htm", "Input, files"}};
+  for (const auto& l : lists)
+    EXPECT_EQ(ReadAll(kHelp + l.page).rfind(std::string("<FONT SIZE=6 COLOR=YELLOW>") + l.title, 0), 0u) << l.page;
+}
+
+// The loop the FILE END page gives reads every line of a file once, whether a line break ends
+// the last line or not.
+TEST(HelpPages, TheFileEndPagesLoopReadsEveryLineOnce) {
+  std::string loop = ReadAll(kHelp + "commands/file_end.htm");
+  const size_t from = loop.find("WHILE FILE END"), to = loop.find("ENDWHILE", from);
+  ASSERT_NE(to, std::string::npos) << loop;
+  loop = loop.substr(from, to + 8 - from);
+  for (const auto& [entity, c] : {std::pair{"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&amp;", "&"}})
+    for (size_t at; (at = loop.find(entity)) != std::string::npos;) loop.replace(at, std::strlen(entity), c);
+  TempDir dir;
+  for (const char* text : {"one\r\n\r\nthree\r\n", "one\r\n\r\nthree"}) {
+    dir.Write("lines.txt", text);
+    const RunOutcome r = RunVkaSource("open to read 1, \"" + dir.File("lines.txt") + "\"\r\n" + loop + "\r\nclose file 1\r\n", 20);
+    ASSERT_EQ(r.status, 0) << r.err << loop;
+    EXPECT_EQ(r.transcript, "one\n\nthree\n") << loop;
+  }
 }
 
 TEST(HelpPages, ExampleProgramsCompile) {

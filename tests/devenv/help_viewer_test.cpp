@@ -50,6 +50,33 @@ TEST_F(HelpViewerTest, EntitiesGiveTheirBytesAndUnknownOnesGo) {
   EXPECT_GT(g_help.links[0].x1, 100);  // after the shown text
 }
 
+// The pages are text of the help language's character set: its fonts draw that set.
+TEST_F(HelpViewerTest, TheHelpCharacterSetPicksTheGlyphs) {
+  SurfacePtr surface = SurfaceCreate(64, 40, FormatForDepth(32));
+  g_help.target = surface.get();
+  const auto ink = [&](const char* text) {
+    SurfaceFill(surface.get(), nullptr, 0);
+    Page("c.htm", text);
+    EXPECT_TRUE(HelpGoToPage("c.htm"));
+    HelpRender();
+    std::vector<bool> pixels;
+    for (int32_t y = 0; y < surface->Height(); ++y)
+      for (int32_t x = 0; x < surface->Width(); ++x) pixels.push_back(surface->GetPixel(x, y) != 0);
+    return pixels;
+  };
+  const auto latinA = ink("A"), westernC0 = ink("\xC0");
+  EXPECT_NE(westernC0, latinA);
+  const struct {
+    int32_t charset;
+    const char* letter;  // drawn as Latin "A"
+  } cases[] = {{204, "\xC0"}, {161, "\xC1"}};  // Cyrillic A, Greek capital alpha
+  for (const auto& c : cases) {
+    g_ide.settings.helpCharset = c.charset;
+    EXPECT_EQ(ink(c.letter), latinA) << c.charset;
+  }
+  g_help.target = nullptr;
+}
+
 // A line break of the page's file, in any convention, separates words as a blank does.
 TEST_F(HelpViewerTest, LineBreaksAreBlanks) {
   std::vector<int32_t> starts;

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "devenv/browser.h"
+#include "devenv/browser_state.h"
 #include "devenv/editor_selection.h"
 #include "devenv/help_pane.h"
 #include "devenv/ide_texts.h"
@@ -215,6 +216,30 @@ TEST_F(MenusTest, SaveLeavesAReadOnlyFileAndSaysSo) {
     EXPECT_EQ(dir_.Read("proj/game.vka"), c.content);
     EXPECT_EQ(g_ide.statusText, c.readOnlyText ? upper : IdeText(IdeSection::Desc, kDescSaved));
     EXPECT_EQ(FsCurrentFolder(), before);
+  }
+}
+
+// A source named on the command line, away from the folder the environment started in: the
+// Make Program panels open on its project folder, so the game is written beside it.
+TEST_F(MenusTest, MakeProgramOpensOnTheProjectFolderOfTheCommandLineFile) {
+  std::filesystem::create_directories(dir_.File("start"));
+  std::filesystem::create_directories(dir_.File("other"));
+  dir_.Write("other/game.vka", "print 1\r\n");
+  for (const std::string& name : {dir_.File("start/../other/game.vka"), std::string("../other/game.vka")}) {
+    g_ide.records[0] = g_ide.records[1] = EditorBufferRecord();
+    g_ide.loadedBuffer = 0;
+    ASSERT_TRUE(FsChangeFolder(dir_.File("start")));
+    EditorCreateBuffers(name);
+    EXPECT_EQ(g_ide.projectFolder, dir_.File("other")) << name;  // as the status line names it
+  }
+  for (int32_t vk : {kVkF1 + 5, kVkF1 + 6}) {  // F6, F7
+    Key(vk);
+    ASSERT_TRUE(BrowserIsOpen()) << vk;
+    EXPECT_EQ(GetBrowserPath(), dir_.File("other")) << vk;
+    BrowserSetField(1, "game");
+    EXPECT_EQ(BrowserChosenPath(), dir_.File("other/game")) << vk;
+    Key(kVkIdeEscape);
+    EXPECT_FALSE(BrowserIsOpen()) << vk;
   }
 }
 

@@ -128,6 +128,17 @@ TEST_F(OperationsTest, FindWrapsOnceAndReplaceKeepsToTheSelection) {
     EXPECT_EQ(EditorFindReplace("cat", &dog), 1);
     EXPECT_EQ(Text(), c.text) << c.endCol;
   }
+
+  // Replace All without a selection: a longer replacement moves the rest of the line along.
+  struct {
+    const char *text, *pattern, *replacement, *result;
+  } const all[] = {{"cat cat", "cat", "tiger", "tiger tiger\n"}};
+  for (const auto& c : all) {
+    Load(c.text);
+    const std::string replacement = c.replacement;
+    EXPECT_EQ(EditorFindReplace(c.pattern, &replacement), 1);
+    EXPECT_EQ(Text(), c.result) << c.text;
+  }
 }
 
 TEST_F(OperationsTest, ContextHelpFindsTheLongestPhraseAtTheCursor) {

@@ -11,6 +11,7 @@
 
 #include "platform/clock.h"
 #include "platform/codepage.h"
+#include "platform/codepage_tables.h"
 #include "platform/events.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
@@ -82,6 +83,12 @@ std::vector<bool> Ink(const FontRequest& request, unsigned char c) {
 }
 
 TEST(Text, TheCharacterSetPicksTheCodePageOfTheBytes) {
+  const struct {
+    int32_t charset, codePage;
+  } pages[] = {{238, 1250}, {204, 1251}, {161, 1253}, {162, 1254}, {177, 1255}, {178, 1256}, {186, 1257},
+               {163, 1258}, {222, 874},  {0, 1252},   {1, 1252},   {2, 1252},   {128, 1252}, {255, 1252},
+               {-1, 1252}};
+  for (const auto& p : pages) EXPECT_EQ(CodePageOfCharset(p.charset), p.codePage) << p.charset;
   for (const char* face : {"fixedsys", "Arial"}) {
     SCOPED_TRACE(face);
     FontRequest western{face, 16}, cyrillic{face, 16}, greek{face, 16};
@@ -100,6 +107,8 @@ TEST(Text, TheCharacterSetPicksTheCodePageOfTheBytes) {
   EXPECT_EQ(Ink(thai, 0xA1), Ink(western, 0x7F));
   EXPECT_NE(Ink(thai, 0xA1), blank);
   EXPECT_EQ(Ink(thai, 0xFC), blank);  // a byte 874 leaves undefined
+  EXPECT_FALSE(TextHasEveryCharacter(TextCreateFont(thai).get()));
+  EXPECT_TRUE(TextHasEveryCharacter(TextCreateFont(western).get()));
 }
 
 TEST(Fs, PathsMatchAnyCaseWithEitherSeparator) {
