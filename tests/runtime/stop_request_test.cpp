@@ -10,6 +10,7 @@
 #include "model/xfile/xfile.h"
 #include "platform/events.h"
 #include "platform/fs.h"
+#include "runtime/startup.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -59,6 +60,14 @@ TEST_F(StopRequest, LongWorkGivesUpAndItsFailureIsNoError) {
   EXPECT_TRUE(FsReadFile(dir_.File("data.bin"), bytes));
   EXPECT_EQ(bytes.size(), size_t(3) << 20);
   EXPECT_TRUE(ParseXFile(model, x).ok());
+}
+
+// A built game whose pack load fails once the stop has come ends as a closed window does:
+// at once, with status 0 rather than the load failure's.
+TEST_F(StopRequest, AStoppedPackLoadEndsAsAClosedWindowDoes) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  dir_.Write("game", "no pack here");
+  EXPECT_EXIT(_exit(RunBuiltGame(dir_.File("game"), {}) + 10), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
