@@ -18,13 +18,15 @@ namespace {
 constexpr int kMaxRecoveryNames = 100;
 
 // Writes the text under the first free recovery name in the folder; "" when none was written.
+// The file is made new: a name there in any form (a file, a link planted to send the text
+// elsewhere) is taken.
 std::string WriteFree(const std::string& folder, const std::string& name, const std::string& text) {
   if (folder.empty() || !FsFolderWritable(folder)) return "";
   const std::string base = (folder.back() == '/' ? folder : folder + "/") + name + ".recovered";
   for (int n = 1; n <= kMaxRecoveryNames; ++n) {
     const std::string path = n == 1 ? base : base + "-" + std::to_string(n);
-    if (FsPathExists(path)) continue;
-    return FsWriteFileAtomic(path, text) ? path : "";
+    const FsNewFile made = FsWriteNewFile(path, text);
+    if (made != FsNewFile::kTaken) return made == FsNewFile::kWritten ? path : "";
   }
   return "";
 }

@@ -46,24 +46,30 @@ void EndWith(int signal) {
   raise(signal);
 }
 
-// Keeps an ending signal for the owner and asks the run to stop; a further one, or an owner
-// that never takes it, ends the process as the signal would have.
-void HoldEnding(int signal) {
-  if (g_endingSignal) EndWith(g_endingSignal);
-  g_endingSignal = signal;
-  g_stopSignal = signal;
-  alarm(kEndingGraceSeconds);
-}
-
-void OnHangupHeld(int signal) { HoldEnding(signal); }
-void OnGraceOver(int) {
-  if (g_endingSignal) EndWith(g_endingSignal);
-}
-
 int64_t MonotonicMs() {
   timespec t{};
   clock_gettime(CLOCK_MONOTONIC, &t);  // safe in a signal handler
   return int64_t(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
+
+// Keeps an ending signal for the owner and asks the run to stop as a first stop signal does
+// (long work gives up on it); an owner that never takes it is ended by the grace alarm.
+void HoldEnding(int signal, int64_t now) {
+  g_endingSignal = signal;
+  g_stopSignal = signal;
+  g_stopSeen = 1;
+  SetStopAsked(true);
+  g_stopAtMs = sig_atomic_t(now & 0x3FFFFFFF);
+  alarm(kEndingGraceSeconds);
+}
+
+// Closing a terminal sends more than one hang-up (the shell's and the kernel's): they are one
+// request, so a repeat never ends the process before the owner has finished.
+void OnHangupHeld(int) {
+  if (!g_endingSignal) HoldEnding(SIGHUP, MonotonicMs());
+}
+void OnGraceOver(int) {
+  if (g_endingSignal) EndWith(g_endingSignal);
 }
 
 // Notes the signal for the next pump. A second one ends the process at once, so a program
@@ -84,11 +90,12 @@ void OnStopSignal(int signal) {
     return;
   }
   if (((now & 0x3FFFFFFF) - g_stopAtMs + 0x40000000) % 0x40000000 < 500) return;
-  if (g_holding) {
-    HoldEnding(signal);
+  // Held, the first repeat is kept for the owner; one more ends the process at once.
+  if (g_holding && !g_endingSignal) {
+    HoldEnding(signal, now);
     return;
   }
-  EndWith(signal);
+  EndWith(g_holding ? g_endingSignal : signal);
 }
 
 // Key state follows the keys as they arrive (like a physical key state), not as they are taken.

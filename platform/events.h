@@ -32,8 +32,9 @@ void EventsCatchStopSignals();
 void EventsReleaseStopSignals();
 // While held, a signal that would end the process at once (a hang-up, or a second SIGINT or
 // SIGTERM) is kept for the holder to finish its work first: the run is asked to stop as by
-// the first stop signal. One more such signal, or 10 seconds without EventsEndingSignal taking
-// it, ends the process as the signal would have. Release puts back the handlers.
+// the first stop signal. One more SIGINT or SIGTERM (half a second or more later), or 10
+// seconds without EventsEndingSignal taking it, ends the process as the kept signal would
+// have; a further hang-up is the same request. Release puts back the handlers.
 void EventsHoldEndingSignals(bool hold);
 // The ending signal kept (0 when none); asking stops the 10-second limit.
 int EventsEndingSignal();

@@ -190,6 +190,22 @@ bool FsMakeFileExclusive(const std::string& name) {
   return true;
 }
 
+FsNewFile FsWriteNewFile(const std::string& name, const std::string& data) {
+  const std::string path = FsResolveForWrite(name);
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) return errno == EEXIST ? FsNewFile::kTaken : FsNewFile::kFailed;
+  bool ok = true;
+  for (size_t done = 0; ok && done < data.size();) {
+    const ssize_t w = write(fd, data.data() + done, data.size() - done);
+    if (w >= 0) done += size_t(w);
+    else ok = errno == EINTR;
+  }
+  ok = close(fd) == 0 && ok;
+  if (ok) return FsNewFile::kWritten;
+  unlink(path.c_str());
+  return FsNewFile::kFailed;
+}
+
 bool FsCopyFile(const std::string& from, const std::string& to) {
   int in = open(FsResolve(from).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (in < 0) return false;

@@ -172,6 +172,22 @@ TEST_F(TextTest, TranscriptHasTheTextAndLineBreaksOnce) {
   EXPECT_EQ(text, "56done\nlabel\n");
 }
 
+// A run's transcript that cannot be made is said once, not again at each line drawn.
+TEST_F(TextTest, AnUnwritableTranscriptIsReportedOnce) {
+  const std::string file = FsTempFolder() + "/missing/transcript.txt";
+  g_runtime.options.transcriptFile = file;
+  testing::internal::CaptureStderr();
+  TranscriptStart(file, false);
+  for (const char* line : {"one", "two", "three"}) QueueTextAtPoint(kDrawText, 0, 0, line);
+  RunDrawQueue();
+  TranscriptEndRun();
+  const std::string err = testing::internal::GetCapturedStderr();
+  const std::string said = "cannot write " + file;
+  const size_t first = err.find(said);
+  EXPECT_NE(first, std::string::npos) << err;
+  EXPECT_EQ(err.find(said, first + 1), std::string::npos) << err;
+}
+
 }  // namespace
 
 namespace {

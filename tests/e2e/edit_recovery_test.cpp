@@ -10,6 +10,8 @@
 #include <chrono>
 #include <filesystem>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
@@ -29,8 +31,9 @@ pid_t StartEdit(const TempDir& dir, bool named) {
   const std::string folder = dir.File("project");
   pid_t pid = fork();
   if (pid == 0) {
-    const int fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (fd < 0 || dup2(fd, 2) < 0 || chdir(folder.c_str()) != 0) _exit(127);
+    // Nothing the run leaves behind (a program it started) holds the test's output open.
+    const int fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), none = open("/dev/null", O_WRONLY);
+    if (fd < 0 || none < 0 || dup2(fd, 2) < 0 || dup2(none, 1) < 0 || chdir(folder.c_str()) != 0) _exit(127);
     for (const char* name : {"SDL_VIDEODRIVER", "DISPLAY", "WAYLAND_DISPLAY"}) unsetenv(name);
     putenv(const_cast<char*>(config.c_str()));
     setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
@@ -45,42 +48,86 @@ pid_t StartEdit(const TempDir& dir, bool named) {
   return pid;
 }
 
-TEST(EditRecovery, EndingSignalsKeepTheUnsavedChanges) {
-  struct {
-    const char* name;
-    int first, second;     // second 0: one signal
-    bool named;            // the source has a name
-    const char* recovery;  // where its text goes
-  } cases[] = {{"hang-up", SIGHUP, 0, true, "project/game.vka.recovered"},
-               {"second SIGTERM", SIGTERM, SIGTERM, true, "project/game.vka.recovered"},
-               {"no name", SIGHUP, 0, false, "config/vellumark/untitled.vka.recovered"}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    TempDir dir;
-    std::filesystem::create_directories(dir.File("project"));
-    std::filesystem::create_directories(dir.File("config/vellumark"));
-    dir.Write("config/vellumark/WIN.INI", "[VellumarkStateData]\r\nINTRO=1\r\n");
-    dir.Write("project/game.vka", "");
-    // The typed program runs once (it makes ran.txt) and the editor comes back, still modified.
-    dir.Write("script.txt", "2 type make file \"ran.txt\"\n40 key F5 down\n41 key F5 up\n");
-    const pid_t pid = StartEdit(dir, c.named);
-    ASSERT_GT(pid, 0);
-    EXPECT_TRUE(WaitFor(dir.File("project/ran.txt")));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    kill(pid, c.first);
-    if (c.second) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(700));  // the first asks to save first
-      kill(pid, c.second);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == (c.second ? c.second : c.first)) << status;
-    const std::string recovered = dir.File(c.recovery);
-    ASSERT_TRUE(std::filesystem::exists(recovered)) << dir.Read("err.txt");
-    EXPECT_EQ(dir.Read(c.recovery), "make file \"ran.txt\"\r\n");
-    EXPECT_EQ(dir.Read("project/game.vka"), "");
-    EXPECT_NE(dir.Read("err.txt").find(recovered), std::string::npos) << dir.Read("err.txt");
+// The typed program runs once (it makes ran.txt) and the editor comes back, still modified.
+constexpr const char* kTypeAndRun = "2 type make file \"ran.txt\"\n40 key F5 down\n41 key F5 up\n";
+
+struct Ending {
+  const char* name;
+  const char* script = kTypeAndRun;
+  const char* source = "";  // project/game.vka
+  bool named = true;        // the environment opens the source
+  int first = SIGHUP, second = 0, gapMs = 0;  // second 0: one signal
+  const char* planted = "";  // at project/game.vka.recovered: "file", "link" or nothing
+  std::vector<std::pair<const char*, std::string>> kept;  // recovery files and their text
+};
+
+// Runs the case: the signals come once the typed program has run (or while it runs on).
+void CheckEnding(const Ending& c) {
+  SCOPED_TRACE(c.name);
+  TempDir dir;
+  std::filesystem::create_directories(dir.File("project"));
+  std::filesystem::create_directories(dir.File("config/vellumark"));
+  dir.Write("config/vellumark/WIN.INI", "[VellumarkStateData]\r\nINTRO=1\r\n");
+  dir.Write("project/game.vka", c.source);
+  dir.Write("script.txt", c.script);
+  const std::string planted = dir.File("project/game.vka.recovered");
+  if (std::string(c.planted) == "file") dir.Write("project/game.vka.recovered", "earlier");
+  if (std::string(c.planted) == "link") std::filesystem::create_symlink(dir.File("elsewhere.txt"), planted);
+  const pid_t pid = StartEdit(dir, c.named);
+  ASSERT_GT(pid, 0);
+  EXPECT_TRUE(WaitFor(dir.File("project/ran.txt")));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  kill(pid, c.first);
+  if (c.second) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(c.gapMs));
+    kill(pid, c.second);
   }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == (c.second ? c.second : c.first)) << status;
+  const std::string err = dir.Read("err.txt");
+  for (const auto& [file, text] : c.kept) {
+    ASSERT_TRUE(std::filesystem::exists(dir.File(file))) << file << ": " << err;
+    EXPECT_EQ(dir.Read(file), text) << file;
+    EXPECT_NE(err.find(dir.File(file)), std::string::npos) << err;
+  }
+  EXPECT_EQ(dir.Read("project/game.vka"), c.source);
+  if (std::string(c.planted) == "file") {
+    EXPECT_EQ(dir.Read("project/game.vka.recovered"), "earlier");
+  } else if (std::string(c.planted) == "link") {
+    EXPECT_TRUE(std::filesystem::is_symlink(planted));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("elsewhere.txt")));
+  }
+}
+
+TEST(EditRecovery, EndingSignalsKeepTheUnsavedChanges) {
+  const std::string typed = "make file \"ran.txt\"\r\n";
+  const std::string wait = "execute file \"/bin/sleep\", \"20\", \"\", 1\r\n", waiting = "\r\n" + wait;
+  Ending cases[] = {{.name = "hang-up", .kept = {{"project/game.vka.recovered", typed}}},
+                    // The first SIGTERM asks to save first; the second ends the environment.
+                    {.name = "second SIGTERM", .first = SIGTERM, .second = SIGTERM, .gapMs = 700,
+                     .kept = {{"project/game.vka.recovered", typed}}},
+                    {.name = "no name", .named = false, .kept = {{"config/vellumark/untitled.vka.recovered", typed}}},
+                    // A closing terminal's two hang-ups while the program waits: the run stops and
+                    // the second changes nothing.
+                    {.name = "two hang-ups in a long command", .source = waiting.c_str(),
+                     .second = SIGHUP, .gapMs = 30, .kept = {{"project/game.vka.recovered", typed + wait}}}};
+  for (const Ending& c : cases) CheckEnding(c);
+}
+
+// A recovery file is always a new one: an earlier recovery, or a link planted at its name, is
+// left as it is and the next name takes the text. Each buffer with unsaved text gets its own.
+TEST(EditRecovery, RecoveryFilesAreNewFiles) {
+  const std::string typed = "make file \"ran.txt\"\r\n";
+  const char* second = "project/game.vka.recovered-2";
+  Ending cases[] = {{.name = "an earlier recovery", .planted = "file", .kept = {{second, typed}}},
+                    {.name = "a planted link", .planted = "link", .kept = {{second, typed}}},
+                    {.name = "both buffers",
+                     .script = "2 type rem one\n20 mouse 480 10\n21 button left down\n22 button left up\n"
+                               "30 type make file \"ran.txt\"\n70 key F5 down\n71 key F5 up\n",
+                     .kept = {{"project/game.vka.recovered", "rem one\r\n"},
+                              {"config/vellumark/untitled.vka.recovered", typed}}}};
+  for (const Ending& c : cases) CheckEnding(c);
 }
 
 }  // namespace

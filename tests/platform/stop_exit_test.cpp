@@ -1,5 +1,6 @@
-// A process shutting down after its run was written out ends at once on a stop signal, its
-// temporary folder removed.
+// How stop signals end a process: during the shut-down after its run was written out, at once
+// with its status and its temporary folder removed; while the environment holds them, once it
+// has kept what it must.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -40,6 +41,41 @@ TEST(StopExit, AStopDuringTheShutDownEndsTheProcessWithItsStatus) {
   std::error_code ec;
   EXPECT_TRUE(std::filesystem::exists(root));
   EXPECT_TRUE(std::filesystem::is_empty(root, ec));
+}
+
+// While the environment holds the signals that would end it, a hang-up asks the run to stop
+// as a stop signal does; the hang-ups of one closing terminal, or a stop signal with them, are
+// one request, and only a stop signal half a second on ends the process at once.
+TEST(StopExit, HeldHangUpsAreOneRequest) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const struct {
+    const char* name;
+    int then, afterMs;
+    int endsBy;  // 0: the process goes on, holding the hang-up
+  } cases[] = {{"a second hang-up", SIGHUP, 0, 0}, {"a stop signal with it", SIGTERM, 0, 0},
+               {"a stop signal later", SIGTERM, 600, SIGHUP}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto body = [&c] {
+      signal(SIGHUP, SIG_DFL);
+      sigset_t set;
+      sigemptyset(&set);
+      sigaddset(&set, SIGHUP);
+      sigaddset(&set, SIGTERM);
+      sigprocmask(SIG_UNBLOCK, &set, nullptr);
+      EventsCatchStopSignals();
+      EventsHoldEndingSignals(true);
+      EventsProgramRunning(true);
+      raise(SIGHUP);
+      usleep(useconds_t(c.afterMs) * 1000);
+      raise(c.then);
+      _exit(StopSignalReceived() && EventsEndingSignal() == SIGHUP ? 0 : 1);
+    };
+    if (c.endsBy)
+      EXPECT_EXIT(body(), ::testing::KilledBySignal(c.endsBy), "");
+    else
+      EXPECT_EXIT(body(), ::testing::ExitedWithCode(0), "");
+  }
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 // Once a stop signal has come, long work gives up (file reads, the model reader) and what
-// fails for it is no error of the program: the run ends as a closed window does.
+// fails for it is no error of the program: the run ends as a closed window does. One during the
+// shut-down of a finished run ends the process at once.
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -10,6 +12,10 @@
 #include "model/xfile/xfile.h"
 #include "platform/events.h"
 #include "platform/fs.h"
+#include "runtime/startup.h"
+#include "sound/engine/drivers/driver.h"
+#include "sound/engine/drivers/driver_manual.h"
+#include "tests/support/program_run.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -59,6 +65,43 @@ TEST_F(StopRequest, LongWorkGivesUpAndItsFailureIsNoError) {
   EXPECT_TRUE(FsReadFile(dir_.File("data.bin"), bytes));
   EXPECT_EQ(bytes.size(), size_t(3) << 20);
   EXPECT_TRUE(ParseXFile(model, x).ok());
+}
+
+// A built game whose pack load fails once the stop has come ends as a closed window does:
+// at once, with status 0 rather than the load failure's.
+TEST_F(StopRequest, AStoppedPackLoadEndsAsAClosedWindowDoes) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  dir_.Write("game", "no pack here");
+  EXPECT_EXIT(_exit(RunBuiltGame(dir_.File("game"), {}) + 10), ::testing::ExitedWithCode(0), "");
+}
+
+// The sound output's close, during the shut-down of a run that has ended, meets a stop signal:
+// the process ends in it, with the run's status.
+SoundOutputDriver g_closingDriver;
+void (*g_driverClose)() = nullptr;
+bool g_runEnded = false;
+void CloseMeetingAStop() {
+  if (g_runEnded) {
+    raise(SIGTERM);
+    _exit(9);  // the signal did not end the process
+  }
+  g_driverClose();
+}
+
+TEST(StopDuringShutDown, EndsAFinishedRunAtOnceWithStatus0) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        ManualDriverInstall(true);
+        g_closingDriver = *g_sound.driverOverride;
+        g_driverClose = g_closingDriver.close;
+        g_closingDriver.close = CloseMeetingAStop;
+        g_sound.driverOverride = &g_closingDriver;
+        TestRun run;
+        run.afterRun = [] { g_runEnded = true; };
+        _exit(RunTestImage(ImageBuilder(), run) + 10);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
