@@ -2,8 +2,11 @@
 // shapes, colours, mesh changes, the checklist and the queries.
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+
 #include <cmath>
 #include <filesystem>
+#include <functional>
 
 #include "collision/world.h"
 #include "core/checklist.h"
@@ -18,8 +21,10 @@
 #include "platform/fs.h"
 #include "runtime/subsystems.h"
 #include "scene3d/object_operands.h"
+#include "scene3d/objects.h"
 #include "scene3d/record_pools.h"
 #include "scene3d/scene.h"
+#include "scene3d/scene_render.h"
 #include "tests/model/model_fixtures.h"
 #include "tests/scene3d/null_scene.h"
 #include "tests/support/program_run.h"
@@ -151,17 +156,53 @@ TEST_F(LimbsTest, LimbsAreAddedLinkedAndPlacedInLinearWork) {
   EXPECT_LE(g_model.nodesVisited - before, uint64_t(20 * kLimbs));
 }
 
-// Every walk of the tree goes a call deeper a level, so a chain of linked limbs stops at the
-// deepest level a node may take (a limb's mesh one below its frame): the link past it is refused
-// and the object goes on working; the chain is deleted without a call a level.
-TEST_F(LimbsTest, AChainOfLinkedLimbsStopsAtTheDeepestLevel) {
+// Runs f on a thread of a 1 MB stack, where a walk taking a call a level would overflow long
+// before the deepest chain (sooner still under the sanitizers, whose frames are larger).
+void OnSmallStack(const std::function<void()>& f) {
+  pthread_attr_t attr;
+  ASSERT_EQ(pthread_attr_init(&attr), 0);
+  ASSERT_EQ(pthread_attr_setstacksize(&attr, size_t(1) << 20), 0);
+  pthread_t thread;
+  const auto run = [](void* p) -> void* {
+    (*static_cast<const std::function<void()>*>(p))();
+    return nullptr;
+  };
+  ASSERT_EQ(pthread_create(&thread, &attr, run, const_cast<std::function<void()>*>(&f)), 0);
+  pthread_join(thread, nullptr);
+  pthread_attr_destroy(&attr);
+}
+
+// A chain of linked limbs stops at the deepest level a node may take (a limb's mesh one below
+// its frame): the link past it is refused and the object goes on working. The deepest chain is
+// cloned, drawn, measured, collided and deleted on a small stack: no walk of the tree takes a
+// call a level.
+TEST_F(LimbsTest, TheDeepestChainOfLinkedLimbsIsWalkedOnASmallStack) {
   constexpr int32_t kDeepest = kMaxNodeDepth - 1;  // limb l lies at level l, its mesh at l + 1
-  for (int32_t l = 1; l <= kDeepest + 1; ++l) {
-    ASSERT_EQ(Run({1, l, 1}, 7011), 0);
-    if (l > 1) ASSERT_EQ(Run({1, l, l - 1}, 7016), l <= kDeepest ? 0 : kErrLimbNotLinkable) << l;
-  }
-  EXPECT_EQ(Run({1, kDeepest + 1, 1}, 7016), 0);
-  EXPECT_EQ(Run({1}, 7009), 0);  // delete object
+  OnSmallStack([&] {
+    for (int32_t l = 1; l <= kDeepest + 1; ++l) {
+      ASSERT_EQ(Run({1, l, 1}, 7011), 0);
+      ASSERT_EQ(Run({1, l, 0.0f, 1.0f, 0.0f}, 7013), 0);
+      if (l > 1) {
+        ASSERT_EQ(Run({1, l, l - 1}, 7016), l <= kDeepest ? 0 : kErrLimbNotLinkable) << l;
+      }
+    }
+    ASSERT_EQ(Run({1, kDeepest + 1, 1}, 7016), 0);  // the refused limb links higher up
+    g_scene.camera.autoCamera = 0;  // the camera stays where the cube put it
+    ASSERT_EQ(Run({1, 2}, 7264), 0);
+    ASSERT_EQ(Run({2, 0.0f, 0.0f, 5.0f}, 7021), 0);
+    RenderScene3D();
+    EXPECT_EQ(g_scene.render.drawnIndices, 2u * 36 * (kDeepest + 2));  // two objects of every box
+    UpdateObjectExtents(ObjectRecordOf(1));
+    EXPECT_NEAR(Cube().sizeY, float(kDeepest + 6), 0.5f);  // from the cube's -5 to the top limb's box
+    // The limbs' boxes leave the collision library (which places a crowd of shapes slowly); the
+    // placement still walks the whole chain.
+    for (int32_t l = 1; l <= kDeepest + 1; ++l) ASSERT_EQ(Run({1, l}, 7019), 0);
+    CommandCall hit{CallOperand::Result(), 2, 1};  // the clone's shapes, placed through the chain
+    ASSERT_EQ(hit.Run(7520), 0);
+    EXPECT_EQ(hit.Result().i, 1);
+    ASSERT_EQ(Run({2}, 7009), 0);
+    ASSERT_EQ(Run({1}, 7009), 0);
+  });
 }
 
 // The shared colour texture of a colour: the reference count of its list node (-1 none).
