@@ -97,6 +97,27 @@ TEST_F(LimbsTest, LoadedLimbsCannotBeLinked) {
   std::filesystem::remove(path);
 }
 
+// A mesh beside the frames of a file's top level takes the number of the frame before it, and
+// the limb's commands reach it with the frame's meshes.
+TEST_F(LimbsTest, ARootMeshBesideAFrameJoinsItsLimbAndHidesWithIt) {
+  const std::string path = FsTempFolder() + "/limbs_beside.x";
+  ASSERT_TRUE(FsWriteFileAtomic(path,
+                                "xof 0302txt 0032\n"
+                                "Frame A { Mesh inner { 3; 0;0;0;, 0;1;0;, 1;0;0;; 1; 3;0,1,2;; } }\n"
+                                "Mesh beside { 3; 0;0;0;, 0;1;0;, 1;0;0;; 1; 3;0,1,2;; }\n"));
+  ASSERT_EQ(Run({path, 2}, 7000), 0);
+  std::filesystem::remove(path);
+  ASSERT_EQ(Run({2, 1}, 7019), 0);
+  int meshes = 0;
+  ForEachNode(Obj(ObjectRecordOf(2)).model->root.get(), [&](SceneNode* n) {
+    if (n->IsFrame()) return;
+    ++meshes;
+    EXPECT_EQ(n->limbNumber, 1u) << n->name;
+    EXPECT_EQ(static_cast<MeshNode*>(n)->drawFlag, 0u) << n->name;
+  });
+  EXPECT_EQ(meshes, 2);
+}
+
 TEST_F(LimbsTest, HiddenLimbsLeaveTheCollisionLibraryAndComeBackWithTheObjectsShape) {
   AddLimbs(1);
   ASSERT_NE(LimbMesh(1)->collisionShape, nullptr);
@@ -220,6 +241,30 @@ TEST_F(LimbsTest, ColouringALimbAgainLetsGoOfItsFormerColour) {
   ASSERT_EQ(Run({1, 1, int(0x00FF00)}, 7018), 0);
   EXPECT_LE(ColourReferences(0xFF0000), 0);
   EXPECT_EQ(Cube().limbs[1].ownTexture, LimbMesh(1)->textureNumber);
+}
+
+// A limb hidden through one holder of a shared model is unknown to the other's record: a limb
+// the other adds gives every mesh its shape again, the hidden limb's too.
+TEST_F(LimbsTest, ACloneAddingALimbGivesTheSharedModelsHiddenLimbItsShape) {
+  AddLimbs(1);
+  ASSERT_EQ(Run({1, 2}, 7264), 0);
+  ASSERT_EQ(Run({1, 1}, 7019), 0);
+  ASSERT_EQ(LimbMesh(1)->collisionShape, nullptr);
+  ASSERT_EQ(Run({2, 2, 1}, 7011), 0);
+  for (uint32_t l : {0u, 1u, 2u}) {
+    EXPECT_NE(LimbMesh(l)->collisionShape, nullptr) << l;
+    EXPECT_EQ(LimbMesh(l)->objectIndex, ObjectRecordOf(2)) << l;
+  }
+}
+
+// Each limb's mesh holds a reference to its colour, given back when the object goes.
+TEST_F(LimbsTest, DeletingAnObjectGivesBackEveryLimbsTexture) {
+  constexpr uint32_t kColours[] = {0xFF0000, 0x00FF00, 0x0000FF};
+  AddLimbs(3);
+  for (int32_t l = 1; l <= 3; ++l) ASSERT_EQ(Run({1, l, int(kColours[l - 1])}, 7018), 0);
+  for (uint32_t c : kColours) ASSERT_EQ(ColourReferences(c), 1) << c;
+  ASSERT_EQ(Run({1}, 7009), 0);
+  for (uint32_t c : kColours) EXPECT_LE(ColourReferences(c), 0) << c;
 }
 
 TEST_F(LimbsTest, AnglesAreKeptAsGivenAndChecked) {
