@@ -347,10 +347,6 @@ void MeshNode::ScaleLimbTexture(uint32_t limb, float su, float sv) {
   RebuildVertexBuffer();
 }
 
-void MeshNode::SaveToX(MeshSink* sink) {
-  if (sink) sink->WriteMesh(*this);
-}
-
 void MeshNode::ReleaseResources() {
   ReleaseCollision();
   if (ModelTextureListed(textureNumber)) ReleaseModelTexture(textureNumber);

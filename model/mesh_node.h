@@ -89,37 +89,34 @@ class MeshNode : public SceneNode {
   // draws from its own arrays.
   uint32_t vertexBuffer = 0;
 
-  void CollectTextures(SceneTextureList* list, double value) override;
-  void DrawTextureGroup(Device3D& device, int32_t texture, uint32_t* drawnIndices) override;
-  void ComputeWorldMatrices(Device3D&) override {}
-  void RestoreBuffers(Device3D& device) override { BuildVertexBuffer(&device); }
-  void SetCollisionShape(uint32_t object, int32_t kind, float a, float b, float c) override;
-  void RemoveCollision() override { ReleaseCollision(); }
-  void RemoveLimbCollision(uint32_t limb) override;
-  void SetLimbCollision(uint32_t object, uint32_t limb, int32_t kind) override;
-  void UpdateCollisionTransforms(Device3D& device, uint32_t object) override;
-  void SumVertices(const float m[16], double sum[3], uint32_t* count) override;
-  void MaxVertexDistance(const float m[16], const float centre[3], float* radius) override;
-  void MinAxisDistance(const float m[16], const float centre[3], float* distance) override;
-  void SumLimbVertices(uint32_t limb, const float m[16], double sum[3], uint32_t* count) override;
-  void MaxLimbVertexDistance(uint32_t limb, const float m[16], const float centre[3], float* radius) override;
-  void GrowBoundingBox(const float m[16], NodeBounds* bounds) override;
-  void ExportGeometry(Device3D& device, GeometryExport* out) override;
+  // The operations on this mesh alone, as the tree's walks call them (a mesh is a leaf, so each
+  // does what the walk of the same name does on it).
+  void CollectTextures(SceneTextureList* list, double value);
+  void DrawTextureGroup(Device3D& device, int32_t texture, uint32_t* drawnIndices);
+  void SetCollisionShape(uint32_t object, int32_t kind, float a, float b, float c);
+  void RemoveLimbCollision(uint32_t limb);
+  void SetLimbCollision(uint32_t object, uint32_t limb, int32_t kind);
+  void UpdateCollisionTransforms(Device3D& device, uint32_t object);
+  void SumVertices(const float m[16], double sum[3], uint32_t* count);
+  void MaxVertexDistance(const float m[16], const float centre[3], float* radius);
+  void MinAxisDistance(const float m[16], const float centre[3], float* distance);
+  void SumLimbVertices(uint32_t limb, const float m[16], double sum[3], uint32_t* count);
+  void MaxLimbVertexDistance(uint32_t limb, const float m[16], const float centre[3], float* radius);
+  void GrowBoundingBox(const float m[16], NodeBounds* bounds);
+  void ExportGeometry(Device3D& device, GeometryExport* out);
   void GetLimbMeshInfo(uint32_t limb, int32_t index, uint32_t* counter, int32_t* textureOut,
-                       std::string* nameOut) override;
-  void FindMeshArraysByName(const char* name, MeshArrays* out) override;
-  void SetLimbTexture(uint32_t limb, int32_t texture) override;
-  void GetLimbTexture(uint32_t limb, int32_t* out) override;
-  void GetLimbTextureName(uint32_t limb, std::string* out) override;
-  void QueryLimbTexture(uint32_t limb, int32_t* out) override { GetLimbTexture(limb, out); }
-  void ScaleLimbVertices(uint32_t limb, float sx, float sy, float sz) override;
-  void ScaleAllVertices(float sx, float sy, float sz) override;
-  void ScaleNormals(float factor) override;
-  void ChangeLimbMesh(uint32_t limb, const MeshGeometry& geometry) override;
-  void SetLimbVisible(uint32_t limb, uint32_t flag) override;
-  void ScrollLimbTexture(uint32_t limb, float du, float dv) override;
-  void ScaleLimbTexture(uint32_t limb, float su, float sv) override;
-  void SaveToX(MeshSink* sink) override;
+                       std::string* nameOut);
+  void FindMeshArraysByName(const char* name, MeshArrays* out);
+  void SetLimbTexture(uint32_t limb, int32_t texture);
+  void GetLimbTexture(uint32_t limb, int32_t* out);
+  void GetLimbTextureName(uint32_t limb, std::string* out);
+  void ScaleLimbVertices(uint32_t limb, float sx, float sy, float sz);
+  void ScaleAllVertices(float sx, float sy, float sz);
+  void ScaleNormals(float factor);
+  void ChangeLimbMesh(uint32_t limb, const MeshGeometry& geometry);
+  void SetLimbVisible(uint32_t limb, uint32_t flag);
+  void ScrollLimbTexture(uint32_t limb, float du, float dv);
+  void ScaleLimbTexture(uint32_t limb, float su, float sv);
   void ReleaseResources() override;
 
  private:

@@ -198,20 +198,12 @@ void ModelHandleGetLimbMatrix(ModelHandle& h, uint32_t limb, float out[16]) {
   if (!LimbFrame(h, limb, &frame)) h.root->GetLimbMatrix(limb, out);
   else if (frame) std::memcpy(out, frame->localMatrix, sizeof frame->localMatrix);
 }
-namespace {
-
-void CollectLimbMatrices(SceneNode* node, float** out, size_t count) {
-  for (; node; node = node->nextSibling) {
-    if (node->limbNumber > 0 && node->limbNumber <= count && node->IsFrame())
-      out[node->limbNumber - 1] = static_cast<FrameNode*>(node)->localMatrix;
-    CollectLimbMatrices(node->firstChild, out, count);
-  }
-}
-
-}  // namespace
-
 void ModelHandleLimbMatrixPointers(ModelHandle& h, float** out, size_t count) {
-  CollectLimbMatrices(h.root.get(), out, count);
+  if (!h.root) return;
+  ForEachNode(h.root.get(), [&](SceneNode* n) {
+    if (n->limbNumber > 0 && n->limbNumber <= count && n->IsFrame())
+      out[n->limbNumber - 1] = static_cast<FrameNode*>(n)->localMatrix;
+  });
 }
 void ModelHandleGetLimbTexture(ModelHandle& h, uint32_t limb, int32_t* out) {
   OnLimbMeshes(h, limb, [&](SceneNode* n) { n->GetLimbTexture(limb, out); });
@@ -333,23 +325,12 @@ void ModelHandleUpdateCollisionTransforms(ModelHandle& h, Device3D& device, uint
 
 uint32_t ModelHandleCollisionObject(const ModelHandle& h) { return h.root ? h.root->objectIndex : 0; }
 
-namespace {
-
-void RekeyNodes(SceneNode* node, uint32_t object) {
-  for (; node; node = node->nextSibling) {
-    if (node->IsFrame()) {
-      static_cast<FrameNode*>(node)->objectIndex = object;
-      RekeyNodes(node->firstChild, object);
-    } else {
-      static_cast<MeshNode*>(node)->RekeyCollision(object);
-    }
-  }
-}
-
-}  // namespace
-
 void ModelHandleRekeyCollision(ModelHandle& h, uint32_t object) {
-  if (h.root) RekeyNodes(h.root.get(), object);
+  if (!h.root) return;
+  ForEachNode(h.root.get(), [&](SceneNode* n) {
+    if (n->IsFrame()) static_cast<FrameNode*>(n)->objectIndex = object;
+    else static_cast<MeshNode*>(n)->RekeyCollision(object);
+  });
 }
 
 void ModelHandleComputeWorldMatrices(ModelHandle& h, Device3D& device) {

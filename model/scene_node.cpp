@@ -1,11 +1,13 @@
-// The scene-node tree: links, deletion and the pass-on bodies of the operations.
+// The scene-node tree: links, deletion and the walks of the operations.
 #include "model/scene_node.h"
 
 #include <cstring>
 #include <utility>
 #include <vector>
 
+#include "core/checklist.h"
 #include "model/frame_node.h"
+#include "model/mesh_node.h"
 
 namespace {
 
@@ -33,7 +35,7 @@ void DeleteNodes(SceneNode* n) {
 
 }  // namespace
 
-SceneNode::SceneNode(const char* n) { SetName(n); }
+SceneNode::SceneNode(const char* n, bool isFrame) : isFrame_(isFrame) { SetName(n); }
 
 SceneNode::~SceneNode() {
   SceneNode* child = firstChild;
@@ -93,145 +95,300 @@ SceneNode* SceneNode::ParentNode() const {
   return first->parent;
 }
 
-// ---- Pass-on bodies.
+// ---- The walks of the operations.
+
+namespace {
+
+struct Matrix {
+  float m[16];
+};
+
+FrameNode& AsFrame(SceneNode* n) { return *static_cast<FrameNode*>(n); }
+MeshNode& AsMesh(SceneNode* n) { return *static_cast<MeshNode*>(n); }
+
+// Calls f on every frame (every mesh) of top's subtree, depth first.
+template <class F>
+void EachFrame(SceneNode* top, F&& f) {
+  ForEachNode(top, [&](SceneNode* n) {
+    if (n->IsFrame()) f(AsFrame(n));
+  });
+}
+template <class F>
+void EachMesh(SceneNode* top, F&& f) {
+  ForEachNode(top, [&](SceneNode* n) {
+    if (!n->IsFrame()) f(AsMesh(n));
+  });
+}
+
+// Calls mesh(node, m) on every mesh of top's subtree with the matrix that places it: m at top's
+// level, and below a frame the frame's local matrix placed by the matrix that places the frame.
+template <class F>
+void EachPlacedMesh(SceneNode* top, const float m[16], F&& mesh) {
+  WalkStack<Matrix> placed;
+  Matrix first;
+  std::memcpy(first.m, m, sizeof first.m);
+  placed.Push(first);
+  WalkNodes(
+      top,
+      [&](SceneNode* n) {
+        if (!n->IsFrame()) {
+          mesh(AsMesh(n), placed.Top().m);
+          return NodeWalk::kOver;
+        }
+        if (!n->firstChild) return NodeWalk::kOver;
+        Matrix child;
+        AsFrame(n).ChildMatrix(placed.Top().m, child.m);
+        placed.Push(child);
+        return NodeWalk::kInto;
+      },
+      [&](SceneNode*) { placed.Pop(); });
+}
+
+// Calls mesh(node) on every mesh of top's subtree with the device's world transform set by the
+// frames above it (see FrameNode::EnterWorld); each frame's transform is put back once its
+// children are done.
+template <class F>
+void EachMeshInWorld(SceneNode* top, Device3D& device, bool store, F&& mesh) {
+  WalkStack<Matrix> saved;
+  WalkNodes(
+      top,
+      [&](SceneNode* n) {
+        if (!n->IsFrame()) {
+          mesh(AsMesh(n));
+          return NodeWalk::kOver;
+        }
+        if (!n->firstChild) return NodeWalk::kOver;
+        float* before = saved.PushEmpty().m;
+        std::memcpy(before, device.State().transforms[kTransformWorld - 1], sizeof(Matrix));
+        AsFrame(n).EnterWorld(device, before, store);
+        return NodeWalk::kInto;
+      },
+      [&](SceneNode*) {
+        device.SetTransform(kTransformWorld, saved.Top().m);
+        saved.Pop();
+      });
+}
+
+// A frame-name search: a match stores what found gives and ends the walk of its chain.
+template <class Match, class Found>
+bool FindFrame(SceneNode* top, Match&& match, Found&& found) {
+  bool topMatched = false;
+  WalkNodes(
+      top,
+      [&](SceneNode* n) {
+        if (!n->IsFrame() || !match(AsFrame(n))) return NodeWalk::kInto;
+        found(AsFrame(n));
+        topMatched = n == top;
+        return NodeWalk::kEndChain;
+      },
+      [](SceneNode*) {});
+  return topMatched;
+}
+
+}  // namespace
 
 bool SceneNode::FindLimbByName(const char* n, uint32_t* limbOut) {
-  for (SceneNode* c = firstChild; c; c = c->nextSibling) {
-    ++g_model.nodesVisited;
-    if (c->FindLimbByName(n, limbOut)) break;
-  }
-  return false;
+  return FindFrame(
+      this, [&](FrameNode& f) { return n && std::strcmp(n, f.name) == 0; },
+      [&](FrameNode& f) { *limbOut = f.limbNumber; });
 }
 
 bool SceneNode::GetLimbFrameName(uint32_t limb, std::string* out) {
-  for (SceneNode* c = firstChild; c; c = c->nextSibling) {
-    ++g_model.nodesVisited;
-    if (c->GetLimbFrameName(limb, out)) break;
-  }
-  return false;
+  return FindFrame(
+      this, [&](FrameNode& f) { return f.limbNumber == limb; }, [&](FrameNode& f) { *out = f.name; });
 }
 
 void SceneNode::SetRootMatrix(uint32_t flag, const float m[16]) {
-  EachChild([&](SceneNode* c) { c->SetRootMatrix(flag, m); });
+  EachFrame(this, [&](FrameNode& f) {
+    if (f.limbNumber != 0) return;
+    f.rootMatrixFlag = flag;
+    std::memcpy(f.rootExtraMatrix, m, sizeof f.rootExtraMatrix);
+  });
 }
 void SceneNode::GetRootMatrix(float** out) {
-  EachChild([&](SceneNode* c) { c->GetRootMatrix(out); });
+  EachFrame(this, [&](FrameNode& f) {
+    if (f.limbNumber == 0) *out = f.rootExtraMatrix;
+  });
 }
 
-void SceneNode::ReparentLimb(ReparentPass* state, uint32_t limb, uint32_t newParent) {
-  EachChild([&](SceneNode* c) { c->ReparentLimbPass(state, limb, newParent); });
+void SceneNode::CollectTextures(SceneTextureList* list, double value) {
+  EachMesh(this, [&](MeshNode& m) { m.CollectTextures(list, value); });
 }
-uint32_t SceneNode::ReparentLimbPass(ReparentPass* state, uint32_t limb, uint32_t newParent) {
-  EachChild([&](SceneNode* c) { c->ReparentLimbPass(state, limb, newParent); });
-  return 0;
+void SceneNode::DrawTextureGroup(Device3D& device, int32_t texture, uint32_t* drawnIndices) {
+  EachMeshInWorld(this, device, false, [&](MeshNode& m) { m.DrawTextureGroup(device, texture, drawnIndices); });
+}
+void SceneNode::ComputeWorldMatrices(Device3D& device) {
+  EachMeshInWorld(this, device, true, [](MeshNode&) {});
+}
+void SceneNode::RestoreBuffers(Device3D& device) {
+  EachMesh(this, [&](MeshNode& m) { m.BuildVertexBuffer(&device); });
+}
+
+void SceneNode::SetCollisionShape(uint32_t object, int32_t kind, float a, float b, float c) {
+  ForEachNode(this, [&](SceneNode* n) {
+    if (n->IsFrame()) AsFrame(n).objectIndex = object;
+    else AsMesh(n).SetCollisionShape(object, kind, a, b, c);
+  });
+}
+void SceneNode::RemoveCollision() {
+  EachMesh(this, [](MeshNode& m) { m.ReleaseCollision(); });
+}
+void SceneNode::RemoveLimbCollision(uint32_t limb) {
+  EachMesh(this, [&](MeshNode& m) { m.RemoveLimbCollision(limb); });
+}
+void SceneNode::SetLimbCollision(uint32_t object, uint32_t limb, int32_t kind) {
+  EachMesh(this, [&](MeshNode& m) { m.SetLimbCollision(object, limb, kind); });
+}
+void SceneNode::UpdateCollisionTransforms(Device3D& device, uint32_t object) {
+  EachMeshInWorld(this, device, false, [&](MeshNode& m) { m.UpdateCollisionTransforms(device, object); });
 }
 
 void SceneNode::SumVertices(const float m[16], double sum[3], uint32_t* count) {
-  EachChild([&](SceneNode* c) { c->SumVertices(m, sum, count); });
+  EachPlacedMesh(this, m, [&](MeshNode& mesh, const float* p) { mesh.SumVertices(p, sum, count); });
 }
 void SceneNode::MaxVertexDistance(const float m[16], const float centre[3], float* radius) {
-  EachChild([&](SceneNode* c) { c->MaxVertexDistance(m, centre, radius); });
+  EachPlacedMesh(this, m, [&](MeshNode& mesh, const float* p) { mesh.MaxVertexDistance(p, centre, radius); });
 }
 void SceneNode::MinAxisDistance(const float m[16], const float centre[3], float* distance) {
-  EachChild([&](SceneNode* c) { c->MinAxisDistance(m, centre, distance); });
+  EachPlacedMesh(this, m, [&](MeshNode& mesh, const float* p) { mesh.MinAxisDistance(p, centre, distance); });
 }
 void SceneNode::SumLimbVertices(uint32_t limb, const float m[16], double sum[3], uint32_t* count) {
-  EachChild([&](SceneNode* c) { c->SumLimbVertices(limb, m, sum, count); });
+  EachPlacedMesh(this, m, [&](MeshNode& mesh, const float* p) { mesh.SumLimbVertices(limb, p, sum, count); });
 }
 void SceneNode::MaxLimbVertexDistance(uint32_t limb, const float m[16], const float centre[3], float* radius) {
-  EachChild([&](SceneNode* c) { c->MaxLimbVertexDistance(limb, m, centre, radius); });
+  EachPlacedMesh(this, m,
+                 [&](MeshNode& mesh, const float* p) { mesh.MaxLimbVertexDistance(limb, p, centre, radius); });
 }
 void SceneNode::GrowBoundingBox(const float m[16], NodeBounds* bounds) {
-  EachChild([&](SceneNode* c) { c->GrowBoundingBox(m, bounds); });
+  EachPlacedMesh(this, m, [&](MeshNode& mesh, const float* p) { mesh.GrowBoundingBox(p, bounds); });
 }
 void SceneNode::ExportGeometry(Device3D& device, GeometryExport* out) {
-  EachChild([&](SceneNode* c) { c->ExportGeometry(device, out); });
+  EachMeshInWorld(this, device, false, [&](MeshNode& m) { m.ExportGeometry(device, out); });
 }
 void SceneNode::GetLimbMeshInfo(uint32_t limb, int32_t index, uint32_t* counter, int32_t* textureOut,
                                 std::string* nameOut) {
-  EachChild([&](SceneNode* c) { c->GetLimbMeshInfo(limb, index, counter, textureOut, nameOut); });
+  EachMesh(this, [&](MeshNode& m) { m.GetLimbMeshInfo(limb, index, counter, textureOut, nameOut); });
 }
 
 void SceneNode::FindFrameMatrixByName(const char* n, float** out) {
-  for (SceneNode* c = firstChild; c && !*out; c = c->nextSibling) {
-    ++g_model.nodesVisited;
-    c->FindFrameMatrixByName(n, out);
-  }
+  WalkNodes(
+      this,
+      [&](SceneNode* node) {
+        if (node->IsFrame() && n && std::strcmp(n, node->name) == 0) *out = AsFrame(node).localMatrix;
+        return *out ? NodeWalk::kEnd : NodeWalk::kInto;
+      },
+      [](SceneNode*) {});
 }
 void SceneNode::FindMeshArraysByName(const char* n, MeshArrays* out) {
-  for (SceneNode* c = firstChild; c && !out->vertices; c = c->nextSibling) {
-    ++g_model.nodesVisited;
-    c->FindMeshArraysByName(n, out);
-  }
+  WalkNodes(
+      this,
+      [&](SceneNode* node) {
+        if (!node->IsFrame()) AsMesh(node).FindMeshArraysByName(n, out);
+        return out->vertices ? NodeWalk::kEnd : NodeWalk::kInto;
+      },
+      [](SceneNode*) {});
 }
 
 void SceneNode::SetLimbMatrices(const float (*matrices)[16], size_t count) {
-  EachChild([&](SceneNode* c) { c->SetLimbMatrices(matrices, count); });
+  EachFrame(this, [&](FrameNode& f) {
+    if (f.limbNumber > 0 && f.limbNumber <= count)
+      std::memcpy(f.localMatrix, matrices[f.limbNumber - 1], sizeof f.localMatrix);
+  });
 }
 void SceneNode::SetLimbMatrix(uint32_t limb, const float m[16]) {
-  EachChild([&](SceneNode* c) { c->SetLimbMatrix(limb, m); });
+  EachFrame(this, [&](FrameNode& f) {
+    if (f.limbNumber == limb) std::memcpy(f.localMatrix, m, sizeof f.localMatrix);
+  });
 }
 void SceneNode::GetLimbMatrix(uint32_t limb, float out[16]) {
-  EachChild([&](SceneNode* c) { c->GetLimbMatrix(limb, out); });
+  EachFrame(this, [&](FrameNode& f) {
+    if (f.limbNumber == limb) std::memcpy(out, f.localMatrix, sizeof f.localMatrix);
+  });
 }
 void SceneNode::GetLimbWorldMatrix(uint32_t limb, float out[16]) {
-  EachChild([&](SceneNode* c) { c->GetLimbWorldMatrix(limb, out); });
+  EachFrame(this, [&](FrameNode& f) {
+    if (f.limbNumber == limb && f.firstChild) std::memcpy(out, f.worldMatrix, sizeof f.worldMatrix);
+  });
 }
 void SceneNode::SetLimbTexture(uint32_t limb, int32_t texture) {
-  EachChild([&](SceneNode* c) { c->SetLimbTexture(limb, texture); });
+  EachMesh(this, [&](MeshNode& m) { m.SetLimbTexture(limb, texture); });
 }
 void SceneNode::GetLimbTexture(uint32_t limb, int32_t* out) {
-  EachChild([&](SceneNode* c) { c->GetLimbTexture(limb, out); });
+  EachMesh(this, [&](MeshNode& m) { m.GetLimbTexture(limb, out); });
 }
 void SceneNode::GetLimbTextureName(uint32_t limb, std::string* out) {
-  EachChild([&](SceneNode* c) { c->GetLimbTextureName(limb, out); });
+  EachMesh(this, [&](MeshNode& m) { m.GetLimbTextureName(limb, out); });
 }
 void SceneNode::QueryLimbTexture(uint32_t limb, int32_t* out) {
-  EachChild([&](SceneNode* c) { c->QueryLimbTexture(limb, out); });
+  EachMesh(this, [&](MeshNode& m) { m.GetLimbTexture(limb, out); });
 }
 void SceneNode::ScaleLimbOffset(uint32_t limb, float sx, float sy, float sz) {
-  EachChild([&](SceneNode* c) { c->ScaleLimbOffset(limb, sx, sy, sz); });
+  EachFrame(this, [&](FrameNode& f) {
+    if (f.limbNumber == limb) f.ScaleOffset(sx, sy, sz);
+  });
 }
 void SceneNode::ScaleAllOffsets(float sx, float sy, float sz) {
-  EachChild([&](SceneNode* c) { c->ScaleAllOffsets(sx, sy, sz); });
+  EachFrame(this, [&](FrameNode& f) { f.ScaleOffset(sx, sy, sz); });
 }
 void SceneNode::ScaleLimbVertices(uint32_t limb, float sx, float sy, float sz) {
-  EachChild([&](SceneNode* c) { c->ScaleLimbVertices(limb, sx, sy, sz); });
+  EachMesh(this, [&](MeshNode& m) { m.ScaleLimbVertices(limb, sx, sy, sz); });
 }
 void SceneNode::ScaleAllVertices(float sx, float sy, float sz) {
-  EachChild([&](SceneNode* c) { c->ScaleAllVertices(sx, sy, sz); });
+  EachMesh(this, [&](MeshNode& m) { m.ScaleAllVertices(sx, sy, sz); });
 }
 void SceneNode::ScaleNormals(float factor) {
-  EachChild([&](SceneNode* c) { c->ScaleNormals(factor); });
+  EachMesh(this, [&](MeshNode& m) { m.ScaleNormals(factor); });
 }
 void SceneNode::ChangeLimbMesh(uint32_t limb, const MeshGeometry& geometry) {
-  EachChild([&](SceneNode* c) { c->ChangeLimbMesh(limb, geometry); });
+  EachMesh(this, [&](MeshNode& m) { m.ChangeLimbMesh(limb, geometry); });
 }
 void SceneNode::SetLimbVisible(uint32_t limb, uint32_t flag) {
-  EachChild([&](SceneNode* c) { c->SetLimbVisible(limb, flag); });
+  EachMesh(this, [&](MeshNode& m) { m.SetLimbVisible(limb, flag); });
 }
 void SceneNode::ScrollLimbTexture(uint32_t limb, float du, float dv) {
-  EachChild([&](SceneNode* c) { c->ScrollLimbTexture(limb, du, dv); });
+  EachMesh(this, [&](MeshNode& m) { m.ScrollLimbTexture(limb, du, dv); });
 }
 void SceneNode::ScaleLimbTexture(uint32_t limb, float su, float sv) {
-  EachChild([&](SceneNode* c) { c->ScaleLimbTexture(limb, su, sv); });
+  EachMesh(this, [&](MeshNode& m) { m.ScaleLimbTexture(limb, su, sv); });
 }
 void SceneNode::ListLimbs() {
-  EachChild([&](SceneNode* c) { c->ListLimbs(); });
+  EachFrame(this, [](FrameNode& f) {
+    if (f.limbNumber == 0) return;
+    if (ChecklistRow* row = AddChecklistRow()) {
+      row->a = int32_t(f.limbNumber);
+      SetChecklistText(*row, f.name);
+    }
+  });
 }
 void SceneNode::SaveToX(MeshSink* sink) {
-  EachChild([&](SceneNode* c) { c->SaveToX(sink); });
+  EachMesh(this, [&](MeshNode& m) {
+    if (sink) sink->WriteMesh(m);
+  });
 }
 
 bool ReparentLimbInTree(SceneNode* root, uint32_t limb, uint32_t newParent, bool* tooDeep) {
   if (!root) return false;
-  ReparentPass state;
-  state.checkDepth = tooDeep != nullptr;
-  root->ReparentLimb(&state, limb, newParent);
-  state.pass = 1;
-  root->ReparentLimb(&state, limb, newParent);
-  if (tooDeep) *tooDeep = state.tooDeep;
-  return state.pass == 2;
+  // Pass 1 finds the new parent, the first frame of its number; pass 2 moves the first frame of
+  // the limb's number that may go under it. The root takes part in neither.
+  FrameNode* parent = nullptr;
+  EachFrame(root, [&](FrameNode& f) {
+    if (!parent && &f != root && f.limbNumber == newParent) parent = &f;
+  });
+  if (tooDeep) *tooDeep = false;
+  if (!parent) return false;
+  bool moved = false, deep = false;
+  EachFrame(root, [&](FrameNode& f) {
+    if (moved || &f == root || f.limbNumber != limb) return;
+    // Refused when the new parent lies inside this frame's subtree (or is this frame).
+    if (NodeInSubtree(&f, parent)) return;
+    deep = tooDeep && !FitsUnderWithinDepth(parent, &f);
+    if (deep) return;
+    f.DetachNode();
+    parent->AddChildNode(&f);
+    moved = true;
+  });
+  if (tooDeep) *tooDeep = deep;
+  return moved;
 }
 
 bool FitsUnderWithinDepth(const SceneNode* parent, const SceneNode* moved) {

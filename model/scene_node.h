@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -9,10 +10,10 @@
 
 // The model of a 3D object is a tree of scene nodes: frame nodes carry matrices, mesh nodes
 // carry geometry, a texture and a collision shape. The model handle calls an operation on the
-// root frame and the call travels the tree: each operation here acts on this node and its
-// subtree (a parent walks its chain of children in order), so a call on the root reaches every
-// node depth first: node, its subtree, then its later siblings. Operations that take a limb
-// number act in every node that carries it.
+// root frame and the operation walks the tree: each operation here acts on this node and its
+// subtree, depth first (node, then each child's subtree in chain order). The walks keep their
+// place in a stack of their own rather than in calls, so the depth of a tree costs no call stack.
+// Operations that take a limb number act in every node that carries it.
 //
 // Ownership: a node owns its first child and its next sibling; deleting a node deletes its
 // subtree and every sibling after it. The root is owned by the model handle.
@@ -68,18 +69,10 @@ struct MeshGeometry {
   size_t faceWordCount = 0;
 };
 
-// Deepest level below the root a node may take. Every walk of the tree goes one call deeper a
-// level, so limbs linked into a longer chain would overflow the stack; a link that would go
-// deeper is refused.
+// Deepest level below the root a node may take: a link that would go deeper is refused. The
+// walks take no call a level, but no model comes near this depth, and the bound keeps a depth
+// check and the walks' own stacks small.
 inline constexpr int kMaxNodeDepth = 16384;
-
-// State of the two-pass limb move (see ReparentLimbInTree).
-struct ReparentPass {
-  int32_t pass = 0;
-  FrameNode* parent = nullptr;
-  bool checkDepth = false;
-  bool tooDeep = false;  // the move was refused: it would go past kMaxNodeDepth
-};
 
 // Receives each mesh when a model is saved.
 class MeshSink {
@@ -91,7 +84,7 @@ class MeshSink {
 class SceneNode {
  public:
   // The name is cut to 79 characters; null gives an empty name.
-  explicit SceneNode(const char* name = nullptr);
+  explicit SceneNode(const char* name = nullptr, bool isFrame = false);
   virtual ~SceneNode();
   SceneNode(const SceneNode&) = delete;
   SceneNode& operator=(const SceneNode&) = delete;
@@ -113,84 +106,159 @@ class SceneNode {
   char name[kNodeNameSize] = {};
   uint32_t limbNumber = 0;
 
-  // ---- The operations, in their table order. Unless a class says otherwise a node does its
-  // share and passes the call to its children.
-  // A frame of that name (case-sensitive) stores its limb number; true ends the walk of the
-  // chain it is in (later frames of an enclosing walk still answer).
-  virtual bool FindLimbByName(const char* name, uint32_t* limbOut);
-  virtual bool GetLimbFrameName(uint32_t limb, std::string* out);
-  virtual void SetRootMatrix(uint32_t flag, const float m[16]);
-  virtual void GetRootMatrix(float** out);
-  virtual void CollectTextures(SceneTextureList* list, double value) = 0;
+  // ---- The operations, in their table order, each a walk of this node's subtree.
+  // A frame of that name (case-sensitive) stores its limb number; a match ends the walk of the
+  // chain it is in, its subtree included (later frames of an enclosing chain still answer).
+  // True when this node itself matched.
+  bool FindLimbByName(const char* name, uint32_t* limbOut);
+  bool GetLimbFrameName(uint32_t limb, std::string* out);
+  void SetRootMatrix(uint32_t flag, const float m[16]);
+  void GetRootMatrix(float** out);
+  void CollectTextures(SceneTextureList* list, double value);
   // Draws the meshes of the texture under the world transform the frames set; adds the
   // indices drawn to *drawnIndices.
-  virtual void DrawTextureGroup(Device3D& device, int32_t texture, uint32_t* drawnIndices) = 0;
-  virtual void ComputeWorldMatrices(Device3D& device) = 0;
+  void DrawTextureGroup(Device3D& device, int32_t texture, uint32_t* drawnIndices);
+  void ComputeWorldMatrices(Device3D& device);
   // Every mesh's vertex buffer made again on the device (after a display change).
-  virtual void RestoreBuffers(Device3D& device) = 0;
-  virtual void SetCollisionShape(uint32_t object, int32_t kind, float a, float b, float c) = 0;
-  virtual void RemoveCollision() = 0;
-  virtual void RemoveLimbCollision(uint32_t limb) = 0;
-  virtual void SetLimbCollision(uint32_t object, uint32_t limb, int32_t kind) = 0;
+  void RestoreBuffers(Device3D& device);
+  void SetCollisionShape(uint32_t object, int32_t kind, float a, float b, float c);
+  void RemoveCollision();
+  void RemoveLimbCollision(uint32_t limb);
+  void SetLimbCollision(uint32_t object, uint32_t limb, int32_t kind);
   // Places the meshes' collision objects by the world transform the frames set. With an object
   // other than the one the shapes were given under (0 for that one), the shapes are placed under
   // that object's keys instead, so objects that share a model each collide in their own place.
-  virtual void UpdateCollisionTransforms(Device3D& device, uint32_t object) = 0;
-  // Passes ReparentLimbPass to the children, never acting itself (the root is not examined).
-  virtual void ReparentLimb(ReparentPass* state, uint32_t limb, uint32_t newParent);
-  virtual uint32_t ReparentLimbPass(ReparentPass* state, uint32_t limb, uint32_t newParent);
+  void UpdateCollisionTransforms(Device3D& device, uint32_t object);
   // Bounding queries: m places this node's geometry; a frame hands local x m to its children.
-  virtual void SumVertices(const float m[16], double sum[3], uint32_t* count);
-  virtual void MaxVertexDistance(const float m[16], const float centre[3], float* radius);
-  virtual void MinAxisDistance(const float m[16], const float centre[3], float* distance);
-  virtual void SumLimbVertices(uint32_t limb, const float m[16], double sum[3], uint32_t* count);
-  virtual void MaxLimbVertexDistance(uint32_t limb, const float m[16], const float centre[3], float* radius);
-  virtual void GrowBoundingBox(const float m[16], NodeBounds* bounds);
-  virtual void ExportGeometry(Device3D& device, GeometryExport* out);
+  void SumVertices(const float m[16], double sum[3], uint32_t* count);
+  void MaxVertexDistance(const float m[16], const float centre[3], float* radius);
+  void MinAxisDistance(const float m[16], const float centre[3], float* distance);
+  void SumLimbVertices(uint32_t limb, const float m[16], double sum[3], uint32_t* count);
+  void MaxLimbVertexDistance(uint32_t limb, const float m[16], const float centre[3], float* radius);
+  void GrowBoundingBox(const float m[16], NodeBounds* bounds);
+  void ExportGeometry(Device3D& device, GeometryExport* out);
   // A mesh of the limb whose position among the limb's meshes (*counter) equals index (not -2)
   // gives its texture and texture name; every mesh of the limb moves *counter on.
-  virtual void GetLimbMeshInfo(uint32_t limb, int32_t index, uint32_t* counter, int32_t* textureOut,
-                               std::string* nameOut);
+  void GetLimbMeshInfo(uint32_t limb, int32_t index, uint32_t* counter, int32_t* textureOut, std::string* nameOut);
   // The first frame (mesh) of that name in walk order wins.
-  virtual void FindFrameMatrixByName(const char* name, float** out);
-  virtual void FindMeshArraysByName(const char* name, MeshArrays* out);
+  void FindFrameMatrixByName(const char* name, float** out);
+  void FindMeshArraysByName(const char* name, MeshArrays* out);
   // Frame n (n > 0) takes matrices[n - 1] as its local matrix when n <= count.
-  virtual void SetLimbMatrices(const float (*matrices)[16], size_t count);
-  virtual void SetLimbMatrix(uint32_t limb, const float m[16]);
-  virtual void GetLimbMatrix(uint32_t limb, float out[16]);
-  virtual void GetLimbWorldMatrix(uint32_t limb, float out[16]);
-  virtual void SetLimbTexture(uint32_t limb, int32_t texture);
-  virtual void GetLimbTexture(uint32_t limb, int32_t* out);
-  virtual void GetLimbTextureName(uint32_t limb, std::string* out);
-  virtual void QueryLimbTexture(uint32_t limb, int32_t* out);
-  virtual void ScaleLimbOffset(uint32_t limb, float sx, float sy, float sz);
-  virtual void ScaleAllOffsets(float sx, float sy, float sz);
-  virtual void ScaleLimbVertices(uint32_t limb, float sx, float sy, float sz);
-  virtual void ScaleAllVertices(float sx, float sy, float sz);
-  virtual void ScaleNormals(float factor);
-  virtual void ChangeLimbMesh(uint32_t limb, const MeshGeometry& geometry);
-  virtual void SetLimbVisible(uint32_t limb, uint32_t flag);
-  virtual void ScrollLimbTexture(uint32_t limb, float du, float dv);
-  virtual void ScaleLimbTexture(uint32_t limb, float su, float sv);
+  void SetLimbMatrices(const float (*matrices)[16], size_t count);
+  void SetLimbMatrix(uint32_t limb, const float m[16]);
+  void GetLimbMatrix(uint32_t limb, float out[16]);
+  void GetLimbWorldMatrix(uint32_t limb, float out[16]);
+  void SetLimbTexture(uint32_t limb, int32_t texture);
+  void GetLimbTexture(uint32_t limb, int32_t* out);
+  void GetLimbTextureName(uint32_t limb, std::string* out);
+  void QueryLimbTexture(uint32_t limb, int32_t* out);
+  void ScaleLimbOffset(uint32_t limb, float sx, float sy, float sz);
+  void ScaleAllOffsets(float sx, float sy, float sz);
+  void ScaleLimbVertices(uint32_t limb, float sx, float sy, float sz);
+  void ScaleAllVertices(float sx, float sy, float sz);
+  void ScaleNormals(float factor);
+  void ChangeLimbMesh(uint32_t limb, const MeshGeometry& geometry);
+  void SetLimbVisible(uint32_t limb, uint32_t flag);
+  void ScrollLimbTexture(uint32_t limb, float du, float dv);
+  void ScaleLimbTexture(uint32_t limb, float su, float sv);
   // Frames above limb 0 add a checklist row (limb number, frame name) while rows are left.
-  virtual void ListLimbs();
-  virtual bool IsFrame() const { return false; }
-  virtual void SaveToX(MeshSink* sink);
+  void ListLimbs();
+  void SaveToX(MeshSink* sink);
+  bool IsFrame() const { return isFrame_; }
   virtual void ReleaseResources() = 0;
 
- protected:
-  // Calls f on each child in chain order (the next child is read first, so f may move the one
-  // it is given).
-  template <class F>
-  void EachChild(F&& f) {
-    for (SceneNode* c = firstChild; c;) {
-      SceneNode* next = c->nextSibling;
-      ++g_model.nodesVisited;
-      f(c);
-      c = next;
-    }
-  }
+ private:
+  const bool isFrame_;
 };
+
+// What a visit tells a walk: go into the node's children, pass over them, end the walk of the
+// chain the node is in (its children too), or end the whole walk.
+enum class NodeWalk { kInto, kOver, kEndChain, kEnd };
+
+// A stack whose first N entries live in place, so the walks of ordinary trees allocate nothing;
+// deeper entries go to the heap.
+template <class T, size_t N = 32>
+class WalkStack {
+ public:
+  void Push(const T& v) {
+    if (size_ < N) inline_[size_] = v;
+    else heap_.push_back(v);
+    ++size_;
+  }
+  // A new entry on top, for the caller to fill.
+  T& PushEmpty() {
+    if (size_ < N) return inline_[size_++];
+    ++size_;
+    return heap_.emplace_back();
+  }
+  void Pop() {
+    if (--size_ >= N) heap_.pop_back();
+  }
+  T& Top() { return size_ <= N ? inline_[size_ - 1] : heap_.back(); }
+  bool Empty() const { return size_ == 0; }
+
+ private:
+  std::array<T, N> inline_;
+  std::vector<T> heap_;
+  size_t size_ = 0;
+};
+
+// Walks top and its subtree depth first without a call a level: visit(node) is called as the
+// walk reaches a node and answers a NodeWalk; leave(node) follows, once the node's subtree is
+// walked, for each node visit answered kInto for (kEnd stops at once, leaving none). A chain's
+// next node is read before its node is visited, so a visit may move the node it is given.
+template <class Visit, class Leave>
+void WalkNodes(SceneNode* top, Visit&& visit, Leave&& leave) {
+  if (visit(top) != NodeWalk::kInto) return;
+  // The chain being walked is parent's, at n; the stack holds the chains above it, each with its
+  // next node.
+  struct Level {
+    SceneNode* parent;
+    SceneNode* next;
+  };
+  WalkStack<Level> levels;
+  SceneNode* parent = top;
+  SceneNode* n = top->firstChild;
+  for (;;) {
+    if (!n) {
+      leave(parent);
+      if (levels.Empty()) return;
+      parent = levels.Top().parent;
+      n = levels.Top().next;
+      levels.Pop();
+      continue;
+    }
+    SceneNode* next = n->nextSibling;
+    ++g_model.nodesVisited;
+    switch (visit(n)) {
+      case NodeWalk::kInto:
+        if (n->firstChild) {
+          levels.Push({parent, next});
+          parent = n;
+          next = n->firstChild;
+        } else {
+          leave(n);
+        }
+        break;
+      case NodeWalk::kOver: break;
+      case NodeWalk::kEndChain: next = nullptr; break;
+      case NodeWalk::kEnd: return;
+    }
+    n = next;
+  }
+}
+
+// Calls f on top and every node of its subtree, depth first.
+template <class F>
+void ForEachNode(SceneNode* top, F&& f) {
+  WalkNodes(
+      top,
+      [&](SceneNode* n) {
+        f(n);
+        return NodeWalk::kInto;
+      },
+      [](SceneNode*) {});
+}
 
 // The two-pass move of limb `limb` under the first frame numbered `newParent` (the root takes
 // no part); false, with the tree unchanged, when either is missing, the new parent lies inside

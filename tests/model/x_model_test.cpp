@@ -307,6 +307,25 @@ TEST_F(XModelTest, SaveReloadAndMerge) {
   EXPECT_EQ(TrackGetRotKeyCount(*AnimSetGetTrackList(*alone.animation)), 2u);
 }
 
+// Appended keys continue the first track of their limb; a second track of the limb stays as it
+// was.
+TEST_F(XModelTest, AnAppendedAnimationJoinsTheFirstTrackOfItsLimb) {
+  const char* const kHead = "xof 0302txt 0032\nFrame A { }\n";
+  ModelHandle h;
+  ASSERT_EQ(LoadModelXFile(h,
+                           Write("two.x", std::string(kHead) +
+                                              "AnimationSet { Animation { {A} AnimationKey { 2; 1; 0; 3; 1, 1, 1;;; } }\n"
+                                              "  Animation { {A} AnimationKey { 2; 1; 0; 3; 2, 2, 2;;; } } }\n"),
+                           nullptr),
+            kModelOk);
+  const std::string added =
+      Write("added.x", std::string(kHead) + "AnimationSet { Animation { {A} AnimationKey { 2; 1; 0; 3; 3, 3, 3;;; } } }\n");
+  ASSERT_EQ(LoadAnimatedXFile(h, added, 10, 5), kModelOk);
+  EXPECT_EQ(DumpTracks(AnimSetGetTrackList(*h.animation)),
+            "A limb 1: | | | 0 1 1 1 5 1 1 1 10 3 3 3\n"
+            "A limb 1: | | | 0 2 2 2\n");
+}
+
 TEST_F(XModelTest, MeshesWriteAsMeshObjects) {
   ModelHandle h;
   ASSERT_EQ(LoadModelXFile(h, Write("m.x", kModel), nullptr), kModelOk);

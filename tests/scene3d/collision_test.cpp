@@ -171,6 +171,21 @@ TEST_F(CollisionTest, ACloneCollidesWithItsSourceInItsOwnPlace) {
   EXPECT_EQ(Query(7520, 3, 0), 0);
 }
 
+// The shapes of a shared model answer under the last clone made; once every clone is gone they
+// answer under the source again, placed where it stands rather than where the last clone stood.
+TEST_F(CollisionTest, TheSourceCollidesInItsOwnPlaceOnceItsClonesAreGone) {
+  ASSERT_EQ(Run({1, 10.0f}, 7042), 0);
+  for (int32_t n : {2, 3}) {
+    ASSERT_EQ(Run({1, n}, 7264), 0);
+    Place(n, 100.0f * float(n));
+  }
+  for (int32_t n : {2, 3}) ASSERT_EQ(Run({n}, 7009), 0);
+  ASSERT_EQ(Run({4, 10.0f}, 7042), 0);
+  Place(4, 8);
+  EXPECT_EQ(Collides(4, 1), 1);
+  EXPECT_EQ(Query(7520, 1, 0), 4);
+}
+
 TEST_F(CollisionTest, TheResponseIgnoresPairsThatCannotHit) {
   for (int32_t n : {1, 2, 3}) ASSERT_EQ(Run({n, 10.0f}, 7042), 0);
   const uint32_t a = ObjectRecordOf(1), b = ObjectRecordOf(2), c = ObjectRecordOf(3);

@@ -2,8 +2,11 @@
 // shapes, colours, mesh changes, the checklist and the queries.
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+
 #include <cmath>
 #include <filesystem>
+#include <functional>
 
 #include "collision/world.h"
 #include "core/checklist.h"
@@ -18,8 +21,10 @@
 #include "platform/fs.h"
 #include "runtime/subsystems.h"
 #include "scene3d/object_operands.h"
+#include "scene3d/objects.h"
 #include "scene3d/record_pools.h"
 #include "scene3d/scene.h"
+#include "scene3d/scene_render.h"
 #include "tests/model/model_fixtures.h"
 #include "tests/scene3d/null_scene.h"
 #include "tests/support/program_run.h"
@@ -92,6 +97,27 @@ TEST_F(LimbsTest, LoadedLimbsCannotBeLinked) {
   std::filesystem::remove(path);
 }
 
+// A mesh beside the frames of a file's top level takes the number of the frame before it, and
+// the limb's commands reach it with the frame's meshes.
+TEST_F(LimbsTest, ARootMeshBesideAFrameJoinsItsLimbAndHidesWithIt) {
+  const std::string path = FsTempFolder() + "/limbs_beside.x";
+  ASSERT_TRUE(FsWriteFileAtomic(path,
+                                "xof 0302txt 0032\n"
+                                "Frame A { Mesh inner { 3; 0;0;0;, 0;1;0;, 1;0;0;; 1; 3;0,1,2;; } }\n"
+                                "Mesh beside { 3; 0;0;0;, 0;1;0;, 1;0;0;; 1; 3;0,1,2;; }\n"));
+  ASSERT_EQ(Run({path, 2}, 7000), 0);
+  std::filesystem::remove(path);
+  ASSERT_EQ(Run({2, 1}, 7019), 0);
+  int meshes = 0;
+  ForEachNode(Obj(ObjectRecordOf(2)).model->root.get(), [&](SceneNode* n) {
+    if (n->IsFrame()) return;
+    ++meshes;
+    EXPECT_EQ(n->limbNumber, 1u) << n->name;
+    EXPECT_EQ(static_cast<MeshNode*>(n)->drawFlag, 0u) << n->name;
+  });
+  EXPECT_EQ(meshes, 2);
+}
+
 TEST_F(LimbsTest, HiddenLimbsLeaveTheCollisionLibraryAndComeBackWithTheObjectsShape) {
   AddLimbs(1);
   ASSERT_NE(LimbMesh(1)->collisionShape, nullptr);
@@ -151,17 +177,53 @@ TEST_F(LimbsTest, LimbsAreAddedLinkedAndPlacedInLinearWork) {
   EXPECT_LE(g_model.nodesVisited - before, uint64_t(20 * kLimbs));
 }
 
-// Every walk of the tree goes a call deeper a level, so a chain of linked limbs stops at the
-// deepest level a node may take (a limb's mesh one below its frame): the link past it is refused
-// and the object goes on working; the chain is deleted without a call a level.
-TEST_F(LimbsTest, AChainOfLinkedLimbsStopsAtTheDeepestLevel) {
+// Runs f on a thread of a 1 MB stack, where a walk taking a call a level would overflow long
+// before the deepest chain (sooner still under the sanitizers, whose frames are larger).
+void OnSmallStack(const std::function<void()>& f) {
+  pthread_attr_t attr;
+  ASSERT_EQ(pthread_attr_init(&attr), 0);
+  ASSERT_EQ(pthread_attr_setstacksize(&attr, size_t(1) << 20), 0);
+  pthread_t thread;
+  const auto run = [](void* p) -> void* {
+    (*static_cast<const std::function<void()>*>(p))();
+    return nullptr;
+  };
+  ASSERT_EQ(pthread_create(&thread, &attr, run, const_cast<std::function<void()>*>(&f)), 0);
+  pthread_join(thread, nullptr);
+  pthread_attr_destroy(&attr);
+}
+
+// A chain of linked limbs stops at the deepest level a node may take (a limb's mesh one below
+// its frame): the link past it is refused and the object goes on working. The deepest chain is
+// cloned, drawn, measured, collided and deleted on a small stack: no walk of the tree takes a
+// call a level.
+TEST_F(LimbsTest, TheDeepestChainOfLinkedLimbsIsWalkedOnASmallStack) {
   constexpr int32_t kDeepest = kMaxNodeDepth - 1;  // limb l lies at level l, its mesh at l + 1
-  for (int32_t l = 1; l <= kDeepest + 1; ++l) {
-    ASSERT_EQ(Run({1, l, 1}, 7011), 0);
-    if (l > 1) ASSERT_EQ(Run({1, l, l - 1}, 7016), l <= kDeepest ? 0 : kErrLimbNotLinkable) << l;
-  }
-  EXPECT_EQ(Run({1, kDeepest + 1, 1}, 7016), 0);
-  EXPECT_EQ(Run({1}, 7009), 0);  // delete object
+  OnSmallStack([&] {
+    for (int32_t l = 1; l <= kDeepest + 1; ++l) {
+      ASSERT_EQ(Run({1, l, 1}, 7011), 0);
+      ASSERT_EQ(Run({1, l, 0.0f, 1.0f, 0.0f}, 7013), 0);
+      if (l > 1) {
+        ASSERT_EQ(Run({1, l, l - 1}, 7016), l <= kDeepest ? 0 : kErrLimbNotLinkable) << l;
+      }
+    }
+    ASSERT_EQ(Run({1, kDeepest + 1, 1}, 7016), 0);  // the refused limb links higher up
+    g_scene.camera.autoCamera = 0;  // the camera stays where the cube put it
+    ASSERT_EQ(Run({1, 2}, 7264), 0);
+    ASSERT_EQ(Run({2, 0.0f, 0.0f, 5.0f}, 7021), 0);
+    RenderScene3D();
+    EXPECT_EQ(g_scene.render.drawnIndices, 2u * 36 * (kDeepest + 2));  // two objects of every box
+    UpdateObjectExtents(ObjectRecordOf(1));
+    EXPECT_NEAR(Cube().sizeY, float(kDeepest + 6), 0.5f);  // from the cube's -5 to the top limb's box
+    // The limbs' boxes leave the collision library (which places a crowd of shapes slowly); the
+    // placement still walks the whole chain.
+    for (int32_t l = 1; l <= kDeepest + 1; ++l) ASSERT_EQ(Run({1, l}, 7019), 0);
+    CommandCall hit{CallOperand::Result(), 2, 1};  // the clone's shapes, placed through the chain
+    ASSERT_EQ(hit.Run(7520), 0);
+    EXPECT_EQ(hit.Result().i, 1);
+    ASSERT_EQ(Run({2}, 7009), 0);
+    ASSERT_EQ(Run({1}, 7009), 0);
+  });
 }
 
 // The shared colour texture of a colour: the reference count of its list node (-1 none).
@@ -179,6 +241,30 @@ TEST_F(LimbsTest, ColouringALimbAgainLetsGoOfItsFormerColour) {
   ASSERT_EQ(Run({1, 1, int(0x00FF00)}, 7018), 0);
   EXPECT_LE(ColourReferences(0xFF0000), 0);
   EXPECT_EQ(Cube().limbs[1].ownTexture, LimbMesh(1)->textureNumber);
+}
+
+// A limb hidden through one holder of a shared model is unknown to the other's record: a limb
+// the other adds gives every mesh its shape again, the hidden limb's too.
+TEST_F(LimbsTest, ACloneAddingALimbGivesTheSharedModelsHiddenLimbItsShape) {
+  AddLimbs(1);
+  ASSERT_EQ(Run({1, 2}, 7264), 0);
+  ASSERT_EQ(Run({1, 1}, 7019), 0);
+  ASSERT_EQ(LimbMesh(1)->collisionShape, nullptr);
+  ASSERT_EQ(Run({2, 2, 1}, 7011), 0);
+  for (uint32_t l : {0u, 1u, 2u}) {
+    EXPECT_NE(LimbMesh(l)->collisionShape, nullptr) << l;
+    EXPECT_EQ(LimbMesh(l)->objectIndex, ObjectRecordOf(2)) << l;
+  }
+}
+
+// Each limb's mesh holds a reference to its colour, given back when the object goes.
+TEST_F(LimbsTest, DeletingAnObjectGivesBackEveryLimbsTexture) {
+  constexpr uint32_t kColours[] = {0xFF0000, 0x00FF00, 0x0000FF};
+  AddLimbs(3);
+  for (int32_t l = 1; l <= 3; ++l) ASSERT_EQ(Run({1, l, int(kColours[l - 1])}, 7018), 0);
+  for (uint32_t c : kColours) ASSERT_EQ(ColourReferences(c), 1) << c;
+  ASSERT_EQ(Run({1}, 7009), 0);
+  for (uint32_t c : kColours) EXPECT_LE(ColourReferences(c), 0) << c;
 }
 
 TEST_F(LimbsTest, AnglesAreKeptAsGivenAndChecked) {

@@ -104,6 +104,27 @@ TEST_F(ObjectsTest, DeletingAnObjectUnglesItsFollowersAndClearsHitsNamingIt) {
   EXPECT_EQ(Exists(2), 0);
 }
 
+// What names a deleted object is cleared however it came to name it: a hit a box query found,
+// and the glue of more followers than the object's list of them holds before it is tidied.
+TEST_F(ObjectsTest, DeletingAnObjectClearsABoxHitAndLoosensEveryFollower) {
+  ASSERT_EQ(Run({1, 10.0f}, 7043), 0);
+  ASSERT_EQ(Run({2, 10.0f}, 7043), 0);
+  const uint32_t a = ObjectRecordOf(1);
+  CommandCall hit{CallOperand::Result(), 1, 0};
+  ASSERT_EQ(hit.Run(7520), 0);
+  ASSERT_EQ(hit.Result().i, 2);
+  ASSERT_EQ(Obj(a).hitObject, int32_t(ObjectRecordOf(2)));
+  ASSERT_EQ(Run({2}, 7009), 0);
+  EXPECT_EQ(Obj(a).hitObject, 0);
+  constexpr int32_t kFollowers = 19;
+  for (int32_t n = 3; n < 3 + kFollowers; ++n) {
+    ASSERT_EQ(Run({n, 1.0f}, 7043), 0);
+    ASSERT_EQ(Run({n, 1, 0}, 7612), 0);
+  }
+  ASSERT_EQ(Run({1}, 7009), 0);
+  for (int32_t n = 3; n < 3 + kFollowers; ++n) EXPECT_EQ(Obj(ObjectRecordOf(n)).gluedTo, 0) << n;
+}
+
 // Deletion and shut-down visit only what names the object: every object number made (half of
 // them from a one-triangle mesh, each with its own model and collision shape, the rest clones
 // of object 1; each glued to the one before), deleted newest first down to the last 5,000,
