@@ -32,10 +32,15 @@ bool ReadVectors(XDataCursor& c, uint32_t n, std::vector<float>* out) {
   return c.Floats(out->data(), out->size());
 }
 
+// Vertices and face words the builder may gather: a mesh referred to from many frames is
+// added once for each, so a small file could otherwise build without bound.
+constexpr uint64_t kMaxBuiltWords = XLimits{}.values;
+
 class Builder {
  public:
   explicit Builder(BuiltMesh* out) : out_(out) {}
   bool found = false;
+  bool tooLarge = false;
 
   void Frame(const XObject& frame, const float parent[16]) {
     float m[16];
@@ -63,7 +68,12 @@ class Builder {
  private:
   void Mesh(const XObject& mesh, const float m[16]) {
     XMeshGeometry g;
-    if (!ReadXMeshGeometry(mesh, &g)) return;
+    if (tooLarge || !ReadXMeshGeometry(mesh, &g)) return;
+    built_ += g.positions.size() + g.faceWords.size();
+    if (built_ > kMaxBuiltWords) {
+      tooLarge = true;
+      return;
+    }
     found = true;
     const uint32_t nv = g.VertexCount();
     XMeshNormals normals;
@@ -134,6 +144,7 @@ class Builder {
 
   BuiltMesh* out_;
   int depth_ = 0;
+  uint64_t built_ = 0;
 };
 
 }  // namespace
@@ -170,5 +181,6 @@ bool BuildMeshFromX(std::string_view bytes, BuiltMesh* out) {
   float identity[16];
   SetMatrixIdentity(identity);
   for (const auto& o : file.objects) b.Object(*o, identity, false);
-  return b.found;
+  if (b.tooLarge) *out = BuiltMesh{};
+  return b.found && !b.tooLarge;
 }

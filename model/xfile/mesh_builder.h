@@ -40,6 +40,6 @@ struct BuiltMesh {
 };
 // Reads every Mesh of the file image, those inside frames placed by their frames' matrices,
 // into one. A mesh without usable normals gets vertex normals from its faces; faces with a
-// bad index or fewer than three corners are dropped. False when the bytes are not an .x file
-// or hold no mesh.
+// bad index or fewer than three corners are dropped. False when the bytes are not an .x file,
+// hold no mesh, or would build more than the reader's limit of values.
 bool BuildMeshFromX(std::string_view bytes, BuiltMesh* out);
