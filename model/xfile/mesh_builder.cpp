@@ -32,13 +32,12 @@ bool ReadVectors(XDataCursor& c, uint32_t n, std::vector<float>* out) {
   return c.Floats(out->data(), out->size());
 }
 
-// Vertices and face words the builder may gather: a mesh referred to from many frames is
-// added once for each, so a small file could otherwise build without bound.
-constexpr uint64_t kMaxBuiltWords = XLimits{}.values;
-
+// Gathers meshes into one. A mesh referred to from many frames is added once for each, so
+// what it gathers (position and face words) is held to the limit of values a read may build:
+// a small file could otherwise build without bound.
 class Builder {
  public:
-  explicit Builder(BuiltMesh* out) : out_(out) {}
+  Builder(BuiltMesh* out, uint64_t maxWords) : out_(out), maxWords_(maxWords) {}
   bool found = false;
   bool tooLarge = false;
 
@@ -70,7 +69,7 @@ class Builder {
     XMeshGeometry g;
     if (tooLarge || !ReadXMeshGeometry(mesh, &g)) return;
     built_ += g.positions.size() + g.faceWords.size();
-    if (built_ > kMaxBuiltWords) {
+    if (built_ > maxWords_) {
       tooLarge = true;
       return;
     }
@@ -145,6 +144,7 @@ class Builder {
   BuiltMesh* out_;
   int depth_ = 0;
   uint64_t built_ = 0;
+  const uint64_t maxWords_;
 };
 
 }  // namespace
@@ -173,11 +173,11 @@ bool ReadXTextureCoords(const XObject& coords, std::vector<float>* out) {
   return c.Floats(out->data(), out->size());
 }
 
-bool BuildMeshFromX(std::string_view bytes, BuiltMesh* out) {
+bool BuildMeshFromX(std::string_view bytes, BuiltMesh* out, const XLimits& limits) {
   XFile file;
-  ParseXFile(bytes, file);
+  ParseXFile(bytes, file, limits);
   *out = BuiltMesh{};
-  Builder b(out);
+  Builder b(out, limits.values);
   float identity[16];
   SetMatrixIdentity(identity);
   for (const auto& o : file.objects) b.Object(*o, identity, false);
