@@ -2,6 +2,7 @@
 // binary and compressed alike; refused files and their causes; saving and merging animation.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -211,11 +212,14 @@ TEST_F(XModelTest, AStopIsSeenInEveryLongPhaseOfALoad) {
   EXPECT_EQ(why, "the load was stopped");
 
   SetStopAsked(false);
-  const auto start = std::chrono::steady_clock::now();
-  std::thread stopper([] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  std::atomic<bool> running{false};
+  std::thread stopper([&running] {
+    running = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));  // the read takes 100 ms and more
     SetStopAsked(true);
   });
+  while (!running) std::this_thread::yield();
+  const auto start = std::chrono::steady_clock::now();
   XFile big;
   const XReadResult r = ParseXFile(mesh, big);
   stopper.join();
