@@ -285,6 +285,7 @@ template <int Type>
 void CmdLoadArray() {
   ArrayEntry* e = FileArray(Type);
   std::string bytes, why;
+  const FileLoadScope load(kErrArrayFileNotOpened, OpString(0));
   if (!e) {
     RunError(kErrArrayFileWithoutArray);
   } else if (!ReadArrayFile(*e, Type, bytes, &why)) {

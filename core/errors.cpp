@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <exception>
 
 #include "core/interp.h"
 #include "core/run_state.h"
@@ -105,6 +106,42 @@ void RunFileError(int32_t code, const std::string& file, const std::string& why)
 void RunFileWarning(uint32_t code, const std::string& file, const std::string& why) {
   RunWarning(code);
   StoreFileDetail(int32_t(code), file, why);
+}
+
+namespace {
+
+// The load that an exception ended, noted as its scope is left while the exception unwinds.
+struct FailedLoad {
+  bool set = false;
+  int32_t code = 0;
+  std::string file;
+};
+thread_local FailedLoad g_failedLoad;
+
+}  // namespace
+
+FileLoadScope::FileLoadScope(int32_t code, std::string file)
+    : code_(code), file_(std::move(file)), exceptions_(std::uncaught_exceptions()) {}
+
+FileLoadScope::~FileLoadScope() {
+  // The innermost scope is left first: it names the load.
+  if (std::uncaught_exceptions() > exceptions_ && !g_failedLoad.set) {
+    g_failedLoad.set = true;
+    g_failedLoad.code = code_;
+    try {
+      g_failedLoad.file = file_;
+    } catch (...) {  // no memory even for the name
+      g_failedLoad.file.clear();
+    }
+  }
+}
+
+bool ReportFailedLoad(bool outOfMemory) {
+  FailedLoad failed = std::move(g_failedLoad);
+  g_failedLoad = FailedLoad{};
+  if (!failed.set || !outOfMemory) return false;
+  RunFileError(failed.code, failed.file, "not enough memory to load it");
+  return true;
 }
 
 void InitErrorTexts() {

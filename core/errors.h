@@ -30,6 +30,27 @@ bool WarningsReported();
 void RunFileError(int32_t code, const std::string& file, const std::string& why);
 void RunFileWarning(uint32_t code, const std::string& file, const std::string& why);
 
+// Marks a command's load of a file for its whole life: when memory runs out anywhere inside
+// the load (std::bad_alloc leaving the command, whatever the loader), the load fails with its
+// own error (a warning where the code is one), the file and "not enough memory to load it",
+// not with the severe exception of a damaged program. Scopes nest; the innermost names the load.
+class FileLoadScope {
+ public:
+  FileLoadScope(int32_t code, std::string file);
+  ~FileLoadScope();
+  FileLoadScope(const FileLoadScope&) = delete;
+  FileLoadScope& operator=(const FileLoadScope&) = delete;
+
+ private:
+  int32_t code_;
+  std::string file_;
+  int exceptions_;
+};
+// For the interpreter, after an exception left a command: reports the load it ended (when a
+// FileLoadScope was left by an allocation failure, outOfMemory) and forgets it. False when the
+// exception left no load, or was no allocation failure.
+bool ReportFailedLoad(bool outOfMemory);
+
 // Fills the 200 text slots with "ERROR %d" and their numbers; FreeErrorTexts empties them.
 void InitErrorTexts();
 void FreeErrorTexts();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <new>
 
 #include "core/command_table.h"
 #include "core/errors.h"
@@ -214,12 +215,21 @@ void InterpretSlice() {
       RunCommands();
       g_fastDispatch = false;  // handlers called outside the loop do only their own work
       return;
+    } catch (const std::bad_alloc& e) {
+      // Memory ran out: inside a file's load that load's own error, else the severe exception.
+      g_fastDispatch = false;
+      if (!ReportFailedLoad(true)) {
+        if (!g_runtime.standalone) std::fprintf(stderr, "vellumark: exception in a command: %s\n", e.what());
+        RunError(kErrExceptionInCommand);
+      }
     } catch (const std::exception& e) {
       g_fastDispatch = false;
+      ReportFailedLoad(false);
       if (!g_runtime.standalone) std::fprintf(stderr, "vellumark: exception in a command: %s\n", e.what());
       RunError(kErrExceptionInCommand);
     } catch (...) {
       g_fastDispatch = false;
+      ReportFailedLoad(false);
       RunError(kErrExceptionInCommand);
     }
     CheckSliceEnd();

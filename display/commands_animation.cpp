@@ -42,6 +42,7 @@ void CmdLoadAnimation() {
   int32_t n = OpInt(1);
   SkipOperands(2);
   if (n < 1 || n > 32) return RunError(kErrAnimationNumberOutOfRange);
+  const FileLoadScope load(kErrAnimationNotLoaded, file);
   AnimationStatus& s = g_animations.status[n];
   if (s.exists) {
     DeleteAnimation(n);

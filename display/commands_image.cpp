@@ -59,6 +59,7 @@ void LoadImage(bool withTexture) {
     return RunError(kErrFileNotFound);
   }
   std::string why;
+  const FileLoadScope load(kErrBitmapFileUnreadable, file);
   if (!LoadBitmapNow(kScratchSlot, file, &why)) {
     if (WarningsReported()) LogEngineError(file + ": " + why);
     return RunWarning(kErrBitmapFileUnreadable);

@@ -109,6 +109,7 @@ void LoadIntoBitmap(DrawOp& op) {
   }
   g_draw.execBitmap = uint32_t(n);
   std::string why;
+  const FileLoadScope load(kErrBitmapFileUnreadable, op.text);
   SurfacePtr loaded = LoadImageByExtension(name, g_display.depth, &why);
   if (!loaded) {
     if (op.lifetime <= 0) {

@@ -41,7 +41,7 @@ struct ModelHandle {
 // (none without one).
 int32_t LoadModelXFile(ModelHandle& h, const std::string& path, Device3D* device, std::string* why = nullptr);
 // The same from objects already read.
-int32_t LoadModelXObjects(ModelHandle& h, const XFile& file, Device3D* device);
+int32_t LoadModelXObjects(ModelHandle& h, const XFile& file, Device3D* device, std::string* why = nullptr);
 // Saves the animation as a text .x file (also without a root).
 int32_t SaveAnimationXFile(ModelHandle& h, const std::string& path);
 // Appends the animation of another .x file to the tracks of the limbs it names (the cause of a

@@ -10,6 +10,7 @@
 
 #include "model/model_textures.h"
 #include "platform/fs.h"
+#include "platform/stop_request.h"
 #include "model/xfile/mesh_builder.h"
 #include "model/mesh_node.h"
 
@@ -119,6 +120,21 @@ class ChildAppender {
   SceneNode* last_ = nullptr;
 };
 
+// Building a tree polls the stop request as the reader does: a file of millions of frames
+// takes seconds to build after its read.
+class StopPoll {
+ public:
+  // True once the process is asked to stop (checked every 4096 calls; stays true after).
+  bool Stopped() {
+    if (!stopped_ && (++calls_ & 0xFFF) == 0) stopped_ = StopSignalReceived();
+    return stopped_;
+  }
+
+ private:
+  uint32_t calls_ = 0;
+  bool stopped_ = false;
+};
+
 void LoadMesh(const XObject& o, ChildAppender& frame, uint32_t number) {
   XMeshGeometry g;
   if (!ReadXMeshGeometry(o, &g)) return;
@@ -195,13 +211,14 @@ void LoadMesh(const XObject& o, ChildAppender& frame, uint32_t number) {
     if (t > 0) ReleaseModelTexture(t), t = 0;
 }
 
-uint32_t LoadFrame(const XObject& o, ChildAppender& parent, uint32_t number) {
+uint32_t LoadFrame(const XObject& o, ChildAppender& parent, uint32_t number, StopPoll& stop) {
   auto frame = std::make_unique<FrameNode>(o.name.c_str());
   frame->limbNumber = number;
   ChildAppender children(frame.get());
   for (const auto& child : o.children) {
+    if (stop.Stopped()) break;
     if (child->Is("Frame")) {
-      number = LoadFrame(*child, children, number + 1);
+      number = LoadFrame(*child, children, number + 1, stop);
     } else if (child->Is("Mesh")) {
       LoadMesh(*child, children, number);
     } else if (child->Is("FrameTransformMatrix")) {
@@ -259,10 +276,11 @@ void LoadAnimationKey(const XObject& o, AnimTrack* track) {
 }
 
 // Tracks are linked behind the last one read, not by walking the chain for each.
-std::unique_ptr<AnimSet> LoadAnimationSet(const XObject& o) {
+std::unique_ptr<AnimSet> LoadAnimationSet(const XObject& o, StopPoll& stop) {
   auto set = std::make_unique<AnimSet>();
   std::unique_ptr<AnimTrack>* end = &set->firstTrack;
   for (const auto& child : o.children) {
+    if (stop.Stopped()) break;
     if (!child->Is("Animation")) continue;
     auto track = std::make_unique<AnimTrack>();
     for (const auto& part : child->children) {
@@ -357,13 +375,15 @@ std::string ShortDataCause(const XObject& o) {
 
 }  // namespace
 
+XLimits g_modelLimits;
+
 bool ReadModelXFile(const std::string& path, XFile* out, std::string* why) {
   std::string bytes, cause;
   errno = 0;
   const FsRead read = FsReadRegularFile(path, bytes, kMaxModelBytes, false);
   if (read != FsRead::kOk) cause = FsReadCause(read, "a model file");
   if (cause.empty()) {
-    const XReadResult r = ParseXFile(bytes, *out);
+    const XReadResult r = ParseXFile(bytes, *out, g_modelLimits);
     if (!r.ok()) cause = r.message;
     else if (const XObject* o = FirstShortObject(out->objects)) cause = ShortDataCause(*o);
   }
@@ -373,16 +393,24 @@ bool ReadModelXFile(const std::string& path, XFile* out, std::string* why) {
   return false;
 }
 
-std::unique_ptr<FrameNode> LoadXTree(const XFile& file, uint32_t* frameCount, std::unique_ptr<AnimSet>* animation) {
+std::unique_ptr<FrameNode> LoadXTree(const XFile& file, uint32_t* frameCount, std::unique_ptr<AnimSet>* animation,
+                                     std::string* why) {
   auto root = std::make_unique<FrameNode>("root");
   root->limbNumber = 0;
   animation->reset();
   uint32_t n = 0;
+  StopPoll stop;
   ChildAppender children(root.get());
   for (const auto& o : file.objects) {
-    if (o->Is("Frame")) n = LoadFrame(*o, children, n + 1);
+    if (stop.Stopped()) break;
+    if (o->Is("Frame")) n = LoadFrame(*o, children, n + 1, stop);
     else if (o->Is("Mesh")) LoadMesh(*o, children, n);
-    else if (o->Is("AnimationSet")) *animation = LoadAnimationSet(*o);
+    else if (o->Is("AnimationSet")) *animation = LoadAnimationSet(*o, stop);
+  }
+  if (stop.Stopped()) {
+    animation->reset();
+    if (why) *why = "the load was stopped";
+    return nullptr;
   }
   *frameCount = n + 1;
   if (*animation) {
@@ -396,16 +424,17 @@ std::unique_ptr<FrameNode> LoadXFileTree(const std::string& path, uint32_t* fram
                                          std::unique_ptr<AnimSet>* animation, std::string* why) {
   XFile file;
   if (!ReadModelXFile(path, &file, why)) return nullptr;
-  return LoadXTree(file, frameCount, animation);
+  return LoadXTree(file, frameCount, animation, why);
 }
 
 int32_t AppendAnimationFromXFiles(const std::vector<const XFile*>& files, FrameNode* root, AnimSet* existing,
                                   int32_t timeOffset, int32_t holdTime) {
   std::unique_ptr<AnimSet> added;
+  StopPoll stop;
   for (const XFile* f : files)
     for (const auto& o : f->objects)
-      if (o->Is("AnimationSet")) added = LoadAnimationSet(*o);
-  if (!added) return 0;
+      if (o->Is("AnimationSet")) added = LoadAnimationSet(*o, stop);
+  if (!added || stop.Stopped()) return 0;
   std::unique_ptr<LimbsByName> limbs;
   if (root) limbs = std::make_unique<LimbsByName>(root);
   // The first existing track of each limb.

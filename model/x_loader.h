@@ -16,16 +16,20 @@
 // emptied and the cause in why (when given), when it cannot be read, is not an .x file, or
 // the reader refuses any of it (a syntax error, nesting too deep, data shorter than its counts).
 bool ReadModelXFile(const std::string& path, XFile* out, std::string* why = nullptr);
+// What a model file may build (a file of more is refused as too large); tests lower it.
+extern XLimits g_modelLimits;
 
 // The tree of a file: a root frame "root" (limb 0), the file's frames numbered 1, 2, ... in
 // depth-first order (a top-level mesh joins the root with the number of the frame read last),
 // and the last animation set, its tracks driving the limbs they name (limb 0 when the frame is
 // not found); keys of each list in time order. frameCount is the number of frames plus the root.
-// nullptr, with the cause in why, when the file cannot be read (ReadModelXFile). The meshes have
-// no vertex buffers yet: the model handle makes them on its device.
+// nullptr, with the cause in why, when the file cannot be read (ReadModelXFile) or the process
+// is asked to stop while the tree is built. The meshes have no vertex buffers yet: the model
+// handle makes them on its device.
 std::unique_ptr<FrameNode> LoadXFileTree(const std::string& path, uint32_t* frameCount,
                                          std::unique_ptr<AnimSet>* animation, std::string* why = nullptr);
-std::unique_ptr<FrameNode> LoadXTree(const XFile& file, uint32_t* frameCount, std::unique_ptr<AnimSet>* animation);
+std::unique_ptr<FrameNode> LoadXTree(const XFile& file, uint32_t* frameCount, std::unique_ptr<AnimSet>* animation,
+                                     std::string* why = nullptr);
 
 // Appends the last animation set of the files (read together, so a reference in one may name a
 // frame of another) to the existing tracks of the same limbs: each key list gains, when the

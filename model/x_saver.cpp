@@ -61,11 +61,12 @@ int32_t LoadModelXFile(ModelHandle& h, const std::string& path, Device3D* device
   return kModelOk;
 }
 
-int32_t LoadModelXObjects(ModelHandle& h, const XFile& file, Device3D* device) {
+int32_t LoadModelXObjects(ModelHandle& h, const XFile& file, Device3D* device, std::string* why) {
   if (h.root) return kModelFailed;
-  h.root = LoadXTree(file, &h.frameCount, &h.animation);
+  h.root = LoadXTree(file, &h.frameCount, &h.animation, why);
   h.limbIndex = {};
-  if (h.root && device) h.root->RestoreBuffers(*device);
+  if (!h.root) return kModelFailed;
+  if (device) h.root->RestoreBuffers(*device);
   return kModelOk;
 }
 

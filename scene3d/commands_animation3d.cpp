@@ -115,6 +115,7 @@ void CmdAppendObject() {
   if (!(float(f) > Obj(r).frameCount)) return RunError(kErrAppendFrameTooLow);
   if (!ObjectTracks(r)) return RunError(kErrAnimationNotAppended);
   std::string why;
+  const FileLoadScope load(kErrAnimationNotAppended, file);
   if (!AppendObjectAnimationFile(r, file, f, &why)) return RunFileError(kErrAnimationNotAppended, file, why);
   UpdateObjectFrameCount(r);
 }

@@ -158,6 +158,7 @@ void CmdLoadObject() {
   const uint32_t r = AllocObjectRecord();
   if (r == kNoRecord) return;
   std::string why;
+  const FileLoadScope load(kErrModelNotLoaded, file);
   const int32_t limbs = LoadObject(r, file, &why);
   if (limbs <= 0) {
     FreeObjectRecord(r);
@@ -271,6 +272,7 @@ void CmdLoadMesh() {
   const uint32_t temp = AllocObjectRecord();
   if (temp == kNoRecord) return;
   std::string why;
+  const FileLoadScope load(kErrMeshNotLoaded, file);
   const int32_t result = LoadObject(temp, file, &why);
   if (result > 0) {
     const int32_t made = MakeMeshFromObject(temp, -1, -1);

@@ -62,6 +62,7 @@ void CmdLoadStaticObjects() {
   const std::string file = OpString(0);
   SkipOperands(1);
   std::string why;
+  const FileLoadScope load(kErrModelNotRead, file);
   if (LoadStaticWorldFile(file, &why)) return;
   if (why == "not found") return RunFileError(kErrFileNotFound, file, why);
   RunFileWarning(kErrModelNotRead, file, why);

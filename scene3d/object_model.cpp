@@ -10,6 +10,7 @@
 #include "model/convert3ds/writer_x.h"
 #include "model/model_handle.h"
 #include "model/model_state.h"
+#include "model/x_loader.h"
 #include "platform/fs.h"
 #include "scene3d/record_pools.h"
 
@@ -125,8 +126,11 @@ int32_t LoadModelConverting(uint32_t object, const std::string& extension, const
       return 0;
     }
     XFile converted;
-    Convert3dsBytesToXFile(bytes, &converted);
-    return LoadInto(object, [&](ModelHandle& h) { return LoadModelXObjects(h, converted, g_display.device.get()); });
+    if (!Convert3dsBytesToXFile(bytes, &converted, g_modelLimits)) {
+      if (why) *why = "holds more than a model may have";
+      return 0;
+    }
+    return LoadInto(object, [&](ModelHandle& h) { return LoadModelXObjects(h, converted, g_display.device.get(), why); });
   }
   const std::string work = ModelWorkFilePath();
   const int32_t result = LoadModelIntoObject(object, work, why);

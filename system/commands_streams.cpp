@@ -55,6 +55,7 @@ void StoreReadString(VarCell* target, const std::string& text) {
 }
 
 void CmdOpenToRead() {
+  const FileLoadScope load(kErrStreamNotOpened, OpString(1));
   Report(StreamOpenRead(OpInt(0), OpString(1)));
   SkipOperands(2);
 }

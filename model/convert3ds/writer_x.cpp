@@ -224,13 +224,16 @@ class XTextWriter : public Sink3ds {
 // decimals the text gives it.
 class XObjectWriter : public Sink3ds {
  public:
-  explicit XObjectWriter(XFile* out) : out_(out) {
+  XObjectWriter(XFile* out, const XLimits& limits) : out_(out), limits_(limits) {
     out_->objects.clear();
     XObject& header = out_->Add("Header");
     header.PushInt(1), header.PushInt(0), header.PushInt(1);
   }
+  // Set once the model would build more than the limits allow: nothing more is added.
+  bool tooLarge = false;
 
   void Material(const Material3ds& m) override {
+    if (!Charge(2, 12)) return;
     XObject& o = out_->Add("Material", MaterialName(m.name));
     Push(o, {m.diffuse[0], m.diffuse[1], m.diffuse[2], 1.0f, m.shininess, m.specular[0], m.specular[1], m.specular[2],
              0.0f, 0.0f, 0.0f});
@@ -238,6 +241,7 @@ class XObjectWriter : public Sink3ds {
   }
 
   void FrameOpen(const std::string& name) override {
+    if (!Charge(1, 0)) return frames_.push_back(nullptr);
     frames_.push_back(frames_.empty() ? &out_->Add("Frame", FrameName(name)) : &frames_.back()->AddChild("Frame", FrameName(name)));
   }
 
@@ -246,6 +250,8 @@ class XObjectWriter : public Sink3ds {
   }
 
   void Mesh(const Mesh3ds& m) override {
+    const uint64_t faces4 = 4 * uint64_t(m.faces.size() / 3);
+    if (!Charge(6, 27 + m.positions.size() + m.normals.size() + m.texCoords.size() + 2 * faces4)) return;
     if (m.hasFrameMatrix) Push(Child("FrameTransformMatrix", ""), std::vector<float>(m.frameMatrix, m.frameMatrix + 16));
     XObject& mesh = Child("Mesh", MeshName(m.name));
     const uint32_t faces = uint32_t(m.faces.size() / 3);
@@ -269,6 +275,9 @@ class XObjectWriter : public Sink3ds {
   }
 
   void Animation(const std::vector<Node3ds>& nodes) override {
+    uint64_t keys = 0;
+    for (const Node3ds& node : nodes) keys += node.rotation.size() + node.scale.size() + node.position.size();
+    if (!Charge(1 + 5 * uint64_t(nodes.size()), 6 * (keys + nodes.size()))) return;
     XObject& set = out_->Add("AnimationSet", "x3ds_animset_0");
     int index = 0;
     for (const Node3ds& node : nodes) {
@@ -284,6 +293,13 @@ class XObjectWriter : public Sink3ds {
   void Finish() { ResolveXReferences({out_}); }
 
  private:
+  // Counts what a part adds (at most that many objects and values); false, with nothing more
+  // added from then on, past the limits.
+  bool Charge(uint64_t objects, uint64_t values) {
+    objects_ += objects, values_ += values;
+    if (objects_ > limits_.objects || values_ > limits_.values) tooLarge = true;
+    return !tooLarge;
+  }
   // A number as the six-decimal text reads back (not finite: 0).
   static float Six(float v) {
     if (!std::isfinite(v)) return 0.0f;
@@ -309,6 +325,8 @@ class XObjectWriter : public Sink3ds {
   }
 
   XFile* out_;
+  const XLimits& limits_;
+  uint64_t objects_ = 0, values_ = 0;
   std::vector<XObject*> frames_;
 };
 
@@ -327,10 +345,15 @@ std::string Convert3dsBytesToX(std::string_view bytes) {
   return writer.Take();
 }
 
-void Convert3dsBytesToXFile(std::string_view bytes, XFile* out) {
-  XObjectWriter writer(out);
+bool Convert3dsBytesToXFile(std::string_view bytes, XFile* out, const XLimits& limits) {
+  XObjectWriter writer(out, limits);
   Read3dsFile(bytes, writer);
+  if (writer.tooLarge) {
+    out->objects.clear();
+    return false;
+  }
   writer.Finish();
+  return true;
 }
 
 int32_t Convert3dsToX(const std::string& source, const std::string& target, std::string* why) {

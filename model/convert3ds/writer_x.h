@@ -12,8 +12,9 @@
 // The X text of a whole .3ds file image (the header alone for bytes that hold no model).
 std::string Convert3dsBytesToX(std::string_view bytes);
 // The same model as .x objects, each number as the text would give it back, the references
-// resolved: what reading the X text gives, without the text.
-void Convert3dsBytesToXFile(std::string_view bytes, XFile* out);
+// resolved: what reading the X text gives, without the text. False, with out emptied, for a
+// model that would build more than the limits allow.
+bool Convert3dsBytesToXFile(std::string_view bytes, XFile* out, const XLimits& limits = {});
 // Converts a file: 0, or -4 when the source cannot be read. The target is written through a
 // temporary file and a rename; a target that cannot be written is left alone and gives -5.
 // On failure why (when given) gets the cause.

@@ -32,10 +32,14 @@ bool ReadVectors(XDataCursor& c, uint32_t n, std::vector<float>* out) {
   return c.Floats(out->data(), out->size());
 }
 
+// Gathers meshes into one. A mesh referred to from many frames is added once for each, so
+// what it gathers (position and face words) is held to the limit of values a read may build:
+// a small file could otherwise build without bound.
 class Builder {
  public:
-  explicit Builder(BuiltMesh* out) : out_(out) {}
+  Builder(BuiltMesh* out, uint64_t maxWords) : out_(out), maxWords_(maxWords) {}
   bool found = false;
+  bool tooLarge = false;
 
   void Frame(const XObject& frame, const float parent[16]) {
     float m[16];
@@ -63,7 +67,12 @@ class Builder {
  private:
   void Mesh(const XObject& mesh, const float m[16]) {
     XMeshGeometry g;
-    if (!ReadXMeshGeometry(mesh, &g)) return;
+    if (tooLarge || !ReadXMeshGeometry(mesh, &g)) return;
+    built_ += g.positions.size() + g.faceWords.size();
+    if (built_ > maxWords_) {
+      tooLarge = true;
+      return;
+    }
     found = true;
     const uint32_t nv = g.VertexCount();
     XMeshNormals normals;
@@ -134,6 +143,8 @@ class Builder {
 
   BuiltMesh* out_;
   int depth_ = 0;
+  uint64_t built_ = 0;
+  const uint64_t maxWords_;
 };
 
 }  // namespace
@@ -162,13 +173,14 @@ bool ReadXTextureCoords(const XObject& coords, std::vector<float>* out) {
   return c.Floats(out->data(), out->size());
 }
 
-bool BuildMeshFromX(std::string_view bytes, BuiltMesh* out) {
+bool BuildMeshFromX(std::string_view bytes, BuiltMesh* out, const XLimits& limits) {
   XFile file;
-  ParseXFile(bytes, file);
+  ParseXFile(bytes, file, limits);
   *out = BuiltMesh{};
-  Builder b(out);
+  Builder b(out, limits.values);
   float identity[16];
   SetMatrixIdentity(identity);
   for (const auto& o : file.objects) b.Object(*o, identity, false);
-  return b.found;
+  if (b.tooLarge) *out = BuiltMesh{};
+  return b.found && !b.tooLarge;
 }

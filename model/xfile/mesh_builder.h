@@ -40,6 +40,7 @@ struct BuiltMesh {
 };
 // Reads every Mesh of the file image, those inside frames placed by their frames' matrices,
 // into one. A mesh without usable normals gets vertex normals from its faces; faces with a
-// bad index or fewer than three corners are dropped. False when the bytes are not an .x file
-// or hold no mesh.
-bool BuildMeshFromX(std::string_view bytes, BuiltMesh* out);
+// bad index or fewer than three corners are dropped. False when the bytes are not an .x file,
+// hold no mesh, or would gather more position and face words than the limit of values (a mesh
+// counts once for each reference to it).
+bool BuildMeshFromX(std::string_view bytes, BuiltMesh* out, const XLimits& limits = {});

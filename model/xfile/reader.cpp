@@ -14,7 +14,7 @@ constexpr int kMaxDepth = 200;
 
 class Parser {
  public:
-  explicit Parser(XTokenSource& src) : src_(src) {}
+  Parser(XTokenSource& src, const XLimits& limits) : src_(src), limits_(limits) {}
 
   XReadResult ParseAll(XFile& out) {
     for (;;) {
@@ -46,7 +46,7 @@ class Parser {
  private:
   XReadResult Failure(const char* why = nullptr) {
     XReadResult r;
-    r.status = depthExceeded_ ? XStatus::TooDeep : XStatus::Syntax;
+    r.status = depthExceeded_ ? XStatus::TooDeep : tooLarge_ ? XStatus::TooLarge : XStatus::Syntax;
     r.message = why ? why : !message_.empty() ? message_ : !src_.error.empty() ? src_.error : "syntax error";
     return r;
   }
@@ -54,10 +54,24 @@ class Parser {
     if (message_.empty()) message_ = why;
     return false;
   }
+  // Counts an object the read keeps; false past the limit, or when the process is asked to
+  // stop (a flood of small objects is given up as a big array is).
+  bool CountObject() {
+    if ((++objects_ & 0x3FFF) == 0 && Stopped()) return false;
+    if (objects_ <= limits_.objects) return true;
+    tooLarge_ = true;
+    return Fail("holds more objects than a model may have");
+  }
+  bool Stopped() {
+    if (!StopSignalReceived()) return false;
+    stopped_ = true;
+    return !Fail("the read was stopped");
+  }
 
   // After "{": skips to the matching "}".
   bool SkipBlock() {
-    for (int depth = 1; depth > 0;) {
+    for (uint32_t depth = 1, n = 0; depth > 0;) {
+      if ((++n & 0xFFFF) == 0 && Stopped()) return false;
       switch (src_.Next().kind) {
         case XTok::OBrace: ++depth; break;
         case XTok::CBrace: --depth; break;
@@ -102,9 +116,11 @@ class Parser {
     if (src_.Peek().kind == XTok::Guid) obj->guid = src_.Next().guid;
     const XTemplate* tmpl = FindStandardTemplate(type);
     if (!tmpl) return SkipBlock();
+    if (!CountObject()) return false;
     obj->tmpl = tmpl;
     obj->type = tmpl->name;
     obj->shortData = !ReadStruct(*tmpl, *obj);
+    if (tooLarge_ || stopped_) return false;
     for (;;) {
       const XToken t = src_.Next();
       switch (t.kind) {
@@ -135,6 +151,7 @@ class Parser {
 
   // After "{" among the children: a name and/or GUID, then "}".
   bool ParseReference(XObject& parent) {
+    if (!CountObject()) return false;
     auto ref = std::make_unique<XObject>();
     ref->isReference = true;
     for (;;) {
@@ -166,7 +183,7 @@ class Parser {
       const uint32_t n = m.fixed ? m.fixed : single[m.countFrom];
       for (uint32_t k = 0; k < n; ++k) {
         // A big array is given up when the process is asked to stop.
-        if ((k & 0xFFFF) == 0xFFFF && StopSignalReceived()) return Fail("the read was stopped");
+        if ((k & 0xFFFF) == 0xFFFF && Stopped()) return false;
         if (!ReadValue(m, obj, nullptr)) return false;
       }
     }
@@ -174,6 +191,10 @@ class Parser {
   }
 
   bool ReadValue(const XMember& m, XObject& obj, uint32_t* intOut) {
+    if (m.kind != XMemberKind::Struct && ++values_ > limits_.values) {
+      tooLarge_ = true;
+      return Fail("holds more values than a model may have");
+    }
     switch (m.kind) {
       case XMemberKind::Int: {
         uint32_t v;
@@ -200,8 +221,12 @@ class Parser {
   }
 
   XTokenSource& src_;
+  const XLimits& limits_;
   std::string message_;
   bool depthExceeded_ = false;
+  bool tooLarge_ = false;
+  bool stopped_ = false;
+  uint64_t objects_ = 0, values_ = 0;
 };
 
 void Index(const XObject& o, std::unordered_map<std::string_view, const XObject*>& names,
@@ -248,7 +273,7 @@ void ResolveXReferences(const std::vector<XFile*>& files) {
     for (auto& o : f->objects) Resolve(*o, names, guided);
 }
 
-XReadResult ParseXFile(std::string_view bytes, XFile& out) {
+XReadResult ParseXFile(std::string_view bytes, XFile& out, const XLimits& limits) {
   out.objects.clear();
   XReadResult r;
   if (bytes.size() < 16 || bytes.substr(0, 4) != "xof " || !Digits(bytes.substr(4, 4))) {
@@ -263,7 +288,7 @@ XReadResult ParseXFile(std::string_view bytes, XFile& out) {
       r.status = XStatus::Compressed;
       return r;
     }
-    return ParseXFile(plain, out);
+    return ParseXFile(plain, out, limits);
   }
   if ((format != "txt " && format != "bin ") || (floats != "0032" && floats != "0064")) {
     r.status = XStatus::BadFormat;
@@ -276,7 +301,7 @@ XReadResult ParseXFile(std::string_view bytes, XFile& out) {
   out.floatBits = floats == "0064" ? 64 : 32;
   const std::string_view body = bytes.substr(16);
   auto src = out.encoding == XEncoding::Text ? MakeTextTokens(body) : MakeBinaryTokens(body, out.floatBits);
-  r = Parser(*src).ParseAll(out);
+  r = Parser(*src, limits).ParseAll(out);
   ResolveXReferences({&out});
   return r;
 }

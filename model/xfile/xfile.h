@@ -59,7 +59,16 @@ struct XFile {
   XObject& Add(std::string type, std::string name = {});
 };
 
-enum class XStatus : uint8_t { Ok, NotXFile, Compressed, BadFormat, Syntax, TooDeep, ReadFailed };
+enum class XStatus : uint8_t { Ok, NotXFile, Compressed, BadFormat, Syntax, TooDeep, TooLarge, ReadFailed };
+
+// What one read may build, far above any real model: a file of more is refused (TooLarge)
+// before it takes all memory, as a flood of empty frames would (each costs far more built
+// than read). Objects count data objects and references; values count the numbers and
+// strings of their data.
+struct XLimits {
+  uint64_t objects = 4'000'000;
+  uint64_t values = 128'000'000;
+};
 
 struct XReadResult {
   XStatus status = XStatus::Ok;
@@ -69,7 +78,7 @@ struct XReadResult {
 
 // Parses a whole file image into out (replacing its objects) and resolves its references.
 // After a syntax error the objects completed before it are kept.
-XReadResult ParseXFile(std::string_view bytes, XFile& out);
+XReadResult ParseXFile(std::string_view bytes, XFile& out, const XLimits& limits = {});
 // Reads a file through the path layer, then parses it.
 XReadResult ReadXFile(const std::string& path, XFile& out);
 // Resolves references against the objects of all the files given (a reference in any of them

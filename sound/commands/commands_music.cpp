@@ -49,6 +49,7 @@ void CmdLoadMusic() {
   const int32_t n = OpInt(1);
   SkipOperands(2);
   if (!InRange(n)) return;
+  const FileLoadScope load(kErrMusicNotLoaded, file ? file : "");
   if (Slot(n).loaded) {
     CloseMusic(n);
     Slot(n).loaded = 0;

@@ -44,6 +44,7 @@ void RaiseNotLoaded(const char* file, const std::string& why) {
 
 void LoadInto(const char* file, int32_t n, bool priority) {
   if (!InRange(n)) return;
+  const FileLoadScope load(kErrSoundNotLoaded, file ? file : "");
   ClearForNew(n);
   std::string why;
   if (SoundSlotLoad(n, file, priority, &why)) {
@@ -72,6 +73,7 @@ void CmdLoad3DSound() {
   const int32_t n = OpInt(1);
   SkipOperands(2);
   if (!InRange(n)) return;
+  const FileLoadScope load(kErrSoundNotLoaded, file ? file : "");
   ClearForNew(n);
   std::string why;
   if (SoundSlotLoad3D(n, file, &why)) {

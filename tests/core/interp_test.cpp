@@ -19,7 +19,7 @@
 namespace {
 
 // Test commands, put into numbers that have no handler of their own.
-constexpr int kCount = 13, kThrow = 14, kCountedMode = 15, kPressF11 = 16, kCountedOnly = 17;
+constexpr int kCount = 13, kThrow = 14, kCountedMode = 15, kPressF11 = 16, kCountedOnly = 17, kLoadFails = 18;
 
 int64_t g_count = 0;
 std::vector<int64_t> g_perFrame;  // commands run by each frame's slice
@@ -35,6 +35,18 @@ void CmdCountAndJump() {  // count, then jump to operand 0
   }
 }
 void CmdThrow() { throw std::runtime_error("test failure"); }
+// A load of "big.x" (operand 0: 1 runs out of memory, 2 fails otherwise) or, for 3, memory
+// running out outside any load.
+void CmdLoadFails() {
+  const int32_t how = OpInt(0);
+  {
+    const FileLoadScope load(kErrMeshNotLoaded, "big.x");
+    const FileLoadScope inner(kErrModelNotLoaded, "big.x");
+    if (how == 1) throw std::bad_alloc();
+    if (how == 2) throw std::runtime_error("test failure");
+  }
+  throw std::bad_alloc();
+}
 void CmdCountedMode() {
   g_timing.timeSliceMode = 0;
   for (int i = 0; i < 32001; ++i) AllocDrawOp();
@@ -46,6 +58,7 @@ void CmdPressF11() { PostWindowMessage(Message{MsgKind::KeyDown, kVkF11, 0}); }
 void InstallTestCommands() {
   InstallTestCommand(kCount, CmdCountAndJump, "a");
   InstallTestCommand(kThrow, CmdThrow, "");
+  InstallTestCommand(kLoadFails, CmdLoadFails, "l");
   InstallTestCommand(kCountedMode, CmdCountedMode, "");
   InstallTestCommand(kCountedOnly, CmdCountedOnly, "");
   InstallTestCommand(kPressF11, CmdPressF11, "");
@@ -91,6 +104,28 @@ TEST_F(InterpTest, AnExceptionInACommandIsSystemError10010) {
   b.Emit({kThrow});
   EXPECT_EQ(Run(b, 10), kExitRunError);
   EXPECT_EQ(g_errorCode, 10010);
+}
+
+// Memory running out inside a file's load is that load's error, naming the file (the innermost
+// load); anything else is the severe exception 10010.
+TEST_F(InterpTest, MemoryRunningOutInALoadIsTheLoadsError) {
+  const struct {
+    int32_t how;
+    int32_t error;
+    const char* detail;
+  } kCases[] = {
+      {1, kErrModelNotLoaded, "big.x: not enough memory to load it"},
+      {2, 10010, ""},
+      {3, 10010, ""},
+  };
+  for (const auto& c : kCases) {
+    g_lastEngineError.clear();
+    ImageBuilder b;
+    b.Emit({kLoadFails, b.Int(c.how)});
+    EXPECT_EQ(Run(b, 10), kExitRunError) << c.how;
+    EXPECT_EQ(g_errorCode, c.error) << c.how;
+    EXPECT_EQ(g_lastEngineError, c.detail) << c.how;
+  }
 }
 
 TEST_F(InterpTest, CountedModeEndsTheSliceWhenTheDrawQueueIsFull) {

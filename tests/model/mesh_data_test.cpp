@@ -136,6 +136,15 @@ TEST_F(MeshDataTest, MeshFromXData) {
   EXPECT_EQ(LoadMeshFromMemory(mesh, "xof 0302txt 0032 Header { 1; 0; 1; }"), 0);
   EXPECT_EQ(M().vertexCount, 7u);
   EXPECT_EQ(LoadMeshFile(mesh, "/no/such/file.x"), 0);
+  // A mesh counts once for each frame that refers to it: what that gathers is held to the
+  // limit of values, however small the file.
+  for (const int refs : {5, 10}) {
+    std::string shared = "xof 0302txt 0032\nMesh tri { 3; 0;0;0;, 0;1;0;, 1;0;0;; 1; 3;0,1,2;; }\n";
+    for (int i = 0; i < refs; ++i) shared += "Frame { {tri} }\n";
+    BuiltMesh built;
+    EXPECT_EQ(BuildMeshFromX(shared, &built, XLimits{1000, 100}), refs == 5) << refs;  // 13 words a mesh
+    EXPECT_EQ(built.positions.size(), refs == 5 ? 54u : 0u);
+  }
 }
 
 TEST_F(MeshDataTest, WholeRecordEdits) {

@@ -2,15 +2,20 @@
 // binary and compressed alike; refused files and their causes; saving and merging animation.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <random>
+#include <thread>
 
 #include "model/anim_keys.h"
 #include "model/model_handle.h"
 #include "model/x_loader.h"
 #include "model/x_mesh_writer.h"
+#include "model/xfile/compressed.h"
 #include "platform/fs.h"
+#include "platform/stop_request.h"
 #include "tests/model/model_fixtures.h"
 
 using namespace fxmodel;
@@ -176,6 +181,50 @@ TEST_F(XModelTest, CompressedFilesLoadAsTheirPlainForms) {
       EXPECT_EQ(DumpTree(h.root.get()) + DumpTracks(AnimSetGetTrackList(*h.animation)), want) << packed.substr(8, 4);
     }
   }
+}
+
+// A stop request is seen in every long phase of a load: while a compressed file inflates,
+// while one large object is read (a mesh of 1,000,000 vertices, the stop coming part way),
+// and while the tree is built after the read (each once ran to its end).
+TEST_F(XModelTest, AStopIsSeenInEveryLongPhaseOfALoad) {
+  struct StopScope {
+    StopScope() { EventsProgramRunning(true); }
+    ~StopScope() {
+      SetStopAsked(false);
+      EventsProgramRunning(false);
+    }
+  } scope;
+  std::string frames = "xof 0302txt 0032\n";
+  for (int i = 0; i < 20000; ++i) frames += "Frame { }\n";
+  std::string mesh = "xof 0302txt 0032\nMesh m {\n1000000;\n";
+  for (int k = 0; k < 1000000; ++k) mesh += "1.0;2.0;3.0;,\n";
+  mesh += ";\n0;;\n}\n";
+  XFile read;
+  ASSERT_TRUE(ParseXFile(frames, read).ok());
+
+  SetStopAsked(true);
+  std::string inflated, why;
+  EXPECT_FALSE(InflateXFile(MsZipXFile(frames, 1024), &inflated, &why));
+  EXPECT_EQ(why, "the read was stopped");
+  uint32_t count = 0;
+  std::unique_ptr<AnimSet> animation;
+  EXPECT_FALSE(LoadXTree(read, &count, &animation, &why));
+  EXPECT_EQ(why, "the load was stopped");
+
+  SetStopAsked(false);
+  std::atomic<bool> running{false};
+  std::thread stopper([&running] {
+    running = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));  // the read takes 100 ms and more
+    SetStopAsked(true);
+  });
+  while (!running) std::this_thread::yield();
+  const auto start = std::chrono::steady_clock::now();
+  XFile big;
+  const XReadResult r = ParseXFile(mesh, big);
+  stopper.join();
+  EXPECT_EQ(r.message, "the read was stopped");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
 // Keys stored out of time order are put in order: the last key is the latest, as the frame

@@ -2,9 +2,11 @@
 // every encoding, references across depth and files, and refusal of broken or compressed input.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <string>
 
+#include "model/xfile/compressed.h"
 #include "model/xfile/xfile.h"
 #include "tests/model/model_fixtures.h"
 
@@ -208,6 +210,66 @@ TEST(XFile, DamagedCompressedFilesAreRefusedWithTheCause) {
   std::string more = good;
   more[17] = char(more[17] + 1);
   EXPECT_EQ(ParseXFile(more, f).message, "the compressed blocks give less than the file's size");
+}
+
+// Block sizes are held to the data: a block that inflates to less than its stated size is
+// refused, and a file of 64 KiB or more (the high half of its size in use) loads whole. A
+// flood of empty blocks costs each block only itself: each once copied the 32 KB before it as
+// its dictionary (10 MB of them took half a minute).
+TEST(XFile, CompressedBlockSizesAndFloods) {
+  std::string plain = "xof 0302txt 0032\n";
+  for (int i = 0; plain.size() < 70000; ++i) plain += "Frame f" + std::to_string(i) + " { }\n";
+  XFile f;
+  XReadResult r = ParseXFile(fxmodel::MsZipXFile(plain, 65535), f);
+  ASSERT_TRUE(r.ok()) << r.message;
+  EXPECT_EQ(f.objects.size(), 4444u);
+  EXPECT_EQ(f.objects.back()->name, "f4443");
+
+  std::string shortBlock = fxmodel::MsZipXFile(kSample, 65535);
+  shortBlock[16] = char(shortBlock[16] + 1);  // the total, and the one block's size, one more
+  shortBlock[20] = char(shortBlock[20] + 1);
+  r = ParseXFile(shortBlock, f);
+  EXPECT_EQ(r.status, XStatus::Compressed);
+  EXPECT_EQ(r.message, "a compressed block is damaged");
+
+  // 32 KB and more of text, then 40 MB of empty blocks (two bytes of deflate each; 10 MB in an
+  // unoptimised build, as the sanitizers run). Their copies took 4 to 60 s.
+#ifdef NDEBUG
+  constexpr size_t kFloodBytes = size_t(40) << 20;
+#else
+  constexpr size_t kFloodBytes = size_t(10) << 20;
+#endif
+  std::string empty("\0\0\4\0CK\3\0", 8);
+  while (empty.size() < kFloodBytes) empty += empty;
+  const std::string flood = fxmodel::MsZipXFile(plain.substr(0, 40000), 65535) + empty;
+  const auto start = std::chrono::steady_clock::now();
+  std::string inflated, why;
+  EXPECT_TRUE(InflateXFile(flood, &inflated, &why)) << why;
+  EXPECT_EQ(inflated.size(), 40000u);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+}
+
+// What a read may build is bounded: past the limits of objects (references count) or of
+// values, the file is refused as too large, however little of it there is.
+TEST(XFile, AFileBuildingMoreThanTheLimitsIsRefused) {
+  const XLimits limits{4, 20};
+  const struct {
+    const char* body;
+    const char* cause;  // nullptr: read
+  } kCases[] = {
+      {"Frame a { Frame b { } } Frame c { Frame d { } }", nullptr},
+      {"Frame a { Frame b { } } Frame c { Frame d { } } Frame e { }", "holds more objects than a model may have"},
+      {"Frame a { {b} {c} {d} {e} }", "holds more objects than a model may have"},
+      {"Mesh m { 6; 0;0;0;, 1;0;0;, 0;1;0;, 0;0;0;, 1;0;0;, 0;1;0;; 0;; }", nullptr},
+      {"Mesh m { 7; 0;0;0;, 1;0;0;, 0;1;0;, 0;0;0;, 1;0;0;, 0;1;0;, 1;1;1;; 0;; }",
+       "holds more values than a model may have"},
+  };
+  for (const auto& c : kCases) {
+    XFile f;
+    const XReadResult r = ParseXFile(std::string("xof 0302txt 0032\n") + c.body, f, limits);
+    EXPECT_EQ(r.message, c.cause ? c.cause : "") << c.body;
+    EXPECT_EQ(r.status, c.cause ? XStatus::TooLarge : XStatus::Ok) << c.body;
+  }
 }
 
 // Not-a-number reads as 0 however it is written.

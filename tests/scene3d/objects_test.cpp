@@ -21,6 +21,8 @@
 #include "scene3d/record_pools.h"
 #include "scene3d/scene.h"
 #include "scene3d/scene_state.h"
+#include "model/x_loader.h"
+#include "tests/model/fixtures_3ds.h"
 #include "tests/model/model_fixtures.h"
 #include "tests/scene3d/null_scene.h"
 #include "tests/support/program_run.h"
@@ -400,6 +402,57 @@ TEST(ObjectPrograms, TheExampleLoadsItsModelAndPrintsItsQueries) {
   ASSERT_EQ(r.status, 0) << r.err;
   const std::string printed = "rocket limbs: 3\nbox at -40 0 0\nplane angle x 90\nhand at 16 -60\n";
   EXPECT_EQ(r.transcript.substr(0, printed.size()), printed);
+}
+
+// Files too big for a model load are refused with the load error naming the file: one larger
+// than its kind may be (a sparse file, so nothing is read) gives the kind, and one that would
+// build more than a model may have (a small compressed .x of empty frames, a .3ds of small
+// meshes, here against lowered limits) is refused before it takes the memory.
+TEST_F(ObjectsTest, ModelsTooBigAreRefusedNamingTheFile) {
+  const std::string bigX = dir + "/big.x", big3ds = dir + "/big.3ds", bigWorld = dir + "/big.dat";
+  for (const std::string& f : {bigX, big3ds, bigWorld}) {
+    ASSERT_TRUE(FsWriteFileAtomic(f, ""));
+    std::filesystem::resize_file(f, (uint64_t(1) << 31) + 1);
+  }
+  std::string frames = "xof 0302txt 0032\n";
+  for (int i = 0; i < 2000; ++i) frames += "Frame { }\n";
+  using namespace fx3ds;
+  const std::string mesh = Chunk(0x4100, Chunk(0x4110, U16(3) + F({0, 0, 0, 1, 0, 0, 0, 1, 0})) +
+                                             Chunk(0x4120, U16(1) + U16(0) + U16(1) + U16(2) + U16(0)));
+  std::string meshes;
+  for (int i = 0; i < 200; ++i) meshes += Chunk(0x4000, Z("m" + std::to_string(i)) + mesh);
+  const std::string manyX = dir + "/many.x", many3ds = dir + "/many.3ds";
+  ASSERT_TRUE(FsWriteFileAtomic(manyX, fxmodel::MsZipXFile(frames, 4096)));
+  ASSERT_TRUE(FsWriteFileAtomic(many3ds, Main(meshes)));
+  struct Limits {
+    XLimits saved = g_modelLimits;
+    Limits() { g_modelLimits = XLimits{1000, 100000}; }
+    ~Limits() { g_modelLimits = saved; }
+  } lowered;
+  const struct {
+    int number;
+    std::vector<CallOperand> operands;
+    int32_t error;
+    std::string detail;
+  } cases[] = {
+      {7000, {bigX, 5}, kErrModelNotLoaded, bigX + ": too large for a model file"},
+      {7000, {big3ds, 5}, kErrFileNotFound, big3ds + ": too large for a 3DS file"},
+      {7088, {bigWorld}, kErrModelNotRead, bigWorld + ": too large for a static world"},
+      {7000, {manyX, 5}, kErrModelNotLoaded, manyX + ": holds more objects than a model may have"},
+      {7001, {manyX, 2}, kErrMeshNotLoaded, manyX + ": holds more objects than a model may have"},
+      {7000, {many3ds, 5}, kErrModelNotLoaded, many3ds + ": holds more than a model may have"},
+  };
+  for (const auto& c : cases) {
+    CommandCall call;
+    for (size_t k = 0; k < c.operands.size(); ++k) {
+      const CallOperand& op = c.operands[k];
+      if (op.kind == 's') call.SetText(int(k), op.s);
+      else call.cells[k].i = op.i;
+    }
+    EXPECT_EQ(call.Run(c.number, int(c.operands.size())), c.error) << c.detail;
+    EXPECT_EQ(g_lastEngineError, c.detail);
+  }
+  EXPECT_EQ(Exists(5), 0);
 }
 
 }  // namespace
