@@ -196,6 +196,7 @@ class WalkStack {
   }
   T& Top() { return size_ <= N ? inline_[size_ - 1] : heap_.back(); }
   bool Empty() const { return size_ == 0; }
+  size_t Size() const { return size_; }
 
  private:
   std::array<T, N> inline_;

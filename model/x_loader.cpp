@@ -304,7 +304,25 @@ std::unique_ptr<AnimSet> LoadAnimationSet(const XObject& o, StopPoll& stop) {
 // has one as a child (the root itself when it has the name).
 class LimbsByName {
  public:
-  explicit LimbsByName(FrameNode* root) { Walk(root, -1, 0); }
+  explicit LimbsByName(FrameNode* root) {
+    // Frames in tree order (each before the frames below it), without a call a level; meshes
+    // neither match nor hold frames.
+    WalkStack<uint32_t> open;  // the frames above the node walked
+    WalkNodes(
+        root,
+        [&](SceneNode* n) {
+          if (!n->IsFrame()) return NodeWalk::kOver;
+          const uint32_t i = uint32_t(frames_.size());
+          frames_.push_back({n->limbNumber, open.Empty() ? -1 : int32_t(open.Top()), 0, uint32_t(open.Size())});
+          byName_[std::string_view(n->name)].push_back(i);
+          open.Push(i);
+          return NodeWalk::kInto;
+        },
+        [&](SceneNode*) {
+          frames_[open.Top()].end = uint32_t(frames_.size());
+          open.Pop();
+        });
+  }
 
   // The limb of the name; fallback when no frame has it.
   int32_t Find(const std::string& name, int32_t fallback) const {
@@ -327,18 +345,6 @@ class LimbsByName {
     uint32_t end;    // one past the index of the last frame below it
     uint32_t depth;
   };
-  // Frames in tree order (each before the frames below it); meshes neither match nor hold frames.
-  void Walk(SceneNode* n, int32_t parent, uint32_t depth) {
-    for (; n; n = n->nextSibling) {
-      if (!n->IsFrame()) continue;
-      const uint32_t i = uint32_t(frames_.size());
-      frames_.push_back({n->limbNumber, parent, 0, depth});
-      byName_[std::string_view(n->name)].push_back(i);
-      Walk(n->firstChild, int32_t(i), depth + 1);
-      frames_[i].end = uint32_t(frames_.size());
-      if (parent < 0) break;  // the root alone: its siblings are never walked
-    }
-  }
   std::vector<Frame> frames_;
   std::unordered_map<std::string_view, std::vector<uint32_t>> byName_;
 };

@@ -18,6 +18,8 @@
 #include "model/model_handle.h"
 #include "model/model_state.h"
 #include "model/scene_node.h"
+#include "model/x_loader.h"
+#include "model/xfile/xfile.h"
 #include "platform/fs.h"
 #include "runtime/subsystems.h"
 #include "scene3d/object_operands.h"
@@ -195,7 +197,7 @@ void OnSmallStack(const std::function<void()>& f) {
 
 // A chain of linked limbs stops at the deepest level a node may take (a limb's mesh one below
 // its frame): the link past it is refused and the object goes on working. The deepest chain is
-// cloned, drawn, measured, collided and deleted on a small stack: no walk of the tree takes a
+// cloned, drawn, measured, given keys, collided and deleted on a small stack: no walk of the tree takes a
 // call a level.
 TEST_F(LimbsTest, TheDeepestChainOfLinkedLimbsIsWalkedOnASmallStack) {
   constexpr int32_t kDeepest = kMaxNodeDepth - 1;  // limb l lies at level l, its mesh at l + 1
@@ -215,6 +217,11 @@ TEST_F(LimbsTest, TheDeepestChainOfLinkedLimbsIsWalkedOnASmallStack) {
     EXPECT_EQ(g_scene.render.drawnIndices, 2u * 36 * (kDeepest + 2));  // two objects of every box
     UpdateObjectExtents(ObjectRecordOf(1));
     EXPECT_NEAR(Cube().sizeY, float(kDeepest + 6), 0.5f);  // from the cube's -5 to the top limb's box
+    XFile keys;  // keys appended to the chain look for their limbs through the whole tree
+    ASSERT_TRUE(ParseXFile("xof 0302txt 0032\nAnimationSet { Animation { {A} AnimationKey { 2; 1; 0; 3; 1, 1, 1;;; } } }\n",
+                           keys)
+                    .ok());
+    EXPECT_EQ(AppendAnimationFromXFiles({&keys}, Cube().model->root.get(), nullptr, 0, 0), 1);
     // The limbs' boxes leave the collision library (which places a crowd of shapes slowly); the
     // placement still walks the whole chain.
     for (int32_t l = 1; l <= kDeepest + 1; ++l) ASSERT_EQ(Run({1, l}, 7019), 0);
