@@ -218,6 +218,28 @@ TEST_F(ObjectsTest, CommandsCheckNumbersFirst) {
   EXPECT_EQ(Exists(5), 0);
 }
 
+// A load command on its operands, the error it gives and the engine text naming the file.
+struct LoadCase {
+  int number;
+  std::vector<CallOperand> operands;
+  int32_t error;
+  std::string detail;
+};
+
+template <size_t N>
+void ExpectLoadErrors(const LoadCase (&cases)[N]) {
+  for (const LoadCase& c : cases) {
+    CommandCall call;
+    for (size_t k = 0; k < c.operands.size(); ++k) {
+      const CallOperand& op = c.operands[k];
+      if (op.kind == 's') call.SetText(int(k), op.s);
+      else call.cells[k].i = op.i;
+    }
+    EXPECT_EQ(call.Run(c.number, int(c.operands.size())), c.error) << c.detail;
+    EXPECT_EQ(g_lastEngineError, c.detail);
+  }
+}
+
 // A failed load of an object, a mesh, an animation or a static world names the file and the
 // cause after the error's text.
 TEST_F(ObjectsTest, FailedLoadsNameTheFileAndTheCause) {
@@ -229,12 +251,7 @@ TEST_F(ObjectsTest, FailedLoadsNameTheFileAndTheCause) {
   ASSERT_TRUE(FsWriteFileAtomic(bad, "xof 0303tzip0032"));
   ASSERT_TRUE(FsWriteFileAtomic(world, "junk"));
   ASSERT_TRUE(FsWriteFileAtomic(junk3ds, "junk, not a 3DS file"));
-  const struct {
-    int number;
-    std::vector<CallOperand> operands;
-    int32_t error;
-    std::string detail;
-  } cases[] = {
+  const LoadCase cases[] = {
       {7000, {none, 5}, kErrFileNotFound, none + ": not found"},
       {7000, {bad, 5}, kErrModelNotLoaded, bad + ": the compressed data has no size"},
       {7000, {none3ds, 5}, kErrFileNotFound, none3ds + ": not found"},
@@ -246,16 +263,7 @@ TEST_F(ObjectsTest, FailedLoadsNameTheFileAndTheCause) {
       {7088, {noWorld}, kErrFileNotFound, noWorld + ": not found"},
       {7088, {world}, kErrModelNotRead, world + ": damaged, or not a static world"},
   };
-  for (const auto& c : cases) {
-    CommandCall call;
-    for (size_t k = 0; k < c.operands.size(); ++k) {
-      const CallOperand& op = c.operands[k];
-      if (op.kind == 's') call.SetText(int(k), op.s);
-      else call.cells[k].i = op.i;
-    }
-    EXPECT_EQ(call.Run(c.number, int(c.operands.size())), c.error) << c.detail;
-    EXPECT_EQ(g_lastEngineError, c.detail);
-  }
+  ExpectLoadErrors(cases);
 }
 
 // The limbs of a loaded object take their offsets from one walk of the model: 100,000 sibling
@@ -429,12 +437,7 @@ TEST_F(ObjectsTest, ModelsTooBigAreRefusedNamingTheFile) {
     Limits() { g_modelLimits = XLimits{1000, 100000}; }
     ~Limits() { g_modelLimits = saved; }
   } lowered;
-  const struct {
-    int number;
-    std::vector<CallOperand> operands;
-    int32_t error;
-    std::string detail;
-  } cases[] = {
+  const LoadCase cases[] = {
       {7000, {bigX, 5}, kErrModelNotLoaded, bigX + ": too large for a model file"},
       {7000, {big3ds, 5}, kErrFileNotFound, big3ds + ": too large for a 3DS file"},
       {7088, {bigWorld}, kErrModelNotRead, bigWorld + ": too large for a static world"},
@@ -442,16 +445,7 @@ TEST_F(ObjectsTest, ModelsTooBigAreRefusedNamingTheFile) {
       {7001, {manyX, 2}, kErrMeshNotLoaded, manyX + ": holds more objects than a model may have"},
       {7000, {many3ds, 5}, kErrModelNotLoaded, many3ds + ": holds more than a model may have"},
   };
-  for (const auto& c : cases) {
-    CommandCall call;
-    for (size_t k = 0; k < c.operands.size(); ++k) {
-      const CallOperand& op = c.operands[k];
-      if (op.kind == 's') call.SetText(int(k), op.s);
-      else call.cells[k].i = op.i;
-    }
-    EXPECT_EQ(call.Run(c.number, int(c.operands.size())), c.error) << c.detail;
-    EXPECT_EQ(g_lastEngineError, c.detail);
-  }
+  ExpectLoadErrors(cases);
   EXPECT_EQ(Exists(5), 0);
 }
 
