@@ -134,10 +134,10 @@ std::string ProgramOf(const std::string& word, const std::string& form) {
 TEST(DocumentedForms, EveryFormOfEveryWordCompiles) {
   std::map<std::string, std::string> forms;  // word (functions end in "[") -> its forms
   for (const std::string& line : Lines("/data/help")) {
-    const size_t bar = line.find('|', 1);  // the word "|" is an operator
-    if (bar == std::string::npos) continue;
-    const size_t end = line.find('|', bar + 1);
-    forms[line.substr(0, bar)] = line.substr(bar + 1, end == std::string::npos ? std::string::npos : end - bar - 1);
+    // word|forms|what it does: the word "|" and the forms of "|" hold the bar themselves.
+    const size_t bar = line.find('|', 1), end = line.rfind('|');
+    if (bar == std::string::npos || end <= bar) continue;
+    forms[line.substr(0, bar)] = line.substr(bar + 1, end - bar - 1);
   }
   std::set<std::string> words;
   for (const std::string& line : Lines("/data/keywords"))
