@@ -72,17 +72,17 @@ int LinkToFreeName(const char* temp, const char* base, char* out) {
   return Exists(temp) ? -1 : 0;
 }
 
-// Makes one copy a recovery file and says where the text is; false when it stays unkept.
-bool KeepOne(const char* temp, const char* base, const char* name) {
+// Makes one copy a recovery file and says where the text is (as LinkToFreeName answers).
+int KeepOne(const char* temp, const char* base, const char* name) {
   char path[kPathMax];
   const int linked = base[0] ? LinkToFreeName(temp, base, path) : Exists(temp) ? -1 : 0;
-  if (linked == 0) return true;
+  if (linked == 0) return 0;
   Put("vellumark: edit: the unsaved changes of ");
   Put(name);
   Put(" are kept in ");
   Put(linked > 0 ? path : temp);
   Put("\n");
-  return linked > 0;
+  return linked;
 }
 
 bool Fits(const std::string& text) { return text.size() < kPathMax; }
@@ -98,7 +98,9 @@ std::string CopyName(const std::string& folder, const std::string& name) {
 
 bool UnsavedCopyAdd(const std::string& folder, const std::string& name, const std::string& text) {
   if (folder.empty() || name.empty()) return false;
-  const std::string plain = folder.size() > 1 && folder.back() == '/' ? folder.substr(0, folder.size() - 1) : folder;
+  // A full path: the run may change the working folder before a handler links it.
+  std::string plain = folder[0] == '/' ? folder : FsCurrentFolder() + "/" + folder;
+  if (plain.size() > 1 && plain.back() == '/') plain.pop_back();
   const std::string base = plain + "/" + name + ".recovered";
   for (int attempt = 0; attempt < 16; ++attempt) {
     const std::string temp = CopyName(plain, name);
@@ -157,7 +159,7 @@ void UnsavedCopiesDrop() {
 bool UnsavedCopiesKeep() {
   const int count = g_armed.exchange(0);
   bool all = true;
-  for (int k = 0; k < count; ++k) all = KeepOne(g_copies[k].temp, g_copies[k].base, g_copies[k].name) && all;
+  for (int k = 0; k < count; ++k) all = KeepOne(g_copies[k].temp, g_copies[k].base, g_copies[k].name) > 0 && all;
   return all;
 }
 
@@ -173,7 +175,8 @@ bool UnsavedCopiesRecover(const std::string& runFolder) {
   for (size_t k = 0; k + 3 <= fields.size(); k += 3) {
     const std::string &temp = fields[k], &base = fields[k + 1], &name = fields[k + 2];
     if (temp.empty() || !Fits(temp) || !Fits(base)) continue;
-    all = KeepOne(temp.c_str(), base.c_str(), name.c_str()) && all;
+    // A copy gone was kept already (by the ending process's handler).
+    all = KeepOne(temp.c_str(), base.c_str(), name.c_str()) >= 0 && all;
   }
   return all;
 }

@@ -17,8 +17,9 @@ void UnsavedCopyAddOnlyCopy(const std::string& file, const std::string& name);
 void UnsavedCopiesArm();
 // Removes the copies and their record (control is back in the editor, which holds the text).
 void UnsavedCopiesDrop();
-// Makes each armed copy a recovery file and names it on stderr ("" when none is armed); uses
-// system calls only, so a signal handler may call it. True when every copy was linked.
+// Makes each armed copy a recovery file and names it on stderr (nothing when none is); uses
+// system calls only, so a signal handler may call it. True when every copy was linked (a copy
+// gone meanwhile, or the only copy where it is, counts as not kept).
 bool UnsavedCopiesKeep();
 // For a run folder whose process has ended: makes the copies its record lists recovery files,
 // named on stderr. False when a copy it lists is still there unkept (the folder must stay).
