@@ -66,6 +66,8 @@ void EditorCreateBuffers(const std::string& commandLineFile);
 // Writes the current buffer to "workfile.tmp" and the other to "workfil2.tmp" in the temporary
 // folder, with their header fields. False when a file could not be written.
 bool EditorWriteWorkFiles();
+// The work file of buffer n (1 or 2).
+std::string EditorWorkFile(int32_t n);
 // A click on a buffer tab (y 2..36, x 454..469 or 471..486) chooses that buffer.
 bool IdeBufferTabClick(int32_t x, int32_t y);
 

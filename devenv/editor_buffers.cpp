@@ -85,13 +85,13 @@ bool IdeBufferTabClick(int32_t x, int32_t y) {
   return true;
 }
 
-namespace {
-
-std::string WorkFile(int32_t n) {
+std::string EditorWorkFile(int32_t n) {
   const bool current = n == g_ide.currentBuffer;
   const std::string& set = current ? g_runtime.workFileTmp : g_runtime.workFileTmp2;
   return set.empty() ? FsTempFolder() + (current ? "/workfile.tmp" : "/workfil2.tmp") : set;
 }
+
+namespace {
 
 // The path from the root, without "." or ".." in it: the project folder stays the same wherever
 // the environment goes, and the status line names it plainly.
@@ -136,7 +136,7 @@ void EditorCreateBuffers(const std::string& commandLineFile) {
       }
     } else if (!g_ide.fileName.empty() || g_ide.created) {
       const std::string title = g_ide.title, author = g_ide.author, date = g_ide.date;
-      loaded = LoadSourceIntoEditor(WorkFile(n));
+      loaded = LoadSourceIntoEditor(EditorWorkFile(n));
       if (loaded && !title.empty()) g_ide.title = title;
       if (loaded && !author.empty()) g_ide.author = author;
       if (loaded && !date.empty()) g_ide.date = date;
@@ -156,7 +156,7 @@ bool EditorWriteWorkFiles() {
   const int32_t current = g_ide.loadedBuffer > 0 ? g_ide.loadedBuffer : g_ide.currentBuffer;
   const int32_t other = current == 1 ? 2 : 1;
   const EditorBufferRecord& r = Record(other);
-  bool ok = FsWriteFileAtomic(WorkFile(current), WorkFileText(g_ide.editor, g_ide.title, g_ide.author, g_ide.date));
-  if (r.used) ok = FsWriteFileAtomic(WorkFile(other), WorkFileText(r.buffer, r.title, r.author, r.date)) && ok;
+  bool ok = FsWriteFileAtomic(EditorWorkFile(current), WorkFileText(g_ide.editor, g_ide.title, g_ide.author, g_ide.date));
+  if (r.used) ok = FsWriteFileAtomic(EditorWorkFile(other), WorkFileText(r.buffer, r.title, r.author, r.date)) && ok;
   return ok;
 }

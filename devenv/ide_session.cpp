@@ -89,6 +89,7 @@ int32_t RunEditor(EnvironmentRun& env, const IdeCompileReport& report, const std
   g_runtime.framesRun = 0;
   ClockUseVirtual(g_runtime.options.virtualClock);
   EventsReset();
+  IdeDropUnsavedCopies();
   StartInputDevices();
   const int32_t state = RunIdeUntilExit(report, file, env.windowMode);
   StopInputDevices();
@@ -139,6 +140,7 @@ IdeCompileReport RunErrorReport(const RunOptions& o, const std::string& sourceFi
 // Compiles the work file and runs its image in the session, as a program runs on its own.
 IdeCompileReport CompileAndRun(EnvironmentRun& env, Session& session) {
   g_runtime = env.ide;
+  IdeKeepUnsavedForRun();
   const std::string image = FsTempFolder() + "/program.img";
   RunRequest r;
   IdeCompileReport report = CompileWorkFile(image, &r.options.source);
@@ -205,6 +207,7 @@ int RunEnvironment(const std::string& file, const RunOptions& options, double ve
     }
   }
   if (const int signal = EventsEndingSignal()) IdeEndBySignal(signal);
+  IdeDropUnsavedCopies();
   EventsHoldEndingSignals(false);
   if (g_ide.surfacesKept) DestroyIde();
   ResetIdeState();

@@ -40,8 +40,13 @@ void IdeWindowMessage(const struct Message& m);
 
 // Writes each buffer with unsaved changes to a recovery file ("<source name>.recovered" beside
 // its source, else in the per-user settings folder; never over an existing file) and names it
-// on stderr.
+// on stderr. During a run, the copies kept for it become those files.
 void IdeWriteRecoveryFiles();
+// Before control leaves the editor for a run: each buffer with unsaved changes is copied whole
+// beside its recovery file, so that whatever ends the process (a signal the busy program never
+// looks at, a kill) leaves it a recovery file. Dropped when control is back in the editor.
+void IdeKeepUnsavedForRun();
+void IdeDropUnsavedCopies();
 // Ends the process by a signal that ends it (a hang-up, a repeated stop request), the unsaved
 // changes kept first.
 [[noreturn]] void IdeEndBySignal(int signal);

@@ -4,7 +4,9 @@
 // A buffer's recovery file is "<source name>.recovered" beside its source; a source without a
 // name, or one whose folder takes no new file, gets "<name or untitled.vka>.recovered" in the
 // per-user settings folder. A name in use already (an earlier recovery) gets "-2", "-3", ...
-// after it, so no file is ever written over.
+// after it, so no file is ever written over. While a program runs, the text is kept on disk
+// ready for these names (IdeKeepUnsavedForRun), so an ending the busy run never sees loses
+// nothing either.
 #include <cstdio>
 
 #include "devenv/editor.h"
@@ -12,6 +14,7 @@
 #include "devenv/ide_state.h"
 #include "platform/events.h"
 #include "platform/fs.h"
+#include "platform/unsaved_copies.h"
 
 namespace {
 
@@ -43,9 +46,39 @@ void Recover(const EditorBuffer& b, const std::string& fileName, const std::stri
     std::fprintf(stderr, "vellumark: edit: the unsaved changes of %s are kept in %s\n", name.c_str(), path.c_str());
 }
 
+// Copies one buffer for a run beside its recovery file (its source's folder, else the settings
+// folder); where neither takes it, its work file is the copy.
+void CopyForRun(const EditorBuffer& b, const std::string& fileName, const std::string& folder, const std::string& title,
+                const std::string& author, const std::string& date, int32_t buffer) {
+  const std::string text = SourceFileText(b, title, author, date);
+  const std::string name = fileName.empty() ? "untitled.vka" : fileName;
+  if (!fileName.empty() && UnsavedCopyAdd(folder, name, text)) return;
+  if (!UnsavedCopyAdd(FsConfigFolder(), name, text)) UnsavedCopyAddOnlyCopy(EditorWorkFile(buffer), name);
+}
+
+bool g_copiesArmed = false;
+
 }  // namespace
 
+void IdeKeepUnsavedForRun() {
+  IdeDropUnsavedCopies();
+  const int32_t live = g_ide.loadedBuffer > 0 ? g_ide.loadedBuffer : g_ide.currentBuffer;
+  if (g_ide.modified)
+    CopyForRun(g_ide.editor, g_ide.fileName, g_ide.projectFolder, g_ide.title, g_ide.author, g_ide.date, live);
+  const EditorBufferRecord& r = g_ide.records[live == 1 ? 1 : 0];
+  if (r.used && r.modified) CopyForRun(r.buffer, r.fileName, r.projectFolder, r.title, r.author, r.date, live == 1 ? 2 : 1);
+  UnsavedCopiesArm();
+  g_copiesArmed = true;
+}
+
+void IdeDropUnsavedCopies() {
+  UnsavedCopiesDrop();
+  g_copiesArmed = false;
+}
+
 void IdeWriteRecoveryFiles() {
+  // The copies made for the run hold the text the editor left with: linked, they are whole.
+  if (g_copiesArmed && UnsavedCopiesKeep()) return;
   const int32_t live = g_ide.loadedBuffer > 0 ? g_ide.loadedBuffer : g_ide.currentBuffer;
   if (g_ide.modified)
     Recover(g_ide.editor, g_ide.fileName, g_ide.projectFolder, g_ide.title, g_ide.author, g_ide.date);

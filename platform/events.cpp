@@ -11,6 +11,7 @@
 
 #include "platform/codepage.h"
 #include "platform/fs.h"
+#include "platform/unsaved_copies.h"
 
 namespace {
 std::deque<Message> g_queue;
@@ -69,7 +70,9 @@ void OnHangupHeld(int) {
   if (!g_endingSignal) HoldEnding(SIGHUP, MonotonicMs());
 }
 void OnGraceOver(int) {
-  if (g_endingSignal) EndWith(g_endingSignal);
+  if (!g_endingSignal) return;
+  UnsavedCopiesKeep();
+  EndWith(g_endingSignal);
 }
 
 // Notes the signal for the next pump. A second one ends the process at once, so a program
@@ -95,6 +98,7 @@ void OnStopSignal(int signal) {
     HoldEnding(signal, now);
     return;
   }
+  UnsavedCopiesKeep();
   EndWith(g_holding ? g_endingSignal : signal);
 }
 

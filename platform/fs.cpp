@@ -21,6 +21,7 @@
 #include "platform/codepage.h"
 #include "platform/fs_name_index.h"
 #include "platform/stop_request.h"
+#include "platform/unsaved_copies.h"
 
 namespace {
 
@@ -502,6 +503,9 @@ void RemoveStaleRunFolders(const std::string& root) {
     const long pid = std::strtol(name.c_str() + 4, &end, 10);
     if (end == name.c_str() + 4 || *end != '-' || pid <= 0) continue;
     if (kill(pid_t(pid), 0) == 0 || errno != ESRCH) continue;
+    // Unsaved text of an environment that was killed during a run becomes its recovery
+    // files first; a folder holding the only copy of such text stays.
+    if (!UnsavedCopiesRecover(entry.path().string())) continue;
     std::error_code ignored;
     std::filesystem::remove_all(entry.path(), ignored);
   }

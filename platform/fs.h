@@ -93,8 +93,8 @@ bool FsIsReadOnly(const std::string& name);
 // Creates an empty file; false when the name exists or the file cannot be made.
 bool FsMakeFileExclusive(const std::string& name);
 // Creates a new file with the data, never through a link nor into an existing file: kTaken
-// when the name exists in any form (a dangling link too). A file that cannot be written
-// whole is removed (kFailed).
+// when the name exists in any form (a dangling link too). The data goes into a temporary
+// beside it first, linked to the name once whole: the file is whole or absent (kFailed).
 enum class FsNewFile { kWritten, kTaken, kFailed };
 FsNewFile FsWriteNewFile(const std::string& name, const std::string& data);
 // Copies a regular file through a temporary file beside the target; false (and the target

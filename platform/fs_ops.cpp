@@ -192,8 +192,13 @@ bool FsMakeFileExclusive(const std::string& name) {
 
 FsNewFile FsWriteNewFile(const std::string& name, const std::string& data) {
   const std::string path = FsResolveForWrite(name);
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-  if (fd < 0) return errno == EEXIST ? FsNewFile::kTaken : FsNewFile::kFailed;
+  struct stat st;
+  if (lstat(path.c_str(), &st) == 0) return FsNewFile::kTaken;
+  // Written whole into a temporary first, then linked to the name: link() never replaces
+  // anything (a dangling link included), and a cut write leaves no file under the name.
+  std::string temp;
+  const int fd = FsCreateTempBeside(path, temp);
+  if (fd < 0) return FsNewFile::kFailed;
   bool ok = true;
   for (size_t done = 0; ok && done < data.size();) {
     const ssize_t w = write(fd, data.data() + done, data.size() - done);
@@ -201,9 +206,11 @@ FsNewFile FsWriteNewFile(const std::string& name, const std::string& data) {
     else ok = errno == EINTR;
   }
   ok = close(fd) == 0 && ok;
-  if (ok) return FsNewFile::kWritten;
-  unlink(path.c_str());
-  return FsNewFile::kFailed;
+  FsNewFile made = FsNewFile::kFailed;
+  if (ok && link(temp.c_str(), path.c_str()) == 0) made = FsNewFile::kWritten;
+  else if (ok && errno == EEXIST) made = FsNewFile::kTaken;
+  unlink(temp.c_str());
+  return made;
 }
 
 bool FsCopyFile(const std::string& from, const std::string& to) {

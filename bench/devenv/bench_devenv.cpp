@@ -52,7 +52,9 @@ int main() {
   for (int i = 1; i < 1996; ++i) source += "a = a + " + std::to_string(i % 97) + "\n";
   source += "for i = 1 to 10\na = a + i\nnext i\nsync\nend\n";
   WriteFile(g_folder + "/game.vka", source);
-  std::string presses, idle = "1 mouse 10 10\n";
+  // Both sessions change the source first (a line break before its first line), so each run
+  // starts with unsaved text to keep, as an editing session's runs do.
+  std::string presses = "2 char 13\n", idle = "1 mouse 10 10\n2 char 13\n";
   for (int k = 0; k < kPresses; ++k) {
     const int at = 10 + k * kFramesApart;
     presses += std::to_string(at) + " key F5 down\n" + std::to_string(at + 1) + " key F5 up\n";

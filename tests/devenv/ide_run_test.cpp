@@ -2,12 +2,16 @@
 // display-lost state, and the next run makes every picture again.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "tests/devenv/devenv_fixture.h"
 #include "devenv/ide_shell.h"
 #include "platform/clock.h"
 #include "platform/events.h"
 #include "platform/surfaces.h"
 #include "runtime/session.h"
+#include "tests/support/process.h"
 
 namespace {
 
@@ -40,6 +44,30 @@ TEST_F(IdeRunTest, ALostDisplayEndsTheRunAndTheNextRunRecreatesIt) {
   EXPECT_GT(g_ide.gfx.presents, 0);
   EXPECT_NE(g_ide.gfx.presents, presented);
   CloseSession(session);
+}
+
+}  // namespace
+
+namespace {
+
+// A recovery that cannot be written whole (the file-size limit, as a full disk) leaves no file
+// under any name and says the text could not be kept, naming no file.
+TEST_F(IdeRunTest, ARecoveryThatCannotBeWrittenNamesNoFile) {
+  g_ide.editor.lines.assign(200, std::string(40, 'x'));
+  g_ide.modified = 1;
+  g_ide.fileName = "game.vka";
+  g_ide.projectFolder = dir_.path();
+  const std::string err = dir_.File("err.txt");
+  const int status = RunWithFileSizeLimit(4096, [&err] {
+    const int fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fd < 0 || dup2(fd, 2) < 0) return 9;
+    IdeWriteRecoveryFiles();
+    return 0;
+  });
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(dir_.Read("err.txt"), "vellumark: edit: the unsaved changes of game.vka could not be kept\n");
+  for (const auto& e : std::filesystem::recursive_directory_iterator(dir_.path()))
+    EXPECT_EQ(e.path().filename().string().find("game.vka"), std::string::npos) << e.path();
 }
 
 }  // namespace

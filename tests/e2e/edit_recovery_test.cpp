@@ -1,5 +1,6 @@
 // A signal that ends `vellumark edit` (the terminal closed, a repeated stop request) keeps the
-// unsaved changes in a recovery file beside the source and names it on stderr.
+// unsaved changes in a recovery file beside the source and names it on stderr; after a kill
+// during a run, the next start does.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -28,7 +29,7 @@ bool WaitFor(const std::string& path) {
 pid_t StartEdit(const TempDir& dir, bool named) {
   const std::string exe = VellumarkExe(), config = "XDG_CONFIG_HOME=" + dir.File("config");
   const std::string err = dir.File("err.txt"), source = dir.File("project/game.vka"), script = dir.File("script.txt");
-  const std::string folder = dir.File("project");
+  const std::string folder = dir.File("project"), tmp = dir.File("tmp");
   pid_t pid = fork();
   if (pid == 0) {
     // Nothing the run leaves behind (a program it started) holds the test's output open.
@@ -36,6 +37,7 @@ pid_t StartEdit(const TempDir& dir, bool named) {
     if (fd < 0 || none < 0 || dup2(fd, 2) < 0 || dup2(none, 1) < 0 || chdir(folder.c_str()) != 0) _exit(127);
     for (const char* name : {"SDL_VIDEODRIVER", "DISPLAY", "WAYLAND_DISPLAY"}) unsetenv(name);
     putenv(const_cast<char*>(config.c_str()));
+    setenv("TMPDIR", tmp.c_str(), 1);
     setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
     if (named)
       execl(exe.c_str(), "vellumark", "edit", source.c_str(), "--headless", "--clock", "virtual", "--input",
@@ -58,6 +60,7 @@ struct Ending {
   bool named = true;        // the environment opens the source
   int first = SIGHUP, second = 0, gapMs = 0;  // second 0: one signal
   const char* planted = "";  // at project/game.vka.recovered: "file", "link" or nothing
+  bool nextStart = false;    // the files are kept by the next start (after a kill)
   std::vector<std::pair<const char*, std::string>> kept;  // recovery files and their text
 };
 
@@ -67,6 +70,7 @@ void CheckEnding(const Ending& c) {
   TempDir dir;
   std::filesystem::create_directories(dir.File("project"));
   std::filesystem::create_directories(dir.File("config/vellumark"));
+  std::filesystem::create_directories(dir.File("tmp"));
   dir.Write("config/vellumark/WIN.INI", "[VellumarkStateData]\r\nINTRO=1\r\n");
   dir.Write("project/game.vka", c.source);
   dir.Write("script.txt", c.script);
@@ -85,7 +89,14 @@ void CheckEnding(const Ending& c) {
   int status = 0;
   ASSERT_EQ(waitpid(pid, &status, 0), pid);
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == (c.second ? c.second : c.first)) << status;
-  const std::string err = dir.Read("err.txt");
+  std::string err = dir.Read("err.txt");
+  if (c.nextStart) {
+    for (const auto& [file, text] : c.kept) EXPECT_FALSE(std::filesystem::exists(dir.File(file))) << file;
+    dir.Write("none.vka", "");
+    err = RunProcess(VellumarkExe(), {"run", "none.vka", "--headless"}, dir.path(),
+                     {"TMPDIR=" + dir.File("tmp"), "XDG_CONFIG_HOME=" + dir.File("config")})
+              .err;
+  }
   for (const auto& [file, text] : c.kept) {
     ASSERT_TRUE(std::filesystem::exists(dir.File(file))) << file << ": " << err;
     EXPECT_EQ(dir.Read(file), text) << file;
@@ -111,7 +122,10 @@ TEST(EditRecovery, EndingSignalsKeepTheUnsavedChanges) {
                     // A closing terminal's two hang-ups while the program waits: the run stops and
                     // the second changes nothing.
                     {.name = "two hang-ups in a long command", .source = waiting.c_str(),
-                     .second = SIGHUP, .gapMs = 30, .kept = {{"project/game.vka.recovered", typed + wait}}}};
+                     .second = SIGHUP, .gapMs = 30, .kept = {{"project/game.vka.recovered", typed + wait}}},
+                    // Killed while the program runs on: nothing of the process acts, the next start does.
+                    {.name = "kill -9", .source = "\r\ndo\r\nsync\r\nloop\r\n", .first = SIGKILL, .nextStart = true,
+                     .kept = {{"project/game.vka.recovered", typed + "do\r\nsync\r\nloop\r\n"}}}};
   for (const Ending& c : cases) CheckEnding(c);
 }
 

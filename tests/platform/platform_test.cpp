@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,6 +18,7 @@
 #include "platform/ini.h"
 #include "platform/text.h"
 #include "platform/window.h"
+#include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -238,6 +240,37 @@ TEST(Fs, TheNextSaveRemovesTheTemporariesOfKilledSaves) {
   std::sort(left.begin(), left.end());
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(left, expected);
+}
+
+// A new file is whole or absent: a write cut short by the file-size limit, failing or killed by
+// SIGXFSZ as it writes, leaves nothing under the name.
+TEST(Fs, NewFilesAreWholeOrAbsent) {
+  const std::string data(20000, 'd');
+  const struct {
+    const char* name;
+    size_t limit;
+    bool killed;  // SIGXFSZ ends the writer
+    int made;     // -1: the writer died
+    std::vector<std::string> left;
+  } cases[] = {{"fits", size_t(1) << 20, false, int(FsNewFile::kWritten), {"f"}},
+               {"fails", 8192, false, int(FsNewFile::kFailed), {}},
+               {"killed", 8192, true, -1, {}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const int made = RunWithFileSizeLimit(c.limit, [&] {
+      if (c.killed) signal(SIGXFSZ, SIG_DFL);
+      return int(FsWriteNewFile(dir.File("f"), data));
+    });
+    EXPECT_EQ(made, c.made);
+    std::vector<std::string> left;
+    for (auto& e : std::filesystem::directory_iterator(dir.path()))
+      if (e.path().filename().string().rfind(".vk-", 0) != 0 || !c.killed) left.push_back(e.path().filename().string());
+    EXPECT_EQ(left, c.left);
+    if (!c.left.empty()) {
+      EXPECT_EQ(dir.Read("f"), data);
+    }
+  }
 }
 
 TEST(Fs, RegularFileReadsAreBoundedAndNeverBlock) {

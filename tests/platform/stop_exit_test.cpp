@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/time.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -76,6 +77,31 @@ TEST(StopExit, HeldHangUpsAreOneRequest) {
     else
       EXPECT_EXIT(body(), ::testing::ExitedWithCode(0), "");
   }
+}
+
+// A hang-up after a kept SIGTERM changes nothing: the kept signal stays and its grace period
+// runs on from when it was kept.
+TEST(StopExit, AHangUpAfterAKeptStopIsTheSameRequest) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const auto body = [] {
+    signal(SIGHUP, SIG_DFL);
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGHUP);
+    sigaddset(&set, SIGTERM);
+    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+    EventsCatchStopSignals();
+    EventsHoldEndingSignals(true);
+    raise(SIGTERM);
+    usleep(600000);
+    raise(SIGTERM);  // kept, the grace alarm set
+    sleep(2);
+    raise(SIGHUP);
+    itimerval left{};
+    getitimer(ITIMER_REAL, &left);
+    _exit(EventsEndingSignal() == SIGTERM && left.it_value.tv_sec < 9 ? 0 : 1);
+  };
+  EXPECT_EXIT(body(), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
