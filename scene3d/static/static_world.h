@@ -119,6 +119,10 @@ int32_t LoadStaticWorld(const std::string& file, const std::string& sideImageBas
 // numbers (no textures are loaded).
 bool DecodeStaticWorld(const std::string& bytes, std::vector<StaticTextureGroup>* groups,
                        std::vector<StaticBox>* boxes);
+// The loader's next step: each decoded group takes the texture of its side image (base + "_" +
+// number + ".dds"), each name looked for once; false when a stop was asked, every texture
+// taken let go of again.
+bool TakeSideImages(std::vector<StaticTextureGroup>* groups, const std::string& base);
 
 // ---- Drawing.
 // The visibility passes under these matrices: sphere cull, occluders, occlusion, parents.

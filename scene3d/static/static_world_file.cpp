@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <unordered_set>
 
 #include "display/imagefiles/image_files.h"
 #include "display/textures.h"
 #include "platform/binary_file.h"
 #include "platform/fs.h"
+#include "platform/stop_request.h"
 #include "scene3d/static/static_world.h"
 
 namespace {
@@ -236,6 +238,29 @@ bool DecodeStaticWorld(const std::string& bytes, std::vector<StaticTextureGroup>
   }
 }
 
+bool TakeSideImages(std::vector<StaticTextureGroup>* groups, const std::string& base) {
+  // Groups of one number share a side image: each name is looked for once, so a missing one
+  // does not send every group of its number to the folder again.
+  std::unordered_set<int32_t> missing;
+  for (size_t k = 0; k < groups->size(); ++k) {
+    if ((k & 0xFFF) == 0xFFF && StopSignalReceived()) {
+      for (size_t j = 0; j < k; ++j) ReleaseTexture((*groups)[j].texture, false);
+      return false;
+    }
+    // The group takes the texture of its side image: one already in the list by that name is
+    // shared, else the file is loaded (0 when it cannot be).
+    int32_t& texture = (*groups)[k].texture;
+    if (texture == 0 || missing.contains(texture)) {
+      texture = 0;
+      continue;
+    }
+    const int32_t number = texture;
+    texture = LoadTextureByName(SideImageName(base, number));
+    if (texture == 0) missing.insert(number);
+  }
+  return true;
+}
+
 int32_t LoadStaticWorld(const std::string& file, const std::string& sideImageBase, std::string* why) {
   auto fail = [&](std::string cause) {
     if (why) *why = std::move(cause);
@@ -250,18 +275,14 @@ int32_t LoadStaticWorld(const std::string& file, const std::string& sideImageBas
   std::vector<StaticTextureGroup> groups;
   std::vector<StaticBox> boxes;
   if (!DecodeStaticWorld(bytes, &groups, &boxes)) return fail("damaged, or not a static world");
+  if (!TakeSideImages(&groups, sideImageBase.empty() ? file : sideImageBase)) return fail("the load was stopped");
   StaticWorldState& w = g_staticWorld;
   uint32_t maxVertices = 0, maxIndices = 0;
-  for (StaticTextureGroup& g : groups) {
-    // The group takes the texture of its side image: one already in the list by that name is
-    // shared, else the file is loaded (0 when it cannot be).
-    const std::string& base = sideImageBase.empty() ? file : sideImageBase;
-    g.texture = g.texture != 0 ? LoadTextureByName(SideImageName(base, g.texture)) : 0;
+  for (const StaticTextureGroup& g : groups)
     for (const auto& o : g.objects) {
       maxVertices = std::max(maxVertices, uint32_t(o->vertices.size()));
       maxIndices = std::max(maxIndices, uint32_t(o->indices.size()));
     }
-  }
   // The old world lets go of its textures only now, so one the new world shares stays loaded.
   FreeStaticWorldLists();
   w.groups = std::move(groups);
