@@ -208,8 +208,11 @@ int32_t SaveStaticWorld(const std::string& file, std::string* why) {
 bool DecodeStaticWorld(const std::string& bytes, std::vector<StaticTextureGroup>* groups,
                        std::vector<StaticBox>* boxes) {
   Reader r(bytes);
+  // A file of millions of groups or objects takes seconds: a stop gives it up (as unsound).
+  uint32_t records = 0;
+  const auto stopped = [&records] { return (++records & 0xFFFF) == 0 && StopSignalReceived(); };
   for (;;) {
-    if (!r.Has(1)) return false;
+    if (!r.Has(1) || stopped()) return false;
     const uint8_t m = r.U8();
     if (m == 0) break;
     if (m != 1 || !r.Has(4)) return false;
@@ -219,7 +222,7 @@ bool DecodeStaticWorld(const std::string& bytes, std::vector<StaticTextureGroup>
       if (!r.Has(1)) return false;
       const uint8_t om = r.U8();
       if (om == 0) break;
-      if (om != 1) return false;
+      if (om != 1 || stopped()) return false;
       auto o = std::make_unique<StaticObject>();
       if (!DecodeObject(r, *o)) return false;
       g.objects.push_back(std::move(o));
@@ -230,7 +233,7 @@ bool DecodeStaticWorld(const std::string& bytes, std::vector<StaticTextureGroup>
     if (!r.Has(1)) return false;
     const uint8_t m = r.U8();
     if (m == 0) return true;  // what follows is not read
-    if (m != 1 || !r.Has(24)) return false;
+    if (m != 1 || !r.Has(24) || stopped()) return false;
     StaticBox b;
     for (float& f : b.min) f = r.F32();
     for (float& f : b.max) f = r.F32();
@@ -274,7 +277,8 @@ int32_t LoadStaticWorld(const std::string& file, const std::string& sideImageBas
   if (bytes.empty()) return fail("empty");
   std::vector<StaticTextureGroup> groups;
   std::vector<StaticBox> boxes;
-  if (!DecodeStaticWorld(bytes, &groups, &boxes)) return fail("damaged, or not a static world");
+  if (!DecodeStaticWorld(bytes, &groups, &boxes))
+    return fail(StopSignalReceived() ? "the load was stopped" : "damaged, or not a static world");
   if (!TakeSideImages(&groups, sideImageBase.empty() ? file : sideImageBase)) return fail("the load was stopped");
   StaticWorldState& w = g_staticWorld;
   uint32_t maxVertices = 0, maxIndices = 0;

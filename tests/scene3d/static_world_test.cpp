@@ -533,7 +533,8 @@ int32_t Held(const std::string& name) {
 }
 
 // Groups of one number share their side image: a found one is one texture held once a group,
-// a missing one leaves each group of its number untextured. A stop gives a long load up.
+// a missing one leaves each group of its number untextured. A stop gives a long read or
+// load up.
 TEST_F(StaticObjectsTest, ALoadTakesEachSideImageOnceAndGivesUpOnAStop) {
   TempDir dir;
   ASSERT_EQ(Run({1}, 7005), 0);
@@ -558,10 +559,14 @@ TEST_F(StaticObjectsTest, ALoadTakesEachSideImageOnceAndGivesUpOnAStop) {
 
   std::vector<StaticTextureGroup> groups(10000);
   for (size_t g = 0; g < groups.size(); ++g) groups[g].texture = g % 2 == 0 ? saved : 99;
+  std::vector<StaticTextureGroup> decoded;
+  std::vector<StaticBox> boxes;
   {
     const StopAsked stop;
     EXPECT_FALSE(TakeSideImages(&groups, dir.File("many.dat")));
+    EXPECT_FALSE(DecodeStaticWorld(world({saved}, 70000), &decoded, &boxes));
   }
+  EXPECT_TRUE(DecodeStaticWorld(world({saved}, 70000), &decoded, &boxes));
   EXPECT_EQ(Held("many.dat"), 0);  // the groups given up let go too
 }
 
