@@ -27,7 +27,8 @@ bool Exists(const std::string& name, std::string* mapped) {
 // CONVERT 3DS TO X source, target: errors 7931 (source not .3ds), 7932 (target not .x), 105
 // (source missing), 106 (target exists), checked in that order. A conversion that cannot read
 // its source or write its target (its folder missing, no right to write) is warning 8021, as
-// other failed file operations are, not a silent success. Each names the file and the cause.
+// other failed file operations are, not a silent success; so is a model past the limits of a
+// model load. Each names the file and the cause.
 void CmdConvert3dsToX() {
   const std::string source = OpString(0), target = OpString(1);
   SkipOperands(2);
@@ -38,6 +39,9 @@ void CmdConvert3dsToX() {
     return RunFileError(kErrConvertTargetNotX, target, "not an .x file name");
   if (!Exists(source, &from)) return RunFileError(kErrFileNotFound, source, "not found");
   if (Exists(target, &to)) return RunFileError(kErrFileExists, target, "already exists");
+  // Memory running out while the model is read and written is the conversion's failure,
+  // naming the source.
+  const FileLoadScope load(kErrFileNotMade, source);
   const int32_t result = Convert3dsToX(from, target, &why);
   if (result < 0) RunFileWarning(kErrFileNotMade, result == -4 ? source : target, why);
 }

@@ -3,10 +3,12 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <chrono>
 #include <ctime>
 #include <mutex>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "platform/codepage.h"
 
@@ -63,6 +65,8 @@ struct FolderIndex {
   // Folded name -> the first entry so named, and the names resolved as new since the listing
   // (which may or may not have been made).
   std::unordered_map<std::string, std::string> names;
+  // The folded names resolved as new that the listing did not hold.
+  std::unordered_set<std::string> notedOnly;
   size_t noted = 0;  // names resolved as new since the last look-up, the last of them
   std::string lastNoted;
   size_t notedSinceListing = 0;
@@ -72,6 +76,7 @@ struct FolderIndex {
 
 std::mutex g_lock;
 std::unordered_map<std::string, FolderIndex> g_folders;
+std::atomic<uint64_t> g_listings{0};
 
 std::string Join(const std::string& dir, const std::string& name) {
   return dir == "/" ? "/" + name : dir + "/" + name;
@@ -89,6 +94,8 @@ bool List(const std::string& dir, FolderIndex& index) {
   DIR* d = opendir(dir.c_str());
   if (!d) return false;
   index.names.clear();
+  index.notedOnly.clear();
+  g_listings.fetch_add(1, std::memory_order_relaxed);
   while (dirent* e = readdir(d)) {
     const std::string entry = e->d_name;
     index.names.emplace(FoldedEntry(entry), entry);
@@ -144,7 +151,13 @@ FsMatch FsMatchInFolder(const std::string& dir, const std::string& part, std::st
         found = name->second;
         return FsMatch::kFound;
       }
-      // Deleted, or resolved as new and never made: the folder is listed again.
+      // Resolved as new and never made, in a folder that has not changed since: still new. A
+      // name asked for again and again, or many such names, costs no listing each.
+      if (index.notedOnly.erase(key) != 0) {
+        index.names.erase(name);
+        return FsMatch::kNone;
+      }
+      // Deleted: the folder is listed again.
       if (listed || !List(folder, index)) break;
       listed = true;
     }
@@ -158,8 +171,11 @@ void FsNoteNewName(const std::string& dir, const std::string& name) {
   auto it = g_folders.find(dir.empty() ? "." : dir);
   if (it == g_folders.end()) return;
   FolderIndex& index = it->second;
-  index.names.emplace(FoldedEntry(name), name);
+  const std::string key = FoldedEntry(name);
+  if (index.names.emplace(key, name).second) index.notedOnly.insert(key);
   index.lastNoted = name;
   index.noted++;
   index.notedSinceListing++;
 }
+
+uint64_t FsFolderListings() { return g_listings.load(std::memory_order_relaxed); }

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 
 // The case-insensitive half of the path layer: which entry of a folder a name means when it
@@ -20,3 +21,5 @@ FsMatch FsMatchInFolder(const std::string& dir, const std::string& part, std::st
 // Notes that name (as on disk) was resolved in dir as a new name, which the caller may now
 // create.
 void FsNoteNewName(const std::string& dir, const std::string& name);
+// Folders listed so far by this process (for measurements and tests).
+uint64_t FsFolderListings();

@@ -22,23 +22,42 @@ int32_t EnsureObjectVisualForLoad(uint32_t object, uint32_t mesh, int32_t textur
 
 int32_t EnsureObjectVisual(uint32_t object, uint32_t mesh) { return EnsureObjectVisualForLoad(object, mesh, 0); }
 
-int32_t MakeMeshFromObject(uint32_t object, int32_t limbFilter, int32_t textureFilter) {
-  if (object == 0 || !g_objectPool.InUse(object) || !g_objectPool[object].model) return -1;
+bool ExportObjectGeometry(uint32_t object, int32_t limbFilter, int32_t textureFilter, ObjectGeometry* out) {
+  *out = {};
+  if (object == 0 || !g_objectPool.InUse(object) || !g_objectPool[object].model) return false;
   // The export reads only the world transforms the frames set: a device of its own serves.
   Device3DPtr device = CreateNullDevice();
   GeometryExport count;
   count.mode = 0, count.limbFilter = limbFilter, count.textureFilter = textureFilter;
   ModelHandleExportGeometry(*g_objectPool[object].model, *device, &count);
-  const uint32_t nv = count.vertexCursor, ni = count.indexCursor, groups = count.meshCursor;
-  // Nothing matched: a record without vertices cannot make a model.
-  if (nv == 0) return -1;
-  std::vector<Vertex> vertices(nv);
-  std::vector<uint32_t> indices(ni), vertexCounts(size_t(groups) + 1), indexCounts(size_t(groups) + 1);
+  const uint32_t groups = count.meshCursor;
+  out->vertices.resize(count.vertexCursor);
+  out->indices.resize(count.indexCursor);
+  out->vertexCounts.resize(size_t(groups) + 1);
+  out->indexCounts.resize(size_t(groups) + 1);
   GeometryExport fill;
   fill.mode = 2, fill.limbFilter = limbFilter, fill.textureFilter = textureFilter;
-  fill.vertices = vertices.data(), fill.indices = indices.data();
-  fill.vertexCounts = vertexCounts.data(), fill.indexCounts = indexCounts.data();
+  fill.vertices = out->vertices.data(), fill.indices = out->indices.data();
+  fill.vertexCounts = out->vertexCounts.data(), fill.indexCounts = out->indexCounts.data();
   ModelHandleExportGeometry(*g_objectPool[object].model, *device, &fill);
+  out->vertexCounts.resize(groups);
+  out->indexCounts.resize(groups);
+  return true;
+}
+
+int32_t MakeMeshFromObject(uint32_t object, int32_t limbFilter, int32_t textureFilter) {
+  ObjectGeometry g;
+  return ExportObjectGeometry(object, limbFilter, textureFilter, &g) ? MakeMeshFromGeometry(g) : -1;
+}
+
+int32_t MakeMeshFromGeometry(const ObjectGeometry& geometry) {
+  const std::vector<Vertex>& vertices = geometry.vertices;
+  const std::vector<uint32_t>& indices = geometry.indices;
+  const std::vector<uint32_t>& vertexCounts = geometry.vertexCounts;
+  const std::vector<uint32_t>& indexCounts = geometry.indexCounts;
+  const uint32_t nv = uint32_t(vertices.size()), ni = uint32_t(indices.size()), groups = uint32_t(vertexCounts.size());
+  // Nothing matched: a record without vertices cannot make a model.
+  if (nv == 0) return -1;
   const uint32_t r = AllocMeshData();
   MeshData* m = MeshDataAt(r);
   if (!m) return -1;

@@ -1,6 +1,9 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "platform/device3d.h"
 
 // Models of numbered 3D objects: loading a model file by its ending (a .3ds file is converted to
 // an .x work file first), appending animation, and limbs made from mesh data records. An
@@ -34,6 +37,16 @@ std::string ModelWorkFilePath();
 // any), every limb placed by its frames; its index, or -1 without a model or when the record
 // cannot make a model.
 int32_t MakeMeshFromObject(uint32_t object, int32_t limbFilter, int32_t textureFilter);
+// The geometry of an object's model, each mesh a group in the order of the tree, vertices in
+// world space; its indices count from the group's first vertex.
+struct ObjectGeometry {
+  std::vector<Vertex> vertices;
+  std::vector<uint32_t> indices, vertexCounts, indexCounts;
+};
+// Exports the meshes the filters pass (-1 for any); false without a model.
+bool ExportObjectGeometry(uint32_t object, int32_t limbFilter, int32_t textureFilter, ObjectGeometry* out);
+// MakeMeshFromObject's record from exported geometry.
+int32_t MakeMeshFromGeometry(const ObjectGeometry& geometry);
 // Gives an object without a model a one-limb model made from the mesh (with a texture, 0 for
 // none); 1, or 0 with no model left behind. An object that has a model is left as it is (1).
 int32_t EnsureObjectVisual(uint32_t object, uint32_t mesh);

@@ -9,8 +9,10 @@
 #include <cstring>
 
 #include "model/convert3ds/reader_3ds.h"
+#include "model/x_loader.h"
 #include "platform/fs.h"
 #include "model/xfile/xfile.h"
+#include "platform/stop_request.h"
 
 namespace {
 
@@ -63,9 +65,46 @@ bool WritesScale(const Node3ds& node) {
   return !node.scale.empty() && !unit;
 }
 
+// What each part of the model adds to a load, at most: objects and values, as the X objects
+// the converter makes count them.
+struct PartCost {
+  uint64_t objects, values;
+};
+PartCost MaterialCost() { return {2, 12}; }
+PartCost FrameCost() { return {1, 0}; }
+PartCost MeshCost(const Mesh3ds& m) {
+  const uint64_t faces4 = 4 * uint64_t(m.faces.size() / 3);
+  return {6, 27 + m.positions.size() + m.normals.size() + m.texCoords.size() + 2 * faces4};
+}
+PartCost AnimationCost(const std::vector<Node3ds>& nodes) {
+  uint64_t keys = 0;
+  for (const Node3ds& node : nodes) keys += node.rotation.size() + node.scale.size() + node.position.size();
+  return {1 + 5 * uint64_t(nodes.size()), 6 * (keys + nodes.size())};
+}
+
+// The limits of a model load, charged part by part: once past them, nothing more is taken.
+class ModelBudget {
+ public:
+  explicit ModelBudget(const XLimits& limits) : limits_(limits) {}
+  bool Charge(PartCost c) {
+    objects_ += c.objects, values_ += c.values;
+    return !Exceeded();
+  }
+  bool Exceeded() const { return objects_ > limits_.objects || values_ > limits_.values; }
+  // What a model past the limits holds too much of, as a model load says it.
+  const char* Cause() const {
+    return objects_ > limits_.objects ? "holds more objects than a model may have"
+                                      : "holds more values than a model may have";
+  }
+
+ private:
+  XLimits limits_;
+  uint64_t objects_ = 0, values_ = 0;
+};
+
 class XTextWriter : public Sink3ds {
  public:
-  XTextWriter() {
+  explicit XTextWriter(const XLimits& limits) : budget_(limits) {
     out_.reserve(10240);
     Line("xof 0302txt 0064");
     Line("Header {");
@@ -77,8 +116,12 @@ class XTextWriter : public Sink3ds {
   }
 
   std::string Take() { return std::move(out_); }
+  // Why the text was given up ("" while it goes on): the model past the limits of a load, or a
+  // stop asked for. What was written is let go of.
+  const std::string& Failure() const { return failure_; }
 
   void Material(const Material3ds& m) override {
+    if (!Admit(MaterialCost())) return;
     Line("Material " + MaterialName(m.name) + " {");
     Floats({m.diffuse[0], m.diffuse[1], m.diffuse[2], 1.0f}, ", ", ";;");
     Floats({m.shininess}, ", ", ";");
@@ -93,14 +136,18 @@ class XTextWriter : public Sink3ds {
     Line("");
   }
 
-  void FrameOpen(const std::string& name) override { Line("Frame " + FrameName(name) + " {"); }
+  void FrameOpen(const std::string& name) override {
+    if (Admit(FrameCost())) Line("Frame " + FrameName(name) + " {");
+  }
 
   void FrameClose() override {
+    if (!failure_.empty()) return;
     Line("}");
     Line("");
   }
 
   void Mesh(const Mesh3ds& m) override {
+    if (!Admit(MeshCost(m))) return;
     if (m.hasFrameMatrix) {
       Line("FrameTransformMatrix {");
       for (int r = 0; r < 4; ++r) {
@@ -136,6 +183,7 @@ class XTextWriter : public Sink3ds {
   }
 
   void Animation(const std::vector<Node3ds>& nodes) override {
+    if (!Admit(AnimationCost(nodes))) return;
     Line("AnimationSet x3ds_animset_0 {");
     int index = 0;
     for (const Node3ds& node : nodes) {
@@ -151,6 +199,16 @@ class XTextWriter : public Sink3ds {
   }
 
  private:
+  // Charges a part and looks at the stop request; false, with the text let go of, once either
+  // ends the conversion.
+  bool Admit(PartCost cost) {
+    if (!failure_.empty()) return false;
+    if (!budget_.Charge(cost)) failure_ = budget_.Cause();
+    else if (StopSignalReceived()) failure_ = "the conversion was stopped";
+    else return true;
+    std::string().swap(out_);
+    return false;
+  }
   void Line(const std::string& text) {
     out_ += text;
     out_ += '\n';
@@ -217,6 +275,8 @@ class XTextWriter : public Sink3ds {
     Line("}");
   }
   std::string out_;
+  ModelBudget budget_;
+  std::string failure_;
 };
 
 
@@ -224,7 +284,7 @@ class XTextWriter : public Sink3ds {
 // decimals the text gives it.
 class XObjectWriter : public Sink3ds {
  public:
-  XObjectWriter(XFile* out, const XLimits& limits) : out_(out), limits_(limits) {
+  XObjectWriter(XFile* out, const XLimits& limits) : out_(out), budget_(limits) {
     out_->objects.clear();
     XObject& header = out_->Add("Header");
     header.PushInt(1), header.PushInt(0), header.PushInt(1);
@@ -233,7 +293,7 @@ class XObjectWriter : public Sink3ds {
   bool tooLarge = false;
 
   void Material(const Material3ds& m) override {
-    if (!Charge(2, 12)) return;
+    if (!Charge(MaterialCost())) return;
     XObject& o = out_->Add("Material", MaterialName(m.name));
     Push(o, {m.diffuse[0], m.diffuse[1], m.diffuse[2], 1.0f, m.shininess, m.specular[0], m.specular[1], m.specular[2],
              0.0f, 0.0f, 0.0f});
@@ -241,7 +301,7 @@ class XObjectWriter : public Sink3ds {
   }
 
   void FrameOpen(const std::string& name) override {
-    if (!Charge(1, 0)) return frames_.push_back(nullptr);
+    if (!Charge(FrameCost())) return frames_.push_back(nullptr);
     frames_.push_back(frames_.empty() ? &out_->Add("Frame", FrameName(name)) : &frames_.back()->AddChild("Frame", FrameName(name)));
   }
 
@@ -250,8 +310,7 @@ class XObjectWriter : public Sink3ds {
   }
 
   void Mesh(const Mesh3ds& m) override {
-    const uint64_t faces4 = 4 * uint64_t(m.faces.size() / 3);
-    if (!Charge(6, 27 + m.positions.size() + m.normals.size() + m.texCoords.size() + 2 * faces4)) return;
+    if (!Charge(MeshCost(m))) return;
     if (m.hasFrameMatrix) Push(Child("FrameTransformMatrix", ""), std::vector<float>(m.frameMatrix, m.frameMatrix + 16));
     XObject& mesh = Child("Mesh", MeshName(m.name));
     const uint32_t faces = uint32_t(m.faces.size() / 3);
@@ -275,9 +334,7 @@ class XObjectWriter : public Sink3ds {
   }
 
   void Animation(const std::vector<Node3ds>& nodes) override {
-    uint64_t keys = 0;
-    for (const Node3ds& node : nodes) keys += node.rotation.size() + node.scale.size() + node.position.size();
-    if (!Charge(1 + 5 * uint64_t(nodes.size()), 6 * (keys + nodes.size()))) return;
+    if (!Charge(AnimationCost(nodes))) return;
     XObject& set = out_->Add("AnimationSet", "x3ds_animset_0");
     int index = 0;
     for (const Node3ds& node : nodes) {
@@ -295,9 +352,8 @@ class XObjectWriter : public Sink3ds {
  private:
   // Counts what a part adds (at most that many objects and values); false, with nothing more
   // added from then on, past the limits.
-  bool Charge(uint64_t objects, uint64_t values) {
-    objects_ += objects, values_ += values;
-    if (objects_ > limits_.objects || values_ > limits_.values) tooLarge = true;
+  bool Charge(PartCost cost) {
+    if (!budget_.Charge(cost)) tooLarge = true;
     return !tooLarge;
   }
   // A number as the six-decimal text reads back (not finite: 0).
@@ -325,8 +381,7 @@ class XObjectWriter : public Sink3ds {
   }
 
   XFile* out_;
-  const XLimits& limits_;
-  uint64_t objects_ = 0, values_ = 0;
+  ModelBudget budget_;
   std::vector<XObject*> frames_;
 };
 
@@ -339,10 +394,14 @@ std::string SanitiseXName(std::string_view name) {
   return out;
 }
 
-std::string Convert3dsBytesToX(std::string_view bytes) {
-  XTextWriter writer;
+std::string Convert3dsBytesToX(std::string_view bytes, const XLimits& limits, std::string* why) {
+  XTextWriter writer(limits);
   Read3dsFile(bytes, writer);
-  return writer.Take();
+  // A stop the reader saw leaves the text short: it is no model either.
+  std::string failure = writer.Failure();
+  if (failure.empty() && StopSignalReceived()) failure = "the conversion was stopped";
+  if (why) *why = failure;
+  return failure.empty() ? writer.Take() : std::string();
 }
 
 bool Convert3dsBytesToXFile(std::string_view bytes, XFile* out, const XLimits& limits) {
@@ -361,8 +420,13 @@ int32_t Convert3dsToX(const std::string& source, const std::string& target, std:
   errno = 0;
   const FsRead read = FsReadRegularFile(source, bytes, kMaxSourceBytes, false);
   if (read != FsRead::kOk) return Because(why, FsReadCause(read, "a 3DS file")), -4;
+  // The text holds what a load of the model would: the limits of a model load apply.
+  std::string failure;
+  const std::string text = Convert3dsBytesToX(bytes, g_modelLimits, &failure);
+  if (!failure.empty()) return Because(why, failure), -4;
+  std::string().swap(bytes);
   errno = 0;
-  if (FsWriteFileAtomic(target, Convert3dsBytesToX(bytes))) return 0;
+  if (FsWriteFileAtomic(target, text)) return 0;
   Because(why, ErrnoText("cannot be written"));
   return -5;
 }

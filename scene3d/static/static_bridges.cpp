@@ -6,33 +6,80 @@
 #include "core/pack.h"
 #include "display/record_pools.h"
 #include "model/mesh_data.h"
+#include "model/mesh_node.h"
 #include "model/model_handle.h"
+#include "model/scene_node.h"
+#include "platform/stop_request.h"
 #include "scene3d/object_model.h"
 #include "scene3d/record_pools.h"
 #include "scene3d/static/static_world.h"
 
+namespace {
+
+// The limb and texture of each mesh, in the order of the tree: the order the export gives
+// their geometry in.
+struct MeshKey {
+  uint32_t limb;
+  int32_t texture;
+};
+
+std::vector<MeshKey> MeshKeys(SceneNode* root) {
+  std::vector<MeshKey> keys;
+  ForEachNode(root, [&](SceneNode* n) {
+    if (!n->IsFrame()) keys.push_back({n->limbNumber, static_cast<MeshNode*>(n)->textureNumber});
+  });
+  return keys;
+}
+
+// The groups of the meshes of one limb and texture, in order, as one export of them gives them.
+ObjectGeometry Select(const ObjectGeometry& all, const std::vector<size_t>& groups,
+                      const std::vector<size_t>& firstVertex, const std::vector<size_t>& firstIndex) {
+  ObjectGeometry g;
+  for (size_t k : groups) {
+    const auto v = all.vertices.begin() + ptrdiff_t(firstVertex[k]);
+    const auto i = all.indices.begin() + ptrdiff_t(firstIndex[k]);
+    g.vertices.insert(g.vertices.end(), v, v + all.vertexCounts[k]);
+    g.indices.insert(g.indices.end(), i, i + all.indexCounts[k]);
+    g.vertexCounts.push_back(all.vertexCounts[k]);
+    g.indexCounts.push_back(all.indexCounts[k]);
+  }
+  return g;
+}
+
+}  // namespace
+
 int32_t AddObjectMeshesToStaticWorld(uint32_t object, int32_t occluder, int32_t low, int32_t id, int32_t fullHeight) {
   if (!g_objectPool.InUse(object)) return 0;
+  const auto model = g_objectPool[object].model;
+  if (!model || !model->root) return 0;
+  // One walk for the meshes' limbs and textures and one export of the whole model, however
+  // many limbs it holds; each limb's meshes of one texture are then one static object.
+  const std::vector<MeshKey> keys = MeshKeys(model->root.get());
+  ObjectGeometry all;
+  if (!ExportObjectGeometry(object, -1, -1, &all) || all.vertexCounts.size() != keys.size()) return 0;
+  std::vector<size_t> firstVertex(keys.size()), firstIndex(keys.size());
+  for (size_t k = 1; k < keys.size(); ++k) {
+    firstVertex[k] = firstVertex[k - 1] + all.vertexCounts[k - 1];
+    firstIndex[k] = firstIndex[k - 1] + all.indexCounts[k - 1];
+  }
+  // The meshes of each limb below the object's limb count, grouped by texture in the order the
+  // textures first come.
+  const uint32_t limbs = uint32_t(std::max(g_objectPool[object].limbCount, 0));
+  std::vector<std::vector<std::pair<int32_t, std::vector<size_t>>>> byLimb(limbs);
+  for (size_t k = 0; k < keys.size(); ++k) {
+    // Untextured meshes stay out of the static world.
+    if (keys[k].limb >= limbs || keys[k].texture <= 0) continue;
+    auto& textures = byLimb[keys[k].limb];
+    auto it = std::find_if(textures.begin(), textures.end(), [&](const auto& t) { return t.first == keys[k].texture; });
+    if (it == textures.end()) it = textures.insert(textures.end(), {keys[k].texture, {}});
+    it->second.push_back(k);
+  }
   int32_t result = 0;
-  const int32_t limbs = g_objectPool[object].limbCount;
-  for (int32_t limb = 0; limb < limbs; ++limb) {
-    // The object's pool entry may move while meshes are made: look the model up again each time.
-    const auto model = g_objectPool[object].model;
-    if (!model || !model->root) break;
-    uint32_t meshes = 0;
-    int32_t texture = -1;
-    std::string name;
-    model->root->GetLimbMeshInfo(uint32_t(limb), -2, &meshes, &texture, &name);
-    std::vector<int32_t> done;
-    for (uint32_t k = 0; k < meshes; ++k) {
-      uint32_t counter = 0;
-      texture = -1;
-      model->root->GetLimbMeshInfo(uint32_t(limb), int32_t(k), &counter, &texture, &name);
-      // Untextured meshes stay out of the static world; one copy holds every mesh of the limb
-      // with that texture.
-      if (texture <= 0 || std::find(done.begin(), done.end(), texture) != done.end()) continue;
-      done.push_back(texture);
-      const int32_t m = MakeMeshFromObject(object, limb, texture);
+  for (uint32_t limb = 0; limb < limbs; ++limb) {
+    // A model of many limbs takes a while: a stop ends it between limbs.
+    if ((limb & 0xFF) == 0xFF && StopSignalReceived()) break;
+    for (const auto& [texture, meshes] : byLimb[limb]) {
+      const int32_t m = MakeMeshFromGeometry(Select(all, meshes, firstVertex, firstIndex));
       if (m < 0) continue;
       if (const MeshData* d = MeshDataAt(uint32_t(m))) {
         if (!AddStaticObject(texture, d->vertices.data(), d->normals.data(), d->faceWords.data(), d->texCoords.data(),

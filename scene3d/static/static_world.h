@@ -116,9 +116,13 @@ int32_t SaveStaticWorld(const std::string& file, std::string* why = nullptr);
 // (the name a packed file had before it was copied out), else after file.
 int32_t LoadStaticWorld(const std::string& file, const std::string& sideImageBase = "", std::string* why = nullptr);
 // The reader alone: true when the bytes form a sound file; the groups keep their saved texture
-// numbers (no textures are loaded).
+// numbers (no textures are loaded). False too when a stop is asked part way.
 bool DecodeStaticWorld(const std::string& bytes, std::vector<StaticTextureGroup>* groups,
                        std::vector<StaticBox>* boxes);
+// The loader's next step: each decoded group takes the texture of its side image (base + "_" +
+// number + ".dds"), each name looked for once; false when a stop was asked, every texture
+// taken let go of again.
+bool TakeSideImages(std::vector<StaticTextureGroup>* groups, const std::string& base);
 
 // ---- Drawing.
 // The visibility passes under these matrices: sphere cull, occluders, occlusion, parents.

@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <unordered_set>
 
 #include "display/imagefiles/image_files.h"
 #include "display/textures.h"
 #include "platform/binary_file.h"
 #include "platform/fs.h"
+#include "platform/stop_request.h"
 #include "scene3d/static/static_world.h"
 
 namespace {
@@ -206,8 +208,11 @@ int32_t SaveStaticWorld(const std::string& file, std::string* why) {
 bool DecodeStaticWorld(const std::string& bytes, std::vector<StaticTextureGroup>* groups,
                        std::vector<StaticBox>* boxes) {
   Reader r(bytes);
+  // A file of millions of groups or objects takes seconds: a stop gives it up (as unsound).
+  uint32_t records = 0;
+  const auto stopped = [&records] { return (++records & 0xFFFF) == 0 && StopSignalReceived(); };
   for (;;) {
-    if (!r.Has(1)) return false;
+    if (!r.Has(1) || stopped()) return false;
     const uint8_t m = r.U8();
     if (m == 0) break;
     if (m != 1 || !r.Has(4)) return false;
@@ -217,7 +222,7 @@ bool DecodeStaticWorld(const std::string& bytes, std::vector<StaticTextureGroup>
       if (!r.Has(1)) return false;
       const uint8_t om = r.U8();
       if (om == 0) break;
-      if (om != 1) return false;
+      if (om != 1 || stopped()) return false;
       auto o = std::make_unique<StaticObject>();
       if (!DecodeObject(r, *o)) return false;
       g.objects.push_back(std::move(o));
@@ -228,12 +233,35 @@ bool DecodeStaticWorld(const std::string& bytes, std::vector<StaticTextureGroup>
     if (!r.Has(1)) return false;
     const uint8_t m = r.U8();
     if (m == 0) return true;  // what follows is not read
-    if (m != 1 || !r.Has(24)) return false;
+    if (m != 1 || !r.Has(24) || stopped()) return false;
     StaticBox b;
     for (float& f : b.min) f = r.F32();
     for (float& f : b.max) f = r.F32();
     boxes->push_back(b);
   }
+}
+
+bool TakeSideImages(std::vector<StaticTextureGroup>* groups, const std::string& base) {
+  // Groups of one number share a side image: each name is looked for once, so a missing one
+  // does not send every group of its number to the folder again.
+  std::unordered_set<int32_t> missing;
+  for (size_t k = 0; k < groups->size(); ++k) {
+    if ((k & 0xFFF) == 0xFFF && StopSignalReceived()) {
+      for (size_t j = 0; j < k; ++j) ReleaseTexture((*groups)[j].texture, false);
+      return false;
+    }
+    // The group takes the texture of its side image: one already in the list by that name is
+    // shared, else the file is loaded (0 when it cannot be).
+    int32_t& texture = (*groups)[k].texture;
+    if (texture == 0 || missing.contains(texture)) {
+      texture = 0;
+      continue;
+    }
+    const int32_t number = texture;
+    texture = LoadTextureByName(SideImageName(base, number));
+    if (texture == 0) missing.insert(number);
+  }
+  return true;
 }
 
 int32_t LoadStaticWorld(const std::string& file, const std::string& sideImageBase, std::string* why) {
@@ -249,19 +277,16 @@ int32_t LoadStaticWorld(const std::string& file, const std::string& sideImageBas
   if (bytes.empty()) return fail("empty");
   std::vector<StaticTextureGroup> groups;
   std::vector<StaticBox> boxes;
-  if (!DecodeStaticWorld(bytes, &groups, &boxes)) return fail("damaged, or not a static world");
+  if (!DecodeStaticWorld(bytes, &groups, &boxes))
+    return fail(StopSignalReceived() ? "the load was stopped" : "damaged, or not a static world");
+  if (!TakeSideImages(&groups, sideImageBase.empty() ? file : sideImageBase)) return fail("the load was stopped");
   StaticWorldState& w = g_staticWorld;
   uint32_t maxVertices = 0, maxIndices = 0;
-  for (StaticTextureGroup& g : groups) {
-    // The group takes the texture of its side image: one already in the list by that name is
-    // shared, else the file is loaded (0 when it cannot be).
-    const std::string& base = sideImageBase.empty() ? file : sideImageBase;
-    g.texture = g.texture != 0 ? LoadTextureByName(SideImageName(base, g.texture)) : 0;
+  for (const StaticTextureGroup& g : groups)
     for (const auto& o : g.objects) {
       maxVertices = std::max(maxVertices, uint32_t(o->vertices.size()));
       maxIndices = std::max(maxIndices, uint32_t(o->indices.size()));
     }
-  }
   // The old world lets go of its textures only now, so one the new world shares stays loaded.
   FreeStaticWorldLists();
   w.groups = std::move(groups);

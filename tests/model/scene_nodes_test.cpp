@@ -105,6 +105,34 @@ TEST(SceneNodes, ReparentMovesALimbUnderTheFirstFrameOfTheNumber) {
   }
 }
 
+// Where two frames share a number or a name, the first in walk order is the one: a limb moved
+// takes only the first frame of its number; a matrix found by name is the first frame's. Limb
+// matrices by array reach the limb numbered with the array's count.
+TEST(SceneNodes, TheFirstOfTwoFramesIsTheOneAndTheLastArrayEntryIsUsed) {
+  {
+    Tree t;
+    t.e->limbNumber = 3;  // C and E both 3
+    EXPECT_TRUE(ReparentLimbInTree(t.root, 3, 1));
+    EXPECT_EQ(t.c->ParentNode(), t.a);
+    EXPECT_EQ(t.e->ParentNode(), t.root);
+  }
+  {
+    Tree t;
+    t.e->SetName("C");
+    float* m = nullptr;
+    t.root->FindFrameMatrixByName("C", &m);
+    EXPECT_EQ(m, t.c->localMatrix);
+  }
+  Tree t;
+  float arrays[5][16];
+  for (int k = 0; k < 5; ++k) Translation(arrays[k], float(k + 1), 0, 0);
+  t.root->SetLimbMatrices(arrays, 4);
+  EXPECT_FLOAT_EQ(t.d->localMatrix[12], 4);
+  EXPECT_FLOAT_EQ(t.e->localMatrix[12], 0);  // past the count: left alone
+  t.root->SetLimbMatrices(arrays, 5);
+  EXPECT_FLOAT_EQ(t.e->localMatrix[12], 5);
+}
+
 TEST(SceneNodes, LimbMatricesAndWorldMatricesAfterMovingAParent) {
   Tree t;
   Device3DPtr device = CreateNullDevice();

@@ -7,7 +7,9 @@
 
 #include "core/errors.h"
 #include "model/convert3ds/writer_x.h"
+#include "model/x_loader.h"
 #include "platform/fs.h"
+#include "platform/stop_request.h"
 #include "model/xfile/xfile.h"
 #include "tests/support/program_run.h"
 #include "tests/model/fixtures_3ds.h"
@@ -159,6 +161,43 @@ TEST(WriterX, ConvertCommand) {
   std::string out;
   ASSERT_TRUE(FsReadFile(dir + "/out.X", out));
   EXPECT_EQ(out, Convert3dsBytesToX(Main(OneTriangle("a"))));
+  std::filesystem::remove_all(dir);
+}
+
+// A model past the limits of a model load is not converted: the command names the source and
+// what it holds too much of, and writes nothing. A stop gives the conversion up.
+TEST(WriterX, AModelPastTheLimitsOfALoadIsNotConverted) {
+  const std::string dir = FsTempFolder() + "/conv3dslimits";
+  std::filesystem::create_directories(dir);
+  const std::string model = Main(OneTriangle("a") + OneTriangle("b"));
+  ASSERT_TRUE(FsWriteFileAtomic(dir + "/in.3ds", model));
+  const XLimits saved = g_modelLimits;
+  const struct {
+    XLimits limits;
+    std::string cause;
+  } cases[] = {
+      {{3, 1000000}, "holds more objects than a model may have"},
+      {{1000, 100}, "holds more values than a model may have"},
+  };
+  for (const auto& c : cases) {
+    g_modelLimits = c.limits;
+    CommandCall call;
+    call.SetText(0, (dir + "/in.3ds").c_str());
+    call.SetText(1, (dir + "/out.x").c_str());
+    g_lastEngineError.clear();
+    EXPECT_EQ(call.Run(7941, 2), 8021);
+    EXPECT_EQ(g_lastEngineError.rfind(dir + "/in.3ds: " + c.cause, 0), 0u) << g_lastEngineError;
+    EXPECT_FALSE(FsFileExists(dir + "/out.x"));
+  }
+  g_modelLimits = saved;
+  ClearRunErrors();
+  EventsProgramRunning(true);
+  SetStopAsked(true);
+  std::string why;
+  EXPECT_EQ(Convert3dsBytesToX(model, {}, &why), "");
+  EXPECT_EQ(why, "the conversion was stopped");
+  SetStopAsked(false);
+  EventsProgramRunning(false);
   std::filesystem::remove_all(dir);
 }
 

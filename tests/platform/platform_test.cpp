@@ -15,6 +15,7 @@
 #include "platform/codepage_tables.h"
 #include "platform/events.h"
 #include "platform/fs.h"
+#include "platform/fs_name_index.h"
 #include "platform/ini.h"
 #include "platform/text.h"
 #include "platform/window.h"
@@ -144,6 +145,24 @@ TEST(Fs, NamesMatchedIgnoringCaseFollowTheFolderAsItChanges) {
   EXPECT_EQ(FsResolve(media + "none.txt"), dir.File("Media") + "/none.txt");
   dir.Write("Media/Other.DAT", "o");
   EXPECT_EQ(FsResolve(media + "other.dat"), dir.File("Media/Other.DAT"));
+}
+
+// Names resolved as new and never made are new again without a listing of their folder each
+// time, until the folder changes.
+TEST(Fs, ANameNeverMadeCostsNoListingUntilTheFolderChanges) {
+  TempDir dir;
+  dir.Write("Some.txt", "s");
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  const std::string folder = dir.path() + "/";
+  EXPECT_EQ(FsResolve(folder + "SOME.TXT"), dir.File("Some.txt"));
+  const uint64_t listed = FsFolderListings();
+  for (int k = 0; k < 50; ++k) {
+    EXPECT_FALSE(FsFileExists(folder + "missing.txt"));
+    EXPECT_FALSE(FsFileExists(folder + "missing" + std::to_string(k) + ".txt"));
+  }
+  EXPECT_EQ(FsFolderListings(), listed);
+  dir.Write("MISSING.TXT", "m");
+  EXPECT_EQ(FsResolve(folder + "missing.txt"), dir.File("MISSING.TXT"));
 }
 
 TEST(Fs, CodePageNamesMeetUtf8NamesOnDisk) {

@@ -21,9 +21,12 @@
 #include "display/record_pools.h"
 #include "display/textures.h"
 #include "model/mesh_data.h"
+#include "model/model_state.h"
 #include "platform/fs.h"
 #include "platform/math3d.h"
+#include "platform/stop_request.h"
 #include "runtime/subsystems.h"
+#include "scene3d/object_model.h"
 #include "scene3d/object_operands.h"
 #include "scene3d/scene.h"
 #include "scene3d/scene_defaults.h"
@@ -507,6 +510,104 @@ TEST_F(StaticObjectsTest, TheDrawHookSendsItsSwitchesThroughTheStateCache) {
   log.clear();  // the next frame: the cache already holds them
   EXPECT_GT(DrawStaticWorld(*g_display.device), 0u);
   EXPECT_EQ(switches(), (std::vector<std::string>{"draw"}));
+}
+
+// Asked to stop while a run goes on, as a stop signal asks it.
+struct StopAsked {
+  StopAsked() {
+    EventsProgramRunning(true);
+    SetStopAsked(true);
+  }
+  ~StopAsked() {
+    SetStopAsked(false);
+    EventsProgramRunning(false);
+  }
+};
+
+// The holds on textures loaded from files of that name.
+int32_t Held(const std::string& name) {
+  int32_t n = 0;
+  for (const TextureNode& node : g_textures.list)
+    if (node.name.find(name) != std::string::npos) n += node.references;
+  return n;
+}
+
+// Groups of one number share their side image: a found one is one texture held once a group,
+// a missing one leaves each group of its number untextured. A stop gives a long read or
+// load up.
+TEST_F(StaticObjectsTest, ALoadTakesEachSideImageOnceAndGivesUpOnAStop) {
+  TempDir dir;
+  ASSERT_EQ(Run({1}, 7005), 0);
+  const int32_t saved = g_staticWorld.groups[0].texture;
+  ASSERT_EQ(Run({dir.File("one.dat")}, 7089), 0);
+  const std::string side = "_" + std::to_string(saved) + ".dds";
+  dir.Write("many.dat" + side, dir.Read("one.dat" + side));
+  const auto world = [&](std::initializer_list<int32_t> numbers, int repeat) {
+    std::string bytes;
+    for (int k = 0; k < repeat; ++k)
+      for (int32_t n : numbers) bytes += '\1' + std::string(reinterpret_cast<const char*>(&n), 4) + '\0';
+    return bytes + std::string(2, '\0');
+  };
+  dir.Write("many.dat", world({saved, 99}, 3));
+  ASSERT_EQ(Run({dir.File("many.dat")}, 7088), 0);
+  ASSERT_EQ(g_staticWorld.groups.size(), 6u);
+  const int32_t texture = g_staticWorld.groups[0].texture;
+  ASSERT_GT(texture, 0);
+  for (size_t g = 0; g < 6; ++g) EXPECT_EQ(g_staticWorld.groups[g].texture, g % 2 == 0 ? texture : 0) << g;
+  ASSERT_EQ(Run({}, 7006), 0);
+  EXPECT_EQ(Held("many.dat"), 0);  // each group let go of its hold
+
+  std::vector<StaticTextureGroup> groups(10000);
+  for (size_t g = 0; g < groups.size(); ++g) groups[g].texture = g % 2 == 0 ? saved : 99;
+  std::vector<StaticTextureGroup> decoded;
+  std::vector<StaticBox> boxes;
+  {
+    const StopAsked stop;
+    EXPECT_FALSE(TakeSideImages(&groups, dir.File("many.dat")));
+    EXPECT_FALSE(DecodeStaticWorld(world({saved}, 70000), &decoded, &boxes));
+  }
+  EXPECT_TRUE(DecodeStaticWorld(world({saved}, 70000), &decoded, &boxes));
+  EXPECT_EQ(Held("many.dat"), 0);  // the groups given up let go too
+}
+
+// A model of many limbs is made static in work that grows with its limbs, not their square:
+// each limb's meshes of one texture become one static object with the geometry a mesh made of
+// them has. A stop ends it part way.
+TEST_F(StaticObjectsTest, ManyLimbsGoStaticInLinearWorkAndStopWhenAsked) {
+  constexpr int32_t kLimbs = 300;
+  g_model.meshNumbers[1] = AllocMeshData();
+  BuildBoxMesh(g_model.meshNumbers[1], 2, 2, 2);
+  for (int32_t l = 1; l <= kLimbs; ++l) {
+    ASSERT_EQ(Run({3, l, 1}, 7011), 0);
+    ASSERT_EQ(Run({3, l, 0.0f, 1.0f, 0.0f}, 7013), 0);
+    if (l > 1) {
+      ASSERT_EQ(Run({3, l, l - 1}, 7016), 0);
+    }
+  }
+  ASSERT_EQ(Run({3, 1}, 7035), 0);
+  for (int32_t l = 1; l <= kLimbs; l += 2) ASSERT_EQ(Run({3, l, int(0xFF0000)}, 7018), 0);
+  const uint64_t before = g_model.nodesVisited;
+  ASSERT_EQ(Run({3}, 7005), 0);
+  EXPECT_LE(g_model.nodesVisited - before, uint64_t(20 * kLimbs));
+  ASSERT_EQ(Objects(), size_t(kLimbs + 1));
+  // The red group holds the odd limbs in order: limb 151 is its 76th object.
+  const StaticTextureGroup& red = g_staticWorld.groups[1];
+  ASSERT_EQ(red.objects.size(), size_t(kLimbs / 2));
+  const int32_t m = MakeMeshFromObject(ObjectRecordOf(3), 151, red.texture);
+  ASSERT_GE(m, 0);
+  const MeshData& alone = *MeshDataAt(uint32_t(m));
+  const StaticObject& limb = *red.objects[75];
+  ASSERT_EQ(limb.vertices.size(), size_t(alone.vertexCount));
+  for (size_t k = 0; k < limb.vertices.size(); ++k)
+    EXPECT_EQ(limb.vertices[k].y, alone.vertices[3 * k + 1]) << k;
+  FreeMeshData(uint32_t(m));
+
+  ASSERT_EQ(Run({}, 7006), 0);
+  {
+    const StopAsked stop;
+    ASSERT_EQ(Run({3}, 7005), 0);
+  }
+  EXPECT_LT(Objects(), size_t(kLimbs + 1));
 }
 
 }  // namespace
