@@ -291,6 +291,31 @@ TEST(Codepage, Windows1252RoundTripsThroughUtf8) {
     EXPECT_FALSE(IsValidUtf8(bad)) << bad;
 }
 
+// Typed and pasted text in the code page of the text character set: every byte of each page
+// round-trips, letters of the page become its bytes, and letters it lacks become '?'.
+TEST(Codepage, TextConvertsThroughEveryDrawnCodePage) {
+  std::string all;
+  for (int c = 1; c < 256; ++c) all += char(c);
+  for (int32_t page : CodePagesDrawn()) EXPECT_EQ(Utf8ToCodePage(page, CodePageToUtf8(page, all)), all) << page;
+  const struct {
+    int32_t page;
+    const char *utf8, *bytes;
+  } cases[] = {
+      {1251, "\xD0\x9F\xD1\x80\xD0\xB8", "\xCF\xF0\xE8"},  // Cyrillic
+      {1253, "\xCE\xB1\xCE\xB2", "\xE1\xE2"},                // Greek
+      {874, "\xE0\xB8\x81", "\xA1"},                          // Thai
+      {1250, "\xC5\x81", "\xA3"},                              // Polish L with stroke
+      {1252, "\xD0\x9F\xC3\xA9", "?\xE9"},                    // no Cyrillic in Western
+      {1251, "\xC3\xA9", "?"},                                  // no e acute in Cyrillic
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Utf8ToCodePage(c.page, c.utf8), c.bytes) << c.page;
+    if (std::string(c.bytes).find('?') == std::string::npos) {
+      EXPECT_EQ(CodePageToUtf8(c.page, c.bytes), c.utf8);
+    }
+  }
+}
+
 TEST(Clock, VirtualClockMovesOnlyWhenTold) {
   ClockUseVirtual(true, 0xFFFFFFF0u);  // just before the wrap
   uint32_t start = TimeMs();
