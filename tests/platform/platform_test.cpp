@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -206,38 +208,86 @@ TEST(Fs, AtomicWritesReplaceTheWholeFile) {
   EXPECT_EQ(files, 4u);  // f.txt, the long name, link, pipe
 }
 
+// Sets a file's times ten minutes and more back.
+void Age(const std::string& path) {
+  const timeval old[2] = {{time(nullptr) - 700, 0}, {time(nullptr) - 700, 0}};
+  ASSERT_EQ(utimes(path.c_str(), old), 0) << path;
+}
+
 // Saves killed after making their temporary leave it behind; the next save beside them removes
-// those, and leaves the temporaries of live processes and other hidden files alone.
-TEST(Fs, TheNextSaveRemovesTheTemporariesOfKilledSaves) {
+// those that are old, and leaves the temporaries of live processes, recent ones (their writer
+// may live in another process id namespace) and other hidden files alone.
+TEST(Fs, TheNextSaveRemovesTheOldTemporariesOfKilledSaves) {
   TempDir dir;
   const std::string target = dir.File("f.txt");
+  pid_t ended = 0;
   for (int k = 0; k < 5; ++k) {
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
+    ended = fork();
+    ASSERT_GE(ended, 0);
+    if (ended == 0) {
       std::string temp;
       _exit(FsCreateTempBeside(target, temp) >= 0 ? 0 : 1);
     }
     int status = -1;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_EQ(waitpid(ended, &status, 0), ended);
     ASSERT_EQ(status, 0);
   }
-  // Kept: a live process's temporary, other hidden files, names near the pattern, and an id
-  // no process can have.
-  const std::string live = ".vk-" + std::to_string(getppid()) + "-abcdef-ghijkl.tmp";
-  const std::string kept[] = {live, ".hidden", ".vkabcdefgh", ".vk-12-abcdef.tmp", ".vk-12-abcdef-ghijkl.tmpx",
-                              ".vk-99999999999-abcdef-ghijkl.tmp"};
-  for (const std::string& name : kept) dir.Write(name, "x");
-  // A process that had this one's id before it.
-  dir.Write(".vk-" + std::to_string(getpid()) + "-000000-ghijkl.tmp", "x");
+  for (auto& e : std::filesystem::directory_iterator(dir.path())) Age(e.path().string());
+  const std::string self = std::to_string(getpid());
+  const struct {
+    std::string name;
+    bool old, kept;
+  } files[] = {
+      {".vk-" + std::to_string(getppid()) + "-abcdef-ghijkl.tmp", true, true},  // a live process's
+      {".vk-" + std::to_string(ended) + "-abcdef-recent.tmp", false, true},    // a gone one's, recent
+      {".vk-" + self + "-000000-ghijkl.tmp", true, false},  // an earlier process with this one's id
+      {".vk-" + self + "-000000-recent.tmp", false, true},
+      {".vk-99999999999-abcdef-ghijkl.tmp", true, true},  // an id no process can have
+      {".hidden", true, true},
+      {".vkabcdefgh", true, true},
+      {".vk-12-abcdef.tmp", true, true},
+      {".vk-12-abcdef-ghijkl.tmpx", true, true},
+  };
+  std::vector<std::string> expected = {"f.txt"};
+  for (const auto& f : files) {
+    dir.Write(f.name, "x");
+    if (f.old) Age(dir.File(f.name));
+    if (f.kept) expected.push_back(f.name);
+  }
   ASSERT_TRUE(FsWriteFileAtomic(target, "saved"));
   std::vector<std::string> left;
   for (auto& e : std::filesystem::directory_iterator(dir.path())) left.push_back(e.path().filename().string());
-  std::vector<std::string> expected(std::begin(kept), std::end(kept));
-  expected.push_back("f.txt");
   std::sort(left.begin(), left.end());
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(left, expected);
+}
+
+// An old temporary of a live process that the saving process may not signal (kill answers
+// EPERM, not "no such process") is kept. As root the save runs in a child dropped to nobody.
+TEST(Fs, ATemporaryOfALiveProcessThatCannotBeSignalledIsKept) {
+  TempDir dir;
+  ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
+  const bool root = geteuid() == 0;
+  if (!root && (kill(1, 0) == 0 || errno != EPERM)) GTEST_SKIP() << "no process this user cannot signal";
+  const std::string name = ".vk-" + std::to_string(root ? getpid() : 1) + "-abcdef-ghijkl.tmp";
+  dir.Write(name, "x");
+  Age(dir.File(name));
+  if (!root) {
+    ASSERT_TRUE(FsWriteFileAtomic(dir.File("f.txt"), "saved"));
+  } else {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      if (setgid(65534) != 0 || setuid(65534) != 0 || access(dir.path().c_str(), W_OK | X_OK) != 0) _exit(2);
+      _exit(FsWriteFileAtomic(dir.File("f.txt"), "saved") ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 2) GTEST_SKIP() << "no user nobody to drop to";
+    ASSERT_EQ(status, 0);
+  }
+  EXPECT_EQ(dir.Read("f.txt"), "saved");
+  EXPECT_TRUE(std::filesystem::exists(dir.File(name)));
 }
 
 TEST(Fs, RegularFileReadsAreBoundedAndNeverBlock) {
