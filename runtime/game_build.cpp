@@ -89,27 +89,30 @@ bool InsideTree(const std::filesystem::path& path, const std::filesystem::path& 
 // What must fit is the name in the pack, not the path on disk: a folder whose name in the pack
 // is too long for any file is not walked, but a media file anywhere in it is listed by its
 // name, which refuses the build when the game is written.
-void CollectMedia(const std::filesystem::path& folder, const std::string& prefix, const std::string& game,
-                  std::vector<MediaFile>& out, std::vector<std::filesystem::path>& walking) {
+// real: the folder's canonical path. Only links are looked up: a plain folder's canonical path
+// is its parent's and its name (a lookup a folder costs the depth on disk squared).
+void CollectMedia(const std::filesystem::path& folder, const std::filesystem::path& real, const std::string& prefix,
+                  const std::string& game, std::vector<MediaFile>& out, std::vector<std::filesystem::path>& walking) {
   std::error_code ec;
-  walking.push_back(std::filesystem::canonical(folder, ec));
+  walking.push_back(real);
   std::vector<std::filesystem::directory_entry> entries;
   for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) entries.push_back(entry);
   std::sort(entries.begin(), entries.end(),
             [](const auto& a, const auto& b) { return a.path().filename() < b.path().filename(); });
   for (const auto& entry : entries) {
     std::string name = entry.path().filename().string();
-    if (entry.is_symlink(ec)) {
-      const std::filesystem::path target = std::filesystem::canonical(entry.path(), ec);
+    const bool linked = entry.is_symlink(ec);
+    std::filesystem::path target;
+    if (linked) {
+      target = std::filesystem::canonical(entry.path(), ec);
       if (ec || !InsideTree(target, walking.front())) continue;
     }
     if (entry.is_directory(ec)) {
-      const std::filesystem::path real = std::filesystem::canonical(entry.path(), ec);
-      if (ec || std::find(walking.begin(), walking.end(), real) != walking.end()) continue;
+      if (linked && std::find(walking.begin(), walking.end(), target) != walking.end()) continue;
       const std::string inner = prefix + name + "\\";
       std::filesystem::path file;
       if (inner.size() < kPackNameBytes) {
-        CollectMedia(entry.path(), inner, game, out, walking);
+        CollectMedia(entry.path(), linked ? target : real / name, inner, game, out, walking);
       } else if (FirstMediaFileIn(entry.path(), &file)) {
         std::string below = file.lexically_relative(entry.path()).string();
         std::replace(below.begin(), below.end(), '/', '\\');
@@ -199,7 +202,8 @@ bool CompileFile(const std::string& source, const std::string& image, SourceMap*
 std::vector<MediaFile> CollectMediaFiles(const std::string& folder, const std::string& leaveOut) {
   std::vector<MediaFile> files;
   std::vector<std::filesystem::path> walking;
-  CollectMedia(folder, "", leaveOut, files, walking);
+  std::error_code ec;
+  CollectMedia(folder, std::filesystem::canonical(folder, ec), "", leaveOut, files, walking);
   return files;
 }
 
