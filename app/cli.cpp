@@ -196,11 +196,13 @@ int Build(const std::vector<std::string>& args) {
   std::vector<MediaFile> files;
   if (media && !source.empty()) files = CollectMediaFiles(FsFolderOf(AbsolutePath(source)), FsResolve(output));
   std::string error;
-  bool ok = WriteGameFile(SelfExecutablePath(), image, files, output, &error);
+  bool outputFailed = false;
+  bool ok = WriteGameFile(SelfExecutablePath(), image, files, output, &error, {}, &outputFailed);
   if (!source.empty()) FsRemoveTempFolder();
   if (!ok) {
     std::fprintf(stderr, "vellumark: build: %s\n", error.c_str());
-    return kExitLoadError;
+    // An output that cannot be written is a command line that cannot be carried out.
+    return outputFailed ? kExitCompileError : kExitLoadError;
   }
   return kExitOk;
 }

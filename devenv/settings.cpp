@@ -2,11 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 
 #include "core/run_state.h"
 #include "devenv/ide_state.h"
 #include "devenv/ide_texts.h"
+#include "platform/codepage.h"
+#include "platform/codepage_tables.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
 #include "platform/process.h"
@@ -29,15 +30,6 @@ std::string ReadField(const std::string& file, const char* section, const std::s
   return v;
 }
 
-// The integer at the start of a setting, 0 when there is none.
-int32_t CharsetOf(const std::string& value) {
-  size_t at = 0;
-  while (at < value.size() && value[at] == ' ') ++at;
-  int32_t n = 0;
-  std::from_chars(value.data() + at, value.data() + value.size(), n);
-  return n;
-}
-
 // Folder names with '/' separators and no trailing one, for comparing.
 std::string PlainFolder(std::string s) {
   std::replace(s.begin(), s.end(), '\\', '/');
@@ -50,9 +42,9 @@ std::string PlainFolder(std::string s) {
 IdeSettings ReadIdeSettings(const std::string& setupFile, const std::string& programFolder) {
   IdeSettings s;
   s.textLanguage = ReadField(setupFile, "SETTINGS", "TEXTLANGUAGE", "English");
-  s.textCharset = CharsetOf(ReadField(setupFile, "SETTINGS", "TEXTLANGUAGE-CHARSET"));
+  s.textCharset = CharsetOfSetting(ReadField(setupFile, "SETTINGS", "TEXTLANGUAGE-CHARSET"));
   s.helpLanguage = ReadField(setupFile, "SETTINGS", "HELPLANGUAGE", "English");
-  s.helpCharset = CharsetOf(ReadField(setupFile, "SETTINGS", "HELPLANGUAGE-CHARSET"));
+  s.helpCharset = CharsetOfSetting(ReadField(setupFile, "SETTINGS", "HELPLANGUAGE-CHARSET"));
   s.helpFolder = FsEqualsNoCase(s.helpLanguage, "English")
                      ? programFolder + "HELP/"
                      : programFolder + "LANG/" + Upper(s.helpLanguage) + "/HELP/";
@@ -61,6 +53,7 @@ IdeSettings ReadIdeSettings(const std::string& setupFile, const std::string& pro
 
 bool IdeLoadLanguageTables() {
   g_ide.settings = ReadIdeSettings(ProgramSettingsFile(), g_runtime.programFolder);
+  SetTextCodePage(CodePageOfCharset(g_ide.settings.textCharset));
   return LoadLanguageTables(g_runtime.programFolder);
 }
 

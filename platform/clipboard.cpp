@@ -12,13 +12,13 @@ std::string g_private;
 bool ClipboardSetText(const std::string& text) {
   g_private = text;
   if (PlatformIsHeadless() || !SDL_WasInit(SDL_INIT_VIDEO)) return true;
-  return SDL_SetClipboardText(Cp1252ToUtf8(text).c_str()) == 0;
+  return SDL_SetClipboardText(CodePageToUtf8(TextCodePage(), text).c_str()) == 0;
 }
 
 std::string ClipboardGetText() {
   if (PlatformIsHeadless() || !SDL_WasInit(SDL_INIT_VIDEO)) return g_private;
   char* t = SDL_GetClipboardText();
-  std::string out = t ? Utf8ToCp1252(t) : std::string();
+  std::string out = t ? Utf8ToCodePage(TextCodePage(), t) : std::string();
   SDL_free(t);
   return out;
 }

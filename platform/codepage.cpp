@@ -1,15 +1,13 @@
 #include "platform/codepage.h"
 
+#include <atomic>
 #include <cstdint>
 
 #include "platform/codepage_tables.h"
 
 namespace {
-// Code points of bytes 0x80-0xFF; 0 where the code page leaves the byte undefined.
-const uint16_t* High() {
-  static const uint16_t* const high = CodePageHighHalf(1252);
-  return high;
-}
+
+std::atomic<int32_t> g_textCodePage{1252};
 
 void AppendUtf8(std::string& out, uint32_t cp) {
   if (cp < 0x80) {
@@ -23,20 +21,27 @@ void AppendUtf8(std::string& out, uint32_t cp) {
     out += char(0x80 | (cp & 0x3F));
   }
 }
+
+// The byte of a code point beyond ASCII in the code page, '?' when it has none.
+char ByteOf(const uint16_t* high, uint32_t cp) {
+  for (int k = 0; k < 128; ++k)
+    if (high[k] == cp) return char(0x80 + k);
+  if (cp < 0x100 && !high[cp - 0x80]) return char(cp);
+  return '?';
+}
+
 }  // namespace
 
-std::string Cp1252ToUtf8(const std::string& text) {
+std::string CodePageToUtf8(int32_t codePage, const std::string& text) {
+  const uint16_t* high = CodePageHighHalf(codePage);
   std::string out;
   out.reserve(text.size());
-  for (unsigned char c : text) {
-    uint32_t cp = c;
-    if (c >= 0x80 && c < 0xA0) cp = High()[c - 0x80] ? High()[c - 0x80] : c;
-    AppendUtf8(out, cp);
-  }
+  for (unsigned char c : text) AppendUtf8(out, c < 0x80 || !high[c - 0x80] ? c : high[c - 0x80]);
   return out;
 }
 
-std::string Utf8ToCp1252(const std::string& text) {
+std::string Utf8ToCodePage(int32_t codePage, const std::string& text) {
+  const uint16_t* high = CodePageHighHalf(codePage);
   std::string out;
   for (size_t i = 0; i < text.size();) {
     unsigned char c = text[i];
@@ -55,18 +60,19 @@ std::string Utf8ToCp1252(const std::string& text) {
       cp = (cp << 6) | (cc & 0x3F);
     }
     i += bad ? 1 : len;
-    if (bad) { out += '?'; continue; }
-    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF) || (cp >= 0x80 && cp < 0xA0 && !High()[cp - 0x80])) {
-      out += char(cp);
-      continue;
-    }
-    char mapped = '?';
-    for (int k = 0; k < 32; ++k)
-      if (High()[k] == cp) mapped = char(0x80 + k);
-    out += mapped;
+    if (bad) out += '?';
+    else out += cp < 0x80 ? char(cp) : ByteOf(high, cp);
   }
   return out;
 }
+
+std::string Cp1252ToUtf8(const std::string& text) { return CodePageToUtf8(1252, text); }
+
+std::string Utf8ToCp1252(const std::string& text) { return Utf8ToCodePage(1252, text); }
+
+void SetTextCodePage(int32_t codePage) { g_textCodePage.store(codePage, std::memory_order_relaxed); }
+
+int32_t TextCodePage() { return g_textCodePage.load(std::memory_order_relaxed); }
 
 bool IsValidUtf8(const std::string& text) {
   const size_t n = text.size();

@@ -3,6 +3,8 @@
 // page leaves undefined. Shared by the text layer and the font generator (tools/fontgen).
 #include "platform/codepage_tables.h"
 
+#include <charconv>
+
 namespace {
 
 struct Table {
@@ -160,6 +162,14 @@ int32_t CodePageOfCharset(int32_t charset) {
     case 222: return 874;   // Thai
     default: return 1252;   // Western, and every other number
   }
+}
+
+int32_t CharsetOfSetting(const std::string& value) {
+  size_t at = 0;
+  while (at < value.size() && value[at] == ' ') ++at;
+  int32_t n = 0;
+  std::from_chars(value.data() + at, value.data() + value.size(), n);
+  return n;
 }
 
 const uint16_t* CodePageHighHalf(int32_t codePage) {

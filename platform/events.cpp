@@ -142,7 +142,7 @@ void Translate(const SDL_Event& e) {
       break;
     }
     case SDL_TEXTINPUT:
-      for (unsigned char c : Utf8ToCp1252(e.text.text)) Push(MsgKind::Char, c);
+      for (unsigned char c : Utf8ToCodePage(TextCodePage(), e.text.text)) Push(MsgKind::Char, c);
       break;
     case SDL_MOUSEMOTION:
       Push(MsgKind::MouseMove, e.motion.x, e.motion.y);

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <algorithm>
 #include <filesystem>
 #include <new>
@@ -288,6 +289,8 @@ std::string SaveTarget(const std::string& path) {
 
 constexpr char kNameChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
 constexpr size_t kTokenLength = 6;
+// How long a temporary of a writer that looks gone must have been left alone to be removed.
+constexpr time_t kStaleTemporarySeconds = 10 * 60;
 
 std::string RandomText(size_t length) {
   std::random_device random;
@@ -325,17 +328,22 @@ bool ParseTempName(const char* name, long* pid, std::string* token) {
 // Removes the temporaries that saves of ended processes (killed mid-save) left in the folder.
 // Only a temporary whose writer is surely gone is touched: its process id names no process,
 // or names this process but with another run token. A live writer's temporary stays, so two
-// processes saving beside each other never remove each other's files.
+// processes saving beside each other never remove each other's files. A writer in another
+// process id namespace (a container sharing the folder) looks gone, so a temporary must also
+// be old: written to last kStaleTemporarySeconds ago or earlier.
 void RemoveStaleTemporaries(const std::string& folder) {
   DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
   if (!dir) return;
   const long self = long(getpid());
+  const time_t now = time(nullptr);
   std::string token;
   while (const dirent* e = readdir(dir)) {
     long pid = 0;
     if (!ParseTempName(e->d_name, &pid, &token)) continue;
     const bool gone = pid == self ? token != RunToken() : kill(pid_t(pid), 0) != 0 && errno == ESRCH;
-    if (gone) unlinkat(dirfd(dir), e->d_name, 0);
+    struct stat st {};
+    if (!gone || fstatat(dirfd(dir), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (now - st.st_mtime >= kStaleTemporarySeconds) unlinkat(dirfd(dir), e->d_name, 0);
   }
   closedir(dir);
 }

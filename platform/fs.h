@@ -44,8 +44,9 @@ std::FILE* FsOpenRegularFile(const std::string& name, FsRead* why);
 bool FsCreateEmptyFile(const std::string& name);
 // Writes a temporary file beside the target and renames it into place, so a failed save
 // leaves the old file as it was. The temporary is named ".vk-<pid>-<run>-<random>.tmp" after
-// the process writing it; those of processes that have ended (killed mid-save) are removed
-// from the folder when the next save there starts. A symbolic link is written through
+// the process writing it; those of processes that have ended (killed mid-save) and were
+// written to ten minutes ago or earlier are removed from the folder when the next save there
+// starts. A symbolic link is written through
 // to its target; a replaced file keeps its mode; a target that exists but is not a regular
 // file is refused.
 bool FsWriteFileAtomic(const std::string& name, const std::string& data);

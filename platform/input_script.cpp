@@ -54,7 +54,7 @@ bool ParseLine(const std::string& line, std::vector<ScriptEvent>& out, std::stri
     // The text is everything after one blank behind the word.
     size_t at = line.find("type") + 4;
     if (at < line.size()) ++at;
-    std::string text = Utf8ToCp1252(line.substr(std::min(at, line.size())));
+    std::string text = Utf8ToCodePage(TextCodePage(), line.substr(std::min(at, line.size())));
     // One character a frame, typed as a key goes down and released the frame after, so each
     // character is seen once. A character without a key of its own is released by key code 0.
     int64_t frame = e.frame;

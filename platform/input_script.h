@@ -7,8 +7,9 @@
 // line; '#' starts a comment line:
 //   FRAME key NAME down|up     a key by SDL's name ("Left", "A", "Space", "Left Ctrl") or key
 //                              code 1..255
-//   FRAME type TEXT            the characters of TEXT (UTF-8), one a frame from FRAME on:
-//                              the character's key goes down with it and up the frame after
+//   FRAME type TEXT            the characters of TEXT (UTF-8, typed in TextCodePage), one a
+//                              frame from FRAME on: the character's key goes down with it and
+//                              up the frame after
 //   FRAME char CODE            one character byte 1..255
 //   FRAME mouse X Y            the pointer moves to X, Y of the picture
 //   FRAME button B down|up     B: left, right, middle or fourth

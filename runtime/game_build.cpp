@@ -60,6 +60,22 @@ bool IsMediaFile(const std::string& name) {
   return false;
 }
 
+// The longest name of a pack entry, in bytes.
+constexpr size_t kPackNameBytes = 255;
+
+// The first media file at any depth of a folder (links not followed); false when there is none.
+bool FirstMediaFileIn(const std::filesystem::path& folder, std::filesystem::path* file) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec);
+  for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    if (!it->is_regular_file(ec) || !IsMediaFile(it->path().filename().string())) continue;
+    *file = it->path();
+    return true;
+  }
+  return false;
+}
+
 // Whether a canonical path is the canonical folder root or lies below it.
 bool InsideTree(const std::filesystem::path& path, const std::filesystem::path& root) {
   return !root.empty() && std::mismatch(root.begin(), root.end(), path.begin(), path.end()).first == root.end();
@@ -70,24 +86,38 @@ bool InsideTree(const std::filesystem::path& path, const std::filesystem::path& 
 // game being built is left out: a name ending in "x" would otherwise pack the previous build.
 // A folder linked back to one being walked (an ancestor) is not walked again, and a link whose
 // target lies outside the top folder's tree is skipped: a link to "/" would pack the whole disk.
-void CollectMedia(const std::filesystem::path& folder, const std::string& prefix, const std::string& game,
-                  std::vector<MediaFile>& out, std::vector<std::filesystem::path>& walking) {
+// What must fit is the name in the pack, not the path on disk: a folder whose name in the pack
+// is too long for any file is not walked, but a media file anywhere in it is listed by its
+// name, which refuses the build when the game is written.
+// real: the folder's canonical path. Only links are looked up: a plain folder's canonical path
+// is its parent's and its name (a lookup a folder costs the depth on disk squared).
+void CollectMedia(const std::filesystem::path& folder, const std::filesystem::path& real, const std::string& prefix,
+                  const std::string& game, std::vector<MediaFile>& out, std::vector<std::filesystem::path>& walking) {
   std::error_code ec;
-  walking.push_back(std::filesystem::canonical(folder, ec));
+  walking.push_back(real);
   std::vector<std::filesystem::directory_entry> entries;
   for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) entries.push_back(entry);
   std::sort(entries.begin(), entries.end(),
             [](const auto& a, const auto& b) { return a.path().filename() < b.path().filename(); });
   for (const auto& entry : entries) {
     std::string name = entry.path().filename().string();
-    if (entry.is_symlink(ec)) {
-      const std::filesystem::path target = std::filesystem::canonical(entry.path(), ec);
+    const bool linked = entry.is_symlink(ec);
+    std::filesystem::path target;
+    if (linked) {
+      target = std::filesystem::canonical(entry.path(), ec);
       if (ec || !InsideTree(target, walking.front())) continue;
     }
     if (entry.is_directory(ec)) {
-      const std::filesystem::path real = std::filesystem::canonical(entry.path(), ec);
-      if (ec || std::find(walking.begin(), walking.end(), real) != walking.end()) continue;
-      if (entry.path().string().size() <= 255) CollectMedia(entry.path(), prefix + name + "\\", game, out, walking);
+      if (linked && std::find(walking.begin(), walking.end(), target) != walking.end()) continue;
+      const std::string inner = prefix + name + "\\";
+      std::filesystem::path file;
+      if (inner.size() < kPackNameBytes) {
+        CollectMedia(entry.path(), linked ? target : real / name, inner, game, out, walking);
+      } else if (FirstMediaFileIn(entry.path(), &file)) {
+        std::string below = file.lexically_relative(entry.path()).string();
+        std::replace(below.begin(), below.end(), '/', '\\');
+        out.emplace_back(inner + below, file.string());
+      }
     } else if (entry.is_regular_file(ec) && IsMediaFile(name) && !std::filesystem::equivalent(entry.path(), game, ec)) {
       out.emplace_back(prefix + name, entry.path().string());
     }
@@ -172,7 +202,8 @@ bool CompileFile(const std::string& source, const std::string& image, SourceMap*
 std::vector<MediaFile> CollectMediaFiles(const std::string& folder, const std::string& leaveOut) {
   std::vector<MediaFile> files;
   std::vector<std::filesystem::path> walking;
-  CollectMedia(folder, "", leaveOut, files, walking);
+  std::error_code ec;
+  CollectMedia(folder, std::filesystem::canonical(folder, ec), "", leaveOut, files, walking);
   return files;
 }
 
@@ -191,7 +222,8 @@ std::string SelfExecutablePath() {
 
 bool WriteGameFile(const std::string& runtimeExe, const std::string& imageFile, const std::vector<MediaFile>& media,
                    const std::string& output, std::string* error,
-                   const std::function<bool(const std::string&)>& adding) {
+                   const std::function<bool(const std::string&)>& adding, bool* outputFailed) {
+  if (outputFailed) *outputFailed = false;
   std::string runtime, image;
   if (!FsReadFile(runtimeExe, runtime)) {
     if (error) *error = "cannot read the runtime " + runtimeExe;
@@ -214,7 +246,7 @@ bool WriteGameFile(const std::string& runtimeExe, const std::string& imageFile, 
   std::vector<PackInput> entries;
   entries.push_back({"program.img", std::vector<uint8_t>(image.begin(), image.end())});
   for (const auto& [name, path] : media) {
-    if (name.size() > 255) {  // a pack entry's name has at most 255 bytes
+    if (name.size() > kPackNameBytes) {
       if (error) *error = "the media file name " + name + " is longer than 255 bytes";
       return false;
     }
@@ -233,6 +265,7 @@ bool WriteGameFile(const std::string& runtimeExe, const std::string& imageFile, 
   runtime.append(reinterpret_cast<const char*>(pack.data()), pack.size());
   if (!FsWriteFileAtomic(output, runtime) || chmod(FsResolve(output).c_str(), 0755) != 0) {
     if (error) *error = "cannot write " + output;
+    if (outputFailed) *outputFailed = true;
     return false;
   }
   return true;

@@ -40,7 +40,8 @@ std::vector<MediaFile> CollectMediaFiles(const std::string& folder, const std::s
 // Writes a stand-alone game: the runtime executable followed by a pack whose first entry is
 // the program image and whose other entries are media files (name in the pack, file path).
 // adding, when given, is told each media file's pack name before it is read; false from it
-// abandons the build (nothing is written).
+// abandons the build (nothing is written). outputFailed, when given, is set when the failure
+// was the writing of the output.
 bool WriteGameFile(const std::string& runtimeExe, const std::string& imageFile, const std::vector<MediaFile>& media,
                    const std::string& output, std::string* error,
-                   const std::function<bool(const std::string&)>& adding = {});
+                   const std::function<bool(const std::string&)>& adding = {}, bool* outputFailed = nullptr);

@@ -8,6 +8,8 @@
 #include "core/pack.h"
 #include "display/display.h"
 #include "platform/clock.h"
+#include "platform/codepage.h"
+#include "platform/codepage_tables.h"
 #include "platform/events.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
@@ -74,6 +76,12 @@ void ReadRuntimeSettings(uint32_t* fullScreen, uint32_t* windowMode) {
   std::string editor = IniGetString(settings, "SETTINGS", "EXTERNALEDITOR", "");
   g_runtime.externalEditor = !editor.empty() && FsFileExists(program + editor) ? program + editor : "";
   g_runtime.debugMode = g_runtime.traceMode = g_runtime.runtimeTest = 0;
+  // Typed and pasted text is read in the text character set's code page; a run in the
+  // environment keeps the environment's.
+  if (!g_runtime.options.environmentMode) {
+    const std::string charset = IniGetString(settings, "SETTINGS", "TEXTLANGUAGE-CHARSET", "");
+    SetTextCodePage(CodePageOfCharset(CharsetOfSetting(charset)));
+  }
   if (SettingOn(settings, "DEBUGMODE")) {
     FsDeleteFile(log);
     g_runtime.debugMode = 1;

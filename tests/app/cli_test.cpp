@@ -114,19 +114,45 @@ TEST(CommandLine, BuildCompilesAndPacks) {
   Result bad = Tool("build " + WriteTempFile("cli_game_bad.vka", "foo bar\n") + " -o " + game + "2");
   EXPECT_EQ(bad.status, 2);
   EXPECT_FALSE(FsFileExists(game + "2"));
+  // An output that cannot be written is a command line that cannot be carried out.
+  Result unwritable = Tool("build " + source + " -o " + TempFolder() + "/cli_no/such/game");
+  EXPECT_EQ(unwritable.status, 2) << unwritable.output;
+  EXPECT_NE(unwritable.output.find("cannot write"), std::string::npos) << unwritable.output;
 }
 
-// A media file whose name in the pack would pass 255 bytes is refused, and nothing is written.
-TEST(CommandLine, BuildRefusesMediaNamesThePackCannotHold) {
-  const std::string folder = std::string(200, 'm');
-  std::filesystem::create_directories(TempFolder() + "/cli_media/" + folder);
-  WriteTempFile("cli_media/" + folder + "/" + std::string(60, 'p') + ".bmp", "BM");
-  std::string source = WriteTempFile("cli_media/game.vka", "print 1\n");
-  std::string game = TempFolder() + "/cli_media_game";
+// What must fit in 255 bytes is the name in the pack: a project whose folders lie deeper on
+// disk than that still has its media packed.
+TEST(CommandLine, BuildWithMediaPacksTheFoldersOfADeepProject) {
+  const std::string project = "cli_deep/" + std::string(250, 'd') + "/project";
+  std::filesystem::create_directories(TempFolder() + "/" + project + "/sfx");
+  WriteTempFile(project + "/sfx/boom.wav", "RIFF");
+  const std::string source = WriteTempFile(project + "/game.vka", "print 1\n");
+  const std::string game = TempFolder() + "/cli_deep_game";
   Result r = Tool("build " + source + " --media -o " + game);
-  EXPECT_EQ(r.status, 3);
-  EXPECT_NE(r.output.find("is longer than 255 bytes"), std::string::npos) << r.output;
-  EXPECT_FALSE(FsFileExists(game));
+  ASSERT_EQ(r.status, 0) << r.output;
+  std::string bytes;
+  ASSERT_TRUE(FsReadFile(game, bytes));
+  EXPECT_NE(bytes.find("sfx\\boom.wav"), std::string::npos);
+}
+
+// A media file whose name in the pack would pass 255 bytes is refused, and nothing is written:
+// also one below a folder whose own name in the pack leaves no room for a file.
+TEST(CommandLine, BuildRefusesMediaNamesThePackCannotHold) {
+  const struct {
+    std::string folder, file;
+  } cases[] = {{std::string(200, 'm'), std::string(60, 'p') + ".bmp"}, {std::string(254, 'n') + "/sub", "a.wav"}};
+  int k = 0;
+  for (const auto& c : cases) {
+    const std::string project = "cli_media" + std::to_string(++k);
+    std::filesystem::create_directories(TempFolder() + "/" + project + "/" + c.folder);
+    WriteTempFile(project + "/" + c.folder + "/" + c.file, "BM");
+    std::string source = WriteTempFile(project + "/game.vka", "print 1\n");
+    std::string game = TempFolder() + "/" + project + "_game";
+    Result r = Tool("build " + source + " --media -o " + game);
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.output.find("is longer than 255 bytes"), std::string::npos) << r.output;
+    EXPECT_FALSE(FsFileExists(game));
+  }
 }
 
 // Only regular files are packed: a named pipe with a media name in the folder does not hold

@@ -105,6 +105,8 @@ TEST(Messages, EndOfPassChecks) {
   for (const auto& [statement, given] : kNotArrays)
     EXPECT_EQ(Failure(std::string("a=1\n") + statement + "\n"), std::string("2: Array used without DIM: ") + given);
   EXPECT_EQ(Failure("dim a(2)\nundim a()\nload array \"f\", a(0)\nsave array \"f\", a(i + 1)\n"), "compiled");
+  // An element fetched by an earlier statement does not make a later value an element.
+  EXPECT_EQ(Failure("dim a(2)\nx = a(0)\nload array \"f\", x+1\n"), "3: Array used without DIM: x+1");
   // An open block is named at the line that opened it (the innermost one when several are).
   EXPECT_EQ(Failure("do\na=1\n"), "1: Block not closed at the end of the program (DO)");
   EXPECT_EQ(Failure("print 1\nif 1\ndo\nloop\n"), "2: Block not closed at the end of the program (IF)");

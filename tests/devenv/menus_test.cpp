@@ -225,12 +225,23 @@ TEST_F(MenusTest, MakeProgramOpensOnTheProjectFolderOfTheCommandLineFile) {
   std::filesystem::create_directories(dir_.File("start"));
   std::filesystem::create_directories(dir_.File("other"));
   dir_.Write("other/game.vka", "print 1\r\n");
-  for (const std::string& name : {dir_.File("start/../other/game.vka"), std::string("../other/game.vka")}) {
+  dir_.Write("start/game.vka", "print 2\r\n");
+  // The project folder is a full path without "." or ".." parts, as the status line names it.
+  const struct {
+    std::string current, name, folder;
+  } cases[] = {
+      {"start", "./game.vka", "start"},
+      {"", "start/./game.vka", "start"},
+      {"start", "game.vka", "start"},
+      {"start", dir_.File("start/../other/game.vka"), "other"},
+      {"start", "../other/game.vka", "other"},  // the last: the panels below open on it
+  };
+  for (const auto& c : cases) {
     g_ide.records[0] = g_ide.records[1] = EditorBufferRecord();
     g_ide.loadedBuffer = 0;
-    ASSERT_TRUE(FsChangeFolder(dir_.File("start")));
-    EditorCreateBuffers(name);
-    EXPECT_EQ(g_ide.projectFolder, dir_.File("other")) << name;  // as the status line names it
+    ASSERT_TRUE(FsChangeFolder(c.current.empty() ? dir_.path() : dir_.File(c.current)));
+    EditorCreateBuffers(c.name);
+    EXPECT_EQ(g_ide.projectFolder, dir_.File(c.folder)) << c.name;
   }
   for (int32_t vk : {kVkF1 + 5, kVkF1 + 6}) {  // F6, F7
     Key(vk);

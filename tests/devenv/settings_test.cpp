@@ -1,6 +1,7 @@
 // Language texts, settings, recent files and the status text of the environment.
 #include "devenv/ide_texts.h"
 #include "devenv/settings.h"
+#include "platform/codepage.h"
 #include "platform/ini.h"
 #include "tests/devenv/devenv_fixture.h"
 
@@ -25,6 +26,15 @@ TEST_F(SettingsTest, SettingsDefaultsAndTheHelpFolderRule) {
   EXPECT_EQ(s.helpFolder, "/prog/LANG/GERMAN/HELP/");
   EXPECT_EQ(s.textCharset, 161);
   EXPECT_EQ(s.helpCharset, 0);
+}
+
+// The environment's text character set also picks the code page of typed and pasted text.
+TEST_F(SettingsTest, TheTextCharacterSetPicksTheCodePageOfTypedText) {
+  for (const auto& [charset, page] : {std::pair{"204", 1251}, {"0", 1252}}) {
+    IniWriteString(dir_.File("SETUP.INI"), "SETTINGS", "TEXTLANGUAGE-CHARSET", charset);
+    IdeLoadLanguageTables();
+    EXPECT_EQ(TextCodePage(), page) << charset;
+  }
 }
 
 TEST_F(SettingsTest, RecentFilesMoveUpDropTheOldestAndSurviveASave) {

@@ -1,6 +1,12 @@
 // Presenting into a real (offscreen-driver) window.
 #include <SDL.h>
 
+#include <cstring>
+#include <vector>
+
+#include "platform/clipboard.h"
+#include "platform/codepage.h"
+#include "platform/events.h"
 #include "platform/present.h"
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
@@ -52,6 +58,31 @@ TEST_F(WindowPresentTest, PictureIsCentredWithBlackAround) {
   EXPECT_EQ(WindowPixel(79, 60), 0u);
   EXPECT_EQ(WindowPixel(719, 539), 0xFF0000u);
   EXPECT_EQ(WindowPixel(799, 600), 0u);
+}
+
+// Typed, copied and pasted text passes through the code page of the text character set.
+TEST_F(WindowPresentTest, TypedAndCopiedTextTakeTheTextCodePage) {
+  if (!Open(640, 480)) GTEST_SKIP() << "no window";
+  SetTextCodePage(1251);
+  EventsReset();
+  SDL_Event e{};
+  e.type = SDL_TEXTINPUT;
+  std::strcpy(e.text.text, "\xD0\x9F");  // Cyrillic Pe
+  SDL_PushEvent(&e);
+  std::vector<int32_t> typed;
+  for (Message m; PeekWindowMessage(m);)
+    if (m.kind == MsgKind::Char) typed.push_back(m.a);
+  EventsReset();
+  ClipboardSetText("\xCF\xF0");  // Cyrillic "Pr"
+  char* copied = SDL_GetClipboardText();
+  const std::string utf8 = copied ? copied : "";
+  SDL_free(copied);
+  SDL_SetClipboardText("\xCE\xB1\xD0\x9F");  // Greek alpha, Cyrillic Pe
+  const std::string pasted = ClipboardGetText();
+  SetTextCodePage(1252);
+  EXPECT_EQ(typed, std::vector<int32_t>{0xCF});
+  EXPECT_EQ(utf8, "\xD0\x9F\xD1\x80");
+  EXPECT_EQ(pasted, "?\xCF");
 }
 
 TEST_F(WindowPresentTest, SmallerWindowCutsThePictureOnAllSides) {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "tests/support/program_run.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -37,4 +38,21 @@ TEST(LineInput, StoresIntoPlainVariables) {
   RunOutcome r = RunVkaSource("input n\ninput s$\nprint n+1\nprint s$\n", 30, Typed("-9", 2) + Typed("ok", 6));
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.transcript.find("-8\nok\n"), std::string::npos) << r.transcript;
+}
+
+// Typed letters arrive in the code page of the text character set of the program's settings.
+TEST(LineInput, TypedLettersAreInTheTextCharacterSet) {
+  // Cyrillic Pe and Greek alpha: 1251 and 1253 hold them, 1252 neither.
+  const struct {
+    const char *charset, *typed, *code;
+  } cases[] = {{"204", "\xD0\x9F", "207\n"}, {"161", "\xCE\xB1", "225\n"}, {"", "\xD0\x9F", "63\n"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.charset);
+    TempDir dir;
+    dir.Write("SETUP.INI", std::string("[SETTINGS]\r\nTEXTLANGUAGE-CHARSET=") + c.charset + "\r\n");
+    dir.Write("typed.vka", "sync on\ndo\nk$ = inkey$()\nif k$ <> \"\" then print asc(k$) : sync : end\nsync\nloop\n");
+    RunOutcome r = RunVka(dir.File("typed.vka"), 20, std::string("2 type ") + c.typed + "\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.transcript, c.code);
+  }
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -227,35 +228,55 @@ TEST(Fs, AtomicWritesReplaceTheWholeFile) {
   EXPECT_EQ(files, 4u);  // f.txt, the long name, link, pipe
 }
 
+// Sets a file's times ten minutes and more back.
+void Age(const std::string& path) {
+  const timeval old[2] = {{time(nullptr) - 700, 0}, {time(nullptr) - 700, 0}};
+  ASSERT_EQ(utimes(path.c_str(), old), 0) << path;
+}
+
 // Saves killed after making their temporary leave it behind; the next save beside them removes
-// those, and leaves the temporaries of live processes and other hidden files alone.
-TEST(Fs, TheNextSaveRemovesTheTemporariesOfKilledSaves) {
+// those that are old, and leaves the temporaries of live processes, recent ones (their writer
+// may live in another process id namespace) and other hidden files alone.
+TEST(Fs, TheNextSaveRemovesTheOldTemporariesOfKilledSaves) {
   TempDir dir;
   const std::string target = dir.File("f.txt");
+  pid_t ended = 0;
   for (int k = 0; k < 5; ++k) {
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
+    ended = fork();
+    ASSERT_GE(ended, 0);
+    if (ended == 0) {
       std::string temp;
       _exit(FsCreateTempBeside(target, temp) >= 0 ? 0 : 1);
     }
     int status = -1;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_EQ(waitpid(ended, &status, 0), ended);
     ASSERT_EQ(status, 0);
   }
-  // Kept: a live process's temporary, other hidden files, names near the pattern, and an id
-  // no process can have.
-  const std::string live = ".vk-" + std::to_string(getppid()) + "-abcdef-ghijkl.tmp";
-  const std::string kept[] = {live, ".hidden", ".vkabcdefgh", ".vk-12-abcdef.tmp", ".vk-12-abcdef-ghijkl.tmpx",
-                              ".vk-99999999999-abcdef-ghijkl.tmp"};
-  for (const std::string& name : kept) dir.Write(name, "x");
-  // A process that had this one's id before it.
-  dir.Write(".vk-" + std::to_string(getpid()) + "-000000-ghijkl.tmp", "x");
+  for (auto& e : std::filesystem::directory_iterator(dir.path())) Age(e.path().string());
+  const std::string self = std::to_string(getpid());
+  const struct {
+    std::string name;
+    bool old, kept;
+  } files[] = {
+      {".vk-" + std::to_string(getppid()) + "-abcdef-ghijkl.tmp", true, true},  // a live process's
+      {".vk-" + std::to_string(ended) + "-abcdef-recent.tmp", false, true},    // a gone one's, recent
+      {".vk-" + self + "-000000-ghijkl.tmp", true, false},  // an earlier process with this one's id
+      {".vk-" + self + "-000000-recent.tmp", false, true},
+      {".vk-99999999999-abcdef-ghijkl.tmp", true, true},  // an id no process can have
+      {".hidden", true, true},
+      {".vkabcdefgh", true, true},
+      {".vk-12-abcdef.tmp", true, true},
+      {".vk-12-abcdef-ghijkl.tmpx", true, true},
+  };
+  std::vector<std::string> expected = {"f.txt"};
+  for (const auto& f : files) {
+    dir.Write(f.name, "x");
+    if (f.old) Age(dir.File(f.name));
+    if (f.kept) expected.push_back(f.name);
+  }
   ASSERT_TRUE(FsWriteFileAtomic(target, "saved"));
   std::vector<std::string> left;
   for (auto& e : std::filesystem::directory_iterator(dir.path())) left.push_back(e.path().filename().string());
-  std::vector<std::string> expected(std::begin(kept), std::end(kept));
-  expected.push_back("f.txt");
   std::sort(left.begin(), left.end());
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(left, expected);
@@ -290,6 +311,34 @@ TEST(Fs, NewFilesAreWholeOrAbsent) {
       EXPECT_EQ(dir.Read("f"), data);
     }
   }
+}
+
+// An old temporary of a live process that the saving process may not signal (kill answers
+// EPERM, not "no such process") is kept. As root the save runs in a child dropped to nobody.
+TEST(Fs, ATemporaryOfALiveProcessThatCannotBeSignalledIsKept) {
+  TempDir dir;
+  ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
+  const bool root = geteuid() == 0;
+  if (!root && (kill(1, 0) == 0 || errno != EPERM)) GTEST_SKIP() << "no process this user cannot signal";
+  const std::string name = ".vk-" + std::to_string(root ? getpid() : 1) + "-abcdef-ghijkl.tmp";
+  dir.Write(name, "x");
+  Age(dir.File(name));
+  if (!root) {
+    ASSERT_TRUE(FsWriteFileAtomic(dir.File("f.txt"), "saved"));
+  } else {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      if (setgid(65534) != 0 || setuid(65534) != 0 || access(dir.path().c_str(), W_OK | X_OK) != 0) _exit(2);
+      _exit(FsWriteFileAtomic(dir.File("f.txt"), "saved") ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 2) GTEST_SKIP() << "no user nobody to drop to";
+    ASSERT_EQ(status, 0);
+  }
+  EXPECT_EQ(dir.Read("f.txt"), "saved");
+  EXPECT_TRUE(std::filesystem::exists(dir.File(name)));
 }
 
 TEST(Fs, RegularFileReadsAreBoundedAndNeverBlock) {
@@ -341,6 +390,31 @@ TEST(Codepage, Windows1252RoundTripsThroughUtf8) {
   EXPECT_TRUE(IsValidUtf8("caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"));
   for (const char* bad : {"caf\xE9", "\xC0\x80", "\xE0\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x82"})
     EXPECT_FALSE(IsValidUtf8(bad)) << bad;
+}
+
+// Typed and pasted text in the code page of the text character set: every byte of each page
+// round-trips, letters of the page become its bytes, and letters it lacks become '?'.
+TEST(Codepage, TextConvertsThroughEveryDrawnCodePage) {
+  std::string all;
+  for (int c = 1; c < 256; ++c) all += char(c);
+  for (int32_t page : CodePagesDrawn()) EXPECT_EQ(Utf8ToCodePage(page, CodePageToUtf8(page, all)), all) << page;
+  const struct {
+    int32_t page;
+    const char *utf8, *bytes;
+  } cases[] = {
+      {1251, "\xD0\x9F\xD1\x80\xD0\xB8", "\xCF\xF0\xE8"},  // Cyrillic
+      {1253, "\xCE\xB1\xCE\xB2", "\xE1\xE2"},                // Greek
+      {874, "\xE0\xB8\x81", "\xA1"},                          // Thai
+      {1250, "\xC5\x81", "\xA3"},                              // Polish L with stroke
+      {1252, "\xD0\x9F\xC3\xA9", "?\xE9"},                    // no Cyrillic in Western
+      {1251, "\xC3\xA9", "?"},                                  // no e acute in Cyrillic
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Utf8ToCodePage(c.page, c.utf8), c.bytes) << c.page;
+    if (std::string(c.bytes).find('?') == std::string::npos) {
+      EXPECT_EQ(CodePageToUtf8(c.page, c.bytes), c.utf8);
+    }
+  }
 }
 
 TEST(Clock, VirtualClockMovesOnlyWhenTold) {

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
 #include <algorithm>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -472,14 +474,18 @@ TEST_F(StaticObjectsTest, ASaveThatCannotBeWrittenIsReportedAndLeavesTheOldFiles
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 6);  // no temporary file left
 }
 
-// A killed save's temporary beside the world file goes with the next save; other hidden files stay.
+// A killed save's old temporary beside the world file goes with the next save; other hidden
+// files stay.
 TEST_F(StaticObjectsTest, ASaveRemovesTheTemporaryOfAKilledSave) {
   TempDir dir;
   const pid_t ended = fork();
   if (ended == 0) _exit(0);
   ASSERT_GT(ended, 0);
   ASSERT_EQ(waitpid(ended, nullptr, 0), ended);
+  const std::string killed = dir.File(".vk-" + std::to_string(ended) + "-abcdef-ghijkl.tmp");
   dir.Write(".vk-" + std::to_string(ended) + "-abcdef-ghijkl.tmp", "killed");
+  const timeval old[2] = {{time(nullptr) - 700, 0}, {time(nullptr) - 700, 0}};
+  ASSERT_EQ(utimes(killed.c_str(), old), 0);
   dir.Write(".hidden", "x");
   ASSERT_EQ(Run({1}, 7005), 0);
   ASSERT_EQ(Run({dir.File("level.dat")}, 7089), 0);
