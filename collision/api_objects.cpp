@@ -1,6 +1,7 @@
 // Object calls of the flat interface: creation, selection, placement and the test loop.
 #include <vector>
 
+#include "collision/broad_phase.h"
 #include "collision/collision.h"
 #include "collision/world.h"
 
@@ -132,16 +133,19 @@ int32_t TestAllCollisions() {
       if (TestCollisionPair(*pair.first, *pair.second, it->second)) ++count;
     }
   } else {
+    // Every pair in key order (i, then j < i), but only those whose boxes, as placed when the
+    // loop starts, meet: the others cannot collide.
     std::vector<CollisionObject*> objects;
     objects.reserve(w.objects.size());
     for (const auto& [key, object] : w.objects) objects.push_back(object);
-    for (size_t i = 1; i < objects.size(); ++i)
-      for (size_t j = 0; j < i; ++j) {
-        if (objects[i]->dead || objects[j]->dead) continue;
-        EncounterPair pair = OrderEncounter(objects[j], objects[i]);
-        Vec3 v{0, 0, 0};
-        if (TestCollisionPair(*pair.first, *pair.second, v)) ++count;
-      }
+    for (const uint64_t ij : MeetingPairs(objects)) {
+      CollisionObject* i = objects[size_t(ij >> 32)];
+      CollisionObject* j = objects[size_t(ij & 0xFFFFFFFFu)];
+      if (i->dead || j->dead) continue;
+      EncounterPair pair = OrderEncounter(j, i);
+      Vec3 v{0, 0, 0};
+      if (TestCollisionPair(*pair.first, *pair.second, v)) ++count;
+    }
   }
   if (--w.testDepth == 0) {
     for (CollisionObject* object : w.graveyard) delete object;
