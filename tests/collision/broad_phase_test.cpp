@@ -38,13 +38,7 @@ void RandomShapes(std::mt19937_64& rng) {
                                 CreateCollisionSphere(size(rng) / 2), CreateCollisionCone(size(rng) / 2, size(rng)),
                                 CreateCollisionCylinder(size(rng) / 2, size(rng))};
     CreateCollisionObject(k * 7 % 307, shapes[k % 4]);  // keys out of creation order
-    const CollisionTransform t = RandomPlacement(rng, 25, k % 2 == 0);
-    double m[16] = {};
-    for (int r = 0; r < 3; ++r)
-      for (int c = 0; c < 3; ++c) m[4 * c + r] = t.basis(r, c);
-    for (int i = 0; i < 3; ++i) m[12 + i] = t.origin[i];
-    m[15] = 1;
-    SetCollisionMatrixD(m);
+    g_collision.selected->current = RandomPlacement(rng, 25, k % 2 == 0);
   }
 }
 
