@@ -1,6 +1,7 @@
 // Object calls of the flat interface: creation, selection, placement and the test loop.
 #include <vector>
 
+#include "collision/broad_phase.h"
 #include "collision/collision.h"
 #include "collision/world.h"
 
@@ -119,29 +120,36 @@ void SetCollisionTolerance(double relative) { g_collision.relativeTolerance = re
 int32_t TestAllCollisions() {
   CollisionWorld& w = g_collision;
   RefreshSelectedObject();
-  int32_t count = 0;
-  ++w.testDepth;
+  // The pairs to test are gathered before the loop counts as running, so that memory running
+  // out here leaves the world as it was. With caching, the encounters as they stand (a callback
+  // may add or remove encounters while the loop runs); without, every pair in key order (i, then
+  // j < i), but only those whose boxes, as placed when the loop starts, meet: the others cannot
+  // collide.
+  std::vector<EncounterPair> encounters;
+  std::vector<CollisionObject*> objects;
+  std::vector<uint64_t> meeting;
   if (w.caching) {
-    // The pairs as they stand; a callback may add or remove encounters while the loop runs.
-    std::vector<EncounterPair> pairs;
-    pairs.reserve(w.encounters.size());
-    for (const auto& [pair, v] : w.encounters) pairs.push_back(pair);
-    for (const EncounterPair& pair : pairs) {
-      auto it = w.encounters.find(pair);
-      if (it == w.encounters.end()) continue;
-      if (TestCollisionPair(*pair.first, *pair.second, it->second)) ++count;
-    }
+    encounters.reserve(w.encounters.size());
+    for (const auto& [pair, v] : w.encounters) encounters.push_back(pair);
   } else {
-    std::vector<CollisionObject*> objects;
     objects.reserve(w.objects.size());
     for (const auto& [key, object] : w.objects) objects.push_back(object);
-    for (size_t i = 1; i < objects.size(); ++i)
-      for (size_t j = 0; j < i; ++j) {
-        if (objects[i]->dead || objects[j]->dead) continue;
-        EncounterPair pair = OrderEncounter(objects[j], objects[i]);
-        Vec3 v{0, 0, 0};
-        if (TestCollisionPair(*pair.first, *pair.second, v)) ++count;
-      }
+    meeting = MeetingPairs(objects);
+  }
+  int32_t count = 0;
+  ++w.testDepth;
+  for (const EncounterPair& pair : encounters) {
+    auto it = w.encounters.find(pair);
+    if (it == w.encounters.end()) continue;
+    if (TestCollisionPair(*pair.first, *pair.second, it->second)) ++count;
+  }
+  for (const uint64_t ij : meeting) {
+    CollisionObject* i = objects[size_t(ij >> 32)];
+    CollisionObject* j = objects[size_t(ij & 0xFFFFFFFFu)];
+    if (i->dead || j->dead) continue;
+    EncounterPair pair = OrderEncounter(j, i);
+    Vec3 v{0, 0, 0};
+    if (TestCollisionPair(*pair.first, *pair.second, v)) ++count;
   }
   if (--w.testDepth == 0) {
     for (CollisionObject* object : w.graveyard) delete object;

@@ -14,6 +14,7 @@
 #include "platform/clock.h"
 #include "platform/events.h"
 #include "platform/ini.h"
+#include "platform/stop_request.h"
 
 CodeWord* ProgramCounter = nullptr;
 uint8_t LeaveSlice = 1;
@@ -60,7 +61,9 @@ void EveryTwoHundredCommands() {
 }
 
 // The slice-end test after each command (the exact form, for traced and virtual-clock runs).
+// A stop request ends the slice at once, as after a command of another family below.
 inline void CheckSliceEnd() {
+  if (StopSignalReceived()) LeaveSlice = 1;
   if (g_timing.timeSliceMode) {
     if (TimeMs() - g_timing.sliceStart > g_timing.sliceLength) LeaveSlice = 1;
     return;
@@ -68,8 +71,11 @@ inline void CheckSliceEnd() {
   if (++g_timing.commandCounter > 200) EveryTwoHundredCommands();
 }
 
-// The timed slice-end test after a command of another family.
+// The test after a command of another family: such a command may take long (a big load), so a
+// stop request ends the slice here rather than at the next probe, which may be up to 200
+// commands away; then the timed slice end.
 [[gnu::noinline]] void CheckAfterOtherCommand() {
+  if (StopSignalReceived()) LeaveSlice = 1;
   if (g_timing.timeSliceMode && TimeMs() - g_timing.sliceStart > g_timing.sliceLength) LeaveSlice = 1;
 }
 

@@ -10,6 +10,7 @@
 #include "display/record_pools.h"
 #include "platform/clock.h"
 #include "platform/events.h"
+#include "platform/stop_request.h"
 #include "runtime/command_families.h"
 #include "runtime/run_loop.h"
 #include "runtime/startup.h"
@@ -19,7 +20,8 @@
 namespace {
 
 // Test commands, put into numbers that have no handler of their own.
-constexpr int kCount = 13, kThrow = 14, kCountedMode = 15, kPressF11 = 16, kCountedOnly = 17, kLoadFails = 18;
+constexpr int kCount = 13, kThrow = 14, kCountedMode = 15, kPressF11 = 16, kCountedOnly = 17, kLoadFails = 18,
+              kCountAndAskStop = 19;
 
 int64_t g_count = 0;
 std::vector<int64_t> g_perFrame;  // commands run by each frame's slice
@@ -33,6 +35,12 @@ void CmdCountAndJump() {  // count, then jump to operand 0
     PostQuit();
     LeaveSlice = 1;
   }
+}
+// A slow command of another family stand-in: counts, jumps to operand 0, and asks the run to
+// stop at the third time.
+void CmdCountAndAskStop() {
+  if (++g_count == 3) SetStopAsked(true);
+  ProgramCounter = OpTarget(0);
 }
 void CmdThrow() { throw std::runtime_error("test failure"); }
 // A load of "big.x" (operand 0: 1 runs out of memory, 2 fails otherwise) or, for 3, memory
@@ -62,6 +70,7 @@ void InstallTestCommands() {
   InstallTestCommand(kCountedMode, CmdCountedMode, "");
   InstallTestCommand(kCountedOnly, CmdCountedOnly, "");
   InstallTestCommand(kPressF11, CmdPressF11, "");
+  InstallTestCommand(kCountAndAskStop, CmdCountAndAskStop, "a");
 }
 
 class InterpTest : public testing::Test {
@@ -155,6 +164,25 @@ TEST_F(InterpTest, StopKeysEndCountedSlicesOnlyInDevelopmentRuns) {
   EXPECT_EQ(Run(game, 1, true), kExitOk);
   g_stopAfter = -1;
   EXPECT_EQ(g_count, 5000);
+}
+
+// A program whose few commands are slow ends its slice with the command after which a stop was
+// asked, not at the next probe 200 commands on: on the fast path and on the exact one.
+TEST_F(InterpTest, AStopRequestEndsTheSliceAfterTheCommandThatSawIt) {
+  for (const bool virtualClock : {false, true}) {
+    g_count = 0;
+    ImageBuilder b;
+    b.Emit({kCountedOnly});
+    const int32_t loop = b.Emit({kCountAndAskStop, 0});
+    b.Patch(loop + 1, 37000 + loop);
+    TestRun run;
+    run.frames = 1;
+    run.virtualClock = virtualClock;
+    run.install = InstallTestCommands;
+    run.afterRun = [] { SetStopAsked(false); };  // the run goes on to its ordinary end
+    EXPECT_EQ(RunTestImage(b, run), kExitOk) << virtualClock;
+    EXPECT_EQ(g_count, 3) << virtualClock;
+  }
 }
 
 TEST_F(InterpTest, NumbersWithoutAHandlerQuitWithoutAnError) {
