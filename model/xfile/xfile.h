@@ -78,8 +78,8 @@ struct XLimits {
 // with its limb, a mesh with its buffers and collision shape, a vertex, a face word), rounded up.
 struct XLoadCost {
   static constexpr uint64_t kValue = 8;
-  static constexpr uint64_t kObject = 700;
-  static constexpr uint64_t kReference = 130;
+  static constexpr uint64_t kObject = 650;
+  static constexpr uint64_t kReference = 100;
   static constexpr uint64_t kMesh = 6000;
   static constexpr uint64_t kVertex = 170;
   static constexpr uint64_t kFaceWord = 12;
