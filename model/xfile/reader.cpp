@@ -36,7 +36,9 @@ class Parser {
  public:
   // imageBytes: the file image the read holds, charged first.
   Parser(XTokenSource& src, const XLimits& limits, uint64_t imageBytes)
-      : src_(src), limits_(limits), bytes_(imageBytes) {}
+      : src_(src), limits_(limits), bytes_(imageBytes) {
+    Recount();
+  }
 
   XReadResult ParseAll(XFile& out) {
     for (;;) {
@@ -89,9 +91,17 @@ class Parser {
   // Charges what a part holds once loaded; false past the limit of bytes.
   bool Charge(uint64_t bytes) {
     bytes_ += bytes;
-    if (bytes_ <= limits_.bytes) return true;
+    if (Recount()) return true;
     tooLarge_ = true;
     return Fail("holds more data than a model may have");
+  }
+  // Values are charged by their count: valueCap_ is the count at which either limit is passed,
+  // so reading a value costs one comparison. False when the bytes are past their limit.
+  bool Recount() {
+    const uint64_t held = bytes_ + values_ * XLoadCost::kValue;
+    if (held > limits_.bytes) return false;
+    valueCap_ = std::min(limits_.values, values_ + (limits_.bytes - held) / XLoadCost::kValue);
+    return true;
   }
 
   bool Stopped() {
@@ -153,7 +163,8 @@ class Parser {
     obj->type = tmpl->name;
     obj->shortData = !ReadStruct(*tmpl, *obj);
     if (tooLarge_ || stopped_) return false;
-    if (obj->Is("Mesh") && !Charge(MeshBuildCost(*obj))) return false;
+    static const XTemplate* const kMesh = FindStandardTemplate("Mesh");
+    if (tmpl == kMesh && !Charge(MeshBuildCost(*obj))) return false;
     for (;;) {
       const XToken t = src_.Next();
       switch (t.kind) {
@@ -225,11 +236,11 @@ class Parser {
 
   bool ReadValue(const XMember& m, XObject& obj, uint32_t* intOut) {
     if (m.kind != XMemberKind::Struct) {
-      if (++values_ > limits_.values) {
+      if (++values_ > valueCap_) {
         tooLarge_ = true;
-        return Fail("holds more values than a model may have");
+        return Fail(values_ > limits_.values ? "holds more values than a model may have"
+                                             : "holds more data than a model may have");
       }
-      if (!Charge(XLoadCost::kValue)) return false;
     }
     switch (m.kind) {
       case XMemberKind::Int: {
@@ -264,7 +275,8 @@ class Parser {
   bool tooLarge_ = false;
   bool stopped_ = false;
   uint64_t objects_ = 0, values_ = 0;
-  uint64_t bytes_;
+  uint64_t bytes_;  // charged beyond the values
+  uint64_t valueCap_ = 0;
 };
 
 struct GuidHash {
