@@ -51,25 +51,17 @@ TEST(SceneNodes, OneCallReachesEveryNodeDepthFirst) {
 }
 
 // A stop ends the walks of a tree and the limb index only inside a StopEndsWalks scope (a
-// load's set-up): a walk begun after it visits nothing, one under way gives up part way; other
-// walks (drawing, deletion) go on to the end.
+// load's set-up): a walk under way gives up part way, one begun after it visits nothing.
 TEST(SceneNodes, AStopEndsWalksOnlyInTheirScope) {
   FrameNode root("root");
-  SceneNode* last = nullptr;
+  SceneNode* last = &root;
   for (uint32_t i = 1; i <= 40000; ++i) {
     auto* f = new FrameNode("f");
     f->limbNumber = i;
-    if (last) last->AppendSiblingNode(f);
-    else root.AddChildNode(f);
+    last == &root ? root.AddChildNode(f) : last->AppendSiblingNode(f);
     last = f;
   }
-  struct Stop {
-    Stop() { EventsProgramRunning(true); }
-    ~Stop() {
-      SetStopAsked(false);
-      EventsProgramRunning(false);
-    }
-  } running;
+  EventsProgramRunning(true);
   auto count = [&](bool stopDuring) {
     int n = 0;
     ForEachNode(&root, [&](SceneNode*) {
@@ -88,6 +80,8 @@ TEST(SceneNodes, AStopEndsWalksOnlyInTheirScope) {
   }
   EXPECT_EQ(count(false), 40001);
   EXPECT_TRUE(LimbIndexReady(index, &root));
+  SetStopAsked(false);
+  EventsProgramRunning(false);
 }
 
 TEST(SceneNodes, NameLookupsKeepTheCallersDefaultWhenNothingMatches) {

@@ -303,24 +303,16 @@ TEST(XFile, TheLimitOfBytesChargesWhatTheLoadHolds) {
 // A reference finds the first object of its name in file order, then, when no object has its
 // name, the first of its GUID (frames sharing one GUID included).
 TEST(XFile, AReferenceFindsTheFirstObjectOfItsNameOrGuid) {
-  const std::string g = "<01020304-0506-0708-090A-0B0C0D0E0F10>", other = "<01020304-0506-0708-090A-0B0C0D0E0F11>";
+  const std::string g = "<01020304-0506-0708-090A-0B0C0D0E0F10>", h = "<01020304-0506-0708-090A-0B0C0D0E0F11>";
   XFile f;
-  ASSERT_TRUE(ParseXFile("xof 0302txt 0032\nFrame a { Frame b " + g + " { } }\nFrame c " + g + " { }\nFrame b " + other +
-                             " { }\nAnimationSet { Animation { {b} {" + g + "} {nothing " + g + "} {c " + other + "} {" +
-                             other + "} {nothing} } }",
-                         f)
-                  .ok());
-  const char* const kFound[] = {"b", "b", "b", "c", "b", "-"};
-  const XObject& refs = *f.objects.back()->children[0];
-  const XObject* firstB = f.objects[0]->children[0].get();
-  ASSERT_EQ(refs.children.size(), 6u);
-  for (size_t i = 0; i < 6; ++i) {
-    const XObject* t = refs.children[i]->target;
-    EXPECT_EQ(t ? t->name : "-", kFound[i]) << i;
-  }
-  EXPECT_EQ(refs.children[0]->target, firstB);
-  EXPECT_EQ(refs.children[1]->target, firstB);
-  EXPECT_EQ(refs.children[4]->target, f.objects[2].get());
+  ASSERT_TRUE(ParseXFile("xof 0302txt 0032\nFrame a { Frame b " + g + " { } }\nFrame c " + g + " { }\nFrame b " + h +
+                             " { }\nAnimationSet { Animation { {b} {" + g + "} {x " + g + "} {c " + h + "} {" + h + "} {x} } }",
+                         f).ok());
+  const XObject *b = f.objects[0]->children[0].get(), *c = f.objects[1].get(), *topB = f.objects[2].get();
+  const XObject* const kFound[] = {b, b, b, c, topB, nullptr};
+  const auto& refs = f.objects.back()->children[0]->children;
+  ASSERT_EQ(refs.size(), 6u);
+  for (size_t i = 0; i < 6; ++i) EXPECT_EQ(refs[i]->target, kFound[i]) << i;
 }
 
 // Not-a-number reads as 0 however it is written.
