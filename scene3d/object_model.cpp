@@ -139,7 +139,7 @@ int32_t LoadModelConverting(uint32_t object, const std::string& extension, const
     // What the model holds once built is bounded as a read .x file's is.
     std::string().swap(bytes);
     if (XLoadBytes(converted) > g_modelLimits.bytes) {
-      if (why) *why = "holds more data than a model may have";
+      if (why) *why = "holds more than a model may have";
       return 0;
     }
     return LoadInto(object, [&](ModelHandle& h) { return LoadModelXObjects(h, converted, g_display.device.get(), why); });
