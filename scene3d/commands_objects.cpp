@@ -126,6 +126,7 @@ void InitLimbsFromModel(uint32_t record) {
   std::vector<float*> matrices(count > 1 ? size_t(count) - 1 : 0, nullptr);
   if (Obj(record).model && !matrices.empty())
     ModelHandleLimbMatrixPointers(*Obj(record).model, matrices.data(), matrices.size());
+  SizeLimbArray(record, count);
   for (int32_t k = 0; k < count; ++k) {
     if ((k & 0xFFFF) == 0xFFFF && WalkStopped()) return;  // the load's caller throws the object away
     InitObjectLimb(record, k);
