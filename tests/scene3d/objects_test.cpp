@@ -267,7 +267,8 @@ TEST_F(ObjectsTest, FailedLoadsNameTheFileAndTheCause) {
 }
 
 // The limbs of a loaded object take their offsets from one walk of the model: 100,000 sibling
-// frames (minutes when each limb walked the tree) load at once.
+// frames (minutes when each limb walked the tree) load at once, their records made in one step
+// (not doubled past them).
 TEST_F(ObjectsTest, ObjectsOfManyFramesLoadInLinearTime) {
   constexpr int kFrames = 100000;
   std::string file = "xof 0302txt 0032\n";
@@ -280,6 +281,7 @@ TEST_F(ObjectsTest, ObjectsOfManyFramesLoadInLinearTime) {
   ASSERT_EQ(o.limbCount, kFrames + 1);
   EXPECT_EQ(o.limbs[kFrames].offsetX, float(kFrames - 1));
   EXPECT_EQ(o.limbs[1].offsetX, 0.0f);
+  EXPECT_EQ(o.limbs.size(), size_t(kFrames) + 5);
 }
 
 TEST_F(ObjectsTest, LoadedObjectsTakeLimbsFramesAndBoxCollisionFromTheModel) {
