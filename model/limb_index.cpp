@@ -44,7 +44,12 @@ bool LimbIndexReady(LimbIndex& index, FrameNode* root) {
   std::vector<FrameNode*> frames{root};
   for (size_t i = 0; i < frames.size(); ++i)
     for (SceneNode* c = frames[i]->firstChild; c; c = c->nextSibling) {
-      ++g_model.nodesVisited;
+      // Given up on a stop (in a StopEndsWalks scope): the operations walk the tree instead.
+      if ((++g_model.nodesVisited & 0x3FFF) == 0 && WalkStopped()) {
+        Abandon(index);
+        index.root = nullptr;
+        return false;
+      }
       if (c->IsFrame()) frames.push_back(static_cast<FrameNode*>(c));
     }
   for (FrameNode* f : frames)

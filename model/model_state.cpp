@@ -2,10 +2,13 @@
 
 #include "model/mesh_data.h"
 #include "model/model_textures.h"
+#include "platform/stop_request.h"
 
 #include <algorithm>
 
 ModelState g_model;
+
+bool WalkStopped() { return g_model.stopEndsWalks && StopSignalReceived(); }
 
 namespace {
 void ClearMaps() {

@@ -14,8 +14,26 @@ struct ModelState {
   std::string modelFolder;
   // Nodes the walks of model trees have stepped to, a measure of their work.
   uint64_t nodesVisited = 0;
+  // While set, a stop request ends the walks of model trees part way (see StopEndsWalks).
+  bool stopEndsWalks = false;
 };
 extern ModelState g_model;
+
+// While it lives, the walks of model trees (and the limb index) give up once the process is
+// asked to stop: the set-up of a model of millions of limbs after its load takes seconds. What
+// such walks leave is then only half done, so the work in its scope is thrown away on a stop.
+class StopEndsWalks {
+ public:
+  StopEndsWalks() : before_(g_model.stopEndsWalks) { g_model.stopEndsWalks = true; }
+  ~StopEndsWalks() { g_model.stopEndsWalks = before_; }
+  StopEndsWalks(const StopEndsWalks&) = delete;
+  StopEndsWalks& operator=(const StopEndsWalks&) = delete;
+
+ private:
+  bool before_;
+};
+// True when a walk in the scope of a StopEndsWalks is to give up.
+bool WalkStopped();
 
 // Back to a new process's state: the mesh pool released, the maps cleared, the display's
 // texture bank serving model textures again.

@@ -206,10 +206,13 @@ class WalkStack {
 
 // Walks top and its subtree depth first without a call a level: visit(node) is called as the
 // walk reaches a node and answers a NodeWalk; leave(node) follows, once the node's subtree is
-// walked, for each node visit answered kInto for (kEnd stops at once, leaving none). A chain's
+// walked, for each node visit answered kInto for (kEnd stops at once, leaving none; so does a
+// stop request inside a StopEndsWalks scope). A chain's
 // next node is read before its node is visited, so a visit may move the node it is given.
 template <class Visit, class Leave>
 void WalkNodes(SceneNode* top, Visit&& visit, Leave&& leave) {
+  // In a StopEndsWalks scope a stop ends the walk (one begun after it walks nothing), as kEnd.
+  if (g_model.stopEndsWalks && WalkStopped()) return;
   if (visit(top) != NodeWalk::kInto) return;
   // The chain being walked is parent's, at n; the stack holds the chains above it, each with its
   // next node.
@@ -230,7 +233,7 @@ void WalkNodes(SceneNode* top, Visit&& visit, Leave&& leave) {
       continue;
     }
     SceneNode* next = n->nextSibling;
-    ++g_model.nodesVisited;
+    if ((++g_model.nodesVisited & 0x3FFF) == 0 && g_model.stopEndsWalks && WalkStopped()) return;
     switch (visit(n)) {
       case NodeWalk::kInto:
         if (n->firstChild) {

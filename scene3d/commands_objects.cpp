@@ -126,7 +126,9 @@ void InitLimbsFromModel(uint32_t record) {
   std::vector<float*> matrices(count > 1 ? size_t(count) - 1 : 0, nullptr);
   if (Obj(record).model && !matrices.empty())
     ModelHandleLimbMatrixPointers(*Obj(record).model, matrices.data(), matrices.size());
+  SizeLimbArray(record, count);
   for (int32_t k = 0; k < count; ++k) {
+    if ((k & 0xFFFF) == 0xFFFF && WalkStopped()) return;  // the load's caller throws the object away
     InitObjectLimb(record, k);
     ObjectRecord& o = Obj(record);
     if (size_t(k) >= o.limbs.size()) break;
@@ -159,16 +161,19 @@ void CmdLoadObject() {
   if (r == kNoRecord) return;
   std::string why;
   const FileLoadScope load(kErrModelNotLoaded, file);
+  // A stop ends the load and the set-up walks after it part way: the object is then not made.
+  const StopEndsWalks stoppable;
   const int32_t limbs = LoadObject(r, file, &why);
-  if (limbs <= 0) {
+  if (limbs <= 0 || WalkStopped()) {
     FreeObjectRecord(r);
-    ReportLoadFailure(limbs, file, why);
+    if (limbs <= 0) ReportLoadFailure(limbs, file, why);
     RefreshScene();
     return;
   }
   g_scene.objectNumbers[size_t(n)] = r;
   Obj(r).number = n;
   if (!InitNewObject(r, n)) return;
+  if (WalkStopped()) return DeleteObjectRecord(r, n);
   ObjectRecord& o = Obj(r);
   o.limbCount = limbs;
   o.frameCount = LastAnimationFrame(*o.model);
@@ -177,6 +182,7 @@ void CmdLoadObject() {
   o.scaleFrom.assign(size_t(limbs), {}), o.scaleTo.assign(size_t(limbs), {});
   o.posFrom.assign(size_t(limbs), {}), o.posTo.assign(size_t(limbs), {});
   InitLimbsFromModel(r);
+  if (WalkStopped()) return DeleteObjectRecord(r, n);
   Obj(r).boxCollision = 1;
   Obj(r).boxPushBack = 0;
   Obj(r).collisionShape = 52;

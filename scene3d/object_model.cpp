@@ -12,6 +12,7 @@
 #include "model/model_state.h"
 #include "model/x_loader.h"
 #include "platform/fs.h"
+#include "platform/stop_request.h"
 #include "scene3d/record_pools.h"
 
 namespace {
@@ -127,6 +128,17 @@ int32_t LoadModelConverting(uint32_t object, const std::string& extension, const
     }
     XFile converted;
     if (!Convert3dsBytesToXFile(bytes, &converted, g_modelLimits)) {
+      if (why) *why = "holds more than a model may have";
+      return 0;
+    }
+    // The converter's walk gives up on a stop with part of the model: that part is not loaded.
+    if (StopSignalReceived()) {
+      if (why) *why = "the load was stopped";
+      return 0;
+    }
+    // What the model holds once built is bounded as a read .x file's is.
+    std::string().swap(bytes);
+    if (XLoadBytes(converted) > g_modelLimits.bytes) {
       if (why) *why = "holds more than a model may have";
       return 0;
     }

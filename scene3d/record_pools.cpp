@@ -30,6 +30,17 @@ int FreeObjectRecord(uint32_t r) {
   return g_objectPool.Free(r, [r](ObjectRecord&) { ReleaseObjectRecordContents(r); });
 }
 
+void SizeLimbArray(uint32_t object, int32_t count) {
+  if (!g_objectPool.InUse(object) || count <= 0) return;
+  LimbArray& limbs = g_objectPool[object].limbs;
+  if (size_t(count) + 3 <= limbs.size()) return;
+  try {
+    limbs.resize(size_t(count) + 4, LimbRecord{});
+  } catch (const std::bad_alloc&) {
+    RunError(kErrOutOfMemory);
+  }
+}
+
 void GrowLimbArray(uint32_t object, int32_t limb) {
   if (!g_objectPool.InUse(object)) return;
   LimbArray& limbs = g_objectPool[object].limbs;

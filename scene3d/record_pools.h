@@ -19,3 +19,6 @@ uint32_t AllocLightRecord();
 int FreeObjectRecord(uint32_t r);
 // Doubles an object's limb array when the limb comes within 4 of its capacity.
 void GrowLimbArray(uint32_t object, int32_t limb);
+// Makes room for limbs 0..count - 1 in one step, as GrowLimbArray keeps it (a model's limbs at
+// once: doubling copied the array again and again and held up to twice the records).
+void SizeLimbArray(uint32_t object, int32_t count);

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "platform/math3d.h"
+#include "platform/stop_request.h"
 
 namespace {
 
@@ -34,9 +35,11 @@ class Reader {
  public:
   Reader(std::string_view bytes, Sink3ds& sink) : s_(bytes), sink_(sink) {}
 
-  void Run() {
+  // False when the process was asked to stop part way (the sink then has part of the model).
+  bool Run() {
     pass_ = 1;
     WalkMainChunks();
+    if (stopped_) return false;
     pass_ = 2;
     objectIndex_ = -1;
     depth_ = 0;
@@ -44,7 +47,9 @@ class Reader {
     placingAt_.assign(size_t(kTableSize) + 2, Matrix{});
     for (Matrix& m : placingAt_) SetMatrixIdentity(m.m);
     WalkMainChunks();
+    if (stopped_) return false;
     if (!nodes_.empty()) sink_.Animation(nodes_);
+    return true;
   }
 
  private:
@@ -83,11 +88,18 @@ class Reader {
     return true;
   }
 
-  // Walks the sub-chunks in [from, end), handing each to visit; stops at a bad length.
+  // True once the process is asked to stop (looked at every 4096 calls; stays true after):
+  // a file of half a million objects takes seconds to walk.
+  bool Stopped() {
+    if (!stopped_ && (++polls_ & 0xFFF) == 0) stopped_ = StopSignalReceived();
+    return stopped_;
+  }
+
+  // Walks the sub-chunks in [from, end), handing each to visit; stops at a bad length or a stop.
   template <class F>
   void Children(size_t from, size_t end, F&& visit) {
     Chunk c;
-    for (size_t pos = from; ChunkAt(pos, end, &c); pos = c.end) visit(c);
+    for (size_t pos = from; !Stopped() && ChunkAt(pos, end, &c); pos = c.end) visit(c);
   }
 
   // A zero-terminated text inside [p, end), at most kMaxText characters kept; p moves past
@@ -119,7 +131,7 @@ class Reader {
   // The main chunk's children: the editor and the keyframer; any other word is stepped over
   // two bytes at a time (the version chunk that comes first is passed that way).
   void WalkMain(size_t pos, size_t end) {
-    while (pos + 2 <= end) {
+    while (pos + 2 <= end && !Stopped()) {
       const uint16_t id = U16(pos);
       if (id != kEditor && id != kKeyframer) {
         pos += 2;
@@ -432,11 +444,13 @@ class Reader {
   int64_t objectIndex_ = -1;
   size_t depth_ = 0;
   std::vector<Node3ds> nodes_;
+  uint32_t polls_ = 0;
+  bool stopped_ = false;
 };
 
 }  // namespace
 
-void Read3dsFile(std::string_view bytes, Sink3ds& sink) {
+bool Read3dsFile(std::string_view bytes, Sink3ds& sink) {
   auto reader = std::make_unique<Reader>(bytes, sink);
-  reader->Run();
+  return reader->Run();
 }

@@ -55,5 +55,6 @@ class Sink3ds {
 // Reads the whole file image. Chunks are checked against their parents and the file: a chunk
 // whose length is shorter than its header or runs past its parent ends that walk; a table that
 // runs past its chunk is dropped; a mesh whose faces name missing vertices is dropped. A file
-// that does not start with the main chunk gives the sink nothing.
-void Read3dsFile(std::string_view bytes, Sink3ds& sink);
+// that does not start with the main chunk gives the sink nothing. False when the process is
+// asked to stop part way (the sink has been given part of the model).
+bool Read3dsFile(std::string_view bytes, Sink3ds& sink);

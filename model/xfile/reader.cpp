@@ -1,4 +1,5 @@
 // The object parser over either token stream, and the reference resolver.
+#include <algorithm>
 #include <cstring>
 #include <unordered_map>
 
@@ -12,9 +13,32 @@ namespace {
 
 constexpr int kMaxDepth = 200;
 
+// What a mesh costs once built beyond its data: its node, and what each vertex and face word
+// becomes (a vertex, its copies in the buffers, its part of the bounds and collision).
+uint64_t MeshBuildCost(const XObject& mesh) {
+  const size_t n = mesh.data.size();
+  const uint64_t vertices = n ? std::min<uint64_t>(mesh.data[0], (n - 1) / 3) : 0;
+  const uint64_t rest = n > 1 + 3 * vertices ? n - 1 - 3 * vertices : 0;
+  return XLoadCost::kMesh + vertices * XLoadCost::kVertex + rest * XLoadCost::kFaceWord;
+}
+
+// The same charges for objects built by other means, the reference and everything below.
+uint64_t BuildCost(const XObject& o) {
+  if (o.isReference) return XLoadCost::kReference;
+  uint64_t cost = XLoadCost::kObject + o.name.size() + o.data.size() * XLoadCost::kValue;
+  for (const std::string& s : o.strings) cost += sizeof s + s.size();
+  if (o.Is("Mesh")) cost += MeshBuildCost(o);
+  for (const auto& c : o.children) cost += BuildCost(*c);
+  return cost;
+}
+
 class Parser {
  public:
-  Parser(XTokenSource& src, const XLimits& limits) : src_(src), limits_(limits) {}
+  // imageBytes: the file image the read holds, charged first.
+  Parser(XTokenSource& src, const XLimits& limits, uint64_t imageBytes)
+      : src_(src), limits_(limits), bytes_(imageBytes) {
+    Recount();
+  }
 
   XReadResult ParseAll(XFile& out) {
     for (;;) {
@@ -56,12 +80,30 @@ class Parser {
   }
   // Counts an object the read keeps; false past the limit, or when the process is asked to
   // stop (a flood of small objects is given up as a big array is).
-  bool CountObject() {
+  bool CountObject(uint64_t cost) {
     if ((++objects_ & 0x3FFF) == 0 && Stopped()) return false;
-    if (objects_ <= limits_.objects) return true;
-    tooLarge_ = true;
-    return Fail("holds more objects than a model may have");
+    if (objects_ > limits_.objects) {
+      tooLarge_ = true;
+      return Fail("holds more objects than a model may have");
+    }
+    return Charge(cost);
   }
+  // Charges what a part holds once loaded; false past the limit of bytes.
+  bool Charge(uint64_t bytes) {
+    bytes_ += bytes;
+    if (Recount()) return true;
+    tooLarge_ = true;
+    return Fail("holds more data than a model may have");
+  }
+  // Values are charged by their count: valueCap_ is the count at which either limit is passed,
+  // so reading a value costs one comparison. False when the bytes are past their limit.
+  bool Recount() {
+    const uint64_t held = bytes_ + values_ * XLoadCost::kValue;
+    if (held > limits_.bytes) return false;
+    valueCap_ = std::min(limits_.values, values_ + (limits_.bytes - held) / XLoadCost::kValue);
+    return true;
+  }
+
   bool Stopped() {
     if (!StopSignalReceived()) return false;
     stopped_ = true;
@@ -116,11 +158,13 @@ class Parser {
     if (src_.Peek().kind == XTok::Guid) obj->guid = src_.Next().guid;
     const XTemplate* tmpl = FindStandardTemplate(type);
     if (!tmpl) return SkipBlock();
-    if (!CountObject()) return false;
+    if (!CountObject(XLoadCost::kObject + obj->name.size())) return false;
     obj->tmpl = tmpl;
     obj->type = tmpl->name;
     obj->shortData = !ReadStruct(*tmpl, *obj);
     if (tooLarge_ || stopped_) return false;
+    static const XTemplate* const kMesh = FindStandardTemplate("Mesh");
+    if (tmpl == kMesh && !Charge(MeshBuildCost(*obj))) return false;
     for (;;) {
       const XToken t = src_.Next();
       switch (t.kind) {
@@ -151,7 +195,7 @@ class Parser {
 
   // After "{" among the children: a name and/or GUID, then "}".
   bool ParseReference(XObject& parent) {
-    if (!CountObject()) return false;
+    if (!CountObject(XLoadCost::kReference)) return false;
     auto ref = std::make_unique<XObject>();
     ref->isReference = true;
     for (;;) {
@@ -191,9 +235,12 @@ class Parser {
   }
 
   bool ReadValue(const XMember& m, XObject& obj, uint32_t* intOut) {
-    if (m.kind != XMemberKind::Struct && ++values_ > limits_.values) {
-      tooLarge_ = true;
-      return Fail("holds more values than a model may have");
+    if (m.kind != XMemberKind::Struct) {
+      if (++values_ > valueCap_) {
+        tooLarge_ = true;
+        return Fail(values_ > limits_.values ? "holds more values than a model may have"
+                                             : "holds more data than a model may have");
+      }
     }
     switch (m.kind) {
       case XMemberKind::Int: {
@@ -212,6 +259,7 @@ class Parser {
       case XMemberKind::String: {
         std::string s;
         if (!src_.String(&s)) return false;
+        if (!Charge(sizeof s + s.size())) return false;
         obj.PushString(std::move(s));
         return true;
       }
@@ -227,34 +275,69 @@ class Parser {
   bool tooLarge_ = false;
   bool stopped_ = false;
   uint64_t objects_ = 0, values_ = 0;
+  uint64_t bytes_;  // charged beyond the values
+  uint64_t valueCap_ = 0;
 };
 
-void Index(const XObject& o, std::unordered_map<std::string_view, const XObject*>& names,
-           std::vector<const XObject*>& guided) {
-  if (o.isReference) return;
-  if (!o.name.empty()) names.emplace(o.name, &o);
-  if (!o.guid.IsZero()) guided.push_back(&o);
-  for (const auto& c : o.children) Index(*c, names, guided);
+struct GuidHash {
+  size_t operator()(const XGuid& g) const {
+    uint64_t a, b;
+    std::memcpy(&a, g.bytes, 8);
+    std::memcpy(&b, g.bytes + 8, 8);
+    return std::hash<uint64_t>()(a ^ (b * 0x9E3779B97F4A7C15ull));
+  }
+};
+
+// The objects a reference may name, by name and by GUID; the first of each in file order wins.
+// Both walks poll the stop request, as the read does: a file of millions of objects takes
+// seconds to index.
+// True when the object or one below it is a reference.
+bool Refers(const XObject& o) {
+  if (o.isReference) return true;
+  for (const auto& c : o.children)
+    if (c->isReference || (!c->children.empty() && Refers(*c))) return true;
+  return false;
 }
 
-void Resolve(XObject& o, const std::unordered_map<std::string_view, const XObject*>& names,
-             const std::vector<const XObject*>& guided) {
-  if (o.isReference) {
-    o.target = nullptr;
-    if (!o.name.empty()) {
-      const auto it = names.find(o.name);
-      if (it != names.end()) o.target = it->second;
-    }
-    if (!o.target && !o.guid.IsZero())
-      for (const XObject* g : guided)
-        if (g->guid == o.guid) {
-          o.target = g;
-          break;
-        }
-    return;
+class ReferenceIndex {
+ public:
+  // False once the process is asked to stop (the walk is then given up).
+  bool Add(const XObject& o) {
+    if (o.isReference) return true;
+    if (!Poll()) return false;
+    if (!o.name.empty()) names_.emplace(o.name, &o);
+    if (!o.guid.IsZero()) guids_.emplace(o.guid, &o);
+    for (const auto& c : o.children)
+      if (!Add(*c)) return false;
+    return true;
   }
-  for (auto& c : o.children) Resolve(*c, names, guided);
-}
+
+  bool Resolve(XObject& o) {
+    if (!Poll()) return false;
+    if (o.isReference) {
+      o.target = nullptr;
+      if (!o.name.empty()) {
+        const auto it = names_.find(o.name);
+        if (it != names_.end()) o.target = it->second;
+      }
+      if (!o.target && !o.guid.IsZero()) {
+        const auto it = guids_.find(o.guid);
+        if (it != guids_.end()) o.target = it->second;
+      }
+      return true;
+    }
+    for (auto& c : o.children)
+      if (!Resolve(*c)) return false;
+    return true;
+  }
+
+ private:
+  bool Poll() { return (++visits_ & 0x3FFF) != 0 || !StopSignalReceived(); }
+
+  std::unordered_map<std::string_view, const XObject*> names_;
+  std::unordered_map<XGuid, const XObject*, GuidHash> guids_;
+  uint32_t visits_ = 0;
+};
 
 bool Digits(std::string_view s) {
   for (char c : s)
@@ -264,13 +347,27 @@ bool Digits(std::string_view s) {
 
 }  // namespace
 
-void ResolveXReferences(const std::vector<XFile*>& files) {
-  std::unordered_map<std::string_view, const XObject*> names;
-  std::vector<const XObject*> guided;
+uint64_t XLoadBytes(const XFile& file) {
+  uint64_t cost = 0;
+  for (const auto& o : file.objects) cost += BuildCost(*o);
+  return cost;
+}
+
+bool ResolveXReferences(const std::vector<XFile*>& files) {
+  if (StopSignalReceived()) return false;
+  // Most files refer to nothing: they need no index (millions of frames take seconds to index).
+  bool refers = false;
   for (const XFile* f : files)
-    for (const auto& o : f->objects) Index(*o, names, guided);
+    for (const auto& o : f->objects) refers = refers || Refers(*o);
+  if (!refers) return true;
+  ReferenceIndex index;
+  for (const XFile* f : files)
+    for (const auto& o : f->objects)
+      if (!index.Add(*o)) return false;
   for (XFile* f : files)
-    for (auto& o : f->objects) Resolve(*o, names, guided);
+    for (auto& o : f->objects)
+      if (!index.Resolve(*o)) return false;
+  return true;
 }
 
 XReadResult ParseXFile(std::string_view bytes, XFile& out, const XLimits& limits) {
@@ -288,7 +385,10 @@ XReadResult ParseXFile(std::string_view bytes, XFile& out, const XLimits& limits
       r.status = XStatus::Compressed;
       return r;
     }
-    return ParseXFile(plain, out, limits);
+    // The compressed image stays held while the plain one is read.
+    XLimits rest = limits;
+    rest.bytes = limits.bytes > bytes.size() ? limits.bytes - bytes.size() : 0;
+    return ParseXFile(plain, out, rest);
   }
   if ((format != "txt " && format != "bin ") || (floats != "0032" && floats != "0064")) {
     r.status = XStatus::BadFormat;
@@ -301,8 +401,12 @@ XReadResult ParseXFile(std::string_view bytes, XFile& out, const XLimits& limits
   out.floatBits = floats == "0064" ? 64 : 32;
   const std::string_view body = bytes.substr(16);
   auto src = out.encoding == XEncoding::Text ? MakeTextTokens(body) : MakeBinaryTokens(body, out.floatBits);
-  r = Parser(*src, limits).ParseAll(out);
-  ResolveXReferences({&out});
+  r = Parser(*src, limits, bytes.size()).ParseAll(out);
+  // A read given up on a stop is not resolved: the load ends at once.
+  if (!ResolveXReferences({&out})) {
+    r.status = XStatus::Syntax;
+    r.message = "the read was stopped";
+  }
   return r;
 }
 

@@ -64,10 +64,25 @@ enum class XStatus : uint8_t { Ok, NotXFile, Compressed, BadFormat, Syntax, TooD
 // What one read may build, far above any real model: a file of more is refused (TooLarge)
 // before it takes all memory, as a flood of empty frames would (each costs far more built
 // than read). Objects count data objects and references; values count the numbers and
-// strings of their data.
+// strings of their data. Bytes bound what the load holds at its peak, the file image and
+// everything built from the read (limbs, meshes, their buffers): each part is charged what it
+// was measured to cost once loaded (XLoadCost), so a small compressed file cannot build
+// gigabytes.
 struct XLimits {
   uint64_t objects = 4'000'000;
   uint64_t values = 128'000'000;
+  uint64_t bytes = 1'750'000'000;
+};
+
+// What a loaded model holds per part, in bytes, as measured on whole loads (a number, a frame
+// with its limb, a mesh with its buffers and collision shape, a vertex, a face word), rounded up.
+struct XLoadCost {
+  static constexpr uint64_t kValue = 8;
+  static constexpr uint64_t kObject = 650;
+  static constexpr uint64_t kReference = 100;
+  static constexpr uint64_t kMesh = 6000;
+  static constexpr uint64_t kVertex = 170;
+  static constexpr uint64_t kFaceWord = 12;
 };
 
 struct XReadResult {
@@ -79,11 +94,15 @@ struct XReadResult {
 // Parses a whole file image into out (replacing its objects) and resolves its references.
 // After a syntax error the objects completed before it are kept.
 XReadResult ParseXFile(std::string_view bytes, XFile& out, const XLimits& limits = {});
+// What the objects of a file built by other means (a converter) are charged against the limit
+// of bytes, as the read charges them.
+uint64_t XLoadBytes(const XFile& file);
 // Reads a file through the path layer, then parses it.
 XReadResult ReadXFile(const std::string& path, XFile& out);
 // Resolves references against the objects of all the files given (a reference in any of them
-// may name an object of another); the first object of a name in file order wins.
-void ResolveXReferences(const std::vector<XFile*>& files);
+// may name an object of another); the first object of a name (or GUID) in file order wins.
+// False, with references left unresolved, when the process is asked to stop.
+bool ResolveXReferences(const std::vector<XFile*>& files);
 
 // The file image: a text file in the C locale (numbers written so they read back exactly) or a
 // binary one with floats of floatBits (32 or 64). Only objects of standard templates are written.

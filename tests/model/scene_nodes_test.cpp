@@ -8,8 +8,10 @@
 
 #include "core/checklist.h"
 #include "model/frame_node.h"
+#include "model/limb_index.h"
 #include "model/mesh_node.h"
 #include "platform/math3d.h"
+#include "platform/stop_request.h"
 #include "scene_test_util.h"
 
 namespace {
@@ -46,6 +48,40 @@ TEST(SceneNodes, OneCallReachesEveryNodeDepthFirst) {
   EXPECT_FALSE(t.meshA->IsFrame());
   EXPECT_EQ(t.b->ParentNode(), t.a);  // a later child finds its parent through the first
   EXPECT_EQ(t.b->parent, nullptr);
+}
+
+// A stop ends the walks of a tree and the limb index only inside a StopEndsWalks scope (a
+// load's set-up): a walk under way gives up part way, one begun after it visits nothing.
+TEST(SceneNodes, AStopEndsWalksOnlyInTheirScope) {
+  FrameNode root("root");
+  SceneNode* last = &root;
+  for (uint32_t i = 1; i <= 40000; ++i) {
+    auto* f = new FrameNode("f");
+    f->limbNumber = i;
+    last == &root ? root.AddChildNode(f) : last->AppendSiblingNode(f);
+    last = f;
+  }
+  EventsProgramRunning(true);
+  auto count = [&](bool stopDuring) {
+    int n = 0;
+    ForEachNode(&root, [&](SceneNode*) {
+      if (++n == 100 && stopDuring) SetStopAsked(true);
+    });
+    return n;
+  };
+  LimbIndex index;
+  {
+    const StopEndsWalks scope;
+    EXPECT_EQ(count(false), 40001);
+    EXPECT_LT(count(true), 40001);
+    EXPECT_EQ(count(false), 0);
+    EXPECT_FALSE(LimbIndexReady(index, &root));
+    EXPECT_EQ(index.root, nullptr);
+  }
+  EXPECT_EQ(count(false), 40001);
+  EXPECT_TRUE(LimbIndexReady(index, &root));
+  SetStopAsked(false);
+  EventsProgramRunning(false);
 }
 
 TEST(SceneNodes, NameLookupsKeepTheCallersDefaultWhenNothingMatches) {

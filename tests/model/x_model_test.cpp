@@ -16,6 +16,8 @@
 #include "model/xfile/compressed.h"
 #include "platform/fs.h"
 #include "platform/stop_request.h"
+#include "model/convert3ds/reader_3ds.h"
+#include "tests/model/fixtures_3ds.h"
 #include "tests/model/model_fixtures.h"
 
 using namespace fxmodel;
@@ -210,6 +212,31 @@ TEST_F(XModelTest, AStopIsSeenInEveryLongPhaseOfALoad) {
   std::unique_ptr<AnimSet> animation;
   EXPECT_FALSE(LoadXTree(read, &count, &animation, &why));
   EXPECT_EQ(why, "the load was stopped");
+  // References are not resolved after a stop; the 3DS walk gives up (5,000 objects).
+  XFile refs;
+  refs.Add("Frame", "a").AddReference("a");
+  EXPECT_FALSE(ResolveXReferences({&refs}));
+  EXPECT_EQ(refs.objects[0]->children[0]->target, nullptr);
+  std::string objects;
+  for (int i = 0; i < 5000; ++i) objects += fx3ds::Chunk(0x4000, fx3ds::Z("o"));
+  struct Meshes : Sink3ds {
+    int frames = 0;
+    void FrameOpen(const std::string&) override { ++frames; }
+  } sink;
+  EXPECT_FALSE(Read3dsFile(fx3ds::Main(objects), sink));
+  EXPECT_LT(sink.frames, 5000);
+  // Keys appended once the stop has come are not appended: the keys stay as they were.
+  std::string set = "xof 0302txt 0032\nAnimationSet {\n";
+  for (int i = 0; i < 5000; ++i) set += "Animation { {A} AnimationKey { 2; 1; 5; 3; 9,9,9;;; } }\n";
+  XFile appended;
+  ModelHandle h;
+  SetStopAsked(false);
+  ASSERT_TRUE(ParseXFile(set + "}\n", appended).ok());
+  ASSERT_EQ(LoadModelXFile(h, Write("anim.x", kModel), nullptr), kModelOk);
+  SetStopAsked(true);
+  const std::string keys = DumpTracks(AnimSetGetTrackList(*h.animation));
+  EXPECT_EQ(AppendAnimationFromXFiles({&appended}, h.root.get(), h.animation.get(), 10, 5), 0);
+  EXPECT_EQ(DumpTracks(AnimSetGetTrackList(*h.animation)), keys);
 
   SetStopAsked(false);
   std::atomic<bool> running{false};

@@ -272,6 +272,49 @@ TEST(XFile, AFileBuildingMoreThanTheLimitsIsRefused) {
   }
 }
 
+// The limit of bytes charges the file image and what each part read becomes once loaded, the
+// same as XLoadBytes gives for the objects: a file loads at exactly its charge, one byte less
+// refuses it.
+TEST(XFile, TheLimitOfBytesChargesWhatTheLoadHolds) {
+  const char* const kBodies[] = {
+      "Frame a { Frame b { } {a} }",
+      "Mesh m { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; MeshNormals { 1; 0;0;1;; 1; 3;0,0,0;; } }",
+      "Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; TextureFilename { \"a long texture file name.png\"; } }",
+  };
+  for (const char* body : kBodies) {
+    const std::string text = std::string("xof 0302txt 0032\n") + body;
+    XFile f;
+    ASSERT_TRUE(ParseXFile(text, f).ok()) << body;
+    const uint64_t charge = XLoadBytes(f) + text.size();
+    EXPECT_TRUE(ParseXFile(text, f, XLimits{100, 100, charge}).ok()) << body;
+    const XReadResult r = ParseXFile(text, f, XLimits{100, 100, charge - 1});
+    EXPECT_EQ(r.status, XStatus::TooLarge) << body;
+    EXPECT_EQ(r.message, "holds more data than a model may have") << body;
+  }
+  // A mesh of a million vertices in a small compressed file is charged what it builds.
+  std::string mesh = "xof 0302txt 0032\nMesh m { 1000000;\n";
+  for (int i = 0; i < 1000000; ++i) mesh += "0;0;0;,";
+  mesh += "; 0;; }\n";
+  XFile f;
+  const XReadResult r = ParseXFile(fxmodel::MsZipXFile(mesh, 60000), f, XLimits{100, 4'000'000, 150'000'000});
+  EXPECT_EQ(r.message, "holds more data than a model may have");
+}
+
+// A reference finds the first object of its name in file order, then, when no object has its
+// name, the first of its GUID (frames sharing one GUID included).
+TEST(XFile, AReferenceFindsTheFirstObjectOfItsNameOrGuid) {
+  const std::string g = "<01020304-0506-0708-090A-0B0C0D0E0F10>", h = "<01020304-0506-0708-090A-0B0C0D0E0F11>";
+  XFile f;
+  ASSERT_TRUE(ParseXFile("xof 0302txt 0032\nFrame a { Frame b " + g + " { } }\nFrame c " + g + " { }\nFrame b " + h +
+                             " { }\nAnimationSet { Animation { {b} {" + g + "} {x " + g + "} {c " + h + "} {" + h + "} {x} } }",
+                         f).ok());
+  const XObject *b = f.objects[0]->children[0].get(), *c = f.objects[1].get(), *topB = f.objects[2].get();
+  const XObject* const kFound[] = {b, b, b, c, topB, nullptr};
+  const auto& refs = f.objects.back()->children[0]->children;
+  ASSERT_EQ(refs.size(), 6u);
+  for (size_t i = 0; i < 6; ++i) EXPECT_EQ(refs[i]->target, kFound[i]) << i;
+}
+
 // Not-a-number reads as 0 however it is written.
 TEST(XFile, NotANumberReadsAsZero) {
   XFile f;

@@ -267,7 +267,8 @@ TEST_F(ObjectsTest, FailedLoadsNameTheFileAndTheCause) {
 }
 
 // The limbs of a loaded object take their offsets from one walk of the model: 100,000 sibling
-// frames (minutes when each limb walked the tree) load at once.
+// frames (minutes when each limb walked the tree) load at once, their records made in one step
+// (not doubled past them).
 TEST_F(ObjectsTest, ObjectsOfManyFramesLoadInLinearTime) {
   constexpr int kFrames = 100000;
   std::string file = "xof 0302txt 0032\n";
@@ -280,6 +281,7 @@ TEST_F(ObjectsTest, ObjectsOfManyFramesLoadInLinearTime) {
   ASSERT_EQ(o.limbCount, kFrames + 1);
   EXPECT_EQ(o.limbs[kFrames].offsetX, float(kFrames - 1));
   EXPECT_EQ(o.limbs[1].offsetX, 0.0f);
+  EXPECT_EQ(o.limbs.size(), size_t(kFrames) + 5);
 }
 
 TEST_F(ObjectsTest, LoadedObjectsTakeLimbsFramesAndBoxCollisionFromTheModel) {
@@ -427,14 +429,16 @@ TEST_F(ObjectsTest, ModelsTooBigAreRefusedNamingTheFile) {
   using namespace fx3ds;
   const std::string mesh = Chunk(0x4100, Chunk(0x4110, U16(3) + F({0, 0, 0, 1, 0, 0, 0, 1, 0})) +
                                              Chunk(0x4120, U16(1) + U16(0) + U16(1) + U16(2) + U16(0)));
-  std::string meshes;
+  std::string meshes, fewer;
   for (int i = 0; i < 200; ++i) meshes += Chunk(0x4000, Z("m" + std::to_string(i)) + mesh);
-  const std::string manyX = dir + "/many.x", many3ds = dir + "/many.3ds";
+  for (int i = 0; i < 100; ++i) fewer += Chunk(0x4000, Z("m" + std::to_string(i)) + mesh);
+  const std::string manyX = dir + "/many.x", many3ds = dir + "/many.3ds", heavy3ds = dir + "/heavy.3ds";
   ASSERT_TRUE(FsWriteFileAtomic(manyX, fxmodel::MsZipXFile(frames, 4096)));
   ASSERT_TRUE(FsWriteFileAtomic(many3ds, Main(meshes)));
+  ASSERT_TRUE(FsWriteFileAtomic(heavy3ds, Main(fewer)));  // within the counts, not the bytes
   struct Limits {
     XLimits saved = g_modelLimits;
-    Limits() { g_modelLimits = XLimits{1000, 100000}; }
+    Limits() { g_modelLimits = XLimits{1000, 100000, 700000}; }
     ~Limits() { g_modelLimits = saved; }
   } lowered;
   const LoadCase cases[] = {
@@ -444,6 +448,7 @@ TEST_F(ObjectsTest, ModelsTooBigAreRefusedNamingTheFile) {
       {7000, {manyX, 5}, kErrModelNotLoaded, manyX + ": holds more objects than a model may have"},
       {7001, {manyX, 2}, kErrMeshNotLoaded, manyX + ": holds more objects than a model may have"},
       {7000, {many3ds, 5}, kErrModelNotLoaded, many3ds + ": holds more than a model may have"},
+      {7000, {heavy3ds, 5}, kErrModelNotLoaded, heavy3ds + ": holds more than a model may have"},
   };
   ExpectLoadErrors(cases);
   EXPECT_EQ(Exists(5), 0);
