@@ -66,40 +66,50 @@ bool WritesScale(const Node3ds& node) {
 }
 
 // What each part of the model adds to a load, at most: objects and values, as the X objects
-// the converter makes count them.
+// the converter makes count them, and bytes, as a read charges what it builds.
 struct PartCost {
-  uint64_t objects, values;
+  uint64_t objects, values, bytes;
 };
-PartCost MaterialCost() { return {2, 12}; }
-PartCost FrameCost() { return {1, 0}; }
+PartCost Cost(uint64_t objects, uint64_t values, uint64_t extra = 0) {
+  return {objects, values, objects * XLoadCost::kObject + values * XLoadCost::kValue + extra};
+}
+PartCost MaterialCost() { return Cost(2, 12); }
+PartCost FrameCost() { return Cost(1, 0); }
 PartCost MeshCost(const Mesh3ds& m) {
   const uint64_t faces4 = 4 * uint64_t(m.faces.size() / 3);
-  return {6, 27 + m.positions.size() + m.normals.size() + m.texCoords.size() + 2 * faces4};
+  const uint64_t vertices = m.positions.size() / 3;
+  return Cost(6, 27 + m.positions.size() + m.normals.size() + m.texCoords.size() + 2 * faces4,
+              XLoadCost::kMesh + vertices * XLoadCost::kVertex + faces4 * XLoadCost::kFaceWord);
 }
 PartCost AnimationCost(const std::vector<Node3ds>& nodes) {
   uint64_t keys = 0;
   for (const Node3ds& node : nodes) keys += node.rotation.size() + node.scale.size() + node.position.size();
-  return {1 + 5 * uint64_t(nodes.size()), 6 * (keys + nodes.size())};
+  return Cost(1 + 5 * uint64_t(nodes.size()), 6 * (keys + nodes.size()));
 }
 
 // The limits of a model load, charged part by part: once past them, nothing more is taken.
 class ModelBudget {
  public:
   explicit ModelBudget(const XLimits& limits) : limits_(limits) {}
-  bool Charge(PartCost c) {
-    objects_ += c.objects, values_ += c.values;
+  // held: bytes held besides the parts (the text made so far, the image a load of it reads).
+  bool Charge(PartCost c, uint64_t held = 0) {
+    objects_ += c.objects, values_ += c.values, bytes_ += c.bytes;
+    held_ = held;
     return !Exceeded();
   }
-  bool Exceeded() const { return objects_ > limits_.objects || values_ > limits_.values; }
+  bool Exceeded() const {
+    return objects_ > limits_.objects || values_ > limits_.values || bytes_ + held_ > limits_.bytes;
+  }
   // What a model past the limits holds too much of, as a model load says it.
   const char* Cause() const {
-    return objects_ > limits_.objects ? "holds more objects than a model may have"
-                                      : "holds more values than a model may have";
+    return objects_ > limits_.objects  ? "holds more objects than a model may have"
+           : values_ > limits_.values ? "holds more values than a model may have"
+                                      : "holds more data than a model may have";
   }
 
  private:
   XLimits limits_;
-  uint64_t objects_ = 0, values_ = 0;
+  uint64_t objects_ = 0, values_ = 0, bytes_ = 0, held_ = 0;
 };
 
 class XTextWriter : public Sink3ds {
@@ -119,6 +129,8 @@ class XTextWriter : public Sink3ds {
   // Why the text was given up ("" while it goes on): the model past the limits of a load, or a
   // stop asked for. What was written is let go of.
   const std::string& Failure() const { return failure_; }
+  // The whole text counts too, as the image a load of it holds.
+  void Finish() { Admit({0, 0, 0}); }
 
   void Material(const Material3ds& m) override {
     if (!Admit(MaterialCost())) return;
@@ -203,7 +215,7 @@ class XTextWriter : public Sink3ds {
   // ends the conversion.
   bool Admit(PartCost cost) {
     if (!failure_.empty()) return false;
-    if (!budget_.Charge(cost)) failure_ = budget_.Cause();
+    if (!budget_.Charge(cost, out_.size())) failure_ = budget_.Cause();
     else if (StopSignalReceived()) failure_ = "the conversion was stopped";
     else return true;
     std::string().swap(out_);
@@ -397,6 +409,7 @@ std::string SanitiseXName(std::string_view name) {
 std::string Convert3dsBytesToX(std::string_view bytes, const XLimits& limits, std::string* why) {
   XTextWriter writer(limits);
   Read3dsFile(bytes, writer);
+  writer.Finish();
   // A stop the reader saw leaves the text short: it is no model either.
   std::string failure = writer.Failure();
   if (failure.empty() && StopSignalReceived()) failure = "the conversion was stopped";

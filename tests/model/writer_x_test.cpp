@@ -178,6 +178,7 @@ TEST(WriterX, AModelPastTheLimitsOfALoadIsNotConverted) {
   } cases[] = {
       {{3, 1000000}, "holds more objects than a model may have"},
       {{1000, 100}, "holds more values than a model may have"},
+      {{1000, 1000000, 5000}, "holds more data than a model may have"},
   };
   for (const auto& c : cases) {
     g_modelLimits = c.limits;
