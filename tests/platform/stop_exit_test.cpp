@@ -18,6 +18,18 @@
 
 namespace {
 
+// In a death test's child: hang-ups and stop signals reach the handlers, which hold the ending.
+void HoldEndingsAsTheEnvironmentDoes() {
+  signal(SIGHUP, SIG_DFL);
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGHUP);
+  sigaddset(&set, SIGTERM);
+  sigprocmask(SIG_UNBLOCK, &set, nullptr);
+  EventsCatchStopSignals();
+  EventsHoldEndingSignals(true);
+}
+
 TEST(StopExit, AStopDuringTheShutDownEndsTheProcessWithItsStatus) {
   // The child starts afresh (no temporary folder of this process to inherit) and takes the
   // folder to work in from the environment.
@@ -58,14 +70,7 @@ TEST(StopExit, HeldHangUpsAreOneRequest) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const auto body = [&c] {
-      signal(SIGHUP, SIG_DFL);
-      sigset_t set;
-      sigemptyset(&set);
-      sigaddset(&set, SIGHUP);
-      sigaddset(&set, SIGTERM);
-      sigprocmask(SIG_UNBLOCK, &set, nullptr);
-      EventsCatchStopSignals();
-      EventsHoldEndingSignals(true);
+      HoldEndingsAsTheEnvironmentDoes();
       EventsProgramRunning(true);
       raise(SIGHUP);
       usleep(useconds_t(c.afterMs) * 1000);
@@ -84,14 +89,7 @@ TEST(StopExit, HeldHangUpsAreOneRequest) {
 TEST(StopExit, AHangUpAfterAKeptStopIsTheSameRequest) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   const auto body = [] {
-    signal(SIGHUP, SIG_DFL);
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGHUP);
-    sigaddset(&set, SIGTERM);
-    sigprocmask(SIG_UNBLOCK, &set, nullptr);
-    EventsCatchStopSignals();
-    EventsHoldEndingSignals(true);
+    HoldEndingsAsTheEnvironmentDoes();
     raise(SIGTERM);
     usleep(600000);
     raise(SIGTERM);  // kept, the grace alarm set
