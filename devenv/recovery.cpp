@@ -56,8 +56,6 @@ void CopyForRun(const EditorBuffer& b, const std::string& fileName, const std::s
   if (!UnsavedCopyAdd(FsConfigFolder(), name, text)) UnsavedCopyAddOnlyCopy(EditorWorkFile(buffer), name);
 }
 
-bool g_copiesArmed = false;
-
 }  // namespace
 
 void IdeKeepUnsavedForRun() {
@@ -68,17 +66,13 @@ void IdeKeepUnsavedForRun() {
   const EditorBufferRecord& r = g_ide.records[live == 1 ? 1 : 0];
   if (r.used && r.modified) CopyForRun(r.buffer, r.fileName, r.projectFolder, r.title, r.author, r.date, live == 1 ? 2 : 1);
   UnsavedCopiesArm();
-  g_copiesArmed = true;
 }
 
-void IdeDropUnsavedCopies() {
-  UnsavedCopiesDrop();
-  g_copiesArmed = false;
-}
+void IdeDropUnsavedCopies() { UnsavedCopiesDrop(); }
 
 void IdeWriteRecoveryFiles() {
   // The copies made for the run hold the text the editor left with: linked, they are whole.
-  if (g_copiesArmed && UnsavedCopiesKeep()) return;
+  if (UnsavedCopiesKeep()) return;
   const int32_t live = g_ide.loadedBuffer > 0 ? g_ide.loadedBuffer : g_ide.currentBuffer;
   if (g_ide.modified)
     Recover(g_ide.editor, g_ide.fileName, g_ide.projectFolder, g_ide.title, g_ide.author, g_ide.date);

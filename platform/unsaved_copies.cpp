@@ -158,7 +158,7 @@ void UnsavedCopiesDrop() {
 
 bool UnsavedCopiesKeep() {
   const int count = g_armed.exchange(0);
-  bool all = true;
+  bool all = count > 0;
   for (int k = 0; k < count; ++k) all = KeepOne(g_copies[k].temp, g_copies[k].base, g_copies[k].name) > 0 && all;
   return all;
 }

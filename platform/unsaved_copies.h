@@ -18,8 +18,9 @@ void UnsavedCopiesArm();
 // Removes the copies and their record (control is back in the editor, which holds the text).
 void UnsavedCopiesDrop();
 // Makes each armed copy a recovery file and names it on stderr (nothing when none is); uses
-// system calls only, so a signal handler may call it. True when every copy was linked (a copy
-// gone meanwhile, or the only copy where it is, counts as not kept).
+// system calls only, so a signal handler may call it. True when there were copies and every one
+// was linked (a copy gone meanwhile, or the only copy where it is, counts as not kept): false
+// leaves the text to be written from the editor.
 bool UnsavedCopiesKeep();
 // For a run folder whose process has ended: makes the copies its record lists recovery files,
 // named on stderr. False when a copy it lists is still there unkept (the folder must stay).

@@ -288,9 +288,6 @@ struct GuidHash {
   }
 };
 
-// The objects a reference may name, by name and by GUID; the first of each in file order wins.
-// Both walks poll the stop request, as the read does: a file of millions of objects takes
-// seconds to index.
 // True when the object or one below it is a reference.
 bool Refers(const XObject& o) {
   if (o.isReference) return true;
@@ -299,6 +296,9 @@ bool Refers(const XObject& o) {
   return false;
 }
 
+// The objects a reference may name, by name and by GUID; the first of each in file order wins.
+// Both walks poll the stop request, as the read does: a file of millions of objects takes
+// seconds to index.
 class ReferenceIndex {
  public:
   // False once the process is asked to stop (the walk is then given up).
