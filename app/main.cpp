@@ -1,6 +1,9 @@
 // The vellumark executable: a built game when a pack is appended to it, the tool otherwise.
+#include <fcntl.h>
 #include <signal.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -8,6 +11,7 @@
 
 #include "app/cli.h"
 #include "core/pack.h"
+#include "platform/fs.h"
 #include "runtime/game_build.h"
 #include "runtime/startup.h"
 
@@ -17,6 +21,17 @@ int main(int argc, char** argv) try {
   // Under a file-size limit a write past it fails with EFBIG and takes the reported path (its
   // temporary file removed) instead of the process being killed.
   signal(SIGXFSZ, SIG_IGN);
+  // A standard stream closed at start would hand its number to the next file opened, and the
+  // messages for it would go into that file (a recovery file, a saved source): each is held
+  // open on /dev/null instead.
+  for (int fd = 0; fd < 3; ++fd)
+    if (fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
+      const int none = open("/dev/null", O_RDWR);
+      if (none >= 0 && none != fd) {
+        dup2(none, fd);
+        close(none);
+      }
+    }
   std::vector<std::string> args(argv + 1, argv + argc);
   std::string self = SelfExecutablePath();
   if (!self.empty() && FileHasPack(self)) return RunBuiltGame(self, args, LanguageErrorTexts());
@@ -24,6 +39,8 @@ int main(int argc, char** argv) try {
   // instead of acting as the tool.
   std::string name = self.substr(self.find_last_of('/') + 1);
   if (name.rfind("vellumark", 0) != 0 && !IsToolCommand(args)) return kExitLoadError;
+  // Text left by an environment that was killed is kept and named before anything else.
+  FsRecoverEndedRuns();
   return ToolMain(args);
 } catch (const std::exception& e) {
   std::fprintf(stderr, "vellumark: %s\n", e.what());

@@ -95,6 +95,9 @@ bool LoadSourceIntoEditor(const std::string& path);
 // each ended by CR LF.
 std::string SourceFileText(const EditorBuffer& b, const std::string& title, const std::string& author,
                            const std::string& date);
+// The header lines of each: a source's (those set) and a work file's (all three).
+std::string SourceFileHeader(const std::string& title, const std::string& author, const std::string& date);
+std::string WorkFileHeader(const std::string& title, const std::string& author, const std::string& date);
 // Writes the editor's source text through a temporary file renamed over the target: a failed
 // save leaves the old file.
 bool SaveEditorBuffer(const std::string& path);

@@ -5,6 +5,7 @@
 #include "devenv/editor.h"
 #include "devenv/editor_selection.h"
 #include "devenv/ide_draw.h"
+#include "devenv/ide_shell.h"
 #include "core/run_state.h"
 #include "platform/fs.h"
 
@@ -107,7 +108,7 @@ std::string RootedPath(const std::string& name) {
 // A work file always holds the three header lines, so its lines come back exactly.
 std::string WorkFileText(const EditorBuffer& b, const std::string& title, const std::string& author,
                          const std::string& date) {
-  std::string out = "Rem * Title  : " + title + "\r\nRem * Author : " + author + "\r\nRem * Date   : " + date + "\r\n";
+  std::string out = WorkFileHeader(title, author, date);
   for (const std::string& line : b.lines) out += line + "\r\n";
   return out;
 }
@@ -158,5 +159,6 @@ bool EditorWriteWorkFiles() {
   const EditorBufferRecord& r = Record(other);
   bool ok = FsWriteFileAtomic(EditorWorkFile(current), WorkFileText(g_ide.editor, g_ide.title, g_ide.author, g_ide.date));
   if (r.used) ok = FsWriteFileAtomic(EditorWorkFile(other), WorkFileText(r.buffer, r.title, r.author, r.date)) && ok;
+  IdeNoteWorkFiles();
   return ok;
 }

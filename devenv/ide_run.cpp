@@ -114,6 +114,7 @@ void LeftButtonDown() {
 // One frame: input, the waiting messages, then the drawing.
 bool FrameStep() {
   if (const int signal = EventsEndingSignal()) IdeEndBySignal(signal);
+  IdeSyncNotedWork();
   // The keyboard is never taken from this window, so nothing is re-acquired and the caret stays.
   PollInputDevices();
   ReadKeysHeld();
@@ -244,6 +245,9 @@ int32_t RunIdeUntilExit(const IdeCompileReport& report, const std::string& comma
 
   MainLoop();
 
+  // The text leaves the editor for a compile or a run: on disk whole before anything else.
+  if (g_ide.exitState == kIdeExitRun || g_ide.exitState == kIdeExitTopButton || g_ide.exitState == kIdeExitCompile)
+    IdeKeepUnsavedForRun();
   g_display.title = "Vellumark";
   SaveRecentFiles();
   SaveView();

@@ -1,6 +1,8 @@
 // The caller of the environment: one session (window, device and temporary folder) in which
 // the editor and the programs it compiles and runs take turns. One frame counter spans them
 // all, so one --input file drives the whole session.
+#include <signal.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -140,7 +142,6 @@ IdeCompileReport RunErrorReport(const RunOptions& o, const std::string& sourceFi
 // Compiles the work file and runs its image in the session, as a program runs on its own.
 IdeCompileReport CompileAndRun(EnvironmentRun& env, Session& session) {
   g_runtime = env.ide;
-  IdeKeepUnsavedForRun();
   const std::string image = FsTempFolder() + "/program.img";
   RunRequest r;
   IdeCompileReport report = CompileWorkFile(image, &r.options.source);
@@ -182,8 +183,10 @@ int RunEnvironment(const std::string& file, const RunOptions& options, double ve
     std::fprintf(stderr, "vellumark: edit: no window can be opened\n");
     return kExitLoadError;
   }
-  // A hang-up or a repeated stop request is held until the unsaved changes are kept.
+  // A hang-up or a repeated stop request is held until the unsaved changes are kept; a stderr
+  // whose reader is gone never ends the process before that.
   EventsHoldEndingSignals(true);
+  const auto previousPipe = ::signal(SIGPIPE, SIG_IGN);
   env.windowMode = WindowModeAsked(options);
   env.ide = g_runtime;
   IdeStartUp(version);
@@ -207,8 +210,11 @@ int RunEnvironment(const std::string& file, const RunOptions& options, double ve
     }
   }
   if (const int signal = EventsEndingSignal()) IdeEndBySignal(signal);
+  // Frames run out end it as a hang-up would: no one is there to answer a save-first question.
+  if (env.FramesUsedUp()) IdeWriteRecoveryFiles();
   IdeDropUnsavedCopies();
   EventsHoldEndingSignals(false);
+  ::signal(SIGPIPE, previousPipe);
   if (g_ide.surfacesKept) DestroyIde();
   ResetIdeState();
   CloseSession(session);

@@ -40,15 +40,21 @@ void IdeWindowMessage(const struct Message& m);
 
 // Writes each buffer with unsaved changes to a recovery file ("<source name>.recovered" beside
 // its source, else in the per-user settings folder; never over an existing file) and names it
-// on stderr. During a run, the copies kept for it become those files.
-void IdeWriteRecoveryFiles();
-// Before control leaves the editor for a run: each buffer with unsaved changes is copied whole
-// beside its recovery file, so that whatever ends the process (a signal the busy program never
-// looks at, a kill) leaves it a recovery file. Dropped when control is back in the editor.
+// on stderr. After a run, the copies kept for it become those files. False when some text could
+// not be kept.
+bool IdeWriteRecoveryFiles();
+// As control leaves the editor, before anything else: each buffer with unsaved changes is copied
+// whole beside its recovery file, so that whatever ends the process (a signal the busy program
+// never looks at) leaves it a recovery file. Dropped when control is back in the editor.
 void IdeKeepUnsavedForRun();
 void IdeDropUnsavedCopies();
+// Lists the work files just written for the buffers with unsaved changes in the run folder, so
+// that after a kill the next start keeps their text; IdeSyncNotedWork (every frame) takes out a
+// buffer saved or given another source since.
+void IdeNoteWorkFiles();
+void IdeSyncNotedWork();
 // Ends the process by a signal that ends it (a hang-up, a repeated stop request), the unsaved
-// changes kept first.
+// changes kept first and the grab and transcript written as a closing window leaves them.
 [[noreturn]] void IdeEndBySignal(int signal);
 
 // The caller: opens a session, runs the environment and carries out each exit state (compile

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/unsaved_copies.h"
+
 #include "devenv/editor_buffer.h"
 #include "devenv/settings.h"
 #include "platform/surfaces.h"
@@ -135,6 +137,15 @@ struct IdeState {
   int32_t pendingRecent = 0;        // the recent entry to open once its save-first question is answered
   bool onceKeyLatched = false;      // a once-per-press key acted and one of them is still down
   int64_t mediaBrowserPid = 0;      // the media browser while it runs, 0 when none
+
+  // The work files listed in the run folder as holding unsaved text (see UnsavedWorkNote), with
+  // the buffer and source each stands for: a buffer saved or given another source since drops out.
+  struct NotedWork {
+    int32_t buffer = 0;
+    std::string fileName, projectFolder;
+    UnsavedWork work;
+  };
+  std::vector<NotedWork> notedWork;
 };
 
 extern IdeState g_ide;

@@ -1,87 +1,157 @@
-// The environment's last act when a signal ends it (a hang-up, a repeated stop request): the
-// buffers with unsaved changes are kept in recovery files, so nothing typed is lost.
+// The environment's last act when a signal ends it (a hang-up, a repeated stop request) or its
+// frames run out: the buffers with unsaved changes are kept in recovery files, so nothing typed
+// is lost.
 //
 // A buffer's recovery file is "<source name>.recovered" beside its source; a source without a
 // name, or one whose folder takes no new file, gets "<name or untitled.vka>.recovered" in the
 // per-user settings folder. A name in use already (an earlier recovery) gets "-2", "-3", ...
-// after it, so no file is ever written over. While a program runs, the text is kept on disk
-// ready for these names (IdeKeepUnsavedForRun), so an ending the busy run never sees loses
-// nothing either.
+// after it, so no file is ever written over. Once control leaves the editor, the text is on
+// disk ready for these names: copies for the signal handlers (IdeKeepUnsavedForRun), and the
+// work files listed for the next start after a kill (IdeNoteWorkFiles).
+#include <csignal>
 #include <cstdio>
 
+#include "core/run_state.h"
 #include "devenv/editor.h"
 #include "devenv/ide_shell.h"
 #include "devenv/ide_state.h"
+#include "display/display.h"
 #include "platform/events.h"
 #include "platform/fs.h"
 #include "platform/unsaved_copies.h"
 
 namespace {
 
-constexpr int kMaxRecoveryNames = 100;
+// One buffer as recovery sees it, live or kept in its record.
+struct BufferView {
+  int32_t number;
+  const EditorBuffer& text;
+  const std::string &fileName, &folder, &title, &author, &date;
+  bool modified;
+};
 
-// Writes the text under the first free recovery name in the folder; "" when none was written.
-// The file is made new: a name there in any form (a file, a link planted to send the text
-// elsewhere) is taken.
-std::string WriteFree(const std::string& folder, const std::string& name, const std::string& text) {
-  if (folder.empty() || !FsFolderWritable(folder)) return "";
-  const std::string base = (folder.back() == '/' ? folder : folder + "/") + name + ".recovered";
-  for (int n = 1; n <= kMaxRecoveryNames; ++n) {
-    const std::string path = n == 1 ? base : base + "-" + std::to_string(n);
-    const FsNewFile made = FsWriteNewFile(path, text);
-    if (made != FsNewFile::kTaken) return made == FsNewFile::kWritten ? path : "";
-  }
-  return "";
+int32_t LiveBuffer() { return g_ide.loadedBuffer > 0 ? g_ide.loadedBuffer : g_ide.currentBuffer; }
+
+// The buffers in use: the live one first.
+std::vector<BufferView> Buffers() {
+  const int32_t live = LiveBuffer(), other = live == 1 ? 2 : 1;
+  std::vector<BufferView> out{{live, g_ide.editor, g_ide.fileName, g_ide.projectFolder, g_ide.title, g_ide.author,
+                               g_ide.date, g_ide.modified != 0}};
+  const EditorBufferRecord& r = g_ide.records[other - 1];
+  if (r.used) out.push_back({other, r.buffer, r.fileName, r.projectFolder, r.title, r.author, r.date, r.modified != 0});
+  return out;
 }
 
-void Recover(const EditorBuffer& b, const std::string& fileName, const std::string& folder, const std::string& title,
-             const std::string& author, const std::string& date) {
-  const std::string text = SourceFileText(b, title, author, date);
-  const std::string name = fileName.empty() ? "untitled.vka" : fileName;
-  std::string path = fileName.empty() ? "" : WriteFree(folder, name, text);
-  if (path.empty()) path = WriteFree(FsConfigFolder(), name, text);
-  if (path.empty())
-    std::fprintf(stderr, "vellumark: edit: the unsaved changes of %s could not be kept\n", name.c_str());
-  else
-    std::fprintf(stderr, "vellumark: edit: the unsaved changes of %s are kept in %s\n", name.c_str(), path.c_str());
+std::string NameOf(const BufferView& b) { return b.fileName.empty() ? "untitled.vka" : b.fileName; }
+
+FsAccess AccessOf(const BufferView& b) {
+  return b.fileName.empty() ? FsAccess{} : FsAccessOf(b.folder + "/" + b.fileName);
 }
 
-// Copies one buffer for a run beside its recovery file (its source's folder, else the settings
-// folder); where neither takes it, its work file is the copy.
-void CopyForRun(const EditorBuffer& b, const std::string& fileName, const std::string& folder, const std::string& title,
-                const std::string& author, const std::string& date, int32_t buffer) {
-  const std::string text = SourceFileText(b, title, author, date);
-  const std::string name = fileName.empty() ? "untitled.vka" : fileName;
-  if (!fileName.empty() && UnsavedCopyAdd(folder, name, text)) return;
-  if (!UnsavedCopyAdd(FsConfigFolder(), name, text)) UnsavedCopyAddOnlyCopy(EditorWorkFile(buffer), name);
+// Writes the buffer's recovery file and names it; false when it could not be written.
+bool Recover(const BufferView& b) {
+  const std::string text = SourceFileText(b.text, b.title, b.author, b.date);
+  const std::string name = NameOf(b);
+  const FsAccess access = AccessOf(b);
+  std::string path = b.fileName.empty() ? "" : UnsavedWriteRecovery(b.folder, name, text, access);
+  if (path.empty()) path = UnsavedWriteRecovery(FsConfigFolder(), name, text, access);
+  UnsavedSayKept(name, path);
+  return !path.empty();
+}
+
+// Copies one buffer beside its recovery file (its source's folder, else the settings folder);
+// where neither takes it, its work file is the copy.
+void CopyForRun(const BufferView& b) {
+  const std::string text = SourceFileText(b.text, b.title, b.author, b.date);
+  const std::string name = NameOf(b);
+  const FsAccess access = AccessOf(b);
+  if (!b.fileName.empty() && UnsavedCopyAdd(b.folder, name, text, access)) return;
+  if (!UnsavedCopyAdd(FsConfigFolder(), name, text, access)) UnsavedCopyAddOnlyCopy(EditorWorkFile(b.number), name);
+}
+
+// Ends the hold; an ending that came meanwhile is carried out now that the text is whole.
+void Release() {
+  if (!UnsavedCopiesRelease()) return;
+  const int signal = EventsEndingSignal();
+  IdeEndBySignal(signal ? signal : SIGTERM);
 }
 
 }  // namespace
 
 void IdeKeepUnsavedForRun() {
-  IdeDropUnsavedCopies();
-  const int32_t live = g_ide.loadedBuffer > 0 ? g_ide.loadedBuffer : g_ide.currentBuffer;
-  if (g_ide.modified)
-    CopyForRun(g_ide.editor, g_ide.fileName, g_ide.projectFolder, g_ide.title, g_ide.author, g_ide.date, live);
-  const EditorBufferRecord& r = g_ide.records[live == 1 ? 1 : 0];
-  if (r.used && r.modified) CopyForRun(r.buffer, r.fileName, r.projectFolder, r.title, r.author, r.date, live == 1 ? 2 : 1);
+  UnsavedCopiesHold();
+  UnsavedCopiesDrop();
+  for (const BufferView& b : Buffers())
+    if (b.modified) CopyForRun(b);
   UnsavedCopiesArm();
+  Release();
 }
 
-void IdeDropUnsavedCopies() { UnsavedCopiesDrop(); }
+void IdeDropUnsavedCopies() {
+  UnsavedCopiesHold();
+  UnsavedCopiesDrop();
+  Release();
+}
 
-void IdeWriteRecoveryFiles() {
+void IdeNoteWorkFiles() {
+  g_ide.notedWork.clear();
+  std::vector<UnsavedWork> work;
+  for (const BufferView& b : Buffers()) {
+    if (!b.modified) continue;
+    const std::string header = WorkFileHeader(b.title, b.author, b.date);
+    UnsavedWork w{EditorWorkFile(b.number), b.fileName.empty() ? "" : b.folder + "/" + b.fileName,
+                  b.fileName.empty() ? FsConfigFolder() : b.folder, NameOf(b), header.size(),
+                  SourceFileHeader(b.title, b.author, b.date)};
+    g_ide.notedWork.push_back({b.number, b.fileName, b.folder, w});
+    work.push_back(std::move(w));
+  }
+  UnsavedWorkNote(work);
+}
+
+void IdeSyncNotedWork() {
+  bool changed = false;
+  for (size_t k = 0; k < g_ide.notedWork.size();) {
+    const auto& n = g_ide.notedWork[k];
+    const bool live = n.buffer == LiveBuffer();
+    const EditorBufferRecord& r = g_ide.records[n.buffer - 1];
+    const bool modified = live ? g_ide.modified != 0 : r.modified != 0;
+    const std::string& fileName = live ? g_ide.fileName : r.fileName;
+    const std::string& folder = live ? g_ide.projectFolder : r.projectFolder;
+    if (modified && fileName == n.fileName && folder == n.projectFolder) {
+      ++k;
+      continue;
+    }
+    g_ide.notedWork.erase(g_ide.notedWork.begin() + std::ptrdiff_t(k));
+    changed = true;
+  }
+  if (!changed) return;
+  std::vector<UnsavedWork> work;
+  for (const auto& n : g_ide.notedWork) work.push_back(n.work);
+  UnsavedWorkNote(work);
+}
+
+bool IdeWriteRecoveryFiles() {
+  UnsavedCopiesHold();
   // The copies made for the run hold the text the editor left with: linked, they are whole.
-  if (UnsavedCopiesKeep()) return;
-  const int32_t live = g_ide.loadedBuffer > 0 ? g_ide.loadedBuffer : g_ide.currentBuffer;
-  if (g_ide.modified)
-    Recover(g_ide.editor, g_ide.fileName, g_ide.projectFolder, g_ide.title, g_ide.author, g_ide.date);
-  const EditorBufferRecord& r = g_ide.records[live == 1 ? 1 : 0];
-  if (r.used && r.modified) Recover(r.buffer, r.fileName, r.projectFolder, r.title, r.author, r.date);
+  bool all = UnsavedCopiesKeepHeld();
+  if (!all) {
+    all = true;
+    for (const BufferView& b : Buffers())
+      if (b.modified) all = Recover(b) && all;
+  }
+  Release();
+  return all;
 }
 
 void IdeEndBySignal(int signal) {
-  IdeWriteRecoveryFiles();
+  // Nothing ends the process until the text is whole on disk.
+  UnsavedCopiesHold();
+  const bool all = IdeWriteRecoveryFiles();
+  // What the run leaves is written as when the window closes.
+  WriteGrabFile();
+  g_runtime.options.grabFile.clear();
+  TranscriptClose();
   std::fflush(stderr);
-  EventsEndBySignal(signal);
+  // Text that could not be kept stays in the run folder's work files for the next start.
+  EventsEndBySignal(signal, all);
 }

@@ -22,15 +22,6 @@ size_t PastLineEnd(const std::string& data, size_t pos) {
   return pos;
 }
 
-// The header lines that are set.
-std::string HeaderLines(const std::string& title, const std::string& author, const std::string& date) {
-  std::string out;
-  if (!title.empty()) out += "Rem * Title  : " + title + "\r\n";
-  if (!author.empty()) out += "Rem * Author : " + author + "\r\n";
-  if (!date.empty()) out += "Rem * Date   : " + date + "\r\n";
-  return out;
-}
-
 // Reads the three header fields at pos, in the order title, author, date.
 void ReadHeaderFields(const std::string& data, size_t* pos, std::string* title, std::string* author,
                       std::string* date) {
@@ -47,6 +38,18 @@ bool HasExtension(const std::string& name, const char* ext) {
 }
 
 }  // namespace
+
+std::string SourceFileHeader(const std::string& title, const std::string& author, const std::string& date) {
+  std::string out;
+  if (!title.empty()) out += "Rem * Title  : " + title + "\r\n";
+  if (!author.empty()) out += "Rem * Author : " + author + "\r\n";
+  if (!date.empty()) out += "Rem * Date   : " + date + "\r\n";
+  return out;
+}
+
+std::string WorkFileHeader(const std::string& title, const std::string& author, const std::string& date) {
+  return "Rem * Title  : " + title + "\r\nRem * Author : " + author + "\r\nRem * Date   : " + date + "\r\n";
+}
 
 std::string ReadHeaderField(const std::string& data, size_t* pos) {
   const size_t start = *pos;
@@ -83,7 +86,7 @@ bool LoadSourceIntoEditor(const std::string& path) {
 
 std::string SourceFileText(const EditorBuffer& b, const std::string& title, const std::string& author,
                            const std::string& date) {
-  std::string out = HeaderLines(title, author, date);
+  std::string out = SourceFileHeader(title, author, date);
   for (const std::string& line : b.lines) {
     out += line;
     out += "\r\n";
@@ -113,7 +116,7 @@ bool NewSourceFromTemplate(const std::string& path) {
   size_t pos = 0;
   std::string title, author, date;
   ReadHeaderFields(data, &pos, &title, &author, &date);
-  FsWriteFileAtomic(path, HeaderLines(g_ide.title, g_ide.author, g_ide.date) + data.substr(pos));
+  FsWriteFileAtomic(path, SourceFileHeader(g_ide.title, g_ide.author, g_ide.date) + data.substr(pos));
   return true;
 }
 

@@ -47,6 +47,13 @@ void EndWith(int signal) {
   raise(signal);
 }
 
+// The signals whose handlers may end the process: one never interrupts another on its thread,
+// so a handler keeping the copies always finishes.
+void EndingSignalsMask(sigset_t& set) {
+  sigemptyset(&set);
+  for (int s : {SIGINT, SIGTERM, SIGHUP, SIGALRM}) sigaddset(&set, s);
+}
+
 int64_t MonotonicMs() {
   timespec t{};
   clock_gettime(CLOCK_MONOTONIC, &t);  // safe in a signal handler
@@ -69,10 +76,18 @@ void HoldEnding(int signal, int64_t now) {
 void OnHangupHeld(int) {
   if (!g_endingSignal) HoldEnding(SIGHUP, MonotonicMs());
 }
+// Ends the process with the signal once the unsaved copies are linked; while the main thread
+// holds them (writing text) it returns, and the holder ends the process when the text is whole.
+void EndKeepingCopies(int signal) {
+  const UnsavedKeep kept = UnsavedCopiesKeep();
+  if (kept == UnsavedKeep::kBusy) return;
+  // All the text is in recovery files: the run folder's work files would only repeat it.
+  if (kept == UnsavedKeep::kKept) FsRemoveTempFolderInSignal();
+  EndWith(signal);
+}
+
 void OnGraceOver(int) {
-  if (!g_endingSignal) return;
-  UnsavedCopiesKeep();
-  EndWith(g_endingSignal);
+  if (g_endingSignal) EndKeepingCopies(g_endingSignal);
 }
 
 // Notes the signal for the next pump. A second one ends the process at once, so a program
@@ -98,8 +113,7 @@ void OnStopSignal(int signal) {
     HoldEnding(signal, now);
     return;
   }
-  UnsavedCopiesKeep();
-  EndWith(g_holding ? g_endingSignal : signal);
+  EndKeepingCopies(g_holding ? g_endingSignal : signal);
 }
 
 // Key state follows the keys as they arrive (like a physical key state), not as they are taken.
@@ -183,7 +197,7 @@ void EventsCatchStopSignals() {
   g_stopReceived = false;
   struct sigaction on {};
   on.sa_handler = OnStopSignal;
-  sigemptyset(&on.sa_mask);
+  EndingSignalsMask(on.sa_mask);
   for (int k = 0; k < 2; ++k) sigaction(kStopSignals[k], &on, &g_previous[k]);
   g_catching = true;
 }
@@ -204,7 +218,7 @@ void EventsReleaseStopSignals() {
 void EventsHoldEndingSignals(bool hold) {
   if (hold == bool(g_holding)) return;
   struct sigaction on {};
-  sigemptyset(&on.sa_mask);
+  EndingSignalsMask(on.sa_mask);
   if (hold) {
     g_endingSignal = 0;
     on.sa_handler = OnGraceOver;
@@ -229,8 +243,8 @@ int EventsEndingSignal() {
   return g_endingSignal;
 }
 
-void EventsEndBySignal(int signal) {
-  FsRemoveTempFolder();
+void EventsEndBySignal(int signal, bool removeTempFolder) {
+  if (removeTempFolder) FsRemoveTempFolder();
   EndWith(signal);
   _exit(128 + signal);  // a signal the process was told to ignore
 }

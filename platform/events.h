@@ -38,8 +38,9 @@ void EventsReleaseStopSignals();
 void EventsHoldEndingSignals(bool hold);
 // The ending signal kept (0 when none); asking stops the 10-second limit.
 int EventsEndingSignal();
-// Ends the process as the signal does by default, the temporary folder removed first.
-[[noreturn]] void EventsEndBySignal(int signal);
+// Ends the process as the signal does by default, the temporary folder removed first (kept
+// where it holds text that could not be kept elsewhere, for the next start).
+[[noreturn]] void EventsEndBySignal(int signal, bool removeTempFolder = true);
 // From now on a stop signal ends the process at once with the status (its temporary folder
 // removed): set while a process that has written what its run leaves shuts down. -1 turns it
 // off, as the release does.

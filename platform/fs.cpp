@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -348,19 +349,22 @@ void RemoveStaleTemporaries(const std::string& folder) {
   closedir(dir);
 }
 
-// Creates an unused temporary file in the folder (O_EXCL), named after this process, once the
-// stale temporaries there are gone; -1 on failure.
+// Creates an unused private temporary file in the folder (O_EXCL, 0600), named after this
+// process, once the stale temporaries there are gone; -1 on failure. Its caller gives it the
+// access the file it becomes is to have.
 int CreateUniqueFile(const std::string& folder, std::string& path) {
   RemoveStaleTemporaries(folder);
   const std::string prefix = ".vk-" + std::to_string(getpid()) + "-" + RunToken() + "-";
   for (int attempt = 0; attempt < 64; ++attempt) {
     const std::string name = prefix + RandomText(kTokenLength) + ".tmp";
     path = (folder.empty() ? "" : folder == "/" ? "/" : folder + "/") + name;
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   return -1;
 }
+
+FsAccess AccessOf(const struct stat& st, uint32_t bits) { return FsAccess{uint32_t(st.st_mode) & bits, int64_t(st.st_gid)}; }
 
 bool WriteAll(int fd, const std::string& data) {
   size_t done = 0;
@@ -379,6 +383,36 @@ bool WriteAll(int fd, const std::string& data) {
 
 int32_t g_fsWriteFaults = 0;
 
+FsAccess FsAccessOf(const std::string& hostPath) {
+  struct stat st;
+  return stat(hostPath.c_str(), &st) == 0 ? AccessOf(st, 0666) : FsAccess{};
+}
+
+FsAccess FsNewFileAccess() {
+  // Read once from the kernel: asking umask() would change it for a moment under other threads.
+  static const uint32_t mask = [] {
+    std::string status;
+    if (FILE* f = std::fopen("/proc/self/status", "r")) {
+      char line[256];
+      while (std::fgets(line, sizeof line, f))
+        if (std::strncmp(line, "Umask:", 6) == 0) status = line + 6;
+      std::fclose(f);
+    }
+    return status.empty() ? 022u : uint32_t(std::strtoul(status.c_str(), nullptr, 8)) & 0777;
+  }();
+  return FsAccess{0666 & ~mask, -1};
+}
+
+bool FsGiveAccess(int fd, const FsAccess& access) {
+  uint32_t mode = access.mode;
+  struct stat st;
+  if (fstat(fd, &st) != 0) return false;
+  // A file of another group than the one its readers are in: that group gets no bits.
+  if (access.group >= 0 && st.st_gid != gid_t(access.group) && fchown(fd, uid_t(-1), gid_t(access.group)) != 0)
+    mode &= ~uint32_t(070);
+  return fchmod(fd, mode_t(mode)) == 0;
+}
+
 bool FsWriteFileAtomic(const std::string& name, const std::string& data) {
   const std::string target = SaveTarget(FsResolveForWrite(name));
   if (target.empty()) return false;
@@ -389,7 +423,7 @@ bool FsWriteFileAtomic(const std::string& name, const std::string& data) {
   int fd = CreateUniqueFile(FsFolderOf(target), tmp);
   if (fd < 0) return false;
   // A new file gets the usual mode; a replaced one keeps its own.
-  bool ok = (!exists || fchmod(fd, old.st_mode & 07777) == 0) && WriteAll(fd, data);
+  bool ok = FsGiveAccess(fd, exists ? AccessOf(old, 07777) : FsNewFileAccess()) && WriteAll(fd, data);
   if (g_fsWriteFaults > 0) {
     --g_fsWriteFaults;
     ok = false;
@@ -447,7 +481,12 @@ bool FsCommitTemp(const std::string& tempPath, const std::string& target) {
   const std::string path = SaveTarget(FsResolveForWrite(target));
   struct stat old;
   const bool exists = !path.empty() && stat(path.c_str(), &old) == 0;
-  bool ok = !path.empty() && (!exists || (S_ISREG(old.st_mode) && chmod(tempPath.c_str(), old.st_mode & 07777) == 0));
+  bool ok = false;
+  if (!path.empty() && (!exists || S_ISREG(old.st_mode))) {
+    const int fd = open(tempPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    ok = fd >= 0 && FsGiveAccess(fd, exists ? AccessOf(old, 07777) : FsNewFileAccess());
+    if (fd >= 0) close(fd);
+  }
   if (ok && rename(tempPath.c_str(), path.c_str()) == 0) return true;
   unlink(tempPath.c_str());
   return false;
@@ -500,40 +539,91 @@ void OnHangup(int signal) {
   raise(signal);
 }
 
+// The run folder held open: its lock says this process lives (see FsTempFolder).
+int g_runFolderLock = -1;
+
+// A folder's lock, taken without waiting: the descriptor holding it, or -1 when another
+// process holds it (or the folder does not open).
+int TakeFolderLock(const std::string& folder, bool wait) {
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return -1;
+  while (flock(fd, LOCK_EX | (wait ? 0 : LOCK_NB)) != 0) {
+    if (errno == EINTR) continue;
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
 // Folders "run-<pid>-..." of this user whose process has ended (killed, or its machine
-// stopped) are removed when another run starts.
+// stopped) are removed when another run starts. The owner is told by its lock, not by its pid;
+// a folder being made ("new-...") is removed only when left for ten minutes unlocked.
 void RemoveStaleRunFolders(const std::string& root) {
   std::error_code ec;
   for (const auto& entry : std::filesystem::directory_iterator(root, ec)) {
-    const std::string name = entry.path().filename().string();
-    if (name.rfind("run-", 0) != 0) continue;
-    char* end = nullptr;
-    const long pid = std::strtol(name.c_str() + 4, &end, 10);
-    if (end == name.c_str() + 4 || *end != '-' || pid <= 0) continue;
-    if (kill(pid_t(pid), 0) == 0 || errno != ESRCH) continue;
-    // Unsaved text of an environment that was killed during a run becomes its recovery
-    // files first; a folder holding the only copy of such text stays.
-    if (!UnsavedCopiesRecover(entry.path().string())) continue;
+    const std::string name = entry.path().filename().string(), path = entry.path().string();
+    const bool made = name.rfind("run-", 0) == 0;
+    if (!made && name.rfind("new-", 0) != 0) continue;
+    const int lock = TakeFolderLock(path, false);
+    if (lock < 0) continue;
+    struct stat st;
+    // Unsaved text of an environment that was killed becomes its recovery files first; a
+    // folder holding the only copy of such text stays.
+    const bool gone = made ? UnsavedCopiesRecover(path)
+                           : fstat(lock, &st) == 0 && time(nullptr) - st.st_mtime >= kStaleTemporarySeconds;
     std::error_code ignored;
-    std::filesystem::remove_all(entry.path(), ignored);
+    if (gone) std::filesystem::remove_all(entry.path(), ignored);
+    close(lock);
   }
 }
 
-}  // namespace
+// Makes the folder "<parent>/run-<pid>-XXXXXX" under this process's lock: it is made as
+// "new-..." and renamed once locked, so no start ever sees it named and unlocked.
+std::string MakeLockedRunFolder(const std::string& parent) {
+  const std::string pid = std::to_string(getpid());
+  std::string tmpl = parent + "/new-" + pid + "-XXXXXX";
+  std::vector<char> buf(tmpl.begin(), tmpl.end());
+  buf.push_back(0);
+  if (!mkdtemp(buf.data())) return "";
+  const std::string made = buf.data();
+  const std::string named = parent + "/run-" + pid + made.substr(made.size() - 7);
+  const int lock = TakeFolderLock(made, true);
+  if (lock < 0 || rename(made.c_str(), named.c_str()) != 0) {
+    if (lock >= 0) close(lock);
+    rmdir(made.c_str());
+    return "";
+  }
+  g_runFolderLock = lock;
+  return named;
+}
 
-const std::string& FsTempFolder() {
-  if (!g_tempFolder.empty()) return g_tempFolder;
+// The per-user folder of run folders, made when missing; "" when it is not safely this user's.
+std::string RunFoldersRoot() {
   const char* base = std::getenv("TMPDIR");
   std::string root = std::string(base && *base ? base : "/tmp") + "/vellumark-" + std::to_string(getuid());
   mkdir(root.c_str(), 0700);
   struct stat st;
-  bool safe = lstat(root.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid() &&
-              (st.st_mode & 077) == 0;
-  if (safe) RemoveStaleRunFolders(root);
-  std::string tmpl = (safe ? root : std::string("/tmp")) + "/run-" + std::to_string(getpid()) + "-XXXXXX";
-  std::vector<char> buf(tmpl.begin(), tmpl.end());
-  buf.push_back(0);
-  if (mkdtemp(buf.data())) g_tempFolder = buf.data();
+  const bool safe = lstat(root.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid() &&
+                    (st.st_mode & 077) == 0;
+  return safe ? root : "";
+}
+
+bool g_endedRunsSwept = false;
+
+}  // namespace
+
+void FsRecoverEndedRuns() {
+  if (g_endedRunsSwept) return;
+  g_endedRunsSwept = true;
+  const std::string root = RunFoldersRoot();
+  if (!root.empty()) RemoveStaleRunFolders(root);
+}
+
+const std::string& FsTempFolder() {
+  if (!g_tempFolder.empty()) return g_tempFolder;
+  FsRecoverEndedRuns();
+  const std::string root = RunFoldersRoot();
+  g_tempFolder = MakeLockedRunFolder(root.empty() ? std::string("/tmp") : root);
   if (!g_tempFolder.empty() && g_tempFolder.size() < sizeof g_tempPath) {
     std::memcpy(g_tempPath, g_tempFolder.c_str(), g_tempFolder.size() + 1);
     // Only where a hang-up would end the process anyway (not under nohup).
@@ -558,6 +648,8 @@ void FsRemoveTempFolder() {
   std::error_code ec;
   std::filesystem::remove_all(g_tempFolder, ec);
   g_tempFolder.clear();
+  if (g_runFolderLock >= 0) close(g_runFolderLock);
+  g_runFolderLock = -1;
 }
 
 std::string FsCreateTempFile(const std::string& fileName, const void* data, size_t size) {

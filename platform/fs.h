@@ -46,10 +46,24 @@ bool FsCreateEmptyFile(const std::string& name);
 // leaves the old file as it was. The temporary is named ".vk-<pid>-<run>-<random>.tmp" after
 // the process writing it; those of processes that have ended (killed mid-save) and were
 // written to ten minutes ago or earlier are removed from the folder when the next save there
-// starts. A symbolic link is written through
-// to its target; a replaced file keeps its mode; a target that exists but is not a regular
-// file is refused.
+// starts. A symbolic link is written through to its target; a replaced file keeps its mode
+// and group (FsAccess: the temporary has it before the data goes in); a target that exists but
+// is not a regular file is refused.
 bool FsWriteFileAtomic(const std::string& name, const std::string& data);
+// Who may open a file made from the content of another (a source's text): the other's
+// permission bits and group. Such a file is created private (0600) and given its access before
+// any byte goes in, so no one the other is closed to can ever open it; where the group cannot
+// be kept, no group may read it.
+struct FsAccess {
+  uint32_t mode = 0600;
+  int64_t group = -1;  // -1: the creator's own
+};
+// The read and write bits and group of an existing file; private (0600) when there is none.
+FsAccess FsAccessOf(const std::string& hostPath);
+// What a new file of this process gets when nothing else sets it: 0666 less the umask.
+FsAccess FsNewFileAccess();
+// Gives an open file the access (see FsAccess); false when its mode cannot be set.
+bool FsGiveAccess(int fd, const FsAccess& access);
 // A failed file operation's cause in a few words, for the error message ("not found",
 // "permission denied", "disk full", ...), from an errno value.
 std::string FileErrorCause(int error);
@@ -62,9 +76,15 @@ extern int32_t g_fsWriteFaults;
 
 // The private temporary folder of this process ("run-<pid>-XXXXXX"): created on first use
 // with mode 0700 inside a per-user folder that is checked to belong to the user and not to
-// be a link, after removing the folders there of processes that no longer exist; removed
-// with everything in it by FsRemoveTempFolder (at shutdown) or by a hang-up signal.
+// be a link, after removing the folders there of processes that have ended; removed with
+// everything in it by FsRemoveTempFolder (at shutdown) or by a hang-up signal. The process
+// holds a lock on its folder from before the folder takes its name until it ends: a folder
+// whose lock can be taken has no owner left, whatever its pid names (another pid namespace
+// sharing the folder has other pids).
 const std::string& FsTempFolder();
+// Removes the run folders of processes that have ended, keeping the unsaved text they hold
+// first (done once a process; FsTempFolder does it too).
+void FsRecoverEndedRuns();
 void FsRemoveTempFolder();
 // The same with system calls only, for a signal handler that ends the process.
 void FsRemoveTempFolderInSignal();
@@ -97,7 +117,8 @@ bool FsMakeFileExclusive(const std::string& name);
 // when the name exists in any form (a dangling link too). The data goes into a temporary
 // beside it first, linked to the name once whole: the file is whole or absent (kFailed).
 enum class FsNewFile { kWritten, kTaken, kFailed };
-FsNewFile FsWriteNewFile(const std::string& name, const std::string& data);
+struct FsAccess;
+FsNewFile FsWriteNewFile(const std::string& name, const std::string& data, const FsAccess& access);
 // Copies a regular file through a temporary file beside the target; false (and the target
 // untouched) when the target exists or anything fails.
 bool FsCopyFile(const std::string& from, const std::string& to);
@@ -137,8 +158,9 @@ int FsOpenBelow(const std::string& top, const std::string& relative, bool create
 bool FsRemoveBelow(const std::string& top, const std::string& relative);
 
 // A new temporary file beside the file a save of target lands in, named and cleaned up as
-// those of FsWriteFileAtomic: its descriptor, or -1; tempPath receives its path. FsCommitTemp renames it over that file (a
-// replaced file keeps its mode; a folder or device is never replaced) or deletes it.
+// those of FsWriteFileAtomic, private (0600): its descriptor, or -1; tempPath receives its
+// path. FsCommitTemp renames it over that file (a replaced file keeps its mode, a new one gets
+// the usual; a folder or device is never replaced) or deletes it.
 int FsCreateTempBeside(const std::string& target, std::string& tempPath);
 bool FsCommitTemp(const std::string& tempPath, const std::string& target);
 

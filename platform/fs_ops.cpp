@@ -190,16 +190,17 @@ bool FsMakeFileExclusive(const std::string& name) {
   return true;
 }
 
-FsNewFile FsWriteNewFile(const std::string& name, const std::string& data) {
+FsNewFile FsWriteNewFile(const std::string& name, const std::string& data, const FsAccess& access) {
   const std::string path = FsResolveForWrite(name);
   struct stat st;
   if (lstat(path.c_str(), &st) == 0) return FsNewFile::kTaken;
   // Written whole into a temporary first, then linked to the name: link() never replaces
-  // anything (a dangling link included), and a cut write leaves no file under the name.
+  // anything (a dangling link included), and a cut write leaves no file under the name. The
+  // temporary has its access before the data goes in.
   std::string temp;
   const int fd = FsCreateTempBeside(path, temp);
   if (fd < 0) return FsNewFile::kFailed;
-  bool ok = true;
+  bool ok = FsGiveAccess(fd, access);
   for (size_t done = 0; ok && done < data.size();) {
     const ssize_t w = write(fd, data.data() + done, data.size() - done);
     if (w >= 0) done += size_t(w);

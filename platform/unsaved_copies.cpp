@@ -1,6 +1,7 @@
 #include "platform/unsaved_copies.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,17 +9,18 @@
 #include <cerrno>
 #include <cstring>
 #include <random>
-#include <vector>
-
-#include "platform/fs.h"
+#include <set>
+#include <utility>
 
 namespace {
 
-constexpr int kMaxCopies = 4;         // two buffers, with room to spare
+constexpr int kMaxCopies = 4;           // two buffers, with room to spare
 constexpr int kMaxRecoveryNames = 100;  // "name.recovered" to "name.recovered-100"
 constexpr size_t kPathMax = 4096;
 constexpr uint64_t kMaxRecordBytes = 1 << 16;
-constexpr char kRecordName[] = "/unsaved.rec";
+constexpr uint64_t kMaxWorkBytes = uint64_t(1) << 32;
+constexpr char kRecordName[] = "/unsaved.rec", kWorkRecordName[] = "/work.rec";
+constexpr char kRecovered[] = ".recovered";
 
 // A copy as the signal handler reads it; base is "<folder>/<name>.recovered", or "" for a
 // file that is the only copy and cannot be moved (it is named where it is).
@@ -28,7 +30,14 @@ struct Copy {
   char name[kPathMax];
 };
 Copy g_copies[kMaxCopies];
-std::atomic<int> g_armed{0};  // copies the handler may take; 0 while they change
+int g_armedCount = 0;  // copies armed; changed by the holder only
+
+// Who has the copies: a count >= 0 armed and free for a handler, or one of these.
+constexpr int kHeld = -1;   // the main thread changes them or writes text
+constexpr int kTaken = -2;  // a handler keeps them and ends the process
+std::atomic<int> g_state{0};
+std::atomic<int> g_endWaiting{0};  // an ending found the copies held
+int g_holdDepth = 0;
 static_assert(std::atomic<int>::is_always_lock_free);
 
 struct Pending {
@@ -39,9 +48,17 @@ std::vector<Pending> g_pending;
 void Put(const char* text) {
   for (size_t left = std::strlen(text); left > 0;) {
     const ssize_t w = write(2, text, left);
-    if (w <= 0 && errno != EINTR) return;
+    if (w <= 0 && errno != EINTR) return;  // a closed or gone stderr: the text is kept all the same
     if (w > 0) text += w, left -= size_t(w);
   }
+}
+
+void SayKept(const char* name, const char* path) {
+  Put("vellumark: edit: the unsaved changes of ");
+  Put(name);
+  Put(path[0] ? " are kept in " : " could not be kept");
+  Put(path);
+  Put("\n");
 }
 
 bool Exists(const char* path) {
@@ -49,20 +66,24 @@ bool Exists(const char* path) {
   return lstat(path, &st) == 0;
 }
 
+// "-n" after base into out (n > 1), with system calls only.
+void Numbered(const char* base, int n, char* out) {
+  const size_t length = std::strlen(base);
+  std::memcpy(out, base, length + 1);
+  if (n <= 1) return;
+  char digits[8];
+  int count = 0;
+  for (int v = n; v > 0; v /= 10) digits[count++] = char('0' + v % 10);
+  out[length] = '-';
+  for (int k = 0; k < count; ++k) out[length + 1 + size_t(k)] = digits[count - 1 - k];
+  out[length + 1 + size_t(count)] = 0;
+}
+
 // Links temp to the first free name of base, base-2, ... (into out) and removes the temporary
 // name: 1 when linked, 0 when temp is gone (kept already), -1 when it could not be linked.
 int LinkToFreeName(const char* temp, const char* base, char* out) {
-  const size_t length = std::strlen(base);
-  for (int n = 1; n <= kMaxRecoveryNames && length + 8 < kPathMax; ++n) {
-    std::memcpy(out, base, length + 1);
-    if (n > 1) {
-      char digits[8];
-      int count = 0;
-      for (int v = n; v > 0; v /= 10) digits[count++] = char('0' + v % 10);
-      out[length] = '-';
-      for (int k = 0; k < count; ++k) out[length + 1 + size_t(k)] = digits[count - 1 - k];
-      out[length + 1 + size_t(count)] = 0;
-    }
+  for (int n = 1; n <= kMaxRecoveryNames && std::strlen(base) + 8 < kPathMax; ++n) {
+    Numbered(base, n, out);
     if (link(temp, out) == 0) {
       unlink(temp);
       return 1;
@@ -76,16 +97,28 @@ int LinkToFreeName(const char* temp, const char* base, char* out) {
 int KeepOne(const char* temp, const char* base, const char* name) {
   char path[kPathMax];
   const int linked = base[0] ? LinkToFreeName(temp, base, path) : Exists(temp) ? -1 : 0;
-  if (linked == 0) return 0;
-  Put("vellumark: edit: the unsaved changes of ");
-  Put(name);
-  Put(" are kept in ");
-  Put(linked > 0 ? path : temp);
-  Put("\n");
+  if (linked != 0) SayKept(name, linked > 0 ? path : temp);
   return linked;
 }
 
+bool KeepArmed(int count) {
+  bool all = count > 0;
+  for (int k = 0; k < count; ++k) all = KeepOne(g_copies[k].temp, g_copies[k].base, g_copies[k].name) > 0 && all;
+  return all;
+}
+
 bool Fits(const std::string& text) { return text.size() < kPathMax; }
+
+std::string FullFolder(const std::string& folder) {
+  // A full path: the run may change the working folder before a handler links it.
+  std::string plain = folder[0] == '/' ? folder : FsCurrentFolder() + "/" + folder;
+  if (plain.size() > 1 && plain.back() == '/') plain.pop_back();
+  return plain;
+}
+
+std::string Base(const std::string& folder, const std::string& name) {
+  return (folder == "/" ? "" : folder) + "/" + UnsavedRecoveryName(name);
+}
 
 // A hidden name for the copy that says whose text it holds, unused by saves' temporaries.
 std::string CopyName(const std::string& folder, const std::string& name) {
@@ -94,26 +127,149 @@ std::string CopyName(const std::string& folder, const std::string& name) {
          std::to_string(random() % 1000000);
 }
 
+bool WriteAll(int fd, const std::string& text) {
+  for (size_t done = 0; done < text.size();) {
+    const ssize_t w = write(fd, text.data() + done, text.size() - done);
+    if (w >= 0) done += size_t(w);
+    else if (errno != EINTR) return false;
+  }
+  return true;
+}
+
+std::vector<std::string> Fields(const std::string& record) {
+  std::vector<std::string> fields;
+  for (size_t at = 0, end; (end = record.find('\0', at)) != std::string::npos; at = end + 1)
+    fields.push_back(record.substr(at, end - at));
+  return fields;
+}
+
+// A record of the run folder, as its fields; false when it is there but cannot be read.
+bool ReadRecord(const std::string& path, std::vector<std::string>& fields) {
+  std::string record;
+  const FsRead read = FsReadRegularFile(path, record, kMaxRecordBytes, false);
+  fields = Fields(record);
+  return read == FsRead::kOk || read == FsRead::kMissing;
+}
+
+// The recovery files a dead process's copies become; bases receives those linked now. A work
+// file listed as the only copy is left to the work files' pass.
+bool RecoverCopies(const std::vector<std::string>& fields, const std::set<std::string>& workFiles,
+                   std::multiset<std::string>& bases) {
+  bool all = true;
+  for (size_t k = 0; k + 3 <= fields.size(); k += 3) {
+    const std::string &temp = fields[k], &base = fields[k + 1], &name = fields[k + 2];
+    if (temp.empty() || !Fits(temp) || !Fits(base) || (base.empty() && workFiles.count(temp))) continue;
+    // A copy gone was kept already (by the ending process's handler), or went with its folder:
+    // the work file has the text then.
+    const int kept = KeepOne(temp.c_str(), base.c_str(), name.c_str());
+    if (kept > 0) bases.insert(base);
+    all = kept >= 0 && all;
+  }
+  return all;
+}
+
+// Takes a copy linked now for the buffer whose recovery goes to folder (or the settings folder).
+bool TakeKeptCopy(std::multiset<std::string>& bases, const std::string& folder, const std::string& name) {
+  for (const std::string& base : {Base(folder, name), Base(FsConfigFolder(), name)}) {
+    const auto at = bases.find(base);
+    if (at == bases.end()) continue;
+    bases.erase(at);
+    return true;
+  }
+  return false;
+}
+
+// The work files whose text no copy kept and which differ from their sources.
+bool RecoverWork(const std::vector<std::string>& f, std::multiset<std::string>& bases) {
+  bool all = true;
+  for (size_t k = 0; k + 6 <= f.size(); k += 6) {
+    const std::string &file = f[k], &source = f[k + 1], &folder = f[k + 2], &name = f[k + 3], &header = f[k + 5];
+    const size_t headerBytes = size_t(std::strtoull(f[k + 4].c_str(), nullptr, 10));
+    if (file.empty() || name.empty() || TakeKeptCopy(bases, folder, name)) continue;
+    std::string work, saved;
+    const FsRead got = FsReadRegularFile(file, work, kMaxWorkBytes, false);
+    if (got == FsRead::kMissing) continue;
+    if (got != FsRead::kOk) {
+      all = false;
+      continue;
+    }
+    const std::string text = header + work.substr(std::min(headerBytes, work.size()));
+    if (!source.empty() && FsReadRegularFile(source, saved, kMaxWorkBytes, false) == FsRead::kOk && saved == text)
+      continue;
+    // Where the source's folder is gone (moved, deleted) the settings folder takes the text.
+    const FsAccess access = source.empty() ? FsAccess{} : FsAccessOf(source);
+    std::string path = folder.empty() ? "" : UnsavedWriteRecovery(folder, name, text, access);
+    if (path.empty()) path = UnsavedWriteRecovery(FsConfigFolder(), name, text, access);
+    SayKept(name.c_str(), path.empty() ? file.c_str() : path.c_str());
+    all = !path.empty() && all;
+  }
+  return all;
+}
+
 }  // namespace
 
-bool UnsavedCopyAdd(const std::string& folder, const std::string& name, const std::string& text) {
+std::string UnsavedRecoveryName(const std::string& name) {
+  constexpr size_t kLongest = NAME_MAX - 4;  // room for "-100"
+  constexpr size_t kSuffix = sizeof kRecovered - 1;
+  if (name.size() + kSuffix <= kLongest) return name + kRecovered;
+  const size_t dot = name.rfind('.');
+  const std::string ext = dot != std::string::npos && dot > 0 && name.size() - dot <= 16 ? name.substr(dot) : "";
+  size_t keep = kLongest - kSuffix - ext.size();
+  // Cut before a character, not inside one.
+  while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
+  return name.substr(0, keep) + ext + kRecovered;
+}
+
+std::string UnsavedWriteRecovery(const std::string& folder, const std::string& name, const std::string& text,
+                                 const FsAccess& access) {
+  if (folder.empty() || !FsFolderWritable(folder)) return "";
+  const std::string base = Base(FullFolder(folder), name);
+  char path[kPathMax];
+  for (int n = 1; n <= kMaxRecoveryNames && base.size() + 8 < kPathMax; ++n) {
+    Numbered(base.c_str(), n, path);
+    // New every time: a name there in any form (a file, a link planted to send the text
+    // elsewhere) is taken.
+    const FsNewFile made = FsWriteNewFile(path, text, access);
+    if (made != FsNewFile::kTaken) return made == FsNewFile::kWritten ? path : "";
+  }
+  return "";
+}
+
+void UnsavedSayKept(const std::string& name, const std::string& path) { SayKept(name.c_str(), path.c_str()); }
+
+void UnsavedCopiesHold() {
+  if (g_holdDepth++ > 0) return;
+  int state = g_state.load();
+  for (;;) {
+    // A handler on another thread keeps the copies and ends the process.
+    while (state == kTaken) {
+      pause();
+      state = g_state.load();
+    }
+    if (g_state.compare_exchange_weak(state, kHeld)) return;
+  }
+}
+
+bool UnsavedCopiesRelease() {
+  if (g_holdDepth == 0 || --g_holdDepth > 0) return false;
+  g_state.store(g_armedCount);
+  // Read after the store: an ending that saw the hold has said so by now, and a later one
+  // finds the copies free and carries itself out.
+  return g_endWaiting.load() != 0;
+}
+
+bool UnsavedCopyAdd(const std::string& folder, const std::string& name, const std::string& text,
+                    const FsAccess& access) {
   if (folder.empty() || name.empty()) return false;
-  // A full path: the run may change the working folder before a handler links it.
-  std::string plain = folder[0] == '/' ? folder : FsCurrentFolder() + "/" + folder;
-  if (plain.size() > 1 && plain.back() == '/') plain.pop_back();
-  const std::string base = plain + "/" + name + ".recovered";
+  const std::string plain = FullFolder(folder), base = Base(plain, name);
   for (int attempt = 0; attempt < 16; ++attempt) {
     const std::string temp = CopyName(plain, name);
     if (!Fits(temp) || !Fits(base)) return false;
-    const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    // Private from the start: it has the source's access before any of the text goes in.
+    const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0 && errno == EEXIST) continue;
     if (fd < 0) return false;
-    bool ok = true;
-    for (size_t done = 0; ok && done < text.size();) {
-      const ssize_t w = write(fd, text.data() + done, text.size() - done);
-      if (w >= 0) done += size_t(w);
-      else ok = errno == EINTR;
-    }
+    const bool ok = FsGiveAccess(fd, access) && WriteAll(fd, text);
     if (close(fd) != 0 || !ok) {
       unlink(temp.c_str());
       return false;
@@ -129,7 +285,6 @@ void UnsavedCopyAddOnlyCopy(const std::string& file, const std::string& name) {
 }
 
 void UnsavedCopiesArm() {
-  g_armed.store(0);
   std::string record;
   int count = 0;
   for (const Pending& p : g_pending) {
@@ -140,14 +295,14 @@ void UnsavedCopiesArm() {
     std::memcpy(c.name, p.name.c_str(), p.name.size() + 1);
     record += p.temp + '\0' + p.base + '\0' + p.name + '\0';
   }
-  g_armed.store(count);
+  g_armedCount = count;
   // After a kill the next start finds them through the run folder.
   const std::string& runFolder = FsTempFolder();
   if (count > 0 && !runFolder.empty()) FsWriteFileAtomic(runFolder + kRecordName, record);
 }
 
 void UnsavedCopiesDrop() {
-  g_armed.store(0);
+  g_armedCount = 0;
   if (g_pending.empty()) return;
   const std::string& runFolder = FsTempFolder();
   if (!runFolder.empty()) unlink((runFolder + kRecordName).c_str());
@@ -156,27 +311,42 @@ void UnsavedCopiesDrop() {
   g_pending.clear();
 }
 
-bool UnsavedCopiesKeep() {
-  const int count = g_armed.exchange(0);
-  bool all = count > 0;
-  for (int k = 0; k < count; ++k) all = KeepOne(g_copies[k].temp, g_copies[k].base, g_copies[k].name) > 0 && all;
-  return all;
+bool UnsavedCopiesKeepHeld() {
+  const int count = g_armedCount;
+  g_armedCount = 0;
+  return KeepArmed(count);
+}
+
+UnsavedKeep UnsavedCopiesKeep() {
+  // Said before looking: a holder that releases after this sees it and ends the process.
+  g_endWaiting.store(1);
+  int state = g_state.load();
+  do {
+    if (state < 0) return UnsavedKeep::kBusy;
+  } while (!g_state.compare_exchange_weak(state, kTaken));
+  if (state == 0) return UnsavedKeep::kNone;
+  return KeepArmed(state) ? UnsavedKeep::kKept : UnsavedKeep::kNotAll;
+}
+
+void UnsavedWorkNote(const std::vector<UnsavedWork>& work) {
+  const std::string& runFolder = FsTempFolder();
+  if (runFolder.empty()) return;
+  std::string record;
+  for (const UnsavedWork& w : work)
+    for (const std::string& field :
+         {w.file, w.source, w.folder, w.name, std::to_string(w.headerBytes), w.sourceHeader})
+      record += field + '\0';
+  if (record.empty()) unlink((runFolder + kWorkRecordName).c_str());
+  else FsWriteFileAtomic(runFolder + kWorkRecordName, record);
 }
 
 bool UnsavedCopiesRecover(const std::string& runFolder) {
-  std::string record;
-  const FsRead read = FsReadRegularFile(runFolder + kRecordName, record, kMaxRecordBytes, false);
-  if (read == FsRead::kMissing) return true;
-  if (read != FsRead::kOk) return false;  // kept for a look by hand
-  std::vector<std::string> fields;
-  for (size_t at = 0, end; (end = record.find('\0', at)) != std::string::npos; at = end + 1)
-    fields.push_back(record.substr(at, end - at));
-  bool all = true;
-  for (size_t k = 0; k + 3 <= fields.size(); k += 3) {
-    const std::string &temp = fields[k], &base = fields[k + 1], &name = fields[k + 2];
-    if (temp.empty() || !Fits(temp) || !Fits(base)) continue;
-    // A copy gone was kept already (by the ending process's handler).
-    all = KeepOne(temp.c_str(), base.c_str(), name.c_str()) >= 0 && all;
-  }
-  return all;
+  std::vector<std::string> copies, work;
+  // A record that cannot be read keeps the folder for a look by hand.
+  if (!ReadRecord(runFolder + kRecordName, copies) || !ReadRecord(runFolder + kWorkRecordName, work)) return false;
+  std::set<std::string> workFiles;
+  for (size_t k = 0; k + 6 <= work.size(); k += 6) workFiles.insert(work[k]);
+  std::multiset<std::string> bases;
+  const bool all = RecoverCopies(copies, workFiles, bases);
+  return RecoverWork(work, bases) && all;
 }

@@ -1,27 +1,71 @@
 #pragma once
 #include <string>
+#include <vector>
 
-// Copies of unsaved text kept on disk while control is away from the editor (a program runs in
-// the environment's process), so that whatever ends the process the text becomes a recovery
-// file "<folder>/<name>.recovered" (or "-2", "-3", ... when taken) without the busy main
-// thread: a signal handler only links the copies to their names, and after a kill the next
-// start of any run does it from the record in the dead process's run folder.
+#include "platform/fs.h"
 
-// Writes the text whole into a new hidden temporary in the folder, to become the recovery file
-// of name there. False when it cannot be written.
-bool UnsavedCopyAdd(const std::string& folder, const std::string& name, const std::string& text);
-// Lists a file already on disk (the run folder's work file) as the only copy of name's text,
-// when no copy could be written: it is named on stderr, and its run folder is never removed.
+// Unsaved text kept on disk once control has left the editor, so that whatever ends the
+// process the text becomes a recovery file "<folder>/<name>.recovered" ("-2", "-3", ... when
+// taken), named on stderr:
+// - copies written whole beside their recovery names before a run: a signal handler only links
+//   them to their names, without the busy main thread;
+// - the run folder's work files, listed with their sources: after a kill the next start of any
+//   run makes each one whose text differs from its source on disk a recovery file.
+// Every such file has its source's access (FsAccess) from its first byte.
+//
+// The main thread changes the copies, and writes recovery files, only while it holds them
+// (UnsavedCopiesHold): an ending signal then waits for it (UnsavedCopiesKeep answers kBusy) and
+// the holder carries the ending out once the text is whole.
+
+// The recovery file's name for a source name: "<name>.recovered", its start shortened where
+// that and a "-100" after it would not fit a file name (the extension is kept).
+std::string UnsavedRecoveryName(const std::string& name);
+// Writes the text as a new recovery file of name in the folder, under the first free name; its
+// path, or "" when none could be written.
+std::string UnsavedWriteRecovery(const std::string& folder, const std::string& name, const std::string& text,
+                                 const FsAccess& access);
+// Says on stderr where the unsaved changes of name are kept ("" for nowhere).
+void UnsavedSayKept(const std::string& name, const std::string& path);
+
+// Begins and ends the main thread's hold. Hold waits (never returning) when a handler is
+// keeping the copies already: it ends the process. Release answers whether an ending came
+// while held: the caller ends the process now, its text whole.
+void UnsavedCopiesHold();
+bool UnsavedCopiesRelease();
+
+// Held: writes the text whole into a new hidden copy in the folder, to become the recovery file
+// of name there, with the access given. False when it cannot be written.
+bool UnsavedCopyAdd(const std::string& folder, const std::string& name, const std::string& text,
+                    const FsAccess& access);
+// Held: lists a file already on disk (the run folder's work file) as the only copy of name's
+// text, when no copy could be written: it is named on stderr, and its run folder stays.
 void UnsavedCopyAddOnlyCopy(const std::string& file, const std::string& name);
-// Records the copies added in the run folder and hands them to the signal handlers.
+// Held: records the copies added in the run folder and hands them to the signal handlers.
 void UnsavedCopiesArm();
-// Removes the copies and their record (control is back in the editor, which holds the text).
+// Held: removes the copies and their record (control is back in the editor, which holds the text).
 void UnsavedCopiesDrop();
-// Makes each armed copy a recovery file and names it on stderr (nothing when none is); uses
-// system calls only, so a signal handler may call it. True when there were copies and every one
-// was linked (a copy gone meanwhile, or the only copy where it is, counts as not kept): false
-// leaves the text to be written from the editor.
-bool UnsavedCopiesKeep();
-// For a run folder whose process has ended: makes the copies its record lists recovery files,
-// named on stderr. False when a copy it lists is still there unkept (the folder must stay).
+// Held: makes each armed copy a recovery file and names it; true when every one was linked.
+bool UnsavedCopiesKeepHeld();
+
+// For a signal handler about to end the process (system calls only): makes each armed copy a
+// recovery file and names it on stderr. kBusy: the main thread holds the copies, or another
+// handler keeps them, and ends the process itself; the handler returns without ending it.
+enum class UnsavedKeep { kNone, kKept, kNotAll, kBusy };
+UnsavedKeep UnsavedCopiesKeep();
+
+// A run folder's work file holding a buffer's text as the editor left it. Its first
+// headerBytes bytes are the work file's own header, which sourceHeader replaces in the source.
+struct UnsavedWork {
+  std::string file, source;  // source: "" for a buffer without a name
+  std::string folder, name;  // where its recovery goes
+  size_t headerBytes = 0;
+  std::string sourceHeader;
+};
+// Records the work files with unsaved text in the run folder (none: removes the record).
+void UnsavedWorkNote(const std::vector<UnsavedWork>& work);
+
+// For a run folder whose process has ended: makes the copies its record lists, and the work
+// files whose text differs from their sources, recovery files named on stderr (a work file's
+// beside its source, or in the settings folder where that folder is gone). False when some text
+// could not be kept: the folder must stay.
 bool UnsavedCopiesRecover(const std::string& runFolder);

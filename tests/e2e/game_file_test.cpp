@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -201,18 +204,23 @@ TEST(GameFile, ExecAndBuiltGamesShowTheErrorTexts) {
 }
 
 // A run that stops at a compile error or is ended by a hang-up leaves no temporary folder,
-// and a run removes the folders of runs whose process has ended.
+// and a run removes the folders of runs whose process has ended. A live owner is told by the
+// lock it holds on its folder, not by its pid (which another pid namespace would not have).
 TEST(GameFile, RunsLeaveNoTemporaryFolders) {
   TempDir dir;
   const std::string tmp = dir.File("tmp"), root = tmp + "/vellumark-" + std::to_string(getuid());
   std::filesystem::create_directories(root + "/run-2147483647-gone/sub");
-  std::filesystem::create_directory(root + "/run-" + std::to_string(getpid()) + "-alive");
+  std::filesystem::create_directories(root + "/run-2147483646-alive");
+  std::filesystem::create_directory(root + "/new-2147483645-making");  // being made, not yet locked
   std::filesystem::permissions(root, std::filesystem::perms::owner_all);
+  const int lock = open((root + "/run-2147483646-alive").c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_EQ(flock(lock, LOCK_EX), 0);
   dir.Write("bad.vka", "for i=1 to\n");
   const std::vector<std::string> env = {"TMPDIR=" + tmp, "ASAN_OPTIONS=detect_leaks=0"};
   EXPECT_EQ(RunProcess(VellumarkExe(), {"run", dir.File("bad.vka"), "--headless"}, dir.path(), env).status, 2);
   EXPECT_FALSE(std::filesystem::exists(root + "/run-2147483647-gone"));
-  EXPECT_EQ(LeftoverRunFolders(tmp), 1u);  // this process's own
+  EXPECT_EQ(LeftoverRunFolders(tmp), 1u);  // the live one's
+  EXPECT_TRUE(std::filesystem::exists(root + "/new-2147483645-making"));
 
   dir.Write("loop.vka", "print \"ready\"\ndo\nsync\nloop\n");
   int out[2];
@@ -260,6 +268,7 @@ TEST(GameFile, RunsLeaveNoTemporaryFolders) {
   close(out[0]);
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGHUP) << status;
   EXPECT_EQ(LeftoverRunFolders(tmp), 1u);
+  close(lock);
 }
 
 }  // namespace

@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -16,6 +19,7 @@
 #include "platform/codepage_tables.h"
 #include "platform/events.h"
 #include "platform/fs.h"
+#include "platform/unsaved_copies.h"
 #include "platform/fs_name_index.h"
 #include "platform/ini.h"
 #include "platform/text.h"
@@ -228,9 +232,9 @@ TEST(Fs, AtomicWritesReplaceTheWholeFile) {
   EXPECT_EQ(files, 4u);  // f.txt, the long name, link, pipe
 }
 
-// Sets a file's times ten minutes and more back.
-void Age(const std::string& path) {
-  const timeval old[2] = {{time(nullptr) - 700, 0}, {time(nullptr) - 700, 0}};
+// Sets a file's times ten minutes and more back (or the seconds given).
+void Age(const std::string& path, time_t seconds = 700) {
+  const timeval old[2] = {{time(nullptr) - seconds, 0}, {time(nullptr) - seconds, 0}};
   ASSERT_EQ(utimes(path.c_str(), old), 0) << path;
 }
 
@@ -256,10 +260,13 @@ TEST(Fs, TheNextSaveRemovesTheOldTemporariesOfKilledSaves) {
   const std::string self = std::to_string(getpid());
   const struct {
     std::string name;
-    bool old, kept;
+    time_t old;  // seconds since it was written to (true: ten minutes and more)
+    bool kept;
   } files[] = {
       {".vk-" + std::to_string(getppid()) + "-abcdef-ghijkl.tmp", true, true},  // a live process's
       {".vk-" + std::to_string(ended) + "-abcdef-recent.tmp", false, true},    // a gone one's, recent
+      {".vk-" + std::to_string(ended) + "-abcdef-atlimt.tmp", 600, false},     // exactly at the limit
+      {".vk-" + std::to_string(ended) + "-abcdef-nearly.tmp", 590, true},
       {".vk-" + self + "-000000-ghijkl.tmp", true, false},  // an earlier process with this one's id
       {".vk-" + self + "-000000-recent.tmp", false, true},
       {".vk-99999999999-abcdef-ghijkl.tmp", true, true},  // an id no process can have
@@ -271,7 +278,7 @@ TEST(Fs, TheNextSaveRemovesTheOldTemporariesOfKilledSaves) {
   std::vector<std::string> expected = {"f.txt"};
   for (const auto& f : files) {
     dir.Write(f.name, "x");
-    if (f.old) Age(dir.File(f.name));
+    if (f.old) Age(dir.File(f.name), f.old == 1 ? 700 : f.old);
     if (f.kept) expected.push_back(f.name);
   }
   ASSERT_TRUE(FsWriteFileAtomic(target, "saved"));
@@ -300,17 +307,60 @@ TEST(Fs, NewFilesAreWholeOrAbsent) {
     TempDir dir;
     const int made = RunWithFileSizeLimit(c.limit, [&] {
       if (c.killed) signal(SIGXFSZ, SIG_DFL);
-      return int(FsWriteNewFile(dir.File("f"), data));
+      return int(FsWriteNewFile(dir.File("f"), data, FsAccess{}));
     });
     EXPECT_EQ(made, c.made);
     std::vector<std::string> left;
-    for (auto& e : std::filesystem::directory_iterator(dir.path()))
-      if (e.path().filename().string().rfind(".vk-", 0) != 0 || !c.killed) left.push_back(e.path().filename().string());
+    for (auto& e : std::filesystem::directory_iterator(dir.path())) {
+      const std::string name = e.path().filename().string();
+      // What a killed writer leaves was private from its first byte, whatever the umask.
+      if (name.rfind(".vk-", 0) == 0 && c.killed) EXPECT_EQ(e.status().permissions(), std::filesystem::perms(0600));
+      else left.push_back(name);
+    }
     EXPECT_EQ(left, c.left);
     if (!c.left.empty()) {
       EXPECT_EQ(dir.Read("f"), data);
     }
   }
+  TempDir dir;
+  EXPECT_EQ(FsWriteNewFile(dir.File("missing/f"), data, FsAccess{}), FsNewFile::kFailed);
+}
+
+// A file made from a private file's text is as closed as that file from the start, whatever the
+// umask: another user can open neither (checked as nobody where the test runs as root).
+TEST(Fs, FilesMadeFromAPrivateFileAreAsPrivate) {
+  TempDir dir;
+  dir.Write("game.vka", "secret");
+  ASSERT_EQ(chmod(dir.File("game.vka").c_str(), 0600), 0);
+  ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+  const mode_t mask = umask(022);
+  const FsAccess access = FsAccessOf(dir.File("game.vka"));
+  EXPECT_EQ(FsWriteNewFile(dir.File("new.vka"), "secret", access), FsNewFile::kWritten);
+  dir.Write("saved.vka", "old");
+  ASSERT_EQ(chmod(dir.File("saved.vka").c_str(), 0600), 0);
+  EXPECT_TRUE(FsWriteFileAtomic(dir.File("saved.vka"), "secret"));
+  UnsavedCopiesHold();
+  EXPECT_TRUE(UnsavedCopyAdd(dir.path(), "game.vka", "secret", access));
+  UnsavedCopiesRelease();
+  umask(mask);
+  for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+    SCOPED_TRACE(e.path().string());
+    EXPECT_EQ(e.status().permissions(), std::filesystem::perms(0600));
+    if (geteuid() != 0) continue;
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      const passwd* nobody = getpwnam("nobody");
+      if (!nobody || setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0) _exit(2);
+      _exit(open(e.path().c_str(), O_RDONLY) < 0 && errno == EACCES ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_EQ(status, 0);
+  }
+  UnsavedCopiesHold();
+  UnsavedCopiesDrop();
+  UnsavedCopiesRelease();
 }
 
 // An old temporary of a live process that the saving process may not signal (kill answers
