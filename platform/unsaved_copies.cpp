@@ -159,6 +159,7 @@ bool RecoverCopies(const std::vector<std::string>& fields, const std::set<std::s
   for (size_t k = 0; k + 3 <= fields.size(); k += 3) {
     const std::string &temp = fields[k], &base = fields[k + 1], &name = fields[k + 2];
     if (temp.empty() || !Fits(temp) || !Fits(base) || (base.empty() && workFiles.count(temp))) continue;
+    if (!base.empty()) unlink((temp + ".part").c_str());  // cut short by the kill
     // A copy gone was kept already (by the ending process's handler), or went with its folder:
     // the work file has the text then.
     const int kept = KeepOne(temp.c_str(), base.c_str(), name.c_str());
@@ -204,6 +205,17 @@ bool RecoverWork(const std::vector<std::string>& f, std::multiset<std::string>& 
     all = !path.empty() && all;
   }
   return all;
+}
+
+// Lists the copies in the run folder, where the next start finds them after a kill.
+void WriteRecord() {
+  const std::string& runFolder = FsTempFolder();
+  if (runFolder.empty()) return;
+  std::string record;
+  for (size_t k = 0; k < g_pending.size() && k < size_t(kMaxCopies); ++k)
+    record += g_pending[k].temp + '\0' + g_pending[k].base + '\0' + g_pending[k].name + '\0';
+  if (record.empty()) unlink((runFolder + kRecordName).c_str());
+  else FsWriteFileAtomic(runFolder + kRecordName, record);
 }
 
 }  // namespace
@@ -263,29 +275,33 @@ bool UnsavedCopyAdd(const std::string& folder, const std::string& name, const st
   if (folder.empty() || name.empty()) return false;
   const std::string plain = FullFolder(folder), base = Base(plain, name);
   for (int attempt = 0; attempt < 16; ++attempt) {
-    const std::string temp = CopyName(plain, name);
-    if (!Fits(temp) || !Fits(base)) return false;
-    // Private from the start: it has the source's access before any of the text goes in.
-    const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0 && errno == EEXIST) continue;
-    if (fd < 0) return false;
-    const bool ok = FsGiveAccess(fd, access) && WriteAll(fd, text);
-    if (close(fd) != 0 || !ok) {
-      unlink(temp.c_str());
-      return false;
-    }
+    const std::string temp = CopyName(plain, name), part = temp + ".part";
+    if (!Fits(part) || !Fits(base)) return false;
+    // Listed before it is made, and named only once whole: after a kill at any moment the next
+    // start finds a whole copy or none.
     g_pending.push_back({temp, base, name});
-    return true;
+    WriteRecord();
+    // Private from the start: it has the source's access before any of the text goes in.
+    const int fd = open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const bool taken = fd < 0 && errno == EEXIST;
+    bool ok = fd >= 0 && FsGiveAccess(fd, access) && WriteAll(fd, text);
+    ok = fd >= 0 && close(fd) == 0 && ok && link(part.c_str(), temp.c_str()) == 0;
+    unlink(part.c_str());
+    if (ok) return true;
+    g_pending.pop_back();
+    WriteRecord();
+    if (!taken) return false;
   }
   return false;
 }
 
 void UnsavedCopyAddOnlyCopy(const std::string& file, const std::string& name) {
-  if (Fits(file) && Fits(name)) g_pending.push_back({file, "", name});
+  if (!Fits(file) || !Fits(name)) return;
+  g_pending.push_back({file, "", name});
+  WriteRecord();
 }
 
 void UnsavedCopiesArm() {
-  std::string record;
   int count = 0;
   for (const Pending& p : g_pending) {
     if (count == kMaxCopies) break;
@@ -293,12 +309,8 @@ void UnsavedCopiesArm() {
     std::memcpy(c.temp, p.temp.c_str(), p.temp.size() + 1);
     std::memcpy(c.base, p.base.c_str(), p.base.size() + 1);
     std::memcpy(c.name, p.name.c_str(), p.name.size() + 1);
-    record += p.temp + '\0' + p.base + '\0' + p.name + '\0';
   }
   g_armedCount = count;
-  // After a kill the next start finds them through the run folder.
-  const std::string& runFolder = FsTempFolder();
-  if (count > 0 && !runFolder.empty()) FsWriteFileAtomic(runFolder + kRecordName, record);
 }
 
 void UnsavedCopiesDrop() {

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,15 +27,22 @@ bool WaitFor(const std::string& path) {
   return std::filesystem::exists(path);
 }
 
-// `vellumark edit [project/game.vka]` headless in dir/project, stderr into dir/err.txt.
-pid_t StartEdit(const TempDir& dir, bool named) {
+// `vellumark edit [project/FILE]` headless in dir/project under umask 022, stderr into
+// dir/err.txt (or a pipe whose reader is gone).
+pid_t StartEdit(const TempDir& dir, const std::string& file, bool named, bool brokenStderr) {
   const std::string exe = VellumarkExe(), config = "XDG_CONFIG_HOME=" + dir.File("config");
-  const std::string err = dir.File("err.txt"), source = dir.File("project/game.vka"), script = dir.File("script.txt");
-  const std::string folder = dir.File("project"), tmp = dir.File("tmp");
+  const std::string err = dir.File("err.txt"), source = dir.File("project/" + file), script = dir.File("script.txt");
+  const std::string folder = dir.File("project"), tmp = dir.File("tmp"), grab = dir.File("out.png");
   pid_t pid = fork();
   if (pid == 0) {
+    umask(022);
     // Nothing the run leaves behind (a program it started) holds the test's output open.
-    const int fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), none = open("/dev/null", O_WRONLY);
+    int fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), none = open("/dev/null", O_WRONLY);
+    int gone[2];
+    if (brokenStderr && pipe(gone) == 0) {
+      close(gone[0]);
+      fd = gone[1];
+    }
     if (fd < 0 || none < 0 || dup2(fd, 2) < 0 || dup2(none, 1) < 0 || chdir(folder.c_str()) != 0) _exit(127);
     for (const char* name : {"SDL_VIDEODRIVER", "DISPLAY", "WAYLAND_DISPLAY"}) unsetenv(name);
     putenv(const_cast<char*>(config.c_str()));
@@ -41,10 +50,10 @@ pid_t StartEdit(const TempDir& dir, bool named) {
     setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
     if (named)
       execl(exe.c_str(), "vellumark", "edit", source.c_str(), "--headless", "--clock", "virtual", "--input",
-            script.c_str(), static_cast<char*>(nullptr));
+            script.c_str(), "--grab", grab.c_str(), static_cast<char*>(nullptr));
     else
-      execl(exe.c_str(), "vellumark", "edit", "--headless", "--clock", "virtual", "--input", script.c_str(),
-            static_cast<char*>(nullptr));
+      execl(exe.c_str(), "vellumark", "edit", "--headless", "--clock", "virtual", "--input", script.c_str(), "--grab",
+            grab.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
   return pid;
@@ -56,13 +65,41 @@ constexpr const char* kTypeAndRun = "2 type make file \"ran.txt\"\n40 key F5 dow
 struct Ending {
   const char* name;
   const char* script = kTypeAndRun;
-  const char* source = "";  // project/game.vka
+  const char* source = "";  // project/FILE
   bool named = true;        // the environment opens the source
   int first = SIGHUP, second = 0, gapMs = 0;  // second 0: one signal
   const char* planted = "";  // at project/game.vka.recovered: "file", "link" or nothing
   bool nextStart = false;    // the files are kept by the next start (after a kill)
-  std::vector<std::pair<const char*, std::string>> kept;  // recovery files and their text
+  std::vector<std::pair<std::string, std::string>> kept;  // recovery files and their text
+  std::string file = "game.vka";
+  unsigned mode = 0644;       // the source's: 0600 makes every recovery file as private
+  bool moveProject = false;   // the project folder is moved before the next start
+  bool brokenStderr = false;  // stderr is a pipe whose reader is gone
 };
+
+// Whether user nobody can open the file (as root; otherwise its mode alone tells).
+bool OthersCanRead(const std::string& path) {
+  if (geteuid() != 0) return (std::filesystem::status(path).permissions() & std::filesystem::perms::others_read) !=
+                             std::filesystem::perms::none;
+  const pid_t child = fork();
+  if (child == 0) {
+    const passwd* nobody = getpwnam("nobody");
+    if (!nobody || setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0) _exit(2);
+    _exit(open(path.c_str(), O_RDONLY) >= 0 ? 0 : 1);
+  }
+  int status = -1;
+  waitpid(child, &status, 0);
+  return status == 0;
+}
+
+// The recovery files in a folder.
+int RecoveryFiles(const std::string& folder) {
+  int n = 0;
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(folder, ec))
+    n += e.is_regular_file() && e.path().filename().string().find(".recovered") != std::string::npos;
+  return n;
+}
 
 // Runs the case: the signals come once the typed program has run (or while it runs on).
 void CheckEnding(const Ending& c) {
@@ -72,15 +109,18 @@ void CheckEnding(const Ending& c) {
   std::filesystem::create_directories(dir.File("config/vellumark"));
   std::filesystem::create_directories(dir.File("tmp"));
   dir.Write("config/vellumark/WIN.INI", "[VellumarkStateData]\r\nINTRO=1\r\n");
-  dir.Write("project/game.vka", c.source);
+  dir.Write("project/" + c.file, c.source);
+  chmod(dir.File("project/" + c.file).c_str(), c.mode);
+  chmod(dir.path().c_str(), 0755);
   dir.Write("script.txt", c.script);
   const std::string planted = dir.File("project/game.vka.recovered");
   if (std::string(c.planted) == "file") dir.Write("project/game.vka.recovered", "earlier");
   if (std::string(c.planted) == "link") std::filesystem::create_symlink(dir.File("elsewhere.txt"), planted);
-  const pid_t pid = StartEdit(dir, c.named);
+  const pid_t pid = StartEdit(dir, c.file, c.named, c.brokenStderr);
   ASSERT_GT(pid, 0);
   EXPECT_TRUE(WaitFor(dir.File("project/ran.txt")));
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  std::filesystem::remove(dir.File("out.png"));  // the run's
   kill(pid, c.first);
   if (c.second) {
     std::this_thread::sleep_for(std::chrono::milliseconds(c.gapMs));
@@ -90,8 +130,13 @@ void CheckEnding(const Ending& c) {
   ASSERT_EQ(waitpid(pid, &status, 0), pid);
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == (c.second ? c.second : c.first)) << status;
   std::string err = dir.Read("err.txt");
+  // An ending signal leaves the last frame as closing the window does.
+  if (c.first != SIGKILL) {
+    EXPECT_TRUE(std::filesystem::exists(dir.File("out.png")));
+  }
   if (c.nextStart) {
     for (const auto& [file, text] : c.kept) EXPECT_FALSE(std::filesystem::exists(dir.File(file))) << file;
+    if (c.moveProject) std::filesystem::rename(dir.File("project"), dir.File("moved"));
     dir.Write("none.vka", "");
     err = RunProcess(VellumarkExe(), {"run", "none.vka", "--headless"}, dir.path(),
                      {"TMPDIR=" + dir.File("tmp"), "XDG_CONFIG_HOME=" + dir.File("config")})
@@ -100,9 +145,18 @@ void CheckEnding(const Ending& c) {
   for (const auto& [file, text] : c.kept) {
     ASSERT_TRUE(std::filesystem::exists(dir.File(file))) << file << ": " << err;
     EXPECT_EQ(dir.Read(file), text) << file;
-    EXPECT_NE(err.find(dir.File(file)), std::string::npos) << err;
+    if (!c.brokenStderr) {
+      EXPECT_NE(err.find(dir.File(file)), std::string::npos) << err;
+    }
+    if (c.mode == 0600) {
+      EXPECT_FALSE(OthersCanRead(dir.File(file))) << file;
+    }
   }
-  EXPECT_EQ(dir.Read("project/game.vka"), c.source);
+  // One file for each buffer: no copy is kept twice.
+  const std::string project = dir.File(c.moveProject ? "moved" : "project");
+  EXPECT_EQ(RecoveryFiles(project) + RecoveryFiles(dir.File("config/vellumark")),
+            int(c.kept.size()) + (std::string(c.planted) == "file")) << err;
+  EXPECT_EQ(dir.Read((c.moveProject ? "moved/" : "project/") + c.file), c.source);
   if (std::string(c.planted) == "file") {
     EXPECT_EQ(dir.Read("project/game.vka.recovered"), "earlier");
   } else if (std::string(c.planted) == "link") {
@@ -125,8 +179,61 @@ TEST(EditRecovery, EndingSignalsKeepTheUnsavedChanges) {
                      .second = SIGHUP, .gapMs = 30, .kept = {{"project/game.vka.recovered", typed + wait}}},
                     // Killed while the program runs on: nothing of the process acts, the next start does.
                     {.name = "kill -9", .source = "\r\ndo\r\nsync\r\nloop\r\n", .first = SIGKILL, .nextStart = true,
-                     .kept = {{"project/game.vka.recovered", typed + "do\r\nsync\r\nloop\r\n"}}}};
+                     .kept = {{"project/game.vka.recovered", typed + "do\r\nsync\r\nloop\r\n"}}},
+                    // Killed once the run is over: the run folder's work file has the text.
+                    {.name = "kill -9 after the run", .first = SIGKILL, .nextStart = true,
+                     .kept = {{"project/game.vka.recovered", typed}}},
+                    {.name = "kill -9, then the project moved", .first = SIGKILL, .nextStart = true,
+                     .kept = {{"config/vellumark/game.vka.recovered", typed}}, .moveProject = true},
+                    // Text typed after the run reaches the recovery file too.
+                    {.name = "typed after the run",
+                     .script = "2 type make file \"ran.txt\"\n40 key F5 down\n41 key F5 up\n60 key Return down\n"
+                               "61 key Return up\n70 type rem more\n",
+                     .kept = {{"project/game.vka.recovered", typed + "rem more\r\n"}}}};
   for (const Ending& c : cases) CheckEnding(c);
+}
+
+// Every file made from a private source's text is as private; a name too long for
+// ".recovered" is shortened to fit, keeping its start and extension; a stderr whose reader is
+// gone ends nothing before each buffer is kept.
+TEST(EditRecovery, PrivateLongAndUnheard) {
+  const std::string typed = "make file \"ran.txt\"\r\n", looping = "\r\ndo\r\nsync\r\nloop\r\n";
+  const std::string longName = std::string(246, 'a') + ".vka";
+  Ending cases[] = {{.name = "private, hang-up", .kept = {{"project/game.vka.recovered", typed}}, .mode = 0600},
+                    {.name = "private, kill -9 during the run", .source = looping.c_str(), .first = SIGKILL,
+                     .nextStart = true, .kept = {{"project/game.vka.recovered", typed + "do\r\nsync\r\nloop\r\n"}},
+                     .mode = 0600},
+                    {.name = "a long name", .kept = {{"project/" + std::string(237, 'a') + ".vka.recovered", typed}},
+                     .file = longName},
+                    {.name = "a closed stderr",
+                     .script = "2 type rem one\n20 mouse 480 10\n21 button left down\n22 button left up\n"
+                               "30 type make file \"ran.txt\"\n70 key F5 down\n71 key F5 up\n",
+                     .kept = {{"project/game.vka.recovered", "rem one\r\n"},
+                              {"config/vellumark/untitled.vka.recovered", typed}},
+                     .brokenStderr = true}};
+  for (const Ending& c : cases) CheckEnding(c);
+}
+
+// Frames running out end the environment with no one to answer a save-first question: the
+// unsaved text is kept and named as a hang-up keeps it, also with the question open.
+TEST(EditRecovery, FramesRunningOutKeepTheUnsavedChanges) {
+  for (const char* script : {"2 type print 1\n", "2 type print 1\n20 mouse 580 18\n21 button left down\n"
+                                                  "22 button left up\n"}) {
+    SCOPED_TRACE(script);
+    TempDir dir;
+    std::filesystem::create_directories(dir.File("config/vellumark"));
+    dir.Write("config/vellumark/WIN.INI", "[VellumarkStateData]\r\nINTRO=1\r\n");
+    dir.Write("game.vka", "rem\r\n");
+    dir.Write("script.txt", script);
+    const ProcessResult r =
+        RunProcess(VellumarkExe(),
+                   {"edit", dir.File("game.vka"), "--headless", "--clock", "virtual", "--input", dir.File("script.txt"),
+                    "--frames", "60"},
+                   dir.path(), {"XDG_CONFIG_HOME=" + dir.File("config"), "TMPDIR=" + dir.path()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(dir.Read("game.vka.recovered"), "print 1rem\r\n");
+    EXPECT_NE(r.err.find("kept in " + dir.File("game.vka.recovered")), std::string::npos) << r.err;
+  }
 }
 
 // A recovery file is always a new one: an earlier recovery, or a link planted at its name, is
