@@ -155,7 +155,6 @@ bool Compiler::DeclareFunctions(int mode, int32_t firstIncluded, int32_t* lineCo
   int32_t line = 1;
   bool inside = false;
   int current = -1;
-  int32_t openedAt = 0;  // the line of the open function's FUNCTION
   std::string text;
   // The included file of the line, whether its left-out statements were warned about, and
   // whether the line lies in a REMSTART block of the file's top level.
@@ -208,7 +207,6 @@ bool Compiler::DeclareFunctions(int mode, int32_t firstIncluded, int32_t* lineCo
         }
       }
       inside = true;
-      openedAt = line;
     } else if (closes) {
       if (!inside) {
         Fail(40);
@@ -252,12 +250,5 @@ bool Compiler::DeclareFunctions(int mode, int32_t firstIncluded, int32_t* lineCo
     ++line;
   }
   *lineCount = line - 1;
-  // A function left open would run on to the end of the program when called: refused as an
-  // open block is, at its FUNCTION line.
-  if (inside) {
-    Fail(50, "(FUNCTION)");
-    errorLine_ = openedAt;
-    return false;
-  }
   return true;
 }

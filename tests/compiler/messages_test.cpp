@@ -90,6 +90,9 @@ TEST(Messages, FunctionDeclarations) {
   EXPECT_EQ(Failure("end\nfunction g#(n)\nexitfunction 5\nendfunction 1.5\n"), "compiled");
   // A function without ENDFUNCTION is an open block, named at its FUNCTION line.
   EXPECT_EQ(Failure("a=f()\nend\nfunction f()\nprint 1\n"), "3: Block not closed at the end of the program (FUNCTION)");
+  // A block open inside it is the one named; a FUNCTION line in a comment block opens nothing.
+  EXPECT_EQ(Failure("end\nfunction f()\nprint 1\ndo\n"), "4: Block not closed at the end of the program (DO)");
+  EXPECT_EQ(Failure("print 1\nremstart\nfunction old()\nremend\nprint 2\n"), "compiled");
 }
 
 TEST(Messages, EndOfPassChecks) {
