@@ -81,6 +81,23 @@ bool LooksLikeText(const std::string& path) {
   });
 }
 
+// The file of a command may stand anywhere among its options: the first argument before "--"
+// that is neither an option nor an option's value is moved to just after the command. A
+// second one stays where it was, and the command reports it.
+std::vector<std::string> FileFirst(const std::vector<std::string>& args) {
+  std::vector<std::string> out = args;
+  for (size_t i = 1; i < out.size() && out[i] != "--"; ++i) {
+    const std::string& a = out[i];
+    if (a == "-o" || a == "--image" || RunOptionTakesValue(a)) {
+      ++i;
+    } else if (a.empty() || a[0] != '-') {
+      std::rotate(out.begin() + 1, out.begin() + long(i), out.begin() + long(i) + 1);
+      break;
+    }
+  }
+  return out;
+}
+
 // The file argument of a command: present, and not an option.
 bool FileArgument(const std::vector<std::string>& args, const char* what, std::string* error) {
   if (args.size() >= 2 && !args[1].empty() && args[1][0] != '-') return true;
@@ -236,8 +253,9 @@ bool IsToolCommand(const std::vector<std::string>& args) {
   return false;
 }
 
-int ToolMain(const std::vector<std::string>& args) {
-  if (args.empty()) return Usage();
+int ToolMain(const std::vector<std::string>& given) {
+  if (given.empty()) return Usage();
+  const std::vector<std::string> args = FileFirst(given);
   const std::string& cmd = args[0];
   if (cmd == "exec") return Exec(args);
   if (cmd == "run") return Run(args);

@@ -60,6 +60,12 @@ bool Writable(const std::string& path, std::string* why) {
 
 }  // namespace
 
+bool RunOptionTakesValue(const std::string& option) {
+  for (const char* o : {"--frames", "--grab", "--transcript", "--input", "--clock"})
+    if (option == o) return true;
+  return false;
+}
+
 bool CheckOptionFiles(const RunOptions& o, std::string* error) {
   std::string why;
   if (!o.grabFile.empty() && !Writable(o.grabFile, &why))
@@ -120,6 +126,8 @@ bool ParseRunOptions(const std::vector<std::string>& args, size_t from, RunOptio
       if (!value(v, "\"virtual\"")) return false;
       if (v != "virtual") return Fail(error, "--clock takes only \"virtual\", not \"" + v + "\"");
       o.virtualClock = true;
+    } else if (a.empty() || a[0] != '-') {
+      return Fail(error, "unexpected argument \"" + a + "\"");
     } else {
       return Fail(error, "unknown option \"" + a + "\"");
     }

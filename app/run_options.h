@@ -8,6 +8,8 @@
 // command line). Files are taken relative to the caller's folder. On a usage error: false,
 // and what was wrong in error.
 bool ParseRunOptions(const std::vector<std::string>& args, size_t from, RunOptions& o, std::string* error);
+// Whether the option takes the next argument as its value (--frames N, --grab FILE, ...).
+bool RunOptionTakesValue(const std::string& option);
 // Checks the files the options name before anything runs: the --grab and --transcript files
 // can be written, and the --input file reads as an input file. False, and why, when not.
 bool CheckOptionFiles(const RunOptions& o, std::string* error);

@@ -262,6 +262,7 @@ class Compiler {
   // Pass state.
   int32_t currentLine_ = 1;
   bool commentBlock_ = false, inFunction_ = false, prePass_ = false, arrayFlag_ = false;
+  int32_t functionLine_ = 0;  // the FUNCTION line of the function being compiled
   // The last one-index element fetch: its destination and the code size after it. The array
   // files take their array as such a fetch placed right before them.
   int32_t elementFetchTemp_ = 0;

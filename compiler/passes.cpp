@@ -214,6 +214,9 @@ bool Compiler::MainPass(int mode, int16_t startFunction) {
     };
     if (ResolveFunctionCalls()) check(48, targetName_, errorLine_);
     if (CheckArrayUse()) check(49, arrayName_, errorLine_);
+    // A function without ENDFUNCTION would run on to the end of the program when called: it
+    // is an open block too, named at its FUNCTION line unless a block inside it is open.
+    if (inFunction_) check(50, "(FUNCTION)", functionLine_);
     // The innermost open block is named at the line that opened it.
     if (!blocks_.empty()) check(50, std::string("(") + blocks_.back().word + ")", blocks_.back().line);
     errorText_.clear();

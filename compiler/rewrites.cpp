@@ -43,6 +43,7 @@ bool Compiler::CompileFunctionHeader(const std::string& text, bool* handled) {
   }
   if (n < 0) return false;
   inFunction_ = true;
+  functionLine_ = currentLine_;
   currentFunction_ = int16_t(f + 1);
   ResetTemporaries();
   std::vector<int32_t> operands;

@@ -28,8 +28,11 @@ int64_t StartTool(const std::string& program) {
 }  // namespace
 
 void LaunchMediaBrowser() {
-  if (!FsFolderExists(g_runtime.programFolder + "media/")) {
-    g_ide.statusText = IdeText(IdeSection::Desc, kDescNoMediaFolder);
+  // The browser program is looked for first: without it a media folder is of no use.
+  const std::string tool = g_runtime.programFolder + "Tools/VKBrowse";
+  const bool haveTool = ProgramFound(tool);
+  if (!haveTool || !FsFolderExists(g_runtime.programFolder + "media/")) {
+    g_ide.statusText = IdeText(IdeSection::Desc, haveTool ? kDescNoMediaFolder : kDescNoMediaBrowser);
     g_ide.statusColour = 0;
     g_ide.redrawStatus = true;
     return;
@@ -39,8 +42,7 @@ void LaunchMediaBrowser() {
     IdeMinimise();
     return;
   }
-  const std::string tool = g_runtime.programFolder + "Tools/VKBrowse";
-  g_ide.mediaBrowserPid = ProgramFound(tool) ? StartTool(tool) : 0;
+  g_ide.mediaBrowserPid = StartTool(tool);
 }
 
 void PollMediaBrowser() {

@@ -1,4 +1,5 @@
 // Printing at the text cursor, the key character and line input.
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
@@ -64,13 +65,19 @@ void CmdInkey() {
   SkipOperands(1);
 }
 
+// The line as it is typed (the cursor mark, each character) is drawn but not transcribed: the
+// transcript takes the finished line once.
+void QueueEcho(const char* text) {
+  if (DrawOp* op = QueueTextWithExtent(text, &g_cursorX, &g_cursorY, true, true, false)) op->transcribed = 1;
+}
+
 void LineInputEcho(uint8_t c) {
   int32_t& length = g_timing.lineInputLength;
   if (length == -1) {
     g_lineStartX = g_cursorX;
     length = 0;
     g_lineText[0] = 0;
-    QueueTextWithExtent("_", &g_cursorX, &g_cursorY, true, true, false);
+    QueueEcho("_");
   }
   if (c == 8) {
     if (length > 0) {
@@ -84,16 +91,19 @@ void LineInputEcho(uint8_t c) {
   g_lineText[length] = '_';
   g_lineText[length + 1] = 0;
   g_cursorX = g_lineStartX;
-  QueueTextWithExtent(g_lineText, &g_cursorX, &g_cursorY, true, true, false);
+  QueueEcho(g_lineText);
 }
 
 void LineInputFinish() {
   int32_t& length = g_timing.lineInputLength;
   g_lineText[length < 0 ? 0 : length] = 0;
   g_cursorX = g_lineStartX;
+  // Two blanks cover the cursor mark (when the record's text has room for them); the
+  // transcript has the line without them.
   char shown[260];
   std::snprintf(shown, sizeof shown, "%s  ", g_lineText);
-  QueueTextWithExtent(shown, &g_cursorX, &g_cursorY, false, true, false);
+  if (DrawOp* op = QueueTextWithExtent(shown, &g_cursorX, &g_cursorY, false, true, false))
+    op->blankTail = uint8_t(std::strlen(op->text) - std::min(std::strlen(op->text), std::strlen(g_lineText)));
   length = -1;
 }
 

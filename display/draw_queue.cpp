@@ -61,7 +61,7 @@ DrawOp* TakeDrawOp(uint32_t code, int8_t lifetime) {
     op.bitmapAtQueue = g_draw.programBitmap;
     op.hadTarget = g_draw.programHasTarget;
     op.object = 0;
-    op.flag = op.newLine = op.transcribed = 0;
+    op.flag = op.newLine = op.transcribed = op.blankTail = 0;
     op.cell = nullptr;
     std::fill(op.values, op.values + 10, 0);
     op.text[0] = 0;

@@ -104,6 +104,7 @@ struct DrawOp {
   uint8_t flag;               // kDrawPrint: opaque background
   uint8_t newLine;            // kDrawPrint: printing moved to a new line (transcript)
   uint8_t transcribed;        // the text went to the transcript already
+  uint8_t blankTail;          // kDrawPrint: end characters left out of the transcript (cursor cover)
   VarCell* cell;              // kDrawReadPoint: the result cell
   int32_t values[10];         // further operands (copy rectangles, amounts, sizes)
   char text[256];             // file name, text or font name

@@ -39,7 +39,7 @@ TextExtent MeasurePrintText(const char* text) {
 
 TextExtent MeasureTextFont(const char* text) { return TextMeasure(g_text.textFont.get(), text, std::strlen(text)); }
 
-void QueueTextWithExtent(const char* text, int32_t* x, int32_t* y, bool stayOnLine, bool opaque, bool wrap) {
+DrawOp* QueueTextWithExtent(const char* text, int32_t* x, int32_t* y, bool stayOnLine, bool opaque, bool wrap) {
   DrawOp* op = TakeDrawOp(kDrawPrint, ScreenLifetime());
   if (op) {
     op->a = *x;
@@ -62,6 +62,7 @@ void QueueTextWithExtent(const char* text, int32_t* x, int32_t* y, bool stayOnLi
     newLine = true;
   }
   if (op) op->newLine = newLine;
+  return op;
 }
 
 namespace {
@@ -83,7 +84,8 @@ void Draw(Surface* target, const TextFontPtr& font, int32_t x, int32_t y, const 
 void Transcribe(DrawOp& op, bool newLine) {
   if (op.transcribed) return;
   op.transcribed = 1;
-  TranscriptWrite(op.text, std::strlen(op.text), newLine);
+  const size_t length = std::strlen(op.text);
+  TranscriptWrite(op.text, length - std::min<size_t>(op.blankTail, length), newLine);
 }
 
 }  // namespace

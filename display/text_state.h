@@ -25,8 +25,9 @@ void CreateTextFont(int32_t style, int32_t size, const std::string& face);
 // Width and height of a text in the font the print commands measure with.
 TextExtent MeasurePrintText(const char* text);
 TextExtent MeasureTextFont(const char* text);
-// Queues code 102 at the cursor and moves the cursor (see the print commands).
-void QueueTextWithExtent(const char* text, int32_t* x, int32_t* y, bool stayOnLine, bool opaque, bool wrap);
+// Queues code 102 at the cursor and moves the cursor (see the print commands). The record, or
+// null when none could be taken.
+DrawOp* QueueTextWithExtent(const char* text, int32_t* x, int32_t* y, bool stayOnLine, bool opaque, bool wrap);
 void ExecuteTextOp(DrawOp& op, Surface* target);
 // The font list: the installed face names, each once (exact compare), at most 255.
 std::vector<std::string> FontFamilyList();

@@ -432,3 +432,38 @@ TEST(CommandLine, ProgramSeesQuotedArgumentsAndFullPaths) {
   EXPECT_EQ(r.status, 0) << r.output;
   EXPECT_EQ(r.output, expected);
 }
+
+// The file of every command may stand anywhere among the options; options keep their values and
+// "--" still ends them.
+TEST(CommandLine, TheFileMayStandAmongTheOptions) {
+  const std::string folder = TempFolder();
+  const std::string source = WriteTempFile("cli_order.vka", "print command line$()\n");
+  const std::string image = folder + "/cli_order.img", other = folder + "/cli_order_o.img";
+  ASSERT_EQ(Tool("compile " + source + " -o " + image).status, 0);
+  FsDeleteFile(other);
+  const std::string config = folder + "/cli_order_config";
+  std::filesystem::create_directories(config + "/vellumark");
+  WriteTempFile("cli_order_config/vellumark/WIN.INI", "[VellumarkStateData]\r\nINTRO=1\r\n");
+  const std::string run = " --headless --clock virtual --frames 1 --transcript - ";
+  const struct {
+    std::string arguments;
+    int status;
+    std::string output;
+  } kCases[] = {
+      {"run" + run + source, 0, "\n"},
+      {"run --frames 1 " + source + " --headless --transcript - -- a.vka", 0, "a.vka\n"},
+      {"exec" + run + image + " -- x", 0, "x\n"},
+      {"compile -o " + other + " " + source, 0, ""},
+      {"build -o " + folder + "/cli_order_game " + source, 0, ""},
+      {"edit --headless --frames 2 " + source, 0, ""},
+      {"run --headless -- " + source, 2, "vellumark: run needs a source file\n"},
+      {"run --transcript " + source, 2, "vellumark: run needs a source file\n"},
+      {"run" + run + source + " " + source, 2, "vellumark: unexpected argument \"" + source + "\"\n"},
+  };
+  for (const auto& c : kCases) {
+    Result r = Tool(c.arguments, "XDG_CONFIG_HOME=" + config + " ASAN_OPTIONS=detect_leaks=0 ");
+    EXPECT_EQ(r.status, c.status) << c.arguments << " gave " << r.output;
+    EXPECT_EQ(r.output.substr(0, c.output.size()), c.output) << c.arguments;
+  }
+  EXPECT_TRUE(FsFileExists(other));
+}

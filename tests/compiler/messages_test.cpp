@@ -88,6 +88,11 @@ TEST(Messages, FunctionDeclarations) {
   EXPECT_EQ(Failure("end\nfunction g$(n)\nexitfunction 5\nendfunction \"n\"\n"),
             "3: Function return value not understood");
   EXPECT_EQ(Failure("end\nfunction g#(n)\nexitfunction 5\nendfunction 1.5\n"), "compiled");
+  // A function without ENDFUNCTION is an open block, named at its FUNCTION line.
+  EXPECT_EQ(Failure("a=f()\nend\nfunction f()\nprint 1\n"), "3: Block not closed at the end of the program (FUNCTION)");
+  // A block open inside it is the one named; a FUNCTION line in a comment block opens nothing.
+  EXPECT_EQ(Failure("end\nfunction f()\nprint 1\ndo\n"), "4: Block not closed at the end of the program (DO)");
+  EXPECT_EQ(Failure("print 1\nremstart\nfunction old()\nremend\nprint 2\n"), "compiled");
 }
 
 TEST(Messages, EndOfPassChecks) {
@@ -180,6 +185,9 @@ TEST(Messages, SourceFilesAndIncludes) {
   WriteTempFile("inc_open.vka", "function o()\nrepeat\nendfunction\n");
   EXPECT_EQ(Failure("print 1\n#include inc_open.vka\n"),
             "2: Block not closed at the end of the program (REPEAT) in included line: repeat");
+  WriteTempFile("inc_unended.vka", "function u()\nprint 1\n");
+  EXPECT_EQ(Failure("print 1\n#include inc_unended.vka\n"),
+            "2: Block not closed at the end of the program (FUNCTION) in included line: function u()");
   // The first statement outside the functions of each included file is warned about, as it
   // is left out; comments, include lines and files of functions alone are not.
   WriteTempFile("inc_top.vka", "` c\nrem x\nremstart\nprint 9\nremend\n#include inc_ok.vka\n\nfunction t1()\nendfunction\n"

@@ -289,7 +289,19 @@ TEST_F(MenusTest, MediaEditorGetsTheProjectFolderAndRunsOnce) {
   }
   EXPECT_EQ(g_ide.mediaEditors[1].processId, 0);
   EXPECT_EQ(dir_.Read("args.txt"), dir_.File("my game") + "\n");
-  LaunchMediaBrowser();  // no media folder beside the program
+  // Beside the program, a missing browser program is said first, with or without a media
+  // folder; with the program there, a missing media folder.
+  LaunchMediaBrowser();
+  EXPECT_EQ(g_ide.statusText, IdeText(IdeSection::Desc, kDescNoMediaBrowser));
+  std::filesystem::create_directory(dir_.File("media"));
+  g_ide.statusText.clear();
+  LaunchMediaBrowser();
+  EXPECT_EQ(g_ide.statusText, IdeText(IdeSection::Desc, kDescNoMediaBrowser));
+  std::filesystem::remove(dir_.File("media"));
+  std::filesystem::create_directory(dir_.File("Tools"));
+  dir_.Write("Tools/VKBrowse", "#!/bin/sh\n");
+  chmod(dir_.File("Tools/VKBrowse").c_str(), 0755);
+  LaunchMediaBrowser();
   EXPECT_EQ(g_ide.statusText, IdeText(IdeSection::Desc, kDescNoMediaFolder));
 }
 

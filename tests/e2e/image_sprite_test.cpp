@@ -163,6 +163,13 @@ TEST(ImageSpritePrograms, TheSpritesExampleCountsHitsAndLeavesNoTrail) {
   EXPECT_GT(ball, 6 * 100);
   EXPECT_LE(ball, 6 * 15 * 15);  // six balls and nothing left behind
   EXPECT_EQ(paddle, 44 * 4);
+  // The count's area shows the last count alone, as it shows when printed once.
+  const std::string count = r.transcript.substr(last, r.transcript.find('\n', last) - last);
+  RunOutcome once = RunVkaSource("ink rgb(255, 255, 255), 0\nset cursor 8, 8\nprint \"" + count + "\"\nsync\n", 3);
+  ASSERT_NE(once.grab, nullptr);
+  for (int32_t y = 0; y < 28; ++y)
+    for (int32_t x = 0; x < 120; ++x)
+      ASSERT_EQ(r.Pixel(x, y) == 0xFFFFFF, once.Pixel(x, y) == 0xFFFFFF) << count << " at " << x << ", " << y;
 }
 
 }  // namespace

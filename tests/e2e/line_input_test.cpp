@@ -56,3 +56,21 @@ TEST(LineInput, TypedLettersAreInTheTextCharacterSet) {
     EXPECT_EQ(r.transcript, c.code);
   }
 }
+
+// The transcript holds the finished line once, as the screen shows it: not each redraw of the
+// line while it is typed, nor the blanks that cover the cursor. A line at the 255-character
+// limit keeps all its characters.
+TEST(LineInput, TheTranscriptHoldsTheFinishedLineOnce) {
+  const std::string full(255, 'x');
+  const std::pair<std::string, std::string> kCases[] = {
+      {"2 type Bob\n6 key Return down\n7 key Return up\n", "Name? Bob\n3\n"},
+      {"2 type Bobx\n6 key Backspace down\n7 key Backspace up\n8 key Return down\n9 key Return up\n",
+       "Name? Bob\n3\n"},
+      {"2 type " + full + "yy\n300 key Return down\n301 key Return up\n", "Name? " + full + "\n255\n"},
+  };
+  for (const auto& [script, transcript] : kCases) {
+    RunOutcome r = RunVkaSource("input \"Name? \", n$\nprint len(n$)\n", 320, script);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.transcript, transcript);
+  }
+}
