@@ -53,11 +53,21 @@ void MeshNode::SetPositions(uint32_t vertexCount, const float* positions) {
 }
 
 void MeshNode::BuildIndices(uint32_t faceCount, const uint32_t* words, size_t wordCount, bool twoWords) {
-  indices.clear();
+  std::vector<uint32_t>().swap(indices);
   if (!words) return;
   const size_t step = twoWords ? 2 : 1;
   const size_t vertexCount = vertices.size();
-  size_t at = 0;
+  // The triangles are counted first, so the list is made at its size: grown by doubling it
+  // would hold up to twice the indices, and both lists at once while it grows.
+  size_t triangles = 0, at = 0;
+  for (uint32_t f = 0; f < faceCount && at < wordCount; ++f) {
+    const uint32_t corners = words[at++];
+    if (corners > (wordCount - at) / step) break;
+    at += size_t(corners) * step;
+    if (corners >= 3) triangles += corners - 2;
+  }
+  indices.reserve(3 * triangles);
+  at = 0;
   for (uint32_t f = 0; f < faceCount && at < wordCount; ++f) {
     const uint32_t corners = words[at++];
     if (corners > (wordCount - at) / step) break;  // the face runs past the words given
@@ -256,6 +266,19 @@ void MeshNode::ExportGeometry(Device3D& device, GeometryExport* out) {
     std::copy(indices.begin(), indices.end(), out->indices + out->indexCursor);
     out->vertexCounts[out->meshCursor] = uint32_t(vertices.size());
     out->indexCounts[out->meshCursor] = uint32_t(indices.size());
+  } else if (out->mode == 1) {
+    const float* w = device.State().transforms[kTransformWorld - 1];
+    NodeBounds& b = out->bounds;
+    for (size_t k = 0; k < vertices.size(); ++k) {
+      const float in[3] = {vertices[k].x, vertices[k].y, vertices[k].z};
+      float p[3] = {in[0], in[1], in[2]};
+      TransformPointProjected(p, in, w);
+      const bool first = out->vertexCursor == 0 && k == 0;
+      for (int i = 0; i < 3; ++i) {
+        b.min[i] = first ? p[i] : std::min(b.min[i], p[i]);
+        b.max[i] = first ? p[i] : std::max(b.max[i], p[i]);
+      }
+    }
   }
   out->meshCursor += 1;
   out->vertexCursor += uint32_t(vertices.size());
