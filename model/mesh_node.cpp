@@ -27,6 +27,26 @@ void NormalizeVector3(float v[3]) {
 
 namespace {
 
+// Calls run(from, to) over n vertices a run at a time, the stop request looked at between runs
+// (inside a load's scope only): false once a stop ends the work part way.
+template <class Run>
+bool EachVertexRun(size_t n, Run&& run) {
+  for (size_t from = 0; from < n;) {
+    const size_t to = std::min<size_t>(n, from + kVerticesPerStopPoll);
+    run(from, to);
+    if (VertexWorkStopped(to - from)) return false;
+    from = to;
+  }
+  return true;
+}
+// The same, f(k) for each vertex.
+template <class F>
+bool EachVertex(size_t n, F&& f) {
+  return EachVertexRun(n, [&](size_t from, size_t to) {
+    for (size_t k = from; k < to; ++k) f(k);
+  });
+}
+
 // p x m with the translation row and no division (an affine placement).
 void PlacePoint(float out[3], const Vertex& v, const float m[16]) {
   for (int i = 0; i < 3; ++i) out[i] = v.x * m[i] + v.y * m[4 + i] + v.z * m[8 + i] + m[12 + i];
@@ -141,15 +161,25 @@ int32_t MeshNode::RebuildVertexBuffer() { return BuildVertexBuffer(bufferDevice_
 int32_t MeshNode::BuildBuffer(Device3D& device, float normalScale) {
   ReleaseBuffer();
   bufferDevice_ = device.weak_from_this();
-  if (normalScale == 1.0f) {
-    vertexBuffer = device.CreateVertexBuffer(vertices.data(), uint32_t(vertices.size()), indices.data(),
-                                             uint32_t(indices.size()));
-  } else {
-    std::vector<Vertex> scaled = vertices;
-    for (Vertex& v : scaled) v.nx *= normalScale, v.ny *= normalScale, v.nz *= normalScale;
-    vertexBuffer = device.CreateVertexBuffer(scaled.data(), uint32_t(scaled.size()), indices.data(),
-                                             uint32_t(indices.size()));
+  // The device's copy is made here a run of vertices at a time, so a stop (in a load's scope)
+  // ends the copy of a mesh of millions of vertices part way; the mesh then has no buffer.
+  MeshBufferData data;
+  try {
+    data.vertices.reserve(vertices.size());
+    const bool whole = EachVertexRun(vertices.size(), [&](size_t from, size_t to) {
+      data.vertices.insert(data.vertices.end(), vertices.begin() + ptrdiff_t(from), vertices.begin() + ptrdiff_t(to));
+      if (normalScale == 1.0f) return;
+      for (size_t k = from; k < to; ++k) {
+        Vertex& v = data.vertices[k];
+        v.nx *= normalScale, v.ny *= normalScale, v.nz *= normalScale;
+      }
+    });
+    if (!whole) return 0;
+    data.indices = indices;
+  } catch (const std::bad_alloc&) {
+    return 0;
   }
+  vertexBuffer = device.AdoptVertexBuffer(std::move(data));
   return vertexBuffer != 0;
 }
 
@@ -196,28 +226,29 @@ void MeshNode::DrawTextureGroup(Device3D& device, int32_t texture, uint32_t* dra
 }
 
 void MeshNode::SumVertices(const float m[16], double sum[3], uint32_t* count) {
-  for (const Vertex& v : vertices) {
+  EachVertex(vertices.size(), [&](size_t k) {
     float p[3];
-    PlacePoint(p, v, m);
+    PlacePoint(p, vertices[k], m);
     for (int i = 0; i < 3; ++i) sum[i] += p[i];
-  }
+  });
   *count += uint32_t(vertices.size());
 }
 
 void MeshNode::MaxVertexDistance(const float m[16], const float centre[3], float* radius) {
-  for (const Vertex& v : vertices) {
+  EachVertex(vertices.size(), [&](size_t k) {
     float p[3], d[3];
-    PlacePoint(p, v, m);
+    PlacePoint(p, vertices[k], m);
     SubtractVector3(d, p, centre);
     *radius = std::max(*radius, VectorLength(d));
-  }
+  });
 }
 
 void MeshNode::MinAxisDistance(const float[16], const float centre[3], float* distance) {
-  for (const Vertex& v : vertices) {
+  EachVertex(vertices.size(), [&](size_t k) {
+    const Vertex& v = vertices[k];
     const float d = std::min({std::fabs(v.x - centre[0]), std::fabs(v.y - centre[1]), std::fabs(v.z - centre[2])});
     *distance = std::min(*distance, d);
-  }
+  });
 }
 
 void MeshNode::SumLimbVertices(uint32_t limb, const float m[16], double sum[3], uint32_t* count) {
@@ -229,7 +260,8 @@ void MeshNode::MaxLimbVertexDistance(uint32_t limb, const float m[16], const flo
 }
 
 void MeshNode::GrowBoundingBox(const float m[16], NodeBounds* b) {
-  for (const Vertex& v : vertices) {
+  EachVertex(vertices.size(), [&](size_t k) {
+    const Vertex& v = vertices[k];
     const float in[3] = {v.x, v.y, v.z};
     float p[3] = {v.x, v.y, v.z};
     TransformPointProjected(p, in, m);
@@ -237,7 +269,7 @@ void MeshNode::GrowBoundingBox(const float m[16], NodeBounds* b) {
       b->min[i] = std::min(b->min[i], p[i]);
       b->max[i] = std::max(b->max[i], p[i]);
     }
-  }
+  });
 }
 
 void MeshNode::ExportGeometry(Device3D& device, GeometryExport* out) {
@@ -251,25 +283,25 @@ void MeshNode::ExportGeometry(Device3D& device, GeometryExport* out) {
     float inverse[16];
     const bool turnNormals = InvertAffineMatrix(inverse, w) == kMathOk;
     Vertex* dst = out->vertices + out->vertexCursor;
-    for (size_t k = 0; k < vertices.size(); ++k) {
+    EachVertex(vertices.size(), [&](size_t k) {
       dst[k] = vertices[k];
       const float in[3] = {vertices[k].x, vertices[k].y, vertices[k].z};
       TransformPointProjected(&dst[k].x, in, w);
-      if (!turnNormals) continue;
+      if (!turnNormals) return;
       const float n[3] = {vertices[k].nx, vertices[k].ny, vertices[k].nz};
       float t[3];
       for (int j = 0; j < 3; ++j) t[j] = n[0] * inverse[4 * j] + n[1] * inverse[4 * j + 1] + n[2] * inverse[4 * j + 2];
       const float was = VectorLength(n), now = VectorLength(t);
       if (now > 0) DivideVector3(t, now / was);
       dst[k].nx = t[0], dst[k].ny = t[1], dst[k].nz = t[2];
-    }
+    });
     std::copy(indices.begin(), indices.end(), out->indices + out->indexCursor);
     out->vertexCounts[out->meshCursor] = uint32_t(vertices.size());
     out->indexCounts[out->meshCursor] = uint32_t(indices.size());
   } else if (out->mode == 1) {
     const float* w = device.State().transforms[kTransformWorld - 1];
     NodeBounds& b = out->bounds;
-    for (size_t k = 0; k < vertices.size(); ++k) {
+    EachVertex(vertices.size(), [&](size_t k) {
       const float in[3] = {vertices[k].x, vertices[k].y, vertices[k].z};
       float p[3] = {in[0], in[1], in[2]};
       TransformPointProjected(p, in, w);
@@ -278,7 +310,7 @@ void MeshNode::ExportGeometry(Device3D& device, GeometryExport* out) {
         b.min[i] = first ? p[i] : std::min(b.min[i], p[i]);
         b.max[i] = first ? p[i] : std::max(b.max[i], p[i]);
       }
-    }
+    });
   }
   out->meshCursor += 1;
   out->vertexCursor += uint32_t(vertices.size());
