@@ -77,32 +77,32 @@ void MeshNode::BuildIndices(uint32_t faceCount, const uint32_t* words, size_t wo
   if (!words) return;
   const size_t step = twoWords ? 2 : 1;
   const size_t vertexCount = vertices.size();
+  // Calls fan(corners, first corner) on each face kept.
+  auto eachFace = [&](auto&& fan) {
+    size_t at = 0;
+    for (uint32_t f = 0; f < faceCount && at < wordCount; ++f) {
+      const uint32_t corners = words[at++];
+      if (corners > (wordCount - at) / step) break;  // the face runs past the words given
+      const uint32_t* c = words + at;
+      at += size_t(corners) * step;
+      if (corners < 3) continue;
+      bool inside = true;
+      for (uint32_t k = 0; k < corners && inside; ++k) inside = c[k * step] < vertexCount;
+      if (inside) fan(corners, c);
+    }
+  };
   // The triangles are counted first, so the list is made at its size: grown by doubling it
   // would hold up to twice the indices, and both lists at once while it grows.
-  size_t triangles = 0, at = 0;
-  for (uint32_t f = 0; f < faceCount && at < wordCount; ++f) {
-    const uint32_t corners = words[at++];
-    if (corners > (wordCount - at) / step) break;
-    at += size_t(corners) * step;
-    if (corners >= 3) triangles += corners - 2;
-  }
+  size_t triangles = 0;
+  eachFace([&](uint32_t corners, const uint32_t*) { triangles += corners - 2; });
   indices.reserve(3 * triangles);
-  at = 0;
-  for (uint32_t f = 0; f < faceCount && at < wordCount; ++f) {
-    const uint32_t corners = words[at++];
-    if (corners > (wordCount - at) / step) break;  // the face runs past the words given
-    const uint32_t* c = words + at;
-    at += size_t(corners) * step;
-    if (corners < 3) continue;
-    bool inside = true;
-    for (uint32_t k = 0; k < corners && inside; ++k) inside = c[k * step] < vertexCount;
-    if (!inside) continue;
+  eachFace([&](uint32_t corners, const uint32_t* c) {
     for (uint32_t k = 2; k < corners; ++k) {
       indices.push_back(c[0]);
       indices.push_back(c[(k - 1) * step]);
       indices.push_back(c[k * step]);
     }
-  }
+  });
 }
 
 int32_t MeshNode::SetGeometry(uint32_t vertexCount, const float* positions, uint32_t faceCount,
