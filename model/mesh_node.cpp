@@ -27,6 +27,26 @@ void NormalizeVector3(float v[3]) {
 
 namespace {
 
+// Calls run(from, to) over n vertices a run at a time, the stop request looked at between runs
+// (inside a load's scope only): false once a stop ends the work part way.
+template <class Run>
+bool EachVertexRun(size_t n, Run&& run) {
+  for (size_t from = 0; from < n;) {
+    const size_t to = std::min<size_t>(n, from + kVerticesPerStopPoll);
+    run(from, to);
+    if (VertexWorkStopped(to - from)) return false;
+    from = to;
+  }
+  return true;
+}
+// The same, f(k) for each vertex.
+template <class F>
+bool EachVertex(size_t n, F&& f) {
+  return EachVertexRun(n, [&](size_t from, size_t to) {
+    for (size_t k = from; k < to; ++k) f(k);
+  });
+}
+
 // p x m with the translation row and no division (an affine placement).
 void PlacePoint(float out[3], const Vertex& v, const float m[16]) {
   for (int i = 0; i < 3; ++i) out[i] = v.x * m[i] + v.y * m[4 + i] + v.z * m[8 + i] + m[12 + i];
@@ -53,26 +73,36 @@ void MeshNode::SetPositions(uint32_t vertexCount, const float* positions) {
 }
 
 void MeshNode::BuildIndices(uint32_t faceCount, const uint32_t* words, size_t wordCount, bool twoWords) {
-  indices.clear();
+  std::vector<uint32_t>().swap(indices);
   if (!words) return;
   const size_t step = twoWords ? 2 : 1;
   const size_t vertexCount = vertices.size();
-  size_t at = 0;
-  for (uint32_t f = 0; f < faceCount && at < wordCount; ++f) {
-    const uint32_t corners = words[at++];
-    if (corners > (wordCount - at) / step) break;  // the face runs past the words given
-    const uint32_t* c = words + at;
-    at += size_t(corners) * step;
-    if (corners < 3) continue;
-    bool inside = true;
-    for (uint32_t k = 0; k < corners && inside; ++k) inside = c[k * step] < vertexCount;
-    if (!inside) continue;
+  // Calls fan(corners, first corner) on each face kept.
+  auto eachFace = [&](auto&& fan) {
+    size_t at = 0;
+    for (uint32_t f = 0; f < faceCount && at < wordCount; ++f) {
+      const uint32_t corners = words[at++];
+      if (corners > (wordCount - at) / step) break;  // the face runs past the words given
+      const uint32_t* c = words + at;
+      at += size_t(corners) * step;
+      if (corners < 3) continue;
+      bool inside = true;
+      for (uint32_t k = 0; k < corners && inside; ++k) inside = c[k * step] < vertexCount;
+      if (inside) fan(corners, c);
+    }
+  };
+  // The triangles are counted first, so the list is made at its size: grown by doubling it
+  // would hold up to twice the indices, and both lists at once while it grows.
+  size_t triangles = 0;
+  eachFace([&](uint32_t corners, const uint32_t*) { triangles += corners - 2; });
+  indices.reserve(3 * triangles);
+  eachFace([&](uint32_t corners, const uint32_t* c) {
     for (uint32_t k = 2; k < corners; ++k) {
       indices.push_back(c[0]);
       indices.push_back(c[(k - 1) * step]);
       indices.push_back(c[k * step]);
     }
-  }
+  });
 }
 
 int32_t MeshNode::SetGeometry(uint32_t vertexCount, const float* positions, uint32_t faceCount,
@@ -131,15 +161,25 @@ int32_t MeshNode::RebuildVertexBuffer() { return BuildVertexBuffer(bufferDevice_
 int32_t MeshNode::BuildBuffer(Device3D& device, float normalScale) {
   ReleaseBuffer();
   bufferDevice_ = device.weak_from_this();
-  if (normalScale == 1.0f) {
-    vertexBuffer = device.CreateVertexBuffer(vertices.data(), uint32_t(vertices.size()), indices.data(),
-                                             uint32_t(indices.size()));
-  } else {
-    std::vector<Vertex> scaled = vertices;
-    for (Vertex& v : scaled) v.nx *= normalScale, v.ny *= normalScale, v.nz *= normalScale;
-    vertexBuffer = device.CreateVertexBuffer(scaled.data(), uint32_t(scaled.size()), indices.data(),
-                                             uint32_t(indices.size()));
+  // The device's copy is made here a run of vertices at a time, so a stop (in a load's scope)
+  // ends the copy of a mesh of millions of vertices part way; the mesh then has no buffer.
+  MeshBufferData data;
+  try {
+    data.vertices.reserve(vertices.size());
+    const bool whole = EachVertexRun(vertices.size(), [&](size_t from, size_t to) {
+      data.vertices.insert(data.vertices.end(), vertices.begin() + ptrdiff_t(from), vertices.begin() + ptrdiff_t(to));
+      if (normalScale == 1.0f) return;
+      for (size_t k = from; k < to; ++k) {
+        Vertex& v = data.vertices[k];
+        v.nx *= normalScale, v.ny *= normalScale, v.nz *= normalScale;
+      }
+    });
+    if (!whole) return 0;
+    data.indices = indices;
+  } catch (const std::bad_alloc&) {
+    return 0;
   }
+  vertexBuffer = device.AdoptVertexBuffer(std::move(data));
   return vertexBuffer != 0;
 }
 
@@ -186,28 +226,29 @@ void MeshNode::DrawTextureGroup(Device3D& device, int32_t texture, uint32_t* dra
 }
 
 void MeshNode::SumVertices(const float m[16], double sum[3], uint32_t* count) {
-  for (const Vertex& v : vertices) {
+  EachVertex(vertices.size(), [&](size_t k) {
     float p[3];
-    PlacePoint(p, v, m);
+    PlacePoint(p, vertices[k], m);
     for (int i = 0; i < 3; ++i) sum[i] += p[i];
-  }
+  });
   *count += uint32_t(vertices.size());
 }
 
 void MeshNode::MaxVertexDistance(const float m[16], const float centre[3], float* radius) {
-  for (const Vertex& v : vertices) {
+  EachVertex(vertices.size(), [&](size_t k) {
     float p[3], d[3];
-    PlacePoint(p, v, m);
+    PlacePoint(p, vertices[k], m);
     SubtractVector3(d, p, centre);
     *radius = std::max(*radius, VectorLength(d));
-  }
+  });
 }
 
 void MeshNode::MinAxisDistance(const float[16], const float centre[3], float* distance) {
-  for (const Vertex& v : vertices) {
+  EachVertex(vertices.size(), [&](size_t k) {
+    const Vertex& v = vertices[k];
     const float d = std::min({std::fabs(v.x - centre[0]), std::fabs(v.y - centre[1]), std::fabs(v.z - centre[2])});
     *distance = std::min(*distance, d);
-  }
+  });
 }
 
 void MeshNode::SumLimbVertices(uint32_t limb, const float m[16], double sum[3], uint32_t* count) {
@@ -219,7 +260,8 @@ void MeshNode::MaxLimbVertexDistance(uint32_t limb, const float m[16], const flo
 }
 
 void MeshNode::GrowBoundingBox(const float m[16], NodeBounds* b) {
-  for (const Vertex& v : vertices) {
+  EachVertex(vertices.size(), [&](size_t k) {
+    const Vertex& v = vertices[k];
     const float in[3] = {v.x, v.y, v.z};
     float p[3] = {v.x, v.y, v.z};
     TransformPointProjected(p, in, m);
@@ -227,7 +269,7 @@ void MeshNode::GrowBoundingBox(const float m[16], NodeBounds* b) {
       b->min[i] = std::min(b->min[i], p[i]);
       b->max[i] = std::max(b->max[i], p[i]);
     }
-  }
+  });
 }
 
 void MeshNode::ExportGeometry(Device3D& device, GeometryExport* out) {
@@ -241,21 +283,34 @@ void MeshNode::ExportGeometry(Device3D& device, GeometryExport* out) {
     float inverse[16];
     const bool turnNormals = InvertAffineMatrix(inverse, w) == kMathOk;
     Vertex* dst = out->vertices + out->vertexCursor;
-    for (size_t k = 0; k < vertices.size(); ++k) {
+    EachVertex(vertices.size(), [&](size_t k) {
       dst[k] = vertices[k];
       const float in[3] = {vertices[k].x, vertices[k].y, vertices[k].z};
       TransformPointProjected(&dst[k].x, in, w);
-      if (!turnNormals) continue;
+      if (!turnNormals) return;
       const float n[3] = {vertices[k].nx, vertices[k].ny, vertices[k].nz};
       float t[3];
       for (int j = 0; j < 3; ++j) t[j] = n[0] * inverse[4 * j] + n[1] * inverse[4 * j + 1] + n[2] * inverse[4 * j + 2];
       const float was = VectorLength(n), now = VectorLength(t);
       if (now > 0) DivideVector3(t, now / was);
       dst[k].nx = t[0], dst[k].ny = t[1], dst[k].nz = t[2];
-    }
+    });
     std::copy(indices.begin(), indices.end(), out->indices + out->indexCursor);
     out->vertexCounts[out->meshCursor] = uint32_t(vertices.size());
     out->indexCounts[out->meshCursor] = uint32_t(indices.size());
+  } else if (out->mode == 1) {
+    const float* w = device.State().transforms[kTransformWorld - 1];
+    NodeBounds& b = out->bounds;
+    EachVertex(vertices.size(), [&](size_t k) {
+      const float in[3] = {vertices[k].x, vertices[k].y, vertices[k].z};
+      float p[3] = {in[0], in[1], in[2]};
+      TransformPointProjected(p, in, w);
+      const bool first = out->vertexCursor == 0 && k == 0;
+      for (int i = 0; i < 3; ++i) {
+        b.min[i] = first ? p[i] : std::min(b.min[i], p[i]);
+        b.max[i] = first ? p[i] : std::max(b.max[i], p[i]);
+      }
+    });
   }
   out->meshCursor += 1;
   out->vertexCursor += uint32_t(vertices.size());

@@ -8,13 +8,18 @@
 
 ModelState g_model;
 
-bool WalkStopped() { return g_model.stopEndsWalks && StopSignalReceived(); }
+bool WalkStopped() {
+  if (g_model.stopEndsWalks && StopSignalReceived()) g_model.walksGivenUp = true;
+  return g_model.walksGivenUp;
+}
 
 namespace {
 void ClearMaps() {
   std::fill(std::begin(g_model.meshNumbers), std::end(g_model.meshNumbers), 0u);
   g_model.modelFolder.clear();
   g_model.nodesVisited = 0;
+  g_model.verticesSincePoll = 0;
+  g_model.walksGivenUp = false;
 }
 }  // namespace
 

@@ -16,6 +16,10 @@ struct ModelState {
   uint64_t nodesVisited = 0;
   // While set, a stop request ends the walks of model trees part way (see StopEndsWalks).
   bool stopEndsWalks = false;
+  // Vertices the walks' mesh work has gone through since the stop request was last looked at.
+  uint64_t verticesSincePoll = 0;
+  // Set once a walk in the scope has seen the stop: the walk of meshes it is in ends there.
+  bool walksGivenUp = false;
 };
 extern ModelState g_model;
 
@@ -25,7 +29,10 @@ extern ModelState g_model;
 class StopEndsWalks {
  public:
   StopEndsWalks() : before_(g_model.stopEndsWalks) { g_model.stopEndsWalks = true; }
-  ~StopEndsWalks() { g_model.stopEndsWalks = before_; }
+  ~StopEndsWalks() {
+    g_model.stopEndsWalks = before_;
+    if (!before_) g_model.walksGivenUp = false;
+  }
   StopEndsWalks(const StopEndsWalks&) = delete;
   StopEndsWalks& operator=(const StopEndsWalks&) = delete;
 
@@ -34,6 +41,17 @@ class StopEndsWalks {
 };
 // True when a walk in the scope of a StopEndsWalks is to give up.
 bool WalkStopped();
+// The same for work on vertices, looked at once per kVerticesPerStopPoll of them (counted
+// across meshes, so neither one mesh of millions of vertices nor thousands of middling ones
+// hold a stop off): a mesh's loop calls it with the vertices done since its last call.
+inline constexpr uint64_t kVerticesPerStopPoll = 1 << 16;
+inline bool VertexWorkStopped(uint64_t vertices) {
+  if (!g_model.stopEndsWalks) return false;
+  g_model.verticesSincePoll += vertices;
+  if (g_model.verticesSincePoll < kVerticesPerStopPoll) return false;
+  g_model.verticesSincePoll = 0;
+  return WalkStopped();
+}
 
 // Back to a new process's state: the mesh pool released, the maps cleared, the display's
 // texture bank serving model textures again.

@@ -106,7 +106,8 @@ struct Matrix {
 FrameNode& AsFrame(SceneNode* n) { return *static_cast<FrameNode*>(n); }
 MeshNode& AsMesh(SceneNode* n) { return *static_cast<MeshNode*>(n); }
 
-// Calls f on every frame (every mesh) of top's subtree, depth first.
+// Calls f on every frame (every mesh) of top's subtree, depth first. A walk of meshes ends at
+// the mesh whose work saw a stop (in a load's scope).
 template <class F>
 void EachFrame(SceneNode* top, F&& f) {
   ForEachNode(top, [&](SceneNode* n) {
@@ -115,9 +116,14 @@ void EachFrame(SceneNode* top, F&& f) {
 }
 template <class F>
 void EachMesh(SceneNode* top, F&& f) {
-  ForEachNode(top, [&](SceneNode* n) {
-    if (!n->IsFrame()) f(AsMesh(n));
-  });
+  WalkNodes(
+      top,
+      [&](SceneNode* n) {
+        if (n->IsFrame()) return NodeWalk::kInto;
+        f(AsMesh(n));
+        return g_model.walksGivenUp ? NodeWalk::kEnd : NodeWalk::kOver;
+      },
+      [](SceneNode*) {});
 }
 
 // Calls mesh(node, m) on every mesh of top's subtree with the matrix that places it: m at top's
@@ -133,7 +139,7 @@ void EachPlacedMesh(SceneNode* top, const float m[16], F&& mesh) {
       [&](SceneNode* n) {
         if (!n->IsFrame()) {
           mesh(AsMesh(n), placed.Top().m);
-          return NodeWalk::kOver;
+          return g_model.walksGivenUp ? NodeWalk::kEnd : NodeWalk::kOver;
         }
         if (!n->firstChild) return NodeWalk::kOver;
         Matrix child;
@@ -155,7 +161,7 @@ void EachMeshInWorld(SceneNode* top, Device3D& device, bool store, F&& mesh) {
       [&](SceneNode* n) {
         if (!n->IsFrame()) {
           mesh(AsMesh(n));
-          return NodeWalk::kOver;
+          return g_model.walksGivenUp ? NodeWalk::kEnd : NodeWalk::kOver;
         }
         if (!n->firstChild) return NodeWalk::kOver;
         float* before = saved.PushEmpty().m;

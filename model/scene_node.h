@@ -36,7 +36,8 @@ struct NodeBounds {
 };
 
 // Geometry copied out by ExportGeometry: mode 2 writes vertices (transformed by the device's
-// world transform) and indices at the cursors and the counts at meshCursor; any other mode
+// world transform) and indices at the cursors and the counts at meshCursor; mode 1 only grows
+// bounds by the vertices so transformed (set once vertexCursor is above 0); any other mode
 // only counts. The arrays must hold what a counting pass found.
 struct GeometryExport {
   Vertex* vertices = nullptr;
@@ -46,6 +47,7 @@ struct GeometryExport {
   uint32_t vertexCursor = 0, indexCursor = 0, meshCursor = 0;
   int32_t mode = 0;
   int32_t limbFilter = -1, textureFilter = -1;  // -1: any
+  NodeBounds bounds = {};
 };
 
 // The arrays of a mesh found by name.

@@ -141,6 +141,14 @@ class DeviceFacade final : public Device3D {
     buffers_[g_lastBuffer] = std::move(b);
     return g_lastBuffer;
   }
+  uint32_t AdoptVertexBuffer(MeshBufferData&& data) override {
+    if (data.vertices.size() > UINT32_MAX || data.indices.size() > UINT32_MAX) return 0;
+    for (uint32_t i : data.indices)
+      if (i >= data.vertices.size()) return 0;
+    if (++g_lastBuffer == 0) ++g_lastBuffer;
+    buffers_[g_lastBuffer] = Buffer{std::move(data), {}};
+    return g_lastBuffer;
+  }
   void ReleaseVertexBuffer(uint32_t handle) override {
     auto it = buffers_.find(handle);
     if (it == buffers_.end()) return;

@@ -139,6 +139,8 @@ class Device3D : public std::enable_shared_from_this<Device3D> {
   // (false).
   virtual uint32_t CreateVertexBuffer(const Vertex* vertices, uint32_t vertexCount, const uint32_t* indices,
                                       uint32_t indexCount) = 0;
+  // The same from a copy the caller has made, moved in: the caller may make it a part at a time.
+  virtual uint32_t AdoptVertexBuffer(MeshBufferData&& data) = 0;
   virtual void ReleaseVertexBuffer(uint32_t handle) = 0;
   virtual bool DrawVertexBuffer(uint32_t handle) = 0;
   virtual size_t VertexBufferCount() const = 0;

@@ -69,6 +69,10 @@ class RecordingDevice final : public Device3D {
     Log("buffer %u %u", vertexCount, indexCount);
     return inner_->CreateVertexBuffer(vertices, vertexCount, indices, indexCount);
   }
+  uint32_t AdoptVertexBuffer(MeshBufferData&& data) override {
+    Log("buffer %u %u", uint32_t(data.vertices.size()), uint32_t(data.indices.size()));
+    return inner_->AdoptVertexBuffer(std::move(data));
+  }
   void ReleaseVertexBuffer(uint32_t handle) override {
     Log("release buffer %u", handle);
     inner_->ReleaseVertexBuffer(handle);

@@ -45,6 +45,17 @@ bool ExportObjectGeometry(uint32_t object, int32_t limbFilter, int32_t textureFi
   return true;
 }
 
+bool ObjectGeometryBounds(uint32_t object, float lo[3], float hi[3]) {
+  if (object == 0 || !g_objectPool.InUse(object) || !g_objectPool[object].model) return false;
+  Device3DPtr device = CreateNullDevice();
+  GeometryExport bounds;
+  bounds.mode = 1;
+  ModelHandleExportGeometry(*g_objectPool[object].model, *device, &bounds);
+  if (bounds.vertexCursor == 0) return false;
+  for (int i = 0; i < 3; ++i) lo[i] = bounds.bounds.min[i], hi[i] = bounds.bounds.max[i];
+  return true;
+}
+
 int32_t MakeMeshFromObject(uint32_t object, int32_t limbFilter, int32_t textureFilter) {
   ObjectGeometry g;
   return ExportObjectGeometry(object, limbFilter, textureFilter, &g) ? MakeMeshFromGeometry(g) : -1;

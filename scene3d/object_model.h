@@ -45,6 +45,9 @@ struct ObjectGeometry {
 };
 // Exports the meshes the filters pass (-1 for any); false without a model.
 bool ExportObjectGeometry(uint32_t object, int32_t limbFilter, int32_t textureFilter, ObjectGeometry* out);
+// The bounds of every vertex of an object's model placed as the export places it, without
+// copying the geometry out; false, with lo and hi left alone, without a model or vertices.
+bool ObjectGeometryBounds(uint32_t object, float lo[3], float hi[3]);
 // MakeMeshFromObject's record from exported geometry.
 int32_t MakeMeshFromGeometry(const ObjectGeometry& geometry);
 // Gives an object without a model a one-limb model made from the mesh (with a texture, 0 for

@@ -121,12 +121,9 @@ void UpdateObjectBoundingSphere(uint32_t record) {
 void UpdateObjectExtents(uint32_t record) {
   if (!g_objectPool.InUse(record)) return;
   float lo[3] = {0, 0, 0}, hi[3] = {0, 0, 0};
-  // Making the mesh may grow the object pool: the record is looked up again after.
-  const int32_t mesh = MakeMeshFromObject(record, -1, -1);
-  if (mesh > 0) {
-    MeshDataBounds(uint32_t(mesh), &lo[0], &lo[1], &lo[2], &hi[0], &hi[1], &hi[2]);
-    FreeMeshData(uint32_t(mesh));
-  }
+  // The bounds come from one walk of the model: a copy of its geometry would hold, for a
+  // moment, more than the model itself.
+  ObjectGeometryBounds(record, lo, hi);
   ObjectRecord& o = O(record);
   o.sizeX = std::fabs(hi[0] - lo[0]);
   o.sizeY = std::fabs(hi[1] - lo[1]);

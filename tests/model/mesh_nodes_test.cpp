@@ -20,6 +20,7 @@ const float kFive[15] = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, -1, 0.5f, 0};
 
 std::vector<uint32_t> IndicesOf(const std::vector<uint32_t>& faces, bool twoWords = false, uint32_t faceCount = 9) {
   MeshNode m("m", 5, kFive, faceCount, faces.data(), faces.size(), twoWords);
+  EXPECT_EQ(m.indices.capacity(), m.indices.size());  // made at its size, not grown
   return m.indices;
 }
 

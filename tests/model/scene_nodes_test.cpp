@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -81,6 +82,63 @@ TEST(SceneNodes, AStopEndsWalksOnlyInTheirScope) {
   EXPECT_EQ(count(false), 40001);
   EXPECT_TRUE(LimbIndexReady(index, &root));
   SetStopAsked(false);
+  EventsProgramRunning(false);
+}
+
+// In a load's scope a stop also ends the work inside a mesh (a walk begun after it visits
+// nothing): each mesh operation the walks call on a mesh of 200,000 vertices, the last far
+// out, gives up after a run of them, and the mesh's buffer is not made.
+TEST(SceneNodes, AStopEndsTheVertexWorkOfEachWalk) {
+  std::vector<float> positions(3 * 200000, 0.0f);
+  positions[3 * 199999] = 100.0f;
+  MeshNode mesh("m", 200000, positions.data(), 0, nullptr, 0, false);
+  const Device3DPtr device = CreateNullDevice();
+  float identity[16];
+  SetMatrixIdentity(identity);
+  const float origin[3] = {0, 0, 0};
+  const struct {
+    const char* walk;
+    std::function<float()> run;  // what the operation found: 100 once it reaches the last vertex
+  } kWalks[] = {
+      {"sum", [&] {
+         double sum[3] = {0, 0, 0};
+         uint32_t count = 0;
+         mesh.SumVertices(identity, sum, &count);
+         return float(sum[0]);
+       }},
+      {"radius", [&] {
+         float r = 0;
+         mesh.MaxVertexDistance(identity, origin, &r);
+         return r;
+       }},
+      {"bounds", [&] {
+         NodeBounds b{{0, 0, 0}, {0, 0, 0}};
+         mesh.GrowBoundingBox(identity, &b);
+         return b.max[0];
+       }},
+      {"export", [&] {
+         GeometryExport e;
+         e.mode = 1;
+         mesh.ExportGeometry(*device, &e);
+         return e.bounds.max[0];
+       }},
+      {"buffer", [&] {
+         mesh.BuildVertexBuffer(device.get());
+         const MeshBufferData* data = device->VertexBufferData(mesh.vertexBuffer);
+         return data ? data->vertices.back().x : 0.0f;
+       }},
+  };
+  EventsProgramRunning(true);
+  for (const auto& w : kWalks) {
+    SetStopAsked(true);
+    {
+      const StopEndsWalks scope;
+      g_model.verticesSincePoll = 0;
+      EXPECT_LT(w.run(), 100.0f) << w.walk;
+    }
+    SetStopAsked(false);
+    EXPECT_EQ(w.run(), 100.0f) << w.walk;
+  }
   EventsProgramRunning(false);
 }
 

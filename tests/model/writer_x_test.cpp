@@ -191,6 +191,19 @@ TEST(WriterX, AModelPastTheLimitsOfALoadIsNotConverted) {
     EXPECT_FALSE(FsFileExists(dir + "/out.x"));
   }
   g_modelLimits = saved;
+  // Each limit holds at its exact figure and refuses one below it. Two meshes of 3 vertices and
+  // one face: 7 objects each (frame, mesh and its parts), 59 values each, and bytes of what a
+  // load of the text builds (objects, values, the mesh, its vertices and 4 face words) plus the
+  // text itself, which a load holds as its file image.
+  const std::string text = Convert3dsBytesToX(model);
+  const uint64_t bytes = 2 * (7 * 650 + 59 * 8 + 6000 + 3 * 170 + 4 * 12) + text.size();
+  const XLimits kExact[] = {{14, 118, bytes}, {13, 118, bytes}, {14, 117, bytes}, {14, 118, bytes - 1}};
+  for (size_t i = 0; i < 4; ++i) {
+    std::string why;
+    EXPECT_EQ(Convert3dsBytesToX(model, kExact[i], &why), i == 0 ? text : "") << i << " " << why;
+    XFile objects;
+    EXPECT_EQ(Convert3dsBytesToXFile(model, &objects, kExact[i]), i == 0 || i == 3) << i;  // no text held
+  }
   ClearRunErrors();
   EventsProgramRunning(true);
   SetStopAsked(true);

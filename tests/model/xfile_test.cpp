@@ -291,11 +291,24 @@ TEST(XFile, TheLimitOfBytesChargesWhatTheLoadHolds) {
     EXPECT_EQ(r.status, XStatus::TooLarge) << body;
     EXPECT_EQ(r.message, "holds more data than a model may have") << body;
   }
+  // One mesh by hand: an object (650) and its name (1), 15 values (8 each), the mesh (6,000),
+  // 3 vertices (170 each) and the words after them, the face count and 4 face words (12 each).
+  XFile one;
+  ASSERT_TRUE(ParseXFile(std::string("xof 0302txt 0032\n") + kBodies[1], one).ok());
+  one.objects[0]->children.clear();
+  EXPECT_EQ(XLoadBytes(one), 650u + 1 + 15 * 8 + 6000 + 3 * 170 + 5 * 12);
+  // A compressed file holds its compressed image too while the plain one is read.
+  const std::string plain = std::string("xof 0302txt 0032\n") + kBodies[1];
+  const std::string packed = fxmodel::MsZipXFile(plain, 40);
+  XFile f;
+  ASSERT_TRUE(ParseXFile(plain, f).ok());
+  const uint64_t charge = XLoadBytes(f) + plain.size() + packed.size();
+  EXPECT_TRUE(ParseXFile(packed, f, XLimits{100, 100, charge}).ok());
+  EXPECT_EQ(ParseXFile(packed, f, XLimits{100, 100, charge - 1}).status, XStatus::TooLarge);
   // A mesh of a million vertices in a small compressed file is charged what it builds.
   std::string mesh = "xof 0302txt 0032\nMesh m { 1000000;\n";
   for (int i = 0; i < 1000000; ++i) mesh += "0;0;0;,";
   mesh += "; 0;; }\n";
-  XFile f;
   const XReadResult r = ParseXFile(fxmodel::MsZipXFile(mesh, 60000), f, XLimits{100, 4'000'000, 150'000'000});
   EXPECT_EQ(r.message, "holds more data than a model may have");
 }
