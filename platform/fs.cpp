@@ -539,45 +539,65 @@ void OnHangup(int signal) {
   raise(signal);
 }
 
-// The run folder held open: its lock says this process lives (see FsTempFolder).
+// The run folder's lock file, held open and locked: it says this process lives (see FsTempFolder).
+constexpr char kOwnerLock[] = "/owner.lock";
 int g_runFolderLock = -1;
 
-// A folder's lock, taken without waiting: the descriptor holding it, or -1 when another
-// process holds it (or the folder does not open).
-int TakeFolderLock(const std::string& folder, bool wait) {
-  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+// Takes the lock of a run folder's lock file: the descriptor holding it, -1 when another
+// process holds it or the file cannot be opened (errno ENOENT: the folder has none).
+int TakeRunFolderLock(const std::string& folder, bool create) {
+  const std::string path = folder + kOwnerLock;
+  const int fd = create ? open(path.c_str(), O_RDONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600)
+                        : open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return -1;
-  while (flock(fd, LOCK_EX | (wait ? 0 : LOCK_NB)) != 0) {
+  while (flock(fd, LOCK_EX | (create ? 0 : LOCK_NB)) != 0) {
     if (errno == EINTR) continue;
     close(fd);
+    errno = EWOULDBLOCK;
     return -1;
   }
   return fd;
 }
 
+// Whether the owner of a run folder has ended. The owner is told by the lock it holds on its
+// lock file, not by its pid (another pid namespace sharing the folder has other pids); only a
+// folder of an earlier version, which has no lock file, is told by its pid. lock receives the
+// descriptor holding the lock while the folder is dealt with.
+bool RunFolderOwnerGone(const std::string& folder, const std::string& name, int& lock) {
+  lock = TakeRunFolderLock(folder, false);
+  if (lock >= 0) return true;
+  if (errno != ENOENT) return false;
+  char* end = nullptr;
+  const long pid = std::strtol(name.c_str() + 4, &end, 10);
+  return end != name.c_str() + 4 && *end == '-' && pid > 0 && kill(pid_t(pid), 0) != 0 && errno == ESRCH;
+}
+
 // Folders "run-<pid>-..." of this user whose process has ended (killed, or its machine
-// stopped) are removed when another run starts. The owner is told by its lock, not by its pid;
-// a folder being made ("new-...") is removed only when left for ten minutes unlocked.
+// stopped) are removed when another run starts; a folder being made ("new-...") only when left
+// for ten minutes.
 void RemoveStaleRunFolders(const std::string& root) {
   std::error_code ec;
+  const time_t now = time(nullptr);
   for (const auto& entry : std::filesystem::directory_iterator(root, ec)) {
     const std::string name = entry.path().filename().string(), path = entry.path().string();
-    const bool made = name.rfind("run-", 0) == 0;
-    if (!made && name.rfind("new-", 0) != 0) continue;
-    const int lock = TakeFolderLock(path, false);
-    if (lock < 0) continue;
+    int lock = -1;
+    bool gone = false;
     struct stat st;
-    // Unsaved text of an environment that was killed becomes its recovery files first; a
-    // folder holding the only copy of such text stays.
-    const bool gone = made ? UnsavedCopiesRecover(path)
-                           : fstat(lock, &st) == 0 && time(nullptr) - st.st_mtime >= kStaleTemporarySeconds;
+    if (name.rfind("run-", 0) == 0) {
+      // Unsaved text of an environment that was killed becomes its recovery files first; a
+      // folder holding the only copy of such text stays.
+      gone = RunFolderOwnerGone(path, name, lock) && UnsavedCopiesRecover(path);
+    } else if (name.rfind("new-", 0) == 0) {
+      lock = TakeRunFolderLock(path, false);
+      gone = (lock >= 0 || errno == ENOENT) && lstat(path.c_str(), &st) == 0 && now - st.st_mtime >= kStaleTemporarySeconds;
+    }
     std::error_code ignored;
     if (gone) std::filesystem::remove_all(entry.path(), ignored);
-    close(lock);
+    if (lock >= 0) close(lock);
   }
 }
 
-// Makes the folder "<parent>/run-<pid>-XXXXXX" under this process's lock: it is made as
+// Makes the folder "<parent>/run-<pid>-XXXXXX" with this process's lock: it is made as
 // "new-..." and renamed once locked, so no start ever sees it named and unlocked.
 std::string MakeLockedRunFolder(const std::string& parent) {
   const std::string pid = std::to_string(getpid());
@@ -587,9 +607,10 @@ std::string MakeLockedRunFolder(const std::string& parent) {
   if (!mkdtemp(buf.data())) return "";
   const std::string made = buf.data();
   const std::string named = parent + "/run-" + pid + made.substr(made.size() - 7);
-  const int lock = TakeFolderLock(made, true);
+  const int lock = TakeRunFolderLock(made, true);
   if (lock < 0 || rename(made.c_str(), named.c_str()) != 0) {
     if (lock >= 0) close(lock);
+    unlink((made + kOwnerLock).c_str());
     rmdir(made.c_str());
     return "";
   }

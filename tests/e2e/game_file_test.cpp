@@ -205,21 +205,28 @@ TEST(GameFile, ExecAndBuiltGamesShowTheErrorTexts) {
 
 // A run that stops at a compile error or is ended by a hang-up leaves no temporary folder,
 // and a run removes the folders of runs whose process has ended. A live owner is told by the
-// lock it holds on its folder, not by its pid (which another pid namespace would not have).
+// lock it holds on its folder's lock file, not by its pid (which another pid namespace would
+// not have); only a folder without that file (an earlier version's) by its pid.
 TEST(GameFile, RunsLeaveNoTemporaryFolders) {
   TempDir dir;
   const std::string tmp = dir.File("tmp"), root = tmp + "/vellumark-" + std::to_string(getuid());
+  const std::string alive = root + "/run-2147483646-alive";
   std::filesystem::create_directories(root + "/run-2147483647-gone/sub");
-  std::filesystem::create_directories(root + "/run-2147483646-alive");
+  std::filesystem::create_directories(alive);
+  std::filesystem::create_directories(root + "/run-" + std::to_string(getppid()) + "-unlocked");
+  std::filesystem::create_directory(root + "/run-" + std::to_string(getpid()) + "-earlier");
   std::filesystem::create_directory(root + "/new-2147483645-making");  // being made, not yet locked
   std::filesystem::permissions(root, std::filesystem::perms::owner_all);
-  const int lock = open((root + "/run-2147483646-alive").c_str(), O_RDONLY | O_DIRECTORY);
+  dir.Write("tmp/vellumark-" + std::to_string(getuid()) + "/run-" + std::to_string(getppid()) + "-unlocked/owner.lock",
+            "");
+  const int lock = open((alive + "/owner.lock").c_str(), O_RDONLY | O_CREAT, 0600);
   ASSERT_EQ(flock(lock, LOCK_EX), 0);
   dir.Write("bad.vka", "for i=1 to\n");
   const std::vector<std::string> env = {"TMPDIR=" + tmp, "ASAN_OPTIONS=detect_leaks=0"};
   EXPECT_EQ(RunProcess(VellumarkExe(), {"run", dir.File("bad.vka"), "--headless"}, dir.path(), env).status, 2);
   EXPECT_FALSE(std::filesystem::exists(root + "/run-2147483647-gone"));
-  EXPECT_EQ(LeftoverRunFolders(tmp), 1u);  // the live one's
+  EXPECT_EQ(LeftoverRunFolders(tmp), 2u);  // the locked one and the earlier version's of a live pid
+  EXPECT_TRUE(std::filesystem::exists(alive));
   EXPECT_TRUE(std::filesystem::exists(root + "/new-2147483645-making"));
 
   dir.Write("loop.vka", "print \"ready\"\ndo\nsync\nloop\n");
@@ -255,7 +262,7 @@ TEST(GameFile, RunsLeaveNoTemporaryFolders) {
     if (n <= 0) break;
     seen.append(buf, size_t(n));
   }
-  EXPECT_EQ(LeftoverRunFolders(tmp), 2u);
+  EXPECT_EQ(LeftoverRunFolders(tmp), 3u);
   kill(pid, SIGHUP);
   int status = 0;
   pid_t ended = 0;
@@ -267,7 +274,7 @@ TEST(GameFile, RunsLeaveNoTemporaryFolders) {
   }
   close(out[0]);
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGHUP) << status;
-  EXPECT_EQ(LeftoverRunFolders(tmp), 1u);
+  EXPECT_EQ(LeftoverRunFolders(tmp), 2u);
   close(lock);
 }
 
