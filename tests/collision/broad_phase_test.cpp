@@ -57,6 +57,49 @@ void EqualBoxes(std::mt19937_64&) {
   for (CollisionKey k = 1; k <= 20; ++k) Place(k, k % 2 ? box : CreateCollisionBox(2, 2, 2), 5, 5, 5);
 }
 
+// Turned boxes and spheres put against each other far from the origin, where their placed
+// boxes, rounded, can fall apart by more than the library's tolerance while the exact test still
+// finds them touching.
+void TouchingFarOut(std::mt19937_64& rng) {
+  std::uniform_real_distribution<double> size(0.5, 4), far(-1e8, 1e8);
+  std::normal_distribution<double> n(0, 1);
+  for (CollisionKey k = 1; k <= 400; k += 2) {
+    const double a = size(rng), b = size(rng), c = size(rng);
+    const double q[4] = {n(rng), n(rng), n(rng), n(rng)};
+    CollisionTransform t;
+    SetTransformIdentity(t);
+    RotateTransform(t, q);
+    t.origin = {far(rng), far(rng), far(rng)};
+    const bool spheres = k % 4 == 3;
+    CreateCollisionObject(k, spheres ? CreateCollisionSphere(a) : CreateCollisionBox(a, b, c));
+    g_collision.selected->current = t;
+    t.origin = t.origin + Column(t.basis, 0) * (spheres ? a + b : a);
+    CreateCollisionObject(k + 1, spheres ? CreateCollisionSphere(b) : CreateCollisionBox(a, b, c));
+    g_collision.selected->current = t;
+  }
+}
+
+// Polygon soups with corners so far out that their placed boxes overflow: each pairs with every
+// other object, and its near faces still meet what lies across them.
+void OverflowingSoups(std::mt19937_64&) {
+  CollisionShape* soups[2];
+  for (int s = 0; s < 2; ++s) {
+    soups[s] = BeginComplexShape();
+    for (const Vec3& p : {Vec3{-4, 0, -4}, Vec3{4, 0, -4}, Vec3{0, 0, 4}})
+      s == 0 ? AddComplexVertex(p.x, p.y, p.z) : AddComplexVertex(p.y, p.x, p.z);  // flat, or upright
+    EndPolytope();
+    AddComplexVertex(-1e308, 50, 0);
+    AddComplexVertex(1e308, 50, 0);
+    AddComplexVertex(0, 50, 1);
+    EndPolytope();
+    EndComplexShape();
+  }
+  Place(1, soups[0], 0, 0, 0);
+  Place(2, soups[1], 0, 0, 0);
+  Place(3, CreateCollisionBox(1, 1, 1), 1, 0, 1);
+  Place(4, CreateCollisionBox(1, 1, 1), 20, 20, 20);
+}
+
 // Boxes inside boxes, and a polygon soup round the middle ones.
 void NestedBoxes(std::mt19937_64&) {
   for (CollisionKey k = 1; k <= 12; ++k) Place(k, CreateCollisionBox(2.0 * double(k), double(k), 3.0 * double(k)), 0.1, 0, 0);
@@ -112,6 +155,7 @@ TEST_F(CollisionTest, TheBroadPhaseFindsWhatEveryPairFinds) {
       {"random shapes", RandomShapes, false},    {"touching boxes", TouchingBoxes, false},
       {"equal boxes", EqualBoxes, false},        {"nested boxes", NestedBoxes, false},
       {"moved objects", MovedObjects, false},    {"deleted while testing", RandomShapes, true},
+      {"touching far out", TouchingFarOut, false}, {"overflowing soups", OverflowingSoups, false},
   };
   for (const auto& c : kScenes)
     for (int32_t type : {kResponseSimple, kResponsePreviousPoints, kResponseCommonPoint}) {
