@@ -57,25 +57,19 @@ void EqualBoxes(std::mt19937_64&) {
   for (CollisionKey k = 1; k <= 20; ++k) Place(k, k % 2 ? box : CreateCollisionBox(2, 2, 2), 5, 5, 5);
 }
 
-// Turned boxes and spheres put against each other far from the origin, where their placed
-// boxes, rounded, can fall apart by more than the library's tolerance while the exact test still
-// finds them touching.
-void TouchingFarOut(std::mt19937_64& rng) {
-  std::uniform_real_distribution<double> size(0.5, 4), far(-1e8, 1e8);
-  std::normal_distribution<double> n(0, 1);
-  for (CollisionKey k = 1; k <= 400; k += 2) {
+// Huge boxes and spheres put against each other along an axis, some a few ulps apart: their
+// placed boxes, rounded, fall apart by more than the library's tolerance where the exact test,
+// its search stalled in the rounding of points so large, still finds them touching.
+void TouchingHuge(std::mt19937_64& rng) {
+  std::uniform_real_distribution<double> size(1e6, 1e9), side(-0.4, 0.4);
+  for (CollisionKey k = 1; k <= 100; k += 2) {
     const double a = size(rng), b = size(rng), c = size(rng);
-    const double q[4] = {n(rng), n(rng), n(rng), n(rng)};
-    CollisionTransform t;
-    SetTransformIdentity(t);
-    RotateTransform(t, q);
-    t.origin = {far(rng), far(rng), far(rng)};
+    const double x = 4e9 * double(k), y = side(rng) * b, z = side(rng) * c;
     const bool spheres = k % 4 == 3;
-    CreateCollisionObject(k, spheres ? CreateCollisionSphere(a) : CreateCollisionBox(a, b, c));
-    g_collision.selected->current = t;
-    t.origin = t.origin + Column(t.basis, 0) * (spheres ? a + b : a);
-    CreateCollisionObject(k + 1, spheres ? CreateCollisionSphere(b) : CreateCollisionBox(a, b, c));
-    g_collision.selected->current = t;
+    double gap = spheres ? a + b : a;
+    for (int ulps = int(k / 2 % 4); ulps > 0; --ulps) gap = std::nextafter(gap, 1e300);
+    Place(k, spheres ? CreateCollisionSphere(a) : CreateCollisionBox(a, b, c), x, 0, 0);
+    Place(k + 1, spheres ? CreateCollisionSphere(b) : CreateCollisionBox(a, b, c), x + gap, spheres ? 0 : y, spheres ? 0 : z);
   }
 }
 
@@ -155,7 +149,7 @@ TEST_F(CollisionTest, TheBroadPhaseFindsWhatEveryPairFinds) {
       {"random shapes", RandomShapes, false},    {"touching boxes", TouchingBoxes, false},
       {"equal boxes", EqualBoxes, false},        {"nested boxes", NestedBoxes, false},
       {"moved objects", MovedObjects, false},    {"deleted while testing", RandomShapes, true},
-      {"touching far out", TouchingFarOut, false}, {"overflowing soups", OverflowingSoups, false},
+      {"touching huge", TouchingHuge, false}, {"overflowing soups", OverflowingSoups, false},
   };
   for (const auto& c : kScenes)
     for (int32_t type : {kResponseSimple, kResponsePreviousPoints, kResponseCommonPoint}) {
