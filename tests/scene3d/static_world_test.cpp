@@ -596,13 +596,16 @@ TEST_F(StaticObjectsTest, ALoadTakesEachSideImageOnceAndGivesUpOnAStop) {
 // meshes of its texture alone.
 TEST_F(StaticObjectsTest, ALimbOfTwoTexturesGivesAStaticObjectForEach) {
   TempDir dir;
-  const auto mesh = [](const char* name, int x, const char* colour) {
+  // A triangle, or a square (one more vertex: the meshes after it start further on).
+  const auto mesh = [](const char* name, int x, const char* colour, bool square) {
     const std::string a = std::to_string(x), b = std::to_string(x + 1);
-    return std::string("Mesh ") + name + " { 3; " + a + ";0;0;, " + b + ";0;0;, " + a + ";1;0;; 1; 3;0,1,2;;\n" +
-           "  MeshMaterialList { 1; 1; 0;; Material { " + colour + ";1;; 1.0; 0;0;0;; 0;0;0;; } } }\n";
+    const std::string corners = a + ";0;0;, " + b + ";0;0;, " + (square ? b + ";1;0;, " : "") + a + ";1;0;;";
+    return std::string("Mesh ") + name + " { " + (square ? "4; " : "3; ") + corners +
+           (square ? " 1; 4;0,1,2,3;;" : " 1; 3;0,1,2;;") + "\n  MeshMaterialList { 1; 1; 0;; Material { " +
+           colour + ";1;; 1.0; 0;0;0;; 0;0;0;; } } }\n";
   };
-  dir.Write("two.x", "xof 0302txt 0032\nFrame A {\n" + mesh("a", 0, "1;0;0") + mesh("b", 10, "0;1;0") +
-                         mesh("c", 20, "1;0;0") + "}\n");
+  dir.Write("two.x", "xof 0302txt 0032\nFrame A {\n" + mesh("a", 0, "1;0;0", false) + mesh("b", 10, "0;1;0", true) +
+                         mesh("c", 20, "1;0;0", false) + "}\n");
   ASSERT_EQ(Run({dir.File("two.x"), 4}, 7000), 0);
   ASSERT_EQ(Run({4}, 7005), 0);
   const auto xs = [](const StaticTextureGroup& g) {
