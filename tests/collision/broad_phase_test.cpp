@@ -66,10 +66,16 @@ void TouchingHuge(std::mt19937_64& rng) {
     const double a = size(rng), b = size(rng), c = size(rng);
     const double x = 4e9 * double(k), y = side(rng) * b, z = side(rng) * c;
     const bool spheres = k % 4 == 3;
-    double gap = spheres ? a + b : a;
-    for (int ulps = int(k / 2 % 4); ulps > 0; --ulps) gap = std::nextafter(gap, 1e300);
-    Place(k, spheres ? CreateCollisionSphere(a) : CreateCollisionBox(a, b, c), x, 0, 0);
-    Place(k + 1, spheres ? CreateCollisionSphere(b) : CreateCollisionBox(a, b, c), x + gap, spheres ? 0 : y, spheres ? 0 : z);
+    double apart = spheres ? a + b : a;  // between centres when touching, then 0 to 3 ulps more
+    for (int ulps = int(k / 2 % 4); ulps > 0; --ulps) apart = std::nextafter(apart, 1e300);
+    if (spheres) {
+      Place(k, CreateCollisionSphere(a), x, 0, 0);
+      Place(k + 1, CreateCollisionSphere(b), x + apart, 0, 0);
+    } else {
+      CollisionShape* box = CreateCollisionBox(a, b, c);
+      Place(k, box, x, 0, 0);
+      Place(k + 1, box, x + apart, y, z);
+    }
   }
 }
 
