@@ -63,6 +63,7 @@ struct StaticWorldState {
   uint32_t addressMode = 1;  // 1 wrap, 2 mirror, 3 clamp
   uint32_t occlusion = 1;    // screen-box culling
   uint32_t drawnPrimitives = 0;  // indices drawn by the last DrawStaticWorld
+  uint64_t sideImageLookups = 0;  // side images asked of the texture store by loads
 };
 extern StaticWorldState g_staticWorld;
 

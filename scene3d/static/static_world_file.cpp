@@ -258,6 +258,7 @@ bool TakeSideImages(std::vector<StaticTextureGroup>* groups, const std::string& 
       continue;
     }
     const int32_t number = texture;
+    ++g_staticWorld.sideImageLookups;
     texture = LoadTextureByName(SideImageName(base, number));
     if (texture == 0) missing.insert(number);
   }

@@ -57,6 +57,49 @@ void EqualBoxes(std::mt19937_64&) {
   for (CollisionKey k = 1; k <= 20; ++k) Place(k, k % 2 ? box : CreateCollisionBox(2, 2, 2), 5, 5, 5);
 }
 
+// Huge boxes and spheres put against each other along an axis, some a few ulps apart: their
+// placed boxes, rounded, fall apart by more than the library's tolerance where the exact test,
+// its search stalled in the rounding of points so large, still finds them touching.
+void TouchingHuge(std::mt19937_64& rng) {
+  std::uniform_real_distribution<double> size(1e6, 1e9), side(-0.4, 0.4);
+  for (CollisionKey k = 1; k <= 100; k += 2) {
+    const double a = size(rng), b = size(rng), c = size(rng);
+    const double x = 4e9 * double(k), y = side(rng) * b, z = side(rng) * c;
+    const bool spheres = k % 4 == 3;
+    double apart = spheres ? a + b : a;  // between centres when touching, then 0 to 3 ulps more
+    for (int ulps = int(k / 2 % 4); ulps > 0; --ulps) apart = std::nextafter(apart, 1e300);
+    if (spheres) {
+      Place(k, CreateCollisionSphere(a), x, 0, 0);
+      Place(k + 1, CreateCollisionSphere(b), x + apart, 0, 0);
+    } else {
+      CollisionShape* box = CreateCollisionBox(a, b, c);
+      Place(k, box, x, 0, 0);
+      Place(k + 1, box, x + apart, y, z);
+    }
+  }
+}
+
+// Polygon soups with corners so far out that their placed boxes overflow: each pairs with every
+// other object, and its near faces still meet what lies across them.
+void OverflowingSoups(std::mt19937_64&) {
+  CollisionShape* soups[2];
+  for (int s = 0; s < 2; ++s) {
+    soups[s] = BeginComplexShape();
+    for (const Vec3& p : {Vec3{-4, 0, -4}, Vec3{4, 0, -4}, Vec3{0, 0, 4}})
+      s == 0 ? AddComplexVertex(p.x, p.y, p.z) : AddComplexVertex(p.y, p.x, p.z);  // flat, or upright
+    EndPolytope();
+    AddComplexVertex(-1e308, 50, 0);
+    AddComplexVertex(1e308, 50, 0);
+    AddComplexVertex(0, 50, 1);
+    EndPolytope();
+    EndComplexShape();
+  }
+  Place(1, soups[0], 0, 0, 0);
+  Place(2, soups[1], 0, 0, 0);
+  Place(3, CreateCollisionBox(1, 1, 1), 1, 0, 1);
+  Place(4, CreateCollisionBox(1, 1, 1), 20, 20, 20);
+}
+
 // Boxes inside boxes, and a polygon soup round the middle ones.
 void NestedBoxes(std::mt19937_64&) {
   for (CollisionKey k = 1; k <= 12; ++k) Place(k, CreateCollisionBox(2.0 * double(k), double(k), 3.0 * double(k)), 0.1, 0, 0);
@@ -112,6 +155,7 @@ TEST_F(CollisionTest, TheBroadPhaseFindsWhatEveryPairFinds) {
       {"random shapes", RandomShapes, false},    {"touching boxes", TouchingBoxes, false},
       {"equal boxes", EqualBoxes, false},        {"nested boxes", NestedBoxes, false},
       {"moved objects", MovedObjects, false},    {"deleted while testing", RandomShapes, true},
+      {"touching huge", TouchingHuge, false}, {"overflowing soups", OverflowingSoups, false},
   };
   for (const auto& c : kScenes)
     for (int32_t type : {kResponseSimple, kResponsePreviousPoints, kResponseCommonPoint}) {

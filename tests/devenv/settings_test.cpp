@@ -28,9 +28,10 @@ TEST_F(SettingsTest, SettingsDefaultsAndTheHelpFolderRule) {
   EXPECT_EQ(s.helpCharset, 0);
 }
 
-// The environment's text character set also picks the code page of typed and pasted text.
+// The environment's text character set also picks the code page of typed and pasted text; the
+// settings file keeps a value's leading blanks, which the number may follow.
 TEST_F(SettingsTest, TheTextCharacterSetPicksTheCodePageOfTypedText) {
-  for (const auto& [charset, page] : {std::pair{"204", 1251}, {"0", 1252}}) {
+  for (const auto& [charset, page] : {std::pair{"204", 1251}, {"0", 1252}, {" 204", 1251}}) {
     IniWriteString(dir_.File("SETUP.INI"), "SETTINGS", "TEXTLANGUAGE-CHARSET", charset);
     IdeLoadLanguageTables();
     EXPECT_EQ(TextCodePage(), page) << charset;

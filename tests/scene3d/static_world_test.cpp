@@ -565,15 +565,61 @@ TEST_F(StaticObjectsTest, ALoadTakesEachSideImageOnceAndGivesUpOnAStop) {
 
   std::vector<StaticTextureGroup> groups(10000);
   for (size_t g = 0; g < groups.size(); ++g) groups[g].texture = g % 2 == 0 ? saved : 99;
+  // The missing image is asked for once, the found one by each group (a look-up in the list).
+  std::vector<StaticTextureGroup> taken(groups.size());
+  for (size_t g = 0; g < groups.size(); ++g) taken[g].texture = groups[g].texture;
+  const uint64_t lookups = g_staticWorld.sideImageLookups;
+  ASSERT_TRUE(TakeSideImages(&taken, dir.File("many.dat")));
+  EXPECT_EQ(g_staticWorld.sideImageLookups - lookups, groups.size() / 2 + 1);
+  for (const StaticTextureGroup& g : taken) ReleaseTexture(g.texture, false);
+  // 70,000 records in a file of many groups, of one group, or of boxes alone: each is read
+  // under the stop's watch.
+  const std::string object = '\1' + std::string(4 + 4 + 145, '\0');  // no vertices, no indices
+  std::string oneGroup = '\1' + std::string(reinterpret_cast<const char*>(&saved), 4), boxesOnly(1, '\0');
+  for (int k = 0; k < 70000; ++k) oneGroup += object, boxesOnly += '\1' + std::string(24, '\0');
+  oneGroup += std::string(3, '\0');
+  boxesOnly += '\0';
   std::vector<StaticTextureGroup> decoded;
   std::vector<StaticBox> boxes;
   {
     const StopAsked stop;
     EXPECT_FALSE(TakeSideImages(&groups, dir.File("many.dat")));
-    EXPECT_FALSE(DecodeStaticWorld(world({saved}, 70000), &decoded, &boxes));
+    for (const std::string& file : {world({saved}, 70000), oneGroup, boxesOnly})
+      EXPECT_FALSE(DecodeStaticWorld(file, &decoded, &boxes)) << file.size();
   }
-  EXPECT_TRUE(DecodeStaticWorld(world({saved}, 70000), &decoded, &boxes));
+  for (const std::string& file : {world({saved}, 70000), oneGroup, boxesOnly})
+    EXPECT_TRUE(DecodeStaticWorld(file, &decoded, &boxes)) << file.size();
   EXPECT_EQ(Held("many.dat"), 0);  // the groups given up let go too
+}
+
+// A limb whose meshes have two textures gives a static object per texture, each made of the
+// meshes of its texture alone.
+TEST_F(StaticObjectsTest, ALimbOfTwoTexturesGivesAStaticObjectForEach) {
+  TempDir dir;
+  // A triangle, or a square (one more vertex: the meshes after it start further on).
+  const auto mesh = [](const char* name, int x, const char* colour, bool square) {
+    const std::string a = std::to_string(x), b = std::to_string(x + 1);
+    const std::string corners = a + ";0;0;, " + b + ";0;0;, " + (square ? b + ";1;0;, " : "") + a + ";1;0;;";
+    return std::string("Mesh ") + name + " { " + (square ? "4; " : "3; ") + corners +
+           (square ? " 1; 4;0,1,2,3;;" : " 1; 3;0,1,2;;") + "\n  MeshMaterialList { 1; 1; 0;; Material { " +
+           colour + ";1;; 1.0; 0;0;0;; 0;0;0;; } } }\n";
+  };
+  dir.Write("two.x", "xof 0302txt 0032\nFrame A {\n" + mesh("a", 0, "1;0;0", false) + mesh("b", 10, "0;1;0", true) +
+                         mesh("c", 20, "1;0;0", false) + "}\n");
+  ASSERT_EQ(Run({dir.File("two.x"), 4}, 7000), 0);
+  ASSERT_EQ(Run({4}, 7005), 0);
+  const auto xs = [](const StaticTextureGroup& g) {
+    std::vector<float> x;
+    for (const auto& o : g.objects)
+      for (const Vertex& v : o->vertices) x.push_back(v.x);
+    std::sort(x.begin(), x.end());
+    x.erase(std::unique(x.begin(), x.end()), x.end());
+    return x;
+  };
+  ASSERT_EQ(g_staticWorld.groups.size(), 2u);
+  EXPECT_EQ(Objects(), 2u);
+  EXPECT_EQ(xs(g_staticWorld.groups[0]), (std::vector<float>{0, 1, 20, 21}));  // red: meshes a and c
+  EXPECT_EQ(xs(g_staticWorld.groups[1]), (std::vector<float>{10, 11}));        // green: mesh b
 }
 
 // A model of many limbs is made static in work that grows with its limbs, not their square:
