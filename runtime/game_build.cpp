@@ -90,9 +90,13 @@ bool InsideTree(const std::filesystem::path& path, const std::filesystem::path& 
 // is too long for any file is not walked, but a media file anywhere in it is listed by its
 // name, which refuses the build when the game is written.
 // real: the folder's canonical path. Only links are looked up: a plain folder's canonical path
-// is its parent's and its name (a lookup a folder costs the depth on disk squared).
+// is its parent's and its name (a lookup a folder costs the depth on disk squared). Links that
+// reach one folder by many routes (two links to the next folder, and so on down) would be
+// walked once a route: past kMostLinkedWalks folders entered through a link, no more are.
+constexpr int kMostLinkedWalks = 4096;
 void CollectMedia(const std::filesystem::path& folder, const std::filesystem::path& real, const std::string& prefix,
-                  const std::string& game, std::vector<MediaFile>& out, std::vector<std::filesystem::path>& walking) {
+                  const std::string& game, std::vector<MediaFile>& out, std::vector<std::filesystem::path>& walking,
+                  int& linkedWalks) {
   std::error_code ec;
   walking.push_back(real);
   std::vector<std::filesystem::directory_entry> entries;
@@ -108,11 +112,13 @@ void CollectMedia(const std::filesystem::path& folder, const std::filesystem::pa
       if (ec || !InsideTree(target, walking.front())) continue;
     }
     if (entry.is_directory(ec)) {
-      if (linked && std::find(walking.begin(), walking.end(), target) != walking.end()) continue;
+      if (linked && (std::find(walking.begin(), walking.end(), target) != walking.end() ||
+                     ++linkedWalks > kMostLinkedWalks))
+        continue;
       const std::string inner = prefix + name + "\\";
       std::filesystem::path file;
       if (inner.size() < kPackNameBytes) {
-        CollectMedia(entry.path(), linked ? target : real / name, inner, game, out, walking);
+        CollectMedia(entry.path(), linked ? target : real / name, inner, game, out, walking, linkedWalks);
       } else if (FirstMediaFileIn(entry.path(), &file)) {
         std::string below = file.lexically_relative(entry.path()).string();
         std::replace(below.begin(), below.end(), '/', '\\');
@@ -203,7 +209,8 @@ std::vector<MediaFile> CollectMediaFiles(const std::string& folder, const std::s
   std::vector<MediaFile> files;
   std::vector<std::filesystem::path> walking;
   std::error_code ec;
-  CollectMedia(folder, std::filesystem::canonical(folder, ec), "", leaveOut, files, walking);
+  int linkedWalks = 0;
+  CollectMedia(folder, std::filesystem::canonical(folder, ec), "", leaveOut, files, walking, linkedWalks);
   return files;
 }
 

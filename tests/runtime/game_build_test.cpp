@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <filesystem>
 
 #include "runtime/game_build.h"
@@ -34,6 +36,24 @@ TEST(GameBuild, LinkedFoldersAreWalkedOnceAndFromALinkedProject) {
     for (const MediaFile& f : CollectMediaFiles(dir.File(folder), "")) names.push_back(f.first);
     EXPECT_EQ(names, expected) << folder;
   }
+}
+
+// Links that reach a folder by ever more routes (two links to the next folder, forty deep) end
+// in a bounded walk instead of one a route: the plain route is always taken.
+TEST(GameBuild, LinksReachingAFolderByManyRoutesAreWalkedBoundedly) {
+  namespace fs = std::filesystem;
+  TempDir dir;
+  constexpr int kDepth = 40;
+  for (int k = 0; k < kDepth; ++k) fs::create_directories(dir.File("top/d" + std::to_string(k)));
+  for (int k = 0; k + 1 < kDepth; ++k)
+    for (const char* link : {"a", "b"})
+      fs::create_directory_symlink("../d" + std::to_string(k + 1), dir.File("top/d" + std::to_string(k) + "/" + link));
+  dir.Write("top/d" + std::to_string(kDepth - 1) + "/x.bmp", "x");
+  const std::vector<MediaFile> found = CollectMediaFiles(dir.File("top"), "");
+  EXPECT_LE(found.size(), 4200u);
+  EXPECT_TRUE(std::any_of(found.begin(), found.end(), [](const MediaFile& f) {
+    return f.first == "d" + std::to_string(kDepth - 1) + "\\x.bmp";
+  }));
 }
 
 // A name the pack holds in full (255 bytes) is packed; a longer one refuses the build, naming the
