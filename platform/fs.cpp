@@ -496,6 +496,11 @@ namespace {
 
 // The temporary folder's path for the SIGHUP handler, which may use nothing but system calls.
 char g_tempPath[4096];
+// The process that made the folder: a child forked from it (without a new program) shares the
+// path but never removes the folder, which its parent still uses.
+pid_t g_tempFolderOwner = 0;
+
+bool OwnsTempFolder() { return g_tempPath[0] && getpid() == g_tempFolderOwner; }
 
 struct KernelDirent {
   uint64_t ino;
@@ -534,7 +539,7 @@ void RemoveTreeAt(int parent, const char* name, int depth) {
 
 // A hang-up ends the process: its temporary folder goes first.
 void OnHangup(int signal) {
-  if (g_tempPath[0]) RemoveTreeAt(AT_FDCWD, g_tempPath, 0);
+  if (OwnsTempFolder()) RemoveTreeAt(AT_FDCWD, g_tempPath, 0);
   ::signal(signal, SIG_DFL);
   raise(signal);
 }
@@ -647,6 +652,7 @@ const std::string& FsTempFolder() {
   g_tempFolder = MakeLockedRunFolder(root.empty() ? std::string("/tmp") : root);
   if (!g_tempFolder.empty() && g_tempFolder.size() < sizeof g_tempPath) {
     std::memcpy(g_tempPath, g_tempFolder.c_str(), g_tempFolder.size() + 1);
+    g_tempFolderOwner = getpid();
     // Only where a hang-up would end the process anyway (not under nohup).
     struct sigaction now {};
     if (sigaction(SIGHUP, nullptr, &now) == 0 && now.sa_handler == SIG_DFL) {
@@ -660,14 +666,15 @@ const std::string& FsTempFolder() {
 }
 
 void FsRemoveTempFolderInSignal() {
-  if (g_tempPath[0]) RemoveTreeAt(AT_FDCWD, g_tempPath, 0);
+  if (OwnsTempFolder()) RemoveTreeAt(AT_FDCWD, g_tempPath, 0);
 }
 
 void FsRemoveTempFolder() {
   if (g_tempFolder.empty()) return;
+  const bool owner = OwnsTempFolder();
   g_tempPath[0] = 0;
   std::error_code ec;
-  std::filesystem::remove_all(g_tempFolder, ec);
+  if (owner) std::filesystem::remove_all(g_tempFolder, ec);
   g_tempFolder.clear();
   if (g_runFolderLock >= 0) close(g_runFolderLock);
   g_runFolderLock = -1;

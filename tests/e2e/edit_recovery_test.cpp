@@ -75,6 +75,7 @@ struct Ending {
   unsigned mode = 0644;       // the source's: 0600 makes every recovery file as private
   bool moveProject = false;   // the project folder is moved before the next start
   bool brokenStderr = false;  // stderr is a pipe whose reader is gone
+  int waitMs = 300;           // from the program's file to the first signal
 };
 
 // Whether user nobody can open the file (as root; otherwise its mode alone tells).
@@ -119,7 +120,7 @@ void CheckEnding(const Ending& c) {
   const pid_t pid = StartEdit(dir, c.file, c.named, c.brokenStderr);
   ASSERT_GT(pid, 0);
   EXPECT_TRUE(WaitFor(dir.File("project/ran.txt")));
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  std::this_thread::sleep_for(std::chrono::milliseconds(c.waitMs));
   std::filesystem::remove(dir.File("out.png"));  // the run's
   kill(pid, c.first);
   if (c.second) {
@@ -189,7 +190,7 @@ TEST(EditRecovery, EndingSignalsKeepTheUnsavedChanges) {
                     {.name = "typed after the run",
                      .script = "2 type make file \"ran.txt\"\n40 key F5 down\n41 key F5 up\n60 key Return down\n"
                                "61 key Return up\n70 type rem more\n",
-                     .kept = {{"project/game.vka.recovered", typed + "rem more\r\n"}}}};
+                     .kept = {{"project/game.vka.recovered", typed + "rem more\r\n"}}, .waitMs = 3000}};
   for (const Ending& c : cases) CheckEnding(c);
 }
 

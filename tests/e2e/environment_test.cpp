@@ -187,7 +187,7 @@ TEST(EnvironmentRuns, SaveAndOpenThroughTheBrowser) {
                                dir.File("work"), {"XDG_CONFIG_HOME=" + dir.File("config"), "ASAN_OPTIONS=detect_leaks=0"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(dir.Read("work/game.VKA"), "print 1\r\n");
-  EXPECT_TRUE(std::filesystem::exists(dir.File("work/ran.txt")));
+  EXPECT_TRUE(std::filesystem::exists(dir.File("work/ran.txt"))) << r.err;
 }
 
 // Each run starts from a clean state but keeps the window and the device: the tenth run of a 3D

@@ -424,6 +424,16 @@ TEST(Fs, TempFolderIsPrivateAndCopiesDoNotFollowLinks) {
   ASSERT_FALSE(path.empty());
   EXPECT_EQ(dir.Read("victim"), "keep me");  // the link was replaced, not followed
   EXPECT_FALSE(std::filesystem::is_symlink(path));
+  // A child forked without a new program shares the path but leaves the folder to its parent.
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    FsRemoveTempFolder();
+    FsRemoveTempFolderInSignal();
+    _exit(0);
+  }
+  ASSERT_EQ(waitpid(child, nullptr, 0), child);
+  EXPECT_TRUE(std::filesystem::exists(path));
   FsRemoveTempFolder();
   EXPECT_FALSE(std::filesystem::exists(folder));
 }
