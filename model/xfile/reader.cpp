@@ -13,8 +13,9 @@ namespace {
 
 constexpr int kMaxDepth = 200;
 
-// What a mesh costs once built beyond its data: its node, and what each vertex and face word
-// becomes (a vertex, its copies in the buffers, its part of the bounds and collision).
+// What a mesh costs once built and drawn beyond its data: its node with its device objects, and
+// what each vertex and face word becomes (a vertex, its copies in the buffers, its part of the
+// bounds and collision).
 uint64_t MeshBuildCost(const XObject& mesh) {
   const size_t n = mesh.data.size();
   const uint64_t vertices = n ? std::min<uint64_t>(mesh.data[0], (n - 1) / 3) : 0;

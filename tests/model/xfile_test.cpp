@@ -291,12 +291,12 @@ TEST(XFile, TheLimitOfBytesChargesWhatTheLoadHolds) {
     EXPECT_EQ(r.status, XStatus::TooLarge) << body;
     EXPECT_EQ(r.message, "holds more data than a model may have") << body;
   }
-  // One mesh by hand: an object (650) and its name (1), 15 values (8 each), the mesh (6,000),
+  // One mesh by hand: an object (650) and its name (1), 15 values (8 each), the mesh (15,000),
   // 3 vertices (170 each) and the words after them, the face count and 4 face words (12 each).
   XFile one;
   ASSERT_TRUE(ParseXFile(std::string("xof 0302txt 0032\n") + kBodies[1], one).ok());
   one.objects[0]->children.clear();
-  EXPECT_EQ(XLoadBytes(one), 650u + 1 + 15 * 8 + 6000 + 3 * 170 + 5 * 12);
+  EXPECT_EQ(XLoadBytes(one), 650u + 1 + 15 * 8 + 15000 + 3 * 170 + 5 * 12);
   // A compressed file holds its compressed image too while the plain one is read.
   const std::string plain = std::string("xof 0302txt 0032\n") + kBodies[1];
   const std::string packed = fxmodel::MsZipXFile(plain, 40);
