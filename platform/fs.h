@@ -113,12 +113,12 @@ int64_t FsFileSize(const std::string& name);
 bool FsIsReadOnly(const std::string& name);
 // Creates an empty file; false when the name exists or the file cannot be made.
 bool FsMakeFileExclusive(const std::string& name);
-// Creates a new file with the data, never through a link nor into an existing file: kTaken
-// when the name exists in any form (a dangling link too). The data goes into a temporary
-// beside it first, linked to the name once whole: the file is whole or absent (kFailed).
+// Creates a new file with the data at a host path (taken as it is, not as a program's name),
+// never through a link nor into an existing file: kTaken when the name exists in any form (a
+// dangling link too). The data goes into a temporary beside it first, given its access and
+// linked to the name once whole: the file is whole or absent (kFailed).
 enum class FsNewFile { kWritten, kTaken, kFailed };
-struct FsAccess;
-FsNewFile FsWriteNewFile(const std::string& name, const std::string& data, const FsAccess& access);
+FsNewFile FsWriteNewFile(const std::string& hostPath, const std::string& data, const FsAccess& access);
 // Copies a regular file through a temporary file beside the target; false (and the target
 // untouched) when the target exists or anything fails.
 bool FsCopyFile(const std::string& from, const std::string& to);

@@ -190,8 +190,7 @@ bool FsMakeFileExclusive(const std::string& name) {
   return true;
 }
 
-FsNewFile FsWriteNewFile(const std::string& name, const std::string& data, const FsAccess& access) {
-  const std::string path = FsResolveForWrite(name);
+FsNewFile FsWriteNewFile(const std::string& path, const std::string& data, const FsAccess& access) {
   struct stat st;
   if (lstat(path.c_str(), &st) == 0) return FsNewFile::kTaken;
   // Written whole into a temporary first, then linked to the name: link() never replaces

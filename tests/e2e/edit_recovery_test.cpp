@@ -150,6 +150,7 @@ void CheckEnding(const Ending& c) {
       EXPECT_NE(err.find(dir.File(file)), std::string::npos) << err;
     }
     if (c.mode == 0600) {
+      EXPECT_EQ(std::filesystem::status(dir.File(file)).permissions(), std::filesystem::perms(0600)) << file;
       EXPECT_FALSE(OthersCanRead(dir.File(file))) << file;
     }
   }
@@ -195,8 +196,8 @@ TEST(EditRecovery, EndingSignalsKeepTheUnsavedChanges) {
 }
 
 // Every file made from a private source's text is as private; a name too long for
-// ".recovered" is shortened to fit, keeping its start and extension; a stderr whose reader is
-// gone ends nothing before each buffer is kept.
+// ".recovered" is shortened to fit, keeping its start and extension, and one beyond ASCII keeps
+// its bytes; a stderr whose reader is gone ends nothing before each buffer is kept.
 TEST(EditRecovery, PrivateLongAndUnheard) {
   const std::string typed = "make file \"ran.txt\"\r\n", looping = "\r\ndo\r\nsync\r\nloop\r\n";
   const std::string longName = std::string(246, 'a') + ".vka";
@@ -206,6 +207,8 @@ TEST(EditRecovery, PrivateLongAndUnheard) {
                      .mode = 0600},
                     {.name = "a long name", .kept = {{"project/" + std::string(237, 'a') + ".vka.recovered", typed}},
                      .file = longName},
+                    {.name = "a name beyond ASCII", .kept = {{"project/caf\xc3\xa9.vka.recovered", typed}},
+                     .file = "caf\xc3\xa9.vka"},
                     {.name = "a closed stderr",
                      .script = "2 type rem one\n20 mouse 480 10\n21 button left down\n22 button left up\n"
                                "30 type make file \"ran.txt\"\n70 key F5 down\n71 key F5 up\n",
