@@ -1,6 +1,5 @@
 #include "platform/unsaved_copies.h"
 
-#include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -127,15 +126,6 @@ std::string CopyName(const std::string& folder, const std::string& name) {
          std::to_string(random() % 1000000);
 }
 
-bool WriteAll(int fd, const std::string& text) {
-  for (size_t done = 0; done < text.size();) {
-    const ssize_t w = write(fd, text.data() + done, text.size() - done);
-    if (w >= 0) done += size_t(w);
-    else if (errno != EINTR) return false;
-  }
-  return true;
-}
-
 std::vector<std::string> Fields(const std::string& record) {
   std::vector<std::string> fields;
   for (size_t at = 0, end; (end = record.find('\0', at)) != std::string::npos; at = end + 1)
@@ -159,7 +149,6 @@ bool RecoverCopies(const std::vector<std::string>& fields, const std::set<std::s
   for (size_t k = 0; k + 3 <= fields.size(); k += 3) {
     const std::string &temp = fields[k], &base = fields[k + 1], &name = fields[k + 2];
     if (temp.empty() || !Fits(temp) || !Fits(base) || (base.empty() && workFiles.count(temp))) continue;
-    if (!base.empty()) unlink((temp + ".part").c_str());  // cut short by the kill
     // A copy gone was kept already (by the ending process's handler), or went with its folder:
     // the work file has the text then.
     const int kept = KeepOne(temp.c_str(), base.c_str(), name.c_str());
@@ -275,22 +264,17 @@ bool UnsavedCopyAdd(const std::string& folder, const std::string& name, const st
   if (folder.empty() || name.empty()) return false;
   const std::string plain = FullFolder(folder), base = Base(plain, name);
   for (int attempt = 0; attempt < 16; ++attempt) {
-    const std::string temp = CopyName(plain, name), part = temp + ".part";
-    if (!Fits(part) || !Fits(base)) return false;
-    // Listed before it is made, and named only once whole: after a kill at any moment the next
-    // start finds a whole copy or none.
+    const std::string temp = CopyName(plain, name);
+    if (!Fits(temp) || !Fits(base)) return false;
+    // Listed before it is made, and named only once whole and private from its first byte
+    // (FsWriteNewFile): after a kill at any moment the next start finds a whole copy or none.
     g_pending.push_back({temp, base, name});
     WriteRecord();
-    // Private from the start: it has the source's access before any of the text goes in.
-    const int fd = open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    const bool taken = fd < 0 && errno == EEXIST;
-    bool ok = fd >= 0 && FsGiveAccess(fd, access) && WriteAll(fd, text);
-    ok = fd >= 0 && close(fd) == 0 && ok && link(part.c_str(), temp.c_str()) == 0;
-    unlink(part.c_str());
-    if (ok) return true;
+    const FsNewFile made = FsWriteNewFile(temp, text, access);
+    if (made == FsNewFile::kWritten) return true;
     g_pending.pop_back();
     WriteRecord();
-    if (!taken) return false;
+    if (made != FsNewFile::kTaken) return false;
   }
   return false;
 }
