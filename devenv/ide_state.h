@@ -3,11 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/unsaved_copies.h"
-
 #include "devenv/editor_buffer.h"
 #include "devenv/settings.h"
 #include "platform/surfaces.h"
+#include "platform/unsaved_copies.h"
 
 // The development environment's state: one struct, reset as one block. It lives across the
 // runs of programs the environment starts, so it is not part of a run's subsystem table.

@@ -51,12 +51,7 @@ FsAccess AccessOf(const BufferView& b) {
 // Writes the buffer's recovery file and names it; false when it could not be written.
 bool Recover(const BufferView& b) {
   const std::string text = SourceFileText(b.text, b.title, b.author, b.date);
-  const std::string name = NameOf(b);
-  const FsAccess access = AccessOf(b);
-  std::string path = b.fileName.empty() ? "" : UnsavedWriteRecovery(b.folder, name, text, access);
-  if (path.empty()) path = UnsavedWriteRecovery(FsConfigFolder(), name, text, access);
-  UnsavedSayKept(name, path);
-  return !path.empty();
+  return !UnsavedKeepText(b.fileName.empty() ? "" : b.folder, NameOf(b), text, AccessOf(b), "").empty();
 }
 
 // Copies one buffer beside its recovery file (its source's folder, else the settings folder);

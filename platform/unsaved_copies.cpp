@@ -9,7 +9,7 @@
 #include <cstring>
 #include <random>
 #include <set>
-#include <utility>
+#include <algorithm>
 
 namespace {
 
@@ -188,10 +188,7 @@ bool RecoverWork(const std::vector<std::string>& f, std::multiset<std::string>& 
       continue;
     // Where the source's folder is gone (moved, deleted) the settings folder takes the text.
     const FsAccess access = source.empty() ? FsAccess{} : FsAccessOf(source);
-    std::string path = folder.empty() ? "" : UnsavedWriteRecovery(folder, name, text, access);
-    if (path.empty()) path = UnsavedWriteRecovery(FsConfigFolder(), name, text, access);
-    SayKept(name.c_str(), path.empty() ? file.c_str() : path.c_str());
-    all = !path.empty() && all;
+    all = !UnsavedKeepText(folder, name, text, access, file).empty() && all;
   }
   return all;
 }
@@ -236,7 +233,13 @@ std::string UnsavedWriteRecovery(const std::string& folder, const std::string& n
   return "";
 }
 
-void UnsavedSayKept(const std::string& name, const std::string& path) { SayKept(name.c_str(), path.c_str()); }
+std::string UnsavedKeepText(const std::string& folder, const std::string& name, const std::string& text,
+                            const FsAccess& access, const std::string& stays) {
+  std::string path = folder.empty() ? "" : UnsavedWriteRecovery(folder, name, text, access);
+  if (path.empty()) path = UnsavedWriteRecovery(FsConfigFolder(), name, text, access);
+  SayKept(name.c_str(), path.empty() ? stays.c_str() : path.c_str());
+  return path;
+}
 
 void UnsavedCopiesHold() {
   if (g_holdDepth++ > 0) return;

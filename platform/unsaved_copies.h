@@ -24,8 +24,11 @@ std::string UnsavedRecoveryName(const std::string& name);
 // path, or "" when none could be written.
 std::string UnsavedWriteRecovery(const std::string& folder, const std::string& name, const std::string& text,
                                  const FsAccess& access);
-// Says on stderr where the unsaved changes of name are kept ("" for nowhere).
-void UnsavedSayKept(const std::string& name, const std::string& path);
+// Keeps the text as name's recovery file in the folder, or where that takes no file (or folder
+// is "") in the settings folder, and says on stderr where it is: there, or else in stays (where
+// the text is still on disk; "" for nowhere). Answers the recovery file's path, "" for none.
+std::string UnsavedKeepText(const std::string& folder, const std::string& name, const std::string& text,
+                            const FsAccess& access, const std::string& stays);
 
 // Begins and ends the main thread's hold. Hold waits (never returning) when a handler is
 // keeping the copies already: it ends the process. Release answers whether an ending came
