@@ -121,6 +121,8 @@ TEST(UnsavedCopies, RecoveryNamesFitAndNumberToAHundred) {
 TEST(UnsavedCopies, TheNextStartKeepsWhatTheRecordLists) {
   TempDir dir;
   const std::string config = dir.File("config");
+  const char* given = getenv("XDG_CONFIG_HOME");
+  const std::optional<std::string> before = given ? std::optional<std::string>(given) : std::nullopt;
   setenv("XDG_CONFIG_HOME", config.c_str(), 1);
   std::filesystem::create_directories(dir.File("run"));
   std::filesystem::create_directories(dir.File("project"));
@@ -170,7 +172,8 @@ TEST(UnsavedCopies, TheNextStartKeepsWhatTheRecordLists) {
     EXPECT_EQ(err.find(dir.File(c.kept)), err.find("kept in ") + 8) << err;
     EXPECT_EQ(dir.Read(c.kept).substr(dir.Read(c.kept).size() - 7), "typed\r\n");
   }
-  unsetenv("XDG_CONFIG_HOME");
+  if (before) setenv("XDG_CONFIG_HOME", before->c_str(), 1);
+  else unsetenv("XDG_CONFIG_HOME");
 }
 
 }  // namespace
