@@ -188,6 +188,9 @@ void IdeWindowMessage(const Message& m) {
   if (BrowserIsOpen() && m.kind != MsgKind::Close && BrowserWindowMessage(m)) return;
   switch (m.kind) {
     case MsgKind::Close:
+      // Asked by a stop signal, whoever sent it may not wait for an answer: the text is on disk
+      // before the question.
+      if (m.a) IdeKeepBeforeQuestion();
       // Unsaved changes are never left without the save-first question; a panel open for
       // something else gives way to it.
       if (!g_ide.modified) {

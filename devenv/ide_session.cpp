@@ -212,6 +212,8 @@ int RunEnvironment(const std::string& file, const RunOptions& options, double ve
   if (const int signal = EventsEndingSignal()) IdeEndBySignal(signal);
   // Frames run out end it as a hang-up would: no one is there to answer a save-first question.
   if (env.FramesUsedUp()) IdeWriteRecoveryFiles();
+  // Otherwise the user left: the question to leave was answered.
+  else IdeDropAnsweredRecovery();
   IdeDropUnsavedCopies();
   EventsHoldEndingSignals(false);
   ::signal(SIGPIPE, previousPipe);

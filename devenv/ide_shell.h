@@ -53,6 +53,13 @@ void IdeDropUnsavedCopies();
 // buffer saved or given another source since.
 void IdeNoteWorkFiles();
 void IdeSyncNotedWork();
+// A stop signal asks to close (a shutdown's TERM, then KILL when no one answers): each buffer
+// with unsaved changes is kept in its recovery file before the save-first question is asked.
+// The file goes once its text is saved or its changes dropped (IdeSyncNotedWork), or the
+// question to leave was answered (IdeDropAnsweredRecovery); an ending that follows with the
+// text unchanged names it again rather than writing another.
+void IdeKeepBeforeQuestion();
+void IdeDropAnsweredRecovery();
 // Ends the process by a signal that ends it (a hang-up, a repeated stop request), the unsaved
 // changes kept first and the grab and transcript written as a closing window leaves them.
 [[noreturn]] void IdeEndBySignal(int signal);

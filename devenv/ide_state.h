@@ -145,6 +145,13 @@ struct IdeState {
     UnsavedWork work;
   };
   std::vector<NotedWork> notedWork;
+  // The recovery files written when a stop signal asked to close, one a buffer (by number - 1),
+  // with the source and text each holds.
+  struct KeptForQuestion {
+    std::string path, fileName, projectFolder;
+    size_t textHash = 0, textSize = 0;
+  };
+  KeptForQuestion keptForQuestion[2];
 };
 
 extern IdeState g_ide;

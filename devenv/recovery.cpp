@@ -8,8 +8,12 @@
 // after it, so no file is ever written over. Once control leaves the editor, the text is on
 // disk ready for these names: copies for the signal handlers (IdeKeepUnsavedForRun), and the
 // work files listed for the next start after a kill (IdeNoteWorkFiles).
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdio>
+#include <functional>
 
 #include "core/run_state.h"
 #include "devenv/editor.h"
@@ -48,10 +52,38 @@ FsAccess AccessOf(const BufferView& b) {
   return b.fileName.empty() ? FsAccess{} : FsAccessOf(b.folder + "/" + b.fileName);
 }
 
-// Writes the buffer's recovery file and names it; false when it could not be written.
+IdeState::KeptForQuestion& KeptOf(int32_t buffer) { return g_ide.keptForQuestion[buffer - 1]; }
+
+// Removes a recovery file kept for the question: its text was saved, dropped or kept anew.
+void DropKept(IdeState::KeptForQuestion& kept) {
+  if (!kept.path.empty()) unlink(kept.path.c_str());
+  kept = {};
+}
+
+// Whether the buffer's text is in the file kept for the question already.
+bool KeptAlready(const BufferView& b, const std::string& text) {
+  const IdeState::KeptForQuestion& kept = KeptOf(b.number);
+  struct stat st;
+  return !kept.path.empty() && kept.fileName == b.fileName && kept.projectFolder == b.folder &&
+         kept.textSize == text.size() && kept.textHash == std::hash<std::string>{}(text) &&
+         lstat(kept.path.c_str(), &st) == 0;
+}
+
+// Writes the buffer's recovery file and names it; false when it could not be written. A file
+// kept for the question with the same text is named again instead; one with older text goes
+// once the new one is written.
 bool Recover(const BufferView& b) {
   const std::string text = SourceFileText(b.text, b.title, b.author, b.date);
-  return !UnsavedKeepText(b.fileName.empty() ? "" : b.folder, NameOf(b), text, AccessOf(b), "").empty();
+  if (KeptAlready(b, text)) {
+    UnsavedSayKept(NameOf(b), KeptOf(b.number).path);
+    return true;
+  }
+  const std::string path = UnsavedKeepText(b.fileName.empty() ? "" : b.folder, NameOf(b), text, AccessOf(b), "");
+  if (path.empty()) return false;
+  IdeState::KeptForQuestion& kept = KeptOf(b.number);
+  DropKept(kept);
+  kept = {path, b.fileName, b.folder, std::hash<std::string>{}(text), text.size()};
+  return true;
 }
 
 // Copies one buffer beside its recovery file (its source's folder, else the settings folder);
@@ -103,7 +135,35 @@ void IdeNoteWorkFiles() {
   UnsavedWorkNote(work);
 }
 
+void IdeKeepBeforeQuestion() {
+  UnsavedCopiesHold();
+  for (const BufferView& b : Buffers())
+    if (b.modified) Recover(b);
+  Release();
+}
+
+void IdeDropAnsweredRecovery() { DropKept(KeptOf(LiveBuffer())); }
+
+namespace {
+
+// A buffer saved, or given another source, since its text was kept for the question.
+void SyncKeptForQuestion() {
+  for (int32_t buffer = 1; buffer <= 2; ++buffer) {
+    IdeState::KeptForQuestion& kept = KeptOf(buffer);
+    if (kept.path.empty()) continue;
+    const bool live = buffer == LiveBuffer();
+    const EditorBufferRecord& r = g_ide.records[buffer - 1];
+    const bool modified = live ? g_ide.modified != 0 : r.used && r.modified != 0;
+    const std::string& fileName = live ? g_ide.fileName : r.fileName;
+    const std::string& folder = live ? g_ide.projectFolder : r.projectFolder;
+    if (!modified || fileName != kept.fileName || folder != kept.projectFolder) DropKept(kept);
+  }
+}
+
+}  // namespace
+
 void IdeSyncNotedWork() {
+  SyncKeptForQuestion();
   bool changed = false;
   for (size_t k = 0; k < g_ide.notedWork.size();) {
     const auto& n = g_ide.notedWork[k];

@@ -188,8 +188,13 @@ int32_t RetryAfterResult(Surface* dst, int32_t result, int32_t* tries, uint32_t*
 // mode, an entry in "VK.LOG".
 void LogEngineError(const std::string& message);
 
-// --grab and --transcript.
+// --grab and --transcript. The grab is the last frame shown: the display's, or once the display
+// is gone (a run handing back to the environment, a display not yet drawn) the frame it showed
+// last, kept until the next frame is shown or the session ends (ForgetLastShownFrame).
 void WriteGrabFile();
+void ForgetLastShownFrame();
+// Keeps the primary's frame as the last shown before the display releases it.
+void KeepLastShownFrame();
 // A transcript is started by a session (whole: it stays open for every run of the session) or
 // by a run (closed at its end by TranscriptEndRun); the file is made, empty, when it starts.
 void TranscriptStart(const std::string& name, bool wholeSession);

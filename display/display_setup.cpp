@@ -289,6 +289,7 @@ int32_t RestoreDisplaySurfaces() {
 
 void ReleaseDisplaySurfaces() {
   g_display.gammaAvailable = 0;
+  KeepLastShownFrame();
   g_display.primary.reset();
   g_display.backBuffer.reset();
 }

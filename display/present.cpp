@@ -31,6 +31,10 @@ int32_t RetryAfterResult(Surface* dst, int32_t result, int32_t* tries, uint32_t*
 
 namespace {
 
+// The primary of a display released after it showed a frame; outside the display state, whose
+// reset starts each run, as the session's transcript is.
+SurfacePtr g_lastShown;
+
 // Expanded colour of every 16-bit pixel of the last format presented (a frame converts each
 // pixel with one table read instead of the channel arithmetic).
 struct ExpandTable {
@@ -103,6 +107,7 @@ void PresentFrame() {
   PrepareBackBuffer2D();
   ComposeFrame();
   g_display.framePresented = 1;
+  g_lastShown.reset();
   int32_t px = 0, py = 0;
   if (PresentToWindow(reinterpret_cast<const uint32_t*>(g_display.primary->Row(0)), g_display.primary->Width(),
                       g_display.primary->Height(), g_display.fullScreen && !g_display.windowMode, &px, &py)) {
@@ -170,6 +175,13 @@ void RestoreFullScreenWindow() {
 
 void WriteGrabFile() {
   const std::string& file = g_runtime.options.grabFile;
-  if (file.empty() || !g_display.primary || !g_display.framePresented) return;
-  if (!SavePngFile(*g_display.primary, file)) std::fprintf(stderr, "vellumark: cannot write %s\n", file.c_str());
+  const Surface* shown = g_display.primary && g_display.framePresented ? g_display.primary.get() : g_lastShown.get();
+  if (file.empty() || !shown) return;
+  if (!SavePngFile(*shown, file)) std::fprintf(stderr, "vellumark: cannot write %s\n", file.c_str());
 }
+
+void KeepLastShownFrame() {
+  if (g_display.primary && g_display.framePresented) g_lastShown = std::move(g_display.primary);
+}
+
+void ForgetLastShownFrame() { g_lastShown.reset(); }

@@ -184,7 +184,7 @@ void EventsReset() {
   g_queue.clear();
   g_quit = false;
   for (bool& k : g_keys) k = false;
-  if (g_stopReceived) Push(MsgKind::Close);
+  if (g_stopReceived) Push(MsgKind::Close, 1);
 }
 
 void EventsCatchStopSignals() {
@@ -253,7 +253,7 @@ void PumpPlatformEvents() {
   if (g_stopSignal) {
     g_stopSignal = 0;
     g_stopReceived = true;
-    Push(MsgKind::Close);
+    Push(MsgKind::Close, 1);
   }
   if (!g_sdlEvents) return;
   SDL_Event e;

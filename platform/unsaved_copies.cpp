@@ -241,6 +241,8 @@ std::string UnsavedKeepText(const std::string& folder, const std::string& name, 
   return path;
 }
 
+void UnsavedSayKept(const std::string& name, const std::string& path) { SayKept(name.c_str(), path.c_str()); }
+
 void UnsavedCopiesHold() {
   if (g_holdDepth++ > 0) return;
   int state = g_state.load();

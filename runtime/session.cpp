@@ -97,6 +97,7 @@ int LoadAndRun(Session& s, const RunRequest& r, uint32_t fullScreen, uint32_t wi
 bool OpenSession(Session& s, const std::string& runningFile, const RunOptions& options) {
   s = Session{};
   s.open = true;
+  ForgetLastShownFrame();
   EventsCatchStopSignals();
   ResetSubsystems();
   // The window's mode comes from the settings beside the running file.
@@ -169,6 +170,7 @@ void CloseSession(Session& s) {
   DestroyMainWindow();
   EventsReleaseStopSignals();
   TranscriptClose();
+  ForgetLastShownFrame();
   FsRemoveTempFolder();
   s = Session{};
 }

@@ -40,7 +40,9 @@ void ResetRenderDefaults() {
 
 bool InitRuntimeSubsystems() {
   if (!StartInputDevices()) {
-    g_errorCode = kErrInputDevicesNotStarted;
+    // An input file given up because the process is asked to stop is no failure: the run
+    // ends as a stop.
+    if (!StopSignalReceived()) g_errorCode = kErrInputDevicesNotStarted;
     return false;
   }
   ChooseMusicDevices();

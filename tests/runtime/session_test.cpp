@@ -1,6 +1,8 @@
 // Programs run one after another in one session, its window and device kept, as they run alone.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "compiler/compiler.h"
 #include "core/command_table.h"
 #include "display/imagefiles/image_files.h"
@@ -168,6 +170,34 @@ TEST(Session, A3DProgramRunTwiceGivesEqualFrames) {
   ASSERT_NE(again.grab, nullptr);
   EXPECT_NE(first.grab->GetPixel(320, 240) & 0xFFFFFF, first.grab->GetPixel(20, 20) & 0xFFFFFF);  // drawn
   EXPECT_EQ(DifferingPixels(*first.grab, *again.grab), 0);
+}
+
+
+// A session ended (a hang-up in the environment) once a run has handed back, before anything
+// else is drawn, still leaves the last frame shown as its grab; a new session starts without it.
+TEST(Session, TheGrabAfterARunHandsBackIsItsLastFrame) {
+  TempDir dir;
+  ImageBuilder a;
+  a.Emit({303, a.Text("shown last")});
+  Session session;
+  RunOptions open;
+  open.windowMode = true;
+  ASSERT_TRUE(OpenSession(session, dir.File("a.img"), open));
+  const Result run = RunIn(session, dir, a, "a");
+  ASSERT_EQ(run.status, 0);
+  ASSERT_NE(run.grab, nullptr);
+  g_runtime.options.grabFile = dir.File("handback.png");
+  WriteGrabFile();
+  const SurfacePtr handback = LoadImageByExtension(dir.File("handback.png"), 32);
+  CloseSession(session);
+  ASSERT_NE(handback, nullptr);
+  EXPECT_EQ(DifferingPixels(*handback, *run.grab), 0);
+
+  ASSERT_TRUE(OpenSession(session, dir.File("a.img"), open));
+  g_runtime.options.grabFile = dir.File("none.png");
+  WriteGrabFile();
+  CloseSession(session);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("none.png")));
 }
 
 }  // namespace

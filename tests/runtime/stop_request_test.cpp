@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/errors.h"
+#include "core/run_state.h"
 #include "model/xfile/xfile.h"
 #include "platform/events.h"
 #include "platform/fs.h"
@@ -65,6 +66,16 @@ TEST_F(StopRequest, LongWorkGivesUpAndItsFailureIsNoError) {
   EXPECT_TRUE(FsReadFile(dir_.File("data.bin"), bytes));
   EXPECT_EQ(bytes.size(), size_t(3) << 20);
   EXPECT_TRUE(ParseXFile(model, x).ok());
+}
+
+// The run's input file, read at its start (the environment hands its --input over at each run),
+// is given up as well: the run ends as a stop, not as input devices that cannot start.
+TEST_F(StopRequest, AnInputFileGivenUpIsNoError) {
+  dir_.Write("input.txt", "5 key Left down\n");
+  g_runtime.options.inputFile = dir_.File("input.txt");
+  EXPECT_FALSE(InitRuntimeSubsystems());
+  EXPECT_EQ(g_errorCode, 0);
+  g_runtime.options.inputFile.clear();
 }
 
 // A built game whose pack load fails once the stop has come ends as a closed window does:
