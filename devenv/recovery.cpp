@@ -139,6 +139,7 @@ void IdeKeepBeforeQuestion() {
   UnsavedCopiesHold();
   for (const BufferView& b : Buffers())
     if (b.modified) Recover(b);
+  IdeSyncNotedWork();
   Release();
 }
 
@@ -172,7 +173,9 @@ void IdeSyncNotedWork() {
     const bool modified = live ? g_ide.modified != 0 : r.modified != 0;
     const std::string& fileName = live ? g_ide.fileName : r.fileName;
     const std::string& folder = live ? g_ide.projectFolder : r.projectFolder;
-    if (modified && fileName == n.fileName && folder == n.projectFolder) {
+    // A buffer whose text went into its recovery file at a stop signal is listed no more: that
+    // file holds newer text than the work file.
+    if (modified && fileName == n.fileName && folder == n.projectFolder && KeptOf(n.buffer).path.empty()) {
       ++k;
       continue;
     }

@@ -274,6 +274,29 @@ TEST_F(BrowserTest, EachSaveFirstAnswerGoesOnWithItsCommand) {
   }
 }
 
+// A close asked by a stop signal (a shutdown that may not wait for the answer) keeps the text
+// in its recovery file before the save-first question; asked again with the same text it writes
+// no other. The file goes once the answer saves the text, or drops it and leaves.
+TEST_F(BrowserTest, AStopSignalKeepsTheTextUntilTheQuestionIsAnswered) {
+  for (const bool yes : {true, false}) {
+    dir_.Write("work/keep.vka", "old\r\n");
+    ASSERT_TRUE(BrowserLoadSource(Work("keep.vka")));
+    Type("new ");
+    for (int k = 0; k < 2; ++k) IdeWindowMessage({MsgKind::Close, 1, 0});
+    ASSERT_EQ(g_ide.dialogMode, kModeSaveBeforeQuit);
+    EXPECT_EQ(dir_.Read("work/keep.vka.recovered"), "new old\r\n");
+    EXPECT_FALSE(std::filesystem::exists(Work("keep.vka.recovered-2")));
+    BrowserPerformAction(BrowserButtonAction(yes ? 2 : 3));
+    IdeSyncNotedWork();  // the frame after
+    EXPECT_EQ(std::filesystem::exists(Work("keep.vka.recovered")), !yes) << yes;
+    if (!yes) IdeDropAnsweredRecovery();  // the leave question answered: the environment ends
+    EXPECT_FALSE(std::filesystem::exists(Work("keep.vka.recovered"))) << yes;
+    ResetBrowserItems();
+    BrowserClose();
+    g_ide.dialogMode = 0;
+  }
+}
+
 TEST_F(BrowserTest, FieldKeysEditAroundTheCursor) {
   auto key = [](int vk) { BrowserWindowMessage({MsgKind::KeyDown, vk, 0}); };
   auto type = [](const std::string& t) {

@@ -12,6 +12,8 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -21,10 +23,16 @@
 
 namespace {
 
-bool WaitFor(const std::string& path) {
-  for (int i = 0; i < 4000 && !std::filesystem::exists(path); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  return std::filesystem::exists(path);
+// Waits (a minute at most) for the file to exist, or to hold the text when one is given.
+bool WaitFor(const std::string& path, const std::string& text = "") {
+  auto there = [&] {
+    if (!std::filesystem::exists(path)) return false;
+    if (text.empty()) return true;
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {}) == text;
+  };
+  for (int i = 0; i < 12000 && !there(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  return there();
 }
 
 // `vellumark edit [project/FILE]` headless in dir/project under umask 022, stderr into
@@ -67,7 +75,10 @@ struct Ending {
   const char* script = kTypeAndRun;
   const char* source = "";  // project/FILE
   bool named = true;        // the environment opens the source
-  int first = SIGHUP, second = 0, gapMs = 0;  // second 0: one signal
+  int first = SIGHUP, second = 0;  // second 0: one signal
+  // The second signal follows once the first has kept the text (a stop signal keeps it before
+  // asking), and half a second more where it must count as a repeat; otherwise at once.
+  bool secondOnceKept = false;
   const char* planted = "";  // at project/game.vka.recovered: "file", "link" or nothing
   bool nextStart = false;    // the files are kept by the next start (after a kill)
   std::vector<std::pair<std::string, std::string>> kept;  // recovery files and their text
@@ -75,7 +86,11 @@ struct Ending {
   unsigned mode = 0644;       // the source's: 0600 makes every recovery file as private
   bool moveProject = false;   // the project folder is moved before the next start
   bool brokenStderr = false;  // stderr is a pipe whose reader is gone
-  int waitMs = 300;           // from the program's file to the first signal
+  // The first signal comes once the program has made its file and, where its run ends, once the
+  // run has ended (its grab written), then once waitFile holds waitText.
+  bool runEnds = true;
+  std::string waitFile = {}, waitText = {};
+  std::string sourceAfter = "\x01";  // the source's text at the end: "\x01" for as written
 };
 
 // Whether user nobody can open the file (as root; otherwise its mode alone tells).
@@ -120,26 +135,37 @@ void CheckEnding(const Ending& c) {
   const pid_t pid = StartEdit(dir, c.file, c.named, c.brokenStderr);
   ASSERT_GT(pid, 0);
   EXPECT_TRUE(WaitFor(dir.File("project/ran.txt")));
-  std::this_thread::sleep_for(std::chrono::milliseconds(c.waitMs));
+  if (c.runEnds) {
+    EXPECT_TRUE(WaitFor(dir.File("out.png")));
+  }
+  if (!c.waitFile.empty()) {
+    EXPECT_TRUE(WaitFor(dir.File(c.waitFile), c.waitText));
+  }
   std::filesystem::remove(dir.File("out.png"));  // the run's
   kill(pid, c.first);
-  if (c.second) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(c.gapMs));
-    kill(pid, c.second);
+  if (c.secondOnceKept) {
+    EXPECT_TRUE(WaitFor(dir.File(c.kept.at(0).first)));
+    // A stop signal within half a second of the last is the same request.
+    if (c.second != SIGKILL) std::this_thread::sleep_for(std::chrono::milliseconds(600));
   }
+  if (c.second) kill(pid, c.second);
   int status = 0;
   ASSERT_EQ(waitpid(pid, &status, 0), pid);
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == (c.second ? c.second : c.first)) << status;
   std::string err = dir.Read("err.txt");
   // An ending signal leaves the last frame as closing the window does.
-  if (c.first != SIGKILL) {
+  if ((c.second ? c.second : c.first) != SIGKILL) {
     EXPECT_TRUE(std::filesystem::exists(dir.File("out.png")));
   }
   if (c.nextStart) {
-    for (const auto& [file, text] : c.kept) EXPECT_FALSE(std::filesystem::exists(dir.File(file))) << file;
+    for (const auto& [file, text] : c.kept) {
+      if (!c.secondOnceKept) {
+        EXPECT_FALSE(std::filesystem::exists(dir.File(file))) << file;
+      }
+    }
     if (c.moveProject) std::filesystem::rename(dir.File("project"), dir.File("moved"));
     dir.Write("none.vka", "");
-    err = RunProcess(VellumarkExe(), {"run", "none.vka", "--headless"}, dir.path(),
+    err += RunProcess(VellumarkExe(), {"run", "none.vka", "--headless"}, dir.path(),
                      {"TMPDIR=" + dir.File("tmp"), "XDG_CONFIG_HOME=" + dir.File("config")})
               .err;
   }
@@ -158,7 +184,7 @@ void CheckEnding(const Ending& c) {
   const std::string project = dir.File(c.moveProject ? "moved" : "project");
   EXPECT_EQ(RecoveryFiles(project) + RecoveryFiles(dir.File("config/vellumark")),
             int(c.kept.size()) + (std::string(c.planted) == "file")) << err;
-  EXPECT_EQ(dir.Read((c.moveProject ? "moved/" : "project/") + c.file), c.source);
+  EXPECT_EQ(dir.Read((c.moveProject ? "moved/" : "project/") + c.file), c.sourceAfter == "\x01" ? c.source : c.sourceAfter);
   if (std::string(c.planted) == "file") {
     EXPECT_EQ(dir.Read("project/game.vka.recovered"), "earlier");
   } else if (std::string(c.planted) == "link") {
@@ -172,26 +198,36 @@ TEST(EditRecovery, EndingSignalsKeepTheUnsavedChanges) {
   const std::string wait = "execute file \"/bin/sleep\", \"20\", \"\", 1\r\n", waiting = "\r\n" + wait;
   Ending cases[] = {{.name = "hang-up", .kept = {{"project/game.vka.recovered", typed}}},
                     // The first SIGTERM asks to save first; the second ends the environment.
-                    {.name = "second SIGTERM", .first = SIGTERM, .second = SIGTERM, .gapMs = 700,
+                    {.name = "second SIGTERM", .first = SIGTERM, .second = SIGTERM, .secondOnceKept = true,
                      .kept = {{"project/game.vka.recovered", typed}}},
+                    // A shutdown's TERM, then KILL with the question unanswered: the text was kept
+                    // before the question, and the next start finds nothing more to keep.
+                    {.name = "TERM, then KILL", .first = SIGTERM, .second = SIGKILL, .secondOnceKept = true,
+                     .nextStart = true, .kept = {{"project/game.vka.recovered", typed}}},
                     {.name = "no name", .named = false, .kept = {{"config/vellumark/untitled.vka.recovered", typed}}},
                     // A closing terminal's two hang-ups while the program waits: the run stops and
                     // the second changes nothing.
                     {.name = "two hang-ups in a long command", .source = waiting.c_str(),
-                     .second = SIGHUP, .gapMs = 30, .kept = {{"project/game.vka.recovered", typed + wait}}},
+                     .second = SIGHUP, .kept = {{"project/game.vka.recovered", typed + wait}}, .runEnds = false},
                     // Killed while the program runs on: nothing of the process acts, the next start does.
                     {.name = "kill -9", .source = "\r\ndo\r\nsync\r\nloop\r\n", .first = SIGKILL, .nextStart = true,
-                     .kept = {{"project/game.vka.recovered", typed + "do\r\nsync\r\nloop\r\n"}}},
+                     .kept = {{"project/game.vka.recovered", typed + "do\r\nsync\r\nloop\r\n"}}, .runEnds = false},
                     // Killed once the run is over: the run folder's work file has the text.
                     {.name = "kill -9 after the run", .first = SIGKILL, .nextStart = true,
                      .kept = {{"project/game.vka.recovered", typed}}},
                     {.name = "kill -9, then the project moved", .first = SIGKILL, .nextStart = true,
                      .kept = {{"config/vellumark/game.vka.recovered", typed}}, .moveProject = true},
-                    // Text typed after the run reaches the recovery file too.
+                    // Text typed after the run reaches the recovery file too. The second buffer
+                    // runs and is typed into; the first is then saved, which tells the test that
+                    // the typing before it was taken.
                     {.name = "typed after the run",
-                     .script = "2 type make file \"ran.txt\"\n40 key F5 down\n41 key F5 up\n60 key Return down\n"
-                               "61 key Return up\n70 type rem more\n",
-                     .kept = {{"project/game.vka.recovered", typed + "rem more\r\n"}}, .waitMs = 3000}};
+                     .script = "2 mouse 480 10\n3 button left down\n4 button left up\n"
+                               "10 type make file \"ran.txt\"\n40 key F5 down\n41 key F5 up\n"
+                               "60 key Return down\n61 key Return up\n70 type rem more\n"
+                               "90 mouse 460 10\n91 button left down\n92 button left up\n"
+                               "100 type rem one\n120 key F3 down\n121 key F3 up\n",
+                     .kept = {{"config/vellumark/untitled.vka.recovered", typed + "rem more\r\n"}},
+                     .waitFile = "project/game.vka", .waitText = "rem one\r\n", .sourceAfter = "rem one\r\n"}};
   for (const Ending& c : cases) CheckEnding(c);
 }
 
@@ -204,7 +240,7 @@ TEST(EditRecovery, PrivateLongAndUnheard) {
   Ending cases[] = {{.name = "private, hang-up", .kept = {{"project/game.vka.recovered", typed}}, .mode = 0600},
                     {.name = "private, kill -9 during the run", .source = looping.c_str(), .first = SIGKILL,
                      .nextStart = true, .kept = {{"project/game.vka.recovered", typed + "do\r\nsync\r\nloop\r\n"}},
-                     .mode = 0600},
+                     .mode = 0600, .runEnds = false},
                     {.name = "a long name", .kept = {{"project/" + std::string(237, 'a') + ".vka.recovered", typed}},
                      .file = longName},
                     {.name = "a name beyond ASCII", .kept = {{"project/caf\xc3\xa9.vka.recovered", typed}},
