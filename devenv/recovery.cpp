@@ -78,8 +78,16 @@ bool Recover(const BufferView& b) {
     UnsavedSayKept(NameOf(b), KeptOf(b.number).path);
     return true;
   }
-  const std::string path = UnsavedKeepText(b.fileName.empty() ? "" : b.folder, NameOf(b), text, AccessOf(b), "");
-  if (path.empty()) return false;
+  const std::string name = NameOf(b);
+  std::string path = b.fileName.empty() ? "" : UnsavedWriteRecovery(b.folder, name, text, AccessOf(b));
+  if (path.empty()) path = UnsavedWriteRecovery(FsConfigFolder(), name, text, AccessOf(b));
+  if (path.empty()) {
+    // No folder takes it: the text as it is now goes into the run folder's work file, listed
+    // for the next start, and that is the one place named.
+    UnsavedSayKept(name, EditorWriteWorkFiles() ? EditorWorkFile(b.number) : "");
+    return false;
+  }
+  UnsavedSayKept(name, path);
   IdeState::KeptForQuestion& kept = KeptOf(b.number);
   DropKept(kept);
   kept = {path, b.fileName, b.folder, std::hash<std::string>{}(text), text.size()};

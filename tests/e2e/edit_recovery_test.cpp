@@ -91,6 +91,10 @@ struct Ending {
   bool runEnds = true;
   std::string waitFile = {}, waitText = {};
   std::string sourceAfter = "\x01";  // the source's text at the end: "\x01" for as written
+  // During the run the project folder is moved and the settings folder made unusable: no folder
+  // takes the text at the ending. The settings folder is back for the next start.
+  bool lostDuringRun = false;
+  std::string nextCommand = "run none.vka --headless";  // the next start's, in a shell
 };
 
 // Whether user nobody can open the file (as root; otherwise its mode alone tells).
@@ -141,6 +145,11 @@ void CheckEnding(const Ending& c) {
   if (!c.waitFile.empty()) {
     EXPECT_TRUE(WaitFor(dir.File(c.waitFile), c.waitText));
   }
+  if (c.lostDuringRun) {
+    std::filesystem::rename(dir.File("project"), dir.File("moved"));
+    std::filesystem::rename(dir.File("config/vellumark"), dir.File("config.kept"));
+    dir.Write("config/vellumark", "a file in the way");
+  }
   std::filesystem::remove(dir.File("out.png"));  // the run's
   kill(pid, c.first);
   if (c.secondOnceKept) {
@@ -153,6 +162,11 @@ void CheckEnding(const Ending& c) {
   ASSERT_EQ(waitpid(pid, &status, 0), pid);
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == (c.second ? c.second : c.first)) << status;
   std::string err = dir.Read("err.txt");
+  // Each buffer's text is named in one place, a file that holds it.
+  if (c.lostDuringRun) {
+    EXPECT_EQ(err.find("could not be kept"), std::string::npos) << err;
+    EXPECT_EQ(err.find("unsaved changes of"), err.rfind("unsaved changes of")) << err;
+  }
   // An ending signal leaves the last frame as closing the window does.
   if ((c.second ? c.second : c.first) != SIGKILL) {
     EXPECT_TRUE(std::filesystem::exists(dir.File("out.png")));
@@ -163,16 +177,21 @@ void CheckEnding(const Ending& c) {
         EXPECT_FALSE(std::filesystem::exists(dir.File(file))) << file;
       }
     }
-    if (c.moveProject) std::filesystem::rename(dir.File("project"), dir.File("moved"));
+    if (c.lostDuringRun) {
+      std::filesystem::remove(dir.File("config/vellumark"));
+      std::filesystem::rename(dir.File("config.kept"), dir.File("config/vellumark"));
+    } else if (c.moveProject) {
+      std::filesystem::rename(dir.File("project"), dir.File("moved"));
+    }
     dir.Write("none.vka", "");
-    err += RunProcess(VellumarkExe(), {"run", "none.vka", "--headless"}, dir.path(),
-                     {"TMPDIR=" + dir.File("tmp"), "XDG_CONFIG_HOME=" + dir.File("config")})
-              .err;
+    err += RunProcess("/bin/sh", {"-c", "exec \"$0\" " + c.nextCommand, VellumarkExe()}, dir.path(),
+                      {"TMPDIR=" + dir.File("tmp"), "XDG_CONFIG_HOME=" + dir.File("config")})
+               .err;
   }
   for (const auto& [file, text] : c.kept) {
     ASSERT_TRUE(std::filesystem::exists(dir.File(file))) << file << ": " << err;
     EXPECT_EQ(dir.Read(file), text) << file;
-    if (!c.brokenStderr) {
+    if (!c.brokenStderr && c.nextCommand.find("2>&-") == std::string::npos) {
       EXPECT_NE(err.find(dir.File(file)), std::string::npos) << err;
     }
     if (c.mode == 0600) {
@@ -217,6 +236,23 @@ TEST(EditRecovery, EndingSignalsKeepTheUnsavedChanges) {
                      .kept = {{"project/game.vka.recovered", typed}}},
                     {.name = "kill -9, then the project moved", .first = SIGKILL, .nextStart = true,
                      .kept = {{"config/vellumark/game.vka.recovered", typed}}, .moveProject = true},
+                    // The next start keeps it whatever the start: a usage error, or one whose stderr
+                    // is closed (no message may land in the file written).
+                    {.name = "kill -9, a usage error next", .first = SIGKILL, .nextStart = true,
+                     .kept = {{"project/game.vka.recovered", typed}}, .nextCommand = "--bogus"},
+                    {.name = "kill -9, stderr closed next", .first = SIGKILL, .nextStart = true,
+                     .kept = {{"project/game.vka.recovered", typed}}, .nextCommand = "run none.vka --headless 2>&-"},
+                    // Saved after the run, then killed: nothing is left to keep.
+                    {.name = "saved, then kill -9",
+                     .script = "2 type make file \"ran.txt\"\n40 key F5 down\n41 key F5 up\n60 key Return down\n"
+                               "61 key Return up\n70 type rem more\n90 key F3 down\n91 key F3 up\n",
+                     .first = SIGKILL, .nextStart = true, .kept = {}, .waitFile = "project/game.vka",
+                     .waitText = typed + "rem more\r\n", .sourceAfter = typed + "rem more\r\n"},
+                    // No folder takes the text at the ending: the run folder stays with it in its
+                    // work file, the one place named, and the next start keeps it.
+                    {.name = "project and settings gone during the run", .source = "\r\ndo\r\nsync\r\nloop\r\n",
+                     .nextStart = true, .kept = {{"config/vellumark/game.vka.recovered", typed + "do\r\nsync\r\nloop\r\n"}},
+                     .moveProject = true, .runEnds = false, .lostDuringRun = true},
                     // Text typed after the run reaches the recovery file too. The second buffer
                     // runs and is typed into; the first is then saved, which tells the test that
                     // the typing before it was taken.
