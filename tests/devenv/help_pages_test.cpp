@@ -219,6 +219,36 @@ TEST(HelpPages, TheFileEndPagesLoopReadsEveryLineOnce) {
   }
 }
 
+// Statements of the pages that a reader relies on and that run against the usual rules: the
+// page still says it, and a run still does it (the transcript, or the start of stderr's message).
+TEST(HelpPages, WhatThePagesSayOfOrderAndFormsHolds) {
+  const char* kHalf = "function half#(v#)\nendfunction v# / 2\n";
+  const struct {
+    const char* page;
+    const char* says;
+    std::string program, transcript;
+    int status;
+    const char* error;
+  } kCases[] = {
+      {"princpal.htm", "So 10 - 2 + 3 gives 5, as 10 - (2 + 3), and 2 * 3 / 4 gives 0",
+       "print 10 - 2 + 3\nprint 2 * 3 / 4\nprint (10 - 2) + 3\nprint (2 * 3) / 4\n", "5\n0\n11\n1\n", 0, ""},
+      {"commands/abs.htm", "ABS(y#) + 0.0 still takes the integer form",
+       "y# = -2.5\nprint abs(y#) + 0.0\nx# = abs(y#)\nprint half#(x#)\nend\n" + std::string(kHalf), "2\n1.25\n", 0, ""},
+      {"commands/abs.htm", "(half#(ABS(y#)) is refused, as half#(3) is)",
+       "y# = -2.5\nprint half#(abs(y#))\nend\n" + std::string(kHalf), "", 2, "User function called with parameters"},
+      {"commands/save_image.htm", "a LOAD IMAGE of it before then fails with &quot;File not found&quot;",
+       "sync on\nget image 1, 0, 0, 8, 8\nsync\nsave image \"a.png\", 1\nload image \"a.png\", 2\n", "", 1,
+       "Error In Program: Runtime Error : File not found."},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_NE(ReadAll(kHelp + c.page).find(c.says), std::string::npos) << c.page << " no longer says: " << c.says;
+    const RunOutcome r = RunVkaSource(c.program, 10);
+    EXPECT_EQ(r.transcript, c.transcript) << c.program;
+    EXPECT_NE(r.err.find(c.error), std::string::npos) << c.program << r.err;
+    EXPECT_EQ(r.status, c.status) << c.program << r.err;
+  }
+}
+
 TEST(HelpPages, ExampleProgramsCompile) {
   int n = 0;
   for (const auto& e : fs::directory_iterator(kHelp + "examples")) {
