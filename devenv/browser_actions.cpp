@@ -13,6 +13,7 @@
 #include "devenv/exe_builder.h"
 #include "devenv/ide_actions.h"
 #include "devenv/ide_draw.h"
+#include "devenv/ide_shell.h"
 #include "devenv/ide_texts.h"
 #include "platform/events.h"
 #include "platform/fs.h"
@@ -352,6 +353,9 @@ bool BrowserSaveSource(const std::string& name) {
   }
   SetCurrentFileFromPath(path);
   g_ide.modified = 0;
+  // The run folder lists the buffer's work file no more, at once: a kill now leaves nothing to
+  // recover for it.
+  IdeSyncNotedWork();
   AddRecentFile(g_ide.fileName, g_ide.projectFolder);
   IdeRebuildRecentItems();
   EditorRedrawVisible();

@@ -35,6 +35,18 @@ bool WaitFor(const std::string& path, const std::string& text = "") {
   return there();
 }
 
+// Waits (a minute at most) until no run folder under the folder lists a work file.
+bool WaitForNoWorkRecord(const std::string& folder) {
+  auto listed = [&] {
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(folder, ec); !ec && it != decltype(it)(); it.increment(ec))
+      if (it->path().filename() == "work.rec") return true;
+    return false;
+  };
+  for (int i = 0; i < 12000 && listed(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  return !listed();
+}
+
 // `vellumark edit [project/FILE]` headless in dir/project under umask 022, stderr into
 // dir/err.txt (or a pipe whose reader is gone).
 pid_t StartEdit(const TempDir& dir, const std::string& file, bool named, bool brokenStderr) {
@@ -144,6 +156,10 @@ void CheckEnding(const Ending& c) {
   }
   if (!c.waitFile.empty()) {
     EXPECT_TRUE(WaitFor(dir.File(c.waitFile), c.waitText));
+  }
+  // Everything saved: the save is over once no run folder lists a work file.
+  if (c.sourceAfter != "\x01" && c.kept.empty()) {
+    EXPECT_TRUE(WaitForNoWorkRecord(dir.path()));
   }
   if (c.lostDuringRun) {
     std::filesystem::rename(dir.File("project"), dir.File("moved"));
