@@ -42,7 +42,7 @@ TEST(UnsavedCopies, AnEndingTheMainThreadNeverTakesLinksThemToRecoveryFiles) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const auto body = [&c, &folder] {
-      setenv("TMPDIR", folder.c_str(), 1);
+      setenv("XDG_STATE_HOME", folder.c_str(), 1);
       signal(SIGHUP, SIG_DFL);
       sigset_t set;
       sigemptyset(&set);
