@@ -601,7 +601,9 @@ enum class Own { kYes, kMissing, kNotOwn, kFailed };
 Own OwnFolder(const std::string& path, struct stat* st, int* error) {
   const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   *error = errno;
-  if (fd < 0) return errno == ENOENT ? Own::kMissing : errno == ELOOP || errno == ENOTDIR ? Own::kNotOwn : Own::kFailed;
+  struct stat named;
+  if (fd < 0 && (errno == ELOOP || (errno == ENOTDIR && lstat(path.c_str(), &named) == 0))) return Own::kNotOwn;
+  if (fd < 0) return *error == ENOENT ? Own::kMissing : Own::kFailed;
   Own own = fstat(fd, st) != 0 ? Own::kFailed : st->st_uid != getuid() ? Own::kNotOwn : Own::kYes;
   if (own == Own::kYes && (st->st_mode & 077) != 0 && fchmod(fd, 0700) != 0) own = Own::kFailed;
   *error = errno;
@@ -650,7 +652,7 @@ std::string TempRunRoot(const char* tmp) {
   return WithoutTrailingSlash(given && *given ? given : "/tmp") + "/vellumark-" + std::to_string(getuid());
 }
 
-// Removes a run folder taken for removal: its lock is held (lock) until the lock file goes last.
+// Removes a run folder whose lock this process holds: its records first, its lock file last.
 void RemoveRunFolder(const std::string& path) { RemoveTreeAt(AT_FDCWD, path.c_str(), 0, true); }
 
 // The places of run folders, decided once a process.

@@ -21,7 +21,8 @@ constexpr int kMaxWork = 2;             // a work file for each of the two buffe
 // The largest source the system reads (the compiler takes none larger): no work file, nor a
 // source compared with one, is read beyond it.
 constexpr uint64_t kMaxSourceBytes = uint64_t(256) << 20;
-const std::string kRecordName = std::string("/") + kRunFolderCopies, kWorkRecordName = std::string("/") + kRunFolderWork;
+const std::string kRecordName = std::string("/") + kRunFolderCopies;
+const std::string kWorkRecordName = std::string("/") + kRunFolderWork;
 constexpr char kRecovered[] = ".recovered";
 
 // A copy as the signal handler reads it; base is "<folder>/<name>.recovered", or "" for a
@@ -153,11 +154,13 @@ bool AllDigits(const std::string& s, size_t from, size_t to) {
 bool IsCopyName(const std::string& file, const std::string& name) {
   const std::string infix = ".unsaved-";
   const size_t at = name.empty() ? file.rfind(infix) : name.substr(0, 100).size() + 1;
-  if (file.empty() || file[0] != '.' || at == std::string::npos || at < 2 || file.compare(at, infix.size(), infix) != 0)
+  if (file.empty() || file[0] != '.' || at == std::string::npos || at < 2 ||
+      at + infix.size() > file.size() || file.compare(at, infix.size(), infix) != 0)
     return false;
   if (!name.empty() && file.compare(1, at - 1, name.substr(0, 100)) != 0) return false;
   const size_t dash = file.find('-', at + infix.size());
-  return dash != std::string::npos && AllDigits(file, at + infix.size(), dash) && AllDigits(file, dash + 1, file.size());
+  return dash != std::string::npos && AllDigits(file, at + infix.size(), dash) &&
+         AllDigits(file, dash + 1, file.size());
 }
 
 bool IsRegularFile(const std::string& path) {
@@ -173,8 +176,8 @@ struct DeadRun {
   bool Holds(const std::string& file) const {
     std::string folder, name;
     SplitPath(file, folder, name);
-    if (!Fits(file) || file.empty() || file[0] != '/' || !PlainName(name) || name == kRunFolderLock || name == kRunFolderCopies ||
-        name == kRunFolderWork)
+    if (!Fits(file) || file.empty() || file[0] != '/' || !PlainName(name) || name == kRunFolderLock ||
+        name == kRunFolderCopies || name == kRunFolderWork)
       return false;
     struct stat in;
     return stat(folder.empty() ? "/" : folder.c_str(), &in) == 0 && in.st_dev == st.st_dev && in.st_ino == st.st_ino;

@@ -210,9 +210,11 @@ TEST(UnsavedCopies, TheNextStartKeepsWhatTheRecordLists) {
        "work.rec is damaged): they are in " + workFile},
       {"more work files than a run has", "", good + good + good, "", "", 0, false, "work.rec is damaged"},
       // Entries not as a run writes them.
-      {"a copy that is a file of the user", Entry({project + "/notes.txt", project + "/game.vka.recovered", "game.vka"}),
-       "", "old\r\n", "", 0, false, "notes.txt: not a copy beside"},
-      {"a name climbing out", "", work(project + "/a/b", "../../x"), "", "", 0, false, "(" + run + "/work.rec: not a file name"},
+      {"a copy that is a file of the user",
+       Entry({project + "/notes.txt", project + "/game.vka.recovered", "game.vka"}), "", "old\r\n", "", 0, false,
+       "notes.txt: not a copy beside"},
+      {"a name climbing out", "", work(project + "/a/b", "../../x"), "", "", 0, false,
+       "(" + run + "/work.rec: not a file name"},
       {"a work file outside the run", "", work(project, "game.vka", project + "/notes.txt"), "old\r\n", "", 0, false,
        "notes.txt: not a file of the run"},
       {"a work file twice", "", good + work(project, "other.vka"), "old\r\n", "project/game.vka.recovered", 1, false,
@@ -371,12 +373,14 @@ TEST(UnsavedCopies, RunFoldersGoWhereOnlyTheUserCanMakeThem) {
     }
     const std::vector<std::string> env = {"XDG_STATE_HOME=" + base + "/state", "TMPDIR=" + base + "/tmp",
                                           "XDG_CONFIG_HOME=" + base + "/config"};
-    const std::string used = std::string(c.used) == "state" ? stateRoot : std::string(c.used) == "temp" ? tempRoot : "";
+    const std::string used = std::string(c.used) == "state"  ? stateRoot
+                             : std::string(c.used) == "temp" ? tempRoot
+                                                             : "";
+    const std::string refused = "^vellumark: " + stateRoot + ": not this user's own folder; ";
     const std::string said = used == stateRoot ? "^$"
-                             : used.empty()    ? "^vellumark: " + stateRoot + ": not this user's own folder; " + tempRoot +
+                             : used.empty()    ? refused + tempRoot +
                                                   ": not this user's own folder; no run folder can be made\n$"
-                                               : "^vellumark: " + stateRoot +
-                                                  ": not this user's own folder; run folders go to " + tempRoot + "\n$";
+                                               : refused + "run folders go to " + tempRoot + "\n$";
     // A run killed with unsaved text: its folder and work file stay.
     const auto killedRun = [&] {
       for (const std::string& e : env) putenv(strdup(e.c_str()));
