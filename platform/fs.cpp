@@ -1,6 +1,7 @@
 #include "platform/fs.h"
 
 #include <dirent.h>
+#include <pwd.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
@@ -510,12 +511,21 @@ struct KernelDirent {
   char name[1];
 };
 
+bool IsName(const char* name, const char* other) { return std::strcmp(name, other) == 0; }
+
 // Removes a folder with everything in it, with system calls only (safe in a signal handler).
-void RemoveTreeAt(int parent, const char* name, int depth) {
+// A run folder loses its records first, so a removal cut short leaves nothing naming text to
+// keep again, and its lock file last: while the records are there, no start can take the
+// folder for one without a lock (an earlier version's, told by its pid).
+void RemoveTreeAt(int parent, const char* name, int depth, bool runFolder = false) {
   int fd = openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) {
     unlinkat(parent, name, 0);
     return;
+  }
+  if (runFolder) {
+    unlinkat(fd, kRunFolderWork, 0);
+    unlinkat(fd, kRunFolderCopies, 0);
   }
   alignas(8) char buf[4096];
   for (int pass = 0; pass < 16; ++pass) {  // removing entries may hide others from one pass
@@ -526,6 +536,7 @@ void RemoveTreeAt(int parent, const char* name, int depth) {
         const KernelDirent* d = reinterpret_cast<const KernelDirent*>(buf + at);
         at += d->reclen;
         if (d->name[0] == '.' && (d->name[1] == 0 || (d->name[1] == '.' && d->name[2] == 0))) continue;
+        if (runFolder && IsName(d->name, kRunFolderLock)) continue;
         if (d->type == DT_DIR && depth < 16) RemoveTreeAt(fd, d->name, depth + 1);
         else unlinkat(fd, d->name, 0);
         removed = true;
@@ -533,23 +544,25 @@ void RemoveTreeAt(int parent, const char* name, int depth) {
     }
     if (!removed) break;
   }
+  if (runFolder) unlinkat(fd, kRunFolderLock, 0);
   close(fd);
   unlinkat(parent, name, AT_REMOVEDIR);
 }
 
 // A hang-up ends the process: its temporary folder goes first.
 void OnHangup(int signal) {
-  if (OwnsTempFolder()) RemoveTreeAt(AT_FDCWD, g_tempPath, 0);
+  if (OwnsTempFolder()) RemoveTreeAt(AT_FDCWD, g_tempPath, 0, true);
   ::signal(signal, SIG_DFL);
   raise(signal);
 }
 
 // The run folder's lock file, held open and locked: it says this process lives (see FsTempFolder).
-constexpr char kOwnerLock[] = "/owner.lock";
+const std::string kOwnerLock = std::string("/") + kRunFolderLock;
 int g_runFolderLock = -1;
 
 // Takes the lock of a run folder's lock file: the descriptor holding it, -1 when another
-// process holds it or the file cannot be opened (errno ENOENT: the folder has none).
+// process holds it or the file cannot be opened (errno ENOENT: the folder has none). With
+// create the file is made new (EEXIST: it is there) and the lock waited for.
 int TakeRunFolderLock(const std::string& folder, bool create) {
   const std::string path = folder + kOwnerLock;
   const int fd = create ? open(path.c_str(), O_RDONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600)
@@ -566,40 +579,107 @@ int TakeRunFolderLock(const std::string& folder, bool create) {
 
 // Whether the owner of a run folder has ended. The owner is told by the lock it holds on its
 // lock file, not by its pid (another pid namespace sharing the folder has other pids); only a
-// folder of an earlier version, which has no lock file, is told by its pid. lock receives the
-// descriptor holding the lock while the folder is dealt with.
+// folder of an earlier version, which has no lock file, is told by its pid, and is then taken
+// by making its lock file, so one start alone keeps its text. lock receives the descriptor
+// holding the lock while the folder is dealt with.
 bool RunFolderOwnerGone(const std::string& folder, const std::string& name, int& lock) {
   lock = TakeRunFolderLock(folder, false);
   if (lock >= 0) return true;
   if (errno != ENOENT) return false;
   char* end = nullptr;
   const long pid = std::strtol(name.c_str() + 4, &end, 10);
-  return end != name.c_str() + 4 && *end == '-' && pid > 0 && kill(pid_t(pid), 0) != 0 && errno == ESRCH;
+  if (end == name.c_str() + 4 || *end != '-' || pid <= 0 || kill(pid_t(pid), 0) == 0 || errno != ESRCH) return false;
+  const int fd = open((folder + kOwnerLock).c_str(), O_RDONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0) lock = fd;
+  else if (fd >= 0) close(fd);
+  return lock >= 0;
 }
 
-// Folders "run-<pid>-..." of this user whose process has ended (killed, or its machine
-// stopped) are removed when another run starts; a folder being made ("new-...") only when left
-// for ten minutes.
-void RemoveStaleRunFolders(const std::string& root) {
-  std::error_code ec;
-  const time_t now = time(nullptr);
-  for (const auto& entry : std::filesystem::directory_iterator(root, ec)) {
-    const std::string name = entry.path().filename().string(), path = entry.path().string();
-    int lock = -1;
-    bool gone = false;
-    struct stat st;
-    if (name.rfind("run-", 0) == 0) {
-      // Unsaved text of an environment that was killed becomes its recovery files first; a
-      // folder holding the only copy of such text stays.
-      gone = RunFolderOwnerGone(path, name, lock) && UnsavedCopiesRecover(path);
-    } else if (name.rfind("new-", 0) == 0) {
-      lock = TakeRunFolderLock(path, false);
-      gone = (lock >= 0 || errno == ENOENT) && lstat(path.c_str(), &st) == 0 && now - st.st_mtime >= kStaleTemporarySeconds;
-    }
-    std::error_code ignored;
-    if (gone) std::filesystem::remove_all(entry.path(), ignored);
-    if (lock >= 0) close(lock);
+// What a folder is to this user: its own (a real folder, not a link, of this uid, closed to
+// everyone else: its mode is made 0700 where it was not), missing, or not its own.
+enum class Own { kYes, kMissing, kNotOwn, kFailed };
+Own OwnFolder(const std::string& path, struct stat* st, int* error) {
+  const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  *error = errno;
+  struct stat named;
+  if (fd < 0 && (errno == ELOOP || (errno == ENOTDIR && lstat(path.c_str(), &named) == 0))) return Own::kNotOwn;
+  if (fd < 0) return *error == ENOENT ? Own::kMissing : Own::kFailed;
+  Own own = fstat(fd, st) != 0 ? Own::kFailed : st->st_uid != getuid() ? Own::kNotOwn : Own::kYes;
+  if (own == Own::kYes && (st->st_mode & 077) != 0 && fchmod(fd, 0700) != 0) own = Own::kFailed;
+  *error = errno;
+  close(fd);
+  return own;
+}
+
+// Makes a folder of this user's own, the missing folders above it too (private, as a state
+// folder is); "" when it is, or else why it is not.
+std::string MakeOwnFolder(const std::string& path) {
+  for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
+    mkdir(path.substr(0, slash).c_str(), 0700);
+  mkdir(path.c_str(), 0700);
+  struct stat st;
+  int error = 0;
+  switch (OwnFolder(path, &st, &error)) {
+    case Own::kYes: return "";
+    case Own::kNotOwn: return "not this user's own folder";
+    default: return FileErrorCause(error);
   }
+}
+
+std::string WithoutTrailingSlash(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
+// Where run folders are kept: the user's state folder ($XDG_STATE_HOME/vellumark, else
+// ~/.local/state/vellumark), which no other user can make first, as editors keep their swap
+// files; "" without a home.
+std::string StateRunRoot() {
+  const char* state = std::getenv("XDG_STATE_HOME");
+  if (state && state[0] == '/') return WithoutTrailingSlash(state) + "/vellumark";
+  std::string home;
+  if (const char* given = std::getenv("HOME"); given && given[0] == '/') home = given;
+  else if (const passwd* user = getpwuid(getuid()); user && user->pw_dir && user->pw_dir[0] == '/') home = user->pw_dir;
+  if (home.empty()) return "";
+  home = WithoutTrailingSlash(home);
+  return (home == "/" ? "" : home) + "/.local/state/vellumark";
+}
+
+// The temporary folder's per-user folder, where run folders go only when the state folder
+// cannot be made; "/tmp"'s is where earlier versions kept them.
+std::string TempRunRoot(const char* tmp) {
+  const char* given = tmp ? tmp : std::getenv("TMPDIR");
+  return WithoutTrailingSlash(given && *given ? given : "/tmp") + "/vellumark-" + std::to_string(getuid());
+}
+
+// Removes a run folder whose lock this process holds: its records first, its lock file last.
+void RemoveRunFolder(const std::string& path) { RemoveTreeAt(AT_FDCWD, path.c_str(), 0, true); }
+
+// The places of run folders, decided once a process.
+struct RunFolders {
+  bool rootChosen = false;
+  std::string root;  // where this process makes its run folder ("" none)
+  bool swept = false;
+};
+RunFolders g_runFolders;
+
+// The per-user folder this process makes its run folder in: the state folder, or where that
+// cannot be made, the temporary folder's (never a folder shared with other users). Where the
+// usual place is refused, stderr says so once, with the place used instead.
+const std::string& RunFoldersRoot() {
+  RunFolders& r = g_runFolders;
+  if (r.rootChosen) return r.root;
+  r.rootChosen = true;
+  const std::string state = StateRunRoot();
+  const std::string cause = state.empty() ? "no home folder" : MakeOwnFolder(state);
+  if (cause.empty()) return r.root = state;
+  const std::string temp = TempRunRoot(nullptr), tempCause = MakeOwnFolder(temp);
+  if (tempCause.empty()) r.root = temp;
+  const std::string said = "vellumark: " + (state.empty() ? "" : state + ": ") + cause + "; " +
+                           (tempCause.empty() ? "run folders go to " + temp
+                                              : temp + ": " + tempCause + "; no run folder can be made") + "\n";
+  std::fputs(said.c_str(), stderr);
+  return r.root;
 }
 
 // Makes the folder "<parent>/run-<pid>-XXXXXX" with this process's lock: it is made as
@@ -623,33 +703,58 @@ std::string MakeLockedRunFolder(const std::string& parent) {
   return named;
 }
 
-// The per-user folder of run folders, made when missing; "" when it is not safely this user's.
-std::string RunFoldersRoot() {
-  const char* base = std::getenv("TMPDIR");
-  std::string root = std::string(base && *base ? base : "/tmp") + "/vellumark-" + std::to_string(getuid());
-  mkdir(root.c_str(), 0700);
-  struct stat st;
-  const bool safe = lstat(root.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid() &&
-                    (st.st_mode & 077) == 0;
-  return safe ? root : "";
-}
-
-bool g_endedRunsSwept = false;
-
 }  // namespace
 
+void FsSweepRunFolders(const std::string& root, bool shared) {
+  const time_t now = time(nullptr);
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(root, ec)) {
+    const std::string name = entry.path().filename().string(), path = entry.path().string();
+    const bool run = name.rfind("run-", 0) == 0, made = !shared && name.rfind("new-", 0) == 0;
+    struct stat st;
+    // This user's folders only, never reached through a link.
+    if ((!run && !made) || lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid()) continue;
+    int lock = -1;
+    bool gone = false;
+    if (run) {
+      // Unsaved text of an environment that was killed becomes its recovery files first; a
+      // folder holding the only copy of such text stays. The lock is held throughout, so
+      // another start at the same moment leaves the folder alone.
+      gone = RunFolderOwnerGone(path, name, lock) && UnsavedCopiesRecover(path);
+    } else {
+      // A folder being made: removed only when left for ten minutes.
+      lock = TakeRunFolderLock(path, false);
+      gone = (lock >= 0 || errno == ENOENT) && now - st.st_mtime >= kStaleTemporarySeconds;
+    }
+    if (gone) RemoveRunFolder(path);
+    if (lock >= 0) close(lock);
+  }
+}
+
 void FsRecoverEndedRuns() {
-  if (g_endedRunsSwept) return;
-  g_endedRunsSwept = true;
-  const std::string root = RunFoldersRoot();
-  if (!root.empty()) RemoveStaleRunFolders(root);
+  RunFolders& r = g_runFolders;
+  if (r.swept) return;
+  r.swept = true;
+  // Every place a run folder can be: the state folder, the temporary folder's per-user folder,
+  // and those of earlier versions (the per-user folder in /tmp, and /tmp itself, where they
+  // went when that was refused). Each folder once, however named.
+  std::vector<std::pair<dev_t, ino_t>> seen;
+  for (const std::string& root : {StateRunRoot(), TempRunRoot(nullptr), TempRunRoot("/tmp")}) {
+    struct stat st;
+    int error = 0;
+    if (root.empty() || OwnFolder(root, &st, &error) != Own::kYes) continue;
+    if (std::find(seen.begin(), seen.end(), std::make_pair(st.st_dev, st.st_ino)) != seen.end()) continue;
+    seen.emplace_back(st.st_dev, st.st_ino);
+    FsSweepRunFolders(root, false);
+  }
+  FsSweepRunFolders("/tmp", true);
 }
 
 const std::string& FsTempFolder() {
   if (!g_tempFolder.empty()) return g_tempFolder;
   FsRecoverEndedRuns();
-  const std::string root = RunFoldersRoot();
-  g_tempFolder = MakeLockedRunFolder(root.empty() ? std::string("/tmp") : root);
+  const std::string& root = RunFoldersRoot();
+  if (!root.empty()) g_tempFolder = MakeLockedRunFolder(root);
   if (!g_tempFolder.empty() && g_tempFolder.size() < sizeof g_tempPath) {
     std::memcpy(g_tempPath, g_tempFolder.c_str(), g_tempFolder.size() + 1);
     g_tempFolderOwner = getpid();
@@ -666,15 +771,14 @@ const std::string& FsTempFolder() {
 }
 
 void FsRemoveTempFolderInSignal() {
-  if (OwnsTempFolder()) RemoveTreeAt(AT_FDCWD, g_tempPath, 0);
+  if (OwnsTempFolder()) RemoveTreeAt(AT_FDCWD, g_tempPath, 0, true);
 }
 
 void FsRemoveTempFolder() {
   if (g_tempFolder.empty()) return;
   const bool owner = OwnsTempFolder();
   g_tempPath[0] = 0;
-  std::error_code ec;
-  if (owner) std::filesystem::remove_all(g_tempFolder, ec);
+  if (owner) RemoveRunFolder(g_tempFolder);
   g_tempFolder.clear();
   if (g_runFolderLock >= 0) close(g_runFolderLock);
   g_runFolderLock = -1;

@@ -17,8 +17,12 @@ constexpr int kMaxCopies = 4;           // two buffers, with room to spare
 constexpr int kMaxRecoveryNames = 100;  // "name.recovered" to "name.recovered-100"
 constexpr size_t kPathMax = 4096;
 constexpr uint64_t kMaxRecordBytes = 1 << 16;
-constexpr uint64_t kMaxWorkBytes = uint64_t(1) << 32;
-constexpr char kRecordName[] = "/unsaved.rec", kWorkRecordName[] = "/work.rec";
+constexpr int kMaxWork = 2;             // a work file for each of the two buffers
+// The largest source the system reads (the compiler takes none larger): no work file, nor a
+// source compared with one, is read beyond it.
+constexpr uint64_t kMaxSourceBytes = uint64_t(256) << 20;
+const std::string kRecordName = std::string("/") + kRunFolderCopies;
+const std::string kWorkRecordName = std::string("/") + kRunFolderWork;
 constexpr char kRecovered[] = ".recovered";
 
 // A copy as the signal handler reads it; base is "<folder>/<name>.recovered", or "" for a
@@ -126,33 +130,135 @@ std::string CopyName(const std::string& folder, const std::string& name) {
          std::to_string(random() % 1000000);
 }
 
-std::vector<std::string> Fields(const std::string& record) {
-  std::vector<std::string> fields;
-  for (size_t at = 0, end; (end = record.find('\0', at)) != std::string::npos; at = end + 1)
-    fields.push_back(record.substr(at, end - at));
-  return fields;
+// Splits a path at its last '/' into its folder (without trailing '/', "" for the root) and name.
+void SplitPath(const std::string& path, std::string& folder, std::string& name) {
+  const size_t slash = path.rfind('/');
+  folder = slash == std::string::npos ? "" : path.substr(0, slash);
+  name = slash == std::string::npos ? path : path.substr(slash + 1);
+  while (!folder.empty() && folder.back() == '/') folder.pop_back();
 }
 
-// A record of the run folder, as its fields; false when it is there but cannot be read.
-bool ReadRecord(const std::string& path, std::vector<std::string>& fields) {
+// A name a recovery file is made from: one component, not "." or "..".
+bool PlainName(const std::string& name) {
+  return !name.empty() && Fits(name) && name.find('/') == std::string::npos && name != "." && name != "..";
+}
+
+bool AllDigits(const std::string& s, size_t from, size_t to) {
+  return from < to && to <= s.size() &&
+         std::all_of(s.begin() + std::ptrdiff_t(from), s.begin() + std::ptrdiff_t(to),
+                     [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Whether a file name is a copy's as CopyName makes it: ".<name's start>.unsaved-<pid>-<n>";
+// any name's when name is "".
+bool IsCopyName(const std::string& file, const std::string& name) {
+  const std::string infix = ".unsaved-";
+  const size_t at = name.empty() ? file.rfind(infix) : name.substr(0, 100).size() + 1;
+  if (file.empty() || file[0] != '.' || at == std::string::npos || at < 2 ||
+      at + infix.size() > file.size() || file.compare(at, infix.size(), infix) != 0)
+    return false;
+  if (!name.empty() && file.compare(1, at - 1, name.substr(0, 100)) != 0) return false;
+  const size_t dash = file.find('-', at + infix.size());
+  return dash != std::string::npos && AllDigits(file, at + infix.size(), dash) &&
+         AllDigits(file, dash + 1, file.size());
+}
+
+bool IsRegularFile(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// The run folder of an ended process, whose records are checked against it: a file of the
+// run is one in this folder (by identity, whatever path named it), but for its lock and records.
+struct DeadRun {
+  std::string path;
+  struct stat st {};
+  bool Holds(const std::string& file) const {
+    std::string folder, name;
+    SplitPath(file, folder, name);
+    if (!Fits(file) || file.empty() || file[0] != '/' || !PlainName(name) || name == kRunFolderLock ||
+        name == kRunFolderCopies || name == kRunFolderWork)
+      return false;
+    struct stat in;
+    return stat(folder.empty() ? "/" : folder.c_str(), &in) == 0 && in.st_dev == st.st_dev && in.st_ino == st.st_ino;
+  }
+};
+
+// Says where the text of a record entry that is not followed is: "they are in" the place.
+void SayLeft(const std::string& whose, const std::string& why, const std::string& place) {
+  const std::string line = "vellumark: edit: the unsaved changes of " + whose + " could not be kept (" + why +
+                           "): they are in " + place + "\n";
+  Put(line.c_str());
+}
+
+// A record of the run folder as its fields; whole when it is missing (nothing to keep) or ends
+// with a field's end and holds whole entries of size fields, no more than a run writes.
+bool ReadRecord(const std::string& path, size_t size, size_t most, std::vector<std::string>& fields) {
   std::string record;
   const FsRead read = FsReadRegularFile(path, record, kMaxRecordBytes, false);
-  fields = Fields(record);
-  return read == FsRead::kOk || read == FsRead::kMissing;
+  fields.clear();
+  bool whole = read == FsRead::kOk || read == FsRead::kMissing;
+  for (size_t at = 0, end; at < record.size(); at = end + 1) {
+    end = record.find('\0', at);
+    if (end == std::string::npos) end = record.size(), whole = false;  // cut inside a field
+    fields.push_back(record.substr(at, end - at));
+  }
+  return whole && fields.size() % size == 0 && fields.size() <= size * most;
+}
+
+// Names the files a record that cannot be followed leaves the text in: those of its entries
+// that are the run's own files or copies beside sources, else the run folder itself.
+void SayRecordLeft(const DeadRun& run, const std::string& record, const std::vector<std::string>& fields,
+                   size_t size) {
+  std::set<std::string> named;
+  for (size_t k = 0; k < fields.size(); k += size) {
+    std::string folder, name;
+    SplitPath(fields[k], folder, name);
+    const bool copy = !fields[k].empty() && fields[k][0] == '/' && IsCopyName(name, "");
+    if ((run.Holds(fields[k]) || copy) && IsRegularFile(fields[k]) && named.insert(fields[k]).second)
+      SayLeft("an ended run", record + " is damaged", fields[k]);
+  }
+  if (named.empty()) SayLeft("an ended run", record + " is damaged", run.path);
+}
+
+// Why a copy's entry is not followed, "" when it is as a run writes one: a copy beside its
+// recovery name in the same folder, or a work file of the run standing as the only copy.
+std::string CopyRefusal(const DeadRun& run, const Pending& c) {
+  if (!PlainName(c.name)) return "not a file name";
+  if (c.base.empty()) return run.Holds(c.temp) ? "" : c.temp + ": not a file of the run";
+  std::string tempFolder, tempName, baseFolder, baseName;
+  SplitPath(c.temp, tempFolder, tempName);
+  SplitPath(c.base, baseFolder, baseName);
+  const bool beside = Fits(c.temp) && Fits(c.base) && c.temp[0] == '/' && tempFolder == baseFolder &&
+                      baseName == UnsavedRecoveryName(c.name) && IsCopyName(tempName, c.name);
+  return beside ? "" : c.temp + ": not a copy beside " + c.base;
+}
+
+// Why a work file's entry is not followed, "" when it is as a run writes one: a work file of the
+// run, recovered as a plain name in a full folder, compared with that name's source there.
+std::string WorkRefusal(const DeadRun& run, const UnsavedWork& w, std::set<std::string>& seen) {
+  if (!PlainName(w.name)) return "not a file name";
+  if (w.folder[0] != '/') return w.folder + ": not a full path";
+  if (!run.Holds(w.file)) return w.file + ": not a file of the run";
+  if (!seen.insert(w.file).second) return w.file + ": listed twice";
+  if (w.source.empty()) return "";
+  std::string sourceFolder, sourceName, folder = w.folder;
+  SplitPath(w.source, sourceFolder, sourceName);
+  while (!folder.empty() && folder.back() == '/') folder.pop_back();
+  return sourceFolder == folder && sourceName == w.name ? "" : w.source + ": not " + w.name + " in " + w.folder;
 }
 
 // The recovery files a dead process's copies become; bases receives those linked now. A work
 // file listed as the only copy is left to the work files' pass.
-bool RecoverCopies(const std::vector<std::string>& fields, const std::set<std::string>& workFiles,
+bool RecoverCopies(const std::vector<Pending>& copies, const std::set<std::string>& workFiles,
                    std::multiset<std::string>& bases) {
   bool all = true;
-  for (size_t k = 0; k + 3 <= fields.size(); k += 3) {
-    const std::string &temp = fields[k], &base = fields[k + 1], &name = fields[k + 2];
-    if (temp.empty() || !Fits(temp) || !Fits(base) || (base.empty() && workFiles.count(temp))) continue;
+  for (const Pending& c : copies) {
+    if (c.base.empty() && workFiles.count(c.temp)) continue;
     // A copy gone was kept already (by the ending process's handler), or went with its folder:
     // the work file has the text then.
-    const int kept = KeepOne(temp.c_str(), base.c_str(), name.c_str());
-    if (kept > 0) bases.insert(base);
+    const int kept = KeepOne(c.temp.c_str(), c.base.c_str(), c.name.c_str());
+    if (kept > 0) bases.insert(c.base);
     all = kept >= 0 && all;
   }
   return all;
@@ -169,26 +275,44 @@ bool TakeKeptCopy(std::multiset<std::string>& bases, const std::string& folder, 
   return false;
 }
 
+// Whether a recovery file of name, beside its source or in the settings folder, holds the text
+// already: the ended process kept it before its folder could go.
+bool KeptAlready(const std::string& folder, const std::string& name, const std::string& text) {
+  for (const std::string& base : {Base(FullFolder(folder), name), Base(FsConfigFolder(), name)}) {
+    char path[kPathMax];
+    for (int n = 1; n <= kMaxRecoveryNames && base.size() + 8 < kPathMax; ++n) {
+      Numbered(base.c_str(), n, path);
+      struct stat st;
+      std::string kept;
+      if (lstat(path, &st) == 0 && S_ISREG(st.st_mode) && uint64_t(st.st_size) == text.size() &&
+          FsReadRegularFile(path, kept, text.size(), false) == FsRead::kOk && kept == text)
+        return true;
+    }
+  }
+  return false;
+}
+
 // The work files whose text no copy kept and which differ from their sources.
-bool RecoverWork(const std::vector<std::string>& f, std::multiset<std::string>& bases) {
+bool RecoverWork(const std::vector<UnsavedWork>& entries, std::multiset<std::string>& bases) {
   bool all = true;
-  for (size_t k = 0; k + 6 <= f.size(); k += 6) {
-    const std::string &file = f[k], &source = f[k + 1], &folder = f[k + 2], &name = f[k + 3], &header = f[k + 5];
-    const size_t headerBytes = size_t(std::strtoull(f[k + 4].c_str(), nullptr, 10));
-    if (file.empty() || name.empty() || TakeKeptCopy(bases, folder, name)) continue;
+  for (const UnsavedWork& w : entries) {
+    if (TakeKeptCopy(bases, w.folder, w.name)) continue;
     std::string work, saved;
-    const FsRead got = FsReadRegularFile(file, work, kMaxWorkBytes, false);
+    const FsRead got = FsReadRegularFile(w.file, work, kMaxSourceBytes, false);
     if (got == FsRead::kMissing) continue;
     if (got != FsRead::kOk) {
+      SayLeft(w.name, w.file + ": " + FsReadCause(got, "a source"), w.file);
       all = false;
       continue;
     }
-    const std::string text = header + work.substr(std::min(headerBytes, work.size()));
-    if (!source.empty() && FsReadRegularFile(source, saved, kMaxWorkBytes, false) == FsRead::kOk && saved == text)
+    const std::string text = w.sourceHeader + work.substr(std::min(w.headerBytes, work.size()));
+    if (!w.source.empty() && FsReadRegularFile(w.source, saved, kMaxSourceBytes, false) == FsRead::kOk &&
+        saved == text)
       continue;
+    if (KeptAlready(w.folder, w.name, text)) continue;
     // Where the source's folder is gone (moved, deleted) the settings folder takes the text.
-    const FsAccess access = source.empty() ? FsAccess{} : FsAccessOf(source);
-    all = !UnsavedKeepText(folder, name, text, access, file).empty() && all;
+    const FsAccess access = w.source.empty() ? FsAccess{} : FsAccessOf(w.source);
+    all = !UnsavedKeepText(w.folder, w.name, text, access, w.file).empty() && all;
   }
   return all;
 }
@@ -342,12 +466,41 @@ void UnsavedWorkNote(const std::vector<UnsavedWork>& work) {
 }
 
 bool UnsavedCopiesRecover(const std::string& runFolder) {
-  std::vector<std::string> copies, work;
-  // A record that cannot be read keeps the folder for a look by hand.
-  if (!ReadRecord(runFolder + kRecordName, copies) || !ReadRecord(runFolder + kWorkRecordName, work)) return false;
+  DeadRun run{runFolder};
+  if (stat(runFolder.c_str(), &run.st) != 0) return false;
+  const std::string copyRecord = runFolder + kRecordName, workRecord = runFolder + kWorkRecordName;
+  std::vector<std::string> f;
+  bool all = true;
+  // Copies: temp, base, name.
+  std::vector<Pending> copies;
+  bool whole = ReadRecord(copyRecord, 3, kMaxCopies, f);
+  for (size_t k = 0; whole && k < f.size(); k += 3) whole = !f[k].empty() && !f[k + 2].empty();
+  for (size_t k = 0; whole && k < f.size(); k += 3) {
+    Pending c{f[k], f[k + 1], f[k + 2]};
+    const std::string why = CopyRefusal(run, c);
+    if (why.empty()) copies.push_back(std::move(c));
+    else SayLeft(c.name, copyRecord + ": " + why, run.Holds(c.temp) ? c.temp : runFolder);
+    all = why.empty() && all;
+  }
+  if (!whole) SayRecordLeft(run, copyRecord, f, 3);
+  all = whole && all;
+  // Work files: file, source, folder, name, header bytes, the source's header.
+  std::vector<UnsavedWork> work;
+  whole = ReadRecord(workRecord, 6, kMaxWork, f);
+  for (size_t k = 0; whole && k < f.size(); k += 6)
+    whole = !f[k].empty() && !f[k + 2].empty() && !f[k + 3].empty() && AllDigits(f[k + 4], 0, f[k + 4].size()) &&
+            f[k + 4].size() < 12 && std::stoull(f[k + 4]) <= kMaxSourceBytes;
   std::set<std::string> workFiles;
-  for (size_t k = 0; k + 6 <= work.size(); k += 6) workFiles.insert(work[k]);
+  for (size_t k = 0; whole && k < f.size(); k += 6) {
+    UnsavedWork w{f[k], f[k + 1], f[k + 2], f[k + 3], size_t(std::stoull(f[k + 4])), f[k + 5]};
+    const std::string why = WorkRefusal(run, w, workFiles);
+    if (why.empty()) work.push_back(std::move(w));
+    else SayLeft(w.name, workRecord + ": " + why, run.Holds(w.file) && IsRegularFile(w.file) ? w.file : runFolder);
+    all = why.empty() && all;
+  }
+  if (!whole) SayRecordLeft(run, workRecord, f, 6);
+  all = whole && all;
   std::multiset<std::string> bases;
-  const bool all = RecoverCopies(copies, workFiles, bases);
+  all = RecoverCopies(copies, workFiles, bases) && all;
   return RecoverWork(work, bases) && all;
 }

@@ -69,8 +69,16 @@ struct UnsavedWork {
 // Records the work files with unsaved text in the run folder (none: removes the record).
 void UnsavedWorkNote(const std::vector<UnsavedWork>& work);
 
+// The files of a run folder that hold no text: the lock its process holds while it lives, and
+// the records of its copies and of its work files.
+inline constexpr char kRunFolderLock[] = "owner.lock", kRunFolderCopies[] = "unsaved.rec",
+                      kRunFolderWork[] = "work.rec";
+
 // For a run folder whose process has ended: makes the copies its record lists, and the work
-// files whose text differs from their sources, recovery files named on stderr (a work file's
-// beside its source, or in the settings folder where that folder is gone). False when some text
-// could not be kept: the folder must stay.
+// files whose text differs from their sources (and from a recovery file of theirs kept already),
+// recovery files named on stderr (a work file's beside its source, or in the settings folder
+// where that folder is gone). Only entries as a run writes them are followed: a copy beside its
+// recovery name, a work file of this run folder, a plain file name, within the counts and sizes
+// a run has. A record that does not parse whole, or an entry refused, is named on stderr with
+// the place its text is in. False when some text could not be kept: the folder must stay.
 bool UnsavedCopiesRecover(const std::string& runFolder);

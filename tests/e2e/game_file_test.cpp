@@ -22,9 +22,8 @@
 
 namespace {
 
-// The temporary folders runs left behind under a TMPDIR (there should be none).
-size_t LeftoverRunFolders(const std::string& tmp) {
-  std::string root = tmp + "/vellumark-" + std::to_string(getuid());
+// The run folders left in a folder of run folders.
+size_t LeftoverRunFolders(const std::string& root) {
   size_t n = 0;
   std::error_code ec;
   for (auto& e : std::filesystem::directory_iterator(root, ec)) n += e.path().filename().string().rfind("run-", 0) == 0;
@@ -42,15 +41,28 @@ TEST(GameFile, ABuiltGameRunsItsPackedProgramAndCleansUp) {
       << error;
   EXPECT_EQ(std::filesystem::status(dir.File("game")).permissions() & std::filesystem::perms::owner_exec,
             std::filesystem::perms::owner_exec);
-  std::filesystem::create_directory(dir.File("tmp"));
+  // A game's start, as any start, keeps the text of an environment killed before it.
+  const std::string root = dir.File("state/vellumark"), ended = root + "/run-2147483647-ended";
+  std::filesystem::create_directories(ended);
+  std::filesystem::permissions(root, std::filesystem::perms::owner_all);
+  dir.Write("state/vellumark/run-2147483647-ended/owner.lock", "");
+  dir.Write("state/vellumark/run-2147483647-ended/workfile.tmp", "typed\r\n");
+  std::string record;  // file, source, folder, name, header bytes, the source's header
+  for (const std::string& field : {ended + "/workfile.tmp", std::string(), dir.path(), std::string("prog.vka"),
+                                   std::string("0"), std::string()})
+    record += field + '\0';
+  dir.Write("state/vellumark/run-2147483647-ended/work.rec", record);
   // A built game opens the real video driver, whose libraries keep some memory until exit:
   // the leak check of sanitizer builds is for our own code, which the in-process tests cover.
   const std::string noLeakCheck = "ASAN_OPTIONS=detect_leaks=0";
   ProcessResult r = RunProcess(dir.File("game"), {"--not-an-option"}, dir.path(),
-                               {"TMPDIR=" + dir.File("tmp"), noLeakCheck});
+                               {"XDG_STATE_HOME=" + dir.File("state"), "XDG_CONFIG_HOME=" + dir.File("config"),
+                                noLeakCheck});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_TRUE(std::filesystem::exists(dir.File("tmp/vellumark-" + std::to_string(getuid()))));
-  EXPECT_EQ(LeftoverRunFolders(dir.File("tmp")), 0u);
+  EXPECT_NE(r.err.find("kept in " + dir.File("prog.vka.recovered")), std::string::npos) << r.err;
+  EXPECT_EQ(dir.Read("prog.vka.recovered"), "typed\r\n");
+  EXPECT_TRUE(std::filesystem::exists(root));
+  EXPECT_EQ(LeftoverRunFolders(root), 0u);
 
   // A game built from a game keeps one runtime part and one pack.
   ASSERT_TRUE(WriteGameFile(dir.File("game"), dir.File("game.img"), {}, dir.File("game2"), &error)) << error;
@@ -209,7 +221,11 @@ TEST(GameFile, ExecAndBuiltGamesShowTheErrorTexts) {
 // not have); only a folder without that file (an earlier version's) by its pid.
 TEST(GameFile, RunsLeaveNoTemporaryFolders) {
   TempDir dir;
-  const std::string tmp = dir.File("tmp"), root = tmp + "/vellumark-" + std::to_string(getuid());
+  const std::string state = dir.File("state"), root = state + "/vellumark";
+  // Where run folders were kept before (and are when the state folder cannot be made).
+  const std::string tmp = dir.File("tmp"), tmpRoot = tmp + "/vellumark-" + std::to_string(getuid());
+  std::filesystem::create_directories(tmpRoot + "/run-2147483647-earlier");
+  std::filesystem::permissions(tmpRoot, std::filesystem::perms::owner_all);
   const std::string alive = root + "/run-2147483646-alive";
   std::filesystem::create_directories(root + "/run-2147483647-gone/sub");
   std::filesystem::create_directories(alive);
@@ -217,15 +233,15 @@ TEST(GameFile, RunsLeaveNoTemporaryFolders) {
   std::filesystem::create_directory(root + "/run-" + std::to_string(getpid()) + "-earlier");
   std::filesystem::create_directory(root + "/new-2147483645-making");  // being made, not yet locked
   std::filesystem::permissions(root, std::filesystem::perms::owner_all);
-  dir.Write("tmp/vellumark-" + std::to_string(getuid()) + "/run-" + std::to_string(getppid()) + "-unlocked/owner.lock",
-            "");
+  dir.Write("state/vellumark/run-" + std::to_string(getppid()) + "-unlocked/owner.lock", "");
   const int lock = open((alive + "/owner.lock").c_str(), O_RDONLY | O_CREAT, 0600);
   ASSERT_EQ(flock(lock, LOCK_EX), 0);
   dir.Write("bad.vka", "for i=1 to\n");
-  const std::vector<std::string> env = {"TMPDIR=" + tmp, "ASAN_OPTIONS=detect_leaks=0"};
+  const std::vector<std::string> env = {"XDG_STATE_HOME=" + state, "TMPDIR=" + tmp, "ASAN_OPTIONS=detect_leaks=0"};
   EXPECT_EQ(RunProcess(VellumarkExe(), {"run", dir.File("bad.vka"), "--headless"}, dir.path(), env).status, 2);
   EXPECT_FALSE(std::filesystem::exists(root + "/run-2147483647-gone"));
-  EXPECT_EQ(LeftoverRunFolders(tmp), 2u);  // the locked one and the earlier version's of a live pid
+  EXPECT_EQ(LeftoverRunFolders(tmpRoot), 0u);
+  EXPECT_EQ(LeftoverRunFolders(root), 2u);  // the locked one and the earlier version's of a live pid
   EXPECT_TRUE(std::filesystem::exists(alive));
   EXPECT_TRUE(std::filesystem::exists(root + "/new-2147483645-making"));
 
@@ -262,7 +278,7 @@ TEST(GameFile, RunsLeaveNoTemporaryFolders) {
     if (n <= 0) break;
     seen.append(buf, size_t(n));
   }
-  EXPECT_EQ(LeftoverRunFolders(tmp), 3u);
+  EXPECT_EQ(LeftoverRunFolders(root), 3u);
   kill(pid, SIGHUP);
   int status = 0;
   pid_t ended = 0;
@@ -274,7 +290,7 @@ TEST(GameFile, RunsLeaveNoTemporaryFolders) {
   }
   close(out[0]);
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGHUP) << status;
-  EXPECT_EQ(LeftoverRunFolders(tmp), 2u);
+  EXPECT_EQ(LeftoverRunFolders(root), 2u);
   close(lock);
 }
 

@@ -39,10 +39,10 @@ TEST(StopExit, AStopDuringTheShutDownEndsTheProcessWithItsStatus) {
   if (!given) dir.emplace();
   const std::string tmp = given ? given : dir->path();
   setenv("VK_STOP_EXIT_TMP", tmp.c_str(), 1);
-  const std::string root = tmp + "/vellumark-" + std::to_string(getuid());
+  const std::string root = tmp + "/vellumark";
   EXPECT_EXIT(
       {
-        setenv("TMPDIR", tmp.c_str(), 1);
+        setenv("XDG_STATE_HOME", tmp.c_str(), 1);
         if (FsTempFolder().empty()) _exit(9);
         EventsCatchStopSignals();
         EventsEndProcessOnStop(7);

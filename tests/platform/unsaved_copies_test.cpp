@@ -8,6 +8,10 @@
 #include <limits.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+#include <sys/wait.h>
+
+#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -38,7 +42,7 @@ TEST(UnsavedCopies, AnEndingTheMainThreadNeverTakesLinksThemToRecoveryFiles) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const auto body = [&c, &folder] {
-      setenv("TMPDIR", folder.c_str(), 1);
+      setenv("XDG_STATE_HOME", folder.c_str(), 1);
       signal(SIGHUP, SIG_DFL);
       sigset_t set;
       sigemptyset(&set);
@@ -115,65 +119,313 @@ TEST(UnsavedCopies, RecoveryNamesFitAndNumberToAHundred) {
   EXPECT_TRUE(std::filesystem::is_empty(limited.path()));
 }
 
+// A setting of the environment for the rest of a test, given back as it was.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    if (const char* was = getenv(name)) was_ = was;
+    setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnv() {
+    if (was_) setenv(name_, was_->c_str(), 1);
+    else unsetenv(name_);
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> was_;
+};
+
+std::string Entry(std::initializer_list<std::string> fields) {
+  std::string entry;
+  for (const std::string& f : fields) entry += f + '\0';
+  return entry;
+}
+
+// A record's last field without its end.
+std::string Cut(std::string record) {
+  record.pop_back();
+  return record;
+}
+
 // What a dead process's run folder records: a copy beside its recovery name is linked to it; a
-// work file whose text differs from its source becomes a recovery file beside the source (in
-// the settings folder where the source's folder is gone); the folder goes once all is kept.
+// work file whose text differs from its source (and from a recovery file kept already) becomes a
+// recovery file beside the source, its header the source's (in the settings folder where the
+// source's folder is gone); the folder goes once all is kept. A record that does not parse
+// whole, or an entry not as a run writes it, is never followed: the folder stays and stderr
+// names where the text is. A next start over a folder that stayed keeps nothing twice.
 TEST(UnsavedCopies, TheNextStartKeepsWhatTheRecordLists) {
   TempDir dir;
-  const std::string config = dir.File("config");
-  const char* given = getenv("XDG_CONFIG_HOME");
-  const std::optional<std::string> before = given ? std::optional<std::string>(given) : std::nullopt;
-  setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-  std::filesystem::create_directories(dir.File("run"));
-  std::filesystem::create_directories(dir.File("project"));
-  const std::string copy = dir.File("project/.game.vka.unsaved-1-1");
-  const auto work = [&](const std::string& folder, const std::string& name) {
-    const std::string header = "Rem * Title  : \r\nRem * Author : \r\nRem * Date   : \r\n";
-    return dir.File("run/workfile.tmp") + '\0' + folder + "/" + name + '\0' + folder + '\0' + name + '\0' +
-           std::to_string(header.size()) + '\0' + "" + '\0';
+  const std::string config = dir.File("config"), run = dir.File("run"), project = dir.File("project");
+  const std::string workFile = run + "/workfile.tmp", copy = project + "/.game.vka.unsaved-1-1";
+  const ScopedEnv configHome("XDG_CONFIG_HOME", config);
+  std::filesystem::create_directories(run);
+  const std::string workHeader = "Rem * Title  : \r\nRem * Author : \r\nRem * Date   : \r\n";
+  const std::string sourceHeader = "Rem * Title  : T\r\nRem * Author : A\r\nRem * Date   : D\r\n";
+  const auto work = [&](const std::string& folder, const std::string& name, const std::string& file = "") {
+    return Entry({file.empty() ? workFile : file, folder + "/" + name, folder, name,
+                  std::to_string(workHeader.size()), ""});
   };
+  const std::string good = work(project, "game.vka");
+  const std::string copyEntry = Entry({copy, project + "/game.vka.recovered", "game.vka"});
   const struct {
     const char* name;
-    std::string copies, work, source;  // source: project/game.vka ("-" none)
-    const char* kept;                   // the recovery file ("" none)
-    bool folderGoes;
+    std::string copies, work;
+    const char* source = "old\r\n";  // project/game.vka ("" none)
+    const char* kept = "";           // the recovery file, ending in the typed text
+    int recoveries = 0;              // beside the source and in the settings folder
+    bool folderGoes = true;
+    std::string said = "";           // on stderr
+    std::string keptText = "";       // the recovery file's whole text, where it matters
+    const char* setUp = "";  // "copy is a folder", "kept already", "settings copy", "large work file"
   } cases[] = {
-      {"a copy", copy + '\0' + dir.File("project/game.vka.recovered") + '\0' + "game.vka" + '\0',
-       work(dir.File("project"), "game.vka"), "old\r\n", "project/game.vka.recovered", true},
-      {"a work file", "", work(dir.File("project"), "game.vka"), "old\r\n", "project/game.vka.recovered", true},
-      {"a work file as saved", "", work(dir.File("project"), "game.vka"), "typed\r\n", "", true},
-      {"a work file whose folder went", "", work(dir.File("gone"), "game.vka"), "-",
-       "config/vellumark/game.vka.recovered", true},
-      {"a copy already gone", copy + "x" + '\0' + dir.File("project/game.vka.recovered") + '\0' + "g" + '\0', "",
-       "-", "", true},
-      {"the only copy", dir.File("run/workfile.tmp") + '\0' + '\0' + "b.vka" + '\0', "", "-", "run/workfile.tmp",
-       false},
-      {"a cut record", std::string("x\0", 2), std::string("y\0", 2), "-", "", true}};
+      {"a copy", copyEntry, good, "old\r\n", "project/game.vka.recovered", 1},
+      {"a work file", "", good, "old\r\n", "project/game.vka.recovered", 1},
+      {"a work file as saved", "", good, "typed\r\n"},
+      {"a work file whose folder went", "", work(dir.File("gone"), "game.vka"), "",
+       "config/vellumark/game.vka.recovered", 1},
+      {"a copy already gone", Entry({project + "/.game.vka.unsaved-1-2", project + "/game.vka.recovered", "game.vka"}),
+       ""},
+      {"the only copy", Entry({workFile, "", "b.vka"}), "", "", "", 0, false, "b.vka are kept in " + workFile},
+      {"the source's header", "", Entry({workFile, project + "/game.vka", project, "game.vka",
+                                         std::to_string(workHeader.size()), sourceHeader}),
+       "old\r\n", "project/game.vka.recovered", 1, true, "", sourceHeader + "typed\r\n"},
+      {"the only copy, a work file too", Entry({workFile, "", "game.vka"}), good, "old\r\n",
+       "project/game.vka.recovered", 1},
+      {"a copy kept in the settings folder",
+       Entry({config + "/vellumark/.game.vka.unsaved-1-1", config + "/vellumark/game.vka.recovered", "game.vka"}),
+       good, "old\r\n", "config/vellumark/game.vka.recovered", 1, true, "", "", "settings copy"},
+      {"a copy that cannot be kept, a good work file", copyEntry, good, "old\r\n", "project/game.vka.recovered", 1,
+       false, "kept in " + copy, "", "copy is a folder"},
+      {"after a hang-up that kept everything", copyEntry, good, "old\r\n", "", 1, true, "", "", "kept already"},
+      // Records that do not parse whole.
+      {"a cut record", std::string("x\0", 2), std::string("y\0", 2), "", "", 0, false, "unsaved.rec is damaged"},
+      {"work cut after its fifth field", "", Cut(good), "", "", 0, false,
+       "work.rec is damaged): they are in " + workFile},
+      {"work's last field without its end", "",
+       Cut(Entry({workFile, "", config, "a.vka", "0", "header"})), "", "", 0, false,
+       "work.rec is damaged): they are in " + workFile},
+      {"an empty name", "", work(project, ""), "", "", 0, false, "work.rec is damaged): they are in " + workFile},
+      {"a bad number", "", Entry({workFile, "", config, "a.vka", "12x", ""}), "", "", 0, false,
+       "work.rec is damaged): they are in " + workFile},
+      {"more work files than a run has", "", good + good + good, "", "", 0, false, "work.rec is damaged"},
+      // Entries not as a run writes them.
+      {"a copy that is a file of the user",
+       Entry({project + "/notes.txt", project + "/game.vka.recovered", "game.vka"}), "", "old\r\n", "", 0, false,
+       "notes.txt: not a copy beside"},
+      {"a name climbing out", "", work(project + "/a/b", "../../x"), "", "", 0, false,
+       "(" + run + "/work.rec: not a file name"},
+      {"a work file outside the run", "", work(project, "game.vka", project + "/notes.txt"), "old\r\n", "", 0, false,
+       "notes.txt: not a file of the run"},
+      {"a work file twice", "", good + work(project, "other.vka"), "old\r\n", "project/game.vka.recovered", 1, false,
+       "listed twice"},
+      {"a work file larger than a source", "", good, "old\r\n", "", 0, false, "too large for a source", "",
+       "large work file"},
+  };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    std::filesystem::remove_all(config);
-    for (const char* f : {"project/game.vka", "project/game.vka.recovered", "run/unsaved.rec", "run/work.rec"})
-      std::filesystem::remove(dir.File(f));
+    for (const std::string& folder : {config, project}) std::filesystem::remove_all(folder);
+    for (const char* f : {"run/unsaved.rec", "run/work.rec"}) std::filesystem::remove(dir.File(f));
+    std::filesystem::create_directories(project + "/a/b");
+    dir.Write("project/notes.txt", "notes");
     dir.Write("project/.game.vka.unsaved-1-1", "typed\r\n");
-    dir.Write("run/workfile.tmp", "Rem * Title  : \r\nRem * Author : \r\nRem * Date   : \r\ntyped\r\n");
-    if (c.source != "-") dir.Write("project/game.vka", c.source);
+    dir.Write("run/workfile.tmp", workHeader + "typed\r\n");
+    const std::string setUp = c.setUp;
+    if (setUp == "copy is a folder") {
+      std::filesystem::remove(copy);
+      std::filesystem::create_directory(copy);
+    } else if (setUp == "kept already") {  // the handler linked the copy, the folder stayed
+      std::filesystem::rename(copy, project + "/game.vka.recovered");
+    } else if (setUp == "settings copy") {
+      std::filesystem::create_directories(config + "/vellumark");
+      std::filesystem::rename(copy, config + "/vellumark/.game.vka.unsaved-1-1");
+    } else if (setUp == "large work file") {
+      std::filesystem::resize_file(workFile, (uint64_t(256) << 20) + 1);
+    }
+    if (c.source[0]) dir.Write("project/game.vka", c.source);
     if (!c.copies.empty()) dir.Write("run/unsaved.rec", c.copies);
     if (!c.work.empty()) dir.Write("run/work.rec", c.work);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(UnsavedCopiesRecover(dir.File("run")), c.folderGoes);
-    const std::string err = testing::internal::GetCapturedStderr();
+    std::string err;
+    for (int start = 0; start < (c.folderGoes ? 1 : 2); ++start) {
+      testing::internal::CaptureStderr();
+      EXPECT_EQ(UnsavedCopiesRecover(run), c.folderGoes);
+      err += testing::internal::GetCapturedStderr();
+    }
     int recoveries = 0;
-    for (const std::string& folder : {dir.File("project"), config + "/vellumark"})
+    for (const std::string& folder : {project, config + "/vellumark"})
       if (std::filesystem::exists(folder))
         for (const auto& e : std::filesystem::directory_iterator(folder))
           recoveries += e.path().string().find(".recovered") != std::string::npos;
-    EXPECT_EQ(recoveries, c.kept[0] && c.folderGoes ? 1 : 0) << err;
+    EXPECT_EQ(recoveries, c.recoveries) << err;
+    EXPECT_EQ(dir.Read("project/notes.txt"), "notes");
+    EXPECT_NE(err.find(c.said), std::string::npos) << err;
+    if (c.folderGoes && !c.kept[0]) {
+      EXPECT_EQ(err, "");
+    }
     if (!c.kept[0]) continue;
-    EXPECT_EQ(err.find(dir.File(c.kept)), err.find("kept in ") + 8) << err;
-    EXPECT_EQ(dir.Read(c.kept).substr(dir.Read(c.kept).size() - 7), "typed\r\n");
+    EXPECT_NE(err.find("kept in " + dir.File(c.kept) + "\n"), std::string::npos) << err;
+    const std::string text = dir.Read(c.kept);
+    EXPECT_EQ(text, c.keptText.empty() ? text.substr(0, text.size() - std::min<size_t>(7, text.size())) + "typed\r\n"
+                                       : c.keptText);
   }
-  if (before) setenv("XDG_CONFIG_HOME", before->c_str(), 1);
-  else unsetenv("XDG_CONFIG_HOME");
+}
+
+// A run folder of a process that has ended, as a kill leaves it: its lock file free, a work file
+// with typed text listed in its record, to be kept as "<project>/<name>.recovered".
+void MakeEndedRun(const std::string& run, const std::string& project, const std::string& name) {
+  std::filesystem::create_directories(run);
+  const std::string header = "Rem * Title  : \r\nRem * Author : \r\nRem * Date   : \r\n";
+  FILE* lock = fopen((run + "/owner.lock").c_str(), "w");
+  if (lock) fclose(lock);
+  FILE* work = fopen((run + "/workfile.tmp").c_str(), "w");
+  if (work) fputs((header + "typed\r\n").c_str(), work), fclose(work);
+  FILE* record = fopen((run + "/work.rec").c_str(), "w");
+  const std::string entry = Entry({run + "/workfile.tmp", project + "/" + name, project, name,
+                                   std::to_string(header.size()), ""});
+  if (record) fwrite(entry.data(), 1, entry.size(), record), fclose(record);
+}
+
+int CountRecoveries(const std::string& folder, const std::string& name) {
+  int n = 0;
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(folder, ec))
+    n += e.path().filename().string().rfind(name + ".recovered", 0) == 0;
+  return n;
+}
+
+// Starts sweeping the same folder at once: one takes an ended run and keeps its text, the others
+// leave it alone, and the folder goes.
+TEST(UnsavedCopies, TwoStartsAtOnceKeepARunOnce) {
+  TempDir dir;
+  const ScopedEnv configHome("XDG_CONFIG_HOME", dir.File("config"));
+  const std::string root = dir.File("root"), project = dir.File("project");
+  std::filesystem::create_directories(project);
+  for (int round = 0; round < 20; ++round) {
+    SCOPED_TRACE(round);
+    const std::string name = "g" + std::to_string(round) + ".vka", run = root + "/run-2147483647-" + name;
+    MakeEndedRun(run, project, name);
+    // The run's other files, which its removal takes time over.
+    for (int k = 0; k < 100; ++k) dir.Write("root/run-2147483647-" + name + "/f" + std::to_string(k), "");
+    int go[2];
+    ASSERT_EQ(pipe(go), 0);
+    pid_t starts[2];
+    for (pid_t& start : starts) {
+      start = fork();
+      if (start == 0) {
+        close(go[1]);
+        char byte;
+        (void)!read(go[0], &byte, 1);  // both begin together once the pipe closes
+        const int none = open("/dev/null", O_WRONLY);
+        dup2(none, 2);
+        // Starts one after another, until one has taken the folder away.
+        for (int k = 0; k < 100000 && std::filesystem::exists(run); ++k) FsSweepRunFolders(root, false);
+        _exit(0);
+      }
+    }
+    close(go[0]);
+    close(go[1]);
+    for (pid_t start : starts) waitpid(start, nullptr, 0);
+    EXPECT_EQ(CountRecoveries(project, name), 1);
+    EXPECT_FALSE(std::filesystem::exists(run));
+  }
+}
+
+// Run folders go to the user's state folder, which no other user can make first: another
+// user's temporary folder changes nothing, and the next start keeps the text of a killed run.
+// Where the state folder is refused the temporary folder's takes them, said once on stderr;
+// where both are, none is made.
+TEST(UnsavedCopies, RunFoldersGoWhereOnlyTheUserCanMakeThem) {
+  if (geteuid() != 0) GTEST_SKIP() << "makes folders of another user";
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  std::optional<TempDir> made;
+  const char* given = getenv("VK_RUN_ROOTS_DIR");
+  if (!given) made.emplace();
+  const std::string top = given ? given : made->path();
+  setenv("VK_RUN_ROOTS_DIR", top.c_str(), 1);
+  const std::string uid = std::to_string(getuid());
+  const struct {
+    const char* name;
+    const char* state;  // the state folder: "" missing, "nobody" another user's, "link" a link
+    const char* temp;   // the temporary folder's: "" missing, "nobody"
+    const char* used;   // "state", "temp" or "" (none)
+  } cases[] = {{"another user's temporary folder", "", "nobody", "state"},
+               {"another user's state folder", "nobody", "", "temp"},
+               {"a link for the state folder", "link", "", "temp"},
+               {"both another user's", "nobody", "nobody", ""}};
+  for (size_t k = 0; k < std::size(cases); ++k) {
+    const auto& c = cases[k];
+    SCOPED_TRACE(c.name);
+    const std::string base = top + "/" + std::to_string(k), project = base + "/project";
+    const std::string stateRoot = base + "/state/vellumark", tempRoot = base + "/tmp/vellumark-" + uid;
+    if (!given) {
+      std::filesystem::create_directories(base + "/tmp");
+      std::filesystem::create_directories(project);
+      std::filesystem::create_directories(base + "/state");
+      if (std::string(c.state) == "link") {
+        std::filesystem::create_directories(base + "/elsewhere");
+        std::filesystem::create_directory_symlink(base + "/elsewhere", stateRoot);
+      }
+      for (const auto& [how, folder] : {std::pair{c.state, stateRoot}, std::pair{c.temp, tempRoot}})
+        if (std::string(how) == "nobody") {
+          std::filesystem::create_directory(folder);
+          ASSERT_EQ(chown(folder.c_str(), 65534, 65534), 0);
+        }
+    }
+    const std::vector<std::string> env = {"XDG_STATE_HOME=" + base + "/state", "TMPDIR=" + base + "/tmp",
+                                          "XDG_CONFIG_HOME=" + base + "/config"};
+    const std::string used = std::string(c.used) == "state"  ? stateRoot
+                             : std::string(c.used) == "temp" ? tempRoot
+                                                             : "";
+    const std::string refused = "^vellumark: " + stateRoot + ": not this user's own folder; ";
+    const std::string said = used == stateRoot ? "^$"
+                             : used.empty()    ? refused + tempRoot +
+                                                  ": not this user's own folder; no run folder can be made\n$"
+                                               : refused + "run folders go to " + tempRoot + "\n$";
+    // A run killed with unsaved text: its folder and work file stay.
+    const auto killedRun = [&] {
+      for (const std::string& e : env) putenv(strdup(e.c_str()));
+      const std::string& run = FsTempFolder();
+      if (run.empty()) _exit(used.empty() ? 0 : 3);
+      FILE* work = fopen((run + "/workfile.tmp").c_str(), "w");
+      if (!work || fputs("typed\r\n", work) < 0 || fclose(work) != 0) _exit(4);
+      UnsavedWorkNote({{run + "/workfile.tmp", project + "/game.vka", project, "game.vka", 0, ""}});
+      FsTempFolder();  // said once
+      _exit(FsFolderOf(run) == used ? 0 : 5);
+    };
+    EXPECT_EXIT(killedRun(), ::testing::ExitedWithCode(0), said);
+    if (given || used.empty()) continue;
+    const ProcessResult next = RunProcess(VellumarkExe(), {"--version"}, base, env);
+    EXPECT_NE(next.err.find("kept in " + project + "/game.vka.recovered\n"), std::string::npos) << next.err;
+    EXPECT_TRUE(std::filesystem::is_empty(used));
+  }
+  unsetenv("VK_RUN_ROOTS_DIR");
+}
+
+// A sweep takes only this user's folders, never through a link; in a folder others share (/tmp,
+// where earlier versions put run folders) only "run-" folders; a folder being made only once
+// left for ten minutes without its lock.
+TEST(UnsavedCopies, ASweepTakesOnlyThisUsersRunFolders) {
+  if (geteuid() != 0) GTEST_SKIP() << "makes folders of another user";
+  for (const bool shared : {false, true}) {
+    SCOPED_TRACE(shared ? "shared" : "private");
+    TempDir dir;
+    const std::string root = dir.File("root"), target = dir.File("target");
+    MakeEndedRun(target, dir.File("project"), "g.vka");
+    for (const char* ended : {"run-2147483647-mine", "run-2147483647-theirs", "new-2147483647-aged",
+                              "new-2147483647-young"})
+      std::filesystem::create_directories(root + "/" + ended);
+    std::filesystem::create_directory_symlink(target, root + "/run-2147483647-link");
+    ASSERT_EQ(chown((root + "/run-2147483647-theirs").c_str(), 65534, 65534), 0);
+    std::filesystem::last_write_time(root + "/new-2147483647-aged",
+                                     std::filesystem::file_time_type::clock::now() - std::chrono::minutes(11));
+    FsSweepRunFolders(root, shared);
+    EXPECT_FALSE(std::filesystem::exists(root + "/run-2147483647-mine"));
+    EXPECT_TRUE(std::filesystem::exists(root + "/run-2147483647-theirs"));
+    EXPECT_TRUE(std::filesystem::is_symlink(root + "/run-2147483647-link"));
+    EXPECT_TRUE(std::filesystem::exists(target + "/work.rec"));
+    EXPECT_EQ(std::filesystem::exists(root + "/new-2147483647-aged"), shared);
+    EXPECT_TRUE(std::filesystem::exists(root + "/new-2147483647-young"));
+  }
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 #include <dlfcn.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -25,6 +27,18 @@ int main(int argc, char** argv) {
   setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
   setenv("EGL_PLATFORM", "surfaceless", 0);
   KeepGlDriversLoaded();
+  // Run folders go to the user's state folder: each test binary gets its own (a death test's
+  // child, started again, keeps its parent's), so no test sees another's or the user's.
+  std::string state;
+  if (!std::getenv("VK_TEST_STATE_HOME")) {
+    std::string tmpl = std::filesystem::temp_directory_path().string() + "/vkstate-XXXXXX";
+    if (mkdtemp(tmpl.data())) state = tmpl;
+    setenv("VK_TEST_STATE_HOME", state.c_str(), 1);
+    setenv("XDG_STATE_HOME", state.c_str(), 1);
+  }
   testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
+  const int status = RUN_ALL_TESTS();
+  std::error_code ec;
+  if (!state.empty()) std::filesystem::remove_all(state, ec);
+  return status;
 }
