@@ -3,7 +3,8 @@
 
 #include <signal.h>
 
-#include <string>
+#include <cstring>
+#include <iterator>
 #include <vector>
 
 #include "platform/events.h"

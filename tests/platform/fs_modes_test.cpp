@@ -4,18 +4,16 @@
 // read and write bits and group, with no group bits where that group cannot be kept.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <grp.h>
 #include <limits.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <functional>
+#include <ostream>
 #include <string>
 
 #include "platform/fs.h"
@@ -25,8 +23,8 @@
 
 namespace {
 
-constexpr mode_t kUmask = 027;     // a new file: 0640
-constexpr gid_t kOtherGroup = 65534;  // a group root is not in
+constexpr mode_t kUmask = 027;        // a new file: 0640
+constexpr gid_t kOtherGroup = 65534;  // nogroup, which root is not in
 constexpr uid_t kNobody = 65534;
 
 // Makes a file in the folder, from (or saving over) <folder>/game.vka: the made file's path, ""
