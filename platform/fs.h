@@ -128,8 +128,9 @@ bool FsMakeFileExclusive(const std::string& name);
 // linked to the name once whole: the file is whole or absent (kFailed).
 enum class FsNewFile { kWritten, kTaken, kFailed };
 FsNewFile FsWriteNewFile(const std::string& hostPath, const std::string& data, const FsAccess& access);
-// Copies a regular file through a temporary file beside the target; false (and the target
-// untouched) when the target exists or anything fails.
+// Copies a regular file through a temporary file beside the target, which has the source's
+// permission bits and group (FsAccess); false (and the target untouched) when the target exists
+// or anything fails.
 bool FsCopyFile(const std::string& from, const std::string& to);
 // Renames a file or folder; never replaces an existing target. A file is copied and the
 // source deleted where the target lies on another file system.

@@ -229,7 +229,9 @@ bool FsCopyFile(const std::string& from, const std::string& to) {
     close(in);
     return false;
   }
-  bool ok = CopyFd(in, out) && fchmod(out, st.st_mode & 0777) == 0;
+  // The copy has the source's bits and group before any byte goes in (FsAccess): no one the
+  // source is closed to can open it.
+  bool ok = FsGiveAccess(out, FsAccess{uint32_t(st.st_mode) & 0777, int64_t(st.st_gid)}) && CopyFd(in, out);
   close(in);
   ok = close(out) == 0 && ok;
   if (ok && RenameNoReplace(temp, target)) return true;

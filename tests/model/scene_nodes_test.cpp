@@ -142,6 +142,74 @@ TEST(SceneNodes, AStopEndsTheVertexWorkOfEachWalk) {
   EventsProgramRunning(false);
 }
 
+// The null device, asking the stop once it has taken its first vertex buffer: a stop that comes
+// after a walk of meshes has begun.
+class StopAfterFirstBuffer : public Device3D {
+ public:
+  uint32_t AdoptVertexBuffer(MeshBufferData&& data) override {
+    SetStopAsked(true);
+    return in_->AdoptVertexBuffer(std::move(data));
+  }
+  DeviceKind Kind() const override { return in_->Kind(); }
+  const DeviceState& State() const override { return in_->State(); }
+  bool SetViewport(int32_t x, int32_t y, int32_t w, int32_t h, float n, float f) override {
+    return in_->SetViewport(x, y, w, h, n, f);
+  }
+  bool SetRenderState(uint32_t s, uint32_t v) override { return in_->SetRenderState(s, v); }
+  bool SetTextureStageState(uint32_t t, uint32_t s, uint32_t v) override { return in_->SetTextureStageState(t, s, v); }
+  bool SetMaterial(const Material& m) override { return in_->SetMaterial(m); }
+  bool SetTransform(uint32_t w, const float m[16]) override { return in_->SetTransform(w, m); }
+  bool SetLight(uint32_t i, const Light& l) override { return in_->SetLight(i, l); }
+  bool EnableLight(uint32_t i, bool on) override { return in_->EnableLight(i, on); }
+  bool Clear(uint32_t f, const SurfRect& r, uint32_t c, float z, uint32_t s) override {
+    return in_->Clear(f, r, c, z, s);
+  }
+  uint32_t CreateTexture(std::vector<TextureLevel> l) override { return in_->CreateTexture(std::move(l)); }
+  void ReleaseTexture(uint32_t h) override { in_->ReleaseTexture(h); }
+  bool SetTexture(uint32_t s, uint32_t h) override { return in_->SetTexture(s, h); }
+  size_t TextureCount() const override { return in_->TextureCount(); }
+  bool DrawIndexed(const Vertex* v, uint32_t n, const uint32_t* i, uint32_t m) override {
+    return in_->DrawIndexed(v, n, i, m);
+  }
+  uint32_t CreateVertexBuffer(const Vertex* v, uint32_t n, const uint32_t* i, uint32_t m) override {
+    return in_->CreateVertexBuffer(v, n, i, m);
+  }
+  void ReleaseVertexBuffer(uint32_t h) override { in_->ReleaseVertexBuffer(h); }
+  bool DrawVertexBuffer(uint32_t h) override { return in_->DrawVertexBuffer(h); }
+  size_t VertexBufferCount() const override { return in_->VertexBufferCount(); }
+  const MeshBufferData* VertexBufferData(uint32_t h) const override { return in_->VertexBufferData(h); }
+  void Reset() override { in_->Reset(); }
+  bool StartGl(int32_t w, int32_t h) override { return in_->StartGl(w, h); }
+  bool UploadFrom(const Surface& s) override { return in_->UploadFrom(s); }
+  bool ReadBackInto(Surface* s) override { return in_->ReadBackInto(s); }
+
+ private:
+  Device3DPtr in_ = CreateNullDevice();
+};
+
+// The stop is looked at once per 65,536 vertices counted across meshes: a walk of many small
+// meshes (1,024 vertices each) that a stop comes into ends at its first look, the 64th mesh,
+// not at the end of the model.
+TEST(SceneNodes, AStopEndsAWalkOfSmallMeshesAtItsFirstLook) {
+  constexpr uint32_t kMeshes = 100, kVertices = 1024;
+  const auto device = std::make_shared<StopAfterFirstBuffer>();
+  FrameNode root("root");
+  const std::vector<float> positions(3 * kVertices, 0.0f);
+  for (uint32_t k = 0; k < kMeshes; ++k)
+    root.AddChildNode(new MeshNode("m", kVertices, positions.data(), 0, nullptr, 0, false));
+  EventsProgramRunning(true);
+  {
+    const StopEndsWalks scope;
+    g_model.verticesSincePoll = 0;
+    g_model.nodesVisited = 0;
+    root.RestoreBuffers(*device);
+  }
+  // Meshes 1 to 63 have their buffers; the 64th saw the stop part way and has none.
+  EXPECT_EQ(device->VertexBufferCount(), kVerticesPerStopPoll / kVertices - 1);
+  SetStopAsked(false);
+  EventsProgramRunning(false);
+}
+
 TEST(SceneNodes, NameLookupsKeepTheCallersDefaultWhenNothingMatches) {
   Tree t;
   uint32_t limb = 77;

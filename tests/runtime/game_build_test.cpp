@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 
 #include <filesystem>
 
@@ -54,6 +55,45 @@ TEST(GameBuild, LinksReachingAFolderByManyRoutesAreWalkedBoundedly) {
   EXPECT_TRUE(std::any_of(found.begin(), found.end(), [](const MediaFile& f) {
     return f.first == "d" + std::to_string(kDepth - 1) + "\\x.bmp";
   }));
+}
+
+// Folders entered through links are walked up to 4096 of them in all, counted across the tree:
+// ten links to a media folder are all packed. Folder e holding 240 links to f, with 16 links to
+// e beside it, makes (16 + 1) x (240 + 1) - 1 = 4096 linked walks, the last of them taken; one
+// more link (z, last in name order) is not walked.
+TEST(GameBuild, LinkedFoldersAreWalkedUpToTheCap) {
+  namespace fs = std::filesystem;
+  const struct {
+    const char* name;
+    int inE, toE;  // links in e to f, links beside e to it
+    bool z;        // and a link z to f
+    size_t files;
+    const char* last;  // the last linked walk's media file
+    bool lastPacked;
+  } cases[] = {{"ten links", 10, 0, false, 11, "e\\l010\\a.bmp", true},
+               {"the cap", 240, 16, false, 4081, "k16\\l240\\a.bmp", true},
+               {"one past the cap", 240, 16, true, 4081, "z\\a.bmp", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    fs::create_directories(dir.File("top/e"));
+    fs::create_directories(dir.File("top/f"));
+    dir.Write("top/f/a.bmp", "x");
+    char name[32];
+    for (int k = 1; k <= c.inE; ++k) {
+      std::snprintf(name, sizeof name, "top/e/l%03d", k);
+      fs::create_directory_symlink("../f", dir.File(name));
+    }
+    for (int k = 1; k <= c.toE; ++k) {
+      std::snprintf(name, sizeof name, "top/k%02d", k);
+      fs::create_directory_symlink("e", dir.File(name));
+    }
+    if (c.z) fs::create_directory_symlink("f", dir.File("top/z"));
+    const std::vector<MediaFile> found = CollectMediaFiles(dir.File("top"), "");
+    EXPECT_EQ(found.size(), c.files);
+    EXPECT_EQ(std::any_of(found.begin(), found.end(), [&](const MediaFile& f) { return f.first == c.last; }),
+              c.lastPacked);
+  }
 }
 
 // A name the pack holds in full (255 bytes) is packed; a longer one refuses the build, naming the
