@@ -211,9 +211,13 @@ int RunEnvironment(const std::string& file, const RunOptions& options, double ve
   }
   if (const int signal = EventsEndingSignal()) IdeEndBySignal(signal);
   // Frames run out end it as a hang-up would: no one is there to answer a save-first question.
-  if (env.FramesUsedUp()) IdeWriteRecoveryFiles();
-  // Otherwise the user left: the question to leave was answered.
-  else IdeDropAnsweredRecovery();
+  // What no folder took stays in the run folder's work files, for the next start.
+  if (env.FramesUsedUp()) {
+    if (!IdeWriteRecoveryFiles()) FsLeaveTempFolder();
+  } else {
+    // The user left: the question to leave was answered.
+    IdeDropAnsweredRecovery();
+  }
   IdeDropUnsavedCopies();
   EventsHoldEndingSignals(false);
   ::signal(SIGPIPE, previousPipe);

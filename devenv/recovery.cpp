@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <functional>
@@ -199,11 +200,14 @@ void IdeSyncNotedWork() {
 bool IdeWriteRecoveryFiles() {
   UnsavedCopiesHold();
   // The copies made for the run hold the text the editor left with: linked, they are whole.
-  bool all = UnsavedCopiesKeepHeld();
-  if (!all) {
-    all = true;
-    for (const BufferView& b : Buffers())
-      if (b.modified) all = Recover(b) && all;
+  // Each buffer no copy kept is written now, so each is kept and named once.
+  std::vector<std::string> linked = UnsavedCopiesKeepHeld();
+  bool all = true;
+  for (const BufferView& b : Buffers()) {
+    if (!b.modified) continue;
+    const auto copy = std::find(linked.begin(), linked.end(), NameOf(b));
+    if (copy != linked.end()) linked.erase(copy);
+    else all = Recover(b) && all;
   }
   Release();
   return all;

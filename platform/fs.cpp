@@ -645,11 +645,16 @@ std::string StateRunRoot() {
   return (home == "/" ? "" : home) + "/.local/state/vellumark";
 }
 
+// The temporary folder ($TMPDIR, else /tmp), which other users share.
+std::string SharedTemp() {
+  const char* given = std::getenv("TMPDIR");
+  return WithoutTrailingSlash(given && *given ? given : "/tmp");
+}
+
 // The temporary folder's per-user folder, where run folders go only when the state folder
 // cannot be made; "/tmp"'s is where earlier versions kept them.
 std::string TempRunRoot(const char* tmp) {
-  const char* given = tmp ? tmp : std::getenv("TMPDIR");
-  return WithoutTrailingSlash(given && *given ? given : "/tmp") + "/vellumark-" + std::to_string(getuid());
+  return (tmp ? std::string(tmp) : SharedTemp()) + "/vellumark-" + std::to_string(getuid());
 }
 
 // Removes a run folder whose lock this process holds: its records first, its lock file last.
@@ -664,7 +669,8 @@ struct RunFolders {
 RunFolders g_runFolders;
 
 // The per-user folder this process makes its run folder in: the state folder, or where that
-// cannot be made, the temporary folder's (never a folder shared with other users). Where the
+// cannot be made, the temporary folder's per-user folder; where that is refused too, the
+// temporary folder itself (the run folder private all the same, and swept there). Where the
 // usual place is refused, stderr says so once, with the place used instead.
 const std::string& RunFoldersRoot() {
   RunFolders& r = g_runFolders;
@@ -674,10 +680,10 @@ const std::string& RunFoldersRoot() {
   const std::string cause = state.empty() ? "no home folder" : MakeOwnFolder(state);
   if (cause.empty()) return r.root = state;
   const std::string temp = TempRunRoot(nullptr), tempCause = MakeOwnFolder(temp);
-  if (tempCause.empty()) r.root = temp;
+  r.root = tempCause.empty() ? temp : SharedTemp();
   const std::string said = "vellumark: " + (state.empty() ? "" : state + ": ") + cause + "; " +
-                           (tempCause.empty() ? "run folders go to " + temp
-                                              : temp + ": " + tempCause + "; no run folder can be made") + "\n";
+                           (tempCause.empty() ? "" : temp + ": " + tempCause + "; ") + "run folders go to " + r.root +
+                           "\n";
   std::fputs(said.c_str(), stderr);
   return r.root;
 }
@@ -731,13 +737,12 @@ void FsSweepRunFolders(const std::string& root, bool shared) {
   }
 }
 
-void FsRecoverEndedRuns() {
-  RunFolders& r = g_runFolders;
-  if (r.swept) return;
-  r.swept = true;
-  // Every place a run folder can be: the state folder, the temporary folder's per-user folder,
-  // and those of earlier versions (the per-user folder in /tmp, and /tmp itself, where they
-  // went when that was refused). Each folder once, however named.
+namespace {
+
+// Sweeps every place a run folder can be, each folder once however named.
+void SweepEveryPlace() {
+  // The state folder, the temporary folder's per-user folder, that of /tmp where earlier
+  // versions kept them, and the temporary folders themselves (this user's "run-" folders only).
   std::vector<std::pair<dev_t, ino_t>> seen;
   for (const std::string& root : {StateRunRoot(), TempRunRoot(nullptr), TempRunRoot("/tmp")}) {
     struct stat st;
@@ -747,7 +752,28 @@ void FsRecoverEndedRuns() {
     seen.emplace_back(st.st_dev, st.st_ino);
     FsSweepRunFolders(root, false);
   }
-  FsSweepRunFolders("/tmp", true);
+  for (const std::string& shared : {SharedTemp(), std::string("/tmp")}) {
+    struct stat st;
+    if (stat(shared.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) continue;
+    if (std::find(seen.begin(), seen.end(), std::make_pair(st.st_dev, st.st_ino)) != seen.end()) continue;
+    seen.emplace_back(st.st_dev, st.st_ino);
+    FsSweepRunFolders(shared, true);
+  }
+}
+
+}  // namespace
+
+void FsRecoverEndedRuns() {
+  RunFolders& r = g_runFolders;
+  if (r.swept) return;
+  r.swept = true;
+  // What is kept is named on stderr: a reader gone must not end the start in the middle.
+  struct sigaction ignore {}, pipe {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  sigaction(SIGPIPE, &ignore, &pipe);
+  SweepEveryPlace();
+  sigaction(SIGPIPE, &pipe, nullptr);
 }
 
 const std::string& FsTempFolder() {
@@ -774,14 +800,19 @@ void FsRemoveTempFolderInSignal() {
   if (OwnsTempFolder()) RemoveTreeAt(AT_FDCWD, g_tempPath, 0, true);
 }
 
+void FsLeaveTempFolder() {
+  g_tempPath[0] = 0;
+  g_tempFolder.clear();
+  if (g_runFolderLock >= 0) close(g_runFolderLock);
+  g_runFolderLock = -1;
+}
+
 void FsRemoveTempFolder() {
   if (g_tempFolder.empty()) return;
   const bool owner = OwnsTempFolder();
   g_tempPath[0] = 0;
   if (owner) RemoveRunFolder(g_tempFolder);
-  g_tempFolder.clear();
-  if (g_runFolderLock >= 0) close(g_runFolderLock);
-  g_runFolderLock = -1;
+  FsLeaveTempFolder();
 }
 
 std::string FsCreateTempFile(const std::string& fileName, const void* data, size_t size) {

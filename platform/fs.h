@@ -97,6 +97,9 @@ void FsSweepRunFolders(const std::string& root, bool shared);
 void FsRemoveTempFolder();
 // The same with system calls only, for a signal handler that ends the process.
 void FsRemoveTempFolderInSignal();
+// Lets go of the run folder without removing it, for the next start: it holds text that could
+// not be kept elsewhere.
+void FsLeaveTempFolder();
 // Creates (or replaces) a file in the temporary folder without following links, truncated,
 // mode 0600. Returns the full path, or "" on failure.
 std::string FsCreateTempFile(const std::string& fileName, const void* data, size_t size);

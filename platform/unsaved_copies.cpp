@@ -436,10 +436,18 @@ void UnsavedCopiesDrop() {
   g_pending.clear();
 }
 
-bool UnsavedCopiesKeepHeld() {
+std::vector<std::string> UnsavedCopiesKeepHeld() {
   const int count = g_armedCount;
   g_armedCount = 0;
-  return KeepArmed(count);
+  std::vector<std::string> kept;
+  for (int k = 0; k < count; ++k) {
+    const Copy& c = g_copies[k];
+    char path[kPathMax];
+    if (!c.base[0] || LinkToFreeName(c.temp, c.base, path) <= 0) continue;
+    SayKept(c.name, path);
+    kept.push_back(c.name);
+  }
+  return kept;
 }
 
 UnsavedKeep UnsavedCopiesKeep() {

@@ -49,8 +49,9 @@ void UnsavedCopyAddOnlyCopy(const std::string& file, const std::string& name);
 void UnsavedCopiesArm();
 // Held: removes the copies and their record (control is back in the editor, which holds the text).
 void UnsavedCopiesDrop();
-// Held: makes each armed copy a recovery file and names it; true when every one was linked.
-bool UnsavedCopiesKeepHeld();
+// Held: makes each armed copy a recovery file and names it; answers the names whose copy was
+// linked. The others are left unsaid: the caller keeps their text otherwise.
+std::vector<std::string> UnsavedCopiesKeepHeld();
 
 // For a signal handler about to end the process (system calls only): makes each armed copy a
 // recovery file and names it on stderr. kBusy: the main thread holds the copies, or another

@@ -1,8 +1,11 @@
 // The browser panel over a temporary tree: what a folder lists and in what order, the limits
 // of the list and of a field, the strict button test, and what confirming does in the save,
 // make-program, new-folder, new-project and save-first modes.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 
 #include "devenv/browser_state.h"
@@ -295,6 +298,28 @@ TEST_F(BrowserTest, AStopSignalKeepsTheTextUntilTheQuestionIsAnswered) {
     BrowserClose();
     g_ide.dialogMode = 0;
   }
+}
+
+// An ending at the hand-back from a run no copy could be made for (the work file the only
+// one) keeps each buffer once and names one place for it: its work file, written anew.
+TEST_F(BrowserTest, AnEndingAtTheHandBackNamesOnePlaceABuffer) {
+  dir_.Write("config", "a file where the settings folder would be");
+  Type("print 1");  // no name: only the settings folder could take it
+  IdeKeepUnsavedForRun();
+  ASSERT_TRUE(EditorWriteWorkFiles());
+  std::fflush(stderr);
+  const int said = open(dir_.File("err.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), stderrWas = dup(2);
+  ASSERT_GE(said, 0);
+  dup2(said, 2);
+  const bool all = IdeWriteRecoveryFiles();
+  dup2(stderrWas, 2);
+  close(stderrWas);
+  close(said);
+  IdeDropUnsavedCopies();
+  const std::string err = dir_.Read("err.txt");
+  EXPECT_FALSE(all);
+  EXPECT_EQ(err.find("unsaved changes of"), err.rfind("unsaved changes of")) << err;
+  EXPECT_NE(err.find("kept in " + EditorWorkFile(g_ide.currentBuffer)), std::string::npos) << err;
 }
 
 TEST_F(BrowserTest, FieldKeysEditAroundTheCursor) {

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <signal.h>
@@ -35,12 +37,41 @@ bool WaitFor(const std::string& path, const std::string& text = "") {
   return there();
 }
 
-// Waits (a minute at most) until no run folder under the folder lists a work file.
-bool WaitForNoWorkRecord(const std::string& folder) {
+// A folder no file can be made in, root or not (the immutable flag), for the scope; clear
+// says whether the file system has the flag.
+class NoNewFiles {
+ public:
+  explicit NoNewFiles(std::vector<std::string> folders) : folders_(std::move(folders)) {
+    for (const std::string& f : folders_) set_ = Set(f, true) && set_;
+  }
+  ~NoNewFiles() { Release(); }
+  bool set() const { return set_; }
+  void Release() {
+    for (const std::string& f : folders_) Set(f, false);
+    folders_.clear();
+  }
+
+ private:
+  static bool Set(const std::string& path, bool on) {
+    const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY);
+    int flags = 0;
+    bool ok = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+    ok = ok && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    if (fd >= 0) close(fd);
+    return ok;
+  }
+  std::vector<std::string> folders_;
+  bool set_ = true;
+};
+
+// Waits (a minute at most) until no run folder under the folder has the record: "work.rec"
+// (work files listed) or "unsaved.rec" (copies for a run, dropped once the editor is back).
+bool WaitForNoRecord(const std::string& folder, const char* record) {
   auto listed = [&] {
     std::error_code ec;
     for (auto it = std::filesystem::recursive_directory_iterator(folder, ec); !ec && it != decltype(it)(); it.increment(ec))
-      if (it->path().filename() == "work.rec") return true;
+      if (it->path().filename() == record) return true;
     return false;
   };
   for (int i = 0; i < 12000 && listed(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -67,6 +98,7 @@ pid_t StartEdit(const TempDir& dir, const std::string& file, bool named, bool br
     for (const char* name : {"SDL_VIDEODRIVER", "DISPLAY", "WAYLAND_DISPLAY"}) unsetenv(name);
     putenv(const_cast<char*>(config.c_str()));
     setenv("TMPDIR", tmp.c_str(), 1);
+    setenv("XDG_STATE_HOME", (dir.path() + "/state").c_str(), 1);
     setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
     if (named)
       execl(exe.c_str(), "vellumark", "edit", source.c_str(), "--headless", "--clock", "virtual", "--input",
@@ -106,6 +138,10 @@ struct Ending {
   // During the run the project folder is moved and the settings folder made unusable: no folder
   // takes the text at the ending. The settings folder is back for the next start.
   bool lostDuringRun = false;
+  // No new file can be made in the project or the settings folder until the next start: no
+  // copy for the run, no recovery file at the ending. "%DIR%" in the script is the test's folder.
+  bool noPlace = false;
+  std::string ranFile = "project/ran.txt";
   std::string nextCommand = "run none.vka --headless";  // the next start's, in a shell
 };
 
@@ -144,22 +180,32 @@ void CheckEnding(const Ending& c) {
   dir.Write("project/" + c.file, c.source);
   chmod(dir.File("project/" + c.file).c_str(), c.mode);
   chmod(dir.path().c_str(), 0755);
-  dir.Write("script.txt", c.script);
+  std::string script = c.script;
+  if (const size_t at = script.find("%DIR%"); at != std::string::npos) script.replace(at, 5, dir.path());
+  dir.Write("script.txt", script);
+  NoNewFiles fixed(c.noPlace ? std::vector<std::string>{dir.File("project"), dir.File("config/vellumark")}
+                             : std::vector<std::string>{});
+  if (!fixed.set()) {
+    GTEST_LOG_(INFO) << c.name << ": skipped, the file system has no immutable folders";
+    return;
+  }
   const std::string planted = dir.File("project/game.vka.recovered");
   if (std::string(c.planted) == "file") dir.Write("project/game.vka.recovered", "earlier");
   if (std::string(c.planted) == "link") std::filesystem::create_symlink(dir.File("elsewhere.txt"), planted);
   const pid_t pid = StartEdit(dir, c.file, c.named, c.brokenStderr);
   ASSERT_GT(pid, 0);
-  EXPECT_TRUE(WaitFor(dir.File("project/ran.txt")));
+  EXPECT_TRUE(WaitFor(dir.File(c.ranFile)));
+  // A run that ends: the signal comes once the editor is back.
   if (c.runEnds) {
     EXPECT_TRUE(WaitFor(dir.File("out.png")));
+    EXPECT_TRUE(WaitForNoRecord(dir.path(), "unsaved.rec"));
   }
   if (!c.waitFile.empty()) {
     EXPECT_TRUE(WaitFor(dir.File(c.waitFile), c.waitText));
   }
   // Everything saved: the save is over once no run folder lists a work file.
   if (c.sourceAfter != "\x01" && c.kept.empty()) {
-    EXPECT_TRUE(WaitForNoWorkRecord(dir.path()));
+    EXPECT_TRUE(WaitForNoRecord(dir.path(), "work.rec"));
   }
   if (c.lostDuringRun) {
     std::filesystem::rename(dir.File("project"), dir.File("moved"));
@@ -179,7 +225,7 @@ void CheckEnding(const Ending& c) {
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == (c.second ? c.second : c.first)) << status;
   std::string err = dir.Read("err.txt");
   // Each buffer's text is named in one place, a file that holds it.
-  if (c.lostDuringRun) {
+  if (c.lostDuringRun || c.noPlace) {
     EXPECT_EQ(err.find("could not be kept"), std::string::npos) << err;
     EXPECT_EQ(err.find("unsaved changes of"), err.rfind("unsaved changes of")) << err;
   }
@@ -193,6 +239,7 @@ void CheckEnding(const Ending& c) {
         EXPECT_FALSE(std::filesystem::exists(dir.File(file))) << file;
       }
     }
+    fixed.Release();
     if (c.lostDuringRun) {
       std::filesystem::remove(dir.File("config/vellumark"));
       std::filesystem::rename(dir.File("config.kept"), dir.File("config/vellumark"));
@@ -201,12 +248,13 @@ void CheckEnding(const Ending& c) {
     }
     dir.Write("none.vka", "");
     err += RunProcess("/bin/sh", {"-c", "exec \"$0\" " + c.nextCommand, VellumarkExe()}, dir.path(),
-                      {"TMPDIR=" + dir.File("tmp"), "XDG_CONFIG_HOME=" + dir.File("config")})
+                      {"TMPDIR=" + dir.File("tmp"), "XDG_CONFIG_HOME=" + dir.File("config"),
+                       "XDG_STATE_HOME=" + dir.File("state")})
                .err;
   }
   for (const auto& [file, text] : c.kept) {
     ASSERT_TRUE(std::filesystem::exists(dir.File(file))) << file << ": " << err;
-    EXPECT_EQ(dir.Read(file), text) << file;
+    EXPECT_EQ(dir.Read(file), text == "%DIR%" ? "make file \"" + dir.path() + "/ran.txt\"\r\n" : text) << file;
     if (!c.brokenStderr && c.nextCommand.find("2>&-") == std::string::npos) {
       EXPECT_NE(err.find(dir.File(file)), std::string::npos) << err;
     }
@@ -270,6 +318,12 @@ TEST(EditRecovery, EndingSignalsKeepTheUnsavedChanges) {
                     {.name = "project and settings gone during the run", .source = "\r\ndo\r\nsync\r\nloop\r\n",
                      .nextStart = true, .kept = {{"config/vellumark/game.vka.recovered", typed + "do\r\nsync\r\nloop\r\n"}},
                      .moveProject = true, .runEnds = false, .lostDuringRun = true},
+                    // Neither the project nor the settings folder takes a file: the run goes on
+                    // with the work file as the only copy, the ending names it alone, and the next
+                    // start keeps it.
+                    {.name = "no folder takes a file", .script = "2 type make file \"%DIR%/ran.txt\"\n40 key F5 down\n41 key F5 up\n",
+                     .nextStart = true, .kept = {{"project/game.vka.recovered", "%DIR%"}}, .noPlace = true,
+                     .ranFile = "ran.txt"},
                     // Text typed after the run reaches the recovery file too. The second buffer
                     // runs and is typed into; the first is then saved, which tells the test that
                     // the typing before it was taken.
@@ -322,7 +376,8 @@ TEST(EditRecovery, FramesRunningOutKeepTheUnsavedChanges) {
         RunProcess(VellumarkExe(),
                    {"edit", dir.File("game.vka"), "--headless", "--clock", "virtual", "--input", dir.File("script.txt"),
                     "--frames", "60"},
-                   dir.path(), {"XDG_CONFIG_HOME=" + dir.File("config"), "TMPDIR=" + dir.path()});
+                   dir.path(),
+                   {"XDG_CONFIG_HOME=" + dir.File("config"), "TMPDIR=" + dir.path(), "XDG_STATE_HOME=" + dir.File("state")});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(dir.Read("game.vka.recovered"), "print 1rem\r\n");
     EXPECT_NE(r.err.find("kept in " + dir.File("game.vka.recovered")), std::string::npos) << r.err;
