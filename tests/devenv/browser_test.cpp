@@ -304,6 +304,9 @@ TEST_F(BrowserTest, AStopSignalKeepsTheTextUntilTheQuestionIsAnswered) {
 // one) keeps each buffer once and names one place for it: its work file, written anew.
 TEST_F(BrowserTest, AnEndingAtTheHandBackNamesOnePlaceABuffer) {
   dir_.Write("config", "a file where the settings folder would be");
+  const std::string workWas = g_runtime.workFileTmp, work2Was = g_runtime.workFileTmp2;
+  g_runtime.workFileTmp = FsTempFolder() + "/workfile.tmp";  // the session's, as its start sets them
+  g_runtime.workFileTmp2 = FsTempFolder() + "/workfil2.tmp";
   Type("print 1");  // no name: only the settings folder could take it
   IdeKeepUnsavedForRun();
   ASSERT_TRUE(EditorWriteWorkFiles());
@@ -320,6 +323,8 @@ TEST_F(BrowserTest, AnEndingAtTheHandBackNamesOnePlaceABuffer) {
   EXPECT_FALSE(all);
   EXPECT_EQ(err.find("unsaved changes of"), err.rfind("unsaved changes of")) << err;
   EXPECT_NE(err.find("kept in " + EditorWorkFile(g_ide.currentBuffer)), std::string::npos) << err;
+  g_runtime.workFileTmp = workWas;
+  g_runtime.workFileTmp2 = work2Was;
 }
 
 TEST_F(BrowserTest, FieldKeysEditAroundTheCursor) {
