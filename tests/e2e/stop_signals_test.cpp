@@ -96,9 +96,9 @@ TEST(StopSignals, EndABuiltGame) {
   EXPECT_EQ(StatusAfter(pid, SIGTERM), 0);
 }
 
-// A model of many limbs takes a while to build once its file is read (a second and more):
-// one SIGTERM during the load ends the run at once, as a window close does, with its
-// transcript and grab.
+// A model of many limbs takes a while to build once its file is read (near a second of work):
+// one SIGTERM during the load ends the run, as a window close does, with its transcript and
+// grab.
 TEST(StopSignals, EndALongLoad) {
   TempDir dir;
   std::string model = "xof 0303txt 0032\n";
