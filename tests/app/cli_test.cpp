@@ -164,7 +164,7 @@ TEST(CommandLine, BuildWithMediaSkipsAPipe) {
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
   std::string source = WriteTempFile("cli_pipe/game.vka", "print 1\n");
   std::string game = TempFolder() + "/cli_pipe_game";
-  Result r = Tool("build " + source + " --media -o " + game, "timeout 20 ");
+  Result r = Tool("build " + source + " --media -o " + game, "timeout 60 ");
   unlink(pipe.c_str());
   EXPECT_EQ(r.status, 0) << r.output;
   EXPECT_TRUE(FsFileExists(game));
@@ -409,7 +409,7 @@ TEST(CommandLine, ExecSaysWhatIsNotAFile) {
   const std::pair<std::string, std::string> cases[] = {
       {folder, "is a folder"}, {pipe, "is not a regular file"}, {folder + "/none.img", "no such file"}};
   for (const auto& [file, what] : cases) {
-    Result r = Tool("exec " + file + " --headless", "timeout 20 ");
+    Result r = Tool("exec " + file + " --headless", "timeout 60 ");
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.output, "vellumark: " + file + ": " + what + "\n");
   }

@@ -268,7 +268,9 @@ TEST_F(StartUpTest, LaterStartsShowTheVersionAndTheMenusKeepIt) {
 
 TEST_F(MenusTest, MediaEditorGetsTheProjectFolderAndRunsOnce) {
   std::filesystem::create_directory(dir_.File("my game"));
-  dir_.Write("editor.sh", "#!/bin/sh\necho \"$1\" >> \"" + dir_.File("args.txt") + "\"\nsleep 0.3\n");
+  // The editor runs until the test lets it end (a minute at most).
+  dir_.Write("editor.sh", "#!/bin/sh\necho \"$1\" >> \"" + dir_.File("args.txt") + "\"\n"
+                          "for i in $(seq 6000); do [ -e \"" + dir_.File("end") + "\" ] && exit; sleep 0.01; done\n");
   chmod(dir_.File("editor.sh").c_str(), 0755);
   g_ide.mediaEditors[1].path = dir_.File("editor.sh");
   g_ide.mediaEditors[2].path = dir_.File("missing.sh");
@@ -283,7 +285,9 @@ TEST_F(MenusTest, MediaEditorGetsTheProjectFolderAndRunsOnce) {
   RunMediaEditor(2);
   EXPECT_EQ(g_ide.mediaEditors[1].processId, pid);
   EXPECT_EQ(g_ide.mediaEditors[2].processId, 0);
-  for (int i = 0; i < 300 && g_ide.mediaEditors[1].processId != 0; ++i) {
+  dir_.Write("end", "");
+  for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+       g_ide.mediaEditors[1].processId != 0 && std::chrono::steady_clock::now() < end;) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
     PollMediaBrowser();
   }
