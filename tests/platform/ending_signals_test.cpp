@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iterator>
+#include <optional>
 #include <vector>
 
 #include "platform/events.h"
@@ -44,47 +45,55 @@ TEST(EndingSignals, EachHandlerBlocksTheFourEndingSignals) {
   for (int k = 0; k < 4; ++k) sigaction(ending[k], &before[k], nullptr);
 }
 
-// The grace over with the owner never taking the hang-up, the handler keeps the copies; the
-// project folder went away during the run (and no settings folder takes text), so one cannot
-// be linked. The process ends by the hang-up with its run folder left, and the next start
-// keeps the text its record lists.
+// The process a hang-up ends, the grace over with the owner never taking it: the handler keeps
+// the copies, but the project folder went away during the run (and no settings folder takes
+// text), so one cannot be linked.
+void HandlerMeetsAMovedProject(const std::string& top) {
+  const std::string project = top + "/project";
+  setenv("XDG_STATE_HOME", (top + "/state").c_str(), 1);
+  setenv("XDG_CONFIG_HOME", (top + "/no-config").c_str(), 1);
+  signal(SIGHUP, SIG_DFL);
+  const std::string& run = FsTempFolder();
+  const std::string work = run + "/workfile.tmp";
+  if (run.empty() || FsWriteNewFile(work, "typed\r\n", FsAccess{}) != FsNewFile::kWritten) _exit(3);
+  UnsavedWorkNote({{work, project + "/game.vka", project, "game.vka", 0, ""}});
+  UnsavedCopiesHold();
+  const bool copied = UnsavedCopyAdd(project, "game.vka", "typed\r\n", FsAccess{});
+  UnsavedCopiesArm();
+  UnsavedCopiesRelease();
+  if (!copied || rename(project.c_str(), (top + "/moved").c_str()) != 0) _exit(4);
+  EventsCatchStopSignals();
+  EventsHoldEndingSignals(true);
+  raise(SIGHUP);   // held for the owner
+  raise(SIGALRM);  // the grace is over
+  _exit(5);
+}
+
+// Such a process ends by the hang-up with its run folder left, and the next start keeps the
+// text its record lists. (A fresh process: the test binary's own run folder plays no part.)
 TEST(EndingSignals, AHandlerThatCannotKeepEveryCopyLeavesTheRunFolder) {
-  TempDir dir;
-  const std::string project = dir.File("project"), state = dir.File("state");
-  std::filesystem::create_directories(project);
-  dir.Write("no-config", "a file where the settings folder would be");
-  const pid_t child = fork();
-  if (child == 0) {
-    setenv("XDG_STATE_HOME", state.c_str(), 1);
-    setenv("XDG_CONFIG_HOME", dir.File("no-config").c_str(), 1);
-    signal(SIGHUP, SIG_DFL);
-    const std::string& run = FsTempFolder();
-    const std::string work = run + "/workfile.tmp";
-    if (run.empty() || FsWriteNewFile(work, "typed\r\n", FsAccess{}) != FsNewFile::kWritten) _exit(3);
-    UnsavedWorkNote({{work, project + "/game.vka", project, "game.vka", 0, ""}});
-    UnsavedCopiesHold();
-    const bool copied = UnsavedCopyAdd(project, "game.vka", "typed\r\n", FsAccess{});
-    UnsavedCopiesArm();
-    UnsavedCopiesRelease();
-    if (!copied || rename(project.c_str(), dir.File("moved").c_str()) != 0) _exit(4);
-    EventsCatchStopSignals();
-    EventsHoldEndingSignals(true);
-    raise(SIGHUP);   // held for the owner
-    raise(SIGALRM);  // the grace is over
-    _exit(5);
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  std::optional<TempDir> made;
+  const char* given = getenv("VK_HANDLER_TEST_DIR");
+  if (!given) made.emplace();
+  const std::string top = given ? given : made->path(), state = top + "/state";
+  if (!given) {
+    std::filesystem::create_directories(top + "/project");
+    made->Write("no-config", "a file where the settings folder would be");
+    setenv("VK_HANDLER_TEST_DIR", top.c_str(), 1);
   }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGHUP) << status;
+  EXPECT_EXIT(HandlerMeetsAMovedProject(top), ::testing::KilledBySignal(SIGHUP), "");
+  unsetenv("VK_HANDLER_TEST_DIR");
   int runs = 0;
-  for (const auto& e : std::filesystem::directory_iterator(state + "/vellumark"))
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(state + "/vellumark", ec))
     runs += e.path().filename().string().rfind("run-", 0) == 0;
   EXPECT_EQ(runs, 1);
-  const ProcessResult next = RunProcess(VellumarkExe(), {"--version"}, dir.path(),
-                                        {"XDG_STATE_HOME=" + state, "XDG_CONFIG_HOME=" + dir.File("config")});
-  const std::string kept = dir.File("config/vellumark/game.vka.recovered");
+  const ProcessResult next = RunProcess(VellumarkExe(), {"--version"}, top,
+                                        {"XDG_STATE_HOME=" + state, "XDG_CONFIG_HOME=" + top + "/config"});
+  const std::string kept = top + "/config/vellumark/game.vka.recovered";
   EXPECT_NE(next.err.find("kept in " + kept), std::string::npos) << next.err;
-  EXPECT_EQ(dir.Read("config/vellumark/game.vka.recovered"), "typed\r\n");
+  EXPECT_EQ(made->Read("config/vellumark/game.vka.recovered"), "typed\r\n");
 }
 
 }  // namespace
