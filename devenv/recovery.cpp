@@ -80,8 +80,9 @@ bool Recover(const BufferView& b) {
     return true;
   }
   const std::string name = NameOf(b);
-  std::string path = b.fileName.empty() ? "" : UnsavedWriteRecovery(b.folder, name, text, AccessOf(b));
-  if (path.empty()) path = UnsavedWriteRecovery(FsConfigFolder(), name, text, AccessOf(b));
+  const FsAccess access = AccessOf(b);
+  std::string path = b.fileName.empty() ? "" : UnsavedWriteRecovery(b.folder, name, text, access);
+  if (path.empty()) path = UnsavedWriteRecovery(FsConfigFolder(), name, text, access);
   if (path.empty()) {
     // No folder takes it: the text as it is now goes into the run folder's work file, listed
     // for the next start, and that is the one place named.

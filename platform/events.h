@@ -26,7 +26,8 @@ void EventsInit(bool headless);
 // Empties the queue, withdraws a posted quit and releases every key (start of a run).
 void EventsReset();
 // While caught, SIGINT and SIGTERM become a Close message, as if the window were closed (the
-// next pump delivers it; its a is 1, where a window's close has 0); a second one of the same signal ends the process as usual.
+// next pump delivers it; its a is 1, where a window's close has 0); a second one of the same
+// signal ends the process as usual.
 // Release puts back the handlers that were there before.
 void EventsCatchStopSignals();
 void EventsReleaseStopSignals();

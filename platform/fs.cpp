@@ -663,7 +663,7 @@ void RemoveRunFolder(const std::string& path) { RemoveTreeAt(AT_FDCWD, path.c_st
 // The places of run folders, decided once a process.
 struct RunFolders {
   bool rootChosen = false;
-  std::string root;  // where this process makes its run folder ("" none)
+  std::string root;  // where this process makes its run folder
   bool swept = false;
 };
 RunFolders g_runFolders;

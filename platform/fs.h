@@ -75,19 +75,19 @@ std::string FsReadCause(FsRead result, const char* kind);
 extern int32_t g_fsWriteFaults;
 
 // The private temporary folder of this process ("run-<pid>-XXXXXX"): created on first use
-// with mode 0700 inside a per-user folder that is checked to belong to the user, to be closed
-// to others and not to be a link, after removing the folders of processes that have ended. That
-// folder is the user's state folder ($XDG_STATE_HOME/vellumark, else ~/.local/state/vellumark),
-// which no other user can make first; only where it cannot be made, $TMPDIR/vellumark-<uid>
-// (stderr says so once); never a folder others share. The folder is removed with everything in
-// it by FsRemoveTempFolder (at shutdown) or by a hang-up signal. The process holds a lock on
-// its folder from before the folder takes its name until it ends: a folder whose lock can be
-// taken has no owner left, whatever its pid names (another pid namespace sharing the folder has
-// other pids). "" when no folder can be made.
+// with mode 0700, after removing the folders of processes that have ended, inside the user's
+// state folder ($XDG_STATE_HOME/vellumark, else ~/.local/state/vellumark), which no other user
+// can make first. Only where that is not the user's own (checked: a real folder of this user,
+// closed to others), $TMPDIR/vellumark-<uid> takes it, and where that is refused too, $TMPDIR
+// itself; stderr says so once. The folder is removed with everything in it by
+// FsRemoveTempFolder (at shutdown) or by a hang-up signal. The process holds a lock on its
+// folder from before the folder takes its name until it ends: a folder whose lock can be taken
+// has no owner left, whatever its pid names (another pid namespace sharing the folder has other
+// pids). "" when no folder can be made there.
 const std::string& FsTempFolder();
 // Removes the run folders of processes that have ended, keeping the unsaved text they hold
-// first, in every place a run folder can be: the state folder, $TMPDIR/vellumark-<uid>, and
-// those of earlier versions (/tmp/vellumark-<uid>, and this user's "run-" folders in /tmp).
+// first, in every place a run folder can be: the state folder, $TMPDIR/vellumark-<uid>,
+// /tmp/vellumark-<uid> of earlier versions, and this user's "run-" folders in $TMPDIR and /tmp.
 // Done once a process; FsTempFolder does it too.
 void FsRecoverEndedRuns();
 // The same in one folder. In a folder other users share (/tmp) only "run-" folders are looked

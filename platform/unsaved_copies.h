@@ -27,10 +27,10 @@ std::string UnsavedWriteRecovery(const std::string& folder, const std::string& n
 // Keeps the text as name's recovery file in the folder, or where that takes no file (or folder
 // is "") in the settings folder, and says on stderr where it is: there, or else in stays (where
 // the text is still on disk; "" for nowhere). Answers the recovery file's path, "" for none.
-// Says on stderr that name's unsaved changes are kept in the file at path (kept earlier).
-void UnsavedSayKept(const std::string& name, const std::string& path);
 std::string UnsavedKeepText(const std::string& folder, const std::string& name, const std::string& text,
                             const FsAccess& access, const std::string& stays);
+// Says on stderr that name's unsaved changes are kept in the file at path ("" for nowhere).
+void UnsavedSayKept(const std::string& name, const std::string& path);
 
 // Begins and ends the main thread's hold. Hold waits (never returning) when a handler is
 // keeping the copies already: it ends the process. Release answers whether an ending came
