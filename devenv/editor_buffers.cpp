@@ -8,6 +8,7 @@
 #include "devenv/ide_shell.h"
 #include "core/run_state.h"
 #include "platform/fs.h"
+#include "platform/unsaved_copies.h"
 
 namespace {
 
@@ -89,7 +90,7 @@ bool IdeBufferTabClick(int32_t x, int32_t y) {
 std::string EditorWorkFile(int32_t n) {
   const bool current = n == g_ide.currentBuffer;
   const std::string& set = current ? g_runtime.workFileTmp : g_runtime.workFileTmp2;
-  return set.empty() ? FsTempFolder() + (current ? "/workfile.tmp" : "/workfil2.tmp") : set;
+  return set.empty() ? FsTempFolder() + "/" + kRunFolderWorkFiles[current ? 0 : 1] : set;
 }
 
 namespace {

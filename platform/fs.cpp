@@ -1,6 +1,7 @@
 #include "platform/fs.h"
 
 #include <dirent.h>
+#include <limits.h>
 #include <pwd.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -228,12 +229,11 @@ std::FILE* FsOpenRegularFile(const std::string& name, FsRead* why) {
   return f;
 }
 
-FsRead FsReadRegularFile(const std::string& name, std::string& out, uint64_t maxBytes, bool cut) {
-  out.clear();
-  struct stat st;
+namespace {
+
+// Reads the open regular file (st its status) into out, as FsReadRegularFile does; closes it.
+FsRead ReadOpened(int fd, const struct stat& st, std::string& out, uint64_t maxBytes, bool cut) {
   FsRead result = FsRead::kOk;
-  int fd = OpenRegular(name, st, result);
-  if (fd < 0) return result;
   if (uint64_t(st.st_size) > maxBytes && !cut) {
     result = FsRead::kTooLarge;
   } else {
@@ -259,6 +259,27 @@ FsRead FsReadRegularFile(const std::string& name, std::string& out, uint64_t max
   close(fd);
   if (result != FsRead::kOk) std::string().swap(out);
   return result;
+}
+
+}  // namespace
+
+FsRead FsReadRegularFile(const std::string& name, std::string& out, uint64_t maxBytes, bool cut) {
+  out.clear();
+  struct stat st;
+  FsRead result = FsRead::kOk;
+  int fd = OpenRegular(name, st, result);
+  return fd < 0 ? result : ReadOpened(fd, st, out, maxBytes, cut);
+}
+
+FsRead FsReadRegularFileAt(int folder, const std::string& name, std::string& out, uint64_t maxBytes) {
+  out.clear();
+  const int fd = openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT ? FsRead::kMissing : errno == ELOOP ? FsRead::kNotRegular : FsRead::kFailed;
+  struct stat st;
+  const FsRead why = fstat(fd, &st) != 0 ? FsRead::kFailed : !S_ISREG(st.st_mode) ? FsRead::kNotRegular : FsRead::kOk;
+  if (why == FsRead::kOk) return ReadOpened(fd, st, out, maxBytes, false);
+  close(fd);
+  return why;
 }
 
 bool FsCreateEmptyFile(const std::string& name) {
@@ -513,16 +534,13 @@ struct KernelDirent {
 
 bool IsName(const char* name, const char* other) { return std::strcmp(name, other) == 0; }
 
-// Removes a folder with everything in it, with system calls only (safe in a signal handler).
-// A run folder loses its records first, so a removal cut short leaves nothing naming text to
-// keep again, and its lock file last: while the records are there, no start can take the
-// folder for one without a lock (an earlier version's, told by its pid).
-void RemoveTreeAt(int parent, const char* name, int depth, bool runFolder = false) {
-  int fd = openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) {
-    unlinkat(parent, name, 0);
-    return;
-  }
+void RemoveTreeAt(int parent, const char* name, int depth, bool runFolder = false);
+
+// Removes everything in the open folder, with system calls only (safe in a signal handler). A
+// run folder loses its records first, so a removal cut short leaves nothing naming text to keep
+// again, and its lock file last: while the records are there, no start can take the folder for
+// one without a lock (an earlier version's, told by its pid).
+void RemoveContentsAt(int fd, int depth, bool runFolder) {
   if (runFolder) {
     unlinkat(fd, kRunFolderWork, 0);
     unlinkat(fd, kRunFolderCopies, 0);
@@ -545,6 +563,16 @@ void RemoveTreeAt(int parent, const char* name, int depth, bool runFolder = fals
     if (!removed) break;
   }
   if (runFolder) unlinkat(fd, kRunFolderLock, 0);
+}
+
+// Removes a folder with everything in it, never through a link (see RemoveContentsAt).
+void RemoveTreeAt(int parent, const char* name, int depth, bool runFolder) {
+  int fd = openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
+    unlinkat(parent, name, 0);
+    return;
+  }
+  RemoveContentsAt(fd, depth, runFolder);
   close(fd);
   unlinkat(parent, name, AT_REMOVEDIR);
 }
@@ -557,16 +585,15 @@ void OnHangup(int signal) {
 }
 
 // The run folder's lock file, held open and locked: it says this process lives (see FsTempFolder).
-const std::string kOwnerLock = std::string("/") + kRunFolderLock;
 int g_runFolderLock = -1;
 
-// Takes the lock of a run folder's lock file: the descriptor holding it, -1 when another
-// process holds it or the file cannot be opened (errno ENOENT: the folder has none). With
-// create the file is made new (EEXIST: it is there) and the lock waited for.
-int TakeRunFolderLock(const std::string& folder, bool create) {
-  const std::string path = folder + kOwnerLock;
-  const int fd = create ? open(path.c_str(), O_RDONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600)
-                        : open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+// Takes the lock of the lock file of the run folder open as folder: the descriptor holding it,
+// -1 when another process holds it or the file cannot be opened (errno ENOENT: the folder has
+// none). With create the file is made new (EEXIST: it is there) and the lock waited for.
+int TakeRunFolderLock(int folder, bool create) {
+  const int flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+  const int fd = create ? openat(folder, kRunFolderLock, flags | O_CREAT | O_EXCL, 0600)
+                        : openat(folder, kRunFolderLock, flags);
   if (fd < 0) return -1;
   while (flock(fd, LOCK_EX | (create ? 0 : LOCK_NB)) != 0) {
     if (errno == EINTR) continue;
@@ -577,28 +604,29 @@ int TakeRunFolderLock(const std::string& folder, bool create) {
   return fd;
 }
 
-// Whether the owner of a run folder has ended. The owner is told by the lock it holds on its
-// lock file, not by its pid (another pid namespace sharing the folder has other pids); only a
-// folder of an earlier version, which has no lock file, is told by its pid, and is then taken
-// by making its lock file, so one start alone keeps its text. lock receives the descriptor
-// holding the lock while the folder is dealt with.
-bool RunFolderOwnerGone(const std::string& folder, const std::string& name, int& lock) {
+// Whether the owner of the run folder open as folder has ended. The owner is told by the lock
+// it holds on its lock file, not by its pid (another pid namespace sharing the folder has other
+// pids); only a folder of an earlier version, which has no lock file, is told by its pid, and is
+// then taken by making its lock file, so one start alone keeps its text. lock receives the
+// descriptor holding the lock while the folder is dealt with.
+bool RunFolderOwnerGone(int folder, const std::string& name, int& lock) {
   lock = TakeRunFolderLock(folder, false);
   if (lock >= 0) return true;
   if (errno != ENOENT) return false;
   char* end = nullptr;
   const long pid = std::strtol(name.c_str() + 4, &end, 10);
   if (end == name.c_str() + 4 || *end != '-' || pid <= 0 || kill(pid_t(pid), 0) == 0 || errno != ESRCH) return false;
-  const int fd = open((folder + kOwnerLock).c_str(), O_RDONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  const int fd = openat(folder, kRunFolderLock, O_RDONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0) lock = fd;
   else if (fd >= 0) close(fd);
   return lock >= 0;
 }
 
 // What a folder is to this user: its own (a real folder, not a link, of this uid, closed to
-// everyone else: its mode is made 0700 where it was not), missing, or not its own.
+// everyone else: its mode is made 0700 where it was not), missing, or not its own. With held,
+// an own folder stays open as *held.
 enum class Own { kYes, kMissing, kNotOwn, kFailed };
-Own OwnFolder(const std::string& path, struct stat* st, int* error) {
+Own OwnFolder(const std::string& path, struct stat* st, int* error, int* held = nullptr) {
   const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   *error = errno;
   struct stat named;
@@ -607,22 +635,54 @@ Own OwnFolder(const std::string& path, struct stat* st, int* error) {
   Own own = fstat(fd, st) != 0 ? Own::kFailed : st->st_uid != getuid() ? Own::kNotOwn : Own::kYes;
   if (own == Own::kYes && (st->st_mode & 077) != 0 && fchmod(fd, 0700) != 0) own = Own::kFailed;
   *error = errno;
-  close(fd);
+  if (own == Own::kYes && held) *held = fd;
+  else close(fd);
   return own;
+}
+
+// A folder another user can change: not root's nor this user's, or open to others' writing
+// without the sticky bit (as ssh asks of a home). Such a user can rename what is in it away.
+bool OthersCanChange(const struct stat& st) {
+  return (st.st_uid != 0 && st.st_uid != getuid()) || ((st.st_mode & 022) != 0 && (st.st_mode & S_ISVTX) == 0);
+}
+
+// The first folder above path (those that exist, and where a link stands on the way, those
+// above the folder it leads to) that another user can change; "" for none.
+std::string ChangeableAbove(const std::string& path) {
+  std::vector<std::string> above = {"/"};
+  for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
+    above.push_back(path.substr(0, slash));
+  for (size_t k = above.size(); k-- > 1;) {
+    char real[PATH_MAX];
+    if (!realpath(above[k].c_str(), real)) continue;
+    const std::string found = real;
+    for (size_t slash = found.find('/', 1); slash != std::string::npos; slash = found.find('/', slash + 1))
+      above.push_back(found.substr(0, slash));
+    above.push_back(found);
+    break;
+  }
+  for (const std::string& folder : above) {
+    struct stat st;
+    if (stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && OthersCanChange(st)) return folder;
+  }
+  return "";
 }
 
 // Makes a folder of this user's own, the missing folders above it too (private, as a state
 // folder is); "" when it is, or else why it is not.
 std::string MakeOwnFolder(const std::string& path) {
+  if (const std::string open = ChangeableAbove(path); !open.empty())
+    return "other users can change " + open + " above it";
+  int refused = 0;  // why a missing folder on the way could not be made
   for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
-    mkdir(path.substr(0, slash).c_str(), 0700);
-  mkdir(path.c_str(), 0700);
+    if (mkdir(path.substr(0, slash).c_str(), 0700) != 0 && errno != EEXIST && refused == 0) refused = errno;
+  if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST && refused == 0) refused = errno;
   struct stat st;
   int error = 0;
   switch (OwnFolder(path, &st, &error)) {
     case Own::kYes: return "";
     case Own::kNotOwn: return "not this user's own folder";
-    default: return FileErrorCause(error);
+    default: return FileErrorCause(error == ENOENT && refused != 0 ? refused : error);
   }
 }
 
@@ -631,24 +691,33 @@ std::string WithoutTrailingSlash(std::string path) {
   return path;
 }
 
+// A folder named by the environment: a full path only; a relative or empty one is ignored, as
+// the XDG rules say.
+const char* FolderFromEnvironment(const char* name) {
+  const char* value = std::getenv(name);
+  return value && value[0] == '/' ? value : nullptr;
+}
+
+std::string HomeFolder() {
+  if (const char* home = FolderFromEnvironment("HOME")) return WithoutTrailingSlash(home);
+  const passwd* user = getpwuid(getuid());
+  return user && user->pw_dir && user->pw_dir[0] == '/' ? WithoutTrailingSlash(user->pw_dir) : "";
+}
+
 // Where run folders are kept: the user's state folder ($XDG_STATE_HOME/vellumark, else
 // ~/.local/state/vellumark), which no other user can make first, as editors keep their swap
 // files; "" without a home.
 std::string StateRunRoot() {
-  const char* state = std::getenv("XDG_STATE_HOME");
-  if (state && state[0] == '/') return WithoutTrailingSlash(state) + "/vellumark";
-  std::string home;
-  if (const char* given = std::getenv("HOME"); given && given[0] == '/') home = given;
-  else if (const passwd* user = getpwuid(getuid()); user && user->pw_dir && user->pw_dir[0] == '/') home = user->pw_dir;
+  if (const char* state = FolderFromEnvironment("XDG_STATE_HOME")) return WithoutTrailingSlash(state) + "/vellumark";
+  const std::string home = HomeFolder();
   if (home.empty()) return "";
-  home = WithoutTrailingSlash(home);
   return (home == "/" ? "" : home) + "/.local/state/vellumark";
 }
 
 // The temporary folder ($TMPDIR, else /tmp), which other users share.
 std::string SharedTemp() {
-  const char* given = std::getenv("TMPDIR");
-  return WithoutTrailingSlash(given && *given ? given : "/tmp");
+  const char* given = FolderFromEnvironment("TMPDIR");
+  return WithoutTrailingSlash(given ? given : "/tmp");
 }
 
 // The temporary folder's per-user folder, where run folders go only when the state folder
@@ -660,18 +729,30 @@ std::string TempRunRoot(const char* tmp) {
 // Removes a run folder whose lock this process holds: its records first, its lock file last.
 void RemoveRunFolder(const std::string& path) { RemoveTreeAt(AT_FDCWD, path.c_str(), 0, true); }
 
+// Removes a swept run folder through its descriptor (see RemoveContentsAt); its name in the
+// root goes only while it names that folder still.
+void RemoveRunFolderAt(int root, const char* name, int folder) {
+  RemoveContentsAt(folder, 0, true);
+  struct stat held, named;
+  if (fstat(folder, &held) == 0 && fstatat(root, name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+      held.st_dev == named.st_dev && held.st_ino == named.st_ino)
+    unlinkat(root, name, AT_REMOVEDIR);
+}
+
 // The places of run folders, decided once a process.
 struct RunFolders {
   bool rootChosen = false;
-  std::string root;  // where this process makes its run folder
+  std::string root;     // where this process makes its run folder ("" where none can be)
+  std::string refused;  // the places refused on the way, and why
+  bool said = false;
   bool swept = false;
 };
 RunFolders g_runFolders;
 
-// The per-user folder this process makes its run folder in: the state folder, or where that
-// cannot be made, the temporary folder's per-user folder; where that is refused too, the
-// temporary folder itself (the run folder private all the same, and swept there). Where the
-// usual place is refused, stderr says so once, with the place used instead.
+// The folder this process makes its run folder in: the state folder, or where that cannot be
+// made, the temporary folder's per-user folder; where that is refused too, the temporary
+// folder itself (the run folder private all the same, and swept there), unless another user
+// can change it.
 const std::string& RunFoldersRoot() {
   RunFolders& r = g_runFolders;
   if (r.rootChosen) return r.root;
@@ -679,62 +760,120 @@ const std::string& RunFoldersRoot() {
   const std::string state = StateRunRoot();
   const std::string cause = state.empty() ? "no home folder" : MakeOwnFolder(state);
   if (cause.empty()) return r.root = state;
+  r.refused = (state.empty() ? "" : state + ": ") + cause + "; ";
   const std::string temp = TempRunRoot(nullptr), tempCause = MakeOwnFolder(temp);
-  r.root = tempCause.empty() ? temp : SharedTemp();
-  const std::string said = "vellumark: " + (state.empty() ? "" : state + ": ") + cause + "; " +
-                           (tempCause.empty() ? "" : temp + ": " + tempCause + "; ") + "run folders go to " + r.root +
-                           "\n";
-  std::fputs(said.c_str(), stderr);
+  if (tempCause.empty()) return r.root = temp;
+  r.refused += temp + ": " + tempCause + "; ";
+  const std::string shared = SharedTemp();
+  struct stat st;
+  if (stat(shared.c_str(), &st) != 0) r.refused += shared + ": " + FileErrorCause(errno) + "; ";
+  else if (const std::string open = ChangeableAbove(shared + "/run"); !open.empty())
+    r.refused += shared + ": other users can change " + open + "; ";
+  else r.root = shared;
   return r.root;
 }
 
+// Says once where the usual place of run folders was refused, and where they go instead, or
+// that none can be made (why: the last refusal).
+void SayWhereRunFoldersGo(const std::string& made, const std::string& why) {
+  RunFolders& r = g_runFolders;
+  if (r.said || (r.refused.empty() && !made.empty())) return;
+  r.said = true;
+  const std::string said =
+      "vellumark: " + r.refused +
+      (made.empty() ? why + "no run folder can be made, so unsaved text will not be recovered after a kill"
+                    : "run folders go to " + r.root) +
+      "\n";
+  std::fputs(said.c_str(), stderr);
+}
+
 // Makes the folder "<parent>/run-<pid>-XXXXXX" with this process's lock: it is made as
-// "new-..." and renamed once locked, so no start ever sees it named and unlocked.
-std::string MakeLockedRunFolder(const std::string& parent) {
+// "new-..." and renamed once locked, so no start ever sees it named and unlocked. "" when it
+// cannot be made, with the cause in why.
+std::string MakeLockedRunFolder(const std::string& parent, std::string& why) {
   const std::string pid = std::to_string(getpid());
   std::string tmpl = parent + "/new-" + pid + "-XXXXXX";
   std::vector<char> buf(tmpl.begin(), tmpl.end());
   buf.push_back(0);
-  if (!mkdtemp(buf.data())) return "";
+  if (!mkdtemp(buf.data())) {
+    why = parent + ": " + FileErrorCause(errno) + "; ";
+    return "";
+  }
   const std::string made = buf.data();
   const std::string named = parent + "/run-" + pid + made.substr(made.size() - 7);
-  const int lock = TakeRunFolderLock(made, true);
+  const int folder = open(made.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  const int lock = folder < 0 ? -1 : TakeRunFolderLock(folder, true);
   if (lock < 0 || rename(made.c_str(), named.c_str()) != 0) {
+    why = parent + ": " + FileErrorCause(errno) + "; ";
     if (lock >= 0) close(lock);
-    unlink((made + kOwnerLock).c_str());
+    if (folder >= 0) unlinkat(folder, kRunFolderLock, 0), close(folder);
     rmdir(made.c_str());
     return "";
   }
+  close(folder);
   g_runFolderLock = lock;
   return named;
 }
 
+// Sweeps one entry of a root open as root: the folder is opened once, never through a link,
+// checked on its descriptor, and then only used through it.
+void SweepEntry(int root, const std::string& rootPath, const std::string& name, bool run, time_t now) {
+  const int folder = openat(root, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (folder < 0) return;
+  struct stat st;
+  // This user's folders only.
+  if (fstat(folder, &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid()) {
+    close(folder);
+    return;
+  }
+  const std::string path = rootPath + (rootPath == "/" ? "" : "/") + name;
+  if (g_fsRunFolderChecked) g_fsRunFolderChecked(path);
+  int lock = -1;
+  bool gone = false;
+  if (run) {
+    // Unsaved text of an environment that was killed becomes its recovery files first; a
+    // folder holding the only copy of such text stays. The lock is held throughout, so
+    // another start at the same moment leaves the folder alone.
+    gone = RunFolderOwnerGone(folder, name, lock) && UnsavedCopiesRecover(folder, path);
+  } else {
+    // A folder being made: removed only when left for ten minutes.
+    lock = TakeRunFolderLock(folder, false);
+    gone = (lock >= 0 || errno == ENOENT) && now - st.st_mtime >= kStaleTemporarySeconds;
+  }
+  if (gone) RemoveRunFolderAt(root, name.c_str(), folder);
+  if (lock >= 0) close(lock);
+  close(folder);
+}
+
+// Sweeps the root open as root (see FsSweepRunFolders).
+void SweepRoot(int root, const std::string& rootPath, bool shared) {
+  const int listed = openat(root, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  DIR* dir = listed < 0 ? nullptr : fdopendir(listed);
+  if (!dir) {
+    if (listed >= 0) close(listed);
+    return;
+  }
+  std::vector<std::string> runs, made;
+  while (const dirent* e = readdir(dir)) {
+    const std::string name = e->d_name;
+    if (name.rfind("run-", 0) == 0) runs.push_back(name);
+    else if (!shared && name.rfind("new-", 0) == 0) made.push_back(name);
+  }
+  closedir(dir);
+  const time_t now = time(nullptr);
+  for (const std::string& name : runs) SweepEntry(root, rootPath, name, true, now);
+  for (const std::string& name : made) SweepEntry(root, rootPath, name, false, now);
+}
+
 }  // namespace
 
+void (*g_fsRunFolderChecked)(const std::string& path) = nullptr;
+
 void FsSweepRunFolders(const std::string& root, bool shared) {
-  const time_t now = time(nullptr);
-  std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(root, ec)) {
-    const std::string name = entry.path().filename().string(), path = entry.path().string();
-    const bool run = name.rfind("run-", 0) == 0, made = !shared && name.rfind("new-", 0) == 0;
-    struct stat st;
-    // This user's folders only, never reached through a link.
-    if ((!run && !made) || lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid()) continue;
-    int lock = -1;
-    bool gone = false;
-    if (run) {
-      // Unsaved text of an environment that was killed becomes its recovery files first; a
-      // folder holding the only copy of such text stays. The lock is held throughout, so
-      // another start at the same moment leaves the folder alone.
-      gone = RunFolderOwnerGone(path, name, lock) && UnsavedCopiesRecover(path);
-    } else {
-      // A folder being made: removed only when left for ten minutes.
-      lock = TakeRunFolderLock(path, false);
-      gone = (lock >= 0 || errno == ENOENT) && now - st.st_mtime >= kStaleTemporarySeconds;
-    }
-    if (gone) RemoveRunFolder(path);
-    if (lock >= 0) close(lock);
-  }
+  const int fd = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  SweepRoot(fd, root, shared);
+  close(fd);
 }
 
 namespace {
@@ -744,20 +883,23 @@ void SweepEveryPlace() {
   // The state folder, the temporary folder's per-user folder, that of /tmp where earlier
   // versions kept them, and the temporary folders themselves (this user's "run-" folders only).
   std::vector<std::pair<dev_t, ino_t>> seen;
+  const auto firstTime = [&seen](const struct stat& st) {
+    if (std::find(seen.begin(), seen.end(), std::make_pair(st.st_dev, st.st_ino)) != seen.end()) return false;
+    seen.emplace_back(st.st_dev, st.st_ino);
+    return true;
+  };
   for (const std::string& root : {StateRunRoot(), TempRunRoot(nullptr), TempRunRoot("/tmp")}) {
     struct stat st;
-    int error = 0;
-    if (root.empty() || OwnFolder(root, &st, &error) != Own::kYes) continue;
-    if (std::find(seen.begin(), seen.end(), std::make_pair(st.st_dev, st.st_ino)) != seen.end()) continue;
-    seen.emplace_back(st.st_dev, st.st_ino);
-    FsSweepRunFolders(root, false);
+    int error = 0, fd = -1;
+    if (root.empty() || OwnFolder(root, &st, &error, &fd) != Own::kYes) continue;
+    if (firstTime(st)) SweepRoot(fd, root, false);
+    close(fd);
   }
   for (const std::string& shared : {SharedTemp(), std::string("/tmp")}) {
+    const int fd = open(shared.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     struct stat st;
-    if (stat(shared.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) continue;
-    if (std::find(seen.begin(), seen.end(), std::make_pair(st.st_dev, st.st_ino)) != seen.end()) continue;
-    seen.emplace_back(st.st_dev, st.st_ino);
-    FsSweepRunFolders(shared, true);
+    if (fd >= 0 && fstat(fd, &st) == 0 && firstTime(st)) SweepRoot(fd, shared, true);
+    if (fd >= 0) close(fd);
   }
 }
 
@@ -780,7 +922,9 @@ const std::string& FsTempFolder() {
   if (!g_tempFolder.empty()) return g_tempFolder;
   FsRecoverEndedRuns();
   const std::string& root = RunFoldersRoot();
-  if (!root.empty()) g_tempFolder = MakeLockedRunFolder(root);
+  std::string why;
+  if (!root.empty()) g_tempFolder = MakeLockedRunFolder(root, why);
+  SayWhereRunFoldersGo(g_tempFolder, why);
   if (!g_tempFolder.empty() && g_tempFolder.size() < sizeof g_tempPath) {
     std::memcpy(g_tempPath, g_tempFolder.c_str(), g_tempFolder.size() + 1);
     g_tempFolderOwner = getpid();
@@ -843,9 +987,9 @@ std::string FsCreateTempFile(const std::string& fileName, const void* data, size
 }
 
 std::string FsConfigFolder() {
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  const char* home = std::getenv("HOME");
-  std::string base = xdg && *xdg ? xdg : std::string(home && *home ? home : "/tmp") + "/.config";
+  const char* xdg = FolderFromEnvironment("XDG_CONFIG_HOME");
+  const std::string home = HomeFolder();
+  std::string base = xdg ? xdg : (home.empty() ? "/tmp" : home) + "/.config";
   std::string dir = base + "/vellumark";
   std::error_code ec;
   std::filesystem::create_directories(dir, ec);

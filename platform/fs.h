@@ -36,6 +36,9 @@ bool FsReadFile(const std::string& name, std::string& out);
 // maxBytes of it are read; otherwise a file of more than maxBytes is refused unread.
 enum class FsRead { kOk, kMissing, kNotRegular, kTooLarge, kFailed };
 FsRead FsReadRegularFile(const std::string& name, std::string& out, uint64_t maxBytes, bool cut);
+// The same for a file of the folder open as the descriptor, never reached through a link (a
+// link is kNotRegular); the name is taken as it is.
+FsRead FsReadRegularFileAt(int folder, const std::string& name, std::string& out, uint64_t maxBytes);
 // Opens a regular file for reading, as FsReadRegularFile checks it (never waiting on a pipe or
 // a device). Null otherwise, with the reason in why (when given).
 std::FILE* FsOpenRegularFile(const std::string& name, FsRead* why);
@@ -93,7 +96,12 @@ void FsRecoverEndedRuns();
 // The same in one folder. In a folder other users share (/tmp) only "run-" folders are looked
 // at; in any, only folders of this user, never through a link. A folder is held (its lock
 // taken) from before its text is kept until it is gone, so two starts at once keep it once.
+// Each folder is opened once, never through a link, checked on its descriptor (a folder of
+// this user) and from then on used only through it: its lock, records and work files.
 void FsSweepRunFolders(const std::string& root, bool shared);
+// Test hook: called with a swept folder's path once its descriptor is checked, before anything
+// in it is used.
+extern void (*g_fsRunFolderChecked)(const std::string& path);
 void FsRemoveTempFolder();
 // The same with system calls only, for a signal handler that ends the process.
 void FsRemoveTempFolderInSignal();

@@ -1,5 +1,6 @@
 #include "platform/unsaved_copies.h"
 
+#include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -168,19 +169,36 @@ bool IsRegularFile(const std::string& path) {
   return lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-// The run folder of an ended process, whose records are checked against it: a file of the
-// run is one in this folder (by identity, whatever path named it), but for its lock and records.
+// The run folder of an ended process, open as fd, whose records are checked against it: a file
+// of the run is one its records name in a folder of the run folder's name (whatever path led
+// there), but for its lock and records; it is only ever opened relative to fd.
 struct DeadRun {
-  std::string path;
-  struct stat st {};
-  bool Holds(const std::string& file) const {
-    std::string folder, name;
-    SplitPath(file, folder, name);
-    if (!Fits(file) || file.empty() || file[0] != '/' || !PlainName(name) || name == kRunFolderLock ||
-        name == kRunFolderCopies || name == kRunFolderWork)
-      return false;
-    struct stat in;
-    return stat(folder.empty() ? "/" : folder.c_str(), &in) == 0 && in.st_dev == st.st_dev && in.st_ino == st.st_ino;
+  std::string path;  // for messages
+  int fd = -1;
+  std::string name;  // the folder's own name
+  // The file's name in the run folder, "" when it is not a file of the run.
+  std::string FileName(const std::string& file) const {
+    std::string folder, base, above, last;
+    SplitPath(file, folder, base);
+    SplitPath(folder, above, last);
+    if (!Fits(file) || file.empty() || file[0] != '/' || !PlainName(base) || base == kRunFolderLock ||
+        base == kRunFolderCopies || base == kRunFolderWork || last != name)
+      return "";
+    return base;
+  }
+  bool Holds(const std::string& file) const { return !FileName(file).empty(); }
+  // A file of the run that is a regular file there (not a link to one).
+  bool HoldsRegular(const std::string& file) const {
+    struct stat st;
+    const std::string base = FileName(file);
+    return !base.empty() && fstatat(fd, base.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode);
+  }
+  // The work files there: where the text is when no record says.
+  std::vector<std::string> WorkFiles() const {
+    std::vector<std::string> files;
+    for (const char* work : kRunFolderWorkFiles)
+      if (HoldsRegular(path + "/" + work)) files.push_back(path + "/" + work);
+    return files;
   }
 };
 
@@ -193,11 +211,12 @@ void SayLeft(const std::string& whose, const std::string& why, const std::string
 
 // A record of the run folder as its fields; whole when it is missing (nothing to keep) or ends
 // with a field's end and holds whole entries of size fields, no more than a run writes.
-bool ReadRecord(const std::string& path, size_t size, size_t most, std::vector<std::string>& fields) {
+bool ReadRecord(const DeadRun& run, const char* name, size_t size, size_t most, std::vector<std::string>& fields) {
   std::string record;
-  const FsRead read = FsReadRegularFile(path, record, kMaxRecordBytes, false);
+  const FsRead read = FsReadRegularFileAt(run.fd, name, record, kMaxRecordBytes);
   fields.clear();
-  bool whole = read == FsRead::kOk || read == FsRead::kMissing;
+  // A run never leaves an empty record (it removes it): one is what a machine stop leaves.
+  bool whole = (read == FsRead::kOk && !record.empty()) || read == FsRead::kMissing;
   for (size_t at = 0, end; at < record.size(); at = end + 1) {
     end = record.find('\0', at);
     if (end == std::string::npos) end = record.size(), whole = false;  // cut inside a field
@@ -207,7 +226,8 @@ bool ReadRecord(const std::string& path, size_t size, size_t most, std::vector<s
 }
 
 // Names the files a record that cannot be followed leaves the text in: those of its entries
-// that are the run's own files or copies beside sources, else the run folder itself.
+// that are the run's own files or copies beside sources, else the run folder's files, else the
+// run folder itself.
 void SayRecordLeft(const DeadRun& run, const std::string& record, const std::vector<std::string>& fields,
                    size_t size) {
   std::set<std::string> named;
@@ -215,9 +235,11 @@ void SayRecordLeft(const DeadRun& run, const std::string& record, const std::vec
     std::string folder, name;
     SplitPath(fields[k], folder, name);
     const bool copy = !fields[k].empty() && fields[k][0] == '/' && IsCopyName(name, "");
-    if ((run.Holds(fields[k]) || copy) && IsRegularFile(fields[k]) && named.insert(fields[k]).second)
+    if ((run.HoldsRegular(fields[k]) || (copy && IsRegularFile(fields[k]))) && named.insert(fields[k]).second)
       SayLeft("an ended run", record + " is damaged", fields[k]);
   }
+  if (named.empty())
+    for (const std::string& file : run.WorkFiles()) named.insert(file), SayLeft("an ended run", record + " is damaged", file);
   if (named.empty()) SayLeft("an ended run", record + " is damaged", run.path);
 }
 
@@ -250,11 +272,23 @@ std::string WorkRefusal(const DeadRun& run, const UnsavedWork& w, std::set<std::
 
 // The recovery files a dead process's copies become; bases receives those linked now. A work
 // file listed as the only copy is left to the work files' pass.
-bool RecoverCopies(const std::vector<Pending>& copies, const std::set<std::string>& workFiles,
+bool RecoverCopies(const DeadRun& run, const std::vector<Pending>& copies, const std::set<std::string>& workFiles,
                    std::multiset<std::string>& bases) {
   bool all = true;
   for (const Pending& c : copies) {
     if (c.base.empty() && workFiles.count(c.temp)) continue;
+    if (c.base.empty()) {
+      // A file of the run that is the only copy stays where it is, and is named there.
+      if (run.HoldsRegular(c.temp)) SayKept(c.name.c_str(), c.temp.c_str()), all = false;
+      continue;
+    }
+    // A link in a copy's place is never made a recovery file.
+    struct stat st;
+    if (lstat(c.temp.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+      SayLeft(c.name, c.temp + ": a link, not a copy", run.path);
+      all = false;
+      continue;
+    }
     // A copy gone was kept already (by the ending process's handler), or went with its folder:
     // the work file has the text then.
     const int kept = KeepOne(c.temp.c_str(), c.base.c_str(), c.name.c_str());
@@ -293,12 +327,12 @@ bool KeptAlready(const std::string& folder, const std::string& name, const std::
 }
 
 // The work files whose text no copy kept and which differ from their sources.
-bool RecoverWork(const std::vector<UnsavedWork>& entries, std::multiset<std::string>& bases) {
+bool RecoverWork(const DeadRun& run, const std::vector<UnsavedWork>& entries, std::multiset<std::string>& bases) {
   bool all = true;
   for (const UnsavedWork& w : entries) {
     if (TakeKeptCopy(bases, w.folder, w.name)) continue;
     std::string work, saved;
-    const FsRead got = FsReadRegularFile(w.file, work, kMaxSourceBytes, false);
+    const FsRead got = FsReadRegularFileAt(run.fd, run.FileName(w.file), work, kMaxSourceBytes);
     if (got == FsRead::kMissing) continue;
     if (got != FsRead::kOk) {
       SayLeft(w.name, w.file + ": " + FsReadCause(got, "a source"), w.file);
@@ -474,27 +508,36 @@ void UnsavedWorkNote(const std::vector<UnsavedWork>& work) {
 }
 
 bool UnsavedCopiesRecover(const std::string& runFolder) {
-  DeadRun run{runFolder};
-  if (stat(runFolder.c_str(), &run.st) != 0) return false;
-  const std::string copyRecord = runFolder + kRecordName, workRecord = runFolder + kWorkRecordName;
+  const int fd = open(runFolder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool all = UnsavedCopiesRecover(fd, runFolder);
+  close(fd);
+  return all;
+}
+
+bool UnsavedCopiesRecover(int runFolder, const std::string& path) {
+  std::string above, name;
+  SplitPath(path, above, name);
+  const DeadRun run{path, runFolder, name};
+  const std::string copyRecord = path + "/" + kRunFolderCopies, workRecord = path + "/" + kRunFolderWork;
   std::vector<std::string> f;
   bool all = true;
   // Copies: temp, base, name.
   std::vector<Pending> copies;
-  bool whole = ReadRecord(copyRecord, 3, kMaxCopies, f);
+  bool whole = ReadRecord(run, kRunFolderCopies, 3, kMaxCopies, f);
   for (size_t k = 0; whole && k < f.size(); k += 3) whole = !f[k].empty() && !f[k + 2].empty();
   for (size_t k = 0; whole && k < f.size(); k += 3) {
     Pending c{f[k], f[k + 1], f[k + 2]};
     const std::string why = CopyRefusal(run, c);
     if (why.empty()) copies.push_back(std::move(c));
-    else SayLeft(c.name, copyRecord + ": " + why, run.Holds(c.temp) ? c.temp : runFolder);
+    else SayLeft(c.name, copyRecord + ": " + why, run.HoldsRegular(c.temp) ? c.temp : path);
     all = why.empty() && all;
   }
   if (!whole) SayRecordLeft(run, copyRecord, f, 3);
   all = whole && all;
   // Work files: file, source, folder, name, header bytes, the source's header.
   std::vector<UnsavedWork> work;
-  whole = ReadRecord(workRecord, 6, kMaxWork, f);
+  whole = ReadRecord(run, kRunFolderWork, 6, kMaxWork, f);
   for (size_t k = 0; whole && k < f.size(); k += 6)
     whole = !f[k].empty() && !f[k + 2].empty() && !f[k + 3].empty() && AllDigits(f[k + 4], 0, f[k + 4].size()) &&
             f[k + 4].size() < 12 && std::stoull(f[k + 4]) <= kMaxSourceBytes;
@@ -503,12 +546,12 @@ bool UnsavedCopiesRecover(const std::string& runFolder) {
     UnsavedWork w{f[k], f[k + 1], f[k + 2], f[k + 3], size_t(std::stoull(f[k + 4])), f[k + 5]};
     const std::string why = WorkRefusal(run, w, workFiles);
     if (why.empty()) work.push_back(std::move(w));
-    else SayLeft(w.name, workRecord + ": " + why, run.Holds(w.file) && IsRegularFile(w.file) ? w.file : runFolder);
+    else SayLeft(w.name, workRecord + ": " + why, run.HoldsRegular(w.file) ? w.file : path);
     all = why.empty() && all;
   }
   if (!whole) SayRecordLeft(run, workRecord, f, 6);
   all = whole && all;
   std::multiset<std::string> bases;
-  all = RecoverCopies(copies, workFiles, bases) && all;
-  return RecoverWork(work, bases) && all;
+  all = RecoverCopies(run, copies, workFiles, bases) && all;
+  return RecoverWork(run, work, bases) && all;
 }

@@ -74,12 +74,18 @@ void UnsavedWorkNote(const std::vector<UnsavedWork>& work);
 // the records of its copies and of its work files.
 inline constexpr char kRunFolderLock[] = "owner.lock", kRunFolderCopies[] = "unsaved.rec",
                       kRunFolderWork[] = "work.rec";
+// The work files of the environment's two buffers.
+inline constexpr const char* kRunFolderWorkFiles[] = {"workfile.tmp", "workfil2.tmp"};
 
 // For a run folder whose process has ended: makes the copies its record lists, and the work
 // files whose text differs from their sources (and from a recovery file of theirs kept already),
 // recovery files named on stderr (a work file's beside its source, or in the settings folder
 // where that folder is gone). Only entries as a run writes them are followed: a copy beside its
 // recovery name, a work file of this run folder, a plain file name, within the counts and sizes
-// a run has. A record that does not parse whole, or an entry refused, is named on stderr with
-// the place its text is in. False when some text could not be kept: the folder must stay.
+// a run has. A record that does not parse whole (an empty one too), or an entry refused, is
+// named on stderr with the place its text is in. False when some text could not be kept: the
+// folder must stay. The run folder is the one open as the descriptor (path names it in
+// messages): its records and work files are opened relative to it, never through a link.
+bool UnsavedCopiesRecover(int runFolder, const std::string& path);
+// The same for the run folder at the path, opened without following a link.
 bool UnsavedCopiesRecover(const std::string& runFolder);

@@ -1,0 +1,268 @@
+// A swept run folder is opened once and used only through that descriptor: a name swapped for a
+// link after the check leads nowhere. Run folders go only where no other user can move them,
+// and the environment's folders count only as full paths.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/fs.h"
+#include "platform/unsaved_copies.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kHeader = "Rem * Title  : \r\nRem * Author : \r\nRem * Date   : \r\n";
+
+std::string Record(const std::string& run, const std::string& project) {
+  std::string entry;
+  for (const std::string& field : {run + "/workfile.tmp", project + "/game.vka", project, std::string("game.vka"),
+                                   std::to_string(kHeader.size()), std::string()})
+    entry += field + '\0';
+  return entry;
+}
+
+// A run folder as a kill leaves it: its lock file free (none for an earlier version's), its
+// work file listed with the text typed.
+void MakeEndedRun(const std::string& run, const std::string& project, const std::string& typed, bool lock = true) {
+  fs::create_directories(run);
+  fs::create_directories(project);
+  const auto write = [](const std::string& path, const std::string& data) {
+    FILE* f = fopen(path.c_str(), "wb");
+    ASSERT_TRUE(f);
+    fwrite(data.data(), 1, data.size(), f);
+    fclose(f);
+  };
+  if (lock) write(run + "/owner.lock", "");
+  write(run + "/workfile.tmp", kHeader + typed);
+  write(run + "/work.rec", Record(run, project));
+}
+
+// Every file under the folder with its content: what a sweep must leave as it was.
+std::string Listing(const std::string& folder) {
+  std::string out;
+  for (const auto& e : fs::recursive_directory_iterator(folder)) {
+    out += e.path().string() + "\n";
+    if (e.is_regular_file()) {
+      FILE* f = fopen(e.path().c_str(), "rb");
+      for (int c; f && (c = fgetc(f)) != EOF;) out += char(c);
+      if (f) fclose(f);
+    }
+  }
+  return out;
+}
+
+class ScopedConfig {
+ public:
+  explicit ScopedConfig(const std::string& folder) {
+    if (const char* was = getenv("XDG_CONFIG_HOME")) was_ = was, had_ = true;
+    setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+  }
+  ~ScopedConfig() { had_ ? (void)setenv("XDG_CONFIG_HOME", was_.c_str(), 1) : (void)unsetenv("XDG_CONFIG_HOME"); }
+
+ private:
+  std::string was_;
+  bool had_ = false;
+};
+
+std::string g_swapTrap;
+// Between the check and the use: the folder is moved aside and its name becomes a link to
+// another user's folder, which holds a run folder's files of its own.
+void SwapForLink(const std::string& path) {
+  fs::rename(path, path + ".aside");
+  fs::create_directory_symlink(g_swapTrap, path);
+}
+
+// Nothing is read, locked, made or removed through the link: the trap is as it was, its text is
+// kept nowhere, and the folder that was checked is the one whose text is kept.
+TEST(RunFolderSweep, ANameSwappedForALinkAfterTheCheckLeadsNowhere) {
+  for (const bool lock : {true, false}) {
+    SCOPED_TRACE(lock ? "a run folder with its lock file" : "an earlier version's, without one");
+    TempDir dir;
+    const ScopedConfig config(dir.File("config"));
+    const std::string root = dir.File("root"), run = root + "/run-2147483647-abcdef";
+    g_swapTrap = dir.File("trap/run-2147483647-abcdef");
+    MakeEndedRun(run, dir.File("project"), "mine\r\n", lock);
+    MakeEndedRun(g_swapTrap, dir.File("elsewhere"), "theirs\r\n", false);
+    const std::string trapBefore = Listing(dir.File("trap")), elsewhereBefore = Listing(dir.File("elsewhere"));
+    g_fsRunFolderChecked = SwapForLink;
+    testing::internal::CaptureStderr();
+    FsSweepRunFolders(root, false);
+    const std::string err = testing::internal::GetCapturedStderr();
+    g_fsRunFolderChecked = nullptr;
+    EXPECT_EQ(Listing(dir.File("trap")), trapBefore);
+    EXPECT_EQ(Listing(dir.File("elsewhere")), elsewhereBefore);
+    EXPECT_EQ(err.find("theirs"), std::string::npos) << err;
+    EXPECT_EQ(dir.Read("project/game.vka.recovered"), "mine\r\n");
+    EXPECT_TRUE(fs::is_symlink(run));
+    EXPECT_FALSE(fs::exists(run + ".aside/work.rec"));
+  }
+}
+
+// Files of a run folder are never read through a link: a work file or a record that is a link
+// (to a file of the user's, say) is refused, named, and the folder stays.
+TEST(RunFolderSweep, LinksInARunFolderAreNotFollowed) {
+  const struct {
+    const char* name;
+    const char* linked;  // the file of the run folder made a link to the user's secret
+    const char* said;
+  } cases[] = {{"a work file", "workfile.tmp", "workfile.tmp: not a regular file"},
+               {"the work record", "work.rec", "work.rec is damaged"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const ScopedConfig config(dir.File("config"));
+    const std::string run = dir.File("run-1-x");
+    MakeEndedRun(run, dir.File("project"), "typed\r\n");
+    dir.Write("secret", kHeader + "secret\r\n");
+    if (std::string(c.linked) == "work.rec") dir.Write("secret", Record(run, dir.File("project")));
+    fs::remove(run + "/" + c.linked);
+    fs::create_symlink(dir.File("secret"), run + "/" + c.linked);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(UnsavedCopiesRecover(run));
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find(c.said), std::string::npos) << err;
+    EXPECT_FALSE(fs::exists(dir.File("project/game.vka.recovered")));
+    EXPECT_FALSE(fs::exists(dir.File("config/vellumark/game.vka.recovered")));
+  }
+}
+
+// A record a run never leaves, empty (as a machine stop leaves it), is damaged: the folder
+// stays and its work files are named.
+TEST(RunFolderSweep, AnEmptyRecordKeepsTheFolderAndNamesTheWorkFiles) {
+  for (const char* record : {"work.rec", "unsaved.rec"}) {
+    SCOPED_TRACE(record);
+    TempDir dir;
+    const ScopedConfig config(dir.File("config"));
+    const std::string run = dir.File("root/run-2147483647-abcdef");
+    MakeEndedRun(run, dir.File("project"), "typed\r\n");
+    dir.Write("root/run-2147483647-abcdef/workfil2.tmp", kHeader + "other\r\n");
+    dir.Write(std::string("root/run-2147483647-abcdef/") + record, "");
+    testing::internal::CaptureStderr();
+    FsSweepRunFolders(dir.File("root"), false);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(fs::exists(run + "/workfile.tmp"));
+    EXPECT_NE(err.find(std::string(record) + " is damaged): they are in " + run + "/workfil2.tmp\n"),
+              std::string::npos)
+        << err;
+    if (std::string(record) == "work.rec") {
+      EXPECT_NE(err.find("they are in " + run + "/workfile.tmp\n"), std::string::npos) << err;
+    }
+  }
+}
+
+// Under load, sweeps meet a name that is now the folder, now a link to another user's: the link
+// is never followed, whatever the moment.
+TEST(RunFolderSweep, ANameSwappedWhileSweepsRunIsNeverFollowed) {
+  TempDir dir;
+  const ScopedConfig config(dir.File("config"));
+  const std::string root = dir.File("root"), name = root + "/run-2147483647-abcdef";
+  const std::string trap = dir.File("trap/run-2147483647-abcdef");
+  MakeEndedRun(trap, dir.File("elsewhere"), "theirs\r\n", false);
+  const std::string trapBefore = Listing(dir.File("trap"));
+  fs::create_directories(root);
+  std::atomic<bool> done{false};
+  std::thread swapper([&] {
+    for (int k = 0; k < 1000; ++k) {
+      std::error_code ec;
+      MakeEndedRun(dir.File("aside"), dir.File("project"), "mine\r\n");
+      fs::rename(dir.File("aside"), name, ec);
+      fs::rename(name, dir.File("gone"), ec);
+      fs::create_directory_symlink(trap, name, ec);
+      fs::remove(name, ec);
+      fs::remove_all(dir.File("gone"), ec);
+      fs::remove_all(dir.File("aside"), ec);
+    }
+    done = true;
+  });
+  testing::internal::CaptureStderr();
+  while (!done) FsSweepRunFolders(root, false);
+  swapper.join();
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(Listing(dir.File("trap")), trapBefore);
+  EXPECT_EQ(err.find("theirs"), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir.File("elsewhere/game.vka.recovered")));
+}
+
+// Where a fresh process makes its run folder (the places are decided once a process), and what
+// it says: the environment's folders count only as full paths, nothing is made under the working
+// folder, a place below a folder another user can change is refused, a folder that cannot be
+// made says why, and where none can be made that is said, with its cost.
+TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  std::optional<TempDir> made;
+  const char* given = getenv("VK_RUN_PLACES_DIR");
+  if (!given) made.emplace();
+  const std::string top = given ? given : made->path();
+  setenv("VK_RUN_PLACES_DIR", top.c_str(), 1);
+  const std::string tmpRoot = "/tmp/vellumark-" + std::to_string(getuid());
+  const struct {
+    const char* name;
+    const char* state;  // XDG_STATE_HOME; "-" unset; "@" the base folder before it
+    const char* home;
+    const char* tmp;
+    std::string root;   // where the run folder is made, below the base unless full; "" none
+    std::string said;   // stderr, a pattern; "@" the base folder
+    bool nobody = false;
+  } cases[] = {
+      {"a relative state folder", "state", "@home", "@tmp", "home/.local/state/vellumark", "^$"},
+      {"a relative temporary folder", "@file", "@home", "tmp", tmpRoot,
+       "^vellumark: @file/vellumark: a part of the path is not a folder; run folders go to " + tmpRoot + "\n$"},
+      {"an empty temporary folder", "@file", "@home", "", tmpRoot, "run folders go to " + tmpRoot + "\n$"},
+      {"a folder above that others can write", "@open/state", "@home", "@tmp", "tmp/vellumark-" +
+       std::to_string(getuid()), "^vellumark: @open/state/vellumark: other users can change @open above it; "
+       "run folders go to @tmp/vellumark-"},
+      {"no place at all", "@open/state", "@home", "@open", "",
+       "@open/vellumark-[0-9]+: other users can change @open above it; @open: other users can change @open; "
+       "no run folder can be made, so unsaved text will not be recovered after a kill\n$"},
+      {"no permission", "@closed/state", "@home", "@closed", "",
+       "^vellumark: @closed/state/vellumark: permission denied; @closed/vellumark-[0-9]+: permission denied; "
+       "@closed: permission denied; no run folder can be made", true},
+  };
+  for (size_t k = 0; k < std::size(cases); ++k) {
+    const auto& c = cases[k];
+    SCOPED_TRACE(c.name);
+    const std::string base = top + "/" + std::to_string(k);
+    const auto at = [&base](std::string text) {
+      for (size_t p; (p = text.find('@')) != std::string::npos;) text.replace(p, 1, base + "/");
+      return text;
+    };
+    if (!given) {
+      for (const char* folder : {"cwd", "tmp", "home", "open", "closed"}) fs::create_directories(base + "/" + folder);
+      FILE* file = fopen((base + "/file").c_str(), "w");
+      if (file) fclose(file);
+      chmod((base + "/open").c_str(), 0777);
+      chmod((base + "/closed").c_str(), 0555);
+      chmod(top.c_str(), 0755);
+      chmod(base.c_str(), 0755);
+    }
+    const auto start = [&] {
+      if (c.nobody && geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+        _exit(7);
+      if (chdir((base + "/cwd").c_str()) != 0) _exit(6);
+      for (const auto& [name, value] : {std::pair{"XDG_STATE_HOME", c.state}, {"HOME", c.home}, {"TMPDIR", c.tmp}})
+        if (std::string(value) == "-") unsetenv(name);
+        else setenv(name, at(value).c_str(), 1);
+      const std::string run = FsTempFolder();
+      const std::string root = c.root.empty() || c.root[0] == '/' ? c.root : base + "/" + c.root;
+      const bool there = run.empty() ? root.empty() : FsFolderOf(run) == root;
+      FsRemoveTempFolder();
+      _exit(!there ? 3 : !fs::is_empty(base + "/cwd") ? 4 : 0);
+    };
+    EXPECT_EXIT(start(), testing::ExitedWithCode(0), at(c.said));
+  }
+  unsetenv("VK_RUN_PLACES_DIR");
+}
+
+}  // namespace
