@@ -238,8 +238,12 @@ void SayRecordLeft(const DeadRun& run, const std::string& record, const std::vec
     if ((run.HoldsRegular(fields[k]) || (copy && IsRegularFile(fields[k]))) && named.insert(fields[k]).second)
       SayLeft("an ended run", record + " is damaged", fields[k]);
   }
-  if (named.empty())
-    for (const std::string& file : run.WorkFiles()) named.insert(file), SayLeft("an ended run", record + " is damaged", file);
+  if (named.empty()) {
+    for (const std::string& file : run.WorkFiles()) {
+      named.insert(file);
+      SayLeft("an ended run", record + " is damaged", file);
+    }
+  }
   if (named.empty()) SayLeft("an ended run", record + " is damaged", run.path);
 }
 
@@ -279,7 +283,9 @@ bool RecoverCopies(const DeadRun& run, const std::vector<Pending>& copies, const
     if (c.base.empty() && workFiles.count(c.temp)) continue;
     if (c.base.empty()) {
       // A file of the run that is the only copy stays where it is, and is named there.
-      if (run.HoldsRegular(c.temp)) SayKept(c.name.c_str(), c.temp.c_str()), all = false;
+      if (!run.HoldsRegular(c.temp)) continue;
+      SayKept(c.name.c_str(), c.temp.c_str());
+      all = false;
       continue;
     }
     // A link in a copy's place is never made a recovery file.
