@@ -157,8 +157,8 @@ bool EditorWriteWorkFiles() {
   const int32_t current = g_ide.loadedBuffer > 0 ? g_ide.loadedBuffer : g_ide.currentBuffer;
   const int32_t other = current == 1 ? 2 : 1;
   const EditorBufferRecord& r = Record(other);
-  bool ok = FsWriteFileAtomic(EditorWorkFile(current), WorkFileText(g_ide.editor, g_ide.title, g_ide.author, g_ide.date));
-  if (r.used) ok = FsWriteFileAtomic(EditorWorkFile(other), WorkFileText(r.buffer, r.title, r.author, r.date)) && ok;
+  bool ok = FsWriteFileDurable(EditorWorkFile(current), WorkFileText(g_ide.editor, g_ide.title, g_ide.author, g_ide.date));
+  if (r.used) ok = FsWriteFileDurable(EditorWorkFile(other), WorkFileText(r.buffer, r.title, r.author, r.date)) && ok;
   IdeNoteWorkFiles();
   return ok;
 }

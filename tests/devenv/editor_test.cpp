@@ -124,10 +124,13 @@ TEST_F(EditorTest, SavingWritesHeaderLinesAndAFailedSaveKeepsTheOldFile) {
   Key(kVkEnd);
   Type("\nnew");
   const std::string old = dir_.Read("game.vka");
-  g_fsWriteFaults = 1;
-  EXPECT_FALSE(SaveEditorBuffer(dir_.File("game.vka")));
-  EXPECT_EQ(dir_.Read("game.vka"), old);
-  EXPECT_NE(g_ide.statusText, IdeText(IdeSection::Desc, kDescSaved));
+  for (int32_t* fault : {&g_fsWriteFaults, &g_fsFlushFaults}) {  // a full disk; a disk that did not take it
+    *fault = 1;
+    EXPECT_FALSE(SaveEditorBuffer(dir_.File("game.vka")));
+    *fault = 0;
+    EXPECT_EQ(dir_.Read("game.vka"), old);
+    EXPECT_NE(g_ide.statusText, IdeText(IdeSection::Desc, kDescSaved));
+  }
   EXPECT_FALSE(SaveEditorBuffer(dir_.path()));  // a folder is never replaced
   if (geteuid() != 0) {
     mkdir(dir_.File("ro").c_str(), 0700);
