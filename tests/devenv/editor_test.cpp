@@ -183,7 +183,12 @@ TEST_F(EditorTest, WorkFilesCarryBothBuffersToTheNextCreation) {
   EXPECT_TRUE(IdeBufferTabClick(480, 10));
   Type("Rem * Title  : looks like a header\nsecond");
   EXPECT_TRUE(IdeBufferTabClick(460, 10));
-  ASSERT_TRUE(EditorWriteWorkFiles());
+  std::string cause;
+  g_fsWriteFaults = 1;
+  EXPECT_FALSE(EditorWriteWorkFiles(&cause));
+  EXPECT_EQ(cause, "disk full");  // the current buffer's, said at F5
+  ASSERT_TRUE(EditorWriteWorkFiles(&cause));
+  EXPECT_EQ(cause, "");
   g_ide.records[0] = g_ide.records[1] = EditorBufferRecord();
   g_ide.loadedBuffer = 0;
   EditorCreateBuffers("");

@@ -1,7 +1,9 @@
 // A save of the environment is on the disk when it says so: traced, the temporary is written and
-// flushed before it is renamed over the source, and the folder is flushed after.
+// flushed before it is renamed over the source, and the folder is flushed after. A work file
+// that cannot be written at F5 is said to be so, and nothing is compiled.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -74,6 +76,34 @@ TEST(SaveDurability, ASourceSaveIsFlushedBeforeItsRenameAndItsFolderAfter) {
   EXPECT_GT(flushed, written) << "the temporary is not flushed after its data";
   EXPECT_LT(flushed, renamed) << "the temporary is not flushed before the rename";
   EXPECT_GE(Find(lines, renamed, {"fsync(", "<" + folder + ">"}), 0) << "the folder is not flushed after the rename";
+}
+
+// The state folder full at F5 (the file-size limit, as a full disk meets the work file): the
+// environment says the work file could not be written and why, and runs nothing.
+TEST(SaveDurability, AWorkFileThatCannotBeWrittenAtF5IsSaidSoAndNothingRuns) {
+  TempDir dir;
+  std::string source = "make file \"ran.txt\"\r\n";
+  while (source.size() < 100000) source += "rem " + std::string(70, 'x') + "\r\n";
+  dir.Write("game.vka", source);
+  const std::vector<std::string> args = EditArgs(dir, "10 key F5 down\n11 key F5 up\n", 40);
+  const std::string exe = VellumarkExe(), err = dir.File("err.txt"), config = dir.File("config");
+  const int status = RunWithFileSizeLimit(65536, [&] {
+    const int fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fd < 0 || dup2(fd, 2) < 0 || chdir(dir.path().c_str()) != 0) return 126;
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+    std::vector<char*> argv = {const_cast<char*>(exe.c_str())};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(exe.c_str(), argv.data());
+    return 127;
+  });
+  const std::string said = dir.Read("err.txt");
+  EXPECT_EQ(status, 0) << said;
+  EXPECT_NE(said.find("vellumark: edit: the work file "), std::string::npos) << said;
+  EXPECT_NE(said.find("workfile.tmp could not be written: file too large\n"), std::string::npos) << said;
+  EXPECT_EQ(said.find("Cannot read the source file"), std::string::npos) << said;
+  EXPECT_FALSE(std::filesystem::exists(dir.File("ran.txt")));
 }
 
 }  // namespace
