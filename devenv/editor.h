@@ -64,8 +64,9 @@ void EditorSelectBuffer(int32_t n, bool redraw);
 // the buffers were made before, each buffer reloads its work file; otherwise one empty line.
 void EditorCreateBuffers(const std::string& commandLineFile);
 // Writes the current buffer to "workfile.tmp" and the other to "workfil2.tmp" in the temporary
-// folder, with their header fields. False when a file could not be written.
-bool EditorWriteWorkFiles();
+// folder, with their header fields, flushed to the disk. False when a file could not be written;
+// currentCause (when given) gets why the current buffer's was not (FileErrorCause), "" when it was.
+bool EditorWriteWorkFiles(std::string* currentCause = nullptr);
 // The work file of buffer n (1 or 2).
 std::string EditorWorkFile(int32_t n);
 // A click on a buffer tab (y 2..36, x 454..469 or 471..486) chooses that buffer.

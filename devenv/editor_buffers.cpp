@@ -1,5 +1,6 @@
 // The two source buffers: the live one in g_ide.editor, the other kept in its record.
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 
 #include "devenv/editor.h"
@@ -154,12 +155,13 @@ void EditorCreateBuffers(const std::string& commandLineFile) {
   g_ide.created = true;
 }
 
-bool EditorWriteWorkFiles() {
+bool EditorWriteWorkFiles(std::string* currentCause) {
   const int32_t current = g_ide.loadedBuffer > 0 ? g_ide.loadedBuffer : g_ide.currentBuffer;
   const int32_t other = current == 1 ? 2 : 1;
   const EditorBufferRecord& r = Record(other);
-  bool ok = FsWriteFileAtomic(EditorWorkFile(current), WorkFileText(g_ide.editor, g_ide.title, g_ide.author, g_ide.date));
-  if (r.used) ok = FsWriteFileAtomic(EditorWorkFile(other), WorkFileText(r.buffer, r.title, r.author, r.date)) && ok;
+  bool ok = FsWriteFileDurable(EditorWorkFile(current), WorkFileText(g_ide.editor, g_ide.title, g_ide.author, g_ide.date));
+  if (currentCause) *currentCause = ok ? "" : FileErrorCause(errno);
+  if (r.used) ok = FsWriteFileDurable(EditorWorkFile(other), WorkFileText(r.buffer, r.title, r.author, r.date)) && ok;
   IdeNoteWorkFiles();
   return ok;
 }

@@ -254,7 +254,7 @@ int32_t RunIdeUntilExit(const IdeCompileReport& report, const std::string& comma
   g_display.title = "Vellumark";
   SaveRecentFiles();
   SaveView();
-  EditorWriteWorkFiles();
+  EditorWriteWorkFiles(&g_ide.workFileFailure);
   g_ide.surfacesKept = g_ide.exitState == kIdeExitCompile;
   if (!g_ide.surfacesKept) DestroyIde();
   return g_ide.exitState;

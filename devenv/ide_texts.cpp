@@ -9,7 +9,8 @@ const std::vector<IdeTextKey>& IdeTextKeysRead() {
       k.push_back({IdeSection::General, i});
     for (int i : {kTitleRunButton, kTitleExitButton}) k.push_back({IdeSection::Title, i});
     for (int i : {kDescPercent, kDescSaved, kDescBuilt, kDescNoFile, kDescReadOnly, kDescRunning, kDescRunningWindow,
-                  kDescNoMediaFolder, kDescNoMediaBrowser, kDescProgramEnded, kDescWindowTitle, kDescNoHelpPage})
+                  kDescNoMediaFolder, kDescNoMediaBrowser, kDescProgramEnded, kDescWindowTitle, kDescNoHelpPage,
+                  kDescWorkFileNotWritten})
       k.push_back({IdeSection::Desc, i});
     for (int i : kMenuTextKeys) k.push_back({IdeSection::Menu, i});
     for (const IdeTextKey& b : kBrowserTextKeys) k.push_back(b);

@@ -95,7 +95,7 @@ std::string SourceFileText(const EditorBuffer& b, const std::string& title, cons
 }
 
 bool SaveEditorBuffer(const std::string& path) {
-  if (!FsWriteFileAtomic(path, SourceFileText(g_ide.editor, g_ide.title, g_ide.author, g_ide.date))) return false;
+  if (!FsWriteFileDurable(path, SourceFileText(g_ide.editor, g_ide.title, g_ide.author, g_ide.date))) return false;
   g_ide.statusText = IdeText(IdeSection::Desc, kDescSaved);
   g_ide.statusColour = 0;
   g_ide.redrawStatus = true;
@@ -116,7 +116,7 @@ bool NewSourceFromTemplate(const std::string& path) {
   size_t pos = 0;
   std::string title, author, date;
   ReadHeaderFields(data, &pos, &title, &author, &date);
-  FsWriteFileAtomic(path, SourceFileHeader(g_ide.title, g_ide.author, g_ide.date) + data.substr(pos));
+  FsWriteFileDurable(path, SourceFileHeader(g_ide.title, g_ide.author, g_ide.date) + data.substr(pos));
   return true;
 }
 

@@ -404,6 +404,26 @@ bool WriteAll(int fd, const std::string& data) {
 }  // namespace
 
 int32_t g_fsWriteFaults = 0;
+int32_t g_fsFlushFaults = 0;
+
+bool FsFlushFile(int fd) {
+  if (g_fsFlushFaults > 0) {
+    --g_fsFlushFaults;
+    errno = EIO;
+    return false;
+  }
+  return fsync(fd) == 0;
+}
+
+bool FsFlushFolder(const std::string& folder) {
+  const int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = FsFlushFile(fd);
+  const int error = errno;
+  close(fd);
+  errno = error;
+  return ok;
+}
 
 FsAccess FsAccessOf(const std::string& hostPath) {
   struct stat st;
@@ -435,27 +455,57 @@ bool FsGiveAccess(int fd, const FsAccess& access) {
   return fchmod(fd, mode_t(mode)) == 0;
 }
 
-bool FsWriteFileAtomic(const std::string& name, const std::string& data) {
+namespace {
+
+// FsWriteFileAtomic, and with durable set FsWriteFileDurable. On failure errno holds the cause
+// of the first step that failed.
+bool WriteFileReplacing(const std::string& name, const std::string& data, bool durable) {
   const std::string target = SaveTarget(FsResolveForWrite(name));
   if (target.empty()) return false;
   struct stat old;
   const bool exists = stat(target.c_str(), &old) == 0;
-  if (exists && !S_ISREG(old.st_mode)) return false;  // a folder, device or pipe stays as it is
+  if (exists && !S_ISREG(old.st_mode)) {  // a folder, device or pipe stays as it is
+    errno = S_ISDIR(old.st_mode) ? EISDIR : EINVAL;
+    return false;
+  }
+  const std::string folder = FsFolderOf(target);
   std::string tmp;
-  int fd = CreateUniqueFile(FsFolderOf(target), tmp);
+  int fd = CreateUniqueFile(folder, tmp);
   if (fd < 0) return false;
   // A new file gets the usual mode; a replaced one keeps its own.
   bool ok = FsGiveAccess(fd, exists ? AccessOf(old, 07777) : FsNewFileAccess()) && WriteAll(fd, data);
   if (g_fsWriteFaults > 0) {
     --g_fsWriteFaults;
+    if (ok) errno = ENOSPC;
     ok = false;
   }
-  ok = close(fd) == 0 && ok;
-  if (!ok || rename(tmp.c_str(), target.c_str()) != 0) {
+  ok = ok && (!durable || FsFlushFile(fd));
+  int error = ok ? 0 : errno;
+  if (close(fd) != 0 && ok) {
+    error = errno;
+    ok = false;
+  }
+  if (ok && rename(tmp.c_str(), target.c_str()) != 0) {
+    error = errno;
+    ok = false;
+  }
+  if (!ok) {
     unlink(tmp.c_str());
+    errno = error;
     return false;
   }
-  return true;
+  // The rename is on the disk only once the folder is.
+  return !durable || FsFlushFolder(folder);
+}
+
+}  // namespace
+
+bool FsWriteFileAtomic(const std::string& name, const std::string& data) {
+  return WriteFileReplacing(name, data, false);
+}
+
+bool FsWriteFileDurable(const std::string& name, const std::string& data) {
+  return WriteFileReplacing(name, data, true);
 }
 
 std::string FsReadCause(FsRead result, const char* kind) {

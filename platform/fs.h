@@ -52,7 +52,16 @@ bool FsCreateEmptyFile(const std::string& name);
 // starts. A symbolic link is written through to its target; a replaced file keeps its mode
 // and group (FsAccess: the temporary has it before the data goes in); a target that exists but
 // is not a regular file is refused.
+// False with errno set to the cause when the file could not be written.
 bool FsWriteFileAtomic(const std::string& name, const std::string& data);
+// As FsWriteFileAtomic, for a file that keeps the user's text: the temporary is flushed to the
+// disk before it is renamed, and the folder after it, so true means the new text survives a
+// power cut. A flush that fails is a failed save.
+bool FsWriteFileDurable(const std::string& name, const std::string& data);
+// Flushes an open file, or the entries of a folder (FsFolderOf of a path: "" is the current
+// one), to the disk; false with errno set when the disk did not take them.
+bool FsFlushFile(int fd);
+bool FsFlushFolder(const std::string& folder);
 // Who may open a file made from the content of another (a source's text): the other's
 // permission bits and group. Such a file is created private (0600) and given its access before
 // any byte goes in, so no one the other is closed to can ever open it; where the group cannot
@@ -74,8 +83,11 @@ std::string FileErrorCause(int error);
 // file", "too large for " + kind, or "cannot be read: " and the cause of errno.
 std::string FsReadCause(FsRead result, const char* kind);
 // Test hook: each count makes one of the next FsWriteFileAtomic calls fail while writing its
-// temporary file, as a full disk would.
+// temporary file, as a full disk would (ENOSPC).
 extern int32_t g_fsWriteFaults;
+// Test hook: each count makes one of the next FsFlushFile or FsFlushFolder calls fail, as a
+// disk that cannot write would (EIO).
+extern int32_t g_fsFlushFaults;
 
 // The private temporary folder of this process ("run-<pid>-XXXXXX"): created on first use
 // with mode 0700, after removing the folders of processes that have ended, inside the user's
@@ -135,8 +147,9 @@ bool FsIsReadOnly(const std::string& name);
 bool FsMakeFileExclusive(const std::string& name);
 // Creates a new file with the data at a host path (taken as it is, not as a program's name),
 // never through a link nor into an existing file: kTaken when the name exists in any form (a
-// dangling link too). The data goes into a temporary beside it first, given its access and
-// linked to the name once whole: the file is whole or absent (kFailed).
+// dangling link too). The data goes into a temporary beside it first, given its access,
+// flushed to the disk and linked to the name once whole, and the folder is flushed after it:
+// the file is whole or absent (kFailed), and kWritten survives a power cut.
 enum class FsNewFile { kWritten, kTaken, kFailed };
 FsNewFile FsWriteNewFile(const std::string& hostPath, const std::string& data, const FsAccess& access);
 // Copies a regular file through a temporary file beside the target, which has the source's

@@ -205,11 +205,18 @@ FsNewFile FsWriteNewFile(const std::string& path, const std::string& data, const
     if (w >= 0) done += size_t(w);
     else ok = errno == EINTR;
   }
+  // On the disk before it has a name: a power cut never leaves the name on an empty file.
+  ok = ok && FsFlushFile(fd);
   ok = close(fd) == 0 && ok;
   FsNewFile made = FsNewFile::kFailed;
   if (ok && link(temp.c_str(), path.c_str()) == 0) made = FsNewFile::kWritten;
   else if (ok && errno == EEXIST) made = FsNewFile::kTaken;
   unlink(temp.c_str());
+  // The name is on the disk once the folder is; a name that may not survive is no copy.
+  if (made == FsNewFile::kWritten && !FsFlushFolder(FsFolderOf(path))) {
+    unlink(path.c_str());
+    made = FsNewFile::kFailed;
+  }
   return made;
 }
 

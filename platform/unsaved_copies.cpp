@@ -365,7 +365,7 @@ void WriteRecord() {
   for (size_t k = 0; k < g_pending.size() && k < size_t(kMaxCopies); ++k)
     record += g_pending[k].temp + '\0' + g_pending[k].base + '\0' + g_pending[k].name + '\0';
   if (record.empty()) unlink((runFolder + kRecordName).c_str());
-  else FsWriteFileAtomic(runFolder + kRecordName, record);
+  else FsWriteFileDurable(runFolder + kRecordName, record);
 }
 
 }  // namespace
@@ -510,7 +510,7 @@ void UnsavedWorkNote(const std::vector<UnsavedWork>& work) {
          {w.file, w.source, w.folder, w.name, std::to_string(w.headerBytes), w.sourceHeader})
       record += field + '\0';
   if (record.empty()) unlink((runFolder + kWorkRecordName).c_str());
-  else FsWriteFileAtomic(runFolder + kWorkRecordName, record);
+  else FsWriteFileDurable(runFolder + kWorkRecordName, record);
 }
 
 bool UnsavedCopiesRecover(const std::string& runFolder) {

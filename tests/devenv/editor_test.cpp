@@ -124,10 +124,13 @@ TEST_F(EditorTest, SavingWritesHeaderLinesAndAFailedSaveKeepsTheOldFile) {
   Key(kVkEnd);
   Type("\nnew");
   const std::string old = dir_.Read("game.vka");
-  g_fsWriteFaults = 1;
-  EXPECT_FALSE(SaveEditorBuffer(dir_.File("game.vka")));
-  EXPECT_EQ(dir_.Read("game.vka"), old);
-  EXPECT_NE(g_ide.statusText, IdeText(IdeSection::Desc, kDescSaved));
+  for (int32_t* fault : {&g_fsWriteFaults, &g_fsFlushFaults}) {  // a full disk; a disk that did not take it
+    *fault = 1;
+    EXPECT_FALSE(SaveEditorBuffer(dir_.File("game.vka")));
+    *fault = 0;
+    EXPECT_EQ(dir_.Read("game.vka"), old);
+    EXPECT_NE(g_ide.statusText, IdeText(IdeSection::Desc, kDescSaved));
+  }
   EXPECT_FALSE(SaveEditorBuffer(dir_.path()));  // a folder is never replaced
   if (geteuid() != 0) {
     mkdir(dir_.File("ro").c_str(), 0700);
@@ -180,7 +183,12 @@ TEST_F(EditorTest, WorkFilesCarryBothBuffersToTheNextCreation) {
   EXPECT_TRUE(IdeBufferTabClick(480, 10));
   Type("Rem * Title  : looks like a header\nsecond");
   EXPECT_TRUE(IdeBufferTabClick(460, 10));
-  ASSERT_TRUE(EditorWriteWorkFiles());
+  std::string cause;
+  g_fsWriteFaults = 1;
+  EXPECT_FALSE(EditorWriteWorkFiles(&cause));
+  EXPECT_EQ(cause, "disk full");  // the current buffer's, said at F5
+  ASSERT_TRUE(EditorWriteWorkFiles(&cause));
+  EXPECT_EQ(cause, "");
   g_ide.records[0] = g_ide.records[1] = EditorBufferRecord();
   g_ide.loadedBuffer = 0;
   EditorCreateBuffers("");

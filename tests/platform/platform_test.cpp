@@ -339,6 +339,37 @@ TEST(Fs, NewFilesAreWholeOrAbsent) {
   EXPECT_EQ(FsWriteNewFile(dir.File("missing/f"), data, FsAccess{}), FsNewFile::kFailed);
 }
 
+// A flush that fails fails the write of text to keep: an old file stays as it was, a new one is
+// not made, no temporary is left. A program's own files are never flushed.
+TEST(Fs, AFailedFlushIsAFailedWrite) {
+  const struct {
+    const char* name;
+    bool (*write)(const std::string&);
+    const char* old;  // "" none
+    bool flushes;
+  } writers[] = {
+      {"FsWriteFileDurable", [](const std::string& p) { return FsWriteFileDurable(p, "new"); }, "old", true},
+      {"FsWriteNewFile", [](const std::string& p) { return FsWriteNewFile(p, "new", FsAccess{}) == FsNewFile::kWritten; },
+       "", true},
+      {"FsWriteFileAtomic", [](const std::string& p) { return FsWriteFileAtomic(p, "new"); }, "old", false},
+  };
+  for (const auto& w : writers) {
+    SCOPED_TRACE(w.name);
+    TempDir dir;
+    if (*w.old) dir.Write("f", w.old);
+    g_fsFlushFaults = 1;
+    EXPECT_EQ(w.write(dir.File("f")), !w.flushes);
+    EXPECT_EQ(g_fsFlushFaults, w.flushes ? 0 : 1);
+    g_fsFlushFaults = 0;
+    std::vector<std::string> left;
+    for (auto& e : std::filesystem::directory_iterator(dir.path())) left.push_back(e.path().filename().string());
+    EXPECT_EQ(left, (*w.old || !w.flushes) ? std::vector<std::string>{"f"} : std::vector<std::string>{});
+    if (*w.old) {
+      EXPECT_EQ(dir.Read("f"), w.flushes ? w.old : "new");
+    }
+  }
+}
+
 // A file made from a private file's text is as closed as that file from the start, whatever the
 // umask: another user can open neither (checked as nobody where the test runs as root).
 TEST(Fs, FilesMadeFromAPrivateFileAreAsPrivate) {
