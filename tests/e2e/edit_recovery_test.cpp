@@ -412,6 +412,30 @@ TEST(EditRecovery, FramesRunningOutKeepTheUnsavedChanges) {
   }
 }
 
+// Frames running out where no folder takes a file: the run folder stays with the text in its
+// work file, the one place named, and the next start keeps it.
+TEST(EditRecovery, FramesRunningOutWithNoFolderLeaveTheRunFolder) {
+  TempDir dir;
+  for (const char* folder : {"project", "config/vellumark", "tmp"}) std::filesystem::create_directories(dir.File(folder));
+  dir.Write("config/vellumark/WIN.INI", "[VellumarkStateData]\r\nINTRO=1\r\n");
+  dir.Write("project/game.vka", "rem\r\n");
+  dir.Write("script.txt", "2 type print 1\n");
+  dir.Write("none.vka", "");
+  const std::vector<std::string> env = {"XDG_CONFIG_HOME=" + dir.File("config"), "TMPDIR=" + dir.File("tmp"),
+                                        "XDG_STATE_HOME=" + dir.File("state")};
+  NoNewFiles fixed({dir.File("project"), dir.File("config/vellumark")});
+  if (!fixed.set()) GTEST_SKIP() << "the file system has no immutable folders";
+  const ProcessResult r = RunProcess(VellumarkExe(),
+                                     {"edit", dir.File("project/game.vka"), "--headless", "--clock", "virtual", "--input",
+                                      dir.File("script.txt"), "--frames", "60"},
+                                     dir.path(), env);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("workfile.tmp"), std::string::npos) << r.err;
+  fixed.Release();
+  const std::string next = RunProcess(VellumarkExe(), {"run", "none.vka", "--headless"}, dir.path(), env).err;
+  EXPECT_EQ(dir.Read("project/game.vka.recovered"), "print 1rem\r\n") << r.err << next;
+}
+
 // A recovery file is always a new one: an earlier recovery, or a link planted at its name, is
 // left as it is and the next name takes the text. Each buffer with unsaved text gets its own.
 TEST(EditRecovery, RecoveryFilesAreNewFiles) {
