@@ -300,6 +300,46 @@ TEST_F(BrowserTest, AStopSignalKeepsTheTextUntilTheQuestionIsAnswered) {
   }
 }
 
+// The file kept at a stop signal gives way: to newer text kept at a hang-up after more typing
+// (one file, the newest text), and at once to a save. An unmodified buffer gets no file, with
+// or without copies made for a run.
+TEST_F(BrowserTest, TheTextKeptAtAStopGivesWayToNewerTextAndToASave) {
+  auto recovered = [&] {
+    std::vector<std::string> names;
+    for (const char* folder : {"work", "config/vellumark"})
+      for (const auto& e : std::filesystem::directory_iterator(dir_.File(folder), std::filesystem::directory_options{}))
+        if (e.path().filename().string().find(".recovered") != std::string::npos)
+          names.push_back(e.path().filename().string());
+    return names;
+  };
+  std::filesystem::create_directories(dir_.File("config/vellumark"));
+  dir_.Write("work/keep.vka", "old\r\n");
+  for (const char* step : {"hang-up", "save"}) {
+    SCOPED_TRACE(step);
+    ASSERT_TRUE(BrowserLoadSource(Work("keep.vka")));
+    Type("new ");
+    IdeWindowMessage({MsgKind::Close, 1, 0});
+    ASSERT_EQ(recovered(), std::vector<std::string>{"keep.vka.recovered"});
+    BrowserPerformAction(1);  // the question closed unanswered
+    if (std::string(step) == "hang-up") {
+      Type("more ");
+      IdeSyncNotedWork();  // the frame after
+      IdeWriteRecoveryFiles();
+      EXPECT_EQ(recovered(), std::vector<std::string>{"keep.vka.recovered-2"});
+      EXPECT_EQ(dir_.Read("work/keep.vka.recovered-2"), "new more old\r\n");
+      std::filesystem::remove(Work("keep.vka.recovered-2"));
+    } else {
+      ASSERT_TRUE(BrowserSaveSource(Work("keep.vka")));
+      EXPECT_EQ(recovered(), std::vector<std::string>{});
+    }
+  }
+  ASSERT_TRUE(BrowserLoadSource(Work("keep.vka")));
+  IdeKeepUnsavedForRun();
+  IdeWriteRecoveryFiles();
+  IdeDropUnsavedCopies();
+  EXPECT_EQ(recovered(), std::vector<std::string>{});
+}
+
 // An ending at the hand-back from a run no copy could be made for (the work file the only
 // one) keeps each buffer once and names one place for it: its work file, written anew.
 TEST_F(BrowserTest, AnEndingAtTheHandBackNamesOnePlaceABuffer) {

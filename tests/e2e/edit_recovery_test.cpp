@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <pwd.h>
@@ -128,6 +129,7 @@ struct Ending {
   std::vector<std::pair<std::string, std::string>> kept;  // recovery files and their text
   std::string file = "game.vka";
   unsigned mode = 0644;       // the source's: 0600 makes every recovery file as private
+  const char* group = "";     // the source's group, where not the test's (as root only)
   bool moveProject = false;   // the project folder is moved before the next start
   bool brokenStderr = false;  // stderr is a pipe whose reader is gone
   // The first signal comes once the program has made its file and, where its run ends, once the
@@ -139,7 +141,7 @@ struct Ending {
   // takes the text at the ending. The settings folder is back for the next start.
   bool lostDuringRun = false;
   // No new file can be made in the project or the settings folder until the next start: no
-  // copy for the run, no recovery file at the ending. "%DIR%" in the script is the test's folder.
+  // copy for the run, no recovery file at the ending.
   bool noPlace = false;
   std::string ranFile = "project/ran.txt";
   std::string nextCommand = "run none.vka --headless";  // the next start's, in a shell
@@ -179,10 +181,14 @@ void CheckEnding(const Ending& c) {
   dir.Write("config/vellumark/WIN.INI", "[VellumarkStateData]\r\nINTRO=1\r\n");
   dir.Write("project/" + c.file, c.source);
   chmod(dir.File("project/" + c.file).c_str(), c.mode);
+  const group* owners = c.group[0] ? getgrnam(c.group) : nullptr;
+  if (c.group[0] && (geteuid() != 0 || !owners)) {
+    GTEST_LOG_(INFO) << c.name << ": skipped, only root can give a file group " << c.group;
+    return;
+  }
+  if (owners) ASSERT_EQ(chown(dir.File("project/" + c.file).c_str(), uid_t(-1), owners->gr_gid), 0);
   chmod(dir.path().c_str(), 0755);
-  std::string script = c.script;
-  if (const size_t at = script.find("%DIR%"); at != std::string::npos) script.replace(at, 5, dir.path());
-  dir.Write("script.txt", script);
+  dir.Write("script.txt", c.script);
   NoNewFiles fixed(c.noPlace ? std::vector<std::string>{dir.File("project"), dir.File("config/vellumark")}
                              : std::vector<std::string>{});
   if (!fixed.set()) {
@@ -254,7 +260,7 @@ void CheckEnding(const Ending& c) {
   }
   for (const auto& [file, text] : c.kept) {
     ASSERT_TRUE(std::filesystem::exists(dir.File(file))) << file << ": " << err;
-    EXPECT_EQ(dir.Read(file), text == "%DIR%" ? "make file \"" + dir.path() + "/ran.txt\"\r\n" : text) << file;
+    EXPECT_EQ(dir.Read(file), text) << file;
     if (!c.brokenStderr && c.nextCommand.find("2>&-") == std::string::npos) {
       EXPECT_NE(err.find(dir.File(file)), std::string::npos) << err;
     }
@@ -262,9 +268,20 @@ void CheckEnding(const Ending& c) {
       EXPECT_EQ(std::filesystem::status(dir.File(file)).permissions(), std::filesystem::perms(0600)) << file;
       EXPECT_FALSE(OthersCanRead(dir.File(file))) << file;
     }
+    struct stat st {};
+    if (owners && stat(dir.File(file).c_str(), &st) == 0) {
+      EXPECT_EQ(st.st_mode & 0777, c.mode) << file;
+      EXPECT_EQ(st.st_gid, owners->gr_gid) << file;
+    }
   }
-  // One file for each buffer: no copy is kept twice.
+  // One file for each buffer: no copy is kept twice, and none is left behind (but in a folder
+  // moved away during the run, where no one finds it).
   const std::string project = dir.File(c.moveProject ? "moved" : "project");
+  if (!c.lostDuringRun && !c.noPlace) {
+    for (const auto& e : std::filesystem::directory_iterator(project))
+      EXPECT_EQ(e.path().filename().string().find(".unsaved-"), std::string::npos) << e.path() << ": " << err;
+    EXPECT_EQ(err.find("could not be kept"), std::string::npos) << err;
+  }
   EXPECT_EQ(RecoveryFiles(project) + RecoveryFiles(dir.File("config/vellumark")),
             int(c.kept.size()) + (std::string(c.planted) == "file")) << err;
   EXPECT_EQ(dir.Read((c.moveProject ? "moved/" : "project/") + c.file), c.sourceAfter == "\x01" ? c.source : c.sourceAfter);
@@ -321,9 +338,11 @@ TEST(EditRecovery, EndingSignalsKeepTheUnsavedChanges) {
                     // Neither the project nor the settings folder takes a file: the run goes on
                     // with the work file as the only copy, the ending names it alone, and the next
                     // start keeps it.
-                    {.name = "no folder takes a file", .script = "2 type make file \"%DIR%/ran.txt\"\n40 key F5 down\n41 key F5 up\n",
-                     .nextStart = true, .kept = {{"project/game.vka.recovered", "%DIR%"}}, .noPlace = true,
-                     .ranFile = "ran.txt"},
+                    // The program writes beside the project by a relative name: a typed path
+                    // as long as the test's folder would outlast the typing's frames.
+                    {.name = "no folder takes a file", .script = "2 type make file \"../ran.txt\"\n40 key F5 down\n41 key F5 up\n",
+                     .nextStart = true, .kept = {{"project/game.vka.recovered", "make file \"../ran.txt\"\r\n"}},
+                     .noPlace = true, .ranFile = "ran.txt"},
                     // Text typed after the run reaches the recovery file too. The second buffer
                     // runs and is typed into; the first is then saved, which tells the test that
                     // the typing before it was taken.
@@ -338,7 +357,7 @@ TEST(EditRecovery, EndingSignalsKeepTheUnsavedChanges) {
   for (const Ending& c : cases) CheckEnding(c);
 }
 
-// Every file made from a private source's text is as private; a name too long for
+// Every file made from a source's text has its access, as private or as its group's; a name too long for
 // ".recovered" is shortened to fit, keeping its start and extension, and one beyond ASCII keeps
 // its bytes; a stderr whose reader is gone ends nothing before each buffer is kept.
 TEST(EditRecovery, PrivateLongAndUnheard) {
@@ -350,6 +369,15 @@ TEST(EditRecovery, PrivateLongAndUnheard) {
                      .mode = 0600, .runEnds = false},
                     {.name = "a long name", .kept = {{"project/" + std::string(237, 'a') + ".vka.recovered", typed}},
                      .file = longName},
+                    // The hidden copy of a long name holds its start: the next start after a kill
+                    // during the run takes it as the run's copy.
+                    {.name = "a long name, kill -9 during the run", .source = looping.c_str(), .first = SIGKILL,
+                     .nextStart = true,
+                     .kept = {{"project/" + std::string(196, 'b') + ".vka.recovered", typed + "do\r\nsync\r\nloop\r\n"}},
+                     .file = std::string(196, 'b') + ".vka", .runEnds = false},
+                    // Readable by its group, another than the test's: the recovery file is as well.
+                    {.name = "another group", .kept = {{"project/game.vka.recovered", typed}}, .mode = 0640,
+                     .group = "nogroup"},
                     {.name = "a name beyond ASCII", .kept = {{"project/caf\xc3\xa9.vka.recovered", typed}},
                      .file = "caf\xc3\xa9.vka"},
                     {.name = "a closed stderr",
@@ -382,6 +410,30 @@ TEST(EditRecovery, FramesRunningOutKeepTheUnsavedChanges) {
     EXPECT_EQ(dir.Read("game.vka.recovered"), "print 1rem\r\n");
     EXPECT_NE(r.err.find("kept in " + dir.File("game.vka.recovered")), std::string::npos) << r.err;
   }
+}
+
+// Frames running out where no folder takes a file: the run folder stays with the text in its
+// work file, the one place named, and the next start keeps it.
+TEST(EditRecovery, FramesRunningOutWithNoFolderLeaveTheRunFolder) {
+  TempDir dir;
+  for (const char* folder : {"project", "config/vellumark", "tmp"}) std::filesystem::create_directories(dir.File(folder));
+  dir.Write("config/vellumark/WIN.INI", "[VellumarkStateData]\r\nINTRO=1\r\n");
+  dir.Write("project/game.vka", "rem\r\n");
+  dir.Write("script.txt", "2 type print 1\n");
+  dir.Write("none.vka", "");
+  const std::vector<std::string> env = {"XDG_CONFIG_HOME=" + dir.File("config"), "TMPDIR=" + dir.File("tmp"),
+                                        "XDG_STATE_HOME=" + dir.File("state")};
+  NoNewFiles fixed({dir.File("project"), dir.File("config/vellumark")});
+  if (!fixed.set()) GTEST_SKIP() << "the file system has no immutable folders";
+  const ProcessResult r = RunProcess(VellumarkExe(),
+                                     {"edit", dir.File("project/game.vka"), "--headless", "--clock", "virtual", "--input",
+                                      dir.File("script.txt"), "--frames", "60"},
+                                     dir.path(), env);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("workfile.tmp"), std::string::npos) << r.err;
+  fixed.Release();
+  const std::string next = RunProcess(VellumarkExe(), {"run", "none.vka", "--headless"}, dir.path(), env).err;
+  EXPECT_EQ(dir.Read("project/game.vka.recovered"), "print 1rem\r\n") << r.err << next;
 }
 
 // A recovery file is always a new one: an earlier recovery, or a link planted at its name, is
