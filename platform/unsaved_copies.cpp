@@ -10,6 +10,7 @@
 #include <random>
 #include <set>
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -56,12 +57,24 @@ void Put(const char* text) {
   }
 }
 
+// The words said while ended runs are swept, for the environment to show. The sweep runs on
+// the main thread before any copy is armed, so no signal handler says anything meanwhile.
+bool g_sweeping = false;
+std::vector<std::string> g_sweepSaid;
+struct Sweeping {
+  Sweeping() { g_sweeping = true; }
+  ~Sweeping() { g_sweeping = false; }
+};
+
 void SayKept(const char* name, const char* path) {
   Put("vellumark: edit: the unsaved changes of ");
   Put(name);
   Put(path[0] ? " are kept in " : " could not be kept");
   Put(path);
   Put("\n");
+  if (g_sweeping)
+    g_sweepSaid.push_back(std::string("the unsaved changes of ") + name +
+                          (path[0] ? " are kept in " : " could not be kept") + path);
 }
 
 bool Exists(const char* path) {
@@ -186,9 +199,9 @@ struct DeadRun {
 
 // Says where the text of a record entry that is not followed is: "they are in" the place.
 void SayLeft(const std::string& whose, const std::string& why, const std::string& place) {
-  const std::string line = "vellumark: edit: the unsaved changes of " + whose + " could not be kept (" + why +
-                           "): they are in " + place + "\n";
-  Put(line.c_str());
+  const std::string words = "the unsaved changes of " + whose + " could not be kept (" + why + "): they are in " + place;
+  Put(("vellumark: edit: " + words + "\n").c_str());
+  if (g_sweeping) g_sweepSaid.push_back(words);
 }
 
 // A record of the run folder as its fields; whole when it is missing (nothing to keep) or ends
@@ -473,7 +486,10 @@ void UnsavedWorkNote(const std::vector<UnsavedWork>& work) {
   else FsWriteFileAtomic(runFolder + kWorkRecordName, record);
 }
 
+std::vector<std::string> UnsavedTakeSweepSaid() { return std::exchange(g_sweepSaid, {}); }
+
 bool UnsavedCopiesRecover(const std::string& runFolder) {
+  const Sweeping sweeping;
   DeadRun run{runFolder};
   if (stat(runFolder.c_str(), &run.st) != 0) return false;
   const std::string copyRecord = runFolder + kRecordName, workRecord = runFolder + kWorkRecordName;

@@ -83,3 +83,6 @@ inline constexpr char kRunFolderLock[] = "owner.lock", kRunFolderCopies[] = "uns
 // a run has. A record that does not parse whole, or an entry refused, is named on stderr with
 // the place its text is in. False when some text could not be kept: the folder must stay.
 bool UnsavedCopiesRecover(const std::string& runFolder);
+// The lines UnsavedCopiesRecover said on stderr since the last call, without "vellumark: edit: ",
+// for the environment to show; they are handed over once.
+std::vector<std::string> UnsavedTakeSweepSaid();
