@@ -136,6 +136,7 @@ bool FrameStep() {
     IdeHelpFromRoot();
     IdeShowHelpPage("intro.htm");
   }
+  IdeTurnStartNotices();
   if (g_ide.helpRequested) {  // F1 chose a page
     g_ide.helpRequested = false;
     IdeShowHelpPage(g_ide.helpPage);
@@ -226,8 +227,8 @@ void IdeWindowMessage(const Message& m) {
 }
 
 int32_t RunIdeUntilExit(const IdeCompileReport& report, const std::string& commandLineFile, bool windowMode) {
-  // The version shown at start-up stays until there is a message to show.
-  if (g_ide.statusText.rfind("VELLUMARK", 0) != 0 || !report.message.empty()) {
+  // The start's text stays until there is a message to show.
+  if (!IdeShowsStartText() || !report.message.empty()) {
     std::string text = report.message;
     for (char& c : text) c = char(std::toupper(static_cast<unsigned char>(c)));
     g_ide.statusText = text;

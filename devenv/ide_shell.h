@@ -23,8 +23,11 @@ struct IdeCompileReport {
 };
 
 // Clears the state, reads the recent files and media editors, and takes the first-run mark;
-// once started, the status line shows the version (major.minor) instead.
+// once started, the status line shows the version (major.minor) instead. Where this start kept
+// unsaved text of ended runs, the status line says where, as stderr did, the places in turn.
 bool IdeStartUp(double version);
+// Once a frame: the next place of kept text after kStartNoticeFrames frames, while they show.
+void IdeTurnStartNotices();
 // Opens the 640 by 480 display and makes the surfaces, the font and both buffers (the file
 // given goes into the current buffer the first time). False when any of them cannot be made.
 bool CreateIde(const std::string& commandLineFile, bool windowMode);

@@ -10,6 +10,7 @@
 #include "devenv/ide_texts.h"
 #include "display/display.h"
 #include "platform/fs.h"
+#include "platform/unsaved_copies.h"
 
 bool IdeStartUp(double version) {
   ResetIdeState();
@@ -24,7 +25,28 @@ bool IdeStartUp(double version) {
     g_ide.statusText = text;
     g_ide.statusColour = 0;
   }
+  g_ide.startNotices = UnsavedTakeSweepSaid();
+  if (!g_ide.startNotices.empty()) {
+    g_ide.statusText = g_ide.startNotices[0];
+    g_ide.statusColour = 0;
+  }
   return true;
+}
+
+bool IdeShowsStartText() {
+  const auto& notices = g_ide.startNotices;
+  return g_ide.statusText.rfind("VELLUMARK", 0) == 0 ||
+         (!notices.empty() && g_ide.statusText == notices[g_ide.noticeShown]);
+}
+
+void IdeTurnStartNotices() {
+  const auto& notices = g_ide.startNotices;
+  if (notices.size() < 2 || g_ide.statusText != notices[g_ide.noticeShown]) return;
+  if (++g_ide.noticeFrames < kStartNoticeFrames) return;
+  g_ide.noticeFrames = 0;
+  g_ide.noticeShown = (g_ide.noticeShown + 1) % notices.size();
+  g_ide.statusText = notices[g_ide.noticeShown];
+  g_ide.redrawStatus = true;
 }
 
 bool CreateIde(const std::string& commandLineFile, bool windowMode) {

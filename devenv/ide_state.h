@@ -67,6 +67,8 @@ struct IdeScrollBar {
   SurfRect rect;
 };
 
+inline constexpr int32_t kStartNoticeFrames = 240;
+
 struct IdeState {
   IdeSettings settings;
   std::vector<RecentFile> recent;  // newest first, at most kRecentFileCount
@@ -79,6 +81,11 @@ struct IdeState {
   std::string statusText;
   int32_t statusColour = 0;  // 0 the normal band, 256 the second one
   bool firstRun = false;
+  // Where the start kept the unsaved text of ended runs: the status line shows each in turn,
+  // kStartNoticeFrames frames apiece, until another text takes the line.
+  std::vector<std::string> startNotices;
+  size_t noticeShown = 0;
+  int32_t noticeFrames = 0;
   bool redrawStatus = false, redrawMenus = false, redrawScrollBar = false;
   bool editorChanged = false;  // the editor surface must be copied to the screen
 
@@ -159,3 +166,6 @@ struct IdeState {
 
 extern IdeState g_ide;
 void ResetIdeState();
+// Whether the status line still shows what the start put there (the version, or where unsaved
+// text was kept): it stays until there is a message to show.
+bool IdeShowsStartText();

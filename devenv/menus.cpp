@@ -169,8 +169,8 @@ void BuildIdeMenus() {
   Menu(kMediaMenu).items.push_back(Item(79, "F8"));
   IdeRebuildRecentItems();
   RefreshEnables();
-  // A compile error or the version stays in the status line.
-  if (g_ide.errorLine == 0 && g_ide.statusText.rfind("VELLUMARK", 0) != 0) IdeUpdateStatusText();
+  // A compile error or the start's text stays in the status line.
+  if (g_ide.errorLine == 0 && !IdeShowsStartText()) IdeUpdateStatusText();
   g_ide.redrawMenus = g_ide.redrawStatus = true;
 }
 

@@ -111,7 +111,7 @@ void LineInputFinish() {
 void LineInput(int kind) {
   const uint8_t c = g_runtime.lastCharacter;
   bool accept;
-  if (kind == 2) accept = (int8_t(c) >= 32) || c == 8;
+  if (kind == 2) accept = c >= 32 || c == 8;  // 128-255: letters of the text code page
   else accept = (c >= '0' && c <= '9') || c == '-' || c == '.' || c == 8;
   if (accept && c != 0) LineInputEcho(c);
   if (c == 13) {

@@ -39,6 +39,18 @@ int ButtonOfName(const std::string& name) {
   return -1;
 }
 
+// The form of each event, for the error of a line that does not fit it.
+const char* FormOf(const std::string& verb) {
+  static const char* const kForms[][2] = {
+      {"key", "FRAME key NAME down|up"},   {"type", "FRAME type TEXT"},
+      {"char", "FRAME char CODE (1-255)"}, {"mouse", "FRAME mouse X Y"},
+      {"button", "FRAME button left|right|middle|fourth down|up"}, {"wheel", "FRAME wheel N"},
+  };
+  for (const auto& f : kForms)
+    if (verb == f[0]) return f[1];
+  return nullptr;
+}
+
 // Parses one line; false with the reason.
 bool ParseLine(const std::string& line, std::vector<ScriptEvent>& out, std::string& why) {
   std::istringstream in(line);
@@ -46,7 +58,7 @@ bool ParseLine(const std::string& line, std::vector<ScriptEvent>& out, std::stri
   in >> frameText >> verb;
   ScriptEvent e;
   if (!ReadNumber(frameText, 0, kLastFrame, e.frame)) {
-    why = "a line must start with a frame number";
+    why = "a line must start with a frame number, as in \"10 key A down\"";
     return false;
   }
   std::vector<std::string> args;
@@ -79,11 +91,11 @@ bool ParseLine(const std::string& line, std::vector<ScriptEvent>& out, std::stri
     for (size_t k = 1; k + 1 < args.size(); ++k) name += " " + args[k];
     int code = KeyCodeOfName(name);
     if (!code) {
-      why = "unknown key \"" + name + "\"";
+      why = "unknown key \"" + name + "\": expected " + FormOf(verb);
       return false;
     }
     if (!ReadUpDown(args.back(), down)) {
-      why = "a key is \"down\" or \"up\"";
+      why = std::string("a key is \"down\" or \"up\": expected ") + FormOf(verb);
       return false;
     }
     e.kind = down ? ScriptEvent::Kind::KeyDown : ScriptEvent::Kind::KeyUp;
@@ -103,7 +115,9 @@ bool ParseLine(const std::string& line, std::vector<ScriptEvent>& out, std::stri
     e.kind = ScriptEvent::Kind::Wheel;
     e.a = int32_t(v);
   } else {
-    why = verb.empty() ? "an event is missing after the frame number" : "cannot read the \"" + verb + "\" event";
+    const char* form = FormOf(verb);
+    why = (verb.empty() ? "an event is missing after the frame number" : "cannot read the \"" + verb + "\" event") +
+          (form ? std::string(": expected ") + form : ": the events are key, type, char, mouse, button and wheel");
     return false;
   }
   out.push_back(e);

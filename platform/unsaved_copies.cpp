@@ -11,6 +11,7 @@
 #include <random>
 #include <set>
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -57,12 +58,24 @@ void Put(const char* text) {
   }
 }
 
+// The words said while ended runs are swept, for the environment to show. The sweep runs on
+// the main thread before any copy is armed, so no signal handler says anything meanwhile.
+bool g_sweeping = false;
+std::vector<std::string> g_sweepSaid;
+struct Sweeping {
+  Sweeping() { g_sweeping = true; }
+  ~Sweeping() { g_sweeping = false; }
+};
+
 void SayKept(const char* name, const char* path) {
   Put("vellumark: edit: the unsaved changes of ");
   Put(name);
   Put(path[0] ? " are kept in " : " could not be kept");
   Put(path);
   Put("\n");
+  if (g_sweeping)
+    g_sweepSaid.push_back(std::string("the unsaved changes of ") + name +
+                          (path[0] ? " are kept in " : " could not be kept") + path);
 }
 
 bool Exists(const char* path) {
@@ -204,9 +217,9 @@ struct DeadRun {
 
 // Says where the text of a record entry that is not followed is: "they are in" the place.
 void SayLeft(const std::string& whose, const std::string& why, const std::string& place) {
-  const std::string line = "vellumark: edit: the unsaved changes of " + whose + " could not be kept (" + why +
-                           "): they are in " + place + "\n";
-  Put(line.c_str());
+  const std::string words = "the unsaved changes of " + whose + " could not be kept (" + why + "): they are in " + place;
+  Put(("vellumark: edit: " + words + "\n").c_str());
+  if (g_sweeping) g_sweepSaid.push_back(words);
 }
 
 // A record of the run folder as its fields; whole when it is missing (nothing to keep) or ends
@@ -513,6 +526,8 @@ void UnsavedWorkNote(const std::vector<UnsavedWork>& work) {
   else FsWriteFileDurable(runFolder + kWorkRecordName, record);
 }
 
+std::vector<std::string> UnsavedTakeSweepSaid() { return std::exchange(g_sweepSaid, {}); }
+
 bool UnsavedCopiesRecover(const std::string& runFolder) {
   const int fd = open(runFolder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return false;
@@ -522,6 +537,7 @@ bool UnsavedCopiesRecover(const std::string& runFolder) {
 }
 
 bool UnsavedCopiesRecover(int runFolder, const std::string& path) {
+  const Sweeping sweeping;
   std::string above, name;
   SplitPath(path, above, name);
   const DeadRun run{path, runFolder, name};

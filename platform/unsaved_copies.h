@@ -89,3 +89,6 @@ inline constexpr const char* kRunFolderWorkFiles[] = {"workfile.tmp", "workfil2.
 bool UnsavedCopiesRecover(int runFolder, const std::string& path);
 // The same for the run folder at the path, opened without following a link.
 bool UnsavedCopiesRecover(const std::string& runFolder);
+// The lines UnsavedCopiesRecover said on stderr since the last call, without "vellumark: edit: ",
+// for the environment to show; they are handed over once.
+std::vector<std::string> UnsavedTakeSweepSaid();

@@ -345,6 +345,11 @@ TEST(CommandLine, HelpSaysWhatEachOptionDoesAndVersionNamesTheRelease) {
     const size_t end = help.output.find('\n', at + 1);
     EXPECT_GT(end - at, std::string(option).size() + 20) << option << " has no description";
   }
+  // Under the virtual clock the sound mix keeps real time: the help says so where the option is.
+  EXPECT_NE(help.output.find("  --clock virtual    a clock that moves only as the program runs: a run repeats exactly,\n"
+                             "                     except sound: the mix (SOUND PLAYING, MUSIC PLAYING) keeps real time\n"),
+            std::string::npos)
+      << help.output;
   Result version = Tool("--version");
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.output.rfind("vellumark ", 0), 0u);
@@ -361,7 +366,8 @@ TEST(CommandLine, OptionFilesAreCheckedBeforeTheRun) {
       {"--grab " + missing + ".png", "cannot write the --grab file " + missing + ".png: "},
       {"--transcript " + folder, "cannot write the --transcript file " + folder + ": it is a folder"},
       {"--input " + folder + "/cli_bad_input.txt",
-       "--input file " + folder + "/cli_bad_input.txt: line 2: cannot read the \"jump\" event\n"},
+       "--input file " + folder + "/cli_bad_input.txt: line 2: cannot read the \"jump\" event: the events are key, type, char, "
+       "mouse, button and wheel\n"},
       {"--input " + missing + ".txt", "cannot read the --input file " + missing + ".txt\n"},
   };
   for (const auto& [option, what] : kCases) {

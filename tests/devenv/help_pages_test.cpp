@@ -219,6 +219,14 @@ TEST(HelpPages, TheFileEndPagesLoopReadsEveryLineOnce) {
   }
 }
 
+// Whether the page holds each line of says (its text as the page has it, entities and all).
+void ExpectPageSays(const std::string& page, const std::string& says) {
+  const std::string text = ReadAll(kHelp + page);
+  std::istringstream lines(says);
+  for (std::string line; std::getline(lines, line);)
+    EXPECT_NE(text.find(line), std::string::npos) << page << " no longer says: " << line;
+}
+
 // Statements of the pages that a reader relies on and that run against the usual rules: the
 // page still says it, and a run still does it (the transcript, or the start of stderr's message).
 TEST(HelpPages, WhatThePagesSayOfOrderAndFormsHolds) {
@@ -236,17 +244,158 @@ TEST(HelpPages, WhatThePagesSayOfOrderAndFormsHolds) {
        "y# = -2.5\nprint abs(y#) + 0.0\nx# = abs(y#)\nprint half#(x#)\nend\n" + std::string(kHalf), "2\n1.25\n", 0, ""},
       {"commands/abs.htm", "(half#(ABS(y#)) is refused, as half#(3) is)",
        "y# = -2.5\nprint half#(abs(y#))\nend\n" + std::string(kHalf), "", 2, "User function called with parameters"},
+      {"commands/op_add.htm", "So + comes before -: 10 - 2 + 3 gives 5, as 10 - (2 + 3); write (a - b) + c to add c after subtracting b (11 here)",
+       "print 10 - 2 + 3\nprint (10 - 2) + 3\n", "5\n11\n", 0, ""},
+      {"commands/op_divide.htm", "So / comes before *: 2 * 3 / 4 gives 0, as 2 * (3 / 4) (3 / 4 of two integers is 0); write (a * b) / c to divide the product (1 here)\n(-7 / 2 gives -3)",
+       "print 2 * 3 / 4\nprint (2 * 3) / 4\nprint -7 / 2\n", "0\n1\n-3\n", 0, ""},
+      {"commands/val.htm",
+       "(leading blanks skipped), 0 when it begins with none; &quot;12abc&quot; gives 12\n"
+       "Stored in an integer, a fractional number is cut at the decimal point\n"
+       "In PRINT, comparisons and sums the integer form is taken (PRINT VAL(&quot;2.75&quot;) shows 2)\n"
+       "in an expression assigned to a float variable or element, or for an operand of a command or keyword function that takes only a float (WRAP VALUE(VAL(a$)))\n"
+       "VAL(a$) + 0.0 still takes the integer form\nTo keep the fraction, assign to a float variable first: x# = VAL(text$).",
+       "a$ = \"2.75\"\ndim f#(1)\nprint val(\"  12abc\")\nprint val(\"abc\")\nn = val(a$)\nprint n\nprint val(a$)\n"
+       "if val(a$) = 2 then print \"=2\"\nprint val(a$) + 1\nx# = val(a$)\nprint x#\nf#(1) = val(a$)\nprint f#(1)\n"
+       "print wrap value(val(a$))\nprint val(a$) + 0.0\n",
+       "12\n0\n2\n2\n=2\n3\n2.75\n2.75\n2.75\n2\n", 0, ""},
+      {"commands/val.htm", "a user function's float parameter takes neither (half#(VAL(a$)) is refused, as half#(3) is)",
+       "a$ = \"2.75\"\nprint half#(val(a$))\nend\n" + std::string(kHalf), "", 2, "User function called with parameters"},
       {"commands/save_image.htm", "a LOAD IMAGE of it before then fails with &quot;File not found&quot;",
        "sync on\nget image 1, 0, 0, 8, 8\nsync\nsave image \"a.png\", 1\nload image \"a.png\", 2\n", "", 1,
        "Error In Program: Runtime Error : File not found."},
   };
   for (const auto& c : kCases) {
-    EXPECT_NE(ReadAll(kHelp + c.page).find(c.says), std::string::npos) << c.page << " no longer says: " << c.says;
+    ExpectPageSays(c.page, c.says);
     const RunOutcome r = RunVkaSource(c.program, 10);
     EXPECT_EQ(r.transcript, c.transcript) << c.program;
     EXPECT_NE(r.err.find(c.error), std::string::npos) << c.program << r.err;
     EXPECT_EQ(r.status, c.status) << c.program << r.err;
   }
+}
+
+// Statements of the pages where a user trips, against a run: the page says it, and the program
+// (when there is one), fed the input file, gives the transcript or stops with the error.
+TEST(HelpPages, WhatThePagesSayWhereAUserTripsHolds) {
+  const std::string measure =
+      "Under SYNC ON, after SET TEXT FONT or SET TEXT SIZE, it measures in the font as of the last SYNC: the "
+      "measuring is done at once, while the font change waits for the next SYNC.";
+  const std::string asked =
+      "Under SYNC ON, after SET TEXT FONT or SET TEXT SIZE, it gives the font as of the last SYNC: the font change "
+      "waits for the next SYNC.";
+  const std::string toRadians =
+      "Degrees are turned into radians by the factor 0.01745, a little less than pi / 180, so COS(90) is not 0 but "
+      "about 0.0003, and SIN(180) about 0.0006.";
+  const std::string toDegrees =
+      "Radians are turned into degrees by dividing by 0.01745, a little less than pi / 180, so ASIN(1) and ACOS(0) "
+      "give about 90.017 and ATAN(1) about 45.008; the same factor makes COS(90) not 0 but about 0.0003.";
+  const std::string turns = "The turn, pitch and roll commands add to the orientation left by earlier turns; after ";
+  const std::string fromZero = " or another angle command they start from angles 0.";
+  const std::string shifted = "make matrix 1, 30, 30, 3, 3\nmake matrix 2, 30, 30, 3, 3\nfor i = 0 to 3\n"
+                              "set matrix height 1, i, 0, i + 1\nset matrix height 2, 0, i, i + 1\nnext i\n";
+  const std::string heights = "for i = 0 to 3\nprint get matrix height(1, i, 0)\nprint get matrix height(2, 0, i)\nnext i\n";
+  const struct {
+    const char* page;
+    std::string says, program, input, transcript;
+    const char* error;  // "" a clean run
+  } kCases[] = {
+      {"text_width.htm", measure,
+       "sync on\nw = text width(\"MM\")\nh = text height(\"MM\")\nset text size 40\n"
+       "if text width(\"MM\") = w and text height(\"MM\") = h then print \"old\"\nsync\n"
+       "if text width(\"MM\") > w and text height(\"MM\") > h then print \"new\"\nsync\n",
+       "", "old\nnew\n", ""},
+      {"text_height.htm", measure, "", "", "", ""},
+      {"text_size.htm", asked,
+       "sync on\nset text size 40\nset text font \"Courier New\"\nprint text size()\nprint text font$()\nsync\n"
+       "print text size()\nprint text font$()\nsync\n",
+       "", "10\nsystem\n40\nCourier New\n", ""},
+      {"text_font_s.htm", asked, "", "", "", ""},
+      {"op_and.htm",
+       "The word AND works only in IF, WHILE and UNTIL conditions, where it means &amp;, as &lt;&gt; there means "
+       "not equal; elsewhere, as in flag = (a &gt; 1) &amp; (b &gt; 1), write &amp;: AND there is refused.",
+       "a = 2\nb = 3\nif a > 1 and b > 1 then print 1\nwhile a = 2 and b = 3\na = 0\nendwhile\nprint (a > 1) & (b > 1)\n",
+       "", "1\n0\n", ""},
+      {"op_and.htm", "", "flag = 2 > 1 and 3 > 1\n", "", "", "Expression not understood"},
+      {"op_or.htm",
+       "The word OR works only in IF, WHILE and UNTIL conditions, where it means this bar operator, as &lt;&gt; "
+       "there means not equal; elsewhere, as in the form above, write the bar itself: OR there is refused.",
+       "a = 2\nb = 3\nif a > 5 or b > 1 then print 1\nrepeat\na = a + 1\nuntil a > 4 or b > 5\nprint a\nprint (a > 5) | (b > 1)\n",
+       "", "1\n5\n1\n", ""},
+      {"op_or.htm", "", "flag = 2 > 1 or 3 > 1\n", "", "", "Expression not understood"},
+      {"cos.htm", toRadians,
+       "print cos(90)\nprint sin(180)\nprint tan(45)\nprint asin(1)\nprint acos(0)\nprint atan(1)\n", "",
+       "0.000296327\n0.000592654\n0.999704\n90.017\n90.017\n45.0085\n", ""},
+      {"sin.htm", toRadians, "", "", "", ""},
+      {"tan.htm", toRadians, "", "", "", ""},
+      {"asin.htm", toDegrees, "", "", "", ""},
+      {"acos.htm", toDegrees, "", "", "", ""},
+      {"atan.htm", toDegrees, "", "", "", ""},
+      {"end.htm", "After SYNC ON, what was drawn since the last SYNC is not shown",
+       "sync on\nprint 1\nsync\nprint 2\nend\n", "", "1\n", ""},
+      {"turn_object_right.htm", turns + "ROTATE OBJECT" + fromZero,
+       "make object cube 1, 1\nturn object right 1, 30\nturn object right 1, 20\nprint object angle y(1)\n"
+       "rotate object 1, 0, 45, 0\nroll object left 1, 20\nprint object angle y(1)\nprint object angle z(1)\n",
+       "", "50\n0\n20\n", ""},
+      {"turn_object_left.htm", turns + "ROTATE OBJECT" + fromZero, "", "", "", ""},
+      {"pitch_object_up.htm", turns + "ROTATE OBJECT" + fromZero, "", "", "", ""},
+      {"pitch_object_down.htm", turns + "ROTATE OBJECT" + fromZero, "", "", "", ""},
+      {"roll_object_left.htm", turns + "ROTATE OBJECT" + fromZero, "", "", "", ""},
+      {"roll_object_right.htm", turns + "ROTATE OBJECT" + fromZero, "", "", "", ""},
+      {"pitch_camera_up.htm", turns + "ROTATE CAMERA, POINT CAMERA" + fromZero,
+       "rotate camera 0, 45, 0\npitch camera up 10\nprint int(camera angle y())\nprint camera angle x()\n", "",
+       "0\n-10\n", ""},
+      {"turn_camera_left.htm", turns + "ROTATE CAMERA, POINT CAMERA" + fromZero, "", "", "", ""},
+      {"turn_camera_right.htm", turns + "ROTATE CAMERA, POINT CAMERA" + fromZero, "", "", "", ""},
+      {"pitch_camera_down.htm", turns + "ROTATE CAMERA, POINT CAMERA" + fromZero, "", "", "", ""},
+      {"roll_camera_left.htm", turns + "ROTATE CAMERA, POINT CAMERA" + fromZero, "", "", "", ""},
+      {"roll_camera_right.htm", turns + "ROTATE CAMERA, POINT CAMERA" + fromZero, "", "", "", ""},
+      // Heights 1 to 4 along x (matrix 1) and along z (matrix 2), on 3 by 3 tiles.
+      {"shift_matrix_rows_back.htm",
+       "The heights of the first line of points (x 0) go to the line x tilesx - 1; the far edge line (x tilesx) keeps its heights.",
+       shifted + "shift matrix rows back 1\nshift matrix columns back 2\n" + heights, "", "2\n2\n3\n3\n1\n1\n4\n4\n", ""},
+      {"shift_matrix_columns_back.htm",
+       "The heights of the first line of points (z 0) go to the line z tilesz - 1; the far edge line (z tilesz) keeps its heights.",
+       "", "", "", ""},
+      {"shift_matrix_rows_forward.htm",
+       "The heights of the line of points x tilesx - 1 go to the near edge line (x 0) and to the far edge line (x tilesx), which moves along with the others.",
+       shifted + "shift matrix rows forward 1\nshift matrix columns forward 2\n" + heights, "", "3\n3\n1\n1\n2\n2\n3\n4\n", ""},
+      {"shift_matrix_columns_forward.htm",
+       "The heights of the line of points z tilesz - 1 go to the near edge line (z 0); the far edge line (z tilesz) keeps its heights.",
+       "", "", "", ""},
+      {"object_in_screen.htm",
+       "For an object less than 20 units in front of the camera only its depth is tested: it counts as in view however far it is to the side.",
+       "sync on\nautocam off\nmake object cube 1, 1\nposition camera 0, 0, 0\npoint camera 0, 0, 100\n"
+       "position object 1, 100, 0, 10\nsync\nprint object in screen(1)\nposition object 1, 100, 0, 30\nsync\n"
+       "print object in screen(1)\nsync\n",
+       "", "1\n0\n", ""},
+      {"mouse_z.htm", "One notch of the wheel moves it by 120, so from 50 a single notch reaches 99 (turned away from the user) or 0.",
+       "sync on\nfor i = 1 to 4\nsync\nnext i\nprint mouse z()\nprint mouse move z()\nsync\n", "2 wheel -1\n", "0\n-120\n", ""},
+      {"mouse_move_z.htm", "One notch of the wheel counts 120, positive when turned away from the user.", "", "", "", ""},
+  };
+  for (const auto& c : kCases) {
+    ExpectPageSays(std::string("commands/") + c.page, c.says);
+    if (c.program.empty()) continue;
+    const RunOutcome r = RunVkaSource(c.program, 30, c.input);
+    EXPECT_EQ(r.transcript, c.transcript) << c.program;
+    EXPECT_NE(r.err.find(c.error), std::string::npos) << c.program << r.err;
+    EXPECT_EQ(r.status, *c.error ? 2 : 0) << c.program << r.err;
+  }
+}
+
+// No page lists one form twice.
+TEST(HelpPages, NoPageListsAFormTwice) {
+  int pages = 0;
+  for (const auto& e : fs::directory_iterator(kHelp + "commands")) {
+    const std::string text = ReadAll(e.path());
+    const std::string start = "<P><FONT SIZE=4 COLOR=YELLOW>";
+    const size_t from = text.find(start), to = text.find("<FONT SIZE=4 COLOR=WHITE>", from);
+    if (from == std::string::npos || to == std::string::npos) continue;
+    ++pages;
+    std::set<std::string> forms;
+    const std::string block = text.substr(from + start.size(), to - from - start.size());
+    for (size_t at = 0, end; (end = block.find("<BR>", at)) != std::string::npos; at = end + 5)
+      EXPECT_TRUE(forms.insert(block.substr(at, end - at)).second) << e.path() << ": " << block.substr(at, end - at);
+  }
+  EXPECT_GT(pages, 600);
 }
 
 TEST(HelpPages, ExampleProgramsCompile) {

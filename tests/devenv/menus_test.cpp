@@ -5,6 +5,7 @@
 #include <cctype>
 #include <chrono>
 #include <filesystem>
+#include <set>
 #include <thread>
 
 #include "devenv/browser.h"
@@ -16,6 +17,7 @@
 #include "platform/events.h"
 #include "platform/fs.h"
 #include "platform/process.h"
+#include "platform/unsaved_copies.h"
 #include "tests/devenv/editor_driver.h"
 
 namespace {
@@ -263,6 +265,45 @@ TEST_F(StartUpTest, LaterStartsShowTheVersionAndTheMenusKeepIt) {
   IdeStartUp(2.5);
   EXPECT_FALSE(g_ide.firstRun);
   BuildIdeMenus();
+  EXPECT_EQ(g_ide.statusText, "VELLUMARK V2.5");
+}
+
+// A start that kept the unsaved text of ended runs (as a kill leaves them: a free lock, a work
+// file listed in the record) says where in the status line, as on stderr: each place in turn,
+// and the menus keep it there.
+TEST_F(StartUpTest, KeptUnsavedTextIsNamedInTheStatusLine) {
+  const std::string root = dir_.File("runs"), project = dir_.File("project");
+  std::filesystem::create_directories(project);
+  std::set<std::string> places;
+  for (const std::string name : {"a.vka", "b.vka"}) {
+    const std::string run = "runs/run-2147483647-" + name;
+    std::filesystem::create_directories(dir_.File(run));
+    dir_.Write(run + "/owner.lock", "");
+    dir_.Write(run + "/workfile.tmp", "typed\r\n");
+    std::string record;
+    for (const std::string& field : {dir_.File(run + "/workfile.tmp"), project + "/" + name, project, name,
+                                     std::string("0"), std::string()})
+      record += field + '\0';
+    dir_.Write(run + "/work.rec", record);
+    places.insert("the unsaved changes of " + name + " are kept in " + project + "/" + name + ".recovered");
+  }
+  UnsavedTakeSweepSaid();  // what sweeps before this test said
+  FsSweepRunFolders(root, false);
+  IdeStartUp(2.5);
+  BuildIdeMenus();
+  const std::string first = g_ide.statusText;
+  EXPECT_EQ(places.count(first), 1u) << first;
+  for (int k = 0; k < kStartNoticeFrames; ++k) {
+    EXPECT_EQ(g_ide.statusText, first);
+    IdeTurnStartNotices();
+  }
+  EXPECT_EQ(places.count(g_ide.statusText), 1u) << g_ide.statusText;
+  EXPECT_NE(g_ide.statusText, first);
+  BuildIdeMenus();
+  for (int k = 0; k < kStartNoticeFrames; ++k) IdeTurnStartNotices();
+  EXPECT_EQ(g_ide.statusText, first);
+  // Said once: the next start shows the version.
+  IdeStartUp(2.5);
   EXPECT_EQ(g_ide.statusText, "VELLUMARK V2.5");
 }
 

@@ -57,6 +57,27 @@ TEST(LineInput, TypedLettersAreInTheTextCharacterSet) {
   }
 }
 
+// A text INPUT keeps the letters above 127 of the text character set; a number INPUT ignores them.
+TEST(LineInput, KeepsLettersAboveTheAsciiRange) {
+  // "Zo\xEB" in 1252; Cyrillic I, er, a (200, 240, 224) in 1251.
+  const struct {
+    const char *charset, *typed, *codes;
+  } cases[] = {{"", "Zo\xC3\xAB", "3\n90\n235\n0\n"}, {"204", "\xD0\x98\xD1\x80\xD0\xB0", "3\n200\n224\n0\n"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.charset);
+    TempDir dir;
+    dir.Write("SETUP.INI", std::string("[SETTINGS]\r\nTEXTLANGUAGE-CHARSET=") + c.charset + "\r\n");
+    dir.Write("name.vka", "input n$\ninput v\nprint len(n$)\nprint asc(n$)\nprint asc(right$(n$, 1))\nprint v\n");
+    const std::string typed = std::string(" type ") + c.typed + "\n";
+    RunOutcome r = RunVka(dir.File("name.vka"), 30, "2" + typed + "8 char 13\n10" + typed + "16 char 13\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    // The typed line, the empty number line, then the codes.
+    EXPECT_EQ(r.transcript.substr(r.transcript.find('\n') + 1), std::string("\n") + c.codes);
+  }
+  // The transcript shows the Western name as typed.
+  EXPECT_EQ(RunVkaSource("input n$\n", 10, "2 type Zo\xC3\xAB\n6 char 13\n").transcript, "Zo\xC3\xAB\n");
+}
+
 // The transcript holds the finished line once, as the screen shows it: not each redraw of the
 // line while it is typed, nor the blanks that cover the cursor. A line at the 255-character
 // limit keeps all its characters.

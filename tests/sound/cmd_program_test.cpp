@@ -86,6 +86,31 @@ TEST(SoundProgram, PlaysThroughTheRunLoopAndKeepsItsOwnPauseAcrossFocus) {
   EXPECT_NE(std::find(pause, sent.end(), "resume music1"), sent.end());
 }
 
+// Under the virtual clock the mix keeps its own time, as --help says: a one-second sound still
+// plays after the program has waited five seconds of its clock, the mix (the manual output,
+// never advanced here) not having moved.
+TEST(SoundProgram, TheMixKeepsItsOwnTimeUnderTheVirtualClock) {
+  TempDir dir;
+  std::string wav;
+  const std::vector<int16_t> tone(44100, 6000);
+  BuildWavFile(WavFormat{}, tone.data(), uint32_t(tone.size() * 2), &wav);
+  dir.Write("tone.wav", wav);
+  ImageBuilder b;
+  const int32_t file = b.Text(dir.File("tone.wav")), one = b.Int(1), playing = b.IntVar();
+  b.Emit({3001, file, one});
+  b.Emit({3003, one});
+  b.Emit({255, b.Int(5000)});
+  b.Emit({3052, playing, one});
+  ManualDriverInstall(true);
+  TestRun run;
+  ASSERT_TRUE(run.virtualClock);
+  const RunOutcome r = RunImage(b, run);
+  ManualDriverInstall(false);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_GE(r.frames, 100);  // the wait ran frames of the program's clock
+  EXPECT_EQ(r.Int(playing), 1);
+}
+
 }  // namespace
 
 #include "platform/fs.h"

@@ -177,12 +177,22 @@ TEST(InputScript, TypeGivesOneCharacterAFrameAndReleasesItsKey) {
 TEST(InputScript, RefusesBadLinesNamingTheLine) {
   std::vector<ScriptEvent> ev;
   std::string error;
-  for (const char* bad : {"x key A down", "-1 key A down", "1 key Nope down", "1 key A sideways", "1 key Left Nope down", "1 key down", "1 char 0",
-                          "1 char 256", "1 mouse 1", "1 mouse 1 2 3", "1 button thumb down", "1 wheel 99999",
-                          "1 jump", "1", "99999999999999999999 char 5", "1 mouse 0x10 3"}) {
+  // Each error names the line and says the form that was expected.
+  const char* const kKey = "expected FRAME key NAME down|up";
+  const char* const kEvents = "the events are key, type, char, mouse, button and wheel";
+  const std::pair<const char*, const char*> kBad[] = {
+      {"x key A down", "as in \"10 key A down\""}, {"-1 key A down", "as in \"10 key A down\""},
+      {"1 key Nope down", kKey}, {"1 key A sideways", kKey}, {"1 key Left Nope down", kKey}, {"1 key down", kKey},
+      {"1 char 0", "expected FRAME char CODE (1-255)"}, {"1 char 256", "expected FRAME char CODE (1-255)"},
+      {"1 mouse 1", "expected FRAME mouse X Y"}, {"1 mouse 1 2 3", "expected FRAME mouse X Y"},
+      {"1 button thumb down", "expected FRAME button left|right|middle|fourth down|up"},
+      {"1 wheel 99999", "expected FRAME wheel N"}, {"1 jump", kEvents}, {"1", kEvents},
+      {"99999999999999999999 char 5", "as in \"10 key A down\""}, {"1 mouse 0x10 3", "expected FRAME mouse X Y"}};
+  for (const auto& [bad, form] : kBad) {
     error.clear();
     EXPECT_FALSE(ParseInputScript(std::string("# ok\n") + bad + "\n", ev, &error)) << bad;
     EXPECT_EQ(error.rfind("line 2: ", 0), 0u) << bad << " gave " << error;
+    EXPECT_NE(error.find(form), std::string::npos) << bad << " gave " << error;
     EXPECT_TRUE(ev.empty());
   }
   // CR LF is one line break, as are a lone CR and a lone LF.
