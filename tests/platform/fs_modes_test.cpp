@@ -15,6 +15,7 @@
 #include <functional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "platform/fs.h"
 #include "platform/unsaved_copies.h"
@@ -173,6 +174,40 @@ TEST(FsModes, EachWriterGivesTheModeAndGroupItShould) {
     }
   }
   FsRemoveTempFolder();
+}
+
+// The state folder is closed to others however it was found, and the folders a start makes above
+// it (~/.local/state under HOME) are private from the start.
+TEST(FsModes, TheStateFolderAndTheFoldersMadeForItArePrivate) {
+  const struct {
+    const char* name;
+    const char* stateHome;  // XDG_STATE_HOME below the test's folder ("": unset, HOME used)
+    const char* found;      // made at 0755 before the start ("": none)
+    std::vector<const char*> made;  // folders 0700 after it
+  } cases[] = {{"found open", "state", "state/vellumark", {"state/vellumark"}},
+               {"made under HOME", "", "", {"home/.local", "home/.local/state", "home/.local/state/vellumark"}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    std::filesystem::create_directories(dir.File("home"));
+    if (c.found[0]) {
+      std::filesystem::create_directories(dir.File(c.found));
+      ASSERT_EQ(chmod(dir.File(c.found).c_str(), 0755), 0);
+    }
+    dir.Write("p.vka", "print 1\r\n");
+    const mode_t mask = umask(022);
+    const ProcessResult run = RunProcess(
+        VellumarkExe(), {"run", "p.vka", "--headless"}, dir.path(),
+        {std::string("XDG_STATE_HOME=") + (c.stateHome[0] ? dir.File(c.stateHome) : ""), "HOME=" + dir.File("home"),
+         "XDG_CONFIG_HOME=" + dir.File("config"), "TMPDIR=" + dir.path()});
+    umask(mask);
+    EXPECT_EQ(run.status, 0) << run.err;
+    for (const char* folder : c.made) {
+      struct stat st {};
+      EXPECT_EQ(stat(dir.File(folder).c_str(), &st), 0) << folder;
+      EXPECT_EQ(st.st_mode & 07777, 0700u) << folder;
+    }
+  }
 }
 
 // A temporary beside a file is private from its first byte, whatever the umask: its access

@@ -177,7 +177,8 @@ TEST(UnsavedCopies, TheNextStartKeepsWhatTheRecordLists) {
     bool folderGoes = true;
     std::string said = "";           // on stderr
     std::string keptText = "";       // the recovery file's whole text, where it matters
-    const char* setUp = "";  // "copy is a folder", "kept already", "settings copy", "large work file"
+    const char* setUp = "";  // "copy is a folder", "kept already", "settings copy", "settings recovery",
+                             // "large work file"
   } cases[] = {
       {"a copy", copyEntry, good, "old\r\n", "project/game.vka.recovered", 1},
       {"a work file", "", good, "old\r\n", "project/game.vka.recovered", 1},
@@ -221,6 +222,25 @@ TEST(UnsavedCopies, TheNextStartKeepsWhatTheRecordLists) {
        "listed twice"},
       {"a work file larger than a source", "", good, "old\r\n", "", 0, false, "too large for a source", "",
        "large work file"},
+      {"a name ..", "", work(project, ".."), "", "", 0, false, "(" + run + "/work.rec: not a file name"},
+      {"a work file that is the lock", "", work(project, "game.vka", run + "/owner.lock"), "old\r\n", "", 0, false,
+       "owner.lock: not a file of the run"},
+      {"a work file that is the record", "", work(project, "game.vka", run + "/work.rec"), "old\r\n", "", 0, false,
+       "work.rec: not a file of the run"},
+      {"the only copy the copies' record", Entry({run + "/unsaved.rec", "", "b.vka"}), "", "", "", 0, false,
+       "unsaved.rec: not a file of the run"},
+      {"a copy not beside its recovery name",
+       Entry({project + "/a/.game.vka.unsaved-1-1", project + "/game.vka.recovered", "game.vka"}), "", "old\r\n", "",
+       0, false, "not a copy beside"},
+      {"a copy of another base name", Entry({copy, project + "/other.vka.recovered", "game.vka"}), "", "old\r\n", "",
+       0, false, "not a copy beside"},
+      {"a header larger than a source", "",
+       Entry({workFile, project + "/game.vka", project, "game.vka", std::to_string((uint64_t(256) << 20) + 1), ""}),
+       "", "", 0, false, "work.rec is damaged): they are in " + workFile},
+      {"a cut copies' record", Cut(copyEntry), "", "old\r\n", "", 0, false,
+       "unsaved.rec is damaged): they are in " + copy + "\n"},
+      {"kept already in the settings folder", "", work(dir.File("gone"), "game.vka"), "", "", 1, true, "", "",
+       "settings recovery"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -230,6 +250,8 @@ TEST(UnsavedCopies, TheNextStartKeepsWhatTheRecordLists) {
     dir.Write("project/notes.txt", "notes");
     dir.Write("project/.game.vka.unsaved-1-1", "typed\r\n");
     dir.Write("run/workfile.tmp", workHeader + "typed\r\n");
+    dir.Write("project/a/.game.vka.unsaved-1-1", "typed\r\n");
+    dir.Write("run/owner.lock", workHeader + "typed\r\n");
     const std::string setUp = c.setUp;
     if (setUp == "copy is a folder") {
       std::filesystem::remove(copy);
@@ -239,6 +261,9 @@ TEST(UnsavedCopies, TheNextStartKeepsWhatTheRecordLists) {
     } else if (setUp == "settings copy") {
       std::filesystem::create_directories(config + "/vellumark");
       std::filesystem::rename(copy, config + "/vellumark/.game.vka.unsaved-1-1");
+    } else if (setUp == "settings recovery") {  // kept there before the folder could go
+      std::filesystem::create_directories(config + "/vellumark");
+      dir.Write("config/vellumark/game.vka.recovered", "typed\r\n");
     } else if (setUp == "large work file") {
       std::filesystem::resize_file(workFile, (uint64_t(256) << 20) + 1);
     }
@@ -294,7 +319,8 @@ int CountRecoveries(const std::string& folder, const std::string& name) {
 }
 
 // Starts sweeping the same folder at once: one takes an ended run and keeps its text, the others
-// leave it alone, and the folder goes.
+// leave it alone, and the folder goes; one of an earlier version too, without a lock file (told
+// ended by its pid, taken by making one).
 TEST(UnsavedCopies, TwoStartsAtOnceKeepARunOnce) {
   TempDir dir;
   const ScopedEnv configHome("XDG_CONFIG_HOME", dir.File("config"));
@@ -304,6 +330,7 @@ TEST(UnsavedCopies, TwoStartsAtOnceKeepARunOnce) {
     SCOPED_TRACE(round);
     const std::string name = "g" + std::to_string(round) + ".vka", run = root + "/run-2147483647-" + name;
     MakeEndedRun(run, project, name);
+    if (round % 2) std::filesystem::remove(run + "/owner.lock");
     // The run's other files, which its removal takes time over.
     for (int k = 0; k < 100; ++k) dir.Write("root/run-2147483647-" + name + "/f" + std::to_string(k), "");
     int go[2];

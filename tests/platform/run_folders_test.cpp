@@ -1,0 +1,325 @@
+// Where run folders are looked for at a start, what the sweep takes there, and how a run folder
+// goes: checked on the files a start leaves, what it says, and how it ends.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sched.h>
+#include <sys/inotify.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/fs.h"
+#include "platform/unsaved_copies.h"
+#include "tests/support/process.h"
+#include "tests/support/temp_dir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kHeader = "Rem * Title  : \r\nRem * Author : \r\nRem * Date   : \r\n";
+
+void WriteFile(const std::string& path, const std::string& data) {
+  FILE* f = fopen(path.c_str(), "wb");
+  if (f) fwrite(data.data(), 1, data.size(), f), fclose(f);
+}
+
+// A run folder as a killed run leaves it: a work file with typed text listed in its record, to be
+// kept as "<project>/<name>.recovered"; with its lock file free, or without one (an earlier
+// version's).
+void MakeEndedRun(const std::string& run, const std::string& project, const std::string& name, bool lock = true) {
+  fs::create_directories(run);
+  if (lock) WriteFile(run + "/owner.lock", "");
+  WriteFile(run + "/workfile.tmp", kHeader + "typed\r\n");
+  std::string record;
+  for (const std::string& f : {run + "/workfile.tmp", project + "/" + name, project, name,
+                               std::to_string(kHeader.size()), std::string()})
+    record += f + '\0';
+  WriteFile(run + "/work.rec", record);
+}
+
+int CountOf(const std::string& text, const std::string& part) {
+  int n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+std::string Unique() {
+  std::random_device random;
+  return "vktest" + std::to_string(getpid()) + "x" + std::to_string(random() % 1000000);
+}
+
+// Runs the current test again in a fresh process (run folders are chosen and swept once a
+// process), with the environment given and VK_RUN_FOLDERS_CHILD set.
+ProcessResult Again(std::vector<std::string> env) {
+  env.push_back("VK_RUN_FOLDERS_CHILD=1");
+  const auto* test = testing::UnitTest::GetInstance()->current_test_info();
+  return RunProcess("/proc/self/exe",
+                    {std::string("--gtest_filter=") + test->test_suite_name() + "." + test->name()}, "", env);
+}
+
+bool InChild() { return std::getenv("VK_RUN_FOLDERS_CHILD") != nullptr; }
+
+// Where the state folder is refused, stderr says so once a process, however often its run
+// folder is made again.
+TEST(RunFolders, TheRefusalIsSaidOnce) {
+  if (InChild()) {
+    for (int k = 0; k < 2; ++k) {
+      ASSERT_FALSE(FsTempFolder().empty());
+      FsRemoveTempFolder();
+    }
+    return;
+  }
+  TempDir dir;
+  fs::create_directories(dir.File("state"));
+  fs::create_directories(dir.File("tmp"));
+  dir.Write("state/vellumark", "a file in the way");
+  const ProcessResult run = Again({"XDG_STATE_HOME=" + dir.File("state"), "TMPDIR=" + dir.File("tmp")});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(CountOf(run.err, "run folders go to " + dir.File("tmp/vellumark-") + std::to_string(getuid()) + "\n"),
+            1)
+      << run.err;
+}
+
+// Runs vellumark in the folder with the environment given, its stderr read (or, with noReader, a
+// pipe whose reader is gone); with tmp, in a mount namespace of its own whose /tmp is tmp (the
+// folder still reached by its path). Its exit status (-1 when it died) and stderr.
+ProcessResult Start(const std::string& dir, const std::vector<std::string>& args, const std::vector<std::string>& env,
+                    const std::string& tmp = "", bool noReader = false) {
+  ProcessResult result;
+  int err[2];
+  if (pipe(err) != 0) return result;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    close(err[0]);
+    int gone[2];
+    if (noReader && (pipe(gone) != 0 || close(gone[0]) != 0)) _exit(126);
+    dup2(noReader ? gone[1] : err[1], 2);
+    const int none = open("/dev/null", O_RDWR);
+    dup2(none, 0);
+    dup2(none, 1);
+    if (!tmp.empty()) {
+      if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) _exit(125);
+      const int keep = open(dir.c_str(), O_PATH | O_DIRECTORY);  // the folder, should /tmp hide it
+      std::error_code ec;
+      if (keep < 0 || mount(tmp.c_str(), "/tmp", nullptr, MS_BIND, nullptr) != 0 ||
+          (dir.rfind("/tmp/", 0) == 0 &&
+           (!fs::create_directories(dir, ec) ||
+            mount(("/proc/self/fd/" + std::to_string(keep)).c_str(), dir.c_str(), nullptr, MS_BIND, nullptr) != 0)))
+        _exit(125);
+    }
+    for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
+    if (chdir(dir.c_str()) != 0) _exit(126);
+    signal(SIGPIPE, SIG_DFL);
+    const std::string exe = VellumarkExe();
+    std::vector<char*> argv{const_cast<char*>(exe.c_str())};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  close(err[1]);
+  char buf[4096];
+  for (ssize_t n; (n = read(err[0], buf, sizeof buf)) > 0;) result.err.append(buf, size_t(n));
+  close(err[0]);
+  int status = 0;
+  if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) result.status = WEXITSTATUS(status);
+  return result;
+}
+
+// Whether a process may have a /tmp of its own (a mount namespace): the real /tmp is never used.
+bool PrivateTmpPossible() {
+  const pid_t pid = fork();
+  if (pid == 0) _exit(unshare(CLONE_NEWNS) == 0 ? 0 : 1);
+  int status = -1;
+  return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// A start sweeps the folders where run folders of this or an earlier version can be: the temporary
+// folders' per-user folders and the temporary folders themselves, /tmp too, each once; never
+// through a link. In a temporary folder others share only "run-" folders are looked at; in the
+// state folder a "new-" folder left for ten minutes without its lock goes too. Each start has a
+// /tmp of its own, so no other start meets what is put there (without one those cases are skipped).
+TEST(RunFolders, AStartSweepsEveryPlaceOnce) {
+  const bool privateTmp = PrivateTmpPossible();
+  const std::string own = "vellumark-" + std::to_string(getuid());
+  const struct {
+    const char* name;
+    const char* tmpdir;   // "dir": the test's own; "/tmp"
+    const char* place;    // the folder the planted one is in: "tmp/..." /tmp's, "TMPDIR/...", "STATE"
+    const char* planted;  // "ended"; "damaged" (its record cut: it stays, named); "new" (without a lock)
+    bool goes;
+  } cases[] = {
+      {"/tmp's per-user folder", "dir", "tmp/own", "ended", true},
+      {"/tmp itself", "dir", "tmp", "ended", true},
+      {"TMPDIR's per-user folder a link", "dir", "TMPDIR/own", "ended", false},
+      {"an old new- folder in TMPDIR", "dir", "TMPDIR", "new", false},
+      {"an old new- folder in the state folder", "dir", "STATE", "new", true},
+      {"/tmp's per-user folder, TMPDIR /tmp", "/tmp", "tmp/own", "damaged", false},
+      {"/tmp, TMPDIR /tmp", "/tmp", "tmp", "damaged", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string place = c.place, planted = c.planted;
+    if (place.rfind("tmp", 0) == 0 && !privateTmp) {
+      GTEST_LOG_(INFO) << c.name << ": skipped, no /tmp of its own can be given to a start";
+      continue;
+    }
+    TempDir dir;
+    const std::string project = dir.File("project"), tmpdir = dir.File("tmpdir"), state = dir.File("state/vellumark");
+    // The start's /tmp, and /tmp/vellumark-<uid> there.
+    const std::string tmp = dir.File("tmp");
+    for (const std::string& f : {project, tmpdir, state, dir.File("target"), tmp + "/" + own})
+      fs::create_directories(f);
+    ASSERT_EQ(chmod((tmp + "/" + own).c_str(), 0700), 0);
+    if (place == "TMPDIR/own") fs::create_directory_symlink(dir.File("target"), tmpdir + "/" + own);
+    const std::string folder = place == "STATE" ? state : place.rfind("TMPDIR", 0) == 0 ? tmpdir : tmp;
+    const std::string name = (planted == "new" ? "new-2147483647-" : "run-2147483647-") + Unique();
+    const std::string path = folder + (place.find("own") != std::string::npos ? "/" + own : "") + "/" + name;
+    if (planted == "damaged") {
+      fs::create_directories(path);
+      WriteFile(path + "/owner.lock", "");
+      WriteFile(path + "/unsaved.rec", "cut");
+    } else {
+      MakeEndedRun(path, project, "game.vka", planted == "ended");
+    }
+    if (planted == "new") fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::minutes(11));
+    const std::vector<std::string> env = {"XDG_STATE_HOME=" + dir.File("state"), "XDG_CONFIG_HOME=" + dir.File("config"),
+                                          "TMPDIR=" + (std::string(c.tmpdir) == "dir" ? tmpdir : c.tmpdir)};
+    const ProcessResult run = Start(dir.path(), {"--version"}, env, privateTmp ? tmp : "");
+    EXPECT_EQ(run.status, 0) << run.err;
+    // Named as the start sees it, once.
+    const std::string seen = "/tmp" + path.substr(tmp.size());
+    if (planted == "damaged") {
+      EXPECT_EQ(CountOf(run.err, "they are in " + seen + "\n"), 1) << run.err;
+    }
+    EXPECT_EQ(!fs::exists(path), c.goes);
+    EXPECT_EQ(fs::exists(project + "/game.vka.recovered"), c.goes && planted == "ended");
+  }
+}
+
+// A start whose stderr no one reads (a pipe whose reader is gone) keeps an ended run's text all the
+// same, and ends as usual, its own run folder gone.
+TEST(RunFolders, AStartWithNoReaderOnStderrKeepsTheText) {
+  TempDir dir;
+  const std::string project = dir.File("project"), state = dir.File("state/vellumark");
+  fs::create_directories(project);
+  MakeEndedRun(state + "/run-2147483647-" + Unique(), project, "game.vka");
+  dir.Write("p.vka", "print 1\r\n");
+  const ProcessResult run = Start(dir.path(), {"run", "p.vka", "--headless"},
+                                  {"XDG_STATE_HOME=" + dir.File("state"), "XDG_CONFIG_HOME=" + dir.File("config"),
+                                   "TMPDIR=" + dir.path()},
+                                  "", true);
+  EXPECT_EQ(run.status, 0);
+  int recoveries = 0;
+  for (const auto& e : fs::directory_iterator(project))
+    recoveries += e.path().filename().string().find(".recovered") != std::string::npos;
+  EXPECT_EQ(recoveries, 1);
+  EXPECT_TRUE(fs::is_empty(state));
+}
+
+// A folder named for a process that lives (pid 1), without a lock file as an earlier version's,
+// stays as it is; one of a process that has ended is kept and goes. Seen as a user other than
+// root, to whom a live process of another user is not its own.
+TEST(RunFolders, ALockLessFolderOfALiveProcessStays) {
+  TempDir dir;
+  const std::string root = dir.File("root"), project = dir.File("project");
+  fs::create_directories(project);
+  MakeEndedRun(root + "/run-1-x", project, "live.vka", false);
+  MakeEndedRun(root + "/run-2147483647-x", project, "dead.vka", false);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (geteuid() == 0) {
+      for (const auto& e : fs::recursive_directory_iterator(dir.path()))
+        if (lchown(e.path().c_str(), 65534, 65534) != 0) _exit(2);
+      if (chown(dir.path().c_str(), 65534, 65534) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+    }
+    const int none = open("/dev/null", O_WRONLY);
+    dup2(none, 2);
+    FsSweepRunFolders(root, false);
+    _exit(0);
+  }
+  int status = -1;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+  EXPECT_TRUE(fs::exists(root + "/run-1-x/work.rec"));
+  EXPECT_FALSE(fs::exists(root + "/run-1-x/owner.lock"));
+  EXPECT_FALSE(fs::exists(project + "/live.vka.recovered"));
+  EXPECT_FALSE(fs::exists(root + "/run-2147483647-x"));
+  EXPECT_TRUE(fs::exists(project + "/dead.vka.recovered"));
+}
+
+// The names deleted in the folder while action runs, in order.
+std::vector<std::string> DeletedDuring(const std::string& folder, const std::function<void()>& action) {
+  std::vector<std::string> names;
+  const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (watch < 0 || inotify_add_watch(watch, folder.c_str(), IN_DELETE) < 0) return names;
+  action();
+  alignas(inotify_event) char buf[65536];
+  for (ssize_t n; (n = read(watch, buf, sizeof buf)) > 0;)
+    for (ssize_t at = 0; at < n;) {
+      const auto* e = reinterpret_cast<const inotify_event*>(buf + at);
+      if ((e->mask & IN_DELETE) && e->len) names.emplace_back(e->name);
+      at += ssize_t(sizeof(inotify_event) + e->len);
+    }
+  close(watch);
+  return names;
+}
+
+// A run folder loses its records first and its lock file last, so a removal cut short (the
+// process killed meanwhile) leaves no record naming text kept already, nor a folder whose lock
+// any start could take: whether a start sweeps it, or its run removes it at the end or in a
+// signal handler.
+TEST(RunFolders, ARemovalTakesTheRecordsFirstAndTheLockLast) {
+  const auto fill = [](const std::string& run) {
+    for (const char* f : {"a.tmp", "work.rec", "program.img", "unsaved.rec", "z.tmp"}) WriteFile(run + "/" + f, "");
+    fs::create_directories(run + "/sub");
+    WriteFile(run + "/sub/f", "");
+  };
+  const char* how = std::getenv("VK_REMOVAL");
+  if (InChild()) {
+    const std::string run = FsTempFolder();
+    ASSERT_FALSE(run.empty());
+    fill(run);
+    const auto order = DeletedDuring(run, std::string(how) == "signal" ? FsRemoveTempFolderInSignal : FsRemoveTempFolder);
+    for (const std::string& name : order) fprintf(stderr, "%s\n", name.c_str());
+    return;
+  }
+  for (const char* removal : {"sweep", "end", "signal"}) {
+    SCOPED_TRACE(removal);
+    TempDir dir;
+    std::string deleted;
+    if (std::string(removal) == "sweep") {
+      const std::string root = dir.File("root"), run = root + "/run-2147483647-x";
+      fs::create_directories(run);
+      WriteFile(run + "/owner.lock", "");
+      fill(run);
+      for (const std::string& name : DeletedDuring(run, [&] { FsSweepRunFolders(root, false); })) deleted += name + "\n";
+      EXPECT_FALSE(fs::exists(run));
+    } else {
+      const ProcessResult child = Again({"XDG_STATE_HOME=" + dir.path(), "TMPDIR=" + dir.path(),
+                                         std::string("VK_REMOVAL=") + removal});
+      ASSERT_EQ(child.status, 0) << child.err;
+      deleted = child.err;
+    }
+    // The records (in either order), the rest, and the lock file.
+    EXPECT_EQ(deleted.rfind("unsaved.rec\nwork.rec\n", 0) == 0 || deleted.rfind("work.rec\nunsaved.rec\n", 0) == 0,
+              true)
+        << deleted;
+    EXPECT_EQ(CountOf(deleted, "\n"), 7) << deleted;
+    EXPECT_EQ(deleted.substr(deleted.size() - std::min<size_t>(11, deleted.size())), "owner.lock\n") << deleted;
+  }
+}
+
+}  // namespace
