@@ -223,6 +223,8 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
       {"a folder above that others can write", "@open/state", "@home", "@tmp", "tmp/vellumark-" +
        std::to_string(getuid()), "^vellumark: @open/state/vellumark: other users can change @open above it; "
        "run folders go to @tmp/vellumark-"},
+      {"a link to a folder below one others can write", "@link/state", "@home", "@tmp",
+       "tmp/vellumark-" + std::to_string(getuid()), "^vellumark: @link/state/vellumark: other users can change @open"},
       {"no place at all", "@open/state", "@home", "@open", "",
        "@open/vellumark-[0-9]+: other users can change @open above it; @open: other users can change @open; "
        "no run folder can be made, so unsaved text will not be recovered after a kill\n$"},
@@ -246,6 +248,9 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
       chmod((base + "/closed").c_str(), 0555);
       chmod(top.c_str(), 0755);
       chmod(base.c_str(), 0755);
+      fs::create_directories(base + "/open/inner");
+      chmod((base + "/open/inner").c_str(), 0700);
+      fs::create_directory_symlink(base + "/open/inner", base + "/link");
     }
     const auto start = [&] {
       if (c.nobody && geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
