@@ -282,8 +282,11 @@ std::vector<std::string> DeletedDuring(const std::string& folder, const std::fun
 // any start could take: whether a start sweeps it, or its run removes it at the end or in a
 // signal handler.
 TEST(RunFolders, ARemovalTakesTheRecordsFirstAndTheLockLast) {
+  // Records as a run leaves them, naming a copy and a work file both gone already.
   const auto fill = [](const std::string& run) {
-    for (const char* f : {"a.tmp", "work.rec", "program.img", "unsaved.rec", "z.tmp"}) WriteFile(run + "/" + f, "");
+    for (const char* f : {"a.tmp", "program.img", "z.tmp"}) WriteFile(run + "/" + f, "");
+    WriteFile(run + "/unsaved.rec", std::string("/gone/.g.vka.unsaved-1-1\0/gone/g.vka.recovered\0g.vka\0", 53));
+    WriteFile(run + "/work.rec", run + std::string("/workfile.tmp\0\0/gone\0g.vka\0" "0\0\0", 30));
     fs::create_directories(run + "/sub");
     WriteFile(run + "/sub/f", "");
   };
