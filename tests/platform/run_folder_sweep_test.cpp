@@ -110,15 +110,16 @@ TEST(RunFolderSweep, ANameSwappedForALinkAfterTheCheckLeadsNowhere) {
   }
 }
 
-// Files of a run folder are never read through a link: a work file or a record that is a link
-// (to a file of the user's, say) is refused, named, and the folder stays.
+// Files of a run folder are never read through a link: a work file, a record or a copy that is
+// a link (to a file of the user's, say) is refused, named, and the folder stays.
 TEST(RunFolderSweep, LinksInARunFolderAreNotFollowed) {
   const struct {
     const char* name;
-    const char* linked;  // the file of the run folder made a link to the user's secret
+    const char* linked;  // the file made a link to the user's secret
     const char* said;
   } cases[] = {{"a work file", "workfile.tmp", "workfile.tmp: not a regular file"},
-               {"the work record", "work.rec", "work.rec is damaged"}};
+               {"the work record", "work.rec", "work.rec is damaged"},
+               {"a copy", "../project/.game.vka.unsaved-1-1", ".game.vka.unsaved-1-1: a link, not a copy"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TempDir dir;
@@ -127,6 +128,12 @@ TEST(RunFolderSweep, LinksInARunFolderAreNotFollowed) {
     MakeEndedRun(run, dir.File("project"), "typed\r\n");
     dir.Write("secret", kHeader + "secret\r\n");
     if (std::string(c.linked) == "work.rec") dir.Write("secret", Record(run, dir.File("project")));
+    if (c.linked[0] == '.') {  // the copy's record alone
+      fs::remove(run + "/work.rec");
+      const std::string project = dir.File("project");
+      dir.Write("run-1-x/unsaved.rec", project + "/.game.vka.unsaved-1-1" + '\0' + project + "/game.vka.recovered" +
+                                           '\0' + "game.vka" + '\0');
+    }
     fs::remove(run + "/" + c.linked);
     fs::create_symlink(dir.File("secret"), run + "/" + c.linked);
     testing::internal::CaptureStderr();
