@@ -359,6 +359,46 @@ TEST(EditRecovery, EndingSignalsKeepTheUnsavedChanges) {
   for (const Ending& c : cases) CheckEnding(c);
 }
 
+// A stop signal during a run keeps the text before the save-first question; answering it to
+// leave without saving takes the recovery file away again. The program waits in a command
+// until the signal comes, so the frames (and the scripted answer) go on only after it.
+TEST(EditRecovery, LeavingWithoutSavingDropsTheTextKeptForTheQuestion) {
+  TempDir dir;
+  for (const char* folder : {"project", "config/vellumark", "tmp"}) std::filesystem::create_directories(dir.File(folder));
+  dir.Write("config/vellumark/WIN.INI", "[VellumarkStateData]\r\nINTRO=1\r\n");
+  const std::string source = "\r\nexecute file \"/bin/sh\", \"nap.sh\", \"\", 1\r\n";
+  dir.Write("project/game.vka", source);
+  dir.Write("project/nap.sh", "echo $$ > nap.tmp && mv nap.tmp nap.pid\nexec sleep 300 >/dev/null 2>&1\n");
+  // "Save it first?" No at frame 100 (the run gives up its wait near frame 41), then "Leave the
+  // editor now?" Yes.
+  dir.Write("script.txt", "2 type rem\n40 key F5 down\n41 key F5 up\n"
+                          "100 mouse 400 257\n101 button left down\n102 button left up\n"
+                          "120 mouse 270 257\n121 button left down\n122 button left up\n");
+  const pid_t pid = StartEdit(dir, "game.vka", true, false);
+  ASSERT_GT(pid, 0);
+  const bool started = WaitFor(dir.File("project/nap.pid"));
+  EXPECT_TRUE(started) << dir.Read("err.txt");
+  kill(pid, started ? SIGTERM : SIGKILL);
+  int status = 0;
+  bool ended = false;
+  for (int i = 0; i < 12000 && !ended; ++i) {
+    ended = waitpid(pid, &status, WNOHANG) == pid;
+    if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  if (!ended) {
+    kill(pid, SIGKILL);
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  }
+  EXPECT_TRUE(ended) << "the question was not answered";
+  if (started) kill(pid_t(std::stol(dir.Read("project/nap.pid"))), SIGKILL);
+  const std::string err = dir.Read("err.txt");
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << ": " << err;
+  // Kept before the question, named, and gone once it was answered.
+  EXPECT_NE(err.find("kept in " + dir.File("project/game.vka.recovered")), std::string::npos) << err;
+  EXPECT_EQ(RecoveryFiles(dir.File("project")) + RecoveryFiles(dir.File("config/vellumark")), 0) << err;
+  EXPECT_EQ(dir.Read("project/game.vka"), source);
+}
+
 // Every file made from a source's text has its access, as private or as its group's; a name too long for
 // ".recovered" is shortened to fit, keeping its start and extension, and one beyond ASCII keeps
 // its bytes; a stderr whose reader is gone ends nothing before each buffer is kept.

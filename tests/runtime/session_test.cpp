@@ -1,6 +1,8 @@
 // Programs run one after another in one session, its window and device kept, as they run alone.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <filesystem>
 
 #include "compiler/compiler.h"
@@ -63,8 +65,8 @@ struct Result {
   SurfacePtr grab;
 };
 
-// Runs the image file name.img of the folder.
-Result RunImageIn(Session& session, const TempDir& dir, const std::string& name) {
+// Runs the image file name.img of the folder (with the input file, when one is named).
+Result RunImageIn(Session& session, const TempDir& dir, const std::string& name, const std::string& input = "") {
   RunRequest r;
   r.runningFile = r.imagePath = dir.File(name + ".img");
   r.options.windowMode = true;
@@ -72,6 +74,7 @@ Result RunImageIn(Session& session, const TempDir& dir, const std::string& name)
   r.options.frames = 3;
   r.options.grabFile = dir.File(name + ".png");
   r.options.transcriptFile = dir.File(name + ".txt");
+  r.options.inputFile = input;
   Result out;
   out.status = RunInSession(session, r);
   out.transcript = dir.Read(name + ".txt");
@@ -79,9 +82,10 @@ Result RunImageIn(Session& session, const TempDir& dir, const std::string& name)
   return out;
 }
 
-Result RunIn(Session& session, const TempDir& dir, const ImageBuilder& image, const std::string& name) {
+Result RunIn(Session& session, const TempDir& dir, const ImageBuilder& image, const std::string& name,
+             const std::string& input = "") {
   EXPECT_TRUE(image.WriteFile(dir.File(name + ".img")));
-  return RunImageIn(session, dir, name);
+  return RunImageIn(session, dir, name, input);
 }
 
 // Pixels that differ between two frames of the same size.
@@ -174,30 +178,46 @@ TEST(Session, A3DProgramRunTwiceGivesEqualFrames) {
 
 
 // A session ended (a hang-up in the environment) once a run has handed back, before anything
-// else is drawn, still leaves the last frame shown as its grab; a new session starts without it.
+// else is drawn, still leaves the last frame shown as its grab. A next run that a standing stop
+// request ends before its display shows anything (at its input file, as the environment's run
+// after a close that was asked and cancelled) grabs that frame too, and so does the session
+// ended after it. A new session starts without it.
 TEST(Session, TheGrabAfterARunHandsBackIsItsLastFrame) {
-  TempDir dir;
-  ImageBuilder a;
-  a.Emit({303, a.Text("shown last")});
-  Session session;
-  RunOptions open;
-  open.windowMode = true;
-  ASSERT_TRUE(OpenSession(session, dir.File("a.img"), open));
-  const Result run = RunIn(session, dir, a, "a");
-  ASSERT_EQ(run.status, 0);
-  ASSERT_NE(run.grab, nullptr);
-  g_runtime.options.grabFile = dir.File("handback.png");
-  WriteGrabFile();
-  const SurfacePtr handback = LoadImageByExtension(dir.File("handback.png"), 32);
-  CloseSession(session);
-  ASSERT_NE(handback, nullptr);
-  EXPECT_EQ(DifferingPixels(*handback, *run.grab), 0);
+  for (const bool stoppedNext : {false, true}) {
+    SCOPED_TRACE(stoppedNext);
+    TempDir dir;
+    ImageBuilder a, b;
+    a.Emit({303, a.Text("shown last")});
+    b.Emit({303, b.Text("never shown")});
+    dir.Write("input.txt", "5 key Left down\n");
+    Session session;
+    RunOptions open;
+    open.windowMode = true;
+    ASSERT_TRUE(OpenSession(session, dir.File("a.img"), open));
+    const Result run = RunIn(session, dir, a, "a");
+    ASSERT_EQ(run.status, 0);
+    ASSERT_NE(run.grab, nullptr);
+    if (stoppedNext) {
+      raise(SIGTERM);  // caught by the session: a stop request
+      const Result next = RunIn(session, dir, b, "b", dir.File("input.txt"));
+      EXPECT_EQ(next.status, 0);
+      // Its grab is the frame shown last: the first run's.
+      ASSERT_NE(next.grab, nullptr);
+      EXPECT_EQ(DifferingPixels(*next.grab, *run.grab), 0);
+    }
+    g_runtime.options.grabFile = dir.File("handback.png");
+    WriteGrabFile();
+    const SurfacePtr handback = LoadImageByExtension(dir.File("handback.png"), 32);
+    CloseSession(session);
+    ASSERT_NE(handback, nullptr);
+    EXPECT_EQ(DifferingPixels(*handback, *run.grab), 0);
 
-  ASSERT_TRUE(OpenSession(session, dir.File("a.img"), open));
-  g_runtime.options.grabFile = dir.File("none.png");
-  WriteGrabFile();
-  CloseSession(session);
-  EXPECT_FALSE(std::filesystem::exists(dir.File("none.png")));
+    ASSERT_TRUE(OpenSession(session, dir.File("a.img"), open));
+    g_runtime.options.grabFile = dir.File("none.png");
+    WriteGrabFile();
+    CloseSession(session);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("none.png")));
+  }
 }
 
 }  // namespace
