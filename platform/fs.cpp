@@ -404,10 +404,12 @@ bool WriteAll(int fd, const std::string& data) {
 }  // namespace
 
 int32_t g_fsWriteFaults = 0;
-int32_t g_fsFlushFaults = 0;
+int32_t g_fsFlushFaults = 0, g_fsFlushesBeforeFaults = 0;
 
 bool FsFlushFile(int fd) {
-  if (g_fsFlushFaults > 0) {
+  if (g_fsFlushFaults > 0 && g_fsFlushesBeforeFaults > 0) {
+    --g_fsFlushesBeforeFaults;
+  } else if (g_fsFlushFaults > 0) {
     --g_fsFlushFaults;
     errno = EIO;
     return false;

@@ -86,8 +86,8 @@ std::string FsReadCause(FsRead result, const char* kind);
 // temporary file, as a full disk would (ENOSPC).
 extern int32_t g_fsWriteFaults;
 // Test hook: each count makes one of the next FsFlushFile or FsFlushFolder calls fail, as a
-// disk that cannot write would (EIO).
-extern int32_t g_fsFlushFaults;
+// disk that cannot write would (EIO); the first g_fsFlushesBeforeFaults of them still succeed.
+extern int32_t g_fsFlushFaults, g_fsFlushesBeforeFaults;
 
 // The private temporary folder of this process ("run-<pid>-XXXXXX"): created on first use
 // with mode 0700, after removing the folders of processes that have ended, inside the user's

@@ -347,17 +347,21 @@ TEST(Fs, AFailedFlushIsAFailedWrite) {
     bool (*write)(const std::string&);
     const char* old;  // "" none
     bool flushes;
+    int32_t before = 0;  // flushes that succeed first
   } writers[] = {
       {"FsWriteFileDurable", [](const std::string& p) { return FsWriteFileDurable(p, "new"); }, "old", true},
       {"FsWriteNewFile", [](const std::string& p) { return FsWriteNewFile(p, "new", FsAccess{}) == FsNewFile::kWritten; },
        "", true},
       {"FsWriteFileAtomic", [](const std::string& p) { return FsWriteFileAtomic(p, "new"); }, "old", false},
+      {"FsWriteNewFile, its folder's flush",
+       [](const std::string& p) { return FsWriteNewFile(p, "new", FsAccess{}) == FsNewFile::kWritten; }, "", true, 1},
   };
   for (const auto& w : writers) {
     SCOPED_TRACE(w.name);
     TempDir dir;
     if (*w.old) dir.Write("f", w.old);
     g_fsFlushFaults = 1;
+    g_fsFlushesBeforeFaults = w.before;
     EXPECT_EQ(w.write(dir.File("f")), !w.flushes);
     EXPECT_EQ(g_fsFlushFaults, w.flushes ? 0 : 1);
     g_fsFlushFaults = 0;

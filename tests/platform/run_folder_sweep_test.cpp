@@ -5,6 +5,8 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -202,6 +204,54 @@ TEST(RunFolderSweep, ANameSwappedWhileSweepsRunIsNeverFollowed) {
   EXPECT_FALSE(fs::exists(dir.File("elsewhere/game.vka.recovered")));
 }
 
+int OpenDescriptors() {
+  int n = 0;
+  for (const auto& e : fs::directory_iterator("/proc/self/fd")) n += !e.path().empty();
+  return n;
+}
+
+// A sweep closes every descriptor it opens, whatever it meets: another user's folder, a link, an
+// ended run, a live one, a folder being made.
+TEST(RunFolderSweep, ASweepLeavesNoDescriptorOpen) {
+  TempDir dir;
+  const ScopedConfig config(dir.File("config"));
+  const std::string root = dir.File("root");
+  MakeEndedRun(root + "/run-2147483647-ended", dir.File("project"), "typed\r\n");
+  MakeEndedRun(root + "/run-2147483647-live", dir.File("project"), "live\r\n");
+  const int live = open((root + "/run-2147483647-live/owner.lock").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(flock(live, LOCK_EX), 0);
+  fs::create_directories(root + "/run-2147483647-theirs");
+  fs::create_directories(root + "/new-2147483647-young");
+  if (geteuid() == 0) {
+    ASSERT_EQ(chown((root + "/run-2147483647-theirs").c_str(), 65534, 65534), 0);
+  }
+  fs::create_directory_symlink(dir.File("project"), root + "/run-2147483647-link");
+  const int before = OpenDescriptors();
+  testing::internal::CaptureStderr();
+  FsSweepRunFolders(root, false);
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(OpenDescriptors(), before);
+  EXPECT_FALSE(fs::exists(root + "/run-2147483647-ended"));
+  EXPECT_TRUE(fs::exists(root + "/run-2147483647-live/work.rec"));
+  close(live);
+}
+
+// Only what a start's sweep says goes to the environment's status line.
+TEST(RunFolderSweep, OnlyTheSweepsWordsAreKeptForTheStatusLine) {
+  TempDir dir;
+  const ScopedConfig config(dir.File("config"));
+  UnsavedTakeSweepSaid();
+  testing::internal::CaptureStderr();
+  UnsavedSayKept("a.vka", dir.File("a.vka.recovered"));
+  MakeEndedRun(dir.File("root/run-2147483647-ended"), dir.File("project"), "typed\r\n");
+  FsSweepRunFolders(dir.File("root"), false);
+  UnsavedSayKept("b.vka", dir.File("b.vka.recovered"));
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(UnsavedTakeSweepSaid(), std::vector<std::string>{"the unsaved changes of game.vka are kept in " +
+                                                             dir.File("project/game.vka.recovered")});
+  EXPECT_TRUE(UnsavedTakeSweepSaid().empty());
+}
+
 // Where a fresh process makes its run folder (the places are decided once a process), and what
 // it says: the environment's folders count only as full paths, nothing is made under the working
 // folder, a place below a folder another user can change is refused, a folder that cannot be
@@ -232,6 +282,9 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
        "run folders go to @tmp/vellumark-"},
       {"a link to a folder below one others can write", "@link/state", "@home", "@tmp",
        "tmp/vellumark-" + std::to_string(getuid()), "^vellumark: @link/state/vellumark: other users can change @open"},
+      {"a folder above of another user", "@theirs/state", "@home", "@tmp", "tmp/vellumark-" + std::to_string(getuid()),
+       "^vellumark: @theirs/state/vellumark: other users can change @theirs above it"},
+      {"a relative home", "-", "home", "@tmp", "~/.local/state/vellumark", "^$"},
       {"no place at all", "@open/state", "@home", "@open", "",
        "@open/vellumark-[0-9]+: other users can change @open above it; @open: other users can change @open; "
        "no run folder can be made, so unsaved text will not be recovered after a kill\n$"},
@@ -242,6 +295,7 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
   for (size_t k = 0; k < std::size(cases); ++k) {
     const auto& c = cases[k];
     SCOPED_TRACE(c.name);
+    if (std::string(c.name) == "a folder above of another user" && geteuid() != 0) continue;  // only root can chown
     const std::string base = top + "/" + std::to_string(k);
     const auto at = [&base](std::string text) {
       for (size_t p; (p = text.find('@')) != std::string::npos;) text.replace(p, 1, base + "/");
@@ -255,6 +309,8 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
       chmod((base + "/closed").c_str(), 0555);
       chmod(top.c_str(), 0755);
       chmod(base.c_str(), 0755);
+      fs::create_directories(base + "/theirs");
+      if (geteuid() == 0 && chown((base + "/theirs").c_str(), 65534, 65534) != 0) FAIL() << "chown";
       fs::create_directories(base + "/open/inner");
       chmod((base + "/open/inner").c_str(), 0700);
       fs::create_directory_symlink(base + "/open/inner", base + "/link");
@@ -267,7 +323,10 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
         if (std::string(value) == "-") unsetenv(name);
         else setenv(name, at(value).c_str(), 1);
       const std::string run = FsTempFolder();
-      const std::string root = c.root.empty() || c.root[0] == '/' ? c.root : base + "/" + c.root;
+      const passwd* user = getpwuid(getuid());
+      const std::string root = c.root.empty() || c.root[0] == '/' ? c.root
+                               : c.root[0] == '~'                 ? std::string(user ? user->pw_dir : "") + c.root.substr(1)
+                                                                  : base + "/" + c.root;
       const bool there = run.empty() ? root.empty() : FsFolderOf(run) == root;
       FsRemoveTempFolder();
       _exit(!there ? 3 : !fs::is_empty(base + "/cwd") ? 4 : 0);
