@@ -360,9 +360,16 @@ TEST(Fs, AFailedFlushIsAFailedWrite) {
     SCOPED_TRACE(w.name);
     TempDir dir;
     if (*w.old) dir.Write("f", w.old);
+    // Nor is a descriptor left open, failed or not.
+    const auto open = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
+    const auto before = open();
+    EXPECT_TRUE(w.write(dir.File("g")));
+    EXPECT_EQ(open(), before);
+    std::filesystem::remove(dir.File("g"));
     g_fsFlushFaults = 1;
     g_fsFlushesBeforeFaults = w.before;
     EXPECT_EQ(w.write(dir.File("f")), !w.flushes);
+    EXPECT_EQ(open(), before);
     EXPECT_EQ(g_fsFlushFaults, w.flushes ? 0 : 1);
     g_fsFlushFaults = 0;
     std::vector<std::string> left;
