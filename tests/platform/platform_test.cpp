@@ -379,6 +379,12 @@ TEST(Fs, AFailedFlushIsAFailedWrite) {
       EXPECT_EQ(dir.Read("f"), w.flushes ? w.old : "new");
     }
   }
+  // A folder in the file's place stays, and the cause says what is there.
+  TempDir dir;
+  std::filesystem::create_directory(dir.File("d"));
+  errno = 0;
+  EXPECT_FALSE(FsWriteFileDurable(dir.File("d"), "new"));
+  EXPECT_EQ(FileErrorCause(errno), "is a folder");
 }
 
 // A file made from a private file's text is as closed as that file from the start, whatever the
