@@ -11,10 +11,12 @@ cd "$(dirname "$0")/.."
 tools/setup.sh
 
 export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy LIBGL_ALWAYS_SOFTWARE=1 EGL_PLATFORM=surfaceless
-# A private temporary folder with a long path (mktemp -d makes it 0700): a test that leans on a
-# short one fails here.
+# A temporary folder of the suite's own with a long path: a test that leans on a short one fails
+# here. Others may pass through it but not list it: tests that act as another user (nobody) reach
+# their folders inside.
 export TMPDIR
 TMPDIR=$(mktemp -d /tmp/vellumark-tests-a-temporary-folder-with-a-long-path-XXXXXXXX)
+chmod 711 "$TMPDIR"
 trap 'rm -rf "$TMPDIR"' EXIT
 # GL tests fail here instead of skipping where no OpenGL can be had.
 export VK_REQUIRE_GL=1
