@@ -46,6 +46,33 @@ TEST_F(IdeRunTest, ALostDisplayEndsTheRunAndTheNextRunRecreatesIt) {
   CloseSession(session);
 }
 
+// The words a start shows stay through the editor's runs until a compile has a message; a line
+// that shows anything else shows the project and file again.
+TEST_F(IdeRunTest, TheStartsWordsStayUntilACompileHasAMessage) {
+  Session session;
+  RunOptions open;
+  open.windowMode = true;
+  open.headless = true;
+  open.virtualClock = true;
+  ASSERT_TRUE(OpenSession(session, dir_.File("none.img"), open));
+  ClockUseVirtual(true);
+  IdeStartUp(1.0);
+  IdeStartUp(1.0);  // the first start shows the introduction instead
+  dir_.Write("game.vka", "print 1\r\n");
+  const auto run = [this] {
+    g_runtime.options.frames = 5;
+    g_runtime.framesRun = 0;
+    EventsReset();
+    return RunIdeUntilExit(IdeCompileReport{}, dir_.File("game.vka"), true);
+  };
+  EXPECT_EQ(run(), kIdeExitRunning);
+  EXPECT_EQ(g_ide.statusText, "VELLUMARK V1");
+  g_ide.statusText = "AN OLDER MESSAGE";
+  EXPECT_EQ(run(), kIdeExitRunning);
+  EXPECT_EQ(g_ide.statusText.rfind("Project: ", 0), 0u) << g_ide.statusText;
+  CloseSession(session);
+}
+
 }  // namespace
 
 namespace {

@@ -5,6 +5,8 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -13,6 +15,7 @@
 #include <atomic>
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -78,6 +81,12 @@ class ScopedConfig {
   bool had_ = false;
 };
 
+int OpenDescriptors() {
+  int n = 0;
+  for (const auto& e : fs::directory_iterator("/proc/self/fd")) n += !e.path().empty();
+  return n;
+}
+
 std::string g_swapTrap;
 // Between the check and the use: the folder is moved aside and its name becomes a link to
 // another user's folder, which holds a run folder's files of its own.
@@ -113,7 +122,8 @@ TEST(RunFolderSweep, ANameSwappedForALinkAfterTheCheckLeadsNowhere) {
 }
 
 // Files of a run folder are never read through a link: a work file, a record or a copy that is
-// a link (to a file of the user's, say) is refused, named, and the folder stays.
+// a link (to a file of the user's, say), or a work file that is no file, is refused and named,
+// the folder stays, and no descriptor is left open.
 TEST(RunFolderSweep, LinksInARunFolderAreNotFollowed) {
   const struct {
     const char* name;
@@ -121,7 +131,8 @@ TEST(RunFolderSweep, LinksInARunFolderAreNotFollowed) {
     const char* said;
   } cases[] = {{"a work file", "workfile.tmp", "workfile.tmp: not a regular file"},
                {"the work record", "work.rec", "work.rec is damaged"},
-               {"a copy", "../project/.game.vka.unsaved-1-1", ".game.vka.unsaved-1-1: a link, not a copy"}};
+               {"a copy", "../project/.game.vka.unsaved-1-1", ".game.vka.unsaved-1-1: a link, not a copy"},
+               {"a work file that is a folder", "", "workfile.tmp: not a regular file"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TempDir dir;
@@ -136,11 +147,18 @@ TEST(RunFolderSweep, LinksInARunFolderAreNotFollowed) {
       dir.Write("run-1-x/unsaved.rec", project + "/.game.vka.unsaved-1-1" + '\0' + project + "/game.vka.recovered" +
                                            '\0' + "game.vka" + '\0');
     }
-    fs::remove(run + "/" + c.linked);
-    fs::create_symlink(dir.File("secret"), run + "/" + c.linked);
+    if (c.linked[0]) {
+      fs::remove(run + "/" + c.linked);
+      fs::create_symlink(dir.File("secret"), run + "/" + c.linked);
+    } else {
+      fs::remove(run + "/workfile.tmp");
+      fs::create_directory(run + "/workfile.tmp");
+    }
+    const int open = OpenDescriptors();
     testing::internal::CaptureStderr();
     EXPECT_FALSE(UnsavedCopiesRecover(run));
     const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(OpenDescriptors(), open);
     EXPECT_NE(err.find(c.said), std::string::npos) << err;
     EXPECT_FALSE(fs::exists(dir.File("project/game.vka.recovered")));
     EXPECT_FALSE(fs::exists(dir.File("config/vellumark/game.vka.recovered")));
@@ -204,12 +222,6 @@ TEST(RunFolderSweep, ANameSwappedWhileSweepsRunIsNeverFollowed) {
   EXPECT_FALSE(fs::exists(dir.File("elsewhere/game.vka.recovered")));
 }
 
-int OpenDescriptors() {
-  int n = 0;
-  for (const auto& e : fs::directory_iterator("/proc/self/fd")) n += !e.path().empty();
-  return n;
-}
-
 // A sweep closes every descriptor it opens, whatever it meets: another user's folder, a link, an
 // ended run, a live one, a folder being made.
 TEST(RunFolderSweep, ASweepLeavesNoDescriptorOpen) {
@@ -244,12 +256,38 @@ TEST(RunFolderSweep, OnlyTheSweepsWordsAreKeptForTheStatusLine) {
   testing::internal::CaptureStderr();
   UnsavedSayKept("a.vka", dir.File("a.vka.recovered"));
   MakeEndedRun(dir.File("root/run-2147483647-ended"), dir.File("project"), "typed\r\n");
+  MakeEndedRun(dir.File("root/run-2147483647-damaged"), dir.File("project"), "typed\r\n");
+  dir.Write("root/run-2147483647-damaged/work.rec", "");
   FsSweepRunFolders(dir.File("root"), false);
   UnsavedSayKept("b.vka", dir.File("b.vka.recovered"));
   testing::internal::GetCapturedStderr();
-  EXPECT_EQ(UnsavedTakeSweepSaid(), std::vector<std::string>{"the unsaved changes of game.vka are kept in " +
-                                                             dir.File("project/game.vka.recovered")});
+  const std::vector<std::string> said = UnsavedTakeSweepSaid();
+  EXPECT_EQ(std::set<std::string>(said.begin(), said.end()),
+            (std::set<std::string>{"the unsaved changes of game.vka are kept in " + dir.File("project/game.vka.recovered"),
+                                   "the unsaved changes of an ended run could not be kept (" +
+                                       dir.File("root/run-2147483647-damaged/work.rec") + " is damaged): they are in " +
+                                       dir.File("root/run-2147483647-damaged/workfile.tmp")}));
   EXPECT_TRUE(UnsavedTakeSweepSaid().empty());
+}
+
+// Sets or clears the immutable flag of a folder (no entry can be made in it, root or not);
+// false where the file system or the user cannot.
+bool SetImmutable(const std::string& path, bool on) {
+  const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY);
+  int flags = 0;
+  bool ok = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+  flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+  ok = ok && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+  if (fd >= 0) close(fd);
+  return ok;
+}
+
+bool IsImmutable(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY);
+  int flags = 0;
+  const bool on = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & FS_IMMUTABLE_FL);
+  if (fd >= 0) close(fd);
+  return on;
 }
 
 // Where a fresh process makes its run folder (the places are decided once a process), and what
@@ -288,6 +326,9 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
       {"no place at all", "@open/state", "@home", "@open", "",
        "@open/vellumark-[0-9]+: other users can change @open above it; @open: other users can change @open; "
        "no run folder can be made, so unsaved text will not be recovered after a kill\n$"},
+      {"an unchangeable folder", "@fixed/state", "@home", "@fixed", "",
+       "^vellumark: @fixed/state/vellumark: permission denied; @fixed/vellumark-[0-9]+: permission denied; "
+       "@fixed: permission denied; no run folder can be made"},
       {"no permission", "@closed/state", "@home", "@closed", "",
        "^vellumark: @closed/state/vellumark: permission denied; @closed/vellumark-[0-9]+: permission denied; "
        "@closed: permission denied; no run folder can be made", true},
@@ -296,6 +337,7 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
     const auto& c = cases[k];
     SCOPED_TRACE(c.name);
     if (std::string(c.name) == "a folder above of another user" && geteuid() != 0) continue;  // only root can chown
+
     const std::string base = top + "/" + std::to_string(k);
     const auto at = [&base](std::string text) {
       for (size_t p; (p = text.find('@')) != std::string::npos;) text.replace(p, 1, base + "/");
@@ -309,12 +351,15 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
       chmod((base + "/closed").c_str(), 0555);
       chmod(top.c_str(), 0755);
       chmod(base.c_str(), 0755);
+      fs::create_directories(base + "/fixed");
+      SetImmutable(base + "/fixed", true);
       fs::create_directories(base + "/theirs");
       if (geteuid() == 0 && chown((base + "/theirs").c_str(), 65534, 65534) != 0) FAIL() << "chown";
       fs::create_directories(base + "/open/inner");
       chmod((base + "/open/inner").c_str(), 0700);
       fs::create_directory_symlink(base + "/open/inner", base + "/link");
     }
+    if (std::string(c.name) == "an unchangeable folder" && !IsImmutable(base + "/fixed")) continue;  // no such flag
     const auto start = [&] {
       if (c.nobody && geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
         _exit(7);
@@ -333,6 +378,7 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
     };
     EXPECT_EXIT(start(), testing::ExitedWithCode(0), at(c.said));
   }
+  for (size_t k = 0; !given && k < std::size(cases); ++k) SetImmutable(top + "/" + std::to_string(k) + "/fixed", false);
   unsetenv("VK_RUN_PLACES_DIR");
 }
 
