@@ -223,7 +223,10 @@ void CheckEnding(const Ending& c) {
   std::filesystem::remove(dir.File("out.png"));  // the run's
   kill(pid, c.first);
   if (c.secondOnceKept) {
-    EXPECT_TRUE(WaitFor(dir.File(c.kept.at(0).first)));
+    // Kept once stderr names it: the file is there, and on the disk, before it is named.
+    const auto named = [&] { return dir.Read("err.txt").find(dir.File(c.kept.at(0).first)) != std::string::npos; };
+    for (int i = 0; i < 12000 && !named(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_TRUE(named());
     // A stop signal within half a second of the last is the same request.
     if (c.second != SIGKILL) std::this_thread::sleep_for(std::chrono::milliseconds(600));
   }
