@@ -487,6 +487,7 @@ TEST(Fs, RegularFileReadsAreBoundedAndNeverBlock) {
   EXPECT_EQ(FsReadRegularFile(dir.File("f"), out, 100, false), FsRead::kOk);
   EXPECT_EQ(out.size(), 100u);
   EXPECT_EQ(FsReadRegularFile(dir.File("none"), out, 10, true), FsRead::kMissing);
+  EXPECT_EQ(out, "");  // nothing of an earlier read is left
   EXPECT_EQ(FsReadRegularFile("/dev/zero", out, 10, true), FsRead::kNotRegular);
   ASSERT_EQ(mkfifo(dir.File("pipe").c_str(), 0600), 0);
   EXPECT_EQ(FsReadRegularFile(dir.File("pipe"), out, 10, true), FsRead::kNotRegular);
