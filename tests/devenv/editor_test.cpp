@@ -187,6 +187,7 @@ TEST_F(EditorTest, WorkFilesCarryBothBuffersToTheNextCreation) {
   g_fsWriteFaults = 1;
   EXPECT_FALSE(EditorWriteWorkFiles(&cause));
   EXPECT_EQ(cause, "disk full");  // the current buffer's, said at F5
+  EXPECT_EQ(IdeText(IdeSection::Desc, kDescWorkFileNotWritten), "The work file could not be written");
   ASSERT_TRUE(EditorWriteWorkFiles(&cause));
   EXPECT_EQ(cause, "");
   g_ide.records[0] = g_ide.records[1] = EditorBufferRecord();
