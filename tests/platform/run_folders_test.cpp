@@ -80,6 +80,9 @@ TEST(RunFolders, TheRefusalIsSaidOnce) {
     const long was = open();  // the first also sweeps every place
     for (int k = 0; k < 3; ++k) {
       ASSERT_FALSE(FsTempFolder().empty());
+      struct stat lock {};  // the lock file is as private as the folder
+      ASSERT_EQ(stat((FsTempFolder() + "/owner.lock").c_str(), &lock), 0);
+      ASSERT_EQ(lock.st_mode & 07777, 0600u);
       FsRemoveTempFolder();
       ASSERT_EQ(open(), was);
     }
