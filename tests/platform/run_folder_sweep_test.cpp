@@ -96,7 +96,8 @@ void SwapForLink(const std::string& path) {
 }
 
 // Nothing is read, locked, made or removed through the link: the trap is as it was, its text is
-// kept nowhere, and the folder that was checked is the one whose text is kept.
+// kept nowhere, and the folder that was checked is the one whose text is kept. A folder put in
+// the name's place instead is not removed with the one checked.
 TEST(RunFolderSweep, ANameSwappedForALinkAfterTheCheckLeadsNowhere) {
   for (const bool lock : {true, false}) {
     SCOPED_TRACE(lock ? "a run folder with its lock file" : "an earlier version's, without one");
@@ -119,6 +120,18 @@ TEST(RunFolderSweep, ANameSwappedForALinkAfterTheCheckLeadsNowhere) {
     EXPECT_TRUE(fs::is_symlink(run));
     EXPECT_FALSE(fs::exists(run + ".aside/work.rec"));
   }
+  TempDir dir;
+  const ScopedConfig config(dir.File("config"));
+  const std::string run = dir.File("root/run-2147483647-abcdef");
+  MakeEndedRun(run, dir.File("project"), "mine\r\n");
+  g_fsRunFolderChecked = [](const std::string& path) {
+    fs::rename(path, path + ".aside");
+    fs::create_directory(path);
+  };
+  FsSweepRunFolders(dir.File("root"), false);
+  g_fsRunFolderChecked = nullptr;
+  EXPECT_TRUE(fs::is_directory(run));
+  EXPECT_EQ(dir.Read("project/game.vka.recovered"), "mine\r\n");
 }
 
 // Files of a run folder are never read through a link: a work file, a record or a copy that is
