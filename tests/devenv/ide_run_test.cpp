@@ -17,22 +17,28 @@ namespace {
 
 class IdeRunTest : public DevenvTest {};
 
-int32_t RunFrames(int64_t frames, int32_t key = 0) {
+int32_t RunFrames(int64_t frames, int32_t key = 0, const std::string& file = "") {
   g_runtime.options.frames = frames;
   g_runtime.framesRun = 0;
   EventsReset();
   if (key) PostWindowMessage(Message{MsgKind::KeyDown, key, 0});
-  return RunIdeUntilExit(IdeCompileReport{}, "", true);
+  return RunIdeUntilExit(IdeCompileReport{}, file, true);
 }
 
-TEST_F(IdeRunTest, ALostDisplayEndsTheRunAndTheNextRunRecreatesIt) {
-  Session session;
+// A headless session on the virtual clock, as the environment's runs have.
+bool OpenHeadless(Session& session, const std::string& image) {
   RunOptions open;
   open.windowMode = true;
   open.headless = true;
   open.virtualClock = true;
-  ASSERT_TRUE(OpenSession(session, dir_.File("none.img"), open));
+  const bool opened = OpenSession(session, image, open);
   ClockUseVirtual(true);
+  return opened;
+}
+
+TEST_F(IdeRunTest, ALostDisplayEndsTheRunAndTheNextRunRecreatesIt) {
+  Session session;
+  ASSERT_TRUE(OpenHeadless(session, dir_.File("none.img")));
   IdeStartUp(1.0);
   // F4 ends the first run with the surfaces kept, so the fault lands on the kept ones.
   EXPECT_EQ(RunFrames(30, 115), kIdeExitCompile);
@@ -50,25 +56,14 @@ TEST_F(IdeRunTest, ALostDisplayEndsTheRunAndTheNextRunRecreatesIt) {
 // that shows anything else shows the project and file again.
 TEST_F(IdeRunTest, TheStartsWordsStayUntilACompileHasAMessage) {
   Session session;
-  RunOptions open;
-  open.windowMode = true;
-  open.headless = true;
-  open.virtualClock = true;
-  ASSERT_TRUE(OpenSession(session, dir_.File("none.img"), open));
-  ClockUseVirtual(true);
+  ASSERT_TRUE(OpenHeadless(session, dir_.File("none.img")));
   IdeStartUp(1.0);
   IdeStartUp(1.0);  // the first start shows the introduction instead
   dir_.Write("game.vka", "print 1\r\n");
-  const auto run = [this] {
-    g_runtime.options.frames = 5;
-    g_runtime.framesRun = 0;
-    EventsReset();
-    return RunIdeUntilExit(IdeCompileReport{}, dir_.File("game.vka"), true);
-  };
-  EXPECT_EQ(run(), kIdeExitRunning);
+  EXPECT_EQ(RunFrames(5, 0, dir_.File("game.vka")), kIdeExitRunning);
   EXPECT_EQ(g_ide.statusText, "VELLUMARK V1");
   g_ide.statusText = "AN OLDER MESSAGE";
-  EXPECT_EQ(run(), kIdeExitRunning);
+  EXPECT_EQ(RunFrames(5, 0, dir_.File("game.vka")), kIdeExitRunning);
   EXPECT_EQ(g_ide.statusText.rfind("Project: ", 0), 0u) << g_ide.statusText;
   CloseSession(session);
 }

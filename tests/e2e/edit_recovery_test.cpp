@@ -5,8 +5,6 @@
 
 #include <fcntl.h>
 #include <grp.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <signal.h>
@@ -21,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/file_flags.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
 
@@ -43,25 +42,16 @@ bool WaitFor(const std::string& path, const std::string& text = "") {
 class NoNewFiles {
  public:
   explicit NoNewFiles(std::vector<std::string> folders) : folders_(std::move(folders)) {
-    for (const std::string& f : folders_) set_ = Set(f, true) && set_;
+    for (const std::string& f : folders_) set_ = SetImmutable(f, true) && set_;
   }
   ~NoNewFiles() { Release(); }
   bool set() const { return set_; }
   void Release() {
-    for (const std::string& f : folders_) Set(f, false);
+    for (const std::string& f : folders_) SetImmutable(f, false);
     folders_.clear();
   }
 
  private:
-  static bool Set(const std::string& path, bool on) {
-    const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY);
-    int flags = 0;
-    bool ok = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-    flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
-    ok = ok && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-    if (fd >= 0) close(fd);
-    return ok;
-  }
   std::vector<std::string> folders_;
   bool set_ = true;
 };

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -23,6 +21,7 @@
 #include "platform/fs.h"
 #include "platform/unsaved_copies.h"
 #include "platform/fs_name_index.h"
+#include "tests/support/file_flags.h"
 #include "platform/ini.h"
 #include "platform/text.h"
 #include "platform/window.h"
@@ -391,23 +390,14 @@ TEST(Fs, AFailedFlushIsAFailedWrite) {
 
 // A file the rename cannot replace (immutable) fails the write, which leaves it as it was.
 TEST(Fs, AFileThatCannotBeReplacedFailsTheWrite) {
-  const auto immutable = [](const std::string& path, bool on) {
-    const int fd = open(path.c_str(), O_RDONLY);
-    int flags = 0;
-    bool ok = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-    flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
-    ok = ok && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-    if (fd >= 0) close(fd);
-    return ok;
-  };
   for (const bool durable : {false, true}) {
     TempDir dir;
     dir.Write("f", "old");
-    if (!immutable(dir.File("f"), true)) GTEST_SKIP() << "no immutable files here";
+    if (!SetImmutable(dir.File("f"), true)) GTEST_SKIP() << "no immutable files here";
     errno = 0;
     EXPECT_FALSE(durable ? FsWriteFileDurable(dir.File("f"), "new") : FsWriteFileAtomic(dir.File("f"), "new"));
     EXPECT_EQ(FileErrorCause(errno), "permission denied");
-    immutable(dir.File("f"), false);
+    SetImmutable(dir.File("f"), false);
     EXPECT_EQ(dir.Read("f"), "old");
   }
 }

@@ -5,8 +5,6 @@
 
 #include <fcntl.h>
 #include <grp.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -22,6 +20,7 @@
 
 #include "platform/fs.h"
 #include "platform/unsaved_copies.h"
+#include "tests/support/file_flags.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -281,26 +280,6 @@ TEST(RunFolderSweep, OnlyTheSweepsWordsAreKeptForTheStatusLine) {
                                        dir.File("root/run-2147483647-damaged/work.rec") + " is damaged): they are in " +
                                        dir.File("root/run-2147483647-damaged/workfile.tmp")}));
   EXPECT_TRUE(UnsavedTakeSweepSaid().empty());
-}
-
-// Sets or clears the immutable flag of a folder (no entry can be made in it, root or not);
-// false where the file system or the user cannot.
-bool SetImmutable(const std::string& path, bool on) {
-  const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY);
-  int flags = 0;
-  bool ok = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-  flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
-  ok = ok && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-  if (fd >= 0) close(fd);
-  return ok;
-}
-
-bool IsImmutable(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY);
-  int flags = 0;
-  const bool on = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & FS_IMMUTABLE_FL);
-  if (fd >= 0) close(fd);
-  return on;
 }
 
 // Where a fresh process makes its run folder (the places are decided once a process), and what
