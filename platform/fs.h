@@ -106,10 +106,10 @@ const std::string& FsTempFolder();
 // Done once a process; FsTempFolder does it too.
 void FsRecoverEndedRuns();
 // The same in one folder. In a folder other users share (/tmp) only "run-" folders are looked
-// at; in any, only folders of this user, never through a link. A folder is held (its lock
-// taken) from before its text is kept until it is gone, so two starts at once keep it once.
-// Each folder is opened once, never through a link, checked on its descriptor (a folder of
-// this user) and from then on used only through it: its lock, records and work files.
+// at; in any, only folders of this user. Each is opened once, never through a link, checked on
+// its descriptor and from then on used only through it: its lock, records, work files and
+// removal. A folder is held (its lock taken) from before its text is kept until it is gone, so
+// two starts at once keep it once.
 void FsSweepRunFolders(const std::string& root, bool shared);
 // Test hook: called with a swept folder's path once its descriptor is checked, before anything
 // in it is used.

@@ -239,8 +239,8 @@ bool ReadRecord(const DeadRun& run, const char* name, size_t size, size_t most, 
 }
 
 // Names the files a record that cannot be followed leaves the text in: those of its entries
-// that are the run's own files or copies beside sources, else the run folder's files, else the
-// run folder itself.
+// that are the run's own files or copies beside sources, else the run folder's work files, else
+// the run folder itself.
 void SayRecordLeft(const DeadRun& run, const std::string& record, const std::vector<std::string>& fields,
                    size_t size) {
   std::set<std::string> named;
