@@ -130,6 +130,13 @@ std::string FsToProgramName(const std::string& hostName) {
   return IsValidUtf8(hostName) ? Utf8ToCp1252(hostName) : hostName;
 }
 
+bool FsProgramCanSpell(const std::string& hostName) {
+  if (!HasHighBytes(hostName) || !IsValidUtf8(hostName)) return true;
+  // A character the code page has is never '?', and a '?' stays one.
+  const std::string programName = Utf8ToCp1252(hostName);
+  return std::count(programName.begin(), programName.end(), '?') == std::count(hostName.begin(), hostName.end(), '?');
+}
+
 std::string FsToSystemPath(const std::string& hostPath) {
   std::string s = FsToProgramName(hostPath);
   for (char& c : s)

@@ -16,6 +16,9 @@ std::string FsResolveForWrite(const std::string& name);
 // A name read from disk as code-page text for a program: characters outside the code page
 // become '?', a name that is not UTF-8 passes byte for byte.
 std::string FsToProgramName(const std::string& hostName);
+// False when FsToProgramName has to put a '?' for a character of the name: a program cannot
+// spell it, and no name a program gives is matched to it ignoring case.
+bool FsProgramCanSpell(const std::string& hostName);
 // Turns a host path into the system's own form with backslashes, as code-page text (for texts
 // shown to programs).
 std::string FsToSystemPath(const std::string& hostPath);

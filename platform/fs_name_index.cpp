@@ -11,6 +11,7 @@
 #include <unordered_set>
 
 #include "platform/codepage.h"
+#include "platform/fs.h"
 
 namespace {
 
@@ -97,8 +98,10 @@ bool List(const std::string& dir, FolderIndex& index) {
   index.notedOnly.clear();
   g_listings.fetch_add(1, std::memory_order_relaxed);
   while (dirent* e = readdir(d)) {
+    // A name a program cannot spell is listed to it with '?' for a character: that '?' names
+    // nothing, so the name is left out.
     const std::string entry = e->d_name;
-    index.names.emplace(FoldedEntry(entry), entry);
+    if (FsProgramCanSpell(entry)) index.names.emplace(FoldedEntry(entry), entry);
   }
   closedir(d);
   index.noted = index.notedSinceListing = 0;

@@ -15,8 +15,9 @@ enum class FsMatch { kFound, kNone, kNoFolder };
 
 // Finds the entry of folder dir ("" is the current folder) whose name equals part (code-page
 // text) ignoring case: names on disk are UTF-8 and compared in their code-page form, a name
-// that is not UTF-8 by its bytes. The first such entry in listing order wins. kNoFolder when
-// dir is not a folder (or does not exist).
+// that is not UTF-8 by its bytes; a name with a character outside the code page matches
+// nothing. The first such entry in listing order wins. kNoFolder when dir is not a folder (or
+// does not exist).
 FsMatch FsMatchInFolder(const std::string& dir, const std::string& part, std::string& found);
 // Notes that name (as on disk) was resolved in dir as a new name, which the caller may now
 // create.

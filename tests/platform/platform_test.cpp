@@ -215,6 +215,38 @@ TEST(Fs, CodePageNamesMeetUtf8NamesOnDisk) {
   EXPECT_EQ(FsToSystemPath("/d/caf\xC3\xA9"), "\\d\\caf\xE9");
 }
 
+// A program sees a name with characters outside its code page with '?' for them; that '?'
+// names no file, while a '?' the name really has still matches ignoring case.
+TEST(Fs, ANameAProgramCannotSpellIsAMissingFile) {
+  TempDir dir;
+  std::filesystem::create_directories(dir.File("\xD0\xBF\xD0\xB0"));  // папка
+  for (const char* disk : {"\xD0\xB0\xD0\xB1.txt", "\xD0\xB2\xD0\xB3.txt", "\xD0\xBF\xD0\xB0/a.txt",
+                           "Q\xE2\x98\x83.dat", "?\xD0\xB1.dat", "Q?.DAT"})
+    dir.Write(disk, disk);
+  struct Case {
+    std::string program, disk;  // disk "" for a missing file
+  } cases[] = {
+      {"??.txt", ""},                       // аб.txt and вг.txt
+      {"??\\a.txt", ""},                    // a folder named the same way
+      {"q?.dat", "Q?.DAT"},                 // not Q☃.dat nor ?б.dat, listed as "Q?.dat" and "??.dat"
+      {"??.dat", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.program);
+    const std::string name = dir.path() + "\\" + c.program;
+    EXPECT_EQ(FsFileExists(name), !c.disk.empty());
+    std::string data;
+    EXPECT_EQ(FsReadFile(name, data), !c.disk.empty());
+    EXPECT_EQ(data, c.disk);
+    EXPECT_EQ(FsDeleteFile(name), !c.disk.empty());
+  }
+  for (const char* kept : {"\xD0\xB0\xD0\xB1.txt", "\xD0\xB2\xD0\xB3.txt", "\xD0\xBF\xD0\xB0/a.txt"})
+    EXPECT_EQ(dir.Read(kept), kept);
+  std::vector<FsEntry> entries;
+  ASSERT_TRUE(FsListFolder(dir.path(), entries));
+  EXPECT_EQ(std::count_if(entries.begin(), entries.end(), [](const FsEntry& e) { return e.name == "??.txt"; }), 2);
+}
+
 TEST(Fs, AtomicWritesReplaceTheWholeFile) {
   TempDir dir;
   dir.Write("f.txt", "a much longer old content");

@@ -123,11 +123,13 @@ end
 TEST(FilesProgram, FailuresNameTheFileAndTheCause) {
   TempDir dir;
   fs::create_directory(dir.File("afolder"));
+  dir.Write("\xD0\xB0\xD0\xB1.txt", "a");  // аб.txt, listed to a program as "??.txt"
   const struct {
     const char* lines;
     const char* says;
   } cases[] = {
       {"open to read 1, \"nope.dat\"", "File not found. nope.dat: not found"},
+      {"open to read 1, \"??.txt\"", "File not found. ??.txt: not found"},
       {"open to read 1, \"afolder\"", "afolder: is a folder"},
       {"open to write 1, \"nodir\\x.dat\"", "nodir\\x.dat: its folder does not exist"},
       {"copy file \"nope.dat\", \"b.dat\"", "nope.dat: not found"},
