@@ -240,6 +240,11 @@ TEST(HelpPages, WhatThePagesSayOfOrderAndFormsHolds) {
   } kCases[] = {
       {"princpal.htm", "So 10 - 2 + 3 gives 5, as 10 - (2 + 3), and 2 * 3 / 4 gives 0",
        "print 10 - 2 + 3\nprint 2 * 3 / 4\nprint (10 - 2) + 3\nprint (2 * 3) / 4\n", "5\n0\n11\n1\n", 0, ""},
+      {"princpal.htm", "comparisons, &amp;, |. So",
+       "a = 2\nb = 3\nif a > 1 and b > 1 then print (a > 1) & (b > 1)\nprint 8 | 1 & 0\nprint 2 & 2 = 2\n",
+       "1\n8\n0\n", 0, ""},
+      {"princpal.htm", "The words AND and OR work only in IF, WHILE and UNTIL conditions, where they mean &amp; and |;",
+       "a = 2\nflag = a > 1 or a < 5\n", "", 2, "Expression not understood"},
       {"commands/abs.htm", "ABS(y#) + 0.0 still takes the integer form",
        "y# = -2.5\nprint abs(y#) + 0.0\nx# = abs(y#)\nprint half#(x#)\nend\n" + std::string(kHalf), "2\n1.25\n", 0, ""},
       {"commands/abs.htm", "(half#(ABS(y#)) is refused, as half#(3) is)",
@@ -309,6 +314,16 @@ TEST(HelpPages, WhatThePagesSayWhereAUserTripsHolds) {
        "print text size()\nprint text font$()\nsync\n",
        "", "10\nsystem\n40\nCourier New\n", ""},
       {"text_font_s.htm", asked, "", "", "", ""},
+      {"text_style.htm",
+       "Under SYNC ON, after SET TEXT TO NORMAL, ITALIC, BOLD or BOLDITALIC, it gives the style as of the last SYNC: "
+       "the style change waits for the next SYNC.",
+       "sync on\nset text to bold\nprint text style()\nsync\nprint text style()\nsync\n", "", "0\n2\n", ""},
+      {"text_background_type.htm",
+       "So at the start of a program SET TEXT OPAQUE then PRINT TEXT BACKGROUND TYPE() prints 0, and a second such "
+       "PRINT prints 1.",
+       "set text opaque\nprint text background type()\nprint text background type()\nsync on\nset text transparent\n"
+       "print text background type()\nsync\nprint text background type()\nsync\n",
+       "", "0\n1\n1\n0\n", ""},
       {"op_and.htm",
        "The word AND works only in IF, WHILE and UNTIL conditions, where it means &amp;, as &lt;&gt; there means "
        "not equal; elsewhere, as in flag = (a &gt; 1) &amp; (b &gt; 1), write &amp;: AND there is refused.",
