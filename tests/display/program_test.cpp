@@ -1,14 +1,13 @@
 // Whole programs run headless with --transcript and --grab.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <string>
 
 #include "runtime/startup.h"
 #include "display/bitmaps.h"
 #include "platform/fs.h"
 #include "tests/support/image_builder.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -20,8 +19,9 @@ struct RunResult {
 
 RunResult RunProgramImage(const ImageBuilder& b, int64_t frames) {
   // Not the run's own temporary folder: that goes at the end of the run.
-  std::string dir = testing::TempDir() + "vk_" + std::to_string(getpid()) + "_";
-  std::string image = dir + "vk_program.img", transcript = dir + "vk_program.txt", grab = dir + "vk_program.png";
+  TempDir dir;
+  const std::string image = dir.File("program.img"), transcript = dir.File("program.txt"),
+                    grab = dir.File("program.png");
   EXPECT_TRUE(b.WriteFile(image));
   RunOptions o;
   o.headless = true;
@@ -33,8 +33,6 @@ RunResult RunProgramImage(const ImageBuilder& b, int64_t frames) {
   r.status = RunImageFile(image, o);
   FsReadFile(transcript, r.transcript);
   r.grab = LoadImageByExtension(grab, 32);
-  std::remove(transcript.c_str());
-  std::remove(grab.c_str());
   return r;
 }
 

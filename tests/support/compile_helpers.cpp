@@ -1,11 +1,9 @@
 #include "tests/support/compile_helpers.h"
 
-#include <unistd.h>
-
 #include <cstdio>
-#include <filesystem>
 
 #include "runtime/language_file.h"
+#include "tests/support/temp_dir.h"
 
 Compiler& TestCompiler() {
   static Compiler* compiler = [] {
@@ -56,12 +54,8 @@ std::string Failure(const std::string& source) {
 }
 
 std::string TempFolder() {
-  static std::string folder = [] {
-    std::string f = std::filesystem::temp_directory_path().string() + "/vk_compiler_test_" + std::to_string(getpid());
-    std::filesystem::create_directories(f);
-    return f;
-  }();
-  return folder;
+  static const TempDir folder;  // removed when the process ends
+  return folder.path();
 }
 
 std::string WriteTempFile(const std::string& name, const std::string& text) {

@@ -1,21 +1,30 @@
 #include "tests/support/temp_dir.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <vector>
 
-TempDir::TempDir() {
-  std::string tmpl = std::filesystem::temp_directory_path().string() + "/vktest-XXXXXX";
-  std::vector<char> buf(tmpl.begin(), tmpl.end());
-  buf.push_back(0);
-  if (mkdtemp(buf.data())) path_ = buf.data();
+TempDir::TempDir() : owner_(getpid()) {
+  const char* children = std::getenv(kChildTempFolder);
+  const char* owner = std::getenv(kChildTempOwner);
+  const bool child = children && *children && owner && std::to_string(owner_) != owner;
+  for (const std::string& base : {child ? std::string(children) : std::string(),
+                                  std::filesystem::temp_directory_path().string()}) {
+    if (base.empty()) continue;
+    std::string tmpl = base + "/vktest-XXXXXX";
+    if (mkdtemp(tmpl.data())) {
+      path_ = tmpl;
+      return;
+    }
+  }
 }
 
 TempDir::~TempDir() {
   std::error_code ec;
-  if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+  if (!path_.empty() && getpid() == owner_) std::filesystem::remove_all(path_, ec);
 }
 
 std::string TempDir::Read(const std::string& name) const {

@@ -1,7 +1,16 @@
 #pragma once
+#include <sys/types.h>
+
 #include <string>
 
-// A fresh folder for one test, removed with everything in it at the end.
+// The environment that names the folder where a test binary's other processes make their
+// temporary folders, and the process that removes it at its end.
+inline constexpr const char* kChildTempFolder = "VK_TEST_CHILD_TEMP";
+inline constexpr const char* kChildTempOwner = "VK_TEST_CHILD_TEMP_OWNER";
+
+// A fresh folder for one test, removed with everything in it at the end (by the process that
+// made it: a forked child leaves it to its parent). A test binary's other processes make theirs
+// inside the folder of kChildTempFolder, so one that ends without its destructors leaves none.
 class TempDir {
  public:
   TempDir();
@@ -15,4 +24,5 @@ class TempDir {
 
  private:
   std::string path_;
+  pid_t owner_;
 };

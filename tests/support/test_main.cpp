@@ -1,11 +1,15 @@
 // Test entry: every test binary runs headless, whatever the machine has.
 #include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
+
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -36,9 +40,20 @@ int main(int argc, char** argv) {
     setenv("VK_TEST_STATE_HOME", state.c_str(), 1);
     setenv("XDG_STATE_HOME", state.c_str(), 1);
   }
+  // The temporary folders of a test's other processes (a death test's child, forked or started
+  // again, ends without running its destructors) go into one of this process's, removed at its
+  // end. Others may pass through it, as through the suite's own temporary folder.
+  std::string children;
+  if (!std::getenv(kChildTempFolder)) {
+    std::string tmpl = std::filesystem::temp_directory_path().string() + "/vkchildren-XXXXXX";
+    if (mkdtemp(tmpl.data()) && chmod(tmpl.c_str(), 0711) == 0) children = tmpl;
+    setenv(kChildTempFolder, children.c_str(), 1);
+    setenv(kChildTempOwner, std::to_string(getpid()).c_str(), 1);
+  }
   testing::InitGoogleTest(&argc, argv);
   const int status = RUN_ALL_TESTS();
   std::error_code ec;
   if (!state.empty()) std::filesystem::remove_all(state, ec);
+  if (!children.empty()) std::filesystem::remove_all(children, ec);
   return status;
 }
