@@ -46,7 +46,8 @@ int main(int argc, char** argv) {
   std::string children;
   if (!std::getenv(kChildTempFolder)) {
     std::string tmpl = std::filesystem::temp_directory_path().string() + "/vkchildren-XXXXXX";
-    if (mkdtemp(tmpl.data()) && chmod(tmpl.c_str(), 0711) == 0) children = tmpl;
+    if (mkdtemp(tmpl.data())) children = tmpl;
+    if (!children.empty()) chmod(children.c_str(), 0711);
     setenv(kChildTempFolder, children.c_str(), 1);
     setenv(kChildTempOwner, std::to_string(getpid()).c_str(), 1);
   }
