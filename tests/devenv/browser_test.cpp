@@ -11,6 +11,7 @@
 #include "devenv/browser_state.h"
 #include "devenv/ide_texts.h"
 #include "platform/fs.h"
+#include "tests/support/process.h"
 #include "tests/devenv/editor_driver.h"
 
 namespace {
@@ -170,6 +171,43 @@ TEST_F(BrowserTest, OnlyTheOverwriteOfAProgramWithMediaPacksTheMedia) {
   EXPECT_GE(sizes[1], sizes[0] + 5000);
 }
 
+// "Replace it?" and yes, then a disk that takes no more than a megabyte: the game there is
+// kept and the status line says why.
+TEST_F(BrowserTest, AProgramThatCannotBeWrittenKeepsTheOldOneAndSaysWhy) {
+  Type("x = 1\n");
+  dir_.Write("work/demo", "an older game");
+  Open(11, 6);
+  BrowserSetField(1, "demo");
+  BrowserPerformAction(BrowserButtonAction(2));
+  ASSERT_EQ(g_ide.dialogMode, 13);
+  const std::string says = IdeText(IdeSection::Desc, kDescNotBuilt) + ": cannot write " + Work("demo") + ": file too large";
+  ASSERT_FALSE(FsTempFolder().empty());  // made here, so the child leaves nothing behind
+  EXPECT_EQ(RunWithFileSizeLimit(1 << 20, [&] {
+              BrowserPerformAction(BrowserButtonAction(2));
+              return g_ide.statusText == says ? 0 : 1;
+            }),
+            0);
+  EXPECT_EQ(dir_.Read("work/demo"), "an older game");
+}
+
+// A folder at the name is never offered for replacing: the panel says it is a folder.
+TEST_F(BrowserTest, SaveAsOrMakeProgramOntoAFolderSaysItIsOne) {
+  Type("x = 1\n");
+  std::filesystem::create_directory(Work("box.vka"));
+  const struct {
+    int32_t mode, kind, desc;
+  } cases[] = {{2, 3, kDescNotSaved}, {11, 6, kDescNotBuilt}};
+  for (const auto& c : cases) {
+    Open(c.mode, c.kind);
+    BrowserSetField(1, "box.vka");
+    BrowserApplySelection(c.mode == 2 ? 2 : 6);
+    EXPECT_EQ(g_ide.dialogMode, c.mode);
+    EXPECT_EQ(g_browser.message, IdeText(IdeSection::Desc, c.desc) + ": is a folder");
+    EXPECT_TRUE(std::filesystem::is_directory(Work("box.vka")));
+    BrowserClose();
+  }
+}
+
 TEST_F(BrowserTest, ANewFolderNameThatIsTakenGetsANumber) {
   std::filesystem::create_directory(Work("New"));
   Open(1, 2);
@@ -234,7 +272,7 @@ TEST_F(BrowserTest, SaveFirstReplacesTheFileAndStopsWhenTheSaveFails) {
   BrowserPerformAction(BrowserButtonAction(2));
   EXPECT_EQ(dir_.Read("work/keep.vka"), "old\r\n");
   EXPECT_EQ(g_ide.dialogMode, 23);
-  EXPECT_EQ(g_browser.message, IdeText(IdeSection::Desc, kDescNotSaved));
+  EXPECT_EQ(g_browser.message, IdeText(IdeSection::Desc, kDescNotSaved) + ": disk full");
   Click(1, 1);  // the click after the message closes the panel
   EXPECT_FALSE(BrowserIsOpen());
   Open(9, 4);
