@@ -60,6 +60,7 @@ TEST_F(SettingsTest, RecentFilesMoveUpDropTheOldestAndSurviveASave) {
   EXPECT_EQ(g_ide.recent[0].name, "B.VKA");
   EXPECT_EQ(g_ide.recent[0].folder, "/P");
   EXPECT_FALSE(g_ide.mediaEditors[2].exists);
+  EXPECT_EQ(g_ide.mediaEditors[2].path, dir_.File("settings_test.cpp"));
   SaveRecentFiles();
   ResetIdeState();
   LoadRecentFiles();
