@@ -317,7 +317,7 @@ void CmdSaveArray() {
       bytes += "\r\n";
     }
   }
-  if (!FsWriteFileAtomic(OpString(0), bytes)) RunError(kErrArrayFileNotOpened);
+  if (!FsWriteFileAtomic(OpString(0), bytes)) RunFileError(kErrArrayFileNotOpened, OpString(0), FileErrorCause(errno));
   ProgramCounter += 2;
 }
 

@@ -142,6 +142,7 @@ enum ErrorCode : int32_t {
   kErrFolderNotEntered = 8003,
   kErrFileNotMade = 8021,
   kErrFileNotDeleted = 8022,
+  kErrFileNotCopied = 8023,
   kErrFileNotRenamed = 8024,
   kErrFileNotMoved = 8025,
   kErrFolderNotMade = 8101,

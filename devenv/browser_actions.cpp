@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 
 #include "core/run_state.h"
@@ -37,6 +38,21 @@ bool IsRegularFile(const std::string& path) {
   return stat(FsResolve(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// A text of the failures list followed by its cause: "The source could not be saved: disk full".
+std::string WithCause(int desc, const std::string& cause) {
+  return cause.empty() ? Desc(desc) : Desc(desc) + ": " + cause;
+}
+
+// Why a name that exists can never be written over (a folder, a device, a pipe); "" for a file.
+std::string NeverReplaced(const std::string& path) {
+  struct stat st;
+  if (stat(FsResolve(path).c_str(), &st) != 0 || S_ISREG(st.st_mode)) return "";
+  return S_ISDIR(st.st_mode) ? FileErrorCause(EISDIR) : "not a regular file";
+}
+
+// What the last failed save of BrowserSaveSource said.
+std::string g_saveFailure;
+
 // A name relative to the working folder as a whole path.
 std::string Absolute(const std::string& name) {
   return !name.empty() && name[0] == '/' ? name : BrowserJoin(FsCurrentFolder(), name);
@@ -51,8 +67,8 @@ void Ask(int32_t mode) {
 
 // A failure that must not pass unseen: the panel stays with the message, and the next click
 // closes it.
-void FailAndStay(int desc) {
-  BrowserShowMessage(Desc(desc));
+void FailAndStay(const std::string& text) {
+  BrowserShowMessage(text);
   g_ide.dialogMode = 23;
 }
 
@@ -89,7 +105,7 @@ void OverwriteSource() {
     return;
   }
   if (!BrowserSaveSource(path)) {
-    FailAndStay(kDescNotSaved);
+    FailAndStay(g_saveFailure);
     return;
   }
   BrowserClose();
@@ -102,7 +118,7 @@ void OverwriteProgram(int32_t mode) {
     return;
   }
   BrowserClose();
-  if (!BrowserMakeExecutable(path, mode == 14 ? 1 : 0, g_ide.projectFolder)) Status(Desc(kDescNotBuilt));
+  BrowserMakeExecutable(path, mode == 14 ? 1 : 0, g_ide.projectFolder);
 }
 
 void FindOrReplace(int32_t mode) {
@@ -110,7 +126,7 @@ void FindOrReplace(int32_t mode) {
   const std::string& pattern = GetBrowserItem(1);
   const std::string replacement = GetBrowserItem(2);
   if (EditorFindReplace(pattern, mode == 22 ? &replacement : nullptr) < 0) {
-    FailAndStay(kDescNotFound);
+    FailAndStay(Desc(kDescNotFound));
     return;
   }
   BrowserClose();
@@ -233,7 +249,7 @@ void BrowserPerformAction(int32_t action) {
       }
       // A source that could not be saved is not left behind.
       if (!SaveFirst()) {
-        FailAndStay(kDescNotSaved);
+        FailAndStay(g_saveFailure);
         return;
       }
       GoOnAfterQuestion(action == 3 ? 4 : action + 1);
@@ -295,6 +311,10 @@ void BrowserApplySelection(int32_t mode) {
       AddDefaultExtension(full, ".VKA");
       if (full != name) BrowserSetField(1, full);
       const std::string path = BrowserChosenPath();
+      if (const std::string why = NeverReplaced(path); !why.empty()) {
+        BrowserShowMessage(WithCause(kDescNotSaved, why));
+        return;
+      }
       if (FsPathExists(path)) {
         Ask(3);
         return;
@@ -320,12 +340,16 @@ void BrowserApplySelection(int32_t mode) {
       }
       // Programs here have no extension: the name is kept as typed.
       const std::string path = BrowserChosenPath();
+      if (const std::string why = NeverReplaced(path); !why.empty()) {
+        BrowserShowMessage(WithCause(kDescNotBuilt, why));
+        return;
+      }
       if (FsPathExists(path)) {
         Ask(mode + 7);
         return;
       }
       BrowserClose();
-      if (!BrowserMakeExecutable(path, mode - 6, g_ide.projectFolder)) Status(Desc(kDescNotBuilt));
+      BrowserMakeExecutable(path, mode - 6, g_ide.projectFolder);
       return;
     }
     case 31: NewProject(); return;
@@ -348,7 +372,8 @@ void BrowserApplySelection(int32_t mode) {
 bool BrowserSaveSource(const std::string& name) {
   const std::string path = Absolute(name);
   if (!SaveEditorBuffer(path)) {
-    BrowserShowMessage(Desc(kDescNotSaved));
+    g_saveFailure = WithCause(kDescNotSaved, FileErrorCause(errno));
+    BrowserShowMessage(g_saveFailure);
     return false;
   }
   SetCurrentFileFromPath(path);
@@ -437,15 +462,16 @@ bool BrowserMakeExecutable(const std::string& name, int32_t withMedia, const std
   build.source = FsTempFolder() + "/_exesource.vka";
   std::string text;
   for (const std::string& line : g_ide.editor.lines) text += line + "\r\n";
+  std::string error;
   bool ok = FsWriteFileAtomic(build.source, text);
+  if (!ok) error = FileErrorCause(errno);
   build.escape = [] {
     PollInputDevices();
     return KeyDown(kEscapeKeyCode);
   };
   build.report = [](const std::string& what) { IdeShowProgressText(what); };
-  std::string error;
   ok = ok && IdeBuildExecutable(build, &error);
-  if (ok) Status(Desc(kDescBuilt));
+  Status(ok ? Desc(kDescBuilt) : WithCause(kDescNotBuilt, error));
   FsDeleteFile(build.source);
   if (!here.empty()) FsChangeFolder(here);
   return ok;

@@ -8,7 +8,6 @@ bool IdeBuildExecutable(const ExeBuild& b, std::string* error) {
   const std::string image = FsTempFolder() + "/_exefile.dat";
   const std::string folder = b.projectFolder.empty() ? FsCurrentFolder() : b.projectFolder;
   CompileOutcome outcome;
-  // A compile error leaves the game there is as it was.
   if (!CompileFile(b.source, image, nullptr, folder, &outcome)) {
     if (error) *error = outcome.message;
     return false;
@@ -23,6 +22,5 @@ bool IdeBuildExecutable(const ExeBuild& b, std::string* error) {
   const bool ok = WriteGameFile(b.runtimeExe.empty() ? SelfExecutablePath() : b.runtimeExe, image, media, b.output,
                                 error, adding);
   FsDeleteFile(image);
-  if (!ok) FsDeleteFile(b.output);
   return ok;
 }

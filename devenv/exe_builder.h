@@ -17,7 +17,8 @@ struct ExeBuild {
 
 // Compiles the source into the temporary "_exefile.dat", then writes the runtime, the program
 // as the pack's first entry "program.img" and, with media, every media file of the project
-// folder in name order; the game is left executable (mode 0755). A build abandoned or failed
-// while writing leaves no output file; a compile error leaves it untouched. False, and why in
-// error, when it fails.
+// folder in name order; the game is executable (0777 less the umask). The game is written
+// beside its name and put in place only once whole: a build that fails in any way (a compile
+// error, Escape, a file that cannot be read or written) leaves whatever stood at the name as it
+// was. False, and why in error, when it fails.
 bool IdeBuildExecutable(const ExeBuild& build, std::string* error);

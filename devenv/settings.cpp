@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <utility>
+#include <vector>
 
 #include "core/run_state.h"
 #include "devenv/ide_state.h"
@@ -16,6 +20,9 @@
 namespace {
 
 constexpr size_t kFieldLength = 255;
+
+// The recent files could not be saved, and stderr said so (once a session, from its start).
+bool g_recentFailureSaid = false;
 
 std::string Upper(std::string s) {
   for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
@@ -61,6 +68,7 @@ std::string IdeStateFile() { return FsConfigFolder() + "/WIN.INI"; }
 
 void LoadRecentFiles() {
   const std::string ini = IdeStateFile();
+  g_recentFailureSaid = false;
   g_ide.recent.clear();
   for (int i = 1; i <= kRecentFileCount; ++i) {
     RecentFile r{ReadField(ini, kIdeStateSection, "RECENTFILE" + std::to_string(i)),
@@ -75,17 +83,30 @@ void LoadRecentFiles() {
   }
 }
 
-void SaveRecentFiles() {
+bool SaveRecentFiles() {
   const std::string ini = IdeStateFile();
   // Places beyond the list are written empty, so an entry that was skipped on reading does not
   // come back as a second copy of a moved one.
+  std::vector<std::pair<std::string, std::string>> keys;
   for (int i = 1; i <= kRecentFileCount; ++i) {
     const bool present = size_t(i) <= g_ide.recent.size();
-    IniWriteString(ini, kIdeStateSection, "RECENTFILE" + std::to_string(i), present ? g_ide.recent[size_t(i - 1)].name : "");
-    IniWriteString(ini, kIdeStateSection, "RECENTPATH" + std::to_string(i), present ? g_ide.recent[size_t(i - 1)].folder : "");
+    keys.emplace_back("RECENTFILE" + std::to_string(i), present ? g_ide.recent[size_t(i - 1)].name : "");
+    keys.emplace_back("RECENTPATH" + std::to_string(i), present ? g_ide.recent[size_t(i - 1)].folder : "");
   }
   for (int i = 0; i < kMediaEditorCount; ++i)
-    IniWriteString(ini, kIdeStateSection, "MEDITOR" + std::to_string(i + 1), g_ide.mediaEditors[i].path);
+    keys.emplace_back("MEDITOR" + std::to_string(i + 1), g_ide.mediaEditors[i].path);
+  // Each key is written whole or not at all; the first that fails ends the saving. Said once a
+  // session: every run from the environment saves them again.
+  for (const auto& [key, value] : keys) {
+    errno = 0;
+    if (IniWriteString(ini, kIdeStateSection, key, value)) continue;
+    if (!g_recentFailureSaid)
+      std::fprintf(stderr, "vellumark: edit: the recent files could not be saved in %s: %s\n", ini.c_str(),
+                   FileErrorCause(errno).c_str());
+    g_recentFailureSaid = true;
+    return false;
+  }
+  return true;
 }
 
 void AddRecentFile(const std::string& name, const std::string& folder) {

@@ -25,8 +25,11 @@ bool IdeLoadLanguageTables();
 std::string IdeStateFile();
 inline constexpr const char* kIdeStateSection = "VellumarkStateData";
 
+// Reads the recent files and the media editors' programs; a session starts here.
 void LoadRecentFiles();
-void SaveRecentFiles();
+// SaveRecentFiles writes them; a file that cannot take them is left as it was, and the first
+// failure of a session is said on stderr with the cause (false).
+bool SaveRecentFiles();
 // Puts the pair at the top of the recent list: a pair already listed moves up, otherwise the
 // oldest of four entries is dropped. An empty name is ignored.
 void AddRecentFile(const std::string& name, const std::string& folder);

@@ -12,9 +12,11 @@ namespace {
 constexpr size_t kHeaderColumn = 13;  // characters before the colon of a header line
 constexpr size_t kFieldLength = 255;
 
-bool IsText(unsigned char c) { return c >= 14 || c == '\t'; }
+// Lines end where the compiler ends them: at CR, LF or a NUL byte. Every other byte stays in
+// its line, so a save gives the compiler the same lines it read before.
+bool IsText(unsigned char c) { return c != '\r' && c != '\n' && c != 0; }
 
-// Steps over a line end: CR, LF or CR LF (any other byte below 14 counts as one break).
+// Steps over a line end: CR, LF, CR LF or NUL.
 size_t PastLineEnd(const std::string& data, size_t pos) {
   if (pos >= data.size()) return pos;
   const char c = data[pos++];
@@ -53,13 +55,18 @@ std::string WorkFileHeader(const std::string& title, const std::string& author, 
 
 std::string ReadHeaderField(const std::string& data, size_t* pos) {
   const size_t start = *pos;
-  // The colon must be the 14th character, on the same line.
+  // The colon must be the 14th character, on the same line, of a comment line ("Rem" and a
+  // blank): a statement or a label there is a line of the program, never a field.
   size_t colon = start;
   while (colon < data.size() && data[colon] != ':' && IsText(static_cast<unsigned char>(data[colon]))) ++colon;
   if (colon >= data.size() || data[colon] != ':' || colon - start != kHeaderColumn) return std::string();
-  size_t at = std::min(colon + 2, data.size());
+  if (!FsEqualsNoCase(data.substr(start, 3), "rem") || (data[start + 3] != ' ' && data[start + 3] != '\t'))
+    return std::string();
+  // The value follows the blank after the colon, on the same line.
+  size_t at = colon + 1;
+  if (at < data.size() && IsText(static_cast<unsigned char>(data[at]))) ++at;
   const size_t valueStart = at;
-  while (at < data.size() && static_cast<unsigned char>(data[at]) >= 14) ++at;
+  while (at < data.size() && IsText(static_cast<unsigned char>(data[at]))) ++at;
   std::string value = data.substr(valueStart, std::min(at - valueStart, kFieldLength));
   *pos = PastLineEnd(data, at);
   return value;

@@ -439,8 +439,11 @@ FsAccess FsAccessOf(const std::string& hostPath) {
   return stat(hostPath.c_str(), &st) == 0 ? AccessOf(st, 0666) : FsAccess{};
 }
 
-FsAccess FsNewFileAccess() {
-  // Read once from the kernel: asking umask() would change it for a moment under other threads.
+namespace {
+
+// The process's umask, read once from the kernel: asking umask() would change it for a moment
+// under other threads.
+uint32_t ProcessUmask() {
   static const uint32_t mask = [] {
     std::string status;
     if (FILE* f = std::fopen("/proc/self/status", "r")) {
@@ -451,8 +454,14 @@ FsAccess FsNewFileAccess() {
     }
     return status.empty() ? 022u : uint32_t(std::strtoul(status.c_str(), nullptr, 8)) & 0777;
   }();
-  return FsAccess{0666 & ~mask, -1};
+  return mask;
 }
+
+}  // namespace
+
+FsAccess FsNewFileAccess() { return FsAccess{0666 & ~ProcessUmask(), -1}; }
+
+FsAccess FsNewProgramAccess() { return FsAccess{0777 & ~ProcessUmask(), -1}; }
 
 bool FsGiveAccess(int fd, const FsAccess& access) {
   uint32_t mode = access.mode;
@@ -466,9 +475,11 @@ bool FsGiveAccess(int fd, const FsAccess& access) {
 
 namespace {
 
-// FsWriteFileAtomic, and with durable set FsWriteFileDurable. On failure errno holds the cause
-// of the first step that failed.
-bool WriteFileReplacing(const std::string& name, const std::string& data, bool durable) {
+// FsWriteFileAtomic, and with durable set FsWriteFileDurable; given (when not null) is the
+// access of the file written, new or replaced. On failure errno holds the cause of the first
+// step that failed.
+bool WriteFileReplacing(const std::string& name, const std::string& data, bool durable,
+                        const FsAccess* given = nullptr) {
   const std::string target = SaveTarget(FsResolveForWrite(name));
   if (target.empty()) return false;
   struct stat old;
@@ -481,8 +492,9 @@ bool WriteFileReplacing(const std::string& name, const std::string& data, bool d
   std::string tmp;
   int fd = CreateUniqueFile(folder, tmp);
   if (fd < 0) return false;
-  // A new file gets the usual mode; a replaced one keeps its own.
-  bool ok = FsGiveAccess(fd, exists ? AccessOf(old, 07777) : FsNewFileAccess()) && WriteAll(fd, data);
+  // A new file gets the usual mode and a replaced one keeps its own, unless one is given.
+  const FsAccess access = given ? *given : exists ? AccessOf(old, 07777) : FsNewFileAccess();
+  bool ok = FsGiveAccess(fd, access) && WriteAll(fd, data);
   if (g_fsWriteFaults > 0) {
     --g_fsWriteFaults;
     if (ok) errno = ENOSPC;
@@ -515,6 +527,10 @@ bool FsWriteFileAtomic(const std::string& name, const std::string& data) {
 
 bool FsWriteFileDurable(const std::string& name, const std::string& data) {
   return WriteFileReplacing(name, data, true);
+}
+
+bool FsWriteFileAtomicAs(const std::string& name, const std::string& data, const FsAccess& access) {
+  return WriteFileReplacing(name, data, false, &access);
 }
 
 std::string FsReadCause(FsRead result, const char* kind) {

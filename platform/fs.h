@@ -77,8 +77,12 @@ struct FsAccess {
 FsAccess FsAccessOf(const std::string& hostPath);
 // What a new file of this process gets when nothing else sets it: 0666 less the umask.
 FsAccess FsNewFileAccess();
+// What a new program (a file to run) gets: 0777 less the umask.
+FsAccess FsNewProgramAccess();
 // Gives an open file the access (see FsAccess); false when its mode cannot be set.
 bool FsGiveAccess(int fd, const FsAccess& access);
+// As FsWriteFileAtomic, with the access given to the file whether it is new or replaced.
+bool FsWriteFileAtomicAs(const std::string& name, const std::string& data, const FsAccess& access);
 // A failed file operation's cause in a few words, for the error message ("not found",
 // "permission denied", "disk full", ...), from an errno value.
 std::string FileErrorCause(int error);

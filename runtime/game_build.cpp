@@ -1,9 +1,9 @@
 #include "runtime/game_build.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -233,7 +233,7 @@ bool WriteGameFile(const std::string& runtimeExe, const std::string& imageFile, 
   if (outputFailed) *outputFailed = false;
   std::string runtime, image;
   if (!FsReadFile(runtimeExe, runtime)) {
-    if (error) *error = "cannot read the runtime " + runtimeExe;
+    if (error) *error = "cannot read the runtime " + runtimeExe + ": " + FileErrorCause(errno);
     return false;
   }
   // A runtime that is itself a built game contributes only its own part.
@@ -247,7 +247,7 @@ bool WriteGameFile(const std::string& runtimeExe, const std::string& imageFile, 
   // that is not an executable of the kind read here is copied as it is.
   CutToLoadedImage(runtime);
   if (!FsReadFile(imageFile, image)) {
-    if (error) *error = "cannot read the program image " + imageFile;
+    if (error) *error = "cannot read the program image " + imageFile + ": " + FileErrorCause(errno);
     return false;
   }
   std::vector<PackInput> entries;
@@ -263,15 +263,17 @@ bool WriteGameFile(const std::string& runtimeExe, const std::string& imageFile, 
     }
     std::string data;
     if (!FsReadFile(path, data)) {
-      if (error) *error = "cannot read " + path;
+      if (error) *error = "cannot read " + path + ": " + FileErrorCause(errno);
       return false;
     }
     entries.push_back({name, std::vector<uint8_t>(data.begin(), data.end())});
   }
   std::vector<uint8_t> pack = BuildPack(entries, uint32_t(runtime.size()));
   runtime.append(reinterpret_cast<const char*>(pack.data()), pack.size());
-  if (!FsWriteFileAtomic(output, runtime) || chmod(FsResolve(output).c_str(), 0755) != 0) {
-    if (error) *error = "cannot write " + output;
+  // Written whole beside the name and renamed over it: a game there stays as it was until the
+  // new one is complete. A game is run like any program: 0777 less the umask.
+  if (!FsWriteFileAtomicAs(output, runtime, FsNewProgramAccess())) {
+    if (error) *error = "cannot write " + output + ": " + FileErrorCause(errno);
     if (outputFailed) *outputFailed = true;
     return false;
   }

@@ -135,8 +135,16 @@ void CmdCopyFile() {
   SkipOperands(2);
   const int32_t e = CopyFileCommand(source, target);
   const int error = errno;
-  if (e == kErrFileNotFound) FileWarning(uint32_t(e), source, FileUnreadableCause(source));
-  else if (e) FileWarning(uint32_t(e), target, WriteCause(target, error));
+  if (e == kErrFileNotFound) {
+    FileWarning(uint32_t(e), source, FileUnreadableCause(source));
+  } else if (e == kErrFileExists) {
+    FileWarning(uint32_t(e), target, "already exists");
+  } else if (e) {
+    // A source that passed the check only through the pack fails on disk: it is named.
+    const std::string why = FileUnreadableCause(source);
+    if (!why.empty()) FileWarning(uint32_t(e), source, why);
+    else FileWarning(uint32_t(e), target, WriteCause(target, error));
+  }
 }
 
 template <int32_t Error>

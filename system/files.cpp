@@ -76,7 +76,14 @@ bool MakeFile(const std::string& name) { return !name.empty() && FsMakeFileExclu
 
 int32_t CopyFileCommand(const std::string& source, const std::string& target) {
   if (!FileExists(source)) return kErrFileNotFound;
-  return FsCopyFile(source, target) ? 0 : kErrFileExists;
+  if (FsCopyFile(source, target)) return 0;
+  // Only a target that is there is "File already exists"; anything else (a full disk, a folder
+  // that is missing or closed) is a copy that failed, with errno kept for its cause.
+  const int error = errno;
+  struct stat st;
+  const bool taken = !target.empty() && lstat(FsResolveForWrite(target).c_str(), &st) == 0;
+  errno = error;
+  return taken ? kErrFileExists : kErrFileNotCopied;
 }
 
 bool RenameFile(const std::string& source, const std::string& target) {

@@ -19,7 +19,8 @@ bool IsFileReadOnly(const std::string& name);
 bool DeleteFileIfExists(const std::string& name);
 // Makes a new empty file; false when it exists or cannot be made.
 bool MakeFile(const std::string& name);
-// 0 when copied; 105 when the source is missing; 106 when the copy fails (the target exists).
+// 0 when copied; 105 when the source is missing; 106 when the target exists (a dangling link
+// too); 8023 when the copy fails otherwise, errno holding the cause.
 int32_t CopyFileCommand(const std::string& source, const std::string& target);
 // Renames without replacing an existing target.
 bool RenameFile(const std::string& source, const std::string& target);

@@ -285,12 +285,27 @@ TEST_F(ArrayFiles, ErrorsOfArrayFiles) {
               Emit(b, 5004, a, Path("none.dat"));
             }),
             109);
-  EXPECT_EQ(RunAndGetError([this](ImageBuilder& b) {  // a folder that does not exist
-              int32_t a = b.IntVar();
-              b.Emit({501, a, b.Int(1)});
-              Emit(b, 5004, a, Path("no/such/folder/x.dat"));
-            }),
-            104);
+  // A save that fails names the file and the cause, and leaves the file there as it was.
+  std::FILE* old = std::fopen(Path("full.dat").c_str(), "wb");
+  std::fputs("old", old);
+  std::fclose(old);
+  const struct {
+    const char* name;
+    int32_t faults;
+    const char* cause;
+  } cases[] = {{"no/such/folder/x.dat", 0, "not found"}, {"full.dat", 1, "disk full"}};
+  for (const auto& c : cases) {
+    g_fsWriteFaults = c.faults;
+    EXPECT_EQ(RunAndGetError([&](ImageBuilder& b) {
+                int32_t a = b.IntVar();
+                b.Emit({501, a, b.Int(1)});
+                Emit(b, 5004, a, Path(c.name));
+              }),
+              104);
+    g_fsWriteFaults = 0;
+    EXPECT_EQ(g_lastEngineError, Path(c.name) + ": " + c.cause);
+  }
+  EXPECT_EQ(Read(Path("full.dat")), "old");
 }
 
 // Loads read only regular files and never create or replace anything but a missing name;

@@ -9,8 +9,10 @@
 #include <filesystem>
 
 #include "devenv/browser_state.h"
+#include "devenv/ide_actions.h"
 #include "devenv/ide_texts.h"
 #include "platform/fs.h"
+#include "tests/support/process.h"
 #include "tests/devenv/editor_driver.h"
 
 namespace {
@@ -148,26 +150,76 @@ TEST_F(BrowserTest, AProgramKeepsItsNameAndIsNotReplacedWithoutAsking) {
 }
 
 // Replacing a program asks first; the "yes" keeps to what was asked for: the program alone
-// from make-program, the project's media too from make-program-with-media.
+// from make-program, the project's media too from make-program-with-media, as a new name does.
 TEST_F(BrowserTest, OnlyTheOverwriteOfAProgramWithMediaPacksTheMedia) {
   Type("x = 1\n");
   g_ide.projectFolder = Work("");
   dir_.Write("work/song.wav", std::string(5000, 'm'));
   struct {
     int32_t mode, kind, overwrite;
-  } const cases[] = {{11, 6, 13}, {12, 7, 14}};
+  } const cases[] = {{11, 6, 13}, {12, 7, 14}, {11, 6, 0}, {12, 7, 0}};
   std::vector<uintmax_t> sizes;
   for (const auto& c : cases) {
-    dir_.Write("work/demo", "an older game");
+    std::filesystem::remove(Work("demo"));
+    if (c.overwrite) dir_.Write("work/demo", "an older game");
     Open(c.mode, c.kind);
     BrowserSetField(1, "demo");
     BrowserPerformAction(BrowserButtonAction(2));
     ASSERT_EQ(g_ide.dialogMode, c.overwrite);
-    BrowserPerformAction(BrowserButtonAction(2));
+    if (c.overwrite) BrowserPerformAction(BrowserButtonAction(2));
     EXPECT_EQ(g_ide.statusText, IdeText(IdeSection::Desc, kDescBuilt)) << c.mode;
     sizes.push_back(std::filesystem::file_size(Work("demo")));
   }
   EXPECT_GE(sizes[1], sizes[0] + 5000);
+  EXPECT_EQ(sizes[2], sizes[0]);
+  EXPECT_EQ(sizes[3], sizes[1]);
+}
+
+// "Replace it?" and yes, then a disk that takes no more than a megabyte: the game there is
+// kept and the status line says why.
+TEST_F(BrowserTest, AProgramThatCannotBeWrittenKeepsTheOldOneAndSaysWhy) {
+  Type("x = 1\n");
+  dir_.Write("work/demo", "an older game");
+  Open(11, 6);
+  BrowserSetField(1, "demo");
+  BrowserPerformAction(BrowserButtonAction(2));
+  ASSERT_EQ(g_ide.dialogMode, 13);
+  const std::string says = IdeText(IdeSection::Desc, kDescNotBuilt) + ": cannot write " + Work("demo") + ": file too large";
+  ASSERT_FALSE(FsTempFolder().empty());  // made here, so the child leaves nothing behind
+  EXPECT_EQ(RunWithFileSizeLimit(1 << 20, [&] {
+              BrowserPerformAction(BrowserButtonAction(2));
+              return g_ide.statusText == says ? 0 : 1;
+            }),
+            0);
+  EXPECT_EQ(dir_.Read("work/demo"), "an older game");
+}
+
+// A folder at the name is never offered for replacing: the panel says it is a folder.
+TEST_F(BrowserTest, SaveAsOrMakeProgramOntoAFolderSaysItIsOne) {
+  Type("x = 1\n");
+  std::filesystem::create_directory(Work("box.vka"));
+  const struct {
+    int32_t mode, kind, desc;
+  } cases[] = {{2, 3, kDescNotSaved}, {11, 6, kDescNotBuilt}};
+  for (const auto& c : cases) {
+    Open(c.mode, c.kind);
+    BrowserSetField(1, "box.vka");
+    BrowserApplySelection(c.mode == 2 ? 2 : 6);
+    EXPECT_EQ(g_ide.dialogMode, c.mode);
+    EXPECT_EQ(g_browser.message, IdeText(IdeSection::Desc, c.desc) + ": is a folder");
+    EXPECT_TRUE(std::filesystem::is_directory(Work("box.vka")));
+    BrowserClose();
+  }
+}
+
+// A search that finds nothing says so, and the panel stays until the next click.
+TEST_F(BrowserTest, FindingNothingSaysSo) {
+  Type("cat\n");
+  Open(21, 11);
+  BrowserSetField(1, "zebra");
+  BrowserPerformAction(21);
+  EXPECT_EQ(g_ide.dialogMode, 23);
+  EXPECT_EQ(g_browser.message, IdeText(IdeSection::Desc, kDescNotFound));
 }
 
 TEST_F(BrowserTest, ANewFolderNameThatIsTakenGetsANumber) {
@@ -234,9 +286,21 @@ TEST_F(BrowserTest, SaveFirstReplacesTheFileAndStopsWhenTheSaveFails) {
   BrowserPerformAction(BrowserButtonAction(2));
   EXPECT_EQ(dir_.Read("work/keep.vka"), "old\r\n");
   EXPECT_EQ(g_ide.dialogMode, 23);
-  EXPECT_EQ(g_browser.message, IdeText(IdeSection::Desc, kDescNotSaved));
+  EXPECT_EQ(g_browser.message, IdeText(IdeSection::Desc, kDescNotSaved) + ": disk full");
   Click(1, 1);  // the click after the message closes the panel
   EXPECT_FALSE(BrowserIsOpen());
+  g_fsWriteFaults = 1;  // F3 says it on the status line
+  IdeSaveSource();
+  EXPECT_EQ(g_ide.statusText, IdeText(IdeSection::Desc, kDescNotSaved) + ": disk full");
+  Open(2, 3);  // so does the "yes" to replacing a file by Save As, and the panel stays
+  BrowserSetField(1, "keep.vka");
+  BrowserApplySelection(2);
+  ASSERT_EQ(g_ide.dialogMode, 3);
+  g_fsWriteFaults = 1;
+  BrowserPerformAction(BrowserButtonAction(2));
+  EXPECT_EQ(g_ide.dialogMode, 23);
+  EXPECT_EQ(g_browser.message, IdeText(IdeSection::Desc, kDescNotSaved) + ": disk full");
+  BrowserClose();
   Open(9, 4);
   BrowserPerformAction(BrowserButtonAction(2));
   EXPECT_EQ(dir_.Read("work/keep.vka"), "new old\r\n");

@@ -1,6 +1,7 @@
 // The executable builder: the bytes of a game without media, which media files are packed and
-// in what order, Escape and compile errors leaving no file, and a built game that runs.
+// in what order, failed builds keeping what was there, and a built game that runs.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <filesystem>
@@ -51,8 +52,10 @@ TEST_F(BuilderTest, WithoutMediaTheGameIsTheRuntimeOneEntryAndTheTrailer) {
   EXPECT_EQ(std::string(bytes.data() + runtime + 4), "program.img");
   EXPECT_EQ(game, runtime + 4 + nameLength + 4 + size + 8);
   EXPECT_TRUE(reports_.empty());
+  const mode_t mask = umask(0);
+  umask(mask);
   const auto perms = std::filesystem::status(dir_.File("out/mygame")).permissions();
-  EXPECT_EQ(perms & std::filesystem::perms::all, std::filesystem::perms(0755));
+  EXPECT_EQ(perms & std::filesystem::perms::all, std::filesystem::perms(0777 & ~mask));
   // The built game runs on its own and does what its program says.
   ProcessResult r = RunProcess(dir_.File("out/mygame"), {}, dir_.File("out"), {"ASAN_OPTIONS=detect_leaks=0"});
   EXPECT_EQ(r.status, 0) << r.err;
@@ -66,24 +69,49 @@ TEST_F(BuilderTest, MediaFilesArePackedInNameOrderByTheirExtensions) {
   EXPECT_EQ(reports_, (std::vector<std::string>{"Adding model.x...", "Adding readme.txt...", "Adding sfx\\boom.wav..."}));
 }
 
-// Escape during the media walk leaves no game, not even an older one; a compile error does not
-// touch the game there is.
-TEST_F(BuilderTest, AnAbandonedBuildLeavesNoFileAndACompileErrorKeepsTheOldOne) {
+// A build that fails in any way leaves what stood at the name as it was, or nothing where
+// there was nothing, and says why.
+TEST_F(BuilderTest, AFailedBuildKeepsTheGameThereAndSaysWhy) {
   std::filesystem::create_directory(dir_.File("out"));
+  ASSERT_FALSE(FsTempFolder().empty());  // made here: a build in a child leaves nothing behind
   struct {
     const char* source;
-    bool escape, oldKept;
-  } const cases[] = {{"make file \"made.txt\"\n", true, false}, {"y = (\n", false, true}};
+    int escapeAt;      // the media file at which Escape is down (0: never)
+    bool mediaFolder;  // the second media file has become a folder when it is read
+    size_t limit;      // the most a file may grow to, as on a full disk (0: no limit)
+    const char* old;   // the file at the name before (null: none)
+    const char* says;
+  } const cases[] = {
+      {"make file \"made.txt\"\n", 2, false, 0, "an older game", "abandoned"},
+      {"y = (\n", 0, false, 0, "an older game", "Brackets"},
+      {"make file \"made.txt\"\n", 0, false, 1 << 20, "an older game", "out/mygame: file too large"},
+      {"make file \"made.txt\"\n", 0, false, 1 << 20, nullptr, "out/mygame: file too large"},
+      {"make file \"made.txt\"\n", 0, true, 0, "an older game", "readme.txt: is a folder"},
+  };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.says);
     dir_.Write("proj/game.vka", c.source);
-    dir_.Write("out/mygame", "an older game");
+    std::filesystem::remove(dir_.File("out/mygame"));
+    if (c.old) dir_.Write("out/mygame", c.old);
     ExeBuild b = Build(true);
     int asked = 0;
-    b.escape = [&asked, &c] { return c.escape && ++asked == 2; };
+    b.escape = [&] {
+      if (++asked == 2 && c.mediaFolder) {
+        std::filesystem::remove(dir_.File("proj/readme.txt"));
+        std::filesystem::create_directory(dir_.File("proj/readme.txt"));
+      }
+      return asked == c.escapeAt;
+    };
     std::string error;
-    EXPECT_FALSE(IdeBuildExecutable(b, &error));
-    EXPECT_FALSE(error.empty());
-    EXPECT_EQ(std::filesystem::exists(dir_.File("out/mygame")), c.oldKept) << c.source;
+    const auto build = [&] { return !IdeBuildExecutable(b, &error) && error.find(c.says) != std::string::npos ? 0 : 1; };
+    EXPECT_EQ(c.limit ? RunWithFileSizeLimit(c.limit, build) : build(), 0) << error;
+    if (c.old) EXPECT_EQ(dir_.Read("out/mygame"), c.old);
+    else EXPECT_FALSE(std::filesystem::exists(dir_.File("out/mygame")));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.File("out")), {}), c.old ? 1 : 0);
+    if (c.mediaFolder) {
+      std::filesystem::remove(dir_.File("proj/readme.txt"));
+      dir_.Write("proj/readme.txt", "data");
+    }
   }
 }
 

@@ -98,6 +98,8 @@ TEST_F(EditorTest, HeaderLinesAndLineEndsWhenReading) {
       {"Rem * Title : short\r\nx\r\n", "", "Rem * Title : short\nx\n"},  // colon not the 14th
       {"a\nb\r\nc\rd", "", "a\nb\nc\nd\n"},                                    // LF, CR LF, CR
       {"a\n\nb\n", "", "a\n\nb\n"},                                            // lone LFs keep blank lines
+      {"Rem * Title  :\nx\n", "", "x\n"},                                      // an empty field ends at its line
+      {"start_program:\nx\n", "", "start_program:\nx\n"},                     // a label is no field
       {"Rem * Title  : T\n", "T", "\n"},                                       // nothing left: one line
   };
   for (const Case& c : cases) {
@@ -112,6 +114,24 @@ TEST_F(EditorTest, HeaderLinesAndLineEndsWhenReading) {
   EXPECT_EQ(Text(), "\n");  // a failed load leaves the buffer
   EXPECT_TRUE(IsSourceFileName("a/B.VKA"));
   EXPECT_FALSE(IsSourceFileName("a.vka/b"));
+}
+
+// Lines end where the compiler ends them (CR, LF, NUL): every other byte stays in its line
+// through a load and a save, in a field too.
+TEST_F(EditorTest, ASaveKeepsEveryLineAsTheCompilerReadsIt) {
+  const struct {
+    std::string file, saved;
+  } cases[] = {
+      {"print 1\r\nrem note\x01print 666\r\nprint 2\r\n", "print 1\r\nrem note\x01print 666\r\nprint 2\r\n"},
+      {std::string("a\x0c\x08\x0b b\0c\n", 9), "a\x0c\x08\x0b b\r\nc\r\n"},
+      {"Rem * Title  : a\x01\tb\r\nprint 1\r\n", "Rem * Title  : a\x01\tb\r\nprint 1\r\n"},
+  };
+  for (const auto& c : cases) {
+    dir_.Write("in.vka", c.file);
+    ASSERT_TRUE(LoadSourceIntoEditor(dir_.File("in.vka")));
+    ASSERT_TRUE(SaveEditorBuffer(dir_.File("out.vka")));
+    EXPECT_EQ(dir_.Read("out.vka"), c.saved);
+  }
 }
 
 TEST_F(EditorTest, SavingWritesHeaderLinesAndAFailedSaveKeepsTheOldFile) {

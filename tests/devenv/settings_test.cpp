@@ -60,10 +60,37 @@ TEST_F(SettingsTest, RecentFilesMoveUpDropTheOldestAndSurviveASave) {
   EXPECT_EQ(g_ide.recent[0].name, "B.VKA");
   EXPECT_EQ(g_ide.recent[0].folder, "/P");
   EXPECT_FALSE(g_ide.mediaEditors[2].exists);
+  EXPECT_EQ(g_ide.mediaEditors[2].path, dir_.File("settings_test.cpp"));
   SaveRecentFiles();
   ResetIdeState();
   LoadRecentFiles();
   EXPECT_EQ(g_ide.recent.size(), 3u);  // no entry comes back twice
+}
+
+// Recent files that cannot be written leave the settings file whole and are said once a
+// session on stderr, with the cause.
+TEST_F(SettingsTest, RecentFilesThatCannotBeSavedAreSaidOnce) {
+  AddRecentFile("a.vka", "/p");
+  ASSERT_TRUE(SaveRecentFiles());
+  const std::string ini = IdeStateFile(), before = dir_.Read("config/vellumark/WIN.INI");
+  AddRecentFile("b.vka", "/p");
+  std::string said;
+  for (int run = 0; run < 2; ++run) {
+    g_fsWriteFaults = 1;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(SaveRecentFiles());
+    said += testing::internal::GetCapturedStderr();
+    g_fsWriteFaults = 0;
+  }
+  EXPECT_EQ(said, "vellumark: edit: the recent files could not be saved in " + ini + ": disk full\n");
+  EXPECT_EQ(dir_.Read("config/vellumark/WIN.INI"), before);
+  LoadRecentFiles();  // a new session says it again
+  AddRecentFile("c.vka", "/p");
+  g_fsWriteFaults = 1;
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(SaveRecentFiles());
+  EXPECT_NE(testing::internal::GetCapturedStderr(), "");
+  g_fsWriteFaults = 0;
 }
 
 TEST_F(SettingsTest, StatusTextNamesTheProjectAndTheFile) {

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 
 #include <poll.h>
 #include <signal.h>
@@ -102,6 +103,25 @@ TEST(GameFile, ExecOfADamagedImageEndsWithStatus3) {
   dir.Write("text.img", std::string(4100, '\x01'));
   EXPECT_EQ(RunProcess(VellumarkExe(), {"exec", dir.File("text.img"), "--headless"}).status, 2);
   EXPECT_EQ(RunProcess(VellumarkExe(), {"exec", dir.File("missing.img"), "--headless"}).status, 2);
+}
+
+// `build` makes its game as any program is made: 0777 less the umask, new or replacing one.
+TEST(GameFile, ABuiltGameFollowsTheUmask) {
+  TempDir dir;
+  dir.Write("g.vka", "end\n");
+  const std::string exe = VellumarkExe(), source = dir.File("g.vka"), game = dir.File("game");
+  for (const auto& [mask, mode] : {std::pair{022u, 0755u}, {077u, 0700u}, {002u, 0775u}}) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+      umask(mask);
+      execl(exe.c_str(), exe.c_str(), "build", source.c_str(), "-o", game.c_str(), nullptr);
+      _exit(127);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(std::filesystem::status(game).permissions(), std::filesystem::perms(mode)) << std::oct << mask;
+  }
 }
 
 TEST(GameFile, ExecRunsAnImageAndReportsBadOptions) {

@@ -1,5 +1,5 @@
-// A source file may hold any bytes: it reads into at least one line of text bytes only, and a
-// source without header fields saves back to the same lines.
+// A source file may hold any bytes: it reads into at least one line, none holding a line end
+// (CR, LF, NUL), and a source without header fields saves back to the same lines.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (lines.empty()) std::abort();
   for (const std::string& l : lines)
     for (unsigned char c : l)
-      if (c < 14 && c != '\t') std::abort();
+      if (c == '\r' || c == '\n' || c == 0) std::abort();
   for (const std::string* f : {&g_ide.title, &g_ide.author, &g_ide.date})
     if (f->size() > 255) std::abort();
   if (g_ide.title.empty() && g_ide.author.empty() && g_ide.date.empty()) {

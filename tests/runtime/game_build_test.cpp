@@ -125,4 +125,17 @@ TEST(GameBuild, AMediaNameTooLongForThePackIsNamedInTheRefusal) {
   }
 }
 
+// A runtime or a program image that cannot be read is named, with the cause.
+TEST(GameBuild, WhatCannotBeReadIsNamedWithTheCause) {
+  TempDir dir;
+  dir.Write("runtime", "runtime");
+  dir.Write("program.img", "image");
+  std::string error;
+  EXPECT_FALSE(WriteGameFile(dir.File("none"), dir.File("program.img"), {}, dir.File("game"), &error));
+  EXPECT_EQ(error, "cannot read the runtime " + dir.File("none") + ": not found");
+  EXPECT_FALSE(WriteGameFile(dir.File("runtime"), dir.File("none"), {}, dir.File("game"), &error));
+  EXPECT_EQ(error, "cannot read the program image " + dir.File("none") + ": not found");
+  EXPECT_FALSE(std::filesystem::exists(dir.File("game")));
+}
+
 }  // namespace

@@ -124,6 +124,7 @@ TEST(FilesProgram, FailuresNameTheFileAndTheCause) {
   TempDir dir;
   fs::create_directory(dir.File("afolder"));
   dir.Write("\xD0\xB0\xD0\xB1.txt", "a");  // аб.txt, listed to a program as "??.txt"
+  dir.Write("a.dat", "a");
   const struct {
     const char* lines;
     const char* says;
@@ -133,6 +134,7 @@ TEST(FilesProgram, FailuresNameTheFileAndTheCause) {
       {"open to read 1, \"afolder\"", "afolder: is a folder"},
       {"open to write 1, \"nodir\\x.dat\"", "nodir\\x.dat: its folder does not exist"},
       {"copy file \"nope.dat\", \"b.dat\"", "nope.dat: not found"},
+      {"copy file \"a.dat\", \"nodir\\b.dat\"", "Cannot copy the file. nodir\\b.dat: its folder does not exist"},
       {"open to write 1, \"w.dat\"\nread byte 1, b", "w.dat: open for writing"},
   };
   for (const auto& c : cases) {

@@ -2,12 +2,15 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 
+#include "core/error_codes.h"
 #include "core/pack.h"
 #include "platform/fs.h"
 #include "system/files.h"
+#include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -29,6 +32,15 @@ TEST(Files, CopyAndMoveNeverReplaceATarget) {
   EXPECT_TRUE(RenameFile(win, dir.File("d.txt")));
   EXPECT_EQ(dir.Read("d.txt"), "source");
   EXPECT_FALSE(fs::exists(dir.File("a.txt")));
+  // A copy that cannot be written whole (the disk full) is no "File already exists", and
+  // leaves no target.
+  dir.Write("big.txt", std::string(65536, 'x'));
+  EXPECT_EQ(RunWithFileSizeLimit(4096, [&] {
+              const int32_t e = CopyFileCommand(dir.File("big.txt"), dir.File("e.txt"));
+              return e == kErrFileNotCopied && errno == EFBIG ? 0 : e;
+            }),
+            0);
+  EXPECT_FALSE(fs::exists(dir.File("e.txt")));
   for (auto& e : fs::directory_iterator(dir.path()))  // no temporary file is left behind
     EXPECT_EQ(e.path().filename().string().rfind(".vk", 0), std::string::npos);
 }
@@ -130,7 +142,7 @@ TEST(Files, PackOnlyNamesPassTheChecksWhileOperationsActOnDisk) {
   EXPECT_TRUE(FileExists("Media/Level.dat"));
   EXPECT_EQ(FileSize("media\\level.dat"), 3);
   EXPECT_TRUE(DeleteFileIfExists("media\\level.dat"));  // passes the check, deletes nothing on disk
-  EXPECT_EQ(CopyFileCommand("media\\level.dat", dir.File("copy.dat")), 106);  // no such file on disk
+  EXPECT_EQ(CopyFileCommand("media\\level.dat", dir.File("copy.dat")), kErrFileNotCopied);  // none on disk
   g_packReader = nullptr;
   EXPECT_FALSE(FileExists("media\\level.dat"));
 }
