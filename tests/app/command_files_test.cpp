@@ -6,6 +6,8 @@
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -71,7 +73,7 @@ std::set<std::string> Names(const TempDir& dir) {
 }
 
 // A UTF-8 and a Latin-1 name of one letter are two files: each is compiled to the image beside
-// it, and that image runs.
+// it, and that image runs; each is built into the game of its name.
 TEST(CommandFiles, NamesAreTheBytesGiven) {
   TempDir dir;
   const std::pair<std::string, std::string> kNames[] = {{"\xc3\xa9", "utf8"}, {"\xe9", "latin1"}};
@@ -84,7 +86,8 @@ TEST(CommandFiles, NamesAreTheBytesGiven) {
                                 dir.path());
     EXPECT_EQ(ran.status, 0) << text << ran.err;
     EXPECT_EQ(dir.Read(name + ".txt"), text + "\n");
-    expected.insert({name + ".vka", name + ".img", name + ".txt"});
+    EXPECT_EQ(RunTool({"build", name + ".vka"}, dir.path()).status, 0) << text;
+    expected.insert({name + ".vka", name + ".img", name + ".txt", name});
   }
   EXPECT_EQ(Names(dir), expected);
 }
@@ -168,6 +171,13 @@ TEST(CommandFiles, AGrabOrTranscriptThatCannotBeWrittenFailsTheRun) {
   dir.Write("a.vka", "print \"" + std::string(200, 'a') + "\"\n");
   dir.Write("old.png", "old");
   ASSERT_EQ(RunTool({"compile", "a.vka", "-o", "a.img"}, dir.path()).status, 0);
+  // A socket's name opens as no file.
+  const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  dir.File("sock").copy(address.sun_path, sizeof address.sun_path - 1);
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  close(listener);
   // Files of this process may not grow past 1000 bytes: the frame's picture is larger.
   const auto limited = [] {
     const rlimit limit{1000, 1000};
@@ -179,6 +189,7 @@ TEST(CommandFiles, AGrabOrTranscriptThatCannotBeWrittenFailsTheRun) {
   } kCases[] = {
       {"--transcript", "/dev/full", "disk full", {}},
       {"--grab", "/dev/full", "disk full", {}},
+      {"--grab", "sock", "no such device or address", {}},
       {"--grab", "old.png", "file too large", limited},
   };
   for (const auto& c : kCases) {
