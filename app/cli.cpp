@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -11,6 +12,7 @@
 #include "app/run_options.h"
 #include "devenv/ide_shell.h"
 #include "platform/fs.h"
+#include "platform/host_files.h"
 #include "runtime/game_build.h"
 #include "runtime/language_file.h"
 #include "runtime/startup.h"
@@ -57,7 +59,7 @@ int Help() {
 // The first bytes of a file (fewer when it is shorter; none when it cannot be read).
 std::string FileStart(const std::string& path, size_t count) {
   std::string bytes;
-  if (FsReadRegularFile(path, bytes, count, true) != FsRead::kOk) bytes.clear();
+  if (FsReadHostRegularFile(path, bytes, count, true) != FsRead::kOk) bytes.clear();
   return bytes;
 }
 
@@ -105,30 +107,70 @@ bool FileArgument(const std::vector<std::string>& args, const char* what, std::s
   return false;
 }
 
-// Why a path given as a file cannot be read as one.
-int NotAFile(const std::string& path) {
+bool IsRegularFile(const std::string& path) {
   struct stat st;
-  const bool there = stat(FsResolve(path).c_str(), &st) == 0;
-  const char* what = !there ? "no such file" : S_ISDIR(st.st_mode) ? "is a folder" : "is not a regular file";
-  std::fprintf(stderr, "vellumark: %s: %s\n", path.c_str(), what);
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Why a path given as a file (given: as the command line named it) cannot be read as one.
+int NotAFile(const std::string& given, const std::string& path) {
+  struct stat st;
+  const bool there = stat(path.c_str(), &st) == 0;
+  const std::string what = there ? S_ISDIR(st.st_mode) ? "is a folder" : "is not a regular file"
+                           : errno == ENOENT ? "no such file"
+                                             : FileErrorCause(errno);
+  std::fprintf(stderr, "vellumark: %s: %s\n", given.c_str(), what.c_str());
   return kExitCompileError;
 }
 
+// A file of a command: what it is, its name as given and its host path.
+struct CommandFile {
+  std::string what, given, path;
+};
+
+// The files the run options name: --input is read, --grab and --transcript written.
+void OptionFiles(const RunOptions& o, std::vector<CommandFile>* inputs, std::vector<CommandFile>* outputs) {
+  if (!o.inputFile.empty()) inputs->push_back({"--input file", o.inputFile, o.inputFile});
+  if (!o.grabFile.empty()) outputs->push_back({"--grab", o.grabFile, o.grabFile});
+  if (!o.transcriptFile.empty() && o.transcriptFile != "-")
+    outputs->push_back({"--transcript", o.transcriptFile, o.transcriptFile});
+}
+
+// An output that is one of the command's inputs is refused: writing it would destroy what the
+// command reads.
+bool OutputsApart(const std::vector<CommandFile>& inputs, const std::vector<CommandFile>& outputs, std::string* error) {
+  for (const CommandFile& out : outputs)
+    for (const CommandFile& in : inputs)
+      if (FsSameHostFile(out.path, in.path)) {
+        *error = out.what + " " + out.given + " would write over the " + in.what + " " + in.given;
+        return false;
+      }
+  return true;
+}
+
+// The files of a run or exec, checked: the options' files, and none written over an input.
+bool RunFilesApart(const CommandFile& file, const RunOptions& o, std::string* error) {
+  std::vector<CommandFile> inputs{file}, outputs;
+  OptionFiles(o, &inputs, &outputs);
+  return OutputsApart(inputs, outputs, error);
+}
+
 int Exec(const std::vector<std::string>& args) {
-  std::string error;
+  std::string error, image;
   RunOptions o;
   if (!FileArgument(args, "a program image", &error) || !ParseRunOptions(args, 2, o, &error) ||
-      !CheckOptionFiles(o, &error))
+      !CommandLinePath(args[1], true, &image, &error) || !CheckOptionFiles(o, &error) ||
+      !RunFilesApart({"program image", args[1], image}, o, &error))
     return UsageError(error);
   o.errorTexts = LanguageErrorTexts();
-  if (!FsFileExists(args[1])) return NotAFile(args[1]);
-  if (!LooksLikeImage(args[1])) {
+  if (!IsRegularFile(image)) return NotAFile(args[1], image);
+  if (!LooksLikeImage(image)) {
     if (HasSourceExtension(args[1]))
       return UsageError(args[1] + " is a source file: run it with \"vellumark run " + args[1] + "\"");
     return UsageError(args[1] + " is not a program image" +
-                      (LooksLikeText(args[1]) ? " (a source file runs with \"vellumark run " + args[1] + "\")" : ""));
+                      (LooksLikeText(image) ? " (a source file runs with \"vellumark run " + args[1] + "\")" : ""));
   }
-  return RunImageFile(args[1], o);
+  return RunImageFile(image, o);
 }
 
 std::string DefaultImageName(const std::string& source) {
@@ -142,29 +184,36 @@ std::string DefaultImageName(const std::string& source) {
 int Compile(const std::vector<std::string>& args) {
   std::string error;
   if (!FileArgument(args, "a source file", &error)) return UsageError(error);
-  std::string output = DefaultImageName(args[1]);
+  CommandFile out{"the program image", DefaultImageName(args[1]), ""};
   for (size_t i = 2; i < args.size(); ++i) {
-    if (args[i] == "-o" && i + 1 < args.size()) output = args[++i];
+    if (args[i] == "-o" && i + 1 < args.size()) out = {"-o", args[++i], ""};
     else if (args[i] == "-o") return UsageError("-o needs a file name");
     else return UsageError("unexpected argument \"" + args[i] + "\"");
   }
-  return CompileFile(args[1], output) ? kExitOk : kExitCompileError;
+  CommandFile source{"source file", args[1], ""};
+  if (!CommandLinePath(source.given, true, &source.path, &error) ||
+      !CommandLinePath(out.given, false, &out.path, &error) || !OutputsApart({source}, {out}, &error))
+    return UsageError(error);
+  // The compile names the source as given in its messages; it finds it as the check above did.
+  return CompileFile(source.given, out.path) ? kExitOk : kExitCompileError;
 }
 
 int Check(const std::vector<std::string>& args) {
-  std::string error;
+  std::string error, source;
   if (!FileArgument(args, "a source file", &error)) return UsageError(error);
   if (args.size() > 2) return UsageError("unexpected argument \"" + args[2] + "\"");
+  if (!CommandLinePath(args[1], true, &source, &error)) return UsageError(error);
   return CompileFile(args[1], "") ? kExitOk : kExitCompileError;
 }
 
 int Run(const std::vector<std::string>& args) {
-  std::string error;
+  std::string error, source;
   RunOptions o;
   if (!FileArgument(args, "a source file", &error) || !ParseRunOptions(args, 2, o, &error) ||
-      !CheckOptionFiles(o, &error))
+      !CommandLinePath(args[1], true, &source, &error) || !CheckOptionFiles(o, &error) ||
+      !RunFilesApart({"source file", args[1], source}, o, &error))
     return UsageError(error);
-  if (LooksLikeImage(args[1]))
+  if (LooksLikeImage(source))
     return UsageError(args[1] + " is a program image: run it with \"vellumark exec " + args[1] + "\"");
   const std::string image = FsTempFolder() + "/program.img";
   if (!CompileFile(args[1], image, &o.source)) {
@@ -173,18 +222,17 @@ int Run(const std::vector<std::string>& args) {
   }
   o.errorTexts = g_language.errors;
   // The source is the running file: its folder is the program folder (SETUP.INI, VK.LOG).
-  o.programFile = AbsolutePath(args[1]);
+  o.programFile = source;
   // The program runs with its source's folder as the current folder.
   const std::string keep = FsCurrentFolder();
-  std::string folder = FsFolderOf(AbsolutePath(args[1]));
-  FsChangeFolder(folder.empty() ? "/" : folder);
+  FsEnterHostFolder(FsHostFolderOf(source));
   int status = RunImageFile(image, o);
-  FsChangeFolder(keep);
+  FsEnterHostFolder(keep);
   return status;
 }
 
 int Build(const std::vector<std::string>& args) {
-  std::string image, output, source;
+  std::string image, output, source, error;
   bool media = false;
   for (size_t i = 1; i < args.size(); ++i) {
     if ((args[i] == "--image" || args[i] == "-o") && i + 1 >= args.size()) return UsageError(args[i] + " needs a file name");
@@ -198,11 +246,16 @@ int Build(const std::vector<std::string>& args) {
   if (image.empty() && source.empty()) return UsageError("build needs a source file or --image IMAGE");
   if (!image.empty() && !source.empty()) return UsageError("build takes a source file or --image IMAGE, not both");
   if (media && source.empty()) return UsageError("--media packs the media of the source's folder: give the source file");
+  CommandFile out{output.empty() ? "the game" : "-o", output, ""};
   if (output.empty()) {
     if (source.empty()) return UsageError("build --image needs -o GAME");
-    output = DefaultImageName(source);
-    output.resize(output.size() - 4);
+    out.given = DefaultImageName(source);
+    out.given.resize(out.given.size() - 4);
   }
+  CommandFile in{source.empty() ? "program image" : "source file", source.empty() ? image : source, ""};
+  if (!CommandLinePath(in.given, true, &in.path, &error) || !CommandLinePath(out.given, false, &out.path, &error) ||
+      !OutputsApart({in}, {out}, &error))
+    return UsageError(error);
   if (!source.empty()) {
     image = FsTempFolder() + "/_exefile.dat";
     if (!CompileFile(source, image)) {
@@ -211,15 +264,20 @@ int Build(const std::vector<std::string>& args) {
     }
   }
   std::vector<MediaFile> files;
-  if (media && !source.empty()) files = CollectMediaFiles(FsFolderOf(AbsolutePath(source)), FsResolve(output));
-  std::string error;
-  bool outputFailed = false;
-  bool ok = WriteGameFile(SelfExecutablePath(), image, files, output, &error, {}, &outputFailed);
+  if (media && !source.empty()) files = CollectMediaFiles(FsHostFolderOf(in.path), out.path);
+  std::string game;
+  const bool made = MakeGame(SelfExecutablePath(), source.empty() ? in.path : image, files, &game, &error);
   if (!source.empty()) FsRemoveTempFolder();
-  if (!ok) {
+  if (!made) {
     std::fprintf(stderr, "vellumark: build: %s\n", error.c_str());
-    // An output that cannot be written is a command line that cannot be carried out.
-    return outputFailed ? kExitCompileError : kExitLoadError;
+    return kExitLoadError;
+  }
+  // An output that cannot be written is a command line that cannot be carried out.
+  // A game is run like any program: 0777 less the umask, new or replaced.
+  const FsAccess access = FsNewProgramAccess();
+  if (!FsWriteHostFileAtomic(out.path, game, &access)) {
+    std::fprintf(stderr, "vellumark: build: cannot write %s: %s\n", out.given.c_str(), FsWriteCause(errno).c_str());
+    return kExitCompileError;
   }
   return kExitOk;
 }
@@ -240,8 +298,20 @@ int Edit(const std::vector<std::string>& args) {
     from = 2;
   }
   if (!ParseRunOptions(args, from, o, &error) || !CheckOptionFiles(o, &error)) return UsageError(error);
-  if (!file.empty() && !FsFileExists(file)) return NotAFile(file);
-  return RunEnvironment(file, o, MajorMinorVersion());
+  std::string path;
+  if (!file.empty()) {
+    if (!CommandLinePath(file, true, &path, &error) || !RunFilesApart({"source file", file, path}, o, &error))
+      return UsageError(error);
+    if (!IsRegularFile(path)) return NotAFile(file, path);
+    // A source that cannot be read is said here: the environment would open an empty text.
+    std::string none;
+    const FsRead read = FsReadHostRegularFile(path, none, 0, true);
+    if (read != FsRead::kOk) {
+      std::fprintf(stderr, "vellumark: %s: %s\n", file.c_str(), FsReadCause(read, "a source").c_str());
+      return kExitCompileError;
+    }
+  }
+  return RunEnvironment(path, o, MajorMinorVersion());
 }
 
 }  // namespace

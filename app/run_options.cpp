@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/fs.h"
+#include "platform/host_files.h"
 #include "platform/input_script.h"
 
 const char kRunOptionsHelp[] =
@@ -27,13 +28,6 @@ const char kRunOptionsHelp[] =
 
 namespace {
 
-// Files named on the command line are relative to the caller's folder, also when the run
-// then changes into the program's folder.
-std::string FromCallersFolder(const std::string& path) {
-  if (path.empty() || path[0] == '/') return path;
-  return FsCurrentFolder() + "/" + path;
-}
-
 bool Fail(std::string* error, const std::string& what) {
   if (error) *error = what;
   return false;
@@ -41,8 +35,7 @@ bool Fail(std::string* error, const std::string& what) {
 
 // Whether a run could write the file, found out without changing anything: an existing file
 // is opened for writing without being cut, a new one is created and removed again.
-bool Writable(const std::string& path, std::string* why) {
-  const std::string real = FsResolveForWrite(path);
+bool Writable(const std::string& real, std::string* why) {
   struct stat st {};
   if (stat(real.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) return Fail(why, "it is a folder");
@@ -61,6 +54,14 @@ bool Writable(const std::string& path, std::string* why) {
 
 }  // namespace
 
+bool CommandLinePath(const std::string& given, bool input, std::string* path, std::string* error) {
+  std::string absolute;
+  if (!FsHostAbsolute(given, absolute))
+    return Fail(error, "the current folder no longer exists: give " + given + " as a full path");
+  *path = input ? FsFindHostFile(absolute) : absolute;
+  return true;
+}
+
 bool RunOptionTakesValue(const std::string& option) {
   for (const char* o : {"--frames", "--grab", "--transcript", "--input", "--clock"})
     if (option == o) return true;
@@ -78,8 +79,8 @@ bool CheckOptionFiles(const RunOptions& o, std::string* error) {
     std::vector<ScriptEvent> events;
     // A pipe is read once, by the run: only a regular file is read ahead.
     struct stat st {};
-    const FsRead read = FsReadRegularFile(o.inputFile, text, uint64_t(256) << 20, false);
-    if (read == FsRead::kNotRegular && stat(FsResolve(o.inputFile).c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
+    const FsRead read = FsReadHostRegularFile(o.inputFile, text, uint64_t(256) << 20, false);
+    if (read == FsRead::kNotRegular && stat(o.inputFile.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
       return true;
     if (read != FsRead::kOk) return Fail(error, "cannot read the --input file " + o.inputFile);
     if (!ParseInputScript(text, events, &why)) return Fail(error, "--input file " + o.inputFile + ": " + why);
@@ -115,14 +116,13 @@ bool ParseRunOptions(const std::vector<std::string>& args, size_t from, RunOptio
       if (v.empty() || !end || *end || n < 0) return Fail(error, "--frames needs a number of frames, not \"" + v + "\"");
       o.frames = n;
     } else if (a == "--grab") {
-      if (!value(o.grabFile, "a file name")) return false;
-      o.grabFile = FromCallersFolder(o.grabFile);
+      if (!value(v, "a file name") || !CommandLinePath(v, false, &o.grabFile, error)) return false;
     } else if (a == "--transcript") {
-      if (!value(o.transcriptFile, "a file name (or - for standard output)")) return false;
-      if (o.transcriptFile != "-") o.transcriptFile = FromCallersFolder(o.transcriptFile);
+      if (!value(v, "a file name (or - for standard output)")) return false;
+      o.transcriptFile = v;
+      if (v != "-" && !CommandLinePath(v, false, &o.transcriptFile, error)) return false;
     } else if (a == "--input") {
-      if (!value(o.inputFile, "a file name")) return false;
-      o.inputFile = FromCallersFolder(o.inputFile);
+      if (!value(v, "a file name") || !CommandLinePath(v, true, &o.inputFile, error)) return false;
     } else if (a == "--clock") {
       if (!value(v, "\"virtual\"")) return false;
       if (v != "virtual") return Fail(error, "--clock takes only \"virtual\", not \"" + v + "\"");

@@ -30,6 +30,8 @@ class Compiler {
   // given (malformed lines of an override are skipped and reported in warnings).
   bool LoadKeywordTable();
   bool LoadKeywordTableFromText(const std::string& text, std::vector<std::string>* warnings = nullptr);
+  // The source and the image are host paths, taken as they are (included files are named as
+  // a program names files).
   bool CompileToImageFile(const std::string& source, const std::string& image);
   bool CompileToDefaultImage(const std::string& source);
   bool CompileSourceFile(const std::string& source);

@@ -5,6 +5,7 @@
 
 #include "compiler/compiler.h"
 #include "platform/fs.h"
+#include "platform/host_files.h"
 
 namespace {
 
@@ -117,7 +118,7 @@ std::vector<uint8_t> Compiler::BuildImage() const {
 bool Compiler::WriteProgramImage() {
   if (outputName_.empty()) return true;
   std::vector<uint8_t> image = BuildImage();
-  return FsWriteFileAtomic(outputName_, std::string(image.begin(), image.end()));
+  return FsWriteHostFileAtomic(outputName_, std::string(image.begin(), image.end()));
 }
 
 bool Compiler::DumpCode(const std::string& file) const {

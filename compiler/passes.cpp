@@ -1,10 +1,12 @@
 // The passes: the pre-pass that declares the user functions, the line loop of the main pass,
 // the end-of-pass checks and the composition of the result text.
+#include <cerrno>
 #include <climits>
 
 #include "compiler/compiler.h"
 #include "compiler/text_util.h"
 #include "core/errors.h"
+#include "platform/host_files.h"
 
 namespace {
 constexpr size_t kTextLimit = 255;
@@ -226,7 +228,7 @@ bool Compiler::MainPass(int mode, int16_t startFunction) {
   working_.clear();
   if (!resultText_.empty()) return false;
   if (!outputName_.empty() && !WriteProgramImage()) {
-    Fail(59, outputName_);
+    Fail(59, outputName_ + ": " + FsWriteCause(errno));
     resultText_ = errorMessage_ = errorText_;
     errorLine_ = 0;
     return false;

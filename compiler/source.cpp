@@ -8,6 +8,7 @@
 #include "compiler/compiler.h"
 #include "platform/codepage.h"
 #include "platform/fs.h"
+#include "platform/host_files.h"
 
 namespace {
 
@@ -43,11 +44,16 @@ void AppendNormalized(const std::string& in, std::string& out) {
 // Reads a source or included file: regular files only (a device or a pipe named by an
 // include line would never end), and of a size a program can have. A file in UTF-8 with
 // characters beyond ASCII becomes the language's 8-bit code page (a leading byte-order mark
-// dropped); any other file is taken byte for byte.
-bool ReadSourceFile(const std::string& name, std::string& out) {
+// dropped); any other file is taken byte for byte. The source itself is named by a host path,
+// an included file by a program's name.
+bool ReadSourceFile(const std::string& name, std::string& out, bool hostPath) {
   struct stat st {};
-  if (stat(FsResolve(name).c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > (256 << 20)) return false;
-  if (!FsReadFile(name, out)) return false;
+  if (hostPath) {
+    if (FsReadHostRegularFile(name, out, 256 << 20, false) != FsRead::kOk) return false;
+  } else {
+    if (stat(FsResolve(name).c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > (256 << 20)) return false;
+    if (!FsReadFile(name, out)) return false;
+  }
   const bool beyondAscii = std::any_of(out.begin(), out.end(), [](char c) { return c & 0x80; });
   if (beyondAscii && IsValidUtf8(out)) out = Utf8ToCp1252(out.compare(0, 3, "\xEF\xBB\xBF") == 0 ? out.substr(3) : out);
   return true;
@@ -61,7 +67,7 @@ bool Compiler::LoadSourceFile(const std::string& file) {
     return true;
   }
   // The buffers keep their room from one compile to the next.
-  if (!ReadSourceFile(file, fileBytes_)) return false;
+  if (!ReadSourceFile(file, fileBytes_, true)) return false;
   input_.clear();
   AppendNormalized(fileBytes_, input_);
   return true;
@@ -74,7 +80,7 @@ void Compiler::SetSourceFromString(const std::string& text) {
 
 bool Compiler::AppendFile(const std::string& file, int root, int32_t includeLine) {
   std::string bytes;
-  if (!ReadSourceFile(file, bytes)) {
+  if (!ReadSourceFile(file, bytes, false)) {
     missingIncludes_.push_back({includeLine, file});
     return false;
   }

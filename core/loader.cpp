@@ -14,6 +14,7 @@
 #include "core/language.h"
 #include "core/strings.h"
 #include "platform/fs.h"
+#include "platform/host_files.h"
 
 LoadedProgram g_program;
 VarCell* g_cells = nullptr;
@@ -177,7 +178,7 @@ bool CheckOperandKinds(const uint8_t* bytes, int64_t codeStart, int64_t count, i
 bool LoadProgram(const std::string& file, std::string* error) {
   std::string bytes;
   // The size is checked before anything is read: an image is never larger than this.
-  switch (FsReadRegularFile(file, bytes, kMaxImageBytes, false)) {
+  switch (FsReadHostRegularFile(file, bytes, kMaxImageBytes, false)) {
     case FsRead::kOk: break;
     case FsRead::kTooLarge: return Fail(error, "the program image is too large");
     case FsRead::kNotRegular: return Fail(error, "the program image is not a regular file");

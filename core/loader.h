@@ -23,7 +23,8 @@ extern LoadedProgram g_program;
 extern const CodeWord* g_loadedCode;
 extern uint64_t g_codeGeneration;
 
-// Loads a program image file; on failure nothing stays loaded and the reason is in error.
+// Loads a program image file (a host path, read as it is); on failure nothing stays loaded and
+// the reason is in error.
 bool LoadProgram(const std::string& file, std::string* error = nullptr);
 bool LoadProgramFromBytes(const uint8_t* bytes, size_t size, std::string* error = nullptr);
 // Frees everything the loaded program and its arrays hold.

@@ -12,9 +12,12 @@
 #include "devenv/ide_shell.h"
 #include "devenv/ide_state.h"
 #include "devenv/ide_texts.h"
+#include "display/display.h"
 #include "platform/clock.h"
 #include "platform/events.h"
 #include "platform/fs.h"
+#include "platform/host_files.h"
+#include "platform/window.h"
 #include "runtime/game_build.h"
 #include "runtime/session.h"
 #include "runtime/startup.h"
@@ -177,9 +180,14 @@ IdeCompileReport CompileAndRun(EnvironmentRun& env, Session& session) {
 int RunEnvironment(const std::string& file, const RunOptions& options, double version) {
   EnvironmentRun env;
   env.options = options;
-  if (!options.inputFile.empty() && !FsReadFile(options.inputFile, env.script)) return kExitLoadError;
+  if (!options.inputFile.empty() && !FsReadHostFile(options.inputFile, env.script)) return kExitLoadError;
   Session session;
-  if (!OpenSession(session, SelfExecutablePath(), options)) {
+  // The environment is nothing without its window: with no display it ends, unless it was
+  // asked to run headless.
+  PlatformRequireDisplay(!options.headless);
+  const bool opened = OpenSession(session, SelfExecutablePath(), options);
+  PlatformRequireDisplay(false);
+  if (!opened) {
     CloseSession(session);
     std::fprintf(stderr, "vellumark: edit: no window can be opened\n");
     return kExitLoadError;
@@ -231,5 +239,6 @@ int RunEnvironment(const std::string& file, const RunOptions& options, double ve
   if (g_ide.surfacesKept) DestroyIde();
   ResetIdeState();
   CloseSession(session);
-  return status;
+  // A grab or transcript that could not be written whole is an output that cannot be written.
+  return status == kExitOk && RunOutputFailed() ? kExitCompileError : status;
 }

@@ -188,9 +188,10 @@ int32_t RetryAfterResult(Surface* dst, int32_t result, int32_t* tries, uint32_t*
 // mode, an entry in "VK.LOG".
 void LogEngineError(const std::string& message);
 
-// --grab and --transcript. The grab is the last frame shown: the display's, or once the display
-// is gone (a run handing back to the environment, a display not yet drawn) the frame it showed
-// last, kept until the next frame is shown or the session ends (ForgetLastShownFrame).
+// --grab and --transcript, written at their host paths as they are. The grab is the last frame
+// shown: the display's, or once the display is gone (a run handing back to the environment, a
+// display not yet drawn) the frame it showed last, kept until the next frame is shown or the
+// session ends (ForgetLastShownFrame). A grab that cannot be written leaves the file there was.
 void WriteGrabFile();
 void ForgetLastShownFrame();
 // Keeps the primary's frame as the last shown before the display releases it.
@@ -201,6 +202,12 @@ void TranscriptStart(const std::string& name, bool wholeSession);
 void TranscriptWrite(const char* text, size_t length, bool newLine);
 void TranscriptEndRun();
 void TranscriptClose();
+// A grab or transcript that cannot be written whole is said on stderr with its cause when it
+// fails (a transcript is written no further then), and noted: RunOutputFailed tells whether one
+// failed since ClearRunOutputFailure, for the status of the command.
+void SayRunOutputFailed(const std::string& file, int error);
+bool RunOutputFailed();
+void ClearRunOutputFailure();
 // Writes a 32-bit X8R8G8B8 surface as an RGB PNG (temporary file renamed into place).
 bool SavePngFile(const Surface& surface, const std::string& path);
 

@@ -1,6 +1,7 @@
 // Presenting frames, clearing the back buffer, frame counting and the blit routines with the
 // lost-surface rule.
 #include <bit>
+#include <cerrno>
 #include <cstdio>
 #include <utility>
 #include <vector>
@@ -8,8 +9,11 @@
 #include "core/run_state.h"
 #include "display/display.h"
 #include "display/draw_queue.h"
+#include "display/imagefiles/formats.h"
+#include "display/imagefiles/picture.h"
 #include "platform/clock.h"
 #include "platform/events.h"
+#include "platform/host_files.h"
 #include "platform/present.h"
 #include "platform/window.h"
 
@@ -177,7 +181,9 @@ void WriteGrabFile() {
   const std::string& file = g_runtime.options.grabFile;
   const Surface* shown = g_display.primary && g_display.framePresented ? g_display.primary.get() : g_lastShown.get();
   if (file.empty() || !shown) return;
-  if (!SavePngFile(*shown, file)) std::fprintf(stderr, "vellumark: cannot write %s\n", file.c_str());
+  std::string png;
+  if (!EncodePng(PictureOfSurface(*shown), &png)) SayRunOutputFailed(file, ENOMEM);
+  else if (!FsWriteHostOutput(file, png)) SayRunOutputFailed(file, errno);
 }
 
 void KeepLastShownFrame() {

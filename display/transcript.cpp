@@ -1,4 +1,5 @@
 // --transcript: the text of every text drawing operation as it is drawn, in UTF-8.
+#include <cerrno>
 #include <cstdio>
 
 #include "core/run_state.h"
@@ -16,6 +17,16 @@ struct Transcript {
   bool failed = false;  // name cannot be written: said once, not tried again
 };
 Transcript g_transcript;
+bool g_runOutputFailed = false;
+
+// A transcript that lost text: said once, and written no further.
+void TranscriptFailed(int error) {
+  Transcript& t = g_transcript;
+  SayRunOutputFailed(t.name, error);
+  if (t.file && t.file != stdout) std::fclose(t.file);
+  t.file = nullptr;
+  t.failed = true;
+}
 
 // Opens name for writing from its start, unless it is the one open already.
 bool OpenTranscript(const std::string& name) {
@@ -23,14 +34,21 @@ bool OpenTranscript(const std::string& name) {
   if (t.name == name && (t.file || t.failed)) return t.file != nullptr;
   TranscriptClose();
   t.name = name;
-  t.file = name == "-" ? stdout : std::fopen(FsResolveForWrite(name).c_str(), "wb");
-  if (!t.file) {
-    std::fprintf(stderr, "vellumark: cannot write %s\n", name.c_str());
-    t.failed = true;
-  }
+  t.file = name == "-" ? stdout : std::fopen(name.c_str(), "wb");
+  if (!t.file) TranscriptFailed(errno);
   return t.file != nullptr;
 }
 }  // namespace
+
+void SayRunOutputFailed(const std::string& file, int error) {
+  const std::string name = file == "-" ? "the standard output" : file;
+  std::fprintf(stderr, "vellumark: cannot write %s: %s\n", name.c_str(), FileErrorCause(error).c_str());
+  g_runOutputFailed = true;
+}
+
+bool RunOutputFailed() { return g_runOutputFailed; }
+
+void ClearRunOutputFailure() { g_runOutputFailed = false; }
 
 void TranscriptStart(const std::string& name, bool wholeSession) {
   if (name.empty()) return;
@@ -46,9 +64,10 @@ void TranscriptWrite(const char* text, size_t length, bool newLine) {
   if (name.empty() || !OpenTranscript(name)) return;
   // The language's texts are 8-bit code-page bytes; the transcript is UTF-8.
   const std::string utf8 = Cp1252ToUtf8(std::string(text, length));
-  std::fwrite(utf8.data(), 1, utf8.size(), g_transcript.file);
-  if (newLine) std::fputc('\n', g_transcript.file);
-  std::fflush(g_transcript.file);
+  FILE* f = g_transcript.file;
+  if (std::fwrite(utf8.data(), 1, utf8.size(), f) != utf8.size() || (newLine && std::fputc('\n', f) == EOF) ||
+      std::fflush(f) != 0)
+    TranscriptFailed(errno);
 }
 
 void TranscriptEndRun() {
@@ -56,6 +75,7 @@ void TranscriptEndRun() {
 }
 
 void TranscriptClose() {
-  if (g_transcript.file && g_transcript.file != stdout) std::fclose(g_transcript.file);
+  FILE* f = g_transcript.file;
+  if (f && (f == stdout ? std::fflush(f) : std::fclose(f)) != 0) SayRunOutputFailed(g_transcript.name, errno);
   g_transcript = Transcript{};
 }

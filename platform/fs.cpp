@@ -24,6 +24,7 @@
 
 #include "platform/codepage.h"
 #include "platform/fs_name_index.h"
+#include "platform/host_files.h"
 #include "platform/stop_request.h"
 #include "platform/unsaved_copies.h"
 
@@ -176,8 +177,10 @@ std::string FsFolderOf(const std::string& path) {
   return s.substr(0, slash);
 }
 
-bool FsReadFile(const std::string& name, std::string& out) {
-  FILE* f = std::fopen(FsResolve(name).c_str(), "rb");
+bool FsReadFile(const std::string& name, std::string& out) { return FsReadHostFile(FsResolve(name), out); }
+
+bool FsReadHostFile(const std::string& path, std::string& out) {
+  FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) return false;
   out.clear();
   char buf[65536];
@@ -195,11 +198,10 @@ namespace {
 // Big files are read a piece at a time, so a stop request is seen between the pieces.
 constexpr size_t kReadChunk = size_t(1) << 20;
 
-// Opens a regular file for reading without ever waiting on a pipe or a device: the name is
-// opened without waiting for a writer, then checked on the open file itself. -1 with the
-// reason otherwise; st receives the file's status.
-int OpenRegular(const std::string& name, struct stat& st, FsRead& why) {
-  const std::string path = FsResolve(name);
+// Opens a regular file (a host path) for reading without ever waiting on a pipe or a device:
+// the path is opened without waiting for a writer, then checked on the open file itself. -1
+// with the reason otherwise; st receives the file's status.
+int OpenRegular(const std::string& path, struct stat& st, FsRead& why) {
   if (lstat(path.c_str(), &st) != 0) {
     why = errno == ENOENT ? FsRead::kMissing : FsRead::kFailed;
     return -1;
@@ -222,7 +224,7 @@ int OpenRegular(const std::string& name, struct stat& st, FsRead& why) {
 std::FILE* FsOpenRegularFile(const std::string& name, FsRead* why) {
   struct stat st;
   FsRead result = FsRead::kOk;
-  int fd = OpenRegular(name, st, result);
+  int fd = OpenRegular(FsResolve(name), st, result);
   std::FILE* f = nullptr;
   if (fd >= 0) {
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
@@ -271,10 +273,14 @@ FsRead ReadOpened(int fd, const struct stat& st, std::string& out, uint64_t maxB
 }  // namespace
 
 FsRead FsReadRegularFile(const std::string& name, std::string& out, uint64_t maxBytes, bool cut) {
+  return FsReadHostRegularFile(FsResolve(name), out, maxBytes, cut);
+}
+
+FsRead FsReadHostRegularFile(const std::string& path, std::string& out, uint64_t maxBytes, bool cut) {
   out.clear();
   struct stat st;
   FsRead result = FsRead::kOk;
-  int fd = OpenRegular(name, st, result);
+  int fd = OpenRegular(path, st, result);
   return fd < 0 ? result : ReadOpened(fd, st, out, maxBytes, cut);
 }
 
@@ -475,12 +481,12 @@ bool FsGiveAccess(int fd, const FsAccess& access) {
 
 namespace {
 
-// FsWriteFileAtomic, and with durable set FsWriteFileDurable; given (when not null) is the
-// access of the file written, new or replaced. On failure errno holds the cause of the first
-// step that failed.
-bool WriteFileReplacing(const std::string& name, const std::string& data, bool durable,
+// FsWriteFileAtomic, and with durable set FsWriteFileDurable, at a host path; given (when not
+// null) is the access of the file written, new or replaced. On failure errno holds the cause of
+// the first step that failed.
+bool WriteFileReplacing(const std::string& path, const std::string& data, bool durable,
                         const FsAccess* given = nullptr) {
-  const std::string target = SaveTarget(FsResolveForWrite(name));
+  const std::string target = SaveTarget(path);
   if (target.empty()) return false;
   struct stat old;
   const bool exists = stat(target.c_str(), &old) == 0;
@@ -522,15 +528,19 @@ bool WriteFileReplacing(const std::string& name, const std::string& data, bool d
 }  // namespace
 
 bool FsWriteFileAtomic(const std::string& name, const std::string& data) {
-  return WriteFileReplacing(name, data, false);
+  return WriteFileReplacing(FsResolveForWrite(name), data, false);
+}
+
+bool FsWriteHostFileAtomic(const std::string& path, const std::string& data, const FsAccess* access) {
+  return WriteFileReplacing(path, data, false, access);
 }
 
 bool FsWriteFileDurable(const std::string& name, const std::string& data) {
-  return WriteFileReplacing(name, data, true);
+  return WriteFileReplacing(FsResolveForWrite(name), data, true);
 }
 
 bool FsWriteFileAtomicAs(const std::string& name, const std::string& data, const FsAccess& access) {
-  return WriteFileReplacing(name, data, false, &access);
+  return WriteFileReplacing(FsResolveForWrite(name), data, false, &access);
 }
 
 std::string FsReadCause(FsRead result, const char* kind) {

@@ -11,17 +11,32 @@
 
 namespace {
 bool g_headless = false;
+bool g_displayRequired = false;
 bool g_videoStarted = false;
 SDL_Window* g_window = nullptr;
 }  // namespace
 
 void PlatformSetHeadless(bool on) { g_headless = on; }
+void PlatformRequireDisplay(bool on) { g_displayRequired = on; }
 bool PlatformIsHeadless() { return g_headless; }
 
 namespace {
 bool EnvSet(const char* name) {
   const char* value = std::getenv(name);
   return value && *value;
+}
+
+// No display can be opened (why: SDL's reason, or ""): headless from here on, unless a display
+// is required.
+bool NoDisplay(const char* why) {
+  const std::string reason = why && *why ? std::string(" (") + why + ")" : "";
+  if (g_displayRequired) {
+    std::fprintf(stderr, "vellumark: no display available%s\n", reason.c_str());
+    return false;
+  }
+  std::fprintf(stderr, "vellumark: no display available%s; running headless\n", reason.c_str());
+  g_headless = true;
+  return true;
 }
 }  // namespace
 
@@ -31,8 +46,7 @@ bool PlatformVideoInit() {
     if (!asked && !EnvSet("DISPLAY") && !EnvSet("WAYLAND_DISPLAY")) {
       // No desktop to reach: say so without letting SDL probe the desktop drivers, which print
       // their own complaints before falling back to a driver that shows nothing.
-      std::fprintf(stderr, "vellumark: no display available; running headless\n");
-      g_headless = true;
+      if (!NoDisplay(nullptr)) return false;
     } else if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0) {
       g_videoStarted = true;
       const char* got = SDL_GetCurrentVideoDriver();
@@ -45,12 +59,10 @@ bool PlatformVideoInit() {
       if (!asked && got && (std::strcmp(got, "offscreen") == 0 || std::strcmp(got, "dummy") == 0)) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
         g_videoStarted = false;
-        std::fprintf(stderr, "vellumark: no display available; running headless\n");
-        g_headless = true;
+        if (!NoDisplay(nullptr)) return false;
       }
-    } else {
-      std::fprintf(stderr, "vellumark: no display available (%s); running headless\n", SDL_GetError());
-      g_headless = true;
+    } else if (!NoDisplay(SDL_GetError())) {
+      return false;
     }
   }
   EventsInit(g_headless);

@@ -8,8 +8,11 @@ struct SDL_Window;
 void PlatformSetHeadless(bool on);
 bool PlatformIsHeadless();
 // Starts SDL video unless headless; when no display can be opened the platform switches to
-// headless by itself and says so on stderr. Returns false only on an unexpected failure.
+// headless by itself and says so on stderr. Returns false only on an unexpected failure, or
+// when no display can be opened and one is required (said on stderr too).
 bool PlatformVideoInit();
+// Whether a start without a display fails instead of going headless (not by default).
+void PlatformRequireDisplay(bool on);
 void PlatformVideoQuit();
 
 bool WindowCreate(const std::string& title, int width, int height, bool fullScreen);

@@ -13,6 +13,7 @@
 #include "compiler/compiler.h"
 #include "core/pack.h"
 #include "platform/fs.h"
+#include "platform/host_files.h"
 #include "platform/ini.h"
 #include "runtime/elf_image.h"
 #include "runtime/language_file.h"
@@ -155,15 +156,17 @@ bool CompileFile(const std::string& source, const std::string& image, SourceMap*
     compiler.LoadKeywordTable();
   }
   compiler.SetMessageTexts(g_language.compiler);
-  const std::string sourcePath = AbsolutePath(source);
-  const std::string imagePath = image.empty() ? "" : AbsolutePath(image);
+  // The source and the image are host paths, the image written as it is named.
+  std::string sourcePath = source, imagePath = image;
+  if (FsHostAbsolute(source, sourcePath)) sourcePath = FsFindHostFile(sourcePath);
+  if (!image.empty()) FsHostAbsolute(image, imagePath);
   const std::string keep = FsCurrentFolder();
-  std::string in = folder.empty() ? FsFolderOf(sourcePath) : AbsolutePath(folder);
-  FsChangeFolder(in.empty() ? "/" : in);
+  if (folder.empty()) FsEnterHostFolder(FsHostFolderOf(sourcePath));
+  else FsChangeFolder(AbsolutePath(folder));
   // RUNTIMETEST in the source folder's settings asks for the numbered listing.
   compiler.SetDebugListing(IniGetString("SETUP.INI", "SETTINGS", "RUNTIMETEST", "0") == "1");
   bool ok = compiler.CompileToImageFile(sourcePath, imagePath);
-  FsChangeFolder(keep);
+  FsEnterHostFolder(keep);
   SourceMap sourceMap = SourceMapOf(compiler, source);
   // Where a message points: the user's file and line when a work file stands in for it.
   const auto shown = [&](std::string* file, int32_t* line) {
@@ -227,12 +230,11 @@ std::string SelfExecutablePath() {
   return buf;
 }
 
-bool WriteGameFile(const std::string& runtimeExe, const std::string& imageFile, const std::vector<MediaFile>& media,
-                   const std::string& output, std::string* error,
-                   const std::function<bool(const std::string&)>& adding, bool* outputFailed) {
-  if (outputFailed) *outputFailed = false;
-  std::string runtime, image;
-  if (!FsReadFile(runtimeExe, runtime)) {
+bool MakeGame(const std::string& runtimeExe, const std::string& imageFile, const std::vector<MediaFile>& media,
+              std::string* game, std::string* error, const std::function<bool(const std::string&)>& adding) {
+  std::string& runtime = *game;
+  std::string image;
+  if (!FsReadHostFile(runtimeExe, runtime)) {
     if (error) *error = "cannot read the runtime " + runtimeExe + ": " + FileErrorCause(errno);
     return false;
   }
@@ -246,7 +248,7 @@ bool WriteGameFile(const std::string& runtimeExe, const std::string& imageFile, 
   // A game carries only what the loader maps: no debug information, no symbol tables. A file
   // that is not an executable of the kind read here is copied as it is.
   CutToLoadedImage(runtime);
-  if (!FsReadFile(imageFile, image)) {
+  if (!FsReadHostFile(imageFile, image)) {
     if (error) *error = "cannot read the program image " + imageFile + ": " + FileErrorCause(errno);
     return false;
   }
@@ -262,7 +264,7 @@ bool WriteGameFile(const std::string& runtimeExe, const std::string& imageFile, 
       return false;
     }
     std::string data;
-    if (!FsReadFile(path, data)) {
+    if (!FsReadHostFile(path, data)) {
       if (error) *error = "cannot read " + path + ": " + FileErrorCause(errno);
       return false;
     }
@@ -270,6 +272,15 @@ bool WriteGameFile(const std::string& runtimeExe, const std::string& imageFile, 
   }
   std::vector<uint8_t> pack = BuildPack(entries, uint32_t(runtime.size()));
   runtime.append(reinterpret_cast<const char*>(pack.data()), pack.size());
+  return true;
+}
+
+bool WriteGameFile(const std::string& runtimeExe, const std::string& imageFile, const std::vector<MediaFile>& media,
+                   const std::string& output, std::string* error,
+                   const std::function<bool(const std::string&)>& adding, bool* outputFailed) {
+  if (outputFailed) *outputFailed = false;
+  std::string runtime;
+  if (!MakeGame(runtimeExe, imageFile, media, &runtime, error, adding)) return false;
   // Written whole beside the name and renamed over it: a game there stays as it was until the
   // new one is complete. A game is run like any program: 0777 less the umask.
   if (!FsWriteFileAtomicAs(output, runtime, FsNewProgramAccess())) {

@@ -15,9 +15,10 @@ std::string AbsolutePath(const std::string& path);
 // The run-time error texts of the language file (beside the executable, else built in).
 std::vector<std::string> LanguageErrorTexts();
 
-// Compiles a source file into an image file (none: check only) with folder as the current
-// folder, so that included files are read relative to it and its SETUP.INI may ask for the
-// numbered listing ("": the source's folder). Errors go to stderr as FILE:LINE: message, after
+// Compiles a source file into an image file (none: check only), both host paths (the source
+// found as FsFindHostFile finds it, the image written at its path as it is), with folder as
+// the current folder, so that included files are read relative to it and its SETUP.INI may
+// ask for the numbered listing ("": the source's folder). Errors go to stderr as FILE:LINE: message, after
 // a warning for each included file that could not be read. map, when given, gets the source
 // map of a successful compile, which a run needs to name the lines of its errors.
 // outcome, when given, gets a failed compile's message and line.
@@ -37,11 +38,16 @@ using MediaFile = std::pair<std::string, std::string>;
 // Every media file under a folder and the folders in it, in name order, leaving out the file
 // leaveOut (the game being built).
 std::vector<MediaFile> CollectMediaFiles(const std::string& folder, const std::string& leaveOut);
-// Writes a stand-alone game: the runtime executable followed by a pack whose first entry is
-// the program image and whose other entries are media files (name in the pack, file path).
-// adding, when given, is told each media file's pack name before it is read; false from it
-// abandons the build (nothing is written). outputFailed, when given, is set when the failure
-// was the writing of the output.
+// The bytes of a stand-alone game: the runtime executable followed by a pack whose first
+// entry is the program image and whose other entries are media files (name in the pack, file
+// path); the files are named by host paths. adding, when given, is told each media file's pack
+// name before it is read; false from it abandons the build. False, and why, when the game
+// cannot be made.
+bool MakeGame(const std::string& runtimeExe, const std::string& imageFile, const std::vector<MediaFile>& media,
+              std::string* game, std::string* error, const std::function<bool(const std::string&)>& adding = {});
+// Writes the game MakeGame makes to output (a program's name) (nothing is written when it
+// cannot be made). outputFailed, when given, is set when the failure was the writing of the
+// output.
 bool WriteGameFile(const std::string& runtimeExe, const std::string& imageFile, const std::vector<MediaFile>& media,
                    const std::string& output, std::string* error,
                    const std::function<bool(const std::string&)>& adding = {}, bool* outputFailed = nullptr);

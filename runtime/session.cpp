@@ -15,6 +15,7 @@
 #include "runtime/run_loop.h"
 #include "runtime/startup.h"
 #include "runtime/subsystems.h"
+#include "system/streams.h"
 
 namespace {
 
@@ -98,6 +99,7 @@ bool OpenSession(Session& s, const std::string& runningFile, const RunOptions& o
   s = Session{};
   s.open = true;
   ForgetLastShownFrame();
+  ClearRunOutputFailure();
   EventsCatchStopSignals();
   ResetSubsystems();
   // The window's mode comes from the settings beside the running file.
@@ -148,7 +150,8 @@ int RunInSession(Session& s, const RunRequest& r) {
   EventsEndProcessOnStop(-1);
   EventsProgramRunning(false);
   ReportPendingError(r.toolMode);
-  if (g_errorCode > 0 || g_unavailableCommand) status = kExitRunError;
+  // A file the program left open that lost bytes as the run closed it fails the run too.
+  if (g_errorCode > 0 || g_unavailableCommand || g_fileStreams.lostAtClose) status = kExitRunError;
   DeleteWorkFiles();
   FreeErrorTexts();
   FreeProgramStrings();

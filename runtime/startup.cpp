@@ -167,18 +167,27 @@ int RunBuiltGame(const std::string& exePath, const std::vector<std::string>& arg
   return status;
 }
 
+namespace {
+
+// A run whose grab or transcript could not be written whole did not do what the command asked:
+// an output that cannot be written.
+int WithRunOutputs(int status) { return status == kExitOk && RunOutputFailed() ? kExitCompileError : status; }
+
+}  // namespace
+
 int RunImageFile(const std::string& imagePath, const RunOptions& options) {
   RunRequest request;
-  request.runningFile = options.programFile.empty() ? FsResolve(imagePath) : options.programFile;
+  // The image is a host path, read as it is.
+  request.runningFile = options.programFile.empty() ? imagePath : options.programFile;
   if (!request.runningFile.empty() && request.runningFile[0] != '/')
     request.runningFile = FsCurrentFolder() + "/" + request.runningFile;
-  request.imagePath = FsResolve(imagePath);
+  request.imagePath = imagePath;
   request.options = options;
   request.endsProcess = true;
   Session session;
   OpenSession(session, request.runningFile, options);
   const int status = RunInSession(session, request);
-  if (EndsAtOnce(request)) EndProcessNow(status);
+  if (EndsAtOnce(request)) EndProcessNow(WithRunOutputs(status));
   CloseSession(session);
-  return status;
+  return WithRunOutputs(status);
 }

@@ -6,7 +6,7 @@
 #include "core/run_state.h"
 #include "display/display.h"
 #include "platform/events.h"
-#include "platform/fs.h"
+#include "platform/host_files.h"
 #include "platform/input_script.h"
 #include "system/input.h"
 
@@ -39,7 +39,7 @@ void DeliverButton(int button, bool down) {
 
 bool LoadInputScript(const std::string& file, std::string* error) {
   std::string text;
-  if (!FsReadFile(file, text)) {
+  if (!FsReadHostFile(file, text)) {
     if (error) *error = "cannot be read";
     return false;
   }

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -156,12 +157,19 @@ int32_t WriteU32(StreamSlot& s, uint32_t v) {
 }  // namespace
 
 void ResetStreams() {
+  bool lost = false;
   for (StreamSlot& s : g_fileStreams.slots) {
+    if (s.file.Writing() && !s.file.Close()) {
+      std::fprintf(stderr, "vellumark: %s: the file left open could not be written whole: %s\n", s.name.c_str(),
+                   FileErrorCause(s.file.Error()).c_str());
+      lost = true;
+    }
     s.file.Close();
     s.endOfFile = 0;
     s.name.clear();
   }
   g_fileStreams.failure.clear();
+  g_fileStreams.lostAtClose = lost;
 }
 
 int32_t CheckStreamNumber(int32_t n) { return n >= 1 && n <= kStreamCount ? 0 : kErrStreamNumberOutOfRange; }

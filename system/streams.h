@@ -18,9 +18,13 @@ struct StreamTable {
   StreamSlot slots[kStreamCount + 1];  // 1..32
   // The file and the cause of the latest failed operation ("name: cause"), for its message.
   std::string failure;
+  // Set by ResetStreams when a file left open for writing could not be written whole.
+  bool lostAtClose = false;
 };
 extern StreamTable g_fileStreams;
-// Closes every stream (run start and end).
+// Closes every stream (run start and end). A file the program left open for writing whose
+// buffered bytes cannot be written (or whose writing failed before) is said on stderr, naming
+// the file and the cause, and lostAtClose is set; it is cleared when none is.
 void ResetStreams();
 
 // The operations return 0 or the error code to report: 8213 number outside 1..32, 8203 already

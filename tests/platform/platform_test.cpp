@@ -21,6 +21,7 @@
 #include "platform/fs.h"
 #include "platform/unsaved_copies.h"
 #include "platform/fs_name_index.h"
+#include "platform/host_files.h"
 #include "tests/support/file_flags.h"
 #include "platform/ini.h"
 #include "platform/text.h"
@@ -386,6 +387,7 @@ TEST(Fs, AFailedFlushIsAFailedWrite) {
       {"FsWriteNewFile", [](const std::string& p) { return FsWriteNewFile(p, "new", FsAccess{}) == FsNewFile::kWritten; },
        "", true},
       {"FsWriteFileAtomic", [](const std::string& p) { return FsWriteFileAtomic(p, "new"); }, "old", false},
+      {"FsWriteHostFileAtomic", [](const std::string& p) { return FsWriteHostFileAtomic(p, "new"); }, "old", false},
       {"FsWriteNewFile, its folder's flush",
        [](const std::string& p) { return FsWriteNewFile(p, "new", FsAccess{}) == FsNewFile::kWritten; }, "", true, 1},
   };

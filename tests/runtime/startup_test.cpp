@@ -60,6 +60,22 @@ TEST_F(StartupTest, OnlyAnExactOneSwitchesASettingOn) {
   }
 }
 
+// A grab that cannot be written fails its own run, not the next run of the process.
+TEST_F(StartupTest, AFailedGrabFailsOnlyItsOwnRun) {
+  ImageBuilder b;
+  b.Emit({});
+  b.WriteFile(dir.File("prog.img"));
+  RunOptions o;
+  o.headless = true;
+  o.frames = 2;
+  for (const auto& [grab, status] : {std::pair<std::string, int>{"/dev/full", kExitCompileError}, {"", kExitOk}}) {
+    o.grabFile = grab;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(RunImageFile(dir.File("prog.img"), o), status) << grab;
+    testing::internal::GetCapturedStderr();
+  }
+}
+
 TEST_F(StartupTest, ARunTimeErrorIsReportedWithStatus1) {
   EXPECT_EQ(RunFailing(), kExitRunError);
   EXPECT_NE(err.find("Error In Program: Runtime Error : ERROR 10. "), std::string::npos) << err;

@@ -1,0 +1,35 @@
+#pragma once
+// Files named by the user on the tool's command line: Linux paths, opened byte for byte as
+// given. Unlike a program's names (fs.h) they are never converted from a code page, have no
+// drive letters, and '\' is an ordinary character of a name.
+#include <cstdint>
+#include <string>
+
+#include "platform/fs.h"
+
+// The path made absolute against the current folder; false when it is relative and there is
+// no current folder (it was deleted).
+bool FsHostAbsolute(const std::string& path, std::string& out);
+// The file a user's path names as an input: the path itself where something has that name;
+// otherwise, where each part that does not exist as written matches an entry of its folder
+// ignoring case, the path of that entry; otherwise the path as given.
+std::string FsFindHostFile(const std::string& path);
+// The folder part of a path, without the trailing '/' ("" when none, "/" for the root).
+std::string FsHostFolderOf(const std::string& path);
+// Makes the folder the current folder; false when it cannot be.
+bool FsEnterHostFolder(const std::string& folder);
+// Whether two paths name one file: the same path, or the same device and inode.
+bool FsSameHostFile(const std::string& a, const std::string& b);
+
+// As FsReadRegularFile, FsReadFile and FsWriteFileAtomic, with the path taken as it is.
+FsRead FsReadHostRegularFile(const std::string& path, std::string& out, uint64_t maxBytes, bool cut);
+bool FsReadHostFile(const std::string& path, std::string& out);
+// With access, the file written gets it, new or replaced.
+bool FsWriteHostFileAtomic(const std::string& path, const std::string& data, const FsAccess* access = nullptr);
+// Why a file could not be written by FsWriteHostFileAtomic, from errno, in the words of
+// FileErrorCause: a missing folder and a target that is no regular file named as such.
+std::string FsWriteCause(int error);
+// Writes an output file the user named: a device or a pipe there is written into, anything
+// else as FsWriteHostFileAtomic writes it (the old file kept whole when the write fails).
+// False with errno set to the cause.
+bool FsWriteHostOutput(const std::string& path, const std::string& data);

@@ -1,0 +1,275 @@
+// The files of the command line: opened at the host paths given, never written over an input,
+// and a write that fails is said with its cause and fails the command.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tests/support/process.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+constexpr int kNotPrepared = 125;
+
+// Runs the tool in folder (its stdout and stderr in err). prepare runs in the child first; when
+// it returns false the result's status is kNotPrepared.
+ProcessResult RunTool(const std::vector<std::string>& args, const std::string& folder,
+                      const std::function<bool()>& prepare = {}) {
+  ProcessResult result;
+  int out[2];
+  if (pipe(out) != 0) return result;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out[1], 1);
+    dup2(out[1], 2);
+    close(out[0]);
+    close(out[1]);
+    const int none = open("/dev/null", O_RDONLY);
+    if (none >= 0) dup2(none, 0);
+    setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+    if (chdir(folder.c_str()) != 0 || (prepare && !prepare())) _exit(kNotPrepared);
+    std::vector<char*> argv{const_cast<char*>("vellumark")};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const std::string exe = VellumarkExe();
+    execv(exe.c_str(), argv.data());
+    _exit(127);
+  }
+  close(out[1]);
+  char buf[4096];
+  ssize_t n;
+  while (pid > 0 && (n = read(out[0], buf, sizeof buf)) > 0) result.err.append(buf, size_t(n));
+  close(out[0]);
+  int status = 0;
+  if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) result.status = WEXITSTATUS(status);
+  return result;
+}
+
+std::vector<std::string> RunArgs(const std::string& file, std::vector<std::string> more = {}) {
+  std::vector<std::string> args{"run", file, "--headless", "--clock", "virtual", "--frames", "2"};
+  args.insert(args.end(), more.begin(), more.end());
+  return args;
+}
+
+std::set<std::string> Names(const TempDir& dir) {
+  std::set<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir.path())) names.insert(e.path().filename().string());
+  return names;
+}
+
+// A UTF-8 and a Latin-1 name of one letter are two files: each is compiled to the image beside
+// it, and that image runs; each is built into the game of its name.
+TEST(CommandFiles, NamesAreTheBytesGiven) {
+  TempDir dir;
+  const std::pair<std::string, std::string> kNames[] = {{"\xc3\xa9", "utf8"}, {"\xe9", "latin1"}};
+  for (const auto& [name, text] : kNames) dir.Write(name + ".vka", "print \"" + text + "\"\n");
+  std::set<std::string> expected;
+  for (const auto& [name, text] : kNames) {
+    ProcessResult compiled = RunTool({"compile", name + ".vka"}, dir.path());
+    EXPECT_EQ(compiled.status, 0) << text << compiled.err;
+    ProcessResult ran = RunTool({"exec", name + ".img", "--headless", "--frames", "2", "--transcript", name + ".txt"},
+                                dir.path());
+    EXPECT_EQ(ran.status, 0) << text << ran.err;
+    EXPECT_EQ(dir.Read(name + ".txt"), text + "\n");
+    EXPECT_EQ(RunTool({"build", name + ".vka"}, dir.path()).status, 0) << text;
+    expected.insert({name + ".vka", name + ".img", name + ".txt", name});
+  }
+  EXPECT_EQ(Names(dir), expected);
+}
+
+// An output is written at the name given, not over a file whose name differs in case; an input
+// not there as written is still found ignoring case.
+TEST(CommandFiles, OutputsAreWrittenAtTheNameGiven) {
+  TempDir dir;
+  dir.Write("one.vka", "print \"one\"\n");
+  dir.Write("two.vka", "print \"two\"\n");
+  dir.Write("notes.txt", "kept");
+  ASSERT_EQ(RunTool({"compile", "one.vka", "-o", "game.img"}, dir.path()).status, 0);
+  const std::string first = dir.Read("game.img");
+  EXPECT_EQ(RunTool({"compile", "two.vka", "-o", "Game.img"}, dir.path()).status, 0);
+  EXPECT_EQ(dir.Read("game.img"), first);
+  EXPECT_NE(dir.Read("Game.img"), first);
+  EXPECT_EQ(RunTool(RunArgs("one.vka", {"--transcript", "NOTES.TXT"}), dir.path()).status, 0);
+  EXPECT_EQ(dir.Read("notes.txt"), "kept");
+  EXPECT_EQ(dir.Read("NOTES.TXT"), "one\n");
+  ProcessResult found = RunTool(RunArgs("ONE.VKA", {"--transcript", "out.txt"}), dir.path());
+  EXPECT_EQ(found.status, 0) << found.err;
+  EXPECT_EQ(dir.Read("out.txt"), "one\n");
+}
+
+// An output that is an input of the command (by its name or another link to it) is refused and
+// the input left as it was.
+TEST(CommandFiles, AnOutputThatIsAnInputIsRefused) {
+  TempDir dir;
+  dir.Write("a.vka", "print 1\n");
+  dir.Write("in.txt", "1 key A down\n");
+  ASSERT_EQ(RunTool({"compile", "a.vka", "-o", "a.img"}, dir.path()).status, 0);
+  ASSERT_EQ(link(dir.File("a.vka").c_str(), dir.File("other.vka").c_str()), 0);
+  const std::string source = dir.Read("a.vka"), image = dir.Read("a.img");
+  const std::vector<std::string> kCases[] = {
+      {"compile", "a.vka", "-o", "a.vka"},
+      {"compile", "a.vka", "-o", "other.vka"},
+      {"build", "a.vka", "-o", "a.vka"},
+      {"build", "--image", "a.img", "-o", "a.img"},
+      RunArgs("a.vka", {"--transcript", "a.vka"}),
+      RunArgs("a.vka", {"--grab", "a.vka"}),
+      RunArgs("a.vka", {"--input", "in.txt", "--transcript", "in.txt"}),
+      {"exec", "a.img", "--headless", "--frames", "2", "--transcript", "a.img"},
+      {"edit", "a.vka", "--headless", "--frames", "2", "--transcript", "a.vka"},
+  };
+  for (const auto& args : kCases) {
+    ProcessResult r = RunTool(args, dir.path());
+    EXPECT_EQ(r.status, 2) << args[0] << " " << args.back() << r.err;
+    EXPECT_NE(r.err.find("would write over the "), std::string::npos) << r.err;
+    EXPECT_EQ(dir.Read("a.vka"), source);
+    EXPECT_EQ(dir.Read("a.img"), image);
+    EXPECT_EQ(dir.Read("in.txt"), "1 key A down\n");
+  }
+}
+
+// With the current folder deleted, a relative name has no folder: refused, never taken from "/".
+TEST(CommandFiles, ARelativeNameWithoutACurrentFolderIsRefused) {
+  TempDir dir;
+  dir.Write("a.vka", "print 1\n");
+  const std::string out = "vk-out-" + std::to_string(getpid());
+  const auto gone = [&] {
+    const std::string folder = dir.File("gone");
+    return mkdir(folder.c_str(), 0700) == 0 && chdir(folder.c_str()) == 0 && rmdir(folder.c_str()) == 0;
+  };
+  const std::vector<std::string> kCases[] = {
+      {"compile", dir.File("a.vka"), "-o", out + ".img"},
+      RunArgs(dir.File("a.vka"), {"--transcript", out + ".txt"}),
+      {"check", "a.vka"},
+  };
+  for (const auto& args : kCases) {
+    ProcessResult r = RunTool(args, dir.path(), gone);
+    EXPECT_EQ(r.status, 2) << args[0] << r.err;
+    EXPECT_NE(r.err.find("the current folder no longer exists"), std::string::npos) << r.err;
+  }
+  for (const char* ext : {".img", ".txt"}) EXPECT_NE(unlink(("/" + out + ext).c_str()), 0) << "/" << out << ext;
+}
+
+// A grab or transcript that cannot be written whole is said with its cause and fails the run;
+// an older grab stays as it was.
+TEST(CommandFiles, AGrabOrTranscriptThatCannotBeWrittenFailsTheRun) {
+  TempDir dir;
+  dir.Write("a.vka", "print \"" + std::string(200, 'a') + "\"\n");
+  dir.Write("old.png", "old");
+  ASSERT_EQ(RunTool({"compile", "a.vka", "-o", "a.img"}, dir.path()).status, 0);
+  // A socket's name opens as no file.
+  const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  dir.File("sock").copy(address.sun_path, sizeof address.sun_path - 1);
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  close(listener);
+  // Files of this process may not grow past 1000 bytes: the frame's picture is larger.
+  const auto limited = [] {
+    const rlimit limit{1000, 1000};
+    return setrlimit(RLIMIT_FSIZE, &limit) == 0;
+  };
+  const struct {
+    std::string option, file, cause;
+    std::function<bool()> prepare;
+  } kCases[] = {
+      {"--transcript", "/dev/full", "disk full", {}},
+      {"--grab", "/dev/full", "disk full", {}},
+      {"--grab", "sock", "no such device or address", {}},
+      {"--grab", "old.png", "file too large", limited},
+  };
+  for (const auto& c : kCases) {
+    ProcessResult r = RunTool({"exec", "a.img", "--headless", "--frames", "2", c.option, c.file}, dir.path(), c.prepare);
+    EXPECT_EQ(r.status, 2) << c.option << " " << c.file << r.err;
+    EXPECT_NE(r.err.find("cannot write " + (c.file[0] == '/' ? c.file : dir.File(c.file)) + ": " + c.cause),
+              std::string::npos)
+        << r.err;
+  }
+  EXPECT_EQ(dir.Read("old.png"), "old");
+}
+
+// A file the program leaves open whose buffered bytes do not fit on the disk when the run closes
+// it: said, naming the file and the cause, and the run fails.
+TEST(CommandFiles, AFileLeftOpenThatCannotBeWrittenFailsTheRun) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.File("disk"));
+  dir.Write("a.vka", "open to write 1, \"disk/data.bin\"\nfor i = 1 to 5600\nwrite long 1, i\nnext i\n");
+  // A disk of 12 KB, in a mount namespace of the child's own.
+  const std::string disk = dir.File("disk");
+  const auto small = [&] {
+    return unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+           mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=12k") == 0;
+  };
+  ProcessResult r = RunTool({"run", "a.vka", "--headless"}, dir.path(), small);
+  if (r.status == kNotPrepared) GTEST_SKIP() << "no file system of its own can be mounted here";
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_NE(r.err.find("disk/data.bin: the file left open could not be written whole: disk full"), std::string::npos)
+      << r.err;
+}
+
+// compile and build say why their output cannot be written.
+TEST(CommandFiles, AnOutputThatCannotBeWrittenSaysWhy) {
+  TempDir dir;
+  dir.Write("a.vka", "print 1\n");
+  std::filesystem::create_directory(dir.File("folder"));
+  const std::pair<std::vector<std::string>, std::string> kCases[] = {
+      {{"compile", "a.vka", "-o", "none/a.img"}, "image " + dir.File("none/a.img") + ": its folder does not exist"},
+      {{"compile", "a.vka", "-o", "/dev/null"}, "image /dev/null: not a regular file"},
+      {{"build", "a.vka", "-o", "folder"}, "cannot write folder: is a folder"},
+  };
+  for (const auto& [args, what] : kCases) {
+    ProcessResult r = RunTool(args, dir.path());
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_NE(r.err.find(what), std::string::npos) << r.err;
+  }
+}
+
+// The environment is nothing without its window: with no display (and no --headless) it ends
+// with status 3 instead of running unseen.
+TEST(CommandFiles, EditWithoutADisplayEnds) {
+  TempDir dir;
+  dir.Write("a.vka", "print 1\n");
+  const std::string config = dir.File("config");
+  const auto noDisplay = [&] {
+    for (const char* name : {"SDL_VIDEODRIVER", "DISPLAY", "WAYLAND_DISPLAY"}) unsetenv(name);
+    return setenv("XDG_CONFIG_HOME", config.c_str(), 1) == 0;
+  };
+  ProcessResult r = RunTool({"edit", "a.vka", "--clock", "virtual", "--frames", "5"}, dir.path(), noDisplay);
+  EXPECT_EQ(r.status, 3) << r.err;
+  EXPECT_NE(r.err.find("no display available"), std::string::npos) << r.err;
+}
+
+// edit of a source it cannot read says why rather than opening an empty text.
+TEST(CommandFiles, EditOfAnUnreadableSourceSaysWhy) {
+  TempDir dir;
+  dir.Write("a.vka", "print 1\n");
+  ASSERT_EQ(chmod(dir.File("a.vka").c_str(), 0), 0);
+  ASSERT_EQ(chmod(dir.path().c_str(), 0711), 0);
+  const std::string config = dir.File("config");
+  // Permissions do not stop root: the tool runs as user nobody then.
+  const auto unprivileged = [&] {
+    const passwd* nobody = geteuid() == 0 ? getpwnam("nobody") : nullptr;
+    if (geteuid() == 0 && (!nobody || setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0)) return false;
+    return setenv("XDG_CONFIG_HOME", config.c_str(), 1) == 0;
+  };
+  ProcessResult r = RunTool({"edit", "a.vka", "--headless", "--frames", "2"}, dir.path(), unprivileged);
+  if (r.status == kNotPrepared || r.status == 127) GTEST_SKIP() << "the tool cannot run as another user here";
+  EXPECT_EQ(r.status, 2) << r.err;
+  EXPECT_NE(r.err.find("vellumark: a.vka: cannot be read: permission denied"), std::string::npos) << r.err;
+}
+
+}  // namespace
