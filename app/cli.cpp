@@ -114,6 +114,12 @@ int NotAFile(const std::string& path) {
   return kExitCompileError;
 }
 
+// A command whose files need a temporary folder where none can be made (the start said why).
+int NoTemporaryFolder(const std::string& command) {
+  std::fprintf(stderr, "vellumark: %s: cannot be carried out without a temporary folder\n", command.c_str());
+  return kExitCompileError;
+}
+
 int Exec(const std::vector<std::string>& args) {
   std::string error;
   RunOptions o;
@@ -166,7 +172,8 @@ int Run(const std::vector<std::string>& args) {
     return UsageError(error);
   if (LooksLikeImage(args[1]))
     return UsageError(args[1] + " is a program image: run it with \"vellumark exec " + args[1] + "\"");
-  const std::string image = FsTempFolder() + "/program.img";
+  const std::string image = FsTempFolderFile("program.img");
+  if (image.empty()) return NoTemporaryFolder(args[0]);
   if (!CompileFile(args[1], image, &o.source)) {
     FsRemoveTempFolder();
     return kExitCompileError;
@@ -204,7 +211,8 @@ int Build(const std::vector<std::string>& args) {
     output.resize(output.size() - 4);
   }
   if (!source.empty()) {
-    image = FsTempFolder() + "/_exefile.dat";
+    image = FsTempFolderFile("_exefile.dat");
+    if (image.empty()) return NoTemporaryFolder(args[0]);
     if (!CompileFile(source, image)) {
       FsRemoveTempFolder();
       return kExitCompileError;
@@ -241,6 +249,7 @@ int Edit(const std::vector<std::string>& args) {
   }
   if (!ParseRunOptions(args, from, o, &error) || !CheckOptionFiles(o, &error)) return UsageError(error);
   if (!file.empty() && !FsFileExists(file)) return NotAFile(file);
+  if (FsTempFolder().empty()) return NoTemporaryFolder(args[0]);
   return RunEnvironment(file, o, MajorMinorVersion());
 }
 

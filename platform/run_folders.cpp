@@ -3,6 +3,7 @@
 #include "platform/run_folders.h"
 
 #include <dirent.h>
+#include <grp.h>
 #include <limits.h>
 #include <pwd.h>
 #include <fcntl.h>
@@ -159,30 +160,98 @@ Own OwnFolder(const std::string& path, struct stat* st, int* error, int* held = 
   return own;
 }
 
-// A folder another user can change: not root's nor this user's, or open to others' writing
-// without the sticky bit (as ssh asks of a home). Such a user can rename what is in it away.
-bool OthersCanChange(const struct stat& st) {
-  return (st.st_uid != 0 && st.st_uid != getuid()) || ((st.st_mode & 022) != 0 && (st.st_mode & S_ISVTX) == 0);
+// The overflow uid, which every user outside this user namespace shows as, or -1 outside one
+// (where the map takes every uid as it is).
+int64_t OverflowUid() {
+  static const int64_t uid = [] {
+    const auto read = [](const char* path) {  // a file of /proc, which tells no size
+      char text[256] = {};
+      if (std::FILE* f = std::fopen(path, "re")) {
+        if (std::fread(text, 1, sizeof text - 1, f) == 0) text[0] = 0;
+        std::fclose(f);
+      }
+      return std::string(text);
+    };
+    unsigned long inside = 0, outside = 0, count = 0;
+    if (std::sscanf(read("/proc/self/uid_map").c_str(), "%lu %lu %lu", &inside, &outside, &count) == 3 &&
+        inside == 0 && outside == 0 && count == 4294967295ul)
+      return int64_t(-1);
+    const std::string overflow = read("/proc/sys/kernel/overflowuid");
+    return overflow.empty() ? int64_t(-1) : int64_t(std::strtol(overflow.c_str(), nullptr, 10));
+  }();
+  return uid;
 }
 
-// The first folder above path (those that exist, and where a link stands on the way, those
-// above the folder it leads to) that another user can change; "" for none.
-std::string ChangeableAbove(const std::string& path) {
-  std::vector<std::string> above = {"/"};
-  for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
-    above.push_back(path.substr(0, slash));
-  for (size_t k = above.size(); k-- > 1;) {
-    char real[PATH_MAX];
-    if (!realpath(above[k].c_str(), real)) continue;
-    const std::string found = real;
-    for (size_t slash = found.find('/', 1); slash != std::string::npos; slash = found.find('/', slash + 1))
-      above.push_back(found.substr(0, slash));
-    above.push_back(found);
-    break;
+// Whether the group is this user's private group: named as the user, with no other member,
+// listed or by its own group.
+bool PrivateGroup(gid_t gid) {
+  const passwd* self = getpwuid(getuid());
+  if (!self || !self->pw_name) return false;
+  const std::string name = self->pw_name;
+  const group* g = getgrgid(gid);
+  if (!g || !g->gr_name || name != g->gr_name) return false;
+  for (char** member = g->gr_mem; member && *member; ++member)
+    if (name != *member) return false;
+  bool others = false;
+  setpwent();
+  while (const passwd* user = getpwent())
+    if (user->pw_gid == gid && user->pw_uid != getuid()) others = true;
+  endpwent();
+  return !others;
+}
+
+// A folder another user can change: not the system's (root's, or inside a user namespace the
+// overflow uid's, which stands for root too) nor this user's, or open to others' writing
+// without the sticky bit (as ssh asks of a home); its group's writing counts only where that
+// group is another than the user's private one. Such a user can rename what is in it away.
+bool OthersCanChange(const struct stat& st) {
+  const bool system = st.st_uid == 0 || (OverflowUid() >= 0 && int64_t(st.st_uid) == OverflowUid());
+  if (!system && st.st_uid != getuid()) return true;
+  if ((st.st_mode & S_ISVTX) != 0) return false;
+  return (st.st_mode & 002) != 0 || ((st.st_mode & 020) != 0 && !PrivateGroup(st.st_gid));
+}
+
+// Puts the names of a path on the stack of those still to walk, its first name on top.
+void PushNames(const std::string& path, std::vector<std::string>& rest) {
+  std::vector<std::string> names;
+  for (size_t from = 0; from <= path.size();) {
+    const size_t slash = std::min(path.find('/', from), path.size());
+    names.push_back(path.substr(from, slash - from));
+    from = slash + 1;
   }
-  for (const std::string& folder : above) {
-    struct stat st;
-    if (stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && OthersCanChange(st)) return folder;
+  rest.insert(rest.end(), names.rbegin(), names.rend());
+}
+
+// The first folder above path (a full path) that another user can change, "" for none: each
+// folder on the way that exists, and wherever a link stands on it, each folder the link leads
+// through, at every hop.
+std::string ChangeableAbove(const std::string& path) {
+  std::vector<std::string> rest;
+  PushNames(path.substr(0, path.rfind('/')), rest);
+  std::string at = "/";  // the real folder reached, every folder above it checked
+  struct stat st;
+  if (stat(at.c_str(), &st) == 0 && OthersCanChange(st)) return at;
+  for (int hops = 0; !rest.empty();) {
+    const std::string name = rest.back();
+    rest.pop_back();
+    if (name.empty() || name == ".") continue;
+    if (name == "..") {
+      at = at.substr(0, std::max<size_t>(at.rfind('/'), 1));
+      continue;
+    }
+    const std::string next = (at == "/" ? "" : at) + "/" + name;
+    if (lstat(next.c_str(), &st) != 0) break;  // the rest is made as it is reached
+    if (S_ISLNK(st.st_mode)) {
+      char target[PATH_MAX];
+      const ssize_t n = ++hops > 40 ? -1 : readlink(next.c_str(), target, sizeof target);
+      if (n <= 0 || size_t(n) >= sizeof target) break;
+      PushNames(std::string(target, size_t(n)), rest);
+      if (target[0] == '/') at = "/";
+      continue;
+    }
+    if (!S_ISDIR(st.st_mode)) break;
+    if (OthersCanChange(st)) return next;
+    at = next;
   }
   return "";
 }
@@ -293,17 +362,39 @@ const std::string& RunFoldersRoot() {
 }
 
 // Says once where the usual place of run folders was refused, and where they go instead, or
-// that none can be made (why: the last refusal).
-void SayWhereRunFoldersGo(const std::string& made, const std::string& why) {
+// that none can be made (why: the last refusal), and then whether the run has a private folder
+// all the same (privateMade; where not, whyNot says what refused it).
+void SayWhereRunFoldersGo(const std::string& made, const std::string& why, bool privateMade,
+                          const std::string& whyNot) {
   RunFolders& r = g_runFolders;
   if (r.said || (r.refused.empty() && !made.empty())) return;
   r.said = true;
-  const std::string said =
-      "vellumark: " + r.refused +
-      (made.empty() ? why + "no run folder can be made, so unsaved text will not be recovered after a kill"
-                    : "run folders go to " + r.root) +
-      "\n";
-  std::fputs(said.c_str(), stderr);
+  std::string end = "run folders go to " + r.root;
+  if (made.empty())
+    end = privateMade ? why + "no run folder can be made, so unsaved text will not be recovered after a kill"
+                      : why + whyNot + "no temporary folder can be made";
+  std::fputs(("vellumark: " + r.refused + end + "\n").c_str(), stderr);
+}
+
+// Where no run folder can be made: a private folder of this run's own (0700), for its files, in
+// the first temporary folder that takes one and that no other user can change ($TMPDIR, /tmp
+// last). No start sweeps it, so nothing in it is recovered after a kill. "" when none takes it,
+// with the causes not said already (said: what is) in why.
+std::string MakePrivateFolder(const std::string& said, std::string& why) {
+  const std::string places[] = {SharedTemp(), "/tmp"};
+  for (size_t k = 0; k < (places[0] == places[1] ? 1u : 2u); ++k) {
+    const std::string& temp = places[k];
+    std::string cause;
+    if (const std::string open = ChangeableAbove(temp + "/run"); !open.empty()) {
+      cause = "other users can change " + open;
+    } else {
+      std::string tmpl = temp + "/vellumark-" + std::to_string(getuid()) + "-XXXXXX";
+      if (mkdtemp(tmpl.data())) return tmpl;
+      cause = FileErrorCause(errno);
+    }
+    if (said.find(temp + ": ") == std::string::npos) why += temp + ": " + cause + "; ";
+  }
+  return "";
 }
 
 // Makes the folder "<parent>/run-<pid>-XXXXXX" with this process's lock: it is made as
@@ -441,9 +532,11 @@ const std::string& FsTempFolder() {
   if (!g_tempFolder.empty()) return g_tempFolder;
   FsRecoverEndedRuns();
   const std::string& root = RunFoldersRoot();
-  std::string why;
+  std::string why, whyNot;
   if (!root.empty()) g_tempFolder = MakeLockedRunFolder(root, why);
-  SayWhereRunFoldersGo(g_tempFolder, why);
+  const std::string made = g_tempFolder;
+  if (made.empty()) g_tempFolder = MakePrivateFolder(g_runFolders.refused + why, whyNot);
+  SayWhereRunFoldersGo(made, why, !g_tempFolder.empty(), whyNot);
   if (!g_tempFolder.empty() && g_tempFolder.size() < sizeof g_tempPath) {
     std::memcpy(g_tempPath, g_tempFolder.c_str(), g_tempFolder.size() + 1);
     g_tempFolderOwner = getpid();
@@ -505,12 +598,30 @@ std::string FsCreateTempFile(const std::string& fileName, const void* data, size
   return path;
 }
 
+std::string FsTempFolderFile(const std::string& name) {
+  const std::string& folder = FsTempFolder();
+  return folder.empty() ? "" : folder + "/" + name;
+}
+
 std::string FsConfigFolder() {
   const char* xdg = FolderFromEnvironment("XDG_CONFIG_HOME");
   const std::string home = HomeFolder();
-  std::string base = xdg ? xdg : (home.empty() ? "/tmp" : home) + "/.config";
-  std::string dir = base + "/vellumark";
+  if (!xdg && home.empty()) {
+    // No home: a folder of this user's own, which no other user can make first or change.
+    static bool said = false;
+    const std::string own = TempRunRoot("/tmp"), cause = MakeOwnFolder(own);
+    if (cause.empty()) return own;
+    if (!said) std::fprintf(stderr, "vellumark: no settings folder can be made: %s: %s\n", own.c_str(), cause.c_str());
+    said = true;
+    return "";
+  }
+  std::string dir = (xdg ? std::string(xdg) : home + "/.config") + "/vellumark";
   std::error_code ec;
   std::filesystem::create_directories(dir, ec);
   return dir;
+}
+
+std::string FsConfigFile(const std::string& name) {
+  const std::string folder = FsConfigFolder();
+  return folder.empty() ? "" : folder + "/" + name;
 }

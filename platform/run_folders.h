@@ -3,7 +3,8 @@
 #include <string>
 
 // The run folders (run_folders.cpp): the private temporary folder of each process, kept
-// where no other user can move it, and swept when its process has ended.
+// where no other user can move it, and swept when its process has ended; and the settings
+// folder, checked as they are where there is no home.
 
 // The private temporary folder of this process ("run-<pid>-XXXXXX"): created on first use
 // with mode 0700, after removing the folders of processes that have ended, inside the user's
@@ -14,7 +15,10 @@
 // FsRemoveTempFolder (at shutdown) or by a hang-up signal. The process holds a lock on its
 // folder from before the folder takes its name until it ends: a folder whose lock can be taken
 // has no owner left, whatever its pid names (another pid namespace sharing the folder has other
-// pids). "" when no folder can be made there.
+// pids). Where no run folder can be made, the process still gets a private folder of its own
+// ("vellumark-<uid>-XXXXXX", 0700) in $TMPDIR, else /tmp, where no other user can change it: no
+// start sweeps it, so its text is not recovered after a kill (said once too). "" when no folder
+// at all can be made.
 const std::string& FsTempFolder();
 // Removes the run folders of processes that have ended, keeping the unsaved text they hold
 // first, in every place a run folder can be: the state folder, $TMPDIR/vellumark-<uid>,
@@ -39,5 +43,12 @@ void FsLeaveTempFolder();
 // Creates (or replaces) a file in the temporary folder without following links, truncated,
 // mode 0600. Returns the full path, or "" on failure.
 std::string FsCreateTempFile(const std::string& fileName, const void* data, size_t size);
-// The per-user settings folder ($XDG_CONFIG_HOME/vellumark), created when missing.
+// A file of the temporary folder: its path, or "" where no folder can be made (never a path in
+// the root folder).
+std::string FsTempFolderFile(const std::string& name);
+// The per-user settings folder ($XDG_CONFIG_HOME/vellumark, else ~/.config/vellumark), created
+// when missing. Without a home, /tmp/vellumark-<uid>, checked as a place of run folders is (this
+// user's own, closed to others); "" where that is refused, said once on stderr.
 std::string FsConfigFolder();
+// A file of the settings folder: its path, or "" where there is none.
+std::string FsConfigFile(const std::string& name);
