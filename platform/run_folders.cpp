@@ -165,12 +165,11 @@ Own OwnFolder(const std::string& path, struct stat* st, int* error, int* held = 
 int64_t OverflowUid() {
   static const int64_t uid = [] {
     const auto read = [](const char* path) {  // a file of /proc, which tells no size
-      char text[256] = {};
-      if (std::FILE* f = std::fopen(path, "re")) {
-        if (std::fread(text, 1, sizeof text - 1, f) == 0) text[0] = 0;
-        std::fclose(f);
-      }
-      return std::string(text);
+      std::string text(256, '\0');
+      std::FILE* f = std::fopen(path, "re");
+      text.resize(f ? std::fread(text.data(), 1, text.size(), f) : 0);
+      if (f) std::fclose(f);
+      return text;
     };
     unsigned long inside = 0, outside = 0, count = 0;
     if (std::sscanf(read("/proc/self/uid_map").c_str(), "%lu %lu %lu", &inside, &outside, &count) == 3 &&

@@ -82,6 +82,10 @@ TEST(RunFolders, TheRefusalIsSaidOnce) {
     const long was = open();  // the first also sweeps every place
     for (int k = 0; k < 3; ++k) {
       ASSERT_FALSE(FsTempFolder().empty());
+      // Named after its process: "run-<pid>-XXXXXX".
+      const std::string name = fs::path(FsTempFolder()).filename().string(), pid = std::to_string(getpid());
+      ASSERT_EQ(name.size(), 11 + pid.size()) << name;
+      ASSERT_EQ(name.rfind("run-" + pid + "-", 0), 0u) << name;
       struct stat lock {};  // the lock file is as private as the folder
       ASSERT_EQ(stat((FsTempFolder() + "/owner.lock").c_str(), &lock), 0);
       ASSERT_EQ(lock.st_mode & 07777, 0600u);
@@ -94,8 +98,15 @@ TEST(RunFolders, TheRefusalIsSaidOnce) {
   fs::create_directories(dir.File("state"));
   fs::create_directories(dir.File("tmp"));
   dir.Write("state/vellumark", "a file in the way");
+  // What the sweep names is named once too: the places are swept once a process.
+  const std::string damaged = dir.File("tmp/vellumark-" + std::to_string(getuid()) + "/run-2147483647-x");
+  fs::create_directories(damaged);
+  ASSERT_EQ(chmod(fs::path(damaged).parent_path().c_str(), 0700), 0);
+  WriteFile(damaged + "/owner.lock", "");
+  WriteFile(damaged + "/unsaved.rec", "cut");
   const ProcessResult run = Again({"XDG_STATE_HOME=" + dir.File("state"), "TMPDIR=" + dir.File("tmp")});
   EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(CountOf(run.err, "they are in " + damaged + "\n"), 1) << run.err;
   EXPECT_EQ(CountOf(run.err, "run folders go to " + dir.File("tmp/vellumark-") + std::to_string(getuid()) + "\n"),
             1)
       << run.err;
@@ -344,6 +355,10 @@ TEST(RunFolders, ALockLessFolderOfALiveProcessStays) {
   fs::create_directories(project);
   MakeEndedRun(root + "/run-1-x", project, "live.vka", false);
   MakeEndedRun(root + "/run-2147483647-x", project, "dead.vka", false);
+  // One whose text cannot be kept (its record cut) stays, taken with a lock file as private as
+  // a run's own.
+  MakeEndedRun(root + "/run-2147483646-x", project, "cut.vka", false);
+  WriteFile(root + "/run-2147483646-x/work.rec", "cut");
   const pid_t pid = fork();
   if (pid == 0) {
     if (geteuid() == 0) {
@@ -364,6 +379,7 @@ TEST(RunFolders, ALockLessFolderOfALiveProcessStays) {
   EXPECT_FALSE(fs::exists(project + "/live.vka.recovered"));
   EXPECT_FALSE(fs::exists(root + "/run-2147483647-x"));
   EXPECT_TRUE(fs::exists(project + "/dead.vka.recovered"));
+  EXPECT_EQ(fs::status(root + "/run-2147483646-x/owner.lock").permissions(), fs::perms(0600));
 }
 
 // The names deleted in the folder while action runs, in order.
