@@ -324,6 +324,11 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
       {"two links, the first to a folder below one others can write", "@two/a/s", "@home", "@tmp",
        "tmp/vellumark-" + std::to_string(getuid()),
        "^vellumark: @two/a/s/vellumark: other users can change @two/x above it"},
+      {"a relative link up to the root and down below a folder others can write", "@up/a/s", "@home", "@tmp",
+       "tmp/vellumark-" + std::to_string(getuid()),
+       "^vellumark: @up/a/s/vellumark: other users can change @two/x above it"},
+      {"a link that leads round", "@round/s", "@home", "@tmp", "tmp/vellumark-" + std::to_string(getuid()),
+       "^vellumark: @round/s/vellumark: not this user's own folder; run folders go to @tmp/vellumark-"},
       {"a home its user's own group may write", "-", "@mine", "@tmp", "mine/.local/state/vellumark", "^$"},
       {"a home another group may write", "-", "@shared", "@tmp", "tmp/vellumark-" + std::to_string(getuid()),
        "^vellumark: @shared/.local/state/vellumark: other users can change @shared above it"},
@@ -383,6 +388,14 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
       chmod((base + "/two/x").c_str(), 0777);
       fs::create_directory_symlink(base + "/two/x/y", base + "/two/a");
       fs::create_directory_symlink("../../z", base + "/two/x/y/s");
+      // up/a leads to up/y, whose s climbs to the root by name and down to a folder below two/x.
+      fs::create_directories(base + "/up/y");
+      fs::create_directory_symlink(base + "/up/y", base + "/up/a");
+      std::string climb;
+      for (const char c : base + "/up/y")
+        if (c == '/') climb += "../";
+      fs::create_directory_symlink(climb + base.substr(1) + "/two/x/y", base + "/up/y/s");
+      fs::create_directory_symlink(base + "/round", base + "/round");
       chmod((base + "/mine").c_str(), 0775);
       chmod((base + "/shared").c_str(), 0775);
       if (geteuid() == 0 && chown((base + "/shared").c_str(), 0, 65534) != 0) FAIL() << "chown";
@@ -417,13 +430,16 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
 TEST(RunFolderPlaces, SettingsWithoutAHomeAreTheUsersOwn) {
   constexpr uid_t kNoName = 4321;
   if (geteuid() != 0 || getpwuid(kNoName)) GTEST_SKIP() << "needs root and a user with no home";
-  for (const bool taken : {false, true}) {
-    SCOPED_TRACE(taken ? "made by another user" : "free");
+  for (const char* how : {"free", "made by another user", "/tmp writable by the user's group"}) {
+    SCOPED_TRACE(how);
+    const bool taken = std::string(how) != "free", groupTmp = how[0] == '/';
     TempDir dir;
     const std::string own = "/vellumark-" + std::to_string(kNoName);
     fs::create_directories(dir.File("tmp"));
-    ASSERT_EQ(chmod(dir.File("tmp").c_str(), 01777), 0);
-    if (taken) {
+    ASSERT_EQ(chmod(dir.File("tmp").c_str(), groupTmp ? 0775 : 01777), 0);
+    // A user with no name has no private group: its group's writing is others'.
+    ASSERT_EQ(chown(dir.File("tmp").c_str(), 0, groupTmp ? kNoName : 0), 0);
+    if (taken && !groupTmp) {
       fs::create_directories(dir.File("tmp") + own);
       ASSERT_EQ(chmod((dir.File("tmp") + own).c_str(), 0777), 0);
       dir.Write("tmp" + own + "/WIN.INI", "[Settings]\r\n");
@@ -440,6 +456,7 @@ TEST(RunFolderPlaces, SettingsWithoutAHomeAreTheUsersOwn) {
       unsetenv("HOME");
       unsetenv("XDG_CONFIG_HOME");
       const std::string folder = FsConfigFolder(), again = FsConfigFile("WIN.INI");
+      FsConfigFolder();  // said once however often it is asked
       struct stat st {};
       if (taken) _exit(folder.empty() && again.empty() ? 0 : 1);
       _exit(folder == "/tmp" + own && again == folder + "/WIN.INI" && stat(folder.c_str(), &st) == 0 &&
@@ -456,9 +473,10 @@ TEST(RunFolderPlaces, SettingsWithoutAHomeAreTheUsersOwn) {
     ASSERT_EQ(waitpid(child, &status, 0), child);
     if (WIFEXITED(status) && WEXITSTATUS(status) == 125) GTEST_SKIP() << "no /tmp of its own can be had";
     EXPECT_EQ(status, 0) << said;
-    EXPECT_EQ(said, taken ? "vellumark: no settings folder can be made: /tmp" + own +
-                                ": not this user's own folder\n"
-                          : "");
+    EXPECT_EQ(said, !taken    ? ""
+                    : groupTmp ? "vellumark: no settings folder can be made: /tmp" + own +
+                                     ": other users can change /tmp above it\n"
+                               : "vellumark: no settings folder can be made: /tmp" + own + ": not this user's own folder\n");
   }
 }
 

@@ -312,17 +312,21 @@ TEST(RunFolders, AProgramRunsWhereNoRunFolderCanBeMade) {
   if (!PrivateTmpPossible()) GTEST_SKIP() << "no /tmp of its own can be given to a start";
   const struct {
     const char* name;
-    bool tmpTakesFolders;
+    uint32_t tmpMode;  // of the start's /tmp, root's
     std::vector<std::string> args;
     int status;
     const char* said;
   } cases[] = {
-      {"a private folder in /tmp", true, {"run", "p.vka", "--headless", "--frames", "2", "--transcript", "out.txt"}, 0,
+      {"a private folder in /tmp", 01777, {"run", "p.vka", "--headless", "--frames", "2", "--transcript", "out.txt"}, 0,
        "no run folder can be made, so unsaved text will not be recovered after a kill\n"},
-      {"no folder at all: run", false, {"run", "p.vka", "--headless"}, 2,
+      {"no folder at all: run", 0555, {"run", "p.vka", "--headless"}, 2,
        "no temporary folder can be made\nvellumark: run: cannot be carried out without a temporary folder\n"},
-      {"no folder at all: build", false, {"build", "p.vka", "-o", "game"}, 2,
+      {"no folder at all: build", 0555, {"build", "p.vka", "-o", "game"}, 2,
        "vellumark: build: cannot be carried out without a temporary folder\n"},
+      {"no folder at all: edit", 0555, {"edit", "p.vka", "--headless", "--frames", "1"}, 2,
+       "vellumark: edit: cannot be carried out without a temporary folder\n"},
+      {"a /tmp others can change", 0777, {"run", "p.vka", "--headless"}, 2,
+       "/tmp: other users can change /tmp; no temporary folder can be made\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -332,7 +336,7 @@ TEST(RunFolders, AProgramRunsWhereNoRunFolderCanBeMade) {
     fs::create_directories(dir.File("tmp"));
     GiveTo(dir.path(), kOtherUser);
     ASSERT_EQ(chown(dir.File("tmp").c_str(), 0, 0) == 0 || geteuid() != 0, true);
-    ASSERT_EQ(chmod(dir.File("tmp").c_str(), c.tmpTakesFolders ? 01777 : 0555), 0);
+    ASSERT_EQ(chmod(dir.File("tmp").c_str(), c.tmpMode), 0);
     const std::string file = dir.File("file");
     const ProcessResult run = Start(dir.path(), c.args,
                                     {"XDG_STATE_HOME=" + file, "XDG_CONFIG_HOME=" + file, "TMPDIR=" + file},
