@@ -155,6 +155,12 @@ bool RunFilesApart(const CommandFile& file, const RunOptions& o, std::string* er
   return OutputsApart(inputs, outputs, error);
 }
 
+// A command whose files need a temporary folder where none can be made (the start said why).
+int NoTemporaryFolder(const std::string& command) {
+  std::fprintf(stderr, "vellumark: %s: cannot be carried out without a temporary folder\n", command.c_str());
+  return kExitCompileError;
+}
+
 int Exec(const std::vector<std::string>& args) {
   std::string error, image;
   RunOptions o;
@@ -215,7 +221,8 @@ int Run(const std::vector<std::string>& args) {
     return UsageError(error);
   if (LooksLikeImage(source))
     return UsageError(args[1] + " is a program image: run it with \"vellumark exec " + args[1] + "\"");
-  const std::string image = FsTempFolder() + "/program.img";
+  const std::string image = FsTempFolderFile("program.img");
+  if (image.empty()) return NoTemporaryFolder(args[0]);
   if (!CompileFile(args[1], image, &o.source)) {
     FsRemoveTempFolder();
     return kExitCompileError;
@@ -257,7 +264,8 @@ int Build(const std::vector<std::string>& args) {
       !OutputsApart({in}, {out}, &error))
     return UsageError(error);
   if (!source.empty()) {
-    image = FsTempFolder() + "/_exefile.dat";
+    image = FsTempFolderFile("_exefile.dat");
+    if (image.empty()) return NoTemporaryFolder(args[0]);
     if (!CompileFile(source, image)) {
       FsRemoveTempFolder();
       return kExitCompileError;
@@ -311,6 +319,7 @@ int Edit(const std::vector<std::string>& args) {
       return kExitCompileError;
     }
   }
+  if (FsTempFolder().empty()) return NoTemporaryFolder(args[0]);
   return RunEnvironment(path, o, MajorMinorVersion());
 }
 

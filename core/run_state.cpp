@@ -37,7 +37,7 @@ const SourceMap::Keyword* SourceMap::KeywordOf(int64_t command) const {
 std::string ProgramSideFile(const std::string& name) {
   const std::string& folder = g_runtime.programFolder;
   if (FsFolderWritable(folder.empty() ? "." : folder)) return folder + name;
-  return FsConfigFolder() + "/" + name;
+  return FsConfigFile(name);
 }
 
 std::string ProgramSettingsFile() {

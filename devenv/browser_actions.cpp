@@ -459,7 +459,7 @@ bool BrowserMakeExecutable(const std::string& name, int32_t withMedia, const std
   build.output = Absolute(name);
   build.projectFolder = projectFolder;
   build.withMedia = withMedia == 1;
-  build.source = FsTempFolder() + "/_exesource.vka";
+  build.source = FsTempFolderFile("_exesource.vka");
   std::string text;
   for (const std::string& line : g_ide.editor.lines) text += line + "\r\n";
   std::string error;

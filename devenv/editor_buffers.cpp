@@ -91,7 +91,7 @@ bool IdeBufferTabClick(int32_t x, int32_t y) {
 std::string EditorWorkFile(int32_t n) {
   const bool current = n == g_ide.currentBuffer;
   const std::string& set = current ? g_runtime.workFileTmp : g_runtime.workFileTmp2;
-  return set.empty() ? FsTempFolder() + "/" + kRunFolderWorkFiles[current ? 0 : 1] : set;
+  return set.empty() ? FsTempFolderFile(kRunFolderWorkFiles[current ? 0 : 1]) : set;
 }
 
 namespace {

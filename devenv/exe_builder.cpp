@@ -5,7 +5,11 @@
 #include "runtime/game_build.h"
 
 bool IdeBuildExecutable(const ExeBuild& b, std::string* error) {
-  const std::string image = FsTempFolder() + "/_exefile.dat";
+  const std::string image = FsTempFolderFile("_exefile.dat");
+  if (image.empty()) {
+    if (error) *error = "no temporary folder can be made";
+    return false;
+  }
   const std::string folder = b.projectFolder.empty() ? FsCurrentFolder() : b.projectFolder;
   CompileOutcome outcome;
   if (!CompileFile(b.source, image, nullptr, folder, &outcome)) {

@@ -81,7 +81,7 @@ std::string ScriptFrom(const std::string& text, int64_t from) {
 RunOptions PartOptions(const EnvironmentRun& env) {
   RunOptions o = env.options;
   if (!env.options.inputFile.empty()) {
-    o.inputFile = FsTempFolder() + "/session_input.txt";
+    o.inputFile = FsTempFolderFile("session_input.txt");
     FsWriteFileAtomic(o.inputFile, ScriptFrom(env.script, env.frames));
   }
   if (env.options.frames >= 0) o.frames = std::max<int64_t>(0, env.options.frames - env.frames);
@@ -146,9 +146,14 @@ IdeCompileReport RunErrorReport(const RunOptions& o, const std::string& sourceFi
 // Compiles the work file and runs its image in the session, as a program runs on its own.
 IdeCompileReport CompileAndRun(EnvironmentRun& env, Session& session) {
   g_runtime = env.ide;
-  const std::string image = FsTempFolder() + "/program.img";
+  const std::string image = FsTempFolderFile("program.img");
   RunRequest r;
-  IdeCompileReport report = CompileWorkFile(image, &r.options.source);
+  IdeCompileReport report;
+  if (image.empty()) {  // the work file is in the same folder
+    report.message = IdeText(IdeSection::Desc, kDescWorkFileNotWritten) + ": no temporary folder can be made";
+    return report;
+  }
+  report = CompileWorkFile(image, &r.options.source);
   if (!report.message.empty()) return report;
   const std::string folder = ProjectFolder();
   r.runningFile = UserFile();
@@ -218,7 +223,7 @@ int RunEnvironment(const std::string& file, const RunOptions& options, double ve
       report.message = IdeText(IdeSection::Desc, kDescWorkFileNotWritten) + ": " + g_ide.workFileFailure;
     } else if (state == kIdeExitCompile) {
       g_runtime = env.ide;
-      report = CompileWorkFile(FsTempFolder() + "/program.img", nullptr);
+      report = CompileWorkFile(FsTempFolderFile("program.img"), nullptr);
     } else if (state == kIdeExitRun || state == kIdeExitTopButton) {  // F5 or the "Run" button
       report = CompileAndRun(env, session);
       if (env.FramesUsedUp() || EventsEndingSignal()) break;

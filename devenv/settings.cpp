@@ -64,7 +64,7 @@ bool IdeLoadLanguageTables() {
   return LoadLanguageTables(g_runtime.programFolder);
 }
 
-std::string IdeStateFile() { return FsConfigFolder() + "/WIN.INI"; }
+std::string IdeStateFile() { return FsConfigFile("WIN.INI"); }
 
 void LoadRecentFiles() {
   const std::string ini = IdeStateFile();

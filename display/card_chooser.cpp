@@ -31,7 +31,7 @@ struct ChooserState {
 };
 ChooserState g_chooser;
 
-std::string WinIni() { return FsConfigFolder() + "/WIN.INI"; }
+std::string WinIni() { return FsConfigFile("WIN.INI"); }
 
 int32_t ValidDepth(int32_t d) { return d == 24 || d == 32 ? d : 16; }
 

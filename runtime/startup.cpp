@@ -60,10 +60,9 @@ void SetupWorkPaths(const std::string& runningFile) {
   if (folder.empty()) folder = g_runtime.startFolder;
   if (folder.back() != '/') folder += '/';
   g_runtime.programFolder = folder;
-  const std::string& temp = FsTempFolder();
-  g_runtime.workFileTmp = temp + "/workfile.tmp";
-  g_runtime.workFileTmp2 = temp + "/workfil2.tmp";
-  g_runtime.workFileWav = temp + "/workfile.wav";
+  g_runtime.workFileTmp = FsTempFolderFile("workfile.tmp");
+  g_runtime.workFileTmp2 = FsTempFolderFile("workfil2.tmp");
+  g_runtime.workFileWav = FsTempFolderFile("workfile.wav");
 }
 
 void ReadRuntimeSettings(uint32_t* fullScreen, uint32_t* windowMode) {

@@ -50,7 +50,7 @@ struct ModelFolderScope {
 
 }  // namespace
 
-std::string ModelWorkFilePath() { return FsTempFolder() + "/workfile.x"; }
+std::string ModelWorkFilePath() { return FsTempFolderFile("workfile.x"); }
 
 void DestroyObjectModel(uint32_t object) {
   if (ObjectRecord* o = Object(object)) {

@@ -88,6 +88,7 @@ TEST_P(Environment, Session) {
   ProcessResult r = Edit(dir, "project/game.vka", c.script, c.frames);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.err.find(c.errText), std::string::npos) << r.err;
+  EXPECT_EQ(dir.Read("script.txt"), c.script);  // the input file is read, never written
   if (*c.madeFile) {
     EXPECT_TRUE(std::filesystem::exists(dir.File(std::string("project/") + c.madeFile))) << r.err;
   }

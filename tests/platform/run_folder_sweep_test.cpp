@@ -6,8 +6,11 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
+#include <sched.h>
 #include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -284,8 +287,10 @@ TEST(RunFolderSweep, OnlyTheSweepsWordsAreKeptForTheStatusLine) {
 
 // Where a fresh process makes its run folder (the places are decided once a process), and what
 // it says: the environment's folders count only as full paths, nothing is made under the working
-// folder, a place below a folder another user can change is refused, a folder that cannot be
-// made says why, and where none can be made that is said, with its cost.
+// folder, a place below a folder another user can change is refused (through every link on the
+// way; a group-writable home counts as the user's where the group is the user's own), a folder
+// that cannot be made says why, and where none can be made that is said, with its cost, and the
+// run has a private folder (0700) in /tmp all the same.
 TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   std::optional<TempDir> made;
@@ -299,7 +304,8 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
     const char* state;  // XDG_STATE_HOME; "-" unset; "@" the base folder before it
     const char* home;
     const char* tmp;
-    std::string root;   // where the run folder is made, below the base unless full; "" none
+    std::string root;   // where the run folder is made, below the base unless full; "/tmp" where
+                        // none can be made (the run's private folder is there)
     std::string said;   // stderr, a pattern; "@" the base folder
     bool nobody = false;
   } cases[] = {
@@ -315,20 +321,39 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
       {"a folder above of another user", "@theirs/state", "@home", "@tmp", "tmp/vellumark-" + std::to_string(getuid()),
        "^vellumark: @theirs/state/vellumark: other users can change @theirs above it"},
       {"a relative home", "-", "home", "@tmp", "~/.local/state/vellumark", "^$"},
-      {"no place at all", "@open/state", "@home", "@open", "",
+      {"two links, the first to a folder below one others can write", "@two/a/s", "@home", "@tmp",
+       "tmp/vellumark-" + std::to_string(getuid()),
+       "^vellumark: @two/a/s/vellumark: other users can change @two/x above it"},
+      {"a relative link up to the root and down below a folder others can write", "@up/a/s", "@home", "@tmp",
+       "tmp/vellumark-" + std::to_string(getuid()),
+       "^vellumark: @up/a/s/vellumark: other users can change @two/x above it"},
+      {"a link that leads round", "@round/s", "@home", "@tmp", "tmp/vellumark-" + std::to_string(getuid()),
+       "^vellumark: @round/s/vellumark: not this user's own folder; run folders go to @tmp/vellumark-"},
+      {"a home its user's own group may write", "-", "@mine", "@tmp", "mine/.local/state/vellumark", "^$"},
+      {"a home another group may write", "-", "@shared", "@tmp", "tmp/vellumark-" + std::to_string(getuid()),
+       "^vellumark: @shared/.local/state/vellumark: other users can change @shared above it"},
+      {"no place at all", "@open/state", "@home", "@open", "/tmp",
        "@open/vellumark-[0-9]+: other users can change @open above it; @open: other users can change @open; "
        "no run folder can be made, so unsaved text will not be recovered after a kill\n$"},
-      {"an unchangeable folder", "@fixed/state", "@home", "@fixed", "",
+      {"an unchangeable folder", "@fixed/state", "@home", "@fixed", "/tmp",
        "^vellumark: @fixed/state/vellumark: permission denied; @fixed/vellumark-[0-9]+: permission denied; "
        "@fixed: permission denied; no run folder can be made"},
-      {"no permission", "@closed/state", "@home", "@closed", "",
+      {"no permission", "@closed/state", "@home", "@closed", "/tmp",
        "^vellumark: @closed/state/vellumark: permission denied; @closed/vellumark-[0-9]+: permission denied; "
        "@closed: permission denied; no run folder can be made", true},
   };
   for (size_t k = 0; k < std::size(cases); ++k) {
     const auto& c = cases[k];
     SCOPED_TRACE(c.name);
-    if (std::string(c.name) == "a folder above of another user" && geteuid() != 0) continue;  // only root can chown
+    // Only root can give a folder away; a group of the user's own is one named as the user.
+    const std::string name = c.name;
+    if ((name == "a folder above of another user" || name == "a home another group may write") && geteuid() != 0)
+      continue;
+    const group* mine = getgrgid(getgid());
+    const passwd* self = getpwuid(getuid());
+    if (name == "a home its user's own group may write" &&
+        (!mine || !self || std::string(mine->gr_name) != self->pw_name || mine->gr_mem[0]))
+      continue;
     // The cases that use this machine's own folders need them as a start finds them usable.
     const auto own = [](const std::string& path) {
       struct stat st;
@@ -359,6 +384,21 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
       fs::create_directories(base + "/open/inner");
       chmod((base + "/open/inner").c_str(), 0700);
       fs::create_directory_symlink(base + "/open/inner", base + "/link");
+      for (const char* folder : {"two/x/y", "two/z", "mine", "shared"}) fs::create_directories(base + "/" + folder);
+      chmod((base + "/two/x").c_str(), 0777);
+      fs::create_directory_symlink(base + "/two/x/y", base + "/two/a");
+      fs::create_directory_symlink("../../z", base + "/two/x/y/s");
+      // up/a leads to up/y, whose s climbs to the root by name and down to a folder below two/x.
+      fs::create_directories(base + "/up/y");
+      fs::create_directory_symlink(base + "/up/y", base + "/up/a");
+      std::string climb;
+      for (const char c : base + "/up/y")
+        if (c == '/') climb += "../";
+      fs::create_directory_symlink(climb + base.substr(1) + "/two/x/y", base + "/up/y/s");
+      fs::create_directory_symlink(base + "/round", base + "/round");
+      chmod((base + "/mine").c_str(), 0775);
+      chmod((base + "/shared").c_str(), 0775);
+      if (geteuid() == 0 && chown((base + "/shared").c_str(), 0, 65534) != 0) FAIL() << "chown";
     }
     if (std::string(c.name) == "an unchangeable folder" && !IsImmutable(base + "/fixed")) continue;  // no such flag
     const auto start = [&] {
@@ -372,14 +412,72 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
       const std::string root = c.root.empty() || c.root[0] == '/' ? c.root
                                : c.root[0] == '~'                 ? std::string(user ? user->pw_dir : "") + c.root.substr(1)
                                                                   : base + "/" + c.root;
-      const bool there = run.empty() ? root.empty() : FsFolderOf(run) == root;
+      struct stat made {};
+      const bool there = !run.empty() && FsFolderOf(run) == root, closed = stat(run.c_str(), &made) == 0 &&
+                                                                         (made.st_mode & 07777) == 0700;
       FsRemoveTempFolder();
-      _exit(!there ? 3 : !fs::is_empty(base + "/cwd") ? 4 : 0);
+      _exit(!there ? 3 : !closed ? 5 : !fs::is_empty(base + "/cwd") ? 4 : fs::exists(run) ? 8 : 0);
     };
     EXPECT_EXIT(start(), testing::ExitedWithCode(0), at(c.said));
   }
   for (size_t k = 0; !given && k < std::size(cases); ++k) SetImmutable(top + "/" + std::to_string(k) + "/fixed", false);
   unsetenv("VK_RUN_PLACES_DIR");
+}
+
+// Without a home (HOME unset, none in the user database), the settings go to a folder of the
+// user's own in /tmp, made private; one another user made first there is never taken, and that
+// is said once. Run by root as a user with no name, in a /tmp of its own.
+TEST(RunFolderPlaces, SettingsWithoutAHomeAreTheUsersOwn) {
+  constexpr uid_t kNoName = 4321;
+  if (geteuid() != 0 || getpwuid(kNoName)) GTEST_SKIP() << "needs root and a user with no home";
+  for (const char* how : {"free", "made by another user", "/tmp writable by the user's group"}) {
+    SCOPED_TRACE(how);
+    const bool taken = std::string(how) != "free", groupTmp = how[0] == '/';
+    TempDir dir;
+    const std::string own = "/vellumark-" + std::to_string(kNoName);
+    fs::create_directories(dir.File("tmp"));
+    ASSERT_EQ(chmod(dir.File("tmp").c_str(), groupTmp ? 0775 : 01777), 0);
+    // A user with no name has no private group: its group's writing is others'.
+    ASSERT_EQ(chown(dir.File("tmp").c_str(), 0, groupTmp ? kNoName : 0), 0);
+    if (taken && !groupTmp) {
+      fs::create_directories(dir.File("tmp") + own);
+      ASSERT_EQ(chmod((dir.File("tmp") + own).c_str(), 0777), 0);
+      dir.Write("tmp" + own + "/WIN.INI", "[Settings]\r\n");
+    }
+    int err[2];
+    ASSERT_EQ(pipe(err), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+      dup2(err[1], 2);
+      if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+          mount(dir.File("tmp").c_str(), "/tmp", nullptr, MS_BIND, nullptr) != 0)
+        _exit(125);
+      if (setgroups(0, nullptr) != 0 || setgid(kNoName) != 0 || setuid(kNoName) != 0) _exit(126);
+      unsetenv("HOME");
+      unsetenv("XDG_CONFIG_HOME");
+      const std::string folder = FsConfigFolder(), again = FsConfigFile("WIN.INI");
+      FsConfigFolder();  // said once however often it is asked
+      struct stat st {};
+      if (taken) _exit(folder.empty() && again.empty() ? 0 : 1);
+      _exit(folder == "/tmp" + own && again == folder + "/WIN.INI" && stat(folder.c_str(), &st) == 0 &&
+                    st.st_uid == kNoName && (st.st_mode & 07777) == 0700
+                ? 0
+                : 1);
+    }
+    close(err[1]);
+    std::string said;
+    char buf[512];
+    for (ssize_t n; (n = read(err[0], buf, sizeof buf)) > 0;) said.append(buf, size_t(n));
+    close(err[0]);
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 125) GTEST_SKIP() << "no /tmp of its own can be had";
+    EXPECT_EQ(status, 0) << said;
+    EXPECT_EQ(said, !taken    ? ""
+                    : groupTmp ? "vellumark: no settings folder can be made: /tmp" + own +
+                                     ": other users can change /tmp above it\n"
+                               : "vellumark: no settings folder can be made: /tmp" + own + ": not this user's own folder\n");
+  }
 }
 
 }  // namespace

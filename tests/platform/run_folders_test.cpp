@@ -6,7 +6,9 @@
 #include <signal.h>
 #include <sched.h>
 #include <sys/inotify.h>
+#include <grp.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -80,6 +82,10 @@ TEST(RunFolders, TheRefusalIsSaidOnce) {
     const long was = open();  // the first also sweeps every place
     for (int k = 0; k < 3; ++k) {
       ASSERT_FALSE(FsTempFolder().empty());
+      // Named after its process: "run-<pid>-XXXXXX".
+      const std::string name = fs::path(FsTempFolder()).filename().string(), pid = std::to_string(getpid());
+      ASSERT_EQ(name.size(), 11 + pid.size()) << name;
+      ASSERT_EQ(name.rfind("run-" + pid + "-", 0), 0u) << name;
       struct stat lock {};  // the lock file is as private as the folder
       ASSERT_EQ(stat((FsTempFolder() + "/owner.lock").c_str(), &lock), 0);
       ASSERT_EQ(lock.st_mode & 07777, 0600u);
@@ -92,50 +98,83 @@ TEST(RunFolders, TheRefusalIsSaidOnce) {
   fs::create_directories(dir.File("state"));
   fs::create_directories(dir.File("tmp"));
   dir.Write("state/vellumark", "a file in the way");
+  // What the sweep names is named once too: the places are swept once a process.
+  const std::string damaged = dir.File("tmp/vellumark-" + std::to_string(getuid()) + "/run-2147483647-x");
+  fs::create_directories(damaged);
+  ASSERT_EQ(chmod(fs::path(damaged).parent_path().c_str(), 0700), 0);
+  WriteFile(damaged + "/owner.lock", "");
+  WriteFile(damaged + "/unsaved.rec", "cut");
   const ProcessResult run = Again({"XDG_STATE_HOME=" + dir.File("state"), "TMPDIR=" + dir.File("tmp")});
   EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(CountOf(run.err, "they are in " + damaged + "\n"), 1) << run.err;
   EXPECT_EQ(CountOf(run.err, "run folders go to " + dir.File("tmp/vellumark-") + std::to_string(getuid()) + "\n"),
             1)
       << run.err;
 }
 
-// Runs vellumark in the folder with the environment given, its stderr read (or, with noReader, a
-// pipe whose reader is gone); with tmp, in a mount namespace of its own whose /tmp is tmp (the
-// folder still reached by its path). Its exit status (-1 when it died) and stderr.
+// How a start is run: with a /tmp of its own (a mount namespace, the test's folder still reached
+// by its path); with a stderr whose reader is gone; as root, as another user; in a user
+// namespace of its own that maps only its user.
+struct StartAs {
+  std::string tmp;
+  bool noReader = false;
+  uid_t user = 0;
+  bool userNamespace = false;
+};
+// Exit statuses of a start that could not be set up as asked.
+constexpr int kNoMount = 125, kNoUserNamespace = 124;
+
+// Runs vellumark in the folder with the environment given, as asked; its exit status (-1 when it
+// died) and stderr. The executable is held open before anything is mounted and run through
+// that descriptor, so a /tmp of its own never hides it wherever the build is.
 ProcessResult Start(const std::string& dir, const std::vector<std::string>& args, const std::vector<std::string>& env,
-                    const std::string& tmp = "", bool noReader = false) {
+                    const StartAs& as = {}) {
   ProcessResult result;
   int err[2];
-  if (pipe(err) != 0) return result;
+  const int exe = open(VellumarkExe().c_str(), O_RDONLY | O_CLOEXEC);
+  if (exe < 0 || pipe(err) != 0) {
+    if (exe >= 0) close(exe);
+    return result;
+  }
   const pid_t pid = fork();
   if (pid == 0) {
     close(err[0]);
     int gone[2];
-    if (noReader && (pipe(gone) != 0 || close(gone[0]) != 0)) _exit(126);
-    dup2(noReader ? gone[1] : err[1], 2);
+    if (as.noReader && (pipe(gone) != 0 || close(gone[0]) != 0)) _exit(126);
+    dup2(as.noReader ? gone[1] : err[1], 2);
     const int none = open("/dev/null", O_RDWR);
     dup2(none, 0);
     dup2(none, 1);
-    if (!tmp.empty()) {
-      if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) _exit(125);
+    if (!as.tmp.empty()) {
+      if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) _exit(kNoMount);
       const int keep = open(dir.c_str(), O_PATH | O_DIRECTORY);  // the folder, should /tmp hide it
       std::error_code ec;
-      if (keep < 0 || mount(tmp.c_str(), "/tmp", nullptr, MS_BIND, nullptr) != 0 ||
+      if (keep < 0 || mount(as.tmp.c_str(), "/tmp", nullptr, MS_BIND, nullptr) != 0 ||
           (dir.rfind("/tmp/", 0) == 0 &&
            (!fs::create_directories(dir, ec) ||
             mount(("/proc/self/fd/" + std::to_string(keep)).c_str(), dir.c_str(), nullptr, MS_BIND, nullptr) != 0)))
-        _exit(125);
+        _exit(kNoMount);
+    }
+    if (as.user != 0 && geteuid() == 0 &&
+        (setgroups(0, nullptr) != 0 || setgid(as.user) != 0 || setuid(as.user) != 0 || prctl(PR_SET_DUMPABLE, 1) != 0))
+      _exit(126);
+    if (as.userNamespace) {
+      const std::string map = std::to_string(geteuid()) + " " + std::to_string(geteuid()) + " 1";
+      const int fd = unshare(CLONE_NEWUSER) == 0 ? open("/proc/self/uid_map", O_WRONLY) : -1;
+      if (fd < 0 || write(fd, map.data(), map.size()) != ssize_t(map.size())) _exit(kNoUserNamespace);
+      close(fd);
     }
     for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
     if (chdir(dir.c_str()) != 0) _exit(126);
     signal(SIGPIPE, SIG_DFL);
-    const std::string exe = VellumarkExe();
-    std::vector<char*> argv{const_cast<char*>(exe.c_str())};
+    const std::string name = VellumarkExe();
+    std::vector<char*> argv{const_cast<char*>(name.c_str())};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    execv(argv[0], argv.data());
+    fexecve(exe, argv.data(), environ);
     _exit(127);
   }
+  close(exe);
   close(err[1]);
   char buf[4096];
   for (ssize_t n; (n = read(err[0], buf, sizeof buf)) > 0;) result.err.append(buf, size_t(n));
@@ -204,7 +243,7 @@ TEST(RunFolders, AStartSweepsEveryPlaceOnce) {
     if (planted == "new") fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::minutes(11));
     const std::vector<std::string> env = {"XDG_STATE_HOME=" + dir.File("state"), "XDG_CONFIG_HOME=" + dir.File("config"),
                                           "TMPDIR=" + (std::string(c.tmpdir) == "dir" ? tmpdir : c.tmpdir)};
-    const ProcessResult run = Start(dir.path(), {"--version"}, env, privateTmp ? tmp : "");
+    const ProcessResult run = Start(dir.path(), {"--version"}, env, {.tmp = privateTmp ? tmp : ""});
     EXPECT_EQ(run.status, 0) << run.err;
     // Named as the start sees it, once.
     const std::string seen = "/tmp" + path.substr(tmp.size());
@@ -227,13 +266,88 @@ TEST(RunFolders, AStartWithNoReaderOnStderrKeepsTheText) {
   const ProcessResult run = Start(dir.path(), {"run", "p.vka", "--headless"},
                                   {"XDG_STATE_HOME=" + dir.File("state"), "XDG_CONFIG_HOME=" + dir.File("config"),
                                    "TMPDIR=" + dir.path()},
-                                  "", true);
+                                  {.tmp = {}, .noReader = true});
   EXPECT_EQ(run.status, 0);
   int recoveries = 0;
   for (const auto& e : fs::directory_iterator(project))
     recoveries += e.path().filename().string().find(".recovered") != std::string::npos;
   EXPECT_EQ(recoveries, 1);
   EXPECT_TRUE(fs::is_empty(state));
+}
+
+// As root, the user a start runs as where it must not be root: one with no other name.
+constexpr uid_t kOtherUser = 4321;
+
+// Gives the folder and everything in it to the user (as root), reachable by it.
+void GiveTo(const std::string& folder, uid_t user) {
+  if (geteuid() != 0) return;
+  for (const auto& e : fs::recursive_directory_iterator(folder)) ASSERT_EQ(lchown(e.path().c_str(), user, user), 0);
+  ASSERT_EQ(chown(folder.c_str(), user, user), 0);
+  ASSERT_EQ(chmod(folder.c_str(), 0755), 0);
+}
+
+// In a user namespace (a sandbox, a rootless container) the system's folders show as the
+// overflow uid: they count as root's, and a program runs with its run folder in the state
+// folder as anywhere else.
+TEST(RunFolders, AProgramRunsInAUserNamespace) {
+  TempDir dir;
+  fs::create_directories(dir.File("home"));
+  dir.Write("p.vka", "print 1\r\n");
+  GiveTo(dir.path(), kOtherUser);
+  const ProcessResult run =
+      Start(dir.path(), {"run", "p.vka", "--headless", "--frames", "2", "--transcript", dir.File("out.txt")},
+            {"HOME=" + dir.File("home"), "XDG_STATE_HOME=", "XDG_CONFIG_HOME=", "TMPDIR=" + dir.path()},
+            {.tmp = {}, .noReader = false, .user = geteuid() == 0 ? kOtherUser : 0, .userNamespace = true});
+  if (run.status == kNoUserNamespace) GTEST_SKIP() << "no user namespace can be made here";
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(dir.Read("out.txt"), "1\n");
+  EXPECT_EQ(run.err.find("other users can change"), std::string::npos) << run.err;
+  EXPECT_TRUE(fs::is_empty(dir.File("home/.local/state/vellumark")));
+}
+
+// Where no run folder can be made (the state folder and TMPDIR plain files), a program runs all
+// the same in a private folder of its own in /tmp, gone at its end; where /tmp takes none either,
+// a command that needs one says so and ends with status 2. Run as a user /tmp can be closed to.
+TEST(RunFolders, AProgramRunsWhereNoRunFolderCanBeMade) {
+  if (!PrivateTmpPossible()) GTEST_SKIP() << "no /tmp of its own can be given to a start";
+  const struct {
+    const char* name;
+    uint32_t tmpMode;  // of the start's /tmp, root's
+    std::vector<std::string> args;
+    int status;
+    const char* said;
+  } cases[] = {
+      {"a private folder in /tmp", 01777, {"run", "p.vka", "--headless", "--frames", "2", "--transcript", "out.txt"}, 0,
+       "no run folder can be made, so unsaved text will not be recovered after a kill\n"},
+      {"no folder at all: run", 0555, {"run", "p.vka", "--headless"}, 2,
+       "no temporary folder can be made\nvellumark: run: cannot be carried out without a temporary folder\n"},
+      {"no folder at all: build", 0555, {"build", "p.vka", "-o", "game"}, 2,
+       "vellumark: build: cannot be carried out without a temporary folder\n"},
+      {"no folder at all: edit", 0555, {"edit", "p.vka", "--headless", "--frames", "1"}, 2,
+       "vellumark: edit: cannot be carried out without a temporary folder\n"},
+      {"a /tmp others can change", 0777, {"run", "p.vka", "--headless"}, 2,
+       "/tmp: other users can change /tmp; no temporary folder can be made\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    dir.Write("p.vka", "print 1\r\n");
+    dir.Write("file", "");
+    fs::create_directories(dir.File("tmp"));
+    GiveTo(dir.path(), kOtherUser);
+    ASSERT_EQ(chown(dir.File("tmp").c_str(), 0, 0) == 0 || geteuid() != 0, true);
+    ASSERT_EQ(chmod(dir.File("tmp").c_str(), c.tmpMode), 0);
+    const std::string file = dir.File("file");
+    const ProcessResult run = Start(dir.path(), c.args,
+                                    {"XDG_STATE_HOME=" + file, "XDG_CONFIG_HOME=" + file, "TMPDIR=" + file},
+                                    {.tmp = dir.File("tmp"), .noReader = false, .user = kOtherUser});
+    EXPECT_EQ(run.status, c.status) << run.err;
+    EXPECT_NE(run.err.find(c.said), std::string::npos) << run.err;
+    EXPECT_EQ(dir.Read("out.txt"), c.status == 0 ? "1\n" : "");
+    for (const auto& e : fs::directory_iterator(dir.File("tmp")))  // the test's folder is bound there
+      EXPECT_EQ(e.path().filename().string().rfind("vellumark", 0), std::string::npos) << e.path();
+    EXPECT_FALSE(fs::exists(dir.File("game")));
+  }
 }
 
 // A folder named for a process that lives (pid 1), without a lock file as an earlier version's,
@@ -245,6 +359,10 @@ TEST(RunFolders, ALockLessFolderOfALiveProcessStays) {
   fs::create_directories(project);
   MakeEndedRun(root + "/run-1-x", project, "live.vka", false);
   MakeEndedRun(root + "/run-2147483647-x", project, "dead.vka", false);
+  // One whose text cannot be kept (its record cut) stays, taken with a lock file as private as
+  // a run's own.
+  MakeEndedRun(root + "/run-2147483646-x", project, "cut.vka", false);
+  WriteFile(root + "/run-2147483646-x/work.rec", "cut");
   const pid_t pid = fork();
   if (pid == 0) {
     if (geteuid() == 0) {
@@ -265,6 +383,7 @@ TEST(RunFolders, ALockLessFolderOfALiveProcessStays) {
   EXPECT_FALSE(fs::exists(project + "/live.vka.recovered"));
   EXPECT_FALSE(fs::exists(root + "/run-2147483647-x"));
   EXPECT_TRUE(fs::exists(project + "/dead.vka.recovered"));
+  EXPECT_EQ(fs::status(root + "/run-2147483646-x/owner.lock").permissions(), fs::perms(0600));
 }
 
 // The names deleted in the folder while action runs, in order.

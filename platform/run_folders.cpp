@@ -1,0 +1,626 @@
+// The run folders: where a process keeps its private temporary files, the lock that says it
+// lives, the sweep of the folders of processes that have ended, and the settings folder.
+#include "platform/run_folders.h"
+
+#include <dirent.h>
+#include <grp.h>
+#include <limits.h>
+#include <pwd.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <algorithm>
+#include <filesystem>
+#include <vector>
+
+#include "platform/fs.h"
+#include "platform/unsaved_copies.h"
+
+namespace {
+
+// How long a folder being made must have been left alone to be removed.
+constexpr time_t kStaleTemporarySeconds = 10 * 60;
+
+std::string g_tempFolder;
+
+}  // namespace
+
+namespace {
+
+// The temporary folder's path for the SIGHUP handler, which may use nothing but system calls.
+char g_tempPath[4096];
+// The process that made the folder: a child forked from it (without a new program) shares the
+// path but never removes the folder, which its parent still uses.
+pid_t g_tempFolderOwner = 0;
+
+bool OwnsTempFolder() { return g_tempPath[0] && getpid() == g_tempFolderOwner; }
+
+struct KernelDirent {
+  uint64_t ino;
+  int64_t off;
+  unsigned short reclen;
+  unsigned char type;
+  char name[1];
+};
+
+bool IsName(const char* name, const char* other) { return std::strcmp(name, other) == 0; }
+
+void RemoveTreeAt(int parent, const char* name, int depth, bool runFolder = false);
+
+// Removes everything in the open folder, with system calls only (safe in a signal handler). A
+// run folder loses its records first, so a removal cut short leaves nothing naming text to keep
+// again, and its lock file last: while the records are there, no start can take the folder for
+// one without a lock (an earlier version's, told by its pid).
+void RemoveContentsAt(int fd, int depth, bool runFolder) {
+  if (runFolder) {
+    unlinkat(fd, kRunFolderWork, 0);
+    unlinkat(fd, kRunFolderCopies, 0);
+  }
+  alignas(8) char buf[4096];
+  for (int pass = 0; pass < 16; ++pass) {  // removing entries may hide others from one pass
+    bool removed = false;
+    lseek(fd, 0, SEEK_SET);
+    for (long n; (n = syscall(SYS_getdents64, fd, buf, sizeof buf)) > 0;) {
+      for (long at = 0; at < n;) {
+        const KernelDirent* d = reinterpret_cast<const KernelDirent*>(buf + at);
+        at += d->reclen;
+        if (d->name[0] == '.' && (d->name[1] == 0 || (d->name[1] == '.' && d->name[2] == 0))) continue;
+        if (runFolder && IsName(d->name, kRunFolderLock)) continue;
+        if (d->type == DT_DIR && depth < 16) RemoveTreeAt(fd, d->name, depth + 1);
+        else unlinkat(fd, d->name, 0);
+        removed = true;
+      }
+    }
+    if (!removed) break;
+  }
+  if (runFolder) unlinkat(fd, kRunFolderLock, 0);
+}
+
+// Removes a folder with everything in it, never through a link (see RemoveContentsAt).
+void RemoveTreeAt(int parent, const char* name, int depth, bool runFolder) {
+  int fd = openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
+    unlinkat(parent, name, 0);
+    return;
+  }
+  RemoveContentsAt(fd, depth, runFolder);
+  close(fd);
+  unlinkat(parent, name, AT_REMOVEDIR);
+}
+
+// A hang-up ends the process: its temporary folder goes first.
+void OnHangup(int signal) {
+  if (OwnsTempFolder()) RemoveTreeAt(AT_FDCWD, g_tempPath, 0, true);
+  ::signal(signal, SIG_DFL);
+  raise(signal);
+}
+
+// The run folder's lock file, held open and locked: it says this process lives (see FsTempFolder).
+int g_runFolderLock = -1;
+
+// Takes the lock of the lock file of the run folder open as folder: the descriptor holding it,
+// -1 when another process holds it or the file cannot be opened (errno ENOENT: the folder has
+// none). With create the file is made new (EEXIST: it is there) and the lock waited for.
+int TakeRunFolderLock(int folder, bool create) {
+  const int flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+  const int fd = create ? openat(folder, kRunFolderLock, flags | O_CREAT | O_EXCL, 0600)
+                        : openat(folder, kRunFolderLock, flags);
+  if (fd < 0) return -1;
+  while (flock(fd, LOCK_EX | (create ? 0 : LOCK_NB)) != 0) {
+    if (errno == EINTR) continue;
+    close(fd);
+    errno = EWOULDBLOCK;
+    return -1;
+  }
+  return fd;
+}
+
+// Whether the owner of the run folder open as folder has ended. The owner is told by the lock
+// it holds on its lock file, not by its pid (another pid namespace sharing the folder has other
+// pids); only a folder of an earlier version, which has no lock file, is told by its pid, and is
+// then taken by making its lock file, so one start alone keeps its text. lock receives the
+// descriptor holding the lock while the folder is dealt with.
+bool RunFolderOwnerGone(int folder, const std::string& name, int& lock) {
+  lock = TakeRunFolderLock(folder, false);
+  if (lock >= 0) return true;
+  if (errno != ENOENT) return false;
+  char* end = nullptr;
+  const long pid = std::strtol(name.c_str() + 4, &end, 10);
+  if (end == name.c_str() + 4 || *end != '-' || pid <= 0 || kill(pid_t(pid), 0) == 0 || errno != ESRCH) return false;
+  const int fd = openat(folder, kRunFolderLock, O_RDONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0) lock = fd;
+  else if (fd >= 0) close(fd);
+  return lock >= 0;
+}
+
+// What a folder is to this user: its own (a real folder, not a link, of this uid, closed to
+// everyone else: its mode is made 0700 where it was not), missing, or not its own. With held,
+// an own folder stays open as *held.
+enum class Own { kYes, kMissing, kNotOwn, kFailed };
+Own OwnFolder(const std::string& path, struct stat* st, int* error, int* held = nullptr) {
+  const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  *error = errno;
+  struct stat named;
+  if (fd < 0 && (errno == ELOOP || (errno == ENOTDIR && lstat(path.c_str(), &named) == 0))) return Own::kNotOwn;
+  if (fd < 0) return *error == ENOENT ? Own::kMissing : Own::kFailed;
+  Own own = fstat(fd, st) != 0 ? Own::kFailed : st->st_uid != getuid() ? Own::kNotOwn : Own::kYes;
+  if (own == Own::kYes && (st->st_mode & 077) != 0 && fchmod(fd, 0700) != 0) own = Own::kFailed;
+  *error = errno;
+  if (own == Own::kYes && held) *held = fd;
+  else close(fd);
+  return own;
+}
+
+// The overflow uid, which every user outside this user namespace shows as, or -1 outside one
+// (where the map takes every uid as it is).
+int64_t OverflowUid() {
+  static const int64_t uid = [] {
+    const auto read = [](const char* path) {  // a file of /proc, which tells no size
+      std::string text(256, '\0');
+      std::FILE* f = std::fopen(path, "re");
+      text.resize(f ? std::fread(text.data(), 1, text.size(), f) : 0);
+      if (f) std::fclose(f);
+      return text;
+    };
+    unsigned long inside = 0, outside = 0, count = 0;
+    if (std::sscanf(read("/proc/self/uid_map").c_str(), "%lu %lu %lu", &inside, &outside, &count) == 3 &&
+        inside == 0 && outside == 0 && count == 4294967295ul)
+      return int64_t(-1);
+    const std::string overflow = read("/proc/sys/kernel/overflowuid");
+    return overflow.empty() ? int64_t(-1) : int64_t(std::strtol(overflow.c_str(), nullptr, 10));
+  }();
+  return uid;
+}
+
+// Whether the group is this user's private group: named as the user, with no other member,
+// listed or by its own group.
+bool PrivateGroup(gid_t gid) {
+  const passwd* self = getpwuid(getuid());
+  if (!self || !self->pw_name) return false;
+  const std::string name = self->pw_name;
+  const group* g = getgrgid(gid);
+  if (!g || !g->gr_name || name != g->gr_name) return false;
+  for (char** member = g->gr_mem; member && *member; ++member)
+    if (name != *member) return false;
+  bool others = false;
+  setpwent();
+  while (const passwd* user = getpwent())
+    if (user->pw_gid == gid && user->pw_uid != getuid()) others = true;
+  endpwent();
+  return !others;
+}
+
+// A folder another user can change: not the system's (root's, or inside a user namespace the
+// overflow uid's, which stands for root too) nor this user's, or open to others' writing
+// without the sticky bit (as ssh asks of a home); its group's writing counts only where that
+// group is another than the user's private one. Such a user can rename what is in it away.
+bool OthersCanChange(const struct stat& st) {
+  const bool system = st.st_uid == 0 || (OverflowUid() >= 0 && int64_t(st.st_uid) == OverflowUid());
+  if (!system && st.st_uid != getuid()) return true;
+  if ((st.st_mode & S_ISVTX) != 0) return false;
+  return (st.st_mode & 002) != 0 || ((st.st_mode & 020) != 0 && !PrivateGroup(st.st_gid));
+}
+
+// Puts the names of a path on the stack of those still to walk, its first name on top.
+void PushNames(const std::string& path, std::vector<std::string>& rest) {
+  std::vector<std::string> names;
+  for (size_t from = 0; from <= path.size();) {
+    const size_t slash = std::min(path.find('/', from), path.size());
+    names.push_back(path.substr(from, slash - from));
+    from = slash + 1;
+  }
+  rest.insert(rest.end(), names.rbegin(), names.rend());
+}
+
+// The first folder above path (a full path) that another user can change, "" for none: each
+// folder on the way that exists, and wherever a link stands on it, each folder the link leads
+// through, at every hop.
+std::string ChangeableAbove(const std::string& path) {
+  std::vector<std::string> rest;
+  PushNames(path.substr(0, path.rfind('/')), rest);
+  std::string at = "/";  // the real folder reached, every folder above it checked
+  struct stat st;
+  if (stat(at.c_str(), &st) == 0 && OthersCanChange(st)) return at;
+  for (int hops = 0; !rest.empty();) {
+    const std::string name = rest.back();
+    rest.pop_back();
+    if (name.empty() || name == ".") continue;
+    if (name == "..") {
+      at = at.substr(0, std::max<size_t>(at.rfind('/'), 1));
+      continue;
+    }
+    const std::string next = (at == "/" ? "" : at) + "/" + name;
+    if (lstat(next.c_str(), &st) != 0) break;  // the rest is made as it is reached
+    if (S_ISLNK(st.st_mode)) {
+      char target[PATH_MAX];
+      const ssize_t n = ++hops > 40 ? -1 : readlink(next.c_str(), target, sizeof target);
+      if (n <= 0 || size_t(n) >= sizeof target) break;
+      PushNames(std::string(target, size_t(n)), rest);
+      if (target[0] == '/') at = "/";
+      continue;
+    }
+    if (!S_ISDIR(st.st_mode)) break;
+    if (OthersCanChange(st)) return next;
+    at = next;
+  }
+  return "";
+}
+
+// Makes a folder of this user's own, the missing folders above it too (private, as a state
+// folder is); "" when it is, or else why it is not.
+std::string MakeOwnFolder(const std::string& path) {
+  if (const std::string open = ChangeableAbove(path); !open.empty())
+    return "other users can change " + open + " above it";
+  int refused = 0;  // why a missing folder on the way could not be made
+  for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
+    if (mkdir(path.substr(0, slash).c_str(), 0700) != 0 && errno != EEXIST && refused == 0) refused = errno;
+  if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST && refused == 0) refused = errno;
+  struct stat st;
+  int error = 0;
+  switch (OwnFolder(path, &st, &error)) {
+    case Own::kYes: return "";
+    case Own::kNotOwn: return "not this user's own folder";
+    default: return FileErrorCause(error == ENOENT && refused != 0 ? refused : error);
+  }
+}
+
+std::string WithoutTrailingSlash(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
+// A folder named by the environment: a full path only; a relative or empty one is ignored, as
+// the XDG rules say.
+const char* FolderFromEnvironment(const char* name) {
+  const char* value = std::getenv(name);
+  return value && value[0] == '/' ? value : nullptr;
+}
+
+std::string HomeFolder() {
+  if (const char* home = FolderFromEnvironment("HOME")) return WithoutTrailingSlash(home);
+  const passwd* user = getpwuid(getuid());
+  return user && user->pw_dir && user->pw_dir[0] == '/' ? WithoutTrailingSlash(user->pw_dir) : "";
+}
+
+// Where run folders are kept: the user's state folder ($XDG_STATE_HOME/vellumark, else
+// ~/.local/state/vellumark), which no other user can make first, as editors keep their swap
+// files; "" without a home.
+std::string StateRunRoot() {
+  if (const char* state = FolderFromEnvironment("XDG_STATE_HOME")) return WithoutTrailingSlash(state) + "/vellumark";
+  const std::string home = HomeFolder();
+  if (home.empty()) return "";
+  return (home == "/" ? "" : home) + "/.local/state/vellumark";
+}
+
+// The temporary folder ($TMPDIR, else /tmp), which other users share.
+std::string SharedTemp() {
+  const char* given = FolderFromEnvironment("TMPDIR");
+  return WithoutTrailingSlash(given ? given : "/tmp");
+}
+
+// The temporary folder's per-user folder, where run folders go only when the state folder
+// cannot be made; "/tmp"'s is where earlier versions kept them.
+std::string TempRunRoot(const char* tmp) {
+  return (tmp ? std::string(tmp) : SharedTemp()) + "/vellumark-" + std::to_string(getuid());
+}
+
+// Removes a run folder whose lock this process holds: its records first, its lock file last.
+void RemoveRunFolder(const std::string& path) { RemoveTreeAt(AT_FDCWD, path.c_str(), 0, true); }
+
+// Removes a swept run folder through its descriptor (see RemoveContentsAt); its name in the
+// root goes only while it names that folder still.
+void RemoveRunFolderAt(int root, const char* name, int folder) {
+  RemoveContentsAt(folder, 0, true);
+  struct stat held, named;
+  if (fstat(folder, &held) == 0 && fstatat(root, name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+      held.st_dev == named.st_dev && held.st_ino == named.st_ino)
+    unlinkat(root, name, AT_REMOVEDIR);
+}
+
+// The places of run folders, decided once a process.
+struct RunFolders {
+  bool rootChosen = false;
+  std::string root;     // where this process makes its run folder ("" where none can be)
+  std::string refused;  // the places refused on the way, and why
+  bool said = false;
+  bool swept = false;
+};
+RunFolders g_runFolders;
+
+// The folder this process makes its run folder in: the state folder, or where that cannot be
+// made, the temporary folder's per-user folder; where that is refused too, the temporary
+// folder itself (the run folder private all the same, and swept there), unless another user
+// can change it.
+const std::string& RunFoldersRoot() {
+  RunFolders& r = g_runFolders;
+  if (r.rootChosen) return r.root;
+  r.rootChosen = true;
+  const std::string state = StateRunRoot();
+  const std::string cause = state.empty() ? "no home folder" : MakeOwnFolder(state);
+  if (cause.empty()) return r.root = state;
+  r.refused = (state.empty() ? "" : state + ": ") + cause + "; ";
+  const std::string temp = TempRunRoot(nullptr), tempCause = MakeOwnFolder(temp);
+  if (tempCause.empty()) return r.root = temp;
+  r.refused += temp + ": " + tempCause + "; ";
+  const std::string shared = SharedTemp();
+  struct stat st;
+  if (stat(shared.c_str(), &st) != 0) r.refused += shared + ": " + FileErrorCause(errno) + "; ";
+  else if (const std::string open = ChangeableAbove(shared + "/run"); !open.empty())
+    r.refused += shared + ": other users can change " + open + "; ";
+  else r.root = shared;
+  return r.root;
+}
+
+// Says once where the usual place of run folders was refused, and where they go instead, or
+// that none can be made (why: the last refusal), and then whether the run has a private folder
+// all the same (privateMade; where not, whyNot says what refused it).
+void SayWhereRunFoldersGo(const std::string& made, const std::string& why, bool privateMade,
+                          const std::string& whyNot) {
+  RunFolders& r = g_runFolders;
+  if (r.said || (r.refused.empty() && !made.empty())) return;
+  r.said = true;
+  std::string end = "run folders go to " + r.root;
+  if (made.empty())
+    end = privateMade ? why + "no run folder can be made, so unsaved text will not be recovered after a kill"
+                      : why + whyNot + "no temporary folder can be made";
+  std::fputs(("vellumark: " + r.refused + end + "\n").c_str(), stderr);
+}
+
+// Where no run folder can be made: a private folder of this run's own (0700), for its files, in
+// the first temporary folder that takes one and that no other user can change ($TMPDIR, /tmp
+// last). No start sweeps it, so nothing in it is recovered after a kill. "" when none takes it,
+// with the causes not said already (said: what is) in why.
+std::string MakePrivateFolder(const std::string& said, std::string& why) {
+  const std::string places[] = {SharedTemp(), "/tmp"};
+  for (size_t k = 0; k < (places[0] == places[1] ? 1u : 2u); ++k) {
+    const std::string& temp = places[k];
+    std::string cause;
+    if (const std::string open = ChangeableAbove(temp + "/run"); !open.empty()) {
+      cause = "other users can change " + open;
+    } else {
+      std::string tmpl = temp + "/vellumark-" + std::to_string(getuid()) + "-XXXXXX";
+      if (mkdtemp(tmpl.data())) return tmpl;
+      cause = FileErrorCause(errno);
+    }
+    if (said.find(temp + ": ") == std::string::npos) why += temp + ": " + cause + "; ";
+  }
+  return "";
+}
+
+// Makes the folder "<parent>/run-<pid>-XXXXXX" with this process's lock: it is made as
+// "new-..." and renamed once locked, so no start ever sees it named and unlocked. "" when it
+// cannot be made, with the cause in why.
+std::string MakeLockedRunFolder(const std::string& parent, std::string& why) {
+  const std::string pid = std::to_string(getpid());
+  std::string tmpl = parent + "/new-" + pid + "-XXXXXX";
+  std::vector<char> buf(tmpl.begin(), tmpl.end());
+  buf.push_back(0);
+  if (!mkdtemp(buf.data())) {
+    why = parent + ": " + FileErrorCause(errno) + "; ";
+    return "";
+  }
+  const std::string made = buf.data();
+  const std::string named = parent + "/run-" + pid + made.substr(made.size() - 7);
+  const int folder = open(made.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  const int lock = folder < 0 ? -1 : TakeRunFolderLock(folder, true);
+  if (lock < 0 || rename(made.c_str(), named.c_str()) != 0) {
+    why = parent + ": " + FileErrorCause(errno) + "; ";
+    if (lock >= 0) close(lock);
+    if (folder >= 0) unlinkat(folder, kRunFolderLock, 0), close(folder);
+    rmdir(made.c_str());
+    return "";
+  }
+  close(folder);
+  g_runFolderLock = lock;
+  return named;
+}
+
+// Sweeps one entry of a root open as root: the folder is opened once, never through a link,
+// checked on its descriptor, and then only used through it.
+void SweepEntry(int root, const std::string& rootPath, const std::string& name, bool run, time_t now) {
+  const int folder = openat(root, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (folder < 0) return;
+  struct stat st;
+  // This user's folders only.
+  if (fstat(folder, &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid()) {
+    close(folder);
+    return;
+  }
+  const std::string path = rootPath + (rootPath == "/" ? "" : "/") + name;
+  if (g_fsRunFolderChecked) g_fsRunFolderChecked(path);
+  int lock = -1;
+  bool gone = false;
+  if (run) {
+    // Unsaved text of an environment that was killed becomes its recovery files first; a
+    // folder holding the only copy of such text stays. The lock is held throughout, so
+    // another start at the same moment leaves the folder alone.
+    gone = RunFolderOwnerGone(folder, name, lock) && UnsavedCopiesRecover(folder, path);
+  } else {
+    // A folder being made: removed only when left for ten minutes.
+    lock = TakeRunFolderLock(folder, false);
+    gone = (lock >= 0 || errno == ENOENT) && now - st.st_mtime >= kStaleTemporarySeconds;
+  }
+  if (gone) RemoveRunFolderAt(root, name.c_str(), folder);
+  if (lock >= 0) close(lock);
+  close(folder);
+}
+
+// Sweeps the root open as root (see FsSweepRunFolders).
+void SweepRoot(int root, const std::string& rootPath, bool shared) {
+  const int listed = openat(root, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  DIR* dir = listed < 0 ? nullptr : fdopendir(listed);
+  if (!dir) {
+    if (listed >= 0) close(listed);
+    return;
+  }
+  std::vector<std::string> runs, made;
+  while (const dirent* e = readdir(dir)) {
+    const std::string name = e->d_name;
+    if (name.rfind("run-", 0) == 0) runs.push_back(name);
+    else if (!shared && name.rfind("new-", 0) == 0) made.push_back(name);
+  }
+  closedir(dir);
+  const time_t now = time(nullptr);
+  for (const std::string& name : runs) SweepEntry(root, rootPath, name, true, now);
+  for (const std::string& name : made) SweepEntry(root, rootPath, name, false, now);
+}
+
+}  // namespace
+
+void (*g_fsRunFolderChecked)(const std::string& path) = nullptr;
+
+void FsSweepRunFolders(const std::string& root, bool shared) {
+  const int fd = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  SweepRoot(fd, root, shared);
+  close(fd);
+}
+
+namespace {
+
+// Sweeps every place a run folder can be, each folder once however named.
+void SweepEveryPlace() {
+  // The state folder, the temporary folder's per-user folder, that of /tmp where earlier
+  // versions kept them, and the temporary folders themselves (this user's "run-" folders only).
+  std::vector<std::pair<dev_t, ino_t>> seen;
+  const auto firstTime = [&seen](const struct stat& st) {
+    if (std::find(seen.begin(), seen.end(), std::make_pair(st.st_dev, st.st_ino)) != seen.end()) return false;
+    seen.emplace_back(st.st_dev, st.st_ino);
+    return true;
+  };
+  for (const std::string& root : {StateRunRoot(), TempRunRoot(nullptr), TempRunRoot("/tmp")}) {
+    struct stat st;
+    int error = 0, fd = -1;
+    if (root.empty() || OwnFolder(root, &st, &error, &fd) != Own::kYes) continue;
+    if (firstTime(st)) SweepRoot(fd, root, false);
+    close(fd);
+  }
+  for (const std::string& shared : {SharedTemp(), std::string("/tmp")}) {
+    const int fd = open(shared.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    struct stat st;
+    if (fd >= 0 && fstat(fd, &st) == 0 && firstTime(st)) SweepRoot(fd, shared, true);
+    if (fd >= 0) close(fd);
+  }
+}
+
+}  // namespace
+
+void FsRecoverEndedRuns() {
+  RunFolders& r = g_runFolders;
+  if (r.swept) return;
+  r.swept = true;
+  // What is kept is named on stderr: a reader gone must not end the start in the middle.
+  struct sigaction ignore {}, pipe {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  sigaction(SIGPIPE, &ignore, &pipe);
+  SweepEveryPlace();
+  sigaction(SIGPIPE, &pipe, nullptr);
+}
+
+const std::string& FsTempFolder() {
+  if (!g_tempFolder.empty()) return g_tempFolder;
+  FsRecoverEndedRuns();
+  const std::string& root = RunFoldersRoot();
+  std::string why, whyNot;
+  if (!root.empty()) g_tempFolder = MakeLockedRunFolder(root, why);
+  const std::string made = g_tempFolder;
+  if (made.empty()) g_tempFolder = MakePrivateFolder(g_runFolders.refused + why, whyNot);
+  SayWhereRunFoldersGo(made, why, !g_tempFolder.empty(), whyNot);
+  if (!g_tempFolder.empty() && g_tempFolder.size() < sizeof g_tempPath) {
+    std::memcpy(g_tempPath, g_tempFolder.c_str(), g_tempFolder.size() + 1);
+    g_tempFolderOwner = getpid();
+    // Only where a hang-up would end the process anyway (not under nohup).
+    struct sigaction now {};
+    if (sigaction(SIGHUP, nullptr, &now) == 0 && now.sa_handler == SIG_DFL) {
+      struct sigaction on {};
+      on.sa_handler = OnHangup;
+      sigemptyset(&on.sa_mask);
+      sigaction(SIGHUP, &on, nullptr);
+    }
+  }
+  return g_tempFolder;
+}
+
+void FsRemoveTempFolderInSignal() {
+  if (OwnsTempFolder()) RemoveTreeAt(AT_FDCWD, g_tempPath, 0, true);
+}
+
+void FsLeaveTempFolder() {
+  g_tempPath[0] = 0;
+  g_tempFolder.clear();
+  if (g_runFolderLock >= 0) close(g_runFolderLock);
+  g_runFolderLock = -1;
+}
+
+void FsRemoveTempFolder() {
+  if (g_tempFolder.empty()) return;
+  const bool owner = OwnsTempFolder();
+  g_tempPath[0] = 0;
+  if (owner) RemoveRunFolder(g_tempFolder);
+  FsLeaveTempFolder();
+}
+
+std::string FsCreateTempFile(const std::string& fileName, const void* data, size_t size) {
+  const std::string& folder = FsTempFolder();
+  if (folder.empty()) return "";
+  std::string path = folder + "/" + fileName;
+  // Replace by unlink and create, so a reader of an older copy keeps its data.
+  unlink(path.c_str());
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return "";
+  const char* p = static_cast<const char*>(data);
+  size_t done = 0;
+  while (done < size) {
+    ssize_t w = write(fd, p + done, size - done);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      close(fd);
+      unlink(path.c_str());
+      return "";
+    }
+    done += size_t(w);
+  }
+  if (close(fd) != 0) {
+    unlink(path.c_str());
+    return "";
+  }
+  return path;
+}
+
+std::string FsTempFolderFile(const std::string& name) {
+  const std::string& folder = FsTempFolder();
+  return folder.empty() ? "" : folder + "/" + name;
+}
+
+std::string FsConfigFolder() {
+  const char* xdg = FolderFromEnvironment("XDG_CONFIG_HOME");
+  const std::string home = HomeFolder();
+  if (!xdg && home.empty()) {
+    // No home: a folder of this user's own, which no other user can make first or change.
+    static bool said = false;
+    const std::string own = TempRunRoot("/tmp"), cause = MakeOwnFolder(own);
+    if (cause.empty()) return own;
+    if (!said) std::fprintf(stderr, "vellumark: no settings folder can be made: %s: %s\n", own.c_str(), cause.c_str());
+    said = true;
+    return "";
+  }
+  std::string dir = (xdg ? std::string(xdg) : home + "/.config") + "/vellumark";
+  std::error_code ec;
+  std::filesystem::create_directories(dir, ec);
+  return dir;
+}
+
+std::string FsConfigFile(const std::string& name) {
+  const std::string folder = FsConfigFolder();
+  return folder.empty() ? "" : folder + "/" + name;
+}
