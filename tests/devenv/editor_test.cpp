@@ -202,4 +202,23 @@ TEST_F(EditorTest, WorkFilesCarryBothBuffersToTheNextCreation) {
   g_runtime.workFileTmp2.clear();
 }
 
+// A work file that could not be written (here the other buffer's) is not read back: its buffer
+// keeps the text it had.
+TEST_F(EditorTest, AWorkFileNotWrittenIsNotReadBack) {
+  g_runtime.workFileTmp = dir_.File("workfile.tmp");
+  g_runtime.workFileTmp2 = dir_.File("gone/workfil2.tmp");
+  EditorCreateBuffers("");
+  EXPECT_TRUE(IdeBufferTabClick(480, 10));
+  Type("second");
+  EXPECT_TRUE(IdeBufferTabClick(460, 10));
+  Type("first");
+  EXPECT_FALSE(EditorWriteWorkFiles());
+  EditorCreateBuffers("");
+  EXPECT_EQ(Text(), "first\n");
+  EditorSelectBuffer(2, true);
+  EXPECT_EQ(Text(), "second\n");
+  g_runtime.workFileTmp.clear();
+  g_runtime.workFileTmp2.clear();
+}
+
 }  // namespace

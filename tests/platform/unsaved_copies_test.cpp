@@ -196,8 +196,8 @@ TEST(UnsavedCopies, TheNextStartKeepsWhatTheRecordLists) {
       {"a copy kept in the settings folder",
        Entry({config + "/vellumark/.game.vka.unsaved-1-1", config + "/vellumark/game.vka.recovered", "game.vka"}),
        good, "old\r\n", "config/vellumark/game.vka.recovered", 1, true, "", "", "settings copy"},
-      {"a copy that cannot be kept, a good work file", copyEntry, good, "old\r\n", "project/game.vka.recovered", 1,
-       false, "kept in " + copy, "", "copy is a folder"},
+      {"a folder in a copy's place, a good work file", copyEntry, good, "old\r\n", "project/game.vka.recovered", 1,
+       false, ".game.vka.unsaved-1-1: not a copy of the run", "", "copy is a folder"},
       {"after a hang-up that kept everything", copyEntry, good, "old\r\n", "", 1, true, "", "", "kept already"},
       // Records that do not parse whole.
       {"a cut record", std::string("x\0", 2), std::string("y\0", 2), "", "", 0, false, "unsaved.rec is damaged"},
