@@ -457,7 +457,7 @@ std::string UnsavedWriteRecovery(const std::string& folder, const std::string& n
 std::string UnsavedKeepText(const std::string& folder, const std::string& name, const std::string& text,
                             const FsAccess& access, const std::string& stays) {
   std::string path = folder.empty() ? "" : UnsavedWriteRecovery(folder, name, text, access);
-  if (path.empty()) path = UnsavedWriteRecovery(FsConfigFolder(), name, text, access);
+  if (path.empty()) path = UnsavedWriteRecovery(FsConfigFolder(), name, text, FsAccess{});
   SayKept(name.c_str(), path.empty() ? stays.c_str() : path.c_str());
   return path;
 }

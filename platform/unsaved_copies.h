@@ -11,7 +11,8 @@
 //   them to their names, without the busy main thread;
 // - the run folder's work files, listed with their sources: after a kill the next start of any
 //   run makes each one whose text differs from its source on disk a recovery file.
-// Every such file has its source's access (FsAccess) from its first byte.
+// Every such file has its source's access (FsAccess) from its first byte; one in the settings
+// folder, outside the source's own, is private (0600).
 //
 // The main thread changes the copies, and writes recovery files, only while it holds them
 // (UnsavedCopiesHold): an ending signal then waits for it (UnsavedCopiesKeep answers kBusy) and

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "tests/devenv/devenv_fixture.h"
@@ -92,6 +93,30 @@ TEST_F(IdeRunTest, ARecoveryThatCannotBeWrittenNamesNoFile) {
   EXPECT_EQ(dir_.Read("err.txt"), "vellumark: edit: the unsaved changes of game.vka could not be kept\n");
   for (const auto& e : std::filesystem::recursive_directory_iterator(dir_.path()))
     EXPECT_EQ(e.path().filename().string().find("game.vka"), std::string::npos) << e.path();
+}
+
+// Text of a source whose folder takes no file goes to the settings folder, private whatever
+// the source's access: written at an ending, or copied for a run and linked then.
+TEST_F(IdeRunTest, TextKeptInTheSettingsFolderIsPrivate) {
+  for (const bool copied : {false, true}) {
+    SCOPED_TRACE(copied ? "copied for a run" : "written at an ending");
+    g_ide.editor.lines.assign(1, "typed");
+    g_ide.modified = 1;
+    g_ide.fileName = "status";  // 0444, in a folder that takes no file
+    g_ide.projectFolder = "/proc/self";
+    if (copied) IdeKeepUnsavedForRun();
+    testing::internal::CaptureStderr();
+    IdeWriteRecoveryFiles();
+    const std::string said = testing::internal::GetCapturedStderr();
+    IdeDropUnsavedCopies();
+    const std::string kept = dir_.File("config/vellumark/status.recovered");
+    struct stat st {};
+    ASSERT_EQ(stat(kept.c_str(), &st), 0) << said;
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_NE(said.find("kept in " + kept + "\n"), std::string::npos) << said;
+    std::filesystem::remove(kept);
+    ResetIdeState();
+  }
 }
 
 }  // namespace
