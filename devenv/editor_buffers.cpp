@@ -1,4 +1,6 @@
 // The two source buffers: the live one in g_ide.editor, the other kept in its record.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
@@ -166,6 +168,9 @@ bool EditorWriteWorkFiles(std::string* currentCause) {
   if (currentCause) *currentCause = ok ? "" : FileErrorCause(errno);
   Record(current).workUnwritten = !ok;
   r.workUnwritten = r.used && !FsWriteFileDurable(EditorWorkFile(other), WorkFileText(r.buffer, r.title, r.author, r.date));
+  // A work file not written holds older text: gone, it is never taken for the buffer's.
+  for (const int32_t n : {current, other})
+    if (Record(n).workUnwritten) unlink(EditorWorkFile(n).c_str());
   IdeNoteWorkFiles();
   return ok && !r.workUnwritten;
 }

@@ -385,7 +385,11 @@ bool RecoverWork(const DeadRun& run, const std::vector<UnsavedWork>& entries, st
     if (TakeKeptCopy(bases, w.folder, w.name)) continue;
     std::string work, saved;
     const FsRead got = FsReadRegularFileAt(run.fd, run.FileName(w.file), work, kMaxSourceBytes);
-    if (got == FsRead::kMissing) continue;
+    // Listed but gone: its last write failed, and the text went with the process.
+    if (got == FsRead::kMissing) {
+      SayKept(w.name.c_str(), "");
+      continue;
+    }
     if (got != FsRead::kOk) {
       SayLeft(w.name, w.file + ": " + FsReadCause(got, "a source"), w.file);
       all = false;

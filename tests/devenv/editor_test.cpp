@@ -202,17 +202,25 @@ TEST_F(EditorTest, WorkFilesCarryBothBuffersToTheNextCreation) {
   g_runtime.workFileTmp2.clear();
 }
 
-// A work file that could not be written (here the other buffer's) is not read back: its buffer
-// keeps the text it had.
+// A work file that could not be written is not read back, and its older text is gone: each
+// buffer keeps the text it had.
 TEST_F(EditorTest, AWorkFileNotWrittenIsNotReadBack) {
   g_runtime.workFileTmp = dir_.File("workfile.tmp");
-  g_runtime.workFileTmp2 = dir_.File("gone/workfil2.tmp");
+  g_runtime.workFileTmp2 = dir_.File("workfil2.tmp");
   EditorCreateBuffers("");
   EXPECT_TRUE(IdeBufferTabClick(480, 10));
-  Type("second");
+  Type("sec");
   EXPECT_TRUE(IdeBufferTabClick(460, 10));
-  Type("first");
+  Type("fir");
+  ASSERT_TRUE(EditorWriteWorkFiles());
+  Type("st");
+  EXPECT_TRUE(IdeBufferTabClick(480, 10));
+  Type("ond");
+  EXPECT_TRUE(IdeBufferTabClick(460, 10));
+  g_fsWriteFaults = 2;
   EXPECT_FALSE(EditorWriteWorkFiles());
+  EXPECT_FALSE(std::filesystem::exists(g_runtime.workFileTmp));
+  EXPECT_FALSE(std::filesystem::exists(g_runtime.workFileTmp2));
   EditorCreateBuffers("");
   EXPECT_EQ(Text(), "first\n");
   EditorSelectBuffer(2, true);
