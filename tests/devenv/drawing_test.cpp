@@ -203,7 +203,9 @@ TEST_F(DrawingTest, ANoticeOfKeptTextKeepsItsWords) {
   g_ide.statusText = cases[0].notice;
   g_ide.statusColour = 0;
   g_ide.redrawStatus = true;
+  g_ide.editorChanged = false;
   IdeDrawStatusLine();
+  EXPECT_TRUE(g_ide.editorChanged);  // shown at the next present
   Surface reference(640, 480, g_ide.gfx.format);
   IdeDrawTextBand(&reference, IdeFitNotice(cases[0].notice, 3), 3, 0, 0);
   for (int32_t y = 0; y < 16; ++y)

@@ -225,6 +225,12 @@ TEST_F(EditorTest, AWorkFileNotWrittenIsNotReadBack) {
   EXPECT_EQ(Text(), "first\n");
   EditorSelectBuffer(2, true);
   EXPECT_EQ(Text(), "second\n");
+  // Written whole, a work file is what the next creation reads.
+  EditorSelectBuffer(1, true);
+  ASSERT_TRUE(EditorWriteWorkFiles());
+  dir_.Write("workfile.tmp", "Rem * Title  : \r\nRem * Author : \r\nRem * Date   : \r\nas written\r\n");
+  EditorCreateBuffers("");
+  EXPECT_EQ(Text(), "as written\n");
   g_runtime.workFileTmp.clear();
   g_runtime.workFileTmp2.clear();
 }

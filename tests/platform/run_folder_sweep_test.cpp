@@ -179,10 +179,11 @@ TEST(RunFolderSweep, LinksInARunFolderAreNotFollowed) {
 
 // A copy in the project folder swapped after its check (for a link to a file of the user's, or
 // for another file) is never made the recovery file: it is named as not the run's, the
-// recovery name is taken back, and the file put there stays as it was.
+// recovery name is taken back, and the file put there stays as it was. A copy that cannot be
+// linked is named where it is; one gone meanwhile was kept.
 TEST(RunFolderSweep, ACopySwappedAfterItsCheckIsNotLinked) {
   static std::string swapIn;
-  for (const char* kind : {"link", "file"}) {
+  for (const char* kind : {"link", "file", "no link", "gone"}) {
     SCOPED_TRACE(kind);
     TempDir dir;
     const ScopedConfig config(dir.File("config"));
@@ -194,6 +195,25 @@ TEST(RunFolderSweep, ACopySwappedAfterItsCheckIsNotLinked) {
     dir.Write("run-1-x/unsaved.rec", copy + '\0' + project + "/game.vka.recovered" + '\0' + "game.vka" + '\0');
     dir.Write("secret", "secret\r\n");
     swapIn = project + "/swap";
+    if (std::string(kind) == "no link") {
+      // A folder that takes no new name: the copy stays, and is named where it is.
+      if (!SetImmutable(project, true)) continue;
+      testing::internal::CaptureStderr();
+      EXPECT_FALSE(UnsavedCopiesRecover(run));
+      const std::string err = testing::internal::GetCapturedStderr();
+      SetImmutable(project, false);
+      EXPECT_NE(err.find("game.vka are kept in " + copy + "\n"), std::string::npos) << err;
+      continue;
+    }
+    if (std::string(kind) == "gone") {
+      // Kept meanwhile by the ending process itself: nothing is left to say.
+      g_unsavedCopyChecked = [](const char* checked) { fs::remove(checked); };
+      testing::internal::CaptureStderr();
+      EXPECT_TRUE(UnsavedCopiesRecover(run));
+      g_unsavedCopyChecked = nullptr;
+      EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+      continue;
+    }
     if (std::string(kind) == "link") fs::create_symlink(dir.File("secret"), swapIn);
     else dir.Write("project/swap", "notes\r\n");
     g_unsavedCopyChecked = [](const char* checked) { fs::rename(swapIn, checked); };

@@ -311,15 +311,26 @@ TEST(UnsavedCopies, TheNextStartKeepsWhatTheRecordLists) {
 TEST(UnsavedCopies, ARecordThatCannotBeWrittenIsToldAndLeavesNoTextUnlisted) {
   TempDir dir;
   const std::string run = FsTempFolder(), record = run + "/work.rec";
+  const auto descriptors = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator());
+  };
+  const auto open = descriptors();
   UnsavedTakeRecordFailure();
   UnsavedCopiesHold();
-  g_fsWriteFaults = 1;
-  EXPECT_FALSE(UnsavedCopyAdd(dir.path(), "game.vka", "typed", FsAccess{}));
-  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
-  UnsavedRecordFailure failure = UnsavedTakeRecordFailure();
-  EXPECT_EQ(failure.path, run + "/unsaved.rec");
-  EXPECT_EQ(failure.cause, "disk full");
+  // Not written; written but not flushed into its folder (the record then goes again).
+  for (int32_t* fault : {&g_fsWriteFaults, &g_fsFlushFaults}) {
+    g_fsFlushesBeforeFaults = 1;
+    *fault = 1;
+    EXPECT_FALSE(UnsavedCopyAdd(dir.path(), "game.vka", "typed", FsAccess{}));
+    *fault = g_fsFlushesBeforeFaults = 0;
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+    EXPECT_FALSE(std::filesystem::exists(run + "/unsaved.rec"));
+    const UnsavedRecordFailure failure = UnsavedTakeRecordFailure();
+    EXPECT_EQ(failure.path, run + "/unsaved.rec");
+    EXPECT_EQ(failure.cause, fault == &g_fsWriteFaults ? "disk full" : "input/output error");
+  }
   EXPECT_EQ(UnsavedTakeRecordFailure().path, "");
+  UnsavedRecordFailure failure;
   const UnsavedWork work{run + "/workfile.tmp", "", dir.path(), "a.vka", 0, ""};
   UnsavedWorkNote({work});
   EXPECT_EQ(UnsavedTakeRecordFailure().path, "");
@@ -335,6 +346,7 @@ TEST(UnsavedCopies, ARecordThatCannotBeWrittenIsToldAndLeavesNoTextUnlisted) {
   EXPECT_FALSE(std::filesystem::exists(record));
   UnsavedCopiesDrop();
   UnsavedCopiesRelease();
+  EXPECT_EQ(descriptors(), open);
 }
 
 // Text kept outside its source's folder (where that takes no file) is private, whatever the
