@@ -11,7 +11,6 @@
 #include "core/errors.h"
 #include "devenv/ide_shell.h"
 #include "devenv/ide_state.h"
-#include "devenv/ide_texts.h"
 #include "platform/clock.h"
 #include "platform/events.h"
 #include "platform/fs.h"
