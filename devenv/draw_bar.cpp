@@ -1,5 +1,6 @@
 // The menu bar, its drop-downs, the help pane's buttons and the status line.
 #include <algorithm>
+#include <vector>
 
 #include "devenv/help_viewer.h"
 #include "devenv/ide_draw.h"
@@ -112,6 +113,63 @@ void IdeDrawDropDown(Surface* dst, int32_t m) {
   }
 }
 
+namespace {
+
+int32_t StatusWidth(const std::string& text, int32_t band) {
+  int32_t width = 0;
+  for (unsigned char c : text) width += c >= 32 ? IdeGlyphWidth(band * 256 + c) : 0;
+  return width;
+}
+
+}  // namespace
+
+std::string IdeFitNotice(const std::string& text, int32_t band) {
+  // Each path (a word with a '/'): its folder part keeps `head` characters before the "…" and
+  // `tail` after it; its name, from the last '/', stays whole.
+  struct Path {
+    size_t start, slash, end, head, tail;
+  };
+  std::vector<Path> paths;
+  for (size_t at = 0; at < text.size();) {
+    const size_t end = std::min(text.find(' ', at), text.size());
+    const size_t slash = text.rfind('/', end - 1);
+    if (end > at && slash != std::string::npos && slash >= at) {
+      const size_t folder = slash - at;
+      paths.push_back({at, slash, end, folder - folder / 2, folder / 2});
+    }
+    at = end + 1;
+  }
+  const auto shown = [&] {
+    std::string out;
+    size_t from = 0;
+    for (const Path& p : paths) {
+      out += text.substr(from, p.start - from);
+      const size_t folder = p.slash - p.start;
+      if (p.head + p.tail == folder) out += text.substr(p.start, folder);
+      else out += text.substr(p.start, p.head) + "\x85" + text.substr(p.slash - p.tail, p.tail);
+      from = p.slash;
+    }
+    return out + text.substr(from);
+  };
+  std::string out = shown();
+  while (StatusWidth(out, band) > kStatusTextWidth) {
+    // A character goes from the middle of the longest folder part left.
+    Path* longest = nullptr;
+    for (Path& p : paths)
+      if (p.head + p.tail > 1 && (!longest || p.head + p.tail > longest->head + longest->tail)) longest = &p;
+    if (!longest) break;
+    size_t& side = longest->head > longest->tail ? longest->head : longest->tail;
+    --side;
+    out = shown();
+  }
+  // Still too long: the reason in brackets gives way, then the end; the start says what happened.
+  const size_t open = text.find(" ("), close = text.find("):", open);
+  if (StatusWidth(out, band) > kStatusTextWidth && close != std::string::npos)
+    return IdeFitNotice(text.substr(0, open) + text.substr(close + 1), band);
+  while (StatusWidth(out, band) > kStatusTextWidth) out.pop_back();
+  return out;
+}
+
 void IdeDrawStatusLine() {
   if (!g_ide.redrawStatus) return;
   g_ide.redrawStatus = false;
@@ -120,10 +178,15 @@ void IdeDrawStatusLine() {
   const int32_t band = 3 + g_ide.statusColour / 256;
   Surface* s = g_ide.helpView ? g_ide.gfx.screen.get() : g_ide.gfx.editor.get();
   Line(s, kStatusX, kStatusY, kStatusRight, 479, g_ide.gfx.colours.background);
+  const auto& notices = g_ide.startNotices;
+  if (!notices.empty() && text == notices[g_ide.noticeShown]) {
+    IdeDrawTextBand(s, IdeFitNotice(text, band), band, kStatusX, kStatusY);
+    g_ide.editorChanged = true;
+    return;
+  }
   // The end of a long text stays visible: leading characters go until the rest fits.
   size_t from = 0;
-  int32_t width = 0;
-  for (unsigned char c : text) width += c >= 32 ? IdeGlyphWidth(band * 256 + c) : 0;
+  int32_t width = StatusWidth(text, band);
   while (width > kStatusTextWidth && from < text.size()) {
     const unsigned char c = static_cast<unsigned char>(text[from++]);
     width -= c >= 32 ? IdeGlyphWidth(band * 256 + c) : 0;

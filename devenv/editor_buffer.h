@@ -37,4 +37,6 @@ struct EditorBufferRecord {
   std::string workFolder, browserFolder, fileName, projectFolder;
   uint8_t modified = 0;
   std::string title, author, date;
+  // The last write of its work file failed: the next creation keeps this text, not the file's.
+  bool workUnwritten = false;
 };

@@ -1,4 +1,6 @@
 // The two source buffers: the live one in g_ide.editor, the other kept in its record.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
@@ -122,11 +124,14 @@ void EditorCreateBuffers(const std::string& commandLineFile) {
   for (int32_t n = 1; n <= 2; ++n) {
     const std::string folder = FsCurrentFolder();
     if (n == current) g_ide.browserFolder = folder;
+    // A work file that was not written whole holds older text or none: the buffer keeps its own.
+    const bool keep = Record(n).used && Record(n).workUnwritten;
+    Record(n).workUnwritten = false;
     EditorSelectBuffer(n, false);
     if (!Record(n).workFolder.empty()) FsChangeFolder(Record(n).workFolder);
-    g_ide.editor = EditorBuffer();
-    bool loaded = false;
-    if (n == current && !commandLineFile.empty()) {
+    bool loaded = keep;
+    if (!keep) g_ide.editor = EditorBuffer();
+    if (!keep && n == current && !commandLineFile.empty()) {
       loaded = LoadSourceIntoEditor(commandLineFile);
       if (loaded) {
         const std::string path = RootedPath(FsResolve(commandLineFile));
@@ -137,7 +142,7 @@ void EditorCreateBuffers(const std::string& commandLineFile) {
         g_ide.browserFolder = g_ide.projectFolder;
         FsChangeFolder(g_ide.projectFolder);
       }
-    } else if (!g_ide.fileName.empty() || g_ide.created) {
+    } else if (!keep && (!g_ide.fileName.empty() || g_ide.created)) {
       const std::string title = g_ide.title, author = g_ide.author, date = g_ide.date;
       loaded = LoadSourceIntoEditor(EditorWorkFile(n));
       if (loaded && !title.empty()) g_ide.title = title;
@@ -158,10 +163,14 @@ void EditorCreateBuffers(const std::string& commandLineFile) {
 bool EditorWriteWorkFiles(std::string* currentCause) {
   const int32_t current = g_ide.loadedBuffer > 0 ? g_ide.loadedBuffer : g_ide.currentBuffer;
   const int32_t other = current == 1 ? 2 : 1;
-  const EditorBufferRecord& r = Record(other);
-  bool ok = FsWriteFileDurable(EditorWorkFile(current), WorkFileText(g_ide.editor, g_ide.title, g_ide.author, g_ide.date));
+  EditorBufferRecord& r = Record(other);
+  const bool ok = FsWriteFileDurable(EditorWorkFile(current), WorkFileText(g_ide.editor, g_ide.title, g_ide.author, g_ide.date));
   if (currentCause) *currentCause = ok ? "" : FileErrorCause(errno);
-  if (r.used) ok = FsWriteFileDurable(EditorWorkFile(other), WorkFileText(r.buffer, r.title, r.author, r.date)) && ok;
+  Record(current).workUnwritten = !ok;
+  r.workUnwritten = r.used && !FsWriteFileDurable(EditorWorkFile(other), WorkFileText(r.buffer, r.title, r.author, r.date));
+  // A work file not written holds older text: gone, it is never taken for the buffer's.
+  for (const int32_t n : {current, other})
+    if (Record(n).workUnwritten) unlink(EditorWorkFile(n).c_str());
   IdeNoteWorkFiles();
-  return ok;
+  return ok && !r.workUnwritten;
 }

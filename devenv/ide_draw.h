@@ -50,6 +50,9 @@ void IdeDrawHelpButtons();
 SurfRect IdeDropDownRect(int32_t m);
 void IdeDrawDropDown(Surface* dst, int32_t m);
 void IdeDrawStatusLine();
+// A notice of kept text as the status line shows it: its paths shortened in their middle with
+// "\x85" (each file's name whole) until it fits; its words are never cut.
+std::string IdeFitNotice(const std::string& text, int32_t band);
 
 // ---- progress box (progress.cpp)
 bool IdeDrawProgressBox();

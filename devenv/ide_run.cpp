@@ -2,6 +2,7 @@
 // frame loop, the routing of window messages, and leaving with an exit state.
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 
 #include "devenv/browser.h"
 #include "devenv/editor.h"
@@ -15,6 +16,7 @@
 #include "platform/clock.h"
 #include "platform/events.h"
 #include "platform/input.h"
+#include "platform/unsaved_copies.h"
 #include "system/input.h"
 
 namespace {
@@ -147,6 +149,47 @@ bool FrameStep() {
   return true;
 }
 
+// A compile or a run takes the text from the work file.
+bool LeavesText() {
+  const int32_t state = g_ide.exitState;
+  return state == kIdeExitRun || state == kIdeExitTopButton || state == kIdeExitCompile;
+}
+
+// Shows a message in the status line, as a compile's is shown.
+void ShowMessage(const std::string& message) {
+  g_ide.statusText = message;
+  for (char& c : g_ide.statusText) c = char(std::toupper(static_cast<unsigned char>(c)));
+  g_ide.statusColour = 0;
+  g_ide.redrawStatus = true;
+}
+
+// The text leaves the editor for a compile or a run: on disk whole before anything else, its
+// copies for a signal and its work files listed for a kill. What could not be written is said,
+// and the editor goes on with its text, compiling nothing.
+bool TextLeftWhole() {
+  UnsavedTakeRecordFailure();
+  IdeKeepUnsavedForRun();
+  std::string cause;
+  EditorWriteWorkFiles(&cause);
+  const UnsavedRecordFailure record = UnsavedTakeRecordFailure();
+  if (!cause.empty()) {
+    std::fprintf(stderr, "vellumark: edit: the work file %s could not be written: %s\n",
+                 EditorWorkFile(g_ide.loadedBuffer > 0 ? g_ide.loadedBuffer : g_ide.currentBuffer).c_str(),
+                 cause.c_str());
+    ShowMessage(IdeText(IdeSection::Desc, kDescWorkFileNotWritten) + ": " + cause);
+  } else if (!record.path.empty()) {
+    std::fprintf(stderr, "vellumark: edit: the record %s could not be written: %s\n", record.path.c_str(),
+                 record.cause.c_str());
+    ShowMessage(IdeText(IdeSection::Desc, kDescRecordNotWritten) + ": " + record.cause);
+  } else {
+    return true;
+  }
+  IdeDropUnsavedCopies();
+  EventsClearQuit();
+  g_ide.exitState = kIdeExitRunning;
+  return false;
+}
+
 bool FramesUsedUp() { return g_runtime.options.frames >= 0 && g_runtime.framesRun > g_runtime.options.frames; }
 
 void MainLoop() {
@@ -247,15 +290,12 @@ int32_t RunIdeUntilExit(const IdeCompileReport& report, const std::string& comma
   g_ide.exitState = kIdeExitRunning;
   g_display.title = IdeText(IdeSection::Desc, kDescWindowTitle);
 
-  MainLoop();
-
-  // The text leaves the editor for a compile or a run: on disk whole before anything else.
-  if (g_ide.exitState == kIdeExitRun || g_ide.exitState == kIdeExitTopButton || g_ide.exitState == kIdeExitCompile)
-    IdeKeepUnsavedForRun();
+  do MainLoop();
+  while (LeavesText() && !TextLeftWhole());
   g_display.title = "Vellumark";
   SaveRecentFiles();
   SaveView();
-  EditorWriteWorkFiles(&g_ide.workFileFailure);
+  if (!LeavesText()) EditorWriteWorkFiles();
   g_ide.surfacesKept = g_ide.exitState == kIdeExitCompile;
   if (!g_ide.surfacesKept) DestroyIde();
   return g_ide.exitState;

@@ -215,13 +215,7 @@ int RunEnvironment(const std::string& file, const RunOptions& options, double ve
       status = kExitLoadError;
     }
     if (state == kIdeExitRunning || env.FramesUsedUp() || EventsEndingSignal()) break;
-    if ((state == kIdeExitCompile || state == kIdeExitRun || state == kIdeExitTopButton) &&
-        !g_ide.workFileFailure.empty()) {
-      // The work file holds older text or none: nothing is compiled from it.
-      std::fprintf(stderr, "vellumark: edit: the work file %s could not be written: %s\n", env.ide.workFileTmp.c_str(),
-                   g_ide.workFileFailure.c_str());
-      report.message = IdeText(IdeSection::Desc, kDescWorkFileNotWritten) + ": " + g_ide.workFileFailure;
-    } else if (state == kIdeExitCompile) {
+    if (state == kIdeExitCompile) {
       g_runtime = env.ide;
       report = CompileWorkFile(FsTempFolderFile("program.img"), nullptr);
     } else if (state == kIdeExitRun || state == kIdeExitTopButton) {  // F5 or the "Run" button

@@ -130,9 +130,6 @@ struct IdeState {
   int32_t errorLine = 0;       // editor line of the last compile or run error, 0 when none
   bool createFailed = false;   // the last run could not make its display, surfaces or buffers
   bool surfacesKept = false;   // the last run ended by a compile: surfaces and buffers are still up
-  // Why the current buffer's work file could not be written when the last run ended ("" when it
-  // was): said instead of compiling it.
-  std::string workFileFailure;
   // The view at the end of the last run, brought back by the next one.
   struct {
     bool valid = false;

@@ -10,7 +10,7 @@ const std::vector<IdeTextKey>& IdeTextKeysRead() {
     for (int i : {kTitleRunButton, kTitleExitButton}) k.push_back({IdeSection::Title, i});
     for (int i : {kDescPercent, kDescSaved, kDescBuilt, kDescNoFile, kDescReadOnly, kDescRunning, kDescRunningWindow,
                   kDescNoMediaFolder, kDescNoMediaBrowser, kDescProgramEnded, kDescWindowTitle, kDescNoHelpPage,
-                  kDescWorkFileNotWritten})
+                  kDescWorkFileNotWritten, kDescRecordNotWritten})
       k.push_back({IdeSection::Desc, i});
     for (int i : kMenuTextKeys) k.push_back({IdeSection::Menu, i});
     for (const IdeTextKey& b : kBrowserTextKeys) k.push_back(b);

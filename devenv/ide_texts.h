@@ -27,6 +27,7 @@ inline constexpr int kDescWindowTitle = 48;
 inline constexpr int kDescNoHelpPage = 49;
 inline constexpr int kDescNoMediaBrowser = 65;
 inline constexpr int kDescWorkFileNotWritten = 66;  // followed by ": " and the cause
+inline constexpr int kDescRecordNotWritten = 67;    // the same
 
 // ---- the menus: MENU texts by number, the six titles and every item's text.
 inline constexpr int kMenuTextKeys[] = {1,  2,  3,  4,  5,  6,  11, 12, 13, 14, 15, 16, 17, 18, 21, 22, 23, 24,

@@ -2,9 +2,9 @@
 // frames run out: the buffers with unsaved changes are kept in recovery files, so nothing typed
 // is lost.
 //
-// A buffer's recovery file is "<source name>.recovered" beside its source; a source without a
-// name, or one whose folder takes no new file, gets "<name or untitled.vka>.recovered" in the
-// per-user settings folder. A name in use already (an earlier recovery) gets "-2", "-3", ...
+// A buffer's recovery file is "<source name>.recovered" beside its source, with the source's
+// access; a source without a name, or one whose folder takes no new file, gets
+// "<name or untitled.vka>.recovered" in the per-user settings folder, private to the user. A name in use already (an earlier recovery) gets "-2", "-3", ...
 // after it, so no file is ever written over. Once control leaves the editor, the text is on
 // disk ready for these names: copies for the signal handlers (IdeKeepUnsavedForRun), and the
 // work files listed for the next start after a kill (IdeNoteWorkFiles).
@@ -82,7 +82,7 @@ bool Recover(const BufferView& b) {
   const std::string name = NameOf(b);
   const FsAccess access = AccessOf(b);
   std::string path = b.fileName.empty() ? "" : UnsavedWriteRecovery(b.folder, name, text, access);
-  if (path.empty()) path = UnsavedWriteRecovery(FsConfigFolder(), name, text, access);
+  if (path.empty()) path = UnsavedWriteRecovery(FsConfigFolder(), name, text, FsAccess{});
   if (path.empty()) {
     // No folder takes it: the text as it is now goes into the run folder's work file, listed
     // for the next start, and that is the one place named.
@@ -103,7 +103,7 @@ void CopyForRun(const BufferView& b) {
   const std::string name = NameOf(b);
   const FsAccess access = AccessOf(b);
   if (!b.fileName.empty() && UnsavedCopyAdd(b.folder, name, text, access)) return;
-  if (!UnsavedCopyAdd(FsConfigFolder(), name, text, access)) UnsavedCopyAddOnlyCopy(EditorWorkFile(b.number), name);
+  if (!UnsavedCopyAdd(FsConfigFolder(), name, text, FsAccess{})) UnsavedCopyAddOnlyCopy(EditorWorkFile(b.number), name);
 }
 
 // Ends the hold; an ending that came meanwhile is carried out now that the text is whole.

@@ -291,5 +291,6 @@ void PostWindowMessage(const Message& m) {
 }
 void PostQuit() { g_quit = true; }
 bool QuitPosted() { return g_quit; }
+void EventsClearQuit() { g_quit = false; }
 bool IsVirtualKeyDown(int vk) { return vk >= 0 && vk < 256 && g_keys[vk]; }
 void EventsSetRawHook(RawEventHook hook) { g_hook = hook; }

@@ -52,6 +52,8 @@ bool PeekWindowMessage(Message& m);
 void PostWindowMessage(const Message& m);
 void PostQuit();
 bool QuitPosted();
+// Takes back a quit posted and not yet acted on: the loop that read it goes on.
+void EventsClearQuit();
 // Moves waiting platform events into the queue.
 void PumpPlatformEvents();
 // True when the run is asked to end (a stop signal, a window close or a posted quit), platform

@@ -96,25 +96,61 @@ void Numbered(const char* base, int n, char* out) {
   out[length + 1 + size_t(count)] = 0;
 }
 
+constexpr int kNotACopy = -2;
+
 // Links temp to the first free name of base, base-2, ... (into out) and removes the temporary
-// name: 1 when linked, 0 when temp is gone (kept already), -1 when it could not be linked.
+// name: 1 when linked, 0 when temp is gone (kept already), -1 when it could not be linked,
+// kNotACopy when no regular file is at temp (a link, say). Both are in one folder, opened once:
+// the name is checked and linked relative to it, never through a link, and what was linked is
+// the file checked, or it is taken back. System calls only.
 int LinkToFreeName(const char* temp, const char* base, char* out) {
-  for (int n = 1; n <= kMaxRecoveryNames && std::strlen(base) + 8 < kPathMax; ++n) {
-    Numbered(base, n, out);
-    if (link(temp, out) == 0) {
-      unlink(temp);
-      return 1;
+  const char* tempName = std::strrchr(temp, '/');
+  const char* baseName = std::strrchr(base, '/');
+  if (!tempName || !baseName || size_t(tempName - temp) >= kPathMax) return -1;
+  char folder[kPathMax];
+  const size_t length = tempName == temp ? 1 : size_t(tempName - temp);
+  std::memcpy(folder, temp, length);
+  folder[length] = 0;
+  ++tempName, ++baseName;
+  const int dir = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) return Exists(temp) ? -1 : 0;
+  struct stat checked, linked;
+  int result = -1;
+  if (fstatat(dir, tempName, &checked, AT_SYMLINK_NOFOLLOW) != 0) {
+    result = errno == ENOENT ? 0 : -1;
+  } else if (!S_ISREG(checked.st_mode)) {
+    result = kNotACopy;
+  } else {
+    if (g_unsavedCopyChecked) g_unsavedCopyChecked(temp);
+    for (int n = 1; n <= kMaxRecoveryNames && std::strlen(base) + 8 < kPathMax; ++n) {
+      Numbered(base, n, out);
+      const char* name = out + (baseName - base);
+      if (linkat(dir, tempName, dir, name, 0) != 0) {
+        if (errno == EEXIST) continue;
+        result = fstatat(dir, tempName, &linked, AT_SYMLINK_NOFOLLOW) == 0 ? -1 : 0;
+        break;
+      }
+      // Another file put at the name since the check is not the copy: its link goes again.
+      if (fstatat(dir, name, &linked, AT_SYMLINK_NOFOLLOW) != 0 || linked.st_dev != checked.st_dev ||
+          linked.st_ino != checked.st_ino) {
+        unlinkat(dir, name, 0);
+        result = kNotACopy;
+        break;
+      }
+      unlinkat(dir, tempName, 0);
+      result = 1;
+      break;
     }
-    if (errno != EEXIST) break;
   }
-  return Exists(temp) ? -1 : 0;
+  close(dir);
+  return result;
 }
 
 // Makes one copy a recovery file and says where the text is (as LinkToFreeName answers).
 int KeepOne(const char* temp, const char* base, const char* name) {
   char path[kPathMax];
   const int linked = base[0] ? LinkToFreeName(temp, base, path) : Exists(temp) ? -1 : 0;
-  if (linked != 0) SayKept(name, linked > 0 ? path : temp);
+  if (linked != 0) SayKept(name, linked > 0 ? path : linked == kNotACopy ? "" : temp);
   return linked;
 }
 
@@ -135,6 +171,14 @@ std::string FullFolder(const std::string& folder) {
 
 std::string Base(const std::string& folder, const std::string& name) {
   return (folder == "/" ? "" : folder) + "/" + UnsavedRecoveryName(name);
+}
+
+// The places a recovery file of name for folder can be: beside the source, and the settings
+// folder where there is one.
+std::vector<std::string> RecoveryBases(const std::string& folder, const std::string& name) {
+  std::vector<std::string> bases{Base(folder, name)};
+  if (const std::string settings = FsConfigFolder(); !settings.empty()) bases.push_back(Base(settings, name));
+  return bases;
 }
 
 // A hidden name for the copy that says whose text it holds, unused by saves' temporaries.
@@ -301,16 +345,13 @@ bool RecoverCopies(const DeadRun& run, const std::vector<Pending>& copies, const
       all = false;
       continue;
     }
-    // A link in a copy's place is never made a recovery file.
-    struct stat st;
-    if (lstat(c.temp.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-      SayLeft(c.name, c.temp + ": a link, not a copy", run.path);
-      all = false;
-      continue;
-    }
     // A copy gone was kept already (by the ending process's handler), or went with its folder:
-    // the work file has the text then.
-    const int kept = KeepOne(c.temp.c_str(), c.base.c_str(), c.name.c_str());
+    // the work file has the text then. A link, or anything else, in a copy's place is never made a
+    // recovery file.
+    char path[kPathMax];
+    const int kept = LinkToFreeName(c.temp.c_str(), c.base.c_str(), path);
+    if (kept == kNotACopy) SayLeft(c.name, c.temp + ": not a copy of the run", run.path);
+    else if (kept != 0) SayKept(c.name.c_str(), kept > 0 ? path : c.temp.c_str());
     if (kept > 0) bases.insert(c.base);
     all = kept >= 0 && all;
   }
@@ -319,7 +360,7 @@ bool RecoverCopies(const DeadRun& run, const std::vector<Pending>& copies, const
 
 // Takes a copy linked now for the buffer whose recovery goes to folder (or the settings folder).
 bool TakeKeptCopy(std::multiset<std::string>& bases, const std::string& folder, const std::string& name) {
-  for (const std::string& base : {Base(folder, name), Base(FsConfigFolder(), name)}) {
+  for (const std::string& base : RecoveryBases(folder, name)) {
     const auto at = bases.find(base);
     if (at == bases.end()) continue;
     bases.erase(at);
@@ -331,7 +372,7 @@ bool TakeKeptCopy(std::multiset<std::string>& bases, const std::string& folder, 
 // Whether a recovery file of name, beside its source or in the settings folder, holds the text
 // already: the ended process kept it before its folder could go.
 bool KeptAlready(const std::string& folder, const std::string& name, const std::string& text) {
-  for (const std::string& base : {Base(FullFolder(folder), name), Base(FsConfigFolder(), name)}) {
+  for (const std::string& base : RecoveryBases(FullFolder(folder), name)) {
     char path[kPathMax];
     for (int n = 1; n <= kMaxRecoveryNames && base.size() + 8 < kPathMax; ++n) {
       Numbered(base.c_str(), n, path);
@@ -352,7 +393,11 @@ bool RecoverWork(const DeadRun& run, const std::vector<UnsavedWork>& entries, st
     if (TakeKeptCopy(bases, w.folder, w.name)) continue;
     std::string work, saved;
     const FsRead got = FsReadRegularFileAt(run.fd, run.FileName(w.file), work, kMaxSourceBytes);
-    if (got == FsRead::kMissing) continue;
+    // Listed but gone: its last write failed, and the text went with the process.
+    if (got == FsRead::kMissing) {
+      SayKept(w.name.c_str(), "");
+      continue;
+    }
     if (got != FsRead::kOk) {
       SayLeft(w.name, w.file + ": " + FsReadCause(got, "a source"), w.file);
       all = false;
@@ -370,18 +415,29 @@ bool RecoverWork(const DeadRun& run, const std::vector<UnsavedWork>& entries, st
   return all;
 }
 
+// The first record write that failed since it was last taken.
+UnsavedRecordFailure g_recordFailure;
+
+// Writes a record of the run folder (none: removes it); a failure is kept to be said.
+bool WriteRunRecord(const std::string& path, const std::string& record) {
+  const bool ok = record.empty() ? unlink(path.c_str()) == 0 || errno == ENOENT : FsWriteFileDurable(path, record);
+  if (!ok && g_recordFailure.path.empty()) g_recordFailure = {path, FileErrorCause(errno)};
+  return ok;
+}
+
 // Lists the copies in the run folder, where the next start finds them after a kill.
-void WriteRecord() {
+bool WriteRecord() {
   const std::string& runFolder = FsTempFolder();
-  if (runFolder.empty()) return;
+  if (runFolder.empty()) return true;
   std::string record;
   for (size_t k = 0; k < g_pending.size() && k < size_t(kMaxCopies); ++k)
     record += g_pending[k].temp + '\0' + g_pending[k].base + '\0' + g_pending[k].name + '\0';
-  if (record.empty()) unlink((runFolder + kRecordName).c_str());
-  else FsWriteFileDurable(runFolder + kRecordName, record);
+  return WriteRunRecord(runFolder + kRecordName, record);
 }
 
 }  // namespace
+
+void (*g_unsavedCopyChecked)(const char* copy) = nullptr;
 
 std::string UnsavedRecoveryName(const std::string& name) {
   constexpr size_t kLongest = NAME_MAX - 4;  // room for "-100"
@@ -413,7 +469,7 @@ std::string UnsavedWriteRecovery(const std::string& folder, const std::string& n
 std::string UnsavedKeepText(const std::string& folder, const std::string& name, const std::string& text,
                             const FsAccess& access, const std::string& stays) {
   std::string path = folder.empty() ? "" : UnsavedWriteRecovery(folder, name, text, access);
-  if (path.empty()) path = UnsavedWriteRecovery(FsConfigFolder(), name, text, access);
+  if (path.empty()) path = UnsavedWriteRecovery(FsConfigFolder(), name, text, FsAccess{});
   SayKept(name.c_str(), path.empty() ? stays.c_str() : path.c_str());
   return path;
 }
@@ -451,7 +507,12 @@ bool UnsavedCopyAdd(const std::string& folder, const std::string& name, const st
     // Listed before it is made, and named only once whole and private from its first byte
     // (FsWriteNewFile): after a kill at any moment the next start finds a whole copy or none.
     g_pending.push_back({temp, base, name});
-    WriteRecord();
+    if (!WriteRecord()) {
+      // Unlisted, a copy would be found by no one after a kill: none is made.
+      g_pending.pop_back();
+      WriteRecord();
+      return false;
+    }
     const FsNewFile made = FsWriteNewFile(temp, text, access);
     if (made == FsNewFile::kWritten) return true;
     g_pending.pop_back();
@@ -482,10 +543,12 @@ void UnsavedCopiesArm() {
 void UnsavedCopiesDrop() {
   g_armedCount = 0;
   if (g_pending.empty()) return;
-  const std::string& runFolder = FsTempFolder();
-  if (!runFolder.empty()) unlink((runFolder + kRecordName).c_str());
+  // The record goes last: an end meanwhile leaves no copy that nothing lists (the next start
+  // takes a listed copy that is gone as kept).
   for (const Pending& p : g_pending)
     if (!p.base.empty()) unlink(p.temp.c_str());
+  const std::string& runFolder = FsTempFolder();
+  if (!runFolder.empty()) unlink((runFolder + kRecordName).c_str());
   g_pending.clear();
 }
 
@@ -522,9 +585,15 @@ void UnsavedWorkNote(const std::vector<UnsavedWork>& work) {
     for (const std::string& field :
          {w.file, w.source, w.folder, w.name, std::to_string(w.headerBytes), w.sourceHeader})
       record += field + '\0';
-  if (record.empty()) unlink((runFolder + kWorkRecordName).c_str());
-  else FsWriteFileDurable(runFolder + kWorkRecordName, record);
+  const std::string path = runFolder + kWorkRecordName;
+  if (WriteRunRecord(path, record) || record.empty()) return;
+  // An older record would name fewer work files than hold text now: an empty one, which needs
+  // no room on the disk, is taken as damaged, and the folder is kept with its work files named.
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd >= 0) close(fd);
 }
+
+UnsavedRecordFailure UnsavedTakeRecordFailure() { return std::exchange(g_recordFailure, {}); }
 
 std::vector<std::string> UnsavedTakeSweepSaid() { return std::exchange(g_sweepSaid, {}); }
 

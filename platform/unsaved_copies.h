@@ -11,7 +11,8 @@
 //   them to their names, without the busy main thread;
 // - the run folder's work files, listed with their sources: after a kill the next start of any
 //   run makes each one whose text differs from its source on disk a recovery file.
-// Every such file has its source's access (FsAccess) from its first byte.
+// Every such file has its source's access (FsAccess) from its first byte; one in the settings
+// folder, outside the source's own, is private (0600).
 //
 // The main thread changes the copies, and writes recovery files, only while it holds them
 // (UnsavedCopiesHold): an ending signal then waits for it (UnsavedCopiesKeep answers kBusy) and
@@ -69,6 +70,13 @@ struct UnsavedWork {
 };
 // Records the work files with unsaved text in the run folder (none: removes the record).
 void UnsavedWorkNote(const std::vector<UnsavedWork>& work);
+// The first write of a record of the run folder (the copies' or the work files') that failed
+// since the last call, with its cause; an empty path when none did. A copy whose listing failed
+// is not made.
+struct UnsavedRecordFailure {
+  std::string path, cause;
+};
+UnsavedRecordFailure UnsavedTakeRecordFailure();
 
 // The files of a run folder that hold no text: the lock its process holds while it lives, and
 // the records of its copies and of its work files.
@@ -89,6 +97,9 @@ inline constexpr const char* kRunFolderWorkFiles[] = {"workfile.tmp", "workfil2.
 bool UnsavedCopiesRecover(int runFolder, const std::string& path);
 // The same for the run folder at the path, opened without following a link.
 bool UnsavedCopiesRecover(const std::string& runFolder);
+// For tests: called when a copy has been checked and is about to be linked to its recovery name.
+extern void (*g_unsavedCopyChecked)(const char* copy);
+
 // The lines UnsavedCopiesRecover said on stderr since the last call, without "vellumark: edit: ",
 // for the environment to show; they are handed over once.
 std::vector<std::string> UnsavedTakeSweepSaid();

@@ -169,6 +169,50 @@ TEST_F(DrawingTest, GeometryOfDropDownsThumbAndStatusText) {
       EXPECT_EQ(g_ide.gfx.editor->GetPixel(zx + x, 463 + y), reference.GetPixel(x, y)) << x << "," << y;
 }
 
+// A notice of kept text keeps its words and each file's name whole: its paths give way in their
+// middle (then a reason in brackets, then the end), and the status line shows it so.
+TEST_F(DrawingTest, ANoticeOfKeptTextKeepsItsWords) {
+  const std::string folder = "/home/someone/projects/games/alpha-" + std::string(40, 'd');
+  const std::string run = "/home/someone/.local/state/vellumark/run-1234-abcdef";
+  const struct {
+    std::string notice;
+    std::vector<std::string> whole;  // in order
+  } cases[] = {
+      {"the unsaved changes of alpha.vka are kept in " + folder + "/alpha.vka.recovered",
+       {"the unsaved changes of alpha.vka are kept in /", "\x85", "/alpha.vka.recovered"}},
+      {"the unsaved changes of an ended run could not be kept (" + run + "/work.rec is damaged): they are in " + run +
+           "/workfile.tmp",
+       {"the unsaved changes of an ended run could not be kept: they are in /", "\x85"}},
+      {"the unsaved changes of b.vka are kept in /tmp/b.vka.recovered", {"in /tmp/b.vka.recovered"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.notice);
+    const std::string fitted = IdeFitNotice(c.notice, 3);
+    EXPECT_LE(fitted.size() * 8, 610u);
+    size_t at = 0;
+    for (const std::string& part : c.whole) {
+      at = fitted.find(part, at);
+      ASSERT_NE(at, std::string::npos) << part << " in " << fitted;
+    }
+    if (c.notice.size() * 8 <= 610) {
+      EXPECT_EQ(fitted, c.notice);
+    }
+  }
+  g_ide.startNotices = {"VELLUMARK", cases[0].notice};
+  g_ide.noticeShown = 1;
+  g_ide.statusText = cases[0].notice;
+  g_ide.statusColour = 0;
+  g_ide.redrawStatus = true;
+  g_ide.editorChanged = false;
+  IdeDrawStatusLine();
+  EXPECT_TRUE(g_ide.editorChanged);  // shown at the next present
+  Surface reference(640, 480, g_ide.gfx.format);
+  IdeDrawTextBand(&reference, IdeFitNotice(cases[0].notice, 3), 3, 0, 0);
+  for (int32_t y = 0; y < 16; ++y)
+    for (int32_t x = 0; x < 608; ++x)
+      ASSERT_EQ(g_ide.gfx.editor->GetPixel(2 + x, 463 + y), reference.GetPixel(x, y)) << x << "," << y;
+}
+
 TEST_F(DrawingTest, HitTestFindsTitlesButtonsArrowsAndItems) {
   SetMenus();
   struct Case {

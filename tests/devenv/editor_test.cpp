@@ -222,4 +222,37 @@ TEST_F(EditorTest, WorkFilesCarryBothBuffersToTheNextCreation) {
   g_runtime.workFileTmp2.clear();
 }
 
+// A work file that could not be written is not read back, and its older text is gone: each
+// buffer keeps the text it had.
+TEST_F(EditorTest, AWorkFileNotWrittenIsNotReadBack) {
+  g_runtime.workFileTmp = dir_.File("workfile.tmp");
+  g_runtime.workFileTmp2 = dir_.File("workfil2.tmp");
+  EditorCreateBuffers("");
+  EXPECT_TRUE(IdeBufferTabClick(480, 10));
+  Type("sec");
+  EXPECT_TRUE(IdeBufferTabClick(460, 10));
+  Type("fir");
+  ASSERT_TRUE(EditorWriteWorkFiles());
+  Type("st");
+  EXPECT_TRUE(IdeBufferTabClick(480, 10));
+  Type("ond");
+  EXPECT_TRUE(IdeBufferTabClick(460, 10));
+  g_fsWriteFaults = 2;
+  EXPECT_FALSE(EditorWriteWorkFiles());
+  EXPECT_FALSE(std::filesystem::exists(g_runtime.workFileTmp));
+  EXPECT_FALSE(std::filesystem::exists(g_runtime.workFileTmp2));
+  EditorCreateBuffers("");
+  EXPECT_EQ(Text(), "first\n");
+  EditorSelectBuffer(2, true);
+  EXPECT_EQ(Text(), "second\n");
+  // Written whole, a work file is what the next creation reads.
+  EditorSelectBuffer(1, true);
+  ASSERT_TRUE(EditorWriteWorkFiles());
+  dir_.Write("workfile.tmp", "Rem * Title  : \r\nRem * Author : \r\nRem * Date   : \r\nas written\r\n");
+  EditorCreateBuffers("");
+  EXPECT_EQ(Text(), "as written\n");
+  g_runtime.workFileTmp.clear();
+  g_runtime.workFileTmp2.clear();
+}
+
 }  // namespace

@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "tests/devenv/devenv_fixture.h"
 #include "devenv/ide_shell.h"
 #include "platform/clock.h"
 #include "platform/events.h"
+#include "platform/fs.h"
+#include "platform/unsaved_copies.h"
 #include "platform/surfaces.h"
 #include "runtime/session.h"
 #include "tests/support/process.h"
@@ -90,6 +93,106 @@ TEST_F(IdeRunTest, ARecoveryThatCannotBeWrittenNamesNoFile) {
   EXPECT_EQ(dir_.Read("err.txt"), "vellumark: edit: the unsaved changes of game.vka could not be kept\n");
   for (const auto& e : std::filesystem::recursive_directory_iterator(dir_.path()))
     EXPECT_EQ(e.path().filename().string().find("game.vka"), std::string::npos) << e.path();
+}
+
+// Text of a source whose folder takes no file goes to the settings folder, private whatever
+// the source's access: written at an ending, or copied for a run and linked then.
+TEST_F(IdeRunTest, TextKeptInTheSettingsFolderIsPrivate) {
+  for (const bool copied : {false, true}) {
+    SCOPED_TRACE(copied ? "copied for a run" : "written at an ending");
+    g_ide.editor.lines.assign(1, "typed");
+    g_ide.modified = 1;
+    g_ide.fileName = "status";  // 0444, in a folder that takes no file
+    g_ide.projectFolder = "/proc/self";
+    if (copied) IdeKeepUnsavedForRun();
+    testing::internal::CaptureStderr();
+    IdeWriteRecoveryFiles();
+    const std::string said = testing::internal::GetCapturedStderr();
+    IdeDropUnsavedCopies();
+    const std::string kept = dir_.File("config/vellumark/status.recovered");
+    struct stat st {};
+    ASSERT_EQ(stat(kept.c_str(), &st), 0) << said;
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_NE(said.find("kept in " + kept + "\n"), std::string::npos) << said;
+    std::filesystem::remove(kept);
+    ResetIdeState();
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// F5 whose work file or record cannot be written: said on stderr and in the status line, and
+// the editor goes on with its text (no copy left behind); the next creation still has it.
+TEST_F(IdeRunTest, AnF5WhoseFilesCannotBeWrittenKeepsTheText) {
+  struct Case {
+    const char* name;
+    const char* workFile;  // in dir_
+    int32_t faults;        // writes that fail: the first is the copies' record
+    bool recordFolder;     // a folder stands at the work files' record
+    std::string said, status;
+  };
+  const std::string run = FsTempFolder();
+  const Case cases[] = {
+      {"work file", "gone/workfile.tmp", 0, false, "the work file " + dir_.File("gone/workfile.tmp") + " could not be written: not found",
+       "THE WORK FILE COULD NOT BE WRITTEN: NOT FOUND"},
+      {"copies' record", "workfile.tmp", 1, false, "the record " + run + "/unsaved.rec could not be written: disk full",
+       "THE RECORD OF THE UNSAVED TEXT COULD NOT BE WRITTEN: DISK FULL"},
+      {"work files' record", "workfile.tmp", 0, true, "the record " + run + "/work.rec could not be written: is a folder",
+       "THE RECORD OF THE UNSAVED TEXT COULD NOT BE WRITTEN: IS A FOLDER"}};
+  Session session;
+  ASSERT_TRUE(OpenHeadless(session, dir_.File("none.img")));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ResetIdeState();
+    IdeStartUp(1.0);
+    IdeStartUp(1.0);
+    dir_.Write("game.vka", "print 1\r\n");
+    g_runtime.workFileTmp = dir_.File(c.workFile);
+    g_runtime.workFileTmp2 = dir_.File("workfil2.tmp");
+    std::filesystem::remove(run + "/work.rec");
+    if (c.recordFolder) std::filesystem::create_directory(run + "/work.rec");
+    EXPECT_EQ(RunFrames(2, 0, dir_.File("game.vka")), kIdeExitRunning);
+    g_runtime.options.frames = 20;
+    g_runtime.framesRun = 0;
+    EventsReset();
+    PostWindowMessage(Message{MsgKind::Char, 'x', 0});
+    PostWindowMessage(Message{MsgKind::KeyDown, 116, 0});  // F5
+    g_fsWriteFaults = c.faults;
+    testing::internal::CaptureStderr();
+    const int32_t state = RunIdeUntilExit(IdeCompileReport{}, "", true);
+    const std::string said = testing::internal::GetCapturedStderr();
+    g_fsWriteFaults = 0;
+    std::filesystem::remove(run + "/work.rec");
+    EXPECT_EQ(state, kIdeExitRunning);  // nothing compiled: the frames ran out in the editor
+    EXPECT_NE(said.find("vellumark: edit: " + c.said + "\n"), std::string::npos) << said;
+    EXPECT_EQ(g_ide.statusText, c.status);
+    for (const auto& e : std::filesystem::directory_iterator(dir_.path()))
+      EXPECT_EQ(e.path().filename().string().find(".unsaved-"), std::string::npos) << e.path();
+    g_runtime.workFileTmp = dir_.File("workfile.tmp");
+    EXPECT_EQ(RunFrames(2), kIdeExitRunning);  // made again
+    ASSERT_FALSE(g_ide.editor.lines.empty());
+    EXPECT_EQ(g_ide.editor.lines[0], "xprint 1");
+    EXPECT_TRUE(g_ide.modified);
+  }
+  UnsavedWorkNote({});
+  g_runtime.workFileTmp.clear();
+  g_runtime.workFileTmp2.clear();
+  CloseSession(session);
+}
+
+// Two places of kept text take turns in the status line while the editor runs.
+TEST_F(IdeRunTest, TheFrameLoopTurnsThePlacesOfKeptText) {
+  Session session;
+  ASSERT_TRUE(OpenHeadless(session, dir_.File("none.img")));
+  IdeStartUp(1.0);
+  IdeStartUp(1.0);
+  g_ide.startNotices = {"kept in a", "kept in b"};
+  g_ide.statusText = g_ide.startNotices[0];
+  EXPECT_EQ(RunFrames(kStartNoticeFrames + 2), kIdeExitRunning);
+  EXPECT_EQ(g_ide.statusText, "kept in b");
+  CloseSession(session);
 }
 
 }  // namespace

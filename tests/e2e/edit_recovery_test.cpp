@@ -69,6 +69,18 @@ bool WaitForNoRecord(const std::string& folder, const char* record) {
   return !listed();
 }
 
+// Waits (a minute at most) for the process to end; one that has not ended by then is killed
+// and false is answered.
+bool WaitForEnd(pid_t pid, int& status) {
+  for (int i = 0; i < 12000; ++i) {
+    if (waitpid(pid, &status, WNOHANG) == pid) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, &status, 0);
+  return false;
+}
+
 // `vellumark edit [project/FILE]` headless in dir/project under umask 022, stderr into
 // dir/err.txt (or a pipe whose reader is gone).
 pid_t StartEdit(const TempDir& dir, const std::string& file, bool named, bool brokenStderr) {
@@ -78,6 +90,14 @@ pid_t StartEdit(const TempDir& dir, const std::string& file, bool named, bool br
   pid_t pid = fork();
   if (pid == 0) {
     umask(022);
+    // The signals the test sends act whatever the test's own parent ignores or blocks.
+    sigset_t endings;
+    sigemptyset(&endings);
+    for (const int signal : {SIGHUP, SIGTERM}) {
+      ::signal(signal, SIG_DFL);
+      sigaddset(&endings, signal);
+    }
+    sigprocmask(SIG_UNBLOCK, &endings, nullptr);
     // Nothing the run leaves behind (a program it started) holds the test's output open.
     int fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), none = open("/dev/null", O_WRONLY);
     int gone[2];
@@ -222,7 +242,7 @@ void CheckEnding(const Ending& c) {
   }
   if (c.second) kill(pid, c.second);
   int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WaitForEnd(pid, status)) << "still running: " << dir.Read("err.txt");
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == (c.second ? c.second : c.first)) << status;
   std::string err = dir.Read("err.txt");
   // Each buffer's text is named in one place, a file that holds it.
@@ -373,16 +393,7 @@ TEST(EditRecovery, LeavingWithoutSavingDropsTheTextKeptForTheQuestion) {
   EXPECT_TRUE(started) << dir.Read("err.txt");
   kill(pid, started ? SIGTERM : SIGKILL);
   int status = 0;
-  bool ended = false;
-  for (int i = 0; i < 12000 && !ended; ++i) {
-    ended = waitpid(pid, &status, WNOHANG) == pid;
-    if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  if (!ended) {
-    kill(pid, SIGKILL);
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-  }
-  EXPECT_TRUE(ended) << "the question was not answered";
+  EXPECT_TRUE(WaitForEnd(pid, status)) << "the question was not answered";
   if (started) kill(pid_t(std::stol(dir.Read("project/nap.pid"))), SIGKILL);
   const std::string err = dir.Read("err.txt");
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << ": " << err;

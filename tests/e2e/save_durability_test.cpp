@@ -4,11 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
+#include <thread>
 
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
@@ -104,6 +111,79 @@ TEST(SaveDurability, AWorkFileThatCannotBeWrittenAtF5IsSaidSoAndNothingRuns) {
   EXPECT_NE(said.find("workfile.tmp could not be written: file too large\n"), std::string::npos) << said;
   EXPECT_EQ(said.find("Cannot read the source file"), std::string::npos) << said;
   EXPECT_FALSE(std::filesystem::exists(dir.File("ran.txt")));
+}
+
+// The state folder on a small file system all but full, as a full disk: the run's small files
+// still go in, the work file of a large source does not. F5 says the work file could not be
+// written and why, and the typed text stays in the editor, where F3 saves it, or the end of the
+// frames keeps it in a recovery file beside the source. Root only (a file system of the test's
+// own, in a mount namespace of the started editor's own).
+TEST(SaveDurability, AFullStateFolderAtF5KeepsTheTypedText) {
+  if (geteuid() != 0) GTEST_SKIP() << "mounts a file system of its own";
+  const struct {
+    const char* name;
+    const char* then;     // the script's lines after F5
+    const char* source;   // game.vka's text at the end: "typed" for the typed text, "" for as it was
+    const char* kept;     // game.vka.recovered's: "typed", or "" for none
+  } cases[] = {{"F3 saves it", "50 key F3 down\n51 key F3 up\n", "typed", ""}, {"the frames end", "", "", "typed"}};
+  std::string source = "print 1\r\n";
+  while (source.size() < 200000) source += "rem " + std::string(70, 'x') + "\r\n";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    dir.Write("game.vka", source);
+    std::filesystem::create_directories(dir.File("state"));
+    const std::vector<std::string> args =
+        EditArgs(dir, std::string("2 type rem typed\n30 key F5 down\n31 key F5 up\n") + c.then, 80);
+    const std::string exe = VellumarkExe(), err = dir.File("err.txt"), state = dir.File("state");
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      const int fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      if (fd < 0 || dup2(fd, 2) < 0 || chdir(dir.path().c_str()) != 0) _exit(126);
+      if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+          mount("tmpfs", state.c_str(), "tmpfs", 0, "size=1m,mode=0700") != 0)
+        _exit(125);
+      // Filled, then 64 KB given back.
+      const int fill = open((state + "/fill").c_str(), O_WRONLY | O_CREAT, 0600);
+      const std::string block(4096, 'x');
+      off_t size = 0;
+      for (ssize_t n; fill >= 0 && (n = write(fill, block.data(), block.size())) > 0;) size += n;
+      if (fill < 0 || ftruncate(fill, size - 65536) != 0) _exit(126);
+      for (const std::string& e : {"XDG_STATE_HOME=" + state, "TMPDIR=" + state, "XDG_CONFIG_HOME=" + dir.File("config"),
+                                   std::string("ASAN_OPTIONS=detect_leaks=0")})
+        putenv(strdup(e.c_str()));
+      std::vector<char*> argv = {const_cast<char*>(exe.c_str())};
+      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      execv(exe.c_str(), argv.data());
+      _exit(127);
+    }
+    ASSERT_GT(pid, 0);
+    int status = -1;
+    bool ended = false;
+    for (int i = 0; i < 12000 && !ended; ++i) {
+      ended = waitpid(pid, &status, WNOHANG) == pid;
+      if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (!ended) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+    }
+    ASSERT_TRUE(ended) << "still running";
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 125) GTEST_SKIP() << "no mount namespace here";
+    const std::string said = dir.Read("err.txt");
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << ": " << said;
+    EXPECT_NE(said.find("workfile.tmp could not be written: disk full\n"), std::string::npos) << said;
+    EXPECT_EQ(said.find("could not be kept"), std::string::npos) << said;
+    const std::string typed = "rem typed" + source;
+    EXPECT_TRUE(dir.Read("game.vka") == (c.source[0] ? typed : source));
+    if (c.kept[0]) {
+      EXPECT_TRUE(dir.Read("game.vka.recovered") == typed);
+    } else {
+      EXPECT_FALSE(std::filesystem::exists(dir.File("game.vka.recovered")));
+    }
+  }
 }
 
 }  // namespace

@@ -146,7 +146,7 @@ TEST(RunFolderSweep, LinksInARunFolderAreNotFollowed) {
     const char* said;
   } cases[] = {{"a work file", "workfile.tmp", "workfile.tmp: not a regular file"},
                {"the work record", "work.rec", "work.rec is damaged"},
-               {"a copy", "../project/.game.vka.unsaved-1-1", ".game.vka.unsaved-1-1: a link, not a copy"},
+               {"a copy", "../project/.game.vka.unsaved-1-1", ".game.vka.unsaved-1-1: not a copy of the run"},
                {"a work file that is a folder", "", "workfile.tmp: not a regular file"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -177,6 +177,56 @@ TEST(RunFolderSweep, LinksInARunFolderAreNotFollowed) {
     EXPECT_NE(err.find(c.said), std::string::npos) << err;
     EXPECT_FALSE(fs::exists(dir.File("project/game.vka.recovered")));
     EXPECT_FALSE(fs::exists(dir.File("config/vellumark/game.vka.recovered")));
+  }
+}
+
+// A copy in the project folder swapped after its check (for a link to a file of the user's, or
+// for another file) is never made the recovery file: it is named as not the run's, the
+// recovery name is taken back, and the file put there stays as it was. A copy that cannot be
+// linked is named where it is; one gone meanwhile was kept.
+TEST(RunFolderSweep, ACopySwappedAfterItsCheckIsNotLinked) {
+  static std::string swapIn;
+  for (const char* kind : {"link", "file", "no link", "gone"}) {
+    SCOPED_TRACE(kind);
+    TempDir dir;
+    const ScopedConfig config(dir.File("config"));
+    const std::string run = dir.File("run-1-x"), project = dir.File("project");
+    MakeEndedRun(run, project, "typed\r\n");
+    fs::remove(run + "/work.rec");
+    const std::string copy = project + "/.game.vka.unsaved-1-1";
+    dir.Write("project/.game.vka.unsaved-1-1", "typed\r\n");
+    dir.Write("run-1-x/unsaved.rec", copy + '\0' + project + "/game.vka.recovered" + '\0' + "game.vka" + '\0');
+    dir.Write("secret", "secret\r\n");
+    swapIn = project + "/swap";
+    if (std::string(kind) == "no link") {
+      // A folder that takes no new name: the copy stays, and is named where it is.
+      if (!SetImmutable(project, true)) continue;
+      testing::internal::CaptureStderr();
+      EXPECT_FALSE(UnsavedCopiesRecover(run));
+      const std::string err = testing::internal::GetCapturedStderr();
+      SetImmutable(project, false);
+      EXPECT_NE(err.find("game.vka are kept in " + copy + "\n"), std::string::npos) << err;
+      continue;
+    }
+    if (std::string(kind) == "gone") {
+      // Kept meanwhile by the ending process itself: nothing is left to say.
+      g_unsavedCopyChecked = [](const char* checked) { fs::remove(checked); };
+      testing::internal::CaptureStderr();
+      EXPECT_TRUE(UnsavedCopiesRecover(run));
+      g_unsavedCopyChecked = nullptr;
+      EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+      continue;
+    }
+    if (std::string(kind) == "link") fs::create_symlink(dir.File("secret"), swapIn);
+    else dir.Write("project/swap", "notes\r\n");
+    g_unsavedCopyChecked = [](const char* checked) { fs::rename(swapIn, checked); };
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(UnsavedCopiesRecover(run));
+    const std::string err = testing::internal::GetCapturedStderr();
+    g_unsavedCopyChecked = nullptr;
+    EXPECT_NE(err.find(".game.vka.unsaved-1-1: not a copy of the run"), std::string::npos) << err;
+    EXPECT_FALSE(fs::exists(fs::symlink_status(project + "/game.vka.recovered"))) << err;
+    EXPECT_EQ(dir.Read("secret"), "secret\r\n");
   }
 }
 

@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -178,16 +180,22 @@ TEST(UnsavedCopies, TheNextStartKeepsWhatTheRecordLists) {
     std::string said = "";           // on stderr
     std::string keptText = "";       // the recovery file's whole text, where it matters
     const char* setUp = "";  // "copy is a folder", "kept already", "settings copy", "settings recovery",
-                             // "large work file"
+                             // "large work file", "only copy a link"
   } cases[] = {
       {"a copy", copyEntry, good, "old\r\n", "project/game.vka.recovered", 1},
       {"a work file", "", good, "old\r\n", "project/game.vka.recovered", 1},
       {"a work file as saved", "", good, "typed\r\n"},
+      {"a work file gone", "", work(project, "game.vka", run + "/workfil2.tmp"), "old\r\n", "", 0, true,
+       "the unsaved changes of game.vka could not be kept\n"},
       {"a work file whose folder went", "", work(dir.File("gone"), "game.vka"), "",
        "config/vellumark/game.vka.recovered", 1},
       {"a copy already gone", Entry({project + "/.game.vka.unsaved-1-2", project + "/game.vka.recovered", "game.vka"}),
        ""},
       {"the only copy", Entry({workFile, "", "b.vka"}), "", "", "", 0, false, "b.vka are kept in " + workFile},
+      // An only copy that is gone, or a link, holds no text of the run: nothing is named.
+      {"the only copy gone", Entry({run + "/workfil2.tmp", "", "b.vka"}), ""},
+      {"the only copy a link", Entry({run + "/workfil2.tmp", "", "b.vka"}), "", "", "", 0, true, "", "",
+       "only copy a link"},
       {"the source's header", "", Entry({workFile, project + "/game.vka", project, "game.vka",
                                          std::to_string(workHeader.size()), sourceHeader}),
        "old\r\n", "project/game.vka.recovered", 1, true, "", sourceHeader + "typed\r\n"},
@@ -196,8 +204,8 @@ TEST(UnsavedCopies, TheNextStartKeepsWhatTheRecordLists) {
       {"a copy kept in the settings folder",
        Entry({config + "/vellumark/.game.vka.unsaved-1-1", config + "/vellumark/game.vka.recovered", "game.vka"}),
        good, "old\r\n", "config/vellumark/game.vka.recovered", 1, true, "", "", "settings copy"},
-      {"a copy that cannot be kept, a good work file", copyEntry, good, "old\r\n", "project/game.vka.recovered", 1,
-       false, "kept in " + copy, "", "copy is a folder"},
+      {"a folder in a copy's place, a good work file", copyEntry, good, "old\r\n", "project/game.vka.recovered", 1,
+       false, ".game.vka.unsaved-1-1: not a copy of the run", "", "copy is a folder"},
       {"after a hang-up that kept everything", copyEntry, good, "old\r\n", "", 1, true, "", "", "kept already"},
       // Records that do not parse whole.
       {"a cut record", std::string("x\0", 2), std::string("y\0", 2), "", "", 0, false, "unsaved.rec is damaged"},
@@ -245,7 +253,7 @@ TEST(UnsavedCopies, TheNextStartKeepsWhatTheRecordLists) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     for (const std::string& folder : {config, project}) std::filesystem::remove_all(folder);
-    for (const char* f : {"run/unsaved.rec", "run/work.rec"}) std::filesystem::remove(dir.File(f));
+    for (const char* f : {"run/unsaved.rec", "run/work.rec", "run/workfil2.tmp"}) std::filesystem::remove(dir.File(f));
     std::filesystem::create_directories(project + "/a/b");
     dir.Write("project/notes.txt", "notes");
     dir.Write("project/.game.vka.unsaved-1-1", "typed\r\n");
@@ -264,6 +272,8 @@ TEST(UnsavedCopies, TheNextStartKeepsWhatTheRecordLists) {
     } else if (setUp == "settings recovery") {  // kept there before the folder could go
       std::filesystem::create_directories(config + "/vellumark");
       dir.Write("config/vellumark/game.vka.recovered", "typed\r\n");
+    } else if (setUp == "only copy a link") {
+      std::filesystem::create_symlink(project + "/notes.txt", run + "/workfil2.tmp");
     } else if (setUp == "large work file") {
       std::filesystem::resize_file(workFile, (uint64_t(256) << 20) + 1);
     }
@@ -284,7 +294,7 @@ TEST(UnsavedCopies, TheNextStartKeepsWhatTheRecordLists) {
     EXPECT_EQ(recoveries, c.recoveries) << err;
     EXPECT_EQ(dir.Read("project/notes.txt"), "notes");
     EXPECT_NE(err.find(c.said), std::string::npos) << err;
-    if (c.folderGoes && !c.kept[0]) {
+    if (c.folderGoes && !c.kept[0] && c.said.empty()) {
       EXPECT_EQ(err, "");
     }
     if (!c.kept[0]) continue;
@@ -292,6 +302,95 @@ TEST(UnsavedCopies, TheNextStartKeepsWhatTheRecordLists) {
     const std::string text = dir.Read(c.kept);
     EXPECT_EQ(text, c.keptText.empty() ? text.substr(0, text.size() - std::min<size_t>(7, text.size())) + "typed\r\n"
                                        : c.keptText);
+  }
+}
+
+// A record that cannot be written is told once, with its cause, and never leaves text that no
+// record lists: a copy whose listing failed is not made, and a work record that failed is left
+// empty, which the next start takes as damaged (the folder stays, its work files named).
+TEST(UnsavedCopies, ARecordThatCannotBeWrittenIsToldAndLeavesNoTextUnlisted) {
+  TempDir dir;
+  const std::string run = FsTempFolder(), record = run + "/work.rec";
+  const auto descriptors = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator());
+  };
+  const auto open = descriptors();
+  UnsavedTakeRecordFailure();
+  UnsavedCopiesHold();
+  // Not written; written but not flushed into its folder (the record then goes again).
+  for (int32_t* fault : {&g_fsWriteFaults, &g_fsFlushFaults}) {
+    g_fsFlushesBeforeFaults = 1;
+    *fault = 1;
+    EXPECT_FALSE(UnsavedCopyAdd(dir.path(), "game.vka", "typed", FsAccess{}));
+    *fault = g_fsFlushesBeforeFaults = 0;
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+    EXPECT_FALSE(std::filesystem::exists(run + "/unsaved.rec"));
+    const UnsavedRecordFailure failure = UnsavedTakeRecordFailure();
+    EXPECT_EQ(failure.path, run + "/unsaved.rec");
+    EXPECT_EQ(failure.cause, fault == &g_fsWriteFaults ? "disk full" : "input/output error");
+  }
+  EXPECT_EQ(UnsavedTakeRecordFailure().path, "");
+  UnsavedRecordFailure failure;
+  const UnsavedWork work{run + "/workfile.tmp", "", dir.path(), "a.vka", 0, ""};
+  UnsavedWorkNote({work});
+  EXPECT_EQ(UnsavedTakeRecordFailure().path, "");
+  g_fsWriteFaults = 1;
+  UnsavedWorkNote({work, UnsavedWork{run + "/workfil2.tmp", "", dir.path(), "b.vka", 0, ""}});
+  failure = UnsavedTakeRecordFailure();
+  EXPECT_EQ(failure.path, record);
+  EXPECT_EQ(failure.cause, "disk full");
+  std::string left = "x";
+  EXPECT_TRUE(FsReadFile(record, left));
+  EXPECT_EQ(left, "");
+  UnsavedWorkNote({});
+  EXPECT_FALSE(std::filesystem::exists(record));
+  UnsavedCopiesDrop();
+  UnsavedCopiesRelease();
+  EXPECT_EQ(descriptors(), open);
+}
+
+// Text kept outside its source's folder (where that takes no file) is private, whatever the
+// source's access: in a folder it cannot flush (one it may not open, 0300) no name is trusted,
+// and the settings folder takes the text. Run as a user other than root where the test is root.
+TEST(UnsavedCopies, TextKeptInTheSettingsFolderIsPrivate) {
+  const struct {
+    const char* name;
+    const char* folder;  // in the test's folder, "" for none
+    mode_t mode;
+  } cases[] = {{"no folder", "", 0}, {"a folder it cannot open", "project", 0300}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string folder = c.folder[0] ? dir.File(c.folder) : "";
+    std::filesystem::create_directories(dir.File("config"));
+    if (!folder.empty()) std::filesystem::create_directories(folder);
+    const uid_t nobody = 65534;
+    for (const std::string& path : {dir.path(), dir.File("config"), folder}) {
+      if (geteuid() == 0 && !path.empty()) {
+        ASSERT_EQ(chown(path.c_str(), nobody, nobody), 0);
+      }
+    }
+    if (!folder.empty()) {
+      ASSERT_EQ(chmod(folder.c_str(), c.mode), 0);
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+      if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0)) _exit(2);
+      setenv("XDG_CONFIG_HOME", dir.File("config").c_str(), 1);
+      const int quiet = open("/dev/null", O_WRONLY);
+      dup2(quiet, 2);
+      _exit(UnsavedKeepText(folder, "game.vka", "typed", FsAccess{0644, -1}, "").empty() ? 1 : 0);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_EQ(status, 0);
+    struct stat st {};
+    ASSERT_EQ(stat(dir.File("config/vellumark/game.vka.recovered").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    if (!folder.empty()) {
+      chmod(folder.c_str(), 0700);
+      EXPECT_TRUE(std::filesystem::is_empty(folder));
+    }
   }
 }
 
