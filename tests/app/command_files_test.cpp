@@ -251,6 +251,11 @@ TEST(CommandFiles, EditWithoutADisplayEnds) {
   ProcessResult r = RunTool({"edit", "a.vka", "--clock", "virtual", "--frames", "5"}, dir.path(), noDisplay);
   EXPECT_EQ(r.status, 3) << r.err;
   EXPECT_NE(r.err.find("no display available"), std::string::npos) << r.err;
+  // A program runs on all the same, headless.
+  r = RunTool({"run", "a.vka", "--window", "--frames", "5", "--transcript", "out.txt"}, dir.path(), noDisplay);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(dir.Read("out.txt"), "1\n");
+  EXPECT_NE(r.err.find("no display available; running headless"), std::string::npos) << r.err;
 }
 
 // edit of a source it cannot read says why rather than opening an empty text.
