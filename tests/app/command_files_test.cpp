@@ -12,10 +12,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <atomic>
 #include <set>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -278,3 +281,32 @@ TEST(CommandFiles, EditOfAnUnreadableSourceSaysWhy) {
 }
 
 }  // namespace
+
+// An --input that is a pipe is left to the run, which reads it as it comes: the check before the
+// run never takes it for a file that cannot be read.
+TEST(CommandFiles, AnInputPipeIsReadByTheRun) {
+  TempDir dir;
+  dir.Write("a.vka", "print 1\n");
+  const std::string fifo = dir.File("keys");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::atomic<bool> done{false};
+  const auto pipeSignal = signal(SIGPIPE, SIG_IGN);
+  std::thread writer([&] {
+    // Whoever opens the pipe to read gets a line, until the run has ended.
+    while (!done) {
+      const int fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+      if (fd >= 0) {
+        [[maybe_unused]] const ssize_t n = write(fd, "1 type x\n", 9);  // a reader gone meanwhile takes none
+        close(fd);
+      }
+      usleep(10000);
+    }
+  });
+  const ProcessResult r =
+      RunTool({"run", "a.vka", "--headless", "--frames", "3", "--input", "keys", "--transcript", "out.txt"}, dir.path());
+  done = true;
+  writer.join();
+  signal(SIGPIPE, pipeSignal);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(dir.Read("out.txt"), "1\n");
+}
