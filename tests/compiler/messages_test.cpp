@@ -74,6 +74,10 @@ TEST(Messages, StatementErrorsNameTheirLine) {
   EXPECT_EQ(Failure("select a\ncase " + Repeat("1000000,", 18) + "1000000\nendcase\nendselect\n"), "compiled");
   EXPECT_EQ(Failure("select a\ncase " + Repeat("1000000,", 19) + "1000000\n"), "2: CASE list too long");
   EXPECT_EQ(Failure("a=1\n" + std::string(300, 'b') + "\n"), "2: Line too long (255 characters or more)");
+  // A CASE list holding THEN would make a one-line IF: no block opens, inside a loop or not.
+  EXPECT_EQ(Failure("select a\ncase 1 then print 1\n"), "2: Statement cannot be compiled: case 1 then print 1");
+  EXPECT_EQ(Failure("repeat\nselect a\ncase 1 then print 1\nendcase\nendselect\nuntil 1\n"),
+            "3: Statement cannot be compiled: case 1 then print 1");
 }
 
 TEST(Messages, FunctionDeclarations) {
