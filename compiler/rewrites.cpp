@@ -244,13 +244,11 @@ bool Compiler::CompileSelect(const std::vector<std::string_view>& words, const s
         firstValue = false;
         condition += selectExpression_ + "=" + Trim(v);
       }
-      // A value list holding THEN makes a one-line IF, which opens no block to close.
+      // A value list holding THEN makes a one-line IF, which opens no block to close: the
+      // statement fails, and the line loop names it.
       const size_t open = blocks_.size();
       if (!CompileStatement(condition)) return false;
-      if (blocks_.size() != open + 1) {
-        Fail(58, Trim(std::string(text)));
-        return false;
-      }
+      if (blocks_.size() != open + 1) return false;
       blocks_.back().word = "CASE";
       if (!CompileStatement(tempVar + "=1")) return false;
     }
