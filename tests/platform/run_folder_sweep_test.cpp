@@ -363,6 +363,9 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
       {"a relative temporary folder", "@file", "@home", "tmp", tmpRoot,
        "^vellumark: @file/vellumark: a part of the path is not a folder; run folders go to " + tmpRoot + "\n$"},
       {"an empty temporary folder", "@file", "@home", "", tmpRoot, "run folders go to " + tmpRoot + "\n$"},
+      {"a file others can write on the way", "@open-file/state", "@home", "@tmp",
+       "tmp/vellumark-" + std::to_string(getuid()),
+       "^vellumark: @open-file/state/vellumark: a part of the path is not a folder; run folders go to @tmp/vellumark-"},
       {"a folder above that others can write", "@open/state", "@home", "@tmp", "tmp/vellumark-" +
        std::to_string(getuid()), "^vellumark: @open/state/vellumark: other users can change @open above it; "
        "run folders go to @tmp/vellumark-"},
@@ -421,8 +424,9 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
     };
     if (!given) {
       for (const char* folder : {"cwd", "tmp", "home", "open", "closed"}) fs::create_directories(base + "/" + folder);
-      FILE* file = fopen((base + "/file").c_str(), "w");
-      if (file) fclose(file);
+      for (const char* name : {"/file", "/open-file"})
+        if (FILE* file = fopen((base + name).c_str(), "w")) fclose(file);
+      chmod((base + "/open-file").c_str(), 0666);
       chmod((base + "/open").c_str(), 0777);
       chmod((base + "/closed").c_str(), 0555);
       chmod(top.c_str(), 0755);
