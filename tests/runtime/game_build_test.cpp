@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "platform/fs.h"
 #include "runtime/game_build.h"
 #include "tests/support/temp_dir.h"
 
@@ -136,6 +137,23 @@ TEST(GameBuild, WhatCannotBeReadIsNamedWithTheCause) {
   EXPECT_FALSE(WriteGameFile(dir.File("runtime"), dir.File("none"), {}, dir.File("game"), &error));
   EXPECT_EQ(error, "cannot read the program image " + dir.File("none") + ": not found");
   EXPECT_FALSE(std::filesystem::exists(dir.File("game")));
+}
+
+// A compile reads its included files from the source's folder, and gives the caller back its
+// own current folder, whether the compile succeeds or not.
+TEST(GameBuild, ACompileLeavesTheCurrentFolderAsItWas) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.File("sub"));
+  dir.Write("sub/a.vka", "#include \"b.vka\"\nprint 1\n");
+  dir.Write("sub/b.vka", "function f()\nendfunction\n");
+  dir.Write("sub/bad.vka", "print (\n");
+  const std::string before = FsCurrentFolder();
+  EXPECT_TRUE(CompileFile(dir.File("sub/a.vka"), dir.File("a.img")));
+  EXPECT_EQ(FsCurrentFolder(), before);
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(CompileFile(dir.File("sub/bad.vka"), dir.File("bad.img")));
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(FsCurrentFolder(), before);
 }
 
 }  // namespace
