@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -10,7 +11,11 @@
 #include "tests/support/image_builder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string path = "/tmp/fuzz_program_run_" + std::to_string(getpid()) + ".img";
+  // The image lives only for its run, in the run's temporary folder.
+  static const std::string path = [] {
+    const char* tmp = std::getenv("TMPDIR");
+    return std::string(tmp && tmp[0] == '/' ? tmp : "/tmp") + "/fuzz_program_run_" + std::to_string(getpid()) + ".img";
+  }();
   ImageBuilder b;
   for (int i = 0; i < 4; ++i) {
     b.Int(i * 7 - 3);
@@ -44,5 +49,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   o.virtualClock = true;
   o.frames = 3;
   RunImageFile(path, o);
+  unlink(path.c_str());
   return 0;
 }
