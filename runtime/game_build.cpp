@@ -166,6 +166,12 @@ bool CompileFile(const std::string& source, const std::string& image, SourceMap*
   // RUNTIMETEST in the source folder's settings asks for the numbered listing.
   compiler.SetDebugListing(IniGetString("SETUP.INI", "SETTINGS", "RUNTIMETEST", "0") == "1");
   bool ok = compiler.CompileToImageFile(sourcePath, imagePath);
+  // Included files are named as a program names files, relative to the compile's folder.
+  if (outcome) {
+    outcome->files.clear();
+    for (const Compiler::SourceFile& f : compiler.SourceFiles())
+      outcome->files.push_back(f.name.empty() ? sourcePath : AbsolutePath(f.name));
+  }
   FsEnterHostFolder(keep);
   SourceMap sourceMap = SourceMapOf(compiler, source);
   // Where a message points: the user's file and line when a work file stands in for it.

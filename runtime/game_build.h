@@ -21,10 +21,13 @@ std::vector<std::string> LanguageErrorTexts();
 // ask for the numbered listing ("": the source's folder). Errors go to stderr as FILE:LINE: message, after
 // a warning for each included file that could not be read. map, when given, gets the source
 // map of a successful compile, which a run needs to name the lines of its errors.
-// outcome, when given, gets a failed compile's message and line.
+// outcome, when given, gets a failed compile's message and line, and the files the compile read.
 struct CompileOutcome {
   std::string message;
   int32_t errorLine = 0;  // 0 when the error has no line
+  // The absolute host paths of the files the compile read, after a success or a failure: the
+  // source first (when it could be read), then each included file that could be read.
+  std::vector<std::string> files;
   // Given by the caller: the messages on stderr name the source as shownAs and count its lines
   // after its first hiddenLines (a work file standing in for the user's file).
   std::string shownAs;
