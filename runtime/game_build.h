@@ -28,6 +28,9 @@ struct CompileOutcome {
   // The absolute host paths of the files the compile read, after a success or a failure: the
   // source first (when it could be read), then each included file that could be read.
   std::vector<std::string> files;
+  // Given by the caller: asked, with files, before the image is written; when it answers false
+  // no image is written and the compile fails without a message (the caller says why).
+  std::function<bool(const std::vector<std::string>& files)> mayWriteImage;
   // Given by the caller: the messages on stderr name the source as shownAs and count its lines
   // after its first hiddenLines (a work file standing in for the user's file).
   std::string shownAs;
@@ -35,6 +38,13 @@ struct CompileOutcome {
 };
 bool CompileFile(const std::string& source, const std::string& image, SourceMap* map = nullptr,
                  const std::string& folder = "", CompileOutcome* outcome = nullptr);
+// The files a compile of the source (a host path) reads, as CompileOutcome::files names them,
+// found without a word on stderr and without writing anything.
+std::vector<std::string> FilesOfSource(const std::string& source);
+
+// Whether a program image loads as a run loads it (the loader's checks, nothing kept loaded);
+// false, and why, when it does not.
+bool CheckProgramImage(const std::string& image, std::string* why);
 
 // A media file to pack: its name in the pack ("\" between folders) and its path.
 using MediaFile = std::pair<std::string, std::string>;

@@ -199,6 +199,28 @@ TEST(CommandLine, BuildFromAnImageRefusesMedia) {
   EXPECT_FALSE(FsFileExists(game));
 }
 
+// build --image loads the image as a run does: what would not run (an empty file, other bytes, a
+// cut image, a source) makes no game, and the loader's reason is said (status 3).
+TEST(CommandLine, BuildRefusesAnImageThatDoesNotLoad) {
+  std::string source = WriteTempFile("cli_bad_image.vka", "print 1\n");
+  std::string image = TempFolder() + "/cli_bad_image.img", bytes;
+  ASSERT_EQ(Tool("compile " + source + " -o " + image).status, 0);
+  ASSERT_TRUE(FsReadFile(image, bytes));
+  const std::string game = TempFolder() + "/cli_bad_image_game";
+  const std::pair<std::string, std::string> kImages[] = {
+      {"", "wrong size"}, {std::string(4096, 'x'), "unknown format version"},
+      {bytes.substr(0, bytes.size() - 4), "cut short"}, {"print 1\n", "a source file builds with"}};
+  for (const auto& [content, reason] : kImages) {
+    Result r = Tool("build --image " + WriteTempFile("cli_bad_image.bin", content) + " -o " + game);
+    EXPECT_EQ(r.status, 3) << reason << r.output;
+    EXPECT_NE(r.output.find(reason), std::string::npos) << r.output;
+    EXPECT_FALSE(FsFileExists(game)) << reason;
+  }
+  EXPECT_EQ(Tool("build --image " + image + " -o " + game).status, 0);
+  EXPECT_TRUE(FsFileExists(game));
+  FsDeleteFile(game);
+}
+
 // A link back to a folder above does not pack the same files again at every depth.
 TEST(CommandLine, BuildWithMediaFollowsALinkLoopOnce) {
   const std::string root = TempFolder() + "/cli_loop";

@@ -115,12 +115,17 @@ TEST(CommandFiles, OutputsAreWrittenAtTheNameGiven) {
   EXPECT_EQ(dir.Read("out.txt"), "one\n");
 }
 
-// An output that is an input of the command (by its name or another link to it) is refused and
-// the input left as it was.
+// An output that is an input of the command (by its name or another link to it: the source, an
+// included file, a packed media file) or its other output is refused and the input left as it
+// was.
 TEST(CommandFiles, AnOutputThatIsAnInputIsRefused) {
   TempDir dir;
-  dir.Write("a.vka", "print 1\n");
+  dir.Write("a.vka", "#include \"inc\\lib.vka\"\nprint 1\n");
+  std::filesystem::create_directories(dir.File("inc"));
+  dir.Write("inc/lib.vka", "function f()\nendfunction\n");
   dir.Write("in.txt", "1 key A down\n");
+  dir.Write("inc/pic.png", "picture");
+  dir.Write("same.out", "kept");
   ASSERT_EQ(RunTool({"compile", "a.vka", "-o", "a.img"}, dir.path()).status, 0);
   ASSERT_EQ(link(dir.File("a.vka").c_str(), dir.File("other.vka").c_str()), 0);
   const std::string source = dir.Read("a.vka"), image = dir.Read("a.img");
@@ -134,6 +139,14 @@ TEST(CommandFiles, AnOutputThatIsAnInputIsRefused) {
       RunArgs("a.vka", {"--input", "in.txt", "--transcript", "in.txt"}),
       {"exec", "a.img", "--headless", "--frames", "2", "--transcript", "a.img"},
       {"edit", "a.vka", "--headless", "--frames", "2", "--transcript", "a.vka"},
+      RunArgs("a.vka", {"--transcript", "inc/lib.vka"}),
+      RunArgs("a.vka", {"--grab", "./inc/../inc/lib.vka"}),
+      {"edit", "a.vka", "--headless", "--frames", "2", "--transcript", "inc/lib.vka"},
+      {"compile", "a.vka", "-o", "inc/lib.vka"},
+      {"build", "a.vka", "-o", "inc/lib.vka"},
+      {"build", "a.vka", "--media", "-o", "inc/pic.png"},
+      RunArgs("a.vka", {"--transcript", "same.out", "--grab", "same.out"}),
+      {"exec", "a.img", "--headless", "--frames", "2", "--grab", "same.out", "--transcript", "same.out"},
   };
   for (const auto& args : kCases) {
     ProcessResult r = RunTool(args, dir.path());
@@ -142,7 +155,13 @@ TEST(CommandFiles, AnOutputThatIsAnInputIsRefused) {
     EXPECT_EQ(dir.Read("a.vka"), source);
     EXPECT_EQ(dir.Read("a.img"), image);
     EXPECT_EQ(dir.Read("in.txt"), "1 key A down\n");
+    EXPECT_EQ(dir.Read("inc/lib.vka"), "function f()\nendfunction\n");
+    EXPECT_EQ(dir.Read("inc/pic.png"), "picture");
+    EXPECT_EQ(dir.Read("same.out"), "kept");
   }
+  // A device is written into, never over: it may be both outputs, and an input too.
+  EXPECT_EQ(RunTool(RunArgs("a.vka", {"--input", "/dev/null", "--transcript", "/dev/null", "--grab", "/dev/null"}),
+                    dir.path()).status, 0);
 }
 
 // With the current folder deleted, a relative name has no folder: refused, never taken from "/".
