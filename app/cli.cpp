@@ -46,8 +46,10 @@ int Usage() {
   return kExitCompileError;
 }
 
-// A command line that cannot be carried out: what was wrong, and where to look. Status 2.
+// A command line that cannot be carried out: what was wrong, and where to look. Status 2. The
+// temporary folder the checks made (an --input pipe's copy) goes with it.
 int UsageError(const std::string& what) {
+  FsRemoveTempFolder();
   std::fprintf(stderr, "vellumark: %s\nRun \"vellumark --help\" for the commands and their options.\n", what.c_str());
   return kExitCompileError;
 }

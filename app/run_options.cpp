@@ -68,7 +68,7 @@ bool RunOptionTakesValue(const std::string& option) {
   return false;
 }
 
-bool CheckOptionFiles(const RunOptions& o, std::string* error) {
+bool CheckOptionFiles(RunOptions& o, std::string* error) {
   std::string why;
   if (!o.grabFile.empty() && !Writable(o.grabFile, &why))
     return Fail(error, "cannot write the --grab file " + o.grabFile + ": " + why);
@@ -77,13 +77,20 @@ bool CheckOptionFiles(const RunOptions& o, std::string* error) {
   if (!o.inputFile.empty()) {
     std::string text;
     std::vector<ScriptEvent> events;
-    // A pipe is read once, by the run: only a regular file is read ahead.
+    FsRead read = FsReadHostRegularFile(o.inputFile, text, kMostInputFileBytes, false);
+    // A pipe or a device can be read once only: it is read here, as far as a file may go, and
+    // the run reads a copy.
     struct stat st {};
-    const FsRead read = FsReadHostRegularFile(o.inputFile, text, uint64_t(256) << 20, false);
-    if (read == FsRead::kNotRegular && stat(o.inputFile.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
-      return true;
-    if (read != FsRead::kOk) return Fail(error, "cannot read the --input file " + o.inputFile);
+    const bool stream = read == FsRead::kNotRegular && stat(o.inputFile.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+    if (stream) read = FsReadHostStream(o.inputFile, text, kMostInputFileBytes);
+    if (read != FsRead::kOk)
+      return Fail(error, "cannot read the --input file " + o.inputFile + ": " + FsReadCause(read, "an input file"));
     if (!ParseInputScript(text, events, &why)) return Fail(error, "--input file " + o.inputFile + ": " + why);
+    if (stream) {
+      const std::string copy = FsCreateTempFile("input.txt", text.data(), text.size());
+      if (copy.empty()) return Fail(error, "the --input file " + o.inputFile + " cannot be kept without a temporary folder");
+      o.inputFile = copy;
+    }
   }
   return true;
 }

@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "platform/fs_name_index.h"
+#include "platform/stop_request.h"
 
 bool FsHostAbsolute(const std::string& path, std::string& out) {
   if (!path.empty() && path[0] == '/') {
@@ -76,4 +78,45 @@ bool FsWriteHostOutput(const std::string& path, const std::string& data) {
   if (close(fd) != 0 && !error) error = errno;
   errno = error;
   return error == 0;
+}
+
+FsRead FsReadHostStream(const std::string& path, std::string& out, uint64_t maxBytes) {
+  out.clear();
+  const int fd = open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT ? FsRead::kMissing : FsRead::kFailed;
+  // The text grows by doubling up to maxBytes; one byte more, read aside, tells a file too large.
+  FsRead result = FsRead::kOk;
+  size_t have = 0;
+  for (;;) {
+    if (StopSignalReceived()) {
+      errno = EINTR;
+      result = FsRead::kFailed;
+      break;
+    }
+    ssize_t n;
+    if (have < maxBytes) {
+      if (have == out.size()) out.resize(size_t(std::min<uint64_t>(maxBytes, std::max<uint64_t>(65536, have * 2))));
+      n = read(fd, out.data() + have, out.size() - have);
+    } else {
+      char beyond;
+      n = read(fd, &beyond, 1);
+      if (n > 0) {
+        result = FsRead::kTooLarge;
+        break;
+      }
+    }
+    if (n > 0) {
+      have += size_t(n);
+    } else if (n == 0) {
+      break;
+    } else if (errno != EINTR) {
+      result = FsRead::kFailed;
+      break;
+    }
+  }
+  const int error = errno;
+  close(fd);
+  out.resize(result == FsRead::kOk ? have : 0);
+  errno = error;
+  return result;
 }

@@ -24,6 +24,10 @@ bool FsSameHostFile(const std::string& a, const std::string& b);
 // As FsReadRegularFile, FsReadFile and FsWriteFileAtomic, with the path taken as it is.
 FsRead FsReadHostRegularFile(const std::string& path, std::string& out, uint64_t maxBytes, bool cut);
 bool FsReadHostFile(const std::string& path, std::string& out);
+// Reads a file of any kind to its end (a pipe or a device too, waiting for it as it comes),
+// holding no more than maxBytes: kTooLarge when there is more, kMissing, or kFailed with errno
+// set (a stop request gives the read up).
+FsRead FsReadHostStream(const std::string& path, std::string& out, uint64_t maxBytes);
 // With access, the file written gets it, new or replaced.
 bool FsWriteHostFileAtomic(const std::string& path, const std::string& data, const FsAccess* access = nullptr);
 // Why a file could not be written by FsWriteHostFileAtomic, from errno, in the words of

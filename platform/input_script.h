@@ -22,6 +22,9 @@ struct ScriptEvent {
   int32_t a = 0, b = 0;  // key code, character, x and y, button (0..3) or notches
 };
 
+// The most an input file may hold, in bytes; a pipe or a device is read up to it too.
+constexpr uint64_t kMostInputFileBytes = uint64_t(256) << 20;
+
 // Parses an input file's text into events ordered by frame (lines of one frame keep their
 // order). On failure: false, and "line N: why" in error.
 bool ParseInputScript(const std::string& text, std::vector<ScriptEvent>& events, std::string* error);

@@ -390,7 +390,8 @@ TEST(CommandLine, OptionFilesAreCheckedBeforeTheRun) {
       {"--input " + folder + "/cli_bad_input.txt",
        "--input file " + folder + "/cli_bad_input.txt: line 2: cannot read the \"jump\" event: the events are key, type, char, "
        "mouse, button and wheel\n"},
-      {"--input " + missing + ".txt", "cannot read the --input file " + missing + ".txt\n"},
+      {"--input " + missing + ".txt", "cannot read the --input file " + missing + ".txt: not found\n"},
+      {"--input /dev/zero", "cannot read the --input file /dev/zero: too large for an input file\n"},
   };
   for (const auto& [option, what] : kCases) {
     Result r = Tool("run " + source + " --headless --frames 2 " + option);
@@ -398,6 +399,10 @@ TEST(CommandLine, OptionFilesAreCheckedBeforeTheRun) {
     EXPECT_EQ(r.output.rfind("vellumark: " + what, 0), 0u) << option << " gave " << r.output;
     EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 2) << r.output;  // once, and the hint
   }
+  // A pipe is read as far as a file may go, and no further.
+  Result endless = Tool("run " + source + " --headless --frames 2 --input /dev/stdin", "yes | ");
+  EXPECT_EQ(endless.status, 2);
+  EXPECT_NE(endless.output.find("/dev/stdin: too large for an input file"), std::string::npos) << endless.output;
   // A file that can be written is left as it was until the run writes it.
   const std::string kept = WriteTempFile("cli_kept.txt", "old");
   EXPECT_EQ(Tool("exec " + folder + "/cli_no_image.img --transcript " + kept).status, 2);

@@ -301,8 +301,8 @@ TEST(CommandFiles, EditOfAnUnreadableSourceSaysWhy) {
 
 }  // namespace
 
-// An --input that is a pipe is left to the run, which reads it as it comes: the check before the
-// run never takes it for a file that cannot be read.
+// An --input that is a pipe is read once, before the run, which reads what came: the check never
+// takes it for a file that cannot be read.
 TEST(CommandFiles, AnInputPipeIsReadByTheRun) {
   TempDir dir;
   dir.Write("a.vka", "print 1\n");
