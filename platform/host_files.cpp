@@ -62,11 +62,30 @@ std::string FsWriteCause(int error) {
   return FileErrorCause(error);
 }
 
+int FsDescriptorOfName(const std::string& path) {
+  if (path == "/dev/stdout") return 1;
+  if (path == "/dev/stderr") return 2;
+  for (const char* folder : {"/dev/fd/", "/proc/self/fd/"}) {
+    const std::string prefix = folder;
+    if (path.compare(0, prefix.size(), prefix) != 0 || path.size() == prefix.size() || path.size() > prefix.size() + 9)
+      continue;
+    int fd = 0;
+    for (size_t k = prefix.size(); k < path.size(); ++k) {
+      if (path[k] < '0' || path[k] > '9') return -1;
+      fd = fd * 10 + (path[k] - '0');
+    }
+    return fd;
+  }
+  return -1;
+}
+
 bool FsWriteHostOutput(const std::string& path, const std::string& data) {
+  int fd = FsDescriptorOfName(path);
+  const bool given = fd >= 0;
   struct stat st;
-  if (stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode) || S_ISDIR(st.st_mode))
+  if (!given && (stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)))
     return FsWriteHostFileAtomic(path, data);
-  const int fd = open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+  if (!given) fd = open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return false;
   int error = 0;
   for (size_t done = 0; done < data.size() && !error;) {
@@ -75,7 +94,7 @@ bool FsWriteHostOutput(const std::string& path, const std::string& data) {
     else if (n == 0) error = ENOSPC;
     else if (errno != EINTR) error = errno;
   }
-  if (close(fd) != 0 && !error) error = errno;
+  if (!given && close(fd) != 0 && !error) error = errno;
   errno = error;
   return error == 0;
 }

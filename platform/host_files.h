@@ -33,7 +33,11 @@ bool FsWriteHostFileAtomic(const std::string& path, const std::string& data, con
 // Why a file could not be written by FsWriteHostFileAtomic, from errno, in the words of
 // FileErrorCause: a missing folder and a target that is no regular file named as such.
 std::string FsWriteCause(int error);
-// Writes an output file the user named: a device or a pipe there is written into, anything
+// The open descriptor a name stands for: 1 for /dev/stdout, 2 for /dev/stderr, N for /dev/fd/N
+// and /proc/self/fd/N; -1 for any other name.
+int FsDescriptorOfName(const std::string& path);
+// Writes an output file the user named: a descriptor's name is written through the descriptor
+// (at its place, never cut or replaced), a device or a pipe there is written into, anything
 // else as FsWriteHostFileAtomic writes it (the old file kept whole when the write fails).
 // False with errno set to the cause.
 bool FsWriteHostOutput(const std::string& path, const std::string& data);

@@ -392,6 +392,8 @@ TEST(CommandLine, OptionFilesAreCheckedBeforeTheRun) {
        "mouse, button and wheel\n"},
       {"--input " + missing + ".txt", "cannot read the --input file " + missing + ".txt: not found\n"},
       {"--input /dev/zero", "cannot read the --input file /dev/zero: too large for an input file\n"},
+      {"--grab /proc/self/fd/99", "cannot write the --grab file /proc/self/fd/99: no such descriptor is open\n"},
+      {"--transcript /dev/fd/0 </dev/null", "cannot write the --transcript file /dev/fd/0: the descriptor is open for reading only\n"},
   };
   for (const auto& [option, what] : kCases) {
     Result r = Tool("run " + source + " --headless --frames 2 " + option);

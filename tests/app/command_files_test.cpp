@@ -19,6 +19,7 @@
 #include <atomic>
 #include <set>
 #include <thread>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -162,6 +163,29 @@ TEST(CommandFiles, AnOutputThatIsAnInputIsRefused) {
   // A device is written into, never over: it may be both outputs, and an input too.
   EXPECT_EQ(RunTool(RunArgs("a.vka", {"--input", "/dev/null", "--transcript", "/dev/null", "--grab", "/dev/null"}),
                     dir.path()).status, 0);
+}
+
+// A name that stands for a descriptor is written through it, at its place: a log the output is
+// appended to keeps what it held and stays the file it was.
+TEST(CommandFiles, ADescriptorsNameIsWrittenThroughIt) {
+  TempDir dir;
+  dir.Write("a.vka", "print \"hi\"\n");
+  const std::tuple<std::string, std::string, int> kCases[] = {
+      {"--transcript", "/dev/stdout", 1}, {"--grab", "/dev/stdout", 1}, {"--transcript", "/dev/stderr", 2},
+      {"--transcript", "/dev/fd/5", 5},   {"--grab", "/proc/self/fd/5", 5}};
+  for (const auto& [option, name, fd] : kCases) {
+    dir.Write("log", "old\n");
+    struct stat before {}, after {};
+    ASSERT_EQ(stat(dir.File("log").c_str(), &before), 0);
+    ProcessResult r = RunTool(RunArgs("a.vka", {option, name}), dir.path(), [&, fd = fd] {
+      const int log = open("log", O_WRONLY | O_APPEND | O_CLOEXEC);
+      return log >= 0 && dup2(log, fd) == fd;
+    });
+    EXPECT_EQ(r.status, 0) << option << " " << name << r.err;
+    EXPECT_EQ(dir.Read("log").substr(0, 8), option == "--grab" ? "old\n\x89PNG" : "old\nhi\n") << option << " " << name;
+    ASSERT_EQ(stat(dir.File("log").c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino) << option << " " << name;
+  }
 }
 
 // With the current folder deleted, a relative name has no folder: refused, never taken from "/".
