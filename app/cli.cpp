@@ -120,8 +120,9 @@ int NotAFile(const std::string& given, const std::string& path) {
   struct stat st;
   const bool there = stat(path.c_str(), &st) == 0;
   const std::string what = there ? S_ISDIR(st.st_mode) ? "is a folder" : "is not a regular file"
-                           : errno == ENOENT ? "no such file"
-                                             : FileErrorCause(errno);
+                           : errno == ENOENT                         ? "no such file"
+                           : errno == ENOTDIR && given.back() == '/' ? "not a folder"
+                                                                     : FileErrorCause(errno);
   std::fprintf(stderr, "vellumark: %s: %s\n", given.c_str(), what.c_str());
   return kExitCompileError;
 }
@@ -255,6 +256,7 @@ int Run(const std::vector<std::string>& args) {
       !CommandLinePath(args[1], true, &source, &error) || !CheckOptionFiles(o, &error) ||
       !RunFilesApart({"source file", args[1], source}, o, &error))
     return UsageError(error);
+  if (!IsRegularFile(source)) return NotAFile(args[1], source);
   if (LooksLikeImage(source))
     return UsageError(args[1] + " is a program image: run it with \"vellumark exec " + args[1] + "\"");
   const std::string image = FsTempFolderFile("program.img");

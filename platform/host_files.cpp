@@ -47,6 +47,8 @@ std::string FsFindHostFile(const std::string& path) {
     else
       return path;
   }
+  // A name ending in '/' names a folder: the name found does too.
+  if (path.back() == '/' && out.back() != '/') out += '/';
   return out;
 }
 

@@ -12,7 +12,8 @@
 bool FsHostAbsolute(const std::string& path, std::string& out);
 // The file a user's path names as an input: the path itself where something has that name;
 // otherwise, where each part that does not exist as written matches an entry of its folder
-// ignoring case, the path of that entry; otherwise the path as given.
+// ignoring case, the path of that entry (with the '/' the path ends in); otherwise the path as
+// given.
 std::string FsFindHostFile(const std::string& path);
 // The folder part of a path, without the trailing '/' ("" when none, "/" for the root).
 std::string FsHostFolderOf(const std::string& path);

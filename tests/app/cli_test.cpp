@@ -435,19 +435,25 @@ TEST(CommandLine, RunAndExecSayWhichCommandFitsTheFile) {
   }
 }
 
-// exec of something that is there but is no file says what it is, with the status of a bad input file.
+// exec and run of something that is there but is no file say what it is, with the status of a
+// bad input file; a file named as a folder is not taken for the file.
 TEST(CommandLine, ExecSaysWhatIsNotAFile) {
   const std::string folder = TempFolder() + "/cli_exec_folder", pipe = TempFolder() + "/cli_exec_pipe";
+  const std::string file = WriteTempFile("cli_exec_file.vka", "print 1\n");
   std::filesystem::create_directories(folder);
   unlink(pipe.c_str());
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-  const std::pair<std::string, std::string> cases[] = {
-      {folder, "is a folder"}, {pipe, "is not a regular file"}, {folder + "/none.img", "no such file"}};
-  for (const auto& [file, what] : cases) {
-    Result r = Tool("exec " + file + " --headless", "timeout 60 ");
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.output, "vellumark: " + file + ": " + what + "\n");
-  }
+  const std::pair<std::string, std::string> cases[] = {{folder, "is a folder"},
+                                                       {folder + "/", "is a folder"},
+                                                       {pipe, "is not a regular file"},
+                                                       {folder + "/none.img", "no such file"},
+                                                       {file + "/", "not a folder"}};
+  for (const char* command : {"exec ", "run "})
+    for (const auto& [name, what] : cases) {
+      Result r = Tool(command + name + " --headless --frames 1", "timeout 60 ");
+      EXPECT_EQ(r.status, 2) << command << name;
+      EXPECT_EQ(r.output, "vellumark: " + name + ": " + what + "\n");
+    }
   unlink(pipe.c_str());
 }
 
