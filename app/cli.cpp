@@ -181,9 +181,12 @@ bool RunFilesApart(const CommandFile& file, const RunOptions& o, std::string* er
   return OutputsApart(inputs, outputs, error);
 }
 
-// The same for the source the environment opens: its included files are found by a compile.
+// The same for the source the environment opens: its included files are found by a compile,
+// where there is an output they could be.
 bool EditFilesApart(const CommandFile& source, const RunOptions& o, std::string* error) {
-  return source.path.empty() || RunFilesApart(source, o, error, FilesOfSource(source.path));
+  std::vector<CommandFile> inputs, outputs;
+  OptionFiles(o, &inputs, &outputs);
+  return source.path.empty() || outputs.empty() || RunFilesApart(source, o, error, FilesOfSource(source.path));
 }
 
 // A command whose files need a temporary folder where none can be made (the start said why).
@@ -266,10 +269,7 @@ int Run(const std::vector<std::string>& args) {
     FsRemoveTempFolder();
     return kExitCompileError;
   }
-  if (!RunFilesApart({"source file", args[1], source}, o, &error, outcome.files)) {
-    FsRemoveTempFolder();
-    return UsageError(error);
-  }
+  if (!RunFilesApart({"source file", args[1], source}, o, &error, outcome.files)) return UsageError(error);
   o.errorTexts = g_language.errors;
   // The source is the running file: its folder is the program folder (SETUP.INI, VK.LOG).
   o.programFile = source;
@@ -326,10 +326,7 @@ int Build(const std::vector<std::string>& args) {
   if (media && !source.empty()) files = CollectMediaFiles(FsHostFolderOf(in.path), FileHasPack(out.path) ? out.path : "");
   std::vector<CommandFile> inputs = CompileInputs(in, outcome.files);
   for (const MediaFile& file : files) inputs.push_back({"media file", file.second, file.second});
-  if (!OutputsApart(inputs, {out}, &error)) {
-    if (!source.empty()) FsRemoveTempFolder();
-    return UsageError(error);
-  }
+  if (!OutputsApart(inputs, {out}, &error)) return UsageError(error);
   std::string game;
   const bool made = MakeGame(SelfExecutablePath(), source.empty() ? in.path : image, files, &game, &error);
   if (!source.empty()) FsRemoveTempFolder();

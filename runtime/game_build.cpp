@@ -247,7 +247,7 @@ std::vector<std::string> FilesOfSource(const std::string& source) {
   Compiler compiler;
   std::vector<std::string> files;
   bool refused = false;
-  CompileIn(compiler, source, "", "", true, &files, nullptr, &refused);
+  CompileIn(compiler, SourcePath(source), "", "", true, &files, nullptr, &refused);
   compiler.FreeCompilerBuffers();
   return files;
 }

@@ -174,6 +174,10 @@ TEST(GameBuild, ACompileNamesTheFilesItRead) {
   EXPECT_FALSE(CompileFile(dir.File("sub/bad.vka"), "", nullptr, "", &outcome));
   EXPECT_EQ(outcome.files, (std::vector<std::string>{dir.File("sub/bad.vka"), dir.File("sub/b.vka")}));
   testing::internal::GetCapturedStderr();
+  // The same found without a word, though an included file is missing.
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(FilesOfSource(dir.File("sub/a.vka")), read);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
 }  // namespace
