@@ -116,7 +116,9 @@ bool IsRegularFile(const std::string& path) {
 }
 
 // Why a path given as a file (given: as the command line named it) cannot be read as one.
+// Status 2, as UsageError.
 int NotAFile(const std::string& given, const std::string& path) {
+  FsRemoveTempFolder();
   struct stat st;
   const bool there = stat(path.c_str(), &st) == 0;
   const std::string what = there ? S_ISDIR(st.st_mode) ? "is a folder" : "is not a regular file"

@@ -38,9 +38,11 @@ bool Fail(std::string* error, const std::string& what) {
 bool Writable(const std::string& real, std::string* why) {
   // A descriptor's name is written through the descriptor, which must be open for writing.
   const int given = FsDescriptorOfName(real);
-  const int mode = given >= 0 ? fcntl(given, F_GETFL) : 0;
-  if (mode < 0) return Fail(why, "no such descriptor is open");
-  if (given >= 0) return (mode & O_ACCMODE) != O_RDONLY || Fail(why, "the descriptor is open for reading only");
+  if (given >= 0) {
+    const int mode = fcntl(given, F_GETFL);
+    if (mode < 0) return Fail(why, "no such descriptor is open");
+    return (mode & O_ACCMODE) != O_RDONLY || Fail(why, "the descriptor is open for reading only");
+  }
   struct stat st {};
   if (stat(real.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) return Fail(why, "it is a folder");

@@ -178,7 +178,7 @@ TEST(CommandFiles, ADescriptorsNameIsWrittenThroughIt) {
     struct stat before {}, after {};
     ASSERT_EQ(stat(dir.File("log").c_str(), &before), 0);
     ProcessResult r = RunTool(RunArgs("a.vka", {option, name}), dir.path(), [&, fd = fd] {
-      const int log = open("log", O_WRONLY | O_APPEND | O_CLOEXEC);
+      const int log = open("log", O_WRONLY | O_APPEND);  // kept open across exec as fd too
       return log >= 0 && dup2(log, fd) == fd;
     });
     EXPECT_EQ(r.status, 0) << option << " " << name << r.err;
