@@ -413,6 +413,24 @@ TEST(CommandLine, OptionFilesAreCheckedBeforeTheRun) {
   EXPECT_EQ(text, "old");
 }
 
+// An input pipe is read once, before the run, which its events drive; a command refused once the
+// pipe is read leaves no temporary folder behind.
+TEST(CommandLine, APipedInputIsReadOnce) {
+  const std::string source = WriteTempFile("cli_piped.vka", "sync on\nfor f = 1 to 6\n  s$ = s$ + inkey$()\n  sync\nnext f\nprint s$\nsync\n");
+  const std::string state = TempFolder() + "/cli_piped_state";
+  std::filesystem::remove_all(state);
+  std::filesystem::create_directories(state);
+  const std::string prefix = "printf '2 char 65\\n' | XDG_STATE_HOME=" + state + " ";
+  Result r = Tool("run " + source + " --headless --clock virtual --input /dev/stdin --transcript -", prefix);
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(r.output, "A\n");
+  r = Tool("run " + source + " --headless --input /dev/stdin --transcript " + source, prefix);
+  EXPECT_EQ(r.status, 2) << r.output;
+  ASSERT_TRUE(std::filesystem::is_directory(state + "/vellumark"));
+  for (const auto& entry : std::filesystem::directory_iterator(state + "/vellumark"))
+    EXPECT_NE(entry.path().filename().string().rfind("run-", 0), 0u) << entry.path();
+}
+
 // run of a program image and exec of a source say which command fits.
 TEST(CommandLine, RunAndExecSayWhichCommandFitsTheFile) {
   const std::string source = WriteTempFile("cli_which.vka", "print 1\n");

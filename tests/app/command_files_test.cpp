@@ -172,7 +172,7 @@ TEST(CommandFiles, ADescriptorsNameIsWrittenThroughIt) {
   dir.Write("a.vka", "print \"hi\"\n");
   const std::tuple<std::string, std::string, int> kCases[] = {
       {"--transcript", "/dev/stdout", 1}, {"--grab", "/dev/stdout", 1}, {"--transcript", "/dev/stderr", 2},
-      {"--transcript", "/dev/fd/5", 5},   {"--grab", "/proc/self/fd/5", 5}};
+      {"--transcript", "/dev/fd/5", 5},   {"--grab", "/proc/self/fd/5", 5}, {"--transcript", "/dev/fd/0", 0}};
   for (const auto& [option, name, fd] : kCases) {
     dir.Write("log", "old\n");
     struct stat before {}, after {};

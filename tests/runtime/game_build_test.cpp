@@ -174,10 +174,17 @@ TEST(GameBuild, ACompileNamesTheFilesItRead) {
   EXPECT_FALSE(CompileFile(dir.File("sub/bad.vka"), "", nullptr, "", &outcome));
   EXPECT_EQ(outcome.files, (std::vector<std::string>{dir.File("sub/bad.vka"), dir.File("sub/b.vka")}));
   testing::internal::GetCapturedStderr();
-  // The same found without a word, though an included file is missing.
+  // The same found without a word, though an included file is missing, and without the listing
+  // the folder's settings ask a compile for.
+  dir.Write("sub/SETUP.INI", "[SETTINGS]\nRUNTIMETEST=1\n");
   testing::internal::CaptureStderr();
   EXPECT_EQ(FilesOfSource(dir.File("sub/a.vka")), read);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_FALSE(std::filesystem::exists(dir.File("sub/VK.VKA")));
+  testing::internal::CaptureStderr();
+  EXPECT_TRUE(CompileFile(dir.File("sub/a.vka"), ""));
+  testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(std::filesystem::exists(dir.File("sub/VK.VKA")));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "platform/input.h"
 #include "platform/input_script.h"
+#include "system/input.h"
 #include "tests/support/program_run.h"
 
 TEST(KeyTable, GivesThePcScanCodesOfTheKeysProgramsAskFor) {
@@ -183,6 +184,13 @@ TEST(InputScript, ACharacterIsSeenInItsFrameOnly) {
       "sync on\nfor f = 1 to 12\n  k$ = inkey$()\n  if k$ <> \"\" then s$ = s$ + k$\n  sync\nnext f\nprint s$\nsync\n";
   const RunOutcome r = RunVkaSource(collect, 30, "3 char 65\n5 char 66\n6 char 66\n8 key C down\n");
   EXPECT_EQ(r.transcript, "ABB\n") << r.err;
+}
+
+// An input file the run cannot read is said with the cause.
+TEST(InputScript, AFileTheRunCannotReadSaysWhy) {
+  std::string why;
+  EXPECT_FALSE(LoadInputScript("/nonexistent/input.txt", &why));
+  EXPECT_EQ(why, "not found");
 }
 
 TEST(InputScript, RefusesBadLinesNamingTheLine) {
