@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "app/run_options.h"
+#include "core/pack.h"
 #include "devenv/ide_shell.h"
 #include "platform/fs.h"
 #include "platform/host_files.h"
@@ -45,8 +46,10 @@ int Usage() {
   return kExitCompileError;
 }
 
-// A command line that cannot be carried out: what was wrong, and where to look. Status 2.
+// A command line that cannot be carried out: what was wrong, and where to look. Status 2. The
+// temporary folder the checks made (an --input pipe's copy) goes with it.
 int UsageError(const std::string& what) {
+  FsRemoveTempFolder();
   std::fprintf(stderr, "vellumark: %s\nRun \"vellumark --help\" for the commands and their options.\n", what.c_str());
   return kExitCompileError;
 }
@@ -113,12 +116,15 @@ bool IsRegularFile(const std::string& path) {
 }
 
 // Why a path given as a file (given: as the command line named it) cannot be read as one.
+// Status 2, as UsageError.
 int NotAFile(const std::string& given, const std::string& path) {
+  FsRemoveTempFolder();
   struct stat st;
   const bool there = stat(path.c_str(), &st) == 0;
   const std::string what = there ? S_ISDIR(st.st_mode) ? "is a folder" : "is not a regular file"
-                           : errno == ENOENT ? "no such file"
-                                             : FileErrorCause(errno);
+                           : errno == ENOENT                         ? "no such file"
+                           : errno == ENOTDIR && given.back() == '/' ? "not a folder"
+                                                                     : FileErrorCause(errno);
   std::fprintf(stderr, "vellumark: %s: %s\n", given.c_str(), what.c_str());
   return kExitCompileError;
 }
@@ -136,23 +142,53 @@ void OptionFiles(const RunOptions& o, std::vector<CommandFile>* inputs, std::vec
     outputs->push_back({"--transcript", o.transcriptFile, o.transcriptFile});
 }
 
-// An output that is one of the command's inputs is refused: writing it would destroy what the
-// command reads.
+// Whether a file is written into rather than over: a device or a pipe.
+bool WrittenInto(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+}
+
+// An output that is one of the command's inputs, or another of its outputs, is refused: writing
+// it would destroy what the command reads, or what it wrote first. A device or a pipe, which is
+// written into, may be any of them.
 bool OutputsApart(const std::vector<CommandFile>& inputs, const std::vector<CommandFile>& outputs, std::string* error) {
-  for (const CommandFile& out : outputs)
-    for (const CommandFile& in : inputs)
+  for (size_t k = 0; k < outputs.size(); ++k) {
+    const CommandFile& out = outputs[k];
+    if (WrittenInto(out.path)) continue;
+    std::vector<CommandFile> before = inputs;
+    for (size_t j = 0; j < k; ++j) before.push_back({outputs[j].what + " file", outputs[j].given, outputs[j].path});
+    for (const CommandFile& in : before)
       if (FsSameHostFile(out.path, in.path)) {
         *error = out.what + " " + out.given + " would write over the " + in.what + " " + in.given;
         return false;
       }
+  }
   return true;
 }
 
-// The files of a run or exec, checked: the options' files, and none written over an input.
-bool RunFilesApart(const CommandFile& file, const RunOptions& o, std::string* error) {
-  std::vector<CommandFile> inputs{file}, outputs;
+// The inputs of a compile: the source as the command line named it, and each included file it
+// read by its path (files: as CompileOutcome gives them, the source first).
+std::vector<CommandFile> CompileInputs(const CommandFile& source, const std::vector<std::string>& files) {
+  std::vector<CommandFile> inputs{source};
+  for (size_t k = 1; k < files.size(); ++k) inputs.push_back({"included file", files[k], files[k]});
+  return inputs;
+}
+
+// The files of a run, exec or edit, checked: the options' files, and none written over an input
+// (read: the files a compile of the source reads, the source first) or over the other output.
+bool RunFilesApart(const CommandFile& file, const RunOptions& o, std::string* error,
+                   const std::vector<std::string>& read = {}) {
+  std::vector<CommandFile> inputs = CompileInputs(file, read), outputs;
   OptionFiles(o, &inputs, &outputs);
   return OutputsApart(inputs, outputs, error);
+}
+
+// The same for the source the environment opens: its included files are found by a compile,
+// where there is an output they could be.
+bool EditFilesApart(const CommandFile& source, const RunOptions& o, std::string* error) {
+  std::vector<CommandFile> inputs, outputs;
+  OptionFiles(o, &inputs, &outputs);
+  return source.path.empty() || outputs.empty() || RunFilesApart(source, o, error, FilesOfSource(source.path));
 }
 
 // A command whose files need a temporary folder where none can be made (the start said why).
@@ -201,7 +237,13 @@ int Compile(const std::vector<std::string>& args) {
       !CommandLinePath(out.given, false, &out.path, &error) || !OutputsApart({source}, {out}, &error))
     return UsageError(error);
   // The compile names the source as given in its messages; it finds it as the check above did.
-  return CompileFile(source.given, out.path) ? kExitOk : kExitCompileError;
+  // The image is written only once the included files are known to be apart from it.
+  CompileOutcome outcome;
+  outcome.mayWriteImage = [&](const std::vector<std::string>& files) {
+    return OutputsApart(CompileInputs(source, files), {out}, &error);
+  };
+  if (CompileFile(source.given, out.path, nullptr, "", &outcome)) return kExitOk;
+  return error.empty() ? kExitCompileError : UsageError(error);
 }
 
 int Check(const std::vector<std::string>& args) {
@@ -219,14 +261,17 @@ int Run(const std::vector<std::string>& args) {
       !CommandLinePath(args[1], true, &source, &error) || !CheckOptionFiles(o, &error) ||
       !RunFilesApart({"source file", args[1], source}, o, &error))
     return UsageError(error);
+  if (!IsRegularFile(source)) return NotAFile(args[1], source);
   if (LooksLikeImage(source))
     return UsageError(args[1] + " is a program image: run it with \"vellumark exec " + args[1] + "\"");
   const std::string image = FsTempFolderFile("program.img");
   if (image.empty()) return NoTemporaryFolder(args[0]);
-  if (!CompileFile(args[1], image, &o.source)) {
+  CompileOutcome outcome;
+  if (!CompileFile(args[1], image, &o.source, "", &outcome)) {
     FsRemoveTempFolder();
     return kExitCompileError;
   }
+  if (!RunFilesApart({"source file", args[1], source}, o, &error, outcome.files)) return UsageError(error);
   o.errorTexts = g_language.errors;
   // The source is the running file: its folder is the program folder (SETUP.INI, VK.LOG).
   o.programFile = source;
@@ -263,16 +308,27 @@ int Build(const std::vector<std::string>& args) {
   if (!CommandLinePath(in.given, true, &in.path, &error) || !CommandLinePath(out.given, false, &out.path, &error) ||
       !OutputsApart({in}, {out}, &error))
     return UsageError(error);
+  // An image is loaded as a run loads it: one that would not run makes no game.
+  if (source.empty() && !CheckProgramImage(in.path, &error)) {
+    const std::string hint = LooksLikeText(in.path) ? " (a source file builds with \"vellumark build " + in.given + "\")" : "";
+    std::fprintf(stderr, "vellumark: build: %s: %s%s\n", in.given.c_str(), error.c_str(), hint.c_str());
+    return kExitLoadError;
+  }
+  CompileOutcome outcome;
   if (!source.empty()) {
     image = FsTempFolderFile("_exefile.dat");
     if (image.empty()) return NoTemporaryFolder(args[0]);
-    if (!CompileFile(source, image)) {
+    if (!CompileFile(source, image, nullptr, "", &outcome)) {
       FsRemoveTempFolder();
       return kExitCompileError;
     }
   }
+  // A game built before is replaced, never packed; any other media file is an input.
   std::vector<MediaFile> files;
-  if (media && !source.empty()) files = CollectMediaFiles(FsHostFolderOf(in.path), out.path);
+  if (media && !source.empty()) files = CollectMediaFiles(FsHostFolderOf(in.path), FileHasPack(out.path) ? out.path : "");
+  std::vector<CommandFile> inputs = CompileInputs(in, outcome.files);
+  for (const MediaFile& file : files) inputs.push_back({"media file", file.second, file.second});
+  if (!OutputsApart(inputs, {out}, &error)) return UsageError(error);
   std::string game;
   const bool made = MakeGame(SelfExecutablePath(), source.empty() ? in.path : image, files, &game, &error);
   if (!source.empty()) FsRemoveTempFolder();
@@ -319,6 +375,7 @@ int Edit(const std::vector<std::string>& args) {
       return kExitCompileError;
     }
   }
+  if (!EditFilesApart({"source file", file, path}, o, &error)) return UsageError(error);
   if (FsTempFolder().empty()) return NoTemporaryFolder(args[0]);
   return RunEnvironment(path, o, MajorMinorVersion());
 }

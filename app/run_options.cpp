@@ -36,6 +36,13 @@ bool Fail(std::string* error, const std::string& what) {
 // Whether a run could write the file, found out without changing anything: an existing file
 // is opened for writing without being cut, a new one is created and removed again.
 bool Writable(const std::string& real, std::string* why) {
+  // A descriptor's name is written through the descriptor, which must be open for writing.
+  const int given = FsDescriptorOfName(real);
+  if (given >= 0) {
+    const int mode = fcntl(given, F_GETFL);
+    if (mode < 0) return Fail(why, "no such descriptor is open");
+    return (mode & O_ACCMODE) != O_RDONLY || Fail(why, "the descriptor is open for reading only");
+  }
   struct stat st {};
   if (stat(real.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) return Fail(why, "it is a folder");
@@ -68,7 +75,7 @@ bool RunOptionTakesValue(const std::string& option) {
   return false;
 }
 
-bool CheckOptionFiles(const RunOptions& o, std::string* error) {
+bool CheckOptionFiles(RunOptions& o, std::string* error) {
   std::string why;
   if (!o.grabFile.empty() && !Writable(o.grabFile, &why))
     return Fail(error, "cannot write the --grab file " + o.grabFile + ": " + why);
@@ -77,13 +84,20 @@ bool CheckOptionFiles(const RunOptions& o, std::string* error) {
   if (!o.inputFile.empty()) {
     std::string text;
     std::vector<ScriptEvent> events;
-    // A pipe is read once, by the run: only a regular file is read ahead.
+    FsRead read = FsReadHostRegularFile(o.inputFile, text, kMostInputFileBytes, false);
+    // A pipe or a device can be read once only: it is read here, as far as a file may go, and
+    // the run reads a copy.
     struct stat st {};
-    const FsRead read = FsReadHostRegularFile(o.inputFile, text, uint64_t(256) << 20, false);
-    if (read == FsRead::kNotRegular && stat(o.inputFile.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
-      return true;
-    if (read != FsRead::kOk) return Fail(error, "cannot read the --input file " + o.inputFile);
+    const bool stream = read == FsRead::kNotRegular && stat(o.inputFile.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+    if (stream) read = FsReadHostStream(o.inputFile, text, kMostInputFileBytes);
+    if (read != FsRead::kOk)
+      return Fail(error, "cannot read the --input file " + o.inputFile + ": " + FsReadCause(read, "an input file"));
     if (!ParseInputScript(text, events, &why)) return Fail(error, "--input file " + o.inputFile + ": " + why);
+    if (stream) {
+      const std::string copy = FsCreateTempFile("input.txt", text.data(), text.size());
+      if (copy.empty()) return Fail(error, "the --input file " + o.inputFile + " cannot be kept without a temporary folder");
+      o.inputFile = copy;
+    }
   }
   return true;
 }

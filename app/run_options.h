@@ -15,7 +15,9 @@ bool ParseRunOptions(const std::vector<std::string>& args, size_t from, RunOptio
 // Whether the option takes the next argument as its value (--frames N, --grab FILE, ...).
 bool RunOptionTakesValue(const std::string& option);
 // Checks the files the options name before anything runs: the --grab and --transcript files
-// can be written, and the --input file reads as an input file. False, and why, when not.
-bool CheckOptionFiles(const RunOptions& o, std::string* error);
+// can be written, and the --input file reads as an input file. An --input pipe or device is
+// read here and the options name a copy of it in the temporary folder instead. False, and why,
+// when not.
+bool CheckOptionFiles(RunOptions& o, std::string* error);
 // What each option of run and exec does, for --help.
 extern const char kRunOptionsHelp[];

@@ -33,6 +33,9 @@ class Compiler {
   // The source and the image are host paths, taken as they are (included files are named as
   // a program names files).
   bool CompileToImageFile(const std::string& source, const std::string& image);
+  // Writes the image of the last successful compile to a host path, as CompileToImageFile
+  // does; false, with the message of a failed compile, when it cannot be written.
+  bool WriteImageFile(const std::string& image);
   bool CompileToDefaultImage(const std::string& source);
   bool CompileSourceFile(const std::string& source);
   // Compiles a text held in memory (no file); with an image name the image is written too.

@@ -227,13 +227,16 @@ bool Compiler::MainPass(int mode, int16_t startFunction) {
   lines_.back() = 0;
   working_.clear();
   if (!resultText_.empty()) return false;
-  if (!outputName_.empty() && !WriteProgramImage()) {
-    Fail(59, outputName_ + ": " + FsWriteCause(errno));
-    resultText_ = errorMessage_ = errorText_;
-    errorLine_ = 0;
-    return false;
-  }
-  return true;
+  return outputName_.empty() || WriteImageFile(outputName_);
+}
+
+bool Compiler::WriteImageFile(const std::string& image) {
+  outputName_ = image;
+  if (WriteProgramImage()) return true;
+  Fail(59, outputName_ + ": " + FsWriteCause(errno));
+  resultText_ = errorMessage_ = errorText_;
+  errorLine_ = 0;
+  return false;
 }
 
 // For a line of an included text: the line of the main file's include statement that

@@ -1,5 +1,7 @@
 #include "devenv/settings.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -100,9 +102,16 @@ bool SaveRecentFiles() {
   for (const auto& [key, value] : keys) {
     errno = 0;
     if (IniWriteString(ini, kIdeStateSection, key, value)) continue;
+    // A settings file that is no file is left as it is, and said so.
+    struct stat st {};
+    const int error = errno;
+    const std::string why = ini.empty() ? "there is no settings folder"
+                            : stat(ini.c_str(), &st) != 0 || S_ISREG(st.st_mode) ? FileErrorCause(error)
+                            : S_ISDIR(st.st_mode) ? "it is a folder"
+                                                  : "it is not a regular file";
     if (!g_recentFailureSaid)
-      std::fprintf(stderr, "vellumark: edit: the recent files could not be saved in %s: %s\n", ini.c_str(),
-                   FileErrorCause(errno).c_str());
+      std::fprintf(stderr, "vellumark: edit: the recent files could not be saved in %s: %s\n",
+                   ini.empty() ? "WIN.INI" : ini.c_str(), why.c_str());
     g_recentFailureSaid = true;
     return false;
   }

@@ -1,4 +1,7 @@
 // --transcript: the text of every text drawing operation as it is drawn, in UTF-8.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 
@@ -6,6 +9,7 @@
 #include "display/display.h"
 #include "platform/codepage.h"
 #include "platform/fs.h"
+#include "platform/host_files.h"
 
 namespace {
 // The open transcript. A session's stays open across its runs, so it holds the text of them
@@ -28,13 +32,22 @@ void TranscriptFailed(int error) {
   t.failed = true;
 }
 
-// Opens name for writing from its start, unless it is the one open already.
+// Opens name for writing from its start, unless it is the one open already. A descriptor's name
+// is written through a copy of the descriptor, at its place, as "-" is: never cut.
 bool OpenTranscript(const std::string& name) {
   Transcript& t = g_transcript;
   if (t.name == name && (t.file || t.failed)) return t.file != nullptr;
   TranscriptClose();
   t.name = name;
-  t.file = name == "-" ? stdout : std::fopen(name.c_str(), "wb");
+  const int given = FsDescriptorOfName(name);
+  const int copy = given >= 0 ? fcntl(given, F_DUPFD_CLOEXEC, 3) : -1;
+  if (name == "-") t.file = stdout;
+  else if (given < 0) t.file = std::fopen(name.c_str(), "wb");
+  else if (copy >= 0 && !(t.file = fdopen(copy, "wb"))) {
+    const int error = errno;
+    close(copy);
+    errno = error;
+  }
   if (!t.file) TranscriptFailed(errno);
   return t.file != nullptr;
 }

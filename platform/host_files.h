@@ -12,7 +12,8 @@
 bool FsHostAbsolute(const std::string& path, std::string& out);
 // The file a user's path names as an input: the path itself where something has that name;
 // otherwise, where each part that does not exist as written matches an entry of its folder
-// ignoring case, the path of that entry; otherwise the path as given.
+// ignoring case, the path of that entry (with the '/' the path ends in); otherwise the path as
+// given.
 std::string FsFindHostFile(const std::string& path);
 // The folder part of a path, without the trailing '/' ("" when none, "/" for the root).
 std::string FsHostFolderOf(const std::string& path);
@@ -24,12 +25,20 @@ bool FsSameHostFile(const std::string& a, const std::string& b);
 // As FsReadRegularFile, FsReadFile and FsWriteFileAtomic, with the path taken as it is.
 FsRead FsReadHostRegularFile(const std::string& path, std::string& out, uint64_t maxBytes, bool cut);
 bool FsReadHostFile(const std::string& path, std::string& out);
+// Reads a file of any kind to its end (a pipe or a device too, waiting for it as it comes),
+// holding no more than maxBytes: kTooLarge when there is more, kMissing, or kFailed with errno
+// set (a stop request gives the read up).
+FsRead FsReadHostStream(const std::string& path, std::string& out, uint64_t maxBytes);
 // With access, the file written gets it, new or replaced.
 bool FsWriteHostFileAtomic(const std::string& path, const std::string& data, const FsAccess* access = nullptr);
 // Why a file could not be written by FsWriteHostFileAtomic, from errno, in the words of
 // FileErrorCause: a missing folder and a target that is no regular file named as such.
 std::string FsWriteCause(int error);
-// Writes an output file the user named: a device or a pipe there is written into, anything
+// The open descriptor a name stands for: 1 for /dev/stdout, 2 for /dev/stderr, N for /dev/fd/N
+// and /proc/self/fd/N; -1 for any other name.
+int FsDescriptorOfName(const std::string& path);
+// Writes an output file the user named: a descriptor's name is written through the descriptor
+// (at its place, never cut or replaced), a device or a pipe there is written into, anything
 // else as FsWriteHostFileAtomic writes it (the old file kept whole when the write fails).
 // False with errno set to the cause.
 bool FsWriteHostOutput(const std::string& path, const std::string& data);

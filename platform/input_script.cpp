@@ -101,8 +101,9 @@ bool ParseLine(const std::string& line, std::vector<ScriptEvent>& out, std::stri
     e.kind = down ? ScriptEvent::Kind::KeyDown : ScriptEvent::Kind::KeyUp;
     e.a = code;
   } else if (verb == "char" && args.size() == 1 && ReadNumber(args[0], 1, 255, v)) {
-    e.kind = ScriptEvent::Kind::Char;
-    e.a = int32_t(v);
+    // Released the frame after, as a typed character without a key of its own is.
+    out.push_back({e.frame, ScriptEvent::Kind::Char, int32_t(v), 0});
+    e = {e.frame + 1, ScriptEvent::Kind::KeyUp, 0, 0};
   } else if (verb == "mouse" && args.size() == 2 && ReadNumber(args[0], -100000, 100000, v) &&
              ReadNumber(args[1], -100000, 100000, w)) {
     e.kind = ScriptEvent::Kind::MouseTo;

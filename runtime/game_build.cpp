@@ -11,10 +11,12 @@
 #include <filesystem>
 
 #include "compiler/compiler.h"
+#include "core/loader.h"
 #include "core/pack.h"
 #include "platform/fs.h"
 #include "platform/host_files.h"
 #include "platform/ini.h"
+#include "runtime/command_families.h"
 #include "runtime/elf_image.h"
 #include "runtime/language_file.h"
 
@@ -140,33 +142,66 @@ std::string AbsolutePath(const std::string& path) {
   return FsCurrentFolder() + "/" + resolved;
 }
 
-bool CompileFile(const std::string& source, const std::string& image, SourceMap* map, const std::string& folder,
-                 CompileOutcome* outcome) {
+namespace {
+
+// Compiles the source (a host path) with the compile's folder as the current folder, and writes
+// the image when one is named and mayWrite allows it (refused: set, and false). files gets the
+// host paths of the files read. quiet: the lines keywords.txt skips are not said, and no
+// numbered listing is written where the folder's settings ask for it.
+bool CompileIn(Compiler& compiler, const std::string& sourcePath, const std::string& image, const std::string& folder,
+               bool quiet, std::vector<std::string>* files,
+               const std::function<bool(const std::vector<std::string>&)>& mayWrite, bool* refused) {
   LoadLanguageTables(ExeFolder());
-  Compiler compiler;
   compiler.ResetCompiler();
   std::string overrideList;
   if (FsFileExists(ExeFolder() + "keywords.txt") && FsReadFile(ExeFolder() + "keywords.txt", overrideList)) {
     std::vector<std::string> skipped;
     compiler.LoadKeywordTableFromText(overrideList, &skipped);
     const std::string& what = g_language.compiler[0];
-    for (const std::string& line : skipped)
-      std::fprintf(stderr, "vellumark: keywords.txt: %s %s\n", what.c_str(), line.c_str());
+    if (!quiet)
+      for (const std::string& line : skipped)
+        std::fprintf(stderr, "vellumark: keywords.txt: %s %s\n", what.c_str(), line.c_str());
   } else {
     compiler.LoadKeywordTable();
   }
   compiler.SetMessageTexts(g_language.compiler);
-  // The source and the image are host paths, the image written as it is named.
-  std::string sourcePath = source, imagePath = image;
-  if (FsHostAbsolute(source, sourcePath)) sourcePath = FsFindHostFile(sourcePath);
+  // The image is written as it is named.
+  std::string imagePath = image;
   if (!image.empty()) FsHostAbsolute(image, imagePath);
   const std::string keep = FsCurrentFolder();
   if (folder.empty()) FsEnterHostFolder(FsHostFolderOf(sourcePath));
   else FsChangeFolder(AbsolutePath(folder));
   // RUNTIMETEST in the source folder's settings asks for the numbered listing.
-  compiler.SetDebugListing(IniGetString("SETUP.INI", "SETTINGS", "RUNTIMETEST", "0") == "1");
-  bool ok = compiler.CompileToImageFile(sourcePath, imagePath);
+  compiler.SetDebugListing(!quiet && IniGetString("SETUP.INI", "SETTINGS", "RUNTIMETEST", "0") == "1");
+  // Compiled in memory: the image is written once the files read are known.
+  bool ok = compiler.CompileToImageFile(sourcePath, "");
+  // Included files are named as a program names files, relative to the compile's folder.
+  files->clear();
+  for (const Compiler::SourceFile& f : compiler.SourceFiles())
+    files->push_back(f.name.empty() ? sourcePath : AbsolutePath(f.name));
+  *refused = ok && !image.empty() && mayWrite && !mayWrite(*files);
+  if (ok && !image.empty()) ok = !*refused && compiler.WriteImageFile(imagePath);
   FsEnterHostFolder(keep);
+  return ok;
+}
+
+// The source as a host path: found as FsFindHostFile finds it.
+std::string SourcePath(const std::string& source) {
+  std::string path = source;
+  if (FsHostAbsolute(source, path)) path = FsFindHostFile(path);
+  return path;
+}
+
+}  // namespace
+
+bool CompileFile(const std::string& source, const std::string& image, SourceMap* map, const std::string& folder,
+                 CompileOutcome* outcome) {
+  Compiler compiler;
+  std::vector<std::string> files;
+  bool refused = false;
+  const bool ok = CompileIn(compiler, SourcePath(source), image, folder, false, &files,
+                            outcome ? outcome->mayWriteImage : nullptr, &refused);
+  if (outcome) outcome->files = files;
   SourceMap sourceMap = SourceMapOf(compiler, source);
   // Where a message points: the user's file and line when a work file stands in for it.
   const auto shown = [&](std::string* file, int32_t* line) {
@@ -193,7 +228,7 @@ bool CompileFile(const std::string& source, const std::string& image, SourceMap*
     outcome->message = compiler.ErrorMessage();
     outcome->errorLine = compiler.ErrorLine();
   }
-  if (!ok) {
+  if (!ok && !refused) {
     std::string file = source;
     int32_t line = compiler.ErrorLine();
     if (line > 0) shown(&file, &line);
@@ -201,11 +236,28 @@ bool CompileFile(const std::string& source, const std::string& image, SourceMap*
       std::fprintf(stderr, "%s:%d: %s\n", file.c_str(), line, compiler.ErrorMessage().c_str());
     else
       std::fprintf(stderr, "%s: %s\n", file.c_str(), compiler.ErrorMessage().c_str());
-  } else if (map) {
+  } else if (ok && map) {
     *map = std::move(sourceMap);
   }
   compiler.FreeCompilerBuffers();
   return ok;
+}
+
+std::vector<std::string> FilesOfSource(const std::string& source) {
+  Compiler compiler;
+  std::vector<std::string> files;
+  bool refused = false;
+  CompileIn(compiler, SourcePath(source), "", "", true, &files, nullptr, &refused);
+  compiler.FreeCompilerBuffers();
+  return files;
+}
+
+bool CheckProgramImage(const std::string& image, std::string* why) {
+  // The loader checks each instruction's operands against the command table.
+  EnsureCommandTable();
+  const bool loaded = LoadProgram(image, why);
+  FreeProgramStrings();
+  return loaded;
 }
 
 std::vector<MediaFile> CollectMediaFiles(const std::string& folder, const std::string& leaveOut) {

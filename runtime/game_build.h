@@ -21,10 +21,16 @@ std::vector<std::string> LanguageErrorTexts();
 // ask for the numbered listing ("": the source's folder). Errors go to stderr as FILE:LINE: message, after
 // a warning for each included file that could not be read. map, when given, gets the source
 // map of a successful compile, which a run needs to name the lines of its errors.
-// outcome, when given, gets a failed compile's message and line.
+// outcome, when given, gets a failed compile's message and line, and the files the compile read.
 struct CompileOutcome {
   std::string message;
   int32_t errorLine = 0;  // 0 when the error has no line
+  // The absolute host paths of the files the compile read, after a success or a failure: the
+  // source first (when it could be read), then each included file that could be read.
+  std::vector<std::string> files;
+  // Given by the caller: asked, with files, before the image is written; when it answers false
+  // no image is written and the compile fails without a message (the caller says why).
+  std::function<bool(const std::vector<std::string>& files)> mayWriteImage;
   // Given by the caller: the messages on stderr name the source as shownAs and count its lines
   // after its first hiddenLines (a work file standing in for the user's file).
   std::string shownAs;
@@ -32,6 +38,13 @@ struct CompileOutcome {
 };
 bool CompileFile(const std::string& source, const std::string& image, SourceMap* map = nullptr,
                  const std::string& folder = "", CompileOutcome* outcome = nullptr);
+// The files a compile of the source (found as CompileFile finds it) reads, as
+// CompileOutcome::files names them, found without a word on stderr and without writing anything.
+std::vector<std::string> FilesOfSource(const std::string& source);
+
+// Whether a program image loads as a run loads it (the loader's checks, nothing kept loaded);
+// false, and why, when it does not.
+bool CheckProgramImage(const std::string& image, std::string* why);
 
 // A media file to pack: its name in the pack ("\" between folders) and its path.
 using MediaFile = std::pair<std::string, std::string>;

@@ -39,8 +39,9 @@ void DeliverButton(int button, bool down) {
 
 bool LoadInputScript(const std::string& file, std::string* error) {
   std::string text;
-  if (!FsReadHostFile(file, text)) {
-    if (error) *error = "cannot be read";
+  const FsRead read = FsReadHostStream(file, text, kMostInputFileBytes);
+  if (read != FsRead::kOk) {
+    if (error) *error = FsReadCause(read, "an input file");
     return false;
   }
   g_next = 0;

@@ -199,6 +199,28 @@ TEST(CommandLine, BuildFromAnImageRefusesMedia) {
   EXPECT_FALSE(FsFileExists(game));
 }
 
+// build --image loads the image as a run does: what would not run (an empty file, other bytes, a
+// cut image, a source) makes no game, and the loader's reason is said (status 3).
+TEST(CommandLine, BuildRefusesAnImageThatDoesNotLoad) {
+  std::string source = WriteTempFile("cli_bad_image.vka", "print 1\n");
+  std::string image = TempFolder() + "/cli_bad_image.img", bytes;
+  ASSERT_EQ(Tool("compile " + source + " -o " + image).status, 0);
+  ASSERT_TRUE(FsReadFile(image, bytes));
+  const std::string game = TempFolder() + "/cli_bad_image_game";
+  const std::pair<std::string, std::string> kImages[] = {
+      {"", "wrong size"}, {std::string(4096, 'x'), "unknown format version"},
+      {bytes.substr(0, bytes.size() - 4), "cut short"}, {"print 1\n", "a source file builds with"}};
+  for (const auto& [content, reason] : kImages) {
+    Result r = Tool("build --image " + WriteTempFile("cli_bad_image.bin", content) + " -o " + game);
+    EXPECT_EQ(r.status, 3) << reason << r.output;
+    EXPECT_NE(r.output.find(reason), std::string::npos) << r.output;
+    EXPECT_FALSE(FsFileExists(game)) << reason;
+  }
+  EXPECT_EQ(Tool("build --image " + image + " -o " + game).status, 0);
+  EXPECT_TRUE(FsFileExists(game));
+  FsDeleteFile(game);
+}
+
 // A link back to a folder above does not pack the same files again at every depth.
 TEST(CommandLine, BuildWithMediaFollowsALinkLoopOnce) {
   const std::string root = TempFolder() + "/cli_loop";
@@ -368,7 +390,10 @@ TEST(CommandLine, OptionFilesAreCheckedBeforeTheRun) {
       {"--input " + folder + "/cli_bad_input.txt",
        "--input file " + folder + "/cli_bad_input.txt: line 2: cannot read the \"jump\" event: the events are key, type, char, "
        "mouse, button and wheel\n"},
-      {"--input " + missing + ".txt", "cannot read the --input file " + missing + ".txt\n"},
+      {"--input " + missing + ".txt", "cannot read the --input file " + missing + ".txt: not found\n"},
+      {"--input /dev/zero", "cannot read the --input file /dev/zero: too large for an input file\n"},
+      {"--grab /proc/self/fd/99", "cannot write the --grab file /proc/self/fd/99: no such descriptor is open\n"},
+      {"--transcript /dev/fd/0 </dev/null", "cannot write the --transcript file /dev/fd/0: the descriptor is open for reading only\n"},
   };
   for (const auto& [option, what] : kCases) {
     Result r = Tool("run " + source + " --headless --frames 2 " + option);
@@ -376,12 +401,34 @@ TEST(CommandLine, OptionFilesAreCheckedBeforeTheRun) {
     EXPECT_EQ(r.output.rfind("vellumark: " + what, 0), 0u) << option << " gave " << r.output;
     EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 2) << r.output;  // once, and the hint
   }
+  // A pipe is read as far as a file may go, and no further.
+  Result endless = Tool("run " + source + " --headless --frames 2 --input /dev/stdin", "yes | ");
+  EXPECT_EQ(endless.status, 2);
+  EXPECT_NE(endless.output.find("/dev/stdin: too large for an input file"), std::string::npos) << endless.output;
   // A file that can be written is left as it was until the run writes it.
   const std::string kept = WriteTempFile("cli_kept.txt", "old");
   EXPECT_EQ(Tool("exec " + folder + "/cli_no_image.img --transcript " + kept).status, 2);
   std::string text;
   ASSERT_TRUE(FsReadFile(kept, text));
   EXPECT_EQ(text, "old");
+}
+
+// An input pipe is read once, before the run, which its events drive; a command refused once the
+// pipe is read leaves no temporary folder behind.
+TEST(CommandLine, APipedInputIsReadOnce) {
+  const std::string source = WriteTempFile("cli_piped.vka", "sync on\nfor f = 1 to 6\n  s$ = s$ + inkey$()\n  sync\nnext f\nprint s$\nsync\n");
+  const std::string state = TempFolder() + "/cli_piped_state";
+  std::filesystem::remove_all(state);
+  std::filesystem::create_directories(state);
+  const std::string prefix = "printf '2 char 65\\n' | XDG_STATE_HOME=" + state + " ";
+  Result r = Tool("run " + source + " --headless --clock virtual --input /dev/stdin --transcript -", prefix);
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(r.output, "A\n");
+  r = Tool("run " + source + " --headless --input /dev/stdin --transcript " + source, prefix);
+  EXPECT_EQ(r.status, 2) << r.output;
+  ASSERT_TRUE(std::filesystem::is_directory(state + "/vellumark"));
+  for (const auto& entry : std::filesystem::directory_iterator(state + "/vellumark"))
+    EXPECT_NE(entry.path().filename().string().rfind("run-", 0), 0u) << entry.path();
 }
 
 // run of a program image and exec of a source say which command fits.
@@ -406,19 +453,25 @@ TEST(CommandLine, RunAndExecSayWhichCommandFitsTheFile) {
   }
 }
 
-// exec of something that is there but is no file says what it is, with the status of a bad input file.
+// exec and run of something that is there but is no file say what it is, with the status of a
+// bad input file; a file named as a folder is not taken for the file.
 TEST(CommandLine, ExecSaysWhatIsNotAFile) {
   const std::string folder = TempFolder() + "/cli_exec_folder", pipe = TempFolder() + "/cli_exec_pipe";
+  const std::string file = WriteTempFile("cli_exec_file.vka", "print 1\n");
   std::filesystem::create_directories(folder);
   unlink(pipe.c_str());
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-  const std::pair<std::string, std::string> cases[] = {
-      {folder, "is a folder"}, {pipe, "is not a regular file"}, {folder + "/none.img", "no such file"}};
-  for (const auto& [file, what] : cases) {
-    Result r = Tool("exec " + file + " --headless", "timeout 60 ");
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.output, "vellumark: " + file + ": " + what + "\n");
-  }
+  const std::pair<std::string, std::string> cases[] = {{folder, "is a folder"},
+                                                       {folder + "/", "is a folder"},
+                                                       {pipe, "is not a regular file"},
+                                                       {folder + "/none.img", "no such file"},
+                                                       {file + "/", "not a folder"}};
+  for (const char* command : {"exec ", "run "})
+    for (const auto& [name, what] : cases) {
+      Result r = Tool(command + name + " --headless --frames 1", "timeout 60 ");
+      EXPECT_EQ(r.status, 2) << command << name;
+      EXPECT_EQ(r.output, "vellumark: " + name + ": " + what + "\n");
+    }
   unlink(pipe.c_str());
 }
 

@@ -19,6 +19,7 @@
 #include <atomic>
 #include <set>
 #include <thread>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -115,12 +116,17 @@ TEST(CommandFiles, OutputsAreWrittenAtTheNameGiven) {
   EXPECT_EQ(dir.Read("out.txt"), "one\n");
 }
 
-// An output that is an input of the command (by its name or another link to it) is refused and
-// the input left as it was.
+// An output that is an input of the command (by its name or another link to it: the source, an
+// included file, a packed media file) or its other output is refused and the input left as it
+// was.
 TEST(CommandFiles, AnOutputThatIsAnInputIsRefused) {
   TempDir dir;
-  dir.Write("a.vka", "print 1\n");
+  dir.Write("a.vka", "#include \"inc\\lib.vka\"\nprint 1\n");
+  std::filesystem::create_directories(dir.File("inc"));
+  dir.Write("inc/lib.vka", "function f()\nendfunction\n");
   dir.Write("in.txt", "1 key A down\n");
+  dir.Write("inc/pic.png", "picture");
+  dir.Write("same.out", "kept");
   ASSERT_EQ(RunTool({"compile", "a.vka", "-o", "a.img"}, dir.path()).status, 0);
   ASSERT_EQ(link(dir.File("a.vka").c_str(), dir.File("other.vka").c_str()), 0);
   const std::string source = dir.Read("a.vka"), image = dir.Read("a.img");
@@ -134,6 +140,14 @@ TEST(CommandFiles, AnOutputThatIsAnInputIsRefused) {
       RunArgs("a.vka", {"--input", "in.txt", "--transcript", "in.txt"}),
       {"exec", "a.img", "--headless", "--frames", "2", "--transcript", "a.img"},
       {"edit", "a.vka", "--headless", "--frames", "2", "--transcript", "a.vka"},
+      RunArgs("a.vka", {"--transcript", "inc/lib.vka"}),
+      RunArgs("a.vka", {"--grab", "./inc/../inc/lib.vka"}),
+      {"edit", "a.vka", "--headless", "--frames", "2", "--transcript", "inc/lib.vka"},
+      {"compile", "a.vka", "-o", "inc/lib.vka"},
+      {"build", "a.vka", "-o", "inc/lib.vka"},
+      {"build", "a.vka", "--media", "-o", "inc/pic.png"},
+      RunArgs("a.vka", {"--transcript", "same.out", "--grab", "same.out"}),
+      {"exec", "a.img", "--headless", "--frames", "2", "--grab", "same.out", "--transcript", "same.out"},
   };
   for (const auto& args : kCases) {
     ProcessResult r = RunTool(args, dir.path());
@@ -142,6 +156,35 @@ TEST(CommandFiles, AnOutputThatIsAnInputIsRefused) {
     EXPECT_EQ(dir.Read("a.vka"), source);
     EXPECT_EQ(dir.Read("a.img"), image);
     EXPECT_EQ(dir.Read("in.txt"), "1 key A down\n");
+    EXPECT_EQ(dir.Read("inc/lib.vka"), "function f()\nendfunction\n");
+    EXPECT_EQ(dir.Read("inc/pic.png"), "picture");
+    EXPECT_EQ(dir.Read("same.out"), "kept");
+  }
+  // A device is written into, never over: it may be both outputs, and an input too.
+  EXPECT_EQ(RunTool(RunArgs("a.vka", {"--input", "/dev/null", "--transcript", "/dev/null", "--grab", "/dev/null"}),
+                    dir.path()).status, 0);
+}
+
+// A name that stands for a descriptor is written through it, at its place: a log the output is
+// appended to keeps what it held and stays the file it was.
+TEST(CommandFiles, ADescriptorsNameIsWrittenThroughIt) {
+  TempDir dir;
+  dir.Write("a.vka", "print \"hi\"\n");
+  const std::tuple<std::string, std::string, int> kCases[] = {
+      {"--transcript", "/dev/stdout", 1}, {"--grab", "/dev/stdout", 1}, {"--transcript", "/dev/stderr", 2},
+      {"--transcript", "/dev/fd/5", 5},   {"--grab", "/proc/self/fd/5", 5}, {"--transcript", "/dev/fd/0", 0}};
+  for (const auto& [option, name, fd] : kCases) {
+    dir.Write("log", "old\n");
+    struct stat before {}, after {};
+    ASSERT_EQ(stat(dir.File("log").c_str(), &before), 0);
+    ProcessResult r = RunTool(RunArgs("a.vka", {option, name}), dir.path(), [&, fd = fd] {
+      const int log = open("log", O_WRONLY | O_APPEND);  // kept open across exec as fd too
+      return log >= 0 && dup2(log, fd) == fd;
+    });
+    EXPECT_EQ(r.status, 0) << option << " " << name << r.err;
+    EXPECT_EQ(dir.Read("log").substr(0, 8), option == "--grab" ? "old\n\x89PNG" : "old\nhi\n") << option << " " << name;
+    ASSERT_EQ(stat(dir.File("log").c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino) << option << " " << name;
   }
 }
 
@@ -282,8 +325,8 @@ TEST(CommandFiles, EditOfAnUnreadableSourceSaysWhy) {
 
 }  // namespace
 
-// An --input that is a pipe is left to the run, which reads it as it comes: the check before the
-// run never takes it for a file that cannot be read.
+// An --input that is a pipe is read once, before the run, which reads what came: the check never
+// takes it for a file that cannot be read.
 TEST(CommandFiles, AnInputPipeIsReadByTheRun) {
   TempDir dir;
   dir.Write("a.vka", "print 1\n");

@@ -1,4 +1,6 @@
 // Language texts, settings, recent files and the status text of the environment.
+#include <filesystem>
+
 #include "devenv/ide_texts.h"
 #include "devenv/settings.h"
 #include "platform/codepage.h"
@@ -91,6 +93,15 @@ TEST_F(SettingsTest, RecentFilesThatCannotBeSavedAreSaidOnce) {
   EXPECT_FALSE(SaveRecentFiles());
   EXPECT_NE(testing::internal::GetCapturedStderr(), "");
   g_fsWriteFaults = 0;
+  // A settings file that is a folder is left as it is, and said to be one.
+  std::filesystem::remove(ini);
+  std::filesystem::create_directory(ini);
+  LoadRecentFiles();
+  AddRecentFile("d.vka", "/p");
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(SaveRecentFiles());
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "vellumark: edit: the recent files could not be saved in " + ini + ": it is a folder\n");
 }
 
 TEST_F(SettingsTest, StatusTextNamesTheProjectAndTheFile) {

@@ -1,4 +1,7 @@
+#include <unistd.h>
+
 #include <cstring>
+#include <filesystem>
 #include <set>
 #include <string>
 
@@ -172,20 +175,29 @@ TEST_F(TextTest, TranscriptHasTheTextAndLineBreaksOnce) {
   EXPECT_EQ(text, "56done\nlabel\n");
 }
 
-// A run's transcript that cannot be made is said once, not again at each line drawn.
+// A run's transcript that cannot be made is said once, not again at each line drawn; one named
+// as a descriptor that cannot be written keeps no copy of the descriptor open.
 TEST_F(TextTest, AnUnwritableTranscriptIsReportedOnce) {
-  const std::string file = FsTempFolder() + "/missing/transcript.txt";
-  g_runtime.options.transcriptFile = file;
-  testing::internal::CaptureStderr();
-  TranscriptStart(file, false);
-  for (const char* line : {"one", "two", "three"}) QueueTextAtPoint(kDrawText, 0, 0, line);
-  RunDrawQueue();
-  TranscriptEndRun();
-  const std::string err = testing::internal::GetCapturedStderr();
-  const std::string said = "cannot write " + file;
-  const size_t first = err.find(said);
-  EXPECT_NE(first, std::string::npos) << err;
-  EXPECT_EQ(err.find(said, first + 1), std::string::npos) << err;
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  const auto openFiles = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
+  for (const std::string& file : {FsTempFolder() + "/missing/transcript.txt", "/dev/fd/" + std::to_string(ends[0])}) {
+    const auto before = openFiles();
+    g_runtime.options.transcriptFile = file;
+    testing::internal::CaptureStderr();
+    TranscriptStart(file, false);
+    for (const char* line : {"one", "two", "three"}) QueueTextAtPoint(kDrawText, 0, 0, line);
+    RunDrawQueue();
+    TranscriptEndRun();
+    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string said = "cannot write " + file;
+    const size_t first = err.find(said);
+    EXPECT_NE(first, std::string::npos) << err;
+    EXPECT_EQ(err.find(said, first + 1), std::string::npos) << err;
+    EXPECT_EQ(openFiles(), before) << file;
+  }
+  close(ends[0]);
+  close(ends[1]);
 }
 
 }  // namespace

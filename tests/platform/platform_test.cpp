@@ -13,6 +13,7 @@
 #include <ctime>
 #include <filesystem>
 #include <thread>
+#include <tuple>
 
 #include "platform/clock.h"
 #include "platform/codepage.h"
@@ -22,6 +23,7 @@
 #include "platform/unsaved_copies.h"
 #include "platform/fs_name_index.h"
 #include "platform/host_files.h"
+#include "platform/stop_request.h"
 #include "tests/support/file_flags.h"
 #include "platform/ini.h"
 #include "platform/text.h"
@@ -521,6 +523,30 @@ TEST(Fs, RegularFileReadsAreBoundedAndNeverBlock) {
   EXPECT_FALSE(std::filesystem::exists(dir.File("nowhere")));
   EXPECT_TRUE(FsCreateEmptyFile(dir.File("new")));
   EXPECT_FALSE(FsCreateEmptyFile(dir.File("new")));
+}
+
+// A stream is read to its end up to the bound, whatever the text held before; beyond the bound,
+// a read error or a stop request it is refused and nothing is kept.
+TEST(Fs, StreamReadsAreBounded) {
+  TempDir dir;
+  dir.Write("f", std::string(100, 'x'));
+  std::filesystem::create_directory(dir.File("folder"));
+  std::string out(1000, 'o');
+  const std::tuple<std::string, uint64_t, FsRead, size_t> kCases[] = {
+      {"f", 100, FsRead::kOk, 100}, {"f", 99, FsRead::kTooLarge, 0}, {"f", 1000, FsRead::kOk, 100},
+      {"folder", 10, FsRead::kFailed, 0}, {"none", 10, FsRead::kMissing, 0}, {"/dev/zero", 70000, FsRead::kTooLarge, 0}};
+  for (const auto& [name, most, result, size] : kCases) {
+    EXPECT_EQ(FsReadHostStream(name[0] == '/' ? name : dir.File(name), out, most), result) << name << " " << most;
+    EXPECT_EQ(out, std::string(size, 'x')) << name << " " << most;
+    out.assign(200, 'o');
+  }
+  SetStopAsked(true);
+  EventsProgramRunning(true);
+  errno = 0;
+  EXPECT_EQ(FsReadHostStream("/dev/zero", out, uint64_t(1) << 40), FsRead::kFailed);
+  EXPECT_EQ(errno, EINTR);
+  EventsProgramRunning(false);
+  SetStopAsked(false);
 }
 
 TEST(Fs, TempFolderIsPrivateAndCopiesDoNotFollowLinks) {

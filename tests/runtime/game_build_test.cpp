@@ -156,4 +156,35 @@ TEST(GameBuild, ACompileLeavesTheCurrentFolderAsItWas) {
   EXPECT_EQ(FsCurrentFolder(), before);
 }
 
+// A compile names the files it read by their host paths, the source first, whether it succeeds
+// or not: an included file (named relative to the source's folder) as its folder has it, a
+// missing one not at all.
+TEST(GameBuild, ACompileNamesTheFilesItRead) {
+  TempDir dir;
+  std::filesystem::create_directories(dir.File("sub/inc"));
+  dir.Write("sub/a.vka", "#include \"inc\\Lib.vka\"\n#include \"none.vka\"\nprint 1\n");
+  dir.Write("sub/inc/lib.vka", "#include \"b.vka\"\nfunction f()\nendfunction\n");
+  dir.Write("sub/b.vka", "function g()\nendfunction\n");
+  dir.Write("sub/bad.vka", "#include \"b.vka\"\nprint (\n");
+  const std::vector<std::string> read = {dir.File("sub/a.vka"), dir.File("sub/inc/lib.vka"), dir.File("sub/b.vka")};
+  CompileOutcome outcome;
+  testing::internal::CaptureStderr();
+  EXPECT_TRUE(CompileFile(dir.File("sub/a.vka"), "", nullptr, "", &outcome));
+  EXPECT_EQ(outcome.files, read);
+  EXPECT_FALSE(CompileFile(dir.File("sub/bad.vka"), "", nullptr, "", &outcome));
+  EXPECT_EQ(outcome.files, (std::vector<std::string>{dir.File("sub/bad.vka"), dir.File("sub/b.vka")}));
+  testing::internal::GetCapturedStderr();
+  // The same found without a word, though an included file is missing, and without the listing
+  // the folder's settings ask a compile for.
+  dir.Write("sub/SETUP.INI", "[SETTINGS]\nRUNTIMETEST=1\n");
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(FilesOfSource(dir.File("sub/a.vka")), read);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_FALSE(std::filesystem::exists(dir.File("sub/VK.VKA")));
+  testing::internal::CaptureStderr();
+  EXPECT_TRUE(CompileFile(dir.File("sub/a.vka"), ""));
+  testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(std::filesystem::exists(dir.File("sub/VK.VKA")));
+}
+
 }  // namespace

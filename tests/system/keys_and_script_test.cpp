@@ -8,6 +8,8 @@
 
 #include "platform/input.h"
 #include "platform/input_script.h"
+#include "system/input.h"
+#include "tests/support/program_run.h"
 
 TEST(KeyTable, GivesThePcScanCodesOfTheKeysProgramsAskFor) {
   EXPECT_EQ(KeyCodeOfScancode(SDL_SCANCODE_ESCAPE), 0x01);
@@ -131,7 +133,7 @@ TEST(InputScript, ReadsEveryKindOfEventInFrameOrder) {
                                "5 key 30 up\n",
                                ev, &error))
       << error;
-  ASSERT_EQ(ev.size(), 6u);
+  ASSERT_EQ(ev.size(), 7u);
   EXPECT_EQ(ev[0].frame, 3);
   EXPECT_EQ(ev[0].kind, ScriptEvent::Kind::MouseTo);
   EXPECT_EQ(ev[0].a, -4);
@@ -144,8 +146,9 @@ TEST(InputScript, ReadsEveryKindOfEventInFrameOrder) {
   EXPECT_EQ(ev[3].a, 30);
   EXPECT_EQ(ev[4].kind, ScriptEvent::Kind::Char);
   EXPECT_EQ(ev[4].a, 13);
-  EXPECT_EQ(ev[5].kind, ScriptEvent::Kind::Wheel);
-  EXPECT_EQ(ev[5].a, -2);
+  EXPECT_EQ(std::make_tuple(ev[5].frame, ev[5].kind, ev[5].a), std::make_tuple(8, ScriptEvent::Kind::KeyUp, 0));
+  EXPECT_EQ(ev[6].kind, ScriptEvent::Kind::Wheel);
+  EXPECT_EQ(ev[6].a, -2);
   // Names of more than one word.
   ASSERT_TRUE(ParseInputScript("1 key Left Ctrl down\n1 key right shift up\n1 key Keypad  Enter down\n", ev, &error))
       << error;
@@ -172,6 +175,22 @@ TEST(InputScript, TypeGivesOneCharacterAFrameAndReleasesItsKey) {
   for (size_t k = 0; k < ev.size(); ++k)
     EXPECT_EQ(std::make_tuple(ev[k].frame, ev[k].kind, ev[k].a), expected[k]) << k;
   EXPECT_EQ(KeyCodeOfCharacter('5'), KeyCodeOfScancode(SDL_SCANCODE_5));
+}
+
+// A char event is seen in its frame only, as a typed character is, also when the next one is
+// the same; a key event types nothing.
+TEST(InputScript, ACharacterIsSeenInItsFrameOnly) {
+  const std::string collect =
+      "sync on\nfor f = 1 to 12\n  k$ = inkey$()\n  if k$ <> \"\" then s$ = s$ + k$\n  sync\nnext f\nprint s$\nsync\n";
+  const RunOutcome r = RunVkaSource(collect, 30, "3 char 65\n5 char 66\n6 char 66\n8 key C down\n");
+  EXPECT_EQ(r.transcript, "ABB\n") << r.err;
+}
+
+// An input file the run cannot read is said with the cause.
+TEST(InputScript, AFileTheRunCannotReadSaysWhy) {
+  std::string why;
+  EXPECT_FALSE(LoadInputScript("/nonexistent/input.txt", &why));
+  EXPECT_EQ(why, "not found");
 }
 
 TEST(InputScript, RefusesBadLinesNamingTheLine) {

@@ -86,16 +86,16 @@ TEST(Waits, KeyWaitEndsWhenTheTypedCharacterHasPassed) {
   ImageBuilder b;
   b.Emit({263});
   b.Emit({213});
-  // The character arrives at frame 4; the key coming up at frame 6 clears it.
-  RunOutcome r = RunIt(b, "4 key A down\n4 char 97\n6 key A up\n");
-  EXPECT_EQ(r.ended, 1);
-  EXPECT_EQ(r.frames, 7);
-  // A typed character's key comes up in the frame after it.
-  r = RunIt(b, "4 type a\n");
-  EXPECT_EQ(r.ended, 1);
-  EXPECT_EQ(r.frames, 6);
-  // With the character still latched the wait goes on.
-  r = RunIt(b, "4 char 97\n", 12);
+  // The character arrives at frame 4 and is released at frame 5, typed or given alone, its key
+  // still down or not.
+  RunOutcome r;
+  for (const char* input : {"4 key A down\n4 char 97\n6 key A up\n", "4 type a\n", "4 char 97\n"}) {
+    r = RunIt(b, input, 12);
+    EXPECT_EQ(r.ended, 1) << input;
+    EXPECT_EQ(r.frames, 6) << input;
+  }
+  // With no character the wait goes on.
+  r = RunIt(b, "4 key A down\n6 key A up\n", 12);
   EXPECT_EQ(r.ended, 0);
   EXPECT_EQ(r.frames, 13);  // the opening frame and 12 of the program
   // Command 264 is the same wait.
@@ -251,7 +251,7 @@ TEST(Mouse, PositionAndMovementFollowTheInputFile) {
   b.Emit({241, cmx});
   b.Emit({244, cmy});
   b.Emit({213});
-  RunOutcome r = RunIt(b, "4 char 97\n6 mouse 400 300\n8 char 98\n10 mouse -50 900\n");
+  RunOutcome r = RunIt(b, "4 char 97\n5 mouse 400 300\n8 char 98\n9 mouse -50 900\n");
   EXPECT_EQ(r.Int(x), 400);
   EXPECT_EQ(r.Int(y), 300);
   EXPECT_EQ(r.Int(mx), 80);
@@ -280,7 +280,7 @@ TEST(Mouse, WheelButtonsAndPlacing) {
   b.Emit({239, px});
   b.Emit({240, py});
   b.Emit({213});
-  RunOutcome r = RunIt(b, "2 char 97\n4 wheel 1\n6 char 98\n7 wheel -3\n7 button left down\n7 button right down\n");
+  RunOutcome r = RunIt(b, "2 char 97\n3 wheel 1\n6 char 98\n7 wheel -3\n7 button left down\n7 button right down\n");
   EXPECT_EQ(r.Int(none), 0);
   EXPECT_EQ(r.Int(z1), 99);  // 120 a notch, held within 0..99
   EXPECT_EQ(r.Int(mz1), 120);
