@@ -10,17 +10,23 @@
 // The path layer: every file name the system opens passes through here. Both '\' and '/'
 // separate folders, a drive letter "X:" maps to the file-system root, and each component of
 // a path is matched case-insensitively against what exists (an exact match wins). Names from
-// programs are code-page text and become UTF-8 on disk; a name on disk that is not UTF-8 is
-// found by its raw bytes.
+// programs are text of the text code page (TextCodePage) and become UTF-8 on disk; a name on
+// disk that is not UTF-8 is found by its raw bytes. A name on disk with a letter the code page
+// cannot spell reads '?' there (FsToProgramName), and is found by that '?' when no other entry
+// of its folder reads alike; a name that fits two or more such entries names none of them: it
+// resolves to "" (every operation on it fails, nothing is made) and FsNameFitsMany() is true.
 std::string FsResolve(const std::string& name);
+// True when the last name resolved on this thread was refused because it fits more than one
+// file; FileErrorCause then gives ENOENT as "fits more than one file".
+bool FsNameFitsMany();
 // As FsResolve, for a file about to be created: existing folders are matched, the rest is
 // kept as given (with '/' separators).
 std::string FsResolveForWrite(const std::string& name);
-// A name read from disk as code-page text for a program: characters outside the code page
-// become '?', a name that is not UTF-8 passes byte for byte.
+// A name read from disk as text of the text code page for a program: characters outside the
+// code page become '?', a name that is not UTF-8 passes byte for byte.
 std::string FsToProgramName(const std::string& hostName);
 // False when FsToProgramName has to put a '?' for a character of the name: a program cannot
-// spell it, and no name a program gives is matched to it ignoring case.
+// spell it.
 bool FsProgramCanSpell(const std::string& hostName);
 // Turns a host path into the system's own form with backslashes, as code-page text (for texts
 // shown to programs).

@@ -296,6 +296,7 @@ bool FsDeleteTree(const std::string& name, bool removeTop) {
 bool FsListFolder(const std::string& name, std::vector<FsEntry>& out) {
   out.clear();
   std::string path = FsResolve(name);
+  if (path.empty() && !name.empty()) return false;  // a name that fits more than one folder
   DIR* d = opendir(path.empty() ? "." : path.c_str());
   if (!d) return false;
   while (dirent* e = readdir(d)) {
