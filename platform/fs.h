@@ -148,15 +148,16 @@ bool FsIsProtectedFolder(const std::string& name);
 // cannot be opened or is protected; entries that cannot be deleted are left.
 bool FsDeleteTree(const std::string& name, bool removeTop);
 
-// One entry of a folder listing, in the order the file system reports them; the name is
-// code-page text (FsToProgramName).
+// One entry of a folder listing; the name is code-page text (FsToProgramName).
 struct FsEntry {
   std::string name;
   bool folder = false;
   int64_t size = 0;
   int64_t writeTime = 0;  // seconds since 1970
 };
-// The entries of a folder, "." and ".." included; false when it cannot be read.
+// The entries of a folder: "." and ".." first, then the others in order of their names
+// ignoring case (in the code page, then byte for byte), the same on every machine; false when
+// it cannot be read.
 bool FsListFolder(const std::string& name, std::vector<FsEntry>& out);
 // Regular files of a folder tree, depth first in listing order, as paths relative to the top
 // joined by '/' as on disk (FsToProgramName turns them into program text); links and other

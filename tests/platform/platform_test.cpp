@@ -295,6 +295,17 @@ TEST(Codepage, LettersFoldToLowerCaseInTheirOwnCodePage) {
   for (const auto& c : cases) EXPECT_EQ(CodePageLower(c.page, c.upper), c.lower) << c.page;
 }
 
+// A folder's listing: "." and ".." first, then the names ignoring case, whatever the disk's order.
+TEST(Fs, ListingsAreInNameOrderIgnoringCase) {
+  TempDir dir;
+  for (const char* name : {"b.txt", "A.txt", "\xC3\x89t\xC3\xA9", "c", "Z.txt", "a.TXT"}) dir.Write(name, "x");
+  std::vector<FsEntry> entries;
+  ASSERT_TRUE(FsListFolder(dir.path(), entries));
+  std::vector<std::string> names;
+  for (const FsEntry& e : entries) names.push_back(e.name);
+  EXPECT_EQ(names, (std::vector<std::string>{".", "..", "A.txt", "a.TXT", "b.txt", "c", "Z.txt", "\xC9t\xE9"}));
+}
+
 TEST(Fs, AtomicWritesReplaceTheWholeFile) {
   TempDir dir;
   dir.Write("f.txt", "a much longer old content");

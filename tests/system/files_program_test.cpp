@@ -153,6 +153,29 @@ TEST(FilesProgram, FailuresNameTheFileAndTheCause) {
   EXPECT_EQ(dir.Read("\xD0\xB2\xD0\xB3.txt"), "b");
 }
 
+// Listings are the same on every machine: "." and "..", then the names ignoring case.
+TEST(FilesProgram, ChecklistsAndSearchesListInNameOrder) {
+  TempDir dir;
+  for (const char* name : {"b.txt", "C.txt", "a.txt", "\xC3\xA9.txt", "Z"}) dir.Write(name, "x");
+  const std::string source = "cd \"" + dir.path() + "\"\n" + R"(checklist files
+for i = 1 to checklist count()
+  print checklist string$(i); " ";
+next i
+print
+find first
+while get file type() <> -1
+  print get file name$(); " ";
+  find next
+endwhile
+end
+)";
+  RunOutcome r = RunVkaSource(source, 200);
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string order = ". .. a.txt b.txt C.txt Z \xC3\xA9.txt ";  // the transcript is UTF-8
+  EXPECT_EQ(r.transcript.find(order), 0u) << r.transcript;
+  EXPECT_NE(r.transcript.find(order, order.size()), std::string::npos) << r.transcript;
+}
+
 TEST(FilesProgram, TheExampleSavesReadsBackAndLists) {
   TempDir dir;
   const fs::path old = fs::current_path();
