@@ -174,6 +174,8 @@ bool FsFolderWritable(const std::string& name) {
 
 bool FsDeleteFile(const std::string& name) { return unlink(FsResolve(name).c_str()) == 0; }
 
+bool FsDeleteHostFile(const std::string& path) { return unlink(path.c_str()) == 0; }
+
 std::string FsCurrentFolder() {
   std::error_code ec;
   auto p = std::filesystem::current_path(ec);

@@ -38,6 +38,8 @@ bool FsFolderExists(const std::string& name);
 // True when the folder exists and files can be created in it.
 bool FsFolderWritable(const std::string& name);
 bool FsDeleteFile(const std::string& name);
+// Deletes the file of exactly that host path (never one whose name differs in case).
+bool FsDeleteHostFile(const std::string& path);
 std::string FsCurrentFolder();
 bool FsChangeFolder(const std::string& name);
 // Folder part of a path, without the trailing separator ("" when none).
