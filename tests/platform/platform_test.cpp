@@ -255,8 +255,13 @@ TEST(Fs, AnUnspellableLetterNamesTheOneFileItFitsAndNoneOfMany) {
   ASSERT_TRUE(FsListFolder(dir.path(), entries));
   EXPECT_EQ(std::count_if(entries.begin(), entries.end(), [](const FsEntry& e) { return e.name == "??.txt"; }), 2);
   EXPECT_FALSE(FsListFolder(dir.path() + "/??.TXT", entries));
+  // Names a program can spell that read alike ignoring case: the first is taken, as before.
+  dir.Write("Dup.txt", "d");
+  dir.Write("DUP.txt", "d");
+  EXPECT_TRUE(FsFileExists(dir.path() + "/dup.TXT"));
   // A user's path on the command line: its own unspellable letters are no '?' of a program.
   EXPECT_EQ(FsFindHostFile(dir.path() + "/\xD0\x93\xD0\x94.dat"), dir.path() + "/\xD0\x93\xD0\x94.dat");
+  EXPECT_EQ(FsFindHostFile(dir.path() + "/??.DAT"), dir.path() + "/??.DAT");
 }
 
 // Names are text of the text code page: converted, matched ignoring case and given back in it,
@@ -264,6 +269,7 @@ TEST(Fs, AnUnspellableLetterNamesTheOneFileItFitsAndNoneOfMany) {
 TEST(Fs, NamesFollowTheTextCodePage) {
   TempDir dir;
   dir.Write("\xD0\xB2\xD0\xB3.txt", "vg");  // вг.txt
+  WaitPastLastChange(dir.path());  // the index made below is trusted as it stands
   const std::string folder = dir.path() + "\\";
   EXPECT_EQ(FsResolve(folder + "\xC2\xC3.TXT"), dir.path() + "/\xC3\x82\xC3\x83.TXT");  // ÂÃ.TXT in 1252
   SetTextCodePage(1251);
@@ -283,13 +289,13 @@ TEST(Codepage, LettersFoldToLowerCaseInTheirOwnCodePage) {
     int32_t page;
     std::string upper, lower;
   } cases[] = {
-      {1252, "AZ\x8A\xC9\x9F\xD7", "az\x9A\xE9\xFF\xD7"},  // Š É Ÿ; × is no letter
-      {1251, "\xC0\xA8\xA5\xDF", "\xE0\xB8\xB4\xFF"},      // А Ё Ґ Я
-      {1250, "\x8A\xA3\xC8", "\x9A\xB3\xE8"},              // Š Ł Č
-      {1253, "\xC1\xA2\xBF", "\xE1\xDC\xFE"},              // Α Ά Ώ
-      {1254, "\xDD\xD0", "i\xF0"},                         // İ Ğ
-      {1257, "\xC0\xDE", "\xE0\xFE"},                      // Ą Ž
-      {1258, "\xD5\xD0", "\xF5\xF0"},                      // Ơ Đ
+      {1252, "@[AZ\xC0\xDE\xDF\x8A\x8E\x9F\xD7", "@[az\xE0\xFE\xDF\x9A\x9E\xFF\xD7"},  // ß and × stay
+      {1251, "\xC0\xDF\xA8\x80\x8F\xA5", "\xE0\xFF\xB8\x90\x9F\xB4"},              // А Я Ё Ђ Џ Ґ
+      {1250, "\x8A\xA3\xC8\xC5\x8F\xBC\x8D", "\x9A\xB3\xE8\xE5\x9F\xBE\x9D"},      // Š Ł Č Ĺ Ź Ľ Ť
+      {1253, "\xC1\xA2\xB8\xBA\xBC\xBE\xBF\xD1\xD3\xDB", "\xE1\xDC\xDD\xDF\xFC\xFD\xFE\xF1\xF3\xFB"},
+      {1254, "\xDD\xD0\xFD", "i\xF0\xFD"},                                       // İ Ğ; ı stays
+      {1257, "\xC0\xDE\xC2\xCD", "\xE0\xFE\xE2\xED"},                             // Ą Ž Ā Ķ
+      {1258, "\xD5\xDD\xD0", "\xF5\xFD\xF0"},                                     // Ơ Ư Đ
       {1255, "\xE0" "A", "\xE0" "a"},                      // no case in Hebrew
   };
   for (const auto& c : cases) EXPECT_EQ(CodePageLower(c.page, c.upper), c.lower) << c.page;
@@ -298,12 +304,12 @@ TEST(Codepage, LettersFoldToLowerCaseInTheirOwnCodePage) {
 // A folder's listing: "." and ".." first, then the names ignoring case, whatever the disk's order.
 TEST(Fs, ListingsAreInNameOrderIgnoringCase) {
   TempDir dir;
-  for (const char* name : {"b.txt", "A.txt", "\xC3\x89t\xC3\xA9", "c", "Z.txt", "a.TXT"}) dir.Write(name, "x");
+  for (const char* name : {"b.txt", "A.txt", "\xC3\x89t\xC3\xA9", "c", "Z.txt", "a.TXT", "#1"}) dir.Write(name, "x");
   std::vector<FsEntry> entries;
   ASSERT_TRUE(FsListFolder(dir.path(), entries));
   std::vector<std::string> names;
   for (const FsEntry& e : entries) names.push_back(e.name);
-  EXPECT_EQ(names, (std::vector<std::string>{".", "..", "A.txt", "a.TXT", "b.txt", "c", "Z.txt", "\xC9t\xE9"}));
+  EXPECT_EQ(names, (std::vector<std::string>{".", "..", "#1", "A.txt", "a.TXT", "b.txt", "c", "Z.txt", "\xC9t\xE9"}));
 }
 
 TEST(Fs, AtomicWritesReplaceTheWholeFile) {
