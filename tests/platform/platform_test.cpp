@@ -180,6 +180,9 @@ TEST(Fs, ANameNeverMadeCostsNoListingUntilTheFolderChanges) {
     EXPECT_FALSE(FsFileExists(folder + "missing.txt"));
     EXPECT_FALSE(FsFileExists(folder + "missing" + std::to_string(k) + ".txt"));
   }
+  // A name made by this process explains the folder's change: no listing either.
+  EXPECT_TRUE(FsCreateEmptyFile(folder + "made.txt"));
+  EXPECT_FALSE(FsFileExists(folder + "other.txt"));
   EXPECT_EQ(FsFolderListings(), listed);
   dir.Write("MISSING.TXT", "m");
   EXPECT_EQ(FsResolve(folder + "missing.txt"), dir.File("MISSING.TXT"));
@@ -244,6 +247,7 @@ TEST(Fs, AnUnspellableLetterNamesTheOneFileItFitsAndNoneOfMany) {
     EXPECT_EQ(FsWriteFileAtomic(name, "new"), !c.disk.empty());
     if (c.disk.empty()) {
       EXPECT_EQ(FileErrorCause(errno), "fits more than one file");
+      EXPECT_EQ(FsReadCause(FsReadRegularFile(name, data, 100, false), "a test"), "fits more than one file");
     }
     EXPECT_EQ(FsMakeFolder(name + "\\sub"), false);
     EXPECT_EQ(FsDeleteFile(name), !c.disk.empty());
@@ -259,6 +263,12 @@ TEST(Fs, AnUnspellableLetterNamesTheOneFileItFitsAndNoneOfMany) {
   dir.Write("Dup.txt", "d");
   dir.Write("DUP.txt", "d");
   EXPECT_TRUE(FsFileExists(dir.path() + "/dup.TXT"));
+  // Only a refused name makes "not found" say so, on its own thread.
+  std::thread([] { EXPECT_EQ(FileErrorCause(ENOENT), "not found"); }).join();
+  // A host file is deleted by its exact name only.
+  EXPECT_FALSE(FsDeleteHostFile(dir.path() + "/dup.txt"));
+  EXPECT_TRUE(FsDeleteHostFile(dir.path() + "/Dup.txt"));
+  EXPECT_TRUE(std::filesystem::exists(dir.File("DUP.txt")));
   // A user's path on the command line: its own unspellable letters are no '?' of a program.
   EXPECT_EQ(FsFindHostFile(dir.path() + "/\xD0\x93\xD0\x94.dat"), dir.path() + "/\xD0\x93\xD0\x94.dat");
   EXPECT_EQ(FsFindHostFile(dir.path() + "/??.DAT"), dir.path() + "/??.DAT");

@@ -111,8 +111,10 @@ TEST_F(StartupTest, AFreshLogLeavesAUsersLogOfAnotherCase) {
   for (const auto& c : cases) {
     dir.Write("SETUP.INI", std::string("[SETTINGS]\n") + c.setup + "\n");
     dir.Write("vk.log", "[MINE]\nX=1\n");
+    dir.Write("VK.LOG", "[OLD]\nX=1\n");
     RunFailing(c.debug);
     EXPECT_NE(dir.Read("vk.log").find("[MINE]"), std::string::npos) << c.setup;
+    EXPECT_EQ(dir.Read("VK.LOG").find("[OLD]"), std::string::npos) << c.setup;
   }
 }
 
