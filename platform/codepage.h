@@ -12,6 +12,9 @@ std::string Cp1252ToUtf8(const std::string& text);
 // Characters without a Windows-1252 form become '?'; U+0081, U+008D, U+008F, U+0090 and
 // U+009D (what the five bytes the code page leaves undefined convert to) become those bytes.
 std::string Utf8ToCp1252(const std::string& text);
+// The text with every letter of the code page in its lower-case form (a letter whose lower
+// case the code page lacks stays as it is): for matching names ignoring case.
+std::string CodePageLower(int32_t codePage, std::string text);
 // The code page of typed, pasted and copied text: the text character set's (1252 until set).
 void SetTextCodePage(int32_t codePage);
 int32_t TextCodePage();

@@ -47,6 +47,18 @@ std::string Normalise(const std::string& name) {
   return root + rest;
 }
 
+// Set by each name resolved on this thread: the name fits more than one file.
+thread_local bool t_fitsMany = false;
+
+// A name refused because it fits more than one file: no path, so that every operation on it
+// fails (ENOENT) and nothing is made.
+std::string RefuseFitsMany() {
+  t_fitsMany = true;
+  return "";
+}
+
+std::string ToHost(const std::string& programText) { return CodePageToUtf8(TextCodePage(), programText); }
+
 bool HasHighBytes(const std::string& s) {
   return std::any_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
 }
@@ -55,11 +67,12 @@ bool HasHighBytes(const std::string& s) {
 // its raw bytes (a name on disk that is not UTF-8, or a host path given back), then matched
 // ignoring case; from the first component that matches nothing on, the rest is kept as UTF-8.
 std::string Resolve(const std::string& name) {
+  t_fitsMany = false;
   std::string root, rest;
   SplitDrive(name, root, rest);
   const std::string raw = root + rest;
   const bool high = HasHighBytes(rest);
-  const std::string s = high ? root + Cp1252ToUtf8(rest) : raw;
+  const std::string s = high ? root + ToHost(rest) : raw;
   if (s.empty()) return s;
   struct stat st;
   if (lstat(s.c_str(), &st) == 0) return s;  // exact match: the common case
@@ -71,6 +84,7 @@ std::string Resolve(const std::string& name) {
     std::string found;
     const FsMatch match = part == "." || part == ".." ? FsMatch::kNoFolder : FsMatchInFolder(dir, part, found);
     if (match == FsMatch::kFound) return raw.substr(0, last + 1) + found;
+    if (match == FsMatch::kFitsMany) return RefuseFitsMany();
     if (match == FsMatch::kNone) {
       FsNoteNewName(dir, part);
       return raw;
@@ -89,13 +103,16 @@ std::string Resolve(const std::string& name) {
     if (part.empty()) continue;
     const std::string base = out.empty() || out.back() == '/' ? out : out + "/";
     const bool partHigh = HasHighBytes(part);
-    std::string next = base + (partHigh ? Cp1252ToUtf8(part) : part);
+    std::string next = base + (partHigh ? ToHost(part) : part);
     if (matching && part != "." && part != ".." && lstat(next.c_str(), &st) != 0) {
       std::string found;
+      FsMatch match = FsMatch::kNone;
       if (partHigh && lstat((base + part).c_str(), &st) == 0)
         next = base + part;
-      else if (FsMatchInFolder(out, part, found) == FsMatch::kFound)
+      else if ((match = FsMatchInFolder(out, part, found)) == FsMatch::kFound)
         next = base + found;
+      else if (match == FsMatch::kFitsMany)
+        return RefuseFitsMany();
       else {
         matching = false;
         FsNoteNewName(out, next.substr(base.size()));
@@ -121,14 +138,16 @@ bool FsEqualsNoCase(const std::string& a, const std::string& b) {
 std::string FsResolve(const std::string& name) { return Resolve(name); }
 std::string FsResolveForWrite(const std::string& name) { return Resolve(name); }
 
+bool FsNameFitsMany() { return t_fitsMany; }
+
 std::string FsToProgramName(const std::string& hostName) {
-  return IsValidUtf8(hostName) ? Utf8ToCp1252(hostName) : hostName;
+  return IsValidUtf8(hostName) ? Utf8ToCodePage(TextCodePage(), hostName) : hostName;
 }
 
 bool FsProgramCanSpell(const std::string& hostName) {
   if (!HasHighBytes(hostName) || !IsValidUtf8(hostName)) return true;
   // A character the code page has is never '?', and a '?' stays one.
-  const std::string programName = Utf8ToCp1252(hostName);
+  const std::string programName = FsToProgramName(hostName);
   return std::count(programName.begin(), programName.end(), '?') == std::count(hostName.begin(), hostName.end(), '?');
 }
 
@@ -154,6 +173,8 @@ bool FsFolderWritable(const std::string& name) {
 }
 
 bool FsDeleteFile(const std::string& name) { return unlink(FsResolve(name).c_str()) == 0; }
+
+bool FsDeleteHostFile(const std::string& path) { return unlink(path.c_str()) == 0; }
 
 std::string FsCurrentFolder() {
   std::error_code ec;
@@ -539,7 +560,7 @@ bool FsWriteFileAtomicAs(const std::string& name, const std::string& data, const
 
 std::string FsReadCause(FsRead result, const char* kind) {
   switch (result) {
-    case FsRead::kMissing: return "not found";
+    case FsRead::kMissing: return FileErrorCause(ENOENT);
     case FsRead::kNotRegular: return "not a regular file";
     case FsRead::kTooLarge: return std::string("too large for ") + kind;
     default: return "cannot be read: " + FileErrorCause(errno);
@@ -548,7 +569,7 @@ std::string FsReadCause(FsRead result, const char* kind) {
 
 std::string FileErrorCause(int error) {
   switch (error) {
-    case ENOENT: return "not found";
+    case ENOENT: return t_fitsMany ? "fits more than one file" : "not found";
     case ENOTDIR: return "a part of the path is not a folder";
     case EACCES:
     case EPERM: return "permission denied";

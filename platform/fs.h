@@ -10,17 +10,23 @@
 // The path layer: every file name the system opens passes through here. Both '\' and '/'
 // separate folders, a drive letter "X:" maps to the file-system root, and each component of
 // a path is matched case-insensitively against what exists (an exact match wins). Names from
-// programs are code-page text and become UTF-8 on disk; a name on disk that is not UTF-8 is
-// found by its raw bytes.
+// programs are text of the text code page (TextCodePage) and become UTF-8 on disk; a name on
+// disk that is not UTF-8 is found by its raw bytes. A name on disk with a letter the code page
+// cannot spell reads '?' there (FsToProgramName), and is found by that '?' when no other entry
+// of its folder reads alike; a name that fits two or more such entries names none of them: it
+// resolves to "" (every operation on it fails, nothing is made) and FsNameFitsMany() is true.
 std::string FsResolve(const std::string& name);
+// True when the last name resolved on this thread was refused because it fits more than one
+// file; FileErrorCause then gives ENOENT as "fits more than one file".
+bool FsNameFitsMany();
 // As FsResolve, for a file about to be created: existing folders are matched, the rest is
 // kept as given (with '/' separators).
 std::string FsResolveForWrite(const std::string& name);
-// A name read from disk as code-page text for a program: characters outside the code page
-// become '?', a name that is not UTF-8 passes byte for byte.
+// A name read from disk as text of the text code page for a program: characters outside the
+// code page become '?', a name that is not UTF-8 passes byte for byte.
 std::string FsToProgramName(const std::string& hostName);
 // False when FsToProgramName has to put a '?' for a character of the name: a program cannot
-// spell it, and no name a program gives is matched to it ignoring case.
+// spell it.
 bool FsProgramCanSpell(const std::string& hostName);
 // Turns a host path into the system's own form with backslashes, as code-page text (for texts
 // shown to programs).
@@ -32,6 +38,8 @@ bool FsFolderExists(const std::string& name);
 // True when the folder exists and files can be created in it.
 bool FsFolderWritable(const std::string& name);
 bool FsDeleteFile(const std::string& name);
+// Deletes the file of exactly that host path (never one whose name differs in case).
+bool FsDeleteHostFile(const std::string& path);
 std::string FsCurrentFolder();
 bool FsChangeFolder(const std::string& name);
 // Folder part of a path, without the trailing separator ("" when none).
@@ -142,15 +150,16 @@ bool FsIsProtectedFolder(const std::string& name);
 // cannot be opened or is protected; entries that cannot be deleted are left.
 bool FsDeleteTree(const std::string& name, bool removeTop);
 
-// One entry of a folder listing, in the order the file system reports them; the name is
-// code-page text (FsToProgramName).
+// One entry of a folder listing; the name is code-page text (FsToProgramName).
 struct FsEntry {
   std::string name;
   bool folder = false;
   int64_t size = 0;
   int64_t writeTime = 0;  // seconds since 1970
 };
-// The entries of a folder, "." and ".." included; false when it cannot be read.
+// The entries of a folder: "." and ".." first, then the others in order of their names
+// ignoring case (in the code page, then byte for byte), the same on every machine; false when
+// it cannot be read.
 bool FsListFolder(const std::string& name, std::vector<FsEntry>& out);
 // Regular files of a folder tree, depth first in listing order, as paths relative to the top
 // joined by '/' as on disk (FsToProgramName turns them into program text); links and other

@@ -26,21 +26,10 @@ constexpr int64_t kStampResolutionNs = 20'000'000;
 // folder is listed again.
 constexpr size_t kMaxFolders = 256, kMaxNames = 1 << 20, kMaxNoted = 4096;
 
-// Case folding of the code page's letters (ASCII, Latin-1 and the few in 0x80-0x9F).
-unsigned char FoldCp(unsigned char c) {
-  if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 0x20;
-  if (c == 0x8A || c == 0x8C || c == 0x8E) return c + 0x10;
-  if (c == 0x9F) return 0xFF;
-  return c;
-}
-
-std::string Fold(std::string s) {
-  for (char& c : s) c = char(FoldCp(static_cast<unsigned char>(c)));
-  return s;
-}
-
-std::string FoldedEntry(const std::string& entry) {
-  return Fold(IsValidUtf8(entry) ? Utf8ToCp1252(entry) : entry);
+// A name on disk as the program's code page spells it, in lower case: UTF-8 names in their
+// code-page form, a name that is not UTF-8 by its bytes.
+std::string FoldedEntry(const std::string& entry, int32_t codePage) {
+  return CodePageLower(codePage, IsValidUtf8(entry) ? Utf8ToCodePage(codePage, entry) : entry);
 }
 
 int64_t Ns(const timespec& t) { return int64_t(t.tv_sec) * 1'000'000'000 + t.tv_nsec; }
@@ -61,11 +50,20 @@ bool StampOf(const std::string& dir, Stamp& s) {
   return true;
 }
 
+// The entries of a folder that one folded name fits: the first in listing order, how many, and
+// whether any of them has a '?' for a letter the code page cannot spell.
+struct Fit {
+  std::string first;
+  uint32_t count = 0;
+  bool unspelled = false;
+};
+
 struct FolderIndex {
   Stamp stamp;
-  // Folded name -> the first entry so named, and the names resolved as new since the listing
-  // (which may or may not have been made).
-  std::unordered_map<std::string, std::string> names;
+  int32_t codePage = 0;  // of the folded names
+  // Folded name -> the entries it fits, and the names resolved as new since the listing (which
+  // may or may not have been made).
+  std::unordered_map<std::string, Fit> names;
   // The folded names resolved as new that the listing did not hold.
   std::unordered_set<std::string> notedOnly;
   size_t noted = 0;  // names resolved as new since the last look-up, the last of them
@@ -96,12 +94,14 @@ bool List(const std::string& dir, FolderIndex& index) {
   if (!d) return false;
   index.names.clear();
   index.notedOnly.clear();
+  index.codePage = TextCodePage();
   g_listings.fetch_add(1, std::memory_order_relaxed);
   while (dirent* e = readdir(d)) {
-    // A name a program cannot spell is listed to it with '?' for a character: that '?' names
-    // nothing, so the name is left out.
     const std::string entry = e->d_name;
-    if (FsProgramCanSpell(entry)) index.names.emplace(FoldedEntry(entry), entry);
+    Fit& fit = index.names[FoldedEntry(entry, index.codePage)];
+    if (fit.count++ == 0) fit.first = entry;
+    // A name a program cannot spell is listed to it with '?' for a letter.
+    fit.unspelled = fit.unspelled || !FsProgramCanSpell(entry);
   }
   closedir(d);
   index.noted = index.notedSinceListing = 0;
@@ -115,7 +115,7 @@ bool List(const std::string& dir, FolderIndex& index) {
 // listed.
 bool Refresh(const std::string& dir, FolderIndex& index, const Stamp& now, bool fresh) {
   if (fresh || now.dev != index.stamp.dev || now.ino != index.stamp.ino ||
-      index.notedSinceListing > kMaxNoted)
+      index.notedSinceListing > kMaxNoted || index.codePage != TextCodePage())
     return List(dir, index);
   if (!(now == index.stamp)) {
     // A name resolved as new since the last look-up and made since explains the change.
@@ -134,7 +134,7 @@ FsMatch FsMatchInFolder(const std::string& dir, const std::string& part, std::st
   const std::string folder = dir.empty() ? "." : dir;
   Stamp now;
   if (!StampOf(folder, now)) return FsMatch::kNoFolder;
-  const std::string key = Fold(part);
+  const std::string key = CodePageLower(TextCodePage(), part);
   std::lock_guard<std::mutex> hold(g_lock);
   auto it = g_folders.find(folder);
   const bool fresh = it == g_folders.end();
@@ -150,8 +150,10 @@ FsMatch FsMatchInFolder(const std::string& dir, const std::string& part, std::st
     for (;;) {
       auto name = index.names.find(key);
       if (name == index.names.end()) return FsMatch::kNone;
-      if (Exists(Join(folder, name->second))) {
-        found = name->second;
+      // A '?' that stands for an unspellable letter of two or more names names none of them.
+      if (name->second.count > 1 && name->second.unspelled) return FsMatch::kFitsMany;
+      if (Exists(Join(folder, name->second.first))) {
+        found = name->second.first;
         return FsMatch::kFound;
       }
       // Resolved as new and never made, in a folder that has not changed since: still new. A
@@ -174,8 +176,9 @@ void FsNoteNewName(const std::string& dir, const std::string& name) {
   auto it = g_folders.find(dir.empty() ? "." : dir);
   if (it == g_folders.end()) return;
   FolderIndex& index = it->second;
-  const std::string key = FoldedEntry(name);
-  if (index.names.emplace(key, name).second) index.notedOnly.insert(key);
+  if (index.codePage != TextCodePage()) return;  // listed again at its next look-up
+  const std::string key = FoldedEntry(name, index.codePage);
+  if (index.names.emplace(key, Fit{name, 1, false}).second) index.notedOnly.insert(key);
   index.lastNoted = name;
   index.noted++;
   index.notedSinceListing++;

@@ -11,13 +11,14 @@
 // over such a creation, is trusted for half a second at most: a name another process makes in
 // the same moment as one of ours is found after that at the latest.
 
-enum class FsMatch { kFound, kNone, kNoFolder };
+enum class FsMatch { kFound, kNone, kNoFolder, kFitsMany };
 
 // Finds the entry of folder dir ("" is the current folder) whose name equals part (code-page
-// text) ignoring case: names on disk are UTF-8 and compared in their code-page form, a name
-// that is not UTF-8 by its bytes; a name with a character outside the code page matches
-// nothing. The first such entry in listing order wins. kNoFolder when dir is not a folder (or
-// does not exist).
+// text, the text code page's) ignoring case: names on disk are UTF-8 and compared in their
+// code-page form, with '?' for a letter the code page cannot spell; a name that is not UTF-8 by
+// its bytes. The first such entry in listing order wins, unless one of the entries that fit
+// has such a '?': then the name is matched only when it fits that one entry alone, and is
+// kFitsMany otherwise. kNoFolder when dir is not a folder (or does not exist).
 FsMatch FsMatchInFolder(const std::string& dir, const std::string& part, std::string& found);
 // Notes that name (as on disk) was resolved in dir as a new name, which the caller may now
 // create.

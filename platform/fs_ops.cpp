@@ -8,11 +8,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <tuple>
 
+#include "platform/codepage.h"
 #include "platform/fs.h"
 
 namespace {
@@ -118,6 +121,18 @@ void ListTreeAt(int dirFd, const std::string& prefix, std::vector<std::string>& 
     }
   }
 }
+
+// An entry of a listing with its name on disk, and its place: "." and ".." first, then by
+// name ignoring case in the text code page, then byte for byte (and by the name on disk where
+// two read alike).
+struct Listed {
+  int rank;
+  std::string folded, host;
+  FsEntry entry;
+  bool operator<(const Listed& o) const {
+    return std::tie(rank, folded, entry.name, host) < std::tie(o.rank, o.folded, o.entry.name, o.host);
+  }
+};
 
 bool IsDriveRoot(const std::string& real) {
   for (const std::string& root : g_drives)
@@ -296,8 +311,11 @@ bool FsDeleteTree(const std::string& name, bool removeTop) {
 bool FsListFolder(const std::string& name, std::vector<FsEntry>& out) {
   out.clear();
   std::string path = FsResolve(name);
+  if (path.empty() && !name.empty()) return false;  // a name that fits more than one folder
   DIR* d = opendir(path.empty() ? "." : path.c_str());
   if (!d) return false;
+  std::vector<Listed> listed;
+  const int32_t page = TextCodePage();
   while (dirent* e = readdir(d)) {
     FsEntry entry;
     entry.name = FsToProgramName(e->d_name);
@@ -307,9 +325,12 @@ bool FsListFolder(const std::string& name, std::vector<FsEntry>& out) {
       entry.size = S_ISREG(st.st_mode) ? int64_t(st.st_size) : 0;
       entry.writeTime = int64_t(st.st_mtime);
     }
-    out.push_back(std::move(entry));
+    const int rank = entry.name == "." ? 0 : entry.name == ".." ? 1 : 2;
+    listed.push_back({rank, CodePageLower(page, entry.name), e->d_name, std::move(entry)});
   }
   closedir(d);
+  std::sort(listed.begin(), listed.end());
+  for (Listed& e : listed) out.push_back(std::move(e.entry));
   return true;
 }
 

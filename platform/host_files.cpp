@@ -42,8 +42,9 @@ std::string FsFindHostFile(const std::string& path) {
     std::string found;
     if (part == "." || part == ".." || lstat((base + part).c_str(), &st) == 0)
       out = base + part;
-    else if (FsMatchInFolder(out, FsToProgramName(part), found) == FsMatch::kFound)
-      out = base + found;
+    else if (FsProgramCanSpell(part) && FsMatchInFolder(out, FsToProgramName(part), found) == FsMatch::kFound &&
+             FsProgramCanSpell(found))
+      out = base + found;  // no '?' stands for a letter a program cannot spell, either way
     else
       return path;
   }

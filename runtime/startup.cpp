@@ -84,15 +84,15 @@ void ReadRuntimeSettings(uint32_t* fullScreen, uint32_t* windowMode) {
     SetTextCodePage(CodePageOfCharset(CharsetOfSetting(charset)));
   }
   if (SettingOn(settings, "DEBUGMODE")) {
-    FsDeleteFile(log);
+    FsDeleteHostFile(log);
     g_runtime.debugMode = 1;
   }
   if (SettingOn(current, "TRACEMODE")) {
-    FsDeleteFile(log);
+    FsDeleteHostFile(log);
     g_runtime.traceMode = 1;
   }
   if (SettingOn(current, "RUNTIMETEST")) {
-    FsDeleteFile(log);
+    FsDeleteHostFile(log);
     g_runtime.runtimeTest = 1;
   }
 }

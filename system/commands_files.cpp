@@ -115,7 +115,7 @@ void CmdGetFileDate() {
 std::string WriteCause(const std::string& name, int error) {
   if (name.empty()) return "no name given";
   if (FsPathExists(name)) return "already exists";
-  return error == ENOENT ? "its folder does not exist" : FileErrorCause(error);
+  return error == ENOENT && !FsNameFitsMany() ? "its folder does not exist" : FileErrorCause(error);
 }
 
 void CmdMakeFile() {

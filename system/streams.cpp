@@ -212,7 +212,9 @@ int32_t StreamOpenWrite(int32_t n, const std::string& name) {
   s.name = name;
   if (name.empty()) return Refuse(kErrStreamNotCreated, name, "no name given");
   if (s.file.CreateNew(name)) return 0;
-  return Refuse(kErrStreamNotCreated, name, errno == ENOENT ? "its folder does not exist" : FileErrorCause(errno));
+  const int error = errno;
+  return Refuse(kErrStreamNotCreated, name,
+                error == ENOENT && !FsNameFitsMany() ? "its folder does not exist" : FileErrorCause(error));
 }
 
 int32_t StreamClose(int32_t n) {

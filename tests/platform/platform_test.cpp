@@ -182,6 +182,9 @@ TEST(Fs, ANameNeverMadeCostsNoListingUntilTheFolderChanges) {
     EXPECT_FALSE(FsFileExists(folder + "missing.txt"));
     EXPECT_FALSE(FsFileExists(folder + "missing" + std::to_string(k) + ".txt"));
   }
+  // A name made by this process explains the folder's change: no listing either.
+  EXPECT_TRUE(FsCreateEmptyFile(folder + "made.txt"));
+  EXPECT_FALSE(FsFileExists(folder + "other.txt"));
   EXPECT_EQ(FsFolderListings(), listed);
   dir.Write("MISSING.TXT", "m");
   EXPECT_EQ(FsResolve(folder + "missing.txt"), dir.File("MISSING.TXT"));
@@ -219,35 +222,106 @@ TEST(Fs, CodePageNamesMeetUtf8NamesOnDisk) {
 }
 
 // A program sees a name with characters outside its code page with '?' for them; that '?'
-// names no file, while a '?' the name really has still matches ignoring case.
-TEST(Fs, ANameAProgramCannotSpellIsAMissingFile) {
+// names the one entry of its folder that reads so, and none where two or more read alike.
+TEST(Fs, AnUnspellableLetterNamesTheOneFileItFitsAndNoneOfMany) {
   TempDir dir;
-  std::filesystem::create_directories(dir.File("\xD0\xBF\xD0\xB0"));  // папка
+  std::filesystem::create_directories(dir.File("\xD0\xBF\xD0\xB0"));  // па
   for (const char* disk : {"\xD0\xB0\xD0\xB1.txt", "\xD0\xB2\xD0\xB3.txt", "\xD0\xBF\xD0\xB0/a.txt",
                            "Q\xE2\x98\x83.dat", "?\xD0\xB1.dat", "Q?.DAT"})
     dir.Write(disk, disk);
   struct Case {
-    std::string program, disk;  // disk "" for a missing file
+    std::string program, disk;  // disk "" for a name refused as fitting more than one file
   } cases[] = {
-      {"??.txt", ""},                       // аб.txt and вг.txt
-      {"??\\a.txt", ""},                    // a folder named the same way
-      {"q?.dat", "Q?.DAT"},                 // not Q☃.dat nor ?б.dat, listed as "Q?.dat" and "??.dat"
-      {"??.dat", ""},
+      {"??.txt", ""},                           // аб.txt and вг.txt
+      {"??\\a.txt", "\xD0\xBF\xD0\xB0/a.txt"},  // the one folder that reads "??"
+      {"q?.dat", ""},                           // Q☃.dat and Q?.DAT read alike ignoring case
+      {"Q?.DAT", "Q?.DAT"},                     // an exact name wins
+      {"??.DAT", "?\xD0\xB1.dat"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.program);
     const std::string name = dir.path() + "\\" + c.program;
     EXPECT_EQ(FsFileExists(name), !c.disk.empty());
+    EXPECT_EQ(FsNameFitsMany(), c.disk.empty());
     std::string data;
     EXPECT_EQ(FsReadFile(name, data), !c.disk.empty());
     EXPECT_EQ(data, c.disk);
+    EXPECT_EQ(FsWriteFileAtomic(name, "new"), !c.disk.empty());
+    if (c.disk.empty()) {
+      EXPECT_EQ(FileErrorCause(errno), "fits more than one file");
+      EXPECT_EQ(FsReadCause(FsReadRegularFile(name, data, 100, false), "a test"), "fits more than one file");
+    }
+    EXPECT_EQ(FsMakeFolder(name + "\\sub"), false);
     EXPECT_EQ(FsDeleteFile(name), !c.disk.empty());
   }
-  for (const char* kept : {"\xD0\xB0\xD0\xB1.txt", "\xD0\xB2\xD0\xB3.txt", "\xD0\xBF\xD0\xB0/a.txt"})
+  EXPECT_FALSE(FsFolderExists(dir.path() + "/??.txt/sub"));
+  for (const char* kept : {"\xD0\xB0\xD0\xB1.txt", "\xD0\xB2\xD0\xB3.txt", "Q\xE2\x98\x83.dat"})
     EXPECT_EQ(dir.Read(kept), kept);
   std::vector<FsEntry> entries;
   ASSERT_TRUE(FsListFolder(dir.path(), entries));
   EXPECT_EQ(std::count_if(entries.begin(), entries.end(), [](const FsEntry& e) { return e.name == "??.txt"; }), 2);
+  EXPECT_FALSE(FsListFolder(dir.path() + "/??.TXT", entries));
+  // Names a program can spell that read alike ignoring case: the first is taken, as before.
+  dir.Write("Dup.txt", "d");
+  dir.Write("DUP.txt", "d");
+  EXPECT_TRUE(FsFileExists(dir.path() + "/dup.TXT"));
+  // Only a refused name makes "not found" say so, on its own thread.
+  std::thread([] { EXPECT_EQ(FileErrorCause(ENOENT), "not found"); }).join();
+  // A host file is deleted by its exact name only.
+  EXPECT_FALSE(FsDeleteHostFile(dir.path() + "/dup.txt"));
+  EXPECT_TRUE(FsDeleteHostFile(dir.path() + "/Dup.txt"));
+  EXPECT_TRUE(std::filesystem::exists(dir.File("DUP.txt")));
+  // A user's path on the command line: its own unspellable letters are no '?' of a program.
+  EXPECT_EQ(FsFindHostFile(dir.path() + "/\xD0\x93\xD0\x94.dat"), dir.path() + "/\xD0\x93\xD0\x94.dat");
+  EXPECT_EQ(FsFindHostFile(dir.path() + "/??.DAT"), dir.path() + "/??.DAT");
+}
+
+// Names are text of the text code page: converted, matched ignoring case and given back in it,
+// and a folder index made under another code page is not trusted.
+TEST(Fs, NamesFollowTheTextCodePage) {
+  TempDir dir;
+  dir.Write("\xD0\xB2\xD0\xB3.txt", "vg");  // вг.txt
+  WaitPastLastChange(dir.path());  // the index made below is trusted as it stands
+  const std::string folder = dir.path() + "\\";
+  EXPECT_EQ(FsResolve(folder + "\xC2\xC3.TXT"), dir.path() + "/\xC3\x82\xC3\x83.TXT");  // ÂÃ.TXT in 1252
+  SetTextCodePage(1251);
+  EXPECT_EQ(FsResolve(folder + "\xE2\xE3.txt"), dir.File("\xD0\xB2\xD0\xB3.txt"));
+  EXPECT_EQ(FsResolve(folder + "\xC2\xC3.TXT"), dir.File("\xD0\xB2\xD0\xB3.txt"));  // ВГ.TXT
+  EXPECT_TRUE(FsWriteFileAtomic(folder + "\xE4.txt", "d"));
+  std::vector<FsEntry> entries;
+  ASSERT_TRUE(FsListFolder(dir.path(), entries));
+  SetTextCodePage(1252);
+  EXPECT_EQ(dir.Read("\xD0\xB4.txt"), "d");  // д.txt
+  EXPECT_TRUE(std::any_of(entries.begin(), entries.end(), [](const FsEntry& e) { return e.name == "\xE2\xE3.txt"; }));
+  EXPECT_EQ(FsToSystemPath("/\xD0\xB4"), "\\?");
+}
+
+TEST(Codepage, LettersFoldToLowerCaseInTheirOwnCodePage) {
+  const struct {
+    int32_t page;
+    std::string upper, lower;
+  } cases[] = {
+      {1252, "@[AZ\xC0\xDE\xDF\x8A\x8E\x9F\xD7", "@[az\xE0\xFE\xDF\x9A\x9E\xFF\xD7"},  // ß and × stay
+      {1251, "\xC0\xDF\xA8\x80\x8F\xA5", "\xE0\xFF\xB8\x90\x9F\xB4"},              // А Я Ё Ђ Џ Ґ
+      {1250, "\x8A\xA3\xC8\xC5\x8F\xBC\x8D", "\x9A\xB3\xE8\xE5\x9F\xBE\x9D"},      // Š Ł Č Ĺ Ź Ľ Ť
+      {1253, "\xC1\xA2\xB8\xBA\xBC\xBE\xBF\xD1\xD3\xDB", "\xE1\xDC\xDD\xDF\xFC\xFD\xFE\xF1\xF3\xFB"},
+      {1254, "\xDD\xD0\xFD", "i\xF0\xFD"},                                       // İ Ğ; ı stays
+      {1257, "\xC0\xDE\xC2\xCD", "\xE0\xFE\xE2\xED"},                             // Ą Ž Ā Ķ
+      {1258, "\xD5\xDD\xD0", "\xF5\xFD\xF0"},                                     // Ơ Ư Đ
+      {1255, "\xE0" "A", "\xE0" "a"},                      // no case in Hebrew
+  };
+  for (const auto& c : cases) EXPECT_EQ(CodePageLower(c.page, c.upper), c.lower) << c.page;
+}
+
+// A folder's listing: "." and ".." first, then the names ignoring case, whatever the disk's order.
+TEST(Fs, ListingsAreInNameOrderIgnoringCase) {
+  TempDir dir;
+  for (const char* name : {"b.txt", "A.txt", "\xC3\x89t\xC3\xA9", "c", "Z.txt", "a.TXT", "#1"}) dir.Write(name, "x");
+  std::vector<FsEntry> entries;
+  ASSERT_TRUE(FsListFolder(dir.path(), entries));
+  std::vector<std::string> names;
+  for (const FsEntry& e : entries) names.push_back(e.name);
+  EXPECT_EQ(names, (std::vector<std::string>{".", "..", "#1", "A.txt", "a.TXT", "b.txt", "c", "Z.txt", "\xC9t\xE9"}));
 }
 
 TEST(Fs, AtomicWritesReplaceTheWholeFile) {

@@ -102,6 +102,22 @@ TEST_F(StartupTest, DebugModeStartsAFreshLogAndRecordsTheError) {
   EXPECT_NE(log.find("PC0=13"), std::string::npos);
 }
 
+// A fresh log removes the file named VK.LOG only, never a user's file of another case.
+TEST_F(StartupTest, AFreshLogLeavesAUsersLogOfAnotherCase) {
+  const struct {
+    const char* setup;
+    bool debug;
+  } cases[] = {{"DEBUGMODE=1", false}, {"TRACEMODE=1", false}, {"RUNTIMETEST=1", false}, {"", true}};
+  for (const auto& c : cases) {
+    dir.Write("SETUP.INI", std::string("[SETTINGS]\n") + c.setup + "\n");
+    dir.Write("vk.log", "[MINE]\nX=1\n");
+    dir.Write("VK.LOG", "[OLD]\nX=1\n");
+    RunFailing(c.debug);
+    EXPECT_NE(dir.Read("vk.log").find("[MINE]"), std::string::npos) << c.setup;
+    EXPECT_EQ(dir.Read("VK.LOG").find("[OLD]"), std::string::npos) << c.setup;
+  }
+}
+
 TEST_F(StartupTest, RuntimeTestModeSuppressesTheReport) {
   dir.Write("SETUP.INI", "[SETTINGS]\nRUNTIMETEST=1\n");
   EXPECT_EQ(RunFailing(), kExitRunError);

@@ -123,14 +123,21 @@ end
 TEST(FilesProgram, FailuresNameTheFileAndTheCause) {
   TempDir dir;
   fs::create_directory(dir.File("afolder"));
-  dir.Write("\xD0\xB0\xD0\xB1.txt", "a");  // аб.txt, listed to a program as "??.txt"
+  dir.Write("\xD0\xB0\xD0\xB1.txt", "a");  // аб.txt and вг.txt, both listed to a program as "??.txt"
+  dir.Write("\xD0\xB2\xD0\xB3.txt", "b");
   dir.Write("a.dat", "a");
   const struct {
     const char* lines;
     const char* says;
   } cases[] = {
       {"open to read 1, \"nope.dat\"", "File not found. nope.dat: not found"},
-      {"open to read 1, \"??.txt\"", "File not found. ??.txt: not found"},
+      {"open to read 1, \"??.txt\"", "File not found. ??.txt: fits more than one file"},
+      {"open to write 1, \"??.TXT\"", "??.TXT: fits more than one file"},
+      {"open to write 1, \"??.txt\\x.dat\"", "??.txt\\x.dat: fits more than one file"},
+      {"delete file \"??.txt\"", "??.txt: fits more than one file"},
+      {"make file \"??.txt\"", "??.txt: fits more than one file"},
+      {"copy file \"a.dat\", \"??.txt\"", "??.txt: fits more than one file"},
+      {"set dir \"??.txt\"", "??.txt: fits more than one file"},
       {"open to read 1, \"afolder\"", "afolder: is a folder"},
       {"open to write 1, \"nodir\\x.dat\"", "nodir\\x.dat: its folder does not exist"},
       {"copy file \"nope.dat\", \"b.dat\"", "nope.dat: not found"},
@@ -142,6 +149,31 @@ TEST(FilesProgram, FailuresNameTheFileAndTheCause) {
     RunOutcome r = RunVkaSource("cd \"" + dir.path() + "\"\n" + c.lines + "\nend\n", 20);
     EXPECT_NE(r.err.find(c.says), std::string::npos) << c.lines << " gave: " << r.err;
   }
+  EXPECT_EQ(dir.Read("\xD0\xB0\xD0\xB1.txt"), "a");
+  EXPECT_EQ(dir.Read("\xD0\xB2\xD0\xB3.txt"), "b");
+}
+
+// Listings are the same on every machine: "." and "..", then the names ignoring case.
+TEST(FilesProgram, ChecklistsAndSearchesListInNameOrder) {
+  TempDir dir;
+  for (const char* name : {"b.txt", "C.txt", "a.txt", "\xC3\xA9.txt", "Z"}) dir.Write(name, "x");
+  const std::string source = "cd \"" + dir.path() + "\"\n" + R"(checklist files
+for i = 1 to checklist count()
+  print checklist string$(i); " ";
+next i
+print
+find first
+while get file type() <> -1
+  print get file name$(); " ";
+  find next
+endwhile
+end
+)";
+  RunOutcome r = RunVkaSource(source, 200);
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string order = ". .. a.txt b.txt C.txt Z \xC3\xA9.txt ";  // the transcript is UTF-8
+  EXPECT_EQ(r.transcript.find(order), 0u) << r.transcript;
+  EXPECT_NE(r.transcript.find(order, order.size()), std::string::npos) << r.transcript;
 }
 
 TEST(FilesProgram, TheExampleSavesReadsBackAndLists) {
