@@ -204,7 +204,8 @@ int RunEnvironment(const std::string& file, const RunOptions& options, double ve
   env.windowMode = WindowModeAsked(options);
   env.ide = g_runtime;
   IdeStartUp(version);
-  const std::string path = file.empty() ? "" : AbsolutePath(file);
+  std::string path = file;  // a host path, opened and saved as it is named
+  if (!file.empty()) FsHostAbsolute(file, path);
   IdeCompileReport report;
   int status = kExitOk;
   for (;;) {

@@ -26,6 +26,8 @@ FsRead FsReadHostRegularFile(const std::string& path, std::string& out, uint64_t
 bool FsReadHostFile(const std::string& path, std::string& out);
 // With access, the file written gets it, new or replaced.
 bool FsWriteHostFileAtomic(const std::string& path, const std::string& data, const FsAccess* access = nullptr);
+// As FsWriteFileDurable, with the path taken as it is.
+bool FsWriteHostFileDurable(const std::string& path, const std::string& data);
 // Why a file could not be written by FsWriteHostFileAtomic, from errno, in the words of
 // FileErrorCause: a missing folder and a target that is no regular file named as such.
 std::string FsWriteCause(int error);

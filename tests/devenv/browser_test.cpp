@@ -11,6 +11,7 @@
 #include "devenv/browser_state.h"
 #include "devenv/ide_actions.h"
 #include "devenv/ide_texts.h"
+#include "platform/codepage.h"
 #include "platform/fs.h"
 #include "tests/support/process.h"
 #include "tests/devenv/editor_driver.h"
@@ -147,6 +148,70 @@ TEST_F(BrowserTest, AProgramKeepsItsNameAndIsNotReplacedWithoutAsking) {
   EXPECT_EQ(g_ide.dialogMode, 13);
   EXPECT_EQ(g_browser.kind, 4);
   EXPECT_EQ(BrowserButtonAction(2), 13);
+}
+
+// Save As and Make Program write the name typed, in the text code page's letters, beside the
+// files whose names differ from it in case or in the coding of their letters; a name picked from
+// the list is that entry's own.
+TEST_F(BrowserTest, SaveAsAndMakeProgramWriteTheNameTyped) {
+  Type("x = 1");
+  dir_.Write("work/MyGame", "an older game");
+  dir_.Write("work/Keep.vka", "an older source");
+  dir_.Write("work/caf\xe9.vka", "a name that is not UTF-8");
+  struct {
+    int32_t mode, kind, codePage;
+    const char* typed;
+    const char* written;
+  } const cases[] = {
+      {11, 6, 1252, "mygame", "mygame"},
+      {2, 3, 1252, "keep.vka", "keep.vka"},
+      {2, 3, 1252, "caf\xe9.vka", "caf\xc3\xa9.vka"},
+      {12, 7, 1251, "\xe2\xe3", "\xd0\xb2\xd0\xb3"},
+  };
+  for (const auto& c : cases) {
+    SetTextCodePage(c.codePage);
+    Open(c.mode, c.kind);
+    BrowserSetField(1, c.typed);
+    BrowserPerformAction(BrowserButtonAction(2));
+    EXPECT_EQ(g_ide.dialogMode, 0) << c.written;  // nothing of that name: no question
+    EXPECT_TRUE(std::filesystem::exists(Work(c.written))) << c.written;
+  }
+  SetTextCodePage(1252);
+  EXPECT_EQ(dir_.Read("work/MyGame"), "an older game");
+  EXPECT_EQ(dir_.Read("work/Keep.vka"), "an older source");
+  dir_.Write("work/caf\xc3\xa9.vka", "the twin");
+  Open(2, 3);
+  BrowserSetChosenName("caf\xe9.vka", "caf\xe9.vka");
+  BrowserApplySelection(2);
+  ASSERT_EQ(g_ide.dialogMode, 3);
+  BrowserPerformAction(BrowserButtonAction(2));
+  EXPECT_EQ(dir_.Read("work/caf\xe9.vka"), "x = 1\r\n");
+  EXPECT_EQ(dir_.Read("work/caf\xc3\xa9.vka"), "the twin");
+}
+
+// Make Program never offers to replace a file the program is made from: either buffer's source
+// or an included file (found as the compile finds it). The panel says so and keeps the name.
+TEST_F(BrowserTest, MakeProgramRefusesTheFilesTheProgramIsMadeFrom) {
+  const char* const kFiles[][2] = {{"other.vka", "print 2\r\n"},
+                                   {"lib.vka", "function f()\r\nendfunction\r\n"},
+                                   {"game.vka", "#include LIB.vka\r\nprint 1\r\n"},
+                                   {"notes", "notes"}};
+  for (const auto& f : kFiles) dir_.Write(std::string("work/") + f[0], f[1]);
+  EditorSelectBuffer(1, false);
+  ASSERT_TRUE(BrowserLoadSource(Work("other.vka")));
+  EditorSelectBuffer(2, false);
+  ASSERT_TRUE(BrowserLoadSource(Work("game.vka")));
+  for (const char* name : {"game.vka", "other.vka", "lib.vka", "notes"}) {
+    const bool refused = std::string(name) != "notes";
+    Open(11, 6);
+    BrowserSetField(1, name);
+    BrowserPerformAction(BrowserButtonAction(2));
+    EXPECT_EQ(g_ide.dialogMode, refused ? 11 : 13) << name;
+    EXPECT_EQ(g_browser.message, refused ? IdeText(IdeSection::Desc, kDescOutputIsInput) : "") << name;
+    EXPECT_EQ(GetBrowserItem(1), name);
+    BrowserClose();
+  }
+  for (const auto& f : kFiles) EXPECT_EQ(dir_.Read(std::string("work/") + f[0]), f[1]);
 }
 
 // Replacing a program asks first; the "yes" keeps to what was asked for: the program alone

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "devenv/exe_builder.h"
+#include "devenv/ide_texts.h"
 #include "platform/fs.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
@@ -113,6 +114,28 @@ TEST_F(BuilderTest, AFailedBuildKeepsTheGameThereAndSaysWhy) {
       dir_.Write("proj/readme.txt", "data");
     }
   }
+}
+
+// A game named as one of its inputs or as a file its source includes (found as the compile finds
+// it) is refused before anything is packed, and the file stays as it was.
+TEST_F(BuilderTest, AGameNamedAsAFileItIsMadeFromIsRefused) {
+  dir_.Write("proj/lib.vka", "function f()\nendfunction\n");
+  dir_.Write("proj/game.vka", "#include LIB.vka\nprint 1\n");
+  dir_.Write("proj/open.vka", "print 2\n");
+  for (const char* name : {"proj/open.vka", "proj/lib.vka", "out/mygame"}) {
+    const bool refused = std::string(name) != "out/mygame";
+    ExeBuild b = Build(true);
+    b.inputs = {dir_.File("proj/open.vka")};
+    b.output = dir_.File(name);
+    EXPECT_EQ(IdeBuildWritesInput(b), refused) << name;
+    if (!refused) continue;
+    std::string error;
+    EXPECT_FALSE(IdeBuildExecutable(b, &error)) << name;
+    EXPECT_EQ(error, IdeText(IdeSection::Desc, kDescOutputIsInput));
+    EXPECT_TRUE(reports_.empty());
+  }
+  EXPECT_EQ(dir_.Read("proj/open.vka"), "print 2\n");
+  EXPECT_EQ(dir_.Read("proj/lib.vka"), "function f()\nendfunction\n");
 }
 
 }  // namespace
