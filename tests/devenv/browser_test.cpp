@@ -214,6 +214,22 @@ TEST_F(BrowserTest, MakeProgramRefusesTheFilesTheProgramIsMadeFrom) {
   for (const auto& f : kFiles) EXPECT_EQ(dir_.Read(std::string("work/") + f[0]), f[1]);
 }
 
+// Enter in the Save As and Make Program panels saves or makes, as their first button does.
+TEST_F(BrowserTest, EnterDoesWhatThePanelsFirstButtonDoes) {
+  Type("x = 1");
+  const struct {
+    int32_t mode, kind;
+    const char* name;
+  } cases[] = {{2, 3, "saved.vka"}, {11, 6, "made"}, {12, 7, "made2"}};
+  for (const auto& c : cases) {
+    Open(c.mode, c.kind);
+    for (const char* ch = c.name; *ch; ++ch) BrowserWindowMessage({MsgKind::Char, *ch, 0});
+    BrowserWindowMessage({MsgKind::KeyDown, kVkReturn, 0});
+    EXPECT_FALSE(BrowserIsOpen()) << c.name;
+    EXPECT_TRUE(std::filesystem::exists(Work(c.name))) << c.name;
+  }
+}
+
 // Replacing a program asks first; the "yes" keeps to what was asked for: the program alone
 // from make-program, the project's media too from make-program-with-media, as a new name does.
 TEST_F(BrowserTest, OnlyTheOverwriteOfAProgramWithMediaPacksTheMedia) {
