@@ -387,12 +387,12 @@ void BrowserApplySelection(int32_t mode) {
         BrowserShowMessage(WithCause(kDescNotBuilt, why));
         return;
       }
+      // The sources, made yet or not, and the included files are never written over.
+      if (MadeFrom(path)) {
+        BrowserShowMessage(Desc(kDescOutputIsInput));
+        return;
+      }
       if (HostPathExists(path)) {
-        // The source and its included files are never offered for replacing.
-        if (MadeFrom(path)) {
-          BrowserShowMessage(Desc(kDescOutputIsInput));
-          return;
-        }
         Ask(mode + 7);
         return;
       }

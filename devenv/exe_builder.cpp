@@ -1,6 +1,8 @@
 // The executable builder over the runtime's compile-and-package functions.
 #include "devenv/exe_builder.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 
 #include "devenv/ide_texts.h"
@@ -40,8 +42,11 @@ std::string FolderOf(const ExeBuild& b) { return b.projectFolder.empty() ? FsCur
 
 bool IdeBuildWritesInput(const ExeBuild& b) {
   if (OneOf(b.output, b.inputs)) return true;
+  // Only a file that is there can have been included.
+  struct stat st;
   SourceMap map;
-  return CompileFile(b.source, "", &map, FolderOf(b)) && OneOf(b.output, IncludedFiles(map, b.source, FolderOf(b)));
+  return stat(b.output.c_str(), &st) == 0 && CompileFile(b.source, "", &map, FolderOf(b)) &&
+         OneOf(b.output, IncludedFiles(map, b.source, FolderOf(b)));
 }
 
 bool IdeBuildExecutable(const ExeBuild& b, std::string* error) {

@@ -28,6 +28,7 @@ struct ExeBuild {
 // A game named as one of the build's inputs or as a file the source includes is never written:
 // the build fails with the environment's text for it.
 bool IdeBuildExecutable(const ExeBuild& build, std::string* error);
-// Whether the game's name is one of the build's inputs or a file the source includes (found by
-// a compile that writes nothing; a source that does not compile includes nothing).
+// Whether the game's name is one of the build's inputs (there or not) or a file the source
+// includes (found by a compile that writes nothing; a source that does not compile includes
+// nothing).
 bool IdeBuildWritesInput(const ExeBuild& build);

@@ -190,7 +190,8 @@ TEST_F(BrowserTest, SaveAsAndMakeProgramWriteTheNameTyped) {
 }
 
 // Make Program never offers to replace a file the program is made from: either buffer's source
-// or an included file (found as the compile finds it). The panel says so and keeps the name.
+// (made yet or not) or an included file (found as the compile finds it). The panel says so and
+// keeps the name.
 TEST_F(BrowserTest, MakeProgramRefusesTheFilesTheProgramIsMadeFrom) {
   const char* const kFiles[][2] = {{"other.vka", "print 2\r\n"},
                                    {"lib.vka", "function f()\r\nendfunction\r\n"},
@@ -201,8 +202,9 @@ TEST_F(BrowserTest, MakeProgramRefusesTheFilesTheProgramIsMadeFrom) {
   ASSERT_TRUE(BrowserLoadSource(Work("other.vka")));
   EditorSelectBuffer(2, false);
   ASSERT_TRUE(BrowserLoadSource(Work("game.vka")));
-  for (const char* name : {"game.vka", "other.vka", "lib.vka", "notes"}) {
+  for (const char* name : {"game.vka", "other.vka", "lib.vka", "notes", "new.vka"}) {
     const bool refused = std::string(name) != "notes";
+    if (std::string(name) == "new.vka") g_ide.fileName = name;  // a new source, not saved yet
     Open(11, 6);
     BrowserSetField(1, name);
     BrowserPerformAction(BrowserButtonAction(2));
@@ -212,6 +214,7 @@ TEST_F(BrowserTest, MakeProgramRefusesTheFilesTheProgramIsMadeFrom) {
     BrowserClose();
   }
   for (const auto& f : kFiles) EXPECT_EQ(dir_.Read(std::string("work/") + f[0]), f[1]);
+  EXPECT_FALSE(std::filesystem::exists(Work("new.vka")));
 }
 
 // Enter in the Save As and Make Program panels saves or makes, as their first button does.
