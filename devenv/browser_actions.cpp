@@ -184,10 +184,8 @@ void NewProject() {
 std::vector<std::string> OpenSources() {
   std::vector<std::string> out;
   if (!g_ide.fileName.empty()) out.push_back(BrowserJoin(g_ide.projectFolder, g_ide.fileName));
-  if (g_ide.loadedBuffer == 1 || g_ide.loadedBuffer == 2) {
-    const EditorBufferRecord& other = g_ide.records[2 - g_ide.loadedBuffer];
-    if (other.used && !other.fileName.empty()) out.push_back(BrowserJoin(other.projectFolder, other.fileName));
-  }
+  const EditorBufferRecord& other = g_ide.records[g_ide.loadedBuffer == 2 ? 0 : 1];
+  if (!other.fileName.empty()) out.push_back(BrowserJoin(other.projectFolder, other.fileName));
   return out;
 }
 

@@ -447,7 +447,6 @@ bool BrowserWindowMessage(const Message& m) {
         BrowserPerformAction(g_ide.dialogMode == 72 ? 73 : 1);
       } else if (m.a == kVkReturn && (b.kind == 3 || b.kind == 6 || b.kind == 7)) {
         // Saves or makes the program, as the panel's first button does.
-        if (b.activeField > 0) BrowserCommitEdit();
         BrowserPerformAction(BrowserButtonAction(2));
         for (BrowserButton& button : b.buttons) button.pressed = false;
       } else if (b.activeField > 0) {

@@ -38,6 +38,11 @@ bool OneOf(const std::string& output, const std::vector<std::string>& files) {
 
 std::string FolderOf(const ExeBuild& b) { return b.projectFolder.empty() ? FsCurrentFolder() : b.projectFolder; }
 
+// Whether the game's name is one of the build's inputs or a file the compile included.
+bool NamesAnInput(const ExeBuild& b, const SourceMap& map) {
+  return OneOf(b.output, b.inputs) || OneOf(b.output, IncludedFiles(map, b.source, FolderOf(b)));
+}
+
 }  // namespace
 
 bool IdeBuildWritesInput(const ExeBuild& b) {
@@ -45,8 +50,7 @@ bool IdeBuildWritesInput(const ExeBuild& b) {
   // Only a file that is there can have been included.
   struct stat st;
   SourceMap map;
-  return stat(b.output.c_str(), &st) == 0 && CompileFile(b.source, "", &map, FolderOf(b)) &&
-         OneOf(b.output, IncludedFiles(map, b.source, FolderOf(b)));
+  return stat(b.output.c_str(), &st) == 0 && CompileFile(b.source, "", &map, FolderOf(b)) && NamesAnInput(b, map);
 }
 
 bool IdeBuildExecutable(const ExeBuild& b, std::string* error) {
@@ -62,17 +66,20 @@ bool IdeBuildExecutable(const ExeBuild& b, std::string* error) {
     if (error) *error = outcome.message;
     return false;
   }
-  bool ok = !OneOf(b.output, b.inputs) && !OneOf(b.output, IncludedFiles(map, b.source, folder));
-  if (!ok && error) *error = IdeText(IdeSection::Desc, kDescOutputIsInput);
+  if (NamesAnInput(b, map)) {
+    FsDeleteFile(image);
+    if (error) *error = IdeText(IdeSection::Desc, kDescOutputIsInput);
+    return false;
+  }
   std::vector<MediaFile> media;
-  if (ok && b.withMedia) media = CollectMediaFiles(folder, b.output);
+  if (b.withMedia) media = CollectMediaFiles(folder, b.output);
   const auto adding = [&b](const std::string& name) {
     if (b.escape && b.escape()) return false;
     if (b.report) b.report("Adding " + name + "...");
     return true;
   };
   std::string game;
-  ok = ok && MakeGame(b.runtimeExe.empty() ? SelfExecutablePath() : b.runtimeExe, image, media, &game, error, adding);
+  bool ok = MakeGame(b.runtimeExe.empty() ? SelfExecutablePath() : b.runtimeExe, image, media, &game, error, adding);
   // Written whole beside the name and renamed over it, at the host path as it is named; a game
   // is run like any program: 0777 less the umask.
   const FsAccess access = FsNewProgramAccess();

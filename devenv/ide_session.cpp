@@ -204,12 +204,10 @@ int RunEnvironment(const std::string& file, const RunOptions& options, double ve
   env.windowMode = WindowModeAsked(options);
   env.ide = g_runtime;
   IdeStartUp(version);
-  std::string path = file;  // a host path, opened and saved as it is named
-  if (!file.empty()) FsHostAbsolute(file, path);
   IdeCompileReport report;
   int status = kExitOk;
   for (;;) {
-    const int32_t state = RunEditor(env, report, path);
+    const int32_t state = RunEditor(env, report, file);
     report = IdeCompileReport{};
     if (g_ide.createFailed) {
       std::fprintf(stderr, "vellumark: edit: the environment cannot open its display\n");

@@ -158,6 +158,7 @@ TEST_F(BrowserTest, SaveAsAndMakeProgramWriteTheNameTyped) {
   dir_.Write("work/MyGame", "an older game");
   dir_.Write("work/Keep.vka", "an older source");
   dir_.Write("work/caf\xe9.vka", "a name that is not UTF-8");
+  std::filesystem::create_directory(Work("sub"));
   struct {
     int32_t mode, kind, codePage;
     const char* typed;
@@ -167,6 +168,7 @@ TEST_F(BrowserTest, SaveAsAndMakeProgramWriteTheNameTyped) {
       {2, 3, 1252, "keep.vka", "keep.vka"},
       {2, 3, 1252, "caf\xe9.vka", "caf\xc3\xa9.vka"},
       {12, 7, 1251, "\xe2\xe3", "\xd0\xb2\xd0\xb3"},
+      {11, 6, 1252, "sub\\mygame", "sub/mygame"},
   };
   for (const auto& c : cases) {
     SetTextCodePage(c.codePage);
@@ -198,39 +200,49 @@ TEST_F(BrowserTest, MakeProgramRefusesTheFilesTheProgramIsMadeFrom) {
                                    {"game.vka", "#include LIB.vka\r\nprint 1\r\n"},
                                    {"notes", "notes"}};
   for (const auto& f : kFiles) dir_.Write(std::string("work/") + f[0], f[1]);
-  EditorSelectBuffer(1, false);
-  ASSERT_TRUE(BrowserLoadSource(Work("other.vka")));
-  EditorSelectBuffer(2, false);
-  ASSERT_TRUE(BrowserLoadSource(Work("game.vka")));
-  for (const char* name : {"game.vka", "other.vka", "lib.vka", "notes", "new.vka"}) {
-    const bool refused = std::string(name) != "notes";
-    if (std::string(name) == "new.vka") g_ide.fileName = name;  // a new source, not saved yet
-    Open(11, 6);
-    BrowserSetField(1, name);
-    BrowserPerformAction(BrowserButtonAction(2));
-    EXPECT_EQ(g_ide.dialogMode, refused ? 11 : 13) << name;
-    EXPECT_EQ(g_browser.message, refused ? IdeText(IdeSection::Desc, kDescOutputIsInput) : "") << name;
-    EXPECT_EQ(GetBrowserItem(1), name);
-    BrowserClose();
+  for (const int32_t live : {1, 2}) {
+    EditorSelectBuffer(3 - live, false);
+    ASSERT_TRUE(BrowserLoadSource(Work("other.vka")));
+    EditorSelectBuffer(live, false);
+    ASSERT_TRUE(BrowserLoadSource(Work("game.vka")));
+    for (const char* name : {"game.vka", "other.vka", "lib.vka", "notes", "new.vka"}) {
+      const bool refused = std::string(name) != "notes";
+      if (std::string(name) == "new.vka") g_ide.fileName = name;  // a new source, not saved yet
+      Open(11, 6);
+      BrowserSetField(1, name);
+      BrowserPerformAction(BrowserButtonAction(2));
+      EXPECT_EQ(g_ide.dialogMode, refused ? 11 : 13) << live << name;
+      EXPECT_EQ(g_browser.message, refused ? IdeText(IdeSection::Desc, kDescOutputIsInput) : "") << live << name;
+      EXPECT_EQ(GetBrowserItem(1), name);
+      BrowserClose();
+    }
   }
   for (const auto& f : kFiles) EXPECT_EQ(dir_.Read(std::string("work/") + f[0]), f[1]);
   EXPECT_FALSE(std::filesystem::exists(Work("new.vka")));
 }
 
-// Enter in the Save As and Make Program panels saves or makes, as their first button does.
+// Enter in the Save As and Make Program panels saves or makes, as their first button does, at
+// the name typed (over an entry picked before); without a name the panel says so.
 TEST_F(BrowserTest, EnterDoesWhatThePanelsFirstButtonDoes) {
   Type("x = 1");
   const struct {
     int32_t mode, kind;
     const char* name;
-  } cases[] = {{2, 3, "saved.vka"}, {11, 6, "made"}, {12, 7, "made2"}};
+  } cases[] = {{2, 3, "saved.vka"}, {11, 6, "made"}, {12, 7, "made2"}, {11, 6, ""}};
   for (const auto& c : cases) {
     Open(c.mode, c.kind);
+    BrowserSetChosenName("picked", "picked");
     for (const char* ch = c.name; *ch; ++ch) BrowserWindowMessage({MsgKind::Char, *ch, 0});
+    if (!*c.name) BrowserWindowMessage({MsgKind::KeyDown, kVkBack, 0});
     BrowserWindowMessage({MsgKind::KeyDown, kVkReturn, 0});
-    EXPECT_FALSE(BrowserIsOpen()) << c.name;
-    EXPECT_TRUE(std::filesystem::exists(Work(c.name))) << c.name;
+    EXPECT_EQ(BrowserIsOpen(), !*c.name) << c.name;
+    if (*c.name) {
+      EXPECT_TRUE(std::filesystem::exists(Work(c.name))) << c.name;
+    }
   }
+  EXPECT_EQ(g_browser.message, IdeText(IdeSection::Desc, kDescNoName));
+  EXPECT_FALSE(g_browser.buttons[2].pressed);
+  EXPECT_FALSE(std::filesystem::exists(Work("picked")));
 }
 
 // Replacing a program asks first; the "yes" keeps to what was asked for: the program alone
