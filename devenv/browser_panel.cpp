@@ -87,7 +87,8 @@ void FillFields(int32_t kind) {
   if (kind == 2)
     for (int32_t i = 2; i <= 4; ++i) f[i].text.clear();
   if (kind == 3) {
-    f[1].text = Cut(FsToProgramName(g_ide.fileName));
+    // The source's own name, as if picked from the list: saved again, it is that file.
+    if (!g_ide.fileName.empty()) BrowserSetChosenName(FsToProgramName(g_ide.fileName), g_ide.fileName);
     f[2].text = Cut(g_ide.title);
     f[3].text = Cut(g_ide.author);
     f[4].text = Cut(g_ide.date);

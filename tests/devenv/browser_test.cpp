@@ -189,6 +189,16 @@ TEST_F(BrowserTest, SaveAsAndMakeProgramWriteTheNameTyped) {
   BrowserPerformAction(BrowserButtonAction(2));
   EXPECT_EQ(dir_.Read("work/caf\xe9.vka"), "x = 1\r\n");
   EXPECT_EQ(dir_.Read("work/caf\xc3\xa9.vka"), "the twin");
+  // The name Save As starts with is the source's own, even one shown with a '?'.
+  dir_.Write("work/\xe6\x97\xa5.vka", "print 7\r\n");
+  ASSERT_TRUE(BrowserLoadSource(Work("\xe6\x97\xa5.vka")));
+  Open(2, 3);
+  EXPECT_EQ(GetBrowserItem(1), "?.vka");
+  BrowserApplySelection(2);
+  ASSERT_EQ(g_ide.dialogMode, 3);
+  BrowserPerformAction(BrowserButtonAction(2));
+  EXPECT_EQ(g_ide.fileName, "\xe6\x97\xa5.vka");
+  EXPECT_FALSE(std::filesystem::exists(Work("?.vka")));
 }
 
 // Make Program never offers to replace a file the program is made from: either buffer's source
