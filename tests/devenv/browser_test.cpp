@@ -169,6 +169,7 @@ TEST_F(BrowserTest, SaveAsAndMakeProgramWriteTheNameTyped) {
       {2, 3, 1252, "caf\xe9.vka", "caf\xc3\xa9.vka"},
       {12, 7, 1251, "\xe2\xe3", "\xd0\xb2\xd0\xb3"},
       {11, 6, 1252, "sub\\mygame", "sub/mygame"},
+      {2, 3, 1252, "sub\\saved.vka", "sub/saved.vka"},
   };
   for (const auto& c : cases) {
     SetTextCodePage(c.codePage);
@@ -179,6 +180,8 @@ TEST_F(BrowserTest, SaveAsAndMakeProgramWriteTheNameTyped) {
     EXPECT_TRUE(std::filesystem::exists(Work(c.written))) << c.written;
   }
   SetTextCodePage(1252);
+  EXPECT_EQ(FsCurrentFolder(), Work("sub"));  // a saved source's folder is the working folder
+  std::filesystem::current_path(Work(""));
   EXPECT_EQ(dir_.Read("work/MyGame"), "an older game");
   EXPECT_EQ(dir_.Read("work/Keep.vka"), "an older source");
   dir_.Write("work/caf\xc3\xa9.vka", "the twin");
@@ -298,6 +301,15 @@ TEST_F(BrowserTest, AProgramThatCannotBeWrittenKeepsTheOldOneAndSaysWhy) {
             }),
             0);
   EXPECT_EQ(dir_.Read("work/demo"), "an older game");
+  // So does a program whose text cannot be written for its compile (the check of the name
+  // writes it first).
+  g_fsWriteFaults = 2;
+  Open(11, 6);
+  BrowserSetField(1, "demo2");
+  BrowserPerformAction(BrowserButtonAction(2));
+  EXPECT_EQ(g_ide.statusText, IdeText(IdeSection::Desc, kDescNotBuilt) + ": disk full");
+  EXPECT_FALSE(std::filesystem::exists(Work("demo2")));
+  g_fsWriteFaults = 0;
 }
 
 // A folder at the name is never offered for replacing: the panel says it is a folder.
