@@ -366,13 +366,22 @@ int Edit(const std::vector<std::string>& args) {
   if (!file.empty()) {
     if (!CommandLinePath(file, true, &path, &error) || !RunFilesApart({"source file", file, path}, o, &error))
       return UsageError(error);
-    if (!IsRegularFile(path)) return NotAFile(file, path);
-    // A source that cannot be read is said here: the environment would open an empty text.
-    std::string none;
-    const FsRead read = FsReadHostRegularFile(path, none, 0, true);
-    if (read != FsRead::kOk) {
-      std::fprintf(stderr, "vellumark: %s: %s\n", file.c_str(), FsReadCause(read, "a source").c_str());
-      return kExitCompileError;
+    // A name that is not there yet is a new source, made by the first save, in a folder that is.
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0 && errno == ENOENT) {
+      if (stat(FsHostFolderOf(path).c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        std::fprintf(stderr, "vellumark: %s: no such folder\n", file.c_str());
+        return kExitCompileError;
+      }
+    } else {
+      if (!IsRegularFile(path)) return NotAFile(file, path);
+      // A source that cannot be read is said here: the environment would open an empty text.
+      std::string none;
+      const FsRead read = FsReadHostRegularFile(path, none, 0, true);
+      if (read != FsRead::kOk) {
+        std::fprintf(stderr, "vellumark: %s: %s\n", file.c_str(), FsReadCause(read, "a source").c_str());
+        return kExitCompileError;
+      }
     }
   }
   if (!EditFilesApart({"source file", file, path}, o, &error)) return UsageError(error);

@@ -29,7 +29,8 @@ const std::string& GetBrowserItem(int32_t i);
 void BrowserClearList();
 
 // The editor's buffer to a file / a file into the editor, with the environment's file name,
-// project folder, flags and recent files brought along.
+// project folder, flags and recent files brought along. The names are host paths, taken as
+// they are (relative ones in the working folder).
 bool BrowserSaveSource(const std::string& name);
 bool BrowserLoadSource(const std::string& name);
 
@@ -48,6 +49,8 @@ int32_t BrowserPrepareProjectFolder(const std::string& name);
 // The environment's file name and project folder from a path; the list's folder and the
 // working folder become the project folder.
 void SetCurrentFileFromPath(const std::string& path);
+// An existing file at the host path that its owner may not write.
+bool BrowserReadOnlyFile(const std::string& path);
 // Where new projects start: "MYPROJ" in the program folder, or in the per-user data folder when
 // the program folder cannot be written to. Made when missing.
 std::string BrowserProjectsFolder();

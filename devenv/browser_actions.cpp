@@ -18,6 +18,7 @@
 #include "devenv/ide_texts.h"
 #include "platform/events.h"
 #include "platform/fs.h"
+#include "platform/host_files.h"
 #include "platform/input.h"
 #include "system/input.h"
 
@@ -33,9 +34,14 @@ void Status(const std::string& text) {
   g_ide.redrawStatus = true;
 }
 
+bool HostPathExists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+
 bool IsRegularFile(const std::string& path) {
   struct stat st;
-  return stat(FsResolve(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 // A text of the failures list followed by its cause: "The source could not be saved: disk full".
@@ -43,10 +49,11 @@ std::string WithCause(int desc, const std::string& cause) {
   return cause.empty() ? Desc(desc) : Desc(desc) + ": " + cause;
 }
 
-// Why a name that exists can never be written over (a folder, a device, a pipe); "" for a file.
+// Why a host path that exists can never be written over (a folder, a device, a pipe); "" for a
+// file.
 std::string NeverReplaced(const std::string& path) {
   struct stat st;
-  if (stat(FsResolve(path).c_str(), &st) != 0 || S_ISREG(st.st_mode)) return "";
+  if (stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return "";
   return S_ISDIR(st.st_mode) ? FileErrorCause(EISDIR) : "not a regular file";
 }
 
@@ -99,8 +106,8 @@ void GoOnAfterQuestion(int32_t noAction) {
 }
 
 void OverwriteSource() {
-  const std::string path = BrowserChosenPath();
-  if (FsFileExists(path) && FsIsReadOnly(path)) {
+  const std::string path = BrowserWritePath();
+  if (BrowserReadOnlyFile(path)) {
     BrowserShowMessage(Desc(kDescFileReadOnly));
     return;
   }
@@ -112,8 +119,8 @@ void OverwriteSource() {
 }
 
 void OverwriteProgram(int32_t mode) {
-  const std::string path = BrowserChosenPath();
-  if (FsFileExists(path) && FsIsReadOnly(path)) {
+  const std::string path = BrowserWritePath();
+  if (BrowserReadOnlyFile(path)) {
     BrowserShowMessage(Desc(kDescFileReadOnly));
     return;
   }
@@ -163,7 +170,7 @@ void NewProject() {
   if (!FsFileExists(source)) {
     if (result == 0) {
       Status(Desc(kDescNoProjectSource));
-    } else if (BrowserSaveSource(source)) {
+    } else if (BrowserSaveSource(FsResolve(source))) {
       Status(Desc(kDescProjectMade1) + " " + Capitalised(typed) + " " + Desc(kDescProjectMade2));
     }
   } else {
@@ -171,6 +178,40 @@ void NewProject() {
   }
   g_ide.modified = 0;
   BrowserClose();
+}
+
+// The sources open in the two buffers, as host paths.
+std::vector<std::string> OpenSources() {
+  std::vector<std::string> out;
+  if (!g_ide.fileName.empty()) out.push_back(BrowserJoin(g_ide.projectFolder, g_ide.fileName));
+  const EditorBufferRecord& other = g_ide.records[g_ide.loadedBuffer == 2 ? 0 : 1];
+  if (!other.fileName.empty()) out.push_back(BrowserJoin(other.projectFolder, other.fileName));
+  return out;
+}
+
+// The build of the live buffer into a game at a host path: the open sources are its inputs and
+// its text goes into the temporary source the compile reads. False, with the cause, when that
+// cannot be written.
+bool PrepareBuild(ExeBuild& build, const std::string& name, const std::string& projectFolder, std::string* error) {
+  build.output = Absolute(name);
+  build.projectFolder = projectFolder;
+  build.inputs = OpenSources();
+  build.source = FsTempFolderFile("_exesource.vka");
+  std::string text;
+  for (const std::string& line : g_ide.editor.lines) text += line + "\r\n";
+  if (FsWriteFileAtomic(build.source, text)) return true;
+  *error = FileErrorCause(errno);
+  return false;
+}
+
+// Whether a game at the host path would replace a file the program is made from.
+bool MadeFrom(const std::string& path) {
+  ExeBuild build;
+  std::string error;
+  PrepareBuild(build, path, g_ide.projectFolder, &error);
+  const bool madeFrom = IdeBuildWritesInput(build);
+  FsDeleteFile(build.source);
+  return madeFrom;
 }
 
 // The chosen program becomes the media editor's.
@@ -293,7 +334,7 @@ void BrowserApplySelection(int32_t mode) {
     case 1: {
       if (!IsSourceFileName(name)) {
         BrowserShowMessage(Desc(kDescNotSource));
-      } else if (!BrowserLoadSource(BrowserChosenPath())) {
+      } else if (!BrowserLoadSource(BrowserFieldIsChosen() ? BrowserChosenPath() : FsResolve(BrowserChosenPath()))) {
         BrowserShowMessage(Desc(kDescNotLoaded));
       } else {
         g_ide.modified = 0;
@@ -310,12 +351,12 @@ void BrowserApplySelection(int32_t mode) {
       std::string full = name;
       AddDefaultExtension(full, ".VKA");
       if (full != name) BrowserSetField(1, full);
-      const std::string path = BrowserChosenPath();
+      const std::string path = BrowserWritePath();
       if (const std::string why = NeverReplaced(path); !why.empty()) {
         BrowserShowMessage(WithCause(kDescNotSaved, why));
         return;
       }
-      if (FsPathExists(path)) {
+      if (HostPathExists(path)) {
         Ask(3);
         return;
       }
@@ -339,12 +380,17 @@ void BrowserApplySelection(int32_t mode) {
         return;
       }
       // Programs here have no extension: the name is kept as typed.
-      const std::string path = BrowserChosenPath();
+      const std::string path = BrowserWritePath();
       if (const std::string why = NeverReplaced(path); !why.empty()) {
         BrowserShowMessage(WithCause(kDescNotBuilt, why));
         return;
       }
-      if (FsPathExists(path)) {
+      // The sources, made yet or not, and the included files are never written over.
+      if (MadeFrom(path)) {
+        BrowserShowMessage(Desc(kDescOutputIsInput));
+        return;
+      }
+      if (HostPathExists(path)) {
         Ask(mode + 7);
         return;
       }
@@ -391,7 +437,7 @@ bool BrowserLoadSource(const std::string& name) {
   const std::string path = Absolute(name);
   // Only a regular file is read: a pipe or device never blocks the editor.
   if (!IsRegularFile(path) || !LoadSourceIntoEditor(path)) return false;
-  SetCurrentFileFromPath(FsResolve(path));
+  SetCurrentFileFromPath(path);
   g_ide.modified = 0;
   g_ide.savedView.valid = false;
   EditorRedrawVisible();
@@ -399,6 +445,11 @@ bool BrowserLoadSource(const std::string& name) {
   AddRecentFile(g_ide.fileName, g_ide.projectFolder);
   IdeRebuildRecentItems();
   return true;
+}
+
+bool BrowserReadOnlyFile(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && (st.st_mode & S_IWUSR) == 0;
 }
 
 void SetCurrentFileFromPath(const std::string& path) {
@@ -411,7 +462,7 @@ void SetCurrentFileFromPath(const std::string& path) {
     g_ide.fileName = path.substr(slash + 1);
   }
   g_ide.browserFolder = g_ide.projectFolder;
-  FsChangeFolder(g_ide.projectFolder);
+  FsEnterHostFolder(g_ide.projectFolder);
   // The status line is left to the caller: a save or a load says what it did there.
   g_ide.redrawStatus = true;
 }
@@ -456,15 +507,9 @@ std::string BrowserProjectsFolder() {
 bool BrowserMakeExecutable(const std::string& name, int32_t withMedia, const std::string& projectFolder) {
   const std::string here = FsCurrentFolder();
   ExeBuild build;
-  build.output = Absolute(name);
-  build.projectFolder = projectFolder;
-  build.withMedia = withMedia == 1;
-  build.source = FsTempFolderFile("_exesource.vka");
-  std::string text;
-  for (const std::string& line : g_ide.editor.lines) text += line + "\r\n";
   std::string error;
-  bool ok = FsWriteFileAtomic(build.source, text);
-  if (!ok) error = FileErrorCause(errno);
+  bool ok = PrepareBuild(build, name, projectFolder, &error);
+  build.withMedia = withMedia == 1;
   build.escape = [] {
     PollInputDevices();
     return KeyDown(kEscapeKeyCode);

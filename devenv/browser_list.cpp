@@ -11,6 +11,7 @@
 #include "core/run_state.h"
 #include "devenv/browser_state.h"
 #include "devenv/ide_texts.h"
+#include "platform/codepage.h"
 #include "platform/fs.h"
 
 namespace {
@@ -210,9 +211,18 @@ bool BrowserEntryNamed(const std::string& name, bool ignoreCase) {
   return false;
 }
 
-std::string BrowserChosenPath() {
+bool BrowserFieldIsChosen() {
   const BrowserState& b = g_browser;
-  const std::string& typed = GetBrowserItem(1);
-  const std::string& name = !b.chosenReal.empty() && typed == b.chosenName ? b.chosenReal : typed;
+  return !b.chosenReal.empty() && GetBrowserItem(1) == b.chosenName;
+}
+
+std::string BrowserChosenPath() {
+  return BrowserJoin(g_ide.browserFolder, BrowserFieldIsChosen() ? g_browser.chosenReal : GetBrowserItem(1));
+}
+
+std::string BrowserWritePath() {
+  if (BrowserFieldIsChosen()) return BrowserChosenPath();
+  std::string name = CodePageToUtf8(TextCodePage(), GetBrowserItem(1));
+  std::replace(name.begin(), name.end(), '\\', '/');
   return BrowserJoin(g_ide.browserFolder, name);
 }

@@ -87,7 +87,8 @@ void FillFields(int32_t kind) {
   if (kind == 2)
     for (int32_t i = 2; i <= 4; ++i) f[i].text.clear();
   if (kind == 3) {
-    f[1].text = Cut(FsToProgramName(g_ide.fileName));
+    // The source's own name, as if picked from the list: saved again, it is that file.
+    if (!g_ide.fileName.empty()) BrowserSetChosenName(FsToProgramName(g_ide.fileName), g_ide.fileName);
     f[2].text = Cut(g_ide.title);
     f[3].text = Cut(g_ide.author);
     f[4].text = Cut(g_ide.date);
@@ -445,6 +446,10 @@ bool BrowserWindowMessage(const Message& m) {
     case MsgKind::KeyDown:
       if (m.a == kVkIdeEscape) {  // cancels, as the panel's cancel button does
         BrowserPerformAction(g_ide.dialogMode == 72 ? 73 : 1);
+      } else if (m.a == kVkReturn && (b.kind == 3 || b.kind == 6 || b.kind == 7)) {
+        // Saves or makes the program, as the panel's first button does.
+        BrowserPerformAction(BrowserButtonAction(2));
+        for (BrowserButton& button : b.buttons) button.pressed = false;
       } else if (b.activeField > 0) {
         FieldKey(m.a);
         b.cursorShown = true;

@@ -103,8 +103,13 @@ void BrowserSortEntries(std::vector<BrowserEntry>& entries);
 std::string BrowserDateText(int64_t seconds);
 // folder + "/" + name; an absolute name or an empty folder gives the name.
 std::string BrowserJoin(const std::string& folder, const std::string& name);
+// Whether field 1 shows the name of the entry last chosen from the list.
+bool BrowserFieldIsChosen();
 // Field 1 as a path in the list's folder (the chosen entry's real name when field 1 shows it).
 std::string BrowserChosenPath();
+// Field 1 as the host path of a file to write: the chosen entry's, or the name typed in the
+// text code page's letters ('\' between folders), never matched to another file.
+std::string BrowserWritePath();
 bool BrowserEntryNamed(const std::string& name, bool ignoreCase);
 
 // ---- actions (browser_actions.cpp)

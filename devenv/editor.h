@@ -91,6 +91,7 @@ bool IdeControlHeld();
 // A header line "Rem * Title  : value" at pos (its colon the 14th character): the value, and pos
 // moves to the next line. Otherwise "" and pos stays.
 std::string ReadHeaderField(const std::string& data, size_t* pos);
+// Reads a source at a host path, taken as it is, into the editor.
 bool LoadSourceIntoEditor(const std::string& path);
 // A source file's text: the header lines (title, author, date, those not empty) and the lines,
 // each ended by CR LF.
@@ -99,8 +100,8 @@ std::string SourceFileText(const EditorBuffer& b, const std::string& title, cons
 // The header lines of each: a source's (those set) and a work file's (all three).
 std::string SourceFileHeader(const std::string& title, const std::string& author, const std::string& date);
 std::string WorkFileHeader(const std::string& title, const std::string& author, const std::string& date);
-// Writes the editor's source text through a temporary file renamed over the target: a failed
-// save leaves the old file.
+// Writes the editor's source text to a host path, taken as it is, through a temporary file
+// renamed over the target: a failed save leaves the old file.
 bool SaveEditorBuffer(const std::string& path);
 bool ReadSourceFileForIde(const std::string& path);
 // Rewrites a template copied to path with the current header fields in place of its own.

@@ -1,4 +1,5 @@
 // The two source buffers: the live one in g_ide.editor, the other kept in its record.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include "devenv/ide_shell.h"
 #include "core/run_state.h"
 #include "platform/fs.h"
+#include "platform/host_files.h"
 #include "platform/unsaved_copies.h"
 
 namespace {
@@ -132,15 +134,18 @@ void EditorCreateBuffers(const std::string& commandLineFile) {
     bool loaded = keep;
     if (!keep) g_ide.editor = EditorBuffer();
     if (!keep && n == current && !commandLineFile.empty()) {
-      loaded = LoadSourceIntoEditor(commandLineFile);
-      if (loaded) {
-        const std::string path = RootedPath(FsResolve(commandLineFile));
+      // A host path, taken as it is; a name not there yet starts empty and the first save makes it.
+      struct stat st;
+      const bool absent = lstat(commandLineFile.c_str(), &st) != 0 && errno == ENOENT;
+      loaded = !absent && LoadSourceIntoEditor(commandLineFile);
+      if (loaded || absent) {
+        const std::string path = RootedPath(commandLineFile);
         g_ide.projectFolder = FsFolderOf(path);
         g_ide.fileName = path.substr(path.find_last_of('/') + 1);
         // Worked on in its project folder, as a file opened with the browser is: the panels
         // (Make Program's among them) open there.
         g_ide.browserFolder = g_ide.projectFolder;
-        FsChangeFolder(g_ide.projectFolder);
+        FsEnterHostFolder(g_ide.projectFolder);
       }
     } else if (!keep && (!g_ide.fileName.empty() || g_ide.created)) {
       const std::string title = g_ide.title, author = g_ide.author, date = g_ide.date;

@@ -204,11 +204,10 @@ int RunEnvironment(const std::string& file, const RunOptions& options, double ve
   env.windowMode = WindowModeAsked(options);
   env.ide = g_runtime;
   IdeStartUp(version);
-  const std::string path = file.empty() ? "" : AbsolutePath(file);
   IdeCompileReport report;
   int status = kExitOk;
   for (;;) {
-    const int32_t state = RunEditor(env, report, path);
+    const int32_t state = RunEditor(env, report, file);
     report = IdeCompileReport{};
     if (g_ide.createFailed) {
       std::fprintf(stderr, "vellumark: edit: the environment cannot open its display\n");

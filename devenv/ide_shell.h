@@ -69,5 +69,6 @@ void IdeDropAnsweredRecovery();
 
 // The caller: opens a session, runs the environment and carries out each exit state (compile
 // the work file, run its image in-process, come back) until the environment is left. Answers
-// the process's exit status.
+// the process's exit status. file is a host path, opened and saved as it is named ("" for none;
+// a file not there yet starts an empty source of that name).
 int RunEnvironment(const std::string& file, const RunOptions& options, double version);

@@ -15,6 +15,7 @@
 #include "devenv/ide_shell.h"
 #include "platform/events.h"
 #include "platform/fs.h"
+#include "platform/host_files.h"
 
 namespace {
 
@@ -100,11 +101,11 @@ void IdeMenuNew() {
 void IdeSaveSource() {
   // Without a name, or with its folder gone, the user chooses where the source goes.
   const std::string back = FsCurrentFolder();
-  if (g_ide.fileName.empty() || !FsChangeFolder(g_ide.projectFolder)) {
+  if (g_ide.fileName.empty() || !FsEnterHostFolder(g_ide.projectFolder)) {
     IdeOpenDialog(kModeSaveAs, 3);
     return;
   }
-  if (FsFileExists(g_ide.fileName) && FsIsReadOnly(g_ide.fileName)) {
+  if (BrowserReadOnlyFile(g_ide.fileName)) {
     std::string text = IdeText(IdeSection::Desc, kDescReadOnly);
     for (char& c : text) c = char(std::toupper(static_cast<unsigned char>(c)));
     SetStatus(text);

@@ -5,7 +5,7 @@
 #include "devenv/editor.h"
 #include "devenv/ide_draw.h"
 #include "devenv/ide_texts.h"
-#include "platform/fs.h"
+#include "platform/host_files.h"
 
 namespace {
 
@@ -74,7 +74,7 @@ std::string ReadHeaderField(const std::string& data, size_t* pos) {
 
 bool LoadSourceIntoEditor(const std::string& path) {
   std::string data;
-  if (!FsReadFile(path, data)) return false;
+  if (!FsReadHostFile(path, data)) return false;
   EditorClearBuffer();
   size_t pos = 0;
   ReadHeaderFields(data, &pos, &g_ide.title, &g_ide.author, &g_ide.date);
@@ -102,7 +102,7 @@ std::string SourceFileText(const EditorBuffer& b, const std::string& title, cons
 }
 
 bool SaveEditorBuffer(const std::string& path) {
-  if (!FsWriteFileDurable(path, SourceFileText(g_ide.editor, g_ide.title, g_ide.author, g_ide.date))) return false;
+  if (!FsWriteHostFileDurable(path, SourceFileText(g_ide.editor, g_ide.title, g_ide.author, g_ide.date))) return false;
   g_ide.statusText = IdeText(IdeSection::Desc, kDescSaved);
   g_ide.statusColour = 0;
   g_ide.redrawStatus = true;

@@ -550,6 +550,10 @@ bool FsWriteHostFileAtomic(const std::string& path, const std::string& data, con
   return WriteFileReplacing(path, data, false, access);
 }
 
+bool FsWriteHostFileDurable(const std::string& path, const std::string& data) {
+  return WriteFileReplacing(path, data, true);
+}
+
 bool FsWriteFileDurable(const std::string& name, const std::string& data) {
   return WriteFileReplacing(FsResolveForWrite(name), data, true);
 }

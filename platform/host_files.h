@@ -31,6 +31,8 @@ bool FsReadHostFile(const std::string& path, std::string& out);
 FsRead FsReadHostStream(const std::string& path, std::string& out, uint64_t maxBytes);
 // With access, the file written gets it, new or replaced.
 bool FsWriteHostFileAtomic(const std::string& path, const std::string& data, const FsAccess* access = nullptr);
+// As FsWriteFileDurable, with the path taken as it is.
+bool FsWriteHostFileDurable(const std::string& path, const std::string& data);
 // Why a file could not be written by FsWriteHostFileAtomic, from errno, in the words of
 // FileErrorCause: a missing folder and a target that is no regular file named as such.
 std::string FsWriteCause(int error);

@@ -96,6 +96,33 @@ TEST(CommandFiles, NamesAreTheBytesGiven) {
   EXPECT_EQ(Names(dir), expected);
 }
 
+// edit opens and saves the file named: a name that is not UTF-8 beside its UTF-8 twin, and a name
+// not there yet, which F3 makes. A name in a folder that is not there, or of a folder, is refused.
+TEST(CommandFiles, EditOpensAndSavesTheFileNamed) {
+  TempDir dir;
+  dir.Write("caf\xe9.vka", "rem raw\r\n");
+  dir.Write("caf\xc3\xa9.vka", "rem twin\r\n");
+  std::filesystem::create_directories(dir.File("config/vellumark"));
+  dir.Write("config/vellumark/WIN.INI", "[VellumarkStateData]\r\nINTRO=1\r\n");
+  dir.Write("keys.txt", "2 type x\n10 key F3 down\n11 key F3 up\n");
+  const auto settings = [&] { return setenv("XDG_CONFIG_HOME", dir.File("config").c_str(), 1) == 0; };
+  for (const char* name : {"caf\xe9.vka", "new.vka"}) {
+    ProcessResult r = RunTool({"edit", name, "--headless", "--clock", "virtual", "--input", "keys.txt", "--frames", "20"},
+                              dir.path(), settings);
+    EXPECT_EQ(r.status, 0) << name << r.err;
+  }
+  EXPECT_EQ(dir.Read("caf\xe9.vka"), "xrem raw\r\n");
+  EXPECT_EQ(dir.Read("caf\xc3\xa9.vka"), "rem twin\r\n");
+  EXPECT_EQ(dir.Read("new.vka"), "x\r\n");
+  for (const char* says : {"none/new.vka: no such folder", "config: is a folder"}) {
+    const std::string name = std::string(says).substr(0, std::string(says).find(':'));
+    ProcessResult r = RunTool({"edit", name, "--headless", "--frames", "2"}, dir.path(), settings);
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_NE(r.err.find(says), std::string::npos) << r.err;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.File("none")));
+}
+
 // An output is written at the name given, not over a file whose name differs in case; an input
 // not there as written is still found ignoring case.
 TEST(CommandFiles, OutputsAreWrittenAtTheNameGiven) {

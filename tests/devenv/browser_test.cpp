@@ -11,6 +11,7 @@
 #include "devenv/browser_state.h"
 #include "devenv/ide_actions.h"
 #include "devenv/ide_texts.h"
+#include "platform/codepage.h"
 #include "platform/fs.h"
 #include "tests/support/process.h"
 #include "tests/devenv/editor_driver.h"
@@ -149,6 +150,114 @@ TEST_F(BrowserTest, AProgramKeepsItsNameAndIsNotReplacedWithoutAsking) {
   EXPECT_EQ(BrowserButtonAction(2), 13);
 }
 
+// Save As and Make Program write the name typed, in the text code page's letters, beside the
+// files whose names differ from it in case or in the coding of their letters; a name picked from
+// the list is that entry's own.
+TEST_F(BrowserTest, SaveAsAndMakeProgramWriteTheNameTyped) {
+  Type("x = 1");
+  dir_.Write("work/MyGame", "an older game");
+  dir_.Write("work/Keep.vka", "an older source");
+  dir_.Write("work/caf\xe9.vka", "a name that is not UTF-8");
+  std::filesystem::create_directory(Work("sub"));
+  struct {
+    int32_t mode, kind, codePage;
+    const char* typed;
+    const char* written;
+  } const cases[] = {
+      {11, 6, 1252, "mygame", "mygame"},
+      {2, 3, 1252, "keep.vka", "keep.vka"},
+      {2, 3, 1252, "caf\xe9.vka", "caf\xc3\xa9.vka"},
+      {12, 7, 1251, "\xe2\xe3", "\xd0\xb2\xd0\xb3"},
+      {11, 6, 1252, "sub\\mygame", "sub/mygame"},
+      {2, 3, 1252, "sub\\saved.vka", "sub/saved.vka"},
+  };
+  for (const auto& c : cases) {
+    SetTextCodePage(c.codePage);
+    Open(c.mode, c.kind);
+    BrowserSetField(1, c.typed);
+    BrowserPerformAction(BrowserButtonAction(2));
+    EXPECT_EQ(g_ide.dialogMode, 0) << c.written;  // nothing of that name: no question
+    EXPECT_TRUE(std::filesystem::exists(Work(c.written))) << c.written;
+  }
+  SetTextCodePage(1252);
+  EXPECT_EQ(FsCurrentFolder(), Work("sub"));  // a saved source's folder is the working folder
+  std::filesystem::current_path(Work(""));
+  EXPECT_EQ(dir_.Read("work/MyGame"), "an older game");
+  EXPECT_EQ(dir_.Read("work/Keep.vka"), "an older source");
+  dir_.Write("work/caf\xc3\xa9.vka", "the twin");
+  Open(2, 3);
+  BrowserSetChosenName("caf\xe9.vka", "caf\xe9.vka");
+  BrowserApplySelection(2);
+  ASSERT_EQ(g_ide.dialogMode, 3);
+  BrowserPerformAction(BrowserButtonAction(2));
+  EXPECT_EQ(dir_.Read("work/caf\xe9.vka"), "x = 1\r\n");
+  EXPECT_EQ(dir_.Read("work/caf\xc3\xa9.vka"), "the twin");
+  // The name Save As starts with is the source's own, even one shown with a '?'.
+  dir_.Write("work/\xe6\x97\xa5.vka", "print 7\r\n");
+  ASSERT_TRUE(BrowserLoadSource(Work("\xe6\x97\xa5.vka")));
+  Open(2, 3);
+  EXPECT_EQ(GetBrowserItem(1), "?.vka");
+  BrowserApplySelection(2);
+  ASSERT_EQ(g_ide.dialogMode, 3);
+  BrowserPerformAction(BrowserButtonAction(2));
+  EXPECT_EQ(g_ide.fileName, "\xe6\x97\xa5.vka");
+  EXPECT_FALSE(std::filesystem::exists(Work("?.vka")));
+}
+
+// Make Program never offers to replace a file the program is made from: either buffer's source
+// (made yet or not) or an included file (found as the compile finds it). The panel says so and
+// keeps the name.
+TEST_F(BrowserTest, MakeProgramRefusesTheFilesTheProgramIsMadeFrom) {
+  const char* const kFiles[][2] = {{"other.vka", "print 2\r\n"},
+                                   {"lib.vka", "function f()\r\nendfunction\r\n"},
+                                   {"game.vka", "#include LIB.vka\r\nprint 1\r\n"},
+                                   {"notes", "notes"}};
+  for (const auto& f : kFiles) dir_.Write(std::string("work/") + f[0], f[1]);
+  for (const int32_t live : {1, 2}) {
+    EditorSelectBuffer(3 - live, false);
+    ASSERT_TRUE(BrowserLoadSource(Work("other.vka")));
+    EditorSelectBuffer(live, false);
+    ASSERT_TRUE(BrowserLoadSource(Work("game.vka")));
+    for (const char* name : {"game.vka", "other.vka", "lib.vka", "notes", "new.vka"}) {
+      const bool refused = std::string(name) != "notes";
+      if (std::string(name) == "new.vka") g_ide.fileName = name;  // a new source, not saved yet
+      Open(11, 6);
+      BrowserSetField(1, name);
+      BrowserPerformAction(BrowserButtonAction(2));
+      EXPECT_EQ(g_ide.dialogMode, refused ? 11 : 13) << live << name;
+      EXPECT_EQ(g_browser.message, refused ? IdeText(IdeSection::Desc, kDescOutputIsInput) : "") << live << name;
+      EXPECT_EQ(GetBrowserItem(1), name);
+      BrowserClose();
+    }
+  }
+  for (const auto& f : kFiles) EXPECT_EQ(dir_.Read(std::string("work/") + f[0]), f[1]);
+  EXPECT_FALSE(std::filesystem::exists(Work("new.vka")));
+}
+
+// Enter in the Save As and Make Program panels saves or makes, as their first button does, at
+// the name typed (over an entry picked before); without a name the panel says so.
+TEST_F(BrowserTest, EnterDoesWhatThePanelsFirstButtonDoes) {
+  Type("x = 1");
+  const struct {
+    int32_t mode, kind;
+    const char* name;
+  } cases[] = {{2, 3, "saved.vka"}, {11, 6, "made"}, {12, 7, "made2"}, {11, 6, ""}};
+  for (const auto& c : cases) {
+    Open(c.mode, c.kind);
+    BrowserSetChosenName("picked", "picked");
+    for (const char* ch = c.name; *ch; ++ch) BrowserWindowMessage({MsgKind::Char, *ch, 0});
+    if (!*c.name) BrowserWindowMessage({MsgKind::KeyDown, kVkBack, 0});
+    BrowserWindowMessage({MsgKind::KeyDown, kVkReturn, 0});
+    EXPECT_EQ(BrowserIsOpen(), !*c.name) << c.name;
+    if (*c.name) {
+      EXPECT_TRUE(std::filesystem::exists(Work(c.name))) << c.name;
+    }
+  }
+  EXPECT_EQ(g_browser.message, IdeText(IdeSection::Desc, kDescNoName));
+  EXPECT_FALSE(g_browser.buttons[2].pressed);
+  EXPECT_FALSE(std::filesystem::exists(Work("picked")));
+}
+
 // Replacing a program asks first; the "yes" keeps to what was asked for: the program alone
 // from make-program, the project's media too from make-program-with-media, as a new name does.
 TEST_F(BrowserTest, OnlyTheOverwriteOfAProgramWithMediaPacksTheMedia) {
@@ -192,6 +301,15 @@ TEST_F(BrowserTest, AProgramThatCannotBeWrittenKeepsTheOldOneAndSaysWhy) {
             }),
             0);
   EXPECT_EQ(dir_.Read("work/demo"), "an older game");
+  // So does a program whose text cannot be written for its compile (the check of the name
+  // writes it first).
+  g_fsWriteFaults = 2;
+  Open(11, 6);
+  BrowserSetField(1, "demo2");
+  BrowserPerformAction(BrowserButtonAction(2));
+  EXPECT_EQ(g_ide.statusText, IdeText(IdeSection::Desc, kDescNotBuilt) + ": disk full");
+  EXPECT_FALSE(std::filesystem::exists(Work("demo2")));
+  g_fsWriteFaults = 0;
 }
 
 // A folder at the name is never offered for replacing: the panel says it is a folder.

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "devenv/exe_builder.h"
+#include "devenv/ide_texts.h"
 #include "platform/fs.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
@@ -113,6 +114,31 @@ TEST_F(BuilderTest, AFailedBuildKeepsTheGameThereAndSaysWhy) {
       dir_.Write("proj/readme.txt", "data");
     }
   }
+}
+
+// A game named as one of its inputs or as a file its source includes (found as the compile finds
+// it) is refused before anything is packed, and the file stays as it was.
+TEST_F(BuilderTest, AGameNamedAsAFileItIsMadeFromIsRefused) {
+  std::filesystem::create_directory(dir_.File("out"));
+  dir_.Write("proj/lib.vka", "function f()\nendfunction\n");
+  dir_.Write("proj/game.vka", "#include LIB.vka\nprint 1\n");
+  dir_.Write("proj/open.vka", "print 2\n");
+  const std::string here = FsCurrentFolder();
+  for (const char* name : {"proj/open.vka", "proj/lib.vka", "out/mygame"}) {
+    const bool refused = std::string(name) != "out/mygame";
+    ExeBuild b = Build(true);
+    b.inputs = {dir_.File("proj/open.vka")};
+    b.output = dir_.File(name);
+    EXPECT_EQ(IdeBuildWritesInput(b), refused) << name;
+    EXPECT_EQ(FsCurrentFolder(), here);
+    std::string error;
+    EXPECT_EQ(IdeBuildExecutable(b, &error), !refused) << name << error;
+    EXPECT_EQ(error, refused ? IdeText(IdeSection::Desc, kDescOutputIsInput) : "");
+    EXPECT_FALSE(std::filesystem::exists(FsTempFolderFile("_exefile.dat")));
+  }
+  EXPECT_EQ(reports_.size(), 3u);  // the media of the one game made
+  EXPECT_EQ(dir_.Read("proj/open.vka"), "print 2\n");
+  EXPECT_EQ(dir_.Read("proj/lib.vka"), "function f()\nendfunction\n");
 }
 
 }  // namespace
