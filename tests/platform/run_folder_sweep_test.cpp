@@ -11,6 +11,7 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -335,12 +336,22 @@ TEST(RunFolderSweep, OnlyTheSweepsWordsAreKeptForTheStatusLine) {
   EXPECT_TRUE(UnsavedTakeSweepSaid().empty());
 }
 
+// Whether a process may have a mount namespace of its own.
+bool MountNamespacePossible() {
+  const pid_t pid = fork();
+  if (pid == 0) _exit(unshare(CLONE_NEWNS) == 0 ? 0 : 1);
+  int status = -1;
+  return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 // Where a fresh process makes its run folder (the places are decided once a process), and what
 // it says: the environment's folders count only as full paths, nothing is made under the working
 // folder, a place below a folder another user can change is refused (through every link on the
-// way; a group-writable home counts as the user's where the group is the user's own), a folder
-// that cannot be made says why, and where none can be made that is said, with its cost, and the
-// run has a private folder (0700) in /tmp all the same.
+// way, and another user's link in a sticky folder; a group-writable home counts as the user's
+// where the group is the user's own under every entry of its id, and no access list lets another
+// write), a place is used as it was checked (without its links; ".." after a missing name
+// climbs as it will be made), a folder that cannot be made says why, and where none can be made
+// that is said, and the run has a private folder (0700) in /tmp all the same.
 TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   std::optional<TempDir> made;
@@ -385,9 +396,23 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
       {"a home its user's own group may write", "-", "@mine", "@tmp", "mine/.local/state/vellumark", "^$"},
       {"a home another group may write", "-", "@shared", "@tmp", "tmp/vellumark-" + std::to_string(getuid()),
        "^vellumark: @shared/.local/state/vellumark: other users can change @shared above it"},
+      {"another user's link in a sticky folder", "@file", "@home", "@sticky/theirs", "/tmp",
+       "^vellumark: @file/vellumark: a part of the path is not a folder; @sticky/theirs/vellumark-[0-9]+: other "
+       "users can change @sticky/theirs above it; @sticky/theirs: other users can change @sticky/theirs; no run"},
+      {"the user's own link in a sticky folder, used as it leads", "@file", "@home", "@sticky/mine",
+       "tmp/vellumark-" + std::to_string(getuid()), "run folders go to @tmp/vellumark-[0-9]+\n$"},
+      {"a missing name, then up below a folder others can write", "@home/nx/../../open/s", "@home", "@tmp",
+       "tmp/vellumark-" + std::to_string(getuid()),
+       "^vellumark: @home/nx/../../open/s/vellumark: other users can change @open above it"},
+      {"a home whose access list lets another user write", "-", "@acl", "@tmp",
+       "tmp/vellumark-" + std::to_string(getuid()), "^vellumark: @acl/.local/state/vellumark: other users can change "
+       "@acl above it"},
+      {"a home of a group another entry of its id gives another user", "-", "@twin", "@tmp",
+       "tmp/vellumark-" + std::to_string(getuid()), "^vellumark: @twin/.local/state/vellumark: other users can "
+       "change @twin above it"},
       {"no place at all", "@open/state", "@home", "@open", "/tmp",
        "@open/vellumark-[0-9]+: other users can change @open above it; @open: other users can change @open; "
-       "no run folder can be made, so unsaved text will not be recovered after a kill\n$"},
+       "no run folder can be made, so the run's files go to /tmp/vellumark-[0-9]+-......\n$"},
       {"an unchangeable folder", "@fixed/state", "@home", "@fixed", "/tmp",
        "^vellumark: @fixed/state/vellumark: permission denied; @fixed/vellumark-[0-9]+: permission denied; "
        "@fixed: permission denied; no run folder can be made"},
@@ -400,11 +425,14 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
     SCOPED_TRACE(c.name);
     // Only root can give a folder away; a group of the user's own is one named as the user.
     const std::string name = c.name;
-    if ((name == "a folder above of another user" || name == "a home another group may write") && geteuid() != 0)
+    const bool twin = name.find("another entry of its id") != std::string::npos;
+    if ((name == "a folder above of another user" || name == "a home another group may write" ||
+         name.find("another user's link") != std::string::npos || twin) &&
+        geteuid() != 0)
       continue;
     const group* mine = getgrgid(getgid());
     const passwd* self = getpwuid(getuid());
-    if (name == "a home its user's own group may write" &&
+    if ((name == "a home its user's own group may write" || name.find("access list") != std::string::npos) &&
         (!mine || !self || std::string(mine->gr_name) != self->pw_name || mine->gr_mem[0]))
       continue;
     // The cases that use this machine's own folders need them as a start finds them usable.
@@ -453,12 +481,50 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
       chmod((base + "/mine").c_str(), 0775);
       chmod((base + "/shared").c_str(), 0775);
       if (geteuid() == 0 && chown((base + "/shared").c_str(), 0, 65534) != 0) FAIL() << "chown";
+      // A sticky folder with a link of another user's and one of the user's own to tmp.
+      fs::create_directories(base + "/sticky");
+      chmod((base + "/sticky").c_str(), 01777);
+      fs::create_directory_symlink(base + "/tmp", base + "/sticky/theirs");
+      fs::create_directory_symlink(base + "/tmp", base + "/sticky/mine");
+      if (geteuid() == 0 && lchown((base + "/sticky/theirs").c_str(), 65534, 65534) != 0) FAIL() << "lchown";
+      // A 0755 home with an access list entry user:nobody:rwx (its mask shows as the group's bits).
+      fs::create_directories(base + "/acl");
+      const uint32_t none = 0xFFFFFFFF, entries[][3] = {{0x01, 7, none}, {0x02, 7, 65534}, {0x04, 5, none},
+                                                          {0x10, 7, none}, {0x20, 5, none}};
+      std::string acl(4, '\0');
+      acl[0] = 2;
+      for (const auto& e : entries)
+        for (const auto& [value, bytes] : {std::pair{e[0], 2}, {e[1], 2}, {e[2], 4}})
+          for (int b = 0; b < bytes; ++b) acl += char(value >> (8 * b) & 0xFF);
+      setxattr((base + "/acl").c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0);
+      // A 0775 home of the user's own group, whose id a second group entry gives nobody.
+      fs::create_directories(base + "/twin");
+      chmod((base + "/twin").c_str(), 0775);
+    }
+    if (name.find("access list") != std::string::npos &&
+        getxattr((base + "/acl").c_str(), "system.posix_acl_access", nullptr, 0) <= 0)
+      continue;  // no access lists here
+    // The group database as a start sees it (in a mount namespace of its own): with a second
+    // entry of the user's group id.
+    const std::string groupFile = top + "/group";
+    if (twin && (!mine || !self || std::string(mine->gr_name) != self->pw_name || mine->gr_mem[0] ||
+                 !MountNamespacePossible()))
+      continue;
+    if (twin && !given) {
+      fs::copy_file("/etc/group", groupFile, fs::copy_options::overwrite_existing);
+      std::FILE* f = std::fopen(groupFile.c_str(), "a");
+      ASSERT_TRUE(f);
+      std::fprintf(f, "vktwin:x:%u:nobody\n", unsigned(getgid()));
+      std::fclose(f);
     }
     if (std::string(c.name) == "an unchangeable folder" && !IsImmutable(base + "/fixed")) continue;  // no such flag
     const auto start = [&] {
       if (c.nobody && geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
         _exit(7);
       if (chdir((base + "/cwd").c_str()) != 0) _exit(6);
+      if (twin && (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                   mount(groupFile.c_str(), "/etc/group", nullptr, MS_BIND, nullptr) != 0))
+        _exit(9);
       for (const auto& [name, value] : {std::pair{"XDG_STATE_HOME", c.state}, {"HOME", c.home}, {"TMPDIR", c.tmp}})
         if (std::string(value) == "-") unsetenv(name);
         else setenv(name, at(value).c_str(), 1);

@@ -318,7 +318,7 @@ TEST(RunFolders, AProgramRunsWhereNoRunFolderCanBeMade) {
     const char* said;
   } cases[] = {
       {"a private folder in /tmp", 01777, {"run", "p.vka", "--headless", "--frames", "2", "--transcript", "out.txt"}, 0,
-       "no run folder can be made, so unsaved text will not be recovered after a kill\n"},
+       "no run folder can be made, so the run's files go to /tmp/vellumark-4321-"},
       {"no folder at all: run", 0555, {"run", "p.vka", "--headless"}, 2,
        "no temporary folder can be made\nvellumark: run: cannot be carried out without a temporary folder\n"},
       {"no folder at all: build", 0555, {"build", "p.vka", "-o", "game"}, 2,
