@@ -288,21 +288,47 @@ void GiveTo(const std::string& folder, uid_t user) {
 
 // In a user namespace (a sandbox, a rootless container) the system's folders show as the
 // overflow uid: they count as root's, and a program runs with its run folder in the state
-// folder as anywhere else.
+// folder as anywhere else. Every other user shows as that uid too: another user's folder
+// (not sticky, nor above the home or temporary folder) counts as one others can change.
 TEST(RunFolders, AProgramRunsInAUserNamespace) {
-  TempDir dir;
-  fs::create_directories(dir.File("home"));
-  dir.Write("p.vka", "print 1\r\n");
-  GiveTo(dir.path(), kOtherUser);
-  const ProcessResult run =
-      Start(dir.path(), {"run", "p.vka", "--headless", "--frames", "2", "--transcript", dir.File("out.txt")},
-            {"HOME=" + dir.File("home"), "XDG_STATE_HOME=", "XDG_CONFIG_HOME=", "TMPDIR=" + dir.path()},
-            {.tmp = {}, .noReader = false, .user = geteuid() == 0 ? kOtherUser : 0, .userNamespace = true});
-  if (run.status == kNoUserNamespace) GTEST_SKIP() << "no user namespace can be made here";
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(dir.Read("out.txt"), "1\n");
-  EXPECT_EQ(run.err.find("other users can change"), std::string::npos) << run.err;
-  EXPECT_TRUE(fs::is_empty(dir.File("home/.local/state/vellumark")));
+  const struct {
+    const char* name;
+    const char* state;  // XDG_STATE_HOME below the test's folder, "" for none
+    const char* said;   // on stderr, "" for nothing about run folders
+  } cases[] = {
+      {"the system's folders", "", ""},
+      {"another user's folder above the state folder", "theirs/state", "/theirs/state/vellumark: other users can "
+                                                                         "change "},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.state[0] && geteuid() != 0) continue;  // only root can give a folder away
+    TempDir dir;
+    fs::create_directories(dir.File("home"));
+    fs::create_directories(dir.File("theirs/state"));
+    dir.Write("p.vka", "print 1\r\n");
+    GiveTo(dir.path(), kOtherUser);
+    if (geteuid() == 0) {
+      ASSERT_EQ(chown(dir.File("theirs").c_str(), 1234, 1234), 0);
+    }
+    const ProcessResult run =
+        Start(dir.path(), {"run", "p.vka", "--headless", "--frames", "2", "--transcript", dir.File("out.txt")},
+              {"HOME=" + dir.File("home"), std::string("XDG_STATE_HOME=") + (c.state[0] ? dir.File(c.state) : ""),
+               "XDG_CONFIG_HOME=", "TMPDIR=" + dir.path()},
+              {.tmp = {}, .noReader = false, .user = geteuid() == 0 ? kOtherUser : 0, .userNamespace = true});
+    if (run.status == kNoUserNamespace) {
+      GTEST_SKIP() << "no user namespace can be made here";
+    }
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(dir.Read("out.txt"), "1\n");
+    if (c.said[0]) {
+      EXPECT_NE(run.err.find(dir.path() + c.said + dir.File("theirs") + " above it"), std::string::npos) << run.err;
+      EXPECT_TRUE(fs::is_empty(dir.File("theirs/state")));
+    } else {
+      EXPECT_EQ(run.err.find("other users can change"), std::string::npos) << run.err;
+      EXPECT_TRUE(fs::is_empty(dir.File("home/.local/state/vellumark")));
+    }
+  }
 }
 
 // Where no run folder can be made (the state folder and TMPDIR plain files), a program runs all
