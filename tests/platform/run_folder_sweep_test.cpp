@@ -535,8 +535,11 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
       struct stat made {};
       const bool there = !run.empty() && FsFolderOf(run) == root, closed = stat(run.c_str(), &made) == 0 &&
                                                                          (made.st_mode & 07777) == 0700;
+      // Its lock is held, wherever it is, so no start sweeps it meanwhile.
+      const int lock = open((run + "/owner.lock").c_str(), O_RDONLY | O_CLOEXEC);
+      const bool held = lock >= 0 && flock(lock, LOCK_EX | LOCK_NB) != 0;
       FsRemoveTempFolder();
-      _exit(!there ? 3 : !closed ? 5 : !fs::is_empty(base + "/cwd") ? 4 : fs::exists(run) ? 8 : 0);
+      _exit(!there ? 3 : !closed ? 5 : !held ? 10 : !fs::is_empty(base + "/cwd") ? 4 : fs::exists(run) ? 8 : 0);
     };
     EXPECT_EXIT(start(), testing::ExitedWithCode(0), at(c.said));
   }

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sched.h>
+#include <sys/file.h>
 #include <sys/inotify.h>
 #include <grp.h>
 #include <sys/mount.h>
@@ -195,7 +196,8 @@ bool PrivateTmpPossible() {
 // A start sweeps the folders where run folders of this or an earlier version can be: the temporary
 // folders' per-user folders and the temporary folders themselves, /tmp too, each once; never
 // through a link. In a temporary folder others share only "run-" folders are looked at; in the
-// state folder a "new-" folder left for ten minutes without its lock goes too. Each start has a
+// state folder a "new-" folder left for ten minutes without its lock goes too; so does a killed
+// run's private folder of last resort ("vellumark-<uid>-XXXXXX") in a temporary folder. Each start has a
 // /tmp of its own, so no other start meets what is put there (without one those cases are skipped).
 TEST(RunFolders, AStartSweepsEveryPlaceOnce) {
   const bool privateTmp = PrivateTmpPossible();
@@ -204,7 +206,8 @@ TEST(RunFolders, AStartSweepsEveryPlaceOnce) {
     const char* name;
     const char* tmpdir;   // "dir": the test's own; "/tmp"
     const char* place;    // the folder the planted one is in: "tmp/..." /tmp's, "TMPDIR/...", "STATE"
-    const char* planted;  // "ended"; "damaged" (its record cut: it stays, named); "new" (without a lock)
+    const char* planted;  // "ended"; "damaged" (its record cut: it stays, named); "new" (without a lock);
+                          // "private" (a run's of last resort, as "ended"; with no lock file; held)
     bool goes;
   } cases[] = {
       {"/tmp's per-user folder", "dir", "tmp/own", "ended", true},
@@ -214,6 +217,10 @@ TEST(RunFolders, AStartSweepsEveryPlaceOnce) {
       {"an old new- folder in the state folder", "dir", "STATE", "new", true},
       {"/tmp's per-user folder, TMPDIR /tmp", "/tmp", "tmp/own", "damaged", false},
       {"/tmp, TMPDIR /tmp", "/tmp", "tmp", "damaged", false},
+      {"a killed run's private folder in TMPDIR", "dir", "TMPDIR", "private", true},
+      {"a killed run's private folder in /tmp", "dir", "tmp", "private", true},
+      {"a private folder being made", "dir", "TMPDIR", "private, no lock", false},
+      {"a live run's private folder", "dir", "TMPDIR", "private, held", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -231,15 +238,19 @@ TEST(RunFolders, AStartSweepsEveryPlaceOnce) {
     ASSERT_EQ(chmod((tmp + "/" + own).c_str(), 0700), 0);
     if (place == "TMPDIR/own") fs::create_directory_symlink(dir.File("target"), tmpdir + "/" + own);
     const std::string folder = place == "STATE" ? state : place.rfind("TMPDIR", 0) == 0 ? tmpdir : tmp;
-    const std::string name = (planted == "new" ? "new-2147483647-" : "run-2147483647-") + Unique();
+    const bool last = planted.rfind("private", 0) == 0;
+    const std::string name = last ? "vellumark-" + std::to_string(getuid()) + "-" + std::to_string(100000 + std::random_device()() % 900000)
+                                  : (planted == "new" ? "new-2147483647-" : "run-2147483647-") + Unique();
     const std::string path = folder + (place.find("own") != std::string::npos ? "/" + own : "") + "/" + name;
     if (planted == "damaged") {
       fs::create_directories(path);
       WriteFile(path + "/owner.lock", "");
       WriteFile(path + "/unsaved.rec", "cut");
     } else {
-      MakeEndedRun(path, project, "game.vka", planted == "ended");
+      MakeEndedRun(path, project, "game.vka", planted == "ended" || planted == "private" || planted == "private, held");
     }
+    const int held = planted == "private, held" ? open((path + "/owner.lock").c_str(), O_RDONLY | O_CLOEXEC) : -1;
+    ASSERT_TRUE(held < 0 || flock(held, LOCK_EX) == 0);
     if (planted == "new") fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::minutes(11));
     const std::vector<std::string> env = {"XDG_STATE_HOME=" + dir.File("state"), "XDG_CONFIG_HOME=" + dir.File("config"),
                                           "TMPDIR=" + (std::string(c.tmpdir) == "dir" ? tmpdir : c.tmpdir)};
@@ -250,8 +261,9 @@ TEST(RunFolders, AStartSweepsEveryPlaceOnce) {
     if (planted == "damaged") {
       EXPECT_EQ(CountOf(run.err, "they are in " + seen + "\n"), 1) << run.err;
     }
+    if (held >= 0) close(held);
     EXPECT_EQ(!fs::exists(path), c.goes);
-    EXPECT_EQ(fs::exists(project + "/game.vka.recovered"), c.goes && planted == "ended");
+    EXPECT_EQ(fs::exists(project + "/game.vka.recovered"), c.goes && (planted == "ended" || planted == "private"));
   }
 }
 
