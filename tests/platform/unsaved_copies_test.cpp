@@ -456,6 +456,57 @@ TEST(UnsavedCopies, TwoStartsAtOnceKeepARunOnce) {
   }
 }
 
+// A start killed while it kept an ended run's text leaves the temporary of its recovery file
+// beside the source: the next start keeping that run's text removes it at once (its writer is
+// gone and holds no lock on it), and leaves a live writer's, and one whose lock another process
+// holds still (a writer in another process id namespace looks gone).
+TEST(UnsavedCopies, TheNextStartRemovesTheTemporariesOfAKilledStart) {
+  TempDir dir;
+  const ScopedEnv configHome("XDG_CONFIG_HOME", dir.File("config"));
+  const std::string project = dir.File("project");
+  std::filesystem::create_directories(project);
+  MakeEndedRun(dir.File("root/run-2147483647-x"), project, "game.vka");
+  // Temporaries made as a writer makes them, by processes that end at once: the second leaves a
+  // child holding its descriptor, which says its pid once it is on its own.
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  for (int k = 0; k < 2; ++k) {
+    const pid_t writer = fork();
+    if (writer == 0) {
+      std::string temp;
+      if (FsCreateTempBeside(project + "/game.vka", temp) < 0 || write(ready[1], temp.c_str(), temp.size() + 1) < 0)
+        _exit(1);
+      if (k == 1 && fork() == 0) {
+        const std::string pid = std::to_string(getpid());
+        if (write(ready[1], pid.c_str(), pid.size() + 1) < 0) _exit(1);
+        pause();  // holds the lock until it is killed
+      }
+      _exit(0);
+    }
+    ASSERT_EQ(waitpid(writer, nullptr, 0), writer);
+  }
+  close(ready[1]);
+  std::string said;
+  char buf[8192];
+  for (ssize_t n; said.find('\0', said.find('\0', said.find('\0') + 1) + 1) == std::string::npos &&
+                  (n = read(ready[0], buf, sizeof buf)) > 0;)
+    said.append(buf, size_t(n));
+  close(ready[0]);
+  const std::string ended = said.c_str(), held = said.c_str() + ended.size() + 1;
+  const pid_t holder = pid_t(std::atol(said.c_str() + ended.size() + held.size() + 2));
+  ASSERT_GT(holder, 0) << said;
+  const std::string live = project + "/.vk-" + std::to_string(getppid()) + "-abcdef-ghijkl.tmp";
+  FILE* f = fopen(live.c_str(), "w");
+  ASSERT_TRUE(f);
+  fclose(f);
+  FsSweepRunFolders(dir.File("root"), false);
+  kill(holder, SIGKILL);
+  EXPECT_EQ(CountRecoveries(project, "game.vka"), 1);
+  EXPECT_FALSE(std::filesystem::exists(ended));
+  EXPECT_TRUE(std::filesystem::exists(held));
+  EXPECT_TRUE(std::filesystem::exists(live));
+}
+
 // Run folders go to the user's state folder, which no other user can make first: another
 // user's temporary folder changes nothing, and the next start keeps the text of a killed run.
 // Where the state folder is refused the temporary folder's takes them, said once on stderr;
