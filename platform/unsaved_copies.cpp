@@ -114,7 +114,7 @@ int LinkToFreeName(const char* temp, const char* base, char* out) {
   ++tempName, ++baseName;
   const int dir = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir < 0) return Exists(temp) ? -1 : 0;
-  struct stat checked, linked;
+  struct stat checked, linked {};  // linked: unset where nothing is at the name
   int result = -1;
   if (fstatat(dir, tempName, &checked, AT_SYMLINK_NOFOLLOW) != 0) {
     result = errno == ENOENT ? 0 : -1;
@@ -130,6 +130,7 @@ int LinkToFreeName(const char* temp, const char* base, char* out) {
         result = fstatat(dir, tempName, &linked, AT_SYMLINK_NOFOLLOW) == 0 ? -1 : 0;
         break;
       }
+      if (g_unsavedCopyLinked) g_unsavedCopyLinked(out);
       // Another file put at the name since the check is not the copy: its link goes again.
       if (fstatat(dir, name, &linked, AT_SYMLINK_NOFOLLOW) != 0 || linked.st_dev != checked.st_dev ||
           linked.st_ino != checked.st_ino) {
@@ -438,6 +439,7 @@ bool WriteRecord() {
 }  // namespace
 
 void (*g_unsavedCopyChecked)(const char* copy) = nullptr;
+void (*g_unsavedCopyLinked)(const char* name) = nullptr;
 
 std::string UnsavedRecoveryName(const std::string& name) {
   constexpr size_t kLongest = NAME_MAX - 4;  // room for "-100"

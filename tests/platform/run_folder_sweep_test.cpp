@@ -183,11 +183,12 @@ TEST(RunFolderSweep, LinksInARunFolderAreNotFollowed) {
 
 // A copy in the project folder swapped after its check (for a link to a file of the user's, or
 // for another file) is never made the recovery file: it is named as not the run's, the
-// recovery name is taken back, and the file put there stays as it was. A copy that cannot be
-// linked is named where it is; one gone meanwhile was kept.
+// recovery name is taken back, and the file put there stays as it was; so is a copy whose
+// recovery name holds another file just after it is linked, and the copy stays. A copy that
+// cannot be linked is named where it is; one gone meanwhile was kept.
 TEST(RunFolderSweep, ACopySwappedAfterItsCheckIsNotLinked) {
   static std::string swapIn;
-  for (const char* kind : {"link", "file", "no link", "gone"}) {
+  for (const char* kind : {"link", "file", "no link", "gone", "file after the link"}) {
     SCOPED_TRACE(kind);
     TempDir dir;
     const ScopedConfig config(dir.File("config"));
@@ -216,6 +217,19 @@ TEST(RunFolderSweep, ACopySwappedAfterItsCheckIsNotLinked) {
       EXPECT_TRUE(UnsavedCopiesRecover(run));
       g_unsavedCopyChecked = nullptr;
       EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+      continue;
+    }
+    if (std::string(kind) == "file after the link") {
+      g_unsavedCopyLinked = [](const char* name) {
+        fs::remove(name);
+        if (FILE* other = fopen(name, "w")) fclose(other);
+      };
+      testing::internal::CaptureStderr();
+      EXPECT_FALSE(UnsavedCopiesRecover(run));
+      const std::string err = testing::internal::GetCapturedStderr();
+      g_unsavedCopyLinked = nullptr;
+      EXPECT_NE(err.find(".game.vka.unsaved-1-1: not a copy of the run"), std::string::npos) << err;
+      EXPECT_EQ(dir.Read("project/.game.vka.unsaved-1-1"), "typed\r\n");
       continue;
     }
     if (std::string(kind) == "link") fs::create_symlink(dir.File("secret"), swapIn);
