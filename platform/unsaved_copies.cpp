@@ -645,12 +645,13 @@ bool UnsavedCopiesRecover(int runFolder, const std::string& path) {
   if (!whole) SayRecordLeft(run, workRecord, f, 6);
   all = whole && all;
   // A start killed while it kept this run's text left its temporaries where that text goes.
-  std::set<std::string> places{FsConfigFolder()};
+  std::set<std::string> places;
   for (const Pending& c : copies) {
     std::string folder, base;
     if (!c.base.empty()) SplitPath(c.base, folder, base), places.insert(folder.empty() ? "/" : folder);
   }
   for (const UnsavedWork& w : work) places.insert(w.folder);
+  if (!work.empty()) places.insert(FsConfigFolder());  // where a work file's text goes otherwise
   for (const std::string& place : places)
     if (!place.empty()) FsRemoveEndedTemporaries(place);
   std::multiset<std::string> bases;
