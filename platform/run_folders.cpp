@@ -141,13 +141,14 @@ int TakeNewLock(int folder) {
 
 // Whether the owner of the run folder open as folder has ended. The owner is told by the lock
 // it holds on its lock file, not by its pid (another pid namespace sharing the folder has other
-// pids); only a folder of an earlier version, which has no lock file, is told by its pid, and is
-// then taken by making its lock file, so one start alone keeps its text. lock receives the
+// pids); only a run folder of an earlier version, which has no lock file, is told by its pid
+// ("run-<pid>-", none in a private folder's name), and is then taken by making its lock file,
+// so one start alone keeps its text. lock receives the
 // descriptor holding the lock while the folder is dealt with.
 bool RunFolderOwnerGone(int folder, const std::string& name, int& lock) {
   lock = TakeRunFolderLock(folder, false);
   if (lock >= 0) return true;
-  if (errno != ENOENT || name.rfind("run-", 0) != 0) return false;
+  if (errno != ENOENT) return false;
   char* end = nullptr;
   const long pid = std::strtol(name.c_str() + 4, &end, 10);
   if (end == name.c_str() + 4 || *end != '-' || pid <= 0 || kill(pid_t(pid), 0) == 0 || errno != ESRCH) return false;

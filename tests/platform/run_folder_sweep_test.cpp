@@ -14,6 +14,8 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <filesystem>
 #include <optional>
@@ -410,9 +412,16 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
       {"a home its user's own group may write", "-", "@mine", "@tmp", "mine/.local/state/vellumark", "^$"},
       {"a home another group may write", "-", "@shared", "@tmp", "tmp/vellumark-" + std::to_string(getuid()),
        "^vellumark: @shared/.local/state/vellumark: other users can change @shared above it"},
-      {"another user's link in a sticky folder", "@file", "@home", "@sticky/theirs", "/tmp",
-       "^vellumark: @file/vellumark: a part of the path is not a folder; @sticky/theirs/vellumark-[0-9]+: other "
-       "users can change @sticky/theirs above it; @sticky/theirs: other users can change @sticky/theirs; no run"},
+      {"another user's link in a sticky folder, reached back by '..'", "@file", "@home", "@sticky/sub/../theirs",
+       "/tmp", "^vellumark: @file/vellumark: a part of the path is not a folder; @sticky/sub/../theirs/vellumark-"
+       "[0-9]+: other users can change @sticky/theirs above it; @sticky/sub/../theirs: other users can change "
+       "@sticky/theirs; no run"},
+      {"root's link in a sticky folder, seen by another user", "@file", "@home", "@sticky/roots", "nobodys/vellumark-"
+       "65534", "^vellumark: @file/vellumark: a part of the path is not a folder; run folders go to "
+       "@nobodys/vellumark-65534\n$", true},
+      {"another user's sticky folder above", "@theirsticky/state", "@home", "@tmp",
+       "tmp/vellumark-" + std::to_string(getuid()),
+       "^vellumark: @theirsticky/state/vellumark: other users can change @theirsticky above it"},
       {"the user's own link in a sticky folder, used as it leads", "@file", "@home", "@sticky/mine",
        "tmp/vellumark-" + std::to_string(getuid()), "run folders go to @tmp/vellumark-[0-9]+\n$"},
       {"a missing name, then up below a folder others can write", "@home/nx/../../open/s", "@home", "@tmp",
@@ -421,6 +430,9 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
       {"a home whose access list lets another user write", "-", "@acl", "@tmp",
        "tmp/vellumark-" + std::to_string(getuid()), "^vellumark: @acl/.local/state/vellumark: other users can change "
        "@acl above it"},
+      {"a home whose access list lets another group write", "-", "@aclgroup", "@tmp",
+       "tmp/vellumark-" + std::to_string(getuid()), "^vellumark: @aclgroup/.local/state/vellumark: other users can "
+       "change @aclgroup above it"},
       {"a home of a group another entry of its id gives another user", "-", "@twin", "@tmp",
        "tmp/vellumark-" + std::to_string(getuid()), "^vellumark: @twin/.local/state/vellumark: other users can "
        "change @twin above it"},
@@ -441,7 +453,8 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
     const std::string name = c.name;
     const bool twin = name.find("another entry of its id") != std::string::npos;
     if ((name == "a folder above of another user" || name == "a home another group may write" ||
-         name.find("another user's link") != std::string::npos || twin) &&
+         name.find("another user's") != std::string::npos || name.find("seen by another") != std::string::npos ||
+         twin) &&
         geteuid() != 0)
       continue;
     const group* mine = getgrgid(getgid());
@@ -500,23 +513,39 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
       chmod((base + "/sticky").c_str(), 01777);
       fs::create_directory_symlink(base + "/tmp", base + "/sticky/theirs");
       fs::create_directory_symlink(base + "/tmp", base + "/sticky/mine");
+      fs::create_directories(base + "/sticky/sub");
       if (geteuid() == 0 && lchown((base + "/sticky/theirs").c_str(), 65534, 65534) != 0) FAIL() << "lchown";
-      // A 0755 home with an access list entry user:nobody:rwx (its mask shows as the group's bits).
-      fs::create_directories(base + "/acl");
-      const uint32_t none = 0xFFFFFFFF, entries[][3] = {{0x01, 7, none}, {0x02, 7, 65534}, {0x04, 5, none},
-                                                          {0x10, 7, none}, {0x20, 5, none}};
-      std::string acl(4, '\0');
-      acl[0] = 2;
-      for (const auto& e : entries)
-        for (const auto& [value, bytes] : {std::pair{e[0], 2}, {e[1], 2}, {e[2], 4}})
-          for (int b = 0; b < bytes; ++b) acl += char(value >> (8 * b) & 0xFF);
-      setxattr((base + "/acl").c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0);
+      // Root's link there to a folder of nobody's; a sticky folder of nobody's.
+      fs::create_directories(base + "/nobodys");
+      fs::create_directory_symlink(base + "/nobodys", base + "/sticky/roots");
+      fs::create_directories(base + "/theirsticky");
+      chmod((base + "/theirsticky").c_str(), 01777);
+      if (geteuid() == 0 && (chown((base + "/nobodys").c_str(), 65534, 65534) != 0 ||
+                             chown((base + "/theirsticky").c_str(), 65534, 65534) != 0))
+        FAIL() << "chown";
+      // 0755 homes with an access list entry user:nobody:rwx or group:nogroup:rwx (its mask
+      // shows as the group's bits).
+      for (const uint32_t tag : {0x02, 0x08}) {
+        const std::string home = base + (tag == 0x02 ? "/acl" : "/aclgroup");
+        fs::create_directories(home);
+        const uint32_t none = 0xFFFFFFFF;
+        std::array<std::array<uint32_t, 3>, 5> entries{
+            {{0x01, 7, none}, {0x04, 5, none}, {tag, 7, 65534}, {0x10, 7, none}, {0x20, 5, none}}};
+        std::sort(entries.begin(), entries.end());  // in the order of their tags
+        std::string acl(4, '\0');
+        acl[0] = 2;
+        for (const auto& e : entries)
+          for (const auto& [value, bytes] : {std::pair{e[0], 2}, {e[1], 2}, {e[2], 4}})
+            for (int b = 0; b < bytes; ++b) acl += char(value >> (8 * b) & 0xFF);
+        setxattr(home.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0);
+      }
       // A 0775 home of the user's own group, whose id a second group entry gives nobody.
       fs::create_directories(base + "/twin");
       chmod((base + "/twin").c_str(), 0775);
     }
     if (name.find("access list") != std::string::npos &&
-        getxattr((base + "/acl").c_str(), "system.posix_acl_access", nullptr, 0) <= 0)
+        (getxattr((base + "/acl").c_str(), "system.posix_acl_access", nullptr, 0) <= 0 ||
+         getxattr((base + "/aclgroup").c_str(), "system.posix_acl_access", nullptr, 0) <= 0))
       continue;  // no access lists here
     // The group database as a start sees it (in a mount namespace of its own): with a second
     // entry of the user's group id.

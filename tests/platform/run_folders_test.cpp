@@ -207,7 +207,8 @@ TEST(RunFolders, AStartSweepsEveryPlaceOnce) {
     const char* tmpdir;   // "dir": the test's own; "/tmp"
     const char* place;    // the folder the planted one is in: "tmp/..." /tmp's, "TMPDIR/...", "STATE"
     const char* planted;  // "ended"; "damaged" (its record cut: it stays, named); "new" (without a lock);
-                          // "private" (a run's of last resort, as "ended"; with no lock file; held)
+                          // "private" (a run's of last resort, as "ended"; with no lock file; held;
+                          // named longer)
     bool goes;
   } cases[] = {
       {"/tmp's per-user folder", "dir", "tmp/own", "ended", true},
@@ -221,6 +222,7 @@ TEST(RunFolders, AStartSweepsEveryPlaceOnce) {
       {"a killed run's private folder in /tmp", "dir", "tmp", "private", true},
       {"a private folder being made", "dir", "TMPDIR", "private, no lock", false},
       {"a live run's private folder", "dir", "TMPDIR", "private, held", false},
+      {"a folder named longer than a private one", "dir", "TMPDIR", "private, longer", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -239,7 +241,9 @@ TEST(RunFolders, AStartSweepsEveryPlaceOnce) {
     if (place == "TMPDIR/own") fs::create_directory_symlink(dir.File("target"), tmpdir + "/" + own);
     const std::string folder = place == "STATE" ? state : place.rfind("TMPDIR", 0) == 0 ? tmpdir : tmp;
     const bool last = planted.rfind("private", 0) == 0;
-    const std::string name = last ? "vellumark-" + std::to_string(getuid()) + "-" + std::to_string(100000 + std::random_device()() % 900000)
+    const std::string digits = std::to_string(100000 + std::random_device()() % 900000);
+    const std::string name = last ? "vellumark-" + std::to_string(getuid()) + "-" + digits +
+                                        (planted == "private, longer" ? "7" : "")
                                   : (planted == "new" ? "new-2147483647-" : "run-2147483647-") + Unique();
     const std::string path = folder + (place.find("own") != std::string::npos ? "/" + own : "") + "/" + name;
     if (planted == "damaged") {
@@ -247,7 +251,7 @@ TEST(RunFolders, AStartSweepsEveryPlaceOnce) {
       WriteFile(path + "/owner.lock", "");
       WriteFile(path + "/unsaved.rec", "cut");
     } else {
-      MakeEndedRun(path, project, "game.vka", planted == "ended" || planted == "private" || planted == "private, held");
+      MakeEndedRun(path, project, "game.vka", planted != "new" && planted != "private, no lock");
     }
     const int held = planted == "private, held" ? open((path + "/owner.lock").c_str(), O_RDONLY | O_CLOEXEC) : -1;
     ASSERT_TRUE(held < 0 || flock(held, LOCK_EX) == 0);
@@ -300,8 +304,9 @@ void GiveTo(const std::string& folder, uid_t user) {
 
 // In a user namespace (a sandbox, a rootless container) the system's folders show as the
 // overflow uid: they count as root's, and a program runs with its run folder in the state
-// folder as anywhere else. Every other user shows as that uid too: another user's folder
-// (not sticky, nor above the home or temporary folder) counts as one others can change.
+// folder as anywhere else (one above the home and temporary folder too). Every other user shows
+// as that uid too: another user's folder (not sticky, nor above the home or temporary folder)
+// counts as one others can change.
 TEST(RunFolders, AProgramRunsInAUserNamespace) {
   const struct {
     const char* name;
@@ -315,24 +320,27 @@ TEST(RunFolders, AProgramRunsInAUserNamespace) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     if (c.state[0] && geteuid() != 0) continue;  // only root can give a folder away
+    // The test's folder stays root's (the system's, above the home and temporary folder).
     TempDir dir;
-    fs::create_directories(dir.File("home"));
-    fs::create_directories(dir.File("theirs/state"));
+    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+    for (const char* folder : {"home", "tmp", "theirs/state"}) fs::create_directories(dir.File(folder));
     dir.Write("p.vka", "print 1\r\n");
-    GiveTo(dir.path(), kOtherUser);
+    GiveTo(dir.File("home"), kOtherUser);
+    GiveTo(dir.File("tmp"), kOtherUser);
+    GiveTo(dir.File("theirs"), kOtherUser);
     if (geteuid() == 0) {
       ASSERT_EQ(chown(dir.File("theirs").c_str(), 1234, 1234), 0);
     }
-    const ProcessResult run =
-        Start(dir.path(), {"run", "p.vka", "--headless", "--frames", "2", "--transcript", dir.File("out.txt")},
-              {"HOME=" + dir.File("home"), std::string("XDG_STATE_HOME=") + (c.state[0] ? dir.File(c.state) : ""),
-               "XDG_CONFIG_HOME=", "TMPDIR=" + dir.path()},
-              {.tmp = {}, .noReader = false, .user = geteuid() == 0 ? kOtherUser : 0, .userNamespace = true});
+    const ProcessResult run = Start(
+        dir.path(), {"run", "p.vka", "--headless", "--frames", "2", "--transcript", dir.File("home/out.txt")},
+        {"HOME=" + dir.File("home"), std::string("XDG_STATE_HOME=") + (c.state[0] ? dir.File(c.state) : ""),
+         "XDG_CONFIG_HOME=", "TMPDIR=" + dir.File("tmp")},
+        {.tmp = {}, .noReader = false, .user = geteuid() == 0 ? kOtherUser : 0, .userNamespace = true});
     if (run.status == kNoUserNamespace) {
       GTEST_SKIP() << "no user namespace can be made here";
     }
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(dir.Read("out.txt"), "1\n");
+    EXPECT_EQ(dir.Read("home/out.txt"), "1\n");
     if (c.said[0]) {
       EXPECT_NE(run.err.find(dir.path() + c.said + dir.File("theirs") + " above it"), std::string::npos) << run.err;
       EXPECT_TRUE(fs::is_empty(dir.File("theirs/state")));

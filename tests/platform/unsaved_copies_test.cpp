@@ -456,29 +456,36 @@ TEST(UnsavedCopies, TwoStartsAtOnceKeepARunOnce) {
   }
 }
 
-// A start killed while it kept an ended run's text leaves the temporary of its recovery file
-// beside the source: the next start keeping that run's text removes it at once (its writer is
-// gone and holds no lock on it), and leaves a live writer's, and one whose lock another process
-// holds still (a writer in another process id namespace looks gone).
+// A start killed while it kept an ended run's text leaves the temporaries of its recovery files
+// where the text goes: beside a work file's source, a copy, or in the settings folder. The next
+// start keeping that run's text removes them at once (their writer is gone and holds no lock on
+// them), and leaves a live writer's, and one whose lock another process holds still (a writer
+// in another process id namespace looks gone).
 TEST(UnsavedCopies, TheNextStartRemovesTheTemporariesOfAKilledStart) {
   TempDir dir;
   const ScopedEnv configHome("XDG_CONFIG_HOME", dir.File("config"));
-  const std::string project = dir.File("project");
-  std::filesystem::create_directories(project);
-  MakeEndedRun(dir.File("root/run-2147483647-x"), project, "game.vka");
-  // Temporaries made as a writer makes them, by processes that end at once: the second leaves a
+  const std::string project = dir.File("project"), other = dir.File("other"), run = dir.File("root/run-2147483647-x");
+  for (const std::string& folder : {project, other, dir.File("config/vellumark")})
+    std::filesystem::create_directories(folder);
+  MakeEndedRun(run, project, "game.vka");
+  dir.Write("other/.other.vka.unsaved-1-1", "rem other\r\n");
+  dir.Write("root/run-2147483647-x/unsaved.rec",
+            Entry({other + "/.other.vka.unsaved-1-1", other + "/other.vka.recovered", "other.vka"}));
+  // Temporaries made as a writer makes them, by processes that end at once; the last leaves a
   // child holding its descriptor, which says its pid once it is on its own.
+  const std::string folders[] = {project, other, dir.File("config/vellumark"), project};
   int ready[2];
   ASSERT_EQ(pipe(ready), 0);
-  for (int k = 0; k < 2; ++k) {
+  for (size_t k = 0; k < std::size(folders); ++k) {
     const pid_t writer = fork();
     if (writer == 0) {
       std::string temp;
-      if (FsCreateTempBeside(project + "/game.vka", temp) < 0 || write(ready[1], temp.c_str(), temp.size() + 1) < 0)
+      if (FsCreateTempBeside(folders[k] + "/f", temp) < 0 || write(ready[1], temp.c_str(), temp.size() + 1) < 0)
         _exit(1);
-      if (k == 1 && fork() == 0) {
+      if (k + 1 == std::size(folders) && fork() == 0) {
         const std::string pid = std::to_string(getpid());
         if (write(ready[1], pid.c_str(), pid.size() + 1) < 0) _exit(1);
+        close(ready[1]);
         pause();  // holds the lock until it is killed
       }
       _exit(0);
@@ -486,24 +493,25 @@ TEST(UnsavedCopies, TheNextStartRemovesTheTemporariesOfAKilledStart) {
     ASSERT_EQ(waitpid(writer, nullptr, 0), writer);
   }
   close(ready[1]);
-  std::string said;
-  char buf[8192];
-  for (ssize_t n; said.find('\0', said.find('\0', said.find('\0') + 1) + 1) == std::string::npos &&
-                  (n = read(ready[0], buf, sizeof buf)) > 0;)
-    said.append(buf, size_t(n));
+  std::vector<std::string> said(1);
+  char c;
+  while (said.size() <= std::size(folders) + 1 && read(ready[0], &c, 1) == 1) {
+    if (c) said.back() += c;
+    else said.emplace_back();
+  }
   close(ready[0]);
-  const std::string ended = said.c_str(), held = said.c_str() + ended.size() + 1;
-  const pid_t holder = pid_t(std::atol(said.c_str() + ended.size() + held.size() + 2));
-  ASSERT_GT(holder, 0) << said;
-  const std::string live = project + "/.vk-" + std::to_string(getppid()) + "-abcdef-ghijkl.tmp";
-  FILE* f = fopen(live.c_str(), "w");
-  ASSERT_TRUE(f);
-  fclose(f);
+  ASSERT_EQ(said.size(), std::size(folders) + 2);
+  const pid_t holder = pid_t(std::atol(said[std::size(folders)].c_str()));
+  ASSERT_GT(holder, 0);
+  // A temporary of a writer that lives (the holder: never signalled by the sweep).
+  const std::string live = project + "/.vk-" + std::to_string(holder) + "-abcdef-ghijkl.tmp";
+  dir.Write("project/" + std::filesystem::path(live).filename().string(), "");
   FsSweepRunFolders(dir.File("root"), false);
   kill(holder, SIGKILL);
   EXPECT_EQ(CountRecoveries(project, "game.vka"), 1);
-  EXPECT_FALSE(std::filesystem::exists(ended));
-  EXPECT_TRUE(std::filesystem::exists(held));
+  EXPECT_EQ(CountRecoveries(other, "other.vka"), 1);
+  for (size_t k = 0; k < std::size(folders); ++k)
+    EXPECT_EQ(std::filesystem::exists(said[k]), k + 1 == std::size(folders)) << said[k];
   EXPECT_TRUE(std::filesystem::exists(live));
 }
 
