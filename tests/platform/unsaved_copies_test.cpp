@@ -503,16 +503,20 @@ TEST(UnsavedCopies, TheNextStartRemovesTheTemporariesOfAKilledStart) {
   ASSERT_EQ(said.size(), std::size(folders) + 2);
   const pid_t holder = pid_t(std::atol(said[std::size(folders)].c_str()));
   ASSERT_GT(holder, 0);
-  // A temporary of a writer that lives (the holder: never signalled by the sweep).
-  const std::string live = project + "/.vk-" + std::to_string(holder) + "-abcdef-ghijkl.tmp";
-  dir.Write("project/" + std::filesystem::path(live).filename().string(), "");
+  // A temporary of a writer that lives (the holder: never signalled by the sweep), and one of an
+  // earlier process with this one's id.
+  const std::string live = ".vk-" + std::to_string(holder) + "-abcdef-ghijkl.tmp";
+  const std::string earlier = ".vk-" + std::to_string(getpid()) + "-zzzzzz-ghijkl.tmp";
+  dir.Write("project/" + live, "");
+  dir.Write("project/" + earlier, "");
   FsSweepRunFolders(dir.File("root"), false);
   kill(holder, SIGKILL);
   EXPECT_EQ(CountRecoveries(project, "game.vka"), 1);
   EXPECT_EQ(CountRecoveries(other, "other.vka"), 1);
   for (size_t k = 0; k < std::size(folders); ++k)
     EXPECT_EQ(std::filesystem::exists(said[k]), k + 1 == std::size(folders)) << said[k];
-  EXPECT_TRUE(std::filesystem::exists(live));
+  EXPECT_TRUE(std::filesystem::exists(project + "/" + live));
+  EXPECT_FALSE(std::filesystem::exists(project + "/" + earlier));
 }
 
 // Run folders go to the user's state folder, which no other user can make first: another
