@@ -197,8 +197,9 @@ bool PrivateTmpPossible() {
 // folders' per-user folders and the temporary folders themselves, /tmp too, each once; never
 // through a link. In a temporary folder others share only "run-" folders are looked at; in the
 // state folder a "new-" folder left for ten minutes without its lock goes too; so does a killed
-// run's private folder of last resort ("vellumark-<uid>-XXXXXX") in a temporary folder. Each start has a
-// /tmp of its own, so no other start meets what is put there (without one those cases are skipped).
+// run's private folder of last resort ("vellumark-<uid>-XXXXXX") in a temporary folder. Each
+// start has a /tmp of its own, so no other start meets what is put there (without one those
+// cases are skipped).
 TEST(RunFolders, AStartSweepsEveryPlaceOnce) {
   const bool privateTmp = PrivateTmpPossible();
   const std::string own = "vellumark-" + std::to_string(getuid());
