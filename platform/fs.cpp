@@ -596,12 +596,9 @@ bool FsCommitTemp(const std::string& tempPath, const std::string& target) {
 }
 
 void FsRemoveEndedTemporaries(const std::string& folder) {
-  const int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  DIR* dir = fd < 0 ? nullptr : fdopendir(fd);
-  if (!dir) {
-    if (fd >= 0) close(fd);
-    return;
-  }
+  DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+  if (!dir) return;
+  const int fd = dirfd(dir);
   std::string token;
   while (const dirent* e = readdir(dir)) {
     long pid = 0;

@@ -132,10 +132,8 @@ int TakeNewLock(int folder) {
   const int fd = openat(folder, kNew, O_RDONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) return -1;
   if (flock(fd, LOCK_EX) == 0 && renameat(folder, kNew, folder, kRunFolderLock) == 0) return fd;
-  const int error = errno;
-  unlinkat(folder, kNew, 0);
+  unlinkat(folder, kNew, 0);  // errno keeps the cause: calls that succeed leave it
   close(fd);
-  errno = error;
   return -1;
 }
 
@@ -259,7 +257,7 @@ std::string SharedTemp();
 // counts only where that group is another than the user's private one. Such a user can rename
 // what is in it away.
 bool OthersCanChange(const struct stat& st, const std::string& path) {
-  const bool overflow = OverflowUid() >= 0 && int64_t(st.st_uid) == OverflowUid();
+  const bool overflow = int64_t(st.st_uid) == OverflowUid();  // never -1
   const bool system = st.st_uid == 0 || (overflow && ((st.st_mode & S_ISVTX) != 0 ||
                                                       AboveHomeOrTemp(path, HomeFolder(), SharedTemp())));
   if (!system && st.st_uid != getuid()) return true;
@@ -289,58 +287,56 @@ std::string ChangeableAbove(const std::string& path, std::string* resolved = nul
   const size_t last = path.rfind('/');
   PushNames(path.substr(0, last), rest);
   std::string at = "/";  // the folder reached, every real folder above it checked
-  struct stat st, folder;
-  if (stat(at.c_str(), &folder) == 0 && OthersCanChange(folder, at)) return at;
-  int missing = 0;  // how many names at ends in that are not there (to be made)
+  struct stat st, in;
+  if (stat(at.c_str(), &st) == 0 && OthersCanChange(st, at)) return at;
   for (int hops = 0; !rest.empty();) {
     const std::string name = rest.back();
     rest.pop_back();
     if (name.empty() || name == ".") continue;
     if (name == "..") {
       at = at.substr(0, std::max<size_t>(at.rfind('/'), 1));
-      missing = std::max(missing - 1, 0);
-      if (missing == 0 && stat(at.c_str(), &folder) != 0) folder = {};
       continue;
     }
+    // A name that is not there (nor anything below it) is made as it is reached, or refused
+    // then as what is there is.
     const std::string next = (at == "/" ? "" : at) + "/" + name;
-    if (missing > 0 || lstat(next.c_str(), &st) != 0 || !(S_ISDIR(st.st_mode) || S_ISLNK(st.st_mode))) {
-      at = next, ++missing;  // made as it is reached (or refused then, as what is there is)
+    if (lstat(next.c_str(), &st) != 0 || !(S_ISDIR(st.st_mode) || S_ISLNK(st.st_mode))) {
+      at = next;
       continue;
     }
     if (S_ISLNK(st.st_mode)) {
-      if ((folder.st_mode & S_ISVTX) != 0 && st.st_uid != 0 && st.st_uid != getuid()) return next;
+      if (stat(at.c_str(), &in) == 0 && (in.st_mode & S_ISVTX) != 0 && st.st_uid != 0 && st.st_uid != getuid())
+        return next;
       char target[PATH_MAX];
       const ssize_t n = ++hops > 40 ? -1 : readlink(next.c_str(), target, sizeof target);
       if (n <= 0 || size_t(n) >= sizeof target) {
-        at = next, ++missing;  // refused as it is reached
+        at = next;
         continue;
       }
       PushNames(std::string(target, size_t(n)), rest);
       if (target[0] == '/') at = "/";
-      if (target[0] == '/' && stat(at.c_str(), &folder) != 0) folder = {};
       continue;
     }
     if (OthersCanChange(st, next)) return next;
     at = next;
-    folder = st;
   }
   if (resolved) *resolved = (at == "/" ? "" : at) + path.substr(last);
   return "";
 }
 
 // Makes a folder of this user's own, the missing folders above it too (private, as a state
-// folder is); "" when it is, or else why it is not. made receives the folder as checked (see
-// ChangeableAbove), the path to use.
-std::string MakeOwnFolder(const std::string& path, std::string& made) {
-  if (const std::string open = ChangeableAbove(path, &made); !open.empty())
+// folder is); "" when it is, or else why it is not. path receives the folder asked for as
+// checked (see ChangeableAbove), the path to use.
+std::string MakeOwnFolder(const std::string& asked, std::string& path) {
+  if (const std::string open = ChangeableAbove(asked, &path); !open.empty())
     return "other users can change " + open + " above it";
   int refused = 0;  // why a missing folder on the way could not be made
-  for (size_t slash = made.find('/', 1); slash != std::string::npos; slash = made.find('/', slash + 1))
-    if (mkdir(made.substr(0, slash).c_str(), 0700) != 0 && errno != EEXIST && refused == 0) refused = errno;
-  if (mkdir(made.c_str(), 0700) != 0 && errno != EEXIST && refused == 0) refused = errno;
+  for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
+    if (mkdir(path.substr(0, slash).c_str(), 0700) != 0 && errno != EEXIST && refused == 0) refused = errno;
+  if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST && refused == 0) refused = errno;
   struct stat st;
   int error = 0;
-  switch (OwnFolder(made, &st, &error)) {
+  switch (OwnFolder(path, &st, &error)) {
     case Own::kYes: return "";
     case Own::kNotOwn: return "not this user's own folder";
     default: return FileErrorCause(error == ENOENT && refused != 0 ? refused : error);
@@ -465,18 +461,13 @@ std::string MakePrivateFolder(const std::string& said, std::string& why) {
     } else {
       const std::string parent = FsFolderOf(checked);
       std::string tmpl = (parent == "/" ? "" : parent) + "/vellumark-" + std::to_string(getuid()) + "-XXXXXX";
-      if (mkdtemp(tmpl.data())) {
-        const int folder = open(tmpl.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (folder >= 0 && (g_runFolderLock = TakeNewLock(folder)) >= 0) {
-          close(folder);
-          return tmpl;
-        }
-        cause = FileErrorCause(errno);
-        if (folder >= 0) close(folder);
-        rmdir(tmpl.c_str());
-      } else {
-        cause = FileErrorCause(errno);
-      }
+      const bool made = mkdtemp(tmpl.data()) != nullptr;
+      const int folder = made ? open(tmpl.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1;
+      g_runFolderLock = folder < 0 ? -1 : TakeNewLock(folder);
+      if (folder >= 0) close(folder);
+      if (g_runFolderLock >= 0) return tmpl;
+      cause = FileErrorCause(errno);
+      if (made) rmdir(tmpl.c_str());
     }
     if (said.find(temp + ": ") == std::string::npos) why += temp + ": " + cause + "; ";
   }

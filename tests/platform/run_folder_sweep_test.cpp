@@ -571,6 +571,7 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
       for (const auto& [name, value] : {std::pair{"XDG_STATE_HOME", c.state}, {"HOME", c.home}, {"TMPDIR", c.tmp}})
         if (std::string(value) == "-") unsetenv(name);
         else setenv(name, at(value).c_str(), 1);
+      const int descriptors = OpenDescriptors();
       const std::string run = FsTempFolder();
       const std::string root = c.root.empty() || c.root[0] == '/' ? c.root
                                : c.root[0] == '~'                 ? std::string(user ? user->pw_dir : "") + c.root.substr(1)
@@ -581,8 +582,11 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
       // Its lock is held, wherever it is, so no start sweeps it meanwhile.
       const int lock = open((run + "/owner.lock").c_str(), O_RDONLY | O_CLOEXEC);
       const bool held = lock >= 0 && flock(lock, LOCK_EX | LOCK_NB) != 0;
+      if (lock >= 0) close(lock);
       FsRemoveTempFolder();
-      _exit(!there ? 3 : !closed ? 5 : !held ? 10 : !fs::is_empty(base + "/cwd") ? 4 : fs::exists(run) ? 8 : 0);
+      // Made and gone, it leaves no descriptor open.
+      const bool left = OpenDescriptors() != descriptors;
+      _exit(!there ? 3 : !closed ? 5 : !held ? 10 : !fs::is_empty(base + "/cwd") ? 4 : fs::exists(run) ? 8 : left ? 11 : 0);
     };
     EXPECT_EXIT(start(), testing::ExitedWithCode(0), at(c.said));
   }

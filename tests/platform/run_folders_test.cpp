@@ -367,7 +367,8 @@ TEST(RunFolders, AProgramRunsWhereNoRunFolderCanBeMade) {
       {"a private folder in /tmp", 01777, {"run", "p.vka", "--headless", "--frames", "2", "--transcript", "out.txt"}, 0,
        "no run folder can be made, so the run's files go to /tmp/vellumark-4321-"},
       {"no folder at all: run", 0555, {"run", "p.vka", "--headless"}, 2,
-       "no temporary folder can be made\nvellumark: run: cannot be carried out without a temporary folder\n"},
+       "/tmp: permission denied; no temporary folder can be made\nvellumark: run: cannot be carried out without a "
+       "temporary folder\n"},
       {"no folder at all: build", 0555, {"build", "p.vka", "-o", "game"}, 2,
        "vellumark: build: cannot be carried out without a temporary folder\n"},
       {"no folder at all: edit", 0555, {"edit", "p.vka", "--headless", "--frames", "1"}, 2,

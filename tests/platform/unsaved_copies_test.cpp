@@ -509,7 +509,12 @@ TEST(UnsavedCopies, TheNextStartRemovesTheTemporariesOfAKilledStart) {
   const std::string earlier = ".vk-" + std::to_string(getpid()) + "-zzzzzz-ghijkl.tmp";
   dir.Write("project/" + live, "");
   dir.Write("project/" + earlier, "");
+  const auto descriptors = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator());
+  };
+  const auto before = descriptors();
   FsSweepRunFolders(dir.File("root"), false);
+  EXPECT_EQ(descriptors(), before);
   kill(holder, SIGKILL);
   EXPECT_EQ(CountRecoveries(project, "game.vka"), 1);
   EXPECT_EQ(CountRecoveries(other, "other.vka"), 1);
