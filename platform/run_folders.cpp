@@ -228,15 +228,13 @@ bool AclLetsOthersWrite(const std::string& folder) {
     return v;
   };
   constexpr uint32_t kUser = 0x02, kGroup = 0x08, kMask = 0x10, kWrite = 0x02;
-  uint32_t mask = kWrite;
-  for (ssize_t at = 4; at + 8 <= n; at += 8)
-    if (field(size_t(at), 2) == kMask) mask = field(size_t(at) + 2, 2);
+  uint32_t mask = kWrite, others = 0;  // the mask, and the writing of the others' entries
   for (ssize_t at = 4; at + 8 <= n; at += 8) {
-    const uint32_t tag = field(size_t(at), 2), id = field(size_t(at) + 4, 4);
-    if ((field(size_t(at) + 2, 2) & mask & kWrite) == 0) continue;
-    if ((tag == kUser && id != getuid()) || (tag == kGroup && !PrivateGroup(gid_t(id)))) return true;
+    const uint32_t tag = field(size_t(at), 2), id = field(size_t(at) + 4, 4), perm = field(size_t(at) + 2, 2);
+    if (tag == kMask) mask = perm;
+    if ((tag == kUser && id != getuid()) || (tag == kGroup && !PrivateGroup(gid_t(id)))) others |= perm;
   }
-  return false;
+  return (others & mask & kWrite) != 0;
 }
 
 // Whether folder is "/" or lies above the user's home or a temporary folder.
@@ -462,10 +460,11 @@ std::string MakePrivateFolder(const std::string& said, std::string& why) {
       const std::string parent = FsFolderOf(checked);
       std::string tmpl = (parent == "/" ? "" : parent) + "/vellumark-" + std::to_string(getuid()) + "-XXXXXX";
       const bool made = mkdtemp(tmpl.data()) != nullptr;
-      const int folder = made ? open(tmpl.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1;
-      g_runFolderLock = folder < 0 ? -1 : TakeNewLock(folder);
-      if (folder >= 0) close(folder);
-      if (g_runFolderLock >= 0) return tmpl;
+      if (made) {
+        const int folder = open(tmpl.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (folder >= 0) g_runFolderLock = TakeNewLock(folder), close(folder);
+      }
+      if (g_runFolderLock >= 0) return tmpl;  // none held before
       cause = FileErrorCause(errno);
       if (made) rmdir(tmpl.c_str());
     }

@@ -433,6 +433,10 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
       {"a home whose access list lets another group write", "-", "@aclgroup", "@tmp",
        "tmp/vellumark-" + std::to_string(getuid()), "^vellumark: @aclgroup/.local/state/vellumark: other users can "
        "change @aclgroup above it"},
+      {"a home whose access list names only its user", "-", "@aclself", "@tmp", "aclself/.local/state/vellumark",
+       "^$"},
+      {"a home whose access list's mask takes another user's writing away", "-", "@aclmasked", "@tmp",
+       "aclmasked/.local/state/vellumark", "^$"},
       {"a home of a group another entry of its id gives another user", "-", "@twin", "@tmp",
        "tmp/vellumark-" + std::to_string(getuid()), "^vellumark: @twin/.local/state/vellumark: other users can "
        "change @twin above it"},
@@ -523,14 +527,19 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
       if (geteuid() == 0 && (chown((base + "/nobodys").c_str(), 65534, 65534) != 0 ||
                              chown((base + "/theirsticky").c_str(), 65534, 65534) != 0))
         FAIL() << "chown";
-      // 0755 homes with an access list entry user:nobody:rwx or group:nogroup:rwx (its mask
-      // shows as the group's bits).
-      for (const uint32_t tag : {0x02, 0x08}) {
-        const std::string home = base + (tag == 0x02 ? "/acl" : "/aclgroup");
+      // 0755 homes with an access list entry user:nobody:rwx, group:nogroup:rwx, user:<the user>:rwx
+      // or user:nobody:rwx masked to r-x (its mask shows as the group's bits).
+      const struct {
+        const char* home;
+        uint32_t tag, id, mask;
+      } lists[] = {{"/acl", 0x02, 65534, 7}, {"/aclgroup", 0x08, 65534, 7}, {"/aclself", 0x02, getuid(), 7},
+                   {"/aclmasked", 0x02, 65534, 5}};
+      for (const auto& [folder, tag, id, mask] : lists) {
+        const std::string home = base + folder;
         fs::create_directories(home);
         const uint32_t none = 0xFFFFFFFF;
         std::array<std::array<uint32_t, 3>, 5> entries{
-            {{0x01, 7, none}, {0x04, 5, none}, {tag, 7, 65534}, {0x10, 7, none}, {0x20, 5, none}}};
+            {{0x01, 7, none}, {0x04, 5, none}, {tag, 7, id}, {0x10, mask, none}, {0x20, 5, none}}};
         std::sort(entries.begin(), entries.end());  // in the order of their tags
         std::string acl(4, '\0');
         acl[0] = 2;
@@ -544,8 +553,7 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
       chmod((base + "/twin").c_str(), 0775);
     }
     if (name.find("access list") != std::string::npos &&
-        (getxattr((base + "/acl").c_str(), "system.posix_acl_access", nullptr, 0) <= 0 ||
-         getxattr((base + "/aclgroup").c_str(), "system.posix_acl_access", nullptr, 0) <= 0))
+        getxattr(at(c.home).c_str(), "system.posix_acl_access", nullptr, 0) <= 0)
       continue;  // no access lists here
     // The group database as a start sees it (in a mount namespace of its own): with a second
     // entry of the user's group id.

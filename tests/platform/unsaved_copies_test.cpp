@@ -479,6 +479,8 @@ TEST(UnsavedCopies, TheNextStartRemovesTheTemporariesOfAKilledStart) {
   for (size_t k = 0; k < std::size(folders); ++k) {
     const pid_t writer = fork();
     if (writer == 0) {
+      // The last has no standard input: its temporary is descriptor 0, locked as any.
+      if (k + 1 == std::size(folders)) close(0);
       std::string temp;
       if (FsCreateTempBeside(folders[k] + "/f", temp) < 0 || write(ready[1], temp.c_str(), temp.size() + 1) < 0)
         _exit(1);
