@@ -579,6 +579,7 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
       for (const auto& [name, value] : {std::pair{"XDG_STATE_HOME", c.state}, {"HOME", c.home}, {"TMPDIR", c.tmp}})
         if (std::string(value) == "-") unsetenv(name);
         else setenv(name, at(value).c_str(), 1);
+      close(0);  // with no standard input, descriptor 0 is the first a start opens
       const int descriptors = OpenDescriptors();
       const std::string run = FsTempFolder();
       const std::string root = c.root.empty() || c.root[0] == '/' ? c.root
