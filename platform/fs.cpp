@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -409,6 +410,7 @@ int CreateUniqueFile(const std::string& folder, std::string& path) {
     const std::string name = prefix + RandomText(kTokenLength) + ".tmp";
     path = (folder.empty() ? "" : folder == "/" ? "/" : folder + "/") + name;
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd >= 0) flock(fd, LOCK_EX | LOCK_NB);  // held while it is written (FsRemoveEndedTemporaries)
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   return -1;
@@ -616,4 +618,22 @@ bool FsCommitTemp(const std::string& tempPath, const std::string& target) {
   if (ok && rename(tempPath.c_str(), path.c_str()) == 0) return true;
   unlink(tempPath.c_str());
   return false;
+}
+
+void FsRemoveEndedTemporaries(const std::string& folder) {
+  DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+  if (!dir) return;
+  const int fd = dirfd(dir);
+  std::string token;
+  while (const dirent* e = readdir(dir)) {
+    long pid = 0;
+    if (!ParseTempName(e->d_name, &pid, &token)) continue;
+    if (pid == long(getpid()) ? token == RunToken() : kill(pid_t(pid), 0) == 0 || errno != ESRCH) continue;
+    const int temp = openat(fd, e->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    struct stat st;
+    if (temp >= 0 && fstat(temp, &st) == 0 && S_ISREG(st.st_mode) && flock(temp, LOCK_EX | LOCK_NB) == 0)
+      unlinkat(fd, e->d_name, 0);
+    if (temp >= 0) close(temp);
+  }
+  closedir(dir);
 }

@@ -173,6 +173,10 @@ int FsOpenBelow(const std::string& top, const std::string& relative, bool create
 // Deletes a file reached as FsOpenBelow reaches it.
 bool FsRemoveBelow(const std::string& top, const std::string& relative);
 
+// Removes at once the temporaries of FsWriteFileAtomic and FsWriteNewFile that writers now gone
+// left in the folder (a start killed while it wrote a recovery file there): their process id
+// names no process and no process holds the lock each writer takes on its temporary.
+void FsRemoveEndedTemporaries(const std::string& folder);
 // A new temporary file beside the file a save of target lands in, named and cleaned up as
 // those of FsWriteFileAtomic, private (0600): its descriptor, or -1; tempPath receives its
 // path. FsCommitTemp renames it over that file (a replaced file keeps its mode, a new one gets

@@ -11,6 +11,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -124,10 +125,23 @@ int TakeRunFolderLock(int folder, bool create) {
   return fd;
 }
 
+// Makes the lock file of a new folder open as folder, locked before it takes its name, so no
+// sweep finds it there and free: the descriptor holding it, -1 on failure.
+int TakeNewLock(int folder) {
+  constexpr char kNew[] = "owner.new";
+  const int fd = openat(folder, kNew, O_RDONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return -1;
+  if (flock(fd, LOCK_EX) == 0 && renameat(folder, kNew, folder, kRunFolderLock) == 0) return fd;
+  unlinkat(folder, kNew, 0);  // errno keeps the cause: calls that succeed leave it
+  close(fd);
+  return -1;
+}
+
 // Whether the owner of the run folder open as folder has ended. The owner is told by the lock
 // it holds on its lock file, not by its pid (another pid namespace sharing the folder has other
-// pids); only a folder of an earlier version, which has no lock file, is told by its pid, and is
-// then taken by making its lock file, so one start alone keeps its text. lock receives the
+// pids); only a run folder of an earlier version, which has no lock file, is told by its pid
+// ("run-<pid>-", none in a private folder's name), and is then taken by making its lock file,
+// so one start alone keeps its text. lock receives the
 // descriptor holding the lock while the folder is dealt with.
 bool RunFolderOwnerGone(int folder, const std::string& name, int& lock) {
   lock = TakeRunFolderLock(folder, false);
@@ -182,16 +196,19 @@ int64_t OverflowUid() {
 }
 
 // Whether the group is this user's private group: named as the user, with no other member,
-// listed or by its own group.
+// listed under any group entry of its id (two names can share one id) or by its own group.
 bool PrivateGroup(gid_t gid) {
   const passwd* self = getpwuid(getuid());
   if (!self || !self->pw_name) return false;
   const std::string name = self->pw_name;
   const group* g = getgrgid(gid);
   if (!g || !g->gr_name || name != g->gr_name) return false;
-  for (char** member = g->gr_mem; member && *member; ++member)
-    if (name != *member) return false;
   bool others = false;
+  setgrent();
+  while (const group* entry = getgrent())
+    for (char** member = entry->gr_mem; entry->gr_gid == gid && member && *member; ++member)
+      if (name != *member) others = true;
+  endgrent();
   setpwent();
   while (const passwd* user = getpwent())
     if (user->pw_gid == gid && user->pw_uid != getuid()) others = true;
@@ -199,15 +216,51 @@ bool PrivateGroup(gid_t gid) {
   return !others;
 }
 
-// A folder another user can change: not the system's (root's, or inside a user namespace the
-// overflow uid's, which stands for root too) nor this user's, or open to others' writing
-// without the sticky bit (as ssh asks of a home); its group's writing counts only where that
-// group is another than the user's private one. Such a user can rename what is in it away.
-bool OthersCanChange(const struct stat& st) {
-  const bool system = st.st_uid == 0 || (OverflowUid() >= 0 && int64_t(st.st_uid) == OverflowUid());
+// Whether the folder's access list lets anyone but the user and its private group write in it:
+// a named user or group entry with writing that its mask leaves.
+bool AclLetsOthersWrite(const std::string& folder) {
+  unsigned char acl[4 + 8 * 64];
+  const ssize_t n = lgetxattr(folder.c_str(), "system.posix_acl_access", acl, sizeof acl);
+  if (n < 0) return errno == ERANGE;  // none (ENODATA, ENOTSUP); too long to read counts as open
+  const auto field = [&acl](size_t at, size_t bytes) {
+    uint32_t v = 0;
+    for (size_t k = bytes; k-- > 0;) v = v << 8 | acl[at + k];
+    return v;
+  };
+  constexpr uint32_t kUser = 0x02, kGroup = 0x08, kMask = 0x10, kWrite = 0x02;
+  uint32_t mask = kWrite, others = 0;  // the mask, and the writing of the others' entries
+  for (ssize_t at = 4; at + 8 <= n; at += 8) {
+    const uint32_t tag = field(size_t(at), 2), id = field(size_t(at) + 4, 4), perm = field(size_t(at) + 2, 2);
+    if (tag == kMask) mask = perm;
+    if ((tag == kUser && id != getuid()) || (tag == kGroup && !PrivateGroup(gid_t(id)))) others |= perm;
+  }
+  return (others & mask & kWrite) != 0;
+}
+
+// Whether folder is "/" or lies above the user's home or a temporary folder.
+bool AboveHomeOrTemp(const std::string& folder, const std::string& home, const std::string& temp) {
+  const std::string below = folder == "/" ? "/" : folder + "/";
+  for (const std::string& place : {home, temp, std::string("/tmp")})
+    if (folder == "/" || (!place.empty() && place.rfind(below, 0) == 0)) return true;
+  return false;
+}
+
+std::string HomeFolder();
+std::string SharedTemp();
+
+// A folder (at path) another user can change: not the system's (root's, or inside a user
+// namespace the overflow uid's where it is sticky, "/" or above the home or a temporary folder:
+// every other user shows as that uid too) nor this user's, or open to others' writing without
+// the sticky bit (as ssh asks of a home), by its mode or its access list; its group's writing
+// counts only where that group is another than the user's private one. Such a user can rename
+// what is in it away.
+bool OthersCanChange(const struct stat& st, const std::string& path) {
+  const bool overflow = int64_t(st.st_uid) == OverflowUid();  // never -1
+  const bool system = st.st_uid == 0 || (overflow && ((st.st_mode & S_ISVTX) != 0 ||
+                                                      AboveHomeOrTemp(path, HomeFolder(), SharedTemp())));
   if (!system && st.st_uid != getuid()) return true;
   if ((st.st_mode & S_ISVTX) != 0) return false;
-  return (st.st_mode & 002) != 0 || ((st.st_mode & 020) != 0 && !PrivateGroup(st.st_gid));
+  return (st.st_mode & 002) != 0 || ((st.st_mode & 020) != 0 && !PrivateGroup(st.st_gid)) || AclLetsOthersWrite(path);
 }
 
 // Puts the names of a path on the stack of those still to walk, its first name on top.
@@ -223,13 +276,17 @@ void PushNames(const std::string& path, std::vector<std::string>& rest) {
 
 // The first folder above path (a full path) that another user can change, "" for none: each
 // folder on the way that exists, and wherever a link stands on it, each folder the link leads
-// through, at every hop.
-std::string ChangeableAbove(const std::string& path) {
+// through, at every hop; a link in a sticky folder that neither root nor the user owns can be
+// changed by its owner. The names from the first missing one on are those a start makes, so
+// ".." after them climbs back to folders checked as they are. resolved (when given) receives
+// the path as walked, without a link, "." or "..": the one to use, which resolves as checked.
+std::string ChangeableAbove(const std::string& path, std::string* resolved = nullptr) {
   std::vector<std::string> rest;
-  PushNames(path.substr(0, path.rfind('/')), rest);
-  std::string at = "/";  // the real folder reached, every folder above it checked
-  struct stat st;
-  if (stat(at.c_str(), &st) == 0 && OthersCanChange(st)) return at;
+  const size_t last = path.rfind('/');
+  PushNames(path.substr(0, last), rest);
+  std::string at = "/";  // the folder reached, every real folder above it checked
+  struct stat st, in;
+  if (stat(at.c_str(), &st) == 0 && OthersCanChange(st, at)) return at;
   for (int hops = 0; !rest.empty();) {
     const std::string name = rest.back();
     rest.pop_back();
@@ -238,27 +295,38 @@ std::string ChangeableAbove(const std::string& path) {
       at = at.substr(0, std::max<size_t>(at.rfind('/'), 1));
       continue;
     }
+    // A name that is not there (nor anything below it) is made as it is reached, or refused
+    // then as what is there is.
     const std::string next = (at == "/" ? "" : at) + "/" + name;
-    if (lstat(next.c_str(), &st) != 0) break;  // the rest is made as it is reached
+    if (lstat(next.c_str(), &st) != 0 || !(S_ISDIR(st.st_mode) || S_ISLNK(st.st_mode))) {
+      at = next;
+      continue;
+    }
     if (S_ISLNK(st.st_mode)) {
+      if (stat(at.c_str(), &in) == 0 && (in.st_mode & S_ISVTX) != 0 && st.st_uid != 0 && st.st_uid != getuid())
+        return next;
       char target[PATH_MAX];
       const ssize_t n = ++hops > 40 ? -1 : readlink(next.c_str(), target, sizeof target);
-      if (n <= 0 || size_t(n) >= sizeof target) break;
+      if (n <= 0 || size_t(n) >= sizeof target) {
+        at = next;
+        continue;
+      }
       PushNames(std::string(target, size_t(n)), rest);
       if (target[0] == '/') at = "/";
       continue;
     }
-    if (!S_ISDIR(st.st_mode)) break;
-    if (OthersCanChange(st)) return next;
+    if (OthersCanChange(st, next)) return next;
     at = next;
   }
+  if (resolved) *resolved = (at == "/" ? "" : at) + path.substr(last);
   return "";
 }
 
 // Makes a folder of this user's own, the missing folders above it too (private, as a state
-// folder is); "" when it is, or else why it is not.
-std::string MakeOwnFolder(const std::string& path) {
-  if (const std::string open = ChangeableAbove(path); !open.empty())
+// folder is); "" when it is, or else why it is not. path receives the folder asked for as
+// checked (see ChangeableAbove), the path to use.
+std::string MakeOwnFolder(const std::string& asked, std::string& path) {
+  if (const std::string open = ChangeableAbove(asked, &path); !open.empty())
     return "other users can change " + open + " above it";
   int refused = 0;  // why a missing folder on the way could not be made
   for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
@@ -339,24 +407,25 @@ RunFolders g_runFolders;
 // The folder this process makes its run folder in: the state folder, or where that cannot be
 // made, the temporary folder's per-user folder; where that is refused too, the temporary
 // folder itself (the run folder private all the same, and swept there), unless another user
-// can change it.
+// can change it. Each as checked: its path without links (ChangeableAbove).
 const std::string& RunFoldersRoot() {
   RunFolders& r = g_runFolders;
   if (r.rootChosen) return r.root;
   r.rootChosen = true;
   const std::string state = StateRunRoot();
-  const std::string cause = state.empty() ? "no home folder" : MakeOwnFolder(state);
-  if (cause.empty()) return r.root = state;
+  std::string made;
+  const std::string cause = state.empty() ? "no home folder" : MakeOwnFolder(state, made);
+  if (cause.empty()) return r.root = made;
   r.refused = (state.empty() ? "" : state + ": ") + cause + "; ";
-  const std::string temp = TempRunRoot(nullptr), tempCause = MakeOwnFolder(temp);
-  if (tempCause.empty()) return r.root = temp;
+  const std::string temp = TempRunRoot(nullptr), tempCause = MakeOwnFolder(temp, made);
+  if (tempCause.empty()) return r.root = made;
   r.refused += temp + ": " + tempCause + "; ";
   const std::string shared = SharedTemp();
   struct stat st;
   if (stat(shared.c_str(), &st) != 0) r.refused += shared + ": " + FileErrorCause(errno) + "; ";
-  else if (const std::string open = ChangeableAbove(shared + "/run"); !open.empty())
+  else if (const std::string open = ChangeableAbove(shared + "/run", &made); !open.empty())
     r.refused += shared + ": other users can change " + open + "; ";
-  else r.root = shared;
+  else r.root = FsFolderOf(made);
   return r.root;
 }
 
@@ -370,26 +439,34 @@ void SayWhereRunFoldersGo(const std::string& made, const std::string& why, bool 
   r.said = true;
   std::string end = "run folders go to " + r.root;
   if (made.empty())
-    end = privateMade ? why + "no run folder can be made, so unsaved text will not be recovered after a kill"
+    end = privateMade ? why + "no run folder can be made, so the run's files go to " + g_tempFolder
                       : why + whyNot + "no temporary folder can be made";
   std::fputs(("vellumark: " + r.refused + end + "\n").c_str(), stderr);
 }
 
 // Where no run folder can be made: a private folder of this run's own (0700), for its files, in
 // the first temporary folder that takes one and that no other user can change ($TMPDIR, /tmp
-// last). No start sweeps it, so nothing in it is recovered after a kill. "" when none takes it,
-// with the causes not said already (said: what is) in why.
+// last), as checked. It holds this process's lock as a run folder does, so a start sweeping that
+// temporary folder after a kill keeps its text. "" when none takes it, with the causes not said
+// already (said: what is) in why.
 std::string MakePrivateFolder(const std::string& said, std::string& why) {
   const std::string places[] = {SharedTemp(), "/tmp"};
   for (size_t k = 0; k < (places[0] == places[1] ? 1u : 2u); ++k) {
     const std::string& temp = places[k];
-    std::string cause;
-    if (const std::string open = ChangeableAbove(temp + "/run"); !open.empty()) {
-      cause = "other users can change " + open;
+    std::string cause, checked;
+    if (const std::string changeable = ChangeableAbove(temp + "/run", &checked); !changeable.empty()) {
+      cause = "other users can change " + changeable;
     } else {
-      std::string tmpl = temp + "/vellumark-" + std::to_string(getuid()) + "-XXXXXX";
-      if (mkdtemp(tmpl.data())) return tmpl;
+      const std::string parent = FsFolderOf(checked);
+      std::string tmpl = (parent == "/" ? "" : parent) + "/vellumark-" + std::to_string(getuid()) + "-XXXXXX";
+      const bool made = mkdtemp(tmpl.data()) != nullptr;
+      if (made) {
+        const int folder = open(tmpl.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (folder >= 0) g_runFolderLock = TakeNewLock(folder), close(folder);
+      }
+      if (g_runFolderLock >= 0) return tmpl;  // none held before
       cause = FileErrorCause(errno);
+      if (made) rmdir(tmpl.c_str());
     }
     if (said.find(temp + ": ") == std::string::npos) why += temp + ": " + cause + "; ";
   }
@@ -462,10 +539,14 @@ void SweepRoot(int root, const std::string& rootPath, bool shared) {
     if (listed >= 0) close(listed);
     return;
   }
+  // A temporary folder's private folders of last resort ("vellumark-<uid>-XXXXXX") are swept
+  // as run folders are.
+  const std::string own = "vellumark-" + std::to_string(getuid()) + "-";
   std::vector<std::string> runs, made;
   while (const dirent* e = readdir(dir)) {
     const std::string name = e->d_name;
-    if (name.rfind("run-", 0) == 0) runs.push_back(name);
+    if (name.rfind("run-", 0) == 0 || (shared && name.size() == own.size() + 6 && name.rfind(own, 0) == 0))
+      runs.push_back(name);
     else if (!shared && name.rfind("new-", 0) == 0) made.push_back(name);
   }
   closedir(dir);
@@ -608,8 +689,9 @@ std::string FsConfigFolder() {
   if (!xdg && home.empty()) {
     // No home: a folder of this user's own, which no other user can make first or change.
     static bool said = false;
-    const std::string own = TempRunRoot("/tmp"), cause = MakeOwnFolder(own);
-    if (cause.empty()) return own;
+    std::string made;
+    const std::string own = TempRunRoot("/tmp"), cause = MakeOwnFolder(own, made);
+    if (cause.empty()) return made;
     if (!said) std::fprintf(stderr, "vellumark: no settings folder can be made: %s: %s\n", own.c_str(), cause.c_str());
     said = true;
     return "";

@@ -16,17 +16,19 @@
 // folder from before the folder takes its name until it ends: a folder whose lock can be taken
 // has no owner left, whatever its pid names (another pid namespace sharing the folder has other
 // pids). Where no run folder can be made, the process still gets a private folder of its own
-// ("vellumark-<uid>-XXXXXX", 0700) in $TMPDIR, else /tmp, where no other user can change it: no
-// start sweeps it, so its text is not recovered after a kill (said once too). "" when no folder
-// at all can be made.
+// ("vellumark-<uid>-XXXXXX", 0700, with its lock too) in $TMPDIR, else /tmp, where no other user
+// can change it (said once too); a start sweeping that temporary folder sweeps it as a run
+// folder. Each place is used as checked: by its path without links. "" when no folder at all
+// can be made.
 const std::string& FsTempFolder();
 // Removes the run folders of processes that have ended, keeping the unsaved text they hold
 // first, in every place a run folder can be: the state folder, $TMPDIR/vellumark-<uid>,
-// /tmp/vellumark-<uid> of earlier versions, and this user's "run-" folders in $TMPDIR and /tmp.
+// /tmp/vellumark-<uid> of earlier versions, and this user's "run-" folders and private folders
+// ("vellumark-<uid>-XXXXXX") in $TMPDIR and /tmp.
 // Done once a process; FsTempFolder does it too.
 void FsRecoverEndedRuns();
-// The same in one folder. In a folder other users share (/tmp) only "run-" folders are looked
-// at; in any, only folders of this user. Each is opened once, never through a link, checked on
+// The same in one folder. In a folder other users share (/tmp) only "run-" folders and private
+// folders are looked at; in any, only folders of this user. Each is opened once, never through a link, checked on
 // its descriptor and from then on used only through it: its lock, records, work files and
 // removal. A folder is held (its lock taken) from before its text is kept until it is gone, so
 // two starts at once keep it once.

@@ -114,7 +114,7 @@ int LinkToFreeName(const char* temp, const char* base, char* out) {
   ++tempName, ++baseName;
   const int dir = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir < 0) return Exists(temp) ? -1 : 0;
-  struct stat checked, linked;
+  struct stat checked, linked {};  // linked: unset where nothing is at the name
   int result = -1;
   if (fstatat(dir, tempName, &checked, AT_SYMLINK_NOFOLLOW) != 0) {
     result = errno == ENOENT ? 0 : -1;
@@ -130,6 +130,7 @@ int LinkToFreeName(const char* temp, const char* base, char* out) {
         result = fstatat(dir, tempName, &linked, AT_SYMLINK_NOFOLLOW) == 0 ? -1 : 0;
         break;
       }
+      if (g_unsavedCopyLinked) g_unsavedCopyLinked(out);
       // Another file put at the name since the check is not the copy: its link goes again.
       if (fstatat(dir, name, &linked, AT_SYMLINK_NOFOLLOW) != 0 || linked.st_dev != checked.st_dev ||
           linked.st_ino != checked.st_ino) {
@@ -438,6 +439,7 @@ bool WriteRecord() {
 }  // namespace
 
 void (*g_unsavedCopyChecked)(const char* copy) = nullptr;
+void (*g_unsavedCopyLinked)(const char* name) = nullptr;
 
 std::string UnsavedRecoveryName(const std::string& name) {
   constexpr size_t kLongest = NAME_MAX - 4;  // room for "-100"
@@ -642,6 +644,16 @@ bool UnsavedCopiesRecover(int runFolder, const std::string& path) {
   }
   if (!whole) SayRecordLeft(run, workRecord, f, 6);
   all = whole && all;
+  // A start killed while it kept this run's text left its temporaries where that text goes.
+  std::set<std::string> places;
+  for (const Pending& c : copies) {
+    std::string folder, base;
+    if (!c.base.empty()) SplitPath(c.base, folder, base), places.insert(folder.empty() ? "/" : folder);
+  }
+  for (const UnsavedWork& w : work) places.insert(w.folder);
+  if (!work.empty()) places.insert(FsConfigFolder());  // where a work file's text goes otherwise
+  for (const std::string& place : places)
+    if (!place.empty()) FsRemoveEndedTemporaries(place);
   std::multiset<std::string> bases;
   all = RecoverCopies(run, copies, workFiles, bases) && all;
   return RecoverWork(run, work, bases) && all;

@@ -99,6 +99,8 @@ bool UnsavedCopiesRecover(int runFolder, const std::string& path);
 bool UnsavedCopiesRecover(const std::string& runFolder);
 // For tests: called when a copy has been checked and is about to be linked to its recovery name.
 extern void (*g_unsavedCopyChecked)(const char* copy);
+// For tests: called with the recovery name a copy has just been linked to, before it is checked.
+extern void (*g_unsavedCopyLinked)(const char* name);
 
 // The lines UnsavedCopiesRecover said on stderr since the last call, without "vellumark: edit: ",
 // for the environment to show; they are handed over once.

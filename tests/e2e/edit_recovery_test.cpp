@@ -482,6 +482,46 @@ TEST(EditRecovery, FramesRunningOutWithNoFolderLeaveTheRunFolder) {
   EXPECT_EQ(dir.Read("project/game.vka.recovered"), "print 1rem\r\n") << r.err << next;
 }
 
+// A hang-up, and a stop signal after it, while a compile holds the main thread (a long included
+// file) end the environment from the handler: the copy made for the run in the settings folder
+// (the project folder takes no file) is linked to its recovery name there and named at once.
+TEST(EditRecovery, AnEndingDuringALongCompileKeepsTheSettingsFolderCopy) {
+  TempDir dir;
+  for (const char* folder : {"project", "config/vellumark", "tmp"}) std::filesystem::create_directories(dir.File(folder));
+  dir.Write("config/vellumark/WIN.INI", "[VellumarkStateData]\r\nINTRO=1\r\n");
+  dir.Write("project/game.vka", "\r\n#include \"long.vka\"\r\n");
+  std::string body, functions;
+  for (int k = 0; k < 10000; ++k) body += "a1 = a2 + b3 * 3 + a4 * a5 - b6 + a7\r\n";
+  for (int k = 0; k < 100; ++k) functions += "function f" + std::to_string(k) + "()\r\n" + body + "endfunction\r\n";
+  dir.Write("project/long.vka", functions);
+  dir.Write("script.txt", "2 type rem x\n40 key F5 down\n41 key F5 up\n");
+  NoNewFiles fixed({dir.File("project")});
+  if (!fixed.set()) GTEST_SKIP() << "the file system has no immutable folders";
+  const pid_t pid = StartEdit(dir, "game.vka", true, false);
+  ASSERT_GT(pid, 0);
+  // The text has left the editor once its work file is listed: the compile follows.
+  const auto listed = [&] {
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(dir.File("state"), ec); !ec && it != decltype(it)();
+         it.increment(ec))
+      if (it->path().filename() == "work.rec") return true;
+    return false;
+  };
+  for (int i = 0; i < 12000 && !listed(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_TRUE(listed());
+  // Once the files are read (a stop asked before then gives the reading up): the compile is at work.
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  kill(pid, SIGHUP);
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));
+  kill(pid, SIGTERM);
+  int status = 0;
+  ASSERT_TRUE(WaitForEnd(pid, status)) << "still running: " << dir.Read("err.txt");
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGHUP) << status;
+  const std::string kept = dir.File("config/vellumark/game.vka.recovered");
+  EXPECT_EQ(dir.Read("config/vellumark/game.vka.recovered"), "rem x\r\n#include \"long.vka\"\r\n");
+  EXPECT_NE(dir.Read("err.txt").find("kept in " + kept + "\n"), std::string::npos) << dir.Read("err.txt");
+}
+
 // A recovery file is always a new one: an earlier recovery, or a link planted at its name, is
 // left as it is and the next name takes the text. Each buffer with unsaved text gets its own.
 TEST(EditRecovery, RecoveryFilesAreNewFiles) {

@@ -11,8 +11,11 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <filesystem>
 #include <optional>
@@ -182,11 +185,12 @@ TEST(RunFolderSweep, LinksInARunFolderAreNotFollowed) {
 
 // A copy in the project folder swapped after its check (for a link to a file of the user's, or
 // for another file) is never made the recovery file: it is named as not the run's, the
-// recovery name is taken back, and the file put there stays as it was. A copy that cannot be
-// linked is named where it is; one gone meanwhile was kept.
+// recovery name is taken back, and the file put there stays as it was; so is a copy whose
+// recovery name holds another file just after it is linked, and the copy stays. A copy that
+// cannot be linked is named where it is; one gone meanwhile was kept.
 TEST(RunFolderSweep, ACopySwappedAfterItsCheckIsNotLinked) {
   static std::string swapIn;
-  for (const char* kind : {"link", "file", "no link", "gone"}) {
+  for (const char* kind : {"link", "file", "no link", "gone", "file after the link"}) {
     SCOPED_TRACE(kind);
     TempDir dir;
     const ScopedConfig config(dir.File("config"));
@@ -215,6 +219,19 @@ TEST(RunFolderSweep, ACopySwappedAfterItsCheckIsNotLinked) {
       EXPECT_TRUE(UnsavedCopiesRecover(run));
       g_unsavedCopyChecked = nullptr;
       EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+      continue;
+    }
+    if (std::string(kind) == "file after the link") {
+      g_unsavedCopyLinked = [](const char* name) {
+        fs::remove(name);
+        if (FILE* other = fopen(name, "w")) fclose(other);
+      };
+      testing::internal::CaptureStderr();
+      EXPECT_FALSE(UnsavedCopiesRecover(run));
+      const std::string err = testing::internal::GetCapturedStderr();
+      g_unsavedCopyLinked = nullptr;
+      EXPECT_NE(err.find(".game.vka.unsaved-1-1: not a copy of the run"), std::string::npos) << err;
+      EXPECT_EQ(dir.Read("project/.game.vka.unsaved-1-1"), "typed\r\n");
       continue;
     }
     if (std::string(kind) == "link") fs::create_symlink(dir.File("secret"), swapIn);
@@ -335,12 +352,22 @@ TEST(RunFolderSweep, OnlyTheSweepsWordsAreKeptForTheStatusLine) {
   EXPECT_TRUE(UnsavedTakeSweepSaid().empty());
 }
 
+// Whether a process may have a mount namespace of its own.
+bool MountNamespacePossible() {
+  const pid_t pid = fork();
+  if (pid == 0) _exit(unshare(CLONE_NEWNS) == 0 ? 0 : 1);
+  int status = -1;
+  return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 // Where a fresh process makes its run folder (the places are decided once a process), and what
 // it says: the environment's folders count only as full paths, nothing is made under the working
 // folder, a place below a folder another user can change is refused (through every link on the
-// way; a group-writable home counts as the user's where the group is the user's own), a folder
-// that cannot be made says why, and where none can be made that is said, with its cost, and the
-// run has a private folder (0700) in /tmp all the same.
+// way, and another user's link in a sticky folder; a group-writable home counts as the user's
+// where the group is the user's own under every entry of its id, and no access list lets another
+// write), a place is used as it was checked (without its links; ".." after a missing name
+// climbs as it will be made), a folder that cannot be made says why, and where none can be made
+// that is said, and the run has a private folder (0700) in /tmp all the same.
 TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   std::optional<TempDir> made;
@@ -385,9 +412,37 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
       {"a home its user's own group may write", "-", "@mine", "@tmp", "mine/.local/state/vellumark", "^$"},
       {"a home another group may write", "-", "@shared", "@tmp", "tmp/vellumark-" + std::to_string(getuid()),
        "^vellumark: @shared/.local/state/vellumark: other users can change @shared above it"},
+      {"another user's link in a sticky folder, reached back by '..'", "@file", "@home", "@sticky/sub/../theirs",
+       "/tmp", "^vellumark: @file/vellumark: a part of the path is not a folder; @sticky/sub/../theirs/vellumark-"
+       "[0-9]+: other users can change @sticky/theirs above it; @sticky/sub/../theirs: other users can change "
+       "@sticky/theirs; no run"},
+      {"root's link in a sticky folder, seen by another user", "@file", "@home", "@sticky/roots", "nobodys/vellumark-"
+       "65534", "^vellumark: @file/vellumark: a part of the path is not a folder; run folders go to "
+       "@nobodys/vellumark-65534\n$", true},
+      {"another user's sticky folder above", "@theirsticky/state", "@home", "@tmp",
+       "tmp/vellumark-" + std::to_string(getuid()),
+       "^vellumark: @theirsticky/state/vellumark: other users can change @theirsticky above it"},
+      {"the user's own link in a sticky folder, used as it leads", "@file", "@home", "@sticky/mine",
+       "tmp/vellumark-" + std::to_string(getuid()), "run folders go to @tmp/vellumark-[0-9]+\n$"},
+      {"a missing name, then up below a folder others can write", "@home/nx/../../open/s", "@home", "@tmp",
+       "tmp/vellumark-" + std::to_string(getuid()),
+       "^vellumark: @home/nx/../../open/s/vellumark: other users can change @open above it"},
+      {"a home whose access list lets another user write", "-", "@acl", "@tmp",
+       "tmp/vellumark-" + std::to_string(getuid()), "^vellumark: @acl/.local/state/vellumark: other users can change "
+       "@acl above it"},
+      {"a home whose access list lets another group write", "-", "@aclgroup", "@tmp",
+       "tmp/vellumark-" + std::to_string(getuid()), "^vellumark: @aclgroup/.local/state/vellumark: other users can "
+       "change @aclgroup above it"},
+      {"a home whose access list names only its user", "-", "@aclself", "@tmp", "aclself/.local/state/vellumark",
+       "^$"},
+      {"a home whose access list's mask takes another user's writing away", "-", "@aclmasked", "@tmp",
+       "aclmasked/.local/state/vellumark", "^$"},
+      {"a home of a group another entry of its id gives another user", "-", "@twin", "@tmp",
+       "tmp/vellumark-" + std::to_string(getuid()), "^vellumark: @twin/.local/state/vellumark: other users can "
+       "change @twin above it"},
       {"no place at all", "@open/state", "@home", "@open", "/tmp",
        "@open/vellumark-[0-9]+: other users can change @open above it; @open: other users can change @open; "
-       "no run folder can be made, so unsaved text will not be recovered after a kill\n$"},
+       "no run folder can be made, so the run's files go to /tmp/vellumark-[0-9]+-......\n$"},
       {"an unchangeable folder", "@fixed/state", "@home", "@fixed", "/tmp",
        "^vellumark: @fixed/state/vellumark: permission denied; @fixed/vellumark-[0-9]+: permission denied; "
        "@fixed: permission denied; no run folder can be made"},
@@ -400,11 +455,15 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
     SCOPED_TRACE(c.name);
     // Only root can give a folder away; a group of the user's own is one named as the user.
     const std::string name = c.name;
-    if ((name == "a folder above of another user" || name == "a home another group may write") && geteuid() != 0)
+    const bool twin = name.find("another entry of its id") != std::string::npos;
+    if ((name == "a folder above of another user" || name == "a home another group may write" ||
+         name.find("another user's") != std::string::npos || name.find("seen by another") != std::string::npos ||
+         twin) &&
+        geteuid() != 0)
       continue;
     const group* mine = getgrgid(getgid());
     const passwd* self = getpwuid(getuid());
-    if (name == "a home its user's own group may write" &&
+    if ((name == "a home its user's own group may write" || name.find("access list") != std::string::npos) &&
         (!mine || !self || std::string(mine->gr_name) != self->pw_name || mine->gr_mem[0]))
       continue;
     // The cases that use this machine's own folders need them as a start finds them usable.
@@ -453,15 +512,75 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
       chmod((base + "/mine").c_str(), 0775);
       chmod((base + "/shared").c_str(), 0775);
       if (geteuid() == 0 && chown((base + "/shared").c_str(), 0, 65534) != 0) FAIL() << "chown";
+      // A sticky folder with a link of another user's and one of the user's own to tmp.
+      fs::create_directories(base + "/sticky");
+      chmod((base + "/sticky").c_str(), 01777);
+      fs::create_directory_symlink(base + "/tmp", base + "/sticky/theirs");
+      fs::create_directory_symlink(base + "/tmp", base + "/sticky/mine");
+      fs::create_directories(base + "/sticky/sub");
+      if (geteuid() == 0 && lchown((base + "/sticky/theirs").c_str(), 65534, 65534) != 0) FAIL() << "lchown";
+      // Root's link there to a folder of nobody's; a sticky folder of nobody's.
+      fs::create_directories(base + "/nobodys");
+      fs::create_directory_symlink(base + "/nobodys", base + "/sticky/roots");
+      fs::create_directories(base + "/theirsticky");
+      chmod((base + "/theirsticky").c_str(), 01777);
+      if (geteuid() == 0 && (chown((base + "/nobodys").c_str(), 65534, 65534) != 0 ||
+                             chown((base + "/theirsticky").c_str(), 65534, 65534) != 0))
+        FAIL() << "chown";
+      // 0755 homes with an access list entry user:nobody:rwx, group:nogroup:rwx, user:<the user>:rwx
+      // or user:nobody:rwx masked to r-x (its mask shows as the group's bits).
+      const struct {
+        const char* home;
+        uint32_t tag, id, mask;
+      } lists[] = {{"/acl", 0x02, 65534, 7}, {"/aclgroup", 0x08, 65534, 7}, {"/aclself", 0x02, getuid(), 7},
+                   {"/aclmasked", 0x02, 65534, 5}};
+      for (const auto& [folder, tag, id, mask] : lists) {
+        const std::string home = base + folder;
+        fs::create_directories(home);
+        const uint32_t none = 0xFFFFFFFF;
+        std::array<std::array<uint32_t, 3>, 5> entries{
+            {{0x01, 7, none}, {0x04, 5, none}, {tag, 7, id}, {0x10, mask, none}, {0x20, 5, none}}};
+        std::sort(entries.begin(), entries.end());  // in the order of their tags
+        std::string acl(4, '\0');
+        acl[0] = 2;
+        for (const auto& e : entries)
+          for (const auto& [value, bytes] : {std::pair{e[0], 2}, {e[1], 2}, {e[2], 4}})
+            for (int b = 0; b < bytes; ++b) acl += char(value >> (8 * b) & 0xFF);
+        setxattr(home.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0);
+      }
+      // A 0775 home of the user's own group, whose id a second group entry gives nobody.
+      fs::create_directories(base + "/twin");
+      chmod((base + "/twin").c_str(), 0775);
+    }
+    if (name.find("access list") != std::string::npos &&
+        getxattr(at(c.home).c_str(), "system.posix_acl_access", nullptr, 0) <= 0)
+      continue;  // no access lists here
+    // The group database as a start sees it (in a mount namespace of its own): with a second
+    // entry of the user's group id.
+    const std::string groupFile = top + "/group";
+    if (twin && (!mine || !self || std::string(mine->gr_name) != self->pw_name || mine->gr_mem[0] ||
+                 !MountNamespacePossible()))
+      continue;
+    if (twin && !given) {
+      fs::copy_file("/etc/group", groupFile, fs::copy_options::overwrite_existing);
+      std::FILE* f = std::fopen(groupFile.c_str(), "a");
+      ASSERT_TRUE(f);
+      std::fprintf(f, "vktwin:x:%u:nobody\n", unsigned(getgid()));
+      std::fclose(f);
     }
     if (std::string(c.name) == "an unchangeable folder" && !IsImmutable(base + "/fixed")) continue;  // no such flag
     const auto start = [&] {
       if (c.nobody && geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
         _exit(7);
       if (chdir((base + "/cwd").c_str()) != 0) _exit(6);
+      if (twin && (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                   mount(groupFile.c_str(), "/etc/group", nullptr, MS_BIND, nullptr) != 0))
+        _exit(9);
       for (const auto& [name, value] : {std::pair{"XDG_STATE_HOME", c.state}, {"HOME", c.home}, {"TMPDIR", c.tmp}})
         if (std::string(value) == "-") unsetenv(name);
         else setenv(name, at(value).c_str(), 1);
+      close(0);  // with no standard input, descriptor 0 is the first a start opens
+      const int descriptors = OpenDescriptors();
       const std::string run = FsTempFolder();
       const std::string root = c.root.empty() || c.root[0] == '/' ? c.root
                                : c.root[0] == '~'                 ? std::string(user ? user->pw_dir : "") + c.root.substr(1)
@@ -469,8 +588,14 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
       struct stat made {};
       const bool there = !run.empty() && FsFolderOf(run) == root, closed = stat(run.c_str(), &made) == 0 &&
                                                                          (made.st_mode & 07777) == 0700;
+      // Its lock is held, wherever it is, so no start sweeps it meanwhile.
+      const int lock = open((run + "/owner.lock").c_str(), O_RDONLY | O_CLOEXEC);
+      const bool held = lock >= 0 && flock(lock, LOCK_EX | LOCK_NB) != 0;
+      if (lock >= 0) close(lock);
       FsRemoveTempFolder();
-      _exit(!there ? 3 : !closed ? 5 : !fs::is_empty(base + "/cwd") ? 4 : fs::exists(run) ? 8 : 0);
+      // Made and gone, it leaves no descriptor open.
+      const bool left = OpenDescriptors() != descriptors;
+      _exit(!there ? 3 : !closed ? 5 : !held ? 10 : !fs::is_empty(base + "/cwd") ? 4 : fs::exists(run) ? 8 : left ? 11 : 0);
     };
     EXPECT_EXIT(start(), testing::ExitedWithCode(0), at(c.said));
   }

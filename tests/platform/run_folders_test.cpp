@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sched.h>
+#include <sys/file.h>
 #include <sys/inotify.h>
 #include <grp.h>
 #include <sys/mount.h>
@@ -195,8 +196,10 @@ bool PrivateTmpPossible() {
 // A start sweeps the folders where run folders of this or an earlier version can be: the temporary
 // folders' per-user folders and the temporary folders themselves, /tmp too, each once; never
 // through a link. In a temporary folder others share only "run-" folders are looked at; in the
-// state folder a "new-" folder left for ten minutes without its lock goes too. Each start has a
-// /tmp of its own, so no other start meets what is put there (without one those cases are skipped).
+// state folder a "new-" folder left for ten minutes without its lock goes too; so does a killed
+// run's private folder of last resort ("vellumark-<uid>-XXXXXX") in a temporary folder. Each
+// start has a /tmp of its own, so no other start meets what is put there (without one those
+// cases are skipped).
 TEST(RunFolders, AStartSweepsEveryPlaceOnce) {
   const bool privateTmp = PrivateTmpPossible();
   const std::string own = "vellumark-" + std::to_string(getuid());
@@ -204,7 +207,9 @@ TEST(RunFolders, AStartSweepsEveryPlaceOnce) {
     const char* name;
     const char* tmpdir;   // "dir": the test's own; "/tmp"
     const char* place;    // the folder the planted one is in: "tmp/..." /tmp's, "TMPDIR/...", "STATE"
-    const char* planted;  // "ended"; "damaged" (its record cut: it stays, named); "new" (without a lock)
+    const char* planted;  // "ended"; "damaged" (its record cut: it stays, named); "new" (without a lock);
+                          // "private" (a run's of last resort, as "ended"; with no lock file; held;
+                          // named longer)
     bool goes;
   } cases[] = {
       {"/tmp's per-user folder", "dir", "tmp/own", "ended", true},
@@ -214,6 +219,11 @@ TEST(RunFolders, AStartSweepsEveryPlaceOnce) {
       {"an old new- folder in the state folder", "dir", "STATE", "new", true},
       {"/tmp's per-user folder, TMPDIR /tmp", "/tmp", "tmp/own", "damaged", false},
       {"/tmp, TMPDIR /tmp", "/tmp", "tmp", "damaged", false},
+      {"a killed run's private folder in TMPDIR", "dir", "TMPDIR", "private", true},
+      {"a killed run's private folder in /tmp", "dir", "tmp", "private", true},
+      {"a private folder being made", "dir", "TMPDIR", "private, no lock", false},
+      {"a live run's private folder", "dir", "TMPDIR", "private, held", false},
+      {"a folder named longer than a private one", "dir", "TMPDIR", "private, longer", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -231,15 +241,21 @@ TEST(RunFolders, AStartSweepsEveryPlaceOnce) {
     ASSERT_EQ(chmod((tmp + "/" + own).c_str(), 0700), 0);
     if (place == "TMPDIR/own") fs::create_directory_symlink(dir.File("target"), tmpdir + "/" + own);
     const std::string folder = place == "STATE" ? state : place.rfind("TMPDIR", 0) == 0 ? tmpdir : tmp;
-    const std::string name = (planted == "new" ? "new-2147483647-" : "run-2147483647-") + Unique();
+    const bool last = planted.rfind("private", 0) == 0;
+    const std::string digits = std::to_string(100000 + std::random_device()() % 900000);
+    const std::string name = last ? "vellumark-" + std::to_string(getuid()) + "-" + digits +
+                                        (planted == "private, longer" ? "7" : "")
+                                  : (planted == "new" ? "new-2147483647-" : "run-2147483647-") + Unique();
     const std::string path = folder + (place.find("own") != std::string::npos ? "/" + own : "") + "/" + name;
     if (planted == "damaged") {
       fs::create_directories(path);
       WriteFile(path + "/owner.lock", "");
       WriteFile(path + "/unsaved.rec", "cut");
     } else {
-      MakeEndedRun(path, project, "game.vka", planted == "ended");
+      MakeEndedRun(path, project, "game.vka", planted != "new" && planted != "private, no lock");
     }
+    const int held = planted == "private, held" ? open((path + "/owner.lock").c_str(), O_RDONLY | O_CLOEXEC) : -1;
+    ASSERT_TRUE(held < 0 || flock(held, LOCK_EX) == 0);
     if (planted == "new") fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::minutes(11));
     const std::vector<std::string> env = {"XDG_STATE_HOME=" + dir.File("state"), "XDG_CONFIG_HOME=" + dir.File("config"),
                                           "TMPDIR=" + (std::string(c.tmpdir) == "dir" ? tmpdir : c.tmpdir)};
@@ -250,8 +266,9 @@ TEST(RunFolders, AStartSweepsEveryPlaceOnce) {
     if (planted == "damaged") {
       EXPECT_EQ(CountOf(run.err, "they are in " + seen + "\n"), 1) << run.err;
     }
+    if (held >= 0) close(held);
     EXPECT_EQ(!fs::exists(path), c.goes);
-    EXPECT_EQ(fs::exists(project + "/game.vka.recovered"), c.goes && planted == "ended");
+    EXPECT_EQ(fs::exists(project + "/game.vka.recovered"), c.goes && (planted == "ended" || planted == "private"));
   }
 }
 
@@ -288,21 +305,51 @@ void GiveTo(const std::string& folder, uid_t user) {
 
 // In a user namespace (a sandbox, a rootless container) the system's folders show as the
 // overflow uid: they count as root's, and a program runs with its run folder in the state
-// folder as anywhere else.
+// folder as anywhere else (one above the home and temporary folder too). Every other user shows
+// as that uid too: another user's folder (not sticky, nor above the home or temporary folder)
+// counts as one others can change.
 TEST(RunFolders, AProgramRunsInAUserNamespace) {
-  TempDir dir;
-  fs::create_directories(dir.File("home"));
-  dir.Write("p.vka", "print 1\r\n");
-  GiveTo(dir.path(), kOtherUser);
-  const ProcessResult run =
-      Start(dir.path(), {"run", "p.vka", "--headless", "--frames", "2", "--transcript", dir.File("out.txt")},
-            {"HOME=" + dir.File("home"), "XDG_STATE_HOME=", "XDG_CONFIG_HOME=", "TMPDIR=" + dir.path()},
-            {.tmp = {}, .noReader = false, .user = geteuid() == 0 ? kOtherUser : 0, .userNamespace = true});
-  if (run.status == kNoUserNamespace) GTEST_SKIP() << "no user namespace can be made here";
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(dir.Read("out.txt"), "1\n");
-  EXPECT_EQ(run.err.find("other users can change"), std::string::npos) << run.err;
-  EXPECT_TRUE(fs::is_empty(dir.File("home/.local/state/vellumark")));
+  const struct {
+    const char* name;
+    const char* state;  // XDG_STATE_HOME below the test's folder, "" for none
+    const char* said;   // on stderr, "" for nothing about run folders
+  } cases[] = {
+      {"the system's folders", "", ""},
+      {"another user's folder above the state folder", "theirs/state", "/theirs/state/vellumark: other users can "
+                                                                         "change "},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.state[0] && geteuid() != 0) continue;  // only root can give a folder away
+    // The test's folder stays root's (the system's, above the home and temporary folder).
+    TempDir dir;
+    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+    for (const char* folder : {"home", "tmp", "theirs/state"}) fs::create_directories(dir.File(folder));
+    dir.Write("p.vka", "print 1\r\n");
+    GiveTo(dir.File("home"), kOtherUser);
+    GiveTo(dir.File("tmp"), kOtherUser);
+    GiveTo(dir.File("theirs"), kOtherUser);
+    if (geteuid() == 0) {
+      ASSERT_EQ(chown(dir.File("theirs").c_str(), 1234, 1234), 0);
+    }
+    const ProcessResult run = Start(
+        dir.path(), {"run", "p.vka", "--headless", "--frames", "2", "--transcript", dir.File("home/out.txt")},
+        {"HOME=" + dir.File("home"), std::string("XDG_STATE_HOME=") + (c.state[0] ? dir.File(c.state) : ""),
+         "XDG_CONFIG_HOME=", "TMPDIR=" + dir.File("tmp")},
+        {.tmp = {}, .noReader = false, .user = geteuid() == 0 ? kOtherUser : 0, .userNamespace = true});
+    if (run.status == kNoUserNamespace) {
+      GTEST_SKIP() << "no user namespace can be made here";
+    }
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(dir.Read("home/out.txt"), "1\n");
+    if (c.said[0]) {
+      EXPECT_NE(run.err.find(dir.path() + c.said + dir.File("theirs") + " above it"), std::string::npos) << run.err;
+      EXPECT_TRUE(fs::is_empty(dir.File("theirs/state")));
+    } else {
+      EXPECT_EQ(run.err.find("other users can change"), std::string::npos) << run.err;
+      EXPECT_TRUE(fs::is_empty(dir.File("home/.local/state/vellumark")));
+    }
+  }
 }
 
 // Where no run folder can be made (the state folder and TMPDIR plain files), a program runs all
@@ -318,9 +365,10 @@ TEST(RunFolders, AProgramRunsWhereNoRunFolderCanBeMade) {
     const char* said;
   } cases[] = {
       {"a private folder in /tmp", 01777, {"run", "p.vka", "--headless", "--frames", "2", "--transcript", "out.txt"}, 0,
-       "no run folder can be made, so unsaved text will not be recovered after a kill\n"},
+       "no run folder can be made, so the run's files go to /tmp/vellumark-4321-"},
       {"no folder at all: run", 0555, {"run", "p.vka", "--headless"}, 2,
-       "no temporary folder can be made\nvellumark: run: cannot be carried out without a temporary folder\n"},
+       "/tmp: permission denied; no temporary folder can be made\nvellumark: run: cannot be carried out without a "
+       "temporary folder\n"},
       {"no folder at all: build", 0555, {"build", "p.vka", "-o", "game"}, 2,
        "vellumark: build: cannot be carried out without a temporary folder\n"},
       {"no folder at all: edit", 0555, {"edit", "p.vka", "--headless", "--frames", "1"}, 2,

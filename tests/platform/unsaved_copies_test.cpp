@@ -456,6 +456,76 @@ TEST(UnsavedCopies, TwoStartsAtOnceKeepARunOnce) {
   }
 }
 
+// A start killed while it kept an ended run's text leaves the temporaries of its recovery files
+// where the text goes: beside a work file's source, a copy, or in the settings folder. The next
+// start keeping that run's text removes them at once (their writer is gone and holds no lock on
+// them), and leaves a live writer's, and one whose lock another process holds still (a writer
+// in another process id namespace looks gone).
+TEST(UnsavedCopies, TheNextStartRemovesTheTemporariesOfAKilledStart) {
+  TempDir dir;
+  const ScopedEnv configHome("XDG_CONFIG_HOME", dir.File("config"));
+  const std::string project = dir.File("project"), other = dir.File("other"), run = dir.File("root/run-2147483647-x");
+  for (const std::string& folder : {project, other, dir.File("config/vellumark")})
+    std::filesystem::create_directories(folder);
+  MakeEndedRun(run, project, "game.vka");
+  dir.Write("other/.other.vka.unsaved-1-1", "rem other\r\n");
+  dir.Write("root/run-2147483647-x/unsaved.rec",
+            Entry({other + "/.other.vka.unsaved-1-1", other + "/other.vka.recovered", "other.vka"}));
+  // Temporaries made as a writer makes them, by processes that end at once; the last leaves a
+  // child holding its descriptor, which says its pid once it is on its own.
+  const std::string folders[] = {project, other, dir.File("config/vellumark"), project};
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  for (size_t k = 0; k < std::size(folders); ++k) {
+    const pid_t writer = fork();
+    if (writer == 0) {
+      // The last has no standard input: its temporary is descriptor 0, locked as any.
+      if (k + 1 == std::size(folders)) close(0);
+      std::string temp;
+      if (FsCreateTempBeside(folders[k] + "/f", temp) < 0 || write(ready[1], temp.c_str(), temp.size() + 1) < 0)
+        _exit(1);
+      if (k + 1 == std::size(folders) && fork() == 0) {
+        const std::string pid = std::to_string(getpid());
+        if (write(ready[1], pid.c_str(), pid.size() + 1) < 0) _exit(1);
+        close(ready[1]);
+        pause();  // holds the lock until it is killed
+      }
+      _exit(0);
+    }
+    ASSERT_EQ(waitpid(writer, nullptr, 0), writer);
+  }
+  close(ready[1]);
+  std::vector<std::string> said(1);
+  char c;
+  while (said.size() <= std::size(folders) + 1 && read(ready[0], &c, 1) == 1) {
+    if (c) said.back() += c;
+    else said.emplace_back();
+  }
+  close(ready[0]);
+  ASSERT_EQ(said.size(), std::size(folders) + 2);
+  const pid_t holder = pid_t(std::atol(said[std::size(folders)].c_str()));
+  ASSERT_GT(holder, 0);
+  // A temporary of a writer that lives (the holder: never signalled by the sweep), and one of an
+  // earlier process with this one's id.
+  const std::string live = ".vk-" + std::to_string(holder) + "-abcdef-ghijkl.tmp";
+  const std::string earlier = ".vk-" + std::to_string(getpid()) + "-zzzzzz-ghijkl.tmp";
+  dir.Write("project/" + live, "");
+  dir.Write("project/" + earlier, "");
+  const auto descriptors = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator());
+  };
+  const auto before = descriptors();
+  FsSweepRunFolders(dir.File("root"), false);
+  EXPECT_EQ(descriptors(), before);
+  kill(holder, SIGKILL);
+  EXPECT_EQ(CountRecoveries(project, "game.vka"), 1);
+  EXPECT_EQ(CountRecoveries(other, "other.vka"), 1);
+  for (size_t k = 0; k < std::size(folders); ++k)
+    EXPECT_EQ(std::filesystem::exists(said[k]), k + 1 == std::size(folders)) << said[k];
+  EXPECT_TRUE(std::filesystem::exists(project + "/" + live));
+  EXPECT_FALSE(std::filesystem::exists(project + "/" + earlier));
+}
+
 // Run folders go to the user's state folder, which no other user can make first: another
 // user's temporary folder changes nothing, and the next start keeps the text of a killed run.
 // Where the state folder is refused the temporary folder's takes them, said once on stderr;
