@@ -1,4 +1,4 @@
-// SIGINT and SIGTERM end a run as closing its window does.
+// SIGINT, SIGTERM and a hang-up end a run as closing its window does.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -121,6 +121,51 @@ TEST(StopSignals, EndALongLoad) {
   EXPECT_EQ(StatusAfter(pid, SIGTERM), 0);
   EXPECT_EQ(dir.Read("out.txt"), "loading\n");
   EXPECT_TRUE(std::filesystem::exists(dir.File("out.png")));
+}
+
+// A stop signal or a hang-up keeps what the program wrote to a file it left open, in every way
+// a program runs; a file that cannot then be written whole (past the file-size limit) fails the
+// run, as at the program's end.
+TEST(StopSignals, KeepWhatTheProgramWroteToAFileLeftOpen) {
+  TempDir dir;
+  std::string program = "open to write 1, \"save.txt\"\n", expected;
+  for (int k = 0; k < 100; ++k) {
+    const std::string line = "line " + std::to_string(k) + " of the save";
+    program += "write string 1, \"" + line + "\"\n";
+    expected += line + "\r\n";
+  }
+  dir.Write("save.vka", program + "make file \"ready\"\ndo\nsync\nloop\n");
+  ASSERT_EQ(RunProcess(VellumarkExe(), {"compile", "save.vka", "-o", "save.img"}, dir.path()).status, 0);
+  ASSERT_EQ(RunProcess(VellumarkExe(), {"build", "save.vka", "-o", "game"}, dir.path()).status, 0);
+  const std::string exe = VellumarkExe();
+  const std::vector<std::string> run = {exe, "run", "save.vka", "--headless"}, exec = {exe, "exec", "save.img", "--headless"},
+                                 game = {dir.File("game")};
+  struct Case {
+    std::vector<std::string> command;
+    int signal;
+    size_t sizeLimit = 0;  // bytes a file may hold (0: no limit)
+  };
+  const Case cases[] = {
+      {run, SIGTERM}, {run, SIGINT}, {run, SIGHUP},   {exec, SIGTERM}, {exec, SIGINT},
+      {exec, SIGHUP}, {game, SIGTERM}, {game, SIGINT}, {game, SIGHUP}, {exec, SIGTERM, 1024},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command[0] + " " + (c.command.size() > 1 ? c.command[1] : "") + " signal " + std::to_string(c.signal) +
+                 " limit " + std::to_string(c.sizeLimit));
+    std::filesystem::remove(dir.File("save.txt"));
+    std::filesystem::remove(dir.File("ready"));
+    std::vector<std::string> args(c.command.begin() + 1, c.command.end());
+    std::string program = c.command[0];
+    if (c.sizeLimit) {
+      args.insert(args.begin(), {"-c", "ulimit -f " + std::to_string(c.sizeLimit / 512) + " && exec \"$@\"", "sh", program});
+      program = "/bin/sh";
+    }
+    const pid_t pid = StartHeadless(program, args, dir.path());
+    ASSERT_GT(pid, 0);
+    EXPECT_TRUE(WaitUntil([&] { return std::filesystem::exists(dir.File("ready")) && Catches(pid, c.signal); }));
+    EXPECT_EQ(StatusAfter(pid, c.signal), c.sizeLimit ? 1 : 0);
+    EXPECT_EQ(dir.Read("save.txt"), c.sizeLimit ? expected.substr(0, c.sizeLimit) : expected);
+  }
 }
 
 // A run waiting for a program it started ends on one SIGTERM; the program is left running.
