@@ -40,8 +40,10 @@ bool g_hangupCaught = false;
 // Seconds the owner has to finish once an ending signal is held.
 constexpr unsigned kEndingGraceSeconds = 10;
 
-// Ends the process with the signal's standard action.
+// Ends the process with the signal's standard action, the temporary of a file being written
+// removed first.
 void EndWith(int signal) {
+  FsRemoveWritingTempInSignal();
   struct sigaction standard {};
   standard.sa_handler = SIG_DFL;
   sigemptyset(&standard.sa_mask);
@@ -88,6 +90,12 @@ void EndKeepingCopies(int signal) {
   EndWith(signal);
 }
 
+// A command that runs no program ends on the signal at once, leaving no temporary behind.
+void OnEndingSignal(int signal) {
+  FsRemoveTempFolderInSignal();
+  EndWith(signal);
+}
+
 void OnGraceOver(int) {
   if (g_endingSignal) EndKeepingCopies(g_endingSignal);
 }
@@ -98,6 +106,7 @@ void OnGraceOver(int) {
 // Ctrl+C on).
 void OnStopSignal(int signal) {
   if (g_endStatus >= 0) {
+    FsRemoveWritingTempInSignal();
     FsRemoveTempFolderInSignal();
     _exit(g_endStatus);
   }
@@ -211,6 +220,23 @@ void EventsCatchStopSignals() {
 }
 
 void EventsEndProcessOnStop(int status) { g_endStatus = status; }
+
+void EventsEndTidilyOnSignals(bool on) {
+  static struct sigaction previous[3];
+  static bool taken[3] = {};
+  struct sigaction tidy {};
+  tidy.sa_handler = OnEndingSignal;
+  EndingSignalsMask(tidy.sa_mask);
+  for (int k = 0; k < 3; ++k) {
+    struct sigaction now {};
+    if (!on) {
+      if (taken[k]) sigaction(kStopSignals[k], &previous[k], nullptr);
+      taken[k] = false;
+    } else if (!taken[k] && sigaction(kStopSignals[k], nullptr, &now) == 0 && now.sa_handler != SIG_IGN) {
+      taken[k] = sigaction(kStopSignals[k], &tidy, &previous[k]) == 0;
+    }
+  }
+}
 
 void EventsReleaseStopSignals() {
   g_endStatus = -1;

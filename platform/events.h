@@ -46,6 +46,10 @@ int EventsEndingSignal();
 // removed): set while a process that has written what its run leaves shuts down. -1 turns it
 // off, as the release does.
 void EventsEndProcessOnStop(int status);
+// For a command that runs no program (compile, build): SIGINT, SIGTERM and SIGHUP (where not
+// ignored) end the process as they would, its temporary folder and the temporary of a file
+// being written removed first. Off puts back the handlers that were there before.
+void EventsEndTidilyOnSignals(bool on);
 // Takes the next message, pumping platform events first. Queued messages come first; once
 // the queue is empty a posted quit is returned, and it stays posted so it is never lost.
 bool PeekWindowMessage(Message& m);

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <ctime>
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <new>
 #include <random>
@@ -411,6 +412,7 @@ bool WriteAll(int fd, const std::string& data) {
 }  // namespace
 
 int32_t g_fsWriteFaults = 0;
+void (*g_fsWritingTempMade)() = nullptr;
 int32_t g_fsFlushFaults = 0, g_fsFlushesBeforeFaults = 0;
 
 bool FsFlushFile(int fd) {
@@ -475,6 +477,19 @@ bool FsGiveAccess(int fd, const FsAccess& access) {
 
 namespace {
 
+// The temporary an atomic write is filling, kept in a fixed buffer for a signal handler that
+// ends the process: set once the file is made, cleared once it is renamed or removed.
+char g_writingTemp[4096];
+volatile sig_atomic_t g_writingTempSet = 0;
+
+void NoteWritingTemp(const std::string& path) {
+  g_writingTempSet = 0;
+  if (path.size() >= sizeof g_writingTemp) return;
+  std::memcpy(g_writingTemp, path.c_str(), path.size() + 1);
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  g_writingTempSet = 1;
+}
+
 // FsWriteFileAtomic, and with durable set FsWriteFileDurable, at a host path; given (when not
 // null) is the access of the file written, new or replaced. On failure errno holds the cause of
 // the first step that failed.
@@ -492,6 +507,8 @@ bool WriteFileReplacing(const std::string& path, const std::string& data, bool d
   std::string tmp;
   int fd = CreateUniqueFile(folder, tmp);
   if (fd < 0) return false;
+  NoteWritingTemp(tmp);
+  if (g_fsWritingTempMade) g_fsWritingTempMade();
   // A new file gets the usual mode and a replaced one keeps its own, unless one is given.
   const FsAccess access = given ? *given : exists ? AccessOf(old, 07777) : FsNewFileAccess();
   bool ok = FsGiveAccess(fd, access) && WriteAll(fd, data);
@@ -510,8 +527,9 @@ bool WriteFileReplacing(const std::string& path, const std::string& data, bool d
     error = errno;
     ok = false;
   }
+  if (!ok) unlink(tmp.c_str());
+  g_writingTempSet = 0;
   if (!ok) {
-    unlink(tmp.c_str());
     errno = error;
     return false;
   }
@@ -520,6 +538,10 @@ bool WriteFileReplacing(const std::string& path, const std::string& data, bool d
 }
 
 }  // namespace
+
+void FsRemoveWritingTempInSignal() {
+  if (g_writingTempSet) unlink(g_writingTemp);
+}
 
 bool FsWriteFileAtomic(const std::string& name, const std::string& data) {
   return WriteFileReplacing(FsResolveForWrite(name), data, false);

@@ -168,6 +168,49 @@ TEST(StopSignals, KeepWhatTheProgramWroteToAFileLeftOpen) {
   }
 }
 
+// The temporary files that a stop signal's output is written through, in the folder.
+size_t Temporaries(const std::string& folder) {
+  size_t n = 0;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) n += e.path().filename().string().rfind(".vk-", 0) == 0;
+  return n;
+}
+
+// A build or a compile ended by a signal while it writes its output leaves no temporary beside
+// it, and the old output as it was. The signal is sent once the temporary is there; a try whose
+// signal came after the output was replaced tells nothing and is made again.
+TEST(StopSignals, AWriteEndedLeavesNoTemporary) {
+  TempDir dir;
+  std::string source;
+  for (int k = 0; k < 400000; ++k) source += "a = a + 1\n";
+  dir.Write("big.vka", source);
+  for (const char* command : {"build", "compile"}) {
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+      SCOPED_TRACE(std::string(command) + " signal " + std::to_string(signal));
+      bool during = false;
+      for (int attempt = 0; attempt < 20 && !during; ++attempt) {
+        dir.Write("out", "the old output");
+        const pid_t pid = StartHeadless(VellumarkExe(), {command, "big.vka", "-o", "out"}, dir.path());
+        ASSERT_GT(pid, 0);
+        int status = 0;
+        bool ended = false;
+        while (!(ended = waitpid(pid, &status, WNOHANG) == pid) && Temporaries(dir.path()) == 0) {
+        }
+        if (!ended) {
+          kill(pid, signal);
+          waitpid(pid, &status, 0);
+        }
+        during = WIFSIGNALED(status) && dir.Read("out") == "the old output";
+        if (during) {
+          EXPECT_EQ(Temporaries(dir.path()), 0u);
+        }
+        for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+          if (e.path().filename().string().rfind(".vk-", 0) == 0) std::filesystem::remove(e.path());
+      }
+      EXPECT_TRUE(during) << "no signal came during the write";
+    }
+  }
+}
+
 // A run waiting for a program it started ends on one SIGTERM; the program is left running.
 TEST(StopSignals, EndAWaitForAProgram) {
   TempDir dir;
