@@ -505,9 +505,15 @@ bool WriteFileReplacing(const std::string& path, const std::string& data, bool d
   }
   const std::string folder = FsFolderOf(target);
   std::string tmp;
+  // No signal ends the process between the temporary's making and its noting.
+  sigset_t ending, before;
+  sigemptyset(&ending);
+  for (int s : {SIGINT, SIGTERM, SIGHUP, SIGALRM}) sigaddset(&ending, s);
+  pthread_sigmask(SIG_BLOCK, &ending, &before);
   int fd = CreateUniqueFile(folder, tmp);
+  if (fd >= 0) NoteWritingTemp(tmp);
+  pthread_sigmask(SIG_SETMASK, &before, nullptr);
   if (fd < 0) return false;
-  NoteWritingTemp(tmp);
   if (g_fsWritingTempMade) g_fsWritingTempMade();
   // A new file gets the usual mode and a replaced one keeps its own, unless one is given.
   const FsAccess access = given ? *given : exists ? AccessOf(old, 07777) : FsNewFileAccess();
