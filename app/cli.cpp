@@ -185,8 +185,6 @@ int Exec(const std::vector<std::string>& args) {
 struct TidyEnding {
   TidyEnding() { EventsEndTidilyOnSignals(true); }
   ~TidyEnding() { EventsEndTidilyOnSignals(false); }
-  TidyEnding(const TidyEnding&) = delete;
-  TidyEnding& operator=(const TidyEnding&) = delete;
 };
 
 std::string DefaultImageName(const std::string& source) {

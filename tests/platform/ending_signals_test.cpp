@@ -100,7 +100,7 @@ TEST(EndingSignals, AHandlerThatCannotKeepEveryCopyLeavesTheRunFolder) {
 // Every handler that ends the process removes the temporary of a file being written, so an
 // output replaced through one never leaves it beside the old file: the held hang-up whose grace
 // is over (the environment), a stop once the run's outputs are written, the run folder's
-// hang-up, and a command that runs no program.
+// hang-up, and a command that runs no program (its run folder too).
 TEST(EndingSignals, EachEndingRemovesTheTemporaryOfAWrite) {
   struct Case {
     const char* name;
@@ -113,7 +113,7 @@ TEST(EndingSignals, EachEndingRemovesTheTemporaryOfAWrite) {
        [] { raise(SIGHUP); raise(SIGALRM); }, SIGHUP},
       {"stop after the outputs", [] { EventsCatchStopSignals(); EventsEndProcessOnStop(0); }, [] { raise(SIGTERM); }, 0},
       {"run folder's hang-up", [] { FsTempFolder(); }, [] { raise(SIGHUP); }, SIGHUP},
-      {"command", [] { EventsEndTidilyOnSignals(true); }, [] { raise(SIGINT); }, SIGINT},
+      {"command", [] { FsTempFolder(); EventsEndTidilyOnSignals(true); }, [] { raise(SIGINT); }, SIGINT},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -141,6 +141,9 @@ TEST(EndingSignals, EachEndingRemovesTheTemporaryOfAWrite) {
     for (const auto& e : std::filesystem::directory_iterator(dir.path()))
       left += e.path().filename().string().rfind(".vk-", 0) == 0;
     EXPECT_EQ(left, 0u);
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(dir.File("vellumark"), ec))
+      ADD_FAILURE() << "left: " << e.path();
   }
 }
 
