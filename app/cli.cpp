@@ -12,6 +12,7 @@
 #include "app/run_options.h"
 #include "core/pack.h"
 #include "devenv/ide_shell.h"
+#include "platform/events.h"
 #include "platform/fs.h"
 #include "platform/host_files.h"
 #include "runtime/game_build.h"
@@ -215,6 +216,13 @@ int Exec(const std::vector<std::string>& args) {
   return RunImageFile(image, o);
 }
 
+// While a command that runs no program is at work, a stop signal or a hang-up ends it at once
+// and leaves no temporary behind.
+struct TidyEnding {
+  TidyEnding() { EventsEndTidilyOnSignals(true); }
+  ~TidyEnding() { EventsEndTidilyOnSignals(false); }
+};
+
 std::string DefaultImageName(const std::string& source) {
   std::string base = source;
   size_t dot = base.rfind('.');
@@ -224,6 +232,7 @@ std::string DefaultImageName(const std::string& source) {
 }
 
 int Compile(const std::vector<std::string>& args) {
+  const TidyEnding tidy;
   std::string error;
   if (!FileArgument(args, "a source file", &error)) return UsageError(error);
   CommandFile out{"the program image", DefaultImageName(args[1]), ""};
@@ -284,6 +293,7 @@ int Run(const std::vector<std::string>& args) {
 }
 
 int Build(const std::vector<std::string>& args) {
+  const TidyEnding tidy;
   std::string image, output, source, error;
   bool media = false;
   for (size_t i = 1; i < args.size(); ++i) {

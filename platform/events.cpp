@@ -23,8 +23,10 @@ RawEventHook g_hook = nullptr;
 volatile sig_atomic_t g_stopSignal = 0;
 bool g_stopReceived = false;  // a stop signal became a Close message: it survives a reset
 bool g_catching = false;
-struct sigaction g_previous[2];
-constexpr int kStopSignals[2] = {SIGINT, SIGTERM};
+struct sigaction g_previous[3];
+// A hang-up (the terminal closed) is a stop too, taken only where it would end the process.
+constexpr int kStopSignals[3] = {SIGINT, SIGTERM, SIGHUP};
+bool g_caught[3] = {};
 
 volatile sig_atomic_t g_stopSeen = 0;   // a stop signal came since the catching began
 volatile sig_atomic_t g_endStatus = -1;  // >= 0: a stop signal ends the process with it
@@ -38,8 +40,10 @@ bool g_hangupCaught = false;
 // Seconds the owner has to finish once an ending signal is held.
 constexpr unsigned kEndingGraceSeconds = 10;
 
-// Ends the process with the signal's standard action.
+// Ends the process with the signal's standard action, the temporary of a file being written
+// removed first.
 void EndWith(int signal) {
+  FsRemoveWritingTempInSignal();
   struct sigaction standard {};
   standard.sa_handler = SIG_DFL;
   sigemptyset(&standard.sa_mask);
@@ -86,6 +90,12 @@ void EndKeepingCopies(int signal) {
   EndWith(signal);
 }
 
+// A command that runs no program ends on the signal at once, leaving no temporary behind.
+void OnEndingSignal(int signal) {
+  FsRemoveTempFolderInSignal();
+  EndWith(signal);
+}
+
 void OnGraceOver(int) {
   if (g_endingSignal) EndKeepingCopies(g_endingSignal);
 }
@@ -96,6 +106,7 @@ void OnGraceOver(int) {
 // Ctrl+C on).
 void OnStopSignal(int signal) {
   if (g_endStatus >= 0) {
+    FsRemoveWritingTempInSignal();
     FsRemoveTempFolderInSignal();
     _exit(g_endStatus);
   }
@@ -108,6 +119,8 @@ void OnStopSignal(int signal) {
     return;
   }
   if (((now & 0x3FFFFFFF) - g_stopAtMs + 0x40000000) % 0x40000000 < 500) return;
+  // Closing a terminal sends more than one hang-up: they are the one request already taken.
+  if (signal == SIGHUP) return;
   // Held, the first repeat is kept for the owner; one more ends the process at once.
   if (g_holding && !g_endingSignal) {
     HoldEnding(signal, now);
@@ -198,16 +211,38 @@ void EventsCatchStopSignals() {
   struct sigaction on {};
   on.sa_handler = OnStopSignal;
   EndingSignalsMask(on.sa_mask);
-  for (int k = 0; k < 2; ++k) sigaction(kStopSignals[k], &on, &g_previous[k]);
+  for (int k = 0; k < 3; ++k) {
+    struct sigaction now {};
+    g_caught[k] = kStopSignals[k] != SIGHUP || (sigaction(SIGHUP, nullptr, &now) == 0 && now.sa_handler != SIG_IGN);
+    if (g_caught[k]) sigaction(kStopSignals[k], &on, &g_previous[k]);
+  }
   g_catching = true;
 }
 
 void EventsEndProcessOnStop(int status) { g_endStatus = status; }
 
+void EventsEndTidilyOnSignals(bool on) {
+  static struct sigaction previous[3];
+  static bool taken[3] = {};
+  struct sigaction tidy {};
+  tidy.sa_handler = OnEndingSignal;
+  EndingSignalsMask(tidy.sa_mask);
+  for (int k = 0; k < 3; ++k) {
+    struct sigaction now {};
+    if (!on) {
+      if (taken[k]) sigaction(kStopSignals[k], &previous[k], nullptr);
+      taken[k] = false;
+    } else if (!taken[k] && sigaction(kStopSignals[k], nullptr, &now) == 0 && now.sa_handler != SIG_IGN) {
+      taken[k] = sigaction(kStopSignals[k], &tidy, &previous[k]) == 0;
+    }
+  }
+}
+
 void EventsReleaseStopSignals() {
   g_endStatus = -1;
   if (!g_catching) return;
-  for (int k = 0; k < 2; ++k) sigaction(kStopSignals[k], &g_previous[k], nullptr);
+  for (int k = 0; k < 3; ++k)
+    if (g_caught[k]) sigaction(kStopSignals[k], &g_previous[k], nullptr);
   g_catching = false;
   g_stopSignal = 0;
   g_stopSeen = 0;

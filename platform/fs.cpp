@@ -14,6 +14,7 @@
 #include <cstring>
 #include <ctime>
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <new>
 #include <random>
@@ -434,6 +435,7 @@ bool WriteAll(int fd, const std::string& data) {
 }  // namespace
 
 int32_t g_fsWriteFaults = 0;
+void (*g_fsWritingTempMade)() = nullptr;
 int32_t g_fsFlushFaults = 0, g_fsFlushesBeforeFaults = 0;
 
 bool FsFlushFile(int fd) {
@@ -498,6 +500,19 @@ bool FsGiveAccess(int fd, const FsAccess& access) {
 
 namespace {
 
+// The temporary an atomic write is filling, kept in a fixed buffer for a signal handler that
+// ends the process: set once the file is made, cleared once it is renamed or removed.
+char g_writingTemp[4096];
+volatile sig_atomic_t g_writingTempSet = 0;
+
+void NoteWritingTemp(const std::string& path) {
+  g_writingTempSet = 0;
+  if (path.size() >= sizeof g_writingTemp) return;
+  std::memcpy(g_writingTemp, path.c_str(), path.size() + 1);
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  g_writingTempSet = 1;
+}
+
 // FsWriteFileAtomic, and with durable set FsWriteFileDurable, at a host path; given (when not
 // null) is the access of the file written, new or replaced. On failure errno holds the cause of
 // the first step that failed.
@@ -513,8 +528,16 @@ bool WriteFileReplacing(const std::string& path, const std::string& data, bool d
   }
   const std::string folder = FsFolderOf(target);
   std::string tmp;
+  // No signal ends the process between the temporary's making and its noting.
+  sigset_t ending, before;
+  sigemptyset(&ending);
+  for (int s : {SIGINT, SIGTERM, SIGHUP, SIGALRM}) sigaddset(&ending, s);
+  pthread_sigmask(SIG_BLOCK, &ending, &before);
   int fd = CreateUniqueFile(folder, tmp);
+  if (fd >= 0) NoteWritingTemp(tmp);
+  pthread_sigmask(SIG_SETMASK, &before, nullptr);
   if (fd < 0) return false;
+  if (g_fsWritingTempMade) g_fsWritingTempMade();
   // A new file gets the usual mode and a replaced one keeps its own, unless one is given.
   const FsAccess access = given ? *given : exists ? AccessOf(old, 07777) : FsNewFileAccess();
   bool ok = FsGiveAccess(fd, access) && WriteAll(fd, data);
@@ -533,8 +556,9 @@ bool WriteFileReplacing(const std::string& path, const std::string& data, bool d
     error = errno;
     ok = false;
   }
+  if (!ok) unlink(tmp.c_str());
+  g_writingTempSet = 0;
   if (!ok) {
-    unlink(tmp.c_str());
     errno = error;
     return false;
   }
@@ -543,6 +567,10 @@ bool WriteFileReplacing(const std::string& path, const std::string& data, bool d
 }
 
 }  // namespace
+
+void FsRemoveWritingTempInSignal() {
+  if (g_writingTempSet) unlink(g_writingTemp);
+}
 
 bool FsWriteFileAtomic(const std::string& name, const std::string& data) {
   return WriteFileReplacing(FsResolveForWrite(name), data, false);

@@ -100,9 +100,14 @@ std::string FileErrorCause(int error);
 // The cause of a failed FsReadRegularFile, in the same words: "not found", "not a regular
 // file", "too large for " + kind, or "cannot be read: " and the cause of errno.
 std::string FsReadCause(FsRead result, const char* kind);
+// Removes the temporary an atomic write (FsWriteFileAtomic and its kin) is filling, if one is,
+// with system calls only: for a signal handler that ends the process during the write.
+void FsRemoveWritingTempInSignal();
 // Test hook: each count makes one of the next FsWriteFileAtomic calls fail while writing its
 // temporary file, as a full disk would (ENOSPC).
 extern int32_t g_fsWriteFaults;
+// Test hook: called once an atomic write has made its temporary, before the bytes go in.
+extern void (*g_fsWritingTempMade)();
 // Test hook: each count makes one of the next FsFlushFile or FsFlushFolder calls fail, as a
 // disk that cannot write would (EIO); the first g_fsFlushesBeforeFaults of them still succeed.
 extern int32_t g_fsFlushFaults, g_fsFlushesBeforeFaults;

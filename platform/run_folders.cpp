@@ -98,9 +98,10 @@ void RemoveTreeAt(int parent, const char* name, int depth, bool runFolder) {
   unlinkat(parent, name, AT_REMOVEDIR);
 }
 
-// A hang-up ends the process: its temporary folder goes first.
+// A hang-up ends the process: its temporary folder, and a file being written, go first.
 void OnHangup(int signal) {
   if (OwnsTempFolder()) RemoveTreeAt(AT_FDCWD, g_tempPath, 0, true);
+  FsRemoveWritingTempInSignal();
   ::signal(signal, SIG_DFL);
   raise(signal);
 }

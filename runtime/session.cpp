@@ -77,20 +77,22 @@ int LoadAndRun(Session& s, const RunRequest& r, uint32_t fullScreen, uint32_t wi
     RunProgram();
     if (g_afterRunHook) g_afterRunHook();
   }
+  int status = kExitOk;
   if (r.endsProcess) {
-    // The process ends with the run: what the run leaves is written before the shut-down, and a
-    // stop signal then ends the process without freeing the objects one by one (before the
-    // shut-down, or during it when no error is left to report).
+    // The process ends with the run: what the run leaves, the files the program left open too,
+    // is written before the shut-down, and a stop signal then ends the process without freeing
+    // the objects one by one (before the shut-down, or during it when no error is left to report).
     WriteGrabFile();
     g_runtime.options.grabFile.clear();
     TranscriptClose();
-    if (EndsAtOnce(r)) return kExitOk;
-    if (g_errorCode <= 0 && !g_unavailableCommand) EventsEndProcessOnStop(kExitOk);
+    if (CloseStreamsLeftOpen()) status = kExitRunError;
+    if (EndsAtOnce(r)) return status;
+    if (status == kExitOk && g_errorCode <= 0 && !g_unavailableCommand) EventsEndProcessOnStop(kExitOk);
   }
   g_packReader = nullptr;
   if (r.pack) r.pack->Cleanup();
   StopDisplayAndEngines(&s.device);
-  return kExitOk;
+  return status;
 }
 
 }  // namespace

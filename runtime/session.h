@@ -23,8 +23,9 @@ struct RunRequest {
   std::string imagePath;
   VirtualFiles* pack = nullptr;
   bool toolMode = true;  // the tool says why a load failed; a built game ends silently
-  // The process ends with the run: a run stopped by a signal then writes its grab and
-  // transcript and frees nothing one by one (the caller ends the process at once).
+  // The process ends with the run: a run stopped by a signal then writes its grab, its
+  // transcript and the files the program left open, and frees nothing one by one (the caller
+  // ends the process at once).
   bool endsProcess = false;
   RunOptions options;
 };

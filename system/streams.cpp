@@ -156,7 +156,7 @@ int32_t WriteU32(StreamSlot& s, uint32_t v) {
 
 }  // namespace
 
-void ResetStreams() {
+bool CloseStreamsLeftOpen() {
   bool lost = false;
   for (StreamSlot& s : g_fileStreams.slots) {
     if (s.file.Writing() && !s.file.Close()) {
@@ -164,6 +164,13 @@ void ResetStreams() {
                    FileErrorCause(s.file.Error()).c_str());
       lost = true;
     }
+  }
+  return lost;
+}
+
+void ResetStreams() {
+  const bool lost = CloseStreamsLeftOpen();
+  for (StreamSlot& s : g_fileStreams.slots) {
     s.file.Close();
     s.endOfFile = 0;
     s.name.clear();

@@ -26,6 +26,10 @@ extern StreamTable g_fileStreams;
 // buffered bytes cannot be written (or whose writing failed before) is said on stderr, naming
 // the file and the cause, and lostAtClose is set; it is cleared when none is.
 void ResetStreams();
+// Closes the streams open for writing, their buffered bytes written, as ResetStreams does (a
+// file that cannot be written whole is said on stderr); true when one could not be. The other
+// streams and the names are left for ResetStreams.
+bool CloseStreamsLeftOpen();
 
 // The operations return 0 or the error code to report: 8213 number outside 1..32, 8203 already
 // open, 8204 not open, 105 missing, 106 exists, 8201/8202 open or create failed, 8211 read

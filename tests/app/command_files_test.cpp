@@ -23,6 +23,8 @@
 #include <string>
 #include <vector>
 
+#include "app/cli.h"
+#include "platform/fs.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
 
@@ -292,6 +294,26 @@ TEST(CommandFiles, AFileLeftOpenThatCannotBeWrittenFailsTheRun) {
   EXPECT_EQ(r.status, 1) << r.err;
   EXPECT_NE(r.err.find("disk/data.bin: the file left open could not be written whole: disk full"), std::string::npos)
       << r.err;
+}
+
+// A compile ends on a stop signal at once while it writes its output (its own handler, which
+// leaves no temporary), and puts back the handler that was there when it is done, each time.
+struct sigaction g_whileWriting;
+TEST(CommandFiles, ACompileTakesTheStopSignalsWhileItWorksAndGivesThemBack) {
+  TempDir dir;
+  dir.Write("a.vka", "print 1\n");
+  struct sigaction before {};
+  sigaction(SIGTERM, nullptr, &before);
+  g_fsWritingTempMade = [] { sigaction(SIGTERM, nullptr, &g_whileWriting); };
+  for (int round = 0; round < 2; ++round) {
+    g_whileWriting = before;
+    EXPECT_EQ(ToolMain({"compile", dir.File("a.vka"), "-o", dir.File("a.img")}), 0);
+    struct sigaction after {};
+    sigaction(SIGTERM, nullptr, &after);
+    EXPECT_NE(g_whileWriting.sa_handler, before.sa_handler) << round;
+    EXPECT_EQ(after.sa_handler, before.sa_handler) << round;
+  }
+  g_fsWritingTempMade = nullptr;
 }
 
 // compile and build say why their output cannot be written.

@@ -1,4 +1,4 @@
-// SIGINT and SIGTERM end a run as closing its window does.
+// SIGINT, SIGTERM and a hang-up end a run as closing its window does.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -121,6 +121,100 @@ TEST(StopSignals, EndALongLoad) {
   EXPECT_EQ(StatusAfter(pid, SIGTERM), 0);
   EXPECT_EQ(dir.Read("out.txt"), "loading\n");
   EXPECT_TRUE(std::filesystem::exists(dir.File("out.png")));
+}
+
+// A stop signal or a hang-up keeps what the program wrote to a file it left open, in every way
+// a program runs; a file that cannot then be written whole (past the file-size limit) fails the
+// run, as at the program's end.
+TEST(StopSignals, KeepWhatTheProgramWroteToAFileLeftOpen) {
+  TempDir dir;
+  std::string program = "open to write 1, \"save.txt\"\n", expected;
+  for (int k = 0; k < 100; ++k) {
+    const std::string line = "line " + std::to_string(k) + " of the save";
+    program += "write string 1, \"" + line + "\"\n";
+    expected += line + "\r\n";
+  }
+  dir.Write("save.vka", program + "make file \"ready\"\ndo\nsync\nloop\n");
+  ASSERT_EQ(RunProcess(VellumarkExe(), {"compile", "save.vka", "-o", "save.img"}, dir.path()).status, 0);
+  ASSERT_EQ(RunProcess(VellumarkExe(), {"build", "save.vka", "-o", "game"}, dir.path()).status, 0);
+  const std::string exe = VellumarkExe();
+  const std::vector<std::string> run = {exe, "run", "save.vka", "--headless"}, exec = {exe, "exec", "save.img", "--headless"},
+                                 game = {dir.File("game")};
+  struct Case {
+    std::vector<std::string> command;
+    int signal;
+    bool limited = false;  // under a file-size limit the save does not fit
+  };
+  const Case cases[] = {
+      {run, SIGTERM}, {run, SIGINT}, {run, SIGHUP},   {exec, SIGTERM}, {exec, SIGINT},
+      {exec, SIGHUP}, {game, SIGTERM}, {game, SIGINT}, {game, SIGHUP}, {exec, SIGTERM, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command[0] + " " + (c.command.size() > 1 ? c.command[1] : "") + " signal " + std::to_string(c.signal) +
+                 (c.limited ? " limited" : ""));
+    std::filesystem::remove(dir.File("save.txt"));
+    std::filesystem::remove(dir.File("ready"));
+    std::vector<std::string> args(c.command.begin() + 1, c.command.end());
+    std::string program = c.command[0];
+    if (c.limited) {
+      // Two blocks: 1 KB or 2 KB as the shell counts them, less than the save either way.
+      args.insert(args.begin(), {"-c", "ulimit -f 2 && exec \"$@\"", "sh", program});
+      program = "/bin/sh";
+    }
+    const pid_t pid = StartHeadless(program, args, dir.path());
+    ASSERT_GT(pid, 0);
+    EXPECT_TRUE(WaitUntil([&] { return std::filesystem::exists(dir.File("ready")) && Catches(pid, c.signal); }));
+    EXPECT_EQ(StatusAfter(pid, c.signal), c.limited ? 1 : 0);
+    const std::string saved = dir.Read("save.txt");
+    if (c.limited) {
+      EXPECT_TRUE(saved.size() >= 1024 && saved.size() < expected.size() && expected.rfind(saved, 0) == 0) << saved.size();
+    } else {
+      EXPECT_EQ(saved, expected);
+    }
+  }
+}
+
+// The temporaries of atomic writes (".vk-...") in the folder.
+size_t Temporaries(const std::string& folder) {
+  size_t n = 0;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) n += e.path().filename().string().rfind(".vk-", 0) == 0;
+  return n;
+}
+
+// A build or a compile ended by a signal while it writes its output leaves no temporary beside
+// it, and the old output as it was. The signal is sent once the temporary is there; a try whose
+// signal came after the output was replaced tells nothing and is made again.
+TEST(StopSignals, AWriteEndedLeavesNoTemporary) {
+  TempDir dir;
+  std::string source;
+  for (int k = 0; k < 400000; ++k) source += "a = a + 1\n";
+  dir.Write("big.vka", source);
+  for (const char* command : {"build", "compile"}) {
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+      SCOPED_TRACE(std::string(command) + " signal " + std::to_string(signal));
+      bool during = false;
+      for (int attempt = 0; attempt < 20 && !during; ++attempt) {
+        dir.Write("out", "the old output");
+        const pid_t pid = StartHeadless(VellumarkExe(), {command, "big.vka", "-o", "out"}, dir.path());
+        ASSERT_GT(pid, 0);
+        int status = 0;
+        bool ended = false;
+        while (!(ended = waitpid(pid, &status, WNOHANG) == pid) && Temporaries(dir.path()) == 0) {
+        }
+        if (!ended) {
+          kill(pid, signal);
+          waitpid(pid, &status, 0);
+        }
+        during = WIFSIGNALED(status) && dir.Read("out") == "the old output";
+        if (during) {
+          EXPECT_EQ(Temporaries(dir.path()), 0u);
+        }
+        for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+          if (e.path().filename().string().rfind(".vk-", 0) == 0) std::filesystem::remove(e.path());
+      }
+      EXPECT_TRUE(during) << "no signal came during the write";
+    }
+  }
 }
 
 // A run waiting for a program it started ends on one SIGTERM; the program is left running.

@@ -15,6 +15,7 @@
 
 #include "platform/events.h"
 #include "platform/fs.h"
+#include "platform/run_folders.h"
 #include "platform/unsaved_copies.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
@@ -94,6 +95,56 @@ TEST(EndingSignals, AHandlerThatCannotKeepEveryCopyLeavesTheRunFolder) {
   const std::string kept = top + "/config/vellumark/game.vka.recovered";
   EXPECT_NE(next.err.find("kept in " + kept), std::string::npos) << next.err;
   EXPECT_EQ(made->Read("config/vellumark/game.vka.recovered"), "typed\r\n");
+}
+
+// Every handler that ends the process removes the temporary of a file being written, so an
+// output replaced through one never leaves it beside the old file: the held hang-up whose grace
+// is over (the environment), a stop once the run's outputs are written, the run folder's
+// hang-up, and a command that runs no program (its run folder too).
+TEST(EndingSignals, EachEndingRemovesTheTemporaryOfAWrite) {
+  struct Case {
+    const char* name;
+    void (*setup)();
+    void (*during)();  // while the temporary is there
+    int endsBy;        // the signal, or -status
+  };
+  const Case cases[] = {
+      {"held hang-up", [] { EventsCatchStopSignals(); EventsHoldEndingSignals(true); },
+       [] { raise(SIGHUP); raise(SIGALRM); }, SIGHUP},
+      {"stop after the outputs", [] { EventsCatchStopSignals(); EventsEndProcessOnStop(0); }, [] { raise(SIGTERM); }, 0},
+      {"run folder's hang-up", [] { FsTempFolder(); }, [] { raise(SIGHUP); }, SIGHUP},
+      {"command", [] { FsTempFolder(); EventsEndTidilyOnSignals(true); }, [] { raise(SIGINT); }, SIGINT},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    dir.Write("out", "old");
+    const pid_t child = fork();
+    if (child == 0) {
+      signal(SIGHUP, SIG_DFL);
+      setenv("XDG_STATE_HOME", dir.path().c_str(), 1);
+      FsLeaveTempFolder();
+      c.setup();
+      g_fsWritingTempMade = c.during;
+      FsWriteFileAtomic(dir.File("out"), "new");
+      _exit(7);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    if (c.endsBy > 0) {
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.endsBy) << status;
+    } else {
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == -c.endsBy) << status;
+    }
+    EXPECT_EQ(dir.Read("out"), "old");
+    size_t left = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+      left += e.path().filename().string().rfind(".vk-", 0) == 0;
+    EXPECT_EQ(left, 0u);
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(dir.File("vellumark"), ec))
+      ADD_FAILURE() << "left: " << e.path();
+  }
 }
 
 }  // namespace

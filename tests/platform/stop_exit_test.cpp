@@ -85,6 +85,39 @@ TEST(StopExit, HeldHangUpsAreOneRequest) {
   }
 }
 
+// Outside the environment a hang-up is a stop: the hang-ups that follow it are the same
+// request, a stop signal half a second on ends the process at once; under nohup none is taken,
+// and the release leaves it ignored.
+TEST(StopExit, AHangUpIsAStop) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const struct {
+    const char* name;
+    bool ignored;
+    int then;
+    int endsBy;  // 0: the process goes on
+  } cases[] = {{"hang-ups", false, SIGHUP, 0}, {"a stop signal later", false, SIGTERM, SIGTERM}, {"nohup", true, SIGHUP, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto body = [&c] {
+      signal(SIGHUP, c.ignored ? SIG_IGN : SIG_DFL);
+      EventsCatchStopSignals();
+      EventsProgramRunning(true);
+      raise(SIGHUP);
+      if (StopSignalReceived() == c.ignored) _exit(2);
+      usleep(600000);
+      raise(c.then);
+      EventsReleaseStopSignals();
+      struct sigaction now {};
+      sigaction(SIGHUP, nullptr, &now);
+      _exit(now.sa_handler == (c.ignored ? SIG_IGN : SIG_DFL) ? 0 : 1);
+    };
+    if (c.endsBy)
+      EXPECT_EXIT(body(), ::testing::KilledBySignal(c.endsBy), "");
+    else
+      EXPECT_EXIT(body(), ::testing::ExitedWithCode(0), "");
+  }
+}
+
 // A hang-up after a kept SIGTERM changes nothing: the kept signal stays and its grace period
 // runs on from when it was kept.
 TEST(StopExit, AHangUpAfterAKeptStopIsTheSameRequest) {
