@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -115,6 +116,21 @@ TEST(StopExit, AHangUpIsAStop) {
       EXPECT_EXIT(body(), ::testing::KilledBySignal(c.endsBy), "");
     else
       EXPECT_EXIT(body(), ::testing::ExitedWithCode(0), "");
+  }
+}
+
+// The release gives every stop signal back the handler it had before the catching.
+TEST(StopExit, TheReleaseGivesEachSignalItsHandlerBack) {
+  struct sigaction mine {}, kept[3];
+  mine.sa_handler = [](int) {};
+  const int signals[3] = {SIGINT, SIGTERM, SIGHUP};
+  for (int k = 0; k < 3; ++k) sigaction(signals[k], &mine, &kept[k]);
+  EventsCatchStopSignals();
+  EventsReleaseStopSignals();
+  for (int k = 0; k < 3; ++k) {
+    struct sigaction now {};
+    sigaction(signals[k], &kept[k], &now);
+    EXPECT_EQ(now.sa_handler, mine.sa_handler) << strsignal(signals[k]);
   }
 }
 
