@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <deque>
+#include <iterator>
 #include <string>
 
 #include "platform/codepage.h"
@@ -23,10 +24,11 @@ RawEventHook g_hook = nullptr;
 volatile sig_atomic_t g_stopSignal = 0;
 bool g_stopReceived = false;  // a stop signal became a Close message: it survives a reset
 bool g_catching = false;
-struct sigaction g_previous[3];
 // A hang-up (the terminal closed) is a stop too, taken only where it would end the process.
-constexpr int kStopSignals[3] = {SIGINT, SIGTERM, SIGHUP};
-bool g_caught[3] = {};
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int kStopSignalCount = int(std::size(kStopSignals));
+struct sigaction g_previous[kStopSignalCount];
+bool g_caught[kStopSignalCount] = {};
 
 volatile sig_atomic_t g_stopSeen = 0;   // a stop signal came since the catching began
 volatile sig_atomic_t g_endStatus = -1;  // >= 0: a stop signal ends the process with it
@@ -211,7 +213,7 @@ void EventsCatchStopSignals() {
   struct sigaction on {};
   on.sa_handler = OnStopSignal;
   EndingSignalsMask(on.sa_mask);
-  for (int k = 0; k < 3; ++k) {
+  for (int k = 0; k < kStopSignalCount; ++k) {
     struct sigaction now {};
     g_caught[k] = kStopSignals[k] != SIGHUP || (sigaction(SIGHUP, nullptr, &now) == 0 && now.sa_handler != SIG_IGN);
     if (g_caught[k]) sigaction(kStopSignals[k], &on, &g_previous[k]);
@@ -222,12 +224,12 @@ void EventsCatchStopSignals() {
 void EventsEndProcessOnStop(int status) { g_endStatus = status; }
 
 void EventsEndTidilyOnSignals(bool on) {
-  static struct sigaction previous[3];
-  static bool taken[3] = {};
+  static struct sigaction previous[kStopSignalCount];
+  static bool taken[kStopSignalCount] = {};
   struct sigaction tidy {};
   tidy.sa_handler = OnEndingSignal;
   EndingSignalsMask(tidy.sa_mask);
-  for (int k = 0; k < 3; ++k) {
+  for (int k = 0; k < kStopSignalCount; ++k) {
     struct sigaction now {};
     if (!on) {
       if (taken[k]) sigaction(kStopSignals[k], &previous[k], nullptr);
@@ -241,7 +243,7 @@ void EventsEndTidilyOnSignals(bool on) {
 void EventsReleaseStopSignals() {
   g_endStatus = -1;
   if (!g_catching) return;
-  for (int k = 0; k < 3; ++k)
+  for (int k = 0; k < kStopSignalCount; ++k)
     if (g_caught[k]) sigaction(kStopSignals[k], &g_previous[k], nullptr);
   g_catching = false;
   g_stopSignal = 0;
