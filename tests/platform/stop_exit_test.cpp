@@ -134,6 +134,30 @@ TEST(StopExit, TheReleaseGivesEachSignalItsHandlerBack) {
   }
 }
 
+// A command's tidy ending takes each stop signal once, leaves an ignored one ignored (nohup), and
+// gives back what was there, however often it is asked to take them.
+TEST(StopExit, ATidyEndingLeavesIgnoredSignalsAndGivesTheOthersBack) {
+  struct sigaction mine {}, ignore {}, kept[2];
+  mine.sa_handler = [](int) {};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGTERM, &mine, &kept[0]);
+  sigaction(SIGHUP, &ignore, &kept[1]);
+  const auto handler = [](int signal) {
+    struct sigaction now {};
+    sigaction(signal, nullptr, &now);
+    return now.sa_handler;
+  };
+  EventsEndTidilyOnSignals(true);
+  EventsEndTidilyOnSignals(true);
+  EXPECT_NE(handler(SIGTERM), mine.sa_handler);
+  EXPECT_EQ(handler(SIGHUP), SIG_IGN);
+  EventsEndTidilyOnSignals(false);
+  EXPECT_EQ(handler(SIGTERM), mine.sa_handler);
+  EXPECT_EQ(handler(SIGHUP), SIG_IGN);
+  sigaction(SIGTERM, &kept[0], nullptr);
+  sigaction(SIGHUP, &kept[1], nullptr);
+}
+
 // A hang-up after a kept SIGTERM changes nothing: the kept signal stays and its grace period
 // runs on from when it was kept.
 TEST(StopExit, AHangUpAfterAKeptStopIsTheSameRequest) {
