@@ -12,24 +12,6 @@
 
 namespace {
 
-// The host paths of the files a compile included: the map names each beside the source, as its
-// include line gave it, and the compiler found it from folder as a program's name.
-std::vector<std::string> IncludedFiles(const SourceMap& map, const std::string& source, const std::string& folder) {
-  const std::string beside = FsFolderOf(source) + "/";
-  const std::string keep = FsCurrentFolder();
-  FsChangeFolder(folder);
-  std::vector<std::string> out;
-  for (size_t i = 1; i < map.files.size(); ++i) {
-    std::string name = map.files[i].name;
-    if (name.compare(0, beside.size(), beside) == 0) name.erase(0, beside.size());
-    std::string path;
-    FsHostAbsolute(FsResolve(name), path);
-    out.push_back(path);
-  }
-  FsChangeFolder(keep);
-  return out;
-}
-
 bool OneOf(const std::string& output, const std::vector<std::string>& files) {
   for (const std::string& f : files)
     if (FsSameHostFile(output, f)) return true;
@@ -38,19 +20,13 @@ bool OneOf(const std::string& output, const std::vector<std::string>& files) {
 
 std::string FolderOf(const ExeBuild& b) { return b.projectFolder.empty() ? FsCurrentFolder() : b.projectFolder; }
 
-// Whether the game's name is one of the build's inputs or a file the compile included.
-bool NamesAnInput(const ExeBuild& b, const SourceMap& map) {
-  return OneOf(b.output, b.inputs) || OneOf(b.output, IncludedFiles(map, b.source, FolderOf(b)));
-}
-
 }  // namespace
 
 bool IdeBuildWritesInput(const ExeBuild& b) {
   if (OneOf(b.output, b.inputs)) return true;
   // Only a file that is there can have been included.
   struct stat st;
-  SourceMap map;
-  return stat(b.output.c_str(), &st) == 0 && CompileFile(b.source, "", &map, FolderOf(b)) && NamesAnInput(b, map);
+  return stat(b.output.c_str(), &st) == 0 && OneOf(b.output, FilesOfSource(b.source, FolderOf(b)));
 }
 
 bool IdeBuildExecutable(const ExeBuild& b, std::string* error) {
@@ -60,15 +36,15 @@ bool IdeBuildExecutable(const ExeBuild& b, std::string* error) {
     return false;
   }
   const std::string folder = FolderOf(b);
+  // The image is written only when the game's name is none of the files the compile read.
   CompileOutcome outcome;
-  SourceMap map;
-  if (!CompileFile(b.source, image, &map, folder, &outcome)) {
-    if (error) *error = outcome.message;
-    return false;
-  }
-  if (NamesAnInput(b, map)) {
-    FsDeleteFile(image);
-    if (error) *error = IdeText(IdeSection::Desc, kDescOutputIsInput);
+  bool madeFrom = OneOf(b.output, b.inputs);
+  outcome.mayWriteImage = [&](const std::vector<std::string>& files) {
+    madeFrom = OneOf(b.output, files);
+    return !madeFrom;
+  };
+  if (madeFrom || !CompileFile(b.source, image, nullptr, folder, &outcome)) {
+    if (error) *error = madeFrom ? IdeText(IdeSection::Desc, kDescOutputIsInput) : outcome.message;
     return false;
   }
   std::vector<MediaFile> media;

@@ -243,11 +243,11 @@ bool CompileFile(const std::string& source, const std::string& image, SourceMap*
   return ok;
 }
 
-std::vector<std::string> FilesOfSource(const std::string& source) {
+std::vector<std::string> FilesOfSource(const std::string& source, const std::string& folder) {
   Compiler compiler;
   std::vector<std::string> files;
   bool refused = false;
-  CompileIn(compiler, SourcePath(source), "", "", true, &files, nullptr, &refused);
+  CompileIn(compiler, SourcePath(source), "", folder, true, &files, nullptr, &refused);
   compiler.FreeCompilerBuffers();
   return files;
 }

@@ -38,9 +38,10 @@ struct CompileOutcome {
 };
 bool CompileFile(const std::string& source, const std::string& image, SourceMap* map = nullptr,
                  const std::string& folder = "", CompileOutcome* outcome = nullptr);
-// The files a compile of the source (found as CompileFile finds it) reads, as
-// CompileOutcome::files names them, found without a word on stderr and without writing anything.
-std::vector<std::string> FilesOfSource(const std::string& source);
+// The files a compile of the source (found as CompileFile finds it, in folder as CompileFile
+// takes it) reads, as CompileOutcome::files names them, found without a word on stderr and
+// without writing anything.
+std::vector<std::string> FilesOfSource(const std::string& source, const std::string& folder = "");
 
 // Whether a program image loads as a run loads it (the loader's checks, nothing kept loaded);
 // false, and why, when it does not.
