@@ -384,6 +384,7 @@ TEST(CommandLine, OptionFilesAreCheckedBeforeTheRun) {
   const std::string source = WriteTempFile("cli_files.vka", "print 1\n");
   WriteTempFile("cli_bad_input.txt", "1 key A down\n2 jump\n");
   const std::string folder = TempFolder(), missing = folder + "/cli_no_folder/out";
+  std::filesystem::resize_file(WriteTempFile("cli_big_input.txt", ""), (uint64_t(256) << 20) + 1);  // sparse
   const std::pair<std::string, std::string> kCases[] = {
       {"--grab " + missing + ".png", "cannot write the --grab file " + missing + ".png: "},
       {"--transcript " + folder, "cannot write the --transcript file " + folder + ": it is a folder"},
@@ -392,6 +393,8 @@ TEST(CommandLine, OptionFilesAreCheckedBeforeTheRun) {
        "mouse, button and wheel\n"},
       {"--input " + missing + ".txt", "cannot read the --input file " + missing + ".txt: not found\n"},
       {"--input /dev/zero", "cannot read the --input file /dev/zero: too large for an input file\n"},
+      {"--input " + folder + "/cli_big_input.txt",
+       "cannot read the --input file " + folder + "/cli_big_input.txt: too large for an input file\n"},
       {"--grab /proc/self/fd/99", "cannot write the --grab file /proc/self/fd/99: no such descriptor is open\n"},
       {"--transcript /dev/fd/0 </dev/null", "cannot write the --transcript file /dev/fd/0: the descriptor is open for reading only\n"},
   };

@@ -309,6 +309,7 @@ TEST(Codepage, LettersFoldToLowerCaseInTheirOwnCodePage) {
       {1257, "\xC0\xDE\xC2\xCD", "\xE0\xFE\xE2\xED"},                             // Ą Ž Ā Ķ
       {1258, "\xD5\xDD\xD0", "\xF5\xFD\xF0"},                                     // Ơ Ư Đ
       {1255, "\xE0" "A", "\xE0" "a"},                      // no case in Hebrew
+      {437, "\xC0\xC1", "\xE0\xE1"},                       // a page without a table reads as 1252
   };
   for (const auto& c : cases) EXPECT_EQ(CodePageLower(c.page, c.upper), c.lower) << c.page;
 }
@@ -621,6 +622,14 @@ TEST(Fs, StreamReadsAreBounded) {
   EXPECT_EQ(errno, EINTR);
   EventsProgramRunning(false);
   SetStopAsked(false);
+}
+
+// Names that stand for a descriptor, and names that only look like one.
+TEST(Fs, DescriptorNames) {
+  const std::pair<std::string, int> kCases[] = {
+      {"/dev/stdout", 1}, {"/dev/stderr", 2}, {"/dev/fd/0", 0}, {"/proc/self/fd/12", 12}, {"/dev/fd/", -1},
+      {"/dev/fd/1x", -1}, {"/dev/fd/x1", -1}, {"/dev/fd/1234567890", -1}, {"/dev/stdin", -1}, {"fd/1", -1}};
+  for (const auto& [name, fd] : kCases) EXPECT_EQ(FsDescriptorOfName(name), fd) << name;
 }
 
 TEST(Fs, TempFolderIsPrivateAndCopiesDoNotFollowLinks) {
