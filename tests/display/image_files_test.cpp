@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <functional>
 
@@ -327,6 +328,15 @@ TEST(ImageFiles, OnlyRegularFilesUpToTheCapAreRead) {
   close(fd);
   EXPECT_FALSE(ReadImageFile(dir.File("huge.bmp"), data));
   EXPECT_EQ(LoadImageByExtension(dir.File("huge.bmp"), 16), nullptr);
+  // Each refusal says why.
+  const std::pair<std::string, std::string> kCauses[] = {{"missing.bmp", FileErrorCause(ENOENT)},
+                                                         {"fifo.bmp", "not a regular file"},
+                                                         {"huge.bmp", "larger than any picture file"}};
+  for (const auto& [name, cause] : kCauses) {
+    std::string why;
+    EXPECT_FALSE(ReadImageFile(dir.File(name), data, &why));
+    EXPECT_EQ(why, cause) << name;
+  }
 }
 
 TEST(SurfaceFiles, PaletteColourMatchAndDds) {

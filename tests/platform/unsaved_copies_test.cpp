@@ -15,6 +15,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 
@@ -488,6 +489,9 @@ TEST(UnsavedCopies, TheNextStartRemovesTheTemporariesOfAKilledStart) {
         const std::string pid = std::to_string(getpid());
         if (write(ready[1], pid.c_str(), pid.size() + 1) < 0) _exit(1);
         close(ready[1]);
+        sigset_t all;  // a signal sent to it stays pending, for the test to see
+        sigfillset(&all);
+        sigprocmask(SIG_BLOCK, &all, nullptr);
         pause();  // holds the lock until it is killed
       }
       _exit(0);
@@ -517,6 +521,11 @@ TEST(UnsavedCopies, TheNextStartRemovesTheTemporariesOfAKilledStart) {
   const auto before = descriptors();
   FsSweepRunFolders(dir.File("root"), false);
   EXPECT_EQ(descriptors(), before);
+  std::ifstream status("/proc/" + std::to_string(holder) + "/status");
+  for (std::string line; std::getline(status, line);) {
+    const bool pending = line.rfind("SigPnd:", 0) == 0 || line.rfind("ShdPnd:", 0) == 0;
+    EXPECT_TRUE(!pending || line.find_first_not_of("0", line.find(':') + 2) == std::string::npos) << line;
+  }
   kill(holder, SIGKILL);
   EXPECT_EQ(CountRecoveries(project, "game.vka"), 1);
   EXPECT_EQ(CountRecoveries(other, "other.vka"), 1);
