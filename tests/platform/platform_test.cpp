@@ -607,6 +607,8 @@ TEST(Fs, StreamReadsAreBounded) {
   dir.Write("f", std::string(100, 'x'));
   std::filesystem::create_directory(dir.File("folder"));
   std::string out(1000, 'o');
+  const auto descriptors = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
+  const auto before = descriptors();
   const std::tuple<std::string, uint64_t, FsRead, size_t> kCases[] = {
       {"f", 100, FsRead::kOk, 100}, {"f", 99, FsRead::kTooLarge, 0}, {"f", 1000, FsRead::kOk, 100},
       {"folder", 10, FsRead::kFailed, 0}, {"none", 10, FsRead::kMissing, 0}, {"/dev/zero", 70000, FsRead::kTooLarge, 0}};
@@ -615,6 +617,7 @@ TEST(Fs, StreamReadsAreBounded) {
     EXPECT_EQ(out, std::string(size, 'x')) << name << " " << most;
     out.assign(200, 'o');
   }
+  EXPECT_EQ(descriptors(), before);  // each read closes what it opened
   SetStopAsked(true);
   EventsProgramRunning(true);
   errno = 0;
