@@ -54,7 +54,7 @@ TEST_F(BrowserTest, FoldersListTheirKindsInOrderWithoutHiddenEntries) {
   for (const char* d : {"beta", "Alpha", ".git"}) std::filesystem::create_directory(Work(d));
   for (const char* f : {"zed.VKA", "a.vka", "b.txt", "Prog", ".hidden.vka"}) dir_.Write(std::string("work/") + f, "x");
   chmod(Work("Prog").c_str(), 0755);
-  const std::string up = IdeText(IdeSection::Desc, kDescParent);
+  const std::string up = "<Up one folder>";
   struct {
     int32_t mode, kind;
     std::vector<std::string> names;

@@ -635,6 +635,23 @@ TEST(Fs, DescriptorNames) {
   for (const auto& [name, fd] : kCases) EXPECT_EQ(FsDescriptorOfName(name), fd) << name;
 }
 
+// An output named as a descriptor or a device is written through it and left open as it was;
+// a name that is neither is replaced whole.
+TEST(Fs, OutputsAreWrittenThroughDescriptorsAndDevices) {
+  TempDir dir;
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  const std::string kOutputs[] = {"/dev/fd/" + std::to_string(ends[1]), "/dev/fd/" + std::to_string(ends[1]),
+                                  "/dev/null", dir.File("out.png")};
+  for (const std::string& name : kOutputs) EXPECT_TRUE(FsWriteHostOutput(name, "ab")) << name;
+  close(ends[1]);
+  char got[8] = {};
+  EXPECT_EQ(read(ends[0], got, sizeof got), 4);
+  EXPECT_STREQ(got, "abab");
+  close(ends[0]);
+  EXPECT_EQ(dir.Read("out.png"), "ab");
+}
+
 TEST(Fs, TempFolderIsPrivateAndCopiesDoNotFollowLinks) {
   std::string folder = FsTempFolder();
   ASSERT_FALSE(folder.empty());
