@@ -322,7 +322,8 @@ TEST(CommandFiles, AnOutputThatCannotBeWrittenSaysWhy) {
   dir.Write("a.vka", "print 1\n");
   std::filesystem::create_directory(dir.File("folder"));
   const std::pair<std::vector<std::string>, std::string> kCases[] = {
-      {{"compile", "a.vka", "-o", "none/a.img"}, "image " + dir.File("none/a.img") + ": its folder does not exist"},
+      {{"compile", "a.vka", "-o", "none/a.img"},  // a whole-program failure: no line
+       "a.vka: Cannot write the program image " + dir.File("none/a.img") + ": its folder does not exist"},
       {{"compile", "a.vka", "-o", "/dev/null"}, "image /dev/null: not a regular file"},
       {{"build", "a.vka", "-o", "folder"}, "cannot write folder: is a folder"},
   };
