@@ -337,6 +337,14 @@ TEST(ImageFiles, OnlyRegularFilesUpToTheCapAreRead) {
     EXPECT_FALSE(ReadImageFile(dir.File(name), data, &why));
     EXPECT_EQ(why, cause) << name;
   }
+  // A program started with no standard input reads its picture as descriptor 0.
+  dir.Write("small.bmp", "BM");
+  const int input = dup(0);
+  close(0);
+  EXPECT_TRUE(ReadImageFile(dir.File("small.bmp"), data));
+  dup2(input, 0);
+  close(input);
+  EXPECT_EQ(data, "BM");
 }
 
 TEST(SurfaceFiles, PaletteColourMatchAndDds) {
