@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -339,12 +340,15 @@ TEST(ImageFiles, OnlyRegularFilesUpToTheCapAreRead) {
   }
   // A program started with no standard input reads its picture as descriptor 0.
   dir.Write("small.bmp", "BM");
-  const int input = dup(0);
-  close(0);
-  EXPECT_TRUE(ReadImageFile(dir.File("small.bmp"), data));
-  dup2(input, 0);
-  close(input);
-  EXPECT_EQ(data, "BM");
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    close(0);
+    _exit(ReadImageFile(dir.File("small.bmp"), data) && data == "BM" ? 0 : 1);
+  }
+  int status = -1;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_EQ(status, 0);
 }
 
 TEST(SurfaceFiles, PaletteColourMatchAndDds) {
