@@ -13,6 +13,8 @@ void BrowserOpenDialog(int32_t kind, int32_t centreX, int32_t centreY);
 // Closes the panel.
 void ResetBrowserItems();
 bool BrowserIsOpen();
+// How many panels have opened: a panel that gives way to another is a different one.
+uint32_t BrowserOpenings();
 // Every frame while the panel is open.
 void BrowserDraw();
 // The panel's handler of a window message while it is open (mouse, keys, characters,

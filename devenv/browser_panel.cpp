@@ -225,14 +225,19 @@ void FieldChar(unsigned char c) {
   ++b.cursor;
 }
 
+// The panel's message goes; a failure that kept the panel open closes it with its message.
+void DismissMessage() {
+  g_browser.message.clear();
+  g_ide.editorChanged = g_ide.redrawStatus = true;
+  if (g_ide.dialogMode == 23) BrowserClose();
+}
+
 void LeftClick() {
   BrowserState& b = g_browser;
   b.mouseHeld = true;
   b.redraw = true;
   if (!b.message.empty()) {  // the click only clears the message
-    b.message.clear();
-    g_ide.editorChanged = g_ide.redrawStatus = true;
-    if (g_ide.dialogMode == 23) BrowserClose();
+    DismissMessage();
     return;
   }
   const int32_t action = BrowserHitTest(g_ide.mouseX - b.left, g_ide.mouseY - b.top);
@@ -247,6 +252,7 @@ void ResetBrowserState() {
 }
 
 bool BrowserIsOpen() { return g_browser.state == 1; }
+uint32_t BrowserOpenings() { return g_browser.openings; }
 
 void BrowserSetButtonLabel(int32_t i, const std::string& label, int32_t centreX, int32_t minWidth) {
   BrowserButton& button = g_browser.buttons[i];
@@ -260,6 +266,7 @@ void BrowserOpenDialog(int32_t kind, int32_t centreX, int32_t centreY) {
   BrowserState& b = g_browser;
   if (b.state == 1) ResetBrowserItems();
   b.state = 1;
+  ++b.openings;
   g_ide.caretHidden = true;
   BrowserChooseColours();
   if (kind != 4) {
@@ -446,8 +453,11 @@ bool BrowserWindowMessage(const Message& m) {
     case MsgKind::KeyDown:
       if (m.a == kVkIdeEscape) {  // cancels, as the panel's cancel button does
         BrowserPerformAction(g_ide.dialogMode == 72 ? 73 : 1);
-      } else if (m.a == kVkReturn && (b.kind == 3 || b.kind == 6 || b.kind == 7)) {
-        // Saves or makes the program, as the panel's first button does.
+      } else if (m.a == kVkReturn && !b.message.empty()) {
+        DismissMessage();  // as a click does
+      } else if (m.a == kVkReturn && b.kind != 71 && b.buttons[2].exists) {
+        // Opens, saves, makes, finds or answers yes, as the panel's first button does (the media
+        // editors' panel has none: there Enter ends the field's edit).
         BrowserPerformAction(BrowserButtonAction(2));
         for (BrowserButton& button : b.buttons) button.pressed = false;
       } else if (b.activeField > 0) {

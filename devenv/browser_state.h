@@ -47,6 +47,7 @@ struct BrowserEntry {
 
 struct BrowserState {
   int32_t state = 2;  // 1 while a panel is open, 2 after it closed
+  uint32_t openings = 0;  // panels opened so far: each takes the keys anew
   bool redraw = false;
   int32_t kind = 0, background = 0;
   int32_t left = 0, top = 0, width = 0, height = 0;

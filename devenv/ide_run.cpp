@@ -226,8 +226,67 @@ void MainLoop() {
 
 }  // namespace
 
+namespace {
+
+// What takes the keys now: the open panel (each one anew), the help pane, an open menu or the
+// editor.
+uint64_t KeyTaker() {
+  if (BrowserIsOpen()) return 3 + uint64_t(BrowserOpenings());
+  if (g_ide.helpView) return 1;
+  return g_ide.openMenu > 0 ? 2 : 0;
+}
+
+// The keys that type a character as they go down (the window sends it after the key).
+bool TypesCharacter(int32_t vk) {
+  return vk == kVkBack || vk == kVkTab || vk == kVkReturn || vk == kVkIdeEscape || vk == ' ' ||
+         (vk >= '0' && vk <= '9') || (vk >= 'A' && vk <= 'Z') || (vk >= 0x60 && vk <= 0x6F) || vk >= 0xBA;
+}
+
+// A key down goes to what takes the keys. An open menu takes any key and closes; a function key
+// then still does its command.
+void KeyDownMessage(const Message& m) {
+  if (BrowserIsOpen()) {
+    BrowserWindowMessage(m);
+    return;
+  }
+  g_ide.lastKey = m.a;
+  if (g_ide.openMenu > 0) {
+    g_ide.openMenu = g_ide.hotItem = 0;
+    g_ide.redrawMenus = true;
+    IdeShellFunctionKey(m.a);
+    return;
+  }
+  if (IdeShellFunctionKey(m.a)) return;
+  if (g_ide.helpView) HelpPaneKey(m.a);
+  else EditorWindowMessage(m);
+}
+
+}  // namespace
+
 void IdeWindowMessage(const Message& m) {
   g_ide.lastKey = 0;
+  switch (m.kind) {
+    case MsgKind::KeyDown: {
+      // A key that closed or changed what takes the keys has done its work there: the
+      // character it types goes nowhere, neither to the editor nor to the next panel.
+      const uint64_t taker = KeyTaker();
+      g_ide.spentKey = 0;
+      KeyDownMessage(m);
+      if (KeyTaker() != taker && TypesCharacter(m.a)) g_ide.spentKey = m.a;
+      return;
+    }
+    case MsgKind::Char:
+      if (g_ide.spentKey != 0) {
+        g_ide.spentKey = 0;
+        return;
+      }
+      break;
+    case MsgKind::KeyUp:
+      if (m.a == g_ide.spentKey) g_ide.spentKey = 0;
+      break;
+    case MsgKind::Activate: g_ide.spentKey = 0; break;
+    default: break;
+  }
   // An open panel takes the input; a close request asks before a modified source is left.
   if (BrowserIsOpen() && m.kind != MsgKind::Close && BrowserWindowMessage(m)) return;
   switch (m.kind) {
@@ -256,12 +315,6 @@ void IdeWindowMessage(const Message& m) {
       return;
     case MsgKind::LButtonDown: LeftButtonDown(); return;
     case MsgKind::LButtonUp: g_ide.buttonHeld = false; return;
-    case MsgKind::KeyDown:
-      g_ide.lastKey = m.a;
-      if (IdeShellFunctionKey(m.a)) return;
-      if (g_ide.helpView) HelpPaneKey(m.a);
-      else EditorWindowMessage(m);
-      return;
     case MsgKind::Char:
       if (!g_ide.helpView) EditorWindowMessage(m);
       return;

@@ -1,0 +1,116 @@
+// Keys pressed over the panels, questions, menus and help pages, each as a window sends it: the
+// key going down, the character it types, the key going up.
+#include <filesystem>
+#include <functional>
+
+#include "devenv/browser.h"
+#include "devenv/browser_state.h"
+#include "devenv/help_pane.h"
+#include "devenv/ide_actions.h"
+#include "devenv/ide_shell.h"
+#include "platform/events.h"
+#include "tests/devenv/editor_driver.h"
+
+namespace {
+
+class PanelKeysTest : public EditorTest {
+ protected:
+  void SetUp() override {
+    EditorTest::SetUp();
+    EventsReset();
+    BuildIdeMenus();
+    std::filesystem::create_directories(dir_.File("work"));
+    g_ide.settings.helpFolder = dir_.File("HELP/");
+    std::filesystem::create_directory(dir_.File("HELP"));
+    dir_.Write("HELP/intro.htm", "Some text");
+    ASSERT_TRUE(HelpPaneCreate());
+  }
+  void TearDown() override {
+    HelpPaneRelease();
+    EventsReset();
+    EditorTest::TearDown();
+  }
+  void Send(MsgKind kind, int32_t a) { IdeWindowMessage(Message{kind, a, 0}); }
+  void Press(int32_t vk, char typed) {
+    Send(MsgKind::KeyDown, vk);
+    if (typed) Send(MsgKind::Char, static_cast<unsigned char>(typed));
+    Send(MsgKind::KeyUp, vk);
+  }
+  std::string Work(const std::string& name) { return dir_.File("work/" + name); }
+};
+
+// Every key a panel, question, menu or page takes is its own: it does that panel's thing, and
+// the character the key types reaches neither the editor under it nor the panel that follows.
+TEST_F(PanelKeysTest, AKeyAndItsCharacterBelongToWhatTookTheKey) {
+  dir_.Write("work/other.vka", "print 2\r\n");
+  const std::string source = "print \"hello world\"";
+  auto panel = [](int32_t mode, int32_t kind) { return [=] { IdeOpenDialog(mode, kind); }; };
+  const struct {
+    const char* name;
+    std::function<void()> open;
+    const char* field;  // typed into the panel first
+    int32_t vk;
+    char typed;
+    std::function<bool()> done;
+    bool textKept;
+  } cases[] = {
+      {"save as, Enter", panel(kModeSaveAs, 3), "kept.vka", kVkReturn, 13,
+       [&] { return !BrowserIsOpen() && dir_.Read("work/kept.vka").find("hello world") != std::string::npos; }, true},
+      {"save as onto a file, Enter: the question follows and keeps", [&] {
+         panel(kModeSaveAs, 3)();
+         for (char c : std::string("other.vka")) Send(MsgKind::Char, c);
+         Press(kVkReturn, 13);
+       }, "", 'Y', 'y', [] { return BrowserIsOpen() && g_browser.kind == 4; }, true},
+      {"replace it?, Enter: yes", [&] {
+         panel(kModeSaveAs, 3)();
+         for (char c : std::string("other.vka")) Send(MsgKind::Char, c);
+         Press(kVkReturn, 13);
+       }, "", kVkReturn, 13, [&] { return !BrowserIsOpen() && dir_.Read("work/other.vka").find("hello") != std::string::npos; }, true},
+      {"make program, Enter", panel(kModeMakeProgram, 6), "game", kVkReturn, 13,
+       [&] { return !BrowserIsOpen() && std::filesystem::exists(Work("game")); }, true},
+      {"open, Enter", panel(kModeOpen, 2), "other.vka", kVkReturn, 13,
+       [] { return !BrowserIsOpen() && g_ide.editor.lines[0] == "print 2"; }, false},
+      {"find, Enter", [] { IdeFindOrReplace(0); }, "world", kVkReturn, 13,
+       [] { return !BrowserIsOpen() && g_ide.editor.sel.startCol == 13; }, true},
+      {"new project, Enter", panel(kModeNewProject, 8), "proj", kVkReturn, 13,
+       [] { return !BrowserIsOpen() && g_ide.fileName == "proj.vka"; }, false},
+      {"save changes?, Enter: yes, and the save as panel takes over", [] { IdeMenuQuit(); }, "", kVkReturn, 13,
+       [] { return BrowserIsOpen() && g_browser.kind == 3 && GetBrowserItem(1).empty(); }, true},
+      {"leave?, Enter: yes", [] { IdeAskQuit(); }, "", kVkReturn, 13, [] { return QuitPosted(); }, true},
+      {"leave?, Escape: no", [] { IdeAskQuit(); }, "", kVkIdeEscape, 27, [&] { return !BrowserIsOpen() && !QuitPosted(); }, true},
+      {"save as, Tab", panel(kModeSaveAs, 3), "a", kVkTab, 9, [] { return GetBrowserItem(1) == "a"; }, true},
+      {"save as, Backspace", panel(kModeSaveAs, 3), "ab", kVkBack, 8, [] { return GetBrowserItem(1) == "a"; }, true},
+      {"help page, Escape", [] { IdeShowHelpPage("intro.htm"); }, "", kVkIdeEscape, 27, [] { return !g_ide.helpView; }, true},
+      {"help page, a letter", [] { IdeShowHelpPage("intro.htm"); }, "", 'X', 'x', [] { return g_ide.helpView; }, true},
+      {"file menu, Escape", [] { g_ide.hotSpot = 11, IdeMenuCommand(); }, "", kVkIdeEscape, 27,
+       [] { return g_ide.openMenu == 0; }, true},
+      {"file menu, Enter", [] { g_ide.hotSpot = 11, IdeMenuCommand(); }, "", kVkReturn, 13,
+       [] { return g_ide.openMenu == 0; }, true},
+      {"edit menu, a letter", [] { g_ide.hotSpot = 12, IdeMenuCommand(); }, "", 'X', 'x',
+       [] { return g_ide.openMenu == 0; }, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::current_path(Work(""));
+    g_ide.fileName.clear();
+    EditorNewEmpty();
+    Type(source);
+    Key(kVkLeft, false, false, 6);  // between "hello " and "world": an Enter would split the line
+    g_ide.modified = 1;
+    const std::string before = Text();
+    c.open();
+    for (char ch : std::string(c.field)) Send(MsgKind::Char, ch);
+    Press(c.vk, c.typed);
+    EXPECT_TRUE(c.done());
+    if (c.textKept) {
+      EXPECT_EQ(Text(), before);
+    }
+    if (BrowserIsOpen()) BrowserClose();
+    if (g_ide.helpView) IdeCloseHelp();
+    g_ide.openMenu = 0;
+    EventsClearQuit();
+    dir_.Write("work/other.vka", "print 2\r\n");
+  }
+}
+
+}  // namespace
