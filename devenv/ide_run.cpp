@@ -267,8 +267,10 @@ void IdeWindowMessage(const Message& m) {
   g_ide.lastKey = 0;
   switch (m.kind) {
     case MsgKind::KeyDown: {
-      // A key that closed or changed what takes the keys has done its work there: the
-      // character it types goes nowhere, neither to the editor nor to the next panel.
+      // A key that closed or changed what takes the keys has done its work there: until it is
+      // released, the characters it types and its repeats go nowhere, neither to the editor
+      // nor to the next panel (a held Enter answers no question it opened).
+      if (m.a == g_ide.spentKey) return;
       const uint64_t taker = KeyTaker();
       g_ide.spentKey = 0;
       KeyDownMessage(m);
@@ -276,10 +278,7 @@ void IdeWindowMessage(const Message& m) {
       return;
     }
     case MsgKind::Char:
-      if (g_ide.spentKey != 0) {
-        g_ide.spentKey = 0;
-        return;
-      }
+      if (g_ide.spentKey != 0) return;
       break;
     case MsgKind::KeyUp:
       if (m.a == g_ide.spentKey) g_ide.spentKey = 0;

@@ -66,6 +66,14 @@ TEST_F(PanelKeysTest, AKeyAndItsCharacterBelongToWhatTookTheKey) {
          for (char c : std::string("other.vka")) Send(MsgKind::Char, c);
          Press(kVkReturn, 13);
        }, "", kVkReturn, 13, [&] { return !BrowserIsOpen() && dir_.Read("work/other.vka").find("hello") != std::string::npos; }, true},
+      {"save as onto a file, Enter held: its repeats answer nothing", [&] {
+         panel(kModeSaveAs, 3)();
+         for (char c : std::string("other.vka")) Send(MsgKind::Char, c);
+         Send(MsgKind::KeyDown, kVkReturn);
+         Send(MsgKind::Char, 13);
+       }, "", kVkReturn, 13, [&] { return BrowserIsOpen() && dir_.Read("work/other.vka") == "print 2\r\n"; }, true},
+      {"save as opened by F3 still held, the name typed, Enter", [&] { Send(MsgKind::KeyDown, kVkF1 + 2); }, "kept2.vka",
+       kVkReturn, 13, [] { return !BrowserIsOpen() && g_ide.fileName == "kept2.vka"; }, true},
       {"make program, Enter", panel(kModeMakeProgram, 6), "game", kVkReturn, 13,
        [&] { return !BrowserIsOpen() && std::filesystem::exists(Work("game")); }, true},
       {"open, Enter", panel(kModeOpen, 2), "other.vka", kVkReturn, 13,
