@@ -228,9 +228,9 @@ void MainLoop() {
 
 namespace {
 
-// What takes the keys now: the open panel (each one anew), the help pane, an open menu or the
-// editor.
-uint64_t KeyTaker() {
+// What takes the keys and clicks now: the open panel (each one anew), the help pane, an open
+// menu or the editor.
+uint64_t InputTaker() {
   if (BrowserIsOpen()) return 3 + uint64_t(BrowserOpenings());
   if (g_ide.helpView) return 1;
   return g_ide.openMenu > 0 ? 2 : 0;
@@ -271,15 +271,24 @@ void IdeWindowMessage(const Message& m) {
       // released, the characters it types and its repeats go nowhere, neither to the editor
       // nor to the next panel (a held Enter answers no question it opened).
       if (m.a == g_ide.spentKey) return;
-      const uint64_t taker = KeyTaker();
+      const uint64_t taker = InputTaker();
       g_ide.spentKey = 0;
       KeyDownMessage(m);
-      if (KeyTaker() != taker && TypesCharacter(m.a)) g_ide.spentKey = m.a;
+      if (InputTaker() != taker && TypesCharacter(m.a)) g_ide.spentKey = m.a;
       return;
     }
     case MsgKind::Char:
       if (g_ide.spentKey != 0) return;
       break;
+    case MsgKind::LButtonDown: {
+      // A double click whose first click closed or changed what takes the clicks ends there: its
+      // later clicks do not reach what came under the pointer.
+      if (m.clicks > 1 && g_ide.spentClick) return;
+      const uint64_t taker = InputTaker();
+      if (!BrowserIsOpen() || !BrowserWindowMessage(m)) LeftButtonDown();
+      g_ide.spentClick = InputTaker() != taker;
+      return;
+    }
     case MsgKind::KeyUp:
       if (m.a == g_ide.spentKey) g_ide.spentKey = 0;
       break;
@@ -312,7 +321,6 @@ void IdeWindowMessage(const Message& m) {
       g_ide.mouseX = m.a - g_display.pictureOffsetX;
       g_ide.mouseY = m.b - g_display.pictureOffsetY;
       return;
-    case MsgKind::LButtonDown: LeftButtonDown(); return;
     case MsgKind::LButtonUp: g_ide.buttonHeld = false; return;
     case MsgKind::Char:
       if (!g_ide.helpView) EditorWindowMessage(m);

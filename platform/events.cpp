@@ -136,8 +136,8 @@ void Track(const Message& m) {
   if (m.kind == MsgKind::KeyDown || m.kind == MsgKind::KeyUp) g_keys[m.a & 255] = m.kind == MsgKind::KeyDown;
 }
 
-void Push(MsgKind kind, int32_t a = 0, int32_t b = 0) {
-  Message m{kind, a, b};
+void Push(MsgKind kind, int32_t a = 0, int32_t b = 0, int32_t clicks = 0) {
+  Message m{kind, a, b, clicks};
   Track(m);
   g_queue.push_back(m);
 }
@@ -179,7 +179,8 @@ void Translate(const SDL_Event& e) {
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
       bool down = e.type == SDL_MOUSEBUTTONDOWN;
-      if (e.button.button == SDL_BUTTON_LEFT) Push(down ? MsgKind::LButtonDown : MsgKind::LButtonUp, e.button.x, e.button.y);
+      if (e.button.button == SDL_BUTTON_LEFT)
+        Push(down ? MsgKind::LButtonDown : MsgKind::LButtonUp, e.button.x, e.button.y, e.button.clicks);
       if (e.button.button == SDL_BUTTON_RIGHT) Push(down ? MsgKind::RButtonDown : MsgKind::RButtonUp, e.button.x, e.button.y);
       if (e.button.button == SDL_BUTTON_MIDDLE) Push(down ? MsgKind::MButtonDown : MsgKind::MButtonUp, e.button.x, e.button.y);
       break;

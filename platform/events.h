@@ -19,6 +19,7 @@ struct Message {
   MsgKind kind = MsgKind::Paint;
   int32_t a = 0;
   int32_t b = 0;
+  int32_t clicks = 0;  // a button going down: 2 and more for the later clicks of a double click
 };
 
 // Starts the event source; headless means no SDL events at all.

@@ -1,5 +1,5 @@
-// Keys pressed over the panels, questions, menus and help pages, each as a window sends it: the
-// key going down, the character it types, the key going up.
+// Keys and clicks over the panels, questions, menus and help pages, each as a window sends it:
+// the key going down, the character it types, the key going up; the clicks of a double click.
 #include <filesystem>
 #include <functional>
 
@@ -13,7 +13,7 @@
 
 namespace {
 
-class PanelKeysTest : public EditorTest {
+class PanelInputTest : public EditorTest {
  protected:
   void SetUp() override {
     EditorTest::SetUp();
@@ -30,7 +30,7 @@ class PanelKeysTest : public EditorTest {
     EventsReset();
     EditorTest::TearDown();
   }
-  void Send(MsgKind kind, int32_t a) { IdeWindowMessage(Message{kind, a, 0}); }
+  void Send(MsgKind kind, int32_t a, int32_t b = 0) { IdeWindowMessage(Message{kind, a, b}); }
   void Press(int32_t vk, char typed) {
     Send(MsgKind::KeyDown, vk);
     if (typed) Send(MsgKind::Char, static_cast<unsigned char>(typed));
@@ -41,7 +41,7 @@ class PanelKeysTest : public EditorTest {
 
 // Every key a panel, question, menu or page takes is its own: it does that panel's thing, and
 // the character the key types reaches neither the editor under it nor the panel that follows.
-TEST_F(PanelKeysTest, AKeyAndItsCharacterBelongToWhatTookTheKey) {
+TEST_F(PanelInputTest, AKeyAndItsCharacterBelongToWhatTookTheKey) {
   dir_.Write("work/other.vka", "print 2\r\n");
   const std::string source = "print \"hello world\"";
   auto panel = [](int32_t mode, int32_t kind) { return [=] { IdeOpenDialog(mode, kind); }; };
@@ -118,6 +118,50 @@ TEST_F(PanelKeysTest, AKeyAndItsCharacterBelongToWhatTookTheKey) {
     g_ide.openMenu = 0;
     EventsClearQuit();
     dir_.Write("work/other.vka", "print 2\r\n");
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A double click whose first click closes a page or a question ends there: its second click
+// reaches nothing that came under the pointer. Inside a panel a double click still acts.
+TEST_F(PanelInputTest, TheSecondClickOfADoubleClickThatClosedAPageReachesNothing) {
+  dir_.Write("work/other.vka", "print 2\r\n");
+  std::filesystem::current_path(Work(""));
+  auto onButton = [](int32_t i) {
+    const BrowserButton& b = g_browser.buttons[i];
+    return std::pair{g_browser.left + b.x + 5, g_browser.top + b.y + 5};
+  };
+  const struct {
+    const char* name;
+    std::function<void()> open;
+    std::function<std::pair<int32_t, int32_t>()> at;
+    std::function<bool()> done;
+  } cases[] = {
+      {"help page, Close", [] { IdeShowHelpPage("intro.htm"); }, [] { return std::pair{20, 28}; },
+       [] { return !g_ide.helpView && g_ide.openMenu == 0; }},
+      {"leave?, No", [] { IdeAskQuit(); }, [&] { return onButton(1); },
+       [] { return !BrowserIsOpen() && !g_ide.clickPending && !QuitPosted(); }},
+      {"open, a file's entry", [] { IdeOpenDialog(kModeOpen, 2); },
+       [] { return std::pair{g_browser.left + 40, g_browser.top + kTrackY + kBrowserRowHeight + 8}; },
+       [] { return !BrowserIsOpen() && g_ide.editor.lines[0] == "print 2"; }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EditorNewEmpty();
+    c.open();
+    const auto [x, y] = c.at();
+    Send(MsgKind::MouseMove, x, y);
+    for (int32_t clicks : {1, 2}) {
+      IdeWindowMessage(Message{MsgKind::LButtonDown, 0, 0, clicks});
+      Send(MsgKind::LButtonUp, 0);
+    }
+    EXPECT_TRUE(c.done());
+    if (BrowserIsOpen()) BrowserClose();
+    g_ide.openMenu = 0;
+    g_ide.clickPending = false;
   }
 }
 
