@@ -224,10 +224,6 @@ void MainLoop() {
   }
 }
 
-}  // namespace
-
-namespace {
-
 // What takes the keys and clicks now: the open panel (each one anew), the help pane, an open
 // menu or the editor.
 uint64_t InputTaker() {
@@ -281,12 +277,13 @@ void IdeWindowMessage(const Message& m) {
       if (g_ide.spentKey != 0) return;
       break;
     case MsgKind::LButtonDown: {
-      // A double click whose first click closed or changed what takes the clicks ends there: its
-      // later clicks do not reach what came under the pointer.
-      if (m.clicks > 1 && g_ide.spentClick) return;
+      // The later clicks of a double click go only where its first click went, while that still
+      // takes the clicks: after a first click that closed a page, or that a page before the
+      // environment took, they reach nothing under the pointer.
+      if (m.clicks > 1 && InputTaker() != g_ide.clickTaker) return;
       const uint64_t taker = InputTaker();
       if (!BrowserIsOpen() || !BrowserWindowMessage(m)) LeftButtonDown();
-      g_ide.spentClick = InputTaker() != taker;
+      g_ide.clickTaker = InputTaker() == taker ? taker : kNoClickTaker;
       return;
     }
     case MsgKind::KeyUp:

@@ -68,6 +68,7 @@ struct IdeScrollBar {
 };
 
 inline constexpr int32_t kStartNoticeFrames = 240;
+inline constexpr uint64_t kNoClickTaker = ~uint64_t(0);
 
 struct IdeState {
   IdeSettings settings;
@@ -108,7 +109,7 @@ struct IdeState {
   bool keysHeld[256] = {};  // the polled keyboard by virtual-key code
   int32_t lastKey = 0;       // virtual key of the last key-down message
   int32_t spentKey = 0;      // a key that closed what took it: dropped with its characters until released
-  bool spentClick = false;   // the last click closed or changed what took it
+  uint64_t clickTaker = kNoClickTaker;  // what took the last click and takes the clicks still
 
   EditorBuffer editor;  // the live buffer
   // The single-level undo: a copy of every line, made before an edit of more than a character.
