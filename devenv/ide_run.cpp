@@ -117,6 +117,13 @@ void LeftButtonDown() {
 bool FrameStep() {
   if (const int signal = EventsEndingSignal()) IdeEndBySignal(signal);
   IdeSyncNotedWork();
+  // The first start on this machine opens with the introduction, there before the first input:
+  // what that frame brings goes to the page, not to the editor or a menu under it.
+  if (g_ide.firstRun && !g_ide.firstFrameShown) {
+    g_ide.firstFrameShown = true;
+    IdeHelpFromRoot();
+    IdeShowHelpPage("intro.htm");
+  }
   // The keyboard is never taken from this window, so nothing is re-acquired and the caret stays.
   PollInputDevices();
   ReadKeysHeld();
@@ -132,12 +139,6 @@ bool FrameStep() {
   }
   if (!BrowserIsOpen()) IdeShellFrameKeys();
   PollMediaBrowser();
-  // The first start on this machine opens with the introduction.
-  if (g_ide.firstRun && !g_ide.firstFrameShown) {
-    g_ide.firstFrameShown = true;
-    IdeHelpFromRoot();
-    IdeShowHelpPage("intro.htm");
-  }
   IdeTurnStartNotices();
   if (g_ide.helpRequested) {  // F1 chose a page
     g_ide.helpRequested = false;

@@ -43,6 +43,7 @@ TEST_F(IdeRunTest, ALostDisplayEndsTheRunAndTheNextRunRecreatesIt) {
   Session session;
   ASSERT_TRUE(OpenHeadless(session, dir_.File("none.img")));
   IdeStartUp(1.0);
+  IdeStartUp(1.0);  // a later start: no introduction takes the keys
   // F4 ends the first run with the surfaces kept, so the fault lands on the kept ones.
   EXPECT_EQ(RunFrames(30, 115), kIdeExitCompile);
   g_surfaceFaults.loseNext = 1;
@@ -179,6 +180,23 @@ TEST_F(IdeRunTest, AnF5WhoseFilesCannotBeWrittenKeepsTheText) {
   UnsavedWorkNote({});
   g_runtime.workFileTmp.clear();
   g_runtime.workFileTmp2.clear();
+  CloseSession(session);
+}
+
+// The introduction of a first start is there from the first frame: a key of that frame goes to
+// it, not to the editor under it.
+TEST_F(IdeRunTest, TheFirstStartsPageTakesTheFirstFramesKeys) {
+  Session session;
+  ASSERT_TRUE(OpenHeadless(session, dir_.File("none.img")));
+  IdeStartUp(1.0);
+  ASSERT_TRUE(g_ide.firstRun);
+  g_runtime.options.frames = 1;
+  g_runtime.framesRun = 0;
+  EventsReset();
+  for (const Message& m : {Message{MsgKind::KeyDown, 'X', 0}, Message{MsgKind::Char, 'x', 0}}) PostWindowMessage(m);
+  EXPECT_EQ(RunIdeUntilExit(IdeCompileReport{}, "", true), kIdeExitRunning);
+  EXPECT_TRUE(g_ide.helpView);
+  EXPECT_EQ(g_ide.editor.lines, std::vector<std::string>{""});
   CloseSession(session);
 }
 
