@@ -45,6 +45,10 @@ TEST_F(PanelInputTest, AKeyAndItsCharacterBelongToWhatTookTheKey) {
   dir_.Write("work/other.vka", "print 2\r\n");
   const std::string source = "print \"hello world\"";
   auto panel = [](int32_t mode, int32_t kind) { return [=] { IdeOpenDialog(mode, kind); }; };
+  auto saveAsOther = [&] {
+    IdeOpenDialog(kModeSaveAs, 3);
+    for (char c : std::string("other.vka")) Send(MsgKind::Char, c);
+  };
   const struct {
     const char* name;
     std::function<void()> open;
@@ -57,18 +61,15 @@ TEST_F(PanelInputTest, AKeyAndItsCharacterBelongToWhatTookTheKey) {
       {"save as, Enter", panel(kModeSaveAs, 3), "kept.vka", kVkReturn, 13,
        [&] { return !BrowserIsOpen() && dir_.Read("work/kept.vka").find("hello world") != std::string::npos; }, true},
       {"save as onto a file, Enter: the question follows and keeps", [&] {
-         panel(kModeSaveAs, 3)();
-         for (char c : std::string("other.vka")) Send(MsgKind::Char, c);
+         saveAsOther();
          Press(kVkReturn, 13);
        }, "", 'Y', 'y', [] { return BrowserIsOpen() && g_browser.kind == 4; }, true},
       {"replace it?, Enter: yes", [&] {
-         panel(kModeSaveAs, 3)();
-         for (char c : std::string("other.vka")) Send(MsgKind::Char, c);
+         saveAsOther();
          Press(kVkReturn, 13);
        }, "", kVkReturn, 13, [&] { return !BrowserIsOpen() && dir_.Read("work/other.vka").find("hello") != std::string::npos; }, true},
       {"save as onto a file, Enter held: its repeats answer nothing", [&] {
-         panel(kModeSaveAs, 3)();
-         for (char c : std::string("other.vka")) Send(MsgKind::Char, c);
+         saveAsOther();
          Send(MsgKind::KeyDown, kVkReturn);
          Send(MsgKind::Char, 13);
        }, "", kVkReturn, 13, [&] { return BrowserIsOpen() && dir_.Read("work/other.vka") == "print 2\r\n"; }, true},
