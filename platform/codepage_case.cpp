@@ -1,6 +1,7 @@
 // Letter case in the code pages: which byte is the lower-case form of which, for matching
 // names ignoring case and ordering them.
 #include <array>
+#include <iterator>
 #include <map>
 #include <utility>
 
@@ -51,24 +52,25 @@ int ByteOf(int32_t codePage, uint32_t c) {
 // Each byte's weight in the order of names: the order of the bytes, but a letter of kFollows
 // whose page holds the letter it follows comes right after that letter.
 CaseTable MakeWeights(int32_t codePage) {
-  std::array<int, 256> follows;
-  follows.fill(-1);
-  for (const auto& [letter, after] : kFollows) {
-    const int b = ByteOf(codePage, letter), anchor = ByteOf(codePage, after);
-    if (b >= 0 && anchor >= 0) follows[size_t(b)] = anchor;
+  constexpr size_t kCount = std::size(kFollows);
+  std::array<int, kCount> letter, anchor;  // the bytes of each entry's letters, or -1
+  for (size_t k = 0; k < kCount; ++k) {
+    letter[k] = ByteOf(codePage, kFollows[k].first);
+    anchor[k] = ByteOf(codePage, kFollows[k].second);
   }
+  std::array<bool, 256> moved{};
+  for (size_t k = 0; k < kCount; ++k)
+    if (letter[k] >= 0 && anchor[k] >= 0) moved[size_t(letter[k])] = true;
   CaseTable weights{};
   int next = 0;
   // A letter is weighed, then the letters that follow it, in kFollows' order.
   auto weigh = [&](auto& self, int b) -> void {
     weights[size_t(b)] = uint8_t(next++);
-    for (const auto& entry : kFollows) {
-      const int f = ByteOf(codePage, entry.first);
-      if (f >= 0 && follows[size_t(f)] == b) self(self, f);
-    }
+    for (size_t k = 0; k < kCount; ++k)
+      if (anchor[k] == b && letter[k] >= 0) self(self, letter[k]);
   };
   for (int b = 0; b < 256; ++b)
-    if (follows[size_t(b)] < 0) weigh(weigh, b);
+    if (!moved[size_t(b)]) weigh(weigh, b);
   return weights;
 }
 
