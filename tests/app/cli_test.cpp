@@ -457,9 +457,10 @@ TEST(CommandLine, APipedInputIsReadOnce) {
     EXPECT_NE(entry.path().filename().string().rfind("run-", 0), 0u) << entry.path();
 }
 
-// An --input file larger than the memory left is said in words, as a bad input file is, whether
-// it is read as a file or as a device. A sanitizer reserves more address space than the limit.
-TEST(CommandLine, AnInputFileBeyondTheMemoryLeftIsSaidSo) {
+// A file larger than the memory left is said in words: an --input file as a bad input file,
+// whether read as a file or as a device, and a program image as one that does not load. A
+// sanitizer reserves more address space than the limit.
+TEST(CommandLine, AFileBeyondTheMemoryLeftIsSaidSo) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
   GTEST_SKIP();
 #elif defined(__has_feature)
@@ -469,14 +470,24 @@ TEST(CommandLine, AnInputFileBeyondTheMemoryLeftIsSaidSo) {
 #endif
   const std::string source = WriteTempFile("cli_memory.vka", "print 1\n");
   const std::string big = WriteTempFile("cli_memory_input.txt", "");
+  const std::string image = WriteTempFile("cli_memory.img", std::string("\x01\0\0\0\0\x04\0\0", 8));
   std::filesystem::resize_file(big, 200 << 20);  // sparse: no disk taken
-  for (const std::string& input : {big, std::string("/dev/zero")}) {
-    Result r = Tool("run " + source + " --headless --input " + input, "ulimit -v 150000; ");
-    EXPECT_EQ(r.status, 2) << input;
-    EXPECT_EQ(r.output.rfind("vellumark: not enough memory to read the --input file " + input + "\n", 0), 0u)
-        << r.output;
+  std::filesystem::resize_file(image, 200 << 20);
+  const struct {
+    std::string command, said;
+    int status;
+  } cases[] = {
+      {"run " + source + " --headless --input " + big, "not enough memory to read the --input file " + big, 2},
+      {"run " + source + " --headless --input /dev/zero", "not enough memory to read the --input file /dev/zero", 2},
+      {"exec " + image + " --headless", image + ": not enough memory to load the program image", 3},
+  };
+  for (const auto& c : cases) {
+    Result r = Tool(c.command, "ulimit -v 150000; ");
+    EXPECT_EQ(r.status, c.status) << c.command;
+    EXPECT_EQ(r.output.rfind("vellumark: " + c.said + "\n", 0), 0u) << r.output;
   }
   FsDeleteFile(big);
+  FsDeleteFile(image);
 }
 
 // run of a program image and exec of a source say which command fits.
