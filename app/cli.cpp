@@ -352,8 +352,7 @@ int Build(const std::vector<std::string>& args) {
     return UsageError(error);
   // An image is loaded as a run loads it: one that would not run makes no game.
   if (source.empty() && !ImageLoads(in, "build", &error)) return ImageNotLoaded(error);
-  if (!source.empty())
-    if (const int status = SourceNotReadable(in.given, in.path)) return status;
+  if (const int status = source.empty() ? kExitOk : SourceNotReadable(in.given, in.path)) return status;
   CompileOutcome outcome;
   if (!source.empty()) {
     image = FsTempFolderFile("_exefile.dat");
