@@ -351,6 +351,7 @@ int Build(const std::vector<std::string>& args) {
       !OutputsApart({in}, {out}, &error))
     return UsageError(error);
   // An image is loaded as a run loads it: one that would not run makes no game.
+  if (source.empty() && !IsRegularFile(in.path)) return NotAFile(in.given, in.path);
   if (source.empty() && !ImageLoads(in, "build", &error)) return ImageNotLoaded(error);
   if (const int status = source.empty() ? kExitOk : SourceNotReadable(in.given, in.path)) return status;
   CompileOutcome outcome;

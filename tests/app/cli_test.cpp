@@ -230,14 +230,24 @@ TEST(CommandLine, BuildAndExecRefuseAnImageThatDoesNotLoadAlike) {
       {bytes.substr(0, bytes.size() - 4), ": the program image is cut short"},
       {bytes.substr(0, bytes.size() / 2), ": the program image has a wrong size\n"},
       {"print 1\n", " is not a program image (a source file "}};
+  const auto given = [&](const char* command) {
+    return Tool(command + bad + (command[0] == 'b' ? " -o " + game : " --headless --frames 1"));
+  };
   for (const auto& [content, reason] : kImages) {
     WriteTempFile("cli_bad_image.bin", content);
     for (const char* command : {"build --image ", "exec "}) {
-      Result r = Tool(command + bad + (command[0] == 'b' ? " -o " + game : " --headless --frames 1"));
+      Result r = given(command);
       EXPECT_EQ(r.status, 3) << command << reason << r.output;
       EXPECT_EQ(r.output.rfind("vellumark: " + bad + reason, 0), 0u) << command << r.output;
     }
     EXPECT_FALSE(FsFileExists(game)) << reason;
+  }
+  // A file that is not there is a bad input file to both.
+  FsDeleteFile(bad);
+  for (const char* command : {"build --image ", "exec "}) {
+    Result r = given(command);
+    EXPECT_EQ(r.status, 2) << command;
+    EXPECT_EQ(r.output, "vellumark: " + bad + ": no such file\n") << command;
   }
   EXPECT_EQ(Tool("build --image " + image + " -o " + game).status, 0);
   EXPECT_TRUE(FsFileExists(game));
