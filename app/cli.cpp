@@ -135,6 +135,41 @@ struct CommandFile {
   std::string what, given, path;
 };
 
+// A source a command compiles is a file that can be read, or the cause is said (the compile
+// would only say that it could not read it): 0, or status 2 as UsageError.
+int SourceNotReadable(const std::string& given, const std::string& path) {
+  if (!IsRegularFile(path)) return NotAFile(given, path);
+  std::string none;
+  const FsRead read = FsReadHostRegularFile(path, none, 0, true);
+  if (read == FsRead::kOk) return kExitOk;
+  FsRemoveTempFolder();
+  std::fprintf(stderr, "vellumark: %s: %s\n", given.c_str(), FsReadCause(read, "a source").c_str());
+  return kExitCompileError;
+}
+
+// Whether a file given as a program image loads as a run loads it; if not, why, in the same
+// words for every command that takes an image (command: the one that takes a source instead).
+bool ImageLoads(const CommandFile& image, const std::string& command, std::string* why) {
+  const std::string fits = " with \"vellumark " + command + " " + image.given + "\"";
+  std::string cause;
+  if (!LooksLikeImage(image.path) && HasSourceExtension(image.given)) {
+    *why = image.given + " is a source file: " + command + " it" + fits;
+    return false;
+  }
+  if (!LooksLikeImage(image.path)) *why = image.given + " is not a program image";
+  else if (!CheckProgramImage(image.path, &cause)) *why = image.given + ": " + cause;
+  else return true;
+  if (LooksLikeText(image.path)) *why += " (a source file " + command + "s" + fits + ")";
+  return false;
+}
+
+// An image that does not load: status 3, whichever command was given it.
+int ImageNotLoaded(const std::string& why) {
+  FsRemoveTempFolder();
+  std::fprintf(stderr, "vellumark: %s\n", why.c_str());
+  return kExitLoadError;
+}
+
 // The files the run options name: --input is read, --grab and --transcript written.
 void OptionFiles(const RunOptions& o, std::vector<CommandFile>* inputs, std::vector<CommandFile>* outputs) {
   if (!o.inputFile.empty()) inputs->push_back({"--input file", o.inputFile, o.inputFile});
@@ -207,12 +242,7 @@ int Exec(const std::vector<std::string>& args) {
     return UsageError(error);
   o.errorTexts = LanguageErrorTexts();
   if (!IsRegularFile(image)) return NotAFile(args[1], image);
-  if (!LooksLikeImage(image)) {
-    if (HasSourceExtension(args[1]))
-      return UsageError(args[1] + " is a source file: run it with \"vellumark run " + args[1] + "\"");
-    return UsageError(args[1] + " is not a program image" +
-                      (LooksLikeText(image) ? " (a source file runs with \"vellumark run " + args[1] + "\")" : ""));
-  }
+  if (!ImageLoads({"program image", args[1], image}, "run", &error)) return ImageNotLoaded(error);
   return RunImageFile(image, o);
 }
 
@@ -245,6 +275,7 @@ int Compile(const std::vector<std::string>& args) {
   if (!CommandLinePath(source.given, true, &source.path, &error) ||
       !CommandLinePath(out.given, false, &out.path, &error) || !OutputsApart({source}, {out}, &error))
     return UsageError(error);
+  if (const int status = SourceNotReadable(source.given, source.path)) return status;
   // The compile names the source as given in its messages; it finds it as the check above did.
   // The image is written only once the included files are known to be apart from it.
   CompileOutcome outcome;
@@ -260,6 +291,7 @@ int Check(const std::vector<std::string>& args) {
   if (!FileArgument(args, "a source file", &error)) return UsageError(error);
   if (args.size() > 2) return UsageError("unexpected argument \"" + args[2] + "\"");
   if (!CommandLinePath(args[1], true, &source, &error)) return UsageError(error);
+  if (const int status = SourceNotReadable(args[1], source)) return status;
   return CompileFile(args[1], "") ? kExitOk : kExitCompileError;
 }
 
@@ -270,7 +302,7 @@ int Run(const std::vector<std::string>& args) {
       !CommandLinePath(args[1], true, &source, &error) || !CheckOptionFiles(o, &error) ||
       !RunFilesApart({"source file", args[1], source}, o, &error))
     return UsageError(error);
-  if (!IsRegularFile(source)) return NotAFile(args[1], source);
+  if (const int status = SourceNotReadable(args[1], source)) return status;
   if (LooksLikeImage(source))
     return UsageError(args[1] + " is a program image: run it with \"vellumark exec " + args[1] + "\"");
   const std::string image = FsTempFolderFile("program.img");
@@ -319,11 +351,9 @@ int Build(const std::vector<std::string>& args) {
       !OutputsApart({in}, {out}, &error))
     return UsageError(error);
   // An image is loaded as a run loads it: one that would not run makes no game.
-  if (source.empty() && !CheckProgramImage(in.path, &error)) {
-    const std::string hint = LooksLikeText(in.path) ? " (a source file builds with \"vellumark build " + in.given + "\")" : "";
-    std::fprintf(stderr, "vellumark: build: %s: %s%s\n", in.given.c_str(), error.c_str(), hint.c_str());
-    return kExitLoadError;
-  }
+  if (source.empty() && !IsRegularFile(in.path)) return NotAFile(in.given, in.path);
+  if (source.empty() && !ImageLoads(in, "build", &error)) return ImageNotLoaded(error);
+  if (const int status = source.empty() ? kExitOk : SourceNotReadable(in.given, in.path)) return status;
   CompileOutcome outcome;
   if (!source.empty()) {
     image = FsTempFolderFile("_exefile.dat");
@@ -383,15 +413,9 @@ int Edit(const std::vector<std::string>& args) {
         std::fprintf(stderr, "vellumark: %s: no such folder\n", file.c_str());
         return kExitCompileError;
       }
-    } else {
-      if (!IsRegularFile(path)) return NotAFile(file, path);
-      // A source that cannot be read is said here: the environment would open an empty text.
-      std::string none;
-      const FsRead read = FsReadHostRegularFile(path, none, 0, true);
-      if (read != FsRead::kOk) {
-        std::fprintf(stderr, "vellumark: %s: %s\n", file.c_str(), FsReadCause(read, "a source").c_str());
-        return kExitCompileError;
-      }
+    } else if (const int status = SourceNotReadable(file, path)) {
+      // Said here: the environment would open an empty text.
+      return status;
     }
   }
   if (!EditFilesApart({"source file", file, path}, o, &error)) return UsageError(error);

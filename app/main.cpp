@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <exception>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,9 @@ int main(int argc, char** argv) try {
   // Text left by an environment that was killed is kept and named before anything else.
   FsRecoverEndedRuns();
   return ToolMain(args);
+} catch (const std::bad_alloc&) {
+  std::fputs("vellumark: not enough memory\n", stderr);
+  return kExitLoadError;
 } catch (const std::exception& e) {
   std::fprintf(stderr, "vellumark: %s\n", e.what());
   return kExitLoadError;

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "platform/fs.h"
 #include "platform/host_files.h"
@@ -84,15 +85,22 @@ bool CheckOptionFiles(RunOptions& o, std::string* error) {
   if (!o.inputFile.empty()) {
     std::string text;
     std::vector<ScriptEvent> events;
-    FsRead read = FsReadHostRegularFile(o.inputFile, text, kMostInputFileBytes, false);
     // A pipe or a device can be read once only: it is read here, as far as a file may go, and
     // the run reads a copy.
-    struct stat st {};
-    const bool stream = read == FsRead::kNotRegular && stat(o.inputFile.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
-    if (stream) read = FsReadHostStream(o.inputFile, text, kMostInputFileBytes);
-    if (read != FsRead::kOk)
-      return Fail(error, "cannot read the --input file " + o.inputFile + ": " + FsReadCause(read, "an input file"));
-    if (!ParseInputScript(text, events, &why)) return Fail(error, "--input file " + o.inputFile + ": " + why);
+    bool stream = false;
+    const std::string noMemory = "not enough memory to read the --input file " + o.inputFile;
+    try {
+      FsRead read = FsReadHostRegularFile(o.inputFile, text, kMostInputFileBytes, false);
+      struct stat st {};
+      stream = read == FsRead::kNotRegular && stat(o.inputFile.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+      if (stream) read = FsReadHostStream(o.inputFile, text, kMostInputFileBytes);
+      if (read == FsRead::kFailed && errno == ENOMEM) return Fail(error, noMemory);
+      if (read != FsRead::kOk)
+        return Fail(error, "cannot read the --input file " + o.inputFile + ": " + FsReadCause(read, "an input file"));
+      if (!ParseInputScript(text, events, &why)) return Fail(error, "--input file " + o.inputFile + ": " + why);
+    } catch (const std::bad_alloc&) {
+      return Fail(error, noMemory);
+    }
     if (stream) {
       const std::string copy = FsCreateTempFile("input.txt", text.data(), text.size());
       if (copy.empty()) return Fail(error, "the --input file " + o.inputFile + " cannot be kept without a temporary folder");

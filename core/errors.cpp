@@ -9,6 +9,7 @@
 #include "platform/clipboard.h"
 #include "platform/events.h"
 #include "platform/fs.h"
+#include "platform/host_files.h"
 #include "platform/ini.h"
 
 int32_t g_errorCode = 0;
@@ -199,7 +200,7 @@ void AppendErrorLog(const std::string& message) {
   char key[96];
   std::snprintf(key, sizeof key, "RUNTIMEERROR ON %d/%d/%d AT %d:%d", utc.tm_mday, utc.tm_mon + 1,
                 utc.tm_year + 1900, utc.tm_hour, utc.tm_min);
-  IniWriteString(LogPath(), "ERRORLOG", key, message);
+  IniWriteHostString(LogPath(), "ERRORLOG", key, message);
 }
 
 namespace {
@@ -277,5 +278,5 @@ void WriteDebugListing(const char* source, uint32_t length) {
     if (pos < length && source[pos] == '\n') ++pos;
     if (pos < length && source[pos] == 0) ++pos;
   }
-  FsWriteFileAtomic(ProgramSideFile("VK.VKA"), out);
+  FsWriteHostFileAtomic(ProgramSideFile("VK.VKA"), out);  // never a user's file of another case
 }

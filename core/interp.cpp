@@ -41,7 +41,7 @@ void TraceCommand() {
   char key[32], value[32];
   std::snprintf(key, sizeof key, "PC%lld", (long long)CodeIndexOf(ProgramCounter));
   std::snprintf(value, sizeof value, "%lld", (long long)*ProgramCounter);
-  IniWriteString(g_runtime.runFolder + "/VK.LOG", "VELLUMARKLOOPMIDDLE", key, value);
+  IniWriteHostString(g_runtime.runFolder + "/VK.LOG", "VELLUMARKLOOPMIDDLE", key, value);
 }
 
 // A command number without a handler ends the program without a message.

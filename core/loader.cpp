@@ -1,6 +1,7 @@
 #include "core/loader.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -182,7 +183,8 @@ bool LoadProgram(const std::string& file, std::string* error) {
     case FsRead::kOk: break;
     case FsRead::kTooLarge: return Fail(error, "the program image is too large");
     case FsRead::kNotRegular: return Fail(error, "the program image is not a regular file");
-    default: return Fail(error, "cannot open the program image");
+    default:
+      return Fail(error, errno == ENOMEM ? "not enough memory to load the program image" : "cannot open the program image");
   }
   return LoadProgramFromBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), error);
 }

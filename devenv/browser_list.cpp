@@ -21,11 +21,6 @@ bool EndsWithNoCase(const std::string& name, const char* ext) {
   return name.size() >= e.size() && FsEqualsNoCase(name.substr(name.size() - e.size()), e);
 }
 
-std::string Lower(std::string s) {
-  for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
 std::string WithoutTrailingSlash(std::string folder) {
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
   return folder;
@@ -126,7 +121,7 @@ void BrowserSortEntries(std::vector<BrowserEntry>& entries) {
   std::stable_sort(entries.begin(), entries.end(), [](const BrowserEntry& a, const BrowserEntry& b) {
     const int32_t ga = Group(a.type), gb = Group(b.type);
     if (ga != gb) return ga < gb;
-    const std::string la = Lower(a.name), lb = Lower(b.name);
+    const std::string la = CodePageSortKey(TextCodePage(), a.name), lb = CodePageSortKey(TextCodePage(), b.name);
     return la != lb ? la < lb : a.name < b.name;
   });
 }

@@ -98,7 +98,8 @@ void BrowserBuildList();
 // Entry (1-based) opened by a second click: a folder, the parent entry or a root.
 void BrowserOpenEntry(int32_t index);
 void BrowserGoToParent();
-// The sort: folders, sources, programs, other files, each by name ignoring case.
+// The sort: folders, sources, programs, other files, each by name ignoring case in the text
+// code page's alphabet.
 void BrowserSortEntries(std::vector<BrowserEntry>& entries);
 // "Jun  3 21:49:08 " for a time.
 std::string BrowserDateText(int64_t seconds);

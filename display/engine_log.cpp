@@ -15,5 +15,5 @@ void LogEngineError(const std::string& message) {
   char key[96];
   std::snprintf(key, sizeof key, "ENGINEERROR ON %d/%d/%d AT %d:%d", utc.tm_mday, utc.tm_mon + 1, utc.tm_year + 1900,
                 utc.tm_hour, utc.tm_min);
-  IniWriteString(ProgramSideFile("VK.LOG"), "ERRORLOG", key, g_lastEngineError);
+  IniWriteHostString(ProgramSideFile("VK.LOG"), "ERRORLOG", key, g_lastEngineError);
 }

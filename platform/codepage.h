@@ -15,6 +15,9 @@ std::string Utf8ToCp1252(const std::string& text);
 // The text with every letter of the code page in its lower-case form (a letter whose lower
 // case the code page lacks stays as it is): for matching names ignoring case.
 std::string CodePageLower(int32_t codePage, std::string text);
+// The text's key for ordering names ignoring case: folded as CodePageLower folds it, each letter
+// weighed where its alphabet has it (Cyrillic ё after е, Greek ά after α), not where its byte is.
+std::string CodePageSortKey(int32_t codePage, std::string text);
 // The code page of typed, pasted and copied text: the text character set's (1252 until set).
 void SetTextCodePage(int32_t codePage);
 int32_t TextCodePage();

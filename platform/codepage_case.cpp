@@ -1,7 +1,9 @@
 // Letter case in the code pages: which byte is the lower-case form of which, for matching
 // names ignoring case and ordering them.
 #include <array>
+#include <iterator>
 #include <map>
+#include <utility>
 
 #include "platform/codepage.h"
 #include "platform/codepage_tables.h"
@@ -28,7 +30,49 @@ uint32_t LowerCodePoint(uint32_t c) {
   return c;
 }
 
+// Lower-case letters whose code page bytes stand apart from their alphabet, each with the
+// letter it follows there (a letter of the same entry's or an earlier one's): the Cyrillic
+// letters beyond Russian's 32 and ё, and the Greek accented vowels.
+constexpr std::pair<uint16_t, uint16_t> kFollows[] = {
+    {0x491, 0x433}, {0x452, 0x434}, {0x453, 0x452}, {0x451, 0x435}, {0x454, 0x451}, {0x455, 0x437},
+    {0x456, 0x438}, {0x457, 0x456}, {0x458, 0x439}, {0x459, 0x43B}, {0x45A, 0x43D}, {0x45B, 0x442},
+    {0x45C, 0x45B}, {0x45E, 0x443}, {0x45F, 0x447}, {0x3AC, 0x3B1}, {0x3AD, 0x3B5}, {0x3AE, 0x3B7},
+    {0x3AF, 0x3B9}, {0x3CA, 0x3AF}, {0x390, 0x3CA}, {0x3CC, 0x3BF}, {0x3CD, 0x3C5}, {0x3CB, 0x3CD},
+    {0x3B0, 0x3CB}, {0x3CE, 0x3C9}};
+
 using CaseTable = std::array<uint8_t, 256>;
+
+// The byte of a code point in the code page, or -1.
+int ByteOf(int32_t codePage, uint32_t c) {
+  for (int b = 0; b < 256; ++b)
+    if (CodePageChar(codePage, uint8_t(b)) == c) return b;
+  return -1;
+}
+
+// Each byte's weight in the order of names: the order of the bytes, but a letter of kFollows
+// whose page holds the letter it follows comes right after that letter.
+CaseTable MakeWeights(int32_t codePage) {
+  constexpr size_t kCount = std::size(kFollows);
+  std::array<int, kCount> letter, anchor;  // the bytes of each entry's letters, or -1
+  for (size_t k = 0; k < kCount; ++k) {
+    letter[k] = ByteOf(codePage, kFollows[k].first);
+    anchor[k] = ByteOf(codePage, kFollows[k].second);
+  }
+  std::array<bool, 256> moved{};
+  for (size_t k = 0; k < kCount; ++k)
+    if (letter[k] >= 0 && anchor[k] >= 0) moved[size_t(letter[k])] = true;
+  CaseTable weights{};
+  int next = 0;
+  // A letter is weighed, then the letters that follow it, in kFollows' order.
+  auto weigh = [&](auto& self, int b) -> void {
+    weights[size_t(b)] = uint8_t(next++);
+    for (size_t k = 0; k < kCount; ++k)
+      if (anchor[k] == b && letter[k] >= 0) self(self, letter[k]);
+  };
+  for (int b = 0; b < 256; ++b)
+    if (!moved[size_t(b)]) weigh(weigh, b);
+  return weights;
+}
 
 CaseTable MakeTable(int32_t codePage) {
   CaseTable table;
@@ -45,13 +89,15 @@ CaseTable MakeTable(int32_t codePage) {
   return table;
 }
 
-const CaseTable& TableOf(int32_t codePage) {
-  static const std::map<int32_t, CaseTable> tables = [] {
-    std::map<int32_t, CaseTable> made;
-    for (int32_t page : CodePagesDrawn()) made.emplace(page, MakeTable(page));
-    made.emplace(1252, MakeTable(1252));
-    return made;
-  }();
+// A table for every code page with one, and for 1252.
+std::map<int32_t, CaseTable> MakeTables(CaseTable (*make)(int32_t)) {
+  std::map<int32_t, CaseTable> made;
+  for (int32_t page : CodePagesDrawn()) made.emplace(page, make(page));
+  made.emplace(1252, make(1252));
+  return made;
+}
+
+const CaseTable& TableOf(const std::map<int32_t, CaseTable>& tables, int32_t codePage) {
   const auto it = tables.find(codePage);
   return it == tables.end() ? tables.at(1252) : it->second;  // a page without a table reads as 1252
 }
@@ -59,7 +105,16 @@ const CaseTable& TableOf(int32_t codePage) {
 }  // namespace
 
 std::string CodePageLower(int32_t codePage, std::string text) {
-  const CaseTable& table = TableOf(codePage);
+  static const std::map<int32_t, CaseTable> tables = MakeTables(MakeTable);
+  const CaseTable& table = TableOf(tables, codePage);
   for (char& c : text) c = char(table[static_cast<unsigned char>(c)]);
+  return text;
+}
+
+std::string CodePageSortKey(int32_t codePage, std::string text) {
+  static const std::map<int32_t, CaseTable> tables = MakeTables(MakeWeights);
+  const CaseTable& weights = TableOf(tables, codePage);
+  text = CodePageLower(codePage, std::move(text));
+  for (char& c : text) c = char(weights[static_cast<unsigned char>(c)]);
   return text;
 }

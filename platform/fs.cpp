@@ -278,12 +278,15 @@ FsRead ReadOpened(int fd, const struct stat& st, std::string& out, uint64_t maxB
         done += size_t(n);
       }
       out.resize(done);  // a file that shrank meanwhile
-    } catch (const std::bad_alloc&) {
-      result = FsRead::kTooLarge;
+    } catch (const std::bad_alloc&) {  // a file the memory left cannot hold
+      result = FsRead::kFailed;
+      errno = ENOMEM;
     }
   }
+  const int error = errno;
   close(fd);
   if (result != FsRead::kOk) std::string().swap(out);
+  errno = error;
   return result;
 }
 
@@ -618,6 +621,7 @@ std::string FileErrorCause(int error) {
     case EINVAL: return "not a valid name";
     case EMFILE:
     case ENFILE: return "too many open files";
+    case ENOMEM: return "not enough memory";
     case 0: return "failed";
     default: {
       std::string text = std::strerror(error);

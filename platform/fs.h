@@ -47,7 +47,8 @@ std::string FsFolderOf(const std::string& path);
 
 bool FsReadFile(const std::string& name, std::string& out);
 // Reads a regular file without ever blocking on a pipe or a device. With cut set, at most
-// maxBytes of it are read; otherwise a file of more than maxBytes is refused unread.
+// maxBytes of it are read; otherwise a file of more than maxBytes is refused unread. kFailed
+// sets errno (ENOMEM: the memory left cannot hold the file).
 enum class FsRead { kOk, kMissing, kNotRegular, kTooLarge, kFailed };
 FsRead FsReadRegularFile(const std::string& name, std::string& out, uint64_t maxBytes, bool cut);
 // The same for a file of the folder open as the descriptor, never reached through a link (a

@@ -123,8 +123,8 @@ void ListTreeAt(int dirFd, const std::string& prefix, std::vector<std::string>& 
 }
 
 // An entry of a listing with its name on disk, and its place: "." and ".." first, then by
-// name ignoring case in the text code page, then byte for byte (and by the name on disk where
-// two read alike).
+// name ignoring case in the text code page's alphabet, then byte for byte (and by the name on
+// disk where two read alike).
 struct Listed {
   int rank;
   std::string folded, host;
@@ -326,7 +326,7 @@ bool FsListFolder(const std::string& name, std::vector<FsEntry>& out) {
       entry.writeTime = int64_t(st.st_mtime);
     }
     const int rank = entry.name == "." ? 0 : entry.name == ".." ? 1 : 2;
-    listed.push_back({rank, CodePageLower(page, entry.name), e->d_name, std::move(entry)});
+    listed.push_back({rank, CodePageSortKey(page, entry.name), e->d_name, std::move(entry)});
   }
   closedir(d);
   std::sort(listed.begin(), listed.end());

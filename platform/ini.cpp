@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/fs.h"
+#include "platform/host_files.h"
 
 namespace {
 
@@ -20,13 +21,13 @@ bool SameText(const std::string& a, const std::string& b) { return FsEqualsNoCas
 // this; anything larger is not one.
 constexpr uint64_t kMaxIniBytes = uint64_t(4) << 20;
 
-// The lines of a settings file, read as every outside file is: a regular file, bounded, never
+// The lines of a settings file (a host path), read as every outside file is: a regular file, bounded, never
 // waiting on a pipe or a device. False (and no lines) for a file that exists but is not one
 // that can be read so; a missing file is an empty one.
 bool ReadLines(const std::string& path, std::vector<std::string>& lines) {
   lines.clear();
   std::string text;
-  const FsRead read = FsReadRegularFile(path, text, kMaxIniBytes, false);
+  const FsRead read = FsReadHostRegularFile(path, text, kMaxIniBytes, false);
   if (read != FsRead::kOk) return read == FsRead::kMissing;
   std::istringstream in(text);
   std::string line;
@@ -79,10 +80,9 @@ std::string IniGetString(const std::string& file, const std::string& section, co
   return defaultValue;
 }
 
-bool IniWriteString(const std::string& file, const std::string& section, const std::string& key,
-                    const std::string& value) {
+bool IniWriteHostString(const std::string& path, const std::string& section, const std::string& key,
+                        const std::string& value) {
   if (key.empty() || section.empty()) return false;
-  std::string path = FsResolveForWrite(file);
   std::vector<std::string> lines;
   // A file that is there but cannot be read (not a regular file, too large) is left as it is
   // rather than replaced by the one key.
@@ -111,5 +111,10 @@ bool IniWriteString(const std::string& file, const std::string& section, const s
   }
   std::ostringstream out;
   for (const std::string& l : lines) out << l << "\r\n";
-  return FsWriteFileAtomic(path, out.str());
+  return FsWriteHostFileAtomic(path, out.str());
+}
+
+bool IniWriteString(const std::string& file, const std::string& section, const std::string& key,
+                    const std::string& value) {
+  return IniWriteHostString(FsResolveForWrite(file), section, key, value);
 }

@@ -12,3 +12,7 @@ std::string IniGetString(const std::string& file, const std::string& section, co
 // Returns false when the file cannot be written or is there but cannot be read.
 bool IniWriteString(const std::string& file, const std::string& section, const std::string& key,
                     const std::string& value);
+// As IniWriteString, for a file the system names itself (the debug log): the file of exactly this
+// host path, never one whose name differs from it in case.
+bool IniWriteHostString(const std::string& path, const std::string& section, const std::string& key,
+                        const std::string& value);

@@ -16,7 +16,8 @@
 //   FRAME mouse X Y            the pointer moves to X, Y of the picture
 //   FRAME button B down|up     B: left, right, middle or fourth
 //   FRAME wheel N              N notches of the wheel (positive: away from the user)
-// An event of frame N is delivered before frame N runs (the first frame is 0).
+// Frames are counted as --frames counts them, from 1: an event of frame N is delivered before
+// the program's frame N runs (one of frame 0 with frame 1), so a run of N frames sees frames 1..N.
 struct ScriptEvent {
   enum class Kind : uint8_t { KeyDown, KeyUp, Char, MouseTo, ButtonDown, ButtonUp, Wheel };
   int64_t frame = 0;

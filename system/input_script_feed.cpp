@@ -1,6 +1,7 @@
 // The --input file: its events reach the window's messages and the input layer when their
 // frame comes, as if the user had typed and moved the mouse.
 #include <cstdint>
+#include <new>
 #include <vector>
 
 #include "core/run_state.h"
@@ -38,14 +39,20 @@ void DeliverButton(int button, bool down) {
 }  // namespace
 
 bool LoadInputScript(const std::string& file, std::string* error) {
-  std::string text;
-  const FsRead read = FsReadHostStream(file, text, kMostInputFileBytes);
-  if (read != FsRead::kOk) {
-    if (error) *error = FsReadCause(read, "an input file");
+  g_next = 0;
+  try {
+    std::string text;
+    const FsRead read = FsReadHostStream(file, text, kMostInputFileBytes);
+    if (read != FsRead::kOk) {
+      if (error) *error = FsReadCause(read, "an input file");
+      return false;
+    }
+    return ParseInputScript(text, g_script, error);
+  } catch (const std::bad_alloc&) {
+    g_script.clear();
+    if (error) *error = "not enough memory to read it";
     return false;
   }
-  g_next = 0;
-  return ParseInputScript(text, g_script, error);
 }
 
 void ClearInputScript() {

@@ -44,9 +44,24 @@ TEST(CommandLine, CheckReportsFileLineAndMessage) {
   Result fail = Tool("check " + bad);
   EXPECT_EQ(fail.status, 2);
   EXPECT_EQ(fail.output, bad + ":2: Command not understood\n");
-  Result missing = Tool("check " + TempFolder() + "/cli_missing.vka");
-  EXPECT_EQ(missing.status, 2);
-  EXPECT_NE(missing.output.find("Cannot read the source file"), std::string::npos);
+}
+
+// A source that cannot be read is said with the cause, by every command that compiles one.
+TEST(CommandLine, ASourceThatCannotBeReadIsSaidWithItsCause) {
+  const std::string missing = TempFolder() + "/cli_missing.vka";
+  const std::string locked = WriteTempFile("cli_locked.vka", "print 1\n");
+  chmod(locked.c_str(), 0);
+  const bool root = access(locked.c_str(), R_OK) == 0;  // root reads it anyway
+  for (const char* command : {"compile ", "check ", "build ", "run "}) {
+    Result r = Tool(command + missing);
+    EXPECT_EQ(r.status, 2) << command;
+    EXPECT_EQ(r.output, "vellumark: " + missing + ": no such file\n") << command;
+    if (root) continue;
+    r = Tool(command + locked);
+    EXPECT_EQ(r.status, 2) << command;
+    EXPECT_EQ(r.output, "vellumark: " + locked + ": cannot be read: permission denied\n") << command;
+  }
+  FsDeleteFile(locked);
 }
 
 TEST(CommandLine, CompileWritesTheImage) {
@@ -199,22 +214,40 @@ TEST(CommandLine, BuildFromAnImageRefusesMedia) {
   EXPECT_FALSE(FsFileExists(game));
 }
 
-// build --image loads the image as a run does: what would not run (an empty file, other bytes, a
-// cut image, a source) makes no game, and the loader's reason is said (status 3).
-TEST(CommandLine, BuildRefusesAnImageThatDoesNotLoad) {
+// build --image and exec load the image as a run loads it: what would not run (an empty file,
+// other bytes, a damaged or cut image, a source) makes no game and runs nothing, and both say
+// the same reason with the same status 3 (each naming itself for a source).
+TEST(CommandLine, BuildAndExecRefuseAnImageThatDoesNotLoadAlike) {
   std::string source = WriteTempFile("cli_bad_image.vka", "print 1\n");
   std::string image = TempFolder() + "/cli_bad_image.img", bytes;
   ASSERT_EQ(Tool("compile " + source + " -o " + image).status, 0);
   ASSERT_TRUE(FsReadFile(image, bytes));
-  const std::string game = TempFolder() + "/cli_bad_image_game";
+  const std::string game = TempFolder() + "/cli_bad_image_game", bad = TempFolder() + "/cli_bad_image.bin";
   const std::pair<std::string, std::string> kImages[] = {
-      {"", "wrong size"}, {std::string(4096, 'x'), "unknown format version"},
-      {bytes.substr(0, bytes.size() - 4), "cut short"}, {"print 1\n", "a source file builds with"}};
+      {"", " is not a program image\n"},
+      {std::string(4096, 'x'), " is not a program image (a source file "},
+      {"\x02" + bytes.substr(1), " is not a program image\n"},
+      {bytes.substr(0, bytes.size() - 4), ": the program image is cut short"},
+      {bytes.substr(0, bytes.size() / 2), ": the program image has a wrong size\n"},
+      {"print 1\n", " is not a program image (a source file "}};
+  const auto given = [&](const char* command) {
+    return Tool(command + bad + (command[0] == 'b' ? " -o " + game : " --headless --frames 1"));
+  };
   for (const auto& [content, reason] : kImages) {
-    Result r = Tool("build --image " + WriteTempFile("cli_bad_image.bin", content) + " -o " + game);
-    EXPECT_EQ(r.status, 3) << reason << r.output;
-    EXPECT_NE(r.output.find(reason), std::string::npos) << r.output;
+    WriteTempFile("cli_bad_image.bin", content);
+    for (const char* command : {"build --image ", "exec "}) {
+      Result r = given(command);
+      EXPECT_EQ(r.status, 3) << command << reason << r.output;
+      EXPECT_EQ(r.output.rfind("vellumark: " + bad + reason, 0), 0u) << command << r.output;
+    }
     EXPECT_FALSE(FsFileExists(game)) << reason;
+  }
+  // A file that is not there is a bad input file to both.
+  FsDeleteFile(bad);
+  for (const char* command : {"build --image ", "exec "}) {
+    Result r = given(command);
+    EXPECT_EQ(r.status, 2) << command;
+    EXPECT_EQ(r.output, "vellumark: " + bad + ": no such file\n") << command;
   }
   EXPECT_EQ(Tool("build --image " + image + " -o " + game).status, 0);
   EXPECT_TRUE(FsFileExists(game));
@@ -434,6 +467,39 @@ TEST(CommandLine, APipedInputIsReadOnce) {
     EXPECT_NE(entry.path().filename().string().rfind("run-", 0), 0u) << entry.path();
 }
 
+// A file larger than the memory left is said in words: an --input file as a bad input file,
+// whether read as a file or as a device, and a program image as one that does not load. A
+// sanitizer reserves more address space than the limit.
+TEST(CommandLine, AFileBeyondTheMemoryLeftIsSaidSo) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP();
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+  GTEST_SKIP();
+#endif
+#endif
+  const std::string source = WriteTempFile("cli_memory.vka", "print 1\n");
+  const std::string big = WriteTempFile("cli_memory_input.txt", "");
+  const std::string image = WriteTempFile("cli_memory.img", std::string("\x01\0\0\0\0\x04\0\0", 8));
+  std::filesystem::resize_file(big, 200 << 20);  // sparse: no disk taken
+  std::filesystem::resize_file(image, 200 << 20);
+  const struct {
+    std::string command, said;
+    int status;
+  } cases[] = {
+      {"run " + source + " --headless --input " + big, "not enough memory to read the --input file " + big, 2},
+      {"run " + source + " --headless --input /dev/zero", "not enough memory to read the --input file /dev/zero", 2},
+      {"exec " + image + " --headless", image + ": not enough memory to load the program image", 3},
+  };
+  for (const auto& c : cases) {
+    Result r = Tool(c.command, "ulimit -v 150000; ");
+    EXPECT_EQ(r.status, c.status) << c.command;
+    EXPECT_EQ(r.output.rfind("vellumark: " + c.said + "\n", 0), 0u) << r.output;
+  }
+  FsDeleteFile(big);
+  FsDeleteFile(image);
+}
+
 // run of a program image and exec of a source say which command fits.
 TEST(CommandLine, RunAndExecSayWhichCommandFitsTheFile) {
   const std::string source = WriteTempFile("cli_which.vka", "print 1\n");
@@ -451,7 +517,7 @@ TEST(CommandLine, RunAndExecSayWhichCommandFitsTheFile) {
   WriteTempFile("cli_which.img.bin", std::string("\x7f" "ELF\x02\x01", 6));
   for (const auto& [file, what] : kNotImages) {
     Result exec = Tool("exec " + file + " --headless");
-    EXPECT_EQ(exec.status, 2);
+    EXPECT_EQ(exec.status, 3);
     EXPECT_EQ(exec.output.rfind("vellumark: " + what, 0), 0u) << exec.output;
   }
 }

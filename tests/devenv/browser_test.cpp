@@ -72,6 +72,17 @@ TEST_F(BrowserTest, FoldersListTheirKindsInOrderWithoutHiddenEntries) {
     EXPECT_EQ(Names(), c.names) << "kind " << c.kind;
     BrowserClose();
   }
+  // Names are in the order of the text code page's alphabet, capitals among the rest.
+  for (const char* f : {"Яма.txt", "ёж.txt", "еда.txt", "жук.txt", "Аист.txt"})
+    dir_.Write(std::string("work/") + f, "x");
+  SetTextCodePage(1251);
+  Open(1, 2);
+  std::vector<std::string> shown;
+  for (const std::string& name : Names()) shown.push_back(CodePageToUtf8(1251, name));
+  SetTextCodePage(1252);
+  EXPECT_EQ(std::vector<std::string>(shown.begin() + 6, shown.end()),
+            (std::vector<std::string>{"b.txt", "Аист.txt", "еда.txt", "ёж.txt", "жук.txt", "Яма.txt"}));
+  BrowserClose();
   // The parent entry goes up; above "/" come the roots, "/" first.
   Open(1, 2);
   BrowserGoToParent();

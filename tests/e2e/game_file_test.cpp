@@ -99,9 +99,9 @@ TEST(GameFile, ExecOfADamagedImageEndsWithStatus3) {
   ProcessResult r = RunProcess(VellumarkExe(), {"exec", dir.File("bad.img"), "--headless"});
   EXPECT_EQ(r.status, 3);
   EXPECT_NE(r.err.find("bad.img"), std::string::npos);
-  // A file that is missing, or is no program image at all, is a bad input file.
+  // A file that is no program image at all does not load either; a missing one is a bad input file.
   dir.Write("text.img", std::string(4100, '\x01'));
-  EXPECT_EQ(RunProcess(VellumarkExe(), {"exec", dir.File("text.img"), "--headless"}).status, 2);
+  EXPECT_EQ(RunProcess(VellumarkExe(), {"exec", dir.File("text.img"), "--headless"}).status, 3);
   EXPECT_EQ(RunProcess(VellumarkExe(), {"exec", dir.File("missing.img"), "--headless"}).status, 2);
 }
 

@@ -61,4 +61,21 @@ TEST(Readme, TheBenchTableListsEveryBench) {
   EXPECT_GT(benches, 20);
 }
 
+// Every program and program image of examples/ (not its folders, nor the media tools/setup.sh
+// makes there) is named in the README with what it is.
+TEST(Readme, TheExampleListNamesEveryExample) {
+  std::ifstream in(std::string(VK_SOURCE_DIR) + "/README.md");
+  std::string text;
+  for (std::string word; in >> word;) text += word + " ";  // lines joined
+  int examples = 0;
+  for (const auto& e : std::filesystem::directory_iterator(std::string(VK_SOURCE_DIR) + "/examples")) {
+    const std::string extension = e.path().extension().string();
+    if (!e.is_regular_file() || (extension != ".vka" && extension != ".img")) continue;
+    ++examples;
+    EXPECT_NE(text.find("`examples/" + e.path().filename().string() + "` ("), std::string::npos)
+        << e.path().filename();
+  }
+  EXPECT_GT(examples, 10);
+}
+
 }  // namespace

@@ -325,6 +325,32 @@ TEST(Fs, ListingsAreInNameOrderIgnoringCase) {
   EXPECT_EQ(names, (std::vector<std::string>{".", "..", "#1", "A.txt", "a.TXT", "b.txt", "c", "Z.txt", "\xC9t\xE9"}));
 }
 
+// Under a code page whose letters do not all stand in their alphabet's order, a listing keeps
+// the alphabet's: ё after е (a letter of its own in Russian), і ї after и, Greek ά after α and
+// ό after ο.
+TEST(Fs, ListingsFollowTheAlphabetOfTheCodePage) {
+  const struct {
+    int32_t page;
+    std::vector<std::string> names;  // UTF-8, in order
+  } cases[] = {
+      {1251, {"аист", "еда", "ёж", "Ёлка", "є", "жук", "игла", "ірис", "їжак", "йод", "Яма"}},
+      {1253, {"αβ", "άλφα", "βήτα", "ομέγα", "όρος", "πι"}},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    for (auto it = c.names.rbegin(); it != c.names.rend(); ++it) dir.Write(*it, "x");
+    SetTextCodePage(c.page);
+    std::vector<FsEntry> entries;
+    const bool listed = FsListFolder(dir.path(), entries);
+    std::vector<std::string> names;
+    for (const FsEntry& e : entries)
+      if (e.name[0] != '.') names.push_back(CodePageToUtf8(c.page, e.name));
+    SetTextCodePage(1252);
+    ASSERT_TRUE(listed);
+    EXPECT_EQ(names, c.names) << c.page;
+  }
+}
+
 TEST(Fs, AtomicWritesReplaceTheWholeFile) {
   TempDir dir;
   dir.Write("f.txt", "a much longer old content");

@@ -102,7 +102,8 @@ TEST_F(StartupTest, DebugModeStartsAFreshLogAndRecordsTheError) {
   EXPECT_NE(log.find("PC0=13"), std::string::npos);
 }
 
-// A fresh log removes the file named VK.LOG only, never a user's file of another case.
+// A fresh log removes the file named VK.LOG only, and the log and the listing are written to
+// VK.LOG and VK.VKA only, never to a user's file of another case.
 TEST_F(StartupTest, AFreshLogLeavesAUsersLogOfAnotherCase) {
   const struct {
     const char* setup;
@@ -113,9 +114,16 @@ TEST_F(StartupTest, AFreshLogLeavesAUsersLogOfAnotherCase) {
     dir.Write("vk.log", "[MINE]\nX=1\n");
     dir.Write("VK.LOG", "[OLD]\nX=1\n");
     RunFailing(c.debug);
-    EXPECT_NE(dir.Read("vk.log").find("[MINE]"), std::string::npos) << c.setup;
+    EXPECT_EQ(dir.Read("vk.log"), "[MINE]\nX=1\n") << c.setup;
     EXPECT_EQ(dir.Read("VK.LOG").find("[OLD]"), std::string::npos) << c.setup;
   }
+  EXPECT_NE(dir.Read("VK.LOG").find("RUNTIMEERROR ON "), std::string::npos);
+  dir.Write("vk.vka", "print 1\n");
+  g_runtime.programFolder = dir.path() + "/";
+  WriteDebugListing("PRINT 2", 7);
+  EXPECT_EQ(dir.Read("vk.vka"), "print 1\n");
+  EXPECT_NE(dir.Read("VK.VKA").find("     1 : PRINT 2"), std::string::npos);
+  g_runtime = RuntimeState{};
 }
 
 TEST_F(StartupTest, RuntimeTestModeSuppressesTheReport) {

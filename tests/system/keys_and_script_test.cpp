@@ -186,6 +186,14 @@ TEST(InputScript, ACharacterIsSeenInItsFrameOnly) {
   EXPECT_EQ(r.transcript, "ABB\n") << r.err;
 }
 
+// Frames are numbered as --frames counts them: each print below is a frame, and a run of three
+// sees the events of frames 1 to 3, each in its own frame.
+TEST(InputScript, AnEventOfFrameNIsSeenInTheProgramsFrameN) {
+  const RunOutcome r =
+      RunVkaSource("do\n  print scancode()\nloop\n", 3, "1 key A down\n2 key A up\n3 key B down\n4 key B up\n");
+  EXPECT_EQ(r.transcript, "30\n0\n48\n") << r.err;
+}
+
 // An input file the run cannot read is said with the cause.
 TEST(InputScript, AFileTheRunCannotReadSaysWhy) {
   std::string why;
