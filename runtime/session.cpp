@@ -20,7 +20,8 @@
 namespace {
 
 // The program's command line rebuilt from the argument list: an argument holding a blank (or
-// an empty one) is quoted, so the program can still tell where each one ends.
+// an empty one) is quoted, so the program can still tell where each one ends. Host text: the
+// program is given it in its code page, cut then.
 std::string JoinArgs(const std::vector<std::string>& args) {
   std::string s;
   for (size_t k = 0; k < args.size(); ++k) {
@@ -29,7 +30,7 @@ std::string JoinArgs(const std::vector<std::string>& args) {
     if (a.empty() || a.find_first_of(" \t") != std::string::npos) s.append(1, '"').append(a).append(1, '"');
     else s += a;
   }
-  return s.substr(0, 255);
+  return s;
 }
 
 // The run's options, taken before anything of it starts.
