@@ -14,6 +14,7 @@
 #include "devenv/help_pane.h"
 #include "devenv/ide_texts.h"
 #include "platform/clipboard.h"
+#include "platform/codepage.h"
 #include "platform/events.h"
 #include "platform/fs.h"
 #include "platform/process.h"
@@ -68,6 +69,11 @@ TEST_F(MenusTest, ExitItemFollowsTheRecentFilesAndAsksBeforeLeaving) {
   SetBrowserPath("/home/me/space/");
   IdeRebuildRecentItems();
   EXPECT_EQ(g_ide.menus[0].items[10].text, "g1.vka");
+  // Names from the disk are drawn in the code page.
+  SetTextCodePage(1252);
+  AddRecentFile("\xC3\xA9t\xC3\xA9.vka", "/home/me/caf\xC3\xA9");
+  IdeRebuildRecentItems();
+  EXPECT_EQ(g_ide.menus[0].items[10].text, "caf\xE9/\xE9t\xE9.vka");
 }
 
 TEST_F(MenusTest, DisabledItemsAndClicksBesideOnlyCloseTheMenu) {

@@ -40,4 +40,24 @@ end
   }
 }
 
+// Names a program spells in its code page are said on stderr as the disk spells them: a
+// missing include, a line of an include quoted by an error, a file a run cannot load.
+TEST(NamesGiven, MessagesNameFilesAsTheDiskSpellsThem) {
+  TempDir dir;
+  dir.Write("bad.vka", "function f()\nprint \"caf\xE9\" +\nendfunction\n");
+  const struct {
+    std::string source, said;
+  } cases[] = {
+      {"#include \"inclu\xE9.vka\"\nend\n", "the included file inclu\xC3\xA9.vka cannot be read"},
+      {"#include \"bad.vka\"\nend\n", "included line: print \"caf\xC3\xA9\" +"},
+      {"load image \"caf\xE9.png\", 1\nend\n", "File not found. caf\xC3\xA9.png: not found"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.said);
+    dir.Write("game.vka", c.source);
+    ProcessResult r = RunProcess(VellumarkExe(), {"run", "game.vka", "--headless"}, dir.path());
+    EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+  }
+}
+
 }  // namespace

@@ -1,3 +1,4 @@
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -802,6 +803,19 @@ TEST(Events, APostedQuitIsNeverLost) {
   EventsReset();
   EXPECT_FALSE(PeekWindowMessage(m));
   EXPECT_FALSE(IsVirtualKeyDown(kVkEscape));
+}
+
+// A title is text of the code page; the window shows it as UTF-8.
+TEST(Window, TitlesAreTextOfTheCodePage) {
+  ASSERT_TRUE(PlatformVideoInit());
+  if (PlatformIsHeadless()) GTEST_SKIP() << "no window can be made here";
+  ASSERT_TRUE(WindowCreate("x", 64, 48, false));
+  SetTextCodePage(1251);
+  WindowSetTitle("\xCF\xF0\xE8");  // При
+  EXPECT_STREQ(SDL_GetWindowTitle(WindowHandle()), "\xD0\x9F\xD1\x80\xD0\xB8");
+  SetTextCodePage(1252);
+  WindowDestroy();
+  PlatformVideoQuit();
 }
 
 TEST(Window, WithoutADisplayTheRunGoesHeadlessAndSaysSo) {
