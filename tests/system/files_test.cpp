@@ -167,6 +167,9 @@ TEST(Files, ProgramsStartWithoutAShell) {
   EXPECT_TRUE(fs::exists(dir.File("c;touch")));
   EXPECT_TRUE(fs::exists(dir.File("$(x)")));
   EXPECT_FALSE(fs::exists(dir.File("x")));
+  // A name in the program's code page reaches the started program as the disk spells it.
+  EXPECT_TRUE(ExecuteFile("touch", "caf\xE9", dir.path(), true));
+  EXPECT_TRUE(fs::exists(dir.File("caf\xC3\xA9")));
 }
 
 }  // namespace
