@@ -128,7 +128,7 @@ void FsSetDriveRoot(char letter, const std::string& hostFolder);  // "" removes 
 void FsResetDrives();
 std::string FsDriveRoot(char letter);  // "" when the letter is not mapped
 // A host path as the program sees it: "X:\..." through the mapped drive whose root holds it
-// (the longest root wins).
+// (the longest root wins); noted with FsNoteSpelledPath, so that the text leads back to it.
 std::string FsToProgramPath(const std::string& hostPath);
 
 // A file or folder of that name exists (links count as what they point to).
