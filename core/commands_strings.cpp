@@ -34,8 +34,9 @@ void CmdChrString() {
   ProgramCounter += 2;
 }
 
+// The arguments come from the host as UTF-8: given in the program's code page.
 void CmdCommandLineString() {
-  StoreText(OpCell(0), g_runtime.commandLine.c_str());
+  StoreText(OpCell(0), FsToProgramName(g_runtime.commandLine).c_str());
   ProgramCounter += 1;
 }
 

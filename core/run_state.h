@@ -46,7 +46,7 @@ struct RunOptions {
 // instance; the runtime fills it before each run).
 struct RuntimeState {
   RunOptions options;
-  std::string commandLine;       // returned by the command-line command
+  std::string commandLine;       // returned by the command-line command (host text)
   std::string programFile;       // path of the running file or image
   std::string programFolder;     // folder of the running file, ending in '/'
   std::string startFolder;       // current folder at start

@@ -51,16 +51,18 @@ bool IdeBuildExecutable(const ExeBuild& b, std::string* error) {
   if (b.withMedia) media = CollectMediaFiles(folder, b.output);
   const auto adding = [&b](const std::string& name) {
     if (b.escape && b.escape()) return false;
-    if (b.report) b.report("Adding " + name + "...");
+    if (b.report) b.report("Adding " + FsToProgramName(name) + "...");
     return true;
   };
   std::string game;
+  // Texts for the environment's lines, which show names in the code page as programs do.
   bool ok = MakeGame(b.runtimeExe.empty() ? SelfExecutablePath() : b.runtimeExe, image, media, &game, error, adding);
+  if (!ok && error) *error = FsToProgramName(*error);
   // Written whole beside the name and renamed over it, at the host path as it is named; a game
   // is run like any program: 0777 less the umask.
   const FsAccess access = FsNewProgramAccess();
   if (ok && !FsWriteHostFileAtomic(b.output, game, &access)) {
-    if (error) *error = "cannot write " + b.output + ": " + FileErrorCause(errno);
+    if (error) *error = "cannot write " + FsToProgramName(b.output) + ": " + FileErrorCause(errno);
     ok = false;
   }
   FsDeleteFile(image);

@@ -25,7 +25,9 @@ bool IdeStartUp(double version) {
     g_ide.statusText = text;
     g_ide.statusColour = 0;
   }
+  // Host names in them, drawn as text of the code page.
   g_ide.startNotices = UnsavedTakeSweepSaid();
+  for (std::string& notice : g_ide.startNotices) notice = FsToProgramName(notice);
   if (!g_ide.startNotices.empty()) {
     g_ide.statusText = g_ide.startNotices[0];
     g_ide.statusColour = 0;

@@ -6,6 +6,7 @@
 
 #include "core/run_state.h"
 #include "devenv/browser.h"
+#include "devenv/browser_state.h"
 #include "devenv/editor.h"
 #include "devenv/editor_selection.h"
 #include "devenv/help_pane.h"
@@ -65,7 +66,7 @@ void IdeOpenRecentFile(int32_t k) {
   const RecentFile entry = g_ide.recent[size_t(k)];  // the load reorders the list
   FsChangeFolder(entry.folder);
   SetBrowserPath(entry.folder);
-  BrowserSetField(1, entry.name);
+  BrowserSetChosenName(FsToProgramName(entry.name), entry.name);  // shown in the code page
   BrowserApplySelection(kModeOpen);
   IdeRebuildRecentItems();
 }

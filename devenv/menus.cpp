@@ -10,6 +10,7 @@
 #include "devenv/ide_draw.h"
 #include "devenv/ide_texts.h"
 #include "platform/clipboard.h"
+#include "platform/fs.h"
 #include "platform/process.h"
 
 namespace {
@@ -53,11 +54,12 @@ std::string PlainFolder(std::string s) {
 }
 
 // A recent entry in the browser's folder shows its name; another shows its folder's last
-// component before it, shortened from the front to fit the menu.
+// component before it, shortened from the front to fit the menu. Host names, drawn as text of
+// the code page.
 std::string RecentItemText(const RecentFile& r) {
   const std::string folder = PlainFolder(r.folder);
-  if (folder == PlainFolder(GetBrowserPath())) return r.name;
-  std::string text = folder.substr(folder.rfind('/') + 1) + "/" + r.name;
+  if (folder == PlainFolder(GetBrowserPath())) return FsToProgramName(r.name);
+  std::string text = FsToProgramName(folder.substr(folder.rfind('/') + 1) + "/" + r.name);
   while (!text.empty() && IdeTextWidth(text) >= kRecentTextWidth) text.erase(0, 1);
   if (text.size() > kRecentTextLength) text.erase(0, text.size() - kRecentTextLength);
   return text;

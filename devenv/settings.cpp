@@ -154,8 +154,9 @@ void IdeUpdateStatusText() {
       label = project.substr(slash + 1);
       label[0] = char(std::toupper(static_cast<unsigned char>(label[0])));
     }
-    g_ide.statusText = IdeText(IdeSection::General, kGeneralProject) + ": " + label + "  " +
-                       IdeText(IdeSection::General, kGeneralFile) + ": " + g_ide.fileName;
+    // Host names, drawn as text of the code page.
+    g_ide.statusText = IdeText(IdeSection::General, kGeneralProject) + ": " + FsToProgramName(label) + "  " +
+                       IdeText(IdeSection::General, kGeneralFile) + ": " + FsToProgramName(g_ide.fileName);
   }
   g_ide.statusColour = 256;
 }

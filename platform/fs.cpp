@@ -15,7 +15,10 @@
 #include <ctime>
 #include <algorithm>
 #include <atomic>
+#include <deque>
 #include <filesystem>
+#include <map>
+#include <mutex>
 #include <new>
 #include <random>
 #include <vector>
@@ -65,13 +68,76 @@ bool HasHighBytes(const std::string& s) {
   return std::any_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
 }
 
-// A program's name (code-page text) as a host path. Each component is tried as UTF-8, then as
-// its raw bytes (a name on disk that is not UTF-8, or a host path given back), then matched
-// ignoring case; from the first component that matches nothing on, the rest is kept as UTF-8.
+// Host paths given to programs whose spelling has a '?' for a letter the code page cannot
+// spell, by that spelling (normalised as SplitDrive does, in lower case): the path each stands
+// for, or "" when two different paths were spelled alike. Kept in the order noted, so the
+// oldest go first when there are too many.
+struct SpelledPaths {
+  std::mutex lock;
+  int32_t codePage = 0;
+  std::map<std::string, std::string> byKey;
+  std::deque<std::string> order;
+};
+SpelledPaths& Spelled() {
+  static SpelledPaths* paths = new SpelledPaths;  // outlives every thread that resolves names
+  return *paths;
+}
+constexpr size_t kMaxSpelled = 1024;
+
+std::string SpelledKey(const std::string& programPath, int32_t codePage) {
+  return CodePageLower(codePage, Normalise(programPath));
+}
+
+// The longest leading folders of a name (root + rest, as SplitDrive gives them) that spell a
+// host path given to the program: the current folder, or one noted (the current folder wins
+// over a noted path spelled as it is). The name then goes on from that path (root: the host
+// path and '/', rest: the remainder); false when none fits.
+bool TakeSpelledPrefix(std::string& root, std::string& rest) {
+  const int32_t codePage = TextCodePage();
+  const std::string key = CodePageLower(codePage, root + rest);
+  std::string host = FsCurrentFolder(), spelled;
+  if (FsProgramCanSpell(host)) {
+    host.clear();
+  } else {
+    spelled = SpelledKey(FsToProgramPath(host), codePage);
+    // Only a prefix whose next character ends a folder.
+    if (key.compare(0, spelled.size(), spelled) != 0 ||
+        (key.size() > spelled.size() && key[spelled.size()] != '/' && spelled.back() != '/'))
+      host.clear();
+  }
+  {
+    SpelledPaths& paths = Spelled();
+    std::lock_guard<std::mutex> hold(paths.lock);
+    if (paths.codePage == codePage) {
+      for (size_t end = key.size(); end != std::string::npos && end > (host.empty() ? 0 : spelled.size());
+           end = key.rfind('/', end - 1)) {
+        auto it = paths.byKey.find(key.substr(0, end));
+        if (it != paths.byKey.end() && !it->second.empty()) {
+          host = it->second;
+          spelled = it->first;
+          break;
+        }
+      }
+    }
+  }
+  if (host.empty()) return false;
+  const std::string name = root + rest;
+  size_t next = spelled.size();
+  while (next < name.size() && name[next] == '/') ++next;
+  rest = name.substr(next);
+  root = rest.empty() || host.back() == '/' ? host : host + '/';
+  return true;
+}
+
+// A program's name (code-page text) as a host path. Leading folders that spell a host path
+// given to the program are that path. Each other component is tried as UTF-8, then as its raw
+// bytes (a name on disk that is not UTF-8, or a host path given back), then matched ignoring
+// case; from the first component that matches nothing on, the rest is kept as UTF-8.
 std::string Resolve(const std::string& name) {
   t_fitsMany = false;
   std::string root, rest;
   SplitDrive(name, root, rest);
+  const bool spelled = rest.find('?') != std::string::npos && TakeSpelledPrefix(root, rest);
   const std::string raw = root + rest;
   const bool high = HasHighBytes(rest);
   const std::string s = high ? root + ToHost(rest) : raw;
@@ -93,9 +159,10 @@ std::string Resolve(const std::string& name) {
     }
     if (lstat(dir.c_str(), &st) == 0) return raw;  // there, but not a folder to look in
   }
+  // A host path taken for the leading folders is there as it is.
   bool absolute = raw[0] == '/';
-  std::string out = absolute ? "/" : "";
-  size_t pos = absolute ? 1 : 0;
+  std::string out = spelled ? root : absolute ? "/" : "";
+  size_t pos = spelled ? root.size() : absolute ? 1 : 0;
   bool matching = true;
   while (pos <= raw.size()) {
     size_t slash = raw.find('/', pos);
@@ -141,6 +208,29 @@ std::string FsResolve(const std::string& name) { return Resolve(name); }
 std::string FsResolveForWrite(const std::string& name) { return Resolve(name); }
 
 bool FsNameFitsMany() { return t_fitsMany; }
+
+void FsNoteSpelledPath(const std::string& hostPath, const std::string& programPath) {
+  if (hostPath.empty() || FsProgramCanSpell(hostPath)) return;
+  SpelledPaths& paths = Spelled();
+  const int32_t codePage = TextCodePage();
+  const std::string key = SpelledKey(programPath, codePage);
+  std::lock_guard<std::mutex> hold(paths.lock);
+  if (paths.codePage != codePage) {
+    paths.byKey.clear();
+    paths.order.clear();
+    paths.codePage = codePage;
+  }
+  auto [it, added] = paths.byKey.emplace(key, hostPath);
+  if (!added) {
+    if (it->second != hostPath) it->second.clear();  // spelled alike: stands for neither
+    return;
+  }
+  paths.order.push_back(key);
+  if (paths.order.size() > kMaxSpelled) {
+    paths.byKey.erase(paths.order.front());
+    paths.order.pop_front();
+  }
+}
 
 std::string FsToProgramName(const std::string& hostName) {
   return IsValidUtf8(hostName) ? Utf8ToCodePage(TextCodePage(), hostName) : hostName;

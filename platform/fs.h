@@ -15,10 +15,18 @@
 // cannot spell reads '?' there (FsToProgramName), and is found by that '?' when no other entry
 // of its folder reads alike; a name that fits two or more such entries names none of them: it
 // resolves to "" (every operation on it fails, nothing is made) and FsNameFitsMany() is true.
+// Leading folders that spell the current folder, or a path noted by FsNoteSpelledPath, are
+// that folder.
 std::string FsResolve(const std::string& name);
 // True when the last name resolved on this thread was refused because it fits more than one
 // file; FileErrorCause then gives ENOENT as "fits more than one file".
 bool FsNameFitsMany();
+// Notes that a host path was given to a program spelled as programPath (FsToProgramPath does
+// it): when that spelling has a '?' for a letter the code page cannot spell, a name whose
+// leading folders are that spelling resolves to that path, as one whose leading folders spell
+// the current folder does, even where the '?' fits other entries too. Two paths spelled alike
+// are neither.
+void FsNoteSpelledPath(const std::string& hostPath, const std::string& programPath);
 // As FsResolve, for a file about to be created: existing folders are matched, the rest is
 // kept as given (with '/' separators).
 std::string FsResolveForWrite(const std::string& name);
@@ -121,7 +129,7 @@ void FsSetDriveRoot(char letter, const std::string& hostFolder);  // "" removes 
 void FsResetDrives();
 std::string FsDriveRoot(char letter);  // "" when the letter is not mapped
 // A host path as the program sees it: "X:\..." through the mapped drive whose root holds it
-// (the longest root wins).
+// (the longest root wins); noted with FsNoteSpelledPath, so that the text leads back to it.
 std::string FsToProgramPath(const std::string& hostPath);
 
 // A file or folder of that name exists (links count as what they point to).

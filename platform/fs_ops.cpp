@@ -172,10 +172,16 @@ std::string FsToProgramPath(const std::string& hostPath) {
       bestLength = root.size();
     }
   }
-  if (best < 0) return FsToSystemPath(hostPath);
-  std::string rest = bestLength == 1 ? hostPath.substr(1) : hostPath.substr(std::min(hostPath.size(), bestLength + 1));
-  std::string path = {char('A' + best), ':', '\\'};
-  return path.append(FsToSystemPath(rest));
+  std::string path;
+  if (best < 0) {
+    path = FsToSystemPath(hostPath);
+  } else {
+    std::string rest = bestLength == 1 ? hostPath.substr(1) : hostPath.substr(std::min(hostPath.size(), bestLength + 1));
+    path = {char('A' + best), ':', '\\'};
+    path.append(FsToSystemPath(rest));
+  }
+  FsNoteSpelledPath(hostPath, path);
+  return path;
 }
 
 bool FsPathExists(const std::string& name) {

@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdlib>
 
+#include "platform/codepage.h"
 #include "platform/fs.h"
 #include "platform/stop_request.h"
 
@@ -88,7 +89,9 @@ int ProcessStart(const std::string& file, const std::string& parameters, const s
     workFolder = FsResolve(folder);
     if (!FsFolderExists(workFolder)) return -1;
   }
-  std::vector<std::string> args = SplitCommandLine(parameters);
+  // The parameters are the program's text; the started program takes UTF-8 (names it makes
+  // are spelled on disk as the program's own are).
+  std::vector<std::string> args = SplitCommandLine(CodePageToUtf8(TextCodePage(), parameters));
   const bool hasFolderPart = file.find_first_of("/\\:") != std::string::npos;
   std::string path = FsResolve(file);
   struct stat st;
@@ -102,8 +105,9 @@ int ProcessStart(const std::string& file, const std::string& parameters, const s
     return Spawn("xdg-open", true, {"xdg-open", path}, workFolder);
   }
   if (hasFolderPart) return -1;
-  args.insert(args.begin(), file);
-  return Spawn(file, true, args, workFolder);
+  const std::string command = CodePageToUtf8(TextCodePage(), file);
+  args.insert(args.begin(), command);
+  return Spawn(command, true, args, workFolder);
 }
 
 bool ProcessRunning(int pid) {

@@ -80,8 +80,8 @@ bool WindowCreate(const std::string& title, int width, int height, bool fullScre
   if (g_headless) return true;
   if (g_window) return true;
   Uint32 flags = SDL_WINDOW_SHOWN | (fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
-  g_window = SDL_CreateWindow(Cp1252ToUtf8(title).c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                              width, height, flags);
+  g_window = SDL_CreateWindow(CodePageToUtf8(TextCodePage(), title).c_str(), SDL_WINDOWPOS_CENTERED,
+                              SDL_WINDOWPOS_CENTERED, width, height, flags);
   if (g_window) SDL_StartTextInput();
   return g_window != nullptr;
 }
@@ -92,7 +92,7 @@ void WindowDestroy() {
 }
 
 void WindowSetTitle(const std::string& title) {
-  if (g_window) SDL_SetWindowTitle(g_window, Cp1252ToUtf8(title).c_str());
+  if (g_window) SDL_SetWindowTitle(g_window, CodePageToUtf8(TextCodePage(), title).c_str());
 }
 
 SDL_Window* WindowHandle() { return g_window; }
@@ -100,5 +100,6 @@ SDL_Window* WindowHandle() { return g_window; }
 bool ShowMessageBox(const std::string& text, const std::string& title, bool isError) {
   if (g_headless || !g_videoStarted) return false;
   return SDL_ShowSimpleMessageBox(isError ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION,
-                                  Cp1252ToUtf8(title).c_str(), Cp1252ToUtf8(text).c_str(), g_window) == 0;
+                                  CodePageToUtf8(TextCodePage(), title).c_str(),
+                                  CodePageToUtf8(TextCodePage(), text).c_str(), g_window) == 0;
 }

@@ -15,6 +15,7 @@ bool PlatformVideoInit();
 void PlatformRequireDisplay(bool on);
 void PlatformVideoQuit();
 
+// Titles and the texts of message boxes are text of the text code page.
 bool WindowCreate(const std::string& title, int width, int height, bool fullScreen);
 void WindowDestroy();
 void WindowSetTitle(const std::string& title);

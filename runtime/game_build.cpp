@@ -13,6 +13,7 @@
 #include "compiler/compiler.h"
 #include "core/loader.h"
 #include "core/pack.h"
+#include "platform/codepage.h"
 #include "platform/fs.h"
 #include "platform/host_files.h"
 #include "platform/ini.h"
@@ -28,9 +29,11 @@ std::string ExeFolder() {
 }
 
 // The name under which messages show a file of the compiled text: the source as it was given,
-// or an included file beside it ("" is the source itself).
-std::string NameInMessages(const std::string& source, const std::string& file) {
-  if (file.empty()) return source;
+// or an included file beside it ("" is the source itself), named in the source's code page and
+// shown as the disk spells it.
+std::string NameInMessages(const std::string& source, const std::string& included) {
+  if (included.empty()) return source;
+  const std::string file = CodePageToUtf8(TextCodePage(), included);
   if (file[0] == '/') return file;
   const std::string folder = FsFolderOf(source);
   return folder.empty() ? file : folder == "/" ? "/" + file : folder + "/" + file;
@@ -222,7 +225,8 @@ bool CompileFile(const std::string& source, const std::string& image, SourceMap*
     int32_t line = 0;
     if (!sourceMap.Locate(warning.line, &file, &line)) continue;
     shown(&file, &line);
-    std::fprintf(stderr, "%s:%d: warning: %s\n", file.c_str(), line, warning.text.c_str());
+    std::fprintf(stderr, "%s:%d: warning: %s\n", file.c_str(), line,
+                 CodePageToUtf8(TextCodePage(), warning.text).c_str());
   }
   if (!ok && outcome) {
     outcome->message = compiler.ErrorMessage();
@@ -232,10 +236,12 @@ bool CompileFile(const std::string& source, const std::string& image, SourceMap*
     std::string file = source;
     int32_t line = compiler.ErrorLine();
     if (line > 0) shown(&file, &line);
+    // The message quotes the source: code-page text.
+    const std::string message = CodePageToUtf8(TextCodePage(), compiler.ErrorMessage());
     if (line > 0)
-      std::fprintf(stderr, "%s:%d: %s\n", file.c_str(), line, compiler.ErrorMessage().c_str());
+      std::fprintf(stderr, "%s:%d: %s\n", file.c_str(), line, message.c_str());
     else
-      std::fprintf(stderr, "%s: %s\n", file.c_str(), compiler.ErrorMessage().c_str());
+      std::fprintf(stderr, "%s: %s\n", file.c_str(), message.c_str());
   } else if (ok && map) {
     *map = std::move(sourceMap);
   }

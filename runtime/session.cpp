@@ -9,6 +9,7 @@
 #include "core/pack.h"
 #include "display/display.h"
 #include "platform/clock.h"
+#include "platform/codepage.h"
 #include "platform/events.h"
 #include "platform/fs.h"
 #include "platform/window.h"
@@ -20,7 +21,8 @@
 namespace {
 
 // The program's command line rebuilt from the argument list: an argument holding a blank (or
-// an empty one) is quoted, so the program can still tell where each one ends.
+// an empty one) is quoted, so the program can still tell where each one ends. Host text: the
+// program is given it in its code page, cut then.
 std::string JoinArgs(const std::vector<std::string>& args) {
   std::string s;
   for (size_t k = 0; k < args.size(); ++k) {
@@ -29,7 +31,7 @@ std::string JoinArgs(const std::vector<std::string>& args) {
     if (a.empty() || a.find_first_of(" \t") != std::string::npos) s.append(1, '"').append(a).append(1, '"');
     else s += a;
   }
-  return s.substr(0, 255);
+  return s;
 }
 
 // The run's options, taken before anything of it starts.
@@ -44,11 +46,13 @@ void ReportPendingError(bool toolMode) {
   if (g_errorCode <= 0 || g_runtime.runtimeTest) return;
   std::string message = FormatErrorMessage();
   AppendErrorLog(message);
-  // The tool also prints it; where no box can be shown, stderr is the only place for it.
+  // The tool also prints it; where no box can be shown, stderr is the only place for it. The
+  // message is text of the code page (names as the program spelled them), the terminal's UTF-8.
   const bool shown = ShowMessageBox(message, "Error In Program", true);
   // A run from source names the line first, as the compiler's messages do.
   if (toolMode || !shown)
-    std::fprintf(stderr, "%sError In Program: %s\n", ErrorSourcePrefix().c_str(), message.c_str());
+    std::fprintf(stderr, "%sError In Program: %s\n", ErrorSourcePrefix().c_str(),
+                 CodePageToUtf8(TextCodePage(), message).c_str());
 }
 
 // Load, start, run and stop of the program in the session's window.

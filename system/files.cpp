@@ -104,9 +104,8 @@ bool FindFileInFolderTree(const std::string& name, std::string& found) {
     size_t slash = f.find_last_of('/');
     const std::string base = FsToProgramName(slash == std::string::npos ? f : f.substr(slash + 1));
     if (Lower(base) != wanted) continue;
-    std::string folder = FsCurrentFolder();
-    if (slash != std::string::npos) folder.append(1, '/').append(f, 0, slash);
-    found = FsToProgramPath(folder).append(1, '\\').append(base);
+    // The whole path is spelled at once, so that the program reaches this file by it.
+    found = FsToProgramPath(FsCurrentFolder() + "/" + f);
     return true;
   }
   return false;

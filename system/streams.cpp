@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/error_codes.h"
+#include "platform/codepage.h"
 #include "platform/fs.h"
 #include "system/files.h"
 
@@ -160,8 +161,8 @@ bool CloseStreamsLeftOpen() {
   bool lost = false;
   for (StreamSlot& s : g_fileStreams.slots) {
     if (s.file.Writing() && !s.file.Close()) {
-      std::fprintf(stderr, "vellumark: %s: the file left open could not be written whole: %s\n", s.name.c_str(),
-                   FileErrorCause(s.file.Error()).c_str());
+      std::fprintf(stderr, "vellumark: %s: the file left open could not be written whole: %s\n",
+                   CodePageToUtf8(TextCodePage(), s.name).c_str(), FileErrorCause(s.file.Error()).c_str());
       lost = true;
     }
   }

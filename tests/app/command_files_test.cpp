@@ -278,11 +278,11 @@ TEST(CommandFiles, AGrabOrTranscriptThatCannotBeWrittenFailsTheRun) {
 }
 
 // A file the program leaves open whose buffered bytes do not fit on the disk when the run closes
-// it: said, naming the file and the cause, and the run fails.
+// it: said, naming the file as the disk spells it and the cause, and the run fails.
 TEST(CommandFiles, AFileLeftOpenThatCannotBeWrittenFailsTheRun) {
   TempDir dir;
   std::filesystem::create_directory(dir.File("disk"));
-  dir.Write("a.vka", "open to write 1, \"disk/data.bin\"\nfor i = 1 to 5600\nwrite long 1, i\nnext i\n");
+  dir.Write("a.vka", "open to write 1, \"disk/d\xE9ta.bin\"\nfor i = 1 to 5600\nwrite long 1, i\nnext i\n");
   // A disk of 12 KB, in a mount namespace of the child's own.
   const std::string disk = dir.File("disk");
   const auto small = [&] {
@@ -292,7 +292,8 @@ TEST(CommandFiles, AFileLeftOpenThatCannotBeWrittenFailsTheRun) {
   ProcessResult r = RunTool({"run", "a.vka", "--headless"}, dir.path(), small);
   if (r.status == kNotPrepared) GTEST_SKIP() << "no file system of its own can be mounted here";
   EXPECT_EQ(r.status, 1) << r.err;
-  EXPECT_NE(r.err.find("disk/data.bin: the file left open could not be written whole: disk full"), std::string::npos)
+  EXPECT_NE(r.err.find("disk/d\xC3\xA9ta.bin: the file left open could not be written whole: disk full"),
+            std::string::npos)
       << r.err;
 }
 

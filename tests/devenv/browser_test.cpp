@@ -473,6 +473,23 @@ TEST_F(BrowserTest, EachSaveFirstAnswerGoesOnWithItsCommand) {
   }
 }
 
+// A recent file is named in the panel in the code page, and opened by its name on disk.
+TEST_F(BrowserTest, ARecentFileIsNamedInTheCodePage) {
+  SetTextCodePage(1252);
+  for (const bool there : {true, false}) {
+    dir_.Write("work/\xC3\xA9.vka", "e\r\n");
+    ASSERT_TRUE(BrowserLoadSource(Work("\xC3\xA9.vka")));
+    IdeNewSource();
+    if (!there) std::filesystem::remove(Work("\xC3\xA9.vka"));
+    IdeMenuOpenRecent(0);
+    EXPECT_EQ(GetBrowserItem(1), "\xE9.vka");
+    EXPECT_EQ(g_ide.fileName, there ? "\xC3\xA9.vka" : "");
+    ResetBrowserItems();
+    BrowserClose();
+    g_ide.dialogMode = 0;
+  }
+}
+
 // A close asked by a stop signal (a shutdown that may not wait for the answer) keeps the text
 // in its recovery file before the save-first question; asked again with the same text it writes
 // no other. The file goes once the answer saves the text, or drops it and leaves.

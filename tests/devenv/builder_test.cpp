@@ -8,6 +8,7 @@
 
 #include "devenv/exe_builder.h"
 #include "devenv/ide_texts.h"
+#include "platform/codepage.h"
 #include "platform/fs.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
@@ -68,6 +69,18 @@ TEST_F(BuilderTest, MediaFilesArePackedInNameOrderByTheirExtensions) {
   std::string error;
   ASSERT_TRUE(IdeBuildExecutable(Build(true), &error)) << error;
   EXPECT_EQ(reports_, (std::vector<std::string>{"Adding model.x...", "Adding readme.txt...", "Adding sfx\\boom.wav..."}));
+}
+
+// The progress and the failure name files in the code page, as the environment draws them.
+TEST_F(BuilderTest, NamesAreSaidInTheCodePage) {
+  SetTextCodePage(1252);
+  dir_.Write("proj/caf\xC3\xA9.txt", "data");
+  ExeBuild b = Build(true);
+  b.output = dir_.File("no caf\xC3\xA9/mygame");
+  std::string error;
+  EXPECT_FALSE(IdeBuildExecutable(b, &error));
+  EXPECT_EQ(reports_.front(), "Adding caf\xE9.txt...");
+  EXPECT_NE(error.find("no caf\xE9/mygame: "), std::string::npos) << error;
 }
 
 // A build that fails in any way leaves what stood at the name as it was, or nothing where

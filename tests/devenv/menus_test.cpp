@@ -14,6 +14,7 @@
 #include "devenv/help_pane.h"
 #include "devenv/ide_texts.h"
 #include "platform/clipboard.h"
+#include "platform/codepage.h"
 #include "platform/events.h"
 #include "platform/fs.h"
 #include "platform/process.h"
@@ -68,6 +69,11 @@ TEST_F(MenusTest, ExitItemFollowsTheRecentFilesAndAsksBeforeLeaving) {
   SetBrowserPath("/home/me/space/");
   IdeRebuildRecentItems();
   EXPECT_EQ(g_ide.menus[0].items[10].text, "g1.vka");
+  // Names from the disk are drawn in the code page.
+  SetTextCodePage(1252);
+  AddRecentFile("\xC3\xA9t\xC3\xA9.vka", "/home/me/caf\xC3\xA9");
+  IdeRebuildRecentItems();
+  EXPECT_EQ(g_ide.menus[0].items[10].text, "caf\xE9/\xE9t\xE9.vka");
 }
 
 TEST_F(MenusTest, DisabledItemsAndClicksBesideOnlyCloseTheMenu) {
@@ -270,12 +276,12 @@ TEST_F(StartUpTest, LaterStartsShowTheVersionAndTheMenusKeepIt) {
 
 // A start that kept the unsaved text of ended runs (as a kill leaves them: a free lock, a work
 // file listed in the record) says where in the status line, as on stderr: each place in turn,
-// and the menus keep it there.
+// and the menus keep it there, names in the code page.
 TEST_F(StartUpTest, KeptUnsavedTextIsNamedInTheStatusLine) {
   const std::string root = dir_.File("runs"), project = dir_.File("project");
   std::filesystem::create_directories(project);
   std::set<std::string> places;
-  for (const std::string name : {"a.vka", "b.vka"}) {
+  for (const std::string name : {"\xC3\xA9.vka", "b.vka"}) {
     const std::string run = "runs/run-2147483647-" + name;
     std::filesystem::create_directories(dir_.File(run));
     dir_.Write(run + "/owner.lock", "");
@@ -285,7 +291,8 @@ TEST_F(StartUpTest, KeptUnsavedTextIsNamedInTheStatusLine) {
                                      std::string("0"), std::string()})
       record += field + '\0';
     dir_.Write(run + "/work.rec", record);
-    places.insert("the unsaved changes of " + name + " are kept in " + project + "/" + name + ".recovered");
+    places.insert(Utf8ToCodePage(1252, "the unsaved changes of " + name + " are kept in " + project + "/" + name +
+                                           ".recovered"));
   }
   UnsavedTakeSweepSaid();  // what sweeps before this test said
   FsSweepRunFolders(root, false);

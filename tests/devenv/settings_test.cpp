@@ -115,6 +115,12 @@ TEST_F(SettingsTest, StatusTextNamesTheProjectAndTheFile) {
   g_ide.projectFolder = "/elsewhere/space";
   IdeUpdateStatusText();
   EXPECT_EQ(g_ide.statusText, "Project: /elsewhere/space  File: game.vka");
+  // Names from the disk are drawn in the code page.
+  SetTextCodePage(1252);
+  g_ide.projectFolder = "/elsewhere/caf\xC3\xA9";
+  g_ide.fileName = "\xC3\xA9t\xC3\xA9.vka";
+  IdeUpdateStatusText();
+  EXPECT_EQ(g_ide.statusText, "Project: /elsewhere/caf\xE9  File: \xE9t\xE9.vka");
 }
 
 TEST_F(SettingsTest, FirstRunMarkIsTakenOnce) {

@@ -1,3 +1,4 @@
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -274,6 +275,41 @@ TEST(Fs, AnUnspellableLetterNamesTheOneFileItFitsAndNoneOfMany) {
   // A user's path on the command line: its own unspellable letters are no '?' of a program.
   EXPECT_EQ(FsFindHostFile(dir.path() + "/\xD0\x93\xD0\x94.dat"), dir.path() + "/\xD0\x93\xD0\x94.dat");
   EXPECT_EQ(FsFindHostFile(dir.path() + "/??.DAT"), dir.path() + "/??.DAT");
+}
+
+// A path given to a program (the current folder, a file of the system) is reached by the
+// spelling it was given in, though its '?' fits other folders too; other '?' names are not.
+TEST(Fs, APathGivenToTheProgramLeadsBackToItself) {
+  TempDir dir;
+  const std::string snake = dir.File("\xD0\xB7\xD0\xBC\xD0\xB5\xD0\xB9\xD0\xBA\xD0\xB0");   // змейка
+  const std::string tetris = dir.File("\xD1\x82\xD0\xB5\xD1\x82\xD1\x80\xD0\xB8\xD1\x81");  // тетрис
+  const std::string cat = dir.File("\xD0\xBA\xD0\xBE\xD1\x88\xD0\xBA\xD0\xB0");             // кошка
+  const std::string mouse = dir.File("\xD0\xBC\xD1\x8B\xD1\x88\xD0\xBA\xD0\xB0");           // мышка
+  for (const std::string& folder : {snake, tetris, cat, mouse}) {
+    std::filesystem::create_directories(folder);
+    dir.Write(folder.substr(dir.path().size() + 1) + "/save.txt", "s");
+  }
+  dir.Write(tetris.substr(dir.path().size() + 1) + "/game.vka", "g");
+  const std::string start = FsCurrentFolder();
+  ASSERT_EQ(chdir(snake.c_str()), 0);
+  const std::string here = FsToProgramPath(snake);                  // as the current folder is given
+  const std::string given = FsToProgramPath(tetris + "/game.vka");  // as a file of the system is
+  FsToProgramPath(mouse);
+  const struct {
+    std::string program, disk;  // disk "" for a name refused as fitting more than one file
+  } cases[] = {
+      {here + "\\save.txt", snake + "/save.txt"},
+      {"c" + here.substr(1) + "\\SAVE.TXT", snake + "/save.txt"},
+      {here, snake},
+      {given, tetris + "/game.vka"},
+      {FsToProgramPath(cat) + "\\save.txt", ""},  // spelled as мышка was: neither
+      {"..\\??????\\save.txt", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.program);
+    EXPECT_EQ(FsResolve(c.program), c.disk);
+  }
+  ASSERT_EQ(chdir(start.c_str()), 0);
 }
 
 // Names are text of the text code page: converted, matched ignoring case and given back in it,
@@ -793,6 +829,19 @@ TEST(Events, APostedQuitIsNeverLost) {
   EventsReset();
   EXPECT_FALSE(PeekWindowMessage(m));
   EXPECT_FALSE(IsVirtualKeyDown(kVkEscape));
+}
+
+// A title is text of the code page; the window shows it as UTF-8.
+TEST(Window, TitlesAreTextOfTheCodePage) {
+  ASSERT_TRUE(PlatformVideoInit());
+  if (PlatformIsHeadless()) GTEST_SKIP() << "no window can be made here";
+  ASSERT_TRUE(WindowCreate("x", 64, 48, false));
+  SetTextCodePage(1251);
+  WindowSetTitle("\xCF\xF0\xE8");  // При
+  EXPECT_STREQ(SDL_GetWindowTitle(WindowHandle()), "\xD0\x9F\xD1\x80\xD0\xB8");
+  SetTextCodePage(1252);
+  WindowDestroy();
+  PlatformVideoQuit();
 }
 
 TEST(Window, WithoutADisplayTheRunGoesHeadlessAndSaysSo) {

@@ -1,6 +1,9 @@
 // Music tracks: the command strings sent, playing MIDI, WAV and MPEG files into the mix, the
 // per-frame poll that stops or restarts a track at its end, and the MIDI length reader.
+#include <unistd.h>
+
 #include <cstring>
+#include <filesystem>
 
 #include "core/errors.h"
 
@@ -89,6 +92,18 @@ TEST_F(MusicTest, CommandStringsAreTheDocumentedTexts) {
   EXPECT_EQ(Do(kLoadCd, {4, 2}).error, 3502);
   EXPECT_EQ(MciSentCommands(), std::vector<std::string>{"open cdaudio alias music2"});
   EXPECT_EQ(Query(kExist, 2), 0);
+}
+
+// A song of the current folder loads though the folder's name reads as another's ("??????").
+TEST_F(MusicTest, ASongOfTheCurrentFolderLoadsBesideAFolderSpelledAlike) {
+  const std::string snake = "\xD0\xB7\xD0\xBC\xD0\xB5\xD0\xB9\xD0\xBA\xD0\xB0";  // змейка
+  std::filesystem::create_directories(dir_.File(snake));
+  std::filesystem::create_directories(dir_.File("\xD1\x82\xD0\xB5\xD1\x82\xD1\x80\xD0\xB8\xD1\x81"));  // тетрис
+  dir_.Write(snake + "/song.mid", TinyMidi(4));
+  const std::string folder = FsCurrentFolder();
+  ASSERT_EQ(chdir(dir_.File(snake).c_str()), 0);
+  EXPECT_EQ(Do(kLoad, {"song.mid", 3}).error, 0);
+  ASSERT_EQ(chdir(folder.c_str()), 0);
 }
 
 TEST_F(MusicTest, ErrorsOfTheMusicCommands) {

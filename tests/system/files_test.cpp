@@ -126,6 +126,13 @@ TEST(Files, FolderSearchListsDotEntriesAndEnds) {
   EXPECT_TRUE(FindFileInFolderTree("deep.txt", found));
   EXPECT_EQ(found, FsToProgramPath(dir.File("sub")) + "\\Deep.TXT");
   EXPECT_FALSE(FindFileInFolderTree("none.txt", found));
+  // A file found whose name and folder read as others' ("??\?.txt"): reached by the path given.
+  fs::create_directory(dir.File("\xD0\xB0\xD0\xB1"));  // аб
+  fs::create_directory(dir.File("\xD0\xB2\xD0\xB3"));  // вг
+  dir.Write("\xD0\xB0\xD0\xB1/\xD0\xB2.txt", "v");
+  dir.Write("\xD0\xB0\xD0\xB1/\xD0\xB3.txt", "g");
+  EXPECT_TRUE(FindFileInFolderTree("?.txt", found));
+  EXPECT_EQ(FsResolve(found), dir.File("\xD0\xB0\xD0\xB1/\xD0\xB2.txt"));
   FindCloseSearch();
   EXPECT_EQ(CurrentSearchEntry(), nullptr);
   fs::current_path(old);
@@ -160,6 +167,9 @@ TEST(Files, ProgramsStartWithoutAShell) {
   EXPECT_TRUE(fs::exists(dir.File("c;touch")));
   EXPECT_TRUE(fs::exists(dir.File("$(x)")));
   EXPECT_FALSE(fs::exists(dir.File("x")));
+  // A name in the program's code page reaches the started program as the disk spells it.
+  EXPECT_TRUE(ExecuteFile("touch", "caf\xE9", dir.path(), true));
+  EXPECT_TRUE(fs::exists(dir.File("caf\xC3\xA9")));
 }
 
 }  // namespace
