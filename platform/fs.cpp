@@ -142,6 +142,8 @@ std::string FsResolveForWrite(const std::string& name) { return Resolve(name); }
 
 bool FsNameFitsMany() { return t_fitsMany; }
 
+std::string FsToHostName(const std::string& programName) { return ToHost(programName); }
+
 std::string FsToProgramName(const std::string& hostName) {
   return IsValidUtf8(hostName) ? Utf8ToCodePage(TextCodePage(), hostName) : hostName;
 }
