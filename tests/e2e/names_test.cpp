@@ -198,4 +198,21 @@ TEST(Names, TheCodePageTravelsWithTheProgram) {
   }
 }
 
+// A program's included files are named in its code page too, and a source written in UTF-8 is
+// read in it: the Cyrillic names reach the disk either way.
+TEST(Names, ACyrillicSourceIncludesAndNamesFilesInItsCodePage) {
+  const std::string cp1251 = "#include \xE8\xED.vka\nopen to write 1, \"\xE4.txt\"\nwrite long 1, five()\nclose file 1\n";
+  const std::string utf8 =
+      "#include \xD0\xB8\xD0\xBD.vka\nopen to write 1, \"\xD0\xB4.txt\"\nwrite long 1, five()\nclose file 1\n";
+  for (const std::string& source : {cp1251, utf8}) {
+    TempDir dir;
+    dir.Write("SETUP.INI", kCyrillicSetup);
+    dir.Write("\xD0\xB8\xD0\xBD.vka", "function five()\nendfunction 5\n");  // ин.vka
+    dir.Write("game.vka", source);
+    ProcessResult r = RunIn(dir.path(), dir.File("out.txt"));
+    EXPECT_EQ(r.status, 0) << source << r.err;
+    EXPECT_EQ(dir.Read("\xD0\xB4.txt"), std::string("\x05\0\0\0", 4)) << source;  // д.txt
+  }
+}
+
 }  // namespace
