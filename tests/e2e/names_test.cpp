@@ -215,4 +215,21 @@ TEST(Names, ACyrillicSourceIncludesAndNamesFilesInItsCodePage) {
   }
 }
 
+// F5 runs a program in its own code page, as run does, whatever the environment's is.
+TEST(Names, TheEnvironmentRunsAProgramInItsOwnCodePage) {
+  TempDir dir;
+  std::filesystem::create_directories(dir.File("config/vellumark"));
+  std::filesystem::create_directories(dir.File("project"));
+  dir.Write("config/vellumark/WIN.INI", "[VellumarkStateData]\r\nINTRO=1\r\n");
+  dir.Write("project/SETUP.INI", kCyrillicSetup);
+  dir.Write("project/game.vka", "open to write 1, \"\xE4.txt\"\nclose file 1\n");
+  dir.Write("script.txt", "10 key F5 down\n11 key F5 up\n");
+  ProcessResult r = RunProcess(VellumarkExe(),
+                               {"edit", dir.File("project/game.vka"), "--headless", "--clock", "virtual", "--input",
+                                dir.File("script.txt"), "--frames", "40"},
+                               dir.path(), {"XDG_CONFIG_HOME=" + dir.File("config"), "ASAN_OPTIONS=detect_leaks=0"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(std::filesystem::exists(dir.File("project/\xD0\xB4.txt")));  // д.txt
+}
+
 }  // namespace
