@@ -49,6 +49,9 @@ class Compiler {
   void SetProgressCallback(std::function<void(int)> progress) { progress_ = std::move(progress); }
   // Writes the debug listing of the working text before compiling (the RUNTIMETEST setting).
   void SetDebugListing(bool on) { debugListing_ = on; }
+  // The code page of the program's texts, which the image carries (0: none, as images made
+  // before it was carried).
+  void SetCodePage(int32_t codePage) { codePage_ = codePage; }
 
   const std::string& ResultText() const { return resultText_; }
   // The message of a failed compile without the line suffix.
@@ -238,6 +241,7 @@ class Compiler {
   std::vector<std::string> messages_;
   std::function<void(int)> progress_;
   bool debugListing_ = false;
+  int32_t codePage_ = 0;
 
   // Code and the line of each code word.
   std::vector<int32_t> code_, lines_;

@@ -91,6 +91,9 @@ std::vector<uint8_t> Compiler::BuildImage() const {
                                counts[2],
                                scopeWords};
   for (uint32_t w : header) PutWord(out, w);
+  // Word 12, free before, holds the code page of the texts; loaders that came before it leave
+  // it unread.
+  PutWord(out, uint32_t(codePage_));
   out.resize(4 * 1024, 0);
   for (int32_t v : intLiterals_) PutWord(out, uint32_t(v));
   for (uint32_t v : floatLiterals_) PutWord(out, v);

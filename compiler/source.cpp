@@ -43,8 +43,8 @@ void AppendNormalized(const std::string& in, std::string& out) {
 
 // Reads a source or included file: regular files only (a device or a pipe named by an
 // include line would never end), and of a size a program can have. A file in UTF-8 with
-// characters beyond ASCII becomes the language's 8-bit code page (a leading byte-order mark
-// dropped); any other file is taken byte for byte. The source itself is named by a host path,
+// characters beyond ASCII becomes the program's 8-bit code page, the text code page (a leading
+// byte-order mark dropped); any other file is taken byte for byte. The source itself is named by a host path,
 // an included file by a program's name.
 bool ReadSourceFile(const std::string& name, std::string& out, bool hostPath) {
   struct stat st {};
@@ -55,7 +55,8 @@ bool ReadSourceFile(const std::string& name, std::string& out, bool hostPath) {
     if (!FsReadFile(name, out)) return false;
   }
   const bool beyondAscii = std::any_of(out.begin(), out.end(), [](char c) { return c & 0x80; });
-  if (beyondAscii && IsValidUtf8(out)) out = Utf8ToCp1252(out.compare(0, 3, "\xEF\xBB\xBF") == 0 ? out.substr(3) : out);
+  if (beyondAscii && IsValidUtf8(out))
+    out = Utf8ToCodePage(TextCodePage(), out.compare(0, 3, "\xEF\xBB\xBF") == 0 ? out.substr(3) : out);
   return true;
 }
 

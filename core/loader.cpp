@@ -14,6 +14,7 @@
 #include "core/interp.h"
 #include "core/language.h"
 #include "core/strings.h"
+#include "platform/codepage_tables.h"
 #include "platform/fs.h"
 #include "platform/host_files.h"
 
@@ -208,6 +209,8 @@ bool LoadProgramFromBytes(const uint8_t* bytes, size_t size, std::string* error)
   const int64_t scopeStart = codeStart - scopeWords;
   if (valueStart > codeStart || scopeWords < 3 || scopeStart < valueStart)
     return Fail(error, "the program image has inconsistent DATA or scope blocks");
+  const int32_t codePage = int32_t(Word(bytes, 12));
+  if (codePage != 0 && !IsKnownCodePage(codePage)) return Fail(error, "the program image names an unknown code page");
 
   try {
     g_cells = static_cast<VarCell*>(std::calloc(kCellCount, sizeof(VarCell)));
@@ -298,6 +301,7 @@ bool LoadProgramFromBytes(const uint8_t* bytes, size_t size, std::string* error)
   } catch (const std::exception& e) {
     return Fail(error, e.what());
   }
+  g_program.codePage = codePage;
   g_dataReadPosition = 0;
   return true;
 }

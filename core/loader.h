@@ -16,6 +16,8 @@ struct LoadedProgram {
   // use (the highest one plus 1). Those past the first 50 share cells with the temporaries of
   // user functions, so a call made from the main program keeps them.
   int32_t mainTemporaries[3] = {};
+  // The code page of the program's texts (header word 12); 0 in an image that carries none.
+  int32_t codePage = 0;
 };
 extern LoadedProgram g_program;
 // The code as the loader made it, and a number that changes whenever code is loaded or freed

@@ -4,11 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <new>
 
+#include "platform/codepage.h"
 #include "platform/fs.h"
+#include "platform/fs_name_index.h"
 
 VirtualFiles* g_packReader = nullptr;
 
@@ -140,34 +143,39 @@ std::string VirtualFiles::WriteCopy(const PackEntry& e, const std::string& exten
   return path;
 }
 
-bool VirtualFiles::MapVirtualFile(std::string& name, const std::string& extension) {
-  std::string key = Lower(name);
-  for (char& c : key)
-    if (c == '/') c = '\\';
+const PackEntry* VirtualFiles::Find(const std::string& name, bool baseNames) const {
+  std::string key = name;
+  std::replace(key.begin(), key.end(), '/', '\\');
+  // Entries are held as the disk spelled them (UTF-8), cut to lower case in ASCII.
+  const std::string spelled = Lower(FsToHostName(key)), folded = CodePageLower(TextCodePage(), key);
+  const PackEntry* first = nullptr;
+  int fits = 0;
+  bool unspelled = false;
   for (const PackEntry& e : entries_) {
-    if (e.name != key) continue;
-    std::string path = WriteCopy(e, extension);
-    if (!path.empty()) {
-      name = path;
-      return true;
-    }
+    const size_t slash = baseNames ? e.name.find_last_of('\\') : std::string::npos;
+    const std::string entry = slash == std::string::npos || slash == 0 ? e.name : e.name.substr(slash + 1);
+    if (entry == spelled) return &e;
+    if (FsFoldedHostName(entry) != folded) continue;
+    if (!first) first = &e;
+    ++fits;
+    unspelled = unspelled || !FsProgramCanSpell(entry);
   }
-  return false;
+  return fits > 1 && unspelled ? nullptr : first;
+}
+
+bool VirtualFiles::MapTo(const PackEntry* e, std::string& name, const std::string& extension) {
+  const std::string path = e ? WriteCopy(*e, extension) : "";
+  if (path.empty()) return false;
+  name = path;
+  return true;
+}
+
+bool VirtualFiles::MapVirtualFile(std::string& name, const std::string& extension) {
+  return MapTo(Find(name, false), name, extension);
 }
 
 bool VirtualFiles::MapVirtualFileByBaseName(std::string& name, const std::string& extension) {
-  std::string key = Lower(name);
-  for (const PackEntry& e : entries_) {
-    size_t slash = e.name.find_last_of('\\');
-    std::string base = slash == std::string::npos || slash == 0 ? e.name : e.name.substr(slash + 1);
-    if (base != key) continue;
-    std::string path = WriteCopy(e, extension);
-    if (!path.empty()) {
-      name = path;
-      return true;
-    }
-  }
-  return false;
+  return MapTo(Find(name, true), name, extension);
 }
 
 std::string VirtualFiles::ExtractPackedProgram() {

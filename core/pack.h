@@ -29,9 +29,11 @@ class VirtualFiles {
   // The same over bytes already in memory (the whole file).
   bool LoadPackFromBytes(const uint8_t* bytes, size_t size);
 
-  // When the name (any case, '/' or '\') is packed, writes the entry to "_virtual.<ext>" in
-  // the temporary folder and replaces name with that path. The extension may hold letters
-  // and digits only.
+  // When the name (a program's, '/' or '\' between folders) is packed, writes the entry to
+  // "_virtual.<ext>" in the temporary folder and replaces name with that path. The extension
+  // may hold letters and digits only. Names are matched as the disk's are (FsResolve): by the
+  // name's UTF-8 spelling, else ignoring case in the text code page, where a '?' that fits two
+  // or more entries whose letters the code page cannot spell names none of them.
   bool MapVirtualFile(std::string& name, const std::string& extension);
   // The same, comparing with the part of each entry's name after its last backslash.
   bool MapVirtualFileByBaseName(std::string& name, const std::string& extension);
@@ -45,6 +47,10 @@ class VirtualFiles {
 
  private:
   std::string WriteCopy(const PackEntry& e, const std::string& extension);
+  // The entry the name means (by the part of each name after its last backslash when
+  // baseNames is set); nullptr when none.
+  const PackEntry* Find(const std::string& name, bool baseNames) const;
+  bool MapTo(const PackEntry* e, std::string& name, const std::string& extension);
   bool Parse();
 
   std::vector<uint8_t> pack_;

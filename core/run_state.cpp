@@ -34,16 +34,23 @@ const SourceMap::Keyword* SourceMap::KeywordOf(int64_t command) const {
   return at != keywords.end() && at->first == command ? &at->second : nullptr;
 }
 
-std::string ProgramSideFile(const std::string& name) {
-  const std::string& folder = g_runtime.programFolder;
+namespace {
+
+std::string SideFileIn(const std::string& folder, const std::string& name) {
   if (FsFolderWritable(folder.empty() ? "." : folder)) return folder + name;
   return FsConfigFile(name);
 }
 
-std::string ProgramSettingsFile() {
-  const std::string beside = g_runtime.programFolder + "SETUP.INI";
-  return FsFileExists(beside) ? beside : ProgramSideFile("SETUP.INI");
+}  // namespace
+
+std::string ProgramSideFile(const std::string& name) { return SideFileIn(g_runtime.programFolder, name); }
+
+std::string SettingsFileIn(const std::string& folder) {
+  const std::string beside = folder + "SETUP.INI";
+  return FsFileExists(beside) ? beside : SideFileIn(folder, "SETUP.INI");
 }
+
+std::string ProgramSettingsFile() { return SettingsFileIn(g_runtime.programFolder); }
 
 void ResetCoreState() {
   FreeProgramStrings();

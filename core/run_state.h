@@ -67,6 +67,8 @@ std::string ProgramSideFile(const std::string& name);
 // The settings file "SETUP.INI": the program folder's, or the per-user one where the program
 // folder cannot be written and holds none.
 std::string ProgramSettingsFile();
+// The same for a folder given ("" the current one; else ending in '/').
+std::string SettingsFileIn(const std::string& folder);
 
 // The runtime core back to a new process's state: interpreter, call stack, loaded program,
 // arrays, DATA position, random generator, checklist and the pending error.

@@ -180,6 +180,12 @@ const uint16_t* CodePageHighHalf(int32_t codePage) {
 
 uint32_t CodePageChar(int32_t codePage, uint8_t c) { return c < 0x80 ? c : CodePageHighHalf(codePage)[c - 0x80]; }
 
+bool IsKnownCodePage(int32_t codePage) {
+  for (const Table& t : kTables)
+    if (t.codePage == codePage) return true;
+  return false;
+}
+
 std::vector<int32_t> CodePagesDrawn() {
   std::vector<int32_t> pages;
   for (const Table& t : kTables) pages.push_back(t.codePage);

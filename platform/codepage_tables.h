@@ -15,5 +15,7 @@ int32_t CharsetOfSetting(const std::string& value);
 const uint16_t* CodePageHighHalf(int32_t codePage);
 // The code point of a byte in the code page (0 when undefined).
 uint32_t CodePageChar(int32_t codePage, uint8_t c);
+// True for a code page with a table: every one CodePageOfCharset gives.
+bool IsKnownCodePage(int32_t codePage);
 // Every code page with a table, in a fixed order.
 std::vector<int32_t> CodePagesDrawn();

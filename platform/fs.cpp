@@ -232,6 +232,8 @@ void FsNoteSpelledPath(const std::string& hostPath, const std::string& programPa
   }
 }
 
+std::string FsToHostName(const std::string& programName) { return ToHost(programName); }
+
 std::string FsToProgramName(const std::string& hostName) {
   return IsValidUtf8(hostName) ? Utf8ToCodePage(TextCodePage(), hostName) : hostName;
 }

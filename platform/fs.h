@@ -30,6 +30,8 @@ void FsNoteSpelledPath(const std::string& hostPath, const std::string& programPa
 // As FsResolve, for a file about to be created: existing folders are matched, the rest is
 // kept as given (with '/' separators).
 std::string FsResolveForWrite(const std::string& name);
+// A program's name (code-page text) as the disk spells a new file of that name: UTF-8.
+std::string FsToHostName(const std::string& programName);
 // A name read from disk as text of the text code page for a program: characters outside the
 // code page become '?', a name that is not UTF-8 passes byte for byte.
 std::string FsToProgramName(const std::string& hostName);

@@ -171,6 +171,8 @@ FsMatch FsMatchInFolder(const std::string& dir, const std::string& part, std::st
   return FsMatch::kNone;
 }
 
+std::string FsFoldedHostName(const std::string& hostName) { return FoldedEntry(hostName, TextCodePage()); }
+
 void FsNoteNewName(const std::string& dir, const std::string& name) {
   std::lock_guard<std::mutex> hold(g_lock);
   auto it = g_folders.find(dir.empty() ? "." : dir);

@@ -20,6 +20,9 @@ enum class FsMatch { kFound, kNone, kNoFolder, kFitsMany };
 // has such a '?': then the name is matched only when it fits that one entry alone, and is
 // kFitsMany otherwise. kNoFolder when dir is not a folder (or does not exist).
 FsMatch FsMatchInFolder(const std::string& dir, const std::string& part, std::string& found);
+// A name on disk (or a path of such names) as FsMatchInFolder compares it: in the text code
+// page's spelling, lower case.
+std::string FsFoldedHostName(const std::string& hostName);
 // Notes that name (as on disk) was resolved in dir as a new name, which the caller may now
 // create.
 void FsNoteNewName(const std::string& dir, const std::string& name);

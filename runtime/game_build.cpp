@@ -14,6 +14,7 @@
 #include "core/loader.h"
 #include "core/pack.h"
 #include "platform/codepage.h"
+#include "platform/codepage_tables.h"
 #include "platform/fs.h"
 #include "platform/host_files.h"
 #include "platform/ini.h"
@@ -147,6 +148,15 @@ std::string AbsolutePath(const std::string& path) {
 
 namespace {
 
+// The code page of a program compiled in the current folder: the text character set that the
+// SETUP.INI there names, else the one the settings beside the executable name (the
+// environment's), else Windows-1252.
+int32_t CompiledCodePage() {
+  std::string charset = IniGetString("SETUP.INI", "SETTINGS", "TEXTLANGUAGE-CHARSET", "");
+  if (charset.empty()) charset = IniGetString(SettingsFileIn(ExeFolder()), "SETTINGS", "TEXTLANGUAGE-CHARSET", "");
+  return CodePageOfCharset(CharsetOfSetting(charset));
+}
+
 // Compiles the source (a host path) with the compile's folder as the current folder, and writes
 // the image when one is named and mayWrite allows it (refused: set, and false). files gets the
 // host paths of the files read. quiet: the lines keywords.txt skips are not said, and no
@@ -176,8 +186,14 @@ bool CompileIn(Compiler& compiler, const std::string& sourcePath, const std::str
   else FsChangeFolder(AbsolutePath(folder));
   // RUNTIMETEST in the source folder's settings asks for the numbered listing.
   compiler.SetDebugListing(!quiet && IniGetString("SETUP.INI", "SETTINGS", "RUNTIMETEST", "0") == "1");
+  // The program's code page is fixed here and travels in its image; included files are named
+  // in it too.
+  const int32_t codePage = CompiledCodePage(), keepCodePage = TextCodePage();
+  compiler.SetCodePage(codePage);
+  SetTextCodePage(codePage);
   // Compiled in memory: the image is written once the files read are known.
   bool ok = compiler.CompileToImageFile(sourcePath, "");
+  SetTextCodePage(keepCodePage);
   // Included files are named as a program names files, relative to the compile's folder.
   files->clear();
   for (const Compiler::SourceFile& f : compiler.SourceFiles())

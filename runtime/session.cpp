@@ -76,6 +76,9 @@ int LoadAndRun(Session& s, const RunRequest& r, uint32_t fullScreen, uint32_t wi
       std::fprintf(stderr, "vellumark: %s: %s\n", r.imagePath.c_str(), why.empty() ? "cannot be loaded" : why.c_str());
     return kExitLoadError;
   }
+  // The program's names and texts are in the code page its image carries; an image that
+  // carries none keeps the one the settings gave.
+  if (g_program.codePage) SetTextCodePage(g_program.codePage);
   if (StartDisplayAndEngines(fullScreen, windowMode, &s.device)) {
     if (!r.toolMode) g_runtime.standalone = 1;
     RunProgram();
@@ -119,6 +122,7 @@ bool OpenSession(Session& s, const std::string& runningFile, const RunOptions& o
 }
 
 int RunInSession(Session& s, const RunRequest& r) {
+  const int32_t keepCodePage = TextCodePage();
   TakeRunOptions(r.options);
   ResetSubsystems();
   g_runtime.programFile = r.runningFile;
@@ -162,6 +166,8 @@ int RunInSession(Session& s, const RunRequest& r) {
   FreeErrorTexts();
   FreeProgramStrings();
   ClockUseVirtual(false);
+  // The environment goes on in its own code page.
+  SetTextCodePage(keepCodePage);
   return status;
 }
 

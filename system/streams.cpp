@@ -308,9 +308,18 @@ int32_t StreamPackFolder(StreamSlot& s, const std::string& name) {
   const std::string folder = name.empty() ? "." : name;
   std::vector<std::string> files;
   if (!FsListTreeFiles(folder, files)) return Refuse(kErrFileNotFound, folder, FileErrorCause(errno));
-  // Files of 4 GB or more cannot be held by a block and are left out.
+  // Files of 4 GB or more cannot be held by a block and are left out. So are files whose names
+  // the text code page cannot spell: they would come back under another name ('?' for a
+  // letter), two of them as one; the block is written without them, and they are reported.
   const std::string top = FsResolve(folder);
+  std::string unspelled;
   std::erase_if(files, [&](const std::string& f) {
+    if (!FsProgramCanSpell(f)) {
+      std::string shown = FsToProgramName(f);
+      std::replace(shown.begin(), shown.end(), '/', '\\');
+      unspelled += (unspelled.empty() ? "" : ", ") + shown;
+      return true;
+    }
     struct stat st;
     return lstat((top + "/" + f).c_str(), &st) != 0 || uint64_t(st.st_size) > 0xFFFFFFFFu;
   });
@@ -331,7 +340,8 @@ int32_t StreamPackFolder(StreamSlot& s, const std::string& name) {
     if (fd >= 0) close(fd);
     if (e) return e;
   }
-  return 0;
+  if (unspelled.empty()) return 0;
+  return Refuse(kErrStreamWriteFailed, unspelled, "left out: the text code page cannot spell the name");
 }
 
 int32_t StreamUnpackFolder(StreamSlot& s, const std::string& name) {
@@ -357,7 +367,8 @@ int32_t StreamUnpackFolder(StreamSlot& s, const std::string& name) {
       if (int32_t e = StreamRead(s, entry.data(), length)) return e;
       if (s.endOfFile) return result();
       entry.resize(std::strlen(entry.c_str()));
-      relative = SafeEntryPath(entry);
+      // The name is the program's text: the file gets the disk's spelling of it.
+      relative = FsToHostName(SafeEntryPath(entry));
     } else if (int32_t e = StreamSkip(s, length)) {
       return e;
     }

@@ -58,13 +58,14 @@ int32_t StreamAppendFile(StreamSlot& s, const std::string& name, bool raw);
 // Reads one block into a new file of that name (its folders made first); an existing file is
 // left untouched and the block read past.
 int32_t StreamExtractBlock(StreamSlot& s, const std::string& name);
-// Packs every file below the folder ("" the current one) into a folder block; 105 when the
-// folder cannot be read.
+// Packs every file below the folder ("" the current one) into a folder block, names as
+// program text (FsToProgramName); 105 when the folder cannot be read. Files whose names the
+// text code page cannot spell are left out and reported (8212), after the block is written.
 int32_t StreamPackFolder(StreamSlot& s, const std::string& folder);
 // Unpacks a folder block under the folder ("" the current one), made when missing (8202 when it
 // cannot be: every entry is then read past). Entries whose names are absolute, have a drive
 // letter or a ".." part, or are longer than 4096 bytes are read past and reported (8211);
-// existing files are left as they are.
+// existing files are left as they are. Names are program text, made as the disk spells them.
 int32_t StreamUnpackFolder(StreamSlot& s, const std::string& folder);
 
 // Little-endian values.

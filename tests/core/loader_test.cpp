@@ -153,6 +153,21 @@ TEST_F(LoaderTest, DamagedImagesLoadNothing) {
   img = good;
   SetImageWord(img, 8, 1);
   expectRefused(img, "variable count unlike its scope table");
+  img = good;
+  SetImageWord(img, 12, 1234);
+  expectRefused(img, "a code page without a table");
+}
+
+// Header word 12 carries the code page of the program's texts; an image made before it was
+// carried has 0 there, and loads as it always did.
+TEST_F(LoaderTest, TheImageCarriesItsCodePage) {
+  ImageBuilder b;
+  std::vector<uint8_t> image = b.Build();
+  for (uint32_t page : {0u, 1251u, 874u}) {
+    SetImageWord(image, 12, page);
+    ASSERT_TRUE(Load(image)) << page << why;
+    EXPECT_EQ(g_program.codePage, int32_t(page));
+  }
 }
 
 // An image file is judged by its size before it is read: a sparse 3 GB file is refused at

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include "core/pack.h"
+#include "platform/codepage.h"
 #include "platform/fs.h"
 #include "tests/support/temp_dir.h"
 
@@ -50,6 +51,41 @@ TEST_F(PackTest, EntriesAreFoundByAnyCaseAndEitherSlash) {
 
   std::string program = vf.ExtractPackedProgram();
   EXPECT_EQ(ReadAll(program), "IMAGE");
+}
+
+// A program's name (code-page text) means the packed file the disk would give it: in any
+// case of its code page; a '?' for a letter the code page lacks fits one such name alone.
+TEST_F(PackTest, NamesAreMatchedAsTheDiskMatchesThem) {
+  const std::string ab = "\xD0\xB0\xD0\xB1.txt", vg = "\xD0\xB2\xD0\xB3.txt";  // аб.txt, вг.txt
+  struct Case {
+    int32_t codePage;
+    std::vector<std::string> packed;
+    std::string asked;
+    bool baseName;
+    int found;  // index in packed, -1 none
+  } cases[] = {
+      {1252, {"media\\CAF\xC3\x89.png"}, "MEDIA/caf\xE9.png", false, 0},
+      {1251, {"x\\" + ab, "x\\" + vg}, "X\\\xC2\xC3.TXT", false, 1},
+      {1251, {"tex\\" + ab}, "\xE0\xE1.txt", true, 0},
+      {1252, {"CAF\xC3\x89.txt", "caf\xC3\xA9.txt"}, "caf\xE9.txt", false, 1},  // its own spelling first
+      {1252, {ab}, "??.txt", false, 0},
+      {1252, {ab, vg}, "??.txt", false, -1},
+  };
+  for (const Case& c : cases) {
+    std::vector<PackInput> entries{{"program.img", Bytes("IMAGE")}};
+    for (const std::string& name : c.packed) entries.push_back({name, Bytes(name)});
+    VirtualFiles vf;
+    auto file = GameBytes(entries);
+    ASSERT_TRUE(vf.LoadPackFromBytes(file.data(), file.size()));
+    SetTextCodePage(c.codePage);
+    std::string name = c.asked;
+    const bool mapped = c.baseName ? vf.MapVirtualFileByBaseName(name, "txt") : vf.MapVirtualFile(name, "txt");
+    SetTextCodePage(1252);
+    EXPECT_EQ(mapped, c.found >= 0) << c.asked;
+    if (mapped && c.found >= 0) {
+      EXPECT_EQ(ReadAll(name), c.packed[size_t(c.found)]) << c.asked;
+    }
+  }
 }
 
 TEST_F(PackTest, ASecondCopyWithTheSameExtensionReplacesTheFirst) {
