@@ -502,14 +502,53 @@ std::string MakeLockedRunFolder(const std::string& parent, std::string& why) {
   return named;
 }
 
+// Whether a file name is one a run writes in its run folder: its lock and records, its work
+// files, and the temporaries of its writes.
+bool IsRunFileName(const std::string& name) {
+  static const char* const kNames[] = {kRunFolderLock,   kRunFolderCopies, kRunFolderWork,      "owner.new",
+                                       "workfile.tmp",   "workfil2.tmp",   "workfile.wav",      "workfile.x",
+                                       "program.img",    "_exefile.dat",   "_exesource.vka",    "input.txt",
+                                       "session_input.txt"};
+  for (const char* known : kNames)
+    if (name == known) return true;
+  const bool temporary = name.rfind(".vk-", 0) == 0 && name.size() > 8 && name.compare(name.size() - 4, 4, ".tmp") == 0;
+  return temporary || (name.rfind("_virtual.", 0) == 0 && name.find('/') == std::string::npos);
+}
+
+// Whether the folder open as folder, found in a place other users share, proves it is a run's:
+// it holds a run's lock or record, and nothing but regular files a run writes there. A name alone
+// proves nothing (a script's "mktemp -d /tmp/run-$$-XXXXXX" is named as a run folder).
+bool ProvesRunFolder(int folder) {
+  const int listed = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  DIR* dir = listed < 0 ? nullptr : fdopendir(listed);
+  if (!dir) {
+    if (listed >= 0) close(listed);
+    return false;
+  }
+  bool proof = false, only = true;
+  while (const dirent* e = readdir(dir)) {
+    const std::string name = e->d_name;
+    if (name == "." || name == "..") continue;
+    struct stat st;
+    if (!IsRunFileName(name) || fstatat(folder, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) {
+      only = false;
+      break;
+    }
+    proof = proof || name == kRunFolderLock || name == kRunFolderCopies || name == kRunFolderWork;
+  }
+  closedir(dir);
+  return proof && only;
+}
+
 // Sweeps one entry of a root open as root: the folder is opened once, never through a link,
-// checked on its descriptor, and then only used through it.
-void SweepEntry(int root, const std::string& rootPath, const std::string& name, bool run, time_t now) {
+// checked on its descriptor, and then only used through it. In a place others share (shared)
+// only a folder that proves it is a run's is looked into further.
+void SweepEntry(int root, const std::string& rootPath, const std::string& name, bool run, bool shared, time_t now) {
   const int folder = openat(root, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (folder < 0) return;
   struct stat st;
   // This user's folders only.
-  if (fstat(folder, &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid()) {
+  if (fstat(folder, &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid() || (shared && !ProvesRunFolder(folder))) {
     close(folder);
     return;
   }
@@ -552,8 +591,8 @@ void SweepRoot(int root, const std::string& rootPath, bool shared) {
   }
   closedir(dir);
   const time_t now = time(nullptr);
-  for (const std::string& name : runs) SweepEntry(root, rootPath, name, true, now);
-  for (const std::string& name : made) SweepEntry(root, rootPath, name, false, now);
+  for (const std::string& name : runs) SweepEntry(root, rootPath, name, true, shared, now);
+  for (const std::string& name : made) SweepEntry(root, rootPath, name, false, shared, now);
 }
 
 }  // namespace

@@ -28,7 +28,8 @@ const std::string& FsTempFolder();
 // Done once a process; FsTempFolder does it too.
 void FsRecoverEndedRuns();
 // The same in one folder. In a folder other users share (/tmp) only "run-" folders and private
-// folders are looked at; in any, only folders of this user. Each is opened once, never through a link, checked on
+// folders are looked at, and only those that prove they are a run's (its lock or a record in
+// it, and nothing but the files a run writes there); in any, only folders of this user. Each is opened once, never through a link, checked on
 // its descriptor and from then on used only through it: its lock, records, work files and
 // removal. A folder is held (its lock taken) from before its text is kept until it is gone, so
 // two starts at once keep it once.

@@ -195,7 +195,8 @@ bool PrivateTmpPossible() {
 
 // A start sweeps the folders where run folders of this or an earlier version can be: the temporary
 // folders' per-user folders and the temporary folders themselves, /tmp too, each once; never
-// through a link. In a temporary folder others share only "run-" folders are looked at; in the
+// through a link. In a temporary folder others share only "run-" folders are looked at, and only
+// those that prove they are a run's (a lock or record, and no file a run does not write); in the
 // state folder a "new-" folder left for ten minutes without its lock goes too; so does a killed
 // run's private folder of last resort ("vellumark-<uid>-XXXXXX") in a temporary folder. Each
 // start has a /tmp of its own, so no other start meets what is put there (without one those
@@ -209,7 +210,8 @@ TEST(RunFolders, AStartSweepsEveryPlaceOnce) {
     const char* place;    // the folder the planted one is in: "tmp/..." /tmp's, "TMPDIR/...", "STATE"
     const char* planted;  // "ended"; "damaged" (its record cut: it stays, named); "new" (without a lock);
                           // "private" (a run's of last resort, as "ended"; with no lock file; held;
-                          // named longer)
+                          // named longer); "script" (a script's results, named as a run's); "ended, more"
+                          // (with a file of the user's too)
     bool goes;
   } cases[] = {
       {"/tmp's per-user folder", "dir", "tmp/own", "ended", true},
@@ -224,6 +226,9 @@ TEST(RunFolders, AStartSweepsEveryPlaceOnce) {
       {"a private folder being made", "dir", "TMPDIR", "private, no lock", false},
       {"a live run's private folder", "dir", "TMPDIR", "private, held", false},
       {"a folder named longer than a private one", "dir", "TMPDIR", "private, longer", false},
+      {"a script's folder named as a run's in /tmp", "dir", "tmp", "script", false},
+      {"a script's folder named as a run's in TMPDIR", "dir", "TMPDIR", "script", false},
+      {"an ended run's folder in TMPDIR holding a file of the user's", "dir", "TMPDIR", "ended, more", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -251,9 +256,13 @@ TEST(RunFolders, AStartSweepsEveryPlaceOnce) {
       fs::create_directories(path);
       WriteFile(path + "/owner.lock", "");
       WriteFile(path + "/unsaved.rec", "cut");
+    } else if (planted == "script") {  // mktemp -d /tmp/run-$$-XXXXXX, its process ended
+      fs::create_directories(path);
+      WriteFile(path + "/results.txt", "kept");
     } else {
       MakeEndedRun(path, project, "game.vka", planted != "new" && planted != "private, no lock");
     }
+    if (planted == "ended, more") WriteFile(path + "/notes.txt", "kept");
     const int held = planted == "private, held" ? open((path + "/owner.lock").c_str(), O_RDONLY | O_CLOEXEC) : -1;
     ASSERT_TRUE(held < 0 || flock(held, LOCK_EX) == 0);
     if (planted == "new") fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::minutes(11));
