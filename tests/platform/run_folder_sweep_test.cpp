@@ -19,6 +19,7 @@
 #include <atomic>
 #include <filesystem>
 #include <optional>
+#include <regex>
 #include <set>
 #include <string>
 #include <thread>
@@ -407,8 +408,11 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
       {"a relative link up to the root and down below a folder others can write", "@up/a/s", "@home", "@tmp",
        "tmp/vellumark-" + std::to_string(getuid()),
        "^vellumark: @up/a/s/vellumark: other users can change @two/x above it"},
+      {"a chain of 41 links to a folder others can write", "@chain/l1/s", "@home", "@tmp",
+       "tmp/vellumark-" + std::to_string(getuid()),
+       "^vellumark: @chain/l1/s/vellumark: @chain/l41: too many links; run folders go to @tmp/vellumark-"},
       {"a link that leads round", "@round/s", "@home", "@tmp", "tmp/vellumark-" + std::to_string(getuid()),
-       "^vellumark: @round/s/vellumark: not this user's own folder; run folders go to @tmp/vellumark-"},
+       "^vellumark: @round/s/vellumark: @round: too many links; run folders go to @tmp/vellumark-"},
       {"a home its user's own group may write", "-", "@mine", "@tmp", "mine/.local/state/vellumark", "^$"},
       {"a home another group may write", "-", "@shared", "@tmp", "tmp/vellumark-" + std::to_string(getuid()),
        "^vellumark: @shared/.local/state/vellumark: other users can change @shared above it"},
@@ -509,6 +513,10 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
         if (c == '/') climb += "../";
       fs::create_directory_symlink(climb + base.substr(1) + "/two/x/y", base + "/up/y/s");
       fs::create_directory_symlink(base + "/round", base + "/round");
+      fs::create_directories(base + "/chain");
+      for (int n = 1; n <= 41; ++n)
+        fs::create_directory_symlink(n == 41 ? base + "/open" : base + "/chain/l" + std::to_string(n + 1),
+                                     base + "/chain/l" + std::to_string(n));
       chmod((base + "/mine").c_str(), 0775);
       chmod((base + "/shared").c_str(), 0775);
       if (geteuid() == 0 && chown((base + "/shared").c_str(), 0, 65534) != 0) FAIL() << "chown";
@@ -601,6 +609,72 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
   }
   for (size_t k = 0; !given && k < std::size(cases); ++k) SetImmutable(top + "/" + std::to_string(k) + "/fixed", false);
   unsetenv("VK_RUN_PLACES_DIR");
+}
+
+std::string g_madeBetween;  // the folder another user makes once the path to it is checked
+void MakeTheirsBetween(const std::string& path) {
+  if (path.rfind(g_madeBetween + "/", 0) != 0) return;
+  if (mkdir(g_madeBetween.c_str(), 0777) != 0 || chmod(g_madeBetween.c_str(), 0777) != 0 ||
+      chown(g_madeBetween.c_str(), 65534, 65534) != 0)
+    _exit(12);
+}
+
+// Each folder is made from the folder checked above it and checked again as made: one another
+// user makes in a sticky folder between the check and the making is refused; the settings
+// folder is checked as the places of run folders are.
+TEST(RunFolderPlaces, EachFolderIsMadeAsItWasChecked) {
+  TempDir dir;
+  ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+  for (const auto& [folder, mode] : {std::pair{"sticky", 01777}, {"open", 0777}, {"tmp", 0700}}) {
+    fs::create_directories(dir.File(folder));
+    ASSERT_EQ(chmod(dir.File(folder).c_str(), mode_t(mode)), 0);
+  }
+  const struct {
+    const char* name;
+    const char* state;   // XDG_STATE_HOME below the test's folder
+    const char* config;  // XDG_CONFIG_HOME
+    const char* said;    // stderr, a pattern; "@" the test's folder
+  } cases[] = {
+      {"a folder another user makes between the check and the making", "sticky/me/state", "tmp/config",
+       "^vellumark: @sticky/me/state/vellumark: other users can change @sticky/me above it; run folders go to "
+       "@tmp/vellumark-[0-9]+\n$"},
+      {"settings below a folder others can change", "tmp/state", "open/config",
+       "^vellumark: no settings folder can be made: @open/config/vellumark: other users can change @open above "
+       "it\n$"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const bool between = std::string(c.state).rfind("sticky/me", 0) == 0;
+    if (between && geteuid() != 0) continue;  // only root can make a folder of another user's
+    std::string said = c.said;
+    for (size_t p; (p = said.find('@')) != std::string::npos;) said.replace(p, 1, dir.path() + "/");
+    int err[2];
+    ASSERT_EQ(pipe(err), 0);
+    const pid_t child = fork();
+    if (child == 0) {  // a fresh process: places are chosen once a process
+      dup2(err[1], 2);
+      setenv("XDG_STATE_HOME", dir.File(c.state).c_str(), 1);
+      setenv("XDG_CONFIG_HOME", dir.File(c.config).c_str(), 1);
+      setenv("TMPDIR", dir.File("tmp").c_str(), 1);
+      g_madeBetween = dir.File("sticky/me");
+      g_fsPlaceChecked = MakeTheirsBetween;
+      const std::string run = FsTempFolder(), config = FsConfigFolder();
+      const bool placed = !run.empty() && run.rfind(dir.File("tmp/"), 0) == 0;
+      const bool settings = between ? config == dir.File("tmp/config/vellumark") : config.empty();
+      FsRemoveTempFolder();
+      _exit(!placed ? 3 : !settings ? 4 : fs::exists(dir.File("sticky/me/state")) || !fs::is_empty(dir.File("open")) ? 5 : 0);
+    }
+    close(err[1]);
+    std::string got;
+    char buf[512];
+    for (ssize_t n; (n = read(err[0], buf, sizeof buf)) > 0;) got.append(buf, size_t(n));
+    close(err[0]);
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_EQ(status, 0) << got;
+    EXPECT_TRUE(std::regex_search(got, std::regex(said))) << got;
+    fs::remove_all(dir.File("sticky/me"));
+  }
 }
 
 // Without a home (HOME unset, none in the user database), the settings go to a folder of the

@@ -620,6 +620,7 @@ TEST(UnsavedCopies, ASweepTakesOnlyThisUsersRunFolders) {
     for (const char* ended : {"run-2147483647-mine", "run-2147483647-theirs", "new-2147483647-aged",
                               "new-2147483647-young"})
       std::filesystem::create_directories(root + "/" + ended);
+    dir.Write("root/run-2147483647-mine/owner.lock", "");  // a run's, as its lock file proves
     std::filesystem::create_directory_symlink(target, root + "/run-2147483647-link");
     ASSERT_EQ(chown((root + "/run-2147483647-theirs").c_str(), 65534, 65534), 0);
     std::filesystem::last_write_time(root + "/new-2147483647-aged",
