@@ -223,9 +223,17 @@ bool PrivateGroup(gid_t gid) {
 // Whether the folder's access list lets anyone but the user and its private group write in it:
 // a named user or group entry with writing that its mask leaves.
 bool AclLetsOthersWrite(const std::string& folder) {
-  unsigned char acl[4 + 8 * 64];
-  const ssize_t n = lgetxattr(folder.c_str(), "system.posix_acl_access", acl, sizeof acl);
-  if (n < 0) return errno == ERANGE;  // none (ENODATA, ENOTSUP); too long to read counts as open
+  // Every entry is read, however many: the list is read whole at the size it has now.
+  std::vector<unsigned char> acl;
+  ssize_t n = -1;
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    n = lgetxattr(folder.c_str(), "system.posix_acl_access", nullptr, 0);
+    if (n < 0) return false;  // none (ENODATA, ENOTSUP)
+    acl.resize(size_t(n) + 1);
+    n = lgetxattr(folder.c_str(), "system.posix_acl_access", acl.data(), acl.size());
+    if (n >= 0 || errno != ERANGE) break;  // ERANGE: it grew meanwhile
+  }
+  if (n < 0) return errno == ERANGE;  // one that cannot be read whole counts as open
   const auto field = [&acl](size_t at, size_t bytes) {
     uint32_t v = 0;
     for (size_t k = bytes; k-- > 0;) v = v << 8 | acl[at + k];

@@ -361,6 +361,28 @@ bool MountNamespacePossible() {
   return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+// A user of uid 256 or more, with a private group of its own (named as it, with no other
+// member), that a test can start as: this user, or as root any such user; {0, 0} for none.
+std::pair<uid_t, gid_t> UserOfALargeId() {
+  struct User {
+    uid_t uid;
+    gid_t gid;
+    std::string name;
+  };
+  std::vector<User> users;
+  setpwent();
+  while (const passwd* user = getpwent()) users.push_back({user->pw_uid, user->pw_gid, user->pw_name});
+  endpwent();
+  for (const User& user : users) {
+    if (user.uid < 256 || user.uid == 65534 || (geteuid() != 0 && user.uid != getuid())) continue;
+    const group* g = getgrgid(user.gid);
+    bool alone = g && user.name == g->gr_name && !g->gr_mem[0];
+    for (const User& other : users) alone = alone && (other.gid != user.gid || other.uid == user.uid);
+    if (alone) return {user.uid, user.gid};
+  }
+  return {0, 0};
+}
+
 // Where a fresh process makes its run folder (the places are decided once a process), and what
 // it says: the environment's folders count only as full paths, nothing is made under the working
 // folder, a place below a folder another user can change is refused (through every link on the
@@ -377,6 +399,7 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
   const std::string top = given ? given : made->path();
   setenv("VK_RUN_PLACES_DIR", top.c_str(), 1);
   const std::string tmpRoot = "/tmp/vellumark-" + std::to_string(getuid());
+  const std::pair<uid_t, gid_t> big = UserOfALargeId();
   const struct {
     const char* name;
     const char* state;  // XDG_STATE_HOME; "-" unset; "@" the base folder before it
@@ -441,6 +464,10 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
        "^$"},
       {"a home whose access list's mask takes another user's writing away", "-", "@aclmasked", "@tmp",
        "aclmasked/.local/state/vellumark", "^$"},
+      {"a home whose access list has 65 read-only entries of other users", "-", "@acl65", "@tmp",
+       "acl65/.local/state/vellumark", "^$"},
+      {"a home whose access list names its user, of a uid of 256 or more", "-", "@aclbig", "@tmp",
+       "aclbig/.local/state/vellumark", "^$"},
       {"a home of a group another entry of its id gives another user", "-", "@twin", "@tmp",
        "tmp/vellumark-" + std::to_string(getuid()), "^vellumark: @twin/.local/state/vellumark: other users can "
        "change @twin above it"},
@@ -467,9 +494,11 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
       continue;
     const group* mine = getgrgid(getgid());
     const passwd* self = getpwuid(getuid());
+    const bool asBig = name.find("256 or more") != std::string::npos;
     if ((name == "a home its user's own group may write" || name.find("access list") != std::string::npos) &&
-        (!mine || !self || std::string(mine->gr_name) != self->pw_name || mine->gr_mem[0]))
+        !asBig && (!mine || !self || std::string(mine->gr_name) != self->pw_name || mine->gr_mem[0]))
       continue;
+    if (asBig && big.first == 0) continue;  // no such user to start as
     // The cases that use this machine's own folders need them as a start finds them usable.
     const auto own = [](const std::string& path) {
       struct stat st;
@@ -537,18 +566,23 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
         FAIL() << "chown";
       // 0755 homes with an access list entry user:nobody:rwx, group:nogroup:rwx, user:<the user>:rwx
       // or user:nobody:rwx masked to r-x (its mask shows as the group's bits).
+      // Also 65 read-only entries of other users, and one naming a user of uid 256 or more (as
+      // which the start runs), its own home.
       const struct {
         const char* home;
-        uint32_t tag, id, mask;
-      } lists[] = {{"/acl", 0x02, 65534, 7}, {"/aclgroup", 0x08, 65534, 7}, {"/aclself", 0x02, getuid(), 7},
-                   {"/aclmasked", 0x02, 65534, 5}};
-      for (const auto& [folder, tag, id, mask] : lists) {
+        uint32_t tag, id, mask, perm = 7, count = 1;
+      } lists[] = {{"/acl", 0x02, 65534, 7},           {"/aclgroup", 0x08, 65534, 7},
+                   {"/aclself", 0x02, getuid(), 7},    {"/aclmasked", 0x02, 65534, 5},
+                   {"/acl65", 0x02, 10000, 7, 4, 65},  {"/aclbig", 0x02, big.first, 7}};
+      for (const auto& [folder, tag, id, mask, perm, count] : lists) {
         const std::string home = base + folder;
         fs::create_directories(home);
+        if (std::string(folder) == "/aclbig" && geteuid() == 0 && chown(home.c_str(), big.first, big.second) != 0)
+          FAIL() << "chown";
         const uint32_t none = 0xFFFFFFFF;
-        std::array<std::array<uint32_t, 3>, 5> entries{
-            {{0x01, 7, none}, {0x04, 5, none}, {tag, 7, id}, {0x10, mask, none}, {0x20, 5, none}}};
-        std::sort(entries.begin(), entries.end());  // in the order of their tags
+        std::vector<std::array<uint32_t, 3>> entries{{0x01, 7, none}, {0x04, 5, none}, {0x10, mask, none}, {0x20, 5, none}};
+        for (uint32_t n = 0; n < count; ++n) entries.push_back({tag, perm, id + n});
+        std::sort(entries.begin(), entries.end());  // in the order of their tags and ids
         std::string acl(4, '\0');
         acl[0] = 2;
         for (const auto& e : entries)
@@ -579,6 +613,8 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
     if (std::string(c.name) == "an unchangeable folder" && !IsImmutable(base + "/fixed")) continue;  // no such flag
     const auto start = [&] {
       if (c.nobody && geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+        _exit(7);
+      if (asBig && geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(big.second) != 0 || setuid(big.first) != 0))
         _exit(7);
       if (chdir((base + "/cwd").c_str()) != 0) _exit(6);
       if (twin && (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
