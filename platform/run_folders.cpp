@@ -249,11 +249,29 @@ bool AclLetsOthersWrite(const std::string& folder) {
   return (others & mask & kWrite) != 0;
 }
 
-// Whether folder is "/" or lies above the user's home or a temporary folder.
+std::string WithoutTrailingSlash(std::string path);
+
+// Whether folder is another user's home (in the user database, not root's) or inside one.
+bool InAnotherUsersHome(const std::string& folder) {
+  bool inside = false;
+  setpwent();
+  while (const passwd* user = getpwent()) {
+    const std::string home = user->pw_dir ? WithoutTrailingSlash(user->pw_dir) : "";
+    if (user->pw_uid != getuid() && user->pw_uid != 0 && home.size() > 1 && home[0] == '/' &&
+        (folder == home || folder.rfind(home + "/", 0) == 0))
+      inside = true;
+  }
+  endpwent();
+  return inside;
+}
+
+// Whether folder is "/" or lies above the user's home or a temporary folder, and is no other
+// user's home nor inside one (a home or temporary folder set inside another user's folder).
 bool AboveHomeOrTemp(const std::string& folder, const std::string& home, const std::string& temp) {
-  const std::string below = folder == "/" ? "/" : folder + "/";
+  if (folder == "/") return true;
+  const std::string below = folder + "/";
   for (const std::string& place : {home, temp, std::string("/tmp")})
-    if (folder == "/" || (!place.empty() && place.rfind(below, 0) == 0)) return true;
+    if (!place.empty() && place.rfind(below, 0) == 0) return !InAnotherUsersHome(folder);
   return false;
 }
 

@@ -19,7 +19,6 @@
 #include <atomic>
 #include <filesystem>
 #include <optional>
-#include <regex>
 #include <set>
 #include <string>
 #include <thread>
@@ -659,11 +658,18 @@ void MakeTheirsBetween(const std::string& path) {
 // user makes in a sticky folder between the check and the making is refused; the settings
 // folder is checked as the places of run folders are.
 TEST(RunFolderPlaces, EachFolderIsMadeAsItWasChecked) {
-  TempDir dir;
-  ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+  // Each start is a fresh process (places are chosen once a process), in the test's folder.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  std::optional<TempDir> made;
+  const char* given = getenv("VK_MADE_AS_CHECKED_DIR");
+  if (!given) made.emplace();
+  const std::string top = given ? given : made->path();
+  setenv("VK_MADE_AS_CHECKED_DIR", top.c_str(), 1);
+  const auto file = [&top](const std::string& name) { return top + "/" + name; };
+  ASSERT_EQ(chmod(top.c_str(), 0755), 0);
   for (const auto& [folder, mode] : {std::pair{"sticky", 01777}, {"open", 0777}, {"tmp", 0700}}) {
-    fs::create_directories(dir.File(folder));
-    ASSERT_EQ(chmod(dir.File(folder).c_str(), mode_t(mode)), 0);
+    fs::create_directories(file(folder));
+    ASSERT_EQ(chmod(file(folder).c_str(), mode_t(mode)), 0);
   }
   const struct {
     const char* name;
@@ -683,34 +689,23 @@ TEST(RunFolderPlaces, EachFolderIsMadeAsItWasChecked) {
     const bool between = std::string(c.state).rfind("sticky/me", 0) == 0;
     if (between && geteuid() != 0) continue;  // only root can make a folder of another user's
     std::string said = c.said;
-    for (size_t p; (p = said.find('@')) != std::string::npos;) said.replace(p, 1, dir.path() + "/");
-    int err[2];
-    ASSERT_EQ(pipe(err), 0);
-    const pid_t child = fork();
-    if (child == 0) {  // a fresh process: places are chosen once a process
-      dup2(err[1], 2);
-      setenv("XDG_STATE_HOME", dir.File(c.state).c_str(), 1);
-      setenv("XDG_CONFIG_HOME", dir.File(c.config).c_str(), 1);
-      setenv("TMPDIR", dir.File("tmp").c_str(), 1);
-      g_madeBetween = dir.File("sticky/me");
+    for (size_t p; (p = said.find('@')) != std::string::npos;) said.replace(p, 1, top + "/");
+    const auto start = [&] {
+      setenv("XDG_STATE_HOME", file(c.state).c_str(), 1);
+      setenv("XDG_CONFIG_HOME", file(c.config).c_str(), 1);
+      setenv("TMPDIR", file("tmp").c_str(), 1);
+      g_madeBetween = file("sticky/me");
       g_fsPlaceChecked = MakeTheirsBetween;
       const std::string run = FsTempFolder(), config = FsConfigFolder();
-      const bool placed = !run.empty() && run.rfind(dir.File("tmp/"), 0) == 0;
-      const bool settings = between ? config == dir.File("tmp/config/vellumark") : config.empty();
+      const bool placed = !run.empty() && run.rfind(file("tmp/"), 0) == 0;
+      const bool settings = between ? config == file("tmp/config/vellumark") : config.empty();
       FsRemoveTempFolder();
-      _exit(!placed ? 3 : !settings ? 4 : fs::exists(dir.File("sticky/me/state")) || !fs::is_empty(dir.File("open")) ? 5 : 0);
-    }
-    close(err[1]);
-    std::string got;
-    char buf[512];
-    for (ssize_t n; (n = read(err[0], buf, sizeof buf)) > 0;) got.append(buf, size_t(n));
-    close(err[0]);
-    int status = -1;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_EQ(status, 0) << got;
-    EXPECT_TRUE(std::regex_search(got, std::regex(said))) << got;
-    fs::remove_all(dir.File("sticky/me"));
+      _exit(!placed ? 3 : !settings ? 4 : fs::exists(file("sticky/me/state")) || !fs::is_empty(file("open")) ? 5 : 0);
+    };
+    EXPECT_EXIT(start(), testing::ExitedWithCode(0), said);
+    fs::remove_all(file("sticky/me"));
   }
+  unsetenv("VK_MADE_AS_CHECKED_DIR");
 }
 
 // Without a home (HOME unset, none in the user database), the settings go to a folder of the
