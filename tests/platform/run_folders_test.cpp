@@ -358,6 +358,7 @@ TEST(RunFolders, AProgramRunsInAUserNamespace) {
       ASSERT_TRUE(f);
       std::fprintf(f, "vktheirs:x:1234:1234::%s:/bin/sh\n", dir.File("theirs").c_str());
       std::fclose(f);
+      ASSERT_EQ(chmod(dir.File("passwd").c_str(), 0644), 0);  // readable by all, whatever the umask
     }
     const ProcessResult run = Start(
         dir.path(), {"run", "p.vka", "--headless", "--frames", "2", "--transcript", dir.File("tmp/out.txt")},
