@@ -356,8 +356,9 @@ std::string ChangeableAbove(const std::string& path, std::string* resolved = nul
 // root, each folder from its parent's descriptor, never through a link. Each folder found is
 // checked again as it is opened: none above the last that another user can change. With own,
 // each missing folder is made (0700) from its parent's descriptor and checked again as made, and
-// the last must be this user's own, closed to others (its mode made 0700 where it is not). Its
-// descriptor, or -1 with why set.
+// the last must be this user's own, closed to others (its mode made 0700 where it is not, or at
+// least closed to others' writing where its mode cannot change). Its descriptor, or -1 with why
+// set.
 int OpenCheckedFolder(const std::string& path, bool own, std::string& why) {
   int fd = open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) why = FileErrorCause(errno);
@@ -389,8 +390,10 @@ int OpenCheckedFolder(const std::string& path, bool own, std::string& why) {
       why = "not this user's own folder";  // another user's, made between the check and the making
     } else if (!made && !(own && last) && OthersCanChange(st, at)) {
       why = "other users can change " + at + (last ? "" : " above it");
-    } else if ((made || (own && last)) && (st.st_mode & 07777) != 0700 && fchmod(fd, 0700) != 0) {
-      why = FileErrorCause(errno);
+    } else if (const int kept = (made ? (st.st_mode & 07777) != 0700 : own && last && (st.st_mode & 077) != 0) &&
+                                        fchmod(fd, 0700) != 0 ? errno : 0;
+               kept != 0 && (made || OthersCanChange(st, at))) {
+      why = FileErrorCause(kept);  // one that keeps its mode (immutable) does where no other user can change it
     } else {
       continue;
     }
