@@ -23,6 +23,7 @@
 #include "display/display.h"
 #include "platform/events.h"
 #include "platform/fs.h"
+#include "platform/host_files.h"
 #include "platform/unsaved_copies.h"
 
 namespace {
@@ -55,9 +56,16 @@ FsAccess AccessOf(const BufferView& b) {
 
 IdeState::KeptForQuestion& KeptOf(int32_t buffer) { return g_ide.keptForQuestion[buffer - 1]; }
 
-// Removes a recovery file kept for the question: its text was saved, dropped or kept anew.
+// Removes a recovery file kept for the question (its text was saved, dropped or kept anew), only
+// while it is the file written: this user's regular file, holding that text still.
 void DropKept(IdeState::KeptForQuestion& kept) {
-  if (!kept.path.empty()) unlink(kept.path.c_str());
+  struct stat st;
+  std::string text;
+  if (!kept.path.empty() && lstat(kept.path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == getuid() &&
+      size_t(st.st_size) == kept.textSize &&
+      FsReadHostRegularFile(kept.path, text, kept.textSize, false) == FsRead::kOk &&
+      std::hash<std::string>{}(text) == kept.textHash)
+    unlink(kept.path.c_str());
   kept = {};
 }
 

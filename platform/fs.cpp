@@ -437,8 +437,6 @@ std::string SaveTarget(const std::string& path) {
 
 constexpr char kNameChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
 constexpr size_t kTokenLength = 6;
-// How long a temporary of a writer that looks gone must have been left alone to be removed.
-constexpr time_t kStaleTemporarySeconds = 10 * 60;
 
 std::string RandomText(size_t length) {
   std::random_device random;
@@ -473,34 +471,44 @@ bool ParseTempName(const char* name, long* pid, std::string* token) {
   return std::strcmp(p + 2 * kTokenLength + 1, ".tmp") == 0;
 }
 
-// Removes the temporaries that saves of ended processes (killed mid-save) left in the folder.
-// Only a temporary whose writer is surely gone is touched: its process id names no process,
-// or names this process but with another run token. A live writer's temporary stays, so two
-// processes saving beside each other never remove each other's files. A writer in another
-// process id namespace (a container sharing the folder) looks gone, so a temporary must also
-// be old: written to last kStaleTemporarySeconds ago or earlier.
-void RemoveStaleTemporaries(const std::string& folder) {
+}  // namespace
+
+void FsRemoveEndedTemporaries(const std::string& folder) {
   DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
   if (!dir) return;
-  const long self = long(getpid());
-  const time_t now = time(nullptr);
+  const int fd = dirfd(dir);
   std::string token;
   while (const dirent* e = readdir(dir)) {
     long pid = 0;
     if (!ParseTempName(e->d_name, &pid, &token)) continue;
-    const bool gone = pid == self ? token != RunToken() : kill(pid_t(pid), 0) != 0 && errno == ESRCH;
-    struct stat st {};
-    if (!gone || fstatat(dirfd(dir), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-    if (now - st.st_mtime >= kStaleTemporarySeconds) unlinkat(dirfd(dir), e->d_name, 0);
+    // Its writer is gone: no process has its id, or this one has it with another run token.
+    if (pid == long(getpid()) ? token == RunToken() : kill(pid_t(pid), 0) == 0 || errno != ESRCH) continue;
+    // This user's own regular file, looked at before it is opened (a device is never opened).
+    struct stat named, held;
+    if (fstatat(fd, e->d_name, &named, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(named.st_mode) ||
+        named.st_uid != getuid())
+      continue;
+    const int temp = openat(fd, e->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (temp < 0) continue;
+    // A writer in another process id namespace looks gone, but holds its lock while it writes;
+    // the name goes only while it names the file checked.
+    if (fstat(temp, &held) == 0 && held.st_uid == getuid() && held.st_dev == named.st_dev &&
+        held.st_ino == named.st_ino && flock(temp, LOCK_EX | LOCK_NB) == 0 &&
+        fstatat(fd, e->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_ino == held.st_ino &&
+        named.st_dev == held.st_dev)
+      unlinkat(fd, e->d_name, 0);
+    close(temp);
   }
   closedir(dir);
 }
 
+namespace {
+
 // Creates an unused private temporary file in the folder (O_EXCL, 0600), named after this
-// process, once the stale temporaries there are gone; -1 on failure. Its caller gives it the
-// access the file it becomes is to have.
+// process and locked while it is written, once the temporaries of ended writers there are gone;
+// -1 on failure. Its caller gives it the access the file it becomes is to have.
 int CreateUniqueFile(const std::string& folder, std::string& path) {
-  RemoveStaleTemporaries(folder);
+  FsRemoveEndedTemporaries(folder);
   const std::string prefix = ".vk-" + std::to_string(getpid()) + "-" + RunToken() + "-";
   for (int attempt = 0; attempt < 64; ++attempt) {
     const std::string name = prefix + RandomText(kTokenLength) + ".tmp";
@@ -643,6 +651,8 @@ bool WriteFileReplacing(const std::string& path, const std::string& data, bool d
   }
   ok = ok && (!durable || FsFlushFile(fd));
   int error = ok ? 0 : errno;
+  // Its lock is held until it has its name: a sweep never takes it between close and rename.
+  const int held = fcntl(fd, F_DUPFD_CLOEXEC, 0);
   if (close(fd) != 0 && ok) {
     error = errno;
     ok = false;
@@ -653,6 +663,7 @@ bool WriteFileReplacing(const std::string& path, const std::string& data, bool d
   }
   if (!ok) unlink(tmp.c_str());
   g_writingTempSet = 0;
+  if (held >= 0) close(held);
   if (!ok) {
     errno = error;
     return false;
@@ -734,30 +745,16 @@ bool FsCommitTemp(const std::string& tempPath, const std::string& target) {
   struct stat old;
   const bool exists = !path.empty() && stat(path.c_str(), &old) == 0;
   bool ok = false;
+  int fd = -1;
   if (!path.empty() && (!exists || S_ISREG(old.st_mode))) {
-    const int fd = open(tempPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    fd = open(tempPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    // Locked until renamed, where the writer has let its lock go (FsRemoveEndedTemporaries).
+    if (fd >= 0) flock(fd, LOCK_EX | LOCK_NB);
     ok = fd >= 0 && FsGiveAccess(fd, exists ? AccessOf(old, 07777) : FsNewFileAccess());
-    if (fd >= 0) close(fd);
   }
-  if (ok && rename(tempPath.c_str(), path.c_str()) == 0) return true;
-  unlink(tempPath.c_str());
-  return false;
+  ok = ok && rename(tempPath.c_str(), path.c_str()) == 0;
+  if (!ok) unlink(tempPath.c_str());
+  if (fd >= 0) close(fd);
+  return ok;
 }
 
-void FsRemoveEndedTemporaries(const std::string& folder) {
-  DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
-  if (!dir) return;
-  const int fd = dirfd(dir);
-  std::string token;
-  while (const dirent* e = readdir(dir)) {
-    long pid = 0;
-    if (!ParseTempName(e->d_name, &pid, &token)) continue;
-    if (pid == long(getpid()) ? token == RunToken() : kill(pid_t(pid), 0) == 0 || errno != ESRCH) continue;
-    const int temp = openat(fd, e->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    struct stat st;
-    if (temp >= 0 && fstat(temp, &st) == 0 && S_ISREG(st.st_mode) && flock(temp, LOCK_EX | LOCK_NB) == 0)
-      unlinkat(fd, e->d_name, 0);
-    if (temp >= 0) close(temp);
-  }
-  closedir(dir);
-}

@@ -190,8 +190,9 @@ int FsOpenBelow(const std::string& top, const std::string& relative, bool create
 bool FsRemoveBelow(const std::string& top, const std::string& relative);
 
 // Removes at once the temporaries of FsWriteFileAtomic and FsWriteNewFile that writers now gone
-// left in the folder (a start killed while it wrote a recovery file there): their process id
-// names no process and no process holds the lock each writer takes on its temporary.
+// left in the folder (a write killed, a start killed while it wrote a recovery file there): this
+// user's own, whose process id names no process and whose lock, which each writer holds on its
+// temporary, no process holds. Every write into a folder does this first.
 void FsRemoveEndedTemporaries(const std::string& folder);
 // A new temporary file beside the file a save of target lands in, named and cleaned up as
 // those of FsWriteFileAtomic, private (0600): its descriptor, or -1; tempPath receives its

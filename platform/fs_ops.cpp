@@ -228,11 +228,14 @@ FsNewFile FsWriteNewFile(const std::string& path, const std::string& data, const
   }
   // On the disk before it has a name: a power cut never leaves the name on an empty file.
   ok = ok && FsFlushFile(fd);
+  // Its lock is held until it is linked and gone (FsRemoveEndedTemporaries).
+  const int held = fcntl(fd, F_DUPFD_CLOEXEC, 0);
   ok = close(fd) == 0 && ok;
   FsNewFile made = FsNewFile::kFailed;
   if (ok && link(temp.c_str(), path.c_str()) == 0) made = FsNewFile::kWritten;
   else if (ok && errno == EEXIST) made = FsNewFile::kTaken;
   unlink(temp.c_str());
+  if (held >= 0) close(held);
   // The name is on the disk once the folder is; a name that may not survive is no copy.
   if (made == FsNewFile::kWritten && !FsFlushFolder(FsFolderOf(path))) {
     unlink(path.c_str());

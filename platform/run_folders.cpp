@@ -21,10 +21,13 @@
 #include <ctime>
 #include <algorithm>
 #include <filesystem>
+#include <random>
 #include <vector>
 
 #include "platform/fs.h"
 #include "platform/unsaved_copies.h"
+
+void (*g_fsPlaceChecked)(const std::string& path) = nullptr;
 
 namespace {
 
@@ -220,9 +223,17 @@ bool PrivateGroup(gid_t gid) {
 // Whether the folder's access list lets anyone but the user and its private group write in it:
 // a named user or group entry with writing that its mask leaves.
 bool AclLetsOthersWrite(const std::string& folder) {
-  unsigned char acl[4 + 8 * 64];
-  const ssize_t n = lgetxattr(folder.c_str(), "system.posix_acl_access", acl, sizeof acl);
-  if (n < 0) return errno == ERANGE;  // none (ENODATA, ENOTSUP); too long to read counts as open
+  // Every entry is read, however many: the list is read whole at the size it has now.
+  std::vector<unsigned char> acl;
+  ssize_t n = -1;
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    n = lgetxattr(folder.c_str(), "system.posix_acl_access", nullptr, 0);
+    if (n < 0) return false;  // none (ENODATA, ENOTSUP)
+    acl.resize(size_t(n) + 1);
+    n = lgetxattr(folder.c_str(), "system.posix_acl_access", acl.data(), acl.size());
+    if (n >= 0 || errno != ERANGE) break;  // ERANGE: it grew meanwhile
+  }
+  if (n < 0) return errno == ERANGE;  // one that cannot be read whole counts as open
   const auto field = [&acl](size_t at, size_t bytes) {
     uint32_t v = 0;
     for (size_t k = bytes; k-- > 0;) v = v << 8 | acl[at + k];
@@ -238,11 +249,29 @@ bool AclLetsOthersWrite(const std::string& folder) {
   return (others & mask & kWrite) != 0;
 }
 
-// Whether folder is "/" or lies above the user's home or a temporary folder.
+std::string WithoutTrailingSlash(std::string path);
+
+// Whether folder is another user's home (in the user database, not root's) or inside one.
+bool InAnotherUsersHome(const std::string& folder) {
+  bool inside = false;
+  setpwent();
+  while (const passwd* user = getpwent()) {
+    const std::string home = user->pw_dir ? WithoutTrailingSlash(user->pw_dir) : "";
+    if (user->pw_uid != getuid() && user->pw_uid != 0 && home.size() > 1 && home[0] == '/' &&
+        (folder == home || folder.rfind(home + "/", 0) == 0))
+      inside = true;
+  }
+  endpwent();
+  return inside;
+}
+
+// Whether folder is "/" or lies above the user's home or a temporary folder, and is no other
+// user's home nor inside one (a home or temporary folder set inside another user's folder).
 bool AboveHomeOrTemp(const std::string& folder, const std::string& home, const std::string& temp) {
-  const std::string below = folder == "/" ? "/" : folder + "/";
+  if (folder == "/") return true;
+  const std::string below = folder + "/";
   for (const std::string& place : {home, temp, std::string("/tmp")})
-    if (folder == "/" || (!place.empty() && place.rfind(below, 0) == 0)) return true;
+    if (!place.empty() && place.rfind(below, 0) == 0) return !InAnotherUsersHome(folder);
   return false;
 }
 
@@ -275,19 +304,21 @@ void PushNames(const std::string& path, std::vector<std::string>& rest) {
   rest.insert(rest.end(), names.rbegin(), names.rend());
 }
 
-// The first folder above path (a full path) that another user can change, "" for none: each
-// folder on the way that exists, and wherever a link stands on it, each folder the link leads
-// through, at every hop; a link in a sticky folder that neither root nor the user owns can be
-// changed by its owner. The names from the first missing one on are those a start makes, so
-// ".." after them climbs back to folders checked as they are. resolved (when given) receives
-// the path as walked, without a link, "." or "..": the one to use, which resolves as checked.
+// Why path (a full path) cannot be used, "" where it can: "other users can change <folder>" for
+// the first folder above it that another user can change, or "<link>: too many links" where the
+// walk cannot finish. Each folder on the way that exists is checked, and wherever a link stands
+// on it, each folder the link leads through, at every hop; a link in a sticky folder that neither
+// root nor the user owns can be changed by its owner. The names from the first missing one on
+// are those a start makes, so ".." after them climbs back to folders checked as they are.
+// resolved (when given) receives the path as walked, without a link, "." or "..": the one to
+// use, which resolves as checked.
 std::string ChangeableAbove(const std::string& path, std::string* resolved = nullptr) {
   std::vector<std::string> rest;
   const size_t last = path.rfind('/');
   PushNames(path.substr(0, last), rest);
   std::string at = "/";  // the folder reached, every real folder above it checked
   struct stat st, in;
-  if (stat(at.c_str(), &st) == 0 && OthersCanChange(st, at)) return at;
+  if (stat(at.c_str(), &st) == 0 && OthersCanChange(st, at)) return "other users can change " + at;
   for (int hops = 0; !rest.empty();) {
     const std::string name = rest.back();
     rest.pop_back();
@@ -305,41 +336,84 @@ std::string ChangeableAbove(const std::string& path, std::string* resolved = nul
     }
     if (S_ISLNK(st.st_mode)) {
       if (stat(at.c_str(), &in) == 0 && (in.st_mode & S_ISVTX) != 0 && st.st_uid != 0 && st.st_uid != getuid())
-        return next;
+        return "other users can change " + next;
+      // A chain the walk cannot follow to its end is refused: its last link is no name to make.
       char target[PATH_MAX];
       const ssize_t n = ++hops > 40 ? -1 : readlink(next.c_str(), target, sizeof target);
-      if (n <= 0 || size_t(n) >= sizeof target) {
-        at = next;
-        continue;
-      }
+      if (n <= 0 || size_t(n) >= sizeof target) return next + ": too many links";
       PushNames(std::string(target, size_t(n)), rest);
       if (target[0] == '/') at = "/";
       continue;
     }
-    if (OthersCanChange(st, next)) return next;
+    if (OthersCanChange(st, next)) return "other users can change " + next;
     at = next;
   }
   if (resolved) *resolved = (at == "/" ? "" : at) + path.substr(last);
   return "";
 }
 
-// Makes a folder of this user's own, the missing folders above it too (private, as a state
-// folder is); "" when it is, or else why it is not. path receives the folder asked for as
-// checked (see ChangeableAbove), the path to use.
-std::string MakeOwnFolder(const std::string& asked, std::string& path) {
-  if (const std::string open = ChangeableAbove(asked, &path); !open.empty())
-    return "other users can change " + open + " above it";
-  int refused = 0;  // why a missing folder on the way could not be made
-  for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
-    if (mkdir(path.substr(0, slash).c_str(), 0700) != 0 && errno != EEXIST && refused == 0) refused = errno;
-  if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST && refused == 0) refused = errno;
-  struct stat st;
-  int error = 0;
-  switch (OwnFolder(path, &st, &error)) {
-    case Own::kYes: return "";
-    case Own::kNotOwn: return "not this user's own folder";
-    default: return FileErrorCause(error == ENOENT && refused != 0 ? refused : error);
+// Opens the folder at path (a full path without links, as ChangeableAbove resolves it) from the
+// root, each folder from its parent's descriptor, never through a link. Each folder found is
+// checked again as it is opened: none above the last that another user can change. With own,
+// each missing folder is made (0700) from its parent's descriptor and checked again as made, and
+// the last must be this user's own, closed to others (its mode made 0700 where it is not, or at
+// least closed to others' writing where its mode cannot change). Its descriptor, or -1 with why
+// set.
+int OpenCheckedFolder(const std::string& path, bool own, std::string& why) {
+  int fd = open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) why = FileErrorCause(errno);
+  std::string at;
+  for (size_t from = 1; fd >= 0 && from <= path.size();) {
+    const size_t slash = std::min(path.find('/', from), path.size());
+    const std::string name = path.substr(from, slash - from);
+    from = slash + 1;
+    if (name.empty()) continue;
+    at += "/" + name;
+    const bool last = from > path.size();
+    constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    int next = openat(fd, name.c_str(), kFlags);
+    bool made = false;
+    if (next < 0 && errno == ENOENT && own) {
+      made = mkdirat(fd, name.c_str(), 0700) == 0;
+      next = made || errno == EEXIST ? openat(fd, name.c_str(), kFlags) : -1;
+    }
+    const int error = errno;
+    close(fd);
+    fd = next;
+    struct stat st;
+    if (fd < 0) {
+      // A link or a file where the last folder goes is not this user's own folder.
+      why = last && own && (error == ELOOP || error == ENOTDIR) ? "not this user's own folder" : FileErrorCause(error);
+    } else if (fstat(fd, &st) != 0) {
+      why = FileErrorCause(errno);
+    } else if ((made || (own && last)) && st.st_uid != getuid()) {
+      why = "not this user's own folder";  // another user's, made between the check and the making
+    } else if (!made && !(own && last) && OthersCanChange(st, at)) {
+      why = "other users can change " + at + (last ? "" : " above it");
+    } else if (const int kept = (made ? (st.st_mode & 07777) != 0700 : own && last && (st.st_mode & 077) != 0) &&
+                                        fchmod(fd, 0700) != 0 ? errno : 0;
+               kept != 0 && (made || OthersCanChange(st, at))) {
+      why = FileErrorCause(kept);  // one that keeps its mode (immutable) does where no other user can change it
+    } else {
+      continue;
+    }
+    if (fd >= 0) close(fd);
+    fd = -1;
   }
+  return fd;
+}
+
+// Makes a folder of this user's own, the missing folders above it too (private, as a state
+// folder is), each from its checked parent; "" when it is, or else why it is not. path receives
+// the folder asked for as checked (see ChangeableAbove), the path to use.
+std::string MakeOwnFolder(const std::string& asked, std::string& path) {
+  if (const std::string why = ChangeableAbove(asked, &path); !why.empty())
+    return why.rfind("other users", 0) == 0 ? why + " above it" : why;
+  if (g_fsPlaceChecked) g_fsPlaceChecked(path);
+  std::string why;
+  const int fd = OpenCheckedFolder(path, true, why);
+  if (fd >= 0) close(fd);
+  return why;
 }
 
 std::string WithoutTrailingSlash(std::string path) {
@@ -424,8 +498,8 @@ const std::string& RunFoldersRoot() {
   const std::string shared = SharedTemp();
   struct stat st;
   if (stat(shared.c_str(), &st) != 0) r.refused += shared + ": " + FileErrorCause(errno) + "; ";
-  else if (const std::string open = ChangeableAbove(shared + "/run", &made); !open.empty())
-    r.refused += shared + ": other users can change " + open + "; ";
+  else if (const std::string why = ChangeableAbove(shared + "/run", &made); !why.empty())
+    r.refused += shared + ": " + why + "; ";
   else r.root = FsFolderOf(made);
   return r.root;
 }
@@ -445,71 +519,130 @@ void SayWhereRunFoldersGo(const std::string& made, const std::string& why, bool 
   std::fputs(("vellumark: " + r.refused + end + "\n").c_str(), stderr);
 }
 
+// Makes a new folder "<prefix>XXXXXX" (0700) from the descriptor of its checked parent, and
+// checks it as made: this user's, not a link. Its descriptor, or -1 with errno set; name
+// receives its name.
+int MakeFreshFolderAt(int parent, const std::string& prefix, std::string& name) {
+  static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    name = prefix;
+    for (int k = 0; k < 6; ++k) name += kChars[random() % 62];
+    if (mkdirat(parent, name.c_str(), 0700) != 0) {
+      if (errno == EEXIST) continue;
+      return -1;
+    }
+    const int fd = openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat st;
+    if (fd >= 0 && fstat(fd, &st) == 0 && st.st_uid == getuid() &&
+        ((st.st_mode & 07777) == 0700 || fchmod(fd, 0700) == 0))
+      return fd;
+    if (fd >= 0) close(fd);
+    errno = EEXIST;
+    return -1;
+  }
+  errno = EEXIST;
+  return -1;
+}
+
 // Where no run folder can be made: a private folder of this run's own (0700), for its files, in
 // the first temporary folder that takes one and that no other user can change ($TMPDIR, /tmp
-// last), as checked. It holds this process's lock as a run folder does, so a start sweeping that
-// temporary folder after a kill keeps its text. "" when none takes it, with the causes not said
-// already (said: what is) in why.
+// last), made from its descriptor as checked. It holds this process's lock as a run folder does,
+// so a start sweeping that temporary folder after a kill keeps its text. "" when none takes it,
+// with the causes not said already (said: what is) in why.
 std::string MakePrivateFolder(const std::string& said, std::string& why) {
   const std::string places[] = {SharedTemp(), "/tmp"};
   for (size_t k = 0; k < (places[0] == places[1] ? 1u : 2u); ++k) {
     const std::string& temp = places[k];
     std::string cause, checked;
-    if (const std::string changeable = ChangeableAbove(temp + "/run", &checked); !changeable.empty()) {
-      cause = "other users can change " + changeable;
-    } else {
+    if (cause = ChangeableAbove(temp + "/run", &checked); cause.empty()) {
       const std::string parent = FsFolderOf(checked);
-      std::string tmpl = (parent == "/" ? "" : parent) + "/vellumark-" + std::to_string(getuid()) + "-XXXXXX";
-      const bool made = mkdtemp(tmpl.data()) != nullptr;
-      if (made) {
-        const int folder = open(tmpl.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (folder >= 0) g_runFolderLock = TakeNewLock(folder), close(folder);
-      }
-      if (g_runFolderLock >= 0) return tmpl;  // none held before
-      cause = FileErrorCause(errno);
-      if (made) rmdir(tmpl.c_str());
+      const int above = OpenCheckedFolder(parent, false, cause);
+      std::string name;
+      const int folder = above < 0 ? -1 : MakeFreshFolderAt(above, "vellumark-" + std::to_string(getuid()) + "-", name);
+      if (folder >= 0) g_runFolderLock = TakeNewLock(folder);
+      if (above >= 0 && g_runFolderLock < 0) cause = FileErrorCause(errno);
+      if (folder >= 0 && g_runFolderLock < 0) unlinkat(above, name.c_str(), AT_REMOVEDIR);
+      if (folder >= 0) close(folder);
+      if (above >= 0) close(above);
+      if (g_runFolderLock >= 0) return (parent == "/" ? "" : parent) + "/" + name;  // none held before
     }
     if (said.find(temp + ": ") == std::string::npos) why += temp + ": " + cause + "; ";
   }
   return "";
 }
 
-// Makes the folder "<parent>/run-<pid>-XXXXXX" with this process's lock: it is made as
-// "new-..." and renamed once locked, so no start ever sees it named and unlocked. "" when it
-// cannot be made, with the cause in why.
+// Makes the folder "<parent>/run-<pid>-XXXXXX" with this process's lock, from the descriptor of
+// its checked parent: it is made as "new-..." and renamed once locked, so no start ever sees it
+// named and unlocked. "" when it cannot be made, with the cause in why.
 std::string MakeLockedRunFolder(const std::string& parent, std::string& why) {
   const std::string pid = std::to_string(getpid());
-  std::string tmpl = parent + "/new-" + pid + "-XXXXXX";
-  std::vector<char> buf(tmpl.begin(), tmpl.end());
-  buf.push_back(0);
-  if (!mkdtemp(buf.data())) {
-    why = parent + ": " + FileErrorCause(errno) + "; ";
-    return "";
-  }
-  const std::string made = buf.data();
-  const std::string named = parent + "/run-" + pid + made.substr(made.size() - 7);
-  const int folder = open(made.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  std::string cause, made;
+  const int above = OpenCheckedFolder(parent, false, cause);
+  const int folder = above < 0 ? -1 : MakeFreshFolderAt(above, "new-" + pid + "-", made);
   const int lock = folder < 0 ? -1 : TakeRunFolderLock(folder, true);
-  if (lock < 0 || rename(made.c_str(), named.c_str()) != 0) {
-    why = parent + ": " + FileErrorCause(errno) + "; ";
+  const std::string name = "run-" + pid + made.substr(std::min(made.size(), made.size() - 7));
+  if (lock < 0 || renameat(above, made.c_str(), above, name.c_str()) != 0) {
+    why = parent + ": " + (cause.empty() ? FileErrorCause(errno) : cause) + "; ";
     if (lock >= 0) close(lock);
     if (folder >= 0) unlinkat(folder, kRunFolderLock, 0), close(folder);
-    rmdir(made.c_str());
+    if (folder >= 0) unlinkat(above, made.c_str(), AT_REMOVEDIR);
+    if (above >= 0) close(above);
     return "";
   }
   close(folder);
+  close(above);
   g_runFolderLock = lock;
-  return named;
+  return (parent == "/" ? "" : parent) + "/" + name;
+}
+
+// Whether a file name is one a run writes in its run folder: its lock and records, its work
+// files, and the temporaries of its writes.
+bool IsRunFileName(const std::string& name) {
+  static const char* const kNames[] = {kRunFolderLock,   kRunFolderCopies, kRunFolderWork,      "owner.new",
+                                       "workfile.tmp",   "workfil2.tmp",   "workfile.wav",      "workfile.x",
+                                       "program.img",    "_exefile.dat",   "_exesource.vka",    "input.txt",
+                                       "session_input.txt"};
+  for (const char* known : kNames)
+    if (name == known) return true;
+  const bool temporary = name.rfind(".vk-", 0) == 0 && name.size() > 8 && name.compare(name.size() - 4, 4, ".tmp") == 0;
+  return temporary || (name.rfind("_virtual.", 0) == 0 && name.find('/') == std::string::npos);
+}
+
+// Whether the folder open as folder, found in a place other users share, proves it is a run's:
+// it holds a run's lock or record, and nothing but regular files a run writes there. A name alone
+// proves nothing (a script's "mktemp -d /tmp/run-$$-XXXXXX" is named as a run folder).
+bool ProvesRunFolder(int folder) {
+  const int listed = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  DIR* dir = listed < 0 ? nullptr : fdopendir(listed);
+  if (!dir) {
+    if (listed >= 0) close(listed);
+    return false;
+  }
+  bool proof = false, only = true;
+  while (const dirent* e = readdir(dir)) {
+    const std::string name = e->d_name;
+    if (name == "." || name == "..") continue;
+    struct stat st;
+    if (!IsRunFileName(name) || fstatat(folder, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) {
+      only = false;
+      break;
+    }
+    proof = proof || name == kRunFolderLock || name == kRunFolderCopies || name == kRunFolderWork;
+  }
+  closedir(dir);
+  return proof && only;
 }
 
 // Sweeps one entry of a root open as root: the folder is opened once, never through a link,
-// checked on its descriptor, and then only used through it.
-void SweepEntry(int root, const std::string& rootPath, const std::string& name, bool run, time_t now) {
+// checked on its descriptor, and then only used through it. In a place others share (shared)
+// only a folder that proves it is a run's is looked into further.
+void SweepEntry(int root, const std::string& rootPath, const std::string& name, bool run, bool shared, time_t now) {
   const int folder = openat(root, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (folder < 0) return;
   struct stat st;
   // This user's folders only.
-  if (fstat(folder, &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid()) {
+  if (fstat(folder, &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid() || (shared && !ProvesRunFolder(folder))) {
     close(folder);
     return;
   }
@@ -552,8 +685,8 @@ void SweepRoot(int root, const std::string& rootPath, bool shared) {
   }
   closedir(dir);
   const time_t now = time(nullptr);
-  for (const std::string& name : runs) SweepEntry(root, rootPath, name, true, now);
-  for (const std::string& name : made) SweepEntry(root, rootPath, name, false, now);
+  for (const std::string& name : runs) SweepEntry(root, rootPath, name, true, shared, now);
+  for (const std::string& name : made) SweepEntry(root, rootPath, name, false, shared, now);
 }
 
 }  // namespace
@@ -687,20 +820,25 @@ std::string FsTempFolderFile(const std::string& name) {
 std::string FsConfigFolder() {
   const char* xdg = FolderFromEnvironment("XDG_CONFIG_HOME");
   const std::string home = HomeFolder();
-  if (!xdg && home.empty()) {
-    // No home: a folder of this user's own, which no other user can make first or change.
-    static bool said = false;
-    std::string made;
-    const std::string own = TempRunRoot("/tmp"), cause = MakeOwnFolder(own, made);
-    if (cause.empty()) return made;
-    if (!said) std::fprintf(stderr, "vellumark: no settings folder can be made: %s: %s\n", own.c_str(), cause.c_str());
-    said = true;
-    return "";
+  // No home: a folder of this user's own in /tmp, which no other user can make first or change.
+  const std::string asked = !xdg && home.empty() ? TempRunRoot("/tmp")
+                                                 : (xdg ? WithoutTrailingSlash(xdg) : home + "/.config") + "/vellumark";
+  // Checked as a place of run folders is, once while it stays as it was made.
+  static std::string checkedAsked, checkedMade;
+  static bool said = false;
+  struct stat st;
+  if (asked == checkedAsked && lstat(checkedMade.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid() &&
+      (st.st_mode & 077) == 0)
+    return checkedMade;
+  std::string made;
+  const std::string cause = MakeOwnFolder(asked, made);
+  if (cause.empty()) {
+    checkedAsked = asked;
+    return checkedMade = made;
   }
-  std::string dir = (xdg ? std::string(xdg) : home + "/.config") + "/vellumark";
-  std::error_code ec;
-  std::filesystem::create_directories(dir, ec);
-  return dir;
+  if (!said) std::fprintf(stderr, "vellumark: no settings folder can be made: %s: %s\n", asked.c_str(), cause.c_str());
+  said = true;
+  return "";
 }
 
 std::string FsConfigFile(const std::string& name) {

@@ -28,7 +28,8 @@ const std::string& FsTempFolder();
 // Done once a process; FsTempFolder does it too.
 void FsRecoverEndedRuns();
 // The same in one folder. In a folder other users share (/tmp) only "run-" folders and private
-// folders are looked at; in any, only folders of this user. Each is opened once, never through a link, checked on
+// folders are looked at, and only those that prove they are a run's (its lock or a record in
+// it, and nothing but the files a run writes there); in any, only folders of this user. Each is opened once, never through a link, checked on
 // its descriptor and from then on used only through it: its lock, records, work files and
 // removal. A folder is held (its lock taken) from before its text is kept until it is gone, so
 // two starts at once keep it once.
@@ -36,6 +37,9 @@ void FsSweepRunFolders(const std::string& root, bool shared);
 // Test hook: called with a swept folder's path once its descriptor is checked, before anything
 // in it is used.
 extern void (*g_fsRunFolderChecked)(const std::string& path);
+// Test hook: called with a folder to be made once the path to it is checked, before anything of
+// it is made.
+extern void (*g_fsPlaceChecked)(const std::string& path);
 void FsRemoveTempFolder();
 // The same with system calls only, for a signal handler that ends the process.
 void FsRemoveTempFolderInSignal();
@@ -48,9 +52,10 @@ std::string FsCreateTempFile(const std::string& fileName, const void* data, size
 // A file of the temporary folder: its path, or "" where no folder can be made (never a path in
 // the root folder).
 std::string FsTempFolderFile(const std::string& name);
-// The per-user settings folder ($XDG_CONFIG_HOME/vellumark, else ~/.config/vellumark), created
-// when missing. Without a home, /tmp/vellumark-<uid>, checked as a place of run folders is (this
-// user's own, closed to others); "" where that is refused, said once on stderr.
+// The per-user settings folder ($XDG_CONFIG_HOME/vellumark, else ~/.config/vellumark; without a
+// home, /tmp/vellumark-<uid>), made when missing, checked and made as a place of run folders is
+// (this user's own, closed to others, no folder above it another user can change); "" where that
+// is refused, said once on stderr.
 std::string FsConfigFolder();
 // A file of the settings folder: its path, or "" where there is none.
 std::string FsConfigFile(const std::string& name);

@@ -100,7 +100,7 @@ constexpr int kNotACopy = -2;
 
 // Links temp to the first free name of base, base-2, ... (into out) and removes the temporary
 // name: 1 when linked, 0 when temp is gone (kept already), -1 when it could not be linked,
-// kNotACopy when no regular file is at temp (a link, say). Both are in one folder, opened once:
+// kNotACopy when no regular file of this user's is at temp (a link, say). Both are in one folder, opened once:
 // the name is checked and linked relative to it, never through a link, and what was linked is
 // the file checked, or it is taken back. System calls only.
 int LinkToFreeName(const char* temp, const char* base, char* out) {
@@ -118,8 +118,8 @@ int LinkToFreeName(const char* temp, const char* base, char* out) {
   int result = -1;
   if (fstatat(dir, tempName, &checked, AT_SYMLINK_NOFOLLOW) != 0) {
     result = errno == ENOENT ? 0 : -1;
-  } else if (!S_ISREG(checked.st_mode)) {
-    result = kNotACopy;
+  } else if (!S_ISREG(checked.st_mode) || checked.st_uid != getuid()) {
+    result = kNotACopy;  // a copy is this user's regular file: another user's is neither linked nor removed
   } else {
     if (g_unsavedCopyChecked) g_unsavedCopyChecked(temp);
     for (int n = 1; n <= kMaxRecoveryNames && std::strlen(base) + 8 < kPathMax; ++n) {

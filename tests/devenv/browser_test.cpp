@@ -492,9 +492,11 @@ TEST_F(BrowserTest, ARecentFileIsNamedInTheCodePage) {
 
 // A close asked by a stop signal (a shutdown that may not wait for the answer) keeps the text
 // in its recovery file before the save-first question; asked again with the same text it writes
-// no other. The file goes once the answer saves the text, or drops it and leaves.
+// no other. The file goes once the answer saves the text, or drops it and leaves; one the user
+// has changed meanwhile is theirs, and stays.
 TEST_F(BrowserTest, AStopSignalKeepsTheTextUntilTheQuestionIsAnswered) {
-  for (const bool yes : {true, false}) {
+  for (const int answer : {1, 0, -1}) {  // yes, no, no after the user wrote into the file
+    const bool yes = answer > 0;
     dir_.Write("work/keep.vka", "old\r\n");
     ASSERT_TRUE(BrowserLoadSource(Work("keep.vka")));
     Type("new ");
@@ -502,11 +504,13 @@ TEST_F(BrowserTest, AStopSignalKeepsTheTextUntilTheQuestionIsAnswered) {
     ASSERT_EQ(g_ide.dialogMode, kModeSaveBeforeQuit);
     EXPECT_EQ(dir_.Read("work/keep.vka.recovered"), "new old\r\n");
     EXPECT_FALSE(std::filesystem::exists(Work("keep.vka.recovered-2")));
+    if (answer < 0) dir_.Write("work/keep.vka.recovered", "new you\r\n");  // the same size
     BrowserPerformAction(BrowserButtonAction(yes ? 2 : 3));
     IdeSyncNotedWork();  // the frame after
-    EXPECT_EQ(std::filesystem::exists(Work("keep.vka.recovered")), !yes) << yes;
+    EXPECT_EQ(std::filesystem::exists(Work("keep.vka.recovered")), !yes) << answer;
     if (!yes) IdeDropAnsweredRecovery();  // the leave question answered: the environment ends
-    EXPECT_FALSE(std::filesystem::exists(Work("keep.vka.recovered"))) << yes;
+    EXPECT_EQ(std::filesystem::exists(Work("keep.vka.recovered")), answer < 0) << answer;
+    std::filesystem::remove(Work("keep.vka.recovered"));
     ResetBrowserItems();
     BrowserClose();
     g_ide.dialogMode = 0;

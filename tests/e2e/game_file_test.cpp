@@ -124,6 +124,20 @@ TEST(GameFile, ABuiltGameFollowsTheUmask) {
   }
 }
 
+// A build killed (kill -9) while it wrote its game leaves its hidden temporary beside it; the
+// next build into that folder removes it at once: its writer is gone and holds no lock on it.
+TEST(GameFile, TheNextBuildRemovesAKilledBuildsTemporary) {
+  TempDir dir;
+  dir.Write("g.vka", "end\n");
+  const pid_t ended = fork();
+  if (ended == 0) _exit(0);
+  ASSERT_EQ(waitpid(ended, nullptr, 0), ended);
+  const std::string temp = ".vk-" + std::to_string(ended) + "-abcdef-ghijkl.tmp";
+  dir.Write(temp, std::string(1 << 20, 'x'));
+  ASSERT_EQ(RunProcess(VellumarkExe(), {"build", dir.File("g.vka"), "-o", dir.File("game")}).status, 0);
+  EXPECT_FALSE(std::filesystem::exists(dir.File(temp)));
+}
+
 TEST(GameFile, ExecRunsAnImageAndReportsBadOptions) {
   TempDir dir;
   ImageBuilder b;

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <sys/wait.h>
@@ -425,9 +426,10 @@ void Age(const std::string& path, time_t seconds = 700) {
 }
 
 // Saves killed after making their temporary leave it behind; the next save beside them removes
-// those that are old, and leaves the temporaries of live processes, recent ones (their writer
-// may live in another process id namespace) and other hidden files alone.
-TEST(Fs, TheNextSaveRemovesTheOldTemporariesOfKilledSaves) {
+// those that are this user's and whose writer is gone and holds no lock, however recent, and
+// leaves the temporaries of live processes, another user's, one whose lock a process holds (its
+// writer lives in another process id namespace) and other hidden files alone.
+TEST(Fs, TheNextSaveRemovesTheTemporariesOfKilledSaves) {
   TempDir dir;
   const std::string target = dir.File("f.txt");
   pid_t ended = 0;
@@ -442,32 +444,57 @@ TEST(Fs, TheNextSaveRemovesTheOldTemporariesOfKilledSaves) {
     ASSERT_EQ(waitpid(ended, &status, 0), ended);
     ASSERT_EQ(status, 0);
   }
-  for (auto& e : std::filesystem::directory_iterator(dir.path())) Age(e.path().string());
-  const std::string self = std::to_string(getpid());
+  const std::string self = std::to_string(getpid()), gone = std::to_string(ended);
   const struct {
     std::string name;
-    time_t old;  // seconds since it was written to (true: ten minutes and more)
+    const char* how;  // "": a plain file of this user's; "theirs": another user's; "locked": held by a process
     bool kept;
   } files[] = {
-      {".vk-" + std::to_string(getppid()) + "-abcdef-ghijkl.tmp", true, true},  // a live process's
-      {".vk-" + std::to_string(ended) + "-abcdef-recent.tmp", false, true},    // a gone one's, recent
-      {".vk-" + std::to_string(ended) + "-abcdef-atlimt.tmp", 600, false},     // exactly at the limit
-      {".vk-" + std::to_string(ended) + "-abcdef-nearly.tmp", 590, true},
-      {".vk-" + self + "-000000-ghijkl.tmp", true, false},  // an earlier process with this one's id
-      {".vk-" + self + "-000000-recent.tmp", false, true},
-      {".vk-99999999999-abcdef-ghijkl.tmp", true, true},  // an id no process can have
-      {".hidden", true, true},
-      {".vkabcdefgh", true, true},
-      {".vk-12-abcdef.tmp", true, true},
-      {".vk-12-abcdef-ghijkl.tmpx", true, true},
+      {".vk-" + std::to_string(getppid()) + "-abcdef-ghijkl.tmp", "", true},  // a live process's
+      {".vk-" + gone + "-abcdef-recent.tmp", "", false},                      // a gone one's, just left
+      {".vk-" + self + "-000000-ghijkl.tmp", "", false},  // an earlier process with this one's id
+      {".vk-" + gone + "-abcdef-theirs.tmp", "theirs", true},
+      {".vk-" + gone + "-abcdef-locked.tmp", "locked", true},
+      {".vk-99999999999-abcdef-ghijkl.tmp", "", true},  // an id no process can have
+      {".hidden", "", true},
+      {".vkabcdefgh", "", true},
+      {".vk-12-abcdef.tmp", "", true},
+      {".vk-12-abcdef-ghijkl.tmpx", "", true},
   };
   std::vector<std::string> expected = {"f.txt"};
+  int holding[2] = {-1, -1}, held[2];
+  pid_t holder = -1;
+  ASSERT_EQ(pipe(held), 0);
   for (const auto& f : files) {
+    const std::string how = f.how;
+    if (how == "theirs" && geteuid() != 0) continue;  // only root can give a file away
     dir.Write(f.name, "x");
-    if (f.old) Age(dir.File(f.name), f.old == 1 ? 700 : f.old);
+    Age(dir.File(f.name), 3600);
+    if (how == "theirs") {
+      ASSERT_EQ(chown(dir.File(f.name).c_str(), 65534, 65534), 0);
+    }
+    if (how == "locked") {
+      ASSERT_EQ(pipe(holding), 0);
+      holder = fork();
+      if (holder == 0) {
+        const int fd = open(dir.File(f.name).c_str(), O_RDONLY);
+        char c = fd >= 0 && flock(fd, LOCK_EX) == 0 ? 'y' : 'n';
+        close(holding[1]);
+        if (write(held[1], &c, 1) != 1 || read(holding[0], &c, 1) < 0) _exit(1);
+        _exit(0);  // once the test lets go
+      }
+      close(holding[0]);
+      char c = 0;
+      ASSERT_EQ(read(held[0], &c, 1), 1);
+      ASSERT_EQ(c, 'y');
+    }
     if (f.kept) expected.push_back(f.name);
   }
   ASSERT_TRUE(FsWriteFileAtomic(target, "saved"));
+  close(holding[1]);
+  close(held[0]);
+  close(held[1]);
+  if (holder > 0) waitpid(holder, nullptr, 0);
   std::vector<std::string> left;
   for (auto& e : std::filesystem::directory_iterator(dir.path())) left.push_back(e.path().filename().string());
   std::sort(left.begin(), left.end());

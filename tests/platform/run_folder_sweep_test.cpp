@@ -360,6 +360,28 @@ bool MountNamespacePossible() {
   return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+// A user of uid 256 or more, with a private group of its own (named as it, with no other
+// member), that a test can start as: this user, or as root any such user; {0, 0} for none.
+std::pair<uid_t, gid_t> UserOfALargeId() {
+  struct User {
+    uid_t uid;
+    gid_t gid;
+    std::string name;
+  };
+  std::vector<User> users;
+  setpwent();
+  while (const passwd* user = getpwent()) users.push_back({user->pw_uid, user->pw_gid, user->pw_name});
+  endpwent();
+  for (const User& user : users) {
+    if (user.uid < 256 || user.uid == 65534 || (geteuid() != 0 && user.uid != getuid())) continue;
+    const group* g = getgrgid(user.gid);
+    bool alone = g && user.name == g->gr_name && !g->gr_mem[0];
+    for (const User& other : users) alone = alone && (other.gid != user.gid || other.uid == user.uid);
+    if (alone) return {user.uid, user.gid};
+  }
+  return {0, 0};
+}
+
 // Where a fresh process makes its run folder (the places are decided once a process), and what
 // it says: the environment's folders count only as full paths, nothing is made under the working
 // folder, a place below a folder another user can change is refused (through every link on the
@@ -376,6 +398,7 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
   const std::string top = given ? given : made->path();
   setenv("VK_RUN_PLACES_DIR", top.c_str(), 1);
   const std::string tmpRoot = "/tmp/vellumark-" + std::to_string(getuid());
+  const std::pair<uid_t, gid_t> big = UserOfALargeId();
   const struct {
     const char* name;
     const char* state;  // XDG_STATE_HOME; "-" unset; "@" the base folder before it
@@ -407,8 +430,11 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
       {"a relative link up to the root and down below a folder others can write", "@up/a/s", "@home", "@tmp",
        "tmp/vellumark-" + std::to_string(getuid()),
        "^vellumark: @up/a/s/vellumark: other users can change @two/x above it"},
+      {"a chain of 41 links to a folder others can write", "@chain/l1/s", "@home", "@tmp",
+       "tmp/vellumark-" + std::to_string(getuid()),
+       "^vellumark: @chain/l1/s/vellumark: @chain/l41: too many links; run folders go to @tmp/vellumark-"},
       {"a link that leads round", "@round/s", "@home", "@tmp", "tmp/vellumark-" + std::to_string(getuid()),
-       "^vellumark: @round/s/vellumark: not this user's own folder; run folders go to @tmp/vellumark-"},
+       "^vellumark: @round/s/vellumark: @round: too many links; run folders go to @tmp/vellumark-"},
       {"a home its user's own group may write", "-", "@mine", "@tmp", "mine/.local/state/vellumark", "^$"},
       {"a home another group may write", "-", "@shared", "@tmp", "tmp/vellumark-" + std::to_string(getuid()),
        "^vellumark: @shared/.local/state/vellumark: other users can change @shared above it"},
@@ -437,6 +463,10 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
        "^$"},
       {"a home whose access list's mask takes another user's writing away", "-", "@aclmasked", "@tmp",
        "aclmasked/.local/state/vellumark", "^$"},
+      {"a home whose access list has 65 read-only entries of other users", "-", "@acl65", "@tmp",
+       "acl65/.local/state/vellumark", "^$"},
+      {"a home whose access list names its user, of a uid of 256 or more", "-", "@aclbig", "@tmp",
+       "aclbig/.local/state/vellumark", "^$"},
       {"a home of a group another entry of its id gives another user", "-", "@twin", "@tmp",
        "tmp/vellumark-" + std::to_string(getuid()), "^vellumark: @twin/.local/state/vellumark: other users can "
        "change @twin above it"},
@@ -463,9 +493,11 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
       continue;
     const group* mine = getgrgid(getgid());
     const passwd* self = getpwuid(getuid());
+    const bool asBig = name.find("256 or more") != std::string::npos;
     if ((name == "a home its user's own group may write" || name.find("access list") != std::string::npos) &&
-        (!mine || !self || std::string(mine->gr_name) != self->pw_name || mine->gr_mem[0]))
+        !asBig && (!mine || !self || std::string(mine->gr_name) != self->pw_name || mine->gr_mem[0]))
       continue;
+    if (asBig && big.first == 0) continue;  // no such user to start as
     // The cases that use this machine's own folders need them as a start finds them usable.
     const auto own = [](const std::string& path) {
       struct stat st;
@@ -509,6 +541,10 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
         if (c == '/') climb += "../";
       fs::create_directory_symlink(climb + base.substr(1) + "/two/x/y", base + "/up/y/s");
       fs::create_directory_symlink(base + "/round", base + "/round");
+      fs::create_directories(base + "/chain");
+      for (int n = 1; n <= 41; ++n)
+        fs::create_directory_symlink(n == 41 ? base + "/open" : base + "/chain/l" + std::to_string(n + 1),
+                                     base + "/chain/l" + std::to_string(n));
       chmod((base + "/mine").c_str(), 0775);
       chmod((base + "/shared").c_str(), 0775);
       if (geteuid() == 0 && chown((base + "/shared").c_str(), 0, 65534) != 0) FAIL() << "chown";
@@ -529,18 +565,25 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
         FAIL() << "chown";
       // 0755 homes with an access list entry user:nobody:rwx, group:nogroup:rwx, user:<the user>:rwx
       // or user:nobody:rwx masked to r-x (its mask shows as the group's bits).
+      // Also 65 read-only entries of other users, and one naming a user of uid 256 or more (as
+      // which the start runs), its own home.
       const struct {
         const char* home;
-        uint32_t tag, id, mask;
-      } lists[] = {{"/acl", 0x02, 65534, 7}, {"/aclgroup", 0x08, 65534, 7}, {"/aclself", 0x02, getuid(), 7},
-                   {"/aclmasked", 0x02, 65534, 5}};
-      for (const auto& [folder, tag, id, mask] : lists) {
+        uint32_t tag, id, mask, perm = 7, count = 1;
+      } lists[] = {{"/acl", 0x02, 65534, 7},           {"/aclgroup", 0x08, 65534, 7},
+                   {"/aclself", 0x02, getuid(), 7},    {"/aclmasked", 0x02, 65534, 5},
+                   {"/acl65", 0x02, 10000, 7, 4, 65},  {"/aclbig", 0x02, big.first, 7}};
+      for (const auto& [folder, tag, id, mask, perm, count] : lists) {
         const std::string home = base + folder;
         fs::create_directories(home);
+        // The user it starts as reaches its working folder, whatever the umask.
+        if (std::string(folder) == "/aclbig" && geteuid() == 0 &&
+            (chown(home.c_str(), big.first, big.second) != 0 || chmod((base + "/cwd").c_str(), 0755) != 0))
+          FAIL() << "chown";
         const uint32_t none = 0xFFFFFFFF;
-        std::array<std::array<uint32_t, 3>, 5> entries{
-            {{0x01, 7, none}, {0x04, 5, none}, {tag, 7, id}, {0x10, mask, none}, {0x20, 5, none}}};
-        std::sort(entries.begin(), entries.end());  // in the order of their tags
+        std::vector<std::array<uint32_t, 3>> entries{{0x01, 7, none}, {0x04, 5, none}, {0x10, mask, none}, {0x20, 5, none}};
+        for (uint32_t n = 0; n < count; ++n) entries.push_back({tag, perm, id + n});
+        std::sort(entries.begin(), entries.end());  // in the order of their tags and ids
         std::string acl(4, '\0');
         acl[0] = 2;
         for (const auto& e : entries)
@@ -572,6 +615,8 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
     const auto start = [&] {
       if (c.nobody && geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
         _exit(7);
+      if (asBig && geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(big.second) != 0 || setuid(big.first) != 0))
+        _exit(7);
       if (chdir((base + "/cwd").c_str()) != 0) _exit(6);
       if (twin && (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
                    mount(groupFile.c_str(), "/etc/group", nullptr, MS_BIND, nullptr) != 0))
@@ -601,6 +646,68 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
   }
   for (size_t k = 0; !given && k < std::size(cases); ++k) SetImmutable(top + "/" + std::to_string(k) + "/fixed", false);
   unsetenv("VK_RUN_PLACES_DIR");
+}
+
+std::string g_madeBetween;  // the folder another user makes once the path to it is checked
+void MakeTheirsBetween(const std::string& path) {
+  if (path.rfind(g_madeBetween + "/", 0) != 0) return;
+  if (mkdir(g_madeBetween.c_str(), 0777) != 0 || chmod(g_madeBetween.c_str(), 0777) != 0 ||
+      chown(g_madeBetween.c_str(), 65534, 65534) != 0)
+    _exit(12);
+}
+
+// Each folder is made from the folder checked above it and checked again as made: one another
+// user makes in a sticky folder between the check and the making is refused; the settings
+// folder is checked as the places of run folders are.
+TEST(RunFolderPlaces, EachFolderIsMadeAsItWasChecked) {
+  // Each start is a fresh process (places are chosen once a process), in the test's folder.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  std::optional<TempDir> made;
+  const char* given = getenv("VK_MADE_AS_CHECKED_DIR");
+  if (!given) made.emplace();
+  const std::string top = given ? given : made->path();
+  setenv("VK_MADE_AS_CHECKED_DIR", top.c_str(), 1);
+  const auto file = [&top](const std::string& name) { return top + "/" + name; };
+  ASSERT_EQ(chmod(top.c_str(), 0755), 0);
+  for (const auto& [folder, mode] : {std::pair{"sticky", 01777}, {"open", 0777}, {"tmp", 0700}}) {
+    fs::create_directories(file(folder));
+    ASSERT_EQ(chmod(file(folder).c_str(), mode_t(mode)), 0);
+  }
+  const struct {
+    const char* name;
+    const char* state;   // XDG_STATE_HOME below the test's folder
+    const char* config;  // XDG_CONFIG_HOME
+    const char* said;    // stderr, a pattern; "@" the test's folder
+  } cases[] = {
+      {"a folder another user makes between the check and the making", "sticky/me/state", "tmp/config",
+       "^vellumark: @sticky/me/state/vellumark: other users can change @sticky/me above it; run folders go to "
+       "@tmp/vellumark-[0-9]+\n$"},
+      {"settings below a folder others can change", "tmp/state", "open/config",
+       "^vellumark: no settings folder can be made: @open/config/vellumark: other users can change @open above "
+       "it\n$"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const bool between = std::string(c.state).rfind("sticky/me", 0) == 0;
+    if (between && geteuid() != 0) continue;  // only root can make a folder of another user's
+    std::string said = c.said;
+    for (size_t p; (p = said.find('@')) != std::string::npos;) said.replace(p, 1, top + "/");
+    const auto start = [&] {
+      setenv("XDG_STATE_HOME", file(c.state).c_str(), 1);
+      setenv("XDG_CONFIG_HOME", file(c.config).c_str(), 1);
+      setenv("TMPDIR", file("tmp").c_str(), 1);
+      g_madeBetween = file("sticky/me");
+      g_fsPlaceChecked = MakeTheirsBetween;
+      const std::string run = FsTempFolder(), config = FsConfigFolder();
+      const bool placed = !run.empty() && run.rfind(file("tmp/"), 0) == 0;
+      const bool settings = between ? config == file("tmp/config/vellumark") : config.empty();
+      FsRemoveTempFolder();
+      _exit(!placed ? 3 : !settings ? 4 : fs::exists(file("sticky/me/state")) || !fs::is_empty(file("open")) ? 5 : 0);
+    };
+    EXPECT_EXIT(start(), testing::ExitedWithCode(0), said);
+    fs::remove_all(file("sticky/me"));
+  }
+  unsetenv("VK_MADE_AS_CHECKED_DIR");
 }
 
 // Without a home (HOME unset, none in the user database), the settings go to a folder of the

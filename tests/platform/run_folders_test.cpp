@@ -115,12 +115,14 @@ TEST(RunFolders, TheRefusalIsSaidOnce) {
 
 // How a start is run: with a /tmp of its own (a mount namespace, the test's folder still reached
 // by its path); with a stderr whose reader is gone; as root, as another user; in a user
-// namespace of its own that maps only its user.
+// namespace of its own that maps only its user; with a user database of its own (passwd, bound
+// over /etc/passwd in a mount namespace).
 struct StartAs {
   std::string tmp;
   bool noReader = false;
   uid_t user = 0;
   bool userNamespace = false;
+  std::string passwd = "";
 };
 // Exit statuses of a start that could not be set up as asked.
 constexpr int kNoMount = 125, kNoUserNamespace = 124;
@@ -156,6 +158,10 @@ ProcessResult Start(const std::string& dir, const std::vector<std::string>& args
             mount(("/proc/self/fd/" + std::to_string(keep)).c_str(), dir.c_str(), nullptr, MS_BIND, nullptr) != 0)))
         _exit(kNoMount);
     }
+    if (!as.passwd.empty() &&
+        (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+         mount(as.passwd.c_str(), "/etc/passwd", nullptr, MS_BIND, nullptr) != 0))
+      _exit(kNoMount);
     if (as.user != 0 && geteuid() == 0 &&
         (setgroups(0, nullptr) != 0 || setgid(as.user) != 0 || setuid(as.user) != 0 || prctl(PR_SET_DUMPABLE, 1) != 0))
       _exit(126);
@@ -195,7 +201,8 @@ bool PrivateTmpPossible() {
 
 // A start sweeps the folders where run folders of this or an earlier version can be: the temporary
 // folders' per-user folders and the temporary folders themselves, /tmp too, each once; never
-// through a link. In a temporary folder others share only "run-" folders are looked at; in the
+// through a link. In a temporary folder others share only "run-" folders are looked at, and only
+// those that prove they are a run's (a lock or record, and no file a run does not write); in the
 // state folder a "new-" folder left for ten minutes without its lock goes too; so does a killed
 // run's private folder of last resort ("vellumark-<uid>-XXXXXX") in a temporary folder. Each
 // start has a /tmp of its own, so no other start meets what is put there (without one those
@@ -209,7 +216,8 @@ TEST(RunFolders, AStartSweepsEveryPlaceOnce) {
     const char* place;    // the folder the planted one is in: "tmp/..." /tmp's, "TMPDIR/...", "STATE"
     const char* planted;  // "ended"; "damaged" (its record cut: it stays, named); "new" (without a lock);
                           // "private" (a run's of last resort, as "ended"; with no lock file; held;
-                          // named longer)
+                          // named longer); "script" (a script's results, named as a run's); "ended, more"
+                          // (with a file of the user's too)
     bool goes;
   } cases[] = {
       {"/tmp's per-user folder", "dir", "tmp/own", "ended", true},
@@ -224,6 +232,9 @@ TEST(RunFolders, AStartSweepsEveryPlaceOnce) {
       {"a private folder being made", "dir", "TMPDIR", "private, no lock", false},
       {"a live run's private folder", "dir", "TMPDIR", "private, held", false},
       {"a folder named longer than a private one", "dir", "TMPDIR", "private, longer", false},
+      {"a script's folder named as a run's in /tmp", "dir", "tmp", "script", false},
+      {"a script's folder named as a run's in TMPDIR", "dir", "TMPDIR", "script", false},
+      {"an ended run's folder in TMPDIR holding a file of the user's", "dir", "TMPDIR", "ended, more", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -251,9 +262,13 @@ TEST(RunFolders, AStartSweepsEveryPlaceOnce) {
       fs::create_directories(path);
       WriteFile(path + "/owner.lock", "");
       WriteFile(path + "/unsaved.rec", "cut");
+    } else if (planted == "script") {  // mktemp -d /tmp/run-$$-XXXXXX, its process ended
+      fs::create_directories(path);
+      WriteFile(path + "/results.txt", "kept");
     } else {
       MakeEndedRun(path, project, "game.vka", planted != "new" && planted != "private, no lock");
     }
+    if (planted == "ended, more") WriteFile(path + "/notes.txt", "kept");
     const int held = planted == "private, held" ? open((path + "/owner.lock").c_str(), O_RDONLY | O_CLOEXEC) : -1;
     ASSERT_TRUE(held < 0 || flock(held, LOCK_EX) == 0);
     if (planted == "new") fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::minutes(11));
@@ -307,24 +322,28 @@ void GiveTo(const std::string& folder, uid_t user) {
 // overflow uid: they count as root's, and a program runs with its run folder in the state
 // folder as anywhere else (one above the home and temporary folder too). Every other user shows
 // as that uid too: another user's folder (not sticky, nor above the home or temporary folder)
-// counts as one others can change.
+// counts as one others can change, and so does a home set inside another user's home.
 TEST(RunFolders, AProgramRunsInAUserNamespace) {
   const struct {
     const char* name;
     const char* state;  // XDG_STATE_HOME below the test's folder, "" for none
+    const char* home;   // HOME below the test's folder
     const char* said;   // on stderr, "" for nothing about run folders
   } cases[] = {
-      {"the system's folders", "", ""},
-      {"another user's folder above the state folder", "theirs/state", "/theirs/state/vellumark: other users can "
-                                                                         "change "},
+      {"the system's folders", "", "home", ""},
+      {"another user's folder above the state folder", "theirs/state", "home",
+       "/theirs/state/vellumark: other users can change "},
+      {"a home inside another user's home", "", "theirs/home", "/theirs/home/.local/state/vellumark: other users can "
+                                                               "change "},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    if (c.state[0] && geteuid() != 0) continue;  // only root can give a folder away
+    const bool inTheirs = std::string(c.home) != "home";
+    if ((c.state[0] || inTheirs) && geteuid() != 0) continue;  // only root can give a folder away
     // The test's folder stays root's (the system's, above the home and temporary folder).
     TempDir dir;
     ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
-    for (const char* folder : {"home", "tmp", "theirs/state"}) fs::create_directories(dir.File(folder));
+    for (const char* folder : {"home", "tmp", "theirs/state", "theirs/home"}) fs::create_directories(dir.File(folder));
     dir.Write("p.vka", "print 1\r\n");
     GiveTo(dir.File("home"), kOtherUser);
     GiveTo(dir.File("tmp"), kOtherUser);
@@ -332,19 +351,29 @@ TEST(RunFolders, AProgramRunsInAUserNamespace) {
     if (geteuid() == 0) {
       ASSERT_EQ(chown(dir.File("theirs").c_str(), 1234, 1234), 0);
     }
+    // The other user's entry in the user database, its home the folder above the start's home.
+    if (inTheirs) {
+      fs::copy_file("/etc/passwd", dir.File("passwd"));
+      std::FILE* f = std::fopen(dir.File("passwd").c_str(), "a");
+      ASSERT_TRUE(f);
+      std::fprintf(f, "vktheirs:x:1234:1234::%s:/bin/sh\n", dir.File("theirs").c_str());
+      std::fclose(f);
+      ASSERT_EQ(chmod(dir.File("passwd").c_str(), 0644), 0);  // readable by all, whatever the umask
+    }
     const ProcessResult run = Start(
-        dir.path(), {"run", "p.vka", "--headless", "--frames", "2", "--transcript", dir.File("home/out.txt")},
-        {"HOME=" + dir.File("home"), std::string("XDG_STATE_HOME=") + (c.state[0] ? dir.File(c.state) : ""),
+        dir.path(), {"run", "p.vka", "--headless", "--frames", "2", "--transcript", dir.File("tmp/out.txt")},
+        {"HOME=" + dir.File(c.home), std::string("XDG_STATE_HOME=") + (c.state[0] ? dir.File(c.state) : ""),
          "XDG_CONFIG_HOME=", "TMPDIR=" + dir.File("tmp")},
-        {.tmp = {}, .noReader = false, .user = geteuid() == 0 ? kOtherUser : 0, .userNamespace = true});
-    if (run.status == kNoUserNamespace) {
-      GTEST_SKIP() << "no user namespace can be made here";
+        {.tmp = {}, .noReader = false, .user = geteuid() == 0 ? kOtherUser : 0, .userNamespace = true,
+         .passwd = inTheirs ? dir.File("passwd") : ""});
+    if (run.status == kNoUserNamespace || run.status == kNoMount) {
+      GTEST_SKIP() << "no user or mount namespace can be made here";
     }
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(dir.Read("home/out.txt"), "1\n");
+    EXPECT_EQ(dir.Read("tmp/out.txt"), "1\n");
     if (c.said[0]) {
       EXPECT_NE(run.err.find(dir.path() + c.said + dir.File("theirs") + " above it"), std::string::npos) << run.err;
-      EXPECT_TRUE(fs::is_empty(dir.File("theirs/state")));
+      EXPECT_TRUE(fs::is_empty(dir.File(c.state[0] ? c.state : c.home)));
     } else {
       EXPECT_EQ(run.err.find("other users can change"), std::string::npos) << run.err;
       EXPECT_TRUE(fs::is_empty(dir.File("home/.local/state/vellumark")));

@@ -207,6 +207,8 @@ TEST(UnsavedCopies, TheNextStartKeepsWhatTheRecordLists) {
        good, "old\r\n", "config/vellumark/game.vka.recovered", 1, true, "", "", "settings copy"},
       {"a folder in a copy's place, a good work file", copyEntry, good, "old\r\n", "project/game.vka.recovered", 1,
        false, ".game.vka.unsaved-1-1: not a copy of the run", "", "copy is a folder"},
+      {"another user's file in a copy's place, a good work file", copyEntry, good, "old\r\n",
+       "project/game.vka.recovered", 1, false, ".game.vka.unsaved-1-1: not a copy of the run", "", "copy theirs"},
       {"after a hang-up that kept everything", copyEntry, good, "old\r\n", "", 1, true, "", "", "kept already"},
       // Records that do not parse whole.
       {"a cut record", std::string("x\0", 2), std::string("y\0", 2), "", "", 0, false, "unsaved.rec is damaged"},
@@ -262,7 +264,10 @@ TEST(UnsavedCopies, TheNextStartKeepsWhatTheRecordLists) {
     dir.Write("project/a/.game.vka.unsaved-1-1", "typed\r\n");
     dir.Write("run/owner.lock", workHeader + "typed\r\n");
     const std::string setUp = c.setUp;
-    if (setUp == "copy is a folder") {
+    if (setUp == "copy theirs" && geteuid() != 0) continue;  // only root can give a file away
+    if (setUp == "copy theirs") {  // in a folder a group shares, neither linked nor removed
+      ASSERT_EQ(chown(copy.c_str(), 65534, 65534), 0);
+    } else if (setUp == "copy is a folder") {
       std::filesystem::remove(copy);
       std::filesystem::create_directory(copy);
     } else if (setUp == "kept already") {  // the handler linked the copy, the folder stayed
@@ -294,6 +299,9 @@ TEST(UnsavedCopies, TheNextStartKeepsWhatTheRecordLists) {
           recoveries += e.path().string().find(".recovered") != std::string::npos;
     EXPECT_EQ(recoveries, c.recoveries) << err;
     EXPECT_EQ(dir.Read("project/notes.txt"), "notes");
+    if (setUp == "copy theirs") {
+      EXPECT_TRUE(std::filesystem::exists(copy));
+    }
     EXPECT_NE(err.find(c.said), std::string::npos) << err;
     if (c.folderGoes && !c.kept[0] && c.said.empty()) {
       EXPECT_EQ(err, "");
@@ -620,6 +628,7 @@ TEST(UnsavedCopies, ASweepTakesOnlyThisUsersRunFolders) {
     for (const char* ended : {"run-2147483647-mine", "run-2147483647-theirs", "new-2147483647-aged",
                               "new-2147483647-young"})
       std::filesystem::create_directories(root + "/" + ended);
+    dir.Write("root/run-2147483647-mine/owner.lock", "");  // a run's, as its lock file proves
     std::filesystem::create_directory_symlink(target, root + "/run-2147483647-link");
     ASSERT_EQ(chown((root + "/run-2147483647-theirs").c_str(), 65534, 65534), 0);
     std::filesystem::last_write_time(root + "/new-2147483647-aged",
