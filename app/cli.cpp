@@ -10,7 +10,6 @@
 #include <algorithm>
 
 #include "app/run_options.h"
-#include "core/pack.h"
 #include "devenv/ide_shell.h"
 #include "platform/events.h"
 #include "platform/fs.h"
@@ -138,7 +137,7 @@ struct CommandFile {
 // The files the run options name: --input is read, --grab and --transcript written.
 void OptionFiles(const RunOptions& o, std::vector<CommandFile>* inputs, std::vector<CommandFile>* outputs) {
   if (!o.inputFile.empty()) inputs->push_back({"--input file", o.inputFile, o.inputFile});
-  if (!o.grabFile.empty()) outputs->push_back({"--grab", o.grabFile, o.grabFile});
+  if (!o.grabFile.empty() && o.grabFile != "-") outputs->push_back({"--grab", o.grabFile, o.grabFile});
   if (!o.transcriptFile.empty() && o.transcriptFile != "-")
     outputs->push_back({"--transcript", o.transcriptFile, o.transcriptFile});
 }
@@ -165,6 +164,13 @@ bool OutputsApart(const std::vector<CommandFile>& inputs, const std::vector<Comm
       }
   }
   return true;
+}
+
+// An output that would replace a read-only file is refused, as every output is (status 2).
+bool NotReadOnly(const CommandFile& out, std::string* error) {
+  if (!FsHostFileReadOnly(out.path)) return true;
+  *error = "cannot write " + out.given + ": it is read-only";
+  return false;
 }
 
 // The inputs of a compile: the source as the command line named it, and each included file it
@@ -243,7 +249,8 @@ int Compile(const std::vector<std::string>& args) {
   }
   CommandFile source{"source file", args[1], ""};
   if (!CommandLinePath(source.given, true, &source.path, &error) ||
-      !CommandLinePath(out.given, false, &out.path, &error) || !OutputsApart({source}, {out}, &error))
+      !CommandLinePath(out.given, false, &out.path, &error) || !OutputsApart({source}, {out}, &error) ||
+      !NotReadOnly(out, &error))
     return UsageError(error);
   // The compile names the source as given in its messages; it finds it as the check above did.
   // The image is written only once the included files are known to be apart from it.
@@ -316,7 +323,7 @@ int Build(const std::vector<std::string>& args) {
   }
   CommandFile in{source.empty() ? "program image" : "source file", source.empty() ? image : source, ""};
   if (!CommandLinePath(in.given, true, &in.path, &error) || !CommandLinePath(out.given, false, &out.path, &error) ||
-      !OutputsApart({in}, {out}, &error))
+      !OutputsApart({in}, {out}, &error) || !NotReadOnly(out, &error))
     return UsageError(error);
   // An image is loaded as a run loads it: one that would not run makes no game.
   if (source.empty() && !CheckProgramImage(in.path, &error)) {
@@ -335,7 +342,7 @@ int Build(const std::vector<std::string>& args) {
   }
   // A game built before is replaced, never packed; any other media file is an input.
   std::vector<MediaFile> files;
-  if (media && !source.empty()) files = CollectMediaFiles(FsHostFolderOf(in.path), FileHasPack(out.path) ? out.path : "");
+  if (media && !source.empty()) files = MediaFilesOfGame(FsHostFolderOf(in.path), out.path);
   std::vector<CommandFile> inputs = CompileInputs(in, outcome.files);
   for (const MediaFile& file : files) inputs.push_back({"media file", file.second, file.second});
   if (!OutputsApart(inputs, {out}, &error)) return UsageError(error);
