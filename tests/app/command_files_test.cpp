@@ -177,6 +177,7 @@ TEST(CommandFiles, AnOutputThatIsAnInputIsRefused) {
       {"build", "a.vka", "--media", "-o", "inc/pic.png"},
       RunArgs("a.vka", {"--transcript", "same.out", "--grab", "same.out"}),
       {"exec", "a.img", "--headless", "--frames", "2", "--grab", "same.out", "--transcript", "same.out"},
+      RunArgs("a.vka", {"--transcript", "new.out", "--grab", "inc/../new.out"}),
   };
   for (const auto& args : kCases) {
     ProcessResult r = RunTool(args, dir.path());
@@ -188,6 +189,7 @@ TEST(CommandFiles, AnOutputThatIsAnInputIsRefused) {
     EXPECT_EQ(dir.Read("inc/lib.vka"), "function f()\nendfunction\n");
     EXPECT_EQ(dir.Read("inc/pic.png"), "picture");
     EXPECT_EQ(dir.Read("same.out"), "kept");
+    EXPECT_FALSE(std::filesystem::exists(dir.File("new.out")));
   }
   // A device is written into, never over: it may be both outputs, and an input too.
   EXPECT_EQ(RunTool(RunArgs("a.vka", {"--input", "/dev/null", "--transcript", "/dev/null", "--grab", "/dev/null"}),
@@ -201,7 +203,11 @@ TEST(CommandFiles, ADescriptorsNameIsWrittenThroughIt) {
   dir.Write("a.vka", "print \"hi\"\n");
   const std::tuple<std::string, std::string, int> kCases[] = {
       {"--transcript", "/dev/stdout", 1}, {"--grab", "/dev/stdout", 1}, {"--transcript", "/dev/stderr", 2},
-      {"--transcript", "/dev/fd/5", 5},   {"--grab", "/proc/self/fd/5", 5}, {"--transcript", "/dev/fd/0", 0}};
+      {"--transcript", "/dev/fd/5", 5},   {"--grab", "/proc/self/fd/5", 5}, {"--transcript", "/dev/fd/0", 0},
+      {"--transcript", "//dev/stdout", 1}, {"--grab", "/dev/./stdout", 1}, {"--transcript", "/proc/thread-self/fd/1", 1},
+      {"--transcript", "to-stdout", 1},   {"--grab", "to-stdout", 1},       {"--transcript", "/dev/stdin", 0},
+      {"--grab", "-", 1}};
+  std::filesystem::create_symlink("/dev/stdout", dir.File("to-stdout"));
   for (const auto& [option, name, fd] : kCases) {
     dir.Write("log", "old\n");
     struct stat before {}, after {};
@@ -215,6 +221,50 @@ TEST(CommandFiles, ADescriptorsNameIsWrittenThroughIt) {
     ASSERT_EQ(stat(dir.File("log").c_str(), &after), 0);
     EXPECT_EQ(after.st_ino, before.st_ino) << option << " " << name;
   }
+  EXPECT_FALSE(std::filesystem::exists(dir.File("-")));
+}
+
+// A standard stream closed at start is no output, however it is named: refused, as any closed
+// descriptor is, instead of the text going nowhere.
+TEST(CommandFiles, AClosedStandardStreamIsRefused) {
+  TempDir dir;
+  dir.Write("a.vka", "print \"hi\"\n");
+  const std::pair<std::string, std::string> kCases[] = {
+      {"--transcript", "/dev/stdout"}, {"--transcript", "-"}, {"--grab", "-"}, {"--grab", "/dev/fd/1"}};
+  for (const auto& [option, name] : kCases) {
+    ProcessResult r = RunTool(RunArgs("a.vka", {option, name}), dir.path(), [] { return close(1) == 0; });
+    EXPECT_EQ(r.status, 2) << option << " " << name << r.err;
+    EXPECT_NE(r.err.find("cannot write the " + option + " file " + name + ": no such descriptor is open"),
+              std::string::npos)
+        << r.err;
+  }
+  EXPECT_EQ(Names(dir), std::set<std::string>{"a.vka"});
+}
+
+// Every output keeps a read-only file as it was, root's too; a link is written through to its
+// target, there yet or not, and stays a link.
+TEST(CommandFiles, EveryOutputKeepsAReadOnlyFileAndWritesThroughALink) {
+  TempDir dir;
+  dir.Write("a.vka", "print \"hi\"\n");
+  dir.Write("ro", "kept");
+  ASSERT_EQ(chmod(dir.File("ro").c_str(), 0444), 0);
+  const std::vector<std::string> kRefused[] = {
+      {"compile", "a.vka", "-o", "ro"}, {"build", "a.vka", "-o", "ro"},
+      RunArgs("a.vka", {"--transcript", "ro"}), RunArgs("a.vka", {"--grab", "ro"})};
+  for (const auto& args : kRefused) {
+    ProcessResult r = RunTool(args, dir.path());
+    EXPECT_EQ(r.status, 2) << args[0] << " " << args.back() << r.err;
+    EXPECT_NE(r.err.find("ro: it is read-only"), std::string::npos) << r.err;
+    EXPECT_EQ(dir.Read("ro"), "kept");
+  }
+  std::filesystem::create_symlink("shot.png", dir.File("grab-link"));
+  std::filesystem::create_symlink("text.txt", dir.File("text-link"));
+  ProcessResult r = RunTool(RunArgs("a.vka", {"--grab", "grab-link", "--transcript", "text-link"}), dir.path());
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(dir.Read("shot.png").substr(0, 4), "\x89PNG");
+  EXPECT_EQ(dir.Read("text.txt"), "hi\n");
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("grab-link")));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("text-link")));
 }
 
 // With the current folder deleted, a relative name has no folder: refused, never taken from "/".

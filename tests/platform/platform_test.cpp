@@ -643,14 +643,24 @@ TEST(Fs, DescriptorNames) {
 }
 
 // An output named as a descriptor or a device is written through it and left open as it was;
-// a name that is neither is replaced whole.
+// a device or a FIFO opened by its name is closed again; a name that is none of them is
+// replaced whole.
 TEST(Fs, OutputsAreWrittenThroughDescriptorsAndDevices) {
   TempDir dir;
   int ends[2];
   ASSERT_EQ(pipe(ends), 0);
+  ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
+  const int reader = open(dir.File("fifo").c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  const auto descriptors = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
+  const auto before = descriptors();
   const std::string kOutputs[] = {"/dev/fd/" + std::to_string(ends[1]), "/dev/fd/" + std::to_string(ends[1]),
-                                  "/dev/null", dir.File("out.png")};
+                                  "/dev/null", dir.File("fifo"), dir.File("out.png")};
   for (const std::string& name : kOutputs) EXPECT_TRUE(FsWriteHostOutput(name, "ab")) << name;
+  EXPECT_EQ(descriptors(), before);
+  char fromFifo[4] = {};
+  EXPECT_EQ(read(reader, fromFifo, sizeof fromFifo), 2);
+  close(reader);
   close(ends[1]);
   char got[8] = {};
   EXPECT_EQ(read(ends[0], got, sizeof got), 4);
