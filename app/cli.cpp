@@ -134,12 +134,12 @@ struct CommandFile {
   std::string what, given, path;
 };
 
-// The files the run options name: --input is read, --grab and --transcript written.
+// The files the run options name: --input is read, --grab and --transcript written ("-" is
+// standard output, as /dev/stdout is).
 void OptionFiles(const RunOptions& o, std::vector<CommandFile>* inputs, std::vector<CommandFile>* outputs) {
   if (!o.inputFile.empty()) inputs->push_back({"--input file", o.inputFile, o.inputFile});
-  if (!o.grabFile.empty() && o.grabFile != "-") outputs->push_back({"--grab", o.grabFile, o.grabFile});
-  if (!o.transcriptFile.empty() && o.transcriptFile != "-")
-    outputs->push_back({"--transcript", o.transcriptFile, o.transcriptFile});
+  for (const auto& [option, file] : {std::pair{"--grab", &o.grabFile}, std::pair{"--transcript", &o.transcriptFile}})
+    if (!file->empty()) outputs->push_back({option, *file, *file == "-" ? "/dev/stdout" : *file});
 }
 
 // Whether a file is written into rather than over: a device or a pipe.
@@ -322,8 +322,11 @@ int Build(const std::vector<std::string>& args) {
     out.given.resize(out.given.size() - 4);
   }
   CommandFile in{source.empty() ? "program image" : "source file", source.empty() ? image : source, ""};
+  // The game begins with this executable, which it must not replace.
+  const std::string self = SelfExecutablePath();
+  const CommandFile runtime{"runtime", self, self};
   if (!CommandLinePath(in.given, true, &in.path, &error) || !CommandLinePath(out.given, false, &out.path, &error) ||
-      !OutputsApart({in}, {out}, &error) || !NotReadOnly(out, &error))
+      !OutputsApart({in, runtime}, {out}, &error) || !NotReadOnly(out, &error))
     return UsageError(error);
   // An image is loaded as a run loads it: one that would not run makes no game.
   if (source.empty() && !CheckProgramImage(in.path, &error)) {
@@ -347,7 +350,7 @@ int Build(const std::vector<std::string>& args) {
   for (const MediaFile& file : files) inputs.push_back({"media file", file.second, file.second});
   if (!OutputsApart(inputs, {out}, &error)) return UsageError(error);
   std::string game;
-  const bool made = MakeGame(SelfExecutablePath(), source.empty() ? in.path : image, files, &game, &error);
+  const bool made = MakeGame(self, source.empty() ? in.path : image, files, &game, &error);
   if (!source.empty()) FsRemoveTempFolder();
   if (!made) {
     std::fprintf(stderr, "vellumark: build: %s\n", error.c_str());

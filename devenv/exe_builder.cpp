@@ -20,6 +20,8 @@ bool OneOf(const std::string& output, const std::vector<std::string>& files) {
 
 std::string FolderOf(const ExeBuild& b) { return b.projectFolder.empty() ? FsCurrentFolder() : b.projectFolder; }
 
+std::string RuntimeOf(const ExeBuild& b) { return b.runtimeExe.empty() ? SelfExecutablePath() : b.runtimeExe; }
+
 // The media files a build packs (none without media).
 std::vector<MediaFile> MediaOf(const ExeBuild& b) {
   return b.withMedia ? MediaFilesOfGame(FolderOf(b), b.output) : std::vector<MediaFile>{};
@@ -34,7 +36,7 @@ bool PacksOutput(const ExeBuild& b, const std::vector<MediaFile>& media) {
 }  // namespace
 
 bool IdeBuildWritesInput(const ExeBuild& b) {
-  if (OneOf(b.output, b.inputs) || PacksOutput(b, MediaOf(b))) return true;
+  if (OneOf(b.output, b.inputs) || FsSameHostFile(b.output, RuntimeOf(b)) || PacksOutput(b, MediaOf(b))) return true;
   // Only a file that is there can have been included.
   struct stat st;
   return stat(b.output.c_str(), &st) == 0 && OneOf(b.output, FilesOfSource(b.source, FolderOf(b)));
@@ -55,7 +57,7 @@ bool IdeBuildExecutable(const ExeBuild& b, std::string* error) {
     return !madeFrom;
   };
   const std::vector<MediaFile> media = MediaOf(b);
-  madeFrom = madeFrom || PacksOutput(b, media);
+  madeFrom = madeFrom || FsSameHostFile(b.output, RuntimeOf(b)) || PacksOutput(b, media);
   if (madeFrom || !CompileFile(b.source, image, nullptr, folder, &outcome)) {
     if (error) *error = madeFrom ? IdeText(IdeSection::Desc, kDescOutputIsInput) : outcome.message;
     return false;
@@ -66,7 +68,7 @@ bool IdeBuildExecutable(const ExeBuild& b, std::string* error) {
     return true;
   };
   std::string game;
-  bool ok = MakeGame(b.runtimeExe.empty() ? SelfExecutablePath() : b.runtimeExe, image, media, &game, error, adding);
+  bool ok = MakeGame(RuntimeOf(b), image, media, &game, error, adding);
   // Written whole beside the name and renamed over it, at the host path as it is named; a game
   // is run like any program: 0777 less the umask.
   const FsAccess access = FsNewProgramAccess();

@@ -25,11 +25,12 @@ struct ExeBuild {
 // beside its name and put in place only once whole: a build that fails in any way (a compile
 // error, Escape, a file that cannot be read or written) leaves whatever stood at the name as it
 // was. False, and why in error, when it fails.
-// A game named as one of the build's inputs, as a file the source includes or as a media file
-// it packs (a game built before at the name is replaced, not packed) is never written:
+// A game named as one of the build's inputs, as the runtime, as a file the source includes or
+// as a media file it packs (a game built before at the name is replaced, not packed) is never
+// written:
 // the build fails with the environment's text for it.
 bool IdeBuildExecutable(const ExeBuild& build, std::string* error);
-// Whether the game's name is one of the build's inputs (there or not), a media file it packs
-// or a file the source includes (found by a compile that writes nothing; a source that does not compile includes
+// Whether the game's name is one of the build's inputs (there or not), the runtime, a media
+// file it packs or a file the source includes (found by a compile that writes nothing; a source that does not compile includes
 // nothing).
 bool IdeBuildWritesInput(const ExeBuild& build);

@@ -191,6 +191,23 @@ TEST(CommandFiles, AnOutputThatIsAnInputIsRefused) {
     EXPECT_EQ(dir.Read("same.out"), "kept");
     EXPECT_FALSE(std::filesystem::exists(dir.File("new.out")));
   }
+  // Standard output is known by the file it opens, "-" as /dev/stdout: appended to the image,
+  // it is an input. The game begins with the executable that builds it: never written over.
+  for (const char* option : {"--transcript", "--grab"}) {
+    ProcessResult r = RunTool({"exec", "a.img", "--headless", "--frames", "2", option, "-"}, dir.path(), [] {
+      const int image = open("a.img", O_WRONLY | O_APPEND);
+      return image >= 0 && dup2(image, 1) == 1;
+    });
+    EXPECT_EQ(r.status, 2) << option << r.err;
+    EXPECT_NE(r.err.find(std::string(option) + " - would write over the program image a.img"), std::string::npos) << r.err;
+    EXPECT_EQ(dir.Read("a.img"), image);
+  }
+  std::filesystem::copy_file(VellumarkExe(), dir.File("vellumark"));
+  const auto runtime = std::filesystem::file_size(dir.File("vellumark"));
+  ProcessResult self = RunProcess(dir.File("vellumark"), {"build", "a.vka", "-o", "vellumark"}, dir.path());
+  EXPECT_EQ(self.status, 2) << self.err;
+  EXPECT_NE(self.err.find("-o vellumark would write over the runtime "), std::string::npos) << self.err;
+  EXPECT_EQ(std::filesystem::file_size(dir.File("vellumark")), runtime);
   // A device is written into, never over: it may be both outputs, and an input too.
   EXPECT_EQ(RunTool(RunArgs("a.vka", {"--input", "/dev/null", "--transcript", "/dev/null", "--grab", "/dev/null"}),
                     dir.path()).status, 0);
