@@ -130,8 +130,12 @@ void FsHoldClosedStandardStreams() {
 bool FsClosedAtStart(int fd) { return fd >= 0 && fd < 3 && (g_closedAtStart >> fd & 1) != 0; }
 
 int FsDescriptorOfName(const std::string& path) {
-  if (path == "-") return 1;
-  // The links of the name are followed as an open follows them, up to a name in a folder of
+  if (path == "-" || path == "/dev/stdout") return 1;
+  if (path == "/dev/stderr") return 2;
+  if (path == "/dev/stdin") return 0;
+  for (const std::string folder : {"/dev/fd/", "/proc/self/fd/"})
+    if (path.compare(0, folder.size(), folder) == 0) return DescriptorNumber(path.substr(folder.size()));
+  // Any other spelling: the links of the name are followed as an open follows them, up to a name in a folder of
   // this process's descriptors: //dev/stdout, /dev/./stdout, a link to /dev/stdout and
   // /proc/thread-self/fd/1 all stand for descriptor 1.
   std::string name = path;
