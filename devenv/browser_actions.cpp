@@ -218,8 +218,6 @@ bool PrepareBuild(ExeBuild& build, const std::string& name, const std::string& p
   build.output = Absolute(name);
   build.projectFolder = projectFolder;
   build.inputs = OpenSources();
-  for (const std::string* file : {&g_runtime.options.grabFile, &g_runtime.options.transcriptFile})
-    if (!file->empty() && *file != "-") build.inputs.push_back(*file);
   build.source = FsTempFolderFile("_exesource.vka");
   std::string text;
   for (const std::string& line : g_ide.editor.lines) text += line + "\r\n";

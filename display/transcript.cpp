@@ -39,10 +39,13 @@ bool OpenTranscript(const std::string& name) {
   if (t.name == name && (t.file || t.failed)) return t.file != nullptr;
   TranscriptClose();
   t.name = name;
-  const int given = name == "-" ? -1 : FsDescriptorOfName(name);
+  if (name == "-") {
+    t.file = stdout;
+    return true;
+  }
+  const int given = FsDescriptorOfName(name);
   const int copy = given >= 0 ? fcntl(given, F_DUPFD_CLOEXEC, 3) : -1;
-  if (name == "-") t.file = stdout;
-  else if (given < 0) t.file = std::fopen(name.c_str(), "wb");
+  if (given < 0) t.file = std::fopen(name.c_str(), "wb");
   else if (copy >= 0 && !(t.file = fdopen(copy, "wb"))) {
     const int error = errno;
     close(copy);

@@ -268,6 +268,12 @@ TEST_F(BrowserTest, NoOutputIsAFileTheProgramPacksOrTheRunWrites) {
     EXPECT_EQ(g_browser.message, c.says) << c.name;
     BrowserClose();
   }
+  // Make Program alone packs no media: the picture is no input of it, and it asks.
+  Open(11, 6);
+  BrowserSetField(1, "media\\backdrop.png");
+  BrowserPerformAction(BrowserButtonAction(2));
+  EXPECT_EQ(g_ide.dialogMode, 13);
+  BrowserClose();
   g_runtime.options.grabFile.clear();
   g_runtime.options.transcriptFile.clear();
   EXPECT_EQ(dir_.Read("work/media/backdrop.png"), "picture");
