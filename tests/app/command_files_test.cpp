@@ -14,6 +14,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <atomic>
@@ -274,6 +275,10 @@ TEST(CommandFiles, EveryOutputKeepsAReadOnlyFileAndWritesThroughALink) {
     EXPECT_NE(r.err.find("ro: it is read-only"), std::string::npos) << r.err;
     EXPECT_TRUE(dir.Read("ro") == "kept") << args[0] << " " << args.back();
   }
+  std::filesystem::create_symlink("loop", dir.File("loop"));
+  ProcessResult loop = RunTool(RunArgs("a.vka", {"--grab", "loop"}), dir.path());
+  EXPECT_EQ(loop.status, 2) << loop.err;
+  EXPECT_NE(loop.err.find("loop: " + std::string(std::strerror(ELOOP))), std::string::npos) << loop.err;
   std::filesystem::create_symlink("shot.png", dir.File("grab-link"));
   std::filesystem::create_symlink("text.txt", dir.File("text-link"));
   ProcessResult r = RunTool(RunArgs("a.vka", {"--grab", "grab-link", "--transcript", "text-link"}), dir.path());
@@ -296,6 +301,7 @@ TEST(CommandFiles, ARelativeNameWithoutACurrentFolderIsRefused) {
   const std::vector<std::string> kCases[] = {
       {"compile", dir.File("a.vka"), "-o", out + ".img"},
       RunArgs(dir.File("a.vka"), {"--transcript", out + ".txt"}),
+      RunArgs(dir.File("a.vka"), {"--grab", out + ".png"}),
       {"check", "a.vka"},
   };
   for (const auto& args : kCases) {
@@ -303,7 +309,7 @@ TEST(CommandFiles, ARelativeNameWithoutACurrentFolderIsRefused) {
     EXPECT_EQ(r.status, 2) << args[0] << r.err;
     EXPECT_NE(r.err.find("the current folder no longer exists"), std::string::npos) << r.err;
   }
-  for (const char* ext : {".img", ".txt"}) EXPECT_NE(unlink(("/" + out + ext).c_str()), 0) << "/" << out << ext;
+  for (const char* ext : {".img", ".txt", ".png"}) EXPECT_NE(unlink(("/" + out + ext).c_str()), 0) << "/" << out << ext;
 }
 
 // A grab or transcript that cannot be written whole is said with its cause and fails the run;

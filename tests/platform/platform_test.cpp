@@ -635,7 +635,7 @@ TEST(Fs, DescriptorNames) {
   std::filesystem::create_symlink("/dev/null", dir.File("null"));
   const std::pair<std::string, int> kCases[] = {
       {"/dev/stdout", 1}, {"/dev/stderr", 2}, {"/dev/fd/0", 0}, {"/proc/self/fd/12", 12}, {"/dev/fd/", -1},
-      {"/dev/fd/1x", -1}, {"/dev/fd/x1", -1}, {"/dev/fd/1234567890", -1}, {"/dev/stdin", 0}, {"fd/1", -1},
+      {"/dev/fd/1x", -1}, {"/dev/fd/x1", -1}, {"/dev/fd/123456789", 123456789}, {"/dev/fd/1234567890", -1}, {"/dev/stdin", 0}, {"fd/1", -1},
       {"-", 1}, {"//dev/stdout", 1}, {"/dev/./stdout", 1}, {"/proc/thread-self/fd/1", 1},
       {"/proc/" + std::to_string(getpid()) + "/fd/3", 3}, {dir.File("out2"), 1}, {dir.File("null"), -1},
       {"/proc/" + std::to_string(getppid()) + "/fd/1", -1}};
