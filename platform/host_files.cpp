@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 
 #include "platform/fs_name_index.h"
@@ -94,11 +95,8 @@ int DescriptorNumber(const std::string& text) {
 
 // The folder as the kernel reaches it, links followed ("" when it cannot be reached).
 std::string RealFolder(const std::string& folder) {
-  char* real = realpath(folder.c_str(), nullptr);
-  if (!real) return "";
-  std::string out = real;
-  std::free(real);
-  return out;
+  char real[PATH_MAX];
+  return realpath(folder.c_str(), real) ? real : "";
 }
 
 // Whether a real folder lists this process's descriptors: /proc/PID/fd or /proc/PID/task/TID/fd.
