@@ -10,7 +10,6 @@
 #include <algorithm>
 
 #include "app/run_options.h"
-#include "core/pack.h"
 #include "devenv/ide_shell.h"
 #include "platform/events.h"
 #include "platform/fs.h"
@@ -170,12 +169,12 @@ int ImageNotLoaded(const std::string& why) {
   return kExitLoadError;
 }
 
-// The files the run options name: --input is read, --grab and --transcript written.
+// The files the run options name: --input is read, --grab and --transcript written ("-" is
+// standard output, as /dev/stdout is).
 void OptionFiles(const RunOptions& o, std::vector<CommandFile>* inputs, std::vector<CommandFile>* outputs) {
   if (!o.inputFile.empty()) inputs->push_back({"--input file", o.inputFile, o.inputFile});
-  if (!o.grabFile.empty()) outputs->push_back({"--grab", o.grabFile, o.grabFile});
-  if (!o.transcriptFile.empty() && o.transcriptFile != "-")
-    outputs->push_back({"--transcript", o.transcriptFile, o.transcriptFile});
+  for (const auto& [option, file] : {std::pair{"--grab", &o.grabFile}, std::pair{"--transcript", &o.transcriptFile}})
+    if (!file->empty()) outputs->push_back({option, *file, *file == "-" ? "/dev/stdout" : *file});
 }
 
 // Whether a file is written into rather than over: a device or a pipe.
@@ -200,6 +199,13 @@ bool OutputsApart(const std::vector<CommandFile>& inputs, const std::vector<Comm
       }
   }
   return true;
+}
+
+// An output that would replace a read-only file is refused, as every output is (status 2).
+bool NotReadOnly(const CommandFile& out, std::string* error) {
+  if (!FsHostFileReadOnly(out.path)) return true;
+  *error = "cannot write " + out.given + ": it is read-only";
+  return false;
 }
 
 // The inputs of a compile: the source as the command line named it, and each included file it
@@ -273,7 +279,8 @@ int Compile(const std::vector<std::string>& args) {
   }
   CommandFile source{"source file", args[1], ""};
   if (!CommandLinePath(source.given, true, &source.path, &error) ||
-      !CommandLinePath(out.given, false, &out.path, &error) || !OutputsApart({source}, {out}, &error))
+      !CommandLinePath(out.given, false, &out.path, &error) || !OutputsApart({source}, {out}, &error) ||
+      !NotReadOnly(out, &error))
     return UsageError(error);
   if (const int status = SourceNotReadable(source.given, source.path)) return status;
   // The compile names the source as given in its messages; it finds it as the check above did.
@@ -347,8 +354,11 @@ int Build(const std::vector<std::string>& args) {
     out.given.resize(out.given.size() - 4);
   }
   CommandFile in{source.empty() ? "program image" : "source file", source.empty() ? image : source, ""};
+  // The game begins with this executable, which it must not replace.
+  const std::string self = SelfExecutablePath();
+  const CommandFile runtime{"runtime", self, self};
   if (!CommandLinePath(in.given, true, &in.path, &error) || !CommandLinePath(out.given, false, &out.path, &error) ||
-      !OutputsApart({in}, {out}, &error))
+      !OutputsApart({in, runtime}, {out}, &error) || !NotReadOnly(out, &error))
     return UsageError(error);
   // An image is loaded as a run loads it: one that would not run makes no game.
   if (source.empty() && !IsRegularFile(in.path)) return NotAFile(in.given, in.path);
@@ -365,12 +375,12 @@ int Build(const std::vector<std::string>& args) {
   }
   // A game built before is replaced, never packed; any other media file is an input.
   std::vector<MediaFile> files;
-  if (media && !source.empty()) files = CollectMediaFiles(FsHostFolderOf(in.path), FileHasPack(out.path) ? out.path : "");
+  if (media && !source.empty()) files = MediaFilesOfGame(FsHostFolderOf(in.path), out.path);
   std::vector<CommandFile> inputs = CompileInputs(in, outcome.files);
   for (const MediaFile& file : files) inputs.push_back({"media file", file.second, file.second});
   if (!OutputsApart(inputs, {out}, &error)) return UsageError(error);
   std::string game;
-  const bool made = MakeGame(SelfExecutablePath(), source.empty() ? in.path : image, files, &game, &error);
+  const bool made = MakeGame(self, source.empty() ? in.path : image, files, &game, &error);
   if (!source.empty()) FsRemoveTempFolder();
   if (!made) {
     std::fprintf(stderr, "vellumark: build: %s\n", error.c_str());

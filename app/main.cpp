@@ -13,6 +13,7 @@
 #include "app/cli.h"
 #include "core/pack.h"
 #include "platform/fs.h"
+#include "platform/host_files.h"
 #include "runtime/game_build.h"
 #include "runtime/startup.h"
 
@@ -25,14 +26,7 @@ int main(int argc, char** argv) try {
   // A standard stream closed at start would hand its number to the next file opened, and the
   // messages for it would go into that file (a recovery file, a saved source): each is held
   // open on /dev/null instead.
-  for (int fd = 0; fd < 3; ++fd)
-    if (fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
-      const int none = open("/dev/null", O_RDWR);
-      if (none >= 0 && none != fd) {
-        dup2(none, fd);
-        close(none);
-      }
-    }
+  FsHoldClosedStandardStreams();
   std::vector<std::string> args(argv + 1, argv + argc);
   std::string self = SelfExecutablePath();
   if (!self.empty() && FileHasPack(self)) return RunBuiltGame(self, args, LanguageErrorTexts());

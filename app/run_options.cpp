@@ -20,7 +20,8 @@ const char kRunOptionsHelp[] =
     "  --frames N         end after N frames, as closing the window does\n"
     "  --clock virtual    a clock that moves only as the program runs: a run repeats exactly,\n"
     "                     except sound: the mix (SOUND PLAYING, MUSIC PLAYING) keeps real time\n"
-    "  --grab FILE        write the last frame shown to FILE as PNG when the run ends\n"
+    "  --grab FILE        write the last frame shown to FILE as PNG when the run ends (- for\n"
+    "                     standard output)\n"
     "  --transcript FILE  write the text the program draws to FILE (- for standard output)\n"
     "  --input FILE       feed keys, characters and mouse events by frame number from FILE\n"
     "  --debug            debug mode: VK.LOG beside the program records errors and commands\n"
@@ -37,26 +38,31 @@ bool Fail(std::string* error, const std::string& what) {
 // Whether a run could write the file, found out without changing anything: an existing file
 // is opened for writing without being cut, a new one is created and removed again.
 bool Writable(const std::string& real, std::string* why) {
-  // A descriptor's name is written through the descriptor, which must be open for writing.
+  // A descriptor's name is written through the descriptor, which must be open for writing (a
+  // standard stream closed at start is held open on /dev/null only to keep its number).
   const int given = FsDescriptorOfName(real);
   if (given >= 0) {
     const int mode = fcntl(given, F_GETFL);
-    if (mode < 0) return Fail(why, "no such descriptor is open");
+    if (mode < 0 || FsClosedAtStart(given)) return Fail(why, "no such descriptor is open");
     return (mode & O_ACCMODE) != O_RDONLY || Fail(why, "the descriptor is open for reading only");
   }
+  // A link is written through to its target, there yet or not.
+  const std::string target = FsHostWriteTarget(real);
+  if (target.empty()) return Fail(why, std::strerror(ELOOP));
   struct stat st {};
-  if (stat(real.c_str(), &st) == 0) {
+  if (stat(target.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) return Fail(why, "it is a folder");
-    if (!S_ISREG(st.st_mode)) return access(real.c_str(), W_OK) == 0 || Fail(why, std::strerror(errno));
-    const int fd = open(real.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    if (!S_ISREG(st.st_mode)) return access(target.c_str(), W_OK) == 0 || Fail(why, std::strerror(errno));
+    if (FsHostFileReadOnly(target)) return Fail(why, "it is read-only");
+    const int fd = open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return Fail(why, std::strerror(errno));
     close(fd);
     return true;
   }
-  const int fd = open(real.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  const int fd = open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) return Fail(why, std::strerror(errno));
   close(fd);
-  unlink(real.c_str());
+  unlink(target.c_str());
   return true;
 }
 
@@ -80,7 +86,7 @@ bool CheckOptionFiles(RunOptions& o, std::string* error) {
   std::string why;
   if (!o.grabFile.empty() && !Writable(o.grabFile, &why))
     return Fail(error, "cannot write the --grab file " + o.grabFile + ": " + why);
-  if (!o.transcriptFile.empty() && o.transcriptFile != "-" && !Writable(o.transcriptFile, &why))
+  if (!o.transcriptFile.empty() && !Writable(o.transcriptFile, &why))
     return Fail(error, "cannot write the --transcript file " + o.transcriptFile + ": " + why);
   if (!o.inputFile.empty()) {
     std::string text;
@@ -138,7 +144,9 @@ bool ParseRunOptions(const std::vector<std::string>& args, size_t from, RunOptio
       if (v.empty() || !end || *end || n < 0) return Fail(error, "--frames needs a number of frames, not \"" + v + "\"");
       o.frames = n;
     } else if (a == "--grab") {
-      if (!value(v, "a file name") || !CommandLinePath(v, false, &o.grabFile, error)) return false;
+      if (!value(v, "a file name")) return false;
+      o.grabFile = v;
+      if (v != "-" && !CommandLinePath(v, false, &o.grabFile, error)) return false;
     } else if (a == "--transcript") {
       if (!value(v, "a file name (or - for standard output)")) return false;
       o.transcriptFile = v;

@@ -192,6 +192,28 @@ std::vector<std::string> OpenSources() {
 // The build of the live buffer into a game at a host path: the open sources are its inputs and
 // its text goes into the temporary source the compile reads. False, with the cause, when that
 // cannot be written.
+// The run's --grab or --transcript option whose file is at the host path; "" when neither is
+// (standard output is no file).
+std::string RunOutputAt(const std::string& path) {
+  const RunOptions& o = g_runtime.options;
+  for (const auto& [option, file] : {std::pair{"--grab", &o.grabFile}, std::pair{"--transcript", &o.transcriptFile}})
+    if (!file->empty() && *file != "-" && FsSameHostFile(path, *file)) return option;
+  return "";
+}
+
+// Why a source or a game may not be written at the host path: it is the run's own output, which
+// the run writes over; "" when it may.
+std::string RunWritesThere(const std::string& path) {
+  const std::string option = RunOutputAt(path);
+  return option.empty() ? "" : "it is the run's " + option + " file";
+}
+
+// Why a source or a game is never written at the host path; "" when it may be.
+std::string NeverWritten(const std::string& path) {
+  const std::string why = NeverReplaced(path);
+  return why.empty() ? RunWritesThere(path) : why;
+}
+
 bool PrepareBuild(ExeBuild& build, const std::string& name, const std::string& projectFolder, std::string* error) {
   build.output = Absolute(name);
   build.projectFolder = projectFolder;
@@ -205,10 +227,11 @@ bool PrepareBuild(ExeBuild& build, const std::string& name, const std::string& p
 }
 
 // Whether a game at the host path would replace a file the program is made from.
-bool MadeFrom(const std::string& path) {
+bool MadeFrom(const std::string& path, bool withMedia) {
   ExeBuild build;
   std::string error;
   PrepareBuild(build, path, g_ide.projectFolder, &error);
+  build.withMedia = withMedia;
   const bool madeFrom = IdeBuildWritesInput(build);
   FsDeleteFile(build.source);
   return madeFrom;
@@ -352,7 +375,7 @@ void BrowserApplySelection(int32_t mode) {
       AddDefaultExtension(full, ".VKA");
       if (full != name) BrowserSetField(1, full);
       const std::string path = BrowserWritePath();
-      if (const std::string why = NeverReplaced(path); !why.empty()) {
+      if (const std::string why = NeverWritten(path); !why.empty()) {
         BrowserShowMessage(WithCause(kDescNotSaved, why));
         return;
       }
@@ -381,12 +404,13 @@ void BrowserApplySelection(int32_t mode) {
       }
       // Programs here have no extension: the name is kept as typed.
       const std::string path = BrowserWritePath();
-      if (const std::string why = NeverReplaced(path); !why.empty()) {
+      if (const std::string why = NeverWritten(path); !why.empty()) {
         BrowserShowMessage(WithCause(kDescNotBuilt, why));
         return;
       }
-      // The sources, made yet or not, and the included files are never written over.
-      if (MadeFrom(path)) {
+      // The sources, made yet or not, the included files and the packed ones are never written
+      // over.
+      if (MadeFrom(path, mode == 7)) {
         BrowserShowMessage(Desc(kDescOutputIsInput));
         return;
       }
@@ -447,10 +471,7 @@ bool BrowserLoadSource(const std::string& name) {
   return true;
 }
 
-bool BrowserReadOnlyFile(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 && (st.st_mode & S_IWUSR) == 0;
-}
+bool BrowserReadOnlyFile(const std::string& path) { return FsHostFileReadOnly(path); }
 
 void SetCurrentFileFromPath(const std::string& path) {
   const size_t slash = path.find_last_of('/');

@@ -20,10 +20,23 @@ bool OneOf(const std::string& output, const std::vector<std::string>& files) {
 
 std::string FolderOf(const ExeBuild& b) { return b.projectFolder.empty() ? FsCurrentFolder() : b.projectFolder; }
 
+std::string RuntimeOf(const ExeBuild& b) { return b.runtimeExe.empty() ? SelfExecutablePath() : b.runtimeExe; }
+
+// The media files a build packs (none without media).
+std::vector<MediaFile> MediaOf(const ExeBuild& b) {
+  return b.withMedia ? MediaFilesOfGame(FolderOf(b), b.output) : std::vector<MediaFile>{};
+}
+
+bool PacksOutput(const ExeBuild& b, const std::vector<MediaFile>& media) {
+  for (const MediaFile& file : media)
+    if (FsSameHostFile(b.output, file.second)) return true;
+  return false;
+}
+
 }  // namespace
 
 bool IdeBuildWritesInput(const ExeBuild& b) {
-  if (OneOf(b.output, b.inputs)) return true;
+  if (OneOf(b.output, b.inputs) || FsSameHostFile(b.output, RuntimeOf(b)) || PacksOutput(b, MediaOf(b))) return true;
   // Only a file that is there can have been included.
   struct stat st;
   return stat(b.output.c_str(), &st) == 0 && OneOf(b.output, FilesOfSource(b.source, FolderOf(b)));
@@ -43,12 +56,12 @@ bool IdeBuildExecutable(const ExeBuild& b, std::string* error) {
     madeFrom = OneOf(b.output, files);
     return !madeFrom;
   };
+  const std::vector<MediaFile> media = MediaOf(b);
+  madeFrom = madeFrom || FsSameHostFile(b.output, RuntimeOf(b)) || PacksOutput(b, media);
   if (madeFrom || !CompileFile(b.source, image, nullptr, folder, &outcome)) {
     if (error) *error = madeFrom ? IdeText(IdeSection::Desc, kDescOutputIsInput) : outcome.message;
     return false;
   }
-  std::vector<MediaFile> media;
-  if (b.withMedia) media = CollectMediaFiles(folder, b.output);
   const auto adding = [&b](const std::string& name) {
     if (b.escape && b.escape()) return false;
     if (b.report) b.report("Adding " + FsToProgramName(name) + "...");
@@ -56,7 +69,7 @@ bool IdeBuildExecutable(const ExeBuild& b, std::string* error) {
   };
   std::string game;
   // Texts for the environment's lines, which show names in the code page as programs do.
-  bool ok = MakeGame(b.runtimeExe.empty() ? SelfExecutablePath() : b.runtimeExe, image, media, &game, error, adding);
+  bool ok = MakeGame(RuntimeOf(b), image, media, &game, error, adding);
   if (!ok && error) *error = FsToProgramName(*error);
   // Written whole beside the name and renamed over it, at the host path as it is named; a game
   // is run like any program: 0777 less the umask.

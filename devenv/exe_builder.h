@@ -9,8 +9,8 @@ struct ExeBuild {
   std::string source;         // the source to compile (the environment's work file)
   std::string projectFolder;  // the compile runs here; with media, its media files are packed
   bool withMedia = false;
-  // Files the game must never be written over besides the included files (the sources open in
-  // the environment).
+  // Files the game must never be written over besides the included and packed files (the
+  // sources open in the environment).
   std::vector<std::string> inputs;
   std::string runtimeExe;     // the runtime to copy ("": this executable)
   // Asked before each media file: true stops the build (the environment passes Escape).
@@ -25,10 +25,12 @@ struct ExeBuild {
 // beside its name and put in place only once whole: a build that fails in any way (a compile
 // error, Escape, a file that cannot be read or written) leaves whatever stood at the name as it
 // was. False, and why in error, when it fails.
-// A game named as one of the build's inputs or as a file the source includes is never written:
+// A game named as one of the build's inputs, as the runtime, as a file the source includes or
+// as a media file it packs (a game built before at the name is replaced, not packed) is never
+// written:
 // the build fails with the environment's text for it.
 bool IdeBuildExecutable(const ExeBuild& build, std::string* error);
-// Whether the game's name is one of the build's inputs (there or not) or a file the source
-// includes (found by a compile that writes nothing; a source that does not compile includes
+// Whether the game's name is one of the build's inputs (there or not), the runtime, a media
+// file it packs or a file the source includes (found by a compile that writes nothing; a source that does not compile includes
 // nothing).
 bool IdeBuildWritesInput(const ExeBuild& build);

@@ -40,10 +40,11 @@ bool OpenTranscript(const std::string& name) {
   TranscriptClose();
   t.name = name;
   const int given = FsDescriptorOfName(name);
-  const int copy = given >= 0 ? fcntl(given, F_DUPFD_CLOEXEC, 3) : -1;
-  if (name == "-") t.file = stdout;
-  else if (given < 0) t.file = std::fopen(name.c_str(), "wb");
-  else if (copy >= 0 && !(t.file = fdopen(copy, "wb"))) {
+  if (name == "-") {
+    t.file = stdout;
+  } else if (given < 0) {
+    t.file = std::fopen(name.c_str(), "wb");
+  } else if (const int copy = fcntl(given, F_DUPFD_CLOEXEC, 3); copy >= 0 && !(t.file = fdopen(copy, "wb"))) {
     const int error = errno;
     close(copy);
     errno = error;

@@ -686,6 +686,8 @@ bool FsWriteHostFileAtomic(const std::string& path, const std::string& data, con
   return WriteFileReplacing(path, data, false, access);
 }
 
+std::string FsHostWriteTarget(const std::string& path) { return SaveTarget(path); }
+
 bool FsWriteHostFileDurable(const std::string& path, const std::string& data) {
   return WriteFileReplacing(path, data, true);
 }

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 
 #include "platform/fs_name_index.h"
 #include "platform/stop_request.h"
@@ -54,9 +56,24 @@ std::string FsFindHostFile(const std::string& path) {
 }
 
 bool FsSameHostFile(const std::string& a, const std::string& b) {
+  if (a == b) return true;
   struct stat sa, sb;
-  return a == b || (stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-                    sa.st_ino == sb.st_ino);
+  const bool hasA = stat(a.c_str(), &sa) == 0, hasB = stat(b.c_str(), &sb) == 0;
+  if (hasA || hasB) return hasA && hasB && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  // Neither is there yet: the file a write makes is the same when it lands under one name in
+  // one folder, links followed as the write follows them.
+  const std::string ta = FsHostWriteTarget(a), tb = FsHostWriteTarget(b);
+  const std::string na = ta.substr(ta.rfind('/') + 1), nb = tb.substr(tb.rfind('/') + 1);
+  if (ta.empty() || tb.empty() || na != nb || na.empty() || na == "." || na == "..") return false;
+  const std::string fa = FsHostFolderOf(ta), fb = FsHostFolderOf(tb);
+  return stat(fa.empty() ? "." : fa.c_str(), &sa) == 0 && stat(fb.empty() ? "." : fb.c_str(), &sb) == 0 &&
+         sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+bool FsHostFileReadOnly(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+         ((st.st_mode & S_IWUSR) == 0 || (access(path.c_str(), W_OK) != 0 && (errno == EACCES || errno == EPERM)));
 }
 
 std::string FsWriteCause(int error) {
@@ -65,19 +82,71 @@ std::string FsWriteCause(int error) {
   return FileErrorCause(error);
 }
 
-int FsDescriptorOfName(const std::string& path) {
-  if (path == "/dev/stdout") return 1;
-  if (path == "/dev/stderr") return 2;
-  for (const char* folder : {"/dev/fd/", "/proc/self/fd/"}) {
-    const std::string prefix = folder;
-    if (path.compare(0, prefix.size(), prefix) != 0 || path.size() == prefix.size() || path.size() > prefix.size() + 9)
-      continue;
-    int fd = 0;
-    for (size_t k = prefix.size(); k < path.size(); ++k) {
-      if (path[k] < '0' || path[k] > '9') return -1;
-      fd = fd * 10 + (path[k] - '0');
+namespace {
+
+// Standard streams that were closed when the process started (bit n for descriptor n).
+int g_closedAtStart = 0;
+
+// A descriptor's number as a name spells it: digits only, at most nine; -1 otherwise.
+int DescriptorNumber(const std::string& text) {
+  if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) return -1;
+  return std::stoi(text);
+}
+
+// The folder as the kernel reaches it, links followed ("" when it cannot be reached).
+std::string RealFolder(const std::string& folder) {
+  char real[PATH_MAX];
+  return realpath(folder.c_str(), real) ? real : "";
+}
+
+// Whether a real folder lists this process's descriptors: /proc/PID/fd or /proc/PID/task/TID/fd.
+bool OwnDescriptorFolder(const std::string& folder) {
+  const std::string self = RealFolder("/proc/self");
+  if (self.empty() || folder.compare(0, self.size() + 1, self + "/") != 0) return false;
+  const std::string rest = folder.substr(self.size());
+  if (rest == "/fd") return true;
+  const std::string task = "/task/";
+  return rest.compare(0, task.size(), task) == 0 && rest.size() > task.size() + 3 &&
+         rest.compare(rest.size() - 3, 3, "/fd") == 0 &&
+         DescriptorNumber(rest.substr(task.size(), rest.size() - task.size() - 3)) >= 0;
+}
+
+}  // namespace
+
+void FsHoldClosedStandardStreams() {
+  for (int fd = 0; fd < 3; ++fd)
+    if (fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
+      g_closedAtStart |= 1 << fd;
+      // Every lower number is open by now: the lowest free one, which open takes, is fd.
+      static_cast<void>(open("/dev/null", O_RDWR));
     }
-    return fd;
+}
+
+bool FsClosedAtStart(int fd) { return fd >= 0 && fd < 3 && (g_closedAtStart >> fd & 1) != 0; }
+
+int FsDescriptorOfName(const std::string& path) {
+  if (path == "-" || path == "/dev/stdout") return 1;
+  if (path == "/dev/stderr") return 2;
+  if (path == "/dev/stdin") return 0;
+  for (const std::string folder : {"/dev/fd/", "/proc/self/fd/"})
+    if (path.compare(0, folder.size(), folder) == 0) return DescriptorNumber(path.substr(folder.size()));
+  // Any other spelling: the links of the name are followed as an open follows them, up to a name in a folder of
+  // this process's descriptors: //dev/stdout, /dev/./stdout, a link to /dev/stdout and
+  // /proc/thread-self/fd/1 all stand for descriptor 1.
+  std::string name = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    const size_t slash = name.rfind('/');
+    if (slash == std::string::npos) return -1;
+    const std::string folder = RealFolder(slash == 0 ? "/" : name.substr(0, slash)), last = name.substr(slash + 1);
+    if (folder.empty()) return -1;
+    if (OwnDescriptorFolder(folder)) return DescriptorNumber(last);
+    struct stat st;
+    if (lstat(name.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return -1;
+    char buf[4096];
+    const ssize_t n = readlink(name.c_str(), buf, sizeof buf);
+    if (n <= 0 || size_t(n) >= sizeof buf) return -1;
+    const std::string target(buf, size_t(n));
+    name = target[0] == '/' ? target : (folder == "/" ? "" : folder) + "/" + target;
   }
   return -1;
 }

@@ -19,7 +19,8 @@ std::string FsFindHostFile(const std::string& path);
 std::string FsHostFolderOf(const std::string& path);
 // Makes the folder the current folder; false when it cannot be.
 bool FsEnterHostFolder(const std::string& folder);
-// Whether two paths name one file: the same path, or the same device and inode.
+// Whether two paths name one file: the same path, the same device and inode, or, where neither
+// is there yet, the same name in the same folder (links followed as a write follows them).
 bool FsSameHostFile(const std::string& a, const std::string& b);
 
 // As FsReadRegularFile, FsReadFile and FsWriteFileAtomic, with the path taken as it is.
@@ -33,11 +34,24 @@ FsRead FsReadHostStream(const std::string& path, std::string& out, uint64_t maxB
 bool FsWriteHostFileAtomic(const std::string& path, const std::string& data, const FsAccess* access = nullptr);
 // As FsWriteFileDurable, with the path taken as it is.
 bool FsWriteHostFileDurable(const std::string& path, const std::string& data);
+// The file a write at the path lands in: a symbolic link is followed to its target, there or
+// not, as FsWriteHostFileAtomic follows it; "" for a chain of links that never ends.
+std::string FsHostWriteTarget(const std::string& path);
+// Whether an output must leave the file at the path as it is: a regular file that is read-only
+// (its owner may not write it, which binds root too) or that this user may not write. Every
+// output the user names (a game, an image, a grab, a transcript, a saved source) keeps to it.
+bool FsHostFileReadOnly(const std::string& path);
 // Why a file could not be written by FsWriteHostFileAtomic, from errno, in the words of
 // FileErrorCause: a missing folder and a target that is no regular file named as such.
 std::string FsWriteCause(int error);
-// The open descriptor a name stands for: 1 for /dev/stdout, 2 for /dev/stderr, N for /dev/fd/N
-// and /proc/self/fd/N; -1 for any other name.
+// Holds each standard stream closed at start open on /dev/null, so that its number is not
+// handed to the next file opened, and notes it: FsClosedAtStart tells it for 0, 1 and 2.
+void FsHoldClosedStandardStreams();
+bool FsClosedAtStart(int fd);
+// The open descriptor a name stands for, known by what the name opens: its links are followed
+// to a name in this process's folder of descriptors (/dev/stdout, /dev/fd/N, /proc/self/fd/N,
+// /proc/thread-self/fd/N, a link to any of them); 1 for "-" (standard output); -1 for any
+// other name.
 int FsDescriptorOfName(const std::string& path);
 // Writes an output file the user named: a descriptor's name is written through the descriptor
 // (at its place, never cut or replaced), a device or a pipe there is written into, anything

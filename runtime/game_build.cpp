@@ -291,6 +291,10 @@ std::vector<MediaFile> CollectMediaFiles(const std::string& folder, const std::s
   return files;
 }
 
+std::vector<MediaFile> MediaFilesOfGame(const std::string& folder, const std::string& output) {
+  return CollectMediaFiles(folder, FileHasPack(output) ? output : "");
+}
+
 std::vector<std::string> LanguageErrorTexts() {
   LoadLanguageTables(ExeFolder());
   return g_language.errors;

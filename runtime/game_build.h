@@ -52,6 +52,10 @@ using MediaFile = std::pair<std::string, std::string>;
 // Every media file under a folder and the folders in it, in name order, leaving out the file
 // leaveOut (the game being built).
 std::vector<MediaFile> CollectMediaFiles(const std::string& folder, const std::string& leaveOut);
+// The media files under folder that a game written at output packs: a game built before at
+// that name is replaced, never packed; any other media file there is packed, and so is an
+// input the game must not be written over.
+std::vector<MediaFile> MediaFilesOfGame(const std::string& folder, const std::string& output);
 // The bytes of a stand-alone game: the runtime executable followed by a pack whose first
 // entry is the program image and whose other entries are media files (name in the pack, file
 // path); the files are named by host paths. adding, when given, is told each media file's pack

@@ -440,6 +440,16 @@ TEST(CommandLine, OptionFilesAreCheckedBeforeTheRun) {
     EXPECT_EQ(r.output.rfind("vellumark: " + what, 0), 0u) << option << " gave " << r.output;
     EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 2) << r.output;  // once, and the hint
   }
+  // A pipe on standard input is read from only.
+  for (const char* name : {"/dev/fd/0", "/dev/stdin"}) {
+    Result piped = Tool("run " + source + " --headless --frames 2 --transcript " + name, "echo | ");
+    EXPECT_EQ(piped.status, 2) << name;
+    EXPECT_EQ(piped.output.rfind(std::string("vellumark: cannot write the --transcript file ") + name +
+                                     ": the descriptor is open for reading only\n",
+                                 0),
+              0u)
+        << piped.output;
+  }
   // A pipe is read as far as a file may go, and no further.
   Result endless = Tool("run " + source + " --headless --frames 2 --input /dev/stdin", "yes | ");
   EXPECT_EQ(endless.status, 2);

@@ -14,6 +14,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <atomic>
@@ -177,6 +178,7 @@ TEST(CommandFiles, AnOutputThatIsAnInputIsRefused) {
       {"build", "a.vka", "--media", "-o", "inc/pic.png"},
       RunArgs("a.vka", {"--transcript", "same.out", "--grab", "same.out"}),
       {"exec", "a.img", "--headless", "--frames", "2", "--grab", "same.out", "--transcript", "same.out"},
+      RunArgs("a.vka", {"--transcript", "new.out", "--grab", "inc/../new.out"}),
   };
   for (const auto& args : kCases) {
     ProcessResult r = RunTool(args, dir.path());
@@ -188,7 +190,25 @@ TEST(CommandFiles, AnOutputThatIsAnInputIsRefused) {
     EXPECT_EQ(dir.Read("inc/lib.vka"), "function f()\nendfunction\n");
     EXPECT_EQ(dir.Read("inc/pic.png"), "picture");
     EXPECT_EQ(dir.Read("same.out"), "kept");
+    EXPECT_FALSE(std::filesystem::exists(dir.File("new.out")));
   }
+  // Standard output is known by the file it opens, "-" as /dev/stdout: appended to the image,
+  // it is an input. The game begins with the executable that builds it: never written over.
+  for (const char* option : {"--transcript", "--grab"}) {
+    ProcessResult r = RunTool({"exec", "a.img", "--headless", "--frames", "2", option, "-"}, dir.path(), [] {
+      const int image = open("a.img", O_WRONLY | O_APPEND);
+      return image >= 0 && dup2(image, 1) == 1;
+    });
+    EXPECT_EQ(r.status, 2) << option << r.err;
+    EXPECT_NE(r.err.find(std::string(option) + " - would write over the program image a.img"), std::string::npos) << r.err;
+    EXPECT_EQ(dir.Read("a.img"), image);
+  }
+  std::filesystem::copy_file(VellumarkExe(), dir.File("vellumark"));
+  const auto runtime = std::filesystem::file_size(dir.File("vellumark"));
+  ProcessResult self = RunProcess(dir.File("vellumark"), {"build", "a.vka", "-o", "vellumark"}, dir.path());
+  EXPECT_EQ(self.status, 2) << self.err;
+  EXPECT_NE(self.err.find("-o vellumark would write over the runtime "), std::string::npos) << self.err;
+  EXPECT_EQ(std::filesystem::file_size(dir.File("vellumark")), runtime);
   // A device is written into, never over: it may be both outputs, and an input too.
   EXPECT_EQ(RunTool(RunArgs("a.vka", {"--input", "/dev/null", "--transcript", "/dev/null", "--grab", "/dev/null"}),
                     dir.path()).status, 0);
@@ -201,7 +221,11 @@ TEST(CommandFiles, ADescriptorsNameIsWrittenThroughIt) {
   dir.Write("a.vka", "print \"hi\"\n");
   const std::tuple<std::string, std::string, int> kCases[] = {
       {"--transcript", "/dev/stdout", 1}, {"--grab", "/dev/stdout", 1}, {"--transcript", "/dev/stderr", 2},
-      {"--transcript", "/dev/fd/5", 5},   {"--grab", "/proc/self/fd/5", 5}, {"--transcript", "/dev/fd/0", 0}};
+      {"--transcript", "/dev/fd/5", 5},   {"--grab", "/proc/self/fd/5", 5}, {"--transcript", "/dev/fd/0", 0},
+      {"--transcript", "//dev/stdout", 1}, {"--grab", "/dev/./stdout", 1}, {"--transcript", "/proc/thread-self/fd/1", 1},
+      {"--transcript", "to-stdout", 1},   {"--grab", "to-stdout", 1},       {"--transcript", "/dev/stdin", 0},
+      {"--grab", "-", 1}};
+  std::filesystem::create_symlink("/dev/stdout", dir.File("to-stdout"));
   for (const auto& [option, name, fd] : kCases) {
     dir.Write("log", "old\n");
     struct stat before {}, after {};
@@ -215,6 +239,54 @@ TEST(CommandFiles, ADescriptorsNameIsWrittenThroughIt) {
     ASSERT_EQ(stat(dir.File("log").c_str(), &after), 0);
     EXPECT_EQ(after.st_ino, before.st_ino) << option << " " << name;
   }
+  EXPECT_FALSE(std::filesystem::exists(dir.File("-")));
+}
+
+// A standard stream closed at start is no output, however it is named: refused, as any closed
+// descriptor is, instead of the text going nowhere.
+TEST(CommandFiles, AClosedStandardStreamIsRefused) {
+  TempDir dir;
+  dir.Write("a.vka", "print \"hi\"\n");
+  const std::pair<std::string, std::string> kCases[] = {
+      {"--transcript", "/dev/stdout"}, {"--transcript", "-"}, {"--grab", "-"}, {"--grab", "/dev/fd/1"}};
+  for (const auto& [option, name] : kCases) {
+    ProcessResult r = RunTool(RunArgs("a.vka", {option, name}), dir.path(), [] { return close(1) == 0; });
+    EXPECT_EQ(r.status, 2) << option << " " << name << r.err;
+    EXPECT_NE(r.err.find("cannot write the " + option + " file " + name + ": no such descriptor is open"),
+              std::string::npos)
+        << r.err;
+  }
+  EXPECT_EQ(Names(dir), std::set<std::string>{"a.vka"});
+}
+
+// Every output keeps a read-only file as it was, root's too; a link is written through to its
+// target, there yet or not, and stays a link.
+TEST(CommandFiles, EveryOutputKeepsAReadOnlyFileAndWritesThroughALink) {
+  TempDir dir;
+  dir.Write("a.vka", "print \"hi\"\n");
+  dir.Write("ro", "kept");
+  ASSERT_EQ(chmod(dir.File("ro").c_str(), 0444), 0);
+  const std::vector<std::string> kRefused[] = {
+      {"compile", "a.vka", "-o", "ro"}, {"build", "a.vka", "-o", "ro"},
+      RunArgs("a.vka", {"--transcript", "ro"}), RunArgs("a.vka", {"--grab", "ro"})};
+  for (const auto& args : kRefused) {
+    ProcessResult r = RunTool(args, dir.path());
+    EXPECT_EQ(r.status, 2) << args[0] << " " << args.back() << r.err;
+    EXPECT_NE(r.err.find("ro: it is read-only"), std::string::npos) << r.err;
+    EXPECT_TRUE(dir.Read("ro") == "kept") << args[0] << " " << args.back();
+  }
+  std::filesystem::create_symlink("loop", dir.File("loop"));
+  ProcessResult loop = RunTool(RunArgs("a.vka", {"--grab", "loop"}), dir.path());
+  EXPECT_EQ(loop.status, 2) << loop.err;
+  EXPECT_NE(loop.err.find("loop: " + std::string(std::strerror(ELOOP))), std::string::npos) << loop.err;
+  std::filesystem::create_symlink("shot.png", dir.File("grab-link"));
+  std::filesystem::create_symlink("text.txt", dir.File("text-link"));
+  ProcessResult r = RunTool(RunArgs("a.vka", {"--grab", "grab-link", "--transcript", "text-link"}), dir.path());
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(dir.Read("shot.png").substr(0, 4), "\x89PNG");
+  EXPECT_EQ(dir.Read("text.txt"), "hi\n");
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("grab-link")));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("text-link")));
 }
 
 // With the current folder deleted, a relative name has no folder: refused, never taken from "/".
@@ -229,6 +301,7 @@ TEST(CommandFiles, ARelativeNameWithoutACurrentFolderIsRefused) {
   const std::vector<std::string> kCases[] = {
       {"compile", dir.File("a.vka"), "-o", out + ".img"},
       RunArgs(dir.File("a.vka"), {"--transcript", out + ".txt"}),
+      RunArgs(dir.File("a.vka"), {"--grab", out + ".png"}),
       {"check", "a.vka"},
   };
   for (const auto& args : kCases) {
@@ -236,7 +309,7 @@ TEST(CommandFiles, ARelativeNameWithoutACurrentFolderIsRefused) {
     EXPECT_EQ(r.status, 2) << args[0] << r.err;
     EXPECT_NE(r.err.find("the current folder no longer exists"), std::string::npos) << r.err;
   }
-  for (const char* ext : {".img", ".txt"}) EXPECT_NE(unlink(("/" + out + ext).c_str()), 0) << "/" << out << ext;
+  for (const char* ext : {".img", ".txt", ".png"}) EXPECT_NE(unlink(("/" + out + ext).c_str()), 0) << "/" << out << ext;
 }
 
 // A grab or transcript that cannot be written whole is said with its cause and fails the run;

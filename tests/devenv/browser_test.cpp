@@ -248,6 +248,50 @@ TEST_F(BrowserTest, MakeProgramRefusesTheFilesTheProgramIsMadeFrom) {
   EXPECT_FALSE(std::filesystem::exists(Work("new.vka")));
 }
 
+// Make Program with media never offers to replace a file it packs, and neither Make Program nor
+// Save As writes where the run's own --grab or --transcript goes (there yet or not, however
+// spelt): the panel says why and the file stays.
+TEST_F(BrowserTest, NoOutputIsAFileTheProgramPacksOrTheRunWrites) {
+  Type("x = 1\n");
+  g_ide.projectFolder = Work("");
+  std::filesystem::create_directory(Work("media"));
+  dir_.Write("work/media/backdrop.png", "picture");
+  dir_.Write("work/log.txt", "log");
+  g_runtime.options.grabFile = Work("media/../shot.png");
+  g_runtime.options.transcriptFile = Work("log.txt");
+  const std::string grab = ": it is the run's --grab file", transcript = ": it is the run's --transcript file";
+  const struct {
+    int32_t mode, kind;
+    const char* name;
+    std::string says;
+  } cases[] = {
+      {12, 7, "media\\backdrop.png", IdeText(IdeSection::Desc, kDescOutputIsInput)},
+      {11, 6, "shot.png", IdeText(IdeSection::Desc, kDescNotBuilt) + grab},
+      {12, 7, "log.txt", IdeText(IdeSection::Desc, kDescNotBuilt) + transcript},
+      {2, 3, "shot.png", IdeText(IdeSection::Desc, kDescNotSaved) + grab},
+      {2, 3, "log.txt", IdeText(IdeSection::Desc, kDescNotSaved) + transcript},
+  };
+  for (const auto& c : cases) {
+    Open(c.mode, c.kind);
+    BrowserSetField(1, c.name);
+    BrowserPerformAction(BrowserButtonAction(2));
+    EXPECT_EQ(g_ide.dialogMode, c.mode) << c.name;
+    EXPECT_EQ(g_browser.message, c.says) << c.name;
+    BrowserClose();
+  }
+  // Make Program alone packs no media: the picture is no input of it, and it asks.
+  Open(11, 6);
+  BrowserSetField(1, "media\\backdrop.png");
+  BrowserPerformAction(BrowserButtonAction(2));
+  EXPECT_EQ(g_ide.dialogMode, 13);
+  BrowserClose();
+  g_runtime.options.grabFile.clear();
+  g_runtime.options.transcriptFile.clear();
+  EXPECT_EQ(dir_.Read("work/media/backdrop.png"), "picture");
+  EXPECT_EQ(dir_.Read("work/log.txt"), "log");
+  EXPECT_FALSE(std::filesystem::exists(Work("shot.png")));
+}
+
 // Enter in the Save As and Make Program panels saves or makes, as their first button does, at
 // the name typed (over an entry picked before); without a name the panel says so.
 TEST_F(BrowserTest, EnterDoesWhatThePanelsFirstButtonDoes) {

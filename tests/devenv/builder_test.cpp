@@ -129,17 +129,21 @@ TEST_F(BuilderTest, AFailedBuildKeepsTheGameThereAndSaysWhy) {
   }
 }
 
-// A game named as one of its inputs or as a file its source includes (found as the compile finds
-// it) is refused before anything is packed, and the file stays as it was.
+// A game named as one of its inputs, as its runtime, as a file its source includes (found as the
+// compile finds it) or as a media file it packs is refused before anything is packed, and the file stays as
+// it was.
 TEST_F(BuilderTest, AGameNamedAsAFileItIsMadeFromIsRefused) {
   std::filesystem::create_directory(dir_.File("out"));
   dir_.Write("proj/lib.vka", "function f()\nendfunction\n");
   dir_.Write("proj/game.vka", "#include LIB.vka\nprint 1\n");
   dir_.Write("proj/open.vka", "print 2\n");
+  std::filesystem::copy_file(VellumarkExe(), dir_.File("runtime"));
+  const auto runtime = std::filesystem::file_size(dir_.File("runtime"));
   const std::string here = FsCurrentFolder();
-  for (const char* name : {"proj/open.vka", "proj/lib.vka", "out/mygame"}) {
+  for (const char* name : {"proj/open.vka", "proj/lib.vka", "proj/sfx/boom.wav", "runtime", "out/mygame"}) {
     const bool refused = std::string(name) != "out/mygame";
     ExeBuild b = Build(true);
+    b.runtimeExe = dir_.File("runtime");
     b.inputs = {dir_.File("proj/open.vka")};
     b.output = dir_.File(name);
     EXPECT_EQ(IdeBuildWritesInput(b), refused) << name;
@@ -152,6 +156,8 @@ TEST_F(BuilderTest, AGameNamedAsAFileItIsMadeFromIsRefused) {
   EXPECT_EQ(reports_.size(), 3u);  // the media of the one game made
   EXPECT_EQ(dir_.Read("proj/open.vka"), "print 2\n");
   EXPECT_EQ(dir_.Read("proj/lib.vka"), "function f()\nendfunction\n");
+  EXPECT_EQ(dir_.Read("proj/sfx/boom.wav"), "data");
+  EXPECT_EQ(std::filesystem::file_size(dir_.File("runtime")), runtime);
 }
 
 }  // namespace

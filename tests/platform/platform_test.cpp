@@ -716,23 +716,40 @@ TEST(Fs, StreamReadsAreBounded) {
   SetStopAsked(false);
 }
 
-// Names that stand for a descriptor, and names that only look like one.
+// Names that stand for a descriptor, however spelt, and names that only look like one.
 TEST(Fs, DescriptorNames) {
+  TempDir dir;
+  std::filesystem::create_symlink("/dev/stdout", dir.File("out"));
+  std::filesystem::create_symlink("out", dir.File("out2"));
+  std::filesystem::create_symlink("/dev/null", dir.File("null"));
   const std::pair<std::string, int> kCases[] = {
       {"/dev/stdout", 1}, {"/dev/stderr", 2}, {"/dev/fd/0", 0}, {"/proc/self/fd/12", 12}, {"/dev/fd/", -1},
-      {"/dev/fd/1x", -1}, {"/dev/fd/x1", -1}, {"/dev/fd/1234567890", -1}, {"/dev/stdin", -1}, {"fd/1", -1}};
+      {"/dev/fd/1x", -1}, {"/dev/fd/x1", -1}, {"/dev/fd/123456789", 123456789}, {"/dev/fd/1234567890", -1}, {"/dev/stdin", 0}, {"fd/1", -1},
+      {"-", 1}, {"//dev/stdout", 1}, {"/dev/./stdout", 1}, {"/proc/thread-self/fd/1", 1},
+      {"/proc/" + std::to_string(getpid()) + "/fd/3", 3}, {dir.File("out2"), 1}, {dir.File("null"), -1},
+      {"/proc/" + std::to_string(getppid()) + "/fd/1", -1}};
   for (const auto& [name, fd] : kCases) EXPECT_EQ(FsDescriptorOfName(name), fd) << name;
 }
 
 // An output named as a descriptor or a device is written through it and left open as it was;
-// a name that is neither is replaced whole.
+// a device or a FIFO opened by its name is closed again; a name that is none of them is
+// replaced whole.
 TEST(Fs, OutputsAreWrittenThroughDescriptorsAndDevices) {
   TempDir dir;
   int ends[2];
   ASSERT_EQ(pipe(ends), 0);
+  ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
+  const int reader = open(dir.File("fifo").c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  const auto descriptors = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
+  const auto before = descriptors();
   const std::string kOutputs[] = {"/dev/fd/" + std::to_string(ends[1]), "/dev/fd/" + std::to_string(ends[1]),
-                                  "/dev/null", dir.File("out.png")};
+                                  "/dev/null", dir.File("fifo"), dir.File("out.png")};
   for (const std::string& name : kOutputs) EXPECT_TRUE(FsWriteHostOutput(name, "ab")) << name;
+  EXPECT_EQ(descriptors(), before);
+  char fromFifo[4] = {};
+  EXPECT_EQ(read(reader, fromFifo, sizeof fromFifo), 2);
+  close(reader);
   close(ends[1]);
   char got[8] = {};
   EXPECT_EQ(read(ends[0], got, sizeof got), 4);
