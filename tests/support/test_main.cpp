@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -26,6 +27,8 @@ void KeepGlDriversLoaded() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Whatever started the suite, the tests and what they start begin as from a shell.
+  DefaultSignals();
   setenv("SDL_VIDEODRIVER", "offscreen", 0);
   setenv("SDL_AUDIODRIVER", "dummy", 0);
   setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
