@@ -376,6 +376,7 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
   const std::string top = given ? given : made->path();
   setenv("VK_RUN_PLACES_DIR", top.c_str(), 1);
   const std::string tmpRoot = "/tmp/vellumark-" + std::to_string(getuid());
+  const bool tmpRootThere = fs::exists(tmpRoot);  // made by the cases that fall back to it: not left
   const struct {
     const char* name;
     const char* state;  // XDG_STATE_HOME; "-" unset; "@" the base folder before it
@@ -482,6 +483,12 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
       return text;
     };
     if (!given) {
+      // Made as under the usual umask, whatever the suite's: the cases run as another user reach
+      // these folders as such a user's own start would.
+      struct KeepUmask {
+        mode_t was;
+        ~KeepUmask() { umask(was); }
+      } keep{umask(022)};
       for (const char* folder : {"cwd", "tmp", "home", "open", "closed"}) fs::create_directories(base + "/" + folder);
       for (const char* name : {"/file", "/open-file"})
         if (FILE* file = fopen((base + name).c_str(), "w")) fclose(file);
@@ -600,6 +607,7 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
     EXPECT_EXIT(start(), testing::ExitedWithCode(0), at(c.said));
   }
   for (size_t k = 0; !given && k < std::size(cases); ++k) SetImmutable(top + "/" + std::to_string(k) + "/fixed", false);
+  if (!given && !tmpRootThere) rmdir(tmpRoot.c_str());
   unsetenv("VK_RUN_PLACES_DIR");
 }
 
