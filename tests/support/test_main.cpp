@@ -1,5 +1,6 @@
 // Test entry: every test binary runs headless, whatever the machine has.
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,8 +28,13 @@ void KeepGlDriversLoaded() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Whatever started the suite, the tests and what they start begin as from a shell.
+  // Whatever started the suite, the tests and what they start begin as from a shell: signals
+  // as by default, and the standard descriptors open (a closed one would be taken by the first
+  // file a test opens, and then stand for a child's standard input or output). A test that
+  // wants one closed closes it itself.
   DefaultSignals();
+  for (int fd = 0; fd < 3; ++fd)
+    if (fcntl(fd, F_GETFD) < 0 && open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY) != fd) return 125;
   setenv("SDL_VIDEODRIVER", "offscreen", 0);
   setenv("SDL_AUDIODRIVER", "dummy", 0);
   setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
