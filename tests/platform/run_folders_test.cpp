@@ -174,7 +174,7 @@ ProcessResult Start(const std::string& dir, const std::vector<std::string>& args
     }
     for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
     if (chdir(dir.c_str()) != 0) _exit(126);
-    signal(SIGPIPE, SIG_DFL);
+    DefaultSignals();
     const std::string name = VellumarkExe();
     std::vector<char*> argv{const_cast<char*>(name.c_str())};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
