@@ -376,7 +376,11 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
   const std::string top = given ? given : made->path();
   setenv("VK_RUN_PLACES_DIR", top.c_str(), 1);
   const std::string tmpRoot = "/tmp/vellumark-" + std::to_string(getuid());
-  const bool tmpRootThere = fs::exists(tmpRoot);  // made by the cases that fall back to it: not left
+  // The folders the cases that fall back to /tmp or the home make there are not left behind.
+  std::vector<std::string> madeHere;
+  const passwd* account = getpwuid(getuid());
+  for (std::string f : {tmpRoot, std::string(account && account->pw_dir ? account->pw_dir : "") + "/.local/state/vellumark"})
+    for (; f.size() > 1 && !fs::exists(f); f = fs::path(f).parent_path()) madeHere.push_back(f);
   const struct {
     const char* name;
     const char* state;  // XDG_STATE_HOME; "-" unset; "@" the base folder before it
@@ -607,7 +611,8 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
     EXPECT_EXIT(start(), testing::ExitedWithCode(0), at(c.said));
   }
   for (size_t k = 0; !given && k < std::size(cases); ++k) SetImmutable(top + "/" + std::to_string(k) + "/fixed", false);
-  if (!given && !tmpRootThere) rmdir(tmpRoot.c_str());
+  for (const std::string& f : madeHere)
+    if (!given) rmdir(f.c_str());
   unsetenv("VK_RUN_PLACES_DIR");
 }
 

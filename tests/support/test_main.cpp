@@ -39,15 +39,19 @@ int main(int argc, char** argv) {
   setenv("SDL_AUDIODRIVER", "dummy", 0);
   setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
   setenv("EGL_PLATFORM", "surfaceless", 0);
+  // The GL driver keeps no shader cache in the user's home.
+  setenv("MESA_SHADER_CACHE_DISABLE", "true", 0);
   KeepGlDriversLoaded();
-  // Run folders go to the user's state folder: each test binary gets its own (a death test's
-  // child, started again, keeps its parent's), so no test sees another's or the user's.
+  // Run folders go to the user's state folder, settings to the settings folder: each test binary
+  // gets its own (a death test's child, started again, keeps its parent's), so no test sees
+  // another's or the user's, and none is left in the user's home.
   std::string state;
   if (!std::getenv("VK_TEST_STATE_HOME")) {
     std::string tmpl = std::filesystem::temp_directory_path().string() + "/vkstate-XXXXXX";
     if (mkdtemp(tmpl.data())) state = tmpl;
     setenv("VK_TEST_STATE_HOME", state.c_str(), 1);
     setenv("XDG_STATE_HOME", state.c_str(), 1);
+    if (!state.empty()) setenv("XDG_CONFIG_HOME", (state + "/config").c_str(), 1);
   }
   // The temporary folders of a test's other processes (a death test's child, forked or started
   // again, ends without running its destructors) go into one of this process's, removed at its
