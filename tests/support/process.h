@@ -18,10 +18,10 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
 // given; /dev/null otherwise). Returns the process id (-1 on failure).
 int StartHeadless(const std::string& program, const std::vector<std::string>& args, const std::string& workingDir,
                   int* stdoutFd = nullptr);
-// Gives every signal the ignoring of which a program would inherit its default disposition
-// again, and blocks none: what a test starts then behaves as it would from a shell, however the
-// suite was started (under nohup, a runner that ignores SIGPIPE, a blocked mask). Handlers in
-// place (a sanitizer's) are kept; they end at an exec anyway.
+// Sets every ignored signal back to its default disposition (an exec keeps an ignored one) and
+// unblocks all: what a test starts then behaves as from a shell, however the suite was started
+// (under nohup, in the background, by a runner that ignores SIGPIPE or blocks signals).
+// Handlers in place (a sanitizer's) are kept; an exec ends them anyway.
 void DefaultSignals();
 // The vellumark executable of this build.
 std::string VellumarkExe();
