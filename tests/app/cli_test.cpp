@@ -10,8 +10,11 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/embedded_data.h"
 #include "platform/fs.h"
 #include "tests/support/compile_helpers.h"
+#include "tests/support/process.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -124,11 +127,17 @@ TEST(CommandLine, RunOfAnEmptyProgram) {
 TEST(CommandLine, BuildCompilesAndPacks) {
   std::string source = WriteTempFile("cli_game.vka", "print 1\n");
   std::string game = TempFolder() + "/cli_game";
-  Result r = Tool("build " + source + " -o " + game);
-  EXPECT_EQ(r.status, 0) << r.output;
-  struct stat st {};
-  ASSERT_EQ(stat(game.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0755u);
+  // A game is made as any program is: 0777 less the umask of whoever builds it.
+  for (const mode_t mask : {022u, 077u}) {
+    FsDeleteFile(game);
+    const mode_t before = umask(mask);
+    Result r = Tool("build " + source + " -o " + game);
+    umask(before);
+    EXPECT_EQ(r.status, 0) << r.output;
+    struct stat st {};
+    ASSERT_EQ(stat(game.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0777u & ~mask);
+  }
   Result bad = Tool("build " + WriteTempFile("cli_game_bad.vka", "foo bar\n") + " -o " + game + "2");
   EXPECT_EQ(bad.status, 2);
   EXPECT_FALSE(FsFileExists(game + "2"));
@@ -369,6 +378,22 @@ TEST(CommandLine, LeftOutStatementsOfIncludedFilesAreWarnedAbout) {
   Result r = Tool("check " + source);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.output, lib + ":3: warning: Statements outside the functions of an included file are not compiled\n");
+}
+
+// A keywords.txt beside the executable stands for the built-in list; a compile names each line
+// it skips, once.
+TEST(CommandLine, AKeywordListBesideTheExecutableNamesTheLinesItSkips) {
+  TempDir dir;
+  std::error_code linked;
+  std::filesystem::create_hard_link(VellumarkExe(), dir.File("vellumark"), linked);
+  if (linked) std::filesystem::copy_file(VellumarkExe(), dir.File("vellumark"));
+  const EmbeddedFile* list = FindEmbeddedFile("keywords.txt");
+  ASSERT_NE(list, nullptr);
+  dir.Write("keywords.txt", std::string(reinterpret_cast<const char*>(list->data), list->size) + "\nno such line\n");
+  dir.Write("p.vka", "print 1\n");
+  const ProcessResult r = RunProcess(dir.File("vellumark"), {"check", dir.File("p.vka")});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "vellumark: keywords.txt: Keyword list line skipped (malformed): no such line\n");
 }
 
 // A command line that cannot be carried out says what was wrong, with status 2.

@@ -48,6 +48,7 @@ ProcessResult RunTool(const std::vector<std::string>& args, const std::string& f
     close(out[1]);
     const int none = open("/dev/null", O_RDONLY);
     if (none >= 0) dup2(none, 0);
+    DefaultSignals();
     setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
     if (chdir(folder.c_str()) != 0 || (prepare && !prepare())) _exit(kNotPrepared);
     std::vector<char*> argv{const_cast<char*>("vellumark")};

@@ -141,6 +141,7 @@ TEST(SaveDurability, AFullStateFolderAtF5KeepsTheTypedText) {
     if (pid == 0) {
       const int fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
       if (fd < 0 || dup2(fd, 2) < 0 || chdir(dir.path().c_str()) != 0) _exit(126);
+      DefaultSignals();
       if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
           mount("tmpfs", state.c_str(), "tmpfs", 0, "size=1m,mode=0700") != 0)
         _exit(125);

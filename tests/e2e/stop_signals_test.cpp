@@ -53,6 +53,35 @@ int StatusAfter(pid_t pid, int signal) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
 }
 
+// A program the tests start takes every signal as by default, whatever this process ignores or
+// blocks (as under nohup, or after a test of its own left one so): the cases above rely on it.
+TEST(StopSignals, AStartedProgramIgnoresAndBlocksNone) {
+  struct sigaction ignore {}, hangup {}, pipe {};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGHUP, &ignore, &hangup);
+  sigaction(SIGPIPE, &ignore, &pipe);
+  sigset_t term, before;
+  sigemptyset(&term);
+  sigaddset(&term, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &term, &before);
+  int out = -1;
+  const pid_t headless = StartHeadless("/bin/cat", {"/proc/self/status"}, "/", &out);
+  const ProcessResult run = RunProcess("/bin/sh", {"-c", "cat /proc/self/status >&2"});
+  pthread_sigmask(SIG_SETMASK, &before, nullptr);
+  sigaction(SIGHUP, &hangup, nullptr);
+  sigaction(SIGPIPE, &pipe, nullptr);
+  ASSERT_GT(headless, 0);
+  std::string status;
+  char buf[4096];
+  for (ssize_t n; (n = read(out, buf, sizeof buf)) > 0;) status.append(buf, size_t(n));
+  close(out);
+  waitpid(headless, nullptr, 0);
+  for (const std::string& text : {status, run.err}) {
+    EXPECT_NE(text.find("\nSigBlk:\t0000000000000000\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\nSigIgn:\t0000000000000000\n"), std::string::npos) << text;
+  }
+}
+
 TEST(StopSignals, EndARunAsClosingTheWindowDoes) {
   TempDir dir;
   dir.Write("loop.vka", "print \"ready\"\ndo\nsync\nloop\n");

@@ -399,6 +399,11 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
   setenv("VK_RUN_PLACES_DIR", top.c_str(), 1);
   const std::string tmpRoot = "/tmp/vellumark-" + std::to_string(getuid());
   const std::pair<uid_t, gid_t> big = UserOfALargeId();
+  // The folders the cases that fall back to /tmp or the home make there are not left behind.
+  std::vector<std::string> madeHere;
+  const passwd* account = getpwuid(getuid());
+  for (std::string f : {tmpRoot, std::string(account && account->pw_dir ? account->pw_dir : "") + "/.local/state/vellumark"})
+    for (; f.size() > 1 && !fs::exists(f); f = fs::path(f).parent_path()) madeHere.push_back(f);
   const struct {
     const char* name;
     const char* state;  // XDG_STATE_HOME; "-" unset; "@" the base folder before it
@@ -514,6 +519,12 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
       return text;
     };
     if (!given) {
+      // Made as under the usual umask, whatever the suite's: the cases run as another user reach
+      // these folders as such a user's own start would.
+      struct KeepUmask {
+        mode_t was;
+        ~KeepUmask() { umask(was); }
+      } keep{umask(022)};
       for (const char* folder : {"cwd", "tmp", "home", "open", "closed"}) fs::create_directories(base + "/" + folder);
       for (const char* name : {"/file", "/open-file"})
         if (FILE* file = fopen((base + name).c_str(), "w")) fclose(file);
@@ -645,6 +656,7 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
     EXPECT_EXIT(start(), testing::ExitedWithCode(0), at(c.said));
   }
   for (size_t k = 0; !given && k < std::size(cases); ++k) SetImmutable(top + "/" + std::to_string(k) + "/fixed", false);
+  for (size_t k = 0; !given && k < madeHere.size(); ++k) rmdir(madeHere[k].c_str());
   unsetenv("VK_RUN_PLACES_DIR");
 }
 

@@ -127,6 +127,13 @@ struct StartAs {
 // Exit statuses of a start that could not be set up as asked.
 constexpr int kNoMount = 125, kNoUserNamespace = 124;
 
+// Lets every user pass through the folders of the path below /tmp, whatever the umask made them.
+bool Reachable(const std::string& path) {
+  for (fs::path part = path; part.has_relative_path() && part != "/tmp"; part = part.parent_path())
+    if (chmod(part.c_str(), 0711) != 0) return false;
+  return true;
+}
+
 // Runs vellumark in the folder with the environment given, as asked; its exit status (-1 when it
 // died) and stderr. The executable is held open before anything is mounted and run through
 // that descriptor, so a /tmp of its own never hides it wherever the build is.
@@ -154,7 +161,7 @@ ProcessResult Start(const std::string& dir, const std::vector<std::string>& args
       std::error_code ec;
       if (keep < 0 || mount(as.tmp.c_str(), "/tmp", nullptr, MS_BIND, nullptr) != 0 ||
           (dir.rfind("/tmp/", 0) == 0 &&
-           (!fs::create_directories(dir, ec) ||
+           (!fs::create_directories(dir, ec) || !Reachable(dir) ||
             mount(("/proc/self/fd/" + std::to_string(keep)).c_str(), dir.c_str(), nullptr, MS_BIND, nullptr) != 0)))
         _exit(kNoMount);
     }
@@ -173,7 +180,7 @@ ProcessResult Start(const std::string& dir, const std::vector<std::string>& args
     }
     for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
     if (chdir(dir.c_str()) != 0) _exit(126);
-    signal(SIGPIPE, SIG_DFL);
+    DefaultSignals();
     const std::string name = VellumarkExe();
     std::vector<char*> argv{const_cast<char*>(name.c_str())};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -345,6 +352,7 @@ TEST(RunFolders, AProgramRunsInAUserNamespace) {
     ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
     for (const char* folder : {"home", "tmp", "theirs/state", "theirs/home"}) fs::create_directories(dir.File(folder));
     dir.Write("p.vka", "print 1\r\n");
+    ASSERT_EQ(chmod(dir.File("p.vka").c_str(), 0644), 0);  // read by the other user
     GiveTo(dir.File("home"), kOtherUser);
     GiveTo(dir.File("tmp"), kOtherUser);
     GiveTo(dir.File("theirs"), kOtherUser);

@@ -9,6 +9,16 @@
 #include <cstdio>
 #include <cstdlib>
 
+void DefaultSignals() {
+  for (int s = 1; s < NSIG; ++s) {
+    struct sigaction now {};
+    if (sigaction(s, nullptr, &now) == 0 && now.sa_handler == SIG_IGN) signal(s, SIG_DFL);
+  }
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
+}
+
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::string& workingDir, const std::vector<std::string>& env) {
   ProcessResult result;
@@ -22,6 +32,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     close(pipeFds[1]);
     int devnull = open("/dev/null", O_RDONLY);
     if (devnull >= 0) dup2(devnull, 0);
+    DefaultSignals();
     for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
     if (!workingDir.empty() && chdir(workingDir.c_str()) != 0) _exit(127);
     std::vector<char*> argv;
@@ -51,6 +62,7 @@ int StartHeadless(const std::string& program, const std::vector<std::string>& ar
     if (target < 0 || dup2(target, 1) < 0) _exit(127);
     if (stdoutFd) close(out[0]);
     close(target);
+    DefaultSignals();
     for (const char* name : {"SDL_VIDEODRIVER", "DISPLAY", "WAYLAND_DISPLAY"}) unsetenv(name);
     // The video driver's libraries keep some memory until exit: the leak check is for our code.
     setenv("ASAN_OPTIONS", "detect_leaks=0", 1);

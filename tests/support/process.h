@@ -18,6 +18,11 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
 // given; /dev/null otherwise). Returns the process id (-1 on failure).
 int StartHeadless(const std::string& program, const std::vector<std::string>& args, const std::string& workingDir,
                   int* stdoutFd = nullptr);
+// Sets every ignored signal back to its default disposition (an exec keeps an ignored one) and
+// unblocks all: what a test starts then behaves as from a shell, however the suite was started
+// (under nohup, in the background, by a runner that ignores SIGPIPE or blocks signals).
+// Handlers in place (a sanitizer's) are kept; an exec ends them anyway.
+void DefaultSignals();
 // The vellumark executable of this build.
 std::string VellumarkExe();
 // Runs body in a forked child whose files may not grow past limitBytes (a full disk, as the
