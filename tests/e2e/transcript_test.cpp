@@ -20,6 +20,33 @@ TEST(Transcript, ARunWithoutTextLeavesAnEmptyFile) {
   EXPECT_EQ(dir.Read("out.txt"), "");
 }
 
+// A transcript whose reader went away ends the run as a stop signal does: the file the program
+// left open is kept, the lost output is said in one line, and the status is that of an output
+// that cannot be written.
+TEST(Transcript, AReaderGoneEndsTheRunKeepingItsFiles) {
+  TempDir dir;
+  std::string program = "open to write 1, \"save.txt\"\n", expected;
+  for (int k = 0; k < 100; ++k) {
+    program += "write string 1, \"line " + std::to_string(k) + "\"\n";
+    expected += "line " + std::to_string(k) + "\r\n";
+  }
+  dir.Write("save.vka", program + "do\nprint \"more\"\nsync\nloop\n");
+  ASSERT_EQ(RunProcess(VellumarkExe(), {"compile", "save.vka", "-o", "save.img"}, dir.path()).status, 0);
+  for (const char* command : {"run save.vka", "exec save.img"}) {
+    SCOPED_TRACE(command);
+    std::filesystem::remove(dir.File("save.txt"));
+    // The reader ends without reading; the shell notes the run's status.
+    const ProcessResult r = RunProcess(
+        "/bin/sh", {"-c", std::string("{ \"$0\" ") + command + " --headless --transcript -; echo $? >status; } | true",
+                    VellumarkExe()},
+        dir.path());
+    EXPECT_EQ(dir.Read("status"), "2\n") << r.err;
+    EXPECT_EQ(dir.Read("save.txt"), expected);
+    EXPECT_NE(r.err.find("vellumark: cannot write the standard output: broken pipe\n"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("cannot write", r.err.find("cannot write") + 1), std::string::npos) << r.err;
+  }
+}
+
 // Two F5 runs of one environment session: the transcript holds the text of both.
 TEST(Transcript, AnEnvironmentSessionKeepsTheTextOfEveryRun) {
   TempDir dir;

@@ -119,6 +119,30 @@ TEST(StopExit, AHangUpIsAStop) {
   }
 }
 
+// Every signal whose default ends the process is a stop, one ignored from the start (as a
+// background job's SIGINT) stays ignored, and an alarm from outside while the environment holds
+// the alarm for its grace is a stop as well.
+TEST(StopExit, EachEndingSignalIsAStopUnlessIgnored) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const struct {
+    int signal;
+    bool ignored, held;
+  } cases[] = {{SIGUSR1, false, false}, {SIGINT, true, false}, {SIGALRM, false, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(strsignal(c.signal));
+    EXPECT_EXIT(
+        {
+          signal(c.signal, c.ignored ? SIG_IGN : SIG_DFL);
+          EventsCatchStopSignals();
+          if (c.held) EventsHoldEndingSignals(true);
+          EventsProgramRunning(true);
+          raise(c.signal);
+          _exit(StopSignalReceived() != c.ignored && EventsEndingSignal() == 0 ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+  }
+}
+
 // The release gives every stop signal back the handler it had before the catching.
 TEST(StopExit, TheReleaseGivesEachSignalItsHandlerBack) {
   struct sigaction mine {}, kept[3];

@@ -15,7 +15,8 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
                          const std::string& workingDir = "", const std::vector<std::string>& env = {});
 // Starts a program in the background with no display to reach, so that a run is headless
 // whatever it asks for; its stdout goes to a pipe whose read end is put in stdoutFd (when
-// given; /dev/null otherwise). Returns the process id (-1 on failure).
+// given; /dev/null otherwise). It starts with every signal at its default action and none
+// blocked. Returns the process id (-1 on failure).
 int StartHeadless(const std::string& program, const std::vector<std::string>& args, const std::string& workingDir,
                   int* stdoutFd = nullptr);
 // The vellumark executable of this build.
