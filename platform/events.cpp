@@ -257,6 +257,10 @@ void EventsEndTidilyOnSignals(bool on) {
   }
 }
 
+void EventsOutputReaderGone() {
+  if (g_catching && !g_holding) OnStopSignal(SIGPIPE);
+}
+
 void EventsReleaseStopSignals() {
   g_endStatus = -1;
   if (!g_catching) return;

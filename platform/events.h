@@ -50,6 +50,10 @@ void EventsEndProcessOnStop(int status);
 // ignored) end the process as they would, its temporary folder and the temporary of a file
 // being written removed first. Off puts back the handlers that were there before.
 void EventsEndTidilyOnSignals(bool on);
+// An output of the run whose reader went away (a transcript into a closed pipe) stops the run as
+// a SIGPIPE does, also where that signal is ignored; while the environment holds its endings it
+// goes on.
+void EventsOutputReaderGone();
 // Takes the next message, pumping platform events first. Queued messages come first; once
 // the queue is empty a posted quit is returned, and it stays posted so it is never lost.
 bool PeekWindowMessage(Message& m);

@@ -126,7 +126,7 @@ TEST(EndingSignals, EachEndingRemovesTheTemporaryOfAWrite) {
     dir.Write("out", "old");
     const pid_t child = fork();
     if (child == 0) {
-      signal(SIGHUP, SIG_DFL);
+      UseDefaultSignals();
       setenv("XDG_STATE_HOME", dir.path().c_str(), 1);
       FsLeaveTempFolder();
       c.setup();

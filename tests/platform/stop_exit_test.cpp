@@ -16,18 +16,14 @@
 
 #include "platform/events.h"
 #include "platform/fs.h"
+#include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
 // In a death test's child: hang-ups and stop signals reach the handlers, which hold the ending.
 void HoldEndingsAsTheEnvironmentDoes() {
-  signal(SIGHUP, SIG_DFL);
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, SIGHUP);
-  sigaddset(&set, SIGTERM);
-  sigprocmask(SIG_UNBLOCK, &set, nullptr);
+  UseDefaultSignals();
   EventsCatchStopSignals();
   EventsHoldEndingSignals(true);
 }
@@ -44,6 +40,7 @@ TEST(StopExit, AStopDuringTheShutDownEndsTheProcessWithItsStatus) {
   const std::string root = tmp + "/vellumark";
   EXPECT_EXIT(
       {
+        UseDefaultSignals();
         setenv("XDG_STATE_HOME", tmp.c_str(), 1);
         if (FsTempFolder().empty()) _exit(9);
         EventsCatchStopSignals();
@@ -100,6 +97,7 @@ TEST(StopExit, AHangUpIsAStop) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const auto body = [&c] {
+      UseDefaultSignals();
       signal(SIGHUP, c.ignored ? SIG_IGN : SIG_DFL);
       EventsCatchStopSignals();
       EventsProgramRunning(true);
@@ -132,6 +130,7 @@ TEST(StopExit, EachEndingSignalIsAStopUnlessIgnored) {
     SCOPED_TRACE(strsignal(c.signal));
     EXPECT_EXIT(
         {
+          UseDefaultSignals();
           signal(c.signal, c.ignored ? SIG_IGN : SIG_DFL);
           EventsCatchStopSignals();
           if (c.held) EventsHoldEndingSignals(true);

@@ -51,11 +51,7 @@ int StartHeadless(const std::string& program, const std::vector<std::string>& ar
     if (target < 0 || dup2(target, 1) < 0) _exit(127);
     if (stdoutFd) close(out[0]);
     close(target);
-    // The signals a test sends act whatever the test's own parent ignores or blocks.
-    for (int signal = 1; signal < NSIG; ++signal) ::signal(signal, SIG_DFL);
-    sigset_t none;
-    sigemptyset(&none);
-    sigprocmask(SIG_SETMASK, &none, nullptr);
+    UseDefaultSignals();
     for (const char* name : {"SDL_VIDEODRIVER", "DISPLAY", "WAYLAND_DISPLAY"}) unsetenv(name);
     // The video driver's libraries keep some memory until exit: the leak check is for our code.
     setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
@@ -72,6 +68,13 @@ int StartHeadless(const std::string& program, const std::vector<std::string>& ar
     else *stdoutFd = out[0];
   }
   return pid;
+}
+
+void UseDefaultSignals() {
+  for (int signal = 1; signal < NSIG; ++signal) ::signal(signal, SIG_DFL);
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
 }
 
 std::string VellumarkExe() { return std::string(VK_BINARY_DIR) + "/vellumark"; }

@@ -19,6 +19,9 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
 // blocked. Returns the process id (-1 on failure).
 int StartHeadless(const std::string& program, const std::vector<std::string>& args, const std::string& workingDir,
                   int* stdoutFd = nullptr);
+// Puts every signal at its default action and unblocks all (in a child, so the signals a test
+// sends act whatever the test's own parent ignores or blocks).
+void UseDefaultSignals();
 // The vellumark executable of this build.
 std::string VellumarkExe();
 // Runs body in a forked child whose files may not grow past limitBytes (a full disk, as the
