@@ -150,6 +150,14 @@ void OnStopSignal(int signal) {
   EndKeepingCopies(g_holding ? g_endingSignal : signal);
 }
 
+// A SIGPIPE the kernel sent for a write of this process into a pipe whose reader went away is
+// the writer's to handle (it sees EPIPE): a transcript's stops the run, a stderr gone does not.
+// One sent by another process is a stop signal as any other.
+void OnPipeSignal(int signal, siginfo_t* info, void*) {
+  if (info && info->si_code == SI_USER && info->si_pid == getpid()) return;
+  OnStopSignal(signal);
+}
+
 // Key state follows the keys as they arrive (like a physical key state), not as they are taken.
 void Track(const Message& m) {
   if (m.kind == MsgKind::KeyDown || m.kind == MsgKind::KeyUp) g_keys[m.a & 255] = m.kind == MsgKind::KeyDown;
@@ -232,9 +240,12 @@ void EventsCatchStopSignals() {
   struct sigaction on {};
   on.sa_handler = OnStopSignal;
   EndingSignalsMask(on.sa_mask);
+  struct sigaction pipe = on;
+  pipe.sa_flags = SA_SIGINFO;
+  pipe.sa_sigaction = OnPipeSignal;
   for (int s = 1; s < NSIG; ++s) {
     g_caught[s] = IsStopSignal(s) && Taken(s);
-    if (g_caught[s]) sigaction(s, &on, &g_previous[s]);
+    if (g_caught[s]) sigaction(s, s == SIGPIPE ? &pipe : &on, &g_previous[s]);
   }
   g_catching = true;
 }
