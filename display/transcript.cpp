@@ -8,6 +8,7 @@
 #include "core/run_state.h"
 #include "display/display.h"
 #include "platform/codepage.h"
+#include "platform/events.h"
 #include "platform/fs.h"
 #include "platform/host_files.h"
 
@@ -27,6 +28,7 @@ bool g_runOutputFailed = false;
 void TranscriptFailed(int error) {
   Transcript& t = g_transcript;
   SayRunOutputFailed(t.name, error);
+  if (error == EPIPE) EventsOutputReaderGone();
   if (t.file && t.file != stdout) std::fclose(t.file);
   t.file = nullptr;
   t.failed = true;

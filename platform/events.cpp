@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 
 #include "platform/codepage.h"
 #include "platform/fs.h"
+#include "platform/stop_signals.h"
 #include "platform/unsaved_copies.h"
 
 namespace {
@@ -24,11 +26,10 @@ RawEventHook g_hook = nullptr;
 volatile sig_atomic_t g_stopSignal = 0;
 bool g_stopReceived = false;  // a stop signal became a Close message: it survives a reset
 bool g_catching = false;
-// A hang-up (the terminal closed) is a stop too, taken only where it would end the process.
-constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
-constexpr int kStopSignalCount = int(std::size(kStopSignals));
-struct sigaction g_previous[kStopSignalCount];
-bool g_caught[kStopSignalCount] = {};
+// The stop signals caught, by number: each one taken only where it would end the process (one
+// ignored from the start, as under nohup, stays ignored).
+struct sigaction g_previous[NSIG];
+bool g_caught[NSIG] = {};
 
 volatile sig_atomic_t g_stopSeen = 0;   // a stop signal came since the catching began
 volatile sig_atomic_t g_endStatus = -1;  // >= 0: a stop signal ends the process with it
@@ -39,6 +40,7 @@ volatile sig_atomic_t g_holding = 0;
 volatile sig_atomic_t g_endingSignal = 0;
 struct sigaction g_previousHangup, g_previousAlarm;
 bool g_hangupCaught = false;
+volatile sig_atomic_t g_graceRunning = 0;  // the alarm is the grace of a held signal
 // Seconds the owner has to finish once an ending signal is held.
 constexpr unsigned kEndingGraceSeconds = 10;
 
@@ -46,6 +48,11 @@ constexpr unsigned kEndingGraceSeconds = 10;
 // removed first.
 void EndWith(int signal) {
   FsRemoveWritingTempInSignal();
+  // The ending is asked for, not a fault: the signal's default core file would hold nothing.
+  if (signal == SIGQUIT || signal == SIGXCPU) {
+    const struct rlimit none {};
+    setrlimit(RLIMIT_CORE, &none);
+  }
   struct sigaction standard {};
   standard.sa_handler = SIG_DFL;
   sigemptyset(&standard.sa_mask);
@@ -57,7 +64,13 @@ void EndWith(int signal) {
 // so a handler keeping the copies always finishes.
 void EndingSignalsMask(sigset_t& set) {
   sigemptyset(&set);
-  for (int s : {SIGINT, SIGTERM, SIGHUP, SIGALRM}) sigaddset(&set, s);
+  AddStopSignals(set);
+}
+
+// True when the signal is not ignored: one ignored from the start stays so.
+bool Taken(int signal) {
+  struct sigaction now {};
+  return sigaction(signal, nullptr, &now) == 0 && now.sa_handler != SIG_IGN;
 }
 
 int64_t MonotonicMs() {
@@ -74,6 +87,7 @@ void HoldEnding(int signal, int64_t now) {
   g_stopSeen = 1;
   SetStopAsked(true);
   g_stopAtMs = sig_atomic_t(now & 0x3FFFFFFF);
+  g_graceRunning = 1;
   alarm(kEndingGraceSeconds);
 }
 
@@ -82,6 +96,8 @@ void HoldEnding(int signal, int64_t now) {
 void OnHangupHeld(int) {
   if (!g_endingSignal) HoldEnding(SIGHUP, MonotonicMs());
 }
+void OnStopSignal(int signal);
+
 // Ends the process with the signal once the unsaved copies are linked; while the main thread
 // holds them (writing text) it returns, and the holder ends the process when the text is whole.
 void EndKeepingCopies(int signal) {
@@ -98,8 +114,10 @@ void OnEndingSignal(int signal) {
   EndWith(signal);
 }
 
+// The grace alarm, or an alarm signal sent from outside, which is a stop signal as any other.
 void OnGraceOver(int) {
-  if (g_endingSignal) EndKeepingCopies(g_endingSignal);
+  if (g_endingSignal && g_graceRunning) EndKeepingCopies(g_endingSignal);
+  else if (g_caught[SIGALRM]) OnStopSignal(SIGALRM);
 }
 
 // Notes the signal for the next pump. A second one ends the process at once, so a program
@@ -121,14 +139,23 @@ void OnStopSignal(int signal) {
     return;
   }
   if (((now & 0x3FFFFFFF) - g_stopAtMs + 0x40000000) % 0x40000000 < 500) return;
-  // Closing a terminal sends more than one hang-up: they are the one request already taken.
-  if (signal == SIGHUP) return;
+  // Closing a terminal sends more than one hang-up, and a reader gone breaks every later write:
+  // they are the one request already taken.
+  if (signal == SIGHUP || signal == SIGPIPE) return;
   // Held, the first repeat is kept for the owner; one more ends the process at once.
   if (g_holding && !g_endingSignal) {
     HoldEnding(signal, now);
     return;
   }
   EndKeepingCopies(g_holding ? g_endingSignal : signal);
+}
+
+// A SIGPIPE the kernel sent for a write of this process into a pipe whose reader went away is
+// the writer's to handle (it sees EPIPE): a transcript's stops the run, a stderr gone does not.
+// One sent by another process is a stop signal as any other.
+void OnPipeSignal(int signal, siginfo_t* info, void*) {
+  if (info && info->si_code == SI_USER && info->si_pid == getpid()) return;
+  OnStopSignal(signal);
 }
 
 // Key state follows the keys as they arrive (like a physical key state), not as they are taken.
@@ -214,10 +241,12 @@ void EventsCatchStopSignals() {
   struct sigaction on {};
   on.sa_handler = OnStopSignal;
   EndingSignalsMask(on.sa_mask);
-  for (int k = 0; k < kStopSignalCount; ++k) {
-    struct sigaction now {};
-    g_caught[k] = kStopSignals[k] != SIGHUP || (sigaction(SIGHUP, nullptr, &now) == 0 && now.sa_handler != SIG_IGN);
-    if (g_caught[k]) sigaction(kStopSignals[k], &on, &g_previous[k]);
+  struct sigaction pipe = on;
+  pipe.sa_flags = SA_SIGINFO;
+  pipe.sa_sigaction = OnPipeSignal;
+  for (int s = 1; s < NSIG; ++s) {
+    g_caught[s] = IsStopSignal(s) && Taken(s);
+    if (g_caught[s]) sigaction(s, s == SIGPIPE ? &pipe : &on, &g_previous[s]);
   }
   g_catching = true;
 }
@@ -225,27 +254,31 @@ void EventsCatchStopSignals() {
 void EventsEndProcessOnStop(int status) { g_endStatus = status; }
 
 void EventsEndTidilyOnSignals(bool on) {
-  static struct sigaction previous[kStopSignalCount];
-  static bool taken[kStopSignalCount] = {};
+  static struct sigaction previous[NSIG];
+  static bool taken[NSIG] = {};
   struct sigaction tidy {};
   tidy.sa_handler = OnEndingSignal;
   EndingSignalsMask(tidy.sa_mask);
-  for (int k = 0; k < kStopSignalCount; ++k) {
-    struct sigaction now {};
+  for (int s = 1; s < NSIG; ++s) {
     if (!on) {
-      if (taken[k]) sigaction(kStopSignals[k], &previous[k], nullptr);
-      taken[k] = false;
-    } else if (!taken[k] && sigaction(kStopSignals[k], nullptr, &now) == 0 && now.sa_handler != SIG_IGN) {
-      taken[k] = sigaction(kStopSignals[k], &tidy, &previous[k]) == 0;
+      if (taken[s]) sigaction(s, &previous[s], nullptr);
+      taken[s] = false;
+    } else if (!taken[s] && IsStopSignal(s) && Taken(s)) {
+      taken[s] = sigaction(s, &tidy, &previous[s]) == 0;
     }
   }
+}
+
+void EventsOutputReaderGone() {
+  if (g_catching && !g_holding) OnStopSignal(SIGPIPE);
 }
 
 void EventsReleaseStopSignals() {
   g_endStatus = -1;
   if (!g_catching) return;
-  for (int k = 0; k < kStopSignalCount; ++k)
-    if (g_caught[k]) sigaction(kStopSignals[k], &g_previous[k], nullptr);
+  for (int s = 1; s < NSIG; ++s)
+    if (g_caught[s]) sigaction(s, &g_previous[s], nullptr);
+  for (bool& caught : g_caught) caught = false;
   g_catching = false;
   g_stopSignal = 0;
   g_stopSeen = 0;
@@ -262,14 +295,14 @@ void EventsHoldEndingSignals(bool hold) {
     on.sa_handler = OnGraceOver;
     sigaction(SIGALRM, &on, &g_previousAlarm);
     // A hang-up is taken only where it would end the process (not under nohup).
-    struct sigaction now {};
-    g_hangupCaught = sigaction(SIGHUP, nullptr, &now) == 0 && now.sa_handler != SIG_IGN;
+    g_hangupCaught = Taken(SIGHUP);
     on.sa_handler = OnHangupHeld;
     if (g_hangupCaught) sigaction(SIGHUP, &on, &g_previousHangup);
     g_holding = 1;
     return;
   }
   g_holding = 0;
+  g_graceRunning = 0;
   alarm(0);
   if (g_hangupCaught) sigaction(SIGHUP, &g_previousHangup, nullptr);
   sigaction(SIGALRM, &g_previousAlarm, nullptr);
@@ -277,7 +310,10 @@ void EventsHoldEndingSignals(bool hold) {
 }
 
 int EventsEndingSignal() {
-  if (g_endingSignal) alarm(0);  // the owner is at work on it now
+  if (g_endingSignal) {  // the owner is at work on it now
+    g_graceRunning = 0;
+    alarm(0);
+  }
   return g_endingSignal;
 }
 

@@ -26,9 +26,10 @@ struct Message {
 void EventsInit(bool headless);
 // Empties the queue, withdraws a posted quit and releases every key (start of a run).
 void EventsReset();
-// While caught, SIGINT, SIGTERM and SIGHUP (where it is not ignored) become a Close message, as
-// if the window were closed (the next pump delivers it; its a is 1, where a window's close has
-// 0); a second SIGINT or SIGTERM ends the process as usual, a further hang-up is the same request.
+// While caught, the stop signals (platform/stop_signals.h; each where it is not ignored) become a
+// Close message, as if the window were closed (the next pump delivers it; its a is 1, where a
+// window's close has 0); a second one ends the process as usual, a further hang-up or SIGPIPE is
+// the same request.
 // Release puts back the handlers that were there before.
 void EventsCatchStopSignals();
 void EventsReleaseStopSignals();
@@ -47,10 +48,14 @@ int EventsEndingSignal();
 // removed): set while a process that has written what its run leaves shuts down. -1 turns it
 // off, as the release does.
 void EventsEndProcessOnStop(int status);
-// For a command that runs no program (compile, build): SIGINT, SIGTERM and SIGHUP (where not
-// ignored) end the process as they would, its temporary folder and the temporary of a file
+// For a command that runs no program (compile, build): the stop signals (where not ignored) end
+// the process as they would, its temporary folder and the temporary of a file
 // being written removed first. Off puts back the handlers that were there before.
 void EventsEndTidilyOnSignals(bool on);
+// An output of the run whose reader went away (a transcript into a closed pipe) stops the run as
+// a SIGPIPE does, also where that signal is ignored; while the environment holds its endings it
+// goes on.
+void EventsOutputReaderGone();
 // Takes the next message, pumping platform events first. Queued messages come first; once
 // the queue is empty a posted quit is returned, and it stays posted so it is never lost.
 bool PeekWindowMessage(Message& m);

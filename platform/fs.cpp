@@ -27,6 +27,7 @@
 #include "platform/fs_name_index.h"
 #include "platform/host_files.h"
 #include "platform/stop_request.h"
+#include "platform/stop_signals.h"
 
 namespace {
 
@@ -634,7 +635,7 @@ bool WriteFileReplacing(const std::string& path, const std::string& data, bool d
   // No signal ends the process between the temporary's making and its noting.
   sigset_t ending, before;
   sigemptyset(&ending);
-  for (int s : {SIGINT, SIGTERM, SIGHUP, SIGALRM}) sigaddset(&ending, s);
+  AddStopSignals(ending);
   pthread_sigmask(SIG_BLOCK, &ending, &before);
   int fd = CreateUniqueFile(folder, tmp);
   if (fd >= 0) NoteWritingTemp(tmp);

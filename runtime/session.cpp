@@ -16,6 +16,7 @@
 #include "runtime/run_loop.h"
 #include "runtime/startup.h"
 #include "runtime/subsystems.h"
+#include "system/files.h"
 #include "system/streams.h"
 
 namespace {
@@ -92,7 +93,7 @@ int LoadAndRun(Session& s, const RunRequest& r, uint32_t fullScreen, uint32_t wi
     WriteGrabFile();
     g_runtime.options.grabFile.clear();
     TranscriptClose();
-    if (CloseStreamsLeftOpen()) status = kExitRunError;
+    if (CloseStreamsLeftOpen() || WritesLost()) status = kExitRunError;
     if (EndsAtOnce(r)) return status;
     if (status == kExitOk && g_errorCode <= 0 && !g_unavailableCommand) EventsEndProcessOnStop(kExitOk);
   }
@@ -143,6 +144,7 @@ int RunInSession(Session& s, const RunRequest& r) {
     if (!r.options.errorTexts[k].empty()) SetErrorSlotText(int(k), r.options.errorTexts[k]);
   if (g_testTableHook) g_testTableHook();
   TranscriptStart(r.options.transcriptFile, false);
+  ForgetLostWrites();
   EventsProgramRunning(true);
 
   int status = kExitOk;
@@ -160,8 +162,9 @@ int RunInSession(Session& s, const RunRequest& r) {
   EventsEndProcessOnStop(-1);
   EventsProgramRunning(false);
   ReportPendingError(r.toolMode);
-  // A file the program left open that lost bytes as the run closed it fails the run too.
-  if (g_errorCode > 0 || g_unavailableCommand || g_fileStreams.lostAtClose) status = kExitRunError;
+  // A file the program left open that lost bytes as the run closed it fails the run too, as a
+  // write a built game went on past does.
+  if (g_errorCode > 0 || g_unavailableCommand || g_fileStreams.lostAtClose || WritesLost()) status = kExitRunError;
   DeleteWorkFiles();
   FreeErrorTexts();
   FreeProgramStrings();

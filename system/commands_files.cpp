@@ -143,7 +143,7 @@ void CmdCopyFile() {
     // A source that passed the check only through the pack fails on disk: it is named.
     const std::string why = FileUnreadableCause(source);
     if (!why.empty()) FileWarning(uint32_t(e), source, why);
-    else FileWarning(uint32_t(e), target, WriteCause(target, error));
+    else WriteLostWarning(uint32_t(e), target, WriteCause(target, error));
   }
 }
 

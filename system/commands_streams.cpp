@@ -18,7 +18,11 @@ void Report(int32_t error) {
   std::string detail;
   detail.swap(g_fileStreams.failure);
   if (!error) return;
+  // The cause follows the name's last ": " (a name may hold one, a cause does not).
+  const size_t split = detail.rfind(": ");
   if (detail.empty()) RunWarning(uint32_t(error));
+  else if (error == kErrStreamWriteFailed && split != std::string::npos)
+    WriteLostWarning(uint32_t(error), detail.substr(0, split), detail.substr(split + 2));
   else FileWarning(uint32_t(error), detail);
 }
 

@@ -8,7 +8,9 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
+#include <set>
 
 #include "core/error_codes.h"
 #include "core/errors.h"
@@ -20,6 +22,8 @@
 FolderSearch g_folderSearch;
 
 namespace {
+
+std::set<std::string> g_writesLost;  // the files a built game could not write, said once each
 
 std::string Lower(std::string s) {
   for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
@@ -49,6 +53,16 @@ void FileWarning(uint32_t code, const std::string& detail) {
   if (!g_runtime.standalone) g_lastEngineError = detail.substr(0, 255);
   RunWarning(code);
 }
+
+void WriteLostWarning(uint32_t code, const std::string& name, const std::string& cause) {
+  if (g_runtime.standalone && g_writesLost.insert(name).second)
+    std::fprintf(stderr, "vellumark: cannot write %s: %s\n", name.c_str(), cause.c_str());
+  FileWarning(code, name, cause);
+}
+
+bool WritesLost() { return !g_writesLost.empty(); }
+
+void ForgetLostWrites() { g_writesLost.clear(); }
 
 std::string ReadablePath(const std::string& name) {
   std::string copy = name;

@@ -43,6 +43,13 @@ std::string FileUnreadableCause(const std::string& name);
 // the cause (detail: "name: cause").
 void FileWarning(uint32_t code, const std::string& name, const std::string& cause);
 void FileWarning(uint32_t code, const std::string& detail);
+// A warning for a write that did not reach the file (the disk full, the file-size limit). A
+// built game goes on past it, as past any warning, but says it on stderr (once for each file),
+// and the run fails at its end (WritesLost).
+void WriteLostWarning(uint32_t code, const std::string& name, const std::string& cause);
+// True when a built game lost a write since ForgetLostWrites (the start of a run).
+bool WritesLost();
+void ForgetLostWrites();
 
 // The folder search of the program (one at a time): entries of the current folder, read
 // when the search starts.

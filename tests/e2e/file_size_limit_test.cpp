@@ -22,4 +22,28 @@ TEST(FileSizeLimit, ASavePastItIsAFailedSaveAndLeavesNoTemporaryFile) {
   }
 }
 
+// A built game goes on past a write the disk did not take, as past any warning, but says it,
+// naming the file and the cause, and ends with a failure.
+TEST(FileSizeLimit, ABuiltGameSaysAWriteItLostAndFails) {
+  TempDir dir;
+  dir.Write("big.bin", std::string(300000, 'b'));
+  const struct {
+    const char* program;
+    const char* file;
+  } cases[] = {{"open to write 1, \"save.txt\"\nfor i = 1 to 10000\nwrite string 1, \"a line of the save\"\nnext i\n"
+                "close file 1\n",
+                "save.txt"},
+               {"copy file \"big.bin\", \"copy.bin\"\n", "copy.bin"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    dir.Write("save.vka", std::string(c.program) + "make file \"after\"\n");
+    ASSERT_EQ(RunProcess(VellumarkExe(), {"build", "save.vka", "-o", "game"}, dir.path()).status, 0);
+    ProcessResult r = RunProcess("/bin/sh", {"-c", "ulimit -f 128 && exec ./game"}, dir.path());
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find(std::string("cannot write ") + c.file + ": file too large\n"), std::string::npos) << r.err;
+    EXPECT_TRUE(std::filesystem::remove(dir.File("after")));
+    std::filesystem::remove(dir.File(c.file));
+  }
+}
+
 }  // namespace

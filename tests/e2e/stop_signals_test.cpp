@@ -154,7 +154,7 @@ TEST(StopSignals, EndALongLoad) {
 
 // A stop signal or a hang-up keeps what the program wrote to a file it left open, in every way
 // a program runs; a file that cannot then be written whole (past the file-size limit) fails the
-// run, as at the program's end.
+// run, as at the program's end. Every signal whose default would end the process is a stop.
 TEST(StopSignals, KeepWhatTheProgramWroteToAFileLeftOpen) {
   TempDir dir;
   std::string program = "open to write 1, \"save.txt\"\n", expected;
@@ -177,6 +177,8 @@ TEST(StopSignals, KeepWhatTheProgramWroteToAFileLeftOpen) {
   const Case cases[] = {
       {run, SIGTERM}, {run, SIGINT}, {run, SIGHUP},   {exec, SIGTERM}, {exec, SIGINT},
       {exec, SIGHUP}, {game, SIGTERM}, {game, SIGINT}, {game, SIGHUP}, {exec, SIGTERM, true},
+      {run, SIGQUIT}, {exec, SIGUSR1}, {game, SIGUSR2}, {run, SIGALRM}, {exec, SIGXCPU},
+      {game, SIGVTALRM}, {run, SIGPROF}, {exec, SIGPIPE}, {game, SIGPWR}, {run, SIGRTMIN},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.command[0] + " " + (c.command.size() > 1 ? c.command[1] : "") + " signal " + std::to_string(c.signal) +

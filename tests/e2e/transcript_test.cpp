@@ -20,6 +20,37 @@ TEST(Transcript, ARunWithoutTextLeavesAnEmptyFile) {
   EXPECT_EQ(dir.Read("out.txt"), "");
 }
 
+// A transcript whose reader went away ends the run as a stop signal does, also where SIGPIPE is
+// ignored: the file the program left open is kept, the lost output is said in one line, and the
+// status is that of an output that cannot be written. (Its long lines fill the pipe within a few
+// frames; an ignored reader's loss would run on to "late".)
+TEST(Transcript, AReaderGoneEndsTheRunKeepingItsFiles) {
+  TempDir dir;
+  std::string program = "open to write 1, \"save.txt\"\n", expected;
+  for (int k = 0; k < 100; ++k) {
+    program += "write string 1, \"line " + std::to_string(k) + "\"\n";
+    expected += "line " + std::to_string(k) + "\r\n";
+  }
+  dir.Write("save.vka", program + "sync on\na$ = \"x\"\nfor i = 1 to 7\na$ = a$ + a$\nnext i\ndo\nfor i = 1 to 32\nprint a$\nnext i\n"
+                        "sync\ninc n\nif n = 100 then make file \"late\"\nloop\n");
+  ASSERT_EQ(RunProcess(VellumarkExe(), {"compile", "save.vka", "-o", "save.img"}, dir.path()).status, 0);
+  for (const char* command : {"\"$0\" run save.vka", "trap '' PIPE; \"$0\" exec save.img"}) {
+    SCOPED_TRACE(command);
+    std::filesystem::remove(dir.File("save.txt"));
+    // The reader ends without reading; the shell notes the run's status.
+    const ProcessResult r = RunProcess(
+        "/bin/sh",
+        {"-c", std::string("{ ") + command + " --headless --frames 200 --transcript -; echo $? >status; } | true",
+         VellumarkExe()},
+        dir.path());
+    EXPECT_EQ(dir.Read("status"), "2\n") << r.err;
+    EXPECT_EQ(dir.Read("save.txt"), expected);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("late")));
+    EXPECT_NE(r.err.find("vellumark: cannot write the standard output: broken pipe\n"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("cannot write", r.err.find("cannot write") + 1), std::string::npos) << r.err;
+  }
+}
+
 // Two F5 runs of one environment session: the transcript holds the text of both.
 TEST(Transcript, AnEnvironmentSessionKeepsTheTextOfEveryRun) {
   TempDir dir;

@@ -1,4 +1,4 @@
-// The handlers of the ending signals: each blocks all four while it runs, and one that cannot
+// The handlers of the ending signals: each blocks all the others while it runs, and one that cannot
 // keep every copy of the unsaved text leaves the run folder for the next start.
 #include <gtest/gtest.h>
 
@@ -22,16 +22,20 @@
 
 namespace {
 
-// The stop signals, the held hang-up and the grace alarm each run with SIGINT, SIGTERM, SIGHUP
-// and SIGALRM blocked, and nothing else: one never breaks into another halfway.
-TEST(EndingSignals, EachHandlerBlocksTheFourEndingSignals) {
-  const int ending[] = {SIGHUP, SIGINT, SIGALRM, SIGTERM};  // in number order
-  struct sigaction before[4];
-  for (int k = 0; k < 4; ++k) sigaction(ending[k], nullptr, &before[k]);
-  signal(SIGHUP, SIG_DFL);  // a hang-up is taken only where it would end the process
+// The stop signals, the held hang-up and the grace alarm each run with every signal blocked whose
+// default would end the process (but a fault), and nothing else: one never breaks into another
+// halfway.
+TEST(EndingSignals, EachHandlerBlocksEveryEndingSignal) {
+  const int handled[] = {SIGHUP, SIGINT, SIGALRM, SIGTERM, SIGQUIT, SIGPIPE, SIGRTMAX};
+  std::vector<int> ending = {SIGHUP,    SIGINT,    SIGQUIT, SIGUSR1, SIGUSR2, SIGPIPE, SIGALRM, SIGTERM,
+                             SIGSTKFLT, SIGXCPU, SIGVTALRM, SIGPROF, SIGIO,   SIGPWR};  // in number order
+  for (int s = SIGRTMIN; s <= SIGRTMAX; ++s) ending.push_back(s);
+  struct sigaction before[NSIG];
+  for (int s : ending) sigaction(s, nullptr, &before[s]);
+  for (int s : ending) signal(s, SIG_DFL);  // each is taken only where it would end the process
   EventsCatchStopSignals();
   EventsHoldEndingSignals(true);
-  for (int s : ending) {
+  for (int s : handled) {
     SCOPED_TRACE(strsignal(s));
     struct sigaction now {};
     ASSERT_EQ(sigaction(s, nullptr, &now), 0);
@@ -39,11 +43,11 @@ TEST(EndingSignals, EachHandlerBlocksTheFourEndingSignals) {
     std::vector<int> blocked;
     for (int other = 1; other <= SIGRTMAX; ++other)
       if (sigismember(&now.sa_mask, other) == 1) blocked.push_back(other);
-    EXPECT_EQ(blocked, std::vector<int>(std::begin(ending), std::end(ending)));
+    EXPECT_EQ(blocked, ending);
   }
   EventsHoldEndingSignals(false);
   EventsReleaseStopSignals();
-  for (int k = 0; k < 4; ++k) sigaction(ending[k], &before[k], nullptr);
+  for (int s : ending) sigaction(s, &before[s], nullptr);
 }
 
 // The process a hang-up ends, the grace over with the owner never taking it: the handler keeps
@@ -114,6 +118,7 @@ TEST(EndingSignals, EachEndingRemovesTheTemporaryOfAWrite) {
       {"stop after the outputs", [] { EventsCatchStopSignals(); EventsEndProcessOnStop(0); }, [] { raise(SIGTERM); }, 0},
       {"run folder's hang-up", [] { FsTempFolder(); }, [] { raise(SIGHUP); }, SIGHUP},
       {"command", [] { FsTempFolder(); EventsEndTidilyOnSignals(true); }, [] { raise(SIGINT); }, SIGINT},
+      {"command's SIGUSR1", [] { FsTempFolder(); EventsEndTidilyOnSignals(true); }, [] { raise(SIGUSR1); }, SIGUSR1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -121,7 +126,7 @@ TEST(EndingSignals, EachEndingRemovesTheTemporaryOfAWrite) {
     dir.Write("out", "old");
     const pid_t child = fork();
     if (child == 0) {
-      signal(SIGHUP, SIG_DFL);
+      UseDefaultSignals();
       setenv("XDG_STATE_HOME", dir.path().c_str(), 1);
       FsLeaveTempFolder();
       c.setup();

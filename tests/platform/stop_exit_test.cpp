@@ -16,18 +16,14 @@
 
 #include "platform/events.h"
 #include "platform/fs.h"
+#include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
 // In a death test's child: hang-ups and stop signals reach the handlers, which hold the ending.
 void HoldEndingsAsTheEnvironmentDoes() {
-  signal(SIGHUP, SIG_DFL);
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, SIGHUP);
-  sigaddset(&set, SIGTERM);
-  sigprocmask(SIG_UNBLOCK, &set, nullptr);
+  UseDefaultSignals();
   EventsCatchStopSignals();
   EventsHoldEndingSignals(true);
 }
@@ -44,6 +40,7 @@ TEST(StopExit, AStopDuringTheShutDownEndsTheProcessWithItsStatus) {
   const std::string root = tmp + "/vellumark";
   EXPECT_EXIT(
       {
+        UseDefaultSignals();
         setenv("XDG_STATE_HOME", tmp.c_str(), 1);
         if (FsTempFolder().empty()) _exit(9);
         EventsCatchStopSignals();
@@ -100,6 +97,7 @@ TEST(StopExit, AHangUpIsAStop) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const auto body = [&c] {
+      UseDefaultSignals();
       signal(SIGHUP, c.ignored ? SIG_IGN : SIG_DFL);
       EventsCatchStopSignals();
       EventsProgramRunning(true);
@@ -116,6 +114,31 @@ TEST(StopExit, AHangUpIsAStop) {
       EXPECT_EXIT(body(), ::testing::KilledBySignal(c.endsBy), "");
     else
       EXPECT_EXIT(body(), ::testing::ExitedWithCode(0), "");
+  }
+}
+
+// Every signal whose default ends the process is a stop, one ignored from the start (as a
+// background job's SIGINT) stays ignored, and an alarm from outside while the environment holds
+// the alarm for its grace is a stop as well.
+TEST(StopExit, EachEndingSignalIsAStopUnlessIgnored) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const struct {
+    int signal;
+    bool ignored, held;
+  } cases[] = {{SIGUSR1, false, false}, {SIGINT, true, false}, {SIGALRM, false, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(strsignal(c.signal));
+    EXPECT_EXIT(
+        {
+          UseDefaultSignals();
+          signal(c.signal, c.ignored ? SIG_IGN : SIG_DFL);
+          EventsCatchStopSignals();
+          if (c.held) EventsHoldEndingSignals(true);
+          EventsProgramRunning(true);
+          raise(c.signal);
+          _exit(StopSignalReceived() != c.ignored && EventsEndingSignal() == 0 ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
   }
 }
 

@@ -46,11 +46,7 @@ TEST(UnsavedCopies, AnEndingTheMainThreadNeverTakesLinksThemToRecoveryFiles) {
     SCOPED_TRACE(c.name);
     const auto body = [&c, &folder] {
       setenv("XDG_STATE_HOME", folder.c_str(), 1);
-      signal(SIGHUP, SIG_DFL);
-      sigset_t set;
-      sigemptyset(&set);
-      for (int s : {SIGHUP, SIGTERM, SIGALRM}) sigaddset(&set, s);
-      sigprocmask(SIG_UNBLOCK, &set, nullptr);
+      UseDefaultSignals();
       EventsCatchStopSignals();
       EventsHoldEndingSignals(true);
       EventsProgramRunning(true);
@@ -80,7 +76,7 @@ TEST(UnsavedCopies, AnEndingTheMainThreadNeverTakesLinksThemToRecoveryFiles) {
 TEST(UnsavedCopies, AnEndingWaitsForTheHolder) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   const auto body = [] {
-    signal(SIGHUP, SIG_DFL);
+    UseDefaultSignals();
     EventsCatchStopSignals();
     EventsHoldEndingSignals(true);
     UnsavedCopiesHold();

@@ -62,7 +62,7 @@ int StartHeadless(const std::string& program, const std::vector<std::string>& ar
     if (target < 0 || dup2(target, 1) < 0) _exit(127);
     if (stdoutFd) close(out[0]);
     close(target);
-    DefaultSignals();
+    UseDefaultSignals();
     for (const char* name : {"SDL_VIDEODRIVER", "DISPLAY", "WAYLAND_DISPLAY"}) unsetenv(name);
     // The video driver's libraries keep some memory until exit: the leak check is for our code.
     setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
@@ -79,6 +79,11 @@ int StartHeadless(const std::string& program, const std::vector<std::string>& ar
     else *stdoutFd = out[0];
   }
   return pid;
+}
+
+void UseDefaultSignals() {
+  for (int signal = 1; signal < NSIG; ++signal) ::signal(signal, SIG_DFL);
+  DefaultSignals();
 }
 
 std::string VellumarkExe() { return std::string(VK_BINARY_DIR) + "/vellumark"; }

@@ -15,7 +15,8 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
                          const std::string& workingDir = "", const std::vector<std::string>& env = {});
 // Starts a program in the background with no display to reach, so that a run is headless
 // whatever it asks for; its stdout goes to a pipe whose read end is put in stdoutFd (when
-// given; /dev/null otherwise). Returns the process id (-1 on failure).
+// given; /dev/null otherwise). It starts with every signal at its default action and none
+// blocked. Returns the process id (-1 on failure).
 int StartHeadless(const std::string& program, const std::vector<std::string>& args, const std::string& workingDir,
                   int* stdoutFd = nullptr);
 // Sets every ignored signal back to its default disposition (an exec keeps an ignored one) and
@@ -23,6 +24,9 @@ int StartHeadless(const std::string& program, const std::vector<std::string>& ar
 // (under nohup, in the background, by a runner that ignores SIGPIPE or blocks signals).
 // Handlers in place (a sanitizer's) are kept; an exec ends them anyway.
 void DefaultSignals();
+// Puts every signal, handlers too, at its default action and unblocks all (in a child, so the signals a test
+// sends act whatever the test's own parent ignores or blocks).
+void UseDefaultSignals();
 // The vellumark executable of this build.
 std::string VellumarkExe();
 // Runs body in a forked child whose files may not grow past limitBytes (a full disk, as the
