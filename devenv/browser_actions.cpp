@@ -219,6 +219,8 @@ bool PrepareBuild(ExeBuild& build, const std::string& name, const std::string& p
   build.projectFolder = projectFolder;
   build.inputs = OpenSources();
   build.source = FsTempFolderFile("_exesource.vka");
+  const std::string folder = projectFolder.empty() ? FsCurrentFolder() : projectFolder;
+  build.shownAs = folder + (folder.ends_with('/') ? "" : "/") + (g_ide.fileName.empty() ? "untitled.vka" : g_ide.fileName);
   std::string text;
   for (const std::string& line : g_ide.editor.lines) text += line + "\r\n";
   if (FsWriteFileAtomic(build.source, text)) return true;

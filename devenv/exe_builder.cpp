@@ -33,6 +33,15 @@ bool PacksOutput(const ExeBuild& b, const std::vector<MediaFile>& media) {
   return false;
 }
 
+// A compile's error as the status line says it: the file's name and the line before the message.
+std::string CompileError(const ExeBuild& b, const CompileOutcome& outcome) {
+  if (outcome.errorLine <= 0) return outcome.message;
+  const std::string file = b.shownAs.empty() ? b.source : b.shownAs;
+  const size_t slash = file.rfind('/');
+  const std::string name = slash == std::string::npos ? file : file.substr(slash + 1);
+  return FsToProgramName(name) + ":" + std::to_string(outcome.errorLine) + ": " + outcome.message;
+}
+
 }  // namespace
 
 bool IdeBuildWritesInput(const ExeBuild& b) {
@@ -51,6 +60,7 @@ bool IdeBuildExecutable(const ExeBuild& b, std::string* error) {
   const std::string folder = FolderOf(b);
   // The image is written only when the game's name is none of the files the compile read.
   CompileOutcome outcome;
+  outcome.shownAs = b.shownAs;
   bool madeFrom = OneOf(b.output, b.inputs);
   outcome.mayWriteImage = [&](const std::vector<std::string>& files) {
     madeFrom = OneOf(b.output, files);
@@ -59,7 +69,7 @@ bool IdeBuildExecutable(const ExeBuild& b, std::string* error) {
   const std::vector<MediaFile> media = MediaOf(b);
   madeFrom = madeFrom || FsSameHostFile(b.output, RuntimeOf(b)) || PacksOutput(b, media);
   if (madeFrom || !CompileFile(b.source, image, nullptr, folder, &outcome)) {
-    if (error) *error = madeFrom ? IdeText(IdeSection::Desc, kDescOutputIsInput) : outcome.message;
+    if (error) *error = madeFrom ? IdeText(IdeSection::Desc, kDescOutputIsInput) : CompileError(b, outcome);
     return false;
   }
   const auto adding = [&b](const std::string& name) {

@@ -7,6 +7,7 @@
 struct ExeBuild {
   std::string output;         // the game file's host path, taken as it is (no extension added)
   std::string source;         // the source to compile (the environment's work file)
+  std::string shownAs;        // the user's file the source stands for, as messages name it ("": source)
   std::string projectFolder;  // the compile runs here; with media, its media files are packed
   bool withMedia = false;
   // Files the game must never be written over besides the included and packed files (the
@@ -24,7 +25,8 @@ struct ExeBuild {
 // folder in name order; the game is executable (0777 less the umask). The game is written
 // beside its name and put in place only once whole: a build that fails in any way (a compile
 // error, Escape, a file that cannot be read or written) leaves whatever stood at the name as it
-// was. False, and why in error, when it fails.
+// was. False, and why in error, when it fails (a compile error: "NAME:LINE: message", NAME the
+// last part of the file's name, in the code page).
 // A game named as one of the build's inputs, as the runtime, as a file the source includes or
 // as a media file it packs (a game built before at the name is replaced, not packed) is never
 // written:

@@ -332,7 +332,7 @@ int32_t RunIdeUntilExit(const IdeCompileReport& report, const std::string& comma
   if (!IdeShowsStartText() || !report.message.empty()) {
     std::string text = report.message;
     for (char& c : text) c = char(std::toupper(static_cast<unsigned char>(c)));
-    g_ide.statusText = text;
+    g_ide.statusText = text + report.named;
     g_ide.statusColour = 0;
   }
   g_ide.errorLine = report.errorLine;

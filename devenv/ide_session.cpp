@@ -128,20 +128,6 @@ IdeCompileReport CompileWorkFile(const std::string& image, SourceMap* map) {
   return report;
 }
 
-// The error a run ended with, as the status line shows it, and its line in the editor.
-IdeCompileReport RunErrorReport(const RunOptions& o, const std::string& sourceFile) {
-  IdeCompileReport report;
-  if (g_errorCode <= 0) return report;
-  InitErrorTexts();
-  for (size_t k = 0; k < o.errorTexts.size(); ++k)
-    if (!o.errorTexts[k].empty()) SetErrorSlotText(int(k), o.errorTexts[k]);
-  report.message = FormatErrorMessage();
-  FreeErrorTexts();
-  std::string file;
-  int32_t line = 0;
-  if (o.source.Locate(o.source.LineOfWord(g_errorWord), &file, &line) && file == sourceFile) report.errorLine = line;
-  return report;
-}
 
 // Compiles the work file and runs its image in the session, as a program runs on its own.
 IdeCompileReport CompileAndRun(EnvironmentRun& env, Session& session) {
@@ -173,7 +159,7 @@ IdeCompileReport CompileAndRun(EnvironmentRun& env, Session& session) {
   FsChangeFolder(folder);
   RunInSession(session, r);
   FsChangeFolder(keep);
-  report = RunErrorReport(r.options, r.runningFile);
+  report = IdeRunErrorReport(r.options, r.runningFile);
   // The run's last poll, the one that met the quit message, took the input of one more frame.
   env.frames += g_runtime.framesRun + 1;
   g_runtime = env.ide;
@@ -181,6 +167,25 @@ IdeCompileReport CompileAndRun(EnvironmentRun& env, Session& session) {
 }
 
 }  // namespace
+
+IdeCompileReport IdeRunErrorReport(const RunOptions& o, const std::string& sourceFile) {
+  IdeCompileReport report;
+  if (g_errorCode <= 0) return report;
+  InitErrorTexts();
+  for (size_t k = 0; k < o.errorTexts.size(); ++k)
+    if (!o.errorTexts[k].empty()) SetErrorSlotText(int(k), o.errorTexts[k]);
+  report.message = FormatErrorMessage();
+  FreeErrorTexts();
+  // The text after the error's own (a file's name as the program spelled it, and why) keeps its
+  // letters: a name in capitals is not the name on disk.
+  const size_t named = std::min(g_lastEngineError.size(), report.message.size());
+  report.named = report.message.substr(report.message.size() - named);
+  report.message.resize(report.message.size() - named);
+  std::string file;
+  int32_t line = 0;
+  if (o.source.Locate(o.source.LineOfWord(g_errorWord), &file, &line) && file == sourceFile) report.errorLine = line;
+  return report;
+}
 
 int RunEnvironment(const std::string& file, const RunOptions& options, double version) {
   EnvironmentRun env;

@@ -15,12 +15,18 @@ enum : int32_t {
   kIdeExitDisplayLost = 10,
 };
 
-// What the last compile or run left for the environment to show: its message and the editor
-// line (1-based) of its error, 0 when none.
+// What the last compile or run left for the environment to show: its message (shown in
+// capitals), what follows it as the run named it (the file an error names and why, shown as it
+// is) and the editor line (1-based) of its error, 0 when none.
 struct IdeCompileReport {
   std::string message;
+  std::string named;
   int32_t errorLine = 0;
 };
+
+// The error the last run ended with (the stored one), as the status line shows it, and its line
+// in the editor when it is in sourceFile.
+IdeCompileReport IdeRunErrorReport(const RunOptions& options, const std::string& sourceFile);
 
 // Clears the state, reads the recent files and media editors, and takes the first-run mark;
 // once started, the status line shows the version (major.minor) instead. Where this start kept

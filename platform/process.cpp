@@ -47,6 +47,7 @@ pid_t Spawn(const std::string& program, bool searchPath, const std::vector<std::
                       : posix_spawn(&pid, program.c_str(), &actions, &attr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attr);
+  if (rc != 0) errno = rc;
   return rc == 0 ? pid : -1;
 }
 
@@ -83,11 +84,15 @@ std::vector<std::string> SplitCommandLine(const std::string& parameters) {
 
 int ProcessStart(const std::string& file, const std::string& parameters, const std::string& folder) {
   ReapFinished();
+  errno = ENOENT;
   if (file.empty()) return -1;
   std::string workFolder;
   if (!folder.empty()) {
     workFolder = FsResolve(folder);
-    if (!FsFolderExists(workFolder)) return -1;
+    if (!FsFolderExists(workFolder)) {
+      errno = ENOENT;
+      return -1;
+    }
   }
   // The parameters are the program's text; the started program takes UTF-8 (names it makes
   // are spelled on disk as the program's own are).
@@ -104,7 +109,10 @@ int ProcessStart(const std::string& file, const std::string& parameters, const s
     // A document or a folder: the desktop's opener shows it.
     return Spawn("xdg-open", true, {"xdg-open", path}, workFolder);
   }
-  if (hasFolderPart) return -1;
+  if (hasFolderPart) {
+    errno = ENOENT;
+    return -1;
+  }
   const std::string command = CodePageToUtf8(TextCodePage(), file);
   args.insert(args.begin(), command);
   return Spawn(command, true, args, workFolder);

@@ -7,7 +7,7 @@
 // parameters are split as a command line is: blanks separate, double quotes group.
 std::vector<std::string> SplitCommandLine(const std::string& parameters);
 // Starts the file with the folder as its working folder ("" keeps ours); its id, or -1 when
-// it could not be started. All three are a program's names and text, of the text code page.
+// it could not be started (errno says why). All three are a program's names and text, of the text code page.
 int ProcessStart(const std::string& file, const std::string& parameters, const std::string& folder);
 // Blocks until the started program ends, or until a stop signal comes (the program is then
 // left running, as ProcessDetach leaves it).

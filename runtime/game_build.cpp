@@ -40,12 +40,13 @@ std::string NameInMessages(const std::string& source, const std::string& include
   return folder.empty() ? file : folder == "/" ? "/" + file : folder + "/" + file;
 }
 
-// What a run needs of a compile to name the lines of its errors.
-SourceMap SourceMapOf(const Compiler& compiler, const std::string& source) {
+// What a run needs of a compile to name the lines of its errors: the source as source, the
+// files it includes beside shownAs (the file the source stands for).
+SourceMap SourceMapOf(const Compiler& compiler, const std::string& source, const std::string& shownAs) {
   SourceMap map;
   map.lineOfWord = compiler.CodeLines();
   for (const Compiler::SourceFile& f : compiler.SourceFiles())
-    map.files.push_back({f.firstLine, NameInMessages(source, f.name)});
+    map.files.push_back({f.firstLine, f.name.empty() ? source : NameInMessages(shownAs, f.name)});
   const KeywordTable& keywords = compiler.Keywords();
   for (const auto& [number, index] : keywords.byNumber)
     map.keywords.push_back({number, {keywords.main[size_t(index)].name, keywords.main[size_t(index)].params}});
@@ -221,7 +222,9 @@ bool CompileFile(const std::string& source, const std::string& image, SourceMap*
   const bool ok = CompileIn(compiler, SourcePath(source), image, folder, false, &files,
                             outcome ? outcome->mayWriteImage : nullptr, &refused);
   if (outcome) outcome->files = files;
-  SourceMap sourceMap = SourceMapOf(compiler, source);
+  // Included files are named beside the file the source stands for, not beside a work file.
+  const std::string shownAs = outcome && !outcome->shownAs.empty() ? outcome->shownAs : source;
+  SourceMap sourceMap = SourceMapOf(compiler, source, shownAs);
   // Where a message points: the user's file and line when a work file stands in for it.
   const auto shown = [&](std::string* file, int32_t* line) {
     if (!outcome || outcome->shownAs.empty() || *file != source) return;
@@ -234,7 +237,7 @@ bool CompileFile(const std::string& source, const std::string& image, SourceMap*
     if (!sourceMap.Locate(missing.line, &file, &line)) continue;
     shown(&file, &line);
     std::fprintf(stderr, "%s:%d: warning: the included file %s cannot be read\n", file.c_str(), line,
-                 NameInMessages(source, missing.name).c_str());
+                 NameInMessages(shownAs, missing.name).c_str());
   }
   for (const Compiler::Warning& warning : compiler.Warnings()) {
     std::string file;

@@ -31,8 +31,7 @@ void CmdSetDir() {
   const std::string path = OpString(0);
   SkipOperands(1);
   if (FsChangeFolder(path)) return;
-  if (!g_runtime.standalone) g_lastEngineError = (path + ": " + FileErrorCause(errno)).substr(0, 255);
-  RunError(kErrFolderNotEntered);
+  RunFileError(kErrFolderNotEntered, path, FileErrorCause(errno));
 }
 
 void CmdDir() {
@@ -195,7 +194,8 @@ template <bool Wait>
 void CmdExecuteFile() {
   const std::string file = OpString(0), parameters = OpString(1), folder = OpString(2);
   SkipOperands(Wait ? 4 : 3);
-  if (!ExecuteFile(file, parameters, folder, Wait)) RunWarning(kErrProgramNotStarted);
+  const std::string why = ExecuteFile(file, parameters, folder, Wait);
+  if (!why.empty()) FileWarning(kErrProgramNotStarted, why);
 }
 
 void CmdWriteToClipboard() {

@@ -125,17 +125,22 @@ bool FindFileInFolderTree(const std::string& name, std::string& found) {
   return false;
 }
 
-bool ExecuteFile(const std::string& file, const std::string& parameters, const std::string& folder, bool wait) {
+std::string ExecuteFile(const std::string& file, const std::string& parameters, const std::string& folder,
+                        bool wait) {
   int pid = ProcessStart(file, parameters, folder);
-  if (pid < 0) return false;
+  if (pid < 0) {
+    const int error = errno;
+    if (!folder.empty() && !FsFolderExists(FsResolve(folder))) return folder + ": no such folder to run it in";
+    return file + ": " + (file.empty() ? "no name given" : FileErrorCause(error));
+  }
   if (!wait) {
     ProcessDetach(pid);
-    return true;
+    return "";
   }
   WindowApplyShowState(6);
   ProcessWait(pid);
   WindowApplyShowState(9);
-  return true;
+  return "";
 }
 
 void ResetFolderSearch() { g_folderSearch = FolderSearch{}; }

@@ -33,8 +33,9 @@ bool DeleteDirectoryCommand(const std::string& path);
 // containing folder, "\" and the name.
 bool FindFileInFolderTree(const std::string& name, std::string& found);
 // Starts a program or opens a document without a shell; with wait, the window is minimised
-// while the program runs and restored when it ends. False when nothing could be started.
-bool ExecuteFile(const std::string& file, const std::string& parameters, const std::string& folder, bool wait);
+// while the program runs and restored when it ends. When nothing could be started: what failed
+// and why ("NAME: cause"); "" when it started.
+std::string ExecuteFile(const std::string& file, const std::string& parameters, const std::string& folder, bool wait);
 
 // Why the file on disk cannot be opened for reading ("not found", "not a regular file", ...);
 // "" when it can.

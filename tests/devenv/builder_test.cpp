@@ -83,6 +83,22 @@ TEST_F(BuilderTest, NamesAreSaidInTheCodePage) {
   EXPECT_NE(error.find("no caf\xE9/mygame: "), std::string::npos) << error;
 }
 
+// A compile error of a work file standing in for the user's file names that file and the line,
+// on stderr and in what the build says, never the work file.
+TEST_F(BuilderTest, ACompileErrorNamesTheUsersFileAndLine) {
+  std::filesystem::create_directory(dir_.File("work"));
+  dir_.Write("work/_exesource.vka", "print 1\ny = (\n");
+  ExeBuild b = Build(false);
+  b.source = dir_.File("work/_exesource.vka");
+  b.shownAs = dir_.File("proj/game.vka");
+  std::string error;
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(IdeBuildExecutable(b, &error));
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(said.rfind(dir_.File("proj/game.vka") + ":2: Brackets", 0), 0u) << said;
+  EXPECT_EQ(error.rfind("game.vka:2: Brackets", 0), 0u) << error;
+}
+
 // A build that fails in any way leaves what stood at the name as it was, or nothing where
 // there was nothing, and says why.
 TEST_F(BuilderTest, AFailedBuildKeepsTheGameThereAndSaysWhy) {

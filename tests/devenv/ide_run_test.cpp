@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "tests/devenv/devenv_fixture.h"
+#include "core/errors.h"
 #include "devenv/ide_shell.h"
 #include "platform/clock.h"
 #include "platform/events.h"
@@ -69,6 +70,28 @@ TEST_F(IdeRunTest, TheStartsWordsStayUntilACompileHasAMessage) {
   g_ide.statusText = "AN OLDER MESSAGE";
   EXPECT_EQ(RunFrames(5, 0, dir_.File("game.vka")), kIdeExitRunning);
   EXPECT_EQ(g_ide.statusText.rfind("Project: ", 0), 0u) << g_ide.statusText;
+  CloseSession(session);
+}
+
+// A run's error shows in capitals in the status line, but the file it names and why as the
+// program named it: capitals would name another file.
+TEST_F(IdeRunTest, ARunsErrorNamesItsFileAsTheProgramSpelledIt) {
+  Session session;
+  ASSERT_TRUE(OpenHeadless(session, dir_.File("none.img")));
+  IdeStartUp(1.0);
+  IdeStartUp(1.0);
+  g_errorCode = kErrFileNotFound;
+  g_errorKind = 0;
+  g_lastEngineError = "caf\xE9 d\xE9j\xE0.png: not found";
+  IdeCompileReport report = IdeRunErrorReport(RunOptions{}, "");
+  report.errorLine = 1;  // kept over the project's line as an error's is
+  g_errorCode = 0;
+  g_lastEngineError.clear();
+  g_runtime.options.frames = 2;
+  g_runtime.framesRun = 0;
+  EventsReset();
+  EXPECT_EQ(RunIdeUntilExit(report, "", true), kIdeExitRunning);
+  EXPECT_EQ(g_ide.statusText, "RUNTIME ERROR : ERROR 10. caf\xE9 d\xE9j\xE0.png: not found");
   CloseSession(session);
 }
 

@@ -35,6 +35,9 @@ const EditCase kCases[] = {
     // F4 compiles without running: a compile error selects its line.
     {"CompileErrorSelectsItsLine", "make file \"ran.txt\"\ny = (\n", "10 key F4 down\n11 key F4 up\n", 60, "",
      "ran.txt", 1, true, "project/game.vka:2: "},
+    // A missing include is named where the source is, not where its work file is.
+    {"AMissingIncludeIsNamedBesideTheSource", "#include \"nope.vka\"\n", "10 key F4 down\n11 key F4 up\n", 40, "",
+     "", -1, true, "/project/nope.vka cannot be read"},
     // A compile that succeeds runs nothing and says so in the status line.
     {"CompileAloneRunsNothing", "make file \"ran.txt\"\n", "10 key F4 down\n11 key F4 up\n", 40, "", "ran.txt", -1,
      true},

@@ -41,21 +41,27 @@ end
 }
 
 // Names a program spells in its code page are said on stderr as the disk spells them: a
-// missing include, a line of an include quoted by an error, a file a run cannot load.
+// missing include, a line of an include quoted by an error, a file a run cannot load, a folder
+// a built game cannot enter, a program that cannot be started.
 TEST(NamesGiven, MessagesNameFilesAsTheDiskSpellsThem) {
   TempDir dir;
   dir.Write("bad.vka", "function f()\nprint \"caf\xE9\" +\nendfunction\n");
   const struct {
     std::string source, said;
+    bool standalone = false;  // run as a built game
   } cases[] = {
       {"#include \"inclu\xE9.vka\"\nend\n", "the included file inclu\xC3\xA9.vka cannot be read"},
       {"#include \"bad.vka\"\nend\n", "included line: print \"caf\xC3\xA9\" +"},
       {"load image \"caf\xE9.png\", 1\nend\n", "File not found. caf\xC3\xA9.png: not found"},
+      {"set dir \"nope\xE9\"\nend\n", "Cannot change to the folder. nope\xC3\xA9: not found", true},
+      {"execute file \"nope\xE9\", \"\", \"\"\nend\n", "Cannot run the program. nope\xC3\xA9: not found"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.said);
     dir.Write("game.vka", c.source);
-    ProcessResult r = RunProcess(VellumarkExe(), {"run", "game.vka", "--headless"}, dir.path());
+    std::vector<std::string> args = {"run", "game.vka", "--headless"};
+    if (c.standalone) args.push_back("--standalone");
+    ProcessResult r = RunProcess(VellumarkExe(), args, dir.path());
     EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
   }
 }

@@ -156,19 +156,19 @@ TEST(Files, PackOnlyNamesPassTheChecksWhileOperationsActOnDisk) {
 
 TEST(Files, ProgramsStartWithoutAShell) {
   TempDir dir;
-  EXPECT_TRUE(ExecuteFile("true", "", "", true));
-  EXPECT_TRUE(ExecuteFile("true", "", "", false));
-  EXPECT_FALSE(ExecuteFile("no-such-program-vk", "", "", true));
-  EXPECT_FALSE(ExecuteFile(dir.File("none"), "", "", false));
-  EXPECT_FALSE(ExecuteFile("true", "", dir.File("no-folder"), true));
+  EXPECT_EQ(ExecuteFile("true", "", "", true), "");
+  EXPECT_EQ(ExecuteFile("true", "", "", false), "");
+  EXPECT_EQ(ExecuteFile("no-such-program-vk", "", "", true), "no-such-program-vk: not found");
+  EXPECT_EQ(ExecuteFile(dir.File("none"), "", "", false), dir.File("none") + ": not found");
+  EXPECT_EQ(ExecuteFile("true", "", dir.File("no-folder"), true), dir.File("no-folder") + ": no such folder to run it in");
   // Quotes group, and a shell's separators are plain characters.
-  EXPECT_TRUE(ExecuteFile("touch", "\"a b\" c;touch d $(x)", dir.path(), true));
+  EXPECT_EQ(ExecuteFile("touch", "\"a b\" c;touch d $(x)", dir.path(), true), "");
   EXPECT_TRUE(fs::exists(dir.File("a b")));
   EXPECT_TRUE(fs::exists(dir.File("c;touch")));
   EXPECT_TRUE(fs::exists(dir.File("$(x)")));
   EXPECT_FALSE(fs::exists(dir.File("x")));
   // A name in the program's code page reaches the started program as the disk spells it.
-  EXPECT_TRUE(ExecuteFile("touch", "caf\xE9", dir.path(), true));
+  EXPECT_EQ(ExecuteFile("touch", "caf\xE9", dir.path(), true), "");
   EXPECT_TRUE(fs::exists(dir.File("caf\xC3\xA9")));
 }
 
