@@ -35,6 +35,7 @@ struct RunOptions {
   bool virtualClock = false;
   int64_t frames = -1;       // end after this many frames (-1: no limit)
   std::string grabFile, transcriptFile, inputFile;
+  std::string inputGiven;  // edit: the --input file itself, which each part of the session reads a copy of
   std::vector<std::string> args;  // the program's command line
   std::vector<std::string> errorTexts;  // texts for the error slots (the language file); empty: "ERROR %d"
   std::string programFile;              // the running file when not the image (run: the source)

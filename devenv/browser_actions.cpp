@@ -189,22 +189,20 @@ std::vector<std::string> OpenSources() {
   return out;
 }
 
-// The build of the live buffer into a game at a host path: the open sources are its inputs and
-// its text goes into the temporary source the compile reads. False, with the cause, when that
-// cannot be written.
-// The run's --grab or --transcript option whose file is at the host path; "" when neither is
-// (standard output is no file).
-std::string RunOutputAt(const std::string& path) {
+// The run's --grab, --transcript or --input option whose file is at the host path; "" when none
+// is (standard output is no file).
+std::string RunFileAt(const std::string& path) {
   const RunOptions& o = g_runtime.options;
-  for (const auto& [option, file] : {std::pair{"--grab", &o.grabFile}, std::pair{"--transcript", &o.transcriptFile}})
+  for (const auto& [option, file] : {std::pair{"--grab", &o.grabFile}, std::pair{"--transcript", &o.transcriptFile},
+                                     std::pair{"--input", &o.inputGiven}})
     if (!file->empty() && *file != "-" && FsSameHostFile(path, *file)) return option;
   return "";
 }
 
-// Why a source or a game may not be written at the host path: it is the run's own output, which
-// the run writes over; "" when it may.
+// Why a source or a game may not be written at the host path: it is a file of the run's own,
+// which the run reads or writes over; "" when it may.
 std::string RunWritesThere(const std::string& path) {
-  const std::string option = RunOutputAt(path);
+  const std::string option = RunFileAt(path);
   return option.empty() ? "" : "it is the run's " + option + " file";
 }
 
@@ -214,6 +212,9 @@ std::string NeverWritten(const std::string& path) {
   return why.empty() ? RunWritesThere(path) : why;
 }
 
+// The build of the live buffer into a game at a host path: the open sources are its inputs and
+// its text goes into the temporary source the compile reads. False, with the cause, when that
+// cannot be written.
 bool PrepareBuild(ExeBuild& build, const std::string& name, const std::string& projectFolder, std::string* error) {
   build.output = Absolute(name);
   build.projectFolder = projectFolder;
@@ -381,6 +382,12 @@ void BrowserApplySelection(int32_t mode) {
         BrowserShowMessage(WithCause(kDescNotSaved, why));
         return;
       }
+      // A save over the source's own file is a plain save; over the other buffer's source or a
+      // file the program includes it would lose that file.
+      if (!FsSameHostFile(path, BrowserJoin(g_ide.projectFolder, g_ide.fileName)) && MadeFrom(path, false)) {
+        BrowserShowMessage(Desc(kDescOutputIsInput));
+        return;
+      }
       if (HostPathExists(path)) {
         Ask(3);
         return;
@@ -443,6 +450,12 @@ void BrowserApplySelection(int32_t mode) {
 
 bool BrowserSaveSource(const std::string& name) {
   const std::string path = Absolute(name);
+  // A source opened from a file of the run's own is never saved back over it.
+  if (const std::string why = RunWritesThere(path); !why.empty()) {
+    g_saveFailure = WithCause(kDescNotSaved, why);
+    BrowserShowMessage(g_saveFailure);
+    return false;
+  }
   if (!SaveEditorBuffer(path)) {
     g_saveFailure = WithCause(kDescNotSaved, FileErrorCause(errno));
     BrowserShowMessage(g_saveFailure);

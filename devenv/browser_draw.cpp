@@ -24,6 +24,9 @@ void Text(const std::string& text, int32_t x, int32_t y) {
 }
 void Centred(const std::string& text, int32_t cx, int32_t y) { Text(text, cx - IdeTextWidth(text) / 2, y); }
 
+// The widest line of text in the panel's message box.
+constexpr int32_t kMessageWidth = 390;
+
 // The end of a text that fits in width pixels (its front dropped).
 std::string ClipFront(const std::string& text, int32_t width) {
   size_t from = 0;
@@ -232,7 +235,21 @@ void BrowserDraw() {
   if (kind == 2 || kind == 3) IconFrame();
   if (!b.message.empty()) {
     if (Surface* box = BrowserPicture(2)) SurfaceBltFast(Screen(), 118, 205, box, nullptr, 0);
-    const std::string text = ClipFront(b.message, 390);
-    IdeDrawTextBand(Screen(), text, 2, 320 - IdeTextWidth(text) / 2, 222);
+    const std::vector<std::string> lines = BrowserMessageLines(b.message);
+    int32_t y = lines.size() == 1 ? 222 : 214;
+    for (const std::string& line : lines) {
+      IdeDrawTextBand(Screen(), line, 2, 320 - IdeTextWidth(line) / 2, y);
+      y += 16;
+    }
   }
+}
+
+std::vector<std::string> BrowserMessageLines(const std::string& text) {
+  if (IdeTextWidth(text) <= kMessageWidth) return {text};
+  // The first line ends at the last space that lets it fit; the second keeps the end.
+  size_t space = text.rfind(' ');
+  while (space != std::string::npos && space > 0 && IdeTextWidth(text.substr(0, space)) > kMessageWidth)
+    space = text.rfind(' ', space - 1);
+  if (space == std::string::npos || space == 0) return {ClipFront(text, kMessageWidth)};
+  return {text.substr(0, space), ClipFront(text.substr(space + 1), kMessageWidth)};
 }

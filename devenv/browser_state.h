@@ -123,3 +123,6 @@ void BrowserPerformAction(int32_t action);
 Surface* BrowserPicture(int32_t n);
 void BrowserChooseColours();
 int32_t BrowserThumbLength();
+// The lines the message box shows a message in: one, or two when it is too wide for one (the
+// second losing its front when that too is too wide).
+std::vector<std::string> BrowserMessageLines(const std::string& text);

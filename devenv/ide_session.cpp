@@ -80,6 +80,7 @@ std::string ScriptFrom(const std::string& text, int64_t from) {
 // from where the last part ended.
 RunOptions PartOptions(const EnvironmentRun& env) {
   RunOptions o = env.options;
+  o.inputGiven = env.options.inputFile;
   if (!env.options.inputFile.empty()) {
     o.inputFile = FsTempFolderFile("session_input.txt");
     FsWriteFileAtomic(o.inputFile, ScriptFrom(env.script, env.frames));

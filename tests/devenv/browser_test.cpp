@@ -10,6 +10,7 @@
 
 #include "devenv/browser_state.h"
 #include "devenv/ide_actions.h"
+#include "devenv/ide_draw.h"
 #include "devenv/ide_texts.h"
 #include "platform/codepage.h"
 #include "platform/fs.h"
@@ -215,33 +216,38 @@ TEST_F(BrowserTest, SaveAsAndMakeProgramWriteTheNameTyped) {
   EXPECT_FALSE(std::filesystem::exists(Work("?.vka")));
 }
 
-// Make Program never offers to replace a file the program is made from: either buffer's source
-// (made yet or not) or an included file (found as the compile finds it, from the project folder
-// wherever the panel has gone). The panel says so and keeps the name.
-TEST_F(BrowserTest, MakeProgramRefusesTheFilesTheProgramIsMadeFrom) {
+// Make Program and Save As never offer to replace a file the program is made from: the other
+// buffer's source, or either buffer's for Make Program (made yet or not), or an included file
+// (found as the compile finds it, from the project folder wherever the panel has gone). The
+// panel says so and keeps the name. Save As over the source's own file is a plain save.
+TEST_F(BrowserTest, MakeProgramAndSaveAsRefuseTheFilesTheProgramIsMadeFrom) {
   const char* const kFiles[][2] = {{"other.vka", "print 2\r\n"},
                                    {"lib.vka", "function f()\r\nendfunction\r\n"},
                                    {"game.vka", "#include LIB.vka\r\nprint 1\r\n"},
                                    {"notes", "notes"}};
   for (const auto& f : kFiles) dir_.Write(std::string("work/") + f[0], f[1]);
   std::filesystem::create_directory(Work("out"));
-  for (const int32_t live : {1, 2}) {
-    EditorSelectBuffer(3 - live, false);
-    ASSERT_TRUE(BrowserLoadSource(Work("other.vka")));
-    EditorSelectBuffer(live, false);
-    ASSERT_TRUE(BrowserLoadSource(Work("game.vka")));
-    for (const char* name : {"game.vka", "other.vka", "lib.vka", "notes", "new.vka", "../lib.vka"}) {
-      const bool refused = std::string(name) != "notes";
-      if (std::string(name) == "new.vka") g_ide.fileName = name;  // a new source, not saved yet
-      Open(11, 6);
-      for (size_t e = 0; name[0] == '.' && e < g_browser.entries.size(); ++e)
-        if (g_browser.entries[e].real == "out") BrowserOpenEntry(int32_t(e + 1));
-      BrowserSetField(1, name);
-      BrowserPerformAction(BrowserButtonAction(2));
-      EXPECT_EQ(g_ide.dialogMode, refused ? 11 : 13) << live << name;
-      EXPECT_EQ(g_browser.message, refused ? IdeText(IdeSection::Desc, kDescOutputIsInput) : "") << live << name;
-      EXPECT_EQ(GetBrowserItem(1), name);
-      BrowserClose();
+  for (const int32_t mode : {11, 2}) {
+    for (const int32_t live : {1, 2}) {
+      EditorSelectBuffer(3 - live, false);
+      ASSERT_TRUE(BrowserLoadSource(Work("other.vka")));
+      EditorSelectBuffer(live, false);
+      ASSERT_TRUE(BrowserLoadSource(Work("game.vka")));
+      for (const char* name : {"game.vka", "other.vka", "lib.vka", "notes", "new.vka", "../lib.vka"}) {
+        // Save As names a source: "notes" would be notes.VKA, and new.vka is its own name.
+        if (mode == 2 && (std::string(name) == "notes" || std::string(name) == "new.vka")) continue;
+        const bool refused = std::string(name) != "notes" && (mode == 11 || std::string(name) != "game.vka");
+        if (std::string(name) == "new.vka") g_ide.fileName = name;  // a new source, not saved yet
+        Open(mode, mode == 11 ? 6 : 3);
+        for (size_t e = 0; name[0] == '.' && e < g_browser.entries.size(); ++e)
+          if (g_browser.entries[e].real == "out") BrowserOpenEntry(int32_t(e + 1));
+        BrowserSetField(1, name);
+        BrowserPerformAction(BrowserButtonAction(2));
+        EXPECT_EQ(g_ide.dialogMode, refused ? mode : mode == 11 ? 13 : 3) << mode << live << name;
+        EXPECT_EQ(g_browser.message, refused ? IdeText(IdeSection::Desc, kDescOutputIsInput) : "") << mode << live << name;
+        EXPECT_EQ(GetBrowserItem(1), name);
+        BrowserClose();
+      }
     }
   }
   for (const auto& f : kFiles) EXPECT_EQ(dir_.Read(std::string("work/") + f[0]), f[1]);
@@ -249,8 +255,9 @@ TEST_F(BrowserTest, MakeProgramRefusesTheFilesTheProgramIsMadeFrom) {
 }
 
 // Make Program with media never offers to replace a file it packs, and neither Make Program nor
-// Save As writes where the run's own --grab or --transcript goes (there yet or not, however
-// spelt): the panel says why and the file stays.
+// Save As (nor a plain save of a source opened from there) writes where the run's own --grab or
+// --transcript goes (there yet or not, however spelt) or over its --input: the panel says why,
+// on lines that fit its box, and the file stays.
 TEST_F(BrowserTest, NoOutputIsAFileTheProgramPacksOrTheRunWrites) {
   Type("x = 1\n");
   g_ide.projectFolder = Work("");
@@ -259,6 +266,8 @@ TEST_F(BrowserTest, NoOutputIsAFileTheProgramPacksOrTheRunWrites) {
   dir_.Write("work/log.txt", "log");
   g_runtime.options.grabFile = Work("media/../shot.png");
   g_runtime.options.transcriptFile = Work("log.txt");
+  dir_.Write("work/in.txt", "script");
+  g_runtime.options.inputGiven = Work("in.txt");
   const std::string grab = ": it is the run's --grab file", transcript = ": it is the run's --transcript file";
   const struct {
     int32_t mode, kind;
@@ -270,6 +279,7 @@ TEST_F(BrowserTest, NoOutputIsAFileTheProgramPacksOrTheRunWrites) {
       {12, 7, "log.txt", IdeText(IdeSection::Desc, kDescNotBuilt) + transcript},
       {2, 3, "shot.png", IdeText(IdeSection::Desc, kDescNotSaved) + grab},
       {2, 3, "log.txt", IdeText(IdeSection::Desc, kDescNotSaved) + transcript},
+      {11, 6, "in.txt", IdeText(IdeSection::Desc, kDescNotBuilt) + ": it is the run's --input file"},
   };
   for (const auto& c : cases) {
     Open(c.mode, c.kind);
@@ -277,8 +287,17 @@ TEST_F(BrowserTest, NoOutputIsAFileTheProgramPacksOrTheRunWrites) {
     BrowserPerformAction(BrowserButtonAction(2));
     EXPECT_EQ(g_ide.dialogMode, c.mode) << c.name;
     EXPECT_EQ(g_browser.message, c.says) << c.name;
+    std::string shown;
+    for (const std::string& line : BrowserMessageLines(g_browser.message)) {
+      EXPECT_LE(IdeTextWidth(line), 390) << line;
+      shown += (shown.empty() ? "" : " ") + line;
+    }
+    EXPECT_EQ(shown, c.says);
     BrowserClose();
   }
+  g_ide.fileName = "log.txt";
+  IdeSaveSource();
+  EXPECT_EQ(g_ide.statusText, IdeText(IdeSection::Desc, kDescNotSaved) + transcript);
   // Make Program alone packs no media: the picture is no input of it, and it asks.
   Open(11, 6);
   BrowserSetField(1, "media\\backdrop.png");
@@ -287,8 +306,10 @@ TEST_F(BrowserTest, NoOutputIsAFileTheProgramPacksOrTheRunWrites) {
   BrowserClose();
   g_runtime.options.grabFile.clear();
   g_runtime.options.transcriptFile.clear();
+  g_runtime.options.inputGiven.clear();
   EXPECT_EQ(dir_.Read("work/media/backdrop.png"), "picture");
   EXPECT_EQ(dir_.Read("work/log.txt"), "log");
+  EXPECT_EQ(dir_.Read("work/in.txt"), "script");
   EXPECT_FALSE(std::filesystem::exists(Work("shot.png")));
 }
 
