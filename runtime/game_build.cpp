@@ -198,6 +198,10 @@ bool CompileIn(Compiler& compiler, const std::string& sourcePath, const std::str
   files->clear();
   for (const Compiler::SourceFile& f : compiler.SourceFiles())
     files->push_back(f.name.empty() ? sourcePath : AbsolutePath(f.name));
+  // The settings, language and keyword files the compile read are read by it too.
+  for (const std::string& read :
+       {AbsolutePath("SETUP.INI"), SettingsFileIn(ExeFolder()), LanguageFileOf(ExeFolder()), ExeFolder() + "keywords.txt"})
+    if (FsFileExists(read)) files->push_back(read);
   *refused = ok && !image.empty() && mayWrite && !mayWrite(*files);
   if (ok && !image.empty()) ok = !*refused && compiler.WriteImageFile(imagePath);
   FsEnterHostFolder(keep);

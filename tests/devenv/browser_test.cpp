@@ -216,13 +216,14 @@ TEST_F(BrowserTest, SaveAsAndMakeProgramWriteTheNameTyped) {
 }
 
 // Make Program never offers to replace a file the program is made from: either buffer's source
-// (made yet or not) or an included file (found as the compile finds it, from the project folder
-// wherever the panel has gone). The panel says so and keeps the name.
+// (made yet or not), an included file (found as the compile finds it, from the project folder
+// wherever the panel has gone) or the settings the compile reads. The panel says so and keeps the name.
 TEST_F(BrowserTest, MakeProgramRefusesTheFilesTheProgramIsMadeFrom) {
   const char* const kFiles[][2] = {{"other.vka", "print 2\r\n"},
                                    {"lib.vka", "function f()\r\nendfunction\r\n"},
                                    {"game.vka", "#include LIB.vka\r\nprint 1\r\n"},
-                                   {"notes", "notes"}};
+                                   {"notes", "notes"},
+                                   {"SETUP.INI", "[SETTINGS]\r\nTEXTLANGUAGE-CHARSET=204\r\n"}};
   for (const auto& f : kFiles) dir_.Write(std::string("work/") + f[0], f[1]);
   std::filesystem::create_directory(Work("out"));
   for (const int32_t live : {1, 2}) {
@@ -230,7 +231,7 @@ TEST_F(BrowserTest, MakeProgramRefusesTheFilesTheProgramIsMadeFrom) {
     ASSERT_TRUE(BrowserLoadSource(Work("other.vka")));
     EditorSelectBuffer(live, false);
     ASSERT_TRUE(BrowserLoadSource(Work("game.vka")));
-    for (const char* name : {"game.vka", "other.vka", "lib.vka", "notes", "new.vka", "../lib.vka"}) {
+    for (const char* name : {"game.vka", "other.vka", "lib.vka", "notes", "SETUP.INI", "new.vka", "../lib.vka"}) {
       const bool refused = std::string(name) != "notes";
       if (std::string(name) == "new.vka") g_ide.fileName = name;  // a new source, not saved yet
       Open(11, 6);
