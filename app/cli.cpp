@@ -195,8 +195,19 @@ void DebugLogFiles(const RunOptions& o, const std::string& program, const std::s
     logs.push_back(written);
   for (const std::string& log : logs) {
     struct stat st;
-    if (lstat(log.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) outputs->push_back({"the debug log", "VK.LOG", log});
+    if (lstat(log.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) outputs->push_back({"debug log", "VK.LOG", log});
   }
+}
+
+// The debug listing "VK.VKA" a compile writes beside its source (source: a host path) where the
+// settings there have RUNTIMETEST on: an output, as the debug log is.
+void ListingFile(const std::string& source, std::vector<CommandFile>* outputs) {
+  const std::string folder = FsHostFolderOf(source) + "/";
+  if (IniGetString(folder + "SETUP.INI", "SETTINGS", "RUNTIMETEST", "0") != "1") return;
+  const std::string listing = SideFileIn(folder, "VK.VKA");
+  struct stat st;
+  if (lstat(listing.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+    outputs->push_back({"debug listing", "VK.VKA", listing});
 }
 
 // Whether a file is written into rather than over: a device or a pipe.
@@ -254,10 +265,19 @@ std::vector<CommandFile> CompileInputs(const CommandFile& source, const std::vec
 bool RunFilesApart(const CommandFile& file, const RunOptions& o, std::string* error,
                    const std::vector<std::string>& read = {}, const std::string& current = "") {
   std::vector<CommandFile> inputs = CompileInputs(file, read), outputs;
+  if (file.what == "source file") ListingFile(file.path, &outputs);
   OptionFiles(o, &inputs, &outputs);
   const std::string program = FsHostFolderOf(file.path) + "/";
   DebugLogFiles(o, program, current.empty() ? program : current, &outputs);
   return OutputsApart(inputs, outputs, error);
+}
+
+// The outputs of a compile of the source: the debug listing where one is written, then out.
+std::vector<CommandFile> Written(const CommandFile& source, const CommandFile& out) {
+  std::vector<CommandFile> outputs;
+  ListingFile(source.path, &outputs);
+  outputs.push_back(out);
+  return outputs;
 }
 
 // The same for the source the environment opens: its included files are found by a compile,
@@ -317,7 +337,7 @@ int Compile(const std::vector<std::string>& args) {
   }
   CommandFile source{"source file", args[1], ""};
   if (!CommandLinePath(source.given, true, &source.path, &error) ||
-      !CommandLinePath(out.given, false, &out.path, &error) || !OutputsApart({source}, {out}, &error) ||
+      !CommandLinePath(out.given, false, &out.path, &error) || !OutputsApart({source}, Written(source, out), &error) ||
       !NotReadOnly(out, &error))
     return UsageError(error);
   if (const int status = SourceNotReadable(source.given, source.path)) return status;
@@ -325,7 +345,7 @@ int Compile(const std::vector<std::string>& args) {
   // The image is written only once the included files are known to be apart from it.
   CompileOutcome outcome;
   outcome.mayWriteImage = [&](const std::vector<std::string>& files) {
-    return OutputsApart(CompileInputs(source, files), {out}, &error);
+    return OutputsApart(CompileInputs(source, files), Written(source, out), &error);
   };
   if (CompileFile(source.given, out.path, nullptr, "", &outcome)) return kExitOk;
   return error.empty() ? kExitCompileError : UsageError(error);
@@ -396,7 +416,8 @@ int Build(const std::vector<std::string>& args) {
   const std::string self = SelfExecutablePath();
   const CommandFile runtime{"runtime", self, self};
   if (!CommandLinePath(in.given, true, &in.path, &error) || !CommandLinePath(out.given, false, &out.path, &error) ||
-      !OutputsApart({in, runtime}, {out}, &error) || !NotReadOnly(out, &error))
+      !OutputsApart({in, runtime}, source.empty() ? std::vector{out} : Written(in, out), &error) ||
+      !NotReadOnly(out, &error))
     return UsageError(error);
   // An image is loaded as a run loads it: one that would not run makes no game.
   if (source.empty() && !IsRegularFile(in.path)) return NotAFile(in.given, in.path);
@@ -416,7 +437,7 @@ int Build(const std::vector<std::string>& args) {
   if (media && !source.empty()) files = MediaFilesOfGame(FsHostFolderOf(in.path), out.path);
   std::vector<CommandFile> inputs = CompileInputs(in, outcome.files);
   for (const MediaFile& file : files) inputs.push_back({"media file", file.second, file.second});
-  if (!OutputsApart(inputs, {out}, &error)) return UsageError(error);
+  if (!OutputsApart(inputs, source.empty() ? std::vector{out} : Written(in, out), &error)) return UsageError(error);
   std::string game;
   const bool made = MakeGame(self, source.empty() ? in.path : image, files, &game, &error);
   if (!source.empty()) FsRemoveTempFolder();

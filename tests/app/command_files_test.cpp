@@ -163,6 +163,11 @@ TEST(CommandFiles, AnOutputThatIsAnInputIsRefused) {
   std::filesystem::create_directories(dir.File("lg"));
   dir.Write("lg/d.vka", "#include \"VK.LOG\"\nprint 1\n");
   dir.Write("lg/VK.LOG", "function g()\nendfunction\n");
+  std::filesystem::create_directories(dir.File("ls"));
+  dir.Write("ls/SETUP.INI", "[SETTINGS]\nRUNTIMETEST=1\n");
+  dir.Write("ls/a.vka", "print 1\n");
+  dir.Write("ls/i.vka", "#include \"VK.VKA\"\nprint 1\n");
+  dir.Write("ls/VK.VKA", "function h()\nendfunction\n");
   ASSERT_EQ(RunTool({"compile", "a.vka", "-o", "a.img"}, dir.path()).status, 0);
   ASSERT_EQ(link(dir.File("a.vka").c_str(), dir.File("other.vka").c_str()), 0);
   const std::string source = dir.Read("a.vka"), image = dir.Read("a.img");
@@ -193,6 +198,9 @@ TEST(CommandFiles, AnOutputThatIsAnInputIsRefused) {
       {"compile", "a.vka", "-o", "SETUP.INI"},
       {"build", "a.vka", "-o", "SETUP.INI"},
       RunArgs("a.vka", {"--transcript", "SETUP.INI"}),
+      {"compile", "ls/a.vka", "-o", "ls/VK.VKA"},
+      RunArgs("ls/i.vka"),
+      RunArgs("ls/a.vka", {"--transcript", "ls/VK.VKA"}),
   };
   for (const auto& args : kCases) {
     ProcessResult r = RunTool(args, dir.path());
@@ -207,6 +215,7 @@ TEST(CommandFiles, AnOutputThatIsAnInputIsRefused) {
     EXPECT_FALSE(std::filesystem::exists(dir.File("new.out")));
     EXPECT_EQ(dir.Read("VK.LOG"), "1 key A down\n");
     EXPECT_EQ(dir.Read("lg/VK.LOG"), "function g()\nendfunction\n");
+    EXPECT_EQ(dir.Read("ls/VK.VKA"), "function h()\nendfunction\n");
     EXPECT_EQ(dir.Read("SETUP.INI"), "[SETTINGS]\r\nTEXTLANGUAGE-CHARSET=204\r\n");
   }
   // Standard output is known by the file it opens, "-" as /dev/stdout: appended to the image,
