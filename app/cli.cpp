@@ -14,6 +14,8 @@
 #include "platform/events.h"
 #include "platform/fs.h"
 #include "platform/host_files.h"
+#include "platform/ini.h"
+#include "core/run_state.h"
 #include "runtime/game_build.h"
 #include "runtime/language_file.h"
 #include "runtime/startup.h"
@@ -177,6 +179,37 @@ void OptionFiles(const RunOptions& o, std::vector<CommandFile>* inputs, std::vec
     if (!file->empty()) outputs->push_back({option, *file, *file == "-" ? "/dev/stdout" : *file});
 }
 
+// The debug log of a run: in debug mode (--debug, or DEBUGMODE in the program's settings) or with
+// TRACEMODE or RUNTIMETEST in the settings of the folder the run starts in, the start removes
+// "VK.LOG" there and the run writes the one beside the program (program, current: those folders,
+// ending in '/'). Both are outputs; a link there is replaced, never written through.
+void DebugLogFiles(const RunOptions& o, const std::string& program, const std::string& current,
+                   std::vector<CommandFile>* outputs) {
+  const auto on = [](const std::string& settings, const char* key) {
+    return IniGetString(settings, "SETTINGS", key, "0") == "1";
+  };
+  const bool debug = o.debug || on(SettingsFileIn(program), "DEBUGMODE");
+  if (!debug && !on(current + "SETUP.INI", "TRACEMODE") && !on(current + "SETUP.INI", "RUNTIMETEST")) return;
+  std::vector<std::string> logs{current + "VK.LOG"};
+  if (const std::string written = SideFileIn(program, "VK.LOG"); !FsSameHostFile(written, logs[0]))
+    logs.push_back(written);
+  for (const std::string& log : logs) {
+    struct stat st;
+    if (lstat(log.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) outputs->push_back({"debug log", "VK.LOG", log});
+  }
+}
+
+// The debug listing "VK.VKA" a compile writes beside its source (source: a host path) where the
+// settings there have RUNTIMETEST on: an output, as the debug log is.
+void ListingFile(const std::string& source, std::vector<CommandFile>* outputs) {
+  const std::string folder = FsHostFolderOf(source) + "/";
+  if (IniGetString(folder + "SETUP.INI", "SETTINGS", "RUNTIMETEST", "0") != "1") return;
+  const std::string listing = SideFileIn(folder, "VK.VKA");
+  struct stat st;
+  if (lstat(listing.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+    outputs->push_back({"debug listing", "VK.VKA", listing});
+}
+
 // Whether a file is written into rather than over: a device or a pipe.
 bool WrittenInto(const std::string& path) {
   struct stat st;
@@ -209,28 +242,53 @@ bool NotReadOnly(const CommandFile& out, std::string* error) {
 }
 
 // The inputs of a compile: the source as the command line named it, and each included file it
-// read by its path (files: as CompileOutcome gives them, the source first).
+// read by its path, and the settings and language files it read (files: as CompileOutcome gives
+// them, the source first).
 std::vector<CommandFile> CompileInputs(const CommandFile& source, const std::vector<std::string>& files) {
   std::vector<CommandFile> inputs{source};
-  for (size_t k = 1; k < files.size(); ++k) inputs.push_back({"included file", files[k], files[k]});
+  for (size_t k = 1; k < files.size(); ++k) {
+    std::string name = files[k].substr(files[k].find_last_of('/') + 1);
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::toupper(c); });
+    const char* what = name == "SETUP.INI"      ? "settings file"
+                       : name == "WORDS.TXT"    ? "language file"
+                       : name == "KEYWORDS.TXT" ? "keyword file"
+                                                : "included file";
+    inputs.push_back({what, files[k], files[k]});
+  }
   return inputs;
 }
 
-// The files of a run, exec or edit, checked: the options' files, and none written over an input
-// (read: the files a compile of the source reads, the source first) or over the other output.
+// The files of a run, exec or edit, checked: the options' files and the debug log, and none
+// written over an input (read: the files a compile of the source reads, the source first) or
+// over another output.
+// The debug log is written in the program's folder; the run starts in current ("": that one).
 bool RunFilesApart(const CommandFile& file, const RunOptions& o, std::string* error,
-                   const std::vector<std::string>& read = {}) {
+                   const std::vector<std::string>& read = {}, const std::string& current = "") {
   std::vector<CommandFile> inputs = CompileInputs(file, read), outputs;
+  if (file.what == "source file") ListingFile(file.path, &outputs);
   OptionFiles(o, &inputs, &outputs);
+  const std::string program = FsHostFolderOf(file.path) + "/";
+  DebugLogFiles(o, program, current.empty() ? program : current, &outputs);
   return OutputsApart(inputs, outputs, error);
+}
+
+// The outputs of a compile of the source: the debug listing where one is written, then out.
+std::vector<CommandFile> Written(const CommandFile& source, const CommandFile& out) {
+  std::vector<CommandFile> outputs;
+  ListingFile(source.path, &outputs);
+  outputs.push_back(out);
+  return outputs;
 }
 
 // The same for the source the environment opens: its included files are found by a compile,
 // where there is an output they could be.
 bool EditFilesApart(const CommandFile& source, const RunOptions& o, std::string* error) {
+  if (source.path.empty()) return true;
   std::vector<CommandFile> inputs, outputs;
   OptionFiles(o, &inputs, &outputs);
-  return source.path.empty() || outputs.empty() || RunFilesApart(source, o, error, FilesOfSource(source.path));
+  const std::string folder = FsHostFolderOf(source.path) + "/";
+  DebugLogFiles(o, folder, folder, &outputs);
+  return outputs.empty() || RunFilesApart(source, o, error, FilesOfSource(source.path));
 }
 
 // A command whose files need a temporary folder where none can be made (the start said why).
@@ -244,7 +302,7 @@ int Exec(const std::vector<std::string>& args) {
   RunOptions o;
   if (!FileArgument(args, "a program image", &error) || !ParseRunOptions(args, 2, o, &error) ||
       !CommandLinePath(args[1], true, &image, &error) || !CheckOptionFiles(o, &error) ||
-      !RunFilesApart({"program image", args[1], image}, o, &error))
+      !RunFilesApart({"program image", args[1], image}, o, &error, {}, FsCurrentFolder() + "/"))
     return UsageError(error);
   o.errorTexts = LanguageErrorTexts();
   if (!IsRegularFile(image)) return NotAFile(args[1], image);
@@ -279,7 +337,7 @@ int Compile(const std::vector<std::string>& args) {
   }
   CommandFile source{"source file", args[1], ""};
   if (!CommandLinePath(source.given, true, &source.path, &error) ||
-      !CommandLinePath(out.given, false, &out.path, &error) || !OutputsApart({source}, {out}, &error) ||
+      !CommandLinePath(out.given, false, &out.path, &error) || !OutputsApart({source}, Written(source, out), &error) ||
       !NotReadOnly(out, &error))
     return UsageError(error);
   if (const int status = SourceNotReadable(source.given, source.path)) return status;
@@ -287,7 +345,7 @@ int Compile(const std::vector<std::string>& args) {
   // The image is written only once the included files are known to be apart from it.
   CompileOutcome outcome;
   outcome.mayWriteImage = [&](const std::vector<std::string>& files) {
-    return OutputsApart(CompileInputs(source, files), {out}, &error);
+    return OutputsApart(CompileInputs(source, files), Written(source, out), &error);
   };
   if (CompileFile(source.given, out.path, nullptr, "", &outcome)) return kExitOk;
   return error.empty() ? kExitCompileError : UsageError(error);
@@ -358,7 +416,8 @@ int Build(const std::vector<std::string>& args) {
   const std::string self = SelfExecutablePath();
   const CommandFile runtime{"runtime", self, self};
   if (!CommandLinePath(in.given, true, &in.path, &error) || !CommandLinePath(out.given, false, &out.path, &error) ||
-      !OutputsApart({in, runtime}, {out}, &error) || !NotReadOnly(out, &error))
+      !OutputsApart({in, runtime}, source.empty() ? std::vector{out} : Written(in, out), &error) ||
+      !NotReadOnly(out, &error))
     return UsageError(error);
   // An image is loaded as a run loads it: one that would not run makes no game.
   if (source.empty() && !IsRegularFile(in.path)) return NotAFile(in.given, in.path);
@@ -378,7 +437,7 @@ int Build(const std::vector<std::string>& args) {
   if (media && !source.empty()) files = MediaFilesOfGame(FsHostFolderOf(in.path), out.path);
   std::vector<CommandFile> inputs = CompileInputs(in, outcome.files);
   for (const MediaFile& file : files) inputs.push_back({"media file", file.second, file.second});
-  if (!OutputsApart(inputs, {out}, &error)) return UsageError(error);
+  if (!OutputsApart(inputs, source.empty() ? std::vector{out} : Written(in, out), &error)) return UsageError(error);
   std::string game;
   const bool made = MakeGame(self, source.empty() ? in.path : image, files, &game, &error);
   if (!source.empty()) FsRemoveTempFolder();

@@ -10,6 +10,7 @@ constexpr size_t kTextLimit = 255;
 Compiler::Compiler() { ResetCompiler(); }
 
 void Compiler::ResetCompiler() {
+  listing_.clear();
   InitCompilePass();
   resultText_.clear();
   errorMessage_.clear();

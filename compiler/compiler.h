@@ -47,8 +47,10 @@ class Compiler {
   void SetMessageTexts(const std::vector<std::string>& texts);
   // Called with a percentage 0..100, at most ten times per pass.
   void SetProgressCallback(std::function<void(int)> progress) { progress_ = std::move(progress); }
-  // Writes the debug listing of the working text before compiling (the RUNTIMETEST setting).
+  // Keeps the working text, included files in place, for the debug listing (the RUNTIMETEST
+  // setting); the caller writes it once it knows the files read.
   void SetDebugListing(bool on) { debugListing_ = on; }
+  const std::string& DebugListingText() const { return listing_; }
   // The code page of the program's texts, which the image carries (0: none, as images made
   // before it was carried).
   void SetCodePage(int32_t codePage) { codePage_ = codePage; }
@@ -241,6 +243,7 @@ class Compiler {
   std::vector<std::string> messages_;
   std::function<void(int)> progress_;
   bool debugListing_ = false;
+  std::string listing_;
   int32_t codePage_ = 0;
 
   // Code and the line of each code word.

@@ -180,7 +180,7 @@ bool Compiler::MainPass(int mode, int16_t startFunction) {
   progressTotal_ = total > 0 ? total : 1;
   lastProgressStep_ = 0;
   nextProgressLine_ = NextProgressLine();
-  if (debugListing_) WriteDebugListing(working_.data(), uint32_t(working_.size()));
+  if (debugListing_) listing_.assign(working_.data(), working_.size());
   inFunction_ = false;
   currentFunction_ = startFunction;
   errorText_.clear();

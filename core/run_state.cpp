@@ -34,14 +34,10 @@ const SourceMap::Keyword* SourceMap::KeywordOf(int64_t command) const {
   return at != keywords.end() && at->first == command ? &at->second : nullptr;
 }
 
-namespace {
-
 std::string SideFileIn(const std::string& folder, const std::string& name) {
   if (FsFolderWritable(folder.empty() ? "." : folder)) return folder + name;
   return FsConfigFile(name);
 }
-
-}  // namespace
 
 std::string ProgramSideFile(const std::string& name) { return SideFileIn(g_runtime.programFolder, name); }
 

@@ -65,6 +65,8 @@ extern RuntimeState g_runtime;
 // Files that belong beside the program ("VK.LOG", "VK.VKA"): in the program folder, or in the
 // per-user settings folder where the program folder cannot be written.
 std::string ProgramSideFile(const std::string& name);
+// The same for a folder given ("" the current one; else ending in '/').
+std::string SideFileIn(const std::string& folder, const std::string& name);
 // The settings file "SETUP.INI": the program folder's, or the per-user one where the program
 // folder cannot be written and holds none.
 std::string ProgramSettingsFile();

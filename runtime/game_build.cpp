@@ -11,7 +11,9 @@
 #include <filesystem>
 
 #include "compiler/compiler.h"
+#include "core/errors.h"
 #include "core/loader.h"
+#include "core/run_state.h"
 #include "core/pack.h"
 #include "platform/codepage.h"
 #include "platform/codepage_tables.h"
@@ -199,6 +201,15 @@ bool CompileIn(Compiler& compiler, const std::string& sourcePath, const std::str
   files->clear();
   for (const Compiler::SourceFile& f : compiler.SourceFiles())
     files->push_back(f.name.empty() ? sourcePath : AbsolutePath(f.name));
+  // The settings, language and keyword files the compile read are read by it too.
+  for (const std::string& read :
+       {AbsolutePath("SETUP.INI"), SettingsFileIn(ExeFolder()), LanguageFileOf(ExeFolder()), ExeFolder() + "keywords.txt"})
+    if (FsFileExists(read)) files->push_back(read);
+  // The listing never replaces a file the compile read (the command line refuses that).
+  const std::string& listing = compiler.DebugListingText();
+  if (!listing.empty() &&
+      std::none_of(files->begin(), files->end(), [](const std::string& f) { return FsSameHostFile(f, ProgramSideFile("VK.VKA")); }))
+    WriteDebugListing(listing.data(), uint32_t(listing.size()));
   *refused = ok && !image.empty() && mayWrite && !mayWrite(*files);
   if (ok && !image.empty()) ok = !*refused && compiler.WriteImageFile(imagePath);
   FsEnterHostFolder(keep);

@@ -26,7 +26,8 @@ struct CompileOutcome {
   std::string message;
   int32_t errorLine = 0;  // 0 when the error has no line
   // The absolute host paths of the files the compile read, after a success or a failure: the
-  // source first (when it could be read), then each included file that could be read.
+  // source first (when it could be read), then each included file that could be read, then the
+  // settings files (SETUP.INI), language file and keywords.txt that exist where it read them.
   std::vector<std::string> files;
   // Given by the caller: asked, with files, before the image is written; when it answers false
   // no image is written and the compile fails without a message (the caller says why).

@@ -62,9 +62,13 @@ void ReadLanguageText(const std::string& text, LanguageTables& out) {
   }
 }
 
-bool LoadLanguageTables(const std::string& programFolder) {
+std::string LanguageFileOf(const std::string& programFolder) {
   std::string language = IniGetString(programFolder + "SETUP.INI", "SETTINGS", "TEXTLANGUAGE", "English");
-  std::string file = programFolder + "LANG/" + Upper(language) + "/WORDS.TXT";
+  return programFolder + "LANG/" + Upper(language) + "/WORDS.TXT";
+}
+
+bool LoadLanguageTables(const std::string& programFolder) {
+  const std::string file = LanguageFileOf(programFolder);
   std::string text;
   if (FsFileExists(file) && FsReadFile(file, text)) {
     ReadLanguageText(text, g_language);

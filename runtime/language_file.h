@@ -17,3 +17,5 @@ void ReadLanguageText(const std::string& text, LanguageTables& out);
 // "/WORDS.TXT" when it exists (TEXTLANGUAGE from "SETUP.INI", default "English"), otherwise
 // the English file built into the program. Returns false when neither is there.
 bool LoadLanguageTables(const std::string& programFolder);
+// The path of the language file LoadLanguageTables looks for.
+std::string LanguageFileOf(const std::string& programFolder);

@@ -158,6 +158,16 @@ TEST(CommandFiles, AnOutputThatIsAnInputIsRefused) {
   dir.Write("in.txt", "1 key A down\n");
   dir.Write("inc/pic.png", "picture");
   dir.Write("same.out", "kept");
+  dir.Write("VK.LOG", "1 key A down\n");
+  dir.Write("SETUP.INI", "[SETTINGS]\r\nTEXTLANGUAGE-CHARSET=204\r\n");
+  std::filesystem::create_directories(dir.File("lg"));
+  dir.Write("lg/d.vka", "#include \"VK.LOG\"\nprint 1\n");
+  dir.Write("lg/VK.LOG", "function g()\nendfunction\n");
+  std::filesystem::create_directories(dir.File("ls"));
+  dir.Write("ls/SETUP.INI", "[SETTINGS]\nRUNTIMETEST=1\n");
+  dir.Write("ls/a.vka", "print 1\n");
+  dir.Write("ls/i.vka", "#include \"VK.VKA\"\nprint 1\n");
+  dir.Write("ls/VK.VKA", "function h()\nendfunction\n");
   ASSERT_EQ(RunTool({"compile", "a.vka", "-o", "a.img"}, dir.path()).status, 0);
   ASSERT_EQ(link(dir.File("a.vka").c_str(), dir.File("other.vka").c_str()), 0);
   const std::string source = dir.Read("a.vka"), image = dir.Read("a.img");
@@ -180,6 +190,17 @@ TEST(CommandFiles, AnOutputThatIsAnInputIsRefused) {
       RunArgs("a.vka", {"--transcript", "same.out", "--grab", "same.out"}),
       {"exec", "a.img", "--headless", "--frames", "2", "--grab", "same.out", "--transcript", "same.out"},
       RunArgs("a.vka", {"--transcript", "new.out", "--grab", "inc/../new.out"}),
+      RunArgs("a.vka", {"--debug", "--input", "VK.LOG"}),
+      RunArgs("a.vka", {"--debug", "--transcript", "VK.LOG"}),
+      {"exec", "a.img", "--headless", "--frames", "2", "--debug", "--grab", "VK.LOG"},
+      RunArgs("lg/d.vka", {"--debug"}),
+      {"edit", "lg/d.vka", "--headless", "--frames", "2", "--debug"},
+      {"compile", "a.vka", "-o", "SETUP.INI"},
+      {"build", "a.vka", "-o", "SETUP.INI"},
+      RunArgs("a.vka", {"--transcript", "SETUP.INI"}),
+      {"compile", "ls/a.vka", "-o", "ls/VK.VKA"},
+      RunArgs("ls/i.vka"),
+      RunArgs("ls/a.vka", {"--transcript", "ls/VK.VKA"}),
   };
   for (const auto& args : kCases) {
     ProcessResult r = RunTool(args, dir.path());
@@ -192,6 +213,10 @@ TEST(CommandFiles, AnOutputThatIsAnInputIsRefused) {
     EXPECT_EQ(dir.Read("inc/pic.png"), "picture");
     EXPECT_EQ(dir.Read("same.out"), "kept");
     EXPECT_FALSE(std::filesystem::exists(dir.File("new.out")));
+    EXPECT_EQ(dir.Read("VK.LOG"), "1 key A down\n");
+    EXPECT_EQ(dir.Read("lg/VK.LOG"), "function g()\nendfunction\n");
+    EXPECT_EQ(dir.Read("ls/VK.VKA"), "function h()\nendfunction\n");
+    EXPECT_EQ(dir.Read("SETUP.INI"), "[SETTINGS]\r\nTEXTLANGUAGE-CHARSET=204\r\n");
   }
   // Standard output is known by the file it opens, "-" as /dev/stdout: appended to the image,
   // it is an input. The game begins with the executable that builds it: never written over.
@@ -210,6 +235,10 @@ TEST(CommandFiles, AnOutputThatIsAnInputIsRefused) {
   EXPECT_EQ(self.status, 2) << self.err;
   EXPECT_NE(self.err.find("-o vellumark would write over the runtime "), std::string::npos) << self.err;
   EXPECT_EQ(std::filesystem::file_size(dir.File("vellumark")), runtime);
+  // The settings beside the executable are read where the source's folder has none.
+  ProcessResult settings = RunProcess(dir.File("vellumark"), {"compile", "inc/lib.vka", "-o", "SETUP.INI"}, dir.path());
+  EXPECT_EQ(settings.status, 2) << settings.err;
+  EXPECT_EQ(dir.Read("SETUP.INI"), "[SETTINGS]\r\nTEXTLANGUAGE-CHARSET=204\r\n");
   // A device is written into, never over: it may be both outputs, and an input too.
   EXPECT_EQ(RunTool(RunArgs("a.vka", {"--input", "/dev/null", "--transcript", "/dev/null", "--grab", "/dev/null"}),
                     dir.path()).status, 0);

@@ -217,14 +217,15 @@ TEST_F(BrowserTest, SaveAsAndMakeProgramWriteTheNameTyped) {
 }
 
 // Make Program and Save As never offer to replace a file the program is made from: the other
-// buffer's source, or either buffer's for Make Program (made yet or not), or an included file
-// (found as the compile finds it, from the project folder wherever the panel has gone). The
-// panel says so and keeps the name. Save As over the source's own file is a plain save.
+// buffer's source, or either buffer's for Make Program (made yet or not), an included file
+// (found as the compile finds it, from the project folder wherever the panel has gone) or the
+// settings the compile reads. The panel says so and keeps the name. Save As over the source's own file is a plain save.
 TEST_F(BrowserTest, MakeProgramAndSaveAsRefuseTheFilesTheProgramIsMadeFrom) {
   const char* const kFiles[][2] = {{"other.vka", "print 2\r\n"},
                                    {"lib.vka", "function f()\r\nendfunction\r\n"},
                                    {"game.vka", "#include LIB.vka\r\nprint 1\r\n"},
-                                   {"notes", "notes"}};
+                                   {"notes", "notes"},
+                                   {"SETUP.INI", "[SETTINGS]\r\nTEXTLANGUAGE-CHARSET=204\r\n"}};
   for (const auto& f : kFiles) dir_.Write(std::string("work/") + f[0], f[1]);
   std::filesystem::create_directory(Work("out"));
   for (const int32_t mode : {11, 2}) {
@@ -233,7 +234,7 @@ TEST_F(BrowserTest, MakeProgramAndSaveAsRefuseTheFilesTheProgramIsMadeFrom) {
       ASSERT_TRUE(BrowserLoadSource(Work("other.vka")));
       EditorSelectBuffer(live, false);
       ASSERT_TRUE(BrowserLoadSource(Work("game.vka")));
-      for (const char* name : {"game.vka", "other.vka", "lib.vka", "notes", "new.vka", "../lib.vka"}) {
+      for (const char* name : {"game.vka", "other.vka", "lib.vka", "notes", "SETUP.INI", "new.vka", "../lib.vka"}) {
         // Save As names a source: "notes" would be notes.VKA, and new.vka is its own name.
         if (mode == 2 && (std::string(name) == "notes" || std::string(name) == "new.vka")) continue;
         const bool refused = std::string(name) != "notes" && (mode == 11 || std::string(name) != "game.vka");

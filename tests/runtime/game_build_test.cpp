@@ -176,10 +176,12 @@ TEST(GameBuild, ACompileNamesTheFilesItRead) {
   EXPECT_EQ(outcome.files, (std::vector<std::string>{dir.File("sub/bad.vka"), dir.File("sub/b.vka")}));
   testing::internal::GetCapturedStderr();
   // The same found without a word, though an included file is missing, and without the listing
-  // the folder's settings ask a compile for.
+  // the folder's settings ask a compile for; the settings read are named after the sources.
   dir.Write("sub/SETUP.INI", "[SETTINGS]\nRUNTIMETEST=1\n");
   testing::internal::CaptureStderr();
-  EXPECT_EQ(FilesOfSource(dir.File("sub/a.vka")), read);
+  std::vector<std::string> withSettings = read;
+  withSettings.push_back(dir.File("sub/SETUP.INI"));
+  EXPECT_EQ(FilesOfSource(dir.File("sub/a.vka")), withSettings);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
   EXPECT_FALSE(std::filesystem::exists(dir.File("sub/VK.VKA")));
   // A compile of its own, as the command line's: no program folder is left from an earlier run.
