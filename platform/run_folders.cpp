@@ -360,7 +360,9 @@ std::string ChangeableAbove(const std::string& path, std::string* resolved = nul
 // least closed to others' writing where its mode cannot change). Its descriptor, or -1 with why
 // set.
 int OpenCheckedFolder(const std::string& path, bool own, std::string& why) {
-  int fd = open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  // Folders are passed through with search permission only (O_PATH), as a folder other users
+  // may only pass through (0711) allows; one whose mode may change is opened for reading.
+  int fd = open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) why = FileErrorCause(errno);
   std::string at;
   for (size_t from = 1; fd >= 0 && from <= path.size();) {
@@ -370,12 +372,12 @@ int OpenCheckedFolder(const std::string& path, bool own, std::string& why) {
     if (name.empty()) continue;
     at += "/" + name;
     const bool last = from > path.size();
-    constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-    int next = openat(fd, name.c_str(), kFlags);
+    constexpr int kFlags = O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    int next = openat(fd, name.c_str(), kFlags | (own && last ? O_RDONLY : O_PATH));
     bool made = false;
     if (next < 0 && errno == ENOENT && own) {
       made = mkdirat(fd, name.c_str(), 0700) == 0;
-      next = made || errno == EEXIST ? openat(fd, name.c_str(), kFlags) : -1;
+      next = made || errno == EEXIST ? openat(fd, name.c_str(), kFlags | (made || last ? O_RDONLY : O_PATH)) : -1;
     }
     const int error = errno;
     close(fd);

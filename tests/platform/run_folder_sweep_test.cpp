@@ -475,6 +475,8 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
       {"a home of a group another entry of its id gives another user", "-", "@twin", "@tmp",
        "tmp/vellumark-" + std::to_string(getuid()), "^vellumark: @twin/.local/state/vellumark: other users can "
        "change @twin above it"},
+      {"a home below a folder others may only pass through, seen by another user", "-", "@pass/home", "@tmp",
+       "pass/home/.local/state/vellumark", "^$", true},
       {"no place at all", "@open/state", "@home", "@open", "/tmp",
        "@open/vellumark-[0-9]+: other users can change @open above it; @open: other users can change @open; "
        "no run folder can be made, so the run's files go to /tmp/vellumark-[0-9]+-......\n$"},
@@ -602,6 +604,10 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
             for (int b = 0; b < bytes; ++b) acl += char(value >> (8 * b) & 0xFF);
         setxattr(home.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0);
       }
+      // A home of nobody's in a folder others may only pass through.
+      fs::create_directories(base + "/pass/home");
+      chmod((base + "/pass").c_str(), 0711);
+      if (geteuid() == 0 && chown((base + "/pass/home").c_str(), 65534, 65534) != 0) FAIL() << "chown";
       // A 0775 home of the user's own group, whose id a second group entry gives nobody.
       fs::create_directories(base + "/twin");
       chmod((base + "/twin").c_str(), 0775);
