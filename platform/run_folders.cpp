@@ -220,31 +220,36 @@ bool PrivateGroup(gid_t gid) {
   return !others;
 }
 
-// Whether the folder's access list lets anyone but the user and its private group write in it:
-// a named user or group entry with writing that its mask leaves.
-bool AclLetsOthersWrite(const std::string& folder) {
+// Whether anyone but the user, root and the user's private group can write in the folder (at
+// path, st its stat) through its group or access list. With an access list the mode's group bits
+// are the list's mask: the owning group's rights are its own entry, and each group or named
+// entry writes only as far as the mask lets it.
+bool GroupOrAclLetsOthersWrite(const struct stat& st, const std::string& folder) {
+  const bool groupOthers = !PrivateGroup(st.st_gid);
   // Every entry is read, however many: the list is read whole at the size it has now.
   std::vector<unsigned char> acl;
   ssize_t n = -1;
   for (int attempt = 0; attempt < 8; ++attempt) {
     n = lgetxattr(folder.c_str(), "system.posix_acl_access", nullptr, 0);
-    if (n < 0) return false;  // none (ENODATA, ENOTSUP)
+    if (n < 0) return (st.st_mode & 020) != 0 && groupOthers;  // none (ENODATA, ENOTSUP)
     acl.resize(size_t(n) + 1);
     n = lgetxattr(folder.c_str(), "system.posix_acl_access", acl.data(), acl.size());
     if (n >= 0 || errno != ERANGE) break;  // ERANGE: it grew meanwhile
   }
-  if (n < 0) return errno == ERANGE;  // one that cannot be read whole counts as open
+  if (n < 0) return errno == ERANGE || ((st.st_mode & 020) != 0 && groupOthers);  // unread whole: open
   const auto field = [&acl](size_t at, size_t bytes) {
     uint32_t v = 0;
     for (size_t k = bytes; k-- > 0;) v = v << 8 | acl[at + k];
     return v;
   };
-  constexpr uint32_t kUser = 0x02, kGroup = 0x08, kMask = 0x10, kWrite = 0x02;
+  constexpr uint32_t kUser = 0x02, kGroupObj = 0x04, kGroup = 0x08, kMask = 0x10, kWrite = 0x02;
   uint32_t mask = kWrite, others = 0;  // the mask, and the writing of the others' entries
   for (ssize_t at = 4; at + 8 <= n; at += 8) {
     const uint32_t tag = field(size_t(at), 2), id = field(size_t(at) + 4, 4), perm = field(size_t(at) + 2, 2);
     if (tag == kMask) mask = perm;
-    if ((tag == kUser && id != getuid()) || (tag == kGroup && !PrivateGroup(gid_t(id)))) others |= perm;
+    if ((tag == kUser && id != getuid() && id != 0) || (tag == kGroup && !PrivateGroup(gid_t(id))) ||
+        (tag == kGroupObj && groupOthers))
+      others |= perm;
   }
   return (others & mask & kWrite) != 0;
 }
@@ -290,7 +295,7 @@ bool OthersCanChange(const struct stat& st, const std::string& path) {
                                                       AboveHomeOrTemp(path, HomeFolder(), SharedTemp())));
   if (!system && st.st_uid != getuid()) return true;
   if ((st.st_mode & S_ISVTX) != 0) return false;
-  return (st.st_mode & 002) != 0 || ((st.st_mode & 020) != 0 && !PrivateGroup(st.st_gid)) || AclLetsOthersWrite(path);
+  return (st.st_mode & 002) != 0 || GroupOrAclLetsOthersWrite(st, path);
 }
 
 // Puts the names of a path on the stack of those still to walk, its first name on top.
