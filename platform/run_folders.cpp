@@ -616,17 +616,18 @@ bool IsRunFileName(const std::string& name) {
   return temporary || (name.rfind("_virtual.", 0) == 0 && name.find('/') == std::string::npos);
 }
 
-// Whether the folder open as folder, found in a place other users share, proves it is a run's:
-// it holds a run's lock or record, and nothing but regular files a run writes there. A name alone
-// proves nothing (a script's "mktemp -d /tmp/run-$$-XXXXXX" is named as a run folder).
-bool ProvesRunFolder(int folder) {
+// Whether the folder open as folder holds nothing but regular files a run writes there (a folder
+// holding anything else, a subfolder or a file of the user's, is never the run's to remove), and
+// with proof, also a run's lock or record: in a place other users share a name alone proves
+// nothing (a script's "mktemp -d /tmp/run-$$-XXXXXX" is named as a run folder).
+bool HoldsOnlyRunFiles(int folder, bool proof) {
   const int listed = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   DIR* dir = listed < 0 ? nullptr : fdopendir(listed);
   if (!dir) {
     if (listed >= 0) close(listed);
     return false;
   }
-  bool proof = false, only = true;
+  bool proved = !proof, only = true;
   while (const dirent* e = readdir(dir)) {
     const std::string name = e->d_name;
     if (name == "." || name == "..") continue;
@@ -635,21 +636,22 @@ bool ProvesRunFolder(int folder) {
       only = false;
       break;
     }
-    proof = proof || name == kRunFolderLock || name == kRunFolderCopies || name == kRunFolderWork;
+    proved = proved || name == kRunFolderLock || name == kRunFolderCopies || name == kRunFolderWork;
   }
   closedir(dir);
-  return proof && only;
+  return proved && only;
 }
 
 // Sweeps one entry of a root open as root: the folder is opened once, never through a link,
-// checked on its descriptor, and then only used through it. In a place others share (shared)
-// only a folder that proves it is a run's is looked into further.
+// checked on its descriptor, and then only used through it. Only a folder holding nothing but a
+// run's files is looked into further; in a place others share (shared) only one that proves it
+// is a run's.
 void SweepEntry(int root, const std::string& rootPath, const std::string& name, bool run, bool shared, time_t now) {
   const int folder = openat(root, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (folder < 0) return;
   struct stat st;
   // This user's folders only.
-  if (fstat(folder, &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid() || (shared && !ProvesRunFolder(folder))) {
+  if (fstat(folder, &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid() || !HoldsOnlyRunFiles(folder, shared)) {
     close(folder);
     return;
   }
