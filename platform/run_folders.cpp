@@ -220,31 +220,36 @@ bool PrivateGroup(gid_t gid) {
   return !others;
 }
 
-// Whether the folder's access list lets anyone but the user and its private group write in it:
-// a named user or group entry with writing that its mask leaves.
-bool AclLetsOthersWrite(const std::string& folder) {
+// Whether anyone but the user, root and the user's private group can write in the folder (at
+// path, st its stat) through its group or access list. With an access list the mode's group bits
+// are the list's mask: the owning group's rights are its own entry, and each group or named
+// entry writes only as far as the mask lets it.
+bool GroupOrAclLetsOthersWrite(const struct stat& st, const std::string& folder) {
+  const bool groupOthers = !PrivateGroup(st.st_gid);
   // Every entry is read, however many: the list is read whole at the size it has now.
   std::vector<unsigned char> acl;
   ssize_t n = -1;
   for (int attempt = 0; attempt < 8; ++attempt) {
     n = lgetxattr(folder.c_str(), "system.posix_acl_access", nullptr, 0);
-    if (n < 0) return false;  // none (ENODATA, ENOTSUP)
+    if (n < 0) return (st.st_mode & 020) != 0 && groupOthers;  // none (ENODATA, ENOTSUP)
     acl.resize(size_t(n) + 1);
     n = lgetxattr(folder.c_str(), "system.posix_acl_access", acl.data(), acl.size());
     if (n >= 0 || errno != ERANGE) break;  // ERANGE: it grew meanwhile
   }
-  if (n < 0) return errno == ERANGE;  // one that cannot be read whole counts as open
+  if (n < 0) return errno == ERANGE || ((st.st_mode & 020) != 0 && groupOthers);  // unread whole: open
   const auto field = [&acl](size_t at, size_t bytes) {
     uint32_t v = 0;
     for (size_t k = bytes; k-- > 0;) v = v << 8 | acl[at + k];
     return v;
   };
-  constexpr uint32_t kUser = 0x02, kGroup = 0x08, kMask = 0x10, kWrite = 0x02;
+  constexpr uint32_t kUser = 0x02, kGroupObj = 0x04, kGroup = 0x08, kMask = 0x10, kWrite = 0x02;
   uint32_t mask = kWrite, others = 0;  // the mask, and the writing of the others' entries
   for (ssize_t at = 4; at + 8 <= n; at += 8) {
     const uint32_t tag = field(size_t(at), 2), id = field(size_t(at) + 4, 4), perm = field(size_t(at) + 2, 2);
     if (tag == kMask) mask = perm;
-    if ((tag == kUser && id != getuid()) || (tag == kGroup && !PrivateGroup(gid_t(id)))) others |= perm;
+    if ((tag == kUser && id != getuid() && id != 0) || (tag == kGroup && !PrivateGroup(gid_t(id))) ||
+        (tag == kGroupObj && groupOthers))
+      others |= perm;
   }
   return (others & mask & kWrite) != 0;
 }
@@ -290,7 +295,7 @@ bool OthersCanChange(const struct stat& st, const std::string& path) {
                                                       AboveHomeOrTemp(path, HomeFolder(), SharedTemp())));
   if (!system && st.st_uid != getuid()) return true;
   if ((st.st_mode & S_ISVTX) != 0) return false;
-  return (st.st_mode & 002) != 0 || ((st.st_mode & 020) != 0 && !PrivateGroup(st.st_gid)) || AclLetsOthersWrite(path);
+  return (st.st_mode & 002) != 0 || GroupOrAclLetsOthersWrite(st, path);
 }
 
 // Puts the names of a path on the stack of those still to walk, its first name on top.
@@ -360,7 +365,9 @@ std::string ChangeableAbove(const std::string& path, std::string* resolved = nul
 // least closed to others' writing where its mode cannot change). Its descriptor, or -1 with why
 // set.
 int OpenCheckedFolder(const std::string& path, bool own, std::string& why) {
-  int fd = open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  // Folders are passed through with search permission only (O_PATH), as a folder other users
+  // may only pass through (0711) allows; one whose mode may change is opened for reading.
+  int fd = open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) why = FileErrorCause(errno);
   std::string at;
   for (size_t from = 1; fd >= 0 && from <= path.size();) {
@@ -370,12 +377,12 @@ int OpenCheckedFolder(const std::string& path, bool own, std::string& why) {
     if (name.empty()) continue;
     at += "/" + name;
     const bool last = from > path.size();
-    constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-    int next = openat(fd, name.c_str(), kFlags);
+    constexpr int kFlags = O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    int next = openat(fd, name.c_str(), kFlags | (own && last ? O_RDONLY : O_PATH));
     bool made = false;
     if (next < 0 && errno == ENOENT && own) {
       made = mkdirat(fd, name.c_str(), 0700) == 0;
-      next = made || errno == EEXIST ? openat(fd, name.c_str(), kFlags) : -1;
+      next = made || errno == EEXIST ? openat(fd, name.c_str(), kFlags | (made || last ? O_RDONLY : O_PATH)) : -1;
     }
     const int error = errno;
     close(fd);
@@ -609,17 +616,18 @@ bool IsRunFileName(const std::string& name) {
   return temporary || (name.rfind("_virtual.", 0) == 0 && name.find('/') == std::string::npos);
 }
 
-// Whether the folder open as folder, found in a place other users share, proves it is a run's:
-// it holds a run's lock or record, and nothing but regular files a run writes there. A name alone
-// proves nothing (a script's "mktemp -d /tmp/run-$$-XXXXXX" is named as a run folder).
-bool ProvesRunFolder(int folder) {
+// Whether the folder open as folder holds nothing but regular files a run writes there (a folder
+// holding anything else, a subfolder or a file of the user's, is never the run's to remove), and
+// with proof, also a run's lock or record: in a place other users share a name alone proves
+// nothing (a script's "mktemp -d /tmp/run-$$-XXXXXX" is named as a run folder).
+bool HoldsOnlyRunFiles(int folder, bool proof) {
   const int listed = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   DIR* dir = listed < 0 ? nullptr : fdopendir(listed);
   if (!dir) {
     if (listed >= 0) close(listed);
     return false;
   }
-  bool proof = false, only = true;
+  bool proved = !proof, only = true;
   while (const dirent* e = readdir(dir)) {
     const std::string name = e->d_name;
     if (name == "." || name == "..") continue;
@@ -628,21 +636,22 @@ bool ProvesRunFolder(int folder) {
       only = false;
       break;
     }
-    proof = proof || name == kRunFolderLock || name == kRunFolderCopies || name == kRunFolderWork;
+    proved = proved || name == kRunFolderLock || name == kRunFolderCopies || name == kRunFolderWork;
   }
   closedir(dir);
-  return proof && only;
+  return proved && only;
 }
 
 // Sweeps one entry of a root open as root: the folder is opened once, never through a link,
-// checked on its descriptor, and then only used through it. In a place others share (shared)
-// only a folder that proves it is a run's is looked into further.
+// checked on its descriptor, and then only used through it. Only a folder holding nothing but a
+// run's files is looked into further; in a place others share (shared) only one that proves it
+// is a run's.
 void SweepEntry(int root, const std::string& rootPath, const std::string& name, bool run, bool shared, time_t now) {
   const int folder = openat(root, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (folder < 0) return;
   struct stat st;
   // This user's folders only.
-  if (fstat(folder, &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid() || (shared && !ProvesRunFolder(folder))) {
+  if (fstat(folder, &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid() || !HoldsOnlyRunFiles(folder, shared)) {
     close(folder);
     return;
   }

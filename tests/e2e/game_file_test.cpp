@@ -261,7 +261,8 @@ TEST(GameFile, RunsLeaveNoTemporaryFolders) {
   std::filesystem::create_directories(tmpRoot + "/run-2147483647-earlier");
   std::filesystem::permissions(tmpRoot, std::filesystem::perms::owner_all);
   const std::string alive = root + "/run-2147483646-alive";
-  std::filesystem::create_directories(root + "/run-2147483647-gone/sub");
+  std::filesystem::create_directories(root + "/run-2147483647-gone");
+  dir.Write("state/vellumark/run-2147483647-gone/input.txt", "");
   std::filesystem::create_directories(alive);
   std::filesystem::create_directories(root + "/run-" + std::to_string(getppid()) + "-unlocked");
   std::filesystem::create_directory(root + "/run-" + std::to_string(getpid()) + "-earlier");

@@ -472,9 +472,18 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
        "acl65/.local/state/vellumark", "^$"},
       {"a home whose access list names its user, of a uid of 256 or more", "-", "@aclbig", "@tmp",
        "aclbig/.local/state/vellumark", "^$"},
+      {"a home of another group whose access list adds writing for its user only", "-", "@aclowngroup", "@tmp",
+       "aclowngroup/.local/state/vellumark", "^$"},
+      {"a home of another group whose access list lets that group write", "-", "@aclgroupwrites", "@tmp",
+       "tmp/vellumark-" + std::to_string(getuid()), "^vellumark: @aclgroupwrites/.local/state/vellumark: other "
+       "users can change @aclgroupwrites above it"},
+      {"a home whose access list lets root write, of a uid of 256 or more", "-", "@aclroot", "@tmp",
+       "aclroot/.local/state/vellumark", "^$"},
       {"a home of a group another entry of its id gives another user", "-", "@twin", "@tmp",
        "tmp/vellumark-" + std::to_string(getuid()), "^vellumark: @twin/.local/state/vellumark: other users can "
        "change @twin above it"},
+      {"a home below a folder others may only pass through, seen by another user", "-", "@pass/home", "@tmp",
+       "pass/home/.local/state/vellumark", "^$", true},
       {"no place at all", "@open/state", "@home", "@open", "/tmp",
        "@open/vellumark-[0-9]+: other users can change @open above it; @open: other users can change @open; "
        "no run folder can be made, so the run's files go to /tmp/vellumark-[0-9]+-......\n$"},
@@ -493,6 +502,7 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
     const bool twin = name.find("another entry of its id") != std::string::npos;
     if ((name == "a folder above of another user" || name == "a home another group may write" ||
          name.find("another user's") != std::string::npos || name.find("seen by another") != std::string::npos ||
+         name.find("of another group") != std::string::npos ||
          twin) &&
         geteuid() != 0)
       continue;
@@ -577,22 +587,28 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
       // 0755 homes with an access list entry user:nobody:rwx, group:nogroup:rwx, user:<the user>:rwx
       // or user:nobody:rwx masked to r-x (its mask shows as the group's bits).
       // Also 65 read-only entries of other users, and one naming a user of uid 256 or more (as
-      // which the start runs), its own home.
+      // which the start runs), its own home, or root. And homes of nogroup (its mask writing)
+      // whose own group entry is r-x or rwx, and that add user:<the user>:rwx.
       const struct {
         const char* home;
-        uint32_t tag, id, mask, perm = 7, count = 1;
+        uint32_t tag, id, mask, perm = 7, count = 1, groupPerm = 5;
+        bool nogroup = false;
       } lists[] = {{"/acl", 0x02, 65534, 7},           {"/aclgroup", 0x08, 65534, 7},
                    {"/aclself", 0x02, getuid(), 7},    {"/aclmasked", 0x02, 65534, 5},
-                   {"/acl65", 0x02, 10000, 7, 4, 65},  {"/aclbig", 0x02, big.first, 7}};
-      for (const auto& [folder, tag, id, mask, perm, count] : lists) {
+                   {"/acl65", 0x02, 10000, 7, 4, 65},  {"/aclbig", 0x02, big.first, 7},
+                   {"/aclroot", 0x02, 0, 7},           {"/aclowngroup", 0x02, getuid(), 7, 7, 1, 5, true},
+                   {"/aclgroupwrites", 0x02, getuid(), 7, 7, 1, 7, true}};
+      for (const auto& [folder, tag, id, mask, perm, count, groupPerm, nogroup] : lists) {
         const std::string home = base + folder;
         fs::create_directories(home);
         // The user it starts as reaches its working folder, whatever the umask.
-        if (std::string(folder) == "/aclbig" && geteuid() == 0 &&
+        if ((std::string(folder) == "/aclbig" || std::string(folder) == "/aclroot") && geteuid() == 0 &&
             (chown(home.c_str(), big.first, big.second) != 0 || chmod((base + "/cwd").c_str(), 0755) != 0))
           FAIL() << "chown";
+        if (nogroup && geteuid() == 0 && chown(home.c_str(), getuid(), 65534) != 0) FAIL() << "chown";
         const uint32_t none = 0xFFFFFFFF;
-        std::vector<std::array<uint32_t, 3>> entries{{0x01, 7, none}, {0x04, 5, none}, {0x10, mask, none}, {0x20, 5, none}};
+        std::vector<std::array<uint32_t, 3>> entries{
+            {0x01, 7, none}, {0x04, groupPerm, none}, {0x10, mask, none}, {0x20, 5, none}};
         for (uint32_t n = 0; n < count; ++n) entries.push_back({tag, perm, id + n});
         std::sort(entries.begin(), entries.end());  // in the order of their tags and ids
         std::string acl(4, '\0');
@@ -602,6 +618,10 @@ TEST(RunFolderPlaces, OnlyWhereNoOtherUserCanMoveThem) {
             for (int b = 0; b < bytes; ++b) acl += char(value >> (8 * b) & 0xFF);
         setxattr(home.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0);
       }
+      // A home of nobody's in a folder others may only pass through.
+      fs::create_directories(base + "/pass/home");
+      chmod((base + "/pass").c_str(), 0711);
+      if (geteuid() == 0 && chown((base + "/pass/home").c_str(), 65534, 65534) != 0) FAIL() << "chown";
       // A 0775 home of the user's own group, whose id a second group entry gives nobody.
       fs::create_directories(base + "/twin");
       chmod((base + "/twin").c_str(), 0775);

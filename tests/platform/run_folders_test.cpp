@@ -208,8 +208,9 @@ bool PrivateTmpPossible() {
 
 // A start sweeps the folders where run folders of this or an earlier version can be: the temporary
 // folders' per-user folders and the temporary folders themselves, /tmp too, each once; never
-// through a link. In a temporary folder others share only "run-" folders are looked at, and only
-// those that prove they are a run's (a lock or record, and no file a run does not write); in the
+// through a link. A folder holding anything a run does not write (a file or folder of the user's)
+// stays wherever it is. In a temporary folder others share only "run-" folders are looked at, and
+// only those that prove they are a run's (a lock or record); in the
 // state folder a "new-" folder left for ten minutes without its lock goes too; so does a killed
 // run's private folder of last resort ("vellumark-<uid>-XXXXXX") in a temporary folder. Each
 // start has a /tmp of its own, so no other start meets what is put there (without one those
@@ -224,7 +225,7 @@ TEST(RunFolders, AStartSweepsEveryPlaceOnce) {
     const char* planted;  // "ended"; "damaged" (its record cut: it stays, named); "new" (without a lock);
                           // "private" (a run's of last resort, as "ended"; with no lock file; held;
                           // named longer); "script" (a script's results, named as a run's); "ended, more"
-                          // (with a file of the user's too)
+                          // (with a file of the user's too); "ended, folder" (with a folder of the user's)
     bool goes;
   } cases[] = {
       {"/tmp's per-user folder", "dir", "tmp/own", "ended", true},
@@ -242,6 +243,9 @@ TEST(RunFolders, AStartSweepsEveryPlaceOnce) {
       {"a script's folder named as a run's in /tmp", "dir", "tmp", "script", false},
       {"a script's folder named as a run's in TMPDIR", "dir", "TMPDIR", "script", false},
       {"an ended run's folder in TMPDIR holding a file of the user's", "dir", "TMPDIR", "ended, more", false},
+      {"an ended run's folder in the state folder holding a file of the user's", "dir", "STATE", "ended, more", false},
+      {"an ended run's folder in /tmp's per-user folder holding a folder of the user's", "dir", "tmp/own",
+       "ended, folder", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -276,6 +280,7 @@ TEST(RunFolders, AStartSweepsEveryPlaceOnce) {
       MakeEndedRun(path, project, "game.vka", planted != "new" && planted != "private, no lock");
     }
     if (planted == "ended, more") WriteFile(path + "/notes.txt", "kept");
+    if (planted == "ended, folder") fs::create_directories(path + "/notes");
     const int held = planted == "private, held" ? open((path + "/owner.lock").c_str(), O_RDONLY | O_CLOEXEC) : -1;
     ASSERT_TRUE(held < 0 || flock(held, LOCK_EX) == 0);
     if (planted == "new") fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::minutes(11));
@@ -497,7 +502,7 @@ std::vector<std::string> DeletedDuring(const std::string& folder, const std::fun
 TEST(RunFolders, ARemovalTakesTheRecordsFirstAndTheLockLast) {
   // Records as a run leaves them, naming a copy and a work file both gone already.
   const auto fill = [](const std::string& run) {
-    for (const char* f : {"a.tmp", "program.img", "z.tmp"}) WriteFile(run + "/" + f, "");
+    for (const char* f : {"_exefile.dat", "program.img", "workfile.wav"}) WriteFile(run + "/" + f, "");
     WriteFile(run + "/unsaved.rec", std::string("/gone/.g.vka.unsaved-1-1\0/gone/g.vka.recovered\0g.vka\0", 53));
     WriteFile(run + "/work.rec", run + std::string("/workfile.tmp\0\0/gone\0g.vka\0" "0\0\0", 30));
     fs::create_directories(run + "/sub");
@@ -521,6 +526,9 @@ TEST(RunFolders, ARemovalTakesTheRecordsFirstAndTheLockLast) {
       fs::create_directories(run);
       WriteFile(run + "/owner.lock", "");
       fill(run);
+      // A folder of the user's in it would keep it: a sweep takes only what a run writes.
+      fs::rename(run + "/sub/f", run + "/input.txt");
+      fs::remove(run + "/sub");
       for (const std::string& name : DeletedDuring(run, [&] { FsSweepRunFolders(root, false); })) deleted += name + "\n";
       EXPECT_FALSE(fs::exists(run));
     } else {

@@ -436,7 +436,7 @@ TEST(UnsavedCopies, TwoStartsAtOnceKeepARunOnce) {
     MakeEndedRun(run, project, name);
     if (round % 2) std::filesystem::remove(run + "/owner.lock");
     // The run's other files, which its removal takes time over.
-    for (int k = 0; k < 100; ++k) dir.Write("root/run-2147483647-" + name + "/f" + std::to_string(k), "");
+    for (int k = 0; k < 100; ++k) dir.Write("root/run-2147483647-" + name + "/_virtual.f" + std::to_string(k), "");
     int go[2];
     ASSERT_EQ(pipe(go), 0);
     pid_t starts[2];
