@@ -148,18 +148,20 @@ TEST(CommandLine, BuildCompilesAndPacks) {
 }
 
 // What must fit in 255 bytes is the name in the pack: a project whose folders lie deeper on
-// disk than that still has its media packed.
+// disk than that still has its media packed. Without --media nothing is packed.
 TEST(CommandLine, BuildWithMediaPacksTheFoldersOfADeepProject) {
   const std::string project = "cli_deep/" + std::string(250, 'd') + "/project";
   std::filesystem::create_directories(TempFolder() + "/" + project + "/sfx");
   WriteTempFile(project + "/sfx/boom.wav", "RIFF");
   const std::string source = WriteTempFile(project + "/game.vka", "print 1\n");
   const std::string game = TempFolder() + "/cli_deep_game";
-  Result r = Tool("build " + source + " --media -o " + game);
-  ASSERT_EQ(r.status, 0) << r.output;
-  std::string bytes;
-  ASSERT_TRUE(FsReadFile(game, bytes));
-  EXPECT_NE(bytes.find("sfx\\boom.wav"), std::string::npos);
+  for (const bool media : {true, false}) {
+    Result r = Tool("build " + source + (media ? " --media" : "") + " -o " + game);
+    ASSERT_EQ(r.status, 0) << r.output;
+    std::string bytes;
+    ASSERT_TRUE(FsReadFile(game, bytes));
+    EXPECT_EQ(bytes.find("sfx\\boom.wav") != std::string::npos, media);
+  }
 }
 
 // A media file whose name in the pack would pass 255 bytes is refused, and nothing is written:

@@ -220,6 +220,13 @@ TEST_F(IdeRunTest, TheFirstStartsPageTakesTheFirstFramesKeys) {
   EXPECT_EQ(RunIdeUntilExit(IdeCompileReport{}, "", true), kIdeExitRunning);
   EXPECT_TRUE(g_ide.helpView);
   EXPECT_EQ(g_ide.editor.lines, std::vector<std::string>{""});
+  // Shown once: closed, it stays closed in the frames after.
+  g_runtime.options.frames = 2;
+  g_runtime.framesRun = 0;
+  EventsReset();
+  PostWindowMessage(Message{MsgKind::KeyDown, kVkF11, 0});
+  EXPECT_EQ(RunIdeUntilExit(IdeCompileReport{}, "", true), kIdeExitRunning);
+  EXPECT_FALSE(g_ide.helpView);
   CloseSession(session);
 }
 

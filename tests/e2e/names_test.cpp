@@ -136,6 +136,7 @@ TEST(Names, AFolderBlockGivesNamesBackAsTheyWere) {
       {"", {cafe}, ""},
       {kCyrillicSetup, {ab, vg}, ""},
       {"", {ab, vg}, "??.txt, ??.txt: left out: the text code page cannot spell the name"},
+      {"", {"sub/" + ab}, "sub\\??.txt: left out"},  // said with the program's separator
   };
   for (const Case& c : cases) {
     TempDir dir;

@@ -4,6 +4,7 @@
 // read and write bits and group, with no group bits where that group cannot be kept.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <grp.h>
 #include <limits.h>
 #include <sys/stat.h>
@@ -215,6 +216,7 @@ TEST(FsModes, TheStateFolderAndTheFoldersMadeForItArePrivate) {
 
 // A temporary beside a file is private from its first byte, whatever the umask: its access
 // comes only once it is made, and a loose umask would otherwise open it to others till then.
+// Committed, it leaves no descriptor open.
 TEST(FsModes, ATemporaryIsPrivateFromItsFirstByte) {
   TempDir dir;
   const mode_t mask = umask(kUmask);
@@ -226,6 +228,15 @@ TEST(FsModes, ATemporaryIsPrivateFromItsFirstByte) {
   EXPECT_EQ(fstat(fd, &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0600u);
   close(fd);
+  // Committed where stdin is closed, the descriptor it reads the temporary by is 0: closed too.
+  const int in = dup(0);
+  close(0);
+  EXPECT_TRUE(FsCommitTemp(temp, dir.File("game.vka")));
+  EXPECT_EQ(fcntl(0, F_GETFD), -1);
+  if (in >= 0) {
+    dup2(in, 0);
+    close(in);
+  }
 }
 
 // A source name too long for its recovery name keeps an extension of up to 16 bytes (the dot

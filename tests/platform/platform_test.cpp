@@ -286,7 +286,9 @@ TEST(Fs, APathGivenToTheProgramLeadsBackToItself) {
   const std::string tetris = dir.File("\xD1\x82\xD0\xB5\xD1\x82\xD1\x80\xD0\xB8\xD1\x81");  // тетрис
   const std::string cat = dir.File("\xD0\xBA\xD0\xBE\xD1\x88\xD0\xBA\xD0\xB0");             // кошка
   const std::string mouse = dir.File("\xD0\xBC\xD1\x8B\xD1\x88\xD0\xBA\xD0\xB0");           // мышка
-  for (const std::string& folder : {snake, tetris, cat, mouse}) {
+  const std::string beetle = dir.File("\xD0\xB6\xD1\x83\xD0\xBA");                          // жук
+  const std::string onion = dir.File("\xD0\xBB\xD1\x83\xD0\xBA");                           // лук
+  for (const std::string& folder : {snake, tetris, cat, mouse, beetle, onion}) {
     std::filesystem::create_directories(folder);
     dir.Write(folder.substr(dir.path().size() + 1) + "/save.txt", "s");
   }
@@ -296,6 +298,8 @@ TEST(Fs, APathGivenToTheProgramLeadsBackToItself) {
   const std::string here = FsToProgramPath(snake);                  // as the current folder is given
   const std::string given = FsToProgramPath(tetris + "/game.vka");  // as a file of the system is
   FsToProgramPath(mouse);
+  // Paths it can spell are not kept: however many it is given, they push out none of these.
+  for (int k = 0; k < 1100; ++k) FsToProgramPath(dir.File("n" + std::to_string(k)));
   const struct {
     std::string program, disk;  // disk "" for a name refused as fitting more than one file
   } cases[] = {
@@ -303,6 +307,8 @@ TEST(Fs, APathGivenToTheProgramLeadsBackToItself) {
       {"c" + here.substr(1) + "\\SAVE.TXT", snake + "/save.txt"},
       {here, snake},
       {given, tetris + "/game.vka"},
+      {FsToProgramPath(beetle) + "\\", beetle},  // not лук, spelled alike but not given
+      {FsToProgramPath(beetle) + "\\\\save.txt", beetle + "/save.txt"},
       {FsToProgramPath(cat) + "\\save.txt", ""},  // spelled as мышка was: neither
       {"..\\??????\\save.txt", ""},
   };

@@ -717,11 +717,17 @@ TEST(RunFolderPlaces, EachFolderIsMadeAsItWasChecked) {
       {"settings below a folder others can change", "tmp/state", "open/config",
        "^vellumark: no settings folder can be made: @open/config/vellumark: other users can change @open above "
        "it\n$"},
+      {"a settings folder others can change that keeps its mode", "tmp/state", "fixed",
+       "^vellumark: no settings folder can be made: @fixed/vellumark: permission denied\n$"},
   };
+  fs::create_directories(file("fixed/vellumark"));
+  chmod(file("fixed/vellumark").c_str(), 0777);
+  const bool fixed = SetImmutable(file("fixed/vellumark"), true);  // root only
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const bool between = std::string(c.state).rfind("sticky/me", 0) == 0;
     if (between && geteuid() != 0) continue;  // only root can make a folder of another user's
+    if (std::string(c.config) == "fixed" && !fixed) continue;
     std::string said = c.said;
     for (size_t p; (p = said.find('@')) != std::string::npos;) said.replace(p, 1, top + "/");
     const auto start = [&] {
@@ -739,6 +745,7 @@ TEST(RunFolderPlaces, EachFolderIsMadeAsItWasChecked) {
     EXPECT_EXIT(start(), testing::ExitedWithCode(0), said);
     fs::remove_all(file("sticky/me"));
   }
+  SetImmutable(file("fixed/vellumark"), false);
   unsetenv("VK_MADE_AS_CHECKED_DIR");
 }
 
