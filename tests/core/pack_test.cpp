@@ -67,6 +67,7 @@ TEST_F(PackTest, NamesAreMatchedAsTheDiskMatchesThem) {
       {1252, {"media\\CAF\xC3\x89.png"}, "MEDIA/caf\xE9.png", false, 0},
       {1251, {"x\\" + ab, "x\\" + vg}, "X\\\xC2\xC3.TXT", false, 1},
       {1251, {"tex\\" + ab}, "\xE0\xE1.txt", true, 0},
+      {1252, {"a\\b.txt"}, "b.txt", true, 0},  // a one-letter folder
       {1252, {"CAF\xC3\x89.txt", "caf\xC3\xA9.txt"}, "caf\xE9.txt", false, 1},  // its own spelling first
       {1252, {ab}, "??.txt", false, 0},
       {1252, {ab, vg}, "??.txt", false, -1},
