@@ -69,9 +69,18 @@ TEST_F(WindowPresentTest, TypedAndCopiedTextTakeTheTextCodePage) {
   e.type = SDL_TEXTINPUT;
   std::strcpy(e.text.text, "\xD0\x9F");  // Cyrillic Pe
   SDL_PushEvent(&e);
-  std::vector<int32_t> typed;
-  for (Message m; PeekWindowMessage(m);)
+  e = SDL_Event{};
+  e.type = SDL_MOUSEBUTTONDOWN;
+  e.button.button = SDL_BUTTON_LEFT;
+  e.button.x = 3;
+  e.button.y = 4;
+  e.button.clicks = 2;
+  SDL_PushEvent(&e);
+  std::vector<int32_t> typed, pressed;
+  for (Message m; PeekWindowMessage(m);) {
     if (m.kind == MsgKind::Char) typed.push_back(m.a);
+    if (m.kind == MsgKind::LButtonDown) pressed = {m.a, m.b, m.clicks};
+  }
   EventsReset();
   ClipboardSetText("\xCF\xF0");  // Cyrillic "Pr"
   char* copied = SDL_GetClipboardText();
@@ -81,6 +90,7 @@ TEST_F(WindowPresentTest, TypedAndCopiedTextTakeTheTextCodePage) {
   const std::string pasted = ClipboardGetText();
   SetTextCodePage(1252);
   EXPECT_EQ(typed, std::vector<int32_t>{0xCF});
+  EXPECT_EQ(pressed, (std::vector<int32_t>{3, 4, 2}));  // where, and a double click
   EXPECT_EQ(utf8, "\xD0\x9F\xD1\x80");
   EXPECT_EQ(pasted, "?\xCF");
 }
