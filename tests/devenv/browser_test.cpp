@@ -390,6 +390,16 @@ TEST_F(BrowserTest, AProgramThatCannotBeWrittenKeepsTheOldOneAndSaysWhy) {
   EXPECT_EQ(g_ide.statusText, IdeText(IdeSection::Desc, kDescNotBuilt) + ": disk full");
   EXPECT_FALSE(std::filesystem::exists(Work("demo2")));
   g_fsWriteFaults = 0;
+  // A compile error names the user's file and line, not the text's work copy.
+  g_ide.fileName = "game.vka";
+  Type("y = (\n");
+  Open(11, 6);
+  BrowserSetField(1, "demo3");
+  testing::internal::CaptureStderr();
+  BrowserPerformAction(BrowserButtonAction(2));
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(said.rfind(Work("game.vka") + ":2: ", 0), 0u) << said;
+  EXPECT_NE(g_ide.statusText.find(": game.vka:2: "), std::string::npos) << g_ide.statusText;
 }
 
 // A folder at the name is never offered for replacing: the panel says it is a folder.
