@@ -206,7 +206,8 @@ int RunEnvironment(const std::string& file, const RunOptions& options, double ve
   // A hang-up or a repeated stop request is held until the unsaved changes are kept; a stderr
   // whose reader is gone never ends the process before that.
   EventsHoldEndingSignals(true);
-  const auto previousPipe = ::signal(SIGPIPE, SIG_IGN);
+  struct sigaction previousPipe {};
+  EventsLeaveOwnWriteSignal(SIGPIPE, &previousPipe);
   env.windowMode = WindowModeAsked(options);
   env.ide = g_runtime;
   IdeStartUp(version);
@@ -239,7 +240,7 @@ int RunEnvironment(const std::string& file, const RunOptions& options, double ve
   }
   IdeDropUnsavedCopies();
   EventsHoldEndingSignals(false);
-  ::signal(SIGPIPE, previousPipe);
+  sigaction(SIGPIPE, &previousPipe, nullptr);
   if (g_ide.surfacesKept) DestroyIde();
   ResetIdeState();
   CloseSession(session);
