@@ -290,7 +290,8 @@ void EventsLeaveOwnWriteSignal(int signal, struct sigaction* previous) {
   struct sigaction now {};
   if (sigaction(signal, nullptr, &now) != 0) return;
   if (previous) *previous = now;
-  if (now.sa_handler == SIG_IGN) return;
+  // Caught as a stop signal already: the catching tells its own from a sent one.
+  if (now.sa_handler == SIG_IGN || (g_catching && g_caught[signal])) return;
   struct sigaction leave {};
   EndingSignalsMask(leave.sa_mask);
   leave.sa_flags = SA_SIGINFO;
