@@ -26,6 +26,7 @@ RawEventHook g_hook = nullptr;
 volatile sig_atomic_t g_stopSignal = 0;
 bool g_stopReceived = false;  // a stop signal became a Close message: it survives a reset
 bool g_catching = false;
+bool g_outputGone = false;  // an output of a run can no longer be written
 // The stop signals caught, by number: each one taken only where it would end the process (one
 // ignored from the start, as under nohup, stays ignored).
 struct sigaction g_previous[NSIG];
@@ -300,8 +301,11 @@ void EventsLeaveOwnWriteSignal(int signal, struct sigaction* previous) {
 }
 
 void EventsOutputReaderGone() {
-  if (g_catching && !g_holding) OnStopSignal(SIGPIPE);
+  g_outputGone = true;
+  if (g_catching) OnStopSignal(SIGPIPE);
 }
+
+bool EventsOutputGone() { return g_outputGone; }
 
 void EventsReleaseStopSignals() {
   g_endStatus = -1;
