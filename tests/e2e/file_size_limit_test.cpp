@@ -51,4 +51,19 @@ TEST(FileSizeLimit, ABuiltGameSaysAWriteItLostAndFails) {
   }
 }
 
+// F5 whose program image does not fit names that image alone, not the environment's work file.
+TEST(FileSizeLimit, TheEnvironmentNamesTheImageItCannotWrite) {
+  TempDir dir;
+  std::filesystem::create_directories(dir.File("config/vellumark"));
+  dir.Write("config/vellumark/WIN.INI", "[VellumarkStateData]\r\nINTRO=1\r\n");
+  dir.Write("f5.txt", "5 key F5 down\n6 key F5 up\n");
+  dir.Write("game.vka", "print \"ran\"\n");
+  ProcessResult r = RunProcess(
+      "/bin/sh",
+      {"-c", "ulimit -f 2 && exec \"$0\" edit game.vka --headless --input f5.txt --frames 30", VellumarkExe()},
+      dir.path(), {"XDG_CONFIG_HOME=" + dir.File("config"), "ASAN_OPTIONS=detect_leaks=0"});
+  EXPECT_NE(r.err.find("vellumark: Cannot write the program image "), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("workfile"), std::string::npos) << r.err;
+}
+
 }  // namespace
