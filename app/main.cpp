@@ -12,6 +12,7 @@
 
 #include "app/cli.h"
 #include "core/pack.h"
+#include "platform/events.h"
 #include "platform/fs.h"
 #include "platform/host_files.h"
 #include "runtime/game_build.h"
@@ -22,7 +23,7 @@
 int main(int argc, char** argv) try {
   // Under a file-size limit a write past it fails with EFBIG and takes the reported path (its
   // temporary file removed) instead of the process being killed.
-  signal(SIGXFSZ, SIG_IGN);
+  EventsLeaveOwnWriteSignal(SIGXFSZ);
   // A standard stream closed at start would hand its number to the next file opened, and the
   // messages for it would go into that file (a recovery file, a saved source): each is held
   // open on /dev/null instead.

@@ -206,7 +206,8 @@ int RunEnvironment(const std::string& file, const RunOptions& options, double ve
   // A hang-up or a repeated stop request is held until the unsaved changes are kept; a stderr
   // whose reader is gone never ends the process before that.
   EventsHoldEndingSignals(true);
-  const auto previousPipe = ::signal(SIGPIPE, SIG_IGN);
+  struct sigaction previousPipe {};
+  EventsLeaveOwnWriteSignal(SIGPIPE, &previousPipe);
   env.windowMode = WindowModeAsked(options);
   env.ide = g_runtime;
   IdeStartUp(version);
@@ -219,19 +220,20 @@ int RunEnvironment(const std::string& file, const RunOptions& options, double ve
       std::fprintf(stderr, "vellumark: edit: the environment cannot open its display\n");
       status = kExitLoadError;
     }
-    if (state == kIdeExitRunning || env.FramesUsedUp() || EventsEndingSignal()) break;
+    if (state == kIdeExitRunning || env.FramesUsedUp() || EventsEndingSignal() || EventsOutputGone()) break;
     if (state == kIdeExitCompile) {
       g_runtime = env.ide;
       report = CompileWorkFile(FsTempFolderFile("program.img"), nullptr);
     } else if (state == kIdeExitRun || state == kIdeExitTopButton) {  // F5 or the "Run" button
       report = CompileAndRun(env, session);
-      if (env.FramesUsedUp() || EventsEndingSignal()) break;
+      if (env.FramesUsedUp() || EventsEndingSignal() || EventsOutputGone()) break;
     }
   }
   if (const int signal = EventsEndingSignal()) IdeEndBySignal(signal);
-  // Frames run out end it as a hang-up would: no one is there to answer a save-first question.
+  // Frames run out, or a transcript that cannot be written, end it as a hang-up would: no one is
+  // there to answer a save-first question.
   // What no folder took stays in the run folder's work files, for the next start.
-  if (env.FramesUsedUp()) {
+  if (env.FramesUsedUp() || EventsOutputGone()) {
     if (!IdeWriteRecoveryFiles()) FsLeaveTempFolder();
   } else {
     // The user left: the question to leave was answered.
@@ -239,7 +241,7 @@ int RunEnvironment(const std::string& file, const RunOptions& options, double ve
   }
   IdeDropUnsavedCopies();
   EventsHoldEndingSignals(false);
-  ::signal(SIGPIPE, previousPipe);
+  sigaction(SIGPIPE, &previousPipe, nullptr);
   if (g_ide.surfacesKept) DestroyIde();
   ResetIdeState();
   CloseSession(session);

@@ -24,11 +24,12 @@ struct Transcript {
 Transcript g_transcript;
 bool g_runOutputFailed = false;
 
-// A transcript that lost text: said once, and written no further.
-void TranscriptFailed(int error) {
+// A transcript that lost text: said once, and written no further. One that took text before
+// (its reader gone, the disk full) ends the run.
+void TranscriptFailed(int error, bool writing = false) {
   Transcript& t = g_transcript;
   SayRunOutputFailed(t.name, error);
-  if (error == EPIPE) EventsOutputReaderGone();
+  if (writing || error == EPIPE) EventsOutputReaderGone();
   if (t.file && t.file != stdout) std::fclose(t.file);
   t.file = nullptr;
   t.failed = true;
@@ -83,7 +84,7 @@ void TranscriptWrite(const char* text, size_t length, bool newLine) {
   FILE* f = g_transcript.file;
   if (std::fwrite(utf8.data(), 1, utf8.size(), f) != utf8.size() || (newLine && std::fputc('\n', f) == EOF) ||
       std::fflush(f) != 0)
-    TranscriptFailed(errno);
+    TranscriptFailed(errno, true);
 }
 
 void TranscriptEndRun() {

@@ -26,6 +26,7 @@ RawEventHook g_hook = nullptr;
 volatile sig_atomic_t g_stopSignal = 0;
 bool g_stopReceived = false;  // a stop signal became a Close message: it survives a reset
 bool g_catching = false;
+bool g_outputGone = false;  // an output of a run can no longer be written
 // The stop signals caught, by number: each one taken only where it would end the process (one
 // ignored from the start, as under nohup, stays ignored).
 struct sigaction g_previous[NSIG];
@@ -49,7 +50,7 @@ constexpr unsigned kEndingGraceSeconds = 10;
 void EndWith(int signal) {
   FsRemoveWritingTempInSignal();
   // The ending is asked for, not a fault: the signal's default core file would hold nothing.
-  if (signal == SIGQUIT || signal == SIGXCPU) {
+  if (signal == SIGQUIT || signal == SIGXCPU || signal == SIGXFSZ) {
     const struct rlimit none {};
     setrlimit(RLIMIT_CORE, &none);
   }
@@ -150,13 +151,27 @@ void OnStopSignal(int signal) {
   EndKeepingCopies(g_holding ? g_endingSignal : signal);
 }
 
-// A SIGPIPE the kernel sent for a write of this process into a pipe whose reader went away is
-// the writer's to handle (it sees EPIPE): a transcript's stops the run, a stderr gone does not.
-// One sent by another process is a stop signal as any other.
-void OnPipeSignal(int signal, siginfo_t* info, void*) {
-  if (info && info->si_code == SI_USER && info->si_pid == getpid()) return;
-  OnStopSignal(signal);
+// True for a signal the kernel raised for this process's own write (SIGPIPE for a pipe whose
+// reader went away, SIGXFSZ past the file-size limit): the writer handles the failed write
+// (EPIPE, EFBIG); a transcript's stops the run, a stderr gone does not.
+bool RaisedByOwnWrite(const siginfo_t* info) {
+  return info && (info->si_code == SI_KERNEL || (info->si_code == SI_USER && info->si_pid == getpid()));
 }
+
+// SIGPIPE and SIGXFSZ: one sent by another process is a stop signal as any other.
+void OnWriteSignal(int signal, siginfo_t* info, void*) {
+  if (!RaisedByOwnWrite(info)) OnStopSignal(signal);
+}
+
+void OnWriteSignalEnding(int signal, siginfo_t* info, void*) {
+  if (!RaisedByOwnWrite(info)) OnEndingSignal(signal);
+}
+
+void OnWriteSignalOutside(int signal, siginfo_t* info, void*) {
+  if (!RaisedByOwnWrite(info)) EndWith(signal);
+}
+
+bool IsWriteSignal(int signal) { return signal == SIGPIPE || signal == SIGXFSZ; }
 
 // Key state follows the keys as they arrive (like a physical key state), not as they are taken.
 void Track(const Message& m) {
@@ -243,10 +258,10 @@ void EventsCatchStopSignals() {
   EndingSignalsMask(on.sa_mask);
   struct sigaction pipe = on;
   pipe.sa_flags = SA_SIGINFO;
-  pipe.sa_sigaction = OnPipeSignal;
+  pipe.sa_sigaction = OnWriteSignal;
   for (int s = 1; s < NSIG; ++s) {
     g_caught[s] = IsStopSignal(s) && Taken(s);
-    if (g_caught[s]) sigaction(s, s == SIGPIPE ? &pipe : &on, &g_previous[s]);
+    if (g_caught[s]) sigaction(s, IsWriteSignal(s) ? &pipe : &on, &g_previous[s]);
   }
   g_catching = true;
 }
@@ -259,19 +274,38 @@ void EventsEndTidilyOnSignals(bool on) {
   struct sigaction tidy {};
   tidy.sa_handler = OnEndingSignal;
   EndingSignalsMask(tidy.sa_mask);
+  struct sigaction write = tidy;
+  write.sa_flags = SA_SIGINFO;
+  write.sa_sigaction = OnWriteSignalEnding;
   for (int s = 1; s < NSIG; ++s) {
     if (!on) {
       if (taken[s]) sigaction(s, &previous[s], nullptr);
       taken[s] = false;
     } else if (!taken[s] && IsStopSignal(s) && Taken(s)) {
-      taken[s] = sigaction(s, &tidy, &previous[s]) == 0;
+      taken[s] = sigaction(s, IsWriteSignal(s) ? &write : &tidy, &previous[s]) == 0;
     }
   }
 }
 
-void EventsOutputReaderGone() {
-  if (g_catching && !g_holding) OnStopSignal(SIGPIPE);
+void EventsLeaveOwnWriteSignal(int signal, struct sigaction* previous) {
+  struct sigaction now {};
+  if (sigaction(signal, nullptr, &now) != 0) return;
+  if (previous) *previous = now;
+  // Caught as a stop signal already: the catching tells its own from a sent one.
+  if (now.sa_handler == SIG_IGN || (g_catching && g_caught[signal])) return;
+  struct sigaction leave {};
+  EndingSignalsMask(leave.sa_mask);
+  leave.sa_flags = SA_SIGINFO;
+  leave.sa_sigaction = OnWriteSignalOutside;
+  sigaction(signal, &leave, nullptr);
 }
+
+void EventsOutputReaderGone() {
+  g_outputGone = true;
+  if (g_catching) OnStopSignal(SIGPIPE);
+}
+
+bool EventsOutputGone() { return g_outputGone; }
 
 void EventsReleaseStopSignals() {
   g_endStatus = -1;

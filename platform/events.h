@@ -1,4 +1,6 @@
 #pragma once
+#include <signal.h>
+
 #include <cstdint>
 
 #include "platform/stop_request.h"
@@ -52,10 +54,15 @@ void EventsEndProcessOnStop(int status);
 // the process as they would, its temporary folder and the temporary of a file
 // being written removed first. Off puts back the handlers that were there before.
 void EventsEndTidilyOnSignals(bool on);
-// An output of the run whose reader went away (a transcript into a closed pipe) stops the run as
-// a SIGPIPE does, also where that signal is ignored; while the environment holds its endings it
-// goes on.
+// SIGPIPE or SIGXFSZ (signal) raised by the kernel for this process's own write is left to the
+// writer, whose write fails (EPIPE, EFBIG); one sent by another process ends the process as it
+// would. One ignored from the start stays so. previous (if given) gets the action before.
+void EventsLeaveOwnWriteSignal(int signal, struct sigaction* previous = nullptr);
+// An output of the run that can no longer be written (a transcript into a closed pipe or onto a
+// full disk) stops the run as a SIGPIPE does, also where that signal is ignored; the environment
+// ends after it (EventsOutputGone).
 void EventsOutputReaderGone();
+bool EventsOutputGone();
 // Takes the next message, pumping platform events first. Queued messages come first; once
 // the queue is empty a posted quit is returned, and it stays posted so it is never lost.
 bool PeekWindowMessage(Message& m);

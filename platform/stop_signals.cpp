@@ -3,7 +3,7 @@
 bool IsStopSignal(int signal) {
   switch (signal) {
     case SIGHUP: case SIGINT: case SIGQUIT: case SIGUSR1: case SIGUSR2: case SIGPIPE: case SIGALRM:
-    case SIGTERM: case SIGSTKFLT: case SIGXCPU: case SIGVTALRM: case SIGPROF: case SIGIO: case SIGPWR:
+    case SIGTERM: case SIGSTKFLT: case SIGXCPU: case SIGXFSZ: case SIGVTALRM: case SIGPROF: case SIGIO: case SIGPWR:
       return true;
     default:
       return signal >= SIGRTMIN && signal <= SIGRTMAX;

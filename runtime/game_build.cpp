@@ -270,6 +270,8 @@ bool CompileFile(const std::string& source, const std::string& image, SourceMap*
     const std::string message = CodePageToUtf8(TextCodePage(), compiler.ErrorMessage());
     if (line > 0)
       std::fprintf(stderr, "%s:%d: %s\n", file.c_str(), line, message.c_str());
+    else if (file == source && outcome && !outcome->shownAs.empty())  // the stand-in is no file of the user's
+      std::fprintf(stderr, "vellumark: %s\n", message.c_str());
     else
       std::fprintf(stderr, "%s: %s\n", file.c_str(), message.c_str());
   } else if (ok && map) {

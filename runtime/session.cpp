@@ -1,5 +1,6 @@
 #include "runtime/session.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -68,7 +69,16 @@ int LoadAndRun(Session& s, const RunRequest& r, uint32_t fullScreen, uint32_t wi
   // closed window does.
   if (!packOk) return StopSignalReceived() ? kExitOk : kExitLoadError;
   if (!InitRuntimeSubsystems()) return kExitOk;
-  if (r.pack) image = r.pack->ExtractPackedProgram();
+  if (r.pack) {
+    image = r.pack->ExtractPackedProgram();
+    // The game cannot start without its program's work copy: it says which file failed and why.
+    if (image.empty() && !StopSignalReceived()) {
+      const int error = errno;
+      std::fprintf(stderr, "vellumark: cannot write %s: %s\n", FsTempFolderFile("_virtual.dat").c_str(),
+                   FileErrorCause(error).c_str());
+      return kExitLoadError;
+    }
+  }
   std::string why;
   if (image.empty() || !LoadProgram(image, &why)) {
     if (StopSignalReceived()) return kExitOk;

@@ -317,6 +317,10 @@ TEST(EditRecovery, EndingSignalsKeepTheUnsavedChanges) {
                      .kept = {{"project/game.vka.recovered", typed}}},
                     // A shutdown's TERM, then KILL with the question unanswered: the text was kept
                     // before the question, and the next start finds nothing more to keep.
+                    {.name = "PIPE sent, then TERM", .first = SIGPIPE, .second = SIGTERM, .secondOnceKept = true,
+                     .kept = {{"project/game.vka.recovered", typed}}},
+                    {.name = "second XFSZ", .first = SIGXFSZ, .second = SIGXFSZ, .secondOnceKept = true,
+                     .kept = {{"project/game.vka.recovered", typed}}},
                     {.name = "TERM, then KILL", .first = SIGTERM, .second = SIGKILL, .secondOnceKept = true,
                      .nextStart = true, .kept = {{"project/game.vka.recovered", typed}}},
                     {.name = "no name", .named = false, .kept = {{"config/vellumark/untitled.vka.recovered", typed}}},

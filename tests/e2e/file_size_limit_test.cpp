@@ -27,23 +27,43 @@ TEST(FileSizeLimit, ASavePastItIsAFailedSaveAndLeavesNoTemporaryFile) {
 TEST(FileSizeLimit, ABuiltGameSaysAWriteItLostAndFails) {
   TempDir dir;
   dir.Write("big.bin", std::string(300000, 'b'));
+  std::string big;  // a program whose image is past the limit: the game cannot start
+  for (int k = 0; k < 30000; ++k) big += "a = a + 1\n";
   const struct {
-    const char* program;
+    std::string program;
     const char* file;
+    std::string said;
+    int status = 1;
   } cases[] = {{"open to write 1, \"save.txt\"\nfor i = 1 to 10000\nwrite string 1, \"a line of the save\"\nnext i\n"
                 "close file 1\n",
-                "save.txt"},
-               {"copy file \"big.bin\", \"copy.bin\"\n", "copy.bin"}};
+                "save.txt", "cannot write save.txt: file too large\n"},
+               {"copy file \"big.bin\", \"copy.bin\"\n", "copy.bin", "cannot write copy.bin: file too large\n"},
+               {big, "", "/_virtual.dat: file too large\n", 3}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.file);
-    dir.Write("save.vka", std::string(c.program) + "make file \"after\"\n");
+    SCOPED_TRACE(c.said);
+    dir.Write("save.vka", c.program + "make file \"after\"\n");
     ASSERT_EQ(RunProcess(VellumarkExe(), {"build", "save.vka", "-o", "game"}, dir.path()).status, 0);
     ProcessResult r = RunProcess("/bin/sh", {"-c", "ulimit -f 128 && exec ./game"}, dir.path());
-    EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_NE(r.err.find(std::string("cannot write ") + c.file + ": file too large\n"), std::string::npos) << r.err;
-    EXPECT_TRUE(std::filesystem::remove(dir.File("after")));
-    std::filesystem::remove(dir.File(c.file));
+    EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+    EXPECT_EQ(std::filesystem::remove(dir.File("after")), c.status == 1);
+    if (*c.file) std::filesystem::remove(dir.File(c.file));
   }
+}
+
+// F5 whose program image does not fit names that image alone, not the environment's work file.
+TEST(FileSizeLimit, TheEnvironmentNamesTheImageItCannotWrite) {
+  TempDir dir;
+  std::filesystem::create_directories(dir.File("config/vellumark"));
+  dir.Write("config/vellumark/WIN.INI", "[VellumarkStateData]\r\nINTRO=1\r\n");
+  dir.Write("f5.txt", "5 key F5 down\n6 key F5 up\n");
+  dir.Write("game.vka", "print \"ran\"\n");
+  ProcessResult r = RunProcess(
+      "/bin/sh",
+      {"-c", "ulimit -f 2 && exec \"$0\" edit game.vka --headless --input f5.txt --frames 30", VellumarkExe()},
+      dir.path(), {"XDG_CONFIG_HOME=" + dir.File("config"), "ASAN_OPTIONS=detect_leaks=0"});
+  EXPECT_NE(r.err.find("vellumark: Cannot write the program image "), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("workfile"), std::string::npos) << r.err;
 }
 
 }  // namespace

@@ -179,6 +179,7 @@ TEST(StopSignals, KeepWhatTheProgramWroteToAFileLeftOpen) {
       {exec, SIGHUP}, {game, SIGTERM}, {game, SIGINT}, {game, SIGHUP}, {exec, SIGTERM, true},
       {run, SIGQUIT}, {exec, SIGUSR1}, {game, SIGUSR2}, {run, SIGALRM}, {exec, SIGXCPU},
       {game, SIGVTALRM}, {run, SIGPROF}, {exec, SIGPIPE}, {game, SIGPWR}, {run, SIGRTMIN},
+      {game, SIGXFSZ}, {exec, SIGXFSZ, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.command[0] + " " + (c.command.size() > 1 ? c.command[1] : "") + " signal " + std::to_string(c.signal) +
@@ -221,7 +222,7 @@ TEST(StopSignals, AWriteEndedLeavesNoTemporary) {
   for (int k = 0; k < 400000; ++k) source += "a = a + 1\n";
   dir.Write("big.vka", source);
   for (const char* command : {"build", "compile"}) {
-    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGXFSZ}) {
       SCOPED_TRACE(std::string(command) + " signal " + std::to_string(signal));
       bool during = false;
       for (int attempt = 0; attempt < 20 && !during; ++attempt) {

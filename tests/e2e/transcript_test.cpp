@@ -34,19 +34,35 @@ TEST(Transcript, AReaderGoneEndsTheRunKeepingItsFiles) {
   dir.Write("save.vka", program + "sync on\na$ = \"x\"\nfor i = 1 to 7\na$ = a$ + a$\nnext i\ndo\nfor i = 1 to 32\nprint a$\nnext i\n"
                         "sync\ninc n\nif n = 100 then make file \"late\"\nloop\n");
   ASSERT_EQ(RunProcess(VellumarkExe(), {"compile", "save.vka", "-o", "save.img"}, dir.path()).status, 0);
-  for (const char* command : {"\"$0\" run save.vka", "trap '' PIPE; \"$0\" exec save.img"}) {
-    SCOPED_TRACE(command);
+  std::filesystem::create_directories(dir.File("config/vellumark"));
+  dir.Write("config/vellumark/WIN.INI", "[VellumarkStateData]\r\nINTRO=1\r\n");
+  dir.Write("f5.txt", "5 key F5 down\n6 key F5 up\n");
+  const std::string pipeGone = "vellumark: cannot write the standard output: broken pipe\n";
+  // A transcript that can no longer be written ends the run as its reader gone does: a full disk too.
+  const struct {
+    const char* command;
+    const char* transcript;
+    std::string said;
+  } cases[] = {
+      {"\"$0\" run save.vka", "-", pipeGone},
+      {"trap '' PIPE; \"$0\" exec save.img", "-", pipeGone},
+      {"XDG_CONFIG_HOME=config \"$0\" edit save.vka --input f5.txt", "-", pipeGone},
+      {"ulimit -f 8; \"$0\" exec save.img", "t.txt", "t.txt: file too large\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.command);
     std::filesystem::remove(dir.File("save.txt"));
     // The reader ends without reading; the shell notes the run's status.
     const ProcessResult r = RunProcess(
         "/bin/sh",
-        {"-c", std::string("{ ") + command + " --headless --frames 200 --transcript -; echo $? >status; } | true",
+        {"-c",
+         std::string("{ ") + c.command + " --headless --frames 200 --transcript " + c.transcript + "; echo $? >status; } | true",
          VellumarkExe()},
         dir.path());
     EXPECT_EQ(dir.Read("status"), "2\n") << r.err;
     EXPECT_EQ(dir.Read("save.txt"), expected);
     EXPECT_FALSE(std::filesystem::exists(dir.File("late")));
-    EXPECT_NE(r.err.find("vellumark: cannot write the standard output: broken pipe\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("cannot write", r.err.find("cannot write") + 1), std::string::npos) << r.err;
   }
 }

@@ -28,7 +28,7 @@ namespace {
 TEST(EndingSignals, EachHandlerBlocksEveryEndingSignal) {
   const int handled[] = {SIGHUP, SIGINT, SIGALRM, SIGTERM, SIGQUIT, SIGPIPE, SIGRTMAX};
   std::vector<int> ending = {SIGHUP,    SIGINT,    SIGQUIT, SIGUSR1, SIGUSR2, SIGPIPE, SIGALRM, SIGTERM,
-                             SIGSTKFLT, SIGXCPU, SIGVTALRM, SIGPROF, SIGIO,   SIGPWR};  // in number order
+                             SIGSTKFLT, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGIO,   SIGPWR};  // in number order
   for (int s = SIGRTMIN; s <= SIGRTMAX; ++s) ending.push_back(s);
   struct sigaction before[NSIG];
   for (int s : ending) sigaction(s, nullptr, &before[s]);
