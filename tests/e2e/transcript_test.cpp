@@ -46,7 +46,7 @@ TEST(Transcript, AReaderGoneEndsTheRunKeepingItsFiles) {
   } cases[] = {
       {"\"$0\" run save.vka", "-", pipeGone},
       {"trap '' PIPE; \"$0\" exec save.img", "-", pipeGone},
-      {"XDG_CONFIG_HOME=config \"$0\" edit save.vka --input f5.txt", "-", pipeGone},
+      {"XDG_CONFIG_HOME=\"$PWD/config\" \"$0\" edit save.vka --input f5.txt", "-", pipeGone},
       {"ulimit -f 8; \"$0\" exec save.img", "t.txt", "t.txt: file too large\n"},
   };
   for (const auto& c : cases) {

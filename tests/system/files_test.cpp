@@ -158,7 +158,16 @@ TEST(Files, ProgramsStartWithoutAShell) {
   TempDir dir;
   EXPECT_EQ(ExecuteFile("true", "", "", true), "");
   EXPECT_EQ(ExecuteFile("true", "", "", false), "");
-  EXPECT_EQ(ExecuteFile("no-such-program-vk", "", "", true), "no-such-program-vk: not found");
+  {
+    // Searched along a PATH of the test's own: an inherited entry this user cannot enter makes
+    // a missing program "permission denied".
+    const char* inherited = std::getenv("PATH");
+    const std::string kept = inherited ? inherited : "";
+    setenv("PATH", "/usr/bin:/bin", 1);
+    EXPECT_EQ(ExecuteFile("no-such-program-vk", "", "", true), "no-such-program-vk: not found");
+    if (inherited) setenv("PATH", kept.c_str(), 1);
+    else unsetenv("PATH");
+  }
   EXPECT_EQ(ExecuteFile(dir.File("none"), "", "", false), dir.File("none") + ": not found");
   EXPECT_EQ(ExecuteFile("true", "", dir.File("no-folder"), true), dir.File("no-folder") + ": no such folder to run it in");
   // Quotes group, and a shell's separators are plain characters.
