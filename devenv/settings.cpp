@@ -13,6 +13,7 @@
 #include "devenv/ide_state.h"
 #include "devenv/ide_texts.h"
 #include "platform/codepage.h"
+#include "platform/charset_setting.h"
 #include "platform/codepage_tables.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
@@ -62,7 +63,8 @@ IdeSettings ReadIdeSettings(const std::string& setupFile, const std::string& pro
 
 bool IdeLoadLanguageTables() {
   g_ide.settings = ReadIdeSettings(ProgramSettingsFile(), g_runtime.programFolder);
-  SetTextCodePage(CodePageOfCharset(g_ide.settings.textCharset));
+  const std::string file = ProgramSettingsFile();
+  SetTextCodePage(CodePageOfCharsetSetting(ReadField(file, "SETTINGS", "TEXTLANGUAGE-CHARSET"), file));
   return LoadLanguageTables(g_runtime.programFolder);
 }
 

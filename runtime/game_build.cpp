@@ -16,6 +16,7 @@
 #include "core/run_state.h"
 #include "core/pack.h"
 #include "platform/codepage.h"
+#include "platform/charset_setting.h"
 #include "platform/codepage_tables.h"
 #include "platform/fs.h"
 #include "platform/host_files.h"
@@ -155,9 +156,13 @@ namespace {
 // SETUP.INI there names, else the one the settings beside the executable name (the
 // environment's), else Windows-1252.
 int32_t CompiledCodePage() {
+  std::string file = AbsolutePath("SETUP.INI");
   std::string charset = IniGetString("SETUP.INI", "SETTINGS", "TEXTLANGUAGE-CHARSET", "");
-  if (charset.empty()) charset = IniGetString(SettingsFileIn(ExeFolder()), "SETTINGS", "TEXTLANGUAGE-CHARSET", "");
-  return CodePageOfCharset(CharsetOfSetting(charset));
+  if (charset.empty()) {
+    file = SettingsFileIn(ExeFolder());
+    charset = IniGetString(file, "SETTINGS", "TEXTLANGUAGE-CHARSET", "");
+  }
+  return CodePageOfCharsetSetting(charset, file);
 }
 
 // Compiles the source (a host path) with the compile's folder as the current folder, and writes

@@ -9,6 +9,7 @@
 #include "display/display.h"
 #include "platform/clock.h"
 #include "platform/codepage.h"
+#include "platform/charset_setting.h"
 #include "platform/codepage_tables.h"
 #include "platform/events.h"
 #include "platform/fs.h"
@@ -81,7 +82,7 @@ void ReadRuntimeSettings(uint32_t* fullScreen, uint32_t* windowMode) {
   // environment keeps the environment's.
   if (!g_runtime.options.environmentMode) {
     const std::string charset = IniGetString(settings, "SETTINGS", "TEXTLANGUAGE-CHARSET", "");
-    SetTextCodePage(CodePageOfCharset(CharsetOfSetting(charset)));
+    SetTextCodePage(CodePageOfCharsetSetting(charset, settings));
   }
   if (SettingOn(settings, "DEBUGMODE")) {
     FsDeleteHostFile(log);

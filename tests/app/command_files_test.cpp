@@ -507,3 +507,45 @@ TEST(CommandFiles, AnInputPipeIsReadByTheRun) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(dir.Read("out.txt"), "1\n");
 }
+
+// A character set the system does not serve is said where the setting is read, once a command,
+// with the value and what is used instead; one it serves, or none, is not.
+TEST(CommandFiles, ACharacterSetThatIsNotServedIsSaidOnce) {
+  TempDir dir;
+  dir.Write("a.vka", "print 1\n");
+  std::filesystem::copy_file(VellumarkExe(), dir.File("vellumark"));
+  auto said = [](const std::string& err, const std::string& value) {
+    const std::string line = "TEXTLANGUAGE-CHARSET=" + value + " ";
+    size_t count = 0;
+    for (size_t at = err.find(line); at != std::string::npos; at = err.find(line, at + 1)) ++count;
+    return count;
+  };
+  const struct {
+    const char* value;
+    const char* what;  // "" when nothing is said
+  } kCases[] = {{"128", "the Japanese character set"}, {"129", "the Korean character set"},
+                {"134", "the Chinese character set"},  {"136", "the Chinese character set"},
+                {"999", "names no character set"},     {"2", "names no character set"},
+                {"255", "names no character set"},     {"-1", "names no character set"},
+                {"abc", "names no character set"},     {"204", ""}, {"0", ""}, {"1", ""}, {" 161", ""}};
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.value);
+    dir.Write("SETUP.INI", std::string("[SETTINGS]\r\nTEXTLANGUAGE-CHARSET=") + c.value + "\r\n");
+    const std::vector<std::vector<std::string>> commands = {
+        {"compile", "a.vka"}, {"build", "a.vka", "-o", "game"}, RunArgs("a.vka"),
+        {"edit", "a.vka", "--headless", "--frames", "3"}};
+    for (const auto& args : commands) {
+      SCOPED_TRACE(args[0]);
+      const ProcessResult r = RunProcess(dir.File("vellumark"), args, dir.path());
+      EXPECT_EQ(r.status, 0) << r.err;
+      if (*c.what == 0) {
+        EXPECT_EQ(r.err.find("TEXTLANGUAGE-CHARSET"), std::string::npos) << r.err;
+        continue;
+      }
+      EXPECT_EQ(said(r.err, c.value), 1u) << r.err;
+      EXPECT_NE(r.err.find(dir.File("SETUP.INI") + ": TEXTLANGUAGE-CHARSET=" + c.value + " "), std::string::npos) << r.err;
+      EXPECT_NE(r.err.find(c.what), std::string::npos) << r.err;
+      EXPECT_NE(r.err.find("Western (code page 1252) is used instead"), std::string::npos) << r.err;
+    }
+  }
+}
