@@ -129,7 +129,11 @@ int FsDescriptorOfName(const std::string& path) {
   if (path == "/dev/stderr") return 2;
   if (path == "/dev/stdin") return 0;
   for (const std::string folder : {"/dev/fd/", "/proc/self/fd/"})
-    if (path.compare(0, folder.size(), folder) == 0) return DescriptorNumber(path.substr(folder.size()));
+    if (path.compare(0, folder.size(), folder) == 0) {
+      const int fd = DescriptorNumber(path.substr(folder.size()));
+      if (fd >= 0) return fd;
+      break;  // "/dev/fd/./1", "/dev/fd//1": spelled otherwise, judged below
+    }
   // Any other spelling: the links of the name are followed as an open follows them, up to a name in a folder of
   // this process's descriptors: //dev/stdout, /dev/./stdout, a link to /dev/stdout and
   // /proc/thread-self/fd/1 all stand for descriptor 1.

@@ -254,7 +254,8 @@ TEST(CommandFiles, ADescriptorsNameIsWrittenThroughIt) {
       {"--transcript", "/dev/fd/5", 5},   {"--grab", "/proc/self/fd/5", 5}, {"--transcript", "/dev/fd/0", 0},
       {"--transcript", "//dev/stdout", 1}, {"--grab", "/dev/./stdout", 1}, {"--transcript", "/proc/thread-self/fd/1", 1},
       {"--transcript", "to-stdout", 1},   {"--grab", "to-stdout", 1},       {"--transcript", "/dev/stdin", 0},
-      {"--grab", "-", 1}};
+      {"--grab", "-", 1}, {"--transcript", "/dev/fd/./1", 1}, {"--grab", "/dev/fd//1", 1},
+      {"--transcript", "/proc/self/fd//1", 1}, {"--grab", "/dev/fd/../fd/1", 1}};
   std::filesystem::create_symlink("/dev/stdout", dir.File("to-stdout"));
   for (const auto& [option, name, fd] : kCases) {
     dir.Write("log", "old\n");

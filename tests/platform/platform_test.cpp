@@ -734,7 +734,8 @@ TEST(Fs, DescriptorNames) {
       {"/dev/fd/1x", -1}, {"/dev/fd/x1", -1}, {"/dev/fd/123456789", 123456789}, {"/dev/fd/1234567890", -1}, {"/dev/stdin", 0}, {"fd/1", -1},
       {"-", 1}, {"//dev/stdout", 1}, {"/dev/./stdout", 1}, {"/proc/thread-self/fd/1", 1},
       {"/proc/" + std::to_string(getpid()) + "/fd/3", 3}, {dir.File("out2"), 1}, {dir.File("null"), -1},
-      {"/proc/" + std::to_string(getppid()) + "/fd/1", -1}};
+      {"/proc/" + std::to_string(getppid()) + "/fd/1", -1}, {"/dev/fd/./1", 1}, {"/dev/fd//1", 1},
+      {"/proc/self/fd//2", 2}, {"/proc/self/fd/./1", 1}, {"/dev/fd/../fd/1", 1}, {"/dev/fd/./x", -1}};
   for (const auto& [name, fd] : kCases) EXPECT_EQ(FsDescriptorOfName(name), fd) << name;
 }
 
