@@ -183,7 +183,8 @@ void WriteGrabFile() {
   if (file.empty() || !shown) return;
   std::string png;
   if (!EncodePng(PictureOfSurface(*shown), &png)) SayRunOutputFailed(file, ENOMEM);
-  else if (!FsWriteHostOutput(file, png)) SayRunOutputFailed(file, errno);
+  // A FIFO's wait for its reader ended by a stop signal is the usual stop, not a lost output.
+  else if (!FsWriteHostOutput(file, png) && errno != EINTR) SayRunOutputFailed(file, errno);
 }
 
 void KeepLastShownFrame() {

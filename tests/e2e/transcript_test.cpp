@@ -84,4 +84,28 @@ TEST(Transcript, AnEnvironmentSessionKeepsTheTextOfEveryRun) {
   EXPECT_EQ(dir.Read("out.txt"), "ran\nran\n");
 }
 
+// A FIFO output waits for its reader; a stop signal during the wait ends the run as a stop
+// does, status 0 and nothing said. The signal comes once the run waits in the open.
+TEST(Transcript, AStopEndsTheWaitForAFifosReader) {
+  TempDir dir;
+  dir.Write("loop.vka", "do\nsync\nloop\n");
+  dir.Write("short.vka", "print 1\n");
+  const char* kRuns[] = {"\"$0\" run loop.vka --headless --transcript f", "\"$0\" run short.vka --headless --frames 2 --grab f"};
+  for (const char* run : kRuns) {
+    SCOPED_TRACE(run);
+    std::filesystem::remove(dir.File("f"));
+    const ProcessResult r = RunProcess(
+        "/bin/sh",
+        {"-c",
+         std::string("mkfifo f && { ") + run + " 2>err & p=$!; i=0; "
+             "until grep -q wait_for_partner /proc/$p/wchan 2>/dev/null || [ $i -ge 600 ]; do sleep 0.05; i=$((i+1)); done; "
+             "kill -TERM $p; wait $p; echo $? >status; }",
+         VellumarkExe()},
+        dir.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(dir.Read("status"), "0\n");
+    EXPECT_EQ(dir.Read("err"), "");
+  }
+}
+
 }  // namespace
