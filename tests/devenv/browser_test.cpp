@@ -314,27 +314,26 @@ TEST_F(BrowserTest, NoOutputIsAFileTheProgramPacksOrTheRunWrites) {
   EXPECT_FALSE(std::filesystem::exists(Work("shot.png")));
 }
 
-// Enter in the Save As and Make Program panels saves or makes, as their first button does, at
-// the name typed (over an entry picked before); without a name the panel says so.
-TEST_F(BrowserTest, EnterDoesWhatThePanelsFirstButtonDoes) {
+// Enter in the Save As and Make Program panels ends the field's edit with the name typed (over
+// an entry picked before); only the panel's button saves or makes.
+TEST_F(BrowserTest, EnterEndsTheFieldAndOnlyTheButtonActs) {
   Type("x = 1");
   const struct {
     int32_t mode, kind;
     const char* name;
-  } cases[] = {{2, 3, "saved.vka"}, {11, 6, "made"}, {12, 7, "made2"}, {11, 6, ""}};
+  } cases[] = {{2, 3, "saved.vka"}, {11, 6, "made"}, {12, 7, "made2"}};
   for (const auto& c : cases) {
     Open(c.mode, c.kind);
     BrowserSetChosenName("picked", "picked");
     for (const char* ch = c.name; *ch; ++ch) BrowserWindowMessage({MsgKind::Char, *ch, 0});
-    if (!*c.name) BrowserWindowMessage({MsgKind::KeyDown, kVkBack, 0});
     BrowserWindowMessage({MsgKind::KeyDown, kVkReturn, 0});
-    EXPECT_EQ(BrowserIsOpen(), !*c.name) << c.name;
-    if (*c.name) {
-      EXPECT_TRUE(std::filesystem::exists(Work(c.name))) << c.name;
-    }
+    EXPECT_TRUE(BrowserIsOpen()) << c.name;
+    EXPECT_EQ(g_browser.activeField, 0) << c.name;
+    EXPECT_FALSE(std::filesystem::exists(Work(c.name))) << c.name;
+    BrowserPerformAction(BrowserButtonAction(2));
+    EXPECT_FALSE(BrowserIsOpen()) << c.name;
+    EXPECT_TRUE(std::filesystem::exists(Work(c.name))) << c.name;
   }
-  EXPECT_EQ(g_browser.message, IdeText(IdeSection::Desc, kDescNoName));
-  EXPECT_FALSE(g_browser.buttons[2].pressed);
   EXPECT_FALSE(std::filesystem::exists(Work("picked")));
 }
 

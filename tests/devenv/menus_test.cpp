@@ -161,18 +161,18 @@ TEST_F(MenusTest, ControlShortcutsHeldActOncePerPress) {
   EXPECT_EQ(Text(), "abcbcbcd\n");
 }
 
-TEST_F(MenusTest, UnsavedChangesAskFirstWhenTheyHaveAName) {
+TEST_F(MenusTest, UnsavedChangesAskFirstNamedOrNot) {
   struct {
     const char* name;
     bool modified;
     void (*command)();
     int32_t mode;
   } const cases[] = {
-      {"", true, IdeMenuOpen, kModeOpen},  // an unnamed buffer: the browser opens directly
+      {"", true, IdeMenuOpen, kModeSaveBeforeOpen},  // typed text without a name is asked about too
       {"game.vka", true, IdeMenuOpen, kModeSaveBeforeOpen},
       {"game.vka", false, IdeMenuOpen, kModeOpen},
       {"game.vka", true, IdeMenuNewProject, kModeSaveBeforeNewProject},
-      {"", true, IdeMenuNewProject, kModeNewProject},
+      {"", true, IdeMenuNewProject, kModeSaveBeforeNewProject},
       {"game.vka", true, IdeMenuNew, kModeSaveBeforeClose},
       {"", true, IdeMenuQuit, kModeSaveBeforeQuit},  // leaving never loses an unnamed source
       {"", false, IdeMenuQuit, kModeQuit},
