@@ -83,28 +83,6 @@ void BackToStartFolder() {
   if (!g_browser.startFolder.empty()) FsChangeFolder(g_browser.startFolder);
 }
 
-// Saves the current source over its own file, through the atomic write: the old file stays
-// until the new one is complete.
-bool SaveFirst() {
-  const std::string path = BrowserJoin(g_ide.projectFolder, g_ide.fileName);
-  BrowserSetField(1, FsToProgramName(g_ide.fileName));
-  return BrowserSaveSource(path);
-}
-
-// What the "no" answer of a save-first question goes on with (and the "yes" answer after the
-// save).
-void GoOnAfterQuestion(int32_t noAction) {
-  BrowserClose();
-  switch (noAction) {
-    case 4: IdeNewSource(); break;
-    case 42: IdeBrowseNewProject(); break;
-    case 44: IdeBrowseOpen(); break;
-    case 46: IdeAskQuit(); break;
-    case 48: IdeOpenRecentFile(g_ide.pendingRecent); break;
-    default: break;
-  }
-}
-
 void OverwriteSource() {
   const std::string path = BrowserWritePath();
   if (BrowserReadOnlyFile(path)) {
@@ -116,6 +94,7 @@ void OverwriteSource() {
     return;
   }
   BrowserClose();
+  IdeSaveAsSucceeded();
 }
 
 void OverwriteProgram(int32_t mode) {
@@ -274,9 +253,11 @@ int32_t BrowserButtonAction(int32_t button) {
     case 7:
     case 8:
     case 9:
-    case 10: {
+    case 10:
+    case kModeSaveBeforeExample: {
       Status(Desc(yes ? kDescSaved : kDescUnsaved));
       static const int32_t kYes[] = {3, 0, 41, 43, 45, 47}, kNo[] = {4, 0, 42, 44, 46, 48};
+      if (mode == kModeSaveBeforeExample) return yes ? 49 : 50;
       const int32_t k = mode == 5 ? 0 : mode - 5;
       return yes ? kYes[k] : kNo[k];
     }
@@ -301,27 +282,15 @@ void BrowserPerformAction(int32_t action) {
     case 1:
       if (g_browser.kind != 4) BackToStartFolder();
       BrowserClose();
+      IdeDropCancelled();  // an action waiting on this panel is not carried out
       return;
     case 2:
       g_ide.exitState = 3;
       PostQuit();
       BrowserClose();
       return;
-    case 3: case 41: case 43: case 45: case 47:
-      // A source without a name is named first: the save-as panel takes over.
-      if (g_ide.fileName.empty()) {
-        BrowserClose();
-        IdeOpenDialog(2, 3);
-        return;
-      }
-      // A source that could not be saved is not left behind.
-      if (!SaveFirst()) {
-        FailAndStay(g_saveFailure);
-        return;
-      }
-      GoOnAfterQuestion(action == 3 ? 4 : action + 1);
-      return;
-    case 4: case 42: case 44: case 46: case 48: GoOnAfterQuestion(action); return;
+    case 3: case 41: case 43: case 45: case 47: case 49: IdeSaveFirstYes(); return;
+    case 4: case 42: case 44: case 46: case 48: case 50: IdeSaveFirstNo(); return;
     case 5: BrowserApplySelection(1); return;
     case 6: BrowserApplySelection(2); return;
     case 7: OverwriteSource(); return;
@@ -333,7 +302,7 @@ void BrowserPerformAction(int32_t action) {
     case 51: {
       const std::string path = GetBrowserItem(1);
       BrowserClose();
-      IdeOpenFromBrowser(path);
+      IdeDropAfterQuestions(kDropExample, 0, path);  // it replaces buffer 2: asked about first
       return;
     }
     case 71: {
@@ -394,6 +363,7 @@ void BrowserApplySelection(int32_t mode) {
       }
       if (!BrowserSaveSource(path)) return;  // the message stays over the panel
       BrowserClose();
+      IdeSaveAsSucceeded();
       return;
     }
     case 3:
@@ -450,6 +420,13 @@ void BrowserApplySelection(int32_t mode) {
 
 bool BrowserSaveSource(const std::string& name) {
   const std::string path = Absolute(name);
+  // Every save of a source comes here: a file the user made read-only is never written over.
+  if (BrowserReadOnlyFile(path)) {
+    g_saveFailure = Desc(kDescReadOnly);
+    for (char& c : g_saveFailure) c = char(std::toupper(static_cast<unsigned char>(c)));
+    BrowserShowMessage(g_saveFailure);
+    return false;
+  }
   // A source opened from a file of the run's own is never saved back over it.
   if (const std::string why = RunWritesThere(path); !why.empty()) {
     g_saveFailure = WithCause(kDescNotSaved, why);

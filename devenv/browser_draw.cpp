@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "devenv/browser_state.h"
+#include "devenv/ide_actions.h"
 #include "devenv/ide_draw.h"
 #include "devenv/ide_texts.h"
 #include "platform/fs.h"
@@ -169,7 +170,7 @@ void Question() {
     case 14: text = g_browser.fields[1].text + " " + IdeText(IdeSection::Desc, kDescReplaceIt); break;
     case 51: text = IdeText(IdeSection::Desc, kDescLoadExample); break;
     case 99: text = IdeText(IdeSection::Desc, kDescQuit); break;
-    default: text = IdeText(IdeSection::Desc, kDescSaveFirst); break;
+    default: text = IdeSaveFirstQuestion(); break;
   }
   text = ClipFront(text, g_browser.width - 16);
   Centred(text, g_browser.width / 2, 22);

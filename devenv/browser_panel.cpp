@@ -455,9 +455,9 @@ bool BrowserWindowMessage(const Message& m) {
         BrowserPerformAction(g_ide.dialogMode == 72 ? 73 : 1);
       } else if (m.a == kVkReturn && !b.message.empty()) {
         DismissMessage();  // as a click does
-      } else if (m.a == kVkReturn && b.kind != 71 && b.buttons[2].exists) {
-        // Opens, saves, makes, finds or answers yes, as the panel's first button does (the media
-        // editors' panel has none: there Enter ends the field's edit).
+      } else if (m.a == kVkReturn && b.kind == 4 && b.buttons[2].exists) {
+        // A question answers yes. In the panels with fields Enter only ends the field's edit:
+        // their buttons (Replace among them) act on a click alone.
         BrowserPerformAction(BrowserButtonAction(2));
         for (BrowserButton& button : b.buttons) button.pressed = false;
       } else if (b.activeField > 0) {
@@ -477,6 +477,7 @@ bool BrowserWindowMessage(const Message& m) {
       // Coming back to (or leaving) the window drops the panel.
       if (b.kind != 4 && !b.startFolder.empty()) FsChangeFolder(b.startFolder);
       BrowserClose();
+      IdeDropCancelled();
       return false;
     default: return false;
   }

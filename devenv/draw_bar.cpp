@@ -4,6 +4,8 @@
 
 #include "devenv/help_viewer.h"
 #include "devenv/ide_draw.h"
+#include "devenv/ide_texts.h"
+#include "devenv/settings.h"
 #include "runtime/language_file.h"
 
 namespace {
@@ -171,9 +173,16 @@ std::string IdeFitNotice(const std::string& text, int32_t band) {
 }
 
 void IdeDrawStatusLine() {
+  std::string& text = g_ide.statusText;
+  // "Source saved" (or "loaded") holds no more once the text changes: the file line comes back,
+  // with its mark.
+  if (g_ide.modified && g_ide.statusColour == 0 &&
+      (text == IdeText(IdeSection::Desc, kDescSaved) || text == IdeText(IdeSection::Desc, kDescLoaded))) {
+    IdeUpdateStatusText();
+    g_ide.redrawStatus = true;
+  }
   if (!g_ide.redrawStatus) return;
   g_ide.redrawStatus = false;
-  std::string& text = g_ide.statusText;
   if (g_ide.modified && g_ide.statusColour == 256 && (text.empty() || text.back() != '*')) text += '*';
   const int32_t band = 3 + g_ide.statusColour / 256;
   Surface* s = g_ide.helpView ? g_ide.gfx.screen.get() : g_ide.gfx.editor.get();

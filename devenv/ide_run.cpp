@@ -300,9 +300,9 @@ void IdeWindowMessage(const Message& m) {
       // Asked by a stop signal, whoever sent it may not wait for an answer: the text is on disk
       // before the question.
       if (m.a) IdeKeepBeforeQuestion();
-      // Unsaved changes are never left without the save-first question; a panel open for
-      // something else gives way to it.
-      if (!g_ide.modified) {
+      // Unsaved changes, in either buffer, are never left without the save-first question; a
+      // panel open for something else gives way to it.
+      if (IdeChangedBuffersDropped(kDropExit).empty()) {
         Leave(kIdeExitRunning);
       } else if (g_ide.dialogMode != kModeSaveBeforeQuit || !BrowserIsOpen()) {
         if (BrowserIsOpen()) ResetBrowserItems();

@@ -143,7 +143,16 @@ struct IdeState {
 
   // The menus, the shell's keys and the outside tools.
   int32_t exitItem = 0;             // the file menu's exit item (number from 1)
-  int32_t pendingRecent = 0;        // the recent entry to open once its save-first question is answered
+  // An action that drops buffer text, waiting on its save-first questions (one per changed
+  // buffer it drops): what it is, with the recent entry or example it opens.
+  struct PendingDrop {
+    int32_t action = 0;  // kDrop..., 0 none
+    int32_t recent = 0;
+    std::string example;
+    int32_t asked = 0;         // the buffer the open question is about
+    bool declined[2] = {};     // buffers whose changes the answer "no" lets go
+    bool afterSaveAs = false;  // "yes" opened Save As for an unnamed buffer: its save carries on
+  } pendingDrop;
   bool onceKeyLatched = false;      // a once-per-press key acted and one of them is still down
   int64_t mediaBrowserPid = 0;      // the media browser while it runs, 0 when none
 

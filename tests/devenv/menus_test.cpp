@@ -5,6 +5,7 @@
 #include <cctype>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <thread>
 
@@ -12,6 +13,7 @@
 #include "devenv/browser_state.h"
 #include "devenv/editor_selection.h"
 #include "devenv/help_pane.h"
+#include "devenv/ide_actions.h"
 #include "devenv/ide_texts.h"
 #include "platform/clipboard.h"
 #include "platform/codepage.h"
@@ -161,18 +163,18 @@ TEST_F(MenusTest, ControlShortcutsHeldActOncePerPress) {
   EXPECT_EQ(Text(), "abcbcbcd\n");
 }
 
-TEST_F(MenusTest, UnsavedChangesAskFirstWhenTheyHaveAName) {
+TEST_F(MenusTest, UnsavedChangesAskFirstNamedOrNot) {
   struct {
     const char* name;
     bool modified;
     void (*command)();
     int32_t mode;
   } const cases[] = {
-      {"", true, IdeMenuOpen, kModeOpen},  // an unnamed buffer: the browser opens directly
+      {"", true, IdeMenuOpen, kModeSaveBeforeOpen},  // typed text without a name is asked about too
       {"game.vka", true, IdeMenuOpen, kModeSaveBeforeOpen},
       {"game.vka", false, IdeMenuOpen, kModeOpen},
       {"game.vka", true, IdeMenuNewProject, kModeSaveBeforeNewProject},
-      {"", true, IdeMenuNewProject, kModeNewProject},
+      {"", true, IdeMenuNewProject, kModeSaveBeforeNewProject},
       {"game.vka", true, IdeMenuNew, kModeSaveBeforeClose},
       {"", true, IdeMenuQuit, kModeSaveBeforeQuit},  // leaving never loses an unnamed source
       {"", false, IdeMenuQuit, kModeQuit},
@@ -183,6 +185,96 @@ TEST_F(MenusTest, UnsavedChangesAskFirstWhenTheyHaveAName) {
     g_ide.dialogMode = 0;
     c.command();
     EXPECT_EQ(g_ide.dialogMode, c.mode) << c.name << " " << c.modified << " " << c.mode;
+  }
+}
+
+// Every action that replaces, empties or leaves buffer text, over each buffer state: a changed
+// buffer it drops (the shown one; tab 2 for an example; both for leaving), named or not, is asked
+// about first, the other tab's by name; an unchanged one, or one the action keeps, is not.
+TEST_F(MenusTest, EveryActionThatDropsTextAsksAboutEachChangedBufferItDrops) {
+  const std::string folder = dir_.File("");
+  const struct {
+    const char* name;
+    std::function<void()> run;
+    int32_t mode;            // the save-first question it asks
+    bool dropsShown, dropsOther;
+    std::function<bool()> goesOn;  // what it does when nothing it drops is changed
+  } actions[] = {
+      {"F2", [this] { Key(kVkF1 + 1); }, kModeSaveBeforeOpen, true, false, [] { return g_ide.dialogMode == kModeOpen; }},
+      {"File > Open", [this] { OpenMenu(1), ChooseItem(2); }, kModeSaveBeforeOpen, true, false,
+       [] { return g_ide.dialogMode == kModeOpen; }},
+      {"Open Recent", [this] { OpenMenu(1), ChooseItem(11); }, kModeSaveBeforeRecent, true, false,
+       [] { return g_ide.dialogMode == 0 && g_ide.editor.lines[0] == "print 3"; }},
+      {"File > Close", [] { IdeMenuNew(); }, kModeSaveBeforeClose, true, false,
+       [] { return g_ide.fileName.empty() && g_ide.editor.lines[0].empty(); }},
+      {"New Project", [this] { OpenMenu(1), ChooseItem(1); }, kModeSaveBeforeNewProject, true, false,
+       [] { return g_ide.dialogMode == kModeNewProject; }},
+      {"example from the help", [] {
+         IdeAskLoadExample("ex.vka");
+         BrowserPerformAction(BrowserButtonAction(2));
+       }, kModeSaveBeforeExample, false, true, [] { return g_ide.loadedBuffer == 2 && g_ide.fileName == "ex.vka"; }},
+      {"Exit item", [this] { OpenMenu(1), ChooseItem(g_ide.exitItem); }, kModeSaveBeforeQuit, true, true,
+       [] { return g_ide.dialogMode == kModeQuit; }},
+      {"top Exit button", [this] { Click(600, 18); }, kModeSaveBeforeQuit, true, true,
+       [] { return g_ide.dialogMode == kModeQuit; }},
+      {"closing the window", [this] { Deliver({MsgKind::Close, 0, 0}); }, kModeSaveBeforeQuit, true, true, QuitPosted},
+      {"a stop signal", [this] { Deliver({MsgKind::Close, 1, 0}); }, kModeSaveBeforeQuit, true, true, QuitPosted},
+  };
+  const struct {
+    const char* name;
+    bool shownNamed, shownChanged, otherNamed, otherChanged;
+  } states[] = {
+      {"shown tab changed, named", true, true, true, false},
+      {"shown tab changed, unnamed", false, true, true, false},
+      {"other tab changed, named", true, false, true, true},
+      {"other tab changed, unnamed", true, false, false, true},
+      {"nothing changed", true, false, false, false},
+  };
+  dir_.Write("three.vka", "print 3\r\n");
+  std::filesystem::create_directories(dir_.File("HELP"));
+  dir_.Write("HELP/ex.vka", "print 4\r\n");
+  g_ide.settings.helpFolder = dir_.File("HELP/");
+  for (const auto& a : actions) {
+    for (const auto& st : states) {
+      SCOPED_TRACE(std::string(a.name) + ", " + st.name);
+      EventsReset();
+      if (BrowserIsOpen()) BrowserClose();
+      g_ide.dialogMode = 0;
+      g_ide.helpView = false;
+      g_ide.currentBuffer = g_ide.loadedBuffer = 1;
+      EditorNewEmpty();
+      g_ide.editor.lines = {"print 1"};
+      g_ide.fileName = st.shownNamed ? "one.vka" : "";
+      g_ide.projectFolder = folder;
+      g_ide.modified = st.shownChanged;
+      EditorBufferRecord& other = g_ide.records[1];
+      other = EditorBufferRecord();
+      other.used = true;
+      other.buffer.lines = {"print 2"};
+      other.fileName = st.otherNamed ? "two.vka" : "";
+      other.projectFolder = folder;
+      other.modified = st.otherChanged;
+      g_ide.recent = {{"three.vka", folder}};
+      BuildIdeMenus();
+      std::filesystem::current_path(folder);
+      a.run();
+      const bool asked = (a.dropsShown && st.shownChanged) || (a.dropsOther && st.otherChanged);
+      if (!asked) {
+        EXPECT_TRUE(a.goesOn()) << g_ide.dialogMode;
+        continue;
+      }
+      EXPECT_TRUE(BrowserIsOpen());
+      EXPECT_EQ(g_ide.dialogMode, a.mode);
+      const bool aboutOther = !(a.dropsShown && st.shownChanged);
+      const std::string question = IdeSaveFirstQuestion();
+      if (aboutOther) {
+        EXPECT_EQ(question, std::string(st.otherNamed ? "two.vka" : "untitled") + " (tab 2) " +
+                                IdeText(IdeSection::Desc, kDescChangedSaveFirst));
+      } else if (!a.dropsOther) {
+        EXPECT_EQ(question, IdeText(IdeSection::Desc, kDescSaveFirst));
+      }
+      EXPECT_FALSE(QuitPosted());
+    }
   }
 }
 
@@ -355,6 +447,22 @@ TEST_F(MenusTest, MediaEditorGetsTheProjectFolderAndRunsOnce) {
   chmod(dir_.File("Tools/VKBrowse").c_str(), 0755);
   LaunchMediaBrowser();
   EXPECT_EQ(g_ide.statusText, IdeText(IdeSection::Desc, kDescNoMediaFolder));
+}
+
+}  // namespace
+
+namespace {
+
+// "Source saved" holds until the text changes: typing after F3 brings back the file line with
+// its modified mark.
+TEST_F(MenusTest, TypingAfterASaveShowsTheModifiedMarkAgain) {
+  g_ide.fileName = "mark.vka";
+  g_ide.projectFolder = dir_.File("");
+  Type("a");
+  Key(kVkF1 + 2);
+  ASSERT_EQ(g_ide.statusText, IdeText(IdeSection::Desc, kDescSaved));
+  Type("b");
+  EXPECT_EQ(g_ide.statusText.back(), '*') << g_ide.statusText;
 }
 
 }  // namespace
