@@ -143,8 +143,10 @@ int SourceNotReadable(const std::string& given, const std::string& path) {
   std::string none;
   const FsRead read = FsReadHostRegularFile(path, none, 0, true);
   if (read == FsRead::kOk) return kExitOk;
+  // The cause is taken before the run folder's removal changes errno.
+  const std::string cause = FsReadCause(read, "a source");
   FsRemoveTempFolder();
-  std::fprintf(stderr, "vellumark: %s: %s\n", given.c_str(), FsReadCause(read, "a source").c_str());
+  std::fprintf(stderr, "vellumark: %s: %s\n", given.c_str(), cause.c_str());
   return kExitCompileError;
 }
 
@@ -427,6 +429,7 @@ int Build(const std::vector<std::string>& args) {
   if (!source.empty()) {
     image = FsTempFolderFile("_exefile.dat");
     if (image.empty()) return NoTemporaryFolder(args[0]);
+    outcome.imageShownAs = out.given;
     if (!CompileFile(source, image, nullptr, "", &outcome)) {
       FsRemoveTempFolder();
       return kExitCompileError;

@@ -152,6 +152,7 @@ const PackEntry* VirtualFiles::Find(const std::string& name, bool baseNames) con
   int fits = 0;
   bool unspelled = false;
   for (const PackEntry& e : entries_) {
+    if (deleted_.count(e.offset)) continue;
     const size_t slash = baseNames ? e.name.find_last_of('\\') : std::string::npos;
     const std::string entry = slash == std::string::npos || slash == 0 ? e.name : e.name.substr(slash + 1);
     if (entry == spelled) return &e;
@@ -178,6 +179,12 @@ bool VirtualFiles::MapVirtualFileByBaseName(std::string& name, const std::string
   return MapTo(Find(name, true), name, extension);
 }
 
+bool VirtualFiles::DeleteEntry(const std::string& name) {
+  const PackEntry* e = Find(name, false);
+  if (e) deleted_.insert(e->offset);
+  return e;
+}
+
 std::string VirtualFiles::ExtractPackedProgram() {
   if (entries_.empty()) return "";
   return WriteCopy(entries_.front(), "dat");
@@ -186,6 +193,7 @@ std::string VirtualFiles::ExtractPackedProgram() {
 void VirtualFiles::Cleanup() {
   for (const std::string& p : copies_) unlink(p.c_str());
   copies_.clear();
+  deleted_.clear();
   std::vector<uint8_t>().swap(pack_);
   entries_.clear();
 }
@@ -196,7 +204,7 @@ bool FileHasPack(const std::string& file) {
 }
 
 bool MapThroughPack(std::string& name, const std::string& extension) {
-  return g_packReader && g_packReader->MapVirtualFile(name, extension);
+  return g_packReader && !FsPathExists(name) && g_packReader->MapVirtualFile(name, extension);
 }
 
 std::string PackedCopyExtension(const std::string& name) {

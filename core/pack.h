@@ -37,6 +37,9 @@ class VirtualFiles {
   bool MapVirtualFile(std::string& name, const std::string& extension);
   // The same, comparing with the part of each entry's name after its last backslash.
   bool MapVirtualFileByBaseName(std::string& name, const std::string& extension);
+  // Marks the entry the name means as deleted: no name finds it from then on. False when the
+  // name means no entry.
+  bool DeleteEntry(const std::string& name);
   // Writes the first entry (the program image) to "_virtual.dat"; "" when there is none.
   std::string ExtractPackedProgram();
 
@@ -56,6 +59,7 @@ class VirtualFiles {
   std::vector<uint8_t> pack_;
   std::vector<PackEntry> entries_;
   std::set<std::string> copies_;
+  std::set<size_t> deleted_;  // offsets of the entries deleted
 };
 
 // True when the file ends in a pack with at least one entry.
@@ -63,7 +67,9 @@ bool FileHasPack(const std::string& file);
 
 // The pack reader of the running program (nullptr when there is none).
 extern VirtualFiles* g_packReader;
-// Maps a file name through the running program's pack (no change when not packed).
+// Maps a file name through the running program's pack (no change when not packed). A file of
+// that name on disk comes first: the packed entry is the starting content of a name the
+// program may write.
 bool MapThroughPack(std::string& name, const std::string& extension);
 // The extension a packed copy of name keeps: all of it after the name's last '.', or the last
 // three characters of a name without one.

@@ -61,6 +61,7 @@ bool IdeBuildExecutable(const ExeBuild& b, std::string* error) {
   // The image is written only when the game's name is none of the files the compile read.
   CompileOutcome outcome;
   outcome.shownAs = b.shownAs;
+  outcome.imageShownAs = FsToProgramName(b.output);
   bool madeFrom = OneOf(b.output, b.inputs);
   outcome.mayWriteImage = [&](const std::vector<std::string>& files) {
     madeFrom = OneOf(b.output, files);

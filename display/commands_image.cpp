@@ -91,7 +91,7 @@ void CmdSaveImage() {
     const uint32_t r = ImageRecordOf(n);
     if (!r) {
       RunError(kErrImageMissing);
-    } else if (ImageFileExists(OpString(0))) {
+    } else if (FsFileExists(OpString(0))) {  // a name only the pack holds is the program's to write
       RunError(kErrFileExists);
     } else {
       QueueSaveImage(r, OpString(0));

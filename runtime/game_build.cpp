@@ -263,8 +263,13 @@ bool CompileFile(const std::string& source, const std::string& image, SourceMap*
     std::fprintf(stderr, "%s:%d: warning: %s\n", file.c_str(), line,
                  CodePageToUtf8(TextCodePage(), warning.text).c_str());
   }
+  // A work file standing in for the image is not named: what it is for is.
+  std::string errorMessage = compiler.ErrorMessage();
+  if (!ok && outcome && !outcome->imageShownAs.empty() && !image.empty())
+    if (const size_t at = errorMessage.find(image); at != std::string::npos)
+      errorMessage.replace(at, image.size(), outcome->imageShownAs);
   if (!ok && outcome) {
-    outcome->message = compiler.ErrorMessage();
+    outcome->message = errorMessage;
     outcome->errorLine = compiler.ErrorLine();
   }
   if (!ok && !refused) {
@@ -272,7 +277,7 @@ bool CompileFile(const std::string& source, const std::string& image, SourceMap*
     int32_t line = compiler.ErrorLine();
     if (line > 0) shown(&file, &line);
     // The message quotes the source: code-page text.
-    const std::string message = CodePageToUtf8(TextCodePage(), compiler.ErrorMessage());
+    const std::string message = CodePageToUtf8(TextCodePage(), errorMessage);
     if (line > 0)
       std::fprintf(stderr, "%s:%d: %s\n", file.c_str(), line, message.c_str());
     else if (file == source && outcome && !outcome->shownAs.empty())  // the stand-in is no file of the user's

@@ -36,6 +36,9 @@ struct CompileOutcome {
   // after its first hiddenLines (a work file standing in for the user's file).
   std::string shownAs;
   int32_t hiddenLines = 0;
+  // Given by the caller: the name the messages give the image (a game built from it) when the
+  // image is a work file of its own; "" names the image.
+  std::string imageShownAs;
 };
 bool CompileFile(const std::string& source, const std::string& image, SourceMap* map = nullptr,
                  const std::string& folder = "", CompileOutcome* outcome = nullptr);

@@ -120,13 +120,21 @@ std::string WriteCause(const std::string& name, int error) {
 void CmdMakeFile() {
   const std::string name = OpString(0);
   SkipOperands(1);
-  if (!MakeFile(name)) FileWarning(kErrFileNotMade, name, WriteCause(name, errno));
+  if (MakeFile(name)) return;
+  const std::string why = WriteCause(name, errno);
+  // A file that is there already is no write lost.
+  if (why == "already exists") FileWarning(kErrFileNotMade, name, why);
+  else WriteLostWarning(kErrFileNotMade, name, why);
 }
 
 void CmdDeleteFile() {
   const std::string name = OpString(0);
   SkipOperands(1);
-  if (!DeleteFileIfExists(name)) FileWarning(kErrFileNotDeleted, name, FileUnreadableCause(name));
+  if (DeleteFileIfExists(name)) return;
+  const int error = errno;
+  // A name that is not there is no delete lost; one the disk keeps is.
+  if (!FileExists(name)) FileWarning(kErrFileNotDeleted, name, FileUnreadableCause(name));
+  else WriteLostWarning(kErrFileNotDeleted, name, FileErrorCause(error), "delete " + name);
 }
 
 void CmdCopyFile() {
@@ -134,14 +142,15 @@ void CmdCopyFile() {
   SkipOperands(2);
   const int32_t e = CopyFileCommand(source, target);
   const int error = errno;
+  const std::string copy = "copy " + source + " to " + target;
   if (e == kErrFileNotFound) {
-    FileWarning(uint32_t(e), source, FileUnreadableCause(source));
+    WriteLostWarning(uint32_t(e), source, FileUnreadableCause(source), copy);
   } else if (e == kErrFileExists) {
-    FileWarning(uint32_t(e), target, "already exists");
+    WriteLostWarning(uint32_t(e), target, "already exists");
   } else if (e) {
-    // A source that passed the check only through the pack fails on disk: it is named.
-    const std::string why = FileUnreadableCause(source);
-    if (!why.empty()) FileWarning(uint32_t(e), source, why);
+    // The source is read as the program sees it: a failure to read it names it.
+    const std::string why = FileUnreadableCause(ReadablePath(source));
+    if (!why.empty()) WriteLostWarning(uint32_t(e), source, why, copy);
     else WriteLostWarning(uint32_t(e), target, WriteCause(target, error));
   }
 }
@@ -150,13 +159,15 @@ template <int32_t Error>
 void CmdRenameFile() {
   const std::string source = OpString(0), target = OpString(1);
   SkipOperands(2);
-  if (FileExists(target)) {
-    FileWarning(kErrFileExists, target, "already exists");
+  // A name only the pack holds is the program's to write: the target is checked on disk.
+  if (FileOnDisk(target)) {
+    WriteLostWarning(kErrFileExists, target, "already exists");
   } else if (!RenameFile(source, target)) {
     const int error = errno;
-    const std::string why = FileUnreadableCause(source);
-    if (!why.empty() && why != "is a folder") FileWarning(Error, source, why);
-    else FileWarning(Error, target, WriteCause(target, error));
+    std::string why = FileUnreadableCause(source);
+    if (why == "not found" && FileExists(source)) why = "it is packed in the game and cannot be moved";
+    if (!why.empty() && why != "is a folder") WriteLostWarning(Error, source, why, "rename " + source + " to " + target);
+    else WriteLostWarning(Error, target, WriteCause(target, error));
   }
 }
 
@@ -181,7 +192,11 @@ void CmdReadByteFromFile() {
 void CmdMakeDirectory() {
   const std::string name = OpString(0);
   SkipOperands(1);
-  if (!MakeDirectory(name)) FileWarning(kErrFolderNotMade, name, WriteCause(name, errno));
+  if (MakeDirectory(name)) return;
+  const std::string why = WriteCause(name, errno);
+  // A folder that is there already is no write lost.
+  if (why == "already exists") FileWarning(kErrFolderNotMade, name, why);
+  else WriteLostWarning(kErrFolderNotMade, name, why, "make the folder " + name);
 }
 
 template <int Operands>

@@ -13,15 +13,18 @@
 
 namespace {
 
-// Reports the error of a stream operation, naming the file and the cause it noted.
-void Report(int32_t error) {
+// Reports the error of a stream operation, naming the file and the cause it noted. A file
+// that could not be made or written is a write lost (so is any failure to open one for
+// writing: writes).
+void Report(int32_t error, bool writes = false) {
   std::string detail;
   detail.swap(g_fileStreams.failure);
   if (!error) return;
   // The cause follows the name's last ": " (a name may hold one, a cause does not).
   const size_t split = detail.rfind(": ");
+  const bool lost = writes || error == kErrStreamWriteFailed || error == kErrStreamNotCreated;
   if (detail.empty()) RunWarning(uint32_t(error));
-  else if (error == kErrStreamWriteFailed && split != std::string::npos)
+  else if (lost && split != std::string::npos)
     WriteLostWarning(uint32_t(error), detail.substr(0, split), detail.substr(split + 2));
   else FileWarning(uint32_t(error), detail);
 }
@@ -65,7 +68,7 @@ void CmdOpenToRead() {
 }
 
 void CmdOpenToWrite() {
-  Report(StreamOpenWrite(OpInt(0), OpString(1)));
+  Report(StreamOpenWrite(OpInt(0), OpString(1)), true);
   SkipOperands(2);
 }
 

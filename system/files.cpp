@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <set>
+#include <utility>
 
 #include "core/error_codes.h"
 #include "core/errors.h"
@@ -23,7 +24,15 @@ FolderSearch g_folderSearch;
 
 namespace {
 
-std::set<std::string> g_writesLost;  // the files a built game could not write, said once each
+std::set<std::string> g_writesLost;  // the writes a built game lost, said once each
+// The packed files the program deleted: the host path and the program's name. The packed copy
+// is found again at the next start unless the program leaves a file of that name on disk.
+std::vector<std::pair<std::string, std::string>> g_packDeletes;
+
+void SayLost(const std::string& what, const std::string& cause) {
+  if (g_runtime.standalone && g_writesLost.insert(what).second)
+    std::fprintf(stderr, "vellumark: cannot %s: %s\n", what.c_str(), cause.c_str());
+}
 
 std::string Lower(std::string s) {
   for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
@@ -54,15 +63,23 @@ void FileWarning(uint32_t code, const std::string& detail) {
   RunWarning(code);
 }
 
-void WriteLostWarning(uint32_t code, const std::string& name, const std::string& cause) {
-  if (g_runtime.standalone && g_writesLost.insert(name).second)
-    std::fprintf(stderr, "vellumark: cannot write %s: %s\n", name.c_str(), cause.c_str());
+void WriteLostWarning(uint32_t code, const std::string& name, const std::string& cause, const std::string& what) {
+  SayLost(what.empty() ? "write " + name : what, cause);
   FileWarning(code, name, cause);
 }
 
-bool WritesLost() { return !g_writesLost.empty(); }
+bool WritesLost() {
+  struct stat st;
+  for (const auto& [path, name] : g_packDeletes)
+    if (lstat(path.c_str(), &st) != 0) SayLost("delete " + name, "it is packed in the game, which has it again at its next start");
+  g_packDeletes.clear();
+  return !g_writesLost.empty();
+}
 
-void ForgetLostWrites() { g_writesLost.clear(); }
+void ForgetLostWrites() {
+  g_writesLost.clear();
+  g_packDeletes.clear();
+}
 
 std::string ReadablePath(const std::string& name) {
   std::string copy = name;
@@ -80,9 +97,17 @@ int32_t FileSize(const std::string& name) {
 
 bool IsFileReadOnly(const std::string& name) { return name.empty() || FsIsReadOnly(ReadablePath(name)); }
 
+bool FileOnDisk(const std::string& name) { return !name.empty() && FsFileSize(name) >= 0; }
+
 bool DeleteFileIfExists(const std::string& name) {
   if (!FileExists(name)) return false;
-  FsDeleteFile(name);
+  if (FsPathExists(name) && !FsDeleteFile(name)) return false;
+  // A packed file of that name is gone for the rest of the run too.
+  if (g_packReader && g_packReader->DeleteEntry(name)) {
+    std::string path = FsResolveForWrite(name);
+    if (path.empty() || path[0] != '/') path = FsCurrentFolder() + "/" + path;
+    g_packDeletes.emplace_back(path, name);
+  }
   return true;
 }
 
@@ -90,7 +115,7 @@ bool MakeFile(const std::string& name) { return !name.empty() && FsMakeFileExclu
 
 int32_t CopyFileCommand(const std::string& source, const std::string& target) {
   if (!FileExists(source)) return kErrFileNotFound;
-  if (FsCopyFile(source, target)) return 0;
+  if (FsCopyFile(ReadablePath(source), target)) return 0;
   // Only a target that is there is "File already exists"; anything else (a full disk, a folder
   // that is missing or closed) is a copy that failed, with errno kept for its cause.
   const int error = errno;

@@ -15,11 +15,15 @@ std::string ReadablePath(const std::string& name);
 int32_t FileSize(const std::string& name);
 // True when the file is read-only, or missing.
 bool IsFileReadOnly(const std::string& name);
-// Deletes the file when FileExists finds it; false otherwise.
+// True when a file of that name is on disk (the pack aside) and opens for reading.
+bool FileOnDisk(const std::string& name);
+// Deletes the file when FileExists finds it, on disk and in the pack (for the rest of the run);
+// false when it is not found, or the disk refused (errno then says why).
 bool DeleteFileIfExists(const std::string& name);
 // Makes a new empty file; false when it exists or cannot be made.
 bool MakeFile(const std::string& name);
-// 0 when copied; 105 when the source is missing; 106 when the target exists (a dangling link
+// Copies the file as the program sees it (a packed one too). 0 when copied; 105 when the
+// source is missing; 106 when the target exists (a dangling link
 // too); 8023 when the copy fails otherwise, errno holding the cause.
 int32_t CopyFileCommand(const std::string& source, const std::string& target);
 // Renames without replacing an existing target.
@@ -44,11 +48,14 @@ std::string FileUnreadableCause(const std::string& name);
 // the cause (detail: "name: cause").
 void FileWarning(uint32_t code, const std::string& name, const std::string& cause);
 void FileWarning(uint32_t code, const std::string& detail);
-// A warning for a write that did not reach the file (the disk full, the file-size limit). A
-// built game goes on past it, as past any warning, but says it on stderr (once for each file),
-// and the run fails at its end (WritesLost).
-void WriteLostWarning(uint32_t code, const std::string& name, const std::string& cause);
-// True when a built game lost a write since ForgetLostWrites (the start of a run).
+// A warning for a write that did not reach the disk (a folder that cannot be written, the disk
+// full, the file-size limit). A built game goes on past it, as past any warning, but says it on
+// stderr ("cannot WHAT: cause", once for each; what is "write NAME" when not given), and the run
+// fails at its end (WritesLost). name and cause make the warning's detail.
+void WriteLostWarning(uint32_t code, const std::string& name, const std::string& cause, const std::string& what = "");
+// True when a built game lost a write since ForgetLostWrites (the start of a run). A packed
+// file the program deleted and did not write again is said here as a lost delete: the game
+// finds its packed copy again at the next start.
 bool WritesLost();
 void ForgetLostWrites();
 

@@ -215,7 +215,8 @@ int32_t StreamOpenWrite(int32_t n, const std::string& name) {
   if (int32_t e = CheckStreamNumber(n)) return e;
   StreamSlot& s = g_fileStreams.slots[n];
   if (s.file.IsOpen()) return kErrStreamAlreadyOpen;
-  if (FileExists(name)) return Refuse(kErrFileExists, name, "already exists");
+  // A name only the pack holds is the program's to write: the new file is made on disk.
+  if (FileOnDisk(name)) return Refuse(kErrFileExists, name, "already exists");
   s.endOfFile = 0;
   s.name = name;
   if (name.empty()) return Refuse(kErrStreamNotCreated, name, "no name given");

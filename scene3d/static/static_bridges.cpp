@@ -126,7 +126,7 @@ void ResetStaticObjects() {
 int32_t LoadStaticWorldFile(const std::string& file, std::string* why) {
   std::string name = file;
   // A packed world's side images are looked for under its own name (in the pack, then beside it).
-  if (g_packReader && name.size() >= 3 && g_packReader->MapVirtualFile(name, name.substr(name.size() - 3)))
+  if (name.size() >= 3 && MapThroughPack(name, name.substr(name.size() - 3)))
     return LoadStaticWorld(name, file, why);
   return LoadStaticWorld(name, "", why);
 }

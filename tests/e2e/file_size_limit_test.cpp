@@ -51,6 +51,19 @@ TEST(FileSizeLimit, ABuiltGameSaysAWriteItLostAndFails) {
   }
 }
 
+// build past the limit names the game it makes, not the work file of its program image.
+TEST(FileSizeLimit, BuildNamesTheGameItCannotWrite) {
+  TempDir dir;
+  std::string big;
+  for (int k = 0; k < 30000; ++k) big += "a = a + 1\n";
+  dir.Write("big.vka", big);
+  ProcessResult r = RunProcess("/bin/sh", {"-c", "ulimit -f 128 && exec \"$0\" build big.vka -o game", VellumarkExe()},
+                               dir.path());
+  EXPECT_EQ(r.status, 2) << r.err;
+  EXPECT_NE(r.err.find("Cannot write the program image game: file too large\n"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("_exefile"), std::string::npos) << r.err;
+}
+
 // F5 whose program image does not fit names that image alone, not the environment's work file.
 TEST(FileSizeLimit, TheEnvironmentNamesTheImageItCannotWrite) {
   TempDir dir;

@@ -138,6 +138,8 @@ TEST(Files, FolderSearchListsDotEntriesAndEnds) {
   fs::current_path(old);
 }
 
+// A packed file is the starting content of its name: it is copied as a disk's file is, and a
+// delete makes the name not found for the rest of the run.
 TEST(Files, PackOnlyNamesPassTheChecksWhileOperationsActOnDisk) {
   TempDir dir;
   VirtualFiles pack;
@@ -148,8 +150,12 @@ TEST(Files, PackOnlyNamesPassTheChecksWhileOperationsActOnDisk) {
   g_packReader = &pack;
   EXPECT_TRUE(FileExists("Media/Level.dat"));
   EXPECT_EQ(FileSize("media\\level.dat"), 3);
-  EXPECT_TRUE(DeleteFileIfExists("media\\level.dat"));  // passes the check, deletes nothing on disk
-  EXPECT_EQ(CopyFileCommand("media\\level.dat", dir.File("copy.dat")), kErrFileNotCopied);  // none on disk
+  EXPECT_EQ(CopyFileCommand("media\\level.dat", dir.File("copy.dat")), 0);
+  EXPECT_EQ(dir.Read("copy.dat"), std::string("\1\2\3", 3));
+  EXPECT_TRUE(DeleteFileIfExists("media\\level.dat"));
+  EXPECT_FALSE(FileExists("media\\level.dat"));
+  EXPECT_EQ(CopyFileCommand("media\\level.dat", dir.File("again.dat")), kErrFileNotFound);
+  ForgetLostWrites();
   g_packReader = nullptr;
   EXPECT_FALSE(FileExists("media\\level.dat"));
 }

@@ -1,0 +1,182 @@
+// A built game keeps what it writes over the files of its pack, and says every write it loses.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "tests/support/process.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+constexpr uid_t kNobody = 65534;
+
+// Runs the program in the folder as a user who may not write there: user nobody when the test
+// runs as root, the test's own user otherwise (the folder is then made read-only by the caller).
+// input goes to its stdin through a pipe of that user's. Returns its status and stderr.
+ProcessResult RunAsAnotherUser(const std::string& program, const std::vector<std::string>& args,
+                               const std::string& folder, const std::string& input = "") {
+  ProcessResult result;
+  int err[2];
+  if (pipe(err) != 0) return result;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(err[1], 2);
+    close(err[0]);
+    close(err[1]);
+    UseDefaultSignals();
+    if (getuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)) _exit(126);
+    int in[2];
+    if (pipe(in) != 0) _exit(125);
+    if (fork() == 0) {
+      close(in[0]);
+      _exit(write(in[1], input.data(), input.size()) == ssize_t(input.size()) ? 0 : 1);
+    }
+    dup2(in[0], 0);
+    close(in[0]);
+    close(in[1]);
+    for (const char* e : {"HOME=/nonexistent", "XDG_STATE_HOME=/tmp", "XDG_CONFIG_HOME=/nonexistent", "ASAN_OPTIONS=detect_leaks=0"})
+      putenv(const_cast<char*>(e));
+    if (chdir(folder.c_str()) != 0) _exit(127);
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  close(err[1]);
+  char buf[4096];
+  for (ssize_t n; (n = read(err[0], buf, sizeof buf)) > 0;) result.err.append(buf, size_t(n));
+  close(err[0]);
+  int status = 0;
+  if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) result.status = WEXITSTATUS(status);
+  return result;
+}
+
+// Lets another user reach the folder (and read what is in it).
+void OpenToOthers(const std::string& folder) {
+  for (std::filesystem::path p = folder; p.has_relative_path() && p != "/tmp"; p = p.parent_path()) {
+    struct stat st;
+    if (stat(p.c_str(), &st) == 0) chmod(p.c_str(), st.st_mode | 0005);
+  }
+}
+
+ProcessResult RunGame(const TempDir& dir) {
+  return RunProcess(dir.File("play/game"), {}, dir.File("play"), {"ASAN_OPTIONS=detect_leaks=0"});
+}
+
+// A game built with its project's files packed writes over them: each write goes to disk, a
+// delete makes the name not found, and the next start reads the disk's copy before the pack's.
+TEST(GameWrites, WritesOverPackedFilesAreKeptAndFoundFirst) {
+  TempDir dir;
+  std::filesystem::create_directories(dir.File("src"));
+  std::filesystem::create_directories(dir.File("play"));
+  const struct {
+    const char* file;      // packed with the text "packed"
+    const char* commands;  // write the file
+    std::string kept;      // what the disk holds after the first start ("" none)
+  } rows[] = {
+      {"o.txt", "open to write 1, \"o.txt\"\nwrite string 1, \"open\"\nclose file 1\n", "open\r\n"},
+      {"m.txt", "make file \"m.txt\"\n", ""},
+      {"c.txt", "copy file \"from.txt\", \"c.txt\"\n", "packed source\r\n"},
+      {"r.txt", "make file \"w.txt\"\nrename file \"w.txt\", \"r.txt\"\n", ""},
+      {"a.arr", "dim a(1)\na(0) = 7\nsave array \"a.arr\", a(0)\n", std::string("\7\0\0\0\0\0\0\0", 8)},
+      {"b.txt", "open to write 2, \"blk.dat\"\nwrite fileblock 2, \"from.txt\"\nclose file 2\n"
+                "open to read 2, \"blk.dat\"\nread fileblock 2, \"b.txt\"\nclose file 2\n", "packed source\r\n"},
+  };
+  std::string program = "sync on\n";
+  for (const auto& row : rows) {
+    dir.Write(std::string("src/") + row.file, "packed\r\n");
+    program += row.commands;
+  }
+  dir.Write("src/from.txt", "packed source\r\n");
+  dir.Write("src/d.txt", "packed\r\n");
+  // A packed file the program deletes is not found afterwards in that run.
+  program += "delete file \"d.txt\"\nopen to write 3, \"seen.txt\"\nwrite string 3, str$(file exist(\"d.txt\"))\n"
+             "write string 3, str$(file size(\"m.txt\"))\nclose file 3\nmake file \"d.txt\"\n";
+  dir.Write("src/prog.vka", program);
+  ASSERT_EQ(RunProcess(VellumarkExe(), {"build", dir.File("src/prog.vka"), "--media", "-o", dir.File("play/game")}).status,
+            0);
+  ProcessResult r = RunGame(dir);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err.find("cannot"), std::string::npos) << r.err;
+  for (const auto& row : rows) EXPECT_EQ(dir.Read(std::string("play/") + row.file), row.kept) << row.file;
+  EXPECT_EQ(dir.Read("play/seen.txt"), "0\r\n0\r\n");
+
+  // A high score is kept from start to start, the packed one the first start's.
+  dir.Write("src/best.txt", "10\r\n");
+  dir.Write("src/prog.vka",
+            "open to read 1, \"best.txt\"\nread string 1, a$\nclose file 1\ndelete file \"best.txt\"\n"
+            "open to write 1, \"best.txt\"\nwrite string 1, str$(val(a$) + 1)\nclose file 1\n");
+  ASSERT_EQ(RunProcess(VellumarkExe(), {"build", dir.File("src/prog.vka"), "--media", "-o", dir.File("play/game")}).status,
+            0);
+  std::filesystem::remove(dir.File("play/best.txt"));
+  for (const char* score : {"11\r\n", "12\r\n", "13\r\n"}) {
+    r = RunGame(dir);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(dir.Read("play/best.txt"), score);
+  }
+
+  // A packed file deleted and not written again is found again at the next start: that is said.
+  dir.Write("src/prog.vka", "delete file \"best.txt\"\n");
+  ASSERT_EQ(RunProcess(VellumarkExe(), {"build", dir.File("src/prog.vka"), "--media", "-o", dir.File("play/game")}).status,
+            0);
+  std::filesystem::remove(dir.File("play/best.txt"));
+  r = RunGame(dir);
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_NE(r.err.find("vellumark: cannot delete best.txt: it is packed in the game"), std::string::npos) << r.err;
+}
+
+// A built game in a folder it may not write goes on past each write it loses, says each once
+// with the file and the cause, and ends with status 1.
+TEST(GameWrites, AWriteLostInAFolderThatCannotBeWrittenIsSaidOnce) {
+  TempDir dir;
+  std::filesystem::create_directories(dir.File("play/open"));
+  const struct {
+    const char* commands;
+    const char* said;
+  } rows[] = {
+      {"open to write 1, \"o.txt\"\nwrite string 1, \"a\"\nwrite string 1, \"b\"\nclose file 1\n", "cannot write o.txt: permission denied"},
+      {"make file \"m.txt\"\n", "cannot write m.txt: permission denied"},
+      {"copy file \"kept.txt\", \"c.txt\"\n", "cannot write c.txt: permission denied"},
+      {"rename file \"kept.txt\", \"r.txt\"\n", "cannot write r.txt: permission denied"},
+      {"delete file \"kept.txt\"\n", "cannot delete kept.txt: permission denied"},
+      {"make directory \"d\"\n", "cannot make the folder d: permission denied"},
+      {"open to read 2, \"blk.dat\"\nread fileblock 2, \"b.txt\"\nclose file 2\n", "cannot write b.txt: permission denied"},
+  };
+  std::string program;
+  for (const auto& row : rows) program += row.commands;
+  // The game goes on past them.
+  program += "make file \"open/after.txt\"\n";
+  dir.Write("play/prog.vka", program);
+  dir.Write("play/kept.txt", "kept\r\n");
+  dir.Write("play/blk.dat", std::string("\2\0\0\0ab", 6));
+  ASSERT_EQ(RunProcess(VellumarkExe(), {"build", dir.File("play/prog.vka"), "-o", dir.File("play/game")}).status, 0);
+  OpenToOthers(dir.File("play"));
+  chmod(dir.File("play").c_str(), 0555);
+  chmod(dir.File("play/open").c_str(), 0777);
+  const ProcessResult r = RunAsAnotherUser(dir.File("play/game"), {}, dir.File("play"));
+  chmod(dir.File("play").c_str(), 0755);
+  EXPECT_EQ(r.status, 1) << r.err;
+  for (const auto& row : rows) {
+    const size_t at = r.err.find(std::string("vellumark: ") + row.said + "\n");
+    EXPECT_NE(at, std::string::npos) << row.said << "\n" << r.err;
+    EXPECT_EQ(r.err.find(row.said, r.err.find(row.said) + 1), std::string::npos) << "said twice: " << row.said;
+  }
+  EXPECT_TRUE(std::filesystem::exists(dir.File("play/open/after.txt")));
+  EXPECT_EQ(dir.Read("play/kept.txt"), "kept\r\n");
+
+  // A source that cannot be read, its run's --input piped, is said with its cause.
+  chmod(dir.File("play/prog.vka").c_str(), 0);
+  const ProcessResult unread = RunAsAnotherUser(VellumarkExe(), {"run", "prog.vka", "--headless", "--input", "/dev/stdin"},
+                                                dir.File("play"), "5 key A down\n");
+  EXPECT_EQ(unread.status, 2);
+  EXPECT_NE(unread.err.find("vellumark: prog.vka: cannot be read: permission denied\n"), std::string::npos) << unread.err;
+}
+
+}  // namespace
