@@ -236,6 +236,14 @@ bool OutputsApart(const std::vector<CommandFile>& inputs, const std::vector<Comm
   return true;
 }
 
+// An image or a game is a file of its own: "-o -" and a descriptor's name are refused, never
+// made into a file named "-" (status 2).
+bool NotAStream(const CommandFile& out, const char* what, std::string* error) {
+  if (out.given != "-" && FsDescriptorOfName(out.path) < 0) return true;
+  *error = "cannot write " + out.given + ": " + what + " is written to a file, not to standard output or another descriptor";
+  return false;
+}
+
 // An output that would replace a read-only file is refused, as every output is (status 2).
 bool NotReadOnly(const CommandFile& out, std::string* error) {
   if (!FsHostFileReadOnly(out.path)) return true;
@@ -340,7 +348,7 @@ int Compile(const std::vector<std::string>& args) {
   CommandFile source{"source file", args[1], ""};
   if (!CommandLinePath(source.given, true, &source.path, &error) ||
       !CommandLinePath(out.given, false, &out.path, &error) || !OutputsApart({source}, Written(source, out), &error) ||
-      !NotReadOnly(out, &error))
+      !NotAStream(out, "a program image", &error) || !NotReadOnly(out, &error))
     return UsageError(error);
   if (const int status = SourceNotReadable(source.given, source.path)) return status;
   // The compile names the source as given in its messages; it finds it as the check above did.
@@ -419,7 +427,7 @@ int Build(const std::vector<std::string>& args) {
   const CommandFile runtime{"runtime", self, self};
   if (!CommandLinePath(in.given, true, &in.path, &error) || !CommandLinePath(out.given, false, &out.path, &error) ||
       !OutputsApart({in, runtime}, source.empty() ? std::vector{out} : Written(in, out), &error) ||
-      !NotReadOnly(out, &error))
+      !NotAStream(out, "a game", &error) || !NotReadOnly(out, &error))
     return UsageError(error);
   // An image is loaded as a run loads it: one that would not run makes no game.
   if (source.empty() && !IsRegularFile(in.path)) return NotAFile(in.given, in.path);

@@ -509,6 +509,23 @@ TEST(CommandFiles, AnInputPipeIsReadByTheRun) {
   EXPECT_EQ(dir.Read("out.txt"), "1\n");
 }
 
+// A program image or a game is a file of its own: "-o -" makes no file named "-", and a
+// descriptor's name is refused alike, with the cause.
+TEST(CommandFiles, AnImageOrAGameIsNeverWrittenToADescriptor) {
+  TempDir dir;
+  dir.Write("a.vka", "print 1\n");
+  for (const char* command : {"compile", "build"})
+    for (const char* name : {"-", "/dev/stdout", "/dev/fd/1"}) {
+      const ProcessResult r = RunTool({command, "a.vka", "-o", name}, dir.path());
+      EXPECT_EQ(r.status, 2) << command << " " << name << r.err;
+      EXPECT_NE(r.err.find(std::string("cannot write ") + name + ": a " +
+                           (command == std::string("compile") ? "program image" : "game") + " is written to a file"),
+                std::string::npos)
+          << r.err;
+    }
+  EXPECT_EQ(Names(dir), std::set<std::string>{"a.vka"});
+}
+
 // A character set the system does not serve is said where the setting is read, once a command,
 // with the value and what is used instead; one it serves, or none, is not.
 TEST(CommandFiles, ACharacterSetThatIsNotServedIsSaidOnce) {
