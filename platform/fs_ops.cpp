@@ -4,7 +4,6 @@
 // holding the program.
 #include <dirent.h>
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +16,7 @@
 
 #include "platform/codepage.h"
 #include "platform/fs.h"
+#include "platform/place_owner.h"
 
 namespace {
 
@@ -298,7 +298,7 @@ bool FsIsProtectedFolder(const std::string& name) {
   if (real == "/") return true;
   const char* home = std::getenv("HOME");
   if (home && *home && RealPath(home) == real) return true;
-  if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir && RealPath(pw->pw_dir) == real) return true;
+  if (const std::string own = PlaceUserDatabaseHome(); !own.empty() && RealPath(own) == real) return true;
   return false;
 }
 

@@ -3,15 +3,12 @@
 #include "platform/run_folders.h"
 
 #include <dirent.h>
-#include <grp.h>
 #include <limits.h>
-#include <pwd.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -25,6 +22,7 @@
 #include <vector>
 
 #include "platform/fs.h"
+#include "platform/place_owner.h"
 #include "platform/unsaved_copies.h"
 
 void (*g_fsPlaceChecked)(const std::string& path) = nullptr;
@@ -178,125 +176,8 @@ Own OwnFolder(const std::string& path, struct stat* st, int* error, int* held = 
   return own;
 }
 
-// The overflow uid, which every user outside this user namespace shows as, or -1 outside one
-// (where the map takes every uid as it is).
-int64_t OverflowUid() {
-  static const int64_t uid = [] {
-    const auto read = [](const char* path) {  // a file of /proc, which tells no size
-      std::string text(256, '\0');
-      std::FILE* f = std::fopen(path, "re");
-      text.resize(f ? std::fread(text.data(), 1, text.size(), f) : 0);
-      if (f) std::fclose(f);
-      return text;
-    };
-    unsigned long inside = 0, outside = 0, count = 0;
-    if (std::sscanf(read("/proc/self/uid_map").c_str(), "%lu %lu %lu", &inside, &outside, &count) == 3 &&
-        inside == 0 && outside == 0 && count == 4294967295ul)
-      return int64_t(-1);
-    const std::string overflow = read("/proc/sys/kernel/overflowuid");
-    return overflow.empty() ? int64_t(-1) : int64_t(std::strtol(overflow.c_str(), nullptr, 10));
-  }();
-  return uid;
-}
-
-// Whether the group is this user's private group: named as the user, with no other member,
-// listed under any group entry of its id (two names can share one id) or by its own group.
-bool PrivateGroup(gid_t gid) {
-  const passwd* self = getpwuid(getuid());
-  if (!self || !self->pw_name) return false;
-  const std::string name = self->pw_name;
-  const group* g = getgrgid(gid);
-  if (!g || !g->gr_name || name != g->gr_name) return false;
-  bool others = false;
-  setgrent();
-  while (const group* entry = getgrent())
-    for (char** member = entry->gr_mem; entry->gr_gid == gid && member && *member; ++member)
-      if (name != *member) others = true;
-  endgrent();
-  setpwent();
-  while (const passwd* user = getpwent())
-    if (user->pw_gid == gid && user->pw_uid != getuid()) others = true;
-  endpwent();
-  return !others;
-}
-
-// Whether anyone but the user, root and the user's private group can write in the folder (at
-// path, st its stat) through its group or access list. With an access list the mode's group bits
-// are the list's mask: the owning group's rights are its own entry, and each group or named
-// entry writes only as far as the mask lets it.
-bool GroupOrAclLetsOthersWrite(const struct stat& st, const std::string& folder) {
-  const bool groupOthers = !PrivateGroup(st.st_gid);
-  // Every entry is read, however many: the list is read whole at the size it has now.
-  std::vector<unsigned char> acl;
-  ssize_t n = -1;
-  for (int attempt = 0; attempt < 8; ++attempt) {
-    n = lgetxattr(folder.c_str(), "system.posix_acl_access", nullptr, 0);
-    if (n < 0) return (st.st_mode & 020) != 0 && groupOthers;  // none (ENODATA, ENOTSUP)
-    acl.resize(size_t(n) + 1);
-    n = lgetxattr(folder.c_str(), "system.posix_acl_access", acl.data(), acl.size());
-    if (n >= 0 || errno != ERANGE) break;  // ERANGE: it grew meanwhile
-  }
-  if (n < 0) return errno == ERANGE || ((st.st_mode & 020) != 0 && groupOthers);  // unread whole: open
-  const auto field = [&acl](size_t at, size_t bytes) {
-    uint32_t v = 0;
-    for (size_t k = bytes; k-- > 0;) v = v << 8 | acl[at + k];
-    return v;
-  };
-  constexpr uint32_t kUser = 0x02, kGroupObj = 0x04, kGroup = 0x08, kMask = 0x10, kWrite = 0x02;
-  uint32_t mask = kWrite, others = 0;  // the mask, and the writing of the others' entries
-  for (ssize_t at = 4; at + 8 <= n; at += 8) {
-    const uint32_t tag = field(size_t(at), 2), id = field(size_t(at) + 4, 4), perm = field(size_t(at) + 2, 2);
-    if (tag == kMask) mask = perm;
-    if ((tag == kUser && id != getuid() && id != 0) || (tag == kGroup && !PrivateGroup(gid_t(id))) ||
-        (tag == kGroupObj && groupOthers))
-      others |= perm;
-  }
-  return (others & mask & kWrite) != 0;
-}
-
-std::string WithoutTrailingSlash(std::string path);
-
-// Whether folder is another user's home (in the user database, not root's) or inside one.
-bool InAnotherUsersHome(const std::string& folder) {
-  bool inside = false;
-  setpwent();
-  while (const passwd* user = getpwent()) {
-    const std::string home = user->pw_dir ? WithoutTrailingSlash(user->pw_dir) : "";
-    if (user->pw_uid != getuid() && user->pw_uid != 0 && home.size() > 1 && home[0] == '/' &&
-        (folder == home || folder.rfind(home + "/", 0) == 0))
-      inside = true;
-  }
-  endpwent();
-  return inside;
-}
-
-// Whether folder is "/" or lies above the user's home or a temporary folder, and is no other
-// user's home nor inside one (a home or temporary folder set inside another user's folder).
-bool AboveHomeOrTemp(const std::string& folder, const std::string& home, const std::string& temp) {
-  if (folder == "/") return true;
-  const std::string below = folder + "/";
-  for (const std::string& place : {home, temp, std::string("/tmp")})
-    if (!place.empty() && place.rfind(below, 0) == 0) return !InAnotherUsersHome(folder);
-  return false;
-}
-
 std::string HomeFolder();
 std::string SharedTemp();
-
-// A folder (at path) another user can change: not the system's (root's, or inside a user
-// namespace the overflow uid's where it is sticky, "/" or above the home or a temporary folder:
-// every other user shows as that uid too) nor this user's, or open to others' writing without
-// the sticky bit (as ssh asks of a home), by its mode or its access list; its group's writing
-// counts only where that group is another than the user's private one. Such a user can rename
-// what is in it away.
-bool OthersCanChange(const struct stat& st, const std::string& path) {
-  const bool overflow = int64_t(st.st_uid) == OverflowUid();  // never -1
-  const bool system = st.st_uid == 0 || (overflow && ((st.st_mode & S_ISVTX) != 0 ||
-                                                      AboveHomeOrTemp(path, HomeFolder(), SharedTemp())));
-  if (!system && st.st_uid != getuid()) return true;
-  if ((st.st_mode & S_ISVTX) != 0) return false;
-  return (st.st_mode & 002) != 0 || GroupOrAclLetsOthersWrite(st, path);
-}
 
 // Puts the names of a path on the stack of those still to walk, its first name on top.
 void PushNames(const std::string& path, std::vector<std::string>& rest) {
@@ -322,8 +203,9 @@ std::string ChangeableAbove(const std::string& path, std::string* resolved = nul
   const size_t last = path.rfind('/');
   PushNames(path.substr(0, last), rest);
   std::string at = "/";  // the folder reached, every real folder above it checked
+  const std::string home = HomeFolder(), temp = SharedTemp();
   struct stat st, in;
-  if (stat(at.c_str(), &st) == 0 && OthersCanChange(st, at)) return "other users can change " + at;
+  if (stat(at.c_str(), &st) == 0 && PlaceOthersCanChange(st, at, home, temp)) return "other users can change " + at;
   for (int hops = 0; !rest.empty();) {
     const std::string name = rest.back();
     rest.pop_back();
@@ -350,7 +232,7 @@ std::string ChangeableAbove(const std::string& path, std::string* resolved = nul
       if (target[0] == '/') at = "/";
       continue;
     }
-    if (OthersCanChange(st, next)) return "other users can change " + next;
+    if (PlaceOthersCanChange(st, next, home, temp)) return "other users can change " + next;
     at = next;
   }
   if (resolved) *resolved = (at == "/" ? "" : at) + path.substr(last);
@@ -370,6 +252,7 @@ int OpenCheckedFolder(const std::string& path, bool own, std::string& why) {
   int fd = open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) why = FileErrorCause(errno);
   std::string at;
+  const std::string home = HomeFolder(), temp = SharedTemp();
   for (size_t from = 1; fd >= 0 && from <= path.size();) {
     const size_t slash = std::min(path.find('/', from), path.size());
     const std::string name = path.substr(from, slash - from);
@@ -395,11 +278,11 @@ int OpenCheckedFolder(const std::string& path, bool own, std::string& why) {
       why = FileErrorCause(errno);
     } else if ((made || (own && last)) && st.st_uid != getuid()) {
       why = "not this user's own folder";  // another user's, made between the check and the making
-    } else if (!made && !(own && last) && OthersCanChange(st, at)) {
+    } else if (!made && !(own && last) && PlaceOthersCanChange(st, at, home, temp)) {
       why = "other users can change " + at + (last ? "" : " above it");
     } else if (const int kept = (made ? (st.st_mode & 07777) != 0700 : own && last && (st.st_mode & 077) != 0) &&
                                         fchmod(fd, 0700) != 0 ? errno : 0;
-               kept != 0 && (made || OthersCanChange(st, at))) {
+               kept != 0 && (made || PlaceOthersCanChange(st, at, home, temp))) {
       why = FileErrorCause(kept);  // one that keeps its mode (immutable) does where no other user can change it
     } else {
       continue;
@@ -437,8 +320,8 @@ const char* FolderFromEnvironment(const char* name) {
 
 std::string HomeFolder() {
   if (const char* home = FolderFromEnvironment("HOME")) return WithoutTrailingSlash(home);
-  const passwd* user = getpwuid(getuid());
-  return user && user->pw_dir && user->pw_dir[0] == '/' ? WithoutTrailingSlash(user->pw_dir) : "";
+  const std::string home = PlaceUserDatabaseHome();
+  return !home.empty() && home[0] == '/' ? WithoutTrailingSlash(home) : "";
 }
 
 // Where run folders are kept: the user's state folder ($XDG_STATE_HOME/vellumark, else

@@ -29,6 +29,11 @@ void DefaultSignals();
 void UseDefaultSignals();
 // The vellumark executable of this build.
 std::string VellumarkExe();
+// A copy of it that any user can run, for a test that starts it as another user, who may not
+// reach the build folder (one made under umask 077): in a folder of /tmp others may pass through,
+// made once a process and removed at its end. "" where it cannot be made. Ask for it before a
+// fork: a child ends without removing what it made.
+std::string VellumarkExeForAnyUser();
 // Runs body in a forked child whose files may not grow past limitBytes (a full disk, as the
 // writer meets it: SIGXFSZ ignored, so writes fail with EFBIG); returns body's result as the
 // child's exit status, or -1 when the child died.

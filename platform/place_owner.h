@@ -1,0 +1,23 @@
+#pragma once
+#include <sys/stat.h>
+
+#include <string>
+
+// The judgement of a place (place_owner.cpp): whose a folder is, and whether a user other than
+// this one can change what is in it, by its owner, its mode, its group and its access list. It
+// asks the user database (this user's name, its private group, other users' homes) and, in a
+// user namespace, the overflow uid. The user database is read once a process, when first asked
+// (again only after the process has taken another uid), and only where a judgement needs it.
+
+// Whether a user other than this one (and root) can change the folder at path (st: its stat),
+// and so rename what is in it away: a folder neither the system's nor this user's, or one open
+// to others' writing without the sticky bit (by its mode, its group where that is not the
+// user's private group, or its access list). The system's is root's, and inside a user
+// namespace the overflow uid's where it is sticky, "/" or above home or temp (the user's home
+// and temporary folder) or /tmp, and no other user's home nor inside one: every other user shows
+// as that uid too.
+bool PlaceOthersCanChange(const struct stat& st, const std::string& path, const std::string& home,
+                          const std::string& temp);
+
+// This user's home as the user database names it, "" where it names none.
+std::string PlaceUserDatabaseHome();
