@@ -244,6 +244,17 @@ TEST(CommandFiles, AnOutputThatIsAnInputIsRefused) {
                     dir.path()).status, 0);
 }
 
+// A debug log that is a link, to the source even, is no output of the run: the start replaces it.
+TEST(CommandFiles, ADebugLogThatIsALinkIsReplaced) {
+  TempDir dir;
+  dir.Write("p.vka", "print 1\n");
+  std::filesystem::create_symlink("p.vka", dir.File("VK.LOG"));
+  ProcessResult r = RunTool(RunArgs("p.vka", {"--debug"}), dir.path());
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(dir.Read("p.vka"), "print 1\n");
+  EXPECT_FALSE(std::filesystem::is_symlink(dir.File("VK.LOG")));
+}
+
 // A name that stands for a descriptor is written through it, at its place: a log the output is
 // appended to keeps what it held and stays the file it was.
 TEST(CommandFiles, ADescriptorsNameIsWrittenThroughIt) {
@@ -274,17 +285,20 @@ TEST(CommandFiles, ADescriptorsNameIsWrittenThroughIt) {
 }
 
 // A standard stream closed at start is no output, however it is named: refused, as any closed
-// descriptor is, instead of the text going nowhere.
+// descriptor is, instead of the text going nowhere. The others stay outputs.
 TEST(CommandFiles, AClosedStandardStreamIsRefused) {
   TempDir dir;
   dir.Write("a.vka", "print \"hi\"\n");
-  const std::pair<std::string, std::string> kCases[] = {
-      {"--transcript", "/dev/stdout"}, {"--transcript", "-"}, {"--grab", "-"}, {"--grab", "/dev/fd/1"}};
-  for (const auto& [option, name] : kCases) {
-    ProcessResult r = RunTool(RunArgs("a.vka", {option, name}), dir.path(), [] { return close(1) == 0; });
-    EXPECT_EQ(r.status, 2) << option << " " << name << r.err;
-    EXPECT_NE(r.err.find("cannot write the " + option + " file " + name + ": no such descriptor is open"),
-              std::string::npos)
+  const std::tuple<std::string, std::string, int, bool> kCases[] = {
+      {"--transcript", "/dev/stdout", 1, true}, {"--transcript", "-", 1, true}, {"--grab", "-", 1, true},
+      {"--grab", "/dev/fd/1", 1, true},         {"--transcript", "/dev/stdin", 0, true},
+      {"--transcript", "-", 0, false}};
+  for (const auto& [option, name, closed, refused] : kCases) {
+    ProcessResult r = RunTool(RunArgs("a.vka", {option, name}), dir.path(), [fd = closed] { return close(fd) == 0; });
+    EXPECT_EQ(r.status, refused ? 2 : 0) << option << " " << name << r.err;
+    EXPECT_EQ(r.err.find("cannot write the " + option + " file " + name + ": no such descriptor is open") !=
+                  std::string::npos,
+              refused)
         << r.err;
   }
   EXPECT_EQ(Names(dir), std::set<std::string>{"a.vka"});

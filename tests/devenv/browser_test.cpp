@@ -295,6 +295,10 @@ TEST_F(BrowserTest, NoOutputIsAFileTheProgramPacksOrTheRunWrites) {
       shown += (shown.empty() ? "" : " ") + line;
     }
     EXPECT_EQ(shown, c.says);
+    // Enter takes the message away, as a click does, and does no more.
+    BrowserWindowMessage({MsgKind::KeyDown, kVkReturn, 0});
+    EXPECT_EQ(g_browser.message, "") << c.name;
+    EXPECT_TRUE(BrowserIsOpen()) << c.name;
     BrowserClose();
   }
   g_ide.fileName = "log.txt";
@@ -508,7 +512,8 @@ TEST_F(BrowserTest, SaveFirstReplacesTheFileAndStopsWhenTheSaveFails) {
   BrowserPerformAction(BrowserButtonAction(2));
   EXPECT_EQ(g_ide.dialogMode, 23);
   EXPECT_EQ(g_browser.message, IdeText(IdeSection::Desc, kDescNotSaved) + ": disk full");
-  BrowserClose();
+  BrowserWindowMessage({MsgKind::KeyDown, kVkReturn, 0});  // Enter after the message closes it too
+  EXPECT_FALSE(BrowserIsOpen());
   Open(9, 4);
   BrowserPerformAction(BrowserButtonAction(2));
   EXPECT_EQ(dir_.Read("work/keep.vka"), "new old\r\n");
@@ -716,8 +721,19 @@ TEST_F(BrowserTest, EveryKindDraws) {
     g_browser.dragging = g_browser.listShown;
     for (int f = 0; f < 30; ++f) IdeRedraw();
     g_ide.buttonHeld = false;
+    // The message's words are drawn in its box.
+    const auto box = [] {
+      std::vector<uint32_t> pixels;
+      for (int32_t y = 210; y < 250; ++y)
+        for (int32_t x = 120; x < 520; ++x) pixels.push_back(g_ide.gfx.screen->GetPixel(x, y));
+      return pixels;
+    };
+    BrowserShowMessage(" ");
+    IdeRedraw();
+    const std::vector<uint32_t> empty = box();
     BrowserShowMessage("message");
     IdeRedraw();
+    EXPECT_TRUE(box() != empty) << kind;
     BrowserClose();
     IdeRedraw();
   }

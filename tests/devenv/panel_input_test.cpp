@@ -75,6 +75,18 @@ TEST_F(PanelInputTest, AKeyAndItsCharacterBelongToWhatTookTheKey) {
          Send(MsgKind::KeyDown, kVkReturn);
          Send(MsgKind::Char, 13);
        }, "", kVkReturn, 13, [] { return !BrowserIsOpen(); }, true},
+      {"replace it?, Enter held, another key let go: the repeats still answer nothing", [&] {
+         saveAsOther();
+         Send(MsgKind::KeyDown, kVkReturn);
+         Send(MsgKind::Char, 13);
+         Send(MsgKind::KeyUp, 'A');
+       }, "", kVkReturn, 13, [] { return !BrowserIsOpen(); }, true},
+      {"replace it?, Enter let go while the window was away: a character after it is typed", [&] {
+         saveAsOther();
+         Send(MsgKind::KeyDown, kVkReturn);
+         Send(MsgKind::Char, 13);
+         Send(MsgKind::Activate, 1);
+       }, "x", kVkLeft, 0, [&] { return Text().find("hello xworld") != std::string::npos; }, false},
       {"save as opened by F3 still held, the name typed, Enter", [&] { Send(MsgKind::KeyDown, kVkF1 + 2); }, "kept2.vka",
        kVkReturn, 13, [ended = fieldEnded("kept2.vka")] { return ended() && g_ide.fileName.empty(); }, true},
       {"make program, Enter", panel(kModeMakeProgram, 6), "game", kVkReturn, 13,

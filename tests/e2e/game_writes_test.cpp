@@ -18,9 +18,11 @@ constexpr uid_t kNobody = 65534;
 
 // Runs the program in the folder as a user who may not write there: user nobody when the test
 // runs as root, the test's own user otherwise (the folder is then made read-only by the caller).
-// input goes to its stdin through a pipe of that user's. Returns its status and stderr.
+// input goes to its stdin through a pipe of that user's; state is its XDG_STATE_HOME. Returns its
+// status and stderr.
 ProcessResult RunAsAnotherUser(const std::string& program, const std::vector<std::string>& args,
-                               const std::string& folder, const std::string& input = "") {
+                               const std::string& folder, const std::string& input = "",
+                               const std::string& state = "/tmp") {
   ProcessResult result;
   int err[2];
   if (pipe(err) != 0) return result;
@@ -40,8 +42,9 @@ ProcessResult RunAsAnotherUser(const std::string& program, const std::vector<std
     dup2(in[0], 0);
     close(in[0]);
     close(in[1]);
-    for (const char* e : {"HOME=/nonexistent", "XDG_STATE_HOME=/tmp", "XDG_CONFIG_HOME=/nonexistent", "ASAN_OPTIONS=detect_leaks=0"})
+    for (const char* e : {"HOME=/nonexistent", "XDG_CONFIG_HOME=/nonexistent", "ASAN_OPTIONS=detect_leaks=0"})
       putenv(const_cast<char*>(e));
+    setenv("XDG_STATE_HOME", state.c_str(), 1);
     if (chdir(folder.c_str()) != 0) _exit(127);
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -171,12 +174,18 @@ TEST(GameWrites, AWriteLostInAFolderThatCannotBeWrittenIsSaidOnce) {
   EXPECT_TRUE(std::filesystem::exists(dir.File("play/open/after.txt")));
   EXPECT_EQ(dir.Read("play/kept.txt"), "kept\r\n");
 
-  // A source that cannot be read, its run's --input piped, is said with its cause.
+  // A source that cannot be read, its run's --input piped, is said with its cause, and the run
+  // folder that holds the input read goes.
   chmod(dir.File("play/prog.vka").c_str(), 0);
+  const std::string state = dir.File("state");
+  std::filesystem::create_directory(state);
+  ASSERT_EQ(chown(state.c_str(), getuid() == 0 ? kNobody : getuid(), getuid() == 0 ? kNobody : getgid()), 0);
   const ProcessResult unread = RunAsAnotherUser(VellumarkExe(), {"run", "prog.vka", "--headless", "--input", "/dev/stdin"},
-                                                dir.File("play"), "5 key A down\n");
+                                                dir.File("play"), "5 key A down\n", state);
   EXPECT_EQ(unread.status, 2);
   EXPECT_NE(unread.err.find("vellumark: prog.vka: cannot be read: permission denied\n"), std::string::npos) << unread.err;
+  ASSERT_TRUE(std::filesystem::is_directory(state + "/vellumark")) << unread.err;
+  EXPECT_TRUE(std::filesystem::is_empty(state + "/vellumark"));
 }
 
 }  // namespace

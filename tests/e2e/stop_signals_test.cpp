@@ -98,6 +98,34 @@ TEST(StopSignals, EndARunAsClosingTheWindowDoes) {
   }
 }
 
+// A signal ignored from the start (as a shell's trap '' leaves it) stays ignored by a run and by
+// the environment, even one the process takes for its own writes: sent, it stops nothing.
+TEST(StopSignals, ASignalIgnoredAtTheStartStaysIgnored) {
+  TempDir dir;
+  dir.Write("loop.vka", "print \"ready\"\ndo\nsync\nloop\n");
+  std::filesystem::create_directories(dir.File("config/vellumark"));
+  dir.Write("config/vellumark/WIN.INI", "[VellumarkStateData]\r\nINTRO=1\r\n");
+  const struct {
+    int signal;
+    const char* command;
+  } cases[] = {{SIGXFSZ, "trap '' XFSZ; exec \"$0\" run loop.vka --headless --transcript out.txt"},
+               {SIGPIPE, "trap '' PIPE; XDG_CONFIG_HOME=\"$PWD/config\" exec \"$0\" edit loop.vka --headless"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.command);
+    const pid_t pid = StartHeadless("/bin/sh", {"-c", c.command, VellumarkExe()}, dir.path());
+    ASSERT_GT(pid, 0);
+    // Past the point where each takes its signals: the run's stop signals, the environment's held ending.
+    EXPECT_TRUE(WaitUntil([&] { return Catches(pid, c.signal == SIGXFSZ ? SIGTERM : SIGALRM); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(SignalBit(pid, "SigIgn", c.signal));
+    kill(pid, c.signal);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(waitpid(pid, nullptr, WNOHANG), 0) << "ended by the signal";
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+  }
+}
+
 // A wrapper (timeout, a shell) may pass one Ctrl+C on twice: a repeat at once is the same
 // request, and the run still ends as a window close does.
 TEST(StopSignals, ARepeatAtOnceIsTheSameRequest) {

@@ -230,7 +230,7 @@ TEST(RunFolders, AStartSweepsEveryPlaceOnce) {
     const char* planted;  // "ended"; "damaged" (its record cut: it stays, named); "new" (without a lock);
                           // "private" (a run's of last resort, as "ended"; with no lock file; held;
                           // named longer); "script" (a script's results, named as a run's); "ended, more"
-                          // (with a file of the user's too); "ended, folder" (with a folder of the user's)
+                          // (with a file of the user's too; "ended, notes.tmp" one named as a temporary); "ended, folder" (with a folder of the user's)
     bool goes;
   } cases[] = {
       {"/tmp's per-user folder", "dir", "tmp/own", "ended", true},
@@ -251,6 +251,8 @@ TEST(RunFolders, AStartSweepsEveryPlaceOnce) {
       {"an ended run's folder in the state folder holding a file of the user's", "dir", "STATE", "ended, more", false},
       {"an ended run's folder in /tmp's per-user folder holding a folder of the user's", "dir", "tmp/own",
        "ended, folder", false},
+      {"an ended run's folder in the state folder holding a .tmp file of the user's", "dir", "STATE", "ended, notes.tmp",
+       false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -285,6 +287,7 @@ TEST(RunFolders, AStartSweepsEveryPlaceOnce) {
       MakeEndedRun(path, project, "game.vka", planted != "new" && planted != "private, no lock");
     }
     if (planted == "ended, more") WriteFile(path + "/notes.txt", "kept");
+    if (planted == "ended, notes.tmp") WriteFile(path + "/notes.tmp", "kept");
     if (planted == "ended, folder") fs::create_directories(path + "/notes");
     const int held = planted == "private, held" ? open((path + "/owner.lock").c_str(), O_RDONLY | O_CLOEXEC) : -1;
     ASSERT_TRUE(held < 0 || flock(held, LOCK_EX) == 0);

@@ -143,6 +143,7 @@ TEST(FilesProgram, FailuresNameTheFileAndTheCause) {
       {"copy file \"nope.dat\", \"b.dat\"", "nope.dat: not found"},
       {"copy file \"a.dat\", \"nodir\\b.dat\"", "Cannot copy the file. nodir\\b.dat: its folder does not exist"},
       {"open to write 1, \"w.dat\"\nread byte 1, b", "w.dat: open for writing"},
+      {"execute file \"a.dat\\prog\", \"\", \"\"", "Cannot run the program. a.dat\\prog: not found"},
   };
   for (const auto& c : cases) {
     fs::remove(dir.File("w.dat"));
