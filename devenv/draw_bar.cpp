@@ -174,10 +174,11 @@ std::string IdeFitNotice(const std::string& text, int32_t band) {
 
 void IdeDrawStatusLine() {
   std::string& text = g_ide.statusText;
-  // "Source saved" (or "loaded") holds no more once the text changes: the file line comes back,
-  // with its mark.
+  // "Source saved" (or "loaded", or the start's version) holds no more once the text changes:
+  // the file line comes back, with its mark.
   if (g_ide.modified && g_ide.statusColour == 0 &&
-      (text == IdeText(IdeSection::Desc, kDescSaved) || text == IdeText(IdeSection::Desc, kDescLoaded))) {
+      (text == IdeText(IdeSection::Desc, kDescSaved) || text == IdeText(IdeSection::Desc, kDescLoaded) ||
+       text.rfind("VELLUMARK V", 0) == 0)) {
     IdeUpdateStatusText();
     g_ide.redrawStatus = true;
   }

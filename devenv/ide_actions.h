@@ -38,6 +38,8 @@ void IdeBrowseOpen();
 void IdeMenuOpen();
 // Recent entry k (0 = newest).
 void IdeOpenRecentFile(int32_t k);
+struct RecentFile;
+void IdeOpenRecentEntry(const RecentFile& entry);
 void IdeMenuOpenRecent(int32_t k);
 void IdeNewSource();
 void IdeMenuNew();

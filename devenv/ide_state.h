@@ -147,7 +147,7 @@ struct IdeState {
   // buffer it drops): what it is, with the recent entry or example it opens.
   struct PendingDrop {
     int32_t action = 0;  // kDrop..., 0 none
-    int32_t recent = 0;
+    RecentFile recent;  // taken when asked: a save on the way moves the list's entries
     std::string example;
     int32_t asked = 0;         // the buffer the open question is about
     bool declined[2] = {};     // buffers whose changes the answer "no" lets go

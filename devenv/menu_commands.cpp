@@ -53,8 +53,11 @@ void IdeBrowseOpen() { IdeOpenDialog(kModeOpen, 2); }
 void IdeMenuOpen() { IdeDropAfterQuestions(kDropOpen); }
 
 void IdeOpenRecentFile(int32_t k) {
-  if (k < 0 || size_t(k) >= g_ide.recent.size()) return;
-  const RecentFile entry = g_ide.recent[size_t(k)];  // the load reorders the list
+  if (k >= 0 && size_t(k) < g_ide.recent.size()) IdeOpenRecentEntry(g_ide.recent[size_t(k)]);
+}
+
+void IdeOpenRecentEntry(const RecentFile& chosen) {
+  const RecentFile entry = chosen;  // a copy: the load reorders the list
   FsChangeFolder(entry.folder);
   SetBrowserPath(entry.folder);
   BrowserSetChosenName(FsToProgramName(entry.name), entry.name);  // shown in the code page

@@ -41,7 +41,7 @@ void CarryOut(const IdeState::PendingDrop p) {
   if (BrowserIsOpen()) BrowserClose();
   switch (p.action) {
     case kDropOpen: IdeBrowseOpen(); break;
-    case kDropRecent: IdeOpenRecentFile(p.recent); break;
+    case kDropRecent: IdeOpenRecentEntry(p.recent); break;
     case kDropClose: IdeNewSource(); break;
     case kDropNewProject: IdeBrowseNewProject(); break;
     case kDropExample: IdeOpenFromBrowser(p.example); break;
@@ -89,7 +89,8 @@ std::vector<int32_t> IdeChangedBuffersDropped(int32_t action) {
 void IdeDropAfterQuestions(int32_t action, int32_t recent, const std::string& example) {
   Pending() = {};
   Pending().action = action;
-  Pending().recent = recent;
+  if (action == kDropRecent && recent >= 0 && size_t(recent) < g_ide.recent.size())
+    Pending().recent = g_ide.recent[size_t(recent)];
   Pending().example = example;
   AskNext();
 }

@@ -793,6 +793,23 @@ TEST_F(BrowserTest, YesSavesTheBufferAskedAboutAndGoesOn) {
        [&] {
          return dir_.Read("work/kept2.vka") == "print 2\r\n" && g_ide.loadedBuffer == 2 && g_ide.fileName == "ex.vka";
        }},
+      {"a recent file, named text changed: saved, then the chosen entry opens, though the save moved the list",
+       true, true, true, false,
+       [&] {
+         dir_.Write("work/three.vka", "print 3\r\n");
+         g_ide.recent.clear();
+         AddRecentFile("one.vka", dir_.File("work"));
+         AddRecentFile("three.vka", dir_.File("work"));
+         IdeMenuOpenRecent(0), yes();
+       },
+       [&] { return dir_.Read("work/one.vka") == "print 1\r\n" && g_ide.fileName == "three.vka" && g_ide.editor.lines[0] == "print 3"; }},
+      {"a recent file over unnamed typed text: Save As, then the chosen entry opens", false, true, true, false,
+       [&] {
+         g_ide.recent.clear();
+         AddRecentFile("three.vka", dir_.File("work"));
+         IdeMenuOpenRecent(0), yes(), saveAs("typed3.vka");
+       },
+       [&] { return dir_.Read("work/typed3.vka") == "print 1\r\n" && g_ide.fileName == "three.vka"; }},
       {"exit over a read-only source: refused, the file and the text kept, no leave question", true, true, true,
        false,
        [&] {

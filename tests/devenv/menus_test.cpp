@@ -463,6 +463,12 @@ TEST_F(MenusTest, TypingAfterASaveShowsTheModifiedMarkAgain) {
   ASSERT_EQ(g_ide.statusText, IdeText(IdeSection::Desc, kDescSaved));
   Type("b");
   EXPECT_EQ(g_ide.statusText.back(), '*') << g_ide.statusText;
+  // The start's version line gives way to the file line too, at the first change.
+  Key(kVkF1 + 2);
+  g_ide.statusText = "VELLUMARK V0.1";
+  g_ide.statusColour = 0;
+  Type("c");
+  EXPECT_EQ(g_ide.statusText.back(), '*') << g_ide.statusText;
 }
 
 }  // namespace
