@@ -1,12 +1,15 @@
 #include "platform/ftp.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
 
@@ -22,9 +25,33 @@ CURLM* Multi(void* p) { return static_cast<CURLM*>(p); }
 CURL* Easy(void* p) { return static_cast<CURL*>(p); }
 
 // Every socket of a connection (control and data) is closed when a program is started.
-int SocketOptions(void*, curl_socket_t fd, curlsocktype) {
-  const int flags = fcntl(fd, F_GETFD);
-  return flags >= 0 && fcntl(fd, F_SETFD, flags | FD_CLOEXEC) == 0 ? CURL_SOCKOPT_OK : CURL_SOCKOPT_ERROR;
+curl_socket_t OpenSocket(void*, curlsocktype, curl_sockaddr* address) {
+  const int fd = socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+  return fd < 0 ? CURL_SOCKET_BAD : fd;
+}
+
+// The open descriptors of this process (not the one listing them).
+std::vector<int> OpenDescriptors() {
+  std::vector<int> fds;
+  if (DIR* d = opendir("/proc/self/fd")) {
+    while (const dirent* e = readdir(d))
+      if (e->d_name[0] >= '0' && e->d_name[0] <= '9' && std::atoi(e->d_name) != dirfd(d)) fds.push_back(std::atoi(e->d_name));
+    closedir(d);
+  }
+  return fds;
+}
+
+// libcurl makes a multi handle's wake-up socket pair without close-on-exec: what the call
+// opened is given it.
+void* NewMultiHandle() {
+  const std::vector<int> before = OpenDescriptors();
+  void* multi = g_curl.curl_multi_init();
+  for (int fd : OpenDescriptors())
+    if (std::find(before.begin(), before.end(), fd) == before.end()) {
+      const int flags = fcntl(fd, F_GETFD);
+      if (flags >= 0) fcntl(fd, F_SETFD, flags | FD_CLOEXEC);
+    }
+  return multi;
 }
 
 size_t HeaderCallback(char* data, size_t size, size_t count, void* client) {
@@ -181,7 +208,7 @@ bool FtpClient::Ensure() {
   if (!multi_) {
     static bool initialised = g_curl.curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
     if (!initialised) return false;
-    multi_ = g_curl.curl_multi_init();
+    multi_ = NewMultiHandle();
   }
   if (!easy_) easy_ = g_curl.curl_easy_init();
   return multi_ && easy_;
@@ -235,7 +262,7 @@ void FtpClient::Prepare(const std::string& url, bool blocking) {
   g_curl.curl_easy_setopt(e, CURLOPT_URL, url.c_str());
   g_curl.curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "ftp");
   g_curl.curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
-  g_curl.curl_easy_setopt(e, CURLOPT_SOCKOPTFUNCTION, SocketOptions);
+  g_curl.curl_easy_setopt(e, CURLOPT_OPENSOCKETFUNCTION, OpenSocket);
   if (!user_.empty()) {
     g_curl.curl_easy_setopt(e, CURLOPT_USERNAME, user_.c_str());
     g_curl.curl_easy_setopt(e, CURLOPT_PASSWORD, password_.c_str());

@@ -1,6 +1,7 @@
 // FTP against a real server started on 127.0.0.1 for each test and always stopped.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
 
 #include <chrono>
@@ -202,6 +203,23 @@ TEST_F(Ftp, AStalledSteppedGetIsAbandonedAfterFiveSeconds) {
   EXPECT_LT(waited, 15);
   EXPECT_FALSE(fs::exists(local.File("stall.bin")));
   for (auto& e : fs::directory_iterator(local.path())) ADD_FAILURE() << "left behind: " << e.path();
+}
+
+// The sockets of a connection and of a download are closed when a program is started.
+TEST_F(Ftp, TheSocketsCloseOnExec) {
+  ASSERT_TRUE(Connect());
+  ASSERT_TRUE(FtpSetDirectory("pub"));
+  ASSERT_TRUE(FtpGetFile("stall.bin", local.File("stall.bin"), 0, true));
+  FtpContinueTransfer(0);
+  int sockets = 0;
+  for (const auto& e : fs::directory_iterator("/proc/self/fd")) {
+    std::error_code error;
+    const std::string target = fs::read_symlink(e.path(), error).string();
+    if (target.rfind("socket:", 0) != 0) continue;
+    ++sockets;
+    EXPECT_NE(fcntl(std::stoi(e.path().filename().string()), F_GETFD) & FD_CLOEXEC, 0) << target;
+  }
+  EXPECT_GE(sockets, 2);
 }
 
 // A local name a get may not write is refused before anything is transferred, with its cause,
