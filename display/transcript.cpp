@@ -46,7 +46,7 @@ bool OpenTranscript(const std::string& name) {
   if (name == "-") {
     t.file = stdout;
   } else if (given < 0) {
-    t.file = std::fopen(name.c_str(), "wb");
+    t.file = std::fopen(name.c_str(), "wbe");
   } else if (const int copy = fcntl(given, F_DUPFD_CLOEXEC, 3); copy >= 0 && !(t.file = fdopen(copy, "wb"))) {
     const int error = errno;
     close(copy);

@@ -290,7 +290,7 @@ std::string FsFolderOf(const std::string& path) {
 bool FsReadFile(const std::string& name, std::string& out) { return FsReadHostFile(FsResolve(name), out); }
 
 bool FsReadHostFile(const std::string& path, std::string& out) {
-  FILE* f = std::fopen(path.c_str(), "rb");
+  FILE* f = std::fopen(path.c_str(), "rbe");
   if (!f) return false;
   out.clear();
   char buf[65536];
@@ -575,7 +575,7 @@ namespace {
 uint32_t ProcessUmask() {
   static const uint32_t mask = [] {
     std::string status;
-    if (FILE* f = std::fopen("/proc/self/status", "r")) {
+    if (FILE* f = std::fopen("/proc/self/status", "re")) {
       char line[256];
       while (std::fgets(line, sizeof line, f))
         if (std::strncmp(line, "Umask:", 6) == 0) status = line + 6;

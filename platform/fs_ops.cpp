@@ -74,7 +74,7 @@ bool CopyFd(int in, int out) {
 // Names of a folder's entries but "." and "..", read in one go so the folder is not held open.
 std::vector<std::string> EntryNames(int dirFd) {
   std::vector<std::string> names;
-  int copy = dup(dirFd);
+  int copy = fcntl(dirFd, F_DUPFD_CLOEXEC, 0);
   if (copy < 0) return names;
   DIR* d = fdopendir(copy);
   if (!d) {

@@ -1,11 +1,15 @@
 #include "platform/ftp.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
 
@@ -20,6 +24,36 @@ constexpr long kBufferBytes = 256 * 1024;
 CURLM* Multi(void* p) { return static_cast<CURLM*>(p); }
 CURL* Easy(void* p) { return static_cast<CURL*>(p); }
 
+// Every socket of a connection (control and data) is closed when a program is started.
+curl_socket_t OpenSocket(void*, curlsocktype, curl_sockaddr* address) {
+  const int fd = socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+  return fd < 0 ? CURL_SOCKET_BAD : fd;
+}
+
+// The open descriptors of this process (not the one listing them).
+std::vector<int> OpenDescriptors() {
+  std::vector<int> fds;
+  if (DIR* d = opendir("/proc/self/fd")) {
+    while (const dirent* e = readdir(d))
+      if (e->d_name[0] >= '0' && e->d_name[0] <= '9' && std::atoi(e->d_name) != dirfd(d)) fds.push_back(std::atoi(e->d_name));
+    closedir(d);
+  }
+  return fds;
+}
+
+// libcurl makes a multi handle's wake-up socket pair without close-on-exec: what the call
+// opened is given it.
+void* NewMultiHandle() {
+  const std::vector<int> before = OpenDescriptors();
+  void* multi = g_curl.curl_multi_init();
+  for (int fd : OpenDescriptors())
+    if (std::find(before.begin(), before.end(), fd) == before.end()) {
+      const int flags = fcntl(fd, F_GETFD);
+      if (flags >= 0) fcntl(fd, F_SETFD, flags | FD_CLOEXEC);
+    }
+  return multi;
+}
+
 size_t HeaderCallback(char* data, size_t size, size_t count, void* client) {
   static_cast<FtpClient*>(client)->OnHeader(data, size * count);
   return size * count;
@@ -29,23 +63,33 @@ size_t StepCallback(char* data, size_t size, size_t count, void* client) {
   return static_cast<FtpClient*>(client)->OnStepData(data, size * count);
 }
 
+// The local file of a transfer and the errno of its failed write or read (0: none).
+struct LocalFile {
+  int fd;
+  int error = 0;
+};
+
 size_t WriteFdCallback(char* data, size_t size, size_t count, void* client) {
-  const int fd = *static_cast<int*>(client);
+  LocalFile& file = *static_cast<LocalFile*>(client);
   size_t n = size * count, done = 0;
   while (done < n) {
-    ssize_t w = write(fd, data + done, n - done);
+    ssize_t w = write(file.fd, data + done, n - done);
     if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) return 0;  // libcurl ends the transfer with a write error
+    if (w <= 0) {
+      file.error = w < 0 ? errno : ENOSPC;
+      return 0;  // libcurl ends the transfer with a write error
+    }
     done += size_t(w);
   }
   return n;
 }
 
 size_t ReadFdCallback(char* data, size_t size, size_t count, void* client) {
-  const int fd = *static_cast<int*>(client);
+  LocalFile& file = *static_cast<LocalFile*>(client);
   for (;;) {
-    ssize_t r = read(fd, data, size * count);
+    ssize_t r = read(file.fd, data, size * count);
     if (r < 0 && errno == EINTR) continue;
+    if (r < 0) file.error = errno;
     return r < 0 ? CURL_READFUNC_ABORT : size_t(r);
   }
 }
@@ -164,7 +208,7 @@ bool FtpClient::Ensure() {
   if (!multi_) {
     static bool initialised = g_curl.curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
     if (!initialised) return false;
-    multi_ = g_curl.curl_multi_init();
+    multi_ = NewMultiHandle();
   }
   if (!easy_) easy_ = g_curl.curl_easy_init();
   return multi_ && easy_;
@@ -213,10 +257,12 @@ std::vector<std::string> FtpClient::RemotePath(const std::string& name) const {
 
 void FtpClient::Prepare(const std::string& url, bool blocking) {
   CURL* e = Easy(easy_);
+  localError_ = 0;
   g_curl.curl_easy_reset(e);
   g_curl.curl_easy_setopt(e, CURLOPT_URL, url.c_str());
   g_curl.curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "ftp");
   g_curl.curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+  g_curl.curl_easy_setopt(e, CURLOPT_OPENSOCKETFUNCTION, OpenSocket);
   if (!user_.empty()) {
     g_curl.curl_easy_setopt(e, CURLOPT_USERNAME, user_.c_str());
     g_curl.curl_easy_setopt(e, CURLOPT_PASSWORD, password_.c_str());
@@ -353,9 +399,12 @@ bool FtpClient::List(std::vector<FtpEntry>& out) {
 bool FtpClient::Get(const std::string& remote, int fd) {
   if (!connected_ || reading_ || HasControl(remote) || SplitPath(remote).empty()) return false;
   Prepare(Url(RemotePath(remote), false), true);
+  LocalFile file{fd};
   g_curl.curl_easy_setopt(Easy(easy_), CURLOPT_WRITEFUNCTION, WriteFdCallback);
-  g_curl.curl_easy_setopt(Easy(easy_), CURLOPT_WRITEDATA, &fd);
-  return Perform();
+  g_curl.curl_easy_setopt(Easy(easy_), CURLOPT_WRITEDATA, &file);
+  const bool ok = Perform();
+  localError_ = file.error;
+  return ok;
 }
 
 bool FtpClient::Put(int fd, uint64_t size, const std::string& remote) {
@@ -364,9 +413,12 @@ bool FtpClient::Put(int fd, uint64_t size, const std::string& remote) {
   CURL* e = Easy(easy_);
   g_curl.curl_easy_setopt(e, CURLOPT_UPLOAD, 1L);
   g_curl.curl_easy_setopt(e, CURLOPT_READFUNCTION, ReadFdCallback);
-  g_curl.curl_easy_setopt(e, CURLOPT_READDATA, &fd);
+  LocalFile file{fd};
+  g_curl.curl_easy_setopt(e, CURLOPT_READDATA, &file);
   g_curl.curl_easy_setopt(e, CURLOPT_INFILESIZE_LARGE, curl_off_t(size));
-  return Perform();
+  const bool ok = Perform();
+  localError_ = file.error;
+  return ok;
 }
 
 bool FtpClient::Delete(const std::string& remote) {

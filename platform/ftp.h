@@ -56,6 +56,9 @@ class FtpClient {
   void CloseRead();
   bool Reading() const { return reading_; }
 
+  // The errno of the local file's failed write (Get) or read (Put) that ended the last call; 0
+  // when the local file was not the cause.
+  int LocalError() const { return localError_; }
   // The server's last complete response (up to 255 characters).
   const std::string& LastResponse() const { return lastResponse_; }
   // Time-out of each connect, answer and stalled blocking transfer (3000 ms by default).
@@ -81,6 +84,7 @@ class FtpClient {
   bool absolute_ = false;          // the folder path starts at the server's root
   std::vector<std::string> folder_;  // the current remote folder, relative to the login folder
   std::string lastResponse_, partialResponse_;
+  int localError_ = 0;
   int timeoutMs_ = 3000;
   int deadlineMs_ = kFtpDeadlineMs;
   void* quote_ = nullptr;  // curl_slist of a delete

@@ -1,10 +1,11 @@
 #include "platform/ini.h"
 
-#include <sstream>
+#include <cerrno>
 #include <vector>
 
 #include "platform/fs.h"
 #include "platform/host_files.h"
+#include "platform/ini_text.h"
 
 namespace {
 
@@ -21,21 +22,18 @@ bool SameText(const std::string& a, const std::string& b) { return FsEqualsNoCas
 // this; anything larger is not one.
 constexpr uint64_t kMaxIniBytes = uint64_t(4) << 20;
 
-// The lines of a settings file (a host path), read as every outside file is: a regular file, bounded, never
-// waiting on a pipe or a device. False (and no lines) for a file that exists but is not one
-// that can be read so; a missing file is an empty one.
-bool ReadLines(const std::string& path, std::vector<std::string>& lines) {
-  lines.clear();
-  std::string text;
-  const FsRead read = FsReadHostRegularFile(path, text, kMaxIniBytes, false);
+// The text of a settings file (a host path), read as every outside file is: a regular file, bounded,
+// never waiting on a pipe or a device. False (and no lines) for a file that exists but is not one
+// that can be read so, or whose bytes are no text it can read; a missing file is an empty one.
+bool ReadLines(const std::string& path, IniText& text) {
+  text = IniText();
+  std::string bytes;
+  const FsRead read = FsReadHostRegularFile(path, bytes, kMaxIniBytes, false);
   if (read != FsRead::kOk) return read == FsRead::kMissing;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return true;
+  if (IniDecodeText(bytes, text)) return true;
+  text = IniText();
+  errno = EILSEQ;
+  return false;
 }
 
 // Section name of a "[name]" line, or false.
@@ -65,9 +63,9 @@ std::string IniGetString(const std::string& file, const std::string& section, co
                          const std::string& defaultValue) {
   std::string path = FsResolve(file);
   bool inSection = false;
-  std::vector<std::string> lines;
-  ReadLines(path, lines);  // a file that cannot be read gives the defaults
-  for (const std::string& line : lines) {
+  IniText text;
+  ReadLines(path, text);  // a file that cannot be read gives the defaults
+  for (const std::string& line : text.lines) {
     std::string name, k, v;
     if (SectionOf(line, name)) {
       inSection = SameText(name, section);
@@ -83,10 +81,11 @@ std::string IniGetString(const std::string& file, const std::string& section, co
 bool IniWriteHostString(const std::string& path, const std::string& section, const std::string& key,
                         const std::string& value) {
   if (key.empty() || section.empty()) return false;
-  std::vector<std::string> lines;
-  // A file that is there but cannot be read (not a regular file, too large) is left as it is
-  // rather than replaced by the one key.
-  if (!ReadLines(path, lines)) return false;
+  IniText text;
+  // A file that is there but cannot be read (not a regular file, too large, not text) is left as
+  // it is rather than replaced by the one key.
+  if (!ReadLines(path, text)) return false;
+  std::vector<std::string>& lines = text.lines;
   int sectionLine = -1, lastInSection = -1, keyLine = -1;
   bool inSection = false;
   for (size_t i = 0; i < lines.size(); ++i) {
@@ -109,9 +108,9 @@ bool IniWriteHostString(const std::string& path, const std::string& section, con
     lines.push_back("[" + section + "]");
     lines.push_back(entry);
   }
-  std::ostringstream out;
-  for (const std::string& l : lines) out << l << "\r\n";
-  return FsWriteHostFileAtomic(path, out.str());
+  // Written back in the file's own encoding and line ends.
+  std::string bytes;
+  return IniEncodeText(text, bytes) && FsWriteHostFileAtomic(path, bytes);
 }
 
 bool IniWriteString(const std::string& file, const std::string& section, const std::string& key,

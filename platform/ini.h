@@ -5,7 +5,9 @@
 // file, section or key gives the default, writing creates what is missing. Values are
 // trimmed of surrounding blanks. File names go through the path layer. Only a regular file of
 // at most 4 MiB is read: anything else (a device, a pipe, a huge file) reads as empty and is
-// never written over.
+// never written over. The text may start with a byte-order mark, end its lines in CR LF, LF or
+// CR, or be UTF-16 (read as UTF-8); a write keeps the file's form (platform/ini_text.h). A file
+// whose bytes are no such text reads as empty and is never written over (errno EILSEQ).
 std::string IniGetString(const std::string& file, const std::string& section, const std::string& key,
                          const std::string& defaultValue);
 // Writes (or replaces) one key; an empty key name removes nothing and writes nothing.

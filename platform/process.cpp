@@ -35,6 +35,9 @@ pid_t Spawn(const std::string& program, bool searchPath, const std::vector<std::
   posix_spawn_file_actions_init(&actions);
   posix_spawnattr_init(&attr);
   if (!folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+  // The child gets the standard streams only: no file, socket or pipe of this run (a library's
+  // too, whether or not it asked for close-on-exec).
+  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
   // The child starts with default signal handling and nothing blocked.
   sigset_t none, all;
   sigemptyset(&none);

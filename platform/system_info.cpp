@@ -14,7 +14,7 @@ bool MemoryAvailable(uint64_t* physical, uint64_t* withSwap) {
   const uint64_t unit = info.mem_unit ? info.mem_unit : 1;
   uint64_t available = uint64_t(info.freeram + info.bufferram) * unit;
   // MemAvailable also counts the page cache the kernel would give up.
-  if (FILE* f = std::fopen("/proc/meminfo", "r")) {
+  if (FILE* f = std::fopen("/proc/meminfo", "re")) {
     char line[128];
     unsigned long long kb = 0;
     while (std::fgets(line, sizeof line, f))

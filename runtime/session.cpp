@@ -18,6 +18,7 @@
 #include "runtime/startup.h"
 #include "runtime/subsystems.h"
 #include "system/files.h"
+#include "system/ftp_session.h"
 #include "system/streams.h"
 
 namespace {
@@ -104,6 +105,9 @@ int LoadAndRun(Session& s, const RunRequest& r, uint32_t fullScreen, uint32_t wi
     g_runtime.options.grabFile.clear();
     TranscriptClose();
     if (CloseStreamsLeftOpen() || WritesLost()) status = kExitRunError;
+    // A download in steps that has not ended leaves nothing: its temporary goes before a stop
+    // can end the process.
+    FtpAbortTransfer();
     if (EndsAtOnce(r)) return status;
     if (status == kExitOk && g_errorCode <= 0 && !g_unavailableCommand) EventsEndProcessOnStop(kExitOk);
   }

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "core/error_codes.h"
+#include "core/errors.h"
 #include "core/handler.h"
 #include "system/commands.h"
 #include "system/ftp_session.h"
@@ -39,16 +40,17 @@ void CmdFtpDeleteFile() {
   if (!ok) RunWarning(kErrFtpNotDeleted);
 }
 
+// A failed get's warning names the file that failed, local or remote, and the cause.
 void CmdFtpGetFile() {
   const bool ok = FtpGetFile(OpString(0), OpString(1), 0, false);
   SkipOperands(2);
-  if (!ok) RunWarning(kErrFtpNotGot);
+  if (!ok) RunFileWarning(kErrFtpNotGot, g_ftp.failedFile, g_ftp.cause);
 }
 
 void CmdFtpGetFileInSteps() {
   const bool ok = FtpGetFile(OpString(0), OpString(1), OpInt(2), true);
   SkipOperands(3);
-  if (!ok) RunWarning(kErrFtpNotGot);
+  if (!ok) RunFileWarning(kErrFtpNotGot, g_ftp.failedFile, g_ftp.cause);
 }
 
 void CmdFtpDisconnect() { FtpDisconnect(0); }

@@ -6,8 +6,8 @@
 
 #include <cerrno>
 
-#include "platform/clock.h"
 #include "platform/fs.h"
+#include "platform/host_files.h"
 
 FtpState g_ftp;
 
@@ -70,19 +70,28 @@ void FtpResetState() {
   g_ftp.findType = -1;
   g_ftp.findSize = 0;
   g_ftp.progress = g_ftp.lastProgress = -1;
-  g_ftp.lastDataTime = TimeMs();
+  g_ftp.lastData = std::chrono::steady_clock::now();
   g_ftp.transferred = 0;
   g_ftp.total = 0;
   g_ftp.inSteps = 0;
   g_ftp.connected = 0;
   g_ftp.failed = 0;
   g_ftp.response.clear();
+  g_ftp.failedFile.clear();
+  g_ftp.cause.clear();
 }
 
 void FtpRecordFailure() {
   if (g_ftp.failed) return;
   g_ftp.response = g_ftp.client ? g_ftp.client->LastResponse() : std::string();
   g_ftp.failed = 1;
+}
+
+void FtpRecordLocalFailure(const std::string& file, const std::string& cause) {
+  if (!g_ftp.failed) g_ftp.response.clear();
+  g_ftp.failed = 1;
+  g_ftp.failedFile = file;
+  g_ftp.cause = cause;
 }
 
 void FtpCheckConnection() {
@@ -142,42 +151,74 @@ bool FtpFindNext() {
   return false;
 }
 
+namespace {
+
+// A failure of the server's side of a get: its refusal, when it sent one, is the cause.
+bool RemoteGetFailed(const std::string& remote) {
+  FtpRecordFailure();
+  const std::string reply = g_ftp.client ? g_ftp.client->LastResponse() : std::string();
+  g_ftp.failedFile = remote;
+  g_ftp.cause = !reply.empty() && (reply[0] == '4' || reply[0] == '5') ? reply.substr(0, reply.find('\r'))
+                                                                     : "the server did not send it";
+  return false;
+}
+
+bool LocalGetFailed(const std::string& local, const std::string& cause) {
+  FtpRecordLocalFailure(local, cause);
+  return false;
+}
+
+// Why a get may not write the local name, before anything is transferred ("" when it may).
+std::string LocalTargetRefusal(const std::string& local) {
+  const std::string path = FsResolveForWrite(local);
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return "";
+  if (S_ISDIR(st.st_mode)) return "is a folder";
+  if (!S_ISREG(st.st_mode)) return "not a regular file";
+  return FsHostFileReadOnly(path) ? "it is read-only" : "";
+}
+
+}  // namespace
+
 bool FtpGetFile(const std::string& remote, const std::string& local, int32_t total, bool inSteps) {
-  if (!g_ftp.connected || local.empty()) {
+  if (!g_ftp.connected) {
     FtpRecordFailure();
+    g_ftp.failedFile = remote;
+    g_ftp.cause = "not connected";
     return false;
   }
+  if (local.empty()) return LocalGetFailed(local, "no name given");
+  if (const std::string refusal = LocalTargetRefusal(local); !refusal.empty()) return LocalGetFailed(local, refusal);
   FtpClient& c = Client();
   if (!inSteps) {
     std::string temp;
     int fd = FsCreateTempBeside(local, temp);
-    if (fd < 0) {
-      FtpRecordFailure();
-      return false;
-    }
-    bool ok = c.Get(remote, fd);
-    ok = close(fd) == 0 && ok;
-    if (ok && FsCommitTemp(temp, local)) return true;
+    if (fd < 0) return LocalGetFailed(local, FileErrorCause(errno));
+    const bool got = c.Get(remote, fd);
+    const int writeError = c.LocalError();
+    const int closeError = close(fd) == 0 ? 0 : errno;
+    if (got && !closeError && FsCommitTemp(temp, local)) return true;
+    const int commitError = errno;
     unlink(temp.c_str());
-    FtpRecordFailure();
-    return false;
+    if (writeError || (got && closeError)) return LocalGetFailed(local, FileErrorCause(writeError ? writeError : closeError));
+    return got ? LocalGetFailed(local, FsWriteCause(commitError)) : RemoteGetFailed(remote);
   }
   // One stepped download at a time: a second one is refused while the first runs.
   if (!c.OpenRead(remote)) {
-    FtpRecordFailure();
+    RemoteGetFailed(remote);
     FtpCheckConnection();
     return false;
   }
   g_ftp.localFd = FsCreateTempBeside(local, g_ftp.localTemp);
   if (g_ftp.localFd < 0) {
+    const int error = errno;
     c.CloseRead();
-    FtpRecordFailure();
-    return false;
+    return LocalGetFailed(local, FileErrorCause(error));
   }
   g_ftp.localName = local.substr(0, 255);
   g_ftp.inSteps = 1;
   g_ftp.progress = g_ftp.lastProgress = 0;
-  g_ftp.lastDataTime = TimeMs();
+  g_ftp.lastData = std::chrono::steady_clock::now();
   g_ftp.transferred = 0;
   g_ftp.total = total;
   return true;
@@ -192,19 +233,21 @@ void FtpContinueTransfer(size_t chunk) {
       FtpAbortTransfer();
       FtpCheckConnection();
       return;
-    case FtpClient::Step::kDone:
+    case FtpClient::Step::kDone: {
+      const std::string local = g_ftp.localName;
       CloseRemote();
-      if (!CloseLocal(true)) FtpRecordFailure();
+      if (!CloseLocal(true)) FtpRecordLocalFailure(local, FsWriteCause(errno));
       return;
+    }
     case FtpClient::Step::kData:
       if (!WriteAll(g_ftp.localFd, data)) {
         // A full disk is a failed download, not a finished one.
-        FtpRecordFailure();
+        FtpRecordLocalFailure(g_ftp.localName, FileErrorCause(errno));
         FtpAbortTransfer();
         return;
       }
       g_ftp.transferred += int64_t(data.size());
-      g_ftp.lastDataTime = TimeMs();
+      g_ftp.lastData = std::chrono::steady_clock::now();
       break;
     case FtpClient::Step::kWaiting:
       break;
@@ -216,7 +259,7 @@ void FtpContinueTransfer(size_t chunk) {
     g_ftp.progress = 1;
   }
   g_ftp.lastProgress = g_ftp.progress;
-  if (TimeMs() - g_ftp.lastDataTime > kFtpStallMs) {
+  if (std::chrono::steady_clock::now() - g_ftp.lastData > std::chrono::milliseconds(kFtpStallMs)) {
     FtpAbortTransfer();
     FtpCheckConnection();
   }

@@ -84,6 +84,50 @@ TEST(Ini, FilesThatAreNotSmallRegularFilesReadAsEmptyAndAreNeverWrittenOver) {
   EXPECT_TRUE(std::filesystem::is_symlink(dir.File("zero.ini")));
 }
 
+// Text as UTF-16 of one byte order, its mark first.
+std::string Utf16(const std::u16string& text, bool bigEndian) {
+  std::string out;
+  for (char16_t u : u"\uFEFF" + text) {
+    const char hi = char(u >> 8), lo = char(u & 0xFF);
+    out += bigEndian ? std::string{hi, lo} : std::string{lo, hi};
+  }
+  return out;
+}
+
+TEST(Ini, MarksLineEndsAndUtf16AreReadAndKeptByAWrite) {
+  const struct {
+    const char* form;
+    std::string before;
+    std::string value;  // K as read
+    std::string after;  // once K=2 is written; "" when the write is refused
+  } rows[] = {
+      {"UTF-8 mark", "\xEF\xBB\xBF[S]\r\nK=1\r\n", "1", "\xEF\xBB\xBF[S]\r\nK=2\r\n"},
+      {"LF", "[S]\nK=1\n", "1", "[S]\nK=2\n"},
+      {"CR alone", "[S]\rK=1\rJ=0", "1", "[S]\rK=2\rJ=0\r"},
+      {"mark and CR", "\xEF\xBB\xBF[S]\rK=1\r", "1", "\xEF\xBB\xBF[S]\rK=2\r"},
+      {"UTF-16 LE", Utf16(u"[S]\r\nN=\u00E9\r\nK=1\r\n", false), "1", Utf16(u"[S]\r\nN=\u00E9\r\nK=2\r\n", false)},
+      {"UTF-16 BE", Utf16(u"[S]\nK=1\n", true), "1", Utf16(u"[S]\nK=2\n", true)},
+      {"UTF-16 cut", Utf16(u"[S]\r\nK=1", false) + "x", "d", ""},
+      {"UTF-16 lone surrogate", Utf16(u"[S]\r\nK=1\xD800", false), "d", ""},
+      {"UTF-16 without a mark", Utf16(u"[S]\r\nK=1\r\n", false).substr(2), "d", ""},
+  };
+  for (const auto& row : rows) {
+    TempDir dir;
+    dir.Write("t.ini", row.before);
+    const std::string f = dir.File("t.ini");
+    EXPECT_EQ(IniGetString(f, "S", "K", "d"), row.value) << row.form;
+    EXPECT_EQ(IniWriteString(f, "S", "K", "2"), !row.after.empty()) << row.form;
+    EXPECT_EQ(dir.Read("t.ini"), row.after.empty() ? row.before : row.after) << row.form;
+  }
+  TempDir dir;
+  dir.Write("t.ini", Utf16(u"[S]\r\nN=\u00E9\r\n", false));
+  EXPECT_EQ(IniGetString(dir.File("t.ini"), "S", "N", "d"), "\xC3\xA9");  // UTF-16 reads as UTF-8
+  errno = 0;
+  EXPECT_FALSE(IniWriteString(dir.File("t.ini"), "S", "N", "\xE9"));  // no UTF-8: no UTF-16 either
+  EXPECT_EQ(errno, EILSEQ);
+  EXPECT_EQ(dir.Read("t.ini"), Utf16(u"[S]\r\nN=\u00E9\r\n", false));
+}
+
 // Where one byte drawn alone with the font has ink.
 std::vector<bool> Ink(const FontRequest& request, unsigned char c) {
   SurfacePtr s = SurfaceCreate(32, 32, FormatForDepth(32));

@@ -1,6 +1,7 @@
 // FTP against a real server started on 127.0.0.1 for each test and always stopped.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
 
 #include <chrono>
@@ -183,6 +184,7 @@ TEST_F(Ftp, AGetWhoseLocalFileCannotBeMadeIsAFailure) {
   EXPECT_TRUE(FtpGetFile("hello.txt", local.File("h.txt"), 0, false));  // the connection goes on
 }
 
+// Five seconds of real time, on the virtual clock too (which moves only as a program runs).
 TEST_F(Ftp, AStalledSteppedGetIsAbandonedAfterFiveSeconds) {
   ClockUseVirtual(true, 1000);
   ASSERT_TRUE(Connect());
@@ -190,15 +192,92 @@ TEST_F(Ftp, AStalledSteppedGetIsAbandonedAfterFiveSeconds) {
   ASSERT_TRUE(FtpGetFile("stall.bin", local.File("stall.bin"), 200000, true));
   for (int guard = 0; guard < 1000 && g_ftp.transferred < 65536; ++guard) FtpContinueTransfer(0);
   ASSERT_EQ(g_ftp.transferred, 65536);
-  // Slow but moving is no stall: a step with nothing new within five seconds goes on.
-  ClockAdvanceMs(4000);
+  const auto stalled = std::chrono::steady_clock::now();
+  ClockAdvanceMs(6000);  // the run's clock is not the server's
   FtpContinueTransfer(0);
   EXPECT_EQ(g_ftp.progress, 32);
-  ClockAdvanceMs(2000);
-  FtpContinueTransfer(0);
+  for (int guard = 0; guard < 400 && g_ftp.progress != -1; ++guard) FtpContinueTransfer(0);  // 50 ms a step
   EXPECT_EQ(g_ftp.progress, -1);
+  const double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - stalled).count();
+  EXPECT_GE(waited, 4.9);
+  EXPECT_LT(waited, 15);
   EXPECT_FALSE(fs::exists(local.File("stall.bin")));
   for (auto& e : fs::directory_iterator(local.path())) ADD_FAILURE() << "left behind: " << e.path();
+}
+
+// The sockets of a connection and of a download are closed when a program is started.
+TEST_F(Ftp, TheSocketsCloseOnExec) {
+  ASSERT_TRUE(Connect());
+  ASSERT_TRUE(FtpSetDirectory("pub"));
+  ASSERT_TRUE(FtpGetFile("stall.bin", local.File("stall.bin"), 0, true));
+  FtpContinueTransfer(0);
+  int sockets = 0;
+  for (const auto& e : fs::directory_iterator("/proc/self/fd")) {
+    std::error_code error;
+    const std::string target = fs::read_symlink(e.path(), error).string();
+    if (target.rfind("socket:", 0) != 0) continue;
+    ++sockets;
+    EXPECT_NE(fcntl(std::stoi(e.path().filename().string()), F_GETFD) & FD_CLOEXEC, 0) << target;
+  }
+  EXPECT_GE(sockets, 2);
+}
+
+// A local name a get may not write is refused before anything is transferred, with its cause,
+// and the server's last (positive) reply does not stand for it.
+TEST_F(Ftp, AGetRefusesALocalNameItMayNotWriteFirst) {
+  root.Write("pub/drip.bin", std::string(1 << 20, 'd'));  // never ends: a transfer would show
+  fs::create_directory(local.File("afolder"));
+  local.Write("ro.txt", "kept");
+  fs::permissions(local.File("ro.txt"), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  ASSERT_TRUE(Connect());
+  ASSERT_TRUE(FtpSetDirectory("pub"));
+  g_ftp.client->SetDeadlineMs(3000);
+  const struct {
+    const char* local;
+    bool inSteps;
+    const char* cause;
+  } rows[] = {
+      {"afolder", false, "is a folder"},
+      {"afolder", true, "is a folder"},
+      {"ro.txt", false, "it is read-only"},
+      {"ro.txt", true, "it is read-only"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.local) + (row.inSteps ? " in steps" : ""));
+    ASSERT_TRUE(FtpGetFile("hello.txt", local.File("h.txt"), 0, false));
+    EXPECT_LT(Timed([&] { EXPECT_FALSE(FtpGetFile("drip.bin", local.File(row.local), 0, row.inSteps)); }), 1.5);
+    EXPECT_EQ(g_ftp.failed, 1);
+    EXPECT_EQ(g_ftp.response, "");
+    EXPECT_EQ(g_ftp.failedFile, local.File(row.local));
+    EXPECT_EQ(g_ftp.cause, row.cause);
+    EXPECT_EQ(g_ftp.progress, -1);
+    g_ftp.failed = 0;
+  }
+  EXPECT_EQ(local.Read("ro.txt"), "kept");
+  EXPECT_TRUE(fs::is_directory(local.File("afolder")) && fs::is_empty(local.File("afolder")));
+  for (auto& e : fs::directory_iterator(local.path())) EXPECT_NE(e.path().filename().string()[0], '.');
+}
+
+// The warning of a failed get names the file and the cause, the server's refusal included.
+TEST_F(Ftp, AFailedGetWarnsWithItsFileAndCause) {
+  FtpShutdown();
+  local.Write("ro.txt", "kept");
+  fs::permissions(local.File("ro.txt"), fs::perms::owner_read);
+  const struct {
+    std::string command;
+    const char* says;
+  } rows[] = {
+      {"ftp get file \"hello.txt\", \"" + local.File("ro.txt") + "\"", "ro.txt: it is read-only"},
+      {"ftp get file \"hello.txt\", \"" + local.File("ro.txt") + "\", 11", "ro.txt: it is read-only"},
+      {"ftp get file \"missing.txt\", \"" + local.File("m.txt") + "\"", "missing.txt: 550 "},
+      {"ftp get file \"missing.txt\", \"" + local.File("m.txt") + "\", 11", "missing.txt: 550 "},
+  };
+  for (const auto& row : rows) {
+    const RunOutcome r = RunVkaSource("ftp connect \"" + server->Address() + "\", \"user\", \"pass\"\nftp set dir \"pub\"\n" +
+                                          row.command + "\nend\n", 100);
+    EXPECT_NE(r.err.find(row.says), std::string::npos) << row.command << " gave: " << r.err;
+  }
+  EXPECT_EQ(local.Read("ro.txt"), "kept");
 }
 
 TEST_F(Ftp, ARefusalThatComesLateIsTheRecordedResponse) {
