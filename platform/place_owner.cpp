@@ -99,8 +99,6 @@ std::optional<std::string> GroupName(gid_t gid) {
   return d.named.back().second;
 }
 
-// The overflow uid, which every user outside this user namespace shows as, or -1 outside one
-// (where the map takes every uid as it is).
 // A small file of /proc, which tells no size.
 std::string ReadProcFile(const char* path) {
   std::string text(8192, '\0');
@@ -110,6 +108,8 @@ std::string ReadProcFile(const char* path) {
   return text;
 }
 
+// The overflow uid, which every user outside this user namespace shows as, or -1 outside one
+// (where the map takes every uid as it is).
 int64_t OverflowUid() {
   static const int64_t uid = [] {
     unsigned long inside = 0, outside = 0, count = 0;
