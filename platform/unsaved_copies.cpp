@@ -635,7 +635,8 @@ bool UnsavedCopiesRecover(int runFolder, const std::string& path) {
   std::vector<UnsavedWork> work;
   whole = ReadRecord(run, kRunFolderWork, 6, kMaxWork, f);
   for (size_t k = 0; whole && k < f.size(); k += 6)
-    whole = !f[k].empty() && (!f[k + 2].empty() || f[k + 1].empty()) && !f[k + 3].empty() && AllDigits(f[k + 4], 0, f[k + 4].size()) &&
+    whole = !f[k].empty() && (!f[k + 2].empty() || f[k + 1].empty()) && !f[k + 3].empty() &&
+            AllDigits(f[k + 4], 0, f[k + 4].size()) &&
             f[k + 4].size() < 12 && std::stoull(f[k + 4]) <= kMaxSourceBytes;
   std::set<std::string> workFiles;
   for (size_t k = 0; whole && k < f.size(); k += 6) {

@@ -199,7 +199,8 @@ TEST(SaveDurability, AFullStateFolderAtTheStartStopsAnEditWithInput) {
   if (geteuid() != 0) GTEST_SKIP() << "mounts a file system of its own";
   TempDir dir;
   dir.Write("game.vka", "print 1\r\n");
-  const int status = RunWithAFullStateFolder(dir, EditArgs(dir, "2 type rem typed\n10 key F3 down\n11 key F3 up\n", 30), 0);
+  const int status =
+      RunWithAFullStateFolder(dir, EditArgs(dir, "2 type rem typed\n10 key F3 down\n11 key F3 up\n", 30), 0);
   ASSERT_NE(status, -1) << "still running";
   if (WIFEXITED(status) && WEXITSTATUS(status) == 125) GTEST_SKIP() << "no mount namespace here";
   const std::string said = dir.Read("err.txt");

@@ -249,8 +249,9 @@ TEST(UnsavedCopies, TheNextStartKeepsWhatTheRecordLists) {
       {"kept already in the settings folder", "", work(dir.File("gone"), "game.vka"), "", "", 1, true, "", "",
        "settings recovery"},
       // A buffer without a name, listed where its run had no settings folder: no folder.
-      {"no name, no settings folder then", "", Entry({workFile, "", "", "untitled.vka", std::to_string(workHeader.size()), ""}),
-       "", "config/vellumark/untitled.vka.recovered", 1},
+      {"no name, no settings folder then", "",
+       Entry({workFile, "", "", "untitled.vka", std::to_string(workHeader.size()), ""}), "",
+       "config/vellumark/untitled.vka.recovered", 1},
       {"no name, no settings folder then nor now", "",
        Entry({workFile, "", "", "untitled.vka", std::to_string(workHeader.size()), ""}), "", "", 0, false,
        "untitled.vka are kept in " + workFile + "\n", "", "no settings folder"},
