@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -34,8 +35,10 @@ struct EnvironmentRun {
   std::string script;   // the --input file's text
   int64_t frames = 0;   // frames of the session so far
   bool windowMode = false;
+  bool inputLost = false;  // the rest of the --input file could not be written for a part
 
-  bool FramesUsedUp() const { return options.frames >= 0 && frames > options.frames; }
+  // The session can go no further: its frames are used up, or its input is lost.
+  bool InputOver() const { return inputLost || (options.frames >= 0 && frames > options.frames); }
 };
 
 // What a "type" line begun at frame `frame` has still to type from frame `from` on (one
@@ -77,21 +80,27 @@ std::string ScriptFrom(const std::string& text, int64_t from) {
 }
 
 // The options of the next part of the session: the input file and the frame count continue
-// from where the last part ended.
-RunOptions PartOptions(const EnvironmentRun& env) {
-  RunOptions o = env.options;
+// from where the last part ended. False, said on stderr, where the rest of the input file cannot
+// be written for it (a full disk): the part would run without its input.
+bool PartOptions(EnvironmentRun& env, RunOptions& o) {
+  o = env.options;
   o.inputGiven = env.options.inputFile;
   if (!env.options.inputFile.empty()) {
     o.inputFile = FsTempFolderFile("session_input.txt");
-    FsWriteFileAtomic(o.inputFile, ScriptFrom(env.script, env.frames));
+    if (!FsWriteFileAtomic(o.inputFile, ScriptFrom(env.script, env.frames))) {
+      std::fprintf(stderr, "vellumark: edit: the --input file %s cannot be followed: %s could not be written: %s\n",
+                   env.options.inputFile.c_str(), o.inputFile.c_str(), FileErrorCause(errno).c_str());
+      env.inputLost = true;
+      return false;
+    }
   }
   if (env.options.frames >= 0) o.frames = std::max<int64_t>(0, env.options.frames - env.frames);
-  return o;
+  return true;
 }
 
 int32_t RunEditor(EnvironmentRun& env, const IdeCompileReport& report, const std::string& file) {
   g_runtime = env.ide;
-  g_runtime.options = PartOptions(env);
+  if (!PartOptions(env, g_runtime.options)) return kIdeExitRunning;
   g_runtime.options.environmentMode = 2;
   g_runtime.framesRun = 0;
   ClockUseVirtual(g_runtime.options.virtualClock);
@@ -151,7 +160,7 @@ IdeCompileReport CompileAndRun(EnvironmentRun& env, Session& session) {
     map.files[0].name = r.runningFile;
     map.files[0].firstLine += kWorkFileHeaderLines;
   }
-  r.options = PartOptions(env);
+  if (!PartOptions(env, r.options)) return report;
   r.options.source = std::move(map);
   r.options.errorTexts = LanguageErrorTexts();
   r.options.programFile = r.runningFile;
@@ -220,20 +229,20 @@ int RunEnvironment(const std::string& file, const RunOptions& options, double ve
       std::fprintf(stderr, "vellumark: edit: the environment cannot open its display\n");
       status = kExitLoadError;
     }
-    if (state == kIdeExitRunning || env.FramesUsedUp() || EventsEndingSignal() || EventsOutputGone()) break;
+    if (state == kIdeExitRunning || env.InputOver() || EventsEndingSignal() || EventsOutputGone()) break;
     if (state == kIdeExitCompile) {
       g_runtime = env.ide;
       report = CompileWorkFile(FsTempFolderFile("program.img"), nullptr);
     } else if (state == kIdeExitRun || state == kIdeExitTopButton) {  // F5 or the "Run" button
       report = CompileAndRun(env, session);
-      if (env.FramesUsedUp() || EventsEndingSignal() || EventsOutputGone()) break;
+      if (env.InputOver() || EventsEndingSignal() || EventsOutputGone()) break;
     }
   }
   if (const int signal = EventsEndingSignal()) IdeEndBySignal(signal);
-  // Frames run out, or a transcript that cannot be written, end it as a hang-up would: no one is
-  // there to answer a save-first question.
+  // Frames run out, an input lost, or a transcript that cannot be written, end it as a hang-up
+  // would: no one is there to answer a save-first question.
   // What no folder took stays in the run folder's work files, for the next start.
-  if (env.FramesUsedUp() || EventsOutputGone()) {
+  if (env.InputOver() || EventsOutputGone()) {
     if (!IdeWriteRecoveryFiles()) FsLeaveTempFolder();
   } else {
     // The user left: the question to leave was answered.
@@ -245,6 +254,7 @@ int RunEnvironment(const std::string& file, const RunOptions& options, double ve
   if (g_ide.surfacesKept) DestroyIde();
   ResetIdeState();
   CloseSession(session);
-  // A grab or transcript that could not be written whole is an output that cannot be written.
-  return status == kExitOk && RunOutputFailed() ? kExitCompileError : status;
+  // A grab or transcript that could not be written whole is an output that cannot be written; an
+  // input lost, an input that cannot be read.
+  return status == kExitOk && (RunOutputFailed() || env.inputLost) ? kExitCompileError : status;
 }

@@ -79,14 +79,11 @@ bool KeptAlready(const BufferView& b, const std::string& text) {
 }
 
 // Writes the buffer's recovery file and names it; false when it could not be written. A file
-// kept for the question with the same text is named again instead; one with older text goes
-// once the new one is written.
+// kept for the question with the same text, named when it was kept, stands for it; one with
+// older text goes once the new one is written.
 bool Recover(const BufferView& b) {
   const std::string text = SourceFileText(b.text, b.title, b.author, b.date);
-  if (KeptAlready(b, text)) {
-    UnsavedSayKept(NameOf(b), KeptOf(b.number).path);
-    return true;
-  }
+  if (KeptAlready(b, text)) return true;
   const std::string name = NameOf(b);
   const FsAccess access = AccessOf(b);
   std::string path = b.fileName.empty() ? "" : UnsavedWriteRecovery(b.folder, name, text, access);

@@ -42,6 +42,7 @@ struct UserDatabase {
   std::optional<std::pair<std::string, std::string>> self;  // this user's name and home
   std::vector<Group> groups;
   std::vector<std::pair<gid_t, std::optional<std::string>>> named;  // groups looked up by id alone
+  std::optional<std::vector<std::string>> homes;  // this user's homes (see DatabaseHomes)
 };
 UserDatabase g_database;
 
@@ -98,25 +99,42 @@ std::optional<std::string> GroupName(gid_t gid) {
   return d.named.back().second;
 }
 
+// A small file of /proc, which tells no size.
+std::string ReadProcFile(const char* path) {
+  std::string text(8192, '\0');
+  std::FILE* f = std::fopen(path, "re");
+  text.resize(f ? std::fread(text.data(), 1, text.size(), f) : 0);
+  if (f) std::fclose(f);
+  return text;
+}
+
 // The overflow uid, which every user outside this user namespace shows as, or -1 outside one
 // (where the map takes every uid as it is).
 int64_t OverflowUid() {
   static const int64_t uid = [] {
-    const auto read = [](const char* path) {  // a file of /proc, which tells no size
-      std::string text(256, '\0');
-      std::FILE* f = std::fopen(path, "re");
-      text.resize(f ? std::fread(text.data(), 1, text.size(), f) : 0);
-      if (f) std::fclose(f);
-      return text;
-    };
     unsigned long inside = 0, outside = 0, count = 0;
-    if (std::sscanf(read("/proc/self/uid_map").c_str(), "%lu %lu %lu", &inside, &outside, &count) == 3 &&
+    if (std::sscanf(ReadProcFile("/proc/self/uid_map").c_str(), "%lu %lu %lu", &inside, &outside, &count) == 3 &&
         inside == 0 && outside == 0 && count == 4294967295ul)
       return int64_t(-1);
-    const std::string overflow = read("/proc/sys/kernel/overflowuid");
+    const std::string overflow = ReadProcFile("/proc/sys/kernel/overflowuid");
     return overflow.empty() ? int64_t(-1) : int64_t(std::strtol(overflow.c_str(), nullptr, 10));
   }();
   return uid;
+}
+
+// The uid this user has outside its user namespace, by the namespace's map; -1 where it has none.
+int64_t OutsideUid() {
+  const unsigned long uid = getuid();
+  const std::string map = ReadProcFile("/proc/self/uid_map");
+  for (size_t at = 0; at < map.size();) {
+    unsigned long inside = 0, outside = 0, count = 0;
+    if (std::sscanf(map.c_str() + at, "%lu %lu %lu", &inside, &outside, &count) == 3 && uid >= inside &&
+        uid - inside < count)
+      return int64_t(outside + (uid - inside));
+    const size_t end = map.find('\n', at);
+    at = end == std::string::npos ? map.size() : end + 1;
+  }
+  return -1;
 }
 
 // Whether the group is this user's private group: named as the user, with no other member,
@@ -182,23 +200,39 @@ bool InAnotherUsersHome(const std::string& folder) {
   return false;
 }
 
-// Whether folder is "/" or lies above the user's home or a temporary folder, and is no other
-// user's home nor inside one (a home or temporary folder set inside another user's folder).
-bool AboveHomeOrTemp(const std::string& folder, const std::string& home, const std::string& temp) {
+// The homes the user database names for this user: its uid's and, in a user namespace, that of
+// the uid it has outside (a namespace mapping the user as root), each looked up once.
+const std::vector<std::string>& DatabaseHomes() {
+  UserDatabase& d = Users();
+  if (d.homes) return *d.homes;
+  d.homes.emplace();
+  if (d.self) d.homes->push_back(WithoutTrailingSlash(d.self->second));
+  if (const int64_t outside = OutsideUid(); outside >= 0 && uid_t(outside) != d.uid)
+    if (const passwd* user = getpwuid(uid_t(outside)); user && user->pw_dir)
+      d.homes->push_back(WithoutTrailingSlash(user->pw_dir));
+  return *d.homes;
+}
+
+// Whether folder is "/" or lies above a home the user database names for this user or /tmp, and
+// is no other user's home nor inside one. A home or temporary folder the environment names
+// proves nothing of the folders above it: one set below another user's folder would make that
+// folder the system's.
+bool AboveHomeOrTemp(const std::string& folder) {
   if (folder == "/") return true;
   const std::string below = folder + "/";
-  for (const std::string& place : {home, temp, std::string("/tmp")})
+  std::vector<std::string> places = DatabaseHomes();
+  places.push_back("/tmp");
+  for (const std::string& place : places)
     if (!place.empty() && place.rfind(below, 0) == 0) return !InAnotherUsersHome(folder);
   return false;
 }
 
 }  // namespace
 
-bool PlaceOthersCanChange(const struct stat& st, const std::string& path, const std::string& home,
-                          const std::string& temp) {
+bool PlaceOthersCanChange(const struct stat& st, const std::string& path) {
   const bool overflow = int64_t(st.st_uid) == OverflowUid();  // never -1
   const bool system =
-      st.st_uid == 0 || (overflow && ((st.st_mode & S_ISVTX) != 0 || AboveHomeOrTemp(path, home, temp)));
+      st.st_uid == 0 || (overflow && ((st.st_mode & S_ISVTX) != 0 || AboveHomeOrTemp(path)));
   if (!system && st.st_uid != getuid()) return true;
   if ((st.st_mode & S_ISVTX) != 0) return false;
   return (st.st_mode & 002) != 0 || GroupOrAclLetsOthersWrite(st, path);

@@ -13,11 +13,11 @@
 // and so rename what is in it away: a folder neither the system's nor this user's, or one open
 // to others' writing without the sticky bit (by its mode, its group where that is not the
 // user's private group, or its access list). The system's is root's, and inside a user
-// namespace the overflow uid's where it is sticky, "/" or above home or temp (the user's home
-// and temporary folder) or /tmp, and no other user's home nor inside one: every other user shows
-// as that uid too.
-bool PlaceOthersCanChange(const struct stat& st, const std::string& path, const std::string& home,
-                          const std::string& temp);
+// namespace the overflow uid's where it is sticky, "/" or above /tmp or a home the user database
+// names for this user (its uid's, or that of its uid outside the namespace), and no other user's
+// home nor inside one: every other user shows as that uid too. A home or temporary folder the
+// environment names vouches for no folder above it.
+bool PlaceOthersCanChange(const struct stat& st, const std::string& path);
 
 // This user's home as the user database names it, "" where it names none.
 std::string PlaceUserDatabaseHome();

@@ -176,9 +176,6 @@ Own OwnFolder(const std::string& path, struct stat* st, int* error, int* held = 
   return own;
 }
 
-std::string HomeFolder();
-std::string SharedTemp();
-
 // Puts the names of a path on the stack of those still to walk, its first name on top.
 void PushNames(const std::string& path, std::vector<std::string>& rest) {
   std::vector<std::string> names;
@@ -203,9 +200,8 @@ std::string ChangeableAbove(const std::string& path, std::string* resolved = nul
   const size_t last = path.rfind('/');
   PushNames(path.substr(0, last), rest);
   std::string at = "/";  // the folder reached, every real folder above it checked
-  const std::string home = HomeFolder(), temp = SharedTemp();
   struct stat st, in;
-  if (stat(at.c_str(), &st) == 0 && PlaceOthersCanChange(st, at, home, temp)) return "other users can change " + at;
+  if (stat(at.c_str(), &st) == 0 && PlaceOthersCanChange(st, at)) return "other users can change " + at;
   for (int hops = 0; !rest.empty();) {
     const std::string name = rest.back();
     rest.pop_back();
@@ -232,7 +228,7 @@ std::string ChangeableAbove(const std::string& path, std::string* resolved = nul
       if (target[0] == '/') at = "/";
       continue;
     }
-    if (PlaceOthersCanChange(st, next, home, temp)) return "other users can change " + next;
+    if (PlaceOthersCanChange(st, next)) return "other users can change " + next;
     at = next;
   }
   if (resolved) *resolved = (at == "/" ? "" : at) + path.substr(last);
@@ -252,7 +248,6 @@ int OpenCheckedFolder(const std::string& path, bool own, std::string& why) {
   int fd = open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) why = FileErrorCause(errno);
   std::string at;
-  const std::string home = HomeFolder(), temp = SharedTemp();
   for (size_t from = 1; fd >= 0 && from <= path.size();) {
     const size_t slash = std::min(path.find('/', from), path.size());
     const std::string name = path.substr(from, slash - from);
@@ -278,11 +273,11 @@ int OpenCheckedFolder(const std::string& path, bool own, std::string& why) {
       why = FileErrorCause(errno);
     } else if ((made || (own && last)) && st.st_uid != getuid()) {
       why = "not this user's own folder";  // another user's, made between the check and the making
-    } else if (!made && !(own && last) && PlaceOthersCanChange(st, at, home, temp)) {
+    } else if (!made && !(own && last) && PlaceOthersCanChange(st, at)) {
       why = "other users can change " + at + (last ? "" : " above it");
     } else if (const int kept = (made ? (st.st_mode & 07777) != 0700 : own && last && (st.st_mode & 077) != 0) &&
                                         fchmod(fd, 0700) != 0 ? errno : 0;
-               kept != 0 && (made || PlaceOthersCanChange(st, at, home, temp))) {
+               kept != 0 && (made || PlaceOthersCanChange(st, at))) {
       why = FileErrorCause(kept);  // one that keeps its mode (immutable) does where no other user can change it
     } else {
       continue;
@@ -359,6 +354,14 @@ void RemoveRunFolderAt(int root, const char* name, int folder) {
     unlinkat(root, name, AT_REMOVEDIR);
 }
 
+// Why a folder takes no run folders though it may be the user's own: "name too long" where a run
+// folder in it ("run-<pid>-XXXXXX", "vellumark-<uid>-XXXXXX") with a file of any name in it
+// would not fit a path; "" where they fit.
+std::string RoomForRunFolders(const std::string& folder) {
+  constexpr size_t kRunFolderName = 32;
+  return folder.size() + 1 + kRunFolderName + 1 + NAME_MAX < PATH_MAX ? "" : FileErrorCause(ENAMETOOLONG);
+}
+
 // The places of run folders, decided once a process.
 struct RunFolders {
   bool rootChosen = false;
@@ -379,16 +382,18 @@ const std::string& RunFoldersRoot() {
   r.rootChosen = true;
   const std::string state = StateRunRoot();
   std::string made;
-  const std::string cause = state.empty() ? "no home folder" : MakeOwnFolder(state, made);
-  if (cause.empty()) return r.root = made;
+  std::string cause = state.empty() ? "no home folder" : MakeOwnFolder(state, made);
+  if (cause.empty() && (cause = RoomForRunFolders(made)).empty()) return r.root = made;
   r.refused = (state.empty() ? "" : state + ": ") + cause + "; ";
-  const std::string temp = TempRunRoot(nullptr), tempCause = MakeOwnFolder(temp, made);
-  if (tempCause.empty()) return r.root = made;
+  const std::string temp = TempRunRoot(nullptr);
+  std::string tempCause = MakeOwnFolder(temp, made);
+  if (tempCause.empty() && (tempCause = RoomForRunFolders(made)).empty()) return r.root = made;
   r.refused += temp + ": " + tempCause + "; ";
   const std::string shared = SharedTemp();
   struct stat st;
   if (stat(shared.c_str(), &st) != 0) r.refused += shared + ": " + FileErrorCause(errno) + "; ";
-  else if (const std::string why = ChangeableAbove(shared + "/run", &made); !why.empty())
+  else if (std::string why = ChangeableAbove(shared + "/run", &made);
+           !why.empty() || !(why = RoomForRunFolders(FsFolderOf(made))).empty())
     r.refused += shared + ": " + why + "; ";
   else r.root = FsFolderOf(made);
   return r.root;
@@ -445,7 +450,8 @@ std::string MakePrivateFolder(const std::string& said, std::string& why) {
   for (size_t k = 0; k < (places[0] == places[1] ? 1u : 2u); ++k) {
     const std::string& temp = places[k];
     std::string cause, checked;
-    if (cause = ChangeableAbove(temp + "/run", &checked); cause.empty()) {
+    if (cause = ChangeableAbove(temp + "/run", &checked); cause.empty() &&
+        (cause = RoomForRunFolders(FsFolderOf(checked))).empty()) {
       const std::string parent = FsFolderOf(checked);
       const int above = OpenCheckedFolder(parent, false, cause);
       std::string name;

@@ -174,10 +174,12 @@ std::string Base(const std::string& folder, const std::string& name) {
   return (folder == "/" ? "" : folder) + "/" + UnsavedRecoveryName(name);
 }
 
-// The places a recovery file of name for folder can be: beside the source, and the settings
-// folder where there is one.
+// The places a recovery file of name for folder can be: beside the source (none for a folder
+// "", a buffer without a name where no settings folder was), and the settings folder where
+// there is one.
 std::vector<std::string> RecoveryBases(const std::string& folder, const std::string& name) {
-  std::vector<std::string> bases{Base(folder, name)};
+  std::vector<std::string> bases;
+  if (!folder.empty()) bases.push_back(Base(folder, name));
   if (const std::string settings = FsConfigFolder(); !settings.empty()) bases.push_back(Base(settings, name));
   return bases;
 }
@@ -322,7 +324,7 @@ std::string CopyRefusal(const DeadRun& run, const Pending& c) {
 // run, recovered as a plain name in a full folder, compared with that name's source there.
 std::string WorkRefusal(const DeadRun& run, const UnsavedWork& w, std::set<std::string>& seen) {
   if (!PlainName(w.name)) return "not a file name";
-  if (w.folder[0] != '/') return w.folder + ": not a full path";
+  if (!w.folder.empty() && w.folder[0] != '/') return w.folder + ": not a full path";
   if (!run.Holds(w.file)) return w.file + ": not a file of the run";
   if (!seen.insert(w.file).second) return w.file + ": listed twice";
   if (w.source.empty()) return "";
@@ -373,7 +375,7 @@ bool TakeKeptCopy(std::multiset<std::string>& bases, const std::string& folder, 
 // Whether a recovery file of name, beside its source or in the settings folder, holds the text
 // already: the ended process kept it before its folder could go.
 bool KeptAlready(const std::string& folder, const std::string& name, const std::string& text) {
-  for (const std::string& base : RecoveryBases(FullFolder(folder), name)) {
+  for (const std::string& base : RecoveryBases(folder.empty() ? "" : FullFolder(folder), name)) {
     char path[kPathMax];
     for (int n = 1; n <= kMaxRecoveryNames && base.size() + 8 < kPathMax; ++n) {
       Numbered(base.c_str(), n, path);
@@ -628,11 +630,13 @@ bool UnsavedCopiesRecover(int runFolder, const std::string& path) {
   }
   if (!whole) SayRecordLeft(run, copyRecord, f, 3);
   all = whole && all;
-  // Work files: file, source, folder, name, header bytes, the source's header.
+  // Work files: file, source, folder, name, header bytes, the source's header. A buffer without
+  // a name has no folder where the run had no settings folder.
   std::vector<UnsavedWork> work;
   whole = ReadRecord(run, kRunFolderWork, 6, kMaxWork, f);
   for (size_t k = 0; whole && k < f.size(); k += 6)
-    whole = !f[k].empty() && !f[k + 2].empty() && !f[k + 3].empty() && AllDigits(f[k + 4], 0, f[k + 4].size()) &&
+    whole = !f[k].empty() && (!f[k + 2].empty() || f[k + 1].empty()) && !f[k + 3].empty() &&
+            AllDigits(f[k + 4], 0, f[k + 4].size()) &&
             f[k + 4].size() < 12 && std::stoull(f[k + 4]) <= kMaxSourceBytes;
   std::set<std::string> workFiles;
   for (size_t k = 0; whole && k < f.size(); k += 6) {

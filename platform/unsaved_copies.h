@@ -64,7 +64,7 @@ UnsavedKeep UnsavedCopiesKeep();
 // headerBytes bytes are the work file's own header, which sourceHeader replaces in the source.
 struct UnsavedWork {
   std::string file, source;  // source: "" for a buffer without a name
-  std::string folder, name;  // where its recovery goes
+  std::string folder, name;  // where its recovery goes ("" for the settings folder: none was)
   size_t headerBytes = 0;
   std::string sourceHeader;
 };

@@ -275,8 +275,12 @@ void CheckEnding(const Ending& c) {
   for (const auto& [file, text] : c.kept) {
     ASSERT_TRUE(std::filesystem::exists(dir.File(file))) << file << ": " << err;
     EXPECT_EQ(dir.Read(file), text) << file;
+    // Named once, however many signals came.
     if (!c.brokenStderr && c.nextCommand.find("2>&-") == std::string::npos) {
-      EXPECT_NE(err.find(dir.File(file)), std::string::npos) << err;
+      const std::string named = "kept in " + dir.File(file) + "\n";
+      const size_t first = err.find(named);
+      EXPECT_NE(first, std::string::npos) << err;
+      EXPECT_EQ(first, err.rfind(named)) << err;
     }
     if (c.mode == 0600) {
       EXPECT_EQ(std::filesystem::status(dir.File(file)).permissions(), std::filesystem::perms(0600)) << file;
@@ -328,6 +332,11 @@ TEST(EditRecovery, EndingSignalsKeepTheUnsavedChanges) {
                     // the second changes nothing.
                     {.name = "two hang-ups in a long command", .source = waiting.c_str(),
                      .second = SIGHUP, .kept = {{"project/game.vka.recovered", typed + wait}}, .runEnds = false},
+                    // Two stop requests while the program waits: the first stops the run and keeps
+                    // the text before the question, the second ends the environment.
+                    {.name = "two TERMs in a long command", .source = waiting.c_str(), .first = SIGTERM,
+                     .second = SIGTERM, .secondOnceKept = true, .kept = {{"project/game.vka.recovered", typed + wait}},
+                     .runEnds = false},
                     // Any signal whose default would end the process stops the run as SIGTERM does;
                     // the alarm is the one the environment also uses for itself.
                     {.name = "two alarms in a long command", .source = waiting.c_str(), .first = SIGALRM,

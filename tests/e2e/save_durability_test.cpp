@@ -47,6 +47,48 @@ int Find(const std::vector<std::string>& lines, int from, std::initializer_list<
   return -1;
 }
 
+// Runs vellumark with the arguments in dir, stderr into dir/err.txt, its state and temporary
+// folder dir/state a small file system of its own (in a mount namespace of the started process's
+// own), filled but for `left` bytes, as a full disk. Its wait status: exited with 125 where no
+// such file system can be made; -1 where it had not ended within a minute (then killed).
+int RunWithAFullStateFolder(const TempDir& dir, const std::vector<std::string>& args, off_t left) {
+  std::filesystem::create_directories(dir.File("state"));
+  const std::string exe = VellumarkExe(), err = dir.File("err.txt"), state = dir.File("state");
+  std::fflush(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fd < 0 || dup2(fd, 2) < 0 || chdir(dir.path().c_str()) != 0) _exit(126);
+    DefaultSignals();
+    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount("tmpfs", state.c_str(), "tmpfs", 0, "size=1m,mode=0700") != 0)
+      _exit(125);
+    // Filled, then `left` given back.
+    const int fill = open((state + "/fill").c_str(), O_WRONLY | O_CREAT, 0600);
+    const std::string block(4096, 'x');
+    off_t size = 0;
+    for (ssize_t n; fill >= 0 && (n = write(fill, block.data(), block.size())) > 0;) size += n;
+    if (fill < 0 || ftruncate(fill, size - left) != 0) _exit(126);
+    for (const std::string& e : {"XDG_STATE_HOME=" + state, "TMPDIR=" + state, "XDG_CONFIG_HOME=" + dir.File("config"),
+                                 std::string("ASAN_OPTIONS=detect_leaks=0")})
+      putenv(strdup(e.c_str()));
+    std::vector<char*> argv = {const_cast<char*>(exe.c_str())};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(exe.c_str(), argv.data());
+    _exit(127);
+  }
+  if (pid < 0) return -1;
+  int status = -1;
+  for (int i = 0; i < 12000; ++i) {
+    if (waitpid(pid, &status, WNOHANG) == pid) return status;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, &status, 0);
+  return -1;
+}
+
 TEST(SaveDurability, ASourceSaveIsFlushedBeforeItsRenameAndItsFolderAfter) {
   const std::string strace = FindInPath("strace");
   ASSERT_FALSE(strace.empty()) << "strace is missing (tools/setup.sh installs it)";
@@ -132,46 +174,10 @@ TEST(SaveDurability, AFullStateFolderAtF5KeepsTheTypedText) {
     SCOPED_TRACE(c.name);
     TempDir dir;
     dir.Write("game.vka", source);
-    std::filesystem::create_directories(dir.File("state"));
     const std::vector<std::string> args =
         EditArgs(dir, std::string("2 type rem typed\n30 key F5 down\n31 key F5 up\n") + c.then, 80);
-    const std::string exe = VellumarkExe(), err = dir.File("err.txt"), state = dir.File("state");
-    std::fflush(nullptr);
-    const pid_t pid = fork();
-    if (pid == 0) {
-      const int fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      if (fd < 0 || dup2(fd, 2) < 0 || chdir(dir.path().c_str()) != 0) _exit(126);
-      DefaultSignals();
-      if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-          mount("tmpfs", state.c_str(), "tmpfs", 0, "size=1m,mode=0700") != 0)
-        _exit(125);
-      // Filled, then 64 KB given back.
-      const int fill = open((state + "/fill").c_str(), O_WRONLY | O_CREAT, 0600);
-      const std::string block(4096, 'x');
-      off_t size = 0;
-      for (ssize_t n; fill >= 0 && (n = write(fill, block.data(), block.size())) > 0;) size += n;
-      if (fill < 0 || ftruncate(fill, size - 65536) != 0) _exit(126);
-      for (const std::string& e : {"XDG_STATE_HOME=" + state, "TMPDIR=" + state, "XDG_CONFIG_HOME=" + dir.File("config"),
-                                   std::string("ASAN_OPTIONS=detect_leaks=0")})
-        putenv(strdup(e.c_str()));
-      std::vector<char*> argv = {const_cast<char*>(exe.c_str())};
-      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      execv(exe.c_str(), argv.data());
-      _exit(127);
-    }
-    ASSERT_GT(pid, 0);
-    int status = -1;
-    bool ended = false;
-    for (int i = 0; i < 12000 && !ended; ++i) {
-      ended = waitpid(pid, &status, WNOHANG) == pid;
-      if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    if (!ended) {
-      kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
-    }
-    ASSERT_TRUE(ended) << "still running";
+    const int status = RunWithAFullStateFolder(dir, args, 65536);
+    ASSERT_NE(status, -1) << "still running";
     if (WIFEXITED(status) && WEXITSTATUS(status) == 125) GTEST_SKIP() << "no mount namespace here";
     const std::string said = dir.Read("err.txt");
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << ": " << said;
@@ -185,6 +191,24 @@ TEST(SaveDurability, AFullStateFolderAtF5KeepsTheTypedText) {
       EXPECT_FALSE(std::filesystem::exists(dir.File("game.vka.recovered")));
     }
   }
+}
+
+// With the state folder's disk full from the start, the --input file cannot be copied for the
+// editor: said, with the cause, status 2, and nothing typed (the run would have no input at all).
+TEST(SaveDurability, AFullStateFolderAtTheStartStopsAnEditWithInput) {
+  if (geteuid() != 0) GTEST_SKIP() << "mounts a file system of its own";
+  TempDir dir;
+  dir.Write("game.vka", "print 1\r\n");
+  const int status =
+      RunWithAFullStateFolder(dir, EditArgs(dir, "2 type rem typed\n10 key F3 down\n11 key F3 up\n", 30), 0);
+  ASSERT_NE(status, -1) << "still running";
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 125) GTEST_SKIP() << "no mount namespace here";
+  const std::string said = dir.Read("err.txt");
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << status << ": " << said;
+  EXPECT_NE(said.find("vellumark: edit: the --input file " + dir.File("script.txt") + " cannot be followed: "),
+            std::string::npos) << said;
+  EXPECT_NE(said.find("session_input.txt could not be written: disk full\n"), std::string::npos) << said;
+  EXPECT_EQ(dir.Read("game.vka"), "print 1\r\n");
 }
 
 }  // namespace

@@ -340,30 +340,38 @@ void GiveTo(const std::string& folder, uid_t user) {
 
 // In a user namespace (a sandbox, a rootless container) the system's folders show as the
 // overflow uid: they count as root's, and a program runs with its run folder in the state
-// folder as anywhere else (one above the home and temporary folder too). Every other user shows
-// as that uid too: another user's folder (not sticky, nor above the home or temporary folder)
-// counts as one others can change, and so does a home set inside another user's home.
+// folder as anywhere else (one above the home the user database names too). Every other user
+// shows as that uid too: another user's folder (not sticky, nor above that home or /tmp) counts
+// as one others can change, and so does a home set inside another user's home, or a home or
+// temporary folder the environment sets below another user's folder.
 TEST(RunFolders, AProgramRunsInAUserNamespace) {
   const struct {
     const char* name;
     const char* state;  // XDG_STATE_HOME below the test's folder, "" for none
     const char* home;   // HOME below the test's folder
+    const char* tmp;    // TMPDIR below the test's folder
+    bool theirHome;     // the user database names "theirs" the other user's home
     const char* said;   // on stderr, "" for nothing about run folders
   } cases[] = {
-      {"the system's folders", "", "home", ""},
-      {"another user's folder above the state folder", "theirs/state", "home",
+      {"the system's folders", "", "home", "tmp", false, ""},
+      {"another user's folder above the state folder", "theirs/state", "home", "tmp", false,
        "/theirs/state/vellumark: other users can change "},
-      {"a home inside another user's home", "", "theirs/home", "/theirs/home/.local/state/vellumark: other users can "
-                                                               "change "},
+      {"a home inside another user's home", "", "theirs/home", "tmp", true,
+       "/theirs/home/.local/state/vellumark: other users can change "},
+      {"a home set below another user's folder", "", "theirs/home", "tmp", false,
+       "/theirs/home/.local/state/vellumark: other users can change "},
+      {"a temporary folder set below another user's folder", "theirs/state", "home", "theirs/tmp", false,
+       "/theirs/state/vellumark: other users can change "},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const bool inTheirs = std::string(c.home) != "home";
-    if ((c.state[0] || inTheirs) && geteuid() != 0) continue;  // only root can give a folder away
-    // The test's folder stays root's (the system's, above the home and temporary folder).
+    const bool theirs = (std::string(c.state) + c.home + c.tmp).find("theirs") != std::string::npos;
+    if (theirs && geteuid() != 0) continue;  // only root can give a folder away
+    // The test's folder stays root's (the system's, above the home the user database names).
     TempDir dir;
     ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
-    for (const char* folder : {"home", "tmp", "theirs/state", "theirs/home"}) fs::create_directories(dir.File(folder));
+    for (const char* folder : {"home", "tmp", "theirs/state", "theirs/home", "theirs/tmp"})
+      fs::create_directories(dir.File(folder));
     dir.Write("p.vka", "print 1\r\n");
     ASSERT_EQ(chmod(dir.File("p.vka").c_str(), 0644), 0);  // read by the other user
     GiveTo(dir.File("home"), kOtherUser);
@@ -372,21 +380,23 @@ TEST(RunFolders, AProgramRunsInAUserNamespace) {
     if (geteuid() == 0) {
       ASSERT_EQ(chown(dir.File("theirs").c_str(), 1234, 1234), 0);
     }
-    // The other user's entry in the user database, its home the folder above the start's home.
-    if (inTheirs) {
+    // The user database as root's start sees it: the user's home, and the other user's entry.
+    if (geteuid() == 0) {
       fs::copy_file("/etc/passwd", dir.File("passwd"));
       std::FILE* f = std::fopen(dir.File("passwd").c_str(), "a");
       ASSERT_TRUE(f);
-      std::fprintf(f, "vktheirs:x:1234:1234::%s:/bin/sh\n", dir.File("theirs").c_str());
+      std::fprintf(f, "vkself:x:%u:%u::%s:/bin/sh\n", unsigned(kOtherUser), unsigned(kOtherUser),
+                   dir.File("home").c_str());
+      std::fprintf(f, "vktheirs:x:1234:1234::%s:/bin/sh\n", c.theirHome ? dir.File("theirs").c_str() : "/nonexistent");
       std::fclose(f);
       ASSERT_EQ(chmod(dir.File("passwd").c_str(), 0644), 0);  // readable by all, whatever the umask
     }
     const ProcessResult run = Start(
         dir.path(), {"run", "p.vka", "--headless", "--frames", "2", "--transcript", dir.File("tmp/out.txt")},
         {"HOME=" + dir.File(c.home), std::string("XDG_STATE_HOME=") + (c.state[0] ? dir.File(c.state) : ""),
-         "XDG_CONFIG_HOME=", "TMPDIR=" + dir.File("tmp")},
+         "XDG_CONFIG_HOME=", "TMPDIR=" + dir.File(c.tmp)},
         {.tmp = {}, .noReader = false, .user = geteuid() == 0 ? kOtherUser : 0, .userNamespace = true,
-         .passwd = inTheirs ? dir.File("passwd") : ""});
+         .passwd = geteuid() == 0 ? dir.File("passwd") : ""});
     if (run.status == kNoUserNamespace || run.status == kNoMount) {
       GTEST_SKIP() << "no user or mount namespace can be made here";
     }
@@ -400,6 +410,28 @@ TEST(RunFolders, AProgramRunsInAUserNamespace) {
       EXPECT_EQ(run.err.find("other users can change"), std::string::npos) << run.err;
       EXPECT_TRUE(fs::is_empty(dir.File("home/.local/state/vellumark")));
     }
+  }
+}
+
+// A state folder where a run folder's files would not fit a path is refused, with the cause, and
+// the run folders go to the temporary folder's per-user folder; one where they fit is used.
+TEST(RunFolders, AStateFolderTooLongForItsFilesIsRefused) {
+  for (const size_t length : {size_t(3700), size_t(4220)}) {
+    SCOPED_TRACE(length);
+    TempDir dir;
+    std::string state = dir.File("s");
+    while (state.size() < length) state += "/" + std::string(std::min<size_t>(200, length - state.size() - 1), 's');
+    fs::create_directories(dir.File("tmp"));
+    dir.Write("p.vka", "print 1\r\n");
+    const ProcessResult run =
+        Start(dir.path(), {"run", "p.vka", "--headless", "--frames", "2", "--transcript", "out.txt"},
+              {"XDG_STATE_HOME=" + state, "XDG_CONFIG_HOME=" + dir.File("config"), "TMPDIR=" + dir.File("tmp")});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(dir.Read("out.txt"), "1\n");
+    const std::string refused = state + "/vellumark: name too long; run folders go to " + dir.File("tmp") +
+                                "/vellumark-" + std::to_string(getuid()) + "\n";
+    EXPECT_EQ(run.err, length > 4000 ? "vellumark: " + refused : "");
+    RunProcess("/bin/rm", {"-rf", "s"}, dir.path(), {});  // deeper than a path reaches
   }
 }
 

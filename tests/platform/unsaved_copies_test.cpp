@@ -177,7 +177,7 @@ TEST(UnsavedCopies, TheNextStartKeepsWhatTheRecordLists) {
     std::string said = "";           // on stderr
     std::string keptText = "";       // the recovery file's whole text, where it matters
     const char* setUp = "";  // "copy is a folder", "kept already", "settings copy", "settings recovery",
-                             // "large work file", "only copy a link"
+                             // "large work file", "only copy a link", "no settings folder"
   } cases[] = {
       {"a copy", copyEntry, good, "old\r\n", "project/game.vka.recovered", 1},
       {"a work file", "", good, "old\r\n", "project/game.vka.recovered", 1},
@@ -248,6 +248,13 @@ TEST(UnsavedCopies, TheNextStartKeepsWhatTheRecordLists) {
        "unsaved.rec is damaged): they are in " + copy + "\n"},
       {"kept already in the settings folder", "", work(dir.File("gone"), "game.vka"), "", "", 1, true, "", "",
        "settings recovery"},
+      // A buffer without a name, listed where its run had no settings folder: no folder.
+      {"no name, no settings folder then", "",
+       Entry({workFile, "", "", "untitled.vka", std::to_string(workHeader.size()), ""}), "",
+       "config/vellumark/untitled.vka.recovered", 1},
+      {"no name, no settings folder then nor now", "",
+       Entry({workFile, "", "", "untitled.vka", std::to_string(workHeader.size()), ""}), "", "", 0, false,
+       "untitled.vka are kept in " + workFile + "\n", "", "no settings folder"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -276,6 +283,8 @@ TEST(UnsavedCopies, TheNextStartKeepsWhatTheRecordLists) {
       dir.Write("config/vellumark/game.vka.recovered", "typed\r\n");
     } else if (setUp == "only copy a link") {
       std::filesystem::create_symlink(project + "/notes.txt", run + "/workfil2.tmp");
+    } else if (setUp == "no settings folder") {
+      dir.Write("config", "a file in the way");
     } else if (setUp == "large work file") {
       std::filesystem::resize_file(workFile, (uint64_t(256) << 20) + 1);
     }
