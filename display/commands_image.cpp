@@ -42,11 +42,12 @@ void CmdGetImageFlag() {
   SkipOperands(6);
 }
 
-// The file exists, looked up through the pack first.
+// The name exists, looked up through the pack first; a folder, device or FIFO counts, and its
+// load then fails as not a regular file.
 bool ImageFileExists(const char* file) {
   std::string name = file;
   if (name.size() >= 3) MapThroughPack(name, PackedCopyExtension(name));
-  return FsFileExists(name);
+  return FsPathExists(name);
 }
 
 void LoadImage(bool withTexture) {

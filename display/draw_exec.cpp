@@ -102,8 +102,9 @@ void LoadIntoBitmap(DrawOp& op) {
   if (n < 0 || n > 31) return RunError(kErrBitmapNumberOutOfRange);
   std::string name = op.text;
   if (name.size() >= 3) MapThroughPack(name, PackedCopyExtension(name));
-  // The message names the file and the cause after the error's own text.
-  if (!FsFileExists(name)) {
+  // The message names the file and the cause after the error's own text. A folder, device or
+  // FIFO of that name is there: its load fails as not a regular file.
+  if (!FsPathExists(name)) {
     LogEngineError(std::string(op.text) + ": not found");
     return RunError(kErrFileNotFound);
   }

@@ -19,6 +19,7 @@ extern char** environ;
 namespace {
 
 std::vector<pid_t> g_running;
+bool g_openerMissing = false;  // the last ProcessStart found no opener for its document
 
 bool IsExecutableFile(const std::string& path) {
   struct stat st;
@@ -85,8 +86,11 @@ std::vector<std::string> SplitCommandLine(const std::string& parameters) {
   return out;
 }
 
+bool ProcessOpenerMissing() { return g_openerMissing; }
+
 int ProcessStart(const std::string& file, const std::string& parameters, const std::string& folder) {
   ReapFinished();
+  g_openerMissing = false;
   errno = ENOENT;
   if (file.empty()) return -1;
   std::string workFolder;
@@ -110,7 +114,9 @@ int ProcessStart(const std::string& file, const std::string& parameters, const s
       return Spawn(path, false, args, workFolder);
     }
     // A document or a folder: the desktop's opener shows it.
-    return Spawn("xdg-open", true, {"xdg-open", path}, workFolder);
+    const pid_t pid = Spawn(kDocumentOpener, true, {kDocumentOpener, path}, workFolder);
+    g_openerMissing = pid < 0 && errno == ENOENT;
+    return pid;
   }
   if (hasFolderPart) {
     errno = ENOENT;

@@ -9,6 +9,11 @@ std::vector<std::string> SplitCommandLine(const std::string& parameters);
 // Starts the file with the folder as its working folder ("" keeps ours); its id, or -1 when
 // it could not be started (errno says why). All three are a program's names and text, of the text code page.
 int ProcessStart(const std::string& file, const std::string& parameters, const std::string& folder);
+// The program that opens documents and folders.
+inline constexpr const char* kDocumentOpener = "xdg-open";
+// True when the last ProcessStart failed because its file, a document or folder, found no
+// opener installed.
+bool ProcessOpenerMissing();
 // Blocks until the started program ends, or until a stop signal comes (the program is then
 // left running, as ProcessDetach leaves it).
 void ProcessWait(int pid);

@@ -73,6 +73,11 @@ int32_t LoadObject(uint32_t object, const std::string& fileName, std::string* wh
   }
   std::string path = fileName;
   MapThroughPack(path, "dat");
+  // A folder, device or FIFO of that name is there but holds no model: said as a sound load says it.
+  if (!FsFileExists(path) && FsPathExists(path)) {
+    if (why) *why = "not a regular file";
+    return 0;
+  }
   if (extension == "x") {
     if (!FsFileExists(path)) {
       if (why) *why = "not found";
@@ -127,10 +132,7 @@ int32_t LoadModelConverting(uint32_t object, const std::string& extension, const
       return 0;
     }
     XFile converted;
-    if (!Convert3dsBytesToXFile(bytes, &converted, g_modelLimits)) {
-      if (why) *why = "holds more than a model may have";
-      return 0;
-    }
+    if (!Convert3dsBytesToXFile(bytes, &converted, g_modelLimits, why)) return 0;
     // The converter's walk gives up on a stop with part of the model: that part is not loaded.
     if (StopSignalReceived()) {
       if (why) *why = "the load was stopped";

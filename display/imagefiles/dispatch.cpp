@@ -73,7 +73,11 @@ SurfacePtr LoadImageByExtension(const std::string& path, int32_t depth, std::str
   bool read = ReadImageFile(path, data, why);
   if (!read && ext == "dds" && !g_textureFolder.empty()) read = ReadImageFile(g_textureFolder + path, data);
   if (!read) return nullptr;
+  ForgetPictureTooLarge();
   SurfacePtr s = LoadImageFromMemory(data, ext, depth);
+  if (!s && PictureWasTooLarge())
+    return fail("too large: a picture has at most " + std::to_string(kMaxPictureSide) + " pixels a side and " +
+                std::to_string(kMaxPicturePixels >> 20) + "M pixels");
   if (!s) return fail("damaged, or not a ." + ext + " picture");
   return s;
 }

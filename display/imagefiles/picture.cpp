@@ -5,6 +5,8 @@
 
 namespace {
 
+thread_local bool t_tooLarge = false;
+
 int32_t BitLength(uint32_t m) {
   int32_t n = 0;
   for (; m; m >>= 1) ++n;
@@ -12,6 +14,16 @@ int32_t BitLength(uint32_t m) {
 }
 
 }  // namespace
+
+bool PictureSizeOk(int64_t width, int64_t height) {
+  if (width < 1 || height < 1) return false;
+  const bool ok = width <= kMaxPictureSide && height <= kMaxPictureSide && width * height <= kMaxPicturePixels;
+  if (!ok) t_tooLarge = true;
+  return ok;
+}
+
+void ForgetPictureTooLarge() { t_tooLarge = false; }
+bool PictureWasTooLarge() { return t_tooLarge; }
 
 RowConverter::RowConverter(const PixelFormat& f) : bits_(f.bits) {
   const uint32_t masks[3] = {f.redMask, f.greenMask, f.blueMask};

@@ -10,10 +10,13 @@
 // Largest picture any reader accepts: 16384 a side and 64 M pixels.
 inline constexpr int32_t kMaxPictureSide = 16384;
 inline constexpr int64_t kMaxPicturePixels = int64_t(64) << 20;
-inline bool PictureSizeOk(int64_t width, int64_t height) {
-  return width >= 1 && height >= 1 && width <= kMaxPictureSide && height <= kMaxPictureSide &&
-         width * height <= kMaxPicturePixels;
-}
+// A size refused for being over those limits is noted for the thread's current load (see
+// PictureWasTooLarge), so that the load can say so rather than call the file damaged.
+bool PictureSizeOk(int64_t width, int64_t height);
+// Clears the note of the thread's last refused size; then true once a size over the limits
+// was refused.
+void ForgetPictureTooLarge();
+bool PictureWasTooLarge();
 
 class PictureSink {
  public:

@@ -4,6 +4,7 @@
 
 #include <bit>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -36,6 +37,9 @@ class Reader {
   Reader(std::string_view bytes, Sink3ds& sink) : s_(bytes), sink_(sink) {}
 
   // False when the process was asked to stop part way (the sink then has part of the model).
+  // The first chunk whose length runs past its parent or the file ("" none).
+  const std::string& Damage() const { return damage_; }
+
   bool Run() {
     pass_ = 1;
     WalkMainChunks();
@@ -77,15 +81,24 @@ class Reader {
 
   // A chunk header at pos inside [pos, parentEnd): false when it is cut short, shorter than
   // its own header or longer than its parent.
-  bool ChunkAt(size_t pos, size_t parentEnd, Chunk* c) const {
+  // A length that runs past the parent is kept as the file's damage.
+  bool ChunkAt(size_t pos, size_t parentEnd, Chunk* c) {
     if (pos > parentEnd || parentEnd - pos < 6) return false;
     const uint32_t len = U32(pos + 2);
+    if (len > parentEnd - pos) NoteOverrun(U16(pos), pos, "its parent chunk");
     if (len < 6 || len > parentEnd - pos) return false;
     c->id = U16(pos);
     c->start = pos;
     c->data = pos + 6;
     c->end = pos + len;
     return true;
+  }
+
+  void NoteOverrun(uint16_t id, size_t pos, const char* holder) {
+    if (!damage_.empty()) return;
+    char text[120];
+    std::snprintf(text, sizeof text, "chunk 0x%04X at byte %zu claims more data than %s holds", id, pos, holder);
+    damage_ = text;
   }
 
   // True once the process is asked to stop (looked at every 4096 calls; stays true after):
@@ -122,6 +135,7 @@ class Reader {
     while (pos + 6 <= s_.size() && U16(pos) == kMain) {
       const uint32_t len = U32(pos + 2);
       if (len < 6) return;
+      if (len > s_.size() - pos) NoteOverrun(kMain, pos, "the file");
       const size_t end = len > s_.size() - pos ? s_.size() : pos + len;
       WalkMain(pos + 6, end);
       pos = end;
@@ -446,11 +460,14 @@ class Reader {
   std::vector<Node3ds> nodes_;
   uint32_t polls_ = 0;
   bool stopped_ = false;
+  std::string damage_;
 };
 
 }  // namespace
 
-bool Read3dsFile(std::string_view bytes, Sink3ds& sink) {
+bool Read3dsFile(std::string_view bytes, Sink3ds& sink, std::string* damage) {
   auto reader = std::make_unique<Reader>(bytes, sink);
-  return reader->Run();
+  const bool whole = reader->Run();
+  if (damage) *damage = reader->Damage();
+  return whole;
 }

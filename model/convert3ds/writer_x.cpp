@@ -408,20 +408,24 @@ std::string SanitiseXName(std::string_view name) {
 
 std::string Convert3dsBytesToX(std::string_view bytes, const XLimits& limits, std::string* why) {
   XTextWriter writer(limits);
-  Read3dsFile(bytes, writer);
+  std::string damage;
+  Read3dsFile(bytes, writer, &damage);
   writer.Finish();
-  // A stop the reader saw leaves the text short: it is no model either.
+  // A stop the reader saw leaves the text short: it is no model either, nor is a damaged file.
   std::string failure = writer.Failure();
   if (failure.empty() && StopSignalReceived()) failure = "the conversion was stopped";
+  if (failure.empty() && !damage.empty()) failure = "damaged: " + damage;
   if (why) *why = failure;
   return failure.empty() ? writer.Take() : std::string();
 }
 
-bool Convert3dsBytesToXFile(std::string_view bytes, XFile* out, const XLimits& limits) {
+bool Convert3dsBytesToXFile(std::string_view bytes, XFile* out, const XLimits& limits, std::string* why) {
   XObjectWriter writer(out, limits);
-  Read3dsFile(bytes, writer);
-  if (writer.tooLarge) {
+  std::string damage;
+  Read3dsFile(bytes, writer, &damage);
+  if (writer.tooLarge || !damage.empty()) {
     out->objects.clear();
+    if (why) *why = writer.tooLarge ? "holds more than a model may have" : "damaged: " + damage;
     return false;
   }
   writer.Finish();

@@ -199,6 +199,12 @@ TEST(HelpPages, EveryTagIsReadAndEveryLinkResolves) {
   } lists[] = {{"language.htm", "Statement words"}, {"core.htm", "The language"}, {"system.htm", "Input, files"}};
   for (const auto& l : lists)
     EXPECT_EQ(ReadAll(kHelp + l.page).rfind(std::string("<FONT SIZE=6 COLOR=YELLOW>") + l.title, 0), 0u) << l.page;
+  // A page that speaks of a warning links to what a warning does; one that does not, not.
+  const std::string warningLink = "<A HREF=\"../glossary.htm\">What a warning does</A>";
+  for (const char* page : {"delete_file", "force_up", "find_next", "set_graphics_card", "ftp_connect", "file_open",
+                           "control_device_name_s", "op_divide", "include"})
+    EXPECT_NE(ReadAll(kHelp + "commands/" + page + ".htm").find(warningLink), std::string::npos) << page;
+  EXPECT_EQ(ReadAll(kHelp + "commands/print.htm").find(warningLink), std::string::npos);
 }
 
 // The loop the FILE END page gives reads every line of a file once, whether a line break ends
@@ -265,6 +271,14 @@ TEST(HelpPages, WhatThePagesSayOfOrderAndFormsHolds) {
        "12\n0\n2\n2\n=2\n3\n2.75\n2.75\n2.75\n2\n", 0, ""},
       {"commands/val.htm", "a user function's float parameter takes neither (half#(VAL(a$)) is refused, as half#(3) is)",
        "a$ = \"2.75\"\nprint half#(val(a$))\nend\n" + std::string(kHalf), "", 2, "User function called with parameters"},
+      {"princpal.htm", "A line holds at most 254 characters: the compiler refuses a longer one (&quot;Line too long (255 characters or more)&quot;).",
+       "a = 1" + std::string(246, ' ') + "+ 1\nprint a\na = 1" + std::string(247, ' ') + "+ 1\n", "", 2, "Line too long (255 characters or more)"},
+      {"princpal.htm", "an array used without a DIM is refused when the program is compiled (&quot;Array used without DIM&quot;)",
+       "print 1\nprint map(2)\n", "", 2, "Array used without DIM: map"},
+      {"glossary.htm", "Run from the editor (F5) or with vellumark run, a warning stops\nthe program with its message, as an error does; a built game ignores it and goes on past the command.",
+       "print 1 / 0\nprint 2\n", "", 1, "Runtime Warning"},
+      {"commands/control_device_name_s.htm", "A warning when none was chosen", "print control device name$()\n", "", 1,
+       "Runtime Warning : No control device is chosen"},
       {"commands/save_image.htm", "a LOAD IMAGE of it before then fails with &quot;File not found&quot;",
        "sync on\nget image 1, 0, 0, 8, 8\nsync\nsave image \"a.png\", 1\nload image \"a.png\", 2\n", "", 1,
        "Error In Program: Runtime Error : File not found."},
@@ -385,6 +399,28 @@ TEST(HelpPages, WhatThePagesSayWhereAUserTripsHolds) {
       {"mouse_z.htm", "One notch of the wheel moves it by 120, so from 50 a single notch reaches 99 (turned away from the user) or 0.",
        "sync on\nfor i = 1 to 4\nsync\nnext i\nprint mouse z()\nprint mouse move z()\nsync\n", "2 wheel -1\n", "0\n-120\n", ""},
       {"mouse_move_z.htm", "One notch of the wheel counts 120, positive when turned away from the user.", "", "", "", ""},
+      {"dim.htm", "an element of a text array of 2 to 5 dimensions that was never given a text reads as one blank, so IF map$(x, y) = &quot;&quot; is never true for it: compare it with &quot; &quot;.",
+       "dim map$(3, 3)\ndim one$(3)\nif map$(1, 2) = \"\" then print \"empty\"\nif map$(1, 2) = \" \" then print \"blank\"\n"
+       "print len(one$(1))\n", "", "blank\n0\n", ""},
+      {"case.htm", "a comma inside quotes is part of the text, so CASE &quot;a,b&quot; matches the one text a,b.",
+       "for i = 1 to 3\nread t$\nselect t$\ncase \"a,b\"\nprint t$\nendcase\nendselect\nnext i\ndata \"a\", \"b\", \"a,b\"\n", "",
+       "a,b\n", ""},
+      {"point.htm", "under SYNC ON too it sees what the commands before it drew at once, without waiting for SYNC. Sprites are never seen",
+       "sync on\nink rgb(0, 255, 0), 0\nbox 0, 0, 20, 20\nprint point(5, 5)\nget image 1, 0, 0, 20, 20\ncls\nprint point(5, 5)\n"
+       "sprite 1, 50, 50, 1\nsync\nprint point(55, 55)\nsync\n", "", "65280\n0\n0\n", ""},
+      {"abs.htm", "except assigned to a float, where x# = ABS(y#) + 0.0 keeps the fraction as x# = ABS(y#) does",
+       "y# = -2.5\nx# = abs(y#) + 0.0\nprint x#\nprint abs(y#) + 0.0\n", "", "2.5\n2\n", ""},
+      {"val.htm", "except assigned to a float, where x# = VAL(a$) + 0.0 keeps the fraction as x# = VAL(a$) does",
+       "x# = val(\"2.75\") + 0.0\nprint x#\n", "", "2.75\n", ""},
+      {"print.htm", "Values separated by ; or , print one after another on the same line, with no gap between them (a comma is no tab stop). A ; or , at the end keeps the text cursor on that line",
+       "print 1, \"a\"; 2\nprint 3;\nprint 4,\nprint 5\n", "", "1a2\n345\n", ""},
+      {"text_size.htm", "It is not a height in pixels: TEXT HEIGHT() gives that, which is larger (16 for a text of the font at size 10).",
+       "print text size()\nprint text height(\"A\")\n", "", "10\n16\n", ""},
+      {"sync_rate.htm", "under --clock virtual a frame of SYNC RATE 0 counts 16 ms, as one of SYNC RATE 60 does",
+       "sync on\nsync rate 0\nt = timer()\nfor i = 1 to 10\nsync\nnext i\nprint timer() - t\nsync\n", "", "160\n", ""},
+      {"../fast/fstart.htm", "Shift or an arrow key does not end the wait",
+       "wait key\nprint \"first\"\nwait key\nprint \"second\"\n", "2 key Left Shift down\n3 key Left Shift up\n4 key Left down\n5 key Left up\n8 type a\n",
+       "first\n", ""},
   };
   for (const auto& c : kCases) {
     ExpectPageSays(std::string("commands/") + c.page, c.says);

@@ -70,6 +70,11 @@ std::string Upper(std::string s) {
   return s;
 }
 
+std::string Lower(std::string s) {
+  for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
 bool IsFunction(const std::string& name) { return !name.empty() && name.back() == '['; }
 
 std::string BaseName(const std::string& name) { return IsFunction(name) ? name.substr(0, name.size() - 1) : name; }
@@ -140,7 +145,16 @@ struct Page {
   std::vector<const KeywordName*> names;
 };
 
+// The text speaks of a warning: its page links to the glossary's entry of what one does.
+bool SpeaksOfAWarning(const std::string& text) {
+  const std::string lower = Lower(text);
+  for (size_t at = lower.find("warning"); at != std::string::npos; at = lower.find("warning", at + 1))
+    if (at == 0 || !std::isalpha(static_cast<unsigned char>(lower[at - 1]))) return true;
+  return false;
+}
+
 std::string KeywordPage(const Page& page, const std::map<std::string, HelpLine>& help) {
+  bool warns = false;
   std::string html = std::string(kTitleFont) + HtmlEscape(page.user) + "<BR>\n";
   std::vector<const KeywordName*> names = page.names;
   std::stable_sort(names.begin(), names.end(),
@@ -157,7 +171,9 @@ std::string KeywordPage(const Page& page, const std::map<std::string, HelpLine>&
     html += std::string("<P>") + kFormFont;
     for (const std::string& form : forms) html += HtmlEscape(form) + "<BR>\n";
     if (line != help.end()) html += std::string(kBodyFont) + "<P>" + HtmlEscape(line->second.text) + "\n";
+    warns = warns || (line != help.end() && SpeaksOfAWarning(line->second.text));
   }
+  if (warns) html += std::string(kBodyFont) + "<P><A HREF=\"../glossary.htm\">What a warning does</A>\n";
   html += std::string(kBodyFont) + "<P><P>Listed with <A HREF=\"../" + page.family + ".htm\">" +
           HtmlEscape(FamilyTitleOf(page.family)) + "</A>.<BR>\n<A HREF=\"../index.htm\">Index of all commands</A>" +
           "<BR>\n<A HREF=\"../menu.htm\">Command menu</A>\n";

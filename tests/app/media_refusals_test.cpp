@@ -1,0 +1,85 @@
+// Files a program names that it cannot use: a run through the real executable stops with the
+// family's error, the file and one wording of the cause.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "tests/support/process.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+std::string Be32(uint32_t v) { return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; }
+std::string Le(uint32_t v, int bytes) {
+  std::string s;
+  for (int i = 0; i < bytes; ++i) s += char(v >> (8 * i));
+  return s;
+}
+
+uint32_t Crc32(const std::string& bytes) {
+  uint32_t c = 0xFFFFFFFFu;
+  for (char ch : bytes) {
+    c ^= uint8_t(ch);
+    for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1)));
+  }
+  return ~c;
+}
+
+std::string PngChunk(const std::string& type, const std::string& data) {
+  return Be32(uint32_t(data.size())) + type + data + Be32(Crc32(type + data));
+}
+
+// A 3DS chunk: id, the length it claims (its true one when 0), the data.
+std::string Chunk3ds(uint16_t id, const std::string& data, uint32_t claims = 0) {
+  return Le(id, 2) + Le(claims ? claims : uint32_t(data.size() + 6), 4) + data;
+}
+
+TEST(MediaRefusals, NoRegularFileATooLargePictureADamaged3dsAndNoOpenerAreSaidSo) {
+  TempDir dir;
+  ASSERT_EQ(mkfifo(dir.File("pipe.png").c_str(), 0600), 0);
+  ASSERT_EQ(mkfifo(dir.File("pipe.x").c_str(), 0600), 0);
+  std::filesystem::create_directory(dir.File("folder.bmp"));
+  std::filesystem::create_directory(dir.File("folder.3ds"));
+  std::filesystem::create_symlink("/dev/zero", dir.File("zero.png"));
+  std::filesystem::create_symlink("/dev/zero", dir.File("zero.x"));
+  // A sound header and a token of data: 30000 by 30000 pixels is over the largest picture.
+  dir.Write("huge.png", "\x89PNG\r\n\x1a\n" + PngChunk("IHDR", Be32(30000) + Be32(30000) + std::string("\x08\x02\0\0\0", 5)) +
+                            PngChunk("IDAT", "x") + PngChunk("IEND", ""));
+  const std::string mesh = Chunk3ds(0x4000, std::string("A\0", 2) + Chunk3ds(0x4100, Chunk3ds(0x4110, Le(0, 2))));
+  dir.Write("long.3ds", Chunk3ds(0x4D4D, Chunk3ds(0x3D3D, mesh), 0x7FFFFFFF));
+  dir.Write("child.3ds", Chunk3ds(0x4D4D, Chunk3ds(0x3D3D, mesh, 0x7FFFFFF0)));
+  dir.Write("notes.txt", "a document");
+  std::filesystem::create_directory(dir.File("nobin"));  // the PATH of the runs: no opener on it
+  const std::string image = "Runtime Warning : Cannot load the image file. ";
+  const std::string object = "Runtime Error : Cannot load the object. ";
+  const struct {
+    const char* statement;
+    std::string says;
+  } kCases[] = {
+      {"load image \"pipe.png\", 1", image + "pipe.png: not a regular file"},
+      {"load image \"zero.png\", 1", image + "zero.png: not a regular file"},
+      {"load bitmap \"folder.bmp\", 1", image + "folder.bmp: not a regular file"},
+      {"load object \"pipe.x\", 1", object + "pipe.x: not a regular file"},
+      {"load object \"zero.x\", 1", object + "zero.x: not a regular file"},
+      {"load object \"folder.3ds\", 1", object + "folder.3ds: not a regular file"},
+      {"load image \"huge.png\", 1", image + "huge.png: too large: a picture has at most 16384 pixels a side"},
+      {"load object \"long.3ds\", 1", object + "long.3ds: damaged: chunk 0x4D4D at byte 0 claims more data than the file holds"},
+      {"load object \"child.3ds\", 1",
+       object + "child.3ds: damaged: chunk 0x3D3D at byte 6 claims more data than its parent chunk holds"},
+      {"execute file \"notes.txt\", \"\", \"\"",
+       "Cannot run the program. notes.txt: nothing opens it: xdg-open, the desktop's opener, is not installed"},
+  };
+  for (const auto& c : kCases) {
+    dir.Write("media.vka", std::string(c.statement) + "\nprint \"loaded\"\n");
+    const ProcessResult r = RunProcess(VellumarkExe(),
+                                       {"run", "media.vka", "--headless", "--clock", "virtual", "--frames", "20"},
+                                       dir.path(), {"PATH=" + dir.File("nobin")});
+    EXPECT_EQ(r.status, 1) << c.statement << r.err;
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << c.statement << " gave: " << r.err;
+  }
+}
+
+}  // namespace
