@@ -185,6 +185,32 @@ bool VirtualFiles::DeleteEntry(const std::string& name) {
   return e;
 }
 
+std::vector<std::pair<std::string, const PackEntry*>> VirtualFiles::EntriesBelow(const std::string& folder) const {
+  std::string key = folder;
+  std::replace(key.begin(), key.end(), '/', '\\');
+  while (!key.empty() && key.back() == '\\') key.pop_back();
+  if (key == ".") key.clear();
+  // The folder is matched as Find matches a name, against as many leading folders of each entry.
+  const std::string spelled = Lower(FsToHostName(key)), folded = CodePageLower(TextCodePage(), key);
+  const size_t depth = key.empty() ? 0 : size_t(std::count(key.begin(), key.end(), '\\')) + 1;
+  std::vector<std::pair<std::string, const PackEntry*>> below;
+  for (size_t k = key.empty() ? 1 : 0; k < entries_.size(); ++k) {
+    const PackEntry& e = entries_[k];
+    if (deleted_.count(e.offset)) continue;
+    if (!depth) {
+      below.emplace_back(e.name, &e);
+      continue;
+    }
+    size_t cut = std::string::npos;
+    for (size_t n = 0, from = 0; n < depth; ++n, from = cut + 1)
+      if ((cut = e.name.find('\\', from)) == std::string::npos) break;
+    if (cut == std::string::npos) continue;
+    const std::string head = e.name.substr(0, cut);
+    if (head == spelled || FsFoldedHostName(head) == folded) below.emplace_back(e.name.substr(cut + 1), &e);
+  }
+  return below;
+}
+
 std::string VirtualFiles::ExtractPackedProgram() {
   if (entries_.empty()) return "";
   return WriteCopy(entries_.front(), "dat");

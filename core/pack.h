@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 // One entry of a pack: its lower-cased name (relative path with backslashes) and where its
@@ -40,6 +41,9 @@ class VirtualFiles {
   // Marks the entry the name means as deleted: no name finds it from then on. False when the
   // name means no entry.
   bool DeleteEntry(const std::string& name);
+  // The entries below the folder (a program's name as for MapVirtualFile; "" or "." the top,
+  // without the program image) with their names below it, in pack order.
+  std::vector<std::pair<std::string, const PackEntry*>> EntriesBelow(const std::string& folder) const;
   // Writes the first entry (the program image) to "_virtual.dat"; "" when there is none.
   std::string ExtractPackedProgram();
 

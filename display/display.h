@@ -163,6 +163,10 @@ void ClearZBuffer();
 void RestoreSpriteBackgrounds();
 void SaveSpriteBackgrounds();
 void RunDrawQueue();
+// Runs the draw queue when it holds an image or bitmap save (with the drawing queued before
+// it), without showing the frame: for a run that has ended before the refresh the save waits
+// for.
+void RunQueuedSaves();
 void TickRecordLifetimes();
 // Whether a display change asks the layers above to make again what they keep on the device
 // (see DisplayState::restorePending); clears the request.

@@ -236,6 +236,16 @@ void RunDrawQueue() {
   }
 }
 
+void RunQueuedSaves() {
+  if (!g_drawOpPool.Created()) return;
+  for (uint32_t r = g_drawOpPool.UsedHead(); r != kNoRecord; r = g_drawOpPool[r].next) {
+    if (g_drawOpPool[r].code == kDrawSaveImage || g_drawOpPool[r].code == kDrawSaveBitmap) {
+      RunDrawQueue();
+      return;
+    }
+  }
+}
+
 void FlushDrawQueue() {
   if (!g_drawOpPool.Created()) return;
   for (uint32_t r = g_drawOpPool.UsedHead(); r != kNoRecord;) {

@@ -151,13 +151,14 @@ enum class FsNewFile { kWritten, kTaken, kFailed };
 FsNewFile FsWriteNewFile(const std::string& hostPath, const std::string& data, const FsAccess& access);
 // Copies a regular file through a temporary file beside the target, which has the source's
 // permission bits and group (FsAccess); false (and the target untouched) when the target exists
-// or anything fails.
-bool FsCopyFile(const std::string& from, const std::string& to);
+// or anything fails. Given access, the copy has that instead of the source's.
+bool FsCopyFile(const std::string& from, const std::string& to, const FsAccess* access = nullptr);
 // Renames a file or folder; never replaces an existing target. A file is copied and the
 // source deleted where the target lies on another file system.
 bool FsMoveFile(const std::string& from, const std::string& to);
 bool FsMakeFolder(const std::string& name);
-// Makes a folder and every missing folder above it; true when it exists afterwards.
+// Makes a folder and every missing folder above it; true when it exists afterwards (false with
+// errno set otherwise).
 bool FsMakeFolders(const std::string& name);
 // The real root folder and the user's home folder, which no command may delete.
 bool FsIsProtectedFolder(const std::string& name);

@@ -244,7 +244,7 @@ FsNewFile FsWriteNewFile(const std::string& path, const std::string& data, const
   return made;
 }
 
-bool FsCopyFile(const std::string& from, const std::string& to) {
+bool FsCopyFile(const std::string& from, const std::string& to, const FsAccess* access) {
   int in = open(FsResolve(from).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (in < 0) return false;
   struct stat st;
@@ -262,7 +262,8 @@ bool FsCopyFile(const std::string& from, const std::string& to) {
   }
   // The copy has the source's bits and group before any byte goes in (FsAccess): no one the
   // source is closed to can open it.
-  bool ok = FsGiveAccess(out, FsAccess{uint32_t(st.st_mode) & 0777, int64_t(st.st_gid)}) && CopyFd(in, out);
+  bool ok = FsGiveAccess(out, access ? *access : FsAccess{uint32_t(st.st_mode) & 0777, int64_t(st.st_gid)}) &&
+            CopyFd(in, out);
   close(in);
   ok = close(out) == 0 && ok;
   if (ok && RenameNoReplace(temp, target)) return true;
@@ -289,7 +290,10 @@ bool FsMakeFolders(const std::string& name) {
   std::error_code ec;
   std::string path = FsResolveForWrite(name);
   std::filesystem::create_directories(path, ec);
-  return std::filesystem::is_directory(path, ec);
+  const int error = ec.value();
+  if (std::filesystem::is_directory(path, ec)) return true;
+  errno = error ? error : ENOTDIR;
+  return false;
 }
 
 bool FsIsProtectedFolder(const std::string& name) {

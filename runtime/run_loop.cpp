@@ -172,6 +172,9 @@ void RunProgram() {
     BeginFrame();
     EndFrame();
   }
+  // A save waits for the next refresh, which a run that has ended does not reach: it is done
+  // now, unless the run stopped on an error.
+  if (g_errorCode <= 0) RunQueuedSaves();
   WaitForStopKeysReleased();
 }
 

@@ -176,7 +176,7 @@ void CmdWriteByteToFile() {
   const int32_t offset = OpInt(1), value = OpInt(2);
   SkipOperands(3);
   if (!FileExists(name)) FileWarning(kErrFileNotFound, name, FileUnreadableCause(name));
-  else FsPokeByte(name, offset, uint8_t(value));
+  else if (!WriteByteToFile(name, offset, uint8_t(value))) WriteLostWarning(kErrStreamWriteFailed, name, FileErrorCause(errno));
 }
 
 void CmdReadByteFromFile() {

@@ -39,6 +39,15 @@ std::string Lower(std::string s) {
   return s;
 }
 
+// Copies a file as the program sees it to a new file on disk. A packed file's copy is made as
+// any new file of the game is (0666 less the umask), not as its private temporary copy.
+bool CopyReadableFile(const std::string& source, const std::string& target) {
+  const std::string readable = ReadablePath(source);
+  if (readable == source) return FsCopyFile(source, target);
+  const FsAccess access = FsNewFileAccess();
+  return FsCopyFile(readable, target, &access);
+}
+
 }  // namespace
 
 std::string FileUnreadableCause(const std::string& name) {
@@ -115,7 +124,7 @@ bool MakeFile(const std::string& name) { return !name.empty() && FsMakeFileExclu
 
 int32_t CopyFileCommand(const std::string& source, const std::string& target) {
   if (!FileExists(source)) return kErrFileNotFound;
-  if (FsCopyFile(ReadablePath(source), target)) return 0;
+  if (CopyReadableFile(source, target)) return 0;
   // Only a target that is there is "File already exists"; anything else (a full disk, a folder
   // that is missing or closed) is a copy that failed, with errno kept for its cause.
   const int error = errno;
@@ -123,6 +132,12 @@ int32_t CopyFileCommand(const std::string& source, const std::string& target) {
   const bool taken = !target.empty() && lstat(FsResolveForWrite(target).c_str(), &st) == 0;
   errno = error;
   return taken ? kErrFileExists : kErrFileNotCopied;
+}
+
+bool WriteByteToFile(const std::string& name, int64_t offset, uint8_t value) {
+  // A file only the pack holds gets its disk copy first, which takes the byte.
+  if (!FsPathExists(name) && !CopyReadableFile(name, name)) return false;
+  return FsPokeByte(name, offset, value);
 }
 
 bool RenameFile(const std::string& source, const std::string& target) {

@@ -26,6 +26,10 @@ bool MakeFile(const std::string& name);
 // source is missing; 106 when the target exists (a dangling link
 // too); 8023 when the copy fails otherwise, errno holding the cause.
 int32_t CopyFileCommand(const std::string& source, const std::string& target);
+// Writes one byte of the file in place (it keeps its length; an offset outside it writes
+// nothing). A file only the pack holds is copied to disk first and written there. False when
+// the file cannot be written, errno holding the cause.
+bool WriteByteToFile(const std::string& name, int64_t offset, uint8_t value);
 // Renames without replacing an existing target.
 bool RenameFile(const std::string& source, const std::string& target);
 bool PathExists(const std::string& path);

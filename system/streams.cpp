@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/error_codes.h"
+#include "core/pack.h"
 #include "platform/codepage.h"
 #include "platform/fs.h"
 #include "system/files.h"
@@ -307,8 +308,17 @@ int32_t StreamExtractBlock(StreamSlot& s, const std::string& name) {
 
 int32_t StreamPackFolder(StreamSlot& s, const std::string& name) {
   const std::string folder = name.empty() ? "." : name;
+  // A built game's packed files of the folder count too, as the program finds them: a file on
+  // disk of the same name comes first.
+  std::vector<std::pair<std::string, const PackEntry*>> packed;
+  if (g_packReader) packed = g_packReader->EntriesBelow(name);
+  std::erase_if(packed, [&](const auto& p) {
+    std::string below = FsToProgramName(p.first);
+    std::replace(below.begin(), below.end(), '\\', '/');
+    return FsPathExists(name.empty() ? below : folder + "/" + below);
+  });
   std::vector<std::string> files;
-  if (!FsListTreeFiles(folder, files)) return Refuse(kErrFileNotFound, folder, FileErrorCause(errno));
+  if (!FsListTreeFiles(folder, files) && packed.empty()) return Refuse(kErrFileNotFound, folder, FileErrorCause(errno));
   // Files of 4 GB or more cannot be held by a block and are left out. So are files whose names
   // the text code page cannot spell: they would come back under another name ('?' for a
   // letter), two of them as one; the block is written without them, and they are reported.
@@ -324,7 +334,12 @@ int32_t StreamPackFolder(StreamSlot& s, const std::string& name) {
     struct stat st;
     return lstat((top + "/" + f).c_str(), &st) != 0 || uint64_t(st.st_size) > 0xFFFFFFFFu;
   });
-  if (int32_t e = WriteU32(s, uint32_t(files.size()))) return e;
+  std::erase_if(packed, [&](const auto& p) {
+    if (FsProgramCanSpell(p.first)) return false;
+    unspelled += (unspelled.empty() ? "" : ", ") + FsToProgramName(p.first);
+    return true;
+  });
+  if (int32_t e = WriteU32(s, uint32_t(files.size() + packed.size()))) return e;
   for (const std::string& name : files) {
     // Stored as program text; the file is opened by its name on disk.
     std::string stored = FsToProgramName(name);
@@ -341,12 +356,23 @@ int32_t StreamPackFolder(StreamSlot& s, const std::string& name) {
     if (fd >= 0) close(fd);
     if (e) return e;
   }
+  for (const auto& [below, entry] : packed) {
+    const std::string stored = FsToProgramName(below);
+    int32_t e = WriteU32(s, uint32_t(stored.size() + 1));
+    if (e == 0) e = StreamWrite(s, stored.c_str(), stored.size() + 1);
+    if (e == 0) e = WriteU32(s, entry->size);
+    if (e == 0) e = StreamWrite(s, g_packReader->EntryData(*entry), entry->size);
+    if (e) return e;
+  }
   if (unspelled.empty()) return 0;
   return Refuse(kErrStreamWriteFailed, unspelled, "left out: the text code page cannot spell the name");
 }
 
 int32_t StreamUnpackFolder(StreamSlot& s, const std::string& name) {
   const std::string folder = name.empty() ? "." : name;
+  // A file that is not written is named as the program would spell it: with its folder.
+  std::string shownFolder = name == "." ? "" : name;
+  if (!shownFolder.empty() && shownFolder.back() != '/' && shownFolder.back() != '\\') shownFolder += '/';
   const bool folderMade = FsMakeFolders(folder);
   // The first failure is the one reported; the entries after it are still read.
   int32_t report = folderMade ? 0 : Refuse(kErrStreamNotCreated, folder, FileErrorCause(errno));
@@ -384,7 +410,7 @@ int32_t StreamUnpackFolder(StreamSlot& s, const std::string& name) {
       if (int32_t e = CopyStreamToFd(s, size, -1)) return e;
     } else {
       const int fd = FsOpenBelow(folder, relative, true);
-      error = ExtractInto(s, size, fd, entry, [&] { FsRemoveBelow(folder, relative); });
+      error = ExtractInto(s, size, fd, shownFolder + entry, [&] { FsRemoveBelow(folder, relative); });
       if (error == kErrStreamReadFailed) return error;
       if (error && !report) {
         report = error;

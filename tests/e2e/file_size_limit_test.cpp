@@ -27,6 +27,8 @@ TEST(FileSizeLimit, ASavePastItIsAFailedSaveAndLeavesNoTemporaryFile) {
 TEST(FileSizeLimit, ABuiltGameSaysAWriteItLostAndFails) {
   TempDir dir;
   dir.Write("big.bin", std::string(300000, 'b'));
+  // A folder block of that file, read into a folder.
+  dir.Write("dir.blk", std::string("\1\0\0\0\10\0\0\0big.bin\0\xe0\x93\x04\0", 20) + std::string(300000, 'b'));
   std::string big;  // a program whose image is past the limit: the game cannot start
   for (int k = 0; k < 30000; ++k) big += "a = a + 1\n";
   const struct {
@@ -38,6 +40,8 @@ TEST(FileSizeLimit, ABuiltGameSaysAWriteItLostAndFails) {
                 "close file 1\n",
                 "save.txt", "cannot write save.txt: file too large\n"},
                {"copy file \"big.bin\", \"copy.bin\"\n", "copy.bin", "cannot write copy.bin: file too large\n"},
+               {"open to read 1, \"dir.blk\"\nread dirblock 1, \"dbout\"\nclose file 1\n", "dbout/big.bin",
+                "cannot write dbout/big.bin: file too large\n"},
                {big, "", "/_virtual.dat: file too large\n", 3}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.said);

@@ -77,8 +77,7 @@ ProcessResult RunGame(const TempDir& dir) {
 // delete makes the name not found, and the next start reads the disk's copy before the pack's.
 TEST(GameWrites, WritesOverPackedFilesAreKeptAndFoundFirst) {
   TempDir dir;
-  std::filesystem::create_directories(dir.File("src"));
-  std::filesystem::create_directories(dir.File("play"));
+  for (const char* folder : {"src/pk", "src/pm", "play/pm"}) std::filesystem::create_directories(dir.File(folder));
   const struct {
     const char* file;      // packed with the text "packed"
     const char* commands;  // write the file
@@ -91,6 +90,11 @@ TEST(GameWrites, WritesOverPackedFilesAreKeptAndFoundFirst) {
       {"a.arr", "dim a(1)\na(0) = 7\nsave array \"a.arr\", a(0)\n", std::string("\7\0\0\0\0\0\0\0", 8)},
       {"b.txt", "open to write 2, \"blk.dat\"\nwrite fileblock 2, \"from.txt\"\nclose file 2\n"
                 "open to read 2, \"blk.dat\"\nread fileblock 2, \"b.txt\"\nclose file 2\n", "packed source\r\n"},
+      {"y.txt", "write byte to file \"y.txt\", 0, 80\n", "Packed\r\n"},
+      // A folder only the pack holds, and one on disk too: the block takes the packed files,
+      // the disk's first.
+      {"pk/a.txt", "open to write 4, \"dir.blk\"\nwrite dirblock 4, \"pk\"\nwrite dirblock 4, \"pm\"\nclose file 4\n"
+                   "open to read 4, \"dir.blk\"\nread dirblock 4, \"out1\"\nread dirblock 4, \"out2\"\nclose file 4\n", ""},
   };
   std::string program = "sync on\n";
   for (const auto& row : rows) {
@@ -99,6 +103,9 @@ TEST(GameWrites, WritesOverPackedFilesAreKeptAndFoundFirst) {
   }
   dir.Write("src/from.txt", "packed source\r\n");
   dir.Write("src/d.txt", "packed\r\n");
+  dir.Write("src/pm/a.txt", "packed\r\n");
+  dir.Write("src/pm/b.txt", "packed b\r\n");
+  dir.Write("play/pm/a.txt", "disk\r\n");
   // A packed file the program deletes is not found afterwards in that run.
   program += "delete file \"d.txt\"\nopen to write 3, \"seen.txt\"\nwrite string 3, str$(file exist(\"d.txt\"))\n"
              "write string 3, str$(file size(\"m.txt\"))\nclose file 3\nmake file \"d.txt\"\n";
@@ -110,6 +117,15 @@ TEST(GameWrites, WritesOverPackedFilesAreKeptAndFoundFirst) {
   EXPECT_EQ(r.err.find("cannot"), std::string::npos) << r.err;
   for (const auto& row : rows) EXPECT_EQ(dir.Read(std::string("play/") + row.file), row.kept) << row.file;
   EXPECT_EQ(dir.Read("play/seen.txt"), "0\r\n0\r\n");
+  EXPECT_EQ(dir.Read("play/out1/a.txt"), "packed\r\n");
+  EXPECT_EQ(dir.Read("play/out2/a.txt"), "disk\r\n");
+  EXPECT_EQ(dir.Read("play/out2/b.txt"), "packed b\r\n");
+  // A copy of a packed file is made as any new file is: 0666 less the umask.
+  const mode_t mask = umask(0);
+  umask(mask);
+  struct stat st;
+  ASSERT_EQ(stat(dir.File("play/c.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
 
   // A high score is kept from start to start, the packed one the first start's.
   dir.Write("src/best.txt", "10\r\n");
@@ -151,6 +167,8 @@ TEST(GameWrites, AWriteLostInAFolderThatCannotBeWrittenIsSaidOnce) {
       {"delete file \"kept.txt\"\n", "cannot delete kept.txt: permission denied"},
       {"make directory \"d\"\n", "cannot make the folder d: permission denied"},
       {"open to read 2, \"blk.dat\"\nread fileblock 2, \"b.txt\"\nclose file 2\n", "cannot write b.txt: permission denied"},
+      {"write byte to file \"byte.dat\", 0, 66\n", "cannot write byte.dat: permission denied"},
+      {"open to read 3, \"dir.blk\"\nread dirblock 3, \"dbout\"\nclose file 3\n", "cannot write dbout: permission denied"},
   };
   std::string program;
   for (const auto& row : rows) program += row.commands;
@@ -159,6 +177,9 @@ TEST(GameWrites, AWriteLostInAFolderThatCannotBeWrittenIsSaidOnce) {
   dir.Write("play/prog.vka", program);
   dir.Write("play/kept.txt", "kept\r\n");
   dir.Write("play/blk.dat", std::string("\2\0\0\0ab", 6));
+  dir.Write("play/byte.dat", "b");
+  chmod(dir.File("play/byte.dat").c_str(), 0444);
+  dir.Write("play/dir.blk", std::string("\1\0\0\0\6\0\0\0a.txt\0\1\0\0\0a", 19));
   ASSERT_EQ(RunProcess(VellumarkExe(), {"build", dir.File("play/prog.vka"), "-o", dir.File("play/game")}).status, 0);
   OpenToOthers(dir.File("play"));
   chmod(dir.File("play").c_str(), 0555);
@@ -173,6 +194,7 @@ TEST(GameWrites, AWriteLostInAFolderThatCannotBeWrittenIsSaidOnce) {
   }
   EXPECT_TRUE(std::filesystem::exists(dir.File("play/open/after.txt")));
   EXPECT_EQ(dir.Read("play/kept.txt"), "kept\r\n");
+  EXPECT_EQ(dir.Read("play/byte.dat"), "b");
 
   // A source that cannot be read, its run's --input piped, is said with its cause, and the run
   // folder that holds the input read goes.
@@ -186,6 +208,31 @@ TEST(GameWrites, AWriteLostInAFolderThatCannotBeWrittenIsSaidOnce) {
   EXPECT_NE(unread.err.find("vellumark: prog.vka: cannot be read: permission denied\n"), std::string::npos) << unread.err;
   ASSERT_TRUE(std::filesystem::is_directory(state + "/vellumark")) << unread.err;
   EXPECT_TRUE(std::filesystem::is_empty(state + "/vellumark"));
+}
+
+// An image or bitmap save waits for the next refresh; a program that ends before it has its
+// saves done all the same, as a built game and as a run.
+TEST(GameWrites, SavesLeftForTheNextRefreshAreDoneAtTheEnd) {
+  TempDir dir;
+  const std::string saves = "sync on\ncls rgb(0,255,0)\ncreate bitmap 1,8,8\nsync\nget image 1,0,0,8,8\nsync\n"
+                            "save bitmap \"y.bmp\",0\nsave bitmap \"z.bmp\",1\nsave image \"x.png\",1\n";
+  const struct {
+    bool built;
+    const char* ending;
+  } rows[] = {{true, "end\n"}, {true, ""}, {false, "end\n"}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.built ? "game " : "run ") + row.ending);
+    dir.Write("prog.vka", saves + row.ending);
+    ProcessResult r;
+    if (row.built) {
+      ASSERT_EQ(RunProcess(VellumarkExe(), {"build", "prog.vka", "-o", "game"}, dir.path()).status, 0);
+      r = RunProcess(dir.File("game"), {}, dir.path(), {"ASAN_OPTIONS=detect_leaks=0"});
+    } else {
+      r = RunProcess(VellumarkExe(), {"run", "prog.vka", "--headless"}, dir.path());
+    }
+    EXPECT_EQ(r.status, 0) << r.err;
+    for (const char* file : {"x.png", "y.bmp", "z.bmp"}) EXPECT_TRUE(std::filesystem::remove(dir.File(file))) << file;
+  }
 }
 
 }  // namespace
