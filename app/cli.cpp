@@ -202,13 +202,12 @@ void DebugLogFiles(const RunOptions& o, const std::string& program, const std::s
   }
 }
 
-// --debug asks for the debug log beside the program (program: its folder, ending in '/'): a folder
-// where the log cannot be made is a command line that cannot be carried out, as any output's is.
-bool DebugLogWritable(const RunOptions& o, const std::string& program, std::string* error) {
-  if (!o.debug) return true;
-  const std::string log = SideFileIn(program, "VK.LOG"), folder = FsHostFolderOf(log);
-  if (access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) == 0) return true;
-  *error = "cannot write the debug log " + log + ": " + FileErrorCause(errno);
+// --debug traces every command into the "VK.LOG" of the folder the run starts in (current, ending
+// in '/'): a folder where it cannot be made is a command line that cannot be carried out, as any
+// output's is.
+bool DebugLogWritable(const RunOptions& o, const std::string& current, std::string* error) {
+  if (!o.debug || access(current.c_str(), W_OK | X_OK) == 0) return true;
+  *error = "cannot write the debug log " + current + "VK.LOG: " + FileErrorCause(errno);
   return false;
 }
 
@@ -291,7 +290,7 @@ bool RunFilesApart(const CommandFile& file, const RunOptions& o, std::string* er
   if (file.what == "source file") ListingFile(file.path, &outputs);
   OptionFiles(o, &inputs, &outputs);
   const std::string program = FsHostFolderOf(file.path) + "/";
-  if (!DebugLogWritable(o, program, error)) return false;
+  if (!DebugLogWritable(o, current.empty() ? program : current, error)) return false;
   DebugLogFiles(o, program, current.empty() ? program : current, &outputs);
   return OutputsApart(inputs, outputs, error);
 }
