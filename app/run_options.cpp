@@ -49,7 +49,7 @@ bool Writable(const std::string& real, std::string* why) {
   // A link is written through to its target, there yet or not (never another user's in a
   // folder others can write).
   const std::string target = FsHostWriteTarget(real);
-  if (target.empty()) return Fail(why, FileErrorCause(ELOOP));
+  if (target.empty()) return Fail(why, FsOthersLinkInTheWay() ? FileErrorCause(ELOOP) : std::strerror(ELOOP));
   struct stat st {};
   if (stat(target.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) return Fail(why, "it is a folder");

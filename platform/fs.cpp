@@ -57,6 +57,10 @@ std::string Normalise(const std::string& name) {
 // Set by each name resolved on this thread: the name fits more than one file.
 thread_local bool t_fitsMany = false;
 
+// Set by each write target looked for on this thread: it was another user's link in a folder
+// others can write, which is never followed.
+thread_local bool t_othersLink = false;
+
 // A name refused because it fits more than one file: no path, so that every operation on it
 // fails (ENOENT) and nothing is made.
 std::string RefuseFitsMany() {
@@ -210,6 +214,8 @@ std::string FsResolve(const std::string& name) { return Resolve(name); }
 std::string FsResolveForWrite(const std::string& name) { return Resolve(name); }
 
 bool FsNameFitsMany() { return t_fitsMany; }
+
+bool FsOthersLinkInTheWay() { return t_othersLink; }
 
 void FsNoteSpelledPath(const std::string& hostPath, const std::string& programPath) {
   if (hostPath.empty() || FsProgramCanSpell(hostPath)) return;
@@ -416,10 +422,6 @@ bool FsCreateEmptyFile(const std::string& name) {
 }
 
 namespace {
-
-// Set by each write target looked for on this thread: it was another user's link in a folder
-// others can write, which is never followed.
-thread_local bool t_othersLink = false;
 
 // The file a save lands in: a symbolic link is followed to its target (the link stays);
 // "" (errno ELOOP) for a chain of links that never ends and for another user's link in a folder
