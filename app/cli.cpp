@@ -1,6 +1,7 @@
 #include "app/cli.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
@@ -187,8 +188,8 @@ void OptionFiles(const RunOptions& o, std::vector<CommandFile>* inputs, std::vec
 // ending in '/'). Both are outputs; a link there is replaced, never written through.
 void DebugLogFiles(const RunOptions& o, const std::string& program, const std::string& current,
                    std::vector<CommandFile>* outputs) {
-  const auto on = [](const std::string& settings, const char* key) {
-    return IniGetString(settings, "SETTINGS", key, "0") == "1";
+  const auto on = [](const std::string& settings, const char* key) {  // as the run's start takes them
+    return IniGetString(settings, "SETTINGS", key, "0") == "1" && FsHostFileTrusted(FsResolve(settings));
   };
   const bool debug = o.debug || on(SettingsFileIn(program), "DEBUGMODE");
   if (!debug && !on(current + "SETUP.INI", "TRACEMODE") && !on(current + "SETUP.INI", "RUNTIMETEST")) return;
@@ -199,6 +200,15 @@ void DebugLogFiles(const RunOptions& o, const std::string& program, const std::s
     struct stat st;
     if (lstat(log.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) outputs->push_back({"debug log", "VK.LOG", log});
   }
+}
+
+// --debug traces every command into the "VK.LOG" of the folder the run starts in (current, ending
+// in '/'): a folder where it cannot be made is a command line that cannot be carried out, as any
+// output's is.
+bool DebugLogWritable(const RunOptions& o, const std::string& current, std::string* error) {
+  if (!o.debug || access(current.c_str(), W_OK | X_OK) == 0) return true;
+  *error = "cannot write the debug log " + current + "VK.LOG: " + FileErrorCause(errno);
+  return false;
 }
 
 // The debug listing "VK.VKA" a compile writes beside its source (source: a host path) where the
@@ -244,10 +254,12 @@ bool NotAStream(const CommandFile& out, const char* what, std::string* error) {
   return false;
 }
 
-// An output that would replace a read-only file is refused, as every output is (status 2).
+// An output that would replace a read-only file is refused, as every output is (status 2); so is
+// one behind a link no write follows (another user's in a folder others can write, or endless).
 bool NotReadOnly(const CommandFile& out, std::string* error) {
-  if (!FsHostFileReadOnly(out.path)) return true;
-  *error = "cannot write " + out.given + ": it is read-only";
+  if (FsHostWriteTarget(out.path).empty()) *error = "cannot write " + out.given + ": " + FileErrorCause(ELOOP);
+  else if (FsHostFileReadOnly(out.path)) *error = "cannot write " + out.given + ": it is read-only";
+  else return true;
   return false;
 }
 
@@ -278,6 +290,7 @@ bool RunFilesApart(const CommandFile& file, const RunOptions& o, std::string* er
   if (file.what == "source file") ListingFile(file.path, &outputs);
   OptionFiles(o, &inputs, &outputs);
   const std::string program = FsHostFolderOf(file.path) + "/";
+  if (!DebugLogWritable(o, current.empty() ? program : current, error)) return false;
   DebugLogFiles(o, program, current.empty() ? program : current, &outputs);
   return OutputsApart(inputs, outputs, error);
 }

@@ -46,9 +46,10 @@ bool Writable(const std::string& real, std::string* why) {
     if (mode < 0 || FsClosedAtStart(given)) return Fail(why, "no such descriptor is open");
     return (mode & O_ACCMODE) != O_RDONLY || Fail(why, "the descriptor is open for reading only");
   }
-  // A link is written through to its target, there yet or not.
+  // A link is written through to its target, there yet or not (never another user's in a
+  // folder others can write).
   const std::string target = FsHostWriteTarget(real);
-  if (target.empty()) return Fail(why, std::strerror(ELOOP));
+  if (target.empty()) return Fail(why, FsOthersLinkInTheWay() ? FileErrorCause(ELOOP) : std::strerror(ELOOP));
   struct stat st {};
   if (stat(target.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) return Fail(why, "it is a folder");

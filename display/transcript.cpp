@@ -46,7 +46,17 @@ bool OpenTranscript(const std::string& name) {
   if (name == "-") {
     t.file = stdout;
   } else if (given < 0) {
-    t.file = std::fopen(name.c_str(), "wbe");
+    // Links are followed as a save follows them (never another user's in a folder others can
+    // write); the file found is opened by its own name, never through a link put there since.
+    const std::string target = FsHostWriteTarget(name);
+    const int fd = target.empty() ? -1
+                                  : open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
+                                         0666);
+    if (fd >= 0 && !(t.file = fdopen(fd, "wb"))) {
+      const int error = errno;
+      close(fd);
+      errno = error;
+    }
   } else if (const int copy = fcntl(given, F_DUPFD_CLOEXEC, 3); copy >= 0 && !(t.file = fdopen(copy, "wb"))) {
     const int error = errno;
     close(copy);

@@ -26,6 +26,7 @@
 #include "platform/codepage.h"
 #include "platform/fs_name_index.h"
 #include "platform/host_files.h"
+#include "platform/place_owner.h"
 #include "platform/stop_request.h"
 #include "platform/stop_signals.h"
 
@@ -55,6 +56,10 @@ std::string Normalise(const std::string& name) {
 
 // Set by each name resolved on this thread: the name fits more than one file.
 thread_local bool t_fitsMany = false;
+
+// Set by each write target looked for on this thread: it was another user's link in a folder
+// others can write, which is never followed.
+thread_local bool t_othersLink = false;
 
 // A name refused because it fits more than one file: no path, so that every operation on it
 // fails (ENOENT) and nothing is made.
@@ -209,6 +214,8 @@ std::string FsResolve(const std::string& name) { return Resolve(name); }
 std::string FsResolveForWrite(const std::string& name) { return Resolve(name); }
 
 bool FsNameFitsMany() { return t_fitsMany; }
+
+bool FsOthersLinkInTheWay() { return t_othersLink; }
 
 void FsNoteSpelledPath(const std::string& hostPath, const std::string& programPath) {
   if (hostPath.empty() || FsProgramCanSpell(hostPath)) return;
@@ -417,12 +424,19 @@ bool FsCreateEmptyFile(const std::string& name) {
 namespace {
 
 // The file a save lands in: a symbolic link is followed to its target (the link stays);
-// "" for a chain of links that never ends.
+// "" (errno ELOOP) for a chain of links that never ends and for another user's link in a folder
+// others can write (PlaceEntryTrusted).
 std::string SaveTarget(const std::string& path) {
+  t_othersLink = false;
   std::string target = path;
   for (int hops = 0; hops < 40; ++hops) {
     struct stat st;
     if (lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return target;
+    if (!PlaceEntryTrusted(st, target)) {
+      t_othersLink = true;
+      errno = ELOOP;
+      return "";
+    }
     std::vector<char> buf(size_t(st.st_size > 0 ? st.st_size : 255) + 2);
     ssize_t n = readlink(target.c_str(), buf.data(), buf.size() - 1);
     if (n <= 0) return "";
@@ -433,6 +447,7 @@ std::string SaveTarget(const std::string& path) {
     }
     target = link;
   }
+  errno = ELOOP;
   return "";
 }
 
@@ -620,12 +635,13 @@ void NoteWritingTemp(const std::string& path) {
 // FsWriteFileAtomic, and with durable set FsWriteFileDurable, at a host path; given (when not
 // null) is the access of the file written, new or replaced. On failure errno holds the cause of
 // the first step that failed.
+// With follow false a link at the path is replaced by the file, never followed.
 bool WriteFileReplacing(const std::string& path, const std::string& data, bool durable,
-                        const FsAccess* given = nullptr) {
-  const std::string target = SaveTarget(path);
+                        const FsAccess* given = nullptr, bool follow = true) {
+  const std::string target = follow ? SaveTarget(path) : path;
   if (target.empty()) return false;
   struct stat old;
-  const bool exists = stat(target.c_str(), &old) == 0;
+  const bool exists = (follow ? stat(target.c_str(), &old) : lstat(target.c_str(), &old)) == 0 && !S_ISLNK(old.st_mode);
   if (exists && !S_ISREG(old.st_mode)) {  // a folder, device or pipe stays as it is
     errno = S_ISDIR(old.st_mode) ? EISDIR : EINVAL;
     return false;
@@ -687,6 +703,10 @@ bool FsWriteHostFileAtomic(const std::string& path, const std::string& data, con
   return WriteFileReplacing(path, data, false, access);
 }
 
+bool FsReplaceHostFile(const std::string& path, const std::string& data) {
+  return WriteFileReplacing(path, data, false, nullptr, false);
+}
+
 std::string FsHostWriteTarget(const std::string& path) { return SaveTarget(path); }
 
 bool FsWriteHostFileDurable(const std::string& path, const std::string& data) {
@@ -723,7 +743,7 @@ std::string FileErrorCause(int error) {
     case EFBIG: return "file too large";
     case EROFS: return "read-only file system";
     case ENAMETOOLONG: return "name too long";
-    case ELOOP: return "a link is in the way";
+    case ELOOP: return t_othersLink ? "another user's link is in the way" : "a link is in the way";
     case EINVAL: return "not a valid name";
     case EMFILE:
     case ENFILE: return "too many open files";

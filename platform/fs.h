@@ -21,6 +21,9 @@ std::string FsResolve(const std::string& name);
 // True when the last name resolved on this thread was refused because it fits more than one
 // file; FileErrorCause then gives ENOENT as "fits more than one file".
 bool FsNameFitsMany();
+// Whether the last write target looked for on this thread (FsHostWriteTarget) was refused as
+// another user's link in a folder others can write.
+bool FsOthersLinkInTheWay();
 // Notes that a host path was given to a program spelled as programPath (FsToProgramPath does
 // it): when that spelling has a '?' for a letter the code page cannot spell, a name whose
 // leading folders are that spelling resolves to that path, as one whose leading folders spell

@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "platform/fs_name_index.h"
+#include "platform/place_owner.h"
 #include "platform/stop_request.h"
 
 bool FsHostAbsolute(const std::string& path, std::string& out) {
@@ -74,6 +75,12 @@ bool FsHostFileReadOnly(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
          ((st.st_mode & S_IWUSR) == 0 || (access(path.c_str(), W_OK) != 0 && (errno == EACCES || errno == EPERM)));
+}
+
+bool FsHostFileTrusted(const std::string& path) {
+  const std::string target = FsHostWriteTarget(path);
+  struct stat st;
+  return !target.empty() && (lstat(target.c_str(), &st) != 0 || PlaceEntryTrusted(st, target));
 }
 
 std::string FsWriteCause(int error) {
@@ -158,10 +165,13 @@ int FsDescriptorOfName(const std::string& path) {
 bool FsWriteHostOutput(const std::string& path, const std::string& data) {
   int fd = FsDescriptorOfName(path);
   const bool given = fd >= 0;
+  // Links are followed as a save follows them; the device or pipe found is opened by its own name.
+  const std::string target = given ? path : FsHostWriteTarget(path);
+  if (target.empty()) return false;
   struct stat st;
-  if (!given && (stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)))
+  if (!given && (stat(target.c_str(), &st) != 0 || S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)))
     return FsWriteHostFileAtomic(path, data);
-  if (!given) fd = open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+  if (!given) fd = open(target.c_str(), O_WRONLY | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return false;
   int error = 0;
   for (size_t done = 0; done < data.size() && !error;) {

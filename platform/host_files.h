@@ -32,15 +32,24 @@ bool FsReadHostFile(const std::string& path, std::string& out);
 FsRead FsReadHostStream(const std::string& path, std::string& out, uint64_t maxBytes);
 // With access, the file written gets it, new or replaced.
 bool FsWriteHostFileAtomic(const std::string& path, const std::string& data, const FsAccess* access = nullptr);
+// As FsWriteHostFileAtomic, but a link at the path is replaced by the file, never written
+// through: for a file the system names itself in a folder it does not choose (the debug log).
+bool FsReplaceHostFile(const std::string& path, const std::string& data);
 // As FsWriteFileDurable, with the path taken as it is.
 bool FsWriteHostFileDurable(const std::string& path, const std::string& data);
 // The file a write at the path lands in: a symbolic link is followed to its target, there or
-// not, as FsWriteHostFileAtomic follows it; "" for a chain of links that never ends.
+// not, as FsWriteHostFileAtomic follows it, unless it is another user's link in a folder others
+// can write; "" (errno ELOOP, said by FileErrorCause) for such a link and for a chain of links
+// that never ends.
 std::string FsHostWriteTarget(const std::string& path);
 // Whether an output must leave the file at the path as it is: a regular file that is read-only
 // (its owner may not write it, which binds root too) or that this user may not write. Every
 // output the user names (a game, an image, a grab, a transcript, a saved source) keeps to it.
 bool FsHostFileReadOnly(const std::string& path);
+// Whether a file may be taken for a setting that makes a run write files (debug mode): reached
+// through no link a write would not follow, and this user's own or its folder owner's, or in a
+// folder no other user can write (a file not there: none to doubt).
+bool FsHostFileTrusted(const std::string& path);
 // Why a file could not be written by FsWriteHostFileAtomic, from errno, in the words of
 // FileErrorCause: a missing folder and a target that is no regular file named as such.
 std::string FsWriteCause(int error);

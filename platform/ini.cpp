@@ -1,5 +1,9 @@
 #include "platform/ini.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <vector>
 
@@ -25,10 +29,23 @@ constexpr uint64_t kMaxIniBytes = uint64_t(4) << 20;
 // The text of a settings file (a host path), read as every outside file is: a regular file, bounded,
 // never waiting on a pipe or a device. False (and no lines) for a file that exists but is not one
 // that can be read so, or whose bytes are no text it can read; a missing file is an empty one.
-bool ReadLines(const std::string& path, IniText& text) {
+// With linkEmpty the file is read by its own name only: a link there reads as a missing file.
+bool ReadLines(const std::string& path, IniText& text, bool linkEmpty = false) {
   text = IniText();
   std::string bytes;
-  const FsRead read = FsReadHostRegularFile(path, bytes, kMaxIniBytes, false);
+  FsRead read = FsRead::kFailed;
+  if (!linkEmpty) {
+    read = FsReadHostRegularFile(path, bytes, kMaxIniBytes, false);
+  } else {
+    const std::string folder = FsHostFolderOf(path);
+    const int at = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const std::string name = path.substr(path.rfind('/') + 1);
+    struct stat st;
+    if (at >= 0) read = FsReadRegularFileAt(at, name, bytes, kMaxIniBytes);
+    if (read == FsRead::kNotRegular && fstatat(at, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
+      read = FsRead::kMissing;
+    if (at >= 0) close(at);
+  }
   if (read != FsRead::kOk) return read == FsRead::kMissing;
   if (IniDecodeText(bytes, text)) return true;
   text = IniText();
@@ -78,13 +95,17 @@ std::string IniGetString(const std::string& file, const std::string& section, co
   return defaultValue;
 }
 
-bool IniWriteHostString(const std::string& path, const std::string& section, const std::string& key,
-                        const std::string& value) {
+namespace {
+
+// Writes one key into the file at the host path; with replaceLink a link there is neither read
+// nor written through but replaced.
+bool WriteKey(const std::string& path, const std::string& section, const std::string& key,
+              const std::string& value, bool replaceLink) {
   if (key.empty() || section.empty()) return false;
   IniText text;
   // A file that is there but cannot be read (not a regular file, too large, not text) is left as
   // it is rather than replaced by the one key.
-  if (!ReadLines(path, text)) return false;
+  if (!ReadLines(path, text, replaceLink)) return false;
   std::vector<std::string>& lines = text.lines;
   int sectionLine = -1, lastInSection = -1, keyLine = -1;
   bool inSection = false;
@@ -110,10 +131,18 @@ bool IniWriteHostString(const std::string& path, const std::string& section, con
   }
   // Written back in the file's own encoding and line ends.
   std::string bytes;
-  return IniEncodeText(text, bytes) && FsWriteHostFileAtomic(path, bytes);
+  if (!IniEncodeText(text, bytes)) return false;
+  return replaceLink ? FsReplaceHostFile(path, bytes) : FsWriteHostFileAtomic(path, bytes);
+}
+
+}  // namespace
+
+bool IniWriteHostString(const std::string& path, const std::string& section, const std::string& key,
+                        const std::string& value) {
+  return WriteKey(path, section, key, value, true);
 }
 
 bool IniWriteString(const std::string& file, const std::string& section, const std::string& key,
                     const std::string& value) {
-  return IniWriteHostString(FsResolveForWrite(file), section, key, value);
+  return WriteKey(FsResolveForWrite(file), section, key, value, false);
 }

@@ -15,6 +15,7 @@ std::string IniGetString(const std::string& file, const std::string& section, co
 bool IniWriteString(const std::string& file, const std::string& section, const std::string& key,
                     const std::string& value);
 // As IniWriteString, for a file the system names itself (the debug log): the file of exactly this
-// host path, never one whose name differs from it in case.
+// host path, never one whose name differs from it in case; a link there is replaced, never read
+// nor written through.
 bool IniWriteHostString(const std::string& path, const std::string& section, const std::string& key,
                         const std::string& value);

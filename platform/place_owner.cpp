@@ -22,6 +22,12 @@ std::string WithoutTrailingSlash(std::string path) {
   return path;
 }
 
+// The current folder, "." where it has none.
+std::string CurrentFolder() {
+  char buf[4096];
+  return getcwd(buf, sizeof buf) ? buf : ".";
+}
+
 // The user database as this process read it: every user and every group it lists, read whole
 // once when first needed (a start that judges no folder by its group or another user's home
 // reads none of it), and again only after the process has taken another uid.
@@ -236,6 +242,28 @@ bool PlaceOthersCanChange(const struct stat& st, const std::string& path) {
   if (!system && st.st_uid != getuid()) return true;
   if ((st.st_mode & S_ISVTX) != 0) return false;
   return (st.st_mode & 002) != 0 || GroupOrAclLetsOthersWrite(st, path);
+}
+
+bool PlaceOthersCanWrite(const struct stat& st, const std::string& path, const std::string& home,
+                         const std::string& temp) {
+  if (PlaceOthersCanChange(st, path, home, temp)) return true;
+  return (st.st_mode & S_ISVTX) != 0 && ((st.st_mode & 002) != 0 || GroupOrAclLetsOthersWrite(st, path));
+}
+
+bool PlaceEntryTrusted(const struct stat& st, const std::string& path) {
+  if (st.st_uid == getuid()) return true;
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  struct stat held;
+  if (stat(folder.c_str(), &held) != 0) return false;
+  if (st.st_uid == held.st_uid) return true;
+  // The home and temporary folder by which a folder of the overflow uid is judged.
+  const char* home = std::getenv("HOME");
+  const char* temp = std::getenv("TMPDIR");
+  const std::string homeFolder = home && home[0] == '/' ? home : PlaceUserDatabaseHome();
+  const std::string folderPath = folder == "." ? CurrentFolder() : folder;
+  return !PlaceOthersCanWrite(held, folderPath, WithoutTrailingSlash(homeFolder),
+                              temp && temp[0] == '/' ? WithoutTrailingSlash(temp) : "/tmp");
 }
 
 std::string PlaceUserDatabaseHome() {

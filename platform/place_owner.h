@@ -19,5 +19,16 @@
 // environment names vouches for no folder above it.
 bool PlaceOthersCanChange(const struct stat& st, const std::string& path);
 
+// Whether a user other than this one (and root) can make, rename or remove entries in the folder,
+// sticky or not: one PlaceOthersCanChange judges so, or a sticky one open to others' writing.
+bool PlaceOthersCanWrite(const struct stat& st, const std::string& path, const std::string& home,
+                         const std::string& temp);
+
+// Whether the entry at path (st: its lstat) may be taken as this user's own choice, a link
+// followed and a setting read: it is this user's or its folder's owner's, or its folder is one no
+// other user can write (the kernel's rule for links in sticky folders, for every folder others
+// can write). False where its folder cannot be judged.
+bool PlaceEntryTrusted(const struct stat& st, const std::string& path);
+
 // This user's home as the user database names it, "" where it names none.
 std::string PlaceUserDatabaseHome();

@@ -13,6 +13,7 @@
 #include "platform/codepage_tables.h"
 #include "platform/events.h"
 #include "platform/fs.h"
+#include "platform/host_files.h"
 #include "platform/ini.h"
 #include "platform/window.h"
 #include "runtime/command_families.h"
@@ -31,6 +32,12 @@ namespace {
 
 bool SettingOn(const std::string& file, const char* key) {
   return IniGetString(file, "SETTINGS", key, "0") == "1";
+}
+
+// A setting that turns the debug log on, taken only from a settings file this user can trust:
+// another user's in a folder others can write turns nothing on.
+bool LogSettingOn(const std::string& file, const char* key) {
+  return SettingOn(file, key) && FsHostFileTrusted(FsResolve(file));
 }
 
 void ResetRenderDefaults() {
@@ -84,15 +91,15 @@ void ReadRuntimeSettings(uint32_t* fullScreen, uint32_t* windowMode) {
     const std::string charset = IniGetString(settings, "SETTINGS", "TEXTLANGUAGE-CHARSET", "");
     SetTextCodePage(CodePageOfCharsetSetting(charset, settings));
   }
-  if (SettingOn(settings, "DEBUGMODE")) {
+  if (LogSettingOn(settings, "DEBUGMODE")) {
     FsDeleteHostFile(log);
     g_runtime.debugMode = 1;
   }
-  if (SettingOn(current, "TRACEMODE")) {
+  if (LogSettingOn(current, "TRACEMODE")) {
     FsDeleteHostFile(log);
     g_runtime.traceMode = 1;
   }
-  if (SettingOn(current, "RUNTIMETEST")) {
+  if (LogSettingOn(current, "RUNTIMETEST")) {
     FsDeleteHostFile(log);
     g_runtime.runtimeTest = 1;
   }

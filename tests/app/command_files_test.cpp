@@ -415,6 +415,27 @@ TEST(CommandFiles, AFileLeftOpenThatCannotBeWrittenFailsTheRun) {
       << r.err;
 }
 
+// --debug where the debug log cannot be made (a read-only folder) is a command line that cannot
+// be carried out: said once, with the log and the cause, before the run.
+TEST(CommandFiles, DebugWhereTheLogCannotBeMadeIsRefused) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.File("ro"));
+  dir.Write("ro/a.vka", "print 1\n");
+  const std::string ro = dir.File("ro");
+  const auto readOnly = [&] {
+    return unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+           mount(ro.c_str(), ro.c_str(), nullptr, MS_BIND, nullptr) == 0 &&
+           mount(nullptr, ro.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+  };
+  ProcessResult r = RunTool(RunArgs("ro/a.vka", {"--debug", "--transcript", "out.txt"}), dir.path(), readOnly);
+  if (r.status == kNotPrepared) GTEST_SKIP() << "no read-only mount can be made here";
+  EXPECT_EQ(r.status, 2) << r.err;
+  const std::string says = "vellumark: cannot write the debug log " + ro + "/VK.LOG: read-only file system\n";
+  EXPECT_EQ(r.err.find(says), r.err.rfind(says)) << r.err;
+  EXPECT_NE(r.err.find(says), std::string::npos) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(dir.File("out.txt")));
+}
+
 // A compile ends on a stop signal at once while it writes its output (its own handler, which
 // leaves no temporary), and puts back the handler that was there when it is done, each time.
 struct sigaction g_whileWriting;

@@ -1,0 +1,144 @@
+// In a folder other users can write (a group's, a sticky one), a link another user planted at an
+// output's name is never followed into this user's files; in a folder no one else can write it is
+// written through, as a link of the user's own is. The debug log never follows a link, and a
+// settings file another user left in such a folder turns no debug log on.
+#include <gtest/gtest.h>
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/support/process.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+constexpr uid_t kOtherUser = 65534;  // nobody
+constexpr const char* kSecret = "private\n";
+
+struct FolderKind {
+  const char* name;
+  mode_t mode;
+  bool shared;  // other users can write in it
+};
+constexpr FolderKind kFolders[] = {{"private", 0755, false}, {"group", 02775, true}, {"sticky", 01777, true}};
+
+// A folder of the kind in dir, owned by this user (a group's: of a group that is not its own).
+std::string MakeFolder(const TempDir& dir, const FolderKind& kind) {
+  const std::string folder = dir.File(kind.name);
+  std::filesystem::create_directory(folder);
+  const group* users = getgrnam("users");
+  if (kind.mode & 020) {
+    EXPECT_EQ(chown(folder.c_str(), uid_t(-1), users ? users->gr_gid : 4242), 0);
+  }
+  EXPECT_EQ(chmod(folder.c_str(), kind.mode), 0);
+  return folder;
+}
+
+// Another user's link at name, to the user's private file target.
+void PlantLink(const std::string& target, const std::string& name) {
+  ASSERT_EQ(symlink(target.c_str(), name.c_str()), 0);
+  ASSERT_EQ(lchown(name.c_str(), kOtherUser, kOtherUser), 0);
+}
+
+bool IsLink(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+TEST(SharedFolder, AnotherUsersLinkAtAnOutputIsNeverFollowed) {
+  if (geteuid() != 0) GTEST_SKIP() << "planting another user's link needs root";
+  TempDir dir;
+  dir.Write("a.vka", "print \"shown\"\n");
+  const std::string secret = dir.File("secret.txt");
+  const std::vector<std::vector<std::string>> kOutputs = {
+      {"compile", "a.vka", "-o", "OUT"},
+      {"build", "a.vka", "-o", "OUT"},
+      {"run", "a.vka", "--headless", "--frames", "2", "--transcript", "OUT"},
+      {"run", "a.vka", "--headless", "--frames", "2", "--grab", "OUT"},
+  };
+  for (const FolderKind& kind : kFolders) {
+    const std::string folder = MakeFolder(dir, kind);
+    for (std::vector<std::string> args : kOutputs) {
+      const std::string row = std::string(kind.name) + " " + args[0] + " " + args[args.size() - 2];
+      dir.Write("secret.txt", kSecret);
+      chmod(secret.c_str(), 0600);
+      const std::string out = folder + "/out";
+      std::filesystem::remove(out);
+      PlantLink(secret, out);
+      args.back() = out;
+      const ProcessResult r = RunProcess(VellumarkExe(), args, dir.path());
+      EXPECT_TRUE(IsLink(out)) << row;
+      if (kind.shared) {
+        EXPECT_EQ(r.status, 2) << row << r.err;
+        EXPECT_NE(r.err.find("cannot write"), std::string::npos) << row << r.err;
+        EXPECT_NE(r.err.find(": another user's link is in the way"), std::string::npos) << row << r.err;
+        EXPECT_TRUE(dir.Read("secret.txt") == kSecret) << row;
+      } else {  // a folder no one else can write: the link is written through
+        EXPECT_EQ(r.status, 0) << row << r.err;
+        EXPECT_FALSE(dir.Read("secret.txt") == kSecret) << row;
+      }
+    }
+  }
+}
+
+// A program that fails at run time, which debug mode logs.
+constexpr const char* kFailing = "print \"start\"\ndim a(2)\na(7) = 1\n";
+
+// The debug log, which traces every command, is written as the user's own file: a link another
+// user plants at its name while the run goes on (after the start removed the old log) is
+// replaced, never written through, in any folder.
+TEST(SharedFolder, TheDebugLogReplacesALinkPlantedDuringTheRun) {
+  if (geteuid() != 0) GTEST_SKIP() << "planting another user's link needs root";
+  TempDir dir;
+  const std::string secret = dir.File("secret.txt");
+  for (const FolderKind& kind : kFolders) {
+    const std::string folder = MakeFolder(dir, kind), log = folder + "/VK.LOG", name = kind.name;
+    // A command the run has not done before is a new entry: the log is written a frame apart.
+    std::string frames;
+    for (int k = 0; k < 40; ++k) frames += "sync\n";
+    dir.Write(name + "/p.vka", frames);
+    dir.Write("secret.txt", kSecret);
+    const int pid = StartHeadless(VellumarkExe(), {"run", "p.vka", "--headless", "--debug"}, folder);
+    ASSERT_GT(pid, 0);
+    // Each time the run has written the log, the link is planted again.
+    int planted = 0, status = 0;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+      if (!IsLink(log) && std::filesystem::exists(log)) {
+        std::filesystem::remove(log + ".new");
+        PlantLink(secret, log + ".new");
+        ASSERT_EQ(rename((log + ".new").c_str(), log.c_str()), 0);
+        ++planted;
+      }
+      usleep(2000);
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << name;
+    EXPECT_GT(planted, 1) << name;
+    EXPECT_TRUE(dir.Read("secret.txt") == kSecret) << name;
+  }
+}
+
+// DEBUGMODE=1 in a settings file another user owns turns the log on only where no other user can
+// write the folder (there it is as good as the folder owner's).
+TEST(SharedFolder, AnotherUsersSettingsTurnNoDebugLogOn) {
+  if (geteuid() != 0) GTEST_SKIP() << "leaving another user's file needs root";
+  TempDir dir;
+  for (const FolderKind& kind : kFolders) {
+    const std::string folder = MakeFolder(dir, kind), name = std::string(kind.name);
+    dir.Write(name + "/p.vka", kFailing);
+    dir.Write(name + "/SETUP.INI", "[SETTINGS]\r\nDEBUGMODE=1\r\n");
+    ASSERT_EQ(lchown(dir.File(name + "/SETUP.INI").c_str(), kOtherUser, kOtherUser), 0);
+    const ProcessResult r = RunProcess(VellumarkExe(), {"run", "p.vka", "--headless", "--frames", "5"}, folder);
+    EXPECT_EQ(r.status, 1) << name << r.err;
+    EXPECT_EQ(std::filesystem::exists(folder + "/VK.LOG"), !kind.shared) << name;
+  }
+}
+
+}  // namespace
