@@ -244,9 +244,8 @@ bool PlaceOthersCanChange(const struct stat& st, const std::string& path) {
   return (st.st_mode & 002) != 0 || GroupOrAclLetsOthersWrite(st, path);
 }
 
-bool PlaceOthersCanWrite(const struct stat& st, const std::string& path, const std::string& home,
-                         const std::string& temp) {
-  if (PlaceOthersCanChange(st, path, home, temp)) return true;
+bool PlaceOthersCanWrite(const struct stat& st, const std::string& path) {
+  if (PlaceOthersCanChange(st, path)) return true;
   return (st.st_mode & S_ISVTX) != 0 && ((st.st_mode & 002) != 0 || GroupOrAclLetsOthersWrite(st, path));
 }
 
@@ -257,13 +256,7 @@ bool PlaceEntryTrusted(const struct stat& st, const std::string& path) {
   struct stat held;
   if (stat(folder.c_str(), &held) != 0) return false;
   if (st.st_uid == held.st_uid) return true;
-  // The home and temporary folder by which a folder of the overflow uid is judged.
-  const char* home = std::getenv("HOME");
-  const char* temp = std::getenv("TMPDIR");
-  const std::string homeFolder = home && home[0] == '/' ? home : PlaceUserDatabaseHome();
-  const std::string folderPath = folder == "." ? CurrentFolder() : folder;
-  return !PlaceOthersCanWrite(held, folderPath, WithoutTrailingSlash(homeFolder),
-                              temp && temp[0] == '/' ? WithoutTrailingSlash(temp) : "/tmp");
+  return !PlaceOthersCanWrite(held, folder == "." ? CurrentFolder() : folder);
 }
 
 std::string PlaceUserDatabaseHome() {

@@ -21,8 +21,7 @@ bool PlaceOthersCanChange(const struct stat& st, const std::string& path);
 
 // Whether a user other than this one (and root) can make, rename or remove entries in the folder,
 // sticky or not: one PlaceOthersCanChange judges so, or a sticky one open to others' writing.
-bool PlaceOthersCanWrite(const struct stat& st, const std::string& path, const std::string& home,
-                         const std::string& temp);
+bool PlaceOthersCanWrite(const struct stat& st, const std::string& path);
 
 // Whether the entry at path (st: its lstat) may be taken as this user's own choice, a link
 // followed and a setting read: it is this user's or its folder's owner's, or its folder is one no
