@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <iterator>
 
+#include "core/errors.h"
 #include "display/imagefiles/dds.h"
 #include "display/imagefiles/file_bytes.h"
 #include "display/imagefiles/formats.h"
@@ -73,8 +74,9 @@ SurfacePtr LoadImageByExtension(const std::string& path, int32_t depth, std::str
   bool read = ReadImageFile(path, data, why);
   if (!read && ext == "dds" && !g_textureFolder.empty()) read = ReadImageFile(g_textureFolder + path, data);
   if (!read) return nullptr;
-  SurfacePtr s = LoadImageFromMemory(data, ext, depth);
-  if (!s) return fail("damaged, or not a ." + ext + " picture");
+  SurfaceSink sink(depth);
+  SurfacePtr s = LoadPictureFromMemory(data, ext, sink) ? sink.Take() : nullptr;
+  if (!s) return fail(sink.memoryRanOut ? kNoMemoryToLoad : "damaged, or not a ." + ext + " picture");
   return s;
 }
 
