@@ -141,7 +141,7 @@ bool ReportFailedLoad(bool outOfMemory) {
   FailedLoad failed = std::move(g_failedLoad);
   g_failedLoad = FailedLoad{};
   if (!failed.set || !outOfMemory) return false;
-  RunFileError(failed.code, failed.file, "not enough memory to load it");
+  RunFileError(failed.code, failed.file, kNoMemoryToLoad);
   return true;
 }
 

@@ -34,6 +34,7 @@ void RunFileWarning(uint32_t code, const std::string& file, const std::string& w
 // the load (std::bad_alloc leaving the command, whatever the loader), the load fails with its
 // own error (a warning where the code is one), the file and "not enough memory to load it",
 // not with the severe exception of a damaged program. Scopes nest; the innermost names the load.
+inline constexpr const char* kNoMemoryToLoad = "not enough memory to load it";
 class FileLoadScope {
  public:
   FileLoadScope(int32_t code, std::string file);

@@ -68,7 +68,8 @@ void LoadImage(bool withTexture) {
   const uint32_t r = BitmapToImage(kScratchSlot);
   ReleaseSurfaceSlot(kScratchSlot);
   if (!r) return;
-  // The number's old record (and its texture) goes after the countdown, as a deleted one does.
+  // The number's old record (and its texture) goes now, or after the countdown while queued
+  // drawing or a sprite still uses it.
   RebindImageNumber(n, r);
   if (!withTexture) return;
   const int32_t transparent = OpInt(2) == 2 ? 1 : 0;

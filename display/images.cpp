@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "core/errors.h"
 #include "display/bitmaps.h"
@@ -105,12 +106,44 @@ void StartImageCountdown(uint32_t r, int32_t number) {
   if (ImageNumberValid(number) && !g_images.pending.empty()) g_images.pending[size_t(number)] = r;
 }
 
+namespace {
+
+// A queued drawing operation names the record or a sprite shows it.
+bool ImageStillNeeded(uint32_t r) {
+  if (ImageShownBySprite(r)) return true;
+  if (!g_drawOpPool.Created()) return false;
+  bool named = false;
+  g_drawOpPool.ForEachUsed([&](uint32_t, DrawOp& op) {
+    const bool onImage = op.code == kDrawGetImage || op.code == kDrawPasteImage || op.code == kDrawFreeImage ||
+                         op.code == kDrawSaveImage || op.code == kDrawRotateImage;
+    named = named || (onImage && op.object == r);
+  });
+  return named;
+}
+
+// A record its number no longer reaches: freed now when nothing queued or shown uses it, so
+// that loads into one number hold no more pictures than the frame draws; else counted down.
+void RetireImage(uint32_t r) {
+  if (!Live(r)) return;
+  if (ImageStillNeeded(r)) {
+    if (g_imagePool[r].countdown == 0) g_imagePool[r].countdown = kImageDeletionFrames;
+  } else {
+    FreeImageNow(r);
+  }
+}
+
+}  // namespace
+
 void RebindImageNumber(int32_t number, uint32_t r) {
   if (!ImageNumberValid(number) || g_images.numbers.empty()) return;
   uint32_t& entry = g_images.numbers[size_t(number)];
-  if (entry && entry != r) StartImageCountdown(entry, 0);
+  const uint32_t old = entry;
   entry = r;
   if (Live(r)) g_imagePool[r].number = number;
+  if (old && old != r) RetireImage(old);
+  // A record counting down since the number was deleted can no longer be taken back.
+  uint32_t& pending = g_images.pending[size_t(number)];
+  if (pending && pending != r) RetireImage(std::exchange(pending, 0));
 }
 
 void DeleteImageNumber(int32_t number) {

@@ -6,9 +6,9 @@
 #include "platform/surfaces.h"
 
 // The image bank: image numbers 1..65535 mapped to records of the image pool, each record
-// with a surface of its own in the bank's surface table. Deleted and replaced records count
-// down two frames before they are freed, so queued pastes and sprites never reach a record
-// that was given to another picture.
+// with a surface of its own in the bank's surface table. Deleted records, and replaced ones
+// that queued operations or sprites still use, count down two frames before they are freed,
+// so queued pastes and sprites never reach a record that was given to another picture.
 
 inline constexpr int32_t kMaxImageNumber = 65535;
 inline constexpr int16_t kImageDeletionFrames = 2;
@@ -29,7 +29,8 @@ uint32_t ImageRecordOf(int32_t number);
 // The record bound to number, made on first use (a record counting down after the number
 // was deleted is taken back); 0 when the pool is full.
 uint32_t BindImageNumber(int32_t number);
-// Binds number to record; a record bound before is freed after the countdown.
+// Binds number to record. A record bound before (or counting down since the number was
+// deleted) is freed at once when nothing uses it, else after the countdown.
 void RebindImageNumber(int32_t number, uint32_t record);
 // Unbinds the number; its record is freed after the countdown.
 void DeleteImageNumber(int32_t number);

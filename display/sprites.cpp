@@ -98,6 +98,15 @@ int32_t SpriteHeight(const FrameRecord& f) {
   return img ? Scaled(img->height, f.scaleY) : 0;
 }
 
+bool ImageShownBySprite(uint32_t image) {
+  if (!g_framePool.Created()) return false;
+  bool shown = false;
+  g_framePool.ForEachUsed([&](uint32_t, FrameRecord& f) {
+    shown = shown || (!f.belongsTo3D && f.imageRecord == int32_t(image));
+  });
+  return shown;
+}
+
 void ForgetImageInSprites(uint32_t image) {
   if (!g_framePool.Created()) return;
   g_framePool.ForEachUsed([image](uint32_t, FrameRecord& f) {

@@ -53,3 +53,5 @@ void AgeFrameRecords();
 void ReleaseSpriteBackgrounds();
 // The image record is going: sprites showing it show nothing.
 void ForgetImageInSprites(uint32_t image);
+// A sprite (not a 3D object's frame) shows the image record.
+bool ImageShownBySprite(uint32_t image);

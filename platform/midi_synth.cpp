@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <vector>
 
 #include "platform/libs/fluidsynth_api.h"
 
@@ -12,6 +14,8 @@ struct MidiRenderer {
   fluid_synth_t* synth = nullptr;
   fluid_player_t* player = nullptr;
   std::string path;
+  std::string font;  // the SoundFont the synthesiser loaded
+  int32_t rate = 0;
 };
 
 namespace {
@@ -29,6 +33,30 @@ void SilenceLogs() {
   if (done) return;
   done = true;
   for (int level = 0; level < LAST_LOG_LEVEL; ++level) g_fluid.fluid_set_log_function(level, Quiet, nullptr);
+}
+
+// Synthesisers of closed renderers, SoundFont loaded, kept for the next open at the same rate:
+// making one costs a SoundFont load and some memory the library never gives back. At most as
+// many are kept as were ever open at once, up to the bound.
+constexpr size_t kMaxIdleSynths = 32;
+std::mutex g_idleLock;
+std::vector<MidiRenderer*> g_idle;
+
+MidiRenderer* TakeIdle(const std::string& font, int32_t rate) {
+  std::lock_guard<std::mutex> hold(g_idleLock);
+  for (size_t k = 0; k < g_idle.size(); ++k) {
+    MidiRenderer* m = g_idle[k];
+    if (m->font != font || m->rate != rate) continue;
+    g_idle.erase(g_idle.begin() + std::ptrdiff_t(k));
+    return m;
+  }
+  return nullptr;
+}
+
+void Destroy(MidiRenderer* m) {
+  if (m->synth) g_fluid.delete_fluid_synth(m->synth);
+  if (m->settings) g_fluid.delete_fluid_settings(m->settings);
+  delete m;
 }
 
 bool StartPlayer(MidiRenderer* m) {
@@ -62,18 +90,25 @@ MidiRenderer* MidiOpen(const std::string& path, int32_t rate, std::string* error
     if (error) *error = "not a MIDI file";
     return nullptr;
   }
-  MidiRenderer* m = new MidiRenderer;
-  m->path = path;
-  m->settings = g_fluid.new_fluid_settings();
-  bool ok = m->settings != nullptr;
-  if (ok) {
-    g_fluid.fluid_settings_setnum(m->settings, "synth.sample-rate", double(rate));
-    g_fluid.fluid_settings_setnum(m->settings, "synth.gain", 1.0);
-    g_fluid.fluid_settings_setint(m->settings, "synth.threadsafe-api", 1);
-    g_fluid.fluid_settings_setint(m->settings, "synth.cpu-cores", 1);
-    m->synth = g_fluid.new_fluid_synth(m->settings);
-    ok = m->synth && g_fluid.fluid_synth_sfload(m->synth, font.c_str(), 1) != FLUID_FAILED && StartPlayer(m);
+  MidiRenderer* m = TakeIdle(font, rate);
+  bool ok = m != nullptr;
+  if (!m) {
+    m = new MidiRenderer;
+    m->font = font;
+    m->rate = rate;
+    m->settings = g_fluid.new_fluid_settings();
+    ok = m->settings != nullptr;
+    if (ok) {
+      g_fluid.fluid_settings_setnum(m->settings, "synth.sample-rate", double(rate));
+      g_fluid.fluid_settings_setnum(m->settings, "synth.gain", 1.0);
+      g_fluid.fluid_settings_setint(m->settings, "synth.threadsafe-api", 1);
+      g_fluid.fluid_settings_setint(m->settings, "synth.cpu-cores", 1);
+      m->synth = g_fluid.new_fluid_synth(m->settings);
+      ok = m->synth && g_fluid.fluid_synth_sfload(m->synth, font.c_str(), 1) != FLUID_FAILED;
+    }
   }
+  m->path = path;
+  ok = ok && StartPlayer(m);
   if (!ok) {
     if (error) *error = "the synthesiser refused the file";
     MidiClose(m);
@@ -100,8 +135,16 @@ void MidiClose(MidiRenderer* m) {
   if (m->player) {
     g_fluid.fluid_player_stop(m->player);
     g_fluid.delete_fluid_player(m->player);
+    m->player = nullptr;
   }
-  if (m->synth) g_fluid.delete_fluid_synth(m->synth);
-  if (m->settings) g_fluid.delete_fluid_settings(m->settings);
-  delete m;
+  // A synthesiser that loaded its SoundFont is kept, silenced, for the next song.
+  if (m->synth && g_fluid.fluid_synth_sfcount(m->synth) > 0) {
+    g_fluid.fluid_synth_system_reset(m->synth);
+    std::lock_guard<std::mutex> hold(g_idleLock);
+    if (g_idle.size() < kMaxIdleSynths) {
+      g_idle.push_back(m);
+      return;
+    }
+  }
+  Destroy(m);
 }

@@ -15,4 +15,5 @@ MidiRenderer* MidiOpen(const std::string& path, int32_t rate, std::string* error
 void MidiRender(MidiRenderer* midi, int16_t* stereo, int32_t frames);
 // Back to the start of the song, every voice silenced.
 void MidiRewind(MidiRenderer* midi);
+// Ends the renderer; its synthesiser is kept, silenced, for a later open at the same rate.
 void MidiClose(MidiRenderer* midi);

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <iterator>
 
+#include "core/errors.h"
 #include "display/imagefiles/dds.h"
 #include "display/imagefiles/file_bytes.h"
 #include "display/imagefiles/formats.h"
@@ -74,11 +75,12 @@ SurfacePtr LoadImageByExtension(const std::string& path, int32_t depth, std::str
   if (!read && ext == "dds" && !g_textureFolder.empty()) read = ReadImageFile(g_textureFolder + path, data);
   if (!read) return nullptr;
   ForgetPictureTooLarge();
-  SurfacePtr s = LoadImageFromMemory(data, ext, depth);
+  SurfaceSink sink(depth);
+  SurfacePtr s = LoadPictureFromMemory(data, ext, sink) ? sink.Take() : nullptr;
   if (!s && PictureWasTooLarge())
     return fail("too large: a picture has at most " + std::to_string(kMaxPictureSide) + " pixels a side and " +
                 std::to_string(kMaxPicturePixels >> 20) + "M pixels");
-  if (!s) return fail("damaged, or not a ." + ext + " picture");
+  if (!s) return fail(sink.memoryRanOut ? kNoMemoryToLoad : "damaged, or not a ." + ext + " picture");
   return s;
 }
 

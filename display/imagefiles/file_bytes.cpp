@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <new>
 
+#include "core/errors.h"
 #include "platform/fs.h"
 
 bool ReadImageFile(const std::string& name, std::string& out, std::string* why) {
@@ -27,7 +28,7 @@ bool ReadImageFile(const std::string& name, std::string& out, std::string* why) 
     out.resize(size_t(st.st_size));
   } catch (const std::bad_alloc&) {
     close(fd);
-    return fail("out of memory");
+    return fail(kNoMemoryToLoad);
   }
   size_t done = 0;
   while (done < out.size()) {

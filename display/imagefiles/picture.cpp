@@ -73,7 +73,9 @@ void RowConverter::Convert(const uint32_t* rgb, int32_t count, uint8_t* out) con
 }
 
 bool SurfaceSink::Begin(int32_t width, int32_t height) {
+  // The size passed PictureSizeOk and the format is one of a depth: only memory can fail.
   surface_ = SurfaceCreate(width, height, format_);
+  memoryRanOut = surface_ == nullptr;
   return surface_ != nullptr;
 }
 
@@ -93,6 +95,7 @@ bool PictureBuffer::Begin(int32_t width, int32_t height) {
   try {
     picture.pixels.assign(size_t(width) * size_t(height), 0);
   } catch (const std::bad_alloc&) {
+    memoryRanOut = true;
     return false;
   }
   picture.width = width;

@@ -28,6 +28,9 @@ class PictureSink {
   // Where a reader that makes 5-6-5 pixels itself may put row y, when the sink keeps them
   // (nullptr otherwise: rows come through Row).
   virtual uint8_t* Row565(int32_t) { return nullptr; }
+  // Set when the picture could not have the memory it needs (in the sink or the reader), so
+  // that a failure is not taken for damage.
+  bool memoryRanOut = false;
 };
 
 // Converts 0x00RRGGBB to pixels of one format (truncating each channel to its width).

@@ -4,8 +4,10 @@
 #include <png.h>
 
 #include <csetjmp>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "display/display.h"
@@ -16,6 +18,14 @@
 namespace {
 
 void Quiet(png_structp, png_const_charp) {}
+
+// The library's allocations while reading: one that fails marks the sink (its memory pointer).
+png_voidp Allocate(png_structp png, png_alloc_size_t size) {
+  void* p = std::malloc(size);
+  if (!p) static_cast<PictureSink*>(png_get_mem_ptr(png))->memoryRanOut = true;
+  return p;
+}
+void Release(png_structp, png_voidp p) { std::free(p); }
 [[noreturn]] void JumpBack(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 
 struct ReadCursor {
@@ -121,10 +131,15 @@ bool DecodePng(const std::string& data, PictureSink& sink) {
   if (!ChunksFitTheData(data)) return false;
   auto w = std::make_unique<DecodeWork>();
   w->cursor.data = &data;
-  w->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, JumpBack, Quiet);
+  w->png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, JumpBack, Quiet, &sink, Allocate, Release);
   if (!w->png) return false;
   w->info = png_create_info_struct(w->png);
-  const bool ok = w->info && RunDecode(w.get(), sink);
+  bool ok = false;
+  try {
+    ok = w->info && RunDecode(w.get(), sink);
+  } catch (const std::bad_alloc&) {  // the row buffers: the library's structures still go
+    sink.memoryRanOut = true;
+  }
   png_destroy_read_struct(&w->png, w->info ? &w->info : nullptr, nullptr);
   return ok;
 }

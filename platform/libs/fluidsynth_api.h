@@ -16,6 +16,7 @@
   X(fluidsynth, fluid_set_log_function) \
   X(fluidsynth, fluid_settings_setint) \
   X(fluidsynth, fluid_settings_setnum) \
+  X(fluidsynth, fluid_synth_sfcount) \
   X(fluidsynth, fluid_synth_sfload) \
   X(fluidsynth, fluid_synth_system_reset) \
   X(fluidsynth, fluid_synth_write_s16) \

@@ -1,8 +1,10 @@
 // The image bank through the draw queue: grabs, pastes, saves, rotation, deletion countdowns.
+#include "display/imagefiles/image_files.h"
 #include "display/images.h"
 #include "display/sprites.h"
 #include "platform/fs.h"
 #include "tests/display/display_fixture.h"
+#include "tests/support/program_run.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -86,14 +88,39 @@ TEST_F(ImageBankTest, DeletedAndReplacedRecordsLiveTwoFrames) {
   TickRecordLifetimes();
   EXPECT_NE(ImageSurfaceOf(s), nullptr);
 
-  // A replaced record counts down too.
-  const uint32_t t = AllocImageRecord();
-  RebindImageNumber(2, t);
-  EXPECT_EQ(ImageRecordOf(2), t);
-  TickRecordLifetimes();
-  EXPECT_TRUE(g_imagePool.InUse(s));
-  TickRecordLifetimes();
-  EXPECT_FALSE(g_imagePool.InUse(s));
+  // A replaced record counts down while queued work or a sprite uses it; else it goes at once,
+  // as does one counting down since its number was deleted.
+  enum Use { kNothing, kPaste, kSprite, kDeleted };
+  const struct {
+    Use use;
+    bool kept;
+  } rows[] = {{kNothing, false}, {kPaste, true}, {kSprite, true}, {kDeleted, false}};
+  for (const auto& row : rows) {
+    const uint32_t old = Grab(2, 0, 0, 4, 4);
+    if (row.use == kPaste) QueuePasteImage(old, 0, 0, false);
+    if (row.use == kSprite) g_framePool[f].imageRecord = int32_t(old);
+    if (row.use == kDeleted) DeleteImageNumber(2);
+    const uint32_t t = AllocImageRecord();
+    RebindImageNumber(2, t);
+    EXPECT_EQ(ImageRecordOf(2), t) << row.use;
+    EXPECT_EQ(g_imagePool.InUse(old), row.kept) << row.use;
+    TickRecordLifetimes();
+    EXPECT_EQ(g_imagePool.InUse(old), row.kept) << row.use;
+    TickRecordLifetimes();
+    EXPECT_FALSE(g_imagePool.InUse(old)) << row.use;
+  }
+}
+
+// Loads into one number in one frame hold the number's picture alone.
+TEST_F(ImageBankTest, LoadsIntoANumberInUseDoNotPileUp) {
+  TempDir dir;
+  SurfacePtr picture = SurfaceCreate(64, 48, 16);
+  ASSERT_TRUE(picture && SaveImageByExtension(*picture, dir.File("a.png")));
+  const std::string file = dir.File("a.png");
+  const int32_t before = g_imagePool.Count();
+  for (int k = 0; k < 300; ++k) ASSERT_EQ(CommandCall({file, 1}).Run(220), 0);
+  EXPECT_EQ(g_imagePool.Count(), before + 1);
+  EXPECT_NE(ImageSurfaceOf(ImageRecordOf(1)), nullptr);
 }
 
 TEST_F(ImageBankTest, ASecondTallerGrabOfTheSameWidthKeepsEveryNewRow) {

@@ -12,6 +12,7 @@
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/interp.h"
+#include "display/imagefiles/image_files.h"
 #include "platform/fs.h"
 #include "tests/support/program_run.h"
 #include "tests/support/temp_dir.h"
@@ -53,7 +54,8 @@ TEST(LoadMemory, ALoadThatRunsOutOfMemoryGivesItsOwnErrorNamingTheFile) {
   // LOAD OBJECT: the file (6 MB) is read, then its mesh node (9.6 MB) fails. OPEN TO READ of a
   // path of 200 characters: the command's copy of the name is made, then its next copy fails.
   // CONVERT 3DS TO X of a mesh of 60,000 vertices: the file (720 KB) is read, then the text
-  // made from it (several MB) fails while it grows, and no .x is written.
+  // made from it (several MB) fails while it grows, and no .x is written. LOAD IMAGE of a
+  // 640 x 480 picture: its surface fails (a warning, not taken for a damaged file).
   std::string mesh = "xof 0302txt 0032\nMesh m { 300000;\n", name = dir.path() + "/";
   for (int i = 0; i < 300000; ++i) mesh += "0.000;0.000;0.000;,\n";
   mesh += "; 0;; }\n";
@@ -67,8 +69,10 @@ TEST(LoadMemory, ALoadThatRunsOutOfMemoryGivesItsOwnErrorNamingTheFile) {
   for (int i = 0; i < 60000; ++i) vertices += std::string(8, '\0') + std::string{0, 0, char(0x80), char(0x3F)};
   const std::string meshChunk = chunk(0x4100, chunk(0x4110, vertices) + chunk(0x4120, face));
   const std::string model = chunk(0x4D4D, chunk(0x3D3D, chunk(0x4000, std::string("m", 2) + meshChunk)));
+  SurfacePtr picture = SurfaceCreate(640, 480, 16);
   ASSERT_TRUE(FsWriteFileAtomic(dir.File("big.x"), mesh) && FsWriteFileAtomic(name, "one line\n") &&
-              FsWriteFileAtomic(dir.File("big.3ds"), model));
+              FsWriteFileAtomic(dir.File("big.3ds"), model) && picture &&
+              SaveImageByExtension(*picture, dir.File("big.png")));
   const struct {
     int command;
     std::string file;
@@ -79,6 +83,7 @@ TEST(LoadMemory, ALoadThatRunsOutOfMemoryGivesItsOwnErrorNamingTheFile) {
       {7000, dir.File("big.x"), mesh.size() + 2, 0, kErrModelNotLoaded},
       {8041, name, 190, 1, kErrStreamNotOpened},
       {7941, dir.File("big.3ds"), model.size() + 2, 0, kErrFileNotMade},
+      {220, dir.File("big.png"), 640 * 480 * 2, 0, kErrBitmapFileUnreadable},
   };
   for (const auto& c : kCases) {
     ImageBuilder b;
@@ -87,6 +92,7 @@ TEST(LoadMemory, ALoadThatRunsOutOfMemoryGivesItsOwnErrorNamingTheFile) {
     if (c.command == 7000) b.Emit({7000, file, b.Int(1)});
     if (c.command == 8041) b.Emit({8041, b.Int(1), file});
     if (c.command == 7941) b.Emit({7941, file, b.Text(dir.File("out.x"))});
+    if (c.command == 220) b.Emit({220, file, b.Int(1)});
     g_armFrom = c.failFrom, g_armSkip = c.skip;
     TestRun run = RunFor(5);
     run.install = [] {

@@ -1,5 +1,6 @@
 // Music tracks: the command strings sent, playing MIDI, WAV and MPEG files into the mix, the
 // per-frame poll that stops or restarts a track at its end, and the MIDI length reader.
+#include <malloc.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -161,6 +162,27 @@ TEST_F(MusicTest, MidiWavAndMpegPlayIntoTheMixAndStop) {
     EXPECT_EQ(Query(kPlaying, n), 0);
     ++n;
   }
+}
+
+// A game that loads its tune at each screen: loading the song again, after a delete or over the
+// same number, keeps no memory behind, and the song still plays.
+TEST_F(MusicTest, LoadingAMidiSongAgainAndAgainKeepsNoMemory) {
+  MciLogCommands(false);
+  dir_.Write("a.mid", TinyMidi(8));
+  const std::string a = dir_.File("a.mid");
+  const auto loads = [&](int times) {
+    for (int k = 0; k < times; ++k) {
+      ASSERT_EQ(Do(kLoad, {a.c_str(), 1}).error, 0);
+      if (k % 2) Do(kDelete, {1});
+    }
+  };
+  loads(4);
+  const size_t before = mallinfo2().uordblks;
+  loads(200);
+  EXPECT_LT(int64_t(mallinfo2().uordblks) - int64_t(before), 100 * 1024);
+  Do(kLoad, {a.c_str(), 1});
+  Do(kPlay, {1});
+  EXPECT_FALSE(Silent(Play(44100 / 2)));
 }
 
 TEST_F(MusicTest, ThePollStopsOrRestartsTheCurrentTrackAtItsEnd) {
