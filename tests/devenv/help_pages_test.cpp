@@ -357,7 +357,7 @@ TEST(HelpPages, WhatThePagesSayWhereAUserTripsHolds) {
       {"roll_object_right.htm", turns + "ROTATE OBJECT" + fromZero, "", "", "", ""},
       {"pitch_camera_up.htm", turns + "ROTATE CAMERA, POINT CAMERA" + fromZero,
        "rotate camera 0, 45, 0\npitch camera up 10\nprint int(camera angle y())\nprint camera angle x()\n", "",
-       "0\n-10\n", ""},
+       "0\n350\n", ""},
       {"turn_camera_left.htm", turns + "ROTATE CAMERA, POINT CAMERA" + fromZero, "", "", "", ""},
       {"turn_camera_right.htm", turns + "ROTATE CAMERA, POINT CAMERA" + fromZero, "", "", "", ""},
       {"pitch_camera_down.htm", turns + "ROTATE CAMERA, POINT CAMERA" + fromZero, "", "", "", ""},
