@@ -4,7 +4,6 @@
 #include "display/commands.h"
 #include "display/display.h"
 #include "display/draw_queue.h"
-#include "display/imagefiles/surface_files.h"
 
 namespace {
 
@@ -20,14 +19,15 @@ void CmdLoadBitmap() {
   LeaveSlice = 1;
 }
 
+// The screen is saved after the next refresh is shown, with what was drawn before the command.
 void CmdSaveScreen() {
-  RequestScreenGrab(OpString(0));
+  QueueScreenGrab(OpString(0));
   SkipOperands(1);
   LeaveSlice = 1;
 }
 
 void CmdSaveBitmap() {
-  if (OpInt(1) == 0) RequestScreenGrab(OpString(0));
+  if (OpInt(1) == 0) QueueScreenGrab(OpString(0));
   else QueueSaveBitmap(OpInt(1), OpString(0));
   SkipOperands(2);
   LeaveSlice = 1;

@@ -9,6 +9,7 @@
 #include "display/display.h"
 #include "display/draw_queue.h"
 #include "display/images.h"
+#include "display/imagefiles/surface_files.h"
 #include "display/text_state.h"
 #include "platform/fs.h"
 
@@ -249,6 +250,7 @@ void ExecuteDrawOp(DrawOp& op) {
     }
     case kDrawLoadBitmap: LoadIntoBitmap(op); break;
     case kDrawSaveBitmap: SaveBitmap(op); break;
+    case kDrawGrabScreen: RequestScreenGrab(op.text); break;
     case kDrawCreateBitmap: CreateBitmap(op); break;
     case kDrawDeleteBitmap: DeleteBitmap(op); break;
     case kDrawCopyBitmap: CopyBitmap(op); break;

@@ -102,6 +102,10 @@ void QueueSaveBitmap(int32_t n, const char* file) {
   }
 }
 
+void QueueScreenGrab(const char* file) {
+  if (DrawOp* op = TakeDrawOp(kDrawGrabScreen, 1)) CopyRecordText(*op, file);
+}
+
 void QueueCreateBitmap(int32_t n, int32_t w, int32_t h) {
   if (DrawOp* op = TakeDrawOp(kDrawCreateBitmap, 1)) {
     op->object = uint32_t(n);

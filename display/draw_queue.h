@@ -36,6 +36,8 @@ void FlushDrawQueue();
 void QueueSetCurrentBitmap(int32_t n);
 void QueueLoadBitmap(int32_t n, const char* file);
 void QueueSaveBitmap(int32_t n, const char* file);
+// The screen saved to the file after the refresh that runs this record is shown.
+void QueueScreenGrab(const char* file);
 void QueueCreateBitmap(int32_t n, int32_t w, int32_t h);
 void QueueDeleteBitmap(int32_t n);
 void QueueCopyBitmap(int32_t from, int32_t to);

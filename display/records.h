@@ -72,10 +72,11 @@ struct TextureRecord {
 
 // What a drawing operation does (DrawOp::code).
 enum DrawOpCode : uint32_t {
-  // Bitmaps: make current, load, save, create, delete, copy; the effects.
+  // Bitmaps: make current, load, save, create, delete, copy; the effects; the screen's grab,
+  // asked for when the record runs, so the frame saved holds what was drawn before it.
   kDrawSetCurrentBitmap = 1, kDrawLoadBitmap = 2, kDrawSaveBitmap = 3, kDrawCreateBitmap = 4,
   kDrawDeleteBitmap = 5, kDrawCopyBitmap = 6, kDrawMirrorBitmap = 8, kDrawFlipBitmap = 9,
-  kDrawBlurBitmap = 10, kDrawFadeBitmap = 11,
+  kDrawBlurBitmap = 10, kDrawFadeBitmap = 11, kDrawGrabScreen = 12,
   // Images and sprites: grab, paste, free, paste a sprite, save, rotate.
   kDrawGetImage = 51, kDrawPasteImage = 52, kDrawFreeImage = 53, kDrawPasteSprite = 54, kDrawSaveImage = 55,
   kDrawRotateImage = 56,

@@ -8,6 +8,7 @@
 #include "display/display.h"
 #include "display/record_pools.h"
 #include "platform/math3d.h"
+#include "scene3d/maths3d.h"
 #include "scene3d/record_pools.h"
 #include "scene3d/scene_state.h"
 
@@ -58,7 +59,8 @@ int32_t ApplyCameraAngles() {
 int32_t ApplyCameraMatrix() {
   float degrees[3];
   MatrixToAnglesDegrees(Cam().matrix, &degrees[0], &degrees[1], &degrees[2]);
-  for (int i = 0; i < 3; ++i) Cam().angles[i] = degrees[i] * 0.01745329f;
+  // Held in 0..360 as the angle commands take them, so angles read back can be given again.
+  for (int i = 0; i < 3; ++i) Cam().angles[i] = WrapAngle(degrees[i]) * 0.01745329f;
   ViewFromRotation(Cam().view, Cam().matrix);
   SendView();
   return 1;

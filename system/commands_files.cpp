@@ -201,8 +201,13 @@ void CmdMakeDirectory() {
 
 template <int Operands>
 void CmdDeleteDirectory() {
-  if (!DeleteDirectoryCommand(OpString(0))) RunWarning(kErrFolderNotDeleted);
+  const std::string name = OpString(0);
   SkipOperands(Operands);
+  if (!name.empty() && FsIsProtectedFolder(name))
+    return FileWarning(kErrFolderNotDeleted, name, "the root and home folders are never deleted");
+  if (DeleteDirectoryCommand(name)) return;
+  const int error = errno;
+  FileWarning(kErrFolderNotDeleted, name, PathExists(name) ? FileErrorCause(error) : "not found");
 }
 
 template <bool Wait>

@@ -14,6 +14,7 @@ namespace {
 struct GrabState {
   std::string file;
   SurfacePtr surface;  // exists only during a grab
+  int64_t word = -1;   // code word of the command that asked for it, for its error
 };
 GrabState g_grab;
 
@@ -78,6 +79,7 @@ void SetSurfaceColorKey(Surface* s, int64_t colour) {
 
 void RequestScreenGrab(const std::string& file) {
   g_grab.file = file;
+  g_grab.word = g_queuedOpWord >= 0 ? g_queuedOpWord : CurrentCommandWord();
   g_captureRequested = 1;
 }
 
@@ -91,7 +93,11 @@ bool CaptureScreenToFile() {
   ReleaseGrabSurface();
   if (!ok) {
     LogEngineError(g_grab.file + ": " + why);
+    // The error names the line that asked for the grab, not the one the frame stopped at.
+    const int64_t queued = g_queuedOpWord;
+    g_queuedOpWord = g_grab.word;
     RunError(kErrBitmapNotSaved);
+    g_queuedOpWord = queued;
   }
   return ok;
 }

@@ -350,6 +350,8 @@ TEST(CommandLine, ImageErrorsNameTheFileTheCauseAndTheQueuingLine) {
        ":3: Error In Program: Runtime Error : Cannot save the bitmap. " + missing + ": its folder does not exist"},
       {"create bitmap 1,8,8\nsave bitmap \"cli_shot.tif\",1\n",
        ":2: Error In Program: Runtime Error : Cannot save the bitmap. cli_shot.tif: not a format that is written"},
+      {"sync on\nprint 1\nsave bitmap \"" + missing + "\"\nprint 2\nsync\nprint 3\nsync\n",
+       ":3: Error In Program: Runtime Error : Cannot save the bitmap. " + missing + ": its folder does not exist"},
   };
   for (const auto& [program, message] : kCases) {
     const std::string source = WriteTempFile("cli_image_error.vka", program);

@@ -371,7 +371,7 @@ TEST(HelpPages, WhatThePagesSayWhereAUserTripsHolds) {
       {"roll_object_right.htm", turns + "ROTATE OBJECT" + fromZero, "", "", "", ""},
       {"pitch_camera_up.htm", turns + "ROTATE CAMERA, POINT CAMERA" + fromZero,
        "rotate camera 0, 45, 0\npitch camera up 10\nprint int(camera angle y())\nprint camera angle x()\n", "",
-       "0\n-10\n", ""},
+       "0\n350\n", ""},
       {"turn_camera_left.htm", turns + "ROTATE CAMERA, POINT CAMERA" + fromZero, "", "", "", ""},
       {"turn_camera_right.htm", turns + "ROTATE CAMERA, POINT CAMERA" + fromZero, "", "", "", ""},
       {"pitch_camera_down.htm", turns + "ROTATE CAMERA, POINT CAMERA" + fromZero, "", "", "", ""},
@@ -429,6 +429,51 @@ TEST(HelpPages, WhatThePagesSayWhereAUserTripsHolds) {
     EXPECT_EQ(r.transcript, c.transcript) << c.program;
     EXPECT_NE(r.err.find(c.error), std::string::npos) << c.program << r.err;
     EXPECT_EQ(r.status, *c.error ? 2 : 0) << c.program << r.err;
+  }
+}
+
+// The existence queries stop the program for a number outside their range, as their pages say;
+// what SCREEN INVALID gives at the start, and RND's error for a range below 0.
+TEST(HelpPages, WhatThePagesSayOfRangesHolds) {
+  const std::string stops = " stops the program with an error.";
+  const struct {
+    const char* page;
+    std::string says, program, transcript;
+    const char* error;  // "" a clean run
+  } kCases[] = {
+      {"image_exist.htm", "A number outside 1-65535" + stops, "print image exist(65535)\nprint image exist(0)\n", "0\n",
+       "Image number outside 1 to 65535"},
+      {"sprite_exist.htm", "A number outside 1-65535" + stops, "print sprite exist(65535)\nprint sprite exist(65536)\n",
+       "0\n", "Sprite number outside 1 to 65535"},
+      {"bitmap_exist.htm", "A number outside 0-31" + stops, "print bitmap exist(31)\nprint bitmap exist(32)\n", "0\n",
+       "Bitmap number outside 0 to 31"},
+      {"animation_exist.htm", "A number outside 1-32" + stops, "print animation exist(32)\nprint animation exist(33)\n",
+       "0\n", "Animation number outside 1 to 32"},
+      {"object_exist.htm", "A number outside 1-65535" + stops, "print object exist(65535)\nprint object exist(0)\n",
+       "0\n", "Object number outside 1 to 65535"},
+      {"mesh_exist.htm", "A number outside 1-65534" + stops, "print mesh exist(65534)\nprint mesh exist(65535)\n", "0\n",
+       "Mesh number outside 1 to 65534"},
+      {"matrix_exist.htm", "A number outside 1-65535" + stops, "print matrix exist(65535)\nprint matrix exist(0)\n",
+       "0\n", "Matrix number outside 1 to 65535"},
+      {"limb_exist.htm",
+       "An object number outside 1-65535, an object that does not exist, or a limb number below 0 or past the "
+       "object's limb table (limbs 0-31 at least, and 3 past its last limb)" + stops,
+       "make object cube 1, 1\nprint limb exist(1, 31)\nprint limb exist(1, -1)\n", "0\n", "Limb number out of range"},
+      {"sound_exist.htm", "A number outside 1-1025" + stops, "print sound exist(1025)\nprint sound exist(0)\n", "0\n",
+       "Sound number outside 1 to 1025"},
+      {"music_exist.htm", "A number outside 1-32" + stops, "print music exist(32)\nprint music exist(33)\n", "0\n",
+       "Music number outside 1 to 32"},
+      {"screen_invalid.htm", "At the program's start it returns 0.",
+       "print screen invalid()\nset display mode 640, 480, 32\nprint screen invalid()\nprint screen invalid()\n",
+       "0\n1\n0\n", ""},
+      {"rnd.htm", "A range below 0" + stops, "print rnd(0)\nprint rnd(-1)\n", "0\n", "Random number range below 0."},
+  };
+  for (const auto& c : kCases) {
+    ExpectPageSays(std::string("commands/") + c.page, c.says);
+    const RunOutcome r = RunVkaSource(c.program, 10);
+    EXPECT_EQ(r.transcript, c.transcript) << c.program;
+    EXPECT_NE(r.err.find(c.error), std::string::npos) << c.program << r.err;
+    EXPECT_EQ(r.status, *c.error ? 1 : 0) << c.program << r.err;
   }
 }
 

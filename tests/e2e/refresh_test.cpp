@@ -3,7 +3,9 @@
 
 #include <string>
 
+#include "display/imagefiles/image_files.h"
 #include "tests/support/program_run.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -39,6 +41,33 @@ TEST(RefreshPrograms, SyncOnLeavesTheFrameToSync) {
   EXPECT_EQ(enough.Pixel(31, 5), 0u);
   // SYNC OFF goes back to automatic refresh: every dot on the screen ends its slice.
   EXPECT_EQ(RunVkaSource(DrawingLoop("sync on\nsync off", "dot 5,5"), 10).transcript, "");
+}
+
+// SAVE BITMAP of the screen saves it once the next refresh has drawn what came before the
+// command, and not what came after; a save just before END is still written.
+TEST(RefreshPrograms, ASavedScreenHoldsWhatWasDrawnBeforeTheSave) {
+  const struct {
+    const char *form, *after;
+  } kCases[] = {
+      {"", "end"},
+      {", 0", "end"},
+      {"", "ink rgb(0,255,0),0\nbox 30,30,40,40\nsync\nend"},
+      {", 0", "ink rgb(0,255,0),0\nbox 30,30,40,40\nsync\nsync\nend"},
+  };
+  for (const auto& c : kCases) {
+    TempDir dir;
+    const std::string file = dir.File("shot.bmp");
+    const std::string source = "sync on\nink rgb(255,0,0),0\nbox 10,10,20,20\nsave bitmap \"" + file + "\"" + c.form +
+                               "\n" + c.after + "\n";
+    const RunOutcome r = RunVkaSource(source, 20);
+    ASSERT_EQ(r.status, 0) << source << r.err;
+    SurfacePtr shot = LoadImageByExtension(file, 32);
+    ASSERT_NE(shot, nullptr) << source;
+    // Red on the 16-bit display comes back with its low bits rounded.
+    EXPECT_GT(shot->GetPixel(15, 15) >> 16 & 255, 200u) << source;
+    EXPECT_EQ(shot->GetPixel(15, 15) & 0xFFFF, 0u) << source;
+    EXPECT_EQ(shot->GetPixel(35, 35) & 0xFFFFFF, 0u) << source;
+  }
 }
 
 TEST(InputPrograms, InkeyAndTheMouseFrameByFrame) {

@@ -1,6 +1,9 @@
 // A 3D program run headless: a made box where the camera commands put it, on the grabbed frame.
 #include <gtest/gtest.h>
 
+#include <sstream>
+#include <string>
+
 #include "tests/support/program_run.h"
 
 namespace {
@@ -20,6 +23,36 @@ TEST(Scene3dPrograms, AMadeBoxShowsWhereTheCameraLooks) {
     EXPECT_EQ(r.Pixel(x, y), backdrop) << x << "," << y;
   EXPECT_NE(r.Pixel(320, 240), backdrop);
   EXPECT_EQ(r.transcript, "-300\n0\n");
+}
+
+// After turns, pitches and rolls the camera's angles read back in 0..360, and the angle
+// commands take them again: the camera looks as it did (the cube lands on the same point).
+TEST(Scene3dPrograms, TurnedCameraAnglesAreTakenBackByTheAngleCommands) {
+  const char* kTurns[] = {
+      "turn camera left 10\npitch camera up 20\nroll camera left 30",
+      "turn camera right 10\npitch camera down 20\nroll camera right 30",
+      "pitch camera up 100\nturn camera left 50\nroll camera left 5",
+  };
+  const std::string read = "print camera angle x();\" \";camera angle y();\" \";camera angle z();\" \";"
+                           "object screen x(1);\" \";object screen y(1)\n";
+  for (const char* turns : kTurns) {
+    const RunOutcome r = RunVkaSource(
+        "sync on\nautocam off\nmake object cube 1,10\nposition object 1,20,30,200\n" + std::string(turns) +
+            "\nx# = camera angle x()\ny# = camera angle y()\nz# = camera angle z()\nsync\n" + read +
+            "xrotate camera x#\nyrotate camera y#\nzrotate camera z#\nsync\n" + read + "sync\n",
+        60);
+    ASSERT_EQ(r.status, 0) << turns << "\n" << r.err;
+    std::istringstream printed(r.transcript);
+    std::string turned, restored;
+    ASSERT_TRUE(std::getline(printed, turned) && std::getline(printed, restored)) << turns << "\n" << r.transcript;
+    EXPECT_EQ(restored, turned) << turns;
+    std::istringstream angles(turned);
+    for (int k = 0; k < 3; ++k) {
+      float a = -1;
+      ASSERT_TRUE(angles >> a) << turned;
+      EXPECT_TRUE(a >= 0.0f && a <= 360.0f) << turns << ": " << turned;
+    }
+  }
 }
 
 }  // namespace

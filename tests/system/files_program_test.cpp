@@ -1,6 +1,7 @@
 // The file, folder and stream commands as programs use them.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -126,8 +127,14 @@ TEST(FilesProgram, FailuresNameTheFileAndTheCause) {
   dir.Write("\xD0\xB0\xD0\xB1.txt", "a");  // аб.txt and вг.txt, both listed to a program as "??.txt"
   dir.Write("\xD0\xB2\xD0\xB3.txt", "b");
   dir.Write("a.dat", "a");
+  // The home folder is one of the test's own, kept by the refusal.
+  fs::create_directory(dir.File("home"));
+  dir.Write("home/keep.txt", "k");
+  const char* home = std::getenv("HOME");
+  const std::string oldHome = home ? home : "";
+  setenv("HOME", dir.File("home").c_str(), 1);
   const struct {
-    const char* lines;
+    std::string lines;
     const char* says;
   } cases[] = {
       {"open to read 1, \"nope.dat\"", "File not found. nope.dat: not found"},
@@ -144,12 +151,17 @@ TEST(FilesProgram, FailuresNameTheFileAndTheCause) {
       {"copy file \"a.dat\", \"nodir\\b.dat\"", "Cannot copy the file. nodir\\b.dat: its folder does not exist"},
       {"open to write 1, \"w.dat\"\nread byte 1, b", "w.dat: open for writing"},
       {"execute file \"a.dat\\prog\", \"\", \"\"", "Cannot run the program. a.dat\\prog: not found"},
+      {"delete directory \"nodir\"", "Cannot delete the folder. nodir: not found"},
+      {"delete directory \"" + dir.File("home") + "\"", "home: the root and home folders are never deleted"},
   };
   for (const auto& c : cases) {
     fs::remove(dir.File("w.dat"));
     RunOutcome r = RunVkaSource("cd \"" + dir.path() + "\"\n" + c.lines + "\nend\n", 20);
     EXPECT_NE(r.err.find(c.says), std::string::npos) << c.lines << " gave: " << r.err;
   }
+  if (home) setenv("HOME", oldHome.c_str(), 1);
+  else unsetenv("HOME");
+  EXPECT_EQ(dir.Read("home/keep.txt"), "k");
   EXPECT_EQ(dir.Read("\xD0\xB0\xD0\xB1.txt"), "a");
   EXPECT_EQ(dir.Read("\xD0\xB2\xD0\xB3.txt"), "b");
 }
