@@ -17,6 +17,7 @@ uint8_t g_errorKind = 0;
 int64_t g_errorWord = -1;
 int64_t g_queuedOpWord = -1;
 std::string g_lastEngineError;
+std::pair<std::string, std::string> g_lastEngineErrorOnDisk;
 
 namespace {
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "core/error_codes.h"
 
@@ -74,3 +75,6 @@ void DumpProgramStateToClipboard(const intptr_t* commandWord);
 void WriteDebugListing(const char* source, uint32_t length);
 // Last display-engine error text (empty when none); set by the display.
 extern std::string g_lastEngineError;
+// A detail that names files the code page cannot spell, as the program spells it and as it is
+// on disk (UTF-8): while g_lastEngineError is the first, stderr says the second in its place.
+extern std::pair<std::string, std::string> g_lastEngineErrorOnDisk;

@@ -59,6 +59,7 @@ void ResetCoreState() {
   g_errorKind = 0;
   g_errorWord = g_queuedOpWord = -1;
   g_lastEngineError.clear();
+  g_lastEngineErrorOnDisk = {};
 }
 
 void StartCoreRun() {

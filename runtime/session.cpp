@@ -53,9 +53,12 @@ void ReportPendingError(bool toolMode) {
   // message is text of the code page (names as the program spelled them), the terminal's UTF-8.
   const bool shown = ShowMessageBox(message, "Error In Program", true);
   // A run from source names the line first, as the compiler's messages do.
-  if (toolMode || !shown)
-    std::fprintf(stderr, "%sError In Program: %s\n", ErrorSourcePrefix().c_str(),
-                 CodePageToUtf8(TextCodePage(), message).c_str());
+  // Names the code page cannot spell are said as they are on disk.
+  std::string said = CodePageToUtf8(TextCodePage(), message);
+  const auto& [detail, onDisk] = g_lastEngineErrorOnDisk;
+  if (!detail.empty() && detail == g_lastEngineError && message.ends_with(detail))
+    said = CodePageToUtf8(TextCodePage(), message.substr(0, message.size() - detail.size())) + onDisk;
+  if (toolMode || !shown) std::fprintf(stderr, "%sError In Program: %s\n", ErrorSourcePrefix().c_str(), said.c_str());
 }
 
 // Load, start, run and stop of the program in the session's window.

@@ -5,6 +5,7 @@
 
 #include "core/arrays.h"
 #include "core/error_codes.h"
+#include "core/errors.h"
 #include "core/handler.h"
 #include "core/language.h"
 #include "system/commands.h"
@@ -17,16 +18,20 @@ namespace {
 // that could not be made or written is a write lost (so is any failure to open one for
 // writing: writes).
 void Report(int32_t error, bool writes = false) {
-  std::string detail;
+  std::string detail, onDisk;
   detail.swap(g_fileStreams.failure);
+  onDisk.swap(g_fileStreams.failureOnDisk);
   if (!error) return;
   // The cause follows the name's last ": " (a name may hold one, a cause does not).
   const size_t split = detail.rfind(": ");
   const bool lost = writes || error == kErrStreamWriteFailed || error == kErrStreamNotCreated;
   if (detail.empty()) RunWarning(uint32_t(error));
   else if (lost && split != std::string::npos)
-    WriteLostWarning(uint32_t(error), detail.substr(0, split), detail.substr(split + 2));
+    WriteLostWarning(uint32_t(error), detail.substr(0, split), detail.substr(split + 2),
+                     onDisk.empty() ? "" : "write " + onDisk.substr(0, onDisk.rfind(": ")));
   else FileWarning(uint32_t(error), detail);
+  // Names the code page cannot spell are said on stderr as they are on disk.
+  if (!onDisk.empty()) g_lastEngineErrorOnDisk = {detail.substr(0, 255), onDisk};
 }
 
 // The open stream of the first operand, or nullptr after the warning.

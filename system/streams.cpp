@@ -178,6 +178,7 @@ void ResetStreams() {
     s.name.clear();
   }
   g_fileStreams.failure.clear();
+  g_fileStreams.failureOnDisk.clear();
   g_fileStreams.lostAtClose = lost;
 }
 
@@ -323,12 +324,17 @@ int32_t StreamPackFolder(StreamSlot& s, const std::string& name) {
   // the text code page cannot spell: they would come back under another name ('?' for a
   // letter), two of them as one; the block is written without them, and they are reported.
   const std::string top = FsResolve(folder);
-  std::string unspelled;
+  std::string unspelled, onDisk;  // as the program spells them, and as they are on disk
+  auto leaveOut = [&](std::string host) {
+    std::string shown = FsToProgramName(host);
+    std::replace(shown.begin(), shown.end(), '/', '\\');
+    std::replace(host.begin(), host.end(), '/', '\\');
+    unspelled += (unspelled.empty() ? "" : ", ") + shown;
+    onDisk += (onDisk.empty() ? "" : ", ") + host;
+  };
   std::erase_if(files, [&](const std::string& f) {
     if (!FsProgramCanSpell(f)) {
-      std::string shown = FsToProgramName(f);
-      std::replace(shown.begin(), shown.end(), '/', '\\');
-      unspelled += (unspelled.empty() ? "" : ", ") + shown;
+      leaveOut(f);
       return true;
     }
     struct stat st;
@@ -336,7 +342,7 @@ int32_t StreamPackFolder(StreamSlot& s, const std::string& name) {
   });
   std::erase_if(packed, [&](const auto& p) {
     if (FsProgramCanSpell(p.first)) return false;
-    unspelled += (unspelled.empty() ? "" : ", ") + FsToProgramName(p.first);
+    leaveOut(p.first);
     return true;
   });
   if (int32_t e = WriteU32(s, uint32_t(files.size() + packed.size()))) return e;
@@ -365,7 +371,9 @@ int32_t StreamPackFolder(StreamSlot& s, const std::string& name) {
     if (e) return e;
   }
   if (unspelled.empty()) return 0;
-  return Refuse(kErrStreamWriteFailed, unspelled, "left out: the text code page cannot spell the name");
+  const std::string why = "left out: the text code page cannot spell the name";
+  g_fileStreams.failureOnDisk = onDisk + ": " + why;
+  return Refuse(kErrStreamWriteFailed, unspelled, why);
 }
 
 int32_t StreamUnpackFolder(StreamSlot& s, const std::string& name) {

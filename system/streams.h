@@ -18,6 +18,8 @@ struct StreamTable {
   StreamSlot slots[kStreamCount + 1];  // 1..32
   // The file and the cause of the latest failed operation ("name: cause"), for its message.
   std::string failure;
+  // The failure's files as they are on disk (UTF-8), where the code page cannot spell them.
+  std::string failureOnDisk;
   // Set by ResetStreams when a file left open for writing could not be written whole.
   bool lostAtClose = false;
 };
