@@ -63,7 +63,7 @@ std::string LoadFailure(const std::string& name) {
     }
     case kSoundErrFileFormat: return "not a supported format";
     case kSoundErrFileBad: return "damaged or empty";
-    case kSoundErrMemory: return "too large";
+    case kSoundErrMemory: return SoundErrorWasSizeLimit() ? "too large" : "not enough memory to load it";
     case kSoundErrInvalidParam: return "holds no whole sample";
     default: return "sound is not available";
   }

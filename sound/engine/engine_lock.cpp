@@ -63,6 +63,14 @@ void ApiClearError() { g_sound.lastError.store(kSoundOk); }
 
 void SetSoundError(int32_t code) { g_sound.lastError.store(code); }
 
+namespace {
+std::atomic<bool> g_sizeLimit{false};
+}  // namespace
+
+void NoteSizeLimit() { g_sizeLimit.store(true); }
+void ClearSizeLimitNote() { g_sizeLimit.store(false); }
+bool SoundErrorWasSizeLimit() { return g_sizeLimit.load(); }
+
 uint64_t SoundClockMicros() {
   auto d = std::chrono::steady_clock::now() - g_epoch;
   return uint64_t(std::chrono::duration_cast<std::chrono::microseconds>(d).count());

@@ -242,6 +242,9 @@ bool MixerBusy();
 void ApiEnter();           // clears the last error on the owner thread
 void ApiClearError();      // clears it whatever the thread
 void SetSoundError(int32_t code);
+// The load's memory error is the size limit (SoundErrorWasSizeLimit); ClearSizeLimitNote clears it.
+void NoteSizeLimit();
+void ClearSizeLimitNote();
 bool IsOwnerThread();
 
 // ---- helpers shared by the engine files ----

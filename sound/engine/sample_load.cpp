@@ -79,6 +79,7 @@ SoundSample* LoadRaw(int32_t index, Source& src, const char* name, uint32_t mode
   }
   int64_t frames = size / ((mode & kSound16Bits) ? 2 : 1) / ((mode & kSoundStereo) ? 2 : 1);
   if (frames < 1 || frames > INT32_MAX) {
+    if (frames >= 1) NoteSizeLimit();
     SetSoundError(frames < 1 ? kSoundErrFileBad : kSoundErrMemory);
     return nullptr;
   }
@@ -102,6 +103,7 @@ SoundSample* LoadRaw(int32_t index, Source& src, const char* name, uint32_t mode
 
 SoundSample* SoundSampleLoad(int32_t index, const void* source, uint32_t mode, int32_t length) {
   ApiEnter();
+  ClearSizeLimitNote();
   EngineLock lock;
   if (!source || ((mode & kSoundMemory) && length < 1)) {
     SetSoundError(kSoundErrInvalidParam);

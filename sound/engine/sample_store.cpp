@@ -17,6 +17,7 @@ bool SoftAlloc(SoundSample* s) {
   s->hasSavedPad = false;
   uint64_t bytes = uint64_t(s->length) * SampleFrameBytes(s);
   if (bytes > kMaxSampleBytes) {
+    NoteSizeLimit();
     SetSoundError(kSoundErrMemory);
     return false;
   }

@@ -105,6 +105,9 @@ int32_t SoundGetMaxChannels();
 int32_t SoundGetNumHardwareChannels();
 int32_t SoundGetMaxSamples();
 int32_t SoundGetError();
+// Whether the last kSoundErrMemory of a load was a sample past the size limit, not memory that
+// ran out (a load clears it as it starts).
+bool SoundErrorWasSizeLimit();
 int32_t SoundGetBufferSetting();  // the buffer length setting: milliseconds doubled, -1 unset
 
 // ---- reverb values (kept by the software outputs) ----

@@ -14,6 +14,7 @@
 #include "core/interp.h"
 #include "display/imagefiles/image_files.h"
 #include "platform/fs.h"
+#include "tests/support/process.h"
 #include "tests/support/program_run.h"
 #include "tests/support/temp_dir.h"
 
@@ -105,6 +106,37 @@ TEST(LoadMemory, ALoadThatRunsOutOfMemoryGivesItsOwnErrorNamingTheFile) {
     EXPECT_EQ(g_lastEngineError, c.file + ": not enough memory to load it");
   }
   EXPECT_FALSE(FsFileExists(dir.File("out.x")));
+}
+
+// A sound that memory cannot hold says so, not "too large", through the real executable under
+// shrinking address space limits. (A sanitizer's runtime reserves more address space than any
+// limit leaves.)
+TEST(LoadMemory, ASoundThatMemoryCannotHoldIsNotTooLarge) {
+  if (!VK_OWN_NEW) GTEST_SKIP();
+  TempDir dir;
+  auto wav = [](uint32_t claimed, size_t held) {
+    std::string h = "RIFF";
+    auto u32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) h += char(v >> (8 * i)); };
+    auto u16 = [&](uint16_t v) { h += char(v), h += char(v >> 8); };
+    u32(36 + claimed), h += "WAVEfmt ", u32(16), u16(1), u16(2), u32(44100), u32(44100 * 4), u16(4), u16(16);
+    h += "data", u32(claimed);
+    return h + std::string(held, '\0');
+  };
+  dir.Write("big.wav", wav(40u << 20, 40u << 20));
+  dir.Write("big.vka", "load sound \"big.wav\", 1\nprint sound exist(1)\n");
+  auto run = [&](const char* program, int limit) {
+    const std::string ulimit = "ulimit -v " + std::to_string(limit) + "; ";
+    return RunProcess("/bin/sh", {"-c", ulimit + "exec \"$0\" run " + program + " --clock virtual --frames 3", VellumarkExe()},
+                      dir.path());
+  };
+  bool ranOut = false;
+  for (int limit = 400000; limit >= 60000 && !ranOut; limit -= 20000) {
+    const ProcessResult r = run("big.vka", limit);
+    if (r.err.find("Cannot load or record the sound") == std::string::npos) continue;
+    EXPECT_NE(r.err.find("big.wav: not enough memory to load it"), std::string::npos) << limit << ": " << r.err;
+    ranOut = true;
+  }
+  EXPECT_TRUE(ranOut) << "no limit made the load run out of memory";
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 
+#include "sound/engine/engine_state.h"
 #include "sound/engine/files/sound_loaders.h"
 
 namespace {
@@ -165,6 +166,7 @@ bool DecodeMpegFileToPcm(SoundFile* file, uint32_t mode, SoundFilePcm* out) {
   SoundFileSeek(file, (int32_t)src.data_offset, 0);
   uint32_t total = dec->exact_length ? (uint32_t)dec->exact_length : MpegCountFrames(file, src.frame_output, nullptr);
   if (total == 0 || total > kMaxSampleBytes) {
+    if (total) NoteSizeLimit();
     FreeSampleMpegDecoder(&src);
     SoundFilesSetError(total ? 12 : 10);
     return false;

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "sound/engine/engine_state.h"
 #include "sound/engine/files/sound_loaders.h"
 
 namespace {
@@ -54,6 +55,7 @@ bool DecodeWavFileToPcm(SoundFile* file, uint32_t mode, SoundFilePcm* out) {
   SoundLoopPoints loop;
   if (!OpenWavFormat(file, &src, &loop, nullptr)) return false;
   if (src.converted_length > kMaxSampleBytes) {
+    NoteSizeLimit();
     CloseSampleAcm(&src);
     SoundFilesSetError(12);
     return false;
