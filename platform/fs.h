@@ -163,7 +163,8 @@ bool FsMakeFolder(const std::string& name);
 // Makes a folder and every missing folder above it; true when it exists afterwards (false with
 // errno set otherwise).
 bool FsMakeFolders(const std::string& name);
-// The real root folder and the user's home folder, which no command may delete.
+// The real root folder, the user's home folder and every folder that holds it, which no command
+// may delete.
 bool FsIsProtectedFolder(const std::string& name);
 // Deletes everything inside the folder; links are removed, never followed. The folder itself
 // is removed too when removeTop is set, unless it is a drive's root. False when the folder

@@ -300,10 +300,13 @@ bool FsIsProtectedFolder(const std::string& name) {
   std::string real = RealPath(FsResolve(name));
   if (real.empty()) return false;
   if (real == "/") return true;
+  // The home folder itself, or a folder that holds it.
+  auto holds = [&](const std::string& home) {
+    const std::string h = home.empty() ? "" : RealPath(home);
+    return !h.empty() && (h == real || h.starts_with(real + "/"));
+  };
   const char* home = std::getenv("HOME");
-  if (home && *home && RealPath(home) == real) return true;
-  if (const std::string own = PlaceUserDatabaseHome(); !own.empty() && RealPath(own) == real) return true;
-  return false;
+  return (home && *home && holds(home)) || holds(PlaceUserDatabaseHome());
 }
 
 bool FsDeleteTree(const std::string& name, bool removeTop) {

@@ -204,7 +204,7 @@ void CmdDeleteDirectory() {
   const std::string name = OpString(0);
   SkipOperands(Operands);
   if (!name.empty() && FsIsProtectedFolder(name))
-    return FileWarning(kErrFolderNotDeleted, name, "the root and home folders are never deleted");
+    return FileWarning(kErrFolderNotDeleted, name, "the root folder, the home folder and the folders that hold it are never deleted");
   if (DeleteDirectoryCommand(name)) return;
   const int error = errno;
   FileWarning(kErrFolderNotDeleted, name, PathExists(name) ? FileErrorCause(error) : "not found");

@@ -128,11 +128,11 @@ TEST(FilesProgram, FailuresNameTheFileAndTheCause) {
   dir.Write("\xD0\xB2\xD0\xB3.txt", "b");
   dir.Write("a.dat", "a");
   // The home folder is one of the test's own, kept by the refusal.
-  fs::create_directory(dir.File("home"));
-  dir.Write("home/keep.txt", "k");
+  fs::create_directories(dir.File("p/home"));
+  dir.Write("p/home/keep.txt", "k");
   const char* home = std::getenv("HOME");
   const std::string oldHome = home ? home : "";
-  setenv("HOME", dir.File("home").c_str(), 1);
+  setenv("HOME", dir.File("p/home").c_str(), 1);
   const struct {
     std::string lines;
     const char* says;
@@ -152,7 +152,8 @@ TEST(FilesProgram, FailuresNameTheFileAndTheCause) {
       {"open to write 1, \"w.dat\"\nread byte 1, b", "w.dat: open for writing"},
       {"execute file \"a.dat\\prog\", \"\", \"\"", "Cannot run the program. a.dat\\prog: not found"},
       {"delete directory \"nodir\"", "Cannot delete the folder. nodir: not found"},
-      {"delete directory \"" + dir.File("home") + "\"", "home: the root and home folders are never deleted"},
+      {"delete directory \"" + dir.File("p/home") + "\"", "home: the root folder, the home folder and the folders that hold it are never deleted"},
+      {"delete directory \"" + dir.File("p") + "\"", "p: the root folder, the home folder and the folders that hold it are never deleted"},
   };
   for (const auto& c : cases) {
     fs::remove(dir.File("w.dat"));
@@ -161,7 +162,7 @@ TEST(FilesProgram, FailuresNameTheFileAndTheCause) {
   }
   if (home) setenv("HOME", oldHome.c_str(), 1);
   else unsetenv("HOME");
-  EXPECT_EQ(dir.Read("home/keep.txt"), "k");
+  EXPECT_EQ(dir.Read("p/home/keep.txt"), "k");
   EXPECT_EQ(dir.Read("\xD0\xB0\xD0\xB1.txt"), "a");
   EXPECT_EQ(dir.Read("\xD0\xB2\xD0\xB3.txt"), "b");
 }
