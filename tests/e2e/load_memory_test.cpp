@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <filesystem>
 #include <new>
 #include <string>
 
@@ -108,10 +109,10 @@ TEST(LoadMemory, ALoadThatRunsOutOfMemoryGivesItsOwnErrorNamingTheFile) {
   EXPECT_FALSE(FsFileExists(dir.File("out.x")));
 }
 
-// A sound that memory cannot hold says so, not "too large", through the real executable under
+// A sound or a tune that memory cannot hold says so (a sound: not "too large"), through the real executable under
 // shrinking address space limits. (A sanitizer's runtime reserves more address space than any
 // limit leaves.)
-TEST(LoadMemory, ASoundThatMemoryCannotHoldIsNotTooLarge) {
+TEST(LoadMemory, ASoundOrATuneThatMemoryCannotHoldIsSaidSo) {
   if (!VK_OWN_NEW) GTEST_SKIP();
   TempDir dir;
   auto wav = [](uint32_t claimed, size_t held) {
@@ -137,6 +138,14 @@ TEST(LoadMemory, ASoundThatMemoryCannotHoldIsNotTooLarge) {
     ranOut = true;
   }
   EXPECT_TRUE(ranOut) << "no limit made the load run out of memory";
+  // A tune's synthesiser short of memory refuses the load, or loads it: it never ends the process.
+  std::filesystem::copy_file(std::string(VK_SOURCE_DIR) + "/examples/tune.mid", dir.File("tune.mid"));
+  dir.Write("tune.vka", "load music \"tune.mid\", 1\nprint music exist(1)\n");
+  for (int limit = 200000; limit >= 60000; limit -= 20000) {
+    const ProcessResult r = run("tune.vka", limit);
+    EXPECT_TRUE(r.status == 0 || r.status == 1) << limit << ": " << r.status << " " << r.err;
+    EXPECT_EQ(r.err.find("terminate called"), std::string::npos) << limit << ": " << r.err;
+  }
 }
 
 }  // namespace
