@@ -17,6 +17,7 @@
 #include "core/errors.h"
 #include "core/pack.h"
 #include "core/run_state.h"
+#include "platform/host_files.h"
 #include "platform/present.h"
 #include "platform/process.h"
 
@@ -25,7 +26,7 @@ FolderSearch g_folderSearch;
 namespace {
 
 std::set<std::string> g_writesLost;  // the writes a built game lost, said once each
-// The packed files the program deleted: the host path and the program's name. The packed copy
+// The packed files the program deleted: the folder it was in and the program's name. The packed copy
 // is found again at the next start unless the program leaves a file of that name on disk.
 std::vector<std::pair<std::string, std::string>> g_packDeletes;
 
@@ -78,9 +79,12 @@ void WriteLostWarning(uint32_t code, const std::string& name, const std::string&
 }
 
 bool WritesLost() {
-  struct stat st;
-  for (const auto& [path, name] : g_packDeletes)
-    if (lstat(path.c_str(), &st) != 0) SayLost("delete " + name, "it is packed in the game, which has it again at its next start");
+  const std::string here = FsCurrentFolder();
+  for (const auto& [folder, name] : g_packDeletes) {
+    const bool back = !FsEnterHostFolder(folder) || !FsPathExists(name);
+    if (back) SayLost("delete " + name, "it is packed in the game, which has it again at its next start");
+  }
+  if (!g_packDeletes.empty()) FsEnterHostFolder(here);
   g_packDeletes.clear();
   return !g_writesLost.empty();
 }
@@ -112,11 +116,9 @@ bool DeleteFileIfExists(const std::string& name) {
   if (!FileExists(name)) return false;
   if (FsPathExists(name) && !FsDeleteFile(name)) return false;
   // A packed file of that name is gone for the rest of the run too.
-  if (g_packReader && g_packReader->DeleteEntry(name)) {
-    std::string path = FsResolveForWrite(name);
-    if (path.empty() || path[0] != '/') path = FsCurrentFolder() + "/" + path;
-    g_packDeletes.emplace_back(path, name);
-  }
+  // Noted with the folder it was deleted in: the name is looked for there at the end, as the
+  // program spells it (folders made since, of another case, count).
+  if (g_packReader && g_packReader->DeleteEntry(name)) g_packDeletes.emplace_back(FsCurrentFolder(), name);
   return true;
 }
 

@@ -109,6 +109,7 @@ TEST(GameWrites, WritesOverPackedFilesAreKeptAndFoundFirst) {
   // A packed file the program deletes is not found afterwards in that run.
   program += "delete file \"d.txt\"\nopen to write 3, \"seen.txt\"\nwrite string 3, str$(file exist(\"d.txt\"))\n"
              "write string 3, str$(file size(\"m.txt\"))\nclose file 3\nmake file \"d.txt\"\n";
+
   dir.Write("src/prog.vka", program);
   ASSERT_EQ(RunProcess(VellumarkExe(), {"build", dir.File("src/prog.vka"), "--media", "-o", dir.File("play/game")}).status,
             0);
@@ -140,6 +141,18 @@ TEST(GameWrites, WritesOverPackedFilesAreKeptAndFoundFirst) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(dir.Read("play/best.txt"), score);
   }
+
+  // A packed file deleted, then written again under a folder made since in another case: kept,
+  // so nothing is said.
+  std::filesystem::create_directories(dir.File("src/pk2"));
+  dir.Write("src/pk2/q.txt", "packed\r\n");
+  dir.Write("src/prog.vka", "delete file \"PK2/q.txt\"\nmake directory \"pk2\"\nopen to write 3, \"PK2/q.txt\"\n"
+                            "write string 3, \"mine\"\nclose file 3\n");
+  ASSERT_EQ(RunProcess(VellumarkExe(), {"build", dir.File("src/prog.vka"), "--media", "-o", dir.File("play/game")}).status,
+            0);
+  r = RunGame(dir);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(dir.Read("play/pk2/q.txt"), "mine\r\n");
 
   // A packed file deleted and not written again is found again at the next start: that is said.
   dir.Write("src/prog.vka", "delete file \"best.txt\"\n");
