@@ -195,6 +195,9 @@ TEST(GameWrites, AWriteLostInAFolderThatCannotBeWrittenIsSaidOnce) {
   dir.Write("play/dir.blk", std::string("\1\0\0\0\6\0\0\0a.txt\0\1\0\0\0a", 19));
   ASSERT_EQ(RunProcess(VellumarkExe(), {"build", dir.File("play/prog.vka"), "-o", dir.File("play/game")}).status, 0);
   OpenToOthers(dir.File("play"));
+  // Made under any umask: the other user runs the game and reads its files.
+  chmod(dir.File("play/game").c_str(), 0755);
+  for (const char* file : {"play/kept.txt", "play/blk.dat", "play/dir.blk"}) chmod(dir.File(file).c_str(), 0644);
   chmod(dir.File("play").c_str(), 0555);
   chmod(dir.File("play/open").c_str(), 0777);
   const ProcessResult r = RunAsAnotherUser(dir.File("play/game"), {}, dir.File("play"));
@@ -215,7 +218,7 @@ TEST(GameWrites, AWriteLostInAFolderThatCannotBeWrittenIsSaidOnce) {
   const std::string state = dir.File("state");
   std::filesystem::create_directory(state);
   ASSERT_EQ(chown(state.c_str(), getuid() == 0 ? kNobody : getuid(), getuid() == 0 ? kNobody : getgid()), 0);
-  const ProcessResult unread = RunAsAnotherUser(VellumarkExe(), {"run", "prog.vka", "--headless", "--input", "/dev/stdin"},
+  const ProcessResult unread = RunAsAnotherUser(VellumarkExeForAnyUser(), {"run", "prog.vka", "--headless", "--input", "/dev/stdin"},
                                                 dir.File("play"), "5 key A down\n", state);
   EXPECT_EQ(unread.status, 2);
   EXPECT_NE(unread.err.find("vellumark: prog.vka: cannot be read: permission denied\n"), std::string::npos) << unread.err;
