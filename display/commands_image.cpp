@@ -94,7 +94,7 @@ void CmdSaveImage() {
     if (!r) {
       RunError(kErrImageMissing);
     } else if (FsFileExists(OpString(0))) {  // a name only the pack holds is the program's to write
-      RunError(kErrFileExists);
+      RunFileError(kErrFileExists, OpString(0), "already exists");
     } else {
       QueueSaveImage(r, OpString(0));
     }

@@ -226,12 +226,16 @@ void RunDrawQueue() {
   if (g_drawOpPool.UsedHead() == kNoRecord) return;
   PrepareBackBuffer2D();
   g_display.backBufferChanged = 1;
+  const int32_t errorBefore = g_errorCode;
   for (uint32_t r = g_drawOpPool.UsedHead(); r != kNoRecord;) {
     DrawOp& op = g_drawOpPool[r];
     op.lifetime = int8_t(op.lifetime - 1);
-    // Errors of the operation name the line that queued it, not the refresh that runs it.
+    // Errors of the operation name the line that queued it, not the refresh that runs it. The
+    // program stops at the first: saves it queued after that line are not carried out, so the
+    // one the message names is the only file lost.
     g_queuedOpWord = op.word;
-    ExecuteDrawOp(op);
+    const bool save = op.code == kDrawSaveImage || op.code == kDrawSaveBitmap || op.code == kDrawGrabScreen;
+    if (!save || g_errorCode <= 0 || g_errorCode == errorBefore) ExecuteDrawOp(op);
     g_queuedOpWord = -1;
     DrawOp& after = g_drawOpPool[r];
     uint32_t next = after.next;

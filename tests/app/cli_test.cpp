@@ -352,6 +352,11 @@ TEST(CommandLine, ImageErrorsNameTheFileTheCauseAndTheQueuingLine) {
        ":2: Error In Program: Runtime Error : Cannot save the bitmap. cli_shot.tif: not a format that is written"},
       {"sync on\nprint 1\nsave bitmap \"" + missing + "\"\nprint 2\nsync\nprint 3\nsync\n",
        ":3: Error In Program: Runtime Error : Cannot save the bitmap. " + missing + ": its folder does not exist"},
+      // Two saves that fail in one refresh: the program stops at the first, which is named.
+      {"sync on\nget image 1,0,0,10,10\nsave image \"" + missing + "\",1\nsave bitmap \"" + missing + "2\"\nsync\n",
+       ":3: Error In Program: Runtime Error : Cannot save the bitmap. " + missing + ": its folder does not exist"},
+      {"sync on\nget image 1,0,0,10,10\nsave image \"" + bad + "\",1\n",
+       ":3: Error In Program: Runtime Error : File already exists. " + bad + ": already exists"},
   };
   for (const auto& [program, message] : kCases) {
     const std::string source = WriteTempFile("cli_image_error.vka", program);
