@@ -143,6 +143,20 @@ TEST_F(BuilderTest, AFailedBuildKeepsTheGameThereAndSaysWhy) {
       dir_.Write("proj/readme.txt", "data");
     }
   }
+  // A program image past the limit names the game it was for, not the builder's work file.
+  std::string big;
+  for (int k = 0; k < 30000; ++k) big += "a = a + 1\n";
+  dir_.Write("proj/game.vka", big);
+  std::filesystem::remove(dir_.File("out/mygame"));
+  ExeBuild b = Build(false);
+  std::string error;
+  EXPECT_EQ(RunWithFileSizeLimit(1 << 16, [&] {
+              return !IdeBuildExecutable(b, &error) && error.find("mygame: file too large") != std::string::npos &&
+                             error.find("_exefile") == std::string::npos
+                         ? 0
+                         : 1;
+            }),
+            0);
 }
 
 // A game named as one of its inputs, as its runtime, as a file its source includes (found as the
