@@ -722,8 +722,7 @@ std::string FsConfigFolder() {
   const std::string asked = !xdg && home.empty() ? TempRunRoot("/tmp")
                                                  : (xdg ? WithoutTrailingSlash(xdg) : home + "/.config") + "/vellumark";
   // Checked as a place of run folders is, once while it stays as it was made.
-  static std::string checkedAsked, checkedMade;
-  static bool said = false;
+  static std::string checkedAsked, checkedMade, saidFor;
   struct stat st;
   if (asked == checkedAsked && lstat(checkedMade.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid() &&
       (st.st_mode & 077) == 0)
@@ -734,8 +733,9 @@ std::string FsConfigFolder() {
     checkedAsked = asked;
     return checkedMade = made;
   }
-  if (!said) std::fprintf(stderr, "vellumark: no settings folder can be made: %s: %s\n", asked.c_str(), cause.c_str());
-  said = true;
+  // Said once for each folder asked for, however often it is asked.
+  if (saidFor != asked) std::fprintf(stderr, "vellumark: no settings folder can be made: %s: %s\n", asked.c_str(), cause.c_str());
+  saidFor = asked;
   return "";
 }
 
