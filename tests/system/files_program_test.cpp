@@ -152,6 +152,9 @@ TEST(FilesProgram, FailuresNameTheFileAndTheCause) {
       {"open to write 1, \"w.dat\"\nread byte 1, b", "w.dat: open for writing"},
       {"execute file \"a.dat\\prog\", \"\", \"\"", "Cannot run the program. a.dat\\prog: not found"},
       {"delete directory \"nodir\"", "Cannot delete the folder. nodir: not found"},
+      // An empty file there is there all the same: never written over.
+      {"make file \"empty.dat\"\nopen to write 1, \"empty.dat\"", "empty.dat: already exists"},
+      {"make file \"empty2.dat\"\nrename file \"a.dat\", \"empty2.dat\"", "empty2.dat: already exists"},
       {"delete directory \"" + dir.File("p/home") + "\"", "home: the root folder, the home folder and the folders that hold it are never deleted"},
       {"delete directory \"" + dir.File("p") + "\"", "p: the root folder, the home folder and the folders that hold it are never deleted"},
   };
