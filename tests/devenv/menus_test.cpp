@@ -206,7 +206,7 @@ TEST_F(MenusTest, EveryActionThatDropsTextAsksAboutEachChangedBufferItDrops) {
       {"Open Recent", [this] { OpenMenu(1), ChooseItem(11); }, kModeSaveBeforeRecent, true, false,
        [] { return g_ide.dialogMode == 0 && g_ide.editor.lines[0] == "print 3"; }},
       {"File > Close", [] { IdeMenuNew(); }, kModeSaveBeforeClose, true, false,
-       [] { return g_ide.fileName.empty() && g_ide.editor.lines[0].empty(); }},
+       [] { return g_ide.fileName.empty() && g_ide.editor.lines[0].empty() && !BrowserIsOpen(); }},
       {"New Project", [this] { OpenMenu(1), ChooseItem(1); }, kModeSaveBeforeNewProject, true, false,
        [] { return g_ide.dialogMode == kModeNewProject; }},
       {"example from the help", [] {
@@ -274,6 +274,11 @@ TEST_F(MenusTest, EveryActionThatDropsTextAsksAboutEachChangedBufferItDrops) {
         EXPECT_EQ(question, IdeText(IdeSection::Desc, kDescSaveFirst));
       }
       EXPECT_FALSE(QuitPosted());
+      // "No" to each question: the action goes on, the questions gone.
+      for (int k = 0; k < 2 && BrowserIsOpen() && g_ide.dialogMode == a.mode; ++k)
+        BrowserPerformAction(BrowserButtonAction(3));
+      // (Leaving asks "Leave the editor now?" once its buffers are answered for.)
+      EXPECT_TRUE(a.mode == kModeSaveBeforeQuit ? g_ide.dialogMode == kModeQuit : a.goesOn()) << "after no: " << g_ide.dialogMode;
     }
   }
 }

@@ -212,6 +212,22 @@ TEST(GameWrites, AWriteLostInAFolderThatCannotBeWrittenIsSaidOnce) {
   EXPECT_EQ(dir.Read("play/kept.txt"), "kept\r\n");
   EXPECT_EQ(dir.Read("play/byte.dat"), "b");
 
+  // A byte written into a file only the pack holds needs its disk copy first: where that cannot
+  // be made, the write is lost and said.
+  std::filesystem::create_directories(dir.File("src2"));
+  std::filesystem::create_directories(dir.File("play2"));
+  dir.Write("src2/pk.dat", "packed");
+  dir.Write("src2/prog.vka", "write byte to file \"pk.dat\", 0, 66\n");
+  ASSERT_EQ(RunProcess(VellumarkExe(), {"build", dir.File("src2/prog.vka"), "--media", "-o", dir.File("play2/game")}).status,
+            0);
+  OpenToOthers(dir.File("play2"));
+  chmod(dir.File("play2/game").c_str(), 0755);
+  chmod(dir.File("play2").c_str(), 0555);
+  const ProcessResult packed = RunAsAnotherUser(dir.File("play2/game"), {}, dir.File("play2"));
+  chmod(dir.File("play2").c_str(), 0755);
+  EXPECT_EQ(packed.status, 1) << packed.err;
+  EXPECT_NE(packed.err.find("vellumark: cannot write pk.dat: permission denied\n"), std::string::npos) << packed.err;
+
   // A source that cannot be read, its run's --input piped, is said with its cause, and the run
   // folder that holds the input read goes.
   chmod(dir.File("play/prog.vka").c_str(), 0);
