@@ -40,7 +40,9 @@ void SilenceLogs() {
 // many are kept as were ever open at once, up to the bound.
 constexpr size_t kMaxIdleSynths = 32;
 std::mutex g_idleLock;
-std::vector<MidiRenderer*> g_idle;
+// Never destroyed: the synthesisers stay for the process's life, reachable to its end (a static
+// list's destructor would run before the library's, or leave them unreachable).
+std::vector<MidiRenderer*>& g_idle = *new std::vector<MidiRenderer*>;
 
 MidiRenderer* TakeIdle(const std::string& font, int32_t rate) {
   std::lock_guard<std::mutex> hold(g_idleLock);
