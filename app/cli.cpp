@@ -182,17 +182,22 @@ void OptionFiles(const RunOptions& o, std::vector<CommandFile>* inputs, std::vec
     if (!file->empty()) outputs->push_back({option, *file, *file == "-" ? "/dev/stdout" : *file});
 }
 
+// Whether a settings file turns a key on, as the run's start takes it: "1", in a file no other
+// user can have planted.
+bool SettingTakenOn(const std::string& settings, const char* key) {
+  return IniGetString(settings, "SETTINGS", key, "0") == "1" && FsHostFileTrusted(FsResolve(settings));
+}
+
 // The debug log of a run: in debug mode (--debug, or DEBUGMODE in the program's settings) or with
 // TRACEMODE or RUNTIMETEST in the settings of the folder the run starts in, the start removes
 // "VK.LOG" there and the run writes the one beside the program (program, current: those folders,
 // ending in '/'). Both are outputs; a link there is replaced, never written through.
 void DebugLogFiles(const RunOptions& o, const std::string& program, const std::string& current,
                    std::vector<CommandFile>* outputs) {
-  const auto on = [](const std::string& settings, const char* key) {  // as the run's start takes them
-    return IniGetString(settings, "SETTINGS", key, "0") == "1" && FsHostFileTrusted(FsResolve(settings));
-  };
-  const bool debug = o.debug || on(SettingsFileIn(program), "DEBUGMODE");
-  if (!debug && !on(current + "SETUP.INI", "TRACEMODE") && !on(current + "SETUP.INI", "RUNTIMETEST")) return;
+  const bool debug = o.debug || SettingTakenOn(SettingsFileIn(program), "DEBUGMODE");
+  if (!debug && !SettingTakenOn(current + "SETUP.INI", "TRACEMODE") &&
+      !SettingTakenOn(current + "SETUP.INI", "RUNTIMETEST"))
+    return;
   std::vector<std::string> logs{current + "VK.LOG"};
   if (const std::string written = SideFileIn(program, "VK.LOG"); !FsSameHostFile(written, logs[0]))
     logs.push_back(written);
@@ -202,13 +207,25 @@ void DebugLogFiles(const RunOptions& o, const std::string& program, const std::s
   }
 }
 
-// --debug traces every command into the "VK.LOG" of the folder the run starts in (current, ending
-// in '/'): a folder where it cannot be made is a command line that cannot be carried out, as any
-// output's is.
-bool DebugLogWritable(const RunOptions& o, const std::string& current, std::string* error) {
-  if (!o.debug || access(current.c_str(), W_OK | X_OK) == 0) return true;
-  *error = "cannot write the debug log " + current + "VK.LOG: " + FileErrorCause(errno);
-  return false;
+// In debug mode every command is traced into the "VK.LOG" of the folder the run starts in
+// (current) and the errors into the one beside the program (program; both ending in '/'). A
+// folder where it cannot be made is a command line that cannot be carried out for --debug, as
+// any output's is; for DEBUGMODE in the program's settings it is said and the run goes on.
+bool DebugLogWritable(const RunOptions& o, const std::string& program, const std::string& current,
+                      std::string* error) {
+  if (!o.debug && !SettingTakenOn(SettingsFileIn(program), "DEBUGMODE")) return true;
+  for (const std::string& folder : {current, program}) {
+    if (access(folder.c_str(), W_OK | X_OK) == 0) continue;
+    const std::string log = folder + "VK.LOG", cause = FileErrorCause(errno);
+    if (o.debug) {
+      *error = "cannot write the debug log " + log + ": " + cause;
+      return false;
+    }
+    std::fprintf(stderr, "vellumark: DEBUGMODE=1: the debug log %s cannot be written (%s); the run goes on without it\n",
+                 log.c_str(), cause.c_str());
+    return true;
+  }
+  return true;
 }
 
 // The debug listing "VK.VKA" a compile writes beside its source (source: a host path) where the
@@ -290,7 +307,7 @@ bool RunFilesApart(const CommandFile& file, const RunOptions& o, std::string* er
   if (file.what == "source file") ListingFile(file.path, &outputs);
   OptionFiles(o, &inputs, &outputs);
   const std::string program = FsHostFolderOf(file.path) + "/";
-  if (!DebugLogWritable(o, current.empty() ? program : current, error)) return false;
+  if (!DebugLogWritable(o, program, current.empty() ? program : current, error)) return false;
   DebugLogFiles(o, program, current.empty() ? program : current, &outputs);
   return OutputsApart(inputs, outputs, error);
 }

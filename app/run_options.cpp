@@ -24,7 +24,8 @@ const char kRunOptionsHelp[] =
     "                     standard output)\n"
     "  --transcript FILE  write the text the program draws to FILE (- for standard output)\n"
     "  --input FILE       feed keys, characters and mouse events by frame number from FILE\n"
-    "  --debug            debug mode: VK.LOG beside the program records errors and commands\n"
+    "  --debug            debug mode: VK.LOG records errors (beside the program) and every\n"
+    "                     command (in the folder the run starts in; for run, the source's)\n"
     "  --standalone       run as a built game does: warnings do not stop the program\n"
     "  -- ARGS            the rest is the program's own command line\n";
 

@@ -6,6 +6,8 @@
 #include <mutex>
 #include <set>
 
+#include <sys/stat.h>
+
 #include "platform/codepage_tables.h"
 
 namespace {
@@ -35,15 +37,21 @@ std::string UnservedCharset(const std::string& value) {
   return n == 0 || n == 1 || CodePageOfCharset(n) != 1252 ? "" : "no character set";
 }
 
-int32_t CodePageOfCharsetSetting(const std::string& value, const std::string& file) {
+int32_t CodePageOfCharsetSetting(const std::string& value, const std::string& file, bool say) {
   const std::string unserved = UnservedCharset(value);
   if (unserved.empty()) return CodePageOfCharset(CharsetOfSetting(value));
-  // Once a process for a value, wherever it is read again (the compile and the start of a run).
+  if (!say) return 1252;
+  // Once a process for a value in a file, however the file is named when it is read again (the
+  // compile and the start of a run).
   static std::mutex lock;
   static std::set<std::string> said;
   const std::string text = Trimmed(value);
+  struct stat st;
+  const std::string where = stat(file.c_str(), &st) == 0
+                                ? std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino)
+                                : file;
   std::lock_guard<std::mutex> hold(lock);
-  if (!said.insert(text).second) return 1252;
+  if (!said.insert(where + "\n" + text).second) return 1252;
   const std::string what = unserved == "no character set" ? "names no character set"
                                                           : "is the " + unserved + " character set, which Vellumark does not serve";
   std::fprintf(stderr, "vellumark: %s: TEXTLANGUAGE-CHARSET=%s %s; Western (code page 1252) is used instead\n",

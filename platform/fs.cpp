@@ -425,27 +425,45 @@ namespace {
 
 // The file a save lands in: a symbolic link is followed to its target (the link stays);
 // "" (errno ELOOP) for a chain of links that never ends and for another user's link in a folder
-// others can write (PlaceEntryTrusted).
+// others can write (PlaceEntryTrusted), whether it stands for the file or for a folder on the way.
 std::string SaveTarget(const std::string& path) {
   t_othersLink = false;
   std::string target = path;
-  for (int hops = 0; hops < 40; ++hops) {
+  int hops = 0;
+  size_t from = 0;  // each part before this one is a folder of its own, no link
+  while (true) {
+    size_t end = target.find('/', from);
+    const size_t stop = end == std::string::npos ? target.size() : end;
+    const std::string part = target.substr(from, stop - from);
+    if (part.empty() || part == "." || part == "..") {
+      if (end == std::string::npos) return target;
+      from = end + 1;
+      continue;
+    }
+    const std::string upTo = target.substr(0, stop);
     struct stat st;
-    if (lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return target;
-    if (!PlaceEntryTrusted(st, target)) {
+    if (lstat(upTo.c_str(), &st) != 0) return target;  // the rest is yet to be made
+    if (!S_ISLNK(st.st_mode)) {
+      if (end == std::string::npos) return target;
+      from = end + 1;
+      continue;
+    }
+    if (!PlaceEntryTrusted(st, upTo)) {
       t_othersLink = true;
       errno = ELOOP;
       return "";
     }
+    if (++hops > 40) break;
     std::vector<char> buf(size_t(st.st_size > 0 ? st.st_size : 255) + 2);
-    ssize_t n = readlink(target.c_str(), buf.data(), buf.size() - 1);
+    ssize_t n = readlink(upTo.c_str(), buf.data(), buf.size() - 1);
     if (n <= 0) return "";
     std::string link(buf.data(), size_t(n));
     if (link[0] != '/') {
-      std::string folder = FsFolderOf(target);
+      std::string folder = FsFolderOf(upTo);
       link = (folder.empty() ? "" : folder == "/" ? "/" : folder + "/") + link;
     }
-    target = link;
+    target = link + target.substr(stop);
+    from = 0;
   }
   errno = ELOOP;
   return "";

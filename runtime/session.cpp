@@ -8,11 +8,14 @@
 #include "core/errors.h"
 #include "core/loader.h"
 #include "core/pack.h"
+#include "core/run_state.h"
 #include "display/display.h"
 #include "platform/clock.h"
+#include "platform/charset_setting.h"
 #include "platform/codepage.h"
 #include "platform/events.h"
 #include "platform/fs.h"
+#include "platform/ini.h"
 #include "platform/window.h"
 #include "runtime/run_loop.h"
 #include "runtime/startup.h"
@@ -93,7 +96,12 @@ int LoadAndRun(Session& s, const RunRequest& r, uint32_t fullScreen, uint32_t wi
   }
   // The program's names and texts are in the code page its image carries; an image that
   // carries none keeps the one the settings gave.
-  if (g_program.codePage) SetTextCodePage(g_program.codePage);
+  if (g_program.codePage) {
+    SetTextCodePage(g_program.codePage);
+  } else if (!g_runtime.options.environmentMode) {
+    const std::string settings = ProgramSettingsFile();
+    CodePageOfCharsetSetting(IniGetString(settings, "SETTINGS", "TEXTLANGUAGE-CHARSET", ""), settings);
+  }
   if (StartDisplayAndEngines(fullScreen, windowMode, &s.device)) {
     if (!r.toolMode) g_runtime.standalone = 1;
     RunProgram();

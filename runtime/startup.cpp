@@ -86,10 +86,11 @@ void ReadRuntimeSettings(uint32_t* fullScreen, uint32_t* windowMode) {
   g_runtime.externalEditor = !editor.empty() && FsFileExists(program + editor) ? program + editor : "";
   g_runtime.debugMode = g_runtime.traceMode = g_runtime.runtimeTest = 0;
   // Typed and pasted text is read in the text character set's code page; a run in the
-  // environment keeps the environment's.
+  // environment keeps the environment's. A set not served is said once the image is loaded, only
+  // where the image carries no code page of its own.
   if (!g_runtime.options.environmentMode) {
     const std::string charset = IniGetString(settings, "SETTINGS", "TEXTLANGUAGE-CHARSET", "");
-    SetTextCodePage(CodePageOfCharsetSetting(charset, settings));
+    SetTextCodePage(CodePageOfCharsetSetting(charset, settings, false));
   }
   if (LogSettingOn(settings, "DEBUGMODE")) {
     FsDeleteHostFile(log);

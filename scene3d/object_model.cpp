@@ -67,17 +67,18 @@ int32_t LoadObject(uint32_t object, const std::string& fileName, std::string* wh
   }
   const size_t dot = lower.empty() ? 0 : ScanBack(lower, lower.size() - 1, ".");
   const std::string extension = dot ? lower.substr(dot + 1) : std::string();
+  // A folder, device or FIFO of that name is there but holds no model, whatever its name says:
+  // said as a sound load says it.
+  if (!FsFileExists(fileName) && FsPathExists(fileName)) {
+    if (why) *why = "not a regular file";
+    return 0;
+  }
   if (extension != "x" && extension != "3ds") {
     if (why) *why = "only .x and .3ds files are loaded";
     return -1;
   }
   std::string path = fileName;
   MapThroughPack(path, "dat");
-  // A folder, device or FIFO of that name is there but holds no model: said as a sound load says it.
-  if (!FsFileExists(path) && FsPathExists(path)) {
-    if (why) *why = "not a regular file";
-    return 0;
-  }
   if (extension == "x") {
     if (!FsFileExists(path)) {
       if (why) *why = "not found";

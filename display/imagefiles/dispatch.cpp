@@ -62,7 +62,10 @@ SurfacePtr LoadImageByExtension(const std::string& path, int32_t depth, std::str
     if (why) *why = cause;
     return nullptr;
   };
-  if (std::none_of(std::begin(kReaders), std::end(kReaders), [&](const Reader& r) { return ext == r.ext; })) {
+  const bool known = std::any_of(std::begin(kReaders), std::end(kReaders), [&](const Reader& r) { return ext == r.ext; });
+  // A folder, device or FIFO holds no picture whatever its name says.
+  if (!known && !FsFileExists(path) && FsPathExists(path)) return fail("not a regular file");
+  if (!known) {
     // The longer spellings of the endings that are read.
     std::string tail = path.size() >= 5 ? path.substr(path.size() - 5) : "";
     for (char& c : tail) c = char(std::tolower(static_cast<unsigned char>(c)));

@@ -434,6 +434,13 @@ TEST(CommandFiles, DebugWhereTheLogCannotBeMadeIsRefused) {
   EXPECT_EQ(r.err.find(says), r.err.rfind(says)) << r.err;
   EXPECT_NE(r.err.find(says), std::string::npos) << r.err;
   EXPECT_FALSE(std::filesystem::exists(dir.File("out.txt")));
+  // DEBUGMODE in the program's settings there is said, and the run goes on without the log.
+  dir.Write("ro/SETUP.INI", "[SETTINGS]\r\nDEBUGMODE=1\r\n");
+  r = RunTool(RunArgs("ro/a.vka", {"--transcript", "out.txt"}), dir.path(), readOnly);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("vellumark: DEBUGMODE=1: the debug log " + ro +
+                           "/VK.LOG cannot be written (read-only file system); the run goes on without it\n"), std::string::npos) << r.err;
+  EXPECT_EQ(dir.Read("out.txt"), "1\n");
 }
 
 // A compile ends on a stop signal at once while it writes its output (its own handler, which
@@ -604,4 +611,12 @@ TEST(CommandFiles, ACharacterSetThatIsNotServedIsSaidOnce) {
       EXPECT_NE(r.err.find("Western (code page 1252) is used instead"), std::string::npos) << r.err;
     }
   }
+  // An image carries the code page it was compiled in: settings beside it that name no set are
+  // not said to change it.
+  dir.Write("SETUP.INI", "[SETTINGS]\r\nTEXTLANGUAGE-CHARSET=204\r\n");
+  ASSERT_EQ(RunProcess(dir.File("vellumark"), {"compile", "a.vka"}, dir.path()).status, 0);
+  dir.Write("SETUP.INI", "[SETTINGS]\r\nTEXTLANGUAGE-CHARSET=999\r\n");
+  const ProcessResult r = RunProcess(dir.File("vellumark"), {"exec", "a.img", "--headless", "--frames", "2"}, dir.path());
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err.find("TEXTLANGUAGE-CHARSET"), std::string::npos) << r.err;
 }

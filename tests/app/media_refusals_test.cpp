@@ -65,6 +65,9 @@ TEST(MediaRefusals, NoRegularFileATooLargePictureADamaged3dsAndNoOpenerAreSaidSo
       {"load object \"pipe.x\", 1", object + "pipe.x: not a regular file"},
       {"load object \"zero.x\", 1", object + "zero.x: not a regular file"},
       {"load object \"folder.3ds\", 1", object + "folder.3ds: not a regular file"},
+      // whatever the name's ending says
+      {"load image \"/dev/zero\", 1", image + "/dev/zero: not a regular file"},
+      {"load object \"/dev/zero\", 1", object + "/dev/zero: not a regular file"},
       {"load image \"huge.png\", 1", image + "huge.png: too large: a picture has at most 16384 pixels a side"},
       {"load object \"long.3ds\", 1", object + "long.3ds: damaged: chunk 0x4D4D at byte 0 claims more data than the file holds"},
       {"load object \"child.3ds\", 1",

@@ -1,5 +1,5 @@
 // In a folder other users can write (a group's, a sticky one), a link another user planted at an
-// output's name is never followed into this user's files; in a folder no one else can write it is
+// output's name or at a folder on its path is never followed into this user's files; in a folder no one else can write it is
 // written through, as a link of the user's own is. The debug log never follows a link, and a
 // settings file another user left in such a folder turns no debug log on.
 #include <gtest/gtest.h>
@@ -66,16 +66,19 @@ TEST(SharedFolder, AnotherUsersLinkAtAnOutputIsNeverFollowed) {
   };
   for (const FolderKind& kind : kFolders) {
     const std::string folder = MakeFolder(dir, kind);
+    // The link stands for the output itself, or for a folder on its path.
+    for (const bool viaFolder : {false, true})
     for (std::vector<std::string> args : kOutputs) {
-      const std::string row = std::string(kind.name) + " " + args[0] + " " + args[args.size() - 2];
+      const std::string row = std::string(kind.name) + " " + args[0] + " " + args[args.size() - 2] +
+                              (viaFolder ? " through a folder" : "");
       dir.Write("secret.txt", kSecret);
       chmod(secret.c_str(), 0600);
-      const std::string out = folder + "/out";
-      std::filesystem::remove(out);
-      PlantLink(secret, out);
+      const std::string link = folder + "/out", out = viaFolder ? link + "/secret.txt" : link;
+      std::filesystem::remove(link);
+      PlantLink(viaFolder ? dir.path() : secret, link);
       args.back() = out;
       const ProcessResult r = RunProcess(VellumarkExe(), args, dir.path());
-      EXPECT_TRUE(IsLink(out)) << row;
+      EXPECT_TRUE(IsLink(link)) << row;
       if (kind.shared) {
         EXPECT_EQ(r.status, 2) << row << r.err;
         EXPECT_NE(r.err.find("cannot write"), std::string::npos) << row << r.err;

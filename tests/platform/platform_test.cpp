@@ -18,6 +18,7 @@
 #include <tuple>
 
 #include "platform/clock.h"
+#include "platform/charset_setting.h"
 #include "platform/codepage.h"
 #include "platform/codepage_tables.h"
 #include "platform/events.h"
@@ -167,6 +168,26 @@ TEST(Text, TheCharacterSetPicksTheCodePageOfTheBytes) {
   EXPECT_EQ(Ink(thai, 0xFC), blank);  // a byte 874 leaves undefined
   EXPECT_FALSE(TextHasEveryCharacter(TextCreateFont(thai).get()));
   EXPECT_TRUE(TextHasEveryCharacter(TextCreateFont(western).get()));
+}
+
+// A character set not served is said once for each settings file that names it, however that
+// file is spelled when read again; the quiet reading says nothing and gives the same page.
+TEST(Text, ACharacterSetNotServedIsSaidOnceForEachFile) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.File("a"));
+  std::filesystem::create_directory(dir.File("b"));
+  dir.Write("a/SETUP.INI", "");
+  dir.Write("b/SETUP.INI", "");
+  const std::string a = dir.File("a/SETUP.INI"), b = dir.File("b/SETUP.INI");
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(CodePageOfCharsetSetting("997", a, false), 1252);
+  EXPECT_EQ(CodePageOfCharsetSetting("997", a), 1252);
+  EXPECT_EQ(CodePageOfCharsetSetting("997", dir.File("a/../a/SETUP.INI")), 1252);
+  EXPECT_EQ(CodePageOfCharsetSetting("997", b), 1252);
+  EXPECT_EQ(CodePageOfCharsetSetting("204", b), 1251);
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(err, "vellumark: " + a + ": TEXTLANGUAGE-CHARSET=997 names no character set; Western (code page 1252) is used instead\n"
+                 "vellumark: " + b + ": TEXTLANGUAGE-CHARSET=997 names no character set; Western (code page 1252) is used instead\n");
 }
 
 TEST(Fs, PathsMatchAnyCaseWithEitherSeparator) {
