@@ -55,6 +55,21 @@ TEST(FileSizeLimit, ABuiltGameSaysAWriteItLostAndFails) {
   }
 }
 
+// A folder block that packs a file of the game's own pack past the limit is a lost write too.
+TEST(FileSizeLimit, AFolderBlockOfPackedFilesPastItIsALostWrite) {
+  TempDir dir;
+  std::filesystem::create_directories(dir.File("src/pk"));
+  std::filesystem::create_directories(dir.File("play"));
+  dir.Write("src/pk/big.txt", std::string(300000, 'b'));
+  dir.Write("src/prog.vka", "open to write 1, \"blk.dat\"\nwrite dirblock 1, \"pk\"\nclose file 1\nmake file \"after\"\n");
+  ASSERT_EQ(RunProcess(VellumarkExe(), {"build", dir.File("src/prog.vka"), "--media", "-o", dir.File("play/game")}).status,
+            0);
+  ProcessResult r = RunProcess("/bin/sh", {"-c", "ulimit -f 128 && exec ./game"}, dir.File("play"));
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_NE(r.err.find("blk.dat: file too large\n"), std::string::npos) << r.err;
+  EXPECT_TRUE(std::filesystem::exists(dir.File("play/after")));
+}
+
 // compile and build past the limit say so, no signal killing them; build names the game it
 // makes, not the work file of its program image.
 TEST(FileSizeLimit, BuildNamesTheGameItCannotWrite) {

@@ -184,6 +184,18 @@ TEST_F(Ftp, AGetWhoseLocalFileCannotBeMadeIsAFailure) {
   EXPECT_TRUE(FtpGetFile("hello.txt", local.File("h.txt"), 0, false));  // the connection goes on
 }
 
+// A stepped get counts its stall from its own start, not from an earlier one's last data.
+TEST_F(Ftp, ASteppedGetCountsItsStallFromItsStart) {
+  ASSERT_TRUE(Connect());
+  ASSERT_TRUE(FtpSetDirectory("pub"));
+  g_ftp.lastData = std::chrono::steady_clock::now() - std::chrono::hours(1);
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(FtpGetFile("hello.txt", local.File("h.txt"), 11, true));
+  EXPECT_GE(g_ftp.lastData, start);
+  StepToEnd();
+  EXPECT_EQ(local.Read("h.txt"), "hello world");
+}
+
 // Five seconds of real time, on the virtual clock too (which moves only as a program runs).
 TEST_F(Ftp, AStalledSteppedGetIsAbandonedAfterFiveSeconds) {
   ClockUseVirtual(true, 1000);
@@ -277,6 +289,11 @@ TEST_F(Ftp, AFailedGetWarnsWithItsFileAndCause) {
                                           row.command + "\nend\n", 100);
     EXPECT_NE(r.err.find(row.says), std::string::npos) << row.command << " gave: " << r.err;
   }
+  // No connection, or no local name: said so.
+  RunOutcome r = RunVkaSource("ftp get file \"hello.txt\", \"" + local.File("h.txt") + "\"\nend\n", 100);
+  EXPECT_NE(r.err.find("hello.txt: not connected"), std::string::npos) << r.err;
+  r = RunVkaSource("ftp connect \"" + server->Address() + "\", \"user\", \"pass\"\nftp get file \"pub/hello.txt\", \"\"\nend\n", 100);
+  EXPECT_NE(r.err.find(": no name given"), std::string::npos) << r.err;
   EXPECT_EQ(local.Read("ro.txt"), "kept");
 }
 
