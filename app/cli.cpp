@@ -221,8 +221,10 @@ bool DebugLogWritable(const RunOptions& o, const std::string& program, const std
       *error = "cannot write the debug log " + log + ": " + cause;
       return false;
     }
-    std::fprintf(stderr, "vellumark: DEBUGMODE=1: the debug log %s cannot be written (%s); the run goes on without it\n",
-                 log.c_str(), cause.c_str());
+    static bool said = false;  // the files are checked before and after the compile
+    if (!std::exchange(said, true))
+      std::fprintf(stderr, "vellumark: DEBUGMODE=1: the debug log %s cannot be written (%s); the run goes on without it\n",
+                   log.c_str(), cause.c_str());
     return true;
   }
   return true;

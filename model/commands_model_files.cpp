@@ -37,7 +37,8 @@ void CmdConvert3dsToX() {
     return RunFileError(kErrConvertSourceNot3ds, source, "only .3ds files are converted");
   if (!FsEqualsNoCase(Extension(target), "x"))
     return RunFileError(kErrConvertTargetNotX, target, "not an .x file name");
-  if (!Exists(source, &from)) return RunFileError(kErrFileNotFound, source, "not found");
+  // A folder, device or FIFO of that name is there: the conversion's read says it is no regular file.
+  if (!Exists(source, &from) && !FsPathExists(from)) return RunFileError(kErrFileNotFound, source, "not found");
   if (Exists(target, &to)) return RunFileError(kErrFileExists, target, "already exists");
   // Memory running out while the model is read and written is the conversion's failure,
   // naming the source.

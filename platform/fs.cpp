@@ -57,9 +57,11 @@ std::string Normalise(const std::string& name) {
 // Set by each name resolved on this thread: the name fits more than one file.
 thread_local bool t_fitsMany = false;
 
-// Set by each write target looked for on this thread: it was another user's link in a folder
-// others can write, which is never followed.
+// Set by each write target looked for on this thread (cleared by each name resolved): it was, or
+// went through, another user's link in a folder others can write, which is never followed.
 thread_local bool t_othersLink = false;
+
+std::string FollowLinks(const std::string& path, bool last);
 
 // A name refused because it fits more than one file: no path, so that every operation on it
 // fails (ENOENT) and nothing is made.
@@ -141,6 +143,7 @@ bool TakeSpelledPrefix(std::string& root, std::string& rest) {
 // case; from the first component that matches nothing on, the rest is kept as UTF-8.
 std::string Resolve(const std::string& name) {
   t_fitsMany = false;
+  t_othersLink = false;
   std::string root, rest;
   SplitDrive(name, root, rest);
   const bool spelled = rest.find('?') != std::string::npos && TakeSpelledPrefix(root, rest);
@@ -211,7 +214,16 @@ bool FsEqualsNoCase(const std::string& a, const std::string& b) {
 }
 
 std::string FsResolve(const std::string& name) { return Resolve(name); }
-std::string FsResolveForWrite(const std::string& name) { return Resolve(name); }
+std::string FsResolveForWrite(const std::string& name) {
+  const std::string path = Resolve(name);
+  // A folder on the way that is another user's link, where others can write, is not gone through.
+  if (!path.empty() && FollowLinks(path, false).empty() && t_othersLink) return "";
+  return path;
+}
+
+bool FsWriteRefused(const std::string& name) {
+  return FsResolveForWrite(name).empty() && t_othersLink;
+}
 
 bool FsNameFitsMany() { return t_fitsMany; }
 
@@ -274,7 +286,7 @@ bool FsFolderWritable(const std::string& name) {
   return FsFolderExists(name) && access(FsResolve(name).c_str(), W_OK) == 0;
 }
 
-bool FsDeleteFile(const std::string& name) { return unlink(FsResolve(name).c_str()) == 0; }
+bool FsDeleteFile(const std::string& name) { return unlink(FsResolveForWrite(name).c_str()) == 0; }
 
 bool FsDeleteHostFile(const std::string& path) { return unlink(path.c_str()) == 0; }
 
@@ -325,7 +337,8 @@ int OpenRegular(const std::string& path, struct stat& st, FsRead& why) {
   }
   int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    why = errno == ENOENT ? FsRead::kNotRegular : FsRead::kFailed;  // a dangling link
+    // A dangling link, or a socket (which cannot be opened).
+    why = errno == ENOENT || errno == ENXIO ? FsRead::kNotRegular : FsRead::kFailed;
     return -1;
   }
   why = fstat(fd, &st) != 0 ? FsRead::kFailed : !S_ISREG(st.st_mode) ? FsRead::kNotRegular : FsRead::kOk;
@@ -423,11 +436,11 @@ bool FsCreateEmptyFile(const std::string& name) {
 
 namespace {
 
-// The file a save lands in: a symbolic link is followed to its target (the link stays);
-// "" (errno ELOOP) for a chain of links that never ends and for another user's link in a folder
-// others can write (PlaceEntryTrusted), whether it stands for the file or for a folder on the way.
-std::string SaveTarget(const std::string& path) {
-  t_othersLink = false;
+// The path with its symbolic links followed to their targets, the last part's too when last is
+// set; "" (errno ELOOP) for a chain of links that never ends and for another user's link in a
+// folder others can write (PlaceEntryTrusted), whether it stands for the file or for a folder
+// on the way.
+std::string FollowLinks(const std::string& path, bool last) {
   std::string target = path;
   int hops = 0;
   size_t from = 0;  // each part before this one is a folder of its own, no link
@@ -435,6 +448,7 @@ std::string SaveTarget(const std::string& path) {
     size_t end = target.find('/', from);
     const size_t stop = end == std::string::npos ? target.size() : end;
     const std::string part = target.substr(from, stop - from);
+    if (end == std::string::npos && !last) return target;
     if (part.empty() || part == "." || part == "..") {
       if (end == std::string::npos) return target;
       from = end + 1;
@@ -467,6 +481,17 @@ std::string SaveTarget(const std::string& path) {
   }
   errno = ELOOP;
   return "";
+}
+
+// The file a save lands in: a symbolic link is followed to its target (the link stays); ""
+// where FollowLinks refuses, or where the path was refused before (FsResolveForWrite).
+std::string SaveTarget(const std::string& path) {
+  if (path.empty()) {
+    errno = t_othersLink ? ELOOP : ENOENT;
+    return "";
+  }
+  t_othersLink = false;
+  return FollowLinks(path, true);
 }
 
 constexpr char kNameChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
@@ -750,7 +775,7 @@ std::string FsReadCause(FsRead result, const char* kind) {
 
 std::string FileErrorCause(int error) {
   switch (error) {
-    case ENOENT: return t_fitsMany ? "fits more than one file" : "not found";
+    case ENOENT: return t_othersLink ? "another user's link is in the way" : t_fitsMany ? "fits more than one file" : "not found";
     case ENOTDIR: return "a part of the path is not a folder";
     case EACCES:
     case EPERM: return "permission denied";

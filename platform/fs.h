@@ -24,6 +24,10 @@ bool FsNameFitsMany();
 // Whether the last write target looked for on this thread (FsHostWriteTarget) was refused as
 // another user's link in a folder others can write.
 bool FsOthersLinkInTheWay();
+// Whether a write to the name is refused because a folder on its path is another user's link in
+// a folder others can write (FsResolveForWrite gives ""), judged again now: for the cause of a
+// failed write, after other names were resolved.
+bool FsWriteRefused(const std::string& name);
 // Notes that a host path was given to a program spelled as programPath (FsToProgramPath does
 // it): when that spelling has a '?' for a letter the code page cannot spell, a name whose
 // leading folders are that spelling resolves to that path, as one whose leading folders spell

@@ -16,6 +16,7 @@
 
 #include "platform/codepage.h"
 #include "platform/fs.h"
+#include "platform/host_files.h"
 #include "platform/place_owner.h"
 
 namespace {
@@ -272,7 +273,7 @@ bool FsCopyFile(const std::string& from, const std::string& to, const FsAccess* 
 }
 
 bool FsMoveFile(const std::string& from, const std::string& to) {
-  std::string source = FsResolve(from);
+  std::string source = FsResolveForWrite(from);  // taken out of its folder
   struct stat st;
   if (from.empty() || lstat(source.c_str(), &st) != 0) return false;
   std::string target = FsResolveForWrite(to);
@@ -311,7 +312,7 @@ bool FsIsProtectedFolder(const std::string& name) {
 
 bool FsDeleteTree(const std::string& name, bool removeTop) {
   if (name.empty() || FsIsProtectedFolder(name)) return false;
-  std::string path = FsResolve(name);
+  std::string path = FsResolveForWrite(name);
   while (path.size() > 1 && path.back() == '/') path.pop_back();
   struct stat st;
   if (lstat(path.c_str(), &st) != 0) return false;
@@ -428,7 +429,8 @@ bool FsPeekByte(const std::string& name, int64_t offset, uint8_t* value) {
 }
 
 bool FsPokeByte(const std::string& name, int64_t offset, uint8_t value) {
-  int fd = open(FsResolve(name).c_str(), O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+  // A link is written through to its target as a save's is (FsHostWriteTarget).
+  int fd = open(FsHostWriteTarget(FsResolveForWrite(name)).c_str(), O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st;
   bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);

@@ -84,7 +84,7 @@ bool FsHostFileTrusted(const std::string& path) {
 }
 
 std::string FsWriteCause(int error) {
-  if (error == ENOENT) return "its folder does not exist";
+  if (error == ENOENT && !FsOthersLinkInTheWay()) return "its folder does not exist";
   if (error == EINVAL) return "not a regular file";
   return FileErrorCause(error);
 }

@@ -19,7 +19,7 @@ extern char** environ;
 namespace {
 
 std::vector<pid_t> g_running;
-bool g_openerMissing = false;  // the last ProcessStart found no opener for its document
+int g_openerError = 0;  // why the opener of the last ProcessStart's document did not start
 
 bool IsExecutableFile(const std::string& path) {
   struct stat st;
@@ -86,11 +86,11 @@ std::vector<std::string> SplitCommandLine(const std::string& parameters) {
   return out;
 }
 
-bool ProcessOpenerMissing() { return g_openerMissing; }
+int ProcessOpenerError() { return g_openerError; }
 
 int ProcessStart(const std::string& file, const std::string& parameters, const std::string& folder) {
   ReapFinished();
-  g_openerMissing = false;
+  g_openerError = 0;
   errno = ENOENT;
   if (file.empty()) return -1;
   std::string workFolder;
@@ -107,7 +107,7 @@ int ProcessStart(const std::string& file, const std::string& parameters, const s
   const bool hasFolderPart = file.find_first_of("/\\:") != std::string::npos;
   std::string path = FsResolve(file);
   struct stat st;
-  if (stat(path.c_str(), &st) == 0 && (hasFolderPart || S_ISREG(st.st_mode))) {
+  if (stat(path.c_str(), &st) == 0 && (hasFolderPart || S_ISREG(st.st_mode) || S_ISDIR(st.st_mode))) {
     if (IsExecutableFile(path)) {
       if (path.find('/') == std::string::npos) path = "./" + path;
       args.insert(args.begin(), path);
@@ -115,7 +115,7 @@ int ProcessStart(const std::string& file, const std::string& parameters, const s
     }
     // A document or a folder: the desktop's opener shows it.
     const pid_t pid = Spawn(kDocumentOpener, true, {kDocumentOpener, path}, workFolder);
-    g_openerMissing = pid < 0 && errno == ENOENT;
+    if (pid < 0) g_openerError = errno;
     return pid;
   }
   if (hasFolderPart) {

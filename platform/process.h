@@ -11,9 +11,9 @@ std::vector<std::string> SplitCommandLine(const std::string& parameters);
 int ProcessStart(const std::string& file, const std::string& parameters, const std::string& folder);
 // The program that opens documents and folders.
 inline constexpr const char* kDocumentOpener = "xdg-open";
-// True when the last ProcessStart failed because its file, a document or folder, found no
-// opener installed.
-bool ProcessOpenerMissing();
+// The error (errno) that kept the opener from starting when the last ProcessStart failed because
+// its file, a document or folder, found no opener to show it; 0 when that was not the failure.
+int ProcessOpenerError();
 // Blocks until the started program ends, or until a stop signal comes (the program is then
 // left running, as ProcessDetach leaves it).
 void ProcessWait(int pid);

@@ -114,7 +114,8 @@ bool OpenInput(VideoStream::Impl* s, const std::string& path, std::string* error
   // Opened without blocking, so a pipe with no writer cannot hold the program; only regular
   // files are read.
   int fd = open(FsResolve(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return Fail(error, FileErrorCause(errno).c_str());
+  // A socket cannot be opened at all (ENXIO): it is no regular file either.
+  if (fd < 0) return Fail(error, errno == ENXIO ? "not a regular file" : FileErrorCause(errno).c_str());
   struct stat info {};
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     close(fd);

@@ -145,7 +145,7 @@ void CollectMedia(const std::filesystem::path& folder, const std::filesystem::pa
 }  // namespace
 
 std::string AbsolutePath(const std::string& path) {
-  std::string resolved = FsResolveForWrite(path);
+  std::string resolved = FsResolve(path);
   if (!resolved.empty() && resolved[0] == '/') return resolved;
   return FsCurrentFolder() + "/" + resolved;
 }

@@ -113,8 +113,9 @@ void CmdGetFileDate() {
 // The cause of a failed write to the name: "already exists" when something is there, else errno's.
 std::string WriteCause(const std::string& name, int error) {
   if (name.empty()) return "no name given";
+  if (FsWriteRefused(name)) return FileErrorCause(ELOOP);
   if (FsPathExists(name)) return "already exists";
-  return error == ENOENT && !FsNameFitsMany() ? "its folder does not exist" : FileErrorCause(error);
+  return error == ENOENT && !FsNameFitsMany() && !FsOthersLinkInTheWay() ? "its folder does not exist" : FileErrorCause(error);
 }
 
 void CmdMakeFile() {
@@ -133,7 +134,8 @@ void CmdDeleteFile() {
   if (DeleteFileIfExists(name)) return;
   const int error = errno;
   // A name that is not there is no delete lost; one the disk keeps is.
-  if (!FileExists(name)) FileWarning(kErrFileNotDeleted, name, FileUnreadableCause(name));
+  if (FsWriteRefused(name)) WriteLostWarning(kErrFileNotDeleted, name, FileErrorCause(ELOOP), "delete " + name);
+  else if (!FileExists(name)) FileWarning(kErrFileNotDeleted, name, FileUnreadableCause(name));
   else WriteLostWarning(kErrFileNotDeleted, name, FileErrorCause(error), "delete " + name);
 }
 
@@ -164,7 +166,7 @@ void CmdRenameFile() {
     WriteLostWarning(kErrFileExists, target, "already exists");
   } else if (!RenameFile(source, target)) {
     const int error = errno;
-    std::string why = FileUnreadableCause(source);
+    std::string why = FsWriteRefused(source) ? FileErrorCause(ELOOP) : FileUnreadableCause(source);
     if (why == "not found" && FileExists(source)) why = "it is packed in the game and cannot be moved";
     if (!why.empty() && why != "is a folder") WriteLostWarning(Error, source, why, "rename " + source + " to " + target);
     else WriteLostWarning(Error, target, WriteCause(target, error));
@@ -207,7 +209,8 @@ void CmdDeleteDirectory() {
     return FileWarning(kErrFolderNotDeleted, name, "the root folder, the home folder and the folders that hold it are never deleted");
   if (DeleteDirectoryCommand(name)) return;
   const int error = errno;
-  FileWarning(kErrFolderNotDeleted, name, PathExists(name) ? FileErrorCause(error) : "not found");
+  FileWarning(kErrFolderNotDeleted, name,
+              FsWriteRefused(name) ? FileErrorCause(ELOOP) : PathExists(name) ? FileErrorCause(error) : "not found");
 }
 
 template <bool Wait>

@@ -16,13 +16,13 @@ namespace {
 void CmdFtpConnect() {
   const bool ok = FtpConnect(OpString(0), OpString(1), OpString(2));
   SkipOperands(3);
-  if (!ok) RunWarning(kErrFtpNotConnected);
+  if (!ok) RunFileWarning(kErrFtpNotConnected, g_ftp.failedFile, g_ftp.cause);
 }
 
 void CmdFtpSetDir() {
   const bool ok = FtpSetDirectory(OpString(0));
   SkipOperands(1);
-  if (!ok) RunWarning(kErrFtpFolderNotSet);
+  if (!ok) RunFileWarning(kErrFtpFolderNotSet, g_ftp.failedFile, g_ftp.cause);
 }
 
 void CmdFtpFindFirst() { FtpFindFirst(); }
@@ -31,13 +31,13 @@ void CmdFtpFindNext() { FtpFindNext(); }
 void CmdFtpPutFile() {
   const bool ok = FtpPutFile(OpString(0));
   SkipOperands(1);
-  if (!ok) RunWarning(kErrFtpNotPut);
+  if (!ok) RunFileWarning(kErrFtpNotPut, g_ftp.failedFile, g_ftp.cause);
 }
 
 void CmdFtpDeleteFile() {
   const bool ok = FtpDeleteFile(OpString(0));
   SkipOperands(1);
-  if (!ok) RunWarning(kErrFtpNotDeleted);
+  if (!ok) RunFileWarning(kErrFtpNotDeleted, g_ftp.failedFile, g_ftp.cause);
 }
 
 // A failed get's warning names the file that failed, local or remote, and the cause.

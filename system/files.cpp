@@ -173,7 +173,9 @@ std::string ExecuteFile(const std::string& file, const std::string& parameters, 
   if (pid < 0) {
     const int error = errno;
     if (!folder.empty() && !FsFolderExists(FsResolve(folder))) return folder + ": no such folder to run it in";
-    if (ProcessOpenerMissing()) return file + ": nothing opens it: " + kDocumentOpener + ", the desktop's opener, is not installed";
+    if (const int opener = ProcessOpenerError())
+      return file + ": nothing opens it: " + kDocumentOpener + ", the desktop's opener, " +
+             (opener == ENOENT ? "is not installed" : "cannot be started: " + FileErrorCause(opener));
     return file + ": " + (file.empty() ? "no name given" : FileErrorCause(error));
   }
   if (!wait) {

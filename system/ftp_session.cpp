@@ -24,6 +24,18 @@ void Decode(const FtpEntry& e) {
   g_ftp.findSize = e.size > 0xFFFFFFFFu ? 0 : uint32_t(e.size);
 }
 
+// The cause of a failure on the server's side: its refusal, when it sent one, else fallback.
+std::string ServerCause(const char* fallback) {
+  const std::string reply = g_ftp.client ? g_ftp.client->LastResponse() : std::string();
+  return !reply.empty() && (reply[0] == '4' || reply[0] == '5') ? reply.substr(0, reply.find('\r')) : fallback;
+}
+
+// The file and the cause a failure's warning names.
+void NoteCause(const std::string& file, const std::string& cause) {
+  g_ftp.failedFile = file;
+  g_ftp.cause = cause;
+}
+
 void CloseFind() {
   g_ftp.findOpen = false;
   g_ftp.findEntries.clear();
@@ -102,9 +114,14 @@ bool FtpConnect(const std::string& server, const std::string& user, const std::s
   g_ftp.server = server.substr(0, 255);
   g_ftp.user = user.substr(0, 255);
   g_ftp.password = password.substr(0, 255);
-  if (g_ftp.connected) return false;
+  // A second connect is refused, not recorded as a failure.
+  if (g_ftp.connected) {
+    NoteCause(server, "already connected");
+    return false;
+  }
   if (!Client().Connect(server, user, password)) {
     FtpRecordFailure();
+    NoteCause(server, ServerCause("the server cannot be reached"));
     return false;
   }
   g_ftp.connected = 1;
@@ -114,8 +131,13 @@ bool FtpConnect(const std::string& server, const std::string& user, const std::s
 bool FtpReconnect() { return FtpConnect(g_ftp.server, g_ftp.user, g_ftp.password); }
 
 bool FtpSetDirectory(const std::string& path) {
-  if (g_ftp.connected && Client().ChangeFolder(path)) return true;
+  if (!g_ftp.connected) {
+    FtpRecordLocalFailure(path, "not connected");
+    return false;
+  }
+  if (Client().ChangeFolder(path)) return true;
   FtpRecordFailure();
+  NoteCause(path, ServerCause("the server did not answer"));
   FtpCheckConnection();
   return false;
 }
@@ -156,10 +178,7 @@ namespace {
 // A failure of the server's side of a get: its refusal, when it sent one, is the cause.
 bool RemoteGetFailed(const std::string& remote) {
   FtpRecordFailure();
-  const std::string reply = g_ftp.client ? g_ftp.client->LastResponse() : std::string();
-  g_ftp.failedFile = remote;
-  g_ftp.cause = !reply.empty() && (reply[0] == '4' || reply[0] == '5') ? reply.substr(0, reply.find('\r'))
-                                                                     : "the server did not send it";
+  NoteCause(remote, ServerCause("the server did not send it"));
   return false;
 }
 
@@ -181,12 +200,7 @@ std::string LocalTargetRefusal(const std::string& local) {
 }  // namespace
 
 bool FtpGetFile(const std::string& remote, const std::string& local, int32_t total, bool inSteps) {
-  if (!g_ftp.connected) {
-    FtpRecordFailure();
-    g_ftp.failedFile = remote;
-    g_ftp.cause = "not connected";
-    return false;
-  }
+  if (!g_ftp.connected) return LocalGetFailed(remote, "not connected");
   if (local.empty()) return LocalGetFailed(local, "no name given");
   if (const std::string refusal = LocalTargetRefusal(local); !refusal.empty()) return LocalGetFailed(local, refusal);
   FtpClient& c = Client();
@@ -271,18 +285,38 @@ void FtpAbortTransfer() {
 }
 
 bool FtpPutFile(const std::string& name) {
-  int fd = name.empty() ? -1 : open(FsResolve(name).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (name.empty()) {
+    FtpRecordLocalFailure(name, "no name given");
+    return false;
+  }
+  const int fd = open(FsResolve(name).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   struct stat st;
-  bool ok = fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && g_ftp.connected;
+  std::string local = fd < 0 ? FileErrorCause(errno) : "";
+  if (local.empty() && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) local = "not a regular file";
+  if (local.empty() && !g_ftp.connected) local = "not connected";
+  if (!local.empty()) {
+    if (fd >= 0) close(fd);
+    FtpRecordLocalFailure(name, local);
+    return false;
+  }
   // The file keeps its own name in the current remote folder.
   const size_t slash = name.find_last_of("\\/:");
-  ok = ok && Client().Put(fd, uint64_t(st.st_size), slash == std::string::npos ? name : name.substr(slash + 1));
-  if (fd >= 0) close(fd);
-  if (!ok) FtpRecordFailure();
+  const bool ok = Client().Put(fd, uint64_t(st.st_size), slash == std::string::npos ? name : name.substr(slash + 1));
+  close(fd);
+  if (!ok) {
+    FtpRecordFailure();
+    NoteCause(name, ServerCause("the server did not take it"));
+  }
   return ok;
 }
 
-bool FtpDeleteFile(const std::string& name) { return g_ftp.connected && Client().Delete(name); }
+// A failed delete is not recorded as a failure; its warning names the cause.
+bool FtpDeleteFile(const std::string& name) {
+  if (!g_ftp.connected) NoteCause(name, "not connected");
+  else if (Client().Delete(name)) return true;
+  else NoteCause(name, ServerCause("the server did not delete it"));
+  return false;
+}
 
 void FtpDisconnect(int32_t) {
   FtpAbortTransfer();

@@ -225,7 +225,7 @@ int32_t StreamOpenWrite(int32_t n, const std::string& name) {
   if (s.file.CreateNew(name)) return 0;
   const int error = errno;
   return Refuse(kErrStreamNotCreated, name,
-                error == ENOENT && !FsNameFitsMany() ? "its folder does not exist" : FileErrorCause(error));
+                error == ENOENT && !FsNameFitsMany() && !FsOthersLinkInTheWay() ? "its folder does not exist" : FileErrorCause(error));
 }
 
 int32_t StreamClose(int32_t n) {

@@ -17,7 +17,10 @@ bool ReadImageFile(const std::string& name, std::string& out, std::string* why) 
   };
   // Non-blocking, so that opening a FIFO does not wait for a writer.
   int fd = open(FsResolve(name).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return fail(errno == ENOENT || errno == ENOTDIR ? FileErrorCause(ENOENT) : "cannot be opened");
+  if (fd < 0)
+    return fail(errno == ENOENT || errno == ENOTDIR ? FileErrorCause(ENOENT)
+                : errno == ENXIO                    ? "not a regular file"  // a socket
+                                                    : "cannot be opened");
   struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0 || uint64_t(st.st_size) > kMaxImageFileBytes) {
     const bool regular = S_ISREG(st.st_mode);

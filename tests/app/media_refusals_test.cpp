@@ -1,9 +1,13 @@
 // Files a program names that it cannot use: a run through the real executable stops with the
 // family's error, the file and one wording of the cause.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -45,6 +49,14 @@ TEST(MediaRefusals, NoRegularFileATooLargePictureADamaged3dsAndNoOpenerAreSaidSo
   std::filesystem::create_directory(dir.File("folder.3ds"));
   std::filesystem::create_symlink("/dev/zero", dir.File("zero.png"));
   std::filesystem::create_symlink("/dev/zero", dir.File("zero.x"));
+  for (const char* name : {"sock.png", "sock.avi"}) {  // sockets, which cannot even be opened
+    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un at{};
+    at.sun_family = AF_UNIX;
+    std::snprintf(at.sun_path, sizeof at.sun_path, "%s", dir.File(name).c_str());
+    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&at), sizeof at), 0) << name;
+    close(fd);
+  }
   // A sound header and a token of data: 30000 by 30000 pixels is over the largest picture.
   dir.Write("huge.png", "\x89PNG\r\n\x1a\n" + PngChunk("IHDR", Be32(30000) + Be32(30000) + std::string("\x08\x02\0\0\0", 5)) +
                             PngChunk("IDAT", "x") + PngChunk("IEND", ""));
@@ -53,11 +65,14 @@ TEST(MediaRefusals, NoRegularFileATooLargePictureADamaged3dsAndNoOpenerAreSaidSo
   dir.Write("child.3ds", Chunk3ds(0x4D4D, Chunk3ds(0x3D3D, mesh, 0x7FFFFFF0)));
   dir.Write("notes.txt", "a document");
   std::filesystem::create_directory(dir.File("nobin"));  // the PATH of the runs: no opener on it
+  std::filesystem::create_directory(dir.File("badbin"));  // or one that cannot be run (no mode x)
+  dir.Write("badbin/xdg-open", "#!/bin/sh\n");
   const std::string image = "Runtime Warning : Cannot load the image file. ";
   const std::string object = "Runtime Error : Cannot load the object. ";
   const struct {
     const char* statement;
     std::string says;
+    const char* path = "nobin";  // the PATH of the run
   } kCases[] = {
       {"load image \"pipe.png\", 1", image + "pipe.png: not a regular file"},
       {"load image \"zero.png\", 1", image + "zero.png: not a regular file"},
@@ -65,6 +80,8 @@ TEST(MediaRefusals, NoRegularFileATooLargePictureADamaged3dsAndNoOpenerAreSaidSo
       {"load object \"pipe.x\", 1", object + "pipe.x: not a regular file"},
       {"load object \"zero.x\", 1", object + "zero.x: not a regular file"},
       {"load object \"folder.3ds\", 1", object + "folder.3ds: not a regular file"},
+      {"load image \"sock.png\", 1", image + "sock.png: not a regular file"},
+      {"load animation \"sock.avi\", 1", "Cannot load the animation file. sock.avi: not a regular file"},
       // whatever the name's ending says
       {"load image \"/dev/zero\", 1", image + "/dev/zero: not a regular file"},
       {"load object \"/dev/zero\", 1", object + "/dev/zero: not a regular file"},
@@ -74,12 +91,16 @@ TEST(MediaRefusals, NoRegularFileATooLargePictureADamaged3dsAndNoOpenerAreSaidSo
        object + "child.3ds: damaged: chunk 0x3D3D at byte 6 claims more data than its parent chunk holds"},
       {"execute file \"notes.txt\", \"\", \"\"",
        "Cannot run the program. notes.txt: nothing opens it: xdg-open, the desktop's opener, is not installed"},
+      {"execute file \"nobin\", \"\", \"\"", "nobin: nothing opens it: xdg-open, the desktop's opener, is not installed"},
+      {"execute file \"notes.txt\", \"\", \"\"",
+       "notes.txt: nothing opens it: xdg-open, the desktop's opener, cannot be started: permission denied", "badbin"},
+      {"convert 3ds to x \"folder.3ds\", \"out.x\"", "Cannot make the file. folder.3ds: not a regular file"},
   };
   for (const auto& c : kCases) {
     dir.Write("media.vka", std::string(c.statement) + "\nprint \"loaded\"\n");
     const ProcessResult r = RunProcess(VellumarkExe(),
                                        {"run", "media.vka", "--headless", "--clock", "virtual", "--frames", "20"},
-                                       dir.path(), {"PATH=" + dir.File("nobin")});
+                                       dir.path(), {"PATH=" + dir.File(c.path)});
     EXPECT_EQ(r.status, 1) << c.statement << r.err;
     EXPECT_NE(r.err.find(c.says), std::string::npos) << c.statement << " gave: " << r.err;
   }

@@ -12,6 +12,7 @@
 #include <cstdio>
 
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,50 @@ TEST(SharedFolder, AnotherUsersLinkAtAnOutputIsNeverFollowed) {
       } else {  // a folder no one else can write: the link is written through
         EXPECT_EQ(r.status, 0) << row << r.err;
         EXPECT_FALSE(dir.Read("secret.txt") == kSecret) << row;
+      }
+    }
+  }
+}
+
+// A program's own writes go through a folder another user's link stands for only where no other
+// user can write: each write, delete and rename, as the outputs of the command line.
+TEST(SharedFolder, AProgramsWritesNeverGoThroughAnotherUsersFolderLink) {
+  if (geteuid() != 0) GTEST_SKIP() << "planting another user's link needs root";
+  TempDir dir;
+  const char* kWrites[] = {
+      "open to write 1, \"out/new.txt\"\nwrite string 1, \"x\"\nclose file 1",
+      "write byte to file \"out/notes.txt\", 0, 88",
+      "make file \"out/made.txt\"",
+      "make directory \"out/newdir\"",
+      "rename file \"mine.txt\", \"out/r.txt\"",
+      "copy file \"mine.txt\", \"out/c.txt\"",
+      "delete file \"out/notes.txt\"",
+      "delete directory \"out/sub\"",
+      "dim a(2)\nsave array \"out/a.arr\", a(0)",
+  };
+  for (const FolderKind& kind : kFolders) {
+    const std::string folder = MakeFolder(dir, kind);
+    for (const char* write : kWrites) {
+      const std::string row = std::string(kind.name) + ": " + write;
+      std::filesystem::remove_all(dir.File("victim"));
+      std::filesystem::create_directories(dir.File("victim/sub"));
+      dir.Write("victim/notes.txt", kSecret);
+      chmod(dir.File("victim").c_str(), 0700);
+      std::filesystem::remove(folder + "/out");
+      PlantLink(dir.File("victim"), folder + "/out");
+      dir.Write(std::string(kind.name) + "/mine.txt", "mine");
+      dir.Write(std::string(kind.name) + "/p.vka", std::string(write) + "\n");
+      const ProcessResult r = RunProcess(VellumarkExe(), {"run", "p.vka", "--headless", "--frames", "3"}, folder);
+      std::set<std::string> names;
+      for (const auto& e : std::filesystem::directory_iterator(dir.File("victim"))) names.insert(e.path().filename());
+      if (kind.shared) {
+        EXPECT_EQ(r.status, 1) << row << r.err;
+        EXPECT_NE(r.err.find("another user's link is in the way"), std::string::npos) << row << r.err;
+        EXPECT_EQ(names, (std::set<std::string>{"notes.txt", "sub"})) << row;
+        EXPECT_TRUE(dir.Read("victim/notes.txt") == kSecret) << row;
+      } else {
+        EXPECT_EQ(r.status, 0) << row << r.err;
+        EXPECT_TRUE(names != (std::set<std::string>{"notes.txt", "sub"}) || dir.Read("victim/notes.txt") != kSecret) << row;
       }
     }
   }

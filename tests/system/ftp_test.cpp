@@ -1,6 +1,8 @@
 // FTP against a real server started on 127.0.0.1 for each test and always stopped.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <fcntl.h>
 #include <signal.h>
 
@@ -295,6 +297,46 @@ TEST_F(Ftp, AFailedGetWarnsWithItsFileAndCause) {
   r = RunVkaSource("ftp connect \"" + server->Address() + "\", \"user\", \"pass\"\nftp get file \"pub/hello.txt\", \"\"\nend\n", 100);
   EXPECT_NE(r.err.find(": no name given"), std::string::npos) << r.err;
   EXPECT_EQ(local.Read("ro.txt"), "kept");
+}
+
+// Every FTP command's failed warning names what failed and why, and a failure the server had no
+// part in leaves no reply of the server's as the failure's text.
+TEST_F(Ftp, EveryFailureWarnsWithItsCause) {
+  const std::string connect = "ftp connect \"" + server->Address() + "\", \"user\", \"pass\"\n";
+  const struct {
+    std::string program;
+    std::string says;
+  } rows[] = {
+      {"ftp connect \"" + server->Address() + "\", \"user\", \"wrong\"\n", server->Address() + ": 530 "},
+      {connect + connect, server->Address() + ": already connected"},
+      {connect + "ftp set dir \"nowhere\"\n", "nowhere: 550 "},
+      {"ftp set dir \"pub\"\n", "pub: not connected"},
+      {connect + "ftp put file \"" + local.File("none.txt") + "\"\n", "none.txt: not found"},
+      {connect + "ftp put file \"" + local.path() + "\"\n", ": not a regular file"},
+      {"ftp put file \"" + local.File("up.txt") + "\"\n", "up.txt: not connected"},
+      {connect + "ftp delete file \"nosuch.txt\"\n", "nosuch.txt: 550 "},
+      {"ftp delete file \"nosuch.txt\"\n", "nosuch.txt: not connected"},
+  };
+  local.Write("up.txt", "up");
+  for (const auto& row : rows) {
+    const RunOutcome r = RunVkaSource(row.program + "end\n", 100);
+    EXPECT_NE(r.err.find(row.says), std::string::npos) << row.program << " gave: " << r.err;
+  }
+  FtpShutdown();
+  EventsReset();  // the runs' ends
+  ASSERT_TRUE(Connect());
+  EXPECT_FALSE(FtpGetFile("nosuch.txt", local.File("n.txt"), 0, false));
+  EXPECT_EQ(g_ftp.response.substr(0, 3), "550");
+  for (const auto& failing : {std::function<bool()>([&] { return FtpPutFile(local.File("none.txt")); }),
+                              std::function<bool()>([&] {
+                                FtpDisconnect(0);
+                                return FtpGetFile("hello.txt", local.File("h.txt"), 0, false);
+                              })}) {
+    g_ftp.failed = 0;
+    EXPECT_FALSE(failing());
+    EXPECT_EQ(g_ftp.failed, 1);
+    EXPECT_EQ(g_ftp.response, "");
+  }
 }
 
 TEST_F(Ftp, ARefusalThatComesLateIsTheRecordedResponse) {
