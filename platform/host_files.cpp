@@ -171,8 +171,13 @@ bool FsWriteHostOutput(const std::string& path, const std::string& data) {
   struct stat st;
   if (!given && (stat(target.c_str(), &st) != 0 || S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)))
     return FsWriteHostFileAtomic(path, data);
-  if (!given) fd = open(target.c_str(), O_WRONLY | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC);
+  // A FIFO waits for its reader, unless the run is already stopping: then one with no reader is
+  // not waited for (EINTR, as a wait a stop ended).
+  const bool stopping = !given && S_ISFIFO(st.st_mode) && StopSignalReceived();
+  if (!given) fd = open(target.c_str(), O_WRONLY | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC | (stopping ? O_NONBLOCK : 0));
+  if (fd < 0 && stopping && errno == ENXIO) errno = EINTR;
   if (fd < 0) return false;
+  if (stopping) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   int error = 0;
   for (size_t done = 0; done < data.size() && !error;) {
     const ssize_t n = write(fd, data.data() + done, data.size() - done);

@@ -106,6 +106,19 @@ TEST(Transcript, AStopEndsTheWaitForAFifosReader) {
     EXPECT_EQ(dir.Read("status"), "0\n");
     EXPECT_EQ(dir.Read("err"), "");
   }
+  // A run stopped before it writes its grab: a FIFO with no reader is not waited for.
+  std::filesystem::remove(dir.File("f"));
+  const ProcessResult r = RunProcess(
+      "/bin/sh",
+      {"-c",
+       "mkfifo f && { \"$0\" run loop.vka --headless --grab f 2>err & p=$!; sleep 1; kill -TERM $p; "
+       "i=0; while kill -0 $p 2>/dev/null && [ $i -lt 100 ]; do sleep 0.05; i=$((i+1)); done; "
+       "kill -KILL $p 2>/dev/null; wait $p; echo $? >status; }",
+       VellumarkExe()},
+      dir.path());
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(dir.Read("status"), "0\n");
+  EXPECT_EQ(dir.Read("err"), "");
 }
 
 }  // namespace
