@@ -90,14 +90,19 @@ TEST_F(ImageBankTest, DeletedAndReplacedRecordsLiveTwoFrames) {
 
   // A replaced record counts down while queued work or a sprite uses it; else it goes at once,
   // as does one counting down since its number was deleted.
-  enum Use { kNothing, kPaste, kSprite, kDeleted };
+  enum Use { kNothing, kPaste, kGet, kSave, kRotate, kSprite, kDeleted };
   const struct {
     Use use;
     bool kept;
-  } rows[] = {{kNothing, false}, {kPaste, true}, {kSprite, true}, {kDeleted, false}};
+  } rows[] = {{kNothing, false}, {kPaste, true},  {kGet, true},     {kSave, true},
+              {kRotate, true},   {kSprite, true}, {kDeleted, false}};
+  TempDir dir;
   for (const auto& row : rows) {
     const uint32_t old = Grab(2, 0, 0, 4, 4);
     if (row.use == kPaste) QueuePasteImage(old, 0, 0, false);
+    if (row.use == kGet) QueueGetImage(old, 0, 0, 4, 4, 0);
+    if (row.use == kSave) QueueSaveImage(old, dir.File("old.bmp").c_str());
+    if (row.use == kRotate) QueueRotateImage(old, 90);
     if (row.use == kSprite) g_framePool[f].imageRecord = int32_t(old);
     if (row.use == kDeleted) DeleteImageNumber(2);
     const uint32_t t = AllocImageRecord();
