@@ -242,6 +242,9 @@ TEST(CommandFiles, AnOutputThatIsAnInputIsRefused) {
   // A device is written into, never over: it may be both outputs, and an input too.
   EXPECT_EQ(RunTool(RunArgs("a.vka", {"--input", "/dev/null", "--transcript", "/dev/null", "--grab", "/dev/null"}),
                     dir.path()).status, 0);
+  // Without debug mode (or the settings that ask for the log) VK.LOG is a file as any other.
+  EXPECT_EQ(RunTool(RunArgs("a.vka", {"--transcript", "VK.LOG"}), dir.path()).status, 0);
+  EXPECT_EQ(dir.Read("VK.LOG"), "1\n");
 }
 
 // A debug log that is a link, to the source even, is no output of the run: the start replaces it.

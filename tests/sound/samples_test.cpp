@@ -2,6 +2,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include <unistd.h>
+
 #include "sound/engine/drivers/driver.h"
 #include "sound/engine/sample_decode.h"
 #include "tests/sound/sound_fixture.h"
@@ -159,6 +161,15 @@ TEST_F(SoundTest, RawFilesAndMemoryLoad) {
   EXPECT_STREQ(SoundSampleGetName(m), "Memory file");
   EXPECT_EQ(SoundSampleLoadRaw(-1, (dir.path() + "/missing.raw").c_str(), kSound8Bits), nullptr);
   EXPECT_EQ(SoundGetError(), kSoundErrFileOpen);
+  // Past the size of a sample (a sparse file): the memory error is the size limit.
+  const std::string huge = dir.path() + "/huge.raw";
+  std::FILE* h = std::fopen(huge.c_str(), "wb");
+  ASSERT_TRUE(h && ftruncate(fileno(h), (int64_t(1) << 30) + 8) == 0);
+  std::fclose(h);
+  ClearSizeLimitNote();
+  EXPECT_EQ(SoundSampleLoadRaw(-1, huge.c_str(), kSound8Bits), nullptr);
+  EXPECT_EQ(SoundGetError(), kSoundErrMemory);
+  EXPECT_TRUE(SoundErrorWasSizeLimit());
   EXPECT_EQ(SoundSampleLoad(-1, bytes, kSoundMemory, 10), nullptr);
   EXPECT_EQ(SoundGetError(), kSoundErrFileFormat);
   EXPECT_EQ(SoundSampleLoad(-1, bytes, kSoundMemory | kSoundRaw, 0), nullptr);
