@@ -11,6 +11,7 @@
 #include "platform/events.h"
 #include "platform/fs.h"
 #include "platform/host_files.h"
+#include "platform/stop_request.h"
 
 namespace {
 // The open transcript. A session's stays open across its runs, so it holds the text of them
@@ -31,6 +32,18 @@ void TranscriptFailed(int error, bool writing = false) {
   SayRunOutputFailed(t.name, error);
   if (writing || error == EPIPE) EventsOutputReaderGone();
   if (t.file && t.file != stdout) std::fclose(t.file);
+  t.file = nullptr;
+  t.failed = true;
+}
+
+// A write a stop interrupted, or one a stopping run would wait for (a FIFO whose reader takes
+// nothing): the run stops as usual, and the rest of the text is not waited for.
+void TranscriptStopped() {
+  Transcript& t = g_transcript;
+  if (t.file && t.file != stdout) {
+    fcntl(fileno(t.file), F_SETFL, fcntl(fileno(t.file), F_GETFL) | O_NONBLOCK);
+    std::fclose(t.file);
+  }
   t.file = nullptr;
   t.failed = true;
 }
@@ -94,9 +107,14 @@ void TranscriptWrite(const char* text, size_t length, bool newLine) {
   // The language's texts are 8-bit code-page bytes; the transcript is UTF-8.
   const std::string utf8 = Cp1252ToUtf8(std::string(text, length));
   FILE* f = g_transcript.file;
+  const bool stopping = StopSignalReceived();
+  if (stopping && f != stdout) fcntl(fileno(f), F_SETFL, fcntl(fileno(f), F_GETFL) | O_NONBLOCK);
   if (std::fwrite(utf8.data(), 1, utf8.size(), f) != utf8.size() || (newLine && std::fputc('\n', f) == EOF) ||
-      std::fflush(f) != 0)
-    TranscriptFailed(errno, true);
+      std::fflush(f) != 0) {
+    const int error = errno;
+    if ((error == EINTR || error == EAGAIN) && (stopping || StopSignalReceived())) TranscriptStopped();
+    else TranscriptFailed(error, true);
+  }
 }
 
 void TranscriptEndRun() {

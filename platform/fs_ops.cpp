@@ -290,6 +290,10 @@ bool FsMakeFolders(const std::string& name) {
   if (name.empty()) return false;
   std::error_code ec;
   std::string path = FsResolveForWrite(name);
+  if (path.empty()) {  // fits more than one folder, or behind another user's link
+    errno = FsOthersLinkInTheWay() ? ELOOP : ENOENT;
+    return false;
+  }
   std::filesystem::create_directories(path, ec);
   const int error = ec.value();
   if (std::filesystem::is_directory(path, ec)) return true;
@@ -321,8 +325,9 @@ bool FsDeleteTree(const std::string& name, bool removeTop) {
   if (fd < 0) return false;
   DeleteContentsAt(fd);
   close(fd);
-  if (removeTop && !IsDriveRoot(RealPath(path))) rmdir(path.c_str());
-  return true;
+  // A folder that stays (its own folder not writable, a file in it that could not go) is no
+  // folder deleted.
+  return !removeTop || IsDriveRoot(RealPath(path)) || rmdir(path.c_str()) == 0;
 }
 
 bool FsListFolder(const std::string& name, std::vector<FsEntry>& out) {
@@ -364,9 +369,16 @@ namespace {
 
 // The folder holding the last part of relative below top, reached without following a link
 // (missing folders made with create): its descriptor and, in leaf, that last part; -1 when a
-// part is ".." or the walk fails.
-int OpenParentBelow(const std::string& top, const std::string& relative, bool create, std::string& leaf) {
-  int cur = open(FsResolve(top).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+// part is ".." or the walk fails. A walk that writes (writing) takes top as a write takes its
+// target: never through another user's link where others can write (errno ELOOP).
+int OpenParentBelow(const std::string& top, const std::string& relative, bool create, std::string& leaf,
+                    bool writing) {
+  const std::string path = writing ? FsHostWriteTarget(FsResolveForWrite(top)) : FsResolve(top);
+  if (path.empty()) {
+    errno = FsOthersLinkInTheWay() ? ELOOP : ENOENT;
+    return -1;
+  }
+  int cur = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   size_t pos = 0;
   while (cur >= 0) {
     size_t slash = relative.find('/', pos);
@@ -398,7 +410,7 @@ int OpenParentBelow(const std::string& top, const std::string& relative, bool cr
 
 int FsOpenBelow(const std::string& top, const std::string& relative, bool create) {
   std::string leaf;
-  const int folder = OpenParentBelow(top, relative, create, leaf);
+  const int folder = OpenParentBelow(top, relative, create, leaf, create);
   if (folder < 0) return -1;
   const int fd = create ? openat(folder, leaf.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666)
                         : openat(folder, leaf.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
@@ -410,7 +422,7 @@ int FsOpenBelow(const std::string& top, const std::string& relative, bool create
 
 bool FsRemoveBelow(const std::string& top, const std::string& relative) {
   std::string leaf;
-  const int folder = OpenParentBelow(top, relative, false, leaf);
+  const int folder = OpenParentBelow(top, relative, false, leaf, true);
   if (folder < 0) return false;
   const bool removed = unlinkat(folder, leaf.c_str(), 0) == 0;
   close(folder);

@@ -171,19 +171,19 @@ bool FsWriteHostOutput(const std::string& path, const std::string& data) {
   struct stat st;
   if (!given && (stat(target.c_str(), &st) != 0 || S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)))
     return FsWriteHostFileAtomic(path, data);
-  // A FIFO waits for its reader, unless the run is already stopping: then one with no reader is
-  // not waited for (EINTR, as a wait a stop ended).
+  // A FIFO waits for its reader, unless the run is already stopping: then one with no reader, or
+  // one that does not take the data at once, is not waited for (EINTR, as a wait a stop ended).
   const bool stopping = !given && S_ISFIFO(st.st_mode) && StopSignalReceived();
   if (!given) fd = open(target.c_str(), O_WRONLY | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC | (stopping ? O_NONBLOCK : 0));
   if (fd < 0 && stopping && errno == ENXIO) errno = EINTR;
   if (fd < 0) return false;
-  if (stopping) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   int error = 0;
   for (size_t done = 0; done < data.size() && !error;) {
     const ssize_t n = write(fd, data.data() + done, data.size() - done);
     if (n > 0) done += size_t(n);
     else if (n == 0) error = ENOSPC;
-    else if (errno != EINTR) error = errno;
+    else if (stopping && errno == EAGAIN) error = EINTR;
+    else if (errno != EINTR || StopSignalReceived()) error = errno;  // a stop ends a blocked write
   }
   if (!given && close(fd) != 0 && !error) error = errno;
   errno = error;

@@ -209,8 +209,11 @@ void CmdDeleteDirectory() {
     return FileWarning(kErrFolderNotDeleted, name, "the root folder, the home folder and the folders that hold it are never deleted");
   if (DeleteDirectoryCommand(name)) return;
   const int error = errno;
-  FileWarning(kErrFolderNotDeleted, name,
-              FsWriteRefused(name) ? FileErrorCause(ELOOP) : PathExists(name) ? FileErrorCause(error) : "not found");
+  // A name that is not there is no delete lost; a folder that stays (behind another user's link,
+  // or in a folder that is not writable) is.
+  if (!FsWriteRefused(name) && !PathExists(name)) return FileWarning(kErrFolderNotDeleted, name, "not found");
+  WriteLostWarning(kErrFolderNotDeleted, name, FsOthersLinkInTheWay() ? FileErrorCause(ELOOP) : FileErrorCause(error),
+                   "delete the folder " + name);
 }
 
 template <bool Wait>

@@ -176,6 +176,9 @@ std::string ExecuteFile(const std::string& file, const std::string& parameters, 
     if (const int opener = ProcessOpenerError())
       return file + ": nothing opens it: " + kDocumentOpener + ", the desktop's opener, " +
              (opener == ENOENT ? "is not installed" : "cannot be started: " + FileErrorCause(opener));
+    // A FIFO, socket or device of that name is there, and no program.
+    if (!file.empty() && FsPathExists(file) && !FsFileExists(file) && !FsFolderExists(FsResolve(file)))
+      return file + ": not a regular file";
     return file + ": " + (file.empty() ? "no name given" : FileErrorCause(error));
   }
   if (!wait) {

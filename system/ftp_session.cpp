@@ -207,7 +207,7 @@ bool FtpGetFile(const std::string& remote, const std::string& local, int32_t tot
   if (!inSteps) {
     std::string temp;
     int fd = FsCreateTempBeside(local, temp);
-    if (fd < 0) return LocalGetFailed(local, FileErrorCause(errno));
+    if (fd < 0) return LocalGetFailed(local, FsWriteCause(errno));
     const bool got = c.Get(remote, fd);
     const int writeError = c.LocalError();
     const int closeError = close(fd) == 0 ? 0 : errno;
@@ -227,7 +227,7 @@ bool FtpGetFile(const std::string& remote, const std::string& local, int32_t tot
   if (g_ftp.localFd < 0) {
     const int error = errno;
     c.CloseRead();
-    return LocalGetFailed(local, FileErrorCause(error));
+    return LocalGetFailed(local, FsWriteCause(error));
   }
   g_ftp.localName = local.substr(0, 255);
   g_ftp.inSteps = 1;

@@ -132,7 +132,8 @@ bool AlreadyThere(int error) { return error == EEXIST || error == ELOOP || error
 // stream comes first.
 template <typename Remove>
 int32_t ExtractInto(StreamSlot& s, uint64_t size, int fd, const std::string& name, Remove remove) {
-  const int notMade = fd < 0 && !AlreadyThere(errno) ? errno : 0;
+  // A name already there is left as it is; a folder behind another user's link is refused.
+  const int notMade = fd < 0 && (!AlreadyThere(errno) || FsOthersLinkInTheWay()) ? errno : 0;
   int refused = 0;
   int32_t error = CopyStreamToFd(s, size, fd, &refused);
   if (fd >= 0 && close(fd) != 0 && !refused) refused = errno;

@@ -111,8 +111,9 @@ bool SaveImageByExtension(const Surface& s, const std::string& path, std::string
   errno = 0;
   if (FsWriteFileAtomic(path, data)) return true;
   const int error = errno;
+  const std::string cause = FileErrorCause(error);  // before another name is resolved
   struct stat st;
   if (stat(FsResolveForWrite(path).c_str(), &st) == 0 && !S_ISREG(st.st_mode))
     return fail(S_ISDIR(st.st_mode) ? "is a folder" : "not a regular file");
-  return fail(error == ENOENT && !FsNameFitsMany() && !FsOthersLinkInTheWay() ? "its folder does not exist" : FileErrorCause(error));
+  return fail(error == ENOENT && !FsNameFitsMany() && !FsOthersLinkInTheWay() ? "its folder does not exist" : cause);
 }

@@ -100,6 +100,7 @@ TEST(MediaRefusals, NoRegularFileATooLargePictureADamaged3dsAndNoOpenerAreSaidSo
       {"execute file \"nobin\", \"\", \"\"", "nobin: nothing opens it: xdg-open, the desktop's opener, is not installed"},
       {"execute file \"notes.txt\", \"\", \"\"",
        "notes.txt: nothing opens it: xdg-open, the desktop's opener, cannot be started: permission denied", "badbin"},
+      {"execute file \"pipe.png\", \"\", \"\"", "Cannot run the program. pipe.png: not a regular file"},
       {"convert 3ds to x \"folder.3ds\", \"out.x\"", "Cannot make the file. folder.3ds: not a regular file"},
   };
   for (const auto& c : kCases) {

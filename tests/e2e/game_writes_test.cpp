@@ -182,6 +182,7 @@ TEST(GameWrites, AWriteLostInAFolderThatCannotBeWrittenIsSaidOnce) {
       {"open to read 2, \"blk.dat\"\nread fileblock 2, \"b.txt\"\nclose file 2\n", "cannot write b.txt: permission denied"},
       {"write byte to file \"byte.dat\", 0, 66\n", "cannot write byte.dat: permission denied"},
       {"open to read 3, \"dir.blk\"\nread dirblock 3, \"dbout\"\nclose file 3\n", "cannot write dbout: permission denied"},
+      {"delete directory \"sub\"\n", "cannot delete the folder sub: permission denied"},
   };
   std::string program;
   for (const auto& row : rows) program += row.commands;
@@ -189,6 +190,7 @@ TEST(GameWrites, AWriteLostInAFolderThatCannotBeWrittenIsSaidOnce) {
   program += "make file \"open/after.txt\"\n";
   dir.Write("play/prog.vka", program);
   dir.Write("play/kept.txt", "kept\r\n");
+  std::filesystem::create_directories(dir.File("play/sub"));
   dir.Write("play/blk.dat", std::string("\2\0\0\0ab", 6));
   dir.Write("play/byte.dat", "b");
   chmod(dir.File("play/byte.dat").c_str(), 0444);

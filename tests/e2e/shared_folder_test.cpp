@@ -108,6 +108,10 @@ TEST(SharedFolder, AProgramsWritesNeverGoThroughAnotherUsersFolderLink) {
       "delete file \"out/notes.txt\"",
       "delete directory \"out/sub\"",
       "dim a(2)\nsave array \"out/a.arr\", a(0)",
+      "open to write 1, \"blk.dat\"\nwrite dirblock 1, \"srcdir\"\nclose file 1\n"
+      "open to read 1, \"blk.dat\"\nread dirblock 1, \"out\"\nclose file 1",
+      "open to write 1, \"blk.dat\"\nwrite fileblock 1, \"mine.txt\"\nclose file 1\n"
+      "open to read 1, \"blk.dat\"\nread fileblock 1, \"out/deep/x.txt\"\nclose file 1",
   };
   for (const FolderKind& kind : kFolders) {
     const std::string folder = MakeFolder(dir, kind);
@@ -120,6 +124,9 @@ TEST(SharedFolder, AProgramsWritesNeverGoThroughAnotherUsersFolderLink) {
       std::filesystem::remove(folder + "/out");
       PlantLink(dir.File("victim"), folder + "/out");
       dir.Write(std::string(kind.name) + "/mine.txt", "mine");
+      std::filesystem::create_directories(folder + "/srcdir");
+      dir.Write(std::string(kind.name) + "/srcdir/s.txt", "s");
+      std::filesystem::remove(folder + "/blk.dat");
       dir.Write(std::string(kind.name) + "/p.vka", std::string(write) + "\n");
       const ProcessResult r = RunProcess(VellumarkExe(), {"run", "p.vka", "--headless", "--frames", "3"}, folder);
       std::set<std::string> names;

@@ -119,6 +119,27 @@ TEST(Transcript, AStopEndsTheWaitForAFifosReader) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(dir.Read("status"), "0\n");
   EXPECT_EQ(dir.Read("err"), "");
+  // A reader that opens the FIFO and takes nothing: a stop ends the blocked write of the text or
+  // of the grab (a screen of noise, far more than a pipe holds) as the usual stop.
+  dir.Write("noisy.vka", "sync on\nfor i = 1 to 12000\nprint \"line \"; i\nnext i\ncls\n"
+                         "for i = 1 to 100000\nink rgb(rnd(255), rnd(255), rnd(255)), 0\ndot rnd(639), rnd(479)\nnext i\n"
+                         "sync\ndo\nsync\nloop\n");
+  for (const char* option : {"--transcript", "--grab"}) {
+    SCOPED_TRACE(option);
+    std::filesystem::remove(dir.File("f"));
+    const ProcessResult held = RunProcess(
+        "/bin/sh",
+        {"-c",
+         std::string("mkfifo f && { sleep 60 <f & s=$!; \"$0\" run noisy.vka --headless ") + option +
+             " f 2>err & p=$!; sleep 4; kill -TERM $p; "
+             "i=0; while kill -0 $p 2>/dev/null && [ $i -lt 100 ]; do sleep 0.05; i=$((i+1)); done; "
+             "kill -KILL $p $s 2>/dev/null; wait $p; echo $? >status; }",
+         VellumarkExe()},
+        dir.path());
+    ASSERT_EQ(held.status, 0) << held.err;
+    EXPECT_EQ(dir.Read("status"), "0\n");
+    EXPECT_EQ(dir.Read("err"), "");
+  }
 }
 
 }  // namespace

@@ -316,6 +316,7 @@ TEST_F(Ftp, EveryFailureWarnsWithItsCause) {
       {"ftp put file \"" + local.File("up.txt") + "\"\n", "up.txt: not connected"},
       {connect + "ftp delete file \"nosuch.txt\"\n", "nosuch.txt: 550 "},
       {"ftp delete file \"nosuch.txt\"\n", "nosuch.txt: not connected"},
+      {connect + "ftp get file \"pub/hello.txt\", \"" + local.File("nodir/h.txt") + "\"\n", "h.txt: its folder does not exist"},
   };
   local.Write("up.txt", "up");
   for (const auto& row : rows) {
