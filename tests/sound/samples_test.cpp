@@ -170,6 +170,24 @@ TEST_F(SoundTest, RawFilesAndMemoryLoad) {
   EXPECT_EQ(SoundSampleLoadRaw(-1, huge.c_str(), kSound8Bits), nullptr);
   EXPECT_EQ(SoundGetError(), kSoundErrMemory);
   EXPECT_TRUE(SoundErrorWasSizeLimit());
+  // So is a WAV whose data is past it; the next load starts without that note.
+  const auto le = [](uint32_t v, int bytes) {
+    std::string out;
+    for (int k = 0; k < bytes; ++k) out += char((v >> (8 * k)) & 0xFF);
+    return out;
+  };
+  const uint32_t data = 0x48000000;
+  const std::string header = "RIFF" + le(36 + data, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(2, 2) + le(44100, 4) +
+                             le(176400, 4) + le(4, 2) + le(16, 2) + "data" + le(data, 4);
+  const std::string wav = dir.path() + "/huge.wav";
+  std::FILE* w = std::fopen(wav.c_str(), "wb");
+  ASSERT_TRUE(w && std::fwrite(header.data(), 1, header.size(), w) == header.size() &&
+              ftruncate(fileno(w), int64_t(header.size()) + data) == 0);
+  std::fclose(w);
+  EXPECT_EQ(SoundSampleLoad(-1, wav.c_str(), 0, 0), nullptr);
+  EXPECT_TRUE(SoundErrorWasSizeLimit());
+  EXPECT_EQ(SoundSampleLoad(-1, (dir.path() + "/missing.wav").c_str(), 0, 0), nullptr);
+  EXPECT_FALSE(SoundErrorWasSizeLimit());
   EXPECT_EQ(SoundSampleLoad(-1, bytes, kSoundMemory, 10), nullptr);
   EXPECT_EQ(SoundGetError(), kSoundErrFileFormat);
   EXPECT_EQ(SoundSampleLoad(-1, bytes, kSoundMemory | kSoundRaw, 0), nullptr);
