@@ -624,4 +624,9 @@ TEST(CommandFiles, ACharacterSetThatIsNotServedIsSaidOnce) {
   const ProcessResult r = RunProcess(dir.File("vellumark"), {"exec", "a.img", "--headless", "--frames", "2"}, dir.path());
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err.find("TEXTLANGUAGE-CHARSET"), std::string::npos) << r.err;
+  // An image made before images carried their code page takes the settings' set, and says it.
+  std::filesystem::copy_file(std::string(VK_SOURCE_DIR) + "/examples/empty.img", dir.File("old.img"));
+  const ProcessResult old = RunProcess(dir.File("vellumark"), {"exec", "old.img", "--headless", "--frames", "2"}, dir.path());
+  EXPECT_EQ(old.status, 0) << old.err;
+  EXPECT_EQ(said(old.err, "999"), 1u) << old.err;
 }
