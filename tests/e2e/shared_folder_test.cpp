@@ -141,6 +141,16 @@ TEST(SharedFolder, AProgramsWritesNeverGoThroughAnotherUsersFolderLink) {
         EXPECT_TRUE(names != (std::set<std::string>{"notes.txt", "sub"}) || dir.Read("victim/notes.txt") != kSecret) << row;
       }
     }
+    // The user's own link whose target lies behind the other user's: judged at each link on the way.
+    dir.Write("victim/notes.txt", kSecret);
+    std::filesystem::remove(folder + "/o");
+    PlantLink(dir.File("victim"), folder + "/o");
+    std::filesystem::remove(folder + "/own.txt");
+    std::filesystem::create_symlink("o/notes.txt", folder + "/own.txt");
+    dir.Write(std::string(kind.name) + "/p.vka", "write byte to file \"own.txt\", 0, 88\n");
+    const ProcessResult r = RunProcess(VellumarkExe(), {"run", "p.vka", "--headless", "--frames", "3"}, folder);
+    EXPECT_EQ(r.status, kind.shared ? 1 : 0) << kind.name << r.err;
+    EXPECT_EQ(dir.Read("victim/notes.txt") == kSecret, kind.shared) << kind.name;
   }
 }
 
