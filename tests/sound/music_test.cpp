@@ -183,6 +183,14 @@ TEST_F(MusicTest, LoadingAMidiSongAgainAndAgainKeepsNoMemory) {
   Do(kLoad, {a.c_str(), 1});
   Do(kPlay, {1});
   EXPECT_FALSE(Silent(Play(44100 / 2)));
+  // Another song in a synthesiser kept from the first plays its own notes: 100 ms, then it ends.
+  dir_.Write("b.mid", TinyMidi(1, 100000));
+  Do(kDelete, {1});
+  Do(kLoad, {dir_.File("b.mid").c_str(), 1});
+  Do(kPlay, {1});
+  Play(8820);
+  Poll(11);
+  EXPECT_EQ(Query(kPlaying, 1), 0);
 }
 
 TEST_F(MusicTest, ThePollStopsOrRestartsTheCurrentTrackAtItsEnd) {
