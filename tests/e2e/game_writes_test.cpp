@@ -73,6 +73,24 @@ ProcessResult RunGame(const TempDir& dir) {
   return RunProcess(dir.File("play/game"), {}, dir.File("play"), {"ASAN_OPTIONS=detect_leaks=0"});
 }
 
+// A folder block of the game's own folder, named "." or "", takes every file its pack holds there.
+TEST(GameWrites, AFolderBlockOfTheGamesFolderTakesItsPackedFiles) {
+  TempDir dir;
+  for (const char* folder : {"src", "play"}) std::filesystem::create_directories(dir.File(folder));
+  dir.Write("src/only.txt", "packed only\r\n");
+  dir.Write("src/prog.vka",
+            "open to write 1, \"../b1.dat\"\nwrite dirblock 1, \".\"\nclose file 1\n"
+            "open to write 2, \"../b2.dat\"\nwrite dirblock 2, \"\"\nclose file 2\n"
+            "open to read 1, \"../b1.dat\"\nread dirblock 1, \"../out1\"\nclose file 1\n"
+            "open to read 2, \"../b2.dat\"\nread dirblock 2, \"../out2\"\nclose file 2\n");
+  ASSERT_EQ(RunProcess(VellumarkExe(), {"build", dir.File("src/prog.vka"), "--media", "-o", dir.File("play/game")}).status,
+            0);
+  const ProcessResult r = RunGame(dir);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(dir.Read("out1/only.txt"), "packed only\r\n");
+  EXPECT_EQ(dir.Read("out2/only.txt"), "packed only\r\n");
+}
+
 // A game built with its project's files packed writes over them: each write goes to disk, a
 // delete makes the name not found, and the next start reads the disk's copy before the pack's.
 TEST(GameWrites, WritesOverPackedFilesAreKeptAndFoundFirst) {
