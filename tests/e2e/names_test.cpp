@@ -21,7 +21,7 @@ void WriteFiles(const TempDir& dir, const std::vector<std::pair<std::string, std
 const char* const kCyrillicSetup = "[SETTINGS]\r\nTEXTLANGUAGE-CHARSET=204\r\n";
 
 ProcessResult RunIn(const std::string& folder, const std::string& transcript) {
-  return RunProcess(VellumarkExe(), {"run", "game.vka", "--headless", "--frames", "5", "--transcript", transcript},
+  return RunProcess(VellumarkExe(), {"run", "game.vka", "--headless", "--clock", "virtual", "--frames", "50", "--transcript", transcript},
                     folder);
 }
 

@@ -128,7 +128,7 @@ TEST(SharedFolder, AProgramsWritesNeverGoThroughAnotherUsersFolderLink) {
       dir.Write(std::string(kind.name) + "/srcdir/s.txt", "s");
       std::filesystem::remove(folder + "/blk.dat");
       dir.Write(std::string(kind.name) + "/p.vka", std::string(write) + "\n");
-      const ProcessResult r = RunProcess(VellumarkExe(), {"run", "p.vka", "--headless", "--frames", "3"}, folder);
+      const ProcessResult r = RunProcess(VellumarkExe(), {"run", "p.vka", "--headless", "--clock", "virtual", "--frames", "30"}, folder);
       std::set<std::string> names;
       for (const auto& e : std::filesystem::directory_iterator(dir.File("victim"))) names.insert(e.path().filename());
       if (kind.shared) {
@@ -148,7 +148,7 @@ TEST(SharedFolder, AProgramsWritesNeverGoThroughAnotherUsersFolderLink) {
     std::filesystem::remove(folder + "/own.txt");
     std::filesystem::create_symlink("o/notes.txt", folder + "/own.txt");
     dir.Write(std::string(kind.name) + "/p.vka", "write byte to file \"own.txt\", 0, 88\n");
-    const ProcessResult r = RunProcess(VellumarkExe(), {"run", "p.vka", "--headless", "--frames", "3"}, folder);
+    const ProcessResult r = RunProcess(VellumarkExe(), {"run", "p.vka", "--headless", "--clock", "virtual", "--frames", "30"}, folder);
     EXPECT_EQ(r.status, kind.shared ? 1 : 0) << kind.name << r.err;
     EXPECT_EQ(dir.Read("victim/notes.txt") == kSecret, kind.shared) << kind.name;
   }
@@ -200,7 +200,7 @@ TEST(SharedFolder, AnotherUsersSettingsTurnNoDebugLogOn) {
     dir.Write(name + "/p.vka", kFailing);
     dir.Write(name + "/SETUP.INI", "[SETTINGS]\r\nDEBUGMODE=1\r\n");
     ASSERT_EQ(lchown(dir.File(name + "/SETUP.INI").c_str(), kOtherUser, kOtherUser), 0);
-    const ProcessResult r = RunProcess(VellumarkExe(), {"run", "p.vka", "--headless", "--frames", "5"}, folder);
+    const ProcessResult r = RunProcess(VellumarkExe(), {"run", "p.vka", "--headless", "--clock", "virtual", "--frames", "30"}, folder);
     EXPECT_EQ(r.status, 1) << name << r.err;
     EXPECT_EQ(std::filesystem::exists(folder + "/VK.LOG"), !kind.shared) << name;
   }
