@@ -30,10 +30,6 @@ std::set<std::string> g_writesLost;  // the writes a built game lost, said once 
 // is found again at the next start unless the program leaves a file of that name on disk.
 std::vector<std::pair<std::string, std::string>> g_packDeletes;
 
-void SayLost(const std::string& what, const std::string& cause) {
-  if (g_runtime.standalone && g_writesLost.insert(what).second)
-    std::fprintf(stderr, "vellumark: cannot %s: %s\n", what.c_str(), cause.c_str());
-}
 
 std::string Lower(std::string s) {
   for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
@@ -50,6 +46,11 @@ bool CopyReadableFile(const std::string& source, const std::string& target) {
 }
 
 }  // namespace
+
+void SayLost(const std::string& what, const std::string& cause) {
+  if (g_runtime.standalone && g_writesLost.insert(what).second)
+    std::fprintf(stderr, "vellumark: cannot %s: %s\n", what.c_str(), cause.c_str());
+}
 
 std::string FileUnreadableCause(const std::string& name) {
   if (name.empty()) return "no name given";

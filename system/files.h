@@ -57,6 +57,9 @@ void FileWarning(uint32_t code, const std::string& detail);
 // stderr ("cannot WHAT: cause", once for each; what is "write NAME" when not given), and the run
 // fails at its end (WritesLost). name and cause make the warning's detail.
 void WriteLostWarning(uint32_t code, const std::string& name, const std::string& cause, const std::string& what = "");
+// The same without the warning, for a write lost where the command gives none (a download
+// in steps, the files of a folder block after its first): said by a built game, which fails.
+void SayLost(const std::string& what, const std::string& cause);
 // True when a built game lost a write since ForgetLostWrites (the start of a run). A packed
 // file the program deleted and did not write again is said here as a lost delete: the game
 // finds its packed copy again at the next start.

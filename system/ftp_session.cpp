@@ -8,6 +8,7 @@
 
 #include "platform/fs.h"
 #include "platform/host_files.h"
+#include "system/files.h"
 
 FtpState g_ftp;
 
@@ -187,6 +188,12 @@ bool LocalGetFailed(const std::string& local, const std::string& cause) {
   return false;
 }
 
+// A download that did not reach the local file: a write lost, which a built game says.
+bool LocalWriteLost(const std::string& local, const std::string& cause) {
+  SayLost("write " + local, cause);
+  return LocalGetFailed(local, cause);
+}
+
 // Why a get may not write the local name, before anything is transferred ("" when it may).
 std::string LocalTargetRefusal(const std::string& local) {
   const std::string path = FsResolveForWrite(local);
@@ -202,20 +209,20 @@ std::string LocalTargetRefusal(const std::string& local) {
 bool FtpGetFile(const std::string& remote, const std::string& local, int32_t total, bool inSteps) {
   if (!g_ftp.connected) return LocalGetFailed(remote, "not connected");
   if (local.empty()) return LocalGetFailed(local, "no name given");
-  if (const std::string refusal = LocalTargetRefusal(local); !refusal.empty()) return LocalGetFailed(local, refusal);
+  if (const std::string refusal = LocalTargetRefusal(local); !refusal.empty()) return LocalWriteLost(local, refusal);
   FtpClient& c = Client();
   if (!inSteps) {
     std::string temp;
     int fd = FsCreateTempBeside(local, temp);
-    if (fd < 0) return LocalGetFailed(local, FsWriteCause(errno));
+    if (fd < 0) return LocalWriteLost(local, FsWriteCause(errno));
     const bool got = c.Get(remote, fd);
     const int writeError = c.LocalError();
     const int closeError = close(fd) == 0 ? 0 : errno;
     if (got && !closeError && FsCommitTemp(temp, local)) return true;
     const int commitError = errno;
     unlink(temp.c_str());
-    if (writeError || (got && closeError)) return LocalGetFailed(local, FileErrorCause(writeError ? writeError : closeError));
-    return got ? LocalGetFailed(local, FsWriteCause(commitError)) : RemoteGetFailed(remote);
+    if (writeError || (got && closeError)) return LocalWriteLost(local, FileErrorCause(writeError ? writeError : closeError));
+    return got ? LocalWriteLost(local, FsWriteCause(commitError)) : RemoteGetFailed(remote);
   }
   // One stepped download at a time: a second one is refused while the first runs.
   if (!c.OpenRead(remote)) {
@@ -227,7 +234,7 @@ bool FtpGetFile(const std::string& remote, const std::string& local, int32_t tot
   if (g_ftp.localFd < 0) {
     const int error = errno;
     c.CloseRead();
-    return LocalGetFailed(local, FsWriteCause(error));
+    return LocalWriteLost(local, FsWriteCause(error));
   }
   g_ftp.localName = local.substr(0, 255);
   g_ftp.inSteps = 1;
@@ -250,13 +257,13 @@ void FtpContinueTransfer(size_t chunk) {
     case FtpClient::Step::kDone: {
       const std::string local = g_ftp.localName;
       CloseRemote();
-      if (!CloseLocal(true)) FtpRecordLocalFailure(local, FsWriteCause(errno));
+      if (!CloseLocal(true)) LocalWriteLost(local, FsWriteCause(errno));
       return;
     }
     case FtpClient::Step::kData:
       if (!WriteAll(g_ftp.localFd, data)) {
         // A full disk is a failed download, not a finished one.
-        FtpRecordLocalFailure(g_ftp.localName, FileErrorCause(errno));
+        LocalWriteLost(g_ftp.localName, FileErrorCause(errno));
         FtpAbortTransfer();
         return;
       }

@@ -139,6 +139,9 @@ int32_t ExtractInto(StreamSlot& s, uint64_t size, int fd, const std::string& nam
   if (fd >= 0 && close(fd) != 0 && !refused) refused = errno;
   if (fd >= 0 && (refused || error)) remove();
   if (error) return error;
+  // Each file of a block a built game loses is said, not only the first the warning names.
+  if (refused) SayLost("write " + name, FileErrorCause(refused));
+  else if (notMade) SayLost("write " + name, FileErrorCause(notMade));
   if (refused) return Refuse(kErrStreamWriteFailed, name, FileErrorCause(refused));
   return notMade ? Refuse(kErrStreamNotCreated, name, FileErrorCause(notMade)) : 0;
 }

@@ -53,6 +53,19 @@ TEST_F(FtpRuns, AStartedProgramInheritsNoDescriptorOfTheRun) {
   EXPECT_GE(listed, 3);
 }
 
+// A built game whose download does not reach its local file, direct or in steps, says the write
+// it lost and ends with a failure, as for any write it loses.
+TEST_F(FtpRuns, ABuiltGameSaysADownloadItLost) {
+  root.Write("r.txt", "remote");
+  dir.Write("p.vka", Connect() + "ftp get file \"r.txt\", \"nowhere/a.txt\"\n"
+                                 "ftp get file \"r.txt\", \"nowhere/b.txt\", 6\nftp proceed\nftp disconnect\n");
+  ASSERT_EQ(RunProcess(VellumarkExe(), {"build", "p.vka", "-o", "game"}, dir.path()).status, 0);
+  const ProcessResult r = RunProcess(dir.File("game"), {}, dir.path(), {"ASAN_OPTIONS=detect_leaks=0"});
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_NE(r.err.find("vellumark: cannot write nowhere/a.txt: its folder does not exist\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("vellumark: cannot write nowhere/b.txt: its folder does not exist\n"), std::string::npos) << r.err;
+}
+
 // A download in steps ended by SIGTERM leaves no temporary beside the program.
 TEST_F(FtpRuns, AStopRemovesTheTemporaryOfADownloadInSteps) {
   dir.Write("p.vka", Connect() + "ftp get file \"stall.bin\", \"part.bin\", 200000\nprint \"started\"\nsync\n"

@@ -154,6 +154,27 @@ TEST(SharedFolder, AProgramsWritesNeverGoThroughAnotherUsersFolderLink) {
   }
 }
 
+// A built game says each file of a folder block it loses, not only the first.
+TEST(SharedFolder, AGameSaysEachFileOfAFolderBlockItLoses) {
+  if (geteuid() != 0) GTEST_SKIP() << "planting another user's link needs root";
+  TempDir dir;
+  const std::string folder = MakeFolder(dir, kFolders[2]);
+  std::filesystem::create_directories(dir.File("victim"));
+  std::filesystem::create_directories(folder + "/srcdir");
+  dir.Write("sticky/srcdir/one.txt", "1");
+  dir.Write("sticky/srcdir/two.txt", "2");
+  PlantLink(dir.File("victim"), folder + "/out");
+  dir.Write("sticky/p.vka", "open to write 1, \"blk.dat\"\nwrite dirblock 1, \"srcdir\"\nclose file 1\n"
+                            "open to read 1, \"blk.dat\"\nread dirblock 1, \"out\"\nclose file 1\n");
+  ASSERT_EQ(RunProcess(VellumarkExe(), {"build", "p.vka", "-o", "game"}, folder).status, 0);
+  const ProcessResult r = RunProcess(folder + "/game", {}, folder, {"ASAN_OPTIONS=detect_leaks=0"});
+  EXPECT_EQ(r.status, 1) << r.err;
+  for (const char* name : {"one.txt", "two.txt"})
+    EXPECT_NE(r.err.find(std::string("cannot write out/") + name + ": another user's link is in the way"), std::string::npos)
+        << r.err;
+  EXPECT_TRUE(std::filesystem::is_empty(dir.File("victim")));
+}
+
 // A program that fails at run time, which debug mode logs.
 constexpr const char* kFailing = "print \"start\"\ndim a(2)\na(7) = 1\n";
 
