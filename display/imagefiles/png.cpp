@@ -65,8 +65,9 @@ struct DecodeWork {
 bool RunDecode(DecodeWork* w, PictureSink& sink) {
   if (setjmp(png_jmpbuf(w->png))) return false;
   png_set_read_fn(w->png, &w->cursor, ReadBytes);
-  // The library's own usual bound; the size check below refuses what is over ours as too large.
-  png_set_user_limits(w->png, 1000000, 1000000);
+  // Every size the format can hold passes the library, so that the size check below refuses what
+  // is over ours as too large rather than the library calling it damaged.
+  png_set_user_limits(w->png, 0x7FFFFFFF, 0x7FFFFFFF);
   png_set_chunk_malloc_max(w->png, 64u << 20);
   png_read_info(w->png, w->info);
   png_uint_32 width, height;

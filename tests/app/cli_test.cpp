@@ -357,6 +357,8 @@ TEST(CommandLine, ImageErrorsNameTheFileTheCauseAndTheQueuingLine) {
        ":3: Error In Program: Runtime Error : Cannot save the bitmap. " + missing + ": its folder does not exist"},
       {"sync on\nget image 1,0,0,10,10\nsave image \"" + bad + "\",1\n",
        ":3: Error In Program: Runtime Error : File already exists. " + bad + ": already exists"},
+      {"sync on\nget image 1,0,0,10,10\nsave image \"" + bad + "/x.png\",1\nsync\n",
+       ":3: Error In Program: Runtime Error : Cannot save the bitmap. " + bad + "/x.png: a part of the path is not a folder"},
   };
   for (const auto& [program, message] : kCases) {
     const std::string source = WriteTempFile("cli_image_error.vka", program);

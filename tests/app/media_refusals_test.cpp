@@ -64,6 +64,8 @@ TEST(MediaRefusals, NoRegularFileATooLargePictureADamaged3dsAndNoOpenerAreSaidSo
                             PngChunk("IDAT", "x") + PngChunk("IEND", ""));
   dir.Write("tall.png", "\x89PNG\r\n\x1a\n" + PngChunk("IHDR", Be32(1) + Be32(16385) + std::string("\x08\x02\0\0\0", 5)) +
                             PngChunk("IDAT", "x") + PngChunk("IEND", ""));
+  dir.Write("vast.png", "\x89PNG\r\n\x1a\n" + PngChunk("IHDR", Be32(0x7FFFFFFF) + Be32(1) + std::string("\x08\x02\0\0\0", 5)) +
+                            PngChunk("IDAT", "x") + PngChunk("IEND", ""));
   dir.Write("bad.png", "\x89PNG\r\n\x1a\n" + PngChunk("IHDR", Be32(2) + Be32(2) + std::string("\x08\x02\0\0\0", 5)) +
                            PngChunk("IDAT", "not deflate data") + PngChunk("IEND", ""));
   const std::string mesh = Chunk3ds(0x4000, std::string("A\0", 2) + Chunk3ds(0x4100, Chunk3ds(0x4110, Le(0, 2))));
@@ -93,6 +95,7 @@ TEST(MediaRefusals, NoRegularFileATooLargePictureADamaged3dsAndNoOpenerAreSaidSo
       {"load object \"/dev/zero\", 1", object + "/dev/zero: not a regular file"},
       {"load image \"wide.png\", 1", image + "wide.png: too large: a picture has at most 16384 pixels a side"},
       {"load image \"tall.png\", 1", image + "tall.png: too large: a picture has at most 16384 pixels a side"},
+      {"load image \"vast.png\", 1", image + "vast.png: too large: a picture has at most 16384 pixels a side"},
       {"load image \"bad.png\", 1", image + "bad.png: damaged, or not a .png picture"},
       {"load image \"huge.png\", 1", image + "huge.png: too large: a picture has at most 16384 pixels a side"},
       {"load object \"long.3ds\", 1", object + "long.3ds: damaged: chunk 0x4D4D at byte 0 claims more data than the file holds"},
