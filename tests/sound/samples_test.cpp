@@ -1,9 +1,11 @@
 // Samples: the table, mode bits, loop points and padding, locks, uploads and packed data.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include <unistd.h>
 
+#include "platform/host_files.h"
 #include "sound/engine/drivers/driver.h"
 #include "sound/engine/sample_decode.h"
 #include "tests/sound/sound_fixture.h"
@@ -188,6 +190,22 @@ TEST_F(SoundTest, RawFilesAndMemoryLoad) {
   EXPECT_TRUE(SoundErrorWasSizeLimit());
   EXPECT_EQ(SoundSampleLoad(-1, (dir.path() + "/missing.wav").c_str(), 0, 0), nullptr);
   EXPECT_FALSE(SoundErrorWasSizeLimit());
+  // And an MP3 whose frames decode past it: a second of silence, over and over (25 MB).
+  const std::string second = dir.path() + "/second.mp3", silence = dir.path() + "/silence.wav";
+  ASSERT_EQ(std::system(("sox -n -r 44100 -c 2 " + silence + " trim 0 1 2>/dev/null && lame --quiet -m s -b 32 --resample 44.1 " + silence +
+                         " " + second).c_str()),
+            0);
+  std::string one, many;
+  ASSERT_TRUE(FsReadHostFile(second, one) && !one.empty());
+  while (many.size() < (size_t(25) << 20)) many += one;
+  const std::string mp3 = dir.path() + "/long.mp3";
+  std::FILE* m3 = std::fopen(mp3.c_str(), "wb");
+  ASSERT_TRUE(m3 && std::fwrite(many.data(), 1, many.size(), m3) == many.size());
+  std::fclose(m3);
+  for (const uint32_t mode : {0u, uint32_t(kSoundMpegAccurate)}) {
+    EXPECT_EQ(SoundSampleLoad(-1, mp3.c_str(), mode, 0), nullptr) << mode;
+    EXPECT_TRUE(SoundErrorWasSizeLimit()) << mode;
+  }
   EXPECT_EQ(SoundSampleLoad(-1, bytes, kSoundMemory, 10), nullptr);
   EXPECT_EQ(SoundGetError(), kSoundErrFileFormat);
   EXPECT_EQ(SoundSampleLoad(-1, bytes, kSoundMemory | kSoundRaw, 0), nullptr);
