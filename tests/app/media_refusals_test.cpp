@@ -57,17 +57,17 @@ TEST(MediaRefusals, NoRegularFileATooLargePictureADamaged3dsAndNoOpenerAreSaidSo
     ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&at), sizeof at), 0) << name;
     close(fd);
   }
-  // A sound header and a token of data: 30000 by 30000 pixels is over the largest picture.
-  dir.Write("huge.png", "\x89PNG\r\n\x1a\n" + PngChunk("IHDR", Be32(30000) + Be32(30000) + std::string("\x08\x02\0\0\0", 5)) +
-                            PngChunk("IDAT", "x") + PngChunk("IEND", ""));
-  dir.Write("wide.png", "\x89PNG\r\n\x1a\n" + PngChunk("IHDR", Be32(16385) + Be32(1) + std::string("\x08\x02\0\0\0", 5)) +
-                            PngChunk("IDAT", "x") + PngChunk("IEND", ""));
-  dir.Write("tall.png", "\x89PNG\r\n\x1a\n" + PngChunk("IHDR", Be32(1) + Be32(16385) + std::string("\x08\x02\0\0\0", 5)) +
-                            PngChunk("IDAT", "x") + PngChunk("IEND", ""));
-  dir.Write("vast.png", "\x89PNG\r\n\x1a\n" + PngChunk("IHDR", Be32(0x7FFFFFFF) + Be32(1) + std::string("\x08\x02\0\0\0", 5)) +
-                            PngChunk("IDAT", "x") + PngChunk("IEND", ""));
-  dir.Write("bad.png", "\x89PNG\r\n\x1a\n" + PngChunk("IHDR", Be32(2) + Be32(2) + std::string("\x08\x02\0\0\0", 5)) +
-                           PngChunk("IDAT", "not deflate data") + PngChunk("IEND", ""));
+  // A PNG of the given size: its header, then a data chunk (a token, or bytes that are no deflate
+  // stream); 30000 by 30000 and the others past 16384 a side are over the largest picture.
+  const auto png = [](uint32_t width, uint32_t height, const std::string& data) {
+    return "\x89PNG\r\n\x1a\n" + PngChunk("IHDR", Be32(width) + Be32(height) + std::string("\x08\x02\0\0\0", 5)) +
+           PngChunk("IDAT", data) + PngChunk("IEND", "");
+  };
+  dir.Write("huge.png", png(30000, 30000, "x"));
+  dir.Write("wide.png", png(16385, 1, "x"));
+  dir.Write("tall.png", png(1, 16385, "x"));
+  dir.Write("vast.png", png(0x7FFFFFFF, 1, "x"));
+  dir.Write("bad.png", png(2, 2, "not deflate data"));
   const std::string mesh = Chunk3ds(0x4000, std::string("A\0", 2) + Chunk3ds(0x4100, Chunk3ds(0x4110, Le(0, 2))));
   dir.Write("long.3ds", Chunk3ds(0x4D4D, Chunk3ds(0x3D3D, mesh), 0x7FFFFFFF));
   dir.Write("child.3ds", Chunk3ds(0x4D4D, Chunk3ds(0x3D3D, mesh, 0x7FFFFFF0)));
