@@ -3,10 +3,9 @@
 
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <set>
-
-#include <sys/stat.h>
 
 #include "platform/codepage_tables.h"
 
@@ -46,10 +45,10 @@ int32_t CodePageOfCharsetSetting(const std::string& value, const std::string& fi
   static std::mutex lock;
   static std::set<std::string> said;
   const std::string text = Trimmed(value);
-  struct stat st;
-  const std::string where = stat(file.c_str(), &st) == 0
-                                ? std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino)
-                                : file;
+  // Keyed by the file's real path: an inode number is reused once a file is gone.
+  char* real = realpath(file.c_str(), nullptr);
+  const std::string where = real ? real : file;
+  std::free(real);
   std::lock_guard<std::mutex> hold(lock);
   if (!said.insert(where + "\n" + text).second) return 1252;
   const std::string what = unserved == "no character set" ? "names no character set"
