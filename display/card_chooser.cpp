@@ -1,7 +1,7 @@
 // The display-card chooser: the card and best depth are remembered in the per-user "WIN.INI".
 // This machine offers one display, so the list page never appears; on the first run the
 // report page shows what the display supports until a key or a click.
-#include <SDL.h>
+#include "platform/libs/sdl_api.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -38,7 +38,7 @@ int32_t ValidDepth(int32_t d) { return d == 24 || d == 32 ? d : 16; }
 // Nobody can see a window of the offscreen or dummy video drivers.
 bool ChooserVisible() {
   if (PlatformIsHeadless() || !WindowHandle()) return false;
-  const char* driver = SDL_GetCurrentVideoDriver();
+  const char* driver = g_sdl.SDL_GetCurrentVideoDriver();
   return driver && std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0;
 }
 

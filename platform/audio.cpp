@@ -1,7 +1,7 @@
 // SDL audio devices as rings (see audio.h).
 #include "platform/audio.h"
 
-#include <SDL.h>
+#include "platform/libs/sdl_api.h"
 
 #include <atomic>
 #include <cstring>
@@ -78,15 +78,16 @@ bool LockRing(Ring& r, uint32_t offset, uint32_t length, void** p1, void** p2, u
 
 bool OpenDevice(Ring& r, const char* device, bool capture, const SDL_AudioSpec& want,
                 std::string* error) {
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-    if (error) *error = SDL_GetError();
+  if (!OpenSdl(error)) return false;
+  if (g_sdl.SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    if (error) *error = g_sdl.SDL_GetError();
     return false;
   }
   SDL_AudioSpec have{};
-  r.device = SDL_OpenAudioDevice(device, capture ? 1 : 0, &want, &have, 0);
+  r.device = g_sdl.SDL_OpenAudioDevice(device, capture ? 1 : 0, &want, &have, 0);
   if (r.device == 0) {
-    if (error) *error = SDL_GetError();
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    if (error) *error = g_sdl.SDL_GetError();
+    g_sdl.SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return false;
   }
   return true;
@@ -94,9 +95,9 @@ bool OpenDevice(Ring& r, const char* device, bool capture, const SDL_AudioSpec& 
 
 void CloseDevice(Ring& r) {
   if (r.device == 0) return;
-  SDL_CloseAudioDevice(r.device);  // waits for the device thread to leave its callback
+  g_sdl.SDL_CloseAudioDevice(r.device);  // waits for the device thread to leave its callback
   r.device = 0;
-  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  g_sdl.SDL_QuitSubSystem(SDL_INIT_AUDIO);
   std::lock_guard<std::mutex> lock(r.mutex);
   r.bytes.clear();
   r.bytes.shrink_to_fit();
@@ -108,13 +109,13 @@ void CloseDevice(Ring& r) {
 
 std::vector<std::string> AudioDeviceNames(bool capture) {
   std::vector<std::string> names;
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return names;
-  int n = SDL_GetNumAudioDevices(capture ? 1 : 0);
+  if (!OpenSdl() || g_sdl.SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return names;
+  int n = g_sdl.SDL_GetNumAudioDevices(capture ? 1 : 0);
   for (int i = 0; i < n && i < 256; i++) {
-    const char* name = SDL_GetAudioDeviceName(i, capture ? 1 : 0);
+    const char* name = g_sdl.SDL_GetAudioDeviceName(i, capture ? 1 : 0);
     names.push_back(name ? name : "");
   }
-  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  g_sdl.SDL_QuitSubSystem(SDL_INIT_AUDIO);
   return names;
 }
 
@@ -139,7 +140,7 @@ bool AudioOutputSetRing(uint32_t bytes) {
 void AudioOutputPlay(bool on) {
   if (g_out.device == 0) return;
   g_out.playing.store(on);
-  SDL_PauseAudioDevice(g_out.device, on ? 0 : 1);
+  g_sdl.SDL_PauseAudioDevice(g_out.device, on ? 0 : 1);
 }
 
 uint64_t AudioOutputPosition() { return g_out.position.load(); }
@@ -173,7 +174,7 @@ bool AudioCaptureOpen(const char* device, int rate, int bits, int channels, uint
     return false;
   }
   g_in.playing.store(true);
-  SDL_PauseAudioDevice(g_in.device, 0);
+  g_sdl.SDL_PauseAudioDevice(g_in.device, 0);
   return true;
 }
 

@@ -1,6 +1,6 @@
 #include "platform/clipboard.h"
 
-#include <SDL.h>
+#include "platform/libs/sdl_api.h"
 
 #include "platform/codepage.h"
 #include "platform/window.h"
@@ -11,14 +11,14 @@ std::string g_private;
 
 bool ClipboardSetText(const std::string& text) {
   g_private = text;
-  if (PlatformIsHeadless() || !SDL_WasInit(SDL_INIT_VIDEO)) return true;
-  return SDL_SetClipboardText(CodePageToUtf8(TextCodePage(), text).c_str()) == 0;
+  if (PlatformIsHeadless() || !SdlOpened() || !g_sdl.SDL_WasInit(SDL_INIT_VIDEO)) return true;
+  return g_sdl.SDL_SetClipboardText(CodePageToUtf8(TextCodePage(), text).c_str()) == 0;
 }
 
 std::string ClipboardGetText() {
-  if (PlatformIsHeadless() || !SDL_WasInit(SDL_INIT_VIDEO)) return g_private;
-  char* t = SDL_GetClipboardText();
+  if (PlatformIsHeadless() || !SdlOpened() || !g_sdl.SDL_WasInit(SDL_INIT_VIDEO)) return g_private;
+  char* t = g_sdl.SDL_GetClipboardText();
   std::string out = t ? Utf8ToCodePage(TextCodePage(), t) : std::string();
-  SDL_free(t);
+  g_sdl.SDL_free(t);
   return out;
 }

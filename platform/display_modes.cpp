@@ -1,6 +1,6 @@
 #include "platform/display_modes.h"
 
-#include <SDL.h>
+#include "platform/libs/sdl_api.h"
 
 #include <algorithm>
 
@@ -24,10 +24,10 @@ const int32_t kDepths[] = {16, 24, 32};
 // modes); false when SDL cannot say.
 bool ScreenSizes(std::vector<Size>* sizes) {
   SDL_DisplayMode mode;
-  if (SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.w > 0 && mode.h > 0) sizes->push_back({mode.w, mode.h});
-  int count = SDL_GetNumDisplayModes(0);
+  if (g_sdl.SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.w > 0 && mode.h > 0) sizes->push_back({mode.w, mode.h});
+  int count = g_sdl.SDL_GetNumDisplayModes(0);
   for (int i = 0; i < count; ++i)
-    if (SDL_GetDisplayMode(0, i, &mode) == 0 && mode.w > 0 && mode.h > 0) sizes->push_back({mode.w, mode.h});
+    if (g_sdl.SDL_GetDisplayMode(0, i, &mode) == 0 && mode.w > 0 && mode.h > 0) sizes->push_back({mode.w, mode.h});
   return !sizes->empty();
 }
 
@@ -40,7 +40,7 @@ bool PlatformDisplayModes(std::vector<DisplayModeInfo>* modes) {
     return false;
   }
   std::vector<Size> sizes;
-  if (PlatformIsHeadless() || !SDL_WasInit(SDL_INIT_VIDEO)) {
+  if (PlatformIsHeadless() || !SdlOpened() || !g_sdl.SDL_WasInit(SDL_INIT_VIDEO)) {
     sizes.assign(std::begin(kClassicSizes), std::end(kClassicSizes));
   } else {
     if (!ScreenSizes(&sizes)) return false;

@@ -1,6 +1,6 @@
 #include "platform/events.h"
 
-#include <SDL.h>
+#include "platform/libs/sdl_api.h"
 #include <signal.h>
 #include <sys/resource.h>
 #include <time.h>
@@ -236,7 +236,7 @@ void Translate(const SDL_Event& e) {
 }
 }  // namespace
 
-void EventsInit(bool headless) { g_sdlEvents = !headless && SDL_WasInit(SDL_INIT_VIDEO); }
+void EventsInit(bool headless) { g_sdlEvents = !headless && SdlOpened() && g_sdl.SDL_WasInit(SDL_INIT_VIDEO); }
 
 void EventsReset() {
   g_queue.clear();
@@ -248,7 +248,7 @@ void EventsReset() {
 void EventsCatchStopSignals() {
   if (g_catching) return;
   // SDL would otherwise put its own handlers in, whose quit event a headless run never reads.
-  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  SdlHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   g_stopSignal = 0;
   g_stopSeen = 0;
   SetStopAsked(false);
@@ -365,7 +365,7 @@ void PumpPlatformEvents() {
   }
   if (!g_sdlEvents) return;
   SDL_Event e;
-  while (SDL_PollEvent(&e)) {
+  while (g_sdl.SDL_PollEvent(&e)) {
     if (g_hook) g_hook(e);
     Translate(e);
   }

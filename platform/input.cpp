@@ -1,6 +1,6 @@
 #include "platform/input.h"
 
-#include <SDL.h>
+#include "platform/libs/sdl_api.h"
 
 #include "platform/events.h"
 #include "platform/window.h"
@@ -119,12 +119,12 @@ void InputWarpMouse(int32_t x, int32_t y) {
   g_warpPending = true;
   g_warpX = x;
   g_warpY = y;
-  SDL_WarpMouseInWindow(window, x, y);
+  g_sdl.SDL_WarpMouseInWindow(window, x, y);
 }
 
 void InputShowSystemCursor(bool shown) {
   g_cursorShown = shown;
-  if (WindowHandle()) SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE);
+  if (WindowHandle()) g_sdl.SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE);
 }
 
 bool InputSystemCursorShown() { return g_cursorShown; }

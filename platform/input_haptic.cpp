@@ -1,6 +1,6 @@
 #include "platform/input_haptic.h"
 
-#include <SDL.h>
+#include "platform/libs/sdl_api.h"
 
 #include <cstring>
 
@@ -9,7 +9,7 @@ namespace {
 bool g_started = false;
 
 bool StartHaptics() {
-  if (!g_started && SDL_InitSubSystem(SDL_INIT_HAPTIC) == 0) g_started = true;
+  if (!g_started && OpenSdl() && g_sdl.SDL_InitSubSystem(SDL_INIT_HAPTIC) == 0) g_started = true;
   return g_started;
 }
 
@@ -30,8 +30,8 @@ class SdlHaptic : public HapticDevice {
   // The joystick stays open while its haptic device is in use.
   SdlHaptic(SDL_Joystick* joystick, SDL_Haptic* haptic) : joystick_(joystick), haptic_(haptic) {}
   ~SdlHaptic() override {
-    SDL_HapticClose(haptic_);
-    SDL_JoystickClose(joystick_);
+    g_sdl.SDL_HapticClose(haptic_);
+    g_sdl.SDL_JoystickClose(joystick_);
   }
 
   bool HasPeriodic() override { return PeriodicType() != 0; }
@@ -39,30 +39,30 @@ class SdlHaptic : public HapticDevice {
   int CreateEffect(const ForceEffect& effect) override {
     SDL_HapticEffect e;
     if (!Translate(effect, e)) return -1;
-    return SDL_HapticNewEffect(haptic_, &e);
+    return g_sdl.SDL_HapticNewEffect(haptic_, &e);
   }
 
   bool UpdateEffect(int id, const ForceEffect& effect, uint32_t flags) override {
     SDL_HapticEffect e;
-    if (!Translate(effect, e) || SDL_HapticUpdateEffect(haptic_, id, &e) < 0) return false;
-    return (flags & kEffectStart) == 0 || SDL_HapticRunEffect(haptic_, id, 1) == 0;
+    if (!Translate(effect, e) || g_sdl.SDL_HapticUpdateEffect(haptic_, id, &e) < 0) return false;
+    return (flags & kEffectStart) == 0 || g_sdl.SDL_HapticRunEffect(haptic_, id, 1) == 0;
   }
 
   bool StartEffect(int id, uint32_t iterations) override {
-    return SDL_HapticRunEffect(haptic_, id, iterations) == 0;
+    return g_sdl.SDL_HapticRunEffect(haptic_, id, iterations) == 0;
   }
-  bool StopEffect(int id) override { return SDL_HapticStopEffect(haptic_, id) == 0; }
-  void ReleaseEffect(int id) override { SDL_HapticDestroyEffect(haptic_, id); }
+  bool StopEffect(int id) override { return g_sdl.SDL_HapticStopEffect(haptic_, id) == 0; }
+  void ReleaseEffect(int id) override { g_sdl.SDL_HapticDestroyEffect(haptic_, id); }
 
   bool SetAutoCentre(bool on) override {
-    if (!(SDL_HapticQuery(haptic_) & SDL_HAPTIC_AUTOCENTER)) return true;
-    return SDL_HapticSetAutocenter(haptic_, on ? 100 : 0) == 0;
+    if (!(g_sdl.SDL_HapticQuery(haptic_) & SDL_HAPTIC_AUTOCENTER)) return true;
+    return g_sdl.SDL_HapticSetAutocenter(haptic_, on ? 100 : 0) == 0;
   }
 
  private:
   // The first periodic type the device plays, 0 when none.
   Uint16 PeriodicType() {
-    unsigned int supported = SDL_HapticQuery(haptic_);
+    unsigned int supported = g_sdl.SDL_HapticQuery(haptic_);
     for (Uint16 t : {Uint16(SDL_HAPTIC_SINE), Uint16(SDL_HAPTIC_TRIANGLE), Uint16(SDL_HAPTIC_SAWTOOTHUP),
                      Uint16(SDL_HAPTIC_SAWTOOTHDOWN)})
       if (supported & t) return t;
@@ -121,20 +121,20 @@ class SdlHapticProvider : public HapticProvider {
  public:
   bool IsForceFeedback(int joystickIndex) override {
     if (!StartHaptics()) return false;
-    SDL_Joystick* j = SDL_JoystickOpen(joystickIndex);
+    SDL_Joystick* j = g_sdl.SDL_JoystickOpen(joystickIndex);
     if (!j) return false;
-    bool ff = SDL_JoystickIsHaptic(j) == SDL_TRUE;
-    SDL_JoystickClose(j);
+    bool ff = g_sdl.SDL_JoystickIsHaptic(j) == SDL_TRUE;
+    g_sdl.SDL_JoystickClose(j);
     return ff;
   }
 
   std::unique_ptr<HapticDevice> Open(int joystickIndex) override {
     if (!StartHaptics()) return nullptr;
-    SDL_Joystick* j = SDL_JoystickOpen(joystickIndex);
+    SDL_Joystick* j = g_sdl.SDL_JoystickOpen(joystickIndex);
     if (!j) return nullptr;
-    SDL_Haptic* h = SDL_JoystickIsHaptic(j) == SDL_TRUE ? SDL_HapticOpenFromJoystick(j) : nullptr;
+    SDL_Haptic* h = g_sdl.SDL_JoystickIsHaptic(j) == SDL_TRUE ? g_sdl.SDL_HapticOpenFromJoystick(j) : nullptr;
     if (!h) {
-      SDL_JoystickClose(j);
+      g_sdl.SDL_JoystickClose(j);
       return nullptr;
     }
     return std::make_unique<SdlHaptic>(j, h);
@@ -150,6 +150,6 @@ void SetHapticProvider(HapticProvider* provider) { g_provider = provider; }
 HapticProvider& CurrentHapticProvider() { return g_provider ? *g_provider : g_sdlProvider; }
 
 void HapticsStop() {
-  if (g_started) SDL_QuitSubSystem(SDL_INIT_HAPTIC);
+  if (g_started) g_sdl.SDL_QuitSubSystem(SDL_INIT_HAPTIC);
   g_started = false;
 }

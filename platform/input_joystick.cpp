@@ -1,6 +1,6 @@
 #include "platform/input_joystick.h"
 
-#include <SDL.h>
+#include "platform/libs/sdl_api.h"
 
 #include <cmath>
 
@@ -9,31 +9,31 @@ bool g_started = false;
 }
 
 bool JoysticksStart() {
-  if (!g_started && SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0) {
+  if (!g_started && OpenSdl() && g_sdl.SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0) {
     g_started = true;
     // Devices are read by polling; their events would only pile up unread.
-    SDL_JoystickEventState(SDL_IGNORE);
+    g_sdl.SDL_JoystickEventState(SDL_IGNORE);
   }
   return g_started;
 }
 
 void JoysticksStop() {
-  if (g_started) SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
+  if (g_started) g_sdl.SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
   g_started = false;
 }
 
 void JoysticksUpdate() {
-  if (g_started) SDL_JoystickUpdate();
+  if (g_started) g_sdl.SDL_JoystickUpdate();
 }
 
 int JoystickCount() {
   if (!g_started) return 0;
-  int n = SDL_NumJoysticks();
+  int n = g_sdl.SDL_NumJoysticks();
   return n > 0 ? n : 0;
 }
 
 std::string JoystickName(int index) {
-  const char* name = g_started ? SDL_JoystickNameForIndex(index) : nullptr;
+  const char* name = g_started ? g_sdl.SDL_JoystickNameForIndex(index) : nullptr;
   return name ? std::string(name).substr(0, 259) : std::string();
 }
 
@@ -61,13 +61,13 @@ GameDevice::GameDevice(_SDL_Joystick* joystick, int index, std::string name)
 
 std::unique_ptr<GameDevice> GameDevice::Open(int index) {
   if (!g_started || index < 0 || index >= JoystickCount()) return nullptr;
-  SDL_Joystick* j = SDL_JoystickOpen(index);
+  SDL_Joystick* j = g_sdl.SDL_JoystickOpen(index);
   if (!j) return nullptr;
   return std::unique_ptr<GameDevice>(new GameDevice(j, index, JoystickName(index)));
 }
 
 GameDevice::~GameDevice() {
-  if (g_started && joystick_) SDL_JoystickClose(joystick_);
+  if (g_started && joystick_) g_sdl.SDL_JoystickClose(joystick_);
 }
 
 void GameDevice::SetRange(int axis, int32_t low, int32_t high) {
@@ -96,15 +96,15 @@ int32_t GameDevice::ScaleAxis(int axis, int32_t raw) const {
 }
 
 bool GameDevice::Read(JoystickState& state) const {
-  if (!g_started || !SDL_JoystickGetAttached(joystick_)) return false;
+  if (!g_started || !g_sdl.SDL_JoystickGetAttached(joystick_)) return false;
   JoystickState s;
-  const int axes = SDL_JoystickNumAxes(joystick_);
+  const int axes = g_sdl.SDL_JoystickNumAxes(joystick_);
   for (int a = 0; a < kJoystickAxes; ++a)
-    s.axis[a] = a < axes ? ScaleAxis(a, SDL_JoystickGetAxis(joystick_, a)) : 0;
-  const int hats = SDL_JoystickNumHats(joystick_);
-  for (int h = 0; h < 4; ++h) s.pov[h] = h < hats ? PovOfHat(SDL_JoystickGetHat(joystick_, h)) : kPovCentred;
-  const int buttons = SDL_JoystickNumButtons(joystick_);
-  for (int b = 0; b < 32 && b < buttons; ++b) s.buttons[b] = SDL_JoystickGetButton(joystick_, b) ? 0x80 : 0;
+    s.axis[a] = a < axes ? ScaleAxis(a, g_sdl.SDL_JoystickGetAxis(joystick_, a)) : 0;
+  const int hats = g_sdl.SDL_JoystickNumHats(joystick_);
+  for (int h = 0; h < 4; ++h) s.pov[h] = h < hats ? PovOfHat(g_sdl.SDL_JoystickGetHat(joystick_, h)) : kPovCentred;
+  const int buttons = g_sdl.SDL_JoystickNumButtons(joystick_);
+  for (int b = 0; b < 32 && b < buttons; ++b) s.buttons[b] = g_sdl.SDL_JoystickGetButton(joystick_, b) ? 0x80 : 0;
   state = s;
   return true;
 }

@@ -1,6 +1,6 @@
 // Our table from SDL scancodes to DirectInput-style key codes (the set-1 scan codes of a PC
 // keyboard, with 0x80 added for the extended keys).
-#include <SDL.h>
+#include "platform/libs/sdl_api.h"
 
 #include <cstdlib>
 #include <string>
@@ -131,7 +131,8 @@ int KeyCodeOfName(const std::string& name) {
     int code = std::atoi(name.c_str());
     return code >= 1 && code <= 255 ? code : 0;
   }
-  SDL_Scancode sc = SDL_GetScancodeFromName(name.c_str());
+  if (!OpenSdl()) return 0;
+  SDL_Scancode sc = g_sdl.SDL_GetScancodeFromName(name.c_str());
   return sc == SDL_SCANCODE_UNKNOWN ? 0 : KeyCodeOfScancode(sc);
 }
 
@@ -146,7 +147,7 @@ int KeyCodeOfCharacter(unsigned char c) {
   else if (c == 9) sc = SDL_SCANCODE_TAB;
   else if (c == 13) sc = SDL_SCANCODE_RETURN;
   else if (c == 27) sc = SDL_SCANCODE_ESCAPE;
-  else if (c > 32 && c < 127) sc = SDL_GetScancodeFromName(std::string(1, char(c)).c_str());  // "-", ",", "/" ...
+  else if (c > 32 && c < 127 && OpenSdl()) sc = g_sdl.SDL_GetScancodeFromName(std::string(1, char(c)).c_str());  // "-", ",", "/" ...
   return sc == SDL_SCANCODE_UNKNOWN ? 0 : KeyCodeOfScancode(sc);
 }
 

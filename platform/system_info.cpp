@@ -1,6 +1,6 @@
 #include "platform/system_info.h"
 
-#include <SDL.h>
+#include "platform/libs/sdl_api.h"
 #include <sys/sysinfo.h>
 
 #include <cstdio>
@@ -29,7 +29,7 @@ bool MemoryAvailable(uint64_t* physical, uint64_t* withSwap) {
 bool DesktopSize(int32_t* width, int32_t* height) {
   SDL_Window* w = WindowHandle();
   SDL_DisplayMode mode;
-  if (!w || SDL_GetDesktopDisplayMode(SDL_GetWindowDisplayIndex(w) < 0 ? 0 : SDL_GetWindowDisplayIndex(w), &mode) != 0)
+  if (!w || g_sdl.SDL_GetDesktopDisplayMode(g_sdl.SDL_GetWindowDisplayIndex(w) < 0 ? 0 : g_sdl.SDL_GetWindowDisplayIndex(w), &mode) != 0)
     return false;
   *width = mode.w;
   *height = mode.h;
@@ -38,7 +38,7 @@ bool DesktopSize(int32_t* width, int32_t* height) {
 
 void WindowGrabSystemKeys(bool on) {
   if (SDL_Window* w = WindowHandle()) {
-    SDL_SetHint(SDL_HINT_GRAB_KEYBOARD, on ? "1" : "0");
-    SDL_SetWindowKeyboardGrab(w, on ? SDL_TRUE : SDL_FALSE);
+    g_sdl.SDL_SetHint(SDL_HINT_GRAB_KEYBOARD, on ? "1" : "0");
+    g_sdl.SDL_SetWindowKeyboardGrab(w, on ? SDL_TRUE : SDL_FALSE);
   }
 }

@@ -7,6 +7,7 @@
 
 #include "display/imagefiles/image_files.h"
 #include "platform/device3d.h"
+#include "platform/audio.h"
 #include "platform/ftp.h"
 #include "platform/libs/shared_library.h"
 #include "platform/midi_synth.h"
@@ -32,12 +33,19 @@ TEST(LazyLibraries, AMissingLibraryFailsItsOperationsCleanly) {
       {"libcurl", [](std::string*) { return FtpClient().Connect("127.0.0.1:1", "", ""); }},
       {"libtiff", [&](std::string*) { return LoadImageByExtension(dir.File("a.tif"), 32) != nullptr; }},
       {"libEGL", [](std::string*) { return CreateGlDevice(8, 8) != nullptr; }},
+      {"libSDL2",
+       [](std::string* why) {
+         const bool open = AudioOutputOpen(nullptr, 22050, why);
+         AudioOutputClose();
+         return open;
+       }},
   };
   for (const Case& c : cases) {
     PretendLibraryMissing(c.prefix);
     std::string why;
     EXPECT_FALSE(c.use(&why)) << c.prefix;
-    if (c.prefix == std::string("libavformat") || c.prefix == std::string("libfluidsynth")) {
+    if (c.prefix == std::string("libavformat") || c.prefix == std::string("libfluidsynth") ||
+        c.prefix == std::string("libSDL2")) {
       EXPECT_EQ(why.rfind(c.prefix, 0), 0u) << why;
     }
     PretendLibraryMissing("");
