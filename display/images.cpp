@@ -16,8 +16,8 @@
 ImageBank g_images;
 
 void ResetImageBank() {
-  g_images.numbers.assign(size_t(kMaxImageNumber) + 1, 0);
-  g_images.pending.assign(size_t(kMaxImageNumber) + 1, 0);
+  g_images.numbers.Reset(size_t(kMaxImageNumber) + 1);
+  g_images.pending.Reset(size_t(kMaxImageNumber) + 1);
   g_images.surfaces.clear();
   g_images.imagesChanged = g_images.displayChanged = 0;
 }

@@ -4,6 +4,7 @@
 
 #include "display/records.h"
 #include "platform/surfaces.h"
+#include "platform/zeroed_pages.h"
 
 // The image bank: image numbers 1..65535 mapped to records of the image pool, each record
 // with a surface of its own in the bank's surface table. Deleted records, and replaced ones
@@ -14,8 +15,8 @@ inline constexpr int32_t kMaxImageNumber = 65535;
 inline constexpr int16_t kImageDeletionFrames = 2;
 
 struct ImageBank {
-  std::vector<uint32_t> numbers;     // image number -> record index, 0 none
-  std::vector<uint32_t> pending;     // image number -> its record counting down after deletion
+  NumberTable numbers;     // image number -> record index, 0 none
+  NumberTable pending;     // image number -> its record counting down after deletion
   std::vector<SurfacePtr> surfaces;  // record index -> the record's surface
   uint32_t imagesChanged = 0;        // a grab or a display change happened since the last ageing
   uint32_t displayChanged = 0;       // sprite backgrounds were dropped on a display change

@@ -16,7 +16,7 @@ SpriteState g_sprites;
 
 void ResetSprites() {
   g_sprites = SpriteState{};
-  g_sprites.numbers.assign(size_t(kMaxSpriteNumber) + 1, 0);
+  g_sprites.numbers.Reset(size_t(kMaxSpriteNumber) + 1);
 }
 
 namespace {

@@ -4,6 +4,7 @@
 
 #include "display/records.h"
 #include "platform/surfaces.h"
+#include "platform/zeroed_pages.h"
 
 // Sprites: numbered 2D items (1..65535) showing an image of the bank at a position, with a
 // hot spot, scale, mirror and flip, keyed or opaque, drawn every frame in three priority
@@ -13,7 +14,7 @@
 inline constexpr int32_t kMaxSpriteNumber = 65535;
 
 struct SpriteState {
-  std::vector<uint32_t> numbers;        // sprite number -> frame record, 0 none
+  NumberTable numbers;        // sprite number -> frame record, 0 none
   // The pointer sprites: the arrow that follows the mouse and the environment's text caret,
   // frame records (-1 none) showing images cut from the default bitmap (-1 none).
   int32_t pointerFrame = -1, caretFrame = -1;

@@ -15,7 +15,7 @@ bool WalkStopped() {
 
 namespace {
 void ClearMaps() {
-  std::fill(std::begin(g_model.meshNumbers), std::end(g_model.meshNumbers), 0u);
+  g_model.meshNumbers.Reset(kMaxMeshNumber + 1);
   g_model.modelFolder.clear();
   g_model.nodesVisited = 0;
   g_model.verticesSincePoll = 0;

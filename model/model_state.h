@@ -2,13 +2,15 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/zeroed_pages.h"
+
 // The state of the models subsystem, with its reset.
 
 inline constexpr int32_t kMaxMeshNumber = 65534;
 
 struct ModelState {
   // Mesh numbers 1..65534 to mesh data record indices, 0 for none.
-  uint32_t meshNumbers[kMaxMeshNumber + 1] = {};
+  NumberTable meshNumbers{kMaxMeshNumber + 1};
   // While an object's model loads: the folder of the model file (lower-cased, with its
   // separator), tried first for the textures the model names.
   std::string modelFolder;

@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "platform/device3d.h"
+#include "platform/zeroed_pages.h"
 
 // Lights, fog, ambient light and the backdrop of the scene.
 //
@@ -27,7 +28,7 @@ struct BackdropState {
 };
 
 struct LightingState {
-  uint32_t lightNumbers[kMaxLightNumber + 1] = {};  // light number -> record index; 0 none (light 0 too)
+  NumberTable lightNumbers{kMaxLightNumber + 1};  // light number -> record index; 0 none (light 0 too)
   // The record whose light each device light holds, -1 none.
   int32_t slotOwner[kMaxLights] = {-1, -1, -1, -1, -1, -1, -1, -1};
   uint8_t slotOn[kMaxLights] = {};

@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/zeroed_pages.h"
+
 // Tiled matrices: flat landscape grids of tilesX by tilesZ tiles. A matrix is an object record
 // of the object pool (drawn like any object through its frame), with its grid mesh in limb 0,
 // but matrices have their own numbers 1..65535 and number map.
@@ -12,7 +14,7 @@ inline constexpr int64_t kMaxMatrixTriangles = 10000;
 
 struct MatrixState {
   // Matrix number -> object record index, 0 none (entry 0 unused).
-  std::vector<uint32_t> numbers = std::vector<uint32_t>(kMaxMatrixNumber + 1, 0);
+  NumberTable numbers{kMaxMatrixNumber + 1};
 };
 extern MatrixState g_matrices;
 

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/zeroed_pages.h"
 #include "scene3d/camera.h"
 #include "scene3d/collision_state.h"
 #include "scene3d/records.h"
@@ -14,7 +15,7 @@ inline constexpr int32_t kMaxObjectNumber = 65535;
 
 struct SceneState {
   // Object number -> object record index, 0 none (entry 0 unused).
-  std::vector<uint32_t> objectNumbers = std::vector<uint32_t>(65536, 0);
+  NumberTable objectNumbers{65536};
   // Set by the commands that move, turn or scale objects and limbs or change collision
   // settings; the collision pass clears it.
   uint32_t sceneChanged = 0;

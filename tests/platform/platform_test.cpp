@@ -30,6 +30,7 @@
 #include "tests/support/file_flags.h"
 #include "platform/ini.h"
 #include "platform/text.h"
+#include "platform/zeroed_pages.h"
 #include "platform/window.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
@@ -985,3 +986,25 @@ TEST(Window, WithoutADisplayTheRunGoesHeadlessAndSaysSo) {
 }
 
 }  // namespace
+
+// A number table reads 0 everywhere until written, keeps what is written, and is all 0 again
+// after a reset, whether it is reset at its size or at another.
+TEST(NumberTable, ReadsZeroUntilWrittenAndAgainAfterAReset) {
+  NumberTable t(65536);
+  const NumberTable& view = t;
+  EXPECT_EQ(view[65535], 0u);
+  t[7] = 3;
+  t[65535] = 9;
+  EXPECT_EQ(view[7], 3u);
+  EXPECT_EQ(view[65535], 9u);
+  t.Reset(65536);
+  EXPECT_EQ(view[7], 0u);
+  EXPECT_EQ(view[65535], 0u);
+  t[1] = 5;
+  NumberTable moved = std::move(t);
+  EXPECT_TRUE(t.empty());
+  EXPECT_EQ(moved[1], 5u);
+  moved.Reset(10);
+  EXPECT_EQ(moved.size(), 10u);
+  EXPECT_EQ(moved[1], 0u);
+}
