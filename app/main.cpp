@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <new>
 #include <string>
@@ -17,6 +18,18 @@
 #include "platform/host_files.h"
 #include "runtime/game_build.h"
 #include "runtime/startup.h"
+
+namespace {
+
+// Ends the process after a failure that unwound the run: the threads it started (the sound
+// engine's) may still be up, and the static objects' destructors would end the process with an
+// abort instead.
+[[noreturn]] void EndAtOnce() {
+  std::fflush(nullptr);
+  std::_Exit(kExitLoadError);
+}
+
+}  // namespace
 
 // Every load path reports its own failures; an exception that still gets here (memory running
 // out outside them) ends the process as a failed load rather than an abort.
@@ -40,8 +53,8 @@ int main(int argc, char** argv) try {
   return ToolMain(args);
 } catch (const std::bad_alloc&) {
   std::fputs("vellumark: not enough memory\n", stderr);
-  return kExitLoadError;
+  EndAtOnce();
 } catch (const std::exception& e) {
   std::fprintf(stderr, "vellumark: %s\n", e.what());
-  return kExitLoadError;
+  EndAtOnce();
 }

@@ -1,9 +1,12 @@
 // Letter case in the code pages: which byte is the lower-case form of which, for matching
 // names ignoring case and ordering them.
+#include <algorithm>
 #include <array>
 #include <iterator>
 #include <map>
+#include <mutex>
 #include <utility>
+#include <vector>
 
 #include "platform/codepage.h"
 #include "platform/codepage_tables.h"
@@ -89,31 +92,39 @@ CaseTable MakeTable(int32_t codePage) {
   return table;
 }
 
-// A table for every code page with one, and for 1252.
-std::map<int32_t, CaseTable> MakeTables(CaseTable (*make)(int32_t)) {
-  std::map<int32_t, CaseTable> made;
-  for (int32_t page : CodePagesDrawn()) made.emplace(page, make(page));
-  made.emplace(1252, make(1252));
-  return made;
-}
+// The tables of one kind, each made when its code page is first asked for (a start matches
+// names in one page, and making every page's costs more than the rest of a run's matching).
+// A page without a table reads as 1252.
+class LazyTables {
+ public:
+  explicit LazyTables(CaseTable (*make)(int32_t)) : make_(make) {}
+  const CaseTable& Of(int32_t codePage) {
+    static const std::vector<int32_t> drawn = CodePagesDrawn();
+    if (std::find(drawn.begin(), drawn.end(), codePage) == drawn.end()) codePage = 1252;
+    std::lock_guard<std::mutex> hold(mu_);
+    auto it = made_.find(codePage);
+    if (it == made_.end()) it = made_.emplace(codePage, make_(codePage)).first;
+    return it->second;  // a map's entries stay where they are
+  }
 
-const CaseTable& TableOf(const std::map<int32_t, CaseTable>& tables, int32_t codePage) {
-  const auto it = tables.find(codePage);
-  return it == tables.end() ? tables.at(1252) : it->second;  // a page without a table reads as 1252
-}
+ private:
+  CaseTable (*make_)(int32_t);
+  std::mutex mu_;
+  std::map<int32_t, CaseTable> made_;
+};
 
 }  // namespace
 
 std::string CodePageLower(int32_t codePage, std::string text) {
-  static const std::map<int32_t, CaseTable> tables = MakeTables(MakeTable);
-  const CaseTable& table = TableOf(tables, codePage);
+  static LazyTables tables(MakeTable);
+  const CaseTable& table = tables.Of(codePage);
   for (char& c : text) c = char(table[static_cast<unsigned char>(c)]);
   return text;
 }
 
 std::string CodePageSortKey(int32_t codePage, std::string text) {
-  static const std::map<int32_t, CaseTable> tables = MakeTables(MakeWeights);
-  const CaseTable& weights = TableOf(tables, codePage);
+  static LazyTables tables(MakeWeights);
+  const CaseTable& weights = tables.Of(codePage);
   text = CodePageLower(codePage, std::move(text));
   for (char& c : text) c = char(weights[static_cast<unsigned char>(c)]);
   return text;

@@ -138,13 +138,15 @@ TEST(LoadMemory, ASoundOrATuneThatMemoryCannotHoldIsSaidSo) {
   }
   EXPECT_TRUE(ranOut) << "no limit made the load run out of memory";
   // A tune's synthesiser short of memory refuses the load, or loads it: it never ends the process.
+  // (Under the lowest limits the start itself may find no memory: said so, without an abort.)
   // One note: a header, and a track of a note on, its note off a beat later, and the track's end.
   dir.Write("tune.mid", std::string("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\x0c"
                                     "\0\x90\x3c\x40\x60\x80\x3c\x40\0\xff\x2f\0", 34));
   dir.Write("tune.vka", "load music \"tune.mid\", 1\nprint music exist(1)\n");
   for (int limit = 200000; limit >= 60000; limit -= 20000) {
     const ProcessResult r = run("tune.vka", limit);
-    EXPECT_TRUE(r.status == 0 || r.status == 1) << limit << ": " << r.status << " " << r.err;
+    const bool startRanOut = r.status == 3 && r.err.find("vellumark: not enough memory\n") != std::string::npos;
+    EXPECT_TRUE(r.status == 0 || r.status == 1 || startRanOut) << limit << ": " << r.status << " " << r.err;
     EXPECT_EQ(r.err.find("terminate called"), std::string::npos) << limit << ": " << r.err;
   }
 }
