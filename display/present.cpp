@@ -3,6 +3,7 @@
 #include <bit>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -82,8 +83,14 @@ void ComposeFrame() {
   for (int i = 0; i < 256 && identity; ++i)
     identity = g.red[i] == (i << 8) && g.green[i] == (i << 8) && g.blue[i] == (i << 8);
   const uint32_t* expand16 = f.bits == 16 ? ExpansionOf16(f) : nullptr;
+  const size_t rowBytes = size_t(w) * size_t(f.BytesPerPixel());
   for (int32_t y = 0; y < h; ++y) {
     uint32_t* out = reinterpret_cast<uint32_t*>(prim->Row(y));
+    // A row like the one above it (a cleared screen, a backdrop's plain bands) shows alike.
+    if (y > 0 && std::memcmp(back->Row(y), back->Row(y - 1), rowBytes) == 0) {
+      std::memcpy(out, prim->Row(y - 1), size_t(w) * 4);
+      continue;
+    }
     if (expand16) {
       const uint8_t* in = back->Row(y);
       for (int32_t x = 0; x < w; ++x) out[x] = expand16[uint32_t(in[2 * x]) | uint32_t(in[2 * x + 1]) << 8];
