@@ -90,3 +90,20 @@ TEST_F(SoundTest, StreamsChangeWhileTheStreamThreadRuns) {
   for (auto& l : live) StreamClose(l->stream);
   EXPECT_GT(round, 10);
 }
+
+// On an output with a clock of its own the stream thread refills a playing stream, though no
+// stream played when the engine started.
+TEST_F(SoundTest, APlayingStreamIsRefilledByTheStreamThread) {
+  SoundSetOutput(0);
+  SoundSetBufferSize(20);
+  ASSERT_TRUE(SoundInit(44100, 16, 0));
+  int fillsLeft = 1'000'000;
+  SoundStream* s = StreamCreate(FillCounted, 441 * 4, kSound2D | kSound16Bits | kSoundStereo, 44100, &fillsLeft);
+  ASSERT_NE(s, nullptr);
+  ASSERT_GE(StreamPlay(kSoundFreeChannel, s), 0);
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (1'000'000 - fillsLeft < 6 && std::chrono::steady_clock::now() < giveUp)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_GE(1'000'000 - fillsLeft, 6);
+  StreamClose(s);
+}

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 
 #include "sound/engine/drivers/driver.h"
 #include "sound/engine/streams/stream_internal.h"
@@ -88,6 +89,16 @@ void ThreadBody(SoundWorker* worker) {
     StreamPoll(10);
     if (!worker->Sleep(10)) break;
   }
+}
+
+// The refill thread starts with the first stream played (a run that plays none needs it not),
+// where the driver is not pumped by the run loop instead.
+std::mutex g_refillThreadLock;
+
+void StartRefillThread() {
+  std::lock_guard<std::mutex> hold(g_refillThreadLock);
+  if (g_sound.driver && !g_sound.driver->pumped && !g_streams.stopping && !g_streams.worker.Running())
+    g_streams.worker.Start(ThreadBody, 1);
 }
 
 
@@ -264,6 +275,7 @@ int32_t StreamPlayWithAttributes(int32_t channel, SoundStream* s, int32_t freque
     EngineLock lock;
     g_streams.playing.push_back(s);
   }
+  StartRefillThread();
   const int32_t handle =
       SoundPlayWithAttributes(channel, s->sample, frequency, volume, pan, position, velocity);
   if (handle == -1) {
@@ -387,14 +399,15 @@ void StreamsStart() {
   g_streams.stopping = false;
   g_streams.time_unit = DspCreateUnit(TimeUnit, 299, nullptr);
   if (g_streams.time_unit) DspSetActive(g_streams.time_unit, true);
-  if (g_sound.driver && !g_sound.driver->pumped && !g_streams.worker.Running())
-    g_streams.worker.Start(ThreadBody, 1);
 }
 
 void StreamStopAll() {
-  g_streams.stopping = true;
-  g_streams.worker.RequestStop();
-  g_streams.worker.Join();
+  {
+    std::lock_guard<std::mutex> hold(g_refillThreadLock);
+    g_streams.stopping = true;
+    g_streams.worker.RequestStop();
+    g_streams.worker.Join();
+  }
   std::vector<SoundStream*> list;
   {
     EngineLock lock;
