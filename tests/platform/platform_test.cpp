@@ -30,6 +30,7 @@
 #include "platform/stop_request.h"
 #include "tests/support/file_flags.h"
 #include "platform/ini.h"
+#include "platform/libs/sdl_api.h"
 #include "platform/text.h"
 #include "platform/zeroed_pages.h"
 #include "platform/window.h"
@@ -965,6 +966,17 @@ TEST(Window, TitlesAreTextOfTheCodePage) {
   EXPECT_STREQ(SDL_GetWindowTitle(WindowHandle()), "\xD0\x9F\xD1\x80\xD0\xB8");
   SetTextCodePage(1252);
   WindowDestroy();
+  PlatformVideoQuit();
+}
+
+// A driver asked for by name (the tests' offscreen one) opens the window library and a window.
+TEST(Window, AnAskedDriverStartsTheVideo) {
+  ASSERT_NE(std::getenv("SDL_VIDEODRIVER"), nullptr);
+  PlatformVideoQuit();
+  PlatformSetHeadless(false);
+  ASSERT_TRUE(PlatformVideoInit());
+  EXPECT_FALSE(PlatformIsHeadless());
+  EXPECT_TRUE(SdlOpened());
   PlatformVideoQuit();
 }
 
