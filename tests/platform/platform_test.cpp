@@ -17,6 +17,7 @@
 #include <fstream>
 #include <thread>
 #include <tuple>
+#include <utility>
 
 #include "platform/clock.h"
 #include "platform/charset_setting.h"
@@ -1017,6 +1018,10 @@ TEST(NumberTable, ReadsZeroUntilWrittenAndAgainAfterAReset) {
   NumberTable moved = std::move(t);
   EXPECT_TRUE(t.empty());
   EXPECT_EQ(moved[1], 5u);
+  NumberTable assigned(8);
+  assigned = std::move(moved);
+  EXPECT_EQ(std::as_const(assigned)[1], 5u);
+  moved = std::move(assigned);
   moved.Reset(10);
   EXPECT_EQ(moved.size(), 10u);
   EXPECT_EQ(moved[1], 0u);

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <vector>
 
 #include "sound/engine/drivers/driver.h"
 
@@ -177,8 +179,17 @@ void MixerRunDsp(int32_t blockStart, int32_t length) {
   void* block = g_mixer.mixBuffer + 2 * int64_t(blockStart);
   void* input = block;
   // Walk a copy of the chain: a callback may add or free units (frees wait for the block end).
+  // The copy's room is kept from block to block: the mixer's thread allocates only when the chain
+  // grows, and a block that finds no memory for it goes out as mixed, without its effects.
+  static std::vector<SoundDspUnit*> spare;  // taken and given back under the engine's lock
   std::vector<SoundDspUnit*> units;
-  for (SoundDspUnit* u = g_mixer.chain.next; u != &g_mixer.chain; u = u->next) units.push_back(u);
+  units.swap(spare);
+  units.clear();
+  try {
+    for (SoundDspUnit* u = g_mixer.chain.next; u != &g_mixer.chain; u = u->next) units.push_back(u);
+  } catch (const std::bad_alloc&) {
+    units.clear();
+  }
   for (SoundDspUnit* u : units) {
     if (u->freed || !u->active || !u->callback) continue;
     SoundDspCallback cb = u->callback;
@@ -194,6 +205,7 @@ void MixerRunDsp(int32_t blockStart, int32_t length) {
   for (SoundDspUnit* u : g_mixer.pendingFree) delete u;
   g_mixer.pendingFree.clear();
   SetMixerBusy(false);
+  spare.swap(units);
 }
 
 // ---- software channel operations ----
