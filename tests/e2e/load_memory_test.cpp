@@ -37,12 +37,15 @@ std::atomic<size_t> g_failFrom{0}, g_armFrom{0};
 std::atomic<int> g_skip{0}, g_armSkip{0};
 
 #if VK_OWN_NEW
-void* Allocate(size_t n) {
+bool FailsNow(size_t n) {
   const size_t from = g_failFrom.load(std::memory_order_relaxed);
-  if (from && n >= from && g_skip.fetch_sub(1) <= 0) {
-    g_failFrom = 0;
-    throw std::bad_alloc();
-  }
+  if (!from || n < from || g_skip.fetch_sub(1) > 0) return false;
+  g_failFrom = 0;
+  return true;
+}
+
+void* Allocate(size_t n) {
+  if (FailsNow(n)) throw std::bad_alloc();
   if (void* p = std::malloc(n ? n : 1)) return p;
   throw std::bad_alloc();
 }
@@ -151,9 +154,36 @@ TEST(LoadMemory, ASoundOrATuneThatMemoryCannotHoldIsSaidSo) {
   }
 }
 
+// A start that memory cannot hold (the runtime's tables, before any thread) ends with its word and
+// status 3, never a success or an abort: the limits below the loader's own need are stepped
+// through, and the narrow band where the start itself runs out is found among them.
+TEST(LoadMemory, AStartThatMemoryCannotHoldEndsWithStatus3) {
+  if (!VK_OWN_NEW) GTEST_SKIP();
+  TempDir dir;
+  dir.Write("a.vka", "print 1\n");
+  int ranOut = 0;
+  for (int limit = 8000; limit <= 40000; limit += 1000) {
+    const ProcessResult r = RunProcess(
+        "/bin/sh", {"-c", "ulimit -v " + std::to_string(limit) + "; exec \"$0\" run a.vka --clock virtual --frames 3",
+                    VellumarkExe()},
+        dir.path());
+    EXPECT_EQ(r.err.find("terminate called"), std::string::npos) << limit << ": " << r.err;
+    if (r.err.find("vellumark: not enough memory\n") == std::string::npos) continue;
+    EXPECT_EQ(r.status, 3) << limit << ": " << r.err;
+    ++ranOut;
+  }
+  EXPECT_GT(ranOut, 0) << "no limit made the start run out of memory";
+}
+
 }  // namespace
 
 #if VK_OWN_NEW
+// calloc too: surfaces and arrays are made with it.
+extern "C" void* __libc_calloc(size_t, size_t);
+extern "C" void* calloc(size_t n, size_t size) noexcept {
+  if (size && n > SIZE_MAX / size) return nullptr;
+  return FailsNow(n * size) ? nullptr : __libc_calloc(n, size);
+}
 void* operator new(size_t n) { return Allocate(n); }
 void* operator new[](size_t n) { return Allocate(n); }
 void operator delete(void* p) noexcept { std::free(p); }
