@@ -8,6 +8,7 @@
 
 ArrayEntry g_arrays[kArrayCount];
 ElementRef g_elementRefs[kElementRefCount];
+bool g_arraysUsed = false;
 
 namespace {
 
@@ -30,6 +31,7 @@ void FreeEntryBlock(ArrayEntry& e) {
 void ReleaseArrayBlock(ArrayEntry& e) { FreeEntryBlock(e); }
 
 void FreeAllArrays() {
+  if (!g_arraysUsed) return;
   for (int k = 0; k < kArrayCount; ++k) {
     ArrayEntry& e = g_arrays[k];
     if (!e.data) continue;
@@ -40,11 +42,13 @@ void FreeAllArrays() {
 }
 
 void ClearArrayTable() {
+  if (!g_arraysUsed) return;
   for (ArrayEntry& e : g_arrays) {
     FreeEntryBlock(e);
     e = ArrayEntry{};
   }
   for (ElementRef& r : g_elementRefs) r = ElementRef{};
+  g_arraysUsed = false;
 }
 
 namespace {

@@ -19,6 +19,9 @@ struct ArrayEntry {
   uint32_t generation = 0;    // changes whenever the array is created or released
 };
 extern ArrayEntry g_arrays[kArrayCount];
+// Set when a block is put into an entry: until then the table is as a clear left it, and freeing
+// or clearing it again skips the walk over its pages (most runs make few arrays or none).
+extern bool g_arraysUsed;
 
 // Frees every array block (and the strings of string arrays) and clears the table.
 void FreeAllArrays();

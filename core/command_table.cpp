@@ -65,11 +65,15 @@ int ListedCommandCount() {
 }
 
 void ClearCommandTable() {
-  for (int i = 0; i < kCommandSlots; ++i) {
+  // The tables start zeroed: only a table once filled is cleared (the fast entries, mostly
+  // empty, then keep their pages untouched until a family fills them).
+  static bool filled = false;
+  for (int i = 0; filled && i < kCommandSlots; ++i) {
     g_commandTable[i] = nullptr;
     g_commandOperands[i] = nullptr;
     g_fastEntries[i] = FastEntry{};
   }
+  filled = true;
   for (const NumberRange& r : kListed)
     for (int n = r.first; n <= r.last; ++n) g_commandTable[n] = CmdUnavailable;
   g_unavailableCommand = 0;

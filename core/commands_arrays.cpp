@@ -62,6 +62,7 @@ void CmdDimArray() {
     if (block) {
       e->data = block;
       ++e->generation;
+      g_arraysUsed = true;
       if (Type != 2) cell->p = block;
     } else {
       if (Type != 2) cell->p = nullptr;

@@ -87,8 +87,9 @@ void ComposeFrame() {
   for (int32_t y = 0; y < h; ++y) {
     uint32_t* out = reinterpret_cast<uint32_t*>(prim->Row(y));
     // A row like the one above it (a cleared screen, a backdrop's plain bands) shows alike.
+    // (A row already shown alike is not written again: a still screen costs no writes.)
     if (y > 0 && std::memcmp(back->Row(y), back->Row(y - 1), rowBytes) == 0) {
-      std::memcpy(out, prim->Row(y - 1), size_t(w) * 4);
+      if (std::memcmp(out, prim->Row(y - 1), size_t(w) * 4) != 0) std::memcpy(out, prim->Row(y - 1), size_t(w) * 4);
       continue;
     }
     if (expand16) {

@@ -1,6 +1,7 @@
 #include "platform/surfaces.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -137,7 +138,8 @@ void SetIdentityGammaRamp(GammaRamp& ramp) {
 Surface::Surface(int32_t w, int32_t h, const PixelFormat& f)
     : width_(w), height_(h), bpp_(f.BytesPerPixel()), format_(f) {
   pitch_ = (w * bpp_ + 3) & ~3;
-  pixels_.assign(size_t(pitch_) * size_t(h), 0);
+  pixels_.reset(static_cast<uint8_t*>(std::calloc(size_t(pitch_) * size_t(h), 1)));
+  if (!pixels_) throw std::bad_alloc();
 }
 
 SurfacePtr SurfaceCreate(int32_t width, int32_t height, const PixelFormat& format) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -69,8 +70,8 @@ class Surface {
   int32_t Depth() const { return format_.bits; }
   int32_t Pitch() const { return pitch_; }
   const PixelFormat& Format() const { return format_; }
-  uint8_t* Row(int32_t y) { return pixels_.data() + size_t(y) * size_t(pitch_); }
-  const uint8_t* Row(int32_t y) const { return pixels_.data() + size_t(y) * size_t(pitch_); }
+  uint8_t* Row(int32_t y) { return pixels_.get() + size_t(y) * size_t(pitch_); }
+  const uint8_t* Row(int32_t y) const { return pixels_.get() + size_t(y) * size_t(pitch_); }
   uint32_t GetPixel(int32_t x, int32_t y) const { return LoadPixel(Row(y) + x * bpp_, bpp_); }
   void PutPixel(int32_t x, int32_t y, uint32_t v) { StorePixel(Row(y) + x * bpp_, bpp_, v); }
   SurfRect Bounds() const { return {0, 0, width_, height_}; }
@@ -86,7 +87,12 @@ class Surface {
  private:
   int32_t width_, height_, pitch_, bpp_;
   PixelFormat format_;
-  std::vector<uint8_t> pixels_;
+  // Zeroed by calloc: a large surface gets its pages from the system as they are first
+  // touched, instead of all of them written at creation.
+  struct FreePixels {
+    void operator()(uint8_t* p) const { std::free(p); }
+  };
+  std::unique_ptr<uint8_t[], FreePixels> pixels_;
 };
 
 using SurfacePtr = std::unique_ptr<Surface>;
