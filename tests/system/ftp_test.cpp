@@ -111,8 +111,10 @@ TEST_F(Ftp, ConnectChangeFolderListPutAndDelete) {
 
   local.Write("up.txt", "uploaded");
   ASSERT_TRUE(FtpSetDirectory("sub"));
+  g_ftp.failed = 0;
   EXPECT_TRUE(FtpPutFile(local.File("up.txt")));
   EXPECT_EQ(root.Read("pub/sub/up.txt"), "uploaded");
+  EXPECT_EQ(g_ftp.failed, 0);
   EXPECT_FALSE(FtpPutFile(local.File("missing.txt")));
   EXPECT_TRUE(FtpDeleteFile("up.txt"));
   EXPECT_FALSE(fs::exists(root.File("pub/sub/up.txt")));
@@ -314,6 +316,9 @@ TEST_F(Ftp, EveryFailureWarnsWithItsCause) {
       {connect + "ftp put file \"" + local.File("none.txt") + "\"\n", "none.txt: not found"},
       {connect + "ftp put file \"" + local.path() + "\"\n", ": not a regular file"},
       {"ftp put file \"" + local.File("up.txt") + "\"\n", "up.txt: not connected"},
+      {"ftp connect \"" + server->Address() + "\", \"anonymous\", \"x\"\nftp put file \"" + local.File("up.txt") +
+           "\"\n",
+       "up.txt: 550 "},
       {connect + "ftp delete file \"nosuch.txt\"\n", "nosuch.txt: 550 "},
       {"ftp delete file \"nosuch.txt\"\n", "nosuch.txt: not connected"},
       {connect + "ftp get file \"pub/hello.txt\", \"" + local.File("nodir/h.txt") + "\"\n", "h.txt: its folder does not exist"},
