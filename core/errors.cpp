@@ -113,10 +113,12 @@ void RunFileWarning(uint32_t code, const std::string& file, const std::string& w
 namespace {
 
 // The load that an exception ended, noted as its scope is left while the exception unwinds.
+// Nothing in it needs freeing: a thread's first use then registers no destructor, which would
+// take memory just when it has run out (the C library ends the process when it cannot).
 struct FailedLoad {
   bool set = false;
   int32_t code = 0;
-  std::string file;
+  char file[256] = {};  // as much of the name as its message holds
 };
 thread_local FailedLoad g_failedLoad;
 
@@ -130,16 +132,12 @@ FileLoadScope::~FileLoadScope() {
   if (std::uncaught_exceptions() > exceptions_ && !g_failedLoad.set) {
     g_failedLoad.set = true;
     g_failedLoad.code = code_;
-    try {
-      g_failedLoad.file = file_;
-    } catch (...) {  // no memory even for the name
-      g_failedLoad.file.clear();
-    }
+    std::snprintf(g_failedLoad.file, sizeof g_failedLoad.file, "%s", file_.c_str());
   }
 }
 
 bool ReportFailedLoad(bool outOfMemory) {
-  FailedLoad failed = std::move(g_failedLoad);
+  const FailedLoad failed = g_failedLoad;
   g_failedLoad = FailedLoad{};
   if (!failed.set || !outOfMemory) return false;
   RunFileError(failed.code, failed.file, kNoMemoryToLoad);

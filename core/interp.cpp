@@ -221,13 +221,11 @@ void InterpretSlice() {
       RunCommands();
       g_fastDispatch = false;  // handlers called outside the loop do only their own work
       return;
-    } catch (const std::bad_alloc& e) {
-      // Memory ran out: inside a file's load that load's own error, else the severe exception.
+    } catch (const std::bad_alloc&) {
+      // Memory ran out: inside a file's load that load's own error, else "Out of memory" (as a
+      // DIM that memory cannot hold), not a fault to report.
       g_fastDispatch = false;
-      if (!ReportFailedLoad(true)) {
-        if (!g_runtime.standalone) std::fprintf(stderr, "vellumark: exception in a command: %s\n", e.what());
-        RunError(kErrExceptionInCommand);
-      }
+      if (!ReportFailedLoad(true)) RunError(kErrOutOfMemory);
     } catch (const std::exception& e) {
       g_fastDispatch = false;
       ReportFailedLoad(false);

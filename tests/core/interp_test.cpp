@@ -116,7 +116,7 @@ TEST_F(InterpTest, AnExceptionInACommandIsSystemError10010) {
 }
 
 // Memory running out inside a file's load is that load's error, naming the file (the innermost
-// load); anything else is the severe exception 10010.
+// load); elsewhere it is "Out of memory"; any other exception is the severe exception 10010.
 TEST_F(InterpTest, MemoryRunningOutInALoadIsTheLoadsError) {
   const struct {
     int32_t how;
@@ -125,7 +125,7 @@ TEST_F(InterpTest, MemoryRunningOutInALoadIsTheLoadsError) {
   } kCases[] = {
       {1, kErrModelNotLoaded, "big.x: not enough memory to load it"},
       {2, 10010, ""},
-      {3, 10010, ""},
+      {3, kErrOutOfMemory, ""},
   };
   for (const auto& c : kCases) {
     g_lastEngineError.clear();

@@ -175,6 +175,28 @@ TEST(LoadMemory, AStartThatMemoryCannotHoldEndsWithStatus3) {
   EXPECT_GT(ranOut, 0) << "no limit made the start run out of memory";
 }
 
+// A program whose strings outgrow memory stops with "Out of memory" (status 1): not an abort
+// (the first load failure noted by a thread once took memory to note it), not a fault to report.
+TEST(LoadMemory, StringsThatOutgrowMemoryStopTheProgramWithItsError) {
+  if (!VK_OWN_NEW) GTEST_SKIP();
+  TempDir dir;
+  dir.Write("s.vka", "dim a$(1000000)\nfor i = 0 to 1000000\na$(i) = \"abcdefghijklmnopqrstuvwxyz0123456789\"\nnext i\n");
+  int ranOut = 0;
+  for (int limit = 50000; limit <= 80000; limit += 10000) {
+    const ProcessResult r = RunProcess(
+        "/bin/sh",
+        {"-c", "ulimit -v " + std::to_string(limit) + "; exec \"$0\" run s.vka --headless --clock virtual --frames 100000",
+         VellumarkExe()},
+        dir.path());
+    if (r.status == 3) continue;  // the start itself found no memory
+    EXPECT_EQ(r.err.find("Severe"), std::string::npos) << limit << ": " << r.err;
+    if (r.err.find("Out of memory") == std::string::npos) continue;
+    EXPECT_EQ(r.status, 1) << limit << ": " << r.err;
+    ++ranOut;
+  }
+  EXPECT_GT(ranOut, 0) << "no limit made the strings run out of memory";
+}
+
 }  // namespace
 
 #if VK_OWN_NEW
