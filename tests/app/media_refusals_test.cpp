@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <string>
 
+#include "display/imagefiles/image_files.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
 
@@ -117,6 +118,11 @@ TEST(MediaRefusals, NoRegularFileATooLargePictureADamaged3dsAndNoOpenerAreSaidSo
     EXPECT_EQ(r.status, 1) << c.statement << r.err;
     EXPECT_NE(r.err.find(c.says), std::string::npos) << c.statement << " gave: " << r.err;
   }
+  // Each load is judged on its own: a damaged picture after one too large is damaged.
+  std::string why;
+  EXPECT_EQ(LoadImageByExtension(dir.File("huge.png"), 32, &why), nullptr);
+  EXPECT_EQ(LoadImageByExtension(dir.File("bad.png"), 32, &why), nullptr);
+  EXPECT_EQ(why, "damaged, or not a .png picture");
 }
 
 }  // namespace
