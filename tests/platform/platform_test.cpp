@@ -130,6 +130,7 @@ TEST(Ini, MarksLineEndsAndUtf16AreReadAndKeptByAWrite) {
   errno = 0;
   EXPECT_FALSE(IniWriteString(dir.File("t.ini"), "S", "N", "\xE9"));  // no UTF-8: no UTF-16 either
   EXPECT_EQ(errno, EILSEQ);
+  EXPECT_FALSE(IniWriteString(dir.File("t.ini"), "S", "N", "a\x80"));  // nor a byte that only continues one
   EXPECT_EQ(dir.Read("t.ini"), Utf16(u"[S]\r\nN=\u00E9\r\n", false));
 }
 
