@@ -315,6 +315,7 @@ TEST_F(Ftp, EveryFailureWarnsWithItsCause) {
       {"ftp set dir \"pub\"\n", "pub: not connected"},
       {connect + "ftp put file \"" + local.File("none.txt") + "\"\n", "none.txt: not found"},
       {connect + "ftp put file \"" + local.path() + "\"\n", ": not a regular file"},
+      {connect + "ftp put file \"\"\n", ": no name given"},
       {"ftp put file \"" + local.File("up.txt") + "\"\n", "up.txt: not connected"},
       {"ftp connect \"" + server->Address() + "\", \"anonymous\", \"x\"\nftp put file \"" + local.File("up.txt") +
            "\"\n",
