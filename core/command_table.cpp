@@ -64,16 +64,20 @@ int ListedCommandCount() {
   return n;
 }
 
+namespace {
+
+// The fast entries start zeroed and only a family's install sets them: until one has, a clear
+// leaves their pages untouched (most of the table stays empty).
+bool g_fastEntriesSet = false;
+
+}  // namespace
+
 void ClearCommandTable() {
-  // The tables start zeroed: only a table once filled is cleared (the fast entries, mostly
-  // empty, then keep their pages untouched until a family fills them).
-  static bool filled = false;
-  for (int i = 0; filled && i < kCommandSlots; ++i) {
+  for (int i = 0; i < kCommandSlots; ++i) {
     g_commandTable[i] = nullptr;
     g_commandOperands[i] = nullptr;
-    g_fastEntries[i] = FastEntry{};
+    if (g_fastEntriesSet) g_fastEntries[i] = FastEntry{};
   }
-  filled = true;
   for (const NumberRange& r : kListed)
     for (int n = r.first; n <= r.last; ++n) g_commandTable[n] = CmdUnavailable;
   g_unavailableCommand = 0;
@@ -85,5 +89,6 @@ void InstallFamily(const CommandFamily& family) {
     g_commandTable[d.number] = d.handler;
     g_commandOperands[d.number] = d.operands;
     g_fastEntries[d.number] = d.fast ? FastEntry{d.handler, d.fast} : FastEntry{};
+    g_fastEntriesSet = true;
   }
 }
