@@ -27,6 +27,12 @@ TEST_F(SoundTest, SettingsAreClampedBeforeStart) {
 
 TEST_F(SoundTest, DriverIndexBeyondTheListSelectsNoSound) {
   SoundSetOutput(2);
+  // The device output lists the devices the system has: the headless driver's one, by its name.
+  const char* driver = std::getenv("SDL_AUDIODRIVER");
+  if (driver && std::string(driver) == "dummy") {
+    EXPECT_EQ(SoundGetNumDrivers(), 1);
+    EXPECT_STREQ(SoundGetDriverName(0), "System audio output device");
+  }
   EXPECT_TRUE(SoundSetDriver(57));
   EXPECT_EQ(SoundGetOutput(), 0);
   EXPECT_EQ(SoundGetNumDrivers(), 1);
