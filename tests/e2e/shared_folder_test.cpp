@@ -67,14 +67,17 @@ TEST(SharedFolder, AnotherUsersLinkAtAnOutputIsNeverFollowed) {
   };
   for (const FolderKind& kind : kFolders) {
     const std::string folder = MakeFolder(dir, kind);
-    // The link stands for the output itself, or for a folder on its path.
-    for (const bool viaFolder : {false, true})
+    // The link stands for the output itself, or for a folder on its path (also one named after a
+    // "." part of the path).
+    for (const int via : {0, 1, 2})
     for (std::vector<std::string> args : kOutputs) {
+      const bool viaFolder = via > 0;
       const std::string row = std::string(kind.name) + " " + args[0] + " " + args[args.size() - 2] +
-                              (viaFolder ? " through a folder" : "");
+                              (viaFolder ? " through a folder" : "") + (via == 2 ? " after ./" : "");
       dir.Write("secret.txt", kSecret);
       chmod(secret.c_str(), 0600);
-      const std::string link = folder + "/out", out = viaFolder ? link + "/secret.txt" : link;
+      const std::string link = folder + (via == 2 ? "/o" : "/out");
+      const std::string out = via == 0 ? link : via == 1 ? link + "/secret.txt" : folder + "/./o/secret.txt";
       std::filesystem::remove(link);
       PlantLink(viaFolder ? dir.path() : secret, link);
       args.back() = out;
