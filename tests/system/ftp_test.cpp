@@ -112,7 +112,10 @@ TEST_F(Ftp, ConnectChangeFolderListPutAndDelete) {
   local.Write("up.txt", "uploaded");
   ASSERT_TRUE(FtpSetDirectory("sub"));
   g_ftp.failed = 0;
+  const auto openFiles = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()); };
+  const auto filesBefore = openFiles();
   EXPECT_TRUE(FtpPutFile(local.File("up.txt")));
+  EXPECT_EQ(openFiles(), filesBefore);  // the local file is closed again
   EXPECT_EQ(root.Read("pub/sub/up.txt"), "uploaded");
   EXPECT_EQ(g_ftp.failed, 0);
   EXPECT_FALSE(FtpPutFile(local.File("missing.txt")));
