@@ -217,6 +217,16 @@ TEST_F(BrowserTest, SaveAsAndMakeProgramWriteTheNameTyped) {
   EXPECT_FALSE(std::filesystem::exists(Work("?.vka")));
 }
 
+// Answering a "save first?" question says what became of the changes, in the environment's words.
+TEST_F(BrowserTest, ASaveFirstAnswerSaysWhatBecameOfTheChanges) {
+  for (const int32_t button : {2, 1}) {
+    g_ide.dialogMode = 5;
+    BrowserButtonAction(button);
+    EXPECT_EQ(g_ide.statusText, button == 2 ? "Source saved" : "Changes not saved");
+  }
+  g_ide.dialogMode = 0;
+}
+
 // Make Program and Save As never offer to replace a file the program is made from: the other
 // buffer's source, or either buffer's for Make Program (made yet or not), an included file
 // (found as the compile finds it, from the project folder wherever the panel has gone) or the
