@@ -51,6 +51,14 @@ void* Allocate(size_t n) {
 }
 #endif
 
+// `vellumark run PROGRAM OPTIONS` in the folder, under an address-space limit in KB.
+ProcessResult RunUnderLimit(const TempDir& dir, const std::string& program, int limit,
+                            const std::string& options = "--clock virtual --frames 3") {
+  return RunProcess(
+      "/bin/sh", {"-c", "ulimit -v " + std::to_string(limit) + "; exec \"$0\" run " + program + " " + options, VellumarkExe()},
+      dir.path());
+}
+
 TEST(LoadMemory, ALoadThatRunsOutOfMemoryGivesItsOwnErrorNamingTheFile) {
   if (!VK_OWN_NEW) GTEST_SKIP();
   constexpr int kArm = 13;
@@ -127,14 +135,9 @@ TEST(LoadMemory, ASoundOrATuneThatMemoryCannotHoldIsSaidSo) {
   };
   dir.Write("big.wav", wav(40u << 20, 40u << 20));
   dir.Write("big.vka", "load sound \"big.wav\", 1\nprint sound exist(1)\n");
-  auto run = [&](const char* program, int limit) {
-    const std::string ulimit = "ulimit -v " + std::to_string(limit) + "; ";
-    return RunProcess("/bin/sh", {"-c", ulimit + "exec \"$0\" run " + program + " --clock virtual --frames 3", VellumarkExe()},
-                      dir.path());
-  };
   bool ranOut = false;
   for (int limit = 400000; limit >= 60000 && !ranOut; limit -= 20000) {
-    const ProcessResult r = run("big.vka", limit);
+    const ProcessResult r = RunUnderLimit(dir, "big.vka", limit);
     if (r.err.find("Cannot load or record the sound") == std::string::npos) continue;
     EXPECT_NE(r.err.find("big.wav: not enough memory to load it"), std::string::npos) << limit << ": " << r.err;
     ranOut = true;
@@ -147,54 +150,52 @@ TEST(LoadMemory, ASoundOrATuneThatMemoryCannotHoldIsSaidSo) {
                                     "\0\x90\x3c\x40\x60\x80\x3c\x40\0\xff\x2f\0", 34));
   dir.Write("tune.vka", "load music \"tune.mid\", 1\nprint music exist(1)\n");
   for (int limit = 200000; limit >= 60000; limit -= 20000) {
-    const ProcessResult r = run("tune.vka", limit);
+    const ProcessResult r = RunUnderLimit(dir, "tune.vka", limit);
     const bool startRanOut = r.status == 3 && r.err.find("vellumark: not enough memory\n") != std::string::npos;
     EXPECT_TRUE(r.status == 0 || r.status == 1 || startRanOut) << limit << ": " << r.status << " " << r.err;
     EXPECT_EQ(r.err.find("terminate called"), std::string::npos) << limit << ": " << r.err;
   }
 }
 
-// A start that memory cannot hold (the runtime's tables, before any thread) ends with its word and
-// status 3, never a success or an abort: the limits below the loader's own need are stepped
-// through, and the narrow band where the start itself runs out is found among them.
-TEST(LoadMemory, AStartThatMemoryCannotHoldEndsWithStatus3) {
-  if (!VK_OWN_NEW) GTEST_SKIP();
-  TempDir dir;
-  dir.Write("a.vka", "print 1\n");
-  int ranOut = 0;
-  for (int limit = 8000; limit <= 40000; limit += 1000) {
-    const ProcessResult r = RunProcess(
-        "/bin/sh", {"-c", "ulimit -v " + std::to_string(limit) + "; exec \"$0\" run a.vka --clock virtual --frames 3",
-                    VellumarkExe()},
-        dir.path());
+// Runs the program under each limit from `from` to `to` KB: every run that says `said` ends with
+// `status`, and none aborts or calls itself a fault to report. The number of runs that said it.
+int RunsSaying(const TempDir& dir, const std::string& program, const std::string& options, int from, int to, int step,
+               const std::string& said, int status) {
+  int n = 0;
+  for (int limit = from; limit <= to; limit += step) {
+    const ProcessResult r = RunUnderLimit(dir, program, limit, options);
     EXPECT_EQ(r.err.find("terminate called"), std::string::npos) << limit << ": " << r.err;
-    if (r.err.find("vellumark: not enough memory\n") == std::string::npos) continue;
-    EXPECT_EQ(r.status, 3) << limit << ": " << r.err;
-    ++ranOut;
+    EXPECT_EQ(r.err.find("Severe"), std::string::npos) << limit << ": " << r.err;
+    if (r.err.find(said) == std::string::npos) continue;
+    EXPECT_EQ(r.status, status) << limit << ": " << r.err;
+    ++n;
   }
-  EXPECT_GT(ranOut, 0) << "no limit made the start run out of memory";
+  return n;
 }
 
-// A program whose strings outgrow memory stops with "Out of memory" (status 1): not an abort
-// (the first load failure noted by a thread once took memory to note it), not a fault to report.
-TEST(LoadMemory, StringsThatOutgrowMemoryStopTheProgramWithItsError) {
+// What memory cannot hold ends with its word and status, never an abort: a start (the runtime's
+// tables, before any thread: the limits below the loader's own need are stepped through, and the
+// narrow band where the start runs out is found among them), and a program whose strings outgrow
+// memory ("Out of memory": a thread's first failed load once took memory to note it).
+TEST(LoadMemory, WhatMemoryCannotHoldEndsWithItsWordAndStatus) {
   if (!VK_OWN_NEW) GTEST_SKIP();
-  TempDir dir;
-  dir.Write("s.vka", "dim a$(1000000)\nfor i = 0 to 1000000\na$(i) = \"abcdefghijklmnopqrstuvwxyz0123456789\"\nnext i\n");
-  int ranOut = 0;
-  for (int limit = 50000; limit <= 80000; limit += 10000) {
-    const ProcessResult r = RunProcess(
-        "/bin/sh",
-        {"-c", "ulimit -v " + std::to_string(limit) + "; exec \"$0\" run s.vka --headless --clock virtual --frames 100000",
-         VellumarkExe()},
-        dir.path());
-    if (r.status == 3) continue;  // the start itself found no memory
-    EXPECT_EQ(r.err.find("Severe"), std::string::npos) << limit << ": " << r.err;
-    if (r.err.find("Out of memory") == std::string::npos) continue;
-    EXPECT_EQ(r.status, 1) << limit << ": " << r.err;
-    ++ranOut;
+  const struct {
+    const char* program;
+    const char* options;
+    int from, to, step;
+    const char* said;
+    int status;
+  } rows[] = {
+      {"print 1\n", "--clock virtual --frames 3", 8000, 40000, 1000, "vellumark: not enough memory\n", 3},
+      {"dim a$(1000000)\nfor i = 0 to 1000000\na$(i) = \"abcdefghijklmnopqrstuvwxyz0123456789\"\nnext i\n",
+       "--headless --clock virtual --frames 100000", 50000, 80000, 10000, "Out of memory", 1},
+  };
+  for (const auto& row : rows) {
+    TempDir dir;
+    dir.Write("p.vka", row.program);
+    EXPECT_GT(RunsSaying(dir, "p.vka", row.options, row.from, row.to, row.step, row.said, row.status), 0)
+        << "no limit made it run out of memory: " << row.program;
   }
-  EXPECT_GT(ranOut, 0) << "no limit made the strings run out of memory";
 }
 
 }  // namespace
