@@ -64,19 +64,11 @@ int ListedCommandCount() {
   return n;
 }
 
-namespace {
-
-// The fast entries start zeroed and only a family's install sets them: until one has, a clear
-// leaves their pages untouched (most of the table stays empty).
-bool g_fastEntriesSet = false;
-
-}  // namespace
-
 void ClearCommandTable() {
   for (int i = 0; i < kCommandSlots; ++i) {
     g_commandTable[i] = nullptr;
     g_commandOperands[i] = nullptr;
-    if (g_fastEntriesSet) g_fastEntries[i] = FastEntry{};
+    g_fastEntries[i] = FastEntry{};
   }
   for (const NumberRange& r : kListed)
     for (int n = r.first; n <= r.last; ++n) g_commandTable[n] = CmdUnavailable;
@@ -89,6 +81,5 @@ void InstallFamily(const CommandFamily& family) {
     g_commandTable[d.number] = d.handler;
     g_commandOperands[d.number] = d.operands;
     g_fastEntries[d.number] = d.fast ? FastEntry{d.handler, d.fast} : FastEntry{};
-    g_fastEntriesSet = true;
   }
 }
