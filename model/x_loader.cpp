@@ -11,6 +11,7 @@
 #include "model/model_textures.h"
 #include "platform/fs.h"
 #include "platform/stop_request.h"
+#include "model/xfile/damage.h"
 #include "model/xfile/mesh_builder.h"
 #include "model/mesh_node.h"
 
@@ -365,20 +366,6 @@ std::vector<float> Extend(const std::vector<float>& kept, const std::vector<floa
   return out;
 }
 
-// The first object, depth first, whose data ended before the counts it gives were met.
-const XObject* FirstShortObject(const std::vector<std::unique_ptr<XObject>>& objects) {
-  for (const auto& o : objects) {
-    if (o->isReference) continue;
-    if (o->shortData) return o.get();
-    if (const XObject* inner = FirstShortObject(o->children)) return inner;
-  }
-  return nullptr;
-}
-
-std::string ShortDataCause(const XObject& o) {
-  return o.type + (o.name.empty() ? "" : " " + o.name) + " holds less data than its counts give";
-}
-
 }  // namespace
 
 XLimits g_modelLimits;
@@ -391,7 +378,7 @@ bool ReadModelXFile(const std::string& path, XFile* out, std::string* why) {
   if (cause.empty()) {
     const XReadResult r = ParseXFile(bytes, *out, g_modelLimits);
     if (!r.ok()) cause = r.message;
-    else if (const XObject* o = FirstShortObject(out->objects)) cause = ShortDataCause(*o);
+    else cause = FirstXDamage(out->objects);
   }
   if (cause.empty()) return true;
   out->objects.clear();
@@ -416,6 +403,12 @@ std::unique_ptr<FrameNode> LoadXTree(const XFile& file, uint32_t* frameCount, st
   if (stop.Stopped()) {
     animation->reset();
     if (why) *why = "the load was stopped";
+    return nullptr;
+  }
+  // A file that gives no frame and no mesh holds no model: an empty object would load silently.
+  if (!root->firstChild) {
+    animation->reset();
+    if (why) *why = "holds no frame or mesh";
     return nullptr;
   }
   *frameCount = n + 1;

@@ -14,7 +14,8 @@
 
 // Reads a model file (text, binary or compressed) through the path layer; false, with out
 // emptied and the cause in why (when given), when it cannot be read, is not an .x file, or
-// the reader refuses any of it (a syntax error, nesting too deep, data shorter than its counts).
+// the reader refuses any of it (a syntax error, nesting too deep), or it is damaged (FirstXDamage:
+// data shorter than its counts, an index past its list).
 bool ReadModelXFile(const std::string& path, XFile* out, std::string* why = nullptr);
 // What a model file may build (a file of more is refused as too large); tests lower it.
 extern XLimits g_modelLimits;
@@ -23,8 +24,8 @@ extern XLimits g_modelLimits;
 // depth-first order (a top-level mesh joins the root with the number of the frame read last),
 // and the last animation set, its tracks driving the limbs they name (limb 0 when the frame is
 // not found); keys of each list in time order. frameCount is the number of frames plus the root.
-// nullptr, with the cause in why, when the file cannot be read (ReadModelXFile) or the process
-// is asked to stop while the tree is built. The meshes have no vertex buffers yet: the model
+// nullptr, with the cause in why, when the file cannot be read (ReadModelXFile), gives no frame
+// and no mesh, or the process is asked to stop while the tree is built. The meshes have no vertex buffers yet: the model
 // handle makes them on its device.
 std::unique_ptr<FrameNode> LoadXFileTree(const std::string& path, uint32_t* frameCount,
                                          std::unique_ptr<AnimSet>* animation, std::string* why = nullptr);

@@ -279,10 +279,12 @@ void CmdLoadMesh() {
   if (temp == kNoRecord) return;
   std::string why;
   const FileLoadScope load(kErrMeshNotLoaded, file);
-  const int32_t result = LoadObject(temp, file, &why);
+  int32_t result = LoadObject(temp, file, &why);
   if (result > 0) {
+    // A model without a vertex makes no mesh: the load says so rather than leaving none behind.
     const int32_t made = MakeMeshFromObject(temp, -1, -1);
     g_model.meshNumbers[size_t(mesh)] = made > 0 ? uint32_t(made) : 0;
+    if (made <= 0) result = 0, why = "holds no mesh";
   }
   FreeObjectRecord(temp);
   if (result <= 0) RunFileError(result == -1 ? kErrModelFileKind : kErrMeshNotLoaded, file, why);

@@ -37,7 +37,7 @@ class Reader {
   Reader(std::string_view bytes, Sink3ds& sink) : s_(bytes), sink_(sink) {}
 
   // False when the process was asked to stop part way (the sink then has part of the model).
-  // The first chunk whose length runs past its parent or the file ("" none).
+  // The first damage met ("" none).
   const std::string& Damage() const { return damage_; }
 
   bool Run() {
@@ -81,11 +81,12 @@ class Reader {
 
   // A chunk header at pos inside [pos, parentEnd): false when it is cut short, shorter than
   // its own header or longer than its parent.
-  // A length that runs past the parent is kept as the file's damage.
+  // A length shorter than the header or past the parent is kept as the file's damage.
   bool ChunkAt(size_t pos, size_t parentEnd, Chunk* c) {
     if (pos > parentEnd || parentEnd - pos < 6) return false;
     const uint32_t len = U32(pos + 2);
     if (len > parentEnd - pos) NoteOverrun(U16(pos), pos, "its parent chunk");
+    if (len < 6) NoteShort(U16(pos), pos, len);
     if (len < 6 || len > parentEnd - pos) return false;
     c->id = U16(pos);
     c->start = pos;
@@ -95,10 +96,23 @@ class Reader {
   }
 
   void NoteOverrun(uint16_t id, size_t pos, const char* holder) {
-    if (!damage_.empty()) return;
     char text[120];
     std::snprintf(text, sizeof text, "chunk 0x%04X at byte %zu claims more data than %s holds", id, pos, holder);
-    damage_ = text;
+    NoteDamage(text);
+  }
+  void NoteShort(uint16_t id, size_t pos, uint32_t len) {
+    char text[120];
+    std::snprintf(text, sizeof text, "chunk 0x%04X at byte %zu has a length of %u, less than its header", id, pos, len);
+    NoteDamage(text);
+  }
+  // A table whose count runs past its chunk.
+  void NoteTable(const Chunk& c) {
+    char text[120];
+    std::snprintf(text, sizeof text, "chunk 0x%04X at byte %zu holds less data than its count gives", c.id, c.start);
+    NoteDamage(text);
+  }
+  void NoteDamage(std::string text) {
+    if (damage_.empty()) damage_ = std::move(text);
   }
 
   // True once the process is asked to stop (looked at every 4096 calls; stays true after):
@@ -115,15 +129,18 @@ class Reader {
     for (size_t pos = from; !Stopped() && ChunkAt(pos, end, &c); pos = c.end) visit(c);
   }
 
-  // A zero-terminated text inside [p, end), at most kMaxText characters kept; p moves past
-  // the terminator (or to end when there is none).
-  std::string Text(size_t& p, size_t end, size_t keep = kMaxText) const {
+  // A zero-terminated text from p inside chunk c, at most keep characters kept; p moves past
+  // the terminator. A text that runs to the chunk's end without one is damage.
+  std::string Text(const Chunk& c, size_t& p, size_t keep = kMaxText) {
     std::string t;
-    while (p < end) {
+    while (p < c.end) {
       const char ch = s_[p++];
-      if (ch == 0) break;
+      if (ch == 0) return t;
       if (t.size() < keep) t += ch;
     }
+    char text[120];
+    std::snprintf(text, sizeof text, "the name in chunk 0x%04X at byte %zu has no end", c.id, c.start);
+    NoteDamage(text);
     return t;
   }
 
@@ -134,7 +151,7 @@ class Reader {
     size_t pos = 0;
     while (pos + 6 <= s_.size() && U16(pos) == kMain) {
       const uint32_t len = U32(pos + 2);
-      if (len < 6) return;
+      if (len < 6) return NoteShort(kMain, pos, len);
       if (len > s_.size() - pos) NoteOverrun(kMain, pos, "the file");
       const size_t end = len > s_.size() - pos ? s_.size() : pos + len;
       WalkMain(pos + 6, end);
@@ -194,7 +211,7 @@ class Reader {
       size_t p = c.data;
       switch (c.id) {
         case kMatName: {
-          std::string name = Text(p, c.end);
+          std::string name = Text(c, p);
           if (!name.empty()) mat.name = std::move(name);
           break;
         }
@@ -206,7 +223,7 @@ class Reader {
           Children(c.data, c.end, [&](const Chunk& t) {
             if (t.id != kMatTextureFile) return;
             size_t q = t.data;
-            mat.textureFile = Text(q, t.end);
+            mat.textureFile = Text(t, q);
             mat.hasTexture = true;
           });
           break;
@@ -230,7 +247,7 @@ class Reader {
   void Object(const Chunk& o) {
     size_t p = o.data;
     // At most 11 characters are kept (the format's limit); a longer name is read to its end.
-    std::string name = Text(p, o.end, 11);
+    std::string name = Text(o, p, 11);
     for (char& ch : name)
       if (ch == ' ') ch = '_';
     if (name.empty()) name = "Default name";
@@ -261,7 +278,7 @@ class Reader {
       switch (c.id) {
         case kVertices: {
           const size_t n = avail >= 2 ? U16(c.data) : 0;
-          if (avail < 2 || (avail - 2) / 12 < n) break;  // table past its chunk: dropped
+          if (avail < 2 || (avail - 2) / 12 < n) return NoteTable(c);
           m.positions.resize(n * 3);
           for (size_t i = 0; i < n; ++i) {
             const size_t q = c.data + 2 + 12 * i;
@@ -273,7 +290,7 @@ class Reader {
         }
         case kFaces: {
           const size_t n = avail >= 2 ? U16(c.data) : 0;
-          if (avail < 2 || (avail - 2) / 8 < n) break;
+          if (avail < 2 || (avail - 2) / 8 < n) return NoteTable(c);
           m.faces.resize(n * 3);
           for (size_t i = 0; i < n; ++i) {
             const size_t q = c.data + 2 + 8 * i;
@@ -283,13 +300,13 @@ class Reader {
           }
           Children(c.data + 2 + 8 * n, c.end, [&](const Chunk& f) {
             size_t q = f.data;
-            if (f.id == kFaceMaterial) m.materialName = Text(q, f.end);
+            if (f.id == kFaceMaterial) m.materialName = Text(f, q);
           });
           break;
         }
         case kTexCoords: {
           const size_t n = avail >= 2 ? U16(c.data) : 0;
-          if (avail < 2 || (avail - 2) / 8 < n) break;
+          if (avail < 2 || (avail - 2) / 8 < n) return NoteTable(c);
           m.texCoords.resize(n * 2);
           for (size_t i = 0; i < 2 * n; ++i) m.texCoords[i] = F32(c.data + 2 + 4 * i);
           break;
@@ -320,7 +337,10 @@ class Reader {
   void EmitMesh(MeshState& m, const std::string& name, const float parentMatrix[16], int64_t k) {
     const size_t nv = m.positions.size() / 3;
     for (uint32_t idx : m.faces)
-      if (idx >= nv) return;  // a face names a vertex the mesh lacks: the mesh is dropped
+      if (idx >= nv) {
+        NoteDamage("object " + name + " has a face that names vertex " + std::to_string(idx) + " of " + std::to_string(nv));
+        return;
+      }
     Mesh3ds out;
     out.name = name;
     out.materialName = std::move(m.materialName);
@@ -374,7 +394,7 @@ class Reader {
       size_t p = c.data;
       switch (c.id) {
         case kNodeHeader: {
-          std::string name = Text(p, c.end);
+          std::string name = Text(c, p);
           if (pass_ == 2) {
             nodes_.back().name = std::move(name);
           } else if (name != "$$$DUMMY" && c.end - p >= 6) {

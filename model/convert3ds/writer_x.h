@@ -10,13 +10,13 @@
 // decimals; a value that is not finite is written as 0.000000.
 
 // The X text of a whole .3ds file image (the header alone for bytes that hold no model). A
-// model past the limits of a load, a file whose chunk lengths run past their parents, or a stop
-// asked for, gives "" and why (when given) the cause; else why is emptied.
+// model past the limits of a load, a damaged file (Read3dsFile's damage), or a stop asked for,
+// gives "" and why (when given) the cause; else why is emptied.
 std::string Convert3dsBytesToX(std::string_view bytes, const XLimits& limits = {}, std::string* why = nullptr);
 // The same model as .x objects, each number as the text would give it back, the references
 // resolved: what reading the X text gives, without the text. False, with out emptied and the
-// cause in *why, for a model that would build more than the limits allow or a file whose chunk
-// lengths run past their parents (the text form refuses both alike).
+// cause in *why, for a model that would build more than the limits allow or a damaged file (the
+// text form refuses both alike).
 bool Convert3dsBytesToXFile(std::string_view bytes, XFile* out, const XLimits& limits = {},
                             std::string* why = nullptr);
 // Converts a file: 0, or -4 when the source cannot be read or holds more than a model load

@@ -374,6 +374,8 @@ bool ResolveXReferences(const std::vector<XFile*>& files) {
 XReadResult ParseXFile(std::string_view bytes, XFile& out, const XLimits& limits) {
   out.objects.clear();
   XReadResult r;
+  // A UTF-8 byte-order mark, as some editors write in front of a text file, says nothing more.
+  if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
   if (bytes.size() < 16 || bytes.substr(0, 4) != "xof " || !Digits(bytes.substr(4, 4))) {
     r.status = XStatus::NotXFile;
     r.message = "not an .x file";

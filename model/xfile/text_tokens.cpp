@@ -1,5 +1,5 @@
 // Text .x tokens: words, numbers, quoted strings, braces, separators and GUIDs; "//" and "#"
-// comments. Numbers are read with from_chars, so the locale never matters.
+// comments (to the line's end, whatever its form). Numbers are read with from_chars, so the locale never matters.
 #include <charconv>
 #include <cstring>
 
@@ -176,8 +176,9 @@ class TextTokens : public XTokenSource {
       if (p_ >= s_.size()) return {};
       const char c = s_[p_];
       if (c == '#' || (c == '/' && p_ + 1 < s_.size() && s_[p_ + 1] == '/')) {
-        const void* nl = std::memchr(s_.data() + p_, '\n', s_.size() - p_);
-        p_ = nl ? size_t(static_cast<const char*>(nl) - s_.data()) + 1 : s_.size();
+        // The comment ends at the line's end: LF, CR LF or CR alone.
+        const size_t nl = s_.find_first_of("\r\n", p_);
+        p_ = nl == std::string_view::npos ? s_.size() : nl + 1;
         continue;
       }
       break;

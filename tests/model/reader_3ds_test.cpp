@@ -156,4 +156,38 @@ TEST(Reader3ds, DamagedFilesGiveWhatIsSound) {
   for (const Case& c : cases) EXPECT_EQ(Read(c.bytes).events, c.events) << c.events;
 }
 
+// Each damage that leaves the model short is named, with the first met; a sound file has none.
+TEST(Reader3ds, DamageThatLeavesTheModelShortIsNamed) {
+  const auto mesh = [](const std::string& name, const std::string& parts) {
+    return Chunk(0x4000, name + Chunk(0x4100, parts));
+  };
+  const std::string verts = Chunk(0x4110, U16(3) + F({1, 2, 3, 4, 5, 6, 7, 8, 9}));
+  const auto face = [](uint16_t a, uint16_t b, uint16_t c) {
+    return Chunk(0x4120, U16(1) + U16(a) + U16(b) + U16(c) + U16(0));
+  };
+  const struct {
+    std::string bytes, damage;
+  } kCases[] = {
+      {Main(Triangle("A")), ""},
+      {Main(mesh(Z("B"), Chunk(0x4110, U16(500) + F({1, 2, 3})) + face(0, 0, 0))),
+       "chunk 0x4110 at byte 36 holds less data than its count gives"},
+      {Main(mesh(Z("C"), verts + face(0, 1, 60000))), "object C has a face that names vertex 60000 of 3"},
+      {Main(mesh(Z("D"), verts + Chunk(0x4120, U16(2) + U16(0) + U16(1) + U16(2) + U16(0)))),
+       "chunk 0x4120 at byte 80 holds less data than its count gives"},
+      {Main(mesh(Z("E"), verts + face(0, 1, 2) + Chunk(0x4140, U16(3) + F({0, 0})))),
+       "chunk 0x4140 at byte 96 holds less data than its count gives"},
+      {U16(0x4D4D) + U32(0) + Chunk(0x3D3D, Triangle("F")), "chunk 0x4D4D at byte 0 has a length of 0, less than its header"},
+      {Main(Triangle("G") + U16(0x4000) + U32(3) + Triangle("H")),
+       "chunk 0x4000 at byte 96 has a length of 3, less than its header"},
+      {Main(Chunk(0x4000, std::string(40, 'n'))), "the name in chunk 0x4000 at byte 22 has no end"},
+      {Main(Chunk(0xAFFF, Chunk(0xA000, "Red"))), "the name in chunk 0xA000 at byte 28 has no end"},
+  };
+  for (const auto& c : kCases) {
+    Log log;
+    std::string damage;
+    Read3dsFile(c.bytes, log, &damage);
+    EXPECT_EQ(damage, c.damage);
+  }
+}
+
 }  // namespace

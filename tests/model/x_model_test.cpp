@@ -123,19 +123,19 @@ TEST_F(XModelTest, DamagedFilesAreRefusedOrCut) {
   EXPECT_EQ(LoadModelXFile(h, dir + "/missing.x", nullptr), kModelFailed);
   EXPECT_EQ(LoadModelXFile(h, Write("z.x", "xof 0302tzip0032 compressed"), nullptr), kModelFailed);
   EXPECT_FALSE(h.root);
-  // Faces past the vertices, short key data and an oversized material count.
-  const std::string bad =
+  // An oversized material count: the materials past the limit are not made.
+  const std::string big =
       "xof 0302txt 0032\n"
-      "Frame F { Mesh m { 3; 0;0;0;, 1;0;0;, 0;1;0;; 2; 3;0,1,2;, 3;0,1,99;;\n"
+      "Frame F { Mesh m { 3; 0;0;0;, 1;0;0;, 0;1;0;; 2; 3;0,1,2;, 3;2,1,0;;\n"
       "  MeshMaterialList { 4000000000; 2; 0, 1;; } } }\n"
-      "AnimationSet s { Animation a { {F} AnimationKey { 0; 3; 0; 4; 1,0,0,0;;, 5; 2; 1,0;;, 9; 4; 1,0,0,0;;; } } }\n";
-  ASSERT_EQ(LoadModelXFile(h, Write("bad.x", bad), nullptr), kModelOk);
+      "AnimationSet s { Animation a { {F} AnimationKey { 0; 2; 0; 4; 1,0,0,0;;, 9; 4; 1,0,0,0;;; } } }\n";
+  ASSERT_EQ(LoadModelXFile(h, Write("big.x", big), nullptr), kModelOk);
   const MeshNode* m0 = MeshNamed(h.root.get(), "m_0");
   ASSERT_TRUE(m0);
   EXPECT_EQ(m0->indices, (std::vector<uint32_t>{0, 1, 2}));
-  EXPECT_TRUE(MeshNamed(h.root.get(), "m_1")->indices.empty());
+  EXPECT_EQ(MeshNamed(h.root.get(), "m_1")->indices, (std::vector<uint32_t>{2, 1, 0}));
   ASSERT_TRUE(h.animation && AnimSetGetTrackList(*h.animation));
-  EXPECT_EQ(TrackGetRotKeyCount(*AnimSetGetTrackList(*h.animation)), 1u);
+  EXPECT_EQ(TrackGetRotKeyCount(*AnimSetGetTrackList(*h.animation)), 2u);
   // A syntax error part way refuses the whole file, as everything else the reader refuses does,
   // rather than loading what came before it (often nothing) as a model.
   std::string deep = "xof 0302txt 0032\n";
@@ -145,6 +145,18 @@ TEST_F(XModelTest, DamagedFilesAreRefusedOrCut) {
       {deep, "objects are nested too deeply"},
       {"xof 0302txt 0032\nMesh m { 4000000000; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; }\n",
        "Mesh m holds less data than its counts give"},
+      // An index past its list leaves the model short as much as a count past the data does.
+      {"xof 0302txt 0032\nFrame F { Mesh m { 5; 0;0;0;, 1;0;0;, 0;1;0;, 1;1;0;, 2;2;2;; 2; 3;0,1,2;, 3;0,1,99999;; } }\n",
+       "Mesh m has a face that names vertex 99999 of 5"},
+      {"xof 0302txt 0032\nMesh m { 3; 0;0;0;, 1;0;0;, 0;1;0;; 2; 3;0,1,2;, 3;2,1,0;;\n"
+       "  MeshMaterialList { 2; 2; 0, 2;; } }\n",
+       "MeshMaterialList has a face that names material 2 of 2"},
+      {"xof 0302txt 0032\nMesh m { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n"
+       "  MeshNormals { 1; 0;0;1;; 1; 3;0,0,1;; } }\n",
+       "MeshNormals has a face that names normal 1 of 1"},
+      {"xof 0302txt 0032\nFrame F { }\n"
+       "AnimationSet s { Animation a { {F} AnimationKey { 0; 3; 0; 4; 1,0,0,0;;, 5; 2; 1,0;;, 9; 4; 1,0,0,0;;; } } }\n",
+       "AnimationKey has a key of 2 values where its kind needs 4"},
       {"xof 0302txt 0032\nFrame F { Mesh m { 3; nan;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; } }\n",
        "an object header is broken"},
       {"xof 0303bzip0032", "the compressed data has no size"},
@@ -162,6 +174,35 @@ TEST_F(XModelTest, DamagedFilesAreRefusedOrCut) {
   EXPECT_EQ(why, "not found");
   EXPECT_EQ(LoadAnimatedXFile(h, Write("still.x", "xof 0302txt 0032\nFrame A { }\n"), 0, 0, &why), kModelFailed);
   EXPECT_EQ(why, "holds no animation set");
+}
+
+// Every form of line end, and a UTF-8 byte-order mark in front, give the same model; a comment
+// ends at the line's end whatever its form.
+TEST_F(XModelTest, EveryLineEndAndAByteOrderMarkGiveTheSameModel) {
+  const std::string lines[] = {"xof 0302txt 0032", "// a comment", "Frame F {", "Mesh m { # another",
+                               "3; 0;0;0;, 1;0;0;, 0;1;0;;", "1; 3;0,1,2;; } }"};
+  const auto join = [&](const std::string& end) {
+    std::string s;
+    for (const std::string& l : lines) s += l + end;
+    return s;
+  };
+  const struct {
+    const char* form;
+    std::string bytes;
+  } kForms[] = {{"LF", join("\n")},
+                {"CR LF", join("\r\n")},
+                {"CR", join("\r")},
+                {"byte-order mark", "\xEF\xBB\xBF" + join("\n")},
+                {"byte-order mark, CR", "\xEF\xBB\xBF" + join("\r")}};
+  for (const auto& f : kForms) {
+    ModelHandle h;
+    std::string why;
+    ASSERT_EQ(LoadModelXFile(h, Write("form.x", f.bytes), nullptr, &why), kModelOk) << f.form << ": " << why;
+    const MeshNode* m = MeshNamed(h.root.get(), "m");
+    ASSERT_TRUE(m) << f.form;
+    EXPECT_EQ(m->vertices.size(), 3u) << f.form;
+    EXPECT_EQ(m->indices, (std::vector<uint32_t>{0, 1, 2})) << f.form;
+  }
 }
 
 // The model stored as text and binary, and both compressed in blocks small enough that they
