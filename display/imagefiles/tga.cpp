@@ -36,6 +36,8 @@ class PixelReader {
     }
     return Read(v);
   }
+  // True when no packet runs on past the pixels read.
+  bool PacketsEnded() const { return left_ == 0; }
 
  private:
   bool Read(uint32_t* v) {
@@ -100,7 +102,8 @@ bool DecodeTga(const std::string& data, PictureSink& sink) {
     }
     sink.Row(int32_t(top ? r : h - 1 - r), row.data());
   }
-  return true;
+  // A packet that runs past the picture is damage, as a run past an RLE BMP is.
+  return in.PacketsEnded();
 }
 
 bool EncodeTga(const Picture& p, std::string* out) {

@@ -202,6 +202,8 @@ TEST(ImageFiles, BadFilesFailCleanly) {
       {"pcx", pcx8.substr(0, 140) + pcx8.substr(pcx8.size() - 769)},  // the same, before the palette
       {"tga", with(MakeTgaRle(p), 2, 4, 1)},                   // no such picture type
       {"tga", tgaRle.substr(0, tgaRle.size() - 4)},            // runs cut short
+      // a 2 by 1 picture whose one packet repeats a pixel 4 times: it runs past the picture
+      {"tga", std::string("\0\0\x0a\0\0\0\0\0\0\0\0\0\x02\0\x01\0\x18\0\x83\x01\x02\x03", 22)},
       {"png", "\x89PNG\r\n\x1a\n" + std::string(40, 'x')},
       {"jpg", "\xff\xd8\xff\xe0" + std::string(40, 'x')},
       {"tif", "II*\0" + std::string(40, 'x')},
