@@ -112,7 +112,8 @@ std::string EncodeStaticWorld();
 // touched); -1 when a file could not be written (the old files kept), with the cause in why.
 int32_t SaveStaticWorld(const std::string& file, std::string* why = nullptr);
 // Reads a file into a new world that replaces the old one only when the whole file was sound;
-// 0 (the old world kept, the cause in why) for a missing, empty, short or inconsistent file.
+// 0 (the old world kept, the cause in why) for a missing, empty, short or inconsistent file, or
+// one of no group and no box.
 // Groups take the textures of their side images, named after sideImageBase when it is given
 // (the name a packed file had before it was copied out), else after file.
 int32_t LoadStaticWorld(const std::string& file, const std::string& sideImageBase = "", std::string* why = nullptr);

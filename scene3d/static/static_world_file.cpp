@@ -280,6 +280,8 @@ int32_t LoadStaticWorld(const std::string& file, const std::string& sideImageBas
   std::vector<StaticBox> boxes;
   if (!DecodeStaticWorld(bytes, &groups, &boxes))
     return fail(StopSignalReceived() ? "the load was stopped" : "damaged, or not a static world");
+  // A save writes no world without data: a file of none is no world the load can give.
+  if (groups.empty() && boxes.empty()) return fail("holds no static world");
   if (!TakeSideImages(&groups, sideImageBase.empty() ? file : sideImageBase)) return fail("the load was stopped");
   StaticWorldState& w = g_staticWorld;
   uint32_t maxVertices = 0, maxIndices = 0;

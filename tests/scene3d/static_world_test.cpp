@@ -318,6 +318,11 @@ TEST_F(StaticWorldTest, SavedFileIsFieldByFieldAndReloadsIntoIdenticalBytes) {
   dir.Write("index.dat", index);
   EXPECT_EQ(LoadStaticWorld(dir.File("index.dat")), 0);
   EXPECT_EQ(LoadStaticWorld(dir.File("missing.dat")), 0);
+  // The end markers alone: no group and no box, which no save writes.
+  dir.Write("none.dat", std::string(2, '\0'));
+  std::string why;
+  EXPECT_EQ(LoadStaticWorld(dir.File("none.dat"), {}, &why), 0);
+  EXPECT_EQ(why, "holds no static world");
   EXPECT_EQ(EncodeStaticWorld(), expected);
 }
 
