@@ -72,6 +72,14 @@ TEST(MediaRefusals, NoRegularFileATooLargePictureADamaged3dsAndNoOpenerAreSaidSo
   const std::string mesh = Chunk3ds(0x4000, std::string("A\0", 2) + Chunk3ds(0x4100, Chunk3ds(0x4110, Le(0, 2))));
   dir.Write("long.3ds", Chunk3ds(0x4D4D, Chunk3ds(0x3D3D, mesh), 0x7FFFFFFF));
   dir.Write("child.3ds", Chunk3ds(0x4D4D, Chunk3ds(0x3D3D, mesh, 0x7FFFFFF0)));
+  // Damage that left the model or picture empty or cut, where a load went on without a word.
+  const std::string verts = Chunk3ds(0x4110, Le(3, 2) + std::string(36, '\0'));
+  const std::string faces = Chunk3ds(0x4120, Le(1, 2) + Le(0, 2) + Le(1, 2) + Le(60000, 2) + Le(0, 2));
+  dir.Write("face.3ds", Chunk3ds(0x4D4D, Chunk3ds(0x3D3D, Chunk3ds(0x4000, std::string("C\0", 2) + Chunk3ds(0x4100, verts + faces)))));
+  dir.Write("face.x", "xof 0302txt 0032\nMesh m { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,99999;; }\n");
+  dir.Write("empty.x", "xof 0302txt 0032\n");
+  dir.Write("frame.x", "xof 0302txt 0032\nFrame F { }\n");
+  dir.Write("over.tga", std::string("\0\0\x0a\0\0\0\0\0\0\0\0\0\x02\0\x01\0\x18\0\x83\x01\x02\x03", 22));
   dir.Write("notes.txt", "a document");
   std::filesystem::create_directory(dir.File("nobin"));  // the PATH of the runs: no opener on it
   std::filesystem::create_directory(dir.File("badbin"));  // or one that cannot be run (no mode x)
@@ -102,6 +110,12 @@ TEST(MediaRefusals, NoRegularFileATooLargePictureADamaged3dsAndNoOpenerAreSaidSo
       {"load object \"long.3ds\", 1", object + "long.3ds: damaged: chunk 0x4D4D at byte 0 claims more data than the file holds"},
       {"load object \"child.3ds\", 1",
        object + "child.3ds: damaged: chunk 0x3D3D at byte 6 claims more data than its parent chunk holds"},
+      {"load object \"face.x\", 1", object + "face.x: Mesh m has a face that names vertex 99999 of 3"},
+      {"load object \"empty.x\", 1", object + "empty.x: holds no frame or mesh"},
+      {"load mesh \"face.3ds\", 1",
+       "Cannot load the mesh. face.3ds: damaged: object C has a face that names vertex 60000 of 3"},
+      {"load mesh \"frame.x\", 1", "Cannot load the mesh. frame.x: holds no mesh"},
+      {"load image \"over.tga\", 1", image + "over.tga: damaged, or not a .tga picture"},
       {"execute file \"notes.txt\", \"\", \"\"",
        "Cannot run the program. notes.txt: nothing opens it: xdg-open, the desktop's opener, is not installed"},
       {"execute file \"nobin\", \"\", \"\"", "nobin: nothing opens it: xdg-open, the desktop's opener, is not installed"},
@@ -118,6 +132,13 @@ TEST(MediaRefusals, NoRegularFileATooLargePictureADamaged3dsAndNoOpenerAreSaidSo
     EXPECT_EQ(r.status, 1) << c.statement << r.err;
     EXPECT_NE(r.err.find(c.says), std::string::npos) << c.statement << " gave: " << r.err;
   }
+  // A model with CR line ends, behind a byte-order mark, loads whole.
+  dir.Write("cr.x", "\xEF\xBB\xBFxof 0302txt 0032\r// a comment\rMesh m {\r3; 0;0;0;, 1;0;0;, 0;1;0;;\r1; 3;0,1,2;; }\r");
+  dir.Write("media.vka", "load object \"cr.x\", 1\nprint limb exist(1, 0); object size(1) > 0\n");
+  const ProcessResult cr = RunProcess(VellumarkExe(), {"run", "media.vka", "--headless", "--clock", "virtual",
+                                                       "--frames", "20", "--transcript", "cr.txt"}, dir.path());
+  EXPECT_EQ(cr.status, 0) << cr.err;
+  EXPECT_EQ(dir.Read("cr.txt"), "11\n");
   // Each load is judged on its own: a damaged picture after one too large is damaged.
   std::string why;
   EXPECT_EQ(LoadImageByExtension(dir.File("huge.png"), 32, &why), nullptr);
