@@ -431,19 +431,19 @@ class Reader {
 
   // Track header: five words, the key count (u16 and one more word); per key the frame (u16,
   // then the high word and the spline flags), one float per set flag bit, then the values.
-  // Keys that would run past the chunk are dropped.
+  // Keys that would run past the chunk are dropped, as damage.
   void Track(const Chunk& c, std::vector<Key3ds>* keys, int values) {
-    if (c.end - c.data < 14) return;
+    if (c.end - c.data < 14) return NoteTable(c);
     const uint32_t count = U16(c.data + 10);
     size_t p = c.data + 14;
     Quaternion total;
     for (uint32_t i = 0; i < count; ++i) {
-      if (c.end - p < 6) return;
+      if (c.end - p < 6) return NoteTable(c);
       Key3ds key;
       key.frame = U16(p);
       const uint16_t flags = U16(p + 4);
       const size_t need = 4 * (size_t(std::popcount(flags)) + size_t(values));
-      if (c.end - p - 6 < need) return;
+      if (c.end - p - 6 < need) return NoteTable(c);
       p += 6 + 4 * size_t(std::popcount(flags));
       float f[4];
       for (int v = 0; v < values; ++v) f[v] = F32(p + 4 * size_t(v));

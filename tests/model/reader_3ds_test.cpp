@@ -181,6 +181,8 @@ TEST(Reader3ds, DamageThatLeavesTheModelShortIsNamed) {
        "chunk 0x4000 at byte 96 has a length of 3, less than its header"},
       {Main(Chunk(0x4000, std::string(40, 'n'))), "the name in chunk 0x4000 at byte 22 has no end"},
       {Main(Chunk(0xAFFF, Chunk(0xA000, "Red"))), "the name in chunk 0xA000 at byte 28 has no end"},
+      {Main(Triangle("K"), Node("K", 0xFFFF, Chunk(0xB020, TrackHead(2) + U16(0) + U32(0) + F({1, 2, 3})))),
+       "chunk 0xB020 at byte 122 holds less data than its count gives"},
   };
   for (const auto& c : kCases) {
     Log log;
