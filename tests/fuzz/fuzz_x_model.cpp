@@ -3,6 +3,8 @@
 // bytes are also appended as an animation to a fixed two-limb model, alone (the append path)
 // and read beside the model file (the merge path), and the tracks that result are edited and
 // posed. Input that does not start with an "xof " header gets one chosen by its first byte.
+// A file the load takes (read and found without damage) gives a tree with a frame or mesh, each
+// face naming a vertex of its mesh, or none with the cause.
 #include <cstdint>
 #include <string>
 
@@ -11,6 +13,8 @@
 #include "model/model_handle.h"
 #include "model/model_textures.h"
 #include "model/x_loader.h"
+#include "model/mesh_node.h"
+#include "model/xfile/damage.h"
 #include "model/xfile/mesh_builder.h"
 
 namespace {
@@ -60,6 +64,16 @@ void AppendToModel(const std::string& bytes, bool merge, int32_t offset, int32_t
   EditAndPose(h, offset - hold);
 }
 
+// Every face corner of every mesh below n names one of its mesh's vertices.
+void CheckMeshes(const SceneNode* n) {
+  for (; n; n = n->nextSibling) {
+    if (const auto* m = dynamic_cast<const MeshNode*>(n))
+      for (uint32_t i : m->indices)
+        if (i >= m->vertices.size()) __builtin_trap();
+    CheckMeshes(n->firstChild);
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -73,9 +87,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   g_modelTextures.byColour = [](uint32_t c) { return int32_t(c & 7); };
   g_modelTextures.release = [](int32_t) {};
   XFile file;
-  ParseXFile(bytes, file);
+  const bool taken = ParseXFile(bytes, file).ok() && FirstXDamage(file.objects).empty();
   ModelHandle h;
-  h.root = LoadXTree(file, &h.frameCount, &h.animation);
+  std::string why;
+  h.root = LoadXTree(file, &h.frameCount, &h.animation, &why);
+  if (taken && (h.root ? !h.root->firstChild : why.empty())) __builtin_trap();
+  if (taken) CheckMeshes(h.root.get());
   AppendAnimationFromXFiles({&file}, h.root.get(), h.animation.get(), 7, 3);
   float c[3], r;
   ModelHandleGetBoundingSphere(h, c, &r);
