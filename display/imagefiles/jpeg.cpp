@@ -1,10 +1,11 @@
 // JPEG files through libjpeg(-turbo): any picture it decodes to RGB (grey ones too), and
-// baseline files of quality 100. Library errors jump back to the routine that started the
+// baseline files of quality 100. A file whose data ends before its picture does is refused. Library errors jump back to the routine that started the
 // work; everything that changes after the jump point lives in a heap context.
 // jpeglib.h needs size_t and FILE declared first.
 #include <cstddef>
 #include <cstdio>
 #include <jpeglib.h>
+#include <jerror.h>
 
 #include <csetjmp>
 #include <cstdlib>
@@ -20,10 +21,20 @@ constexpr int kMostScans = 1000;  // a file of more scans is refused (each one r
 struct JpegError {
   jpeg_error_mgr mgr;
   jmp_buf jump;
+  // The data ran out (the library then reads an end marker), and a scan needed data it did not
+  // find: it made up the rest of the picture.
+  bool dataEnded = false, scanShort = false;
 };
 
 [[noreturn]] void JumpBack(j_common_ptr c) { longjmp(reinterpret_cast<JpegError*>(c->err)->jump, 1); }
 void Quiet(j_common_ptr) {}
+// Warnings are passed over, but for those of data that ends early, which leave the picture cut.
+void NoteEarlyEnd(j_common_ptr c, int level) {
+  if (level >= 0) return;
+  JpegError* e = reinterpret_cast<JpegError*>(c->err);
+  if (c->err->msg_code == JWRN_JPEG_EOF) e->dataEnded = true;
+  if (c->err->msg_code == JWRN_HIT_MARKER) e->scanShort = true;
+}
 
 void LimitScans(j_common_ptr c) {
   if (c->is_decompressor && reinterpret_cast<j_decompress_ptr>(c)->input_scan_number > kMostScans) JumpBack(c);
@@ -33,6 +44,7 @@ void InitError(JpegError* e) {
   jpeg_std_error(&e->mgr);
   e->mgr.error_exit = JumpBack;
   e->mgr.output_message = Quiet;
+  e->mgr.emit_message = NoteEarlyEnd;
 }
 
 struct DecodeWork {
@@ -68,8 +80,11 @@ bool RunDecode(DecodeWork* w, const std::string& data, PictureSink& sink) {
     if (jpeg_read_scanlines(&c, rows, 1) != 1) return false;
     if (!direct) sink.Row(y, w->row.data());
   }
+  // A file that lacks no more than its end marker is whole. A scan short of its data is cut,
+  // and so is a progressive file that ends early: its last scans are missing.
+  const bool cut = w->error.scanShort || (c.progressive_mode && w->error.dataEnded);
   jpeg_finish_decompress(&c);
-  return true;
+  return !cut;
 }
 
 struct EncodeWork {

@@ -105,6 +105,11 @@ TEST(ImageFiles, OurWritersReadBack) {
   Picture got;
   ASSERT_TRUE(Decode(jpg, "jpg", &got));
   ASSERT_EQ(got.width, 64);
+  // A file that lacks its end marker alone is whole; one that lacks picture data is cut.
+  Picture whole, cut;
+  EXPECT_TRUE(Decode(jpg.substr(0, jpg.size() - 2), "jpg", &whole));
+  EXPECT_EQ(whole.pixels, got.pixels);
+  EXPECT_FALSE(Decode(jpg.substr(0, jpg.size() - 40), "jpg", &cut));
   // Into a 5-6-5 surface the library converts itself: the same channels, cut.
   SurfacePtr narrow = LoadImageFromMemory(jpg, "jpg", 16);
   ASSERT_NE(narrow, nullptr);
