@@ -183,6 +183,8 @@ TEST(Reader3ds, DamageThatLeavesTheModelShortIsNamed) {
       {Main(Chunk(0xAFFF, Chunk(0xA000, "Red"))), "the name in chunk 0xA000 at byte 28 has no end"},
       {Main(Triangle("K"), Node("K", 0xFFFF, Chunk(0xB020, TrackHead(2) + U16(0) + U32(0) + F({1, 2, 3})))),
        "chunk 0xB020 at byte 122 holds less data than its count gives"},
+      {Main(Triangle("K"), Node("K", 0xFFFF, Chunk(0xB021, TrackHead(1) + U16(0) + U32(0) + F({1, 2})))),
+       "chunk 0xB021 at byte 122 holds less data than its count gives"},
   };
   for (const auto& c : kCases) {
     Log log;
