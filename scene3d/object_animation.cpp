@@ -132,7 +132,7 @@ void ApplyAnimationKeys(uint32_t record) {
   ModelHandleLimbMatrixPointers(*o.model, g_limbMatrices.data(), n);
   const float frame = o.currentFrame;
   const bool startBlend = o.interpolating == 1 && o.blendProgress == 0.0f;
-  const float alpha = o.blendProgress + o.interpolation;
+  const float alpha = std::min(1.0f, o.blendProgress + o.interpolation);
   uint32_t k = 0;
   for (const AnimTrack* t = first; t && k < n; t = TrackNext(*t), ++k) {
     const int32_t limb = TrackDrivenLimb(*t, k);
@@ -150,11 +150,17 @@ void ApplyAnimationKeys(uint32_t record) {
   }
   o.worldTransformsValid = 0;
   g_scene.sceneChanged = 1;
+  // The blend ends with the display frame that shows the target.
   if (o.interpolating == 1) {
-    if (o.blendProgress == 0.0f) o.currentFrame = o.targetFrame;
-    o.blendProgress += o.interpolation;
-    if (o.blendProgress + o.interpolation >= 1.0f) o.blendProgress = 0, o.interpolating = 0;
+    if (o.blendProgress == 0.0f) o.blendFromFrame = o.currentFrame, o.currentFrame = o.targetFrame;
+    o.blendProgress = alpha;
+    if (alpha >= 1.0f) o.blendProgress = 0, o.interpolating = 0;
   }
+}
+
+float ShownObjectFrame(const ObjectRecord& o) {
+  if (o.interpolating != 1 || o.blendProgress == 0.0f) return o.currentFrame;
+  return o.blendFromFrame + (o.targetFrame - o.blendFromFrame) * o.blendProgress;
 }
 
 void UpdateObjectAnimations() {
