@@ -182,7 +182,8 @@ TEST_F(AnimationTest, SetFrameBlendsThereUnlessLoopingThenJumps) {
 }
 
 // A clone shares the original's animation: its frames, and playing it moves them; it starts
-// stopped at frame 0 though the original plays.
+// stopped at frame 0 though the original plays. Frames appended or deleted through either are
+// the other's too.
 TEST_F(AnimationTest, ACloneSharesItsOriginalsAnimation) {
   ASSERT_EQ(Run({1, 25}, 7605), 0);
   ASSERT_EQ(Run({1}, 7603), 0);
@@ -191,7 +192,6 @@ TEST_F(AnimationTest, ACloneSharesItsOriginalsAnimation) {
   EXPECT_EQ(Query(7656, 2).i, 10);
   EXPECT_EQ(Query(7651, 2).i, 0);
   EXPECT_EQ(Query(7653, 2).f, 0.0f);
-  ASSERT_EQ(Run({1}, 7602), 0);
   ASSERT_EQ(Run({2, 25}, 7605), 0);
   ASSERT_EQ(Run({2}, 7603), 0);
   Frames(3);
@@ -201,7 +201,13 @@ TEST_F(AnimationTest, ACloneSharesItsOriginalsAnimation) {
   Frames(11);
   EXPECT_EQ(Query(7653, 2).f, 10.0f);
   EXPECT_EQ(Query(7651, 2).i, 0);
-  EXPECT_NEAR(LimbLocal(2, 1)[12], 10.0f, 1e-5f);
+  ASSERT_EQ(Run({ModelPath(), 2, 11}, 7607), 0);
+  EXPECT_EQ(Query(7656, 1).i, 21);
+  Frames(10);
+  EXPECT_GT(Query(7653, 1).f, 10.0f);  // the original, looping all of it, plays the new frames
+  ASSERT_EQ(Run({2}, 7261), 0);
+  EXPECT_EQ(Query(7656, 1).i, 0);
+  EXPECT_EQ(Query(7651, 1).i, 0);
 }
 
 TEST_F(AnimationTest, RecordedPosesReplayAndKeysAreDeleted) {
