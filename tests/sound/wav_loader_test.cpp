@@ -316,9 +316,9 @@ TEST(WavChannels, RefusalsNameWhatIsNotSupported) {
     std::string file, what;
   } cases[] = {
       {wav(nine, Samples16(18)), "a WAV of 9 channels (1 to 8 are read)"},
-      {wav(twelve), "12-bit PCM WAV (8, 16, 24 and 32 bits are read)"},
-      {wav(gsm), "WAV encoding 0x0031"},
-      {wav(half), "16-bit float WAV (32 and 64 bits are read)"},
+      {wav(twelve), "a 12-bit PCM WAV (8, 16, 24 and 32 bits are read)"},
+      {wav(gsm), "a WAV of encoding 0x0031"},
+      {wav(half), "a 16-bit float WAV (32 and 64 bits are read)"},
       {wav(PcmFormat(1, 16, 21474837)), "a WAV of 21474837 Hz (at most 1000000)"},
       {midi, "MIDI music"},
   };

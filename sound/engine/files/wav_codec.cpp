@@ -135,7 +135,6 @@ bool Describe(const std::vector<uint8_t>& fmt, WavCodec* c, std::string* why) {
     mask = ReadLe32(&fmt[20]);
     tag = ReadLe16(&fmt[24]);  // the sub-format's first two bytes are its format tag
   }
-  // A mask naming fewer speakers than there are channels leaves the rest unplaced.
   if (mask == 0) mask = kDefaultMasks[f.channels];
   c->channels = f.channels;
   c->out_channels = std::min(c->channels, 2);
@@ -148,17 +147,17 @@ bool Describe(const std::vector<uint8_t>& fmt, WavCodec* c, std::string* why) {
       else if (bits == 16) c->kind = Kind::Pcm16;
       else if (bits == 24) c->kind = Kind::Pcm24;
       else if (bits == 32) c->kind = Kind::Pcm32;
-      else return *why = Text("%d-bit PCM WAV (8, 16, 24 and 32 bits are read)", bits), false;
+      else return *why = Text("a %d-bit PCM WAV (8, 16, 24 and 32 bits are read)", bits), false;
       c->block = bytes * f.channels;
       return true;
     case kWaveFormatFloat:
-      if (bits != 32 && bits != 64) return *why = Text("%d-bit float WAV (32 and 64 bits are read)", bits), false;
+      if (bits != 32 && bits != 64) return *why = Text("a %d-bit float WAV (32 and 64 bits are read)", bits), false;
       c->kind = bits == 32 ? Kind::Float32 : Kind::Float64;
       c->block = bytes * f.channels;
       return true;
     case kWaveFormatALaw:
     case kWaveFormatMuLaw:
-      if (bits != 8) return *why = Text("%d-bit %s WAV", bits, tag == kWaveFormatALaw ? "A-law" : "mu-law"), false;
+      if (bits != 8) return *why = Text("a %d-bit %s WAV", bits, tag == kWaveFormatALaw ? "A-law" : "mu-law"), false;
       c->kind = tag == kWaveFormatALaw ? Kind::ALaw : Kind::MuLaw;
       c->block = f.channels;
       return true;
@@ -191,7 +190,7 @@ bool Describe(const std::vector<uint8_t>& fmt, WavCodec* c, std::string* why) {
       return true;
     }
     default:
-      *why = Text("WAV encoding 0x%04X", tag);
+      *why = Text("a WAV of encoding 0x%04X", tag);
       return false;
   }
 }
