@@ -189,6 +189,7 @@ TEST_F(MusicTest, WavOfManyChannelsRf64AndWrappedMidiLoadWhereEachApplies) {
   const uint32_t n = uint32_t(song.size());
   rmid.append((const char*)&n, 4);
   dir_.Write("song.rmi", rmid + song);
+  dir_.Write("song.mid", song);
   const std::string nineCause = "not a supported format: a WAV of 9 channels (1 to 8 are read)";
   const struct {
     int load;
@@ -200,6 +201,7 @@ TEST_F(MusicTest, WavOfManyChannelsRf64AndWrappedMidiLoadWhereEachApplies) {
       {kLoad, "song.rmi", ""},
       {3001, "song.rmi", "not a supported format: MIDI music"},
       {3011, "song.rmi", "not a supported format: MIDI music"},
+      {3001, "song.mid", "not a supported format: MIDI music"},
       {3001, "nine.wav", nineCause}, {3011, "nine.wav", nineCause}, {kLoad, "nine.wav", nineCause},
   };
   for (const auto& c : cases) {
