@@ -145,7 +145,8 @@ void AnimationField(int k) {
   const AnimationStatus& s = g_animations.status[n];
   int32_t r[4];
   GetAnimationRect(n, &r[0], &r[1], &r[2], &r[3]);
-  const int32_t v[7] = {s.playing, s.paused, s.looping, r[0], r[1], r[2], r[3]};
+  // A paused animation is not playing.
+  const int32_t v[7] = {s.playing && !s.paused ? 1 : 0, s.paused, s.looping, r[0], r[1], r[2], r[3]};
   out->i = v[k];
 }
 void CmdAnimationPlaying() { AnimationField(0); }

@@ -72,7 +72,7 @@ class MeshNode : public SceneNode {
   uint32_t drawFlag = 1;
   int32_t textureNumber = 0;
   uint32_t textureOwned = 0;
-  std::string textureName;
+  std::string textureName;  // the texture file the model names ("" for none)
   MeshMaterial material;
   uint32_t objectIndex = 0;
   CollisionShape* collisionShape = nullptr;

@@ -74,8 +74,14 @@ struct RecordGeometry {
 };
 
 // A frame holding the user mesh of a record; nullptr when the record is not in use or its
-// vertex buffer cannot be made.
+// vertex buffer cannot be made. Mesh record 0 makes a limb above the root a frame without a
+// mesh: the limb is in the model, listed and placed as any other.
 FrameNode* UserFrame(const char* name, uint32_t limb, uint32_t meshNumber, int32_t texture, Device3D* device) {
+  if (meshNumber == 0 && limb > 0) {
+    auto frame = std::make_unique<FrameNode>(name);
+    frame->limbNumber = limb;
+    return frame.release();
+  }
   const MeshData* m = MeshDataAt(meshNumber);
   if (!m) return nullptr;
   const RecordGeometry rg(*m);
@@ -87,7 +93,6 @@ FrameNode* UserFrame(const char* name, uint32_t limb, uint32_t meshNumber, int32
   if (mesh->BuildVertexBuffer(device) != 1) return nullptr;
   mesh->textureNumber = texture;
   mesh->textureOwned = 0;
-  mesh->textureName = "Default";
   mesh->SetNormals(rg.g.normals);
   mesh->SetTextureCoordinates(rg.g.uvs);
   frame->AddChildNode(mesh.release());

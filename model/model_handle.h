@@ -52,8 +52,8 @@ int32_t LoadAnimatedXFile(ModelHandle& h, const std::string& path, int32_t timeO
 int32_t MergeAnimationXFile(ModelHandle& h, const std::string& modelPath, const std::string& animationPath,
                             int32_t timeOffset, int32_t holdTime);
 // A limb made from a mesh data record: limb 0 builds the root (of a handle without one), any
-// other limb is added under the root. Fails when the device cannot hold the mesh's vertex
-// buffer (or there is no device).
+// other limb is added under the root (record 0: a limb without a mesh). Fails when the device
+// cannot hold the mesh's vertex buffer (or there is no device).
 int32_t AddUserFrame(ModelHandle& h, uint32_t limb, uint32_t meshNumber, int32_t texture, Device3D* device);
 
 // ---- Limbs and the tree.

@@ -70,10 +70,10 @@ void LoadMaterial(const XObject& o, MaterialWork* work) {
     }
   }
   if (work->textures[i] > 0) return;
-  // No texture: a one-colour texture of the face colour, unless it is white.
+  // No texture: a one-colour texture of the face colour, unless it is white. It has no file
+  // name: the texture name stays empty.
   const uint32_t colour = uint32_t(ColourByte(v[2])) | uint32_t(ColourByte(v[1])) << 8 | uint32_t(ColourByte(v[0])) << 16;
   if (colour == 0xFFFFFF) return;
-  work->textureNames[i] = std::to_string(colour);
   work->textures[i] = LoadModelColourTexture(colour);
 }
 

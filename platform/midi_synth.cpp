@@ -14,6 +14,7 @@ struct MidiRenderer {
   fluid_synth_t* synth = nullptr;
   fluid_player_t* player = nullptr;
   std::string path;
+  std::string song;  // the file's bytes, when opened from memory (path is then empty)
   std::string font;  // the SoundFont the synthesiser loaded
   int32_t rate = 0;
 };
@@ -65,7 +66,9 @@ bool StartPlayer(MidiRenderer* m) {
   if (m->player) g_fluid.delete_fluid_player(m->player);
   m->player = g_fluid.new_fluid_player(m->synth);
   if (!m->player) return false;
-  if (g_fluid.fluid_player_add(m->player, m->path.c_str()) != FLUID_OK) return false;
+  const int added = m->path.empty() ? g_fluid.fluid_player_add_mem(m->player, m->song.data(), m->song.size())
+                                    : g_fluid.fluid_player_add(m->player, m->path.c_str());
+  if (added != FLUID_OK) return false;
   return g_fluid.fluid_player_play(m->player) == FLUID_OK;
 }
 
@@ -80,7 +83,10 @@ std::string MidiFindSoundFont() {
   return "";
 }
 
-MidiRenderer* MidiOpen(const std::string& path, int32_t rate, std::string* error) {
+namespace {
+
+// Opens the song of a file (path) or of bytes in memory (song, path empty).
+MidiRenderer* Open(const std::string& path, const std::string& song, int32_t rate, std::string* error) {
   if (!OpenFluidSynth(error)) return nullptr;
   SilenceLogs();
   const std::string font = MidiFindSoundFont();
@@ -88,7 +94,7 @@ MidiRenderer* MidiOpen(const std::string& path, int32_t rate, std::string* error
     if (error) *error = "no General MIDI SoundFont installed";
     return nullptr;
   }
-  if (!g_fluid.fluid_is_midifile(path.c_str())) {
+  if (path.empty() ? song.compare(0, 4, "MThd") != 0 : !g_fluid.fluid_is_midifile(path.c_str())) {
     if (error) *error = "not a MIDI file";
     return nullptr;
   }
@@ -110,6 +116,7 @@ MidiRenderer* MidiOpen(const std::string& path, int32_t rate, std::string* error
     }
   }
   m->path = path;
+  m->song = path.empty() ? song : std::string();
   ok = ok && StartPlayer(m);
   if (!ok) {
     if (error) *error = "the synthesiser refused the file";
@@ -117,6 +124,16 @@ MidiRenderer* MidiOpen(const std::string& path, int32_t rate, std::string* error
     return nullptr;
   }
   return m;
+}
+
+}  // namespace
+
+MidiRenderer* MidiOpen(const std::string& path, int32_t rate, std::string* error) {
+  return Open(path, std::string(), rate, error);
+}
+
+MidiRenderer* MidiOpenSong(const std::string& song, int32_t rate, std::string* error) {
+  return Open(std::string(), song, rate, error);
 }
 
 void MidiRender(MidiRenderer* m, int16_t* stereo, int32_t frames) {
@@ -139,6 +156,7 @@ void MidiClose(MidiRenderer* m) {
     g_fluid.delete_fluid_player(m->player);
     m->player = nullptr;
   }
+  m->song = std::string();  // a kept synthesiser holds no song
   // A synthesiser that loaded its SoundFont is kept, silenced, for the next song.
   if (m->synth && g_fluid.fluid_synth_sfcount(m->synth) > 0) {
     g_fluid.fluid_synth_system_reset(m->synth);

@@ -11,6 +11,8 @@ std::string MidiFindSoundFont();
 // Opens a MIDI file for rendering at the rate, positioned at its start. Null (with a reason)
 // when no SoundFont is found or the synthesiser refuses the file.
 MidiRenderer* MidiOpen(const std::string& path, int32_t rate, std::string* error);
+// The same for the bytes of a standard MIDI file held in memory.
+MidiRenderer* MidiOpenSong(const std::string& song, int32_t rate, std::string* error);
 // Renders the next frames (interleaved stereo); after the song's end the rest is silence.
 void MidiRender(MidiRenderer* midi, int16_t* stereo, int32_t frames);
 // Back to the start of the song, every voice silenced.

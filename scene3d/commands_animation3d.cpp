@@ -139,7 +139,7 @@ int32_t FrameTotal(const ObjectRecord& o, bool) { return FloatToInt(o.frameCount
 
 void CmdObjectFrame() {
   VarCell* result = OpCell(0);
-  if (const uint32_t r = ObjectOperand(1)) result->f = ObjectTracks(r) ? Obj(r).currentFrame : 0.0f;
+  if (const uint32_t r = ObjectOperand(1)) result->f = ObjectTracks(r) ? ShownObjectFrame(Obj(r)) : 0.0f;
   SkipOperands(2);
 }
 

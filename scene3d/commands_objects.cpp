@@ -191,7 +191,8 @@ void CmdLoadObject() {
   RefreshScene();
 }
 
-// A clone shares its source's model and limb array (the record copy shares both).
+// A clone shares its source's model and limb array (the record copy shares both), and so its
+// animation and frame count.
 void CmdCloneObject() {
   const int32_t m = OpInt(0), n = OpInt(1);
   SkipOperands(2);
@@ -217,8 +218,9 @@ void CmdCloneObject() {
   // Joins the source, or when the source was object n itself, a holder the source was linked to.
   LinkModelSharer(r, source != r && Obj(source).model == o.model ? source : sharer);
   if (!InitNewObject(r, n)) return;
-  Obj(r).frameCount = 0;
-  Obj(r).endFrame = 0;
+  // The clone plays the shared animation over all its frames, from frame 0; it starts stopped.
+  Obj(r).endFrame = Obj(r).frameCount;
+  Obj(r).playing = Obj(r).looping = 0;
   InitLimbsFromModel(r);
   Obj(r).collisionShape = 52;
   if (Obj(r).model) ModelHandleSetCollisionShape(*Obj(r).model, r, 52, 0, 0, 0);

@@ -91,6 +91,27 @@ void LimbMatrix(ModelHandle& model, int32_t limb, float m[16]) {
   if (limb >= 0) ModelHandleGetLimbMatrix(model, uint32_t(limb), m);
 }
 
+// Calls f for every record holding the record's model, the record itself included: clones
+// share the tracks, so a change of them reaches each holder.
+template <class F>
+void EachHolder(uint32_t record, F f) {
+  uint32_t first = record;
+  while (O(first).prevSharer != 0) first = O(first).prevSharer;
+  for (uint32_t r = first; r != 0; r = O(r).nextSharer)
+    if (O(r).model == O(record).model) f(r);
+}
+
+// The other holders take the record's frame count; a holder playing the whole animation goes
+// on playing all of it.
+void ShareFrameCount(uint32_t record) {
+  const float count = O(record).frameCount;
+  EachHolder(record, [&](uint32_t r) {
+    ObjectRecord& o = O(r);
+    if (o.endFrame == o.frameCount) o.endFrame = count;
+    o.frameCount = count;
+  });
+}
+
 }  // namespace
 
 AnimTrack* ObjectTracks(uint32_t record) {
@@ -132,7 +153,7 @@ void ApplyAnimationKeys(uint32_t record) {
   ModelHandleLimbMatrixPointers(*o.model, g_limbMatrices.data(), n);
   const float frame = o.currentFrame;
   const bool startBlend = o.interpolating == 1 && o.blendProgress == 0.0f;
-  const float alpha = o.blendProgress + o.interpolation;
+  const float alpha = std::min(1.0f, o.blendProgress + o.interpolation);
   uint32_t k = 0;
   for (const AnimTrack* t = first; t && k < n; t = TrackNext(*t), ++k) {
     const int32_t limb = TrackDrivenLimb(*t, k);
@@ -150,11 +171,17 @@ void ApplyAnimationKeys(uint32_t record) {
   }
   o.worldTransformsValid = 0;
   g_scene.sceneChanged = 1;
+  // The blend ends with the display frame that shows the target.
   if (o.interpolating == 1) {
-    if (o.blendProgress == 0.0f) o.currentFrame = o.targetFrame;
-    o.blendProgress += o.interpolation;
-    if (o.blendProgress + o.interpolation >= 1.0f) o.blendProgress = 0, o.interpolating = 0;
+    if (o.blendProgress == 0.0f) o.blendFromFrame = o.currentFrame, o.currentFrame = o.targetFrame;
+    o.blendProgress = alpha;
+    if (alpha >= 1.0f) o.blendProgress = 0, o.interpolating = 0;
   }
+}
+
+float ShownObjectFrame(const ObjectRecord& o) {
+  if (o.interpolating != 1 || o.blendProgress == 0.0f) return o.currentFrame;
+  return o.blendFromFrame + (o.targetFrame - o.blendFromFrame) * o.blendProgress;
 }
 
 void UpdateObjectAnimations() {
@@ -208,6 +235,7 @@ void SetObjectKeyframe(uint32_t record, int32_t f) {
   }
   o.frameCount = last;
   o.endFrame = last;
+  ShareFrameCount(record);
 }
 
 void DeleteObjectKeyframe(uint32_t record, int32_t f) {
@@ -217,19 +245,23 @@ void DeleteObjectKeyframe(uint32_t record, int32_t f) {
 
 void DeleteObjectAnimation(uint32_t record) {
   if (!ObjectTracks(record)) return;
-  StopObjectAnimation(record);
-  // A stopped object keeps its node; with the tracks gone it has nothing left to pose.
-  RemoveFromPlayList(record);
-  ObjectRecord& o = O(record);
-  o.model->animation.reset();
-  o.interpolating = 0, o.blendProgress = 0;
-  o.currentFrame = o.startFrame = o.endFrame = o.frameCount = 0;
+  // The tracks go for every holder of the model.
+  EachHolder(record, [](uint32_t r) {
+    StopObjectAnimation(r);
+    // A stopped object keeps its node; with the tracks gone it has nothing left to pose.
+    RemoveFromPlayList(r);
+    ObjectRecord& o = O(r);
+    o.interpolating = 0, o.blendProgress = 0;
+    o.currentFrame = o.startFrame = o.endFrame = o.frameCount = 0;
+  });
+  O(record).model->animation.reset();
 }
 
 void UpdateObjectFrameCount(uint32_t record) {
   ObjectRecord& o = O(record);
   o.frameCount = LastAnimationKeyFrame(ObjectTracks(record));
   o.endFrame = o.frameCount;
+  ShareFrameCount(record);
 }
 
 int32_t AppendObjectAnimationFile(uint32_t record, const std::string& name, int32_t start, std::string* why) {

@@ -4,6 +4,8 @@
 
 #include "model/anim_track.h"
 
+struct ObjectRecord;
+
 // Playback and editing of an object's animation: the tracks of its model turned into limb
 // matrices once per display frame (UpdateObjectAnimations, scene.h), blending to a frame, and
 // key frames recorded from the pose, deleted, appended from a file.
@@ -19,6 +21,9 @@ void EnsureBlendArrays(uint32_t record);
 // Track k drives the limb it names when that is 1 or more, else limb k + 1; limbs no track
 // drives keep their local matrix.
 void ApplyAnimationKeys(uint32_t record);
+// The frame the object shows: while a blend to a frame is under way, the frame as far between
+// the two as the blend has gone; else the current frame.
+float ShownObjectFrame(const ObjectRecord& o);
 // The limb track k of the chain drives.
 int32_t TrackDrivenLimb(const AnimTrack& t, uint32_t k);
 

@@ -97,7 +97,7 @@ uint32_t InitObjectRecord(uint32_t record, int32_t allowAutoCamera) {
     o.interpolating = 0, o.interpolation = 1.0f, o.blendProgress = 0;
     o.rotFrom.clear(), o.rotTo.clear();
     o.scaleFrom.clear(), o.scaleTo.clear(), o.posFrom.clear(), o.posTo.clear();
-    o.targetFrame = 0;
+    o.targetFrame = o.blendFromFrame = 0;
     o.collisionShape = 0;
   }
   UpdateObjectBoundingSphere(record);

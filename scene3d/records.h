@@ -101,7 +101,8 @@ struct ObjectRecord {
   std::vector<std::array<float, 4>> rotFrom, rotTo;
   std::vector<std::array<float, 3>> scaleFrom, scaleTo, posFrom, posTo;
   float targetFrame;
-  float blendProgress;
+  float blendFromFrame;  // the frame a blend started from
+  float blendProgress;   // the share of the blend shown (0 before its first display frame)
   std::shared_ptr<ObjectAnimation> playingAnimation;  // its node in the play list
   // Collision: the shape kind given to the collision library (1 box, 2 sphere, 3 cube,
   // 4 cylinder, 5 cone, 6 plane, 51 sphere and 52 box of the mesh, 99 polygons).

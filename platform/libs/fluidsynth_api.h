@@ -11,6 +11,7 @@
   X(fluidsynth, delete_fluid_synth) \
   X(fluidsynth, fluid_is_midifile) \
   X(fluidsynth, fluid_player_add) \
+  X(fluidsynth, fluid_player_add_mem) \
   X(fluidsynth, fluid_player_play) \
   X(fluidsynth, fluid_player_stop) \
   X(fluidsynth, fluid_set_log_function) \

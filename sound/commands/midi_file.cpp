@@ -146,3 +146,20 @@ int64_t MidiFileLengthMs(const uint8_t* data, size_t size) {
   }
   return ms > kMaxLengthMs ? -1 : int64_t(ms);
 }
+
+std::string_view MidiFileBody(std::string_view bytes) {
+  if (bytes.size() < 12 || bytes.substr(0, 4) != "RIFF" || bytes.substr(8, 4) != "RMID") return bytes;
+  const auto le32 = [&](size_t at) {
+    uint32_t v = 0;
+    for (int k = 3; k >= 0; --k) v = v << 8 | uint8_t(bytes[at + size_t(k)]);
+    return v;
+  };
+  for (size_t at = 12; bytes.size() - at >= 8;) {
+    const uint32_t size = le32(at + 4);
+    if (size > bytes.size() - at - 8) break;
+    if (bytes.substr(at, 4) == "data") return bytes.substr(at + 8, size);
+    at += 8 + size + (size & 1);
+    if (at > bytes.size()) break;
+  }
+  return {};
+}

@@ -135,11 +135,11 @@ class MidiDevice : public StreamedDevice {
     Detach();
     MidiClose(midi_);
   }
-  bool Init(const std::string& path, int64_t lengthMs, std::string* why) {
+  bool Init(const std::string& song, int64_t lengthMs, std::string* why) {
     lengthMs_ = int32_t(std::min<int64_t>(lengthMs, INT32_MAX));
     rate_ = g_soundCmd.available ? SoundGetMixRate() : 44100;
     if (rate_ <= 0) rate_ = 44100;
-    midi_ = MidiOpen(path, rate_, why);
+    midi_ = MidiOpenSong(song, rate_, why);
     if (!midi_) return false;
     totalFrames_ = int64_t(lengthMs_) * rate_ / 1000;
     if (!g_soundCmd.available) return true;
@@ -196,15 +196,17 @@ std::unique_ptr<MusicDevice> MusicDevice::Open(const std::string& hostPath, std:
     *why = "empty";
     return nullptr;
   }
-  const int64_t midiMs = MidiFileLengthMs(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+  // A MIDI file, bare or in its RIFF wrapper, is played from the song's own bytes.
+  const std::string_view song = MidiFileBody(bytes);
+  const int64_t midiMs = MidiFileLengthMs(reinterpret_cast<const uint8_t*>(song.data()), song.size());
   if (midiMs >= 0) {
     auto device = std::make_unique<MidiDevice>();
-    if (!device->Init(hostPath, midiMs, why)) return nullptr;
+    if (!device->Init(std::string(song), midiMs, why)) return nullptr;
     return device;
   }
   auto device = std::make_unique<PcmDevice>();
   if (!device->Init(std::move(bytes))) {
-    *why = "not a supported format";
+    *why = SoundFormatRefusal();
     return nullptr;
   }
   return device;

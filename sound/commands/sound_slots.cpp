@@ -61,7 +61,7 @@ std::string LoadFailure(const std::string& name) {
       if (std::FILE* f = FsOpenRegularFile(name, &why)) std::fclose(f);
       return why == FsRead::kMissing ? "not found" : why == FsRead::kNotRegular ? "not a regular file" : "cannot be opened";
     }
-    case kSoundErrFileFormat: return "not a supported format";
+    case kSoundErrFileFormat: return SoundFormatRefusal();
     case kSoundErrFileBad: return "damaged or empty";
     case kSoundErrMemory: return SoundErrorWasSizeLimit() ? "too large" : "not enough memory to load it";
     case kSoundErrInvalidParam: return "holds no whole sample";
@@ -70,6 +70,11 @@ std::string LoadFailure(const std::string& name) {
 }
 
 }  // namespace
+
+std::string SoundFormatRefusal() {
+  const std::string& what = SoundErrorDetail();
+  return what.empty() ? "not a supported format" : "not a supported format: " + what;
+}
 
 int32_t SoundVolumeToEngine(int32_t percent) { return int32_t(double(percent) * 2.55); }
 

@@ -46,6 +46,9 @@ inline bool SoundNumberInRange(int32_t n) { return n >= kFirstSound && n <= kLas
 // Slot operations; each answers true unless it failed. A failed load gives its cause in why
 // ("not found", "not a supported format", ...) when asked.
 bool SoundSlotLoad(int32_t n, const char* file, bool priority, std::string* why = nullptr);
+// The cause of a load the engine refused as not a supported format, with what it found
+// unsupported when it said ("not a supported format: a WAV of 9 channels (1 to 8 are read)").
+std::string SoundFormatRefusal();
 bool SoundSlotLoad3D(int32_t n, const char* file, std::string* why = nullptr);
 bool SoundSlotClone(int32_t n, int32_t m);
 void SoundSlotDelete(int32_t n);

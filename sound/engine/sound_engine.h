@@ -4,6 +4,7 @@
 // flag (1 success, 0 failure), a handle (-1 failure) or a record (null failure) and set the
 // last error, which calls from the thread that started the engine clear on entry.
 #include <cstdint>
+#include <string>
 
 struct SoundSample;
 struct SoundChannel;
@@ -108,6 +109,9 @@ int32_t SoundGetError();
 // Whether the last kSoundErrMemory of a load was a sample past the size limit, not memory that
 // ran out (a load clears it as it starts).
 bool SoundErrorWasSizeLimit();
+// What the last load refused with kSoundErrFileFormat found that is not supported, such as "a
+// WAV of 9 channels (1 to 8 are read)"; "" when the source was not recognised at all.
+const std::string& SoundErrorDetail();
 int32_t SoundGetBufferSetting();  // the buffer length setting: milliseconds doubled, -1 unset
 
 // ---- reverb values (kept by the software outputs) ----

@@ -74,7 +74,7 @@ TEST_F(XModelTest, FramesMeshesMaterialsAndKeys) {
   EXPECT_EQ(MeshNamed(h.root.get(), "box"), nullptr);
   EXPECT_EQ(b0->limbNumber, 1u);
   EXPECT_EQ(b2->limbNumber, 1u);
-  EXPECT_EQ(b0->textureName, "16711680");
+  EXPECT_EQ(b0->textureName, "");  // a colour names no file
   EXPECT_EQ(b0->textureNumber, 101);
   EXPECT_EQ(b0->material.power, 5.0f);
   EXPECT_EQ(b0->material.specular[2], 0.3f);

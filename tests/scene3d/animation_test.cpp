@@ -164,10 +164,13 @@ TEST_F(AnimationTest, ErrorsAndAnObjectWithoutAnimation) {
 TEST_F(AnimationTest, SetFrameBlendsThereUnlessLoopingThenJumps) {
   ASSERT_EQ(Run({1, 25}, 7611), 0);
   ASSERT_EQ(Run({1, 5.0f}, 7604), 0);
-  // Body's x: 0 at frame 0, 5 at frame 5; the blend shows a quarter more each frame.
+  EXPECT_EQ(Query(7653, 1).f, 0.0f);  // nothing shown has moved yet
+  // Body's x: 0 at frame 0, 5 at frame 5; the blend shows a quarter more each frame, and the
+  // frame read back is the one shown.
   for (const float x : {1.25f, 2.5f, 3.75f, 5.0f}) {
     Frames(1);
     EXPECT_NEAR(LimbLocal(1, 1)[12], x, 1e-5f);
+    EXPECT_NEAR(Query(7653, 1).f, x, 1e-5f);
   }
   EXPECT_EQ(Object(1).interpolating, 0);
   EXPECT_EQ(Query(7653, 1).f, 5.0f);
@@ -176,6 +179,35 @@ TEST_F(AnimationTest, SetFrameBlendsThereUnlessLoopingThenJumps) {
   ASSERT_EQ(Run({1, 7.0f}, 7604), 0);
   EXPECT_EQ(Query(7653, 1).f, 7.0f);
   EXPECT_EQ(Object(1).interpolating, 0);
+}
+
+// A clone shares the original's animation: its frames, and playing it moves them; it starts
+// stopped at frame 0 though the original plays. Frames appended or deleted through either are
+// the other's too.
+TEST_F(AnimationTest, ACloneSharesItsOriginalsAnimation) {
+  ASSERT_EQ(Run({1, 25}, 7605), 0);
+  ASSERT_EQ(Run({1}, 7603), 0);
+  Frames(3);
+  ASSERT_EQ(Run({1, 2}, 7264), 0);
+  EXPECT_EQ(Query(7656, 2).i, 10);
+  EXPECT_EQ(Query(7651, 2).i, 0);
+  EXPECT_EQ(Query(7653, 2).f, 0.0f);
+  ASSERT_EQ(Run({2, 25}, 7605), 0);
+  ASSERT_EQ(Run({2}, 7603), 0);
+  Frames(3);
+  EXPECT_EQ(Query(7653, 2).f, 3.0f);
+  EXPECT_EQ(Query(7651, 2).i, 1);
+  ASSERT_EQ(Run({2}, 7601), 0);  // once: stops on the last frame
+  Frames(11);
+  EXPECT_EQ(Query(7653, 2).f, 10.0f);
+  EXPECT_EQ(Query(7651, 2).i, 0);
+  ASSERT_EQ(Run({ModelPath(), 2, 11}, 7607), 0);
+  EXPECT_EQ(Query(7656, 1).i, 21);
+  Frames(10);
+  EXPECT_GT(Query(7653, 1).f, 10.0f);  // the original, looping all of it, plays the new frames
+  ASSERT_EQ(Run({2}, 7261), 0);
+  EXPECT_EQ(Query(7656, 1).i, 0);
+  EXPECT_EQ(Query(7651, 1).i, 0);
 }
 
 TEST_F(AnimationTest, RecordedPosesReplayAndKeysAreDeleted) {

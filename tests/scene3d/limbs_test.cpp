@@ -328,6 +328,19 @@ TEST_F(LimbsTest, TheChecklistListsEveryLimbAboveTheRoot) {
   ASSERT_EQ(g_checklist.count, 2);
   EXPECT_EQ(g_checklist.rows[0].a, 1);
   EXPECT_EQ(g_checklist.rows[1].a, 2);
+  // An empty limb (mesh 0) is a limb as LIMB EXIST says, listed between the others.
+  ASSERT_EQ(Run({1, 3, 0}, 7011), 0);
+  ASSERT_EQ(Run({1, 4, 1}, 7011), 0);
+  ASSERT_EQ(Run({1}, 7003), 0);
+  ASSERT_EQ(g_checklist.count, 4);
+  for (int32_t l = 1; l <= 5; ++l) {
+    CommandCall exist{CallOperand::Result(), 1, l};
+    ASSERT_EQ(exist.Run(7521), 0);
+    EXPECT_EQ(exist.Result().i, l <= 4 ? 1 : 0) << l;
+    if (l <= 4) {
+      EXPECT_EQ(g_checklist.rows[l - 1].a, l);
+    }
+  }
 }
 
 TEST(LimbPrograms, LimbCountsOffsetsAndWorldPositions) {

@@ -83,7 +83,7 @@ TEST_F(ObjectModelTest, UserFramesAndMeasurements) {
   ModelHandleGetLimbTexture(h, 2, &texture);
   EXPECT_EQ(texture, 6);
   ModelHandleGetLimbMeshName(h, 0, &name);
-  EXPECT_EQ(name, "Default");
+  EXPECT_EQ(name, "");  // a user mesh names no texture file
   float c[3], r;
   ASSERT_EQ(ModelHandleGetBoundingSphere(h, c, &r), kModelOk);
   EXPECT_NEAR(r, std::sqrt(12.0f), 1e-5f);
@@ -144,6 +144,34 @@ TEST_F(ObjectModelTest, MeshFromObject) {
   EXPECT_EQ(MakeMeshFromObject(o, 7, -1), -1);
   EXPECT_EQ(AddMeshLimbToObject(99, 1, tri), 0);
   EXPECT_EQ(ObjectModelPresent(o, 0), 1);
+}
+
+// The texture name of a limb is the file its model names, else empty: never the colour of a
+// plain material, though that colour becomes its texture.
+TEST_F(ObjectModelTest, ALimbTextureNameIsTheNamedFileOrEmpty) {
+  const auto frame = [](const char* name, const char* materials) {
+    return std::string("Frame ") + name + " { Mesh { 3; 0;0;0;, 0;1;0;, 1;0;0;; 1; 3;0,1,2;; " + materials + " } }\n";
+  };
+  ASSERT_TRUE(FsWriteFileAtomic(
+      dir + "/names.x",
+      "xof 0302txt 0032\n" +
+          frame("Red", "MeshMaterialList { 1; 1; 0;; Material { 0.9;0.4;0.2;1;; 1; 0;0;0;; 0;0;0;; } }") +
+          frame("Skin", "MeshMaterialList { 1; 1; 0;; Material { 0;0;1;1;; 1; 0;0;0;; 0;0;0;; "
+                        "TextureFilename { \"skin.old.png\"; } } }") +
+          frame("White", "MeshMaterialList { 1; 1; 0;; Material { 1;1;1;1;; 1; 0;0;0;; 0;0;0;; } }") +
+          frame("Bare", "") + frame("Lost", "MeshMaterialList { 1; 1; 0;; Material { 0;1;0;1;; 1; 0;0;0;; 0;0;0;; "
+                                             "TextureFilename { \"none.png\"; } } }")));
+  const uint32_t o = AllocObjectRecord();
+  ASSERT_GT(LoadObject(o, dir + "/names.x"), 0);
+  ModelHandle& h = *g_objectPool[o].model;
+  ASSERT_EQ(AddUserFrame(h, 6, Mesh(1), 0, g_display.device.get()), kModelOk);
+  const char* const want[] = {"", "", "skin.old.bmp", "", "", "", ""};
+  for (uint32_t limb = 1; limb <= 6; ++limb) {
+    std::string name = "x";
+    ModelHandleGetLimbMeshName(h, limb, &name);
+    EXPECT_EQ(name, want[limb]) << "limb " << limb;
+  }
+  EXPECT_FALSE(TextureLog::colours.empty());  // the plain colours still became textures
 }
 
 TEST_F(ObjectModelTest, LoadingByFileEnding) {

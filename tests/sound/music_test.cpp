@@ -13,6 +13,7 @@
 #include "sound/commands/mci_strings.h"
 #include "sound/commands/midi_file.h"
 #include "sound/commands/music_slots.h"
+#include "sound/commands/sound_slots.h"
 #include "sound/commands/sound_services.h"
 #include "tests/sound/cmd_fixture.h"
 #include "sound/engine/drivers/driver_manual.h"
@@ -162,6 +163,67 @@ TEST_F(MusicTest, MidiWavAndMpegPlayIntoTheMixAndStop) {
     EXPECT_EQ(Query(kPlaying, n), 0);
     ++n;
   }
+}
+
+// The loads of each kind of file: a WAV of six channels (mixed down) and an RF64 WAV load as a
+// sound, a 3D sound and music; a MIDI song in its RIFF wrapper is music, not a sound; a WAV of
+// nine channels is refused, saying so. What loads plays into the mix.
+TEST_F(MusicTest, WavOfManyChannelsRf64AndWrappedMidiLoadWhereEachApplies) {
+  std::vector<int16_t> six;
+  for (int16_t v : Tone(44100 / 2)) six.insert(six.end(), {v, 0, 0, 0, 0, 0});  // front left alone
+  std::string image;
+  BuildWavFile(WavFormat{44100, 6, 16}, six.data(), uint32_t(six.size() * 2), &image);
+  dir_.Write("six.wav", image);
+  image.replace(22, 2, std::string("\x09\x00", 2));  // the same bytes said to be nine channels
+  dir_.Write("nine.wav", image);
+  const std::vector<int16_t> mono = Tone(44100 / 2);
+  BuildWavFile(WavFormat{}, mono.data(), uint32_t(mono.size() * 2), &image);
+  const uint32_t data = uint32_t(mono.size() * 2);
+  std::string ds64 = std::string("ds64\x1C\0\0\0", 8);
+  for (uint32_t v : {uint32_t(image.size() + 36 - 8), 0u, data, 0u, data / 2, 0u, 0u}) ds64.append((const char*)&v, 4);
+  image = "RF64" + std::string(4, '\xFF') + "WAVE" + ds64 + image.substr(12);
+  image.replace(image.size() - data - 4, 4, std::string(4, '\xFF'));  // the data chunk's size too
+  dir_.Write("rf64.wav", image);
+  const std::string song = TinyMidi(4);
+  std::string rmid = "RIFF" + std::string(4, '\0') + "RMIDdata";
+  const uint32_t n = uint32_t(song.size());
+  rmid.append((const char*)&n, 4);
+  dir_.Write("song.rmi", rmid + song);
+  dir_.Write("song.mid", song);
+  const std::string nineCause = "not a supported format: a WAV of 9 channels (1 to 8 are read)";
+  const struct {
+    int load;
+    const char* file;
+    std::string cause;  // "" loads
+  } cases[] = {
+      {3001, "six.wav", ""},  {3011, "six.wav", ""},  {kLoad, "six.wav", ""},
+      {3001, "rf64.wav", ""}, {3011, "rf64.wav", ""}, {kLoad, "rf64.wav", ""},
+      {kLoad, "song.rmi", ""},
+      {3001, "song.rmi", "not a supported format: MIDI music"},
+      {3011, "song.rmi", "not a supported format: MIDI music"},
+      {3001, "song.mid", "not a supported format: MIDI music"},
+      {3001, "nine.wav", nineCause}, {3011, "nine.wav", nineCause}, {kLoad, "nine.wav", nineCause},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.load << " " << c.file);
+    const std::string file = dir_.File(c.file);
+    g_lastEngineError.clear();
+    const int32_t error = Do(c.load, {file.c_str(), 2}).error;
+    if (!c.cause.empty()) {
+      EXPECT_EQ(error, c.load == kLoad ? 3502 : 3002);
+      EXPECT_EQ(g_lastEngineError, file + ": " + c.cause);
+      continue;
+    }
+    ASSERT_EQ(error, 0);
+    if (c.load == kLoad && std::string(c.file) == "song.rmi") {
+      EXPECT_EQ(g_music.slots[2].length, 2000);
+    }
+    Do(c.load == kLoad ? kPlay : 3003, {2});
+    EXPECT_FALSE(Silent(Play(44100 / 4)));
+    Do(c.load == kLoad ? kStop : 3004, {2});
+    Play(ManualDriverLatency() + 44100);  // what was under way dies away
+  }
+  g_lastEngineError.clear();
 }
 
 // A game that loads its tune at each screen: loading the song again, after a delete or over the

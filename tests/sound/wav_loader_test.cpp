@@ -199,6 +199,140 @@ TEST(RiffWalk, DamagedSizesAndMissingChunks) {
   }
 }
 
+// Sample encodings a WAV may hold, written from a value of full scale 1.
+enum class Enc { U8, S16, S24, S32, F32, F64, Ext16, ExtMask4 };
+std::string EncodeSample(Enc e, double v) {
+  switch (e) {
+    case Enc::U8: return std::string(1, (char)(uint8_t)(128 + std::lround(v * 127)));
+    case Enc::S24: { const int32_t x = (int32_t)std::lround(v * 8388607); return std::string((const char*)&x, 3); }
+    case Enc::S32: return Le32((uint32_t)(int32_t)std::lround(v * 2147483647.0));
+    case Enc::F32: { const float f = (float)v; return std::string((const char*)&f, 4); }
+    case Enc::F64: return std::string((const char*)&v, 8);
+    default: return Le16((uint16_t)(int16_t)std::lround(v * 32767));
+  }
+}
+std::string FormatBlock(Enc e, int channels, int rate) {
+  const int bits = e == Enc::U8 ? 8 : e == Enc::S24 ? 24 : e == Enc::S32 || e == Enc::F32 ? 32 : e == Enc::F64 ? 64 : 16;
+  const uint16_t tag = e == Enc::F32 || e == Enc::F64 ? 3 : 1;
+  const bool ext = e == Enc::Ext16 || e == Enc::ExtMask4;
+  const int align = channels * bits / 8;
+  std::string f = Le16(ext ? 0xFFFE : tag) + Le16((uint16_t)channels) + Le32(rate) + Le32(rate * align) +
+                  Le16((uint16_t)align) + Le16((uint16_t)bits);
+  // Mask 0: the usual layout; 0x107: front left, right and centre, then back centre.
+  if (ext) f += Le16(22) + Le16((uint16_t)bits) + Le32(e == Enc::ExtMask4 ? 0x107 : 0) + Le16(1) + std::string(14, '\x10');
+  return f;
+}
+
+// Where a channel of each count is heard after the mixdown to stereo: L, R, B (both alike) or
+// nothing (the low-frequency channel); the usual layouts of 3 to 8 channels.
+const char* const kHeard[9] = {"", "", "LR", "LRB", "LRLR", "LRBLR", "LRB-LR", "LRB-BLR", "LRB-LRLR"};
+
+TEST(WavChannels, EveryCountAndEncodingLoadsAsMonoOrStereoWithEachChannelHeardOnItsSide) {
+  const Enc encodings[] = {Enc::U8, Enc::S16, Enc::S24, Enc::S32, Enc::F32, Enc::F64, Enc::Ext16, Enc::ExtMask4};
+  constexpr int kFrames = 4;
+  for (Enc e : encodings) {
+    for (int channels = 1; channels <= 8; channels++) {
+      if (e == Enc::ExtMask4 && channels != 4) continue;
+      SCOPED_TRACE(testing::Message() << "encoding " << (int)e << ", " << channels << " channels");
+      // Segment k sounds on channel k alone.
+      std::string data;
+      for (int k = 0; k < channels; k++)
+        for (int f = 0; f < kFrames; f++)
+          for (int c = 0; c < channels; c++) data += EncodeSample(e, c == k ? 0.5 : 0.0);
+      Riff r;
+      r.Chunk("fmt ", FormatBlock(e, channels, 22050));
+      r.Chunk("data", data);
+      const std::string file = r.File();
+      SoundFile* f = Memory(file);
+      SoundFilePcm pcm;
+      ASSERT_TRUE(DecodeWavFileToPcm(f, 0, &pcm));
+      SoundFileClose(f);
+      const int out = channels == 1 ? 1 : 2;
+      EXPECT_EQ(pcm.mode & (kSoundModeMono | kSoundModeStereo), out == 1 ? kSoundModeMono : kSoundModeStereo);
+      EXPECT_EQ(pcm.frequency, 22050);
+      const std::vector<int16_t> v = AsPcm16(pcm);
+      ASSERT_EQ(v.size(), (size_t)(channels * kFrames * out));
+      const std::string heard = channels <= 2 ? std::string("LR").substr(0, (size_t)channels)
+                                : e == Enc::ExtMask4 ? "LRBB" : kHeard[channels];
+      for (int k = 0; k < channels; k++) {
+        const int16_t l = v[(size_t)k * kFrames * out], right = out == 2 ? v[(size_t)k * kFrames * out + 1] : l;
+        const char side = heard[(size_t)k];
+        SCOPED_TRACE(testing::Message() << "channel " << k << " heard " << side << ": " << l << ", " << right);
+        EXPECT_LE(std::max(std::abs(l), std::abs(right)), 16384 + 256);  // never louder than its source
+        if (channels <= 2) {
+          EXPECT_NEAR(side == 'R' ? right : l, 16384, 256);
+          if (out == 2) {
+            EXPECT_EQ(side == 'R' ? l : right, 0);
+          }
+        } else {
+          EXPECT_EQ(l > 0, side == 'L' || side == 'B');
+          EXPECT_EQ(right > 0, side == 'R' || side == 'B');
+          if (side == 'B') {
+            EXPECT_EQ(l, right);
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST(WavChannels, Rf64IsReadThroughItsSizeChunk) {
+  // The sizes stand in "ds64"; the RIFF and data sizes say 0xFFFFFFFF.
+  const std::string data = Samples16(6);
+  std::string ds64 = Le32(0) + Le32(0) + Le32((uint32_t)data.size()) + Le32(0) + Le32(6) + Le32(0) + Le32(0);
+  Riff r;
+  r.Chunk("ds64", ds64);
+  r.Chunk("fmt ", PcmFormat(1, 16, 8000));
+  r.Chunk("data", data, -1);
+  r.Chunk("LIST", "INFOjunk");  // a chunk after the data: the data's true size is needed to step past it
+  std::string file = r.File();
+  file.replace(0, 4, "RF64");
+  file.replace(4, 4, Le32(0xFFFFFFFF));
+  file.replace(20, 8, Le32((uint32_t)file.size() - 8) + Le32(0));  // ds64's RIFF size
+  SoundFile* f = Memory(file);
+  SoundFilePcm pcm;
+  ASSERT_TRUE(DecodeWavFileToPcm(f, 0, &pcm));
+  SoundFileClose(f);
+  EXPECT_EQ(AsPcm16(pcm), (std::vector<int16_t>{0, 100, 200, 300, 400, 500}));
+}
+
+// A well-formed file the reader does not take is refused with what it is.
+TEST(WavChannels, RefusalsNameWhatIsNotSupported) {
+  const auto wav = [](std::string format, const std::string& data = Samples16(8)) {
+    Riff r;
+    r.Chunk("fmt ", format);
+    r.Chunk("data", data);
+    return r.File();
+  };
+  std::string nine = PcmFormat(9, 16, 8000), twelve = PcmFormat(1, 12, 8000), gsm = PcmFormat(1, 16, 8000),
+              half = PcmFormat(1, 16, 8000);
+  gsm[0] = 0x31;
+  half[0] = 3;  // 16-bit float
+  Riff rmid;
+  rmid.Chunk("data", "MThd");
+  std::string midi = rmid.File();
+  midi.replace(8, 4, "RMID");
+  const struct {
+    std::string file, what;
+  } cases[] = {
+      {wav(nine, Samples16(18)), "a WAV of 9 channels (1 to 8 are read)"},
+      {wav(twelve), "a 12-bit PCM WAV (8, 16, 24 and 32 bits are read)"},
+      {wav(gsm), "a WAV of encoding 0x0031"},
+      {wav(half), "a 16-bit float WAV (32 and 64 bits are read)"},
+      {wav(PcmFormat(1, 16, 21474837)), "a WAV of 21474837 Hz (at most 1000000)"},
+      {midi, "MIDI music"},
+  };
+  for (const auto& c : cases) {
+    SoundFiles().unsupported.clear();
+    SoundFile* f = Memory(c.file);
+    SoundFilePcm pcm;
+    EXPECT_FALSE(DecodeWavFileToPcm(f, 0, &pcm)) << c.what;
+    SoundFileClose(f);
+    EXPECT_EQ(SoundFiles().last_error, 10) << c.what;
+    EXPECT_EQ(SoundFiles().unsupported, c.what);
+  }
+}
+
 TEST(RiffWalk, OddSizedChunkIsFollowedByItsPadByte) {
   Riff r;
   r.Chunk("fmt ", PcmFormat(1, 16, 8000));

@@ -50,12 +50,30 @@ WaveFormatInfo WaveFormatFrom(const std::vector<uint8_t>& b) {
 bool ParseRiffWave(SoundFile* file, std::vector<uint8_t>* format, int64_t* data_offset, uint32_t* data_length,
                    SoundCueList* cues, SoundLoopPoints* loop) {
   uint8_t head[12];
-  if (SoundFileSeek(file, 0, 0) < 0 || SoundFileRead(head, 12, file) != 12 || !Is(head, "RIFF")) {
+  if (SoundFileSeek(file, 0, 0) < 0 || SoundFileRead(head, 12, file) != 12 || !(Is(head, "RIFF") || Is(head, "RF64"))) {
     SoundFilesSetError(10);
     return false;
   }
-  const int64_t riff_size = ReadLe32(head + 4);
+  if (Is(head + 8, "RMID")) {
+    SoundFilesSetUnsupported("MIDI music");
+    return false;
+  }
+  int64_t riff_size = ReadLe32(head + 4);
   const int64_t file_size = SoundFileSize(file);
+  // RF64: the sizes too large for 32 bits stand in a "ds64" chunk, first after the header.
+  const bool rf64 = Is(head, "RF64");
+  int64_t data_size64 = -1;
+  if (rf64) {
+    uint8_t ds64[28];
+    if (SoundFileRead(ds64, 28, file) != 28 || !Is(ds64, "ds64") || ReadLe32(ds64 + 4) < 16) {
+      SoundFilesSetError(10);
+      return false;
+    }
+    const auto le64 = [](const uint8_t* p) { return (uint64_t)ReadLe32(p) | (uint64_t)ReadLe32(p + 4) << 32; };
+    riff_size = (int64_t)std::min<uint64_t>(le64(ds64 + 8), INT64_MAX / 2);
+    data_size64 = (int64_t)std::min<uint64_t>(le64(ds64 + 16), INT64_MAX / 2);
+    if (riff_size < 4) riff_size = file_size;  // a writer that never came back to fill it in
+  }
   if (data_offset) *data_offset = -1;
   if (format) format->clear();
   bool have_format = false, have_data = false;
@@ -64,11 +82,13 @@ bool ParseRiffWave(SoundFile* file, std::vector<uint8_t>* format, int64_t* data_
     const int64_t at = cursor + 8;
     uint8_t hdr[8];
     if (at > INT32_MAX || SoundFileSeek(file, (int32_t)at, 0) < 0 || SoundFileRead(hdr, 8, file) != 8) break;
-    const int32_t size = (int32_t)ReadLe32(hdr + 4);
-    if (size < 0) break;
+    int64_t size = ReadLe32(hdr + 4);
+    if (rf64 && size == 0xFFFFFFFF && Is(hdr, "data")) size = data_size64;
+    else if (size > INT32_MAX) break;
     const int64_t body = at + 8;
     // Bytes of this chunk actually present in the file.
-    const int64_t present = file_size < 0 ? size : std::max<int64_t>(0, std::min<int64_t>(size, file_size - body));
+    const int64_t present = std::min<int64_t>(
+        INT32_MAX, file_size < 0 ? size : std::max<int64_t>(0, std::min<int64_t>(size, file_size - body)));
     if (Is(hdr, "fmt ") && format && !have_format) {
       const uint32_t n = (uint32_t)std::min<int64_t>(present, kMaxFormatBlock);
       format->assign(std::max<uint32_t>(n, 18), 0);

@@ -32,9 +32,11 @@ inline uint32_t ReadLe32(const uint8_t* p) {
   return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
 }
 
-// Walks the chunks. `format` (when given) receives the "fmt " chunk, at least 18 bytes.
+// Walks the chunks of a RIFF or RF64 file (whose "ds64" chunk gives the sizes too large for
+// 32 bits). `format` (when given) receives the "fmt " chunk, at least 18 bytes.
 // Sizes are checked against their chunk and the file; a data chunk running past the end of
 // the file is cut to the bytes present. Fails (error 10) for a file that is not RIFF or has no
-// format chunk when one was asked for; fails without an error when there is no data chunk.
+// format chunk when one was asked for, and for MIDI in a RIFF wrapper (saying so); fails
+// without an error when there is no data chunk.
 bool ParseRiffWave(SoundFile* file, std::vector<uint8_t>* format, int64_t* data_offset, uint32_t* data_length,
                    SoundCueList* cues, SoundLoopPoints* loop);

@@ -18,6 +18,11 @@ void SoundFilesSetError(int code) {
   if (g_files.error_sink) g_files.error_sink(code);
 }
 
+void SoundFilesSetUnsupported(const std::string& what) {
+  g_files.unsupported = what;
+  SoundFilesSetError(10);
+}
+
 SoundFile* SoundFileOpen(const void* source, uint8_t kind, uint32_t length) {
   if (!source) return nullptr;
   const SoundUserFileProcs& p = g_files.procs;

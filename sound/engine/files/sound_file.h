@@ -3,6 +3,7 @@
 // standard-I/O stream or the user's file procedures all read alike.
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 // The user's file procedures (all five set, or none used).
 struct SoundUserFileProcs {
@@ -33,6 +34,9 @@ struct SoundFile {
 struct SoundFilesState {
   SoundUserFileProcs procs;
   int last_error = 0;
+  // What a reader found that it does not support, for the message of a refused load ("" when
+  // it gave no detail); a load clears it first.
+  std::string unsupported;
   void (*error_sink)(int code) = nullptr;  // the engine's own error code, when set
 };
 SoundFilesState& SoundFiles();
@@ -40,6 +44,8 @@ void SoundFilesReset();
 void SoundFileSetUserProcs(const SoundUserFileProcs& procs);
 // Reports an error code (the engine's numbering: 10 unreadable data, 12 out of memory).
 void SoundFilesSetError(int code);
+// Reports error 10 for a well-formed source the reader does not support, with what that is.
+void SoundFilesSetUnsupported(const std::string& what);
 
 // source: a file name (kind 0/3), a memory address (kind 1) or a FILE* (kind 2).
 SoundFile* SoundFileOpen(const void* source, uint8_t kind, uint32_t length);

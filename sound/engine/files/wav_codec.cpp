@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -54,23 +56,89 @@ int16_t FromFloat(double v) {
 struct WavCodec {
   Kind kind;
   int channels;
+  int out_channels;           // channels of the output: more than two are mixed down to stereo
   uint32_t block;             // input bytes of one unit
   uint32_t samples_per_block; // ADPCM: samples per channel of a whole block
   std::vector<int16_t> coefs; // MS ADPCM coefficient pairs
+  float gain[8][2];           // downmix: each input channel's share of left and right
 };
 
 namespace {
 
-bool Describe(const std::vector<uint8_t>& fmt, WavCodec* c) {
+std::string Text(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Text(const char* format, ...) {
+  char text[96];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  return text;
+}
+
+// Speaker bits of the extensible format's channel mask, and the masks taken when a file gives
+// none: the usual layouts for each channel count.
+enum : uint32_t {
+  kFrontLeft = 1, kFrontRight = 2, kFrontCentre = 4, kLowFrequency = 8, kBackLeft = 0x10, kBackRight = 0x20,
+  kFrontLeftOfCentre = 0x40, kFrontRightOfCentre = 0x80, kBackCentre = 0x100, kSideLeft = 0x200, kSideRight = 0x400,
+  kTopCentre = 0x800, kTopFrontLeft = 0x1000, kTopFrontCentre = 0x2000, kTopFrontRight = 0x4000,
+  kTopBackLeft = 0x8000, kTopBackCentre = 0x10000, kTopBackRight = 0x20000,
+};
+const uint32_t kDefaultMasks[9] = {0, kFrontCentre, 0x3, 0x7, 0x33, 0x37, 0x3F, 0x70F, 0x63F};
+
+// The downmix of more than two channels to stereo: left speakers go left, right ones right,
+// centre ones to both at -3 dB, side and back ones to their side at -3 dB; the low-frequency
+// channel is left out. A channel the mask does not place counts as a centre one. The gains are
+// scaled so that full scale on every channel at once cannot clip.
+void SetDownmix(WavCodec* c, uint32_t mask) {
+  constexpr float kHalfPower = 0.70710678f;
+  const uint32_t left = kFrontLeft | kFrontLeftOfCentre | kTopFrontLeft;
+  const uint32_t right = kFrontRight | kFrontRightOfCentre | kTopFrontRight;
+  const uint32_t rearLeft = kBackLeft | kSideLeft | kTopBackLeft, rearRight = kBackRight | kSideRight | kTopBackRight;
+  float sum[2] = {0, 0};
+  for (int k = 0; k < c->channels; k++) {
+    const uint32_t speaker = mask & (~mask + 1);  // the lowest bit left: the speaker of channel k
+    mask &= mask - 1;
+    float* g = c->gain[k];
+    g[0] = g[1] = 0;
+    if (speaker & left) g[0] = 1;
+    else if (speaker & right) g[1] = 1;
+    else if (speaker & rearLeft) g[0] = kHalfPower;
+    else if (speaker & rearRight) g[1] = kHalfPower;
+    else if (!(speaker & kLowFrequency)) g[0] = g[1] = kHalfPower;  // centre speakers, and a channel no bit places
+    sum[0] += g[0];
+    sum[1] += g[1];
+  }
+  const float scale = 1.0f / std::max({sum[0], sum[1], 1.0f});
+  for (int k = 0; k < c->channels; k++) c->gain[k][0] *= scale, c->gain[k][1] *= scale;
+}
+
+// What the codec makes of a format block; false, with what is not supported in *why, when it
+// cannot convert it.
+bool Describe(const std::vector<uint8_t>& fmt, WavCodec* c, std::string* why) {
   WaveFormatInfo f = WaveFormatFrom(fmt);
-  if (f.channels < 1 || f.channels > 8 || f.rate == 0) return false;
+  if (f.channels < 1 || f.channels > 8) {
+    *why = Text("a WAV of %u channels (1 to 8 are read)", f.channels);
+    return false;
+  }
+  if (f.rate == 0) {
+    *why = "a WAV of 0 Hz";
+    return false;
+  }
   uint16_t tag = f.tag;
   int bits = f.bits;
+  uint32_t mask = 0;
   if (tag == kWaveFormatExtensible) {
-    if (fmt.size() < 40 || f.extra_size < 22) return false;
+    if (fmt.size() < 40 || f.extra_size < 22) {
+      *why = "an extensible WAV without its sub-format";
+      return false;
+    }
+    mask = ReadLe32(&fmt[20]);
     tag = ReadLe16(&fmt[24]);  // the sub-format's first two bytes are its format tag
   }
+  if (mask == 0) mask = kDefaultMasks[f.channels];
   c->channels = f.channels;
+  c->out_channels = std::min(c->channels, 2);
+  if (c->channels > 2) SetDownmix(c, mask);
   c->coefs.clear();
   const uint32_t bytes = (uint32_t)(bits + 7) / 8;
   switch (tag) {
@@ -79,21 +147,22 @@ bool Describe(const std::vector<uint8_t>& fmt, WavCodec* c) {
       else if (bits == 16) c->kind = Kind::Pcm16;
       else if (bits == 24) c->kind = Kind::Pcm24;
       else if (bits == 32) c->kind = Kind::Pcm32;
-      else return false;
+      else return *why = Text("a %d-bit PCM WAV (8, 16, 24 and 32 bits are read)", bits), false;
       c->block = bytes * f.channels;
       return true;
     case kWaveFormatFloat:
-      if (bits != 32 && bits != 64) return false;
+      if (bits != 32 && bits != 64) return *why = Text("a %d-bit float WAV (32 and 64 bits are read)", bits), false;
       c->kind = bits == 32 ? Kind::Float32 : Kind::Float64;
       c->block = bytes * f.channels;
       return true;
     case kWaveFormatALaw:
     case kWaveFormatMuLaw:
-      if (bits != 8) return false;
+      if (bits != 8) return *why = Text("a %d-bit %s WAV", bits, tag == kWaveFormatALaw ? "A-law" : "mu-law"), false;
       c->kind = tag == kWaveFormatALaw ? Kind::ALaw : Kind::MuLaw;
       c->block = f.channels;
       return true;
     case kWaveFormatImaAdpcm: {
+      *why = Text("an IMA ADPCM WAV of %u-bit codes in blocks of %u bytes", f.bits, f.block_align);
       if (bits != 4 || f.block_align < 4u * f.channels + 4u * f.channels) return false;
       if ((f.block_align - 4 * f.channels) % (4 * f.channels)) return false;
       c->kind = Kind::ImaAdpcm;
@@ -102,6 +171,8 @@ bool Describe(const std::vector<uint8_t>& fmt, WavCodec* c) {
       return true;
     }
     case kWaveFormatMsAdpcm: {
+      *why = Text("an MS ADPCM WAV of %u channels, %u-bit codes in blocks of %u bytes", f.channels, f.bits,
+                  f.block_align);
       if (bits != 4 || f.channels > 2 || f.block_align < 7u * f.channels) return false;
       c->kind = Kind::MsAdpcm;
       c->block = f.block_align;
@@ -119,8 +190,24 @@ bool Describe(const std::vector<uint8_t>& fmt, WavCodec* c) {
       return true;
     }
     default:
+      *why = Text("a WAV of encoding 0x%04X", tag);
       return false;
   }
+}
+
+// Whether 8-bit PCM passes through as it is (the caller flips its sign): mono and stereo do.
+bool Passes8(const WavCodec* c) { return c->kind == Kind::Pcm8 && c->channels == c->out_channels; }
+
+// Writes one frame of `channels` samples as the output's channels (mixed down when fewer).
+void EmitFrame(const WavCodec* c, const int16_t* frame, uint8_t* dest) {
+  if (c->channels == c->out_channels) {
+    for (int k = 0; k < c->channels; k++) Put16(dest + 2 * k, frame[k]);
+    return;
+  }
+  float l = 0, r = 0;
+  for (int k = 0; k < c->channels; k++) l += frame[k] * c->gain[k][0], r += frame[k] * c->gain[k][1];
+  Put16(dest, Clip16((int)std::lround(l)));
+  Put16(dest + 2, Clip16((int)std::lround(r)));
 }
 
 // Samples per channel of an ADPCM block of `bytes` input bytes (a short last block included).
@@ -196,18 +283,21 @@ uint32_t DecodeMs(const WavCodec* c, const uint8_t* in, uint32_t bytes, int16_t*
 
 }  // namespace
 
-bool WavCodecSuggest(const std::vector<uint8_t>& source_format, WaveFormatInfo* target) {
+bool WavCodecSuggest(const std::vector<uint8_t>& source_format, WaveFormatInfo* target, std::string* why) {
   WavCodec c{};
-  if (!Describe(source_format, &c)) return false;
+  std::string reason;
+  if (!Describe(source_format, &c, why ? why : &reason)) return false;
   const WaveFormatInfo f = WaveFormatFrom(source_format);
-  *target = WaveFormatInfo{kWaveFormatPcm, f.channels, f.rate, f.rate * f.channels * 2u,
-                           (uint16_t)(f.channels * 2), (uint16_t)(c.kind == Kind::Pcm8 ? 8 : 16), 0};
+  const uint16_t channels = (uint16_t)c.out_channels, bits = Passes8(&c) ? 8 : 16;
+  *target = WaveFormatInfo{kWaveFormatPcm, channels, f.rate, f.rate * channels * bits / 8u,
+                           (uint16_t)(channels * bits / 8), bits, 0};
   return true;
 }
 
 WavCodec* WavCodecOpen(const std::vector<uint8_t>& source_format) {
   WavCodec* c = new WavCodec{};
-  if (!Describe(source_format, c)) {
+  std::string why;
+  if (!Describe(source_format, c, &why)) {
     delete c;
     return nullptr;
   }
@@ -224,13 +314,10 @@ uint32_t WavCodecSize(const WavCodec* c, uint32_t source_bytes) {
   switch (c->kind) {
     case Kind::ImaAdpcm:
     case Kind::MsAdpcm:
-      out = (units * c->samples_per_block + AdpcmSamples(c, (uint32_t)rest)) * c->channels * 2;
-      break;
-    case Kind::Pcm8:
-      out = units * c->channels;
+      out = (units * c->samples_per_block + AdpcmSamples(c, (uint32_t)rest)) * c->out_channels * 2;
       break;
     default:
-      out = units * c->channels * 2;
+      out = units * c->out_channels * (Passes8(c) ? 1 : 2);
       break;
   }
   return (uint32_t)std::min<uint64_t>(out, UINT32_MAX);
@@ -239,25 +326,31 @@ uint32_t WavCodecSize(const WavCodec* c, uint32_t source_bytes) {
 uint32_t WavCodecConvert(WavCodec* c, const uint8_t* in, uint32_t length, uint8_t* dest, uint32_t dest_length) {
   uint32_t written = 0;
   const int ch = c->channels;
+  const uint32_t out_frame = 2u * c->out_channels;
   if (c->kind == Kind::ImaAdpcm || c->kind == Kind::MsAdpcm) {
     std::vector<int16_t> block((size_t)c->samples_per_block * ch);
     for (uint32_t pos = 0; pos < length; pos += c->block) {
       const uint32_t bytes = std::min(c->block, length - pos);
-      const uint32_t n = c->kind == Kind::ImaAdpcm ? DecodeIma(c, in + pos, bytes, block.data())
-                                                   : DecodeMs(c, in + pos, bytes, block.data());
-      const uint32_t fit = std::min(n, (dest_length - written) / 2);
-      for (uint32_t i = 0; i < fit; i++) Put16(dest + written + 2 * i, block[i]);
-      written += fit * 2;
+      const uint32_t n = (c->kind == Kind::ImaAdpcm ? DecodeIma(c, in + pos, bytes, block.data())
+                                                    : DecodeMs(c, in + pos, bytes, block.data())) / ch;
+      const uint32_t fit = std::min(n, (dest_length - written) / out_frame);
+      for (uint32_t i = 0; i < fit; i++) EmitFrame(c, &block[(size_t)i * ch], dest + written + i * out_frame);
+      written += fit * out_frame;
       if (fit < n) break;
     }
     return written;
   }
-  const uint32_t frames = std::min(length / c->block, dest_length / (c->kind == Kind::Pcm8 ? 1 : 2) / ch);
-  const uint32_t samples = frames * ch;
-  for (uint32_t i = 0; i < samples; i++) {
+  if (Passes8(c)) {
+    const uint32_t n = std::min(length / c->block, dest_length / ch) * ch;
+    std::memcpy(dest, in, n);
+    return n;
+  }
+  const uint32_t frames = std::min(length / c->block, dest_length / out_frame);
+  int16_t frame[8];
+  for (uint32_t i = 0; i < frames * ch; i++) {
     int16_t v = 0;
     switch (c->kind) {
-      case Kind::Pcm8: dest[i] = in[i]; continue;
+      case Kind::Pcm8: v = (int16_t)((in[i] - 128) * 256); break;
       case Kind::Pcm16: v = (int16_t)ReadLe16(in + 2 * i); break;
       case Kind::Pcm24: {
         const int32_t s = (int32_t)((uint32_t)in[3 * i] << 8 | (uint32_t)in[3 * i + 1] << 16 | (uint32_t)in[3 * i + 2] << 24);
@@ -281,9 +374,10 @@ uint32_t WavCodecConvert(WavCodec* c, const uint8_t* in, uint32_t length, uint8_
       case Kind::MuLaw: v = MuLaw(in[i]); break;
       default: break;
     }
-    Put16(dest + 2 * i, v);
+    frame[i % ch] = v;
+    if (i % ch == (uint32_t)ch - 1) EmitFrame(c, frame, dest + i / ch * out_frame);
   }
-  return c->kind == Kind::Pcm8 ? samples : samples * 2;
+  return frames * out_frame;
 }
 
 bool AcmConvertBlock(WavCodec* codec, const uint8_t* source, uint32_t source_length, uint8_t* dest,

@@ -1,17 +1,19 @@
 #pragma once
 // Converters from the compressed and wide WAV encodings to 16-bit PCM: mu-law, A-law, IMA and
-// MS ADPCM, IEEE float, 24- and 32-bit PCM and the extensible format. Three steps, as a
-// conversion service offers them: suggest a PCM target, size the output, convert a block.
+// MS ADPCM, IEEE float, 24- and 32-bit PCM and the extensible format; a source of more than two
+// channels (up to eight) is mixed down to stereo. Three steps, as a conversion service offers
+// them: suggest a PCM target, size the output, convert a block.
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "sound/engine/files/riff_wave.h"
 
 struct WavCodec;
 
-// The 16-bit PCM format a source converts to (same channels and rate); false when the source
-// cannot be converted.
-bool WavCodecSuggest(const std::vector<uint8_t>& source_format, WaveFormatInfo* target);
+// The 16-bit PCM format a source converts to (same rate, at most two channels); false, with
+// what is not supported in *why, when the source cannot be converted.
+bool WavCodecSuggest(const std::vector<uint8_t>& source_format, WaveFormatInfo* target, std::string* why = nullptr);
 // A converter from the source format to the suggested target, or null.
 WavCodec* WavCodecOpen(const std::vector<uint8_t>& source_format);
 void WavCodecClose(WavCodec* codec);

@@ -1,6 +1,7 @@
 // WAV format set-up and the whole-file WAV loader.
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "sound/engine/engine_state.h"
 #include "sound/engine/files/sound_loaders.h"
@@ -21,7 +22,7 @@ bool OpenWavFormat(SoundFile* file, WavSource* out, SoundLoopPoints* loop, Sound
   if (!ParseRiffWave(file, &fmt, &out->data_offset, &length, cues, loop)) return false;
   const WaveFormatInfo src = WaveFormatFrom(fmt);
   if (src.rate > kMaxWavRate) {
-    SoundFilesSetError(10);
+    SoundFilesSetUnsupported("a WAV of " + std::to_string(src.rate) + " Hz (at most " + std::to_string(kMaxWavRate) + ")");
     return false;
   }
   WaveFormatInfo dst{};
@@ -31,8 +32,9 @@ bool OpenWavFormat(SoundFile* file, WavSource* out, SoundLoopPoints* loop, Sound
     dst = src;
     out->converted_length = length;
   } else {
-    if (!WavCodecSuggest(fmt, &dst) || dst.channels > 2 || !(out->codec = WavCodecOpen(fmt))) {
-      SoundFilesSetError(10);
+    std::string why;
+    if (!WavCodecSuggest(fmt, &dst, &why) || !(out->codec = WavCodecOpen(fmt))) {
+      SoundFilesSetUnsupported(why);
       return false;
     }
     out->converted_length = WavCodecSize(out->codec, length);

@@ -166,6 +166,7 @@ SoundStream* StreamOpen(const void* source, uint32_t mode, int32_t length) {
   int32_t frequency = 44100;
   uint32_t out_mode = mode;
   SoundFiles().last_error = 0;
+  SoundFiles().unsupported.clear();
   WavSource wav;
   MpegSource mpeg;
   if (mode & kSoundRaw) {
