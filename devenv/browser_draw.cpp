@@ -169,6 +169,9 @@ void Question() {
     case 13:
     case 14: text = g_browser.fields[1].text + " " + IdeText(IdeSection::Desc, kDescReplaceIt); break;
     case 51: text = IdeText(IdeSection::Desc, kDescLoadExample); break;
+    case kModeReplaceChanged:
+      text = FsToProgramName(g_ide.fileName) + " " + IdeText(IdeSection::Desc, kDescChangedOnDisk);
+      break;
     case 99: text = IdeText(IdeSection::Desc, kDescQuit); break;
     default: text = IdeSaveFirstQuestion(); break;
   }
@@ -225,10 +228,11 @@ void BrowserDraw() {
   Picture(b.background, b.left, b.top);
   const int32_t kind = b.kind;
   if (b.listShown) ListPanel();
-  else if (kind == 4) Question();
+  else if (kind == 4 && b.message.empty()) Question();
   else if (kind == 71) Centred(IdeText(IdeSection::Title, kTitleMediaEditors), 210, 5);
+  // A message over a question stands alone: the question and its buttons give way until it goes.
   for (int32_t i = 1; i < kBrowserSlots; ++i)
-    if (b.buttons[i].exists) Button(b.buttons[i]);
+    if (b.buttons[i].exists && (kind != 4 || b.message.empty())) Button(b.buttons[i]);
   for (int32_t i = 1; i < kBrowserSlots; ++i)
     if (b.fields[i].exists && i != b.activeField) Field(i);
   if (b.listShown) ScrollBar();

@@ -190,7 +190,8 @@ TEST_F(MenusTest, UnsavedChangesAskFirstNamedOrNot) {
 
 // Every action that replaces, empties or leaves buffer text, over each buffer state: a changed
 // buffer it drops (the shown one; tab 2 for an example; both for leaving), named or not, is asked
-// about first, the other tab's by name; an unchanged one, or one the action keeps, is not.
+// about first, the other tab's by name; an unchanged one, or one the action keeps, is not; a
+// stop signal asks about none.
 TEST_F(MenusTest, EveryActionThatDropsTextAsksAboutEachChangedBufferItDrops) {
   const std::string folder = dir_.File("");
   const struct {
@@ -218,7 +219,9 @@ TEST_F(MenusTest, EveryActionThatDropsTextAsksAboutEachChangedBufferItDrops) {
       {"top Exit button", [this] { Click(600, 18); }, kModeSaveBeforeQuit, true, true,
        [] { return g_ide.dialogMode == kModeQuit; }},
       {"closing the window", [this] { Deliver({MsgKind::Close, 0, 0}); }, kModeSaveBeforeQuit, true, true, QuitPosted},
-      {"a stop signal", [this] { Deliver({MsgKind::Close, 1, 0}); }, kModeSaveBeforeQuit, true, true, QuitPosted},
+      // A stop signal asks nothing: the text is kept in its recovery file and the environment leaves.
+      {"a stop signal", [this] { Deliver({MsgKind::Close, 1, SIGTERM}); }, kModeSaveBeforeQuit, false, false,
+       [] { return QuitPosted() && !BrowserIsOpen(); }},
   };
   const struct {
     const char* name;
