@@ -79,7 +79,9 @@ void AskNext() {
 void SaveAskedAndGoOn() {
   BrowserSetField(1, FsToProgramName(g_ide.fileName));
   if (!BrowserSaveSource(BrowserJoin(g_ide.projectFolder, g_ide.fileName))) {
-    // The panel shows why; the next click closes it, and the action is not carried out.
+    // The panel shows why, alone: the question's buttons go, the next click closes it, and the
+    // action is not carried out.
+    for (BrowserButton& button : g_browser.buttons) button.exists = false;
     g_ide.dialogMode = 23;
     Pending() = {};
     return;

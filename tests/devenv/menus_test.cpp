@@ -14,6 +14,7 @@
 #include "devenv/editor_selection.h"
 #include "devenv/help_pane.h"
 #include "devenv/ide_actions.h"
+#include "devenv/ide_shell.h"
 #include "devenv/ide_texts.h"
 #include "platform/clipboard.h"
 #include "platform/codepage.h"
@@ -412,6 +413,44 @@ TEST_F(StartUpTest, KeptUnsavedTextIsNamedInTheStatusLine) {
   // Said once: the next start shows the version.
   IdeStartUp(2.5);
   EXPECT_EQ(g_ide.statusText, "VELLUMARK V2.5");
+}
+
+// A start finds the recovery files kept of the source it opens (beside it, by number), or with no
+// source those of the unnamed buffer in the settings folder: each named in the status line and
+// on stderr. A link at such a name, another source's file and the other place's are not named.
+TEST_F(StartUpTest, AStartNamesTheCopiesKeptOfItsSource) {
+  const std::string project = dir_.File("project"), config = dir_.File("config/vellumark");
+  std::filesystem::create_directories(project);
+  std::filesystem::create_directories(config);
+  for (const char* name : {"game.vka.recovered", "game.vka.recovered-2", "other.vka.recovered"})
+    dir_.Write(std::string("project/") + name, "typed\r\n");
+  std::filesystem::create_symlink(dir_.File("elsewhere"), project + "/game.vka.recovered-3");
+  dir_.Write("config/vellumark/untitled.vka.recovered", "typed\r\n");
+  const auto said = [](const std::string& name, const std::string& path) {
+    return "the unsaved changes of " + name + " are kept in " + path;
+  };
+  const struct {
+    std::string file;
+    std::vector<std::string> notices;
+  } cases[] = {
+      {project + "/game.vka", {said("game.vka", project + "/game.vka.recovered"),
+                               said("game.vka", project + "/game.vka.recovered-2")}},
+      {"", {said("untitled.vka", config + "/untitled.vka.recovered")}},
+      {project + "/new.vka", {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    IdeStartUp(2.5);
+    testing::internal::CaptureStderr();
+    IdeNameKeptCopies(c.file);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(g_ide.startNotices, c.notices);
+    EXPECT_EQ(g_ide.statusText, c.notices.empty() ? "VELLUMARK V2.5" : c.notices[0]);
+    for (const std::string& n : c.notices) EXPECT_NE(err.find("vellumark: edit: " + n + "\n"), std::string::npos) << err;
+    if (c.notices.empty()) {
+      EXPECT_EQ(err, "");
+    }
+  }
 }
 
 TEST_F(MenusTest, MediaEditorGetsTheProjectFolderAndRunsOnce) {

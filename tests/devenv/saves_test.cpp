@@ -126,6 +126,26 @@ TEST_F(SavesTest, TheFileWrittenIsTheOneComparedWith) {
   EXPECT_EQ(dir_.Read("proj/game.vka"), "theirs\r\n");
 }
 
+// "Yes" to save first over a read-only source: the refusal stands alone in the panel (the
+// question and its buttons gone), the next click closes it, and nothing is written or left.
+TEST_F(SavesTest, ARefusedSaveFirstShowsItsReasonAlone) {
+  dir_.Write("proj/game.vka", "old\r\n");
+  ASSERT_TRUE(BrowserLoadSource(Game()));
+  Type("new ");
+  chmod(Game().c_str(), 0444);
+  Click(600, 18);
+  Answer(true);
+  ASSERT_TRUE(BrowserIsOpen());
+  EXPECT_FALSE(g_browser.message.empty());
+  for (const BrowserButton& b : g_browser.buttons) EXPECT_FALSE(b.exists);
+  Deliver({MsgKind::Char, 13, 0});  // Enter answers nothing
+  Click(300, 300);
+  EXPECT_FALSE(BrowserIsOpen());
+  EXPECT_FALSE(QuitPosted());
+  EXPECT_EQ(dir_.Read("proj/game.vka"), "old\r\n");
+  EXPECT_TRUE(g_ide.modified);
+}
+
 // F2, File > Open and Open Recent of the file the other tab holds show that tab, its changes
 // kept, rather than a second copy.
 TEST_F(SavesTest, OpeningTheOtherTabsFileShowsThatTab) {
