@@ -123,6 +123,27 @@ std::string Capitalised(std::string name) {
   return name;
 }
 
+int32_t OtherTab() { return g_ide.loadedBuffer == 2 ? 1 : 2; }
+
+// The other buffer's source as a host path; "" when it has none.
+std::string OtherTabSource() {
+  const EditorBufferRecord& other = g_ide.records[OtherTab() - 1];
+  return other.used && !other.fileName.empty() ? BrowserJoin(other.projectFolder, other.fileName) : "";
+}
+
+// Whether the other buffer holds the file at the host path.
+bool OtherTabHolds(const std::string& path) {
+  const std::string other = OtherTabSource();
+  return !other.empty() && FsSameHostFile(path, other);
+}
+
+// One file is never in both buffers: opening the other one's shows that buffer, with its changes.
+void ShowOtherTab() {
+  g_ide.currentBuffer = OtherTab();
+  EditorSelectBuffer(g_ide.currentBuffer, true);
+  IdeUpdateStatusText();
+}
+
 void NewProject() {
   BrowserState& b = g_browser;
   const std::string typed = GetBrowserItem(1);
@@ -152,25 +173,16 @@ void NewProject() {
     } else if (BrowserSaveSource(FsResolve(source))) {
       Status(Desc(kDescProjectMade1) + " " + Capitalised(typed) + " " + Desc(kDescProjectMade2));
     }
+  } else if (OtherTabHolds(source)) {
+    g_ide.modified = 0;
+    BrowserClose();
+    ShowOtherTab();
+    return;
   } else {
     Status(Desc(BrowserLoadSource(FsResolve(source)) ? kDescProjectOpened : kDescNotLoaded));
   }
   g_ide.modified = 0;
   BrowserClose();
-}
-
-int32_t OtherTab() { return g_ide.loadedBuffer == 2 ? 1 : 2; }
-
-// The other buffer's source as a host path; "" when it has none.
-std::string OtherTabSource() {
-  const EditorBufferRecord& other = g_ide.records[OtherTab() - 1];
-  return other.used && !other.fileName.empty() ? BrowserJoin(other.projectFolder, other.fileName) : "";
-}
-
-// Whether the other buffer holds the file at the host path.
-bool OtherTabHolds(const std::string& path) {
-  const std::string other = OtherTabSource();
-  return !other.empty() && FsSameHostFile(path, other);
 }
 
 // The sources open in the two buffers, as host paths.
@@ -345,11 +357,8 @@ void BrowserApplySelection(int32_t mode) {
       if (!IsSourceFileName(name)) {
         BrowserShowMessage(Desc(kDescNotSource));
       } else if (OtherTabHolds(Absolute(path))) {
-        // One file is never in both buffers: the tab that holds it is shown, with its changes.
         BrowserClose();
-        g_ide.currentBuffer = OtherTab();
-        EditorSelectBuffer(g_ide.currentBuffer, true);
-        IdeUpdateStatusText();
+        ShowOtherTab();
       } else if (!BrowserLoadSource(path)) {
         BrowserShowMessage(Desc(kDescNotLoaded));
       } else {

@@ -146,35 +146,43 @@ TEST_F(SavesTest, ARefusedSaveFirstShowsItsReasonAlone) {
   EXPECT_TRUE(g_ide.modified);
 }
 
-// F2, File > Open and Open Recent of the file the other tab holds show that tab, its changes
-// kept, rather than a second copy.
+// F2, File > Open, Open Recent and New Project of the file the other tab holds show that tab,
+// its changes kept, rather than a second copy.
 TEST_F(SavesTest, OpeningTheOtherTabsFileShowsThatTab) {
-  dir_.Write("proj/game.vka", "old\r\n");
+  std::filesystem::create_directories(dir_.File("MYPROJ/game"));
+  const std::string game = dir_.File("MYPROJ/game/game.vka");
+  dir_.Write("MYPROJ/game/game.vka", "old\r\n");
   dir_.Write("proj/mine.vka", "mine\r\n");
-  for (const char* how : {"F2", "Open Recent"}) {
-    SCOPED_TRACE(how);
+  const struct {
+    const char* name;
+    std::function<void()> open;
+  } ways[] = {
+      {"F2", [&] { Key(kVkF1 + 1), BrowserSetField(1, game), BrowserApplySelection(kModeOpen); }},
+      {"File > Open", [&] {
+         Click(IdeMenuLeft(1) + 3, 28), Click(g_ide.dropDownRect.left + 10, g_ide.dropDownRect.top + 2 + 16 + 8);
+         BrowserSetField(1, game), BrowserApplySelection(kModeOpen);
+       }},
+      {"Open Recent", [] { IdeMenuOpenRecent(0); }},
+      {"New Project", [] { IdeMenuNewProject(), BrowserSetField(1, "game"), BrowserApplySelection(kModeNewProject); }},
+  };
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.name);
     g_ide.records[0] = g_ide.records[1] = EditorBufferRecord();
     g_ide.loadedBuffer = 0;
     g_ide.currentBuffer = 2;
     EditorSelectBuffer(2, true);
-    ASSERT_TRUE(BrowserLoadSource(Game()));
+    ASSERT_TRUE(BrowserLoadSource(game));
     Type("new ");
     Click(461, 20);  // tab 1
     ASSERT_TRUE(BrowserLoadSource(dir_.File("proj/mine.vka")));
-    g_ide.recent = {{"game.vka", dir_.File("proj")}};
+    g_ide.recent = {{"game.vka", dir_.File("MYPROJ/game")}};
     BuildIdeMenus();
-    if (std::string(how) == "F2") {
-      Key(kVkF1 + 1);
-      BrowserSetField(1, "game.vka");
-      BrowserApplySelection(kModeOpen);
-    } else {
-      IdeMenuOpenRecent(0);
-    }
+    way.open();
     EXPECT_FALSE(BrowserIsOpen());
     EXPECT_EQ(g_ide.loadedBuffer, 2);
     EXPECT_EQ(g_ide.editor.lines[0], "new old");
     EXPECT_TRUE(g_ide.modified);
-    EXPECT_EQ(g_ide.records[0].buffer.lines[0], "mine");
+    EXPECT_EQ(g_ide.records[0].buffer.lines[0], way.name == std::string("New Project") ? "" : "mine");
   }
 }
 
