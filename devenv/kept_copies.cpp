@@ -2,6 +2,7 @@
 // it, or, started with no source, those of the unnamed buffer in the settings folder. Each is
 // named on stderr and in the status line, so that unsaved text is never kept unseen.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>

@@ -9,7 +9,6 @@
 #include "devenv/ide_texts.h"
 #include "devenv/settings.h"
 #include "platform/fs.h"
-#include "platform/host_files.h"
 
 namespace {
 
