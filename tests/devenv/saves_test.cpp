@@ -37,8 +37,8 @@ class SavesTest : public EditorTest {
   std::string Game() const { return dir_.File("proj/game.vka"); }
 };
 
-// Each save path (F3, File > Save, "yes" to save first from F2 and from Exit, in the shown tab
-// and in the other) × what became of the file since it was read. A file changed or replaced is
+// Each save path (F3, File > Save, "yes" to save first from F2, Open Recent, Close, New Project
+// and Exit, in the shown tab and in the other) × what became of the file since it was read. A file changed or replaced is
 // asked about ("No" writes nothing, the buffer still changed; "Yes" writes it and the action goes
 // on); a deleted one is written again without a question; a read-only one is never written.
 TEST_F(SavesTest, ASaveNeverWritesOverAFileThatChangedSinceItWasRead) {
@@ -52,6 +52,14 @@ TEST_F(SavesTest, ASaveNeverWritesOverAFileThatChangedSinceItWasRead) {
       {"File > Save", false, [this] { Click(IdeMenuLeft(1) + 3, 28), Click(g_ide.dropDownRect.left + 10, g_ide.dropDownRect.top + 2 + 16 * 4 + 8); },
        [] { return !BrowserIsOpen(); }},
       {"yes to save first, F2", false, [this] { Key(kVkF1 + 1), Answer(true); }, [] { return g_ide.dialogMode == kModeOpen; }},
+      {"yes to save first, Open Recent", false, [this] {
+         g_ide.recent = {{"other.vka", dir_.File("proj")}};
+         IdeMenuOpenRecent(0), Answer(true);
+       }, [] { return g_ide.fileName == "other.vka"; }},
+      {"yes to save first, File > Close", false, [this] { IdeMenuNew(), Answer(true); },
+       [] { return g_ide.fileName.empty() && !BrowserIsOpen(); }},
+      {"yes to save first, New Project", false, [this] { IdeMenuNewProject(), Answer(true); },
+       [] { return g_ide.dialogMode == kModeNewProject; }},
       {"yes to save first, Exit", false, [this] { Click(600, 18), Answer(true); }, [] { return g_ide.dialogMode == kModeQuit; }},
       {"yes to save first, Exit, tab 2", true, [this] { Click(600, 18), Answer(true); },
        [] { return g_ide.dialogMode == kModeQuit; }},
@@ -78,6 +86,7 @@ TEST_F(SavesTest, ASaveNeverWritesOverAFileThatChangedSinceItWasRead) {
       g_ide.dialogMode = 0;
       chmod(Game().c_str(), 0644);
       dir_.Write("proj/game.vka", "old\r\n");
+      dir_.Write("proj/other.vka", "other\r\n");
       g_ide.records[0] = g_ide.records[1] = EditorBufferRecord();
       g_ide.loadedBuffer = 0;
       g_ide.currentBuffer = path.otherTab ? 2 : 1;
