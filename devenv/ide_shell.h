@@ -70,7 +70,8 @@ void IdeSyncNotedWork();
 void IdeKeepForStop();
 void IdeDropAnsweredRecovery();
 // At the start: names on stderr and in the status line each recovery file kept of the source
-// the start opens (a host path), or with none ("") of the unnamed buffer in the settings folder.
+// the start opens (a host path; beside it or in the settings folder), or with none ("") of the
+// unnamed buffer in the settings folder.
 void IdeNameKeptCopies(const std::string& file);
 // Ends the process by a signal that ends it (a hang-up, a repeated stop request), the unsaved
 // changes kept first and the grab and transcript written as a closing window leaves them.

@@ -1,5 +1,5 @@
 // A start finds the recovery files an earlier ending kept: those of the source it opens, beside
-// it, or, started with no source, those of the unnamed buffer in the settings folder. Each is
+// it or in the settings folder, or, started with no source, those of the unnamed buffer there. Each is
 // named on stderr and in the status line, so that unsaved text is never kept unseen.
 #include <sys/stat.h>
 #include <unistd.h>
@@ -48,15 +48,21 @@ std::vector<std::string> RecoveryFilesOf(const std::string& folder, const std::s
 }  // namespace
 
 void IdeNameKeptCopies(const std::string& file) {
-  std::string folder = FsConfigFolder(), name = "untitled.vka";
+  // A source's copies are beside it, or in the settings folder where its folder took no file.
+  std::vector<std::string> folders = {FsConfigFolder()};
+  std::string name = "untitled.vka";
   if (!file.empty()) {
     const std::string path = file[0] == '/' ? file : FsCurrentFolder() + "/" + file;
     const size_t slash = path.find_last_of('/');
-    folder = slash == 0 ? "/" : path.substr(0, slash);
+    folders.insert(folders.begin(), slash == 0 ? "/" : path.substr(0, slash));
     name = path.substr(slash + 1);
   }
-  if (folder.empty() || name.empty()) return;
-  for (const std::string& path : RecoveryFilesOf(folder, name)) {
+  if (name.empty()) return;
+  std::vector<std::string> kept;
+  for (size_t k = 0; k < folders.size(); ++k)
+    if (!folders[k].empty() && (k == 0 || folders[k] != folders[0]))
+      for (std::string& path : RecoveryFilesOf(folders[k], name)) kept.push_back(std::move(path));
+  for (const std::string& path : kept) {
     const std::string said = "the unsaved changes of " + name + " are kept in " + path;
     const std::string shown = FsToProgramName(said);
     // What the start's sweep kept it has named already.

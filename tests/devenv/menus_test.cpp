@@ -415,8 +415,8 @@ TEST_F(StartUpTest, KeptUnsavedTextIsNamedInTheStatusLine) {
   EXPECT_EQ(g_ide.statusText, "VELLUMARK V2.5");
 }
 
-// A start finds the recovery files kept of the source it opens (beside it, by number), or with no
-// source those of the unnamed buffer in the settings folder: each named in the status line and
+// A start finds the recovery files kept of the source it opens (beside it, by number, then in the
+// settings folder), or with no source those of the unnamed buffer in the settings folder: each named in the status line and
 // on stderr. A link at such a name, another source's file and the other place's are not named.
 TEST_F(StartUpTest, AStartNamesTheCopiesKeptOfItsSource) {
   const std::string project = dir_.File("project"), config = dir_.File("config/vellumark");
@@ -425,7 +425,8 @@ TEST_F(StartUpTest, AStartNamesTheCopiesKeptOfItsSource) {
   for (const char* name : {"game.vka.recovered", "game.vka.recovered-2", "other.vka.recovered"})
     dir_.Write(std::string("project/") + name, "typed\r\n");
   std::filesystem::create_symlink(dir_.File("elsewhere"), project + "/game.vka.recovered-3");
-  dir_.Write("config/vellumark/untitled.vka.recovered", "typed\r\n");
+  for (const char* name : {"untitled.vka.recovered", "game.vka.recovered", "other.vka.recovered"})
+    dir_.Write(std::string("config/vellumark/") + name, "typed\r\n");
   const auto said = [](const std::string& name, const std::string& path) {
     return "the unsaved changes of " + name + " are kept in " + path;
   };
@@ -434,7 +435,8 @@ TEST_F(StartUpTest, AStartNamesTheCopiesKeptOfItsSource) {
     std::vector<std::string> notices;
   } cases[] = {
       {project + "/game.vka", {said("game.vka", project + "/game.vka.recovered"),
-                               said("game.vka", project + "/game.vka.recovered-2")}},
+                               said("game.vka", project + "/game.vka.recovered-2"),
+                               said("game.vka", config + "/game.vka.recovered")}},
       {"", {said("untitled.vka", config + "/untitled.vka.recovered")}},
       {project + "/new.vka", {}},
   };
