@@ -286,7 +286,9 @@ int32_t BrowserButtonAction(int32_t button) {
       const int32_t k = mode == 5 ? 0 : mode - 5;
       return yes ? kYes[k] : kNo[k];
     }
-    case 11: case 12: case 13: case 14: case 21: case 22: case 51: case kModeReplaceChanged: if (yes) return mode; break;
+    case 11: case 12: case 13: case 14: case 21: case 22: case 51: case kModeReplaceChanged:
+      if (yes) return mode;
+      break;
     case 31: if (yes) return 31; break;
     case 71:
       if (button >= 2 && button <= 6) {

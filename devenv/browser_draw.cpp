@@ -171,7 +171,8 @@ void Question() {
     case 51: text = IdeText(IdeSection::Desc, kDescLoadExample); break;
     case kModeReplaceChanged: {
       // On two lines where one does not hold it: the name first, whole where it fits.
-      const std::string name = FsToProgramName(g_ide.fileName), question = IdeText(IdeSection::Desc, kDescChangedOnDisk);
+      const std::string name = FsToProgramName(g_ide.fileName);
+      const std::string& question = IdeText(IdeSection::Desc, kDescChangedOnDisk);
       const int32_t width = g_browser.width - 16;
       text = name + " " + question;
       if (IdeTextWidth(text) <= width) break;

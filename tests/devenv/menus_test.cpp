@@ -416,8 +416,9 @@ TEST_F(StartUpTest, KeptUnsavedTextIsNamedInTheStatusLine) {
 }
 
 // A start finds the recovery files kept of the source it opens (beside it, by number, then in the
-// settings folder), or with no source those of the unnamed buffer in the settings folder: each named in the status line and
-// on stderr. A link at such a name, another source's file and the other place's are not named.
+// settings folder), or with no source those of the unnamed buffer in the settings folder: each
+// named in the status line and on stderr. A link at such a name and another source's files are
+// not named.
 TEST_F(StartUpTest, AStartNamesTheCopiesKeptOfItsSource) {
   const std::string project = dir_.File("project"), config = dir_.File("config/vellumark");
   std::filesystem::create_directories(project);
@@ -448,7 +449,8 @@ TEST_F(StartUpTest, AStartNamesTheCopiesKeptOfItsSource) {
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(g_ide.startNotices, c.notices);
     EXPECT_EQ(g_ide.statusText, c.notices.empty() ? "VELLUMARK V2.5" : c.notices[0]);
-    for (const std::string& n : c.notices) EXPECT_NE(err.find("vellumark: edit: " + n + "\n"), std::string::npos) << err;
+    for (const std::string& n : c.notices)
+      EXPECT_NE(err.find("vellumark: edit: " + n + "\n"), std::string::npos) << err;
     if (c.notices.empty()) {
       EXPECT_EQ(err, "");
     }

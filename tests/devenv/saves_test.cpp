@@ -33,14 +33,19 @@ class SavesTest : public EditorTest {
     Deliver({MsgKind::LButtonDown, 0, 0});
     Deliver({MsgKind::LButtonUp, 0, 0});
   }
+  void ChooseItem(int32_t item) {
+    const SurfRect& r = g_ide.dropDownRect;
+    Click(r.left + 10, r.top + 2 + 16 * (item - 1) + 8);
+  }
   void Answer(bool yes) { BrowserPerformAction(BrowserButtonAction(yes ? 2 : 1)); }
   std::string Game() const { return dir_.File("proj/game.vka"); }
 };
 
 // Each save path (F3, File > Save, "yes" to save first from F2, Open Recent, Close, New Project
-// and Exit, in the shown tab and in the other) × what became of the file since it was read. A file changed or replaced is
-// asked about ("No" writes nothing, the buffer still changed; "Yes" writes it and the action goes
-// on); a deleted one is written again without a question; a read-only one is never written.
+// and Exit, in the shown tab and in the other) × what became of the file since it was read. A
+// file changed or replaced is asked about ("No" writes nothing, the buffer still changed; "Yes"
+// writes it and the action goes on); a deleted one is written again without a question; a
+// read-only one is never written.
 TEST_F(SavesTest, ASaveNeverWritesOverAFileThatChangedSinceItWasRead) {
   const struct {
     const char* name;
@@ -49,9 +54,9 @@ TEST_F(SavesTest, ASaveNeverWritesOverAFileThatChangedSinceItWasRead) {
     std::function<bool()> wentOn;  // the action carried out after the save
   } paths[] = {
       {"F3", false, [this] { Key(kVkF1 + 2); }, [] { return !BrowserIsOpen(); }},
-      {"File > Save", false, [this] { Click(IdeMenuLeft(1) + 3, 28), Click(g_ide.dropDownRect.left + 10, g_ide.dropDownRect.top + 2 + 16 * 4 + 8); },
-       [] { return !BrowserIsOpen(); }},
-      {"yes to save first, F2", false, [this] { Key(kVkF1 + 1), Answer(true); }, [] { return g_ide.dialogMode == kModeOpen; }},
+      {"File > Save", false, [this] { Click(IdeMenuLeft(1) + 3, 28), ChooseItem(5); }, [] { return !BrowserIsOpen(); }},
+      {"yes to save first, F2", false, [this] { Key(kVkF1 + 1), Answer(true); },
+       [] { return g_ide.dialogMode == kModeOpen; }},
       {"yes to save first, Open Recent", false, [this] {
          g_ide.recent = {{"other.vka", dir_.File("proj")}};
          IdeMenuOpenRecent(0), Answer(true);
@@ -60,7 +65,8 @@ TEST_F(SavesTest, ASaveNeverWritesOverAFileThatChangedSinceItWasRead) {
        [] { return g_ide.fileName.empty() && !BrowserIsOpen(); }},
       {"yes to save first, New Project", false, [this] { IdeMenuNewProject(), Answer(true); },
        [] { return g_ide.dialogMode == kModeNewProject; }},
-      {"yes to save first, Exit", false, [this] { Click(600, 18), Answer(true); }, [] { return g_ide.dialogMode == kModeQuit; }},
+      {"yes to save first, Exit", false, [this] { Click(600, 18), Answer(true); },
+       [] { return g_ide.dialogMode == kModeQuit; }},
       {"yes to save first, Exit, tab 2", true, [this] { Click(600, 18), Answer(true); },
        [] { return g_ide.dialogMode == kModeQuit; }},
   };
@@ -70,8 +76,8 @@ TEST_F(SavesTest, ASaveNeverWritesOverAFileThatChangedSinceItWasRead) {
     bool asked, written;
   } happenings[] = {
       {"untouched", [](const std::string&) {}, false, true},
-      {"changed by another program", [](const std::string& p) { std::ofstream(p, std::ios::trunc) << "theirs, longer\r\n"; },
-       true, true},
+      {"changed by another program",
+       [](const std::string& p) { std::ofstream(p, std::ios::trunc) << "theirs, longer\r\n"; }, true, true},
       {"replaced (a second environment's save)", [](const std::string& p) {
          std::ofstream(p + ".new") << "old\r\n";  // the same text and size: another file
          std::filesystem::rename(p + ".new", p);
@@ -168,7 +174,7 @@ TEST_F(SavesTest, OpeningTheOtherTabsFileShowsThatTab) {
   } ways[] = {
       {"F2", [&] { Key(kVkF1 + 1), BrowserSetField(1, game), BrowserApplySelection(kModeOpen); }},
       {"File > Open", [&] {
-         Click(IdeMenuLeft(1) + 3, 28), Click(g_ide.dropDownRect.left + 10, g_ide.dropDownRect.top + 2 + 16 + 8);
+         Click(IdeMenuLeft(1) + 3, 28), ChooseItem(2);
          BrowserSetField(1, game), BrowserApplySelection(kModeOpen);
        }},
       {"Open Recent", [] { IdeMenuOpenRecent(0); }},

@@ -37,7 +37,8 @@ std::string Enter(int frame) {
 // A program that makes its own source anew, empty; typed into, run, then F3 (the Enter after
 // the run ends up in the text).
 constexpr const char* kRewrites = "rem\r\ndelete file \"game.vka\"\r\nmake file \"game.vka\"\r\n";
-const std::string kRewriteThenSave = "2 type rem \n40 key F5 down\n41 key F5 up\n" + Enter(60) + "80 key F3 down\n81 key F3 up\n";
+const std::string kRewriteThenSave =
+    "2 type rem \n40 key F5 down\n41 key F5 up\n" + Enter(60) + "80 key F3 down\n81 key F3 up\n";
 
 TEST(SaveFirst, TheHeadlineCasesThroughTheEditor) {
   const struct {
