@@ -123,6 +123,27 @@ std::string Capitalised(std::string name) {
   return name;
 }
 
+int32_t OtherTab() { return g_ide.loadedBuffer == 2 ? 1 : 2; }
+
+// The other buffer's source as a host path; "" when it has none.
+std::string OtherTabSource() {
+  const EditorBufferRecord& other = g_ide.records[OtherTab() - 1];
+  return other.used && !other.fileName.empty() ? BrowserJoin(other.projectFolder, other.fileName) : "";
+}
+
+// Whether the other buffer holds the file at the host path.
+bool OtherTabHolds(const std::string& path) {
+  const std::string other = OtherTabSource();
+  return !other.empty() && FsSameHostFile(path, other);
+}
+
+// One file is never in both buffers: opening the other one's shows that buffer, with its changes.
+void ShowOtherTab() {
+  g_ide.currentBuffer = OtherTab();
+  EditorSelectBuffer(g_ide.currentBuffer, true);
+  IdeUpdateStatusText();
+}
+
 void NewProject() {
   BrowserState& b = g_browser;
   const std::string typed = GetBrowserItem(1);
@@ -152,6 +173,11 @@ void NewProject() {
     } else if (BrowserSaveSource(FsResolve(source))) {
       Status(Desc(kDescProjectMade1) + " " + Capitalised(typed) + " " + Desc(kDescProjectMade2));
     }
+  } else if (OtherTabHolds(source)) {
+    g_ide.modified = 0;
+    BrowserClose();
+    ShowOtherTab();
+    return;
   } else {
     Status(Desc(BrowserLoadSource(FsResolve(source)) ? kDescProjectOpened : kDescNotLoaded));
   }
@@ -163,8 +189,7 @@ void NewProject() {
 std::vector<std::string> OpenSources() {
   std::vector<std::string> out;
   if (!g_ide.fileName.empty()) out.push_back(BrowserJoin(g_ide.projectFolder, g_ide.fileName));
-  const EditorBufferRecord& other = g_ide.records[g_ide.loadedBuffer == 2 ? 0 : 1];
-  if (!other.fileName.empty()) out.push_back(BrowserJoin(other.projectFolder, other.fileName));
+  if (const std::string other = OtherTabSource(); !other.empty()) out.push_back(other);
   return out;
 }
 
@@ -261,7 +286,9 @@ int32_t BrowserButtonAction(int32_t button) {
       const int32_t k = mode == 5 ? 0 : mode - 5;
       return yes ? kYes[k] : kNo[k];
     }
-    case 11: case 12: case 13: case 14: case 21: case 22: case 51: if (yes) return mode; break;
+    case 11: case 12: case 13: case 14: case 21: case 22: case 51: case kModeReplaceChanged:
+      if (yes) return mode;
+      break;
     case 31: if (yes) return 31; break;
     case 71:
       if (button >= 2 && button <= 6) {
@@ -305,6 +332,7 @@ void BrowserPerformAction(int32_t action) {
       IdeDropAfterQuestions(kDropExample, 0, path);  // it replaces buffer 2: asked about first
       return;
     }
+    case kModeReplaceChanged: IdeReplaceChangedYes(); return;
     case 71: {
       const int32_t chosen = g_browser.chosenEditor;
       BrowserClose();
@@ -327,9 +355,13 @@ void BrowserApplySelection(int32_t mode) {
   const std::string name = GetBrowserItem(1);
   switch (mode) {
     case 1: {
+      const std::string path = BrowserFieldIsChosen() ? BrowserChosenPath() : FsResolve(BrowserChosenPath());
       if (!IsSourceFileName(name)) {
         BrowserShowMessage(Desc(kDescNotSource));
-      } else if (!BrowserLoadSource(BrowserFieldIsChosen() ? BrowserChosenPath() : FsResolve(BrowserChosenPath()))) {
+      } else if (OtherTabHolds(Absolute(path))) {
+        BrowserClose();
+        ShowOtherTab();
+      } else if (!BrowserLoadSource(path)) {
         BrowserShowMessage(Desc(kDescNotLoaded));
       } else {
         g_ide.modified = 0;
@@ -353,6 +385,10 @@ void BrowserApplySelection(int32_t mode) {
       }
       // A save over the source's own file is a plain save; over the other buffer's source or a
       // file the program includes it would lose that file.
+      if (OtherTabHolds(path)) {
+        BrowserShowMessage(Desc(kDescOtherTabHolds));
+        return;
+      }
       if (!FsSameHostFile(path, BrowserJoin(g_ide.projectFolder, g_ide.fileName)) && MadeFrom(path, false)) {
         BrowserShowMessage(Desc(kDescOutputIsInput));
         return;
@@ -438,7 +474,9 @@ bool BrowserSaveSource(const std::string& name) {
     BrowserShowMessage(g_saveFailure);
     return false;
   }
+  const SourceStamp written = SourceStampAt(path);
   SetCurrentFileFromPath(path);
+  IdeNoteSourceOnDisk(written);
   g_ide.modified = 0;
   // The run folder lists the buffer's work file no more, at once: a kill now leaves nothing to
   // recover for it.
@@ -452,8 +490,10 @@ bool BrowserSaveSource(const std::string& name) {
 bool BrowserLoadSource(const std::string& name) {
   const std::string path = Absolute(name);
   // Only a regular file is read: a pipe or device never blocks the editor.
+  const SourceStamp read = SourceStampAt(path);
   if (!IsRegularFile(path) || !LoadSourceIntoEditor(path)) return false;
   SetCurrentFileFromPath(path);
+  IdeNoteSourceOnDisk(read);
   g_ide.modified = 0;
   g_ide.savedView.valid = false;
   EditorRedrawVisible();

@@ -169,6 +169,22 @@ void Question() {
     case 13:
     case 14: text = g_browser.fields[1].text + " " + IdeText(IdeSection::Desc, kDescReplaceIt); break;
     case 51: text = IdeText(IdeSection::Desc, kDescLoadExample); break;
+    case kModeReplaceChanged: {
+      // On two lines where one does not hold it: the name first, whole where it fits.
+      const std::string name = FsToProgramName(g_ide.fileName);
+      const std::string& question = IdeText(IdeSection::Desc, kDescChangedOnDisk);
+      const int32_t width = g_browser.width - 16;
+      text = name + " " + question;
+      if (IdeTextWidth(text) <= width) break;
+      size_t cut = question.find(' ');
+      while (cut != std::string::npos && question.find(' ', cut + 1) != std::string::npos &&
+             IdeTextWidth(name + " " + question.substr(0, question.find(' ', cut + 1))) <= width)
+        cut = question.find(' ', cut + 1);
+      const bool joined = cut != std::string::npos && IdeTextWidth(name + " " + question.substr(0, cut)) <= width;
+      Centred(ClipFront(joined ? name + " " + question.substr(0, cut) : name, width), g_browser.width / 2, 12);
+      Centred(ClipFront(joined ? question.substr(cut + 1) : question, width), g_browser.width / 2, 30);
+      return;
+    }
     case 99: text = IdeText(IdeSection::Desc, kDescQuit); break;
     default: text = IdeSaveFirstQuestion(); break;
   }
@@ -225,10 +241,11 @@ void BrowserDraw() {
   Picture(b.background, b.left, b.top);
   const int32_t kind = b.kind;
   if (b.listShown) ListPanel();
-  else if (kind == 4) Question();
+  else if (kind == 4 && b.message.empty()) Question();
   else if (kind == 71) Centred(IdeText(IdeSection::Title, kTitleMediaEditors), 210, 5);
+  // A message over a question stands alone: the question and its buttons give way until it goes.
   for (int32_t i = 1; i < kBrowserSlots; ++i)
-    if (b.buttons[i].exists) Button(b.buttons[i]);
+    if (b.buttons[i].exists && (kind != 4 || b.message.empty())) Button(b.buttons[i]);
   for (int32_t i = 1; i < kBrowserSlots; ++i)
     if (b.fields[i].exists && i != b.activeField) Field(i);
   if (b.listShown) ScrollBar();

@@ -172,6 +172,14 @@ std::string IdeFitNotice(const std::string& text, int32_t band) {
   return out;
 }
 
+std::string IdeFitBuildFailure(const std::string& text, int32_t band) {
+  std::string fitted = IdeFitNotice(text, band);
+  const std::string failed = IdeText(IdeSection::Desc, kDescNotBuilt) + ": ";
+  if (!fitted.ends_with(text.substr(text.rfind(": ") + 2)) && text.rfind(failed, 0) == 0)
+    fitted = IdeFitNotice(text.substr(failed.size()), band);
+  return fitted;
+}
+
 void IdeDrawStatusLine() {
   std::string& text = g_ide.statusText;
   // "Source saved" (or "loaded", or the start's version) holds no more once the text changes:
@@ -191,6 +199,11 @@ void IdeDrawStatusLine() {
   const auto& notices = g_ide.startNotices;
   if (!notices.empty() && text == notices[g_ide.noticeShown]) {
     IdeDrawTextBand(s, IdeFitNotice(text, band), band, kStatusX, kStatusY);
+    g_ide.editorChanged = true;
+    return;
+  }
+  if (text.rfind(IdeText(IdeSection::Desc, kDescNotBuilt) + ": ", 0) == 0) {
+    IdeDrawTextBand(s, IdeFitBuildFailure(text, band), band, kStatusX, kStatusY);
     g_ide.editorChanged = true;
     return;
   }

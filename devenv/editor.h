@@ -107,4 +107,16 @@ bool ReadSourceFileForIde(const std::string& path);
 // Rewrites a template copied to path with the current header fields in place of its own.
 bool NewSourceFromTemplate(const std::string& path);
 bool IsSourceFileName(const std::string& name);
+
+// ---- the source on disk (source_on_disk.cpp)
+// The file at a host path as it is now.
+SourceStamp SourceStampAt(const std::string& path);
+// The live buffer's source was read or written as stamp (taken at the host path just before a
+// read, or just after a write) and is its file now.
+void IdeNoteSourceOnDisk(SourceStamp stamp);
+// Whether the live buffer's source file is no longer the one it last read or wrote: changed,
+// replaced or made since. A file gone is not: a save writes it again.
+bool IdeSourceChangedOnDisk();
+// Whether the live buffer's source is a file of the help's (an example opened from a page).
+bool IdeSourceInHelp();
 bool IsExeFileName(const std::string& name);

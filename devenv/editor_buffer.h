@@ -30,6 +30,15 @@ struct EditorBuffer {
   int32_t LineCount() const { return int32_t(lines.size()); }
 };
 
+// A source file as the buffer last read or wrote it: a save over a file that differs from it
+// asks first. path is the source it stands for ("" for none: nothing to compare with).
+struct SourceStamp {
+  std::string path;
+  bool exists = false;  // false: there was no file at path
+  uint64_t device = 0, inode = 0;
+  int64_t size = 0, modifiedNs = 0;
+};
+
 // What each of the two buffers keeps while the other one is live.
 struct EditorBufferRecord {
   EditorBuffer buffer;
@@ -37,6 +46,7 @@ struct EditorBufferRecord {
   std::string workFolder, browserFolder, fileName, projectFolder;
   uint8_t modified = 0;
   std::string title, author, date;
+  SourceStamp disk;
   // The last write of its work file failed: the next creation keeps this text, not the file's.
   bool workUnwritten = false;
 };

@@ -31,6 +31,7 @@ void KeepLiveIn(EditorBufferRecord& r, bool move) {
   r.title = g_ide.title;
   r.author = g_ide.author;
   r.date = g_ide.date;
+  r.disk = g_ide.disk;
 }
 
 }  // namespace
@@ -68,6 +69,7 @@ void EditorSelectBuffer(int32_t n, bool redraw) {
   g_ide.title = r.title;
   g_ide.author = r.author;
   g_ide.date = r.date;
+  g_ide.disk = r.disk;
   g_ide.loadedBuffer = n;
   EditorBuffer& e = g_ide.editor;
   e.cursorRow = std::clamp(e.cursorRow, 0, e.LineCount() - 1);
@@ -137,6 +139,7 @@ void EditorCreateBuffers(const std::string& commandLineFile) {
       // A host path, taken as it is; a name not there yet starts empty and the first save makes it.
       struct stat st;
       const bool absent = lstat(commandLineFile.c_str(), &st) != 0 && errno == ENOENT;
+      const SourceStamp before = SourceStampAt(commandLineFile);
       loaded = !absent && LoadSourceIntoEditor(commandLineFile);
       if (loaded || absent) {
         const std::string path = RootedPath(commandLineFile);
@@ -146,6 +149,7 @@ void EditorCreateBuffers(const std::string& commandLineFile) {
         // (Make Program's among them) open there.
         g_ide.browserFolder = g_ide.projectFolder;
         FsEnterHostFolder(g_ide.projectFolder);
+        IdeNoteSourceOnDisk(before);
       }
     } else if (!keep && (!g_ide.fileName.empty() || g_ide.created)) {
       const std::string title = g_ide.title, author = g_ide.author, date = g_ide.date;

@@ -10,7 +10,7 @@ enum : int32_t {
   kModeOpen = 1, kModeSaveAs = 2, kModeSaveBeforeClose = 5, kModeSaveBeforeNewProject = 7, kModeSaveBeforeOpen = 8,
   kModeSaveBeforeQuit = 9, kModeSaveBeforeRecent = 10, kModeMakeProgram = 11, kModeMakeProgramWithMedia = 12,
   kModeFind = 21, kModeReplace = 22, kModeNewProject = 31, kModeLoadExample = 51, kModeMediaEditors = 71,
-  kModeEditorProgram = 72, kModeQuit = 99, kModeSaveBeforeExample = 52,
+  kModeEditorProgram = 72, kModeQuit = 99, kModeSaveBeforeExample = 52, kModeReplaceChanged = 53,
 };
 // The actions that replace, empty or leave a buffer's text. Each asks first about every changed
 // buffer it would drop: the shown one, except the example (buffer 2) and leaving (both).
@@ -44,6 +44,8 @@ void IdeMenuOpenRecent(int32_t k);
 void IdeNewSource();
 void IdeMenuNew();
 void IdeSaveSource();
+// F3's save once "Replace it?" was answered yes: over a file changed on disk too.
+void IdeSaveSourceOverChange();
 void IdeSetExitState5();
 void IdeSetExitState4();
 // 0 find, 1 replace, 2 find next.
@@ -67,6 +69,9 @@ void IdeSaveFirstNo();
 // Save As succeeded: when "yes" opened it, the action goes on. Cancelled, the action is dropped.
 void IdeSaveAsSucceeded();
 void IdeDropCancelled();
+// "Yes" to "NAME was changed on disk since it was opened. Replace it?", asked by a save (F3, or
+// "yes" to a save-first question, whose action then goes on): the source is written.
+void IdeReplaceChangedYes();
 // The save-first question's text: the buffer named when the action is not the shown one's alone.
 std::string IdeSaveFirstQuestion();
 // Back to the media-editors panel after an editor program was chosen or the choice cancelled.

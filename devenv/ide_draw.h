@@ -53,6 +53,9 @@ void IdeDrawStatusLine();
 // A notice of kept text as the status line shows it: its paths shortened in their middle with
 // "\x85" (each file's name whole) until it fits; its words are never cut.
 std::string IdeFitNotice(const std::string& text, int32_t band);
+// A failed Make Program's status line keeps the file and the cause: as a notice, and where the
+// cause would still be cut, without the words before the failure's own text.
+std::string IdeFitBuildFailure(const std::string& text, int32_t band);
 
 // ---- progress box (progress.cpp)
 bool IdeDrawProgressBox();

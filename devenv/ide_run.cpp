@@ -297,9 +297,15 @@ void IdeWindowMessage(const Message& m) {
   if (BrowserIsOpen() && m.kind != MsgKind::Close && BrowserWindowMessage(m)) return;
   switch (m.kind) {
     case MsgKind::Close:
-      // Asked by a stop signal, whoever sent it may not wait for an answer: the text is on disk
-      // before the question.
-      if (m.a) IdeKeepBeforeQuestion();
+      // A stop signal is not the close button: no one may be there to answer (a shutdown, an
+      // input that ended). The unsaved changes go into their recovery files, named on stderr,
+      // and the environment ends by the signal, as a hang-up ends it.
+      if (m.a && !IdeChangedBuffersDropped(kDropExit).empty()) {
+        IdeKeepForStop();
+        g_ide.stopSignal = m.b > 0 ? m.b : SIGTERM;
+        Leave(kIdeExitRunning);
+        return;
+      }
       // Unsaved changes, in either buffer, are never left without the save-first question; a
       // panel open for something else gives way to it.
       if (IdeChangedBuffersDropped(kDropExit).empty()) {

@@ -220,6 +220,7 @@ int RunEnvironment(const std::string& file, const RunOptions& options, double ve
   env.windowMode = WindowModeAsked(options);
   env.ide = g_runtime;
   IdeStartUp(version);
+  IdeNameKeptCopies(file);
   IdeCompileReport report;
   int status = kExitOk;
   for (;;) {
@@ -239,6 +240,7 @@ int RunEnvironment(const std::string& file, const RunOptions& options, double ve
     }
   }
   if (const int signal = EventsEndingSignal()) IdeEndBySignal(signal);
+  if (g_ide.stopSignal) IdeEndBySignal(g_ide.stopSignal);
   // Frames run out, an input lost, or a transcript that cannot be written, end it as a hang-up
   // would: no one is there to answer a save-first question.
   // What no folder took stays in the run folder's work files, for the next start.

@@ -62,13 +62,17 @@ void IdeDropUnsavedCopies();
 // buffer saved or given another source since.
 void IdeNoteWorkFiles();
 void IdeSyncNotedWork();
-// A stop signal asks to close (a shutdown's TERM, then KILL when no one answers): each buffer
-// with unsaved changes is kept in its recovery file before the save-first question is asked.
-// The file goes once its text is saved or its changes dropped (IdeSyncNotedWork), or the
-// question to leave was answered (IdeDropAnsweredRecovery); an ending that follows with the
-// text unchanged names it again rather than writing another.
-void IdeKeepBeforeQuestion();
+// A stop signal asks to close (a shutdown's TERM, then KILL): each buffer with unsaved changes
+// is kept in its recovery file and named, and the environment ends by the signal once left
+// (IdeState::stopSignal); an ending that follows with the text unchanged names it again rather
+// than writing another. A file kept goes once its text is saved or its changes dropped
+// (IdeSyncNotedWork), or the user left answering every question (IdeDropAnsweredRecovery).
+void IdeKeepForStop();
 void IdeDropAnsweredRecovery();
+// At the start: names on stderr and in the status line each recovery file kept of the source
+// the start opens (a host path; beside it or in the settings folder), or with none ("") of the
+// unnamed buffer in the settings folder.
+void IdeNameKeptCopies(const std::string& file);
 // Ends the process by a signal that ends it (a hang-up, a repeated stop request), the unsaved
 // changes kept first and the grab and transcript written as a closing window leaves them.
 [[noreturn]] void IdeEndBySignal(int signal);

@@ -78,6 +78,7 @@ struct IdeState {
   std::string fileName, projectFolder;  // the current source and its project folder
   std::string title, author, date;      // the source's header fields
   uint8_t modified = 0;                 // the source differs from its file
+  SourceStamp disk;                     // the source's file as last read or written
 
   std::string statusText;
   int32_t statusColour = 0;  // 0 the normal band, 256 the second one
@@ -171,6 +172,8 @@ struct IdeState {
     size_t textHash = 0, textSize = 0;
   };
   KeptForQuestion keptForQuestion[2];
+  // A stop signal came with unsaved changes, kept: once left, the environment ends by it.
+  int stopSignal = 0;
 };
 
 extern IdeState g_ide;

@@ -84,16 +84,33 @@ void IdeNewSource() {
 
 void IdeMenuNew() { IdeDropAfterQuestions(kDropClose); }
 
-void IdeSaveSource() {
-  // Without a name, or with its folder gone, the user chooses where the source goes.
+namespace {
+
+// Saves the shown source over its file; unless replace, a file changed on disk since the buffer
+// read or wrote it is asked about first.
+void SaveShownSource(bool replace) {
+  // Without a name, or with its folder gone, the user chooses where the source goes; an example
+  // of the help is never written back into the help's folder.
   const std::string back = FsCurrentFolder();
-  if (g_ide.fileName.empty() || !FsEnterHostFolder(g_ide.projectFolder)) {
+  if (g_ide.fileName.empty() || IdeSourceInHelp() || !FsEnterHostFolder(g_ide.projectFolder)) {
+    if (IdeSourceInHelp()) FsChangeFolder(BrowserProjectsFolder());  // where new projects go
     IdeOpenDialog(kModeSaveAs, 3);
+    return;
+  }
+  if (!replace && IdeSourceChangedOnDisk()) {
+    FsChangeFolder(back);
+    IdeOpenDialog(kModeReplaceChanged, 4);
     return;
   }
   BrowserSaveSource(g_ide.fileName);  // a read-only file is left alone, and the status line says so
   FsChangeFolder(back);
 }
+
+}  // namespace
+
+void IdeSaveSource() { SaveShownSource(false); }
+
+void IdeSaveSourceOverChange() { SaveShownSource(true); }
 
 void IdeSetExitState5() { LeaveWith(kIdeExitCompile, kDescRunning); }
 void IdeSetExitState4() { LeaveWith(kIdeExitRun, kDescRunningWindow); }

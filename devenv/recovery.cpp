@@ -150,7 +150,7 @@ void IdeNoteWorkFiles() {
   UnsavedWorkNote(work);
 }
 
-void IdeKeepBeforeQuestion() {
+void IdeKeepForStop() {
   UnsavedCopiesHold();
   for (const BufferView& b : Buffers())
     if (b.modified) Recover(b);

@@ -74,6 +74,20 @@ void AskNext() {
   CarryOut(done);
 }
 
+// Saves the buffer asked about, shown, over its file and goes on with the action.
+void SaveAskedAndGoOn() {
+  BrowserSetField(1, FsToProgramName(g_ide.fileName));
+  if (!BrowserSaveSource(BrowserJoin(g_ide.projectFolder, g_ide.fileName))) {
+    // The panel shows why, alone: the question's buttons go, the next click closes it, and the
+    // action is not carried out.
+    for (BrowserButton& button : g_browser.buttons) button.exists = false;
+    g_ide.dialogMode = 23;
+    Pending() = {};
+    return;
+  }
+  AskNext();
+}
+
 }  // namespace
 
 std::vector<int32_t> IdeChangedBuffersDropped(int32_t action) {
@@ -103,20 +117,30 @@ void IdeSaveFirstYes() {
     EditorSelectBuffer(p.asked, true);
     IdeUpdateStatusText();
   }
-  if (g_ide.fileName.empty()) {
+  // Without a name, or an example of the help (never written back there), through Save As.
+  if (g_ide.fileName.empty() || IdeSourceInHelp()) {
     BrowserClose();
+    if (IdeSourceInHelp()) FsChangeFolder(BrowserProjectsFolder());
     p.afterSaveAs = true;
     IdeOpenDialog(kModeSaveAs, 3);
     return;
   }
-  BrowserSetField(1, FsToProgramName(g_ide.fileName));
-  if (!BrowserSaveSource(BrowserJoin(g_ide.projectFolder, g_ide.fileName))) {
-    // The panel shows why; the next click closes it, and the action is not carried out.
-    g_ide.dialogMode = 23;
-    p = {};
+  // A file changed on disk since the buffer read it is asked about before it is written over.
+  if (IdeSourceChangedOnDisk()) {
+    BrowserClose();
+    IdeOpenDialog(kModeReplaceChanged, 4);
     return;
   }
-  AskNext();
+  SaveAskedAndGoOn();
+}
+
+void IdeReplaceChangedYes() {
+  if (Pending().action == 0) {
+    BrowserClose();
+    IdeSaveSourceOverChange();
+    return;
+  }
+  SaveAskedAndGoOn();
 }
 
 void IdeSaveFirstNo() {

@@ -24,7 +24,8 @@ bool g_keys[256] = {};
 RawEventHook g_hook = nullptr;
 
 volatile sig_atomic_t g_stopSignal = 0;
-bool g_stopReceived = false;  // a stop signal became a Close message: it survives a reset
+// A stop signal became a Close message (its b the signal): it survives a reset.
+int g_stopReceived = 0;
 bool g_catching = false;
 bool g_outputGone = false;  // an output of a run can no longer be written
 // The stop signals caught, by number: each one taken only where it would end the process (one
@@ -242,7 +243,7 @@ void EventsReset() {
   g_queue.clear();
   g_quit = false;
   for (bool& k : g_keys) k = false;
-  if (g_stopReceived) Push(MsgKind::Close, 1);
+  if (g_stopReceived) Push(MsgKind::Close, 1, g_stopReceived);
 }
 
 void EventsCatchStopSignals() {
@@ -252,7 +253,7 @@ void EventsCatchStopSignals() {
   g_stopSignal = 0;
   g_stopSeen = 0;
   SetStopAsked(false);
-  g_stopReceived = false;
+  g_stopReceived = 0;
   struct sigaction on {};
   on.sa_handler = OnStopSignal;
   EndingSignalsMask(on.sa_mask);
@@ -317,7 +318,7 @@ void EventsReleaseStopSignals() {
   g_stopSignal = 0;
   g_stopSeen = 0;
   SetStopAsked(false);
-  g_stopReceived = false;
+  g_stopReceived = 0;
 }
 
 void EventsHoldEndingSignals(bool hold) {
@@ -359,9 +360,9 @@ void EventsEndBySignal(int signal, bool removeTempFolder) {
 
 void PumpPlatformEvents() {
   if (g_stopSignal) {
+    g_stopReceived = g_stopSignal;
     g_stopSignal = 0;
-    g_stopReceived = true;
-    Push(MsgKind::Close, 1);
+    Push(MsgKind::Close, 1, g_stopReceived);
   }
   if (!g_sdlEvents) return;
   SDL_Event e;

@@ -30,8 +30,8 @@ void EventsInit(bool headless);
 void EventsReset();
 // While caught, the stop signals (platform/stop_signals.h; each where it is not ignored) become a
 // Close message, as if the window were closed (the next pump delivers it; its a is 1, where a
-// window's close has 0); a second one ends the process as usual, a further hang-up or SIGPIPE is
-// the same request.
+// window's close has 0, and its b the signal); a second one ends the process as usual, a further
+// hang-up or SIGPIPE is the same request.
 // Release puts back the handlers that were there before.
 void EventsCatchStopSignals();
 void EventsReleaseStopSignals();

@@ -169,6 +169,34 @@ TEST_F(DrawingTest, GeometryOfDropDownsThumbAndStatusText) {
       EXPECT_EQ(g_ide.gfx.editor->GetPixel(zx + x, 463 + y), reference.GetPixel(x, y)) << x << "," << y;
 }
 
+// A failed Make Program keeps the file and the cause in the status line, however long its
+// folders: they give way in their middle, never the game's name or why it was not made.
+TEST_F(DrawingTest, AFailedMakeProgramKeepsTheFileAndTheCause) {
+  const std::string failed = IdeText(IdeSection::Desc, kDescNotBuilt) + ": ";
+  const std::string folder = "/tmp/mk/a_rather_long_folder_name_for_projects/another_long_folder_name_here";
+  const std::string cause = "a part of the path is not a folder";
+  for (const std::string& text : {failed + "cannot write " + folder + "/blocker/game: " + cause,
+                                  failed + "cannot write " + folder + folder + "/game: " + cause,
+                                  failed + "cannot write /tmp/game: " + cause}) {
+    SCOPED_TRACE(text);
+    const std::string fitted = IdeFitBuildFailure(text, 3);
+    EXPECT_LE(fitted.size() * 8, 610u);
+    EXPECT_NE(fitted.find("/game: " + cause), std::string::npos) << fitted;
+    if (text.size() * 8 <= 610) {
+      EXPECT_EQ(fitted, text);
+    }
+    g_ide.statusText = text;
+    g_ide.statusColour = 0;
+    g_ide.redrawStatus = true;
+    IdeDrawStatusLine();
+    Surface reference(640, 480, g_ide.gfx.format);
+    IdeDrawTextBand(&reference, fitted, 3, 0, 0);
+    for (int32_t y = 0; y < 16; ++y)
+      for (int32_t x = 0; x < int32_t(fitted.size()) * 8 - 8; ++x)
+        ASSERT_EQ(g_ide.gfx.editor->GetPixel(2 + x, 463 + y), reference.GetPixel(x, y)) << x << "," << y;
+  }
+}
+
 // A notice of kept text keeps its words and each file's name whole: its paths give way in their
 // middle (then a reason in brackets, then the end), and the status line shows it so.
 TEST_F(DrawingTest, ANoticeOfKeptTextKeepsItsWords) {

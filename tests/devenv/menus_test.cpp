@@ -14,6 +14,7 @@
 #include "devenv/editor_selection.h"
 #include "devenv/help_pane.h"
 #include "devenv/ide_actions.h"
+#include "devenv/ide_shell.h"
 #include "devenv/ide_texts.h"
 #include "platform/clipboard.h"
 #include "platform/codepage.h"
@@ -190,7 +191,8 @@ TEST_F(MenusTest, UnsavedChangesAskFirstNamedOrNot) {
 
 // Every action that replaces, empties or leaves buffer text, over each buffer state: a changed
 // buffer it drops (the shown one; tab 2 for an example; both for leaving), named or not, is asked
-// about first, the other tab's by name; an unchanged one, or one the action keeps, is not.
+// about first, the other tab's by name; an unchanged one, or one the action keeps, is not; a
+// stop signal asks about none.
 TEST_F(MenusTest, EveryActionThatDropsTextAsksAboutEachChangedBufferItDrops) {
   const std::string folder = dir_.File("");
   const struct {
@@ -218,7 +220,9 @@ TEST_F(MenusTest, EveryActionThatDropsTextAsksAboutEachChangedBufferItDrops) {
       {"top Exit button", [this] { Click(600, 18); }, kModeSaveBeforeQuit, true, true,
        [] { return g_ide.dialogMode == kModeQuit; }},
       {"closing the window", [this] { Deliver({MsgKind::Close, 0, 0}); }, kModeSaveBeforeQuit, true, true, QuitPosted},
-      {"a stop signal", [this] { Deliver({MsgKind::Close, 1, 0}); }, kModeSaveBeforeQuit, true, true, QuitPosted},
+      // A stop signal asks nothing: the text is kept in its recovery file and the environment leaves.
+      {"a stop signal", [this] { Deliver({MsgKind::Close, 1, SIGTERM}); }, kModeSaveBeforeQuit, false, false,
+       [] { return QuitPosted() && !BrowserIsOpen(); }},
   };
   const struct {
     const char* name;
@@ -409,6 +413,48 @@ TEST_F(StartUpTest, KeptUnsavedTextIsNamedInTheStatusLine) {
   // Said once: the next start shows the version.
   IdeStartUp(2.5);
   EXPECT_EQ(g_ide.statusText, "VELLUMARK V2.5");
+}
+
+// A start finds the recovery files kept of the source it opens (beside it, by number, then in the
+// settings folder), or with no source those of the unnamed buffer in the settings folder: each
+// named in the status line and on stderr. A link at such a name and another source's files are
+// not named.
+TEST_F(StartUpTest, AStartNamesTheCopiesKeptOfItsSource) {
+  const std::string project = dir_.File("project"), config = dir_.File("config/vellumark");
+  std::filesystem::create_directories(project);
+  std::filesystem::create_directories(config);
+  for (const char* name : {"game.vka.recovered", "game.vka.recovered-2", "other.vka.recovered"})
+    dir_.Write(std::string("project/") + name, "typed\r\n");
+  std::filesystem::create_symlink(dir_.File("elsewhere"), project + "/game.vka.recovered-3");
+  for (const char* name : {"untitled.vka.recovered", "game.vka.recovered", "other.vka.recovered"})
+    dir_.Write(std::string("config/vellumark/") + name, "typed\r\n");
+  const auto said = [](const std::string& name, const std::string& path) {
+    return "the unsaved changes of " + name + " are kept in " + path;
+  };
+  const struct {
+    std::string file;
+    std::vector<std::string> notices;
+  } cases[] = {
+      {project + "/game.vka", {said("game.vka", project + "/game.vka.recovered"),
+                               said("game.vka", project + "/game.vka.recovered-2"),
+                               said("game.vka", config + "/game.vka.recovered")}},
+      {"", {said("untitled.vka", config + "/untitled.vka.recovered")}},
+      {project + "/new.vka", {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    IdeStartUp(2.5);
+    testing::internal::CaptureStderr();
+    IdeNameKeptCopies(c.file);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(g_ide.startNotices, c.notices);
+    EXPECT_EQ(g_ide.statusText, c.notices.empty() ? "VELLUMARK V2.5" : c.notices[0]);
+    for (const std::string& n : c.notices)
+      EXPECT_NE(err.find("vellumark: edit: " + n + "\n"), std::string::npos) << err;
+    if (c.notices.empty()) {
+      EXPECT_EQ(err, "");
+    }
+  }
 }
 
 TEST_F(MenusTest, MediaEditorGetsTheProjectFolderAndRunsOnce) {

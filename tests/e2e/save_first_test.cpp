@@ -34,6 +34,12 @@ std::string Enter(int frame) {
   return std::to_string(frame) + " key Return down\n" + std::to_string(frame + 1) + " key Return up\n";
 }
 
+// A program that makes its own source anew, empty; typed into, run, then F3 (the Enter after
+// the run ends up in the text).
+constexpr const char* kRewrites = "rem\r\ndelete file \"game.vka\"\r\nmake file \"game.vka\"\r\n";
+const std::string kRewriteThenSave =
+    "2 type rem \n40 key F5 down\n41 key F5 up\n" + Enter(60) + "80 key F3 down\n81 key F3 up\n";
+
 TEST(SaveFirst, TheHeadlineCasesThroughTheEditor) {
   const struct {
     const char* name;
@@ -57,6 +63,12 @@ TEST(SaveFirst, TheHeadlineCasesThroughTheEditor) {
       // "Save first?" yes over a source made read-only: refused, the file is as it was.
       {"save first over a read-only source", "print 0\r\n", 0444,
        "2 type x\n" + Click(20, "mouse 600 18") + Enter(30), 60, "game.vka", "print 0\r\n"},
+      // F3 once the program run by F5 made its own source anew: "changed on disk. Replace it?"
+      // No writes nothing; Yes writes the buffer.
+      {"F3 over a file the program rewrote, No", kRewrites, 0644, kRewriteThenSave + Click(90, "mouse 363 257"), 110,
+       "game.vka", ""},
+      {"F3 over a file the program rewrote, Yes", kRewrites, 0644, kRewriteThenSave + Click(90, "mouse 277 257"), 110,
+       "game.vka", "rem \r\nrem\r\ndelete file \"game.vka\"\r\nmake file \"game.vka\"\r\n"},
       // Enter in Replace's first field ends it: nothing is replaced (F3 saves what is there).
       {"replace, Enter in its first field", "hello hello\r\n", 0644,
        "5 key Left Ctrl down\n6 key R down\n7 key R up\n8 key Left Ctrl up\n15 type hello\n" + Enter(30) +
@@ -77,6 +89,16 @@ TEST(SaveFirst, TheHeadlineCasesThroughTheEditor) {
     }
     chmod(dir.File("game.vka").c_str(), 0644);
   }
+}
+
+// A start that opens a source names the copy an earlier ending kept of its unsaved changes.
+TEST(SaveFirst, AStartNamesTheCopyKeptOfItsSource) {
+  TempDir dir;
+  dir.Write("game.vka", "print 0\r\n");
+  dir.Write("game.vka.recovered", "print 1\r\n");
+  const ProcessResult r = Edit(dir, "game.vka", "", 3);
+  EXPECT_NE(r.err.find("the unsaved changes of game.vka are kept in " + dir.File("game.vka.recovered") + "\n"),
+            std::string::npos) << r.err;
 }
 
 }  // namespace
