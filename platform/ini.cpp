@@ -12,6 +12,7 @@
 #include "platform/fs.h"
 #include "platform/host_files.h"
 #include "platform/ini_text.h"
+#include "platform/message_name.h"
 
 namespace {
 
@@ -110,7 +111,8 @@ bool Locked(const std::string& path, bool replaceLink) {
   if (!file && !FsConfigFolderLocked(folder.empty() ? "." : folder)) return false;
   static bool said = false;
   if (!std::exchange(said, true))
-    std::fprintf(stderr, "vellumark: no settings can be kept in %s: it is read-only\n", file ? path.c_str() : folder.c_str());
+    std::fprintf(stderr, "%s: no settings can be kept in %s: it is read-only\n", MessageName(),
+                 file ? path.c_str() : folder.c_str());
   errno = EACCES;
   return true;
 }

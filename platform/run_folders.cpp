@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "platform/fs.h"
+#include "platform/message_name.h"
 #include "platform/place_owner.h"
 #include "platform/unsaved_copies.h"
 
@@ -411,7 +412,7 @@ void SayWhereRunFoldersGo(const std::string& made, const std::string& why, bool 
   if (made.empty())
     end = privateMade ? why + "no run folder can be made, so the run's files go to " + g_tempFolder
                       : why + whyNot + "no temporary folder can be made";
-  std::fputs(("vellumark: " + r.refused + end + "\n").c_str(), stderr);
+  std::fputs((std::string(MessageName()) + ": " + r.refused + end + "\n").c_str(), stderr);
 }
 
 // Makes a new folder "<prefix>XXXXXX" (0700) from the descriptor of its checked parent, and
@@ -737,7 +738,8 @@ std::string FsConfigFolder() {
     return checkedMade = made;
   }
   // Said once for each folder asked for, however often it is asked.
-  if (saidFor != asked) std::fprintf(stderr, "vellumark: no settings folder can be made: %s: %s\n", asked.c_str(), cause.c_str());
+  if (saidFor != asked)
+    std::fprintf(stderr, "%s: no settings folder can be made: %s: %s\n", MessageName(), asked.c_str(), cause.c_str());
   saidFor = asked;
   return "";
 }
