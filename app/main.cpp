@@ -16,6 +16,7 @@
 #include "platform/events.h"
 #include "platform/fs.h"
 #include "platform/host_files.h"
+#include "platform/message_name.h"
 #include "runtime/game_build.h"
 #include "runtime/startup.h"
 
@@ -52,9 +53,9 @@ int main(int argc, char** argv) try {
   FsRecoverEndedRuns();
   return ToolMain(args);
 } catch (const std::bad_alloc&) {
-  std::fputs("vellumark: not enough memory\n", stderr);
+  std::fprintf(stderr, "%s: not enough memory\n", MessageName());
   EndAtOnce();
 } catch (const std::exception& e) {
-  std::fprintf(stderr, "vellumark: %s\n", e.what());
+  std::fprintf(stderr, "%s: %s\n", MessageName(), e.what());
   EndAtOnce();
 }

@@ -27,7 +27,18 @@ const char kRunOptionsHelp[] =
     "  --debug            debug mode: VK.LOG records errors (beside the program) and every\n"
     "                     command (in the folder the run starts in; for run, the source's)\n"
     "  --standalone       run as a built game does: warnings do not stop the program\n"
-    "  -- ARGS            the rest is the program's own command line\n";
+    "  -- ARGS            the rest is the program's own command line\n"
+    "\n"
+    "the --input file: one event a line, its frame first, counted as --frames counts from 1 (an\n"
+    "event of frame N reaches the program in its frame N); a line starting with # is a comment\n"
+    "  FRAME key NAME down|up   a key by name (Left, A, Space, Left Ctrl) or code 1-255; only\n"
+    "                           Backspace, Tab, Return and Escape type a character\n"
+    "  FRAME type TEXT          the characters of TEXT (UTF-8), one a frame from FRAME on, each\n"
+    "                           key released the frame after\n"
+    "  FRAME char CODE          one character 1-255 without a key, released the frame after\n"
+    "  FRAME mouse X Y          the pointer moves to X, Y of the picture\n"
+    "  FRAME button B down|up   B: left, right, middle or fourth\n"
+    "  FRAME wheel N            N notches of the wheel (positive: away from the user)\n";
 
 namespace {
 

@@ -4,6 +4,7 @@
 
 #include "core/errors.h"
 #include "platform/events.h"
+#include "platform/message_name.h"
 
 CommandHandler g_commandTable[kCommandSlots];
 FastEntry g_fastEntries[kCommandSlots];
@@ -41,7 +42,7 @@ const NumberRange kListed[] = {
 void CmdUnavailable() {
   int32_t number = int32_t(ProgramCounter[-1]);
   g_unavailableCommand = number;
-  std::fprintf(stderr, "vellumark: command %d is not available in this build\n", number);
+  std::fprintf(stderr, "%s: command %d is not available in this build\n", MessageName(), number);
   WaitAndRetry();
   PostQuit();
 }

@@ -14,6 +14,7 @@
 #include "platform/clock.h"
 #include "platform/events.h"
 #include "platform/ini.h"
+#include "platform/message_name.h"
 #include "platform/stop_request.h"
 
 CodeWord* ProgramCounter = nullptr;
@@ -47,8 +48,8 @@ void TraceCommand() {
 // A command number without a handler ends the program without a message.
 void NoHandler() {
   if (!g_runtime.standalone && ProgramCounter[-1] != 0)
-    std::fprintf(stderr, "vellumark: no command %lld at code word %lld\n", (long long)ImageWordOf(ProgramCounter[-1]),
-                 (long long)CodeIndexOf(ProgramCounter - 1));
+    std::fprintf(stderr, "%s: no command %lld at code word %lld\n", MessageName(),
+                 (long long)ImageWordOf(ProgramCounter[-1]), (long long)CodeIndexOf(ProgramCounter - 1));
   PostQuit();
   WaitAndRetry();
 }
@@ -229,7 +230,7 @@ void InterpretSlice() {
     } catch (const std::exception& e) {
       g_fastDispatch = false;
       ReportFailedLoad(false);
-      if (!g_runtime.standalone) std::fprintf(stderr, "vellumark: exception in a command: %s\n", e.what());
+      if (!g_runtime.standalone) std::fprintf(stderr, "%s: exception in a command: %s\n", MessageName(), e.what());
       RunError(kErrExceptionInCommand);
     } catch (...) {
       g_fastDispatch = false;

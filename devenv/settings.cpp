@@ -16,6 +16,7 @@
 #include "platform/charset_setting.h"
 #include "platform/codepage_tables.h"
 #include "platform/fs.h"
+#include "platform/host_files.h"
 #include "platform/ini.h"
 #include "platform/process.h"
 #include "runtime/language_file.h"
@@ -104,14 +105,17 @@ bool SaveRecentFiles() {
   for (const auto& [key, value] : keys) {
     errno = 0;
     if (IniWriteString(ini, kIdeStateSection, key, value)) continue;
-    // A settings file that is no file is left as it is, and said so.
+    // A settings file that is no file is left as it is, and said so; one the user locked was said
+    // by the writing.
     struct stat st {};
     const int error = errno;
+    const std::string folder = FsHostFolderOf(ini);
+    const bool locked = error == EACCES && (FsHostFileReadOnly(ini) || FsConfigFolderLocked(folder));
     const std::string why = ini.empty() ? "there is no settings folder"
-                            : stat(ini.c_str(), &st) != 0 || S_ISREG(st.st_mode) ? FileErrorCause(error)
+                            : stat(ini.c_str(), &st) != 0 || S_ISREG(st.st_mode) ? IniWriteCause(ini, error)
                             : S_ISDIR(st.st_mode) ? "it is a folder"
                                                   : "it is not a regular file";
-    if (!g_recentFailureSaid)
+    if (!g_recentFailureSaid && !locked)
       std::fprintf(stderr, "vellumark: edit: the recent files could not be saved in %s: %s\n",
                    ini.empty() ? "WIN.INI" : ini.c_str(), why.c_str());
     g_recentFailureSaid = true;

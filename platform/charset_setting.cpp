@@ -8,6 +8,7 @@
 #include <set>
 
 #include "platform/codepage_tables.h"
+#include "platform/message_name.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ int32_t CodePageOfCharsetSetting(const std::string& value, const std::string& fi
   if (!said.insert(where + "\n" + text).second) return 1252;
   const std::string what = unserved == "no character set" ? "names no character set"
                                                           : "is the " + unserved + " character set, which Vellumark does not serve";
-  std::fprintf(stderr, "vellumark: %s: TEXTLANGUAGE-CHARSET=%s %s; Western (code page 1252) is used instead\n",
+  std::fprintf(stderr, "%s: %s: TEXTLANGUAGE-CHARSET=%s %s; Western (code page 1252) is used instead\n", MessageName(),
                file.c_str(), text.c_str(), what.c_str());
   return 1252;
 }

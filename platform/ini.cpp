@@ -5,11 +5,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <utility>
 #include <vector>
 
 #include "platform/fs.h"
 #include "platform/host_files.h"
 #include "platform/ini_text.h"
+#include "platform/message_name.h"
 
 namespace {
 
@@ -97,6 +100,23 @@ std::string IniGetString(const std::string& file, const std::string& section, co
 
 namespace {
 
+// Whether the user locked a settings file: made it read-only (a link written through counts by
+// its target), or made the settings folder holding it read-only. Such a file is never written,
+// by root neither; the first one met in a process is said.
+bool Locked(const std::string& path, bool replaceLink) {
+  struct stat st;
+  const bool replaced = replaceLink && lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+  const std::string folder = FsHostFolderOf(path);
+  const bool file = !replaced && FsHostFileReadOnly(path);
+  if (!file && !FsConfigFolderLocked(folder.empty() ? "." : folder)) return false;
+  static bool said = false;
+  if (!std::exchange(said, true))
+    std::fprintf(stderr, "%s: no settings can be kept in %s: it is read-only\n", MessageName(),
+                 file ? path.c_str() : folder.c_str());
+  errno = EACCES;
+  return true;
+}
+
 // Writes one key into the file at the host path; with replaceLink a link there is neither read
 // nor written through but replaced.
 bool WriteKey(const std::string& path, const std::string& section, const std::string& key,
@@ -131,11 +151,18 @@ bool WriteKey(const std::string& path, const std::string& section, const std::st
   }
   // Written back in the file's own encoding and line ends.
   std::string bytes;
-  if (!IniEncodeText(text, bytes)) return false;
+  if (!IniEncodeText(text, bytes) || Locked(path, replaceLink)) return false;
   return replaceLink ? FsReplaceHostFile(path, bytes) : FsWriteHostFileAtomic(path, bytes);
 }
 
 }  // namespace
+
+std::string IniWriteCause(const std::string& file, int error) {
+  if (error != EILSEQ) return FileErrorCause(error);
+  IniText text;
+  if (!ReadLines(FsResolveForWrite(file), text)) return "its form is not one the environment reads (text, or UTF-16 with its byte-order mark)";
+  return "the text cannot be spelled in its UTF-16";
+}
 
 bool IniWriteHostString(const std::string& path, const std::string& section, const std::string& key,
                         const std::string& value) {

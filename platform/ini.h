@@ -11,9 +11,14 @@
 std::string IniGetString(const std::string& file, const std::string& section, const std::string& key,
                          const std::string& defaultValue);
 // Writes (or replaces) one key; an empty key name removes nothing and writes nothing.
-// Returns false when the file cannot be written or is there but cannot be read.
+// Returns false when the file cannot be written or is there but cannot be read, and (errno
+// EACCES) when the user locked it: a read-only file, or one in the settings folder made
+// read-only (FsConfigFolderLocked); the first such refusal of a process is said on stderr.
 bool IniWriteString(const std::string& file, const std::string& section, const std::string& key,
                     const std::string& value);
+// Why IniWriteString could not write the file, from its errno: for bytes that are no text it
+// reads, that the file's form is not one the environment reads (not the C library's words).
+std::string IniWriteCause(const std::string& file, int error);
 // As IniWriteString, for a file the system names itself (the debug log): the file of exactly this
 // host path, never one whose name differs from it in case; a link there is replaced, never read
 // nor written through.

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "platform/fs.h"
+#include "platform/message_name.h"
 #include "platform/place_owner.h"
 #include "platform/unsaved_copies.h"
 
@@ -33,6 +34,7 @@ namespace {
 constexpr time_t kStaleTemporarySeconds = 10 * 60;
 
 std::string g_tempFolder;
+std::string g_configFolder;  // the settings folder as last checked
 
 }  // namespace
 
@@ -158,9 +160,9 @@ bool RunFolderOwnerGone(int folder, const std::string& name, int& lock) {
   return lock >= 0;
 }
 
-// What a folder is to this user: its own (a real folder, not a link, of this uid, closed to
-// everyone else: its mode is made 0700 where it was not), missing, or not its own. With held,
-// an own folder stays open as *held.
+// What a folder is to this user: its own (a real folder, not a link, of this uid, that no other
+// user can change; its mode is left as it is), missing, or not its own. With held, an own folder
+// stays open as *held.
 enum class Own { kYes, kMissing, kNotOwn, kFailed };
 Own OwnFolder(const std::string& path, struct stat* st, int* error, int* held = nullptr) {
   const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
@@ -168,8 +170,9 @@ Own OwnFolder(const std::string& path, struct stat* st, int* error, int* held = 
   struct stat named;
   if (fd < 0 && (errno == ELOOP || (errno == ENOTDIR && lstat(path.c_str(), &named) == 0))) return Own::kNotOwn;
   if (fd < 0) return *error == ENOENT ? Own::kMissing : Own::kFailed;
-  Own own = fstat(fd, st) != 0 ? Own::kFailed : st->st_uid != getuid() ? Own::kNotOwn : Own::kYes;
-  if (own == Own::kYes && (st->st_mode & 077) != 0 && fchmod(fd, 0700) != 0) own = Own::kFailed;
+  const Own own = fstat(fd, st) != 0                                             ? Own::kFailed
+                  : st->st_uid != getuid() || PlaceOthersCanChange(*st, path) ? Own::kNotOwn
+                                                                                : Own::kYes;
   *error = errno;
   if (own == Own::kYes && held) *held = fd;
   else close(fd);
@@ -237,11 +240,11 @@ std::string ChangeableAbove(const std::string& path, std::string* resolved = nul
 
 // Opens the folder at path (a full path without links, as ChangeableAbove resolves it) from the
 // root, each folder from its parent's descriptor, never through a link. Each folder found is
-// checked again as it is opened: none above the last that another user can change. With own,
-// each missing folder is made (0700) from its parent's descriptor and checked again as made, and
-// the last must be this user's own, closed to others (its mode made 0700 where it is not, or at
-// least closed to others' writing where its mode cannot change). Its descriptor, or -1 with why
-// set.
+// checked again as it is opened: none that another user can change. With own, each missing
+// folder is made (0700) from its parent's descriptor and checked again as made, and the last
+// must be this user's own. Only a folder made here gets its mode set: one that was there keeps
+// the mode its user gave it (a settings folder made read-only stays so). Its descriptor, or -1
+// with why set.
 int OpenCheckedFolder(const std::string& path, bool own, std::string& why) {
   // Folders are passed through with search permission only (O_PATH), as a folder other users
   // may only pass through (0711) allows; one whose mode may change is opened for reading.
@@ -273,12 +276,10 @@ int OpenCheckedFolder(const std::string& path, bool own, std::string& why) {
       why = FileErrorCause(errno);
     } else if ((made || (own && last)) && st.st_uid != getuid()) {
       why = "not this user's own folder";  // another user's, made between the check and the making
-    } else if (!made && !(own && last) && PlaceOthersCanChange(st, at)) {
+    } else if (!made && PlaceOthersCanChange(st, at)) {
       why = "other users can change " + at + (last ? "" : " above it");
-    } else if (const int kept = (made ? (st.st_mode & 07777) != 0700 : own && last && (st.st_mode & 077) != 0) &&
-                                        fchmod(fd, 0700) != 0 ? errno : 0;
-               kept != 0 && (made || PlaceOthersCanChange(st, at))) {
-      why = FileErrorCause(kept);  // one that keeps its mode (immutable) does where no other user can change it
+    } else if (made && (st.st_mode & 07777) != 0700 && fchmod(fd, 0700) != 0) {
+      why = FileErrorCause(errno);
     } else {
       continue;
     }
@@ -411,7 +412,7 @@ void SayWhereRunFoldersGo(const std::string& made, const std::string& why, bool 
   if (made.empty())
     end = privateMade ? why + "no run folder can be made, so the run's files go to " + g_tempFolder
                       : why + whyNot + "no temporary folder can be made";
-  std::fputs(("vellumark: " + r.refused + end + "\n").c_str(), stderr);
+  std::fputs((std::string(MessageName()) + ": " + r.refused + end + "\n").c_str(), stderr);
 }
 
 // Makes a new folder "<prefix>XXXXXX" (0700) from the descriptor of its checked parent, and
@@ -721,22 +722,32 @@ std::string FsConfigFolder() {
   // No home: a folder of this user's own in /tmp, which no other user can make first or change.
   const std::string asked = !xdg && home.empty() ? TempRunRoot("/tmp")
                                                  : (xdg ? WithoutTrailingSlash(xdg) : home + "/.config") + "/vellumark";
-  // Checked as a place of run folders is, once while it stays as it was made.
-  static std::string checkedAsked, checkedMade, saidFor;
+  // Checked as a place of run folders is, once while it stays as it was checked.
+  static std::string checkedAsked, saidFor;
+  static struct stat checked;
+  std::string& checkedMade = g_configFolder;
   struct stat st;
-  if (asked == checkedAsked && lstat(checkedMade.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid() &&
-      (st.st_mode & 077) == 0)
+  if (asked == checkedAsked && lstat(checkedMade.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+      st.st_dev == checked.st_dev && st.st_ino == checked.st_ino && st.st_uid == checked.st_uid &&
+      st.st_mode == checked.st_mode)
     return checkedMade;
   std::string made;
   const std::string cause = MakeOwnFolder(asked, made);
-  if (cause.empty()) {
+  if (cause.empty() && lstat(made.c_str(), &checked) == 0) {
     checkedAsked = asked;
     return checkedMade = made;
   }
   // Said once for each folder asked for, however often it is asked.
-  if (saidFor != asked) std::fprintf(stderr, "vellumark: no settings folder can be made: %s: %s\n", asked.c_str(), cause.c_str());
+  if (saidFor != asked)
+    std::fprintf(stderr, "%s: no settings folder can be made: %s: %s\n", MessageName(), asked.c_str(), cause.c_str());
   saidFor = asked;
   return "";
+}
+
+bool FsConfigFolderLocked(const std::string& folder) {
+  struct stat st;
+  return !g_configFolder.empty() && folder == g_configFolder && stat(folder.c_str(), &st) == 0 &&
+         (st.st_mode & S_IWUSR) == 0;
 }
 
 std::string FsConfigFile(const std::string& name) {

@@ -54,8 +54,11 @@ std::string FsCreateTempFile(const std::string& fileName, const void* data, size
 std::string FsTempFolderFile(const std::string& name);
 // The per-user settings folder ($XDG_CONFIG_HOME/vellumark, else ~/.config/vellumark; without a
 // home, /tmp/vellumark-<uid>), made when missing, checked and made as a place of run folders is
-// (this user's own, closed to others, no folder above it another user can change); "" where that
-// is refused, said once on stderr.
+// (this user's own, no folder on the way another user can change, its mode kept where it was
+// there); "" where that is refused, said once on stderr.
 std::string FsConfigFolder();
+// Whether the folder is the settings folder and its user made it read-only (its owner may not
+// write it): nothing is written into it then, by root neither.
+bool FsConfigFolderLocked(const std::string& folder);
 // A file of the settings folder: its path, or "" where there is none.
 std::string FsConfigFile(const std::string& name);

@@ -8,6 +8,7 @@
 
 #include "platform/codepage.h"
 #include "platform/events.h"
+#include "platform/message_name.h"
 
 namespace {
 bool g_headless = false;
@@ -31,10 +32,10 @@ bool EnvSet(const char* name) {
 bool NoDisplay(const char* why) {
   const std::string reason = why && *why ? std::string(" (") + why + ")" : "";
   if (g_displayRequired) {
-    std::fprintf(stderr, "vellumark: no display available%s\n", reason.c_str());
+    std::fprintf(stderr, "%s: no display available%s\n", MessageName(), reason.c_str());
     return false;
   }
-  std::fprintf(stderr, "vellumark: no display available%s; running headless\n", reason.c_str());
+  std::fprintf(stderr, "%s: no display available%s; running headless\n", MessageName(), reason.c_str());
   g_headless = true;
   return true;
 }

@@ -16,6 +16,7 @@
 #include "platform/events.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
+#include "platform/message_name.h"
 #include "platform/window.h"
 #include "runtime/run_loop.h"
 #include "runtime/startup.h"
@@ -81,7 +82,7 @@ int LoadAndRun(Session& s, const RunRequest& r, uint32_t fullScreen, uint32_t wi
     // The game cannot start without its program's work copy: it says which file failed and why.
     if (image.empty() && !StopSignalReceived()) {
       const int error = errno;
-      std::fprintf(stderr, "vellumark: cannot write %s: %s\n", FsTempFolderFile("_virtual.dat").c_str(),
+      std::fprintf(stderr, "%s: cannot write %s: %s\n", MessageName(), FsTempFolderFile("_virtual.dat").c_str(),
                    FileErrorCause(error).c_str());
       return kExitLoadError;
     }
@@ -91,7 +92,8 @@ int LoadAndRun(Session& s, const RunRequest& r, uint32_t fullScreen, uint32_t wi
     if (StopSignalReceived()) return kExitOk;
     // A built game ends silently; the tool says why.
     if (r.toolMode)
-      std::fprintf(stderr, "vellumark: %s: %s\n", r.imagePath.c_str(), why.empty() ? "cannot be loaded" : why.c_str());
+      std::fprintf(stderr, "%s: %s: %s\n", MessageName(), r.imagePath.c_str(),
+                   why.empty() ? "cannot be loaded" : why.c_str());
     return kExitLoadError;
   }
   // The program's names and texts are in the code page its image carries; an image that

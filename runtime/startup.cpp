@@ -15,6 +15,7 @@
 #include "platform/fs.h"
 #include "platform/host_files.h"
 #include "platform/ini.h"
+#include "platform/message_name.h"
 #include "platform/window.h"
 #include "runtime/command_families.h"
 #include "runtime/run_loop.h"
@@ -159,6 +160,8 @@ void DeleteWorkFiles() {
 
 int RunBuiltGame(const std::string& exePath, const std::vector<std::string>& args,
                  const std::vector<std::string>& errorTexts) {
+  // The game's messages go by its own name.
+  SetMessageName(exePath.substr(exePath.rfind('/') + 1));
   VirtualFiles reader;
   RunRequest request;
   request.runningFile = exePath;

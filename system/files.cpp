@@ -18,6 +18,7 @@
 #include "core/pack.h"
 #include "core/run_state.h"
 #include "platform/host_files.h"
+#include "platform/message_name.h"
 #include "platform/present.h"
 #include "platform/process.h"
 
@@ -49,7 +50,7 @@ bool CopyReadableFile(const std::string& source, const std::string& target) {
 
 void SayLost(const std::string& what, const std::string& cause) {
   if (g_runtime.standalone && g_writesLost.insert(what).second)
-    std::fprintf(stderr, "vellumark: cannot %s: %s\n", what.c_str(), cause.c_str());
+    std::fprintf(stderr, "%s: cannot %s: %s\n", MessageName(), what.c_str(), cause.c_str());
 }
 
 std::string FileUnreadableCause(const std::string& name) {

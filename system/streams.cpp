@@ -15,6 +15,7 @@
 #include "core/pack.h"
 #include "platform/codepage.h"
 #include "platform/fs.h"
+#include "platform/message_name.h"
 #include "system/files.h"
 
 StreamTable g_fileStreams;
@@ -166,7 +167,7 @@ bool CloseStreamsLeftOpen() {
   bool lost = false;
   for (StreamSlot& s : g_fileStreams.slots) {
     if (s.file.Writing() && !s.file.Close()) {
-      std::fprintf(stderr, "vellumark: %s: the file left open could not be written whole: %s\n",
+      std::fprintf(stderr, "%s: %s: the file left open could not be written whole: %s\n", MessageName(),
                    CodePageToUtf8(TextCodePage(), s.name).c_str(), FileErrorCause(s.file.Error()).c_str());
       lost = true;
     }

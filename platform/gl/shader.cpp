@@ -1,6 +1,7 @@
 #include "platform/gl/shader.h"
 
 #include "platform/libs/gl_api.h"
+#include "platform/message_name.h"
 
 #include <cmath>
 #include <cstdio>
@@ -111,7 +112,7 @@ GLuint Compile(GLenum type, const char* source) {
   if (!ok) {
     char log[1024] = "";
     g_gl.glGetShaderInfoLog(s, sizeof log, nullptr, log);
-    std::fprintf(stderr, "vellumark: the 3D shader does not compile: %s\n", log);
+    std::fprintf(stderr, "%s: the 3D shader does not compile: %s\n", MessageName(), log);
     g_gl.glDeleteShader(s);
     return 0;
   }

@@ -439,6 +439,10 @@ TEST(CommandLine, HelpSaysWhatEachOptionDoesAndVersionNamesTheRelease) {
     const size_t end = help.output.find('\n', at + 1);
     EXPECT_GT(end - at, std::string(option).size() + 20) << option << " has no description";
   }
+  // The --input file's every event is described, in the form the reader takes.
+  for (const char* form : {"FRAME key NAME down|up", "FRAME type TEXT", "FRAME char CODE", "FRAME mouse X Y",
+                           "FRAME button B down|up", "FRAME wheel N"})
+    EXPECT_NE(help.output.find(std::string("\n  ") + form + "  "), std::string::npos) << form;
   // Under the virtual clock the sound mix keeps real time: the help says so where the option is.
   EXPECT_NE(help.output.find("  --clock virtual    a clock that moves only as the program runs: a run repeats exactly,\n"
                              "                     except sound: the mix (SOUND PLAYING, MUSIC PLAYING) keeps real time\n"),

@@ -104,6 +104,34 @@ TEST_F(SettingsTest, RecentFilesThatCannotBeSavedAreSaidOnce) {
             "vellumark: edit: the recent files could not be saved in " + ini + ": it is a folder\n");
 }
 
+// A settings file whose bytes are no text the environment reads, or that cannot spell a name,
+// is left whole and said in the environment's words, not the C library's.
+TEST_F(SettingsTest, ASettingsFileOfAFormNotReadIsSaidSo) {
+  const std::string utf16 = std::string("\xFF\xFE[\0S\0]\0\r\0\n\0", 12);
+  const struct {
+    const char* name;
+    std::string bytes;
+    const char* recent;  // the file name saved
+    const char* cause;
+  } rows[] = {
+      {"UTF-16 without its mark", utf16.substr(2), "a.vka",
+       "its form is not one the environment reads (text, or UTF-16 with its byte-order mark)"},
+      {"a name that is no UTF-8 in UTF-16", utf16, "caf\xE9.vka", "the text cannot be spelled in its UTF-16"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::string ini = IdeStateFile();
+    dir_.Write("config/vellumark/WIN.INI", row.bytes);
+    LoadRecentFiles();
+    AddRecentFile(row.recent, "/p");
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(SaveRecentFiles());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "vellumark: edit: the recent files could not be saved in " + ini + ": " + row.cause + "\n");
+    EXPECT_EQ(dir_.Read("config/vellumark/WIN.INI"), row.bytes);
+  }
+}
+
 TEST_F(SettingsTest, StatusTextNamesTheProjectAndTheFile) {
   IdeUpdateStatusText();
   EXPECT_EQ(g_ide.statusText, IdeText(IdeSection::Desc, kDescNoFile));

@@ -62,8 +62,8 @@ TEST_F(FtpRuns, ABuiltGameSaysADownloadItLost) {
   ASSERT_EQ(RunProcess(VellumarkExe(), {"build", "p.vka", "-o", "game"}, dir.path()).status, 0);
   const ProcessResult r = RunProcess(dir.File("game"), {}, dir.path(), {"ASAN_OPTIONS=detect_leaks=0"});
   EXPECT_EQ(r.status, 1) << r.err;
-  EXPECT_NE(r.err.find("vellumark: cannot write nowhere/a.txt: its folder does not exist\n"), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("vellumark: cannot write nowhere/b.txt: its folder does not exist\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("game: cannot write nowhere/a.txt: its folder does not exist\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("game: cannot write nowhere/b.txt: its folder does not exist\n"), std::string::npos) << r.err;
 }
 
 // A download in steps ended by SIGTERM leaves no temporary beside the program.

@@ -189,11 +189,11 @@ TEST(GameWrites, WritesOverPackedFilesAreKeptAndFoundFirst) {
   std::filesystem::remove(dir.File("play/best.txt"));
   r = RunGame(dir);
   EXPECT_EQ(r.status, 1) << r.err;
-  EXPECT_NE(r.err.find("vellumark: cannot delete best.txt: it is packed in the game"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("game: cannot delete best.txt: it is packed in the game"), std::string::npos) << r.err;
 }
 
 // A built game in a folder it may not write goes on past each write it loses, says each once
-// with the file and the cause, and ends with status 1.
+// with the file and the cause, under its own name, and ends with status 1.
 TEST(GameWrites, AWriteLostInAFolderThatCannotBeWrittenIsSaidOnce) {
   TempDir dir;
   std::filesystem::create_directories(dir.File("play/open"));
@@ -234,7 +234,7 @@ TEST(GameWrites, AWriteLostInAFolderThatCannotBeWrittenIsSaidOnce) {
   chmod(dir.File("play").c_str(), 0755);
   EXPECT_EQ(r.status, 1) << r.err;
   for (const auto& row : rows) {
-    const size_t at = r.err.find(std::string("vellumark: ") + row.said + "\n");
+    const size_t at = r.err.find(std::string("game: ") + row.said + "\n");
     EXPECT_NE(at, std::string::npos) << row.said << "\n" << r.err;
     EXPECT_EQ(r.err.find(row.said, r.err.find(row.said) + 1), std::string::npos) << "said twice: " << row.said;
   }
@@ -256,7 +256,7 @@ TEST(GameWrites, AWriteLostInAFolderThatCannotBeWrittenIsSaidOnce) {
   const ProcessResult packed = RunAsAnotherUser(dir.File("play2/game"), {}, dir.File("play2"));
   chmod(dir.File("play2").c_str(), 0755);
   EXPECT_EQ(packed.status, 1) << packed.err;
-  EXPECT_NE(packed.err.find("vellumark: cannot write pk.dat: permission denied\n"), std::string::npos) << packed.err;
+  EXPECT_NE(packed.err.find("game: cannot write pk.dat: permission denied\n"), std::string::npos) << packed.err;
 
   // A source that cannot be read, its run's --input piped, is said with its cause, and the run
   // folder that holds the input read goes.

@@ -89,6 +89,25 @@ TEST(Ini, FilesThatAreNotSmallRegularFilesReadAsEmptyAndAreNeverWrittenOver) {
   EXPECT_TRUE(std::filesystem::is_symlink(dir.File("zero.ini")));
 }
 
+// A settings file reached through a link is read and written through it, to its target; only
+// the debug log's writer replaces a link at its name, and reads nothing through it.
+TEST(Ini, ALinkToASettingsFileIsReadAndWrittenThroughIt) {
+  TempDir dir;
+  const std::string target = "[S]\r\nK=1\r\n";
+  dir.Write("real.ini", target);
+  std::filesystem::create_symlink(dir.File("real.ini"), dir.File("link.ini"));
+  EXPECT_EQ(IniGetString(dir.File("link.ini"), "S", "K", "d"), "1");
+  EXPECT_TRUE(IniWriteString(dir.File("link.ini"), "S", "J", "2"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.ini")));
+  EXPECT_EQ(dir.Read("real.ini"), "[S]\r\nK=1\r\nJ=2\r\n");
+  dir.Write("log.ini", target);
+  std::filesystem::create_symlink(dir.File("log.ini"), dir.File("VK.LOG"));
+  EXPECT_TRUE(IniWriteHostString(dir.File("VK.LOG"), "S", "J", "2"));
+  EXPECT_FALSE(std::filesystem::is_symlink(dir.File("VK.LOG")));
+  EXPECT_EQ(dir.Read("VK.LOG"), "[S]\r\nJ=2\r\n");
+  EXPECT_EQ(dir.Read("log.ini"), target);
+}
+
 // Text as UTF-16 of one byte order, its mark first.
 std::string Utf16(const std::u16string& text, bool bigEndian) {
   std::string out;
@@ -125,8 +144,17 @@ TEST(Ini, MarksLineEndsAndUtf16AreReadAndKeptByAWrite) {
     EXPECT_EQ(dir.Read("t.ini"), row.after.empty() ? row.before : row.after) << row.form;
   }
   TempDir dir;
+  // UTF-16 reads as UTF-8, characters of two, three and four bytes whole, and is written back.
+  for (const auto& [text, utf8] : {std::pair{u"\u00E9", "\xC3\xA9"}, {u"\u20AC", "\xE2\x82\xAC"},
+                                   {u"\U0001F600", "\xF0\x9F\x98\x80"}}) {
+    const std::string bytes = Utf16(u"[S]\r\nN=" + std::u16string(text) + u"\r\n", false);
+    dir.Write("t.ini", bytes);
+    EXPECT_EQ(IniGetString(dir.File("t.ini"), "S", "N", "d"), utf8);
+    EXPECT_TRUE(IniWriteString(dir.File("t.ini"), "S", "N", utf8));
+    EXPECT_TRUE(IniWriteString(dir.File("t.ini"), "S", "M", "1"));
+    EXPECT_EQ(dir.Read("t.ini"), Utf16(u"[S]\r\nN=" + std::u16string(text) + u"\r\nM=1\r\n", false));
+  }
   dir.Write("t.ini", Utf16(u"[S]\r\nN=\u00E9\r\n", false));
-  EXPECT_EQ(IniGetString(dir.File("t.ini"), "S", "N", "d"), "\xC3\xA9");  // UTF-16 reads as UTF-8
   errno = 0;
   EXPECT_FALSE(IniWriteString(dir.File("t.ini"), "S", "N", "\xE9"));  // no UTF-8: no UTF-16 either
   EXPECT_EQ(errno, EILSEQ);
