@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -178,6 +179,35 @@ TEST(StopSignals, EndALongLoad) {
   EXPECT_EQ(StatusAfter(pid, SIGTERM), 0);
   EXPECT_EQ(dir.Read("out.txt"), "loading\n");
   EXPECT_TRUE(std::filesystem::exists(dir.File("out.png")));
+}
+
+// A stop while a run compiles its source, or loads its image, before its session has opened:
+// the run ends as a stop does once it starts (status 0), never by the signal. The signal comes
+// once the process has read as many bytes as the input holds and before the session makes the
+// transcript; a try that came too late tells nothing and is made again.
+TEST(StopSignals, EndARunBeforeItStarts) {
+  TempDir dir;
+  std::string source = "print \"ran\"\n";
+  for (int k = 0; k < 400000; ++k) source += "a = a + 1\n";
+  dir.Write("big.vka", source + "do\nsync\nloop\n");
+  ASSERT_EQ(RunProcess(VellumarkExe(), {"compile", "big.vka", "-o", "big.img"}, dir.path()).status, 0);
+  for (const char* command : {"run", "exec"}) {
+    SCOPED_TRACE(command);
+    const std::string input = command == std::string("run") ? "big.vka" : "big.img";
+    const uint64_t size = std::filesystem::file_size(dir.File(input));
+    bool during = false;
+    for (int attempt = 0; attempt < 20 && !during; ++attempt) {
+      std::filesystem::remove(dir.File("out.txt"));
+      const pid_t pid = StartHeadless(VellumarkExe(), {command, input, "--headless", "--transcript", "out.txt"}, dir.path());
+      ASSERT_GT(pid, 0);
+      const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+      for (std::string read; std::chrono::steady_clock::now() < end;)
+        if (!(read = StatusField(pid, "rchar")).empty() && std::stoull(read) >= size) break;
+      during = !std::filesystem::exists(dir.File("out.txt"));
+      EXPECT_EQ(StatusAfter(pid, SIGTERM), 0) << (during ? "during the start" : "once started");
+    }
+    EXPECT_TRUE(during) << "no signal came before the session opened";
+  }
 }
 
 // A stop signal or a hang-up keeps what the program wrote to a file it left open, in every way
