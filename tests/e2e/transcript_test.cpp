@@ -84,6 +84,14 @@ TEST(Transcript, AnEnvironmentSessionKeepsTheTextOfEveryRun) {
   EXPECT_EQ(dir.Read("out.txt"), "ran\nran\n");
 }
 
+// Shell loops (a minute at most) that wait for the run $p to catch SIGTERM (bit 14 of SigCgt, in
+// its last four hex digits), or to be blocked writing into a pipe.
+const std::string kUntilCaught =
+    "i=0; until m=$(sed -n 's/^SigCgt:.*\\(....\\)$/\\1/p' /proc/$p/status 2>/dev/null) && [ -n \"$m\" ] && "
+    "[ $((0x$m >> 14 & 1)) = 1 ] || [ $i -ge 1200 ]; do sleep 0.05; i=$((i+1)); done; ";
+const std::string kUntilBlocked =
+    "i=0; until grep -q pipe_w /proc/$p/wchan 2>/dev/null || [ $i -ge 1200 ]; do sleep 0.05; i=$((i+1)); done; ";
+
 // A FIFO output waits for its reader; a stop signal during the wait ends the run as a stop
 // does, status 0 and nothing said. The signal comes once the run waits in the open.
 TEST(Transcript, AStopEndsTheWaitForAFifosReader) {
@@ -106,13 +114,15 @@ TEST(Transcript, AStopEndsTheWaitForAFifosReader) {
     EXPECT_EQ(dir.Read("status"), "0\n");
     EXPECT_EQ(dir.Read("err"), "");
   }
-  // A run stopped before it writes its grab: a FIFO with no reader is not waited for.
+  // A run stopped before it writes its grab: a FIFO with no reader is not waited for. The signal
+  // comes once the run catches SIGTERM (bit 14 of SigCgt).
   std::filesystem::remove(dir.File("f"));
   const ProcessResult r = RunProcess(
       "/bin/sh",
       {"-c",
-       "mkfifo f && { \"$0\" run loop.vka --headless --grab f 2>err & p=$!; sleep 1; kill -TERM $p; "
-       "i=0; while kill -0 $p 2>/dev/null && [ $i -lt 100 ]; do sleep 0.05; i=$((i+1)); done; "
+       std::string("mkfifo f && { \"$0\" run loop.vka --headless --grab f 2>err & p=$!; ") + kUntilCaught +
+           "kill -TERM $p; "
+       "i=0; while kill -0 $p 2>/dev/null && [ $i -lt 1200 ]; do sleep 0.05; i=$((i+1)); done; "
        "kill -KILL $p 2>/dev/null; wait $p; echo $? >status; }",
        VellumarkExe()},
       dir.path());
@@ -124,15 +134,21 @@ TEST(Transcript, AStopEndsTheWaitForAFifosReader) {
   dir.Write("noisy.vka", "sync on\nfor i = 1 to 12000\nprint \"line \"; i\nnext i\ncls\n"
                          "for i = 1 to 100000\nink rgb(rnd(255), rnd(255), rnd(255)), 0\ndot rnd(639), rnd(479)\nnext i\n"
                          "sync\ndo\nsync\nloop\n");
-  for (const char* option : {"--transcript", "--grab"}) {
+  // The signal comes once the text's write is blocked in the pipe; the grab is written after
+  // the stop, so that one comes once the run catches it.
+  const struct {
+    const char* option;
+    std::string until;
+  } kHeld[] = {{"--transcript", kUntilBlocked}, {"--grab", kUntilCaught}};
+  for (const auto& [option, until] : kHeld) {
     SCOPED_TRACE(option);
     std::filesystem::remove(dir.File("f"));
     const ProcessResult held = RunProcess(
         "/bin/sh",
         {"-c",
          std::string("mkfifo f && { sleep 60 <f & s=$!; \"$0\" run noisy.vka --headless ") + option +
-             " f 2>err & p=$!; sleep 4; kill -TERM $p; "
-             "i=0; while kill -0 $p 2>/dev/null && [ $i -lt 100 ]; do sleep 0.05; i=$((i+1)); done; "
+             " f 2>err & p=$!; " + until + "kill -TERM $p; "
+             "i=0; while kill -0 $p 2>/dev/null && [ $i -lt 1200 ]; do sleep 0.05; i=$((i+1)); done; "
              "kill -KILL $p $s 2>/dev/null; wait $p; echo $? >status; }",
          VellumarkExe()},
         dir.path());
