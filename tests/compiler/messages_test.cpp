@@ -68,11 +68,16 @@ TEST(Messages, StatementErrorsNameTheirLine) {
   EXPECT_EQ(Failure("case 1\n"), "1: SELECT or CASE out of place");
   EXPECT_EQ(Failure("select a b\n"), "1: SELECT or CASE out of place");
   EXPECT_EQ(Failure("select a\ncase default\nendcase\ncase 2\n"), "4: CASE after CASE DEFAULT");
-  EXPECT_EQ(Failure("select a\ncase " + Repeat("100000,", 30) + "1\n"), "2: CASE list too long");
-  // Values are added while the condition is at most 240 characters: the 19th value of
-  // "a=1000000" takes it to 246 and still counts; a 20th would be left out.
+  const std::string kCaseTooLong =
+      "2: CASE list too long (at most 237 characters before the last value, each written out as SELECT value=value, "
+      "joined by \" or \")";
+  EXPECT_EQ(Failure("select a\ncase " + Repeat("100000,", 30) + "1\n"), kCaseTooLong);
+  // The comparisons before the last value take at most 237 characters: 18 of "a=1000000" take
+  // 18 * 9 + 17 * 4 = 230, 19 take 243; 16 of a$="abcdef" take 16 * 11 + 15 * 4 = 236, 17 take 251.
   EXPECT_EQ(Failure("select a\ncase " + Repeat("1000000,", 18) + "1000000\nendcase\nendselect\n"), "compiled");
-  EXPECT_EQ(Failure("select a\ncase " + Repeat("1000000,", 19) + "1000000\n"), "2: CASE list too long");
+  EXPECT_EQ(Failure("select a\ncase " + Repeat("1000000,", 19) + "1000000\n"), kCaseTooLong);
+  EXPECT_EQ(Failure("select a$\ncase " + Repeat("\"abcdef\",", 16) + "\"abcdef\"\nendcase\nendselect\n"), "compiled");
+  EXPECT_EQ(Failure("select a$\ncase " + Repeat("\"abcdef\",", 17) + "\"abcdef\"\n"), kCaseTooLong);
   EXPECT_EQ(Failure("a=1\n" + std::string(300, 'b') + "\n"), "2: Line too long (255 characters or more)");
   // A CASE list holding THEN would make a one-line IF: no block opens, inside a loop or not.
   EXPECT_EQ(Failure("select a\ncase 1 then print 1\n"), "2: Statement cannot be compiled: case 1 then print 1");
