@@ -43,8 +43,14 @@ int main(int argc, char** argv) try {
   // open on /dev/null instead.
   FsHoldClosedStandardStreams();
   std::vector<std::string> args(argv + 1, argv + argc);
+  // A run takes its stop signals before its slow start (the compile, the image's load): one
+  // that comes meanwhile ends the run as a stop does once it starts, never by its default.
+  if (!args.empty() && (args[0] == "run" || args[0] == "exec")) EventsCatchStopSignals();
   std::string self = SelfExecutablePath();
-  if (!self.empty() && FileHasPack(self)) return RunBuiltGame(self, args, LanguageErrorTexts());
+  if (!self.empty() && FileHasPack(self)) {
+    EventsCatchStopSignals();
+    return RunBuiltGame(self, args, LanguageErrorTexts());
+  }
   // A renamed copy without a readable pack is a game whose pack is damaged: it ends silently
   // instead of acting as the tool.
   std::string name = self.substr(self.find_last_of('/') + 1);

@@ -155,7 +155,9 @@ class Compiler {
   void EmitInstruction(int32_t command, const int32_t* operands, size_t count);
   // ---- writer and checks (image_writer.cpp)
   bool ResolveFunctionCalls();
-  bool CheckArrayUse();
+  // The message of the first array used without DIM (0: none): one only ever fetched reads as
+  // the call of a function that does not exist.
+  int CheckArrayUse();
   bool WriteProgramImage();
 
   // Sets the error text to message n (with extra text) unless one is set already.
@@ -168,6 +170,9 @@ class Compiler {
     int32_t number;
     uint8_t array;
     int32_t line;
+    // How an array is used: fetched in an expression as name(...), which reads as a call, or
+    // named otherwise (DIM, UNDIM, an element assigned, an array command's array).
+    bool fetched = false, named = false;
   };
   struct JumpRef {
     int32_t position;
@@ -274,6 +279,9 @@ class Compiler {
   // Pass state.
   int32_t currentLine_ = 1;
   bool commentBlock_ = false, inFunction_ = false, prePass_ = false, arrayFlag_ = false;
+  // The array the next name declares is fetched in an expression; the operand being compiled
+  // is a command's array.
+  bool fetchFlag_ = false, arrayOperand_ = false;
   int32_t functionLine_ = 0;  // the FUNCTION line of the function being compiled
   // The last one-index element fetch: its destination and the code size after it. The array
   // files take their array as such a fetch placed right before them.

@@ -719,6 +719,9 @@ bool Compiler::CompileCall(const std::string& callName, const std::string& argTe
     args = name + "," + args;
     name = keywords_.bracket[size_t(k)].name;
     arrayFlag_ = true;
+    // An element fetched in an expression, unless it stands for a command's array.
+    fetchFlag_ = !arrayOperand_;
+    arrayOperand_ = false;
   }
   const auto& part = keywords_.bracket;
   const int groupLast = part[size_t(k)].last;

@@ -46,7 +46,7 @@ bool Compiler::ResolveFunctionCalls() {
   return false;
 }
 
-bool Compiler::CheckArrayUse() {
+int Compiler::CheckArrayUse() {
   for (int type = 0; type < 3; ++type) {
     for (const VariableRow& v : vars_[type]) {
       if (!v.array) continue;
@@ -56,11 +56,11 @@ bool Compiler::CheckArrayUse() {
       if (!dimensioned) {
         errorLine_ = v.line;
         arrayName_ = v.name;
-        return true;
+        return v.fetched && !v.named ? 48 : 49;
       }
     }
   }
-  return false;
+  return 0;
 }
 
 std::vector<uint8_t> Compiler::BuildImage() const {

@@ -215,7 +215,7 @@ bool Compiler::MainPass(int mode, int16_t startFunction) {
       Cut(resultText_);
     };
     if (ResolveFunctionCalls()) check(48, targetName_, errorLine_);
-    if (CheckArrayUse()) check(49, arrayName_, errorLine_);
+    if (const int message = CheckArrayUse()) check(message, arrayName_, errorLine_);
     // A function without ENDFUNCTION would run on to the end of the program when called: it
     // is an open block too, named at its FUNCTION line unless a block inside it is open.
     if (inFunction_) check(50, "(FUNCTION)", functionLine_);
@@ -280,7 +280,7 @@ bool Compiler::LineLoop(int mode, int32_t firstIncluded) {
     line.assign(working_, lead, end - lead);
     pos = cr + 1;
     LowerOutsideQuotes(line);
-    arrayFlag_ = false;
+    arrayFlag_ = fetchFlag_ = arrayOperand_ = false;
     if (!CompileStatement(line)) {
       // A statement that fails without a message still fails clearly.
       errorLine_ = currentLine_;

@@ -229,8 +229,8 @@ bool Compiler::CompileSelect(const std::vector<std::string_view>& words, const s
         Fail(52);
         return false;
       }
-      // Values are added while the text is at most 240 characters long; a value that would
-      // be left out makes the list too long.
+      // Values are added while the text is at most 240 characters long ("if " and 237 of
+      // comparisons); a value that would be left out makes the list too long.
       std::string condition = "if ";
       bool firstValue = true;
       for (const std::string& v : SplitTopLevel(values)) {

@@ -305,8 +305,10 @@ bool Compiler::CompileKeywordItems(int k, int32_t statementStart) {
       t = 'a';
     } else {
       expectedType_ = letter == 'l' || letter == 'f' || letter == 's' ? letter : 0;
+      arrayOperand_ = i == arrayAt;
       bool ok = CompileFullExpression(item, &n, &t);
       expectedType_ = 0;
+      arrayOperand_ = false;
       if (!ok) return false;
       // Only a variable can hold an array: a literal or a value computed there has none. The
       // array files take theirs as an element with one index, fetched right before them.

@@ -66,8 +66,16 @@ bool Compiler::DeclareVariableByName(std::string_view text, char* type, int32_t*
 }
 
 int32_t Compiler::DeclareVariableOfType(char type, std::string_view name, bool array) {
+  const bool fetched = fetchFlag_;
+  fetchFlag_ = false;
   if (prePass_) return kVarBase[TypeIndex(type)];
-  return DeclareVariable(TypeIndex(type), name, array);
+  const int index = TypeIndex(type);
+  const int32_t number = DeclareVariable(index, name, array);
+  if (array && number >= 0) {
+    VariableRow& row = vars_[index][size_t(number - kVarBase[index])];
+    (fetched ? row.fetched : row.named) = true;
+  }
+  return number;
 }
 
 int32_t Compiler::DeclareJumpTarget(const std::string& name, int kind, bool reference, bool global) {

@@ -68,11 +68,16 @@ TEST(Messages, StatementErrorsNameTheirLine) {
   EXPECT_EQ(Failure("case 1\n"), "1: SELECT or CASE out of place");
   EXPECT_EQ(Failure("select a b\n"), "1: SELECT or CASE out of place");
   EXPECT_EQ(Failure("select a\ncase default\nendcase\ncase 2\n"), "4: CASE after CASE DEFAULT");
-  EXPECT_EQ(Failure("select a\ncase " + Repeat("100000,", 30) + "1\n"), "2: CASE list too long");
-  // Values are added while the condition is at most 240 characters: the 19th value of
-  // "a=1000000" takes it to 246 and still counts; a 20th would be left out.
+  const std::string kCaseTooLong =
+      "2: CASE list too long (at most 237 characters before the last value, each written out as SELECT value=value, "
+      "joined by \" or \")";
+  EXPECT_EQ(Failure("select a\ncase " + Repeat("100000,", 30) + "1\n"), kCaseTooLong);
+  // The comparisons before the last value take at most 237 characters: 18 of "a=1000000" take
+  // 18 * 9 + 17 * 4 = 230, 19 take 243; 16 of a$="abcdef" take 16 * 11 + 15 * 4 = 236, 17 take 251.
   EXPECT_EQ(Failure("select a\ncase " + Repeat("1000000,", 18) + "1000000\nendcase\nendselect\n"), "compiled");
-  EXPECT_EQ(Failure("select a\ncase " + Repeat("1000000,", 19) + "1000000\n"), "2: CASE list too long");
+  EXPECT_EQ(Failure("select a\ncase " + Repeat("1000000,", 19) + "1000000\n"), kCaseTooLong);
+  EXPECT_EQ(Failure("select a$\ncase " + Repeat("\"abcdef\",", 16) + "\"abcdef\"\nendcase\nendselect\n"), "compiled");
+  EXPECT_EQ(Failure("select a$\ncase " + Repeat("\"abcdef\",", 17) + "\"abcdef\"\n"), kCaseTooLong);
   EXPECT_EQ(Failure("a=1\n" + std::string(300, 'b') + "\n"), "2: Line too long (255 characters or more)");
   // A CASE list holding THEN would make a one-line IF: no block opens, inside a loop or not.
   EXPECT_EQ(Failure("select a\ncase 1 then print 1\n"), "2: Statement cannot be compiled: case 1 then print 1");
@@ -101,7 +106,21 @@ TEST(Messages, FunctionDeclarations) {
 
 TEST(Messages, EndOfPassChecks) {
   EXPECT_EQ(Failure("a=1\ngoto nowhere\n"), "2: Label or function not found: nowhere");
-  EXPECT_EQ(Failure("a=1\nb=c(2)\n"), "2: Array used without DIM: c");
+  // A name fetched as name(...) that no DIM gives and nothing else uses as an array reads as
+  // the call of a function that does not exist; one stored to, DIMmed elsewhere, UNDIMmed or
+  // given to an array command is an array.
+  const std::pair<const char*, const char*> kUndeclared[] = {
+      {"b=c(2)", "Label or function not found: c"},
+      {"print len(c$(1, 2))", "Label or function not found: c$"},
+      {"a(c(1)) = 2\ndim a(3)", "Label or function not found: c"},
+      {"b=c(2)\nc(1)=3", "Array used without DIM: c"},
+      {"c(1)=3", "Array used without DIM: c"},
+      {"undim c", "Array used without DIM: c"},
+      {"load array \"f\", c(0)", "Array used without DIM: c"},
+      {"save array \"f\", c(d(0))", "Array used without DIM: c"},
+      {"b=c(1)\nend\nfunction f()\ndim c(2)\nendfunction", "Array used without DIM: c"},
+  };
+  for (const auto& [statements, said] : kUndeclared) EXPECT_EQ(Failure(std::string("a=1\n") + statements + "\n"), std::string("2: ") + said);
   // Where an array belongs only a variable can stand: a literal or a value is refused at its
   // line, named as written.
   const std::pair<const char*, const char*> kNotArrays[] = {
@@ -184,7 +203,7 @@ TEST(Messages, SourceFilesAndIncludes) {
             "3: Function return value not understood in included line: endfunction (1");
   EXPECT_EQ(Failure("print 1\n#include inc_goto.vka\nprint g()\n"),
             "2: Label or function not found: nowhere in included line: goto nowhere");
-  EXPECT_EQ(Failure("#include inc_array.vka\nprint h()\n"), "1: Array used without DIM: arr in included line: b=arr(1)");
+  EXPECT_EQ(Failure("#include inc_array.vka\nprint h()\n"), "1: Label or function not found: arr in included line: b=arr(1)");
   EXPECT_EQ(Failure("a=1\n#include inc_long.vka\n"), "2: Line too long (255 characters or more)");
   WriteTempFile("inc_open.vka", "function o()\nrepeat\nendfunction\n");
   EXPECT_EQ(Failure("print 1\n#include inc_open.vka\n"),
@@ -208,7 +227,7 @@ TEST(Messages, SourceFilesAndIncludes) {
   const char* kLeftOut = ": Statements outside the functions of an included file are not compiled";
   EXPECT_EQ(warned, (std::vector<std::string>{std::string("inc_top.vka:10") + kLeftOut, std::string("inc_top2.vka:3") + kLeftOut}));
   // A missing include is silent; the call it should supply then fails.
-  EXPECT_EQ(Failure("#include missing.vka\nprint gone(1)\n"), "2: Array used without DIM: gone");
+  EXPECT_EQ(Failure("#include missing.vka\nprint gone(1)\n"), "2: Label or function not found: gone");
   FsChangeFolder(keep);
   EXPECT_FALSE(c.CompileSourceFile(folder + "/does_not_exist.vka"));
   EXPECT_EQ(c.ErrorMessage().substr(0, 27), "Cannot read the source file");

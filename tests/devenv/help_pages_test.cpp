@@ -239,6 +239,11 @@ void ExpectPageSays(const std::string& page, const std::string& says) {
 // page still says it, and a run still does it (the transcript, or the start of stderr's message).
 TEST(HelpPages, WhatThePagesSayOfOrderAndFormsHolds) {
   const char* kHalf = "function half#(v#)\nendfunction v# / 2\n";
+  const auto values = [](int n) {  // n CASE values and a comma
+    std::string list;
+    while (n-- > 0) list += "\"abcdef\", ";
+    return list;
+  };
   const struct {
     const char* page;
     const char* says;
@@ -275,8 +280,13 @@ TEST(HelpPages, WhatThePagesSayOfOrderAndFormsHolds) {
        "a$ = \"2.75\"\nprint half#(val(a$))\nend\n" + std::string(kHalf), "", 2, "User function called with parameters"},
       {"princpal.htm", "A line holds at most 254 characters: the compiler refuses a longer one (&quot;Line too long (255 characters or more)&quot;).",
        "a = 1" + std::string(246, ' ') + "+ 1\nprint a\na = 1" + std::string(247, ' ') + "+ 1\n", "", 2, "Line too long (255 characters or more)"},
+      {"commands/case.htm", "written out so, the values before the last may take at most 237 characters, and a longer list is "
+                            "refused when the program is compiled (&quot;CASE list too long&quot;)",
+       "a$ = \"abcdef\"\nselect a$\ncase " + values(16) + "\"abcdef\"\nprint 16\nendcase\nendselect\n"
+       "select a$\ncase " + values(17) + "\"abcdef\"\nendcase\nendselect\n", "", 2,
+       ":8: CASE list too long (at most 237 characters"},
       {"princpal.htm", "an array used without a DIM is refused when the program is compiled (&quot;Array used without DIM&quot;)",
-       "print 1\nprint map(2)\n", "", 2, "Array used without DIM: map"},
+       "print 1\nmap(2) = 1\n", "", 2, "Array used without DIM: map"},
       {"glossary.htm", "Run from the editor (F5) or with vellumark run, a warning stops\nthe program with its message, as an error does; a built game ignores it and goes on past the command.",
        "print 1 / 0\nprint 2\n", "", 1, "Runtime Warning"},
       {"commands/control_device_name_s.htm", "A warning when none was chosen", "print control device name$()\n", "", 1,

@@ -39,6 +39,19 @@ bool WaitFor(const std::string& path, const std::string& text = "") {
   return there();
 }
 
+// Waits (a minute at most) until the signal sent to the process is no longer pending: taken, or
+// the process gone.
+bool WaitUntilTaken(pid_t pid, int signal) {
+  const auto pending = [&] {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(in, line);)
+      if (line.rfind("ShdPnd:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) >> (signal - 1) & 1) != 0;
+    return false;
+  };
+  for (int i = 0; i < 12000 && pending(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  return !pending();
+}
+
 // A folder no file can be made in, root or not (the immutable flag), for the scope; clear
 // says whether the file system has the flag.
 class NoNewFiles {
@@ -538,7 +551,9 @@ TEST(EditRecovery, AnEndingDuringALongCompileKeepsTheSettingsFolderCopy) {
   }
   close(watch);
   kill(pid, SIGHUP);
-  // A stop signal within half a second of the first is the same request.
+  // A stop signal within half a second of the first is the same request: the half second is
+  // counted from when the process took the hang-up, no longer pending.
+  EXPECT_TRUE(WaitUntilTaken(pid, SIGHUP));
   std::this_thread::sleep_for(std::chrono::milliseconds(600));
   kill(pid, SIGTERM);
   int status = 0;

@@ -84,11 +84,17 @@ TEST(Transcript, AnEnvironmentSessionKeepsTheTextOfEveryRun) {
   EXPECT_EQ(dir.Read("out.txt"), "ran\nran\n");
 }
 
+// Shell loops (a minute at most) that wait for the program of the run $p to make the file
+// "ready", or for the run to be blocked writing into a pipe.
+const std::string kUntilReady = "i=0; until [ -e ready ] || [ $i -ge 1200 ]; do sleep 0.05; i=$((i+1)); done; ";
+const std::string kUntilBlocked =
+    "i=0; until grep -q pipe_w /proc/$p/wchan 2>/dev/null || [ $i -ge 1200 ]; do sleep 0.05; i=$((i+1)); done; ";
+
 // A FIFO output waits for its reader; a stop signal during the wait ends the run as a stop
 // does, status 0 and nothing said. The signal comes once the run waits in the open.
 TEST(Transcript, AStopEndsTheWaitForAFifosReader) {
   TempDir dir;
-  dir.Write("loop.vka", "do\nsync\nloop\n");
+  dir.Write("loop.vka", "make file \"ready\"\ndo\nsync\nloop\n");
   dir.Write("short.vka", "print 1\n");
   const char* kRuns[] = {"\"$0\" run loop.vka --headless --transcript f", "\"$0\" run short.vka --headless --frames 2 --grab f"};
   for (const char* run : kRuns) {
@@ -106,13 +112,16 @@ TEST(Transcript, AStopEndsTheWaitForAFifosReader) {
     EXPECT_EQ(dir.Read("status"), "0\n");
     EXPECT_EQ(dir.Read("err"), "");
   }
-  // A run stopped before it writes its grab: a FIFO with no reader is not waited for.
+  // A run stopped before it writes its grab: a FIFO with no reader is not waited for. The signal
+  // comes once the program runs.
   std::filesystem::remove(dir.File("f"));
+  std::filesystem::remove(dir.File("ready"));
   const ProcessResult r = RunProcess(
       "/bin/sh",
       {"-c",
-       "mkfifo f && { \"$0\" run loop.vka --headless --grab f 2>err & p=$!; sleep 1; kill -TERM $p; "
-       "i=0; while kill -0 $p 2>/dev/null && [ $i -lt 100 ]; do sleep 0.05; i=$((i+1)); done; "
+       std::string("mkfifo f && { \"$0\" run loop.vka --headless --grab f 2>err & p=$!; ") + kUntilReady +
+           "kill -TERM $p; "
+       "i=0; while kill -0 $p 2>/dev/null && [ $i -lt 1200 ]; do sleep 0.05; i=$((i+1)); done; "
        "kill -KILL $p 2>/dev/null; wait $p; echo $? >status; }",
        VellumarkExe()},
       dir.path());
@@ -123,16 +132,23 @@ TEST(Transcript, AStopEndsTheWaitForAFifosReader) {
   // of the grab (a screen of noise, far more than a pipe holds) as the usual stop.
   dir.Write("noisy.vka", "sync on\nfor i = 1 to 12000\nprint \"line \"; i\nnext i\ncls\n"
                          "for i = 1 to 100000\nink rgb(rnd(255), rnd(255), rnd(255)), 0\ndot rnd(639), rnd(479)\nnext i\n"
-                         "sync\ndo\nsync\nloop\n");
-  for (const char* option : {"--transcript", "--grab"}) {
+                         "sync\nmake file \"ready\"\ndo\nsync\nloop\n");
+  // The signal comes once the text's write is blocked in the pipe; the grab is written after
+  // the stop, so that one comes once the noise is drawn.
+  const struct {
+    const char* option;
+    std::string until;
+  } kHeld[] = {{"--transcript", kUntilBlocked}, {"--grab", kUntilReady}};
+  for (const auto& [option, until] : kHeld) {
     SCOPED_TRACE(option);
     std::filesystem::remove(dir.File("f"));
+    std::filesystem::remove(dir.File("ready"));
     const ProcessResult held = RunProcess(
         "/bin/sh",
         {"-c",
          std::string("mkfifo f && { sleep 60 <f & s=$!; \"$0\" run noisy.vka --headless ") + option +
-             " f 2>err & p=$!; sleep 4; kill -TERM $p; "
-             "i=0; while kill -0 $p 2>/dev/null && [ $i -lt 100 ]; do sleep 0.05; i=$((i+1)); done; "
+             " f 2>err & p=$!; " + until + "kill -TERM $p; "
+             "i=0; while kill -0 $p 2>/dev/null && [ $i -lt 1200 ]; do sleep 0.05; i=$((i+1)); done; "
              "kill -KILL $p $s 2>/dev/null; wait $p; echo $? >status; }",
          VellumarkExe()},
         dir.path());
