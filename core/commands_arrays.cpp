@@ -318,6 +318,7 @@ void CmdSaveArray() {
       bytes += "\r\n";
     }
   }
+  MakePackedFoldersFor(OpString(0));
   if (!FsWriteFileAtomic(OpString(0), bytes))
     RunFileError(kErrArrayFileNotOpened, OpString(0), FsProgramWriteCause(OpString(0), errno));
   ProgramCounter += 2;

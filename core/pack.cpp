@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <new>
 
@@ -231,6 +232,15 @@ bool FileHasPack(const std::string& file) {
 
 bool MapThroughPack(std::string& name, const std::string& extension) {
   return g_packReader && !FsPathExists(name) && g_packReader->MapVirtualFile(name, extension);
+}
+
+void MakePackedFoldersFor(const std::string& name) {
+  if (!g_packReader) return;
+  const std::string folder = FsFolderOf(name);
+  if (folder.empty() || FsFolderExists(folder) || g_packReader->EntriesBelow(folder).empty()) return;
+  const int error = errno;
+  FsMakeFolders(folder);  // where it cannot be made, the write says why
+  errno = error;
 }
 
 std::string PackedCopyExtension(const std::string& name) {

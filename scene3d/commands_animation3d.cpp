@@ -6,6 +6,7 @@
 
 #include "core/errors.h"
 #include "core/language.h"
+#include "core/pack.h"
 #include "model/model_handle.h"
 #include "model/x_loader.h"
 #include "platform/fs.h"
@@ -168,6 +169,7 @@ void CmdSaveObjectAnimation() {
   SkipOperands(2);
   const uint32_t r = ExistingObject(n);
   if (!r) return;
+  MakePackedFoldersFor(file);
   const bool saved = Obj(r).model ? SaveAnimationXFile(*Obj(r).model, file) == kModelOk : WriteAnimationXFile(file, nullptr) != 0;
   if (!saved) RunFileError(kErrStreamWriteFailed, file, FsProgramWriteCause(file, errno));
 }

@@ -203,7 +203,7 @@ void CmdReadByteFromFile() {
   SkipOperands(3);
   uint8_t value = 0;
   if (!FileExists(name)) FileWarning(kErrFileNotFound, name, FileUnreadableCause(name));
-  else if (FsPeekByte(name, offset, &value)) result->i = int8_t(value);
+  else if (FsPeekByte(ReadablePath(name), offset, &value)) result->i = int8_t(value);
 }
 
 void CmdMakeDirectory() {
@@ -288,7 +288,7 @@ const CommandDef kFileCommands[] = {
     {8104, CmdGetFileDate, "s"},
     {8121, CmdNameQuery<[](const std::string& s) { return FileExists(s) ? 1 : 0; }>, "ls"},
     {8122, CmdNameQuery<[](const std::string& s) { return FileSize(s); }>, "ls"},
-    {8123, CmdNameQuery<[](const std::string& s) { return PathExists(s) ? 1 : 0; }>, "ls"},
+    {8123, CmdNameQuery<[](const std::string& s) { return PathExistsWithPack(s) ? 1 : 0; }>, "ls"},
     {8124, CmdStreamQuery<StreamIsOpen>, "ll"},
     {8125, CmdStreamQuery<StreamAtEnd>, "ll"},
     {8126, CmdReadByteFromFile, "lsl"},

@@ -226,6 +226,7 @@ int32_t StreamOpenWrite(int32_t n, const std::string& name) {
   s.endOfFile = 0;
   s.name = name;
   if (name.empty()) return Refuse(kErrStreamNotCreated, name, "no name given");
+  MakePackedFoldersFor(name);
   if (s.file.CreateNew(name)) return 0;
   const int error = errno;
   return Refuse(kErrStreamNotCreated, name,

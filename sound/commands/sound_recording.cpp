@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/pack.h"
 #include "platform/fs.h"
 #include "sound/commands/sound_slots.h"
 #include "sound/engine/sound_engine.h"
@@ -154,6 +155,7 @@ bool SaveSoundAsWav(const char* file, int32_t n, std::string* why) {
   if (bytes > 0 && !ReadSample(sample, uint32_t(bytes), &data)) return fail("its samples cannot be read");
   std::string image;
   BuildWavFile(format, data.data(), uint32_t(data.size()), &image);
+  MakePackedFoldersFor(file);
   if (FsWriteFileAtomic(file, image)) return true;
   return fail(FsProgramWriteCause(file, errno));
 }
