@@ -177,4 +177,74 @@ TEST(WriteTargets, TheFileCommandsKeepAReadOnlyFileAndSayWhatTheyDidNotMake) {
   });
 }
 
+// A built game sees its packed files as the disk's for every read (a file on disk first), writes
+// below a folder only its pack holds (the folders on the way made on disk, as `run` finds them
+// there), and a write it refuses changes nothing.
+TEST(WriteTargets, AGamesPackAndTheDiskForEveryReadAndWrite) {
+  TempDir dir;
+  for (const char* folder : {"src/pk", "play"}) std::filesystem::create_directories(dir.File(folder));
+  dir.Write("src/packed.dat", "Packed\r\n");
+  dir.Write("src/both.dat", "PackedBoth\r\n");
+  dir.Write("src/pk/a.txt", "InPk\r\n");
+  dir.Write("play/disk.dat", "Disk\r\n");
+  dir.Write("play/both.dat", "DiskBoth\r\n");
+  dir.Write("play/src.txt", "src");
+  dir.Write("play/blk.dat", std::string("\2\0\0\0ab", 6));
+  std::string program = "open to write 32, \"log.txt\"\n";
+  for (const char* name : {"packed.dat", "disk.dat", "both.dat", "pk", "pk/a.txt", "none.dat"})
+    program += std::string("w(str$(file exist(\"") + name + "\")) + str$(path exist(\"" + name + "\")) + \" \" + str$(file size(\"" +
+               name + "\")))\n";
+  for (const char* name : {"packed.dat", "disk.dat", "both.dat", "pk/a.txt"}) {
+    program += std::string("w(str$(read byte from file(\"") + name + "\", 0)))\n";
+    program += std::string("open to read 1, \"") + name + "\"\nread string 1, a$\nclose file 1\nw(a$)\n";
+  }
+  // Each write below a folder of its own that only the pack holds.
+  const char* writes[] = {
+      "open to write 1, \"f1/new.txt\"\nwrite string 1, \"o\"\nclose file 1\n",
+      "make file \"f2/new.txt\"\n",
+      "copy file \"src.txt\", \"f3/new.txt\"\n",
+      "rename file \"src.txt\", \"f4/new.txt\"\n",
+      "make directory \"f5/new\"\n",
+      "dim a(1)\nsave array \"f6/new.arr\", a(0)\n",
+      "write byte to file \"f7/k.txt\", 0, 66\n",
+      "create bitmap 1,8,8\nsave bitmap \"f8/new.bmp\", 1\nget image 1,0,0,8,8\nsave image \"f9/new.bmp\", 1\n",
+      "make static collision box -1,-1,-1,1,1,1\nsave static objects \"f10/new.dat\"\n",
+      "make object cube 1,10\nsave object animation \"f11/new.x\", 1\n",
+      "open to read 2, \"blk.dat\"\nread fileblock 2, \"f12/new.txt\"\nclose file 2\n",
+  };
+  for (int f = 1; f <= 12; ++f) {
+    std::filesystem::create_directory(dir.File("src/f" + std::to_string(f)));
+    dir.Write("src/f" + std::to_string(f) + "/k.txt", "keep");
+  }
+  for (const char* w : writes) program += w;
+  // A packed name is the game's to write; a refused write onto a name on disk opens nothing.
+  program += "open to write 3, \"packed.dat\"\nwrite string 3, \"mine\"\nclose file 3\ncopy file \"packed.dat\", \"pcopy.txt\"\n"
+             "open to write 3, \"both.dat\"\nw(str$(file open(3)))\nclose file 32\nend\n"
+             "function w(a$)\nwrite string 32, a$\nendfunction\n";
+  dir.Write("src/prog.vka", program);
+  const ProcessResult built = RunProcess(VellumarkExe(), {"build", dir.File("src/prog.vka"), "--media", "-o", dir.File("play/game")});
+  ASSERT_EQ(built.status, 0) << built.err;
+  const ProcessResult r =
+      RunProcess(dir.File("play/game"), {}, dir.File("play"), {"ASAN_OPTIONS=detect_leaks=0", "SDL_VIDEODRIVER=none"});
+  EXPECT_EQ(r.status, 1) << r.err;  // the refused write onto both.dat
+  EXPECT_NE(r.err.find("vellumark: cannot write both.dat: already exists\n"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("cannot write f"), std::string::npos) << r.err;
+  EXPECT_EQ(dir.Read("play/log.txt"),
+            "11 8\r\n11 6\r\n11 10\r\n01 0\r\n11 6\r\n00 0\r\n"
+            "80\r\nPacked\r\n68\r\nDisk\r\n68\r\nDiskBoth\r\n73\r\nInPk\r\n0\r\n");
+  EXPECT_EQ(dir.Read("play/f1/new.txt"), "o\r\n");
+  EXPECT_EQ(dir.Read("play/f2/new.txt"), "");
+  EXPECT_EQ(dir.Read("play/f3/new.txt"), "src");
+  EXPECT_EQ(dir.Read("play/f4/new.txt"), "src");
+  EXPECT_TRUE(std::filesystem::is_directory(dir.File("play/f5/new")));
+  EXPECT_EQ(dir.Read("play/f6/new.arr").size(), 8u);
+  EXPECT_EQ(dir.Read("play/f7/k.txt"), "Beep");
+  for (const char* file : {"play/f8/new.bmp", "play/f9/new.bmp", "play/f10/new.dat", "play/f11/new.x"})
+    EXPECT_TRUE(std::filesystem::exists(dir.File(file))) << file;
+  EXPECT_EQ(dir.Read("play/f12/new.txt"), "ab");
+  EXPECT_EQ(dir.Read("play/packed.dat"), "mine\r\n");
+  EXPECT_EQ(dir.Read("play/pcopy.txt"), "mine\r\n");
+  EXPECT_EQ(dir.Read("play/both.dat"), "DiskBoth\r\n");
+}
+
 }  // namespace
