@@ -236,10 +236,14 @@ bool MapThroughPack(std::string& name, const std::string& extension) {
 
 void MakePackedFoldersFor(const std::string& name) {
   if (!g_packReader) return;
-  const std::string folder = FsFolderOf(name);
-  if (folder.empty() || FsFolderExists(folder) || g_packReader->EntriesBelow(folder).empty()) return;
   const int error = errno;
-  FsMakeFolders(folder);  // where it cannot be made, the write says why
+  // The name itself where it is a packed folder (a write there then meets a folder, as on disk),
+  // else the folder it is in. Where it cannot be made, the write says why.
+  for (const std::string& folder : {name, FsFolderOf(name)}) {
+    if (folder.empty() || FsPathExists(folder) || g_packReader->EntriesBelow(folder).empty()) continue;
+    FsMakeFolders(folder);
+    break;
+  }
   errno = error;
 }
 

@@ -306,6 +306,7 @@ int32_t StreamExtractBlock(StreamSlot& s, const std::string& name) {
   uint32_t size = 0;
   int32_t error = 0;
   if (!ReadU32(s, &size, &error)) return error;
+  MakePackedFoldersFor(name);
   int fd = CreateNewFile(name);
   // The file's folders are made when missing.
   if (fd < 0 && errno == ENOENT && !name.empty() && FsMakeFolders(FsFolderOf(name))) fd = CreateNewFile(name);

@@ -216,19 +216,24 @@ TEST(WriteTargets, AGamesPackAndTheDiskForEveryReadAndWrite) {
   for (const char* w : writes) program += w;
   // A packed name is the game's to write; a refused write onto a name on disk opens nothing.
   program += "open to write 3, \"packed.dat\"\nwrite string 3, \"mine\"\nclose file 3\ncopy file \"packed.dat\", \"pcopy.txt\"\n"
-             "open to write 3, \"both.dat\"\nw(str$(file open(3)))\nclose file 32\nend\n"
+             "open to write 3, \"both.dat\"\nw(str$(file open(3)))\n"
+             // A packed folder is a folder to a write at its name; its files are still read.
+             "open to write 4, \"pk\"\nw(str$(file open(4)))\ncopy file \"disk.dat\", \"pk\"\nw(str$(file exist(\"pk/a.txt\")))\n"
+             "close file 32\nend\n"
              "function w(a$)\nwrite string 32, a$\nendfunction\n";
   dir.Write("src/prog.vka", program);
   const ProcessResult built = RunProcess(VellumarkExe(), {"build", dir.File("src/prog.vka"), "--media", "-o", dir.File("play/game")});
   ASSERT_EQ(built.status, 0) << built.err;
   const ProcessResult r =
       RunProcess(dir.File("play/game"), {}, dir.File("play"), {"ASAN_OPTIONS=detect_leaks=0", "SDL_VIDEODRIVER=none"});
-  EXPECT_EQ(r.status, 1) << r.err;  // the refused write onto both.dat
+  EXPECT_EQ(r.status, 1) << r.err;  // the refused writes onto both.dat and pk
   EXPECT_NE(r.err.find("vellumark: cannot write both.dat: already exists\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("vellumark: cannot write pk: already exists\n"), std::string::npos) << r.err;
+  EXPECT_TRUE(std::filesystem::is_directory(dir.File("play/pk")));
   EXPECT_EQ(r.err.find("cannot write f"), std::string::npos) << r.err;
   EXPECT_EQ(dir.Read("play/log.txt"),
             "11 8\r\n11 6\r\n11 10\r\n01 0\r\n11 6\r\n00 0\r\n"
-            "80\r\nPacked\r\n68\r\nDisk\r\n68\r\nDiskBoth\r\n73\r\nInPk\r\n0\r\n");
+            "80\r\nPacked\r\n68\r\nDisk\r\n68\r\nDiskBoth\r\n73\r\nInPk\r\n0\r\n0\r\n1\r\n");
   EXPECT_EQ(dir.Read("play/f1/new.txt"), "o\r\n");
   EXPECT_EQ(dir.Read("play/f2/new.txt"), "");
   EXPECT_EQ(dir.Read("play/f3/new.txt"), "src");
