@@ -318,7 +318,9 @@ void CmdSaveArray() {
       bytes += "\r\n";
     }
   }
-  if (!FsWriteFileAtomic(OpString(0), bytes)) RunFileError(kErrArrayFileNotOpened, OpString(0), FileErrorCause(errno));
+  MakePackedFoldersFor(OpString(0));
+  if (!FsWriteFileAtomic(OpString(0), bytes))
+    RunFileError(kErrArrayFileNotOpened, OpString(0), FsProgramWriteCause(OpString(0), errno));
   ProgramCounter += 2;
 }
 

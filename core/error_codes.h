@@ -33,6 +33,7 @@ enum ErrorCode : int32_t {
   kErrImageMissing = 502,
   kErrImageAreaOutside = 503,
   kErrImageAreaEmpty = 504,
+  kErrImageNotSaved = 505,  // the language's "Image command failed"
   // Bitmaps.
   kErrBitmapCopyFailed = 1000,
   kErrBitmapNumberOutOfRange = 1001,

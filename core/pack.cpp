@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <new>
 
@@ -231,6 +232,19 @@ bool FileHasPack(const std::string& file) {
 
 bool MapThroughPack(std::string& name, const std::string& extension) {
   return g_packReader && !FsPathExists(name) && g_packReader->MapVirtualFile(name, extension);
+}
+
+void MakePackedFoldersFor(const std::string& name) {
+  if (!g_packReader) return;
+  const int error = errno;
+  // The name itself where it is a packed folder (a write there then meets a folder, as on disk),
+  // else the folder it is in. Where it cannot be made, the write says why.
+  for (const std::string& folder : {name, FsFolderOf(name)}) {
+    if (folder.empty() || FsPathExists(folder) || g_packReader->EntriesBelow(folder).empty()) continue;
+    FsMakeFolders(folder);
+    break;
+  }
+  errno = error;
 }
 
 std::string PackedCopyExtension(const std::string& name) {

@@ -75,6 +75,10 @@ extern VirtualFiles* g_packReader;
 // that name on disk comes first: the packed entry is the starting content of a name the
 // program may write.
 bool MapThroughPack(std::string& name, const std::string& extension);
+// Makes on disk the folders at and on the way to the name (a program's) that only the running
+// game's pack holds, so that a write there meets what it would meet were the folders on disk:
+// below a packed folder it lands, onto one it is refused as onto a folder.
+void MakePackedFoldersFor(const std::string& name);
 // The extension a packed copy of name keeps: all of it after the name's last '.', or the last
 // three characters of a name without one.
 std::string PackedCopyExtension(const std::string& name);

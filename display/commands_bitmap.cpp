@@ -1,5 +1,6 @@
 // Bitmap commands.
 #include "core/handler.h"
+#include "core/pack.h"
 #include "display/bitmaps.h"
 #include "display/commands.h"
 #include "display/display.h"
@@ -21,12 +22,14 @@ void CmdLoadBitmap() {
 
 // The screen is saved after the next refresh is shown, with what was drawn before the command.
 void CmdSaveScreen() {
+  MakePackedFoldersFor(OpString(0));
   QueueScreenGrab(OpString(0));
   SkipOperands(1);
   LeaveSlice = 1;
 }
 
 void CmdSaveBitmap() {
+  MakePackedFoldersFor(OpString(0));
   if (OpInt(1) == 0) QueueScreenGrab(OpString(0));
   else QueueSaveBitmap(OpInt(1), OpString(0));
   SkipOperands(2);

@@ -96,6 +96,7 @@ void CmdSaveImage() {
     } else if (FsFileExists(OpString(0))) {  // a name only the pack holds is the program's to write
       RunFileError(kErrFileExists, OpString(0), "already exists");
     } else {
+      MakePackedFoldersFor(OpString(0));
       QueueSaveImage(r, OpString(0));
     }
   }

@@ -389,7 +389,7 @@ void RunSave(const DrawOp& op) {
   Surface* img = ImageSurfaceOf(r);
   if (!img) return RunError(502);
   const ImageRecord& rec = g_imagePool[r];
-  if (!CreateBitmapSurface(kScratchSlot, rec.width, rec.height)) return RunError(1004);
+  if (!CreateBitmapSurface(kScratchSlot, rec.width, rec.height)) return RunError(kErrImageNotSaved);
   BlitImageRecord(BitmapSurface(kScratchSlot), kScratchSlot, r, 0, 0, false);
   std::string why;
   const bool saved = SaveSurfaceSlot(kScratchSlot, op.text, &why);
@@ -397,7 +397,7 @@ void RunSave(const DrawOp& op) {
   // The message names the file and the cause after the error's own text.
   if (!saved) {
     LogEngineError(std::string(op.text) + ": " + why);
-    RunError(1004);
+    RunError(kErrImageNotSaved);
   }
 }
 

@@ -739,6 +739,11 @@ void FsRemoveWritingTempInSignal() {
 }
 
 bool FsWriteFileAtomic(const std::string& name, const std::string& data) {
+  // A program's save never replaces a file made read-only.
+  if (FsReadOnlyTarget(name)) {
+    errno = EACCES;
+    return false;
+  }
   return WriteFileReplacing(FsResolveForWrite(name), data, false);
 }
 
@@ -807,6 +812,11 @@ int FsCreateTempBeside(const std::string& target, std::string& tempPath) {
 }
 
 bool FsCommitTemp(const std::string& tempPath, const std::string& target) {
+  if (FsReadOnlyTarget(target)) {
+    unlink(tempPath.c_str());
+    errno = EACCES;
+    return false;
+  }
   const std::string path = SaveTarget(FsResolveForWrite(target));
   struct stat old;
   const bool exists = !path.empty() && stat(path.c_str(), &old) == 0;

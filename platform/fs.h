@@ -147,6 +147,14 @@ bool FsPathExists(const std::string& name);
 int64_t FsFileSize(const std::string& name);
 // True when the file has no owner write permission, or does not exist.
 bool FsIsReadOnly(const std::string& name);
+// Whether a program's write to the name lands on a regular file that is read-only: its owner may
+// not write it (judged by the mode bits, which bind root too) or this user may not. No program
+// write replaces or changes such a file.
+bool FsReadOnlyTarget(const std::string& name);
+// Why a program's write to the name failed, errno given, in the words of FileErrorCause, with a
+// read-only file ("it is read-only"), a folder or another kind of file in the way and a missing
+// folder ("its folder does not exist") named as such.
+std::string FsProgramWriteCause(const std::string& name, int error);
 // Creates an empty file; false when the name exists or the file cannot be made.
 bool FsMakeFileExclusive(const std::string& name);
 // Creates a new file with the data at a host path (taken as it is, not as a program's name),

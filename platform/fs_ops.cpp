@@ -205,6 +205,27 @@ bool FsIsReadOnly(const std::string& name) {
   return (st.st_mode & S_IWUSR) == 0;
 }
 
+bool FsReadOnlyTarget(const std::string& name) {
+  const std::string path = name.empty() ? "" : FsResolveForWrite(name);
+  const std::string target = path.empty() ? "" : FsHostWriteTarget(path);
+  struct stat st;
+  if (target.empty() || stat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  return (st.st_mode & S_IWUSR) == 0 || (access(target.c_str(), W_OK) != 0 && (errno == EACCES || errno == EPERM));
+}
+
+std::string FsProgramWriteCause(const std::string& name, int error) {
+  if (name.empty()) return "no name given";
+  // The failed write's own resolve tells these, before another name is resolved.
+  const bool folderMissing = error == ENOENT && !FsNameFitsMany() && !FsOthersLinkInTheWay();
+  const std::string cause = FileErrorCause(error);
+  if (FsReadOnlyTarget(name)) return "it is read-only";
+  const std::string path = FsResolveForWrite(name);
+  struct stat st;
+  if (!path.empty() && stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+    return S_ISDIR(st.st_mode) ? "is a folder" : "not a regular file";
+  return folderMissing ? "its folder does not exist" : cause;
+}
+
 bool FsMakeFileExclusive(const std::string& name) {
   int fd = open(FsResolveForWrite(name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) return false;
@@ -441,6 +462,10 @@ bool FsPeekByte(const std::string& name, int64_t offset, uint8_t* value) {
 }
 
 bool FsPokeByte(const std::string& name, int64_t offset, uint8_t value) {
+  if (FsReadOnlyTarget(name)) {
+    errno = EACCES;
+    return false;
+  }
   // A link is written through to its target as a save's is (FsHostWriteTarget).
   int fd = open(FsHostWriteTarget(FsResolveForWrite(name)).c_str(), O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return false;

@@ -1,11 +1,15 @@
 // Object animation commands: play, loop, stop, ranges, speed, frame and blending, the frame
 // queries, and recording, deleting, appending, saving and merging key frames.
+#include <cerrno>
 #include <cmath>
 #include <string>
 
+#include "core/errors.h"
 #include "core/language.h"
+#include "core/pack.h"
 #include "model/model_handle.h"
 #include "model/x_loader.h"
+#include "platform/fs.h"
 #include "scene3d/commands.h"
 #include "scene3d/object_animation.h"
 #include "scene3d/object_operands.h"
@@ -158,15 +162,16 @@ void CmdDeleteObjectAnimation() {
   SkipOperands(1);
 }
 
-// The model refusing the file reports nothing.
+// A file that is not written is said with its cause, as the static world's save says it.
 void CmdSaveObjectAnimation() {
   const std::string file = OpString(0);
   const int32_t n = OpInt(1);
   SkipOperands(2);
   const uint32_t r = ExistingObject(n);
   if (!r) return;
-  if (Obj(r).model) SaveAnimationXFile(*Obj(r).model, file);
-  else WriteAnimationXFile(file, nullptr);
+  MakePackedFoldersFor(file);
+  const bool saved = Obj(r).model ? SaveAnimationXFile(*Obj(r).model, file) == kModelOk : WriteAnimationXFile(file, nullptr) != 0;
+  if (!saved) RunFileError(kErrStreamWriteFailed, file, FsProgramWriteCause(file, errno));
 }
 
 // The value is the time offset of the merged keys; each track first holds its last key up to

@@ -1,6 +1,7 @@
 // The static world's commands: objects in and out, boxes, load and save, and its drawing
 // switches.
 #include "core/errors.h"
+#include "core/pack.h"
 #include "display/display.h"
 #include "display/record_pools.h"
 #include "scene3d/commands.h"
@@ -72,6 +73,7 @@ void CmdLoadStaticObjects() {
 void CmdSaveStaticObjects() {
   const std::string file = OpString(0);
   std::string why;
+  MakePackedFoldersFor(file);
   if (SaveStaticWorldFile(file, &why) < 0) RunFileError(kErrStreamWriteFailed, file, why);
   SkipOperands(1);
 }

@@ -118,14 +118,28 @@ std::string WriteCause(const std::string& name, int error) {
   return error == ENOENT && !FsNameFitsMany() && !FsOthersLinkInTheWay() ? "its folder does not exist" : FileErrorCause(error);
 }
 
+// What stands at a name MAKE FILE or MAKE DIRECTORY found taken when it is not what the command
+// makes (a file, or a folder, links followed): then nothing the program asked for is there.
+// "" when it is.
+std::string TakenBy(const std::string& name, bool folder) {
+  if (folder ? FsFolderExists(name) : FsFileExists(name)) return "";
+  if (!FsPathExists(name)) return "a link to a missing file is there";
+  if (FsFolderExists(name)) return "a folder of that name is there";
+  return FsFileExists(name) ? "a file of that name is there" : "not a regular file";
+}
+
+// A name that is taken by what the command makes is no write lost; anything else is.
+void MakeRefused(uint32_t code, const std::string& name, int error, bool folder, const std::string& what) {
+  const std::string why = WriteCause(name, error);
+  const std::string taken = why == "already exists" ? TakenBy(name, folder) : why;
+  if (taken.empty()) FileWarning(code, name, why);
+  else WriteLostWarning(code, name, taken, what);
+}
+
 void CmdMakeFile() {
   const std::string name = OpString(0);
   SkipOperands(1);
-  if (MakeFile(name)) return;
-  const std::string why = WriteCause(name, errno);
-  // A file that is there already is no write lost.
-  if (why == "already exists") FileWarning(kErrFileNotMade, name, why);
-  else WriteLostWarning(kErrFileNotMade, name, why);
+  if (!MakeFile(name)) MakeRefused(kErrFileNotMade, name, errno, false, "");
 }
 
 void CmdDeleteFile() {
@@ -178,7 +192,8 @@ void CmdWriteByteToFile() {
   const int32_t offset = OpInt(1), value = OpInt(2);
   SkipOperands(3);
   if (!FileExists(name)) FileWarning(kErrFileNotFound, name, FileUnreadableCause(name));
-  else if (!WriteByteToFile(name, offset, uint8_t(value))) WriteLostWarning(kErrStreamWriteFailed, name, FileErrorCause(errno));
+  else if (!WriteByteToFile(name, offset, uint8_t(value)))
+    WriteLostWarning(kErrStreamWriteFailed, name, FsProgramWriteCause(name, errno));
 }
 
 void CmdReadByteFromFile() {
@@ -188,17 +203,13 @@ void CmdReadByteFromFile() {
   SkipOperands(3);
   uint8_t value = 0;
   if (!FileExists(name)) FileWarning(kErrFileNotFound, name, FileUnreadableCause(name));
-  else if (FsPeekByte(name, offset, &value)) result->i = int8_t(value);
+  else if (FsPeekByte(ReadablePath(name), offset, &value)) result->i = int8_t(value);
 }
 
 void CmdMakeDirectory() {
   const std::string name = OpString(0);
   SkipOperands(1);
-  if (MakeDirectory(name)) return;
-  const std::string why = WriteCause(name, errno);
-  // A folder that is there already is no write lost.
-  if (why == "already exists") FileWarning(kErrFolderNotMade, name, why);
-  else WriteLostWarning(kErrFolderNotMade, name, why, "make the folder " + name);
+  if (!MakeDirectory(name)) MakeRefused(kErrFolderNotMade, name, errno, true, "make the folder " + name);
 }
 
 template <int Operands>
@@ -277,7 +288,7 @@ const CommandDef kFileCommands[] = {
     {8104, CmdGetFileDate, "s"},
     {8121, CmdNameQuery<[](const std::string& s) { return FileExists(s) ? 1 : 0; }>, "ls"},
     {8122, CmdNameQuery<[](const std::string& s) { return FileSize(s); }>, "ls"},
-    {8123, CmdNameQuery<[](const std::string& s) { return PathExists(s) ? 1 : 0; }>, "ls"},
+    {8123, CmdNameQuery<[](const std::string& s) { return PathExistsWithPack(s) ? 1 : 0; }>, "ls"},
     {8124, CmdStreamQuery<StreamIsOpen>, "ll"},
     {8125, CmdStreamQuery<StreamAtEnd>, "ll"},
     {8126, CmdReadByteFromFile, "lsl"},

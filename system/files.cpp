@@ -124,10 +124,14 @@ bool DeleteFileIfExists(const std::string& name) {
   return true;
 }
 
-bool MakeFile(const std::string& name) { return !name.empty() && FsMakeFileExclusive(name); }
+bool MakeFile(const std::string& name) {
+  MakePackedFoldersFor(name);
+  return !name.empty() && FsMakeFileExclusive(name);
+}
 
 int32_t CopyFileCommand(const std::string& source, const std::string& target) {
   if (!FileExists(source)) return kErrFileNotFound;
+  MakePackedFoldersFor(target);
   if (CopyReadableFile(source, target)) return 0;
   // Only a target that is there is "File already exists"; anything else (a full disk, a folder
   // that is missing or closed) is a copy that failed, with errno kept for its cause.
@@ -140,17 +144,28 @@ int32_t CopyFileCommand(const std::string& source, const std::string& target) {
 
 bool WriteByteToFile(const std::string& name, int64_t offset, uint8_t value) {
   // A file only the pack holds gets its disk copy first, which takes the byte.
+  if (!FsPathExists(name)) MakePackedFoldersFor(name);
   if (!FsPathExists(name) && !CopyReadableFile(name, name)) return false;
   return FsPokeByte(name, offset, value);
 }
 
 bool RenameFile(const std::string& source, const std::string& target) {
-  return !target.empty() && FsMoveFile(source, target);
+  if (target.empty()) return false;
+  MakePackedFoldersFor(target);
+  return FsMoveFile(source, target);
 }
 
 bool PathExists(const std::string& path) { return FsPathExists(path); }
 
-bool MakeDirectory(const std::string& path) { return FsMakeFolder(path); }
+bool PathExistsWithPack(const std::string& path) {
+  if (FsPathExists(path)) return true;
+  return g_packReader && !path.empty() && (FileExists(path) || !g_packReader->EntriesBelow(path).empty());
+}
+
+bool MakeDirectory(const std::string& path) {
+  MakePackedFoldersFor(path);
+  return FsMakeFolder(path);
+}
 
 bool DeleteDirectoryCommand(const std::string& path) { return PathExists(path) && FsDeleteTree(path, true); }
 

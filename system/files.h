@@ -33,6 +33,9 @@ bool WriteByteToFile(const std::string& name, int64_t offset, uint8_t value);
 // Renames without replacing an existing target.
 bool RenameFile(const std::string& source, const std::string& target);
 bool PathExists(const std::string& path);
+// PATH EXIST: as PathExists, and a built game's packed file or a folder of packed files counts,
+// as FILE EXIST finds the files in it.
+bool PathExistsWithPack(const std::string& path);
 bool MakeDirectory(const std::string& path);
 // Deletes the folder and everything in it; false when it does not exist or may not be deleted
 // (the real root and the home folder).

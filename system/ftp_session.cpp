@@ -6,6 +6,7 @@
 
 #include <cerrno>
 
+#include "core/pack.h"
 #include "platform/fs.h"
 #include "platform/host_files.h"
 #include "system/files.h"
@@ -209,6 +210,7 @@ std::string LocalTargetRefusal(const std::string& local) {
 bool FtpGetFile(const std::string& remote, const std::string& local, int32_t total, bool inSteps) {
   if (!g_ftp.connected) return LocalGetFailed(remote, "not connected");
   if (local.empty()) return LocalGetFailed(local, "no name given");
+  MakePackedFoldersFor(local);
   if (const std::string refusal = LocalTargetRefusal(local); !refusal.empty()) return LocalWriteLost(local, refusal);
   FtpClient& c = Client();
   if (!inSteps) {

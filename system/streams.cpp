@@ -227,6 +227,7 @@ int32_t StreamOpenWrite(int32_t n, const std::string& name) {
   s.endOfFile = 0;
   s.name = name;
   if (name.empty()) return Refuse(kErrStreamNotCreated, name, "no name given");
+  MakePackedFoldersFor(name);
   if (s.file.CreateNew(name)) return 0;
   const int error = errno;
   return Refuse(kErrStreamNotCreated, name,
@@ -306,6 +307,7 @@ int32_t StreamExtractBlock(StreamSlot& s, const std::string& name) {
   uint32_t size = 0;
   int32_t error = 0;
   if (!ReadU32(s, &size, &error)) return error;
+  MakePackedFoldersFor(name);
   int fd = CreateNewFile(name);
   // The file's folders are made when missing.
   if (fd < 0 && errno == ENOENT && !name.empty() && FsMakeFolders(FsFolderOf(name))) fd = CreateNewFile(name);

@@ -1,5 +1,3 @@
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -110,10 +108,5 @@ bool SaveImageByExtension(const Surface& s, const std::string& path, std::string
   if (!EncodeImage(s, ext, &data)) return fail(Written(ext) ? "the picture cannot be encoded" : "not a format that is written");
   errno = 0;
   if (FsWriteFileAtomic(path, data)) return true;
-  const int error = errno;
-  const std::string cause = FileErrorCause(error);  // before another name is resolved
-  struct stat st;
-  if (stat(FsResolveForWrite(path).c_str(), &st) == 0 && !S_ISREG(st.st_mode))
-    return fail(S_ISDIR(st.st_mode) ? "is a folder" : "not a regular file");
-  return fail(error == ENOENT && !FsNameFitsMany() && !FsOthersLinkInTheWay() ? "its folder does not exist" : cause);
+  return fail(FsProgramWriteCause(path, errno));
 }

@@ -175,6 +175,7 @@ int32_t SaveStaticWorld(const std::string& file, std::string* why) {
   std::vector<PendingFile> pending;
   int error = 0;
   bool ok = true;
+  std::string failed = file;  // the file the cause is of
   for (const StaticTextureGroup& g : g_staticWorld.groups) {
     if (g.texture <= 0) continue;
     std::string image;
@@ -183,14 +184,18 @@ int32_t SaveStaticWorld(const std::string& file, std::string* why) {
       break;
     }
     if (!image.empty() && !WritePending(SideImageName(file, g.texture), image, &pending, &error)) {
+      failed = SideImageName(file, g.texture);
       ok = false;
       break;
     }
   }
   ok = ok && WritePending(file, bytes, &pending, &error);
-  // A folder in the way of any of them stops the save before one file is replaced.
-  for (const PendingFile& p : pending)
-    if (ok && FsFolderExists(p.target)) ok = false, error = EISDIR;
+  // A folder or a read-only file in the way of any of them stops the save before one file is
+  // replaced.
+  for (const PendingFile& p : pending) {
+    if (ok && FsFolderExists(p.target)) ok = false, error = EISDIR, failed = p.target;
+    if (ok && FsReadOnlyTarget(p.target)) ok = false, error = EACCES, failed = p.target;
+  }
   // The world file goes into place last, once its side images are there.
   for (const PendingFile& p : pending) {
     if (!ok) {
@@ -198,10 +203,11 @@ int32_t SaveStaticWorld(const std::string& file, std::string* why) {
     } else if (!FsCommitTemp(p.temp, p.target)) {
       ok = false;
       error = errno;
+      failed = p.target;
     }
   }
   if (ok) return 1;
-  if (why) *why = error != 0 ? FileErrorCause(error) : "the file cannot be written";
+  if (why) *why = error != 0 ? FsProgramWriteCause(failed, error) : "the file cannot be written";
   return -1;
 }
 

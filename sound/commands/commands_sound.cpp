@@ -275,7 +275,8 @@ void CmdSaveSound() {
   const int32_t n = OpInt(1);
   SkipOperands(2);
   if (!InRange(n)) return;
-  if (!SaveSoundAsWav(file, n) && Available()) RunError(kErrSoundNotSaved);
+  std::string why;
+  if (!SaveSoundAsWav(file, n, &why) && Available()) RunFileError(kErrSoundNotSaved, file, why);
 }
 
 // Commands of a feature this system does not provide: their checks, then 3201.

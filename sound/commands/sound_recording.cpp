@@ -1,9 +1,11 @@
 // Recording into a numbered sound (with the leading silence cut off) and saving a sound as a
 // WAV file.
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <string>
 
+#include "core/pack.h"
 #include "platform/fs.h"
 #include "sound/commands/sound_slots.h"
 #include "sound/engine/sound_engine.h"
@@ -133,9 +135,14 @@ int32_t SoundSlotStopRecording() {
   return n;
 }
 
-bool SaveSoundAsWav(const char* file, int32_t n) {
+bool SaveSoundAsWav(const char* file, int32_t n, std::string* why) {
+  auto fail = [&](const std::string& cause) {
+    if (why) *why = cause;
+    return false;
+  };
   SoundSample* sample = g_soundCmd.slots[n].sample;
-  if (!sample || !file || !*file) return false;
+  if (!sample) return fail("the sound does not exist");
+  if (!file || !*file) return fail("no name given");
   const uint32_t mode = SoundSampleGetMode(sample);
   WavFormat format;
   format.bits = (mode & kSound8Bits) ? 8 : 16;
@@ -143,10 +150,12 @@ bool SaveSoundAsWav(const char* file, int32_t n) {
   int32_t frequency = 44100, volume = 0, pan = 0, priority = 0;
   if (SoundSampleGetDefaults(sample, &frequency, &volume, &pan, &priority) && frequency > 0) format.rate = frequency;
   const uint64_t bytes = uint64_t(SoundSampleGetLength(sample)) * uint64_t(format.channels) * uint64_t(format.bits / 8);
-  if (bytes > 0xFFFFFFFFull - 44) return false;
+  if (bytes > 0xFFFFFFFFull - 44) return fail("too large for a WAV file");
   std::string data;
-  if (bytes > 0 && !ReadSample(sample, uint32_t(bytes), &data)) return false;
+  if (bytes > 0 && !ReadSample(sample, uint32_t(bytes), &data)) return fail("its samples cannot be read");
   std::string image;
   BuildWavFile(format, data.data(), uint32_t(data.size()), &image);
-  return FsWriteFileAtomic(file, image);
+  MakePackedFoldersFor(file);
+  if (FsWriteFileAtomic(file, image)) return true;
+  return fail(FsProgramWriteCause(file, errno));
 }

@@ -65,7 +65,8 @@ bool SoundSlotIsPlaying(int32_t n);
 bool SoundSlotRecord(int32_t n, int32_t seconds);
 // The slot the recording was kept in, or 0 when nothing was kept.
 int32_t SoundSlotStopRecording();
-bool SaveSoundAsWav(const char* file, int32_t n);
+// Writes the sound as a WAV file; false with the cause in why (when given) when it is not written.
+bool SaveSoundAsWav(const char* file, int32_t n, std::string* why = nullptr);
 // Marks back to a fresh sound's: type, playing, paused, looping 0, volume 100 %, pan 0.
 void ResetSlotMarks(int32_t n);
 

@@ -347,18 +347,18 @@ TEST(CommandLine, ImageErrorsNameTheFileTheCauseAndTheQueuingLine) {
        ":1: Error In Program: Runtime Warning : Cannot load the image file. " + jpeg + ": only .jpg is read"},
       {"sync on\nget image 1,-5,0,10,10\nprint 1\nsync\n", ":2: Error In Program: Runtime Error : Image area outside"},
       {"sync on\nget image 1,0,0,10,10\nsave image \"" + missing + "\",1\nprint 1\nsync\n",
-       ":3: Error In Program: Runtime Error : Cannot save the bitmap. " + missing + ": its folder does not exist"},
+       ":3: Error In Program: Runtime Error : Image command failed. " + missing + ": its folder does not exist"},
       {"create bitmap 1,8,8\nsave bitmap \"cli_shot.tif\",1\n",
        ":2: Error In Program: Runtime Error : Cannot save the bitmap. cli_shot.tif: not a format that is written"},
       {"sync on\nprint 1\nsave bitmap \"" + missing + "\"\nprint 2\nsync\nprint 3\nsync\n",
        ":3: Error In Program: Runtime Error : Cannot save the bitmap. " + missing + ": its folder does not exist"},
       // Two saves that fail in one refresh: the program stops at the first, which is named.
       {"sync on\nget image 1,0,0,10,10\nsave image \"" + missing + "\",1\nsave bitmap \"" + missing + "2\"\nsync\n",
-       ":3: Error In Program: Runtime Error : Cannot save the bitmap. " + missing + ": its folder does not exist"},
+       ":3: Error In Program: Runtime Error : Image command failed. " + missing + ": its folder does not exist"},
       {"sync on\nget image 1,0,0,10,10\nsave image \"" + bad + "\",1\n",
        ":3: Error In Program: Runtime Error : File already exists. " + bad + ": already exists"},
       {"sync on\nget image 1,0,0,10,10\nsave image \"" + bad + "/x.png\",1\nsync\n",
-       ":3: Error In Program: Runtime Error : Cannot save the bitmap. " + bad + "/x.png: a part of the path is not a folder"},
+       ":3: Error In Program: Runtime Error : Image command failed. " + bad + "/x.png: a part of the path is not a folder"},
   };
   for (const auto& [program, message] : kCases) {
     const std::string source = WriteTempFile("cli_image_error.vka", program);

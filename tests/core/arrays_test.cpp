@@ -293,7 +293,7 @@ TEST_F(ArrayFiles, ErrorsOfArrayFiles) {
     const char* name;
     int32_t faults;
     const char* cause;
-  } cases[] = {{"no/such/folder/x.dat", 0, "not found"}, {"full.dat", 1, "disk full"}};
+  } cases[] = {{"no/such/folder/x.dat", 0, "its folder does not exist"}, {"full.dat", 1, "disk full"}};
   for (const auto& c : cases) {
     g_fsWriteFaults = c.faults;
     EXPECT_EQ(RunAndGetError([&](ImageBuilder& b) {

@@ -171,7 +171,7 @@ TEST_F(ImageBankTest, SaveWritesTheImageOrReportsTheFailure) {
     g_errorCode = 0;
     QueueSaveImage(r, dir.File(name).c_str());
     RunDrawQueue();
-    EXPECT_EQ(g_errorCode, 1004) << name;
+    EXPECT_EQ(g_errorCode, 505) << name;  // "Image command failed"
     EXPECT_FALSE(FsFileExists(dir.File(name)));
   }
   g_errorCode = 0;

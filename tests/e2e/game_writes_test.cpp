@@ -208,7 +208,7 @@ TEST(GameWrites, AWriteLostInAFolderThatCannotBeWrittenIsSaidOnce) {
       {"delete file \"kept.txt\"\n", "cannot delete kept.txt: permission denied"},
       {"make directory \"d\"\n", "cannot make the folder d: permission denied"},
       {"open to read 2, \"blk.dat\"\nread fileblock 2, \"b.txt\"\nclose file 2\n", "cannot write b.txt: permission denied"},
-      {"write byte to file \"byte.dat\", 0, 66\n", "cannot write byte.dat: permission denied"},
+      {"write byte to file \"byte.dat\", 0, 66\n", "cannot write byte.dat: it is read-only"},
       {"open to read 3, \"dir.blk\"\nread dirblock 3, \"dbout\"\nclose file 3\n", "cannot write dbout: permission denied"},
       {"delete directory \"sub\"\n", "cannot delete the folder sub: permission denied"},
   };

@@ -474,7 +474,7 @@ TEST_F(StaticObjectsTest, ASaveThatCannotBeWrittenIsReportedAndLeavesTheOldFiles
   std::filesystem::remove(dir.File("level.dat" + sideName));
   std::filesystem::create_symlink("missing/image.dds", dir.File("level.dat" + sideName));
   EXPECT_EQ(SaveStaticWorldFile(dir.File("level.dat"), &why), -1);
-  EXPECT_EQ(why, "not found");
+  EXPECT_EQ(why, "its folder does not exist");
   EXPECT_EQ(dir.Read("level.dat"), "old world");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 6);  // no temporary file left
 }
