@@ -97,7 +97,7 @@ void CheckWrites(const std::vector<WriteCase>& cases) {
                                     {"ASAN_OPTIONS=detect_leaks=0", sound ? "SDL_VIDEODRIVER=offscreen" : "SDL_VIDEODRIVER=none"})
                        : RunProcess(VellumarkExe(), args, dir.path());
       std::string said = c.said;
-      if (way != kRun && !c.gameSaid.empty()) said = c.gameSaid == "-" ? "" : "vellumark: " + c.gameSaid + "\n";
+      if (way != kRun && !c.gameSaid.empty()) said = c.gameSaid == "-" ? "" : (way == kGame ? "game: " : "vellumark: ") + c.gameSaid + "\n";
       EXPECT_EQ(r.status, said.empty() ? 0 : 1) << r.err;
       if (!said.empty()) {
         EXPECT_NE(r.err.find(said), std::string::npos) << said << "\n" << r.err;
@@ -227,8 +227,8 @@ TEST(WriteTargets, AGamesPackAndTheDiskForEveryReadAndWrite) {
   const ProcessResult r =
       RunProcess(dir.File("play/game"), {}, dir.File("play"), {"ASAN_OPTIONS=detect_leaks=0", "SDL_VIDEODRIVER=none"});
   EXPECT_EQ(r.status, 1) << r.err;  // the refused writes onto both.dat and pk
-  EXPECT_NE(r.err.find("vellumark: cannot write both.dat: already exists\n"), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("vellumark: cannot write pk: already exists\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("game: cannot write both.dat: already exists\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("game: cannot write pk: already exists\n"), std::string::npos) << r.err;
   EXPECT_TRUE(std::filesystem::is_directory(dir.File("play/pk")));
   EXPECT_EQ(r.err.find("cannot write f"), std::string::npos) << r.err;
   EXPECT_EQ(dir.Read("play/log.txt"),
