@@ -749,6 +749,13 @@ bool WriteFileReplacing(const std::string& path, const std::string& data, bool d
   if (ok && renameat(at.fd, tmp.c_str(), at.fd, at.leaf.c_str()) != 0) {
     error = errno;
     ok = false;
+    // A link that may not be replaced (another user's, in a sticky folder) is in the way.
+    struct stat in;
+    if (!follow && (error == EPERM || error == EACCES) &&
+        fstatat(at.fd, at.leaf.c_str(), &in, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(in.st_mode) && in.st_uid != getuid()) {
+      FsNoteOthersLink(true);
+      error = ELOOP;
+    }
   }
   if (!ok) unlinkat(at.fd, tmp.c_str(), 0);
   g_writingTempSet = 0;
