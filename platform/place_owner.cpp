@@ -245,12 +245,29 @@ bool AboveHomeOrTemp(const std::string& folder) {
   return false;
 }
 
+// Whether only the system can have made the folder at path (a full path) and given it its
+// owner: every folder above it is root's, this user's or the overflow uid's, none lets any other
+// user make an entry in it, and it is in no other user's home. In a user namespace root and every
+// other user outside it show as the overflow uid alike; a folder of it that only root could have
+// made there is root's, as "/" is.
+bool MadeByTheSystem(const std::string& path) {
+  if (path.size() < 2 || path[0] != '/' || InAnotherUsersHome(path)) return false;
+  for (size_t slash = 0; slash != std::string::npos && slash + 1 < path.size(); slash = path.find('/', slash + 1)) {
+    const std::string above = slash == 0 ? "/" : path.substr(0, slash);
+    struct stat st;
+    if (lstat(above.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    if (st.st_uid != 0 && st.st_uid != getuid() && int64_t(st.st_uid) != OverflowUid()) return false;
+    if ((st.st_mode & 002) != 0 || GroupOrAclLetsOthersWrite(st, above, -1)) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool PlaceOthersCanChange(const struct stat& st, const std::string& path, int fd) {
   const bool overflow = int64_t(st.st_uid) == OverflowUid();  // never -1
-  const bool system =
-      st.st_uid == 0 || (overflow && ((st.st_mode & S_ISVTX) != 0 || AboveHomeOrTemp(path)));
+  const bool system = st.st_uid == 0 || (overflow && ((st.st_mode & S_ISVTX) != 0 || AboveHomeOrTemp(path) ||
+                                                      MadeByTheSystem(path)));
   if (!system && st.st_uid != getuid()) return true;
   if ((st.st_mode & S_ISVTX) != 0) return false;
   return (st.st_mode & 002) != 0 || GroupOrAclLetsOthersWrite(st, path, fd);

@@ -15,9 +15,10 @@
 // to others' writing without the sticky bit (by its mode, its group where that is not the
 // user's private group, or its access list). The system's is root's, and inside a user
 // namespace the overflow uid's where it is sticky, "/" or above /tmp or a home the user database
-// names for this user (its uid's, or that of its uid outside the namespace), and no other user's
-// home nor inside one: every other user shows as that uid too. A home or temporary folder the
-// environment names vouches for no folder above it.
+// names for this user (its uid's, or that of its uid outside the namespace), or one below folders
+// only the system can make entries in, and no other user's home nor inside one: every other user
+// shows as that uid too. A home or temporary folder the environment names vouches for no folder
+// above it.
 bool PlaceOthersCanChange(const struct stat& st, const std::string& path, int fd = -1);
 
 // Whether a user other than this one (and root) can make, rename or remove entries in the folder,
