@@ -291,7 +291,10 @@ bool FsFolderWritable(const std::string& name) {
 
 bool FsDeleteFile(const std::string& name) { return FsUnlinkForWrite(name, 0); }
 
-bool FsDeleteHostFile(const std::string& path) { return unlink(path.c_str()) == 0; }
+bool FsDeleteHostFile(const std::string& path) {
+  FsWriteFolder at;
+  return FsWalkForWrite(path, false, at) && unlinkat(at.fd, at.leaf.c_str(), 0) == 0;
+}
 
 std::string FsCurrentFolder() {
   std::error_code ec;

@@ -67,6 +67,7 @@ const Write kWrites[] = {
     {"stream", [](const std::string& m) { BinaryFile f; return f.CreateNew(m + "/s.dat") && f.Close(); }, "s.dat", true},
     {"byte", [](const std::string& m) { return FsPokeByte(m + "/notes.txt", 0, 'X'); }, "notes.txt", true},
     {"delete", [](const std::string& m) { return FsDeleteFile(m + "/notes.txt"); }, "", true},
+    {"delete the debug log", [](const std::string& m) { return FsDeleteHostFile(m + "/notes.txt"); }, "", true},
     {"delete tree", [](const std::string& m) { return FsDeleteTree(m + "/sub", true); }, "", true},
     // Judged again for their second step, after the swap: refused there.
     {"temporary",
