@@ -118,4 +118,39 @@ TEST(WriteWalk, AFolderSwappedForALinkAfterTheJudgementGetsNothing) {
   }
 }
 
+// The walk itself: a link on the way, or at the last part where it is followed, is followed
+// unless it is another user's in a folder others can write, the judgement the kernel makes for
+// sticky folders.
+TEST(WriteWalk, AnotherUsersLinkIsFollowedOnlyWhereNoOtherUserCanWrite) {
+  if (geteuid() != 0) GTEST_SKIP() << "planting another user's link needs root";
+  TempDir dir;
+  const std::string target = dir.File("target");
+  std::filesystem::create_directory(target);
+  const struct group* users = getgrnam("users");
+  for (const auto& [kind, mode] : {std::pair{"private", 0755}, {"group", 02775}, {"sticky", 01777}}) {
+    const std::string folder = dir.File(kind);
+    std::filesystem::create_directory(folder);
+    ASSERT_EQ(chown(folder.c_str(), uid_t(-1), users ? users->gr_gid : 4242), 0);
+    ASSERT_EQ(chmod(folder.c_str(), mode_t(mode)), 0);
+    for (const uid_t owner : {uid_t(0), kOtherUser}) {
+      const std::string link = folder + "/link" + std::to_string(owner);
+      ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+      ASSERT_EQ(lchown(link.c_str(), owner, owner), 0);
+      const bool refused = owner != 0 && mode != 0755;
+      for (const bool last : {false, true}) {
+        const std::string row = std::string(kind) + " " + std::to_string(owner) + (last ? " last" : " on the way");
+        FsWriteFolder at;
+        const bool walked = FsWalkForWrite(last ? link : link + "/f.txt", last, at);
+        EXPECT_EQ(walked, !refused) << row;
+        if (refused) {
+          EXPECT_EQ(errno, ELOOP) << row;
+          EXPECT_TRUE(FsOthersLinkInTheWay()) << row;
+        } else {
+          EXPECT_EQ(at.Join(at.leaf), last ? target : target + "/f.txt") << row;
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
