@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -118,6 +119,18 @@ TEST(WriteWalk, AFolderSwappedForALinkAfterTheJudgementGetsNothing) {
   }
 }
 
+// Gives the user the writing of the folder by an access list entry (the mode's group bits are
+// its mask); false where the file system keeps no access lists.
+bool GiveWriting(const std::string& folder, uid_t user) {
+  constexpr uint32_t kNone = 0xFFFFFFFF;
+  const uint32_t entries[][3] = {{0x01, 7, kNone}, {0x02, 7, user}, {0x04, 5, kNone}, {0x10, 7, kNone}, {0x20, 5, kNone}};
+  std::string acl = {2, 0, 0, 0};  // the version, then tag, permissions and id of each entry
+  for (const auto& e : entries)
+    for (const auto& [value, bytes] : {std::pair{e[0], 2}, {e[1], 2}, {e[2], 4}})
+      for (int b = 0; b < bytes; ++b) acl += char(value >> (8 * b) & 0xFF);
+  return setxattr(folder.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) == 0;
+}
+
 // The walk itself: a link on the way, or at the last part where it is followed, is followed
 // unless it is another user's in a folder others can write, the judgement the kernel makes for
 // sticky folders.
@@ -127,16 +140,19 @@ TEST(WriteWalk, AnotherUsersLinkIsFollowedOnlyWhereNoOtherUserCanWrite) {
   const std::string target = dir.File("target");
   std::filesystem::create_directory(target);
   const struct group* users = getgrnam("users");
-  for (const auto& [kind, mode] : {std::pair{"private", 0755}, {"group", 02775}, {"sticky", 01777}}) {
+  for (const auto& [kind, mode] :
+       {std::pair{"private", 0755}, {"group", 02775}, {"sticky", 01777}, {"access list", 0755}}) {
     const std::string folder = dir.File(kind);
+    const bool listed = std::string(kind) == "access list";  // of root's own group, writable only by the list
     std::filesystem::create_directory(folder);
-    ASSERT_EQ(chown(folder.c_str(), uid_t(-1), users ? users->gr_gid : 4242), 0);
+    ASSERT_EQ(chown(folder.c_str(), uid_t(-1), listed ? 0 : users ? users->gr_gid : 4242), 0);
     ASSERT_EQ(chmod(folder.c_str(), mode_t(mode)), 0);
+    if (listed && !GiveWriting(folder, kOtherUser)) continue;  // no access lists here
     for (const uid_t owner : {uid_t(0), kOtherUser}) {
       const std::string link = folder + "/link" + std::to_string(owner);
       ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
       ASSERT_EQ(lchown(link.c_str(), owner, owner), 0);
-      const bool refused = owner != 0 && mode != 0755;
+      const bool refused = owner != 0 && (mode != 0755 || listed);
       for (const bool last : {false, true}) {
         const std::string row = std::string(kind) + " " + std::to_string(owner) + (last ? " last" : " on the way");
         FsWriteFolder at;
