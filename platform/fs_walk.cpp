@@ -74,8 +74,12 @@ bool FsWalkForWrite(const std::string& path, bool followLast, FsWriteFolder& out
     return false;
   }
   FsNoteOthersLink(false);
+  // A name ending in '/' names a folder: a link there is followed (judged) as the kernel follows
+  // it, and the last name keeps its '/' for the call that uses it.
   std::string trimmed = path;
   while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+  const bool folderNamed = trimmed.size() < path.size();
+  followLast = followLast || folderNamed;
   std::vector<std::string> rest;
   if (trimmed != "/") PushNames(trimmed[0] == '/' ? trimmed.substr(1) : trimmed, rest);
   std::string at = trimmed[0] == '/' ? "/" : CurrentFolderPath(), leaf = ".";
@@ -147,7 +151,7 @@ bool FsWalkForWrite(const std::string& path, bool followLast, FsWriteFolder& out
   }
   if (fd < 0) return false;
   out.fd = fd;
-  out.leaf = leaf;
+  out.leaf = folderNamed && leaf != "." && leaf != ".." ? leaf + "/" : leaf;
   out.folder = at;
   if (g_fsWriteWalked) g_fsWriteWalked(path);
   return true;

@@ -9,7 +9,7 @@
 // The folder a write lands in, open (O_PATH) as fd, and the name of the entry in it.
 struct FsWriteFolder {
   int fd = -1;
-  std::string leaf;    // "." where the path names a folder ending in "/" or ".", or "/"
+  std::string leaf;    // "." for "/" and a path ending in "."; a path's '/' at its end is kept
   std::string folder;  // its path as walked, without a link: for judgements and temporaries' names
   FsWriteFolder() = default;
   FsWriteFolder(const FsWriteFolder&) = delete;
