@@ -10,6 +10,7 @@
 #include <new>
 
 #include "platform/fs.h"
+#include "platform/fs_walk.h"
 #include "platform/host_files.h"
 #include "platform/input_script.h"
 
@@ -72,10 +73,14 @@ bool Writable(const std::string& real, std::string* why) {
     close(fd);
     return true;
   }
-  const int fd = open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (fd < 0) return Fail(why, std::strerror(errno));
+  // Made and removed in the folder the walk judged.
+  FsWriteFolder at;
+  const int fd = FsWalkForWrite(real, true, at)
+                     ? openat(at.fd, at.leaf.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644)
+                     : -1;
+  if (fd < 0) return Fail(why, errno == ELOOP && FsOthersLinkInTheWay() ? FileErrorCause(ELOOP) : std::strerror(errno));
   close(fd);
-  unlink(target.c_str());
+  unlinkat(at.fd, at.leaf.c_str(), 0);
   return true;
 }
 

@@ -1,8 +1,10 @@
 #include "core/errors.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <exception>
+#include <utility>
 
 #include "core/interp.h"
 #include "core/run_state.h"
@@ -199,7 +201,15 @@ void AppendErrorLog(const std::string& message) {
   char key[96];
   std::snprintf(key, sizeof key, "RUNTIMEERROR ON %d/%d/%d AT %d:%d", utc.tm_mday, utc.tm_mon + 1,
                 utc.tm_year + 1900, utc.tm_hour, utc.tm_min);
-  IniWriteHostString(LogPath(), "ERRORLOG", key, message);
+  WriteDebugLog(LogPath(), "ERRORLOG", key, message);
+}
+
+void WriteDebugLog(const std::string& path, const std::string& section, const std::string& key,
+                   const std::string& value) {
+  if (IniWriteHostString(path, section, key, value) || std::exchange(g_runtime.debugLogLost, true)) return;
+  const std::string cause = FileErrorCause(errno);
+  std::fprintf(stderr, "vellumark: cannot write the debug log %s: %s; the run goes on without it\n", path.c_str(),
+               cause.c_str());
 }
 
 namespace {

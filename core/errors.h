@@ -68,6 +68,10 @@ std::string FormatErrorMessage();
 std::string ErrorSourcePrefix();
 // Appends the message to "VK.LOG" in the program folder (debug mode only).
 void AppendErrorLog(const std::string& message);
+// Writes one key of the debug log at the host path (IniWriteHostString). The first write of a
+// run that fails is said on stderr with the file and its cause; the run goes on without it.
+void WriteDebugLog(const std::string& path, const std::string& section, const std::string& key,
+                   const std::string& value);
 // The state dump put on the clipboard by every error when RUNTIMETEST is on.
 std::string FormatProgramState(const intptr_t* commandWord);
 void DumpProgramStateToClipboard(const intptr_t* commandWord);

@@ -13,7 +13,6 @@
 #include "core/threaded_code.h"
 #include "platform/clock.h"
 #include "platform/events.h"
-#include "platform/ini.h"
 #include "platform/message_name.h"
 #include "platform/stop_request.h"
 
@@ -42,7 +41,7 @@ void TraceCommand() {
   char key[32], value[32];
   std::snprintf(key, sizeof key, "PC%lld", (long long)CodeIndexOf(ProgramCounter));
   std::snprintf(value, sizeof value, "%lld", (long long)*ProgramCounter);
-  IniWriteHostString(g_runtime.runFolder + "/VK.LOG", "VELLUMARKLOOPMIDDLE", key, value);
+  WriteDebugLog(g_runtime.runFolder + "/VK.LOG", "VELLUMARKLOOPMIDDLE", key, value);
 }
 
 // A command number without a handler ends the program without a message.

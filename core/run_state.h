@@ -55,6 +55,7 @@ struct RuntimeState {
   std::string workFileTmp, workFileTmp2, workFileWav;
   std::string externalEditor;
   uint8_t debugMode = 0, traceMode = 0, runtimeTest = 0;
+  bool debugLogLost = false;     // a write of the debug log failed, and was said
   uint32_t standalone = 0;       // 1 while running as a built game
   uint8_t lastCharacter = 0;     // character of the latest key message
   int64_t framesRun = 0;

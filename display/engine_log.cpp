@@ -4,7 +4,6 @@
 #include "core/errors.h"
 #include "core/run_state.h"
 #include "display/display.h"
-#include "platform/ini.h"
 
 void LogEngineError(const std::string& message) {
   g_lastEngineError = message.substr(0, 255);
@@ -15,5 +14,5 @@ void LogEngineError(const std::string& message) {
   char key[96];
   std::snprintf(key, sizeof key, "ENGINEERROR ON %d/%d/%d AT %d:%d", utc.tm_mday, utc.tm_mon + 1, utc.tm_year + 1900,
                 utc.tm_hour, utc.tm_min);
-  IniWriteHostString(ProgramSideFile("VK.LOG"), "ERRORLOG", key, g_lastEngineError);
+  WriteDebugLog(ProgramSideFile("VK.LOG"), "ERRORLOG", key, g_lastEngineError);
 }

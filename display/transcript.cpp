@@ -10,6 +10,7 @@
 #include "platform/codepage.h"
 #include "platform/events.h"
 #include "platform/fs.h"
+#include "platform/fs_walk.h"
 #include "platform/host_files.h"
 #include "platform/stop_request.h"
 
@@ -60,11 +61,12 @@ bool OpenTranscript(const std::string& name) {
     t.file = stdout;
   } else if (given < 0) {
     // Links are followed as a save follows them (never another user's in a folder others can
-    // write); the file found is opened by its own name, never through a link put there since.
-    const std::string target = FsHostWriteTarget(name);
-    const int fd = target.empty() ? -1
-                                  : open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
-                                         0666);
+    // write); the file found is opened in the folder judged, never through a link put there since.
+    FsWriteFolder at;
+    const int fd = !FsWalkForWrite(name, true, at)
+                       ? -1
+                       : openat(at.fd, at.leaf.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
+                                0666);
     if (fd >= 0 && !(t.file = fdopen(fd, "wb"))) {
       const int error = errno;
       close(fd);

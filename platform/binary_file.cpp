@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include "platform/fs.h"
+#include "platform/fs_walk.h"
 
 bool BinaryFile::OpenRead(const std::string& name) {
   Close();
@@ -24,7 +25,7 @@ bool BinaryFile::OpenRead(const std::string& name) {
 
 bool BinaryFile::CreateNew(const std::string& name) {
   Close();
-  int fd = open(FsResolveForWrite(name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  int fd = FsOpenForWrite(name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) return false;
   Adopt(fd, true);
   return true;

@@ -25,6 +25,7 @@
 
 #include "platform/codepage.h"
 #include "platform/fs_name_index.h"
+#include "platform/fs_walk.h"
 #include "platform/host_files.h"
 #include "platform/place_owner.h"
 #include "platform/stop_request.h"
@@ -229,6 +230,8 @@ bool FsNameFitsMany() { return t_fitsMany; }
 
 bool FsOthersLinkInTheWay() { return t_othersLink; }
 
+void FsNoteOthersLink(bool refused) { t_othersLink = refused; }
+
 void FsNoteSpelledPath(const std::string& hostPath, const std::string& programPath) {
   if (hostPath.empty() || FsProgramCanSpell(hostPath)) return;
   SpelledPaths& paths = Spelled();
@@ -286,9 +289,12 @@ bool FsFolderWritable(const std::string& name) {
   return FsFolderExists(name) && access(FsResolve(name).c_str(), W_OK) == 0;
 }
 
-bool FsDeleteFile(const std::string& name) { return unlink(FsResolveForWrite(name).c_str()) == 0; }
+bool FsDeleteFile(const std::string& name) { return FsUnlinkForWrite(name, 0); }
 
-bool FsDeleteHostFile(const std::string& path) { return unlink(path.c_str()) == 0; }
+bool FsDeleteHostFile(const std::string& path) {
+  FsWriteFolder at;
+  return FsWalkForWrite(path, false, at) && unlinkat(at.fd, at.leaf.c_str(), 0) == 0;
+}
 
 std::string FsCurrentFolder() {
   std::error_code ec;
@@ -429,7 +435,7 @@ FsRead FsReadRegularFileAt(int folder, const std::string& name, std::string& out
 }
 
 bool FsCreateEmptyFile(const std::string& name) {
-  int fd = open(FsResolveForWrite(name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  int fd = FsOpenForWrite(name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) return false;
   return close(fd) == 0;
 }
@@ -530,11 +536,14 @@ bool ParseTempName(const char* name, long* pid, std::string* token) {
   return std::strcmp(p + 2 * kTokenLength + 1, ".tmp") == 0;
 }
 
-}  // namespace
-
-void FsRemoveEndedTemporaries(const std::string& folder) {
-  DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
-  if (!dir) return;
+// FsRemoveEndedTemporaries, for the folder open as folder.
+void RemoveEndedTemporariesAt(int folder) {
+  const int listed = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  DIR* dir = listed < 0 ? nullptr : fdopendir(listed);
+  if (!dir) {
+    if (listed >= 0) close(listed);
+    return;
+  }
   const int fd = dirfd(dir);
   std::string token;
   while (const dirent* e = readdir(dir)) {
@@ -561,18 +570,27 @@ void FsRemoveEndedTemporaries(const std::string& folder) {
   closedir(dir);
 }
 
+}  // namespace
+
+void FsRemoveEndedTemporaries(const std::string& folder) {
+  const int fd = open(folder.empty() ? "." : folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  RemoveEndedTemporariesAt(fd);
+  close(fd);
+}
+
 namespace {
 
-// Creates an unused private temporary file in the folder (O_EXCL, 0600), named after this
-// process and locked while it is written, once the temporaries of ended writers there are gone;
-// -1 on failure. Its caller gives it the access the file it becomes is to have.
-int CreateUniqueFile(const std::string& folder, std::string& path) {
-  FsRemoveEndedTemporaries(folder);
+// Creates an unused private temporary file in the folder open as folder (O_EXCL, 0600), named
+// after this process and locked while it is written, once the temporaries of ended writers there
+// are gone; -1 on failure, name its name. Its caller gives it the access the file it becomes is
+// to have.
+int CreateUniqueFile(int folder, std::string& name) {
+  RemoveEndedTemporariesAt(folder);
   const std::string prefix = ".vk-" + std::to_string(getpid()) + "-" + RunToken() + "-";
   for (int attempt = 0; attempt < 64; ++attempt) {
-    const std::string name = prefix + RandomText(kTokenLength) + ".tmp";
-    path = (folder.empty() ? "" : folder == "/" ? "/" : folder + "/") + name;
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    name = prefix + RandomText(kTokenLength) + ".tmp";
+    int fd = openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd >= 0) flock(fd, LOCK_EX | LOCK_NB);  // held while it is written (FsRemoveEndedTemporaries)
     if (fd >= 0 || errno != EEXIST) return fd;
   }
@@ -662,42 +680,56 @@ bool FsGiveAccess(int fd, const FsAccess& access) {
 
 namespace {
 
-// The temporary an atomic write is filling, kept in a fixed buffer for a signal handler that
-// ends the process: set once the file is made, cleared once it is renamed or removed.
-char g_writingTemp[4096];
+// The temporary an atomic write is filling, its name kept in a fixed buffer and its folder open,
+// for a signal handler that ends the process: set once the file is made, cleared once it is
+// renamed or removed.
+char g_writingTemp[256];
+int g_writingTempFolder = -1;
 volatile sig_atomic_t g_writingTempSet = 0;
 
-void NoteWritingTemp(const std::string& path) {
+void NoteWritingTemp(int folder, const std::string& name) {
   g_writingTempSet = 0;
-  if (path.size() >= sizeof g_writingTemp) return;
-  std::memcpy(g_writingTemp, path.c_str(), path.size() + 1);
+  if (name.size() >= sizeof g_writingTemp) return;
+  std::memcpy(g_writingTemp, name.c_str(), name.size() + 1);
+  g_writingTempFolder = folder;
   std::atomic_signal_fence(std::memory_order_seq_cst);
   g_writingTempSet = 1;
 }
 
+// Flushes the entries of the folder open (O_PATH) as folder to the disk.
+bool FlushFolderAt(int folder) {
+  const int fd = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = FsFlushFile(fd);
+  const int error = errno;
+  close(fd);
+  errno = error;
+  return ok;
+}
+
 // FsWriteFileAtomic, and with durable set FsWriteFileDurable, at a host path; given (when not
 // null) is the access of the file written, new or replaced. On failure errno holds the cause of
-// the first step that failed.
+// the first step that failed. The file is made, replaced and removed in the folder the path's
+// walk judged (FsWalkForWrite), never in one put in its place meanwhile.
 // With follow false a link at the path is replaced by the file, never followed.
 bool WriteFileReplacing(const std::string& path, const std::string& data, bool durable,
                         const FsAccess* given = nullptr, bool follow = true) {
-  const std::string target = follow ? SaveTarget(path) : path;
-  if (target.empty()) return false;
+  FsWriteFolder at;
+  if (!FsWalkForWrite(path, follow, at)) return false;
   struct stat old;
-  const bool exists = (follow ? stat(target.c_str(), &old) : lstat(target.c_str(), &old)) == 0 && !S_ISLNK(old.st_mode);
+  const bool exists = fstatat(at.fd, at.leaf.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISLNK(old.st_mode);
   if (exists && !S_ISREG(old.st_mode)) {  // a folder, device or pipe stays as it is
     errno = S_ISDIR(old.st_mode) ? EISDIR : EINVAL;
     return false;
   }
-  const std::string folder = FsFolderOf(target);
   std::string tmp;
   // No signal ends the process between the temporary's making and its noting.
   sigset_t ending, before;
   sigemptyset(&ending);
   AddStopSignals(ending);
   pthread_sigmask(SIG_BLOCK, &ending, &before);
-  int fd = CreateUniqueFile(folder, tmp);
-  if (fd >= 0) NoteWritingTemp(tmp);
+  int fd = CreateUniqueFile(at.fd, tmp);
+  if (fd >= 0) NoteWritingTemp(at.fd, tmp);
   pthread_sigmask(SIG_SETMASK, &before, nullptr);
   if (fd < 0) return false;
   if (g_fsWritingTempMade) g_fsWritingTempMade();
@@ -717,11 +749,18 @@ bool WriteFileReplacing(const std::string& path, const std::string& data, bool d
     error = errno;
     ok = false;
   }
-  if (ok && rename(tmp.c_str(), target.c_str()) != 0) {
+  if (ok && renameat(at.fd, tmp.c_str(), at.fd, at.leaf.c_str()) != 0) {
     error = errno;
     ok = false;
+    // A link that may not be replaced (another user's, in a sticky folder) is in the way.
+    struct stat in;
+    if (!follow && (error == EPERM || error == EACCES) &&
+        fstatat(at.fd, at.leaf.c_str(), &in, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(in.st_mode) && in.st_uid != getuid()) {
+      FsNoteOthersLink(true);
+      error = ELOOP;
+    }
   }
-  if (!ok) unlink(tmp.c_str());
+  if (!ok) unlinkat(at.fd, tmp.c_str(), 0);
   g_writingTempSet = 0;
   if (held >= 0) close(held);
   if (!ok) {
@@ -729,13 +768,13 @@ bool WriteFileReplacing(const std::string& path, const std::string& data, bool d
     return false;
   }
   // The rename is on the disk only once the folder is.
-  return !durable || FsFlushFolder(folder);
+  return !durable || FlushFolderAt(at.fd);
 }
 
 }  // namespace
 
 void FsRemoveWritingTempInSignal() {
-  if (g_writingTempSet) unlink(g_writingTemp);
+  if (g_writingTempSet) unlinkat(g_writingTempFolder, g_writingTemp, 0);
 }
 
 bool FsWriteFileAtomic(const std::string& name, const std::string& data) {
@@ -807,8 +846,15 @@ std::string FileErrorCause(int error) {
 
 int FsCreateTempBeside(const std::string& target, std::string& tempPath) {
   tempPath.clear();
-  const std::string path = SaveTarget(FsResolveForWrite(target));
-  return path.empty() ? -1 : CreateUniqueFile(FsFolderOf(path), tempPath);
+  FsWriteFolder at;
+  return FsWalkForWrite(FsResolveForWrite(target), true, at) ? FsCreateTempIn(at, tempPath) : -1;
+}
+
+int FsCreateTempIn(const FsWriteFolder& at, std::string& tempPath) {
+  std::string name;
+  const int fd = CreateUniqueFile(at.fd, name);
+  tempPath = fd >= 0 ? at.Join(name) : "";
+  return fd;
 }
 
 bool FsCommitTemp(const std::string& tempPath, const std::string& target) {
@@ -817,20 +863,22 @@ bool FsCommitTemp(const std::string& tempPath, const std::string& target) {
     errno = EACCES;
     return false;
   }
-  const std::string path = SaveTarget(FsResolveForWrite(target));
+  // The temporary is renamed within the folder the target's walk judged: one beside the target.
+  FsWriteFolder at;
+  const bool walked = FsWalkForWrite(FsResolveForWrite(target), true, at);
+  const std::string name = tempPath.substr(tempPath.rfind('/') + 1);
   struct stat old;
-  const bool exists = !path.empty() && stat(path.c_str(), &old) == 0;
+  const bool exists = walked && fstatat(at.fd, at.leaf.c_str(), &old, 0) == 0;
   bool ok = false;
   int fd = -1;
-  if (!path.empty() && (!exists || S_ISREG(old.st_mode))) {
-    fd = open(tempPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (walked && (!exists || S_ISREG(old.st_mode))) {
+    fd = openat(at.fd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     // Locked until renamed, where the writer has let its lock go (FsRemoveEndedTemporaries).
     if (fd >= 0) flock(fd, LOCK_EX | LOCK_NB);
     ok = fd >= 0 && FsGiveAccess(fd, exists ? AccessOf(old, 07777) : FsNewFileAccess());
   }
-  ok = ok && rename(tempPath.c_str(), path.c_str()) == 0;
+  ok = ok && renameat(at.fd, name.c_str(), at.fd, at.leaf.c_str()) == 0;
   if (!ok) unlink(tempPath.c_str());
   if (fd >= 0) close(fd);
   return ok;
 }
-

@@ -11,11 +11,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <tuple>
 
 #include "platform/codepage.h"
 #include "platform/fs.h"
+#include "platform/fs_walk.h"
 #include "platform/host_files.h"
 #include "platform/place_owner.h"
 
@@ -37,18 +37,23 @@ std::string RealPath(const std::string& path) {
   return s;
 }
 
-// Rename that fails when the target exists, also on file systems without RENAME_NOREPLACE.
-bool RenameNoReplace(const std::string& from, const std::string& to) {
-  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+// Rename that fails when the target exists, also on file systems without RENAME_NOREPLACE, each
+// name in the folder open as its descriptor.
+bool RenameNoReplace(const FsWriteFolder& from, const FsWriteFolder& to) {
+  const char *source = from.leaf.c_str(), *target = to.leaf.c_str();
+  if (renameat2(from.fd, source, to.fd, target, RENAME_NOREPLACE) == 0) return true;
   if (errno != EINVAL && errno != ENOSYS) return false;
   struct stat st;
-  if (lstat(to.c_str(), &st) == 0) return false;
-  if (lstat(from.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) {
-    if (link(from.c_str(), to.c_str()) != 0) return false;
-    unlink(from.c_str());
+  if (fstatat(to.fd, target, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    errno = EEXIST;
+    return false;
+  }
+  if (fstatat(from.fd, source, &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(st.st_mode)) {
+    if (linkat(from.fd, source, to.fd, target, 0) != 0) return false;
+    unlinkat(from.fd, source, 0);
     return true;
   }
-  return rename(from.c_str(), to.c_str()) == 0;
+  return renameat(from.fd, source, to.fd, target) == 0;
 }
 
 bool CopyFd(int in, int out) {
@@ -227,20 +232,22 @@ std::string FsProgramWriteCause(const std::string& name, int error) {
 }
 
 bool FsMakeFileExclusive(const std::string& name) {
-  int fd = open(FsResolveForWrite(name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  int fd = FsOpenForWrite(name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) return false;
   close(fd);
   return true;
 }
 
 FsNewFile FsWriteNewFile(const std::string& path, const std::string& data, const FsAccess& access) {
+  FsWriteFolder at;
+  if (!FsWalkForWrite(path, false, at)) return FsNewFile::kFailed;
   struct stat st;
-  if (lstat(path.c_str(), &st) == 0) return FsNewFile::kTaken;
+  if (fstatat(at.fd, at.leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return FsNewFile::kTaken;
   // Written whole into a temporary first, then linked to the name: link() never replaces
   // anything (a dangling link included), and a cut write leaves no file under the name. The
   // temporary has its access before the data goes in.
   std::string temp;
-  const int fd = FsCreateTempBeside(path, temp);
+  const int fd = FsCreateTempIn(at, temp);
   if (fd < 0) return FsNewFile::kFailed;
   bool ok = FsGiveAccess(fd, access);
   for (size_t done = 0; ok && done < data.size();) {
@@ -253,16 +260,20 @@ FsNewFile FsWriteNewFile(const std::string& path, const std::string& data, const
   // Its lock is held until it is linked and gone (FsRemoveEndedTemporaries).
   const int held = fcntl(fd, F_DUPFD_CLOEXEC, 0);
   ok = close(fd) == 0 && ok;
+  // The name is given in the folder walked, where the temporary was made beside it.
+  const std::string tempName = temp.substr(temp.rfind('/') + 1);
   FsNewFile made = FsNewFile::kFailed;
-  if (ok && link(temp.c_str(), path.c_str()) == 0) made = FsNewFile::kWritten;
+  if (ok && linkat(at.fd, tempName.c_str(), at.fd, at.leaf.c_str(), 0) == 0) made = FsNewFile::kWritten;
   else if (ok && errno == EEXIST) made = FsNewFile::kTaken;
-  unlink(temp.c_str());
+  unlinkat(at.fd, tempName.c_str(), 0);
   if (held >= 0) close(held);
   // The name is on the disk once the folder is; a name that may not survive is no copy.
-  if (made == FsNewFile::kWritten && !FsFlushFolder(FsFolderOf(path))) {
-    unlink(path.c_str());
+  const int folder = openat(at.fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (made == FsNewFile::kWritten && (folder < 0 || !FsFlushFile(folder))) {
+    unlinkat(at.fd, at.leaf.c_str(), 0);
     made = FsNewFile::kFailed;
   }
+  if (folder >= 0) close(folder);
   return made;
 }
 
@@ -270,14 +281,15 @@ bool FsCopyFile(const std::string& from, const std::string& to, const FsAccess* 
   int in = open(FsResolve(from).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (in < 0) return false;
   struct stat st;
-  std::string target = FsResolveForWrite(to);
+  FsWriteFolder target;
   struct stat existing;
-  if (fstat(in, &st) != 0 || !S_ISREG(st.st_mode) || lstat(target.c_str(), &existing) == 0) {
+  if (fstat(in, &st) != 0 || !S_ISREG(st.st_mode) || !FsWalkForWrite(FsResolveForWrite(to), false, target) ||
+      fstatat(target.fd, target.leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
     close(in);
     return false;
   }
   std::string temp;
-  int out = FsCreateTempBeside(to, temp);
+  int out = FsCreateTempIn(target, temp);
   if (out < 0) {
     close(in);
     return false;
@@ -288,37 +300,38 @@ bool FsCopyFile(const std::string& from, const std::string& to, const FsAccess* 
             CopyFd(in, out);
   close(in);
   ok = close(out) == 0 && ok;
-  if (ok && RenameNoReplace(temp, target)) return true;
-  unlink(temp.c_str());
+  // The temporary stands beside the target, in the folder its walk judged.
+  FsWriteFolder made;
+  made.fd = fcntl(target.fd, F_DUPFD_CLOEXEC, 0);
+  made.leaf = temp.substr(temp.rfind('/') + 1);
+  if (ok && made.fd >= 0 && RenameNoReplace(made, target)) return true;
+  unlinkat(target.fd, made.leaf.c_str(), 0);
   return false;
 }
 
 bool FsMoveFile(const std::string& from, const std::string& to) {
-  std::string source = FsResolveForWrite(from);  // taken out of its folder
+  FsWriteFolder source, target;  // the source is taken out of its folder
   struct stat st;
-  if (from.empty() || lstat(source.c_str(), &st) != 0) return false;
-  std::string target = FsResolveForWrite(to);
+  if (from.empty() || !FsWalkForWrite(FsResolveForWrite(from), false, source) ||
+      fstatat(source.fd, source.leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+    return false;
+  if (!FsWalkForWrite(FsResolveForWrite(to), false, target)) return false;
   if (RenameNoReplace(source, target)) return true;
   if (errno != EXDEV || !S_ISREG(st.st_mode)) return false;
-  return FsCopyFile(from, to) && unlink(source.c_str()) == 0;
+  return FsCopyFile(from, to) && unlinkat(source.fd, source.leaf.c_str(), 0) == 0;
 }
 
-bool FsMakeFolder(const std::string& name) {
-  return !name.empty() && mkdir(FsResolveForWrite(name).c_str(), 0777) == 0;
-}
+bool FsMakeFolder(const std::string& name) { return !name.empty() && FsMakeFolderForWrite(name); }
 
 bool FsMakeFolders(const std::string& name) {
   if (name.empty()) return false;
-  std::error_code ec;
-  std::string path = FsResolveForWrite(name);
-  if (path.empty()) {  // fits more than one folder, or behind another user's link
-    errno = FsOthersLinkInTheWay() ? ELOOP : ENOENT;
-    return false;
-  }
-  std::filesystem::create_directories(path, ec);
-  const int error = ec.value();
-  if (std::filesystem::is_directory(path, ec)) return true;
-  errno = error ? error : ENOTDIR;
+  // Each folder is made from its parent's descriptor, the walk judging each link on the way.
+  FsWriteFolder at;
+  if (!FsWalkForWrite(FsResolveForWrite(name), false, at, true)) return false;
+  struct stat st;
+  if (mkdirat(at.fd, at.leaf.c_str(), 0777) != 0 && errno != EEXIST) return false;
+  if (fstatat(at.fd, at.leaf.c_str(), &st, 0) == 0 && S_ISDIR(st.st_mode)) return true;
+  errno = ENOTDIR;
   return false;
 }
 
@@ -339,16 +352,17 @@ bool FsDeleteTree(const std::string& name, bool removeTop) {
   if (name.empty() || FsIsProtectedFolder(name)) return false;
   std::string path = FsResolveForWrite(name);
   while (path.size() > 1 && path.back() == '/') path.pop_back();
+  FsWriteFolder at;
   struct stat st;
-  if (lstat(path.c_str(), &st) != 0) return false;
-  if (S_ISLNK(st.st_mode)) return removeTop && unlink(path.c_str()) == 0;
-  int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (!FsWalkForWrite(path, false, at) || fstatat(at.fd, at.leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+  if (S_ISLNK(st.st_mode)) return removeTop && unlinkat(at.fd, at.leaf.c_str(), 0) == 0;
+  int fd = openat(at.fd, at.leaf.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return false;
   DeleteContentsAt(fd);
   close(fd);
   // A folder that stays (its own folder not writable, a file in it that could not go) is no
   // folder deleted.
-  return !removeTop || IsDriveRoot(RealPath(path)) || rmdir(path.c_str()) == 0;
+  return !removeTop || IsDriveRoot(RealPath(path)) || unlinkat(at.fd, at.leaf.c_str(), AT_REMOVEDIR) == 0;
 }
 
 bool FsListFolder(const std::string& name, std::vector<FsEntry>& out) {
@@ -394,12 +408,19 @@ namespace {
 // target: never through another user's link where others can write (errno ELOOP).
 int OpenParentBelow(const std::string& top, const std::string& relative, bool create, std::string& leaf,
                     bool writing) {
-  const std::string path = writing ? FsHostWriteTarget(FsResolveForWrite(top)) : FsResolve(top);
-  if (path.empty()) {
-    errno = FsOthersLinkInTheWay() ? ELOOP : ENOENT;
-    return -1;
+  int cur = -1;
+  if (writing) {
+    FsWriteFolder at;
+    if (FsWalkForWrite(FsResolveForWrite(top), true, at))
+      cur = openat(at.fd, at.leaf.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  } else {
+    const std::string path = FsResolve(top);
+    if (path.empty()) {
+      errno = ENOENT;
+      return -1;
+    }
+    cur = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   }
-  int cur = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   size_t pos = 0;
   while (cur >= 0) {
     size_t slash = relative.find('/', pos);
@@ -467,7 +488,10 @@ bool FsPokeByte(const std::string& name, int64_t offset, uint8_t value) {
     return false;
   }
   // A link is written through to its target as a save's is (FsHostWriteTarget).
-  int fd = open(FsHostWriteTarget(FsResolveForWrite(name)).c_str(), O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+  FsWriteFolder at;
+  int fd = FsWalkForWrite(FsResolveForWrite(name), true, at)
+               ? openat(at.fd, at.leaf.c_str(), O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC)
+               : -1;
   if (fd < 0) return false;
   struct stat st;
   bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);

@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "platform/fs_name_index.h"
+#include "platform/fs_walk.h"
 #include "platform/place_owner.h"
 #include "platform/stop_request.h"
 
@@ -174,7 +175,12 @@ bool FsWriteHostOutput(const std::string& path, const std::string& data) {
   // A FIFO waits for its reader, unless the run is already stopping: then one with no reader, or
   // one that does not take the data at once, is not waited for (EINTR, as a wait a stop ended).
   const bool stopping = !given && S_ISFIFO(st.st_mode) && StopSignalReceived();
-  if (!given) fd = open(target.c_str(), O_WRONLY | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC | (stopping ? O_NONBLOCK : 0));
+  // Opened in the folder the walk judged, never in one put in its place meanwhile.
+  FsWriteFolder at;
+  if (!given)
+    fd = FsWalkForWrite(path, true, at)
+             ? openat(at.fd, at.leaf.c_str(), O_WRONLY | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC | (stopping ? O_NONBLOCK : 0))
+             : -1;
   if (fd < 0 && stopping && errno == ENXIO) errno = EINTR;
   if (fd < 0) return false;
   int error = 0;

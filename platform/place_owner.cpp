@@ -159,21 +159,33 @@ bool PrivateGroup(gid_t gid) {
   return true;
 }
 
+// The folder's access list as the kernel gives it (see getxattr), read through its descriptor
+// where one is given: what is read is the folder judged, whatever its path names now.
+ssize_t ReadAcl(const std::string& folder, int fd, void* into, size_t size) {
+  if (fd >= 0) {
+    // An O_PATH descriptor has no xattr calls of its own: its /proc name leads to the folder.
+    const std::string held = "/proc/self/fd/" + std::to_string(fd);
+    const ssize_t n = getxattr(held.c_str(), "system.posix_acl_access", into, size);
+    if (n >= 0 || errno != ENOENT || access("/proc/self/fd", X_OK) == 0) return n;
+  }
+  return lgetxattr(folder.c_str(), "system.posix_acl_access", into, size);
+}
+
 // Whether anyone but the user, root and the user's private group can write in the folder (at
-// path, st its stat) through its group or access list. With an access list the mode's group bits
-// are the list's mask: the owning group's rights are its own entry, and each group or named
-// entry writes only as far as the mask lets it.
-bool GroupOrAclLetsOthersWrite(const struct stat& st, const std::string& folder) {
+// path, st its stat, fd its descriptor or -1) through its group or access list. With an access
+// list the mode's group bits are the list's mask: the owning group's rights are its own entry,
+// and each group or named entry writes only as far as the mask lets it.
+bool GroupOrAclLetsOthersWrite(const struct stat& st, const std::string& folder, int fd) {
   std::optional<bool> others;  // whether the owning group is another than the private one, asked once
   const auto groupOthers = [&] { return others ? *others : *(others = !PrivateGroup(st.st_gid)); };
   // Every entry is read, however many: the list is read whole at the size it has now.
   std::vector<unsigned char> acl;
   ssize_t n = -1;
   for (int attempt = 0; attempt < 8; ++attempt) {
-    n = lgetxattr(folder.c_str(), "system.posix_acl_access", nullptr, 0);
+    n = ReadAcl(folder, fd, nullptr, 0);
     if (n < 0) return (st.st_mode & 020) != 0 && groupOthers();  // none (ENODATA, ENOTSUP)
     acl.resize(size_t(n) + 1);
-    n = lgetxattr(folder.c_str(), "system.posix_acl_access", acl.data(), acl.size());
+    n = ReadAcl(folder, fd, acl.data(), acl.size());
     if (n >= 0 || errno != ERANGE) break;  // ERANGE: it grew meanwhile
   }
   if (n < 0) return errno == ERANGE || ((st.st_mode & 020) != 0 && groupOthers());  // unread whole: open
@@ -233,20 +245,37 @@ bool AboveHomeOrTemp(const std::string& folder) {
   return false;
 }
 
-}  // namespace
-
-bool PlaceOthersCanChange(const struct stat& st, const std::string& path) {
-  const bool overflow = int64_t(st.st_uid) == OverflowUid();  // never -1
-  const bool system =
-      st.st_uid == 0 || (overflow && ((st.st_mode & S_ISVTX) != 0 || AboveHomeOrTemp(path)));
-  if (!system && st.st_uid != getuid()) return true;
-  if ((st.st_mode & S_ISVTX) != 0) return false;
-  return (st.st_mode & 002) != 0 || GroupOrAclLetsOthersWrite(st, path);
+// Whether only the system can have made the folder at path (a full path) and given it its
+// owner: every folder above it is root's, this user's or the overflow uid's, none lets any other
+// user make an entry in it, and it is in no other user's home. In a user namespace root and every
+// other user outside it show as the overflow uid alike; a folder of it that only root could have
+// made there is root's, as "/" is.
+bool MadeByTheSystem(const std::string& path) {
+  if (path.size() < 2 || path[0] != '/' || InAnotherUsersHome(path)) return false;
+  for (size_t slash = 0; slash != std::string::npos && slash + 1 < path.size(); slash = path.find('/', slash + 1)) {
+    const std::string above = slash == 0 ? "/" : path.substr(0, slash);
+    struct stat st;
+    if (lstat(above.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    if (st.st_uid != 0 && st.st_uid != getuid() && int64_t(st.st_uid) != OverflowUid()) return false;
+    if ((st.st_mode & 002) != 0 || GroupOrAclLetsOthersWrite(st, above, -1)) return false;
+  }
+  return true;
 }
 
-bool PlaceOthersCanWrite(const struct stat& st, const std::string& path) {
-  if (PlaceOthersCanChange(st, path)) return true;
-  return (st.st_mode & S_ISVTX) != 0 && ((st.st_mode & 002) != 0 || GroupOrAclLetsOthersWrite(st, path));
+}  // namespace
+
+bool PlaceOthersCanChange(const struct stat& st, const std::string& path, int fd) {
+  const bool overflow = int64_t(st.st_uid) == OverflowUid();  // never -1
+  const bool system = st.st_uid == 0 || (overflow && ((st.st_mode & S_ISVTX) != 0 || AboveHomeOrTemp(path) ||
+                                                      MadeByTheSystem(path)));
+  if (!system && st.st_uid != getuid()) return true;
+  if ((st.st_mode & S_ISVTX) != 0) return false;
+  return (st.st_mode & 002) != 0 || GroupOrAclLetsOthersWrite(st, path, fd);
+}
+
+bool PlaceOthersCanWrite(const struct stat& st, const std::string& path, int fd) {
+  if (PlaceOthersCanChange(st, path, fd)) return true;
+  return (st.st_mode & S_ISVTX) != 0 && ((st.st_mode & 002) != 0 || GroupOrAclLetsOthersWrite(st, path, fd));
 }
 
 bool PlaceEntryTrusted(const struct stat& st, const std::string& path) {
@@ -257,6 +286,13 @@ bool PlaceEntryTrusted(const struct stat& st, const std::string& path) {
   if (stat(folder.c_str(), &held) != 0) return false;
   if (st.st_uid == held.st_uid) return true;
   return !PlaceOthersCanWrite(held, folder == "." ? CurrentFolder() : folder);
+}
+
+bool PlaceEntryTrustedIn(const struct stat& st, int folderFd, const std::string& folder) {
+  if (st.st_uid == getuid()) return true;
+  struct stat held;
+  if (fstat(folderFd, &held) != 0) return false;
+  return st.st_uid == held.st_uid || !PlaceOthersCanWrite(held, folder, folderFd);
 }
 
 std::string PlaceUserDatabaseHome() {

@@ -15,6 +15,7 @@
 #include "core/pack.h"
 #include "platform/codepage.h"
 #include "platform/fs.h"
+#include "platform/fs_walk.h"
 #include "platform/message_name.h"
 #include "system/files.h"
 
@@ -152,7 +153,7 @@ int CreateNewFile(const std::string& name) {
     errno = EINVAL;
     return -1;
   }
-  return open(FsResolveForWrite(name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  return FsOpenForWrite(name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
 }
 
 int32_t WriteU32(StreamSlot& s, uint32_t v) {
@@ -311,7 +312,7 @@ int32_t StreamExtractBlock(StreamSlot& s, const std::string& name) {
   int fd = CreateNewFile(name);
   // The file's folders are made when missing.
   if (fd < 0 && errno == ENOENT && !name.empty() && FsMakeFolders(FsFolderOf(name))) fd = CreateNewFile(name);
-  return ExtractInto(s, size, fd, name, [&] { unlink(FsResolveForWrite(name).c_str()); });
+  return ExtractInto(s, size, fd, name, [&] { FsDeleteFile(name); });
 }
 
 int32_t StreamPackFolder(StreamSlot& s, const std::string& name) {

@@ -214,6 +214,70 @@ TEST(SharedFolder, TheDebugLogReplacesALinkPlantedDuringTheRun) {
   }
 }
 
+// Another user's link at the debug log's name in a sticky folder, which this user may not replace,
+// planted before the start or while the run goes on: the log cannot be written, and the run says
+// so once, with the file and the cause, and goes on.
+TEST(SharedFolder, ADebugLogAnotherUsersLinkHoldsIsSaidUnwritten) {
+  if (geteuid() != 0) GTEST_SKIP() << "running as another user needs root";
+  const std::string exe = VellumarkExeForAnyUser();
+  if (exe.empty()) GTEST_SKIP() << "no copy of the tool another user can run can be made";
+  TempDir dir;
+  const std::string folder = dir.File("sticky"), log = folder + "/VK.LOG", secret = dir.File("secret.txt");
+  std::filesystem::create_directory(folder);
+  ASSERT_EQ(chmod(folder.c_str(), 01777), 0);
+  ASSERT_EQ(chmod(dir.path().c_str(), 0711), 0);  // nobody passes through to it
+  dir.Write("sticky/p.vka", "print \"go\"\nrepeat\nsync\nuntil file exist(\"planted\")\nprint \"end\"\n");
+  for (const bool beforeStart : {true, false}) {
+    dir.Write("secret.txt", kSecret);
+    std::filesystem::remove(log);
+    std::filesystem::remove(folder + "/planted");
+    // Root's link: another user's for the run, which goes as nobody.
+    const auto plant = [&] {
+      ASSERT_EQ(symlink(secret.c_str(), (log + ".new").c_str()), 0);
+      ASSERT_EQ(rename((log + ".new").c_str(), log.c_str()), 0);
+    };
+    if (beforeStart) plant();
+    int out[2], err[2];
+    ASSERT_EQ(pipe(out), 0);
+    ASSERT_EQ(pipe(err), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      dup2(out[1], 1);
+      dup2(err[1], 2);
+      for (const int fd : {out[0], out[1], err[0], err[1]}) close(fd);
+      UseDefaultSignals();
+      if (setgroups(0, nullptr) != 0 || setgid(kOtherUser) != 0 || setuid(kOtherUser) != 0 || chdir(folder.c_str()) != 0)
+        _exit(126);
+      for (const char* e : {"HOME=/nonexistent", "XDG_CONFIG_HOME=/nonexistent", "XDG_STATE_HOME=/tmp"})
+        putenv(const_cast<char*>(e));
+      execl(exe.c_str(), exe.c_str(), "run", "p.vka", "--headless", "--debug", "--clock", "virtual", "--transcript", "-",
+            static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(out[1]);
+    close(err[1]);
+    // Planted once the run is under way: its first line is drawn.
+    std::string shown;
+    char c;
+    while (shown.find("go\n") == std::string::npos && read(out[0], &c, 1) == 1) shown += c;
+    if (!beforeStart) plant();
+    dir.Write("sticky/planted", "");
+    std::string said;
+    char buf[4096];
+    for (ssize_t n; (n = read(err[0], buf, sizeof buf)) > 0;) said.append(buf, size_t(n));
+    close(out[0]);
+    close(err[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_EQ(status, 0) << beforeStart << said;
+    const std::string word = "cannot write the debug log " + log + ": another user's link is in the way";
+    EXPECT_NE(said.find(word), std::string::npos) << beforeStart << said;
+    EXPECT_EQ(said.find(word), said.rfind(word)) << "said once: " << said;
+    EXPECT_TRUE(IsLink(log));
+    EXPECT_TRUE(dir.Read("secret.txt") == kSecret) << beforeStart;
+  }
+}
+
 // DEBUGMODE=1 in a settings file another user owns turns the log on only where no other user can
 // write the folder (there it is as good as the folder owner's).
 TEST(SharedFolder, AnotherUsersSettingsTurnNoDebugLogOn) {
