@@ -3,6 +3,8 @@
 #include <cstdio>
 
 #include "core/errors.h"
+#include "core/function_results.h"
+#include "core/strings.h"
 #include "platform/events.h"
 #include "platform/message_name.h"
 
@@ -12,6 +14,10 @@ const char* g_commandOperands[kCommandSlots];
 int32_t g_unavailableCommand = 0;
 
 namespace {
+
+// The family's own handler of each function installed behind RunFunction, and its result kind.
+CommandHandler g_functionHandlers[kCommandSlots];
+char g_functionResults[kCommandSlots];
 
 struct NumberRange {
   int16_t first, last;
@@ -47,7 +53,24 @@ void CmdUnavailable() {
   PostQuit();
 }
 
+// Runs a function command from a cleared result cell: 0, or the empty text (its block kept). A
+// path on which the handler computes nothing (a number with nothing behind it, a missing file,
+// a warning a built game goes past) so gives a defined value, never what an earlier expression
+// left in the cell. The command word stands in front of the operands.
+void RunFunction() {
+  const uintptr_t number = uintptr_t(ProgramCounter[-1]);
+  VarCell* result = OpCell(0);
+  if (g_functionResults[number] != 's') result->raw = 0;
+  else if (result->s) SetCellString(result, "", 0);
+  g_functionHandlers[number]();
+}
+
 }  // namespace
+
+CommandHandler FamilyHandler(int number) {
+  if (number <= 0 || number >= kCommandSlots) return nullptr;
+  return g_commandTable[number] == RunFunction ? g_functionHandlers[number] : g_commandTable[number];
+}
 
 bool IsCommandBuilt(int number) {
   return number > 0 && number < kCommandSlots && g_commandTable[number] && g_commandTable[number] != CmdUnavailable;
@@ -70,6 +93,8 @@ void ClearCommandTable() {
     g_commandTable[i] = nullptr;
     g_commandOperands[i] = nullptr;
     g_fastEntries[i] = FastEntry{};
+    g_functionHandlers[i] = nullptr;
+    g_functionResults[i] = 0;
   }
   for (const NumberRange& r : kListed)
     for (int n = r.first; n <= r.last; ++n) g_commandTable[n] = CmdUnavailable;
@@ -82,5 +107,13 @@ void InstallFamily(const CommandFamily& family) {
     g_commandTable[d.number] = d.handler;
     g_commandOperands[d.number] = d.operands;
     g_fastEntries[d.number] = d.fast ? FastEntry{d.handler, d.fast} : FastEntry{};
+    // Functions on the fast path (the language's operators and functions) write their result
+    // on every path themselves; the others run behind RunFunction.
+    g_functionHandlers[d.number] = nullptr;
+    g_functionResults[d.number] = d.fast ? 0 : FunctionResultKind(d.number);
+    if (g_functionResults[d.number]) {
+      g_functionHandlers[d.number] = d.handler;
+      g_commandTable[d.number] = RunFunction;
+    }
   }
 }

@@ -42,8 +42,12 @@ extern const char* g_commandOperands[kCommandSlots];
 // Empties the table: every listed command number gets the placeholder for handlers that are
 // not built yet (the families then put their own in place with InstallFamily).
 void ClearCommandTable();
-// Puts a family's handlers, operand kinds and fast forms in place.
+// Puts a family's handlers, operand kinds and fast forms in place. A function without a fast
+// form (its keyword's name ends in "[") is entered as a handler that clears the result cell
+// (operand 0) to 0 or the empty text and then runs the family's handler.
 void InstallFamily(const CommandFamily& family);
+// The handler a family installed for the number (behind the clearing of a function's result).
+CommandHandler FamilyHandler(int number);
 // True when the command has its own handler (not the placeholder of an unbuilt subsystem).
 bool IsCommandBuilt(int number);
 // True for the 879 command numbers that have a handler in the finished system.

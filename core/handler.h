@@ -5,6 +5,8 @@
 // operands with OpInt/OpFloat/OpString/OpCell, moves past them with SkipOperands(n) (every
 // path, also after an error), waits with WaitAndRetry(), ends the slice with LeaveSlice = 1
 // (AutoRefresh() after drawing), reports with RunError(code) and stores texts with StoreText.
+// A function's handler (not on the fast path) finds its result cell, operand 0, holding 0 or
+// the empty text: a path that computes nothing leaves that defined value.
 //
 // A new family: put the handlers in <folder>/commands_<family>.cpp with a table
 //   const CommandDef kFooCommands[] = {{number, CmdFoo, "operand letters"}, ...};

@@ -45,6 +45,7 @@ void Call(int n, std::initializer_list<int32_t> ints, const std::string* text = 
   int k = 0;
   if (text) SetCellString(&cells[k++], text->c_str(), text->size());
   for (int32_t v : ints) cells[k++].i = v;
+  code[0] = n;
   for (int j = 0; j < k; ++j) code[j + 1] = reinterpret_cast<CodeWord>(&cells[j]);
   ProgramCounter = code + 1;
   g_commandTable[n]();

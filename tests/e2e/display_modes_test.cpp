@@ -118,7 +118,7 @@ TEST(DisplayModeCommands, AnUnreadableModeListIsAModeErrorNotASilentEnd) {
   check[0].i = -7;
   g_displayModeReadFailures = 1;
   EXPECT_EQ(CallCommand(1571, check), 1501);
-  EXPECT_EQ(check[0].i, -7) << "no result is written";
+  EXPECT_EQ(check[0].i, 0) << "no result is computed: the cleared cell, not what it held";
 
   std::vector<VarCell> none;
   g_displayModeReadFailures = 1;

@@ -74,7 +74,7 @@ TEST_F(LightsTest, QueriesOfAMissingLightReadLightZero) {
   EXPECT_FLOAT_EQ(QueryFloat(7707, 9), -0.5f);
   EXPECT_FLOAT_EQ(QueryFloat(7710, 9), 3000.0f);
   EXPECT_EQ(QueryInt(7709, 9), 1);
-  EXPECT_EQ(QueryInt(7702, 65536), -99);  // out of range: the result is left alone
+  EXPECT_EQ(QueryInt(7702, 65536), 0);  // out of range: 0, not what the cell held
 }
 
 // Directions toward a point, from the light's position, scaled by the sum of absolute values.

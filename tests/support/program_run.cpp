@@ -104,9 +104,9 @@ RunOutcome RunVka(const std::string& program, const VkaOptions& options) {
                                            "--clock",      "virtual",
                                            "--frames",     std::to_string(options.frames),
                                            "--input",      dir.File("input.txt"),
-                                           "--transcript", dir.File("transcript.txt"),
-                                           "--grab",       dir.File("grab.png")};
+                                           "--transcript", dir.File("transcript.txt")};
     args.insert(args.end(), more.begin(), more.end());
+    if (options.grab) args.insert(args.end(), {"--grab", dir.File("grab.png")});
     r.err = CaptureStderr(dir.File("stderr.txt"), [&] {
       g_afterRunHook = [&] {
         CopyCells(r);
@@ -118,7 +118,7 @@ RunOutcome RunVka(const std::string& program, const VkaOptions& options) {
     r.errorCode = g_errorCode;
     r.errorKind = g_errorKind;
     r.transcript = dir.Read("transcript.txt");
-    r.grab = LoadImageByExtension(dir.File("grab.png"), 32);
+    if (options.grab) r.grab = LoadImageByExtension(dir.File("grab.png"), 32);
   }
   FsChangeFolder(keep);
   return r;

@@ -71,6 +71,7 @@ struct VkaOptions {
   bool builtGame = false;
   bool windowed = false;
   std::function<void()> afterRun;  // when the run loop has ended, before anything is released
+  bool grab = true;                // the last frame into RunOutcome::grab
 };
 RunOutcome RunVka(const std::string& program, const VkaOptions& options);
 inline RunOutcome RunVka(const std::string& program, int64_t frames, const std::string& input = "",
