@@ -181,7 +181,7 @@ void CmdRenameFile() {
   } else if (!RenameFile(source, target)) {
     const int error = errno;
     std::string why = FsWriteRefused(source) ? FileErrorCause(ELOOP) : FileUnreadableCause(source);
-    if (why == "not found" && FileExists(source)) why = "it is packed in the game and cannot be moved";
+    if (why == "not found" && PathExistsWithPack(source)) why = "it is packed in the game and cannot be moved";
     if (!why.empty() && why != "is a folder") WriteLostWarning(Error, source, why, "rename " + source + " to " + target);
     else WriteLostWarning(Error, target, WriteCause(target, error));
   }

@@ -183,6 +183,8 @@ TEST(WriteTargets, AGamesPackAndTheDiskForEveryReadAndWrite) {
   dir.Write("src/packed.dat", "Packed\r\n");
   dir.Write("src/both.dat", "PackedBoth\r\n");
   dir.Write("src/pk/a.txt", "InPk\r\n");
+  std::filesystem::create_directories(dir.File("src/pf"));
+  dir.Write("src/pf/b.txt", "InPf\r\n");
   dir.Write("play/disk.dat", "Disk\r\n");
   dir.Write("play/both.dat", "DiskBoth\r\n");
   dir.Write("play/src.txt", "src");
@@ -219,6 +221,7 @@ TEST(WriteTargets, AGamesPackAndTheDiskForEveryReadAndWrite) {
              "open to write 3, \"both.dat\"\nw(str$(file open(3)))\n"
              // A packed folder is a folder to a write at its name; its files are still read.
              "open to write 4, \"pk\"\nw(str$(file open(4)))\ncopy file \"disk.dat\", \"pk\"\nw(str$(file exist(\"pk/a.txt\")))\n"
+             "rename file \"pf\", \"pf2\"\n"
              "close file 32\nend\n"
              "function w(a$)\nwrite string 32, a$\nendfunction\n";
   dir.Write("src/prog.vka", program);
@@ -229,6 +232,7 @@ TEST(WriteTargets, AGamesPackAndTheDiskForEveryReadAndWrite) {
   EXPECT_EQ(r.status, 1) << r.err;  // the refused writes onto both.dat and pk
   EXPECT_NE(r.err.find("game: cannot write both.dat: already exists\n"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("game: cannot write pk: already exists\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("game: cannot rename pf to pf2: it is packed in the game and cannot be moved\n"), std::string::npos) << r.err;
   EXPECT_TRUE(std::filesystem::is_directory(dir.File("play/pk")));
   EXPECT_EQ(r.err.find("cannot write f"), std::string::npos) << r.err;
   EXPECT_EQ(dir.Read("play/log.txt"),
