@@ -629,8 +629,11 @@ bool FsFlushFile(int fd) {
   return fsync(fd) == 0;
 }
 
-bool FsFlushFolder(const std::string& folder) {
-  const int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+namespace {
+
+// Flushes the entries of the folder name (relative to the folder open as at) to the disk.
+bool FlushFolderNamed(int at, const char* name) {
+  const int fd = openat(at, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return false;
   const bool ok = FsFlushFile(fd);
   const int error = errno;
@@ -638,6 +641,10 @@ bool FsFlushFolder(const std::string& folder) {
   errno = error;
   return ok;
 }
+
+}  // namespace
+
+bool FsFlushFolder(const std::string& folder) { return FlushFolderNamed(AT_FDCWD, folder.empty() ? "." : folder.c_str()); }
 
 FsAccess FsAccessOf(const std::string& hostPath) {
   struct stat st;
@@ -697,15 +704,7 @@ void NoteWritingTemp(int folder, const std::string& name) {
 }
 
 // Flushes the entries of the folder open (O_PATH) as folder to the disk.
-bool FlushFolderAt(int folder) {
-  const int fd = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool ok = FsFlushFile(fd);
-  const int error = errno;
-  close(fd);
-  errno = error;
-  return ok;
-}
+bool FlushFolderAt(int folder) { return FlushFolderNamed(folder, "."); }
 
 // FsWriteFileAtomic, and with durable set FsWriteFileDurable, at a host path; given (when not
 // null) is the access of the file written, new or replaced. On failure errno holds the cause of

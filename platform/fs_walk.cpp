@@ -25,16 +25,6 @@ void CloseKeepingErrno(int fd) {
   errno = error;
 }
 
-// Puts the names of path on the stack, its first name on top.
-void PushNames(const std::string& path, std::vector<std::string>& rest) {
-  std::vector<std::string> names;
-  for (size_t from = 0; from <= path.size();) {
-    const size_t slash = std::min(path.find('/', from), path.size());
-    names.push_back(path.substr(from, slash - from));
-    from = slash + 1;
-  }
-  rest.insert(rest.end(), names.rbegin(), names.rend());
-}
 
 std::string JoinName(const std::string& folder, const std::string& name) {
   return folder == "/" ? "/" + name : folder + "/" + name;
@@ -81,7 +71,7 @@ bool FsWalkForWrite(const std::string& path, bool followLast, FsWriteFolder& out
   const bool folderNamed = trimmed.size() < path.size();
   followLast = followLast || folderNamed;
   std::vector<std::string> rest;
-  if (trimmed != "/") PushNames(trimmed[0] == '/' ? trimmed.substr(1) : trimmed, rest);
+  if (trimmed != "/") PlacePushNames(trimmed[0] == '/' ? trimmed.substr(1) : trimmed, rest);
   std::string at = trimmed[0] == '/' ? "/" : CurrentFolderPath(), leaf = ".";
   int fd = open(trimmed[0] == '/' ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
   for (int hops = 0; fd >= 0 && !rest.empty();) {
@@ -127,10 +117,10 @@ bool FsWalkForWrite(const std::string& path, bool followLast, FsWriteFolder& out
         CloseKeepingErrno(fd);
         fd = open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
         at = "/";
-        if (target != "/") PushNames(target.substr(1), rest);
+        if (target != "/") PlacePushNames(target.substr(1), rest);
         else if (last) rest.push_back(".");
       } else {
-        PushNames(target, rest);
+        PlacePushNames(target, rest);
       }
       continue;
     }

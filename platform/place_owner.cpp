@@ -7,6 +7,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -298,4 +299,14 @@ bool PlaceEntryTrustedIn(const struct stat& st, int folderFd, const std::string&
 std::string PlaceUserDatabaseHome() {
   const UserDatabase& d = Users();
   return d.self ? d.self->second : "";
+}
+
+void PlacePushNames(const std::string& path, std::vector<std::string>& rest) {
+  std::vector<std::string> names;
+  for (size_t from = 0; from <= path.size();) {
+    const size_t slash = std::min(path.find('/', from), path.size());
+    names.push_back(path.substr(from, slash - from));
+    from = slash + 1;
+  }
+  rest.insert(rest.end(), names.rbegin(), names.rend());
 }

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <string>
+#include <vector>
 
 // The judgement of a place (place_owner.cpp): whose a folder is, and whether a user other than
 // this one can change what is in it, by its owner, its mode, its group and its access list. It
@@ -36,3 +37,7 @@ bool PlaceEntryTrustedIn(const struct stat& st, int folderFd, const std::string&
 
 // This user's home as the user database names it, "" where it names none.
 std::string PlaceUserDatabaseHome();
+
+// Puts the names of a path on the stack of those still to walk, its first name on top (the walks
+// pop them one at a time and push a link's target in its place).
+void PlacePushNames(const std::string& path, std::vector<std::string>& rest);

@@ -179,16 +179,6 @@ Own OwnFolder(const std::string& path, struct stat* st, int* error, int* held = 
   return own;
 }
 
-// Puts the names of a path on the stack of those still to walk, its first name on top.
-void PushNames(const std::string& path, std::vector<std::string>& rest) {
-  std::vector<std::string> names;
-  for (size_t from = 0; from <= path.size();) {
-    const size_t slash = std::min(path.find('/', from), path.size());
-    names.push_back(path.substr(from, slash - from));
-    from = slash + 1;
-  }
-  rest.insert(rest.end(), names.rbegin(), names.rend());
-}
 
 // Why path (a full path) cannot be used, "" where it can: "other users can change <folder>" for
 // the first folder above it that another user can change, or "<link>: too many links" where the
@@ -201,7 +191,7 @@ void PushNames(const std::string& path, std::vector<std::string>& rest) {
 std::string ChangeableAbove(const std::string& path, std::string* resolved = nullptr) {
   std::vector<std::string> rest;
   const size_t last = path.rfind('/');
-  PushNames(path.substr(0, last), rest);
+  PlacePushNames(path.substr(0, last), rest);
   std::string at = "/";  // the folder reached, every real folder above it checked
   struct stat st, in;
   if (stat(at.c_str(), &st) == 0 && PlaceOthersCanChange(st, at)) return "other users can change " + at;
@@ -227,7 +217,7 @@ std::string ChangeableAbove(const std::string& path, std::string* resolved = nul
       char target[PATH_MAX];
       const ssize_t n = ++hops > 40 ? -1 : readlink(next.c_str(), target, sizeof target);
       if (n <= 0 || size_t(n) >= sizeof target) return next + ": too many links";
-      PushNames(std::string(target, size_t(n)), rest);
+      PlacePushNames(std::string(target, size_t(n)), rest);
       if (target[0] == '/') at = "/";
       continue;
     }
