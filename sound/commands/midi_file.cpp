@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <string>
 #include <vector>
 
 namespace {
@@ -58,12 +59,12 @@ struct SongWalk {
 };
 
 // Walks one track's events, counting them; records tempo changes and note-ons by tick and
-// the tick of the track's end.
-bool WalkTrack(Reader track, SongWalk* song) {
+// the tick of the track's end. Gives what is wrong with the track, or null.
+const char* WalkTrack(Reader track, SongWalk* song) {
   uint64_t tick = 0;
   uint32_t status = 0;
   while (track.ok && track.at < track.size) {
-    if (++song->events > kMaxEvents) return false;
+    if (++song->events > kMaxEvents) return "events";
     tick += track.Vlq();
     uint32_t b = track.Byte();
     if (b == 0xFF) {
@@ -86,14 +87,14 @@ bool WalkTrack(Reader track, SongWalk* song) {
       status = b;
       b = track.Byte();
     } else if (!status) {
-      return false;  // running status with nothing to run on
+      return "an event without a status";  // running status with nothing to run on
     }
     const uint32_t kind = status & 0xF0;
     if (kind == 0xC0 || kind == 0xD0) continue;  // a program change or channel pressure: one data byte
     if (track.Byte() != 0 && kind == 0x90) song->noteTicks.push_back(tick);  // velocity 0 ends a note
   }
   song->endTick = std::max(song->endTick, tick);
-  return track.ok;
+  return track.ok ? nullptr : "an event past the track's end";
 }
 
 // True when more note-ons share a tick than the bound allows.
@@ -106,31 +107,56 @@ bool TooDense(std::vector<uint64_t>& ticks) {
 
 }  // namespace
 
-int64_t MidiFileLengthMs(const uint8_t* data, size_t size) {
+int64_t MidiFileLengthMs(const uint8_t* data, size_t size, std::string* why) {
+  std::string cause;
+  if (!why) why = &cause;
+  why->clear();
+  const auto damaged = [&](const std::string& what) {
+    *why = "damaged: " + what;
+    return int64_t(-1);
+  };
+  const auto unsupported = [&](const std::string& what) {
+    *why = "not a supported format: " + what;
+    return int64_t(-1);
+  };
   Reader r{data, size};
-  if (r.Be(4) != 0x4D546864u) return -1;  // "MThd"
+  if (r.Be(4) != 0x4D546864u) return -1;  // "MThd": not a MIDI file, nothing to say of it
   const uint32_t headerLength = r.Be(4);
-  if (!r.ok || headerLength < 6) return -1;
+  if (!r.ok || headerLength < 6) return damaged("a MIDI header shorter than its fields");
   const uint32_t format = r.Be(2), tracks = r.Be(2), division = r.Be(2);
   r.Skip(headerLength - 6);
-  if (!r.ok || format > 2 || tracks == 0 || division == 0) return -1;
-  if (tracks > kMaxTracks) return -1;
+  if (!r.ok) return damaged("a MIDI header shorter than its fields");
+  if (format > 2) return damaged("a MIDI file of format " + std::to_string(format));
+  if (tracks == 0) return damaged("a MIDI file of 0 tracks");
+  if (division == 0) return damaged("a MIDI time division of 0");
+  if (tracks > kMaxTracks)
+    return unsupported("a MIDI song of " + std::to_string(tracks) + " tracks (at most " + std::to_string(kMaxTracks) + ")");
   SongWalk song;
+  uint32_t found = 0;
   for (uint32_t t = 0; t < tracks; ++t) {
+    const std::string track = "MIDI track " + std::to_string(t + 1) + " of " + std::to_string(tracks);
     const uint32_t id = r.Be(4), length = r.Be(4);
-    if (!r.ok || length > r.size - r.at) return -1;
+    if (!r.ok) return damaged("the file ends before " + track);
+    if (length > r.size - r.at) return damaged(track + " runs past the end of the file");
     if (id == 0x4D54726Bu) {  // "MTrk"; other chunks are skipped
-      if (!WalkTrack(Reader{r.p + r.at, length}, &song)) return -1;
+      ++found;
+      if (const char* wrong = WalkTrack(Reader{r.p + r.at, length}, &song)) {
+        if (song.events > kMaxEvents)
+          return unsupported("a MIDI song of more than " + std::to_string(kMaxEvents) + " events");
+        return damaged(track + " holds " + wrong);
+      }
     }
     r.Skip(length);
   }
-  if (TooDense(song.noteTicks)) return -1;
+  if (found == 0) return damaged("a MIDI file of 0 tracks");
+  if (TooDense(song.noteTicks))
+    return unsupported("a MIDI song of more than " + std::to_string(kMaxNotesAtOneTick) + " notes at one tick");
   const uint64_t endTick = song.endTick;
   double ms;
   if (division & 0x8000) {
     // Time code: frames per second times ticks per frame.
     const int32_t fps = -int32_t(int8_t(division >> 8)), perFrame = int32_t(division & 0xFF);
-    if (fps <= 0 || perFrame <= 0) return -1;
+    if (fps <= 0 || perFrame <= 0) return damaged("a MIDI time code division of " + std::to_string(perFrame) + " ticks a frame");
     ms = double(endTick) * 1000 / double(fps * perFrame);
   } else {
     // Ticks per quarter note, with the tempo (microseconds per quarter) changing along the map.
@@ -144,7 +170,8 @@ int64_t MidiFileLengthMs(const uint8_t* data, size_t size) {
     us += (double(endTick) - lastTick) * tempo / division;
     ms = us / 1000;
   }
-  return ms > kMaxLengthMs ? -1 : int64_t(ms);
+  if (ms > kMaxLengthMs) return unsupported("a MIDI song longer than a day");
+  return int64_t(ms);
 }
 
 std::string_view MidiFileBody(std::string_view bytes) {
@@ -156,8 +183,8 @@ std::string_view MidiFileBody(std::string_view bytes) {
   };
   for (size_t at = 12; bytes.size() - at >= 8;) {
     const uint32_t size = le32(at + 4);
+    if (bytes.substr(at, 4) == "data") return bytes.substr(at + 8, size);  // cut at the end of the file
     if (size > bytes.size() - at - 8) break;
-    if (bytes.substr(at, 4) == "data") return bytes.substr(at + 8, size);
     at += 8 + size + (size & 1);
     if (at > bytes.size()) break;
   }

@@ -196,17 +196,23 @@ std::unique_ptr<MusicDevice> MusicDevice::Open(const std::string& hostPath, std:
     *why = "empty";
     return nullptr;
   }
-  // A MIDI file, bare or in its RIFF wrapper, is played from the song's own bytes.
+  // A MIDI file, bare or in its RIFF wrapper, is played from the song's own bytes; one that is
+  // damaged or asks too much is refused saying so.
   const std::string_view song = MidiFileBody(bytes);
-  const int64_t midiMs = MidiFileLengthMs(reinterpret_cast<const uint8_t*>(song.data()), song.size());
+  const int64_t midiMs = MidiFileLengthMs(reinterpret_cast<const uint8_t*>(song.data()), song.size(), why);
   if (midiMs >= 0) {
     auto device = std::make_unique<MidiDevice>();
     if (!device->Init(std::string(song), midiMs, why)) return nullptr;
     return device;
   }
+  if (!why->empty()) return nullptr;
+  if (song.size() != bytes.size()) {
+    *why = song.empty() ? "damaged: an RMID file without its MIDI data" : "damaged: an RMID file whose data is no MIDI file";
+    return nullptr;
+  }
   auto device = std::make_unique<PcmDevice>();
   if (!device->Init(std::move(bytes))) {
-    *why = SoundFormatRefusal();
+    *why = SoundGetError() == kSoundErrFileBad ? SoundDamageRefusal() : SoundFormatRefusal();
     return nullptr;
   }
   return device;

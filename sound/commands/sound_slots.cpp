@@ -62,7 +62,7 @@ std::string LoadFailure(const std::string& name) {
       return why == FsRead::kMissing ? "not found" : why == FsRead::kNotRegular ? "not a regular file" : "cannot be opened";
     }
     case kSoundErrFileFormat: return SoundFormatRefusal();
-    case kSoundErrFileBad: return "damaged or empty";
+    case kSoundErrFileBad: return SoundDamageRefusal();
     case kSoundErrMemory: return SoundErrorWasSizeLimit() ? "too large" : "not enough memory to load it";
     case kSoundErrInvalidParam: return "holds no whole sample";
     default: return "sound is not available";
@@ -74,6 +74,11 @@ std::string LoadFailure(const std::string& name) {
 std::string SoundFormatRefusal() {
   const std::string& what = SoundErrorDetail();
   return what.empty() ? "not a supported format" : "not a supported format: " + what;
+}
+
+std::string SoundDamageRefusal() {
+  const std::string& what = SoundDamageDetail();
+  return what.empty() ? "damaged or empty" : "damaged: " + what;
 }
 
 int32_t SoundVolumeToEngine(int32_t percent) { return int32_t(double(percent) * 2.55); }

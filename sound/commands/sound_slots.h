@@ -49,6 +49,9 @@ bool SoundSlotLoad(int32_t n, const char* file, bool priority, std::string* why 
 // The cause of a load the engine refused as not a supported format, with what it found
 // unsupported when it said ("not a supported format: a WAV of 9 channels (1 to 8 are read)").
 std::string SoundFormatRefusal();
+// The cause of a load the engine refused as damaged, with what it found wrong when it said
+// ("damaged: the data chunk holds no whole sample").
+std::string SoundDamageRefusal();
 bool SoundSlotLoad3D(int32_t n, const char* file, std::string* why = nullptr);
 bool SoundSlotClone(int32_t n, int32_t m);
 void SoundSlotDelete(int32_t n);

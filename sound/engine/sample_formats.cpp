@@ -1,5 +1,5 @@
 // Sound file formats for SoundSampleLoad: the WAV reader first, then the MPEG audio reader;
-// neither accepting the source is error 10.
+// neither accepting the source is error 10, or 11 when one found it damaged.
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -19,6 +19,7 @@ void NameUnsupportedForm(SoundFile* file) {
 }  // namespace
 
 const std::string& SoundErrorDetail() { return SoundFiles().unsupported; }
+const std::string& SoundDamageDetail() { return SoundFiles().damage; }
 
 SoundFile* OpenSoundSource(const void* source, uint32_t mode, int32_t length) {
   SoundUserFileProcs procs;
@@ -38,8 +39,7 @@ SoundSample* DecodeSoundSource(int32_t index, const void* source, uint32_t mode,
     SetSoundError(kSoundErrFileOpen);
     return nullptr;
   }
-  SoundFiles().last_error = 0;
-  SoundFiles().unsupported.clear();
+  SoundFilesBeginLoad();
   SoundFilePcm pcm;
   // A WAV too large to keep is not tried as MPEG audio.
   const bool ok = DecodeWavFileToPcm(file, mode, &pcm) ||
@@ -47,7 +47,7 @@ SoundSample* DecodeSoundSource(int32_t index, const void* source, uint32_t mode,
   if (!ok && SoundFiles().unsupported.empty()) NameUnsupportedForm(file);
   SoundFileClose(file);
   if (!ok) {
-    SetSoundError(SoundFiles().last_error ? SoundFiles().last_error : kSoundErrFileFormat);
+    SetSoundError(SoundFilesRefusal());
     return nullptr;
   }
   const bool stereo = (pcm.mode & kSoundStereo) != 0;

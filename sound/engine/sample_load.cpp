@@ -7,6 +7,7 @@
 
 #include "platform/fs.h"
 #include "sound/engine/engine_state.h"
+#include "sound/engine/files/sound_file.h"
 
 namespace {
 
@@ -105,6 +106,7 @@ SoundSample* SoundSampleLoad(int32_t index, const void* source, uint32_t mode, i
   ApiEnter();
   ClearSizeLimitNote();
   EngineLock lock;
+  SoundFilesBeginLoad();
   if (!source || ((mode & kSoundMemory) && length < 1)) {
     SetSoundError(kSoundErrInvalidParam);
     return nullptr;

@@ -112,6 +112,9 @@ bool SoundErrorWasSizeLimit();
 // What the last load refused with kSoundErrFileFormat found that is not supported, such as "a
 // WAV of 9 channels (1 to 8 are read)"; "" when the source was not recognised at all.
 const std::string& SoundErrorDetail();
+// What the last load refused with kSoundErrFileBad found damaged, such as "the data chunk holds
+// no whole sample"; "" when it gave no detail.
+const std::string& SoundDamageDetail();
 int32_t SoundGetBufferSetting();  // the buffer length setting: milliseconds doubled, -1 unset
 
 // ---- reverb values (kept by the software outputs) ----

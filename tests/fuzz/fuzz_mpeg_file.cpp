@@ -1,5 +1,6 @@
 // Reads arbitrary bytes as an MPEG audio file: the probe (tags, RIFF wrapping, header search,
-// frame count) and the whole-file load.
+// frame count) and the whole-file load. A load that succeeds gave at least one whole sample
+// that a frame decoded; one refused as damaged said what is wrong.
 #include <cstddef>
 #include <cstdint>
 
@@ -10,9 +11,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SoundFile* f = SoundFileOpen(data, kSoundFileMemory, (uint32_t)size);
   MpegSource src;
   MpegFrameTable frames;
-  if (ProbeSoundFile(f, kSoundModeExactMpeg, &src, &frames, nullptr)) FreeSampleMpegDecoder(&src);
+  if (ProbeSoundFile(f, kSoundModeExactMpeg, &src, &frames, nullptr)) {
+    if (src.frequency <= 0 || src.frame_output == 0) __builtin_trap();
+    FreeSampleMpegDecoder(&src);
+  }
+  SoundFilesBeginLoad();
   SoundFilePcm pcm;
-  DecodeMpegFileToPcm(f, 0, &pcm);
+  const bool ok = DecodeMpegFileToPcm(f, 0, &pcm);
+  if (ok && (pcm.Samples() < 1 || pcm.frequency <= 0)) __builtin_trap();
+  if (!ok && SoundFiles().last_error == 11 && SoundFiles().damage.empty()) __builtin_trap();
   SoundFileClose(f);
   return 0;
 }

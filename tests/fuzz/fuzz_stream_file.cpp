@@ -1,5 +1,6 @@
 // Reads arbitrary bytes as a stream source held in memory and plays a few blocks of it on the
 // manual-clock output: the stream readers' WAV, converter and MPEG paths, positions and loops.
+// A stream that opens has data to read.
 #include <cstddef>
 #include <cstdint>
 
@@ -16,6 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint32_t mode = (data[0] & 1 ? kSoundLoopNormal : 0) | (data[0] & 2 ? kSoundMpegAccurate : 0);
   SoundStream* s = StreamOpen(data + 1, mode | kSoundMemory, (int32_t)(size - 1));
   if (!s) return 0;
+  if (StreamGetLength(s) <= 0) __builtin_trap();
   if (data[0] & 4) StreamSetPosition(s, (uint32_t)(size / 3));
   if (data[0] & 8) StreamSetTime(s, 50);
   if (StreamPlay(-1, s) >= 0)

@@ -1,5 +1,6 @@
 // Reads arbitrary bytes as a WAV file: the RIFF walk with cues, labels and loops, the format
-// set-up and the whole-file load through the converters.
+// set-up and the whole-file load through the converters. A load that succeeds gave at least one
+// whole sample; one refused as damaged said what is wrong.
 #include <cstddef>
 #include <cstdint>
 
@@ -14,8 +15,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SoundCueList cues;
   SoundLoopPoints loop;
   ParseRiffWave(f, &fmt, &offset, &length, &cues, &loop);
+  SoundFilesBeginLoad();
   SoundFilePcm pcm;
-  DecodeWavFileToPcm(f, 0, &pcm);
+  const bool ok = DecodeWavFileToPcm(f, 0, &pcm);
+  if (ok && (pcm.Samples() < 1 || pcm.frequency <= 0)) __builtin_trap();
+  if (!ok && SoundFiles().last_error == 11 && SoundFiles().damage.empty()) __builtin_trap();
   SoundFileClose(f);
   return 0;
 }

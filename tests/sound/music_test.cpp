@@ -381,21 +381,29 @@ std::string Repeat(const std::string& event, size_t times) {
 
 TEST(MidiFile, HostileSongsAreRefusedBeforeTheSynthesiserSeesThem) {
   const std::string noteOn("\0\x90\x3C\x64", 4);
+  const std::string no = "not a supported format: a MIDI song ";
   const struct {
     const char* name;
     std::string file;
     int64_t ms;
+    std::string why;
   } cases[] = {
       {"channel pressure has one data byte",
-       Song({noteOn + std::string("\x60\xD0\x40\x60\x80\x3C\0", 7)}), 1000},
-      {"as many notes at one tick as channel-key pairs", Song({Repeat(noteOn, 2048)}), 0},
-      {"more notes at one tick than that", Song({Repeat(noteOn, 1500), Repeat(noteOn, 549)}), -1},
-      {"too many tracks", Song(std::vector<std::string>(1025, noteOn)), -1},
-      {"too many events", Song({Repeat(std::string("\x01\x80\x3C\0", 4), 1000001)}), -1},
-      {"longer than a day", Song({Repeat(std::string("\xFF\xFF\xFF\x7F\x80\x3C\0", 7), 400)}), -1},
+       Song({noteOn + std::string("\x60\xD0\x40\x60\x80\x3C\0", 7)}), 1000, ""},
+      {"as many notes at one tick as channel-key pairs", Song({Repeat(noteOn, 2048)}), 0, ""},
+      {"more notes at one tick than that", Song({Repeat(noteOn, 1500), Repeat(noteOn, 549)}), -1,
+       no + "of more than 2048 notes at one tick"},
+      {"too many tracks", Song(std::vector<std::string>(1025, noteOn)), -1, no + "of 1025 tracks (at most 1024)"},
+      {"too many events", Song({Repeat(std::string("\x01\x80\x3C\0", 4), 1000001)}), -1,
+       no + "of more than 1000000 events"},
+      {"longer than a day", Song({Repeat(std::string("\xFF\xFF\xFF\x7F\x80\x3C\0", 7), 400)}), -1,
+       no + "longer than a day"},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(MidiFileLengthMs(reinterpret_cast<const uint8_t*>(c.file.data()), c.file.size()), c.ms) << c.name;
+  for (const auto& c : cases) {
+    std::string why = "left over";
+    EXPECT_EQ(MidiFileLengthMs(reinterpret_cast<const uint8_t*>(c.file.data()), c.file.size(), &why), c.ms) << c.name;
+    EXPECT_EQ(why, c.why) << c.name;
+  }
 }
 
 }  // namespace

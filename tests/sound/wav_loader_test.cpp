@@ -181,20 +181,24 @@ TEST(RiffWalk, DamagedSizesAndMissingChunks) {
     const char* name;
     std::string file;
     int error;
+    std::string damage;
   } bad[] = {
-      {"not RIFF", "RIFX" + std::string(40, '\0'), 10},
-      {"no format", [] { Riff r; r.Chunk("data", Samples16(4)); return r.File(); }(), 10},
-      {"no data", [] { Riff r; r.Chunk("fmt ", PcmFormat(1, 16, 8000)); return r.File(); }(), 0},
-      {"negative size", [] { Riff r; r.Chunk("fmt ", PcmFormat(1, 16, 8000)); r.Chunk("junk", "", -8); r.Chunk("data", Samples16(4)); return r.File(); }(), 0},
-      {"unknown codec", [] { Riff r; std::string f = PcmFormat(1, 16, 8000); f[0] = 0x55; r.Chunk("fmt ", f); r.Chunk("data", Samples16(4)); return r.File(); }(), 10},
-      {"no whole sample", [] { Riff r; r.Chunk("fmt ", PcmFormat(2, 16, 8000)); r.Chunk("data", "abc"); return r.File(); }(), 14},
-      {"rate past the limit", [] { Riff r; r.Chunk("fmt ", PcmFormat(1, 16, 21474837)); r.Chunk("data", Samples16(4)); return r.File(); }(), 10},
+      {"not RIFF", "RIFX" + std::string(40, '\0'), 10, ""},
+      {"no format", [] { Riff r; r.Chunk("data", Samples16(4)); return r.File(); }(), 11, "no format chunk"},
+      {"no data", [] { Riff r; r.Chunk("fmt ", PcmFormat(1, 16, 8000)); return r.File(); }(), 11, "no data chunk"},
+      {"negative size", [] { Riff r; r.Chunk("fmt ", PcmFormat(1, 16, 8000)); r.Chunk("junk", "", -8); r.Chunk("data", Samples16(4)); return r.File(); }(), 11,
+       "a chunk runs past the end of the file before the data chunk"},
+      {"unknown codec", [] { Riff r; std::string f = PcmFormat(1, 16, 8000); f[0] = 0x55; r.Chunk("fmt ", f); r.Chunk("data", Samples16(4)); return r.File(); }(), 10, ""},
+      {"no whole sample", [] { Riff r; r.Chunk("fmt ", PcmFormat(2, 16, 8000)); r.Chunk("data", "abc"); return r.File(); }(), 11,
+       "the data chunk holds no whole sample"},
+      {"rate past the limit", [] { Riff r; r.Chunk("fmt ", PcmFormat(1, 16, 21474837)); r.Chunk("data", Samples16(4)); return r.File(); }(), 10, ""},
   };
   for (auto& b : bad) {
-    SoundFiles().last_error = 0;
+    SoundFilesBeginLoad();
     SoundFile* f = Memory(b.file);
     EXPECT_FALSE(DecodeWavFileToPcm(f, 0, &pcm)) << b.name;
     EXPECT_EQ(SoundFiles().last_error, b.error) << b.name;
+    EXPECT_EQ(SoundFiles().damage, b.damage) << b.name;
     SoundFileClose(f);
   }
 }

@@ -16,7 +16,8 @@ uint32_t SyncSafe(const uint8_t* p) {
   return (uint32_t)(p[0] & 0x7F) << 21 | (uint32_t)(p[1] & 0x7F) << 14 | (uint32_t)(p[2] & 0x7F) << 7 | (p[3] & 0x7F);
 }
 
-// Finds the first header within the search window whose next frame also starts with a header.
+// Finds the first header within the search window whose next frame also starts with a header
+// (or that ends the file).
 bool FindFirstFrame(SoundFile* file, MpegDecoder* dec, int64_t* offset, int* frequency, int* channels, int* body) {
   for (int i = 0; i < kMpegSearchWindow; i++, ++*offset) {
     uint8_t h[4];
@@ -26,8 +27,11 @@ bool FindFirstFrame(SoundFile* file, MpegDecoder* dec, int64_t* offset, int* fre
     MpegDecoder scratch;
     MpegDecoderReset(&scratch);
     // The second header confirms the first only when it has the same layer and rate.
-    if (ReadAt(file, *offset + 4 + *body, next, 4) && MpegParseHeader(&scratch, next, nullptr, nullptr, nullptr) &&
-        scratch.header.layer == dec->header.layer && scratch.header.sampling_index == dec->header.sampling_index) {
+    // A frame that ends the file exactly is one of a single frame.
+    const bool last = *offset + 4 + *body == SoundFileSize(file);
+    if (last || (ReadAt(file, *offset + 4 + *body, next, 4) && MpegParseHeader(&scratch, next, nullptr, nullptr, nullptr) &&
+                 scratch.header.layer == dec->header.layer &&
+                 scratch.header.sampling_index == dec->header.sampling_index)) {
       dec->pending_size = *body;
       return true;
     }
@@ -47,6 +51,23 @@ bool IsInfoFrame(SoundFile* file, int64_t offset, const MpegFrameHeader& h) {
          (std::memcmp(id, "Xing", 4) == 0 || std::memcmp(id, "Info", 4) == 0);
 }
 
+// Whether a frame from `at` on gives output, decoding on with `dec`: a first frame of none (its
+// main data in frames before it, or damaged side information) is followed until one does.
+bool LaterFrameDecodes(SoundFile* file, MpegDecoder* dec, int64_t at) {
+  std::vector<uint8_t> frame;
+  std::vector<int16_t> pcm(kMpegMaxFrameOutput / 2);
+  for (;;) {
+    uint8_t h[4];
+    int body = 0, bytes = 0;
+    if (!ReadAt(file, at, h, 4) || !MpegParseHeader(dec, h, nullptr, nullptr, &body)) return false;
+    frame.resize(4 + body);
+    if (!ReadAt(file, at, frame.data(), 4 + body) || !MpegDecodeFrame(dec, frame.data(), frame.size(), pcm.data(), &bytes))
+      return false;
+    if (bytes > 0) return true;
+    at += 4 + body;
+  }
+}
+
 }  // namespace
 
 bool ProbeSoundFile(SoundFile* file, uint32_t mode, MpegSource* out, MpegFrameTable* frames, SoundCueList* cues) {
@@ -57,6 +78,7 @@ bool ProbeSoundFile(SoundFile* file, uint32_t mode, MpegSource* out, MpegFrameTa
   int64_t offset = 0;
   uint32_t length = 0;
   uint8_t tag[10];
+  bool id3 = false;  // an ID3 tag leads: the file says it is MPEG audio
   if (!ReadAt(file, 0, tag, 4)) {
     SoundFilesSetError(10);
     return false;
@@ -64,6 +86,7 @@ bool ProbeSoundFile(SoundFile* file, uint32_t mode, MpegSource* out, MpegFrameTa
   if (std::memcmp(tag, "TAG", 3) == 0) {
     offset = 128;
   } else if (std::memcmp(tag, "ID3", 3) == 0) {
+    id3 = true;
     while (ReadAt(file, offset, tag, 10) && std::memcmp(tag, "ID3", 3) == 0) offset += 10 + SyncSafe(tag + 6);
   } else {
     const int saved = SoundFiles().last_error;
@@ -75,7 +98,8 @@ bool ProbeSoundFile(SoundFile* file, uint32_t mode, MpegSource* out, MpegFrameTa
   const int64_t start = offset;
   int frequency = 0, channels = 0, body = 0;
   if (!FindFirstFrame(file, dec.get(), &offset, &frequency, &channels, &body)) {
-    SoundFilesSetError(10);
+    if (id3) SoundFilesSetDamaged("no MPEG audio frame after the ID3 tag");
+    else SoundFilesSetError(10);
     return false;
   }
   if (IsInfoFrame(file, offset, dec->header)) {
@@ -102,7 +126,11 @@ bool ProbeSoundFile(SoundFile* file, uint32_t mode, MpegSource* out, MpegFrameTa
   std::vector<int16_t> pcm(kMpegMaxFrameOutput / 2);
   int bytes = 0;
   if (!MpegDecodeFrame(dec.get(), frame.data(), frame.size(), pcm.data(), &bytes)) {
-    SoundFilesSetError(10);
+    SoundFilesSetDamaged("the first MPEG audio frame cannot be decoded");
+    return false;
+  }
+  if (bytes == 0 && !LaterFrameDecodes(file, dec.get(), offset + frame_size)) {
+    SoundFilesSetDamaged("no MPEG audio frame can be decoded");
     return false;
   }
   if (bytes == 0) bytes = channels == 1 ? 1056 : 2112;
@@ -193,6 +221,10 @@ bool DecodeMpegFileToPcm(SoundFile* file, uint32_t mode, SoundFilePcm* out) {
     in += 4 + body;
   }
   FreeSampleMpegDecoder(&src);
+  if (produced == 0) {  // silence the length of frames of which none decodes
+    SoundFilesSetDamaged("no MPEG audio frame can be decoded");
+    return false;
+  }
   out->loop_start = 0;
   out->loop_end = out->Samples() - 1;
   return true;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -58,10 +59,15 @@ bool ParseRiffWave(SoundFile* file, std::vector<uint8_t>* format, int64_t* data_
     SoundFilesSetUnsupported("MIDI music");
     return false;
   }
-  int64_t riff_size = ReadLe32(head + 4);
   const int64_t file_size = SoundFileSize(file);
-  // RF64: the sizes too large for 32 bits stand in a "ds64" chunk, first after the header.
+  // A writer that never came back to fill in the size (0, or all bits set while it streamed)
+  // left a file whose chunks run to its end.
+  const uint32_t riff_field = ReadLe32(head + 4);
   const bool rf64 = Is(head, "RF64");
+  const bool riff_open = !rf64 && (riff_field < 4 || riff_field == 0xFFFFFFFF);
+  int64_t riff_size = riff_open ? (file_size < 0 ? INT32_MAX : file_size - 8) : (int64_t)riff_field;
+  const bool wave = Is(head + 8, "WAVE");
+  // RF64: the sizes too large for 32 bits stand in a "ds64" chunk, first after the header.
   int64_t data_size64 = -1;
   if (rf64) {
     uint8_t ds64[28];
@@ -77,15 +83,27 @@ bool ParseRiffWave(SoundFile* file, std::vector<uint8_t>* format, int64_t* data_
   if (data_offset) *data_offset = -1;
   if (format) format->clear();
   bool have_format = false, have_data = false;
+  bool overrun = false;  // a chunk before the end runs past the end of the file
+  const auto missing = [&](const char* chunk) {
+    return overrun ? std::string("a chunk runs past the end of the file before the ") + chunk + " chunk"
+                   : std::string("no ") + chunk + " chunk";
+  };
   int64_t cursor = 4;
   while (cursor < riff_size && cursor > 0) {
     const int64_t at = cursor + 8;
     uint8_t hdr[8];
     if (at > INT32_MAX || SoundFileSeek(file, (int32_t)at, 0) < 0 || SoundFileRead(hdr, 8, file) != 8) break;
     int64_t size = ReadLe32(hdr + 4);
-    if (rf64 && size == 0xFFFFFFFF && Is(hdr, "data")) size = data_size64;
-    else if (size > INT32_MAX) break;
     const int64_t body = at + 8;
+    if (rf64 && size == 0xFFFFFFFF && Is(hdr, "data")) size = data_size64;
+    else if (Is(hdr, "data") && file_size > body &&
+             (size == 0xFFFFFFFF || (size == 0 && (riff_open || body >= riff_field + 8))))
+      size = file_size - body;  // a streaming writer's data chunk: the rest of the file
+    else if (size > INT32_MAX) {
+      overrun = true;
+      break;
+    }
+    if (file_size >= 0 && body + size > file_size && !Is(hdr, "data")) overrun = true;
     // Bytes of this chunk actually present in the file.
     const int64_t present = std::min<int64_t>(
         INT32_MAX, file_size < 0 ? size : std::max<int64_t>(0, std::min<int64_t>(size, file_size - body)));
@@ -93,8 +111,12 @@ bool ParseRiffWave(SoundFile* file, std::vector<uint8_t>* format, int64_t* data_
       const uint32_t n = (uint32_t)std::min<int64_t>(present, kMaxFormatBlock);
       format->assign(std::max<uint32_t>(n, 18), 0);
       const uint32_t got = SoundFileRead(format->data(), n, file);
-      if (got < 16) format->clear();  // too short to describe anything
-      else have_format = true;
+      if (got < 16) {
+        SoundFilesSetDamaged("a format chunk of " + std::to_string(got) + " bytes, shorter than its fields");
+        format->clear();
+        return false;
+      }
+      have_format = true;
     } else if (Is(hdr, "cue ") && cues && present >= 4) {
       uint8_t cnt[4];
       if (SoundFileRead(cnt, 4, file) == 4) {
@@ -127,10 +149,12 @@ bool ParseRiffWave(SoundFile* file, std::vector<uint8_t>* format, int64_t* data_
     cursor += 8 + ((int64_t)size + 1) / 2 * 2;
   }
   if (format && !have_format) {
-    SoundFilesSetError(10);
+    if (wave) SoundFilesSetDamaged(missing("format"));
+    else SoundFilesSetError(10);
     return false;
   }
   if (!have_data) {
+    if (format && wave) SoundFilesSetDamaged(missing("data"));
     if (format) format->clear();
     if (data_offset) *data_offset = 0;
     return false;

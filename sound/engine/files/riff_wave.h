@@ -35,8 +35,11 @@ inline uint32_t ReadLe32(const uint8_t* p) {
 // Walks the chunks of a RIFF or RF64 file (whose "ds64" chunk gives the sizes too large for
 // 32 bits). `format` (when given) receives the "fmt " chunk, at least 18 bytes.
 // Sizes are checked against their chunk and the file; a data chunk running past the end of
-// the file is cut to the bytes present. Fails (error 10) for a file that is not RIFF or has no
-// format chunk when one was asked for, and for MIDI in a RIFF wrapper (saying so); fails
-// without an error when there is no data chunk.
+// the file is cut to the bytes present, and one whose size a streaming writer never filled in
+// (0 past the RIFF's end, or all bits set) runs to the end of the file. Fails (error 10) for a
+// file that is not RIFF, for a RIFF of another form without a format chunk when one was asked
+// for, and for MIDI in a RIFF wrapper (saying so). When the format is asked for, a WAVE file
+// without a format chunk, with one shorter than its fields or without a data chunk is damage
+// (error 11, saying which); else a missing data chunk fails without an error.
 bool ParseRiffWave(SoundFile* file, std::vector<uint8_t>* format, int64_t* data_offset, uint32_t* data_length,
                    SoundCueList* cues, SoundLoopPoints* loop);

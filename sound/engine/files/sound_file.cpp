@@ -23,6 +23,22 @@ void SoundFilesSetUnsupported(const std::string& what) {
   SoundFilesSetError(10);
 }
 
+void SoundFilesSetDamaged(const std::string& what) {
+  if (g_files.damage.empty()) g_files.damage = what;
+  SoundFilesSetError(11);
+}
+
+void SoundFilesBeginLoad() {
+  g_files.last_error = 0;
+  g_files.unsupported.clear();
+  g_files.damage.clear();
+}
+
+int SoundFilesRefusal() {
+  if (!g_files.damage.empty()) return 11;
+  return g_files.last_error ? g_files.last_error : 10;
+}
+
 SoundFile* SoundFileOpen(const void* source, uint8_t kind, uint32_t length) {
   if (!source) return nullptr;
   const SoundUserFileProcs& p = g_files.procs;

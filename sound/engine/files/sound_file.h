@@ -37,6 +37,9 @@ struct SoundFilesState {
   // What a reader found that it does not support, for the message of a refused load ("" when
   // it gave no detail); a load clears it first.
   std::string unsupported;
+  // What a reader found damaged in a source of its own format, for the message of a refused load
+  // ("" when it found none); a load clears it first.
+  std::string damage;
   void (*error_sink)(int code) = nullptr;  // the engine's own error code, when set
 };
 SoundFilesState& SoundFiles();
@@ -46,6 +49,14 @@ void SoundFileSetUserProcs(const SoundUserFileProcs& procs);
 void SoundFilesSetError(int code);
 // Reports error 10 for a well-formed source the reader does not support, with what that is.
 void SoundFilesSetUnsupported(const std::string& what);
+// Reports error 11 for a source of a reader's format that is damaged, with what is wrong; the
+// first damage a load finds is the one kept.
+void SoundFilesSetDamaged(const std::string& what);
+// Clears the error, the unsupported part and the damage as a load starts.
+void SoundFilesBeginLoad();
+// The error of a load every reader refused: damage when one was found, else the last error or
+// 10 (not a supported format).
+int SoundFilesRefusal();
 
 // source: a file name (kind 0/3), a memory address (kind 1) or a FILE* (kind 2).
 SoundFile* SoundFileOpen(const void* source, uint8_t kind, uint32_t length);

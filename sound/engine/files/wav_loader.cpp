@@ -12,6 +12,27 @@ namespace {
 // and buffer sizes worked out from it stay within 32 bits.
 constexpr uint32_t kMaxWavRate = 1000000;
 
+// What is damaged in a format block, or "" when its fields describe something: a count of
+// 0, an ADPCM block (its block align) that cannot hold its header, a chunk that ends before its
+// fields. The block align of other encodings follows from channels and bits and is not read.
+std::string FormatDamage(const std::vector<uint8_t>& fmt, const WaveFormatInfo& f) {
+  if (f.channels == 0) return "the format chunk gives 0 channels";
+  if (f.rate == 0) return "the format chunk gives a rate of 0 Hz";
+  const auto tooSmall = [&](const char* codec, uint32_t header) {
+    return std::string("an ") + codec + " block of " + std::to_string(f.block_align) +
+           " bytes cannot hold its header of " + std::to_string(header);
+  };
+  if (f.tag == kWaveFormatImaAdpcm && f.block_align < 4u * f.channels) return tooSmall("IMA ADPCM", 4u * f.channels);
+  if (f.tag == kWaveFormatMsAdpcm && f.block_align < 7u * f.channels) return tooSmall("MS ADPCM", 7u * f.channels);
+  if (f.tag == kWaveFormatExtensible && (fmt.size() < 40 || f.extra_size < 22))
+    return "the extensible format chunk ends before its sub-format";
+  if (f.tag == kWaveFormatMsAdpcm && f.extra_size >= 4 && fmt.size() >= 22) {
+    const uint32_t n = ReadLe16(&fmt[20]);
+    if (fmt.size() < 22 + 4 * n) return "the MS ADPCM format chunk ends before its " + std::to_string(n) + " coefficients";
+  }
+  return "";
+}
+
 }  // namespace
 
 bool OpenWavFormat(SoundFile* file, WavSource* out, SoundLoopPoints* loop, SoundCueList* cues) {
@@ -21,6 +42,10 @@ bool OpenWavFormat(SoundFile* file, WavSource* out, SoundLoopPoints* loop, Sound
   uint32_t length = 0;
   if (!ParseRiffWave(file, &fmt, &out->data_offset, &length, cues, loop)) return false;
   const WaveFormatInfo src = WaveFormatFrom(fmt);
+  if (const std::string damage = FormatDamage(fmt, src); !damage.empty()) {
+    SoundFilesSetDamaged(damage);
+    return false;
+  }
   if (src.rate > kMaxWavRate) {
     SoundFilesSetUnsupported("a WAV of " + std::to_string(src.rate) + " Hz (at most " + std::to_string(kMaxWavRate) + ")");
     return false;
@@ -39,11 +64,16 @@ bool OpenWavFormat(SoundFile* file, WavSource* out, SoundLoopPoints* loop, Sound
     }
     out->converted_length = WavCodecSize(out->codec, length);
   }
+  if (out->converted_length < (dst.bits / 8u) * dst.channels) {
+    CloseSampleAcm(out);
+    SoundFilesSetDamaged("the data chunk holds no whole sample");
+    return false;
+  }
   out->source_length = length;
   out->mode = (dst.bits == 8 ? kSoundMode8Bits | kSoundModeUnsigned : dst.bits == 16 ? kSoundMode16Bits | kSoundModeSigned : 0) |
               (dst.channels == 1 ? kSoundModeMono : kSoundModeStereo);
   out->frequency = (int32_t)dst.rate;
-  out->block_align = src.block_align;
+  out->block_align = plain ? src.channels * src.bits / 8u : src.block_align;
   return true;
 }
 
@@ -85,7 +115,7 @@ bool DecodeWavFileToPcm(SoundFile* file, uint32_t mode, SoundFilePcm* out) {
   CloseSampleAcm(&src);
   const int32_t samples = out->Samples();
   if (samples < 1) {
-    SoundFilesSetError(14);  // no whole sample in the data
+    SoundFilesSetDamaged("the data chunk holds no whole sample");
     return false;
   }
   if (loop.start || loop.end) {

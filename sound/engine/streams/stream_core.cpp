@@ -165,8 +165,7 @@ SoundStream* StreamOpen(const void* source, uint32_t mode, int32_t length) {
   tmp.file = file;
   int32_t frequency = 44100;
   uint32_t out_mode = mode;
-  SoundFiles().last_error = 0;
-  SoundFiles().unsupported.clear();
+  SoundFilesBeginLoad();
   WavSource wav;
   MpegSource mpeg;
   if (mode & kSoundRaw) {
@@ -204,7 +203,7 @@ SoundStream* StreamOpen(const void* source, uint32_t mode, int32_t length) {
     out_mode = (mode & ~kSoundModeFormatBits) | mpeg.mode;
   } else {
     SoundFileClose(file);
-    SetSoundError(kSoundErrFileFormat);
+    SetSoundError(SoundFiles().damage.empty() ? kSoundErrFileFormat : kSoundErrFileBad);
     return nullptr;
   }
   const uint32_t out_frame = ((out_mode & kSound16Bits) ? 2 : 1) * ((out_mode & kSoundStereo) ? 2 : 1);
