@@ -47,10 +47,11 @@ int main(int argc, char** argv) try {
   // that comes meanwhile ends the run as a stop does once it starts, never by its default.
   if (!args.empty() && (args[0] == "run" || args[0] == "exec")) EventsCatchStopSignals();
   std::string self = SelfExecutablePath();
-  if (!self.empty() && FileHasPack(self)) {
-    EventsCatchStopSignals();
-    return RunBuiltGame(self, args, LanguageErrorTexts());
-  }
+  // A built game takes them before its pack is read whole, which takes long for a large one.
+  const bool packed = !self.empty() && FileMayHavePack(self);
+  if (packed) EventsCatchStopSignals();
+  if (packed && FileHasPack(self)) return RunBuiltGame(self, args, LanguageErrorTexts());
+  if (packed && (args.empty() || (args[0] != "run" && args[0] != "exec"))) EventsReleaseStopSignals();
   // A renamed copy without a readable pack is a game whose pack is damaged: it ends silently
   // instead of acting as the tool.
   std::string name = self.substr(self.find_last_of('/') + 1);

@@ -61,14 +61,21 @@ bool PackHeadersConsistent(int fd, uint64_t stub, uint64_t fileSize) {
 }
 
 // Reads the trailer and the pack of an open file into out; false when inconsistent.
-bool ReadPackBytes(int fd, std::vector<uint8_t>& out) {
+// Finds the pack's start (stub) in the open file, where its trailer and entry headers are
+// consistent (the data itself unread); false where the file holds no pack.
+bool FindPack(int fd, uint64_t& stub, uint64_t& fileSize) {
   struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 8 || st.st_size > 0xFFFFFFFFLL) return false;
-  uint64_t fileSize = uint64_t(st.st_size);
+  fileSize = uint64_t(st.st_size);
   uint8_t trailer[4];
   if (pread(fd, trailer, 4, off_t(fileSize - 4)) != 4) return false;
-  uint64_t stub = ReadU32(trailer);
-  if (stub + 8 > fileSize || !PackHeadersConsistent(fd, stub, fileSize)) return false;
+  stub = ReadU32(trailer);
+  return stub + 8 <= fileSize && PackHeadersConsistent(fd, stub, fileSize);
+}
+
+bool ReadPackBytes(int fd, std::vector<uint8_t>& out) {
+  uint64_t stub = 0, fileSize = 0;
+  if (!FindPack(fd, stub, fileSize)) return false;
   out.resize(size_t(fileSize - stub));
   size_t done = 0;
   while (done < out.size()) {
@@ -223,6 +230,15 @@ void VirtualFiles::Cleanup() {
   deleted_.clear();
   std::vector<uint8_t>().swap(pack_);
   entries_.clear();
+}
+
+bool FileMayHavePack(const std::string& file) {
+  const int fd = open(FsResolve(file).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  uint64_t stub = 0, fileSize = 0;
+  const bool found = FindPack(fd, stub, fileSize);
+  close(fd);
+  return found;
 }
 
 bool FileHasPack(const std::string& file) {

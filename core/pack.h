@@ -68,6 +68,9 @@ class VirtualFiles {
 
 // True when the file ends in a pack with at least one entry.
 bool FileHasPack(const std::string& file);
+// True when the file ends in what its trailer and entry headers show to be a pack, its data
+// unread: a quick look before the whole pack is read.
+bool FileMayHavePack(const std::string& file);
 
 // The pack reader of the running program (nullptr when there is none).
 extern VirtualFiles* g_packReader;

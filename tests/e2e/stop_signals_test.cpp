@@ -167,6 +167,27 @@ TEST(StopSignals, EndABuiltGame) {
   EXPECT_EQ(StatusAfter(pid, SIGTERM), 0);
 }
 
+// A built game takes its stop signals before it reads its pack, which takes a while for a large
+// one: its handlers are in place while the pack is still unread. A try whose look came only
+// after the read tells nothing and is made again.
+TEST(StopSignals, ABuiltGameTakesItsSignalsBeforeItReadsItsPack) {
+  TempDir dir;
+  dir.Write("loop.vka", "do\nsync\nloop\n");
+  dir.Write("big.dat", std::string(48 << 20, 'x'));
+  ASSERT_EQ(RunProcess(VellumarkExe(), {"build", dir.File("loop.vka"), "--media", "-o", dir.File("game")}).status, 0);
+  bool before = false;
+  for (int attempt = 0; attempt < 10 && !before; ++attempt) {
+    const pid_t pid = StartHeadless(dir.File("game"), {}, dir.path());
+    ASSERT_GT(pid, 0);
+    for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60); std::chrono::steady_clock::now() < end;)
+      if (Catches(pid, SIGTERM)) break;
+    const std::string read = StatusField(pid, "rchar");
+    before = !read.empty() && std::stoull(read) < (48u << 20);
+    EXPECT_EQ(StatusAfter(pid, SIGTERM), 0);
+  }
+  EXPECT_TRUE(before) << "the handlers came only once the pack was read";
+}
+
 // A model of many limbs takes a while to build once its file is read (near a second of work):
 // one SIGTERM during the load ends the run, as a window close does, with its transcript and
 // grab.
