@@ -81,9 +81,9 @@ void ReleaseSurfaceSlot(int32_t n) {
   if (n >= 1 && n < kBitmapSlots) g_slots[n].reset();
 }
 
-bool SaveSurfaceSlot(int32_t n, const std::string& file, std::string* why) {
+bool SaveSurfaceSlot(int32_t n, const std::string& file, std::string* why, bool replace) {
   Surface* s = BitmapSurface(n);
-  return s && SaveImageByExtension(*s, file, why);
+  return s && SaveImageByExtension(*s, file, why, replace);
 }
 
 bool LoadBitmapNow(int32_t n, const std::string& file, std::string* why) {

@@ -26,7 +26,7 @@ void ReleaseAllBitmapSurfaces();
 
 bool CreateBitmapSurface(int32_t n, int32_t width, int32_t height);
 void ReleaseSurfaceSlot(int32_t n);
-bool SaveSurfaceSlot(int32_t n, const std::string& file, std::string* why = nullptr);
+bool SaveSurfaceSlot(int32_t n, const std::string& file, std::string* why = nullptr, bool replace = true);
 bool LoadBitmapNow(int32_t n, const std::string& file, std::string* why = nullptr);
 
 // Effects on whole surfaces; each answers false when its scratch surfaces cannot be made or

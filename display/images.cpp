@@ -392,10 +392,13 @@ void RunSave(const DrawOp& op) {
   if (!CreateBitmapSurface(kScratchSlot, rec.width, rec.height)) return RunError(kErrImageNotSaved);
   BlitImageRecord(BitmapSurface(kScratchSlot), kScratchSlot, r, 0, 0, false);
   std::string why;
-  const bool saved = SaveSurfaceSlot(kScratchSlot, op.text, &why);
+  // SAVE IMAGE never writes over a file, one made since the command too.
+  const bool saved = SaveSurfaceSlot(kScratchSlot, op.text, &why, false);
   ReleaseSurfaceSlot(kScratchSlot);
   // The message names the file and the cause after the error's own text.
-  if (!saved) {
+  if (!saved && why == "already exists") {
+    RunFileError(kErrFileExists, op.text, why);
+  } else if (!saved) {
     LogEngineError(std::string(op.text) + ": " + why);
     RunError(kErrImageNotSaved);
   }

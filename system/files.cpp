@@ -186,7 +186,12 @@ bool FindFileInFolderTree(const std::string& name, std::string& found) {
 
 std::string ExecuteFile(const std::string& file, const std::string& parameters, const std::string& folder,
                         bool wait) {
-  int pid = ProcessStart(file, parameters, folder);
+  // A built game runs in a folder only its pack holds once it is made on disk, and opens a file
+  // only its pack holds through a copy of it.
+  if (!folder.empty()) MakePackedFoldersFor(folder);
+  std::string opened = file;
+  if (!opened.empty()) MapThroughPack(opened, PackedCopyExtension(file));
+  int pid = ProcessStart(opened, parameters, folder);
   if (pid < 0) {
     const int error = errno;
     if (!folder.empty() && !FsFolderExists(FsResolve(folder))) return folder + ": no such folder to run it in";

@@ -98,7 +98,7 @@ bool EncodeImage(const Surface& s, const std::string& ext, std::string* out) {
   return EncodeBmp(p, out);
 }
 
-bool SaveImageByExtension(const Surface& s, const std::string& path, std::string* why) {
+bool SaveImageByExtension(const Surface& s, const std::string& path, std::string* why, bool replace) {
   auto fail = [&](const std::string& cause) {
     if (why) *why = cause;
     return false;
@@ -107,6 +107,18 @@ bool SaveImageByExtension(const Surface& s, const std::string& path, std::string
   std::string data;
   if (!EncodeImage(s, ext, &data)) return fail(Written(ext) ? "the picture cannot be encoded" : "not a format that is written");
   errno = 0;
-  if (FsWriteFileAtomic(path, data)) return true;
-  return fail(FsProgramWriteCause(path, errno));
+  if (replace) {
+    if (FsWriteFileAtomic(path, data)) return true;
+    return fail(FsProgramWriteCause(path, errno));
+  }
+  // A file made under the name since the save was asked for is kept: the picture is linked to
+  // the name only where nothing is there.
+  switch (FsWriteNewFile(FsResolveForWrite(path), data, FsNewFileAccess())) {
+    case FsNewFile::kWritten: return true;
+    case FsNewFile::kTaken: {
+      const std::string cause = FsProgramWriteCause(path, EEXIST);
+      return fail(cause == "is a folder" || cause == "not a regular file" ? cause : "already exists");
+    }
+    default: return fail(FsProgramWriteCause(path, errno));
+  }
 }

@@ -24,7 +24,8 @@ bool LoadPictureFromMemory(const std::string& data, const std::string& ext, Pict
 // Writes the surface in the format of the name's ending through a temporary file renamed
 // into place. False, with nothing written, for an ending without a writer or a failed write
 // (the old file stays), with the cause in *why when given.
-bool SaveImageByExtension(const Surface& s, const std::string& path, std::string* why = nullptr);
+// With replace false the file is only made new, never written over ("already exists").
+bool SaveImageByExtension(const Surface& s, const std::string& path, std::string* why = nullptr, bool replace = true);
 // The file's bytes for the ending (false for an ending without a writer).
 bool EncodeImage(const Surface& s, const std::string& ext, std::string* out);
 

@@ -207,7 +207,8 @@ int32_t SaveStaticWorld(const std::string& file, std::string* why) {
     }
   }
   if (ok) return 1;
-  if (why) *why = error != 0 ? FsProgramWriteCause(failed, error) : "the file cannot be written";
+  // The cause is said of the world file; one of a side image names that image.
+  if (why) *why = (failed != file ? failed + ": " : "") + (error != 0 ? FsProgramWriteCause(failed, error) : "the file cannot be written");
   return -1;
 }
 

@@ -174,6 +174,13 @@ TEST_F(ImageBankTest, SaveWritesTheImageOrReportsTheFailure) {
     EXPECT_EQ(g_errorCode, 505) << name;  // "Image command failed"
     EXPECT_FALSE(FsFileExists(dir.File(name)));
   }
+  // A file made under the name between the command and the frame is kept.
+  g_errorCode = 0;
+  QueueSaveImage(r, dir.File("mine.png").c_str());
+  dir.Write("mine.png", "MY SAVE GAME");
+  RunDrawQueue();
+  EXPECT_EQ(g_errorCode, 106);  // "File already exists"
+  EXPECT_EQ(dir.Read("mine.png"), "MY SAVE GAME");
   g_errorCode = 0;
   QueueSaveImage(BindImageNumber(6), dir.File("b.png").c_str());
   RunDrawQueue();

@@ -188,6 +188,7 @@ TEST(WriteTargets, AGamesPackAndTheDiskForEveryReadAndWrite) {
   dir.Write("play/disk.dat", "Disk\r\n");
   dir.Write("play/both.dat", "DiskBoth\r\n");
   dir.Write("play/src.txt", "src");
+  dir.Write("play/tool.sh", "pwd > ran.txt\n");
   dir.Write("play/blk.dat", std::string("\2\0\0\0ab", 6));
   std::string program = "open to write 32, \"log.txt\"\n";
   for (const char* name : {"packed.dat", "disk.dat", "both.dat", "pk", "pk/a.txt", "none.dat"})
@@ -222,6 +223,8 @@ TEST(WriteTargets, AGamesPackAndTheDiskForEveryReadAndWrite) {
              // A packed folder is a folder to a write at its name; its files are still read.
              "open to write 4, \"pk\"\nw(str$(file open(4)))\ncopy file \"disk.dat\", \"pk\"\nw(str$(file exist(\"pk/a.txt\")))\n"
              "rename file \"pf\", \"pf2\"\n"
+             // A program runs in a folder only the pack holds, made on disk for it.
+             "execute file \"/bin/sh\", \"" + dir.File("play/tool.sh") + "\", \"pf\", 1\n"
              "close file 32\nend\n"
              "function w(a$)\nwrite string 32, a$\nendfunction\n";
   dir.Write("src/prog.vka", program);
@@ -234,6 +237,7 @@ TEST(WriteTargets, AGamesPackAndTheDiskForEveryReadAndWrite) {
   EXPECT_NE(r.err.find("game: cannot write pk: already exists\n"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("game: cannot rename pf to pf2: it is packed in the game and cannot be moved\n"), std::string::npos) << r.err;
   EXPECT_TRUE(std::filesystem::is_directory(dir.File("play/pk")));
+  EXPECT_NE(dir.Read("play/pf/ran.txt"), "");
   EXPECT_EQ(r.err.find("cannot write f"), std::string::npos) << r.err;
   EXPECT_EQ(dir.Read("play/log.txt"),
             "11 8\r\n11 6\r\n11 10\r\n01 0\r\n11 6\r\n00 0\r\n"

@@ -1,6 +1,8 @@
 // The static world: conversion of meshes, the box and line tests, visibility, batching, the file
 // and the commands that feed it from objects.
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/time.h>
@@ -474,9 +476,16 @@ TEST_F(StaticObjectsTest, ASaveThatCannotBeWrittenIsReportedAndLeavesTheOldFiles
   std::filesystem::remove(dir.File("level.dat" + sideName));
   std::filesystem::create_symlink("missing/image.dds", dir.File("level.dat" + sideName));
   EXPECT_EQ(SaveStaticWorldFile(dir.File("level.dat"), &why), -1);
-  EXPECT_EQ(why, "its folder does not exist");
+  EXPECT_EQ(why, dir.File("level.dat" + sideName) + ": its folder does not exist");
   EXPECT_EQ(dir.Read("level.dat"), "old world");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 6);  // no temporary file left
+  // A read-only side image is named as the file in the way, not the world file.
+  std::filesystem::remove(dir.File("level.dat" + sideName));
+  dir.Write("level.dat" + sideName, "old image");
+  chmod(dir.File("level.dat" + sideName).c_str(), 0444);
+  EXPECT_EQ(SaveStaticWorldFile(dir.File("level.dat"), &why), -1);
+  EXPECT_EQ(why, dir.File("level.dat" + sideName) + ": it is read-only");
+  EXPECT_EQ(dir.Read("level.dat" + sideName), "old image");
 }
 
 // A killed save's old temporary beside the world file goes with the next save; other hidden
