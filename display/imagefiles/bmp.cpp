@@ -42,9 +42,13 @@ bool ReadHeader(const ByteView& d, BmpInfo* bi) {
     }
     if (bi->compression == kBiBitfields || bi->compression == kBiAlphaBitfields) {
       if (bi->bits != 16 && bi->bits != 32) return false;
-      bi->red = MaskChannel(d.Le32(54));
-      bi->green = MaskChannel(d.Le32(58));
-      bi->blue = MaskChannel(d.Le32(62));
+      const uint32_t red = d.Le32(54), green = d.Le32(58), blue = d.Le32(62);
+      // Masks that take no bits of the pixel leave nothing to read.
+      const uint32_t fits = bi->bits == 16 ? 0xFFFFu : ~0u;
+      if ((red | green | blue) == 0 || ((red | green | blue) & ~fits)) return false;
+      bi->red = MaskChannel(red);
+      bi->green = MaskChannel(green);
+      bi->blue = MaskChannel(blue);
       if (header == 40) paletteAt += bi->compression == kBiBitfields ? 12 : 16;
     }
   } else {
@@ -107,7 +111,8 @@ bool ReadRows(const ByteView& d, const BmpInfo& bi, PictureSink& sink) {
         case 8: {
           const uint32_t perByte = 8 / bi.bits, bitPos = 8 - bi.bits * (uint32_t(x) % perByte + 1);
           const uint32_t i = (p[uint32_t(x) / perByte] >> bitPos) & ((1u << bi.bits) - 1);
-          v = i < colours ? bi.palette[i] : 0;
+          if (i >= colours) return false;  // an index past the palette
+          v = bi.palette[i];
           break;
         }
         case 24: v = LoadPixel(p + 3 * x, 3); break;
@@ -124,7 +129,9 @@ bool ReadRows(const ByteView& d, const BmpInfo& bi, PictureSink& sink) {
 }
 
 // RLE4 and RLE8: runs and escapes into a buffer of palette indices, bottom row first. A run
-// or a jump past the picture, or data that ends inside an operation, is a bad file.
+// or a jump past the picture, an index past the palette, data that ends inside an operation,
+// or data that ends without the end mark before the last row is filled, is a bad file. Pixels
+// a jump or the end mark pass over stay black.
 bool ReadRle(const ByteView& d, const BmpInfo& bi, PictureSink& sink) {
   const int32_t w = int32_t(bi.width), h = int32_t(bi.height);
   const bool four = bi.compression == kBiRle4;
@@ -136,8 +143,9 @@ bool ReadRle(const ByteView& d, const BmpInfo& bi, PictureSink& sink) {
   }
   size_t at = bi.pixels;
   int64_t x = 0, y = 0;
+  const size_t colours = bi.palette.size();
   auto put = [&](uint32_t v) {
-    if (x >= w || y >= h) return false;
+    if (x >= w || y >= h || v >= colours) return false;
     index[size_t(y) * size_t(w) + size_t(x)] = uint16_t(v);
     ++x;
     return true;
@@ -176,9 +184,9 @@ bool ReadRle(const ByteView& d, const BmpInfo& bi, PictureSink& sink) {
       }
     }
   }
+  if (!done && y < h && !(y == h - 1 && x == w)) return false;
   if (!sink.Begin(w, h)) return false;
   std::vector<uint32_t> row(static_cast<size_t>(w));
-  const size_t colours = bi.palette.size();
   for (int32_t r = 0; r < h; ++r) {
     const uint16_t* in = index.data() + size_t(r) * size_t(w);
     for (int32_t c = 0; c < w; ++c) row[size_t(c)] = in[c] < colours ? bi.palette[in[c]] : 0;

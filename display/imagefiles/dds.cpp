@@ -56,6 +56,7 @@ bool ReadDds(const std::string& data, bool singleLevel, DdsImage* out) {
   if (f.flags & kDdpfFourCC) {
     if (img.Digit() < 1) return false;
   } else if ((f.flags & kDdpfRgb) && (f.bits == 8 || f.bits == 16 || f.bits == 24 || f.bits == 32)) {
+    if ((f.red | f.green | f.blue) == 0) return false;  // no colour to read
     if (f.bits < 32) {
       const uint32_t fits = (1u << f.bits) - 1;
       if ((f.red | f.green | f.blue | f.alpha) & ~fits) return false;

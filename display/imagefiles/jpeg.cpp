@@ -1,5 +1,6 @@
 // JPEG files through libjpeg(-turbo): any picture it decodes to RGB (grey ones too), and
-// baseline files of quality 100. A file whose data ends before its picture does is refused. Library errors jump back to the routine that started the
+// baseline files of quality 100. A file whose data ends before its picture does, or whose
+// scan data is corrupt, is refused. Library errors jump back to the routine that started the
 // work; everything that changes after the jump point lives in a heap context.
 // jpeglib.h needs size_t and FILE declared first.
 #include <cstddef>
@@ -21,19 +22,23 @@ constexpr int kMostScans = 1000;  // a file of more scans is refused (each one r
 struct JpegError {
   jpeg_error_mgr mgr;
   jmp_buf jump;
-  // The data ran out (the library then reads an end marker), and a scan needed data it did not
-  // find: it made up the rest of the picture.
+  // The data ran out (the library then reads an end marker), a scan needed data it did not
+  // find, or held a code its tables lack or lost a restart marker: it made up the rest of
+  // the scan.
   bool dataEnded = false, scanShort = false;
 };
 
 [[noreturn]] void JumpBack(j_common_ptr c) { longjmp(reinterpret_cast<JpegError*>(c->err)->jump, 1); }
 void Quiet(j_common_ptr) {}
-// Warnings are passed over, but for those of data that ends early, which leave the picture cut.
+// Warnings are passed over, but for those of data that ends early or is corrupt, which leave
+// the picture cut.
 void NoteEarlyEnd(j_common_ptr c, int level) {
   if (level >= 0) return;
   JpegError* e = reinterpret_cast<JpegError*>(c->err);
   if (c->err->msg_code == JWRN_JPEG_EOF) e->dataEnded = true;
-  if (c->err->msg_code == JWRN_HIT_MARKER) e->scanShort = true;
+  const int code = c->err->msg_code;
+  if (code == JWRN_HIT_MARKER || code == JWRN_HUFF_BAD_CODE || code == JWRN_ARITH_BAD_CODE || code == JWRN_MUST_RESYNC)
+    e->scanShort = true;
 }
 
 void LimitScans(j_common_ptr c) {

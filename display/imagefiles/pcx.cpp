@@ -1,5 +1,6 @@
-// PCX files: 1-bit, 2 to 4 one-bit planes, 2 and 4-bit pixels, 8-bit with the palette at the
-// file's end, and three or four 8-bit planes (red, green, blue; a fourth is left out).
+// PCX files: 1-bit, 2 to 4 one-bit planes, 2 and 4-bit pixels, 8-bit with the palette (which
+// it needs) at the file's end, and three or four 8-bit planes (red, green, blue; a fourth is
+// left out).
 #include <vector>
 
 #include "display/imagefiles/file_bytes.h"
@@ -44,6 +45,8 @@ class RunReader {
     }
     return n;
   }
+  // True when no run goes on past the bytes filled.
+  bool RunsEnded() const { return left_ == 0; }
 
  private:
   const ByteView& d_;
@@ -80,7 +83,9 @@ bool DecodePcx(const std::string& data, PictureSink& sink) {
   } else if (total == 2 || total == 4) {
     for (size_t i = 0; i < 16; ++i)
       palette[i] = uint32_t(d.U8(16 + 3 * i)) << 16 | uint32_t(d.U8(17 + 3 * i)) << 8 | d.U8(18 + 3 * i);
-  } else if (total == 8 && d.Size() >= 128 + 769 && d.U8(d.Size() - 769) == 12) {
+  } else if (total == 8) {
+    // The palette and its marker end the file; a picture without them has no colours.
+    if (d.Size() < 128 + 769 || d.U8(d.Size() - 769) != 12) return false;
     const size_t at = d.Size() - 768;
     end = at - 1;  // the pixel data stops at the palette's marker
     for (size_t i = 0; i < 256; ++i)
@@ -119,5 +124,6 @@ bool DecodePcx(const std::string& data, PictureSink& sink) {
     }
     sink.Row(y, row.data());
   }
-  return true;
+  // A run that goes on past the picture is damage, as in TGA and RLE BMP files.
+  return runs.RunsEnded();
 }

@@ -1,6 +1,8 @@
 // PNG files through libpng: every colour type and depth is read as 8-bit B, G, R and a
-// filler; files are written as 8-bit RGB. Library errors jump back to the routine that
-// started the work; what changes after the jump point lives in a heap context.
+// filler, but for palette pictures, read as indices that are looked up here (the library
+// gives black for one past the palette, which is damage); files are written as 8-bit RGB.
+// Library errors jump back to the routine that started the work; what changes after the
+// jump point lives in a heap context.
 #include <png.h>
 
 #include <csetjmp>
@@ -58,9 +60,28 @@ struct DecodeWork {
   png_structp png = nullptr;
   png_infop info = nullptr;
   ReadCursor cursor;
-  std::vector<uint32_t> pixels;  // interlaced pictures: the whole picture
+  // The rows as read (interlaced pictures: the whole picture): pixels, or palette indices.
+  std::vector<uint32_t> pixels;
+  std::vector<uint8_t> indices;
   std::vector<png_bytep> rows;
+  std::vector<uint32_t> looked;  // a row of indices looked up
 };
+
+// Sends row y, read into rows[k]: false for an index past the palette.
+bool SendRow(DecodeWork* w, PictureSink& sink, png_uint_32 y, size_t k, png_const_colorp palette, int colours) {
+  if (!palette) {
+    sink.Row(int32_t(y), reinterpret_cast<const uint32_t*>(w->rows[k]));
+    return true;
+  }
+  const uint8_t* in = w->rows[k];
+  for (size_t x = 0; x < w->looked.size(); ++x) {
+    if (in[x] >= colours) return false;
+    const png_color& c = palette[in[x]];
+    w->looked[x] = uint32_t(c.red) << 16 | uint32_t(c.green) << 8 | c.blue;
+  }
+  sink.Row(int32_t(y), w->looked.data());
+  return true;
+}
 
 bool RunDecode(DecodeWork* w, PictureSink& sink) {
   if (setjmp(png_jmpbuf(w->png))) return false;
@@ -74,28 +95,43 @@ bool RunDecode(DecodeWork* w, PictureSink& sink) {
   int depth, type, interlace;
   png_get_IHDR(w->png, w->info, &width, &height, &depth, &type, &interlace, nullptr, nullptr);
   if (!PictureSizeOk(width, height)) return false;
-  png_set_expand(w->png);
-  png_set_strip_16(w->png);
-  png_set_strip_alpha(w->png);
-  if (type == PNG_COLOR_TYPE_GRAY || type == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(w->png);
-  png_set_bgr(w->png);
-  png_set_filler(w->png, 0, PNG_FILLER_AFTER);
+  png_colorp palette = nullptr;
+  int colours = 0;
+  if (type == PNG_COLOR_TYPE_PALETTE) {
+    png_get_PLTE(w->png, w->info, &palette, &colours);  // the library refuses a file without one
+    if (!palette) return false;
+    png_set_packing(w->png);  // one byte an index
+  } else {
+    png_set_expand(w->png);
+    png_set_strip_16(w->png);
+    png_set_strip_alpha(w->png);
+    if (type == PNG_COLOR_TYPE_GRAY || type == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(w->png);
+    png_set_bgr(w->png);
+    png_set_filler(w->png, 0, PNG_FILLER_AFTER);
+  }
   const int passes = png_set_interlace_handling(w->png);
   png_read_update_info(w->png, w->info);
-  if (png_get_rowbytes(w->png, w->info) != size_t(width) * 4) return false;
+  if (png_get_rowbytes(w->png, w->info) != size_t(width) * (palette ? 1 : 4)) return false;
   if (!sink.Begin(int32_t(width), int32_t(height))) return false;
+  const size_t kept = passes == 1 ? 1 : height;  // rows held at once
+  if (palette) {
+    w->indices.resize(size_t(width) * kept);
+    w->looked.resize(width);
+  } else {
+    w->pixels.resize(size_t(width) * kept);
+  }
+  w->rows.resize(kept);
+  for (size_t k = 0; k < kept; ++k)
+    w->rows[k] = palette ? w->indices.data() + k * width : reinterpret_cast<png_bytep>(w->pixels.data() + k * width);
   if (passes == 1) {
-    w->pixels.resize(width);
     for (png_uint_32 y = 0; y < height; ++y) {
-      png_read_row(w->png, reinterpret_cast<png_bytep>(w->pixels.data()), nullptr);
-      sink.Row(int32_t(y), w->pixels.data());
+      png_read_row(w->png, w->rows[0], nullptr);
+      if (!SendRow(w, sink, y, 0, palette, colours)) return false;
     }
   } else {
-    w->pixels.resize(size_t(width) * height);
-    w->rows.resize(height);
-    for (png_uint_32 y = 0; y < height; ++y) w->rows[y] = reinterpret_cast<png_bytep>(w->pixels.data() + size_t(y) * width);
     png_read_image(w->png, w->rows.data());
-    for (png_uint_32 y = 0; y < height; ++y) sink.Row(int32_t(y), w->pixels.data() + size_t(y) * width);
+    for (png_uint_32 y = 0; y < height; ++y)
+      if (!SendRow(w, sink, y, y, palette, colours)) return false;
   }
   png_read_end(w->png, nullptr);
   return true;

@@ -1,5 +1,5 @@
 // PSD files: 8-bit RGB pictures, raw or PackBits; channels 0, 1, 2 are red, green and blue
-// (the fourth, alpha, and any further channels are left out).
+// (a file with fewer is refused; the fourth, alpha, and any further channels are left out).
 #include <vector>
 
 #include "display/imagefiles/file_bytes.h"
@@ -46,7 +46,7 @@ bool DecodePsd(const std::string& data, PictureSink& sink) {
   if (d.Size() < 26 || d.Be32(0) != 0x38425053 || d.Be16(4) != 1) return false;  // "8BPS", version 1
   const uint32_t channels = d.Be16(12);
   const int64_t h = d.Be32(14), w = d.Be32(18);
-  if (channels > 16 || d.Be16(22) != 8 || d.Be16(24) != 3 || !PictureSizeOk(w, h)) return false;
+  if (channels < 3 || channels > 16 || d.Be16(22) != 8 || d.Be16(24) != 3 || !PictureSizeOk(w, h)) return false;
   size_t at = 26;
   for (int i = 0; i < 3; ++i)
     if (!SkipSection(d, &at)) return false;
@@ -54,7 +54,7 @@ bool DecodePsd(const std::string& data, PictureSink& sink) {
   const uint32_t compression = d.Be16(at);
   at += 2;
   if (compression > 1) return false;
-  const size_t plane = size_t(w) * size_t(h), used = channels < 3 ? channels : 3;
+  const size_t plane = size_t(w) * size_t(h), used = 3;
 
   std::vector<uint8_t> planes;
   const uint8_t* channel[3] = {nullptr, nullptr, nullptr};

@@ -91,7 +91,9 @@ bool DecodeTga(const std::string& data, PictureSink& sink) {
       uint32_t v;
       if (!in.Next(&v)) return false;
       if (kind == 1) {
-        v = v >= mapFirst && v - mapFirst < map.size() ? map[v - mapFirst] : 0;
+        // The map holds entries mapFirst on: an index outside them names no colour.
+        if (v < mapFirst || v - mapFirst >= map.size()) return false;
+        v = map[v - mapFirst];
       } else if (kind == 2) {
         v = TruePixel(v, bits);
       } else {

@@ -1,5 +1,6 @@
 // TIFF files through libtiff, read from memory with its RGBA interface (every photometric
-// and compression the library knows). Library messages are kept quiet.
+// and compression the library knows). Library messages are kept quiet; a library error while
+// reading refuses the file.
 #include <cstdarg>
 #include <cstring>
 #include <new>
@@ -37,6 +38,17 @@ int MapProc(thandle_t, tdata_t*, toff_t*) { return 0; }
 void UnmapProc(thandle_t, tdata_t, toff_t) {}
 int Quiet(TIFF*, void*, const char*, const char*, va_list) { return 1; }
 
+// Every strip (or tile) the picture needs lies inside the data. The library fills the entries a
+// short offset list lacks with 0 and may then read the header as pixels.
+bool StripsInData(TIFF* tif, size_t size) {
+  const uint32_t count = g_tiff.TIFFIsTiled(tif) ? g_tiff.TIFFNumberOfTiles(tif) : g_tiff.TIFFNumberOfStrips(tif);
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint64_t at = g_tiff.TIFFGetStrileOffset(tif, i), n = g_tiff.TIFFGetStrileByteCount(tif, i);
+    if (at == 0 || n == 0 || at > size || n > size - at) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool DecodeTiff(const std::string& data, PictureSink& sink) {
@@ -55,7 +67,7 @@ bool DecodeTiff(const std::string& data, PictureSink& sink) {
   uint32_t w = 0, h = 0;
   char message[1024];
   if (g_tiff.TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w) && g_tiff.TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h) &&
-      PictureSizeOk(w, h) && g_tiff.TIFFRGBAImageOK(tif, message)) {
+      PictureSizeOk(w, h) && g_tiff.TIFFRGBAImageOK(tif, message) && StripsInData(tif, data.size())) {
     std::vector<uint32_t> raster;
     try {
       raster.resize(size_t(w) * h);
@@ -63,7 +75,8 @@ bool DecodeTiff(const std::string& data, PictureSink& sink) {
       g_tiff.TIFFClose(tif);
       return false;
     }
-    if (g_tiff.TIFFReadRGBAImageOriented(tif, w, h, raster.data(), ORIENTATION_TOPLEFT, 0) && sink.Begin(int32_t(w), int32_t(h))) {
+    // Stopping at the first error: a strip that fails to decode is damage, not a blank band.
+    if (g_tiff.TIFFReadRGBAImageOriented(tif, w, h, raster.data(), ORIENTATION_TOPLEFT, 1) && sink.Begin(int32_t(w), int32_t(h))) {
       for (uint32_t& v : raster) v = TIFFGetR(v) << 16 | TIFFGetG(v) << 8 | TIFFGetB(v);
       for (uint32_t y = 0; y < h; ++y) sink.Row(int32_t(y), raster.data() + size_t(y) * w);
       ok = true;

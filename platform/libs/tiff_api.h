@@ -9,6 +9,11 @@
   X(tiff, TIFFClientOpenExt) \
   X(tiff, TIFFClose) \
   X(tiff, TIFFGetField) \
+  X(tiff, TIFFGetStrileByteCount) \
+  X(tiff, TIFFGetStrileOffset) \
+  X(tiff, TIFFIsTiled) \
+  X(tiff, TIFFNumberOfStrips) \
+  X(tiff, TIFFNumberOfTiles) \
   X(tiff, TIFFOpenOptionsAlloc) \
   X(tiff, TIFFOpenOptionsFree) \
   X(tiff, TIFFOpenOptionsSetErrorHandlerExtR) \

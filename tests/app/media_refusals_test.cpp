@@ -80,6 +80,9 @@ TEST(MediaRefusals, NoRegularFileATooLargePictureADamaged3dsAndNoOpenerAreSaidSo
   dir.Write("empty.x", "xof 0302txt 0032\n");
   dir.Write("frame.x", "xof 0302txt 0032\nFrame F { }\n");
   dir.Write("over.tga", std::string("\0\0\x0a\0\0\0\0\0\0\0\0\0\x02\0\x01\0\x18\0\x83\x01\x02\x03", 22));
+  // 2 x 1 pixels of a map of 2 entries, the second pixel naming entry 5
+  dir.Write("map.tga", std::string("\0\x01\x01\0\0\x02\0\x18\0\0\0\0\x02\0\x01\0\x08\0", 18) + std::string(6, '@') +
+                           std::string("\0\x05", 2));
   dir.Write("notes.txt", "a document");
   std::filesystem::create_directory(dir.File("nobin"));  // the PATH of the runs: no opener on it
   std::filesystem::create_directory(dir.File("badbin"));  // or one that cannot be run (no mode x)
@@ -116,6 +119,7 @@ TEST(MediaRefusals, NoRegularFileATooLargePictureADamaged3dsAndNoOpenerAreSaidSo
        "Cannot load the mesh. face.3ds: damaged: object C has a face that names vertex 60000 of 3"},
       {"load mesh \"frame.x\", 1", "Cannot load the mesh. frame.x: holds no mesh"},
       {"load image \"over.tga\", 1", image + "over.tga: damaged, or not a .tga picture"},
+      {"load bitmap \"map.tga\", 1", image + "map.tga: damaged, or not a .tga picture"},
       {"execute file \"notes.txt\", \"\", \"\"",
        "Cannot run the program. notes.txt: nothing opens it: xdg-open, the desktop's opener, is not installed"},
       {"execute file \"nobin\", \"\", \"\"", "nobin: nothing opens it: xdg-open, the desktop's opener, is not installed"},

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -186,8 +187,79 @@ TEST(ImageFiles, BadFilesFailCleanly) {
     for (int i = 0; i < bytes; ++i) d[at + size_t(i)] = char(v >> (8 * i));
     return d;
   };
+  auto le = [](const std::string& d, size_t at, int bytes) {
+    uint32_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i) v = v << 8 | uint8_t(d[at + size_t(i)]);
+    return v;
+  };
   const std::string bmp8 = MakeBmp(p, 8), dds = MakeDds(p, 32, 3), psd = MakePsd(p, true);
   const std::string pcx24 = MakePcx(p, 3, 8), pcx8 = MakePcx(p, 1, 8), tgaRle = MakeTgaRle(p);
+  const std::string rle8 = MakeBmp(p, 8, BmpKind::Rle), bitfields = MakeBmp(p, 16, BmpKind::Bitfields);
+  // RLE8 rows of 9 pixels of colour 1 after the header and palette, without the end mark.
+  const std::string twoRleRows = rle8.substr(0, le(rle8, 10, 4)) + std::string("\x09\x01\0\0\x09\x01\0\0", 8);
+  // A 2 x 1 TARGA of 8-bit indices into a 24-bit map of 2 entries that starts at entry `first`.
+  auto mappedTga = [](char first, char a, char b) {
+    std::string d(18, '\0');
+    d[1] = d[2] = 1;
+    d[3] = first;
+    d[5] = 2;
+    d[7] = 24;
+    d[12] = 2;
+    d[14] = 1;
+    d[16] = 8;
+    return d + std::string(6, '\x40') + a + b;
+  };
+  // A 2 x 1 PNG of 8-bit indices into a palette of 4 colours.
+  auto palettePng = [](char a, char b) {
+    auto be32 = [](uint32_t v) { return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; };
+    auto chunk = [&](const std::string& type, const std::string& data) {
+      const std::string body = type + data;
+      return be32(uint32_t(data.size())) + body +
+             be32(uint32_t(crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size()))));
+    };
+    const std::string rows{'\0', a, b};
+    std::string z(64, '\0');
+    uLongf size = z.size();
+    compress(reinterpret_cast<Bytef*>(z.data()), &size, reinterpret_cast<const Bytef*>(rows.data()), rows.size());
+    z.resize(size);
+    return "\x89PNG\r\n\x1a\n" + chunk("IHDR", std::string("\0\0\0\x02\0\0\0\x01\x08\x03\0\0\0", 13)) +
+           chunk("PLTE", std::string(12, '\x40')) + chunk("IDAT", z) + chunk("IEND", "");
+  };
+  // PCX runs (at most 63 bytes each) that fill n bytes.
+  auto pcxRuns = [](size_t n) {
+    std::string s;
+    for (; n; n -= std::min<size_t>(n, 63)) s += {char(0xC0 | std::min<size_t>(n, 63)), '\x07'};
+    return s;
+  };
+  const size_t pcxBytes = 3 * le(pcx24, 66, 2) * size_t(p.height);
+  // A TIFF with one field of its directory changed.
+  TempDir dir;
+  ASSERT_TRUE(WriteTiff(p, dir.File("a.tif")));
+  const std::string tif = dir.Read("a.tif");
+  auto tiffField = [&](uint32_t tag, uint32_t v) {
+    std::string d = tif;
+    const size_t ifd = le(d, 4, 4);
+    for (size_t k = 0, at = ifd + 2; k < le(d, ifd, 2); ++k, at += 12)
+      if (le(d, at, 2) == tag)
+        for (int i = 0; i < (le(d, at + 2, 2) == 3 ? 2 : 4); ++i) d[at + 8 + size_t(i)] = char(v >> (8 * i));
+    return d;
+  };
+  // A JPEG whose scan data starts with bits that are no Huffman code.
+  std::string jpg;
+  ASSERT_TRUE(EncodeJpeg(FixturePicture(32, 32, 16), 90, &jpg));
+  const size_t sos = jpg.find("\xFF\xDA"), scan = sos + 2 + (le(jpg, sos + 2, 1) << 8 | le(jpg, sos + 3, 1));
+  jpg.replace(scan, 6, std::string("\xFF\0\xFF\0\xFF\0", 6));
+  const std::pair<const char*, std::string> good[] = {
+      {"tga", mappedTga(2, 2, 3)},
+      {"png", palettePng(0, 3)},
+      {"bmp", twoRleRows + std::string("\0\x01", 2)},  // the end mark leaves the other rows black
+      {"pcx", pcx24.substr(0, 128) + pcxRuns(pcxBytes)},
+      {"tif", tif},
+  };
+  for (size_t i = 0; i < std::size(good); ++i) {
+    Picture got;
+    EXPECT_TRUE(Decode(good[i].second, good[i].first, &got)) << "good case " << i;
+  }
   const std::pair<const char*, std::string> bad[] = {
       {"bmp", with(bmp8, 46, 70000, 4)},                       // more palette colours than 8 bits hold
       {"bmp", with(bmp8, 18, 20000, 4)},                       // wider than any picture
@@ -205,6 +277,22 @@ TEST(ImageFiles, BadFilesFailCleanly) {
       {"pcx", with(MakePcx(p, 3, 8), 66, 0xFFFF, 2)},          // lines far longer than the width
       {"pcx", pcx24.substr(0, pcx24.size() - 12)},             // data ends before the picture
       {"pcx", pcx8.substr(0, 140) + pcx8.substr(pcx8.size() - 769)},  // the same, before the palette
+      {"pcx", pcx8.substr(0, pcx8.size() - 769)},              // 8 bits without the palette
+      {"pcx", with(pcx8, pcx8.size() - 769, 11, 1)},           // the palette's marker wrong
+      {"pcx", pcx24.substr(0, 128) + pcxRuns(pcxBytes - 1) + "\xC2\x07"},  // the last run past the picture
+      {"bmp", with(bmp8, 46, 4, 4)},                           // indices past the 4 colours used
+      {"rle", with(rle8, 46, 4, 4)},
+      {"bmp", twoRleRows},                                     // ends after 2 of 7 rows, no end mark
+      {"bmp", bitfields.substr(0, 54) + std::string(12, '\0') + bitfields.substr(66)},  // no mask
+      {"bmp", with(bitfields, 54, 0x10000, 4)},                // a mask past the 16 bits
+      {"tga", mappedTga(0, 0, 2)},                             // an index past the map
+      {"tga", mappedTga(2, 1, 2)},                             // one below its first entry
+      {"png", palettePng(0, 4)},                               // an index past the palette
+      {"tif", tiffField(257, 300)},                            // 300 rows, data for 7
+      {"tif", tiffField(278, 1)},                              // a strip a row, one strip given
+      {"jpg", jpg},
+      {"psd", with(MakePsd(p, false), 12, 0x0200, 2)},         // two channels
+      {"dds", dds.substr(0, 92) + std::string(12, '\0') + dds.substr(104)},  // no colour mask
       {"tga", with(MakeTgaRle(p), 2, 4, 1)},                   // no such picture type
       {"tga", tgaRle.substr(0, tgaRle.size() - 4)},            // runs cut short
       // a 2 by 1 picture whose one packet repeats a pixel 4 times: it runs past the picture
@@ -276,12 +364,7 @@ TEST(ImageFiles, EdgeCasesOfTheFormats) {
   ASSERT_TRUE(Decode(MakeBmp(p, 24, BmpKind::Rgb, true), "bmp", &a));
   ASSERT_TRUE(Decode(MakeBmp(p, 24), "bmp", &b));
   EXPECT_EQ(a.pixels, b.pixels);
-  // An 8-bit PCX whose palette marker is wrong loads black.
-  std::string pcx = MakePcx(p, 1, 8);
-  pcx[pcx.size() - 769] = 11;
-  ASSERT_TRUE(Decode(pcx, "pcx", &a));
-  for (uint32_t v : a.pixels) EXPECT_EQ(v & 0xFFFFFF, 0u);
-  // An RLE picture whose data ends early keeps the rest black.
+  // An RLE picture whose data lacks only the end mark is whole.
   std::string rle = MakeBmp(p, 8, BmpKind::Rle);
   rle.resize(rle.size() - 2);  // no end of picture
   EXPECT_TRUE(Decode(rle, "bmp", &a));
