@@ -383,6 +383,10 @@ void BrowserApplySelection(int32_t mode) {
         BrowserShowMessage(WithCause(kDescNotSaved, why));
         return;
       }
+      if (IdeInHelpFolder(path)) {
+        BrowserShowMessage(Desc(kDescHelpKept));
+        return;
+      }
       // A save over the source's own file is a plain save; over the other buffer's source or a
       // file the program includes it would lose that file.
       if (OtherTabHolds(path)) {
@@ -460,6 +464,12 @@ bool BrowserSaveSource(const std::string& name) {
   if (BrowserReadOnlyFile(path)) {
     g_saveFailure = Desc(kDescReadOnly);
     for (char& c : g_saveFailure) c = char(std::toupper(static_cast<unsigned char>(c)));
+    BrowserShowMessage(g_saveFailure);
+    return false;
+  }
+  // The help's examples stay as the help shows them.
+  if (IdeInHelpFolder(path)) {
+    g_saveFailure = Desc(kDescHelpKept);
     BrowserShowMessage(g_saveFailure);
     return false;
   }

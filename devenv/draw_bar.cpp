@@ -11,7 +11,7 @@
 namespace {
 
 constexpr int32_t kTitleY = 21, kDropDownTop = 40, kMinDropDownWidth = 96;
-constexpr int32_t kStatusX = 2, kStatusY = 463, kStatusRight = 617, kStatusTextWidth = 610;
+constexpr int32_t kStatusX = 2, kStatusY = 463, kStatusRight = 617;
 
 void Line(Surface* s, int32_t l, int32_t t, int32_t r, int32_t b, uint32_t pixel) {
   SurfRect rect{l, t, r, b};
@@ -115,71 +115,6 @@ void IdeDrawDropDown(Surface* dst, int32_t m) {
   }
 }
 
-namespace {
-
-int32_t StatusWidth(const std::string& text, int32_t band) {
-  int32_t width = 0;
-  for (unsigned char c : text) width += c >= 32 ? IdeGlyphWidth(band * 256 + c) : 0;
-  return width;
-}
-
-}  // namespace
-
-std::string IdeFitNotice(const std::string& text, int32_t band) {
-  // Each path (a word with a '/'): its folder part keeps `head` characters before the "…" and
-  // `tail` after it; its name, from the last '/', stays whole.
-  struct Path {
-    size_t start, slash, end, head, tail;
-  };
-  std::vector<Path> paths;
-  for (size_t at = 0; at < text.size();) {
-    const size_t end = std::min(text.find(' ', at), text.size());
-    const size_t slash = text.rfind('/', end - 1);
-    if (end > at && slash != std::string::npos && slash >= at) {
-      const size_t folder = slash - at;
-      paths.push_back({at, slash, end, folder - folder / 2, folder / 2});
-    }
-    at = end + 1;
-  }
-  const auto shown = [&] {
-    std::string out;
-    size_t from = 0;
-    for (const Path& p : paths) {
-      out += text.substr(from, p.start - from);
-      const size_t folder = p.slash - p.start;
-      if (p.head + p.tail == folder) out += text.substr(p.start, folder);
-      else out += text.substr(p.start, p.head) + "\x85" + text.substr(p.slash - p.tail, p.tail);
-      from = p.slash;
-    }
-    return out + text.substr(from);
-  };
-  std::string out = shown();
-  while (StatusWidth(out, band) > kStatusTextWidth) {
-    // A character goes from the middle of the longest folder part left.
-    Path* longest = nullptr;
-    for (Path& p : paths)
-      if (p.head + p.tail > 1 && (!longest || p.head + p.tail > longest->head + longest->tail)) longest = &p;
-    if (!longest) break;
-    size_t& side = longest->head > longest->tail ? longest->head : longest->tail;
-    --side;
-    out = shown();
-  }
-  // Still too long: the reason in brackets gives way, then the end; the start says what happened.
-  const size_t open = text.find(" ("), close = text.find("):", open);
-  if (StatusWidth(out, band) > kStatusTextWidth && close != std::string::npos)
-    return IdeFitNotice(text.substr(0, open) + text.substr(close + 1), band);
-  while (StatusWidth(out, band) > kStatusTextWidth) out.pop_back();
-  return out;
-}
-
-std::string IdeFitBuildFailure(const std::string& text, int32_t band) {
-  std::string fitted = IdeFitNotice(text, band);
-  const std::string failed = IdeText(IdeSection::Desc, kDescNotBuilt) + ": ";
-  if (!fitted.ends_with(text.substr(text.rfind(": ") + 2)) && text.rfind(failed, 0) == 0)
-    fitted = IdeFitNotice(text.substr(failed.size()), band);
-  return fitted;
-}
-
 void IdeDrawStatusLine() {
   std::string& text = g_ide.statusText;
   // "Source saved" (or "loaded", or the start's version) holds no more once the text changes:
@@ -209,7 +144,7 @@ void IdeDrawStatusLine() {
   }
   // The end of a long text stays visible: leading characters go until the rest fits.
   size_t from = 0;
-  int32_t width = StatusWidth(text, band);
+  int32_t width = IdeStatusWidth(text, band);
   while (width > kStatusTextWidth && from < text.size()) {
     const unsigned char c = static_cast<unsigned char>(text[from++]);
     width -= c >= 32 ? IdeGlyphWidth(band * 256 + c) : 0;

@@ -117,6 +117,8 @@ void IdeNoteSourceOnDisk(SourceStamp stamp);
 // Whether the live buffer's source file is no longer the one it last read or wrote: changed,
 // replaced or made since. A file gone is not: a save writes it again.
 bool IdeSourceChangedOnDisk();
+// Whether a host path is in the help's folder (its examples), which no save writes into.
+bool IdeInHelpFolder(const std::string& path);
 // Whether the live buffer's source is a file of the help's (an example opened from a page).
 bool IdeSourceInHelp();
 bool IsExeFileName(const std::string& name);

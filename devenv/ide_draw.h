@@ -50,11 +50,16 @@ void IdeDrawHelpButtons();
 SurfRect IdeDropDownRect(int32_t m);
 void IdeDrawDropDown(Surface* dst, int32_t m);
 void IdeDrawStatusLine();
-// A notice of kept text as the status line shows it: its paths shortened in their middle with
-// "\x85" (each file's name whole) until it fits; its words are never cut.
+
+// ---- fitting a text to the status line (status_fit.cpp)
+inline constexpr int32_t kStatusTextWidth = 610;  // the status line's room for text, in pixels
+int32_t IdeStatusWidth(const std::string& text, int32_t band);
+// A notice of kept text as the status line shows it: its paths' folders shortened in their
+// middle with "\x85" until it fits, then a reason in brackets left out, then the source's name
+// shortened, and only then the files' names; its other words are never cut.
 std::string IdeFitNotice(const std::string& text, int32_t band);
-// A failed Make Program's status line keeps the file and the cause: as a notice, and where the
-// cause would still be cut, without the words before the failure's own text.
+// A failed Make Program's status line keeps the cause whole: the file's folder gives way in its
+// middle, then the words before the failure's own text, then the file's name in its middle.
 std::string IdeFitBuildFailure(const std::string& text, int32_t band);
 
 // ---- progress box (progress.cpp)

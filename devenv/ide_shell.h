@@ -73,6 +73,9 @@ void IdeDropAnsweredRecovery();
 // the start opens (a host path; beside it or in the settings folder), or with none ("") of the
 // unnamed buffer in the settings folder.
 void IdeNameKeptCopies(const std::string& file);
+// After an example of the help is loaded: names the recovery files kept of it (in the settings
+// folder, or beside it) as the start does, the status line showing the first.
+void IdeNameKeptCopiesOfExample(const std::string& path);
 // Ends the process by a signal that ends it (a hang-up, a repeated stop request), the unsaved
 // changes kept first and the grab and transcript written as a closing window leaves them.
 [[noreturn]] void IdeEndBySignal(int signal);

@@ -58,7 +58,7 @@ inline constexpr int kDescQuit = 2, kDescSaveFirst = 3, kDescReplaceIt = 10, kDe
                      kDescNoSuchFile = 26, kDescNotProgram = 27, kDescFileReadOnly = 28, kDescNotFound = 29,
                      kDescFolderFailed = 30, kDescUnsaved = 33, kDescParent = 35, kDescOutputIsInput = 36,
                      kDescTab = 37, kDescChangedSaveFirst = 38, kDescUntitled = 39,
-                     kDescChangedOnDisk = 40, kDescOtherTabHolds = 41;
+                     kDescChangedOnDisk = 40, kDescOtherTabHolds = 41, kDescHelpKept = 68;
 // Description lines of the list panels: kind 8 from 50, kinds 6, 7 and 72 from 54, 58 and 62.
 inline constexpr int kDescNewProjectLines = 50, kDescMakeLines = 54, kDescMakeMediaLines = 58,
                      kDescEditorLines = 62;
@@ -85,7 +85,7 @@ inline constexpr IdeTextKey kBrowserTextKeys[] = {
     {IdeSection::Desc, kDescFolderFailed}, {IdeSection::Desc, kDescUnsaved}, {IdeSection::Desc, kDescParent},
     {IdeSection::Desc, kDescOutputIsInput}, {IdeSection::Desc, kDescTab},
     {IdeSection::Desc, kDescChangedSaveFirst}, {IdeSection::Desc, kDescUntitled},
-    {IdeSection::Desc, kDescChangedOnDisk}, {IdeSection::Desc, kDescOtherTabHolds},
+    {IdeSection::Desc, kDescChangedOnDisk}, {IdeSection::Desc, kDescOtherTabHolds}, {IdeSection::Desc, kDescHelpKept},
     {IdeSection::Desc, 50}, {IdeSection::Desc, 51}, {IdeSection::Desc, 52},
     {IdeSection::Desc, 54}, {IdeSection::Desc, 55}, {IdeSection::Desc, 56},
     {IdeSection::Desc, 58}, {IdeSection::Desc, 59}, {IdeSection::Desc, 60},

@@ -47,7 +47,12 @@ std::vector<std::string> RecoveryFilesOf(const std::string& folder, const std::s
 
 }  // namespace
 
-void IdeNameKeptCopies(const std::string& file) {
+namespace {
+
+// Names on stderr each recovery file kept of file (a host path; "" for the unnamed buffer) not
+// named yet, and adds it to the notices; answers the first notice of file's, or the notices'
+// count where none was kept.
+size_t NameKept(const std::string& file) {
   // A source's copies are beside it, or in the settings folder where its folder took no file.
   std::vector<std::string> folders = {FsConfigFolder()};
   std::string name = "untitled.vka";
@@ -57,22 +62,42 @@ void IdeNameKeptCopies(const std::string& file) {
     folders.insert(folders.begin(), slash == 0 ? "/" : path.substr(0, slash));
     name = path.substr(slash + 1);
   }
-  if (name.empty()) return;
+  size_t first = g_ide.startNotices.size();
+  if (name.empty()) return first;
   std::vector<std::string> kept;
   for (size_t k = 0; k < folders.size(); ++k)
     if (!folders[k].empty() && (k == 0 || folders[k] != folders[0]))
       for (std::string& path : RecoveryFilesOf(folders[k], name)) kept.push_back(std::move(path));
+  auto& notices = g_ide.startNotices;
   for (const std::string& path : kept) {
     const std::string said = "the unsaved changes of " + name + " are kept in " + path;
     const std::string shown = FsToProgramName(said);
-    // What the start's sweep kept it has named already.
-    if (std::find(g_ide.startNotices.begin(), g_ide.startNotices.end(), shown) != g_ide.startNotices.end()) continue;
+    // What was named already (by the start's sweep, or an earlier load) is not said again.
+    const auto at = std::find(notices.begin(), notices.end(), shown);
+    first = std::min(first, size_t(at - notices.begin()));
+    if (at != notices.end()) continue;
     UnsavedSayKept(name, path);
-    g_ide.startNotices.push_back(shown);
+    notices.push_back(shown);
   }
-  if (!g_ide.startNotices.empty()) {
-    g_ide.noticeShown = 0;
-    g_ide.statusText = g_ide.startNotices[0];
-    g_ide.statusColour = 0;
-  }
+  return first;
+}
+
+void ShowNotice(size_t k) {
+  g_ide.noticeShown = k;
+  g_ide.noticeFrames = 0;
+  g_ide.statusText = g_ide.startNotices[k];
+  g_ide.statusColour = 0;
+  g_ide.redrawStatus = true;
+}
+
+}  // namespace
+
+void IdeNameKeptCopies(const std::string& file) {
+  NameKept(file);
+  if (!g_ide.startNotices.empty()) ShowNotice(0);
+}
+
+void IdeNameKeptCopiesOfExample(const std::string& path) {
+  const size_t first = NameKept(path);
+  if (first < g_ide.startNotices.size()) ShowNotice(first);
 }

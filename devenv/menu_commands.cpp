@@ -151,7 +151,10 @@ void IdeOpenFromBrowser(const std::string& path) {
   FsChangeFolder(g_runtime.programFolder);
   BrowserSetField(1, file);
   BrowserApplySelection(kModeOpen);
+  const bool loaded = g_ide.statusText == IdeText(IdeSection::Desc, kDescLoaded);
   IdeCloseHelp();
+  // The unsaved changes of it an earlier session kept (in the settings folder) are named.
+  if (loaded && IdeSourceInHelp()) IdeNameKeptCopiesOfExample(BrowserJoin(g_ide.projectFolder, g_ide.fileName));
 }
 
 void IdeShowBrowserPage72() { IdeOpenDialog(kModeEditorProgram, 72); }

@@ -3,9 +3,10 @@
 // is lost.
 //
 // A buffer's recovery file is "<source name>.recovered" beside its source, with the source's
-// access; a source without a name, or one whose folder takes no new file, gets
-// "<name or untitled.vka>.recovered" in the per-user settings folder, private to the user. A name in use already (an earlier recovery) gets "-2", "-3", ...
-// after it, so no file is ever written over. Once control leaves the editor, the text is on
+// access; a source without a name, an example of the help, or one whose folder takes no new
+// file, gets "<name or untitled.vka>.recovered" in the per-user settings folder, private to the
+// user. A name in use already (an earlier recovery) gets "-2", "-3", ... after it, so no file is
+// ever written over. Once control leaves the editor, the text is on
 // disk ready for these names: copies for the signal handlers (IdeKeepUnsavedForRun), and the
 // work files listed for the next start after a kill (IdeNoteWorkFiles).
 #include <sys/stat.h>
@@ -50,8 +51,14 @@ std::vector<BufferView> Buffers() {
 
 std::string NameOf(const BufferView& b) { return b.fileName.empty() ? "untitled.vka" : b.fileName; }
 
+// The folder a buffer's recovery file goes to first: its source's, "" for the settings folder
+// (no name, or an example of the help, whose folder is never written into).
+std::string KeptFolder(const BufferView& b) {
+  return b.fileName.empty() || IdeInHelpFolder(b.folder + "/" + b.fileName) ? "" : b.folder;
+}
+
 FsAccess AccessOf(const BufferView& b) {
-  return b.fileName.empty() ? FsAccess{} : FsAccessOf(b.folder + "/" + b.fileName);
+  return KeptFolder(b).empty() ? FsAccess{} : FsAccessOf(b.folder + "/" + b.fileName);
 }
 
 IdeState::KeptForQuestion& KeptOf(int32_t buffer) { return g_ide.keptForQuestion[buffer - 1]; }
@@ -86,7 +93,8 @@ bool Recover(const BufferView& b) {
   if (KeptAlready(b, text)) return true;
   const std::string name = NameOf(b);
   const FsAccess access = AccessOf(b);
-  std::string path = b.fileName.empty() ? "" : UnsavedWriteRecovery(b.folder, name, text, access);
+  const std::string folder = KeptFolder(b);
+  std::string path = folder.empty() ? "" : UnsavedWriteRecovery(folder, name, text, access);
   if (path.empty()) path = UnsavedWriteRecovery(FsConfigFolder(), name, text, FsAccess{});
   if (path.empty()) {
     // No folder takes it: the text as it is now goes into the run folder's work file, listed
@@ -107,7 +115,8 @@ void CopyForRun(const BufferView& b) {
   const std::string text = SourceFileText(b.text, b.title, b.author, b.date);
   const std::string name = NameOf(b);
   const FsAccess access = AccessOf(b);
-  if (!b.fileName.empty() && UnsavedCopyAdd(b.folder, name, text, access)) return;
+  const std::string folder = KeptFolder(b);
+  if (!folder.empty() && UnsavedCopyAdd(folder, name, text, access)) return;
   if (!UnsavedCopyAdd(FsConfigFolder(), name, text, FsAccess{})) UnsavedCopyAddOnlyCopy(EditorWorkFile(b.number), name);
 }
 
@@ -141,8 +150,11 @@ void IdeNoteWorkFiles() {
   for (const BufferView& b : Buffers()) {
     if (!b.modified) continue;
     const std::string header = WorkFileHeader(b.title, b.author, b.date);
-    UnsavedWork w{EditorWorkFile(b.number), b.fileName.empty() ? "" : b.folder + "/" + b.fileName,
-                  b.fileName.empty() ? FsConfigFolder() : b.folder, NameOf(b), header.size(),
+    // A recovery kept in the settings folder is listed without its source: the sweep takes a
+    // source only in the folder its recovery goes to.
+    const std::string folder = KeptFolder(b);
+    UnsavedWork w{EditorWorkFile(b.number), folder.empty() ? "" : folder + "/" + b.fileName,
+                  folder.empty() ? FsConfigFolder() : folder, NameOf(b), header.size(),
                   SourceFileHeader(b.title, b.author, b.date)};
     g_ide.notedWork.push_back({b.number, b.fileName, b.folder, w});
     work.push_back(std::move(w));

@@ -46,17 +46,20 @@ bool IdeSourceChangedOnDisk() {
   return now.exists && !SameFile(now, g_ide.disk);
 }
 
-bool IdeSourceInHelp() {
+bool IdeInHelpFolder(const std::string& path) {
   std::string help = g_ide.settings.helpFolder;
   while (help.size() > 1 && help.back() == '/') help.pop_back();
-  if (g_ide.fileName.empty() || help.empty()) return false;
+  if (path.empty() || help.empty()) return false;
   std::error_code error;
   const std::filesystem::path folder = std::filesystem::weakly_canonical(help, error);
   if (error) return false;
-  const std::filesystem::path source =
-      std::filesystem::weakly_canonical(BrowserJoin(g_ide.projectFolder, g_ide.fileName), error);
+  const std::filesystem::path file = std::filesystem::weakly_canonical(path, error);
   if (error) return false;
   // Below the help folder: its relative path does not climb out of it.
-  const std::filesystem::path inside = source.lexically_relative(folder);
+  const std::filesystem::path inside = file.lexically_relative(folder);
   return !inside.empty() && *inside.begin() != "..";
+}
+
+bool IdeSourceInHelp() {
+  return !g_ide.fileName.empty() && IdeInHelpFolder(BrowserJoin(g_ide.projectFolder, g_ide.fileName));
 }

@@ -170,18 +170,33 @@ TEST_F(DrawingTest, GeometryOfDropDownsThumbAndStatusText) {
 }
 
 // A failed Make Program keeps the file and the cause in the status line, however long its
-// folders: they give way in their middle, never the game's name or why it was not made.
+// folders: they give way in their middle, then the game's name; why it was not made stays whole.
 TEST_F(DrawingTest, AFailedMakeProgramKeepsTheFileAndTheCause) {
   const std::string failed = IdeText(IdeSection::Desc, kDescNotBuilt) + ": ";
   const std::string folder = "/tmp/mk/a_rather_long_folder_name_for_projects/another_long_folder_name_here";
   const std::string cause = "a part of the path is not a folder";
-  for (const std::string& text : {failed + "cannot write " + folder + "/blocker/game: " + cause,
-                                  failed + "cannot write " + folder + folder + "/game: " + cause,
-                                  failed + "cannot write /tmp/game: " + cause}) {
+  const std::string game47 = "my_space_shooter_game_with_extra_levels_final_v2", game74 = std::string(74, 'g');
+  const struct {
+    std::string text;
+    std::vector<std::string> whole;  // in order
+  } cases[] = {
+      {failed + "cannot write " + folder + "/blocker/game: " + cause, {"cannot write /", "/game: " + cause}},
+      {failed + "cannot write " + folder + folder + "/game: " + cause, {"cannot write /", "/game: " + cause}},
+      {failed + "cannot write /tmp/game: " + cause, {"cannot write /tmp/game: " + cause}},
+      {failed + "cannot write /tmp/qa/M7/games/" + game47 + ": permission denied",
+       {"cannot write /\x85/my_space_", "\x85", "_final_v2: permission denied"}},
+      {failed + "cannot write /tmp/qa/M7/games/" + game74 + ": permission denied",
+       {"cannot write /\x85/gggg", "\x85", "gggg: permission denied"}},
+  };
+  for (const auto& [text, whole] : cases) {
     SCOPED_TRACE(text);
     const std::string fitted = IdeFitBuildFailure(text, 3);
     EXPECT_LE(fitted.size() * 8, 610u);
-    EXPECT_NE(fitted.find("/game: " + cause), std::string::npos) << fitted;
+    size_t at = 0;
+    for (const std::string& part : whole) {
+      at = fitted.find(part, at);
+      ASSERT_NE(at, std::string::npos) << part << " in " << fitted;
+    }
     if (text.size() * 8 <= 610) {
       EXPECT_EQ(fitted, text);
     }
@@ -198,7 +213,7 @@ TEST_F(DrawingTest, AFailedMakeProgramKeepsTheFileAndTheCause) {
 }
 
 // A notice of kept text keeps its words and each file's name whole: its paths give way in their
-// middle (then a reason in brackets, then the end), and the status line shows it so.
+// middle, then a reason in brackets, then the source's name, and the status line shows it so.
 TEST_F(DrawingTest, ANoticeOfKeptTextKeepsItsWords) {
   const std::string folder = "/home/someone/projects/games/alpha-" + std::string(40, 'd');
   const std::string run = "/home/someone/.local/state/vellumark/run-1234-abcdef";
@@ -210,8 +225,12 @@ TEST_F(DrawingTest, ANoticeOfKeptTextKeepsItsWords) {
        {"the unsaved changes of alpha.vka are kept in /", "\x85", "/alpha.vka.recovered"}},
       {"the unsaved changes of an ended run could not be kept (" + run + "/work.rec is damaged): they are in " + run +
            "/workfile.tmp",
-       {"the unsaved changes of an ended run could not be kept: they are in /", "\x85"}},
+       {"the unsaved changes of ", "\x85", " could not be kept: they are in /", "\x85", "/workfile.tmp"}},
       {"the unsaved changes of b.vka are kept in /tmp/b.vka.recovered", {"in /tmp/b.vka.recovered"}},
+      {"the unsaved changes of asteroids_game.vka are kept in /tmp/qa/K8b/asteroids_game.vka.recovered",
+       {"the unsaved changes of aste", "\x85", " are kept in /\x85/asteroids_game.vka.recovered"}},
+      {"the unsaved changes of spaceshooter_dx.vka are kept in /home/someone/spaceshooter_dx.vka.recovered-2",
+       {"the unsaved changes of ", "\x85", " are kept in /\x85/spaceshooter_dx.vka.recovered-2"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.notice);

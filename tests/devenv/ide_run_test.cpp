@@ -119,27 +119,41 @@ TEST_F(IdeRunTest, ARecoveryThatCannotBeWrittenNamesNoFile) {
     EXPECT_EQ(e.path().filename().string().find("game.vka"), std::string::npos) << e.path();
 }
 
-// Text of a source whose folder takes no file goes to the settings folder, private whatever
-// the source's access: written at an ending, or copied for a run and linked then.
+// Text of a source whose folder takes no file, or of an example of the help, goes to the
+// settings folder, private whatever the source's access: written at an ending, or copied for a
+// run and linked then. Nothing is written into the help's folder.
 TEST_F(IdeRunTest, TextKeptInTheSettingsFolderIsPrivate) {
-  for (const bool copied : {false, true}) {
-    SCOPED_TRACE(copied ? "copied for a run" : "written at an ending");
-    g_ide.editor.lines.assign(1, "typed");
-    g_ide.modified = 1;
-    g_ide.fileName = "status";  // 0444, in a folder that takes no file
-    g_ide.projectFolder = "/proc/self";
-    if (copied) IdeKeepUnsavedForRun();
-    testing::internal::CaptureStderr();
-    IdeWriteRecoveryFiles();
-    const std::string said = testing::internal::GetCapturedStderr();
-    IdeDropUnsavedCopies();
-    const std::string kept = dir_.File("config/vellumark/status.recovered");
-    struct stat st {};
-    ASSERT_EQ(stat(kept.c_str(), &st), 0) << said;
-    EXPECT_EQ(st.st_mode & 07777, 0600u);
-    EXPECT_NE(said.find("kept in " + kept + "\n"), std::string::npos) << said;
-    std::filesystem::remove(kept);
-    ResetIdeState();
+  std::filesystem::create_directories(dir_.File("HELP/examples"));
+  dir_.Write("HELP/examples/ex.vka", "print 4\r\n");
+  g_ide.settings.helpFolder = dir_.File("HELP/");
+  const struct {
+    std::string fileName, folder;
+  } sources[] = {{"status", "/proc/self"},  // 0444, in a folder that takes no file
+                 {"ex.vka", dir_.File("HELP/examples")}};
+  for (const auto& [fileName, folder] : sources) {
+    for (const bool copied : {false, true}) {
+      SCOPED_TRACE(fileName + (copied ? ", copied for a run" : ", written at an ending"));
+      g_ide.settings.helpFolder = dir_.File("HELP/");
+      g_ide.editor.lines.assign(1, "typed");
+      g_ide.modified = 1;
+      g_ide.fileName = fileName;
+      g_ide.projectFolder = folder;
+      if (copied) IdeKeepUnsavedForRun();
+      testing::internal::CaptureStderr();
+      IdeWriteRecoveryFiles();
+      const std::string said = testing::internal::GetCapturedStderr();
+      IdeDropUnsavedCopies();
+      const std::string kept = dir_.File("config/vellumark/" + fileName + ".recovered");
+      struct stat st {};
+      ASSERT_EQ(stat(kept.c_str(), &st), 0) << said;
+      EXPECT_EQ(st.st_mode & 07777, 0600u);
+      EXPECT_NE(said.find("kept in " + kept + "\n"), std::string::npos) << said;
+      std::filesystem::remove(kept);
+      EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.File("HELP/examples")),
+                              std::filesystem::directory_iterator()),
+                1);
+      ResetIdeState();
+    }
   }
 }
 

@@ -201,20 +201,46 @@ TEST_F(SavesTest, OpeningTheOtherTabsFileShowsThatTab) {
   }
 }
 
-// F3 and "yes" to save first on an example loaded from the help go to Save As: the help's file
-// is never written.
+// F3 and "yes" to save first on an example loaded from the help go to Save As, and Save As into
+// the help's folder (over the example, or a new name there) is refused, unasked: the help's
+// files stay as they are. Loading the example names the unsaved changes of it kept earlier.
 TEST_F(SavesTest, AnExampleOfTheHelpIsSavedElsewhere) {
   std::filesystem::create_directories(dir_.File("HELP/examples"));
+  std::filesystem::create_directories(dir_.File("config/vellumark"));
   dir_.Write("HELP/examples/ex.vka", "print 4\r\n");
+  dir_.Write("config/vellumark/ex.vka.recovered", "typed\r\n");
   g_ide.settings.helpFolder = dir_.File("HELP/");
-  for (const bool viaQuestion : {false, true}) {
+  const struct {
+    const char* name;
+    std::function<void()> save;
+    std::string message;  // in the Save As panel
+  } ways[] = {
+      {"F3", [this] { Key(kVkF1 + 2); }, ""},
+      {"yes to save first", [this] { Click(600, 18), Answer(true); }, ""},
+      {"Save As over the example", [this] {
+         Key(kVkF1 + 2), BrowserSetField(1, dir_.File("HELP/examples/ex.vka")), BrowserApplySelection(kModeSaveAs);
+       }, IdeText(IdeSection::Desc, kDescHelpKept)},
+      {"Save As of a new name there", [this] {
+         Key(kVkF1 + 2), BrowserSetField(1, dir_.File("HELP/examples/new.vka")), BrowserApplySelection(kModeSaveAs);
+       }, IdeText(IdeSection::Desc, kDescHelpKept)},
+  };
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.name);
+    g_ide.startNotices.clear();
+    testing::internal::CaptureStderr();
     IdeOpenFromBrowser("examples/ex.vka");
+    const std::string said = testing::internal::GetCapturedStderr();
     ASSERT_EQ(g_ide.fileName, "ex.vka");
+    const std::string notice =
+        "the unsaved changes of ex.vka are kept in " + dir_.File("config/vellumark/ex.vka.recovered");
+    EXPECT_EQ(g_ide.statusText, notice);
+    EXPECT_EQ(said, "vellumark: edit: " + notice + "\n");
     Type("x");
-    if (viaQuestion) Click(600, 18), Answer(true);
-    else Key(kVkF1 + 2);
+    way.save();
     EXPECT_EQ(g_ide.dialogMode, kModeSaveAs);
+    EXPECT_EQ(g_browser.message, way.message);
     EXPECT_EQ(dir_.Read("HELP/examples/ex.vka"), "print 4\r\n");
+    EXPECT_FALSE(std::filesystem::exists(dir_.File("HELP/examples/new.vka")));
     BrowserPerformAction(1);
     g_ide.modified = 0;
   }
