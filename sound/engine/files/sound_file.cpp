@@ -28,6 +28,26 @@ void SoundFilesSetDamaged(const std::string& what) {
   SoundFilesSetError(11);
 }
 
+void SoundFilesNameOtherKind(SoundFile* file) {
+  uint8_t head[16] = {};
+  if (SoundFileSeek(file, 0, 0) < 0) return;
+  const size_t got = SoundFileRead(head, 16, file);
+  const auto at = [&](size_t offset, const char* magic) {
+    return offset + std::strlen(magic) <= got && std::memcmp(head + offset, magic, std::strlen(magic)) == 0;
+  };
+  // Wave64 opens with the GUID of its "riff" chunk.
+  static const uint8_t kWave64[16] = {'r', 'i', 'f', 'f', 0x2E, 0x91, 0xCF, 0x11, 0xA5, 0xD6, 0x28, 0xDB, 0x04, 0xC1, 0, 0};
+  const char* kind = at(0, "MThd")                     ? "MIDI music"
+                     : at(0, "FORM") && at(8, "AIFF")  ? "an AIFF file"
+                     : at(0, "FORM") && at(8, "AIFC")  ? "an AIFF-C file"
+                     : at(0, ".snd")                   ? "an AU file"
+                     : at(0, "fLaC")                   ? "a FLAC file"
+                     : at(0, "OggS")                   ? "an Ogg file"
+                     : got == 16 && !std::memcmp(head, kWave64, 16) ? "a Wave64 file"
+                                                       : nullptr;
+  if (kind) SoundFilesSetUnsupported(kind);
+}
+
 void SoundFilesBeginLoad() {
   g_files.last_error = 0;
   g_files.unsupported.clear();
