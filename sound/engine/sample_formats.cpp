@@ -1,7 +1,6 @@
 // Sound file formats for SoundSampleLoad: the WAV reader first, then the MPEG audio reader;
 // neither accepting the source is error 10, or 11 when one found it damaged.
 #include <algorithm>
-#include <cstring>
 #include <string>
 
 #include "sound/engine/engine_state.h"

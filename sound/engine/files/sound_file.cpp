@@ -37,14 +37,14 @@ void SoundFilesNameOtherKind(SoundFile* file) {
   };
   // Wave64 opens with the GUID of its "riff" chunk.
   static const uint8_t kWave64[16] = {'r', 'i', 'f', 'f', 0x2E, 0x91, 0xCF, 0x11, 0xA5, 0xD6, 0x28, 0xDB, 0x04, 0xC1, 0, 0};
-  const char* kind = at(0, "MThd")                     ? "MIDI music"
-                     : at(0, "FORM") && at(8, "AIFF")  ? "an AIFF file"
-                     : at(0, "FORM") && at(8, "AIFC")  ? "an AIFF-C file"
-                     : at(0, ".snd")                   ? "an AU file"
-                     : at(0, "fLaC")                   ? "a FLAC file"
-                     : at(0, "OggS")                   ? "an Ogg file"
-                     : got == 16 && !std::memcmp(head, kWave64, 16) ? "a Wave64 file"
-                                                       : nullptr;
+  const char* kind = nullptr;
+  if (at(0, "MThd")) kind = "MIDI music";
+  else if (at(0, "FORM") && at(8, "AIFF")) kind = "an AIFF file";
+  else if (at(0, "FORM") && at(8, "AIFC")) kind = "an AIFF-C file";
+  else if (at(0, ".snd")) kind = "an AU file";
+  else if (at(0, "fLaC")) kind = "a FLAC file";
+  else if (at(0, "OggS")) kind = "an Ogg file";
+  else if (got == 16 && std::memcmp(head, kWave64, 16) == 0) kind = "a Wave64 file";
   if (kind) SoundFilesSetUnsupported(kind);
 }
 
