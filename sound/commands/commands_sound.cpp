@@ -42,6 +42,13 @@ void RaiseNotLoaded(const char* file, const std::string& why) {
   if (g_errorCode != kErrSoundNotLoaded) g_lastEngineError = before;
 }
 
+// A failed load says why while sound is available; without it, sounds do not load, and only a
+// file that is missing or no regular file is said, as LOAD MUSIC says it.
+void SayNotLoaded(const char* file, const std::string& why) {
+  if (Available()) return RaiseNotLoaded(file, why);
+  if (const std::string absent = SoundFileAbsence(file); !absent.empty()) RaiseNotLoaded(file, absent);
+}
+
 void LoadInto(const char* file, int32_t n, bool priority) {
   if (!InRange(n)) return;
   const FileLoadScope load(kErrSoundNotLoaded, file ? file : "");
@@ -49,8 +56,8 @@ void LoadInto(const char* file, int32_t n, bool priority) {
   std::string why;
   if (SoundSlotLoad(n, file, priority, &why)) {
     ResetSlotMarks(n);
-  } else if (Available()) {
-    RaiseNotLoaded(file, why);
+  } else {
+    SayNotLoaded(file, why);
   }
 }
 
@@ -79,8 +86,8 @@ void CmdLoad3DSound() {
   if (SoundSlotLoad3D(n, file, &why)) {
     ResetSlotMarks(n);
     Slot(n).type = 1;
-  } else if (Available()) {
-    RaiseNotLoaded(file, why);
+  } else {
+    SayNotLoaded(file, why);
   }
 }
 

@@ -139,6 +139,8 @@ int64_t MidiFileLengthMs(const uint8_t* data, size_t size, std::string* why) {
     if (!r.ok) return damaged("the file ends before " + track);
     if (length > r.size - r.at) return damaged(track + " runs past the end of the file");
     if (id == 0x4D54726Bu) {  // "MTrk"; other chunks are skipped
+      // A track holds at least its end event: a length of 0 leaves its events outside it.
+      if (length == 0) return damaged(track + " has a length of 0");
       ++found;
       if (const char* wrong = WalkTrack(Reader{r.p + r.at, length}, &song)) {
         if (song.events > kMaxEvents)

@@ -61,7 +61,7 @@ std::string LoadFailure(const std::string& name) {
       if (std::FILE* f = FsOpenRegularFile(name, &why)) std::fclose(f);
       return why == FsRead::kMissing ? "not found" : why == FsRead::kNotRegular ? "not a regular file" : "cannot be opened";
     }
-    case kSoundErrFileFormat: return SoundFormatRefusal();
+    case kSoundErrFileFormat: return FsFileSize(name) == 0 ? "empty" : SoundFormatRefusal();
     case kSoundErrFileBad: return SoundDamageRefusal();
     case kSoundErrMemory: return SoundErrorWasSizeLimit() ? "too large" : "not enough memory to load it";
     case kSoundErrInvalidParam: return "holds no whole sample";
@@ -99,10 +99,16 @@ bool SoundSlotLoad(int32_t n, const char* file, bool priority, std::string* why)
   return true;
 }
 
+std::string SoundFileAbsence(const char* file) {
+  const std::string name = MappedName(file);
+  if (FsFileExists(name)) return "";
+  return FsPathExists(name) ? "not a regular file" : "not found";
+}
+
 bool SoundSlotLoad3D(int32_t n, const char* file, std::string* why) {
   const std::string name = MappedName(file);
-  if (!FsFileExists(name)) {
-    if (why) *why = FsPathExists(name) ? "not a regular file" : "not found";
+  if (const std::string absent = SoundFileAbsence(file); !absent.empty()) {
+    if (why) *why = absent;
     return false;
   }
   SoundSample* sample = SoundSampleLoad(kSoundFreeSample, name.c_str(), kLoadMode3D, 0);

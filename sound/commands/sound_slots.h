@@ -53,6 +53,9 @@ std::string SoundFormatRefusal();
 // ("damaged: the data chunk holds no whole sample").
 std::string SoundDamageRefusal();
 bool SoundSlotLoad3D(int32_t n, const char* file, std::string* why = nullptr);
+// Why a sound's file cannot be loaded with or without a sound device: "not found" or "not a
+// regular file"; "" for a regular file.
+std::string SoundFileAbsence(const char* file);
 bool SoundSlotClone(int32_t n, int32_t m);
 void SoundSlotDelete(int32_t n);
 void SoundSlotStop(int32_t n);

@@ -1,22 +1,10 @@
 // Sound file formats for SoundSampleLoad: the WAV reader first, then the MPEG audio reader;
 // neither accepting the source is error 10, or 11 when one found it damaged.
 #include <algorithm>
-#include <cstring>
 #include <string>
 
 #include "sound/engine/engine_state.h"
 #include "sound/engine/files/sound_loaders.h"
-
-namespace {
-
-// A refused source that is a well-formed file of another kind says what it is.
-void NameUnsupportedForm(SoundFile* file) {
-  uint8_t head[4] = {};
-  if (SoundFileSeek(file, 0, 0) < 0 || SoundFileRead(head, 4, file) != 4) return;
-  if (std::memcmp(head, "MThd", 4) == 0) SoundFilesSetUnsupported("MIDI music");
-}
-
-}  // namespace
 
 const std::string& SoundErrorDetail() { return SoundFiles().unsupported; }
 const std::string& SoundDamageDetail() { return SoundFiles().damage; }
@@ -44,7 +32,7 @@ SoundSample* DecodeSoundSource(int32_t index, const void* source, uint32_t mode,
   // A WAV too large to keep is not tried as MPEG audio.
   const bool ok = DecodeWavFileToPcm(file, mode, &pcm) ||
                   (SoundFiles().last_error != kSoundErrMemory && DecodeMpegFileToPcm(file, mode, &pcm));
-  if (!ok && SoundFiles().unsupported.empty()) NameUnsupportedForm(file);
+  if (!ok && SoundFiles().unsupported.empty() && SoundFiles().damage.empty()) SoundFilesNameOtherKind(file);
   SoundFileClose(file);
   if (!ok) {
     SetSoundError(SoundFilesRefusal());

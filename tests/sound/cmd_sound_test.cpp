@@ -250,16 +250,27 @@ TEST_F(SoundCmdTest, HeadlessSoundIsNotAvailable) {
   InitSoundEngine();
   PlatformSetHeadless(false);
   ASSERT_FALSE(g_soundCmd.available);
-  const std::string wav = Wav("a.wav", Tone(100));
+  const std::string wav = Wav("a.wav", Tone(100)), folder = dir_.File("sub");
+  ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+  // A file that is missing or no regular file is said as it is with a device; the rest is silent.
   const struct {
     int number;
     std::initializer_list<Arg> args;
+    std::string cause = "";
   } cases[] = {
-      {3001, {wav.c_str(), 2}}, {3001, {"missing.wav", 3}}, {3011, {"missing.wav", 4}},
-      {3003, {2}},              {3003, {7}},                {3030, {1, 2}},
-      {3028, {}},
+      {3001, {wav.c_str(), 2}},
+      {3001, {"missing.wav", 3}, "missing.wav: not found"},
+      {3011, {"missing.wav", 4}, "missing.wav: not found"},
+      {3001, {folder.c_str(), 3}, folder + ": not a regular file"},
+      {3011, {folder.c_str(), 4}, folder + ": not a regular file"},
+      {3003, {2}}, {3003, {7}}, {3030, {1, 2}}, {3028, {}},
   };
-  for (const auto& c : cases) EXPECT_EQ(Do(c.number, c.args).error, 0) << c.number;
+  for (const auto& c : cases) {
+    g_lastEngineError.clear();
+    EXPECT_EQ(Do(c.number, c.args).error, c.cause.empty() ? 0 : kErrSoundNotLoaded) << c.number;
+    EXPECT_EQ(g_lastEngineError, c.cause) << c.number;
+  }
+  g_lastEngineError.clear();
   for (int n : {1, 2, 3, 4}) EXPECT_EQ(Query(3051, n), 0) << n;
 }
 
@@ -291,7 +302,9 @@ TEST_F(SoundCmdTest, WithoutSoundCommandsRunSilently) {
   EXPECT_EQ(g_soundCmd.available, 0);
   EXPECT_EQ(Query(kExist, 1), 0);
   for (int n : {1, 5, 1025}) EXPECT_EQ(Do(kPlay, {n}).error, 0);
-  EXPECT_EQ(Do(kLoad, {"missing.wav", 5}).error, 0);
+  EXPECT_EQ(Do(kLoad, {dir_.File("a.wav").c_str(), 5}).error, 0);
+  EXPECT_EQ(Do(kLoad, {"missing.wav", 5}).error, kErrSoundNotLoaded);
+  g_lastEngineError.clear();
   EXPECT_EQ(Do(kClone, {2, 9}).error, 0);
   EXPECT_EQ(Do(kRecord, {3}).error, 0);
   EXPECT_EQ(Do(kSave, {"x.wav", 3}).error, 0);

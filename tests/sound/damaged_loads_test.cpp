@@ -1,5 +1,6 @@
-// Damaged sound and music files through LOAD SOUND, LOAD 3DSOUND and LOAD MUSIC: each either
-// loads what it holds or is refused naming the file and what is wrong, never loads empty.
+// Damaged, empty and other kinds of sound and music files through LOAD SOUND, LOAD 3DSOUND and
+// LOAD MUSIC: each either loads what it holds or is refused naming the file and what is wrong,
+// never loads empty.
 #include "core/errors.h"
 #include "sound/commands/music_slots.h"
 #include "sound/commands/sound_slots.h"
@@ -115,6 +116,16 @@ TEST_F(DamagedLoadTest, EachLoadGivesWhatTheFileHoldsOrNamesTheDamage) {
        "damaged: MIDI track 1 of 1 runs past the end of the file", 0, "not a supported format: MIDI music"},
       {"RMID without its data", Rmid(Chunk("INFO", "x")), "damaged: an RMID file without its MIDI data", 0,
        "not a supported format: MIDI music"},
+      {"MIDI track of length 0 before its events", Midi(1, Track("", 0) + kNotes),
+       "damaged: MIDI track 1 of 1 has a length of 0", 0, "not a supported format: MIDI music"},
+      {"a file of 0 bytes", "", "empty"},
+      {"AIFF", "FORM" + Be32(4 + 800) + "AIFF" + kTone, "not a supported format: an AIFF file"},
+      {"AIFF-C", "FORM" + Be32(4 + 800) + "AIFC" + kTone, "not a supported format: an AIFF-C file"},
+      {"AU", ".snd" + Be32(24) + kTone, "not a supported format: an AU file"},
+      {"FLAC", "fLaC" + kTone, "not a supported format: a FLAC file"},
+      {"Ogg", "OggS" + kTone, "not a supported format: an Ogg file"},
+      {"Wave64", std::string("riff\x2E\x91\xCF\x11\xA5\xD6\x28\xDB\x04\xC1\0\0", 16) + kTone,
+       "not a supported format: a Wave64 file"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 
@@ -54,8 +55,15 @@ TEST_P(WavVsSox, MatchesSoxDecode) {
   EXPECT_EQ(pcm.frequency, c.rate);
   EXPECT_EQ(pcm.mode & (kSoundModeMono | kSoundModeStereo), c.channels == 1 ? kSoundModeMono : kSoundModeStereo);
   std::vector<int16_t> ours = AsPcm16(pcm), theirs = ReadPcm16(ref);
+  if (c.channels > 2) {  // sox's decode as a 16-bit WAV, mixed down by the PCM path
+    const std::string wide = dir.File("ref.wav");
+    SoundFilePcm mixed;
+    ASSERT_TRUE(Shell("sox -D " + wav + " -b 16 -e signed-integer " + wide));
+    ASSERT_TRUE(LoadWav(wide, &mixed));
+    theirs = AsPcm16(mixed);
+  }
   ASSERT_GE(ours.size(), theirs.size());
-  EXPECT_LE(ours.size() - theirs.size(), (size_t)c.block_slack * c.channels);
+  EXPECT_LE(ours.size() - theirs.size(), (size_t)c.block_slack * std::min(c.channels, 2));
   ours.resize(theirs.size());
   PcmDiff d = ComparePcm(ours, theirs);
   EXPECT_LE(d.max_diff, c.tolerance);
@@ -75,6 +83,8 @@ const WavCase kWavCases[] = {
     {"ima_stereo_44k", 44100, 2, "-e ima-adpcm", 0, 2041},
     {"ms_mono_12k", 12000, 1, "-e ms-adpcm", 0, 2036},
     {"ms_stereo_24k", 24000, 2, "-e ms-adpcm", 0, 2036},
+    {"ms_3ch_8k", 8000, 3, "-e ms-adpcm", 0, 2036},
+    {"ms_8ch_8k", 8000, 8, "-e ms-adpcm", 0, 2036},
     {"extensible_s24_stereo", 48000, 2, "-b 24 -t wavpcm", 0, 0},
 };
 INSTANTIATE_TEST_SUITE_P(Variants, WavVsSox, testing::ValuesIn(kWavCases),

@@ -28,6 +28,26 @@ void SoundFilesSetDamaged(const std::string& what) {
   SoundFilesSetError(11);
 }
 
+void SoundFilesNameOtherKind(SoundFile* file) {
+  uint8_t head[16] = {};
+  if (SoundFileSeek(file, 0, 0) < 0) return;
+  const size_t got = SoundFileRead(head, 16, file);
+  const auto at = [&](size_t offset, const char* magic) {
+    return offset + std::strlen(magic) <= got && std::memcmp(head + offset, magic, std::strlen(magic)) == 0;
+  };
+  // Wave64 opens with the GUID of its "riff" chunk.
+  static const uint8_t kWave64[16] = {'r', 'i', 'f', 'f', 0x2E, 0x91, 0xCF, 0x11, 0xA5, 0xD6, 0x28, 0xDB, 0x04, 0xC1, 0, 0};
+  const char* kind = nullptr;
+  if (at(0, "MThd")) kind = "MIDI music";
+  else if (at(0, "FORM") && at(8, "AIFF")) kind = "an AIFF file";
+  else if (at(0, "FORM") && at(8, "AIFC")) kind = "an AIFF-C file";
+  else if (at(0, ".snd")) kind = "an AU file";
+  else if (at(0, "fLaC")) kind = "a FLAC file";
+  else if (at(0, "OggS")) kind = "an Ogg file";
+  else if (got == 16 && std::memcmp(head, kWave64, 16) == 0) kind = "a Wave64 file";
+  if (kind) SoundFilesSetUnsupported(kind);
+}
+
 void SoundFilesBeginLoad() {
   g_files.last_error = 0;
   g_files.unsupported.clear();

@@ -52,6 +52,9 @@ void SoundFilesSetUnsupported(const std::string& what);
 // Reports error 11 for a source of a reader's format that is damaged, with what is wrong; the
 // first damage a load finds is the one kept.
 void SoundFilesSetDamaged(const std::string& what);
+// Names the kind of a source no reader took ("an AIFF file", "MIDI music") when its first bytes
+// mark a kind of sound file the readers do not read; says nothing otherwise.
+void SoundFilesNameOtherKind(SoundFile* file);
 // Clears the error, the unsupported part and the damage as a load starts.
 void SoundFilesBeginLoad();
 // The error of a load every reader refused: damage when one was found, else the last error or

@@ -171,9 +171,8 @@ bool Describe(const std::vector<uint8_t>& fmt, WavCodec* c, std::string* why) {
       return true;
     }
     case kWaveFormatMsAdpcm: {
-      *why = Text("an MS ADPCM WAV of %u channels, %u-bit codes in blocks of %u bytes", f.channels, f.bits,
-                  f.block_align);
-      if (bits != 4 || f.channels > 2 || f.block_align < 7u * f.channels) return false;
+      *why = Text("an MS ADPCM WAV of %u-bit codes in blocks of %u bytes", f.bits, f.block_align);
+      if (bits != 4 || f.block_align < 7u * f.channels) return false;
       c->kind = Kind::MsAdpcm;
       c->block = f.block_align;
       c->samples_per_block = (f.block_align - 7 * f.channels) * 2 / f.channels + 2;
@@ -254,7 +253,7 @@ uint32_t DecodeMs(const WavCodec* c, const uint8_t* in, uint32_t bytes, int16_t*
   const uint32_t n = AdpcmSamples(c, bytes);
   if (!n) return 0;
   const int ncoef = (int)c->coefs.size() / 2;
-  int c1[2], c2[2], delta[2], s1[2], s2[2];
+  int c1[8], c2[8], delta[8], s1[8], s2[8];
   for (int k = 0; k < ch; k++) {
     const int pi = std::min<int>(in[k], ncoef - 1);
     c1[k] = c->coefs[2 * pi];

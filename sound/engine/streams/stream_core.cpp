@@ -202,6 +202,7 @@ SoundStream* StreamOpen(const void* source, uint32_t mode, int32_t length) {
     frequency = mpeg.frequency;
     out_mode = (mode & ~kSoundModeFormatBits) | mpeg.mode;
   } else {
+    if (SoundFiles().unsupported.empty() && SoundFiles().damage.empty()) SoundFilesNameOtherKind(file);
     SoundFileClose(file);
     SetSoundError(SoundFiles().damage.empty() ? kSoundErrFileFormat : kSoundErrFileBad);
     return nullptr;
