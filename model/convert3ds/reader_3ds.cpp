@@ -300,7 +300,7 @@ class Reader {
           }
           Children(c.data + 2 + 8 * n, c.end, [&](const Chunk& f) {
             size_t q = f.data;
-            if (f.id == kFaceMaterial) m.materialName = Text(f, q);
+            if (f.id == kFaceMaterial) m.materialName = Text(f, q), FaceGroup(f, q, n, name);
           });
           break;
         }
@@ -334,8 +334,20 @@ class Reader {
     EmitMesh(m, name, parentMatrix, k);
   }
 
+  // The faces of a material group after its name at p: a count, then face indexes, each
+  // below the mesh's face count.
+  void FaceGroup(const Chunk& g, size_t p, size_t faces, const std::string& object) {
+    const size_t n = g.end - p >= 2 ? U16(p) : 0;
+    if (g.end - p < 2 || (g.end - p - 2) / 2 < n) return NoteTable(g);
+    for (size_t i = 0; i < n; ++i)
+      if (const size_t f = U16(p + 2 + 2 * i); f >= faces)
+        return NoteDamage("object " + object + " has a material group that names face " + std::to_string(f) + " of " +
+                          std::to_string(faces));
+  }
+
   void EmitMesh(MeshState& m, const std::string& name, const float parentMatrix[16], int64_t k) {
     const size_t nv = m.positions.size() / 3;
+    if (m.faces.empty()) return NoteDamage("object " + name + " has a mesh of no face");
     for (uint32_t idx : m.faces)
       if (idx >= nv) {
         NoteDamage("object " + name + " has a face that names vertex " + std::to_string(idx) + " of " + std::to_string(nv));
