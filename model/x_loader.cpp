@@ -136,11 +136,17 @@ class StopPoll {
   bool stopped_ = false;
 };
 
-// True when a mesh node stands anywhere below the node.
-bool HoldsMesh(const SceneNode* n) {
-  for (const SceneNode* c = n->firstChild; c; c = c->nextSibling)
-    if (!c->IsFrame() || HoldsMesh(c)) return true;
-  return false;
+// True when a mesh node stands anywhere below the node (walked without a call a level).
+bool HoldsMesh(SceneNode* top) {
+  bool found = false;
+  WalkNodes(
+      top,
+      [&](SceneNode* n) {
+        found = found || !n->IsFrame();
+        return found ? NodeWalk::kEnd : NodeWalk::kInto;
+      },
+      [](SceneNode*) {});
+  return found;
 }
 
 void LoadMesh(const XObject& o, ChildAppender& frame, uint32_t number) {

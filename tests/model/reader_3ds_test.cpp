@@ -173,7 +173,10 @@ TEST(Reader3ds, DamageThatLeavesTheModelShortIsNamed) {
     std::string bytes, damage;
   } kCases[] = {
       {Main(Triangle("A")), ""},
-      {Main(mesh(Z("A"), verts + faceWithGroup(Chunk(0x4130, Z("red") + U16(1) + U16(0))))), ""},
+      {Main(Chunk(0xAFFF, Chunk(0xA000, Z("red"))) + mesh(Z("A"), verts + faceWithGroup(Chunk(0x4130, Z("red") + U16(1) + U16(0))))),
+       ""},
+      {Main(mesh(Z("Q"), verts + faceWithGroup(Chunk(0x4130, Z("red") + U16(1) + U16(0))))),
+       "object Q names material red, which the file does not hold"},
       {Main(mesh(Z("B"), Chunk(0x4110, U16(500) + F({1, 2, 3})) + face(0, 0, 0))),
        "chunk 0x4110 at byte 36 holds less data than its count gives"},
       {Main(mesh(Z("C"), verts + face(0, 1, 60000))), "object C has a face that names vertex 60000 of 3"},
