@@ -49,8 +49,10 @@ int32_t SaveAnimationXFile(ModelHandle& h, const std::string& path);
 int32_t LoadAnimatedXFile(ModelHandle& h, const std::string& path, int32_t timeOffset, int32_t holdTime,
                           std::string* why = nullptr);
 // Appends the animation of a file that names the frames of the model file (a saved animation).
+// A failure gives the cause in why, and whether the model file (else the animation file) caused it.
 int32_t MergeAnimationXFile(ModelHandle& h, const std::string& modelPath, const std::string& animationPath,
-                            int32_t timeOffset, int32_t holdTime);
+                            int32_t timeOffset, int32_t holdTime, std::string* why = nullptr,
+                            bool* modelFileFailed = nullptr);
 // A limb made from a mesh data record: limb 0 builds the root (of a handle without one), any
 // other limb is added under the root (record 0: a limb without a mesh). Fails when the device
 // cannot hold the mesh's vertex buffer (or there is no device).

@@ -136,6 +136,19 @@ class StopPoll {
   bool stopped_ = false;
 };
 
+// True when a mesh node stands anywhere below the node (walked without a call a level).
+bool HoldsMesh(SceneNode* top) {
+  bool found = false;
+  WalkNodes(
+      top,
+      [&](SceneNode* n) {
+        found = found || !n->IsFrame();
+        return found ? NodeWalk::kEnd : NodeWalk::kInto;
+      },
+      [](SceneNode*) {});
+  return found;
+}
+
 void LoadMesh(const XObject& o, ChildAppender& frame, uint32_t number) {
   XMeshGeometry g;
   if (!ReadXMeshGeometry(o, &g)) return;
@@ -289,6 +302,9 @@ std::unique_ptr<AnimSet> LoadAnimationSet(const XObject& o, StopPoll& stop) {
         LoadAnimationKey(*part, track.get());
       } else if (part->isReference && part->target && part->target->Is("Frame")) {
         TrackSetName(*track, part->target->name.substr(0, kNodeNameSize - 1));
+      } else if (part->isReference) {
+        // Named by a frame of another file (an appended animation): looked up by that name.
+        TrackSetName(*track, part->name.substr(0, kNodeNameSize - 1));
       }
     }
     *end = std::move(track);
@@ -366,6 +382,22 @@ std::vector<float> Extend(const std::vector<float>& kept, const std::vector<floa
   return out;
 }
 
+// The first reference of the file's animations that names no frame of the file: its track would
+// drive nothing. "" when there is none.
+std::string UnknownFrameReference(const XFile& file) {
+  for (const auto& set : file.objects) {
+    if (!set->Is("AnimationSet")) continue;
+    for (const auto& a : set->children) {
+      if (!a->Is("Animation")) continue;
+      for (const auto& part : a->children)
+        if (part->isReference && !(part->target && part->target->Is("Frame")))
+          return "Animation" + (a->name.empty() ? "" : " " + a->name) + " names frame " + part->name +
+                 ", which the file does not hold";
+    }
+  }
+  return {};
+}
+
 }  // namespace
 
 XLimits g_modelLimits;
@@ -405,10 +437,11 @@ std::unique_ptr<FrameNode> LoadXTree(const XFile& file, uint32_t* frameCount, st
     if (why) *why = "the load was stopped";
     return nullptr;
   }
-  // A file that gives no frame and no mesh holds no model: an empty object would load silently.
-  if (!root->firstChild) {
+  // A file that gives no frame and no mesh holds no model: an empty object would load silently;
+  // frames alone (a skeleton, an animation) would load as an object of nothing.
+  if (!root->firstChild || !HoldsMesh(root.get())) {
     animation->reset();
-    if (why) *why = "holds no frame or mesh";
+    if (why) *why = root->firstChild ? "holds no mesh" : "holds no frame or mesh";
     return nullptr;
   }
   *frameCount = n + 1;
@@ -423,25 +456,38 @@ std::unique_ptr<FrameNode> LoadXFileTree(const std::string& path, uint32_t* fram
                                          std::unique_ptr<AnimSet>* animation, std::string* why) {
   XFile file;
   if (!ReadModelXFile(path, &file, why)) return nullptr;
+  if (const std::string unknown = UnknownFrameReference(file); !unknown.empty()) {
+    if (why) *why = unknown;
+    return nullptr;
+  }
   return LoadXTree(file, frameCount, animation, why);
 }
 
 int32_t AppendAnimationFromXFiles(const std::vector<const XFile*>& files, FrameNode* root, AnimSet* existing,
-                                  int32_t timeOffset, int32_t holdTime) {
+                                  int32_t timeOffset, int32_t holdTime, std::string* why) {
   std::unique_ptr<AnimSet> added;
   StopPoll stop;
   for (const XFile* f : files)
     for (const auto& o : f->objects)
       if (o->Is("AnimationSet")) added = LoadAnimationSet(*o, stop);
-  if (!added || stop.Stopped()) return 0;
+  if (!added || stop.Stopped()) {
+    if (why) *why = added ? "the load was stopped" : "holds no animation set";
+    return 0;
+  }
   std::unique_ptr<LimbsByName> limbs;
   if (root) limbs = std::make_unique<LimbsByName>(root);
+  // A track for a frame the model does not have is animation of another model: nothing is added.
+  for (AnimTrack* n = AnimSetGetTrackList(*added); n; n = TrackNext(*n)) {
+    TrackSetLimb(*n, limbs ? limbs->Find(n->name, -1) : -1);
+    if (n->limb != -1 || n->name.empty()) continue;
+    if (why) *why = "the animation names frame " + n->name + ", which the model does not have";
+    return 0;
+  }
   // The first existing track of each limb.
   std::unordered_map<int32_t, AnimTrack*> tracks;
   if (existing)
     for (AnimTrack* t = AnimSetGetTrackList(*existing); t; t = TrackNext(*t)) tracks.emplace(t->limb, t);
   for (AnimTrack* n = AnimSetGetTrackList(*added); n; n = TrackNext(*n)) {
-    TrackSetLimb(*n, limbs ? limbs->Find(n->name, -1) : -1);
     if (n->limb == -1) continue;
     const auto found = tracks.find(n->limb);
     if (found == tracks.end()) continue;
@@ -457,7 +503,5 @@ int32_t AppendAnimationFromXFile(const std::string& path, FrameNode* root, AnimS
                                  int32_t holdTime, std::string* why) {
   XFile file;
   if (!ReadModelXFile(path, &file, why)) return 0;
-  if (AppendAnimationFromXFiles({&file}, root, existing, timeOffset, holdTime)) return 1;
-  if (why) *why = "holds no animation set";
-  return 0;
+  return AppendAnimationFromXFiles({&file}, root, existing, timeOffset, holdTime, why);
 }

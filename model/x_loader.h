@@ -24,8 +24,9 @@ extern XLimits g_modelLimits;
 // depth-first order (a top-level mesh joins the root with the number of the frame read last),
 // and the last animation set, its tracks driving the limbs they name (limb 0 when the frame is
 // not found); keys of each list in time order. frameCount is the number of frames plus the root.
-// nullptr, with the cause in why, when the file cannot be read (ReadModelXFile), gives no frame
-// and no mesh, or the process is asked to stop while the tree is built. The meshes have no vertex buffers yet: the model
+// nullptr, with the cause in why, when the file cannot be read (ReadModelXFile), gives no mesh,
+// or the process is asked to stop while the tree is built; LoadXFileTree also when an animation
+// of the file names a frame the file does not hold. The meshes have no vertex buffers yet: the model
 // handle makes them on its device.
 std::unique_ptr<FrameNode> LoadXFileTree(const std::string& path, uint32_t* frameCount,
                                          std::unique_ptr<AnimSet>* animation, std::string* why = nullptr);
@@ -35,11 +36,12 @@ std::unique_ptr<FrameNode> LoadXTree(const XFile& file, uint32_t* frameCount, st
 // Appends the last animation set of the files (read together, so a reference in one may name a
 // frame of another) to the existing tracks of the same limbs: each key list gains, when the
 // last kept key's time differs from holdTime, a key at holdTime repeating it, then the new keys
-// with timeOffset added. Tracks whose frame or limb is not found are dropped. 1, or 0 when the
-// files hold no animation set.
+// with timeOffset added. Tracks naming no frame, or a limb without a track, add nothing. 1; 0,
+// with nothing added and the cause in why, when the files hold no animation set or one of its
+// tracks names a frame the model does not have.
 int32_t AppendAnimationFromXFiles(const std::vector<const XFile*>& files, FrameNode* root, AnimSet* existing,
-                                  int32_t timeOffset, int32_t holdTime);
-// The same for one file; 0 with the cause in why when it cannot be read or holds no set.
+                                  int32_t timeOffset, int32_t holdTime, std::string* why = nullptr);
+// The same for one file; 0 with the cause in why when it cannot be read (ReadModelXFile) too.
 int32_t AppendAnimationFromXFile(const std::string& path, FrameNode* root, AnimSet* existing, int32_t timeOffset,
                                  int32_t holdTime, std::string* why = nullptr);
 

@@ -82,22 +82,22 @@ int32_t LoadAnimatedXFile(ModelHandle& h, const std::string& path, int32_t timeO
 }
 
 // The saved animation names frames it does not hold: it is read beside the model file, so its
-// references resolve to the model's frames whatever the two files' formats.
+// references resolve to the model's frames whatever the two files' formats. Only its own
+// animation set is merged.
 int32_t MergeAnimationXFile(ModelHandle& h, const std::string& modelPath, const std::string& animationPath,
-                            int32_t timeOffset, int32_t holdTime) {
+                            int32_t timeOffset, int32_t holdTime, std::string* why, bool* modelFileFailed) {
+  if (modelFileFailed) *modelFileFailed = false;
   if (!h.root) return kModelFailed;
   XFile model, animation;
-  if (!ReadModelXFile(modelPath, &model)) return kModelFailed;
-  int32_t result = kModelOk;
-  std::vector<const XFile*> files = {&model};
-  if (ReadModelXFile(animationPath, &animation)) {
-    ResolveXReferences({&model, &animation});
-    files.push_back(&animation);
-  } else {
-    result = kModelFailed;
+  if (!ReadModelXFile(modelPath, &model, why)) {
+    if (modelFileFailed) *modelFileFailed = true;
+    return kModelFailed;
   }
-  if (!AppendAnimationFromXFiles(files, h.root.get(), h.animation.get(), timeOffset, holdTime)) result = kModelFailed;
-  return result;
+  if (!ReadModelXFile(animationPath, &animation, why)) return kModelFailed;
+  ResolveXReferences({&model, &animation});
+  return AppendAnimationFromXFiles({&animation}, h.root.get(), h.animation.get(), timeOffset, holdTime, why)
+             ? kModelOk
+             : kModelFailed;
 }
 
 void XMeshWriter::WriteMesh(const MeshNode& mesh) {

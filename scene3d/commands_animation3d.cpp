@@ -175,17 +175,27 @@ void CmdSaveObjectAnimation() {
 }
 
 // The value is the time offset of the merged keys; each track first holds its last key up to
-// the current frame count.
+// the current frame count. A merge that cannot be made is reported as APPEND OBJECT reports
+// one, naming the file at fault; the object is left as it was.
 void CmdMergeObjectAnimation() {
   const std::string modelFile = OpString(0), animationFile = OpString(1);
   const int32_t n = OpInt(2), v = OpInt(3);
   SkipOperands(4);
   const uint32_t r = ExistingObject(n);
   if (!r || !Obj(r).model) return;
-  if (!ObjectTracks(r)) CreateObjectAnimation(r);
+  const bool made = !ObjectTracks(r);
+  if (made) CreateObjectAnimation(r);
   ObjectRecord& o = Obj(r);
   const int32_t hold = FloatToInt(o.frameCount);
-  if (MergeAnimationXFile(*o.model, modelFile, animationFile, v, hold) == kModelOk) UpdateObjectFrameCount(r);
+  std::string modelPath = modelFile, animationPath = animationFile, why;
+  MapThroughPack(modelPath, "dat");
+  MapThroughPack(animationPath, "dat");
+  bool modelFault = false;
+  const FileLoadScope load(kErrAnimationNotAppended, animationFile);
+  if (MergeAnimationXFile(*o.model, modelPath, animationPath, v, hold, &why, &modelFault) == kModelOk)
+    return UpdateObjectFrameCount(r);
+  if (made) DeleteObjectAnimation(r);
+  RunFileError(kErrAnimationNotAppended, modelFault ? modelFile : animationFile, why);
 }
 
 const CommandDef kAnimationCommands[] = {

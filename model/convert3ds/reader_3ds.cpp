@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <set>
 
 #include "platform/math3d.h"
 #include "platform/stop_request.h"
@@ -52,6 +53,10 @@ class Reader {
     for (Matrix& m : placingAt_) SetMatrixIdentity(m.m);
     WalkMainChunks();
     if (stopped_) return false;
+    // A mesh of a material no chunk defines would be drawn without it.
+    for (const auto& [object, material] : materialsUsed_)
+      if (!materialsDefined_.contains(material))
+        NoteDamage("object " + object + " names material " + material + ", which the file does not hold");
     if (!nodes_.empty()) sink_.Animation(nodes_);
     return true;
   }
@@ -230,6 +235,7 @@ class Reader {
         default: break;
       }
     });
+    materialsDefined_.insert(mat.name);
     sink_.Material(mat);
   }
 
@@ -299,8 +305,10 @@ class Reader {
             m.faces[3 * i + 2] = U16(q + 2);
           }
           Children(c.data + 2 + 8 * n, c.end, [&](const Chunk& f) {
+            if (f.id != kFaceMaterial) return;
             size_t q = f.data;
-            if (f.id == kFaceMaterial) m.materialName = Text(f, q);
+            m.materialName = Text(f, q);
+            FaceGroup(f, q, n, name);
           });
           break;
         }
@@ -334,8 +342,20 @@ class Reader {
     EmitMesh(m, name, parentMatrix, k);
   }
 
+  // The faces of a material group after its name at p: a count, then face indexes, each
+  // below the mesh's face count.
+  void FaceGroup(const Chunk& g, size_t p, size_t faces, const std::string& object) {
+    const size_t n = g.end - p >= 2 ? U16(p) : 0;
+    if (g.end - p < 2 || (g.end - p - 2) / 2 < n) return NoteTable(g);
+    for (size_t i = 0; i < n; ++i)
+      if (const size_t f = U16(p + 2 + 2 * i); f >= faces)
+        return NoteDamage("object " + object + " has a material group that names face " + std::to_string(f) + " of " +
+                          std::to_string(faces));
+  }
+
   void EmitMesh(MeshState& m, const std::string& name, const float parentMatrix[16], int64_t k) {
     const size_t nv = m.positions.size() / 3;
+    if (m.faces.empty()) return NoteDamage("object " + name + " has a mesh of no face");
     for (uint32_t idx : m.faces)
       if (idx >= nv) {
         NoteDamage("object " + name + " has a face that names vertex " + std::to_string(idx) + " of " + std::to_string(nv));
@@ -377,6 +397,7 @@ class Reader {
     std::memcpy(placing_, m.local, sizeof placing_);
     m.texCoords.resize(nv * 2, 0.0f);
     out.texCoords = std::move(m.texCoords);
+    if (!out.materialName.empty()) materialsUsed_.emplace_back(name, out.materialName);
     sink_.Mesh(out);
   }
 
@@ -478,6 +499,9 @@ class Reader {
   int64_t objectIndex_ = -1;
   size_t depth_ = 0;
   std::vector<Node3ds> nodes_;
+  // Material names the material chunks define, and those the meshes name with their objects.
+  std::set<std::string> materialsDefined_;
+  std::vector<std::pair<std::string, std::string>> materialsUsed_;
   uint32_t polls_ = 0;
   bool stopped_ = false;
   std::string damage_;

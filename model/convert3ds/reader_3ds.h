@@ -54,8 +54,9 @@ class Sink3ds {
 
 // Reads the whole file image. Chunks are checked against their parents and the file: a chunk
 // whose length is shorter than its header or runs past its parent ends that walk; a table that
-// runs past its chunk, a name without its end and a mesh whose faces name missing vertices are
-// left out. A file that does not start with the main chunk gives the sink nothing. False when
+// runs past its chunk, a name without its end and a mesh of no face or whose faces name missing
+// vertices are left out; a material group that runs past its chunk, names a face past the
+// mesh's or a material no material chunk defines is damage too. A file that does not start with the main chunk gives the sink nothing. False when
 // the process is asked to stop part way (the sink has been given part of the model). *damage
 // (when given) names the first of those faults the walk met, "" when it met none.
 bool Read3dsFile(std::string_view bytes, Sink3ds& sink, std::string* damage = nullptr);

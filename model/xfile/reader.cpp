@@ -164,6 +164,8 @@ class Parser {
     obj->type = tmpl->name;
     obj->shortData = !ReadStruct(*tmpl, *obj);
     if (tooLarge_ || stopped_) return false;
+    // The rest of a binary list the members did not take is dropped by the next token.
+    obj->extraData = !obj->shortData && src_.Peek().kind == XTok::Values;
     static const XTemplate* const kMesh = FindStandardTemplate("Mesh");
     if (tmpl == kMesh && !Charge(MeshBuildCost(*obj))) return false;
     for (;;) {
@@ -172,9 +174,11 @@ class Parser {
         case XTok::CBrace:
           *out = std::move(obj);
           return true;
-        case XTok::Separator:
+        case XTok::Separator: continue;
         case XTok::Values:
-        case XTok::String: continue;  // data beyond what the template holds
+        case XTok::String:  // data beyond what the template holds
+          obj->extraData = true;
+          continue;
         case XTok::Word: {
           std::unique_ptr<XObject> child;
           if (!ParseObject(t.text, depth + 1, &child)) return false;

@@ -29,6 +29,7 @@ struct XObject {
   std::vector<uint32_t> data;
   std::vector<std::string> strings;
   bool shortData = false;  // the object closed before its members were all read
+  bool extraData = false;  // values stood after its members, before it closed
   std::vector<std::unique_ptr<XObject>> children;
 
   // A reference child: name and/or guid say what it refers to; target is set by the resolver

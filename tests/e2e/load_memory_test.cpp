@@ -70,7 +70,7 @@ TEST(LoadMemory, ALoadThatRunsOutOfMemoryGivesItsOwnErrorNamingTheFile) {
   // 640 x 480 picture: its surface fails (a warning, not taken for a damaged file).
   std::string mesh = "xof 0302txt 0032\nMesh m { 300000;\n", name = dir.path() + "/";
   for (int i = 0; i < 300000; ++i) mesh += "0.000;0.000;0.000;,\n";
-  mesh += "; 0;; }\n";
+  mesh += "; 1; 3;0,1,2;; }\n";
   while (name.size() < 192) name += "./";
   name += "data.txt";
   const auto chunk = [](uint16_t id, const std::string& body) {

@@ -3,8 +3,8 @@
 // bytes are also appended as an animation to a fixed two-limb model, alone (the append path)
 // and read beside the model file (the merge path), and the tracks that result are edited and
 // posed. Input that does not start with an "xof " header gets one chosen by its first byte.
-// A file the load takes (read and found without damage) gives a tree with a frame or mesh, each
-// face naming a vertex of its mesh, or none with the cause.
+// A file the load takes (read and found without damage) gives a tree with a mesh, each face
+// naming a vertex of its mesh, or none with the cause.
 #include <cstdint>
 #include <string>
 
@@ -22,7 +22,8 @@ namespace {
 const char* const kTwoLimbModel =
     "xof 0302txt 0032\n"
     "Frame Body { FrameTransformMatrix { 1,0,0,0, 0,1,0,0, 0,0,1,0, 0,0,0,1;; }\n"
-    "  Frame Arm { FrameTransformMatrix { 0,1,0,0, -1,0,0,0, 0,0,1,0, 0,1,0,1;; } } }\n"
+    "  Frame Arm { FrameTransformMatrix { 0,1,0,0, -1,0,0,0, 0,0,1,0, 0,1,0,1;; }\n"
+    "    Mesh hand { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; } } }\n"
     "AnimationSet walk { Animation { {Body} AnimationKey { 2; 2; 0; 3; 0.0, 0.0, 0.0;;, "
     "10; 3; 10.0, 0.0, 0.0;;; } } }\n";
 

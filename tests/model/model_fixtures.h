@@ -43,7 +43,7 @@ inline const char* const kModel =
     "  Animation a0 { {A}\n"
     "    AnimationKey { 0; 2; 0; 4; 1.0, 0.0, 0.0, 0.0;;, 10; 4; 0.0, 1.0, 0.0, 0.0;;; }\n"
     "    AnimationKey { 2; 2; 0; 3; 1.0, 2.0, 3.0;;, 10; 3; 5.0, 6.0, 7.0;;; } }\n"
-    "  Animation a1 { {Missing} AnimationKey { 1; 1; 0; 3; 2.0, 2.0, 2.0;;; } }\n"
+    "  Animation a1 { AnimationKey { 1; 1; 0; 3; 2.0, 2.0, 2.0;;; } }\n"
     "}\n";
 
 // The compressed form of a plain .x file image: "tzip" or "bzip" in the header, the total size,

@@ -91,7 +91,8 @@ TEST(Reader3ds, AxesWindingNormalsAndMaterials) {
 TEST(Reader3ds, LocalAxesAndPivotPlaceTheMesh) {
   // Local axes: identity turn, origin (10, 20, 30) in file axes; pivot (1, 2, 3).
   const std::string axes = Chunk(0x4160, F({1, 0, 0, 0, 1, 0, 0, 0, 1, 10, 20, 30}));
-  const std::string obj = Chunk(0x4000, Z("A") + Chunk(0x4100, Chunk(0x4110, U16(1) + F({11, 21, 31})) + axes));
+  const std::string obj = Chunk(0x4000, Z("A") + Chunk(0x4100, Chunk(0x4110, U16(1) + F({11, 21, 31})) +
+                                                             Chunk(0x4120, U16(1) + U16(0) + U16(0) + U16(0) + U16(0)) + axes));
   const Log log = Read(Main(obj, Node("A", 0xFFFF, Chunk(0xB013, F({1, 2, 3})))));
   const Mesh3ds& mesh = log.meshes.at(0);
   EXPECT_TRUE(mesh.hasFrameMatrix);
@@ -165,10 +166,17 @@ TEST(Reader3ds, DamageThatLeavesTheModelShortIsNamed) {
   const auto face = [](uint16_t a, uint16_t b, uint16_t c) {
     return Chunk(0x4120, U16(1) + U16(a) + U16(b) + U16(c) + U16(0));
   };
+  const auto faceWithGroup = [](const std::string& group) {
+    return Chunk(0x4120, U16(1) + U16(0) + U16(1) + U16(2) + U16(0) + group);
+  };
   const struct {
     std::string bytes, damage;
   } kCases[] = {
       {Main(Triangle("A")), ""},
+      {Main(Chunk(0xAFFF, Chunk(0xA000, Z("red"))) + mesh(Z("A"), verts + faceWithGroup(Chunk(0x4130, Z("red") + U16(1) + U16(0))))),
+       ""},
+      {Main(mesh(Z("Q"), verts + faceWithGroup(Chunk(0x4130, Z("red") + U16(1) + U16(0))))),
+       "object Q names material red, which the file does not hold"},
       {Main(mesh(Z("B"), Chunk(0x4110, U16(500) + F({1, 2, 3})) + face(0, 0, 0))),
        "chunk 0x4110 at byte 36 holds less data than its count gives"},
       {Main(mesh(Z("C"), verts + face(0, 1, 60000))), "object C has a face that names vertex 60000 of 3"},
@@ -185,6 +193,12 @@ TEST(Reader3ds, DamageThatLeavesTheModelShortIsNamed) {
        "chunk 0xB020 at byte 122 holds less data than its count gives"},
       {Main(Triangle("K"), Node("K", 0xFFFF, Chunk(0xB021, TrackHead(1) + U16(0) + U32(0) + F({1, 2})))),
        "chunk 0xB021 at byte 122 holds less data than its count gives"},
+      {Main(mesh(Z("L"), verts + Chunk(0x4120, U16(0)))), "object L has a mesh of no face"},
+      {Main(mesh(Z("M"), verts)), "object M has a mesh of no face"},
+      {Main(mesh(Z("N"), verts + faceWithGroup(Chunk(0x4130, Z("red") + U16(2) + U16(0) + U16(999))))),
+       "object N has a material group that names face 999 of 1"},
+      {Main(mesh(Z("P"), verts + faceWithGroup(Chunk(0x4130, Z("red") + U16(200) + U16(0))))),
+       "chunk 0x4130 at byte 96 holds less data than its count gives"},
   };
   for (const auto& c : kCases) {
     Log log;

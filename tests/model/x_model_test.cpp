@@ -42,6 +42,26 @@ class XModelTest : public ::testing::Test {
   std::string dir;
 };
 
+// A binary .x file of one mesh "m" of three vertices, its face list the integers given.
+std::string BinaryMesh(const std::vector<uint32_t>& faceList) {
+  const auto word = [](uint32_t v, int bytes) {
+    std::string s;
+    for (int i = 0; i < bytes; ++i) s += char(v >> (8 * i));
+    return s;
+  };
+  const auto name = [&](const std::string& n) { return word(1, 2) + word(uint32_t(n.size()), 4) + n; };
+  std::string ints = word(6, 2) + word(uint32_t(faceList.size()), 4);
+  for (uint32_t v : faceList) ints += word(v, 4);
+  std::string floats = word(7, 2) + word(9, 4);
+  for (float f : {0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f}) {
+    uint32_t bits;
+    std::memcpy(&bits, &f, 4);
+    floats += word(bits, 4);
+  }
+  return "xof 0302bin 0032" + name("Mesh") + name("m") + word(10, 2) + word(6, 2) + word(1, 4) + word(3, 4) + floats +
+         ints + word(11, 2);
+}
+
 const MeshNode* MeshNamed(const SceneNode* n, const std::string& name) {
   for (; n; n = n->nextSibling) {
     if (const auto* m = dynamic_cast<const MeshNode*>(n); m && name == m->name) return m;
@@ -123,13 +143,17 @@ TEST_F(XModelTest, DamagedFilesAreRefusedOrCut) {
   EXPECT_EQ(LoadModelXFile(h, dir + "/missing.x", nullptr), kModelFailed);
   EXPECT_EQ(LoadModelXFile(h, Write("z.x", "xof 0302tzip0032 compressed"), nullptr), kModelFailed);
   EXPECT_FALSE(h.root);
-  // An oversized material count: the materials past the limit are not made.
-  const std::string big =
+  // Two materials split the mesh; a texture-coordinate count other than the vertex count is
+  // passed over, as the format has it.
+  const std::string two =
       "xof 0302txt 0032\n"
       "Frame F { Mesh m { 3; 0;0;0;, 1;0;0;, 0;1;0;; 2; 3;0,1,2;, 3;2,1,0;;\n"
-      "  MeshMaterialList { 4000000000; 2; 0, 1;; } } }\n"
+      "  MeshTextureCoords { 2; 0;0;, 1;0;; }\n"
+      "  MeshMaterialList { 2; 2; 0, 1;; Material { 1;0;0;1;; 1; 0;0;0;; 0;0;0;; } Material { 0;1;0;1;; 1; 0;0;0;; 0;0;0;; } } } }\n"
       "AnimationSet s { Animation a { {F} AnimationKey { 0; 2; 0; 4; 1,0,0,0;;, 9; 4; 1,0,0,0;;; } } }\n";
-  ASSERT_EQ(LoadModelXFile(h, Write("big.x", big), nullptr), kModelOk);
+  ASSERT_EQ(LoadModelXFile(h, Write("two.x", two), nullptr), kModelOk);
+  ModelHandle binary;
+  EXPECT_EQ(LoadModelXFile(binary, Write("bin.x", BinaryMesh({1, 3, 0, 1, 2})), nullptr), kModelOk);
   const MeshNode* m0 = MeshNamed(h.root.get(), "m_0");
   ASSERT_TRUE(m0);
   EXPECT_EQ(m0->indices, (std::vector<uint32_t>{0, 1, 2}));
@@ -159,6 +183,26 @@ TEST_F(XModelTest, DamagedFilesAreRefusedOrCut) {
        "AnimationKey has a key of 2 values where its kind needs 4"},
       {"xof 0302txt 0032\nFrame F { Mesh m { 3; nan;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; } }\n",
        "an object header is broken"},
+      // A count below its data, no face, a face of no corner: the model would lose faces.
+      {"xof 0302txt 0032\nMesh m { 3; 0;0;0;, 1;0;0;, 0;1;0;; 0; 3;0,1,2;, 3;2,1,0;; }\n",
+       "Mesh m holds more data than its counts give"},
+      {BinaryMesh({0, 3, 0, 1, 2}), "Mesh m holds more data than its counts give"},
+      {"xof 0302txt 0032\nMesh m { 3; 0;0;0;, 1;0;0;, 0;1;0;; 0;; }\n", "Mesh m has no face"},
+      {"xof 0302txt 0032\nMesh m { 3; 0;0;0;, 1;0;0;, 0;1;0;; 2; 3;0,1,2;, 0;;; }\n", "Mesh m has a face of 0 corners"},
+      // Faces of materials the list does not hold.
+      {"xof 0302txt 0032\nMesh m { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n"
+       "  MeshMaterialList { 4000000000; 1; 0;; } }\n",
+       "MeshMaterialList names 4000000000 materials and holds 0"},
+      {"xof 0302txt 0032\nMaterial red { 1;0;0;1;; 1; 0;0;0;; 0;0;0;; }\nMesh m { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n"
+       "  MeshMaterialList { 3; 1; 0;; {red} } }\n",
+       "MeshMaterialList names 3 materials and holds 1"},
+      {"xof 0302txt 0032\nMesh m { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n"
+       "  MeshMaterialList { 1; 1; 0;; {nosuch} } }\n",
+       "MeshMaterialList refers to nosuch, which is no material of the file"},
+      // Frames alone are no model; a track of a frame the file lacks would drive nothing.
+      {"xof 0302txt 0032\nFrame A { FrameTransformMatrix { 1,0,0,0, 0,1,0,0, 0,0,1,0, 0,0,0,1;; } }\n", "holds no mesh"},
+      {std::string(kModel) + "AnimationSet s { Animation a { {Missing} } }\n",
+       "Animation a names frame Missing, which the file does not hold"},
       {"xof 0303bzip0032", "the compressed data has no size"},
   };
   for (const auto& [bytes, cause] : kRefused) {
@@ -299,7 +343,7 @@ TEST_F(XModelTest, AStopIsSeenInEveryLongPhaseOfALoad) {
 // count and playback read it.
 TEST_F(XModelTest, KeysOutOfOrderAreSortedByTime) {
   const std::string file =
-      "xof 0302txt 0032\nFrame A { }\n"
+      "xof 0302txt 0032\nFrame A { Mesh m { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; } }\n"
       "AnimationSet s { Animation { {A} AnimationKey { 2; 3; 0; 3; 0,0,0;;, 30; 3; 3,0,0;;, 10; 3; 1,0,0;;; } } }\n";
   ModelHandle h;
   ASSERT_EQ(LoadModelXFile(h, Write("k.x", file), nullptr), kModelOk);
@@ -317,7 +361,7 @@ TEST_F(XModelTest, ManySiblingFramesAndTracksLoadInLinearTime) {
     file += "Frame f" + std::to_string(i) + " { }\n";
     set += "Animation { {f" + std::to_string(i) + "} }\n";
   }
-  file += "}\n" + set + "}\n";
+  file += "}\n" + set + "}\nMesh m { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; }\n";
   ModelHandle h;
   ASSERT_EQ(LoadModelXFile(h, Write("wide.x", file), nullptr), kModelOk);
   EXPECT_EQ(h.frameCount, kFrames + 2);
@@ -343,6 +387,8 @@ TEST_F(XModelTest, TracksTakeTheLimbTheNameSearchGives) {
       open.resize(depth);
       open.push_back(depth ? &open.back()->AddChild("Frame", name) : &f.Add("Frame", name));
     }
+    XObject& mesh = f.Add("Mesh", "m");
+    for (uint32_t v : {3u, 0u, 0u, 0u, 0u, 0u, 0u, 0u, 0u, 0u, 1u, 3u, 0u, 1u, 2u}) mesh.PushInt(v);
     XObject& set = f.Add("AnimationSet");
     for (const char* name : kNames) set.AddChild("Animation").AddReference(name);
     ResolveXReferences({&f});
@@ -350,8 +396,7 @@ TEST_F(XModelTest, TracksTakeTheLimbTheNameSearchGives) {
     std::unique_ptr<AnimSet> animation;
     const std::unique_ptr<FrameNode> root = LoadXTree(f, &frames, &animation);
     for (const AnimTrack* t = AnimSetGetTrackList(*animation); t; t = TrackNext(*t)) {
-      if (t->name.empty()) continue;  // no frame of that name in this tree
-      uint32_t limb = 0;
+      uint32_t limb = 0;  // when no frame has the name
       root->FindLimbByName(t->name.c_str(), &limb);
       ASSERT_EQ(t->limb, int32_t(limb)) << round << " " << t->name << "\n" << DumpTree(root.get());
     }
@@ -412,22 +457,40 @@ TEST_F(XModelTest, SaveReloadAndMerge) {
   EXPECT_EQ(bytes.size(), 17u);
   ModelHandle plain;
   AddUserFrame(plain, 0, 0, 0, nullptr);
-  const std::string noAnim = Write("plain.x", "xof 0302txt 0032\nFrame A { }\n");
+  const std::string noAnim = Write("plain.x", "xof 0302txt 0032\nFrame A { Mesh m { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; } }\n");
   ASSERT_EQ(LoadModelXFile(none, noAnim, nullptr), kModelOk);
   EXPECT_EQ(MergeAnimationXFile(none, noAnim, dir + "/empty.x", 0, 0), kModelFailed);
   EXPECT_EQ(MergeAnimationXFile(none, noAnim, dir + "/nothing.x", 0, 0), kModelFailed);
   EXPECT_EQ(MergeAnimationXFile(plain, noAnim, saved, 0, 0), kModelFailed);  // no root
-  // Appending the file alone: its references name frames it lacks, so nothing is merged.
+  // A file of no animation (the model's own set is not merged again) and one for frames the
+  // model lacks add nothing, and say why.
+  const std::string keysOfK = DumpTracks(AnimSetGetTrackList(*k.animation));
+  const std::pair<std::string, std::string> kNotMerged[] = {
+      {noAnim, "holds no animation set"},
+      {Write("other.x", "xof 0302txt 0032\nAnimationSet { Animation { {A} } Animation { {Elsewhere} } }\n"),
+       "the animation names frame Elsewhere, which the model does not have"}};
+  for (const auto& [file, cause] : kNotMerged) {
+    std::string why;
+    bool modelFault = true;
+    EXPECT_EQ(MergeAnimationXFile(k, modelPath, file, 30, 30, &why, &modelFault), kModelFailed);
+    EXPECT_EQ(why, cause);
+    EXPECT_FALSE(modelFault);
+    EXPECT_EQ(LoadAnimatedXFile(k, file, 30, 30, &why), kModelFailed);
+    EXPECT_EQ(why, cause);
+  }
+  EXPECT_EQ(DumpTracks(AnimSetGetTrackList(*k.animation)), keysOfK);
+  // Appending the file alone: the frames its references name are found in the model by name,
+  // as the merge finds them.
   ModelHandle alone;
   LoadModelXFile(alone, modelPath, nullptr);
   EXPECT_EQ(LoadAnimatedXFile(alone, saved, 20, 10), kModelOk);
-  EXPECT_EQ(TrackGetRotKeyCount(*AnimSetGetTrackList(*alone.animation)), 2u);
+  EXPECT_EQ(TrackGetRotKeyCount(*AnimSetGetTrackList(*alone.animation)), 4u);
 }
 
 // Appended keys continue the first track of their limb; a second track of the limb stays as it
 // was.
 TEST_F(XModelTest, AnAppendedAnimationJoinsTheFirstTrackOfItsLimb) {
-  const char* const kHead = "xof 0302txt 0032\nFrame A { }\n";
+  const char* const kHead = "xof 0302txt 0032\nFrame A { Mesh m { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; } }\n";
   ModelHandle h;
   ASSERT_EQ(LoadModelXFile(h,
                            Write("two.x", std::string(kHead) +

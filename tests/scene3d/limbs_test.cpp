@@ -218,7 +218,7 @@ TEST_F(LimbsTest, TheDeepestChainOfLinkedLimbsIsWalkedOnASmallStack) {
     UpdateObjectExtents(ObjectRecordOf(1));
     EXPECT_NEAR(Cube().sizeY, float(kDeepest + 6), 0.5f);  // from the cube's -5 to the top limb's box
     XFile keys;  // keys appended to the chain look for their limbs through the whole tree
-    ASSERT_TRUE(ParseXFile("xof 0302txt 0032\nAnimationSet { Animation { {A} AnimationKey { 2; 1; 0; 3; 1, 1, 1;;; } } }\n",
+    ASSERT_TRUE(ParseXFile("xof 0302txt 0032\nAnimationSet { Animation { {userframe} AnimationKey { 2; 1; 0; 3; 1, 1, 1;;; } } }\n",
                            keys)
                     .ok());
     EXPECT_EQ(AppendAnimationFromXFiles({&keys}, Cube().model->root.get(), nullptr, 0, 0), 1);

@@ -274,7 +274,7 @@ TEST_F(ObjectsTest, ObjectsOfManyFramesLoadInLinearTime) {
   std::string file = "xof 0302txt 0032\n";
   for (int i = 0; i < kFrames; ++i)
     file += "Frame f" + std::to_string(i) + " { FrameTransformMatrix { 1,0,0,0, 0,1,0,0, 0,0,1,0, " +
-            std::to_string(i) + ",0,0,1;; } }\n";
+            std::to_string(i) + ",0,0,1;; }" + (i ? "" : " Mesh m { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; }") + " }\n";
   ASSERT_TRUE(FsWriteFileAtomic(dir + "/wide.x", file));
   ASSERT_EQ(Run({dir + "/wide.x", 4}, 7000), 0);
   const ObjectRecord& o = Obj(ObjectRecordOf(4));
