@@ -46,15 +46,19 @@ int main(int argc, char** argv) try {
   // A run takes its stop signals before its slow start (the compile, the image's load): one
   // that comes meanwhile ends the run as a stop does once it starts, never by its default.
   if (!args.empty() && (args[0] == "run" || args[0] == "exec")) EventsCatchStopSignals();
-  std::string self = SelfExecutablePath();
-  if (!self.empty() && FileHasPack(self)) {
+  std::string self = SelfExecutablePath(), damage;
+  if (!self.empty() && FileHasPack(self, &damage)) {
     EventsCatchStopSignals();
     return RunBuiltGame(self, args, LanguageErrorTexts());
   }
-  // A renamed copy without a readable pack is a game whose pack is damaged: it ends silently
-  // instead of acting as the tool.
+  // A renamed copy without a readable pack is a game whose pack is damaged: it says so under
+  // its own name instead of acting as the tool.
   std::string name = self.substr(self.find_last_of('/') + 1);
-  if (name.rfind("vellumark", 0) != 0 && !IsToolCommand(args)) return kExitLoadError;
+  if (name.rfind("vellumark", 0) != 0 && !IsToolCommand(args)) {
+    SetMessageName(name);
+    std::fprintf(stderr, "%s: %s: the game's pack is damaged: %s\n", MessageName(), self.c_str(), damage.c_str());
+    return kExitLoadError;
+  }
   // Text left by an environment that was killed is kept and named before anything else.
   FsRecoverEndedRuns();
   return ToolMain(args);
