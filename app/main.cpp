@@ -46,16 +46,21 @@ int main(int argc, char** argv) try {
   // A run takes its stop signals before its slow start (the compile, the image's load): one
   // that comes meanwhile ends the run as a stop does once it starts, never by its default.
   if (!args.empty() && (args[0] == "run" || args[0] == "exec")) EventsCatchStopSignals();
-  std::string self = SelfExecutablePath();
+  std::string self = SelfExecutablePath(), damage;
   // A built game takes them before its pack is read whole, which takes long for a large one.
   const bool packed = !self.empty() && FileMayHavePack(self);
   if (packed) EventsCatchStopSignals();
-  if (packed && FileHasPack(self)) return RunBuiltGame(self, args, LanguageErrorTexts());
+  if (packed && FileHasPack(self, &damage)) return RunBuiltGame(self, args, LanguageErrorTexts());
   if (packed && (args.empty() || (args[0] != "run" && args[0] != "exec"))) EventsReleaseStopSignals();
-  // A renamed copy without a readable pack is a game whose pack is damaged: it ends silently
-  // instead of acting as the tool.
+  // A renamed copy without a readable pack is a game whose pack is damaged: it says so under
+  // its own name instead of acting as the tool.
   std::string name = self.substr(self.find_last_of('/') + 1);
-  if (name.rfind("vellumark", 0) != 0 && !IsToolCommand(args)) return kExitLoadError;
+  if (name.rfind("vellumark", 0) != 0 && !IsToolCommand(args)) {
+    SetMessageName(name);
+    if (damage.empty()) FileHasPack(self, &damage);
+    std::fprintf(stderr, "%s: %s: the game's pack is damaged: %s\n", MessageName(), self.c_str(), damage.c_str());
+    return kExitLoadError;
+  }
   // Text left by an environment that was killed is kept and named before anything else.
   FsRecoverEndedRuns();
   return ToolMain(args);

@@ -87,31 +87,49 @@ uint32_t ReadLe32(const std::string& s, size_t at) {
 
 }  // namespace
 
-void FillArrayFromFile(ArrayEntry& e, const std::string& bytes) {
-  if (!e.data) return;
+bool FillArrayFromFile(ArrayEntry& e, const std::string& bytes, std::string* why) {
+  if (!e.data) return true;
   if (!IsStringEntry(e)) {
     uint32_t* values = static_cast<uint32_t*>(e.data);
     const int64_t whole = int64_t(bytes.size() / 4);
     for (int64_t k = 0; k < e.total; ++k) values[k] = k < whole ? ReadLe32(bytes, size_t(k) * 4) : 0;
-    return;
+    return true;
   }
-  // Lines end at CR LF; a line longer than 255 characters goes on in the next element.
-  char** texts = static_cast<char**>(e.data);
-  size_t at = 0;
+  if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
+    if (why) *why = std::string("its text is UTF-16 (") + (bytes[0] == '\xFF' ? "little" : "big") +
+                    "-endian), a form string arrays are not read from";
+    return false;
+  }
+  // Lines end at CR LF, as SAVE ARRAY writes them; a file without a CR LF ends its lines at
+  // the line end it has first, LF or CR alone (a lone one of the other stays in the text). A
+  // line longer than 255 characters goes on in the next element.
   const size_t end = bytes.size();
+  size_t at = bytes.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+  const bool crlf = bytes.find("\r\n", at) != std::string::npos;
+  const size_t first = crlf ? std::string::npos : bytes.find_first_of("\r\n", at);
+  const char single = first == std::string::npos ? '\0' : bytes[first];
+  const auto endsLine = [&](size_t i) {
+    return crlf ? bytes[i] == '\r' && i + 1 < end && bytes[i + 1] == '\n' : single && bytes[i] == single;
+  };
+  char** texts = static_cast<char**>(e.data);
   for (int64_t k = 0; k < e.total; ++k) {
     const size_t start = at;
     size_t length = 0;
     if (at < end) {
-      while (at < end && length < kMaxText && !(bytes[at] == '\r' && at + 1 < end && bytes[at + 1] == '\n')) {
+      while (at < end && length < kMaxText && !endsLine(at)) {
         ++at;
         ++length;
       }
-      while (at < end && bytes[at] == '\r') ++at;
-      while (at < end && bytes[at] == '\n') ++at;
+      if (crlf) {
+        while (at < end && bytes[at] == '\r') ++at;
+        while (at < end && bytes[at] == '\n') ++at;
+      } else if (at < end && endsLine(at)) {
+        ++at;
+      }
     }
     char* fresh = NewString(bytes.data() + start, length);
     std::free(texts[k]);
     texts[k] = fresh;
   }
+  return true;
 }

@@ -40,8 +40,10 @@ inline bool CellHasArray(const VarCell* cell) {
 }
 
 // Fills an existing array from the bytes of an array file: 4-byte little-endian values for
-// integer and float arrays (missing values 0), CR LF separated lines for string arrays.
-void FillArrayFromFile(ArrayEntry& e, const std::string& bytes);
+// integer and float arrays (missing values 0), lines for string arrays (CR LF, or in a file
+// without one LF or CR alone; a UTF-8 byte-order mark skipped). A UTF-16 text is refused,
+// the array left as it was: false, with why saying the file's form.
+bool FillArrayFromFile(ArrayEntry& e, const std::string& bytes, std::string* why = nullptr);
 // Releases an entry's element block (and the texts of a string array).
 void ReleaseArrayBlock(ArrayEntry& e);
 

@@ -289,10 +289,8 @@ void CmdLoadArray() {
   const FileLoadScope load(kErrArrayFileNotOpened, OpString(0));
   if (!e) {
     RunError(kErrArrayFileWithoutArray);
-  } else if (!ReadArrayFile(*e, Type, bytes, &why)) {
+  } else if (!ReadArrayFile(*e, Type, bytes, &why) || !FillArrayFromFile(*e, bytes, &why)) {
     RunFileError(kErrArrayFileNotOpened, OpString(0), why);
-  } else {
-    FillArrayFromFile(*e, bytes);
   }
   ProgramCounter += 2;
 }

@@ -1,6 +1,7 @@
 #include "core/loader.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -56,6 +57,19 @@ bool TakeText(const uint8_t* bytes, int64_t& pos, int64_t limit, char*& out, int
 
 bool InRange(int32_t cell, int lo, int hi) { return cell >= lo && cell < hi; }
 
+// How many cells of each kind the image holds: integer, float and string variables, then
+// integer, float and string literals (the cell ranges from 3000 on, 2000 cells each).
+using CellCounts = std::array<int64_t, 6>;
+
+// Null when the cell is a temporary or one the image holds, else what the code uses wrongly.
+const char* CellPastCounts(int32_t cell, const CellCounts& counts) {
+  if (cell < 3000 || cell >= 15000) return nullptr;
+  const int kind = (cell - 3000) / 2000;
+  if ((cell - 3000) % 2000 < counts[size_t(kind)]) return nullptr;
+  return kind < 3 ? "the code uses a variable past the image's counts"
+                  : "the code uses a literal past the image's counts";
+}
+
 bool CellOfKind(int32_t cell, char kind) {
   switch (kind) {
     case 'l': return InRange(cell, 0, 1000) || InRange(cell, 3000, 5000) || InRange(cell, 9000, 11000);
@@ -67,28 +81,31 @@ bool CellOfKind(int32_t cell, char kind) {
 }
 
 // Checks each instruction's operands against the kinds its command declares, from the raw
-// (not yet relocated) words. A command whose operands are not declared (its subsystem is not
-// built, so it stops the program when reached) counts as a one-word instruction: the walk goes
-// on through its operand words, so every word that could run as a command is checked and every
-// jump must land on the start of an instruction.
+// (not yet relocated) words, and each cell operand against the image's counts. A command whose
+// operands are not declared (its subsystem is not built, so it stops the program when reached)
+// counts as a one-word instruction: the walk goes on through its operand words, so every word
+// that could run as a command is checked and every jump must land on the start of an
+// instruction. lastStop is the position of the last command 0 before the last word that the
+// walk met before any undeclared command (whose operand words it cannot tell from
+// instructions), else -1.
 bool CheckOperandKinds(const uint8_t* bytes, int64_t codeStart, int64_t count, int32_t dataCount,
-                       std::string* error) {
+                       const CellCounts& counts, int64_t& lastStop, std::string* error) {
   std::vector<uint8_t> starts(size_t(count) + 1, 0);
   std::vector<int64_t> targets;
   starts[size_t(count)] = 1;  // the guard word
   int64_t i = 0;
   bool complete = true;
   bool inFunction = false;  // between a function definition and its end
+  bool blind = false;       // an undeclared command was walked word by word
+  lastStop = -1;
   while (i < count) {
     int32_t cmd = int32_t(Word(bytes, codeStart + i));
     starts[size_t(i)] = 1;
+    if (cmd == 0 && !blind && i < count - 1) lastStop = i;
     if (cmd == kCmdFunctionGuard) inFunction = true;
-    if (cmd <= 0 || cmd >= kCommandSlots) {  // no handler: the program stops here if it gets here
-      ++i;
-      continue;
-    }
-    const char* kinds = g_commandOperands[cmd];
-    if (!kinds) {
+    const char* kinds = cmd > 0 && cmd < kCommandSlots ? g_commandOperands[cmd] : nullptr;
+    if (!kinds) {  // no handler, or none declared: the program stops here if it gets here
+      blind = blind || cmd != 0;
       ++i;
       continue;
     }
@@ -149,6 +166,10 @@ bool CheckOperandKinds(const uint8_t* bytes, int64_t codeStart, int64_t count, i
         ok = true;
       } else {
         ok = w >= 10000 && w < 25000 && CellOfKind(w - 10000, kind);
+        if (const char* past = ok ? CellPastCounts(w - 10000, counts) : nullptr) {
+          if (error) *error = past;
+          return false;
+        }
         if (ok && !inFunction && w < 13000) {
           int32_t& used = g_program.mainTemporaries[(w - 10000) / 1000];
           used = std::max(used, (w - 10000) % 1000 + 1);
@@ -222,11 +243,18 @@ bool LoadProgramFromBytes(const uint8_t* bytes, size_t size, std::string* error)
     for (int64_t k = 0; k < textCount; ++k) {
       if (pos >= limit) throw std::runtime_error("string literals run past their block");
       TakeText(bytes, pos, limit, g_cells[kCellStringLiteral + k].s, len);
-      ++pos;
+      if (pos++ >= limit) throw std::runtime_error("string literals run past their block");
     }
     g_program.stringLiteralCount = int32_t(textCount);
+    // Each block is as long as its count makes it, zero bytes after its last item: one that
+    // holds more is an image whose count was damaged.
+    const auto nonZero = [](uint8_t c) { return c != 0; };
+    if ((pos - textStart * 4) / 4 + 1 != typeStart - textStart || std::any_of(bytes + pos, bytes + limit, nonZero))
+      throw std::runtime_error("the program image holds more string literals than its count gives");
 
     g_program.dataTypes.assign(reinterpret_cast<const char*>(bytes + typeStart * 4), size_t(dataCount));
+    if (std::any_of(bytes + typeStart * 4 + dataCount, bytes + valueStart * 4, nonZero))
+      throw std::runtime_error("the program image holds more DATA items than its count gives");
     int64_t word = valueStart;
     for (int64_t k = 0; k < dataCount; ++k) {
       char type = g_program.dataTypes[size_t(k)];
@@ -245,6 +273,8 @@ bool LoadProgramFromBytes(const uint8_t* bytes, size_t size, std::string* error)
         throw std::runtime_error("a DATA item has an unknown type");
       }
     }
+    if (word != scopeStart)
+      throw std::runtime_error("the program image holds more DATA values than its count gives");
 
     for (int64_t k = 0; k < stringVars; ++k) g_cells[kCellStringVar + k].s = NewString("", 0);
     g_program.stringVariableCount = int32_t(stringVars);
@@ -263,14 +293,23 @@ bool LoadProgramFromBytes(const uint8_t* bytes, size_t size, std::string* error)
     if (at != codeStart) throw std::runtime_error("the scope tables do not end where the code starts");
 
     // The code runs to the end of the file and its last word is always 0: an image cut short
-    // (at a word boundary) ends in some other word, and is refused rather than run in part.
+    // (at a word boundary) ends in some other word, and is refused rather than run in part. So
+    // is one with bytes appended, told apart by the stop (0) the walk met before them: the
+    // compiler writes none but the last word.
     const int64_t count = total - codeStart;
-    if (count < 1 || Word(bytes, total - 1) != 0)
-      throw std::runtime_error("the program image is cut short: its code does not end as written");
-    if (!CheckOperandKinds(bytes, codeStart, count, int32_t(dataCount), error)) {
-      FreeProgramStrings();
-      return false;
+    const CellCounts counts = {int64_t(g_program.scopeTables[0].size()), int64_t(g_program.scopeTables[1].size()),
+                               stringVars, floatStart - intStart, textStart - floatStart, textCount};
+    int64_t lastStop = -1;
+    std::string walk;
+    const bool walked =
+        count >= 1 && CheckOperandKinds(bytes, codeStart, count, int32_t(dataCount), counts, lastStop, &walk);
+    if (count < 1 || Word(bytes, total - 1) != 0) {
+      if (lastStop < 0)
+        throw std::runtime_error("the program image is cut short: its code does not end as written");
+      throw std::runtime_error("the program image holds more data than its counts give: " +
+                               std::to_string((count - 1 - lastStop) * 4) + " bytes follow the end of its code");
     }
+    if (!walked) throw std::runtime_error(walk);
     CommandStream = static_cast<CodeWord*>(std::calloc(size_t(count) + 1, sizeof(CodeWord)));
     if (!CommandStream) throw std::bad_alloc();
     g_codeWordCount = count;

@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <new>
 
 #include "platform/codepage.h"
@@ -29,6 +30,23 @@ std::string Lower(std::string s) {
   return s;
 }
 
+// What is wrong with an entry header whose name length sits at pos - 4 (pack offsets, end the
+// trailer's start); null when the name and the data size word fit.
+const char* EntryHeaderFault(uint64_t pos, uint64_t end, uint32_t nameLen) {
+  if (nameLen == 0) return pos == end ? nullptr : "its entry list ends before the pack does";
+  if (nameLen > 256) return "an entry's name is longer than 256 bytes";
+  if (end - pos < uint64_t(nameLen) + 4) return "an entry's name runs past the end of the pack";
+  return nullptr;
+}
+
+constexpr const char* kDataPastEnd = "an entry's data runs past the end of the pack";
+constexpr const char* kListPastEnd = "its entry list does not end where the pack does";
+
+bool Fault(std::string* why, const std::string& cause) {
+  if (why) *why = cause;
+  return false;
+}
+
 bool ValidExtension(const std::string& ext) {
   if (ext.empty() || ext.size() > 16) return false;
   for (char c : ext)
@@ -38,49 +56,55 @@ bool ValidExtension(const std::string& ext) {
 
 // Walks the entry headers of the pack that starts at stub, reading only the headers, so a
 // file without a pack is turned down without reading it whole. True when the walk ends
-// exactly at the trailer.
-bool PackHeadersConsistent(int fd, uint64_t stub, uint64_t fileSize) {
+// exactly at the trailer; else why says what is wrong.
+bool PackHeadersConsistent(int fd, uint64_t stub, uint64_t fileSize, std::string* why) {
   const uint64_t end = fileSize - 4;
   uint64_t pos = stub;
+  const auto unread = [&] { return Fault(why, std::string("cannot be read: ") + std::strerror(errno ? errno : EIO)); };
   while (pos < end) {
-    if (end - pos < 4) return false;
+    if (end - pos < 4) return Fault(why, kListPastEnd);
     uint8_t word[4];
-    if (pread(fd, word, 4, off_t(pos)) != 4) return false;
+    if (pread(fd, word, 4, off_t(pos)) != 4) return unread();
     uint32_t nameLen = ReadU32(word);
     pos += 4;
-    if (nameLen == 0) return pos == end;
-    if (nameLen > 256 || end - pos < uint64_t(nameLen) + 4) return false;
+    if (const char* fault = EntryHeaderFault(pos, end, nameLen)) return Fault(why, fault);
+    if (nameLen == 0) return true;
     pos += nameLen;
-    if (pread(fd, word, 4, off_t(pos)) != 4) return false;
+    if (pread(fd, word, 4, off_t(pos)) != 4) return unread();
     pos += 4;
     uint32_t dataSize = ReadU32(word);
-    if (end - pos < dataSize) return false;
+    if (end - pos < dataSize) return Fault(why, kDataPastEnd);
     pos += dataSize;
   }
-  return pos == end;
+  return pos == end || Fault(why, kListPastEnd);
+}
+
+// Finds the pack's start (stub) in the open file, where its trailer and entry headers are
+// consistent (the data itself unread); false, with why, where the file holds no pack.
+bool FindPack(int fd, uint64_t& stub, uint64_t& fileSize, std::string* why) {
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return Fault(why, "not a regular file");
+  if (st.st_size < 8 || st.st_size > 0xFFFFFFFFLL) return Fault(why, "its size cannot hold a pack");
+  fileSize = uint64_t(st.st_size);
+  uint8_t trailer[4];
+  errno = 0;
+  if (pread(fd, trailer, 4, off_t(fileSize - 4)) != 4)
+    return Fault(why, std::string("cannot be read: ") + std::strerror(errno ? errno : EIO));
+  stub = ReadU32(trailer);
+  // A game's pack follows its runtime part: it neither starts the file nor runs past it.
+  if (stub == 0 || stub + 8 > fileSize) return Fault(why, "its last word does not place the pack inside the file");
+  return PackHeadersConsistent(fd, stub, fileSize, why);
 }
 
 // Reads the trailer and the pack of an open file into out; false when inconsistent.
-// Finds the pack's start (stub) in the open file, where its trailer and entry headers are
-// consistent (the data itself unread); false where the file holds no pack.
-bool FindPack(int fd, uint64_t& stub, uint64_t& fileSize) {
-  struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 8 || st.st_size > 0xFFFFFFFFLL) return false;
-  fileSize = uint64_t(st.st_size);
-  uint8_t trailer[4];
-  if (pread(fd, trailer, 4, off_t(fileSize - 4)) != 4) return false;
-  stub = ReadU32(trailer);
-  return stub + 8 <= fileSize && PackHeadersConsistent(fd, stub, fileSize);
-}
-
-bool ReadPackBytes(int fd, std::vector<uint8_t>& out) {
+bool ReadPackBytes(int fd, std::vector<uint8_t>& out, std::string* why) {
   uint64_t stub = 0, fileSize = 0;
-  if (!FindPack(fd, stub, fileSize)) return false;
+  if (!FindPack(fd, stub, fileSize, why)) return false;
   out.resize(size_t(fileSize - stub));
   size_t done = 0;
   while (done < out.size()) {
     ssize_t n = pread(fd, out.data() + done, out.size() - done, off_t(stub + done));
-    if (n <= 0) return false;
+    if (n <= 0) return Fault(why, std::string("cannot be read: ") + std::strerror(n < 0 ? errno : EIO));
     done += size_t(n);
   }
   return true;
@@ -88,56 +112,58 @@ bool ReadPackBytes(int fd, std::vector<uint8_t>& out) {
 
 }  // namespace
 
-bool VirtualFiles::Parse() {
+bool VirtualFiles::Parse(std::string* why) {
   entries_.clear();
   size_t size = pack_.size();
-  if (size < 8) return false;
+  if (size < 8) return Fault(why, "its size cannot hold a pack");
   size_t end = size - 4;  // the trailing stub size
   size_t pos = 0;
   while (pos < end) {
-    if (end - pos < 4) return false;
+    if (end - pos < 4) return Fault(why, kListPastEnd);
     uint32_t nameLen = ReadU32(pack_.data() + pos);
     pos += 4;
-    if (nameLen == 0) return pos == end;  // the zero word must sit right before the trailer
-    if (nameLen > 256 || end - pos < uint64_t(nameLen) + 4) return false;
+    // The zero word must sit right before the trailer.
+    if (const char* fault = EntryHeaderFault(pos, end, nameLen)) return Fault(why, fault);
+    if (nameLen == 0) return true;
     const uint8_t* name = pack_.data() + pos;
-    if (name[nameLen - 1] != 0) return false;
+    if (name[nameLen - 1] != 0) return Fault(why, "an entry's name has no end");
     PackEntry e;
     e.name = Lower(std::string(reinterpret_cast<const char*>(name)));
-    if (e.name.size() != nameLen - 1) return false;  // a zero byte inside the name
+    if (e.name.size() != nameLen - 1) return Fault(why, "an entry's name holds a zero byte");
     pos += nameLen;
     uint32_t dataSize = ReadU32(pack_.data() + pos);
     pos += 4;
-    if (end - pos < dataSize) return false;
+    if (end - pos < dataSize) return Fault(why, kDataPastEnd);
     e.offset = pos;
     e.size = dataSize;
     pos += dataSize;
     entries_.push_back(std::move(e));
   }
-  return pos == end;  // the list ended exactly at the trailer, without a zero word
+  return pos == end || Fault(why, kListPastEnd);  // the list ended at the trailer, without a zero word
 }
 
-bool VirtualFiles::LoadPack(const std::string& file) {
+bool VirtualFiles::LoadPack(const std::string& file, std::string* why) {
   Cleanup();
   int fd = open(FsResolve(file).c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) return Fault(why, std::string("cannot be opened: ") + std::strerror(errno));
   bool ok = false;
   try {
-    ok = ReadPackBytes(fd, pack_) && Parse();
+    ok = ReadPackBytes(fd, pack_, why) && Parse(why);
   } catch (const std::bad_alloc&) {  // a pack larger than the memory left: unreadable
+    Fault(why, "not enough memory to read its pack");
   }
   close(fd);
   if (!ok) Cleanup();
   return ok;
 }
 
-bool VirtualFiles::LoadPackFromBytes(const uint8_t* bytes, size_t size) {
+bool VirtualFiles::LoadPackFromBytes(const uint8_t* bytes, size_t size, std::string* why) {
   Cleanup();
-  if (size < 8) return false;
+  if (size < 8) return Fault(why, "its size cannot hold a pack");
   uint64_t stub = ReadU32(bytes + size - 4);
-  if (stub + 8 > size) return false;
+  if (stub + 8 > size) return Fault(why, "its last word does not place the pack inside the file");
   pack_.assign(bytes + stub, bytes + size);
-  if (!Parse()) {
+  if (!Parse(why)) {
     Cleanup();
     return false;
   }
@@ -236,14 +262,15 @@ bool FileMayHavePack(const std::string& file) {
   const int fd = open(FsResolve(file).c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   uint64_t stub = 0, fileSize = 0;
-  const bool found = FindPack(fd, stub, fileSize);
+  const bool found = FindPack(fd, stub, fileSize, nullptr);
   close(fd);
   return found;
 }
 
-bool FileHasPack(const std::string& file) {
+bool FileHasPack(const std::string& file, std::string* why) {
   VirtualFiles reader;
-  return reader.LoadPack(file) && !reader.Entries().empty();
+  if (!reader.LoadPack(file, why)) return false;
+  return !reader.Entries().empty() || Fault(why, "its pack holds no entries");
 }
 
 bool MapThroughPack(std::string& name, const std::string& extension) {

@@ -25,10 +25,10 @@ class VirtualFiles {
   VirtualFiles& operator=(const VirtualFiles&) = delete;
 
   // Reads the pack at the end of the file. False when the file cannot be opened or holds no
-  // consistent pack (then the reader stays empty).
-  bool LoadPack(const std::string& file);
+  // consistent pack (then the reader stays empty), with why saying what is wrong.
+  bool LoadPack(const std::string& file, std::string* why = nullptr);
   // The same over bytes already in memory (the whole file).
-  bool LoadPackFromBytes(const uint8_t* bytes, size_t size);
+  bool LoadPackFromBytes(const uint8_t* bytes, size_t size, std::string* why = nullptr);
 
   // When the name (a program's, '/' or '\' between folders) is packed, writes the entry to
   // "_virtual.<ext>" in the temporary folder and replaces name with that path. The extension
@@ -58,7 +58,7 @@ class VirtualFiles {
   // baseNames is set); nullptr when none.
   const PackEntry* Find(const std::string& name, bool baseNames) const;
   bool MapTo(const PackEntry* e, std::string& name, const std::string& extension);
-  bool Parse();
+  bool Parse(std::string* why);
 
   std::vector<uint8_t> pack_;
   std::vector<PackEntry> entries_;
@@ -66,8 +66,8 @@ class VirtualFiles {
   std::set<size_t> deleted_;  // offsets of the entries deleted
 };
 
-// True when the file ends in a pack with at least one entry.
-bool FileHasPack(const std::string& file);
+// True when the file ends in a pack with at least one entry; else why says what is wrong.
+bool FileHasPack(const std::string& file, std::string* why = nullptr);
 // True when the file ends in what its trailer and entry headers show to be a pack, its data
 // unread: a quick look before the whole pack is read.
 bool FileMayHavePack(const std::string& file);

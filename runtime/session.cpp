@@ -67,15 +67,19 @@ void ReportPendingError(bool toolMode) {
 
 // Load, start, run and stop of the program in the session's window.
 int LoadAndRun(Session& s, const RunRequest& r, uint32_t fullScreen, uint32_t windowMode) {
-  std::string image = r.imagePath;
+  std::string image = r.imagePath, why;
   bool packOk = true;
   if (r.pack) {
     g_packReader = r.pack;
-    packOk = r.pack->LoadPack(r.runningFile);
+    packOk = r.pack->LoadPack(r.runningFile, &why);
   }
   // A load given up because the process is asked to stop is no failure: the run ends as a
   // closed window does.
-  if (!packOk) return StopSignalReceived() ? kExitOk : kExitLoadError;
+  if (!packOk && StopSignalReceived()) return kExitOk;
+  if (!packOk) {
+    std::fprintf(stderr, "%s: %s: the game's pack is damaged: %s\n", MessageName(), r.runningFile.c_str(), why.c_str());
+    return kExitLoadError;
+  }
   if (!InitRuntimeSubsystems()) return kExitOk;
   if (r.pack) {
     image = r.pack->ExtractPackedProgram();
@@ -87,13 +91,11 @@ int LoadAndRun(Session& s, const RunRequest& r, uint32_t fullScreen, uint32_t wi
       return kExitLoadError;
     }
   }
-  std::string why;
   if (image.empty() || !LoadProgram(image, &why)) {
     if (StopSignalReceived()) return kExitOk;
-    // A built game ends silently; the tool says why.
-    if (r.toolMode)
-      std::fprintf(stderr, "%s: %s: %s\n", MessageName(), r.imagePath.c_str(),
-                   why.empty() ? "cannot be loaded" : why.c_str());
+    // The tool names the image, a built game its own file (the image is a work copy).
+    std::fprintf(stderr, "%s: %s: %s\n", MessageName(), (r.toolMode ? r.imagePath : r.runningFile).c_str(),
+                 why.empty() ? "cannot be loaded" : why.c_str());
     return kExitLoadError;
   }
   // The program's names and texts are in the code page its image carries; an image that

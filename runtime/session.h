@@ -22,7 +22,7 @@ struct RunRequest {
   std::string runningFile;  // the program file: the built game, the source of run, the image of exec
   std::string imagePath;
   VirtualFiles* pack = nullptr;
-  bool toolMode = true;  // the tool says why a load failed; a built game ends silently
+  bool toolMode = true;  // the tool; false for a built game, whose failed load names its own file
   // The process ends with the run: a run stopped by a signal then writes its grab, its
   // transcript and the files the program left open, and frees nothing one by one (the caller
   // ends the process at once).

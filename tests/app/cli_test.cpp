@@ -232,7 +232,7 @@ TEST(CommandLine, BuildFromAnImageRefusesMedia) {
 // other bytes, a damaged or cut image, a source) makes no game and runs nothing, and both say
 // the same reason with the same status 3 (each naming itself for a source).
 TEST(CommandLine, BuildAndExecRefuseAnImageThatDoesNotLoadAlike) {
-  std::string source = WriteTempFile("cli_bad_image.vka", "print 1\n");
+  std::string source = WriteTempFile("cli_bad_image.vka", "print \"1\"\n");
   std::string image = TempFolder() + "/cli_bad_image.img", bytes;
   ASSERT_EQ(Tool("compile " + source + " -o " + image).status, 0);
   ASSERT_TRUE(FsReadFile(image, bytes));
@@ -242,6 +242,9 @@ TEST(CommandLine, BuildAndExecRefuseAnImageThatDoesNotLoadAlike) {
       {std::string(4096, 'x'), " is not a program image (a source file "},
       {"\x02" + bytes.substr(1), " is not a program image\n"},
       {bytes.substr(0, bytes.size() - 4), ": the program image is cut short"},
+      {bytes + "junk", ": the program image holds more data than its counts give: 4 bytes follow the end of its code\n"},
+      {bytes.substr(0, 16) + std::string(4, '\0') + bytes.substr(20),
+       ": the program image holds more string literals than its count gives\n"},
       {bytes.substr(0, bytes.size() / 2), ": the program image has a wrong size\n"},
       {"print 1\n", " is not a program image (a source file "}};
   const auto given = [&](const char* command) {

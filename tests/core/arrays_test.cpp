@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "core/arrays.h"
 #include "core/errors.h"
@@ -260,6 +261,46 @@ TEST_F(ArrayFiles, LongLinesContinueAndLoneBreaksStay) {
   EXPECT_EQ(std::string(t[1]), std::string(45, 'x'));
   EXPECT_EQ(std::string(t[2]), "b\rc\n\n\nd");
   EXPECT_EQ(std::string(t[3]), "");
+}
+
+// A file without a CR LF ends its lines at the line end it has first; texts SAVE ARRAY wrote
+// with a lone LF or CR in them still come back whole; a UTF-8 mark is skipped; a UTF-16 text is
+// refused with its form, the array kept.
+TEST_F(ArrayFiles, LineEndFormsAndByteOrderMarks) {
+  using L = std::vector<std::string>;
+  const struct {
+    std::string bytes;
+    L lines;
+    const char* cause;
+  } kCases[] = {
+      {"alpha\nbeta\n\ngamma\n", {"alpha", "beta", "", "gamma"}, nullptr},
+      {"alpha\rbeta\nb\rgamma", {"alpha", "beta\nb", "gamma", ""}, nullptr},
+      {"\xEF\xBB\xBF" "alpha\r\nbeta\r\n", {"alpha", "beta", "", ""}, nullptr},
+      {"\xEF\xBB\xBF" "alpha\nbeta", {"alpha", "beta", "", ""}, nullptr},
+      {"a\nb\r\n\rc\r\n", {"a\nb", "\rc", "", ""}, nullptr},
+      {std::string(255, 'x') + "\ny", {std::string(255, 'x'), "y", "", ""}, nullptr},
+      {std::string("\xFF\xFE" "a\0\n\0", 6), {"old", "", "", ""}, "its text is UTF-16 (little-endian)"},
+      {std::string("\xFE\xFF\0a\0\n", 6), {"old", "", "", ""}, "its text is UTF-16 (big-endian)"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.bytes);
+    FsWriteFileAtomic(Path("t.txt"), c.bytes);
+    ProgramRun run;
+    ImageBuilder b;
+    int32_t a = b.StringVar();
+    b.Emit({521, a, b.Int(3)});
+    b.Emit({571, a, b.Int(0), b.Text("old")});
+    Emit(b, 5003, a, Path("t.txt"));
+    EXPECT_TRUE(run.LoadAndRun(b));
+    EXPECT_EQ(LastErrorCode(), c.cause ? 104 : 0);
+    if (c.cause) {
+      EXPECT_EQ(g_lastEngineError.rfind(Path("t.txt") + ": " + c.cause, 0), 0u) << g_lastEngineError;
+    }
+    char** t = static_cast<char**>(g_arrays[4000].data);
+    L got;
+    for (int k = 0; k < 4; ++k) got.push_back(t[k] ? t[k] : "");
+    EXPECT_EQ(got, c.lines);
+  }
 }
 
 TEST_F(ArrayFiles, LoadingReadsPackedFilesFirst) {

@@ -158,6 +158,47 @@ TEST_F(LoaderTest, DamagedImagesLoadNothing) {
   expectRefused(img, "a code page without a table");
 }
 
+// Every count is checked against what its block and the code hold, and the code against the
+// file's end, each refusal with its own cause.
+TEST_F(LoaderTest, CountsMustMatchTheBlocksAndTheCode) {
+  ImageBuilder b;
+  const int32_t text = b.Text("hello");
+  b.DataText("world");
+  b.Emit({153, b.StringVar(), text});  // a = "hello"
+  const std::vector<uint8_t> good = b.Build();
+  ASSERT_TRUE(Load(good)) << why;
+  const auto with = [&](size_t word, uint32_t value) {
+    std::vector<uint8_t> image = good;
+    SetImageWord(image, word, value);
+    return image;
+  };
+  std::vector<uint8_t> appended = good, extraValue = with(7, ImageWord(good, 7) + 1);
+  appended.insert(appended.end(), {'j', 'u', 'n', 'k'});
+  const size_t scopeStart = ImageWord(good, 7) - ImageWord(good, 11);
+  extraValue.insert(extraValue.begin() + std::ptrdiff_t(scopeStart * 4), 4, 0);
+  const auto code = [](int32_t var, int32_t literal) {
+    ImageBuilder c;
+    c.StringVar();
+    c.Text("x");
+    c.Emit({153, var, literal});
+    return c.Build();
+  };
+  const std::pair<std::vector<uint8_t>, const char*> kCases[] = {
+      {with(4, 0), "the program image holds more string literals than its count gives"},
+      {with(6, 0), "the program image holds more DATA items than its count gives"},
+      {extraValue, "the program image holds more DATA values than its count gives"},
+      {code(17001, 23000), "the code uses a variable past the image's counts"},
+      {code(17000, 23001), "the code uses a literal past the image's counts"},
+      {appended, "the program image holds more data than its counts give: 4 bytes follow the end of its code"},
+      {std::vector<uint8_t>(good.begin(), good.end() - 4), "the program image is cut short: its code does not end as written"},
+  };
+  for (const auto& [image, cause] : kCases) {
+    EXPECT_FALSE(Load(image)) << cause;
+    EXPECT_EQ(why, cause);
+    EXPECT_EQ(g_cells, nullptr) << cause;
+  }
+}
+
 // Header word 12 carries the code page of the program's texts; an image made before it was
 // carried has 0 there, and loads as it always did.
 TEST_F(LoaderTest, TheImageCarriesItsCodePage) {

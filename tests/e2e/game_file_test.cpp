@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 
 #include "app/cli.h"
@@ -71,26 +72,57 @@ TEST(GameFile, ABuiltGameRunsItsPackedProgramAndCleansUp) {
   EXPECT_EQ(RunProcess(dir.File("game2"), {}, dir.path(), {noLeakCheck}).status, 0);
 }
 
-TEST(GameFile, AGameWithADamagedPackOrImageEndsSilentlyWithStatus3) {
+// A game whose pack or program is damaged runs nothing and ends with status 3, saying its
+// file and the cause under its own name.
+TEST(GameFile, AGameWithADamagedPackOrImageSaysWhyWithStatus3) {
   TempDir dir;
   ImageBuilder b;
   ASSERT_TRUE(b.WriteFile(dir.File("game.img")));
+  dir.Write("m.dat", std::string(300, 'm'));
   std::string error;
-  ASSERT_TRUE(WriteGameFile(VellumarkExe(), dir.File("game.img"), {}, dir.File("game"), &error)) << error;
-  std::string bytes = dir.Read("game");
-  bytes[bytes.size() - 2] = char(0x7F);  // the stub size now points outside the file
-  dir.Write("broken", bytes);
-  std::filesystem::permissions(dir.File("broken"), std::filesystem::perms::owner_all);
-  ProcessResult r = RunProcess(dir.File("broken"), {}, dir.path(), {"ASAN_OPTIONS=detect_leaks=0"});
-  EXPECT_EQ(r.status, 3);
-  EXPECT_EQ(r.err, "");
+  ASSERT_TRUE(WriteGameFile(VellumarkExe(), dir.File("game.img"), {{"m.dat", dir.File("m.dat")}}, dir.File("game"),
+                            &error))
+      << error;
+  const std::string good = dir.Read("game");
+  const auto word = [](const std::string& s, size_t at) {
+    uint32_t w;
+    std::memcpy(&w, s.data() + at, 4);
+    return w;
+  };
+  const size_t stub = word(good, good.size() - 4), nameLen = word(good, stub), sizeAt = stub + 4 + nameLen;
+  const auto with = [&](size_t at, uint32_t value) {
+    std::string s = good;
+    std::memcpy(s.data() + at, &value, 4);
+    return s;
+  };
+  std::string unterminated = good;
+  unterminated[sizeAt - 1] = 'x';
+  const std::string outside = "its last word does not place the pack inside the file";
+  const std::pair<std::string, std::string> kCases[] = {
+      {with(sizeAt, 0x7FFFFFFF), "an entry's data runs past the end of the pack"},
+      {with(sizeAt, word(good, sizeAt) - 4), "its entry list ends before the pack does"},
+      {with(stub, 0), "its entry list ends before the pack does"},
+      {with(stub, 100000), "an entry's name is longer than 256 bytes"},
+      {unterminated, "an entry's name has no end"},
+      {with(good.size() - 4, 0), outside},
+      {with(good.size() - 4, uint32_t(good.size())), outside},
+      {good.substr(0, good.size() - 4), outside},
+      {good.substr(0, good.size() - 100), outside},
+  };
+  for (const auto& [bytes, cause] : kCases) {
+    dir.Write("broken", bytes);
+    std::filesystem::permissions(dir.File("broken"), std::filesystem::perms::owner_all);
+    ProcessResult r = RunProcess(dir.File("broken"), {}, dir.path(), {"ASAN_OPTIONS=detect_leaks=0"});
+    EXPECT_EQ(r.status, 3) << cause;
+    EXPECT_EQ(r.err, "broken: " + dir.File("broken") + ": the game's pack is damaged: " + cause + "\n");
+  }
   EXPECT_FALSE(std::filesystem::exists(dir.File("_virtual.dat")));
   // A sound pack whose program image is damaged ends the same way.
   dir.Write("bad.img", std::string(4100, '\x01'));
   ASSERT_TRUE(WriteGameFile(VellumarkExe(), dir.File("bad.img"), {}, dir.File("badimage"), &error)) << error;
-  r = RunProcess(dir.File("badimage"), {}, dir.path(), {"ASAN_OPTIONS=detect_leaks=0"});
+  ProcessResult r = RunProcess(dir.File("badimage"), {}, dir.path(), {"ASAN_OPTIONS=detect_leaks=0"});
   EXPECT_EQ(r.status, 3);
-  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.err, "badimage: " + dir.File("badimage") + ": the program image has an unknown format version\n");
 }
 
 TEST(GameFile, ExecOfADamagedImageEndsWithStatus3) {

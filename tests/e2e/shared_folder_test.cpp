@@ -227,6 +227,7 @@ TEST(SharedFolder, ADebugLogAnotherUsersLinkHoldsIsSaidUnwritten) {
   ASSERT_EQ(chmod(folder.c_str(), 01777), 0);
   ASSERT_EQ(chmod(dir.path().c_str(), 0711), 0);  // nobody passes through to it
   dir.Write("sticky/p.vka", "print \"go\"\nrepeat\nsync\nuntil file exist(\"planted\")\nprint \"end\"\n");
+  ASSERT_EQ(chmod(dir.File("sticky/p.vka").c_str(), 0644), 0);  // readable by nobody under any umask
   for (const bool beforeStart : {true, false}) {
     dir.Write("secret.txt", kSecret);
     std::filesystem::remove(log);

@@ -1,5 +1,5 @@
 // Array files are outside data: any bytes must load into integer, float and string arrays
-// of any size without reading or writing out of bounds.
+// of any size without reading or writing out of bounds, or be refused with a cause.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -14,7 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ArrayEntry& e = g_arrays[entry];
     e.total = total;
     e.data = std::calloc(size_t(total ? total : 1), entry == 4000 ? sizeof(char*) : 4);
-    FillArrayFromFile(e, bytes);
+    std::string why;
+    if (FillArrayFromFile(e, bytes, &why) == !why.empty()) __builtin_trap();
     FillArrayFromFile(e, bytes);  // a second load replaces every text
     ReleaseArrayBlock(e);
   }
