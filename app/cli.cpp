@@ -16,6 +16,7 @@
 #include "platform/fs.h"
 #include "platform/host_files.h"
 #include "platform/ini.h"
+#include "core/errors.h"
 #include "core/run_state.h"
 #include "runtime/game_build.h"
 #include "runtime/language_file.h"
@@ -208,15 +209,16 @@ void DebugLogFiles(const RunOptions& o, const std::string& program, const std::s
 }
 
 // In debug mode every command is traced into the "VK.LOG" of the folder the run starts in
-// (current) and the errors into the one beside the program (program; both ending in '/'). A
-// folder where it cannot be made is a command line that cannot be carried out for --debug, as
-// any output's is; for DEBUGMODE in the program's settings it is said and the run goes on.
+// (current) and the errors into the one beside the program (program; both ending in '/'). A log
+// that cannot be made there, or may not be replaced (read-only, or in a folder its owner made
+// read-only), is a command line that cannot be carried out for --debug, as any output's is; for
+// DEBUGMODE in the program's settings it is said and the run goes on without it.
 bool DebugLogWritable(const RunOptions& o, const std::string& program, const std::string& current,
                       std::string* error) {
   if (!o.debug && !SettingTakenOn(SettingsFileIn(program), "DEBUGMODE")) return true;
   for (const std::string& folder : {current, program}) {
-    if (access(folder.c_str(), W_OK | X_OK) == 0) continue;
-    const std::string log = folder + "VK.LOG", cause = FileErrorCause(errno);
+    const std::string log = folder + "VK.LOG", cause = FsReplaceHostFileRefusal(log);
+    if (cause.empty()) continue;
     if (o.debug) {
       *error = "cannot write the debug log " + log + ": " + cause;
       return false;
@@ -225,6 +227,7 @@ bool DebugLogWritable(const RunOptions& o, const std::string& program, const std
     if (!std::exchange(said, true))
       std::fprintf(stderr, "vellumark: DEBUGMODE=1: the debug log %s cannot be written (%s); the run goes on without it\n",
                    log.c_str(), cause.c_str());
+    DebugLogLostSaid(log);
     return true;
   }
   return true;

@@ -13,6 +13,7 @@
 #include "platform/fs.h"
 #include "platform/host_files.h"
 #include "platform/ini.h"
+#include "platform/message_name.h"
 
 int32_t g_errorCode = 0;
 uint8_t g_errorKind = 0;
@@ -204,12 +205,33 @@ void AppendErrorLog(const std::string& message) {
   WriteDebugLog(LogPath(), "ERRORLOG", key, message);
 }
 
+namespace {
+
+std::string g_debugLogSaid;  // the debug log the command line said is not written
+
+// Says once a run that the debug log at the path is not written, unless the command line did.
+void SayDebugLogLost(const std::string& path, const std::string& cause) {
+  if (std::exchange(g_runtime.debugLogLost, true) || (!g_debugLogSaid.empty() && FsSameHostFile(path, g_debugLogSaid)))
+    return;
+  std::fprintf(stderr, "%s: cannot write the debug log %s: %s; the run goes on without it\n", MessageName(),
+               path.c_str(), cause.c_str());
+}
+
+}  // namespace
+
 void WriteDebugLog(const std::string& path, const std::string& section, const std::string& key,
                    const std::string& value) {
-  if (IniWriteHostString(path, section, key, value) || std::exchange(g_runtime.debugLogLost, true)) return;
-  const std::string cause = FileErrorCause(errno);
-  std::fprintf(stderr, "vellumark: cannot write the debug log %s: %s; the run goes on without it\n", path.c_str(),
-               cause.c_str());
+  if (IniWriteHostString(path, section, key, value)) return;
+  const std::string cause = FileErrorCause(errno), refused = FsReplaceHostFileRefusal(path);
+  SayDebugLogLost(path, refused.empty() ? cause : refused);
+}
+
+void DebugLogLostSaid(const std::string& path) { g_debugLogSaid = path; }
+
+void StartDebugLog(const std::string& path) {
+  const std::string refused = FsReplaceHostFileRefusal(path);
+  if (refused.empty()) FsDeleteHostFile(path);
+  else SayDebugLogLost(path, refused);
 }
 
 namespace {

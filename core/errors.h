@@ -72,6 +72,13 @@ void AppendErrorLog(const std::string& message);
 // run that fails is said on stderr with the file and its cause; the run goes on without it.
 void WriteDebugLog(const std::string& path, const std::string& section, const std::string& key,
                    const std::string& value);
+// A run in debug mode starts a fresh debug log at the path: the one there goes, unless it may not
+// be written (read-only, or in a folder its owner made read-only), which is kept as it is and said
+// as a lost write is.
+void StartDebugLog(const std::string& path);
+// The command line has said that the debug log at the path is not written: the run says it no
+// more.
+void DebugLogLostSaid(const std::string& path);
 // The state dump put on the clipboard by every error when RUNTIMETEST is on.
 std::string FormatProgramState(const intptr_t* commandWord);
 void DumpProgramStateToClipboard(const intptr_t* commandWord);

@@ -172,6 +172,8 @@ struct IdeState {
     size_t textHash = 0, textSize = 0;
   };
   KeptForQuestion keptForQuestion[2];
+  // The text (its hash) each buffer's work file was last named for, where no folder took it.
+  size_t keptInWork[2] = {};
   // A stop signal came with unsaved changes, kept: once left, the environment ends by it.
   int stopSignal = 0;
 };

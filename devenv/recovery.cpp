@@ -98,8 +98,14 @@ bool Recover(const BufferView& b) {
   if (path.empty()) path = UnsavedWriteRecovery(FsConfigFolder(), name, text, FsAccess{});
   if (path.empty()) {
     // No folder takes it: the text as it is now goes into the run folder's work file, listed
-    // for the next start, and that is the one place named.
-    UnsavedSayKept(name, EditorWriteWorkFiles() ? EditorWorkFile(b.number) : "");
+    // for the next start, and that is the one place named, once (a stop signal keeps the text,
+    // and the ending that follows finds it there).
+    size_t& inWork = g_ide.keptInWork[b.number - 1];
+    const size_t hash = std::hash<std::string>{}(text);
+    if (inWork == hash) return false;
+    const bool written = EditorWriteWorkFiles();
+    UnsavedSayKept(name, written ? EditorWorkFile(b.number) : "");
+    inWork = written ? hash : 0;
     return false;
   }
   UnsavedSayKept(name, path);

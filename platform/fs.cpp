@@ -286,7 +286,11 @@ bool FsFolderExists(const std::string& name) {
 }
 
 bool FsFolderWritable(const std::string& name) {
-  return FsFolderExists(name) && access(FsResolve(name).c_str(), W_OK) == 0;
+  // A folder its owner made read-only takes no new file, by root neither.
+  const std::string path = FsResolve(name);
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && (st.st_mode & S_IWUSR) != 0 &&
+         access(path.c_str(), W_OK) == 0;
 }
 
 bool FsDeleteFile(const std::string& name) { return FsUnlinkForWrite(name, 0); }

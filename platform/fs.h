@@ -52,7 +52,8 @@ std::string FsToSystemPath(const std::string& hostPath);
 bool FsEqualsNoCase(const std::string& a, const std::string& b);
 bool FsFileExists(const std::string& name);
 bool FsFolderExists(const std::string& name);
-// True when the folder exists and files can be created in it.
+// True when the folder exists and files can be created in it: this user may, and its owner did
+// not make it read-only (its mode binds root too).
 bool FsFolderWritable(const std::string& name);
 bool FsDeleteFile(const std::string& name);
 // Deletes the file of exactly that host path (never one whose name differs in case).

@@ -78,6 +78,19 @@ bool FsHostFileReadOnly(const std::string& path) {
          ((st.st_mode & S_IWUSR) == 0 || (access(path.c_str(), W_OK) != 0 && (errno == EACCES || errno == EPERM)));
 }
 
+bool FsReplaceHostFileLocked(const std::string& path) {
+  const std::string folder = FsHostFolderOf(path);
+  struct stat st;
+  if (lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && FsHostFileReadOnly(path)) return true;
+  return stat(folder.empty() ? "." : folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && (st.st_mode & S_IWUSR) == 0;
+}
+
+std::string FsReplaceHostFileRefusal(const std::string& path) {
+  if (FsReplaceHostFileLocked(path)) return "it is read-only";
+  const std::string folder = FsHostFolderOf(path);
+  return access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) == 0 ? "" : FileErrorCause(errno);
+}
+
 bool FsHostFileTrusted(const std::string& path) {
   const std::string target = FsHostWriteTarget(path);
   struct stat st;

@@ -35,6 +35,13 @@ bool FsWriteHostFileAtomic(const std::string& path, const std::string& data, con
 // As FsWriteHostFileAtomic, but a link at the path is replaced by the file, never written
 // through: for a file the system names itself in a folder it does not choose (the debug log).
 bool FsReplaceHostFile(const std::string& path, const std::string& data);
+// Whether the user locked what FsReplaceHostFile would write: a read-only regular file at the path
+// (a link there is replaced, so not judged), or a folder its owner made read-only. The mode binds
+// root too.
+bool FsReplaceHostFileLocked(const std::string& path);
+// Why FsReplaceHostFile may not write the path, in the words of FileErrorCause: "it is read-only"
+// where it is locked, or why this user may not make a file in the folder; "" where it may.
+std::string FsReplaceHostFileRefusal(const std::string& path);
 // As FsWriteFileDurable, with the path taken as it is.
 bool FsWriteHostFileDurable(const std::string& path, const std::string& data);
 // The file a write at the path lands in: a symbolic link is followed to its target, there or

@@ -102,12 +102,16 @@ namespace {
 
 // Whether the user locked a settings file: made it read-only (a link written through counts by
 // its target), or made the settings folder holding it read-only. Such a file is never written,
-// by root neither; the first one met in a process is said.
+// by root neither; the first one met in a process is said. The debug log (replaceLink), no
+// setting, is refused so in any folder its owner made read-only, and its writer says why.
 bool Locked(const std::string& path, bool replaceLink) {
-  struct stat st;
-  const bool replaced = replaceLink && lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+  if (replaceLink) {
+    if (!FsReplaceHostFileLocked(path)) return false;
+    errno = EACCES;
+    return true;
+  }
   const std::string folder = FsHostFolderOf(path);
-  const bool file = !replaced && FsHostFileReadOnly(path);
+  const bool file = FsHostFileReadOnly(path);
   if (!file && !FsConfigFolderLocked(folder.empty() ? "." : folder)) return false;
   static bool said = false;
   if (!std::exchange(said, true))

@@ -21,6 +21,7 @@ bool IniWriteString(const std::string& file, const std::string& section, const s
 std::string IniWriteCause(const std::string& file, int error);
 // As IniWriteString, for a file the system names itself (the debug log): the file of exactly this
 // host path, never one whose name differs from it in case; a link there is replaced, never read
-// nor written through.
+// nor written through. A read-only file, or one in a folder its owner made read-only, is not
+// written (errno EACCES, nothing said: FsReplaceHostFileRefusal tells why).
 bool IniWriteHostString(const std::string& path, const std::string& section, const std::string& key,
                         const std::string& value);

@@ -252,7 +252,10 @@ int OpenCheckedFolder(const std::string& path, bool own, std::string& why) {
     int next = openat(fd, name.c_str(), kFlags | (own && last ? O_RDONLY : O_PATH));
     bool made = false;
     if (next < 0 && errno == ENOENT && own) {
-      made = mkdirat(fd, name.c_str(), 0700) == 0;
+      // No new entry in a folder its owner made read-only: its mode binds root too.
+      struct stat parent;
+      if (fstat(fd, &parent) == 0 && (parent.st_mode & S_IWUSR) == 0) errno = EACCES;
+      else made = mkdirat(fd, name.c_str(), 0700) == 0;
       next = made || errno == EEXIST ? openat(fd, name.c_str(), kFlags | (made || last ? O_RDONLY : O_PATH)) : -1;
     }
     const int error = errno;

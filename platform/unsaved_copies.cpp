@@ -503,7 +503,7 @@ bool UnsavedCopiesRelease() {
 
 bool UnsavedCopyAdd(const std::string& folder, const std::string& name, const std::string& text,
                     const FsAccess& access) {
-  if (folder.empty() || name.empty()) return false;
+  if (folder.empty() || name.empty() || !FsFolderWritable(folder)) return false;
   const std::string plain = FullFolder(folder), base = Base(plain, name);
   for (int attempt = 0; attempt < 16; ++attempt) {
     const std::string temp = CopyName(plain, name);

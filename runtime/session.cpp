@@ -165,7 +165,7 @@ int RunInSession(Session& s, const RunRequest& r) {
   }
   if (r.options.debug && !g_runtime.debugMode) {
     // As if DEBUGMODE were set: the run starts a fresh log.
-    FsDeleteHostFile(FsCurrentFolder() + "/VK.LOG");
+    StartDebugLog(FsCurrentFolder() + "/VK.LOG");
     g_runtime.debugMode = 1;
   }
   ClockUseVirtual(r.options.virtualClock);

@@ -94,15 +94,15 @@ void ReadRuntimeSettings(uint32_t* fullScreen, uint32_t* windowMode) {
     SetTextCodePage(CodePageOfCharsetSetting(charset, settings, false));
   }
   if (LogSettingOn(settings, "DEBUGMODE")) {
-    FsDeleteHostFile(log);
+    StartDebugLog(log);
     g_runtime.debugMode = 1;
   }
   if (LogSettingOn(current, "TRACEMODE")) {
-    FsDeleteHostFile(log);
+    StartDebugLog(log);
     g_runtime.traceMode = 1;
   }
   if (LogSettingOn(current, "RUNTIMETEST")) {
-    FsDeleteHostFile(log);
+    StartDebugLog(log);
     g_runtime.runtimeTest = 1;
   }
 }

@@ -448,6 +448,66 @@ TEST(CommandFiles, DebugWhereTheLogCannotBeMadeIsRefused) {
   EXPECT_EQ(dir.Read("out.txt"), "1\n");
 }
 
+// A debug log the user locked (a read-only VK.LOG, or a folder its owner made read-only, the
+// settings folder too) is judged by its mode, by root too: --debug is refused as where the log
+// cannot be made, DEBUGMODE there is said once and the run goes on, and a built game says its own
+// notice once. The log stays as it was, and no settings line is said: no setting was written.
+TEST(CommandFiles, ADebugLogTheUserLockedIsNeitherWrittenNorReplaced) {
+  const struct {
+    const char* name;
+    const char* folder;  // the program's, where the run starts
+    mode_t mode;
+    bool logThere;  // a read-only VK.LOG there
+  } rows[] = {
+      {"a read-only VK.LOG", "p", 0755, true},
+      {"a folder made read-only", "p", 0555, false},
+      {"the settings folder made read-only", "config/vellumark", 0555, false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    TempDir dir;
+    const std::string folder = dir.File(row.folder), log = folder + "/VK.LOG";
+    std::filesystem::create_directories(folder);
+    const auto settings = [&] {
+      return setenv("XDG_CONFIG_HOME", dir.File("config").c_str(), 1) == 0 &&
+             setenv("XDG_STATE_HOME", dir.File("state").c_str(), 1) == 0 && setenv("TMPDIR", dir.path().c_str(), 1) == 0;
+    };
+    dir.Write(std::string(row.folder) + "/a.vka", "print 1\n");
+    ASSERT_EQ(RunTool({"build", "a.vka"}, folder, settings).status, 0);
+    if (row.logThere) {
+      dir.Write(std::string(row.folder) + "/VK.LOG", "old");
+      chmod(log.c_str(), 0444);
+    }
+    struct stat before {};
+    stat(log.c_str(), &before);
+    const auto once = [](const std::string& err, const std::string& line) {
+      return err.find(line) != std::string::npos && err.find(line) == err.rfind(line) &&
+             err.find("debug log") == err.rfind("debug log") && err.find("no settings") == std::string::npos;
+    };
+    ASSERT_EQ(chmod(folder.c_str(), row.mode), 0);
+    ProcessResult r = RunTool(RunArgs("a.vka", {"--debug", "--transcript", "-"}), folder, settings);
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_TRUE(once(r.err, "vellumark: cannot write the debug log " + log + ": it is read-only\n")) << r.err;
+    chmod(folder.c_str(), 0755);
+    dir.Write(std::string(row.folder) + "/SETUP.INI", "[SETTINGS]\r\nDEBUGMODE=1\r\n");
+    ASSERT_EQ(chmod(folder.c_str(), row.mode), 0);
+    r = RunTool(RunArgs("a.vka", {"--transcript", "-"}), folder, settings);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(once(r.err, "vellumark: DEBUGMODE=1: the debug log " + log +
+                                " cannot be written (it is read-only); the run goes on without it\n"))
+        << r.err;
+    r = RunTool({}, folder, settings, folder + "/a");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(once(r.err, "a: cannot write the debug log " + log + ": it is read-only; the run goes on without it\n"))
+        << r.err;
+    struct stat after {};
+    EXPECT_EQ(stat(log.c_str(), &after) == 0, row.logThere);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mode, before.st_mode);
+    chmod(folder.c_str(), 0755);
+  }
+}
+
 // A compile ends on a stop signal at once while it writes its output (its own handler, which
 // leaves no temporary), and puts back the handler that was there when it is done, each time.
 struct sigaction g_whileWriting;

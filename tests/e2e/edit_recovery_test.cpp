@@ -167,6 +167,9 @@ struct Ending {
   bool noPlace = false;
   std::string ranFile = "project/ran.txt";
   std::string nextCommand = "run none.vka --headless";  // the next start's, in a shell
+  // The settings folder's mode from the start (0: as made); one made read-only takes no file, by
+  // root neither: a buffer's text it would take stays in its work file, named there once.
+  unsigned configMode = 0;
 };
 
 // Whether user nobody can open the file (as root; otherwise its mode alone tells).
@@ -220,6 +223,7 @@ void CheckEnding(const Ending& c) {
     return;
   }
   const std::string planted = dir.File("project/game.vka.recovered");
+  if (c.configMode) chmod(dir.File("config/vellumark").c_str(), c.configMode);
   if (std::string(c.planted) == "file") dir.Write("project/game.vka.recovered", "earlier");
   if (std::string(c.planted) == "link") std::filesystem::create_symlink(dir.File("elsewhere.txt"), planted);
   const pid_t pid = StartEdit(dir, c.file, c.named, c.brokenStderr);
@@ -319,6 +323,14 @@ void CheckEnding(const Ending& c) {
   }
   EXPECT_EQ(RecoveryFiles(project) + RecoveryFiles(dir.File("config/vellumark")),
             int(c.kept.size()) + (std::string(c.planted) == "file")) << err;
+  if (c.configMode) {
+    const size_t named = err.find("untitled.vka are kept in " + dir.path() + "/state/vellumark/run-");
+    EXPECT_NE(named, std::string::npos) << err;
+    EXPECT_EQ(err.find("unsaved changes of"), err.rfind("unsaved changes of")) << err;
+    EXPECT_NE(err.find("/workfile.tmp\n", named), std::string::npos) << err;
+    EXPECT_EQ(std::filesystem::status(dir.File("config/vellumark")).permissions(), std::filesystem::perms(c.configMode));
+    chmod(dir.File("config/vellumark").c_str(), 0700);
+  }
   EXPECT_EQ(dir.Read((c.moveProject ? "moved/" : "project/") + c.file), c.sourceAfter == "\x01" ? c.source : c.sourceAfter);
   if (std::string(c.planted) == "file") {
     EXPECT_EQ(dir.Read("project/game.vka.recovered"), "earlier");
@@ -343,6 +355,8 @@ TEST(EditRecovery, EndingSignalsKeepTheUnsavedChanges) {
                     {.name = "TERM, then KILL", .first = SIGTERM, .second = SIGKILL, .secondOnceKept = true,
                      .nextStart = true, .kept = {{"project/game.vka.recovered", typed}}},
                     {.name = "no name", .named = false, .kept = {{"config/vellumark/untitled.vka.recovered", typed}}},
+                    {.name = "no name, a stop, the settings folder read-only", .named = false, .first = SIGTERM,
+                     .kept = {}, .configMode = 0555},
                     // A closing terminal's two hang-ups while the program waits: the run stops and
                     // the second changes nothing.
                     {.name = "two hang-ups in a long command", .source = waiting.c_str(),
