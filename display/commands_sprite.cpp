@@ -26,7 +26,14 @@ FrameRecord* Sprite(int k, bool mustExist = true) {
 // Queries: result in operand 0, sprite in operand 1.
 template <class Value>
 void Query(Value value) {
-  if (FrameRecord* f = Sprite(1)) OpCell(0)->i = value(*f);
+  FrameRecord* f = Sprite(1);
+  // A sprite deleted this frame (its record kept until the frame is drawn) is gone to every
+  // query, as to SPRITE EXIST.
+  if (f && f->countdown != 0) {
+    RunError(kErrSpriteMissing);
+    f = nullptr;
+  }
+  if (f) OpCell(0)->i = value(*f);
   SkipOperands(2);
 }
 

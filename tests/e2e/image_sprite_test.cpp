@@ -125,6 +125,16 @@ sync
   EXPECT_EQ(r.transcript, "0\n0 1 0\n0\n");
 }
 
+// A sprite deleted in this frame is gone to its queries at once, as to SPRITE EXIST, not only
+// once the frame is drawn.
+TEST(ImageSpritePrograms, ASpriteDeletedThisFrameIsGoneToItsQueries) {
+  RunOutcome r = RunVkaSource(
+      "sync on\nget image 1,0,0,8,8\nsprite 1,10,20,1\nsync\ndelete sprite 1\nprint sprite exist(1)\nprint sprite x(1)\nsync\n", 10);
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_NE(r.err.find(":7: "), std::string::npos) << r.err;  // the query's line
+  EXPECT_NE(r.err.find("Sprite does not exist"), std::string::npos) << r.err;
+}
+
 TEST(ImageSpritePrograms, FarPositionsDoNotWrapAround) {
   RunOutcome r = RunVkaSource(R"(sync on
 ink rgb(255,255,255),0
