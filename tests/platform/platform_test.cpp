@@ -712,6 +712,42 @@ TEST(Fs, AFileThatCannotBeReplacedFailsTheWrite) {
   }
 }
 
+// A temporary committed over a link replaces the file the link leads to, through links to
+// folders and links to links, and the links stay; the links followed on the way hold no
+// descriptor after. One committed over a read-only file (judged by its mode, by root too) is
+// refused and deleted, and the file stays as it was.
+TEST(Fs, ACommitLandsWhereLinksLeadAndNeverOnAReadOnlyFile) {
+  namespace fs = std::filesystem;
+  TempDir dir;
+  fs::create_directory(dir.File("real"));
+  dir.Write("real/f.txt", "old");
+  fs::create_directory_symlink("real", dir.File("in"));
+  fs::create_symlink("f.txt", dir.File("real/one"));
+  fs::create_symlink("one", dir.File("real/two"));
+  const auto commit = [](const std::string& target, const std::string& text) {
+    std::string temp;
+    const int fd = FsCreateTempBeside(target, temp);
+    const bool written = fd >= 0 && write(fd, text.data(), text.size()) == ssize_t(text.size());
+    if (fd >= 0) close(fd);
+    return written && FsCommitTemp(temp, target);
+  };
+  const auto descriptors = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), {}); };
+  const auto before = descriptors();
+  EXPECT_TRUE(commit(dir.File("in/two"), "through"));
+  EXPECT_EQ(descriptors(), before);
+  EXPECT_TRUE(fs::is_symlink(dir.File("in/two")));
+  EXPECT_TRUE(fs::is_symlink(dir.File("real/one")));
+  EXPECT_EQ(dir.Read("real/f.txt"), "through");
+  ASSERT_EQ(chmod(dir.File("real/f.txt").c_str(), 0444), 0);
+  for (const char* target : {"real/f.txt", "in/two"}) {
+    errno = 0;
+    EXPECT_FALSE(commit(dir.File(target), "refused")) << target;
+    EXPECT_EQ(errno, EACCES) << target;
+    EXPECT_EQ(dir.Read("real/f.txt"), "through") << target;
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.File("real")), {}), 3) << target;  // no temporary
+  }
+}
+
 // A file made from a private file's text is as closed as that file from the start, whatever the
 // umask: another user can open neither (checked as nobody where the test runs as root).
 TEST(Fs, FilesMadeFromAPrivateFileAreAsPrivate) {
