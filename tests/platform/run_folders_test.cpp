@@ -74,6 +74,22 @@ ProcessResult Again(std::vector<std::string> env) {
 
 bool InChild() { return std::getenv("VK_RUN_FOLDERS_CHILD") != nullptr; }
 
+// The settings folder is the one the environment asks for at each ask: asked for another place
+// in the same process, it is that place's, and the first one's again when that is asked again.
+TEST(RunFolders, TheSettingsFolderIsTheOneAskedForEachTime) {
+  TempDir dir;
+  const char* was = std::getenv("XDG_CONFIG_HOME");
+  const std::string before = was ? was : "";
+  std::vector<std::string> got;
+  for (const char* place : {"a", "b", "a"}) {
+    setenv("XDG_CONFIG_HOME", dir.File(place).c_str(), 1);
+    got.push_back(FsConfigFolder());
+  }
+  if (was) setenv("XDG_CONFIG_HOME", before.c_str(), 1);
+  else unsetenv("XDG_CONFIG_HOME");
+  EXPECT_EQ(got, (std::vector<std::string>{dir.File("a/vellumark"), dir.File("b/vellumark"), dir.File("a/vellumark")}));
+}
+
 // Where the state folder is refused, stderr says so once a process, however often its run
 // folder is made again.
 TEST(RunFolders, TheRefusalIsSaidOnce) {
