@@ -1,4 +1,6 @@
 // Language texts, settings, recent files and the status text of the environment.
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "devenv/ide_texts.h"
@@ -102,6 +104,32 @@ TEST_F(SettingsTest, RecentFilesThatCannotBeSavedAreSaidOnce) {
   EXPECT_FALSE(SaveRecentFiles());
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "vellumark: edit: the recent files could not be saved in " + ini + ": it is a folder\n");
+}
+
+// Recent files that a settings file or a settings folder the user locked refuses are not said
+// again by the environment (the writing says the settings are not kept), whichever of the two
+// is locked.
+TEST_F(SettingsTest, RecentFilesALockedFileOrFolderRefusesAreNotSaidAgain) {
+  const struct {
+    const char* name;
+    mode_t folder, file;
+  } rows[] = {{"WIN.INI read-only", 0700, 0444}, {"the settings folder read-only", 0555, 0644}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::string ini = IdeStateFile(), folder = ini.substr(0, ini.rfind('/'));
+    LoadRecentFiles();
+    AddRecentFile(row.name, "/p");
+    ASSERT_TRUE(SaveRecentFiles());
+    ASSERT_EQ(chmod(ini.c_str(), row.file), 0);
+    ASSERT_EQ(chmod(folder.c_str(), row.folder), 0);
+    AddRecentFile("b.vka", "/p");
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(SaveRecentFiles());
+    const std::string said = testing::internal::GetCapturedStderr();
+    chmod(folder.c_str(), 0700);
+    chmod(ini.c_str(), 0644);
+    EXPECT_EQ(said.find("the recent files could not be saved"), std::string::npos) << said;
+  }
 }
 
 // A settings file whose bytes are no text the environment reads, or that cannot spell a name,
