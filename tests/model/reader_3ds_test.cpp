@@ -193,6 +193,7 @@ TEST(Reader3ds, DamageThatLeavesTheModelShortIsNamed) {
        "chunk 0xB020 at byte 122 holds less data than its count gives"},
       {Main(Triangle("K"), Node("K", 0xFFFF, Chunk(0xB021, TrackHead(1) + U16(0) + U32(0) + F({1, 2})))),
        "chunk 0xB021 at byte 122 holds less data than its count gives"},
+      {Main(mesh(Z("R"), verts + Chunk(0x4120, U16(5)))), "chunk 0x4120 at byte 80 holds less data than its count gives"},
       {Main(mesh(Z("L"), verts + Chunk(0x4120, U16(0)))), "object L has a mesh of no face"},
       {Main(mesh(Z("M"), verts)), "object M has a mesh of no face"},
       {Main(mesh(Z("N"), verts + faceWithGroup(Chunk(0x4130, Z("red") + U16(2) + U16(0) + U16(999))))),
