@@ -211,8 +211,10 @@ TEST(WriteTargets, AGamesPackAndTheDiskForEveryReadAndWrite) {
       "make static collision box -1,-1,-1,1,1,1\nsave static objects \"f10/new.dat\"\n",
       "make object cube 1,10\nsave object animation \"f11/new.x\", 1\n",
       "open to read 2, \"blk.dat\"\nread fileblock 2, \"f12/new.txt\"\nclose file 2\n",
+      "load sound \"s.wav\", 1\nsave sound \"f13/new.wav\", 1\n",
   };
-  for (int f = 1; f <= 12; ++f) {
+  dir.Write("src/s.wav", SilentWav());
+  for (int f = 1; f <= 13; ++f) {
     std::filesystem::create_directory(dir.File("src/f" + std::to_string(f)));
     dir.Write("src/f" + std::to_string(f) + "/k.txt", "keep");
   }
@@ -230,8 +232,9 @@ TEST(WriteTargets, AGamesPackAndTheDiskForEveryReadAndWrite) {
   dir.Write("src/prog.vka", program);
   const ProcessResult built = RunProcess(VellumarkExe(), {"build", dir.File("src/prog.vka"), "--media", "-o", dir.File("play/game")});
   ASSERT_EQ(built.status, 0) << built.err;
-  const ProcessResult r =
-      RunProcess(dir.File("play/game"), {}, dir.File("play"), {"ASAN_OPTIONS=detect_leaks=0", "SDL_VIDEODRIVER=none"});
+  // With a window (offscreen), so that the game has a sound device for the sound it saves.
+  const ProcessResult r = RunProcess(dir.File("play/game"), {}, dir.File("play"),
+                                     {"ASAN_OPTIONS=detect_leaks=0", "SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy"});
   EXPECT_EQ(r.status, 1) << r.err;  // the refused writes onto both.dat and pk
   EXPECT_NE(r.err.find("game: cannot write both.dat: already exists\n"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("game: cannot write pk: already exists\n"), std::string::npos) << r.err;
@@ -252,6 +255,7 @@ TEST(WriteTargets, AGamesPackAndTheDiskForEveryReadAndWrite) {
   for (const char* file : {"play/f8/new.bmp", "play/f9/new.bmp", "play/f10/new.dat", "play/f11/new.x"})
     EXPECT_TRUE(std::filesystem::exists(dir.File(file))) << file;
   EXPECT_EQ(dir.Read("play/f12/new.txt"), "ab");
+  EXPECT_EQ(dir.Read("play/f13/new.wav"), SilentWav());
   EXPECT_EQ(dir.Read("play/packed.dat"), "mine\r\n");
   EXPECT_EQ(dir.Read("play/pcopy.txt"), "mine\r\n");
   EXPECT_EQ(dir.Read("play/both.dat"), "DiskBoth\r\n");
