@@ -171,6 +171,7 @@ TEST_F(DrawingTest, GeometryOfDropDownsThumbAndStatusText) {
 
 // A failed Make Program keeps the file and the cause in the status line, however long its
 // folders: they give way in their middle, then the game's name; why it was not made stays whole.
+// The next frame shows it, though nothing else changed.
 TEST_F(DrawingTest, AFailedMakeProgramKeepsTheFileAndTheCause) {
   const std::string failed = IdeText(IdeSection::Desc, kDescNotBuilt) + ": ";
   const std::string folder = "/tmp/mk/a_rather_long_folder_name_for_projects/another_long_folder_name_here";
@@ -188,6 +189,7 @@ TEST_F(DrawingTest, AFailedMakeProgramKeepsTheFileAndTheCause) {
       {failed + "cannot write /tmp/qa/M7/games/" + game74 + ": permission denied",
        {"cannot write /\x85/gggg", "\x85", "gggg: permission denied"}},
   };
+  IdeRedraw();  // the frame before
   for (const auto& [text, whole] : cases) {
     SCOPED_TRACE(text);
     const std::string fitted = IdeFitBuildFailure(text, 3);
@@ -203,12 +205,12 @@ TEST_F(DrawingTest, AFailedMakeProgramKeepsTheFileAndTheCause) {
     g_ide.statusText = text;
     g_ide.statusColour = 0;
     g_ide.redrawStatus = true;
-    IdeDrawStatusLine();
+    IdeRedraw();
     Surface reference(640, 480, g_ide.gfx.format);
     IdeDrawTextBand(&reference, fitted, 3, 0, 0);
     for (int32_t y = 0; y < 16; ++y)
       for (int32_t x = 0; x < int32_t(fitted.size()) * 8 - 8; ++x)
-        ASSERT_EQ(g_ide.gfx.editor->GetPixel(2 + x, 463 + y), reference.GetPixel(x, y)) << x << "," << y;
+        ASSERT_EQ(g_ide.gfx.back->GetPixel(2 + x, 463 + y), reference.GetPixel(x, y)) << x << "," << y;
   }
 }
 
