@@ -196,6 +196,8 @@ TEST(RiffWalk, DamagedSizesAndMissingChunks) {
       {"not RIFF", "RIFX" + std::string(40, '\0'), 10, ""},
       {"no format", [] { Riff r; r.Chunk("data", Samples16(4)); return r.File(); }(), 11, "no format chunk"},
       {"no data", [] { Riff r; r.Chunk("fmt ", PcmFormat(1, 16, 8000)); return r.File(); }(), 11, "no data chunk"},
+      {"short format", [] { Riff r; r.Chunk("fmt ", PcmFormat(1, 16, 8000).substr(0, 10)); r.Chunk("data", Samples16(4)); return r.File(); }(), 11,
+       "a format chunk of 10 bytes, shorter than its fields"},
       {"negative size", [] { Riff r; r.Chunk("fmt ", PcmFormat(1, 16, 8000)); r.Chunk("junk", "", -8); r.Chunk("data", Samples16(4)); return r.File(); }(), 11,
        "a chunk runs past the end of the file before the data chunk"},
       {"unknown codec", [] { Riff r; std::string f = PcmFormat(1, 16, 8000); f[0] = 0x55; r.Chunk("fmt ", f); r.Chunk("data", Samples16(4)); return r.File(); }(), 10, ""},
@@ -209,6 +211,11 @@ TEST(RiffWalk, DamagedSizesAndMissingChunks) {
     EXPECT_FALSE(DecodeWavFileToPcm(f, 0, &pcm)) << b.name;
     EXPECT_EQ(SoundFiles().last_error, b.error) << b.name;
     EXPECT_EQ(SoundFiles().damage, b.damage) << b.name;
+    SoundFileClose(f);
+    // A walk that fails gives no format.
+    f = Memory(b.file);
+    std::vector<uint8_t> fmt;
+    if (!ParseRiffWave(f, &fmt, nullptr, nullptr, nullptr, nullptr)) EXPECT_TRUE(fmt.empty()) << b.name;
     SoundFileClose(f);
   }
 }

@@ -40,6 +40,7 @@ inline uint32_t ReadLe32(const uint8_t* p) {
 // file that is not RIFF, for a RIFF of another form without a format chunk when one was asked
 // for, and for MIDI in a RIFF wrapper (saying so). When the format is asked for, a WAVE file
 // without a format chunk, with one shorter than its fields or without a data chunk is damage
-// (error 11, saying which); else a missing data chunk fails without an error.
+// (error 11, saying which); else a missing data chunk fails without an error. A walk that
+// fails leaves `format` empty.
 bool ParseRiffWave(SoundFile* file, std::vector<uint8_t>* format, int64_t* data_offset, uint32_t* data_length,
                    SoundCueList* cues, SoundLoopPoints* loop);
