@@ -1,5 +1,6 @@
 // Every way the environment writes a source over its file, against what happened to the file
 // since the buffer read it; one file in one tab; an example of the help never written back.
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -139,6 +140,21 @@ TEST_F(SavesTest, TheFileWrittenIsTheOneComparedWith) {
   Key(kVkF1 + 2);
   EXPECT_EQ(g_ide.dialogMode, kModeReplaceChanged);
   EXPECT_EQ(dir_.Read("proj/game.vka"), "theirs\r\n");
+  Answer(true);
+  const std::string ours = dir_.Read("proj/game.vka");
+  EXPECT_EQ(ours, "abcold\r\n");  // Yes wrote the buffer
+  // Another file renamed into its place, of the same size and time: a file the buffer never
+  // read, asked about too.
+  struct stat st {};
+  ASSERT_EQ(stat(Game().c_str(), &st), 0);
+  dir_.Write("proj/other.tmp", std::string(ours.size(), 'x'));
+  const timespec times[2] = {st.st_atim, st.st_mtim};
+  ASSERT_EQ(utimensat(AT_FDCWD, dir_.File("proj/other.tmp").c_str(), times, 0), 0);
+  std::filesystem::rename(dir_.File("proj/other.tmp"), Game());
+  Type("d");
+  Key(kVkF1 + 2);
+  EXPECT_EQ(g_ide.dialogMode, kModeReplaceChanged);
+  EXPECT_EQ(dir_.Read("proj/game.vka"), std::string(ours.size(), 'x'));
 }
 
 // "Yes" to save first over a read-only source: the refusal stands alone in the panel (the
