@@ -102,7 +102,7 @@ TEST(SettingsLock, ALockedSettingsFileOrFolderIsNeitherWrittenNorUnlocked) {
       setenv("XDG_CONFIG_HOME", dir.File("config").c_str(), 1);
       setenv("XDG_STATE_HOME", dir.File("state").c_str(), 1);
       if (FsConfigFolder() != folder) return 3;
-      for (const char* key : {"A", "B"}) {
+      for (const char* key : {"A", "B", "C"}) {
         errno = 0;
         if (row.copy) {
           if (UnsavedCopyAdd(folder, row.file, key, FsAccess{}) || !UnsavedWriteRecovery(folder, row.file, key, FsAccess{}).empty())

@@ -215,7 +215,9 @@ TEST(RiffWalk, DamagedSizesAndMissingChunks) {
     // A walk that fails gives no format.
     f = Memory(b.file);
     std::vector<uint8_t> fmt;
-    if (!ParseRiffWave(f, &fmt, nullptr, nullptr, nullptr, nullptr)) EXPECT_TRUE(fmt.empty()) << b.name;
+    if (!ParseRiffWave(f, &fmt, nullptr, nullptr, nullptr, nullptr)) {
+      EXPECT_TRUE(fmt.empty()) << b.name;
+    }
     SoundFileClose(f);
   }
 }
