@@ -184,6 +184,9 @@ TEST_F(DrawingTest, AFailedMakeProgramKeepsTheFileAndTheCause) {
       {failed + "cannot write " + folder + "/blocker/game: " + cause, {"cannot write /", "/game: " + cause}},
       {failed + "cannot write " + folder + folder + "/game: " + cause, {"cannot write /", "/game: " + cause}},
       {failed + "cannot write /tmp/game: " + cause, {"cannot write /tmp/game: " + cause}},
+      // Where the folder giving way is enough, the failure's own words stay.
+      {failed + "cannot write /tmp/mk/a_rather_long_folder_name/game: permission denied",
+       {failed + "cannot write /", "/game: permission denied"}},
       {failed + "cannot write /tmp/qa/M7/games/" + game47 + ": permission denied",
        {"cannot write /\x85/my_space_", "\x85", "_final_v2: permission denied"}},
       {failed + "cannot write /tmp/qa/M7/games/" + game74 + ": permission denied",
