@@ -183,12 +183,20 @@ TEST_F(LoaderTest, CountsMustMatchTheBlocksAndTheCode) {
     c.Emit({153, var, literal});
     return c.Build();
   };
+  const auto intCode = [](int32_t literal) {  // an integer literal: a = literal
+    ImageBuilder c;
+    const int32_t var = c.IntVar();
+    c.Int(7);
+    c.Emit({151, var, literal});
+    return c.Build();
+  };
   const std::pair<std::vector<uint8_t>, const char*> kCases[] = {
       {with(4, 0), "the program image holds more string literals than its count gives"},
       {with(6, 0), "the program image holds more DATA items than its count gives"},
       {extraValue, "the program image holds more DATA values than its count gives"},
       {code(17001, 23000), "the code uses a variable past the image's counts"},
       {code(17000, 23001), "the code uses a literal past the image's counts"},
+      {intCode(19001), "the code uses a literal past the image's counts"},
       {appended, "the program image holds more data than its counts give: 4 bytes follow the end of its code"},
       {std::vector<uint8_t>(good.begin(), good.end() - 4), "the program image is cut short: its code does not end as written"},
   };

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <grp.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -249,6 +250,8 @@ TEST(SharedFolder, ADebugLogAnotherUsersLinkHoldsIsSaidUnwritten) {
       UseDefaultSignals();
       if (setgroups(0, nullptr) != 0 || setgid(kOtherUser) != 0 || setuid(kOtherUser) != 0 || chdir(folder.c_str()) != 0)
         _exit(126);
+      // The run waits for a file this test makes: it ends with the test, should the test end first.
+      prctl(PR_SET_PDEATHSIG, SIGKILL);
       for (const char* e : {"HOME=/nonexistent", "XDG_CONFIG_HOME=/nonexistent", "XDG_STATE_HOME=/tmp"})
         putenv(const_cast<char*>(e));
       execl(exe.c_str(), exe.c_str(), "run", "p.vka", "--headless", "--debug", "--clock", "virtual", "--transcript", "-",
