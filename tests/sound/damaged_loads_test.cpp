@@ -105,6 +105,8 @@ TEST_F(DamagedLoadTest, EachLoadGivesWhatTheFileHoldsOrNamesTheDamage) {
        "damaged: no MPEG audio frame after the ID3 tag"},
       {"MPEG frames none of which decodes", Layer3(8, true), "damaged: no MPEG audio frame can be decoded"},
       {"a single MPEG frame", Layer3(1, false), "", 1152},
+      {"MPEG frames of no output, the last cut", Layer3(3, true).substr(0, 3 * 417 - 100),
+       "damaged: no MPEG audio frame can be decoded"},
       {"MIDI track past the end of the file", badMidi,
        "damaged: MIDI track 1 of 1 runs past the end of the file", 0, "not a supported format: MIDI music"},
       {"MIDI of 0 tracks", Midi(0, ""), "damaged: a MIDI file of 0 tracks", 0, "not a supported format: MIDI music"},
