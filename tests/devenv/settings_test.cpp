@@ -130,6 +130,7 @@ TEST_F(SettingsTest, RecentFilesALockedFileOrFolderRefusesAreNotSaidAgain) {
     chmod(ini.c_str(), 0644);
     EXPECT_EQ(said.find("the recent files could not be saved"), std::string::npos) << said;
   }
+  LoadRecentFiles();  // a new session: a failure later is said again
 }
 
 // A settings file whose bytes are no text the environment reads, or that cannot spell a name,

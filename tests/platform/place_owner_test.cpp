@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "platform/place_owner.h"
@@ -22,22 +23,32 @@ namespace {
 constexpr uid_t kUser = 4321;  // a user no file of the system belongs to
 constexpr int kNoNamespace = 100;
 
-// Whether the folder is judged one other users can change, in a user namespace mapping the user
-// to root; kNoNamespace where none can be made.
+// The judgement in a user namespace mapping the user to root, made by a fresh start of this
+// program (what the judgement reads once a process is then read inside the namespace): it ends
+// with 1 where the folder is one other users can change, else 0; kNoNamespace where none can be
+// made. Run before main when the folder is in the environment.
+[[maybe_unused]] const bool kJudgedHere = [] {
+  const char* folder = std::getenv("VK_JUDGE_IN_NAMESPACE");
+  if (!folder) return false;
+  // Dumpable again after the change of uid, so that its own uid map is its to write.
+  if (setgroups(0, nullptr) != 0 || setgid(kUser) != 0 || setuid(kUser) != 0 || prctl(PR_SET_DUMPABLE, 1) != 0 ||
+      unshare(CLONE_NEWUSER) != 0)
+    _exit(kNoNamespace);
+  const std::string map = "0 " + std::to_string(kUser) + " 1";
+  const int fd = open("/proc/self/uid_map", O_WRONLY);
+  if (fd < 0 || write(fd, map.data(), map.size()) != ssize_t(map.size())) _exit(kNoNamespace);
+  close(fd);
+  struct stat st;
+  if (stat(folder, &st) != 0) _exit(kNoNamespace + 1);
+  _exit(PlaceOthersCanChange(st, folder) ? 1 : 0);
+}();
+
 int JudgedInNamespace(const std::string& folder) {
   const pid_t pid = fork();
   if (pid == 0) {
-    // Dumpable again after the change of uid, so that its own uid map is its to write.
-    if (setgroups(0, nullptr) != 0 || setgid(kUser) != 0 || setuid(kUser) != 0 || prctl(PR_SET_DUMPABLE, 1) != 0 ||
-        unshare(CLONE_NEWUSER) != 0)
-      _exit(kNoNamespace);
-    const std::string map = "0 " + std::to_string(kUser) + " 1";
-    const int fd = open("/proc/self/uid_map", O_WRONLY);
-    if (fd < 0 || write(fd, map.data(), map.size()) != ssize_t(map.size())) _exit(kNoNamespace);
-    close(fd);
-    struct stat st;
-    if (stat(folder.c_str(), &st) != 0) _exit(kNoNamespace + 1);
-    _exit(PlaceOthersCanChange(st, folder) ? 1 : 0);
+    setenv("VK_JUDGE_IN_NAMESPACE", folder.c_str(), 1);
+    execl("/proc/self/exe", "test_platform", static_cast<char*>(nullptr));
+    _exit(kNoNamespace);
   }
   int status = 0;
   return waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
