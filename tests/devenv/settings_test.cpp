@@ -74,6 +74,7 @@ TEST_F(SettingsTest, RecentFilesMoveUpDropTheOldestAndSurviveASave) {
 // Recent files that cannot be written leave the settings file whole and are said once a
 // session on stderr, with the cause.
 TEST_F(SettingsTest, RecentFilesThatCannotBeSavedAreSaidOnce) {
+  LoadRecentFiles();  // a session of its own
   AddRecentFile("a.vka", "/p");
   ASSERT_TRUE(SaveRecentFiles());
   const std::string ini = IdeStateFile(), before = dir_.Read("config/vellumark/WIN.INI");
