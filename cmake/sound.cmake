@@ -5,7 +5,7 @@ if(VK_SOUND_TSAN)
   find_package(GTest REQUIRED)
   file(GLOB_RECURSE vk_sound_engine CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/sound/engine/*.cpp)
   add_executable(test_sound_tsan ${vk_sound_engine}
-    ${CMAKE_SOURCE_DIR}/platform/audio.cpp ${CMAKE_SOURCE_DIR}/platform/fs.cpp ${CMAKE_SOURCE_DIR}/platform/fs_ops.cpp ${CMAKE_SOURCE_DIR}/platform/fs_name_index.cpp ${CMAKE_SOURCE_DIR}/platform/codepage.cpp ${CMAKE_SOURCE_DIR}/platform/codepage_tables.cpp ${CMAKE_SOURCE_DIR}/platform/codepage_case.cpp ${CMAKE_SOURCE_DIR}/platform/stop_request.cpp ${CMAKE_SOURCE_DIR}/platform/stop_signals.cpp ${CMAKE_SOURCE_DIR}/platform/unsaved_copies.cpp ${CMAKE_SOURCE_DIR}/platform/run_folders.cpp ${CMAKE_SOURCE_DIR}/platform/place_owner.cpp
+    ${CMAKE_SOURCE_DIR}/platform/audio.cpp ${CMAKE_SOURCE_DIR}/platform/fs.cpp ${CMAKE_SOURCE_DIR}/platform/fs_ops.cpp ${CMAKE_SOURCE_DIR}/platform/fs_name_index.cpp ${CMAKE_SOURCE_DIR}/platform/codepage.cpp ${CMAKE_SOURCE_DIR}/platform/codepage_tables.cpp ${CMAKE_SOURCE_DIR}/platform/codepage_case.cpp ${CMAKE_SOURCE_DIR}/platform/stop_request.cpp ${CMAKE_SOURCE_DIR}/platform/stop_signals.cpp ${CMAKE_SOURCE_DIR}/platform/unsaved_copies.cpp ${CMAKE_SOURCE_DIR}/platform/run_folders.cpp ${CMAKE_SOURCE_DIR}/platform/place_owner.cpp ${CMAKE_SOURCE_DIR}/platform/fs_walk.cpp ${CMAKE_SOURCE_DIR}/platform/message_name.cpp
     ${CMAKE_SOURCE_DIR}/platform/math3d.cpp
     ${CMAKE_SOURCE_DIR}/platform/libs/sdl_api.cpp ${CMAKE_SOURCE_DIR}/platform/libs/shared_library.cpp
     ${CMAKE_SOURCE_DIR}/tests/sound/threads_test.cpp ${CMAKE_SOURCE_DIR}/tests/sound/recording_test.cpp
